@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Lyrafold needs to build, test and run. Safe to run again: when
+# everything is present it only checks and returns.
+set -euo pipefail
+
+# Every package the project uses, in one place.
+packages=(
+    # toolchain
+    build-essential cmake ninja-build ccache pkg-config
+    # Qt 6
+    qt6-base-dev
+    # JSON parsing
+    libsimdjson-dev
+    # benchmarks (lyrafold-bench compares against python3's json module)
+    libbenchmark-dev python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

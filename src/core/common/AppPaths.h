@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// Where the application keeps its files. Nothing here creates a folder unless its name says so.
+namespace AppPaths {
+
+// The per-user data folder ("Application Support"): $XDG_DATA_HOME or ~/.local/share.
+QString dataHome();
+
+// <data>/Lyrafold: slot files, the bookmark cache and the playlists file.
+QString applicationSupportDir();
+QString slotsDir();
+QString bookmarkCachePath();
+QString playlistsPath();
+
+// <data>/LyrafoldMac/PDFEditCache: the viewer's annotation files, one per PDF.
+QString annotationCacheDir();
+
+// The user's Documents folder and, inside it, the import library "PDFs". The import library path is
+// only computed; an empty result means it cannot be determined.
+QString documentsDir();
+QString importLibraryPath();
+
+// A private folder (mode 0700) for export files inside the temporary folder, created on demand.
+// Nothing when it cannot be created or is not ours.
+std::optional<QString> privateTempDir();
+
+} // namespace AppPaths

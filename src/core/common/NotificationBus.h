@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+// The application-wide notification channel between windows. Each notification has a signal of its
+// own; post() routes a notification given by name, so callers that only know the name can use it.
+class NotificationBus : public QObject {
+    Q_OBJECT
+
+public:
+    static inline const QString openLyfFileName = QStringLiteral("LyrafoldOpenLyfFile");
+    static inline const QString addToPlaylistModeName = QStringLiteral("LyrafoldAddToPlaylistMode");
+    static inline const QString finishedAddToPlaylistModeName =
+        QStringLiteral("LyrafoldFinishedAddToPlaylistMode");
+    static inline const QString languageChangedName = QStringLiteral("lyrafoldLanguageChanged");
+
+    // User-info keys.
+    static inline const QString urlKey = QStringLiteral("url");
+    static inline const QString playlistNameKey = QStringLiteral("playlistName");
+
+    static NotificationBus &instance();
+
+    // Emits the signal of the named notification; returns false for a name the bus does not know.
+    bool post(const QString &name, const QVariantMap &userInfo = {});
+
+Q_SIGNALS:
+    void openLyfFile(const QVariantMap &userInfo);
+    void addToPlaylistMode(const QVariantMap &userInfo);
+    void finishedAddToPlaylistMode(const QVariantMap &userInfo);
+    void languageChanged();
+
+    // A state file that could not be decoded was renamed to asidePath so that the next save does not
+    // destroy it. The main window tells the user.
+    void stateFileSetAside(const QString &path, const QString &asidePath);
+
+private:
+    NotificationBus() = default;
+};

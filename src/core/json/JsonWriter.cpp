@@ -1,0 +1,193 @@
+#include "json/JsonWriter.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace json {
+
+JsonWriter::JsonWriter(qsizetype expectedSize)
+{
+    m_buffer.resize(qMax<qsizetype>(expectedSize, 64));
+}
+
+char *JsonWriter::reserve(qsizetype extra)
+{
+    if (m_size + extra > m_buffer.size())
+        m_buffer.resize(qMax(m_buffer.size() * 2, m_size + extra));
+    return m_buffer.data() + m_size;
+}
+
+void JsonWriter::append(char c)
+{
+    *reserve(1) = c;
+    ++m_size;
+}
+
+void JsonWriter::append(const char *data, qsizetype size)
+{
+    std::memcpy(reserve(size), data, size_t(size));
+    m_size += size;
+}
+
+void JsonWriter::separate()
+{
+    if (m_afterKey) {
+        m_afterKey = false;
+        return;
+    }
+    if (!m_hasMember.empty()) {
+        if (m_hasMember.back())
+            append(',');
+        m_hasMember.back() = true;
+    }
+}
+
+void JsonWriter::beginObject()
+{
+    separate();
+    append('{');
+    m_hasMember.push_back(false);
+}
+
+void JsonWriter::endObject()
+{
+    m_hasMember.pop_back();
+    append('}');
+}
+
+void JsonWriter::beginArray()
+{
+    separate();
+    append('[');
+    m_hasMember.push_back(false);
+}
+
+void JsonWriter::endArray()
+{
+    m_hasMember.pop_back();
+    append(']');
+}
+
+void JsonWriter::key(std::string_view name)
+{
+    separate();
+    append('"');
+    append(name.data(), qsizetype(name.size()));
+    append('"');
+    append(':');
+    m_afterKey = true;
+}
+
+void JsonWriter::value(const QString &text)
+{
+    separate();
+    appendEscaped(text.constData(), text.size());
+}
+
+void JsonWriter::value(std::string_view utf8Text)
+{
+    value(QString::fromUtf8(utf8Text.data(), qsizetype(utf8Text.size())));
+}
+
+void JsonWriter::value(qint64 number)
+{
+    separate();
+    char *out = reserve(24);
+    const auto result = std::to_chars(out, out + 24, number);
+    m_size += result.ptr - out;
+}
+
+void JsonWriter::value(double number)
+{
+    if (!std::isfinite(number)) {
+        m_failed = true;
+        nullValue();
+        return;
+    }
+    separate();
+    char *out = reserve(32);
+    // Shortest text that reads back as the same double.
+    const auto result = std::to_chars(out, out + 32, number);
+    m_size += result.ptr - out;
+}
+
+void JsonWriter::value(bool flag)
+{
+    separate();
+    if (flag)
+        append("true", 4);
+    else
+        append("false", 5);
+}
+
+void JsonWriter::nullValue()
+{
+    separate();
+    append("null", 4);
+}
+
+void JsonWriter::appendEscaped(const QChar *data, qsizetype size)
+{
+    static const char hex[] = "0123456789abcdef";
+    // Worst case: every UTF-16 unit becomes a six-byte \u escape.
+    char *out = reserve(size * 6 + 2);
+    char *const start = out;
+    *out++ = '"';
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t u = data[i].unicode();
+        if (u < 0x80) {
+            if (u >= 0x20 && u != '"' && u != '\\') {
+                *out++ = char(u);
+                continue;
+            }
+            *out++ = '\\';
+            switch (u) {
+            case '"': *out++ = '"'; break;
+            case '\\': *out++ = '\\'; break;
+            case '\n': *out++ = 'n'; break;
+            case '\r': *out++ = 'r'; break;
+            case '\t': *out++ = 't'; break;
+            case '\b': *out++ = 'b'; break;
+            case '\f': *out++ = 'f'; break;
+            default:
+                *out++ = 'u';
+                *out++ = '0';
+                *out++ = '0';
+                *out++ = hex[(u >> 4) & 0xF];
+                *out++ = hex[u & 0xF];
+            }
+        } else if (u < 0x800) {
+            *out++ = char(0xC0 | (u >> 6));
+            *out++ = char(0x80 | (u & 0x3F));
+        } else if (QChar::isHighSurrogate(u) && i + 1 < size && data[i + 1].isLowSurrogate()) {
+            const char32_t cp = QChar::surrogateToUcs4(u, data[i + 1].unicode());
+            ++i;
+            *out++ = char(0xF0 | (cp >> 18));
+            *out++ = char(0x80 | ((cp >> 12) & 0x3F));
+            *out++ = char(0x80 | ((cp >> 6) & 0x3F));
+            *out++ = char(0x80 | (cp & 0x3F));
+        } else {
+            // A lone surrogate has no UTF-8 form: store the replacement character instead.
+            const char16_t c = QChar::isSurrogate(u) ? char16_t(0xFFFD) : u;
+            *out++ = char(0xE0 | (c >> 12));
+            *out++ = char(0x80 | ((c >> 6) & 0x3F));
+            *out++ = char(0x80 | (c & 0x3F));
+        }
+    }
+    *out++ = '"';
+    m_size += out - start;
+}
+
+QByteArray JsonWriter::take()
+{
+    if (m_failed || !m_hasMember.empty())
+        return {};
+    m_buffer.truncate(m_size);
+    QByteArray result = std::move(m_buffer);
+    m_buffer = QByteArray();
+    m_size = 0;
+    return result;
+}
+
+} // namespace json

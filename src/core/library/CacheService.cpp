@@ -1,0 +1,24 @@
+#include "library/CacheService.h"
+
+#include "common/AppPaths.h"
+#include "library/BookmarkCache.h"
+#include "storage/StateFile.h"
+
+namespace CacheService {
+
+std::optional<Contents> load()
+{
+    auto cache = StateFile::load<BookmarkCache>(AppPaths::bookmarkCachePath(), BookmarkCacheCodec::decode);
+    if (!cache)
+        return std::nullopt;
+    return Contents{std::move(cache->bookmarks), cache->selectedFolder.value_or(QString())};
+}
+
+bool save(const BookmarkList &bookmarks, const QString &selectedFolder)
+{
+    const auto bytes =
+        BookmarkCacheCodec::encode(BookmarkCache{selectedFolder, QDateTime::currentDateTimeUtc(), bookmarks});
+    return bytes && StateFile::write(AppPaths::bookmarkCachePath(), *bytes);
+}
+
+} // namespace CacheService

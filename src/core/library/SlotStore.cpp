@@ -1,0 +1,255 @@
+#include "library/SlotStore.h"
+
+#include "common/AppPaths.h"
+#include "json/JsonReader.h"
+#include "json/JsonWriter.h"
+#include "storage/StateFile.h"
+#include "text/TextUtils.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QSet>
+
+namespace {
+
+Result<SlotMeta> decodeMeta(const QByteArray &bytes)
+{
+    json::JsonDocument document;
+    if (!document.parse(bytes))
+        return Result<SlotMeta>::failure(document.error());
+    json::DecodeStatus status;
+    json::ObjectReader in(document.root(), status);
+    SlotMeta meta;
+    in.required("activeSlot", meta.activeSlot);
+    const auto names = in.requiredObject("slotNames");
+    if (!status.ok())
+        return Result<SlotMeta>::failure(status.error());
+    static const QRegularExpression decimal(QStringLiteral("^[+-]?[0-9]+$"));
+    for (auto [key, value] : *names) {
+        const QString keyText = QString::fromUtf8(key.data(), qsizetype(key.size()));
+        bool ok = false;
+        const qint64 slot = keyText.toLongLong(&ok);
+        if (!ok || !decimal.match(keyText).hasMatch())
+            return Result<SlotMeta>::failure(QStringLiteral("slotNames: key is not a slot number: ") + keyText);
+        QString name;
+        if (!json::readString(value, name, status, QStringLiteral("slotNames.") + keyText))
+            return Result<SlotMeta>::failure(status.error());
+        meta.slotNames.insert(slot, name);
+    }
+    return meta;
+}
+
+QByteArray encodeMeta(const SlotMeta &meta)
+{
+    json::JsonWriter w;
+    w.beginObject();
+    w.key("activeSlot");
+    w.value(meta.activeSlot);
+    w.key("slotNames");
+    w.beginObject();
+    for (auto it = meta.slotNames.cbegin(); it != meta.slotNames.cend(); ++it) {
+        const QByteArray key = QByteArray::number(it.key());
+        w.key(std::string_view(key.constData(), size_t(key.size())));
+        w.value(it.value());
+    }
+    w.endObject();
+    w.endObject();
+    return w.take();
+}
+
+QString standardizedPath(const QString &path)
+{
+    QString p = TextUtils::nfc(path);
+    if (p == QLatin1String("~") || p.startsWith(QLatin1String("~/")))
+        p.replace(0, 1, QDir::homePath());
+    return QDir::cleanPath(p);
+}
+
+// The import library folder followed by "/", resolved once per load or save; empty when the folder
+// cannot be determined.
+QString importLibraryPrefix()
+{
+    const QString library = AppPaths::importLibraryPath();
+    if (library.isEmpty())
+        return {};
+    return standardizedPath(library) + QLatin1Char('/');
+}
+
+bool liesUnder(const QString &pdfFilePath, const QString &prefix)
+{
+    return !pdfFilePath.isEmpty() && !prefix.isEmpty() && standardizedPath(pdfFilePath).startsWith(prefix);
+}
+
+// Imported single files are grouped under one book; returns the book name an entry is stored under.
+QString customSingleBookName(const BookmarkEntry &entry, const QString &libraryPrefix)
+{
+    const QString &name = entry.pdfFileName;
+    if (name == SlotStore::customSinglesBookName)
+        return name;
+    if (name.startsWith(QLatin1String("Custom Single")))
+        return SlotStore::customSinglesBookName;
+    if (liesUnder(entry.pdfFilePath, libraryPrefix) && !name.contains(QLatin1String("(Custom)"), Qt::CaseInsensitive))
+        return SlotStore::customSinglesBookName;
+    return name;
+}
+
+void applyCustomSingleRule(BookmarkList &entries)
+{
+    const QString prefix = importLibraryPrefix();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const BookmarkEntry &entry = std::as_const(entries)[i];
+        QString name = customSingleBookName(entry, prefix);
+        if (name != entry.pdfFileName)
+            entries[i].pdfFileName = std::move(name);
+    }
+}
+
+} // namespace
+
+namespace SlotStore {
+
+QString rootPath()
+{
+    return AppPaths::slotsDir();
+}
+
+QString slotFilePath(qint64 slot)
+{
+    return rootPath() + QStringLiteral("/slot_") + QString::number(slot) + QStringLiteral(".json");
+}
+
+QString metaFilePath()
+{
+    return rootPath() + QStringLiteral("/slots_meta.json");
+}
+
+std::optional<SlotMeta> loadMeta()
+{
+    return StateFile::load<SlotMeta>(metaFilePath(), decodeMeta);
+}
+
+bool saveMeta(const SlotMeta &meta)
+{
+    const QByteArray bytes = encodeMeta(meta);
+    return !bytes.isEmpty() && StateFile::write(metaFilePath(), bytes);
+}
+
+qint64 clampSlot(qint64 slot)
+{
+    return std::clamp<qint64>(slot, 0, slotCount - 1);
+}
+
+qint64 activeSlot()
+{
+    const auto meta = loadMeta();
+    return meta ? clampSlot(meta->activeSlot) : 0;
+}
+
+QString builtInSlotName(qint64 slot)
+{
+    return slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot ") + QString::number(slot);
+}
+
+QString slotName(qint64 slot)
+{
+    if (const auto meta = loadMeta()) {
+        const QString stored = TextUtils::trimmed(meta->slotNames.value(slot));
+        if (!stored.isEmpty())
+            return stored;
+    }
+    return builtInSlotName(slot);
+}
+
+bool setSlotName(qint64 slot, const QString &name)
+{
+    if (slot == 0)
+        return false;
+    SlotMeta meta = loadMeta().value_or(SlotMeta{});
+    meta.activeSlot = clampSlot(meta.activeSlot);
+    const QString trimmedName = TextUtils::trimmed(name);
+    if (!trimmedName.isEmpty() && trimmedName != builtInSlotName(slot))
+        meta.slotNames.insert(slot, trimmedName);
+    else
+        meta.slotNames.remove(slot);
+    return saveMeta(meta);
+}
+
+std::optional<BookmarkCache> loadSlotFile(qint64 slot)
+{
+    return StateFile::load<BookmarkCache>(slotFilePath(slot), BookmarkCacheCodec::decode);
+}
+
+BookmarkList loadSlot(qint64 slot)
+{
+    auto cache = loadSlotFile(slot);
+    if (!cache)
+        return {};
+    applyCustomSingleRule(cache->bookmarks);
+    return std::move(cache->bookmarks);
+}
+
+QString selectedFolder(qint64 slot)
+{
+    const auto cache = loadSlotFile(slot);
+    return cache ? TextUtils::trimmed(cache->selectedFolder.value_or(QString())) : QString();
+}
+
+bool saveSlot(qint64 slot, const BookmarkList &bookmarks, const QString &selectedFolder)
+{
+    BookmarkCache cache{selectedFolder, QDateTime::currentDateTimeUtc(), bookmarks};
+    applyCustomSingleRule(cache.bookmarks);
+    const auto bytes = BookmarkCacheCodec::encode(cache);
+    return bytes && StateFile::write(slotFilePath(slot), *bytes);
+}
+
+int mergeSlots(const QList<qint64> &sources, qint64 target, bool *saved)
+{
+    if (saved)
+        *saved = false;
+    QList<qint64> picked;
+    for (qint64 slot : sources) {
+        if (slot >= 0 && slot < slotCount && slot != target && !picked.contains(slot))
+            picked.append(slot);
+    }
+    if (picked.isEmpty())
+        return 0;
+    std::sort(picked.begin(), picked.end());
+
+    BookmarkList merged = loadSlot(target);
+    QSet<QString> keys;
+    keys.reserve(merged.size());
+    for (const BookmarkEntry &entry : std::as_const(merged))
+        keys.insert(entry.id());
+    int added = 0;
+    for (qint64 source : std::as_const(picked)) {
+        const BookmarkList entries = loadSlot(source);
+        for (const BookmarkEntry &entry : entries) {
+            QString key = entry.id();
+            if (keys.contains(key))
+                continue;
+            keys.insert(std::move(key));
+            merged.append(entry);
+            ++added;
+        }
+    }
+    const bool written = saveSlot(target, merged, QString());
+    if (saved)
+        *saved = written;
+    return added;
+}
+
+bool copySlot(qint64 from, qint64 to)
+{
+    const StateFile::ReadResult source = StateFile::read(slotFilePath(from));
+    if (source.status != StateFile::ReadStatus::Ok)
+        return false;
+    // Written beside the target and renamed over it, so a failed copy never loses the target.
+    return StateFile::write(slotFilePath(to), source.bytes);
+}
+
+bool isInDefaultImportLibrary(const BookmarkEntry &entry)
+{
+    return liesUnder(entry.pdfFilePath, importLibraryPrefix());
+}
+
+} // namespace SlotStore

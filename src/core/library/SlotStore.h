@@ -1,0 +1,62 @@
+#pragma once
+
+#include "library/BookmarkCache.h"
+
+#include <QList>
+#include <QMap>
+
+#include <optional>
+
+// The active slot and the user's names for the slots ("slots_meta.json").
+struct SlotMeta {
+    qint64 activeSlot = 0;
+    QMap<qint64, QString> slotNames;
+
+    friend bool operator==(const SlotMeta &, const SlotMeta &) = default;
+};
+
+// The six bookmark slots on disk. Slot 0 holds the built-in list, slots 1 to 5 the user's own; which
+// slots may be changed is the callers' rule. Nothing is kept in memory: every call reads or writes the
+// files. Writers return whether the file was written.
+namespace SlotStore {
+
+inline constexpr int slotCount = 6;
+inline const QString customSinglesBookName = QStringLiteral("Custom Singles (Custom).pdf");
+
+QString rootPath();
+QString slotFilePath(qint64 slot);
+QString metaFilePath();
+
+// Nothing when the metadata file is missing or undecodable.
+std::optional<SlotMeta> loadMeta();
+bool saveMeta(const SlotMeta &meta);
+// The stored active slot clamped to 0-5; 0 without a readable metadata file.
+qint64 activeSlot();
+qint64 clampSlot(qint64 slot);
+
+QString builtInSlotName(qint64 slot);
+QString slotName(qint64 slot);
+// A blank name, or the built-in "Slot N", removes the stored name. Slot 0 cannot be renamed.
+bool setSlotName(qint64 slot, const QString &name);
+
+// The slot file as stored; nothing when missing, unreadable or undecodable.
+std::optional<BookmarkCache> loadSlotFile(qint64 slot);
+// The slot's bookmarks with custom singles grouped under one book; empty when the file is unusable.
+BookmarkList loadSlot(qint64 slot);
+QString selectedFolder(qint64 slot);
+bool saveSlot(qint64 slot, const BookmarkList &bookmarks, const QString &selectedFolder);
+
+// Appends to target the entries of the sources (0-5, not the target, each once, ascending) whose
+// identity key target does not hold yet, then saves target with no folder. Returns the number added;
+// saved tells whether the target was written (it is not when no source is left).
+int mergeSlots(const QList<qint64> &sources, qint64 target, bool *saved = nullptr);
+
+// Replaces the target's file with a byte-for-byte copy of the source's. A failed copy leaves the
+// target as it was. False when the source has no file or the copy failed.
+bool copySlot(qint64 from, qint64 to);
+
+// Whether the entry's PDF lies inside the import library ("PDFs" in Documents), at any depth. Never
+// creates the folder.
+bool isInDefaultImportLibrary(const BookmarkEntry &entry);
+
+} // namespace SlotStore

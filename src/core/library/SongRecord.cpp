@@ -1,0 +1,31 @@
+#include "library/SongRecord.h"
+
+#include "text/TextUtils.h"
+
+QString songIdentityKey(const QString &pdfFilePath, qint64 pageNumber, const QString &title)
+{
+    const QString path = TextUtils::nfc(pdfFilePath);
+    const QString name = TextUtils::nfc(title);
+    const QString page = QString::number(pageNumber);
+    QString key;
+    key.reserve(path.size() + page.size() + name.size() + 2);
+    key.append(path).append(QLatin1Char('|')).append(page).append(QLatin1Char('|')).append(name);
+    return key;
+}
+
+QString SongRecord::id() const
+{
+    return songIdentityKey(pdfFilePath, pageNumber, title);
+}
+
+bool SongRecord::sameFields(const SongRecord &o) const
+{
+    using TextUtils::canonicallyEqual;
+    return canonicallyEqual(pdfFileName, o.pdfFileName) && canonicallyEqual(pdfFilePath, o.pdfFilePath)
+        && pageNumber == o.pageNumber && canonicallyEqual(title, o.title) && level == o.level
+        && pageSpan == o.pageSpan && totalPages == o.totalPages && canonicallyEqual(genre, o.genre)
+        && canonicallyEqual(style, o.style) && firstReleaseYear == o.firstReleaseYear
+        && canonicallyEqual(composer, o.composer) && canonicallyEqual(tempo, o.tempo)
+        && rating == o.rating && canonicallyEqual(spotifyURL, o.spotifyURL)
+        && canonicallyEqual(youtubeURL, o.youtubeURL);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+// JSON form of the fifteen song fields, shared by slot files, the bookmark cache, the playlists file
+// and playlist files (internal header).
+
+#include "json/JsonReader.h"
+#include "json/JsonWriter.h"
+#include "library/SongRecord.h"
+
+namespace SongRecordCodec {
+
+// Which keys a stored object must have.
+enum class Required {
+    // Stored bookmark lists: the first seven keys; missing optional texts read as empty.
+    BookmarkFields,
+    // Playlist items: path, file name, page and title; level 0, span 1 and total 0 by default.
+    PlaylistFields,
+};
+
+// Every text is written (possibly empty); year and rating only when present (and the rating only
+// when it is a finite number).
+void encode(json::JsonWriter &writer, const SongRecord &record);
+
+// Fills record from one object; failures go to status.
+void decode(simdjson::dom::element element, Required required, SongRecord &record,
+            json::DecodeStatus &status, const QString &path, qsizetype index);
+
+} // namespace SongRecordCodec

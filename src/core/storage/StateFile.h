@@ -1,0 +1,50 @@
+#pragma once
+
+#include "common/Result.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// Reading and writing the application's state files (slots, slot metadata, bookmark cache,
+// playlists): always whole, never half-written, and never silently destroying a file that could not
+// be decoded.
+namespace StateFile {
+
+enum class ReadStatus { Ok, Missing, Failed };
+
+struct ReadResult {
+    ReadStatus status = ReadStatus::Missing;
+    QByteArray bytes; // room for the JSON parser's padding is reserved behind the data
+};
+
+ReadResult read(const QString &path);
+
+// Creates the folder with any missing parents and replaces the file atomically: a crash or a full
+// disk leaves the previous file whole. Returns false, with a reason in error, when nothing changed.
+bool write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// Renames an undecodable file to "<name>.unreadable-<yyyyMMdd-HHmmss>" (with a counter when that is
+// taken) and announces it on the notification bus. Returns the new path, or nothing when the rename
+// failed.
+std::optional<QString> setAside(const QString &path);
+
+// Reads and decodes a state file. Missing, unreadable and undecodable files give nothing; an
+// undecodable one is set aside first, so that the next save cannot overwrite it.
+template <typename T>
+std::optional<T> load(const QString &path, const std::function<Result<T>(const QByteArray &)> &decode)
+{
+    ReadResult file = read(path);
+    if (file.status != ReadStatus::Ok)
+        return std::nullopt;
+    Result<T> decoded = decode(file.bytes);
+    if (!decoded) {
+        setAside(path);
+        return std::nullopt;
+    }
+    return std::move(decoded).value();
+}
+
+} // namespace StateFile

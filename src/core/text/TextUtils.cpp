@@ -1,0 +1,47 @@
+#include "text/TextUtils.h"
+
+#include <QTimeZone>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QDateTime &referenceDate()
+{
+    static const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
+    return reference;
+}
+
+} // namespace
+
+namespace TextUtils {
+
+QString nfc(const QString &text)
+{
+    return text.normalized(QString::NormalizationForm_C);
+}
+
+bool canonicallyEqual(const QString &a, const QString &b)
+{
+    return a == b || nfc(a) == nfc(b);
+}
+
+QString trimmed(const QString &text)
+{
+    return text.trimmed();
+}
+
+double toReferenceSeconds(const QDateTime &time)
+{
+    return double(referenceDate().msecsTo(time)) / 1000.0;
+}
+
+QDateTime fromReferenceSeconds(double seconds)
+{
+    // Keep absurd values from overflowing the millisecond count; they still load as a date.
+    const double bounded = std::isfinite(seconds) ? std::clamp(seconds, -1e14, 1e14) : 0.0;
+    return referenceDate().addMSecs(qint64(std::llround(bounded * 1000.0)));
+}
+
+} // namespace TextUtils

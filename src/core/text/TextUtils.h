@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <cmath>
+#include <optional>
+
+namespace TextUtils {
+
+// Canonical composition. File names from other systems arrive decomposed; texts are compared and
+// keys hashed in this form.
+QString nfc(const QString &text);
+
+// Equality under canonical equivalence, case-sensitive.
+bool canonicallyEqual(const QString &a, const QString &b);
+
+// Removes white space and line breaks at both ends.
+QString trimmed(const QString &text);
+
+// Dates are stored as seconds, with fraction, since 2001-01-01 00:00:00 UTC.
+double toReferenceSeconds(const QDateTime &time);
+QDateTime fromReferenceSeconds(double seconds);
+
+// A rating that is not a finite number is no rating.
+inline std::optional<double> finiteRating(std::optional<double> rating)
+{
+    if (rating && !std::isfinite(*rating))
+        return std::nullopt;
+    return rating;
+}
+
+} // namespace TextUtils

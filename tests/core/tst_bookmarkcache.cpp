@@ -1,0 +1,195 @@
+#include "Fixtures.h"
+#include "TestHarness.h"
+#include "common/AppPaths.h"
+#include "common/NotificationBus.h"
+#include "library/BookmarkCache.h"
+#include "library/CacheService.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+
+
+namespace {
+
+const QByteArray item = R"({"pdfFileName":"a.pdf","pdfFilePath":"/b/a.pdf","pageNumber":3,"title":"T","level":0,"pageSpan":2,"totalPages":9})";
+
+QByteArray document(const QByteArray &items, const QByteArray &extra = {})
+{
+    return "{" + extra + R"("savedAt":786000000.5,"bookmarks":[)" + items + "]}";
+}
+
+QByteArray withoutKey(const QByteArray &object, const QByteArray &key)
+{
+    QJsonObject o = QJsonDocument::fromJson(object).object();
+    o.remove(QString::fromUtf8(key));
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QJsonObject writtenCache()
+{
+    return QJsonDocument::fromJson(TestHarness::readFile(AppPaths::bookmarkCachePath())).object();
+}
+
+} // namespace
+
+class BookmarkCacheTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { TestHarness::clearUserFiles(); }
+
+    void decoding_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<int>("count"); // -1: the document is rejected
+        QTest::addColumn<QString>("folder");
+
+        QTest::newRow("only savedAt and empty list") << QByteArray(R"({"savedAt":0,"bookmarks":[]})") << 0 << "";
+        QTest::newRow("folder null") << document(item, R"("selectedFolder":null,)") << 1 << "";
+        QTest::newRow("folder given") << document(item, R"("selectedFolder":"/music",)") << 1 << "/music";
+        QTest::newRow("optional keys missing") << document(item + "," + item) << 2 << "";
+        QTest::newRow("unknown keys ignored") << document(item, R"("future":{"x":1},)") << 1 << "";
+        for (const char *key : {"pdfFileName", "pdfFilePath", "pageNumber", "title", "level", "pageSpan", "totalPages"})
+            QTest::newRow(qPrintable(QStringLiteral("without %1").arg(QLatin1String(key))))
+                << document(item + "," + withoutKey(item, key)) << -1 << "";
+        QTest::newRow("savedAt as date string") << QByteArray(R"({"savedAt":"2024-01-01","bookmarks":[]})") << -1 << "";
+        QTest::newRow("savedAt missing") << QByteArray(R"({"bookmarks":[]})") << -1 << "";
+        QTest::newRow("bookmarks missing") << QByteArray(R"({"savedAt":1})") << -1 << "";
+        QTest::newRow("page as string") << document(QByteArray(item).replace("3,", "\"3\",")) << -1 << "";
+        QTest::newRow("genre as number") << document(QByteArray(item).chopped(1) + R"(,"genre":5})") << -1 << "";
+        QTest::newRow("rating as string") << document(QByteArray(item).chopped(1) + R"(,"rating":"4"})") << -1 << "";
+        QTest::newRow("folder as number") << document(item, R"("selectedFolder":1,)") << -1 << "";
+        QTest::newRow("item not an object") << document("1") << -1 << "";
+        QTest::newRow("top level array") << QByteArray("[]") << -1 << "";
+        QTest::newRow("truncated") << document(item).chopped(3) << -1 << "";
+    }
+
+    void decoding()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(int, count);
+        QFETCH(QString, folder);
+        TestHarness::writeFile(AppPaths::bookmarkCachePath(), json);
+        const auto loaded = CacheService::load();
+        QCOMPARE(loaded.has_value(), count >= 0);
+        if (!loaded)
+            return;
+        QCOMPARE(loaded->bookmarks.size(), count);
+        QCOMPARE(loaded->selectedFolder, folder);
+        for (const BookmarkEntry &e : loaded->bookmarks) {
+            QVERIFY(e.genre.isEmpty() && e.style.isEmpty() && e.composer.isEmpty() && e.tempo.isEmpty());
+            QVERIFY(e.spotifyURL.isEmpty() && e.youtubeURL.isEmpty());
+            QVERIFY(!e.firstReleaseYear && !e.rating);
+            QCOMPARE(e.pageSpan, qint64(2));
+        }
+    }
+
+    void missingFileIsAbsent()
+    {
+        QVERIFY(!CacheService::load());
+        QVERIFY(!QFile::exists(AppPaths::bookmarkCachePath()));
+    }
+
+    void writtenForm()
+    {
+        BookmarkEntry e = Fixtures::bookmark(QStringLiteral("/b/a.pdf"), 4, QStringLiteral("T"));
+        const qint64 before = QDateTime::currentSecsSinceEpoch();
+        QVERIFY(CacheService::save({e}, QString()));
+        const QJsonObject root = writtenCache();
+        QVERIFY(root.contains(QStringLiteral("selectedFolder")));
+        QCOMPARE(root.value(QStringLiteral("selectedFolder")).toString(QStringLiteral("?")), QString());
+        // Seconds since 2001-01-01 UTC, i.e. Unix time less 978307200.
+        const double savedAt = root.value(QStringLiteral("savedAt")).toDouble();
+        QVERIFY(savedAt >= double(before - 978307200) - 1 && savedAt <= double(before - 978307200) + 5);
+        const QJsonObject stored = root.value(QStringLiteral("bookmarks")).toArray().at(0).toObject();
+        QCOMPARE(stored.value(QStringLiteral("genre")).toString(QStringLiteral("?")), QString());
+        QVERIFY(!stored.contains(QStringLiteral("rating")));
+        QVERIFY(!stored.contains(QStringLiteral("firstReleaseYear")));
+        QCOMPARE(stored.keys().size(), 13);
+        // Compact: no white space between tokens.
+        QVERIFY(!TestHarness::readFile(AppPaths::bookmarkCachePath()).contains(": "));
+    }
+
+    void roundTrip()
+    {
+        BookmarkList library = Fixtures::realisticLibrary(2000, 7);
+        library.append(Fixtures::bookmark(QString(), 0, QString()));
+        library.append(Fixtures::fullBookmark(3));
+        QVERIFY(CacheService::save(library, QStringLiteral("/home/me/Fakebooks ")));
+        const auto loaded = CacheService::load();
+        QVERIFY(loaded);
+        QCOMPARE(loaded->selectedFolder, QStringLiteral("/home/me/Fakebooks "));
+        QCOMPARE(loaded->bookmarks.size(), library.size());
+        QVERIFY(loaded->bookmarks == library);
+    }
+
+    void nonFiniteRatingIsNeverStored_data()
+    {
+        QTest::addColumn<double>("rating");
+        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("infinity") << std::numeric_limits<double>::infinity();
+        QTest::newRow("minus infinity") << -std::numeric_limits<double>::infinity();
+    }
+
+    void nonFiniteRatingIsNeverStored()
+    {
+        QFETCH(double, rating);
+        BookmarkEntry e = Fixtures::fullBookmark(1);
+        e.rating = rating;
+        QVERIFY(CacheService::save({e, Fixtures::fullBookmark(2)}, QString()));
+        const auto loaded = CacheService::load();
+        QVERIFY(loaded);
+        QCOMPARE(loaded->bookmarks.size(), 2);
+        QVERIFY(!loaded->bookmarks[0].rating);
+        QCOMPARE(loaded->bookmarks[0].genre, e.genre);
+    }
+
+    // A write that fails half-way (here: the file size limit, as on a full disk) leaves the previous
+    // file whole and reports the failure.
+    void interruptedWriteKeepsPreviousFile()
+    {
+        const BookmarkList small{Fixtures::fullBookmark(1)};
+        QVERIFY(CacheService::save(small, QStringLiteral("/old")));
+        const QByteArray before = TestHarness::readFile(AppPaths::bookmarkCachePath());
+        {
+            TestHarness::FileSizeLimit limit(4096);
+            QVERIFY(!CacheService::save(Fixtures::realisticLibrary(500), QStringLiteral("/new")));
+        }
+        QCOMPARE(TestHarness::readFile(AppPaths::bookmarkCachePath()), before);
+        const QStringList left = QDir(AppPaths::applicationSupportDir()).entryList(QDir::Files);
+        QCOMPARE(left, QStringList{QStringLiteral("bookmarks_cache.json")});
+        QCOMPARE(CacheService::load()->selectedFolder, QStringLiteral("/old"));
+    }
+
+    void undecodableFileIsSetAside()
+    {
+        const QByteArray garbage = R"({"savedAt":"yesterday","bookmarks":[]})";
+        TestHarness::writeFile(AppPaths::bookmarkCachePath(), garbage);
+        QSignalSpy spy(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
+
+        QVERIFY(!CacheService::load());
+        QCOMPARE(spy.count(), 1);
+        const QString aside = spy.at(0).at(1).toString();
+        QCOMPARE(spy.at(0).at(0).toString(), AppPaths::bookmarkCachePath());
+        QVERIFY2(aside.startsWith(AppPaths::bookmarkCachePath() + QStringLiteral(".unreadable-")), qPrintable(aside));
+        QCOMPARE(TestHarness::readFile(aside), garbage);
+        QVERIFY(!QFile::exists(AppPaths::bookmarkCachePath()));
+
+        // A second bad file in the same second gets a name of its own.
+        TestHarness::writeFile(AppPaths::bookmarkCachePath(), "not json");
+        QVERIFY(!CacheService::load());
+        QCOMPARE(spy.count(), 2);
+        QVERIFY(spy.at(1).at(1).toString() != aside);
+        QCOMPARE(TestHarness::readFile(aside), garbage);
+
+        QVERIFY(CacheService::save({Fixtures::fullBookmark(1)}, QString()));
+        QCOMPARE(CacheService::load()->bookmarks.size(), 1);
+        QCOMPARE(TestHarness::readFile(aside), garbage);
+    }
+};
+
+LYRAFOLD_TEST_MAIN(BookmarkCacheTest)
+#include "tst_bookmarkcache.moc"

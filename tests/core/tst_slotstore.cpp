@@ -1,0 +1,345 @@
+#include "Fixtures.h"
+#include "TestHarness.h"
+#include "common/AppPaths.h"
+#include "common/NotificationBus.h"
+#include "import/ImagePdfImportService.h"
+#include "library/SlotStore.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+
+namespace {
+
+void writeMeta(const QByteArray &json)
+{
+    TestHarness::writeFile(SlotStore::metaFilePath(), json);
+}
+
+QJsonObject readJson(const QString &path)
+{
+    return QJsonDocument::fromJson(TestHarness::readFile(path)).object();
+}
+
+QString library()
+{
+    return TestHarness::home() + QStringLiteral("/Documents/PDFs");
+}
+
+BookmarkList songs(const QString &book, std::initializer_list<int> pages)
+{
+    BookmarkList list;
+    for (int page : pages)
+        list.append(Fixtures::bookmark(book, page, QStringLiteral("Song %1").arg(page)));
+    return list;
+}
+
+QStringList ids(const BookmarkList &list)
+{
+    QStringList keys;
+    for (const BookmarkEntry &e : list)
+        keys << e.id();
+    return keys;
+}
+
+} // namespace
+
+class SlotStoreTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { TestHarness::clearUserFiles(); }
+
+    void slotNames_data()
+    {
+        QTest::addColumn<QByteArray>("meta"); // empty: no metadata file
+        QTest::addColumn<qint64>("slot");
+        QTest::addColumn<QString>("name");
+
+        QTest::newRow("no file, slot 0") << QByteArray() << qint64(0) << "Default";
+        QTest::newRow("no file, slot 4") << QByteArray() << qint64(4) << "Slot 4";
+        const QByteArray meta = R"({"activeSlot":2,"slotNames":{"0":"Home","2":"  Rehearsal \n","3":"   "}})";
+        QTest::newRow("stored name trimmed") << meta << qint64(2) << "Rehearsal";
+        QTest::newRow("blank name shows built-in") << meta << qint64(3) << "Slot 3";
+        QTest::newRow("slot 0 may carry a stored name") << meta << qint64(0) << "Home";
+        QTest::newRow("unknown slot") << meta << qint64(5) << "Slot 5";
+        QTest::newRow("undecodable file: key not a number")
+            << QByteArray(R"({"activeSlot":1,"slotNames":{"two":"X"}})") << qint64(2) << "Slot 2";
+        QTest::newRow("undecodable file: key with blanks")
+            << QByteArray(R"({"activeSlot":1,"slotNames":{" 2":"X"}})") << qint64(2) << "Slot 2";
+        QTest::newRow("undecodable file: activeSlot missing") << QByteArray(R"({"slotNames":{"2":"X"}})")
+                                                              << qint64(2) << "Slot 2";
+        QTest::newRow("undecodable file: name not a string")
+            << QByteArray(R"({"activeSlot":1,"slotNames":{"2":5}})") << qint64(2) << "Slot 2";
+    }
+
+    void slotNames()
+    {
+        QFETCH(QByteArray, meta);
+        QFETCH(qint64, slot);
+        QFETCH(QString, name);
+        if (!meta.isEmpty())
+            writeMeta(meta);
+        QCOMPARE(SlotStore::slotName(slot), name);
+    }
+
+    void setSlotName_data()
+    {
+        QTest::addColumn<QByteArray>("meta");
+        QTest::addColumn<qint64>("slot");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("activeAfter");
+        QTest::addColumn<QString>("storedAfter"); // empty: no stored name for the slot
+
+        QTest::newRow("no file") << QByteArray() << qint64(2) << " Gig \n" << qint64(0) << "Gig";
+        QTest::newRow("built-in name removes") << QByteArray(R"({"activeSlot":3,"slotNames":{"2":"Old"}})")
+                                               << qint64(2) << "Slot 2" << qint64(3) << "";
+        QTest::newRow("blank removes") << QByteArray(R"({"activeSlot":3,"slotNames":{"2":"Old"}})") << qint64(2)
+                                       << "   " << qint64(3) << "";
+        QTest::newRow("active slot clamped") << QByteArray(R"({"activeSlot":9,"slotNames":{}})") << qint64(1)
+                                             << "New" << qint64(5) << "New";
+        QTest::newRow("built-in name of another slot is a name")
+            << QByteArray() << qint64(2) << "Slot 3" << qint64(0) << "Slot 3";
+    }
+
+    void setSlotName()
+    {
+        QFETCH(QByteArray, meta);
+        QFETCH(qint64, slot);
+        QFETCH(QString, name);
+        QFETCH(qint64, activeAfter);
+        QFETCH(QString, storedAfter);
+        if (!meta.isEmpty())
+            writeMeta(meta);
+        QVERIFY(SlotStore::setSlotName(slot, name));
+        const auto stored = SlotStore::loadMeta();
+        QVERIFY(stored);
+        QCOMPARE(stored->activeSlot, activeAfter);
+        QCOMPARE(stored->slotNames.value(slot), storedAfter);
+        QCOMPARE(stored->slotNames.contains(slot), !storedAfter.isEmpty());
+    }
+
+    void slotZeroCannotBeRenamed()
+    {
+        QVERIFY(!SlotStore::setSlotName(0, QStringLiteral("Mine")));
+        QVERIFY(!QFile::exists(SlotStore::metaFilePath()));
+    }
+
+    void undecodableMetaIsSetAsideNotOverwritten()
+    {
+        const QByteArray bad = R"({"activeSlot":"one","slotNames":{}})";
+        writeMeta(bad);
+        QSignalSpy spy(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
+        QVERIFY(SlotStore::setSlotName(2, QStringLiteral("Gig")));
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(TestHarness::readFile(spy.at(0).at(1).toString()), bad);
+        QCOMPARE(SlotStore::slotName(2), QStringLiteral("Gig"));
+    }
+
+    void loadSlotRejectsIncompleteItems()
+    {
+        TestHarness::writeFile(SlotStore::slotFilePath(1),
+                               R"({"savedAt":1,"bookmarks":[{"pdfFileName":"a.pdf","pdfFilePath":"/a.pdf",)"
+                               R"("pageNumber":1,"title":"T","level":0,"totalPages":3}]})");
+        QVERIFY(SlotStore::loadSlot(1).isEmpty());
+        QVERIFY(SlotStore::loadSlot(4).isEmpty());
+    }
+
+    void saveAndLoadRoundTrip()
+    {
+        const BookmarkList library = Fixtures::realisticLibrary(300, 3);
+        QVERIFY(SlotStore::saveSlot(2, library, QStringLiteral("/music")));
+        QVERIFY(SlotStore::loadSlot(2) == library);
+        QCOMPARE(SlotStore::selectedFolder(2), QStringLiteral("/music"));
+        QCOMPARE(readJson(SlotStore::slotFilePath(2)).value(QStringLiteral("selectedFolder")).toString(),
+                 QStringLiteral("/music"));
+    }
+
+    void selectedFolderIsTrimmed()
+    {
+        TestHarness::writeFile(SlotStore::slotFilePath(3),
+                               R"({"selectedFolder":"/Books/Jazz\n","savedAt":1,"bookmarks":[]})");
+        QCOMPARE(SlotStore::selectedFolder(3), QStringLiteral("/Books/Jazz"));
+        QCOMPARE(SlotStore::selectedFolder(5), QString());
+    }
+
+    void customSingleBookNames_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("inLibrary"); // relative path inside the import library, or empty
+        QTest::addColumn<QString>("expected");
+
+        const QString singles = SlotStore::customSinglesBookName;
+        QTest::newRow("already grouped") << singles << "" << singles;
+        QTest::newRow("old single name") << "Custom Single (Custom)" << "" << singles;
+        QTest::newRow("begins with Custom Single") << "Custom Single 7.pdf" << "" << singles;
+        QTest::newRow("case matters for the prefix") << "custom single.pdf" << "" << "custom single.pdf";
+        QTest::newRow("in library") << "Scan.pdf" << "Scan.pdf" << singles;
+        QTest::newRow("in library, below a folder") << "Scan.pdf" << "2024/Scan.pdf" << singles;
+        QTest::newRow("in library, marked custom") << "Book (custom).pdf" << "Book (custom).pdf"
+                                                   << "Book (custom).pdf";
+        QTest::newRow("elsewhere") << "Real Book.pdf" << "" << "Real Book.pdf";
+    }
+
+    void customSingleBookNames()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QString, inLibrary);
+        QFETCH(QString, expected);
+        BookmarkEntry e = Fixtures::bookmark(inLibrary.isEmpty() ? QStringLiteral("/elsewhere/") + fileName
+                                                                  : library() + QLatin1Char('/') + inLibrary,
+                                             1, QStringLiteral("T"));
+        e.pdfFileName = fileName;
+
+        // On save...
+        QVERIFY(SlotStore::saveSlot(1, {e}, QString()));
+        const QJsonObject stored =
+            readJson(SlotStore::slotFilePath(1)).value(QStringLiteral("bookmarks")).toArray().at(0).toObject();
+        QCOMPARE(stored.value(QStringLiteral("pdfFileName")).toString(), expected);
+
+        // ...and on load of a file written by someone else.
+        QJsonObject raw = stored;
+        raw.insert(QStringLiteral("pdfFileName"), fileName);
+        QJsonObject doc{{QStringLiteral("savedAt"), 1}, {QStringLiteral("bookmarks"), QJsonArray{raw}}};
+        TestHarness::writeFile(SlotStore::slotFilePath(2), QJsonDocument(doc).toJson());
+        QCOMPARE(SlotStore::loadSlot(2).value(0).pdfFileName, expected);
+        QVERIFY(!QFileInfo::exists(library()));
+    }
+
+    void importLibraryMembership_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("inside");
+
+        const QString lib = library();
+        QTest::newRow("directly inside") << lib + "/a.pdf" << true;
+        QTest::newRow("below a folder") << lib + "/x/y/a.pdf" << true;
+        QTest::newRow("the folder itself") << lib << false;
+        QTest::newRow("folder with a trailing slash") << lib + "/" << false;
+        QTest::newRow("sibling with the same prefix") << lib + "2/a.pdf" << false;
+        QTest::newRow("dot-dot out of it") << lib + "/../a.pdf" << false;
+        QTest::newRow("dot segments inside") << lib + "/./x/../a.pdf" << true;
+        QTest::newRow("tilde") << "~/Documents/PDFs/a.pdf" << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("relative") << "Documents/PDFs/a.pdf" << false;
+    }
+
+    void importLibraryMembership()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, inside);
+        QCOMPARE(SlotStore::isInDefaultImportLibrary(Fixtures::bookmark(path, 1, QStringLiteral("T"))), inside);
+        // Asking never creates the folder.
+        QVERIFY(!QFileInfo::exists(library()));
+    }
+
+    void defaultLibraryDirectoryIsCreated()
+    {
+        const auto dir = ImagePdfImportService::defaultLibraryDirectory();
+        QVERIFY(dir.ok());
+        QCOMPARE(dir.value(), library());
+        QVERIFY(QFileInfo(library()).isDir());
+    }
+
+    void mergeFiltersSources()
+    {
+        QVERIFY(SlotStore::saveSlot(1, songs("/one.pdf", {1, 2}), QString()));
+        QVERIFY(SlotStore::saveSlot(3, songs("/three.pdf", {1}), QStringLiteral("/folder")));
+        QVERIFY(SlotStore::saveSlot(5, songs("/five.pdf", {1}), QString()));
+        bool saved = false;
+        QCOMPARE(SlotStore::mergeSlots({1, 1, 7, 3, -1}, 3, &saved), 2);
+        QVERIFY(saved);
+        QCOMPARE(ids(SlotStore::loadSlot(3)),
+                 QStringList({"/three.pdf|1|Song 1", "/one.pdf|1|Song 1", "/one.pdf|2|Song 2"}));
+        QCOMPARE(SlotStore::selectedFolder(3), QString());
+    }
+
+    void mergeWithoutSourcesTouchesNothing()
+    {
+        QVERIFY(SlotStore::saveSlot(3, songs("/three.pdf", {1}), QStringLiteral("/folder")));
+        const QByteArray before = TestHarness::readFile(SlotStore::slotFilePath(3));
+        bool saved = true;
+        QCOMPARE(SlotStore::mergeSlots({3, 6}, 3, &saved), 0);
+        QVERIFY(!saved);
+        QCOMPARE(TestHarness::readFile(SlotStore::slotFilePath(3)), before);
+    }
+
+    void mergeClearsFolderEvenWhenNothingIsNew()
+    {
+        QVERIFY(SlotStore::saveSlot(2, songs("/b.pdf", {1}), QStringLiteral("/folder")));
+        QVERIFY(SlotStore::saveSlot(4, songs("/b.pdf", {1}), QString()));
+        QCOMPARE(SlotStore::mergeSlots({4}, 2), 0);
+        QCOMPARE(SlotStore::selectedFolder(2), QString());
+        QCOMPARE(SlotStore::loadSlot(2).size(), 1);
+    }
+
+    void mergeAddsEachSongOnce()
+    {
+        BookmarkList target = songs("/t.pdf", {1, 1}); // the target's own duplicates stay
+        QVERIFY(SlotStore::saveSlot(1, target, QString()));
+        BookmarkList a = songs("/s.pdf", {1, 2});
+        a[1].genre = QStringLiteral("first");
+        BookmarkList b = songs("/s.pdf", {2, 3});
+        b[0].genre = QStringLiteral("second");
+        QVERIFY(SlotStore::saveSlot(2, a, QString()));
+        QVERIFY(SlotStore::saveSlot(3, b, QString()));
+        QCOMPARE(SlotStore::mergeSlots({3, 2}, 1), 3);
+        const BookmarkList merged = SlotStore::loadSlot(1);
+        QCOMPARE(ids(merged), QStringList({"/t.pdf|1|Song 1", "/t.pdf|1|Song 1", "/s.pdf|1|Song 1",
+                                           "/s.pdf|2|Song 2", "/s.pdf|3|Song 3"}));
+        QCOMPARE(merged[3].genre, QStringLiteral("first")); // ascending order of sources: slot 2 first
+    }
+
+    void copySlot()
+    {
+        QVERIFY(SlotStore::saveSlot(1, songs("/a.pdf", {1, 2}), QStringLiteral("/f")));
+        QVERIFY(SlotStore::saveSlot(4, songs("/b.pdf", {9}), QString()));
+        const QByteArray source = TestHarness::readFile(SlotStore::slotFilePath(1));
+
+        QVERIFY(!SlotStore::copySlot(2, 4)); // no source file: target stays
+        QCOMPARE(ids(SlotStore::loadSlot(4)), QStringList{"/b.pdf|9|Song 9"});
+
+        QVERIFY(SlotStore::copySlot(1, 4));
+        QCOMPARE(TestHarness::readFile(SlotStore::slotFilePath(4)), source);
+
+        QVERIFY(SlotStore::copySlot(1, 0));
+        QCOMPARE(SlotStore::selectedFolder(0), QStringLiteral("/f"));
+    }
+
+    void failedCopyKeepsTarget()
+    {
+        QVERIFY(SlotStore::saveSlot(1, Fixtures::realisticLibrary(200), QString()));
+        QVERIFY(SlotStore::saveSlot(4, songs("/b.pdf", {9}), QString()));
+        const QByteArray target = TestHarness::readFile(SlotStore::slotFilePath(4));
+        {
+            TestHarness::FileSizeLimit limit(4096);
+            QVERIFY(!SlotStore::copySlot(1, 4));
+        }
+        QCOMPARE(TestHarness::readFile(SlotStore::slotFilePath(4)), target);
+        QCOMPARE(QDir(SlotStore::rootPath()).entryList(QDir::Files).size(), 2);
+    }
+
+    void activeSlotIsClamped_data()
+    {
+        QTest::addColumn<QByteArray>("meta");
+        QTest::addColumn<qint64>("active");
+        QTest::newRow("none") << QByteArray() << qint64(0);
+        QTest::newRow("stored") << QByteArray(R"({"activeSlot":4,"slotNames":{}})") << qint64(4);
+        QTest::newRow("too large") << QByteArray(R"({"activeSlot":12,"slotNames":{}})") << qint64(5);
+        QTest::newRow("negative") << QByteArray(R"({"activeSlot":-2,"slotNames":{}})") << qint64(0);
+    }
+
+    void activeSlotIsClamped()
+    {
+        QFETCH(QByteArray, meta);
+        QFETCH(qint64, active);
+        if (!meta.isEmpty())
+            writeMeta(meta);
+        QCOMPARE(SlotStore::activeSlot(), active);
+    }
+};
+
+LYRAFOLD_TEST_MAIN(SlotStoreTest)
+#include "tst_slotstore.moc"

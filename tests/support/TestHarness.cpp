@@ -1,0 +1,95 @@
+#include "TestHarness.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<QTemporaryDir> &homeDir()
+{
+    static std::unique_ptr<QTemporaryDir> dir;
+    return dir;
+}
+
+void setPath(const char *variable, const QString &path, bool create = true)
+{
+    if (create)
+        QDir().mkpath(path);
+    qputenv(variable, QFile::encodeName(path));
+}
+
+} // namespace
+
+namespace TestHarness {
+
+void isolate()
+{
+    homeDir() = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/lyrafold-test-XXXXXX"));
+    if (!homeDir()->isValid())
+        qFatal("cannot create a temporary home for the tests");
+    const QString root = homeDir()->path();
+    setPath("HOME", root);
+    setPath("XDG_DATA_HOME", root + QStringLiteral("/.local/share"));
+    setPath("XDG_CONFIG_HOME", root + QStringLiteral("/.config"));
+    setPath("XDG_CACHE_HOME", root + QStringLiteral("/.cache"));
+    setPath("XDG_STATE_HOME", root + QStringLiteral("/.local/state"));
+    setPath("XDG_RUNTIME_DIR", root + QStringLiteral("/runtime"));
+    QFile::setPermissions(root + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                                 | QFileDevice::ExeOwner);
+    setPath("TMPDIR", root + QStringLiteral("/tmp"));
+    // The Documents folder follows HOME once no user-dirs file names another one.
+    qunsetenv("XDG_DOCUMENTS_DIR");
+}
+
+QString home()
+{
+    return homeDir()->path();
+}
+
+void clearUserFiles()
+{
+    for (const char *sub : {"/.local/share", "/.config", "/Documents"}) {
+        QDir dir(home() + QString::fromLatin1(sub));
+        dir.removeRecursively();
+    }
+    QDir().mkpath(home() + QStringLiteral("/.local/share"));
+    QDir().mkpath(home() + QStringLiteral("/.config"));
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write test file %s", qPrintable(path));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t limit)
+{
+    getrlimit(RLIMIT_FSIZE, &m_saved);
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = m_saved;
+    lowered.rlim_cur = limit;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_handler);
+}
+
+} // namespace TestHarness
