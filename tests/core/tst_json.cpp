@@ -50,10 +50,11 @@ private Q_SLOTS:
         QCOMPARE(doc.object().value(QStringLiteral("s")).toString(), expected);
 
         // And our reader must give back the same text.
-        json::JsonDocument parsed;
-        QVERIFY(parsed.parse(bytes));
         json::DecodeStatus status;
-        json::ObjectReader in(parsed.root(), status);
+        json::JsonDocument parsed;
+        json::od::object root;
+        QVERIFY(parsed.open(bytes, status) && parsed.rootObject(root, status));
+        json::ObjectReader in(root, status);
         QString back;
         in.required("s", back);
         QVERIFY2(status.ok(), qPrintable(status.error()));
@@ -79,15 +80,21 @@ private Q_SLOTS:
         w.value(std::numeric_limits<qint64>::min());
         w.value(std::numeric_limits<qint64>::max());
         w.endArray();
-        json::JsonDocument parsed;
-        QVERIFY(parsed.parse(w.take()));
-        simdjson::dom::array array = parsed.root().get_array();
+        const QByteArray bytes = w.take();
         json::DecodeStatus status;
+        json::JsonDocument parsed;
+        json::od::array array;
+        QVERIFY(parsed.open(bytes, status) && parsed.rootArray(array, status));
         double d = 0;
         qint64 lo = 0, hi = 0;
-        QVERIFY(json::readNumber(array.at(0), d, status, {}));
-        QVERIFY(json::readInteger(array.at(1), lo, status, {}));
-        QVERIFY(json::readInteger(array.at(2), hi, status, {}));
+        auto it = array.begin();
+        json::od::value value;
+        QVERIFY(json::element(*it, value, status, {}, 0) && json::readNumber(value, d, status, {}));
+        ++it;
+        QVERIFY(json::element(*it, value, status, {}, 1) && json::readInteger(value, lo, status, {}));
+        ++it;
+        QVERIFY(json::element(*it, value, status, {}, 2) && json::readInteger(value, hi, status, {}));
+        QVERIFY(parsed.finish(status));
         QCOMPARE(d, number);
         QCOMPARE(lo, std::numeric_limits<qint64>::min());
         QCOMPARE(hi, std::numeric_limits<qint64>::max());
@@ -152,10 +159,14 @@ private Q_SLOTS:
         QFETCH(QByteArray, json);
         QFETCH(bool, ok);
         QFETCH(QString, errorPath);
-        json::JsonDocument doc;
-        QVERIFY(doc.parse(json));
         json::DecodeStatus status;
-        json::ObjectReader in(doc.root(), status);
+        json::JsonDocument doc;
+        json::od::object root;
+        if (!doc.open(json, status) || !doc.rootObject(root, status)) {
+            QVERIFY(!ok);
+            return;
+        }
+        json::ObjectReader in(root, status);
         QString s;
         qint64 i = 0;
         double d = 0;
@@ -168,6 +179,7 @@ private Q_SLOTS:
         in.optional("os", os);
         in.optional("oi", oi);
         in.optional("od", od);
+        doc.finish(status);
         QCOMPARE(status.ok(), ok);
         if (!ok && !errorPath.isEmpty())
             QVERIFY2(status.error().startsWith(errorPath + QLatin1Char(':')), qPrintable(status.error()));
@@ -180,15 +192,24 @@ private Q_SLOTS:
         QTest::newRow("truncated") << QByteArray(R"({"a":[1,2)");
         QTest::newRow("NaN literal") << QByteArray(R"({"a":NaN})");
         QTest::newRow("trailing garbage") << QByteArray(R"({"a":1} x)");
+        QTest::newRow("unclosed string") << QByteArray("{\"a\":\"x}");
+        QTest::newRow("missing value") << QByteArray(R"({"a":})");
         QTest::newRow("invalid UTF-8") << QByteArray("{\"a\":\"\xff\"}");
     }
 
     void syntaxErrorsAreReported()
     {
         QFETCH(QByteArray, json);
+        json::DecodeStatus status;
         json::JsonDocument doc;
-        QVERIFY(!doc.parse(json));
-        QVERIFY(!doc.error().isEmpty());
+        json::od::object root;
+        if (doc.open(json, status) && doc.rootObject(root, status)) {
+            json::ObjectReader in(root, status);
+            std::optional<double> a;
+            in.optional("a", a);
+            doc.finish(status);
+        }
+        QVERIFY(!status.ok());
     }
 };
 

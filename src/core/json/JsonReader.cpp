@@ -1,108 +1,152 @@
 #include "json/JsonReader.h"
 
+#include <cctype>
 #include <cmath>
-#include <cstring>
 
 namespace json {
 
 namespace {
 
+QString indexed(const QString &path, qsizetype index)
+{
+    if (index < 0)
+        return path;
+    return path + QLatin1Char('[') + QString::number(index) + QLatin1Char(']');
+}
+
 // Each returns nothing on success, or what was wrong.
-const char *toString(simdjson::dom::element value, QString &out)
+const char *toString(od::value &value, QString &out)
 {
     std::string_view text;
-    if (value.get(text) != simdjson::SUCCESS)
+    if (value.get_string().get(text) != simdjson::SUCCESS)
         return "expected a string";
     out = QString::fromUtf8(text.data(), qsizetype(text.size()));
     return nullptr;
 }
 
-const char *toInteger(simdjson::dom::element value, qint64 &out)
+const char *toInteger(od::value &value, qint64 &out)
 {
-    switch (value.type()) {
-    case simdjson::dom::element_type::INT64:
-        out = int64_t(value);
+    od::json_type type;
+    if (value.type().get(type) != simdjson::SUCCESS || type != od::json_type::number)
+        return "expected an integer";
+    od::number_type numberType;
+    if (value.get_number_type().get(numberType) != simdjson::SUCCESS)
+        return "integer out of range";
+    switch (numberType) {
+    case od::number_type::signed_integer: {
+        int64_t n = 0;
+        if (value.get_int64().get(n) != simdjson::SUCCESS)
+            return "integer out of range";
+        out = n;
         return nullptr;
-    case simdjson::dom::element_type::DOUBLE: {
+    }
+    case od::number_type::floating_point_number: {
         // 12.0 is the integer 12; 12.5 or 1e30 is no integer.
-        const double d = double(value);
+        double d = 0;
+        if (value.get_double().get(d) != simdjson::SUCCESS)
+            return "number out of range";
         if (std::trunc(d) == d && d >= -9.2233720368547758e18 && d < 9.2233720368547758e18) {
             out = qint64(d);
             return nullptr;
         }
         return "number is not an integer in range";
     }
-    case simdjson::dom::element_type::UINT64:
+    default:
         return "integer out of range";
-    default:
-        return "expected an integer";
     }
 }
 
-const char *toNumber(simdjson::dom::element value, double &out)
+const char *toNumber(od::value &value, double &out)
 {
-    switch (value.type()) {
-    case simdjson::dom::element_type::INT64:
-        out = double(int64_t(value));
-        return nullptr;
-    case simdjson::dom::element_type::UINT64:
-        out = double(uint64_t(value));
-        return nullptr;
-    case simdjson::dom::element_type::DOUBLE:
-        out = double(value);
-        return std::isfinite(out) ? nullptr : "number out of range";
-    default:
+    od::json_type type;
+    if (value.type().get(type) != simdjson::SUCCESS || type != od::json_type::number)
         return "expected a number";
-    }
+    if (value.get_double().get(out) != simdjson::SUCCESS || !std::isfinite(out))
+        return "number out of range";
+    return nullptr;
 }
 
-const char *toValue(simdjson::dom::element value, QString &out) { return toString(value, out); }
-const char *toValue(simdjson::dom::element value, qint64 &out) { return toInteger(value, out); }
-const char *toValue(simdjson::dom::element value, double &out) { return toNumber(value, out); }
+const char *toValue(od::value &value, QString &out) { return toString(value, out); }
+const char *toValue(od::value &value, qint64 &out) { return toInteger(value, out); }
+const char *toValue(od::value &value, double &out) { return toNumber(value, out); }
+
+bool report(const char *what, DecodeStatus &status, const QString &path)
+{
+    if (what)
+        status.fail(path, QString::fromLatin1(what));
+    return !what;
+}
 
 } // namespace
 
-
-bool JsonDocument::parse(const QByteArray &bytes)
+bool JsonDocument::open(const QByteArray &bytes, DecodeStatus &status)
 {
+    m_bytes = bytes;
     const size_t length = size_t(bytes.size());
-    simdjson::error_code code;
+    simdjson::padded_string_view view;
     if (size_t(bytes.capacity()) >= length + simdjson::SIMDJSON_PADDING) {
-        // The buffer was read with room to spare: parse in place without another copy.
-        code = m_parser.parse(bytes.constData(), length, false).get(m_root);
+        // The buffer was read with room to spare: parse it in place.
+        view = simdjson::padded_string_view(bytes.constData(), length, size_t(bytes.capacity()));
     } else {
-        code = m_parser.parse(bytes.constData(), length, true).get(m_root);
+        m_copy = simdjson::padded_string(bytes.constData(), length);
+        view = m_copy;
     }
-    if (code != simdjson::SUCCESS) {
-        m_error = QString::fromUtf8(simdjson::error_message(code));
+    if (const auto code = m_parser.iterate(view).get(m_document); code != simdjson::SUCCESS) {
+        status.fail(QString(), code);
         return false;
     }
     return true;
 }
 
-ObjectReader::ObjectReader(simdjson::dom::element element, DecodeStatus &status, QString path,
-                           qsizetype index)
+bool JsonDocument::rootObject(od::object &object, DecodeStatus &status)
+{
+    if (const auto code = m_document.get_object().get(object); code != simdjson::SUCCESS) {
+        status.fail(QString(), code == simdjson::INCORRECT_TYPE ? QStringLiteral("expected an object")
+                                                                : QString::fromUtf8(simdjson::error_message(code)));
+        return false;
+    }
+    return true;
+}
+
+bool JsonDocument::rootArray(od::array &array, DecodeStatus &status)
+{
+    if (const auto code = m_document.get_array().get(array); code != simdjson::SUCCESS) {
+        status.fail(QString(), code == simdjson::INCORRECT_TYPE ? QStringLiteral("expected an array")
+                                                                : QString::fromUtf8(simdjson::error_message(code)));
+        return false;
+    }
+    return true;
+}
+
+bool JsonDocument::finish(DecodeStatus &status)
+{
+    // This parser version cannot tell where the root value ended, so look at the text: whatever is
+    // appended after the root's closing bracket would have to end in another bracket.
+    if (status.ok()) {
+        qsizetype end = m_bytes.size();
+        while (end > 0 && std::isspace(static_cast<unsigned char>(m_bytes[end - 1])))
+            --end;
+        if (end == 0 || (m_bytes[end - 1] != '}' && m_bytes[end - 1] != ']'))
+            status.fail(QString(), QStringLiteral("unexpected content after the document"));
+    }
+    return status.ok();
+}
+
+ObjectReader::ObjectReader(od::object object, DecodeStatus &status, QString path, qsizetype index)
+    : m_object(object), m_status(status), m_path(std::move(path)), m_index(index)
+{
+}
+
+ObjectReader::ObjectReader(od::value value, DecodeStatus &status, QString path, qsizetype index)
     : m_status(status), m_path(std::move(path)), m_index(index)
 {
-    if (element.get(m_object) != simdjson::SUCCESS)
+    if (value.get_object().get(m_object) != simdjson::SUCCESS)
         m_status.fail(this->path(), QStringLiteral("expected an object"));
 }
 
 QString ObjectReader::path() const
 {
-    if (m_index < 0)
-        return m_path;
-    return m_path + QLatin1Char('[') + QString::number(m_index) + QLatin1Char(']');
-}
-
-template <typename T>
-bool ObjectReader::convert(simdjson::dom::element value, T &out, std::string_view key)
-{
-    if (const char *what = toValue(value, out)) {
-        m_status.fail(pathOf(key), QString::fromLatin1(what));
-        return false;
-    }
-    return true;
+    return indexed(m_path, m_index);
 }
 
 QString ObjectReader::pathOf(std::string_view key) const
@@ -112,14 +156,21 @@ QString ObjectReader::pathOf(std::string_view key) const
     return base.isEmpty() ? name : base + QLatin1Char('.') + name;
 }
 
-ObjectReader::Presence ObjectReader::find(std::string_view key, simdjson::dom::element &value) const
+ObjectReader::Presence ObjectReader::find(std::string_view key, od::value &value)
 {
-    if (m_object.at_key(key).get(value) != simdjson::SUCCESS)
+    // Our own files list the keys in the order they are asked for, so each search starts right
+    // where the value is; any other order is still found.
+    const auto code = m_object.find_field_unordered(key).get(value);
+    if (code == simdjson::NO_SUCH_FIELD)
         return Presence::Missing;
+    if (code != simdjson::SUCCESS) {
+        m_status.fail(pathOf(key), code);
+        return Presence::Broken;
+    }
     return value.is_null() ? Presence::Null : Presence::Present;
 }
 
-bool ObjectReader::require(std::string_view key, simdjson::dom::element &value)
+bool ObjectReader::require(std::string_view key, od::value &value)
 {
     if (!ok())
         return false;
@@ -130,53 +181,65 @@ bool ObjectReader::require(std::string_view key, simdjson::dom::element &value)
     case Presence::Null:
         m_status.fail(pathOf(key), QStringLiteral("null where a value is required"));
         return false;
+    case Presence::Broken:
+        return false;
     case Presence::Present:
         break;
     }
     return true;
 }
 
+template <typename T>
+bool ObjectReader::convert(od::value &value, T &out, std::string_view key)
+{
+    if (const char *what = toValue(value, out)) {
+        m_status.fail(pathOf(key), QString::fromLatin1(what));
+        return false;
+    }
+    return true;
+}
+
 void ObjectReader::required(std::string_view key, QString &out)
 {
-    simdjson::dom::element value;
+    od::value value;
     if (require(key, value))
         convert(value, out, key);
 }
 
 void ObjectReader::required(std::string_view key, qint64 &out)
 {
-    simdjson::dom::element value;
+    od::value value;
     if (require(key, value))
         convert(value, out, key);
 }
 
 void ObjectReader::required(std::string_view key, double &out)
 {
-    simdjson::dom::element value;
+    od::value value;
     if (require(key, value))
         convert(value, out, key);
 }
 
-std::optional<simdjson::dom::array> ObjectReader::requiredArray(std::string_view key)
+std::optional<od::array> ObjectReader::requiredArray(std::string_view key)
 {
-    simdjson::dom::element value;
+    od::value value;
     if (!require(key, value))
         return std::nullopt;
-    simdjson::dom::array array;
-    if (value.get(array) != simdjson::SUCCESS) {
+    od::array array;
+    if (value.get_array().get(array) != simdjson::SUCCESS) {
         m_status.fail(pathOf(key), QStringLiteral("expected an array"));
         return std::nullopt;
     }
     return array;
 }
 
-std::optional<simdjson::dom::object> ObjectReader::requiredObject(std::string_view key)
+std::optional<od::object> ObjectReader::requiredObject(std::string_view key)
 {
-    simdjson::dom::element value;
+    od::value value;
     if (!require(key, value))
         return std::nullopt;
-    simdjson::dom::object object;
-    if (value.get(object) != simdjson::SUCCESS) {
+    od::object object;
+    if (value.get_object().get(object) != simdjson::SUCCESS) {
         m_status.fail(pathOf(key), QStringLiteral("expected an object"));
         return std::nullopt;
     }
@@ -185,70 +248,67 @@ std::optional<simdjson::dom::object> ObjectReader::requiredObject(std::string_vi
 
 void ObjectReader::optional(std::string_view key, QString &out)
 {
-    simdjson::dom::element value;
+    od::value value;
     if (ok() && find(key, value) == Presence::Present)
         convert(value, out, key);
 }
 
 void ObjectReader::optional(std::string_view key, qint64 &out)
 {
-    simdjson::dom::element value;
+    od::value value;
     if (ok() && find(key, value) == Presence::Present)
         convert(value, out, key);
 }
 
-void ObjectReader::optional(std::string_view key, std::optional<QString> &out)
+template <typename T>
+void ObjectReader::readOptional(std::string_view key, std::optional<T> &out)
 {
-    simdjson::dom::element value;
+    od::value value;
     if (!ok() || find(key, value) != Presence::Present)
         return;
-    QString text;
-    if (convert(value, text, key))
-        out = std::move(text);
+    T read{};
+    if (convert(value, read, key))
+        out = std::move(read);
+}
+
+void ObjectReader::optional(std::string_view key, std::optional<QString> &out)
+{
+    readOptional(key, out);
 }
 
 void ObjectReader::optional(std::string_view key, std::optional<qint64> &out)
 {
-    simdjson::dom::element value;
-    if (!ok() || find(key, value) != Presence::Present)
-        return;
-    qint64 number = 0;
-    if (convert(value, number, key))
-        out = number;
+    readOptional(key, out);
 }
 
 void ObjectReader::optional(std::string_view key, std::optional<double> &out)
 {
-    simdjson::dom::element value;
-    if (!ok() || find(key, value) != Presence::Present)
-        return;
-    double number = 0;
-    if (convert(value, number, key))
-        out = number;
+    readOptional(key, out);
 }
 
-bool readString(simdjson::dom::element value, QString &out, DecodeStatus &status, const QString &path)
+bool readString(od::value &value, QString &out, DecodeStatus &status, const QString &path)
 {
-    const char *what = toString(value, out);
-    if (what)
-        status.fail(path, QString::fromLatin1(what));
-    return !what;
+    return report(toString(value, out), status, path);
 }
 
-bool readInteger(simdjson::dom::element value, qint64 &out, DecodeStatus &status, const QString &path)
+bool readInteger(od::value &value, qint64 &out, DecodeStatus &status, const QString &path)
 {
-    const char *what = toInteger(value, out);
-    if (what)
-        status.fail(path, QString::fromLatin1(what));
-    return !what;
+    return report(toInteger(value, out), status, path);
 }
 
-bool readNumber(simdjson::dom::element value, double &out, DecodeStatus &status, const QString &path)
+bool readNumber(od::value &value, double &out, DecodeStatus &status, const QString &path)
 {
-    const char *what = toNumber(value, out);
-    if (what)
-        status.fail(path, QString::fromLatin1(what));
-    return !what;
+    return report(toNumber(value, out), status, path);
+}
+
+bool element(simdjson::simdjson_result<od::value> item, od::value &out, DecodeStatus &status,
+             const QString &path, qsizetype index)
+{
+    if (const auto code = item.get(out); code != simdjson::SUCCESS) {
+        status.fail(indexed(path, index), code);
+        return false;
+    }
+    return true;
 }
 
 } // namespace json

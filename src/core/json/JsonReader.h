@@ -1,11 +1,14 @@
 #pragma once
 
-// Strict decoding on top of simdjson, shared by every codec of this library (internal header: the
-// simdjson types do not leave the core library).
+// Strict decoding on top of simdjson's on-demand parser, shared by every codec of this library
+// (internal header: the simdjson types do not leave the core library).
 //
 // The rules: a required key that is missing, or any key whose value has the wrong JSON type, fails
 // the whole document; an optional key that is missing or null keeps its default; unknown keys are
 // ignored. The first failure is kept with the path of the value that caused it.
+//
+// The on-demand parser reads values as they are asked for, so values must be taken in document
+// order within each container: read an object's keys, or iterate an array, before moving on.
 
 #include <QByteArray>
 #include <QString>
@@ -17,18 +20,7 @@
 
 namespace json {
 
-class JsonDocument {
-public:
-    // Parses bytes; false on a syntax error (see error()).
-    bool parse(const QByteArray &bytes);
-    simdjson::dom::element root() const { return m_root; }
-    const QString &error() const { return m_error; }
-
-private:
-    simdjson::dom::parser m_parser;
-    simdjson::dom::element m_root;
-    QString m_error;
-};
+namespace od = simdjson::ondemand;
 
 // Collects the first decoding failure of one document.
 class DecodeStatus {
@@ -40,29 +32,49 @@ public:
         if (m_error.isEmpty())
             m_error = path.isEmpty() ? what : path + QStringLiteral(": ") + what;
     }
+    void fail(const QString &path, simdjson::error_code code)
+    {
+        fail(path, QString::fromUtf8(simdjson::error_message(code)));
+    }
 
 private:
     QString m_error;
 };
 
+class JsonDocument {
+public:
+    // Starts reading bytes, which must outlive this object. Syntax errors may surface only as values
+    // are read; finish() checks that nothing but white space follows the root value.
+    bool open(const QByteArray &bytes, DecodeStatus &status);
+    bool rootObject(od::object &object, DecodeStatus &status);
+    bool rootArray(od::array &array, DecodeStatus &status);
+    bool finish(DecodeStatus &status);
+
+private:
+    QByteArray m_bytes;
+    od::parser m_parser;
+    simdjson::padded_string m_copy;
+    od::document m_document;
+};
+
 // Reads the members of one JSON object by key.
 class ObjectReader {
 public:
-    // Fails the status when element is not an object. The object's path, for messages, is path, or
-    // path[index] for an array element; it is only spelled out when something fails.
-    ObjectReader(simdjson::dom::element element, DecodeStatus &status, QString path = {},
-                 qsizetype index = -1);
+    // The object's path, for messages, is path, or path[index] for an array element; it is only
+    // spelled out when something fails.
+    ObjectReader(od::object object, DecodeStatus &status, QString path = {}, qsizetype index = -1);
+    // Fails the status when value is not an object.
+    ObjectReader(od::value value, DecodeStatus &status, QString path = {}, qsizetype index = -1);
 
     bool ok() const { return m_status.ok(); }
-    DecodeStatus &status() { return m_status; }
     QString path() const;
     QString pathOf(std::string_view key) const;
 
     void required(std::string_view key, QString &out);
     void required(std::string_view key, qint64 &out);
     void required(std::string_view key, double &out);
-    std::optional<simdjson::dom::array> requiredArray(std::string_view key);
-    std::optional<simdjson::dom::object> requiredObject(std::string_view key);
+    std::optional<od::array> requiredArray(std::string_view key);
+    std::optional<od::object> requiredObject(std::string_view key);
 
     // Missing or null leaves out as it is.
     void optional(std::string_view key, QString &out);
@@ -72,21 +84,27 @@ public:
     void optional(std::string_view key, std::optional<double> &out);
 
 private:
-    enum class Presence { Missing, Null, Present };
-    Presence find(std::string_view key, simdjson::dom::element &value) const;
-    bool require(std::string_view key, simdjson::dom::element &value);
+    enum class Presence { Missing, Null, Present, Broken };
+    Presence find(std::string_view key, od::value &value);
+    bool require(std::string_view key, od::value &value);
     template <typename T>
-    bool convert(simdjson::dom::element value, T &out, std::string_view key);
+    bool convert(od::value &value, T &out, std::string_view key);
+    template <typename T>
+    void readOptional(std::string_view key, std::optional<T> &out);
 
-    simdjson::dom::object m_object;
+    od::object m_object;
     DecodeStatus &m_status;
     QString m_path;
     qsizetype m_index = -1;
 };
 
 // Value conversions with type checks; each fails status at path on a wrong type.
-bool readString(simdjson::dom::element value, QString &out, DecodeStatus &status, const QString &path);
-bool readInteger(simdjson::dom::element value, qint64 &out, DecodeStatus &status, const QString &path);
-bool readNumber(simdjson::dom::element value, double &out, DecodeStatus &status, const QString &path);
+bool readString(od::value &value, QString &out, DecodeStatus &status, const QString &path);
+bool readInteger(od::value &value, qint64 &out, DecodeStatus &status, const QString &path);
+bool readNumber(od::value &value, double &out, DecodeStatus &status, const QString &path);
+
+// The next element of an array being iterated, or a failure at path[index].
+bool element(simdjson::simdjson_result<od::value> item, od::value &out, DecodeStatus &status,
+             const QString &path, qsizetype index);
 
 } // namespace json

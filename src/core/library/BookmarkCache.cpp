@@ -7,32 +7,39 @@ namespace BookmarkCacheCodec {
 
 Result<BookmarkCache> decode(const QByteArray &bytes)
 {
-    json::JsonDocument document;
-    if (!document.parse(bytes))
-        return Result<BookmarkCache>::failure(document.error());
-
     json::DecodeStatus status;
-    json::ObjectReader in(document.root(), status);
+    json::JsonDocument document;
+    json::od::object root;
+    if (!document.open(bytes, status) || !document.rootObject(root, status))
+        return Result<BookmarkCache>::failure(status.error());
+
+    json::ObjectReader in(root, status);
     BookmarkCache cache;
     in.optional("selectedFolder", cache.selectedFolder);
     double savedAt = 0;
     in.required("savedAt", savedAt);
-    const auto items = in.requiredArray("bookmarks");
+    auto items = in.requiredArray("bookmarks");
     if (!status.ok())
         return Result<BookmarkCache>::failure(status.error());
 
     cache.savedAt = TextUtils::fromReferenceSeconds(savedAt);
-    cache.bookmarks.reserve(qsizetype(items->size()));
+    // The item count is not known before the array is read; a slot of this size is common.
+    cache.bookmarks.reserve(qMax<qsizetype>(64, bytes.size() / 400));
     const QString itemsPath = QStringLiteral("bookmarks");
     qsizetype index = 0;
-    for (simdjson::dom::element item : *items) {
+    for (auto item : *items) {
+        json::od::value value;
+        if (!json::element(item, value, status, itemsPath, index))
+            break;
         BookmarkEntry entry;
-        SongRecordCodec::decode(item, SongRecordCodec::Required::BookmarkFields, entry, status, itemsPath,
+        SongRecordCodec::decode(value, SongRecordCodec::Required::BookmarkFields, entry, status, itemsPath,
                                 index++);
         if (!status.ok())
-            return Result<BookmarkCache>::failure(status.error());
+            break;
         cache.bookmarks.append(std::move(entry));
     }
+    if (!document.finish(status))
+        return Result<BookmarkCache>::failure(status.error());
     return cache;
 }
 

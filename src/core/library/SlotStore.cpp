@@ -8,34 +8,46 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QHash>
 #include <QSet>
 
 namespace {
 
 Result<SlotMeta> decodeMeta(const QByteArray &bytes)
 {
-    json::JsonDocument document;
-    if (!document.parse(bytes))
-        return Result<SlotMeta>::failure(document.error());
     json::DecodeStatus status;
-    json::ObjectReader in(document.root(), status);
+    json::JsonDocument document;
+    json::od::object root;
+    if (!document.open(bytes, status) || !document.rootObject(root, status))
+        return Result<SlotMeta>::failure(status.error());
+    json::ObjectReader in(root, status);
     SlotMeta meta;
     in.required("activeSlot", meta.activeSlot);
-    const auto names = in.requiredObject("slotNames");
+    auto names = in.requiredObject("slotNames");
     if (!status.ok())
         return Result<SlotMeta>::failure(status.error());
     static const QRegularExpression decimal(QStringLiteral("^[+-]?[0-9]+$"));
-    for (auto [key, value] : *names) {
+    for (auto field : *names) {
+        std::string_view key;
+        if (const auto code = field.unescaped_key().get(key); code != simdjson::SUCCESS) {
+            status.fail(QStringLiteral("slotNames"), code);
+            break;
+        }
         const QString keyText = QString::fromUtf8(key.data(), qsizetype(key.size()));
         bool ok = false;
         const qint64 slot = keyText.toLongLong(&ok);
-        if (!ok || !decimal.match(keyText).hasMatch())
-            return Result<SlotMeta>::failure(QStringLiteral("slotNames: key is not a slot number: ") + keyText);
+        if (!ok || !decimal.match(keyText).hasMatch()) {
+            status.fail(QStringLiteral("slotNames"), QStringLiteral("key is not a slot number: ") + keyText);
+            break;
+        }
         QString name;
+        json::od::value value = field.value();
         if (!json::readString(value, name, status, QStringLiteral("slotNames.") + keyText))
-            return Result<SlotMeta>::failure(status.error());
+            break;
         meta.slotNames.insert(slot, name);
     }
+    if (!document.finish(status))
+        return Result<SlotMeta>::failure(status.error());
     return meta;
 }
 
@@ -81,14 +93,14 @@ bool liesUnder(const QString &pdfFilePath, const QString &prefix)
 }
 
 // Imported single files are grouped under one book; returns the book name an entry is stored under.
-QString customSingleBookName(const BookmarkEntry &entry, const QString &libraryPrefix)
+// inLibrary tells whether the entry's PDF lies in the import library.
+QString customSingleBookName(const QString &name, bool inLibrary)
 {
-    const QString &name = entry.pdfFileName;
     if (name == SlotStore::customSinglesBookName)
         return name;
     if (name.startsWith(QLatin1String("Custom Single")))
         return SlotStore::customSinglesBookName;
-    if (liesUnder(entry.pdfFilePath, libraryPrefix) && !name.contains(QLatin1String("(Custom)"), Qt::CaseInsensitive))
+    if (inLibrary && !name.contains(QLatin1String("(Custom)"), Qt::CaseInsensitive))
         return SlotStore::customSinglesBookName;
     return name;
 }
@@ -96,9 +108,14 @@ QString customSingleBookName(const BookmarkEntry &entry, const QString &libraryP
 void applyCustomSingleRule(BookmarkList &entries)
 {
     const QString prefix = importLibraryPrefix();
+    // A library holds many songs of few books: decide each path once.
+    QHash<QString, bool> inLibrary;
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const BookmarkEntry &entry = std::as_const(entries)[i];
-        QString name = customSingleBookName(entry, prefix);
+        auto known = inLibrary.constFind(entry.pdfFilePath);
+        if (known == inLibrary.constEnd())
+            known = inLibrary.insert(entry.pdfFilePath, liesUnder(entry.pdfFilePath, prefix));
+        QString name = customSingleBookName(entry.pdfFileName, *known);
         if (name != entry.pdfFileName)
             entries[i].pdfFileName = std::move(name);
     }

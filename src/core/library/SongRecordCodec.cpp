@@ -44,7 +44,7 @@ void encode(json::JsonWriter &w, const SongRecord &r)
     w.endObject();
 }
 
-void decode(simdjson::dom::element element, Required required, SongRecord &r, json::DecodeStatus &status,
+void decode(json::od::value element, Required required, SongRecord &r, json::DecodeStatus &status,
             const QString &path, qsizetype index)
 {
     json::ObjectReader in(element, status, path, index);

@@ -22,7 +22,7 @@ enum class Required {
 void encode(json::JsonWriter &writer, const SongRecord &record);
 
 // Fills record from one object; failures go to status.
-void decode(simdjson::dom::element element, Required required, SongRecord &record,
+void decode(json::od::value element, Required required, SongRecord &record,
             json::DecodeStatus &status, const QString &path, qsizetype index);
 
 } // namespace SongRecordCodec

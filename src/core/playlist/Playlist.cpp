@@ -13,36 +13,44 @@ namespace PlaylistCodec {
 Result<QList<Playlist>> decodePlaylists(const QByteArray &bytes)
 {
     using Failure = Result<QList<Playlist>>;
-    json::JsonDocument document;
-    if (!document.parse(bytes))
-        return Failure::failure(document.error());
-    simdjson::dom::array array;
-    if (document.root().get(array) != simdjson::SUCCESS)
-        return Failure::failure(QStringLiteral("expected an array of playlists"));
-
     json::DecodeStatus status;
+    json::JsonDocument document;
+    json::od::array array;
+    if (!document.open(bytes, status) || !document.rootArray(array, status))
+        return Failure::failure(status.error());
+
     QList<Playlist> playlists;
     const QString root = QStringLiteral("playlists");
     qsizetype index = 0;
-    for (simdjson::dom::element element : array) {
-        json::ObjectReader in(element, status, root, index++);
+    for (auto element : array) {
+        json::od::value value;
+        if (!json::element(element, value, status, root, index))
+            break;
+        json::ObjectReader in(value, status, root, index++);
         Playlist playlist;
         in.required("name", playlist.name);
-        const auto items = in.requiredArray("items");
+        auto items = in.requiredArray("items");
         if (!status.ok())
-            return Failure::failure(status.error());
+            break;
         const QString itemsPath = in.pathOf("items");
         qsizetype itemIndex = 0;
-        for (simdjson::dom::element itemElement : *items) {
+        for (auto itemElement : *items) {
+            json::od::value itemValue;
+            if (!json::element(itemElement, itemValue, status, itemsPath, itemIndex))
+                break;
             PlaylistItem item;
-            SongRecordCodec::decode(itemElement, SongRecordCodec::Required::PlaylistFields, item, status,
+            SongRecordCodec::decode(itemValue, SongRecordCodec::Required::PlaylistFields, item, status,
                                     itemsPath, itemIndex++);
             if (!status.ok())
-                return Failure::failure(status.error());
+                break;
             playlist.items.append(std::move(item));
         }
+        if (!status.ok())
+            break;
         playlists.append(std::move(playlist));
     }
+    if (!document.finish(status))
+        return Failure::failure(status.error());
     return playlists;
 }
 
