@@ -98,24 +98,23 @@ bool JsonDocument::open(const QByteArray &bytes, DecodeStatus &status)
     return true;
 }
 
+static bool rootResult(simdjson::error_code code, const char *expected, DecodeStatus &status)
+{
+    if (code == simdjson::INCORRECT_TYPE)
+        status.fail(QString(), QString::fromLatin1(expected));
+    else if (code != simdjson::SUCCESS)
+        status.fail(QString(), code);
+    return code == simdjson::SUCCESS;
+}
+
 bool JsonDocument::rootObject(od::object &object, DecodeStatus &status)
 {
-    if (const auto code = m_document.get_object().get(object); code != simdjson::SUCCESS) {
-        status.fail(QString(), code == simdjson::INCORRECT_TYPE ? QStringLiteral("expected an object")
-                                                                : QString::fromUtf8(simdjson::error_message(code)));
-        return false;
-    }
-    return true;
+    return rootResult(m_document.get_object().get(object), "expected an object", status);
 }
 
 bool JsonDocument::rootArray(od::array &array, DecodeStatus &status)
 {
-    if (const auto code = m_document.get_array().get(array); code != simdjson::SUCCESS) {
-        status.fail(QString(), code == simdjson::INCORRECT_TYPE ? QStringLiteral("expected an array")
-                                                                : QString::fromUtf8(simdjson::error_message(code)));
-        return false;
-    }
-    return true;
+    return rootResult(m_document.get_array().get(array), "expected an array", status);
 }
 
 bool JsonDocument::finish(DecodeStatus &status)
