@@ -93,6 +93,17 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(AppPaths::bookmarkCachePath()));
     }
 
+    // A file that cannot be read is not the same as one that does not decode: it is left in place.
+    void unreadableFileIsLeftAlone()
+    {
+        QVERIFY(QDir().mkpath(AppPaths::bookmarkCachePath()));
+        QSignalSpy spy(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
+        QVERIFY(!CacheService::load());
+        QCOMPARE(spy.count(), 0);
+        QVERIFY(!CacheService::save({Fixtures::fullBookmark(1)}, QString()));
+        QVERIFY(QFileInfo(AppPaths::bookmarkCachePath()).isDir());
+    }
+
     void writtenForm()
     {
         BookmarkEntry e = Fixtures::bookmark(QStringLiteral("/b/a.pdf"), 4, QStringLiteral("T"));
