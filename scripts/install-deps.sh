@@ -8,7 +8,7 @@ packages=(
     # toolchain
     build-essential cmake ninja-build ccache pkg-config
     # Qt 6
-    qt6-base-dev
+    qt6-base-dev qt6-qpa-plugins
     # JSON parsing
     libsimdjson-dev
     # benchmarks (lyrafold-bench compares against python3's json module)

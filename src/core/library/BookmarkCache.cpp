@@ -3,6 +3,8 @@
 #include "library/SongRecordCodec.h"
 #include "text/TextUtils.h"
 
+#include <algorithm>
+
 namespace BookmarkCacheCodec {
 
 Result<BookmarkCache> decode(const QByteArray &bytes)
@@ -23,8 +25,9 @@ Result<BookmarkCache> decode(const QByteArray &bytes)
         return Result<BookmarkCache>::failure(status.error());
 
     cache.savedAt = TextUtils::fromReferenceSeconds(savedAt);
-    // The item count is not known before the array is read; a slot of this size is common.
-    cache.bookmarks.reserve(qMax<qsizetype>(64, bytes.size() / 400));
+    // The item count is not known before the array is read: guess it from the size of the file
+    // (about 450 bytes a bookmark), within reason.
+    cache.bookmarks.reserve(std::clamp<qsizetype>(bytes.size() / 400, 16, 200000));
     const QString itemsPath = QStringLiteral("bookmarks");
     qsizetype index = 0;
     for (auto item : *items) {
