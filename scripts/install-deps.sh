@@ -11,6 +11,8 @@ packages=(
     qt6-base-dev qt6-qpa-plugins
     # JSON parsing
     libsimdjson-dev
+    # drawing PDFs (the demo songbooks), with the fonts they name
+    libcairo2-dev fonts-dejavu-core
     # benchmarks (lyrafold-bench compares against python3's json module)
     libbenchmark-dev python3
 )
