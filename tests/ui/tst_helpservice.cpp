@@ -91,17 +91,6 @@ private Q_SLOTS:
             QVERIFY2(entry.assetName.isEmpty() != entry.systemSymbol.isEmpty(), qPrintable(entry.title));
     }
 
-    void panelTitlesHoldTheClosingWord()
-    {
-        const std::pair<LyrafoldLanguage, QString> words[] = {{LyrafoldLanguage::en, u"Help"_s},
-                                                              {LyrafoldLanguage::tr, u"Yardım"_s},
-                                                              {LyrafoldLanguage::es, u"Ayuda"_s}};
-        for (const auto topic : LyrafoldHelpCatalogue::topics()) {
-            for (const auto &[language, word] : words)
-                QVERIFY(LyrafoldHelpCatalogue::panelTitle(topic, language).contains(word));
-        }
-    }
-
     void installingTwiceKeepsTheFirstTopic()
     {
         QMainWindow &window = shownWindow();
@@ -132,37 +121,53 @@ private Q_SLOTS:
         QVERIFY(panels(window).first() != first.data());
     }
 
-    void spanishMainPanel()
+    void panelTexts_data()
     {
-        AppSettings::setValue(AppSettings::uiLanguageKey, u"es"_s);
-        QMainWindow &window = shownWindow();
-        LyrafoldHelpService::installHelpButton(&window, LyrafoldHelpTopic::main);
-        helpButton(window)->click();
-        QWidget *panel = panels(window).value(0);
-        QVERIFY(panel);
-        QCOMPARE(panel->windowTitle(), u"Ayuda de Página principal"_s);
-        const QStringList texts = labelTexts(panel);
-        QVERIFY(texts.contains(u"PÁGINA PRINCIPAL"_s));
-        QVERIFY(texts.contains(u"Extract Bookmarks"_s));
-        QVERIFY(
-            texts.contains(u"Scans your selected PDF folder and extracts bookmark titles into the table."_s));
-        QVERIFY(texts.contains(
-            u"La búsqueda filtra títulos y etiquetas. Al pasar el cursor se muestra una vista "
-            u"previa, al hacer clic se abre el PDF, + añade a una playlist y Compartir exporta "
-            u"un título."_s));
+        QTest::addColumn<LyrafoldLanguage>("language");
+        QTest::addColumn<LyrafoldHelpTopic>("topic");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<QString>("entryTitle");
+        QTest::addColumn<QString>("body");
+        QTest::newRow("Spanish, English body")
+            << LyrafoldLanguage::es << LyrafoldHelpTopic::main << u"Ayuda de Página principal"_s
+            << u"PÁGINA PRINCIPAL"_s << u"Extract Bookmarks"_s
+            << u"Scans your selected PDF folder and extracts bookmark titles into the table."_s;
+        QTest::newRow("Spanish, own body")
+            << LyrafoldLanguage::es << LyrafoldHelpTopic::main << u"Ayuda de Página principal"_s
+            << u"PÁGINA PRINCIPAL"_s << u"Search and table"_s
+            << u"La búsqueda filtra títulos y etiquetas. Al pasar el cursor se muestra una vista previa, al "
+               u"hacer "
+               u"clic se abre el PDF, + añade a una playlist y Compartir exporta un título."_s;
+        // Turkish capitals keep the dot on İ.
+        QTest::newRow("Turkish") << LyrafoldLanguage::tr << LyrafoldHelpTopic::workshop
+                                 << u"Bookmark Atölyesi Yardım"_s << u"BOOKMARK ATÖLYESİ"_s
+                                 << u"Hide / Show"_s
+                                 << u"Grid içindeki kitap yazılarını gizler veya gösterir."_s;
+        QTest::newRow("English")
+            << LyrafoldLanguage::en << LyrafoldHelpTopic::autoPlaylist << u"Auto Playlist Help"_s
+            << u"AUTO PLAYLIST"_s << u"Generate"_s
+            << u"Builds the auto playlist using the selected filters and book priority."_s;
     }
 
-    void turkishHeaderUsesTurkishCapitals()
+    void panelTexts()
     {
-        AppSettings::setValue(AppSettings::uiLanguageKey, u"tr"_s);
+        QFETCH(LyrafoldLanguage, language);
+        QFETCH(LyrafoldHelpTopic, topic);
+        QFETCH(QString, title);
+        QFETCH(QString, header);
+        QFETCH(QString, entryTitle);
+        QFETCH(QString, body);
+        AppSettings::setValue(AppSettings::uiLanguageKey, LyrafoldLanguageService::rawValue(language));
         QMainWindow &window = shownWindow();
-        LyrafoldHelpService::installHelpButton(&window, LyrafoldHelpTopic::workshop);
+        LyrafoldHelpService::installHelpButton(&window, topic);
         helpButton(window)->click();
         QWidget *panel = panels(window).value(0);
         QVERIFY(panel);
-        QCOMPARE(panel->windowTitle(), u"Bookmark Atölyesi Yardım"_s);
-        QVERIFY2(labelTexts(panel).contains(u"BOOKMARK ATÖLYESİ"_s),
-                 qPrintable(labelTexts(panel).join('|'_L1)));
+        QCOMPARE(panel->windowTitle(), title);
+        const QStringList texts = labelTexts(panel);
+        for (const QString &text : {header, entryTitle, body})
+            QVERIFY2(texts.contains(text), qPrintable(text));
     }
 
     void buttonStaysInTheCorner_data()
