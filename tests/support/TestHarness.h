@@ -39,12 +39,16 @@ private:
 
 } // namespace TestHarness
 
-#define LYRAFOLD_TEST_MAIN(TestClass)                                                                        \
+// The test program's main(): an isolated home, then the application object, then the tests. Tests that
+// build widgets use LYRAFOLD_TEST_GUI_MAIN from TestHarnessGui.h.
+#define LYRAFOLD_TEST_MAIN_WITH(ApplicationClass, TestClass)                                                 \
     int main(int argc, char *argv[])                                                                         \
     {                                                                                                        \
         TestHarness::isolate();                                                                              \
-        QCoreApplication app(argc, argv);                                                                    \
+        ApplicationClass app(argc, argv);                                                                    \
         TestClass test;                                                                                      \
         QTEST_SET_MAIN_SOURCE_PATH                                                                           \
         return QTest::qExec(&test, argc, argv);                                                              \
     }
+
+#define LYRAFOLD_TEST_MAIN(TestClass) LYRAFOLD_TEST_MAIN_WITH(QCoreApplication, TestClass)
