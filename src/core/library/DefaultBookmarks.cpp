@@ -6,6 +6,8 @@
 #include "text/TextUtils.h"
 #include "json/JsonReader.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace {
@@ -64,10 +66,11 @@ Result<QList<DefaultBookmarkRecord>> decode(const QByteArray &bytes)
     Records records;
     // About 300 bytes a record with metadata and links.
     records.reserve(std::clamp<qsizetype>(bytes.size() / 300, 16, 200000));
+    const QString path = QStringLiteral("records");
     qsizetype index = 0;
     for (auto item : items) {
         json::od::value value;
-        if (!json::element(item, value, status, QStringLiteral("records"), index))
+        if (!json::element(item, value, status, path, index))
             break;
         DefaultBookmarkRecord record;
         decodeRecord(value, record, status, index++);
@@ -80,11 +83,11 @@ Result<QList<DefaultBookmarkRecord>> decode(const QByteArray &bytes)
     return records;
 }
 
-BookmarkEntry toBookmarkEntry(const DefaultBookmarkRecord &r, const FolderFileIndex &books)
+BookmarkEntry toBookmarkEntry(const DefaultBookmarkRecord &r, const std::optional<QString> &bookPath)
 {
     BookmarkEntry e;
     e.pdfFileName = r.pdfFileName;
-    e.pdfFilePath = books.resolve(r.pdfFileName).value_or(r.pdfFilePath);
+    e.pdfFilePath = bookPath.value_or(r.pdfFilePath);
     e.pageNumber = r.pageNumber;
     e.title = r.title;
     e.level = r.level;
@@ -99,6 +102,22 @@ BookmarkEntry toBookmarkEntry(const DefaultBookmarkRecord &r, const FolderFileIn
     e.spotifyURL = r.spotifyUrl.value_or(QString());
     e.youtubeURL = r.youtubeUrl.value_or(QString());
     return e;
+}
+
+BookmarkList toBookmarkEntries(const QList<DefaultBookmarkRecord> &records, const QString &folder)
+{
+    const FolderFileIndex books(folder);
+    // A book holds many songs: look each name up once.
+    QHash<QString, std::optional<QString>> found;
+    BookmarkList entries;
+    entries.reserve(records.size());
+    for (const DefaultBookmarkRecord &record : records) {
+        auto known = found.constFind(record.pdfFileName);
+        if (known == found.cend())
+            known = found.insert(record.pdfFileName, books.resolve(record.pdfFileName));
+        entries.append(toBookmarkEntry(record, *known));
+    }
+    return entries;
 }
 
 Result<BookmarkList> load(const QString &resourcePath, const QString &folder)
@@ -116,12 +135,7 @@ Result<BookmarkList> load(const QString &resourcePath, const QString &folder)
                                                  .arg(name, records.error().message));
 
     // Only a good list is worth walking the folder for.
-    const FolderFileIndex books(folder);
-    BookmarkList entries;
-    entries.reserve(records->size());
-    for (const DefaultBookmarkRecord &record : records.value())
-        entries.append(toBookmarkEntry(record, books));
-    return entries;
+    return toBookmarkEntries(records.value(), folder);
 }
 
 } // namespace DefaultBookmarks

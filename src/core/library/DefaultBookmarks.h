@@ -9,8 +9,6 @@
 
 #include <optional>
 
-class FolderFileIndex;
-
 // One song of the built-in bookmark list "DefaultBookmarks.json", as the resource holds it. The
 // resource spells its keys with capitals ("PdfFileName" ... "SpotifyUrl", "YoutubeUrl"); optional
 // values that are missing or null are absent here.
@@ -44,12 +42,16 @@ std::optional<QString> resourcePath();
 // the whole list; unknown keys are ignored.
 Result<QList<DefaultBookmarkRecord>> decode(const QByteArray &json);
 
-// The library's form of a record, with the book's path as books finds it by file name, else the
-// path the resource was recorded with.
-BookmarkEntry toBookmarkEntry(const DefaultBookmarkRecord &record, const FolderFileIndex &books);
+// The library's form of a record: the book at bookPath when the folder holds it, else at the path the
+// resource was recorded with.
+BookmarkEntry toBookmarkEntry(const DefaultBookmarkRecord &record, const std::optional<QString> &bookPath);
+
+// Every record in order, against folder: walked once, and each distinct file name looked up once
+// (an empty folder matches nothing).
+BookmarkList toBookmarkEntries(const QList<DefaultBookmarkRecord> &records, const QString &folder);
 
 // Reads and decodes the resource at resourcePath and maps every record, in file order, against
-// folder (walked once; an empty folder matches nothing). The error says what went wrong.
+// folder as toBookmarkEntries() does. The error says what went wrong.
 Result<BookmarkList> load(const QString &resourcePath, const QString &folder);
 
 } // namespace DefaultBookmarks
