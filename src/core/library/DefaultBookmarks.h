@@ -30,8 +30,8 @@ struct DefaultBookmarkRecord {
     std::optional<QString> youtubeUrl;
 };
 
-// Loading the built-in bookmark list against the user's PDF folder. Everything here except
-// resourcePath() only reads files and touches no shared state, so a load runs on a worker thread.
+// Loading the built-in bookmark list against the user's PDF folder. Everything here only reads files
+// and touches no shared state, so a load runs on a worker thread.
 namespace DefaultBookmarks {
 
 // "DefaultBookmarks.json" in the resource folder "Bundled", else in "LegacyAssets"; nothing when
