@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringView>
 
 #include <cmath>
 #include <optional>
@@ -14,6 +15,10 @@ QString nfc(const QString &text);
 
 // Equality under canonical equivalence, case-sensitive.
 bool canonicallyEqual(const QString &a, const QString &b);
+
+// Orders texts by their Unicode scalar values (negative, 0, positive). Comparing UTF-16 code units
+// instead would put every character above U+FFFF before U+E000-U+FFFF.
+int compareCodePoints(QStringView a, QStringView b);
 
 // Removes white space and line breaks at both ends.
 QString trimmed(const QString &text);
