@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QString>
 
 #include <cmath>
@@ -17,6 +18,10 @@ bool canonicallyEqual(const QString &a, const QString &b);
 
 // Removes white space and line breaks at both ends.
 QString trimmed(const QString &text);
+
+// A pattern in which \s, \d and the letter classes follow Unicode, compiled at once so that the
+// object can be shared between threads as a function-local static.
+QRegularExpression unicodeRegex(const QString &pattern, QRegularExpression::PatternOptions options = {});
 
 // Dates are stored as seconds, with fraction, since 2001-01-01 00:00:00 UTC.
 double toReferenceSeconds(const QDateTime &time);
