@@ -109,6 +109,25 @@ LoadResult loadFromBundle()
     return {std::move(map), std::nullopt};
 }
 
+// Whether \s may match c: exact below U+1680, and yes for everything from there on.
+bool mayBeWhiteSpace(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == 0x20 || (u >= 0x09 && u <= 0x0D) || u == 0x85 || u == 0xA0 || u >= 0x1680;
+}
+
+// A lone blank is already what a run of white space becomes.
+bool hasWhiteSpaceToCollapse(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!mayBeWhiteSpace(text[i]))
+            continue;
+        if (text[i] != QLatin1Char(' ') || (i + 1 < text.size() && mayBeWhiteSpace(text[i + 1])))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 namespace TitleMetadataIndex {
@@ -121,11 +140,17 @@ QString normalizedTitleKey(const QString &title)
     static const QRegularExpression commaArticle = TextUtils::unicodeRegex(QStringLiteral(R"(,\s*the\z)"));
     static const QRegularExpression leadingArticle = TextUtils::unicodeRegex(QStringLiteral(R"(^the\s+)"));
 
+    // Most titles have single blanks and no article: each pattern runs only when the text can match
+    // it, which keeps the key of a large library cheap.
     QString key = TextUtils::trimmed(title.toLower());
-    key.replace(whiteSpaceRun, QStringLiteral(" "));
-    key.remove(parenthesisedArticle);
-    key.remove(commaArticle);
-    key.remove(leadingArticle);
+    if (hasWhiteSpaceToCollapse(key))
+        key.replace(whiteSpaceRun, QStringLiteral(" "));
+    if (!key.isEmpty() && (key.back() == QLatin1Char(')') || mayBeWhiteSpace(key.back())))
+        key.remove(parenthesisedArticle);
+    if (key.endsWith(QLatin1String("the")))
+        key.remove(commaArticle);
+    if (key.startsWith(QLatin1String("the")))
+        key.remove(leadingArticle);
     return TextUtils::trimmed(key);
 }
 
