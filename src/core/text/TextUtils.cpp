@@ -51,6 +51,14 @@ QString trimmed(const QString &text)
     return text.trimmed();
 }
 
+QRegularExpression unicodeRegex(const QString &pattern, QRegularExpression::PatternOptions options)
+{
+    QRegularExpression regex(pattern, options | QRegularExpression::UseUnicodePropertiesOption);
+    regex.optimize();
+    Q_ASSERT_X(regex.isValid(), "unicodeRegex", qPrintable(regex.errorString()));
+    return regex;
+}
+
 double toReferenceSeconds(const QDateTime &time)
 {
     return double(referenceDate().msecsTo(time)) / 1000.0;

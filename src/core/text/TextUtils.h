@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringView>
 
@@ -22,6 +23,10 @@ int compareCodePoints(QStringView a, QStringView b);
 
 // Removes white space and line breaks at both ends.
 QString trimmed(const QString &text);
+
+// A pattern in which \s, \d and the letter classes follow Unicode, compiled at once so that the
+// object can be shared between threads as a function-local static.
+QRegularExpression unicodeRegex(const QString &pattern, QRegularExpression::PatternOptions options = {});
 
 // Dates are stored as seconds, with fraction, since 2001-01-01 00:00:00 UTC.
 double toReferenceSeconds(const QDateTime &time);
