@@ -39,12 +39,15 @@ private:
 
 } // namespace TestHarness
 
-#define LYRAFOLD_TEST_MAIN(TestClass)                                                                        \
+// ApplicationType: QCoreApplication, or QApplication for tests that show widgets.
+#define LYRAFOLD_TEST_MAIN_WITH(ApplicationType, TestClass)                                                  \
     int main(int argc, char *argv[])                                                                         \
     {                                                                                                        \
         TestHarness::isolate();                                                                              \
-        QCoreApplication app(argc, argv);                                                                    \
+        ApplicationType app(argc, argv);                                                                     \
         TestClass test;                                                                                      \
         QTEST_SET_MAIN_SOURCE_PATH                                                                           \
         return QTest::qExec(&test, argc, argv);                                                              \
     }
+
+#define LYRAFOLD_TEST_MAIN(TestClass) LYRAFOLD_TEST_MAIN_WITH(QCoreApplication, TestClass)
