@@ -11,6 +11,8 @@ packages=(
     qt6-base-dev qt6-qpa-plugins
     # JSON parsing
     libsimdjson-dev
+    # desktop integration: checks of the launcher entry and the playlist file type, icon rendering
+    desktop-file-utils shared-mime-info librsvg2-bin
     # benchmarks (lyrafold-bench compares against python3's json module)
     libbenchmark-dev python3
 )
