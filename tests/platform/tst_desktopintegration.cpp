@@ -29,7 +29,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         m_prefix = TestHarness::home() + QStringLiteral("/prefix");
-        QCOMPARE(run(QStringLiteral(CMAKE_COMMAND), {"--install", BUILD_DIR, "--prefix", m_prefix}), QString());
+        QCOMPARE(run(QStringLiteral(CMAKE_COMMAND), {"--install", BUILD_DIR, "--prefix", m_prefix}),
+                 QString());
         const QString updateMime = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
         QVERIFY2(!updateMime.isEmpty(), "update-mime-database (shared-mime-info) is missing");
         QCOMPARE(run(updateMime, {m_prefix + QStringLiteral("/share/mime")}), QString());
@@ -40,10 +41,10 @@ private Q_SLOTS:
     void installedInXdgPlaces_data()
     {
         QTest::addColumn<QString>("path");
-        for (const char *path : {"bin/lyrafold", "share/applications/lyrafold.desktop",
-                                 "share/mime/packages/lyrafold.xml", "share/icons/hicolor/scalable/apps/lyrafold.svg",
-                                 "share/icons/hicolor/48x48/apps/lyrafold.png",
-                                 "share/icons/hicolor/256x256/apps/lyrafold.png"})
+        for (const char *path :
+             {"bin/lyrafold", "share/applications/lyrafold.desktop", "share/mime/packages/lyrafold.xml",
+              "share/icons/hicolor/scalable/apps/lyrafold.svg", "share/icons/hicolor/48x48/apps/lyrafold.png",
+              "share/icons/hicolor/256x256/apps/lyrafold.png"})
             QTest::newRow(path) << QString::fromLatin1(path);
     }
 
@@ -57,7 +58,8 @@ private Q_SLOTS:
     {
         const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
         QVERIFY2(!validate.isEmpty(), "desktop-file-validate (desktop-file-utils) is missing");
-        QCOMPARE(run(validate, {m_prefix + QStringLiteral("/share/applications/lyrafold.desktop")}), QString());
+        QCOMPARE(run(validate, {m_prefix + QStringLiteral("/share/applications/lyrafold.desktop")}),
+                 QString());
     }
 
     void playlistFilesAreRecognised_data()
