@@ -13,6 +13,8 @@ packages=(
     libsimdjson-dev
     # drawing PDFs (the demo songbooks), with the fonts they name
     libcairo2-dev fonts-dejavu-core
+    # desktop integration: checks of the launcher entry and the playlist file type, icon rendering
+    desktop-file-utils shared-mime-info librsvg2-bin
     # benchmarks (lyrafold-bench compares against python3's json module)
     libbenchmark-dev python3
 )
