@@ -46,21 +46,14 @@ private Q_SLOTS:
         QFETCH(QString, title);
         const QString query = WebSearch::encodedSearchQuery(title);
 
+        // The title comes back whole from the Spotify path's last segment and the YouTube parameter.
         const QUrl spotify = WebSearch::spotifySearchUrl(query);
-        QVERIFY(spotify.isValid());
-        QCOMPARE(spotify.scheme(), QStringLiteral("https"));
-        QCOMPARE(spotify.host(), QStringLiteral("open.spotify.com"));
-        QVERIFY(!spotify.hasQuery());
-        QVERIFY(!spotify.hasFragment());
         QCOMPARE(spotify.toEncoded(), QByteArray("https://open.spotify.com/search/") + query.toLatin1());
-        QCOMPARE(spotify.path(QUrl::FullyEncoded).section(QLatin1Char('/'), 2), query);
-        QCOMPARE(QUrl::fromPercentEncoding(
-                     spotify.path(QUrl::FullyEncoded).section(QLatin1Char('/'), 2).toLatin1()),
-                 title);
+        QCOMPARE(spotify.path(QUrl::FullyDecoded), QStringLiteral("/search/") + title);
+        QCOMPARE(spotify.path(QUrl::FullyEncoded).count(QLatin1Char('/')), 2);
+        QVERIFY(!spotify.hasQuery() && !spotify.hasFragment());
 
         const QUrl youtube = WebSearch::youtubeSearchUrl(query);
-        QVERIFY(youtube.isValid());
-        QCOMPARE(youtube.host(), QStringLiteral("www.youtube.com"));
         QCOMPARE(youtube.path(), QStringLiteral("/results"));
         QVERIFY(!youtube.hasFragment());
         const QUrlQuery items(youtube);
