@@ -9,6 +9,8 @@ packages=(
     build-essential cmake ninja-build ccache pkg-config
     # Qt 6
     qt6-base-dev qt6-qpa-plugins
+    # tests: a private session bus for the D-Bus stand-ins
+    dbus-daemon
     # JSON parsing
     libsimdjson-dev
     # drawing PDFs (the demo songbooks), with the fonts they name
