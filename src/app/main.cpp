@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "common/LyrafoldButtonEffects.h"
 #include "common/LaunchLog.h"
 #include "desktop/SingleInstance.h"
 
@@ -33,8 +34,7 @@ int main(int argc, char *argv[])
         return 0;
 
     AppDelegate delegate;
-    // The button effects service hooks in here once it exists:
-    //     delegate.setButtonEffectsInstaller(&LyrafoldButtonEffects::install);
+    delegate.setButtonEffectsInstaller(&LyrafoldButtonEffects::install);
     QObject::connect(&instance, &SingleInstance::launchedAgain, &delegate, &AppDelegate::handleLaunchedAgain);
     // Scripted starts (the start-up test and benchmark) leave through the Quit item once the window has
     // settled.

@@ -1,3 +1,5 @@
+#include "common/LyrafoldTheme.h"
+#include "common/LyrafoldUIAssets.h"
 #include "services/LyrafoldHelpService.h"
 
 #include <QCloseEvent>
@@ -22,20 +24,6 @@ constexpr int kAssetMaxSide = 40;
 const QString kHelpButtonIcon = QStringLiteral("help-contents");
 const QString kFallbackEntryIcon = QStringLiteral("dialog-question");
 
-// Interface images come from LyrafoldUIAssets::image(named, maxSide) once the assets service is merged;
-// until then every entry shows its theme icon.
-QPixmap interfaceImage(const QString & /*name*/, int /*maxSide*/)
-{
-    return {};
-}
-
-// LyrafoldTheme::playlistCardTitleFontBold(24) once the theme is merged.
-QFont headerTitleFont(QFont font)
-{
-    font.setPointSize(24);
-    font.setWeight(QFont::DemiBold);
-    return font;
-}
 
 QWidget *contentWidget(QWidget *window)
 {
@@ -77,7 +65,7 @@ protected:
 QPixmap entryImage(const LyrafoldHelpEntry &entry)
 {
     if (!entry.assetName.isEmpty()) {
-        const QPixmap asset = interfaceImage(entry.assetName, kAssetMaxSide);
+        const QPixmap asset = LyrafoldUIAssets::image(entry.assetName, kAssetMaxSide);
         if (!asset.isNull())
             return asset;
     }
@@ -85,7 +73,7 @@ QPixmap entryImage(const LyrafoldHelpEntry &entry)
     return QIcon::fromTheme(name).pixmap(kEntryImageSide, kEntryImageSide);
 }
 
-QWidget *makeHeader(const QString &topicTitle, LyrafoldLanguage language, const QFont &baseFont)
+QWidget *makeHeader(const QString &topicTitle, LyrafoldLanguage language)
 {
     auto *container = new QWidget;
     auto *layout = new QVBoxLayout(container);
@@ -94,7 +82,7 @@ QWidget *makeHeader(const QString &topicTitle, LyrafoldLanguage language, const 
     const QLocale locale(
         LyrafoldLanguageService::pick(language, QLocale::English, QLocale::Turkish, QLocale::Spanish));
     auto *label = new QLabel(locale.toUpper(topicTitle));
-    label->setFont(headerTitleFont(baseFont));
+    label->setFont(LyrafoldTheme::playlistCardTitleFontBold(24));
     label->setAlignment(Qt::AlignCenter);
     label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     layout->addWidget(label);
@@ -152,7 +140,7 @@ QWidget *buildPanel(QWidget *window, LyrafoldHelpTopic topic)
     auto *stack = new QVBoxLayout(document);
     stack->setSpacing(14);
     stack->setContentsMargins(18, 18, 18, 18);
-    stack->addWidget(makeHeader(LyrafoldHelpCatalogue::topicTitle(topic, language), language, panel->font()));
+    stack->addWidget(makeHeader(LyrafoldHelpCatalogue::topicTitle(topic, language), language));
     for (const LyrafoldHelpEntry &entry : LyrafoldHelpCatalogue::entries(topic))
         stack->addWidget(makeRow(entry, language, panel->font()));
     stack->addStretch(1);
