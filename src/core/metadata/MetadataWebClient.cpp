@@ -1,0 +1,101 @@
+#include "metadata/MetadataWebClient.h"
+
+#include "metadata/NetworkThrottle.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QThread>
+
+#ifndef LYRAFOLD_VERSION
+#define LYRAFOLD_VERSION "0"
+#endif
+
+namespace {
+
+// A manager belongs to the thread that made it; each thread that asks gets its own, which lives as
+// long as the thread (the main thread's as long as the application).
+QNetworkAccessManager *threadManager()
+{
+    thread_local QPointer<QNetworkAccessManager> manager;
+    if (!manager) {
+        manager = new QNetworkAccessManager;
+        QThread *thread = QThread::currentThread();
+        QCoreApplication *app = QCoreApplication::instance();
+        if (app && app->thread() == thread)
+            manager->setParent(app);
+        else
+            QObject::connect(thread, &QThread::finished, manager.data(), &QObject::deleteLater);
+    }
+    return manager;
+}
+
+std::optional<QJsonObject> objectFromReply(QNetworkReply *reply)
+{
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (reply->error() != QNetworkReply::NoError || !status.isValid())
+        return std::nullopt;
+    const int code = status.toInt();
+    if (code < 200 || code > 299)
+        return std::nullopt;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(reply->readAll(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    return document.object();
+}
+
+void startRequest(const QUrl &url, const QList<MetadataWebClient::Header> &headers,
+                  std::chrono::milliseconds timeout, QObject *context, MetadataWebClient::ObjectCallback done)
+{
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, MetadataWebClient::userAgent());
+    for (const auto &[name, value] : headers)
+        request.setRawHeader(name, value);
+    request.setTransferTimeout(int(timeout.count()));
+
+    QNetworkReply *reply = threadManager()->get(request);
+    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    QObject::connect(context, &QObject::destroyed, reply, &QNetworkReply::abort);
+    QObject::connect(reply, &QNetworkReply::finished, context,
+                     [reply, done = std::move(done)] { done(objectFromReply(reply)); });
+}
+
+} // namespace
+
+namespace MetadataWebClient {
+
+QByteArray userAgent()
+{
+    return QByteArrayLiteral("Lyrafold/" LYRAFOLD_VERSION " ( https://lyrafold.invalid/contact )");
+}
+
+void getObject(const QUrl &url, const QList<Header> &headers, std::chrono::milliseconds timeout,
+               QObject *context, ObjectCallback done)
+{
+    NetworkThrottle::waitMusicBrainz(context,
+                                     [url, headers, timeout, context, done = std::move(done)]() mutable {
+                                         startRequest(url, headers, timeout, context, std::move(done));
+                                     });
+}
+
+QString encodedQuery(const QList<std::pair<QString, QString>> &items)
+{
+    QByteArray query;
+    for (const auto &[key, value] : items) {
+        if (!query.isEmpty())
+            query += '&';
+        query += QUrl::toPercentEncoding(key) + '=' + QUrl::toPercentEncoding(value);
+    }
+    return QString::fromLatin1(query);
+}
+
+void deliverLater(QObject *context, std::function<void()> fn)
+{
+    QMetaObject::invokeMethod(context, std::move(fn), Qt::QueuedConnection);
+}
+
+} // namespace MetadataWebClient

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <utility>
+
+// The HTTP side of the metadata lookups: every GET waits on the shared NetworkThrottle, carries the
+// application's User-Agent and a timeout, and yields a JSON object or nothing. Nothing is reported
+// beyond that: a transport error, a timeout, a status outside 200-299, a body that is not JSON and a
+// top level that is not an object all give nothing.
+namespace MetadataWebClient {
+
+using Header = std::pair<QByteArray, QByteArray>;
+using ObjectCallback = std::function<void(std::optional<QJsonObject>)>;
+
+// "Lyrafold/<version> ( <contact address> )": the services ask every client to name itself and a
+// way to reach its makers.
+QByteArray userAgent();
+
+// Waits on the throttle, then requests url with the extra headers; done runs in context's thread,
+// never inside this call, and not at all when context is destroyed first (the request is then
+// abandoned).
+void getObject(const QUrl &url, const QList<Header> &headers, std::chrono::milliseconds timeout,
+               QObject *context, ObjectCallback done);
+
+// A query string whose values are percent-encoded as query components: everything but letters,
+// digits and "-._~" is escaped, "+", "&" and "=" included. QUrlQuery would leave "+" as it is, and
+// servers read a raw "+" in a query as a blank.
+QString encodedQuery(const QList<std::pair<QString, QString>> &items);
+
+// Runs fn in context's thread after the current call has returned, unless context is gone by then.
+void deliverLater(QObject *context, std::function<void()> fn);
+
+} // namespace MetadataWebClient

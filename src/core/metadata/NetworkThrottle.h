@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+
+#include <chrono>
+#include <functional>
+
+// The process-wide gate that keeps the starts of web requests to the metadata services at least
+// minimumGap() apart. Waiting uses a timer in the caller's thread; no thread ever sleeps.
+namespace NetworkThrottle {
+
+inline constexpr std::chrono::milliseconds defaultMinimumGap{1150};
+
+// Calls proceed in context's thread once a request may start, and never before the current call
+// returns. Each call reserves its own start time, so callers that wait at the same moment are spaced
+// as well. Nothing is called when context is destroyed first. context must live in a thread that
+// runs an event loop.
+void waitMusicBrainz(QObject *context, std::function<void()> proceed);
+
+std::chrono::milliseconds minimumGap();
+
+// Tests shorten the gap to measure the spacing quickly, and forget the last start so that the next
+// request passes at once. The application never calls these.
+void setMinimumGapForTesting(std::chrono::milliseconds gap);
+void resetForTesting();
+
+} // namespace NetworkThrottle
