@@ -1,0 +1,703 @@
+#include "LoopbackHttpServer.h"
+#include "TestHarness.h"
+#include "common/AppSettings.h"
+#include "library/TitleMetadataIndex.h"
+#include "metadata/DiscogsAuth.h"
+#include "metadata/MetadataEnrichmentService.h"
+#include "metadata/MetadataWebClient.h"
+#include "metadata/NetworkThrottle.h"
+#include "resources/BundledResources.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkProxy>
+
+using namespace std::chrono_literals;
+using Response = LoopbackHttpServer::Response;
+using Clock = std::chrono::steady_clock;
+
+Q_DECLARE_METATYPE(Response)
+Q_DECLARE_METATYPE(std::optional<QString>)
+
+namespace {
+
+const QString recordingId = QStringLiteral("370889ee-7a70-4d0a-8f4d-e514e0494d7e");
+const QByteArray lookupTarget =
+    "/ws/2/recording/" + recordingId.toLatin1() + "?inc=url-rels+artist-credits&fmt=json";
+
+QByteArray json(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QByteArray webFixture(const QString &name)
+{
+    return TestHarness::readFile(QStringLiteral(LYRAFOLD_TESTDATA_DIR "/web/") + name);
+}
+
+// Hand-made: there is no saved MusicBrainz recording search answer. Its shape follows the ws/2 search
+// answer: a "recordings" list whose members carry the recording's "id".
+QByteArray searchAnswer(const QJsonValue &id)
+{
+    const QJsonObject recording{{"id", id}, {"score", 100}, {"title", "Blue Bossa"}};
+    return json({{"created", "2024-01-01T00:00:00.000Z"},
+                 {"count", 1},
+                 {"offset", 0},
+                 {"recordings", QJsonArray{recording}}});
+}
+
+QJsonArray urlRelations(const QStringList &resources)
+{
+    QJsonArray relations;
+    for (const QString &resource : resources)
+        relations.append(QJsonObject{{"type", "streaming"}, {"url", QJsonObject{{"resource", resource}}}});
+    return relations;
+}
+
+// Hand-made lookup answers in the shape of the saved ones.
+QByteArray lookupAnswer(const QJsonValue &date, const QJsonValue &relations = QJsonArray())
+{
+    return json({{"id", recordingId},
+                 {"title", "Blue Bossa"},
+                 {"first-release-date", date},
+                 {"relations", relations}});
+}
+
+QByteArray discogsResults(const QJsonValue &results)
+{
+    return json({{"pagination", QJsonObject{{"page", 1}, {"pages", 1}}}, {"results", results}});
+}
+
+QByteArray discogsRelease(const QJsonValue &genre, const QJsonValue &style, const QJsonValue &year)
+{
+    return discogsResults(
+        QJsonArray{QJsonObject{{"type", "release"}, {"genre", genre}, {"style", style}, {"year", year}}});
+}
+
+// The saved Discogs answer without its first result, an artist: the next one is a release.
+QByteArray savedDiscogsReleases()
+{
+    QJsonObject answer =
+        QJsonDocument::fromJson(webFixture(QStringLiteral("discogs/search-release-trash80.json"))).object();
+    QJsonArray results = answer.value("results").toArray();
+    results.removeFirst();
+    answer.insert("results", results);
+    return json(answer);
+}
+
+SongDataImportOptions optionsFrom(const QString &words)
+{
+    const QStringList w = words.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return {w.contains("genre"),          w.contains("style"), w.contains("year"),
+            w.contains("composer"),       w.contains("tempo"), w.contains("popularity"),
+            w.contains("fillOnlyMissing")};
+}
+
+BookmarkEntry bookmark(const QString &title)
+{
+    BookmarkEntry e;
+    e.pdfFileName = QStringLiteral("Book.pdf");
+    e.pdfFilePath = QStringLiteral("/music/Book.pdf");
+    e.pageNumber = 12;
+    e.title = title;
+    e.pageSpan = 2;
+    return e;
+}
+
+// Waits for an asynchronous operation's callback; nothing when it never came, or came before the
+// operation returned.
+template <typename T, typename Start> std::optional<T> await(Start start)
+{
+    std::optional<T> result;
+    QObject context;
+    start(&context, [&result](T value) { result = std::move(value); });
+    if (result) {
+        qWarning("the callback ran inside the call");
+        return std::nullopt;
+    }
+    if (!QTest::qWaitFor([&] { return result.has_value(); }, 10000))
+        return std::nullopt;
+    return result;
+}
+
+std::optional<ExternalEnrichment> musicBrainz(const QString &title, const QString &composer)
+{
+    return await<ExternalEnrichment>([&](QObject *context, auto done) {
+        MetadataEnrichmentService::fetchMusicBrainz(title, composer, context, done);
+    });
+}
+
+std::optional<ExternalEnrichment> discogs(const QString &title, const QString &artist, const QString &token)
+{
+    return await<ExternalEnrichment>([&](QObject *context, auto done) {
+        MetadataEnrichmentService::fetchDiscogs(title, artist, token, context, done);
+    });
+}
+
+std::optional<BookmarkEntry> enrich(const BookmarkEntry &entry,
+                                    std::optional<SongDataImportOptions> options = {})
+{
+    return await<BookmarkEntry>([&](QObject *context, auto done) {
+        if (options)
+            MetadataEnrichmentService::enrichBookmark(entry, *options, context, done);
+        else
+            MetadataEnrichmentService::enrichBookmark(entry, context, done);
+    });
+}
+
+double millisecondsBetween(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+} // namespace
+
+class MetadataEnrichmentTest : public QObject {
+    Q_OBJECT
+
+    LoopbackHttpServer m_server;
+    Response m_search, m_lookup, m_discogs;
+
+    QList<QByteArray> targets() const
+    {
+        QList<QByteArray> list;
+        for (const auto &request : m_server.requests())
+            list.append(request.target);
+        return list;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // Only the loopback server is ever asked, never through a proxy from the environment.
+        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+        QVERIFY(m_server.listen());
+        m_server.setHandler([this](const LoopbackHttpServer::Request &request) {
+            const QByteArray path = request.path();
+            if (path == "/ws/2/recording")
+                return m_search;
+            if (path.startsWith("/ws/2/recording/"))
+                return m_lookup;
+            if (path == "/database/search")
+                return m_discogs;
+            return Response{404, {}};
+        });
+
+        const QString root = TestHarness::home() + QStringLiteral("/resources");
+        const QJsonObject blueBossa{{"Title", "Blue Bossa"},
+                                    {"Genres", QJsonArray{"Latin", "Jazz"}},
+                                    {"Styles", QJsonArray{"Bossa Nova"}},
+                                    {"FirstReleaseYear", 1958},
+                                    {"Composer", "Kenny Dorham"},
+                                    {"Tempo", "Medium"},
+                                    {"Rating", 4.5}};
+        TestHarness::writeFile(root + QStringLiteral("/Bundled/default_metadata.json"),
+                               QJsonDocument(QJsonArray{blueBossa}).toJson());
+        BundledResources::setRootForTesting(root);
+        TitleMetadataIndex::resetForTesting();
+    }
+
+    void init()
+    {
+        MetadataEnrichmentService::setEndpoints({m_server.baseUrl(), m_server.baseUrl(), 5s});
+        NetworkThrottle::resetForTesting();
+        NetworkThrottle::setMinimumGapForTesting(0ms);
+        DiscogsAuth::setUserToken(std::nullopt);
+        m_server.clearRequests();
+        m_search = LoopbackHttpServer::json(searchAnswer(recordingId));
+        m_lookup = LoopbackHttpServer::json(lookupAnswer("1959-08-17"));
+        m_discogs =
+            LoopbackHttpServer::json(discogsRelease(QJsonArray{"Blues"}, QJsonArray{"Soul-Jazz"}, 1961));
+    }
+
+    void musicBrainzSearch_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("composer");
+        QTest::addColumn<QByteArray>("query"); // empty: no request at all
+
+        QTest::newRow("quotes stripped") << "\"Autumn\" Leaves "
+                                         << "" << QByteArray("recording%3A%22Autumn%20Leaves%22");
+        QTest::newRow("artist clause")
+            << "Night and Day"
+            << "Cole \"The\" Porter"
+            << QByteArray("recording%3A%22Night%20and%20Day%22%20AND%20artist%3A%22Cole%20The%20Porter%22");
+        QTest::newRow("blank composer") << "Night and Day"
+                                        << " \n " << QByteArray("recording%3A%22Night%20and%20Day%22");
+        QTest::newRow("plus, ampersand, equals")
+            << "C+C Blues"
+            << "Ann & Bo="
+            << QByteArray("recording%3A%22C%2BC%20Blues%22%20AND%20artist%3A%22Ann%20%26%20Bo%3D%22");
+        QTest::newRow("non-ASCII") << "Corazón"
+                                   << "" << QByteArray("recording%3A%22Coraz%C3%B3n%22");
+        QTest::newRow("empty title") << ""
+                                     << "Cole Porter" << QByteArray();
+        QTest::newRow("only quotes and blanks") << " \"\" \n"
+                                                << "" << QByteArray();
+    }
+
+    void musicBrainzSearch()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, composer);
+        QFETCH(QByteArray, query);
+        m_search = LoopbackHttpServer::json(json({{"recordings", QJsonArray()}}));
+
+        const auto found = musicBrainz(title, composer);
+        QVERIFY(found);
+        QVERIFY(found->isEmpty());
+        if (query.isEmpty()) {
+            QVERIFY(m_server.requests().isEmpty());
+            return;
+        }
+        QCOMPARE(targets(), QList<QByteArray>{"/ws/2/recording?query=" + query + "&fmt=json&limit=3"});
+        const auto &request = m_server.requests().first();
+        QCOMPARE(request.headers.value("user-agent"), MetadataWebClient::userAgent());
+        QVERIFY(request.headers.value("user-agent").startsWith("Lyrafold/"));
+        QVERIFY(!request.headers.contains("authorization"));
+    }
+
+    void musicBrainzLookup_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("year"); // 0: none
+        QTest::addColumn<QString>("spotify");
+        QTest::addColumn<QString>("youtube");
+
+        QTest::newRow("saved, video") << webFixture("musicbrainz/lookup-recording-video.json") << 2008 << ""
+                                      << "https://www.youtube.com/watch?v=O_HwMrrJ4M4";
+        QTest::newRow("saved, no links")
+            << webFixture("musicbrainz/lookup-recording-no-links.json") << 2014 << ""
+            << "";
+        QTest::newRow("saved, year only")
+            << webFixture("musicbrainz/lookup-recording-year-only.json") << 1972 << ""
+            << "";
+        QTest::newRow("full date") << lookupAnswer("1959-08-17") << 1959 << ""
+                                   << "";
+        QTest::newRow("three digits") << lookupAnswer("195") << 0 << ""
+                                      << "";
+        QTest::newRow("circa") << lookupAnswer("c.1959") << 0 << ""
+                               << "";
+        QTest::newRow("date not a text, links kept")
+            << lookupAnswer(1959, urlRelations({"https://youtu.be/x"})) << 0 << ""
+            << "https://youtu.be/x";
+        QTest::newRow("capitalised short link")
+            << lookupAnswer("1959", urlRelations({"HTTPS://YOUTU.BE/AbC"})) << 1959 << ""
+            << "HTTPS://YOUTU.BE/AbC";
+        QTest::newRow("both hosts in one resource")
+            << lookupAnswer("", urlRelations({"https://open.spotify.com/track/1?from=youtube.com"})) << 0
+            << "https://open.spotify.com/track/1?from=youtube.com"
+            << "https://open.spotify.com/track/1?from=youtube.com";
+        QTest::newRow("first of each kind wins")
+            << lookupAnswer(
+                   "", urlRelations({"https://www.youtube.com/watch?v=1", "https://open.spotify.com/track/a",
+                                     "https://youtu.be/2", "https://open.spotify.com/track/b"}))
+            << 0 << "https://open.spotify.com/track/a"
+            << "https://www.youtube.com/watch?v=1";
+        QJsonArray mixed = urlRelations({"https://youtu.be/y"});
+        mixed.prepend(QJsonObject{{"url", "https://youtu.be/not-an-object"}});
+        mixed.prepend(QJsonObject{{"type", "producer"}});
+        QTest::newRow("elements without a url object skipped") << lookupAnswer("", mixed) << 0 << ""
+                                                               << "https://youtu.be/y";
+        QJsonArray notAllObjects = urlRelations({"https://youtu.be/z"});
+        notAllObjects.append(7);
+        QTest::newRow("relations not all objects") << lookupAnswer("1959", notAllObjects) << 1959 << ""
+                                                   << "";
+    }
+
+    void musicBrainzLookup()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, year);
+        QFETCH(QString, spotify);
+        QFETCH(QString, youtube);
+        m_lookup = LoopbackHttpServer::json(answer);
+
+        const auto found = musicBrainz(QStringLiteral("Blue Bossa"), QString());
+        QVERIFY(found);
+        QCOMPARE(targets().value(1), lookupTarget);
+        QCOMPARE(found->firstReleaseYear, year ? std::optional<qint64>(year) : std::nullopt);
+        QCOMPARE(found->spotifyURL.value_or(QString()), spotify);
+        QCOMPARE(found->youtubeURL.value_or(QString()), youtube);
+        QVERIFY(!found->genre && !found->style);
+    }
+
+    void recordingIdInPath_data()
+    {
+        QTest::addColumn<QByteArray>("searchBody");
+        QTest::addColumn<QByteArray>("lookup"); // empty: no lookup
+
+        QTest::newRow("MBID") << searchAnswer(recordingId) << lookupTarget;
+        QTest::newRow("path and query characters escaped")
+            << searchAnswer("../../admin?x=1#y")
+            << QByteArray("/ws/2/recording/..%2F..%2Fadmin%3Fx%3D1%23y?inc=url-rels+artist-credits&fmt=json");
+        QTest::newRow("dot segment") << searchAnswer("..") << QByteArray();
+        QTest::newRow("empty id") << searchAnswer("") << QByteArray();
+        QTest::newRow("id not a text") << searchAnswer(42) << QByteArray();
+        QTest::newRow("no recordings") << json({{"recordings", QJsonArray()}}) << QByteArray();
+        QTest::newRow("recordings not objects")
+            << json({{"recordings", QJsonArray{recordingId}}}) << QByteArray();
+    }
+
+    void recordingIdInPath()
+    {
+        QFETCH(QByteArray, searchBody);
+        QFETCH(QByteArray, lookup);
+        m_search = LoopbackHttpServer::json(searchBody);
+
+        const auto found = musicBrainz(QStringLiteral("Blue Bossa"), QString());
+        QVERIFY(found);
+        QCOMPARE(targets().size(), lookup.isEmpty() ? 1 : 2);
+        if (!lookup.isEmpty()) {
+            QCOMPARE(targets().at(1), lookup);
+            QCOMPARE(found->firstReleaseYear, std::optional<qint64>(1959));
+        }
+    }
+
+    void failuresGiveNothing_data()
+    {
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<Response>("answer");
+
+        const std::pair<const char *, Response> answers[] = {
+            {"404", {404, json({{"error", "Not Found"}})}},
+            {"503", {503, json({{"error", "busy"}})}},
+            {"not JSON", {200, "<html>rate limited</html>", "text/html"}},
+            {"top-level array", {200, "[{\"recordings\": [], \"results\": []}]"}},
+            {"timeout", {200, {}, {}, true}},
+        };
+        // A failed lookup also throws away the recording that the search found.
+        for (const char *service : {"search", "lookup", "discogs"}) {
+            for (const auto &[name, answer] : answers)
+                QTest::addRow("%s %s", service, name) << QString::fromLatin1(service) << answer;
+        }
+    }
+
+    void failuresGiveNothing()
+    {
+        QFETCH(QString, service);
+        QFETCH(Response, answer);
+        MetadataEnrichmentService::setEndpoints({m_server.baseUrl(), m_server.baseUrl(), 300ms});
+        (service == "search" ? m_search : service == "lookup" ? m_lookup : m_discogs) = answer;
+
+        const auto found = service == "discogs" ? discogs("Blue Bossa", "Kenny Dorham", "abc")
+                                                : musicBrainz("Blue Bossa", "Kenny Dorham");
+        QVERIFY(found);
+        QVERIFY(found->isEmpty());
+        QCOMPARE(targets().size(), service == "lookup" ? 2 : 1);
+    }
+
+    void discogsRequest_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("artist");
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<QByteArray>("q"); // empty: no request
+        QTest::addColumn<QByteArray>("authorization");
+
+        QTest::newRow("artist first")
+            << "Blue Bossa"
+            << "Kenny Dorham"
+            << "abc" << QByteArray("Kenny%20Dorham%20Blue%20Bossa") << QByteArray("Discogs token=abc");
+        QTest::newRow("title trimmed, quotes kept")
+            << " \"Blue\" Bossa\n"
+            << ""
+            << "abc" << QByteArray("%22Blue%22%20Bossa") << QByteArray("Discogs token=abc");
+        QTest::newRow("plus encoded, no token, no header") << "C+C"
+                                                           << ""
+                                                           << "" << QByteArray("C%2BC") << QByteArray();
+        QTest::newRow("blank title") << "  "
+                                     << "Kenny Dorham"
+                                     << "abc" << QByteArray() << QByteArray();
+        QTest::newRow("token that would break the header")
+            << "Blue Bossa"
+            << ""
+            << "abc\r\nX-Extra: 1" << QByteArray() << QByteArray();
+    }
+
+    void discogsRequest()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, artist);
+        QFETCH(QString, token);
+        QFETCH(QByteArray, q);
+        QFETCH(QByteArray, authorization);
+
+        QVERIFY(discogs(title, artist, token));
+        if (q.isEmpty()) {
+            QVERIFY(m_server.requests().isEmpty());
+            return;
+        }
+        QCOMPARE(targets(), QList<QByteArray>{"/database/search?q=" + q + "&type=release&per_page=3"});
+        const auto &headers = m_server.requests().first().headers;
+        QCOMPARE(headers.value("authorization"), authorization);
+        QCOMPARE(headers.value("user-agent"), MetadataWebClient::userAgent());
+    }
+
+    void discogsAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("genre"); // null: absent
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<int>("year"); // 0: none
+
+        QTest::newRow("saved, first result an artist")
+            << webFixture("discogs/search-release-trash80.json") << QString() << QString() << 0;
+        QTest::newRow("saved release, year as text") << savedDiscogsReleases() << "Electronic"
+                                                     << "Electro, Chiptune" << 2008;
+        QTest::newRow("lists joined, year as number")
+            << discogsRelease(QJsonArray{"Latin", "Blues"}, QJsonArray{"Bossa Nova"}, 1959) << "Latin, Blues"
+            << "Bossa Nova" << 1959;
+        QTest::newRow("texts as they are") << discogsRelease("Jazz", "Cool Jazz", "1959") << "Jazz"
+                                           << "Cool Jazz" << 1959;
+        QTest::newRow("empty list") << discogsRelease(QJsonArray(), QJsonValue(), QJsonValue()) << ""
+                                    << QString() << 0;
+        QTest::newRow("list with a number")
+            << discogsRelease(QJsonArray{"Jazz", 3}, 4, QJsonValue()) << QString() << QString() << 0;
+        QTest::newRow("year with a fraction")
+            << discogsRelease(QJsonValue(), QJsonValue(), 1959.5) << QString() << QString() << 0;
+        QTest::newRow("year as a short text")
+            << discogsRelease(QJsonValue(), QJsonValue(), "59") << QString() << QString() << 0;
+        QTest::newRow("year as other text")
+            << discogsRelease(QJsonValue(), QJsonValue(), "c.1959") << QString() << QString() << 0;
+        QTest::newRow("no results") << discogsResults(QJsonArray()) << QString() << QString() << 0;
+        QTest::newRow("results not a list")
+            << discogsResults(QJsonObject{{"genre", "Jazz"}}) << QString() << QString() << 0;
+    }
+
+    void discogsAnswer()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, genre);
+        QFETCH(QString, style);
+        QFETCH(int, year);
+        m_discogs = LoopbackHttpServer::json(answer);
+
+        const auto found = discogs("Blue Bossa", "", "abc");
+        QVERIFY(found);
+        QCOMPARE(found->genre, genre.isNull() ? std::nullopt : std::optional<QString>(genre));
+        QCOMPARE(found->style, style.isNull() ? std::nullopt : std::optional<QString>(style));
+        QCOMPARE(found->firstReleaseYear, year ? std::optional<qint64>(year) : std::nullopt);
+        QVERIFY(!found->spotifyURL && !found->youtubeURL);
+    }
+
+    void discogsToken_data()
+    {
+        QTest::addColumn<std::optional<QString>>("input");
+        QTest::addColumn<std::optional<QString>>("stored");
+
+        QTest::newRow("trimmed") << std::optional<QString>(" \tabc123 \n")
+                                 << std::optional<QString>("abc123");
+        QTest::newRow("blanks only") << std::optional<QString>("  \n ") << std::optional<QString>();
+        QTest::newRow("no value") << std::optional<QString>() << std::optional<QString>();
+    }
+
+    void discogsToken()
+    {
+        QFETCH(std::optional<QString>, input);
+        QFETCH(std::optional<QString>, stored);
+        DiscogsAuth::setUserToken(QStringLiteral("old"));
+
+        DiscogsAuth::setUserToken(input);
+        QCOMPARE(DiscogsAuth::userToken(), stored);
+        QCOMPARE(AppSettings::contains(AppSettings::discogsUserTokenKey), stored.has_value());
+        if (stored)
+            QCOMPARE(AppSettings::stringValue(AppSettings::discogsUserTokenKey), *stored);
+    }
+
+    void enrichFillsEmptyFields()
+    {
+        m_lookup = LoopbackHttpServer::json(
+            lookupAnswer("1963", urlRelations({"https://open.spotify.com/track/bb", "https://youtu.be/bb"})));
+        BookmarkEntry entry = bookmark(QStringLiteral("The Blue Bossa"));
+        entry.style = QStringLiteral("Hard Bop");
+        entry.youtubeURL = QStringLiteral("https://youtu.be/own");
+
+        auto result = enrich(entry);
+        QVERIFY(result);
+        // Without a token only MusicBrainz is asked, with the composer as the bookmark had it.
+        QCOMPARE(targets().size(), 2);
+        QVERIFY(!m_server.requests().first().queryValue("query").contains("artist:"));
+        BookmarkEntry expected = entry;
+        expected.genre = QStringLiteral("Latin, Jazz");
+        expected.firstReleaseYear = 1958;
+        expected.composer = QStringLiteral("Kenny Dorham");
+        expected.tempo = QStringLiteral("Medium");
+        expected.rating = 4.5;
+        expected.spotifyURL = QStringLiteral("https://open.spotify.com/track/bb");
+        QCOMPARE(*result, expected);
+
+        // A title without an index record: MusicBrainz's year comes before Discogs's, and Discogs
+        // fills genre and style, searched with the bookmark's composer.
+        DiscogsAuth::setUserToken(QStringLiteral("tok"));
+        m_server.clearRequests();
+        entry = bookmark(QStringLiteral("Unknown Tune"));
+        entry.composer = QStringLiteral("Ann Bo");
+        result = enrich(entry);
+        QVERIFY(result);
+        QCOMPARE(targets().size(), 3);
+        QCOMPARE(m_server.requests().at(2).queryValue("q"), QStringLiteral("Ann Bo Unknown Tune"));
+        QCOMPARE(result->genre, QStringLiteral("Blues"));
+        QCOMPARE(result->style, QStringLiteral("Soul-Jazz"));
+        QCOMPARE(result->firstReleaseYear, 1963);
+
+        // No recording found: one request to MusicBrainz only.
+        DiscogsAuth::setUserToken(std::nullopt);
+        m_server.clearRequests();
+        m_search = LoopbackHttpServer::json(json({{"recordings", QJsonArray()}}));
+        QVERIFY(enrich(entry));
+        QCOMPARE(targets().size(), 1);
+    }
+
+    void yearPrecedence_data()
+    {
+        QTest::addColumn<bool>("token");
+        QTest::addColumn<bool>("fillOnlyMissing");
+        QTest::addColumn<int>("ownYear"); // 0: none
+        QTest::addColumn<int>("expected");
+
+        QTest::newRow("overwrite, token: Discogs last") << true << false << 0 << 1961;
+        QTest::newRow("overwrite, no token: MusicBrainz") << false << false << 1957 << 1959;
+        QTest::newRow("fill, own year kept") << true << true << 1957 << 1957;
+        QTest::newRow("fill, index first") << true << true << 0 << 1958;
+    }
+
+    void yearPrecedence()
+    {
+        QFETCH(bool, token);
+        QFETCH(bool, fillOnlyMissing);
+        QFETCH(int, ownYear);
+        QFETCH(int, expected);
+        if (token)
+            DiscogsAuth::setUserToken(QStringLiteral("tok"));
+        BookmarkEntry entry = bookmark(QStringLiteral("Blue Bossa"));
+        if (ownYear)
+            entry.firstReleaseYear = ownYear;
+
+        const auto result =
+            enrich(entry, optionsFrom(fillOnlyMissing ? "year composer fillOnlyMissing" : "year composer"));
+        QVERIFY(result);
+        QCOMPARE(result->firstReleaseYear, expected);
+        // With a column choice MusicBrainz is searched with the composer the index filled in.
+        QCOMPARE(m_server.requests().first().queryValue("query"),
+                 QStringLiteral("recording:\"Blue Bossa\" AND artist:\"Kenny Dorham\""));
+        QVERIFY(result->genre.isEmpty() && result->spotifyURL.isEmpty());
+    }
+
+    void optionColumns_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<bool>("token");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<QString>("genre");
+        QTest::addColumn<QString>("tempo");
+
+        QTest::newRow("tempo only: no web request") << "Blue Bossa"
+                                                    << "tempo" << true << 0 << "Pop"
+                                                    << "Medium";
+        QTest::newRow("genre, no token, no record: unchanged") << "Unknown Tune"
+                                                               << "genre" << false << 0 << "Pop"
+                                                               << "";
+        QTest::newRow("genre overwritten by Discogs") << "Blue Bossa"
+                                                      << "genre" << true << 1 << "Blues"
+                                                      << "";
+        QTest::newRow("genre kept when filling") << "Blue Bossa"
+                                                 << "genre fillOnlyMissing" << true << 1 << "Pop"
+                                                 << "";
+    }
+
+    void optionColumns()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, options);
+        QFETCH(bool, token);
+        QFETCH(int, requests);
+        QFETCH(QString, genre);
+        QFETCH(QString, tempo);
+        if (token)
+            DiscogsAuth::setUserToken(QStringLiteral("tok"));
+        BookmarkEntry entry = bookmark(title);
+        entry.genre = QStringLiteral("Pop");
+
+        const auto result = enrich(entry, optionsFrom(options));
+        QVERIFY(result);
+        QCOMPARE(targets().size(), requests);
+        BookmarkEntry expected = entry;
+        expected.genre = genre;
+        expected.tempo = tempo;
+        QCOMPARE(*result, expected);
+    }
+
+    void failingServicesKeepIndexValues()
+    {
+        DiscogsAuth::setUserToken(QStringLiteral("tok"));
+        m_lookup = Response{503, {}};
+        m_discogs = Response{404, {}};
+        const auto result = enrich(bookmark(QStringLiteral("Blue Bossa")), optionsFrom("genre style year"));
+        QVERIFY(result);
+        QCOMPARE(targets().size(), 3);
+        QCOMPARE(result->genre, QStringLiteral("Latin, Jazz"));
+        QCOMPARE(result->style, QStringLiteral("Bossa Nova"));
+        QCOMPARE(result->firstReleaseYear, 1958);
+    }
+
+    void destroyedContextAbandonsTheLookup()
+    {
+        NetworkThrottle::setMinimumGapForTesting(300ms);
+        QVERIFY(musicBrainz(QStringLiteral("Blue Bossa"), QString()));
+        const qsizetype before = m_server.requests().size();
+
+        bool called = false;
+        auto *context = new QObject;
+        MetadataEnrichmentService::enrichBookmark(bookmark(QStringLiteral("Blue Bossa")), context,
+                                                  [&called](BookmarkEntry) { called = true; });
+        delete context;
+        QTest::qWait(500);
+        QVERIFY(!called);
+        QCOMPARE(m_server.requests().size(), before);
+    }
+
+    void throttleSpacesRequestStarts()
+    {
+        const auto gap = 150ms;
+        NetworkThrottle::setMinimumGapForTesting(gap);
+        DiscogsAuth::setUserToken(QStringLiteral("tok"));
+
+        // An empty title does not take a turn: the next request passes at once.
+        QVERIFY(musicBrainz(QString(), QString()));
+        const Clock::time_point started = Clock::now();
+        QVERIFY(enrich(bookmark(QStringLiteral("Blue Bossa"))));
+        // Two callers that wait at the same moment are spaced as well.
+        std::optional<ExternalEnrichment> first, second;
+        QObject context;
+        MetadataEnrichmentService::fetchDiscogs("A", "", "tok", &context,
+                                                [&](ExternalEnrichment e) { first = e; });
+        MetadataEnrichmentService::fetchDiscogs("B", "", "tok", &context,
+                                                [&](ExternalEnrichment e) { second = e; });
+        QVERIFY(QTest::qWaitFor([&] { return first && second; }, 10000));
+
+        const auto &requests = m_server.requests();
+        QCOMPARE(requests.size(), 5);
+        QVERIFY(millisecondsBetween(started, requests.first().arrival) < 100);
+        // Arrivals trail the starts by a little that varies; the starts themselves are spaced by the gap.
+        for (qsizetype i = 1; i < requests.size(); ++i)
+            QVERIFY2(millisecondsBetween(requests[i - 1].arrival, requests[i].arrival) >= 150 - 10,
+                     qPrintable(QString::number(i)));
+    }
+
+    void throttleKeepsTheServicesGap()
+    {
+        NetworkThrottle::resetForTesting();
+        QCOMPARE(NetworkThrottle::minimumGap(), 1150ms);
+        QVERIFY(discogs("A", "", "tok"));
+        QVERIFY(discogs("B", "", "tok"));
+        const auto &requests = m_server.requests();
+        QCOMPARE(requests.size(), 2);
+        QVERIFY(millisecondsBetween(requests[0].arrival, requests[1].arrival) >= 1150 - 10);
+    }
+};
+
+LYRAFOLD_TEST_MAIN(MetadataEnrichmentTest)
+#include "tst_metadataenrichment.moc"

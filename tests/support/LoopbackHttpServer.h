@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QTcpServer>
+#include <QUrl>
+
+#include <chrono>
+#include <functional>
+
+class QTcpSocket;
+
+// A small HTTP/1.1 server on 127.0.0.1 for network tests: it records every request with its arrival
+// time and answers with what the test's handler returns. It runs in the test's own thread.
+class LoopbackHttpServer : public QObject {
+public:
+    struct Request {
+        QByteArray method;
+        QByteArray target;                     // as sent: path and query, still percent-encoded
+        QHash<QByteArray, QByteArray> headers; // names in lower case
+        std::chrono::steady_clock::time_point arrival;
+
+        QByteArray path() const { return target.left(target.indexOf('?')); }
+        // The decoded value of a query item, or a null text when it is missing.
+        QString queryValue(const QString &key) const;
+    };
+
+    struct Response {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType = "application/json";
+        bool silent = false; // never answer, so that the client times out
+    };
+
+    using Handler = std::function<Response(const Request &)>;
+
+    explicit LoopbackHttpServer(QObject *parent = nullptr);
+
+    // Listens on a free port of 127.0.0.1; false when that fails.
+    bool listen();
+    QUrl baseUrl() const;
+
+    void setHandler(Handler handler) { m_handler = std::move(handler); }
+    const QList<Request> &requests() const { return m_requests; }
+    void clearRequests() { m_requests.clear(); }
+
+    static Response json(QByteArray body, int status = 200) { return {status, std::move(body)}; }
+
+private:
+    void accept();
+    void readFrom(QTcpSocket *socket);
+
+    QTcpServer m_server;
+    Handler m_handler;
+    QList<Request> m_requests;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
+};
