@@ -5,7 +5,6 @@
 #include <QTextBoundaryFinder>
 
 #include <array>
-#include <limits>
 
 namespace {
 
@@ -76,24 +75,6 @@ bool fewerCharactersThan(const QString &text, qsizetype limit)
             return false;
     }
     return true;
-}
-
-// Page numbers in labels are ASCII digits; other scripts' digits and numbers beyond 64 bits are left
-// as text.
-std::optional<qint64> decimalInteger(QStringView digits)
-{
-    if (digits.isEmpty())
-        return std::nullopt;
-    qint64 value = 0;
-    for (QChar c : digits) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-        const int digit = c.unicode() - '0';
-        if (value > (std::numeric_limits<qint64>::max() - digit) / 10)
-            return std::nullopt;
-        value = value * 10 + digit;
-    }
-    return value;
 }
 
 bool hasLetterMarkOrNumber(const QString &text)
@@ -175,8 +156,8 @@ bool readPageRange(QString &text, qint64 &pageNumber, qint64 &pageSpan)
     const QRegularExpressionMatch match = pagesSuffixRegex.match(text);
     if (!match.hasMatch())
         return false;
-    const auto first = decimalInteger(match.capturedView(1));
-    const auto last = decimalInteger(match.capturedView(2));
+    const auto first = TextUtils::decimalDigits(match.capturedView(1));
+    const auto last = TextUtils::decimalDigits(match.capturedView(2));
     if (!first || !last || *first < 1 || *last < *first)
         return false;
     pageNumber = *first;
@@ -191,7 +172,7 @@ void readPageMarker(QString &text, qint64 &pageNumber, const QRegularExpression 
     const QRegularExpressionMatch match = marker.match(text);
     if (!match.hasMatch())
         return;
-    if (const auto page = decimalInteger(match.capturedView(1))) {
+    if (const auto page = TextUtils::decimalDigits(match.capturedView(1))) {
         pageNumber = *page;
         text = TextUtils::trimmed(text.left(match.capturedStart(0)) + text.mid(match.capturedEnd(0)));
     }

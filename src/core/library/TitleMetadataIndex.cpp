@@ -156,6 +156,11 @@ QString normalizedTitleKey(const QString &title)
 
 std::optional<TitleMetadataRecord> metadataForDisplayTitle(const QString &title)
 {
+    return metadataForKey(normalizedTitleKey(title));
+}
+
+std::optional<TitleMetadataRecord> metadataForKey(const QString &key)
+{
     IndexState &s = state();
     QMutexLocker locker(&s.lock);
     if (!s.cachedMap) {
@@ -163,7 +168,7 @@ std::optional<TitleMetadataRecord> metadataForDisplayTitle(const QString &title)
         s.cachedMap = std::move(loaded.map);
         s.loadError = std::move(loaded.error);
     }
-    const auto found = s.cachedMap->constFind(normalizedTitleKey(title));
+    const auto found = s.cachedMap->constFind(key);
     if (found == s.cachedMap->constEnd())
         return std::nullopt;
     return *found;

@@ -31,6 +31,10 @@ QString normalizedTitleKey(const QString &title);
 // The built-in record for a title, or nothing. Loads the file on first use.
 std::optional<TitleMetadataRecord> metadataForDisplayTitle(const QString &title);
 
+// The same for a key that normalizedTitleKey() gave, for callers that keep the keys of a library
+// instead of normalising a title on every lookup.
+std::optional<TitleMetadataRecord> metadataForKey(const QString &key);
+
 // Loads the file on the global thread pool and then calls completion on the main thread; read
 // loadError() there to learn of a failure.
 void preload(std::function<void()> completion);

@@ -86,13 +86,7 @@ std::optional<qint64> yearFromReleaseDate(const QJsonValue &value)
     const QString date = value.toString();
     if (date.size() < 4)
         return std::nullopt;
-    const QStringView head = QStringView(date).left(4);
-    qsizetype i = head.front() == QLatin1Char('+') || head.front() == QLatin1Char('-') ? 1 : 0;
-    for (qsizetype j = i; j < head.size(); ++j) {
-        if (head[j] < QLatin1Char('0') || head[j] > QLatin1Char('9'))
-            return std::nullopt;
-    }
-    return head.toLongLong();
+    return TextUtils::decimalInteger(QStringView(date).left(4));
 }
 
 // Discogs writes the year as a number in some answers and as a text in others ("2008").
@@ -104,10 +98,10 @@ std::optional<qint64> discogsYear(const QJsonValue &value)
             return qint64(year);
         return std::nullopt;
     }
-    static const QRegularExpression fourDigits(QStringLiteral(R"(\A[0-9]{4}\z)"));
-    if (value.isString() && fourDigits.match(value.toString()).hasMatch())
-        return value.toString().toLongLong();
-    return std::nullopt;
+    const QString text = value.toString();
+    if (text.size() != 4)
+        return std::nullopt;
+    return TextUtils::decimalDigits(text);
 }
 
 // A list of texts joined, or a text as it is.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -49,6 +50,31 @@ int compareCodePoints(QStringView a, QStringView b)
 QString trimmed(const QString &text)
 {
     return text.trimmed();
+}
+
+std::optional<qint64> decimalDigits(QStringView digits)
+{
+    if (digits.isEmpty())
+        return std::nullopt;
+    qint64 value = 0;
+    for (QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        const int digit = c.unicode() - '0';
+        if (value > (std::numeric_limits<qint64>::max() - digit) / 10)
+            return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+std::optional<qint64> decimalInteger(QStringView text)
+{
+    const bool negative = text.startsWith(QLatin1Char('-'));
+    const auto magnitude = decimalDigits(negative || text.startsWith(QLatin1Char('+')) ? text.mid(1) : text);
+    if (!magnitude)
+        return std::nullopt;
+    return negative ? -*magnitude : *magnitude;
 }
 
 QRegularExpression unicodeRegex(const QString &pattern, QRegularExpression::PatternOptions options)

@@ -24,6 +24,13 @@ int compareCodePoints(QStringView a, QStringView b);
 // Removes white space and line breaks at both ends.
 QString trimmed(const QString &text);
 
+// A whole text of ASCII digits read as a number up to the 64-bit maximum; other scripts' digits,
+// signs, blanks and larger numbers give nothing.
+std::optional<qint64> decimalDigits(QStringView digits);
+
+// The same after an optional "+" or "-".
+std::optional<qint64> decimalInteger(QStringView text);
+
 // A pattern in which \s, \d and the letter classes follow Unicode, compiled at once so that the
 // object can be shared between threads as a function-local static.
 QRegularExpression unicodeRegex(const QString &pattern, QRegularExpression::PatternOptions options = {});
