@@ -1,0 +1,404 @@
+#include "autoplaylist/AutoPlaylistGenerator.h"
+
+#include "library/TitleMetadataIndex.h"
+#include "text/TextUtils.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <vector>
+
+namespace {
+
+using Record = TitleMetadataRecord;
+constexpr qsizetype noEntry = -1;
+
+QStringList lowerCased(const std::optional<QStringList> &texts, bool trim)
+{
+    QStringList result;
+    for (const QString &text : texts.value_or(QStringList()))
+        result.append(trim ? TextUtils::trimmed(text.toLower()) : text.toLower());
+    return result;
+}
+
+// The first term, in the order given, that one of the values contains (both lower case); none when
+// nothing matches.
+std::optional<QString> firstMatchingTerm(const std::optional<QStringList> &values, const QStringList &terms)
+{
+    if (!values)
+        return std::nullopt;
+    QStringList lowerValues;
+    for (const QString &value : *values)
+        lowerValues.append(value.toLower());
+    for (const QString &term : terms) {
+        for (const QString &value : std::as_const(lowerValues)) {
+            if (value.contains(term))
+                return term;
+        }
+    }
+    return std::nullopt;
+}
+
+bool containsAnyTerm(const std::optional<QString> &value, const QStringList &terms)
+{
+    if (!value)
+        return false;
+    const QString lower = value->toLower();
+    return std::any_of(terms.begin(), terms.end(), [&](const QString &term) { return lower.contains(term); });
+}
+
+void shuffle(QList<qsizetype> &keys, QRandomGenerator &random)
+{
+    for (qsizetype i = keys.size() - 1; i > 0; --i)
+        std::swap(keys[i], keys[qsizetype(random.bounded(quint32(i + 1)))]);
+}
+
+// Keeps count keys drawn at random, in random order: what shuffling all of them and keeping the
+// first count gives, without touching the rest.
+void keepRandomSample(QList<qsizetype> &keys, qint64 count, QRandomGenerator &random)
+{
+    const qsizetype kept = qsizetype(std::min<qint64>(count, keys.size()));
+    for (qsizetype i = 0; i < kept; ++i)
+        std::swap(keys[i], keys[i + qsizetype(random.bounded(quint32(keys.size() - i)))]);
+    keys.resize(kept);
+}
+
+class Generation {
+public:
+    Generation(const AutoPlaylistGenerator::TitleIndex &library, const AutoPlaylistGenerator::Params &params,
+               QRandomGenerator &random)
+        : m_library(library), m_params(params), m_random(random), m_genres(lowerCased(params.genres, false)),
+          m_styles(lowerCased(params.styles, false)), m_composers(lowerCased(params.composers, false)),
+          m_tempo(params.tempo.value_or(QString()).toLower()),
+          m_popularity(AutoPlaylistGenerator::parsePopularity(params.popularity))
+    {
+        const qint64 perSet = std::max<qint64>(1, params.titlesPerSet);
+        const qint64 sets = std::max<qint64>(1, params.setCount);
+        m_total = perSet > std::numeric_limits<qint64>::max() / sets ? std::numeric_limits<qint64>::max()
+                                                                     : perSet * sets;
+    }
+
+    Result<BookmarkList> run()
+    {
+        chooseRepresentatives();
+        QList<qsizetype> candidates;
+        for (qsizetype title = 0; title < m_library.titleCount(); ++title) {
+            if (m_representative[title] != noEntry && (!hasFilters() || passesFilters(record(title))))
+                candidates.append(title);
+        }
+        if (candidates.isEmpty())
+            return Result<BookmarkList>::failure(
+                QStringLiteral("No titles match the given filters or selected books."),
+                AutoPlaylistGenerator::noMatchingTitlesError);
+
+        QList<qsizetype> selection =
+            m_genres.isEmpty() && m_styles.isEmpty() ? randomSample(candidates) : selectByGroups(candidates);
+        if (!m_params.tempoFormula.value_or(QString()).isEmpty())
+            selection = orderByTempo(selection);
+
+        // Keys are distinct by construction, so nothing repeats here.
+        BookmarkList result;
+        result.reserve(selection.size());
+        for (qsizetype title : std::as_const(selection))
+            result.append(m_library.bookmarks().at(m_representative[title]));
+        if (result.isEmpty())
+            return Result<BookmarkList>::failure(QStringLiteral("Could not generate playlist items."),
+                                                 AutoPlaylistGenerator::noItemsError);
+        return result;
+    }
+
+private:
+    std::optional<Record> record(qsizetype title) const
+    {
+        return TitleMetadataIndex::metadataForKey(m_library.key(title));
+    }
+
+    // For each title the entry that represents it: among the entries from allowed books, the one from
+    // the book named first in the priority list, else the first in library order; none when no
+    // entry comes from an allowed book. Decided per book, since a library has far fewer books than
+    // entries.
+    void chooseRepresentatives()
+    {
+        const QStringList allowed = lowerCased(m_params.allowedBooks, true);
+        const QStringList priority = lowerCased(m_params.bookPriority, true);
+        const QStringList &books = m_library.lowerCaseBookNames();
+        std::vector<bool> bookAllowed(books.size(), true);
+        std::vector<qsizetype> bookRank(books.size(), std::numeric_limits<qsizetype>::max());
+        for (qsizetype book = 0; book < books.size(); ++book) {
+            if (!allowed.isEmpty())
+                bookAllowed[book] = std::any_of(allowed.begin(), allowed.end(), [&](const QString &name) {
+                    return books[book].contains(name);
+                });
+            const qsizetype rank = priority.indexOf(books[book]);
+            if (rank >= 0)
+                bookRank[book] = rank;
+        }
+
+        m_representative.assign(m_library.titleCount(), noEntry);
+        for (qsizetype title = 0; title < m_library.titleCount(); ++title) {
+            qsizetype bestRank = std::numeric_limits<qsizetype>::max();
+            for (qsizetype position : m_library.entries(title)) {
+                const qsizetype book = m_library.bookOf(position);
+                if (!bookAllowed[book])
+                    continue;
+                if (m_representative[title] == noEntry || bookRank[book] < bestRank) {
+                    m_representative[title] = position;
+                    bestRank = bookRank[book];
+                }
+            }
+        }
+    }
+
+    bool hasFilters() const
+    {
+        return !m_genres.isEmpty() || !m_styles.isEmpty() || !m_tempo.isEmpty() || !m_composers.isEmpty() ||
+               m_popularity.first || m_popularity.second || m_params.yearMin || m_params.yearMax;
+    }
+
+    bool passesFilters(const std::optional<Record> &record) const
+    {
+        if (!record)
+            return false;
+        const auto &year = record->firstReleaseYear;
+        if (year && ((m_params.yearMin && *year < *m_params.yearMin) ||
+                     (m_params.yearMax && *year > *m_params.yearMax)))
+            return false;
+        if (!m_genres.isEmpty() && !firstMatchingTerm(record->genres, m_genres))
+            return false;
+        if (!m_styles.isEmpty() && !firstMatchingTerm(record->styles, m_styles))
+            return false;
+        if (!m_tempo.isEmpty() && !(record->tempo && record->tempo->toLower().contains(m_tempo)))
+            return false;
+        if (!m_composers.isEmpty() && !containsAnyTerm(record->composer, m_composers))
+            return false;
+        const auto &[low, high] = m_popularity;
+        if (low || high) {
+            const auto &popularity = record->popularity;
+            if (!popularity || (low && *popularity < *low) || (high && *popularity > *high))
+                return false;
+        }
+        return true;
+    }
+
+    QList<qsizetype> randomSample(QList<qsizetype> keys)
+    {
+        keepRandomSample(keys, m_total, m_random);
+        return keys;
+    }
+
+    // Titles grouped by the first genre term and the first style term they match; the groups share the
+    // places as evenly as they can, in the order in which they were first met, and the candidates
+    // left over fill what the groups could not.
+    QList<qsizetype> selectByGroups(const QList<qsizetype> &candidates)
+    {
+        QHash<QString, qsizetype> groupNumber;
+        QList<QList<qsizetype>> groups;
+        for (qsizetype title : candidates) {
+            const std::optional<Record> rec = record(title);
+            if (!rec)
+                continue;
+            const QString name = firstMatchingTerm(rec->genres, m_genres).value_or(QString()) +
+                                 QLatin1Char('|') +
+                                 firstMatchingTerm(rec->styles, m_styles).value_or(QString());
+            const auto found = groupNumber.constFind(name);
+            if (found != groupNumber.constEnd()) {
+                groups[*found].append(title);
+            } else {
+                groupNumber.insert(name, groups.size());
+                groups.append(QList<qsizetype>{title});
+            }
+        }
+        if (groups.isEmpty())
+            return randomSample(candidates);
+
+        const qint64 base = m_total / groups.size();
+        const qint64 extra = m_total - base * groups.size();
+        QList<qsizetype> selection;
+        std::vector<bool> selected(m_library.titleCount(), false);
+        for (qsizetype g = 0; g < groups.size(); ++g) {
+            keepRandomSample(groups[g], base + (g < extra ? 1 : 0), m_random);
+            for (qsizetype title : std::as_const(groups[g])) {
+                selection.append(title);
+                selected[title] = true;
+            }
+        }
+        if (selection.size() < m_total) {
+            QList<qsizetype> rest;
+            for (qsizetype title : candidates) {
+                if (!selected[title])
+                    rest.append(title);
+            }
+            keepRandomSample(rest, m_total - selection.size(), m_random);
+            selection += rest;
+        }
+        shuffle(selection, m_random);
+        return selection;
+    }
+
+    // Each position takes a random title of the tempo its formula step names, or of the first tempo
+    // that still has titles. A random pick is swapped to the end of its bucket and taken from there.
+    QList<qsizetype> orderByTempo(const QList<qsizetype> &selection)
+    {
+        const QStringList &symbols = AutoPlaylistGenerator::tempoSymbols;
+        std::array<QList<qsizetype>, 6> buckets;
+        for (qsizetype title : selection) {
+            const std::optional<Record> rec = record(title);
+            buckets[symbols.indexOf(AutoPlaylistGenerator::tempoToSymbol(rec ? rec->tempo : std::nullopt))]
+                .append(title);
+        }
+        const auto bucket = [&](const QString &symbol) -> QList<qsizetype> * {
+            const qsizetype index = symbols.indexOf(symbol);
+            return index >= 0 ? &buckets[index] : nullptr;
+        };
+
+        const QStringList steps = m_params.tempoFormula->split(QLatin1Char('-'), Qt::SkipEmptyParts);
+        QList<qsizetype> ordered;
+        ordered.reserve(selection.size());
+        for (qsizetype i = 0; i < selection.size(); ++i) {
+            QString wanted = steps.isEmpty() ? QString() : steps[i % steps.size()];
+            // The list does not end on a slow title when a livelier one is left.
+            if (i == selection.size() - 1 &&
+                (wanted == QLatin1String("B") || wanted == QLatin1String("MB"))) {
+                for (const char *livelier : {"M", "F", "MU"}) {
+                    if (!bucket(QLatin1String(livelier))->isEmpty()) {
+                        wanted = QLatin1String(livelier);
+                        break;
+                    }
+                }
+            }
+            QList<qsizetype> *from = bucket(wanted);
+            if (!from || from->isEmpty()) {
+                const auto firstFilled =
+                    std::find_if(buckets.begin(), buckets.end(), [](const auto &b) { return !b.isEmpty(); });
+                if (firstFilled == buckets.end())
+                    continue;
+                from = &*firstFilled;
+            }
+            std::swap((*from)[qsizetype(m_random.bounded(quint32(from->size())))], from->last());
+            ordered.append(from->takeLast());
+        }
+        return ordered;
+    }
+
+    const AutoPlaylistGenerator::TitleIndex &m_library;
+    const AutoPlaylistGenerator::Params &m_params;
+    QRandomGenerator &m_random;
+    const QStringList m_genres;
+    const QStringList m_styles;
+    const QStringList m_composers;
+    const QString m_tempo;
+    const std::pair<std::optional<qint64>, std::optional<qint64>> m_popularity;
+    qint64 m_total = 1;
+    std::vector<qsizetype> m_representative;
+};
+
+bool isPopularitySeparator(QChar c)
+{
+    return c == QLatin1Char('-') || c == QChar(0x2013) || c.isSpace();
+}
+
+} // namespace
+
+namespace AutoPlaylistGenerator {
+
+TitleIndex::TitleIndex(BookmarkList bookmarks) : m_bookmarks(std::move(bookmarks))
+{
+    const qsizetype count = m_bookmarks.size();
+    QHash<QString, qsizetype> titleNumber;
+    QHash<QString, qsizetype> bookNumber;
+    QList<qsizetype> titleOfEntry(count, noEntry);
+    QList<qsizetype> entryCount;
+    m_bookOfEntry.resize(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        const BookmarkEntry &entry = m_bookmarks.at(i);
+        const auto book = bookNumber.constFind(entry.pdfFileName);
+        if (book != bookNumber.constEnd()) {
+            m_bookOfEntry[i] = *book;
+        } else {
+            m_bookOfEntry[i] = m_lowerBookNames.size();
+            bookNumber.insert(entry.pdfFileName, m_lowerBookNames.size());
+            m_lowerBookNames.append(entry.pdfFileName.toLower());
+        }
+
+        QString key = TitleMetadataIndex::normalizedTitleKey(entry.title);
+        if (key.isEmpty())
+            continue;
+        const auto title = titleNumber.constFind(key);
+        if (title != titleNumber.constEnd()) {
+            titleOfEntry[i] = *title;
+            ++entryCount[*title];
+        } else {
+            titleOfEntry[i] = m_keys.size();
+            titleNumber.insert(key, m_keys.size());
+            m_keys.append(std::move(key));
+            entryCount.append(1);
+        }
+    }
+
+    m_entryStart.resize(m_keys.size() + 1);
+    m_entryStart[0] = 0;
+    for (qsizetype t = 0; t < m_keys.size(); ++t)
+        m_entryStart[t + 1] = m_entryStart[t] + entryCount[t];
+    m_entries.resize(m_entryStart.last());
+    QList<qsizetype> next = m_entryStart;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (titleOfEntry[i] != noEntry)
+            m_entries[next[titleOfEntry[i]]++] = i;
+    }
+}
+
+std::span<const qsizetype> TitleIndex::entries(qsizetype title) const
+{
+    return std::span<const qsizetype>(m_entries.constData() + m_entryStart[title],
+                                      size_t(m_entryStart[title + 1] - m_entryStart[title]));
+}
+
+Result<BookmarkList> generate(const TitleIndex &library, const Params &params, QRandomGenerator &random)
+{
+    return Generation(library, params, random).run();
+}
+
+QString tempoToSymbol(const std::optional<QString> &tempo)
+{
+    if (!tempo)
+        return QString();
+    const QString lower = tempo->toLower();
+    const std::pair<const char *, const char *> tests[] = {
+        {"fast", "F"}, {"medium-up", "MU"}, {"medium-ballad", "MB"}, {"ballad", "B"}, {"medium", "M"}};
+    for (const auto &[word, symbol] : tests) {
+        if (lower.contains(QLatin1String(word)))
+            return QLatin1String(symbol);
+    }
+    return QString();
+}
+
+std::pair<std::optional<qint64>, std::optional<qint64>> parsePopularity(const std::optional<QString> &text)
+{
+    const QString trimmed = TextUtils::trimmed(text.value_or(QString()));
+    if (trimmed.isEmpty())
+        return {};
+    QList<QStringView> pieces;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= trimmed.size(); ++i) {
+        if (i == trimmed.size() || isPopularitySeparator(trimmed[i])) {
+            if (i > start)
+                pieces.append(QStringView(trimmed).mid(start, i - start));
+            start = i + 1;
+        }
+    }
+    if (pieces.size() >= 2) {
+        const auto a = TextUtils::decimalInteger(pieces[0]);
+        const auto b = TextUtils::decimalInteger(pieces[1]);
+        if (a && b)
+            return {std::min(*a, *b), std::max(*a, *b)};
+    }
+    const bool orMore = trimmed.contains(QLatin1Char('+'));
+    const auto n = TextUtils::decimalInteger(TextUtils::trimmed(QString(trimmed).remove(QLatin1Char('+'))));
+    if (!n)
+        return {};
+    return {*n, orMore ? 5 : *n};
+}
+
+} // namespace AutoPlaylistGenerator

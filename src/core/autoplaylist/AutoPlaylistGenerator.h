@@ -1,0 +1,79 @@
+#pragma once
+
+#include "common/Result.h"
+#include "library/BookmarkEntry.h"
+
+#include <QList>
+#include <QRandomGenerator>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <span>
+#include <utility>
+
+// Draws a playlist from the library: up to titlesPerSet * setCount titles, each once, each represented
+// by one of its books, filtered by the built-in metadata and optionally ordered by a tempo formula.
+namespace AutoPlaylistGenerator {
+
+struct Params {
+    qint64 titlesPerSet = 1; // below 1 counts as 1
+    qint64 setCount = 1;     // below 1 counts as 1
+    std::optional<QStringList> genres;
+    std::optional<QStringList> styles;
+    std::optional<QString> tempo;
+    std::optional<QStringList> composers;
+    std::optional<QString> popularity;   // as parsePopularity() reads it
+    std::optional<QString> tempoFormula; // tempo symbols joined by "-", e.g. "M-MU-F-B-M-MU-MB"
+    std::optional<QStringList> allowedBooks;
+    QStringList bookPriority;
+    std::optional<qint64> yearMin;
+    std::optional<qint64> yearMax;
+};
+
+inline constexpr int noMatchingTitlesError = 1;
+inline constexpr int noItemsError = 2;
+
+// The library grouped by normalised title key. Building it normalises every title, so the caller
+// builds it once per library change and hands it to every generate() call.
+class TitleIndex {
+public:
+    TitleIndex() = default;
+    explicit TitleIndex(BookmarkList bookmarks);
+
+    const BookmarkList &bookmarks() const { return m_bookmarks; }
+    // Titles in the order in which the library first names them; bookmarks whose key is empty are
+    // left out.
+    qsizetype titleCount() const { return m_keys.size(); }
+    const QString &key(qsizetype title) const { return m_keys[title]; }
+    // The positions in bookmarks() of one title's entries, in library order.
+    std::span<const qsizetype> entries(qsizetype title) const;
+    // Books are numbered in the order the library first names them.
+    qsizetype bookOf(qsizetype position) const { return m_bookOfEntry[position]; }
+    const QStringList &lowerCaseBookNames() const { return m_lowerBookNames; }
+
+private:
+    BookmarkList m_bookmarks;
+    QStringList m_keys;
+    QList<qsizetype> m_entryStart; // title t's entries are m_entries[m_entryStart[t] .. m_entryStart[t + 1])
+    QList<qsizetype> m_entries;
+    QList<qsizetype> m_bookOfEntry;
+    QStringList m_lowerBookNames;
+};
+
+// Generates the playlist. All shuffles draw from random, so a seeded generator repeats a result.
+// Fails with noMatchingTitlesError when no title passes the book and metadata filters.
+Result<BookmarkList> generate(const TitleIndex &library, const Params &params, QRandomGenerator &random);
+
+// The tempo symbols of formulas, fastest first, and the symbol of no tempo.
+inline const QStringList tempoSymbols = {QStringLiteral("F"),  QStringLiteral("MU"), QStringLiteral("M"),
+                                         QStringLiteral("MB"), QStringLiteral("B"),  QString()};
+
+// The symbol a tempo text falls under: "F", "MU", "MB", "B", "M" tested in that order, else none.
+QString tempoToSymbol(const std::optional<QString> &tempo);
+
+// Popularity bounds from "3-5", "5 – 3", "4+" (up to 5) or "4"; no bounds from a blank or unreadable
+// text.
+std::pair<std::optional<qint64>, std::optional<qint64>> parsePopularity(const std::optional<QString> &text);
+
+} // namespace AutoPlaylistGenerator
