@@ -369,34 +369,6 @@ private Q_SLOTS:
         QCOMPARE(firstTitles.size(), std::count(symbols.begin(), symbols.end(), first));
     }
 
-    void tempoSymbol_data()
-    {
-        QTest::addColumn<QString>("tempo");
-        QTest::addColumn<QString>("symbol");
-        QTest::newRow("fast before medium") << "Medium Fast"
-                                            << "F";
-        QTest::newRow("medium-up") << "MEDIUM-UP swing"
-                                   << "MU";
-        QTest::newRow("medium-ballad before ballad") << "Medium-Ballad"
-                                                     << "MB";
-        QTest::newRow("ballad") << "slow ballad"
-                                << "B";
-        QTest::newRow("medium") << "Medium (120 bpm)"
-                                << "M";
-        QTest::newRow("other") << "Bright"
-                               << "";
-        QTest::newRow("absent") << QString() << "";
-    }
-
-    void tempoSymbol()
-    {
-        QFETCH(QString, tempo);
-        QFETCH(QString, symbol);
-        QCOMPARE(AutoPlaylistGenerator::tempoToSymbol(tempo.isNull() ? std::nullopt
-                                                                     : std::optional<QString>(tempo)),
-                 symbol);
-    }
-
     void popularity_data()
     {
         QTest::addColumn<QString>("text");

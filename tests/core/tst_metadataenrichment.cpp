@@ -229,8 +229,6 @@ private Q_SLOTS:
             << "C+C Blues"
             << "Ann & Bo="
             << QByteArray("recording%3A%22C%2BC%20Blues%22%20AND%20artist%3A%22Ann%20%26%20Bo%3D%22");
-        QTest::newRow("non-ASCII") << "Corazón"
-                                   << "" << QByteArray("recording%3A%22Coraz%C3%B3n%22");
         QTest::newRow("empty title") << ""
                                      << "Cole Porter" << QByteArray();
         QTest::newRow("only quotes and blanks") << " \"\" \n"
@@ -267,9 +265,6 @@ private Q_SLOTS:
 
         QTest::newRow("saved, video") << webFixture("musicbrainz/lookup-recording-video.json") << 2008 << ""
                                       << "https://www.youtube.com/watch?v=O_HwMrrJ4M4";
-        QTest::newRow("saved, no links")
-            << webFixture("musicbrainz/lookup-recording-no-links.json") << 2014 << ""
-            << "";
         QTest::newRow("saved, year only")
             << webFixture("musicbrainz/lookup-recording-year-only.json") << 1972 << ""
             << "";
@@ -279,9 +274,6 @@ private Q_SLOTS:
                                       << "";
         QTest::newRow("circa") << lookupAnswer("c.1959") << 0 << ""
                                << "";
-        QTest::newRow("date not a text, links kept")
-            << lookupAnswer(1959, urlRelations({"https://youtu.be/x"})) << 0 << ""
-            << "https://youtu.be/x";
         QTest::newRow("capitalised short link")
             << lookupAnswer("1959", urlRelations({"HTTPS://YOUTU.BE/AbC"})) << 1959 << ""
             << "HTTPS://YOUTU.BE/AbC";
@@ -295,11 +287,6 @@ private Q_SLOTS:
                                      "https://youtu.be/2", "https://open.spotify.com/track/b"}))
             << 0 << "https://open.spotify.com/track/a"
             << "https://www.youtube.com/watch?v=1";
-        QJsonArray mixed = urlRelations({"https://youtu.be/y"});
-        mixed.prepend(QJsonObject{{"url", "https://youtu.be/not-an-object"}});
-        mixed.prepend(QJsonObject{{"type", "producer"}});
-        QTest::newRow("elements without a url object skipped") << lookupAnswer("", mixed) << 0 << ""
-                                                               << "https://youtu.be/y";
         QJsonArray notAllObjects = urlRelations({"https://youtu.be/z"});
         notAllObjects.append(7);
         QTest::newRow("relations not all objects") << lookupAnswer("1959", notAllObjects) << 1959 << ""
@@ -336,8 +323,6 @@ private Q_SLOTS:
         QTest::newRow("empty id") << searchAnswer("") << QByteArray();
         QTest::newRow("id not a text") << searchAnswer(42) << QByteArray();
         QTest::newRow("no recordings") << json({{"recordings", QJsonArray()}}) << QByteArray();
-        QTest::newRow("recordings not objects")
-            << json({{"recordings", QJsonArray{recordingId}}}) << QByteArray();
     }
 
     void recordingIdInPath()
@@ -451,19 +436,13 @@ private Q_SLOTS:
             << "Bossa Nova" << 1959;
         QTest::newRow("texts as they are") << discogsRelease("Jazz", "Cool Jazz", "1959") << "Jazz"
                                            << "Cool Jazz" << 1959;
-        QTest::newRow("empty list") << discogsRelease(QJsonArray(), QJsonValue(), QJsonValue()) << ""
-                                    << QString() << 0;
         QTest::newRow("list with a number")
             << discogsRelease(QJsonArray{"Jazz", 3}, 4, QJsonValue()) << QString() << QString() << 0;
         QTest::newRow("year with a fraction")
             << discogsRelease(QJsonValue(), QJsonValue(), 1959.5) << QString() << QString() << 0;
-        QTest::newRow("year as a short text")
-            << discogsRelease(QJsonValue(), QJsonValue(), "59") << QString() << QString() << 0;
         QTest::newRow("year as other text")
             << discogsRelease(QJsonValue(), QJsonValue(), "c.1959") << QString() << QString() << 0;
         QTest::newRow("no results") << discogsResults(QJsonArray()) << QString() << QString() << 0;
-        QTest::newRow("results not a list")
-            << discogsResults(QJsonObject{{"genre", "Jazz"}}) << QString() << QString() << 0;
     }
 
     void discogsAnswer()

@@ -23,22 +23,22 @@ QStringList lowerCased(const std::optional<QStringList> &texts, bool trim)
     return result;
 }
 
-// The first term, in the order given, that one of the values contains (both lower case); none when
-// nothing matches.
-std::optional<QString> firstMatchingTerm(const std::optional<QStringList> &values, const QStringList &terms)
+// The position of the first term, in the order given, that one of the values contains (both lower
+// case); -1 when nothing matches.
+qsizetype firstMatchingTerm(const std::optional<QStringList> &values, const QStringList &terms)
 {
-    if (!values)
-        return std::nullopt;
+    if (!values || terms.isEmpty())
+        return -1;
     QStringList lowerValues;
     for (const QString &value : *values)
         lowerValues.append(value.toLower());
-    for (const QString &term : terms) {
+    for (qsizetype t = 0; t < terms.size(); ++t) {
         for (const QString &value : std::as_const(lowerValues)) {
-            if (value.contains(term))
-                return term;
+            if (value.contains(terms[t]))
+                return t;
         }
     }
-    return std::nullopt;
+    return -1;
 }
 
 bool containsAnyTerm(const std::optional<QString> &value, const QStringList &terms)
@@ -65,6 +65,16 @@ void keepRandomSample(QList<qsizetype> &keys, qint64 count, QRandomGenerator &ra
     keys.resize(kept);
 }
 
+// What the phases of one generation need to know of a title's built-in record, looked up once.
+struct TitleFacts {
+    bool known = false;
+    bool hasRecord = false;
+    bool passesFilters = false;
+    qsizetype genreTerm = -1;
+    qsizetype styleTerm = -1;
+    qsizetype tempoBucket = AutoPlaylistGenerator::tempoSymbols.size() - 1; // the empty symbol
+};
+
 class Generation {
 public:
     Generation(const AutoPlaylistGenerator::TitleIndex &library, const AutoPlaylistGenerator::Params &params,
@@ -85,7 +95,7 @@ public:
         chooseRepresentatives();
         QList<qsizetype> candidates;
         for (qsizetype title = 0; title < m_library.titleCount(); ++title) {
-            if (m_representative[title] != noEntry && (!hasFilters() || passesFilters(record(title))))
+            if (m_representative[title] != noEntry && (!hasFilters() || facts(title).passesFilters))
                 candidates.append(title);
         }
         if (candidates.isEmpty())
@@ -110,9 +120,24 @@ public:
     }
 
 private:
-    std::optional<Record> record(qsizetype title) const
+    // The index is loaded once and never changes during a generation, so one lookup per title serves
+    // the filter, the grouping and the tempo order alike.
+    const TitleFacts &facts(qsizetype title)
     {
-        return TitleMetadataIndex::metadataForKey(m_library.key(title));
+        TitleFacts &f = m_facts[title];
+        if (f.known)
+            return f;
+        f.known = true;
+        const std::optional<Record> record = TitleMetadataIndex::metadataForKey(m_library.key(title));
+        if (!record)
+            return f;
+        f.hasRecord = true;
+        f.genreTerm = firstMatchingTerm(record->genres, m_genres);
+        f.styleTerm = firstMatchingTerm(record->styles, m_styles);
+        f.passesFilters = passesFilters(*record, f);
+        f.tempoBucket =
+            AutoPlaylistGenerator::tempoSymbols.indexOf(AutoPlaylistGenerator::tempoToSymbol(record->tempo));
+        return f;
     }
 
     // For each title the entry that represents it: among the entries from allowed books, the one from
@@ -137,6 +162,7 @@ private:
         }
 
         m_representative.assign(m_library.titleCount(), noEntry);
+        m_facts.assign(m_library.titleCount(), TitleFacts());
         for (qsizetype title = 0; title < m_library.titleCount(); ++title) {
             qsizetype bestRank = std::numeric_limits<qsizetype>::max();
             for (qsizetype position : m_library.entries(title)) {
@@ -157,25 +183,21 @@ private:
                m_popularity.first || m_popularity.second || m_params.yearMin || m_params.yearMax;
     }
 
-    bool passesFilters(const std::optional<Record> &record) const
+    bool passesFilters(const Record &record, const TitleFacts &f) const
     {
-        if (!record)
-            return false;
-        const auto &year = record->firstReleaseYear;
+        const auto &year = record.firstReleaseYear;
         if (year && ((m_params.yearMin && *year < *m_params.yearMin) ||
                      (m_params.yearMax && *year > *m_params.yearMax)))
             return false;
-        if (!m_genres.isEmpty() && !firstMatchingTerm(record->genres, m_genres))
+        if ((!m_genres.isEmpty() && f.genreTerm < 0) || (!m_styles.isEmpty() && f.styleTerm < 0))
             return false;
-        if (!m_styles.isEmpty() && !firstMatchingTerm(record->styles, m_styles))
+        if (!m_tempo.isEmpty() && !(record.tempo && record.tempo->toLower().contains(m_tempo)))
             return false;
-        if (!m_tempo.isEmpty() && !(record->tempo && record->tempo->toLower().contains(m_tempo)))
-            return false;
-        if (!m_composers.isEmpty() && !containsAnyTerm(record->composer, m_composers))
+        if (!m_composers.isEmpty() && !containsAnyTerm(record.composer, m_composers))
             return false;
         const auto &[low, high] = m_popularity;
         if (low || high) {
-            const auto &popularity = record->popularity;
+            const auto &popularity = record.popularity;
             if (!popularity || (low && *popularity < *low) || (high && *popularity > *high))
                 return false;
         }
@@ -193,20 +215,18 @@ private:
     // left over fill what the groups could not.
     QList<qsizetype> selectByGroups(const QList<qsizetype> &candidates)
     {
-        QHash<QString, qsizetype> groupNumber;
+        // A group is named by its pair of terms; a missing term counts as the empty one.
+        QHash<std::pair<qsizetype, qsizetype>, qsizetype> groupNumber;
         QList<QList<qsizetype>> groups;
         for (qsizetype title : candidates) {
-            const std::optional<Record> rec = record(title);
-            if (!rec)
+            const TitleFacts &f = facts(title);
+            if (!f.hasRecord)
                 continue;
-            const QString name = firstMatchingTerm(rec->genres, m_genres).value_or(QString()) +
-                                 QLatin1Char('|') +
-                                 firstMatchingTerm(rec->styles, m_styles).value_or(QString());
-            const auto found = groupNumber.constFind(name);
+            const auto found = groupNumber.constFind({f.genreTerm, f.styleTerm});
             if (found != groupNumber.constEnd()) {
                 groups[*found].append(title);
             } else {
-                groupNumber.insert(name, groups.size());
+                groupNumber.insert({f.genreTerm, f.styleTerm}, groups.size());
                 groups.append(QList<qsizetype>{title});
             }
         }
@@ -243,11 +263,8 @@ private:
     {
         const QStringList &symbols = AutoPlaylistGenerator::tempoSymbols;
         std::array<QList<qsizetype>, 6> buckets;
-        for (qsizetype title : selection) {
-            const std::optional<Record> rec = record(title);
-            buckets[symbols.indexOf(AutoPlaylistGenerator::tempoToSymbol(rec ? rec->tempo : std::nullopt))]
-                .append(title);
-        }
+        for (qsizetype title : selection)
+            buckets[facts(title).tempoBucket].append(title);
         const auto bucket = [&](const QString &symbol) -> QList<qsizetype> * {
             const qsizetype index = symbols.indexOf(symbol);
             return index >= 0 ? &buckets[index] : nullptr;
@@ -292,6 +309,7 @@ private:
     const std::pair<std::optional<qint64>, std::optional<qint64>> m_popularity;
     qint64 m_total = 1;
     std::vector<qsizetype> m_representative;
+    std::vector<TitleFacts> m_facts;
 };
 
 bool isPopularitySeparator(QChar c)
