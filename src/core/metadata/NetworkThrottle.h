@@ -19,8 +19,8 @@ void waitMusicBrainz(QObject *context, std::function<void()> proceed);
 
 std::chrono::milliseconds minimumGap();
 
-// Tests shorten the gap to measure the spacing quickly, and forget the last start so that the next
-// request passes at once. The application never calls these.
+// Tests shorten the gap to measure the spacing quickly; the reset restores the usual gap and forgets
+// the last start, so that the next request passes at once. The application never calls these.
 void setMinimumGapForTesting(std::chrono::milliseconds gap);
 void resetForTesting();
 
