@@ -30,22 +30,25 @@ QString recordKey(const std::optional<QString> &text)
     return text ? matchKey(*text) : QString();
 }
 
+// A title with its book, the book by number: a library holds a few hundred books but tens of
+// thousands of titles, and hashing the long file names once per bookmark would cost more than the
+// titles.
 struct BookKey {
     QString title;
-    QString file;
-    std::optional<qint64> page;
+    int book = -1;
+    qint64 page = 0;
 
     friend bool operator==(const BookKey &, const BookKey &) = default;
 };
 
 size_t qHash(const BookKey &key, size_t seed = 0)
 {
-    return qHashMulti(seed, key.title, key.file, key.page.value_or(0), key.page.has_value());
+    return qHashMulti(seed, key.title, key.book, key.page);
 }
 
 // Finds a record's bookmark through hash tables of the bookmarks' keys, each built when a record first
 // needs it: a file of 10,000 records against 100,000 bookmarks would otherwise walk the library
-// 10,000 times.
+// 10,000 times. Each table keeps the first bookmark of every key.
 class BookmarkMatcher {
 public:
     explicit BookmarkMatcher(const BookmarkList &bookmarks) : m_bookmarks(bookmarks) {}
@@ -54,16 +57,23 @@ public:
     {
         const QString title = recordKey(record.title);
         const QString file = recordKey(record.pdfFileName);
-        if (!title.isEmpty() && !file.isEmpty())
-            return lookUp(bookIndex(), BookKey{title, file, record.pageNumber});
-        if (!title.isEmpty())
-            return lookUp(titleIndex(), title);
-        if (!file.isEmpty())
-            return lookUp(fileIndex(), file);
-        return std::nullopt;
+        if (file.isEmpty())
+            return title.isEmpty() ? std::nullopt : lookUp(titleIndex(), title);
+        const int book = bookNumbers().byKey.value(file, -1);
+        if (book < 0)
+            return std::nullopt;
+        if (title.isEmpty())
+            return lookUp(bookIndex(), book);
+        return lookUp(titleBookIndex(record.pageNumber.has_value()),
+                      BookKey{title, book, record.pageNumber.value_or(0)});
     }
 
 private:
+    struct BookNumbers {
+        QHash<QString, int> byKey;
+        std::vector<int> ofBookmark;
+    };
+
     template <typename Key>
     static std::optional<qsizetype> lookUp(const QHash<Key, qsizetype> &index, const Key &key)
     {
@@ -73,86 +83,86 @@ private:
         return *found;
     }
 
+    // Walking backwards, the first bookmark of a key is written last.
+    template <typename Key, typename MakeKey>
+    void build(std::optional<QHash<Key, qsizetype>> &index, MakeKey makeKey)
+    {
+        index.emplace();
+        index->reserve(m_bookmarks.size());
+        for (qsizetype i = m_bookmarks.size() - 1; i >= 0; --i)
+            index->insert(makeKey(size_t(i)), i);
+    }
+
     const std::vector<QString> &titleKeys()
     {
-        if (m_titleKeys.empty()) {
-            m_titleKeys.reserve(size_t(m_bookmarks.size()));
+        if (!m_titleKeys) {
+            m_titleKeys.emplace();
+            m_titleKeys->reserve(size_t(m_bookmarks.size()));
             for (const BookmarkEntry &entry : m_bookmarks)
-                m_titleKeys.push_back(matchKey(entry.title));
+                m_titleKeys->push_back(matchKey(entry.title));
         }
-        return m_titleKeys;
+        return *m_titleKeys;
     }
 
-    const std::vector<QString> &fileKeys()
+    // File names that differ only in case or composition get the same number.
+    const BookNumbers &bookNumbers()
     {
-        if (m_fileKeys.empty()) {
-            m_fileKeys.reserve(size_t(m_bookmarks.size()));
-            // Bookmarks of one book follow each other: reuse the previous key.
-            QString lastName;
-            QString lastKey;
+        if (!m_books) {
+            m_books.emplace();
+            m_books->ofBookmark.reserve(size_t(m_bookmarks.size()));
+            QHash<QString, int> byName;
             for (const BookmarkEntry &entry : m_bookmarks) {
-                if (m_fileKeys.empty() || entry.pdfFileName != lastName) {
-                    lastName = entry.pdfFileName;
-                    lastKey = matchKey(lastName);
+                auto found = byName.constFind(entry.pdfFileName);
+                if (found == byName.cend()) {
+                    const QString key = matchKey(entry.pdfFileName);
+                    const int book = m_books->byKey.value(key, int(m_books->byKey.size()));
+                    m_books->byKey.insert(key, book);
+                    found = byName.insert(entry.pdfFileName, book);
                 }
-                m_fileKeys.push_back(lastKey);
+                m_books->ofBookmark.push_back(*found);
             }
         }
-        return m_fileKeys;
-    }
-
-    // Each table keeps the first bookmark of every key: walking backwards, the first one is written last.
-    template <typename Key, typename MakeKey> void build(QHash<Key, qsizetype> &index, MakeKey makeKey)
-    {
-        index.reserve(m_bookmarks.size());
-        for (qsizetype i = m_bookmarks.size() - 1; i >= 0; --i)
-            makeKey(i, [&](Key key) { index.insert(std::move(key), i); });
+        return *m_books;
     }
 
     const QHash<QString, qsizetype> &titleIndex()
     {
-        if (!m_titlesBuilt) {
-            const auto &keys = titleKeys();
-            build(m_titleIndex, [&](qsizetype i, auto add) { add(keys[size_t(i)]); });
-            m_titlesBuilt = true;
-        }
-        return m_titleIndex;
-    }
-
-    const QHash<QString, qsizetype> &fileIndex()
-    {
-        if (!m_filesBuilt) {
-            const auto &keys = fileKeys();
-            build(m_fileIndex, [&](qsizetype i, auto add) { add(keys[size_t(i)]); });
-            m_filesBuilt = true;
-        }
-        return m_fileIndex;
-    }
-
-    // Title and file, once without the page and once with it.
-    const QHash<BookKey, qsizetype> &bookIndex()
-    {
-        if (!m_booksBuilt) {
+        if (!m_titleIndex) {
             const auto &titles = titleKeys();
-            const auto &files = fileKeys();
-            build(m_bookIndex, [&](qsizetype i, auto add) {
-                add(BookKey{titles[size_t(i)], files[size_t(i)], std::nullopt});
-                add(BookKey{titles[size_t(i)], files[size_t(i)], m_bookmarks[i].pageNumber});
-            });
-            m_booksBuilt = true;
+            build(m_titleIndex, [&](size_t i) { return titles[i]; });
         }
-        return m_bookIndex;
+        return *m_titleIndex;
+    }
+
+    const QHash<int, qsizetype> &bookIndex()
+    {
+        if (!m_bookIndex) {
+            const auto &books = bookNumbers().ofBookmark;
+            build(m_bookIndex, [&](size_t i) { return books[i]; });
+        }
+        return *m_bookIndex;
+    }
+
+    // With the page, or with every page counted as 0.
+    const QHash<BookKey, qsizetype> &titleBookIndex(bool withPage)
+    {
+        auto &index = m_titleBookIndex[withPage ? 1 : 0];
+        if (!index) {
+            const auto &titles = titleKeys();
+            const auto &books = bookNumbers().ofBookmark;
+            build(index, [&](size_t i) {
+                return BookKey{titles[i], books[i], withPage ? m_bookmarks[qsizetype(i)].pageNumber : 0};
+            });
+        }
+        return *index;
     }
 
     const BookmarkList &m_bookmarks;
-    std::vector<QString> m_titleKeys;
-    std::vector<QString> m_fileKeys;
-    QHash<QString, qsizetype> m_titleIndex;
-    QHash<QString, qsizetype> m_fileIndex;
-    QHash<BookKey, qsizetype> m_bookIndex;
-    bool m_titlesBuilt = false;
-    bool m_filesBuilt = false;
-    bool m_booksBuilt = false;
+    std::optional<std::vector<QString>> m_titleKeys;
+    std::optional<BookNumbers> m_books;
+    std::optional<QHash<QString, qsizetype>> m_titleIndex;
+    std::optional<QHash<int, qsizetype>> m_bookIndex;
+    std::optional<QHash<BookKey, qsizetype>> m_titleBookIndex[2];
 };
 
 template <typename T> void take(const std::optional<T> &value, T &field)
