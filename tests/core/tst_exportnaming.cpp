@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <sys/stat.h>
 
@@ -71,15 +70,6 @@ private Q_SLOTS:
         const QString name = ExportNaming::fileName(base, suffix);
         QCOMPARE(name, expected);
         QVERIFY(name.toUtf8().size() <= ExportNaming::maxFileNameBytes);
-    }
-
-    void exportPathIsPrivate()
-    {
-        const auto path = ExportNaming::exportPath(QStringLiteral("Gig_2024-03-05"), QStringLiteral(".txt"));
-        QVERIFY(path);
-        QCOMPARE(*path, folder() + QStringLiteral("/Gig_2024-03-05.txt"));
-        QCOMPARE(QFileInfo(folder()).permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::ExeOther),
-                 0);
     }
 
     // An earlier export is removed, whatever it is; a link is removed as a link and nothing it points

@@ -4,7 +4,6 @@
 #include "share/PlaylistTextExport.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace {
 
@@ -182,20 +181,6 @@ private Q_SLOTS:
         QVERIFY(!PlaylistTextExport::buildPlaylistHTML({}, QStringLiteral("Empty"), true, true, march5));
         QVERIFY(!PlaylistTextExport::buildPlaylistLYF(QStringLiteral("Empty"), {}, march5));
         QCOMPARE(QDir(exportFolder()).entryList(QDir::Files).size(), 4);
-    }
-
-    // A link planted at the export's name is replaced, and the file it pointed to keeps its content.
-    void plantedLinkIsReplaced()
-    {
-        const QString victim = TestHarness::home() + QStringLiteral("/victim.txt");
-        TestHarness::writeFile(victim, "keep");
-        QVERIFY(QFile::link(victim, exportFolder() + QStringLiteral("/Gig_2024-03-05.txt")));
-        const auto path = PlaylistTextExport::buildPlaylistTextDetailed({song("A")}, QStringLiteral("Gig"),
-                                                                        false, false, march5);
-        QVERIFY(path);
-        QVERIFY(!QFileInfo(*path).isSymLink());
-        QCOMPARE(TestHarness::readFile(*path), QByteArray("Gig\n\n1. A"));
-        QCOMPARE(TestHarness::readFile(victim), QByteArray("keep"));
     }
 };
 
