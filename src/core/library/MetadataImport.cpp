@@ -272,39 +272,52 @@ std::optional<QList<QStringList>> csvRows(QStringView text)
     QString cell;
     bool inQuotes = false;
     bool lineHasText = false;
+    // Plain characters are added to the cell a run at a time, from runStart up to a quote, comma or
+    // line break.
+    qsizetype runStart = 0;
+    const auto addRun = [&](qsizetype end) {
+        if (end > runStart)
+            cell.append(text.sliced(runStart, end - runStart));
+    };
+    const auto endCell = [&] { cells.append(std::exchange(cell, QString())); };
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (inQuotes) {
             if (c != u'"')
-                cell += QChar(c);
-            else if (i + 1 < text.size() && text[i + 1] == u'"')
-                cell += QChar(text[++i]);
-            else
+                continue;
+            addRun(i);
+            if (i + 1 < text.size() && text[i + 1] == u'"') {
+                runStart = ++i; // the second quote is the cell's
+            } else {
                 inQuotes = false;
-            continue;
-        }
-        if (isLineBreak(c)) {
+                runStart = i + 1;
+            }
+        } else if (c == u'"' || c == u',') {
+            addRun(i);
+            if (c == u',')
+                endCell();
+            inQuotes = c == u'"';
+            lineHasText = true;
+            runStart = i + 1;
+        } else if (isLineBreak(c)) {
+            addRun(i);
             if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
                 ++i;
             if (lineHasText) {
-                cells.append(std::exchange(cell, QString()));
+                endCell();
                 rows.append(std::exchange(cells, QStringList()));
             }
             lineHasText = false;
-            continue;
+            runStart = i + 1;
+        } else {
+            lineHasText = true;
         }
-        lineHasText = true;
-        if (c == u'"')
-            inQuotes = true;
-        else if (c == u',')
-            cells.append(std::exchange(cell, QString()));
-        else
-            cell += QChar(c);
     }
     if (inQuotes)
         return std::nullopt;
+    addRun(text.size());
     if (lineHasText) {
-        cells.append(cell);
+        endCell();
         rows.append(cells);
     }
     return rows;
