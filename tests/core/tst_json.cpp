@@ -130,6 +130,23 @@ private Q_SLOTS:
         QCOMPARE(w.take(), QByteArray(R"({"a":[{},1,[]],"b":null,"c":true})"));
     }
 
+    // Files that people open in an editor: one member per line, empty containers stay closed.
+    void indentedLayout()
+    {
+        json::JsonWriter w(64, json::JsonWriter::Layout::Indented);
+        w.beginObject();
+        w.key("a");
+        w.beginArray();
+        w.beginObject();
+        w.endObject();
+        w.value(qint64(1));
+        w.endArray();
+        w.key("b");
+        w.value(QStringLiteral("x"));
+        w.endObject();
+        QCOMPARE(w.take(), QByteArray("{\n  \"a\": [\n    {},\n    1\n  ],\n  \"b\": \"x\"\n}"));
+    }
+
     void strictReading_data()
     {
         QTest::addColumn<QByteArray>("json");

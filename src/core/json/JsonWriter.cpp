@@ -6,7 +6,7 @@
 
 namespace json {
 
-JsonWriter::JsonWriter(qsizetype expectedSize)
+JsonWriter::JsonWriter(qsizetype expectedSize, Layout layout) : m_indented(layout == Layout::Indented)
 {
     m_buffer.resize(qMax<qsizetype>(expectedSize, 64));
 }
@@ -30,6 +30,18 @@ void JsonWriter::append(const char *data, qsizetype size)
     m_size += size;
 }
 
+// Two blanks per open container.
+void JsonWriter::newLine()
+{
+    if (!m_indented)
+        return;
+    const qsizetype width = 1 + 2 * qsizetype(m_hasMember.size());
+    char *out = reserve(width);
+    out[0] = '\n';
+    std::memset(out + 1, ' ', size_t(width - 1));
+    m_size += width;
+}
+
 void JsonWriter::separate()
 {
     if (m_afterKey) {
@@ -40,6 +52,7 @@ void JsonWriter::separate()
         if (m_hasMember.back())
             append(',');
         m_hasMember.back() = true;
+        newLine();
     }
 }
 
@@ -52,7 +65,10 @@ void JsonWriter::beginObject()
 
 void JsonWriter::endObject()
 {
+    const bool hadMember = m_hasMember.back();
     m_hasMember.pop_back();
+    if (hadMember)
+        newLine();
     append('}');
 }
 
@@ -65,7 +81,10 @@ void JsonWriter::beginArray()
 
 void JsonWriter::endArray()
 {
+    const bool hadMember = m_hasMember.back();
     m_hasMember.pop_back();
+    if (hadMember)
+        newLine();
     append(']');
 }
 
@@ -75,7 +94,10 @@ void JsonWriter::key(std::string_view name)
     append('"');
     append(name.data(), qsizetype(name.size()));
     append('"');
-    append(':');
+    if (m_indented)
+        append(": ", 2);
+    else
+        append(':');
     m_afterKey = true;
 }
 

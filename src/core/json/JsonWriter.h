@@ -8,11 +8,14 @@
 
 namespace json {
 
-// A compact JSON encoder: no white space, UTF-8, keys in the order they are written. Much faster than
-// QJsonDocument on large bookmark lists, because nothing is built in between.
+// A JSON encoder: UTF-8, keys in the order they are written. Much faster than QJsonDocument on large
+// bookmark lists, because nothing is built in between. Compact (no white space) unless files meant to
+// be read by people ask for one member per line.
 class JsonWriter {
 public:
-    explicit JsonWriter(qsizetype expectedSize = 4096);
+    enum class Layout { Compact, Indented };
+
+    explicit JsonWriter(qsizetype expectedSize = 4096, Layout layout = Layout::Compact);
 
     void beginObject();
     void endObject();
@@ -38,6 +41,7 @@ public:
 
 private:
     void separate();
+    void newLine();
     char *reserve(qsizetype extra);
     void append(char c);
     void append(const char *data, qsizetype size);
@@ -49,6 +53,7 @@ private:
     std::vector<bool> m_hasMember;
     bool m_afterKey = false;
     bool m_failed = false;
+    bool m_indented = false;
 };
 
 } // namespace json

@@ -1,8 +1,10 @@
 #include "text/TextUtils.h"
 
+#include <QTextBoundaryFinder>
 #include <QTimeZone>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -12,6 +14,36 @@ const QDateTime &referenceDate()
 {
     static const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
     return reference;
+}
+
+// The text without one leading "+", as ASCII for from_chars (which takes no "+"); nothing when the
+// text holds anything but ASCII, or a NUL, or a second sign after the "+".
+std::optional<QByteArray> numberText(QStringView text)
+{
+    if (text.startsWith(QLatin1Char('+'))) {
+        text = text.sliced(1);
+        if (text.startsWith(QLatin1Char('+')) || text.startsWith(QLatin1Char('-')))
+            return std::nullopt;
+    }
+    QByteArray ascii;
+    ascii.reserve(text.size());
+    for (QChar c : text) {
+        if (c.unicode() == 0 || c.unicode() > 0x7F)
+            return std::nullopt;
+        ascii.append(char(c.unicode()));
+    }
+    return ascii;
+}
+
+template <typename T, typename... Format>
+std::optional<T> fromWholeText(const QByteArray &ascii, Format... format)
+{
+    T value{};
+    const char *end = ascii.constData() + ascii.size();
+    const auto result = std::from_chars(ascii.constData(), end, value, format...);
+    if (ascii.isEmpty() || result.ec != std::errc() || result.ptr != end)
+        return std::nullopt;
+    return value;
 }
 
 } // namespace
@@ -75,6 +107,53 @@ std::optional<qint64> decimalInteger(QStringView text)
     if (!magnitude)
         return std::nullopt;
     return negative ? -*magnitude : *magnitude;
+}
+
+QString withoutControlCharacters(const QString &text)
+{
+    const auto isControl = [](QChar c) { return c.category() == QChar::Other_Control; };
+    if (std::none_of(text.cbegin(), text.cend(), isControl))
+        return text;
+    QString result = text;
+    result.removeIf(isControl);
+    return result;
+}
+
+QString truncatedAtCharacter(const QString &text, qsizetype limit, TextMeasure measure)
+{
+    const auto size = [measure](QStringView part) {
+        return measure == TextMeasure::Utf16Units ? part.size() : part.toUtf8().size();
+    };
+    if (size(text) <= limit)
+        return text;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype kept = 0;
+    qsizetype keptSize = 0;
+    for (qsizetype next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary()) {
+        keptSize += size(QStringView(text).sliced(kept, next - kept));
+        if (keptSize > limit)
+            break;
+        kept = next;
+    }
+    return text.left(kept);
+}
+
+std::optional<qint64> wholeNumber(QStringView text)
+{
+    const auto ascii = numberText(text);
+    if (!ascii)
+        return std::nullopt;
+    return fromWholeText<qint64>(*ascii);
+}
+
+std::optional<double> realNumber(QStringView text)
+{
+    // from_chars never skips blanks and knows no hexadecimal form without being asked, as the rule
+    // wants.
+    const auto ascii = numberText(text);
+    if (!ascii)
+        return std::nullopt;
+    return fromWholeText<double>(*ascii, std::chars_format::general);
 }
 
 QRegularExpression unicodeRegex(const QString &pattern, QRegularExpression::PatternOptions options)

@@ -39,6 +39,22 @@ QRegularExpression unicodeRegex(const QString &pattern, QRegularExpression::Patt
 double toReferenceSeconds(const QDateTime &time);
 QDateTime fromReferenceSeconds(double seconds);
 
+// Texts from files made elsewhere: control characters (line breaks and tabs included) removed.
+QString withoutControlCharacters(const QString &text);
+
+enum class TextMeasure { Utf16Units, Utf8Bytes };
+// The longest start of text that measures at most limit and ends at the end of a user-perceived
+// character, so that no letter loses its accent and no surrogate pair or UTF-8 sequence is split.
+QString truncatedAtCharacter(const QString &text, qsizetype limit, TextMeasure measure);
+
+// A whole decimal number: an optional "+" or "-" and one or more digits 0-9, nothing else (no blanks),
+// within the signed 64-bit range.
+std::optional<qint64> wholeNumber(QStringView text);
+
+// A real number in C-locale notation (decimal or exponent form, "inf" and "nan" included) that uses
+// up the whole text; an optional leading "+" or "-". Leading blanks or anything left over: nothing.
+std::optional<double> realNumber(QStringView text);
+
 // A rating that is not a finite number is no rating.
 inline std::optional<double> finiteRating(std::optional<double> rating)
 {

@@ -1,0 +1,34 @@
+#include "library/BookmarkImport.h"
+
+#include "library/BookmarkCache.h"
+#include "storage/StateFile.h"
+#include "text/TextUtils.h"
+
+namespace BookmarkImport {
+
+QString invalidFileTitle()
+{
+    return QStringLiteral("Invalid file");
+}
+
+QString invalidFileText()
+{
+    return QStringLiteral("Could not read a Lyrafold bookmark JSON (exported slot or cache format).");
+}
+
+Result<ImportedBookmarks> readFile(const QString &path)
+{
+    const StateFile::ReadResult file = StateFile::read(path);
+    if (file.status != StateFile::ReadStatus::Ok)
+        return Result<ImportedBookmarks>::failure(invalidFileText());
+    Result<BookmarkCache> cache = BookmarkCacheCodec::decode(file.bytes);
+    if (!cache)
+        return Result<ImportedBookmarks>::failure(invalidFileText());
+    ImportedBookmarks imported{std::move(cache.value().bookmarks), std::nullopt};
+    const std::optional<QString> &folder = cache->selectedFolder;
+    if (folder && !TextUtils::trimmed(*folder).isEmpty())
+        imported.selectedFolder = folder;
+    return imported;
+}
+
+} // namespace BookmarkImport

@@ -1,0 +1,406 @@
+#include "library/MetadataImport.h"
+
+#include "storage/StateFile.h"
+#include "text/TextUtils.h"
+#include "json/JsonReader.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QStringDecoder>
+
+#include <initializer_list>
+#include <vector>
+
+namespace {
+
+bool isLineBreak(char16_t c)
+{
+    return c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f' || c == 0x0085 || c == 0x2028 || c == 0x2029;
+}
+
+// The form in which titles and file names are compared, on both sides: a bookmark whose title has
+// blanks around it is still found by the row that the CSV export wrote for it.
+QString matchKey(const QString &text)
+{
+    return TextUtils::nfc(TextUtils::trimmed(text).toLower());
+}
+
+QString recordKey(const std::optional<QString> &text)
+{
+    return text ? matchKey(*text) : QString();
+}
+
+// A title with its book, the book by number: a library holds a few hundred books but tens of
+// thousands of titles, and hashing the long file names once per bookmark would cost more than the
+// titles.
+struct BookKey {
+    QString title;
+    int book = -1;
+    qint64 page = 0;
+
+    friend bool operator==(const BookKey &, const BookKey &) = default;
+};
+
+size_t qHash(const BookKey &key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.title, key.book, key.page);
+}
+
+// Finds a record's bookmark through hash tables of the bookmarks' keys, each built when a record first
+// needs it: a file of 10,000 records against 100,000 bookmarks would otherwise walk the library
+// 10,000 times. Each table keeps the first bookmark of every key.
+class BookmarkMatcher {
+public:
+    explicit BookmarkMatcher(const BookmarkList &bookmarks) : m_bookmarks(bookmarks) {}
+
+    std::optional<qsizetype> find(const MetadataRecord &record)
+    {
+        const QString title = recordKey(record.title);
+        const QString file = recordKey(record.pdfFileName);
+        if (file.isEmpty())
+            return title.isEmpty() ? std::nullopt : lookUp(titleIndex(), title);
+        const int book = bookNumbers().byKey.value(file, -1);
+        if (book < 0)
+            return std::nullopt;
+        if (title.isEmpty())
+            return lookUp(bookIndex(), book);
+        return lookUp(titleBookIndex(record.pageNumber.has_value()),
+                      BookKey{title, book, record.pageNumber.value_or(0)});
+    }
+
+private:
+    struct BookNumbers {
+        QHash<QString, int> byKey;
+        std::vector<int> ofBookmark;
+    };
+
+    template <typename Key>
+    static std::optional<qsizetype> lookUp(const QHash<Key, qsizetype> &index, const Key &key)
+    {
+        const auto found = index.constFind(key);
+        if (found == index.cend())
+            return std::nullopt;
+        return *found;
+    }
+
+    // Walking backwards, the first bookmark of a key is written last.
+    template <typename Key, typename MakeKey>
+    void build(std::optional<QHash<Key, qsizetype>> &index, MakeKey makeKey)
+    {
+        index.emplace();
+        index->reserve(m_bookmarks.size());
+        for (qsizetype i = m_bookmarks.size() - 1; i >= 0; --i)
+            index->insert(makeKey(size_t(i)), i);
+    }
+
+    const std::vector<QString> &titleKeys()
+    {
+        if (!m_titleKeys) {
+            m_titleKeys.emplace();
+            m_titleKeys->reserve(size_t(m_bookmarks.size()));
+            for (const BookmarkEntry &entry : m_bookmarks)
+                m_titleKeys->push_back(matchKey(entry.title));
+        }
+        return *m_titleKeys;
+    }
+
+    // File names that differ only in case or composition get the same number.
+    const BookNumbers &bookNumbers()
+    {
+        if (!m_books) {
+            m_books.emplace();
+            m_books->ofBookmark.reserve(size_t(m_bookmarks.size()));
+            QHash<QString, int> byName;
+            for (const BookmarkEntry &entry : m_bookmarks) {
+                auto found = byName.constFind(entry.pdfFileName);
+                if (found == byName.cend()) {
+                    const QString key = matchKey(entry.pdfFileName);
+                    const int book = m_books->byKey.value(key, int(m_books->byKey.size()));
+                    m_books->byKey.insert(key, book);
+                    found = byName.insert(entry.pdfFileName, book);
+                }
+                m_books->ofBookmark.push_back(*found);
+            }
+        }
+        return *m_books;
+    }
+
+    const QHash<QString, qsizetype> &titleIndex()
+    {
+        if (!m_titleIndex) {
+            const auto &titles = titleKeys();
+            build(m_titleIndex, [&](size_t i) { return titles[i]; });
+        }
+        return *m_titleIndex;
+    }
+
+    const QHash<int, qsizetype> &bookIndex()
+    {
+        if (!m_bookIndex) {
+            const auto &books = bookNumbers().ofBookmark;
+            build(m_bookIndex, [&](size_t i) { return books[i]; });
+        }
+        return *m_bookIndex;
+    }
+
+    // With the page, or with every page counted as 0.
+    const QHash<BookKey, qsizetype> &titleBookIndex(bool withPage)
+    {
+        auto &index = m_titleBookIndex[withPage ? 1 : 0];
+        if (!index) {
+            const auto &titles = titleKeys();
+            const auto &books = bookNumbers().ofBookmark;
+            build(index, [&](size_t i) {
+                return BookKey{titles[i], books[i], withPage ? m_bookmarks[qsizetype(i)].pageNumber : 0};
+            });
+        }
+        return *index;
+    }
+
+    const BookmarkList &m_bookmarks;
+    std::optional<std::vector<QString>> m_titleKeys;
+    std::optional<BookNumbers> m_books;
+    std::optional<QHash<QString, qsizetype>> m_titleIndex;
+    std::optional<QHash<int, qsizetype>> m_bookIndex;
+    std::optional<QHash<BookKey, qsizetype>> m_titleBookIndex[2];
+};
+
+template <typename T> void take(const std::optional<T> &value, T &field)
+{
+    if (value)
+        field = *value;
+}
+
+void apply(const MetadataRecord &record, BookmarkEntry &entry)
+{
+    take(record.genre, entry.genre);
+    take(record.style, entry.style);
+    if (record.firstReleaseYear)
+        entry.firstReleaseYear = record.firstReleaseYear;
+    take(record.composer, entry.composer);
+    take(record.tempo, entry.tempo);
+    if (record.rating)
+        entry.rating = record.rating;
+    take(record.spotifyURL, entry.spotifyURL);
+    take(record.youtubeURL, entry.youtubeURL);
+}
+
+// The columns of a CSV header: the leftmost cell that equals one of a field's names.
+class CsvColumns {
+public:
+    explicit CsvColumns(const QStringList &header)
+    {
+        for (const QString &cell : header)
+            m_header.append(TextUtils::trimmed(cell).toLower());
+    }
+
+    std::optional<qsizetype> operator()(std::initializer_list<QLatin1String> names) const
+    {
+        for (qsizetype i = 0; i < m_header.size(); ++i) {
+            for (QLatin1String name : names) {
+                if (m_header[i] == name)
+                    return i;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    QStringList m_header;
+};
+
+std::optional<QString> cellAt(const QStringList &row, std::optional<qsizetype> column)
+{
+    if (!column || *column >= row.size())
+        return std::nullopt;
+    return row[*column];
+}
+
+Result<QList<MetadataRecord>> csvFailure(const QString &reason)
+{
+    return Result<QList<MetadataRecord>>::failure(QStringLiteral("Not a usable metadata CSV file: ") +
+                                                  reason);
+}
+
+} // namespace
+
+namespace MetadataImport {
+
+Result<QList<MetadataRecord>> parseJSON(const QByteArray &bytes)
+{
+    const auto failure = [](const QString &reason) {
+        return Result<QList<MetadataRecord>>::failure(QStringLiteral("Not a usable metadata JSON file: ") +
+                                                      reason);
+    };
+    json::DecodeStatus status;
+    json::JsonDocument document;
+    json::od::array array;
+    if (!document.open(bytes, status) || !document.rootArray(array, status))
+        return failure(status.error());
+
+    QList<MetadataRecord> records;
+    qsizetype index = 0;
+    for (auto item : array) {
+        json::od::value value;
+        if (!json::element(item, value, status, QString(), index))
+            break;
+        json::ObjectReader in(value, status, QString(), index++);
+        MetadataRecord r;
+        in.optional("title", r.title);
+        in.optional("pdfFileName", r.pdfFileName);
+        in.optional("genre", r.genre);
+        in.optional("style", r.style);
+        in.optional("firstReleaseYear", r.firstReleaseYear);
+        in.optional("composer", r.composer);
+        in.optional("tempo", r.tempo);
+        in.optional("rating", r.rating);
+        in.optional("spotifyURL", r.spotifyURL);
+        in.optional("youtubeURL", r.youtubeURL);
+        if (!status.ok())
+            break;
+        records.append(std::move(r));
+    }
+    if (!document.finish(status))
+        return failure(status.error());
+    return records;
+}
+
+std::optional<QList<QStringList>> csvRows(QStringView text)
+{
+    QList<QStringList> rows;
+    QStringList cells;
+    QString cell;
+    bool inQuotes = false;
+    bool lineHasText = false;
+    // Plain characters are added to the cell a run at a time, from runStart up to a quote, comma or
+    // line break.
+    qsizetype runStart = 0;
+    const auto addRun = [&](qsizetype end) {
+        if (end > runStart)
+            cell.append(text.sliced(runStart, end - runStart));
+    };
+    const auto endCell = [&] { cells.append(std::exchange(cell, QString())); };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (inQuotes) {
+            if (c != u'"')
+                continue;
+            addRun(i);
+            if (i + 1 < text.size() && text[i + 1] == u'"') {
+                runStart = ++i; // the second quote is the cell's
+            } else {
+                inQuotes = false;
+                runStart = i + 1;
+            }
+        } else if (c == u'"' || c == u',') {
+            addRun(i);
+            if (c == u',')
+                endCell();
+            inQuotes = c == u'"';
+            lineHasText = true;
+            runStart = i + 1;
+        } else if (isLineBreak(c)) {
+            addRun(i);
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            if (lineHasText) {
+                endCell();
+                rows.append(std::exchange(cells, QStringList()));
+            }
+            lineHasText = false;
+            runStart = i + 1;
+        } else {
+            lineHasText = true;
+        }
+    }
+    if (inQuotes)
+        return std::nullopt;
+    addRun(text.size());
+    if (lineHasText) {
+        endCell();
+        rows.append(cells);
+    }
+    return rows;
+}
+
+Result<QList<MetadataRecord>> parseCSV(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return csvFailure(QStringLiteral("the text is not UTF-8."));
+    const auto rows = csvRows(text);
+    if (!rows)
+        return csvFailure(QStringLiteral("a quoted field is never closed."));
+    if (rows->isEmpty())
+        return QList<MetadataRecord>();
+
+    const CsvColumns col(rows->first());
+    const auto titleColumn = col({QLatin1String("title"), QLatin1String("bookmark title")});
+    const auto fileColumn =
+        col({QLatin1String("pdf file"), QLatin1String("pdffilename"), QLatin1String("pdf filename")});
+    const auto pageColumn = col({QLatin1String("page number")});
+    const auto genreColumn = col({QLatin1String("genre")});
+    const auto styleColumn = col({QLatin1String("style")});
+    const auto yearColumn =
+        col({QLatin1String("year"), QLatin1String("first release year"), QLatin1String("firstreleaseyear")});
+    const auto composerColumn = col({QLatin1String("composer")});
+    const auto tempoColumn = col({QLatin1String("tempo")});
+    const auto ratingColumn = col({QLatin1String("rating")});
+    const auto spotifyColumn =
+        col({QLatin1String("spotify url"), QLatin1String("spotify"), QLatin1String("spotifyurl")});
+    const auto youtubeColumn =
+        col({QLatin1String("youtube url"), QLatin1String("youtube"), QLatin1String("youtubeurl")});
+
+    QList<MetadataRecord> records;
+    records.reserve(rows->size() - 1);
+    for (qsizetype i = 1; i < rows->size(); ++i) {
+        const QStringList &row = rows->at(i);
+        MetadataRecord r;
+        r.title = cellAt(row, titleColumn);
+        r.pdfFileName = cellAt(row, fileColumn);
+        if (const auto page = cellAt(row, pageColumn))
+            r.pageNumber = TextUtils::wholeNumber(TextUtils::trimmed(*page));
+        r.genre = cellAt(row, genreColumn);
+        r.style = cellAt(row, styleColumn);
+        if (const auto year = cellAt(row, yearColumn))
+            r.firstReleaseYear = TextUtils::wholeNumber(*year);
+        r.composer = cellAt(row, composerColumn);
+        r.tempo = cellAt(row, tempoColumn);
+        if (const auto rating = cellAt(row, ratingColumn))
+            r.rating = TextUtils::finiteRating(TextUtils::realNumber(*rating));
+        r.spotifyURL = cellAt(row, spotifyColumn);
+        r.youtubeURL = cellAt(row, youtubeColumn);
+        records.append(std::move(r));
+    }
+    return records;
+}
+
+int applyRecords(const QList<MetadataRecord> &records, BookmarkList &bookmarks)
+{
+    BookmarkMatcher matcher(bookmarks);
+    int found = 0;
+    for (const MetadataRecord &record : records) {
+        const auto index = matcher.find(record);
+        if (!index)
+            continue;
+        apply(record, bookmarks[*index]);
+        ++found;
+    }
+    return found;
+}
+
+Result<int> importFile(const QString &path, BookmarkList &bookmarks)
+{
+    const StateFile::ReadResult file = StateFile::read(path);
+    if (file.status != StateFile::ReadStatus::Ok)
+        return Result<int>::failure(
+            QStringLiteral("Could not read the file %1.").arg(QFileInfo(path).fileName()));
+    const bool isJson = QFileInfo(path).suffix().toLower() == QLatin1String("json");
+    const auto records = isJson ? parseJSON(file.bytes) : parseCSV(file.bytes);
+    if (!records)
+        return records.error();
+    return applyRecords(records.value(), bookmarks);
+}
+
+} // namespace MetadataImport

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "common/Result.h"
+#include "library/BookmarkEntry.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// One record of a metadata file: the keys that find its bookmark, and the fields it sets there. An
+// absent field leaves the bookmark's value alone; a present one replaces it, an empty text included.
+struct MetadataRecord {
+    std::optional<QString> title;
+    std::optional<QString> pdfFileName;
+    // Only from a CSV file with a "Page Number" column, as the library's own CSV export writes it.
+    std::optional<qint64> pageNumber;
+    std::optional<QString> genre;
+    std::optional<QString> style;
+    std::optional<qint64> firstReleaseYear;
+    std::optional<QString> composer;
+    std::optional<QString> tempo;
+    std::optional<double> rating;
+    std::optional<QString> spotifyURL;
+    std::optional<QString> youtubeURL;
+
+    friend bool operator==(const MetadataRecord &, const MetadataRecord &) = default;
+};
+
+// Merging metadata from a JSON or CSV file into the bookmarks of a library. Files that cannot be read
+// or decoded are errors with a message to show, never an import of nothing. Safe on any thread; the
+// bookmark list is the caller's.
+//
+// A record finds the first bookmark, in library order, that has its title and book file name (and its
+// page, when the record has one); a record with only a title or only a book file name finds the first
+// bookmark with that one. Titles and file names are compared without
+// regard to case or Unicode composition, with white space at both ends of either side dropped.
+namespace MetadataImport {
+
+// A JSON array of objects with the MetadataRecord field names as keys ("pageNumber" is not read). A
+// missing or null key leaves the field absent; a value of the wrong type, or a rating beyond the range
+// of a double, rejects the whole file.
+Result<QList<MetadataRecord>> parseJSON(const QByteArray &bytes);
+
+// UTF-8 text; the first non-empty line is the header, whose cells are trimmed and compared in lower
+// case. A field in quotes may hold commas, quotes (doubled) and line breaks, as the CSV export writes
+// them. Text cells are taken as they stand; a year or rating cell that does not read as a number, or a
+// rating that is not finite, leaves that field absent. Invalid UTF-8 or a quote that is never closed
+// rejects the file.
+Result<QList<MetadataRecord>> parseCSV(const QByteArray &bytes);
+
+// The cells of each non-empty record of CSV text, in order; nothing when a quote is never closed.
+std::optional<QList<QStringList>> csvRows(QStringView text);
+
+// Applies each record, in order, to the bookmark it finds; returns how many records found one.
+int applyRecords(const QList<MetadataRecord> &records, BookmarkList &bookmarks);
+
+// Reads the file (JSON when its extension is "json" in any case, CSV otherwise) and applies it; the
+// number of records that found a bookmark, or why the file could not be used.
+Result<int> importFile(const QString &path, BookmarkList &bookmarks);
+
+} // namespace MetadataImport
