@@ -2,6 +2,7 @@
 #include "TestHarness.h"
 #include "common/AppPaths.h"
 #include "library/CacheService.h"
+#include "library/LibraryColumns.h"
 #include "library/LibrarySession.h"
 #include "library/SlotStore.h"
 #include "storage/StateFile.h"
@@ -9,6 +10,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalSpy>
+
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -266,6 +270,42 @@ private Q_SLOTS:
         QVERIFY(!session.displayedBookmark(-1));
         // Rows beyond the cap never reach the library, even when selected.
         QCOMPARE(session.uniqueAllBookmarksIndices({2100, 5, 1999}), (QList<qsizetype>{5, 1999}));
+    }
+
+    // A cell's text is also its sort value, so a rating that is no number shows and sorts as empty.
+    void cellTexts_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<std::optional<double>>("rating");
+        QTest::addColumn<QString>("text");
+        const std::optional<double> none;
+        QTest::newRow("half rounds up") << LibraryColumns::rating << std::optional(3.5) << "4";
+        QTest::newRow("2.5 gives 3") << LibraryColumns::rating << std::optional(2.5) << "3";
+        QTest::newRow("4.49 gives 4") << LibraryColumns::rating << std::optional(4.49) << "4";
+        QTest::newRow("zero") << LibraryColumns::rating << std::optional(0.0) << "0";
+        QTest::newRow("negative half away from zero")
+            << LibraryColumns::rating << std::optional(-2.5) << "-3";
+        QTest::newRow("absent") << LibraryColumns::rating << none << "";
+        QTest::newRow("not a number") << LibraryColumns::rating << std::optional(std::nan("")) << "";
+        QTest::newRow("infinite") << LibraryColumns::rating
+                                  << std::optional(std::numeric_limits<double>::infinity()) << "";
+        QTest::newRow("beyond 64 bits") << LibraryColumns::rating << std::optional(1e300) << "";
+        QTest::newRow("year absent") << LibraryColumns::year << none << "";
+        QTest::newRow("page") << LibraryColumns::page << none << "12";
+        QTest::newRow("pages") << LibraryColumns::pages << none << "3";
+        QTest::newRow("PDF file") << LibraryColumns::pdfFile << none << "Real Book.pdf";
+        QTest::newRow("button column") << LibraryColumns::add << none << "";
+    }
+
+    void cellTexts()
+    {
+        QFETCH(QString, column);
+        QFETCH(std::optional<double>, rating);
+        QFETCH(QString, text);
+        BookmarkEntry e = Fixtures::bookmark("/b/Real Book.pdf", 12, "Title");
+        e.pageSpan = 3;
+        e.rating = rating;
+        QCOMPARE(LibraryColumns::text(e, column), text);
     }
 
     void mapsShownRowsToLibraryPositions_data()
