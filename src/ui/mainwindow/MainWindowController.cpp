@@ -218,12 +218,26 @@ void MainWindowController::reloadTable(SelectionAfterReload selection)
 {
     if (!m_tableModel)
         return;
+    // The keys were taken when the rows were selected: the rows themselves may be gone already.
     const QSet<QString> keys =
-        selection == SelectionAfterReload::keepSongs ? selectedIdentityKeys() : QSet<QString>();
+        selection == SelectionAfterReload::keepSongs ? m_selectedKeys : QSet<QString>();
     m_tableModel->reload();
+    m_selectedKeys.clear();
     if (!keys.isEmpty())
         selectRowsWithIdentityKeys(keys);
     syncSelectedRowsButtonsEnabled();
+}
+
+void MainWindowController::tableViewSelectionDidChange()
+{
+    m_selectedKeys.clear();
+    for (int row : selectedDisplayRows()) {
+        if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
+            m_selectedKeys.insert(entry->id());
+    }
+    syncSelectedRowsButtonsEnabled();
+    if (m_tableView)
+        m_tableView->viewport()->update();
 }
 
 QList<int> MainWindowController::selectedDisplayRows() const
@@ -235,16 +249,6 @@ QList<int> MainWindowController::selectedDisplayRows() const
         rows.append(index.row());
     std::sort(rows.begin(), rows.end());
     return rows;
-}
-
-QSet<QString> MainWindowController::selectedIdentityKeys() const
-{
-    QSet<QString> keys;
-    for (int row : selectedDisplayRows()) {
-        if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
-            keys.insert(entry->id());
-    }
-    return keys;
 }
 
 void MainWindowController::selectRowsWithIdentityKeys(const QSet<QString> &keys)

@@ -103,8 +103,10 @@ public:
     enum class SelectionAfterReload { clear, keepSongs };
     void reloadTable(SelectionAfterReload selection = SelectionAfterReload::clear);
     QList<int> selectedDisplayRows() const;
-    QSet<QString> selectedIdentityKeys() const;
+    // The identity keys of the selected songs, taken when they were selected.
+    const QSet<QString> &selectedIdentityKeys() const { return m_selectedKeys; }
     void selectRowsWithIdentityKeys(const QSet<QString> &keys);
+    void tableViewSelectionDidChange();
     void syncSearchWebButtonsEnabled();
     void syncSelectedRowsButtonsEnabled();
     QList<qsizetype> uniqueAllBookmarksIndices(const QList<int> &displayRows) const;
@@ -226,4 +228,5 @@ private:
     std::optional<QString> m_sortColumn;
     bool m_sortAscending = true;
     bool m_previewMonitorsInstalled = false;
+    QSet<QString> m_selectedKeys;
 };

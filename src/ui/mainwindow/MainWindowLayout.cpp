@@ -436,10 +436,8 @@ QWidget *MainWindowController::buildTablePanel()
     connect(m_tableView, &BookmarkTableView::headerClicked, this,
             [this](int column) { tableHeaderClicked(BookmarkTableModel::columnIdentifier(column)); });
     connect(m_tableView, &QTableView::doubleClicked, this, [this] { openPdfFromTableDoubleClick(); });
-    connect(m_tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        syncSelectedRowsButtonsEnabled();
-        m_tableView->viewport()->update();
-    });
+    connect(m_tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindowController::tableViewSelectionDidChange);
     connect(m_tableDelegate, &BookmarkTableDelegate::rowButtonClicked, this,
             [this](const QString &column, int row) {
                 if (column == LibraryColumns::add)
