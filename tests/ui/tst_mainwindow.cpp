@@ -2,8 +2,10 @@
 #include "TestHarnessGui.h"
 #include "common/AppPaths.h"
 #include "common/AppSettings.h"
+#include "common/HoverLog.h"
 #include "library/LibraryColumns.h"
 #include "library/SlotStore.h"
+#include "mainwindow/BookmarkHoverOverlay.h"
 #include "mainwindow/BookmarkTableModel.h"
 #include "mainwindow/BookmarkTableView.h"
 #include "mainwindow/MainWindowController.h"
@@ -426,6 +428,30 @@ private Q_SLOTS:
         QCOMPARE(status(window), "Extracting bookmarks is not available yet.");
         QCOMPARE(window.customToggleParchmentTile()->size(), QSize(104, 63));
         QCOMPARE(window.slotTileViews().at(0)->size(), QSize(60, 60));
+    }
+
+    // Each change of the hovered row is traced once; the band never hides the row it lies on.
+    void hoverOverlayTrace()
+    {
+        QVERIFY(SlotStore::saveSlot(0, songs("/b/A.pdf", 5), QString()));
+        MainWindowController window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QFile::remove(HoverLog::path());
+        const auto lines = [] {
+            return QString::fromUtf8(TestHarness::readFile(HoverLog::path())).split('\n', Qt::SkipEmptyParts);
+        };
+        BookmarkHoverOverlay *overlay = window.hoverOverlay();
+        overlay->setHoveredRow(2);
+        overlay->setHoveredRow(2);
+        QStringList traced = lines();
+        QCOMPARE(traced.filter(" overlay hoveredRow=").size(), 1);
+        QVERIFY(traced.first().contains(" overlay hoveredRow=2 oldValue=-1 bounds=(0.0, 0.0, "));
+        QVERIFY(traced.last().contains(" draw row=2 rowRect=(0.0, "));
+
+        overlay->setHoveredRow(5); // one past the last row
+        QVERIFY(lines().last().endsWith(" draw SKIP hoveredRow=5 tableView=true rows=5"));
+        QVERIFY(overlay->hoverBandColour().alphaF() < 0.5);
     }
 
     void reportsFilesSetAsideAndFailedSaves()

@@ -34,8 +34,11 @@ void BookmarkHoverOverlay::setHoveredRow(int row)
 
 QColor BookmarkHoverOverlay::hoverBandColour() const
 {
-    const bool dark = palette().color(QPalette::Window).lightnessF() < 0.5;
-    return dark ? QColor::fromRgbF(0.3f, 0.3f, 0.3f, 1.0f) : LyrafoldTheme::tableHoverBlue();
+    // The window's look decides; the table's style sheet gives the overlay a palette of its own.
+    const bool dark = window()->palette().color(QPalette::Window).lightnessF() < 0.5;
+    // The band lies over the row: an opaque grey would hide the row's texts and buttons, so the
+    // dark look lightens the row instead.
+    return dark ? QColor::fromRgbF(1, 1, 1, 0.18f) : LyrafoldTheme::tableHoverBlue();
 }
 
 void BookmarkHoverOverlay::paintEvent(QPaintEvent *)
