@@ -307,6 +307,37 @@ private Q_SLOTS:
         }
     }
 
+    void headerClicks_data()
+    {
+        QTest::addColumn<bool>("editMode");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("editButton");
+        const QString sorting = QStringLiteral("Sorting is not available yet.");
+        QTest::newRow("Add neither sorts nor edits") << true << 0 << "Ready"
+                                                     << "Edit";
+        QTest::newRow("Share neither sorts nor edits") << true << 1 << "Ready"
+                                                       << "Edit";
+        QTest::newRow("Genre sorts") << false << 3 << sorting << "Edit";
+        QTest::newRow("Genre in edit mode") << true << 3 << "Edit mode column: Genre"
+                                            << "Editing: Genre";
+        QTest::newRow("Page in edit mode only sorts") << true << 6 << sorting << "Edit";
+    }
+
+    void headerClicks()
+    {
+        QFETCH(bool, editMode);
+        QFETCH(int, column);
+        QFETCH(QString, status);
+        QFETCH(QString, editButton);
+        MainWindowController window;
+        window.setColumnEditModeEnabled(editMode);
+        window.setStatus(QStringLiteral("Ready"));
+        Q_EMIT window.tableView()->horizontalHeader()->sectionClicked(column);
+        QCOMPARE(::status(window), status);
+        QCOMPARE(window.editModeButton()->text(), editButton);
+    }
+
     // Selected songs stay selected when the rows come back in another order; the buttons count them
     // and look active only outside the Default slot.
     void selectionFollowsSongs_data()

@@ -137,7 +137,7 @@ void MainWindowController::showMainSettingsMenu(QAbstractButton *sender)
 {
     QMenu *menu = makeMainSettingsMenu(availableInputMicrophones());
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    const QPoint at = sender ? sender->mapToGlobal(QPoint(0, sender->height())) : QCursor::pos();
+    const QPoint at = sender ? sender->mapToGlobal(QPoint(0, 0)) : QCursor::pos();
     menu->popup(at);
 }
 
