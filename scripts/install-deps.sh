@@ -7,8 +7,8 @@ set -euo pipefail
 packages=(
     # toolchain
     build-essential cmake ninja-build ccache pkg-config
-    # Qt 6
-    qt6-base-dev qt6-qpa-plugins
+    # Qt 6 (Multimedia: the microphones of song recognition)
+    qt6-base-dev qt6-qpa-plugins qt6-multimedia-dev
     # tests: a private session bus for the D-Bus stand-ins
     dbus-daemon
     # JSON parsing
@@ -19,6 +19,8 @@ packages=(
     desktop-file-utils shared-mime-info librsvg2-bin
     # benchmarks (lyrafold-bench compares against python3's json module)
     libbenchmark-dev python3
+    # scripts/screenshot.sh: a virtual display and a grab of it
+    xvfb imagemagick
 )
 
 missing=()

@@ -2,6 +2,7 @@
 #include "common/LyrafoldButtonEffects.h"
 #include "common/LaunchLog.h"
 #include "desktop/SingleInstance.h"
+#include "library/LibrarySession.h"
 
 #include <QAction>
 #include <QApplication>
@@ -48,5 +49,7 @@ int main(int argc, char *argv[])
     logToFile(QStringLiteral("2 about to run"));
     QTimer::singleShot(0, &delegate, [&delegate, &paths] { delegate.launch(paths); });
     app.exec();
+    // Saves are written in the background; a quit right after an edit still keeps it.
+    LibrarySession::waitForPendingSaves();
     return 0;
 }

@@ -1,7 +1,10 @@
 #include "TestHarness.h"
 #include "common/DiagnosticLog.h"
+#include "common/HoverLog.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSet>
@@ -51,6 +54,36 @@ private Q_SLOTS:
             QCOMPARE(lstat(QFile::encodeName(logPath()).constData(), &st), 0);
             QCOMPARE(st.st_mode & 077, mode_t(0));
         }
+    }
+
+    // The hover trace: UTC time first, rectangles in the shortest exact form.
+    void hoverLogLines_data()
+    {
+        QTest::addColumn<QRectF>("rect");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("whole numbers") << QRectF(0, 0, 1200, 22.5) << "(0.0, 0.0, 1200.0, 22.5)";
+        QTest::newRow("shortest exact") << QRectF(0.1, -3, 1.0 / 3, 1e-7)
+                                        << "(0.1, -3.0, 0.3333333333333333, 1e-07)";
+    }
+
+    void hoverLogLines()
+    {
+        QFETCH(QRectF, rect);
+        QFETCH(QString, text);
+        QFile::remove(HoverLog::path());
+        QCOMPARE(HoverLog::path(), DiagnosticLog::tempFilePath(QStringLiteral("Lyrafold_hover_highlight.log")));
+        hoverLog(QStringLiteral("draw rowRect=") + HoverLog::formatRect(rect));
+        hoverLog(QStringLiteral("second"));
+        const QStringList lines = QString::fromUtf8(TestHarness::readFile(HoverLog::path())).split('\n');
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.at(2), QString());
+        const QRegularExpression stamp(QStringLiteral("^(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ) (.*)$"));
+        const QRegularExpressionMatch first = stamp.match(lines.at(0));
+        QVERIFY2(first.hasMatch(), qPrintable(lines.at(0)));
+        QCOMPARE(first.captured(2), "draw rowRect=" + text);
+        const QDateTime time = QDateTime::fromString(first.captured(1), Qt::ISODate);
+        QVERIFY(qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 60);
+        QVERIFY(stamp.match(lines.at(1)).captured(2) == "second");
     }
 
     void refusesPlantedNames_data()

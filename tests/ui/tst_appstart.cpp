@@ -95,10 +95,12 @@ private Q_SLOTS:
             "2 applicationWillFinishLaunching",
             "3 after buildMainMenu",
             "4 applicationDidFinishLaunching",
+            "setupUI start",
+            "setupUI done stack.subviews=6",
             "5 MainWindowController created",
             "6 got mainWin",
             "7 about to show window",
-            "8 window shown, subviews: 0, isVisible: true",
+            "8 window shown, subviews: 7, isVisible: true",
             "9 delayed orderFront done, isVisible: true",
         };
         QCOMPARE(messages(lines), startLines + launchLines);

@@ -16,9 +16,13 @@ std::optional<Contents> load()
 
 bool save(const BookmarkList &bookmarks, const QString &selectedFolder)
 {
-    const auto bytes =
-        BookmarkCacheCodec::encode(BookmarkCache{selectedFolder, QDateTime::currentDateTimeUtc(), bookmarks});
+    const auto bytes = encode(bookmarks, selectedFolder);
     return bytes && StateFile::write(AppPaths::bookmarkCachePath(), *bytes);
+}
+
+std::optional<QByteArray> encode(const BookmarkList &bookmarks, const QString &selectedFolder)
+{
+    return BookmarkCacheCodec::encode(BookmarkCache{selectedFolder, QDateTime::currentDateTimeUtc(), bookmarks});
 }
 
 } // namespace CacheService

@@ -17,5 +17,7 @@ std::optional<Contents> load();
 
 // Writes the list and folder with the current time; false when nothing was written.
 bool save(const BookmarkList &bookmarks, const QString &selectedFolder);
+// The bytes save() writes, stamped with the time of the call. Safe on any thread.
+std::optional<QByteArray> encode(const BookmarkList &bookmarks, const QString &selectedFolder);
 
 } // namespace CacheService

@@ -51,7 +51,7 @@ Result<SlotMeta> decodeMeta(const QByteArray &bytes)
     return meta;
 }
 
-QByteArray encodeMeta(const SlotMeta &meta)
+QByteArray encodeMetaJson(const SlotMeta &meta)
 {
     json::JsonWriter w;
     w.beginObject();
@@ -151,6 +151,11 @@ bool saveMeta(const SlotMeta &meta)
     return !bytes.isEmpty() && StateFile::write(metaFilePath(), bytes);
 }
 
+QByteArray encodeMeta(const SlotMeta &meta)
+{
+    return encodeMetaJson(meta);
+}
+
 qint64 clampSlot(qint64 slot)
 {
     return std::clamp<qint64>(slot, 0, slotCount - 1);
@@ -198,11 +203,7 @@ std::optional<BookmarkCache> loadSlotFile(qint64 slot)
 
 BookmarkList loadSlot(qint64 slot)
 {
-    auto cache = loadSlotFile(slot);
-    if (!cache)
-        return {};
-    applyCustomSingleRule(cache->bookmarks);
-    return std::move(cache->bookmarks);
+    return loadSlotContents(slot).bookmarks;
 }
 
 QString selectedFolder(qint64 slot)
@@ -211,12 +212,26 @@ QString selectedFolder(qint64 slot)
     return cache ? TextUtils::trimmed(cache->selectedFolder.value_or(QString())) : QString();
 }
 
+SlotContents loadSlotContents(qint64 slot)
+{
+    auto cache = loadSlotFile(slot);
+    if (!cache)
+        return {};
+    applyCustomSingleRule(cache->bookmarks);
+    return {std::move(cache->bookmarks), TextUtils::trimmed(cache->selectedFolder.value_or(QString()))};
+}
+
 bool saveSlot(qint64 slot, const BookmarkList &bookmarks, const QString &selectedFolder)
+{
+    const auto bytes = encodeSlot(bookmarks, selectedFolder);
+    return bytes && StateFile::write(slotFilePath(slot), *bytes);
+}
+
+std::optional<QByteArray> encodeSlot(const BookmarkList &bookmarks, const QString &selectedFolder)
 {
     BookmarkCache cache{selectedFolder, QDateTime::currentDateTimeUtc(), bookmarks};
     applyCustomSingleRule(cache.bookmarks);
-    const auto bytes = BookmarkCacheCodec::encode(cache);
-    return bytes && StateFile::write(slotFilePath(slot), *bytes);
+    return BookmarkCacheCodec::encode(cache);
 }
 
 int mergeSlots(const QList<qint64> &sources, qint64 target, bool *saved)

@@ -30,6 +30,8 @@ QString metaFilePath();
 // Nothing when the metadata file is missing or undecodable.
 std::optional<SlotMeta> loadMeta();
 bool saveMeta(const SlotMeta &meta);
+// The bytes saveMeta() writes.
+QByteArray encodeMeta(const SlotMeta &meta);
 // The stored active slot clamped to 0-5; 0 without a readable metadata file.
 qint64 activeSlot();
 qint64 clampSlot(qint64 slot);
@@ -44,7 +46,17 @@ std::optional<BookmarkCache> loadSlotFile(qint64 slot);
 // The slot's bookmarks with custom singles grouped under one book; empty when the file is unusable.
 BookmarkList loadSlot(qint64 slot);
 QString selectedFolder(qint64 slot);
+
+// Both from one read of the file: what loadSlot() and selectedFolder() give.
+struct SlotContents {
+    BookmarkList bookmarks;
+    QString selectedFolder;
+};
+SlotContents loadSlotContents(qint64 slot);
+
 bool saveSlot(qint64 slot, const BookmarkList &bookmarks, const QString &selectedFolder);
+// The bytes saveSlot() writes, stamped with the time of the call. Safe on any thread.
+std::optional<QByteArray> encodeSlot(const BookmarkList &bookmarks, const QString &selectedFolder);
 
 // Appends to target the entries of the sources (0-5, not the target, each once, ascending) whose
 // identity key target does not hold yet, then saves target with no folder. Returns the number added;

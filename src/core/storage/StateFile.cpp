@@ -6,17 +6,141 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLoggingCategory>
+#include <QMutex>
 #include <QSaveFile>
+#include <QThreadPool>
+#include <QWaitCondition>
 
 #include <simdjson.h>
 
 Q_LOGGING_CATEGORY(lcStateFile, "lyrafold.statefile")
 
+namespace {
+
+bool writeNow(const QString &path, const QByteArray &bytes, QString *error);
+
+QString fileKey(const QString &path)
+{
+    return QFileInfo(path).absoluteFilePath();
+}
+
+// The file a worker of this thread is writing, so that a done callback that reads it back does not
+// wait for itself.
+thread_local const QString *writingKey = nullptr;
+
+// Per file, at most one worker at a time and at most one write waiting behind it: a newer write
+// replaces the waiting one.
+class BackgroundWriter {
+public:
+    static BackgroundWriter &instance()
+    {
+        static BackgroundWriter writer;
+        return writer;
+    }
+
+    void enqueue(const QString &path, StateFile::Encoder encode, StateFile::WriteDone done)
+    {
+        const QString key = fileKey(path);
+        QMutexLocker lock(&m_mutex);
+        auto busy = m_files.find(key);
+        if (busy != m_files.end()) {
+            *busy = Job{std::move(encode), std::move(done)};
+            return;
+        }
+        m_files.insert(key, Job{std::move(encode), std::move(done)});
+        m_pool.start([this, key, path] { run(key, path); });
+    }
+
+    void wait(const QString &path)
+    {
+        const QString key = fileKey(path);
+        if (writingKey && *writingKey == key)
+            return;
+        QMutexLocker lock(&m_mutex);
+        while (m_files.contains(key))
+            m_idle.wait(&m_mutex);
+    }
+
+    void waitAll()
+    {
+        QMutexLocker lock(&m_mutex);
+        while (!m_files.isEmpty())
+            m_idle.wait(&m_mutex);
+    }
+
+private:
+    struct Job {
+        StateFile::Encoder encode;
+        StateFile::WriteDone done;
+    };
+
+    BackgroundWriter() { m_pool.setMaxThreadCount(4); }
+
+    void run(const QString &key, const QString &path)
+    {
+        writingKey = &key;
+        for (;;) {
+            std::optional<Job> job;
+            {
+                QMutexLocker lock(&m_mutex);
+                auto entry = m_files.find(key);
+                job = std::exchange(*entry, std::nullopt);
+                if (!job) {
+                    m_files.erase(entry);
+                    m_idle.wakeAll();
+                    break;
+                }
+            }
+            const std::optional<QByteArray> bytes = job->encode ? job->encode() : std::nullopt;
+            QString error = QStringLiteral("the data could not be encoded");
+            const bool written = bytes && writeNow(path, *bytes, &error);
+            if (job->done)
+                job->done(path, written, written ? QString() : error);
+        }
+        writingKey = nullptr;
+    }
+
+    QMutex m_mutex;
+    QWaitCondition m_idle;
+    // Present while a worker has the file; the value is the write waiting behind it.
+    QHash<QString, std::optional<Job>> m_files;
+    // Last, so that it is destroyed first: its destructor waits for the workers, which use the rest.
+    QThreadPool m_pool;
+};
+
+bool writeNow(const QString &path, const QByteArray &bytes, QString *error)
+{
+    const auto fail = [&](const QString &reason) {
+        qCWarning(lcStateFile) << "cannot write" << path << reason;
+        if (error)
+            *error = reason;
+        return false;
+    };
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        return fail(QStringLiteral("cannot create folder %1").arg(info.absolutePath()));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return fail(reason);
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
+}
+
+} // namespace
+
 namespace StateFile {
 
 ReadResult read(const QString &path)
 {
+    waitForPendingWrites(path);
     QFile file(path);
     if (!file.exists())
         return {ReadStatus::Missing, {}};
@@ -45,26 +169,23 @@ ReadResult read(const QString &path)
 
 bool write(const QString &path, const QByteArray &bytes, QString *error)
 {
-    const auto fail = [&](const QString &reason) {
-        qCWarning(lcStateFile) << "cannot write" << path << reason;
-        if (error)
-            *error = reason;
-        return false;
-    };
-    const QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath()))
-        return fail(QStringLiteral("cannot create folder %1").arg(info.absolutePath()));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fail(reason);
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    waitForPendingWrites(path);
+    return writeNow(path, bytes, error);
+}
+
+void writeInBackground(const QString &path, Encoder encode, WriteDone done)
+{
+    BackgroundWriter::instance().enqueue(path, std::move(encode), std::move(done));
+}
+
+void waitForPendingWrites(const QString &path)
+{
+    BackgroundWriter::instance().wait(path);
+}
+
+void waitForAllPendingWrites()
+{
+    BackgroundWriter::instance().waitAll();
 }
 
 std::optional<QString> setAside(const QString &path)

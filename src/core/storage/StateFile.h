@@ -20,11 +20,29 @@ struct ReadResult {
     QByteArray bytes; // room for the JSON parser's padding is reserved behind the data
 };
 
+// Waits first for the background writes of the file still pending, so that a read right after a save
+// sees what was saved.
 ReadResult read(const QString &path);
 
 // Creates the folder with any missing parents and replaces the file atomically: a crash or a full
 // disk leaves the previous file whole. Returns false, with a reason in error, when nothing changed.
+// Pending background writes of the file go first, so the files keep the order of the calls.
 bool write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// Gives the bytes to write; nothing when they cannot be encoded.
+using Encoder = std::function<std::optional<QByteArray>()>;
+// Told on the writing thread whether the file was written, with the reason when it was not.
+using WriteDone = std::function<void(const QString &path, bool written, const QString &error)>;
+
+// Encodes and writes a file on a worker thread, so that a large file never holds up the interface;
+// encode must work on data of its own (a snapshot). A second call for the same file before the worker
+// took up the first replaces it: quick successive saves write the file once, with the latest data.
+// The replaced call's done is never called.
+void writeInBackground(const QString &path, Encoder encode, WriteDone done = {});
+
+// Returns once no background write of the file (or of any file) is queued or running.
+void waitForPendingWrites(const QString &path);
+void waitForAllPendingWrites();
 
 // Renames an undecodable file to "<name>.unreadable-<yyyyMMdd-HHmmss>" (with a counter when that is
 // taken) and announces it on the notification bus. Returns the new path, or nothing when the rename

@@ -2,6 +2,7 @@
 
 #include "common/LaunchLog.h"
 #include "common/NotificationBus.h"
+#include "mainwindow/MainWindowController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,17 +19,6 @@ namespace {
 constexpr int mainWindowWidth = 1380;
 constexpr int mainWindowHeight = 640;
 constexpr int settleDelayMs = 100;
-
-// The main library window's controller takes this place when it arrives. Until then an empty window
-// with its title and sizes stands in, so that everything around it runs as it will.
-std::unique_ptr<QMainWindow> makeMainWindow()
-{
-    auto window = std::make_unique<QMainWindow>();
-    window->setWindowTitle(QStringLiteral("LYRAFOLD (beta)"));
-    window->resize(mainWindowWidth, mainWindowHeight);
-    window->setMinimumSize(1200, 480);
-    return window;
-}
 
 bool isPlaylistFile(const QUrl &url)
 {
@@ -59,8 +49,11 @@ void centreOnScreen(QWidget *window)
 } // namespace
 
 AppDelegate::AppDelegate(MainWindowFactory createMainWindow, QObject *parent)
-    : QObject(parent), m_createMainWindow(createMainWindow ? std::move(createMainWindow) : makeMainWindow)
+    : QObject(parent), m_createMainWindow(std::move(createMainWindow))
 {
+    // The main library window takes over the menu bar before it adds its own menus to it.
+    if (!m_createMainWindow)
+        m_createMainWindow = [this] { return std::make_unique<MainWindowController>(m_mainMenu.release()); };
     QApplication::setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)

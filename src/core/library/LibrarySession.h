@@ -1,0 +1,98 @@
+#pragma once
+
+#include "library/BookmarkEntry.h"
+#include "storage/StateFile.h"
+
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+
+#include <optional>
+
+// The library as the main window shows it: the slot in use, its rows (the library), the rows the
+// search leaves in display order, and the window's PDF folder; with the operations on them that do
+// not need a window: loading, switching and saving slots, the availability summary and the mapping
+// of shown rows back to library positions. Main thread only.
+//
+// Saves take a snapshot of the rows and encode and write the files on a worker, so that a library
+// of any size never holds up the interface; a read of any of those files waits for their writes.
+class LibrarySession : public QObject {
+    Q_OBJECT
+
+public:
+    // The table shows at most this many of the filtered rows; every mapping of a shown row back to a
+    // bookmark applies the same cap.
+    static constexpr int maxDisplayRows = 2000;
+
+    explicit LibrarySession(QObject *parent = nullptr);
+    // Waits for the saves still being written.
+    ~LibrarySession() override;
+
+    qint64 currentSlotId() const { return m_currentSlotId; }
+    const BookmarkList &allBookmarks() const { return m_allBookmarks; }
+    const BookmarkList &filteredBookmarks() const { return m_filteredBookmarks; }
+    const QString &selectedFolder() const { return m_selectedFolder; }
+
+    // Replaces the library; the filtered rows become the whole library. Nothing is saved.
+    void setAllBookmarks(BookmarkList rows);
+    void setFilteredBookmarks(BookmarkList rows);
+    void setSelectedFolder(const QString &folder) { m_selectedFolder = folder; }
+
+    // min(filtered rows, maxDisplayRows); displayedBookmark() is null for a row outside them.
+    int displayedRowCount() const;
+    const BookmarkEntry *displayedBookmark(int row) const;
+
+    // The slot the slot metadata names, clamped to 0-5; slot 0 without a readable metadata file.
+    void restoreActiveSlot();
+
+    enum class LoadSource { slot, cache, nothing };
+    struct LoadResult {
+        LoadSource source = LoadSource::nothing;
+        // For the status line; empty when nothing was loaded.
+        QString statusText;
+    };
+    // Fills the library from the current slot's file, with the folder stored there. An empty slot
+    // takes the bookmark cache's rows and folder once, moves them into the slot and brings the
+    // playlists' metadata in line.
+    LoadResult loadCurrentSlot();
+
+    // Saves the slot being left, makes slot the active one and loads it; the folder stays. Returns
+    // the status text, or nothing (and does nothing) for the current slot or one outside 0-5.
+    std::optional<QString> switchToSlot(qint64 slot);
+
+    // Writes the current slot, the slot metadata (active slot, stored names kept) and the bookmark
+    // cache. Returns at once; a failure arrives later through saveFailed().
+    void saveCurrentSlot();
+    // Returns once every state file write has finished; the application calls it before it quits.
+    static void waitForPendingSaves();
+
+    // The six slot names: the stored name trimmed, else "Default" or "Slot N".
+    QStringList slotTileNames() const;
+
+    // "<books> books (<available> available, <unavailable> unavailable)"; a book is the rows of one
+    // PDF file name, ignoring case.
+    QString slotAvailabilitySummary(const BookmarkList &rows) const;
+
+    // The position in the library of the first bookmark with the entry's identity key.
+    std::optional<qsizetype> allBookmarksIndex(const BookmarkEntry &entry) const;
+    // Library positions of the bookmarks shown in the given rows: ascending by row, one per identity
+    // key, rows outside the shown ones and bookmarks no longer in the library skipped.
+    QList<qsizetype> uniqueAllBookmarksIndices(const QList<int> &displayRows) const;
+
+Q_SIGNALS:
+    // A save could not be written; the message names the file and the reason.
+    void saveFailed(const QString &message);
+
+private:
+    void writeMetaInBackground(qint64 activeSlot);
+    StateFile::WriteDone failureReporter();
+    const QHash<QString, qsizetype> &positionsByKey() const;
+
+    qint64 m_currentSlotId = 0;
+    BookmarkList m_allBookmarks;
+    BookmarkList m_filteredBookmarks;
+    QString m_selectedFolder;
+    // Identity key -> first library position; built on the first lookup after the library changed.
+    mutable QHash<QString, qsizetype> m_positionsByKey;
+    mutable bool m_positionsValid = false;
+};

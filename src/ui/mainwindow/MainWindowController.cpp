@@ -1,0 +1,553 @@
+#include "mainwindow/MainWindowController.h"
+
+#include "common/AppSettings.h"
+#include "common/NotificationBus.h"
+#include "common/StudyModeService.h"
+#include "library/LibraryColumns.h"
+#include "library/TitleMetadataIndex.h"
+#include "mainwindow/BookmarkTableModel.h"
+#include "mainwindow/BookmarkTableView.h"
+#include "mainwindow/TileView.h"
+#include "mainwindow/WindowsStyleSlotTileView.h"
+#include "mainwindow/WindowsStyleToggleToolTileView.h"
+#include "services/LyrafoldLanguageService.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QItemSelection>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+
+MainWindowController::MainWindowController(QMenuBar *mainMenu, QWidget *parent) : QMainWindow(parent)
+{
+    setWindowTitle(QStringLiteral("LYRAFOLD (beta)"));
+    resize(1380, 640);
+    setMinimumSize(1200, 480);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    if (mainMenu)
+        setMenuBar(mainMenu);
+
+    // Told after the current work (a load writes its own status first), so the user sees it.
+    connect(
+        &NotificationBus::instance(), &NotificationBus::stateFileSetAside, this,
+        [this](const QString &path, const QString &asidePath) {
+            setStatus(QStringLiteral("%1 could not be read and was set aside as %2.")
+                          .arg(QFileInfo(path).fileName(), QFileInfo(asidePath).fileName()));
+        },
+        Qt::QueuedConnection);
+    connect(&m_session, &LibrarySession::saveFailed, this, &MainWindowController::setStatus);
+
+    setupUI();
+
+    m_session.restoreActiveSlot();
+    for (int i = 0; i < m_slotTileViews.size(); ++i) {
+        m_slotTileViews[i]->slotSelected = i == currentSlotId();
+        m_slotTileViews[i]->applyChrome();
+    }
+    updateSlotTileNames();
+    loadCurrentSlot();
+    refreshSearchResultCount();
+
+    TitleMetadataIndex::preload([self = QPointer<MainWindowController>(this)] {
+        const std::optional<QString> error = TitleMetadataIndex::loadError();
+        if (!self || !error)
+            return;
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, message = *error] {
+                if (self)
+                    self->setStatus(QStringLiteral("Title metadata: ") + message);
+            },
+            Qt::QueuedConnection);
+    });
+
+    connect(&NotificationBus::instance(), &NotificationBus::addToPlaylistMode, this,
+            &MainWindowController::enterAddToPlaylistMode);
+    connect(&NotificationBus::instance(), &NotificationBus::openLyfFile, this,
+            &MainWindowController::handleOpenLyfFile);
+    installAdvancedMenus();
+}
+
+MainWindowController::~MainWindowController() = default;
+
+const QSet<QString> &MainWindowController::editableColumns()
+{
+    return LibraryColumns::editableColumns();
+}
+
+void MainWindowController::setStatus(const QString &text)
+{
+    if (m_statusField)
+        m_statusField->setText(text);
+}
+
+void MainWindowController::reportNotAvailableYet(const QString &what)
+{
+    setStatus(what + QStringLiteral(" is not available yet."));
+}
+
+// ---- Window state
+
+void MainWindowController::applyLocalizedText()
+{
+    LyrafoldLanguageService::applyToOpenWindows();
+    if (m_tableModel)
+        m_tableModel->retranslateHeaders();
+    refreshSearchResultCount();
+}
+
+void MainWindowController::applyCustomToggleChrome()
+{
+    if (m_customToggleParchmentTile)
+        m_customToggleParchmentTile->refreshToggleChrome();
+    if (m_defaultToggleParchmentTile) {
+        // Only CUSTOM carries the mode; DEFAULT always shows the opposite.
+        const bool customOn = m_customModeToggle && m_customModeToggle->isChecked();
+        m_defaultToggleParchmentTile->hitButton()->setChecked(!customOn);
+        m_defaultToggleParchmentTile->refreshToggleChrome();
+    }
+}
+
+void MainWindowController::setupPreviewHover()
+{
+    // Application-wide, like local event monitors: the events are watched and always passed on.
+    if (m_previewMonitorsInstalled)
+        return;
+    qApp->installEventFilter(this);
+    m_previewMonitorsInstalled = true;
+}
+
+bool MainWindowController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched->isWidgetType()) {
+        if (event->type() == QEvent::MouseMove)
+            previewHoverMouseMoved(static_cast<QMouseEvent *>(event));
+        else if (event->type() == QEvent::MouseButtonPress &&
+                 static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            handleTableClick(static_cast<QMouseEvent *>(event));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- The current slot
+
+void MainWindowController::saveCurrentSlot()
+{
+    m_session.saveCurrentSlot();
+}
+
+void MainWindowController::loadCurrentSlot()
+{
+    const LibrarySession::LoadResult result = m_session.loadCurrentSlot();
+    showSelectedFolder();
+    if (result.source == LibrarySession::LoadSource::nothing)
+        return;
+    reloadTable(SelectionAfterReload::clear);
+    refreshSearchResultCount();
+    setStatus(result.statusText);
+}
+
+void MainWindowController::showSelectedFolder()
+{
+    const QString &folder = m_session.selectedFolder();
+    if (folder.isEmpty())
+        return;
+    if (m_folderPathField)
+        m_folderPathField->setText(folder);
+    if (m_extractButton)
+        m_extractButton->setEnabled(true);
+}
+
+void MainWindowController::switchToSlot(qint64 slot)
+{
+    const std::optional<QString> status = m_session.switchToSlot(slot);
+    if (!status)
+        return;
+    for (int i = 0; i < m_slotTileViews.size(); ++i) {
+        m_slotTileViews[i]->slotSelected = i == slot;
+        m_slotTileViews[i]->applyChrome();
+    }
+    reloadTable(SelectionAfterReload::clear);
+    if (m_searchField)
+        m_searchField->clear();
+    refreshSearchResultCount();
+    setStatus(*status);
+}
+
+void MainWindowController::slotTileClicked(QAbstractButton *sender)
+{
+    switchToSlot(TileView::tag(sender));
+}
+
+void MainWindowController::updateSlotTileNames()
+{
+    const QStringList names = m_session.slotTileNames();
+    for (int i = 0; i < m_slotTileViews.size() && i < names.size(); ++i)
+        m_slotTileViews[i]->numberField()->setText(names.at(i));
+}
+
+void MainWindowController::refreshSearchResultCount()
+{
+    if (m_searchResultsLabel) {
+        const QString word =
+            LyrafoldLanguageService::pick(LyrafoldLanguageService::current(), QStringLiteral(" results"),
+                                          QStringLiteral(" sonuç"), QStringLiteral(" resultados"));
+        // The whole result, also beyond the rows the table shows.
+        m_searchResultsLabel->setText(QString::number(filteredBookmarks().size()) + word);
+    }
+    syncSearchWebButtonsEnabled();
+    syncSelectedRowsButtonsEnabled();
+}
+
+QString MainWindowController::slotAvailabilitySummary(const BookmarkList &rows) const
+{
+    return m_session.slotAvailabilitySummary(rows);
+}
+
+// ---- The table
+
+void MainWindowController::reloadTable(SelectionAfterReload selection)
+{
+    if (!m_tableModel)
+        return;
+    // The keys were taken when the rows were selected: the rows themselves may be gone already.
+    const QSet<QString> keys =
+        selection == SelectionAfterReload::keepSongs ? m_selectedKeys : QSet<QString>();
+    m_tableModel->reload();
+    m_selectedKeys.clear();
+    if (!keys.isEmpty())
+        selectRowsWithIdentityKeys(keys);
+    syncSelectedRowsButtonsEnabled();
+}
+
+void MainWindowController::tableViewSelectionDidChange()
+{
+    m_selectedKeys.clear();
+    for (int row : selectedDisplayRows()) {
+        if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
+            m_selectedKeys.insert(entry->id());
+    }
+    syncSelectedRowsButtonsEnabled();
+    if (m_tableView)
+        m_tableView->viewport()->update();
+}
+
+QList<int> MainWindowController::selectedDisplayRows() const
+{
+    QList<int> rows;
+    if (!m_tableView || !m_tableView->selectionModel())
+        return rows;
+    for (const QModelIndex &index : m_tableView->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void MainWindowController::selectRowsWithIdentityKeys(const QSet<QString> &keys)
+{
+    if (!m_tableView || !m_tableModel)
+        return;
+    QItemSelection selection;
+    const int lastColumn = m_tableModel->columnCount() - 1;
+    const int rows = m_session.displayedRowCount();
+    int runStart = -1;
+    // Consecutive rows go in as one range: a selection of thousands of rows stays cheap.
+    for (int row = 0; row <= rows; ++row) {
+        const bool selected = row < rows && keys.contains(m_session.displayedBookmark(row)->id());
+        if (selected && runStart < 0)
+            runStart = row;
+        if (!selected && runStart >= 0) {
+            selection.select(m_tableModel->index(runStart, 0), m_tableModel->index(row - 1, lastColumn));
+            runStart = -1;
+        }
+    }
+    m_tableView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void MainWindowController::syncSearchWebButtonsEnabled()
+{
+    const bool anyRow = m_session.displayedRowCount() > 0;
+    if (m_searchSpotifyButton)
+        m_searchSpotifyButton->setEnabled(anyRow);
+    if (m_searchYoutubeButton)
+        m_searchYoutubeButton->setEnabled(anyRow);
+}
+
+void MainWindowController::syncSelectedRowsButtonsEnabled()
+{
+    const qsizetype count = uniqueAllBookmarksIndices(selectedDisplayRows()).size();
+    const bool active = count > 0 && currentSlotId() != 0;
+    const QString tagTitle =
+        count > 0 ? QStringLiteral("Tag %1 selected").arg(count) : QStringLiteral("Tag selected");
+    const QString deleteTitle =
+        count > 0 ? QStringLiteral("Delete %1 selected").arg(count) : QStringLiteral("Delete selected");
+    configureSelectionActionButton(m_tagSelectedButton, tagTitle, Qt::white, active);
+    configureSelectionActionButton(m_deleteSelectedButton, deleteTitle, Qt::white, active);
+}
+
+QList<qsizetype> MainWindowController::uniqueAllBookmarksIndices(const QList<int> &displayRows) const
+{
+    return m_session.uniqueAllBookmarksIndices(displayRows);
+}
+
+std::optional<qsizetype> MainWindowController::allBookmarksIndex(const BookmarkEntry &entry) const
+{
+    return m_session.allBookmarksIndex(entry);
+}
+
+void MainWindowController::configureSelectionActionButton(QPushButton *button, const QString &title,
+                                                          const QColor &colour, bool enabled)
+{
+    if (!button)
+        return;
+    // Enabled either way: the flag picks the look only, and the actions check for themselves.
+    button->setEnabled(true);
+    button->setFlat(true);
+    button->setText(title);
+    button->setStyleSheet(
+        QStringLiteral(
+            "QPushButton { background-color: %1; border: %2px solid %3; border-radius: 7px; color: %4; "
+            "font-weight: 600; padding: 2px 12px; }")
+            .arg(enabled ? QStringLiteral("rgba(41,41,41,245)") : QStringLiteral("rgba(20,20,20,97)"),
+                 enabled ? QStringLiteral("1.2") : QStringLiteral("0.8"),
+                 enabled ? QStringLiteral("rgba(0,0,0,217)") : QStringLiteral("rgba(0,0,0,115)"),
+                 colour.name(QColor::HexArgb)));
+    button->setProperty("lyrafoldActiveLook", enabled);
+}
+
+void MainWindowController::tableHeaderClicked(const QString &column)
+{
+    if (column == LibraryColumns::add || column == LibraryColumns::share)
+        return;
+    sortFilteredByColumn(column);
+    if (!m_isColumnEditModeEnabled || !editableColumns().contains(column))
+        return;
+    m_columnEditModeColumn = column;
+    if (m_editModeButton)
+        m_editModeButton->setText(QStringLiteral("Editing: ") + column);
+    setStatus(QStringLiteral("Edit mode column: ") + column);
+    reloadTable(SelectionAfterReload::keepSongs);
+}
+
+void MainWindowController::setColumnEditModeEnabled(bool enabled)
+{
+    m_isColumnEditModeEnabled = enabled;
+    reloadTable(SelectionAfterReload::keepSongs);
+}
+
+void MainWindowController::controlTextDidBeginEditing(int, const QString &)
+{
+    m_suppressPreviewDuringCellEdit = true;
+}
+
+void MainWindowController::controlTextDidEndEditing(int, const QString &, const QString &)
+{
+    reportNotAvailableYet(QStringLiteral("Editing bookmarks"));
+    m_suppressPreviewDuringCellEdit = false;
+}
+
+// ---- Actions whose flows come from other parts of the application
+
+void MainWindowController::sortFilteredByColumn(const QString &)
+{
+    reportNotAvailableYet(QStringLiteral("Sorting"));
+}
+
+void MainWindowController::extractBookmarks()
+{
+    reportNotAvailableYet(QStringLiteral("Extracting bookmarks"));
+}
+
+void MainWindowController::loadDefaultBookmarks()
+{
+    reportNotAvailableYet(QStringLiteral("Loading the default bookmarks"));
+}
+
+void MainWindowController::openCustomFiles()
+{
+    reportNotAvailableYet(QStringLiteral("The custom files window"));
+}
+
+void MainWindowController::customModeToggled()
+{
+    if (m_customModeToggle)
+        m_customModeToggle->setChecked(true);
+    applyCustomToggleChrome();
+}
+
+void MainWindowController::defaultModePressed()
+{
+    if (m_customModeToggle && m_customModeToggle->isChecked()) {
+        m_customModeToggle->setChecked(false);
+        applyCustomToggleChrome();
+    }
+    reportNotAvailableYet(QStringLiteral("Applying the default metadata"));
+}
+
+void MainWindowController::mergeSlotsIntoCurrent()
+{
+    reportNotAvailableYet(QStringLiteral("Merging slots"));
+}
+
+void MainWindowController::startListening()
+{
+    reportNotAvailableYet(QStringLiteral("Song recognition"));
+}
+
+void MainWindowController::openBookmarkWorkshop()
+{
+    reportNotAvailableYet(QStringLiteral("The bookmark workshop"));
+}
+
+void MainWindowController::presentImportSongDataFlow()
+{
+    reportNotAvailableYet(QStringLiteral("Importing song data"));
+}
+
+void MainWindowController::openAutoPlaylist()
+{
+    reportNotAvailableYet(QStringLiteral("The auto playlist"));
+}
+
+void MainWindowController::openPlaylists()
+{
+    reportNotAvailableYet(QStringLiteral("The playlists window"));
+}
+
+void MainWindowController::searchChanged()
+{
+    reportNotAvailableYet(QStringLiteral("Searching"));
+}
+
+void MainWindowController::toggleColumnEditMode()
+{
+    reportNotAvailableYet(QStringLiteral("Column edit mode"));
+}
+
+void MainWindowController::runAutoTagSelected()
+{
+    reportNotAvailableYet(QStringLiteral("Auto-tagging"));
+}
+
+void MainWindowController::runAutoTagAll()
+{
+    reportNotAvailableYet(QStringLiteral("Auto-tagging"));
+}
+
+void MainWindowController::deleteSelectedRows()
+{
+    reportNotAvailableYet(QStringLiteral("Deleting rows"));
+}
+
+void MainWindowController::searchSpotifyFirstResult()
+{
+    reportNotAvailableYet(QStringLiteral("Web search"));
+}
+
+void MainWindowController::searchYoutubeFirstResult()
+{
+    reportNotAvailableYet(QStringLiteral("Web search"));
+}
+
+void MainWindowController::studyModeToggled(bool on)
+{
+    AppSettings::setValue(AppSettings::studyModeEnabledKey, on);
+}
+
+void MainWindowController::studyProviderChanged()
+{
+    StudyModeService::setProvider(m_studyProviderPopup);
+}
+
+void MainWindowController::finishAddToPlaylistMode()
+{
+    reportNotAvailableYet(QStringLiteral("Adding to playlists"));
+}
+
+void MainWindowController::addRowToPlaylistFromButton(int)
+{
+    reportNotAvailableYet(QStringLiteral("Adding to playlists"));
+}
+
+void MainWindowController::shareRowFromButton(int)
+{
+    reportNotAvailableYet(QStringLiteral("Sharing a title"));
+}
+
+void MainWindowController::openPdfFromTableDoubleClick()
+{
+    reportNotAvailableYet(QStringLiteral("Opening songs in the viewer"));
+}
+
+void MainWindowController::saveSlotNow()
+{
+    reportNotAvailableYet(QStringLiteral("Saving the slot from the menu"));
+}
+
+void MainWindowController::reloadSlotNow()
+{
+    reportNotAvailableYet(QStringLiteral("Reloading the slot"));
+}
+
+void MainWindowController::copySlotToAnother()
+{
+    reportNotAvailableYet(QStringLiteral("Copying slots"));
+}
+
+void MainWindowController::clearCurrentSlot()
+{
+    reportNotAvailableYet(QStringLiteral("Clearing slots"));
+}
+
+void MainWindowController::newExtraction()
+{
+    reportNotAvailableYet(QStringLiteral("A new extraction"));
+}
+
+void MainWindowController::editSelectedMetadata()
+{
+    reportNotAvailableYet(QStringLiteral("Editing metadata"));
+}
+
+void MainWindowController::importMetadata()
+{
+    reportNotAvailableYet(QStringLiteral("Importing metadata"));
+}
+
+void MainWindowController::applyBundledMetadataToAll()
+{
+    reportNotAvailableYet(QStringLiteral("Applying bundled metadata"));
+}
+
+void MainWindowController::enterAddToPlaylistMode(const QVariantMap &)
+{
+    reportNotAvailableYet(QStringLiteral("Adding to playlists"));
+}
+
+void MainWindowController::handleOpenLyfFile(const QVariantMap &)
+{
+    reportNotAvailableYet(QStringLiteral("Opening playlist files"));
+}
+
+void MainWindowController::importImagesAndPDFs(const QList<QUrl> &, const std::optional<QString> &)
+{
+    reportNotAvailableYet(QStringLiteral("Importing images and PDFs"));
+}
+
+void MainWindowController::previewHoverMouseMoved(QMouseEvent *)
+{
+    // The hover page preview comes with the table's hover logic.
+}
+
+void MainWindowController::handleTableClick(QMouseEvent *)
+{
+    // Row clicks open songs once the viewer is there; until then a click only selects.
+}

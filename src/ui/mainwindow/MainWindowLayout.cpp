@@ -1,0 +1,476 @@
+// The view tree of the main library window, built once by the constructor before the slot is loaded.
+
+#include "mainwindow/MainWindowController.h"
+
+#include "common/AppSettings.h"
+#include "common/HoverLog.h"
+#include "common/LaunchLog.h"
+#include "common/LyrafoldPlaylistStyleHeaderBarView.h"
+#include "common/LyrafoldTheme.h"
+#include "common/LyrafoldUIAssets.h"
+#include "common/StudyModeService.h"
+#include "library/LibraryColumns.h"
+#include "library/SlotStore.h"
+#include "mainwindow/BookmarkHoverOverlay.h"
+#include "mainwindow/BookmarkTableDelegate.h"
+#include "mainwindow/BookmarkTableModel.h"
+#include "mainwindow/BookmarkTableView.h"
+#include "mainwindow/WindowsStyleSlotTileView.h"
+#include "mainwindow/WindowsStyleToggleToolTileView.h"
+#include "mainwindow/WindowsStyleToolTileView.h"
+#include "services/LyrafoldHelpService.h"
+#include "services/LyrafoldLanguageService.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The window is a heads-up-display glass whatever the desktop's colours: light text on dark panels.
+QPalette hudPalette()
+{
+    QPalette p;
+    const QColor window = QColor::fromRgbF(0.12f, 0.13f, 0.15f);
+    const QColor text = QColor::fromRgbF(0.93f, 0.93f, 0.94f);
+    const QColor button = QColor::fromRgbF(0.26f, 0.27f, 0.29f);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, QColor::fromRgbF(0.17f, 0.18f, 0.2f));
+    p.setColor(QPalette::AlternateBase, QColor::fromRgbF(0.2f, 0.21f, 0.23f));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, button);
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::BrightText, Qt::white);
+    p.setColor(QPalette::Light, button.lighter(140));
+    p.setColor(QPalette::Midlight, button.lighter(120));
+    p.setColor(QPalette::Mid, button.darker(120));
+    p.setColor(QPalette::Dark, button.darker(160));
+    p.setColor(QPalette::Shadow, Qt::black);
+    p.setColor(QPalette::Highlight, LyrafoldTheme::tableSelectionBlue());
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::ToolTipBase, QColor::fromRgbF(0.2f, 0.21f, 0.23f));
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::PlaceholderText, QColor::fromRgbF(1, 1, 1, 0.45f));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor::fromRgbF(1, 1, 1, 0.35f));
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor::fromRgbF(1, 1, 1, 0.35f));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor::fromRgbF(1, 1, 1, 0.35f));
+    return p;
+}
+
+QFont systemFont(qreal pixelSize, QFont::Weight weight = QFont::Normal)
+{
+    QFont font;
+    font.setPixelSize(qMax(1, qRound(pixelSize)));
+    font.setWeight(weight);
+    return font;
+}
+
+QLabel *makeLabel(const QString &text, qreal pixelSize, QFont::Weight weight, qreal alpha = 1)
+{
+    auto *label = new QLabel(text);
+    label->setFont(systemFont(pixelSize, weight));
+    if (alpha < 1) {
+        // From the window's palette: the label gets its own before it is placed in the window.
+        QPalette palette = label->palette();
+        QColor colour = hudPalette().color(QPalette::WindowText);
+        colour.setAlphaF(float(alpha));
+        palette.setColor(QPalette::WindowText, colour);
+        label->setPalette(palette);
+    }
+    return label;
+}
+
+QWidget *flexibleSpacer()
+{
+    auto *spacer = new QWidget;
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    spacer->setMinimumWidth(0);
+    return spacer;
+}
+
+QToolButton *makeImageButton(const QString &imageName, const QString &toolTip, int side, int imageSide)
+{
+    auto *button = new QToolButton;
+    button->setAutoRaise(true);
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    button->setIcon(LyrafoldUIAssets::image(imageName, imageSide));
+    button->setIconSize(QSize(imageSide, imageSide));
+    button->setToolTip(toolTip);
+    button->setFixedSize(side, side);
+    return button;
+}
+
+} // namespace
+
+void MainWindowController::setupUI()
+{
+    logLaunch(QStringLiteral("setupUI start"));
+    setPalette(hudPalette());
+    auto *content = new QWidget;
+    content->setAutoFillBackground(true);
+    setCentralWidget(content);
+
+    auto *root = new QVBoxLayout(content);
+    root->setContentsMargins(12, 12, 12, 12);
+    root->setSpacing(10);
+    root->addWidget(buildHeaderBar());
+    root->addWidget(buildToolStrip());
+    root->addWidget(buildSearchPanel());
+    root->addWidget(buildTablePanel(), 1);
+    m_tipsLabel = makeLabel(
+        QStringLiteral("Tips: press ＋ to add to playlist • hover to preview • click once to open page"), 12,
+        QFont::Normal, 0.6);
+    m_tipsLabel->setWordWrap(true);
+    root->addWidget(m_tipsLabel);
+    root->addWidget(buildStatusPanel());
+
+    LyrafoldHelpService::installHelpButton(this, LyrafoldHelpTopic::main);
+    applyLocalizedText();
+    content->layout()->activate();
+    logLaunch(QStringLiteral("setupUI done stack.subviews=%1").arg(root->count()));
+}
+
+QWidget *MainWindowController::buildHeaderBar()
+{
+    auto *bar = new LyrafoldPlaylistStyleHeaderBarView;
+    auto *row = new QHBoxLayout(bar);
+    row->setContentsMargins(6, 6, 14, 6);
+    row->setSpacing(12);
+
+    auto *logo = new QLabel;
+    logo->setPixmap(LyrafoldUIAssets::image(QStringLiteral("header_logo"), 60));
+    logo->setFixedSize(60, 60);
+    logo->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    auto *title = new QLabel(QStringLiteral("LYRAFOLD (BETA) v.0.7"));
+    title->setFont(LyrafoldTheme::playlistCardTitleFontBold(18));
+    QPalette white = title->palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    title->setPalette(white);
+    row->addWidget(logo);
+    row->addWidget(title);
+    row->addWidget(flexibleSpacer(), 1);
+
+    m_folderPathField = new QLineEdit;
+    m_folderPathField->setReadOnly(true);
+    m_folderPathField->setPlaceholderText(QStringLiteral("No folder selected"));
+    m_folderPathField->setFont(systemFont(12));
+    m_folderPathField->setMinimumWidth(280);
+    m_folderPathField->setMaximumWidth(520);
+    m_folderPathField->setStyleSheet(QStringLiteral(
+        "QLineEdit { background: rgba(255,255,255,36); color: white; border: none; border-radius: 4px; "
+        "padding: 3px 6px; }"));
+    // The window writes the folder itself; the language service leaves the text alone.
+    LyrafoldLanguageService::markDynamicText(m_folderPathField);
+    row->addWidget(m_folderPathField);
+
+    auto *settings = new QToolButton;
+    settings->setAutoRaise(true);
+    settings->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    settings->setIcon(LyrafoldUIAssets::systemSymbol(QStringLiteral("gearshape.circle.fill")));
+    settings->setIconSize(QSize(22, 22));
+    settings->setFixedSize(36, 36);
+    settings->setToolTip(QStringLiteral("Settings"));
+    connect(settings, &QToolButton::clicked, this, [this, settings] { showMainSettingsMenu(settings); });
+    row->addWidget(settings);
+    return bar;
+}
+
+QWidget *MainWindowController::buildToolStrip()
+{
+    const auto action = [this](void (MainWindowController::*method)()) {
+        return [this, method](QAbstractButton *) { (this->*method)(); };
+    };
+    const auto tile = [this](const QString &title, const QString &image, const QString &toolTip,
+                             TileView::Action act, std::optional<qreal> height = std::nullopt) {
+        return new WindowsStyleToolTileView(title, LyrafoldUIAssets::image(image, 64), toolTip,
+                                            std::move(act), QString(), height);
+    };
+
+    auto *left = new QHBoxLayout;
+    left->setSpacing(6);
+    auto *extract = tile(QStringLiteral("Extract\nBookmarks"), QStringLiteral("extract_bookmarks"),
+                         QStringLiteral("Scan the selected folder for PDFs and extract bookmarks."),
+                         action(&MainWindowController::extractBookmarks));
+    m_extractButton = extract->hitButton();
+    m_extractButton->setEnabled(false);
+    left->addWidget(extract, 0, Qt::AlignTop);
+    left->addWidget(tile(QStringLiteral("Default\nBookmarks"), QStringLiteral("default_bookmarks"),
+                         QStringLiteral("Load the built-in default bookmark list."),
+                         action(&MainWindowController::loadDefaultBookmarks)),
+                    0, Qt::AlignTop);
+    left->addWidget(tile(QStringLiteral("Custom\nFiles"), QStringLiteral("custom_files"),
+                         QStringLiteral("View and delete imported custom images and PDFs."),
+                         action(&MainWindowController::openCustomFiles)),
+                    0, Qt::AlignTop);
+
+    auto *toggles = new QVBoxLayout;
+    toggles->setSpacing(6);
+    m_customToggleParchmentTile = new WindowsStyleToggleToolTileView(
+        QStringLiteral("CUSTOM"),
+        QStringLiteral("Custom slot: bookmarks from your PDF folder. Toggle off when using defaults-only."),
+        action(&MainWindowController::customModeToggled), true, {}, QStringLiteral("tag.fill"));
+    m_customModeToggle = m_customToggleParchmentTile->hitButton();
+    m_customModeToggle->setChecked(true);
+    m_defaultToggleParchmentTile = new WindowsStyleToggleToolTileView(
+        QStringLiteral("DEFAULT"),
+        QStringLiteral("Load built-in default bookmarks (same as Default Bookmarks)."),
+        action(&MainWindowController::defaultModePressed), false, {}, QStringLiteral("tag"));
+    applyCustomToggleChrome();
+    toggles->addWidget(m_customToggleParchmentTile);
+    toggles->addWidget(m_defaultToggleParchmentTile);
+    left->addLayout(toggles);
+
+    auto *right = new QHBoxLayout;
+    right->setSpacing(6);
+    auto *listen = tile(QStringLiteral("Listen"), QStringLiteral("listen"),
+                        QStringLiteral("Identify the playing song with Shazam."),
+                        action(&MainWindowController::startListening));
+    m_listenButton = listen->hitButton();
+    right->addWidget(listen, 0, Qt::AlignTop);
+    right->addWidget(tile(QStringLiteral("Bookmark\nWorkshop"), QStringLiteral("bookmark_workshop"),
+                          QStringLiteral("Voziz Ivova Rudivada — browse PDFs in your library folder."),
+                          action(&MainWindowController::openBookmarkWorkshop)),
+                     0, Qt::AlignTop);
+    right->addWidget(
+        tile(QStringLiteral("Import Song Data\nvia"), QStringLiteral("import_metadata"),
+             QStringLiteral("Choose columns and fetch metadata (bundled index, MusicBrainz, Discogs)."),
+             action(&MainWindowController::presentImportSongDataFlow)),
+        0, Qt::AlignTop);
+    right->addWidget(tile(QStringLiteral("Auto\nPlaylist"), QStringLiteral("auto_playlist"),
+                          QStringLiteral("Build a playlist from filters and heuristics."),
+                          action(&MainWindowController::openAutoPlaylist)),
+                     0, Qt::AlignTop);
+    right->addWidget(tile(QStringLiteral("Playlists"), QStringLiteral("playlists"),
+                          QStringLiteral("Open playlists window."),
+                          action(&MainWindowController::openPlaylists)),
+                     0, Qt::AlignTop);
+
+    auto *strip = new QWidget;
+    auto *row = new QHBoxLayout(strip);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    row->addLayout(left);
+    row->addStretch(1);
+    row->addWidget(buildSlotPanel(), 0, Qt::AlignTop);
+    row->addStretch(1);
+    row->addLayout(right);
+
+    // A window narrower than the strip scrolls it rather than squeezing the tiles over each other.
+    auto *scroller = new QScrollArea;
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroller->setWidget(strip);
+    scroller->viewport()->setAutoFillBackground(false);
+    strip->setAutoFillBackground(false);
+    scroller->setFixedHeight(strip->sizeHint().height() + 8);
+    scroller->horizontalScrollBar()->setFixedHeight(8);
+    return scroller;
+}
+
+QWidget *MainWindowController::buildSlotPanel()
+{
+    auto *panel = LyrafoldLiquidChrome::makePanelLiquidView(10, true);
+    panel->setFixedHeight(132);
+    auto *row = new QHBoxLayout(panel);
+    row->setContentsMargins(8, 0, 8, 0);
+    row->setSpacing(5);
+    row->addWidget(makeLabel(QStringLiteral("Slots:"), 12, QFont::DemiBold, 0.6), 0, Qt::AlignVCenter);
+
+    // Three by two: the six tiles in one row would not leave the strip room at the window's width.
+    auto *grid = new QGridLayout;
+    grid->setSpacing(6);
+    const QPixmap slotImage = LyrafoldUIAssets::image(QStringLiteral("save_slot"), 40);
+    for (int slot = 0; slot < SlotStore::slotCount; ++slot) {
+        auto *tileView = new WindowsStyleSlotTileView(
+            slot, slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot %1").arg(slot),
+            QStringLiteral("Switch to slot %1").arg(slot),
+            [this](QAbstractButton *sender) { slotTileClicked(sender); }, slotImage);
+        LyrafoldLanguageService::markDynamicText(tileView->numberField());
+        m_slotTileViews.append(tileView);
+        grid->addWidget(tileView, slot / 3, slot % 3);
+    }
+    row->addLayout(grid);
+    row->addWidget(new WindowsStyleToolTileView(
+                       QStringLiteral("Merge"), LyrafoldUIAssets::image(QStringLiteral("merge_slots"), 64),
+                       QStringLiteral("Merge other slots into the current slot."),
+                       [this](QAbstractButton *) { mergeSlotsIntoCurrent(); }, QString(), 106),
+                   0, Qt::AlignVCenter);
+    return panel;
+}
+
+QWidget *MainWindowController::buildSearchPanel()
+{
+    auto *panel = LyrafoldLiquidChrome::makePanelLiquidView(14, true);
+    panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    auto *column = new QVBoxLayout(panel);
+    column->setContentsMargins(10, 8, 10, 10);
+    column->setSpacing(6);
+    column->addWidget(makeLabel(QStringLiteral("Search Bookmarks"), 13, QFont::DemiBold));
+
+    auto *box = new QWidget;
+    box->setObjectName(QStringLiteral("searchBox"));
+    box->setAttribute(Qt::WA_StyledBackground);
+    box->setStyleSheet(QStringLiteral("#searchBox { background: rgba(255,255,255,20); border: 1px solid "
+                                      "rgba(255,255,255,51); border-radius: 8px; }"));
+    box->setMinimumWidth(400);
+    auto *row = new QHBoxLayout(box);
+    row->setContentsMargins(10, 8, 10, 8);
+    row->setSpacing(10);
+
+    m_searchField = new QLineEdit;
+    m_searchField->setPlaceholderText(QStringLiteral("Search by title, composer, genre, style…"));
+    m_searchField->setToolTip(QStringLiteral("Search by title or by composer, genre, style (Cole Porter)"));
+    m_searchField->setClearButtonEnabled(true);
+    m_searchField->addAction(LyrafoldUIAssets::systemSymbol(QStringLiteral("magnifyingglass")),
+                             QLineEdit::LeadingPosition);
+    m_searchField->setFont(systemFont(14));
+    m_searchField->setMinimumHeight(30);
+    m_searchField->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_searchField->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid rgba(255,255,255,89); "
+                                                "border-radius: 4px; padding: 2px 4px; "
+                                                "background: rgba(0,0,0,64); color: white; }"));
+    connect(m_searchField, &QLineEdit::textEdited, this, [this] { searchChanged(); });
+    row->addWidget(m_searchField, 1);
+
+    m_editModeButton = new QPushButton(QStringLiteral("Edit"));
+    m_editModeButton->setToolTip(
+        QStringLiteral("Toggle column edit mode. Then click a column header to edit that column."));
+    m_editModeButton->setFixedHeight(30);
+    LyrafoldLanguageService::markDynamicText(m_editModeButton);
+    connect(m_editModeButton, &QPushButton::clicked, this, [this] { toggleColumnEditMode(); });
+    row->addWidget(m_editModeButton);
+
+    const auto selectionButton = [this, row](const QString &title, const QString &toolTip, auto method) {
+        auto *button = new QPushButton(title);
+        button->setObjectName(QStringLiteral("MainSelectionActionButton"));
+        button->setToolTip(toolTip);
+        button->setFixedHeight(30);
+        // Titles with the selected count are written by the window.
+        LyrafoldLanguageService::markDynamicText(button);
+        configureSelectionActionButton(button, title, Qt::white, false);
+        connect(button, &QPushButton::clicked, this, [this, method] { (this->*method)(); });
+        row->addWidget(button);
+        return button;
+    };
+    m_tagSelectedButton =
+        selectionButton(QStringLiteral("Tag selected"),
+                        QStringLiteral("Auto-tag selected title rows with MusicBrainz-based metadata."),
+                        &MainWindowController::runAutoTagSelected);
+    m_deleteSelectedButton =
+        selectionButton(QStringLiteral("Delete selected"),
+                        QStringLiteral("Delete selected title rows from the current slot."),
+                        &MainWindowController::deleteSelectedRows);
+
+    m_searchSpotifyButton =
+        makeImageButton(QStringLiteral("spotify"), QStringLiteral("Search first result on Spotify"), 32, 28);
+    connect(m_searchSpotifyButton, &QToolButton::clicked, this, [this] { searchSpotifyFirstResult(); });
+    row->addWidget(m_searchSpotifyButton);
+    m_searchYoutubeButton =
+        makeImageButton(QStringLiteral("youtube"), QStringLiteral("Search first result on YouTube"), 32, 28);
+    connect(m_searchYoutubeButton, &QToolButton::clicked, this, [this] { searchYoutubeFirstResult(); });
+    row->addWidget(m_searchYoutubeButton);
+
+    m_studyModeCheckbox = new QCheckBox(QStringLiteral("Study mode"));
+    m_studyModeCheckbox->setChecked(AppSettings::boolValue(AppSettings::studyModeEnabledKey));
+    m_studyModeCheckbox->setStyleSheet(QStringLiteral("QCheckBox { color: white; }"));
+    m_studyModeCheckbox->setToolTip(
+        QStringLiteral("When enabled, opening a title also opens the selected provider search."));
+    connect(m_studyModeCheckbox, &QCheckBox::toggled, this, [this](bool on) { studyModeToggled(on); });
+    row->addWidget(m_studyModeCheckbox);
+
+    m_studyProviderPopup = new QComboBox;
+    StudyModeService::configure(m_studyProviderPopup);
+    m_studyProviderPopup->setToolTip(QStringLiteral("Choose which provider Study mode opens."));
+    m_studyProviderPopup->setFixedWidth(100);
+    connect(m_studyProviderPopup, &QComboBox::activated, this, [this] { studyProviderChanged(); });
+    row->addWidget(m_studyProviderPopup);
+
+    m_searchResultsLabel = makeLabel(QStringLiteral("0 results"), 14, QFont::DemiBold, 0.6);
+    m_searchResultsLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_searchResultsLabel->setMinimumWidth(110);
+    LyrafoldLanguageService::markDynamicText(m_searchResultsLabel);
+    row->addWidget(m_searchResultsLabel);
+
+    column->addWidget(box);
+    return panel;
+}
+
+QWidget *MainWindowController::buildTablePanel()
+{
+    auto *panel = LyrafoldLiquidChrome::makePanelLiquidView(12, true);
+    panel->setMinimumHeight(120);
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(1, 1, 1, 1);
+
+    m_tableView = new BookmarkTableView;
+    m_tableModel = new BookmarkTableModel(&m_session, this);
+    m_tableModel->setEditRule([this] { return m_isColumnEditModeEnabled && currentSlotId() != 0; });
+    m_tableModel->setCellEdited([this](int row, const QString &column, const QString &text) {
+        controlTextDidEndEditing(row, column, text);
+    });
+    m_tableView->setModel(m_tableModel);
+    m_tableDelegate = new BookmarkTableDelegate(m_tableView);
+    m_tableView->setItemDelegate(m_tableDelegate);
+    m_tableView->setFrameShape(QFrame::NoFrame);
+    m_tableView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_tableView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    const QColor fill = LyrafoldTheme::tableHeaderFill();
+    m_tableView->setStyleSheet(
+        QStringLiteral("QTableView { background: %1; gridline-color: rgba(255,255,255,46); "
+                       "border: none; }")
+            .arg(fill.name()));
+    setupPreviewHover();
+    m_tableView->setColumnBaseWidths({28, 36, 200, 88, 120, 52, 52, 52, 100, 72, 52, 180});
+    connect(m_tableView, &BookmarkTableView::headerClicked, this,
+            [this](int column) { tableHeaderClicked(BookmarkTableModel::columnIdentifier(column)); });
+    connect(m_tableView, &QTableView::doubleClicked, this, [this] { openPdfFromTableDoubleClick(); });
+    connect(m_tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindowController::tableViewSelectionDidChange);
+    connect(m_tableDelegate, &BookmarkTableDelegate::rowButtonClicked, this,
+            [this](const QString &column, int row) {
+                if (column == LibraryColumns::add)
+                    addRowToPlaylistFromButton(row);
+                else
+                    shareRowFromButton(row);
+            });
+    connect(m_tableDelegate, &BookmarkTableDelegate::editingBegan, this,
+            [this](int row, const QString &column) { controlTextDidBeginEditing(row, column); });
+    layout->addWidget(m_tableView);
+
+    m_hoverOverlay = m_tableView->hoverOverlay();
+    hoverLog(QStringLiteral("overlay added to tableView frame=") +
+             HoverLog::formatRect(m_hoverOverlay->geometry()));
+    return panel;
+}
+
+QWidget *MainWindowController::buildStatusPanel()
+{
+    auto *panel = LyrafoldLiquidChrome::makePanelLiquidView(12, true);
+    auto *row = new QHBoxLayout(panel);
+    row->setContentsMargins(10, 6, 10, 6);
+    row->setSpacing(10);
+    m_statusField = makeLabel(QStringLiteral("Ready"), 12, QFont::Normal);
+    m_statusField->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    LyrafoldLanguageService::markDynamicText(m_statusField);
+    row->addWidget(m_statusField, 1);
+
+    m_finishAddToPlaylistButton = new QPushButton(QStringLiteral("Done"));
+    m_finishAddToPlaylistButton->setToolTip(QStringLiteral("Finish adding titles and return to Playlists"));
+    m_finishAddToPlaylistButton->setStyleSheet(QStringLiteral("QPushButton { color: rgb(52,199,89); }"));
+    m_finishAddToPlaylistButton->hide();
+    connect(m_finishAddToPlaylistButton, &QPushButton::clicked, this, [this] { finishAddToPlaylistMode(); });
+    row->addWidget(m_finishAddToPlaylistButton);
+    return panel;
+}

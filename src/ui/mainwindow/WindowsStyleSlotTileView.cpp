@@ -1,0 +1,41 @@
+#include "mainwindow/WindowsStyleSlotTileView.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+constexpr int tileSide = 60;
+
+} // namespace
+
+WindowsStyleSlotTileView::WindowsStyleSlotTileView(int slotNumber, const QString &defaultName,
+                                                   const QString &toolTip, Action action,
+                                                   const QPixmap &slotImage, QWidget *parent)
+    : TileView(QSize(tileSide, tileSide), 8, toolTip, std::move(action), parent),
+      m_numberField(makeLabel(defaultName, 12, QFont::Bold, 1)),
+      m_slotLabel(makeLabel(QStringLiteral("Slot"), 8, QFont::Medium, 1)), m_slotDefaultName(defaultName)
+{
+    hitButton()->setProperty(tagProperty, slotNumber);
+    // Picture, name and word share the 60 units: the picture gives way first.
+    const int nameHeight = m_numberField->fontMetrics().height();
+    const int wordHeight = m_slotLabel->fontMetrics().height();
+    const int pictureSide = qMax(16, tileSide - 2 - 1 - nameHeight - wordHeight - 2);
+    setPicture(slotImage, QRect((tileSide - pictureSide) / 2, 2, pictureSide, pictureSide));
+    m_numberField->setGeometry(2, 2 + pictureSide + 1, tileSide - 4, nameHeight);
+    m_slotLabel->setGeometry(2, 2 + pictureSide + 1 + nameHeight, tileSide - 4, wordHeight);
+    hitButton()->raise();
+    applyChrome();
+}
+
+void WindowsStyleSlotTileView::applyChrome()
+{
+    // The small word in a fainter shade of the tile's text colour, which the window's palette sets.
+    QPalette tertiary = palette();
+    QColor faint = tertiary.color(QPalette::WindowText);
+    faint.setAlphaF(0.5f);
+    tertiary.setColor(QPalette::WindowText, faint);
+    m_slotLabel->setPalette(tertiary);
+    glassBacking()->setBorder(1, QColor::fromRgbF(1, 1, 1, isDarkAppearance() ? 0.14f : 0.28f));
+    glassBacking()->setRing(slotSelected ? 2 : 0, QColor(0, 122, 255));
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "mainwindow/TileView.h"
+
+#include <QPixmap>
+
+// The tile of one library slot: a picture, the slot's name and the small word "Slot"; the tile of
+// the current slot wears a blue ring. The window writes the name into numberField() and sets
+// slotSelected, each followed by applyChrome().
+class WindowsStyleSlotTileView : public TileView {
+    Q_OBJECT
+
+public:
+    WindowsStyleSlotTileView(int slotNumber, const QString &defaultName, const QString &toolTip,
+                             Action action, const QPixmap &slotImage = {}, QWidget *parent = nullptr);
+
+    QLabel *numberField() const { return m_numberField; }
+    QLabel *slotLabel() const { return m_slotLabel; }
+    const QString &slotDefaultName() const { return m_slotDefaultName; }
+
+    bool slotSelected = false;
+
+    void applyChrome();
+
+protected:
+    void refreshAppearance() override { applyChrome(); }
+
+private:
+    QLabel *m_numberField;
+    QLabel *m_slotLabel;
+    QString m_slotDefaultName;
+};

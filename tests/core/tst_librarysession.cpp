@@ -1,0 +1,340 @@
+#include "Fixtures.h"
+#include "TestHarness.h"
+#include "common/AppPaths.h"
+#include "library/CacheService.h"
+#include "library/LibraryColumns.h"
+#include "library/LibrarySession.h"
+#include "library/SlotStore.h"
+#include "storage/StateFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalSpy>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+BookmarkList songs(const QString &path, std::initializer_list<int> pages)
+{
+    BookmarkList list;
+    for (int page : pages)
+        list.append(Fixtures::bookmark(path, page, QStringLiteral("Song %1").arg(page)));
+    return list;
+}
+
+QString books()
+{
+    return TestHarness::home() + QStringLiteral("/Books");
+}
+
+void writeMeta(const QByteArray &json)
+{
+    TestHarness::writeFile(SlotStore::metaFilePath(), json);
+}
+
+QList<int> rowsOf(std::initializer_list<int> rows)
+{
+    return QList<int>(rows);
+}
+
+} // namespace
+
+class LibrarySessionTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        LibrarySession::waitForPendingSaves();
+        TestHarness::clearUserFiles();
+        QDir(books()).removeRecursively();
+    }
+
+    void restoresTheActiveSlot_data()
+    {
+        QTest::addColumn<QByteArray>("meta"); // null: no metadata file
+        QTest::addColumn<qint64>("slot");
+        QTest::newRow("stored 3") << QByteArray(R"({"activeSlot":3,"slotNames":{}})") << qint64(3);
+        QTest::newRow("above the range") << QByteArray(R"({"activeSlot":9,"slotNames":{}})") << qint64(5);
+        QTest::newRow("below the range") << QByteArray(R"({"activeSlot":-2,"slotNames":{}})") << qint64(0);
+        QTest::newRow("corrupt") << QByteArray("{\"activeSlot\":") << qint64(0);
+        QTest::newRow("missing") << QByteArray() << qint64(0);
+    }
+
+    void restoresTheActiveSlot()
+    {
+        QFETCH(QByteArray, meta);
+        QFETCH(qint64, slot);
+        if (!meta.isNull())
+            writeMeta(meta);
+        LibrarySession session;
+        session.restoreActiveSlot();
+        QCOMPARE(session.currentSlotId(), slot);
+    }
+
+    // The folder chosen for a slot survives a restart: loading gives it back, so the next save keeps
+    // it rather than writing an empty one.
+    void loadsTheSlotWithItsFolder()
+    {
+        QVERIFY(SlotStore::saveSlot(2, songs(books() + "/A.pdf", {1, 2, 3}), books()));
+        writeMeta(R"({"activeSlot":2,"slotNames":{"2":" Gig "}})");
+        LibrarySession session;
+        session.restoreActiveSlot();
+        const LibrarySession::LoadResult result = session.loadCurrentSlot();
+        QCOMPARE(result.source, LibrarySession::LoadSource::slot);
+        QCOMPARE(result.statusText, "Loaded 3 bookmarks from Gig • 1 books (0 available, 1 unavailable)");
+        QCOMPARE(session.allBookmarks().size(), 3);
+        QCOMPARE(session.filteredBookmarks(), session.allBookmarks());
+        QCOMPARE(session.selectedFolder(), books());
+
+        session.saveCurrentSlot();
+        QCOMPARE(SlotStore::selectedFolder(2), books());
+    }
+
+    void emptySlotFallsBackToTheCacheOnce_data()
+    {
+        QTest::addColumn<int>("cachedRows"); // -1: no cache file
+        QTest::addColumn<QString>("status");
+        QTest::newRow("40 cached rows") << 40 << "Loaded 40 cached bookmarks";
+        QTest::newRow("empty cache") << 0 << "";
+        QTest::newRow("no cache") << -1 << "";
+    }
+
+    void emptySlotFallsBackToTheCacheOnce()
+    {
+        QFETCH(int, cachedRows);
+        QFETCH(QString, status);
+        BookmarkList cached;
+        for (int i = 0; i < cachedRows; ++i)
+            cached.append(Fixtures::fullBookmark(i));
+        if (cachedRows >= 0)
+            QVERIFY(CacheService::save(cached, books()));
+        QVERIFY(SlotStore::saveSlot(1, {}, QStringLiteral("/elsewhere")));
+        writeMeta(R"({"activeSlot":1,"slotNames":{}})");
+
+        LibrarySession session;
+        session.restoreActiveSlot();
+        const LibrarySession::LoadResult result = session.loadCurrentSlot();
+        QCOMPARE(result.statusText, status);
+        QCOMPARE(session.allBookmarks(), cached);
+        QCOMPARE(session.selectedFolder(), cachedRows > 0 ? books() : QStringLiteral("/elsewhere"));
+        // Read without waiting: the read itself waits for the save.
+        QCOMPARE(SlotStore::loadSlot(1), cached);
+    }
+
+    // Quick successive saves end with the last state on disk, and a read right after a save sees it.
+    void savesCoalesceAndReadsWaitForThem()
+    {
+        writeMeta(R"({"activeSlot":9,"slotNames":{"3":"Band"}})");
+        LibrarySession session;
+        session.restoreActiveSlot();
+        QCOMPARE(session.currentSlotId(), 5);
+        const BookmarkList big = Fixtures::realisticLibrary(20000);
+        for (int n = 1; n <= 20; ++n) {
+            session.setAllBookmarks(big.mid(0, 1000 * n));
+            session.setSelectedFolder(QStringLiteral("/folder/%1").arg(n));
+            session.saveCurrentSlot();
+        }
+        const SlotStore::SlotContents stored = SlotStore::loadSlotContents(5);
+        QCOMPARE(stored.bookmarks.size(), 20000);
+        QCOMPARE(stored.selectedFolder, "/folder/20");
+        QCOMPARE(CacheService::load()->bookmarks.size(), 20000);
+        const auto meta = SlotStore::loadMeta();
+        QCOMPARE(meta->activeSlot, 5);
+        QCOMPARE(meta->slotNames.value(3), "Band");
+    }
+
+    void saveFailuresAreReported()
+    {
+        LibrarySession session;
+        session.restoreActiveSlot();
+        session.setAllBookmarks(Fixtures::realisticLibrary(50));
+        QSignalSpy failed(&session, &LibrarySession::saveFailed);
+        {
+            TestHarness::FileSizeLimit fullDisk(2048);
+            session.saveCurrentSlot();
+            LibrarySession::waitForPendingSaves();
+        }
+        QTRY_COMPARE(failed.count(), 2); // the slot file and the cache; the small metadata file fits
+        QStringList messages{failed.at(0).at(0).toString(), failed.at(1).at(0).toString()};
+        messages.sort();
+        QVERIFY2(messages.at(0).startsWith("Could not save bookmarks_cache.json: "),
+                 qPrintable(messages.at(0)));
+        QVERIFY2(messages.at(1).startsWith("Could not save slot_0.json: "), qPrintable(messages.at(1)));
+        QVERIFY(!QFileInfo::exists(SlotStore::slotFilePath(0)));
+    }
+
+    void switchesSlots()
+    {
+        writeMeta(R"({"activeSlot":1,"slotNames":{"4":"Jazz"}})");
+        QVERIFY(SlotStore::saveSlot(4, songs(books() + "/B.pdf", {7, 8}), QStringLiteral("/b")));
+        LibrarySession session;
+        session.restoreActiveSlot();
+        session.setAllBookmarks(songs(books() + "/A.pdf", {1}));
+        session.setSelectedFolder(books());
+        session.setFilteredBookmarks({});
+
+        QCOMPARE(session.switchToSlot(4),
+                 "Switched to Jazz (2 bookmarks) • 1 books (0 available, 1 unavailable)");
+        QCOMPARE(session.currentSlotId(), 4);
+        QCOMPARE(session.allBookmarks().size(), 2);
+        QCOMPARE(session.filteredBookmarks(), session.allBookmarks());
+        QCOMPARE(session.selectedFolder(), books()); // the folder belongs to the window
+        QCOMPARE(SlotStore::loadSlot(1), songs(books() + "/A.pdf", {1}));
+        QCOMPARE(SlotStore::activeSlot(), 4);
+        QCOMPARE(SlotStore::slotName(4), "Jazz");
+    }
+
+    void switchingToTheSameSlotWritesNothing_data()
+    {
+        QTest::addColumn<qint64>("target");
+        QTest::newRow("current slot") << qint64(2);
+        QTest::newRow("below the range") << qint64(-1);
+        QTest::newRow("above the range") << qint64(6);
+    }
+
+    void switchingToTheSameSlotWritesNothing()
+    {
+        QFETCH(qint64, target);
+        writeMeta(R"({"activeSlot":2,"slotNames":{}})");
+        LibrarySession session;
+        session.restoreActiveSlot();
+        session.setAllBookmarks(songs(books() + "/A.pdf", {1}));
+        QCOMPARE(session.switchToSlot(target), std::nullopt);
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(session.currentSlotId(), 2);
+        QVERIFY(!QFileInfo::exists(SlotStore::slotFilePath(2)));
+        QVERIFY(!QFileInfo::exists(AppPaths::bookmarkCachePath()));
+    }
+
+    void slotTileNames()
+    {
+        writeMeta(R"({"activeSlot":0,"slotNames":{"0":"  ","2":" Rehearsal \n","3":"   "}})");
+        LibrarySession session;
+        QCOMPARE(session.slotTileNames(),
+                 (QStringList{"Default", "Slot 1", "Rehearsal", "Slot 3", "Slot 4", "Slot 5"}));
+    }
+
+    void availabilitySummary_data()
+    {
+        QTest::addColumn<BookmarkList>("rows");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("summary");
+        const auto row = [](const QString &name, const QString &path) {
+            BookmarkEntry e = Fixtures::bookmark(path, 1, name);
+            e.pdfFileName = name;
+            return e;
+        };
+        const QString present = books() + "/Real Book.pdf";
+        QTest::newRow("no rows") << BookmarkList{} << books() << "0 books";
+        QTest::newRow("names differing in case are one book")
+            << BookmarkList{row("Real Book.pdf", present), row("REAL BOOK.PDF", "/gone/x.pdf")} << QString()
+            << "1 books (1 available, 0 unavailable)";
+        QTest::newRow("first row's path decides")
+            << BookmarkList{row("Real Book.pdf", "/gone/Real Book.pdf"), row("real book.pdf", present)}
+            << QString() << "1 books (0 available, 1 unavailable)";
+        QTest::newRow("no path: found in the folder at any depth")
+            << BookmarkList{row("deep.pdf", ""), row("Real Book.pdf", "")} << books()
+            << "2 books (2 available, 0 unavailable)";
+        QTest::newRow("no path: not in the folder")
+            << BookmarkList{row("Missing.pdf", ""), row("Real Book.pdf", present)} << books()
+            << "2 books (1 available, 1 unavailable)";
+        QTest::newRow("no path and no folder")
+            << BookmarkList{row("Real Book.pdf", "")} << QString() << "1 books (0 available, 1 unavailable)";
+    }
+
+    void availabilitySummary()
+    {
+        QFETCH(BookmarkList, rows);
+        QFETCH(QString, folder);
+        QFETCH(QString, summary);
+        TestHarness::writeFile(books() + "/Real Book.pdf", "%PDF-1.4");
+        TestHarness::writeFile(books() + "/more/Deep.PDF", "%PDF-1.4");
+        LibrarySession session;
+        session.setSelectedFolder(folder);
+        QCOMPARE(session.slotAvailabilitySummary(rows), summary);
+    }
+
+    void displayedRowsAreCapped()
+    {
+        LibrarySession session;
+        BookmarkList rows;
+        for (int i = 0; i < 2500; ++i)
+            rows.append(Fixtures::bookmark("/a.pdf", i, QStringLiteral("T%1").arg(i)));
+        session.setAllBookmarks(rows);
+        QCOMPARE(session.displayedRowCount(), 2000);
+        QVERIFY(session.displayedBookmark(1999));
+        QVERIFY(!session.displayedBookmark(2000));
+        QVERIFY(!session.displayedBookmark(-1));
+        // Rows beyond the cap never reach the library, even when selected.
+        QCOMPARE(session.uniqueAllBookmarksIndices({2100, 5, 1999}), (QList<qsizetype>{5, 1999}));
+    }
+
+    // A cell's text is also its sort value, so a rating that is no number shows and sorts as empty.
+    void cellTexts_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<std::optional<double>>("rating");
+        QTest::addColumn<QString>("text");
+        const std::optional<double> none;
+        QTest::newRow("half rounds up") << LibraryColumns::rating << std::optional(3.5) << "4";
+        QTest::newRow("2.5 gives 3") << LibraryColumns::rating << std::optional(2.5) << "3";
+        QTest::newRow("4.49 gives 4") << LibraryColumns::rating << std::optional(4.49) << "4";
+        QTest::newRow("zero") << LibraryColumns::rating << std::optional(0.0) << "0";
+        QTest::newRow("negative half away from zero")
+            << LibraryColumns::rating << std::optional(-2.5) << "-3";
+        QTest::newRow("absent") << LibraryColumns::rating << none << "";
+        QTest::newRow("not a number") << LibraryColumns::rating << std::optional(std::nan("")) << "";
+        QTest::newRow("infinite") << LibraryColumns::rating
+                                  << std::optional(std::numeric_limits<double>::infinity()) << "";
+        QTest::newRow("beyond 64 bits") << LibraryColumns::rating << std::optional(1e300) << "";
+        QTest::newRow("year absent") << LibraryColumns::year << none << "";
+        QTest::newRow("page") << LibraryColumns::page << none << "12";
+        QTest::newRow("pages") << LibraryColumns::pages << none << "3";
+        QTest::newRow("PDF file") << LibraryColumns::pdfFile << none << "Real Book.pdf";
+        QTest::newRow("button column") << LibraryColumns::add << none << "";
+    }
+
+    void cellTexts()
+    {
+        QFETCH(QString, column);
+        QFETCH(std::optional<double>, rating);
+        QFETCH(QString, text);
+        BookmarkEntry e = Fixtures::bookmark("/b/Real Book.pdf", 12, "Title");
+        e.pageSpan = 3;
+        e.rating = rating;
+        QCOMPARE(LibraryColumns::text(e, column), text);
+    }
+
+    void mapsShownRowsToLibraryPositions_data()
+    {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<QList<qsizetype>>("positions");
+        QTest::newRow("ascending by row, whatever the order given")
+            << rowsOf({3, 0}) << QList<qsizetype>{1, 3};
+        QTest::newRow("same key counted once") << rowsOf({1, 2}) << QList<qsizetype>{0};
+        QTest::newRow("bookmark no longer in the library") << rowsOf({4, 0}) << QList<qsizetype>{1};
+        QTest::newRow("out of range") << rowsOf({-1, 5, 99}) << QList<qsizetype>{};
+    }
+
+    void mapsShownRowsToLibraryPositions()
+    {
+        QFETCH(QList<int>, rows);
+        QFETCH(QList<qsizetype>, positions);
+        const BookmarkEntry a = Fixtures::bookmark("/a.pdf", 1, "A");
+        const BookmarkEntry b = Fixtures::bookmark("/a.pdf", 2, "B");
+        const BookmarkEntry c = Fixtures::bookmark("/a.pdf", 3, "C");
+        BookmarkEntry aAgain = a;
+        aAgain.genre = QStringLiteral("Jazz"); // same identity, other metadata
+        LibrarySession session;
+        session.setAllBookmarks({a, b, a, c});
+        // Shown in search order: B, A, A (again), C, and one that was deleted since.
+        session.setFilteredBookmarks({b, a, aAgain, c, Fixtures::bookmark("/a.pdf", 9, "Gone")});
+        QCOMPARE(session.uniqueAllBookmarksIndices(rows), positions);
+    }
+};
+
+LYRAFOLD_TEST_MAIN(LibrarySessionTest)
+#include "tst_librarysession.moc"

@@ -1,0 +1,506 @@
+#include "Fixtures.h"
+#include "TestHarnessGui.h"
+#include "common/AppPaths.h"
+#include "common/AppSettings.h"
+#include "common/HoverLog.h"
+#include "library/LibraryColumns.h"
+#include "library/SlotStore.h"
+#include "mainwindow/BookmarkHoverOverlay.h"
+#include "mainwindow/BookmarkTableModel.h"
+#include "mainwindow/BookmarkTableView.h"
+#include "mainwindow/MainWindowController.h"
+#include "mainwindow/WindowsStyleSlotTileView.h"
+#include "mainwindow/WindowsStyleToggleToolTileView.h"
+#include "mainwindow/WindowsStyleToolTileView.h"
+#include "services/LyrafoldLanguageService.h"
+
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include <memory>
+
+namespace {
+
+using Window = std::unique_ptr<MainWindowController>;
+
+QString books()
+{
+    return TestHarness::home() + QStringLiteral("/Books");
+}
+
+BookmarkList songs(const QString &book, int count, int firstPage = 1)
+{
+    BookmarkList list;
+    for (int i = 0; i < count; ++i)
+        list.append(
+            Fixtures::bookmark(book, firstPage + i, QStringLiteral("%1 %2").arg(book).arg(firstPage + i)));
+    return list;
+}
+
+void writeMeta(const QByteArray &json)
+{
+    TestHarness::writeFile(SlotStore::metaFilePath(), json);
+}
+
+QList<bool> selectedTiles(const MainWindowController &window)
+{
+    QList<bool> flags;
+    for (const WindowsStyleSlotTileView *tile : window.slotTileViews())
+        flags.append(tile->slotSelected && tile->glassBacking()->ringWidth() > 0);
+    return flags;
+}
+
+QList<bool> onlyTile(int slot)
+{
+    QList<bool> flags(6, false);
+    flags[slot] = true;
+    return flags;
+}
+
+QString status(const MainWindowController &window)
+{
+    return window.statusField()->text();
+}
+
+QAction *itemWithData(QMenu *menu, const QVariant &data)
+{
+    for (QAction *item : menu->actions()) {
+        if (item->menu()) {
+            if (QAction *inner = itemWithData(item->menu(), data))
+                return inner;
+        } else if (!item->isSeparator() && item->data() == data) {
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+QStringList checkedItems(QMenu *menu)
+{
+    QStringList titles;
+    for (QAction *item : menu->actions()) {
+        if (item->menu())
+            titles += checkedItems(item->menu());
+        else if (item->isChecked())
+            titles.append(item->text());
+    }
+    return titles;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        LibrarySession::waitForPendingSaves();
+        TestHarness::clearUserFiles();
+    }
+
+    void cleanup() { LibrarySession::waitForPendingSaves(); }
+
+    void startsOnTheStoredSlot_data()
+    {
+        QTest::addColumn<QByteArray>("meta"); // null: no file
+        QTest::addColumn<int>("slot");
+        QTest::newRow("9 gives slot 5") << QByteArray(R"({"activeSlot":9,"slotNames":{}})") << 5;
+        QTest::newRow("-2 gives slot 0") << QByteArray(R"({"activeSlot":-2,"slotNames":{}})") << 0;
+        QTest::newRow("corrupt gives slot 0") << QByteArray("{\"activeSlot\":3,") << 0;
+        QTest::newRow("missing gives slot 0") << QByteArray() << 0;
+        QTest::newRow("stored 4") << QByteArray(R"({"activeSlot":4,"slotNames":{"4":" Gig "}})") << 4;
+    }
+
+    void startsOnTheStoredSlot()
+    {
+        QFETCH(QByteArray, meta);
+        QFETCH(int, slot);
+        if (!meta.isNull())
+            writeMeta(meta);
+        MainWindowController window;
+        QCOMPARE(window.windowTitle(), "LYRAFOLD (beta)");
+        QCOMPARE(window.size(), QSize(1380, 640));
+        QCOMPARE(window.minimumSize(), QSize(1200, 480));
+        QCOMPARE(window.currentSlotId(), slot);
+        QCOMPARE(selectedTiles(window), onlyTile(slot));
+        QCOMPARE(window.slotTileViews().at(4)->numberField()->text(), slot == 4 ? "Gig" : "Slot 4");
+        QCOMPARE(status(window), "Ready");
+    }
+
+    // A slot's folder comes back with it, is shown and unlocks Extract Bookmarks; the status line
+    // tells the books, found by lower-cased name.
+    void loadsTheSlotWithItsFolder()
+    {
+        TestHarness::writeFile(books() + "/Alpha.pdf", "%PDF-1.4");
+        BookmarkList rows = songs(books() + "/Alpha.pdf", 2);
+        rows += songs(books() + "/Beta.pdf", 1);
+        rows[1].pdfFileName = QStringLiteral("ALPHA.PDF");
+        QVERIFY(SlotStore::saveSlot(2, rows, books()));
+        writeMeta(R"({"activeSlot":2,"slotNames":{}})");
+        MainWindowController window;
+        QCOMPARE(status(window), "Loaded 3 bookmarks from Slot 2 • 2 books (1 available, 1 unavailable)");
+        QCOMPARE(window.folderPathField()->text(), books());
+        QVERIFY(window.extractButton()->isEnabled());
+        QCOMPARE(window.tableModel()->rowCount(), 3);
+        QCOMPARE(window.searchResultsLabel()->text(), "3 results");
+
+        window.saveCurrentSlot();
+        QCOMPARE(SlotStore::selectedFolder(2), books());
+    }
+
+    void customAndDefaultStayOpposite_data()
+    {
+        QTest::addColumn<QString>("presses"); // C: the CUSTOM tile, D: the DEFAULT tile
+        QTest::addColumn<bool>("customOn");
+        QTest::newRow("at start") << "" << true;
+        QTest::newRow("DEFAULT") << "D" << false;
+        QTest::newRow("DEFAULT twice") << "DD" << false;
+        QTest::newRow("DEFAULT then CUSTOM") << "DC" << true;
+        QTest::newRow("CUSTOM while on stays on") << "C" << true;
+    }
+
+    void customAndDefaultStayOpposite()
+    {
+        QFETCH(QString, presses);
+        QFETCH(bool, customOn);
+        MainWindowController window;
+        for (QChar press : presses) {
+            WindowsStyleToggleToolTileView *tile =
+                press == 'C' ? window.customToggleParchmentTile() : window.defaultToggleParchmentTile();
+            QTest::mouseClick(tile->captionField(), Qt::LeftButton);
+        }
+        const auto borderOf = [](WindowsStyleToggleToolTileView *tile) {
+            return tile->glassBacking()->borderWidth();
+        };
+        QCOMPARE(window.customModeToggle()->isChecked(), customOn);
+        QCOMPARE(window.defaultToggleParchmentTile()->hitButton()->isChecked(), !customOn);
+        QCOMPARE(borderOf(window.customToggleParchmentTile()), customOn ? 3.0 : 1.0);
+        QCOMPARE(borderOf(window.defaultToggleParchmentTile()), customOn ? 1.0 : 3.0);
+    }
+
+    void switchingSlotsSavesTheOneLeft()
+    {
+        writeMeta(R"({"activeSlot":1,"slotNames":{"3":"Band"}})");
+        QVERIFY(SlotStore::saveSlot(1, songs("/b/One.pdf", 3), QString()));
+        QVERIFY(SlotStore::saveSlot(3, songs("/b/Three.pdf", 2), QStringLiteral("/elsewhere")));
+        MainWindowController window;
+        window.session().setAllBookmarks(songs("/b/One.pdf", 4));
+        window.session().setSelectedFolder(books());
+        window.searchField()->setText(QStringLiteral("leftover"));
+        window.tableView()->selectRow(0);
+
+        QTest::mouseClick(window.slotTileViews().at(3), Qt::LeftButton);
+        QCOMPARE(window.currentSlotId(), 3);
+        QCOMPARE(selectedTiles(window), onlyTile(3));
+        QCOMPARE(status(window), "Switched to Band (2 bookmarks) • 1 books (0 available, 1 unavailable)");
+        QCOMPARE(window.tableModel()->rowCount(), 2);
+        QVERIFY(window.searchField()->text().isEmpty());
+        QVERIFY(window.tableView()->selectionModel()->selectedRows().isEmpty());
+        const SlotStore::SlotContents left = SlotStore::loadSlotContents(1);
+        QCOMPARE(left.bookmarks, songs("/b/One.pdf", 4));
+        QCOMPARE(left.selectedFolder, books());
+        const auto meta = SlotStore::loadMeta();
+        QCOMPARE(meta->activeSlot, 3);
+        QCOMPARE(meta->slotNames.value(3), "Band");
+    }
+
+    void clickingTheCurrentSlotWritesNothing()
+    {
+        const QByteArray meta = R"({ "activeSlot" : 2, "slotNames" : {} })";
+        writeMeta(meta);
+        MainWindowController window;
+        window.setStatus(QStringLiteral("untouched"));
+        QTest::mouseClick(window.slotTileViews().at(2)->imageView(), Qt::LeftButton);
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(status(window), "untouched");
+        QCOMPARE(TestHarness::readFile(SlotStore::metaFilePath()), meta);
+        QVERIFY(!QFileInfo::exists(SlotStore::slotFilePath(2)));
+        QVERIFY(!QFileInfo::exists(AppPaths::bookmarkCachePath()));
+    }
+
+    // The table shows at most 2000 rows; the count says how many there are, in the interface
+    // language, and the headers follow the language while the identifiers stay English.
+    void languageAndTheRowCap_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("English") << "en"
+                                 << "2500 results"
+                                 << "Language set to English.";
+        QTest::newRow("Turkish") << "tr"
+                                 << "2500 sonuç"
+                                 << "Dil Türkçe olarak ayarlandı.";
+        QTest::newRow("Spanish") << "es"
+                                 << "2500 resultados"
+                                 << "Idioma cambiado a Español.";
+    }
+
+    void languageAndTheRowCap()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, count);
+        QFETCH(QString, status);
+        QVERIFY(SlotStore::saveSlot(0, songs("/b/Big.pdf", 2500), QString()));
+        MainWindowController window;
+        std::unique_ptr<QMenu> menu(window.makeMainSettingsMenu({}));
+        window.setLanguageFromMenu(itemWithData(menu.get(), language));
+        QCOMPARE(window.searchResultsLabel()->text(), count);
+        QCOMPARE(::status(window), status);
+        QCOMPARE(window.tableModel()->rowCount(), 2000);
+        QVERIFY(!window.tableModel()->index(2000, 2).isValid());
+
+        const auto lang = *LyrafoldLanguageService::languageFromRawValue(language);
+        QHeaderView *header = window.tableView()->horizontalHeader();
+        for (int column = 0; column < 12; ++column) {
+            const QString id = LibraryColumns::identifiers().at(column);
+            QCOMPARE(window.tableModel()->headerData(column, Qt::Horizontal).toString(),
+                     LyrafoldLanguageService::localized(id, lang));
+            QCOMPARE(header->model()
+                         ->headerData(column, Qt::Horizontal, BookmarkTableModel::columnIdentifierRole)
+                         .toString(),
+                     id);
+        }
+        if (language == "tr")
+            QCOMPARE(window.tableModel()->headerData(2, Qt::Horizontal).toString(), "Bookmark Başlığı");
+        AppSettings::remove(AppSettings::uiLanguageKey);
+    }
+
+    void editableCells_data()
+    {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<bool>("editMode");
+        QTest::addColumn<QStringList>("editable");
+        const QStringList seven{"Bookmark Title", "Genre", "Style (rhythm/feel)", "Year", "Composer",
+                                "Tempo",          "Rating"};
+        QTest::newRow("slot 2, edit mode") << 2 << true << seven;
+        QTest::newRow("slot 2, no edit mode") << 2 << false << QStringList();
+        QTest::newRow("slot 0 stays read-only") << 0 << true << QStringList();
+    }
+
+    void editableCells()
+    {
+        QFETCH(int, slot);
+        QFETCH(bool, editMode);
+        QFETCH(QStringList, editable);
+        writeMeta(QStringLiteral(R"({"activeSlot":%1,"slotNames":{}})").arg(slot).toUtf8());
+        QVERIFY(SlotStore::saveSlot(slot, songs("/b/A.pdf", 2), QString()));
+        MainWindowController window;
+        window.setColumnEditModeEnabled(editMode);
+        QStringList open;
+        for (int column = 0; column < 12; ++column) {
+            if (window.tableModel()->flags(window.tableModel()->index(1, column)) & Qt::ItemIsEditable)
+                open.append(BookmarkTableModel::columnIdentifier(column));
+        }
+        QCOMPARE(open, editable);
+        if (!editable.isEmpty()) {
+            // An edit ends in the metadata editor, which is not there yet: nothing may change.
+            QVERIFY(window.tableModel()->setData(window.tableModel()->index(0, 3), QStringLiteral("Bebop")));
+            QCOMPARE(status(window), "Editing bookmarks is not available yet.");
+            QCOMPARE(window.allBookmarks().at(0).genre, QString());
+        }
+    }
+
+    void headerClicks_data()
+    {
+        QTest::addColumn<bool>("editMode");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("editButton");
+        const QString sorting = QStringLiteral("Sorting is not available yet.");
+        QTest::newRow("Add neither sorts nor edits") << true << 0 << "Ready"
+                                                     << "Edit";
+        QTest::newRow("Share neither sorts nor edits") << true << 1 << "Ready"
+                                                       << "Edit";
+        QTest::newRow("Genre sorts") << false << 3 << sorting << "Edit";
+        QTest::newRow("Genre in edit mode") << true << 3 << "Edit mode column: Genre"
+                                            << "Editing: Genre";
+        QTest::newRow("Page in edit mode only sorts") << true << 6 << sorting << "Edit";
+    }
+
+    void headerClicks()
+    {
+        QFETCH(bool, editMode);
+        QFETCH(int, column);
+        QFETCH(QString, status);
+        QFETCH(QString, editButton);
+        MainWindowController window;
+        window.setColumnEditModeEnabled(editMode);
+        window.setStatus(QStringLiteral("Ready"));
+        Q_EMIT window.tableView()->horizontalHeader()->sectionClicked(column);
+        QCOMPARE(::status(window), status);
+        QCOMPARE(window.editModeButton()->text(), editButton);
+    }
+
+    // Selected songs stay selected when the rows come back in another order; the buttons count them
+    // and look active only outside the Default slot.
+    void selectionFollowsSongs_data()
+    {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<bool>("active");
+        QTest::newRow("slot 1") << 1 << true;
+        QTest::newRow("Default slot") << 0 << false;
+    }
+
+    void selectionFollowsSongs()
+    {
+        QFETCH(int, slot);
+        QFETCH(bool, active);
+        writeMeta(QStringLiteral(R"({"activeSlot":%1,"slotNames":{}})").arg(slot).toUtf8());
+        const BookmarkList rows = songs("/b/A.pdf", 5);
+        QVERIFY(SlotStore::saveSlot(slot, rows, QString()));
+        MainWindowController window;
+        QCOMPARE(window.tagSelectedButton()->text(), "Tag selected");
+        window.tableView()->selectionModel()->select(
+            QItemSelection(window.tableModel()->index(1, 0), window.tableModel()->index(2, 11)),
+            QItemSelectionModel::Select);
+        QCOMPARE(window.tagSelectedButton()->text(), "Tag 2 selected");
+        QCOMPARE(window.deleteSelectedButton()->text(), "Delete 2 selected");
+        QCOMPARE(window.tagSelectedButton()->property("lyrafoldActiveLook").toBool(), active);
+        QVERIFY(window.tagSelectedButton()->isEnabled());
+
+        BookmarkList reversed(rows.crbegin(), rows.crend());
+        window.session().setFilteredBookmarks(reversed);
+        window.reloadTable(MainWindowController::SelectionAfterReload::keepSongs);
+        QCOMPARE(window.selectedDisplayRows(), (QList<int>{2, 3}));
+        QCOMPARE(window.selectedIdentityKeys(), (QSet<QString>{rows.at(1).id(), rows.at(2).id()}));
+        QCOMPARE(window.uniqueAllBookmarksIndices(window.selectedDisplayRows()), (QList<qsizetype>{2, 1}));
+        QCOMPARE(window.deleteSelectedButton()->text(), "Delete 2 selected");
+    }
+
+    void settingsMenuCheckMarks_data()
+    {
+        QTest::addColumn<QString>("storedLanguage"); // empty: none stored
+        QTest::addColumn<QString>("storedMicrophone");
+        QTest::addColumn<QStringList>("checked");
+        QTest::newRow("nothing stored") << ""
+                                        << "" << QStringList{"English", "System default microphone"};
+        QTest::newRow("unknown language") << "fr"
+                                          << "mic-2" << QStringList{"English", "USB Mic"};
+        QTest::newRow("Spanish, device gone")
+            << "es"
+            << "unplugged" << QStringList{"Español"}; // not even the default microphone
+    }
+
+    void settingsMenuCheckMarks()
+    {
+        QFETCH(QString, storedLanguage);
+        QFETCH(QString, storedMicrophone);
+        QFETCH(QStringList, checked);
+        if (!storedLanguage.isEmpty())
+            AppSettings::setValue(AppSettings::uiLanguageKey, storedLanguage);
+        if (!storedMicrophone.isEmpty())
+            AppSettings::setValue(AppSettings::listenMicrophoneUidKey, storedMicrophone);
+        MainWindowController window;
+        std::unique_ptr<QMenu> menu(
+            window.makeMainSettingsMenu({{"mic-1", "Built-in Microphone"}, {"mic-2", "USB Mic"}}));
+        QCOMPARE(checkedItems(menu.get()), checked);
+        QCOMPARE(menu->actions().last()->text(), "Discogs API Token…");
+        AppSettings::remove(AppSettings::uiLanguageKey);
+    }
+
+    void storesMicrophoneAndToken()
+    {
+        MainWindowController window;
+        std::unique_ptr<QMenu> menu(window.makeMainSettingsMenu({{"mic-2", "USB Mic"}}));
+        window.setListenMicrophoneFromMenu(itemWithData(menu.get(), QStringLiteral("mic-2")));
+        QCOMPARE(AppSettings::stringValue(AppSettings::listenMicrophoneUidKey), "mic-2");
+        QCOMPARE(status(window), "Listen microphone set to USB Mic.");
+        window.setListenMicrophoneFromMenu(itemWithData(menu.get(), QString()));
+        QVERIFY(!AppSettings::contains(AppSettings::listenMicrophoneUidKey));
+        QCOMPARE(status(window), "Listen microphone set to system default.");
+
+        using Answer = MainWindowController::DiscogsTokenAnswer;
+        window.applyDiscogsTokenAnswer(Answer::save, QStringLiteral("  abc123 \n"));
+        QCOMPARE(AppSettings::stringValue(AppSettings::discogsUserTokenKey), "abc123");
+        window.applyDiscogsTokenAnswer(Answer::cancel, QStringLiteral("other"));
+        QCOMPARE(AppSettings::stringValue(AppSettings::discogsUserTokenKey), "abc123");
+        window.applyDiscogsTokenAnswer(Answer::save, QStringLiteral(" \t "));
+        QVERIFY(!AppSettings::contains(AppSettings::discogsUserTokenKey));
+        QCOMPARE(status(window), "Discogs token saved.");
+        AppSettings::setValue(AppSettings::discogsUserTokenKey, QStringLiteral("x"));
+        window.applyDiscogsTokenAnswer(Answer::clear, QString());
+        QVERIFY(!AppSettings::contains(AppSettings::discogsUserTokenKey));
+        QCOMPARE(status(window), "Discogs token cleared.");
+    }
+
+    void menusFollowTheApplicationMenu()
+    {
+        auto *bar = new QMenuBar;
+        bar->addMenu(QStringLiteral("Lyrafold"));
+        MainWindowController window(bar);
+        QStringList titles;
+        for (QAction *menu : window.menuBar()->actions())
+            titles.append(menu->text());
+        QCOMPARE(titles, (QStringList{"Lyrafold", "Slots", "Tools"}));
+        for (QAction *menu : window.menuBar()->actions().mid(1)) {
+            for (QAction *item : menu->menu()->actions())
+                QVERIFY(item->shortcut().isEmpty());
+        }
+        QCOMPARE(window.menuBar()->actions().at(1)->menu()->actions().size(), 7);
+        QCOMPARE(window.menuBar()->actions().at(2)->menu()->actions().size(), 8);
+    }
+
+    // A tile takes a click anywhere on it, also when its hit button is disabled (Extract Bookmarks
+    // starts so and still has to let the user pick a folder).
+    void tilesTakeClicksAnywhere()
+    {
+        MainWindowController window;
+        QVERIFY(!window.extractButton()->isEnabled());
+        auto *extract = qobject_cast<WindowsStyleToolTileView *>(window.extractButton()->parentWidget());
+        QCOMPARE(extract->size(), QSize(104, 132));
+        QTest::mouseClick(extract->captionField(), Qt::LeftButton);
+        QCOMPARE(status(window), "Extracting bookmarks is not available yet.");
+        QCOMPARE(window.customToggleParchmentTile()->size(), QSize(104, 63));
+        QCOMPARE(window.slotTileViews().at(0)->size(), QSize(60, 60));
+    }
+
+    // Each change of the hovered row is traced once; the band never hides the row it lies on.
+    void hoverOverlayTrace()
+    {
+        QVERIFY(SlotStore::saveSlot(0, songs("/b/A.pdf", 5), QString()));
+        MainWindowController window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QFile::remove(HoverLog::path());
+        const auto lines = [] {
+            return QString::fromUtf8(TestHarness::readFile(HoverLog::path())).split('\n', Qt::SkipEmptyParts);
+        };
+        BookmarkHoverOverlay *overlay = window.hoverOverlay();
+        overlay->setHoveredRow(2);
+        overlay->setHoveredRow(2);
+        QStringList traced = lines();
+        QCOMPARE(traced.filter(" overlay hoveredRow=").size(), 1);
+        QVERIFY(traced.first().contains(" overlay hoveredRow=2 oldValue=-1 bounds=(0.0, 0.0, "));
+        QVERIFY(traced.last().contains(" draw row=2 rowRect=(0.0, "));
+
+        overlay->setHoveredRow(5); // one past the last row
+        QVERIFY(lines().last().endsWith(" draw SKIP hoveredRow=5 tableView=true rows=5"));
+        QVERIFY(overlay->hoverBandColour().alphaF() < 0.5);
+    }
+
+    void reportsFilesSetAsideAndFailedSaves()
+    {
+        TestHarness::writeFile(SlotStore::slotFilePath(0), "{ not json");
+        MainWindowController window;
+        QTRY_VERIFY(status(window).startsWith("slot_0.json could not be read and was set aside as "
+                                              "slot_0.json.unreadable-"));
+
+        window.session().setAllBookmarks(Fixtures::realisticLibrary(50));
+        {
+            TestHarness::FileSizeLimit fullDisk(2048);
+            window.saveCurrentSlot();
+            LibrarySession::waitForPendingSaves();
+        }
+        QTRY_VERIFY(status(window).startsWith("Could not save "));
+    }
+};
+
+LYRAFOLD_TEST_GUI_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"
