@@ -1,10 +1,10 @@
 // The main window's menus: "Slots" and "Tools" in the menu bar, and the settings menu of the gear.
 
+#include "metadata/DiscogsAuth.h"
 #include "mainwindow/MainWindowController.h"
 
 #include "common/AppSettings.h"
 #include "services/LyrafoldLanguageService.h"
-#include "text/TextUtils.h"
 
 #include <QAbstractButton>
 #include <QAudioDevice>
@@ -21,21 +21,6 @@
 namespace {
 
 using LyrafoldLanguageService::pick;
-
-QString storedDiscogsToken()
-{
-    return TextUtils::trimmed(AppSettings::stringValue(AppSettings::discogsUserTokenKey));
-}
-
-// A blank token removes the stored one.
-void storeDiscogsToken(const QString &token)
-{
-    const QString trimmed = TextUtils::trimmed(token);
-    if (trimmed.isEmpty())
-        AppSettings::remove(AppSettings::discogsUserTokenKey);
-    else
-        AppSettings::setValue(AppSettings::discogsUserTokenKey, trimmed);
-}
 
 QString languageName(LyrafoldLanguage language)
 {
@@ -182,7 +167,7 @@ void MainWindowController::promptDiscogsToken()
         new QLabel(QStringLiteral("Create a token at https://www.discogs.com/settings/developers "
                                   "— used for search API (genre/style)."));
     informative->setWordWrap(true);
-    auto *field = new QLineEdit(storedDiscogsToken());
+    auto *field = new QLineEdit(DiscogsAuth::userToken().value_or(QString()));
     field->setObjectName(QStringLiteral("discogsTokenField"));
     field->setFixedSize(280, 24);
     auto *buttons = new QDialogButtonBox;
@@ -212,11 +197,11 @@ void MainWindowController::applyDiscogsTokenAnswer(DiscogsTokenAnswer answer, co
 {
     switch (answer) {
     case DiscogsTokenAnswer::save:
-        storeDiscogsToken(typedToken);
+        DiscogsAuth::setUserToken(typedToken);
         setStatus(QStringLiteral("Discogs token saved."));
         break;
     case DiscogsTokenAnswer::clear:
-        AppSettings::remove(AppSettings::discogsUserTokenKey);
+        DiscogsAuth::setUserToken(std::nullopt);
         setStatus(QStringLiteral("Discogs token cleared."));
         break;
     case DiscogsTokenAnswer::cancel:
