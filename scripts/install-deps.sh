@@ -11,8 +11,13 @@ packages=(
     qt6-base-dev qt6-qpa-plugins
     # JSON parsing
     libsimdjson-dev
-    # benchmarks (lyrafold-bench compares against python3's json module)
-    libbenchmark-dev python3
+    # PDF reading and rendering (poppler, Splash renderer), raw page boxes (qpdf)
+    libpoppler-qt6-dev libqpdf-dev
+    # tests: PDF fixtures with outlines are drawn through cairo's PDF surface
+    libcairo2-dev
+    # benchmarks only (lyrafold-bench compares against python3's json module, poppler-utils' pdftoppm
+    # and QtPdf)
+    libbenchmark-dev python3 poppler-utils qt6-pdf-dev
 )
 
 missing=()
