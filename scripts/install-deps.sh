@@ -11,8 +11,9 @@ packages=(
     qt6-base-dev qt6-qpa-plugins
     # JSON parsing
     libsimdjson-dev
-    # PDF reading and rendering (poppler, Splash renderer), raw page boxes (qpdf)
-    libpoppler-qt6-dev libqpdf-dev
+    # PDF reading (poppler's Qt interface), rendering (poppler's Splash renderer, private headers),
+    # raw page boxes (qpdf)
+    libpoppler-qt6-dev libpoppler-private-dev libqpdf-dev
     # tests: PDF fixtures with outlines are drawn through cairo's PDF surface
     libcairo2-dev
     # benchmarks only (lyrafold-bench compares against python3's json module, poppler-utils' pdftoppm

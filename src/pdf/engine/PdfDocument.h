@@ -82,8 +82,9 @@ public:
     // keep their outline order. Empty when the document has none.
     QList<PdfOutlineItem> outline() const;
 
-    // Renders the page as shown (rotation applied) at scale pixels per point, onto white. With a
-    // region, only that rectangle of the full page image at this scale is rendered.
+    // Renders the page as shown (rotation applied) at scale pixels per point, onto white, into a
+    // 24-bit RGB image. With a region, only that rectangle of the full page image at this scale is
+    // rendered. Fonts stay loaded between calls, so the pages after the first come faster.
     Result<QImage> render(int pageIndex, double scale, const QRect &region = QRect()) const;
 
     // A picture of the page fitted into size and centred on white. A page whose crop box and media
