@@ -18,8 +18,13 @@ configure: deps $(BUILD_DIR)/build.ninja
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+DEMO_PROFILE ?= $(BUILD_DIR)/demo/profile
+
+# Starts Lyrafold on a demo profile of its own (its Default slot holds the built-in list matched to the
+# demo books), never on your own library. Start `$(BUILD_DIR)/src/app/lyrafold` for that.
 run: build
-	$(BUILD_DIR)/src/app/lyrafold
+	eval "$$($(BUILD_DIR)/tools/demo-profile/lyrafold-demo-profile --profile '$(DEMO_PROFILE)' \
+		--books '$(BUILD_DIR)/demo/books')" && '$(BUILD_DIR)/src/app/lyrafold'
 
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)

@@ -9,13 +9,17 @@ packages=(
     build-essential cmake ninja-build ccache pkg-config
     # Qt 6
     qt6-base-dev qt6-qpa-plugins
+    # tests: a private session bus for the D-Bus stand-ins
+    dbus-daemon
     # JSON parsing
     libsimdjson-dev
     # PDF reading (poppler's Qt interface), rendering (poppler's Splash renderer, private headers),
     # raw page boxes (qpdf)
     libpoppler-qt6-dev libpoppler-private-dev libqpdf-dev
-    # tests: PDF fixtures with outlines are drawn through cairo's PDF surface
-    libcairo2-dev
+    # drawing PDFs (the demo songbooks and the test fixtures with outlines), with the fonts they name
+    libcairo2-dev fonts-dejavu-core
+    # desktop integration: checks of the launcher entry and the playlist file type, icon rendering
+    desktop-file-utils shared-mime-info librsvg2-bin
     # benchmarks only (lyrafold-bench compares against python3's json module, poppler-utils' pdftoppm
     # and QtPdf)
     libbenchmark-dev python3 poppler-utils qt6-pdf-dev

@@ -1,17 +1,52 @@
+#include "app/AppDelegate.h"
+#include "common/LyrafoldButtonEffects.h"
+#include "common/LaunchLog.h"
+#include "desktop/SingleInstance.h"
+
+#include <QAction>
 #include <QApplication>
-#include <QMainWindow>
+#include <QFileInfo>
+#include <QIcon>
+#include <QTimer>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
+    std::fputs("LyrafoldMac process started (static init)\n", stderr);
+    std::fflush(stderr);
+    logStart(QStringLiteral("0 main entered"));
+
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Lyrafold"));
     QApplication::setApplicationName(QStringLiteral("Lyrafold"));
     QApplication::setApplicationDisplayName(QStringLiteral("Lyrafold"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("lyrafold"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lyrafold")));
+    logStart(QStringLiteral("1 NSApplication.shared done"));
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("LYRAFOLD (beta)"));
-    window.resize(1380, 640);
-    window.setMinimumSize(1200, 480);
-    window.show();
-    return app.exec();
+    // The desktop hands over the files to open as arguments (Exec=lyrafold %F).
+    QStringList paths;
+    for (const QString &argument : QCoreApplication::arguments().mid(1))
+        paths.append(QFileInfo(argument).absoluteFilePath());
+    SingleInstance instance;
+    if (instance.claim(paths) == SingleInstance::Role::Forwarded)
+        return 0;
+
+    AppDelegate delegate;
+    delegate.setButtonEffectsInstaller(&LyrafoldButtonEffects::install);
+    QObject::connect(&instance, &SingleInstance::launchedAgain, &delegate, &AppDelegate::handleLaunchedAgain);
+    // Scripted starts (the start-up test and benchmark) leave through the Quit item once the window has
+    // settled.
+    if (qEnvironmentVariableIsSet("LYRAFOLD_QUIT_AFTER_LAUNCH")) {
+        QObject::connect(&delegate, &AppDelegate::mainWindowSettled, &delegate, [&delegate] {
+            if (QAction *quit = delegate.quitAction())
+                quit->trigger();
+        });
+    }
+
+    logToFile(QStringLiteral("2 about to run"));
+    QTimer::singleShot(0, &delegate, [&delegate, &paths] { delegate.launch(paths); });
+    app.exec();
+    return 0;
 }

@@ -44,11 +44,19 @@ void isolate()
     setPath("TMPDIR", root + QStringLiteral("/tmp"));
     // The Documents folder follows HOME once no user-dirs file names another one.
     qunsetenv("XDG_DOCUMENTS_DIR");
+    // No test talks to the user's session bus (a file manager or a mailer could open). The address
+    // names a socket in the temporary runtime folder, where a test may start a bus of its own.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(root) + "/runtime/bus");
 }
 
 QString home()
 {
     return homeDir()->path();
+}
+
+QString sessionBusSocket()
+{
+    return home() + QStringLiteral("/runtime/bus");
 }
 
 void clearUserFiles()

@@ -7,7 +7,8 @@
 #include <sys/resource.h>
 
 // Every test runs in a home of its own: HOME, the XDG folders, XDG_RUNTIME_DIR and TMPDIR point into
-// a fresh temporary folder, so no test touches the user's files or another test's.
+// a fresh temporary folder, so no test touches the user's files or another test's. The session bus
+// address points there too (see sessionBusSocket()).
 namespace TestHarness {
 
 // Call before the application object exists.
@@ -15,6 +16,10 @@ void isolate();
 
 // The temporary home.
 QString home();
+
+// The session bus address every test sees: a socket in the temporary runtime folder, with no bus
+// behind it unless the test starts one there.
+QString sessionBusSocket();
 
 // Removes what earlier test functions left in the data, config and Documents folders.
 void clearUserFiles();
@@ -39,12 +44,16 @@ private:
 
 } // namespace TestHarness
 
-#define LYRAFOLD_TEST_MAIN(TestClass)                                                                        \
+// The test program's main(): an isolated home, then the application object, then the tests. Tests that
+// build widgets use LYRAFOLD_TEST_GUI_MAIN from TestHarnessGui.h.
+#define LYRAFOLD_TEST_MAIN_WITH(ApplicationClass, TestClass)                                                 \
     int main(int argc, char *argv[])                                                                         \
     {                                                                                                        \
         TestHarness::isolate();                                                                              \
-        QCoreApplication app(argc, argv);                                                                    \
+        ApplicationClass app(argc, argv);                                                                    \
         TestClass test;                                                                                      \
         QTEST_SET_MAIN_SOURCE_PATH                                                                           \
         return QTest::qExec(&test, argc, argv);                                                              \
     }
+
+#define LYRAFOLD_TEST_MAIN(TestClass) LYRAFOLD_TEST_MAIN_WITH(QCoreApplication, TestClass)

@@ -66,9 +66,27 @@ const char *toNumber(od::value &value, double &out)
     return nullptr;
 }
 
+const char *toStringList(od::value &value, QStringList &out)
+{
+    od::array array;
+    if (value.get_array().get(array) != simdjson::SUCCESS)
+        return "expected an array of strings";
+    for (auto item : array) {
+        od::value element;
+        if (item.get(element) != simdjson::SUCCESS)
+            return "malformed array";
+        QString text;
+        if (toString(element, text))
+            return "expected an array of strings";
+        out.append(std::move(text));
+    }
+    return nullptr;
+}
+
 const char *toValue(od::value &value, QString &out) { return toString(value, out); }
 const char *toValue(od::value &value, qint64 &out) { return toInteger(value, out); }
 const char *toValue(od::value &value, double &out) { return toNumber(value, out); }
+const char *toValue(od::value &value, QStringList &out) { return toStringList(value, out); }
 
 bool report(const char *what, DecodeStatus &status, const QString &path)
 {
@@ -283,6 +301,24 @@ void ObjectReader::optional(std::string_view key, std::optional<qint64> &out)
 void ObjectReader::optional(std::string_view key, std::optional<double> &out)
 {
     readOptional(key, out);
+}
+
+void ObjectReader::optional(std::string_view key, std::optional<QStringList> &out)
+{
+    readOptional(key, out);
+}
+
+void ObjectReader::lenient(std::string_view key, std::optional<double> &out)
+{
+    od::value value;
+    if (!ok() || find(key, value) != Presence::Present)
+        return;
+    double number = 0;
+    qint64 integer = 0;
+    if (!toNumber(value, number))
+        out = number;
+    else if (!toInteger(value, integer))
+        out = double(integer);
 }
 
 bool readString(od::value &value, QString &out, DecodeStatus &status, const QString &path)

@@ -12,6 +12,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <simdjson.h>
 
@@ -82,6 +83,11 @@ public:
     void optional(std::string_view key, std::optional<QString> &out);
     void optional(std::string_view key, std::optional<qint64> &out);
     void optional(std::string_view key, std::optional<double> &out);
+    // An array of strings; any other value fails.
+    void optional(std::string_view key, std::optional<QStringList> &out);
+
+    // Takes a number when there is one and otherwise leaves out as it is; never fails the document.
+    void lenient(std::string_view key, std::optional<double> &out);
 
 private:
     enum class Presence { Missing, Null, Present, Broken };

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QString>
+#include <QStringView>
 
 #include <cmath>
 #include <optional>
@@ -15,8 +17,16 @@ QString nfc(const QString &text);
 // Equality under canonical equivalence, case-sensitive.
 bool canonicallyEqual(const QString &a, const QString &b);
 
+// Orders texts by their Unicode scalar values (negative, 0, positive). Comparing UTF-16 code units
+// instead would put every character above U+FFFF before U+E000-U+FFFF.
+int compareCodePoints(QStringView a, QStringView b);
+
 // Removes white space and line breaks at both ends.
 QString trimmed(const QString &text);
+
+// A pattern in which \s, \d and the letter classes follow Unicode, compiled at once so that the
+// object can be shared between threads as a function-local static.
+QRegularExpression unicodeRegex(const QString &pattern, QRegularExpression::PatternOptions options = {});
 
 // Dates are stored as seconds, with fraction, since 2001-01-01 00:00:00 UTC.
 double toReferenceSeconds(const QDateTime &time);

@@ -1,0 +1,122 @@
+#include "library/FolderFileIndex.h"
+
+#include "text/TextUtils.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QQueue>
+
+#include <algorithm>
+
+namespace {
+
+// Case-insensitive equality under canonical equivalence, as a hash key. Folding can decompose a
+// composed character, hence the second composition.
+QString nameKey(const QString &name)
+{
+    return TextUtils::nfc(TextUtils::nfc(name).toCaseFolded());
+}
+
+bool isPdfName(const QString &name)
+{
+    return name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+}
+
+bool isPlainName(const QString &fileName)
+{
+    return !fileName.isEmpty() && !fileName.contains(QLatin1Char('/')) && !fileName.contains(QChar(0));
+}
+
+// The folder without trailing separators, or empty when there is no folder to look in.
+QString rootOf(const QString &folder)
+{
+    return folder.isEmpty() ? QString() : QDir::cleanPath(folder);
+}
+
+QString join(const QString &root, const QString &relative)
+{
+    return root.endsWith(QLatin1Char('/')) ? root + relative : root + QLatin1Char('/') + relative;
+}
+
+// Calls visit(relativePath, info) for every file in walk order until visit returns false.
+template <typename Visit> void walk(const QString &root, Visit visit)
+{
+    QSet<QString> walked; // canonical paths
+    QQueue<QString> pending;
+    pending.enqueue(QString());
+    while (!pending.isEmpty()) {
+        const QString relative = pending.dequeue();
+        const QString path = relative.isEmpty() ? root : join(root, relative);
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        if (canonical.isEmpty() || walked.contains(canonical))
+            continue;
+        walked.insert(canonical);
+
+        QFileInfoList entries = QDir(path).entryInfoList(
+            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::NoSort);
+        std::sort(entries.begin(), entries.end(), [](const QFileInfo &a, const QFileInfo &b) {
+            return TextUtils::compareCodePoints(a.fileName(), b.fileName()) < 0;
+        });
+        for (const QFileInfo &entry : std::as_const(entries)) {
+            const QString entryPath =
+                relative.isEmpty() ? entry.fileName() : relative + QLatin1Char('/') + entry.fileName();
+            if (entry.isDir())
+                pending.enqueue(entryPath);
+            else if (entry.isFile() && !visit(entryPath, entry))
+                return;
+        }
+    }
+}
+
+bool isDirectFile(const QString &root, const QString &fileName)
+{
+    return isPlainName(fileName) && QFileInfo(join(root, fileName)).isFile();
+}
+
+} // namespace
+
+FolderFileIndex::FolderFileIndex(const QString &folder) : m_folder(rootOf(folder))
+{
+    if (m_folder.isEmpty())
+        return;
+    walk(m_folder, [this](const QString &relative, const QFileInfo &info) {
+        const QString name = info.fileName();
+        if (relative.size() == name.size())
+            m_directFiles.insert(name);
+        if (isPdfName(name)) {
+            const QString key = nameKey(name);
+            if (!m_pdfs.contains(key))
+                m_pdfs.insert(key, relative);
+        }
+        return true;
+    });
+}
+
+std::optional<QString> FolderFileIndex::resolve(const QString &fileName) const
+{
+    if (m_folder.isEmpty() || !isPlainName(fileName))
+        return std::nullopt;
+    if (m_directFiles.contains(fileName))
+        return join(m_folder, fileName);
+    const auto found = m_pdfs.constFind(nameKey(fileName));
+    if (found == m_pdfs.cend())
+        return std::nullopt;
+    return join(m_folder, *found);
+}
+
+std::optional<QString> FolderFileIndex::resolvePathInFolder(const QString &folder, const QString &fileName)
+{
+    const QString root = rootOf(folder);
+    if (root.isEmpty() || !isPlainName(fileName))
+        return std::nullopt;
+    if (isDirectFile(root, fileName))
+        return join(root, fileName);
+    const QString wanted = nameKey(fileName);
+    std::optional<QString> result;
+    walk(root, [&](const QString &relative, const QFileInfo &info) {
+        if (isPdfName(info.fileName()) && nameKey(info.fileName()) == wanted)
+            result = join(root, relative);
+        return !result;
+    });
+    return result;
+}

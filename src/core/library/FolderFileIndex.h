@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+// Finds a PDF book by its file name in the user's library folder, where it may sit in any subfolder.
+//
+// A file directly at <folder>/<fileName> wins, whatever its extension. Otherwise the folder is walked
+// and the first file whose name ends in ".pdf" and equals fileName, ignoring case and under canonical
+// equivalence, is the answer. Walk order, so that the same tree always gives the same book:
+// breadth-first (a book nearer the top wins over a copy further down); within one folder, entries in
+// code point order of their names. Links to files count as files; links to folders are followed, but
+// no folder is walked twice, so a link loop ends. Folders that cannot be read are skipped.
+//
+// File names that hold a "/" never match: they would reach outside the folder. Only reads the file
+// system; safe on any thread.
+class FolderFileIndex {
+public:
+    // An index of nothing: every lookup fails.
+    FolderFileIndex() = default;
+    // Walks folder once. An empty, missing or unreadable folder gives an index of nothing.
+    explicit FolderFileIndex(const QString &folder);
+
+    // The same answer as resolvePathInFolder() gave for the folder as it was when walked.
+    std::optional<QString> resolve(const QString &fileName) const;
+
+    qsizetype pdfCount() const { return m_pdfs.size(); }
+
+    // One lookup without an index; the walk stops at the first match.
+    static std::optional<QString> resolvePathInFolder(const QString &folder, const QString &fileName);
+
+private:
+    QString m_folder;
+    QSet<QString> m_directFiles;    // names of the files at the top, as they are
+    QHash<QString, QString> m_pdfs; // name key -> relative path of the first such PDF
+};

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QMainWindow;
+class QMenuBar;
+class QWidget;
+
+// The application's delegate: gives the process its menu, creates and shows the main library window,
+// brings that window back when the program is launched again, re-applies the button effects whenever
+// the application becomes active, and routes playlist files handed over by the desktop to the main
+// window. One instance lives as long as the process.
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+public:
+    using MainWindowFactory = std::function<std::unique_ptr<QMainWindow>()>;
+    using ButtonEffectsInstaller = std::function<void(QWidget *window)>;
+
+    // Without a factory the delegate makes the main library window itself.
+    explicit AppDelegate(MainWindowFactory createMainWindow = {}, QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    // The button effects service (LyrafoldButtonEffects::install) is wired in here; until it is, windows
+    // keep their plain look.
+    void setButtonEffectsInstaller(ButtonEffectsInstaller installer);
+
+    // The launch, run once from the event loop: the menu, the files the program was started with, then
+    // the main window.
+    void launch(const QStringList &paths);
+
+    void applicationWillFinishLaunching();
+    void applicationDidFinishLaunching();
+    bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
+    bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    void applicationDidBecomeActive();
+
+    // Playlist files handed over by the desktop; anything else is refused.
+    bool openFile(const QString &path);
+    void openUrls(const QList<QUrl> &urls);
+
+    // A later launch of the program handed over its files (absolute paths): the main window comes to
+    // the front and the playlist files among them are opened.
+    void handleLaunchedAgain(const QStringList &paths);
+
+    QMainWindow *mainWindow() const { return m_mainWindow.get(); }
+    QAction *quitAction() const { return m_quitAction; }
+
+Q_SIGNALS:
+    // 0.1 s after it was shown, the main window has been centred again and equipped.
+    void mainWindowSettled();
+
+private:
+    void buildMainMenu();
+    void showMainWindow();
+    void bringMainWindowForward();
+    void flushPendingLyfImports();
+    void installButtonEffects(QWidget *window);
+
+    MainWindowFactory m_createMainWindow;
+    ButtonEffectsInstaller m_installButtonEffects;
+    std::unique_ptr<QMainWindow> m_mainWindow;
+    // Playlist files that arrived before the main window existed.
+    QList<QUrl> m_pendingLyfUrls;
+    // Built before the main window exists; the window takes it over.
+    std::unique_ptr<QMenuBar> m_mainMenu;
+    QAction *m_quitAction = nullptr;
+};

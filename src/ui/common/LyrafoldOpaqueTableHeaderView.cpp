@@ -1,0 +1,50 @@
+#include "common/LyrafoldOpaqueTableHeaderView.h"
+
+#include "common/LyrafoldTheme.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+LyrafoldOpaqueTableHeaderView::LyrafoldOpaqueTableHeaderView(Qt::Orientation orientation, QWidget *parent)
+    : QHeaderView(orientation, parent)
+{
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void LyrafoldOpaqueTableHeaderView::paintEvent(QPaintEvent *event)
+{
+    {
+        QPainter painter(viewport());
+        painter.fillRect(event->rect(), LyrafoldTheme::tableHeaderFill());
+    }
+    QHeaderView::paintEvent(event);
+}
+
+void LyrafoldOpaqueTableHeaderView::paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const
+{
+    const QString text = model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
+    LyrafoldTableHeaderCell::draw(painter, rect, text);
+}
+
+namespace LyrafoldTableHeaderCell {
+
+void draw(QPainter *painter, const QRect &frame, const QString &text)
+{
+    painter->save();
+    // A title wider than its cell stays centred and is cut at the cell's edges, not drawn over the
+    // neighbours.
+    painter->setClipRect(frame, Qt::IntersectClip);
+    painter->fillRect(frame, LyrafoldTheme::tableHeaderFill());
+    const QRectF f(frame);
+    painter->setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.18f), 1));
+    painter->drawLine(QPointF(f.right() - 0.5, f.top() + 4), QPointF(f.right() - 0.5, f.bottom() - 4));
+    painter->setPen(Qt::white);
+    painter->setFont(LyrafoldTheme::playlistCardTitleFontBold(12));
+    const QSizeF textSize = painter->fontMetrics().size(Qt::TextSingleLine, text);
+    const QPointF origin(f.left() + (f.width() - textSize.width()) * 0.5,
+                         f.top() + (f.height() - textSize.height()) * 0.5);
+    painter->drawText(QRectF(origin, textSize), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    painter->restore();
+}
+
+} // namespace LyrafoldTableHeaderCell

@@ -1,0 +1,196 @@
+#include "common/LyrafoldShareHelper.h"
+
+#include "services/LyrafoldLanguageService.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using ShareMenuService::ShareChoice;
+
+namespace {
+
+QPointer<QMenu> &activePicker()
+{
+    static QPointer<QMenu> menu;
+    return menu;
+}
+
+QLabel *makeHintLabel(const QString &en, const QString &tr, const QString &es)
+{
+    auto *label = new QLabel(LyrafoldLanguageService::pick<QString>(LyrafoldLanguageService::current(), en, tr, es));
+    QFont font = label->font();
+    font.setPixelSize(10);
+    label->setFont(font);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::NoTextInteraction);
+    // The full width of the stack, so the text wraps there and not at the label's own guess.
+    label->setFixedWidth(276);
+    return label;
+}
+
+QPushButton *makeButton(const QString &title, QObject *target,
+                        const LyrafoldShareHelper::ButtonAction &action)
+{
+    auto *button = new QPushButton(title);
+    button->setMinimumHeight(32);
+    QObject::connect(button, &QPushButton::clicked, target ? target : button, [button, action] {
+        if (action)
+            action(button);
+    });
+    return button;
+}
+
+QString choiceTitle(ShareChoice choice)
+{
+    switch (choice) {
+    case ShareChoice::ShowInFolder:
+        return LyrafoldLanguageService::pick<QString>(LyrafoldLanguageService::current(), QStringLiteral("Show in folder"), QStringLiteral("Klasörde göster"),
+                                    QStringLiteral("Mostrar en la carpeta"));
+    case ShareChoice::Copy:
+        return LyrafoldLanguageService::pick<QString>(LyrafoldLanguageService::current(), QStringLiteral("Copy"), QStringLiteral("Kopyala"),
+                                    QStringLiteral("Copiar"));
+    case ShareChoice::Email:
+        break;
+    }
+    return LyrafoldLanguageService::pick<QString>(LyrafoldLanguageService::current(), QStringLiteral("Send by e-mail"), QStringLiteral("E-posta ile gönder"),
+                                QStringLiteral("Enviar por correo"));
+}
+
+QPoint popupPosition(const QWidget *anchor, const QSize &menuSize, Qt::Edge edge)
+{
+    const QPoint topLeft = anchor->mapToGlobal(QPoint(0, 0));
+    switch (edge) {
+    case Qt::TopEdge:
+        return topLeft - QPoint(0, menuSize.height());
+    case Qt::LeftEdge:
+        return topLeft - QPoint(menuSize.width(), 0);
+    case Qt::RightEdge:
+        return topLeft + QPoint(anchor->width(), 0);
+    case Qt::BottomEdge:
+        break;
+    }
+    return topLeft + QPoint(0, anchor->height());
+}
+
+// The window the menu belongs to: not the caller's popup, which closes as the menu opens.
+QWidget *menuOwner(QWidget *anchor)
+{
+    QWidget *window = anchor->window();
+    if (window->windowType() == Qt::Popup && window->parentWidget())
+        return window->parentWidget()->window();
+    return window;
+}
+
+void showNow(const QList<QUrl> &items, QWidget *anchor, Qt::Edge edge,
+             const std::function<void()> &dismissHost)
+{
+    if (QMenu *previous = activePicker()) {
+        previous->hide();
+        previous->deleteLater();
+    }
+    QMenu *menu = LyrafoldShareHelper::makeShareMenu(items, menuOwner(anchor));
+    activePicker() = menu;
+    QObject::connect(menu, &QMenu::aboutToHide, menu, [menu] {
+        if (activePicker() == menu)
+            activePicker() = nullptr;
+        menu->deleteLater();
+    });
+    menu->popup(popupPosition(anchor, menu->sizeHint(), edge));
+    if (dismissHost)
+        dismissHost();
+}
+
+} // namespace
+
+namespace LyrafoldShareHelper {
+
+LyrafoldShareContent makeShareOrSaveContent(QObject *shareTarget, const ButtonAction &shareAction,
+                                            QObject *saveTarget, const ButtonAction &saveAction,
+                                            bool includeSave)
+{
+    QList<QWidget *> views;
+    views << makeButton(shareButtonTitle, shareTarget, shareAction);
+    views << makeHintLabel(
+        QStringLiteral("For WhatsApp: pick Copy in the share menu, then paste with Ctrl+V in the chat (best "
+                       "under ~16 MB)."),
+        QStringLiteral("WhatsApp için: paylaşım menüsünden Kopyala'yı seçin, sohbette Ctrl+V ile yapıştırın "
+                       "(~16 MB altı)."),
+        QStringLiteral(
+            "Para WhatsApp: elija Copiar en el menú compartir y pegue con Ctrl+V en el chat (mejor "
+            "bajo ~16 MB)."));
+    if (includeSave && saveTarget && saveAction) {
+        views << makeButton(saveButtonTitle, saveTarget, saveAction);
+        views << makeHintLabel(
+            QStringLiteral("For large files, save here or pick Show in folder, then attach in WhatsApp (+ → "
+                           "Document or Photos)."),
+            QStringLiteral(
+                "Büyük dosyalar için buraya kaydedin ya da Klasörde göster'i seçin, sonra WhatsApp'ta "
+                "ekleyin (+ → Belge veya Fotoğraflar)."),
+            QStringLiteral("Para archivos grandes, guarde aquí o elija Mostrar en la carpeta y adjunte en "
+                           "WhatsApp (+ → Documento o Fotos)."));
+    }
+
+    int height = 24 + 8 * std::max(int(views.size()) - 1, 0);
+    auto *container = new QWidget;
+    auto *stack = new QVBoxLayout(container);
+    stack->setContentsMargins(12, 12, 12, 12);
+    stack->setSpacing(8);
+    for (QWidget *view : views) {
+        height += qobject_cast<QLabel *>(view) ? 40 : 32;
+        stack->addWidget(view, 0, Qt::AlignLeft);
+    }
+    stack->addStretch(1);
+    container->setFixedSize(300, height);
+    return {container, height};
+}
+
+void showSystemSharePicker(const QList<QUrl> &items, QWidget *anchor, Qt::Edge preferredEdge,
+                           const std::function<void()> &dismissHost)
+{
+    if (items.isEmpty() || !anchor)
+        return;
+    if (anchor->isVisible()) {
+        showNow(items, anchor, preferredEdge, dismissHost);
+        return;
+    }
+    QTimer::singleShot(0, anchor, [items, anchor = QPointer<QWidget>(anchor), preferredEdge, dismissHost] {
+        if (anchor && anchor->isVisible())
+            showNow(items, anchor, preferredEdge, dismissHost);
+    });
+}
+
+QMenu *activeSharePicker()
+{
+    return activePicker();
+}
+
+QMenu *makeShareMenu(const QList<QUrl> &items, QWidget *parent,
+                     const ShareMenuService::ExecutableFinder &findExecutable)
+{
+    auto *menu = new QMenu(parent);
+    for (ShareChoice choice : ShareMenuService::choices(items, findExecutable)) {
+        QAction *action = menu->addAction(choiceTitle(choice));
+        action->setData(int(choice));
+        QObject::connect(action, &QAction::triggered, menu, [items, choice, findExecutable] {
+            switch (choice) {
+            case ShareChoice::ShowInFolder:
+                ShareMenuService::showInFolder(items);
+                break;
+            case ShareChoice::Copy:
+                ShareMenuService::copyToClipboard(items);
+                break;
+            case ShareChoice::Email:
+                ShareMenuService::sendByEmail(items, findExecutable);
+                break;
+            }
+        });
+    }
+    return menu;
+}
+
+} // namespace LyrafoldShareHelper

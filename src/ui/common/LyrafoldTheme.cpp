@@ -1,0 +1,189 @@
+#include "common/LyrafoldTheme.h"
+
+#include <QEvent>
+#include <QFontDatabase>
+#include <QGraphicsDropShadowEffect>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+#include <QWidget>
+
+namespace {
+
+QColor rgb255(int r, int g, int b, qreal a = 1.0)
+{
+    return QColor::fromRgbF(float(r / 255.0), float(g / 255.0), float(b / 255.0), float(a));
+}
+
+bool isInstalled(const QString &family)
+{
+    return QFontDatabase::families().contains(family, Qt::CaseInsensitive);
+}
+
+QFont serifFont(qreal size, bool bold, const LyrafoldTheme::FamilyFilter &installed)
+{
+    static const QStringList georgia = {QStringLiteral("Georgia"), QStringLiteral("Gelasio")};
+    static const QStringList palatino = {QStringLiteral("Palatino"), QStringLiteral("Palatino Linotype"),
+                                         QStringLiteral("TeX Gyre Pagella"), QStringLiteral("P052"),
+                                         QStringLiteral("URW Palladio L")};
+    const auto has = installed ? installed : LyrafoldTheme::FamilyFilter(isInstalled);
+    const int pixels = qMax(1, qRound(size));
+    for (const QStringList *faces : {&georgia, &palatino}) {
+        for (const QString &family : *faces) {
+            if (!has(family))
+                continue;
+            QFont font(family);
+            font.setPixelSize(pixels);
+            font.setWeight(bold ? QFont::Bold : QFont::Normal);
+            return font;
+        }
+    }
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPixelSize(pixels);
+    font.setWeight(bold ? QFont::DemiBold : QFont::Normal);
+    return font;
+}
+
+void paintRoundedFill(QWidget *widget, qreal radius, const QColor &fill, qreal borderWidth = 0,
+                      const QColor &border = {})
+{
+    QPainter painter(widget);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal inset = borderWidth / 2;
+    QPainterPath path;
+    path.addRoundedRect(QRectF(widget->rect()).adjusted(inset, inset, -inset, -inset), radius, radius);
+    painter.fillPath(path, fill);
+    if (borderWidth > 0)
+        painter.strokePath(path, QPen(border, borderWidth));
+}
+
+// Paints the card fill under a widget's own painting; the widget class stays whatever it is.
+class CardFillPainter : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            paintRoundedFill(static_cast<QWidget *>(watched), 8, LyrafoldTheme::playlistNameCardFill());
+        return false;
+    }
+};
+
+class LiquidPanel : public QWidget {
+public:
+    LiquidPanel(qreal cornerRadius, bool hairlineBorder, QWidget *parent)
+        : QWidget(parent), m_cornerRadius(cornerRadius), m_borderWidth(hairlineBorder ? 1 : 0)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        // A heads-up-display glass: dark and see-through, whatever the palette.
+        paintRoundedFill(this, m_cornerRadius, QColor::fromRgbF(0.11f, 0.12f, 0.14f, 0.72f), m_borderWidth,
+                         QColor::fromRgbF(1, 1, 1, 0.22f));
+    }
+
+private:
+    qreal m_cornerRadius;
+    qreal m_borderWidth;
+};
+
+} // namespace
+
+namespace LyrafoldTheme {
+
+const QColor &brassBorder()
+{
+    static const QColor c = rgb255(139, 105, 20);
+    return c;
+}
+
+const QColor &liquidRowEven()
+{
+    static const QColor c = QColor::fromRgbF(1, 1, 1, 0.07f);
+    return c;
+}
+
+const QColor &liquidRowOdd()
+{
+    static const QColor c = QColor::fromRgbF(1, 1, 1, 0.12f);
+    return c;
+}
+
+const QColor &tableSelectionBlue()
+{
+    static const QColor c = rgb255(36, 128, 245);
+    return c;
+}
+
+const QColor &tableHoverBlue()
+{
+    static const QColor c = rgb255(110, 175, 255, 0.35);
+    return c;
+}
+
+const QColor &previewHighlightCardTint()
+{
+    static const QColor c = rgb255(70, 150, 255, 0.48);
+    return c;
+}
+
+const QColor &tableHeaderFill()
+{
+    static const QColor c = QColor::fromRgbF(0.23f, 0.23f, 0.23f, 1);
+    return c;
+}
+
+QColor playlistNameCardFill()
+{
+    QColor c = QGuiApplication::palette().color(QPalette::WindowText);
+    c.setAlphaF(0.12f);
+    return c;
+}
+
+QFont playlistCardTitleFontBold(qreal size, const FamilyFilter &installed)
+{
+    return serifFont(size, true, installed);
+}
+
+QFont playlistCardTitleFont(qreal size, const FamilyFilter &installed)
+{
+    return serifFont(size, false, installed);
+}
+
+} // namespace LyrafoldTheme
+
+namespace LyrafoldPlaylistCardChrome {
+
+void applyLayerStyle(QWidget *view)
+{
+    if (!view || view->findChild<CardFillPainter *>(QString(), Qt::FindDirectChildrenOnly))
+        return;
+    view->installEventFilter(new CardFillPainter(view));
+    if (!view->graphicsEffect()) {
+        auto *shadow = new QGraphicsDropShadowEffect(view);
+        shadow->setColor(QColor::fromRgbF(0, 0, 0, 0.15f));
+        shadow->setOffset(0, 2);
+        shadow->setBlurRadius(8);
+        view->setGraphicsEffect(shadow);
+    }
+    view->update();
+}
+
+} // namespace LyrafoldPlaylistCardChrome
+
+namespace LyrafoldLiquidChrome {
+
+QWidget *makePanelLiquidView(qreal cornerRadius, bool hairlineBorder, QWidget *parent)
+{
+    return new LiquidPanel(cornerRadius, hairlineBorder, parent);
+}
+
+} // namespace LyrafoldLiquidChrome
+
+#include "LyrafoldTheme.moc"

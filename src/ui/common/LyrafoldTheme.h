@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QStringList>
+
+#include <functional>
+
+class QWidget;
+
+// The shared look of the windows: named colours, the serif title fonts, the card look and the glass
+// panels. Sizes are in the windows' logical units (device-independent pixels), like every length of
+// the layouts, so font sizes are pixel sizes: a 10-unit hint keeps fitting the fixed height its
+// layout gives it whatever the desktop's font DPI. Main thread only.
+namespace LyrafoldTheme {
+
+const QColor &brassBorder();
+const QColor &liquidRowEven();
+const QColor &liquidRowOdd();
+const QColor &tableSelectionBlue();
+const QColor &tableHoverBlue();
+const QColor &previewHighlightCardTint();
+const QColor &tableHeaderFill();
+// Follows the palette (light or dark): the text colour at 12 % opacity.
+QColor playlistNameCardFill();
+
+// Tells whether a font family is installed; tests pass their own.
+using FamilyFilter = std::function<bool(const QString &family)>;
+
+// The serif faces of card titles and headers. Georgia, else Palatino, each through the metric-
+// compatible families that Linux systems carry in their place (Gelasio; TeX Gyre Pagella, P052, URW
+// Palladio); else the system font, semibold for the bold face.
+QFont playlistCardTitleFontBold(qreal size, const FamilyFilter &installed = {});
+QFont playlistCardTitleFont(qreal size, const FamilyFilter &installed = {});
+
+} // namespace LyrafoldTheme
+
+namespace LyrafoldPlaylistCardChrome {
+
+// The card look: rounded corners of 8, the card fill and a soft shadow. A widget that already has a
+// graphics effect keeps it and gets the fill only. Applying it twice changes nothing.
+void applyLayerStyle(QWidget *view);
+
+} // namespace LyrafoldPlaylistCardChrome
+
+namespace LyrafoldLiquidChrome {
+
+// A new rounded, translucent dark panel, with a 1-unit white border at 22 % opacity when wanted.
+QWidget *makePanelLiquidView(qreal cornerRadius, bool hairlineBorder, QWidget *parent = nullptr);
+
+} // namespace LyrafoldLiquidChrome

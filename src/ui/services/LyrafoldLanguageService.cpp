@@ -1,0 +1,213 @@
+#include "services/LyrafoldLanguageService.h"
+
+#include "common/AppSettings.h"
+#include "common/NotificationBus.h"
+#include "services/LyrafoldTranslations.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
+#include <QToolButton>
+#include <QWidget>
+
+namespace LyrafoldLanguageService {
+
+namespace {
+
+using Lookup = QHash<QString, QString>;
+
+Lookup makeLookup(LyrafoldLanguage language)
+{
+    Lookup lookup;
+    for (const auto &[english, translated] : translationTable(language))
+        lookup.insert(english, translated);
+    return lookup;
+}
+
+const Lookup &lookupFor(LyrafoldLanguage language)
+{
+    static const Lookup turkish = makeLookup(LyrafoldLanguage::tr);
+    static const Lookup spanish = makeLookup(LyrafoldLanguage::es);
+    static const Lookup none;
+    return *pick(language, &none, &turkish, &spanish);
+}
+
+// The text the widget showed when it was first met under this key.
+QString baseString(QWidget *widget, const char *key, const QString &current)
+{
+    const QVariant stored = widget->property(key);
+    if (stored.isValid())
+        return stored.toString();
+    widget->setProperty(key, current);
+    return current;
+}
+
+void translateToolTip(QWidget *widget)
+{
+    if (!widget->toolTip().isEmpty())
+        widget->setToolTip(localized(baseString(widget, baseToolTipProperty, widget->toolTip())));
+}
+
+bool isIconOnly(const QAbstractButton *button)
+{
+    const auto *toolButton = qobject_cast<const QToolButton *>(button);
+    if (!toolButton)
+        return false;
+    Qt::ToolButtonStyle style = toolButton->toolButtonStyle();
+    if (style == Qt::ToolButtonFollowStyle)
+        style = Qt::ToolButtonStyle(
+            toolButton->style()->styleHint(QStyle::SH_ToolButtonStyle, nullptr, toolButton));
+    return style == Qt::ToolButtonIconOnly;
+}
+
+void translateButton(QAbstractButton *button)
+{
+    if (!button->icon().isNull() && (isIconOnly(button) || button->text() == QLatin1String("Button")))
+        button->setText(QString());
+    else if (!button->text().isEmpty())
+        button->setText(localized(baseString(button, baseTitleProperty, button->text())));
+    translateToolTip(button);
+}
+
+void translateLabel(QLabel *label)
+{
+    if (!label->text().isEmpty())
+        label->setText(localized(baseString(label, baseTextProperty, label->text())));
+    translateToolTip(label);
+}
+
+void translateLineEdit(QLineEdit *field)
+{
+    if (field->isReadOnly() && !field->text().isEmpty())
+        field->setText(localized(baseString(field, baseTextProperty, field->text())));
+    translateToolTip(field);
+    if (!field->placeholderText().isEmpty())
+        field->setPlaceholderText(
+            localized(baseString(field, basePlaceholderProperty, field->placeholderText())));
+}
+
+bool isHelpPanel(const QWidget *window)
+{
+    const Qt::WindowType type = window->windowType();
+    if (type != Qt::Tool && type != Qt::Dialog)
+        return false;
+    const QString title = window->windowTitle();
+    return title.contains(QLatin1String("Help")) || title.contains(QStringLiteral("Yardım")) ||
+           title.contains(QLatin1String("Ayuda"));
+}
+
+// Menus, tool tips and combo box pop-ups are top-level widgets too, but not windows the user reads.
+bool isTranslatableWindow(const QWidget *widget)
+{
+    switch (widget->windowType()) {
+    case Qt::Popup:
+    case Qt::ToolTip:
+    case Qt::SplashScreen:
+    case Qt::Desktop:
+        return false;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+QString rawValue(LyrafoldLanguage language)
+{
+    return pick(language, QStringLiteral("en"), QStringLiteral("tr"), QStringLiteral("es"));
+}
+
+std::optional<LyrafoldLanguage> languageFromRawValue(const QString &raw)
+{
+    for (LyrafoldLanguage language : {LyrafoldLanguage::en, LyrafoldLanguage::tr, LyrafoldLanguage::es}) {
+        if (raw == rawValue(language))
+            return language;
+    }
+    return std::nullopt;
+}
+
+LyrafoldLanguage current()
+{
+    const QString raw = AppSettings::stringValue(AppSettings::uiLanguageKey, QStringLiteral("en"));
+    return languageFromRawValue(raw).value_or(LyrafoldLanguage::en);
+}
+
+void setCurrent(LyrafoldLanguage language)
+{
+    AppSettings::setValue(AppSettings::uiLanguageKey, rawValue(language));
+    if (auto *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            app, [] { applyToOpenWindows(); }, Qt::QueuedConnection);
+    NotificationBus::instance().post(NotificationBus::languageChangedName);
+}
+
+QString localized(const QString &english)
+{
+    return localized(english, current());
+}
+
+QString localized(const QString &english, LyrafoldLanguage language)
+{
+    return lookupFor(language).value(english, english);
+}
+
+void apply(QWidget *root)
+{
+    if (!root || qobject_cast<QAbstractItemView *>(root))
+        return;
+    if (!root->property(dynamicTextProperty).toBool()) {
+        if (auto *button = qobject_cast<QAbstractButton *>(root))
+            translateButton(button);
+        else if (auto *label = qobject_cast<QLabel *>(root))
+            translateLabel(label);
+        else if (auto *field = qobject_cast<QLineEdit *>(root))
+            translateLineEdit(field);
+    }
+    // Child windows (dialogs, panels) are windows of their own and are visited as such.
+    for (QObject *child : root->children()) {
+        auto *widget = qobject_cast<QWidget *>(child);
+        if (widget && !widget->isWindow())
+            apply(widget);
+    }
+}
+
+void applyToOpenWindows()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (!isTranslatableWindow(window))
+            continue;
+        if (isHelpPanel(window)) {
+            window->close();
+            continue;
+        }
+        apply(window);
+        window->setWindowTitle(localized(window->windowTitle()));
+    }
+}
+
+void markDynamicText(QWidget *widget)
+{
+    if (widget)
+        widget->setProperty(dynamicTextProperty, true);
+}
+
+QList<std::pair<QString, QString>> translationTable(LyrafoldLanguage language)
+{
+    QList<std::pair<QString, QString>> table;
+    if (language == LyrafoldLanguage::en)
+        return table;
+    const auto rows = LyrafoldTranslations::rows();
+    table.reserve(qsizetype(rows.size()));
+    for (const auto &row : rows) {
+        table.append({QString::fromUtf16(row.english),
+                      QString::fromUtf16(pick(language, row.english, row.turkish, row.spanish))});
+    }
+    return table;
+}
+
+} // namespace LyrafoldLanguageService

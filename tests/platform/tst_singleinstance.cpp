@@ -1,0 +1,141 @@
+#include "TestHarness.h"
+#include "desktop/SingleInstance.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QProcess>
+#include <QSignalSpy>
+
+#include <csignal>
+#include <memory>
+
+// A second launch hands its files to the running instance of the same profile, and only to it.
+class SingleInstanceTest : public QObject {
+    Q_OBJECT
+
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+
+    QProcess *start(const QString &program, const QStringList &arguments,
+                    const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+    {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(env);
+        process->setWorkingDirectory(workDir());
+        process->start(program, arguments);
+        m_processes.push_back(std::move(process));
+        return m_processes.back().get();
+    }
+
+    QProcess *startHelper(const QStringList &arguments = {})
+    {
+        return start(QStringLiteral(HELPER), arguments);
+    }
+
+    static QString workDir() { return TestHarness::home() + QStringLiteral("/Music"); }
+
+    // Waits for one whole line of standard output.
+    static QByteArray readLine(QProcess *process)
+    {
+        while (!process->canReadLine()) {
+            if (!process->waitForReadyRead(10000))
+                return {};
+        }
+        return process->readLine().trimmed();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(QDir().mkpath(workDir())); }
+
+    void cleanup()
+    {
+        for (auto &process : m_processes) {
+            process->kill();
+            process->waitForFinished();
+        }
+        m_processes.clear();
+    }
+
+    void socketStaysInTheRuntimeFolder()
+    {
+        QVERIFY(SingleInstance::serverPath().startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR") +
+                                                        QLatin1Char('/')));
+    }
+
+    void secondLaunchForwards_data()
+    {
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("sameProfile");
+        QTest::newRow("helper, same profile") << QStringLiteral(HELPER) << true;
+        QTest::newRow("lyrafold, same profile") << QStringLiteral(LYRAFOLD_EXECUTABLE) << true;
+        QTest::newRow("helper, another data folder") << QStringLiteral(HELPER) << false;
+    }
+
+    void secondLaunchForwards()
+    {
+        QFETCH(QString, second);
+        QFETCH(bool, sameProfile);
+        QProcess *first = startHelper();
+        QCOMPARE(readLine(first), QByteArray("listening"));
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (!sameProfile)
+            env.insert(QStringLiteral("XDG_DATA_HOME"),
+                       TestHarness::home() + QStringLiteral("/other-profile"));
+        const QStringList files{"set.lyf", "Sunday Set.LYF", "book.pdf"};
+        QProcess *later = start(second, files, env);
+        if (!sameProfile) {
+            QCOMPARE(readLine(later), QByteArray("listening"));
+            QVERIFY(!first->waitForReadyRead(300));
+            return;
+        }
+        QVERIFY(later->waitForFinished(20000));
+        QCOMPARE(later->exitCode(), 0);
+        // It went no further than handing over: no event loop, no window.
+        QVERIFY(!later->readAllStandardError().contains("2 about to run"));
+        for (const QString &file : files)
+            QCOMPARE(readLine(first), "received " + QFile::encodeName(workDir() + QLatin1Char('/') + file));
+        QVERIFY(first->waitForFinished(5000));
+    }
+
+    // A crashed instance leaves its socket behind; the next launch must take over, not hang or forward.
+    void crashedInstanceIsReplaced()
+    {
+        QProcess *crashed = startHelper();
+        QCOMPARE(readLine(crashed), QByteArray("listening"));
+        ::kill(pid_t(crashed->processId()), SIGKILL);
+        QVERIFY(crashed->waitForFinished(5000));
+        QVERIFY(QFileInfo::exists(SingleInstance::serverPath()));
+
+        QProcess *next = startHelper();
+        QCOMPARE(readLine(next), QByteArray("listening"));
+        QProcess *later = startHelper({QStringLiteral("set.lyf")});
+        QCOMPARE(readLine(later), QByteArray("forwarded"));
+        QCOMPARE(readLine(next), "received " + QFile::encodeName(workDir() + QStringLiteral("/set.lyf")));
+    }
+
+    // An instance that hangs must not make every later launch hang with it.
+    void unansweringInstanceIsNotWaitedFor()
+    {
+        QLocalServer frozen;
+        QVERIFY(frozen.listen(SingleInstance::serverPath()));
+        SingleInstance instance;
+        QCOMPARE(instance.claim({QStringLiteral("/music/set.lyf")}, 300), SingleInstance::Role::Standalone);
+    }
+
+    void runningInstanceReceivesInProcess()
+    {
+        SingleInstance instance;
+        QCOMPARE(instance.claim({}), SingleInstance::Role::Primary);
+        QSignalSpy launched(&instance, &SingleInstance::launchedAgain);
+        QProcess *later = startHelper();
+        QVERIFY(launched.wait(10000));
+        QCOMPARE(launched.first().first().toStringList(), QStringList());
+        QVERIFY(later->waitForFinished(5000));
+        QCOMPARE(later->exitCode(), 0);
+    }
+};
+
+LYRAFOLD_TEST_MAIN(SingleInstanceTest)
+#include "tst_singleinstance.moc"

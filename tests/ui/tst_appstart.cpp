@@ -1,0 +1,113 @@
+#include "TestHarness.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTimeZone>
+
+// Starts the real program the way the desktop does and reads what it leaves in the launch log.
+class AppStartTest : public QObject {
+    Q_OBJECT
+
+    struct Line {
+        QDateTime time;
+        bool utc = false;
+        QString message;
+    };
+
+    // Timestamped lines of the launch log, in the form either writer gives them.
+    static QList<Line> parse(const QByteArray &text)
+    {
+        static const QRegularExpression pattern(
+            QStringLiteral("^(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d)( \\+0000)?: (.*)$"));
+        QList<Line> lines;
+        for (const QString &line : QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QRegularExpressionMatch match = pattern.match(line);
+            if (!match.hasMatch())
+                continue;
+            const bool utc = match.capturedLength(2) > 0;
+            QDateTime time = QDateTime::fromString(match.captured(1), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            time.setTimeZone(QTimeZone::utc()); // compared as wall-clock readings
+            lines.append({time, utc, match.captured(3)});
+        }
+        return lines;
+    }
+
+    static QStringList messages(const QList<Line> &lines)
+    {
+        QStringList result;
+        for (const Line &line : lines)
+            result.append(line.message);
+        return result;
+    }
+
+private Q_SLOTS:
+    void launchLogInOrder_data()
+    {
+        QTest::addColumn<QByteArray>("earlier");
+        QTest::addColumn<bool>("tempWritable");
+        QTest::newRow("first launch") << QByteArray() << true;
+        QTest::newRow("later launch keeps the earlier lines")
+            << QByteArray("2020-01-01 00:00:00: 9 delayed orderFront done, isVisible: true\n\xff\xfe\n")
+            << true;
+        QTest::newRow("temporary folder missing") << QByteArray() << false;
+    }
+
+    void launchLogInOrder()
+    {
+        QFETCH(QByteArray, earlier);
+        QFETCH(bool, tempWritable);
+        const QString tmp = TestHarness::home() + QStringLiteral("/launch-tmp");
+        QDir(tmp).removeRecursively();
+        if (tempWritable)
+            QVERIFY(QDir().mkpath(tmp));
+        const QString logPath = tmp + QStringLiteral("/Lyrafold_launch.log");
+        if (!earlier.isNull())
+            TestHarness::writeFile(logPath, earlier);
+
+        QProcess app;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TMPDIR"), tmp);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LYRAFOLD_QUIT_AFTER_LAUNCH"), QStringLiteral("1"));
+        // Local time 5:45 ahead of UTC, so the two kinds of timestamps cannot be mistaken for each other.
+        env.insert(QStringLiteral("TZ"), QStringLiteral("LYR-05:45"));
+        app.setProcessEnvironment(env);
+        app.start(QStringLiteral(LYRAFOLD_EXECUTABLE), {});
+        QVERIFY(app.waitForFinished(20000));
+        QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(app.exitCode(), 0);
+
+        const QByteArray standardError = app.readAllStandardError();
+        QVERIFY2(standardError.startsWith("LyrafoldMac process started (static init)\n"), standardError);
+        const QStringList startLines{"0 main entered", "1 NSApplication.shared done", "2 about to run"};
+        QCOMPARE(messages(parse(standardError)), startLines);
+
+        if (!tempWritable) {
+            QVERIFY(!QFileInfo::exists(tmp));
+            return;
+        }
+        const QByteArray log = TestHarness::readFile(logPath);
+        QVERIFY(log.startsWith(earlier));
+        const QList<Line> lines = parse(log.mid(earlier.size()));
+        const QStringList launchLines{
+            "2 applicationWillFinishLaunching",
+            "3 after buildMainMenu",
+            "4 applicationDidFinishLaunching",
+            "5 MainWindowController created",
+            "6 got mainWin",
+            "7 about to show window",
+            "8 window shown, subviews: 0, isVisible: true",
+            "9 delayed orderFront done, isVisible: true",
+        };
+        QCOMPARE(messages(lines), startLines + launchLines);
+        for (int i = 0; i < lines.size(); ++i)
+            QCOMPARE(lines[i].utc, i < 2);
+        const qint64 offset = lines[1].time.secsTo(lines[2].time);
+        QVERIFY2(qAbs(offset - (5 * 3600 + 45 * 60)) < 60, qPrintable(QString::number(offset)));
+    }
+};
+
+LYRAFOLD_TEST_MAIN(AppStartTest)
+#include "tst_appstart.moc"

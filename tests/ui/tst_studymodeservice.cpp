@@ -1,0 +1,91 @@
+#include "OpenedUrls.h"
+#include "TestHarnessGui.h"
+#include "common/AppSettings.h"
+#include "common/StudyModeService.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+
+class StudyModeServiceTest : public QObject {
+    Q_OBJECT
+
+    OpenedUrls m_opened;
+
+private Q_SLOTS:
+    void initTestCase() { QDesktopServices::setUrlHandler(QStringLiteral("https"), &m_opened, "open"); }
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
+
+    void init()
+    {
+        AppSettings::remove(AppSettings::studyModeProviderKey);
+        m_opened.urls.clear();
+    }
+
+    void storedProvider_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<StudyModeProvider>("expected");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("absent") << QVariant() << StudyModeProvider::spotify << "Spotify";
+        QTest::newRow("youtube") << QVariant("youtube") << StudyModeProvider::youtube << "YouTube";
+        QTest::newRow("letter case counts") << QVariant("YouTube") << StudyModeProvider::spotify << "Spotify";
+        QTest::newRow("capital Spotify") << QVariant("Spotify") << StudyModeProvider::spotify << "Spotify";
+        QTest::newRow("not a text") << QVariant(1) << StudyModeProvider::spotify << "Spotify";
+    }
+
+    void storedProvider()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(StudyModeProvider, expected);
+        QFETCH(QString, selected);
+        if (stored.isValid())
+            AppSettings::setValue(AppSettings::studyModeProviderKey, stored);
+        QCOMPARE(StudyModeService::provider(), expected);
+
+        QComboBox popup;
+        popup.addItem(QStringLiteral("left over"));
+        StudyModeService::configure(&popup);
+        QCOMPARE(popup.count(), 2);
+        QCOMPARE(popup.itemText(0), QStringLiteral("Spotify"));
+        QCOMPARE(popup.itemData(1).toString(), QStringLiteral("youtube"));
+        QCOMPARE(popup.currentText(), selected);
+    }
+
+    void popupChoiceIsStored_data()
+    {
+        QTest::addColumn<QVariant>("itemData");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("youtube") << QVariant("youtube") << "youtube";
+        QTest::newRow("no item data") << QVariant() << "spotify";
+        QTest::newRow("data not a text") << QVariant(QByteArray("youtube")) << "spotify";
+    }
+
+    void popupChoiceIsStored()
+    {
+        QFETCH(QVariant, itemData);
+        QFETCH(QString, stored);
+        QComboBox popup;
+        popup.addItem(QStringLiteral("item"), itemData);
+        StudyModeService::setProvider(&popup);
+        QCOMPARE(AppSettings::stringValue(AppSettings::studyModeProviderKey), stored);
+
+        popup.clear();
+        QCOMPARE(StudyModeService::provider(&popup), StudyModeProvider::spotify);
+    }
+
+    void openUsesTheStoredProvider()
+    {
+        AppSettings::setValue(AppSettings::studyModeProviderKey, QStringLiteral("youtube"));
+        StudyModeService::openProvider(QStringLiteral("So What"));
+        StudyModeService::openProvider(QStringLiteral("   "));
+        AppSettings::setValue(AppSettings::studyModeProviderKey, QStringLiteral("spotify"));
+        StudyModeService::openProvider(QStringLiteral(" AC/DC "));
+        QCOMPARE(m_opened.urls.size(), 2);
+        QCOMPARE(m_opened.urls[0].toEncoded(),
+                 QByteArray("https://www.youtube.com/results?search_query=So%20What"));
+        QCOMPARE(m_opened.urls[1].toEncoded(), QByteArray("https://open.spotify.com/search/AC%2FDC"));
+    }
+};
+
+LYRAFOLD_TEST_GUI_MAIN(StudyModeServiceTest)
+#include "tst_studymodeservice.moc"
