@@ -2,6 +2,7 @@
 // outline reader, poppler's pdftoppm run as a process per page, and QtPdf when it is installed.
 
 #include "engine/PdfDocument.h"
+#include "extract/PdfBookmarkExtractor.h"
 
 #include <QFile>
 #include <QProcess>
@@ -62,6 +63,16 @@ void BM_OutlineLyrafold(benchmark::State &state)
     state.counters["entries"] = 201;
 }
 BENCHMARK(BM_OutlineLyrafold)->Unit(benchmark::kMillisecond);
+
+void BM_ExtractBookmarks(benchmark::State &state)
+{
+    for (auto _ : state) {
+        if (PdfBookmarkExtractor::extractBookmarks(songbook).size() != 201)
+            state.SkipWithError("outline not read");
+    }
+    state.counters["entries"] = 201;
+}
+BENCHMARK(BM_ExtractBookmarks)->Unit(benchmark::kMillisecond);
 
 void collectQpdfOutline(QPDF &pdf, std::vector<QPDFOutlineObjectHelper> items, int &count)
 {

@@ -1,5 +1,6 @@
 #include "TestHarness.h"
 #include "engine/PdfDocument.h"
+#include "extract/PdfBookmarkExtractor.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -90,6 +91,9 @@ private Q_SLOTS:
         QVERIFY(!original.isEmpty());
         const QString path = m_dir.filePath(QStringLiteral("damaged.pdf"));
         TestHarness::writeFile(path, damaged(original, Damage(damage), seed));
+
+        for (const BookmarkEntry &entry : PdfBookmarkExtractor::extractBookmarks(path))
+            QVERIFY(entry.pageSpan >= 0 && entry.pageNumber >= 0);
 
         const Result<PdfDocumentPtr> opened = PdfDocument::open(path);
         if (!opened) {
