@@ -42,6 +42,11 @@ QPDFObjectHandle fitDestination(QPDFObjectHandle target)
 
 namespace PdfFixtures {
 
+QString testData(const char *relativePath)
+{
+    return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/") + QLatin1String(relativePath);
+}
+
 void write(const QString &path, const QList<Page> &pages, const QList<OutlineItem> &outline)
 {
     cairo_surface_t *surface = cairo_pdf_surface_create(QFile::encodeName(path).constData(), 612, 792);

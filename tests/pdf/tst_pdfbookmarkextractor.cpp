@@ -13,10 +13,7 @@ Q_DECLARE_METATYPE(BookmarkEntry)
 
 namespace {
 
-QString testData(const char *relativePath)
-{
-    return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/") + QLatin1String(relativePath);
-}
+using PdfFixtures::testData;
 
 // "title | level | page | span | composer": the fields the extraction decides, one line an entry.
 QString describe(const BookmarkEntry &entry)

@@ -21,10 +21,7 @@ Q_DECLARE_METATYPE(std::optional<int>)
 
 namespace {
 
-QString testData(const char *relativePath)
-{
-    return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/") + QLatin1String(relativePath);
-}
+using PdfFixtures::testData;
 
 const QString songbook = testData("books/songs-from-the-public-domain.pdf");
 const QString tunebook = testData("books/dusty-strings-tunebook.pdf");
