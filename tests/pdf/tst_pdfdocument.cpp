@@ -166,6 +166,7 @@ private Q_SLOTS:
             QVERIFY2(document.ok(), qPrintable(document.error().message));
             QCOMPARE(document.value()->path(), path);
             QVERIFY(document.value()->pageCount() >= 2);
+            QVERIFY(document.value()->render(1, 0.25));
         } else {
             QVERIFY(!document.ok());
             QCOMPARE(document.error().code, error);
