@@ -1,6 +1,7 @@
 #include "PdfFixtures.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cairo-pdf.h>
@@ -11,21 +12,14 @@
 
 namespace {
 
-QPDFObjectHandle rectangle(const QRectF &r)
-{
-    return QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(r.left(), r.top(), r.right(), r.bottom()));
-}
-
 // Opens the file, lets change edit it, and writes it back in place.
 void rewrite(const QString &path, const std::function<void(QPDF &, QPDFWriter &)> &change)
 {
-    const QByteArray file = QFile::encodeName(path);
-    const QByteArray temporary = file + ".rewrite";
+    const QByteArray temporary = QFile::encodeName(path) + ".rewrite";
     {
         QPDF pdf;
-        pdf.processFile(file.constData());
+        pdf.processFile(QFile::encodeName(path).constData());
         QPDFWriter writer(pdf, temporary.constData());
-        writer.setStaticID(true);
         change(pdf, writer);
         writer.write();
     }
@@ -33,9 +27,22 @@ void rewrite(const QString &path, const std::function<void(QPDF &, QPDFWriter &)
     QVERIFY(QFile::rename(QFile::decodeName(temporary), path));
 }
 
-QPDFObjectHandle fitDestination(QPDFObjectHandle target)
+QPDFObjectHandle rectangle(const QRectF &r)
 {
-    return QPDFObjectHandle::newArray({target, QPDFObjectHandle::newName("/Fit")});
+    return QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(r.left(), r.top(), r.right(), r.bottom()));
+}
+
+// Parses "<< entries >>" with every "{pN}" replaced by a reference to page N.
+QPDFObjectHandle dictionary(QPDF &pdf, const QByteArray &entries)
+{
+    static const QRegularExpression pageReference(QStringLiteral("\\{p(\\d+)\\}"));
+    QString text = QString::fromLatin1(entries);
+    QRegularExpressionMatch match;
+    while ((match = pageReference.match(text)).hasMatch()) {
+        QPDFObjectHandle page = pdf.getAllPages().at(size_t(match.captured(1).toInt() - 1));
+        text.replace(match.capturedStart(), match.capturedLength(), QString::fromStdString(page.unparse()));
+    }
+    return QPDFObjectHandle::parse(&pdf, "<< " + text.toStdString() + " >>");
 }
 
 } // namespace
@@ -70,15 +77,13 @@ void write(const QString &path, const QList<Page> &pages, const QList<OutlineIte
     QCOMPARE(cairo_surface_status(surface), CAIRO_STATUS_SUCCESS);
     cairo_surface_destroy(surface);
 
-    const bool needsBoxes = std::any_of(pages.begin(), pages.end(), [](const Page &page) {
-        return page.rotation != 0 || !page.cropBox.isNull() || page.emptyMediaBox;
-    });
-    if (!needsBoxes)
+    if (std::none_of(pages.begin(), pages.end(), [](const Page &page) {
+            return page.rotation != 0 || !page.cropBox.isNull() || page.emptyMediaBox;
+        }))
         return;
     rewrite(path, [&](QPDF &pdf, QPDFWriter &) {
-        const std::vector<QPDFObjectHandle> &written = pdf.getAllPages();
         for (qsizetype i = 0; i < pages.size(); ++i) {
-            QPDFObjectHandle page = written.at(size_t(i));
+            QPDFObjectHandle page = pdf.getAllPages().at(size_t(i));
             if (pages[i].rotation != 0)
                 page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(pages[i].rotation));
             if (!pages[i].cropBox.isNull())
@@ -89,85 +94,28 @@ void write(const QString &path, const QList<Page> &pages, const QList<OutlineIte
     });
 }
 
-void rewriteOutline(const QString &path, const QList<OutlineNode> &nodes)
+void rewriteOutline(const QString &path, const QList<OutlineNode> &nodes, const QByteArray &catalogEntries)
 {
     rewrite(path, [&](QPDF &pdf, QPDFWriter &) {
-        const std::vector<QPDFObjectHandle> &pages = pdf.getAllPages();
         std::vector<QPDFObjectHandle> objects;
-        for (qsizetype i = 0; i < nodes.size(); ++i)
-            objects.push_back(pdf.makeIndirectObject(QPDFObjectHandle::newDictionary()));
-
-        QPDFObjectHandle root = pdf.getRoot();
-        QPDFObjectHandle names = QPDFObjectHandle::newArray(); // sorted: the names grow with i
-        QPDFObjectHandle dests = QPDFObjectHandle::newDictionary();
+        for (const OutlineNode &node : nodes)
+            objects.push_back(pdf.makeIndirectObject(dictionary(pdf, node.entries)));
         for (qsizetype i = 0; i < nodes.size(); ++i) {
-            const OutlineNode &node = nodes[i];
             QPDFObjectHandle item = objects[size_t(i)];
-            item.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(node.title.toStdString()));
-            if (node.first >= 0)
-                item.replaceKey("/First", objects.at(size_t(node.first)));
-            if (node.next >= 0)
-                item.replaceKey("/Next", objects.at(size_t(node.next)));
-            if (node.page <= 0 || node.destination == Destination::None)
-                continue;
-            QPDFObjectHandle page = pages.at(size_t(node.page - 1));
-            const std::string name = QStringLiteral("n%1").arg(i, 5, 10, QLatin1Char('0')).toStdString();
-            switch (node.destination) {
-            case Destination::None:
-                break;
-            case Destination::PageReference:
-                item.replaceKey("/Dest", fitDestination(page));
-                break;
-            case Destination::PageNumber:
-                item.replaceKey("/Dest", fitDestination(QPDFObjectHandle::newInteger(node.page - 1)));
-                break;
-            case Destination::NamedString:
-                names.appendItem(QPDFObjectHandle::newString(name));
-                names.appendItem(fitDestination(page));
-                item.replaceKey("/Dest", QPDFObjectHandle::newString(name));
-                break;
-            case Destination::NamedObject:
-                dests.replaceKey("/" + name, fitDestination(page));
-                item.replaceKey("/Dest", QPDFObjectHandle::newName("/" + name));
-                break;
-            case Destination::GoToNamed: {
-                QPDFObjectHandle target = QPDFObjectHandle::newDictionary();
-                target.replaceKey("/D", fitDestination(page));
-                names.appendItem(QPDFObjectHandle::newString(name));
-                names.appendItem(target);
-                item.replaceKey("/A", QPDFObjectHandle::parse("<< /S /GoTo /D (" + name + ") >>"));
-                break;
-            }
-            case Destination::GoToPageReference: {
-                QPDFObjectHandle action = QPDFObjectHandle::parse("<< /S /GoTo >>");
-                action.replaceKey("/D", fitDestination(page));
-                item.replaceKey("/A", action);
-                break;
-            }
-            case Destination::UnknownName:
-                item.replaceKey("/Dest", QPDFObjectHandle::newString("nowhere"));
-                break;
-            case Destination::RemoteGoTo:
-                item.replaceKey("/A", QPDFObjectHandle::parse("<< /S /GoToR /F (other.pdf) /D [0 /Fit] >>"));
-                break;
-            }
+            item.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(nodes[i].title.toStdString()));
+            if (nodes[i].first >= 0)
+                item.replaceKey("/First", objects.at(size_t(nodes[i].first)));
+            if (nodes[i].next >= 0)
+                item.replaceKey("/Next", objects.at(size_t(nodes[i].next)));
         }
-        root.removeKey("/Names");
-        root.removeKey("/Dests");
-        if (names.getArrayNItems() > 0) {
-            QPDFObjectHandle destTree = QPDFObjectHandle::newDictionary();
-            destTree.replaceKey("/Names", names);
-            QPDFObjectHandle nameDictionary = QPDFObjectHandle::newDictionary();
-            nameDictionary.replaceKey("/Dests", destTree);
-            root.replaceKey("/Names", nameDictionary);
-        }
-        if (!dests.getKeys().empty())
-            root.replaceKey("/Dests", dests);
-
+        QPDFObjectHandle root = pdf.getRoot();
         QPDFObjectHandle outlines = QPDFObjectHandle::parse("<< /Type /Outlines >>");
         if (!objects.empty())
             outlines.replaceKey("/First", objects.front());
         root.replaceKey("/Outlines", pdf.makeIndirectObject(outlines));
+        QPDFObjectHandle extra = dictionary(pdf, catalogEntries);
+        for (const std::string &key : extra.getKeys())
+            root.replaceKey(key, extra.getKey(key));
     });
 }
 
