@@ -13,12 +13,16 @@ packages=(
     dbus-daemon
     # JSON parsing
     libsimdjson-dev
-    # drawing PDFs (the demo songbooks), with the fonts they name
+    # PDF reading (poppler's Qt interface), rendering (poppler's Splash renderer, private headers),
+    # raw page boxes (qpdf)
+    libpoppler-qt6-dev libpoppler-private-dev libqpdf-dev
+    # drawing PDFs (the demo songbooks and the test fixtures with outlines), with the fonts they name
     libcairo2-dev fonts-dejavu-core
     # desktop integration: checks of the launcher entry and the playlist file type, icon rendering
     desktop-file-utils shared-mime-info librsvg2-bin
-    # benchmarks (lyrafold-bench compares against python3's json module)
-    libbenchmark-dev python3
+    # benchmarks only (lyrafold-bench compares against python3's json module, poppler-utils' pdftoppm
+    # and QtPdf)
+    libbenchmark-dev python3 poppler-utils qt6-pdf-dev
     # scripts/screenshot.sh: a virtual display and a grab of it
     xvfb imagemagick
 )

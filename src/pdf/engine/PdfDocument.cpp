@@ -1,0 +1,432 @@
+#include "engine/PdfDocument.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QPainter>
+
+#include <GlobalParams.h>
+#include <PDFDoc.h>
+#include <SplashOutputDev.h>
+#include <goo/GooString.h>
+#include <poppler-qt6.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFNameTreeObjectHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <splash/SplashBitmap.h>
+
+#include <cmath>
+#include <mutex>
+#include <vector>
+
+Q_LOGGING_CATEGORY(lcPdf, "lyrafold.pdf", QtWarningMsg)
+
+namespace {
+
+// Readers find the header within the first kilobyte and the end marker within the last one.
+constexpr qint64 markerWindow = 1024;
+
+void routePopplerMessages()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Poppler::setDebugErrorFunction(
+            [](const QString &message, const QVariant &) { qCDebug(lcPdf) << "poppler:" << message; }, {});
+    });
+}
+
+Result<PdfDocumentPtr> openFailure(PdfOpenError error, const QString &message)
+{
+    return Result<PdfDocumentPtr>::failure(message, int(error));
+}
+
+// Rejects what poppler would otherwise try to reconstruct at length, or open as a partial document.
+std::optional<LyrafoldError> checkFile(const QString &path)
+{
+    const auto fail = [&](PdfOpenError error, const QString &message) {
+        return LyrafoldError{QStringLiteral("Lyrafold"), int(error), message.arg(path)};
+    };
+    if (path.isEmpty() || !QFileInfo(path).isAbsolute())
+        return fail(PdfOpenError::NotAbsolute, QStringLiteral("The path \"%1\" is not absolute."));
+    const QFileInfo info(path);
+    if (!info.exists())
+        return fail(PdfOpenError::Missing, QStringLiteral("The file %1 does not exist."));
+    QFile file(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return fail(PdfOpenError::Unreadable, QStringLiteral("The file %1 cannot be read."));
+    const QByteArray head = file.read(markerWindow);
+    if (!head.contains("%PDF-"))
+        return fail(PdfOpenError::NotPdf, QStringLiteral("The file %1 is not a PDF document."));
+    const qint64 size = file.size();
+    if (!file.seek(std::max<qint64>(0, size - markerWindow)))
+        return fail(PdfOpenError::Unreadable, QStringLiteral("The file %1 cannot be read."));
+    if (!file.read(markerWindow).contains("%%EOF"))
+        return fail(PdfOpenError::Truncated,
+                    QStringLiteral("The file %1 is incomplete: its end is missing."));
+    return std::nullopt;
+}
+
+QRectF normalisedRect(QPDFObjectHandle box)
+{
+    if (!box.isArray() || box.getArrayNItems() != 4)
+        return {};
+    double v[4];
+    for (int i = 0; i < 4; ++i) {
+        QPDFObjectHandle item = box.getArrayItem(i);
+        if (!item.isNumber())
+            return {};
+        v[i] = item.getNumericValue();
+        if (!std::isfinite(v[i]))
+            return {};
+    }
+    return QRectF(QPointF(v[0], v[1]), QPointF(v[2], v[3])).normalized();
+}
+
+int rotationValue(QPDFObjectHandle rotate)
+{
+    if (rotate.isInteger())
+        return rotate.getIntValueAsInt();
+    if (rotate.isReal() && std::isfinite(rotate.getNumericValue()))
+        return int(std::clamp(std::lround(rotate.getNumericValue()), long(INT_MIN), long(INT_MAX)));
+    return 0;
+}
+
+} // namespace
+
+struct PdfDocument::Impl {
+    QString path;
+    int pageCount = 0;
+    mutable QMutex lock; // guards everything below: neither library may be entered twice at once
+    // Destroyed last: poppler's Qt interface keeps poppler's global settings alive while any of
+    // its documents is open, and the renderer below needs them.
+    std::unique_ptr<Poppler::Document> poppler;
+
+    // qpdf is opened on first use: most callers never ask for the raw boxes.
+    struct Raw {
+        QPDF qpdf;
+        std::vector<QPDFPageObjectHelper> pages;
+    };
+    mutable std::unique_ptr<Raw> raw;
+    mutable std::optional<QString> rawError;
+
+    // Pages are drawn with poppler's Splash renderer, used below poppler's Qt interface: that one
+    // draws only in 32 bits a pixel (scaled scans took 15% longer than in 24) and builds a new
+    // renderer for every page, loading the fonts and rasterising the glyphs again each time
+    // (engraved pages took 30% longer). Here the renderer lives as long as the document; it is
+    // made on first use.
+    struct Renderer {
+        std::unique_ptr<PDFDoc> document;
+        std::unique_ptr<SplashOutputDev> output;
+    };
+    mutable std::unique_ptr<Renderer> renderer;
+    mutable std::optional<QString> rendererError;
+
+    // Callers hold the lock.
+    Result<Raw *> rawDocument() const;
+    Result<PdfPageBoxes> boxesLocked(int pageIndex) const;
+    Result<Renderer *> rendererLocked() const;
+    std::unique_ptr<Poppler::Page> page(int pageIndex) const;
+    QSizeF pageSizeLocked(int pageIndex) const;
+    std::optional<int> destinationPage(const Poppler::OutlineItem &item) const;
+    std::optional<int> pageOfNameInTree(const QByteArray &name) const;
+    Result<QImage> renderLocked(int pageIndex, double scale, const QRect &region) const;
+};
+
+Result<PdfDocument::Impl::Raw *> PdfDocument::Impl::rawDocument() const
+{
+    if (raw)
+        return raw.get();
+    if (rawError)
+        return Result<Raw *>::failure(*rawError);
+    auto opened = std::make_unique<Raw>();
+    try {
+        opened->qpdf.setSuppressWarnings(true);
+        opened->qpdf.processFile(QFile::encodeName(path).constData());
+        opened->pages = QPDFPageDocumentHelper(opened->qpdf).getAllPages();
+    } catch (const std::exception &e) {
+        rawError =
+            QStringLiteral("The page boxes of %1 cannot be read: %2").arg(path, QString::fromUtf8(e.what()));
+        return Result<Raw *>::failure(*rawError);
+    }
+    raw = std::move(opened);
+    return raw.get();
+}
+
+std::unique_ptr<Poppler::Page> PdfDocument::Impl::page(int pageIndex) const
+{
+    if (pageIndex < 0 || pageIndex >= pageCount)
+        return nullptr;
+    return poppler->page(pageIndex);
+}
+
+QSizeF PdfDocument::Impl::pageSizeLocked(int pageIndex) const
+{
+    const std::unique_ptr<Poppler::Page> p = page(pageIndex);
+    return p ? p->pageSizeF() : QSizeF();
+}
+
+std::optional<int> PdfDocument::Impl::destinationPage(const Poppler::OutlineItem &item) const
+{
+    // A destination in another file names no page of this one.
+    if (!item.externalFileName().isEmpty())
+        return std::nullopt;
+    // poppler resolves every form here: page references, page numbers, named destinations (from
+    // the name tree or the /Dests dictionary) and GoTo actions naming either.
+    const QSharedPointer<const Poppler::LinkDestination> destination = item.destination();
+    if (!destination)
+        return std::nullopt;
+    const int pageNumber = destination->pageNumber();
+    if (pageNumber < 1 && !destination->destinationName().isEmpty())
+        return pageOfNameInTree(destination->destinationName().toLatin1());
+    if (pageNumber < 1 || pageNumber > pageCount)
+        return std::nullopt;
+    return pageNumber - 1;
+}
+
+// poppler looks a name up only in the catalog's /Dests dictionary when the document has one, and
+// misses the names in the name tree beside it.
+std::optional<int> PdfDocument::Impl::pageOfNameInTree(const QByteArray &name) const
+{
+    const Result<Raw *> document = rawDocument();
+    if (!document)
+        return std::nullopt;
+    QPDF &qpdf = document.value()->qpdf;
+    try {
+        QPDFObjectHandle tree = qpdf.getRoot().getKey("/Names");
+        tree = tree.isDictionary() ? tree.getKey("/Dests") : QPDFObjectHandle::newNull();
+        QPDFObjectHandle target;
+        if (!tree.isDictionary() ||
+            !QPDFNameTreeObjectHelper(tree, qpdf).findObject(name.toStdString(), target))
+            return std::nullopt;
+        if (target.isDictionary())
+            target = target.getKey("/D");
+        if (!target.isArray() || target.getArrayNItems() < 1)
+            return std::nullopt;
+        QPDFObjectHandle page = target.getArrayItem(0);
+        const int index = page.isInteger()      ? page.getIntValueAsInt()
+                          : page.isDictionary() ? qpdf.findPage(page)
+                                                : -1;
+        if (index < 0 || index >= pageCount)
+            return std::nullopt;
+        return index;
+    } catch (const std::exception &) {
+        return std::nullopt; // not a page, or a damaged tree: the item has no page
+    }
+}
+
+Result<PdfPageBoxes> PdfDocument::Impl::boxesLocked(int pageIndex) const
+{
+    const Result<Raw *> document = rawDocument();
+    if (!document)
+        return document.error();
+    if (pageIndex < 0 || size_t(pageIndex) >= document.value()->pages.size())
+        return Result<PdfPageBoxes>::failure(
+            QStringLiteral("The page %1 does not exist.").arg(pageIndex + 1));
+    // qpdf loads objects on demand, so a parse error may surface only now.
+    try {
+        QPDFPageObjectHelper page = document.value()->pages[size_t(pageIndex)];
+        PdfPageBoxes boxes;
+        boxes.mediaBox = normalisedRect(page.getAttribute("/MediaBox", false));
+        boxes.cropBox = normalisedRect(page.getAttribute("/CropBox", false));
+        boxes.rotation = rotationValue(page.getAttribute("/Rotate", false));
+        return boxes;
+    } catch (const std::exception &e) {
+        return Result<PdfPageBoxes>::failure(QStringLiteral("The boxes of page %1 cannot be read: %2")
+                                                 .arg(pageIndex + 1)
+                                                 .arg(QString::fromUtf8(e.what())));
+    }
+}
+
+Result<QImage> PdfDocument::Impl::renderLocked(int pageIndex, double scale, const QRect &region) const
+{
+    const std::unique_ptr<Poppler::Page> p = page(pageIndex);
+    if (!p)
+        return Result<QImage>::failure(QStringLiteral("The page %1 does not exist.").arg(pageIndex + 1));
+    const QSizeF size = p->pageSizeF() * scale;
+    if (!(scale > 0) || !std::isfinite(scale) || !(size.width() >= 1) || !(size.height() >= 1))
+        return Result<QImage>::failure(
+            QStringLiteral("The page %1 has no area at this scale.").arg(pageIndex + 1));
+    const QRect whole(0, 0, int(std::min(std::ceil(size.width()), 1e9)),
+                      int(std::min(std::ceil(size.height()), 1e9)));
+    const QRect area = region.isNull() ? whole : region.intersected(whole);
+    if (area.isEmpty())
+        return Result<QImage>::failure(QStringLiteral("The region lies outside the page."));
+    if (qint64(area.width()) * area.height() > maxRenderPixels)
+        return Result<QImage>::failure(
+            QStringLiteral("The page %1 is too large to render at this scale.").arg(pageIndex + 1));
+    const Result<Renderer *> splash = rendererLocked();
+    if (!splash)
+        return splash.error();
+    Renderer &r = *splash.value();
+    if (pageIndex >= r.document->getNumPages())
+        return Result<QImage>::failure(QStringLiteral("The page %1 does not exist.").arg(pageIndex + 1));
+    const double dpi = 72.0 * scale;
+    r.document->displayPageSlice(r.output.get(), pageIndex + 1, dpi, dpi, 0, false, true, false, area.x(),
+                                 area.y(), area.width(), area.height());
+    // The image takes over the bitmap; the renderer makes a new one for the next page.
+    SplashBitmap *bitmap = r.output->takeBitmap();
+    if (!bitmap || !bitmap->getDataPtr() || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) {
+        delete bitmap;
+        return Result<QImage>::failure(
+            QStringLiteral("The page %1 could not be rendered.").arg(pageIndex + 1));
+    }
+    QImage image(
+        bitmap->getDataPtr(), bitmap->getWidth(), bitmap->getHeight(), bitmap->getRowSize(),
+        QImage::Format_RGB888, [](void *data) { delete static_cast<SplashBitmap *>(data); }, bitmap);
+    return image;
+}
+
+Result<PdfDocument::Impl::Renderer *> PdfDocument::Impl::rendererLocked() const
+{
+    if (renderer)
+        return renderer.get();
+    if (rendererError)
+        return Result<Renderer *>::failure(*rendererError);
+    auto made = std::make_unique<Renderer>();
+    if (globalParams)
+        made->document =
+            std::make_unique<PDFDoc>(std::make_unique<GooString>(QFile::encodeName(path).constData()));
+    if (!made->document || !made->document->isOk()) {
+        rendererError = QStringLiteral("The pages of %1 cannot be rendered.").arg(path);
+        return Result<Renderer *>::failure(*rendererError);
+    }
+    SplashColor white = {255, 255, 255};
+    made->output = std::make_unique<SplashOutputDev>(splashModeRGB8, 4, false, white);
+    made->output->setFontAntialias(true);
+    made->output->setVectorAntialias(true);
+    made->output->startDoc(made->document.get());
+    renderer = std::move(made);
+    return renderer.get();
+}
+
+PdfDocument::PdfDocument(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+
+PdfDocument::~PdfDocument() = default;
+
+Result<PdfDocumentPtr> PdfDocument::open(const QString &absolutePath)
+{
+    if (const auto error = checkFile(absolutePath))
+        return *error;
+    routePopplerMessages();
+    std::unique_ptr<Poppler::Document> document = Poppler::Document::load(absolutePath);
+    if (!document)
+        return openFailure(PdfOpenError::Damaged,
+                           QStringLiteral("The file %1 is damaged and cannot be read.").arg(absolutePath));
+    if (document->isLocked())
+        return openFailure(PdfOpenError::PasswordProtected,
+                           QStringLiteral("The file %1 is protected by a password.").arg(absolutePath));
+
+    auto impl = std::make_unique<Impl>();
+    impl->path = absolutePath;
+    impl->pageCount = std::max(0, document->numPages());
+    impl->poppler = std::move(document);
+    return PdfDocumentPtr(new PdfDocument(std::move(impl)));
+}
+
+QString PdfDocument::path() const
+{
+    return m_impl->path;
+}
+
+int PdfDocument::pageCount() const
+{
+    return m_impl->pageCount;
+}
+
+QSizeF PdfDocument::pageSize(int pageIndex) const
+{
+    QMutexLocker locker(&m_impl->lock);
+    return m_impl->pageSizeLocked(pageIndex);
+}
+
+Result<PdfPageBoxes> PdfDocument::pageBoxes(int pageIndex) const
+{
+    QMutexLocker locker(&m_impl->lock);
+    return m_impl->boxesLocked(pageIndex);
+}
+
+QList<PdfOutlineItem> PdfDocument::outline() const
+{
+    QMutexLocker locker(&m_impl->lock);
+    struct Level {
+        QVector<Poppler::OutlineItem> items;
+        qsizetype next = 0;
+    };
+    // An explicit stack instead of recursion: the depth of a damaged outline is not ours to choose.
+    std::vector<Level> stack;
+    stack.push_back({m_impl->poppler->outline()});
+    QList<PdfOutlineItem> result;
+    while (!stack.empty()) {
+        Level &current = stack.back();
+        if (current.next >= current.items.size()) {
+            stack.pop_back();
+            continue;
+        }
+        if (result.size() >= maxOutlineItems) {
+            qCWarning(lcPdf) << "outline of" << m_impl->path << "cut after" << maxOutlineItems << "items";
+            break;
+        }
+        const Poppler::OutlineItem item = current.items[current.next++];
+        const int level = int(stack.size()) - 1;
+        result.append({item.name(), level, m_impl->destinationPage(item)});
+        if (!item.hasChildren())
+            continue;
+        if (level + 1 >= maxOutlineDepth) {
+            qCWarning(lcPdf) << "outline of" << m_impl->path << "cut below level" << level;
+            continue;
+        }
+        stack.push_back({item.children()});
+    }
+    return result;
+}
+
+Result<QImage> PdfDocument::render(int pageIndex, double scale, const QRect &region) const
+{
+    QMutexLocker locker(&m_impl->lock);
+    return m_impl->renderLocked(pageIndex, scale, region);
+}
+
+QImage PdfDocument::thumbnail(int pageIndex, const QSize &size) const
+{
+    if (size.isEmpty() || qint64(size.width()) * size.height() > maxRenderPixels)
+        return QImage();
+    QImage empty(size, QImage::Format_ARGB32_Premultiplied);
+    empty.fill(Qt::transparent);
+
+    QMutexLocker locker(&m_impl->lock);
+    if (!m_impl->page(pageIndex))
+        return empty;
+    // The raw boxes decide whether there is anything to show; the rendered size comes from the
+    // page as poppler shows it. Without qpdf's view of the file, poppler's size has to do.
+    QSizeF shown = m_impl->pageSizeLocked(pageIndex);
+    QRectF box(QPointF(), shown);
+    if (const Result<PdfPageBoxes> boxes = m_impl->boxesLocked(pageIndex))
+        box = boxes->cropBox.isEmpty() ? boxes->mediaBox : boxes->cropBox;
+    if (box.isEmpty())
+        return empty;
+    if (shown.isEmpty())
+        shown = box.size();
+
+    const double scale = fitScale(shown, size);
+    Result<QImage> page = m_impl->renderLocked(pageIndex, scale, QRect(QPoint(), size));
+    locker.unlock();
+
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    if (page) {
+        QPainter painter(&image);
+        const QImage &picture = page.value();
+        painter.drawImage(
+            QPoint((size.width() - picture.width()) / 2, (size.height() - picture.height()) / 2), picture);
+    }
+    return image;
+}
+
+double PdfDocument::fitScale(const QSizeF &pageSize, const QSizeF &target)
+{
+    if (pageSize.isEmpty() || target.isEmpty())
+        return 0;
+    return std::min(target.width() / pageSize.width(), target.height() / pageSize.height());
+}

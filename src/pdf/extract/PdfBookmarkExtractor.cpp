@@ -1,0 +1,113 @@
+#include "extract/PdfBookmarkExtractor.h"
+
+#include "engine/PdfDocument.h"
+#include "library/BookmarkTitleRules.h"
+#include "text/TextUtils.h"
+
+#include <QFileInfo>
+#include <QHash>
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+namespace {
+
+// Stored lists may hold any page values, so the span arithmetic runs wide and is clamped back:
+// no overflow however large or negative the numbers are.
+qint64 spanBetween(qint64 page, __int128 nextPage, qint64 lastPage)
+{
+    const __int128 span = std::min<__int128>(__int128(lastPage) - page + 1, nextPage - page);
+    return qint64(std::clamp<__int128>(span, 1, std::numeric_limits<qint64>::max()));
+}
+
+// The span rule: within each book, an entry reaches up to the next start page in page order (or to
+// the book's last page), at least one page; entries without a page get 0. With totalPages above 0
+// that is the last page of every book in the list; otherwise each book's first entry in page order
+// gives it.
+void calculatePageSpans(BookmarkList &bookmarks, qint64 totalPages)
+{
+    QHash<QString, QList<qsizetype>> positionsByBook;
+    for (qsizetype i = 0; i < bookmarks.size(); ++i)
+        positionsByBook[bookmarks[i].pdfFilePath].append(i);
+
+    for (QList<qsizetype> &positions : positionsByBook) {
+        std::stable_sort(positions.begin(), positions.end(), [&](qsizetype a, qsizetype b) {
+            return bookmarks[a].pageNumber < bookmarks[b].pageNumber;
+        });
+        const qint64 lastPage = totalPages > 0 ? totalPages : bookmarks[positions.first()].totalPages;
+        // Walking backwards, nextPage is the first start page of at least 1 after the current entry.
+        __int128 nextPage = __int128(lastPage) + 1;
+        for (auto it = positions.crbegin(); it != positions.crend(); ++it) {
+            BookmarkEntry &entry = bookmarks[*it];
+            const qint64 page = entry.pageNumber;
+            entry.pageSpan = page == 0 ? 0 : spanBetween(page, nextPage, lastPage);
+            if (page >= 1)
+                nextPage = page;
+        }
+    }
+}
+
+// Makes the entries of the outline items that name songs. The outline comes flattened in pre-order
+// with each item's depth, so the children of an empty or excluded item are still read, one level
+// below it.
+void traverseOutline(const QList<PdfOutlineItem> &outline, const QString &fileName, const QString &filePath,
+                     qint64 totalPages, BookmarkList &result)
+{
+    using namespace BookmarkTitleRules;
+    for (const PdfOutlineItem &item : outline) {
+        const QString label = TextUtils::trimmed(item.title);
+        if (label.isEmpty())
+            continue;
+        const qint64 destinationPage = item.pageIndex ? *item.pageIndex + 1 : 0;
+        qint64 pageNumber = destinationPage;
+        qint64 pageSpan = 1;
+        QString title = cleanTitle(label, pageNumber, pageSpan);
+        if (shouldExcludeBookmarkTitle(title))
+            continue;
+        if (pageNumber < 1)
+            pageNumber = destinationPage;
+        // A composer note is looked for in the label as written, not in the cleaned title.
+        QString composer = extractComposerFromBookmarkTitle(item.title);
+        if (composer.isEmpty()) {
+            TitleAndComposer split = extractTrailingComposerFromTitle(title);
+            title = std::move(split.title);
+            composer = std::move(split.composer);
+        }
+
+        BookmarkEntry entry;
+        entry.pdfFileName = fileName;
+        entry.pdfFilePath = filePath;
+        entry.pageNumber = pageNumber;
+        entry.title = title;
+        entry.level = item.level;
+        entry.pageSpan = std::max<qint64>(pageSpan, 1);
+        entry.totalPages = totalPages;
+        entry.composer = composer;
+        result.append(std::move(entry));
+    }
+}
+
+} // namespace
+
+namespace PdfBookmarkExtractor {
+
+BookmarkList extractBookmarks(const QString &path)
+{
+    const Result<PdfDocumentPtr> document = PdfDocument::open(path);
+    if (!document)
+        return {};
+    const qint64 totalPages = document.value()->pageCount();
+    BookmarkList result;
+    traverseOutline(document.value()->outline(), QFileInfo(path).fileName(), path, totalPages, result);
+    if (!result.isEmpty() && totalPages >= 1)
+        calculatePageSpans(result, totalPages);
+    return result;
+}
+
+void recalculatePageSpans(BookmarkList &bookmarks)
+{
+    calculatePageSpans(bookmarks, 0);
+}
+
+} // namespace PdfBookmarkExtractor

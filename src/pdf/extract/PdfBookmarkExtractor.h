@@ -1,0 +1,21 @@
+#pragma once
+
+#include "library/BookmarkEntry.h"
+
+#include <QString>
+
+// Turns the outline of a PDF book into library songs: one bookmark per outline item that names a
+// song, with its start page, outline depth, cleaned title, composer and the pages it covers.
+// Stateless; safe on any thread, and meant to run off the UI thread.
+namespace PdfBookmarkExtractor {
+
+// The songs of the book at path, in outline pre-order (an item before its children), spans
+// computed. A file that cannot be opened as a PDF, or one without an outline, gives an empty list.
+BookmarkList extractBookmarks(const QString &path);
+
+// Recomputes the page span of every bookmark in place, book by book (by pdfFilePath), from the
+// start pages of that book's bookmarks and the page count of its first bookmark in page order.
+// Nothing else changes, and the order of the list is kept.
+void recalculatePageSpans(BookmarkList &bookmarks);
+
+} // namespace PdfBookmarkExtractor

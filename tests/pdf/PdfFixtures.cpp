@@ -1,0 +1,130 @@
+#include "PdfFixtures.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <cairo-pdf.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <functional>
+
+namespace {
+
+// Opens the file, lets change edit it, and writes it back in place.
+void rewrite(const QString &path, const std::function<void(QPDF &, QPDFWriter &)> &change)
+{
+    const QByteArray temporary = QFile::encodeName(path) + ".rewrite";
+    {
+        QPDF pdf;
+        pdf.processFile(QFile::encodeName(path).constData());
+        QPDFWriter writer(pdf, temporary.constData());
+        change(pdf, writer);
+        writer.write();
+    }
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QFile::rename(QFile::decodeName(temporary), path));
+}
+
+QPDFObjectHandle rectangle(const QRectF &r)
+{
+    return QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(r.left(), r.top(), r.right(), r.bottom()));
+}
+
+// Parses "<< entries >>" with every "{pN}" replaced by a reference to page N.
+QPDFObjectHandle dictionary(QPDF &pdf, const QByteArray &entries)
+{
+    static const QRegularExpression pageReference(QStringLiteral("\\{p(\\d+)\\}"));
+    QString text = QString::fromLatin1(entries);
+    QRegularExpressionMatch match;
+    while ((match = pageReference.match(text)).hasMatch()) {
+        QPDFObjectHandle page = pdf.getAllPages().at(size_t(match.captured(1).toInt() - 1));
+        text.replace(match.capturedStart(), match.capturedLength(), QString::fromStdString(page.unparse()));
+    }
+    return QPDFObjectHandle::parse(&pdf, "<< " + text.toStdString() + " >>");
+}
+
+} // namespace
+
+namespace PdfFixtures {
+
+QString testData(const char *relativePath)
+{
+    return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/") + QLatin1String(relativePath);
+}
+
+void write(const QString &path, const QList<Page> &pages, const QList<OutlineItem> &outline)
+{
+    cairo_surface_t *surface = cairo_pdf_surface_create(QFile::encodeName(path).constData(), 612, 792);
+    cairo_t *cr = cairo_create(surface);
+    for (const Page &page : pages) {
+        cairo_pdf_surface_set_size(surface, page.size.width(), page.size.height());
+        cairo_rectangle(cr, 0, 0, page.size.width() / 4, page.size.height() / 4);
+        cairo_fill(cr);
+        cairo_show_page(cr);
+    }
+    QList<int> parents;
+    for (const OutlineItem &item : outline) {
+        parents.resize(item.level);
+        const int parent = item.level == 0 ? CAIRO_PDF_OUTLINE_ROOT : parents.at(item.level - 1);
+        const QByteArray link = item.page > 0 ? "page=" + QByteArray::number(item.page) : QByteArray();
+        parents.append(cairo_pdf_surface_add_outline(surface, parent, item.title.toUtf8().constData(),
+                                                     link.constData(), cairo_pdf_outline_flags_t(0)));
+    }
+    cairo_destroy(cr);
+    cairo_surface_finish(surface);
+    QCOMPARE(cairo_surface_status(surface), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(surface);
+
+    if (std::none_of(pages.begin(), pages.end(), [](const Page &page) {
+            return page.rotation != 0 || !page.cropBox.isNull() || page.emptyMediaBox;
+        }))
+        return;
+    rewrite(path, [&](QPDF &pdf, QPDFWriter &) {
+        for (qsizetype i = 0; i < pages.size(); ++i) {
+            QPDFObjectHandle page = pdf.getAllPages().at(size_t(i));
+            if (pages[i].rotation != 0)
+                page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(pages[i].rotation));
+            if (!pages[i].cropBox.isNull())
+                page.replaceKey("/CropBox", rectangle(pages[i].cropBox));
+            if (pages[i].emptyMediaBox)
+                page.replaceKey("/MediaBox", rectangle(QRectF(0, 0, 0, 0)));
+        }
+    });
+}
+
+void rewriteOutline(const QString &path, const QList<OutlineNode> &nodes, const QByteArray &catalogEntries)
+{
+    rewrite(path, [&](QPDF &pdf, QPDFWriter &) {
+        std::vector<QPDFObjectHandle> objects;
+        for (const OutlineNode &node : nodes)
+            objects.push_back(pdf.makeIndirectObject(dictionary(pdf, node.entries)));
+        for (qsizetype i = 0; i < nodes.size(); ++i) {
+            QPDFObjectHandle item = objects[size_t(i)];
+            item.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(nodes[i].title.toStdString()));
+            if (nodes[i].first >= 0)
+                item.replaceKey("/First", objects.at(size_t(nodes[i].first)));
+            if (nodes[i].next >= 0)
+                item.replaceKey("/Next", objects.at(size_t(nodes[i].next)));
+        }
+        QPDFObjectHandle root = pdf.getRoot();
+        QPDFObjectHandle outlines = QPDFObjectHandle::parse("<< /Type /Outlines >>");
+        if (!objects.empty())
+            outlines.replaceKey("/First", objects.front());
+        root.replaceKey("/Outlines", pdf.makeIndirectObject(outlines));
+        QPDFObjectHandle extra = dictionary(pdf, catalogEntries);
+        for (const std::string &key : extra.getKeys())
+            root.replaceKey(key, extra.getKey(key));
+    });
+}
+
+void encrypt(const QString &path, const QByteArray &userPassword)
+{
+    rewrite(path, [&](QPDF &, QPDFWriter &writer) {
+        writer.setR6EncryptionParameters(userPassword.constData(), "owner", true, true, true, true, true,
+                                         true, qpdf_r3p_full, true);
+    });
+}
+
+} // namespace PdfFixtures

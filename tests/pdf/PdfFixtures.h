@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+
+// Small PDF books made on the spot: pages and outlines drawn through cairo, with what cairo cannot
+// write (rotation, crop boxes, unusual or broken outlines, encryption) set through qpdf.
+namespace PdfFixtures {
+
+// A file of the shared test data, by its path below the test data folder.
+QString testData(const char *relativePath);
+
+struct Page {
+    QSizeF size = QSizeF(612, 792);
+    int rotation = 0; // written as /Rotate when not 0
+    QRectF cropBox;   // written when not null, even when empty
+    bool emptyMediaBox = false;
+};
+
+// One outline item; its parent is the nearest earlier item one level up.
+struct OutlineItem {
+    QString title;
+    int level = 0;
+    int page = 0; // 1-based; 0 for an item without a destination
+};
+
+// The top-left quarter of every page is drawn black, so that renders show the orientation.
+void write(const QString &path, const QList<Page> &pages, const QList<OutlineItem> &outline = {});
+
+// A node of a raw outline graph. first and next are indexes into the node list (-1 for none) and
+// may form any graph, cycles included; the outline root's first child is node 0. entries are more
+// dictionary entries in PDF syntax, where "{p3}" stands for a reference to page 3.
+struct OutlineNode {
+    QString title;
+    int first = -1;
+    int next = -1;
+    QByteArray entries;
+};
+
+// Replaces the outline of the PDF at path with the graph, and adds catalogEntries (PDF syntax,
+// "{pN}" as above) to its catalog.
+void rewriteOutline(const QString &path, const QList<OutlineNode> &nodes,
+                    const QByteArray &catalogEntries = {});
+
+// Rewrites the PDF at path encrypted with the given user password (which may be empty).
+void encrypt(const QString &path, const QByteArray &userPassword);
+
+} // namespace PdfFixtures
