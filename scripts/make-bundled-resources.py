@@ -43,6 +43,14 @@ Rules for the table (its columns are not clean):
     "\\tempo 2 = 72", and counting it as 144 quarters would call it fast. Up to 72 "Ballad", 73-96
     "Medium-Ballad", 97-124 "Medium", 125-160 "Medium-Up", above 160 "Fast".
 
+  Matching the book's titles to the table: a bookmark takes the record with its own title key (below)
+    first. Failing that, the book's outline and the table spell some titles apart, and both sides are
+    compared again with typographic apostrophes made straight (the outline's "Love's Young Dream",
+    the table's "Love’s Young Dream") and a trailing " (Round)" removed (the outline marks its 13
+    rounds so, the table names them without it). Titles that still differ get nothing: second titles
+    of a song ("Let Us Sing" for "The Waits") and spellings like "Integer Vitae" for "Integer Vitæ" are
+    not guessed at. The checks of the book's list are in resources/sources/README.md.
+
   Duplicate titles in the metadata (the same title key as the program's title index uses: case,
   spacing and a leading or trailing "the" do not count): the first record wins, the demo songs'
   before the table's.
@@ -103,6 +111,7 @@ METADATA_KEYS = [
 
 TRAILING_YEAR = re.compile(r",\s*(\d{4})$")
 LIFE_YEARS = re.compile(r"\s*\((?:[bd]\.\s*|c\.\s*)?\d{1,4}(?:\s*[\u2013-]\s*(?:c\.\s*)?\d{1,4})?(?:\s*BC)?\)")
+ROUND_SUFFIX = re.compile(r"\s+\(Round\)$")
 TEMPO = re.compile(r'\\tempo\s+(?:"[^"]*"\s*)?\d+\.*\s*=\s*(\d+)(?:\s*-\s*(\d+))?')
 
 
@@ -201,9 +210,29 @@ def first_of_each_title(records):
     return kept
 
 
+def loose_title_key(title):
+    """The title key with typographic apostrophes made straight and a trailing " (Round)" removed."""
+    title = title.replace("\u2019", "'").replace("\u2018", "'")
+    return title_key(ROUND_SUFFIX.sub("", title))
+
+
+class MetadataLookup:
+    """The first metadata record of each title, by title key and, failing that, by the looser key."""
+
+    def __init__(self, records):
+        self.by_key = {}
+        self.by_loose_key = {}
+        for record in records:
+            self.by_key.setdefault(title_key(record["Title"]), record)
+            self.by_loose_key.setdefault(loose_title_key(record["Title"]), record)
+
+    def find(self, title):
+        return self.by_key.get(title_key(title)) or self.by_loose_key.get(loose_title_key(title))
+
+
 def fill_from_metadata(bookmark, metadata):
     """A copy of bookmark, in the format's key order, with its empty fields filled from metadata."""
-    found = metadata.get(title_key(bookmark["Title"]))
+    found = metadata.find(bookmark["Title"])
     filled = {}
     for key, _, _ in BOOKMARK_KEYS:
         value = bookmark.get(key)
@@ -274,13 +303,13 @@ def main():
     check(metadata, METADATA_KEYS, "demo metadata")
 
     metadata = first_of_each_title(metadata + read_table(args.tsv))
-    by_title = {title_key(record["Title"]): record for record in metadata}
+    lookup = MetadataLookup(metadata)
 
     sftpd = Path(args.sftpd_bookmarks)
     if sftpd.is_file():
         extracted = read_json(sftpd)
         check(extracted, BOOKMARK_KEYS, str(sftpd))
-        bookmarks += [fill_from_metadata(record, by_title) for record in extracted]
+        bookmarks += [fill_from_metadata(record, lookup) for record in extracted]
     else:
         print(f"{sftpd} not found: the bookmark list holds the demo books only", file=sys.stderr)
 
