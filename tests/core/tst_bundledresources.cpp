@@ -1,4 +1,5 @@
 #include "TestHarness.h"
+#include "library/DefaultBookmarks.h"
 #include "resources/BundledResources.h"
 
 #include <QDir>
@@ -99,6 +100,74 @@ private Q_SLOTS:
             const QString problem = checkRecord(records[i].toObject(), required, optional);
             QVERIFY2(problem.isEmpty(), qPrintable(QStringLiteral("record %1: %2").arg(i).arg(problem)));
         }
+    }
+
+    // The songbook's records name it "sftpd.pdf", the name it is published under; a user's copy of that
+    // name anywhere in the chosen folder takes the place of the recorded path.
+    void builtInListFindsTheSongbook()
+    {
+        const auto path = BundledResources::find(QStringLiteral("Bundled"),
+                                                 QStringLiteral("DefaultBookmarks"), QStringLiteral("json"));
+        QVERIFY(path);
+        QTemporaryDir folder;
+        const QString book = folder.filePath(QStringLiteral("Hymnals/sftpd.pdf"));
+        TestHarness::writeFile(book, "%PDF-1.4\n");
+
+        for (const QString &chosen : {folder.path(), QString()}) {
+            const auto entries = DefaultBookmarks::load(*path, chosen);
+            QVERIFY2(entries, qPrintable(entries.error().message));
+            const QString expected =
+                chosen.isEmpty() ? QStringLiteral("/home/user/Documents/Fakebooks/sftpd.pdf") : book;
+            qsizetype songs = 0;
+            for (const BookmarkEntry &entry : entries.value()) {
+                if (entry.pdfFileName != QLatin1String("sftpd.pdf"))
+                    continue;
+                ++songs;
+                QCOMPARE(entry.pdfFilePath, expected);
+                QCOMPARE(entry.totalPages, 193);
+            }
+            QCOMPARE(songs, 200);
+        }
+    }
+
+    // The metadata table names some songs apart from the book's outline; these must still be filled.
+    void songbookTitlesCarryTheirMetadata_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("composer");
+        QTest::addColumn<QString>("tempo");
+        QTest::newRow("round") << "When Jesus Wept (Round)" << 164 << "William Billings"
+                               << "Ballad";
+        QTest::newRow("round and apostrophe")
+            << "Mister Speaker, though 'tis late (Round)" << 161 << "Joseph Baildon"
+            << "Medium-Up";
+        QTest::newRow("apostrophe") << "Love's Young Dream" << 33 << "Irish Air"
+                                    << "Medium";
+        QTest::newRow("same title") << "Dixie" << 74 << "Dan Emmett"
+                                    << "Medium-Ballad";
+        QTest::newRow("second title of a song gets nothing") << "Let Us Sing" << 13 << ""
+                                                             << "";
+    }
+
+    void songbookTitlesCarryTheirMetadata()
+    {
+        QFETCH(QString, title);
+        QFETCH(int, page);
+        QFETCH(QString, composer);
+        QFETCH(QString, tempo);
+        const auto path = BundledResources::find(QStringLiteral("Bundled"),
+                                                 QStringLiteral("DefaultBookmarks"), QStringLiteral("json"));
+        QVERIFY(path);
+        const auto records = DefaultBookmarks::decode(TestHarness::readFile(*path));
+        QVERIFY2(records, qPrintable(records.error().message));
+        const auto found = std::find_if(records.value().begin(), records.value().end(), [&](const auto &r) {
+            return r.pdfFileName == QLatin1String("sftpd.pdf") && r.title == title;
+        });
+        QVERIFY(found != records.value().end());
+        QCOMPARE(found->pageNumber, page);
+        QCOMPARE(found->composer.value_or(QString()), composer);
+        QCOMPARE(found->tempo.value_or(QString()), tempo);
     }
 
     void lookupCanBeRedirected_data()
