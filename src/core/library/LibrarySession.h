@@ -6,13 +6,22 @@
 #include <QHash>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
+#include <memory>
 #include <optional>
+
+class LibrarySearchIndex;
+struct SearchQuery;
 
 // The library as the main window shows it: the slot in use, its rows (the library), the rows the
 // search leaves in display order, and the window's PDF folder; with the operations on them that do
 // not need a window: loading, switching and saving slots, the availability summary and the mapping
-// of shown rows back to library positions. Main thread only.
+// of shown rows back to library positions; the search and the column sort of the shown rows. Main
+// thread only.
+//
+// Every change of the library raises the search generation, so that no search pass begun before it
+// can land afterwards with rows that are gone or stale.
 //
 // Saves take a snapshot of the rows and encode and write the files on a worker, so that a library
 // of any size never holds up the interface; a read of any of those files waits for their writes.
@@ -23,6 +32,9 @@ public:
     // The table shows at most this many of the filtered rows; every mapping of a shown row back to a
     // bookmark applies the same cap.
     static constexpr int maxDisplayRows = 2000;
+    // The first search pass ranks this many bookmarks at once, so the table answers even in a large
+    // library before the full pass lands.
+    static constexpr int searchFirstPassCount = 100;
 
     explicit LibrarySession(QObject *parent = nullptr);
     // Waits for the saves still being written.
@@ -79,11 +91,41 @@ public:
     // key, rows outside the shown ones and bookmarks no longer in the library skipped.
     QList<qsizetype> uniqueAllBookmarksIndices(const QList<int> &displayRows) const;
 
+    // ---- Search and sort of the shown rows
+
+    // Raised by every search update and every change of the library; a pass applies its rows only
+    // while the generation is still the one it began with.
+    qint64 searchFilterGeneration() const { return m_searchFilterGeneration; }
+
+    // A text without phrases or words shows the whole library at once, in library order. Any other
+    // text is ranked first over the first searchFirstPassCount bookmarks and then over the whole
+    // library on a worker; each pass is applied from the event loop, the first one first.
+    // filteredBookmarksChanged() tells of every list applied.
+    void updateFilteredList(const QString &text);
+
+    // The column the shown rows were last sorted by, and the direction.
+    const std::optional<QString> &sortColumn() const { return m_sortColumn; }
+    bool sortAscending() const { return m_sortAscending; }
+    // Sorts the shown rows (all of them, also beyond the displayed ones): ascending for a new column,
+    // the other direction for the column sorted last. No rows: nothing changes, the state neither.
+    // Returns whether it sorted.
+    bool sortFilteredByColumn(const QString &column);
+
 Q_SIGNALS:
     // A save could not be written; the message names the file and the reason.
     void saveFailed(const QString &message);
+    // A search pass, or an update that shows everything, replaced the shown rows.
+    void filteredBookmarksChanged();
 
 private:
+    // The library's rows changed: positions, prepared search data and running passes are stale.
+    void noteLibraryChanged();
+    void applySearchPass(qint64 generation, BookmarkList rows);
+    // Prepares the library for searching and sorting on a worker, once it has stopped changing.
+    void prepareSearchIndex();
+    void adoptSearchIndex(std::shared_ptr<const LibrarySearchIndex> index, quint64 version);
+    void startFullSearchPass(const SearchQuery &query, qint64 generation);
+
     void writeMetaInBackground(qint64 activeSlot);
     StateFile::WriteDone failureReporter();
     const QHash<QString, qsizetype> &positionsByKey() const;
@@ -95,4 +137,14 @@ private:
     // Identity key -> first library position; built on the first lookup after the library changed.
     mutable QHash<QString, qsizetype> m_positionsByKey;
     mutable bool m_positionsValid = false;
+
+    qint64 m_searchFilterGeneration = 0;
+    // Counts the changes of the library, so that a search index built from an older library is
+    // never kept.
+    quint64 m_libraryVersion = 0;
+    std::shared_ptr<const LibrarySearchIndex> m_searchIndex;
+    QTimer m_prepareTimer;
+    quint64 m_preparingVersion = 0;
+    std::optional<QString> m_sortColumn;
+    bool m_sortAscending = true;
 };
