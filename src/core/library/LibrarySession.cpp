@@ -31,6 +31,7 @@ void LibrarySession::setAllBookmarks(BookmarkList rows)
 {
     m_allBookmarks = std::move(rows);
     m_filteredBookmarks = m_allBookmarks;
+    m_titleKeys.clear();
     noteLibraryChanged();
 }
 

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "common/Result.h"
 #include "library/BookmarkEntry.h"
+#include "library/BookmarkMetadataField.h"
+#include "playlist/PlaylistItem.h"
 #include "storage/StateFile.h"
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
@@ -13,6 +17,43 @@
 
 class LibrarySearchIndex;
 struct SearchQuery;
+
+// What the PDF viewer is opened with for one song: the book and page, the bookmark, the list to step
+// through (none when the song is opened on its own), and the book's bookmarks; with the status line
+// that reports it.
+struct ViewerOpenRequest {
+    QString pdfPath;
+    qint64 pageNumber = 0;
+    std::optional<BookmarkEntry> bookmarkEntry;
+    std::optional<QList<PlaylistItem>> playlistItems;
+    qsizetype playlistCurrentIndex = 0;
+    BookmarkList sourcePdfBookmarks;
+    QString statusText;
+};
+
+// The way to open a song: the viewer's request, or the path that holds no file.
+struct OpenSongPlan {
+    std::optional<ViewerOpenRequest> request;
+    QString missingPath;
+    // The song's book was found elsewhere under the library folder and its row now points there.
+    bool libraryChanged = false;
+};
+
+// Rows about to be deleted, with what goes with them: the identity keys of the imported songs (their
+// playlist items go too) and the imported files that nothing will use afterwards.
+struct DeletionPlan {
+    QList<qsizetype> positions; // descending, each once
+    QSet<QString> customKeys;
+    QStringList customPaths;
+    QStringList filesToRemove;
+    quint64 libraryVersion = 0;
+};
+
+struct DeletionResult {
+    qsizetype deleted = 0;
+    QStringList trashed;
+    QStringList notTrashed;
+};
 
 // The library as the main window shows it: the slot in use, its rows (the library), the rows the
 // search leaves in display order, and the window's PDF folder; with the operations on them that do
@@ -111,6 +152,48 @@ public:
     // Returns whether it sorted.
     bool sortFilteredByColumn(const QString &column);
 
+    // ---- Metadata edits. Metadata belongs to a title: each edit reaches every bookmark whose
+    // normalised title key equals the edited one's, in the library and among the shown rows. None of
+    // them saves.
+
+    // Library positions, ascending, of the bookmarks with that normalised title key; none for an
+    // empty key.
+    QList<qsizetype> indicesMatchingTitleKey(const QString &key) const;
+
+    // Sets the field from the text on every bookmark of the entry's title and returns how many library
+    // bookmarks that was. A new title also renames the songs' playlist items. Refused (nothing
+    // changes): an empty or blank title, a rating that is not a finite number.
+    Result<qsizetype> setMetadataField(BookmarkMetadataField field, const QString &value,
+                                       const BookmarkEntry &entry);
+
+    // The edit dialog's six values on every bookmark of the entry's title; returns the count.
+    qsizetype applyMetadataValues(const BookmarkEntry &entry, const MetadataValues &values);
+
+    // What the enrichment of base changed (genre, style, year, composer, tempo, rating, links; a
+    // removed year or rating included) on every bookmark of base's title; returns the count.
+    qsizetype applyEnrichedMetadata(const BookmarkEntry &enriched, const BookmarkEntry &base);
+
+    // ---- Deleting rows
+
+    // Looks at the rows without changing anything, so that the confirmation can name the files.
+    DeletionPlan planDeletion(const QList<qsizetype> &positions) const;
+    // Removes the planned rows (also from the shown rows), saves, brings the playlists in line, takes
+    // the imported songs out of every playlist and moves the imported files that nothing uses any more
+    // to the trash. Nothing happens when the library changed since the plan was made.
+    std::optional<DeletionResult> deleteBookmarks(const DeletionPlan &plan);
+
+    // ---- Opening songs
+
+    // Opens the entry's book: where its file is gone and the library folder holds a PDF of that name
+    // (at any depth), that PDF; the row with the entry's identity key then points there for good
+    // (saved, playlists brought in line). The book's bookmarks are the library rows of the same path,
+    // ignoring case, by page and then lower-cased title.
+    OpenSongPlan planOpenPdf(const BookmarkEntry &entry);
+
+    // The same with a list to step through: a found file is only opened, nothing is stored; the book's
+    // bookmarks are the context rows of that path, in context order.
+    OpenSongPlan planOpenPdfWithContext(const BookmarkEntry &entry, const BookmarkList &context) const;
+
 Q_SIGNALS:
     // A save could not be written; the message names the file and the reason.
     void saveFailed(const QString &message);
@@ -147,4 +230,10 @@ private:
     quint64 m_preparingVersion = 0;
     std::optional<QString> m_sortColumn;
     bool m_sortAscending = true;
+    // Normalised title keys by title, kept for the library's lifetime so an edit does not normalise
+    // every title again.
+    mutable QHash<QString, QString> m_titleKeys;
+
+    const QString &titleKey(const QString &title) const;
+    std::optional<QString> resolveMissingPdf(const BookmarkEntry &entry) const;
 };
