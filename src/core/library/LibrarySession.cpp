@@ -107,6 +107,14 @@ std::optional<QString> LibrarySession::switchToSlot(qint64 slot)
         .arg(slotAvailabilitySummary(m_allBookmarks));
 }
 
+void LibrarySession::adoptDefaultBookmarks(BookmarkList rows, const QString &folder)
+{
+    setAllBookmarks(std::move(rows));
+    m_selectedFolder = folder;
+    m_currentSlotId = 0;
+    writeMetaInBackground(0);
+}
+
 void LibrarySession::saveCurrentSlot()
 {
     // Shared copies: taking them costs nothing, and later edits of the library detach from them.

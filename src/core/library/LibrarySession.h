@@ -109,6 +109,10 @@ public:
     // playlists' metadata in line.
     LoadResult loadCurrentSlot();
 
+    // The built-in list becomes the library of the Default slot, with folder as the library folder;
+    // the slot metadata names slot 0 active (stored names kept). The slot left is not saved again.
+    void adoptDefaultBookmarks(BookmarkList rows, const QString &folder);
+
     // Saves the slot being left, makes slot the active one and loads it; the folder stays. Returns
     // the status text, or nothing (and does nothing) for the current slot or one outside 0-5.
     std::optional<QString> switchToSlot(qint64 slot);

@@ -242,6 +242,12 @@ OpenSongPlan LibrarySession::planOpenPdf(const BookmarkEntry &entry)
         path = *found;
         if (const std::optional<qsizetype> position = allBookmarksIndex(entry)) {
             m_allBookmarks[*position].pdfFilePath = path;
+            // The shown copies follow at once, so a second click before the search lands finds it.
+            const QString key = entry.id();
+            for (BookmarkEntry &row : m_filteredBookmarks) {
+                if (row.id() == key)
+                    row.pdfFilePath = path;
+            }
             noteLibraryChanged();
             saveCurrentSlot();
             PlaylistStore::syncMetadataFromBookmarks(m_allBookmarks);
