@@ -7,8 +7,10 @@
 #include <QPixmap>
 
 PagePreviewWindow::PagePreviewWindow(QWidget *owner)
+    // A tool-tip window: frameless, above the others and never activated, so the library window stays
+    // the active one (its preview closes when it is not).
     : QWidget(owner,
-              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
+              Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
