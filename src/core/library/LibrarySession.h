@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -239,5 +240,9 @@ private:
     mutable QHash<QString, QString> m_titleKeys;
 
     const QString &titleKey(const QString &title) const;
+    // Applies write to every bookmark of the title, library and shown rows; returns the library count.
+    // oldRows, when given, receives the library rows as they were.
+    qsizetype writeToTitle(const QString &title, const std::function<void(BookmarkEntry &)> &write,
+                           BookmarkList *oldRows = nullptr);
     std::optional<QString> resolveMissingPdf(const BookmarkEntry &entry) const;
 };

@@ -63,8 +63,6 @@ Result<qsizetype> LibrarySession::setMetadataField(BookmarkMetadataField field, 
         rating = parsed.value();
     }
 
-    const QString key = titleKey(entry.title);
-    const QList<qsizetype> positions = indicesMatchingTitleKey(key);
     const auto write = [&](BookmarkEntry &row) {
         switch (field) {
         case F::title:
@@ -92,18 +90,7 @@ Result<qsizetype> LibrarySession::setMetadataField(BookmarkMetadataField field, 
     };
 
     BookmarkList oldRows;
-    for (qsizetype position : positions) {
-        if (field == F::title)
-            oldRows.append(m_allBookmarks.at(position));
-        write(m_allBookmarks[position]);
-    }
-    for (BookmarkEntry &row : m_filteredBookmarks) {
-        if (titleKey(row.title) == key)
-            write(row);
-    }
-    if (positions.isEmpty())
-        return qsizetype(0);
-    noteLibraryChanged();
+    const qsizetype count = writeToTitle(entry.title, write, field == F::title ? &oldRows : nullptr);
 
     // The playlist items of a renamed song follow it to its new identity key.
     for (const BookmarkEntry &old : std::as_const(oldRows)) {
@@ -115,23 +102,20 @@ Result<qsizetype> LibrarySession::setMetadataField(BookmarkMetadataField field, 
         if (renamed != m_allBookmarks.cend())
             PlaylistStore::replaceItems(old.id(), *renamed);
     }
-    return positions.size();
+    return count;
 }
 
-qsizetype LibrarySession::applyMetadataValues(const BookmarkEntry &entry, const MetadataValues &values)
+qsizetype LibrarySession::writeToTitle(const QString &title,
+                                       const std::function<void(BookmarkEntry &)> &write,
+                                       BookmarkList *oldRows)
 {
-    const QString key = titleKey(entry.title);
-    const auto write = [&values](BookmarkEntry &row) {
-        row.genre = values.genre;
-        row.style = values.style;
-        row.firstReleaseYear = values.firstReleaseYear;
-        row.composer = values.composer;
-        row.tempo = values.tempo;
-        row.rating = values.rating;
-    };
+    const QString key = titleKey(title);
     const QList<qsizetype> positions = indicesMatchingTitleKey(key);
-    for (qsizetype position : positions)
+    for (qsizetype position : positions) {
+        if (oldRows)
+            oldRows->append(m_allBookmarks.at(position));
         write(m_allBookmarks[position]);
+    }
     for (BookmarkEntry &row : m_filteredBookmarks) {
         if (!key.isEmpty() && titleKey(row.title) == key)
             write(row);
@@ -141,9 +125,21 @@ qsizetype LibrarySession::applyMetadataValues(const BookmarkEntry &entry, const 
     return positions.size();
 }
 
+qsizetype LibrarySession::applyMetadataValues(const BookmarkEntry &entry, const MetadataValues &values)
+{
+    const auto write = [&values](BookmarkEntry &row) {
+        row.genre = values.genre;
+        row.style = values.style;
+        row.firstReleaseYear = values.firstReleaseYear;
+        row.composer = values.composer;
+        row.tempo = values.tempo;
+        row.rating = values.rating;
+    };
+    return writeToTitle(entry.title, write);
+}
+
 qsizetype LibrarySession::applyEnrichedMetadata(const BookmarkEntry &enriched, const BookmarkEntry &base)
 {
-    const QString key = titleKey(base.title);
     const auto write = [&](BookmarkEntry &row) {
         if (enriched.genre != base.genre)
             row.genre = enriched.genre;
@@ -162,16 +158,7 @@ qsizetype LibrarySession::applyEnrichedMetadata(const BookmarkEntry &enriched, c
         if (enriched.youtubeURL != base.youtubeURL)
             row.youtubeURL = enriched.youtubeURL;
     };
-    const QList<qsizetype> positions = indicesMatchingTitleKey(key);
-    for (qsizetype position : positions)
-        write(m_allBookmarks[position]);
-    for (BookmarkEntry &row : m_filteredBookmarks) {
-        if (!key.isEmpty() && titleKey(row.title) == key)
-            write(row);
-    }
-    if (!positions.isEmpty())
-        noteLibraryChanged();
-    return positions.size();
+    return writeToTitle(base.title, write);
 }
 
 DeletionPlan LibrarySession::planDeletion(const QList<qsizetype> &positions) const
