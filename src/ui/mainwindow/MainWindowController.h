@@ -249,6 +249,7 @@ private:
     void reportNotAvailableYet(const QString &what);
     void showSelectedFolder();
     void closePreviewOnHoverPath();
+    bool previewActive() const;
     void resetPreviewHighlightRow();
     void startPreviewRendering(int row, const BookmarkEntry &entry, const QPoint &pointer);
     void performClickAction(const BookmarkEntry &entry, int row, const QString &column);

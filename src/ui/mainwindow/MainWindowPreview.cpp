@@ -76,6 +76,13 @@ void MainWindowController::closePreviewOnHoverPath()
     resetPreviewHighlightRow();
 }
 
+bool MainWindowController::previewActive() const
+{
+    // Moves away from the table come by the hundred; only the first of them has anything to close.
+    return m_previewPopover || m_pendingPreviewRow >= 0 || m_lastPreviewRow >= 0 ||
+           (m_hoverOverlay && m_hoverOverlay->hoveredRow() >= 0);
+}
+
 void MainWindowController::previewHoverMouseMoved(QMouseEvent *event)
 {
     if (!m_tableView)
@@ -87,7 +94,7 @@ void MainWindowController::previewHoverMouseMoved(QMouseEvent *event)
     }
     QWidget *tableWindow = m_tableView->window();
     if (!tableWindow || !tableWindow->isActiveWindow()) {
-        if (m_previewPopover || m_pendingPreviewRow >= 0) {
+        if (previewActive()) {
             hoverLog(QStringLiteral("previewHoverMouseMoved: window not key, closing preview"));
             closePreviewOnHoverPath();
         }
@@ -97,7 +104,7 @@ void MainWindowController::previewHoverMouseMoved(QMouseEvent *event)
     QWidget *viewport = m_tableView->viewport();
     const QPoint local = viewport->mapFromGlobal(global);
     if (!viewport->rect().contains(local)) {
-        if (m_previewPopover || m_pendingPreviewRow >= 0 || m_lastPreviewRow >= 0) {
+        if (previewActive()) {
             hoverLog(QStringLiteral("previewHoverMouseMoved: outside scroll view, closing preview"));
             closePreviewOnHoverPath();
         }
@@ -105,8 +112,10 @@ void MainWindowController::previewHoverMouseMoved(QMouseEvent *event)
     }
     const int row = m_tableView->rowAt(local.y());
     if (!m_session.displayedBookmark(row)) {
-        hoverLog(QStringLiteral("previewHoverMouseMoved: invalid row %1, closing preview").arg(row));
-        closePreviewOnHoverPath();
+        if (previewActive()) {
+            hoverLog(QStringLiteral("previewHoverMouseMoved: invalid row %1, closing preview").arg(row));
+            closePreviewOnHoverPath();
+        }
         return;
     }
     if (row == m_lastPreviewRow) {
