@@ -153,6 +153,49 @@ void BM_DefaultRecordsMapWithOneWalk(benchmark::State &state)
 }
 BENCHMARK(BM_DefaultRecordsMapWithOneWalk)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// The tile's load at the size the window sees: 10,000 records against a library folder of 2,000
+// PDFs in 40 subfolders (1,900 of the records' 2,000 books there, 100 others).
+struct LargeFolderFixture {
+    QTemporaryDir dir;
+    QString folder;
+    QString resource;
+
+    LargeFolderFixture()
+        : folder(dir.path() + QStringLiteral("/Library")), resource(dir.path() + "/DefaultBookmarks.json")
+    {
+        BookmarkList records = Fixtures::realisticLibrary(10000, 7);
+        for (qsizetype i = 0; i < records.size(); ++i) {
+            records[i].pdfFileName = QStringLiteral("Songbook %1.pdf").arg(i % 2000);
+            records[i].pdfFilePath = QStringLiteral("/recorded/") + records[i].pdfFileName;
+        }
+        for (int book = 0; book < 2000; ++book) {
+            const QString name = book < 1900 ? QStringLiteral("Songbook %1.pdf").arg(book)
+                                             : QStringLiteral("Other %1.pdf").arg(book);
+            touch(folder + QStringLiteral("/Shelf %1/").arg(book % 40) + name);
+        }
+        QFile file(resource);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(resourceJson(records));
+    }
+};
+
+void BM_DefaultBookmarksLoad10kRecords2kPdfs(benchmark::State &state)
+{
+    static LargeFolderFixture f;
+    qsizetype matched = 0;
+    for (auto _ : state) {
+        auto loaded = DefaultBookmarks::load(f.resource, f.folder);
+        if (!loaded) {
+            state.SkipWithError("load failed");
+            return;
+        }
+        matched = std::count_if(loaded->cbegin(), loaded->cend(),
+                                [&](const BookmarkEntry &e) { return e.pdfFilePath.startsWith(f.folder); });
+    }
+    state.counters["matched"] = double(matched);
+}
+BENCHMARK(BM_DefaultBookmarksLoad10kRecords2kPdfs)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 void BM_FolderIndexWalk(benchmark::State &state)
 {
     const Fixture &f = fixture();

@@ -23,8 +23,8 @@ packages=(
     # benchmarks only (lyrafold-bench compares against python3's json module, poppler-utils' pdftoppm
     # and QtPdf)
     libbenchmark-dev python3 poppler-utils qt6-pdf-dev
-    # scripts/screenshot.sh: a virtual display and a grab of it
-    xvfb imagemagick
+    # scripts/screenshot.sh: a virtual display, a grab of it, and pointer and keys for its scenes
+    xvfb imagemagick xdotool
 )
 
 missing=()

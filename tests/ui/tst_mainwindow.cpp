@@ -300,10 +300,15 @@ private Q_SLOTS:
         }
         QCOMPARE(open, editable);
         if (!editable.isEmpty()) {
-            // An edit ends in the metadata editor, which is not there yet: nothing may change.
-            QVERIFY(window.tableModel()->setData(window.tableModel()->index(0, 3), QStringLiteral("Bebop")));
-            QCOMPARE(status(window), "Editing bookmarks is not available yet.");
-            QCOMPARE(window.allBookmarks().at(0).genre, QString());
+            QVERIFY(
+                window.tableModel()->setData(window.tableModel()->index(0, 3), QStringLiteral(" Bebop\n")));
+            QCOMPARE(status(window), "Updated Genre for 1 matching title(s).");
+            QCOMPARE(window.allBookmarks().at(0).genre, "Bebop");
+            QVERIFY(window.customModeToggle()->isChecked());
+            // A title edited to blanks is refused; the cell keeps its title.
+            QVERIFY(window.tableModel()->setData(window.tableModel()->index(1, 2), QStringLiteral("  ")));
+            QCOMPARE(status(window), "A title cannot be empty.");
+            QCOMPARE(window.tableModel()->index(1, 2).data().toString(), "/b/A.pdf 2");
         }
     }
 
@@ -313,15 +318,22 @@ private Q_SLOTS:
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("editButton");
-        const QString sorting = QStringLiteral("Sorting is not available yet.");
+        QTest::addColumn<QString>("sorted");
         QTest::newRow("Add neither sorts nor edits") << true << 0 << "Ready"
-                                                     << "Edit";
+                                                     << "Edit"
+                                                     << "";
         QTest::newRow("Share neither sorts nor edits") << true << 1 << "Ready"
-                                                       << "Edit";
-        QTest::newRow("Genre sorts") << false << 3 << sorting << "Edit";
+                                                       << "Edit"
+                                                       << "";
+        QTest::newRow("Genre sorts") << false << 3 << "Ready"
+                                     << "Edit"
+                                     << "Genre";
         QTest::newRow("Genre in edit mode") << true << 3 << "Edit mode column: Genre"
-                                            << "Editing: Genre";
-        QTest::newRow("Page in edit mode only sorts") << true << 6 << sorting << "Edit";
+                                            << "Editing: Genre"
+                                            << "Genre";
+        QTest::newRow("Page in edit mode only sorts") << true << 6 << "Ready"
+                                                      << "Edit"
+                                                      << "Page";
     }
 
     void headerClicks()
@@ -330,12 +342,15 @@ private Q_SLOTS:
         QFETCH(int, column);
         QFETCH(QString, status);
         QFETCH(QString, editButton);
+        QFETCH(QString, sorted);
+        QVERIFY(SlotStore::saveSlot(0, songs("/b/A.pdf", 3), QString()));
         MainWindowController window;
         window.setColumnEditModeEnabled(editMode);
         window.setStatus(QStringLiteral("Ready"));
         Q_EMIT window.tableView()->horizontalHeader()->sectionClicked(column);
         QCOMPARE(::status(window), status);
         QCOMPARE(window.editModeButton()->text(), editButton);
+        QCOMPARE(window.session().sortColumn().value_or(QString()), sorted);
     }
 
     // Selected songs stay selected when the rows come back in another order; the buttons count them

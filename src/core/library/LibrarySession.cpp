@@ -13,7 +13,13 @@
 
 #include <algorithm>
 
-LibrarySession::LibrarySession(QObject *parent) : QObject(parent) {}
+LibrarySession::LibrarySession(QObject *parent) : QObject(parent)
+{
+    // Edits come in bursts (an auto-tag run, a cell after a cell): prepare once they pause.
+    m_prepareTimer.setSingleShot(true);
+    m_prepareTimer.setInterval(300);
+    connect(&m_prepareTimer, &QTimer::timeout, this, &LibrarySession::prepareSearchIndex);
+}
 
 LibrarySession::~LibrarySession()
 {
@@ -25,7 +31,17 @@ void LibrarySession::setAllBookmarks(BookmarkList rows)
 {
     m_allBookmarks = std::move(rows);
     m_filteredBookmarks = m_allBookmarks;
+    m_titleKeys.clear();
+    noteLibraryChanged();
+}
+
+void LibrarySession::noteLibraryChanged()
+{
     m_positionsValid = false;
+    ++m_searchFilterGeneration;
+    ++m_libraryVersion;
+    m_searchIndex.reset();
+    m_prepareTimer.start();
 }
 
 void LibrarySession::setFilteredBookmarks(BookmarkList rows)
@@ -89,6 +105,14 @@ std::optional<QString> LibrarySession::switchToSlot(qint64 slot)
         .arg(SlotStore::slotName(slot))
         .arg(m_allBookmarks.size())
         .arg(slotAvailabilitySummary(m_allBookmarks));
+}
+
+void LibrarySession::adoptDefaultBookmarks(BookmarkList rows, const QString &folder)
+{
+    setAllBookmarks(std::move(rows));
+    m_selectedFolder = folder;
+    m_currentSlotId = 0;
+    writeMetaInBackground(0);
 }
 
 void LibrarySession::saveCurrentSlot()

@@ -69,14 +69,6 @@ QByteArray encodeMetaJson(const SlotMeta &meta)
     return w.take();
 }
 
-QString standardizedPath(const QString &path)
-{
-    QString p = TextUtils::nfc(path);
-    if (p == QLatin1String("~") || p.startsWith(QLatin1String("~/")))
-        p.replace(0, 1, QDir::homePath());
-    return QDir::cleanPath(p);
-}
-
 // The import library folder followed by "/", resolved once per load or save; empty when the folder
 // cannot be determined.
 QString importLibraryPrefix()
@@ -84,12 +76,13 @@ QString importLibraryPrefix()
     const QString library = AppPaths::importLibraryPath();
     if (library.isEmpty())
         return {};
-    return standardizedPath(library) + QLatin1Char('/');
+    return SlotStore::standardizedPath(library) + QLatin1Char('/');
 }
 
 bool liesUnder(const QString &pdfFilePath, const QString &prefix)
 {
-    return !pdfFilePath.isEmpty() && !prefix.isEmpty() && standardizedPath(pdfFilePath).startsWith(prefix);
+    return !pdfFilePath.isEmpty() && !prefix.isEmpty() &&
+           SlotStore::standardizedPath(pdfFilePath).startsWith(prefix);
 }
 
 // Imported single files are grouped under one book; returns the book name an entry is stored under.
@@ -281,7 +274,27 @@ bool copySlot(qint64 from, qint64 to)
 
 bool isInDefaultImportLibrary(const BookmarkEntry &entry)
 {
-    return liesUnder(entry.pdfFilePath, importLibraryPrefix());
+    return isInDefaultImportLibrary(entry.pdfFilePath);
+}
+
+bool isInDefaultImportLibrary(const QString &pdfFilePath)
+{
+    return liesUnder(pdfFilePath, importLibraryPrefix());
+}
+
+bool isCustomSingle(const BookmarkEntry &entry)
+{
+    const QString &name = entry.pdfFileName;
+    return name == customSinglesBookName ||
+           customSingleBookName(name, isInDefaultImportLibrary(entry)) == customSinglesBookName;
+}
+
+QString standardizedPath(const QString &path)
+{
+    QString p = TextUtils::nfc(path);
+    if (p == QLatin1String("~") || p.startsWith(QLatin1String("~/")))
+        p.replace(0, 1, QDir::homePath());
+    return QDir::cleanPath(p);
 }
 
 } // namespace SlotStore

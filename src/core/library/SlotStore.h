@@ -70,5 +70,14 @@ bool copySlot(qint64 from, qint64 to);
 // Whether the entry's PDF lies inside the import library ("PDFs" in Documents), at any depth. Never
 // creates the folder.
 bool isInDefaultImportLibrary(const BookmarkEntry &entry);
+bool isInDefaultImportLibrary(const QString &pdfFilePath);
+
+// Whether the entry is an imported single file, which slots store under the book name
+// customSinglesBookName: its name starts with "Custom Single", or its PDF lies in the import library
+// and its name does not hold "(Custom)" in any letter case.
+bool isCustomSingle(const BookmarkEntry &entry);
+
+// A path as the slots compare them: composed, "~" expanded, cleaned.
+QString standardizedPath(const QString &path);
 
 } // namespace SlotStore

@@ -175,6 +175,7 @@ QWidget *BookmarkTableDelegate::createEditor(QWidget *parent, const QStyleOption
     field->setObjectName(column);
     field->setFrame(true);
     field->setStyleSheet(QStringLiteral("QLineEdit { background: white; color: black; }"));
+    connect(field, &QObject::destroyed, this, [this] { Q_EMIT editingEnded(); });
     Q_EMIT editingBegan(index.row(), column);
     return field;
 }

@@ -32,6 +32,8 @@ Q_SIGNALS:
     void rowButtonClicked(const QString &column, int row) const;
     // A cell's text field opened for editing.
     void editingBegan(int row, const QString &column) const;
+    // That field is gone, whether the edit was committed, cancelled or cut short by a reload.
+    void editingEnded() const;
 
 protected:
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,

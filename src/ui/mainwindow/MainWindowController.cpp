@@ -1,10 +1,12 @@
 #include "mainwindow/MainWindowController.h"
 
 #include "common/AppSettings.h"
+#include "common/HoverLog.h"
 #include "common/NotificationBus.h"
 #include "common/StudyModeService.h"
 #include "library/LibraryColumns.h"
 #include "library/TitleMetadataIndex.h"
+#include "mainwindow/BookmarkHoverOverlay.h"
 #include "mainwindow/BookmarkTableModel.h"
 #include "mainwindow/BookmarkTableView.h"
 #include "mainwindow/TileView.h"
@@ -22,6 +24,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QToolButton>
 
 MainWindowController::MainWindowController(QMenuBar *mainMenu, QWidget *parent) : QMainWindow(parent)
@@ -44,6 +47,28 @@ MainWindowController::MainWindowController(QMenuBar *mainMenu, QWidget *parent) 
         },
         Qt::QueuedConnection);
     connect(&m_session, &LibrarySession::saveFailed, this, &MainWindowController::setStatus);
+    connect(&m_session, &LibrarySession::filteredBookmarksChanged, this, [this] {
+        reloadTable(SelectionAfterReload::keepSongs);
+        refreshSearchResultCount();
+    });
+    m_searchDebounceTimer = new QTimer(this);
+    m_searchDebounceTimer->setSingleShot(true);
+    m_searchDebounceTimer->setInterval(searchDebounceMilliseconds);
+    connect(m_searchDebounceTimer, &QTimer::timeout, this,
+            [this] { updateFilteredList(m_pendingSearchText); });
+    m_previewHoverTimer = new QTimer(this);
+    m_previewHoverTimer->setSingleShot(true);
+    m_previewHoverTimer->setInterval(previewHoverDelayMilliseconds);
+    connect(m_previewHoverTimer, &QTimer::timeout, this, [this] {
+        const int row = m_pendingPreviewRow;
+        hoverLog(QStringLiteral("timer fired row=%1 overlay=%2")
+                     .arg(row)
+                     .arg(m_hoverOverlay ? QStringLiteral("true") : QStringLiteral("false")));
+        if (m_hoverOverlay)
+            m_hoverOverlay->setHoveredRow(row);
+        updateOrShowPreviewPopover(row);
+        m_lastPreviewRow = row;
+    });
 
     setupUI();
 
@@ -76,7 +101,10 @@ MainWindowController::MainWindowController(QMenuBar *mainMenu, QWidget *parent) 
     installAdvancedMenus();
 }
 
-MainWindowController::~MainWindowController() = default;
+MainWindowController::~MainWindowController()
+{
+    closePreviewWindow();
+}
 
 const QSet<QString> &MainWindowController::editableColumns()
 {
@@ -127,12 +155,28 @@ void MainWindowController::setupPreviewHover()
 
 bool MainWindowController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched->isWidgetType()) {
-        if (event->type() == QEvent::MouseMove)
-            previewHoverMouseMoved(static_cast<QMouseEvent *>(event));
-        else if (event->type() == QEvent::MouseButtonPress &&
-                 static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+    if (!watched->isWidgetType() || !m_tableView)
+        return QMainWindow::eventFilter(watched, event);
+    const bool onTable = watched == m_tableView->viewport();
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        previewHoverMouseMoved(static_cast<QMouseEvent *>(event));
+        break;
+    case QEvent::MouseButtonPress:
+        // Only presses on the rows themselves: an open cell field or another control takes its own.
+        if (onTable && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
             handleTableClick(static_cast<QMouseEvent *>(event));
+        break;
+    case QEvent::Leave:
+        if (onTable)
+            closePreviewOnHoverPath();
+        break;
+    case QEvent::WindowDeactivate:
+        if (watched == this)
+            closePreviewOnHoverPath();
+        break;
+    default:
+        break;
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -343,32 +387,11 @@ void MainWindowController::setColumnEditModeEnabled(bool enabled)
     reloadTable(SelectionAfterReload::keepSongs);
 }
 
-void MainWindowController::controlTextDidBeginEditing(int, const QString &)
-{
-    m_suppressPreviewDuringCellEdit = true;
-}
-
-void MainWindowController::controlTextDidEndEditing(int, const QString &, const QString &)
-{
-    reportNotAvailableYet(QStringLiteral("Editing bookmarks"));
-    m_suppressPreviewDuringCellEdit = false;
-}
-
 // ---- Actions whose flows come from other parts of the application
-
-void MainWindowController::sortFilteredByColumn(const QString &)
-{
-    reportNotAvailableYet(QStringLiteral("Sorting"));
-}
 
 void MainWindowController::extractBookmarks()
 {
     reportNotAvailableYet(QStringLiteral("Extracting bookmarks"));
-}
-
-void MainWindowController::loadDefaultBookmarks()
-{
-    reportNotAvailableYet(QStringLiteral("Loading the default bookmarks"));
 }
 
 void MainWindowController::openCustomFiles()
@@ -422,16 +445,6 @@ void MainWindowController::openPlaylists()
     reportNotAvailableYet(QStringLiteral("The playlists window"));
 }
 
-void MainWindowController::searchChanged()
-{
-    reportNotAvailableYet(QStringLiteral("Searching"));
-}
-
-void MainWindowController::toggleColumnEditMode()
-{
-    reportNotAvailableYet(QStringLiteral("Column edit mode"));
-}
-
 void MainWindowController::runAutoTagSelected()
 {
     reportNotAvailableYet(QStringLiteral("Auto-tagging"));
@@ -440,31 +453,6 @@ void MainWindowController::runAutoTagSelected()
 void MainWindowController::runAutoTagAll()
 {
     reportNotAvailableYet(QStringLiteral("Auto-tagging"));
-}
-
-void MainWindowController::deleteSelectedRows()
-{
-    reportNotAvailableYet(QStringLiteral("Deleting rows"));
-}
-
-void MainWindowController::searchSpotifyFirstResult()
-{
-    reportNotAvailableYet(QStringLiteral("Web search"));
-}
-
-void MainWindowController::searchYoutubeFirstResult()
-{
-    reportNotAvailableYet(QStringLiteral("Web search"));
-}
-
-void MainWindowController::studyModeToggled(bool on)
-{
-    AppSettings::setValue(AppSettings::studyModeEnabledKey, on);
-}
-
-void MainWindowController::studyProviderChanged()
-{
-    StudyModeService::setProvider(m_studyProviderPopup);
 }
 
 void MainWindowController::finishAddToPlaylistMode()
@@ -480,11 +468,6 @@ void MainWindowController::addRowToPlaylistFromButton(int)
 void MainWindowController::shareRowFromButton(int)
 {
     reportNotAvailableYet(QStringLiteral("Sharing a title"));
-}
-
-void MainWindowController::openPdfFromTableDoubleClick()
-{
-    reportNotAvailableYet(QStringLiteral("Opening songs in the viewer"));
 }
 
 void MainWindowController::saveSlotNow()
@@ -512,11 +495,6 @@ void MainWindowController::newExtraction()
     reportNotAvailableYet(QStringLiteral("A new extraction"));
 }
 
-void MainWindowController::editSelectedMetadata()
-{
-    reportNotAvailableYet(QStringLiteral("Editing metadata"));
-}
-
 void MainWindowController::importMetadata()
 {
     reportNotAvailableYet(QStringLiteral("Importing metadata"));
@@ -540,14 +518,4 @@ void MainWindowController::handleOpenLyfFile(const QVariantMap &)
 void MainWindowController::importImagesAndPDFs(const QList<QUrl> &, const std::optional<QString> &)
 {
     reportNotAvailableYet(QStringLiteral("Importing images and PDFs"));
-}
-
-void MainWindowController::previewHoverMouseMoved(QMouseEvent *)
-{
-    // The hover page preview comes with the table's hover logic.
-}
-
-void MainWindowController::handleTableClick(QMouseEvent *)
-{
-    // Row clicks open songs once the viewer is there; until then a click only selects.
 }

@@ -1,13 +1,17 @@
 #pragma once
 
 #include "library/LibrarySession.h"
+#include "mainwindow/PagePreviewWindow.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QSet>
 #include <QUrl>
 #include <QVariantMap>
 
+#include <atomic>
+#include <memory>
 #include <optional>
 
 class BookmarkHoverOverlay;
@@ -24,6 +28,7 @@ class QMenu;
 class QMenuBar;
 class QMouseEvent;
 class QPushButton;
+class QTimer;
 class QToolButton;
 class WindowsStyleSlotTileView;
 class WindowsStyleToggleToolTileView;
@@ -39,7 +44,10 @@ class MainWindowController : public QMainWindow {
 
 public:
     static constexpr int maxDisplayRows = LibrarySession::maxDisplayRows;
-    static constexpr int searchFirstPassCount = 100;
+    static constexpr int searchFirstPassCount = LibrarySession::searchFirstPassCount;
+    static constexpr int searchDebounceMilliseconds = 180;
+    static constexpr int previewHoverDelayMilliseconds = 150;
+    static constexpr int clickActionDelayMilliseconds = 100;
 
     // Builds the window and its interface, restores the active slot, starts the title metadata
     // preload and adds the "Slots" and "Tools" menus. mainMenu, when given, is the application's menu
@@ -114,16 +122,69 @@ public:
     static void configureSelectionActionButton(QPushButton *button, const QString &title,
                                                const QColor &colour, bool enabled);
     void tableHeaderClicked(const QString &column);
-    // The sort of the filtered rows by a column.
+    // The sort of the filtered rows by a column; the selected songs stay selected.
     void sortFilteredByColumn(const QString &column);
+
+    // Search. The field's every change lands here: the list follows after a pause in typing, at once
+    // when the field is emptied. Every list applied keeps the selected songs selected.
+    void searchChanged();
+    void updateFilteredList(const QString &text);
+    void clearSearch();
 
     // Column edit mode: with it on, outside slot 0, the editable columns' cells open for editing.
     bool isColumnEditModeEnabled() const { return m_isColumnEditModeEnabled; }
     void setColumnEditModeEnabled(bool enabled);
+    void toggleColumnEditMode();
     const std::optional<QString> &columnEditModeColumn() const { return m_columnEditModeColumn; }
+
+    // Metadata editing. The guard refuses every change in the read-only Default slot (with an alert).
+    bool ensureCurrentSlotEditable(const QString &action);
+    void editSelectedMetadata();
+    // What the edit dialog's Save does with its values for the entry's title.
+    void applyMetadataDialogValues(const BookmarkEntry &entry, const MetadataValues &values);
     bool suppressPreviewDuringCellEdit() const { return m_suppressPreviewDuringCellEdit; }
+    // A cell's field opened for editing / closed, committed or not.
     void controlTextDidBeginEditing(int row, const QString &column);
     void controlTextDidEndEditing(int row, const QString &column, const QString &text);
+    void cellEditingClosed();
+
+    // The hover page preview.
+    void previewHoverMouseMoved(QMouseEvent *event);
+    void updateOrShowPreviewPopover(int row);
+    void closePreviewWindow();
+    PagePreviewWindow *previewPopover() const { return m_previewPopover; }
+    int lastPreviewRow() const { return m_lastPreviewRow; }
+    int pendingPreviewRow() const { return m_pendingPreviewRow; }
+    // Where a window of that size opens beside the pointer (global coordinates, y downwards): right of
+    // and below it, else left of or above it where the screen ends, never past the visible frame's left
+    // or top edge. visibleFrame empty: no screen, right and below.
+    static QPoint previewWindowPosition(const QPoint &pointer, const QSize &size, const QRect &visibleFrame);
+
+    // Row clicks: each plain click pulses the row and acts a moment later, by mode (add to playlist,
+    // edit the cell, open the song). A double click opens the song once.
+    void handleTableClick(QMouseEvent *event);
+    void openPdfFromTableDoubleClick();
+
+    // Opening songs in the viewer.
+    void openSelectedPdf();
+    void openPdf(const BookmarkEntry &entry);
+    void openPdfWithContext(const BookmarkEntry &entry, const BookmarkList &context);
+    // Study mode puts the viewer on the left half of the screen's visible frame.
+    static QRect studyModeViewerFrame(const QRect &visibleFrame);
+
+    // Row actions and deletion.
+    void deleteSelectedRows();
+    void contextOpenPdf(int row);
+    void contextTagThisRow(int row);
+    void contextTagSelected(int row);
+    void showRowContextMenu(const QPoint &viewportPosition);
+    static QString bookNameLabel(const BookmarkEntry &entry);
+
+    // The built-in bookmark list into the Default slot: the folder of books, then the list matched to
+    // it on a worker, then applied. resourcePath nothing: the list is not there.
+    void loadDefaultBookmarksFromFolder(const QString &folder, const std::optional<QString> &resourcePath);
+    void loadDefaultsFrom(const QString &resourcePath);
+    void applyDefaultBookmarks(BookmarkList rows, const QString &folder);
 
     // The settings menu of the gear button.
     struct InputMicrophone {
@@ -154,11 +215,8 @@ public:
     void presentImportSongDataFlow();
     void openAutoPlaylist();
     void openPlaylists();
-    void searchChanged();
-    void toggleColumnEditMode();
     void runAutoTagSelected();
     void runAutoTagAll();
-    void deleteSelectedRows();
     void searchSpotifyFirstResult();
     void searchYoutubeFirstResult();
     void studyModeToggled(bool on);
@@ -166,20 +224,16 @@ public:
     void finishAddToPlaylistMode();
     void addRowToPlaylistFromButton(int row);
     void shareRowFromButton(int row);
-    void openPdfFromTableDoubleClick();
     void saveSlotNow();
     void reloadSlotNow();
     void copySlotToAnother();
     void clearCurrentSlot();
     void newExtraction();
-    void editSelectedMetadata();
     void importMetadata();
     void applyBundledMetadataToAll();
     void enterAddToPlaylistMode(const QVariantMap &userInfo);
     void handleOpenLyfFile(const QVariantMap &userInfo);
     void importImagesAndPDFs(const QList<QUrl> &urls, const std::optional<QString> &targetPlaylistName);
-    void previewHoverMouseMoved(QMouseEvent *event);
-    void handleTableClick(QMouseEvent *event);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -194,6 +248,15 @@ private:
     QWidget *buildStatusPanel();
     void reportNotAvailableYet(const QString &what);
     void showSelectedFolder();
+    void closePreviewOnHoverPath();
+    bool previewActive() const;
+    void resetPreviewHighlightRow();
+    void startPreviewRendering(int row, const BookmarkEntry &entry, const QPoint &pointer);
+    void performClickAction(const BookmarkEntry &entry, int row, const QString &column);
+    void openWebSearchForFirstRow(bool youtube);
+    void showInViewer(const ViewerOpenRequest &request);
+    void showFileNotFound(const QString &path);
+    QWidget *alertParent();
 
     LibrarySession m_session;
 
@@ -229,4 +292,18 @@ private:
     bool m_sortAscending = true;
     bool m_previewMonitorsInstalled = false;
     QSet<QString> m_selectedKeys;
+
+    QTimer *m_searchDebounceTimer = nullptr;
+    QString m_pendingSearchText;
+
+    QPointer<PagePreviewWindow> m_previewPopover;
+    QTimer *m_previewHoverTimer = nullptr;
+    int m_lastPreviewRow = -1;
+    int m_pendingPreviewRow = -1;
+    // Set to cancel the page rendering in flight; each rendering has its own.
+    std::shared_ptr<std::atomic_bool> m_previewPendingWork;
+
+    // The last song a click opened, so that the double click on it does not open it again.
+    QString m_lastClickOpenKey;
+    QElapsedTimer m_lastClickOpen;
 };

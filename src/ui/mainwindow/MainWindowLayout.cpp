@@ -447,6 +447,10 @@ QWidget *MainWindowController::buildTablePanel()
             });
     connect(m_tableDelegate, &BookmarkTableDelegate::editingBegan, this,
             [this](int row, const QString &column) { controlTextDidBeginEditing(row, column); });
+    connect(m_tableDelegate, &BookmarkTableDelegate::editingEnded, this, [this] { cellEditingClosed(); });
+    m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tableView, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &position) { showRowContextMenu(position); });
     layout->addWidget(m_tableView);
 
     m_hoverOverlay = m_tableView->hoverOverlay();

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "library/BookmarkEntry.h"
+
+#include <QHash>
+#include <QStringList>
+
+#include <optional>
+
+// Where each title stands under the localized case-insensitive comparison of the current locale, as
+// a rank: titles that the comparison finds equal share one. Comparing two ranks costs an integer
+// comparison where the collator would cost a Unicode walk, so a large sort asks the collator once per
+// distinct title. Built once per library; read-only afterwards, so it may be shared between threads.
+class TitleOrder {
+public:
+    TitleOrder() = default;
+    explicit TitleOrder(const QStringList &titles);
+
+    // Nothing for a title that was not given.
+    std::optional<int> rank(const QString &title) const;
+
+private:
+    QHash<QString, int> m_ranks;
+};
+
+// Sorting the rows the library table shows by one of its columns.
+namespace LibrarySort {
+
+// For every text its rank under the localized case-insensitive comparison: 0 for the first, equal
+// texts equal ranks. Safe on any thread.
+QList<int> collationRanks(const QStringList &texts);
+
+// What a cell of the column shows for the entry (the rating rounded); empty for the button columns
+// and unknown identifiers.
+QString sortableValue(const BookmarkEntry &entry, const QString &column);
+
+// A stable sort by the column. "Page", "Pages" and "Year" compare as whole numbers and "Rating" by
+// its stored value (so 2 comes before 10, and 4.4 before 4.5); the other columns compare their
+// sortable values with the localized case-insensitive comparison. An absent year or rating comes
+// first ascending and last descending. Equal values are ordered by title, ascending in both
+// directions; rows equal in both keep their order. titles, when it knows every title of rows,
+// spares the collator; otherwise the titles are ranked here.
+void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending,
+                   const TitleOrder *titles = nullptr);
+
+} // namespace LibrarySort

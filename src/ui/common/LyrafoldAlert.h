@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// The windows' modal alerts: a message, an informative text and buttons, the first of which is the
+// default. Main thread only.
+namespace LyrafoldAlert {
+
+enum class Style { informational, warning };
+
+// Runs the alert and returns the index of the button pressed (0 for the first); -1 when it was closed
+// another way.
+int run(QWidget *parent, Style style, const QString &message, const QString &informativeText = {},
+        const QStringList &buttons = {QStringLiteral("OK")});
+
+} // namespace LyrafoldAlert

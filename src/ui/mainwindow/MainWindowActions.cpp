@@ -1,0 +1,338 @@
+// What the main window does to songs: open them in the viewer, delete them, edit their metadata, and
+// load the built-in bookmark list into the Default slot.
+
+#include "mainwindow/MainWindowController.h"
+
+#include "common/AppSettings.h"
+#include "common/LaunchLog.h"
+#include "common/LyrafoldAlert.h"
+#include "library/CustomPdfFiles.h"
+#include "library/DefaultBookmarks.h"
+#include "mainwindow/BookmarkHoverOverlay.h"
+#include "mainwindow/BookmarkTableModel.h"
+#include "mainwindow/BookmarkTableView.h"
+#include "mainwindow/MetadataEditDialog.h"
+#include "mainwindow/WindowsStyleSlotTileView.h"
+#include "playlist/PlaylistStore.h"
+#include "text/TextUtils.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QThreadPool>
+
+QWidget *MainWindowController::alertParent()
+{
+    return isVisible() ? this : nullptr;
+}
+
+// ---- Opening songs
+
+void MainWindowController::openSelectedPdf()
+{
+    const QList<int> rows = selectedDisplayRows();
+    if (const BookmarkEntry *entry = m_session.displayedBookmark(rows.value(0, -1)))
+        openPdf(*entry);
+}
+
+void MainWindowController::openPdf(const BookmarkEntry &entry)
+{
+    const OpenSongPlan plan = m_session.planOpenPdf(entry);
+    if (plan.libraryChanged)
+        searchChanged(); // the user's search stays; the row shows its new path when it lands
+    if (!plan.request) {
+        showFileNotFound(plan.missingPath);
+        return;
+    }
+    logLaunch(QStringLiteral("Opening PDF viewer — detailed log: ") + QDir::tempPath() +
+              QStringLiteral("/Lyrafold_pdfview.log"));
+    showInViewer(*plan.request);
+}
+
+void MainWindowController::openPdfWithContext(const BookmarkEntry &entry, const BookmarkList &context)
+{
+    const OpenSongPlan plan = m_session.planOpenPdfWithContext(entry, context);
+    if (!plan.request) {
+        showFileNotFound(plan.missingPath);
+        return;
+    }
+    showInViewer(*plan.request);
+}
+
+void MainWindowController::showFileNotFound(const QString &path)
+{
+    LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, QStringLiteral("File not found"), path);
+}
+
+QRect MainWindowController::studyModeViewerFrame(const QRect &visibleFrame)
+{
+    return QRect(visibleFrame.topLeft(), QSize(visibleFrame.width() / 2, visibleFrame.height()));
+}
+
+void MainWindowController::showInViewer(const ViewerOpenRequest &request)
+{
+    // VIEWER NOT YET ON MAIN. The PDF viewer (PdfViewerWindowController) comes from another branch.
+    // Here it is to close the viewer shown now, be created with request.pdfPath, .pageNumber,
+    // .bookmarkEntry, .playlistItems, .playlistCurrentIndex and .sourcePdfBookmarks, be kept until its
+    // window closes and be shown; with "LyrafoldStudyModeEnabled" its window takes
+    // studyModeViewerFrame() of its screen's available geometry and StudyModeService::openProvider()
+    // opens the web search for the title; then the status line takes request.statusText.
+    Q_UNUSED(request);
+    setStatus(QStringLiteral("The viewer is not available yet."));
+}
+
+// ---- Deleting rows and the row actions
+
+QString MainWindowController::bookNameLabel(const BookmarkEntry &entry)
+{
+    return CustomPdfFiles::bookNameLabel(entry);
+}
+
+void MainWindowController::deleteSelectedRows()
+{
+    if (!ensureCurrentSlotEditable(QStringLiteral("delete bookmarks")))
+        return;
+    const QList<qsizetype> positions = uniqueAllBookmarksIndices(selectedDisplayRows());
+    const qsizetype count = positions.size();
+    if (count == 0) {
+        LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::informational,
+                           QStringLiteral("No rows selected"),
+                           QStringLiteral("Select one or more rows, then click Delete selected."));
+        return;
+    }
+    const DeletionPlan plan = m_session.planDeletion(positions);
+    QString details = QStringLiteral("This removes the selected row(s) from the current slot.");
+    if (!plan.filesToRemove.isEmpty()) {
+        QStringList names;
+        for (const QString &file : plan.filesToRemove)
+            names.append(QFileInfo(file).fileName());
+        details += QStringLiteral("\n\nNo other bookmark or playlist uses these imported files; they will be "
+                                  "moved to the trash:\n") +
+                   names.join(QLatin1Char('\n'));
+    }
+    const QString question = count == 1 ? QStringLiteral("Delete selected bookmark?")
+                                        : QStringLiteral("Delete %1 selected bookmarks?").arg(count);
+    if (LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, question, details,
+                           {QStringLiteral("Delete"), QStringLiteral("Cancel")}) != 0)
+        return;
+    const std::optional<DeletionResult> result = m_session.deleteBookmarks(plan);
+    if (!result) {
+        setStatus(QStringLiteral("The library changed before the deletion; nothing was deleted."));
+        return;
+    }
+    reloadTable(SelectionAfterReload::clear);
+    refreshSearchResultCount();
+    searchChanged();
+    QString status = QStringLiteral("Deleted %1 selected bookmark(s).").arg(count);
+    for (const QString &file : result->notTrashed)
+        status += QStringLiteral(" Could not move %1 to the trash.").arg(QFileInfo(file).fileName());
+    setStatus(status);
+}
+
+void MainWindowController::contextOpenPdf(int row)
+{
+    if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
+        openPdf(*entry);
+}
+
+void MainWindowController::contextTagThisRow(int row)
+{
+    const BookmarkEntry *entry = m_session.displayedBookmark(row);
+    if (!entry || !allBookmarksIndex(*entry))
+        return;
+    reportNotAvailableYet(QStringLiteral("Auto-tagging"));
+}
+
+void MainWindowController::contextTagSelected(int)
+{
+    runAutoTagSelected();
+}
+
+void MainWindowController::showRowContextMenu(const QPoint &viewportPosition)
+{
+    const int row = m_tableView->rowAt(viewportPosition.y());
+    if (!m_session.displayedBookmark(row))
+        return;
+    QMenu menu(this);
+    connect(menu.addAction(QStringLiteral("Open")), &QAction::triggered, this,
+            [this, row] { contextOpenPdf(row); });
+    connect(menu.addAction(QStringLiteral("Auto-tag this row")), &QAction::triggered, this,
+            [this, row] { contextTagThisRow(row); });
+    connect(menu.addAction(QStringLiteral("Tag selected")), &QAction::triggered, this,
+            [this, row] { contextTagSelected(row); });
+    menu.exec(m_tableView->viewport()->mapToGlobal(viewportPosition));
+}
+
+// ---- Metadata editing
+
+bool MainWindowController::ensureCurrentSlotEditable(const QString &action)
+{
+    if (currentSlotId() != 0)
+        return true;
+    LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning,
+                       QStringLiteral("Default slot is read-only"),
+                       QStringLiteral("You cannot %1 in Default. Switch to Slot 1-5.").arg(action));
+    setStatus(QStringLiteral("Default slot is read-only"));
+    return false;
+}
+
+void MainWindowController::editSelectedMetadata()
+{
+    if (!ensureCurrentSlotEditable(QStringLiteral("edit metadata")))
+        return;
+    const BookmarkEntry *shown = m_session.displayedBookmark(selectedDisplayRows().value(0, -1));
+    if (!shown) {
+        LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::informational,
+                           QStringLiteral("Select a bookmark first."));
+        return;
+    }
+    const BookmarkEntry entry = *shown;
+    MetadataEditDialog dialog(entry, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const Result<MetadataValues> values = dialog.values();
+    if (!values) {
+        LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, values.error().message,
+                           QStringLiteral("Nothing was changed."));
+        return;
+    }
+    applyMetadataDialogValues(entry, values.value());
+}
+
+void MainWindowController::applyMetadataDialogValues(const BookmarkEntry &entry, const MetadataValues &values)
+{
+    const qsizetype count = m_session.applyMetadataValues(entry, values);
+    if (m_tableView)
+        m_tableView->viewport()->update();
+    searchChanged();
+    saveCurrentSlot();
+    PlaylistStore::syncMetadataFromBookmarks(allBookmarks());
+    setStatus(QStringLiteral("Metadata updated for %1 matching title(s)").arg(count));
+}
+
+void MainWindowController::controlTextDidBeginEditing(int, const QString &)
+{
+    m_suppressPreviewDuringCellEdit = true;
+    closePreviewWindow();
+    resetPreviewHighlightRow();
+    m_lastPreviewRow = -1;
+    m_pendingPreviewRow = -1;
+}
+
+void MainWindowController::cellEditingClosed()
+{
+    m_suppressPreviewDuringCellEdit = false;
+}
+
+void MainWindowController::controlTextDidEndEditing(int row, const QString &column, const QString &text)
+{
+    // Every way out clears the flag, so the previews come back whatever became of the edit.
+    const auto done = qScopeGuard([this] { m_suppressPreviewDuringCellEdit = false; });
+    if (!ensureCurrentSlotEditable(QStringLiteral("edit bookmarks")) || column.isEmpty())
+        return;
+    if (BookmarkMetadata::isMetadataColumn(column) && m_customModeToggle) {
+        m_customModeToggle->setChecked(true);
+        applyCustomToggleChrome();
+    }
+    const BookmarkEntry *shown = m_session.displayedBookmark(row);
+    const std::optional<BookmarkMetadataField> field = BookmarkMetadata::fieldForColumn(column);
+    if (!shown || !field)
+        return;
+    const BookmarkEntry entry = *shown;
+    const Result<qsizetype> changed = m_session.setMetadataField(*field, TextUtils::trimmed(text), entry);
+    if (!changed) {
+        // The cell shows the stored value again once its field closes.
+        setStatus(changed.error().message);
+        return;
+    }
+    if (m_tableView)
+        m_tableView->viewport()->update();
+    saveCurrentSlot();
+    PlaylistStore::syncMetadataFromBookmarks(allBookmarks());
+    searchChanged();
+    setStatus(QStringLiteral("Updated %1 for %2 matching title(s).").arg(column).arg(changed.value()));
+}
+
+// ---- The built-in bookmark list
+
+void MainWindowController::loadDefaultBookmarks()
+{
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("Select folder with PDF fakebooks"),
+                                          selectedFolder(), QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty())
+        return;
+    loadDefaultBookmarksFromFolder(folder, DefaultBookmarks::resourcePath());
+}
+
+void MainWindowController::loadDefaultBookmarksFromFolder(const QString &folder,
+                                                          const std::optional<QString> &resourcePath)
+{
+    m_session.setSelectedFolder(folder);
+    if (m_folderPathField)
+        m_folderPathField->setText(folder);
+    if (!resourcePath) {
+        LyrafoldAlert::run(
+            alertParent(), LyrafoldAlert::Style::warning, QStringLiteral("Default bookmarks not found"),
+            QStringLiteral("Could not locate DefaultBookmarks.json in Bundled or LegacyAssets."));
+        return;
+    }
+    loadDefaultsFrom(*resourcePath);
+}
+
+void MainWindowController::loadDefaultsFrom(const QString &resourcePath)
+{
+    setStatus(QStringLiteral("Loading default bookmarks..."));
+    QPointer<MainWindowController> self(this);
+    const QString folder = selectedFolder();
+    QThreadPool::globalInstance()->start([self, resourcePath, folder] {
+        Result<BookmarkList> loaded = DefaultBookmarks::load(resourcePath, folder);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, loaded = std::move(loaded), folder]() mutable {
+                if (!self)
+                    return;
+                if (!loaded) {
+                    LyrafoldAlert::run(self->alertParent(), LyrafoldAlert::Style::warning,
+                                       QStringLiteral("Failed to load default bookmarks"),
+                                       loaded.error().message);
+                    if (self)
+                        self->setStatus(QStringLiteral("Failed to load defaults"));
+                    return;
+                }
+                self->applyDefaultBookmarks(std::move(loaded).value(), folder);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void MainWindowController::applyDefaultBookmarks(BookmarkList rows, const QString &folder)
+{
+    const qsizetype count = rows.size();
+    m_session.adoptDefaultBookmarks(std::move(rows), folder);
+    if (m_searchField)
+        m_searchField->clear();
+    reloadTable(SelectionAfterReload::clear);
+    if (m_folderPathField)
+        m_folderPathField->setText(folder.isEmpty() ? QStringLiteral("Default bookmarks loaded") : folder);
+    if (m_extractButton)
+        m_extractButton->setEnabled(!folder.isEmpty());
+    if (m_customModeToggle) {
+        m_customModeToggle->setChecked(false);
+        applyCustomToggleChrome();
+    }
+    for (int i = 0; i < m_slotTileViews.size(); ++i) {
+        m_slotTileViews[i]->slotSelected = i == 0;
+        m_slotTileViews[i]->applyChrome();
+    }
+    updateSlotTileNames();
+    saveCurrentSlot();
+    PlaylistStore::syncMetadataFromBookmarks(allBookmarks());
+    refreshSearchResultCount();
+    setStatus(QStringLiteral("Loaded %1 default bookmarks").arg(count));
+}

@@ -1,0 +1,92 @@
+// The search row of the main window: the search field, the column sort and edit mode, the web
+// searches for the first result and the study mode controls.
+
+#include "mainwindow/MainWindowController.h"
+
+#include "common/AppSettings.h"
+#include "common/StudyModeService.h"
+#include "mainwindow/BookmarkTableModel.h"
+#include "text/TextUtils.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+void MainWindowController::searchChanged()
+{
+    const QString text = m_searchField ? TextUtils::trimmed(m_searchField->text()) : QString();
+    m_pendingSearchText = text;
+    m_searchDebounceTimer->start();
+    if (text.isEmpty())
+        updateFilteredList(text);
+}
+
+void MainWindowController::updateFilteredList(const QString &text)
+{
+    // The session applies each pass through filteredBookmarksChanged, which reloads the table.
+    m_session.updateFilteredList(text);
+}
+
+void MainWindowController::clearSearch()
+{
+    if (m_searchField)
+        m_searchField->clear();
+    searchChanged();
+}
+
+void MainWindowController::sortFilteredByColumn(const QString &column)
+{
+    if (m_session.sortFilteredByColumn(column))
+        reloadTable(SelectionAfterReload::keepSongs);
+}
+
+void MainWindowController::toggleColumnEditMode()
+{
+    m_isColumnEditModeEnabled = !m_isColumnEditModeEnabled;
+    if (m_isColumnEditModeEnabled) {
+        m_columnEditModeColumn = QStringLiteral("Bookmark Title");
+        if (m_editModeButton)
+            m_editModeButton->setText(QStringLiteral("Editing: Bookmark Title"));
+        setStatus(QStringLiteral("Edit mode ON. Click a column header to choose editable column."));
+    } else {
+        m_columnEditModeColumn.reset();
+        if (m_editModeButton)
+            m_editModeButton->setText(QStringLiteral("Edit"));
+        setStatus(QStringLiteral("Edit mode OFF"));
+    }
+    reloadTable(SelectionAfterReload::keepSongs);
+}
+
+void MainWindowController::searchSpotifyFirstResult()
+{
+    openWebSearchForFirstRow(false);
+}
+
+void MainWindowController::searchYoutubeFirstResult()
+{
+    openWebSearchForFirstRow(true);
+}
+
+void MainWindowController::openWebSearchForFirstRow(bool youtube)
+{
+    // The first row as the table shows it now, whatever is selected.
+    const BookmarkEntry *first = m_session.displayedBookmark(0);
+    if (!first)
+        return;
+    const auto address = StudyModeService::url(first->title, youtube ? StudyModeProvider::youtube
+                                                                     : StudyModeProvider::spotify);
+    if (address)
+        QDesktopServices::openUrl(*address);
+}
+
+void MainWindowController::studyModeToggled(bool on)
+{
+    AppSettings::setValue(AppSettings::studyModeEnabledKey, on);
+}
+
+void MainWindowController::studyProviderChanged()
+{
+    StudyModeService::setProvider(m_studyProviderPopup);
+}

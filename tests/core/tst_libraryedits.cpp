@@ -1,0 +1,362 @@
+#include "Fixtures.h"
+#include "TestHarness.h"
+#include "common/AppPaths.h"
+#include "library/CustomPdfFiles.h"
+#include "library/LibraryColumns.h"
+#include "library/LibrarySession.h"
+#include "library/SlotStore.h"
+#include "playlist/PlaylistStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cmath>
+
+namespace {
+
+QString books()
+{
+    return TestHarness::home() + QStringLiteral("/Books");
+}
+
+QString imports()
+{
+    return AppPaths::importLibraryPath();
+}
+
+QString trashed(const QString &name)
+{
+    return AppPaths::dataHome() + QStringLiteral("/Trash/files/") + name;
+}
+
+// "Autumn Leaves" in two books and, with a leading article, in a third: one title key. "Blue Moon"
+// stands apart.
+BookmarkList autumnLibrary()
+{
+    BookmarkList rows{Fixtures::bookmark("/b/A.pdf", 10, "Autumn Leaves"),
+                      Fixtures::bookmark("/b/B.pdf", 4, "Blue Moon"),
+                      Fixtures::bookmark("/b/B.pdf", 20, "autumn leaves"),
+                      Fixtures::bookmark("/b/C.pdf", 7, "The Autumn Leaves")};
+    rows[0].tempo = QStringLiteral("Ballad");
+    rows[2].tempo = QStringLiteral("Medium");
+    return rows;
+}
+
+Playlist playlistOf(const QString &name, const BookmarkList &rows)
+{
+    Playlist playlist{name, {}};
+    for (const BookmarkEntry &row : rows)
+        playlist.items.append(PlaylistItem::fromBookmark(row));
+    return playlist;
+}
+
+QStringList titles(const BookmarkList &rows)
+{
+    QStringList list;
+    for (const BookmarkEntry &row : rows)
+        list.append(row.title);
+    return list;
+}
+
+} // namespace
+
+class LibraryEditsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        LibrarySession::waitForPendingSaves();
+        TestHarness::clearUserFiles();
+        QDir(books()).removeRecursively();
+        QDir(AppPaths::dataHome() + QStringLiteral("/Trash")).removeRecursively();
+    }
+
+    void cleanup() { LibrarySession::waitForPendingSaves(); }
+
+    void setsAFieldOnEveryRowOfTheTitle_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("changed");    // -1: refused
+        QTest::addColumn<QString>("stored"); // the column's cell text afterwards
+        using F = BookmarkMetadataField;
+        QTest::newRow("genre") << int(F::genre) << "Bebop" << 3 << "Bebop";
+        QTest::newRow("year") << int(F::year) << "1959" << 3 << "1959";
+        QTest::newRow("unreadable year clears") << int(F::year) << "59a" << 3 << "";
+        QTest::newRow("rating kept as typed") << int(F::rating) << "4.5" << 3 << "5";
+        QTest::newRow("rating not clamped") << int(F::rating) << "7" << 3 << "7";
+        QTest::newRow("infinite rating refused") << int(F::rating) << "inf" << -1 << "";
+        QTest::newRow("blank title refused") << int(F::title) << " \t" << -1 << "Autumn Leaves";
+    }
+
+    void setsAFieldOnEveryRowOfTheTitle()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, value);
+        QFETCH(int, changed);
+        QFETCH(QString, stored);
+        const auto metadataField = BookmarkMetadataField(field);
+        // The fields in their order, by the column that edits each.
+        const QString column =
+            QStringList{LibraryColumns::title, LibraryColumns::genre,    LibraryColumns::style,
+                        LibraryColumns::year,  LibraryColumns::composer, LibraryColumns::tempo,
+                        LibraryColumns::rating}
+                .at(field);
+        LibrarySession session;
+        const BookmarkList before = autumnLibrary();
+        session.setAllBookmarks(before);
+        session.setFilteredBookmarks({before.at(3), before.at(1)});
+        const qint64 generation = session.searchFilterGeneration();
+
+        const Result<qsizetype> result = session.setMetadataField(metadataField, value, before.at(0));
+        QCOMPARE(result ? int(result.value()) : -1, changed);
+        if (changed < 0) {
+            QCOMPARE(session.allBookmarks(), before);
+            QCOMPARE(session.searchFilterGeneration(), generation);
+            return;
+        }
+        for (qsizetype i : {0, 2, 3})
+            QCOMPARE(LibraryColumns::text(session.allBookmarks().at(i), column), stored);
+        QCOMPARE(session.allBookmarks().at(1), before.at(1));
+        QCOMPARE(LibraryColumns::text(session.filteredBookmarks().at(0), column), stored);
+        QCOMPARE(session.filteredBookmarks().at(1), before.at(1));
+        QVERIFY(session.searchFilterGeneration() > generation);
+        if (metadataField == BookmarkMetadataField::rating && value == "4.5")
+            QCOMPARE(session.allBookmarks().at(2).rating, std::optional(4.5));
+    }
+
+    // A new title renames the playlist items of the song; a metadata change reaches the items through
+    // the playlists' sync.
+    void editsReachPlaylists()
+    {
+        const BookmarkList before = autumnLibrary();
+        QVERIFY(PlaylistStore::savePlaylists(
+            {playlistOf("Gig", {before.at(0), before.at(1)}), playlistOf("Practice", {before.at(3)})}));
+        LibrarySession session;
+        session.setAllBookmarks(before);
+
+        QCOMPARE(session.setMetadataField(BookmarkMetadataField::title, "Autumn Leaves (Live)", before.at(2))
+                     .value(),
+                 3);
+        QCOMPARE(session.setMetadataField(BookmarkMetadataField::genre, "Jazz", session.allBookmarks().at(0))
+                     .value(),
+                 3);
+        QVERIFY(PlaylistStore::syncMetadataFromBookmarks(session.allBookmarks()));
+        const QList<Playlist> playlists = PlaylistStore::loadPlaylists();
+        QCOMPARE(playlists.at(0).items.at(0).title, "Autumn Leaves (Live)");
+        QCOMPARE(playlists.at(0).items.at(0).genre, "Jazz");
+        QCOMPARE(playlists.at(0).items.at(1).title, "Blue Moon");
+        QCOMPARE(playlists.at(1).items.at(0).title, "Autumn Leaves (Live)");
+        QCOMPARE(playlists.at(1).items.at(0).pdfFilePath, "/b/C.pdf");
+    }
+
+    // The dialog harmonises all six fields; an enrichment changes only what it found different, a
+    // removed year included, and each row keeps its own value elsewhere.
+    void dialogAndEnrichmentValues()
+    {
+        LibrarySession session;
+        session.setAllBookmarks(autumnLibrary());
+        const MetadataValues values{"Jazz", "Ballad", 1945, "Kosma", "Slow", 4.5};
+        QCOMPARE(session.applyMetadataValues(session.allBookmarks().at(0), values), 3);
+        for (qsizetype i : {0, 2, 3}) {
+            const BookmarkEntry &row = session.allBookmarks().at(i);
+            QCOMPARE((MetadataValues{row.genre, row.style, row.firstReleaseYear, row.composer, row.tempo,
+                                     row.rating}),
+                     values);
+        }
+        QCOMPARE(session.allBookmarks().at(3).title, "The Autumn Leaves");
+
+        BookmarkList rows = autumnLibrary();
+        session.setAllBookmarks(rows);
+        BookmarkEntry base = rows.at(0);
+        base.firstReleaseYear = 1945;
+        BookmarkEntry enriched = base;
+        enriched.firstReleaseYear.reset();
+        enriched.genre = QStringLiteral("Jazz");
+        enriched.spotifyURL = QStringLiteral("https://open.spotify.com/track/x");
+        rows[2].firstReleaseYear = 1950;
+        session.setAllBookmarks(rows);
+        QCOMPARE(session.applyEnrichedMetadata(enriched, base), 3);
+        QCOMPARE(session.allBookmarks().at(2).firstReleaseYear, std::nullopt);
+        QCOMPARE(session.allBookmarks().at(2).genre, "Jazz");
+        QCOMPARE(session.allBookmarks().at(2).spotifyURL, "https://open.spotify.com/track/x");
+        QCOMPARE(session.allBookmarks().at(2).tempo, "Medium"); // not changed by the enrichment
+        QCOMPARE(session.allBookmarks().at(0).tempo, "Ballad");
+        QCOMPARE(session.allBookmarks().at(1).genre, "");
+    }
+
+    void labelsAndRecognisesImportedBooks_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("inImportLibrary");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("custom");
+        QTest::newRow("singles book") << "Custom Singles (Custom).pdf" << false << "Custom Singles" << true;
+        QTest::newRow("imported book") << "Scans (custom).PDF" << false << "Scans (custom).PDF" << true;
+        QTest::newRow("file in the import library") << "photo.pdf" << true << "Custom Singles" << true;
+        QTest::newRow("ordinary book") << "Real Book.pdf" << false << "Real Book.pdf" << false;
+    }
+
+    void labelsAndRecognisesImportedBooks()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, inImportLibrary);
+        QFETCH(QString, label);
+        QFETCH(bool, custom);
+        BookmarkEntry e = Fixtures::bookmark((inImportLibrary ? imports() : books()) + "/" + name, 1, "T");
+        QCOMPARE(CustomPdfFiles::bookNameLabel(e), label);
+        QCOMPARE(CustomPdfFiles::isCustomBookmark(e), custom);
+    }
+
+    // Deleting rows of imported PDFs: the files that nothing uses any more go to the trash; one that a
+    // row of any slot, the Default slot included, or a playlist item of another song still uses stays.
+    void deletesRowsAndUnusedImportedFiles_data()
+    {
+        QTest::addColumn<QList<qsizetype>>("positions");
+        QTest::addColumn<QString>("otherUse"); // "", "slot0", "playlist"
+        QTest::addColumn<QStringList>("removed");
+        QTest::addColumn<int>("playlistItemsLeft");
+        QTest::newRow("ordinary book row") << QList<qsizetype>{0} << "" << QStringList() << 3;
+        QTest::newRow("last row of an imported single")
+            << QList<qsizetype>{1} << "" << QStringList{"single.pdf"} << 2;
+        QTest::newRow("one of two rows of an imported book")
+            << QList<qsizetype>{2} << "" << QStringList() << 2;
+        QTest::newRow("both rows of an imported book")
+            << QList<qsizetype>{3, 2} << "" << QStringList{"Mine (Custom).pdf"} << 2;
+        QTest::newRow("single still in the Default slot")
+            << QList<qsizetype>{1} << "slot0" << QStringList() << 2;
+        QTest::newRow("single in another song's playlist item")
+            << QList<qsizetype>{1} << "playlist" << QStringList() << 3;
+    }
+
+    void deletesRowsAndUnusedImportedFiles()
+    {
+        QFETCH(QList<qsizetype>, positions);
+        QFETCH(QString, otherUse);
+        QFETCH(QStringList, removed);
+        QFETCH(int, playlistItemsLeft);
+        const QString single = imports() + "/single.pdf";
+        const QString book = imports() + "/Mine (Custom).pdf";
+        TestHarness::writeFile(single, "%PDF-1.4");
+        TestHarness::writeFile(book, "%PDF-1.4");
+        const BookmarkList rows{Fixtures::bookmark("/b/Real.pdf", 3, "Real"),
+                                Fixtures::bookmark(single, 1, "Photo"), Fixtures::bookmark(book, 1, "Mine 1"),
+                                Fixtures::bookmark(book, 2, "Mine 2")};
+        QList<Playlist> playlists{playlistOf("Gig", {rows.at(0), rows.at(1), rows.at(2)})};
+        if (otherUse == "slot0")
+            QVERIFY(SlotStore::saveSlot(0, {Fixtures::bookmark(single, 1, "Old photo")}, QString()));
+        if (otherUse == "playlist")
+            playlists.append(playlistOf("Other", {Fixtures::bookmark(single, 1, "Another song")}));
+        QVERIFY(PlaylistStore::savePlaylists(playlists));
+        TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":2,"slotNames":{}})");
+        LibrarySession session;
+        session.restoreActiveSlot();
+        session.setAllBookmarks(rows);
+
+        const DeletionPlan plan = session.planDeletion(positions);
+        QStringList planned;
+        for (const QString &file : plan.filesToRemove)
+            planned.append(QFileInfo(file).fileName());
+        QCOMPARE(planned, removed);
+        QVERIFY(QFileInfo::exists(single) && QFileInfo::exists(book)); // planning changes nothing
+
+        const std::optional<DeletionResult> result = session.deleteBookmarks(plan);
+        QVERIFY(result);
+        QCOMPARE(result->deleted, positions.size());
+        QCOMPARE(session.allBookmarks().size(), rows.size() - positions.size());
+        QCOMPARE(session.filteredBookmarks(), session.allBookmarks());
+        for (const QString &path : {single, book}) {
+            const QString name = QFileInfo(path).fileName();
+            QCOMPARE(QFileInfo::exists(path), !removed.contains(name));
+            QCOMPARE(QFileInfo::exists(trashed(name)), removed.contains(name));
+        }
+        qsizetype items = 0;
+        for (const Playlist &playlist : PlaylistStore::loadPlaylists())
+            items += playlist.items.size();
+        QCOMPARE(items, playlistItemsLeft);
+        QCOMPARE(SlotStore::loadSlot(2).size(), session.allBookmarks().size());
+        // A plan made before another change of the library is not carried out.
+        const DeletionPlan stale = session.planDeletion({0});
+        session.setAllBookmarks(rows);
+        QVERIFY(!session.deleteBookmarks(stale));
+    }
+
+    // A book moved into a subfolder of the library folder is found by name (case ignored), and the
+    // opened row, only that one, keeps the new path. The book's bookmarks come by page and title.
+    void opensAMovedBook()
+    {
+        TestHarness::writeFile(books() + "/old/Other.pdf", "%PDF-1.4");
+        TestHarness::writeFile(books() + "/moved/deep/Book.PDF", "%PDF-1.4");
+        const QString moved = books() + "/moved/deep/Book.PDF";
+        BookmarkList rows{
+            Fixtures::bookmark("/gone/book.pdf", 12, "Twelve"),
+            Fixtures::bookmark("/gone/book.pdf", 3, "Three"), Fixtures::bookmark(moved, 5, "b five"),
+            Fixtures::bookmark(moved.toLower(), 5, "A five"), Fixtures::bookmark(moved, 2, "Two")};
+        TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":1,"slotNames":{}})");
+        LibrarySession session;
+        session.restoreActiveSlot();
+        session.setAllBookmarks(rows);
+        session.setSelectedFolder(books());
+        const qint64 generation = session.searchFilterGeneration();
+
+        const OpenSongPlan plan = session.planOpenPdf(rows.at(0));
+        QVERIFY(plan.request);
+        QVERIFY(plan.libraryChanged);
+        QVERIFY(session.searchFilterGeneration() > generation);
+        QCOMPARE(plan.request->pdfPath, moved);
+        QCOMPARE(plan.request->pageNumber, 12);
+        QCOMPARE(plan.request->bookmarkEntry, rows.at(0));
+        QVERIFY(!plan.request->playlistItems);
+        QCOMPARE(titles(plan.request->sourcePdfBookmarks),
+                 (QStringList{"Two", "A five", "b five", "Twelve"}));
+        QCOMPARE(plan.request->statusText, "Opened: book.pdf at page 12");
+        QCOMPARE(session.allBookmarks().at(0).pdfFilePath, moved);
+        QCOMPARE(session.allBookmarks().at(1).pdfFilePath, "/gone/book.pdf");
+        QCOMPARE(SlotStore::loadSlot(1).at(0).pdfFilePath, moved);
+
+        // Found, but no library row has the song: it opens, nothing is stored.
+        const OpenSongPlan stranger =
+            session.planOpenPdf(Fixtures::bookmark("/gone/book.pdf", 40, "Not here"));
+        QVERIFY(stranger.request && !stranger.libraryChanged);
+
+        session.setSelectedFolder(QString());
+        const OpenSongPlan missing = session.planOpenPdf(rows.at(1));
+        QVERIFY(!missing.request);
+        QCOMPARE(missing.missingPath, "/gone/book.pdf");
+    }
+
+    void opensWithAContext()
+    {
+        TestHarness::writeFile(books() + "/Book.pdf", "%PDF-1.4");
+        const QString path = books() + "/Book.pdf";
+        const BookmarkList context{Fixtures::bookmark("/x/Other.pdf", 1, "Elsewhere"),
+                                   Fixtures::bookmark("/gone/Book.pdf", 9, "Nine"),
+                                   Fixtures::bookmark(path, 4, "Four"),
+                                   Fixtures::bookmark("/gone/Book.pdf", 9, "Nine")};
+        LibrarySession session;
+        session.setAllBookmarks(context);
+        session.setSelectedFolder(books());
+
+        const OpenSongPlan plan = session.planOpenPdfWithContext(context.at(1), context);
+        QVERIFY(plan.request && !plan.libraryChanged);
+        QCOMPARE(plan.request->pdfPath, path);
+        QCOMPARE(plan.request->playlistItems->size(), 4);
+        QCOMPARE(plan.request->playlistCurrentIndex, 1);
+        QCOMPARE(titles(plan.request->sourcePdfBookmarks), QStringList{"Four"});
+        QCOMPARE(plan.request->statusText, "Opened: Book.pdf");
+        QCOMPARE(session.allBookmarks().at(1).pdfFilePath, "/gone/Book.pdf");
+
+        const OpenSongPlan alone = session.planOpenPdfWithContext(context.at(2), {});
+        QCOMPARE(alone.request->playlistItems, QList<PlaylistItem>());
+        QCOMPARE(alone.request->playlistCurrentIndex, 0);
+
+        TestHarness::writeFile(imports() + "/snap.pdf", "%PDF-1.4");
+        const OpenSongPlan single =
+            session.planOpenPdfWithContext(Fixtures::bookmark(imports() + "/snap.pdf", 1, "Snap"), {});
+        QCOMPARE(single.request->statusText, "Opened: Custom Singles");
+    }
+};
+
+LYRAFOLD_TEST_MAIN(LibraryEditsTest)
+#include "tst_libraryedits.moc"

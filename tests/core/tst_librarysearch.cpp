@@ -1,0 +1,278 @@
+#include "Fixtures.h"
+#include "TestHarness.h"
+#include "library/LibrarySearch.h"
+#include "library/LibrarySession.h"
+#include "library/LibrarySort.h"
+
+#include <QSignalSpy>
+
+namespace {
+
+// A bookmark in a book whose file name holds none of the test words.
+BookmarkEntry song(const QString &title, const QString &genre = {}, const QString &style = {})
+{
+    BookmarkEntry e = Fixtures::bookmark(QStringLiteral("/b/Volume.pdf"), 1, title);
+    e.genre = genre;
+    e.style = style;
+    return e;
+}
+
+QStringList titles(const BookmarkList &rows)
+{
+    QStringList list;
+    for (const BookmarkEntry &row : rows)
+        list.append(row.title);
+    return list;
+}
+
+// The worked example's library.
+BookmarkList nightLibrary()
+{
+    return {song(QStringLiteral("Night Train Home")), song(QStringLiteral("Home at Night")),
+            song(QStringLiteral("Midnight Shower")),
+            song(QStringLiteral("Reel No. 2"), QStringLiteral("Nightclub"), QStringLiteral("Shout"))};
+}
+
+} // namespace
+
+class LibrarySearchTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void parsesQueries_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("phrases");
+        QTest::addColumn<QStringList>("words");
+        QTest::newRow("two words") << "Night  HO" << QStringList() << QStringList{"night", "ho"};
+        QTest::newRow("phrase then word")
+            << "\"Train Home\" night" << QStringList{"train home"} << QStringList{"night"};
+        QTest::newRow("phrases keep their order")
+            << "\"b c\" x \"a\"" << QStringList{"b c", "a"} << QStringList{"x"};
+        QTest::newRow("quotes around blanks") << "\"   \"" << QStringList() << QStringList();
+        QTest::newRow("two quotes are a word") << "\"\"" << QStringList() << QStringList{"\"\""};
+        QTest::newRow("lone quote sticks to its word") << "\"blue" << QStringList() << QStringList{"\"blue"};
+        QTest::newRow("curly apostrophe")
+            << "Don\u2019t Stop" << QStringList() << QStringList{"don't", "stop"};
+        QTest::newRow("left quote and prime in a phrase")
+            << "\"ROCK \u2018N\u2032 roll\" o\u201Bclock" << QStringList{"rock 'n' roll"}
+            << QStringList{"o'clock"};
+        QTest::newRow("tabs split") << "a\tb" << QStringList() << QStringList{"a", "b"};
+        QTest::newRow("decomposed becomes composed")
+            << "Cafe\u0301" << QStringList() << QStringList{"caf\u00e9"};
+    }
+
+    void parsesQueries()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, phrases);
+        QFETCH(QStringList, words);
+        const SearchQuery query = LibrarySearch::parseSearchQuery(text);
+        QCOMPARE(query.exactTitlePhrases, phrases);
+        QCOMPARE(query.words, words);
+    }
+
+    void splitsTitleWords_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QStringList>("words");
+        QTest::newRow("plain") << "Night Train Home" << QStringList{"night", "train", "home"};
+        QTest::newRow("hyphens split") << "Rock-a-Bye Baby" << QStringList{"rock", "a", "bye", "baby"};
+        QTest::newRow("apostrophe inside stays, outside goes")
+            << "Don't Stop\u2014Believin\u2019" << QStringList{"don't", "stop", "believin"};
+        QTest::newRow("punctuation and separators")
+            << "(Sittin' On) The Dock; of/the Bay, \u2013 Reel No. 2"
+            << QStringList{"sittin", "on", "the", "dock", "of", "the", "bay", "reel", "no", "2"};
+        QTest::newRow("empty") << "" << QStringList();
+        QTest::newRow("decomposed accent stays on its word")
+            << "Cafe\u0301 Society" << QStringList{"caf\u00e9", "society"};
+        QTest::newRow("vowel sign ends a word")
+            << "\u0939\u093F\u0902\u0926\u0940" << QStringList{"\u0939\u093F\u0902\u0926\u0940"};
+    }
+
+    void splitsTitleWords()
+    {
+        QFETCH(QString, title);
+        QFETCH(QStringList, words);
+        QCOMPARE(LibrarySearch::titleWordsForSearch(title), words);
+    }
+
+    void ranksMatches_data()
+    {
+        QTest::addColumn<BookmarkList>("library");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("worked example: tiers A, B, C")
+            << nightLibrary() << "night ho"
+            << QStringList{"Night Train Home", "Home at Night", "Midnight Shower", "Reel No. 2"};
+        QTest::newRow("worked example with a phrase")
+            << nightLibrary() << "\"train home\" night" << QStringList{"Night Train Home"};
+        QTest::newRow("phrases only: tier B by title")
+            << BookmarkList{song("Zebra Night"), song("apple night"), song("Banana Night")} << "\"night\""
+            << QStringList{"apple night", "Banana Night", "Zebra Night"};
+        QTest::newRow("equal keys keep library order")
+            << BookmarkList{song("Blue Nights"), song("Blue Night"), song("Night Blue")} << "blue night"
+            << QStringList{"Blue Nights", "Blue Night", "Night Blue"};
+        QTest::newRow("a hyphenated word only matches by substring")
+            << BookmarkList{song("Rock-a-Bye Baby"), song("Rock Around")} << "rock-a"
+            << QStringList{"Rock-a-Bye Baby"};
+        QTest::newRow("words split between title and tags match nothing")
+            << BookmarkList{song("Blue Moon", "Jazz")} << "blue jazz" << QStringList();
+        QTest::newRow("tier C ranks by title, case ignored")
+            << BookmarkList{song("b-side", "Latin"), song("A Song", "Latin"), song("Lat", "Latin")} << "latin"
+            << QStringList{"A Song", "b-side", "Lat"};
+        QTest::newRow("decomposed title meets composed query")
+            << BookmarkList{song("Cafe\u0301 Society")} << "caf\u00e9" << QStringList{"Cafe\u0301 Society"};
+        QTest::newRow("composed title meets decomposed query")
+            << BookmarkList{song("Caf\u00e9 Society")} << "\"cafe\u0301 soc\""
+            << QStringList{"Caf\u00e9 Society"};
+        QTest::newRow("curly and straight apostrophes meet")
+            << BookmarkList{song("Don't Cry"), song("Don\u2019t Stop")} << "don\u2019t"
+            << QStringList{"Don't Cry", "Don\u2019t Stop"};
+        QTest::newRow("two adjacent quotes need two quotes")
+            << BookmarkList{song("Say \"\"Hi\"\""), song("Say Hi")} << "\"\""
+            << QStringList{"Say \"\"Hi\"\""};
+
+        BookmarkList byFile{song("Autumn"), song("Winter")};
+        byFile[0].pdfFileName = QStringLiteral("Jazz Standards.pdf");
+        byFile[1].pdfFileName.clear();
+        byFile[1].pdfFilePath = QStringLiteral("/music/jazz.standards/Standards.pdf");
+        QTest::newRow("file names, the path without extension when there is none")
+            << byFile << "standards jazz" << QStringList{"Autumn", "Winter"};
+        QTest::newRow("the extension of a path without file name is not searched")
+            << byFile << "standards.pdf" << QStringList{"Autumn"};
+    }
+
+    void ranksMatches()
+    {
+        QFETCH(BookmarkList, library);
+        QFETCH(QString, text);
+        QFETCH(QStringList, expected);
+        const SearchQuery query = LibrarySearch::parseSearchQuery(text);
+        QCOMPARE(titles(LibrarySearchIndex(library).runFilter(query)), expected);
+        QCOMPARE(titles(LibrarySearch::runFilter(library, 0, library.size(), query)), expected);
+    }
+
+    void sortsByColumn_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<bool>("ascending");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("pages compare as numbers")
+            << "Page" << true << QStringList{"p1", "p2", "p3", "p10", "p11"};
+        QTest::newRow("pages descending") << "Page" << false << QStringList{"p11", "p10", "p3", "p2", "p1"};
+        QTest::newRow("no year first ascending")
+            << "Year" << true << QStringList{"p1", "p11", "p2", "p3", "p10"};
+        QTest::newRow("no year last descending")
+            << "Year" << false << QStringList{"p10", "p3", "p2", "p1", "p11"};
+        QTest::newRow("rating by stored value, ties by title")
+            << "Rating" << true << QStringList{"p11", "p3", "p10", "p2", "p1"};
+        QTest::newRow("genre ties by title ascending, descending too")
+            << "Genre" << false << QStringList{"p10", "p3", "p1", "p11", "p2"};
+        QTest::newRow("text ignores case")
+            << "Composer" << true << QStringList{"p10", "p2", "p1", "p3", "p11"};
+        QTest::newRow("unknown column: by title")
+            << "Add" << true << QStringList{"p1", "p10", "p11", "p2", "p3"};
+    }
+
+    void sortsByColumn()
+    {
+        QFETCH(QString, column);
+        QFETCH(bool, ascending);
+        QFETCH(QStringList, expected);
+        struct Row {
+            int page;
+            std::optional<qint64> year;
+            std::optional<double> rating;
+            const char *genre;
+            const char *composer;
+        };
+        const QList<Row> rows{{2, 1990, 4.5, "Jazz", "bach"},
+                              {10, 2001, 4.5, "Pop", "Alfven"},
+                              {3, 1995, 4.4, "Pop", "Chopin"},
+                              {1, std::nullopt, 4.6, "Jazz", "Brahms"},
+                              {11, std::nullopt, std::nullopt, "Jazz", "Debussy"}};
+        BookmarkList library;
+        for (const Row &row : rows) {
+            BookmarkEntry e =
+                Fixtures::bookmark(QStringLiteral("/b/A.pdf"), row.page, QStringLiteral("p%1").arg(row.page));
+            e.firstReleaseYear = row.year;
+            e.rating = row.rating;
+            e.genre = QString::fromLatin1(row.genre);
+            e.composer = QString::fromLatin1(row.composer);
+            library.append(e);
+        }
+        BookmarkList sorted = library;
+        LibrarySort::sortBookmarks(sorted, column, ascending);
+        QCOMPARE(titles(sorted), expected);
+        // The order that a prepared library gives is the same.
+        sorted = library;
+        const LibrarySearchIndex index(library);
+        LibrarySort::sortBookmarks(sorted, column, ascending, &index.titleOrder());
+        QCOMPARE(titles(sorted), expected);
+    }
+
+    // A second click flips the direction; a click on another column starts ascending; an empty list
+    // changes nothing, not even the state.
+    void sortStateFollowsClicks()
+    {
+        LibrarySession session;
+        session.sortFilteredByColumn(QStringLiteral("Page"));
+        QVERIFY(!session.sortColumn());
+        session.setAllBookmarks(
+            {Fixtures::bookmark("/b/A.pdf", 2, "b"), Fixtures::bookmark("/b/A.pdf", 1, "a")});
+        QVERIFY(session.sortFilteredByColumn(QStringLiteral("Page")));
+        QCOMPARE(titles(session.filteredBookmarks()), (QStringList{"a", "b"}));
+        QVERIFY(session.sortFilteredByColumn(QStringLiteral("Page")));
+        QCOMPARE(titles(session.filteredBookmarks()), (QStringList{"b", "a"}));
+        QVERIFY(session.sortFilteredByColumn(QStringLiteral("Bookmark Title")));
+        QVERIFY(session.sortAscending());
+        QCOMPARE(titles(session.filteredBookmarks()), (QStringList{"a", "b"}));
+    }
+
+    // Both passes land in order; a blank query shows the library at once; a pass overtaken by a newer
+    // update or by a change of the library is dropped.
+    void passesLandUnlessOvertaken()
+    {
+        LibrarySession session;
+        BookmarkList library = nightLibrary();
+        for (int i = 0; i < 150; ++i)
+            library.append(song(QStringLiteral("Filler %1").arg(i)));
+        library.append(song(QStringLiteral("Night Late")));
+        session.setAllBookmarks(library);
+        QSignalSpy applied(&session, &LibrarySession::filteredBookmarksChanged);
+
+        session.updateFilteredList(QStringLiteral("night"));
+        QVERIFY(applied.isEmpty());
+        QTRY_COMPARE(applied.size(), 2);
+        QCOMPARE(titles(session.filteredBookmarks()),
+                 (QStringList{"Night Train Home", "Night Late", "Home at Night", "Midnight Shower",
+                              "Reel No. 2"}));
+
+        session.updateFilteredList(QStringLiteral("  "));
+        QCOMPARE(applied.size(), 3);
+        QCOMPARE(session.filteredBookmarks().size(), library.size());
+
+        // Cleared before the passes landed: the library stays shown.
+        session.updateFilteredList(QStringLiteral("night"));
+        session.updateFilteredList(QString());
+        QTest::qWait(100);
+        QCOMPARE(applied.size(), 4);
+        QCOMPARE(session.filteredBookmarks().size(), library.size());
+
+        // The library changed under a running search: its passes never show the old rows.
+        session.updateFilteredList(QStringLiteral("night"));
+        const qint64 before = session.searchFilterGeneration();
+        session.setAllBookmarks({song(QStringLiteral("Only Night"))});
+        QVERIFY(session.searchFilterGeneration() > before);
+        QTest::qWait(100);
+        QCOMPARE(applied.size(), 4);
+        QCOMPARE(titles(session.filteredBookmarks()), QStringList{"Only Night"});
+    }
+};
+
+LYRAFOLD_TEST_MAIN(LibrarySearchTest)
+#include "tst_librarysearch.moc"

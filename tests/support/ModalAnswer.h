@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+
+// Answers the modal dialogs that open while it lives: a message box by pressing the button with the
+// given text (its message and informative text are recorded), any other dialog by handing it to a
+// function. Keeps a test from hanging in a dialog's event loop.
+class ModalAnswer : public QObject {
+public:
+    explicit ModalAnswer(const QString &button) : m_button(button) { start(); }
+    explicit ModalAnswer(std::function<void(QDialog *)> handle) : m_handle(std::move(handle)) { start(); }
+
+    QStringList messages;
+    QStringList informativeTexts;
+
+private:
+    void start()
+    {
+        m_timer.setInterval(10);
+        connect(&m_timer, &QTimer::timeout, this, [this] { answer(); });
+        m_timer.start();
+    }
+
+    void answer()
+    {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog || dialog == m_answered)
+            return;
+        m_answered = dialog;
+        if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
+            messages.append(box->text());
+            informativeTexts.append(box->informativeText());
+            for (QAbstractButton *button : box->buttons()) {
+                if (button->text() == m_button) {
+                    button->click();
+                    return;
+                }
+            }
+            box->reject();
+            return;
+        }
+        if (m_handle)
+            m_handle(dialog);
+        else
+            dialog->reject();
+    }
+
+    QString m_button;
+    std::function<void(QDialog *)> m_handle;
+    QTimer m_timer;
+    QPointer<QDialog> m_answered;
+};

@@ -1,0 +1,436 @@
+#include "Fixtures.h"
+#include "ModalAnswer.h"
+#include "OpenedUrls.h"
+#include "TestHarnessGui.h"
+#include "common/AppPaths.h"
+#include "common/LaunchLog.h"
+#include "library/SlotStore.h"
+#include "mainwindow/BookmarkHoverOverlay.h"
+#include "mainwindow/BookmarkTableModel.h"
+#include "mainwindow/BookmarkTableView.h"
+#include "mainwindow/MainWindowController.h"
+#include "mainwindow/MetadataEditDialog.h"
+#include "mainwindow/PagePreviewWindow.h"
+#include "mainwindow/WindowsStyleSlotTileView.h"
+#include "playlist/PlaylistStore.h"
+
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+QString books()
+{
+    return TestHarness::home() + QStringLiteral("/Books");
+}
+
+QString book(const char *name)
+{
+    return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/") + QLatin1String(name);
+}
+
+// Opens the window on slot with the rows, the table laid out and the window active.
+std::unique_ptr<MainWindowController> windowOn(int slot, const BookmarkList &rows, bool show = false)
+{
+    TestHarness::writeFile(SlotStore::metaFilePath(),
+                           QStringLiteral(R"({"activeSlot":%1,"slotNames":{}})").arg(slot).toUtf8());
+    if (!SlotStore::saveSlot(slot, rows, books()))
+        qFatal("cannot write the slot");
+    auto window = std::make_unique<MainWindowController>();
+    if (show) {
+        window->show();
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get()))
+            qWarning("the window did not become active");
+    }
+    return window;
+}
+
+QStringList shownTitles(const MainWindowController &window)
+{
+    QStringList titles;
+    for (const BookmarkEntry &row : window.filteredBookmarks())
+        titles.append(row.title);
+    return titles;
+}
+
+QStringList selectedTitles(const MainWindowController &window)
+{
+    QStringList titles;
+    for (int row : window.selectedDisplayRows())
+        titles.append(window.filteredBookmarks().at(row).title);
+    return titles;
+}
+
+void selectRows(MainWindowController &window, const QList<int> &rows)
+{
+    auto *selection = window.tableView()->selectionModel();
+    selection->clearSelection();
+    for (int row : rows)
+        selection->select(window.tableModel()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+int launchLogLines(const char *needle)
+{
+    return int(QString::fromUtf8(TestHarness::readFile(LaunchLog::path())).count(QLatin1String(needle)));
+}
+
+QPoint cellCentre(const MainWindowController &window, int row, int column)
+{
+    return window.tableView()->visualRect(window.tableModel()->index(row, column)).center();
+}
+
+} // namespace
+
+class MainWindowActionsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void init()
+    {
+        LibrarySession::waitForPendingSaves();
+        TestHarness::clearUserFiles();
+        QDir(books()).removeRecursively();
+    }
+
+    void cleanup() { LibrarySession::waitForPendingSaves(); }
+
+    // Typing waits for a pause; the two passes land; the song selected before stays selected wherever
+    // the results put it, and no other song becomes selected. Emptying the field shows all at once.
+    void searchKeepsTheSelectedSongs()
+    {
+        BookmarkList rows{Fixtures::bookmark("/b/A.pdf", 1, "Midnight Shower"),
+                          Fixtures::bookmark("/b/A.pdf", 2, "Home at Night"),
+                          Fixtures::bookmark("/b/A.pdf", 3, "Reel No. 2")};
+        for (int i = 0; i < 200; ++i)
+            rows.append(Fixtures::bookmark("/b/B.pdf", i + 1, QStringLiteral("Filler %1").arg(i)));
+        rows.append(Fixtures::bookmark("/b/C.pdf", 9, "Night Train Home"));
+        auto window = windowOn(1, rows);
+        selectRows(*window, {1, 0});
+
+        QTest::keyClicks(window->searchField(), "night ho");
+        QTest::qWait(60);
+        QCOMPARE(window->searchResultsLabel()->text(), "204 results");
+        QTRY_COMPARE(shownTitles(*window),
+                     (QStringList{"Night Train Home", "Home at Night", "Midnight Shower"}));
+        QCOMPARE(window->searchResultsLabel()->text(), "3 results");
+        QCOMPARE(selectedTitles(*window), (QStringList{"Home at Night", "Midnight Shower"}));
+        QCOMPARE(window->deleteSelectedButton()->text(), "Delete 2 selected");
+
+        // A header click reorders; the selection follows the songs.
+        Q_EMIT window->tableView()->horizontalHeader()->sectionClicked(2);
+        QCOMPARE(shownTitles(*window), (QStringList{"Home at Night", "Midnight Shower", "Night Train Home"}));
+        QCOMPARE(selectedTitles(*window), (QStringList{"Home at Night", "Midnight Shower"}));
+
+        window->searchField()->clear();
+        window->searchChanged();
+        QCOMPARE(window->filteredBookmarks().size(), rows.size());
+        QCOMPARE(selectedTitles(*window), (QStringList{"Midnight Shower", "Home at Night"}));
+    }
+
+    // A cell edit shuts the previews out only while its field exists, however the edit ends.
+    void previewsReturnAfterAnyCellEdit()
+    {
+        auto window = windowOn(
+            1, {Fixtures::bookmark("/b/A.pdf", 1, "A"), Fixtures::bookmark("/b/A.pdf", 2, "B")}, true);
+        window->setColumnEditModeEnabled(true);
+        const QModelIndex genre = window->tableModel()->index(0, 3);
+        window->tableView()->edit(genre);
+        QVERIFY(window->suppressPreviewDuringCellEdit());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!window->suppressPreviewDuringCellEdit());
+        QCOMPARE(window->allBookmarks().at(0).genre, "");
+
+        window->tableView()->edit(genre);
+        QVERIFY(window->suppressPreviewDuringCellEdit());
+        window->reloadTable(); // a search pass landing closes the field
+        QTRY_VERIFY(!window->suppressPreviewDuringCellEdit());
+    }
+
+    void previewWindowPlacement_data()
+    {
+        QTest::addColumn<QPoint>("pointer");
+        QTest::addColumn<QRect>("visible");
+        QTest::addColumn<QPoint>("origin");
+        const QRect screen(0, 30, 1600, 870);
+        QTest::newRow("right of and below the pointer") << QPoint(100, 100) << screen << QPoint(120, 120);
+        QTest::newRow("left near the right edge") << QPoint(1500, 100) << screen << QPoint(948, 120);
+        QTest::newRow("above near the bottom") << QPoint(100, 850) << screen << QPoint(120, 146);
+        QTest::newRow("never past the top") << QPoint(100, 600) << screen << QPoint(120, 30);
+        QTest::newRow("never past the left") << QPoint(500, 100) << QRect(0, 0, 1000, 900) << QPoint(0, 120);
+        QTest::newRow("no screen") << QPoint(100, 100) << QRect() << QPoint(120, 120);
+    }
+
+    void previewWindowPlacement()
+    {
+        QFETCH(QPoint, pointer);
+        QFETCH(QRect, visible);
+        QFETCH(QPoint, origin);
+        QCOMPARE(MainWindowController::previewWindowPosition(pointer, QSize(532, 684), visible), origin);
+    }
+
+    // Resting on a row shows its first page after the delay, rendered off the interface thread;
+    // leaving the table takes it away. A book that is missing shows nothing.
+    void hoverShowsThePage()
+    {
+        auto window = windowOn(1,
+                               {Fixtures::bookmark(book("joplin-pineapple-rag.pdf"), 2, "Rag"),
+                                Fixtures::bookmark(books() + "/gone.pdf", 1, "Gone")},
+                               true);
+        QWidget *viewport = window->tableView()->viewport();
+        QTest::mouseMove(viewport, cellCentre(*window, 0, 4));
+        QCOMPARE(window->pendingPreviewRow(), 0);
+        QVERIFY(!window->previewPopover());
+        QTRY_VERIFY(window->previewPopover() && window->previewPopover()->isVisible());
+        QVERIFY(window->previewPopover()->hasImage());
+        QCOMPARE(window->previewPopover()->size(), QSize(532, 684));
+        QCOMPARE(window->lastPreviewRow(), 0);
+        QCOMPARE(window->hoverOverlay()->previewHighlightRow(), 0);
+
+        QTest::mouseMove(viewport, cellCentre(*window, 1, 4));
+        QTest::qWait(400);
+        QCOMPARE(window->lastPreviewRow(), 1);
+        QCOMPARE(window->hoverOverlay()->previewHighlightRow(), 0); // the page of row 1 never came
+
+        QTest::mouseMove(window->searchField(), QPoint(5, 5));
+        QVERIFY(!window->previewPopover());
+        QCOMPARE(window->lastPreviewRow(), -1);
+        QCOMPARE(window->hoverOverlay()->previewHighlightRow(), -1);
+    }
+
+    // A double click opens the song once, whether its second press comes before the first press's
+    // action or after it; a click on a row's drawn button or with Shift held opens nothing.
+    void doubleClickOpensOnce_data()
+    {
+        QTest::addColumn<int>("gap"); // milliseconds between the two presses
+        QTest::newRow("quick") << 30;
+        QTest::newRow("slow") << 200;
+    }
+
+    void doubleClickOpensOnce()
+    {
+        QFETCH(int, gap);
+        TestHarness::writeFile(books() + "/Book.pdf", "%PDF-1.4");
+        auto window = windowOn(1, {Fixtures::bookmark(books() + "/Book.pdf", 12, "Twelve")}, true);
+        QWidget *viewport = window->tableView()->viewport();
+        const QPoint cell = cellCentre(*window, 0, 4);
+        const int before = launchLogLines("Opening PDF viewer");
+        // As the window system delivers one: press, release, the second press as a double click.
+        QTest::mousePress(viewport, Qt::LeftButton, {}, cell);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, cell);
+        QTest::qWait(gap);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, cell);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, cell);
+        QTest::qWait(300);
+        QCOMPARE(launchLogLines("Opening PDF viewer") - before, 1);
+        QCOMPARE(window->statusField()->text(), "The viewer is not available yet.");
+
+        QTest::qWait(QApplication::doubleClickInterval());
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, cellCentre(*window, 0, 0));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, cell);
+        QTest::qWait(200);
+        QCOMPARE(launchLogLines("Opening PDF viewer") - before, 1);
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, cell);
+        QTRY_COMPARE(launchLogLines("Opening PDF viewer") - before, 2);
+    }
+
+    // A book found again under the library folder is stored with its new path, and the table keeps
+    // the search the user typed. One that is nowhere gives the alert.
+    void openingAMovedBookKeepsTheSearch()
+    {
+        TestHarness::writeFile(books() + "/moved/Book.pdf", "%PDF-1.4");
+        BookmarkList rows{Fixtures::bookmark("/gone/Book.pdf", 3, "Blue Moon"),
+                          Fixtures::bookmark("/gone/Book.pdf", 5, "Blue Skies"),
+                          Fixtures::bookmark("/gone/Other.pdf", 1, "Red")};
+        auto window = windowOn(2, rows);
+        window->searchField()->setText(QStringLiteral("blue"));
+        window->updateFilteredList(QStringLiteral("blue"));
+        QTRY_COMPARE(window->filteredBookmarks().size(), 2);
+
+        window->contextOpenPdf(0);
+        QCOMPARE(window->allBookmarks().at(0).pdfFilePath, books() + "/moved/Book.pdf");
+        QCOMPARE(window->filteredBookmarks().at(0).pdfFilePath, books() + "/moved/Book.pdf");
+        QTest::qWait(300);
+        QCOMPARE(shownTitles(*window), (QStringList{"Blue Moon", "Blue Skies"}));
+        QCOMPARE(SlotStore::loadSlot(2).at(0).pdfFilePath, books() + "/moved/Book.pdf");
+
+        ModalAnswer answer(QStringLiteral("OK"));
+        window->openPdf(rows.at(2));
+        QCOMPARE(answer.messages, QStringList{"File not found"});
+        QCOMPARE(answer.informativeTexts, QStringList{"/gone/Other.pdf"});
+    }
+
+    void studyModeTakesTheLeftHalf()
+    {
+        QCOMPARE(MainWindowController::studyModeViewerFrame(QRect(10, 30, 1601, 870)),
+                 QRect(10, 30, 800, 870));
+    }
+
+    // Deleting: the question names the imported file that goes; only the songs picked go; the search
+    // stays and the count drops.
+    void deletesTheSelectedSongs()
+    {
+        const QString imported = AppPaths::importLibraryPath() + "/scan.pdf";
+        TestHarness::writeFile(imported, "%PDF-1.4");
+        const BookmarkList rows{
+            Fixtures::bookmark("/b/A.pdf", 1, "Blue One"), Fixtures::bookmark(imported, 1, "Blue Scan"),
+            Fixtures::bookmark("/b/A.pdf", 2, "Blue Two"), Fixtures::bookmark("/b/A.pdf", 3, "Red")};
+        auto window = windowOn(3, rows);
+        window->searchField()->setText(QStringLiteral("blue"));
+        window->updateFilteredList(QStringLiteral("blue"));
+        QTRY_COMPARE(window->filteredBookmarks().size(), 3);
+        selectRows(*window, {0, 1});
+
+        {
+            ModalAnswer answer(QStringLiteral("Delete"));
+            window->deleteSelectedRows();
+            QCOMPARE(answer.messages, QStringList{"Delete 2 selected bookmarks?"});
+            QVERIFY(answer.informativeTexts.at(0).startsWith(
+                "This removes the selected row(s) from the current slot."));
+            QVERIFY(answer.informativeTexts.at(0).endsWith("moved to the trash:\nscan.pdf"));
+        }
+        QCOMPARE(window->statusField()->text(), "Deleted 2 selected bookmark(s).");
+        QCOMPARE(window->allBookmarks().size(), 2);
+        QVERIFY(!QFileInfo::exists(imported));
+        QVERIFY(window->selectedDisplayRows().isEmpty());
+        QCOMPARE(window->searchField()->text(), "blue");
+        QTRY_COMPARE(window->searchResultsLabel()->text(), "1 results");
+
+        // Nothing selected; the Default slot.
+        {
+            ModalAnswer answer(QStringLiteral("OK"));
+            window->deleteSelectedRows();
+            QCOMPARE(answer.messages, QStringList{"No rows selected"});
+        }
+        auto defaults = windowOn(0, rows);
+        selectRows(*defaults, {0});
+        ModalAnswer answer(QStringLiteral("OK"));
+        defaults->deleteSelectedRows();
+        QCOMPARE(answer.informativeTexts,
+                 QStringList{"You cannot delete bookmarks in Default. Switch to Slot 1-5."});
+        QCOMPARE(defaults->allBookmarks().size(), 4);
+    }
+
+    // The dialog shows the stored rating and year exactly and writes its values to every row of the
+    // title; a rating that is not finite is refused.
+    void editDialog()
+    {
+        BookmarkList rows{Fixtures::bookmark("/b/A.pdf", 1, "Autumn Leaves"),
+                          Fixtures::bookmark("/b/B.pdf", 7, "autumn leaves"),
+                          Fixtures::bookmark("/b/B.pdf", 9, "Other")};
+        rows[0].rating = 4.5;
+        rows[0].firstReleaseYear = 1945;
+        auto window = windowOn(1, rows);
+        selectRows(*window, {0});
+        QStringList shown;
+        {
+            ModalAnswer answer([&shown](QDialog *dialog) {
+                auto *edit = static_cast<MetadataEditDialog *>(dialog);
+                shown = QStringList{edit->yearField()->text(), edit->ratingField()->text()};
+                edit->genreField()->setText(QStringLiteral(" Jazz "));
+                edit->accept();
+            });
+            window->editSelectedMetadata();
+        }
+        QCOMPARE(shown, (QStringList{"1945", "4.5"}));
+        QCOMPARE(window->statusField()->text(), "Metadata updated for 2 matching title(s)");
+        QCOMPARE(window->allBookmarks().at(1).genre, "Jazz");
+        QCOMPARE(window->allBookmarks().at(1).rating, std::optional(4.5));
+        QCOMPARE(window->allBookmarks().at(2).genre, "");
+
+        ModalAnswer refuse([](QDialog *dialog) {
+            if (auto *edit = qobject_cast<MetadataEditDialog *>(dialog)) {
+                edit->ratingField()->setText(QStringLiteral("inf"));
+                edit->accept();
+            } else {
+                dialog->reject();
+            }
+        });
+        window->editSelectedMetadata();
+        QTRY_COMPARE(window->allBookmarks().at(0).rating, std::optional(4.5));
+        QCOMPARE(window->allBookmarks().at(0).genre, "Jazz");
+    }
+
+    // The web searches take the first row as the table shows it, its "&" and "?" kept in the text.
+    void webSearchForTheFirstRow()
+    {
+        OpenedUrls opened;
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &opened, "open");
+        auto window = windowOn(1, {Fixtures::bookmark("/b/A.pdf", 1, "Zebra"),
+                                   Fixtures::bookmark("/b/A.pdf", 2, "Rock & Roll?")});
+        selectRows(*window, {0});
+        Q_EMIT window->tableView()->horizontalHeader()->sectionClicked(2);
+        window->searchYoutubeButton()->click();
+        window->searchSpotifyButton()->click();
+        QCOMPARE(opened.urls.size(), 2);
+        QCOMPARE(opened.urls.at(0).toString(QUrl::FullyEncoded),
+                 "https://www.youtube.com/results?search_query=Rock%20%26%20Roll%3F");
+        QCOMPARE(opened.urls.at(1).toString(QUrl::FullyEncoded),
+                 "https://open.spotify.com/search/Rock%20%26%20Roll%3F");
+
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    }
+
+    // The built-in list against a folder becomes the Default slot; a bad list changes nothing and says
+    // why; a missing list is named.
+    void loadsTheBuiltInList()
+    {
+        TestHarness::writeFile(books() + "/deep/Real Book.PDF", "%PDF-1.4");
+        const QString good = TestHarness::home() + "/good.json";
+        TestHarness::writeFile(
+            good,
+            R"([{"PdfFileName":"real book.pdf","PdfFilePath":"/orig/real book.pdf","PageNumber":5,"Title":"One","Level":0},
+                      {"PdfFileName":"Gone.pdf","PdfFilePath":"/orig/Gone.pdf","PageNumber":1,"Title":"Two","Level":0}])");
+        const QString bad = TestHarness::home() + "/bad.json";
+        TestHarness::writeFile(
+            bad, R"([{"PdfFileName":"a.pdf","PdfFilePath":"/a.pdf","PageNumber":1,"Title":"T"}])");
+        auto window = windowOn(3, {Fixtures::bookmark("/b/A.pdf", 1, "Mine")});
+        TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":3,"slotNames":{"2":"Band"}})");
+        window->customModeToggle()->setChecked(true);
+
+        {
+            ModalAnswer answer(QStringLiteral("OK"));
+            window->loadDefaultBookmarksFromFolder(books(), bad);
+            QTRY_COMPARE(window->statusField()->text(), "Failed to load defaults");
+            QCOMPARE(answer.messages, QStringList{"Failed to load default bookmarks"});
+            QVERIFY(answer.informativeTexts.at(0).contains("Level"));
+        }
+        QCOMPARE(window->currentSlotId(), 3);
+        QCOMPARE(window->allBookmarks().at(0).title, "Mine");
+        QCOMPARE(window->folderPathField()->text(), books());
+
+        {
+            ModalAnswer answer(QStringLiteral("OK"));
+            window->loadDefaultBookmarksFromFolder(books(), std::nullopt);
+            QCOMPARE(answer.messages, QStringList{"Default bookmarks not found"});
+        }
+
+        window->loadDefaultBookmarksFromFolder(books(), good);
+        QTRY_COMPARE(window->statusField()->text(), "Loaded 2 default bookmarks");
+        QCOMPARE(window->currentSlotId(), 0);
+        QVERIFY(!window->customModeToggle()->isChecked());
+        QVERIFY(window->slotTileViews().at(0)->slotSelected);
+        const BookmarkList loaded = SlotStore::loadSlot(0);
+        QCOMPARE(loaded.at(0).pdfFilePath, books() + "/deep/Real Book.PDF");
+        QCOMPARE(loaded.at(1).pdfFilePath, "/orig/Gone.pdf");
+        const auto meta = SlotStore::loadMeta();
+        QCOMPARE(meta->activeSlot, 0);
+        QCOMPARE(meta->slotNames.value(2), "Band");
+        QCOMPARE(SlotStore::loadSlot(3).at(0).title, "Mine");
+    }
+};
+
+LYRAFOLD_TEST_GUI_MAIN(MainWindowActionsTest)
+#include "tst_mainwindowactions.moc"
