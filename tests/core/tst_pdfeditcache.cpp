@@ -159,6 +159,15 @@ private Q_SLOTS:
         QVERIFY(!PdfEditCacheCodec::save(book, broken));
         QCOMPARE(PdfEditCacheCodec::load(book).file, file);
 
+        // A full disk keeps the previous file whole, and says so.
+        {
+            PdfEditCacheFile more = file;
+            more.textsByPage.insert(2, {note(), note()});
+            TestHarness::FileSizeLimit fullDisk(100);
+            QVERIFY(!PdfEditCacheCodec::save(book, more));
+        }
+        QCOMPARE(PdfEditCacheCodec::load(book).file, file);
+
         // Only empty lists left: the file goes.
         file.strokesByPage[0].clear();
         QVERIFY(PdfEditCacheCodec::save(book, file));
