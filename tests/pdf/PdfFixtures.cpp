@@ -49,6 +49,25 @@ QPDFObjectHandle dictionary(QPDF &pdf, const QByteArray &entries)
     return QPDFObjectHandle::parse(&pdf, "<< " + text.toStdString() + " >>");
 }
 
+void collectImages(QPDFObjectHandle resources, QList<PdfFixtures::StoredImage> &images, int depth = 0)
+{
+    if (!resources.isDictionary() || depth > 8)
+        return;
+    QPDFObjectHandle xobjects = resources.getKey("/XObject");
+    if (!xobjects.isDictionary())
+        return;
+    for (const std::string &key : xobjects.getKeys()) {
+        QPDFObjectHandle x = xobjects.getKey(key);
+        if (x.getDict().getKey("/Subtype").getName() == "/Image") {
+            const auto raw = x.getRawStreamData();
+            images.append({QString::fromStdString(x.getDict().getKey("/Filter").unparse()),
+                           QByteArray(reinterpret_cast<const char *>(raw->getBuffer()), qsizetype(raw->getSize()))});
+        } else {
+            collectImages(x.getDict().getKey("/Resources"), images, depth + 1);
+        }
+    }
+}
+
 } // namespace
 
 namespace PdfFixtures {
@@ -176,6 +195,16 @@ QByteArray jpeg(const QSize &size, bool cmyk)
     tjFree(buffer);
     tjDestroy(handle);
     return bytes;
+}
+
+QList<StoredImage> images(const QString &path, int pageIndex)
+{
+    QPDF pdf;
+    pdf.processFile(QFile::encodeName(path).constData());
+    QList<StoredImage> found;
+    collectImages(QPDFPageDocumentHelper(pdf).getAllPages().at(size_t(pageIndex)).getAttribute("/Resources", false),
+                  found);
+    return found;
 }
 
 void encrypt(const QString &path, const QByteArray &userPassword)

@@ -64,6 +64,16 @@ void writeScan(const QString &path, const QList<ScanPage> &pages);
 // (inverted, to be read with /Decode [1 0 1 0 1 0 1 0]).
 QByteArray jpeg(const QSize &size, bool cmyk = false);
 
+// An image as a PDF stores it: its filter (in PDF syntax) and its bytes, still encoded.
+struct StoredImage {
+    QString filter;
+    QByteArray data;
+    friend bool operator==(const StoredImage &, const StoredImage &) = default;
+};
+
+// Every image that a page of the PDF at path shows, inside forms too.
+QList<StoredImage> images(const QString &path, int pageIndex);
+
 // Rewrites the PDF at path encrypted with the given user password (which may be empty).
 void encrypt(const QString &path, const QByteArray &userPassword);
 

@@ -96,38 +96,6 @@ ReadBack readBack(const QString &path)
     return result;
 }
 
-// Every image reachable from a page, its forms included: filter and stored bytes.
-void collectImages(QPDFObjectHandle resources, QList<QPair<QString, QByteArray>> &images, int depth = 0)
-{
-    if (!resources.isDictionary() || depth > 8)
-        return;
-    QPDFObjectHandle xobjects = resources.getKey("/XObject");
-    if (!xobjects.isDictionary())
-        return;
-    for (const std::string &key : xobjects.getKeys()) {
-        QPDFObjectHandle x = xobjects.getKey(key);
-        if (x.getDict().getKey("/Subtype").getName() == "/Image") {
-            const auto raw = x.getRawStreamData();
-            images.append(
-                {QString::fromStdString(x.getDict().getKey("/Filter").unparse()),
-                 QByteArray(reinterpret_cast<const char *>(raw->getBuffer()), qsizetype(raw->getSize()))});
-        } else {
-            collectImages(x.getDict().getKey("/Resources"), images, depth + 1);
-        }
-    }
-}
-
-QList<QPair<QString, QByteArray>> imagesOf(const QString &path, int pageIndex)
-{
-    QPDF pdf;
-    pdf.processFile(QFile::encodeName(path).constData());
-    QList<QPair<QString, QByteArray>> images;
-    collectImages(
-        QPDFPageDocumentHelper(pdf).getAllPages().at(size_t(pageIndex)).getAttribute("/Resources", false),
-        images);
-    return images;
-}
-
 QImage renderPage(const QString &path, int page)
 {
     const Result<PdfDocumentPtr> document = PdfDocument::open(path);
@@ -263,7 +231,7 @@ private Q_SLOTS:
         QVERIFY2(qGray(insideBox) > 200, qPrintable(describe(insideBox)));
         QVERIFY(qGray(image.pixel(20, 20)) < 40);
         // The icons are the interface's pictures, stored with the page.
-        QCOMPARE(imagesOf(*path, 0).size(), 2);
+        QCOMPARE(PdfFixtures::images(*path, 0).size(), 2);
     }
 
     // Scanned pages keep their images byte for byte, in their own compression.
@@ -297,10 +265,10 @@ private Q_SLOTS:
         const auto path = PlaylistShareService::buildPlaylistPDF(
             {item(book, page, 1, QStringLiteral("Scan"))}, QStringLiteral("Scans"), true);
         QVERIFY(path);
-        const auto written = imagesOf(*path, 0);
-        const auto source = imagesOf(book, page - 1);
+        const auto written = PdfFixtures::images(*path, 0);
+        const auto source = PdfFixtures::images(book, page - 1);
         QVERIFY(!source.isEmpty());
-        QCOMPARE(source.first().first, filter);
+        QCOMPARE(source.first().filter, filter);
         QVERIFY(written.contains(source.first()));
     }
 
@@ -456,6 +424,12 @@ private Q_SLOTS:
             item(m_layout, 50, 1, QStringLiteral("B"))};
         QVERIFY(!PlaylistShareService::buildPlaylistPDF(missing, QStringLiteral("Missing"), true));
         QVERIFY(!PlaylistShareService::buildPlaylistJPEGs(missing, QStringLiteral("Missing")));
+        QVERIFY(QDir(exportFolder()).entryList(QDir::Files).isEmpty());
+
+        // A full disk leaves no truncated PDF behind.
+        TestHarness::FileSizeLimit fullDisk(2000);
+        QVERIFY(!PlaylistShareService::buildPlaylistPDF({item(m_layout, 1, 9, QStringLiteral("All"))},
+                                                        QStringLiteral("Full"), true));
         QVERIFY(QDir(exportFolder()).entryList(QDir::Files).isEmpty());
     }
 

@@ -7,18 +7,24 @@
 
 namespace {
 
+struct Sink {
+    QIODevice *device = nullptr;
+    qint64 written = 0;
+};
+
 cairo_status_t writeToDevice(void *closure, const unsigned char *data, unsigned int length)
 {
-    auto *device = static_cast<QIODevice *>(closure);
-    return device->write(reinterpret_cast<const char *>(data), length) == qint64(length)
-               ? CAIRO_STATUS_SUCCESS
-               : CAIRO_STATUS_WRITE_ERROR;
+    auto *sink = static_cast<Sink *>(closure);
+    if (sink->device->write(reinterpret_cast<const char *>(data), length) != qint64(length))
+        return CAIRO_STATUS_WRITE_ERROR;
+    sink->written += length;
+    return CAIRO_STATUS_SUCCESS;
 }
 
 } // namespace
 
 struct PdfDrawingStream::Impl {
-    QIODevice *device = nullptr;
+    Sink sink;
     cairo_surface_t *surface = nullptr;
     cairo_t *context = nullptr;
     PdfCanvas::ImageStore images;
@@ -35,7 +41,7 @@ struct PdfDrawingStream::Impl {
 
 PdfDrawingStream::PdfDrawingStream(QIODevice *device, Images images) : m_impl(std::make_unique<Impl>())
 {
-    m_impl->device = device;
+    m_impl->sink.device = device;
     m_impl->imageUse = images;
 }
 
@@ -54,7 +60,7 @@ bool PdfDrawingStream::addPage(const QRectF &area, const std::function<bool(PdfC
         return false;
     // The size is set before anything is drawn on a page, the first one included.
     if (!d.surface) {
-        d.surface = cairo_pdf_surface_create_for_stream(writeToDevice, d.device, area.width(), area.height());
+        d.surface = cairo_pdf_surface_create_for_stream(writeToDevice, &d.sink, area.width(), area.height());
         d.context = cairo_create(d.surface);
     } else {
         cairo_pdf_surface_set_size(d.surface, area.width(), area.height());
@@ -73,6 +79,11 @@ bool PdfDrawingStream::addPage(const QRectF &area, const std::function<bool(PdfC
 int PdfDrawingStream::pageCount() const
 {
     return m_impl->pages;
+}
+
+qint64 PdfDrawingStream::bytesWritten() const
+{
+    return m_impl->sink.written;
 }
 
 bool PdfDrawingStream::finish()

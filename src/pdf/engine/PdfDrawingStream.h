@@ -26,6 +26,8 @@ public:
     // when draw says it failed or cairo failed.
     bool addPage(const QRectF &area, const std::function<bool(PdfCanvas &)> &draw);
     int pageCount() const;
+    // What went into the device so far.
+    qint64 bytesWritten() const;
 
     // Finishes the document; false when any page or the device failed.
     bool finish();

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <climits>
 #include <cmath>
@@ -81,6 +82,15 @@ int shownRotation(int rotation)
     if (rotation % 90 != 0)
         return 0;
     return ((rotation % 360) + 360) % 360;
+}
+
+bool commitComplete(QSaveFile &file, qint64 bytesWritten)
+{
+    if (!file.flush() || file.size() != bytesWritten) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 } // namespace PdfSupport

@@ -13,6 +13,8 @@
 
 #include <optional>
 
+class QSaveFile;
+
 namespace PdfSupport {
 
 // Rejects, before any PDF library sees the file, what poppler or qpdf would otherwise try to
@@ -33,5 +35,10 @@ PdfPageBoxes boxes(QPDFPageObjectHelper page);
 // The rotation a page is shown with: 0, 90, 180 or 270 degrees clockwise. Readers ignore a value
 // that is not a multiple of 90, and so do we.
 int shownRotation(int rotation);
+
+// Commits a file written through its buffer, after checking that all bytesWritten reached the disk:
+// Qt takes a short write for success when it flushes its buffer (a full disk, a file size limit), and
+// would put a truncated file in place. On failure the file is discarded.
+bool commitComplete(QSaveFile &file, qint64 bytesWritten);
 
 } // namespace PdfSupport

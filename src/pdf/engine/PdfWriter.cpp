@@ -89,11 +89,14 @@ public:
     {
         if (m_file.write(reinterpret_cast<const char *>(data), qint64(length)) != qint64(length))
             throw std::runtime_error(m_file.errorString().toStdString());
+        m_written += qint64(length);
     }
     void finish() override {}
+    qint64 written() const { return m_written; }
 
 private:
     QSaveFile &m_file;
+    qint64 m_written = 0;
 };
 
 class CancelCheck : public QPDFWriter::ProgressReporter {
@@ -399,8 +402,8 @@ Result<bool> PdfWriter::write(const QString &path, const BuildProgress *progress
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return Result<bool>::failure(file.errorString());
+    SaveFilePipeline output(file);
     try {
-        SaveFilePipeline output(file);
         QPDFWriter writer(d.out);
         writer.setOutputPipeline(&output);
         writer.setMinimumPDFVersion(d.minimumVersion());
@@ -413,8 +416,8 @@ Result<bool> PdfWriter::write(const QString &path, const BuildProgress *progress
         file.cancelWriting();
         return Result<bool>::failure(qpdfMessage(e));
     }
-    if (!file.commit())
-        return Result<bool>::failure(file.errorString());
+    if (!PdfSupport::commitComplete(file, output.written()))
+        return Result<bool>::failure(QStringLiteral("The file %1 could not be written.").arg(path));
     return true;
 }
 
