@@ -169,7 +169,9 @@ void writeScan(const QString &path, const QList<ScanPage> &pages)
         page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
         QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
     }
-    QPDFWriter writer(pdf, QFile::encodeName(path).constData());
+    // The writer keeps the name's pointer until it is done.
+    const QByteArray name = QFile::encodeName(path);
+    QPDFWriter writer(pdf, name.constData());
     writer.write();
 }
 

@@ -12,6 +12,9 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <thread>
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -431,6 +434,31 @@ private Q_SLOTS:
         QVERIFY(!PlaylistShareService::buildPlaylistPDF({item(m_layout, 1, 9, QStringLiteral("All"))},
                                                         QStringLiteral("Full"), true));
         QVERIFY(QDir(exportFolder()).entryList(QDir::Files).isEmpty());
+    }
+
+    // Builders on worker threads at once, each with books, fonts and icons of its own.
+    void parallelBuilds()
+    {
+        PdfEditCacheFile cache;
+        cache.textsByPage.insert(1, {TextRecord{{300, 300}, QStringLiteral("rit."), {0, 0, 0, 1}, 1, 16}});
+        QVERIFY(PdfEditCacheCodec::save(m_layout, cache));
+        std::atomic<int> made{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&, t] {
+                for (int round = 0; round < 3; ++round) {
+                    const QString name = QStringLiteral("Parallel %1 %2").arg(t).arg(round);
+                    made += bool(PlaylistShareService::buildPlaylistPDF(
+                        {item(m_layout, 1, 9, name), item(beethoven, 1, 2, name)}, name, true));
+                    made += bool(PlaylistShareService::buildSingleBookmarkPDF(
+                        BookmarkEntry(item(m_layout, 2, 1, name)), name));
+                }
+            });
+        }
+        for (std::thread &thread : threads)
+            thread.join();
+        QCOMPARE(made.load(), 24);
+        QVERIFY(PdfEditCacheCodec::save(m_layout, {}));
     }
 
     // Progress counts the planned pages; a cancelled build leaves nothing behind.
