@@ -249,7 +249,7 @@ QString PdfWriter::Impl::importDrawings()
     }
     for (Pending &page : pending) {
         for (const std::optional<int> &id : {page.contentDrawing, page.pageDrawing}) {
-            if (id)
+            if (id && *id >= 0 && size_t(*id) < forms.size())
                 page.resources.replaceKey("/Dr" + std::to_string(*id), forms[size_t(*id)]);
         }
     }
@@ -306,6 +306,8 @@ int PdfWriter::addDrawing(const QRectF &area, const std::function<void(PdfCanvas
 Result<int> PdfWriter::addPage(const Page &page)
 {
     Impl &d = *m_impl;
+    if (!(page.size.width() > 0) || !(page.size.height() > 0))
+        return Result<int>::failure(QStringLiteral("A page needs a size."));
     OH xobjects = OH::newDictionary();
     std::string content;
     const bool hasSource = !page.bookPath.isEmpty() && !page.box.isEmpty();
@@ -350,8 +352,9 @@ Result<int> PdfWriter::addPage(const Page &page)
     OH pageObject = d.out.makeIndirectObject(dict);
     QPDFPageDocumentHelper(d.out).addPage(QPDFPageObjectHelper(pageObject), false);
     d.outPages.push_back(pageObject);
-    if (hasSource ? page.contentDrawing || page.pageDrawing : bool(page.pageDrawing))
-        d.pending.push_back({xobjects, hasSource ? page.contentDrawing : std::nullopt, page.pageDrawing});
+    const std::optional<int> contentDrawing = hasSource ? page.contentDrawing : std::nullopt;
+    if (contentDrawing || page.pageDrawing)
+        d.pending.push_back({xobjects, contentDrawing, page.pageDrawing});
     return int(d.outPages.size() - 1);
 }
 
