@@ -311,6 +311,10 @@ private Q_SLOTS:
         QVERIFY(!PlaylistShareService::buildSingleBookmarkJPEGs(
             BookmarkEntry(item(m_layout, 99, 1, QStringLiteral("Past"))), QStringLiteral("Past")));
         QVERIFY(!PlaylistShareService::buildPlaylistJPEGs({}, QStringLiteral("Empty")));
+
+        // No image could be written: no export, though pages were numbered.
+        TestHarness::FileSizeLimit fullDisk(1000);
+        QVERIFY(!PlaylistShareService::buildPlaylistJPEGs(items, QStringLiteral("Full")));
     }
 
     // Where a stroke lands on the exported page, probed in points from its top left.

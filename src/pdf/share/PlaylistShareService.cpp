@@ -238,7 +238,8 @@ qint64 pageTotal(const QList<PlannedTitle> &plan)
 }
 
 // Writes the pages of the planned titles into a fresh folder, numbered on across titles. A page that
-// cannot be rendered uses no number; a failed write keeps its number.
+// cannot be rendered uses no number; a failed write keeps its number. Gives the folder only when it
+// holds at least one image: a folder whose every write failed is no export.
 std::optional<QString> writeImages(const std::optional<QString> &folder, PageImages &images,
                                    const QList<PlannedTitle> &plan, BuildProgress *progress)
 {
@@ -248,6 +249,7 @@ std::optional<QString> writeImages(const std::optional<QString> &folder, PageIma
     const qint64 total = pageTotal(plan);
     qint64 done = 0;
     int counter = 0;
+    int written = 0;
     for (const PlannedTitle &title : plan) {
         for (int index = title.range.start; index < title.range.end; ++index) {
             if (isCancelled(progress)) {
@@ -256,13 +258,13 @@ std::optional<QString> writeImages(const std::optional<QString> &folder, PageIma
             }
             if (const auto jpeg = images.jpeg(title.path, index)) {
                 ++counter;
-                StateFile::write(
+                written += StateFile::write(
                     *folder + QStringLiteral("/page_%1.jpg").arg(counter, 4, 10, QLatin1Char('0')), *jpeg);
             }
             reportProgress(progress, ++done, total);
         }
     }
-    if (counter < 1)
+    if (written < 1)
         return std::nullopt;
     return folder;
 }
