@@ -223,8 +223,6 @@ private Q_SLOTS:
                               << false << QPoint(60, 200) << QPoint(500, 200);
         QTest::newRow("WebP") << "scan.webp" << encoded(wide, "WEBP") << QSizeF(640, 426.67) << "/FlateDecode"
                               << false << QPoint(60, 200) << QPoint(500, 200);
-        QTest::newRow("BMP") << "scan.bmp" << encoded(wide, "BMP") << QSizeF(640, 426.67) << "/FlateDecode"
-                             << false << QPoint(60, 200) << QPoint(500, 200);
     }
 
     void pictures()
