@@ -16,13 +16,17 @@ packages=(
     # PDF reading (poppler's Qt interface), rendering (poppler's Splash renderer, private headers),
     # raw page boxes (qpdf)
     libpoppler-qt6-dev libpoppler-private-dev libqpdf-dev
-    # drawing PDFs (the demo songbooks and the test fixtures with outlines), with the fonts they name
-    libcairo2-dev fonts-dejavu-core
+    # drawing PDFs (the demo songbooks, the test fixtures with outlines, the exports' link headers and
+    # annotations, imported pictures), text laid out by pango, with the fonts they name
+    libcairo2-dev libpango1.0-dev fonts-dejavu-core
+    # JPEG page images and imported pictures: libjpeg-turbo, libheif for HEIC/HEIF, Qt's TIFF and WebP
+    # readers
+    libturbojpeg0-dev libheif-dev qt6-image-formats-plugins
     # desktop integration: checks of the launcher entry and the playlist file type, icon rendering
     desktop-file-utils shared-mime-info librsvg2-bin
-    # benchmarks only (lyrafold-bench compares against python3's json module, poppler-utils' pdftoppm
-    # and QtPdf)
-    libbenchmark-dev python3 poppler-utils qt6-pdf-dev
+    # benchmarks only (lyrafold-bench compares against python3's json module, poppler-utils' pdftoppm,
+    # the qpdf command and QtPdf)
+    libbenchmark-dev python3 poppler-utils qpdf qt6-pdf-dev
     # scripts/screenshot.sh: a virtual display, a grab of it, and pointer and keys for its scenes
     xvfb imagemagick xdotool
 )

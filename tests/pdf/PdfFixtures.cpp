@@ -6,9 +6,13 @@
 
 #include <cairo-pdf.h>
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <turbojpeg.h>
 
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -43,6 +47,25 @@ QPDFObjectHandle dictionary(QPDF &pdf, const QByteArray &entries)
         text.replace(match.capturedStart(), match.capturedLength(), QString::fromStdString(page.unparse()));
     }
     return QPDFObjectHandle::parse(&pdf, "<< " + text.toStdString() + " >>");
+}
+
+void collectImages(QPDFObjectHandle resources, QList<PdfFixtures::StoredImage> &images, int depth = 0)
+{
+    if (!resources.isDictionary() || depth > 8)
+        return;
+    QPDFObjectHandle xobjects = resources.getKey("/XObject");
+    if (!xobjects.isDictionary())
+        return;
+    for (const std::string &key : xobjects.getKeys()) {
+        QPDFObjectHandle x = xobjects.getKey(key);
+        if (x.getDict().getKey("/Subtype").getName() == "/Image") {
+            const auto raw = x.getRawStreamData();
+            images.append({QString::fromStdString(x.getDict().getKey("/Filter").unparse()),
+                           QByteArray(reinterpret_cast<const char *>(raw->getBuffer()), qsizetype(raw->getSize()))});
+        } else {
+            collectImages(x.getDict().getKey("/Resources"), images, depth + 1);
+        }
+    }
 }
 
 } // namespace
@@ -117,6 +140,73 @@ void rewriteOutline(const QString &path, const QList<OutlineNode> &nodes, const 
         for (const std::string &key : extra.getKeys())
             root.replaceKey(key, extra.getKey(key));
     });
+}
+
+void writeScan(const QString &path, const QList<ScanPage> &pages)
+{
+    QPDF pdf;
+    pdf.emptyPDF();
+    for (const ScanPage &scan : pages) {
+        QPDFObjectHandle image = QPDFObjectHandle::newStream(&pdf, scan.data.toStdString());
+        QPDFObjectHandle dict = image.getDict();
+        dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+        dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+        dict.replaceKey("/Width", QPDFObjectHandle::newInteger(scan.width));
+        dict.replaceKey("/Height", QPDFObjectHandle::newInteger(scan.height));
+        dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(scan.bitsPerComponent));
+        dict.replaceKey("/ColorSpace", QPDFObjectHandle::parse(scan.colorSpace.toStdString()));
+        dict.replaceKey("/Filter", QPDFObjectHandle::newName(scan.filter.toStdString()));
+        if (!scan.decode.isEmpty())
+            dict.replaceKey("/Decode", QPDFObjectHandle::parse(scan.decode.toStdString()));
+        const std::string content = QStringLiteral("q %1 0 0 %2 0 0 cm /Im0 Do Q")
+                                        .arg(scan.size.width())
+                                        .arg(scan.size.height())
+                                        .toStdString();
+        QPDFObjectHandle page = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page >>"));
+        page.replaceKey("/MediaBox", rectangle(QRectF(QPointF(), scan.size)));
+        page.replaceKey("/Resources", QPDFObjectHandle::parse("<< /XObject << >> >>"));
+        page.getKey("/Resources").getKey("/XObject").replaceKey("/Im0", image);
+        page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
+        QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
+    }
+    // The writer keeps the name's pointer until it is done.
+    const QByteArray name = QFile::encodeName(path);
+    QPDFWriter writer(pdf, name.constData());
+    writer.write();
+}
+
+QByteArray jpeg(const QSize &size, bool cmyk)
+{
+    const int channels = cmyk ? 4 : 3;
+    std::vector<unsigned char> pixels(size_t(size.width() * size.height() * channels));
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const bool bar = (y / 16) % 4 == 0 && x > size.width() / 8;
+            unsigned char *p = &pixels[size_t((y * size.width() + x) * channels)];
+            for (int c = 0; c < channels; ++c)
+                // CMYK as Adobe stores it, inverted: 255 is no ink.
+                p[c] = cmyk ? (c == 3 ? (bar ? 0 : 225) : 255) : (bar ? 0 : 220);
+        }
+    }
+    tjhandle handle = tjInitCompress();
+    unsigned char *buffer = nullptr;
+    unsigned long length = 0;
+    tjCompress2(handle, pixels.data(), size.width(), 0, size.height(), cmyk ? TJPF_CMYK : TJPF_RGB, &buffer,
+                &length, TJSAMP_420, 85, 0);
+    QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(length));
+    tjFree(buffer);
+    tjDestroy(handle);
+    return bytes;
+}
+
+QList<StoredImage> images(const QString &path, int pageIndex)
+{
+    QPDF pdf;
+    pdf.processFile(QFile::encodeName(path).constData());
+    QList<StoredImage> found;
+    collectImages(QPDFPageDocumentHelper(pdf).getAllPages().at(size_t(pageIndex)).getAttribute("/Resources", false),
+                  found);
+    return found;
 }
 
 void encrypt(const QString &path, const QByteArray &userPassword)

@@ -45,6 +45,35 @@ struct OutlineNode {
 void rewriteOutline(const QString &path, const QList<OutlineNode> &nodes,
                     const QByteArray &catalogEntries = {});
 
+// A page that shows one picture over its whole area, the picture's data stored exactly as given.
+struct ScanPage {
+    QByteArray data;
+    QByteArray filter = "/DCTDecode";
+    QByteArray colorSpace = "/DeviceRGB";
+    int width = 0;
+    int height = 0;
+    int bitsPerComponent = 8;
+    QByteArray decode; // a /Decode array in PDF syntax, when not empty
+    QSizeF size = QSizeF(612, 792);
+};
+
+// A book of scanned pages, written through qpdf.
+void writeScan(const QString &path, const QList<ScanPage> &pages);
+
+// A JPEG of a light grey page with black bars, of the given size, in RGB or in CMYK as Adobe stores it
+// (inverted, to be read with /Decode [1 0 1 0 1 0 1 0]).
+QByteArray jpeg(const QSize &size, bool cmyk = false);
+
+// An image as a PDF stores it: its filter (in PDF syntax) and its bytes, still encoded.
+struct StoredImage {
+    QString filter;
+    QByteArray data;
+    friend bool operator==(const StoredImage &, const StoredImage &) = default;
+};
+
+// Every image that a page of the PDF at path shows, inside forms too.
+QList<StoredImage> images(const QString &path, int pageIndex);
+
 // Rewrites the PDF at path encrypted with the given user password (which may be empty).
 void encrypt(const QString &path, const QByteArray &userPassword);
 

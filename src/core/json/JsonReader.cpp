@@ -66,6 +66,13 @@ const char *toNumber(od::value &value, double &out)
     return nullptr;
 }
 
+const char *toBool(od::value &value, bool &out)
+{
+    if (value.get_bool().get(out) != simdjson::SUCCESS)
+        return "expected true or false";
+    return nullptr;
+}
+
 const char *toStringList(od::value &value, QStringList &out)
 {
     od::array array;
@@ -86,6 +93,7 @@ const char *toStringList(od::value &value, QStringList &out)
 const char *toValue(od::value &value, QString &out) { return toString(value, out); }
 const char *toValue(od::value &value, qint64 &out) { return toInteger(value, out); }
 const char *toValue(od::value &value, double &out) { return toNumber(value, out); }
+const char *toValue(od::value &value, bool &out) { return toBool(value, out); }
 const char *toValue(od::value &value, QStringList &out) { return toStringList(value, out); }
 
 bool report(const char *what, DecodeStatus &status, const QString &path)
@@ -237,6 +245,13 @@ void ObjectReader::required(std::string_view key, double &out)
         convert(value, out, key);
 }
 
+void ObjectReader::required(std::string_view key, bool &out)
+{
+    od::value value;
+    if (require(key, value))
+        convert(value, out, key);
+}
+
 std::optional<od::array> ObjectReader::requiredArray(std::string_view key)
 {
     od::value value;
@@ -334,6 +349,11 @@ bool readInteger(od::value &value, qint64 &out, DecodeStatus &status, const QStr
 bool readNumber(od::value &value, double &out, DecodeStatus &status, const QString &path)
 {
     return report(toNumber(value, out), status, path);
+}
+
+bool readArray(od::value &value, od::array &out, DecodeStatus &status, const QString &path)
+{
+    return report(value.get_array().get(out) == simdjson::SUCCESS ? nullptr : "expected an array", status, path);
 }
 
 bool element(simdjson::simdjson_result<od::value> item, od::value &out, DecodeStatus &status,

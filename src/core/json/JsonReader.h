@@ -74,6 +74,8 @@ public:
     void required(std::string_view key, QString &out);
     void required(std::string_view key, qint64 &out);
     void required(std::string_view key, double &out);
+    // Only JSON true and false: 0 and 1 are numbers, not truth values.
+    void required(std::string_view key, bool &out);
     std::optional<od::array> requiredArray(std::string_view key);
     std::optional<od::object> requiredObject(std::string_view key);
 
@@ -108,6 +110,7 @@ private:
 bool readString(od::value &value, QString &out, DecodeStatus &status, const QString &path);
 bool readInteger(od::value &value, qint64 &out, DecodeStatus &status, const QString &path);
 bool readNumber(od::value &value, double &out, DecodeStatus &status, const QString &path);
+bool readArray(od::value &value, od::array &out, DecodeStatus &status, const QString &path);
 
 // The next element of an array being iterated, or a failure at path[index].
 bool element(simdjson::simdjson_result<od::value> item, od::value &out, DecodeStatus &status,

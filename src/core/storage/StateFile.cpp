@@ -122,7 +122,10 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error)
     if (!QDir().mkpath(info.absolutePath()))
         return fail(QStringLiteral("cannot create folder %1").arg(info.absolutePath()));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: Qt takes a short write for success when it flushes its buffer at commit (a full disk,
+    // a file size limit), and would put a truncated file in place. Written directly, a short write
+    // shows in write()'s result.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
     if (file.write(bytes) != bytes.size()) {
         const QString reason = file.errorString();

@@ -1,7 +1,8 @@
 #include "engine/PdfDocument.h"
 
+#include "engine/PdfSupport.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QPainter>
@@ -25,9 +26,6 @@ Q_LOGGING_CATEGORY(lcPdf, "lyrafold.pdf", QtWarningMsg)
 
 namespace {
 
-// Readers find the header within the first kilobyte and the end marker within the last one.
-constexpr qint64 markerWindow = 1024;
-
 void routePopplerMessages()
 {
     static std::once_flag once;
@@ -40,57 +38,6 @@ void routePopplerMessages()
 Result<PdfDocumentPtr> openFailure(PdfOpenError error, const QString &message)
 {
     return Result<PdfDocumentPtr>::failure(message, int(error));
-}
-
-// Rejects what poppler would otherwise try to reconstruct at length, or open as a partial document.
-std::optional<LyrafoldError> checkFile(const QString &path)
-{
-    const auto fail = [&](PdfOpenError error, const QString &message) {
-        return LyrafoldError{QStringLiteral("Lyrafold"), int(error), message.arg(path)};
-    };
-    if (path.isEmpty() || !QFileInfo(path).isAbsolute())
-        return fail(PdfOpenError::NotAbsolute, QStringLiteral("The path \"%1\" is not absolute."));
-    const QFileInfo info(path);
-    if (!info.exists())
-        return fail(PdfOpenError::Missing, QStringLiteral("The file %1 does not exist."));
-    QFile file(path);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
-        return fail(PdfOpenError::Unreadable, QStringLiteral("The file %1 cannot be read."));
-    const QByteArray head = file.read(markerWindow);
-    if (!head.contains("%PDF-"))
-        return fail(PdfOpenError::NotPdf, QStringLiteral("The file %1 is not a PDF document."));
-    const qint64 size = file.size();
-    if (!file.seek(std::max<qint64>(0, size - markerWindow)))
-        return fail(PdfOpenError::Unreadable, QStringLiteral("The file %1 cannot be read."));
-    if (!file.read(markerWindow).contains("%%EOF"))
-        return fail(PdfOpenError::Truncated,
-                    QStringLiteral("The file %1 is incomplete: its end is missing."));
-    return std::nullopt;
-}
-
-QRectF normalisedRect(QPDFObjectHandle box)
-{
-    if (!box.isArray() || box.getArrayNItems() != 4)
-        return {};
-    double v[4];
-    for (int i = 0; i < 4; ++i) {
-        QPDFObjectHandle item = box.getArrayItem(i);
-        if (!item.isNumber())
-            return {};
-        v[i] = item.getNumericValue();
-        if (!std::isfinite(v[i]))
-            return {};
-    }
-    return QRectF(QPointF(v[0], v[1]), QPointF(v[2], v[3])).normalized();
-}
-
-int rotationValue(QPDFObjectHandle rotate)
-{
-    if (rotate.isInteger())
-        return rotate.getIntValueAsInt();
-    if (rotate.isReal() && std::isfinite(rotate.getNumericValue()))
-        return int(std::clamp(std::lround(rotate.getNumericValue()), long(INT_MIN), long(INT_MAX)));
-    return 0;
 }
 
 } // namespace
@@ -226,12 +173,7 @@ Result<PdfPageBoxes> PdfDocument::Impl::boxesLocked(int pageIndex) const
             QStringLiteral("The page %1 does not exist.").arg(pageIndex + 1));
     // qpdf loads objects on demand, so a parse error may surface only now.
     try {
-        QPDFPageObjectHelper page = document.value()->pages[size_t(pageIndex)];
-        PdfPageBoxes boxes;
-        boxes.mediaBox = normalisedRect(page.getAttribute("/MediaBox", false));
-        boxes.cropBox = normalisedRect(page.getAttribute("/CropBox", false));
-        boxes.rotation = rotationValue(page.getAttribute("/Rotate", false));
-        return boxes;
+        return PdfSupport::boxes(document.value()->pages[size_t(pageIndex)]);
     } catch (const std::exception &e) {
         return Result<PdfPageBoxes>::failure(QStringLiteral("The boxes of page %1 cannot be read: %2")
                                                  .arg(pageIndex + 1)
@@ -307,7 +249,7 @@ PdfDocument::~PdfDocument() = default;
 
 Result<PdfDocumentPtr> PdfDocument::open(const QString &absolutePath)
 {
-    if (const auto error = checkFile(absolutePath))
+    if (const auto error = PdfSupport::checkFile(absolutePath))
         return *error;
     routePopplerMessages();
     std::unique_ptr<Poppler::Document> document = Poppler::Document::load(absolutePath);

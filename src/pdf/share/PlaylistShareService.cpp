@@ -1,0 +1,419 @@
+#include "share/PlaylistShareService.h"
+
+#include "annotations/PdfEditCacheFile.h"
+#include "engine/JpegCodec.h"
+#include "engine/PdfDocument.h"
+#include "engine/PdfWriter.h"
+#include "resources/UIAssetFiles.h"
+#include "share/ExportNaming.h"
+#include "share/PlaylistTextExport.h"
+#include "storage/StateFile.h"
+#include "text/TextUtils.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
+#include <algorithm>
+
+namespace {
+
+const QSizeF letter(612, 792);
+
+// Pages as large as Letter or A4 are written on Letter; at least this long and this wide, portrait or
+// landscape, a page counts as that large.
+constexpr double largeLongSide = 0.9 * 792;
+constexpr double largeShortSide = 0.95 * 612;
+
+struct PageRange {
+    int start = 0;
+    int end = 0; // past the last page
+};
+
+// A title's pages within its book, cut at the book's end; nothing when none is left. Page numbers and
+// spans come from imported lists and may be anything: no sum here can overflow.
+std::optional<PageRange> pageRange(qint64 pageNumber, qint64 pageSpan, int pageCount)
+{
+    const qint64 start = pageNumber <= 1 ? 0 : pageNumber - 1;
+    if (start >= pageCount)
+        return std::nullopt;
+    const qint64 span = std::clamp<qint64>(pageSpan, 1, pageCount);
+    return PageRange{int(start), int(std::min<qint64>(start + span, pageCount))};
+}
+
+struct PageLayout {
+    QRectF box; // empty: a blank page
+    int rotation = 0;
+    QSizeF size; // of the output page
+};
+
+// The crop box, or the media box when the crop box has no area, and the output page for it: its own
+// shown size (its rotation applied, so a small turned page keeps its shape) unless it is as large as
+// Letter or A4, which go on Letter.
+PageLayout pageLayout(const PdfPageBoxes &boxes)
+{
+    const QRectF box =
+        boxes.cropBox.width() > 0 && boxes.cropBox.height() > 0 ? boxes.cropBox : boxes.mediaBox;
+    if (!(box.width() > 0) || !(box.height() > 0))
+        return {QRectF(), 0, letter};
+    const QSizeF shown = PdfWriter::shownSize(box.size(), boxes.rotation);
+    const double longSide = std::max(shown.width(), shown.height());
+    const double shortSide = std::min(shown.width(), shown.height());
+    const bool large = longSide >= largeLongSide && shortSide >= largeShortSide;
+    return {box, boxes.rotation, large ? letter : shown};
+}
+
+QString outlineTitle(const QString &title, const QString &fallback)
+{
+    const QString trimmed = TextUtils::trimmed(title);
+    return trimmed.isEmpty() ? fallback : trimmed;
+}
+
+// --- the link header ---
+
+constexpr double headerMargin = 6;
+constexpr double iconSize = 22;
+const QRectF spotifyIcon(34, 0, iconSize, iconSize); // y from the page's height
+const QRectF youtubeIcon(64, 0, iconSize, iconSize);
+
+QImage interfaceImage(const QString &name)
+{
+    for (const QString &file : UIAssetFiles::imageFiles(name)) {
+        const QImage image(file);
+        if (!image.isNull())
+            return image;
+    }
+    return {};
+}
+
+// Stands in for a missing icon image: a green or red disc with a white S or Y.
+void drawFallbackIcon(PdfCanvas &canvas, const QString &name, const QRectF &rect)
+{
+    const bool spotify = name == QLatin1String("spotify");
+    canvas.fillEllipse(rect, spotify ? QColor(52, 199, 89) : QColor(255, 59, 48));
+    canvas.drawText(spotify ? QStringLiteral("S") : QStringLiteral("Y"), rect.bottomLeft(),
+                    PdfCanvas::Font{QStringLiteral("Sans"), 12, true}, Qt::white);
+}
+
+class LinkHeader {
+public:
+    LinkHeader()
+        : m_spotify(interfaceImage(QStringLiteral("spotify"))),
+          m_youtube(interfaceImage(QStringLiteral("youtube")))
+    {
+    }
+
+    // The header's drawing for pages of this height, made once per height.
+    int drawing(PdfWriter &writer, double pageHeight)
+    {
+        if (const auto found = m_drawings.constFind(pageHeight); found != m_drawings.constEnd())
+            return found.value();
+        const double y = iconTop(pageHeight);
+        const int id = writer.addDrawing(QRectF(0, y - 8, 100, 40), [&](PdfCanvas &canvas) {
+            const QRectF box(30, y - 4, 60, 30);
+            canvas.fillRect(box, QColor::fromRgbF(1, 1, 1, 0.92));
+            canvas.strokeRect(box, QColor::fromRgbF(0, 0, 0, 0.22), 1);
+            drawIcon(canvas, QStringLiteral("spotify"), m_spotify, spotifyIcon.translated(0, y));
+            drawIcon(canvas, QStringLiteral("youtube"), m_youtube, youtubeIcon.translated(0, y));
+        });
+        m_drawings.insert(pageHeight, id);
+        return id;
+    }
+
+    static QList<PdfLink> links(const PlaylistItem &item, double pageHeight)
+    {
+        const double y = iconTop(pageHeight);
+        return {{spotifyIcon.translated(0, y),
+                 QString::fromLatin1(PlaylistTextExport::effectiveSpotifyURL(item).toEncoded())},
+                {youtubeIcon.translated(0, y),
+                 QString::fromLatin1(PlaylistTextExport::effectiveYouTubeURL(item).toEncoded())}};
+    }
+
+private:
+    static double iconTop(double pageHeight) { return pageHeight - headerMargin - iconSize; }
+
+    static void drawIcon(PdfCanvas &canvas, const QString &name, const QImage &image, const QRectF &rect)
+    {
+        if (image.isNull() || !canvas.drawImage(image, rect))
+            drawFallbackIcon(canvas, name, rect);
+    }
+
+    QImage m_spotify;
+    QImage m_youtube;
+    QHash<double, int> m_drawings;
+};
+
+// --- annotations ---
+
+QColor annotationColor(const ColorRecord &color, double opacity)
+{
+    const auto unit = [](double v) { return std::clamp(v, 0.0, 1.0); };
+    return QColor::fromRgbF(float(unit(color.red)), float(unit(color.green)), float(unit(color.blue)),
+                            float(unit(opacity)));
+}
+
+// Pango takes no font this large; a note of such a size would not fit any page anyway.
+constexpr double maxFontSize = 1000;
+
+// Strokes, then notes, in the page's own space, as the viewer shows them.
+void drawAnnotations(PdfCanvas &canvas, const QList<StrokeRecord> &strokes, const QList<TextRecord> &texts)
+{
+    for (const StrokeRecord &stroke : strokes) {
+        if (stroke.points.size() < 2)
+            continue;
+        QList<QPointF> points;
+        points.reserve(stroke.points.size());
+        for (const PointRecord &p : stroke.points)
+            points.append(QPointF(p.x, p.y));
+        canvas.strokePolyline(points, annotationColor(stroke.color, stroke.opacity),
+                              std::max(stroke.thickness, 0.0), stroke.isHighlighter);
+    }
+    for (const TextRecord &note : texts) {
+        if (note.text.isEmpty() || !(note.fontSize > 0))
+            continue;
+        const PdfCanvas::Font font{QStringLiteral("Sans"), std::min(note.fontSize, maxFontSize), false};
+        const QSizeF measured = canvas.textSize(note.text, font);
+        const double height = std::max(font.size + 8, measured.height() + 4);
+        canvas.drawText(note.text, QPointF(note.position.x, note.position.y + height), font,
+                        annotationColor(note.color, note.opacity));
+    }
+}
+
+// --- JPEG pages ---
+
+// Renders the pages of the books of one export, each distinct page once.
+class PageImages {
+public:
+    std::optional<int> pageCount(const QString &path)
+    {
+        const PdfDocumentPtr document = book(path);
+        return document ? std::optional<int>(document->pageCount()) : std::nullopt;
+    }
+
+    // The page as a JPEG, or nothing when it cannot be rendered.
+    std::optional<QByteArray> jpeg(const QString &path, int pageIndex)
+    {
+        const QString key = path + QLatin1Char('\n') + QString::number(pageIndex);
+        if (const auto found = m_images.constFind(key); found != m_images.constEnd())
+            return found.value();
+        std::optional<QByteArray> bytes;
+        if (const PdfDocumentPtr document = book(path)) {
+            const QSizeF size = document->pageSize(pageIndex);
+            const double scale =
+                PdfDocument::fitScale(size, letter) * PlaylistShareService::jpegPixelsPerPoint;
+            if (const Result<QImage> image = document->render(pageIndex, scale))
+                bytes = JpegCodec::encode(image.value(), PlaylistShareService::jpegQuality);
+        }
+        m_images.insert(key, bytes);
+        return bytes;
+    }
+
+private:
+    PdfDocumentPtr book(const QString &path)
+    {
+        if (const auto found = m_books.constFind(path); found != m_books.constEnd())
+            return found.value();
+        Result<PdfDocumentPtr> opened = PdfDocument::open(path);
+        const PdfDocumentPtr document = opened ? opened.value() : nullptr;
+        m_books.insert(path, document);
+        return document;
+    }
+
+    QHash<QString, PdfDocumentPtr> m_books;
+    QHash<QString, std::optional<QByteArray>> m_images;
+};
+
+struct PlannedTitle {
+    QString path;
+    PageRange range;
+    const SongRecord *record = nullptr;
+};
+
+qint64 pageTotal(const QList<PlannedTitle> &plan)
+{
+    qint64 total = 0;
+    for (const PlannedTitle &title : plan)
+        total += title.range.end - title.range.start;
+    return total;
+}
+
+// Writes the pages of the planned titles into a fresh folder, numbered on across titles. A page that
+// cannot be rendered uses no number; a failed write keeps its number. Gives the folder only when it
+// holds at least one image: a folder whose every write failed is no export.
+std::optional<QString> writeImages(const std::optional<QString> &folder, PageImages &images,
+                                   const QList<PlannedTitle> &plan, BuildProgress *progress)
+{
+    if (!folder)
+        return std::nullopt;
+    QDir().mkpath(*folder);
+    const qint64 total = pageTotal(plan);
+    qint64 done = 0;
+    int counter = 0;
+    int written = 0;
+    for (const PlannedTitle &title : plan) {
+        for (int index = title.range.start; index < title.range.end; ++index) {
+            if (isCancelled(progress)) {
+                QDir(*folder).removeRecursively();
+                return std::nullopt;
+            }
+            if (const auto jpeg = images.jpeg(title.path, index)) {
+                ++counter;
+                written += StateFile::write(
+                    *folder + QStringLiteral("/page_%1.jpg").arg(counter, 4, 10, QLatin1Char('0')), *jpeg);
+            }
+            reportProgress(progress, ++done, total);
+        }
+    }
+    if (written < 1)
+        return std::nullopt;
+    return folder;
+}
+
+// Adds one source page to the writer as the PDF exports lay it out; false when it has to be left out.
+std::optional<PageLayout>
+addSourcePage(PdfWriter &writer, const QString &path, int index,
+              const std::function<void(PdfWriter::Page &, const PageLayout &)> &decorate)
+{
+    const Result<PdfPageBoxes> boxes = writer.pageBoxes(path, index);
+    if (!boxes)
+        return std::nullopt;
+    const PageLayout layout = pageLayout(boxes.value());
+    PdfWriter::Page page;
+    page.size = layout.size;
+    if (!layout.box.isEmpty()) {
+        page.bookPath = path;
+        page.pageIndex = index;
+        page.box = layout.box;
+        page.rotation = layout.rotation;
+    }
+    decorate(page, layout);
+    if (!writer.addPage(page))
+        return std::nullopt;
+    return layout;
+}
+
+std::optional<QString> finish(PdfWriter &writer, const std::optional<QString> &path, BuildProgress *progress)
+{
+    if (!path || isCancelled(progress) || writer.pageCount() == 0)
+        return std::nullopt;
+    if (!writer.write(*path, progress))
+        return std::nullopt;
+    return path;
+}
+
+} // namespace
+
+namespace PlaylistShareService {
+
+std::optional<QString> buildPlaylistPDF(const QList<PlaylistItem> &items, const QString &playlistName,
+                                        bool includeStreamingLinksInHeader, BuildProgress *progress)
+{
+    if (items.isEmpty())
+        return std::nullopt;
+    PdfWriter writer;
+    QList<PlannedTitle> plan;
+    for (const PlaylistItem &item : items) {
+        const Result<int> count = writer.pageCount(item.pdfFilePath);
+        if (!count)
+            continue;
+        if (const auto range = pageRange(item.pageNumber, item.pageSpan, count.value()))
+            plan.append({item.pdfFilePath, *range, &item});
+    }
+    const qint64 total = pageTotal(plan);
+    qint64 done = 0;
+    LinkHeader header;
+    for (const PlannedTitle &title : plan) {
+        const auto &item = static_cast<const PlaylistItem &>(*title.record);
+        const int first = writer.pageCount();
+        for (int index = title.range.start; index < title.range.end; ++index) {
+            if (isCancelled(progress))
+                return std::nullopt;
+            addSourcePage(writer, title.path, index, [&](PdfWriter::Page &page, const PageLayout &layout) {
+                if (!includeStreamingLinksInHeader || index != title.range.start)
+                    return;
+                page.pageDrawing = header.drawing(writer, layout.size.height());
+                page.links = LinkHeader::links(item, layout.size.height());
+            });
+            reportProgress(progress, ++done, total);
+        }
+        if (writer.pageCount() > first)
+            writer.addOutlineItem(outlineTitle(item.title, item.pdfFileName), first);
+    }
+    return finish(writer,
+                  ExportNaming::exportPath(ExportNaming::datedStem(playlistName), QStringLiteral(".pdf")),
+                  progress);
+}
+
+std::optional<QString> buildPlaylistJPEGs(const QList<PlaylistItem> &items, const QString &playlistName,
+                                          BuildProgress *progress)
+{
+    if (items.isEmpty())
+        return std::nullopt;
+    PageImages images;
+    QList<PlannedTitle> plan;
+    for (const PlaylistItem &item : items) {
+        const auto count = images.pageCount(item.pdfFilePath);
+        if (!count)
+            continue;
+        if (const auto range = pageRange(item.pageNumber, item.pageSpan, *count))
+            plan.append({item.pdfFilePath, *range, &item});
+    }
+    return writeImages(
+        ExportNaming::exportPath(ExportNaming::datedStem(playlistName), QStringLiteral("_images")), images,
+        plan, progress);
+}
+
+std::optional<QString> buildSingleBookmarkPDF(const BookmarkEntry &entry, const QString &suggestedBase,
+                                              BuildProgress *progress)
+{
+    PdfWriter writer;
+    const Result<int> count = writer.pageCount(entry.pdfFilePath);
+    if (!count)
+        return std::nullopt;
+    const auto range = pageRange(entry.pageNumber, entry.pageSpan, count.value());
+    if (!range)
+        return std::nullopt;
+    const PdfEditCacheFile annotations = PdfEditCacheCodec::load(entry.pdfFilePath).file;
+    const qint64 total = range->end - range->start;
+    for (int index = range->start; index < range->end; ++index) {
+        if (isCancelled(progress))
+            return std::nullopt;
+        addSourcePage(writer, entry.pdfFilePath, index, [&](PdfWriter::Page &page, const PageLayout &layout) {
+            const QList<StrokeRecord> strokes = annotations.strokesByPage.value(index);
+            const QList<TextRecord> texts = annotations.textsByPage.value(index);
+            if (layout.box.isEmpty() || (strokes.isEmpty() && texts.isEmpty()))
+                return;
+            page.contentDrawing = writer.addDrawing(
+                layout.box, [&](PdfCanvas &canvas) { drawAnnotations(canvas, strokes, texts); });
+        });
+        reportProgress(progress, index - range->start + 1, total);
+    }
+    const auto path = ExportNaming::exportPath(suggestedBase, QStringLiteral(".pdf"));
+    if (path) {
+        const QString fileName = QFileInfo(*path).fileName();
+        writer.addOutlineItem(outlineTitle(entry.title, fileName.chopped(4)), 0);
+    }
+    return finish(writer, path, progress);
+}
+
+std::optional<QString> buildSingleBookmarkJPEGs(const BookmarkEntry &entry, const QString &suggestedBase,
+                                                BuildProgress *progress)
+{
+    const auto folder = ExportNaming::exportPath(suggestedBase, QStringLiteral("_images"));
+    PageImages images;
+    const auto count = images.pageCount(entry.pdfFilePath);
+    const auto range = count ? pageRange(entry.pageNumber, entry.pageSpan, *count) : std::nullopt;
+    if (!range) {
+        if (folder)
+            QDir().mkpath(*folder);
+        return std::nullopt;
+    }
+    return writeImages(folder, images, {{entry.pdfFilePath, *range, &entry}}, progress);
+}
+
+std::optional<QString> editCacheURL(const QString &pdfPath)
+{
+    return PdfEditCacheCodec::filePath(pdfPath);
+}
+
+} // namespace PlaylistShareService

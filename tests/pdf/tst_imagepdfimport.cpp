@@ -1,0 +1,400 @@
+#include "PdfFixtures.h"
+#include "TestHarness.h"
+#include "engine/PdfDocument.h"
+#include "extract/PdfBookmarkExtractor.h"
+#include "import/ImagePdfImportService.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <libheif/heif.h>
+
+namespace Import = ImagePdfImportService;
+
+namespace {
+
+// A picture whose left quarter is black and the rest light grey, so that a render shows which way up
+// it is.
+QImage picture(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(230, 230, 230));
+    QPainter(&image).fillRect(QRect(0, 0, size.width() / 4, size.height()), Qt::black);
+    return image;
+}
+
+QByteArray encoded(const QImage &image, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, 90);
+    return bytes;
+}
+
+// A JPEG that a phone held upright wrote sideways, with the EXIF orientation that turns it back.
+QByteArray withExifOrientation(QByteArray jpeg, quint16 orientation)
+{
+    QByteArray exif("Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\0\0\0\0\0\0\0", 32);
+    exif[25] = char(orientation); // the value of the orientation entry, big-endian
+    QByteArray segment("\xFF\xE1", 2);
+    segment.append(char(0)).append(char(exif.size() + 2)).append(exif);
+    return jpeg.insert(2, segment);
+}
+
+QByteArray heic(const QImage &source)
+{
+    const QImage image = source.convertToFormat(QImage::Format_RGB888);
+    heif_context *context = heif_context_alloc();
+    heif_encoder *encoder = nullptr;
+    heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder);
+    heif_image *picture = nullptr;
+    heif_image_create(image.width(), image.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB,
+                      &picture);
+    heif_image_add_plane(picture, heif_channel_interleaved, image.width(), image.height(), 8);
+    int stride = 0;
+    uint8_t *plane = heif_image_get_plane(picture, heif_channel_interleaved, &stride);
+    for (int y = 0; y < image.height(); ++y)
+        memcpy(plane + y * stride, image.constScanLine(y), size_t(image.width()) * 3);
+    heif_context_encode_image(context, picture, encoder, nullptr, nullptr);
+    QByteArray bytes;
+    heif_writer writer{1, [](heif_context *, const void *data, size_t size, void *out) {
+                           static_cast<QByteArray *>(out)->append(static_cast<const char *>(data),
+                                                                  qsizetype(size));
+                           return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
+                       }};
+    heif_context_write(context, &writer, &bytes);
+    heif_image_release(picture);
+    heif_encoder_release(encoder);
+    heif_context_free(context);
+    return bytes;
+}
+
+QImage render(const QString &pdf)
+{
+    const Result<PdfDocumentPtr> document = PdfDocument::open(pdf);
+    const Result<QImage> image = document ? document.value()->render(0, 1.0) : Result<QImage>::failure({});
+    return image ? image.value() : QImage();
+}
+
+QStringList describe(const BookmarkList &bookmarks)
+{
+    QStringList lines;
+    for (const BookmarkEntry &b : bookmarks)
+        lines.append(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
+                         .arg(b.title, b.pdfFileName, QFileInfo(b.pdfFilePath).fileName())
+                         .arg(b.pageNumber)
+                         .arg(b.pageSpan)
+                         .arg(b.totalPages));
+    return lines;
+}
+
+} // namespace
+
+class ImagePdfImportTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir{TestHarness::home() + QStringLiteral("/import-XXXXXX")};
+
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+
+    QString write(const QString &name, const QByteArray &bytes) const
+    {
+        TestHarness::writeFile(file(name), bytes);
+        return file(name);
+    }
+
+    QString library() const { return Import::defaultLibraryDirectory().value(); }
+
+    QStringList libraryFiles() const { return QDir(library()).entryList(QDir::Files, QDir::Name); }
+
+private Q_SLOTS:
+    void init() { TestHarness::clearUserFiles(); }
+
+    void supportedFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("supported");
+        QTest::newRow("PNG in capitals") << "Scan.PNG" << true;
+        QTest::newRow("PDF in capitals") << "Score.PDF" << true;
+        QTest::newRow("HEIC") << "photo.heic" << true;
+        QTest::newRow("GIF, an image by its MIME type") << "anim.gif" << true;
+        QTest::newRow("text") << "notes.txt" << false;
+        QTest::newRow("no extension") << "folder" << false;
+        QTest::newRow("unknown") << "data.xyz" << false;
+    }
+
+    void supportedFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, supported);
+        QCOMPARE(Import::isSupportedImportURL(QStringLiteral("/some/") + name), supported);
+    }
+
+    void names_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("sanitise") << "sanitize"
+                                  << "AC/DC: Live?"
+                                  << "AC_DC_ Live_";
+        QTest::newRow("sanitise: runs of blanks") << "sanitize"
+                                                  << "a   b"
+                                                  << "a b";
+        QTest::newRow("sanitise: blank") << "sanitize"
+                                         << "   "
+                                         << "Imported Images";
+        QTest::newRow("sanitise: three slashes") << "sanitize"
+                                                 << "///"
+                                                 << "___";
+        QTest::newRow("display: empty") << "display"
+                                        << ""
+                                        << "Custom Book 1 (Custom)";
+        QTest::newRow("display") << "display"
+                                 << " Standards "
+                                 << "Standards (Custom)";
+        QTest::newRow("display: marked already") << "display"
+                                                 << "Standards (Custom)"
+                                                 << "Standards (Custom)";
+        QTest::newRow("title") << "title"
+                               << "/p/Autumn Leaves.jpg"
+                               << "Autumn Leaves";
+        QTest::newRow("title: two extensions") << "title"
+                                               << "/p/a.b.png"
+                                               << "a.b";
+        QTest::newRow("title: blank picture") << "title"
+                                              << "/p/ .png"
+                                              << "Imported Image";
+        QTest::newRow("title: blank PDF") << "title"
+                                          << "/p/ .PDF"
+                                          << "Imported PDF";
+    }
+
+    void names()
+    {
+        QFETCH(QString, function);
+        QFETCH(QString, input);
+        QFETCH(QString, output);
+        if (function == QLatin1String("sanitize")) {
+            QCOMPARE(Import::sanitizePdfFileName(input), output);
+            QCOMPARE(Import::sanitizePdfFileName(output), output);
+        } else if (function == QLatin1String("display")) {
+            QCOMPARE(Import::customBookDisplayName(input), output);
+        } else {
+            QCOMPARE(Import::title(input), output);
+        }
+    }
+
+    // Each kind of picture as a page: its longer side 640 points, upright, stored as the table says.
+    void pictures_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSizeF>("page");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<bool>("unchanged"); // the stored image is the file itself
+        QTest::addColumn<QPoint>("black");   // probes in points from the page's top left
+        QTest::addColumn<QPoint>("light");
+
+        const QImage wide = picture(QSize(300, 200));
+        const QByteArray jpeg = encoded(wide, "JPG");
+        QTest::newRow("JPEG kept") << "wide.jpg" << jpeg << QSizeF(640, 426.67) << "/DCTDecode" << true
+                                   << QPoint(60, 200) << QPoint(500, 200);
+        // Turned a quarter clockwise: the black left side goes to the top.
+        QTest::newRow("JPEG turned upright, kept")
+            << "phone.jpg" << withExifOrientation(jpeg, 6) << QSizeF(426.67, 640) << "/DCTDecode" << true
+            << QPoint(200, 60) << QPoint(200, 500);
+        QTest::newRow("JPEG mirrored") << "mirror.jpg" << withExifOrientation(jpeg, 2) << QSizeF(640, 426.67)
+                                       << "/DCTDecode" << true << QPoint(580, 200) << QPoint(100, 200);
+        QTest::newRow("CMYK JPEG as RGB")
+            << "cmyk.jpg" << PdfFixtures::jpeg(QSize(300, 200), true) << QSizeF(640, 426.67) << "/DCTDecode"
+            << false << QPoint(300, 10) << QPoint(300, 50);
+        QTest::newRow("HEIC") << "photo.heic" << heic(wide) << QSizeF(640, 426.67) << "/DCTDecode" << false
+                              << QPoint(60, 200) << QPoint(500, 200);
+        QTest::newRow("PNG 100 x 50")
+            << "small.png" << encoded(picture(QSize(100, 50)), "PNG") << QSizeF(640, 320) << "/FlateDecode"
+            << false << QPoint(60, 160) << QPoint(500, 160);
+        QTest::newRow("TIFF") << "scan.tiff" << encoded(wide, "TIFF") << QSizeF(640, 426.67) << "/FlateDecode"
+                              << false << QPoint(60, 200) << QPoint(500, 200);
+        QTest::newRow("WebP") << "scan.webp" << encoded(wide, "WEBP") << QSizeF(640, 426.67) << "/FlateDecode"
+                              << false << QPoint(60, 200) << QPoint(500, 200);
+    }
+
+    void pictures()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSizeF, page);
+        QFETCH(QString, filter);
+        QFETCH(bool, unchanged);
+        QFETCH(QPoint, black);
+        QFETCH(QPoint, light);
+        QVERIFY(!bytes.isEmpty());
+        const Result<ImagePdfImportResult> result =
+            Import::importFiles({write(name, bytes)}, QString(), {QStringLiteral("Song")}, {}, {}, false);
+        QVERIFY2(result, qPrintable(result.error().message));
+        const QString pdf = result->firstPath;
+        QCOMPARE(QFileInfo(pdf).fileName(), QStringLiteral("Song.pdf"));
+
+        const QSizeF size = PdfDocument::open(pdf).value()->pageSize(0);
+        QVERIFY2(std::abs(size.width() - page.width()) < 0.01 &&
+                     std::abs(size.height() - page.height()) < 0.01,
+                 qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
+        const QList<PdfFixtures::StoredImage> images = PdfFixtures::images(pdf, 0);
+        QCOMPARE(images.size(), 1);
+        QCOMPARE(images.first().filter, filter);
+        QCOMPARE(images.first().data == bytes, unchanged);
+        const QImage image = render(pdf);
+        QVERIFY2(qGray(image.pixel(black)) < 60, qPrintable(QString::number(qGray(image.pixel(black)))));
+        QVERIFY2(qGray(image.pixel(light)) > 190, qPrintable(QString::number(qGray(image.pixel(light)))));
+    }
+
+    void singleFiles()
+    {
+        const QString a = write(QStringLiteral("a.png"), encoded(picture(QSize(40, 40)), "PNG"));
+        const QString b = write(QStringLiteral("b.jpg"), encoded(picture(QSize(40, 40)), "JPG"));
+        const QString book = file(QStringLiteral("Book.pdf"));
+        PdfFixtures::write(book, {{}, {}, {}});
+        const Result<ImagePdfImportResult> result =
+            Import::importFiles({a, file(QStringLiteral("notes.txt")), book, b}, QString(),
+                                {QStringLiteral(" First "), QString()}, {}, {}, false);
+        QVERIFY2(result, qPrintable(result.error().message));
+        const QString singles = Import::customSinglesBookName;
+        QCOMPARE(describe(result->bookmarks), QStringList({"First | " + singles + " | First.pdf | 1 | 1 | 1",
+                                                           "Book | " + singles + " | Book.pdf | 1 | 3 | 3",
+                                                           "b | " + singles + " | b.pdf | 1 | 1 | 1"}));
+        QCOMPARE(result->firstPath, library() + QStringLiteral("/First.pdf"));
+        QCOMPARE(libraryFiles(), QStringList({"Book.pdf", "First.pdf", "b.pdf"}));
+    }
+
+    void book()
+    {
+        const QString a = write(QStringLiteral("A.png"), encoded(picture(QSize(40, 40)), "PNG"));
+        const QString c = write(QStringLiteral("C.jpg"), encoded(picture(QSize(40, 40)), "JPG"));
+        const QString b = file(QStringLiteral("B.pdf"));
+        PdfFixtures::write(b, {{}, {}});
+        const QString folder = file(QStringLiteral("out/nested"));
+        Result<ImagePdfImportResult> result = Import::importFiles({a, b, c}, QString(), {}, {}, folder, true);
+        QVERIFY2(result, qPrintable(result.error().message));
+        QCOMPARE(describe(result->bookmarks),
+                 QStringList({"A | Custom Book (Custom).pdf | Custom Book (Custom).pdf | 1 | 1 | 2",
+                              "B | B.pdf | B.pdf | 1 | 2 | 2",
+                              "C | Custom Book (Custom).pdf | Custom Book (Custom).pdf | 2 | 1 | 2"}));
+
+        TestHarness::writeFile(folder + QStringLiteral("/Standards.pdf"), "x");
+        TestHarness::writeFile(folder + QStringLiteral("/Standards 2.pdf"), "x");
+        result = Import::importFiles({a}, QStringLiteral(" Standards "), {}, {}, folder, true);
+        QVERIFY(result);
+        QCOMPARE(QFileInfo(result->firstPath).fileName(), QStringLiteral("Standards 3.pdf"));
+        result = Import::importFiles({a}, QStringLiteral("Standards"), {}, QStringLiteral("Own: name"),
+                                     folder, true);
+        QVERIFY(result);
+        QCOMPARE(QFileInfo(result->firstPath).fileName(), QStringLiteral("Own_ name.pdf"));
+    }
+
+    void bookmarkedPdf()
+    {
+        const QString source = file(QStringLiteral("songs.pdf"));
+        PdfFixtures::write(source, {{}, {}, {}, {}, {}},
+                           {{QStringLiteral("Intro"), 0, 1}, {QStringLiteral("Tune"), 0, 3}});
+        BookmarkList bookmarks = PdfBookmarkExtractor::extractBookmarks(source);
+        QCOMPARE(bookmarks.size(), 2);
+        bookmarks[0].pageNumber = 0;
+        bookmarks[1].pageSpan = 0;
+        bookmarks[1].composer = QStringLiteral("Trad.");
+        TestHarness::writeFile(library() + QStringLiteral("/Standards.pdf"), "x");
+
+        Result<ImagePdfImportResult> result =
+            Import::importBookmarkedPDF(source, bookmarks, QStringLiteral("Standards"), {}, false);
+        QVERIFY(result);
+        QCOMPARE(result->firstPath, library() + QStringLiteral("/Standards 2.pdf"));
+        QCOMPARE(describe(result->bookmarks),
+                 QStringList({"Intro | Standards.pdf | Standards 2.pdf | 1 | 2 | 5",
+                              "Tune | Standards.pdf | Standards 2.pdf | 3 | 3 | 5"}));
+        QCOMPARE(result->bookmarks[1].composer, QStringLiteral("Trad."));
+
+        result = Import::importBookmarkedPDF(source, bookmarks, QStringLiteral("Kept.pdf"), {}, true);
+        QVERIFY(result);
+        QCOMPARE(result->firstPath, source);
+        QCOMPARE(result->bookmarks[0].pdfFileName, QStringLiteral("Kept.pdf"));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("domain");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message"); // the start of it
+
+        QTest::newRow("nothing importable") << "files: text"
+                                            << "Lyrafold" << 1 << "No readable images or PDFs were selected.";
+        QTest::newRow("no pictures") << "convert: none"
+                                     << "Lyrafold" << 3 << "At least one image is required.";
+        QTest::newRow("picture that is not one") << "files: bad picture"
+                                                 << "Lyrafold" << 4 << "Could not read image: bad.png";
+        QTest::newRow("damaged JPEG") << "files: damaged JPEG"
+                                      << "Lyrafold" << 4 << "Could not read image: cut.jpg";
+        QTest::newRow("disk full") << "files: disk full"
+                                   << "Lyrafold" << 6 << "Could not write imported PDF.";
+        QTest::newRow("folder cannot be made") << "files: folder under a file"
+                                               << "FileSystem" << 20 << "Could not create the folder";
+        QTest::newRow("PDF cannot be copied") << "files: PDF, disk full"
+                                              << "FileSystem" << 0 << "";
+        QTest::newRow("no bookmarks") << "bookmarked: none"
+                                      << "Lyrafold" << 7 << "This PDF has no importable bookmarks.";
+    }
+
+    void failures()
+    {
+        QFETCH(QString, call);
+        QFETCH(QString, domain);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        const QString good = write(QStringLiteral("good.png"), encoded(picture(QSize(300, 300)), "PNG"));
+        const QString bad = write(QStringLiteral("bad.png"), "not a picture");
+        const QString cut =
+            write(QStringLiteral("cut.jpg"), encoded(picture(QSize(300, 300)), "JPG").left(200));
+        const QString pdf = file(QStringLiteral("book.pdf"));
+        PdfFixtures::write(pdf, {{}, {}});
+        const QString blocker = write(QStringLiteral("blocker"), "a file");
+        const QString folder = file(QStringLiteral("target"));
+        QDir(folder).removeRecursively();
+
+        Result<ImagePdfImportResult> result = ImagePdfImportResult{};
+        if (call == QLatin1String("files: text")) {
+            result =
+                Import::importFiles({file(QStringLiteral("a.txt")), m_dir.path()}, {}, {}, {}, folder, false);
+        } else if (call == QLatin1String("convert: none")) {
+            result = Import::convertImagesToPdf({}, {}, {}, {}, folder);
+        } else if (call == QLatin1String("files: bad picture")) {
+            result = Import::importFiles({good, bad}, {}, {}, {}, folder, true);
+        } else if (call == QLatin1String("files: damaged JPEG")) {
+            result = Import::importFiles({cut}, {}, {}, {}, folder, true);
+        } else if (call == QLatin1String("files: disk full")) {
+            TestHarness::FileSizeLimit full(200);
+            result = Import::importFiles({good}, {}, {}, {}, folder, true);
+        } else if (call == QLatin1String("files: folder under a file")) {
+            result = Import::importFiles({good}, {}, {}, {}, blocker + QStringLiteral("/sub"), true);
+        } else if (call == QLatin1String("files: PDF, disk full")) {
+            TestHarness::FileSizeLimit full(100);
+            result = Import::importFiles({pdf}, {}, {}, {}, folder, false);
+        } else if (call == QLatin1String("bookmarked: none")) {
+            result = Import::importBookmarkedPDF(pdf, {}, QStringLiteral("Book"), folder, false);
+        }
+        QVERIFY(!result);
+        QCOMPARE(result.error().domain, domain);
+        if (domain == QLatin1String("Lyrafold") || call.contains(QLatin1String("folder")))
+            QCOMPARE(result.error().code, code);
+        QVERIFY2(result.error().message.startsWith(message), qPrintable(result.error().message));
+        // Nothing half-written is left behind.
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
+    }
+};
+
+LYRAFOLD_TEST_MAIN_WITH(QGuiApplication, ImagePdfImportTest)
+#include "tst_imagepdfimport.moc"
