@@ -18,6 +18,8 @@ packages=(
     libpoppler-qt6-dev libpoppler-private-dev libqpdf-dev
     # drawing PDFs (the demo songbooks and the test fixtures with outlines), with the fonts they name
     libcairo2-dev fonts-dejavu-core
+    # the viewer's toolbar glyphs (first and last page) that DejaVu lacks
+    fonts-symbola
     # desktop integration: checks of the launcher entry and the playlist file type, icon rendering
     desktop-file-utils shared-mime-info librsvg2-bin
     # benchmarks only (lyrafold-bench compares against python3's json module, poppler-utils' pdftoppm
