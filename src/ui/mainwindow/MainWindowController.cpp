@@ -5,12 +5,14 @@
 #include "common/StudyModeService.h"
 #include "library/LibraryColumns.h"
 #include "library/TitleMetadataIndex.h"
+#include "mainwindow/BookmarkTableDelegate.h"
 #include "mainwindow/BookmarkTableModel.h"
 #include "mainwindow/BookmarkTableView.h"
 #include "mainwindow/TileView.h"
 #include "mainwindow/WindowsStyleSlotTileView.h"
 #include "mainwindow/WindowsStyleToggleToolTileView.h"
 #include "services/LyrafoldLanguageService.h"
+#include "viewer/PdfViewerWindowController.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -22,6 +24,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QToolButton>
 
 MainWindowController::MainWindowController(QMenuBar *mainMenu, QWidget *parent) : QMainWindow(parent)
@@ -76,7 +79,11 @@ MainWindowController::MainWindowController(QMenuBar *mainMenu, QWidget *parent) 
     installAdvancedMenus();
 }
 
-MainWindowController::~MainWindowController() = default;
+MainWindowController::~MainWindowController()
+{
+    // The viewers live as long as their opener keeps them.
+    qDeleteAll(std::exchange(m_openPdfWindowControllers, {}));
+}
 
 const QSet<QString> &MainWindowController::editableColumns()
 {
@@ -131,7 +138,8 @@ bool MainWindowController::eventFilter(QObject *watched, QEvent *event)
         if (event->type() == QEvent::MouseMove)
             previewHoverMouseMoved(static_cast<QMouseEvent *>(event));
         else if (event->type() == QEvent::MouseButtonPress &&
-                 static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+                 static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton &&
+                 static_cast<QWidget *>(watched)->window() == this)
             handleTableClick(static_cast<QMouseEvent *>(event));
     }
     return QMainWindow::eventFilter(watched, event);
@@ -547,7 +555,40 @@ void MainWindowController::previewHoverMouseMoved(QMouseEvent *)
     // The hover page preview comes with the table's hover logic.
 }
 
-void MainWindowController::handleTableClick(QMouseEvent *)
+void MainWindowController::handleTableClick(QMouseEvent *event)
 {
-    // Row clicks open songs once the viewer is there; until then a click only selects.
+    // A plain click on a row opens its song, a moment later so that the row's press shows first.
+    if (!m_tableView || event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier) ||
+        m_isColumnEditModeEnabled || m_addToPlaylistTargetName)
+        return;
+    QWidget *viewport = m_tableView->viewport();
+    const QPoint at = viewport->mapFromGlobal(event->globalPosition().toPoint());
+    if (!viewport->rect().contains(at))
+        return;
+    const QModelIndex index = m_tableView->indexAt(at);
+    const qsizetype shown = std::min<qsizetype>(filteredBookmarks().size(), maxDisplayRows);
+    if (!index.isValid() || index.row() >= shown)
+        return;
+    // The row's drawn buttons take their own clicks.
+    const QString column = BookmarkTableModel::columnIdentifier(index.column());
+    if (BookmarkTableDelegate::rowButtonRect(column, m_tableView->visualRect(index)).contains(at))
+        return;
+    const BookmarkEntry entry = filteredBookmarks().at(index.row());
+    QTimer::singleShot(100, this, [this, entry] { openPdf(entry); });
+}
+
+void MainWindowController::openPdf(const BookmarkEntry &entry)
+{
+    if (PdfViewerWindowController *current = PdfViewerWindowController::current())
+        current->close();
+    BookmarkList book;
+    for (const BookmarkEntry &other : allBookmarks()) {
+        if (other.pdfFilePath.compare(entry.pdfFilePath, Qt::CaseInsensitive) == 0)
+            book.append(other);
+    }
+    auto *viewer =
+        new PdfViewerWindowController(entry.pdfFilePath, entry.pageNumber, entry, std::nullopt, 0, book);
+    PdfViewerWindowController::openFrom(this, m_openPdfWindowControllers, viewer);
+    setStatus(QStringLiteral("Opened: ") + entry.pdfFileName + QStringLiteral(" at page ") +
+              QString::number(entry.pageNumber));
 }

@@ -14,6 +14,7 @@ class BookmarkHoverOverlay;
 class BookmarkTableDelegate;
 class BookmarkTableModel;
 class BookmarkTableView;
+class PdfViewerWindowController;
 class QAbstractButton;
 class QAction;
 class QCheckBox;
@@ -81,6 +82,11 @@ public:
     QCheckBox *studyModeCheckbox() const { return m_studyModeCheckbox; }
     QComboBox *studyProviderPopup() const { return m_studyProviderPopup; }
     QPushButton *finishAddToPlaylistButton() const { return m_finishAddToPlaylistButton; }
+    // The viewers this window opened, until they close.
+    const QList<PdfViewerWindowController *> &openPdfWindowControllers() const
+    {
+        return m_openPdfWindowControllers;
+    }
 
     void setStatus(const QString &text);
 
@@ -180,6 +186,8 @@ public:
     void importImagesAndPDFs(const QList<QUrl> &urls, const std::optional<QString> &targetPlaylistName);
     void previewHoverMouseMoved(QMouseEvent *event);
     void handleTableClick(QMouseEvent *event);
+    // Opens the song in the viewer at its page, with the book's other songs as its library titles.
+    void openPdf(const BookmarkEntry &entry);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -229,4 +237,5 @@ private:
     bool m_sortAscending = true;
     bool m_previewMonitorsInstalled = false;
     QSet<QString> m_selectedKeys;
+    QList<PdfViewerWindowController *> m_openPdfWindowControllers;
 };
