@@ -10,7 +10,7 @@
 // first. Interface thread only.
 class PageImageCache {
 public:
-    static constexpr qint64 defaultByteBudget = 96LL * 1024 * 1024;
+    static constexpr qint64 defaultByteBudget = 48LL * 1024 * 1024;
 
     struct Entry {
         PageRenderRequest request;

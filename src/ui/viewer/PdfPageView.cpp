@@ -272,6 +272,8 @@ PageRenderRequest PdfPageView::requestFor(int pageIndex, const QRect &visible) c
 
 void PdfPageView::scheduleRenders()
 {
+    // Until the update has run, nobody knows whether every image is there.
+    m_imagesComplete = false;
     if (!m_renderTimer.isActive())
         m_renderTimer.start();
 }
@@ -341,9 +343,8 @@ void PdfPageView::refuse(const PageRenderRequest &request)
 
 void PdfPageView::reportCompletion(bool complete)
 {
-    const bool wasComplete = m_imagesComplete;
     m_imagesComplete = complete;
-    if (complete && !wasComplete)
+    if (complete)
         emit imagesCompleted();
 }
 

@@ -81,7 +81,7 @@ Q_SIGNALS:
     void scaleChanged();
     // Scrolled, resized or laid out anew: what is shown where has changed.
     void visibleAreaChanged();
-    // The images of the shown pages and their neighbours are all there.
+    // An update of the wanted images found them all there.
     void imagesCompleted();
 
 protected:
