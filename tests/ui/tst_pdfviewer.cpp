@@ -3,6 +3,7 @@
 #include "TestHarnessGui.h"
 #include "common/PdfViewLog.h"
 #include "power/KeepAwake.h"
+#include "services/LyrafoldLanguageService.h"
 #include "view/ViewerZoom.h"
 #include "viewer/PDFScrollZoomWrapper.h"
 #include "viewer/PdfPageView.h"
@@ -235,6 +236,21 @@ private Q_SLOTS:
         QTEST(viewer->floatingNextTitleBtn()->isEnabled(), "nextEnabled");
         QVERIFY(viewer->toolbarButton(QStringLiteral("Previous title")));
         QVERIFY(!viewer->toolbarButton(QStringLiteral("+")));
+    }
+
+    // The viewer speaks English; only the floating buttons' fallback titles follow the language.
+    void languages()
+    {
+        LyrafoldLanguageService::setCurrent(LyrafoldLanguage::es);
+        const Viewer viewer =
+            open(m_book11, 1, std::nullopt, QList<PlaylistItem>{item(m_book11, 1, QStringLiteral("A"))});
+        LyrafoldLanguageService::applyToOpenWindows();
+        QCOMPARE(viewer->floatingPrevTitleBtn()->text(), QStringLiteral("T\u00edtulo anterior"));
+        QCOMPARE(viewer->floatingNextTitleBtn()->text(), QStringLiteral("T\u00edtulo siguiente"));
+        QVERIFY(viewer->toolbarButton(QStringLiteral("Close")));
+        QVERIFY(viewer->toolbarButton(QStringLiteral("Fullscreen")));
+        QCOMPARE(viewer->totalPagesLabel()->text(), QStringLiteral("of 11"));
+        LyrafoldLanguageService::setCurrent(LyrafoldLanguage::en);
     }
 
     void withoutListOrTitle()
