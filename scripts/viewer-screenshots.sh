@@ -25,16 +25,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 "$screen" -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
-    sleep 0.1
-done
+. "$root/scripts/virtual-display.sh"
+start_virtual_display "$screen" "$work/xvfb.log"
 mkdir -p "$work/tmp" "$work/runtime"
 chmod 700 "$work/runtime"
 
@@ -62,8 +54,8 @@ shot() {
 shot engraved-single books/songs-from-the-public-domain.pdf --page 12 --mode single
 shot engraved-two-page books/songs-from-the-public-domain.pdf --page 12 --mode two-page
 shot engraved-presentation books/songs-from-the-public-domain.pdf --page 12 --mode presentation --playlist 40
-shot tunebook-single books/dusty-strings-tunebook.pdf --page 3 --mode single --playlist 5
-shot tunebook-two-page books/dusty-strings-tunebook.pdf --page 3 --mode two-page
+shot tunebook-single books/dusty-strings-tunebook.pdf --page 10 --mode single --playlist 6
+shot tunebook-two-page books/dusty-strings-tunebook.pdf --page 11 --mode two-page
 shot scanned-single scans/beethoven-sonata-19-op49-1.pdf --page 1 --mode single
 shot scanned-two-page scans/beethoven-sonata-19-op49-1.pdf --page 2 --mode two-page
 shot scanned-presentation scans/beethoven-sonata-19-op49-1.pdf --page 3 --mode presentation

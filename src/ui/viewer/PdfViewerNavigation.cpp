@@ -227,15 +227,8 @@ void PdfViewerWindowController::twoPage()
         fitCurrentPageToView();
         return;
     }
-    m_coverPageRemoved =
-        ViewerNavigation::coverPageRemovedForTwoPage(currentTitlePageSpan(), m_currentPageNumber);
-    if (m_coverPageBtn)
-        m_coverPageBtn->setChecked(m_coverPageRemoved);
-    m_pdfView->setDisplaysAsBook(!m_coverPageRemoved);
-    if (m_pdfDocument->pageCount() > 0)
-        showPage(int(std::clamp<qint64>(m_currentPageNumber - 1, 0, m_pdfDocument->pageCount() - 1)));
-    fitCurrentPageToView();
-    refreshPageUi();
+    applyPairingAtTitleStart(
+        ViewerNavigation::coverPageRemovedForTwoPage(currentTitlePageSpan(), m_currentPageNumber));
 }
 
 void PdfViewerWindowController::coverPageToggled()
@@ -246,7 +239,12 @@ void PdfViewerWindowController::coverPageToggled()
             m_coverPageBtn->setChecked(m_coverPageRemoved);
         return;
     }
-    m_coverPageRemoved = !m_coverPageRemoved;
+    applyPairingAtTitleStart(!m_coverPageRemoved);
+}
+
+void PdfViewerWindowController::applyPairingAtTitleStart(bool coverPageRemoved)
+{
+    m_coverPageRemoved = coverPageRemoved;
     if (m_coverPageBtn)
         m_coverPageBtn->setChecked(m_coverPageRemoved);
     m_pdfView->setDisplaysAsBook(!m_coverPageRemoved);

@@ -176,6 +176,8 @@ private:
     void showPDFScrollBars();
     void restoreHiddenAppWindowsBelowPdfWindow();
     void markBrowsedAndRefresh();
+    // Sets the pairing of two-page mode and shows the current title's start page, fitted.
+    void applyPairingAtTitleStart(bool coverPageRemoved);
     void showPage(int pageIndex);
 
     const QString m_pdfPath;
