@@ -12,6 +12,7 @@
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <limits>
 
@@ -580,6 +581,14 @@ private Q_SLOTS:
         const QImage image = last.at(1).value<QImage>();
         QCOMPARE(image.size(), QSize(30, 40));
         QCOMPARE(image.format(), QImage::Format_RGB32);
+
+        // Asked for again while it is being rendered, a page is not rendered twice.
+        rendered.clear();
+        queue.setPending({{5, 1.5, QRect()}});
+        QThread::msleep(3);
+        queue.setPending({{5, 1.5, QRect()}});
+        QTRY_VERIFY(queue.isIdle());
+        QCOMPARE(rendered.size(), 1);
 
         rendered.clear();
         queue.setPending({{0, 2.0, QRect()}});

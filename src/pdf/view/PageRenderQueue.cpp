@@ -12,8 +12,9 @@ struct PageRenderQueue::Shared {
     QString path;
     quint64 generation = 0;
     std::deque<PageRenderRequest> pending;
-    bool busy = false;
-    int undelivered = 0; // results posted to the queue's thread and not yet handled there
+    // Started and not yet handed over on the queue's thread, with the generation of their book: asked
+    // for again, they are not done twice.
+    QList<std::pair<quint64, PageRenderRequest>> started;
     bool stopping = false;
 };
 
@@ -50,7 +51,11 @@ void PageRenderQueue::setPending(const QList<PageRenderRequest> &requests)
 {
     {
         std::lock_guard lock(m_shared->mutex);
-        m_shared->pending.assign(requests.begin(), requests.end());
+        m_shared->pending.clear();
+        for (const PageRenderRequest &request : requests) {
+            if (!m_shared->started.contains(std::pair(m_generation, request)))
+                m_shared->pending.push_back(request);
+        }
     }
     m_shared->wake.notify_all();
 }
@@ -58,7 +63,7 @@ void PageRenderQueue::setPending(const QList<PageRenderRequest> &requests)
 bool PageRenderQueue::isIdle() const
 {
     std::lock_guard lock(m_shared->mutex);
-    return m_shared->pending.empty() && !m_shared->busy && m_shared->undelivered == 0;
+    return m_shared->pending.empty() && m_shared->started.isEmpty();
 }
 
 void PageRenderQueue::run()
@@ -84,7 +89,7 @@ void PageRenderQueue::run()
         m_shared->pending.pop_front();
         const quint64 generation = m_shared->generation;
         const QString path = m_shared->path;
-        m_shared->busy = true;
+        m_shared->started.append({generation, request});
         lock.unlock();
 
         if (path != openedPath) {
@@ -105,8 +110,6 @@ void PageRenderQueue::run()
                 error = page.error().message;
         }
         lock.lock();
-        m_shared->busy = false;
-        ++m_shared->undelivered;
         QMetaObject::invokeMethod(
             this, [this, generation, request, image, error] { deliver(generation, request, image, error); },
             Qt::QueuedConnection);
@@ -118,7 +121,7 @@ void PageRenderQueue::deliver(quint64 generation, const PageRenderRequest &reque
 {
     {
         std::lock_guard lock(m_shared->mutex);
-        --m_shared->undelivered;
+        m_shared->started.removeOne(std::pair(generation, request));
     }
     if (generation != m_generation)
         return;
