@@ -417,6 +417,15 @@ private Q_SLOTS:
         QTest::keyClick(viewer->pageNumberField(), Qt::Key_Up);
         QCOMPARE(viewer->playlistCurrentIndex(), 0);
 
+        // Another title of the book in view keeps the open book.
+        const QList<PlaylistItem> sameBook = {item(m_book11, 1, QStringLiteral("A")),
+                                              item(m_book11, 5, QStringLiteral("B"))};
+        const Viewer stepping = open(m_book11, 1, std::nullopt, sameBook, 0);
+        const PdfDocumentPtr book = stepping->pdfDocument();
+        stepping->goToNextTitle();
+        QCOMPARE(stepping->pdfDocument(), book);
+        QCOMPARE(field(*stepping), QStringLiteral("5"));
+
         const Viewer fresh = open(m_book11, 1);
         QCOMPARE(fresh->pdfView()->displayMode(), PageDisplayMode::singlePage);
         QVERIFY(!fresh->coverPageRemoved());

@@ -238,7 +238,11 @@ void PdfViewerWindowController::loadDocument(const QString &path, qint64 page, b
     m_currentPdfPath = path;
     m_currentPageNumber = std::max<qint64>(page, 1);
 
-    Result<PdfDocumentPtr> opened = PdfDocument::open(path);
+    // A step to another title of the book in view keeps the open book, and with it the pages
+    // already rendered.
+    Result<PdfDocumentPtr> opened = m_pdfDocument && path == m_loadedPdfPath
+                                        ? Result<PdfDocumentPtr>(m_pdfDocument)
+                                        : PdfDocument::open(path);
     if (!opened) {
         pdfLog(QStringLiteral("loadDocument FAILED: PDFDocument nil (") + opened.error().message +
                QLatin1Char(')'));
