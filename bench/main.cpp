@@ -1,7 +1,7 @@
 // lyrafold-bench: timings of the work the interface waits for. Runs in a private temporary home so
 // that it never touches the user's files.
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -15,7 +15,10 @@ int main(int argc, char **argv)
     qputenv("HOME", QFile::encodeName(home.path()));
     qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/data")));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
-    QCoreApplication app(argc, argv);
+    // The viewer's benchmarks build widgets; without a display they draw offscreen.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -22,6 +22,8 @@ packages=(
     # JPEG page images and imported pictures: libjpeg-turbo, libheif for HEIC/HEIF, Qt's TIFF and WebP
     # readers
     libturbojpeg0-dev libheif-dev qt6-image-formats-plugins
+    # the viewer's toolbar glyphs (first and last page) that DejaVu lacks
+    fonts-symbola
     # desktop integration: checks of the launcher entry and the playlist file type, icon rendering
     desktop-file-utils shared-mime-info librsvg2-bin
     # benchmarks only (lyrafold-bench compares against python3's json module, poppler-utils' pdftoppm,

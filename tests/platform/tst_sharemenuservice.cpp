@@ -1,4 +1,5 @@
 #include "OpenedUrls.h"
+#include "PrivateBus.h"
 #include "TestHarnessGui.h"
 #include "share/ShareMenuService.h"
 
@@ -28,8 +29,7 @@ public Q_SLOTS:
 class ShareMenuServiceTest : public QObject {
     Q_OBJECT
 
-    QProcess m_bus;
-    bool m_haveBus = false;
+    PrivateBus m_bus;
     FakeFileManager m_fileManager;
     OpenedUrls m_opened;
 
@@ -40,38 +40,17 @@ class ShareMenuServiceTest : public QObject {
         return path;
     }
 
-    // A bus without the activation of real services, so nothing but the fake can answer.
-    void startBus()
-    {
-        const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (program.isEmpty())
-            return;
-        const QString config = TestHarness::home() + QStringLiteral("/bus.conf");
-        TestHarness::writeFile(config,
-                               "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
-                               "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">"
-                               "<busconfig><type>session</type><listen>unix:path=" +
-                                   QFile::encodeName(TestHarness::sessionBusSocket()) +
-                                   "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                                   "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
-                                   "<allow own=\"*\"/></policy></busconfig>");
-        m_bus.start(program, {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                              QStringLiteral("--print-address")});
-        m_haveBus = m_bus.waitForReadyRead(5000);
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
-        startBus();
+        m_bus.start(TestHarness::sessionBusSocket());
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_opened, "open");
     }
 
     void cleanupTestCase()
     {
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        m_bus.kill();
-        m_bus.waitForFinished();
+        m_bus.stop();
     }
 
     void init() { m_opened.urls.clear(); }
@@ -146,7 +125,7 @@ private Q_SLOTS:
 
     void showInFolderAsksTheFileManager()
     {
-        if (!m_haveBus)
+        if (!m_bus.isRunning())
             QSKIP("dbus-daemon is not installed");
         QDBusConnection own = QDBusConnection::connectToBus(
             QString::fromLatin1(qgetenv("DBUS_SESSION_BUS_ADDRESS")), QStringLiteral("file-manager"));

@@ -47,6 +47,8 @@ void isolate()
     // No test talks to the user's session bus (a file manager or a mailer could open). The address
     // names a socket in the temporary runtime folder, where a test may start a bus of its own.
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(root) + "/runtime/bus");
+    // Nor to the system bus (a sleep inhibitor would hold the user's machine awake).
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + QFile::encodeName(root) + "/runtime/system-bus");
 }
 
 QString home()
@@ -57,6 +59,11 @@ QString home()
 QString sessionBusSocket()
 {
     return home() + QStringLiteral("/runtime/bus");
+}
+
+QString systemBusSocket()
+{
+    return home() + QStringLiteral("/runtime/system-bus");
 }
 
 void clearUserFiles()

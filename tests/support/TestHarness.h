@@ -7,8 +7,8 @@
 #include <sys/resource.h>
 
 // Every test runs in a home of its own: HOME, the XDG folders, XDG_RUNTIME_DIR and TMPDIR point into
-// a fresh temporary folder, so no test touches the user's files or another test's. The session bus
-// address points there too (see sessionBusSocket()).
+// a fresh temporary folder, so no test touches the user's files or another test's. The session and
+// system bus addresses point there too (see sessionBusSocket() and systemBusSocket()).
 namespace TestHarness {
 
 // Call before the application object exists.
@@ -20,6 +20,7 @@ QString home();
 // The session bus address every test sees: a socket in the temporary runtime folder, with no bus
 // behind it unless the test starts one there.
 QString sessionBusSocket();
+QString systemBusSocket();
 
 // Removes what earlier test functions left in the data, config and Documents folders.
 void clearUserFiles();

@@ -13,6 +13,7 @@
 #include "mainwindow/WindowsStyleToggleToolTileView.h"
 #include "mainwindow/WindowsStyleToolTileView.h"
 #include "services/LyrafoldLanguageService.h"
+#include "viewer/PdfViewerWindowController.h"
 
 #include <QFileInfo>
 #include <QHeaderView>
@@ -514,6 +515,49 @@ private Q_SLOTS:
             LibrarySession::waitForPendingSaves();
         }
         QTRY_VERIFY(status(window).startsWith("Could not save "));
+    }
+
+    // A plain click on a row opens its song in the viewer at its page, with the book's songs as its
+    // library titles; the next one takes its place. A click with Ctrl or on a row button does not.
+    void rowClicksOpenTheViewer()
+    {
+        // The books must exist: a missing one stops at the "File not found" alert.
+        const QString a = TestHarness::home() + QStringLiteral("/b/A.pdf");
+        const QString b = TestHarness::home() + QStringLiteral("/b/B.pdf");
+        TestHarness::writeFile(a, "%PDF-1.4\n%%EOF\n");
+        TestHarness::writeFile(b, "%PDF-1.4\n%%EOF\n");
+        QVERIFY(SlotStore::saveSlot(0, songs(a, 3, 4) + songs(b, 2), QString()));
+        MainWindowController window;
+        window.resize(1200, 800);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QWidget *rows = window.tableView()->viewport();
+        const auto cell = [&](int row, int column) {
+            return window.tableView()->visualRect(window.tableModel()->index(row, column)).center();
+        };
+        const int titleColumn = BookmarkTableModel::columnOf(LibraryColumns::title);
+
+        QTest::mouseClick(rows, Qt::LeftButton, Qt::ControlModifier, cell(1, titleColumn));
+        QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier,
+                          cell(1, BookmarkTableModel::columnOf(LibraryColumns::add)));
+        QTest::qWait(200);
+        QVERIFY(window.openPdfWindowControllers().isEmpty());
+
+        QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier, cell(1, titleColumn));
+        QTRY_COMPARE(window.openPdfWindowControllers().size(), 1);
+        PdfViewerWindowController *first = PdfViewerWindowController::current();
+        QCOMPARE(first, window.openPdfWindowControllers().first());
+        QCOMPARE(first->currentPdfPath(), a);
+        QCOMPARE(first->currentPageNumber(), 5);
+        QCOMPARE(first->sourcePdfBookmarks().size(), 3);
+        QCOMPARE(status(window), "Opened: A.pdf at page 5");
+
+        QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier, cell(3, titleColumn));
+        QTRY_VERIFY(PdfViewerWindowController::current() != first);
+        QCOMPARE(window.openPdfWindowControllers().size(), 1);
+        QCOMPARE(PdfViewerWindowController::current()->currentPdfPath(), b);
+        PdfViewerWindowController::current()->close();
+        QVERIFY(window.openPdfWindowControllers().isEmpty());
     }
 };
 

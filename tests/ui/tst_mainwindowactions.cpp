@@ -235,7 +235,8 @@ private Q_SLOTS:
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, cell);
         QTest::qWait(300);
         QCOMPARE(launchLogLines("Opening PDF viewer") - before, 1);
-        QCOMPARE(window->statusField()->text(), "The viewer is not available yet.");
+        QCOMPARE(window->statusField()->text(), "Opened: Book.pdf at page 12");
+        QCOMPARE(window->openPdfWindowControllers().size(), 1);
 
         QTest::qWait(QApplication::doubleClickInterval());
         QTest::mouseClick(viewport, Qt::LeftButton, {}, cellCentre(*window, 0, 0));

@@ -1,7 +1,9 @@
 #include "common/DiagnosticLog.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -37,6 +39,25 @@ DiagnosticLog::DiagnosticLog(QString path, qint64 rotateSize)
 QString DiagnosticLog::tempFilePath(const QString &fileName)
 {
     return QDir::tempPath() + QLatin1Char('/') + fileName;
+}
+
+QString DiagnosticLog::localTimestamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString DiagnosticLog::formatNumber(double value)
+{
+    QString text = QString::number(value, 'g', QLocale::FloatingPointShortest);
+    // "1e+21", "inf" and "nan" stay as they are; only plain whole numbers get their ".0".
+    bool plainInteger = true;
+    for (const QChar c : std::as_const(text)) {
+        if (!c.isDigit() && c != QLatin1Char('-'))
+            plainInteger = false;
+    }
+    if (plainInteger)
+        text += QStringLiteral(".0");
+    return text;
 }
 
 bool DiagnosticLog::writeLine(const QString &line)

@@ -17,6 +17,13 @@ public:
     // <temporary folder>/fileName; the temporary folder follows TMPDIR.
     static QString tempFilePath(const QString &fileName);
 
+    // The current local time as the logs stamp their lines: "yyyy-MM-dd HH:mm:ss".
+    static QString localTimestamp();
+
+    // A number as the logs write it: the shortest text that reads back as the same double, whole
+    // numbers with ".0".
+    static QString formatNumber(double value);
+
     const QString &path() const { return m_path; }
 
     // Appends line and a line feed, as UTF-8. False when the log cannot be written; callers carry on.

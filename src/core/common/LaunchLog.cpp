@@ -14,11 +14,6 @@ DiagnosticLog &launchLog()
     return log;
 }
 
-QString localTimestamp()
-{
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
 void write(const QString &timestamp, const QString &message, bool toStandardError)
 {
     const QString line = timestamp + QStringLiteral(": ") + message;
@@ -44,10 +39,10 @@ void logStart(const QString &message)
 
 void logToFile(const QString &message)
 {
-    write(localTimestamp(), message, true);
+    write(DiagnosticLog::localTimestamp(), message, true);
 }
 
 void logLaunch(const QString &message)
 {
-    write(localTimestamp(), message, false);
+    write(DiagnosticLog::localTimestamp(), message, false);
 }

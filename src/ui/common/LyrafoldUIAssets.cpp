@@ -101,6 +101,7 @@ QIcon systemSymbol(const QString &symbolName)
         {QStringLiteral("tag"), QString()},
         {QStringLiteral("tag.fill"), QString()},
         {QStringLiteral("gearshape.circle.fill"), QStringLiteral("preferences-system")},
+        {QStringLiteral("arrow.down.right.and.arrow.up.left"), QString()},
     };
     const auto known = themeNames.constFind(symbolName);
     if (known == themeNames.cend())

@@ -4,6 +4,7 @@
 #include "mainwindow/MainWindowController.h"
 
 #include "common/AppSettings.h"
+#include "common/StudyModeService.h"
 #include "common/LaunchLog.h"
 #include "common/LyrafoldAlert.h"
 #include "library/CustomPdfFiles.h"
@@ -14,8 +15,11 @@
 #include "mainwindow/MetadataEditDialog.h"
 #include "mainwindow/WindowsStyleSlotTileView.h"
 #include "playlist/PlaylistStore.h"
+#include "viewer/PdfViewerWindowController.h"
 #include "text/TextUtils.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -76,14 +80,20 @@ QRect MainWindowController::studyModeViewerFrame(const QRect &visibleFrame)
 
 void MainWindowController::showInViewer(const ViewerOpenRequest &request)
 {
-    // VIEWER NOT YET ON MAIN. The PDF viewer (PdfViewerWindowController) comes from another branch.
-    // Here it is to close the viewer shown now, be created with request.pdfPath, .pageNumber,
-    // .bookmarkEntry, .playlistItems, .playlistCurrentIndex and .sourcePdfBookmarks, be kept until its
-    // window closes and be shown; with "LyrafoldStudyModeEnabled" its window takes
-    // studyModeViewerFrame() of its screen's available geometry and StudyModeService::openProvider()
-    // opens the web search for the title; then the status line takes request.statusText.
-    Q_UNUSED(request);
-    setStatus(QStringLiteral("The viewer is not available yet."));
+    if (PdfViewerWindowController *current = PdfViewerWindowController::current())
+        current->close();
+    auto *viewer = new PdfViewerWindowController(request.pdfPath, request.pageNumber, request.bookmarkEntry,
+                                                 request.playlistItems, request.playlistCurrentIndex,
+                                                 request.sourcePdfBookmarks);
+    PdfViewerWindowController::openFrom(this, m_openPdfWindowControllers, viewer);
+    if (AppSettings::boolValue(AppSettings::studyModeEnabledKey)) {
+        // The viewer takes the left half of its screen; the web search opens beside it.
+        QScreen *screen = viewer->screen() ? viewer->screen() : QGuiApplication::primaryScreen();
+        if (screen)
+            viewer->setGeometry(studyModeViewerFrame(screen->availableGeometry()));
+        StudyModeService::openProvider(request.bookmarkEntry ? request.bookmarkEntry->title : QString());
+    }
+    setStatus(request.statusText);
 }
 
 // ---- Deleting rows and the row actions

@@ -7,12 +7,14 @@
 #include "library/LibraryColumns.h"
 #include "library/TitleMetadataIndex.h"
 #include "mainwindow/BookmarkHoverOverlay.h"
+#include "mainwindow/BookmarkTableDelegate.h"
 #include "mainwindow/BookmarkTableModel.h"
 #include "mainwindow/BookmarkTableView.h"
 #include "mainwindow/TileView.h"
 #include "mainwindow/WindowsStyleSlotTileView.h"
 #include "mainwindow/WindowsStyleToggleToolTileView.h"
 #include "services/LyrafoldLanguageService.h"
+#include "viewer/PdfViewerWindowController.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -104,6 +106,8 @@ MainWindowController::MainWindowController(QMenuBar *mainMenu, QWidget *parent) 
 MainWindowController::~MainWindowController()
 {
     closePreviewWindow();
+    // The viewers live as long as their opener keeps them.
+    qDeleteAll(std::exchange(m_openPdfWindowControllers, {}));
 }
 
 const QSet<QString> &MainWindowController::editableColumns()

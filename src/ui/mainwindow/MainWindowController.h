@@ -18,6 +18,7 @@ class BookmarkHoverOverlay;
 class BookmarkTableDelegate;
 class BookmarkTableModel;
 class BookmarkTableView;
+class PdfViewerWindowController;
 class QAbstractButton;
 class QAction;
 class QCheckBox;
@@ -89,6 +90,11 @@ public:
     QCheckBox *studyModeCheckbox() const { return m_studyModeCheckbox; }
     QComboBox *studyProviderPopup() const { return m_studyProviderPopup; }
     QPushButton *finishAddToPlaylistButton() const { return m_finishAddToPlaylistButton; }
+    // The viewers this window opened, until they close.
+    const QList<PdfViewerWindowController *> &openPdfWindowControllers() const
+    {
+        return m_openPdfWindowControllers;
+    }
 
     void setStatus(const QString &text);
 
@@ -306,4 +312,5 @@ private:
     // The last song a click opened, so that the double click on it does not open it again.
     QString m_lastClickOpenKey;
     QElapsedTimer m_lastClickOpen;
+    QList<PdfViewerWindowController *> m_openPdfWindowControllers;
 };

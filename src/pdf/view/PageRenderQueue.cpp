@@ -1,0 +1,132 @@
+#include "view/PageRenderQueue.h"
+
+#include "engine/PdfDocument.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+struct PageRenderQueue::Shared {
+    std::mutex mutex;
+    std::condition_variable wake;
+    QString path;
+    quint64 generation = 0;
+    std::deque<PageRenderRequest> pending;
+    // Started and not yet handed over on the queue's thread, with the generation of their book: asked
+    // for again, they are not done twice.
+    QList<std::pair<quint64, PageRenderRequest>> started;
+    bool stopping = false;
+};
+
+PageRenderQueue::PageRenderQueue(QObject *parent) : QObject(parent), m_shared(std::make_shared<Shared>())
+{
+    m_thread = std::thread([this] { run(); });
+}
+
+PageRenderQueue::~PageRenderQueue()
+{
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->stopping = true;
+        m_shared->pending.clear();
+    }
+    m_shared->wake.notify_all();
+    m_thread.join();
+}
+
+void PageRenderQueue::setDocumentPath(const QString &path)
+{
+    m_path = path;
+    ++m_generation;
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->path = path;
+        m_shared->generation = m_generation;
+        m_shared->pending.clear();
+    }
+    m_shared->wake.notify_all();
+}
+
+void PageRenderQueue::setPending(const QList<PageRenderRequest> &requests)
+{
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->pending.clear();
+        for (const PageRenderRequest &request : requests) {
+            if (!m_shared->started.contains(std::pair(m_generation, request)))
+                m_shared->pending.push_back(request);
+        }
+    }
+    m_shared->wake.notify_all();
+}
+
+bool PageRenderQueue::isIdle() const
+{
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->pending.empty() && m_shared->started.isEmpty();
+}
+
+void PageRenderQueue::run()
+{
+    PdfDocumentPtr document;
+    QString openedPath;
+    QString openError;
+    std::unique_lock lock(m_shared->mutex);
+    for (;;) {
+        // A closed book is let go at once rather than at the next render.
+        if (m_shared->path.isEmpty() && document) {
+            document.reset();
+            openedPath.clear();
+        }
+        m_shared->wake.wait(lock, [&] {
+            return m_shared->stopping || !m_shared->pending.empty() || (m_shared->path.isEmpty() && document);
+        });
+        if (m_shared->stopping)
+            return;
+        if (m_shared->pending.empty())
+            continue;
+        const PageRenderRequest request = m_shared->pending.front();
+        m_shared->pending.pop_front();
+        const quint64 generation = m_shared->generation;
+        const QString path = m_shared->path;
+        m_shared->started.append({generation, request});
+        lock.unlock();
+
+        if (path != openedPath) {
+            document.reset();
+            openedPath = path;
+            Result<PdfDocumentPtr> opened = PdfDocument::open(path);
+            openError = opened ? QString() : opened.error().message;
+            if (opened)
+                document = std::move(opened).value();
+        }
+        QImage image;
+        QString error = openError;
+        if (document) {
+            const Result<QImage> page = document->render(request.pageIndex, request.scale, request.region);
+            if (page)
+                image = page.value().convertToFormat(QImage::Format_RGB32);
+            else
+                error = page.error().message;
+        }
+        lock.lock();
+        QMetaObject::invokeMethod(
+            this, [this, generation, request, image, error] { deliver(generation, request, image, error); },
+            Qt::QueuedConnection);
+    }
+}
+
+void PageRenderQueue::deliver(quint64 generation, const PageRenderRequest &request, const QImage &image,
+                              const QString &error)
+{
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->started.removeOne(std::pair(generation, request));
+    }
+    if (generation != m_generation)
+        return;
+    if (image.isNull())
+        emit renderFailed(request, error);
+    else
+        emit rendered(request, image);
+}

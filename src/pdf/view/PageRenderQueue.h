@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QRect>
+#include <QString>
+
+#include <memory>
+#include <thread>
+
+// One page image to render: the whole page, or a part of it, at a scale in pixels per point.
+struct PageRenderRequest {
+    int pageIndex = -1;
+    double scale = 0;
+    QRect region; // in the pixels of the whole page image at this scale; null for the whole page
+
+    friend bool operator==(const PageRenderRequest &a, const PageRenderRequest &b)
+    {
+        return a.pageIndex == b.pageIndex && qFuzzyCompare(a.scale, b.scale) && a.region == b.region;
+    }
+};
+
+// Renders page images on a thread of its own, first wanted first, so that the interface never waits
+// for a page. The thread opens the book itself: a PDF document must not be used by two threads at once,
+// and the interface keeps using its own.
+//
+// The queue holds only what is wanted now: each setPending() replaces what has not started, so the
+// pages the user has left are never rendered, and a render that was under way when its book was
+// replaced never arrives. Results come back on the queue's thread, as signals.
+class PageRenderQueue : public QObject {
+    Q_OBJECT
+
+public:
+    explicit PageRenderQueue(QObject *parent = nullptr);
+    // Waits for the render under way, if any.
+    ~PageRenderQueue() override;
+
+    // The book to render from; an empty path closes it. Drops everything pending.
+    void setDocumentPath(const QString &path);
+    QString documentPath() const { return m_path; }
+
+    // Replaces the pending requests, first first.
+    void setPending(const QList<PageRenderRequest> &requests);
+
+    // Nothing pending and nothing under way.
+    bool isIdle() const;
+
+Q_SIGNALS:
+    // The image is in QImage::Format_RGB32, the cheapest to paint.
+    void rendered(const PageRenderRequest &request, const QImage &image);
+    void renderFailed(const PageRenderRequest &request, const QString &message);
+
+private:
+    struct Shared;
+    void run();
+    void deliver(quint64 generation, const PageRenderRequest &request, const QImage &image,
+                 const QString &error);
+
+    std::shared_ptr<Shared> m_shared;
+    QString m_path;
+    quint64 m_generation = 0;
+    std::thread m_thread;
+};

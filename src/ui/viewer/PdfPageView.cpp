@@ -1,0 +1,399 @@
+#include "viewer/PdfPageView.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Regions of a page larger than the view are rendered with this much of the view to spare on every
+// side, snapped to this grid, so that scrolling a little does not ask for a new render.
+constexpr double regionMargin = 0.5;
+constexpr int regionGrid = 64;
+
+QRect snappedOutward(const QRect &rect)
+{
+    const auto down = [](int value) { return int(std::floor(value / double(regionGrid))) * regionGrid; };
+    const auto up = [](int value) { return int(std::ceil(value / double(regionGrid))) * regionGrid; };
+    return QRect(QPoint(down(rect.left()), down(rect.top())),
+                 QPoint(up(rect.right() + 1) - 1, up(rect.bottom() + 1) - 1));
+}
+
+} // namespace
+
+PdfPageView::PdfPageView(QWidget *parent) : QAbstractScrollArea(parent)
+{
+    m_background = palette().color(QPalette::Window);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    setFrameShape(QFrame::NoFrame);
+    horizontalScrollBar()->setSingleStep(20);
+    verticalScrollBar()->setSingleStep(20);
+    m_renderTimer.setSingleShot(true);
+    m_renderTimer.setInterval(0);
+    connect(&m_renderTimer, &QTimer::timeout, this, &PdfPageView::updateRenders);
+    connect(&m_queue, &PageRenderQueue::rendered, this, &PdfPageView::accept);
+    connect(&m_queue, &PageRenderQueue::renderFailed, this,
+            [this](const PageRenderRequest &request) { refuse(request); });
+}
+
+PdfPageView::~PdfPageView() = default;
+
+void PdfPageView::setDocument(PdfDocumentPtr document)
+{
+    if (document == m_document) {
+        relayout();
+        return;
+    }
+    m_document = std::move(document);
+    m_geometries = QList<std::optional<PageGeometry>>(pageCount());
+    m_cache.clear();
+    m_failed.clear();
+    m_wanted.clear();
+    m_wantedPages.clear();
+    m_queue.setDocumentPath(m_document ? m_document->path() : QString());
+    m_currentPage = pageCount() > 0 ? 0 : -1;
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+    relayout();
+    emit pageChanged();
+}
+
+int PdfPageView::pageCount() const
+{
+    return m_document ? m_document->pageCount() : 0;
+}
+
+void PdfPageView::setDisplayMode(PageDisplayMode mode)
+{
+    if (mode == m_displayMode)
+        return;
+    m_displayMode = mode;
+    relayout();
+}
+
+void PdfPageView::setDisplaysAsBook(bool asBook)
+{
+    if (asBook == m_displaysAsBook)
+        return;
+    m_displaysAsBook = asBook;
+    relayout();
+}
+
+void PdfPageView::goToPage(int pageIndex)
+{
+    if (pageIndex < 0 || pageIndex >= pageCount())
+        return;
+    const bool changed = pageIndex != m_currentPage;
+    m_currentPage = pageIndex;
+    verticalScrollBar()->setValue(0);
+    relayout();
+    if (changed)
+        emit pageChanged();
+}
+
+void PdfPageView::setScaleFactor(double scale, std::optional<QPointF> anchor)
+{
+    if (!std::isfinite(scale))
+        return;
+    const double bounded = std::clamp(scale, m_minScale, m_maxScale);
+    if (bounded == m_scale)
+        return;
+    // The anchor's place in the spread, in points, before and after.
+    const QPointF at = anchor.value_or(QPointF(viewport()->width() / 2.0, viewport()->height() / 2.0));
+    const QPointF inSpread = (at - spreadOrigin()) / m_scale;
+    m_scale = bounded;
+    m_layout = layoutOf(m_spread);
+    updateScrollBars();
+    const QPointF wanted = inSpread * m_scale - at;
+    horizontalScrollBar()->setValue(int(std::round(wanted.x())));
+    verticalScrollBar()->setValue(int(std::round(wanted.y())));
+    relayout();
+    emit scaleChanged();
+}
+
+void PdfPageView::setScaleLimits(double minimum, double maximum)
+{
+    m_minScale = minimum;
+    m_maxScale = std::max(minimum, maximum);
+    setScaleFactor(m_scale);
+}
+
+void PdfPageView::setBackgroundColor(const QColor &color)
+{
+    m_background = color;
+    viewport()->update();
+}
+
+void PdfPageView::setScrollBarsShown(bool shown)
+{
+    m_scrollBarsShown = shown;
+    const Qt::ScrollBarPolicy policy = shown ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
+    setHorizontalScrollBarPolicy(policy);
+    setVerticalScrollBarPolicy(policy);
+}
+
+PageGeometry PdfPageView::pageGeometry(int pageIndex) const
+{
+    if (pageIndex < 0 || pageIndex >= m_geometries.size())
+        return {};
+    std::optional<PageGeometry> &geometry = m_geometries[pageIndex];
+    if (!geometry) {
+        const QSizeF shown = m_document->pageSize(pageIndex);
+        const Result<PdfPageBoxes> boxes = m_document->pageBoxes(pageIndex);
+        geometry = boxes ? PageGeometry::fromBoxes(boxes.value(), shown) : PageGeometry::fromShownSize(shown);
+    }
+    return *geometry;
+}
+
+QList<int> PdfPageView::visiblePages() const
+{
+    QList<int> pages;
+    for (const PageLayout::PlacedPage &placed : m_layout.pages)
+        pages.append(placed.page);
+    return pages;
+}
+
+QRectF PdfPageView::pageRect(int pageIndex) const
+{
+    const std::optional<PageLayout::PlacedPage> placed = m_layout.find(pageIndex);
+    return placed ? placed->rect.translated(spreadOrigin()) : QRectF();
+}
+
+std::optional<int> PdfPageView::pageAt(const QPointF &viewPoint) const
+{
+    return m_layout.pageAt(viewPoint - spreadOrigin());
+}
+
+QPointF PdfPageView::convertToPage(const QPointF &viewPoint, int pageIndex) const
+{
+    QRectF rect = pageRect(pageIndex);
+    if (rect.isNull()) {
+        const PageLayout::SpreadLayout alone = layoutOf({pageIndex, -1});
+        rect = alone.pages.isEmpty() ? QRectF() : alone.pages.first().rect.translated(spreadOrigin());
+    }
+    return pageGeometry(pageIndex).toUser((viewPoint - rect.topLeft()) / m_scale);
+}
+
+QPointF PdfPageView::convertFromPage(const QPointF &pagePoint, int pageIndex) const
+{
+    QRectF rect = pageRect(pageIndex);
+    if (rect.isNull()) {
+        const PageLayout::SpreadLayout alone = layoutOf({pageIndex, -1});
+        rect = alone.pages.isEmpty() ? QRectF() : alone.pages.first().rect.translated(spreadOrigin());
+    }
+    return rect.topLeft() + pageGeometry(pageIndex).toShown(pagePoint) * m_scale;
+}
+
+// ---- Layout
+
+PageLayout::SpreadLayout PdfPageView::layoutOf(const PageLayout::Spread &spread) const
+{
+    return PageLayout::layout(spread, m_displayMode, m_scale,
+                              [this](int page) { return pageGeometry(page).shownSize(); });
+}
+
+void PdfPageView::relayout()
+{
+    m_spread = PageLayout::spreadFor(m_currentPage, pageCount(), m_displayMode, m_displaysAsBook);
+    m_layout = layoutOf(m_spread);
+    updateScrollBars();
+    viewport()->update();
+    emit visibleAreaChanged();
+    scheduleRenders();
+}
+
+void PdfPageView::updateScrollBars()
+{
+    const QSize area = viewport()->size();
+    const QSize content = m_layout.size.toSize();
+    horizontalScrollBar()->setRange(0, std::max(0, content.width() - area.width()));
+    verticalScrollBar()->setRange(0, std::max(0, content.height() - area.height()));
+    horizontalScrollBar()->setPageStep(area.width());
+    verticalScrollBar()->setPageStep(area.height());
+}
+
+QPointF PdfPageView::spreadOrigin(const PageLayout::SpreadLayout &layout, const QPoint &scroll) const
+{
+    const QSizeF area = viewport()->size();
+    // Smaller than the view: centred; larger: where the scroll bars put it.
+    const auto axis = [](double room, double size, int offset) {
+        return size <= room ? std::floor((room - size) / 2) : -double(offset);
+    };
+    return QPointF(axis(area.width(), layout.size.width(), scroll.x()),
+                   axis(area.height(), layout.size.height(), scroll.y()));
+}
+
+QPointF PdfPageView::spreadOrigin() const
+{
+    return spreadOrigin(m_layout, QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()));
+}
+
+// ---- Rendering
+
+double PdfPageView::deviceScale() const
+{
+    return m_scale * devicePixelRatioF();
+}
+
+QRect PdfPageView::wholePagePixels(int pageIndex, double scale) const
+{
+    const QSizeF size = pageGeometry(pageIndex).shownSize() * scale;
+    return QRect(0, 0, int(std::ceil(size.width())), int(std::ceil(size.height())));
+}
+
+QRect PdfPageView::visiblePixels(const PageLayout::PlacedPage &placed, const QPointF &origin) const
+{
+    const QRectF page = placed.rect.translated(origin);
+    const QRectF shown = page.intersected(QRectF(viewport()->rect()));
+    if (shown.isEmpty())
+        return {};
+    const double ratio = devicePixelRatioF();
+    const QRectF pixels((shown.topLeft() - page.topLeft()) * ratio, shown.size() * ratio);
+    return pixels.toAlignedRect().intersected(wholePagePixels(placed.page, deviceScale()));
+}
+
+PageRenderRequest PdfPageView::requestFor(int pageIndex, const QRect &visible) const
+{
+    const double scale = deviceScale();
+    const QRect whole = wholePagePixels(pageIndex, scale);
+    const QSizeF area = QSizeF(viewport()->size()) * devicePixelRatioF() * regionMargin;
+    const int dx = int(std::ceil(area.width()));
+    const int dy = int(std::ceil(area.height()));
+    const QRect region = snappedOutward(visible.adjusted(-dx, -dy, dx, dy)).intersected(whole);
+    // A page that is all, or nearly all, in view is rendered whole; of a larger one only the part in
+    // view, so that a huge page at a high zoom never becomes one huge image.
+    if (region == whole)
+        return {pageIndex, scale, QRect()};
+    return {pageIndex, scale, region};
+}
+
+void PdfPageView::scheduleRenders()
+{
+    // Until the update has run, nobody knows whether every image is there.
+    m_imagesComplete = false;
+    if (!m_renderTimer.isActive())
+        m_renderTimer.start();
+}
+
+void PdfPageView::updateRenders()
+{
+    QList<PageRenderRequest> wanted;
+    QList<PageRenderRequest> missing;
+    QList<int> pages;
+    const double scale = deviceScale();
+    const auto want = [&](const PageLayout::PlacedPage &placed, const QPointF &origin) {
+        pages.append(placed.page);
+        const QRect visible = visiblePixels(placed, origin);
+        if (visible.isEmpty())
+            return;
+        if (const PageImageCache::Entry *cached = m_cache.find(placed.page, scale, visible)) {
+            wanted.append(cached->request);
+            return;
+        }
+        const PageRenderRequest request = requestFor(placed.page, visible);
+        wanted.append(request);
+        if (!m_failed.contains(request))
+            missing.append(request);
+    };
+    if (m_document) {
+        for (const PageLayout::PlacedPage &placed : m_layout.pages)
+            want(placed, spreadOrigin());
+        // The neighbours as they will show after a page turn: from their top, scrolled sideways as now.
+        const int count = pageCount();
+        for (const PageLayout::Spread &spread :
+             {PageLayout::nextSpread(m_currentPage, count, m_displayMode, m_displaysAsBook),
+              PageLayout::previousSpread(m_currentPage, count, m_displayMode, m_displaysAsBook)}) {
+            const PageLayout::SpreadLayout layout = layoutOf(spread);
+            const QPointF origin = spreadOrigin(layout, QPoint(horizontalScrollBar()->value(), 0));
+            for (const PageLayout::PlacedPage &placed : layout.pages)
+                want(placed, origin);
+        }
+    }
+    m_wanted = wanted;
+    m_wantedPages = pages;
+    m_cache.trim(wanted);
+    m_queue.setPending(missing);
+    reportCompletion(missing.isEmpty());
+}
+
+void PdfPageView::accept(const PageRenderRequest &request, const QImage &image)
+{
+    // A page the user has left is dropped; an image at an outdated scale of a page still in view is
+    // kept to paint from until the sharp one arrives.
+    if (!m_wantedPages.contains(request.pageIndex))
+        return;
+    m_cache.insert(request, image);
+    m_cache.trim(m_wanted);
+    if (m_layout.find(request.pageIndex))
+        viewport()->update();
+    if (m_wanted.contains(request))
+        scheduleRenders();
+}
+
+void PdfPageView::refuse(const PageRenderRequest &request)
+{
+    if (!m_failed.contains(request))
+        m_failed.append(request);
+    if (m_wanted.contains(request))
+        scheduleRenders();
+}
+
+void PdfPageView::reportCompletion(bool complete)
+{
+    m_imagesComplete = complete;
+    if (complete)
+        emit imagesCompleted();
+}
+
+// ---- Events
+
+void PdfPageView::paintEvent(QPaintEvent *event)
+{
+    // A move to a screen of another pixel density asks for images of another size.
+    if (devicePixelRatioF() != m_paintedPixelRatio) {
+        m_paintedPixelRatio = devicePixelRatioF();
+        scheduleRenders();
+    }
+    QPainter painter(viewport());
+    painter.fillRect(event->rect(), m_background);
+    if (!m_document)
+        return;
+    const QPointF origin = spreadOrigin();
+    const double scale = deviceScale();
+    for (const PageLayout::PlacedPage &placed : m_layout.pages) {
+        const QRectF page = placed.rect.translated(origin);
+        if (!page.intersects(event->rect()))
+            continue;
+        painter.fillRect(page, Qt::white);
+        painter.save();
+        painter.setClipRect(page);
+        // Images at other scales first, stretched, the sharp one last and on top.
+        for (const PageImageCache::Entry *entry : m_cache.imagesOf(placed.page, scale)) {
+            const double unitsPerPixel = m_scale / entry->request.scale;
+            const QRectF target(page.topLeft() + QPointF(entry->area.topLeft()) * unitsPerPixel,
+                                QSizeF(entry->area.size()) * unitsPerPixel);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform,
+                                  !qFuzzyCompare(entry->request.scale, scale));
+            painter.drawImage(target, entry->image);
+        }
+        painter.restore();
+        painter.setPen(QColor(0, 0, 0, 60));
+        painter.drawRect(page.adjusted(-0.5, -0.5, 0.5, 0.5));
+    }
+}
+
+void PdfPageView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    relayout();
+}
+
+void PdfPageView::scrollContentsBy(int, int)
+{
+    viewport()->update();
+    emit visibleAreaChanged();
+    scheduleRenders();
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "engine/PdfDocument.h"
+#include "view/PageGeometry.h"
+#include "view/PageImageCache.h"
+#include "view/PageLayout.h"
+#include "view/PageRenderQueue.h"
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QList>
+#include <QTimer>
+
+#include <optional>
+
+// The page view of the PDF viewer: one page, or a two-page spread, of a PDF book at a scale, with
+// scroll bars when the pages are larger than the view.
+//
+// Pages are rendered on a thread of their own (PageRenderQueue) and painted from a small cache of
+// images, so the interface never waits for a page: the view asks for the visible part of the shown
+// pages at the current scale first, then for the spreads before and after, as they will show after a
+// page turn. A page whose image is not there yet is painted from an image at another scale, or white.
+// Requests for pages the user has left are dropped before they start.
+//
+// View coordinates are those of the viewport (the area inside the scroll bars), in view units; page
+// coordinates are the page's user space (see PageGeometry).
+class PdfPageView : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    explicit PdfPageView(QWidget *parent = nullptr);
+    ~PdfPageView() override;
+
+    // Shows the book from its first page; nothing for none. Giving the same book again keeps its
+    // images and the current page.
+    void setDocument(PdfDocumentPtr document);
+    const PdfDocumentPtr &document() const { return m_document; }
+    int pageCount() const;
+
+    PageDisplayMode displayMode() const { return m_displayMode; }
+    void setDisplayMode(PageDisplayMode mode);
+    // In two-up mode: the first page stands alone, as a book's cover does.
+    bool displaysAsBook() const { return m_displaysAsBook; }
+    void setDisplaysAsBook(bool asBook);
+
+    // -1 without a document. In two-up mode the page last gone to, whichever side it is on.
+    int currentPageIndex() const { return m_currentPage; }
+    // Shows the spread of the page, scrolled to its top; a page outside the document is ignored.
+    void goToPage(int pageIndex);
+
+    double scaleFactor() const { return m_scale; }
+    // Kept within the limits. The page point under anchor (view coordinates; the middle of the view
+    // when none) stays where it is.
+    void setScaleFactor(double scale, std::optional<QPointF> anchor = std::nullopt);
+    double minScaleFactor() const { return m_minScale; }
+    double maxScaleFactor() const { return m_maxScale; }
+    void setScaleLimits(double minimum, double maximum);
+
+    QColor backgroundColor() const { return m_background; }
+    void setBackgroundColor(const QColor &color);
+    void setScrollBarsShown(bool shown);
+    bool scrollBarsShown() const { return m_scrollBarsShown; }
+
+    PageGeometry pageGeometry(int pageIndex) const;
+    // The pages shown now, left to right.
+    QList<int> visiblePages() const;
+    // Where a shown page lies in view coordinates; empty for a page not shown.
+    QRectF pageRect(int pageIndex) const;
+    std::optional<int> pageAt(const QPointF &viewPoint) const;
+    // Between view coordinates and the user space of a page, each the inverse of the other. A page
+    // that is not shown is taken where it would stand if it were the current page.
+    QPointF convertToPage(const QPointF &viewPoint, int pageIndex) const;
+    QPointF convertFromPage(const QPointF &pagePoint, int pageIndex) const;
+
+    // Every shown page and its neighbours have an image at the current scale (or failed to render).
+    bool imagesComplete() const { return m_imagesComplete; }
+    const PageImageCache &imageCache() const { return m_cache; }
+
+Q_SIGNALS:
+    void pageChanged();
+    void scaleChanged();
+    // Scrolled, resized or laid out anew: what is shown where has changed.
+    void visibleAreaChanged();
+    // An update of the wanted images found them all there.
+    void imagesCompleted();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void relayout();
+    void updateScrollBars();
+    QPointF spreadOrigin(const PageLayout::SpreadLayout &layout, const QPoint &scroll) const;
+    QPointF spreadOrigin() const;
+    PageLayout::SpreadLayout layoutOf(const PageLayout::Spread &spread) const;
+    double deviceScale() const;
+    QRect wholePagePixels(int pageIndex, double scale) const;
+    QRect visiblePixels(const PageLayout::PlacedPage &placed, const QPointF &origin) const;
+    PageRenderRequest requestFor(int pageIndex, const QRect &visible) const;
+    void scheduleRenders();
+    void updateRenders();
+    void accept(const PageRenderRequest &request, const QImage &image);
+    void refuse(const PageRenderRequest &request);
+    void reportCompletion(bool complete);
+
+    PdfDocumentPtr m_document;
+    mutable QList<std::optional<PageGeometry>> m_geometries;
+    PageDisplayMode m_displayMode = PageDisplayMode::singlePage;
+    bool m_displaysAsBook = false;
+    int m_currentPage = -1;
+    double m_scale = 1;
+    double m_minScale = 0.25;
+    double m_maxScale = 4.0;
+    QColor m_background;
+    bool m_scrollBarsShown = true;
+
+    PageLayout::Spread m_spread;
+    PageLayout::SpreadLayout m_layout;
+
+    PageRenderQueue m_queue;
+    PageImageCache m_cache;
+    QList<PageRenderRequest> m_wanted;
+    QList<int> m_wantedPages;
+    QList<PageRenderRequest> m_failed;
+    QTimer m_renderTimer;
+    bool m_imagesComplete = true;
+    qreal m_paintedPixelRatio = 0;
+};

@@ -1,0 +1,365 @@
+// The PDF viewer's window content: the toolbar row, the page area and the floating buttons.
+
+#include "common/LyrafoldUIAssets.h"
+#include "services/LyrafoldLanguageService.h"
+#include "view/ViewerNavigation.h"
+#include "view/ViewerZoom.h"
+#include "viewer/PDFScrollZoomWrapper.h"
+#include "viewer/PdfPageView.h"
+#include "viewer/PdfViewerWindowController.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int outerMargin = 12;
+constexpr int toolbarSpacing = 8;
+constexpr int floatingStripHeight = 88;
+constexpr int floatingInset = 16;
+constexpr int floatingButtonHeight = 40;
+constexpr int floatingButtonMinWidth = 120;
+constexpr int floatingButtonMaxWidth = 280;
+constexpr int exitButtonSide = 36;
+
+const QColor darkText(31, 31, 31); // white 0.12
+
+// A one-line label that cuts its text at the tail with "…" when it is too narrow.
+class ElidingLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+    QSize minimumSizeHint() const override { return QSize(60, QLabel::minimumSizeHint().height()); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        const QRect area = contentsRect();
+        painter.drawText(area, Qt::AlignVCenter | Qt::AlignLeft,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
+    }
+};
+
+// A push button as wide as its text needs: the style's minimum width for text buttons would make the
+// one-glyph page buttons as wide as "Fullscreen".
+class CompactPushButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+    QSize sizeHint() const override
+    {
+        const QSize base = QPushButton::sizeHint();
+        const int textWidth = fontMetrics().horizontalAdvance(text()) + 2 * 10;
+        return QSize(std::max(textWidth, 30), base.height());
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+};
+
+QString rgba(const QColor &color, double alpha)
+{
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(alpha);
+}
+
+// The symbol drawn in one colour, as a template image is.
+QIcon tintedSymbol(const QString &name, const QColor &color, const QSize &size)
+{
+    const QIcon symbol = LyrafoldUIAssets::systemSymbol(name);
+    if (symbol.isNull())
+        return {};
+    QPixmap pixmap = symbol.pixmap(size, 2.0);
+    QPainter painter(&pixmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(pixmap.rect(), color);
+    painter.end();
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+void PdfViewerWindowController::setupUI()
+{
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(outerMargin, outerMargin, outerMargin, outerMargin);
+    outer->setSpacing(0);
+    m_mainStackView = new QWidget(this);
+    auto *stack = new QVBoxLayout(m_mainStackView);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+    outer->addWidget(m_mainStackView);
+
+    m_toolbarRow = buildToolbar();
+    stack->addWidget(m_toolbarRow);
+    buildPageArea();
+    stack->addWidget(m_scrollZoomWrapper, 1);
+    buildFloatingButtons();
+
+    // The viewer's texts are English; the language service leaves them alone. Only the floating
+    // title buttons look theirs up, each time they are set.
+    for (QWidget *widget : findChildren<QWidget *>())
+        LyrafoldLanguageService::markDynamicText(widget);
+
+    updatePlaylistNavButtons();
+    installPdfViewObservers();
+}
+
+QPushButton *PdfViewerWindowController::addToolbarButton(QToolBar *toolbar, const QString &text,
+                                                         const std::function<void()> &action)
+{
+    auto *button = new CompactPushButton(text, toolbar);
+    button->setAutoDefault(false);
+    button->setFocusPolicy(Qt::TabFocus);
+    if (action)
+        connect(button, &QPushButton::clicked, this, action);
+    toolbar->addWidget(button);
+    return button;
+}
+
+QToolBar *PdfViewerWindowController::buildToolbar()
+{
+    // A tool bar rather than a plain row: in a narrow window the buttons that do not fit move into
+    // its overflow menu instead of widening the window.
+    auto *toolbar = new QToolBar(m_mainStackView);
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->layout()->setSpacing(toolbarSpacing);
+    toolbar->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; }"));
+
+    if (m_playlistItems) {
+        addToolbarButton(toolbar, QStringLiteral("Previous title"), [this] { goToPreviousTitle(); });
+        addToolbarButton(toolbar, QStringLiteral("Next title"), [this] { goToNextTitle(); });
+    }
+    addToolbarButton(toolbar, QStringLiteral("\u23EE"), [this] { goToFirstPage(); });
+    addToolbarButton(toolbar, QStringLiteral("\u25C0"), [this] { goToPreviousPage(sender()); });
+    toolbar->addWidget(new QLabel(QStringLiteral("Page"), toolbar));
+
+    m_pageNumberField = new QLineEdit(QStringLiteral("1"), toolbar);
+    m_pageNumberField->setAlignment(Qt::AlignCenter);
+    m_pageNumberField->setFixedWidth(52);
+    connect(m_pageNumberField, &QLineEdit::returnPressed, this, [this] { goToPageFromField(); });
+    toolbar->addWidget(m_pageNumberField);
+
+    m_totalPagesLabel = new QLabel(QStringLiteral("of 0"), toolbar);
+    toolbar->addWidget(m_totalPagesLabel);
+
+    m_currentBookmarkTitleLabel = new ElidingLabel(QString(), toolbar);
+    QFont titleFont = m_currentBookmarkTitleLabel->font();
+    titleFont.setPixelSize(13);
+    titleFont.setWeight(QFont::DemiBold);
+    m_currentBookmarkTitleLabel->setFont(titleFont);
+    m_currentBookmarkTitleLabel->setMinimumWidth(60);
+    m_currentBookmarkTitleLabel->setMaximumWidth(260);
+    m_currentBookmarkTitleLabel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    m_currentBookmarkTitleLabel->setFixedWidth(260);
+    toolbar->addWidget(m_currentBookmarkTitleLabel);
+
+    addToolbarButton(toolbar, QStringLiteral("\u25B6"), [this] { goToNextPage(sender()); });
+    addToolbarButton(toolbar, QStringLiteral("\u23ED"), [this] { goToLastPage(); });
+    addToolbarButton(toolbar, QStringLiteral("Single"), [this] { singlePage(); });
+    addToolbarButton(toolbar, QStringLiteral("2-Page"), [this] { twoPage(); });
+    addToolbarButton(toolbar, QStringLiteral("Zoom +"), [this] { zoomIn(); });
+    addToolbarButton(toolbar, QStringLiteral("Zoom \u2212"), [this] { zoomOut(); });
+    addToolbarButton(toolbar, QStringLiteral("Fit"), [this] { fitPage(); });
+
+    m_coverPageBtn = addToolbarButton(toolbar, QStringLiteral("Cover page"), [this] { coverPageToggled(); });
+    m_coverPageBtn->setCheckable(true);
+    m_coverPageBtn->setToolTip(
+        QStringLiteral("Remove first page to switch left/right pairing in 2-page view"));
+
+    // Annotation editing, adding to a playlist and sharing come later; their buttons are in place.
+    m_editBtnRef = addToolbarButton(toolbar, QStringLiteral("Edit"), {});
+    m_editBtnRef->setToolTip(QStringLiteral("Toggle edit mode"));
+    if (m_bookmarkEntry) {
+        QPushButton *add = addToolbarButton(toolbar, QStringLiteral("+"), {});
+        add->setToolTip(QStringLiteral("Add this bookmark to a playlist"));
+    }
+    m_shareButtonRef = addToolbarButton(toolbar, QStringLiteral("Share"), {});
+
+    QPushButton *fullscreen =
+        addToolbarButton(toolbar, QStringLiteral("Fullscreen"), [this] { fullscreenToggled(); });
+    fullscreen->setToolTip(QStringLiteral("Fullscreen (double-click or Esc to exit)"));
+    QPushButton *closeButton = addToolbarButton(toolbar, QStringLiteral("Close"), [this] { closeViewer(); });
+    QPalette red = closeButton->palette();
+    red.setColor(QPalette::ButtonText, QColor(255, 59, 48));
+    closeButton->setPalette(red);
+    return toolbar;
+}
+
+QPushButton *PdfViewerWindowController::toolbarButton(const QString &text) const
+{
+    for (QPushButton *button : m_toolbarRow->findChildren<QPushButton *>()) {
+        if (button->text() == text)
+            return button;
+    }
+    return nullptr;
+}
+
+void PdfViewerWindowController::buildPageArea()
+{
+    m_scrollZoomWrapper = new PDFScrollZoomWrapper(m_mainStackView);
+    m_scrollZoomWrapper->controller = this;
+    m_scrollZoomWrapper->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+    m_scrollZoomWrapper->setMinimumHeight(300);
+    auto *wrapperLayout = new QVBoxLayout(m_scrollZoomWrapper);
+    wrapperLayout->setContentsMargins(0, 0, 0, 0);
+
+    m_pdfContainer = new QWidget(m_scrollZoomWrapper);
+    wrapperLayout->addWidget(m_pdfContainer);
+    auto *containerLayout = new QVBoxLayout(m_pdfContainer);
+    containerLayout->setContentsMargins(0, 0, 0, 0);
+
+    m_pdfView = new PdfPageView(m_pdfContainer);
+    m_pdfView->setDisplayMode(PageDisplayMode::singlePage);
+    m_pdfView->setScaleLimits(ViewerZoom::minScaleFactor, ViewerZoom::maxScaleFactor);
+    containerLayout->addWidget(m_pdfView);
+
+    m_scrollZoomWrapper->watchInputOf(m_pdfView->viewport());
+    connect(m_scrollZoomWrapper, &PDFScrollZoomWrapper::resized, this, [this] { windowDidResize(); });
+}
+
+void PdfViewerWindowController::buildFloatingButtons()
+{
+    m_floatingTitleNavContainer = new QWidget(this);
+    m_floatingPrevTitleBtn = makeFloatingTitleNavButton([this] { goToPreviousTitle(); });
+    m_floatingNextTitleBtn = makeFloatingTitleNavButton([this] { goToNextTitle(); });
+    m_floatingExitFullscreenBtn = makeFloatingExitFullscreenButton();
+    m_floatingExitFullscreenBtn->hide();
+    layoutFloatingButtons();
+}
+
+QPushButton *PdfViewerWindowController::makeFloatingTitleNavButton(const std::function<void()> &action)
+{
+    auto *button = new QPushButton(QString(), m_floatingTitleNavContainer);
+    button->setFlat(true);
+    button->setAutoDefault(false);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setFixedHeight(floatingButtonHeight);
+    connect(button, &QPushButton::clicked, this, action);
+    return button;
+}
+
+QPushButton *PdfViewerWindowController::makeFloatingExitFullscreenButton()
+{
+    auto *button = new QPushButton(this);
+    button->setFlat(true);
+    button->setAutoDefault(false);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setToolTip(QStringLiteral("Exit fullscreen (Esc)"));
+    button->setFixedSize(exitButtonSide, exitButtonSide);
+    button->setIconSize(QSize(16, 16));
+    connect(button, &QPushButton::clicked, this, [this] { fullscreenToggled(); });
+    return button;
+}
+
+void PdfViewerWindowController::layoutFloatingButtons()
+{
+    if (!m_floatingTitleNavContainer)
+        return;
+    m_floatingTitleNavContainer->setGeometry(0, height() - floatingStripHeight, width(), floatingStripHeight);
+    const auto place = [&](QPushButton *button, bool leading) {
+        const int buttonWidth =
+            std::clamp(button->sizeHint().width(), floatingButtonMinWidth, floatingButtonMaxWidth);
+        const int x = leading ? floatingInset : width() - floatingInset - buttonWidth;
+        button->setGeometry(x, floatingStripHeight - floatingInset - floatingButtonHeight, buttonWidth,
+                            floatingButtonHeight);
+    };
+    place(m_floatingPrevTitleBtn, true);
+    place(m_floatingNextTitleBtn, false);
+    // The strip takes clicks only on its buttons; the page under the rest of it stays reachable.
+    m_floatingTitleNavContainer->setMask(QRegion(m_floatingPrevTitleBtn->geometry()) +
+                                         QRegion(m_floatingNextTitleBtn->geometry()));
+    m_floatingExitFullscreenBtn->move(width() - floatingInset - exitButtonSide, floatingInset);
+}
+
+void PdfViewerWindowController::updatePlaylistNavButtons()
+{
+    if (!m_playlistItems) {
+        m_floatingTitleNavContainer->hide();
+        return;
+    }
+    m_floatingTitleNavContainer->show();
+    const QList<PlaylistItem> &items = *m_playlistItems;
+    const qint64 i = m_playlistCurrentIndex;
+    const qint64 n = items.size();
+    if (i < 1) {
+        m_floatingPrevTitleBtn->setText(LyrafoldLanguageService::localized(QStringLiteral("Previous title")));
+        m_floatingPrevTitleBtn->setToolTip(QString());
+    } else {
+        const QString &title = items.at(i - 1).title;
+        m_floatingPrevTitleBtn->setText(QStringLiteral("\u25C0  ") +
+                                        ViewerNavigation::truncatedPlaylistTitle(title, 32));
+        m_floatingPrevTitleBtn->setToolTip(title);
+    }
+    if (i >= n - 1) {
+        m_floatingNextTitleBtn->setText(LyrafoldLanguageService::localized(QStringLiteral("Next title")));
+        m_floatingNextTitleBtn->setToolTip(QString());
+    } else {
+        const QString &title = items.at(i + 1).title;
+        m_floatingNextTitleBtn->setText(ViewerNavigation::truncatedPlaylistTitle(title, 32) +
+                                        QStringLiteral("  \u25B6"));
+        m_floatingNextTitleBtn->setToolTip(title);
+    }
+    m_floatingPrevTitleBtn->setEnabled(i >= 1);
+    m_floatingNextTitleBtn->setEnabled(i < n - 1);
+    refreshFloatingOverlayButtonStyles();
+    layoutFloatingButtons();
+    m_floatingTitleNavContainer->raise();
+}
+
+void PdfViewerWindowController::applyFloatingOverlayButtonStyle(QPushButton *button, bool enabled)
+{
+    if (!button)
+        return;
+    const double fill = !enabled ? 0.24 : m_isPresentationMode ? 0.42 : 0.58;
+    const QString text =
+        m_isPresentationMode ? rgba(Qt::white, enabled ? 1.0 : 0.5) : rgba(darkText, enabled ? 1.0 : 0.45);
+    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid %2; "
+                                         "border-radius: 10px; color: %3; font-size: 12px; "
+                                         "font-weight: 600; padding: 0 12px; }")
+                              .arg(rgba(Qt::white, fill), rgba(Qt::white, 0.78), text));
+}
+
+void PdfViewerWindowController::applyFloatingOverlayIconButtonStyle(QPushButton *button)
+{
+    const double fill = m_isPresentationMode ? 0.42 : 0.58;
+    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid %2; "
+                                         "border-radius: 18px; }")
+                              .arg(rgba(Qt::white, fill), rgba(Qt::white, 0.78)));
+    const QColor tint = m_isPresentationMode ? QColor(Qt::white) : darkText;
+    button->setIcon(
+        tintedSymbol(QStringLiteral("arrow.down.right.and.arrow.up.left"), tint, button->iconSize()));
+}
+
+void PdfViewerWindowController::refreshFloatingOverlayButtonStyles()
+{
+    applyFloatingOverlayButtonStyle(m_floatingPrevTitleBtn, m_floatingPrevTitleBtn->isEnabled());
+    applyFloatingOverlayButtonStyle(m_floatingNextTitleBtn, m_floatingNextTitleBtn->isEnabled());
+    if (!m_floatingExitFullscreenBtn->isHidden())
+        applyFloatingOverlayIconButtonStyle(m_floatingExitFullscreenBtn);
+}
+
+void PdfViewerWindowController::applyPresentationColors(bool black)
+{
+    for (QWidget *widget : {static_cast<QWidget *>(this), m_mainStackView,
+                            static_cast<QWidget *>(m_scrollZoomWrapper), m_pdfContainer}) {
+        if (black) {
+            QPalette palette = widget->palette();
+            palette.setColor(QPalette::Window, Qt::black);
+            widget->setPalette(palette);
+            widget->setAutoFillBackground(true);
+        } else {
+            widget->setPalette(QPalette());
+            widget->setAutoFillBackground(false);
+        }
+    }
+    m_pdfView->setBackgroundColor(black ? QColor(Qt::black) : palette().color(QPalette::Window));
+}

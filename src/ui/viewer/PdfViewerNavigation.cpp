@@ -1,0 +1,382 @@
+// Page and title navigation, display modes and zoom, and presentation mode of the PDF viewer.
+
+#include "common/DiagnosticLog.h"
+#include "common/PdfViewLog.h"
+#include "view/ViewerNavigation.h"
+#include "view/ViewerZoom.h"
+#include "viewer/PdfPageView.h"
+#include "viewer/PdfViewerWindowController.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolBar>
+#include <QWheelEvent>
+
+namespace {
+
+SwipeAccumulator::Phase phaseOf(Qt::ScrollPhase phase)
+{
+    switch (phase) {
+    case Qt::ScrollBegin:
+        return SwipeAccumulator::Phase::began;
+    case Qt::ScrollUpdate:
+    case Qt::ScrollMomentum:
+        return SwipeAccumulator::Phase::changed;
+    case Qt::ScrollEnd:
+        return SwipeAccumulator::Phase::ended;
+    case Qt::NoScrollPhase:
+        break;
+    }
+    return SwipeAccumulator::Phase::none;
+}
+
+} // namespace
+
+// ---- Pages
+
+void PdfViewerWindowController::showPage(int pageIndex)
+{
+    m_pdfView->goToPage(pageIndex);
+}
+
+void PdfViewerWindowController::markBrowsedAndRefresh()
+{
+    m_userHasBrowsedPages = true;
+    refreshPageUi();
+}
+
+void PdfViewerWindowController::goToFirstPage()
+{
+    if (!m_pdfDocument || m_pdfDocument->pageCount() < 1)
+        return;
+    showPage(0);
+    markBrowsedAndRefresh();
+}
+
+void PdfViewerWindowController::goToLastPage()
+{
+    if (!m_pdfDocument || m_pdfDocument->pageCount() < 1)
+        return;
+    showPage(m_pdfDocument->pageCount() - 1);
+    markBrowsedAndRefresh();
+}
+
+void PdfViewerWindowController::goToPreviousPage(QObject *sender)
+{
+    if (!m_pdfDocument)
+        return;
+    if (sender) {
+        turnPageByHorizontalSwipe(-1);
+        return;
+    }
+    const std::optional<int> target =
+        ViewerNavigation::steppedPage(m_pdfView->currentPageIndex(), m_pdfDocument->pageCount(), -1);
+    if (!target)
+        return;
+    showPage(*target);
+    markBrowsedAndRefresh();
+}
+
+void PdfViewerWindowController::goToNextPage(QObject *sender)
+{
+    if (!m_pdfDocument)
+        return;
+    if (sender) {
+        turnPageByHorizontalSwipe(1);
+        return;
+    }
+    const std::optional<int> target =
+        ViewerNavigation::steppedPage(m_pdfView->currentPageIndex(), m_pdfDocument->pageCount(), 1);
+    if (!target)
+        return;
+    showPage(*target);
+    markBrowsedAndRefresh();
+}
+
+void PdfViewerWindowController::turnPageByHorizontalSwipe(int direction)
+{
+    if (!m_pdfDocument)
+        return;
+    const std::optional<int> target = ViewerNavigation::turnedPage(
+        m_pdfView->currentPageIndex(), m_pdfDocument->pageCount(), m_pdfView->displayMode(), direction);
+    if (!target)
+        return;
+    showPage(*target);
+    markBrowsedAndRefresh();
+}
+
+void PdfViewerWindowController::goToPageFromField()
+{
+    if (!m_pdfDocument)
+        return;
+    const std::optional<qint64> number = ViewerNavigation::parsePageNumber(m_pageNumberField->text());
+    if (!number) {
+        refreshPageUi();
+        return;
+    }
+    const int count = m_pdfDocument->pageCount();
+    if (count > 0)
+        showPage(ViewerNavigation::pageIndexForNumber(*number, count));
+    markBrowsedAndRefresh();
+}
+
+// ---- Titles
+
+void PdfViewerWindowController::goToNextTitle()
+{
+    if (!m_playlistItems || m_playlistCurrentIndex >= m_playlistItems->size() - 1)
+        return;
+    ++m_playlistCurrentIndex;
+    const PlaylistItem &item = m_playlistItems->at(m_playlistCurrentIndex);
+    loadDocument(item.pdfFilePath, item.pageNumber, true);
+    updatePlaylistNavButtons();
+}
+
+void PdfViewerWindowController::goToPreviousTitle()
+{
+    if (!m_playlistItems || m_playlistCurrentIndex < 1)
+        return;
+    --m_playlistCurrentIndex;
+    const PlaylistItem &item = m_playlistItems->at(m_playlistCurrentIndex);
+    loadDocument(item.pdfFilePath, item.pageNumber, true);
+    updatePlaylistNavButtons();
+}
+
+void PdfViewerWindowController::updateCurrentBookmarkTitle()
+{
+    if (!m_currentBookmarkTitleLabel)
+        return;
+    ViewerNavigation::TitleContext context;
+    context.failedFileName = m_failedFileName;
+    context.playlistItems = m_playlistItems ? &*m_playlistItems : nullptr;
+    context.playlistCurrentIndex = m_playlistCurrentIndex;
+    if (m_pdfDocument && m_pdfView->currentPageIndex() >= 0)
+        context.currentPageIndex = m_pdfView->currentPageIndex();
+    context.userHasBrowsedPages = m_userHasBrowsedPages;
+    context.initialTitle = m_initialTitle;
+    context.sourcePdfBookmarks = &m_sourcePdfBookmarks;
+    m_currentBookmarkTitleLabel->setText(ViewerNavigation::currentTitle(context));
+}
+
+qint64 PdfViewerWindowController::currentTitlePageSpan() const
+{
+    ViewerNavigation::SpanContext context;
+    context.playlistItems = m_playlistItems ? &*m_playlistItems : nullptr;
+    context.playlistCurrentIndex = m_playlistCurrentIndex;
+    context.bookmarkEntry = &m_bookmarkEntry;
+    context.sourcePdfBookmarks = &m_sourcePdfBookmarks;
+    context.currentPageNumber = m_currentPageNumber;
+    context.currentPdfPath = m_currentPdfPath;
+    return ViewerNavigation::currentTitlePageSpan(context);
+}
+
+void PdfViewerWindowController::closeViewer()
+{
+    close();
+}
+
+// ---- Scrolling and swiping
+
+bool PdfViewerWindowController::handleScrollWheel(QWheelEvent *event)
+{
+    // Touchpads report distances; a mouse wheel reports notches of 120, taken as 60 units each.
+    const QPointF delta =
+        !event->pixelDelta().isNull() ? QPointF(event->pixelDelta()) : QPointF(event->angleDelta()) / 2.0;
+    SwipeAccumulator::Sample sample;
+    sample.dx = delta.x();
+    sample.dy = delta.y();
+    sample.phase = phaseOf(event->phase());
+    sample.momentum = event->phase() == Qt::ScrollMomentum;
+    sample.timeMs = qint64(event->timestamp());
+    return handleScrollSample(sample);
+}
+
+bool PdfViewerWindowController::handleScrollSample(const SwipeAccumulator::Sample &sample)
+{
+    const SwipeAccumulator::Decision decision =
+        m_swipe.feed(sample, {m_isEditMode, m_pdfView->scaleFactor(), m_fittedScaleFactor});
+    if (decision.turnDirection != 0)
+        turnPageByHorizontalSwipe(decision.turnDirection);
+    return decision.consumed;
+}
+
+// ---- Display modes
+
+void PdfViewerWindowController::singlePage()
+{
+    pdfLog(QStringLiteral("Single button clicked"));
+    m_pdfView->setDisplayMode(PageDisplayMode::singlePage);
+    m_pdfView->setDisplaysAsBook(false);
+    m_coverPageRemoved = false;
+    if (m_coverPageBtn)
+        m_coverPageBtn->setChecked(false);
+    if (m_pdfDocument && m_currentPageNumber - 1 < m_pdfDocument->pageCount())
+        showPage(int(m_currentPageNumber - 1));
+    fitCurrentPageToView();
+    refreshPageUi();
+}
+
+void PdfViewerWindowController::twoPage()
+{
+    pdfLog(QStringLiteral("2-Page button clicked"));
+    m_pdfView->setDisplayMode(PageDisplayMode::twoUp);
+    if (!m_pdfDocument) {
+        fitCurrentPageToView();
+        return;
+    }
+    applyPairingAtTitleStart(
+        ViewerNavigation::coverPageRemovedForTwoPage(currentTitlePageSpan(), m_currentPageNumber));
+}
+
+void PdfViewerWindowController::coverPageToggled()
+{
+    if (!m_pdfDocument) {
+        // The toggle flips itself when clicked; without a book it keeps showing the pairing in force.
+        if (m_coverPageBtn)
+            m_coverPageBtn->setChecked(m_coverPageRemoved);
+        return;
+    }
+    applyPairingAtTitleStart(!m_coverPageRemoved);
+}
+
+void PdfViewerWindowController::applyPairingAtTitleStart(bool coverPageRemoved)
+{
+    m_coverPageRemoved = coverPageRemoved;
+    if (m_coverPageBtn)
+        m_coverPageBtn->setChecked(m_coverPageRemoved);
+    m_pdfView->setDisplaysAsBook(!m_coverPageRemoved);
+    if (m_pdfDocument->pageCount() > 0)
+        showPage(int(std::clamp<qint64>(m_currentPageNumber - 1, 0, m_pdfDocument->pageCount() - 1)));
+    fitCurrentPageToView();
+    refreshPageUi();
+}
+
+// ---- Zoom
+
+void PdfViewerWindowController::zoomIn()
+{
+    pdfLog(QStringLiteral("Zoom+ clicked"));
+    m_pdfView->setScaleFactor(ViewerZoom::zoomedIn(m_pdfView->scaleFactor(), m_pdfView->maxScaleFactor()));
+}
+
+void PdfViewerWindowController::zoomOut()
+{
+    pdfLog(QStringLiteral("Zoom- clicked"));
+    m_pdfView->setScaleFactor(ViewerZoom::zoomedOut(m_pdfView->scaleFactor(), m_pdfView->minScaleFactor()));
+}
+
+void PdfViewerWindowController::fitPage()
+{
+    pdfLog(QStringLiteral("Fit button clicked"));
+    fitCurrentPageToView();
+    refreshPageUi();
+}
+
+void PdfViewerWindowController::magnifyZoom(double magnification)
+{
+    const std::optional<double> scale = ViewerZoom::magnified(
+        m_pdfView->scaleFactor(), magnification, m_pdfView->minScaleFactor(), m_pdfView->maxScaleFactor());
+    if (!scale)
+        return;
+    m_pdfView->setScaleFactor(*scale);
+    pdfLog(QStringLiteral("magnifyZoom magnification=") + DiagnosticLog::formatNumber(magnification) +
+           QStringLiteral(" scaleFactor=") + DiagnosticLog::formatNumber(m_pdfView->scaleFactor()));
+}
+
+// ---- Presentation mode and full screen
+
+void PdfViewerWindowController::fullscreenToggled()
+{
+    if (m_isPresentationMode)
+        exitPresentationMode();
+    else
+        enterPresentationMode();
+}
+
+void PdfViewerWindowController::enterPresentationMode()
+{
+    if (m_isPresentationMode)
+        return;
+    m_isPresentationMode = true;
+    m_toolbarRow->hide();
+    applyPresentationColors(true);
+    m_floatingTitleNavContainer->setVisible(m_playlistItems.has_value());
+    updatePlaylistNavButtons();
+    m_floatingTitleNavContainer->raise();
+    m_floatingExitFullscreenBtn->show();
+    m_floatingExitFullscreenBtn->raise();
+    refreshFloatingOverlayButtonStyles();
+    hidePDFScrollBars();
+    m_windowsHiddenForFullscreen.clear();
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = window->windowType();
+        if (window == this || !window->isVisible() || (type != Qt::Window && type != Qt::Dialog))
+            continue;
+        window->hide();
+        m_windowsHiddenForFullscreen.append(window);
+    }
+    raise();
+    activateWindow();
+    showFullScreen();
+}
+
+void PdfViewerWindowController::exitPresentationMode()
+{
+    if (!m_isPresentationMode)
+        return;
+    m_isPresentationMode = false;
+    m_toolbarRow->show();
+    m_floatingExitFullscreenBtn->hide();
+    showPDFScrollBars();
+    applyPresentationColors(false);
+    restoreHiddenAppWindowsBelowPdfWindow();
+    if (windowState() & Qt::WindowFullScreen)
+        showNormal();
+    refreshFloatingOverlayButtonStyles();
+    QTimer::singleShot(activateDelayAfterPresentationMs, this, [this] {
+        raise();
+        activateWindow();
+    });
+}
+
+void PdfViewerWindowController::restoreHiddenAppWindowsBelowPdfWindow()
+{
+    const QList<QPointer<QWidget>> hidden = std::exchange(m_windowsHiddenForFullscreen, {});
+    for (const QPointer<QWidget> &window : hidden) {
+        if (window)
+            window->show();
+    }
+    if (!hidden.isEmpty())
+        raise();
+}
+
+void PdfViewerWindowController::windowDidEnterFullScreen()
+{
+    raise();
+    activateWindow();
+    QTimer::singleShot(0, this, [this] { hidePDFScrollBars(); });
+}
+
+void PdfViewerWindowController::windowDidExitFullScreen()
+{
+    restoreHiddenAppWindowsBelowPdfWindow();
+    // Full screen entered through the window's own control hid them; presentation mode brings them
+    // back when it ends.
+    if (!m_isPresentationMode)
+        showPDFScrollBars();
+    raise();
+    activateWindow();
+}
+
+void PdfViewerWindowController::hidePDFScrollBars()
+{
+    m_pdfView->setScrollBarsShown(false);
+}
+
+void PdfViewerWindowController::showPDFScrollBars()
+{
+    m_pdfView->setScrollBarsShown(true);
+}

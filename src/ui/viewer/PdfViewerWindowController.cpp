@@ -1,0 +1,328 @@
+#include "viewer/PdfViewerWindowController.h"
+
+#include "common/DiagnosticLog.h"
+#include "common/PdfViewLog.h"
+#include "power/KeepAwake.h"
+#include "view/PageGeometry.h"
+#include "view/ViewerNavigation.h"
+#include "view/ViewerZoom.h"
+#include "viewer/PDFScrollZoomWrapper.h"
+#include "viewer/PdfPageView.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+
+QPointer<PdfViewerWindowController> currentViewer;
+
+QString fileNameOf(const QString &path)
+{
+    return QFileInfo(path).fileName();
+}
+
+} // namespace
+
+PdfViewerWindowController::PdfViewerWindowController(const QString &pdfPath, qint64 pageNumber,
+                                                     const std::optional<BookmarkEntry> &bookmarkEntry,
+                                                     const std::optional<QList<PlaylistItem>> &playlistItems,
+                                                     qint64 playlistCurrentIndex,
+                                                     const BookmarkList &sourcePdfBookmarks)
+    : m_pdfPath(pdfPath), m_pageNumber(std::max<qint64>(pageNumber, 1)), m_bookmarkEntry(bookmarkEntry),
+      m_currentPdfPath(pdfPath), m_currentPageNumber(m_pageNumber), m_playlistItems(playlistItems)
+{
+    m_playlistCurrentIndex = ViewerNavigation::clampedPlaylistIndex(
+        playlistCurrentIndex, m_playlistItems ? m_playlistItems->size() : 0);
+    m_sourcePdfBookmarks = ViewerNavigation::sortedSourceBookmarks(sourcePdfBookmarks);
+    if (m_bookmarkEntry)
+        m_initialTitle = m_bookmarkEntry->title;
+    m_keepAwake = std::make_unique<KeepAwake>(
+        KeepAwake::Reasons{QStringLiteral("Lyrafold PDF Viewer prevents system sleep"),
+                           QStringLiteral("Lyrafold PDF Viewer prevents display sleep")},
+        &pdfLog);
+
+    setWindowTitle(fileNameOf(pdfPath));
+    resize(900, 700);
+    setMinimumSize(520, 420);
+    centerWindowOnActiveScreen(this);
+    pdfLog(QStringLiteral("PdfViewerWindowController init path=") + pdfPath + QStringLiteral(" page=") +
+           QString::number(pageNumber));
+
+    setupUI();
+    // The arrow keys work wherever the focus is in this window, the page field included.
+    qApp->installEventFilter(this);
+    loadDocument(m_currentPdfPath, m_currentPageNumber, false);
+}
+
+PdfViewerWindowController::~PdfViewerWindowController()
+{
+    qApp->removeEventFilter(this);
+    for (const QMetaObject::Connection &observer : std::as_const(m_pdfViewObservers))
+        disconnect(observer);
+}
+
+PdfViewerWindowController *PdfViewerWindowController::current()
+{
+    return currentViewer;
+}
+
+PdfViewerWindowController *
+PdfViewerWindowController::openFrom(QObject *opener, QList<PdfViewerWindowController *> &openViewers,
+                                    PdfViewerWindowController *viewer)
+{
+    viewer->onWindowClose = [guard = QPointer<QObject>(opener), &openViewers, viewer] {
+        if (guard)
+            openViewers.removeOne(viewer);
+        viewer->deleteLater();
+    };
+    openViewers.append(viewer);
+    viewer->showWindow();
+    return viewer;
+}
+
+void PdfViewerWindowController::showWindow()
+{
+    pdfLog(QStringLiteral("showWindow called"));
+    if (currentViewer && currentViewer != this)
+        currentViewer->close();
+    currentViewer = this;
+    show();
+    keepDeviceAwake();
+    centerWindowOnActiveScreen(this);
+    raise();
+    activateWindow();
+    // Window managers may still stack a window they have just mapped; bring it forward once more.
+    QTimer::singleShot(0, this, [this] {
+        raise();
+        activateWindow();
+    });
+    pdfLog(QStringLiteral("PDF scroll handling installed on overlay, scheduling fit in 0.25s"));
+    QTimer::singleShot(fitDelayAfterShowMs, this, [this] {
+        pdfLog(QStringLiteral("delayed fit block running"));
+        fitCurrentPageToView();
+    });
+}
+
+void PdfViewerWindowController::centerWindowOnActiveScreen(QWidget *window)
+{
+    QScreen *screen = window->screen();
+    if (!screen && QApplication::activeWindow())
+        screen = QApplication::activeWindow()->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = window->isVisible() ? window->frameGeometry().size() : window->size();
+    window->move(area.center().x() - size.width() / 2, area.center().y() - size.height() / 2);
+}
+
+// ---- Closing and window events
+
+void PdfViewerWindowController::closeEvent(QCloseEvent *event)
+{
+    windowWillClose();
+    event->accept();
+}
+
+void PdfViewerWindowController::windowWillClose()
+{
+    if (m_isPresentationMode)
+        exitPresentationMode();
+    if (currentViewer == this)
+        currentViewer = nullptr;
+    // Taken first: the callback may end with the viewer's deletion being scheduled.
+    const std::function<void()> callback = std::exchange(onWindowClose, nullptr);
+    if (callback)
+        callback();
+    releasePowerAssertion();
+}
+
+void PdfViewerWindowController::windowDidBecomeKey()
+{
+    keepDeviceAwake();
+}
+
+void PdfViewerWindowController::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        windowDidBecomeKey();
+    } else if (event->type() == QEvent::WindowStateChange) {
+        const bool fullScreen = windowState() & Qt::WindowFullScreen;
+        if (fullScreen != m_wasFullScreen) {
+            m_wasFullScreen = fullScreen;
+            if (fullScreen)
+                windowDidEnterFullScreen();
+            else
+                windowDidExitFullScreen();
+        }
+    }
+}
+
+void PdfViewerWindowController::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    layoutFloatingButtons();
+}
+
+void PdfViewerWindowController::windowDidResize()
+{
+    pdfLog(QStringLiteral("windowDidResize called"));
+    fitCurrentPageToView();
+}
+
+bool PdfViewerWindowController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget *>(watched)->window() == this)
+        return handleKeyDown(static_cast<QKeyEvent *>(event));
+    return QWidget::eventFilter(watched, event);
+}
+
+bool PdfViewerWindowController::handleKeyDown(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        if (!m_isPresentationMode)
+            return false;
+        exitPresentationMode();
+        return true;
+    case Qt::Key_Left:
+        turnPageByHorizontalSwipe(-1);
+        return true;
+    case Qt::Key_Right:
+        turnPageByHorizontalSwipe(1);
+        return true;
+    case Qt::Key_Down:
+        if (!m_playlistItems)
+            return false;
+        goToNextTitle();
+        return true;
+    case Qt::Key_Up:
+        if (!m_playlistItems)
+            return false;
+        goToPreviousTitle();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---- Keep-awake
+
+void PdfViewerWindowController::keepDeviceAwake()
+{
+    m_keepAwake->hold();
+}
+
+void PdfViewerWindowController::releasePowerAssertion()
+{
+    m_keepAwake->release();
+}
+
+// ---- Loading and fitting
+
+void PdfViewerWindowController::loadDocument(const QString &path, qint64 page, bool preserveViewMode)
+{
+    pdfLog(QStringLiteral("loadDocument path=") + path + QStringLiteral(" page=") + QString::number(page));
+    const PageDisplayMode rememberedMode = m_pdfView->displayMode();
+    m_currentPdfPath = path;
+    m_currentPageNumber = std::max<qint64>(page, 1);
+
+    // A step to another title of the book in view keeps the open book, and with it the pages
+    // already rendered.
+    Result<PdfDocumentPtr> opened = m_pdfDocument && path == m_loadedPdfPath
+                                        ? Result<PdfDocumentPtr>(m_pdfDocument)
+                                        : PdfDocument::open(path);
+    if (!opened) {
+        pdfLog(QStringLiteral("loadDocument FAILED: PDFDocument nil (") + opened.error().message +
+               QLatin1Char(')'));
+        // The previous book's pages are not shown under a title they do not belong to; the label says
+        // what went wrong instead.
+        m_pdfDocument.reset();
+        m_loadedPdfPath.clear();
+        m_failedFileName = fileNameOf(path);
+        m_pdfView->setDocument(nullptr);
+        setWindowTitle(fileNameOf(path));
+        refreshPageUi();
+        return;
+    }
+    m_failedFileName.reset();
+    m_pdfDocument = std::move(opened).value();
+    m_loadedPdfPath = path;
+    m_coverPageRemoved = preserveViewMode && m_coverPageRemoved;
+    if (m_coverPageBtn)
+        m_coverPageBtn->setChecked(m_coverPageRemoved);
+
+    m_pdfView->setDocument(m_pdfDocument);
+    const PageDisplayMode mode = preserveViewMode ? rememberedMode : PageDisplayMode::singlePage;
+    m_pdfView->setDisplayMode(mode);
+    m_pdfView->setDisplaysAsBook(mode == PageDisplayMode::twoUp && !m_coverPageRemoved);
+    if (m_currentPageNumber - 1 < m_pdfDocument->pageCount())
+        m_pdfView->goToPage(int(m_currentPageNumber - 1));
+
+    refreshPageUi();
+    setWindowTitle(fileNameOf(path));
+    fitCurrentPageToView();
+    pdfLog(QStringLiteral("loadDocument done"));
+}
+
+void PdfViewerWindowController::refreshPageUi()
+{
+    if (m_pdfDocument && m_pdfView->document()) {
+        int index = m_pdfView->currentPageIndex();
+        if (index < 0)
+            index = int(std::max<qint64>(m_currentPageNumber - 1, 0));
+        m_pageNumberField->setText(QString::number(index + 1));
+        m_totalPagesLabel->setText(QStringLiteral("of ") + QString::number(m_pdfDocument->pageCount()));
+    } else {
+        m_pageNumberField->setText(QStringLiteral("1"));
+        m_totalPagesLabel->setText(QStringLiteral("of 0"));
+    }
+    updateCurrentBookmarkTitle();
+}
+
+void PdfViewerWindowController::installPdfViewObservers()
+{
+    for (const QMetaObject::Connection &observer : std::as_const(m_pdfViewObservers))
+        disconnect(observer);
+    m_pdfViewObservers = {
+        connect(m_pdfView, &PdfPageView::pageChanged, this, &PdfViewerWindowController::refreshPageUi),
+    };
+}
+
+void PdfViewerWindowController::fitCurrentPageToView()
+{
+    pdfLog(QStringLiteral("fitCurrentPageToView ENTER"));
+    const int index = m_pdfView->currentPageIndex();
+    if (!m_pdfDocument || index < 0) {
+        pdfLog(QStringLiteral("fitCurrentPageToView SKIP: no page"));
+        return;
+    }
+    if (layout())
+        layout()->activate();
+    const QRectF bounds(QPointF(), m_pdfView->pageGeometry(index).shownSize());
+    if (!(bounds.width() > 0) || !(bounds.height() > 0)) {
+        pdfLog(QStringLiteral("fitCurrentPageToView SKIP: invalid pageBounds ") +
+               PdfViewLog::formatRect(bounds));
+        return;
+    }
+    const QSizeF available = m_scrollZoomWrapper->size();
+    const std::optional<double> scale =
+        ViewerZoom::fitScale(bounds.size(), available, m_pdfView->displayMode() == PageDisplayMode::twoUp,
+                             m_pdfView->minScaleFactor(), m_pdfView->maxScaleFactor());
+    m_fittedScaleFactor = *scale;
+    m_pdfView->setScaleFactor(*scale);
+    pdfLog(QStringLiteral("fitCurrentPageToView: container=") + PdfViewLog::formatSize(available) +
+           QStringLiteral(" pageBounds=") + PdfViewLog::formatRect(bounds) + QStringLiteral(" scaleFactor=") +
+           DiagnosticLog::formatNumber(*scale));
+}

@@ -1,0 +1,713 @@
+#include "Fixtures.h"
+#include "PdfFixtures.h"
+#include "TestHarnessGui.h"
+#include "common/PdfViewLog.h"
+#include "power/KeepAwake.h"
+#include "services/LyrafoldLanguageService.h"
+#include "view/ViewerZoom.h"
+#include "viewer/PDFScrollZoomWrapper.h"
+#include "viewer/PdfPageView.h"
+#include "viewer/PdfViewerWindowController.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+
+#include <memory>
+
+namespace {
+
+using Viewer = std::unique_ptr<PdfViewerWindowController>;
+using Items = std::optional<QList<PlaylistItem>>;
+
+// Grants every measure at once and counts what is held.
+class GrantingBackend : public KeepAwakeBackend {
+public:
+    int held = 0;
+    int requests = 0;
+    void acquire(KeepAwakeMeasure, const QString &, Granted done) override
+    {
+        ++requests;
+        ++held;
+        done(Handle(requests), QString());
+    }
+    void release(KeepAwakeMeasure, Handle, Released done) override
+    {
+        --held;
+        done(QString());
+    }
+};
+
+BookmarkEntry title(const QString &path, qint64 page, const QString &name, qint64 span = 1)
+{
+    BookmarkEntry entry = Fixtures::bookmark(path, page, name);
+    entry.pageSpan = span;
+    return entry;
+}
+
+PlaylistItem item(const QString &path, qint64 page, const QString &name, qint64 span = 1)
+{
+    return PlaylistItem::fromBookmark(title(path, page, name, span));
+}
+
+PdfFixtures::Page page(const QSizeF &size, int rotation = 0, const QRectF &cropBox = QRectF())
+{
+    PdfFixtures::Page page;
+    page.size = size;
+    page.rotation = rotation;
+    page.cropBox = cropBox;
+    return page;
+}
+
+QList<int> visiblePages(const PdfViewerWindowController &viewer)
+{
+    return viewer.pdfView()->visiblePages();
+}
+
+QString field(const PdfViewerWindowController &viewer)
+{
+    return viewer.pageNumberField()->text();
+}
+
+QString label(const PdfViewerWindowController &viewer)
+{
+    return viewer.currentBookmarkTitleLabel()->text();
+}
+
+void waitForImages(PdfViewerWindowController &viewer)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(viewer.pdfView()->imagesComplete(), 20000);
+}
+
+} // namespace
+
+class PdfViewerTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    GrantingBackend m_backend;
+    QString m_book11;
+    QString m_book60;
+    QString m_mixed;
+    QString m_huge;
+
+    QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
+
+    Viewer open(const QString &book, qint64 page, const std::optional<BookmarkEntry> &entry = std::nullopt,
+                const Items &items = std::nullopt, qint64 index = 0, const BookmarkList &sources = {})
+    {
+        return std::make_unique<PdfViewerWindowController>(book, page, entry, items, index, sources);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        KeepAwakeBackend::setShared(&m_backend);
+        m_book11 = path("eleven.pdf");
+        m_book60 = path("sixty.pdf");
+        m_mixed = path("mixed.pdf");
+        m_huge = path("huge.pdf");
+        PdfFixtures::write(m_book11, QList<PdfFixtures::Page>(11));
+        PdfFixtures::write(m_book60, QList<PdfFixtures::Page>(60));
+        PdfFixtures::write(m_mixed, {page(QSizeF(600, 800)), page(QSizeF(800, 600), 90),
+                                     page(QSizeF(600, 800), 270, QRectF(50, 100, 400, 500)),
+                                     page(QSizeF(600, 800), 180, QRectF(0, 0, 600, 700))});
+        PdfFixtures::write(m_huge, {page(QSizeF(14400, 14400))});
+    }
+
+    void cleanupTestCase() { KeepAwakeBackend::setShared(nullptr); }
+
+    // ---- Construction and lifecycle
+
+    void constructorClampsAndSorts_data()
+    {
+        QTest::addColumn<qint64>("page");
+        QTest::addColumn<int>("items"); // -1: no list
+        QTest::addColumn<qint64>("index");
+        QTest::addColumn<qint64>("storedPage");
+        QTest::addColumn<qint64>("storedIndex");
+        QTest::newRow("page 0 opens page 1") << 0LL << -1 << 0LL << 1LL << 0LL;
+        QTest::newRow("negative page") << -5LL << -1 << 4LL << 1LL << 0LL;
+        QTest::newRow("index above the items: their number") << 3LL << 3 << 5LL << 3LL << 3LL;
+        QTest::newRow("negative index") << 3LL << 3 << -2LL << 3LL << 0LL;
+        QTest::newRow("index inside") << 3LL << 3 << 1LL << 3LL << 1LL;
+        QTest::newRow("empty list") << 3LL << 0 << 1LL << 3LL << 0LL;
+    }
+
+    void constructorClampsAndSorts()
+    {
+        QFETCH(qint64, page);
+        QFETCH(int, items);
+        QFETCH(qint64, index);
+        Items list;
+        if (items >= 0) {
+            list.emplace();
+            for (int i = 0; i < items; ++i)
+                list->append(item(m_book11, i + 1, QStringLiteral("T%1").arg(i)));
+        }
+        const BookmarkList sources = {title(m_book11, 5, QStringLiteral("b")),
+                                      title(m_book11, 2, QStringLiteral("Z")),
+                                      title(m_book11, 5, QStringLiteral("A"))};
+        const Viewer viewer = open(m_book11, page, std::nullopt, list, index, sources);
+        QTEST(viewer->pageNumber(), "storedPage");
+        QTEST(viewer->currentPageNumber(), "storedPage");
+        QTEST(viewer->playlistCurrentIndex(), "storedIndex");
+        QCOMPARE(viewer->sourcePdfBookmarks().at(1).title, QStringLiteral("A"));
+        QCOMPARE(field(*viewer), QString::number(viewer->pageNumber()));
+        QCOMPARE(viewer->windowTitle(), QStringLiteral("eleven.pdf"));
+        // The log shows the page as it was passed in.
+        const QByteArray log = TestHarness::readFile(PdfViewLog::path());
+        QVERIFY(log.contains("PdfViewerWindowController init path=" + m_book11.toUtf8() +
+                             " page=" + QByteArray::number(page) + "\n"));
+    }
+
+    // Showing a viewer closes the current one, whose opener drops it; the close callback runs once.
+    void oneCurrentViewer()
+    {
+        QObject opener;
+        QList<PdfViewerWindowController *> open;
+        int firstClosed = 0;
+        auto *first = PdfViewerWindowController::openFrom(&opener, open, this->open(m_book11, 1).release());
+        const std::function<void()> protocol = first->onWindowClose;
+        first->onWindowClose = [&] {
+            ++firstClosed;
+            protocol();
+        };
+        QPointer<PdfViewerWindowController> firstGuard(first);
+        QCOMPARE(PdfViewerWindowController::current(), first);
+        QCOMPARE(m_backend.held, 2);
+
+        auto *second = PdfViewerWindowController::openFrom(&opener, open, this->open(m_book60, 1).release());
+        QCOMPARE(firstClosed, 1);
+        QCOMPARE(open, QList<PdfViewerWindowController *>({second}));
+        QCOMPARE(PdfViewerWindowController::current(), second);
+        QTRY_VERIFY(!firstGuard); // deleted once the event loop turns
+        QCOMPARE(m_backend.held, 2);
+
+        second->showWindow();
+        QVERIFY(second->isVisible());
+        QCOMPARE(PdfViewerWindowController::current(), second);
+
+        second->closeViewer();
+        QCOMPARE(PdfViewerWindowController::current(), nullptr);
+        QVERIFY(open.isEmpty());
+        QCOMPARE(m_backend.held, 0);
+        QVERIFY(!second->onWindowClose);
+        QTest::qWait(0);
+    }
+
+    // ---- Floating title buttons
+
+    void floatingTitleButtons_data()
+    {
+        QTest::addColumn<int>("items"); // -1: no list
+        QTest::addColumn<qint64>("index");
+        QTest::addColumn<QString>("previous");
+        QTest::addColumn<bool>("previousEnabled");
+        QTest::addColumn<QString>("next");
+        QTest::addColumn<bool>("nextEnabled");
+        const QString forty = QString(40, QLatin1Char('n'));
+        QTest::newRow("first of three")
+            << 3 << 0LL << "Previous title" << false
+            << QString(31, QLatin1Char('n')) + QStringLiteral("\u2026  \u25B6") << true;
+        QTest::newRow("last of three")
+            << 3 << 2LL << QStringLiteral("\u25C0  ") + QString(31, QLatin1Char('n')) + QChar(0x2026) << true
+            << "Next title" << false;
+        QTest::newRow("one past the end")
+            << 3 << 3LL << QStringLiteral("\u25C0  Last") << true << "Next title" << false;
+    }
+
+    void floatingTitleButtons()
+    {
+        QFETCH(int, items);
+        QFETCH(qint64, index);
+        const QList<PlaylistItem> list = {item(m_book11, 1, QStringLiteral("First")),
+                                          item(m_book11, 2, QString(40, QLatin1Char('n'))),
+                                          item(m_book11, 3, QStringLiteral(" Last "))};
+        const Viewer viewer = open(m_book11, 1, std::nullopt, list.mid(0, items), index);
+        QVERIFY(viewer->floatingTitleNavContainer()->isVisibleTo(viewer.get()));
+        QTEST(viewer->floatingPrevTitleBtn()->text(), "previous");
+        QTEST(viewer->floatingPrevTitleBtn()->isEnabled(), "previousEnabled");
+        QTEST(viewer->floatingNextTitleBtn()->text(), "next");
+        QTEST(viewer->floatingNextTitleBtn()->isEnabled(), "nextEnabled");
+        QVERIFY(viewer->toolbarButton(QStringLiteral("Previous title")));
+        QVERIFY(!viewer->toolbarButton(QStringLiteral("+")));
+    }
+
+    // The viewer speaks English; only the floating buttons' fallback titles follow the language.
+    void languages()
+    {
+        LyrafoldLanguageService::setCurrent(LyrafoldLanguage::es);
+        const Viewer viewer =
+            open(m_book11, 1, std::nullopt, QList<PlaylistItem>{item(m_book11, 1, QStringLiteral("A"))});
+        LyrafoldLanguageService::applyToOpenWindows();
+        QCOMPARE(viewer->floatingPrevTitleBtn()->text(), QStringLiteral("T\u00edtulo anterior"));
+        QCOMPARE(viewer->floatingNextTitleBtn()->text(), QStringLiteral("T\u00edtulo siguiente"));
+        QVERIFY(viewer->toolbarButton(QStringLiteral("Close")));
+        QVERIFY(viewer->toolbarButton(QStringLiteral("Fullscreen")));
+        QCOMPARE(viewer->totalPagesLabel()->text(), QStringLiteral("of 11"));
+        LyrafoldLanguageService::setCurrent(LyrafoldLanguage::en);
+    }
+
+    void withoutListOrTitle()
+    {
+        const Viewer plain = open(m_book11, 1);
+        QVERIFY(!plain->floatingTitleNavContainer()->isVisibleTo(plain.get()));
+        QVERIFY(!plain->toolbarButton(QStringLiteral("Previous title")));
+        QVERIFY(!plain->toolbarButton(QStringLiteral("Next title")));
+        QVERIFY(!plain->toolbarButton(QStringLiteral("+")));
+        const Viewer titled = open(m_book11, 1, title(m_book11, 1, QStringLiteral("Song")));
+        QVERIFY(titled->toolbarButton(QStringLiteral("+")));
+        QCOMPARE(label(*titled), QStringLiteral("Song"));
+    }
+
+    // ---- Pages
+
+    void pageMoves_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<qint64>("openAt");
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<bool>("browsed");
+        QTest::newRow("next on the last page does nothing")
+            << "11" << 11LL << QStringList{"next"} << "11" << false;
+        QTest::newRow("previous on page 1 does nothing")
+            << "11" << 1LL << QStringList{"previous"} << "1" << false;
+        QTest::newRow("next and previous")
+            << "11" << 4LL << QStringList{"next", "next", "previous"} << "5" << true;
+        QTest::newRow("two-up from index 9: 10, then nothing")
+            << "11" << 10LL << QStringList{"2-Page", "next", "next"} << "11" << true;
+        QTest::newRow("two-up turns two") << "11" << 3LL << QStringList{"2-Page", "next"} << "5" << true;
+        QTest::newRow("one page without a sender, also two-up")
+            << "11" << 3LL << QStringList{"2-Page", "step next"} << "4" << true;
+        QTest::newRow("first and last") << "11" << 5LL << QStringList{"last"} << "11" << true;
+        QTest::newRow("first") << "11" << 5LL << QStringList{"first"} << "1" << true;
+        QTest::newRow("field 0") << "11" << 5LL << QStringList{"field 0"} << "1" << true;
+        QTest::newRow("field -3") << "11" << 5LL << QStringList{"field -3"} << "1" << true;
+        QTest::newRow("field +2") << "11" << 5LL << QStringList{"field +2"} << "2" << true;
+        QTest::newRow("field 300") << "11" << 5LL << QStringList{"field 300"} << "11" << true;
+        QTest::newRow("field abc puts the page back")
+            << "11" << 5LL << QStringList{"field abc"} << "5" << false;
+        QTest::newRow("field of 20 digits")
+            << "11" << 5LL << QStringList{"field 12345678901234567890"} << "5" << false;
+        QTest::newRow("a page past the end opens the first") << "11" << 30LL << QStringList{} << "1" << false;
+        QTest::newRow("Single goes back to the title's start")
+            << "60" << 12LL << QStringList{"field 40", "Single"} << "12" << true;
+    }
+
+    void pageMoves()
+    {
+        QFETCH(QString, book);
+        QFETCH(qint64, openAt);
+        QFETCH(QStringList, actions);
+        const Viewer viewer = open(book == QLatin1String("11") ? m_book11 : m_book60, openAt);
+        for (const QString &action : actions) {
+            if (action == QLatin1String("next"))
+                viewer->toolbarButton(QStringLiteral("\u25B6"))->click();
+            else if (action == QLatin1String("previous"))
+                viewer->toolbarButton(QStringLiteral("\u25C0"))->click();
+            else if (action == QLatin1String("step next"))
+                viewer->goToNextPage(nullptr);
+            else if (action == QLatin1String("first"))
+                viewer->toolbarButton(QStringLiteral("\u23EE"))->click();
+            else if (action == QLatin1String("last"))
+                viewer->toolbarButton(QStringLiteral("\u23ED"))->click();
+            else if (action.startsWith(QLatin1String("field "))) {
+                viewer->pageNumberField()->setText(action.mid(6));
+                QTest::keyClick(viewer->pageNumberField(), Qt::Key_Return);
+            } else
+                viewer->toolbarButton(action)->click();
+        }
+        QTEST(field(*viewer), "page");
+        QTEST(viewer->userHasBrowsedPages(), "browsed");
+    }
+
+    // The title label keeps the title opened until the first page move, then follows the library.
+    void titleLabelFollowsThePages()
+    {
+        const BookmarkList sources = {title(m_book11, 3, QStringLiteral("Intro"), 3),
+                                      title(m_book11, 4, QStringLiteral("Verse"))};
+        const Viewer single =
+            open(m_book11, 4, title(m_book11, 4, QStringLiteral("Verse")), std::nullopt, 0, sources);
+        QCOMPARE(label(*single), QStringLiteral("Verse"));
+        single->turnPageByHorizontalSwipe(1);
+        QCOMPARE(label(*single), QStringLiteral("Intro"));
+        single->goToLastPage();
+        QCOMPARE(label(*single), QStringLiteral("Verse"));
+
+        const QList<PlaylistItem> list = {item(m_book11, 4, QStringLiteral("Listed"))};
+        const Viewer listed = open(m_book11, 4, std::nullopt, list, 0, sources);
+        listed->goToFirstPage();
+        QCOMPARE(label(*listed), QStringLiteral("Listed"));
+    }
+
+    // ---- Display modes
+
+    void twoPageSpreads_data()
+    {
+        QTest::addColumn<qint64>("start");
+        QTest::addColumn<qint64>("span");
+        QTest::addColumn<bool>("coverRemoved");
+        QTest::addColumn<QList<int>>("pages");
+        QTest::newRow("three pages from 1: (1, 2)") << 1LL << 3LL << true << QList<int>{0, 1};
+        QTest::newRow("three pages from 2: cover kept, (2, 3)") << 2LL << 3LL << false << QList<int>{1, 2};
+        QTest::newRow("two pages from 5") << 5LL << 2LL << true << QList<int>{4, 5};
+        QTest::newRow("one page from 1: the cover alone") << 1LL << 1LL << false << QList<int>{0};
+    }
+
+    void twoPageSpreads()
+    {
+        QFETCH(qint64, start);
+        QFETCH(qint64, span);
+        const Viewer viewer = open(m_book11, start, title(m_book11, start, QStringLiteral("T"), span));
+        viewer->twoPage();
+        QTEST(viewer->coverPageRemoved(), "coverRemoved");
+        QTEST(viewer->coverPageBtn()->isChecked(), "coverRemoved");
+        QTEST(visiblePages(*viewer), "pages");
+        QCOMPARE(viewer->pdfView()->displayMode(), PageDisplayMode::twoUp);
+    }
+
+    void coverToggleAndSingle()
+    {
+        const Viewer viewer = open(m_book11, 3, title(m_book11, 3, QStringLiteral("T"), 2));
+        viewer->twoPage();
+        QCOMPARE(visiblePages(*viewer), QList<int>({2, 3}));
+        viewer->coverPageBtn()->click();
+        QVERIFY(!viewer->coverPageRemoved());
+        QCOMPARE(visiblePages(*viewer), QList<int>({1, 2}));
+        viewer->singlePage();
+        QVERIFY(!viewer->coverPageBtn()->isChecked());
+        QCOMPARE(visiblePages(*viewer), QList<int>({2}));
+        // In single-page mode the toggle flips and returns to the start page, without spreads.
+        viewer->goToLastPage();
+        viewer->coverPageBtn()->click();
+        QVERIFY(viewer->coverPageRemoved());
+        QCOMPARE(visiblePages(*viewer), QList<int>({2}));
+
+        const Viewer empty = open(path("missing.pdf"), 1);
+        empty->twoPage();
+        QCOMPARE(empty->pdfView()->displayMode(), PageDisplayMode::twoUp);
+        empty->coverPageBtn()->click();
+        QVERIFY(!empty->coverPageBtn()->isChecked());
+    }
+
+    // A step through the list keeps the display mode and the pairing; a fresh open starts single.
+    void titleStepsKeepTheViewMode()
+    {
+        const QList<PlaylistItem> list = {item(m_book11, 1, QStringLiteral("A"), 2),
+                                          item(m_book60, 7, QStringLiteral("B"))};
+        const Viewer viewer = open(m_book11, 1, std::nullopt, list, 0);
+        viewer->twoPage();
+        QVERIFY(viewer->coverPageRemoved());
+        QTest::keyClick(viewer->pageNumberField(), Qt::Key_Down);
+        QCOMPARE(viewer->playlistCurrentIndex(), 1);
+        QCOMPARE(viewer->currentPdfPath(), m_book60);
+        QCOMPARE(viewer->pdfView()->displayMode(), PageDisplayMode::twoUp);
+        QVERIFY(viewer->coverPageRemoved());
+        QCOMPARE(visiblePages(*viewer), QList<int>({6, 7}));
+        QCOMPARE(viewer->windowTitle(), QStringLiteral("sixty.pdf"));
+        QCOMPARE(viewer->floatingPrevTitleBtn()->text(), QStringLiteral("\u25C0  A"));
+        QTest::keyClick(viewer->pageNumberField(), Qt::Key_Down); // at the end: nothing
+        QCOMPARE(viewer->playlistCurrentIndex(), 1);
+        QTest::keyClick(viewer->pageNumberField(), Qt::Key_Up);
+        QCOMPARE(viewer->playlistCurrentIndex(), 0);
+
+        // Another title of the book in view keeps the open book.
+        const QList<PlaylistItem> sameBook = {item(m_book11, 1, QStringLiteral("A")),
+                                              item(m_book11, 5, QStringLiteral("B"))};
+        const Viewer stepping = open(m_book11, 1, std::nullopt, sameBook, 0);
+        const PdfDocumentPtr book = stepping->pdfDocument();
+        stepping->goToNextTitle();
+        QCOMPARE(stepping->pdfDocument(), book);
+        QCOMPARE(field(*stepping), QStringLiteral("5"));
+
+        const Viewer fresh = open(m_book11, 1);
+        QCOMPARE(fresh->pdfView()->displayMode(), PageDisplayMode::singlePage);
+        QVERIFY(!fresh->coverPageRemoved());
+    }
+
+    // A title whose book cannot be opened: the label says so and the old book's pages are not shown
+    // under the new title; nothing is taken to be loaded from the failed path.
+    void failedTitleStep()
+    {
+        const QString missing = path("gone/missing.pdf");
+        const QList<PlaylistItem> list = {item(m_book11, 3, QStringLiteral("A")),
+                                          item(missing, 2, QStringLiteral("B")),
+                                          item(m_book60, 5, QStringLiteral("C"))};
+        const Viewer viewer = open(m_book11, 3, std::nullopt, list, 0);
+        QCOMPARE(viewer->loadedPdfPath(), m_book11);
+        viewer->goToNextTitle();
+        QCOMPARE(viewer->playlistCurrentIndex(), 1);
+        QCOMPARE(viewer->currentPdfPath(), missing);
+        QCOMPARE(viewer->loadedPdfPath(), QString());
+        QVERIFY(!viewer->pdfView()->document());
+        QVERIFY(visiblePages(*viewer).isEmpty());
+        QCOMPARE(label(*viewer), QStringLiteral("Could not open missing.pdf"));
+        QCOMPARE(field(*viewer), QStringLiteral("1"));
+        QCOMPARE(viewer->totalPagesLabel()->text(), QStringLiteral("of 0"));
+        QCOMPARE(viewer->windowTitle(), QStringLiteral("missing.pdf"));
+        QCOMPARE(viewer->floatingNextTitleBtn()->text(), QStringLiteral("C  \u25B6"));
+        viewer->turnPageByHorizontalSwipe(1); // nothing to turn
+        QVERIFY(!viewer->userHasBrowsedPages());
+
+        viewer->goToNextTitle();
+        QCOMPARE(viewer->loadedPdfPath(), m_book60);
+        QCOMPARE(label(*viewer), QStringLiteral("C"));
+        QCOMPARE(field(*viewer), QStringLiteral("5"));
+        QVERIFY(TestHarness::readFile(PdfViewLog::path()).contains("loadDocument FAILED: PDFDocument nil"));
+
+        const Viewer first = open(missing, 1, title(missing, 1, QStringLiteral("B")));
+        QCOMPARE(label(*first), QStringLiteral("Could not open missing.pdf"));
+        QCOMPARE(first->totalPagesLabel()->text(), QStringLiteral("of 0"));
+    }
+
+    // ---- Fit and zoom
+
+    void fitsThePage_data()
+    {
+        QTest::addColumn<int>("page"); // of the mixed book, 1-based
+        QTest::addColumn<bool>("twoUp");
+        QTest::addColumn<QSizeF>("shown");
+        QTest::newRow("portrait") << 1 << false << QSizeF(600, 800);
+        QTest::newRow("portrait, two-up") << 1 << true << QSizeF(600, 800);
+        QTest::newRow("landscape turned a quarter") << 2 << false << QSizeF(600, 800);
+        QTest::newRow("cropped, turned three quarters") << 3 << false << QSizeF(500, 400);
+    }
+
+    void fitsThePage()
+    {
+        QFETCH(int, page);
+        QFETCH(bool, twoUp);
+        QFETCH(QSizeF, shown);
+        const Viewer viewer = open(m_mixed, page);
+        viewer->resize(1400, 800);
+        viewer->show();
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        if (twoUp)
+            viewer->twoPage();
+        viewer->fitPage();
+        const QSizeF area = viewer->scrollZoomWrapper()->size();
+        const double expected = *ViewerZoom::fitScale(shown, area, twoUp);
+        QCOMPARE(viewer->fittedScaleFactor(), expected);
+        QCOMPARE(viewer->pdfView()->scaleFactor(), expected);
+        QCOMPARE(viewer->pdfView()->pageRect(page - 1).size(),
+                 QSizeF(std::round(shown.width() * expected), std::round(shown.height() * expected)));
+
+        viewer->zoomIn();
+        QCOMPARE(viewer->pdfView()->scaleFactor(), expected + 0.25);
+        viewer->zoomOut();
+        viewer->zoomOut();
+        QCOMPARE(viewer->pdfView()->scaleFactor(), std::max(expected - 0.25, 0.25));
+        viewer->fitPage();
+        // A pinch and Ctrl with the wheel zoom through the page area.
+        QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2,
+                                  QPointF(10, 10), QPointF(10, 10), QPointF(10, 10), 0.5, QPointF(), 0);
+        QApplication::sendEvent(viewer->pdfView()->viewport(), &pinch);
+        QVERIFY(qFuzzyCompare(viewer->pdfView()->scaleFactor(), std::min(expected * 1.5, 4.0)));
+        QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewer->pdfView()->viewport(), &wheel);
+        QVERIFY(qFuzzyCompare(viewer->pdfView()->scaleFactor(), std::min(expected * 1.5, 4.0) * 0.9));
+    }
+
+    // A swipe turns one page; zoomed in, it turns nothing and the wheel scrolls the page instead.
+    void swipesTurnPages()
+    {
+        const Viewer viewer = open(m_book11, 5);
+        viewer->show();
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        viewer->fitPage();
+        using Phase = SwipeAccumulator::Phase;
+        for (double dx : {-30.0, -30.0, -60.0, -60.0})
+            viewer->handleScrollSample({dx, 0, Phase::none, false, 1000});
+        QCOMPARE(field(*viewer), QStringLiteral("6"));
+        viewer->handleScrollSample({60, 0, Phase::none, false, 2000});
+        QCOMPARE(field(*viewer), QStringLiteral("5"));
+
+        viewer->magnifyZoom(1.0);
+        QVERIFY(!viewer->handleScrollSample({0, -40, Phase::none, false, 3000}));
+        QVERIFY(viewer->handleScrollSample({-80, 0, Phase::none, false, 4000}));
+        QCOMPARE(field(*viewer), QStringLiteral("5"));
+        const int before = viewer->pdfView()->verticalScrollBar()->value();
+        QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(0, -40), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewer->pdfView()->viewport(), &wheel);
+        QVERIFY(viewer->pdfView()->verticalScrollBar()->value() > before);
+    }
+
+    // ---- Keys
+
+    void keys_data()
+    {
+        QTest::addColumn<bool>("playlist");
+        QTest::addColumn<bool>("presentation");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<bool>("presentationAfter");
+        QTest::newRow("right, even in the page field")
+            << false << false << int(Qt::Key_Right) << "6" << false;
+        QTest::newRow("left") << false << false << int(Qt::Key_Left) << "4" << false;
+        QTest::newRow("right in presentation mode") << false << true << int(Qt::Key_Right) << "6" << true;
+        QTest::newRow("Esc leaves presentation mode") << false << true << int(Qt::Key_Escape) << "5" << false;
+        QTest::newRow("down without a list moves nothing")
+            << false << false << int(Qt::Key_Down) << "5" << false;
+        QTest::newRow("down with a list: the next title")
+            << true << false << int(Qt::Key_Down) << "2" << false;
+    }
+
+    void keys()
+    {
+        QFETCH(bool, playlist);
+        QFETCH(bool, presentation);
+        QFETCH(int, key);
+        const Items list = playlist ? Items(QList<PlaylistItem>{item(m_book11, 5, QStringLiteral("A")),
+                                                                item(m_book11, 2, QStringLiteral("B"))})
+                                    : std::nullopt;
+        const Viewer viewer = open(m_book11, 5, std::nullopt, list);
+        viewer->show();
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        if (presentation)
+            viewer->enterPresentationMode();
+        QTest::keyClick(viewer->pageNumberField(), Qt::Key(key));
+        QTEST(field(*viewer), "page");
+        QTEST(viewer->isPresentationMode(), "presentationAfter");
+    }
+
+    // ---- Presentation mode
+
+    void presentationMode()
+    {
+        QWidget other;
+        other.setWindowTitle(QStringLiteral("library"));
+        other.show();
+        const Viewer viewer = open(m_book11, 2);
+        viewer->showWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+
+        viewer->toolbarButton(QStringLiteral("Fullscreen"))->click();
+        QVERIFY(viewer->isPresentationMode());
+        QVERIFY(viewer->isFullScreen());
+        QVERIFY(!viewer->toolbarRow()->isVisible());
+        QVERIFY(!other.isVisible());
+        QVERIFY(viewer->floatingExitFullscreenBtn()->isVisible());
+        QVERIFY(!viewer->floatingTitleNavContainer()->isVisible());
+        QCOMPARE(viewer->pdfView()->backgroundColor(), QColor(Qt::black));
+        QTRY_VERIFY(!viewer->pdfView()->scrollBarsShown());
+
+        viewer->fullscreenToggled(); // the exit button
+        QVERIFY(!viewer->isPresentationMode());
+        QVERIFY(!viewer->isFullScreen());
+        QVERIFY(viewer->toolbarRow()->isVisible());
+        QVERIFY(other.isVisible());
+        QVERIFY(!viewer->floatingExitFullscreenBtn()->isVisible());
+        QVERIFY(viewer->pdfView()->scrollBarsShown());
+        QVERIFY(viewer->pdfView()->backgroundColor() != QColor(Qt::black));
+
+        // Closing in presentation mode brings the hidden windows back first.
+        viewer->enterPresentationMode();
+        QVERIFY(!other.isVisible());
+        viewer->close();
+        QVERIFY(!viewer->isPresentationMode());
+        QVERIFY(other.isVisible());
+    }
+
+    void presentationModeWithAList()
+    {
+        const QList<PlaylistItem> list = {item(m_book11, 1, QStringLiteral("A")),
+                                          item(m_book11, 2, QStringLiteral("B"))};
+        const Viewer viewer = open(m_book11, 1, std::nullopt, list, 0);
+        viewer->showWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        viewer->enterPresentationMode();
+        QVERIFY(viewer->floatingTitleNavContainer()->isVisible());
+        QVERIFY(viewer->floatingNextTitleBtn()->styleSheet().contains(
+            QStringLiteral("rgba(255, 255, 255, 0.42)")));
+        viewer->exitPresentationMode();
+        QVERIFY(viewer->floatingTitleNavContainer()->isVisible());
+        QVERIFY(viewer->floatingNextTitleBtn()->styleSheet().contains(
+            QStringLiteral("rgba(255, 255, 255, 0.58)")));
+        viewer->close();
+    }
+
+    // ---- Page coordinates and rendering
+
+    // Points of a page's user space land on that page in the view and come back unchanged, on
+    // turned and cropped pages and on either side of a spread; the black quarter of each fixture
+    // page shows black on screen where the mapping puts it.
+    void viewAndPageCoordinates_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("twoUp");
+        QTest::newRow("plain") << 1 << false;
+        QTest::newRow("turned a quarter") << 2 << false;
+        QTest::newRow("cropped, turned three quarters") << 3 << false;
+        QTest::newRow("cropped, turned half") << 4 << false;
+        QTest::newRow("spread, left") << 2 << true;
+        QTest::newRow("spread, right") << 3 << true;
+    }
+
+    void viewAndPageCoordinates()
+    {
+        QFETCH(int, page);
+        QFETCH(bool, twoUp);
+        const Viewer viewer = open(m_mixed, page, title(m_mixed, 2, QStringLiteral("T"), 2));
+        viewer->resize(1200, 800);
+        viewer->show();
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        if (twoUp) {
+            viewer->twoPage();
+            viewer->pdfView()->goToPage(page - 1);
+        }
+        viewer->fitPage();
+        PdfPageView *view = viewer->pdfView();
+        QVERIFY(view->visiblePages().contains(page - 1));
+        waitForImages(*viewer);
+        const QImage shot = view->viewport()->grab().toImage();
+        const double ratio = shot.devicePixelRatio();
+
+        const PageGeometry geometry = view->pageGeometry(page - 1);
+        const QRectF box = geometry.visibleBox();
+        const QSizeF media = page == 2 ? QSizeF(800, 600) : QSizeF(600, 800);
+        const QRectF black(0, media.height() * 0.75, media.width() / 4, media.height() / 4);
+        for (const QPointF &user : {box.topLeft() + QPointF(8, 8), box.bottomRight() - QPointF(8, 8),
+                                    QPointF(box.left() + 8, box.bottom() - 8), box.center()}) {
+            const QPointF onScreen = view->convertFromPage(user, page - 1);
+            QCOMPARE(view->pageAt(onScreen), std::optional<int>(page - 1));
+            const QPointF back = view->convertToPage(onScreen, page - 1);
+            QVERIFY(qAbs(back.x() - user.x()) < 1e-6 && qAbs(back.y() - user.y()) < 1e-6);
+            const bool shownBlack = qGray(shot.pixel((onScreen * ratio).toPoint())) < 64;
+            QVERIFY2(shownBlack == black.contains(user),
+                     qPrintable(QStringLiteral("%1, %2").arg(user.x()).arg(user.y())));
+        }
+        QCOMPARE(view->pageAt(QPointF(1, 1)), std::nullopt);
+    }
+
+    // A huge page at the highest zoom is rendered only around the part in view, never whole.
+    void hugePagesRenderOnlyTheVisiblePart()
+    {
+        const Viewer viewer = open(m_huge, 1);
+        viewer->resize(900, 700);
+        viewer->show();
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        viewer->pdfView()->setScaleFactor(4.0);
+        viewer->pdfView()->horizontalScrollBar()->setValue(20000);
+        waitForImages(*viewer);
+        const QSize area = viewer->pdfView()->viewport()->size() * viewer->pdfView()->devicePixelRatioF();
+        const qint64 bound = qint64(area.width() * 2 + 128) * (area.height() * 2 + 128);
+        const QList<const PageImageCache::Entry *> images = viewer->pdfView()->imageCache().imagesOf(0, 4.0);
+        QVERIFY(!images.isEmpty());
+        QCOMPARE(images.last()->request.scale, 4.0 * viewer->pdfView()->devicePixelRatioF());
+        for (const PageImageCache::Entry *image : images)
+            QVERIFY2(
+                qint64(image->image.width()) * image->image.height() <= bound,
+                qPrintable(QStringLiteral("%1 x %2").arg(image->image.width()).arg(image->image.height())));
+    }
+};
+
+LYRAFOLD_TEST_GUI_MAIN(PdfViewerTest)
+#include "tst_pdfviewer.moc"

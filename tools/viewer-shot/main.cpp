@@ -1,0 +1,102 @@
+// lyrafold-viewer-shot: opens one book in the PDF viewer the way the library opens a song (with the
+// book's outline titles as its library titles), puts it into a display mode and prints "ready" once
+// every visible page is drawn, so that scripts/viewer-screenshots.sh can photograph the screen.
+//
+//   lyrafold-viewer-shot --pdf BOOK.pdf [--page N] [--mode single|two-page|presentation]
+//                        [--playlist N] [--size WIDTHxHEIGHT]
+//
+// --playlist N plays the outline's first N titles as a list, opened at the title of --page.
+
+#include "extract/PdfBookmarkExtractor.h"
+#include "viewer/PdfPageView.h"
+#include "viewer/PdfViewerWindowController.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+void waitUntilSettled(PdfViewerWindowController *viewer, std::function<void()> then)
+{
+    // The delayed fit of showWindow() and the renders it asks for come first.
+    QTimer::singleShot(PdfViewerWindowController::fitDelayAfterShowMs + 400, viewer, [viewer, then] {
+        PdfPageView *view = viewer->pdfView();
+        if (view->imagesComplete()) {
+            then();
+            return;
+        }
+        QObject::connect(view, &PdfPageView::imagesCompleted, viewer, then, Qt::SingleShotConnection);
+    });
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lyrafold"));
+    QCommandLineParser parser;
+    parser.addOptions({
+        {QStringLiteral("pdf"), QStringLiteral("The book."), QStringLiteral("path")},
+        {QStringLiteral("page"), QStringLiteral("The page, from 1."), QStringLiteral("number"),
+         QStringLiteral("1")},
+        {QStringLiteral("mode"), QStringLiteral("single, two-page or presentation."), QStringLiteral("mode"),
+         QStringLiteral("single")},
+        {QStringLiteral("playlist"), QStringLiteral("Play the first N outline titles."), QStringLiteral("N"),
+         QStringLiteral("0")},
+        {QStringLiteral("size"), QStringLiteral("The window size."), QStringLiteral("WxH"),
+         QStringLiteral("1100x850")},
+    });
+    parser.process(app);
+    const QString path = QFileInfo(parser.value(QStringLiteral("pdf"))).absoluteFilePath();
+    const qint64 page = parser.value(QStringLiteral("page")).toLongLong();
+    const QString mode = parser.value(QStringLiteral("mode"));
+    const int playlistLength = parser.value(QStringLiteral("playlist")).toInt();
+    const QStringList size = parser.value(QStringLiteral("size")).split(QLatin1Char('x'));
+
+    const BookmarkList titles = PdfBookmarkExtractor::extractBookmarks(path);
+    std::optional<BookmarkEntry> opened;
+    for (const BookmarkEntry &title : titles) {
+        if (title.pageNumber == page)
+            opened = title;
+    }
+    std::optional<QList<PlaylistItem>> playlist;
+    qint64 playlistIndex = 0;
+    if (playlistLength > 0) {
+        BookmarkList byPage = titles;
+        std::stable_sort(byPage.begin(), byPage.end(), [](const BookmarkEntry &a, const BookmarkEntry &b) {
+            return a.pageNumber < b.pageNumber;
+        });
+        playlist.emplace();
+        for (const BookmarkEntry &title : byPage.mid(0, playlistLength)) {
+            if (opened && title.id() == opened->id())
+                playlistIndex = playlist->size();
+            playlist->append(PlaylistItem::fromBookmark(title));
+        }
+    }
+
+    auto *viewer = new PdfViewerWindowController(path, page, opened, playlist, playlistIndex, titles);
+    if (size.size() == 2)
+        viewer->resize(size[0].toInt(), size[1].toInt());
+    viewer->showWindow();
+    QTimer::singleShot(PdfViewerWindowController::fitDelayAfterShowMs + 50, viewer, [viewer, mode] {
+        if (mode == QStringLiteral("two-page"))
+            viewer->twoPage();
+        else if (mode == QStringLiteral("presentation")) {
+            viewer->enterPresentationMode();
+            // A bare X server has no window manager to make the window full screen; do its part.
+            if (QScreen *screen = viewer->screen(); screen && viewer->geometry() != screen->geometry())
+                viewer->setGeometry(screen->geometry());
+        }
+        waitUntilSettled(viewer, [] {
+            std::puts("ready");
+            std::fflush(stdout);
+        });
+    });
+    return app.exec();
+}
