@@ -233,7 +233,7 @@ QWidget *MainWindowController::buildToolStrip()
     auto *right = new QHBoxLayout;
     right->setSpacing(6);
     auto *listen = tile(QStringLiteral("Listen"), QStringLiteral("listen"),
-                        QStringLiteral("Identify the playing song with Shazam."),
+                        QStringLiteral("Identify the playing song through the microphone."),
                         action(&MainWindowController::startListening));
     m_listenButton = listen->hitButton();
     right->addWidget(listen, 0, Qt::AlignTop);
