@@ -640,7 +640,9 @@ private Q_SLOTS:
 
     void throttleSpacesRequestStarts()
     {
-        const auto gap = 150ms;
+        // Generous margins below: arrival times on a loaded machine vary by tens of milliseconds, while
+        // without the throttle the requests would arrive together.
+        const auto gap = 300ms;
         NetworkThrottle::setMinimumGapForTesting(gap);
         DiscogsAuth::setUserToken(QStringLiteral("tok"));
 
@@ -659,10 +661,10 @@ private Q_SLOTS:
 
         const auto &requests = m_server.requests();
         QCOMPARE(requests.size(), 5);
-        QVERIFY(millisecondsBetween(started, requests.first().arrival) < 100);
+        QVERIFY(millisecondsBetween(started, requests.first().arrival) < 250);
         // Arrivals trail the starts by a little that varies; the starts themselves are spaced by the gap.
         for (qsizetype i = 1; i < requests.size(); ++i)
-            QVERIFY2(millisecondsBetween(requests[i - 1].arrival, requests[i].arrival) >= 150 - 10,
+            QVERIFY2(millisecondsBetween(requests[i - 1].arrival, requests[i].arrival) >= 300 - 100,
                      qPrintable(QString::number(i)));
     }
 
@@ -674,7 +676,7 @@ private Q_SLOTS:
         QVERIFY(discogs("B", "", "tok"));
         const auto &requests = m_server.requests();
         QCOMPARE(requests.size(), 2);
-        QVERIFY(millisecondsBetween(requests[0].arrival, requests[1].arrival) >= 1150 - 10);
+        QVERIFY(millisecondsBetween(requests[0].arrival, requests[1].arrival) >= 1150 - 50);
     }
 };
 
