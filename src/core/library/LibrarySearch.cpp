@@ -316,17 +316,34 @@ BookmarkList LibrarySearchIndex::runFilter(const SearchQuery &query) const
         const int *keyB = keys.data() + keyStart[m_rows[b].title];
         return std::lexicographical_compare(keyA, keyA + wordCount, keyB, keyB + wordCount);
     });
-    const auto byTitle = [this](int a, int b) {
-        return m_titles[m_rows[a].title].rank < m_titles[m_rows[b].title].rank;
+    // Stable by title order: the row number breaks ties, so a plain sort of (rank, row) pairs packed
+    // into one integer gives the same order without chasing each row's title while comparing.
+    const auto sortByTitle = [this](std::vector<int> &tier) {
+        std::vector<quint64> packed(tier.size());
+        for (size_t i = 0; i < tier.size(); ++i)
+            packed[i] = (quint64(quint32(m_titles[m_rows[tier[i]].title].rank)) << 32) | quint32(tier[i]);
+        std::sort(packed.begin(), packed.end());
+        for (size_t i = 0; i < tier.size(); ++i)
+            tier[i] = int(packed[i] & 0xffffffffu);
     };
-    std::stable_sort(tierB.begin(), tierB.end(), byTitle);
-    std::stable_sort(tierC.begin(), tierC.end(), byTitle);
+    sortByTitle(tierB);
+    sortByTitle(tierC);
 
-    BookmarkList result;
-    result.reserve(qsizetype(tierA.size() + tierB.size() + tierC.size()));
+    // Copy the rows in library order, each into its place in the result: the library's rows and
+    // their texts then come from memory in the order they lie there, which for a large result is
+    // markedly faster than fetching them in result order.
+    const qsizetype total = qsizetype(tierA.size() + tierB.size() + tierC.size());
+    std::vector<int> placeOf(m_rows.size(), -1);
+    int place = 0;
     for (const std::vector<int> *tier : {&tierA, &tierB, &tierC}) {
         for (int k : *tier)
-            result.append(m_bookmarks.at(m_start + k));
+            placeOf[k] = place++;
+    }
+    BookmarkList result(total);
+    BookmarkEntry *rows = result.data();
+    for (int k = 0; k < int(placeOf.size()); ++k) {
+        if (placeOf[k] >= 0)
+            rows[placeOf[k]] = m_bookmarks.at(m_start + k);
     }
     return result;
 }
