@@ -638,6 +638,21 @@ private Q_SLOTS:
         QCOMPARE(m_server.requests().size(), before);
     }
 
+    void destroyedContextAbandonsARequestInFlight()
+    {
+        // The context goes while the server still holds the request: the aborted reply must not
+        // reach a callback whose owner is being destroyed.
+        m_discogs = Response{200, {}, "application/json", true};
+        bool called = false;
+        auto *context = new QObject;
+        MetadataEnrichmentService::fetchDiscogs("A", "", "tok", context,
+                                                [&called](ExternalEnrichment) { called = true; });
+        QVERIFY(QTest::qWaitFor([&] { return !m_server.requests().isEmpty(); }, 10000));
+        delete context;
+        QTest::qWait(100);
+        QVERIFY(!called);
+    }
+
     void throttleSpacesRequestStarts()
     {
         // Generous margins below: arrival times on a loaded machine vary by tens of milliseconds, while

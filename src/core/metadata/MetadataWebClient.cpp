@@ -60,8 +60,13 @@ void startRequest(const QUrl &url, const QList<MetadataWebClient::Header> &heade
     QNetworkReply *reply = threadManager()->get(request);
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
     QObject::connect(context, &QObject::destroyed, reply, &QNetworkReply::abort);
+    // The abort above finishes the reply while context is still connected, inside its destructor:
+    // the guard, already cleared by then, keeps done from running for an owner that is going.
     QObject::connect(reply, &QNetworkReply::finished, context,
-                     [reply, done = std::move(done)] { done(objectFromReply(reply)); });
+                     [reply, guard = QPointer<QObject>(context), done = std::move(done)] {
+                         if (guard)
+                             done(objectFromReply(reply));
+                     });
 }
 
 } // namespace
