@@ -601,6 +601,35 @@ private Q_SLOTS:
         QTRY_COMPARE(failed.size(), 1);
     }
 
+    // A book given again at the same path is read again: a file that was broken may be whole now,
+    // and one rewritten shows its new pages.
+    void renderQueueRereadsABookGivenAgain()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("book.pdf"));
+        TestHarness::writeFile(path, "%PDF-1.4\nnot yet written");
+        PageRenderQueue queue;
+        QSignalSpy rendered(&queue, &PageRenderQueue::rendered);
+        QSignalSpy failed(&queue, &PageRenderQueue::renderFailed);
+        queue.setDocumentPath(path);
+        queue.setPending({{0, 1.0, QRect()}});
+        QTRY_COMPARE(failed.size(), 1);
+
+        PdfFixtures::write(path, {{QSizeF(100, 200)}});
+        queue.setDocumentPath(path);
+        queue.setPending({{0, 1.0, QRect()}});
+        QTRY_VERIFY(queue.isIdle());
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(rendered.size(), 1);
+        QCOMPARE(rendered.takeFirst().at(1).value<QImage>().size(), QSize(100, 200));
+
+        PdfFixtures::write(path, {{QSizeF(300, 150)}});
+        queue.setDocumentPath(path);
+        queue.setPending({{0, 1.0, QRect()}});
+        QTRY_COMPARE(rendered.size(), 1);
+        QCOMPARE(rendered.takeFirst().at(1).value<QImage>().size(), QSize(300, 150));
+    }
+
     void imageCacheStaysWithinItsBudget()
     {
         const QImage page(100, 100, QImage::Format_RGB32); // 40,000 bytes

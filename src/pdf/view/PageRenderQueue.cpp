@@ -69,14 +69,17 @@ bool PageRenderQueue::isIdle() const
 void PageRenderQueue::run()
 {
     PdfDocumentPtr document;
-    QString openedPath;
+    // The book is opened again for every new generation, even at the same path: the file may have
+    // been rewritten, or may open now where it failed before.
+    bool bookRead = false;
+    quint64 openedGeneration = 0;
     QString openError;
     std::unique_lock lock(m_shared->mutex);
     for (;;) {
         // A closed book is let go at once rather than at the next render.
         if (m_shared->path.isEmpty() && document) {
             document.reset();
-            openedPath.clear();
+            bookRead = false;
         }
         m_shared->wake.wait(lock, [&] {
             return m_shared->stopping || !m_shared->pending.empty() || (m_shared->path.isEmpty() && document);
@@ -92,9 +95,10 @@ void PageRenderQueue::run()
         m_shared->started.append({generation, request});
         lock.unlock();
 
-        if (path != openedPath) {
+        if (!bookRead || generation != openedGeneration) {
             document.reset();
-            openedPath = path;
+            bookRead = true;
+            openedGeneration = generation;
             Result<PdfDocumentPtr> opened = PdfDocument::open(path);
             openError = opened ? QString() : opened.error().message;
             if (opened)
