@@ -615,7 +615,7 @@ private Q_SLOTS:
         queue.setPending({{0, 1.0, QRect()}});
         QTRY_COMPARE(failed.size(), 1);
 
-        PdfFixtures::write(path, {{QSizeF(100, 200)}});
+        PdfFixtures::write(path, {PdfFixtures::Page{QSizeF(100, 200), 0, QRectF(), false}});
         queue.setDocumentPath(path);
         queue.setPending({{0, 1.0, QRect()}});
         QTRY_VERIFY(queue.isIdle());
@@ -623,7 +623,7 @@ private Q_SLOTS:
         QCOMPARE(rendered.size(), 1);
         QCOMPARE(rendered.takeFirst().at(1).value<QImage>().size(), QSize(100, 200));
 
-        PdfFixtures::write(path, {{QSizeF(300, 150)}});
+        PdfFixtures::write(path, {PdfFixtures::Page{QSizeF(300, 150), 0, QRectF(), false}});
         queue.setDocumentPath(path);
         queue.setPending({{0, 1.0, QRect()}});
         QTRY_COMPARE(rendered.size(), 1);
