@@ -8,6 +8,7 @@
 #include "text/TextUtils.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 
@@ -111,14 +112,20 @@ qsizetype LibrarySession::writeToTitle(const QString &title,
 {
     const QString key = titleKey(title);
     const QList<qsizetype> positions = indicesMatchingTitleKey(key);
+    // The shown rows are copies of library rows, so the ones of this title carry one of the titles
+    // found here: a hash lookup per shown row instead of computing its key again.
+    QSet<QString> titles;
     for (qsizetype position : positions) {
+        titles.insert(m_allBookmarks.at(position).title);
         if (oldRows)
             oldRows->append(m_allBookmarks.at(position));
         write(m_allBookmarks[position]);
     }
-    for (BookmarkEntry &row : m_filteredBookmarks) {
-        if (!key.isEmpty() && titleKey(row.title) == key)
-            write(row);
+    if (!key.isEmpty() && !titles.isEmpty()) {
+        for (BookmarkEntry &row : m_filteredBookmarks) {
+            if (titles.contains(row.title))
+                write(row);
+        }
     }
     if (!positions.isEmpty())
         noteLibraryChanged();
