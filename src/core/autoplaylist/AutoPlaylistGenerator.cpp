@@ -407,13 +407,13 @@ std::pair<std::optional<qint64>, std::optional<qint64>> parsePopularity(const st
         }
     }
     if (pieces.size() >= 2) {
-        const auto a = TextUtils::decimalInteger(pieces[0]);
-        const auto b = TextUtils::decimalInteger(pieces[1]);
+        const auto a = TextUtils::wholeNumber(pieces[0]);
+        const auto b = TextUtils::wholeNumber(pieces[1]);
         if (a && b)
             return {std::min(*a, *b), std::max(*a, *b)};
     }
     const bool orMore = trimmed.contains(QLatin1Char('+'));
-    const auto n = TextUtils::decimalInteger(TextUtils::trimmed(QString(trimmed).remove(QLatin1Char('+'))));
+    const auto n = TextUtils::wholeNumber(TextUtils::trimmed(QString(trimmed).remove(QLatin1Char('+'))));
     if (!n)
         return {};
     return {*n, orMore ? 5 : *n};

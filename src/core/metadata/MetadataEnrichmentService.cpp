@@ -86,7 +86,7 @@ std::optional<qint64> yearFromReleaseDate(const QJsonValue &value)
     const QString date = value.toString();
     if (date.size() < 4)
         return std::nullopt;
-    return TextUtils::decimalInteger(QStringView(date).left(4));
+    return TextUtils::wholeNumber(QStringView(date).left(4));
 }
 
 // Discogs writes the year as a number in some answers and as a text in others ("2008").

@@ -100,15 +100,6 @@ std::optional<qint64> decimalDigits(QStringView digits)
     return value;
 }
 
-std::optional<qint64> decimalInteger(QStringView text)
-{
-    const bool negative = text.startsWith(QLatin1Char('-'));
-    const auto magnitude = decimalDigits(negative || text.startsWith(QLatin1Char('+')) ? text.mid(1) : text);
-    if (!magnitude)
-        return std::nullopt;
-    return negative ? -*magnitude : *magnitude;
-}
-
 QString withoutControlCharacters(const QString &text)
 {
     const auto isControl = [](QChar c) { return c.category() == QChar::Other_Control; };

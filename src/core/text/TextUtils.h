@@ -28,9 +28,6 @@ QString trimmed(const QString &text);
 // signs, blanks and larger numbers give nothing.
 std::optional<qint64> decimalDigits(QStringView digits);
 
-// The same after an optional "+" or "-".
-std::optional<qint64> decimalInteger(QStringView text);
-
 // A pattern in which \s, \d and the letter classes follow Unicode, compiled at once so that the
 // object can be shared between threads as a function-local static.
 QRegularExpression unicodeRegex(const QString &pattern, QRegularExpression::PatternOptions options = {});
