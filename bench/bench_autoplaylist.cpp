@@ -2,9 +2,9 @@
 // metadata for most titles: what the Generate button waits for.
 
 #include "Fixtures.h"
-#include "autoplaylist/AutoPlaylistGenerator.h"
-#include "library/TitleMetadataIndex.h"
-#include "resources/BundledResources.h"
+#include "core/autoplaylist/AutoPlaylistGenerator.h"
+#include "core/library/TitleMetadataIndex.h"
+#include "core/resources/BundledResources.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,9 +2,9 @@
 // "Loading default bookmarks..." status line waits for.
 
 #include "Fixtures.h"
-#include "library/BookmarkCache.h"
-#include "library/DefaultBookmarks.h"
-#include "library/FolderFileIndex.h"
+#include "core/library/BookmarkCache.h"
+#include "core/library/DefaultBookmarks.h"
+#include "core/library/FolderFileIndex.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,9 +3,9 @@
 // shows at once, a header click, and the selection buttons' count with 2,000 rows selected.
 
 #include "Fixtures.h"
-#include "library/LibrarySearch.h"
-#include "library/LibrarySession.h"
-#include "library/LibrarySort.h"
+#include "core/library/LibrarySearch.h"
+#include "core/library/LibrarySession.h"
+#include "core/library/LibrarySort.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // hand-over to the workers) and, apart, the time until the files are written.
 
 #include "Fixtures.h"
-#include "library/LibrarySession.h"
+#include "core/library/LibrarySession.h"
 
 #include <QElapsedTimer>
 

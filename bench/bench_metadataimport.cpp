@@ -2,8 +2,8 @@
 // bookmark.
 
 #include "Fixtures.h"
-#include "library/ExportService.h"
-#include "library/MetadataImport.h"
+#include "core/library/ExportService.h"
+#include "core/library/MetadataImport.h"
 
 #include <QDir>
 #include <QFileInfo>

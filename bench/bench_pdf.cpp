@@ -1,8 +1,8 @@
 // Reading outlines and rendering pages of the real books, each next to a reference: qpdf's own
 // outline reader, poppler's pdftoppm run as a process per page, and QtPdf when it is installed.
 
-#include "engine/PdfDocument.h"
-#include "extract/PdfBookmarkExtractor.h"
+#include "pdf/engine/PdfDocument.h"
+#include "pdf/extract/PdfBookmarkExtractor.h"
 
 #include <QFile>
 #include <QProcess>

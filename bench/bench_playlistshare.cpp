@@ -3,8 +3,8 @@
 // the same pages, without resizing, header, links or outline), the JPEG pages against
 // `pdftoppm -jpeg -jpegopt quality=90` over the same distinct pages at the same pixel sizes.
 
-#include "engine/PdfDocument.h"
-#include "share/PlaylistShareService.h"
+#include "pdf/engine/PdfDocument.h"
+#include "pdf/share/PlaylistShareService.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -3,8 +3,8 @@
 // a Default slot of 100,000 bookmarks.
 
 #include "Fixtures.h"
-#include "library/SlotStore.h"
-#include "storage/StateFile.h"
+#include "core/library/SlotStore.h"
+#include "core/storage/StateFile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -76,7 +76,8 @@ void BM_StartupToWindowShownLargeSlot(benchmark::State &state)
     const auto bytes = SlotStore::encodeSlot(Fixtures::realisticLibrary(100000),
                                              QStringLiteral("/home/musician/Documents/Sheet Music"));
     if (!bytes || !StateFile::write(slotDir + QStringLiteral("/slot_0.json"), *bytes) ||
-        !StateFile::write(slotDir + QStringLiteral("/slots_meta.json"), R"({"activeSlot":0,"slotNames":{}})")) {
+        !StateFile::write(slotDir + QStringLiteral("/slots_meta.json"),
+                          R"({"activeSlot":0,"slotNames":{}})")) {
         state.SkipWithError("cannot write the slot");
         return;
     }

@@ -1,8 +1,8 @@
 // Saving and loading a large slot: the library's biggest state file.
 
 #include "Fixtures.h"
-#include "library/BookmarkCache.h"
-#include "library/SlotStore.h"
+#include "core/library/BookmarkCache.h"
+#include "core/library/SlotStore.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -72,14 +72,14 @@ BENCHMARK(BM_SlotReadAndDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 void BM_PythonJsonLoadSameFile(benchmark::State &state)
 {
     ensureSlotFile();
-    const QString script = QStringLiteral(
-        "import json, sys, time\n"
-        "t = time.perf_counter()\n"
-        "with open(sys.argv[1], 'rb') as f: json.load(f)\n"
-        "print(time.perf_counter() - t)\n");
+    const QString script = QStringLiteral("import json, sys, time\n"
+                                          "t = time.perf_counter()\n"
+                                          "with open(sys.argv[1], 'rb') as f: json.load(f)\n"
+                                          "print(time.perf_counter() - t)\n");
     for (auto _ : state) {
         QProcess python;
-        python.start(QStringLiteral("python3"), {QStringLiteral("-c"), script, SlotStore::slotFilePath(benchSlot)});
+        python.start(QStringLiteral("python3"),
+                     {QStringLiteral("-c"), script, SlotStore::slotFilePath(benchSlot)});
         if (!python.waitForFinished(120000) || python.exitCode() != 0) {
             state.SkipWithError("python3 is not available");
             return;

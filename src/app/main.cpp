@@ -1,8 +1,8 @@
-#include "app/AppDelegate.h"
-#include "common/LyrafoldButtonEffects.h"
-#include "common/LaunchLog.h"
-#include "desktop/SingleInstance.h"
-#include "library/LibrarySession.h"
+#include "core/common/LaunchLog.h"
+#include "core/library/LibrarySession.h"
+#include "platform/desktop/SingleInstance.h"
+#include "ui/app/AppDelegate.h"
+#include "ui/common/LyrafoldButtonEffects.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,5 +1,5 @@
 #include "TestHarness.h"
-#include "common/AppPaths.h"
+#include "core/common/AppPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +11,10 @@
 class AppPathsTest : public QObject {
     Q_OBJECT
 
-    QString expected() const { return QDir::tempPath() + QStringLiteral("/Lyrafold-") + QString::number(getuid()); }
+    QString expected() const
+    {
+        return QDir::tempPath() + QStringLiteral("/Lyrafold-") + QString::number(getuid());
+    }
 
     static mode_t modeOf(const QString &path)
     {
@@ -53,7 +56,8 @@ private Q_SLOTS:
     void plantedLinkIsRefused()
     {
         QFETCH(bool, toFolder);
-        const QString target = TestHarness::home() + (toFolder ? QStringLiteral("/elsewhere") : QStringLiteral("/file"));
+        const QString target =
+            TestHarness::home() + (toFolder ? QStringLiteral("/elsewhere") : QStringLiteral("/file"));
         if (toFolder)
             QVERIFY(QDir().mkpath(target));
         else

@@ -1,7 +1,7 @@
 #include "TestHarness.h"
-#include "autoplaylist/AutoPlaylistGenerator.h"
-#include "library/TitleMetadataIndex.h"
-#include "resources/BundledResources.h"
+#include "core/autoplaylist/AutoPlaylistGenerator.h"
+#include "core/library/TitleMetadataIndex.h"
+#include "core/resources/BundledResources.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,9 +1,9 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "common/AppPaths.h"
-#include "common/NotificationBus.h"
-#include "library/BookmarkCache.h"
-#include "library/CacheService.h"
+#include "core/common/AppPaths.h"
+#include "core/common/NotificationBus.h"
+#include "core/library/BookmarkCache.h"
+#include "core/library/CacheService.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -11,10 +11,10 @@
 #include <QJsonObject>
 #include <QSignalSpy>
 
-
 namespace {
 
-const QByteArray item = R"({"pdfFileName":"a.pdf","pdfFilePath":"/b/a.pdf","pageNumber":3,"title":"T","level":0,"pageSpan":2,"totalPages":9})";
+const QByteArray item =
+    R"({"pdfFileName":"a.pdf","pdfFilePath":"/b/a.pdf","pageNumber":3,"title":"T","level":0,"pageSpan":2,"totalPages":9})";
 
 QByteArray document(const QByteArray &items, const QByteArray &extra = {})
 {
@@ -47,20 +47,25 @@ private Q_SLOTS:
         QTest::addColumn<int>("count"); // -1: the document is rejected
         QTest::addColumn<QString>("folder");
 
-        QTest::newRow("only savedAt and empty list") << QByteArray(R"({"savedAt":0,"bookmarks":[]})") << 0 << "";
+        QTest::newRow("only savedAt and empty list")
+            << QByteArray(R"({"savedAt":0,"bookmarks":[]})") << 0 << "";
         QTest::newRow("folder null") << document(item, R"("selectedFolder":null,)") << 1 << "";
         QTest::newRow("folder given") << document(item, R"("selectedFolder":"/music",)") << 1 << "/music";
         QTest::newRow("optional keys missing") << document(item + "," + item) << 2 << "";
         QTest::newRow("unknown keys ignored") << document(item, R"("future":{"x":1},)") << 1 << "";
-        for (const char *key : {"pdfFileName", "pdfFilePath", "pageNumber", "title", "level", "pageSpan", "totalPages"})
+        for (const char *key :
+             {"pdfFileName", "pdfFilePath", "pageNumber", "title", "level", "pageSpan", "totalPages"})
             QTest::newRow(qPrintable(QStringLiteral("without %1").arg(QLatin1String(key))))
                 << document(item + "," + withoutKey(item, key)) << -1 << "";
-        QTest::newRow("savedAt as date string") << QByteArray(R"({"savedAt":"2024-01-01","bookmarks":[]})") << -1 << "";
+        QTest::newRow("savedAt as date string")
+            << QByteArray(R"({"savedAt":"2024-01-01","bookmarks":[]})") << -1 << "";
         QTest::newRow("savedAt missing") << QByteArray(R"({"bookmarks":[]})") << -1 << "";
         QTest::newRow("bookmarks missing") << QByteArray(R"({"savedAt":1})") << -1 << "";
         QTest::newRow("page as string") << document(QByteArray(item).replace("3,", "\"3\",")) << -1 << "";
-        QTest::newRow("genre as number") << document(QByteArray(item).chopped(1) + R"(,"genre":5})") << -1 << "";
-        QTest::newRow("rating as string") << document(QByteArray(item).chopped(1) + R"(,"rating":"4"})") << -1 << "";
+        QTest::newRow("genre as number")
+            << document(QByteArray(item).chopped(1) + R"(,"genre":5})") << -1 << "";
+        QTest::newRow("rating as string")
+            << document(QByteArray(item).chopped(1) + R"(,"rating":"4"})") << -1 << "";
         QTest::newRow("folder as number") << document(item, R"("selectedFolder":1,)") << -1 << "";
         QTest::newRow("item not an object") << document("1") << -1 << "";
         QTest::newRow("top level array") << QByteArray("[]") << -1 << "";
@@ -185,7 +190,8 @@ private Q_SLOTS:
         QCOMPARE(spy.count(), 1);
         const QString aside = spy.at(0).at(1).toString();
         QCOMPARE(spy.at(0).at(0).toString(), AppPaths::bookmarkCachePath());
-        QVERIFY2(aside.startsWith(AppPaths::bookmarkCachePath() + QStringLiteral(".unreadable-")), qPrintable(aside));
+        QVERIFY2(aside.startsWith(AppPaths::bookmarkCachePath() + QStringLiteral(".unreadable-")),
+                 qPrintable(aside));
         QCOMPARE(TestHarness::readFile(aside), garbage);
         QVERIFY(!QFile::exists(AppPaths::bookmarkCachePath()));
 

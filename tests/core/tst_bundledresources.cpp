@@ -1,6 +1,6 @@
 #include "TestHarness.h"
-#include "library/DefaultBookmarks.h"
-#include "resources/BundledResources.h"
+#include "core/library/DefaultBookmarks.h"
+#include "core/resources/BundledResources.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
 #include "TestHarness.h"
-#include "common/DiagnosticLog.h"
-#include "common/HoverLog.h"
+#include "core/common/DiagnosticLog.h"
+#include "core/common/HoverLog.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <sys/stat.h>
@@ -62,8 +62,8 @@ private Q_SLOTS:
         QTest::addColumn<QRectF>("rect");
         QTest::addColumn<QString>("text");
         QTest::newRow("whole numbers") << QRectF(0, 0, 1200, 22.5) << "(0.0, 0.0, 1200.0, 22.5)";
-        QTest::newRow("shortest exact") << QRectF(0.1, -3, 1.0 / 3, 1e-7)
-                                        << "(0.1, -3.0, 0.3333333333333333, 1e-07)";
+        QTest::newRow("shortest exact")
+            << QRectF(0.1, -3, 1.0 / 3, 1e-7) << "(0.1, -3.0, 0.3333333333333333, 1e-07)";
     }
 
     void hoverLogLines()
@@ -71,7 +71,8 @@ private Q_SLOTS:
         QFETCH(QRectF, rect);
         QFETCH(QString, text);
         QFile::remove(HoverLog::path());
-        QCOMPARE(HoverLog::path(), DiagnosticLog::tempFilePath(QStringLiteral("Lyrafold_hover_highlight.log")));
+        QCOMPARE(HoverLog::path(),
+                 DiagnosticLog::tempFilePath(QStringLiteral("Lyrafold_hover_highlight.log")));
         hoverLog(QStringLiteral("draw rowRect=") + HoverLog::formatRect(rect));
         hoverLog(QStringLiteral("second"));
         const QStringList lines = QString::fromUtf8(TestHarness::readFile(HoverLog::path())).split('\n');

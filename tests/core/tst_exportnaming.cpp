@@ -1,6 +1,6 @@
 #include "TestHarness.h"
-#include "common/AppPaths.h"
-#include "share/ExportNaming.h"
+#include "core/common/AppPaths.h"
+#include "core/share/ExportNaming.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "library/ExportService.h"
+#include "core/library/ExportService.h"
 
 #include <QDir>
 #include <QLocale>

@@ -1,5 +1,5 @@
 #include "TestHarness.h"
-#include "library/FolderFileIndex.h"
+#include "core/library/FolderFileIndex.h"
 
 #include <QDir>
 #include <QFile>

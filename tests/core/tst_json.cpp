@@ -1,6 +1,6 @@
 #include "TestHarness.h"
-#include "json/JsonReader.h"
-#include "json/JsonWriter.h"
+#include "core/json/JsonReader.h"
+#include "core/json/JsonWriter.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,17 +19,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
 
         QTest::newRow("empty") << QString() << QString();
-        QTest::newRow("ascii") << "Autumn Leaves" << "Autumn Leaves";
-        QTest::newRow("quotes and backslashes") << "say \"hi\" \\ C:\\dir" << "say \"hi\" \\ C:\\dir";
-        QTest::newRow("control characters") << QString::fromUtf8("a\nb\tc\rd\x01\x1f\b\f")
-                                            << QString::fromUtf8("a\nb\tc\rd\x01\x1f\b\f");
-        QTest::newRow("slash") << "/home/user/a.pdf" << "/home/user/a.pdf";
-        QTest::newRow("two-byte and three-byte") << QString::fromUtf8("Gözlerin İçin — €")
-                                                 << QString::fromUtf8("Gözlerin İçin — €");
+        QTest::newRow("ascii") << "Autumn Leaves"
+                               << "Autumn Leaves";
+        QTest::newRow("quotes and backslashes") << "say \"hi\" \\ C:\\dir"
+                                                << "say \"hi\" \\ C:\\dir";
+        QTest::newRow("control characters")
+            << QString::fromUtf8("a\nb\tc\rd\x01\x1f\b\f") << QString::fromUtf8("a\nb\tc\rd\x01\x1f\b\f");
+        QTest::newRow("slash") << "/home/user/a.pdf"
+                               << "/home/user/a.pdf";
+        QTest::newRow("two-byte and three-byte")
+            << QString::fromUtf8("Gözlerin İçin — €") << QString::fromUtf8("Gözlerin İçin — €");
         QTest::newRow("outside the BMP") << QString::fromUtf8("🎵 Song 𝄞") << QString::fromUtf8("🎵 Song 𝄞");
         QTest::newRow("lone surrogate becomes U+FFFD")
-            << (QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b")) << QString::fromUtf8("a\xEF\xBF\xBD" "b");
-        QTest::newRow("decomposed kept as is") << QString::fromUtf8("Cafe\xCC\x81") << QString::fromUtf8("Cafe\xCC\x81");
+            << (QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b"))
+            << QString::fromUtf8("a\xEF\xBF\xBD"
+                                 "b");
+        QTest::newRow("decomposed kept as is")
+            << QString::fromUtf8("Cafe\xCC\x81") << QString::fromUtf8("Cafe\xCC\x81");
     }
 
     void stringsRoundTrip()
@@ -153,21 +159,25 @@ private Q_SLOTS:
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QString>("errorPath");
 
-        QTest::newRow("all present") << QByteArray(R"({"s":"x","i":3,"d":2.5,"os":"y","oi":4,"od":1})") << true << "";
+        QTest::newRow("all present") << QByteArray(R"({"s":"x","i":3,"d":2.5,"os":"y","oi":4,"od":1})")
+                                     << true << "";
         QTest::newRow("optionals missing") << QByteArray(R"({"s":"x","i":3,"d":2})") << true << "";
-        QTest::newRow("optionals null") << QByteArray(R"({"s":"x","i":3,"d":2,"os":null,"oi":null,"od":null})")
-                                        << true << "";
-        QTest::newRow("unknown keys ignored") << QByteArray(R"({"zz":[1],"s":"x","i":3,"d":2})") << true << "";
-        QTest::newRow("integral double is an integer") << QByteArray(R"({"s":"x","i":3.0,"d":2})") << true << "";
+        QTest::newRow("optionals null")
+            << QByteArray(R"({"s":"x","i":3,"d":2,"os":null,"oi":null,"od":null})") << true << "";
+        QTest::newRow("unknown keys ignored")
+            << QByteArray(R"({"zz":[1],"s":"x","i":3,"d":2})") << true << "";
+        QTest::newRow("integral double is an integer")
+            << QByteArray(R"({"s":"x","i":3.0,"d":2})") << true << "";
         QTest::newRow("required missing") << QByteArray(R"({"s":"x","d":2})") << false << "i";
         QTest::newRow("required null") << QByteArray(R"({"s":"x","i":null,"d":2})") << false << "i";
         QTest::newRow("string for integer") << QByteArray(R"({"s":"x","i":"3","d":2})") << false << "i";
         QTest::newRow("fraction for integer") << QByteArray(R"({"s":"x","i":3.5,"d":2})") << false << "i";
-        QTest::newRow("integer beyond 64 bits") << QByteArray(R"({"s":"x","i":18446744073709551615,"d":2})")
-                                                << false << "i";
+        QTest::newRow("integer beyond 64 bits")
+            << QByteArray(R"({"s":"x","i":18446744073709551615,"d":2})") << false << "i";
         QTest::newRow("number for string") << QByteArray(R"({"s":5,"i":3,"d":2})") << false << "s";
         QTest::newRow("bool for number") << QByteArray(R"({"s":"x","i":3,"d":true})") << false << "d";
-        QTest::newRow("wrong type in optional") << QByteArray(R"({"s":"x","i":3,"d":2,"od":"4"})") << false << "od";
+        QTest::newRow("wrong type in optional")
+            << QByteArray(R"({"s":"x","i":3,"d":2,"od":"4"})") << false << "od";
         QTest::newRow("not an object") << QByteArray(R"(["s"])") << false << "";
     }
 

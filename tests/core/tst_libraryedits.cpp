@@ -1,11 +1,11 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "common/AppPaths.h"
-#include "library/CustomPdfFiles.h"
-#include "library/LibraryColumns.h"
-#include "library/LibrarySession.h"
-#include "library/SlotStore.h"
-#include "playlist/PlaylistStore.h"
+#include "core/common/AppPaths.h"
+#include "core/library/CustomPdfFiles.h"
+#include "core/library/LibraryColumns.h"
+#include "core/library/LibrarySession.h"
+#include "core/library/SlotStore.h"
+#include "core/playlist/PlaylistStore.h"
 
 #include <QDir>
 #include <QFileInfo>

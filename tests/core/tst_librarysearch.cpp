@@ -1,8 +1,8 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "library/LibrarySearch.h"
-#include "library/LibrarySession.h"
-#include "library/LibrarySort.h"
+#include "core/library/LibrarySearch.h"
+#include "core/library/LibrarySession.h"
+#include "core/library/LibrarySort.h"
 
 #include <QSignalSpy>
 

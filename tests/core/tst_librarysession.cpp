@@ -1,11 +1,11 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "common/AppPaths.h"
-#include "library/CacheService.h"
-#include "library/LibraryColumns.h"
-#include "library/LibrarySession.h"
-#include "library/SlotStore.h"
-#include "storage/StateFile.h"
+#include "core/common/AppPaths.h"
+#include "core/library/CacheService.h"
+#include "core/library/LibraryColumns.h"
+#include "core/library/LibrarySession.h"
+#include "core/library/SlotStore.h"
+#include "core/storage/StateFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 #include "TestHarness.h"
-#include "playlist/LyfPlaylistCodec.h"
+#include "core/playlist/LyfPlaylistCodec.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,12 +1,12 @@
 #include "LoopbackHttpServer.h"
 #include "TestHarness.h"
-#include "common/AppSettings.h"
-#include "library/TitleMetadataIndex.h"
-#include "metadata/DiscogsAuth.h"
-#include "metadata/MetadataEnrichmentService.h"
-#include "metadata/MetadataWebClient.h"
-#include "metadata/NetworkThrottle.h"
-#include "resources/BundledResources.h"
+#include "core/common/AppSettings.h"
+#include "core/library/TitleMetadataIndex.h"
+#include "core/metadata/DiscogsAuth.h"
+#include "core/metadata/MetadataEnrichmentService.h"
+#include "core/metadata/MetadataWebClient.h"
+#include "core/metadata/NetworkThrottle.h"
+#include "core/resources/BundledResources.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,9 +1,9 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "library/BookmarkCache.h"
-#include "library/BookmarkImport.h"
-#include "library/ExportService.h"
-#include "library/MetadataImport.h"
+#include "core/library/BookmarkCache.h"
+#include "core/library/BookmarkImport.h"
+#include "core/library/ExportService.h"
+#include "core/library/MetadataImport.h"
 
 #include <QSet>
 

@@ -1,6 +1,6 @@
 #include "TestHarness.h"
-#include "annotations/PdfEditCacheFile.h"
-#include "common/AppPaths.h"
+#include "core/annotations/PdfEditCacheFile.h"
+#include "core/common/AppPaths.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "common/NotificationBus.h"
-#include "playlist/PlaylistStore.h"
+#include "core/common/NotificationBus.h"
+#include "core/playlist/PlaylistStore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,7 +9,6 @@
 #include <QSignalSpy>
 
 namespace {
-
 
 Playlist playlist(const QString &name, const BookmarkList &entries = {})
 {
@@ -41,8 +40,10 @@ bool wasRewritten()
     return !TestHarness::readFile(PlaylistStore::playlistsPath()).contains('\n');
 }
 
-const BookmarkEntry songA = Fixtures::bookmark(QStringLiteral("/songs/book.pdf"), 7, QStringLiteral("Blue Moon"));
-const BookmarkEntry songB = Fixtures::bookmark(QStringLiteral("/songs/book.pdf"), 9, QStringLiteral("Red Sun"));
+const BookmarkEntry songA =
+    Fixtures::bookmark(QStringLiteral("/songs/book.pdf"), 7, QStringLiteral("Blue Moon"));
+const BookmarkEntry songB =
+    Fixtures::bookmark(QStringLiteral("/songs/book.pdf"), 9, QStringLiteral("Red Sun"));
 
 } // namespace
 
@@ -57,12 +58,17 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<int>("items"); // -1: the file reads as empty
 
-        const QByteArray minimal = R"({"pdfFileName":"b.pdf","pdfFilePath":"/b.pdf","pageNumber":7,"title":"T"})";
-        const auto file = [](const QByteArray &items) { return "[{\"name\":\"Gig\",\"items\":[" + items + "]}]"; };
+        const QByteArray minimal =
+            R"({"pdfFileName":"b.pdf","pdfFilePath":"/b.pdf","pageNumber":7,"title":"T"})";
+        const auto file = [](const QByteArray &items) {
+            return "[{\"name\":\"Gig\",\"items\":[" + items + "]}]";
+        };
         QTest::newRow("four required keys") << file(minimal) << 1;
-        QTest::newRow("null optionals") << file(QByteArray(minimal).chopped(1) + R"(,"pageSpan":null,"genre":null,"rating":null})") << 1;
+        QTest::newRow("null optionals")
+            << file(QByteArray(minimal).chopped(1) + R"(,"pageSpan":null,"genre":null,"rating":null})") << 1;
         QTest::newRow("empty array") << QByteArray("[]") << 0;
-        QTest::newRow("one item lacks pageNumber") << file(minimal + "," + QByteArray(minimal).replace(R"("pageNumber":7,)", "")) << -1;
+        QTest::newRow("one item lacks pageNumber")
+            << file(minimal + "," + QByteArray(minimal).replace(R"("pageNumber":7,)", "")) << -1;
         QTest::newRow("rating as text") << file(QByteArray(minimal).chopped(1) + R"(,"rating":"4"})") << -1;
         QTest::newRow("level as text") << file(QByteArray(minimal).chopped(1) + R"(,"level":"1"})") << -1;
         QTest::newRow("playlist without items") << QByteArray(R"([{"name":"Gig"}])") << -1;
@@ -95,11 +101,19 @@ private Q_SLOTS:
     {
         BookmarkList entries = Fixtures::realisticLibrary(50, 11);
         entries.append(songA);
-        const QList<Playlist> stored{playlist(QStringLiteral("Gig"), entries), playlist(QStringLiteral("Empty"))};
+        const QList<Playlist> stored{playlist(QStringLiteral("Gig"), entries),
+                                     playlist(QStringLiteral("Empty"))};
         QVERIFY(PlaylistStore::savePlaylists(stored));
         QCOMPARE(PlaylistStore::loadPlaylists(), stored);
-        const QJsonObject last = QJsonDocument::fromJson(TestHarness::readFile(PlaylistStore::playlistsPath()))
-                                     .array().at(0).toObject().value(QStringLiteral("items")).toArray().last().toObject();
+        const QJsonObject last =
+            QJsonDocument::fromJson(TestHarness::readFile(PlaylistStore::playlistsPath()))
+                .array()
+                .at(0)
+                .toObject()
+                .value(QStringLiteral("items"))
+                .toArray()
+                .last()
+                .toObject();
         QVERIFY(!last.contains(QStringLiteral("rating")));
         QVERIFY(!last.contains(QStringLiteral("firstReleaseYear")));
         QCOMPARE(last.keys().size(), 13);
@@ -122,16 +136,19 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("expected");
 
         QTest::newRow("new name appended") << QStringList{"A"} << QStringList{"B"} << QStringList{"A", "B"};
-        QTest::newRow("case clash") << QStringList{"gig"} << QStringList{"Gig"} << QStringList{"gig", "Gig (imported)"};
+        QTest::newRow("case clash") << QStringList{"gig"} << QStringList{"Gig"}
+                                    << QStringList{"gig", "Gig (imported)"};
         QTest::newRow("second clash") << QStringList{"gig", "Gig (imported)"} << QStringList{"Gig"}
                                       << QStringList{"gig", "Gig (imported)", "Gig (imported 2)"};
-        QTest::newRow("third clash") << QStringList{"gig", "Gig (imported)", "Gig (imported 2)"} << QStringList{"Gig"}
-                                     << QStringList{"gig", "Gig (imported)", "Gig (imported 2)", "Gig (imported 3)"};
+        QTest::newRow("third clash") << QStringList{"gig", "Gig (imported)", "Gig (imported 2)"}
+                                     << QStringList{"Gig"}
+                                     << QStringList{"gig", "Gig (imported)", "Gig (imported 2)",
+                                                    "Gig (imported 3)"};
         // Free names are tested without regard to case too, so no two names differ only in case.
         QTest::newRow("free name ignores case") << QStringList{"Gig", "gig (imported)"} << QStringList{"GIG"}
                                                 << QStringList{"Gig", "gig (imported)", "GIG (imported 2)"};
-        QTest::newRow("two of one name in one call") << QStringList{} << QStringList{"Set", "Set"}
-                                                     << QStringList{"Set", "Set (imported)"};
+        QTest::newRow("two of one name in one call")
+            << QStringList{} << QStringList{"Set", "Set"} << QStringList{"Set", "Set (imported)"};
         QTest::newRow("composed and decomposed match")
             << QStringList{QString::fromUtf8("Caf\xC3\xA9")} << QStringList{QString::fromUtf8("CAFE\xCC\x81")}
             << QStringList{QString::fromUtf8("Caf\xC3\xA9"), QString::fromUtf8("CAFE\xCC\x81 (imported)")};
@@ -196,9 +213,11 @@ private Q_SLOTS:
     {
         TestHarness::writeFile(PlaylistStore::playlistsPath(), "not json");
         QVERIFY(PlaylistStore::removeItems({}));
-        QCOMPARE(TestHarness::readFile(PlaylistStore::playlistsPath()), QByteArray("not json")); // untouched, not even set aside
+        QCOMPARE(TestHarness::readFile(PlaylistStore::playlistsPath()),
+                 QByteArray("not json")); // untouched, not even set aside
 
-        storePretty({playlist(QStringLiteral("A"), {songA, songB, songA}), playlist(QStringLiteral("B"), {songB})});
+        storePretty(
+            {playlist(QStringLiteral("A"), {songA, songB, songA}), playlist(QStringLiteral("B"), {songB})});
         QVERIFY(PlaylistStore::removeItems({QStringLiteral("nothing")}));
         QVERIFY(!wasRewritten());
         QVERIFY(PlaylistStore::removeItems({songA.id()}));
@@ -284,9 +303,11 @@ private Q_SLOTS:
 
     void createPlaylistReportsFailedWrite()
     {
-        QVERIFY(PlaylistStore::savePlaylists({playlist(QStringLiteral("big"), Fixtures::realisticLibrary(100))}));
+        QVERIFY(
+            PlaylistStore::savePlaylists({playlist(QStringLiteral("big"), Fixtures::realisticLibrary(100))}));
         TestHarness::FileSizeLimit limit(4096);
-        QCOMPARE(PlaylistStore::createPlaylist(QStringLiteral("New")), PlaylistStore::CreateResult::WriteFailed);
+        QCOMPARE(PlaylistStore::createPlaylist(QStringLiteral("New")),
+                 PlaylistStore::CreateResult::WriteFailed);
     }
 };
 

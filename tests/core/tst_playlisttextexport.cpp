@@ -1,7 +1,7 @@
 #include "TestHarness.h"
-#include "common/AppPaths.h"
-#include "playlist/LyfPlaylistCodec.h"
-#include "share/PlaylistTextExport.h"
+#include "core/common/AppPaths.h"
+#include "core/playlist/LyfPlaylistCodec.h"
+#include "core/share/PlaylistTextExport.h"
 
 #include <QDir>
 

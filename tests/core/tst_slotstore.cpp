@@ -1,9 +1,9 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "common/AppPaths.h"
-#include "common/NotificationBus.h"
-#include "import/ImagePdfImportService.h"
-#include "library/SlotStore.h"
+#include "core/common/AppPaths.h"
+#include "core/common/NotificationBus.h"
+#include "core/library/SlotStore.h"
+#include "pdf/import/ImagePdfImportService.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -69,8 +69,8 @@ private Q_SLOTS:
             << QByteArray(R"({"activeSlot":1,"slotNames":{"two":"X"}})") << qint64(2) << "Slot 2";
         QTest::newRow("undecodable file: key with blanks")
             << QByteArray(R"({"activeSlot":1,"slotNames":{" 2":"X"}})") << qint64(2) << "Slot 2";
-        QTest::newRow("undecodable file: activeSlot missing") << QByteArray(R"({"slotNames":{"2":"X"}})")
-                                                              << qint64(2) << "Slot 2";
+        QTest::newRow("undecodable file: activeSlot missing")
+            << QByteArray(R"({"slotNames":{"2":"X"}})") << qint64(2) << "Slot 2";
         QTest::newRow("undecodable file: name not a string")
             << QByteArray(R"({"activeSlot":1,"slotNames":{"2":5}})") << qint64(2) << "Slot 2";
     }
@@ -96,10 +96,10 @@ private Q_SLOTS:
         QTest::newRow("no file") << QByteArray() << qint64(2) << " Gig \n" << qint64(0) << "Gig";
         QTest::newRow("built-in name removes") << QByteArray(R"({"activeSlot":3,"slotNames":{"2":"Old"}})")
                                                << qint64(2) << "Slot 2" << qint64(3) << "";
-        QTest::newRow("blank removes") << QByteArray(R"({"activeSlot":3,"slotNames":{"2":"Old"}})") << qint64(2)
-                                       << "   " << qint64(3) << "";
-        QTest::newRow("active slot clamped") << QByteArray(R"({"activeSlot":9,"slotNames":{}})") << qint64(1)
-                                             << "New" << qint64(5) << "New";
+        QTest::newRow("blank removes") << QByteArray(R"({"activeSlot":3,"slotNames":{"2":"Old"}})")
+                                       << qint64(2) << "   " << qint64(3) << "";
+        QTest::newRow("active slot clamped")
+            << QByteArray(R"({"activeSlot":9,"slotNames":{}})") << qint64(1) << "New" << qint64(5) << "New";
         QTest::newRow("built-in name of another slot is a name")
             << QByteArray() << qint64(2) << "Slot 3" << qint64(0) << "Slot 3";
     }
@@ -173,14 +173,23 @@ private Q_SLOTS:
 
         const QString singles = SlotStore::customSinglesBookName;
         QTest::newRow("already grouped") << singles << "" << singles;
-        QTest::newRow("old single name") << "Custom Single (Custom)" << "" << singles;
-        QTest::newRow("begins with Custom Single") << "Custom Single 7.pdf" << "" << singles;
-        QTest::newRow("case matters for the prefix") << "custom single.pdf" << "" << "custom single.pdf";
-        QTest::newRow("in library") << "Scan.pdf" << "Scan.pdf" << singles;
-        QTest::newRow("in library, below a folder") << "Scan.pdf" << "2024/Scan.pdf" << singles;
-        QTest::newRow("in library, marked custom") << "Book (custom).pdf" << "Book (custom).pdf"
+        QTest::newRow("old single name") << "Custom Single (Custom)"
+                                         << "" << singles;
+        QTest::newRow("begins with Custom Single") << "Custom Single 7.pdf"
+                                                   << "" << singles;
+        QTest::newRow("case matters for the prefix") << "custom single.pdf"
+                                                     << ""
+                                                     << "custom single.pdf";
+        QTest::newRow("in library") << "Scan.pdf"
+                                    << "Scan.pdf" << singles;
+        QTest::newRow("in library, below a folder") << "Scan.pdf"
+                                                    << "2024/Scan.pdf" << singles;
+        QTest::newRow("in library, marked custom") << "Book (custom).pdf"
+                                                   << "Book (custom).pdf"
                                                    << "Book (custom).pdf";
-        QTest::newRow("elsewhere") << "Real Book.pdf" << "" << "Real Book.pdf";
+        QTest::newRow("elsewhere") << "Real Book.pdf"
+                                   << ""
+                                   << "Real Book.pdf";
     }
 
     void customSingleBookNames()
@@ -189,14 +198,17 @@ private Q_SLOTS:
         QFETCH(QString, inLibrary);
         QFETCH(QString, expected);
         BookmarkEntry e = Fixtures::bookmark(inLibrary.isEmpty() ? QStringLiteral("/elsewhere/") + fileName
-                                                                  : library() + QLatin1Char('/') + inLibrary,
+                                                                 : library() + QLatin1Char('/') + inLibrary,
                                              1, QStringLiteral("T"));
         e.pdfFileName = fileName;
 
         // On save...
         QVERIFY(SlotStore::saveSlot(1, {e}, QString()));
-        const QJsonObject stored =
-            readJson(SlotStore::slotFilePath(1)).value(QStringLiteral("bookmarks")).toArray().at(0).toObject();
+        const QJsonObject stored = readJson(SlotStore::slotFilePath(1))
+                                       .value(QStringLiteral("bookmarks"))
+                                       .toArray()
+                                       .at(0)
+                                       .toObject();
         QCOMPARE(stored.value(QStringLiteral("pdfFileName")).toString(), expected);
 
         // ...and on load of a file written by someone else.
@@ -230,7 +242,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, path);
         QFETCH(bool, inside);
-        QCOMPARE(SlotStore::isInDefaultImportLibrary(Fixtures::bookmark(path, 1, QStringLiteral("T"))), inside);
+        QCOMPARE(SlotStore::isInDefaultImportLibrary(Fixtures::bookmark(path, 1, QStringLiteral("T"))),
+                 inside);
         // Asking never creates the folder.
         QVERIFY(!QFileInfo::exists(library()));
     }

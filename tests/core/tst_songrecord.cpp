@@ -1,6 +1,6 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "playlist/PlaylistItem.h"
+#include "core/playlist/PlaylistItem.h"
 
 #include <functional>
 
@@ -21,15 +21,18 @@ private Q_SLOTS:
 
         QTest::newRow("plain") << "/Books/Standards.pdf" << qint64(12) << "Autumn Song"
                                << "/Books/Standards.pdf|12|Autumn Song";
-        QTest::newRow("page zero") << "/a.pdf" << qint64(0) << "T" << "/a.pdf|0|T";
-        QTest::newRow("negative page") << "/a.pdf" << qint64(-3) << "T" << "/a.pdf|-3|T";
-        QTest::newRow("empty path and title") << "" << qint64(5) << "" << "|5|";
+        QTest::newRow("page zero") << "/a.pdf" << qint64(0) << "T"
+                                   << "/a.pdf|0|T";
+        QTest::newRow("negative page") << "/a.pdf" << qint64(-3) << "T"
+                                       << "/a.pdf|-3|T";
+        QTest::newRow("empty path and title") << "" << qint64(5) << ""
+                                              << "|5|";
         QTest::newRow("bars kept, nothing trimmed") << " /a|b.pdf" << qint64(1) << "A | B "
                                                     << " /a|b.pdf|1|A | B ";
         // A file name from another system arrives decomposed; its key is the composed one.
-        QTest::newRow("decomposed texts") << QString::fromUtf8("/Cafe\xCC\x81.pdf") << qint64(2)
-                                          << QString::fromUtf8("Sen\xCC\x83ora")
-                                          << QString::fromUtf8("/Caf\xC3\xA9.pdf|2|Se\xC3\xB1ora");
+        QTest::newRow("decomposed texts")
+            << QString::fromUtf8("/Cafe\xCC\x81.pdf") << qint64(2) << QString::fromUtf8("Sen\xCC\x83ora")
+            << QString::fromUtf8("/Caf\xC3\xA9.pdf|2|Se\xC3\xB1ora");
     }
 
     void identityKey()
@@ -50,24 +53,24 @@ private Q_SLOTS:
         QTest::addColumn<bool>("sameKey");
 
         QTest::newRow("unchanged") << Mutation([](BookmarkEntry &) {}) << true << true;
-        QTest::newRow("genre differs") << Mutation([](BookmarkEntry &e) { e.genre = QStringLiteral("Pop"); })
-                                       << false << true;
-        QTest::newRow("rating absent vs present") << Mutation([](BookmarkEntry &e) { e.rating.reset(); })
-                                                  << false << true;
-        QTest::newRow("rating 0 vs absent") << Mutation([](BookmarkEntry &e) { e.rating = 0.0; }) << false
-                                            << true;
-        QTest::newRow("year absent") << Mutation([](BookmarkEntry &e) { e.firstReleaseYear.reset(); }) << false
-                                     << true;
-        QTest::newRow("title case differs") << Mutation([](BookmarkEntry &e) { e.title = e.title.toUpper(); })
-                                            << false << false;
-        QTest::newRow("title decomposed") << Mutation([](BookmarkEntry &e) {
-            e.title = QString::fromUtf8("Cafe\xCC\x81");
-        }) << true << true;
+        QTest::newRow("genre differs")
+            << Mutation([](BookmarkEntry &e) { e.genre = QStringLiteral("Pop"); }) << false << true;
+        QTest::newRow("rating absent vs present")
+            << Mutation([](BookmarkEntry &e) { e.rating.reset(); }) << false << true;
+        QTest::newRow("rating 0 vs absent")
+            << Mutation([](BookmarkEntry &e) { e.rating = 0.0; }) << false << true;
+        QTest::newRow("year absent") << Mutation([](BookmarkEntry &e) { e.firstReleaseYear.reset(); })
+                                     << false << true;
+        QTest::newRow("title case differs")
+            << Mutation([](BookmarkEntry &e) { e.title = e.title.toUpper(); }) << false << false;
+        QTest::newRow("title decomposed")
+            << Mutation([](BookmarkEntry &e) { e.title = QString::fromUtf8("Cafe\xCC\x81"); }) << true
+            << true;
         QTest::newRow("level differs") << Mutation([](BookmarkEntry &e) { e.level += 1; }) << false << true;
-        QTest::newRow("youtube differs") << Mutation([](BookmarkEntry &e) { e.youtubeURL.clear(); }) << false
-                                         << true;
-        QTest::newRow("page differs") << Mutation([](BookmarkEntry &e) { e.pageNumber += 1; }) << false
-                                      << false;
+        QTest::newRow("youtube differs")
+            << Mutation([](BookmarkEntry &e) { e.youtubeURL.clear(); }) << false << true;
+        QTest::newRow("page differs")
+            << Mutation([](BookmarkEntry &e) { e.pageNumber += 1; }) << false << false;
     }
 
     void equality()

@@ -1,6 +1,6 @@
 #include "TestHarness.h"
-#include "library/TitleMetadataIndex.h"
-#include "resources/BundledResources.h"
+#include "core/library/TitleMetadataIndex.h"
+#include "core/resources/BundledResources.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "TestHarness.h"
-#include "library/BookmarkTitleRules.h"
+#include "core/library/BookmarkTitleRules.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #include "TestHarness.h"
-#include "resources/BundledResources.h"
-#include "resources/UIAssetFiles.h"
+#include "core/resources/BundledResources.h"
+#include "core/resources/UIAssetFiles.h"
 
 #include <QDir>
 

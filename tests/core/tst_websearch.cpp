@@ -1,5 +1,5 @@
 #include "TestHarness.h"
-#include "text/WebSearch.h"
+#include "core/text/WebSearch.h"
 
 #include <QUrlQuery>
 

@@ -60,8 +60,9 @@ void collectImages(QPDFObjectHandle resources, QList<PdfFixtures::StoredImage> &
         QPDFObjectHandle x = xobjects.getKey(key);
         if (x.getDict().getKey("/Subtype").getName() == "/Image") {
             const auto raw = x.getRawStreamData();
-            images.append({QString::fromStdString(x.getDict().getKey("/Filter").unparse()),
-                           QByteArray(reinterpret_cast<const char *>(raw->getBuffer()), qsizetype(raw->getSize()))});
+            images.append(
+                {QString::fromStdString(x.getDict().getKey("/Filter").unparse()),
+                 QByteArray(reinterpret_cast<const char *>(raw->getBuffer()), qsizetype(raw->getSize()))});
         } else {
             collectImages(x.getDict().getKey("/Resources"), images, depth + 1);
         }
@@ -204,8 +205,9 @@ QList<StoredImage> images(const QString &path, int pageIndex)
     QPDF pdf;
     pdf.processFile(QFile::encodeName(path).constData());
     QList<StoredImage> found;
-    collectImages(QPDFPageDocumentHelper(pdf).getAllPages().at(size_t(pageIndex)).getAttribute("/Resources", false),
-                  found);
+    collectImages(
+        QPDFPageDocumentHelper(pdf).getAllPages().at(size_t(pageIndex)).getAttribute("/Resources", false),
+        found);
     return found;
 }
 

@@ -1,8 +1,8 @@
 #include "PdfFixtures.h"
 #include "TestHarness.h"
-#include "engine/PdfDocument.h"
-#include "extract/PdfBookmarkExtractor.h"
-#include "import/ImagePdfImportService.h"
+#include "pdf/engine/PdfDocument.h"
+#include "pdf/extract/PdfBookmarkExtractor.h"
+#include "pdf/import/ImagePdfImportService.h"
 
 #include <QBuffer>
 #include <QDir>

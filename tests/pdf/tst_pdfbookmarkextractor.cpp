@@ -1,6 +1,6 @@
 #include "PdfFixtures.h"
 #include "TestHarness.h"
-#include "extract/PdfBookmarkExtractor.h"
+#include "pdf/extract/PdfBookmarkExtractor.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

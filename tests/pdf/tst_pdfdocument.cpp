@@ -1,6 +1,6 @@
 #include "PdfFixtures.h"
 #include "TestHarness.h"
-#include "engine/PdfDocument.h"
+#include "pdf/engine/PdfDocument.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "TestHarness.h"
-#include "engine/PdfDocument.h"
-#include "extract/PdfBookmarkExtractor.h"
+#include "pdf/engine/PdfDocument.h"
+#include "pdf/extract/PdfBookmarkExtractor.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,11 +1,11 @@
 #include "PdfFixtures.h"
 #include "TestHarness.h"
-#include "annotations/PdfEditCacheFile.h"
-#include "common/AppPaths.h"
-#include "engine/PdfDocument.h"
-#include "share/ExportNaming.h"
-#include "share/PlaylistShareService.h"
-#include "share/PlaylistTextExport.h"
+#include "core/annotations/PdfEditCacheFile.h"
+#include "core/common/AppPaths.h"
+#include "core/share/ExportNaming.h"
+#include "core/share/PlaylistTextExport.h"
+#include "pdf/engine/PdfDocument.h"
+#include "pdf/share/PlaylistShareService.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "PdfFixtures.h"
 #include "TestHarness.h"
-#include "extract/PdfBookmarkExtractor.h"
-#include "library/DefaultBookmarks.h"
-#include "resources/BundledResources.h"
+#include "core/library/DefaultBookmarks.h"
+#include "core/resources/BundledResources.h"
+#include "pdf/extract/PdfBookmarkExtractor.h"
 
 // The songs of sftpd.pdf that ship in the built-in list were made by the extractor and checked by hand
 // (resources/sources/README.md). A change of the extractor or of the title rules that would extract the

@@ -1,14 +1,14 @@
 #include "Fixtures.h"
 #include "PdfFixtures.h"
 #include "TestHarness.h"
-#include "engine/PdfDocument.h"
-#include "view/PageGeometry.h"
-#include "view/PageImageCache.h"
-#include "view/PageLayout.h"
-#include "view/PageRenderQueue.h"
-#include "view/SwipeAccumulator.h"
-#include "view/ViewerNavigation.h"
-#include "view/ViewerZoom.h"
+#include "pdf/engine/PdfDocument.h"
+#include "pdf/view/PageGeometry.h"
+#include "pdf/view/PageImageCache.h"
+#include "pdf/view/PageLayout.h"
+#include "pdf/view/PageRenderQueue.h"
+#include "pdf/view/SwipeAccumulator.h"
+#include "pdf/view/ViewerNavigation.h"
+#include "pdf/view/ViewerZoom.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

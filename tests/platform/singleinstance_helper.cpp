@@ -2,7 +2,7 @@
 // happened: "forwarded", "standalone", or "listening" followed by one "received <path>" line per
 // path handed over by a later launch (then it ends).
 
-#include "desktop/SingleInstance.h"
+#include "platform/desktop/SingleInstance.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

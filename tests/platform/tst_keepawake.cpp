@@ -1,6 +1,6 @@
 #include "PrivateBus.h"
 #include "TestHarness.h"
-#include "power/KeepAwake.h"
+#include "platform/power/KeepAwake.h"
 
 #include <QDBusConnection>
 #include <QDBusUnixFileDescriptor>

@@ -1,7 +1,7 @@
 #include "OpenedUrls.h"
 #include "PrivateBus.h"
 #include "TestHarnessGui.h"
-#include "share/ShareMenuService.h"
+#include "platform/share/ShareMenuService.h"
 
 #include <QClipboard>
 #include <QDBusConnection>

@@ -1,5 +1,5 @@
 #include "TestHarness.h"
-#include "desktop/SingleInstance.h"
+#include "platform/desktop/SingleInstance.h"
 
 #include <QDir>
 #include <QFileInfo>

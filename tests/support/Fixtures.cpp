@@ -37,22 +37,26 @@ BookmarkEntry fullBookmark(int n)
 BookmarkList realisticLibrary(int count, quint32 seed)
 {
     static const QStringList words = {
-        QStringLiteral("Autumn"),  QStringLiteral("Blue"),     QStringLiteral("Moon"),
-        QStringLiteral("Night"),   QStringLiteral("Love"),     QStringLiteral("Summer"),
-        QStringLiteral("River"),   QStringLiteral("Heart"),    QStringLiteral("Dream"),
-        QStringLiteral("Yesterday"), QStringLiteral("Garden"), QStringLiteral("Waltz"),
-        QStringLiteral("Señorita"), QStringLiteral("Café"),    QStringLiteral("Street"),
-        QStringLiteral("Rain"),    QStringLiteral("Stars"),    QStringLiteral("Morning"),
-        QStringLiteral("Gözlerin"), QStringLiteral("Corazón"), QStringLiteral("Train"),
+        QStringLiteral("Autumn"),    QStringLiteral("Blue"),    QStringLiteral("Moon"),
+        QStringLiteral("Night"),     QStringLiteral("Love"),    QStringLiteral("Summer"),
+        QStringLiteral("River"),     QStringLiteral("Heart"),   QStringLiteral("Dream"),
+        QStringLiteral("Yesterday"), QStringLiteral("Garden"),  QStringLiteral("Waltz"),
+        QStringLiteral("Señorita"),  QStringLiteral("Café"),    QStringLiteral("Street"),
+        QStringLiteral("Rain"),      QStringLiteral("Stars"),   QStringLiteral("Morning"),
+        QStringLiteral("Gözlerin"),  QStringLiteral("Corazón"), QStringLiteral("Train"),
     };
-    static const QStringList genres = {QStringLiteral("Jazz"), QStringLiteral("Pop"), QStringLiteral("Folk"),
-                                       QStringLiteral("Latin"), QStringLiteral("Classical"), QString()};
-    static const QStringList styles = {QStringLiteral("Medium Swing"), QStringLiteral("Bossa Nova"),
-                                       QStringLiteral("Ballad"), QStringLiteral("Waltz"),
+    static const QStringList genres = {QStringLiteral("Jazz"),      QStringLiteral("Pop"),
+                                       QStringLiteral("Folk"),      QStringLiteral("Latin"),
+                                       QStringLiteral("Classical"), QString()};
+    static const QStringList styles = {QStringLiteral("Medium Swing"),   QStringLiteral("Bossa Nova"),
+                                       QStringLiteral("Ballad"),         QStringLiteral("Waltz"),
                                        QStringLiteral("Up-tempo Bebop"), QString()};
-    static const QStringList composers = {
-        QStringLiteral("Antonio Carlos Jobim"), QStringLiteral("Cole Porter"), QStringLiteral("Duke Ellington"),
-        QStringLiteral("George Gershwin"), QStringLiteral("Richard Rodgers & Lorenz Hart"), QString()};
+    static const QStringList composers = {QStringLiteral("Antonio Carlos Jobim"),
+                                          QStringLiteral("Cole Porter"),
+                                          QStringLiteral("Duke Ellington"),
+                                          QStringLiteral("George Gershwin"),
+                                          QStringLiteral("Richard Rodgers & Lorenz Hart"),
+                                          QString()};
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
     QRandomGenerator rng(seed);
@@ -69,7 +73,8 @@ BookmarkList realisticLibrary(int count, quint32 seed)
     for (int i = 0; i < count; ++i) {
         const int book = rng.bounded(300);
         BookmarkEntry e;
-        e.pdfFileName = QStringLiteral("The Real Songbook Collection Volume %1 (Sixth Edition).pdf").arg(book);
+        e.pdfFileName =
+            QStringLiteral("The Real Songbook Collection Volume %1 (Sixth Edition).pdf").arg(book);
         e.pdfFilePath = QStringLiteral("/home/musician/Documents/Sheet Music/Fakebooks/") + e.pdfFileName;
         e.pageNumber = 1 + rng.bounded(480);
         QStringList title;

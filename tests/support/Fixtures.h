@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/BookmarkEntry.h"
+#include "core/library/BookmarkEntry.h"
 
 // Builders for bookmark lists, shared by the tests and the benchmarks.
 namespace Fixtures {

@@ -39,8 +39,8 @@ void isolate()
     setPath("XDG_CACHE_HOME", root + QStringLiteral("/.cache"));
     setPath("XDG_STATE_HOME", root + QStringLiteral("/.local/state"));
     setPath("XDG_RUNTIME_DIR", root + QStringLiteral("/runtime"));
-    QFile::setPermissions(root + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                                 | QFileDevice::ExeOwner);
+    QFile::setPermissions(root + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     setPath("TMPDIR", root + QStringLiteral("/tmp"));
     // The Documents folder follows HOME once no user-dirs file names another one.
     qunsetenv("XDG_DOCUMENTS_DIR");

@@ -1,5 +1,5 @@
 #include "TestHarness.h"
-#include "resources/BundledResources.h"
+#include "core/resources/BundledResources.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "TestHarness.h"
-#include "app/AppDelegate.h"
-#include "common/LaunchLog.h"
-#include "common/NotificationBus.h"
+#include "core/common/LaunchLog.h"
+#include "core/common/NotificationBus.h"
+#include "ui/app/AppDelegate.h"
 
 #include <QAction>
 #include <QApplication>

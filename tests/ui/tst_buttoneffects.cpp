@@ -1,5 +1,5 @@
 #include "TestHarnessGui.h"
-#include "common/LyrafoldButtonEffects.h"
+#include "ui/common/LyrafoldButtonEffects.h"
 
 #include <QLabel>
 #include <QPushButton>

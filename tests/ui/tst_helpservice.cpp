@@ -1,6 +1,6 @@
 #include "TestHarnessGui.h"
-#include "common/AppSettings.h"
-#include "services/LyrafoldHelpService.h"
+#include "core/common/AppSettings.h"
+#include "ui/services/LyrafoldHelpService.h"
 
 #include <QLabel>
 #include <QMainWindow>

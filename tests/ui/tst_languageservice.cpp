@@ -1,7 +1,7 @@
 #include "TestHarnessGui.h"
-#include "common/AppSettings.h"
-#include "common/NotificationBus.h"
-#include "services/LyrafoldLanguageService.h"
+#include "core/common/AppSettings.h"
+#include "core/common/NotificationBus.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QLabel>
 #include <QLineEdit>

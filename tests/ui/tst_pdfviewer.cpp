@@ -1,13 +1,13 @@
 #include "Fixtures.h"
 #include "PdfFixtures.h"
 #include "TestHarnessGui.h"
-#include "common/PdfViewLog.h"
-#include "power/KeepAwake.h"
-#include "services/LyrafoldLanguageService.h"
-#include "view/ViewerZoom.h"
-#include "viewer/PDFScrollZoomWrapper.h"
-#include "viewer/PdfPageView.h"
-#include "viewer/PdfViewerWindowController.h"
+#include "core/common/PdfViewLog.h"
+#include "pdf/view/ViewerZoom.h"
+#include "platform/power/KeepAwake.h"
+#include "ui/services/LyrafoldLanguageService.h"
+#include "ui/viewer/PDFScrollZoomWrapper.h"
+#include "ui/viewer/PdfPageView.h"
+#include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QLabel>
 #include <QLineEdit>

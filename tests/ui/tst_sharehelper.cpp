@@ -1,6 +1,6 @@
 #include "TestHarnessGui.h"
-#include "common/AppSettings.h"
-#include "common/LyrafoldShareHelper.h"
+#include "core/common/AppSettings.h"
+#include "ui/common/LyrafoldShareHelper.h"
 
 #include <QLabel>
 #include <QMenu>

@@ -1,7 +1,7 @@
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
-#include "common/AppSettings.h"
-#include "common/StudyModeService.h"
+#include "core/common/AppSettings.h"
+#include "ui/common/StudyModeService.h"
 
 #include <QComboBox>
 #include <QDesktopServices>

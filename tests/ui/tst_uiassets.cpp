@@ -1,7 +1,7 @@
 #include "TestHarnessGui.h"
-#include "common/LyrafoldTheme.h"
-#include "common/LyrafoldUIAssets.h"
-#include "resources/BundledResources.h"
+#include "core/resources/BundledResources.h"
+#include "ui/common/LyrafoldTheme.h"
+#include "ui/common/LyrafoldUIAssets.h"
 
 #include <QDir>
 #include <QFontDatabase>

@@ -1,6 +1,6 @@
 #include "DemoCatalogue.h"
 
-#include "json/JsonWriter.h"
+#include "core/json/JsonWriter.h"
 
 namespace DemoCatalogue {
 

@@ -3,7 +3,7 @@
 #include "DemoBookWriter.h"
 #include "DemoCatalogue.h"
 
-#include "storage/StateFile.h"
+#include "core/storage/StateFile.h"
 
 #include <cstdio>
 #include <filesystem>

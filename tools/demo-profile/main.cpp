@@ -7,10 +7,10 @@
 // Prints shell "export" lines that point Lyrafold at the profile (for eval). An existing profile is kept
 // (with what the user changed in it) unless --force is given.
 
-#include "common/AppPaths.h"
-#include "library/CacheService.h"
-#include "library/DefaultBookmarks.h"
-#include "library/SlotStore.h"
+#include "core/common/AppPaths.h"
+#include "core/library/CacheService.h"
+#include "core/library/DefaultBookmarks.h"
+#include "core/library/SlotStore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -61,8 +61,10 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("profile"), QStringLiteral("Folder of the demo profile."), QStringLiteral("dir")});
-    parser.addOption({QStringLiteral("books"), QStringLiteral("Folder holding the demo books."), QStringLiteral("dir")});
+    parser.addOption(
+        {QStringLiteral("profile"), QStringLiteral("Folder of the demo profile."), QStringLiteral("dir")});
+    parser.addOption(
+        {QStringLiteral("books"), QStringLiteral("Folder holding the demo books."), QStringLiteral("dir")});
     parser.addOption({QStringLiteral("force"), QStringLiteral("Rebuild the profile's Default slot.")});
     parser.process(app);
 
@@ -80,15 +82,16 @@ int main(int argc, char *argv[])
             return fail(library.error().message);
         SlotMeta meta = SlotStore::loadMeta().value_or(SlotMeta{});
         meta.activeSlot = 0;
-        if (!SlotStore::saveSlot(0, library.value(), books) || !SlotStore::saveMeta(meta)
-            || !CacheService::save(library.value(), books))
+        if (!SlotStore::saveSlot(0, library.value(), books) || !SlotStore::saveMeta(meta) ||
+            !CacheService::save(library.value(), books))
             return fail(QStringLiteral("cannot write the profile in %1").arg(profileRoot));
         std::fprintf(stderr, "Demo profile: %lld songs in the Default slot, books from %s\n",
                      static_cast<long long>(library.value().size()), qPrintable(books));
     }
 
     const auto quoted = [](QString value) {
-        return QLatin1Char('\'') + value.replace(QLatin1Char('\''), QStringLiteral("'\\''")) + QLatin1Char('\'');
+        return QLatin1Char('\'') + value.replace(QLatin1Char('\''), QStringLiteral("'\\''")) +
+               QLatin1Char('\'');
     };
     const QList<QPair<const char *, QString>> variables{{"HOME", dirs.home},
                                                         {"XDG_DATA_HOME", dirs.data},

@@ -2,8 +2,8 @@
 // a PDF book, as records of the built-in bookmark list. The built-in list of a real book is made from
 // this output, so the program ships exactly what a user's own extraction of that book would give.
 
-#include "extract/PdfBookmarkExtractor.h"
-#include "json/JsonWriter.h"
+#include "core/json/JsonWriter.h"
+#include "pdf/extract/PdfBookmarkExtractor.h"
 
 #include <QSet>
 #include <QString>

@@ -7,9 +7,9 @@
 //
 // --playlist N plays the outline's first N titles as a list, opened at the title of --page.
 
-#include "extract/PdfBookmarkExtractor.h"
-#include "viewer/PdfPageView.h"
-#include "viewer/PdfViewerWindowController.h"
+#include "pdf/extract/PdfBookmarkExtractor.h"
+#include "ui/viewer/PdfPageView.h"
+#include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

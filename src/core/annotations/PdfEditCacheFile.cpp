@@ -1,10 +1,10 @@
-#include "annotations/PdfEditCacheFile.h"
+#include "core/annotations/PdfEditCacheFile.h"
 
-#include "common/AppPaths.h"
-#include "storage/StateFile.h"
-#include "text/TextUtils.h"
-#include "json/JsonReader.h"
-#include "json/JsonWriter.h"
+#include "core/common/AppPaths.h"
+#include "core/json/JsonReader.h"
+#include "core/json/JsonWriter.h"
+#include "core/storage/StateFile.h"
+#include "core/text/TextUtils.h"
 
 #include <QCryptographicHash>
 #include <QFile>

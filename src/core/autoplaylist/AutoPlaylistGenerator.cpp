@@ -1,7 +1,7 @@
-#include "autoplaylist/AutoPlaylistGenerator.h"
+#include "core/autoplaylist/AutoPlaylistGenerator.h"
 
-#include "library/TitleMetadataIndex.h"
-#include "text/TextUtils.h"
+#include "core/library/TitleMetadataIndex.h"
+#include "core/text/TextUtils.h"
 
 #include <QHash>
 

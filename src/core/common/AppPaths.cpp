@@ -1,4 +1,4 @@
-#include "common/AppPaths.h"
+#include "core/common/AppPaths.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "common/AppSettings.h"
+#include "core/common/AppSettings.h"
 
 #include <QSettings>
 

@@ -1,4 +1,4 @@
-#include "common/DiagnosticLog.h"
+#include "core/common/DiagnosticLog.h"
 
 #include <QDateTime>
 #include <QDir>

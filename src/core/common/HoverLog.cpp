@@ -1,6 +1,6 @@
-#include "common/HoverLog.h"
+#include "core/common/HoverLog.h"
 
-#include "common/DiagnosticLog.h"
+#include "core/common/DiagnosticLog.h"
 
 #include <QDateTime>
 

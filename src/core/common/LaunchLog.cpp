@@ -1,6 +1,6 @@
-#include "common/LaunchLog.h"
+#include "core/common/LaunchLog.h"
 
-#include "common/DiagnosticLog.h"
+#include "core/common/DiagnosticLog.h"
 
 #include <QDateTime>
 

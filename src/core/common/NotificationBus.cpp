@@ -1,4 +1,4 @@
-#include "common/NotificationBus.h"
+#include "core/common/NotificationBus.h"
 
 NotificationBus &NotificationBus::instance()
 {

@@ -1,7 +1,7 @@
-#include "common/PdfViewLog.h"
+#include "core/common/PdfViewLog.h"
 
-#include "common/DiagnosticLog.h"
-#include "common/HoverLog.h"
+#include "core/common/DiagnosticLog.h"
+#include "core/common/HoverLog.h"
 
 namespace {
 

@@ -13,8 +13,7 @@ struct LyrafoldError {
 };
 
 // A value or the error that kept it from being made.
-template <typename T>
-class Result {
+template <typename T> class Result {
 public:
     Result(T value) : m_value(std::move(value)) {}
     Result(LyrafoldError error) : m_error(std::move(error)) {}

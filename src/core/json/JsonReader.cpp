@@ -1,4 +1,4 @@
-#include "json/JsonReader.h"
+#include "core/json/JsonReader.h"
 
 #include <cctype>
 #include <cmath>
@@ -90,11 +90,26 @@ const char *toStringList(od::value &value, QStringList &out)
     return nullptr;
 }
 
-const char *toValue(od::value &value, QString &out) { return toString(value, out); }
-const char *toValue(od::value &value, qint64 &out) { return toInteger(value, out); }
-const char *toValue(od::value &value, double &out) { return toNumber(value, out); }
-const char *toValue(od::value &value, bool &out) { return toBool(value, out); }
-const char *toValue(od::value &value, QStringList &out) { return toStringList(value, out); }
+const char *toValue(od::value &value, QString &out)
+{
+    return toString(value, out);
+}
+const char *toValue(od::value &value, qint64 &out)
+{
+    return toInteger(value, out);
+}
+const char *toValue(od::value &value, double &out)
+{
+    return toNumber(value, out);
+}
+const char *toValue(od::value &value, bool &out)
+{
+    return toBool(value, out);
+}
+const char *toValue(od::value &value, QStringList &out)
+{
+    return toStringList(value, out);
+}
 
 bool report(const char *what, DecodeStatus &status, const QString &path)
 {
@@ -214,8 +229,7 @@ bool ObjectReader::require(std::string_view key, od::value &value)
     return true;
 }
 
-template <typename T>
-bool ObjectReader::convert(od::value &value, T &out, std::string_view key)
+template <typename T> bool ObjectReader::convert(od::value &value, T &out, std::string_view key)
 {
     if (const char *what = toValue(value, out)) {
         m_status.fail(pathOf(key), QString::fromLatin1(what));
@@ -292,8 +306,7 @@ void ObjectReader::optional(std::string_view key, qint64 &out)
         convert(value, out, key);
 }
 
-template <typename T>
-void ObjectReader::readOptional(std::string_view key, std::optional<T> &out)
+template <typename T> void ObjectReader::readOptional(std::string_view key, std::optional<T> &out)
 {
     od::value value;
     if (!ok() || find(key, value) != Presence::Present)
@@ -353,7 +366,8 @@ bool readNumber(od::value &value, double &out, DecodeStatus &status, const QStri
 
 bool readArray(od::value &value, od::array &out, DecodeStatus &status, const QString &path)
 {
-    return report(value.get_array().get(out) == simdjson::SUCCESS ? nullptr : "expected an array", status, path);
+    return report(value.get_array().get(out) == simdjson::SUCCESS ? nullptr : "expected an array", status,
+                  path);
 }
 
 bool element(simdjson::simdjson_result<od::value> item, od::value &out, DecodeStatus &status,

@@ -95,10 +95,8 @@ private:
     enum class Presence { Missing, Null, Present, Broken };
     Presence find(std::string_view key, od::value &value);
     bool require(std::string_view key, od::value &value);
-    template <typename T>
-    bool convert(od::value &value, T &out, std::string_view key);
-    template <typename T>
-    void readOptional(std::string_view key, std::optional<T> &out);
+    template <typename T> bool convert(od::value &value, T &out, std::string_view key);
+    template <typename T> void readOptional(std::string_view key, std::optional<T> &out);
 
     od::object m_object;
     DecodeStatus &m_status;

@@ -1,4 +1,4 @@
-#include "json/JsonWriter.h"
+#include "core/json/JsonWriter.h"
 
 #include <charconv>
 #include <cmath>
@@ -165,13 +165,27 @@ void JsonWriter::appendEscaped(const QChar *data, qsizetype size)
             }
             *out++ = '\\';
             switch (u) {
-            case '"': *out++ = '"'; break;
-            case '\\': *out++ = '\\'; break;
-            case '\n': *out++ = 'n'; break;
-            case '\r': *out++ = 'r'; break;
-            case '\t': *out++ = 't'; break;
-            case '\b': *out++ = 'b'; break;
-            case '\f': *out++ = 'f'; break;
+            case '"':
+                *out++ = '"';
+                break;
+            case '\\':
+                *out++ = '\\';
+                break;
+            case '\n':
+                *out++ = 'n';
+                break;
+            case '\r':
+                *out++ = 'r';
+                break;
+            case '\t':
+                *out++ = 't';
+                break;
+            case '\b':
+                *out++ = 'b';
+                break;
+            case '\f':
+                *out++ = 'f';
+                break;
             default:
                 *out++ = 'u';
                 *out++ = '0';

@@ -1,7 +1,7 @@
-#include "library/BookmarkCache.h"
+#include "core/library/BookmarkCache.h"
 
-#include "library/SongRecordCodec.h"
-#include "text/TextUtils.h"
+#include "core/library/SongRecordCodec.h"
+#include "core/text/TextUtils.h"
 
 #include <algorithm>
 

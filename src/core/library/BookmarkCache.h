@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/Result.h"
-#include "library/BookmarkEntry.h"
+#include "core/common/Result.h"
+#include "core/library/BookmarkEntry.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,5 +1,5 @@
-#include "library/BookmarkEntry.h"
+#include "core/library/BookmarkEntry.h"
 
-#include "playlist/PlaylistItem.h"
+#include "core/playlist/PlaylistItem.h"
 
 BookmarkEntry::BookmarkEntry(const PlaylistItem &item) : SongRecord(item) {}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/SongRecord.h"
+#include "core/library/SongRecord.h"
 
 #include <QList>
 

@@ -1,8 +1,8 @@
-#include "library/BookmarkImport.h"
+#include "core/library/BookmarkImport.h"
 
-#include "library/BookmarkCache.h"
-#include "storage/StateFile.h"
-#include "text/TextUtils.h"
+#include "core/library/BookmarkCache.h"
+#include "core/storage/StateFile.h"
+#include "core/text/TextUtils.h"
 
 namespace BookmarkImport {
 

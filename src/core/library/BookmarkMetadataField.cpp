@@ -1,7 +1,7 @@
-#include "library/BookmarkMetadataField.h"
+#include "core/library/BookmarkMetadataField.h"
 
-#include "library/LibraryColumns.h"
-#include "text/TextUtils.h"
+#include "core/library/LibraryColumns.h"
+#include "core/text/TextUtils.h"
 
 #include <QLocale>
 

@@ -1,6 +1,6 @@
-#include "library/BookmarkTitleRules.h"
+#include "core/library/BookmarkTitleRules.h"
 
-#include "text/TextUtils.h"
+#include "core/text/TextUtils.h"
 
 #include <QTextBoundaryFinder>
 

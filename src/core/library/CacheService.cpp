@@ -1,8 +1,8 @@
-#include "library/CacheService.h"
+#include "core/library/CacheService.h"
 
-#include "common/AppPaths.h"
-#include "library/BookmarkCache.h"
-#include "storage/StateFile.h"
+#include "core/common/AppPaths.h"
+#include "core/library/BookmarkCache.h"
+#include "core/storage/StateFile.h"
 
 namespace CacheService {
 
@@ -22,7 +22,8 @@ bool save(const BookmarkList &bookmarks, const QString &selectedFolder)
 
 std::optional<QByteArray> encode(const BookmarkList &bookmarks, const QString &selectedFolder)
 {
-    return BookmarkCacheCodec::encode(BookmarkCache{selectedFolder, QDateTime::currentDateTimeUtc(), bookmarks});
+    return BookmarkCacheCodec::encode(
+        BookmarkCache{selectedFolder, QDateTime::currentDateTimeUtc(), bookmarks});
 }
 
 } // namespace CacheService

@@ -1,7 +1,7 @@
-#include "library/CustomPdfFiles.h"
+#include "core/library/CustomPdfFiles.h"
 
-#include "library/SlotStore.h"
-#include "playlist/PlaylistStore.h"
+#include "core/library/SlotStore.h"
+#include "core/playlist/PlaylistStore.h"
 
 #include <QFile>
 #include <QFileInfo>

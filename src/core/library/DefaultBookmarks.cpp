@@ -1,10 +1,10 @@
-#include "library/DefaultBookmarks.h"
+#include "core/library/DefaultBookmarks.h"
 
-#include "library/FolderFileIndex.h"
-#include "resources/BundledResources.h"
-#include "storage/StateFile.h"
-#include "text/TextUtils.h"
-#include "json/JsonReader.h"
+#include "core/json/JsonReader.h"
+#include "core/library/FolderFileIndex.h"
+#include "core/resources/BundledResources.h"
+#include "core/storage/StateFile.h"
+#include "core/text/TextUtils.h"
 
 #include <QHash>
 

@@ -1,7 +1,7 @@
-#include "library/ExportService.h"
+#include "core/library/ExportService.h"
 
-#include "storage/StateFile.h"
-#include "text/TextUtils.h"
+#include "core/storage/StateFile.h"
+#include "core/text/TextUtils.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
-#include "library/FolderFileIndex.h"
+#include "core/library/FolderFileIndex.h"
 
-#include "text/TextUtils.h"
+#include "core/text/TextUtils.h"
 
 #include <QDir>
 #include <QFileInfo>

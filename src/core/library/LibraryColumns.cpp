@@ -1,6 +1,6 @@
-#include "library/LibraryColumns.h"
+#include "core/library/LibraryColumns.h"
 
-#include "text/TextUtils.h"
+#include "core/text/TextUtils.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
-#include "library/LibrarySearch.h"
+#include "core/library/LibrarySearch.h"
 
-#include "text/TextUtils.h"
+#include "core/text/TextUtils.h"
 
 #include <QHash>
 #include <QRegularExpression>

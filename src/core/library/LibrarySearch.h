@@ -1,7 +1,7 @@
 #pragma once
 
-#include "library/BookmarkEntry.h"
-#include "library/LibrarySort.h"
+#include "core/library/BookmarkEntry.h"
+#include "core/library/LibrarySort.h"
 
 #include <QStringList>
 

@@ -1,12 +1,12 @@
-#include "library/LibrarySession.h"
+#include "core/library/LibrarySession.h"
 
-#include "common/AppPaths.h"
-#include "library/CacheService.h"
-#include "library/FolderFileIndex.h"
-#include "library/SlotStore.h"
-#include "playlist/PlaylistStore.h"
-#include "storage/StateFile.h"
-#include "text/TextUtils.h"
+#include "core/common/AppPaths.h"
+#include "core/library/CacheService.h"
+#include "core/library/FolderFileIndex.h"
+#include "core/library/SlotStore.h"
+#include "core/playlist/PlaylistStore.h"
+#include "core/storage/StateFile.h"
+#include "core/text/TextUtils.h"
 
 #include <QFileInfo>
 #include <QSet>

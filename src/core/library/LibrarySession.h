@@ -1,10 +1,10 @@
 #pragma once
 
-#include "common/Result.h"
-#include "library/BookmarkEntry.h"
-#include "library/BookmarkMetadataField.h"
-#include "playlist/PlaylistItem.h"
-#include "storage/StateFile.h"
+#include "core/common/Result.h"
+#include "core/library/BookmarkEntry.h"
+#include "core/library/BookmarkMetadataField.h"
+#include "core/playlist/PlaylistItem.h"
+#include "core/storage/StateFile.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,11 +1,11 @@
 // Changes of the library that the window's editors, row actions and the opening of songs make.
 
-#include "library/CustomPdfFiles.h"
-#include "library/FolderFileIndex.h"
-#include "library/LibrarySession.h"
-#include "library/TitleMetadataIndex.h"
-#include "playlist/PlaylistStore.h"
-#include "text/TextUtils.h"
+#include "core/library/CustomPdfFiles.h"
+#include "core/library/FolderFileIndex.h"
+#include "core/library/LibrarySession.h"
+#include "core/library/TitleMetadataIndex.h"
+#include "core/playlist/PlaylistStore.h"
+#include "core/text/TextUtils.h"
 
 #include <QFileInfo>
 #include <QSet>

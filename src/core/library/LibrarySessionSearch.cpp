@@ -1,9 +1,9 @@
 // The search and the column sort of the rows the library table shows.
 
-#include "library/LibrarySearch.h"
-#include "library/LibrarySession.h"
-#include "library/LibrarySort.h"
-#include "text/TextUtils.h"
+#include "core/library/LibrarySearch.h"
+#include "core/library/LibrarySession.h"
+#include "core/library/LibrarySort.h"
+#include "core/text/TextUtils.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -1,7 +1,7 @@
-#include "library/LibrarySort.h"
+#include "core/library/LibrarySort.h"
 
-#include "library/LibraryColumns.h"
-#include "text/TextUtils.h"
+#include "core/library/LibraryColumns.h"
+#include "core/text/TextUtils.h"
 
 #include <QCollator>
 

@@ -1,8 +1,8 @@
-#include "library/MetadataImport.h"
+#include "core/library/MetadataImport.h"
 
-#include "storage/StateFile.h"
-#include "text/TextUtils.h"
-#include "json/JsonReader.h"
+#include "core/json/JsonReader.h"
+#include "core/storage/StateFile.h"
+#include "core/text/TextUtils.h"
 
 #include <QFileInfo>
 #include <QHash>

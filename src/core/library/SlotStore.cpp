@@ -1,14 +1,14 @@
-#include "library/SlotStore.h"
+#include "core/library/SlotStore.h"
 
-#include "common/AppPaths.h"
-#include "json/JsonReader.h"
-#include "json/JsonWriter.h"
-#include "storage/StateFile.h"
-#include "text/TextUtils.h"
+#include "core/common/AppPaths.h"
+#include "core/json/JsonReader.h"
+#include "core/json/JsonWriter.h"
+#include "core/storage/StateFile.h"
+#include "core/text/TextUtils.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/BookmarkCache.h"
+#include "core/library/BookmarkCache.h"
 
 #include <QList>
 #include <QMap>

@@ -1,6 +1,6 @@
-#include "library/SongRecord.h"
+#include "core/library/SongRecord.h"
 
-#include "text/TextUtils.h"
+#include "core/text/TextUtils.h"
 
 QString songIdentityKey(const QString &pdfFilePath, qint64 pageNumber, const QString &title)
 {
@@ -21,11 +21,10 @@ QString SongRecord::id() const
 bool SongRecord::sameFields(const SongRecord &o) const
 {
     using TextUtils::canonicallyEqual;
-    return canonicallyEqual(pdfFileName, o.pdfFileName) && canonicallyEqual(pdfFilePath, o.pdfFilePath)
-        && pageNumber == o.pageNumber && canonicallyEqual(title, o.title) && level == o.level
-        && pageSpan == o.pageSpan && totalPages == o.totalPages && canonicallyEqual(genre, o.genre)
-        && canonicallyEqual(style, o.style) && firstReleaseYear == o.firstReleaseYear
-        && canonicallyEqual(composer, o.composer) && canonicallyEqual(tempo, o.tempo)
-        && rating == o.rating && canonicallyEqual(spotifyURL, o.spotifyURL)
-        && canonicallyEqual(youtubeURL, o.youtubeURL);
+    return canonicallyEqual(pdfFileName, o.pdfFileName) && canonicallyEqual(pdfFilePath, o.pdfFilePath) &&
+           pageNumber == o.pageNumber && canonicallyEqual(title, o.title) && level == o.level &&
+           pageSpan == o.pageSpan && totalPages == o.totalPages && canonicallyEqual(genre, o.genre) &&
+           canonicallyEqual(style, o.style) && firstReleaseYear == o.firstReleaseYear &&
+           canonicallyEqual(composer, o.composer) && canonicallyEqual(tempo, o.tempo) && rating == o.rating &&
+           canonicallyEqual(spotifyURL, o.spotifyURL) && canonicallyEqual(youtubeURL, o.youtubeURL);
 }

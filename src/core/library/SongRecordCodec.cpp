@@ -1,6 +1,6 @@
-#include "library/SongRecordCodec.h"
+#include "core/library/SongRecordCodec.h"
 
-#include "text/TextUtils.h"
+#include "core/text/TextUtils.h"
 
 namespace SongRecordCodec {
 

@@ -3,9 +3,9 @@
 // JSON form of the fifteen song fields, shared by slot files, the bookmark cache, the playlists file
 // and playlist files (internal header).
 
-#include "json/JsonReader.h"
-#include "json/JsonWriter.h"
-#include "library/SongRecord.h"
+#include "core/json/JsonReader.h"
+#include "core/json/JsonWriter.h"
+#include "core/library/SongRecord.h"
 
 namespace SongRecordCodec {
 
@@ -22,7 +22,7 @@ enum class Required {
 void encode(json::JsonWriter &writer, const SongRecord &record);
 
 // Fills record from one object; failures go to status.
-void decode(json::od::value element, Required required, SongRecord &record,
-            json::DecodeStatus &status, const QString &path, qsizetype index);
+void decode(json::od::value element, Required required, SongRecord &record, json::DecodeStatus &status,
+            const QString &path, qsizetype index);
 
 } // namespace SongRecordCodec

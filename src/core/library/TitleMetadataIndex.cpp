@@ -1,9 +1,9 @@
-#include "library/TitleMetadataIndex.h"
+#include "core/library/TitleMetadataIndex.h"
 
-#include "common/Result.h"
-#include "resources/BundledResources.h"
-#include "text/TextUtils.h"
-#include "json/JsonReader.h"
+#include "core/common/Result.h"
+#include "core/json/JsonReader.h"
+#include "core/resources/BundledResources.h"
+#include "core/text/TextUtils.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "metadata/DiscogsAuth.h"
+#include "core/metadata/DiscogsAuth.h"
 
-#include "common/AppSettings.h"
-#include "text/TextUtils.h"
+#include "core/common/AppSettings.h"
+#include "core/text/TextUtils.h"
 
 namespace DiscogsAuth {
 

@@ -1,9 +1,9 @@
-#include "metadata/MetadataEnrichmentService.h"
+#include "core/metadata/MetadataEnrichmentService.h"
 
-#include "library/TitleMetadataIndex.h"
-#include "metadata/DiscogsAuth.h"
-#include "metadata/MetadataWebClient.h"
-#include "text/TextUtils.h"
+#include "core/library/TitleMetadataIndex.h"
+#include "core/metadata/DiscogsAuth.h"
+#include "core/metadata/MetadataWebClient.h"
+#include "core/text/TextUtils.h"
 
 #include <QJsonArray>
 #include <QMutex>

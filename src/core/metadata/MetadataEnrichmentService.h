@@ -1,8 +1,8 @@
 #pragma once
 
-#include "library/BookmarkEntry.h"
-#include "metadata/ExternalEnrichment.h"
-#include "metadata/SongDataImportOptions.h"
+#include "core/library/BookmarkEntry.h"
+#include "core/metadata/ExternalEnrichment.h"
+#include "core/metadata/SongDataImportOptions.h"
 
 #include <QObject>
 #include <QUrl>

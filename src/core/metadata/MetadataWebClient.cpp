@@ -1,6 +1,6 @@
-#include "metadata/MetadataWebClient.h"
+#include "core/metadata/MetadataWebClient.h"
 
-#include "metadata/NetworkThrottle.h"
+#include "core/metadata/NetworkThrottle.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>

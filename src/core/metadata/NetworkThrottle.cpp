@@ -1,4 +1,4 @@
-#include "metadata/NetworkThrottle.h"
+#include "core/metadata/NetworkThrottle.h"
 
 #include <QMutex>
 #include <QPointer>

@@ -1,7 +1,7 @@
-#include "playlist/LyfPlaylistCodec.h"
+#include "core/playlist/LyfPlaylistCodec.h"
 
-#include "text/TextUtils.h"
-#include "json/JsonWriter.h"
+#include "core/json/JsonWriter.h"
+#include "core/text/TextUtils.h"
 
 #include <QFile>
 

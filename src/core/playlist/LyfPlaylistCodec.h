@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/Result.h"
-#include "playlist/Playlist.h"
+#include "core/common/Result.h"
+#include "core/playlist/Playlist.h"
 
 #include <QByteArray>
 #include <QDateTime>

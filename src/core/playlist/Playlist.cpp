@@ -1,7 +1,7 @@
-#include "playlist/Playlist.h"
+#include "core/playlist/Playlist.h"
 
-#include "library/SongRecordCodec.h"
-#include "text/TextUtils.h"
+#include "core/library/SongRecordCodec.h"
+#include "core/text/TextUtils.h"
 
 QString playlistNameKey(const QString &name)
 {

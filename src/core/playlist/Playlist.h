@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/Result.h"
-#include "playlist/PlaylistItem.h"
+#include "core/common/Result.h"
+#include "core/playlist/PlaylistItem.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,8 +1,8 @@
-#include "playlist/PlaylistStore.h"
+#include "core/playlist/PlaylistStore.h"
 
-#include "common/AppPaths.h"
-#include "storage/StateFile.h"
-#include "text/TextUtils.h"
+#include "core/common/AppPaths.h"
+#include "core/storage/StateFile.h"
+#include "core/text/TextUtils.h"
 
 #include <QHash>
 
@@ -37,7 +37,8 @@ QString playlistsPath()
 
 QList<Playlist> loadPlaylists()
 {
-    return StateFile::load<QList<Playlist>>(playlistsPath(), PlaylistCodec::decodePlaylists).value_or(QList<Playlist>());
+    return StateFile::load<QList<Playlist>>(playlistsPath(), PlaylistCodec::decodePlaylists)
+        .value_or(QList<Playlist>());
 }
 
 bool savePlaylists(const QList<Playlist> &playlists)
@@ -74,7 +75,8 @@ bool addToPlaylist(const QString &playlistName, const BookmarkEntry &entry)
     PlaylistItem item = PlaylistItem::fromBookmark(entry);
     QList<PlaylistItem> &items = playlists[index].items;
     const QString key = item.id();
-    const bool present = std::any_of(items.cbegin(), items.cend(), [&](const PlaylistItem &i) { return i.id() == key; });
+    const bool present =
+        std::any_of(items.cbegin(), items.cend(), [&](const PlaylistItem &i) { return i.id() == key; });
     if (!present)
         items.append(std::move(item));
     return savePlaylists(playlists);
@@ -87,7 +89,8 @@ bool removeItems(const QSet<QString> &keys)
     QList<Playlist> playlists = loadPlaylists();
     bool removed = false;
     for (Playlist &playlist : playlists) {
-        removed |= playlist.items.removeIf([&](const PlaylistItem &item) { return keys.contains(item.id()); }) > 0;
+        removed |=
+            playlist.items.removeIf([&](const PlaylistItem &item) { return keys.contains(item.id()); }) > 0;
     }
     return !removed || savePlaylists(playlists);
 }

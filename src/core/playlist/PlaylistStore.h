@@ -1,6 +1,6 @@
 #pragma once
 
-#include "playlist/Playlist.h"
+#include "core/playlist/Playlist.h"
 
 #include <QSet>
 

@@ -1,4 +1,4 @@
-#include "resources/BundledResources.h"
+#include "core/resources/BundledResources.h"
 
 #include <QFileInfo>
 #include <QMutex>

@@ -1,6 +1,6 @@
-#include "resources/UIAssetFiles.h"
+#include "core/resources/UIAssetFiles.h"
 
-#include "resources/BundledResources.h"
+#include "core/resources/BundledResources.h"
 
 #include <QHash>
 

@@ -1,7 +1,7 @@
-#include "share/ExportNaming.h"
+#include "core/share/ExportNaming.h"
 
-#include "common/AppPaths.h"
-#include "text/TextUtils.h"
+#include "core/common/AppPaths.h"
+#include "core/text/TextUtils.h"
 
 #include <QFile>
 #include <QLocale>

@@ -1,9 +1,9 @@
-#include "share/PlaylistTextExport.h"
+#include "core/share/PlaylistTextExport.h"
 
-#include "playlist/LyfPlaylistCodec.h"
-#include "share/ExportNaming.h"
-#include "storage/StateFile.h"
-#include "text/WebSearch.h"
+#include "core/playlist/LyfPlaylistCodec.h"
+#include "core/share/ExportNaming.h"
+#include "core/storage/StateFile.h"
+#include "core/text/WebSearch.h"
 
 #include <QStringList>
 

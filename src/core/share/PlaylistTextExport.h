@@ -1,6 +1,6 @@
 #pragma once
 
-#include "playlist/PlaylistItem.h"
+#include "core/playlist/PlaylistItem.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "storage/StateFile.h"
+#include "core/storage/StateFile.h"
 
-#include "common/NotificationBus.h"
+#include "core/common/NotificationBus.h"
 
 #include <QDateTime>
 #include <QDir>

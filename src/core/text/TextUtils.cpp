@@ -1,4 +1,4 @@
-#include "text/TextUtils.h"
+#include "core/text/TextUtils.h"
 
 #include <QTextBoundaryFinder>
 #include <QTimeZone>

@@ -1,6 +1,6 @@
-#include "text/WebSearch.h"
+#include "core/text/WebSearch.h"
 
-#include "text/TextUtils.h"
+#include "core/text/TextUtils.h"
 
 namespace WebSearch {
 

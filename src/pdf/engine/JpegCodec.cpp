@@ -1,4 +1,4 @@
-#include "engine/JpegCodec.h"
+#include "pdf/engine/JpegCodec.h"
 
 #include <turbojpeg.h>
 

@@ -1,7 +1,7 @@
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
-#include "engine/PdfCanvas.h"
+#include "pdf/engine/PdfCanvas.h"
 
 #include <QCryptographicHash>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "engine/PdfDocument.h"
+#include "pdf/engine/PdfDocument.h"
 
-#include "engine/PdfSupport.h"
+#include "pdf/engine/PdfSupport.h"
 
 #include <QFile>
 #include <QLoggingCategory>

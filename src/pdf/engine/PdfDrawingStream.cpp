@@ -1,7 +1,7 @@
 #include <cairo-pdf.h>
 #include <cairo.h>
 
-#include "engine/PdfDrawingStream.h"
+#include "pdf/engine/PdfDrawingStream.h"
 
 #include <QIODevice>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/PdfCanvas.h"
+#include "pdf/engine/PdfCanvas.h"
 
 #include <QRectF>
 

@@ -1,6 +1,6 @@
-#include "engine/PdfSupport.h"
+#include "pdf/engine/PdfSupport.h"
 
-#include "engine/PdfDocument.h"
+#include "pdf/engine/PdfDocument.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,8 +2,8 @@
 
 // Helpers shared by the reading and the writing side of the PDF engine (internal to src/pdf).
 
-#include "common/Result.h"
-#include "engine/PdfDocument.h"
+#include "core/common/Result.h"
+#include "pdf/engine/PdfDocument.h"
 
 #include <QRectF>
 #include <QString>

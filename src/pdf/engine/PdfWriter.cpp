@@ -1,7 +1,7 @@
-#include "engine/PdfWriter.h"
+#include "pdf/engine/PdfWriter.h"
 
-#include "engine/PdfDrawingStream.h"
-#include "engine/PdfSupport.h"
+#include "pdf/engine/PdfDrawingStream.h"
+#include "pdf/engine/PdfSupport.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "common/BuildProgress.h"
-#include "common/Result.h"
-#include "engine/PdfCanvas.h"
-#include "engine/PdfDocument.h"
+#include "core/common/BuildProgress.h"
+#include "core/common/Result.h"
+#include "pdf/engine/PdfCanvas.h"
+#include "pdf/engine/PdfDocument.h"
 
 #include <QList>
 #include <QRectF>

@@ -1,8 +1,8 @@
-#include "extract/PdfBookmarkExtractor.h"
+#include "pdf/extract/PdfBookmarkExtractor.h"
 
-#include "engine/PdfDocument.h"
-#include "library/BookmarkTitleRules.h"
-#include "text/TextUtils.h"
+#include "core/library/BookmarkTitleRules.h"
+#include "core/text/TextUtils.h"
+#include "pdf/engine/PdfDocument.h"
 
 #include <QFileInfo>
 #include <QHash>

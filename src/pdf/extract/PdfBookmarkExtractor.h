@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/BookmarkEntry.h"
+#include "core/library/BookmarkEntry.h"
 
 #include <QString>
 

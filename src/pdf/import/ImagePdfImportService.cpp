@@ -1,13 +1,13 @@
-#include "import/ImagePdfImportService.h"
+#include "pdf/import/ImagePdfImportService.h"
 
-#include "common/AppPaths.h"
-#include "engine/PdfDocument.h"
-#include "engine/PdfDrawingStream.h"
-#include "engine/PdfSupport.h"
-#include "extract/PdfBookmarkExtractor.h"
-#include "import/PictureFile.h"
-#include "share/ExportNaming.h"
-#include "text/TextUtils.h"
+#include "core/common/AppPaths.h"
+#include "core/share/ExportNaming.h"
+#include "core/text/TextUtils.h"
+#include "pdf/engine/PdfDocument.h"
+#include "pdf/engine/PdfDrawingStream.h"
+#include "pdf/engine/PdfSupport.h"
+#include "pdf/extract/PdfBookmarkExtractor.h"
+#include "pdf/import/PictureFile.h"
 
 #include <QDir>
 #include <QFileInfo>

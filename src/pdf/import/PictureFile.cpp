@@ -1,8 +1,8 @@
 #include <libheif/heif.h>
 
-#include "import/PictureFile.h"
+#include "pdf/import/PictureFile.h"
 
-#include "engine/JpegCodec.h"
+#include "pdf/engine/JpegCodec.h"
 
 #include <QBuffer>
 #include <QFile>

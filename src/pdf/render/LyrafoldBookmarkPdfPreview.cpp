@@ -1,6 +1,6 @@
-#include "render/LyrafoldBookmarkPdfPreview.h"
+#include "pdf/render/LyrafoldBookmarkPdfPreview.h"
 
-#include "engine/PdfDocument.h"
+#include "pdf/engine/PdfDocument.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -1,14 +1,14 @@
-#include "share/PlaylistShareService.h"
+#include "pdf/share/PlaylistShareService.h"
 
-#include "annotations/PdfEditCacheFile.h"
-#include "engine/JpegCodec.h"
-#include "engine/PdfDocument.h"
-#include "engine/PdfWriter.h"
-#include "resources/UIAssetFiles.h"
-#include "share/ExportNaming.h"
-#include "share/PlaylistTextExport.h"
-#include "storage/StateFile.h"
-#include "text/TextUtils.h"
+#include "core/annotations/PdfEditCacheFile.h"
+#include "core/resources/UIAssetFiles.h"
+#include "core/share/ExportNaming.h"
+#include "core/share/PlaylistTextExport.h"
+#include "core/storage/StateFile.h"
+#include "core/text/TextUtils.h"
+#include "pdf/engine/JpegCodec.h"
+#include "pdf/engine/PdfDocument.h"
+#include "pdf/engine/PdfWriter.h"
 
 #include <QDir>
 #include <QFileInfo>

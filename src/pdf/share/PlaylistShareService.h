@@ -1,8 +1,8 @@
 #pragma once
 
-#include "common/BuildProgress.h"
-#include "library/BookmarkEntry.h"
-#include "playlist/PlaylistItem.h"
+#include "core/common/BuildProgress.h"
+#include "core/library/BookmarkEntry.h"
+#include "core/playlist/PlaylistItem.h"
 
 #include <QList>
 #include <QString>

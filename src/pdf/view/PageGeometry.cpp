@@ -1,4 +1,4 @@
-#include "view/PageGeometry.h"
+#include "pdf/view/PageGeometry.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/PdfDocument.h"
+#include "pdf/engine/PdfDocument.h"
 
 #include <QPointF>
 #include <QRectF>

@@ -1,4 +1,4 @@
-#include "view/PageImageCache.h"
+#include "pdf/view/PageImageCache.h"
 
 #include <algorithm>
 #include <cmath>

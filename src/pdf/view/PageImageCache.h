@@ -1,6 +1,6 @@
 #pragma once
 
-#include "view/PageRenderQueue.h"
+#include "pdf/view/PageRenderQueue.h"
 
 #include <QImage>
 #include <QList>

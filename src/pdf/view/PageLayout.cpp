@@ -1,4 +1,4 @@
-#include "view/PageLayout.h"
+#include "pdf/view/PageLayout.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
-#include "view/PageRenderQueue.h"
+#include "pdf/view/PageRenderQueue.h"
 
-#include "engine/PdfDocument.h"
+#include "pdf/engine/PdfDocument.h"
 
 #include <condition_variable>
 #include <deque>

@@ -1,6 +1,6 @@
-#include "view/SwipeAccumulator.h"
+#include "pdf/view/SwipeAccumulator.h"
 
-#include "view/ViewerZoom.h"
+#include "pdf/view/ViewerZoom.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "view/ViewerNavigation.h"
+#include "pdf/view/ViewerNavigation.h"
 
 #include <QRegularExpression>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "library/BookmarkEntry.h"
-#include "playlist/PlaylistItem.h"
-#include "view/PageLayout.h"
+#include "core/library/BookmarkEntry.h"
+#include "core/playlist/PlaylistItem.h"
+#include "pdf/view/PageLayout.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "view/ViewerZoom.h"
+#include "pdf/view/ViewerZoom.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "desktop/SingleInstance.h"
+#include "platform/desktop/SingleInstance.h"
 
-#include "common/AppPaths.h"
+#include "core/common/AppPaths.h"
 
 #include <QCryptographicHash>
 #include <QDataStream>

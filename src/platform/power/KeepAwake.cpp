@@ -1,4 +1,4 @@
-#include "power/KeepAwake.h"
+#include "platform/power/KeepAwake.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -1,4 +1,4 @@
-#include "share/ShareMenuService.h"
+#include "platform/share/ShareMenuService.h"
 
 #include <QClipboard>
 #include <QDBusConnection>

@@ -1,8 +1,8 @@
-#include "app/AppDelegate.h"
+#include "ui/app/AppDelegate.h"
 
-#include "common/LaunchLog.h"
-#include "common/NotificationBus.h"
-#include "mainwindow/MainWindowController.h"
+#include "core/common/LaunchLog.h"
+#include "core/common/NotificationBus.h"
+#include "ui/mainwindow/MainWindowController.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "common/LyrafoldAlert.h"
+#include "ui/common/LyrafoldAlert.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "common/LyrafoldButtonEffects.h"
+#include "ui/common/LyrafoldButtonEffects.h"
 
 #include <QAbstractButton>
 #include <QGraphicsEffect>

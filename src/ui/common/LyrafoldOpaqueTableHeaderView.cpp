@@ -1,6 +1,6 @@
-#include "common/LyrafoldOpaqueTableHeaderView.h"
+#include "ui/common/LyrafoldOpaqueTableHeaderView.h"
 
-#include "common/LyrafoldTheme.h"
+#include "ui/common/LyrafoldTheme.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "common/LyrafoldPlaylistStyleHeaderBarView.h"
+#include "ui/common/LyrafoldPlaylistStyleHeaderBarView.h"
 
-#include "common/LyrafoldTheme.h"
+#include "ui/common/LyrafoldTheme.h"
 
 LyrafoldPlaylistStyleHeaderBarView::LyrafoldPlaylistStyleHeaderBarView(QWidget *parent) : QWidget(parent)
 {

@@ -1,6 +1,6 @@
-#include "common/LyrafoldShareHelper.h"
+#include "ui/common/LyrafoldShareHelper.h"
 
-#include "services/LyrafoldLanguageService.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -21,7 +21,8 @@ QPointer<QMenu> &activePicker()
 
 QLabel *makeHintLabel(const QString &en, const QString &tr, const QString &es)
 {
-    auto *label = new QLabel(LyrafoldLanguageService::pick<QString>(LyrafoldLanguageService::current(), en, tr, es));
+    auto *label =
+        new QLabel(LyrafoldLanguageService::pick<QString>(LyrafoldLanguageService::current(), en, tr, es));
     QFont font = label->font();
     font.setPixelSize(10);
     label->setFont(font);
@@ -49,16 +50,19 @@ QString choiceTitle(ShareChoice choice)
 {
     switch (choice) {
     case ShareChoice::ShowInFolder:
-        return LyrafoldLanguageService::pick<QString>(LyrafoldLanguageService::current(), QStringLiteral("Show in folder"), QStringLiteral("Klasörde göster"),
-                                    QStringLiteral("Mostrar en la carpeta"));
+        return LyrafoldLanguageService::pick<QString>(
+            LyrafoldLanguageService::current(), QStringLiteral("Show in folder"),
+            QStringLiteral("Klasörde göster"), QStringLiteral("Mostrar en la carpeta"));
     case ShareChoice::Copy:
-        return LyrafoldLanguageService::pick<QString>(LyrafoldLanguageService::current(), QStringLiteral("Copy"), QStringLiteral("Kopyala"),
-                                    QStringLiteral("Copiar"));
+        return LyrafoldLanguageService::pick<QString>(LyrafoldLanguageService::current(),
+                                                      QStringLiteral("Copy"), QStringLiteral("Kopyala"),
+                                                      QStringLiteral("Copiar"));
     case ShareChoice::Email:
         break;
     }
-    return LyrafoldLanguageService::pick<QString>(LyrafoldLanguageService::current(), QStringLiteral("Send by e-mail"), QStringLiteral("E-posta ile gönder"),
-                                QStringLiteral("Enviar por correo"));
+    return LyrafoldLanguageService::pick<QString>(
+        LyrafoldLanguageService::current(), QStringLiteral("Send by e-mail"),
+        QStringLiteral("E-posta ile gönder"), QStringLiteral("Enviar por correo"));
 }
 
 QPoint popupPosition(const QWidget *anchor, const QSize &menuSize, Qt::Edge edge)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "share/ShareMenuService.h"
+#include "platform/share/ShareMenuService.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "common/LyrafoldTheme.h"
+#include "ui/common/LyrafoldTheme.h"
 
 #include <QEvent>
 #include <QFontDatabase>

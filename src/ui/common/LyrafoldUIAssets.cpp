@@ -1,7 +1,7 @@
-#include "common/LyrafoldUIAssets.h"
+#include "ui/common/LyrafoldUIAssets.h"
 
-#include "resources/BundledResources.h"
-#include "resources/UIAssetFiles.h"
+#include "core/resources/BundledResources.h"
+#include "core/resources/UIAssetFiles.h"
 
 #include <QGuiApplication>
 #include <QHash>

@@ -1,7 +1,7 @@
-#include "common/StudyModeService.h"
+#include "ui/common/StudyModeService.h"
 
-#include "common/AppSettings.h"
-#include "text/WebSearch.h"
+#include "core/common/AppSettings.h"
+#include "core/text/WebSearch.h"
 
 #include <QComboBox>
 #include <QDesktopServices>

@@ -1,7 +1,7 @@
-#include "mainwindow/BookmarkHoverOverlay.h"
+#include "ui/mainwindow/BookmarkHoverOverlay.h"
 
-#include "common/HoverLog.h"
-#include "common/LyrafoldTheme.h"
+#include "core/common/HoverLog.h"
+#include "ui/common/LyrafoldTheme.h"
 
 #include <QEvent>
 #include <QHeaderView>

@@ -1,9 +1,9 @@
-#include "mainwindow/BookmarkTableDelegate.h"
+#include "ui/mainwindow/BookmarkTableDelegate.h"
 
-#include "common/LyrafoldUIAssets.h"
-#include "library/LibraryColumns.h"
-#include "mainwindow/BookmarkTableModel.h"
-#include "mainwindow/BookmarkTableView.h"
+#include "core/library/LibraryColumns.h"
+#include "ui/common/LyrafoldUIAssets.h"
+#include "ui/mainwindow/BookmarkTableModel.h"
+#include "ui/mainwindow/BookmarkTableView.h"
 
 #include <QLineEdit>
 #include <QMouseEvent>

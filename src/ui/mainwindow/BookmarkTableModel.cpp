@@ -1,8 +1,8 @@
-#include "mainwindow/BookmarkTableModel.h"
+#include "ui/mainwindow/BookmarkTableModel.h"
 
-#include "library/LibraryColumns.h"
-#include "library/LibrarySession.h"
-#include "services/LyrafoldLanguageService.h"
+#include "core/library/LibraryColumns.h"
+#include "core/library/LibrarySession.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 BookmarkTableModel::BookmarkTableModel(const LibrarySession *session, QObject *parent)
     : QAbstractTableModel(parent), m_session(session)

@@ -1,8 +1,8 @@
-#include "mainwindow/BookmarkTableView.h"
+#include "ui/mainwindow/BookmarkTableView.h"
 
-#include "common/LyrafoldOpaqueTableHeaderView.h"
-#include "common/LyrafoldTheme.h"
-#include "mainwindow/BookmarkHoverOverlay.h"
+#include "ui/common/LyrafoldOpaqueTableHeaderView.h"
+#include "ui/common/LyrafoldTheme.h"
+#include "ui/mainwindow/BookmarkHoverOverlay.h"
 
 #include <QEvent>
 #include <QMouseEvent>

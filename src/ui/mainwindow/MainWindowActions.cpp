@@ -1,33 +1,33 @@
 // What the main window does to songs: open them in the viewer, delete them, edit their metadata, and
 // load the built-in bookmark list into the Default slot.
 
-#include "mainwindow/MainWindowController.h"
+#include "ui/mainwindow/MainWindowController.h"
 
-#include "common/AppSettings.h"
-#include "common/StudyModeService.h"
-#include "common/LaunchLog.h"
-#include "common/LyrafoldAlert.h"
-#include "library/CustomPdfFiles.h"
-#include "library/DefaultBookmarks.h"
-#include "mainwindow/BookmarkHoverOverlay.h"
-#include "mainwindow/BookmarkTableModel.h"
-#include "mainwindow/BookmarkTableView.h"
-#include "mainwindow/MetadataEditDialog.h"
-#include "mainwindow/WindowsStyleSlotTileView.h"
-#include "playlist/PlaylistStore.h"
-#include "viewer/PdfViewerWindowController.h"
-#include "text/TextUtils.h"
+#include "core/common/AppSettings.h"
+#include "core/common/LaunchLog.h"
+#include "core/library/CustomPdfFiles.h"
+#include "core/library/DefaultBookmarks.h"
+#include "core/playlist/PlaylistStore.h"
+#include "core/text/TextUtils.h"
+#include "ui/common/LyrafoldAlert.h"
+#include "ui/common/StudyModeService.h"
+#include "ui/mainwindow/BookmarkHoverOverlay.h"
+#include "ui/mainwindow/BookmarkTableModel.h"
+#include "ui/mainwindow/BookmarkTableView.h"
+#include "ui/mainwindow/MetadataEditDialog.h"
+#include "ui/mainwindow/WindowsStyleSlotTileView.h"
+#include "ui/viewer/PdfViewerWindowController.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QThreadPool>
 
 QWidget *MainWindowController::alertParent()

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "library/LibrarySession.h"
-#include "mainwindow/PagePreviewWindow.h"
+#include "core/library/LibrarySession.h"
+#include "ui/mainwindow/PagePreviewWindow.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>

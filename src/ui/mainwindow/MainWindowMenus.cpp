@@ -1,10 +1,10 @@
 // The main window's menus: "Slots" and "Tools" in the menu bar, and the settings menu of the gear.
 
-#include "metadata/DiscogsAuth.h"
-#include "mainwindow/MainWindowController.h"
+#include "core/metadata/DiscogsAuth.h"
+#include "ui/mainwindow/MainWindowController.h"
 
-#include "common/AppSettings.h"
-#include "services/LyrafoldLanguageService.h"
+#include "core/common/AppSettings.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QAbstractButton>
 #include <QAudioDevice>

@@ -1,16 +1,16 @@
 // The pointer over the library table: the hover page preview and the row clicks.
 
-#include "mainwindow/MainWindowController.h"
+#include "ui/mainwindow/MainWindowController.h"
 
-#include "common/HoverLog.h"
-#include "library/LibraryColumns.h"
-#include "mainwindow/BookmarkHoverOverlay.h"
-#include "mainwindow/BookmarkTableDelegate.h"
-#include "mainwindow/BookmarkTableModel.h"
-#include "mainwindow/BookmarkTableView.h"
-#include "mainwindow/PagePreviewWindow.h"
-#include "playlist/PlaylistStore.h"
-#include "render/LyrafoldBookmarkPdfPreview.h"
+#include "core/common/HoverLog.h"
+#include "core/library/LibraryColumns.h"
+#include "core/playlist/PlaylistStore.h"
+#include "pdf/render/LyrafoldBookmarkPdfPreview.h"
+#include "ui/mainwindow/BookmarkHoverOverlay.h"
+#include "ui/mainwindow/BookmarkTableDelegate.h"
+#include "ui/mainwindow/BookmarkTableModel.h"
+#include "ui/mainwindow/BookmarkTableView.h"
+#include "ui/mainwindow/PagePreviewWindow.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,12 +1,12 @@
 // The search row of the main window: the search field, the column sort and edit mode, the web
 // searches for the first result and the study mode controls.
 
-#include "mainwindow/MainWindowController.h"
+#include "ui/mainwindow/MainWindowController.h"
 
-#include "common/AppSettings.h"
-#include "common/StudyModeService.h"
-#include "mainwindow/BookmarkTableModel.h"
-#include "text/TextUtils.h"
+#include "core/common/AppSettings.h"
+#include "core/text/TextUtils.h"
+#include "ui/common/StudyModeService.h"
+#include "ui/mainwindow/BookmarkTableModel.h"
 
 #include <QComboBox>
 #include <QDesktopServices>

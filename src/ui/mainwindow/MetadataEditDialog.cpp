@@ -1,6 +1,6 @@
-#include "mainwindow/MetadataEditDialog.h"
+#include "ui/mainwindow/MetadataEditDialog.h"
 
-#include "text/TextUtils.h"
+#include "core/text/TextUtils.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

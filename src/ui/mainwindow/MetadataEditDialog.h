@@ -1,8 +1,8 @@
 #pragma once
 
-#include "common/Result.h"
-#include "library/BookmarkEntry.h"
-#include "library/BookmarkMetadataField.h"
+#include "core/common/Result.h"
+#include "core/library/BookmarkEntry.h"
+#include "core/library/BookmarkMetadataField.h"
 
 #include <QDialog>
 

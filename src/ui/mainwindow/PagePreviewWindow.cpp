@@ -1,4 +1,4 @@
-#include "mainwindow/PagePreviewWindow.h"
+#include "ui/mainwindow/PagePreviewWindow.h"
 
 #include <QImage>
 #include <QLabel>

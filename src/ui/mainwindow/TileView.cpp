@@ -1,4 +1,4 @@
-#include "mainwindow/TileView.h"
+#include "ui/mainwindow/TileView.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "mainwindow/WindowsStyleSlotTileView.h"
+#include "ui/mainwindow/WindowsStyleSlotTileView.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mainwindow/TileView.h"
+#include "ui/mainwindow/TileView.h"
 
 #include <QPixmap>
 

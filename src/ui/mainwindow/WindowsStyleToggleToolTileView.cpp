@@ -1,7 +1,7 @@
-#include "mainwindow/WindowsStyleToggleToolTileView.h"
+#include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 
-#include "common/LyrafoldTheme.h"
-#include "common/LyrafoldUIAssets.h"
+#include "ui/common/LyrafoldTheme.h"
+#include "ui/common/LyrafoldUIAssets.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,6 +1,6 @@
-#include "mainwindow/WindowsStyleToolTileView.h"
+#include "ui/mainwindow/WindowsStyleToolTileView.h"
 
-#include "common/LyrafoldUIAssets.h"
+#include "ui/common/LyrafoldUIAssets.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "services/LyrafoldHelpCatalogue.h"
+#include "ui/services/LyrafoldHelpCatalogue.h"
 
 #include <span>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "services/LyrafoldLanguageService.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QList>
 #include <QString>

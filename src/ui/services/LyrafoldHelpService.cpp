@@ -1,6 +1,6 @@
-#include "common/LyrafoldTheme.h"
-#include "common/LyrafoldUIAssets.h"
-#include "services/LyrafoldHelpService.h"
+#include "ui/services/LyrafoldHelpService.h"
+#include "ui/common/LyrafoldTheme.h"
+#include "ui/common/LyrafoldUIAssets.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -23,7 +23,6 @@ constexpr int kEntryImageSide = 44;
 constexpr int kAssetMaxSide = 40;
 const QString kHelpButtonIcon = QStringLiteral("help-contents");
 const QString kFallbackEntryIcon = QStringLiteral("dialog-question");
-
 
 QWidget *contentWidget(QWidget *window)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "services/LyrafoldHelpCatalogue.h"
+#include "ui/services/LyrafoldHelpCatalogue.h"
 
 class QWidget;
 

@@ -1,8 +1,8 @@
-#include "services/LyrafoldLanguageService.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
-#include "common/AppSettings.h"
-#include "common/NotificationBus.h"
-#include "services/LyrafoldTranslations.h"
+#include "core/common/AppSettings.h"
+#include "core/common/NotificationBus.h"
+#include "ui/services/LyrafoldTranslations.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

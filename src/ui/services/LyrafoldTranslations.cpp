@@ -1,4 +1,4 @@
-#include "services/LyrafoldTranslations.h"
+#include "ui/services/LyrafoldTranslations.h"
 
 namespace LyrafoldTranslations {
 

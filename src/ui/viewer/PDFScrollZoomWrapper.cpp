@@ -1,7 +1,7 @@
-#include "viewer/PDFScrollZoomWrapper.h"
+#include "ui/viewer/PDFScrollZoomWrapper.h"
 
-#include "view/ViewerZoom.h"
-#include "viewer/PdfViewerWindowController.h"
+#include "pdf/view/ViewerZoom.h"
+#include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QNativeGestureEvent>
 #include <QWheelEvent>

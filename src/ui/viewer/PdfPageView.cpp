@@ -1,4 +1,4 @@
-#include "viewer/PdfPageView.h"
+#include "ui/viewer/PdfPageView.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "engine/PdfDocument.h"
-#include "view/PageGeometry.h"
-#include "view/PageImageCache.h"
-#include "view/PageLayout.h"
-#include "view/PageRenderQueue.h"
+#include "pdf/engine/PdfDocument.h"
+#include "pdf/view/PageGeometry.h"
+#include "pdf/view/PageImageCache.h"
+#include "pdf/view/PageLayout.h"
+#include "pdf/view/PageRenderQueue.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>

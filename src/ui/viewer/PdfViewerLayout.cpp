@@ -1,12 +1,12 @@
 // The PDF viewer's window content: the toolbar row, the page area and the floating buttons.
 
-#include "common/LyrafoldUIAssets.h"
-#include "services/LyrafoldLanguageService.h"
-#include "view/ViewerNavigation.h"
-#include "view/ViewerZoom.h"
-#include "viewer/PDFScrollZoomWrapper.h"
-#include "viewer/PdfPageView.h"
-#include "viewer/PdfViewerWindowController.h"
+#include "pdf/view/ViewerNavigation.h"
+#include "pdf/view/ViewerZoom.h"
+#include "ui/common/LyrafoldUIAssets.h"
+#include "ui/services/LyrafoldLanguageService.h"
+#include "ui/viewer/PDFScrollZoomWrapper.h"
+#include "ui/viewer/PdfPageView.h"
+#include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QLabel>
 #include <QLineEdit>

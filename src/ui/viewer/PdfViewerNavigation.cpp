@@ -1,11 +1,11 @@
 // Page and title navigation, display modes and zoom, and presentation mode of the PDF viewer.
 
-#include "common/DiagnosticLog.h"
-#include "common/PdfViewLog.h"
-#include "view/ViewerNavigation.h"
-#include "view/ViewerZoom.h"
-#include "viewer/PdfPageView.h"
-#include "viewer/PdfViewerWindowController.h"
+#include "core/common/DiagnosticLog.h"
+#include "core/common/PdfViewLog.h"
+#include "pdf/view/ViewerNavigation.h"
+#include "pdf/view/ViewerZoom.h"
+#include "ui/viewer/PdfPageView.h"
+#include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,13 +1,13 @@
-#include "viewer/PdfViewerWindowController.h"
+#include "ui/viewer/PdfViewerWindowController.h"
 
-#include "common/DiagnosticLog.h"
-#include "common/PdfViewLog.h"
-#include "power/KeepAwake.h"
-#include "view/PageGeometry.h"
-#include "view/ViewerNavigation.h"
-#include "view/ViewerZoom.h"
-#include "viewer/PDFScrollZoomWrapper.h"
-#include "viewer/PdfPageView.h"
+#include "core/common/DiagnosticLog.h"
+#include "core/common/PdfViewLog.h"
+#include "pdf/view/PageGeometry.h"
+#include "pdf/view/ViewerNavigation.h"
+#include "pdf/view/ViewerZoom.h"
+#include "platform/power/KeepAwake.h"
+#include "ui/viewer/PDFScrollZoomWrapper.h"
+#include "ui/viewer/PdfPageView.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "engine/PdfDocument.h"
-#include "library/BookmarkEntry.h"
-#include "playlist/PlaylistItem.h"
-#include "view/SwipeAccumulator.h"
+#include "core/library/BookmarkEntry.h"
+#include "core/playlist/PlaylistItem.h"
+#include "pdf/engine/PdfDocument.h"
+#include "pdf/view/SwipeAccumulator.h"
 
 #include <QList>
 #include <QPointer>
