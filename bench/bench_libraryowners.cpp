@@ -4,6 +4,8 @@
 #include "Fixtures.h"
 #include "core/common/AppPaths.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/TitleKeyIndex.h"
+#include "core/playlist/PlaylistLibrary.h"
 #include "core/playlist/PlaylistStore.h"
 
 #include <QElapsedTimer>
@@ -72,10 +74,14 @@ QList<Playlist> playlistsOf(const BookmarkList &library, int playlists, int titl
 // previous save is still being written.
 void cellEdit(benchmark::State &state, bool afterSave)
 {
-    LibrarySession session;
-    session.setAllBookmarks(Fixtures::realisticLibrary(libraryRows));
-    const QList<Playlist> playlists = playlistsOf(session.allBookmarks(), 50, 40);
-    PlaylistStore::savePlaylists(playlists);
+    const BookmarkList library = Fixtures::realisticLibrary(libraryRows);
+    PlaylistStore::savePlaylists(playlistsOf(library, 50, 40));
+    PlaylistLibrary playlists;
+    LibrarySession session(playlists);
+    session.setAllBookmarks(library);
+    // Idle: the indexes that the session prepares on a worker after a change are there.
+    session.titleKeyIndex();
+    session.firstPositionOf(QString());
     LibrarySession::waitForPendingSaves();
     int n = 0;
     for (auto _ : state) {
@@ -86,8 +92,6 @@ void cellEdit(benchmark::State &state, bool afterSave)
         QElapsedTimer timer;
         timer.start();
         session.setMetadataField(BookmarkMetadataField::genre, genre, entry);
-        session.saveCurrentSlot();
-        PlaylistStore::syncMetadataFromBookmarks(session.allBookmarks());
         state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
         LibrarySession::waitForPendingSaves();
     }
@@ -116,13 +120,13 @@ void BM_PlaylistAdd(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         PlaylistStore::savePlaylists(playlists);
-        LibrarySession::waitForPendingSaves();
+        PlaylistLibrary owner;
         ReplacementCounter counter(AppPaths::playlistsPath());
         state.ResumeTiming();
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < 100; ++i)
-            PlaylistStore::addToPlaylist(QStringLiteral("Gig 250"), library.at(i * 7));
+            owner.addToPlaylist(QStringLiteral("Gig 250"), library.at(i * 7));
         state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9 / 100);
         LibrarySession::waitForPendingSaves();
         writes += counter.count();

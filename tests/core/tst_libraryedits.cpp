@@ -5,6 +5,7 @@
 #include "core/library/LibraryColumns.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/SlotStore.h"
+#include "core/playlist/PlaylistLibrary.h"
 #include "core/playlist/PlaylistStore.h"
 
 #include <QDir>
@@ -103,7 +104,8 @@ private Q_SLOTS:
                         LibraryColumns::year,  LibraryColumns::composer, LibraryColumns::tempo,
                         LibraryColumns::rating}
                 .at(field);
-        LibrarySession session;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
         const BookmarkList before = autumnLibrary();
         session.setAllBookmarks(before);
         session.setFilteredBookmarks({before.at(3), before.at(1)});
@@ -112,7 +114,7 @@ private Q_SLOTS:
         const Result<qsizetype> result = session.setMetadataField(metadataField, value, before.at(0));
         QCOMPARE(result ? int(result.value()) : -1, changed);
         if (changed < 0) {
-            QCOMPARE(session.allBookmarks(), before);
+            QCOMPARE(session.allBookmarks().toList(), before);
             QCOMPARE(session.searchFilterGeneration(), generation);
             return;
         }
@@ -126,14 +128,15 @@ private Q_SLOTS:
             QCOMPARE(session.allBookmarks().at(2).rating, std::optional(4.5));
     }
 
-    // A new title renames the playlist items of the song; a metadata change reaches the items through
-    // the playlists' sync.
+    // A new title renames the playlist items of the song; a metadata change reaches the items of the
+    // title's songs, and only those.
     void editsReachPlaylists()
     {
         const BookmarkList before = autumnLibrary();
         QVERIFY(PlaylistStore::savePlaylists(
             {playlistOf("Gig", {before.at(0), before.at(1)}), playlistOf("Practice", {before.at(3)})}));
-        LibrarySession session;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
         session.setAllBookmarks(before);
 
         QCOMPARE(session.setMetadataField(BookmarkMetadataField::title, "Autumn Leaves (Live)", before.at(2))
@@ -142,20 +145,23 @@ private Q_SLOTS:
         QCOMPARE(session.setMetadataField(BookmarkMetadataField::genre, "Jazz", session.allBookmarks().at(0))
                      .value(),
                  3);
-        QVERIFY(PlaylistStore::syncMetadataFromBookmarks(session.allBookmarks()));
-        const QList<Playlist> playlists = PlaylistStore::loadPlaylists();
-        QCOMPARE(playlists.at(0).items.at(0).title, "Autumn Leaves (Live)");
-        QCOMPARE(playlists.at(0).items.at(0).genre, "Jazz");
-        QCOMPARE(playlists.at(0).items.at(1).title, "Blue Moon");
-        QCOMPARE(playlists.at(1).items.at(0).title, "Autumn Leaves (Live)");
-        QCOMPARE(playlists.at(1).items.at(0).pdfFilePath, "/b/C.pdf");
+        LibrarySession::waitForPendingSaves();
+        const QList<Playlist> stored = PlaylistStore::loadPlaylists();
+        QCOMPARE(stored, playlists.playlists());
+        QCOMPARE(stored.at(0).items.at(0).title, "Autumn Leaves (Live)");
+        QCOMPARE(stored.at(0).items.at(0).genre, "Jazz");
+        QCOMPARE(stored.at(0).items.at(1).title, "Blue Moon");
+        QCOMPARE(stored.at(1).items.at(0).title, "Autumn Leaves (Live)");
+        QCOMPARE(stored.at(1).items.at(0).pdfFilePath, "/b/C.pdf");
+        QCOMPARE(stored.at(1).items.at(0).genre, "Jazz");
     }
 
     // The dialog harmonises all six fields; an enrichment changes only what it found different, a
     // removed year included, and each row keeps its own value elsewhere.
     void dialogAndEnrichmentValues()
     {
-        LibrarySession session;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
         session.setAllBookmarks(autumnLibrary());
         const MetadataValues values{"Jazz", "Ballad", 1945, "Kosma", "Slow", 4.5};
         QCOMPARE(session.applyMetadataValues(session.allBookmarks().at(0), values), 3);
@@ -243,14 +249,15 @@ private Q_SLOTS:
         const BookmarkList rows{Fixtures::bookmark("/b/Real.pdf", 3, "Real"),
                                 Fixtures::bookmark(single, 1, "Photo"), Fixtures::bookmark(book, 1, "Mine 1"),
                                 Fixtures::bookmark(book, 2, "Mine 2")};
-        QList<Playlist> playlists{playlistOf("Gig", {rows.at(0), rows.at(1), rows.at(2)})};
+        QList<Playlist> lists{playlistOf("Gig", {rows.at(0), rows.at(1), rows.at(2)})};
         if (otherUse == "slot0")
             QVERIFY(SlotStore::saveSlot(0, {Fixtures::bookmark(single, 1, "Old photo")}, QString()));
         if (otherUse == "playlist")
-            playlists.append(playlistOf("Other", {Fixtures::bookmark(single, 1, "Another song")}));
-        QVERIFY(PlaylistStore::savePlaylists(playlists));
+            lists.append(playlistOf("Other", {Fixtures::bookmark(single, 1, "Another song")}));
+        QVERIFY(PlaylistStore::savePlaylists(lists));
         TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":2,"slotNames":{}})");
-        LibrarySession session;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
         session.restoreActiveSlot();
         session.setAllBookmarks(rows);
 
@@ -265,13 +272,14 @@ private Q_SLOTS:
         QVERIFY(result);
         QCOMPARE(result->deleted, positions.size());
         QCOMPARE(session.allBookmarks().size(), rows.size() - positions.size());
-        QCOMPARE(session.filteredBookmarks(), session.allBookmarks());
+        QCOMPARE(session.filteredBookmarks(), session.allBookmarks().toList());
         for (const QString &path : {single, book}) {
             const QString name = QFileInfo(path).fileName();
             QCOMPARE(QFileInfo::exists(path), !removed.contains(name));
             QCOMPARE(QFileInfo::exists(trashed(name)), removed.contains(name));
         }
         qsizetype items = 0;
+        LibrarySession::waitForPendingSaves();
         for (const Playlist &playlist : PlaylistStore::loadPlaylists())
             items += playlist.items.size();
         QCOMPARE(items, playlistItemsLeft);
@@ -294,7 +302,8 @@ private Q_SLOTS:
             Fixtures::bookmark("/gone/book.pdf", 3, "Three"), Fixtures::bookmark(moved, 5, "b five"),
             Fixtures::bookmark(moved.toLower(), 5, "A five"), Fixtures::bookmark(moved, 2, "Two")};
         TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":1,"slotNames":{}})");
-        LibrarySession session;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
         session.restoreActiveSlot();
         session.setAllBookmarks(rows);
         session.setSelectedFolder(books());
@@ -334,7 +343,8 @@ private Q_SLOTS:
                                    Fixtures::bookmark("/gone/Book.pdf", 9, "Nine"),
                                    Fixtures::bookmark(path, 4, "Four"),
                                    Fixtures::bookmark("/gone/Book.pdf", 9, "Nine")};
-        LibrarySession session;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
         session.setAllBookmarks(context);
         session.setSelectedFolder(books());
 

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "core/library/LibrarySession.h"
+#include "core/playlist/PlaylistLibrary.h"
+
+class NotificationBus;
+
+// The shared owners every window works with, made once at start by the application delegate and
+// handed to each window's constructor. No window owns them, and no window needs another window to
+// reach the library or the playlists: windows observe these owners (libraryChanged(),
+// playlistsChanged(), saveFailed()) and change them only through their operations.
+//
+// The settings (AppSettings) and the interface language (LyrafoldLanguageService) are services over
+// QSettings that read the stored value afresh on every call, so that a switch in one window reaches
+// every window at once; their change notices come through notifications(), the application-wide bus.
+class AppContext {
+public:
+    // Reads the playlists file; the library stays empty until a window loads a slot into it.
+    AppContext();
+    ~AppContext();
+    AppContext(const AppContext &) = delete;
+    AppContext &operator=(const AppContext &) = delete;
+
+    LibrarySession &library() { return m_library; }
+    PlaylistLibrary &playlists() { return m_playlists; }
+    NotificationBus &notifications();
+
+private:
+    // The session syncs the playlists, so they are made first and go last.
+    PlaylistLibrary m_playlists;
+    LibrarySession m_library;
+};
