@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/recognition/ClipMatcher.h"
+
+#include <QByteArray>
+#include <QNetworkAccessManager>
+#include <QPointer>
+#include <QUrl>
+
+#include <chrono>
+
+class QNetworkReply;
+
+// Matches a clip with the AudD music recognition service: one multipart POST of the user's token and
+// the clip as a WAV file to its standard endpoint, which takes clips of up to about 12 seconds.
+// Without a token of the user's own, the service's demonstration token is sent, which allows only a
+// few requests. The token travels in the body, never in the address, and the clip goes out only over
+// https (or to this machine, for tests); nothing of either is written anywhere.
+class AudDClipMatcher : public ClipMatcher {
+    Q_OBJECT
+
+public:
+    static inline const QString demonstrationToken = QStringLiteral("test");
+    static QUrl standardEndpoint() { return QUrl(QStringLiteral("https://api.audd.io/")); }
+
+    explicit AudDClipMatcher(QUrl endpoint = standardEndpoint(),
+                             std::chrono::milliseconds timeout = std::chrono::seconds(20),
+                             QObject *parent = nullptr);
+    ~AudDClipMatcher() override;
+
+    void match(const AudioClip &clip) override;
+    void cancel() override;
+
+    // What an answer of the service means. It answers with HTTP status 200 for its errors as well.
+    static SongRecognitionResult resultFromAnswer(const QByteArray &body);
+    // The token sent with each request: the user's, else the demonstration token.
+    static QString requestToken();
+
+private:
+    void answer(const SongRecognitionResult &result);
+    void replyFinished(QNetworkReply *reply);
+
+    QUrl m_endpoint;
+    std::chrono::milliseconds m_timeout;
+    QNetworkAccessManager m_network;
+    QPointer<QNetworkReply> m_reply;
+};
