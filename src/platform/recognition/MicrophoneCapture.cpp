@@ -8,6 +8,24 @@
 
 #include <algorithm>
 
+namespace {
+
+// Where the source writes each period's audio as it comes, turned into the clip's format at once.
+class ClipSink : public QIODevice {
+public:
+    Pcm16MonoWriter writer{QAudioFormat()};
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        writer.append(QByteArrayView(data, size));
+        return size;
+    }
+};
+
+} // namespace
+
 // The recording side, on the capture's own thread. Its reports are posted to the owner's thread; the
 // owner outlives the thread, so they always have a receiver.
 class MicrophoneCaptureWorker : public QObject {
@@ -21,17 +39,17 @@ public:
     {
         close();
         m_recording = recording;
-        m_writer = Pcm16MonoWriter(format);
-        m_writer.reserve(std::chrono::seconds(10));
+        m_sink.writer = Pcm16MonoWriter(format);
+        m_sink.writer.reserve(std::chrono::seconds(10));
+        m_sink.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
         m_source = new QAudioSource(device, format, this);
-        m_input = m_source->start();
-        if (!m_input || m_source->error() != QAudio::NoError) {
+        m_source->start(&m_sink);
+        if (m_source->error() != QAudio::NoError) {
             const CaptureFailure failure = MicrophoneCapture::startFailure(m_source->error(), deviceChosen);
             close();
             report(recording, failure);
             return;
         }
-        connect(m_input, &QIODevice::readyRead, this, [this] { m_writer.append(m_input->readAll()); });
         connect(m_source, &QAudioSource::stateChanged, this, [this] {
             const QAudio::Error error = m_source->error();
             if (error == QAudio::IOError || error == QAudio::FatalError) {
@@ -47,10 +65,8 @@ public:
     {
         if (recording != m_recording || !m_source)
             return;
-        if (keep)
-            m_writer.append(m_input->readAll());
         close();
-        AudioClip clip = m_writer.take();
+        AudioClip clip = m_sink.writer.take();
         if (!keep)
             return;
         if (clip.samples.isEmpty()) {
@@ -75,19 +91,16 @@ private:
         if (!m_source)
             return;
         m_source->disconnect(this);
-        if (m_input)
-            m_input->disconnect(this);
         m_source->stop();
         m_source->deleteLater();
         m_source = nullptr;
-        m_input = nullptr;
+        m_sink.close();
     }
 
     std::function<void(Report)> m_report;
     QAudioSource *m_source = nullptr;
-    QIODevice *m_input = nullptr;
+    ClipSink m_sink;
     quint64 m_recording = 0;
-    Pcm16MonoWriter m_writer{QAudioFormat()};
 };
 
 MicrophoneCapture::InputCapabilities MicrophoneCapture::InputCapabilities::of(const QAudioDevice &device)
