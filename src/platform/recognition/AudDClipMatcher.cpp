@@ -65,9 +65,19 @@ AudDClipMatcher::~AudDClipMatcher()
     cancel();
 }
 
+std::optional<QString> AudDClipMatcher::userToken()
+{
+    return AppSettings::trimmedText(AppSettings::recognitionTokenKey);
+}
+
+void AudDClipMatcher::setUserToken(const std::optional<QString> &token)
+{
+    AppSettings::setTrimmedText(AppSettings::recognitionTokenKey, token);
+}
+
 QString AudDClipMatcher::requestToken()
 {
-    return AppSettings::trimmedText(AppSettings::recognitionTokenKey).value_or(demonstrationToken);
+    return userToken().value_or(demonstrationToken);
 }
 
 void AudDClipMatcher::match(const AudioClip &clip)

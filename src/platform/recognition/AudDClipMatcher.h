@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #include <chrono>
+#include <optional>
 
 class QNetworkReply;
 
@@ -33,6 +34,10 @@ public:
 
     // What an answer of the service means. It answers with HTTP status 200 for its errors as well.
     static SongRecognitionResult resultFromAnswer(const QByteArray &body);
+    // The user's token as stored, trimmed; nothing when none is stored or it is blank.
+    static std::optional<QString> userToken();
+    // Stores the token trimmed; a missing or blank token removes it.
+    static void setUserToken(const std::optional<QString> &token);
     // The token sent with each request: the user's, else the demonstration token.
     static QString requestToken();
 
