@@ -23,6 +23,23 @@ QString languageName(LyrafoldLanguage language)
     return pick(language, QStringLiteral("English"), QStringLiteral("Türkçe"), QStringLiteral("Español"));
 }
 
+// Stores what the token dialog's answer asks for; the status text, or nothing when nothing changed.
+std::optional<QString> storeTokenAnswer(AccessTokenDialog::Answer answer, const QString &typedToken,
+                                        void (*store)(const std::optional<QString> &), const QString &service)
+{
+    switch (answer) {
+    case AccessTokenDialog::Answer::save:
+        store(typedToken);
+        return service + QStringLiteral(" token saved.");
+    case AccessTokenDialog::Answer::clear:
+        store(std::nullopt);
+        return service + QStringLiteral(" token cleared.");
+    case AccessTokenDialog::Answer::cancel:
+        break;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 void MainWindowController::installAdvancedMenus()
@@ -165,18 +182,9 @@ void MainWindowController::promptDiscogsToken()
 
 void MainWindowController::applyDiscogsTokenAnswer(TokenAnswer answer, const QString &typedToken)
 {
-    switch (answer) {
-    case TokenAnswer::save:
-        DiscogsAuth::setUserToken(typedToken);
-        setStatus(QStringLiteral("Discogs token saved."));
-        break;
-    case TokenAnswer::clear:
-        DiscogsAuth::setUserToken(std::nullopt);
-        setStatus(QStringLiteral("Discogs token cleared."));
-        break;
-    case TokenAnswer::cancel:
-        break;
-    }
+    if (const auto status =
+            storeTokenAnswer(answer, typedToken, &DiscogsAuth::setUserToken, QStringLiteral("Discogs")))
+        setStatus(*status);
 }
 
 void MainWindowController::promptRecognitionToken()
@@ -193,16 +201,7 @@ void MainWindowController::promptRecognitionToken()
 
 void MainWindowController::applyRecognitionTokenAnswer(TokenAnswer answer, const QString &typedToken)
 {
-    switch (answer) {
-    case TokenAnswer::save:
-        AudDClipMatcher::setUserToken(typedToken);
-        setStatus(QStringLiteral("AudD token saved."));
-        break;
-    case TokenAnswer::clear:
-        AudDClipMatcher::setUserToken(std::nullopt);
-        setStatus(QStringLiteral("AudD token cleared."));
-        break;
-    case TokenAnswer::cancel:
-        break;
-    }
+    if (const auto status =
+            storeTokenAnswer(answer, typedToken, &AudDClipMatcher::setUserToken, QStringLiteral("AudD")))
+        setStatus(*status);
 }
