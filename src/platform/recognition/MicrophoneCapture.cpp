@@ -33,6 +33,7 @@ public:
     using Report = std::function<void(MicrophoneCapture *)>;
 
     explicit MicrophoneCaptureWorker(std::function<void(Report)> report) : m_report(std::move(report)) {}
+    // A source still recording stops and goes before the sink it writes to.
     ~MicrophoneCaptureWorker() override { close(); }
 
     void open(quint64 recording, const QAudioDevice &device, const QAudioFormat &format, bool deviceChosen)
@@ -50,12 +51,21 @@ public:
             report(recording, failure);
             return;
         }
-        connect(m_source, &QAudioSource::stateChanged, this, [this] {
+        connect(m_source, &QAudioSource::stateChanged, this, [this, recording] {
             const QAudio::Error error = m_source->error();
-            if (error == QAudio::IOError || error == QAudio::FatalError) {
-                close();
-                report(m_recording, CaptureFailure{CaptureFailure::Kind::readFailed, {}});
-            }
+            if (error != QAudio::IOError && error != QAudio::FatalError)
+                return;
+            // Not inside the source's own signal: the source goes once it has returned.
+            m_source->disconnect(this);
+            QMetaObject::invokeMethod(
+                this,
+                [this, recording] {
+                    if (recording != m_recording)
+                        return;
+                    close();
+                    report(recording, CaptureFailure{CaptureFailure::Kind::readFailed, {}});
+                },
+                Qt::QueuedConnection);
         });
         m_report([recording](MicrophoneCapture *owner) { owner->recordingStarted(recording); });
     }
@@ -85,14 +95,9 @@ private:
             [recording, failure](MicrophoneCapture *owner) { owner->recordingFailed(recording, failure); });
     }
 
-    // The source may be the sender of the signal being handled, so it goes later.
     void close()
     {
-        if (!m_source)
-            return;
-        m_source->disconnect(this);
-        m_source->stop();
-        m_source->deleteLater();
+        delete m_source;
         m_source = nullptr;
         m_sink.close();
     }
