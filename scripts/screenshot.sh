@@ -64,7 +64,7 @@ chmod 700 "$work/runtime"
     echo "[General]"
     echo "Lyrafold.uiLanguage=${UI_LANGUAGE:-en}"
     # Every listening scene but the question itself: the user has agreed already.
-    [ "$scene" != "listen-consent" ] && echo "RecognitionAudioUploadConfirmed=true"
+    if [ "$scene" != "listen-consent" ]; then echo "RecognitionAudioUploadConfirmed=true"; fi
 } >"$XDG_CONFIG_HOME/Lyrafold/Lyrafold.conf"
 
 # The sound server the application asks: a private one with a virtual microphone for the listening

@@ -12,7 +12,7 @@ namespace AccessTokenDialog {
 Outcome run(QWidget *parent, const Texts &texts, const QString &storedToken)
 {
     QDialog dialog(parent);
-    dialog.setObjectName(texts.objectName);
+    dialog.setObjectName(texts.name + QStringLiteral("Dialog"));
     dialog.setWindowTitle(texts.message);
     auto *layout = new QVBoxLayout(&dialog);
     auto *message = new QLabel(texts.message);
@@ -22,7 +22,7 @@ Outcome run(QWidget *parent, const Texts &texts, const QString &storedToken)
     auto *informative = new QLabel(texts.informativeText);
     informative->setWordWrap(true);
     auto *field = new QLineEdit(storedToken);
-    field->setObjectName(texts.objectName + QStringLiteral("Field"));
+    field->setObjectName(texts.name + QStringLiteral("Field"));
     field->setFixedSize(280, 24);
     auto *buttons = new QDialogButtonBox;
     QPushButton *save = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);

@@ -5,8 +5,8 @@
 class QWidget;
 
 // The modal dialog in which the user enters the access token of a web service: a message, where to get
-// a token, the field filled with the stored token, and Save, Clear and Cancel. English in every
-// interface language, as the service's own pages are.
+// a token, the field filled with the stored token, and Save, Clear and Cancel. Its texts are English
+// in every interface language.
 namespace AccessTokenDialog {
 
 enum class Answer { save, clear, cancel };
@@ -14,8 +14,8 @@ enum class Answer { save, clear, cancel };
 struct Texts {
     QString message;
     QString informativeText;
-    // Of the dialog; its field is named with "Field" appended.
-    QString objectName;
+    // The dialog's object name is this with "Dialog" appended, its field's with "Field".
+    QString name;
 };
 
 struct Outcome {

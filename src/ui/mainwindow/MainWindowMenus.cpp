@@ -175,7 +175,7 @@ void MainWindowController::promptDiscogsToken()
         {QStringLiteral("Discogs personal access token"),
          QStringLiteral("Create a token at https://www.discogs.com/settings/developers "
                         "— used for search API (genre/style)."),
-         QStringLiteral("discogsTokenDialog")},
+         QStringLiteral("discogsToken")},
         DiscogsAuth::userToken().value_or(QString()));
     applyDiscogsTokenAnswer(outcome.answer, outcome.typedToken);
 }
@@ -194,7 +194,7 @@ void MainWindowController::promptRecognitionToken()
         {QStringLiteral("AudD API token"),
          QStringLiteral("Create a token at https://dashboard.audd.io — used for song recognition (Listen). "
                         "Without one, a demonstration token allows only a few requests."),
-         QStringLiteral("recognitionTokenDialog")},
+         QStringLiteral("recognitionToken")},
         AudDClipMatcher::userToken().value_or(QString()));
     applyRecognitionTokenAnswer(outcome.answer, outcome.typedToken);
 }
