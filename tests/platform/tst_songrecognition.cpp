@@ -249,6 +249,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<Response>("response");
         QTest::addColumn<Result>("expected");
+        QTest::addColumn<bool>("ownToken");
 
         const QString unreadable =
             QStringLiteral("The recognition service sent an answer that could not be read.");
@@ -259,54 +260,63 @@ private Q_SLOTS:
         QTest::newRow("hand-made: a match")
             << answer("{'status':'success','result':{'artist':'Kenny Dorham','title':'Blue Bossa',"
                       "'album':'Page One','timecode':'00:41','song_link':'https://lis.tn/x'}}")
-            << Result::success("Blue Bossa", "Kenny Dorham");
+            << Result::success("Blue Bossa", "Kenny Dorham") << false;
         QTest::newRow("hand-made: no artist")
             << answer("{'status':'success','result':{'title':'Blue Bossa','timecode':'00:41'}}")
-            << Result::success("Blue Bossa", "");
+            << Result::success("Blue Bossa", "") << false;
         QTest::newRow("hand-made: no title")
             << answer("{'status':'success','result':{'artist':'Kenny Dorham','timecode':'00:41'}}")
-            << Result::success("", "Kenny Dorham");
+            << Result::success("", "Kenny Dorham") << false;
         QTest::newRow("hand-made: only where in the song")
             << answer("{'status':'success','result':{'timecode':'00:41','audio_id':123}}")
-            << Result::success("", "");
+            << Result::success("", "") << false;
         QTest::newRow("hand-made: no match")
-            << answer("{'status':'success','result':null}") << Result::noMatch();
+            << answer("{'status':'success','result':null}") << Result::noMatch() << false;
         QTest::newRow("hand-made: an error")
             << answer("{'status':'error','error':{'error_code':300,'error_message':'Recognition failed: "
                       "a problem with fingerprints creating.'}}")
-            << Result::failure("Recognition failed: a problem with fingerprints creating.");
+            << Result::failure("Recognition failed: a problem with fingerprints creating.") << false;
         QTest::newRow("hand-made: wrong token")
             << answer("{'status':'error','error':{'error_code':900,'error_message':'Recognition failed: "
                       "authorization failed: wrong api_token.'}}")
-            << Result::failure("Recognition failed: authorization failed: wrong api_token.", true);
+            << Result::failure("Recognition failed: authorization failed: wrong api_token.", true) << false;
         QTest::newRow("hand-made: requests used up")
             << answer("{'status':'error','error':{'error_code':901,'error_message':'Recognition failed: "
                       "authorization failed: no api_token passed and the limit was reached.'}}")
-            << Result::failure(usedUp, true);
+            << Result::failure(usedUp, true) << false;
         QTest::newRow("hand-made: a token's requests used up")
             << answer("{'status':'error','error':{'error_code':902,'error_message':'limit'}}")
-            << Result::failure(usedUp, true);
+            << Result::failure(usedUp, true) << false;
+        QTest::newRow("hand-made: your token's requests used up")
+            << answer("{'status':'error','error':{'error_code':902,'error_message':'limit'}}")
+            << Result::failure("The requests of your AudD API token are used up. Check your plan at "
+                               "dashboard.audd.io or enter another token in the settings menu.",
+                               true)
+            << true;
         QTest::newRow("hand-made: an error without words")
             << answer("{'status':'error','error':{'error_code':700}}")
-            << Result::failure("The recognition service reported error 700.");
+            << Result::failure("The recognition service reported error 700.") << false;
         QTest::newRow("error not an object")
-            << answer("{'status':'error','error':'bad'}") << Result::failure(unreadable);
+            << answer("{'status':'error','error':'bad'}") << Result::failure(unreadable) << false;
         QTest::newRow("malformed body")
-            << answer("{'status':'success','result':{'title'") << Result::failure(unreadable);
-        QTest::newRow("no status") << answer("{'result':null}") << Result::failure(unreadable);
+            << answer("{'status':'success','result':{'title'") << Result::failure(unreadable) << false;
+        QTest::newRow("no status") << answer("{'result':null}") << Result::failure(unreadable) << false;
         QTest::newRow("server error")
             << Response{503, "busy"}
-            << Result::failure("The recognition service answered with HTTP status 503.");
+            << Result::failure("The recognition service answered with HTTP status 503.") << false;
         QTest::newRow("no answer within the deadline")
             << Response{200, json("{'status':'success','result':null}"), "application/json", false, 1500ms}
-            << Result::failure("Recognition timed out.");
+            << Result::failure("Recognition timed out.") << false;
     }
 
     void matcherAnswers()
     {
         QFETCH(Response, response);
         QFETCH(Result, expected);
+        QFETCH(bool, ownToken);
         m_response = response;
+        if (ownToken)
+            AudDClipMatcher::setUserToken(QStringLiteral("my-token"));
 
         Completions completions;
         m_recognizer->recognize(captureTime, std::nullopt, completions.completion());

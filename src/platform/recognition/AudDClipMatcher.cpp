@@ -18,6 +18,9 @@ namespace {
 constexpr int wrongTokenCode = 900;
 constexpr int limitReachedCodes[] = {901, 902};
 
+// Whether a reply's request carried the user's own token.
+constexpr char ownTokenProperty[] = "lyrafoldOwnToken";
+
 const QString unreadableAnswer =
     QStringLiteral("The recognition service sent an answer that could not be read.");
 
@@ -39,18 +42,51 @@ QHttpPart formField(const QByteArray &disposition, const QByteArray &body)
     return part;
 }
 
-SongRecognitionResult serviceError(const QJsonObject &error)
+SongRecognitionResult serviceError(const QJsonObject &error, bool ownToken)
 {
     const int code = error.value(QLatin1String("error_code")).toInt();
     if (std::ranges::find(limitReachedCodes, code) != std::end(limitReachedCodes))
         return SongRecognitionResult::failure(
-            QStringLiteral("The recognition service's free requests are used up. Enter an AudD API token of "
-                           "your own in the settings menu."),
+            ownToken
+                ? QStringLiteral("The requests of your AudD API token are used up. Check your plan at "
+                                 "dashboard.audd.io or enter another token in the settings menu.")
+                : QStringLiteral("The recognition service's free requests are used up. Enter an AudD API "
+                                 "token of your own in the settings menu."),
             true);
     QString message = TextUtils::trimmed(error.value(QLatin1String("error_message")).toString());
     if (message.isEmpty())
         message = QStringLiteral("The recognition service reported error %1.").arg(code);
     return SongRecognitionResult::failure(message, code == wrongTokenCode);
+}
+
+// What an answer of the service means; ownToken: the request carried the user's token, not the
+// demonstration token. The service answers with HTTP status 200 for its errors as well.
+SongRecognitionResult resultFromAnswer(const QByteArray &body, bool ownToken)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+        return SongRecognitionResult::failure(unreadableAnswer);
+    const QJsonObject answer = document.object();
+    const QString status = answer.value(QLatin1String("status")).toString();
+
+    if (status == QLatin1String("error")) {
+        const QJsonValue error = answer.value(QLatin1String("error"));
+        return error.isObject() ? serviceError(error.toObject(), ownToken)
+                                : SongRecognitionResult::failure(unreadableAnswer);
+    }
+    if (status != QLatin1String("success"))
+        return SongRecognitionResult::failure(unreadableAnswer);
+
+    const QJsonValue result = answer.value(QLatin1String("result"));
+    if (result.isNull() || result.isUndefined())
+        return SongRecognitionResult::noMatch();
+    if (!result.isObject())
+        return SongRecognitionResult::failure(unreadableAnswer);
+    // A result may hold only where in the song the clip was found, with neither title nor artist.
+    const QJsonObject song = result.toObject();
+    return SongRecognitionResult::success(song.value(QLatin1String("title")).toString(),
+                                          song.value(QLatin1String("artist")).toString());
 }
 
 } // namespace
@@ -75,11 +111,6 @@ void AudDClipMatcher::setUserToken(const std::optional<QString> &token)
     AppSettings::setTrimmedText(AppSettings::recognitionTokenKey, token);
 }
 
-QString AudDClipMatcher::requestToken()
-{
-    return userToken().value_or(demonstrationToken);
-}
-
 void AudDClipMatcher::match(const AudioClip &clip)
 {
     cancel();
@@ -89,8 +120,9 @@ void AudDClipMatcher::match(const AudioClip &clip)
         return;
     }
 
+    const std::optional<QString> ownToken = userToken();
     auto *form = new QHttpMultiPart(QHttpMultiPart::FormDataType);
-    form->append(formField(R"(name="api_token")", requestToken().toUtf8()));
+    form->append(formField(R"(name="api_token")", ownToken.value_or(demonstrationToken).toUtf8()));
     QHttpPart file = formField(R"(name="file"; filename="clip.wav")", clip.wavFile());
     file.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("audio/wav"));
     form->append(file);
@@ -100,6 +132,7 @@ void AudDClipMatcher::match(const AudioClip &clip)
     request.setTransferTimeout(int(m_timeout.count()));
     QNetworkReply *reply = m_network.post(request, form);
     form->setParent(reply);
+    reply->setProperty(ownTokenProperty, ownToken.has_value());
     m_reply = reply;
     connect(reply, &QNetworkReply::finished, this, [this, reply] { replyFinished(reply); });
 }
@@ -137,33 +170,5 @@ void AudDClipMatcher::replyFinished(QNetworkReply *reply)
             QStringLiteral("Could not reach the recognition service (%1).").arg(reply->errorString())));
         return;
     }
-    Q_EMIT answered(resultFromAnswer(reply->readAll()));
-}
-
-SongRecognitionResult AudDClipMatcher::resultFromAnswer(const QByteArray &body)
-{
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject())
-        return SongRecognitionResult::failure(unreadableAnswer);
-    const QJsonObject answer = document.object();
-    const QString status = answer.value(QLatin1String("status")).toString();
-
-    if (status == QLatin1String("error")) {
-        const QJsonValue error = answer.value(QLatin1String("error"));
-        return error.isObject() ? serviceError(error.toObject())
-                                : SongRecognitionResult::failure(unreadableAnswer);
-    }
-    if (status != QLatin1String("success"))
-        return SongRecognitionResult::failure(unreadableAnswer);
-
-    const QJsonValue result = answer.value(QLatin1String("result"));
-    if (result.isNull() || result.isUndefined())
-        return SongRecognitionResult::noMatch();
-    if (!result.isObject())
-        return SongRecognitionResult::failure(unreadableAnswer);
-    // A result may hold only where in the song the clip was found, with neither title nor artist.
-    const QJsonObject song = result.toObject();
-    return SongRecognitionResult::success(song.value(QLatin1String("title")).toString(),
-                                          song.value(QLatin1String("artist")).toString());
+    Q_EMIT answered(resultFromAnswer(reply->readAll(), reply->property(ownTokenProperty).toBool()));
 }

@@ -32,14 +32,10 @@ public:
     void match(const AudioClip &clip) override;
     void cancel() override;
 
-    // What an answer of the service means. It answers with HTTP status 200 for its errors as well.
-    static SongRecognitionResult resultFromAnswer(const QByteArray &body);
     // The user's token as stored, trimmed; nothing when none is stored or it is blank.
     static std::optional<QString> userToken();
     // Stores the token trimmed; a missing or blank token removes it.
     static void setUserToken(const std::optional<QString> &token);
-    // The token sent with each request: the user's, else the demonstration token.
-    static QString requestToken();
 
 private:
     void answer(const SongRecognitionResult &result);
