@@ -578,6 +578,23 @@ private Q_SLOTS:
         QTEST(viewer->isPresentationMode(), "presentationAfter");
     }
 
+    // A wheel turned while the window is being taken apart no longer reaches it.
+    void teardownTakesNoInput()
+    {
+        Viewer viewer = open(m_book11, 1);
+        PdfPageView *view = viewer->pdfView();
+        double scaleSeen = 0;
+        connect(viewer->toolbarRow(), &QObject::destroyed, this, [&] {
+            QWheelEvent zoom(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, 120), Qt::NoButton,
+                             Qt::ControlModifier, Qt::NoScrollPhase, false);
+            const double before = view->scaleFactor();
+            QApplication::sendEvent(view->viewport(), &zoom);
+            scaleSeen = view->scaleFactor() / before;
+        });
+        viewer.reset();
+        QCOMPARE(scaleSeen, 1.0);
+    }
+
     // ---- Presentation mode
 
     void presentationMode()

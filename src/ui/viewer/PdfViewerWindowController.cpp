@@ -64,6 +64,9 @@ PdfViewerWindowController::PdfViewerWindowController(const QString &pdfPath, qin
 
 PdfViewerWindowController::~PdfViewerWindowController()
 {
+    // The page area outlives this body by a little: its input must not reach a viewer that is
+    // already half gone.
+    m_scrollZoomWrapper->controller.clear();
     qApp->removeEventFilter(this);
     for (const QMetaObject::Connection &observer : std::as_const(m_pdfViewObservers))
         disconnect(observer);
