@@ -419,12 +419,16 @@ private Q_SLOTS:
 
         // Another title of the book in view keeps the open book.
         const QList<PlaylistItem> sameBook = {item(m_book11, 1, QStringLiteral("A")),
-                                              item(m_book11, 5, QStringLiteral("B"))};
+                                              item(m_book11, 5, QStringLiteral("B")),
+                                              item(m_book11, 40, QStringLiteral("C"))};
         const Viewer stepping = open(m_book11, 1, std::nullopt, sameBook, 0);
         const PdfDocumentPtr book = stepping->pdfDocument();
         stepping->goToNextTitle();
         QCOMPARE(stepping->pdfDocument(), book);
         QCOMPARE(field(*stepping), QStringLiteral("5"));
+        stepping->goToNextTitle(); // its page lies past the book's end: the first page
+        QCOMPARE(field(*stepping), QStringLiteral("1"));
+        QCOMPARE(visiblePages(*stepping), QList<int>({0}));
 
         const Viewer fresh = open(m_book11, 1);
         QCOMPARE(fresh->pdfView()->displayMode(), PageDisplayMode::singlePage);

@@ -270,8 +270,11 @@ void PdfViewerWindowController::loadDocument(const QString &path, qint64 page, b
     const PageDisplayMode mode = preserveViewMode ? rememberedMode : PageDisplayMode::singlePage;
     m_pdfView->setDisplayMode(mode);
     m_pdfView->setDisplaysAsBook(mode == PageDisplayMode::twoUp && !m_coverPageRemoved);
-    if (m_currentPageNumber - 1 < m_pdfDocument->pageCount())
-        m_pdfView->goToPage(int(m_currentPageNumber - 1));
+    // A page past the book's end shows its first page, also when the book was open already and the
+    // view still shows the previous title's page.
+    const int pageCount = m_pdfDocument->pageCount();
+    if (pageCount > 0)
+        m_pdfView->goToPage(m_currentPageNumber - 1 < pageCount ? int(m_currentPageNumber - 1) : 0);
 
     refreshPageUi();
     setWindowTitle(fileNameOf(path));
