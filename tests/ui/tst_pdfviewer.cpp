@@ -629,6 +629,14 @@ private Q_SLOTS:
         QVERIFY(viewer->pdfView()->scrollBarsShown());
         QVERIFY(viewer->pdfView()->backgroundColor() != QColor(Qt::black));
 
+        // A maximized window is maximized again afterwards.
+        viewer->showMaximized();
+        viewer->enterPresentationMode();
+        QVERIFY(viewer->isFullScreen());
+        viewer->exitPresentationMode();
+        QVERIFY(viewer->isMaximized());
+        QVERIFY(!viewer->isFullScreen());
+
         // Closing in presentation mode brings the hidden windows back first.
         viewer->enterPresentationMode();
         QVERIFY(!other.isVisible());

@@ -201,6 +201,7 @@ private:
     bool m_isEditMode = false;
     bool m_isPresentationMode = false;
     bool m_wasFullScreen = false;
+    bool m_maximizedBeforePresentation = false;
     QList<QPointer<QWidget>> m_windowsHiddenForFullscreen;
     std::unique_ptr<KeepAwake> m_keepAwake;
     QList<QMetaObject::Connection> m_pdfViewObservers;
