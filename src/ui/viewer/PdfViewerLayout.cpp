@@ -145,7 +145,11 @@ QToolBar *PdfViewerWindowController::buildToolbar()
     m_pageNumberField = new QLineEdit(QStringLiteral("1"), toolbar);
     m_pageNumberField->setAlignment(Qt::AlignCenter);
     m_pageNumberField->setFixedWidth(52);
-    connect(m_pageNumberField, &QLineEdit::returnPressed, this, [this] { goToPageFromField(); });
+    // The page typed, the keys turn pages again.
+    connect(m_pageNumberField, &QLineEdit::returnPressed, this, [this] {
+        goToPageFromField();
+        m_pdfView->setFocus();
+    });
     toolbar->addWidget(m_pageNumberField);
 
     m_totalPagesLabel = new QLabel(QStringLiteral("of 0"), toolbar);
@@ -223,6 +227,8 @@ void PdfViewerWindowController::buildPageArea()
     containerLayout->addWidget(m_pdfView);
 
     m_scrollZoomWrapper->watchInputOf(m_pdfView->viewport());
+    // The page, not the page field, has the keys when the window opens.
+    m_pdfView->setFocus();
     connect(m_scrollZoomWrapper, &PDFScrollZoomWrapper::resized, this, [this] { windowDidResize(); });
 }
 

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 
 namespace {
@@ -218,6 +219,65 @@ bool PdfViewerWindowController::handleKeyDown(QKeyEvent *event)
     default:
         return false;
     }
+}
+
+void PdfViewerWindowController::keyPressEvent(QKeyEvent *event)
+{
+    // Keys that neither the viewer's own handling nor the focused control took end here.
+    if (!handleViewKey(event))
+        QWidget::keyPressEvent(event);
+}
+
+bool PdfViewerWindowController::handleViewKey(QKeyEvent *event)
+{
+    using Key = ViewerNavigation::ViewKey;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    std::optional<Key> key;
+    if (event->key() == Qt::Key_Space && (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier))
+        key = modifiers == Qt::ShiftModifier ? Key::pageUp : Key::pageDown;
+    else if (modifiers == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_PageDown:
+            key = Key::pageDown;
+            break;
+        case Qt::Key_PageUp:
+            key = Key::pageUp;
+            break;
+        case Qt::Key_Down:
+            key = Key::lineDown;
+            break;
+        case Qt::Key_Up:
+            key = Key::lineUp;
+            break;
+        case Qt::Key_Home:
+            key = Key::firstPage;
+            break;
+        case Qt::Key_End:
+            key = Key::lastPage;
+            break;
+        default:
+            break;
+        }
+    }
+    if (!key)
+        return false;
+    if (!m_pdfDocument)
+        return true;
+    QScrollBar *scroll = m_pdfView->verticalScrollBar();
+    const std::optional<ViewerNavigation::ViewKeyMove> move = ViewerNavigation::viewKeyMove(
+        *key, {scroll->value(), scroll->maximum(), scroll->pageStep(), scroll->singleStep()},
+        m_pdfView->currentPageIndex(), m_pdfDocument->pageCount(), m_pdfView->displayMode());
+    if (!move)
+        return true;
+    if (move->scrollTo) {
+        scroll->setValue(*move->scrollTo);
+        return true;
+    }
+    showPage(*move->page);
+    if (move->atBottom)
+        scroll->setValue(scroll->maximum());
+    markBrowsedAndRefresh();
+    return true;
 }
 
 // ---- Keep-awake

@@ -147,6 +147,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -171,6 +172,8 @@ private:
     void windowDidEnterFullScreen();
     void windowDidExitFullScreen();
     bool handleKeyDown(QKeyEvent *event);
+    // The page view's own keys (paging, scrolling, first and last page); false for other keys.
+    bool handleViewKey(QKeyEvent *event);
     void installPdfViewObservers();
     void hidePDFScrollBars();
     void showPDFScrollBars();
