@@ -8,14 +8,16 @@
 #include "ui/viewer/PDFScrollZoomWrapper.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
+#include "ui/viewer/ViewerToolbarRow.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QToolBar>
+#include <QToolButton>
 
 #include <memory>
 
@@ -263,6 +265,61 @@ private Q_SLOTS:
         const Viewer titled = open(m_book11, 1, title(m_book11, 1, QStringLiteral("Song")));
         QVERIFY(titled->toolbarButton(QStringLiteral("+")));
         QCOMPARE(label(*titled), QStringLiteral("Song"));
+    }
+
+    // Every toolbar control can be reached: shown whole in the row, side by side, or waiting in the
+    // overflow menu, whose entries do what their buttons do.
+    void toolbarFits_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("playlist");
+        QTest::addColumn<bool>("overflows");
+        QTest::newRow("default size") << QSize(900, 700) << false << true;
+        QTest::newRow("default size, a list") << QSize(900, 700) << true << true;
+        QTest::newRow("minimum size, a list") << QSize(520, 420) << true << true;
+        QTest::newRow("wide") << QSize(1800, 800) << true << false;
+    }
+
+    void toolbarFits()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, playlist);
+        const Items list =
+            playlist ? Items(QList<PlaylistItem>{item(m_book11, 1, QStringLiteral("A"))}) : std::nullopt;
+        const Viewer viewer = open(m_book11, 1, title(m_book11, 1, QStringLiteral("Song")), list);
+        viewer->resize(size);
+        viewer->show();
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        QCOMPARE(viewer->size(), size);
+        ViewerToolbarRow *row = viewer->toolbarRow();
+        QTEST(row->overflowButton()->isVisible(), "overflows");
+
+        QList<QRect> shown;
+        for (QWidget *control : row->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (control->isVisible()) {
+                QVERIFY2(row->rect().contains(control->geometry()), qPrintable(control->objectName()));
+                for (const QRect &other : std::as_const(shown))
+                    QVERIFY(!other.intersects(control->geometry()));
+                shown.append(control->geometry());
+            }
+        }
+        QVERIFY(viewer->pageNumberField()->isVisible());
+        QVERIFY(viewer->toolbarButton(QStringLiteral("\u25B6"))->isVisible());
+
+        QMenu *menu = row->overflowButton()->menu();
+        menu->popup(QPoint());
+        QStringList inMenu;
+        for (const QAction *action : menu->actions())
+            inMenu.append(action->text());
+        for (QAbstractButton *button : row->findChildren<QAbstractButton *>(Qt::FindDirectChildrenOnly)) {
+            if (button != row->overflowButton())
+                QCOMPARE(inMenu.contains(button->text()), !button->isVisible());
+        }
+        if (QAction *cover = menu->actions().value(inMenu.indexOf(QStringLiteral("Cover page")))) {
+            cover->trigger();
+            QVERIFY(viewer->coverPageRemoved());
+        }
+        menu->close();
     }
 
     // ---- Pages

@@ -6,13 +6,13 @@
 #include "pdf/view/ViewerZoom.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
+#include "ui/viewer/ViewerToolbarRow.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QToolBar>
 #include <QWheelEvent>
 
 namespace {

@@ -129,6 +129,25 @@ void PdfViewerWindowController::centerWindowOnActiveScreen(QWidget *window)
     window->move(area.center().x() - size.width() / 2, area.center().y() - size.height() / 2);
 }
 
+void PdfViewerWindowController::placeFrame(const QRect &frame)
+{
+    m_placedFrame = frame;
+    fitIntoPlacedFrame();
+}
+
+void PdfViewerWindowController::fitIntoPlacedFrame()
+{
+    const QRect inner = geometry();
+    const QRect outer = frameGeometry();
+    const QMargins margins(inner.left() - outer.left(), inner.top() - outer.top(),
+                           outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    // A window's position is that of its frame; its size that of what is inside.
+    resize(m_placedFrame->size().shrunkBy(margins));
+    move(m_placedFrame->topLeft());
+    if (!margins.isNull())
+        m_placedFrame.reset();
+}
+
 // ---- Closing and window events
 
 void PdfViewerWindowController::closeEvent(QCloseEvent *event)
@@ -176,6 +195,15 @@ void PdfViewerWindowController::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     layoutFloatingButtons();
+    if (m_placedFrame && frameGeometry() != geometry())
+        fitIntoPlacedFrame();
+}
+
+void PdfViewerWindowController::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    if (m_placedFrame && frameGeometry() != geometry())
+        fitIntoPlacedFrame();
 }
 
 void PdfViewerWindowController::windowDidResize()
