@@ -34,7 +34,6 @@ struct ViewKeyMove {
     std::optional<int> scrollTo;
     std::optional<int> page;
     bool atBottom = false;
-    bool operator==(const ViewKeyMove &) const = default;
 };
 
 // Page down scrolls a screenful down the shown pages and, at their bottom, turns to the next page

@@ -25,14 +25,11 @@ ViewerToolbarRow::ViewerToolbarRow(QWidget *parent) : QWidget(parent)
 
 void ViewerToolbarRow::addControl(QWidget *control, int keep)
 {
-    control->setParent(this);
     Control entry;
     entry.widget = control;
     entry.button = qobject_cast<QAbstractButton *>(control);
     entry.keep = keep;
-    m_controls.append(entry);
-    updateGeometry();
-    relayout();
+    append(entry);
 }
 
 void ViewerToolbarRow::addControlPair(QWidget *first, QWidget *second, int keep)
@@ -47,11 +44,16 @@ void ViewerToolbarRow::addControlPair(QWidget *first, QWidget *second, int keep)
 
 void ViewerToolbarRow::addElasticControl(QWidget *control)
 {
-    control->setParent(this);
     Control entry;
     entry.widget = control;
     entry.elastic = true;
-    m_controls.append(entry);
+    append(entry);
+}
+
+void ViewerToolbarRow::append(const Control &control)
+{
+    control.widget->setParent(this);
+    m_controls.append(control);
     updateGeometry();
     relayout();
 }
@@ -88,17 +90,6 @@ QSize ViewerToolbarRow::sizeHint() const
         height = std::max(height, control.widget->sizeHint().height());
     }
     return QSize(width, height);
-}
-
-QSize ViewerToolbarRow::minimumSizeHint() const
-{
-    // The controls that always stay and the overflow button; the elastic one may vanish.
-    int width = m_overflowButton->sizeHint().width();
-    for (const Control &control : m_controls) {
-        if (!control.button && !control.elastic)
-            width += spacing + preferredWidth(control);
-    }
-    return QSize(width, sizeHint().height());
 }
 
 bool ViewerToolbarRow::event(QEvent *event)

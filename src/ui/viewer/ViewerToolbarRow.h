@@ -30,11 +30,8 @@ public:
     void addElasticControl(QWidget *control);
 
     QToolButton *overflowButton() const { return m_overflowButton; }
-    // The buttons now in the overflow menu, left to right.
-    QList<QAbstractButton *> overflowedButtons() const;
 
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
 
 protected:
     bool event(QEvent *event) override;
@@ -50,6 +47,9 @@ private:
         bool overflowed = false;
     };
 
+    void append(const Control &control);
+    // The buttons now in the overflow menu, left to right.
+    QList<QAbstractButton *> overflowedButtons() const;
     int preferredWidth(const Control &control) const;
     int minimumWidth(const Control &control) const;
     void relayout();
