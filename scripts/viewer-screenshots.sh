@@ -47,6 +47,7 @@ shot() {
     local log="$work/$name.log"
     # No buses: the viewer's keep-awake request fails and is logged, as on a build machine.
     DISPLAY=":$display" QT_QPA_PLATFORM=xcb TMPDIR="$work/tmp" XDG_RUNTIME_DIR="$work/runtime" \
+        XDG_CONFIG_HOME="$work/config-$name" \
         DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-bus" \
         "$tool" --pdf "$testdata/$book" "$@" >"$log" 2>&1 &
     local pid=$!
@@ -78,6 +79,9 @@ shot default-size-list "$songs" --page 12 --size 900x700 --playlist 6
 shot default-size-overflow-menu "$songs" --page 12 --size 900x700 --overflow-menu
 shot minimum-size "$songs" --page 12 --size 520x420
 shot minimum-size-list-overflow-menu "$songs" --page 12 --size 520x420 --playlist 6 --overflow-menu
+# The viewer speaks English; only the floating title buttons' fallback texts follow the language.
+shot minimum-size-list-turkish "$songs" --page 12 --size 520x420 --playlist 6 --language tr
+shot default-size-list-spanish "$songs" --page 12 --size 900x700 --playlist 6 --language es
 # Study mode: the left half of the screen, title bar included.
 shot study-mode "$songs" --page 12 --study
 # Back from presentation mode, a maximized window is maximized again.

@@ -4,14 +4,17 @@
 //
 //   lyrafold-viewer-shot --pdf BOOK.pdf [--page N] [--playlist N] [--size WIDTHxHEIGHT]
 //                        [--mode single|two-page|presentation|presentation-and-back]
-//                        [--maximized] [--study] [--overflow-menu]
+//                        [--maximized] [--study] [--overflow-menu] [--language en|tr|es]
 //
 // --playlist N plays the outline's first N titles as a list, opened at the title of --page.
 // presentation-and-back enters presentation mode and leaves it again. --maximized shows the window
 // maximized, --study places it as study mode does, --overflow-menu opens the toolbar's overflow menu.
+// --language sets the interface language, which is stored in the settings: give the tool settings of
+// its own (XDG_CONFIG_HOME).
 
 #include "pdf/extract/PdfBookmarkExtractor.h"
 #include "ui/mainwindow/MainWindowController.h"
+#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 #include "ui/viewer/ViewerToolbarRow.h"
@@ -60,8 +63,15 @@ int main(int argc, char *argv[])
         {QStringLiteral("maximized"), QStringLiteral("Maximize the window.")},
         {QStringLiteral("study"), QStringLiteral("Place the window as study mode does.")},
         {QStringLiteral("overflow-menu"), QStringLiteral("Open the toolbar's overflow menu.")},
+        {QStringLiteral("language"), QStringLiteral("The interface language."), QStringLiteral("code")},
     });
     parser.process(app);
+    if (parser.isSet(QStringLiteral("language"))) {
+        const std::optional<LyrafoldLanguage> language =
+            LyrafoldLanguageService::languageFromRawValue(parser.value(QStringLiteral("language")));
+        if (language)
+            LyrafoldLanguageService::setCurrent(*language);
+    }
     const QString path = QFileInfo(parser.value(QStringLiteral("pdf"))).absoluteFilePath();
     const qint64 page = parser.value(QStringLiteral("page")).toLongLong();
     const QString mode = parser.value(QStringLiteral("mode"));
