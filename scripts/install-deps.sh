@@ -31,6 +31,8 @@ packages=(
     libbenchmark-dev python3 poppler-utils qpdf qt6-pdf-dev
     # scripts/screenshot.sh: a virtual display, a grab of it, and pointer and keys for its scenes
     xvfb imagemagick xdotool
+    # scripts/viewer-screenshots.sh: a window manager, for the windows' frames and title bars
+    openbox
 )
 
 missing=()
