@@ -32,6 +32,8 @@ packages=(
     # scripts/screenshot.sh: a virtual display, a grab of it, and pointer and keys for its scenes; a
     # private sound server with a virtual microphone for its listening scene
     xvfb imagemagick xdotool pulseaudio
+    # scripts/viewer-screenshots.sh: a window manager, for the windows' frames and title bars
+    openbox
 )
 
 missing=()
