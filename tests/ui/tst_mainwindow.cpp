@@ -489,7 +489,7 @@ private Q_SLOTS:
         std::unique_ptr<QMenu> menu(settingsMenu(window)->makeMainSettingsMenu(
             {{"mic-1", "Built-in Microphone"}, {"mic-2", "USB Mic"}}));
         QCOMPARE(checkedItems(menu.get()), checked);
-        QCOMPARE(menu->actions().last()->text(), "Discogs API Token…");
+        QCOMPARE(menu->actions().last()->text(), "AudD API Token…");
         AppSettings::remove(AppSettings::uiLanguageKey);
     }
 
@@ -505,7 +505,7 @@ private Q_SLOTS:
         QVERIFY(!AppSettings::contains(AppSettings::listenMicrophoneUidKey));
         QCOMPARE(status(window), "Listen microphone set to system default.");
 
-        using Answer = MainSettingsMenu::DiscogsTokenAnswer;
+        using Answer = MainSettingsMenu::TokenAnswer;
         settingsMenu(window)->applyDiscogsTokenAnswer(Answer::save, QStringLiteral("  abc123 \n"));
         QCOMPARE(AppSettings::stringValue(AppSettings::discogsUserTokenKey), "abc123");
         settingsMenu(window)->applyDiscogsTokenAnswer(Answer::cancel, QStringLiteral("other"));
@@ -517,6 +517,13 @@ private Q_SLOTS:
         settingsMenu(window)->applyDiscogsTokenAnswer(Answer::clear, QString());
         QVERIFY(!AppSettings::contains(AppSettings::discogsUserTokenKey));
         QCOMPARE(status(window), "Discogs token cleared.");
+
+        settingsMenu(window)->applyRecognitionTokenAnswer(Answer::save, QStringLiteral(" audd-1\n"));
+        QCOMPARE(AppSettings::stringValue(AppSettings::recognitionTokenKey), "audd-1");
+        QCOMPARE(status(window), "AudD token saved.");
+        settingsMenu(window)->applyRecognitionTokenAnswer(Answer::clear, QString());
+        QVERIFY(!AppSettings::contains(AppSettings::recognitionTokenKey));
+        QCOMPARE(status(window), "AudD token cleared.");
     }
 
     void menusFollowTheApplicationMenu()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/common/AccessTokenDialog.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -10,8 +12,8 @@ class QMenu;
 class QWidget;
 
 // The main window's gear menu: the interface language, the microphone that song recognition listens
-// to, and the Discogs token. Everything it stores goes to the settings; what it reports for the status
-// line comes through statusChanged().
+// to, and the Discogs and AudD tokens. Everything it stores goes to the settings; what it reports for the
+// status line comes through statusChanged().
 class MainSettingsMenu : public QObject {
     Q_OBJECT
 
@@ -31,9 +33,11 @@ public:
     void setLanguageFromMenu(QAction *item);
     void setListenMicrophoneFromMenu(QAction *item);
 
-    enum class DiscogsTokenAnswer { save, clear, cancel };
+    using TokenAnswer = AccessTokenDialog::Answer;
     void promptDiscogsToken();
-    void applyDiscogsTokenAnswer(DiscogsTokenAnswer answer, const QString &typedToken);
+    void applyDiscogsTokenAnswer(TokenAnswer answer, const QString &typedToken);
+    void promptRecognitionToken();
+    void applyRecognitionTokenAnswer(TokenAnswer answer, const QString &typedToken);
 
 Q_SIGNALS:
     void statusChanged(const QString &text);

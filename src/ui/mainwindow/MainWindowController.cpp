@@ -367,90 +367,107 @@ void MainWindowController::extractBookmarks()
 {
     reportNotAvailableYet(QStringLiteral("Extracting bookmarks"));
 }
+
 void MainWindowController::openCustomFiles()
 {
     reportNotAvailableYet(QStringLiteral("The custom files window"));
 }
+
 void MainWindowController::mergeSlotsIntoCurrent()
 {
     reportNotAvailableYet(QStringLiteral("Merging slots"));
 }
-void MainWindowController::startListening()
-{
-    reportNotAvailableYet(QStringLiteral("Song recognition"));
-}
+
 void MainWindowController::openBookmarkWorkshop()
 {
     reportNotAvailableYet(QStringLiteral("The bookmark workshop"));
 }
+
 void MainWindowController::presentImportSongDataFlow()
 {
     reportNotAvailableYet(QStringLiteral("Importing song data"));
 }
+
 void MainWindowController::openAutoPlaylist()
 {
     reportNotAvailableYet(QStringLiteral("The auto playlist"));
 }
+
 void MainWindowController::openPlaylists()
 {
     reportNotAvailableYet(QStringLiteral("The playlists window"));
 }
+
 void MainWindowController::runAutoTagSelected()
 {
     reportNotAvailableYet(QStringLiteral("Auto-tagging"));
 }
+
 void MainWindowController::runAutoTagAll()
 {
     reportNotAvailableYet(QStringLiteral("Auto-tagging"));
 }
+
 void MainWindowController::finishAddToPlaylistMode()
 {
     reportNotAvailableYet(QStringLiteral("Adding to playlists"));
 }
+
 void MainWindowController::addRowToPlaylistFromButton(int)
 {
     reportNotAvailableYet(QStringLiteral("Adding to playlists"));
 }
+
 void MainWindowController::shareRowFromButton(int)
 {
     reportNotAvailableYet(QStringLiteral("Sharing a title"));
 }
+
 void MainWindowController::saveSlotNow()
 {
     reportNotAvailableYet(QStringLiteral("Saving the slot from the menu"));
 }
+
 void MainWindowController::reloadSlotNow()
 {
     reportNotAvailableYet(QStringLiteral("Reloading the slot"));
 }
+
 void MainWindowController::copySlotToAnother()
 {
     reportNotAvailableYet(QStringLiteral("Copying slots"));
 }
+
 void MainWindowController::clearCurrentSlot()
 {
     reportNotAvailableYet(QStringLiteral("Clearing slots"));
 }
+
 void MainWindowController::newExtraction()
 {
     reportNotAvailableYet(QStringLiteral("A new extraction"));
 }
+
 void MainWindowController::importMetadata()
 {
     reportNotAvailableYet(QStringLiteral("Importing metadata"));
 }
+
 void MainWindowController::applyBundledMetadataToAll()
 {
     reportNotAvailableYet(QStringLiteral("Applying bundled metadata"));
 }
+
 void MainWindowController::enterAddToPlaylistMode(const QVariantMap &)
 {
     reportNotAvailableYet(QStringLiteral("Adding to playlists"));
 }
+
 void MainWindowController::handleOpenLyfFile(const QVariantMap &)
 {
     reportNotAvailableYet(QStringLiteral("Opening playlist files"));
 }
+
 void MainWindowController::importImagesAndPDFs(const QList<QUrl> &, const std::optional<QString> &)
 {
     reportNotAvailableYet(QStringLiteral("Importing images and PDFs"));

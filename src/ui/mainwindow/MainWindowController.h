@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <QVariantMap>
 
+#include <chrono>
 #include <optional>
 
 class AppContext;
@@ -26,6 +27,8 @@ class QMouseEvent;
 class QPushButton;
 class QTimer;
 class QToolButton;
+class SongRecognizer;
+struct SongRecognitionResult;
 class TablePagePreview;
 class WindowsStyleSlotTileView;
 class WindowsStyleToggleToolTileView;
@@ -135,6 +138,15 @@ public:
     void loadDefaultsFrom(const QString &resourcePath);
     void applyDefaultBookmarks(BookmarkList rows, const QString &folder);
 
+    // Song recognition through the microphone: the Listen tile is off from the start of a run until
+    // its result is shown. The first run asks the user to agree that the recording leaves the computer.
+    static constexpr std::chrono::milliseconds listenCaptureTime{8000};
+    void startListening();
+    void showListenResult(const SongRecognitionResult &result);
+    // The recognizer the runs use, which becomes the window's; without one the window makes its own
+    // (the microphone and the AudD service) on the first run.
+    void setSongRecognizer(SongRecognizer *recognizer);
+
     // The windows and flows of the tool strip, the menus and the row buttons.
     void extractBookmarks();
     void loadDefaultBookmarks();
@@ -142,7 +154,6 @@ public:
     void customModeToggled();
     void defaultModePressed();
     void mergeSlotsIntoCurrent();
-    void startListening();
     void openBookmarkWorkshop();
     void presentImportSongDataFlow();
     void openAutoPlaylist();
@@ -189,6 +200,8 @@ private:
     void showInViewer(const ViewerOpenRequest &request);
     void showFileNotFound(const QString &path);
     QWidget *alertParent();
+    bool confirmAudioUpload();
+    void setListenTileEnabled(bool enabled);
 
     AppContext &m_context;
     LibrarySession &m_session;
@@ -198,6 +211,7 @@ private:
     QPushButton *m_customModeToggle = nullptr;
     WindowsStyleToggleToolTileView *m_customToggleParchmentTile = nullptr;
     WindowsStyleToggleToolTileView *m_defaultToggleParchmentTile = nullptr;
+    QPushButton *m_listenButton = nullptr;
     QList<WindowsStyleSlotTileView *> m_slotTileViews;
     QLabel *m_searchResultsLabel = nullptr;
     QLabel *m_statusField = nullptr;
@@ -227,4 +241,6 @@ private:
     QString m_lastClickOpenKey;
     QElapsedTimer m_lastClickOpen;
     QList<PdfViewerWindowController *> m_openPdfWindowControllers;
+
+    SongRecognizer *m_songRecognizer = nullptr;
 };

@@ -243,6 +243,8 @@ QWidget *MainWindowController::buildToolStrip()
     auto *listen = tile(QStringLiteral("Listen"), QStringLiteral("listen"),
                         QStringLiteral("Identify the playing song through the microphone."),
                         action(&MainWindowController::startListening));
+    m_listenButton = listen->hitButton();
+    m_listenButton->setObjectName(QStringLiteral("listenButton"));
     right->addWidget(listen, 0, Qt::AlignTop);
     right->addWidget(tile(QStringLiteral("Bookmark\nWorkshop"), QStringLiteral("bookmark_workshop"),
                           QStringLiteral("Voziz Ivova Rudivada — browse PDFs in your library folder."),
