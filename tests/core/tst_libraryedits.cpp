@@ -5,11 +5,13 @@
 #include "core/library/LibraryColumns.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/SlotStore.h"
+#include "core/library/TitleKeyIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/playlist/PlaylistStore.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSignalSpy>
 
 #include <cmath>
 
@@ -154,6 +156,184 @@ private Q_SLOTS:
         QCOMPARE(stored.at(1).items.at(0).title, "Autumn Leaves (Live)");
         QCOMPARE(stored.at(1).items.at(0).pdfFilePath, "/b/C.pdf");
         QCOMPARE(stored.at(1).items.at(0).genre, "Jazz");
+    }
+
+    // Every mutation carries out its side effects itself: what it tells (kind and title keys), whether
+    // it saves the slot, and whether the playlists follow.
+    void mutationSideEffects_data()
+    {
+        QTest::addColumn<QString>("mutation");
+        QTest::addColumn<int>("kind"); // -1: nothing changes, nothing is told
+        QTest::addColumn<QStringList>("titleKeys");
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<QString>("itemGenre"); // of the Gig playlist's first item afterwards
+        using K = LibrarySession::ChangeKind;
+        QTest::newRow("genre") << "genre" << int(K::edited) << QStringList{"autumn leaves"} << true
+                               << "Bebop";
+        QTest::newRow("refused title") << "blank title" << -1 << QStringList() << false << "";
+        QTest::newRow("title") << "title" << int(K::edited) << QStringList{"autumn leaves", "fall"} << true
+                               << "";
+        QTest::newRow("dialog values")
+            << "dialog" << int(K::edited) << QStringList{"autumn leaves"} << true << "Swing";
+        QTest::newRow("append") << "append" << int(K::added) << QStringList{"new song"} << true << "";
+        QTest::newRow("delete") << "delete" << int(K::removed) << QStringList{"blue moon"} << true << "";
+        QTest::newRow("built-in list") << "adopt" << int(K::replaced) << QStringList() << true << "Latin";
+        QTest::newRow("replaced unsaved") << "replace" << int(K::replaced) << QStringList() << false << "";
+    }
+
+    void mutationSideEffects()
+    {
+        QFETCH(QString, mutation);
+        QFETCH(int, kind);
+        QFETCH(QStringList, titleKeys);
+        QFETCH(bool, saved);
+        QFETCH(QString, itemGenre);
+        const BookmarkList rows = autumnLibrary();
+        QVERIFY(PlaylistStore::savePlaylists({playlistOf("Gig", {rows.at(0), rows.at(1)})}));
+        TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":2,"slotNames":{}})");
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        session.restoreActiveSlot();
+        session.setAllBookmarks(rows);
+        QSignalSpy changes(&session, &LibrarySession::libraryChanged);
+
+        BookmarkList adopted = rows;
+        adopted[0].genre = QStringLiteral("Latin");
+        const QHash<QString, std::function<void()>> mutations{
+            {"genre", [&] { session.setMetadataField(BookmarkMetadataField::genre, "Bebop", rows.at(2)); }},
+            {"blank title", [&] { session.setMetadataField(BookmarkMetadataField::title, " ", rows.at(2)); }},
+            {"title", [&] { session.setMetadataField(BookmarkMetadataField::title, "Fall", rows.at(2)); }},
+            {"dialog",
+             [&] {
+                 session.applyMetadataValues(rows.at(3), {"Swing", "", {}, "", "", {}});
+             }},
+            {"append", [&] { session.appendBookmarks({Fixtures::bookmark("/b/D.pdf", 1, "New Song")}); }},
+            {"delete", [&] { session.deleteBookmarks(session.planDeletion({1})); }},
+            {"adopt", [&] { session.adoptDefaultBookmarks(adopted, QString()); }},
+            {"replace", [&] { session.setAllBookmarks(adopted); }},
+        };
+        mutations.value(mutation)();
+        LibrarySession::waitForPendingSaves();
+
+        QCOMPARE(changes.count(), kind < 0 ? 0 : 1);
+        if (kind >= 0) {
+            QCOMPARE(int(changes.at(0).at(0).value<LibrarySession::ChangeKind>()), kind);
+            QStringList told = changes.at(0).at(1).value<QSet<QString>>().values();
+            told.sort();
+            QCOMPARE(told, titleKeys);
+        }
+        QCOMPARE(QFileInfo::exists(SlotStore::slotFilePath(session.currentSlotId())), saved);
+        QCOMPARE(PlaylistStore::loadPlaylists(), playlists.playlists());
+        QCOMPARE(playlists.playlists().at(0).items.at(0).genre, itemGenre);
+        if (mutation == "title")
+            QCOMPARE(playlists.playlists().at(0).items.at(0).title, "Fall");
+    }
+
+    // A batch saves, syncs and tells once at its commit; one that skips the sync leaves the playlists.
+    void batches_data()
+    {
+        QTest::addColumn<bool>("sync");
+        QTest::newRow("sync") << true;
+        QTest::newRow("skip the sync") << false;
+    }
+
+    void batches()
+    {
+        QFETCH(bool, sync);
+        const BookmarkList rows = autumnLibrary();
+        QVERIFY(PlaylistStore::savePlaylists({playlistOf("Gig", {rows.at(0), rows.at(1)})}));
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        session.setAllBookmarks(rows);
+        QSignalSpy changes(&session, &LibrarySession::libraryChanged);
+        QSignalSpy playlistChanges(&playlists, &PlaylistLibrary::playlistsChanged);
+        {
+            LibrarySession::BatchScope batch(session, sync ? LibrarySession::PlaylistSync::sync
+                                                           : LibrarySession::PlaylistSync::skip);
+            session.setMetadataField(BookmarkMetadataField::genre, "Jazz", rows.at(0));
+            session.setMetadataField(BookmarkMetadataField::composer, "Kosma", rows.at(0));
+            session.setMetadataField(BookmarkMetadataField::genre, "Pop", rows.at(1));
+            QCOMPARE(changes.count(), 0);
+            QVERIFY(!QFileInfo::exists(SlotStore::slotFilePath(0)));
+        }
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(changes.at(0).at(1).value<QSet<QString>>(), (QSet<QString>{"autumn leaves", "blue moon"}));
+        QCOMPARE(playlistChanges.count(), sync ? 1 : 0);
+        const QList<PlaylistItem> &items = playlists.playlists().at(0).items;
+        QCOMPARE(items.at(0).genre, sync ? "Jazz" : "");
+        QCOMPARE(items.at(0).composer, sync ? "Kosma" : "");
+        QCOMPARE(items.at(1).genre, sync ? "Pop" : "");
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(SlotStore::loadSlot(0).at(1).genre, "Pop");
+    }
+
+    // The playlists follow only the songs a change touched; a song deleted while a bookmark of the same
+    // song remains takes that bookmark's fields.
+    void deletedSongWithADuplicateLeft()
+    {
+        BookmarkList rows = autumnLibrary();
+        BookmarkEntry duplicate = rows.at(1);
+        duplicate.genre = QStringLiteral("Ballads");
+        rows.append(duplicate);
+        QVERIFY(PlaylistStore::savePlaylists({playlistOf("Gig", {rows.at(1)})}));
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        session.setAllBookmarks(rows);
+        QVERIFY(session.deleteBookmarks(session.planDeletion({1})));
+        QCOMPARE(playlists.playlists().at(0).items.at(0).genre, "Ballads");
+        QCOMPARE(session.firstPositionOf(duplicate.id()), std::optional<qsizetype>(3));
+    }
+
+    // The title keys and the first position of each song, kept in step with every change, are what a
+    // fresh look at the rows gives.
+    void indexesFollowChanges_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("retitle to a new title") << "retitle new";
+        QTest::newRow("retitle onto another song") << "retitle onto";
+        QTest::newRow("move a book") << "path";
+        QTest::newRow("delete") << "delete";
+        QTest::newRow("append") << "append";
+    }
+
+    void indexesFollowChanges()
+    {
+        QFETCH(QString, change);
+        BookmarkList rows = autumnLibrary();
+        rows.append(rows.at(1)); // a second bookmark of Blue Moon
+        rows.append(Fixtures::bookmark("/b/C.pdf", 7, "Autumn Leaves"));
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        session.setAllBookmarks(rows);
+        session.titleKeyIndex();
+        session.firstPositionOf(QString());
+        if (change == "retitle new")
+            session.setMetadataField(BookmarkMetadataField::title, "Fall", rows.at(0));
+        else if (change == "retitle onto")
+            session.setMetadataField(BookmarkMetadataField::title, "Autumn Leaves", rows.at(3));
+        else if (change == "path")
+            session.editBookmarks({1},
+                                  [](BookmarkEntry &row) { row.pdfFilePath = QStringLiteral("/new/B.pdf"); });
+        else if (change == "delete")
+            session.deleteBookmarks(session.planDeletion({4, 1}));
+        else
+            session.appendBookmarks({rows.at(1), Fixtures::bookmark("/b/E.pdf", 1, "The Autumn Leaves")});
+
+        const LibraryRows &now = session.allBookmarks();
+        const TitleKeyIndex fresh(now);
+        const std::shared_ptr<const TitleKeyIndex> kept = session.titleKeyIndex();
+        QCOMPARE(kept->titleCount(), fresh.titleCount());
+        for (qsizetype t = 0; t < fresh.titleCount(); ++t) {
+            QCOMPARE(kept->key(t), fresh.key(t));
+            QCOMPARE(QList<qsizetype>(kept->rows(t).begin(), kept->rows(t).end()),
+                     QList<qsizetype>(fresh.rows(t).begin(), fresh.rows(t).end()));
+        }
+        for (qsizetype position = 0; position < now.size(); ++position) {
+            qsizetype first = 0;
+            while (now.at(first).id() != now.at(position).id())
+                ++first;
+            QCOMPARE(session.firstPositionOf(now.at(position).id()), std::optional(first));
+        }
     }
 
     // The dialog harmonises all six fields; an enrichment changes only what it found different, a
