@@ -302,7 +302,7 @@ void LibrarySession::writeMetaInBackground(qint64 activeSlot)
         failureReporter());
 }
 
-StateFile::WriteDone LibrarySession::failureReporter()
+std::function<void(const QString &, bool, const QString &)> LibrarySession::failureReporter()
 {
     // Called on the worker; the report is posted to this object, if it is still there.
     const Hop::Receiver back(this);

@@ -4,7 +4,6 @@
 #include "core/library/BookmarkMetadataField.h"
 #include "core/library/LibraryRows.h"
 #include "core/playlist/PlaylistItem.h"
-#include "core/storage/StateFile.h"
 
 #include <QHash>
 #include <QObject>
@@ -304,7 +303,8 @@ private:
     void startFullSearchPass(const SearchQuery &query, qint64 generation);
 
     void writeMetaInBackground(qint64 activeSlot);
-    StateFile::WriteDone failureReporter();
+    // For the background writes: reports a failed one through saveFailed().
+    std::function<void(const QString &path, bool written, const QString &error)> failureReporter();
     const QHash<QString, qsizetype> &positionsByKey() const;
     std::optional<QString> resolveMissingPdf(const BookmarkEntry &entry) const;
 

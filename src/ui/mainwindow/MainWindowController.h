@@ -75,8 +75,6 @@ public:
     enum class SelectionAfterReload { clear, keepSongs };
     void reloadTable(SelectionAfterReload selection = SelectionAfterReload::clear);
     QList<int> selectedDisplayRows() const;
-    // The identity keys of the selected songs, taken when they were selected.
-    const QSet<QString> &selectedIdentityKeys() const { return m_selectedKeys; }
     void selectRowsWithIdentityKeys(const QSet<QString> &keys);
     void tableViewSelectionDidChange();
     void syncSearchWebButtonsEnabled();
