@@ -1,4 +1,5 @@
 #include "Fixtures.h"
+#include "MainWindowParts.h"
 #include "ModalAnswer.h"
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
@@ -35,62 +36,11 @@ Q_DECLARE_METATYPE(SongRecognitionResult)
 
 namespace {
 
-template <typename T> T *child(const QObject &window, const QString &name)
-{
-    T *found = window.findChild<T *>(name);
-    if (!found)
-        qFatal("no %s", qPrintable(name));
-    return found;
-}
-
-BookmarkTableView *tableView(const QObject &window)
-{
-    return child<BookmarkTableView>(window, QStringLiteral("libraryTable"));
-}
-
-BookmarkTableModel *tableModel(const QObject &window)
-{
-    return static_cast<BookmarkTableModel *>(tableView(window)->model());
-}
-
-QLabel *statusField(const QObject &window)
-{
-    return child<QLabel>(window, QStringLiteral("statusField"));
-}
-
-QLineEdit *searchField(const QObject &window)
-{
-    return child<QLineEdit>(window, QStringLiteral("searchField"));
-}
-
-QLabel *searchResultsLabel(const QObject &window)
-{
-    return child<QLabel>(window, QStringLiteral("searchResultsLabel"));
-}
-
-QPushButton *button(const QObject &window, const char *name)
-{
-    return child<QPushButton>(window, QLatin1String(name));
-}
-
-WindowsStyleToggleToolTileView *toggleTile(const QObject &window, const char *name)
-{
-    return child<WindowsStyleToggleToolTileView>(window, QLatin1String(name));
-}
+using namespace MainWindowParts;
 
 QPushButton *listenButton(const QObject &window)
 {
     return button(window, "listenButton");
-}
-
-QPushButton *customModeToggle(const QObject &window)
-{
-    return toggleTile(window, "customToggleTile")->hitButton();
-}
-
-WindowsStyleSlotTileView *slotTile(const QObject &window, int slot)
-{
-    return child<WindowsStyleSlotTileView>(window, QStringLiteral("slotTile%1").arg(slot));
 }
 
 QString books()
