@@ -173,7 +173,8 @@ void LibrarySession::commitBatch()
         saveCurrentSlot();
     if (change.sync == PlaylistSync::sync)
         syncPlaylists(change);
-    Q_EMIT libraryChanged(change.kind, change.titleKeys);
+    Q_EMIT libraryChanged(change.kind,
+                          change.kind == ChangeKind::replaced ? QSet<QString>() : change.titleKeys);
 }
 
 void LibrarySession::noteChange(ChangeKind kind, QSet<QString> titleKeys, QSet<QString> identityKeys,
@@ -193,10 +194,8 @@ void LibrarySession::noteChange(ChangeKind kind, QSet<QString> titleKeys, QSet<Q
     pending.save |= save;
     pending.titleKeys.unite(titleKeys);
     pending.identityKeys.unite(identityKeys);
-    if (kind == ChangeKind::replaced) {
-        pending.titleKeys.clear();
+    if (kind == ChangeKind::replaced)
         pending.syncAll |= save;
-    }
 }
 
 void LibrarySession::syncPlaylists(const PendingChange &change)

@@ -82,7 +82,6 @@ void MainWindowController::performClickAction(const BookmarkEntry &entry, int ro
         if (m_session.currentSlotId() == 0 || !editableColumns().contains(column) || !shown ||
             shown->id() != entry.id())
             return;
-        m_columnEditModeColumn = column;
         if (m_editModeButton)
             m_editModeButton->setText(QStringLiteral("Editing: ") + column);
         m_tableView->setFocus();

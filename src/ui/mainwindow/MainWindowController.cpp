@@ -330,7 +330,6 @@ void MainWindowController::tableHeaderClicked(const QString &column)
     sortFilteredByColumn(column);
     if (!m_isColumnEditModeEnabled || !editableColumns().contains(column))
         return;
-    m_columnEditModeColumn = column;
     if (m_editModeButton)
         m_editModeButton->setText(QStringLiteral("Editing: ") + column);
     setStatus(QStringLiteral("Edit mode column: ") + column);

@@ -228,7 +228,6 @@ private:
     QPushButton *m_finishAddToPlaylistButton = nullptr;
 
     bool m_isColumnEditModeEnabled = false;
-    std::optional<QString> m_columnEditModeColumn;
     std::optional<QString> m_addToPlaylistTargetName;
     QSet<QString> m_selectedKeys;
 
