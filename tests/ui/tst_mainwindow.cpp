@@ -534,13 +534,24 @@ private Q_SLOTS:
         QVERIFY(overlay->hoverBandColour().alphaF() < 0.5);
     }
 
+    // An undecodable state file is told, also the playlists file, which is read before the window
+    // exists; a save that fails later is told too.
+    void reportsFilesSetAsideAndFailedSaves_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("slot") << SlotStore::slotFilePath(0);
+        QTest::newRow("playlists") << AppPaths::playlistsPath();
+    }
+
     void reportsFilesSetAsideAndFailedSaves()
     {
-        TestHarness::writeFile(SlotStore::slotFilePath(0), "{ not json");
+        QFETCH(QString, file);
+        TestHarness::writeFile(file, "{ not json");
         AppContext context;
         MainWindowController window(context);
-        QTRY_VERIFY(status(window).startsWith("slot_0.json could not be read and was set aside as "
-                                              "slot_0.json.unreadable-"));
+        const QString name = QFileInfo(file).fileName();
+        QTRY_VERIFY(status(window).startsWith(
+            QStringLiteral("%1 could not be read and was set aside as %1.unreadable-").arg(name)));
 
         context.library().setAllBookmarks(Fixtures::realisticLibrary(50));
         {

@@ -2,7 +2,15 @@
 
 #include "core/common/NotificationBus.h"
 
-AppContext::AppContext() : m_library(m_playlists) {}
+AppContext::AppContext()
+    : m_setAsideRecorder(QObject::connect(&NotificationBus::instance(), &NotificationBus::stateFileSetAside,
+                                          [this](const QString &path, const QString &asidePath) {
+                                              m_setAsideAtStart.append({path, asidePath});
+                                          })),
+      m_library(m_playlists)
+{
+    QObject::disconnect(m_setAsideRecorder);
+}
 
 AppContext::~AppContext() = default;
 

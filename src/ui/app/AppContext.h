@@ -3,6 +3,8 @@
 #include "core/library/LibrarySession.h"
 #include "core/playlist/PlaylistLibrary.h"
 
+#include <utility>
+
 class NotificationBus;
 
 // The shared owners every window works with, made once at start by the application delegate and
@@ -25,7 +27,16 @@ public:
     PlaylistLibrary &playlists() { return m_playlists; }
     NotificationBus &notifications();
 
+    // The state files set aside while the context was made (the playlists file is read then), before
+    // any window could hear of it: (file, where it went). The main window tells them.
+    QList<std::pair<QString, QString>> takeFilesSetAsideAtStart()
+    {
+        return std::exchange(m_setAsideAtStart, {});
+    }
+
 private:
+    QList<std::pair<QString, QString>> m_setAsideAtStart;
+    QMetaObject::Connection m_setAsideRecorder;
     // The session syncs the playlists, so they are made first and go last.
     PlaylistLibrary m_playlists;
     LibrarySession m_library;

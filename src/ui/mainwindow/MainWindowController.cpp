@@ -71,14 +71,17 @@ MainWindowController::~MainWindowController()
 void MainWindowController::connectOwners()
 {
     NotificationBus &bus = m_context.notifications();
+    const auto reportSetAside = [this](const QString &path, const QString &asidePath) {
+        setStatus(QStringLiteral("%1 could not be read and was set aside as %2.")
+                      .arg(QFileInfo(path).fileName(), QFileInfo(asidePath).fileName()));
+    };
     // Told after the current work (a load writes its own status first), so the user sees it.
-    connect(
-        &bus, &NotificationBus::stateFileSetAside, this,
-        [this](const QString &path, const QString &asidePath) {
-            setStatus(QStringLiteral("%1 could not be read and was set aside as %2.")
-                          .arg(QFileInfo(path).fileName(), QFileInfo(asidePath).fileName()));
-        },
-        Qt::QueuedConnection);
+    connect(&bus, &NotificationBus::stateFileSetAside, this, reportSetAside, Qt::QueuedConnection);
+    for (const auto &[path, asidePath] : m_context.takeFilesSetAsideAtStart()) {
+        QMetaObject::invokeMethod(
+            this, [reportSetAside, path, asidePath] { reportSetAside(path, asidePath); },
+            Qt::QueuedConnection);
+    }
     connect(&bus, &NotificationBus::addToPlaylistMode, this, &MainWindowController::enterAddToPlaylistMode);
     connect(&bus, &NotificationBus::openLyfFile, this, &MainWindowController::handleOpenLyfFile);
     connect(&bus, &NotificationBus::languageChanged, this, &MainWindowController::applyLocalizedText);
