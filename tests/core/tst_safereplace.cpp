@@ -102,23 +102,55 @@ void SafeReplaceTest::replacesWithoutLoss_data()
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<bool>("saved");
 
-    QTest::newRow("new file") << "file" << "none" << "" << 0 << false << false << true;
-    QTest::newRow("file over file") << "file" << "file" << "" << 0 << false << false << true;
-    QTest::newRow("folder over folder") << "folder" << "folder" << "" << 0 << false << false << true;
-    QTest::newRow("new folder") << "folder" << "none" << "" << 0 << false << false << true;
-    QTest::newRow("file over folder") << "file" << "folder" << "" << 0 << false << false << true;
-    QTest::newRow("folder over file") << "folder" << "file" << "" << 0 << false << false << true;
-    QTest::newRow("folder over folder, no exchange") << "folder" << "folder" << "" << 0 << true << false << true;
+    QTest::newRow("new file") << "file"
+                              << "none"
+                              << "" << 0 << false << false << true;
+    QTest::newRow("file over file") << "file"
+                                    << "file"
+                                    << "" << 0 << false << false << true;
+    QTest::newRow("folder over folder") << "folder"
+                                        << "folder"
+                                        << "" << 0 << false << false << true;
+    QTest::newRow("new folder") << "folder"
+                                << "none"
+                                << "" << 0 << false << false << true;
+    QTest::newRow("file over folder") << "file"
+                                      << "folder"
+                                      << "" << 0 << false << false << true;
+    QTest::newRow("folder over file") << "folder"
+                                      << "file"
+                                      << "" << 0 << false << false << true;
+    QTest::newRow("folder over folder, no exchange") << "folder"
+                                                     << "folder"
+                                                     << "" << 0 << true << false << true;
 
-    QTest::newRow("file copy fails") << "file" << "file" << "copyFile" << 1 << false << false << false;
-    QTest::newRow("an image copy fails") << "folder" << "folder" << "copyFile" << 2 << false << false << false;
-    QTest::newRow("sub-folder fails") << "folder" << "folder" << "makeFolder" << 2 << false << false << false;
-    QTest::newRow("rename over file fails") << "file" << "file" << "rename" << 1 << false << false << false;
-    QTest::newRow("new file cannot move in") << "file" << "none" << "rename" << 1 << false << false << false;
-    QTest::newRow("exchange fails") << "folder" << "folder" << "exchange" << 1 << false << false << false;
-    QTest::newRow("old cannot move aside") << "folder" << "folder" << "rename" << 1 << true << false << false;
-    QTest::newRow("new cannot move in, old back") << "folder" << "folder" << "rename" << 2 << true << false << false;
-    QTest::newRow("cancelled") << "folder" << "folder" << "" << 0 << false << true << false;
+    QTest::newRow("file copy fails") << "file"
+                                     << "file"
+                                     << "copyFile" << 1 << false << false << false;
+    QTest::newRow("an image copy fails") << "folder"
+                                         << "folder"
+                                         << "copyFile" << 2 << false << false << false;
+    QTest::newRow("sub-folder fails") << "folder"
+                                      << "folder"
+                                      << "makeFolder" << 2 << false << false << false;
+    QTest::newRow("rename over file fails") << "file"
+                                            << "file"
+                                            << "rename" << 1 << false << false << false;
+    QTest::newRow("new file cannot move in") << "file"
+                                             << "none"
+                                             << "rename" << 1 << false << false << false;
+    QTest::newRow("exchange fails") << "folder"
+                                    << "folder"
+                                    << "exchange" << 1 << false << false << false;
+    QTest::newRow("old cannot move aside") << "folder"
+                                           << "folder"
+                                           << "rename" << 1 << true << false << false;
+    QTest::newRow("new cannot move in, old back") << "folder"
+                                                  << "folder"
+                                                  << "rename" << 2 << true << false << false;
+    QTest::newRow("cancelled") << "folder"
+                               << "folder"
+                               << "" << 0 << false << true << false;
 }
 
 void SafeReplaceTest::replacesWithoutLoss()
@@ -160,8 +192,9 @@ void SafeReplaceTest::replacesWithoutLoss()
     QStringList expected{QStringLiteral("neighbour.txt")};
     if (saved || existing != QLatin1String("none"))
         expected.prepend(QStringLiteral("Set_2024-05-01"));
-    QCOMPARE(QDir(chosen.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
-             expected);
+    QCOMPARE(
+        QDir(chosen.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+        expected);
 }
 
 void SafeReplaceTest::refuses_data()
@@ -170,13 +203,24 @@ void SafeReplaceTest::refuses_data()
     QTest::addColumn<QString>("destination"); // the same
     QTest::addColumn<QString>("reason");      // a part of the message
 
-    QTest::newRow("itself") << "exports/Set.pdf" << "exports/Set.pdf" << "over itself";
-    QTest::newRow("itself through ..") << "exports/Set.pdf" << "exports/sub/../Set.pdf" << "over itself";
-    QTest::newRow("inside itself") << "exports/Set_images" << "exports/Set_images/Set_images" << "over itself";
-    QTest::newRow("the folder holding it") << "exports/Set_images/page_0001.jpg" << "exports/Set_images"
+    QTest::newRow("itself") << "exports/Set.pdf"
+                            << "exports/Set.pdf"
+                            << "over itself";
+    QTest::newRow("itself through ..") << "exports/Set.pdf"
+                                       << "exports/sub/../Set.pdf"
+                                       << "over itself";
+    QTest::newRow("inside itself") << "exports/Set_images"
+                                   << "exports/Set_images/Set_images"
+                                   << "over itself";
+    QTest::newRow("the folder holding it") << "exports/Set_images/page_0001.jpg"
+                                           << "exports/Set_images"
                                            << "holds it";
-    QTest::newRow("source gone") << "exports/Gone.pdf" << "chosen/Gone.pdf" << "no longer exists";
-    QTest::newRow("folder gone") << "exports/Set.pdf" << "missing/Set.pdf" << "does not exist";
+    QTest::newRow("source gone") << "exports/Gone.pdf"
+                                 << "chosen/Gone.pdf"
+                                 << "no longer exists";
+    QTest::newRow("folder gone") << "exports/Set.pdf"
+                                 << "missing/Set.pdf"
+                                 << "does not exist";
 }
 
 void SafeReplaceTest::refuses()
@@ -207,7 +251,8 @@ void SafeReplaceTest::replacesALinkNotItsTarget()
     makeEntry(root.filePath(QStringLiteral("exports/Set_images")), QStringLiteral("folder"), "new");
     makeEntry(root.filePath(QStringLiteral("precious")), QStringLiteral("folder"), "old");
     QDir(root.path()).mkpath(QStringLiteral("chosen"));
-    QVERIFY(QFile::link(root.filePath(QStringLiteral("precious")), root.filePath(QStringLiteral("chosen/Set_images"))));
+    QVERIFY(QFile::link(root.filePath(QStringLiteral("precious")),
+                        root.filePath(QStringLiteral("chosen/Set_images"))));
     const QMap<QString, QByteArray> precious = contents(root.filePath(QStringLiteral("precious")));
 
     QVERIFY(SafeReplace::replace(root.filePath(QStringLiteral("exports/Set_images")),

@@ -107,14 +107,15 @@ void PlaylistExportRunTest::callsTheChosenBuilders_data()
 
     const auto afterPdf = PlaylistExportRun::Order::imagesAfterPdf;
     const auto last = PlaylistExportRun::Order::imagesLast;
-    const QStringList images{"Set_images/page_0001.jpg", "Set_images/page_0002.jpg", "Set_images/page_0010.jpg"};
+    const QStringList images{"Set_images/page_0001.jpg", "Set_images/page_0002.jpg",
+                             "Set_images/page_0010.jpg"};
 
     QTest::newRow("pdf with links") << "pdf" << true << false << false << afterPdf
                                     << QStringList{"pdf Set 2 links=1"} << QStringList{"Set.pdf"}
                                     << QStringList{"Set.pdf"};
-    QTest::newRow("pdf without links") << "pdf" << false << true << true << afterPdf
-                                       << QStringList{"pdf Set 2 links=0"} << QStringList{"Set.pdf"}
-                                       << QStringList{"Set.pdf"};
+    QTest::newRow("pdf without links")
+        << "pdf" << false << true << true << afterPdf << QStringList{"pdf Set 2 links=0"}
+        << QStringList{"Set.pdf"} << QStringList{"Set.pdf"};
     QTest::newRow("text switches") << "txt html" << true << false << true << afterPdf
                                    << QStringList{"txt Set book=1 links=0", "html Set book=1 links=0"}
                                    << QStringList{"Set.txt"} << QStringList{"Set.txt"};
@@ -124,12 +125,11 @@ void PlaylistExportRunTest::callsTheChosenBuilders_data()
                        "lyf Set"}
         << QStringList{"Set.pdf"} + images + QStringList{"Set.txt", "Set.lyf"}
         << QStringList{"Set.pdf", "Set.txt", "Set.lyf", "Set_images"};
-    QTest::newRow("all, images last")
-        << "pdf jpeg txt html lyf" << true << true << true << last
-        << QStringList{"pdf Set 2 links=1", "txt Set book=1 links=1", "html Set book=1 links=1", "jpeg Set",
-                       "lyf Set"}
-        << QStringList{"Set.pdf", "Set.txt", "Set.lyf"} + images
-        << QStringList{"Set.pdf", "Set.txt", "Set.lyf", "Set_images"};
+    QTest::newRow("all, images last") << "pdf jpeg txt html lyf" << true << true << true << last
+                                      << QStringList{"pdf Set 2 links=1", "txt Set book=1 links=1",
+                                                     "html Set book=1 links=1", "jpeg Set", "lyf Set"}
+                                      << QStringList{"Set.pdf", "Set.txt", "Set.lyf"} + images
+                                      << QStringList{"Set.pdf", "Set.txt", "Set.lyf", "Set_images"};
 }
 
 void PlaylistExportRunTest::callsTheChosenBuilders()

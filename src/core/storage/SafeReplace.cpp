@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -128,38 +129,50 @@ Result<bool> exchangeInto(FileOperations &operations, const QString &copy, const
 
 bool FileOperations::copyFile(const QString &from, const QString &to, QString &reason)
 {
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly)) {
-        reason = in.errorString();
+    const int in = ::open(encoded(from).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        reason = systemReason(errno);
         return false;
     }
-    QFile out(to);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        reason = out.errorString();
+    struct stat info {};
+    const mode_t mode = ::fstat(in, &info) == 0 ? (info.st_mode & 0777) : 0644;
+    const int out = ::open(encoded(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (out < 0) {
+        reason = systemReason(errno);
+        ::close(in);
         return false;
     }
+    // Written through and synced before the caller moves it over the old one, so that a crash can
+    // never leave an empty file in the old one's place.
     QByteArray buffer(1 << 20, Qt::Uninitialized);
+    int error = 0;
     for (;;) {
-        const qint64 read = in.read(buffer.data(), buffer.size());
-        if (read < 0) {
-            reason = in.errorString();
+        const ssize_t read = ::read(in, buffer.data(), size_t(buffer.size()));
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read <= 0) {
+            error = read < 0 ? errno : 0;
             break;
         }
-        if (read == 0) {
-            if (out.flush()) {
-                out.setPermissions(in.permissions());
-                return true;
-            }
-            reason = out.errorString();
-            break;
+        for (ssize_t written = 0; written < read && error == 0;) {
+            const ssize_t step = ::write(out, buffer.constData() + written, size_t(read - written));
+            if (step < 0 && errno != EINTR)
+                error = errno;
+            else if (step > 0)
+                written += step;
         }
-        if (out.write(buffer.constData(), read) != read) {
-            reason = out.errorString();
+        if (error != 0)
             break;
-        }
     }
-    out.close();
-    QFile::remove(to);
+    if (error == 0 && ::fdatasync(out) != 0)
+        error = errno;
+    if (::close(out) != 0 && error == 0)
+        error = errno;
+    ::close(in);
+    if (error == 0)
+        return true;
+    reason = systemReason(error);
+    ::unlink(encoded(to).constData());
     return false;
 }
 
