@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int barRange = 1000;
+constexpr int dialogWidth = 400;
 
 } // namespace
 
@@ -29,6 +30,8 @@ ExportProgressDialog::ExportProgressDialog(QWidget *window, const QString &title
     m_step->setTextFormat(Qt::PlainText);
     m_count->setObjectName(QStringLiteral("exportProgressCount"));
     m_count->setForegroundRole(QPalette::PlaceholderText);
+    m_step->setMinimumHeight(m_step->fontMetrics().height());
+    m_count->setMinimumHeight(m_count->fontMetrics().height());
     m_bar->setObjectName(QStringLiteral("exportProgressBar"));
     m_bar->setTextVisible(false);
     m_bar->setRange(0, 0);
@@ -45,15 +48,16 @@ ExportProgressDialog::ExportProgressDialog(QWidget *window, const QString &title
     layout->addWidget(m_count);
     layout->addSpacing(4);
     layout->addWidget(buttons);
-    setMinimumWidth(380);
-    setSizeGripEnabled(false);
+    // One size for every step, so the dialog never jumps; a long step text is shortened instead.
+    setFixedSize(dialogWidth, sizeHint().height());
 }
 
 void ExportProgressDialog::setStep(const QString &text)
 {
     if (m_cancelRequested)
         return;
-    m_step->setText(text);
+    m_step->setText(m_step->fontMetrics().elidedText(text, Qt::ElideMiddle, dialogWidth - 40));
+    m_step->setToolTip(text);
     m_count->clear();
     m_bar->setRange(0, 0);
 }

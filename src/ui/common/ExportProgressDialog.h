@@ -27,12 +27,11 @@ public:
     bool cancelRequested() const { return m_cancelRequested; }
     // Closes the dialog once the work has stopped.
     void finish() { QDialog::done(QDialog::Accepted); }
+    // Asks to cancel, as Cancel does; the dialog stays.
+    void reject() override;
 
 Q_SIGNALS:
     void cancelled();
-
-protected:
-    void reject() override;
 
 private:
     QLabel *m_step;
