@@ -22,6 +22,10 @@ public:
     {
         return !fails("copyFile", reason) && FileOperations::copyFile(from, to, reason);
     }
+    bool sync(const QString &path, QString &reason) override
+    {
+        return !fails("sync", reason) && FileOperations::sync(path, reason);
+    }
     bool makeFolder(const QString &path, QString &reason) override
     {
         return !fails("makeFolder", reason) && FileOperations::makeFolder(path, reason);
@@ -133,6 +137,9 @@ void SafeReplaceTest::replacesWithoutLoss_data()
     QTest::newRow("sub-folder fails") << "folder"
                                       << "folder"
                                       << "makeFolder" << 2 << false << false << false;
+    QTest::newRow("flush fails") << "folder"
+                                 << "folder"
+                                 << "sync" << 1 << false << false << false;
     QTest::newRow("rename over file fails") << "file"
                                             << "file"
                                             << "rename" << 1 << false << false << false;

@@ -142,8 +142,6 @@ bool FileOperations::copyFile(const QString &from, const QString &to, QString &r
         ::close(in);
         return false;
     }
-    // Written through and synced before the caller moves it over the old one, so that a crash can
-    // never leave an empty file in the old one's place.
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     int error = 0;
     for (;;) {
@@ -164,8 +162,6 @@ bool FileOperations::copyFile(const QString &from, const QString &to, QString &r
         if (error != 0)
             break;
     }
-    if (error == 0 && ::fdatasync(out) != 0)
-        error = errno;
     if (::close(out) != 0 && error == 0)
         error = errno;
     ::close(in);
@@ -173,6 +169,26 @@ bool FileOperations::copyFile(const QString &from, const QString &to, QString &r
         return true;
     reason = systemReason(error);
     ::unlink(encoded(to).constData());
+    return false;
+}
+
+bool FileOperations::sync(const QString &path, QString &reason)
+{
+    const int fd = ::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = systemReason(errno);
+        return false;
+    }
+    // A folder of many files is flushed in one call for its whole file system, far cheaper than one
+    // call per file.
+    struct stat info {};
+    const bool folder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+    const int synced = folder ? ::syncfs(fd) : ::fdatasync(fd);
+    const int error = errno;
+    ::close(fd);
+    if (synced == 0)
+        return true;
+    reason = systemReason(error);
     return false;
 }
 
@@ -254,12 +270,17 @@ Result<bool> replace(const QString &source, const QString &destination, FileOper
         discard(operations, copy);
         return cancelled();
     }
+    // On disk before it takes the old one's place, so that a crash can never leave empty files there.
+    QString reason;
+    if (!operations.sync(copy, reason)) {
+        discard(operations, copy);
+        return failure(QStringLiteral("Could not save “%1”: %2").arg(name, reason));
+    }
 
     const QFileInfo old(target);
     const bool oldIsFolder = old.isDir() && !old.isSymLink();
     if (entryExists(old) && (sourceInfo.isDir() || oldIsFolder))
         return exchangeInto(operations, copy, target, folder);
-    QString reason;
     if (!operations.rename(copy, target, reason)) {
         discard(operations, copy);
         return failure(QStringLiteral("Could not save “%1”: %2").arg(name, reason));

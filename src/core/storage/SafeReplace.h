@@ -16,6 +16,8 @@ public:
 
     // Copies the regular file from to the path to, which must not exist.
     virtual bool copyFile(const QString &from, const QString &to, QString &reason);
+    // Flushes a copied file, or a copied folder with everything in it, to the disk.
+    virtual bool sync(const QString &path, QString &reason);
     // Makes one folder, which must not exist; its parent must.
     virtual bool makeFolder(const QString &path, QString &reason);
     // rename(2): a file at to is replaced in one step.
