@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -12,6 +13,7 @@ namespace {
 
 constexpr int barRange = 1000;
 constexpr int dialogWidth = 400;
+constexpr int showDelayMs = 250;
 
 } // namespace
 
@@ -79,6 +81,15 @@ void ExportProgressDialog::setBar(qint64 done, qint64 total)
     }
     m_bar->setRange(0, barRange);
     m_bar->setValue(int(std::clamp<qint64>(done, 0, total) * barRange / total));
+}
+
+void ExportProgressDialog::showSoon()
+{
+    QTimer::singleShot(showDelayMs, this, [this] {
+        if (!isHidden() || result() == QDialog::Accepted)
+            return;
+        show();
+    });
 }
 
 void ExportProgressDialog::reject()

@@ -24,6 +24,10 @@ public:
     // The bar, which may count finer steps than the text (pages); a total of 0 shows a busy bar.
     void setBar(qint64 done, qint64 total);
 
+    // Shows the dialog unless the work ends within a moment, so that quick work does not flash it.
+    // A second export is refused meanwhile by its owner, not by the dialog.
+    void showSoon();
+
     bool cancelRequested() const { return m_cancelRequested; }
     // Closes the dialog once the work has stopped.
     void finish() { QDialog::done(QDialog::Accepted); }

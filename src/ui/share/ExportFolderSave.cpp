@@ -8,26 +8,16 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
-#include <QTimer>
 
 #include <memory>
 
 namespace {
-
-// How long a save may take before its progress dialog shows.
-constexpr int progressDelayMs = 250;
 
 QString &lastFolder()
 {
     static QString folder;
     return folder;
 }
-
-struct Outcome {
-    QStringList saved;
-    QStringList failed;
-    bool cancelled = false;
-};
 
 } // namespace
 
@@ -84,12 +74,10 @@ void saveIntoChosenFolder(QWidget *window, const QStringList &exports, const Don
     }
     copy(
         window, copies,
-        [report, done](const Report &copied) {
-            Report whole = report;
-            whole.saved = copied.saved;
-            whole.failed = copied.failed;
-            whole.cancelled = copied.cancelled;
-            done(whole);
+        [report, done](Report copied) {
+            copied.folder = report.folder;
+            copied.kept = report.kept;
+            done(copied);
         },
         operations);
 }
@@ -107,12 +95,12 @@ void copy(QWidget *window, const QList<Copy> &copies, const Done &done, FileOper
     dialog->setCount(0, copies.size(), QStringLiteral("exports"));
     dialog->setBar(0, copies.size());
     QObject::connect(dialog, &ExportProgressDialog::cancelled, dialog, [progress] { progress->cancel(); });
-    QTimer::singleShot(progressDelayMs, dialog, [dialog] { dialog->show(); });
+    dialog->showSoon();
     const Hop::Receiver back(dialog);
     Hop::run(
         window,
         [copies, progress, back, dialog, &operations] {
-            Outcome outcome;
+            Report outcome;
             for (qsizetype i = 0; i < copies.size(); ++i) {
                 const Copy &copy = copies.at(i);
                 const QString name = QFileInfo(copy.destination).fileName();
@@ -137,16 +125,12 @@ void copy(QWidget *window, const QList<Copy> &copies, const Done &done, FileOper
             }
             return outcome;
         },
-        [dialog = QPointer<ExportProgressDialog>(dialog), done](const Outcome &outcome) {
+        [dialog = QPointer<ExportProgressDialog>(dialog), done](const Report &outcome) {
             if (dialog) {
                 dialog->finish();
                 dialog->deleteLater();
             }
-            Report report;
-            report.saved = outcome.saved;
-            report.failed = outcome.failed;
-            report.cancelled = outcome.cancelled;
-            done(report);
+            done(outcome);
         });
 }
 

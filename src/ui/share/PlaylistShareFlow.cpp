@@ -124,7 +124,7 @@ void PlaylistShareFlow::build(const QList<PlaylistItem> &items, const PlaylistSh
         m_progress = nullptr;
         deliver(exports, destination);
     });
-    m_progress->show();
+    m_progress->showSoon();
     m_run->start();
 }
 
