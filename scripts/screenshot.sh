@@ -10,11 +10,15 @@
 # first song recognition), listening (a recognition run under way, recording from a private
 # PulseAudio server with a virtual microphone, which needs the pulseaudio package), listen-failed (the
 # alert of a run without any microphone), recognition-token (the AudD token dialog from the settings
-# menu). The scenes click at the places the window's layout gives them on the default screen.
+# menu), playlists (the playlists window with the demo playlist "Sunday Session" selected),
+# playlist-preview (its hover page preview of the first title), playlist-share (the "Share Playlist"
+# dialog over it; scripts/share-screenshots.sh photographs the export's progress, which the demo books
+# build too quickly to catch). The scenes click at the places the windows' layouts give them on the
+# default screen.
 #
 # BUILD_DIR picks another build folder; SCREEN_SIZE the virtual screen (default 1600x900x24);
 # SEARCH_TEXT what the search scene types (default "blue"); UI_LANGUAGE the interface language (en,
-# tr or es; default en).
+# tr or es; default en); PLAYLISTS_SIZE the playlists window's size in its scenes.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -26,6 +30,7 @@ if [ "${1:-}" = "--scene" ]; then
 fi
 case "$scene" in
 main-window | search | preview | edit-dialog | listen-consent | listening | listen-failed | recognition-token) ;;
+playlists | playlist-preview | playlist-share) ;;
 *)
     echo "unknown scene: $scene" >&2
     exit 2
@@ -99,6 +104,11 @@ search_field="412 446"
 first_row="330 521"
 listen_tile="986 308"
 settings_gear="1446 197"
+playlists_tile="1425 308"
+# In the playlists window, centred at 900 by 600: the first playlist, the first title, Share Playlist.
+first_playlist="500 222"
+first_title="860 240"
+share_playlist="1192 699"
 case "$scene" in
 search)
     x mousemove $search_field click 1
@@ -130,6 +140,31 @@ listening)
     x mousemove $listen_tile click 1
     x mousemove 700 760
     sleep 2
+    ;;
+playlists | playlist-preview | playlist-share)
+    x mousemove $playlists_tile click 1
+    sleep 1
+    # PLAYLISTS_SIZE ("WIDTH HEIGHT", e.g. the minimum "600 400") resizes the window from its top left.
+    if [ -n "${PLAYLISTS_SIZE:-}" ]; then
+        x search --name "Playlists" windowsize $PLAYLISTS_SIZE
+        sleep 0.5
+    fi
+    x mousemove $first_playlist click 1
+    sleep 0.5
+    x mousemove 700 700
+    case "$scene" in
+    playlist-preview)
+        x mousemove $first_title
+        x mousemove_relative 4 1
+        sleep 0.2
+        x mousemove_relative 4 0
+        sleep 1.5
+        ;;
+    playlist-share)
+        x mousemove $share_playlist click 1
+        sleep 1
+        ;;
+    esac
     ;;
 recognition-token)
     # The token item is the settings menu's last.

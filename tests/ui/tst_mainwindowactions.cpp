@@ -18,6 +18,7 @@
 #include "ui/mainwindow/MetadataEditDialog.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
+#include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -306,7 +307,7 @@ private Q_SLOTS:
 
     void studyModeTakesTheLeftHalf()
     {
-        QCOMPARE(MainWindowController::studyModeViewerFrame(QRect(10, 30, 1601, 870)),
+        QCOMPARE(PdfViewerWindowController::studyModeFrame(QRect(10, 30, 1601, 870)),
                  QRect(10, 30, 800, 870));
     }
 

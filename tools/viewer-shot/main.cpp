@@ -106,7 +106,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("maximized")))
         viewer->showMaximized();
     if (parser.isSet(QStringLiteral("study")) && viewer->screen())
-        viewer->placeFrame(MainWindowController::studyModeViewerFrame(viewer->screen()->availableGeometry()));
+        viewer->placeFrame(PdfViewerWindowController::studyModeFrame(viewer->screen()->availableGeometry()));
     const bool overflowMenu = parser.isSet(QStringLiteral("overflow-menu"));
     QTimer::singleShot(
         PdfViewerWindowController::fitDelayAfterShowMs + 50, viewer, [viewer, mode, overflowMenu] {

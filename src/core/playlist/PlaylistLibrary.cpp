@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace {
@@ -66,8 +68,36 @@ QStringList PlaylistLibrary::names() const
 qsizetype PlaylistLibrary::indexOf(const QString &name) const
 {
     const QString key = playlistNameKey(name);
+    qsizetype firstMatch = -1;
     for (qsizetype i = 0; i < m_playlists.size(); ++i) {
-        if (playlistNameKey(m_playlists.at(i).name) == key)
+        const QString &stored = m_playlists.at(i).name;
+        if (stored == name)
+            return i;
+        if (firstMatch < 0 && playlistNameKey(stored) == key)
+            firstMatch = i;
+    }
+    return firstMatch;
+}
+
+PlaylistItemRef PlaylistItemRef::at(const QList<PlaylistItem> &items, qsizetype index)
+{
+    if (index < 0 || index >= items.size())
+        return {};
+    PlaylistItemRef ref{items.at(index).id(), 0};
+    for (qsizetype i = 0; i < index; ++i) {
+        if (items.at(i).id() == ref.key)
+            ++ref.occurrence;
+    }
+    return ref;
+}
+
+qsizetype PlaylistItemRef::indexIn(const QList<PlaylistItem> &items) const
+{
+    if (key.isEmpty())
+        return -1;
+    qsizetype seen = 0;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (items.at(i).id() == key && seen++ == occurrence)
             return i;
     }
     return -1;
@@ -162,32 +192,43 @@ QStringList PlaylistLibrary::mergeImportedPlaylists(const QList<Playlist> &impor
     return storedNames;
 }
 
-PlaylistLibrary::Outcome PlaylistLibrary::deletePlaylist(qsizetype playlist)
+bool PlaylistLibrary::holds(qsizetype playlist, const QString &name) const
 {
-    if (playlist < 0 || playlist >= m_playlists.size())
+    return playlist >= 0 && playlist < m_playlists.size() && m_playlists.at(playlist).name == name;
+}
+
+PlaylistLibrary::Outcome PlaylistLibrary::deletePlaylist(qsizetype playlist, const QString &name)
+{
+    if (!holds(playlist, name))
         return Outcome::notFound;
     m_playlists.removeAt(playlist);
     commit(PlaylistChange::Kind::removed, {playlist});
     return Outcome::done;
 }
 
-PlaylistLibrary::Outcome PlaylistLibrary::removeItemAt(qsizetype playlist, qsizetype item)
+PlaylistLibrary::Outcome PlaylistLibrary::removeItemAt(qsizetype playlist, const QString &name,
+                                                       const PlaylistItemRef &item)
 {
-    if (playlist < 0 || playlist >= m_playlists.size() || item < 0 ||
-        item >= m_playlists.at(playlist).items.size())
+    if (!holds(playlist, name))
         return Outcome::notFound;
-    m_playlists[playlist].items.removeAt(item);
+    const qsizetype index = item.indexIn(m_playlists.at(playlist).items);
+    if (index < 0)
+        return Outcome::notFound;
+    m_playlists[playlist].items.removeAt(index);
     commit(PlaylistChange::Kind::itemsChanged, {playlist});
     return Outcome::done;
 }
 
-PlaylistLibrary::Outcome PlaylistLibrary::moveItem(qsizetype playlist, qsizetype from, qsizetype to)
+PlaylistLibrary::Outcome PlaylistLibrary::moveItem(qsizetype playlist, const QString &name,
+                                                   const PlaylistItemRef &item, qsizetype to)
 {
-    if (playlist < 0 || playlist >= m_playlists.size())
+    if (!holds(playlist, name))
         return Outcome::notFound;
-    const qsizetype size = m_playlists.at(playlist).items.size();
-    if (from < 0 || from >= size || to < 0 || to >= size)
+    const QList<PlaylistItem> &items = m_playlists.at(playlist).items;
+    const qsizetype from = item.indexIn(items);
+    if (from < 0)
         return Outcome::notFound;
+    to = std::clamp<qsizetype>(to, 0, items.size() - 1);
     if (from == to)
         return Outcome::done;
     m_playlists[playlist].items.move(from, to);

@@ -87,6 +87,11 @@ bool TablePagePreview::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
+void TablePagePreview::setHoverDelay(int milliseconds)
+{
+    m_hoverTimer->setInterval(milliseconds);
+}
+
 void TablePagePreview::setSuspended(bool suspended)
 {
     m_suspended = suspended;
@@ -143,7 +148,7 @@ void TablePagePreview::pointerMoved(const QPoint &global)
         return;
     }
     const int row = m_table->rowAt(local.y());
-    if (!m_songAt(row)) {
+    if (!m_songAt(row) || (m_excluded && m_excluded(local))) {
         if (active()) {
             hoverLog(QStringLiteral("previewHoverMouseMoved: invalid row %1, closing preview").arg(row));
             close();

@@ -34,6 +34,15 @@ public:
     TablePagePreview(QTableView *table, SongAt songAt, QObject *parent = nullptr);
     ~TablePagePreview() override;
 
+    // How long the pointer rests on a row before its page shows.
+    void setHoverDelay(int milliseconds);
+    // Places of a row (viewport coordinates) that are no part of its song, such as a button drawn on
+    // it: the pointer there closes the preview as off the rows does.
+    void setExcludedArea(std::function<bool(const QPoint &viewportPosition)> excluded)
+    {
+        m_excluded = std::move(excluded);
+    }
+
     // While suspended (a cell of the table being edited) no preview shows; suspending closes one.
     void setSuspended(bool suspended);
     bool isSuspended() const { return m_suspended; }
@@ -75,6 +84,7 @@ private:
 
     QPointer<QTableView> m_table;
     SongAt m_songAt;
+    std::function<bool(const QPoint &)> m_excluded;
     QTimer *m_hoverTimer = nullptr;
     QPointer<PagePreviewWindow> m_window;
     bool m_suspended = false;

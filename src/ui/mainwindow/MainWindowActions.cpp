@@ -75,6 +75,7 @@ void MainWindowController::performClickAction(const BookmarkEntry &entry, int ro
                       .arg(entry.title, *m_addToPlaylistTargetName));
         if (m_finishAddToPlaylistButton)
             m_finishAddToPlaylistButton->show();
+        startFinishAddToPlaylistPulse();
         return;
     }
     if (m_isColumnEditModeEnabled) {
@@ -152,26 +153,9 @@ void MainWindowController::showFileNotFound(const QString &path)
     LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, QStringLiteral("File not found"), path);
 }
 
-QRect MainWindowController::studyModeViewerFrame(const QRect &visibleFrame)
-{
-    return QRect(visibleFrame.topLeft(), QSize(visibleFrame.width() / 2, visibleFrame.height()));
-}
-
 void MainWindowController::showInViewer(const ViewerOpenRequest &request)
 {
-    if (PdfViewerWindowController *current = PdfViewerWindowController::current())
-        current->close();
-    auto *viewer = new PdfViewerWindowController(request.pdfPath, request.pageNumber, request.bookmarkEntry,
-                                                 request.playlistItems, request.playlistCurrentIndex,
-                                                 request.sourcePdfBookmarks);
-    PdfViewerWindowController::openFrom(this, m_openPdfWindowControllers, viewer);
-    if (AppSettings::boolValue(AppSettings::studyModeEnabledKey)) {
-        // The viewer takes the left half of its screen; the web search opens beside it.
-        QScreen *screen = viewer->screen() ? viewer->screen() : QGuiApplication::primaryScreen();
-        if (screen)
-            viewer->placeFrame(studyModeViewerFrame(screen->availableGeometry()));
-        StudyModeService::openProvider(request.bookmarkEntry ? request.bookmarkEntry->title : QString());
-    }
+    PdfViewerWindowController::openSong(this, m_openPdfWindowControllers, request);
     setStatus(request.statusText);
 }
 

@@ -11,6 +11,7 @@
 #include "ui/mainwindow/TileView.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
+#include "ui/playlists/PlaylistsWindowController.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
@@ -64,6 +65,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
 
 MainWindowController::~MainWindowController()
 {
+    delete m_playlistsWindowController.data();
     // The viewers live as long as their opener keeps them.
     qDeleteAll(std::exchange(m_openPdfWindowControllers, {}));
 }
@@ -395,11 +397,6 @@ void MainWindowController::openAutoPlaylist()
     reportNotAvailableYet(QStringLiteral("The auto playlist"));
 }
 
-void MainWindowController::openPlaylists()
-{
-    reportNotAvailableYet(QStringLiteral("The playlists window"));
-}
-
 void MainWindowController::runAutoTagSelected()
 {
     reportNotAvailableYet(QStringLiteral("Auto-tagging"));
@@ -408,11 +405,6 @@ void MainWindowController::runAutoTagSelected()
 void MainWindowController::runAutoTagAll()
 {
     reportNotAvailableYet(QStringLiteral("Auto-tagging"));
-}
-
-void MainWindowController::finishAddToPlaylistMode()
-{
-    reportNotAvailableYet(QStringLiteral("Adding to playlists"));
 }
 
 void MainWindowController::addRowToPlaylistFromButton(int)
@@ -458,16 +450,6 @@ void MainWindowController::importMetadata()
 void MainWindowController::applyBundledMetadataToAll()
 {
     reportNotAvailableYet(QStringLiteral("Applying bundled metadata"));
-}
-
-void MainWindowController::enterAddToPlaylistMode(const QVariantMap &)
-{
-    reportNotAvailableYet(QStringLiteral("Adding to playlists"));
-}
-
-void MainWindowController::handleOpenLyfFile(const QVariantMap &)
-{
-    reportNotAvailableYet(QStringLiteral("Opening playlist files"));
 }
 
 void MainWindowController::importImagesAndPDFs(const QList<QUrl> &, const std::optional<QString> &)

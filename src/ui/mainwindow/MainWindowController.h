@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <QUrl>
 #include <QVariantMap>
@@ -17,6 +18,7 @@ class BookmarkTableModel;
 class BookmarkTableView;
 class MainSettingsMenu;
 class PdfViewerWindowController;
+class PlaylistsWindowController;
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
@@ -115,8 +117,6 @@ public:
     void openSelectedPdf();
     void openPdf(const BookmarkEntry &entry);
     void openPdfWithContext(const BookmarkEntry &entry, const BookmarkList &context);
-    // Study mode puts the viewer on the left half of the screen's visible frame.
-    static QRect studyModeViewerFrame(const QRect &visibleFrame);
     // The viewers this window opened, until they close.
     const QList<PdfViewerWindowController *> &openPdfWindowControllers() const
     {
@@ -172,8 +172,12 @@ public:
     void newExtraction();
     void importMetadata();
     void applyBundledMetadataToAll();
+    // Add-to-playlist mode ("Add Song" in the playlists window) and playlist files opened from the
+    // desktop: the playlists window comes forward with the playlists.
     void enterAddToPlaylistMode(const QVariantMap &userInfo);
+    void startFinishAddToPlaylistPulse();
     void handleOpenLyfFile(const QVariantMap &userInfo);
+    PlaylistsWindowController *playlistsWindowController() const;
     void importImagesAndPDFs(const QList<QUrl> &urls, const std::optional<QString> &targetPlaylistName);
 
 protected:
@@ -190,6 +194,8 @@ private:
     QWidget *buildStatusPanel();
     void installAdvancedMenus();
     void setupPreviewHover();
+    void endAddToPlaylistMode();
+    void playlistsWindowClosed();
     void reportNotAvailableYet(const QString &what);
     void showSelectedFolder();
     void showCurrentSlotTile();
@@ -229,6 +235,7 @@ private:
 
     bool m_isColumnEditModeEnabled = false;
     std::optional<QString> m_addToPlaylistTargetName;
+    QPointer<PlaylistsWindowController> m_playlistsWindowController;
     QSet<QString> m_selectedKeys;
 
     QTimer *m_searchDebounceTimer = nullptr;
