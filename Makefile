@@ -2,8 +2,10 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
+# Extra CMake options for the first configuration, e.g. -DLYRAFOLD_WERROR=ON (as CI builds).
+CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test bench clean test-asan test-ubsan
+.PHONY: all deps configure build run test test-asan test-ubsan bench format format-check clean
 
 all: build
 
@@ -11,7 +13,7 @@ deps:
 	@scripts/install-deps.sh
 
 $(BUILD_DIR)/build.ninja: CMakeLists.txt
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
 
 configure: deps $(BUILD_DIR)/build.ninja
 
@@ -42,7 +44,7 @@ export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 
 # $(call sanitized-test,<build folder>,<compiler and linker flags>)
 define sanitized-test
-	cmake -S . -B $(1) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DLYRAFOLD_BUILD_BENCH=OFF \
+	cmake -S . -B $(1) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DLYRAFOLD_BUILD_BENCH=OFF $(CMAKE_ARGS) \
 		-DCMAKE_CXX_FLAGS="$(2)" -DCMAKE_EXE_LINKER_FLAGS="$(2)" -DCMAKE_SHARED_LINKER_FLAGS="$(2)"
 	cmake --build $(1) -j $(JOBS) --target $(addsuffix /all,$(SANITIZE_TESTS))
 	status=0; for tests in $(SANITIZE_TESTS); do \
@@ -59,6 +61,12 @@ test-ubsan: deps
 
 bench: build
 	$(BUILD_DIR)/bench/lyrafold-bench
+
+format:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
+
+format-check:
+	scripts/check-format.sh
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(UBSAN_DIR)

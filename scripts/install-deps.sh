@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
     # toolchain
     build-essential cmake ninja-build ccache pkg-config
+    # the formatting check of CI (scripts/check-format.sh)
+    clang-format
     # Qt 6 (Multimedia: the microphones of song recognition)
     qt6-base-dev qt6-qpa-plugins qt6-multimedia-dev
     # tests: a private session bus for the D-Bus stand-ins
