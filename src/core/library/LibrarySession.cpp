@@ -192,8 +192,15 @@ void LibrarySession::noteChange(ChangeKind kind, QSet<QString> titleKeys, QSet<Q
         pending.kind = kind;
     pending.changed = true;
     pending.save |= save;
-    pending.titleKeys.unite(titleKeys);
-    pending.identityKeys.unite(identityKeys);
+    // A change of the whole library brings 100,000 keys: taken over, not copied one by one.
+    if (pending.titleKeys.isEmpty())
+        pending.titleKeys = std::move(titleKeys);
+    else
+        pending.titleKeys.unite(titleKeys);
+    if (pending.identityKeys.isEmpty())
+        pending.identityKeys = std::move(identityKeys);
+    else
+        pending.identityKeys.unite(identityKeys);
     if (kind == ChangeKind::replaced)
         pending.syncAll |= save;
 }
@@ -219,6 +226,7 @@ void LibrarySession::restoreActiveSlot()
 
 LibrarySession::LoadResult LibrarySession::loadCurrentSlot()
 {
+    announceReplacement();
     SlotStore::SlotContents contents = SlotStore::loadSlotContents(m_currentSlotId);
     if (!contents.bookmarks.isEmpty()) {
         const qsizetype count = contents.bookmarks.size();
@@ -250,6 +258,7 @@ std::optional<QString> LibrarySession::switchToSlot(qint64 slot)
 {
     if (slot < 0 || slot >= SlotStore::slotCount || slot == m_currentSlotId)
         return std::nullopt;
+    announceReplacement();
     saveCurrentSlot();
     m_currentSlotId = slot;
     writeMetaInBackground(slot);
@@ -262,6 +271,7 @@ std::optional<QString> LibrarySession::switchToSlot(qint64 slot)
 
 void LibrarySession::adoptDefaultBookmarks(BookmarkList rows, const QString &folder)
 {
+    announceReplacement();
     BatchScope batch(*this);
     replaceRows(LibraryRows(rows));
     m_selectedFolder = folder;

@@ -362,7 +362,7 @@ void MainWindowController::defaultModePressed()
         m_customModeToggle->setChecked(false);
         applyCustomToggleChrome();
     }
-    reportNotAvailableYet(QStringLiteral("Applying the default metadata"));
+    loadDefaultMetadata();
 }
 
 void MainWindowController::extractBookmarks()
@@ -385,11 +385,6 @@ void MainWindowController::openBookmarkWorkshop()
     reportNotAvailableYet(QStringLiteral("The bookmark workshop"));
 }
 
-void MainWindowController::presentImportSongDataFlow()
-{
-    reportNotAvailableYet(QStringLiteral("Importing song data"));
-}
-
 void MainWindowController::openAutoPlaylist()
 {
     reportNotAvailableYet(QStringLiteral("The auto playlist"));
@@ -398,16 +393,6 @@ void MainWindowController::openAutoPlaylist()
 void MainWindowController::openPlaylists()
 {
     reportNotAvailableYet(QStringLiteral("The playlists window"));
-}
-
-void MainWindowController::runAutoTagSelected()
-{
-    reportNotAvailableYet(QStringLiteral("Auto-tagging"));
-}
-
-void MainWindowController::runAutoTagAll()
-{
-    reportNotAvailableYet(QStringLiteral("Auto-tagging"));
 }
 
 void MainWindowController::finishAddToPlaylistMode()
@@ -448,16 +433,6 @@ void MainWindowController::clearCurrentSlot()
 void MainWindowController::newExtraction()
 {
     reportNotAvailableYet(QStringLiteral("A new extraction"));
-}
-
-void MainWindowController::importMetadata()
-{
-    reportNotAvailableYet(QStringLiteral("Importing metadata"));
-}
-
-void MainWindowController::applyBundledMetadataToAll()
-{
-    reportNotAvailableYet(QStringLiteral("Applying bundled metadata"));
 }
 
 void MainWindowController::enterAddToPlaylistMode(const QVariantMap &)
