@@ -11,7 +11,6 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -365,8 +364,4 @@ private:
     quint64 m_preparingVersion = 0;
     std::optional<QString> m_sortColumn;
     bool m_sortAscending = true;
-
-    // Edits of stored slots waiting for their slot's writer, one queue per slot.
-    struct StoredSlotQueue;
-    std::array<std::shared_ptr<StoredSlotQueue>, slotCount> m_storedSlotQueues;
 };

@@ -6,17 +6,6 @@
 #include "core/library/SlotStore.h"
 #include "core/storage/StateFile.h"
 
-#include <QMutex>
-
-struct LibrarySession::StoredSlotQueue {
-    struct Item {
-        StoredRowsEdit edit;
-        std::function<void(const StoredSlotEdit &)> done;
-    };
-    QMutex lock;
-    QList<Item> waiting;
-};
-
 bool LibrarySession::adoptEditedRows(quint64 version, LibraryRows rows, QSet<QString> titleKeys,
                                      QSet<QString> identityKeys)
 {
@@ -46,63 +35,34 @@ bool LibrarySession::editStoredSlot(qint64 slot, StoredRowsEdit edit,
 {
     if (slot < 0 || slot >= slotCount || slot == m_currentSlotId)
         return false;
-    std::shared_ptr<StoredSlotQueue> &queue = m_storedSlotQueues[size_t(slot)];
-    if (!queue)
-        queue = std::make_shared<StoredSlotQueue>();
-    {
-        QMutexLocker lock(&queue->lock);
-        queue->waiting.append({std::move(edit), std::move(done)});
-        // A write already waits for the slot's writer and takes this edit along: a second write queued
-        // behind it would replace it, and its edits would be lost.
-        if (queue->waiting.size() > 1)
-            return true;
-    }
-
-    // Filled on the writer thread, read back on the UI thread after the write.
-    struct Batch {
-        QList<StoredSlotQueue::Item> items;
-        QList<StoredSlotEdit> outcomes;
-    };
-    auto batch = std::make_shared<Batch>();
+    // Filled on the slot's writer, read back on the UI thread after the write.
+    auto outcome = std::make_shared<StoredSlotEdit>();
     const Hop::Receiver back(this);
-    StateFile::writeInBackground(
+    StateFile::editInBackground(
         SlotStore::slotFilePath(slot),
-        [queue, slot, batch]() -> std::optional<QByteArray> {
-            {
-                QMutexLocker lock(&queue->lock);
-                batch->items = std::exchange(queue->waiting, {});
-            }
-            // Reads the file as the writes before this one left it.
+        [slot, edit = std::move(edit), outcome]() -> std::optional<QByteArray> {
+            // The file as the writes queued before this one left it.
             SlotStore::SlotContents contents = SlotStore::loadSlotContents(slot);
-            qsizetype changed = 0;
-            for (const StoredSlotQueue::Item &item : std::as_const(batch->items)) {
-                StoredSlotEdit outcome;
-                outcome.read = !contents.bookmarks.isEmpty();
-                if (outcome.read)
-                    outcome.changed = item.edit(contents.bookmarks);
-                changed += outcome.changed;
-                batch->outcomes.append(outcome);
-            }
-            if (changed == 0)
+            outcome->read = !contents.bookmarks.isEmpty();
+            if (outcome->read)
+                outcome->changed = edit(contents.bookmarks);
+            if (outcome->changed == 0)
                 return std::nullopt;
             return SlotStore::encodeSlot(contents.bookmarks, contents.selectedFolder);
         },
-        [this, back, batch](const QString &path, bool written, const QString &error) {
-            back.post([this, batch, path, written, error] {
-                bool failed = false;
-                for (qsizetype i = 0; i < batch->items.size(); ++i) {
-                    StoredSlotEdit outcome = batch->outcomes.value(i);
-                    if (outcome.changed > 0) {
-                        outcome.written = written;
-                        if (!written)
-                            outcome.error = error;
-                        failed |= !written;
+        [this, back, outcome, done = std::move(done)](const QString &path, bool written,
+                                                      const QString &error) {
+            back.post([this, outcome, done, path, written, error] {
+                StoredSlotEdit result = *outcome;
+                if (result.changed > 0) {
+                    result.written = written;
+                    if (!written) {
+                        result.error = error;
+                        Q_EMIT saveFailed(path, error);
                     }
-                    if (batch->items[i].done)
-                        batch->items[i].done(outcome);
                 }
-                if (failed)
-                    Q_EMIT saveFailed(path, error);
+                if (done)
+                    done(result);
             });
         });
     return true;
