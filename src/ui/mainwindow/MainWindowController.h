@@ -220,6 +220,8 @@ private:
     QWidget *alertParent();
     bool confirmAudioUpload();
     void setListenTileEnabled(bool enabled);
+    // While a run is going, says so in the status line and returns true.
+    bool refuseSecondAutoTagRun();
 
     AppContext &m_context;
     LibrarySession &m_session;

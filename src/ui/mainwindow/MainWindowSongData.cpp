@@ -229,8 +229,18 @@ void MainWindowController::importMetadataFile(const QString &path)
 
 // ---- Auto-tag runs
 
+bool MainWindowController::refuseSecondAutoTagRun()
+{
+    if (!m_autoTagRun || !m_autoTagRun->isRunning())
+        return false;
+    setStatus(QStringLiteral("An auto-tag run is already in progress."));
+    return true;
+}
+
 void MainWindowController::presentImportSongDataFlow()
 {
+    if (refuseSecondAutoTagRun())
+        return;
     if (m_session.allBookmarks().isEmpty()) {
         LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::informational,
                            QStringLiteral("No bookmarks loaded"),
@@ -244,7 +254,7 @@ void MainWindowController::presentImportSongDataFlow()
 
 void MainWindowController::runAutoTagSelected()
 {
-    if (!ensureCurrentSlotEditable(QStringLiteral("auto-tag bookmarks")))
+    if (refuseSecondAutoTagRun() || !ensureCurrentSlotEditable(QStringLiteral("auto-tag bookmarks")))
         return;
     const QList<qsizetype> positions = m_session.uniqueAllBookmarksIndices(selectedDisplayRows());
     if (positions.isEmpty()) {
@@ -262,7 +272,7 @@ void MainWindowController::runAutoTagSelected()
 
 void MainWindowController::runAutoTagAll()
 {
-    if (!ensureCurrentSlotEditable(QStringLiteral("auto-tag bookmarks")))
+    if (refuseSecondAutoTagRun() || !ensureCurrentSlotEditable(QStringLiteral("auto-tag bookmarks")))
         return;
     if (m_session.allBookmarks().isEmpty()) {
         setStatus(QStringLiteral("No bookmarks to tag."));
@@ -283,7 +293,7 @@ void MainWindowController::runAutoTagAll()
 void MainWindowController::contextTagThisRow(int row)
 {
     const BookmarkEntry *entry = m_session.displayedBookmark(row);
-    if (!entry)
+    if (!entry || refuseSecondAutoTagRun())
         return;
     if (const std::optional<qsizetype> position = m_session.allBookmarksIndex(*entry))
         startAutoTagRun({*position}, std::nullopt);
@@ -297,10 +307,8 @@ AutoTagRun *MainWindowController::autoTagRun() const
 void MainWindowController::startAutoTagRun(const QList<qsizetype> &candidates,
                                            const std::optional<SongDataImportOptions> &options)
 {
-    if (m_autoTagRun && m_autoTagRun->isRunning()) {
-        setStatus(QStringLiteral("An auto-tag run is already in progress."));
+    if (refuseSecondAutoTagRun())
         return;
-    }
     auto *run = new AutoTagRun(m_session, candidates, options, AutoTagRun::enrichmentService(), this);
     m_autoTagRun = run;
     connect(run, &AutoTagRun::started, this, [this, run](qsizetype total) {
