@@ -13,6 +13,7 @@
 
 #include <QFileInfo>
 #include <QSet>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <numeric>
@@ -166,7 +167,7 @@ void LibrarySession::commitBatch()
     Q_ASSERT(m_pending.depth > 0);
     if (--m_pending.depth > 0)
         return;
-    const PendingChange change = std::exchange(m_pending, PendingChange());
+    PendingChange change = std::exchange(m_pending, PendingChange());
     if (!change.changed)
         return;
     if (change.save)
@@ -175,6 +176,10 @@ void LibrarySession::commitBatch()
         syncPlaylists(change);
     Q_EMIT libraryChanged(change.kind,
                           change.kind == ChangeKind::replaced ? QSet<QString>() : change.titleKeys);
+    // A change of the whole library leaves 100,000 keys behind: freed on a worker.
+    if (change.titleKeys.size() + change.identityKeys.size() > 10000)
+        QThreadPool::globalInstance()->start(
+            [keys = std::move(change.titleKeys), ids = std::move(change.identityKeys)] {});
 }
 
 void LibrarySession::noteChange(ChangeKind kind, QSet<QString> titleKeys, QSet<QString> identityKeys,

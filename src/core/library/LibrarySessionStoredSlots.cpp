@@ -6,6 +6,8 @@
 #include "core/library/SlotStore.h"
 #include "core/storage/StateFile.h"
 
+#include <QThreadPool>
+
 bool LibrarySession::adoptEditedRows(quint64 version, LibraryRows rows, QSet<QString> titleKeys,
                                      QSet<QString> identityKeys)
 {
@@ -13,8 +15,9 @@ bool LibrarySession::adoptEditedRows(quint64 version, LibraryRows rows, QSet<QSt
         return false;
     BatchScope batch(*this);
     // The titles, books and pages are the same: the title index and the positions of the identity
-    // keys stay as they are, and so do the shown rows.
-    m_rows = std::move(rows);
+    // keys stay as they are, and so do the shown rows. The blocks the change replaced are let go of on
+    // a worker: freeing 100,000 rows would hold up the interface.
+    QThreadPool::globalInstance()->start([old = std::exchange(m_rows, std::move(rows))] {});
     titleKeys.remove(QString());
     noteChange(ChangeKind::edited, std::move(titleKeys), std::move(identityKeys));
     return true;

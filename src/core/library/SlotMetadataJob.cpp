@@ -1,11 +1,11 @@
 #include "core/library/SlotMetadataJob.h"
 
 #include "core/common/Hop.h"
-#include "core/library/LibrarySession.h"
 #include "core/library/TitleKeyIndex.h"
 
 #include <QPointer>
 #include <QSet>
+#include <QThreadPool>
 
 namespace {
 
@@ -21,8 +21,9 @@ struct Prepared {
 
 } // namespace
 
-SlotMetadataJob::SlotMetadataJob(LibrarySession &session, qint64 slot, Edit edit, QObject *parent)
-    : QObject(parent), m_session(session), m_slot(slot), m_edit(std::move(edit))
+SlotMetadataJob::SlotMetadataJob(LibrarySession &session, qint64 slot, Edit edit,
+                                 LibrarySession::PlaylistSync sync, QObject *parent)
+    : QObject(parent), m_session(session), m_slot(slot), m_edit(std::move(edit)), m_sync(sync)
 {
 }
 
@@ -73,9 +74,11 @@ void SlotMetadataJob::attempt()
             outcome.matched = prepared.matched;
             outcome.changed = prepared.changed;
             outcome.rowCount = prepared.rows.size();
-            if (prepared.changed > 0)
+            if (prepared.changed > 0) {
+                LibrarySession::BatchScope batch(m_session, m_sync);
                 m_session.adoptEditedRows(prepared.version, std::move(prepared.rows),
                                           std::move(prepared.titleKeys), std::move(prepared.identityKeys));
+            }
             finish(outcome);
         });
 }
@@ -116,6 +119,9 @@ void SlotMetadataJob::editStoredSlot()
 
 void SlotMetadataJob::finish(Outcome outcome)
 {
+    // The change may hold what it was made from (a decoded metadata file of 50,000 records): let go of
+    // on a worker, not on the UI thread.
+    QThreadPool::globalInstance()->start([edit = std::exchange(m_edit, {})] {});
     Q_EMIT finished(outcome);
     deleteLater();
 }

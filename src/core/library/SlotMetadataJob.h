@@ -1,13 +1,13 @@
 #pragma once
 
 #include "core/library/LibraryRows.h"
+#include "core/library/LibrarySession.h"
 
 #include <QObject>
 #include <QString>
 
 #include <functional>
 
-class LibrarySession;
 class TitleKeyIndex;
 
 // A change of the metadata of many rows (the built-in metadata, a metadata file), worked out on a
@@ -44,8 +44,11 @@ public:
         QString error;
     };
 
-    // slot: the slot the change belongs to, the current one when the user asked for it.
-    SlotMetadataJob(LibrarySession &session, qint64 slot, Edit edit, QObject *parent = nullptr);
+    // slot: the slot the change belongs to, the current one when the user asked for it. sync: whether
+    // the playlists follow the change of the current library.
+    SlotMetadataJob(LibrarySession &session, qint64 slot, Edit edit,
+                    LibrarySession::PlaylistSync sync = LibrarySession::PlaylistSync::sync,
+                    QObject *parent = nullptr);
 
     // Starts the first attempt; finished() follows, once, and the job then deletes itself.
     void start();
@@ -61,4 +64,5 @@ private:
     LibrarySession &m_session;
     qint64 m_slot;
     Edit m_edit;
+    LibrarySession::PlaylistSync m_sync;
 };

@@ -85,7 +85,7 @@ void MainWindowController::applyMetadataToBookmarks(const QString &metadataFile)
                     return BundledMetadata::applyToRows(rows, titles, records,
                                                         BundledMetadata::Rule::overwrite);
                 },
-                this);
+                LibrarySession::PlaylistSync::skip, this);
             connect(job, &SlotMetadataJob::finished, this, [this](const SlotMetadataJob::Outcome &outcome) {
                 applyCustomToggleChrome();
                 refreshSearchResultCount();
@@ -109,7 +109,7 @@ void MainWindowController::applyBundledMetadataToAll()
             return BundledMetadata::applyToRows(rows, titles, TitleMetadataIndex::records(),
                                                 BundledMetadata::Rule::fillEmpty);
         },
-        this);
+        LibrarySession::PlaylistSync::sync, this);
     connect(job, &SlotMetadataJob::finished, this, [this](const SlotMetadataJob::Outcome &outcome) {
         setStatus(jobStatus(
             outcome, QStringLiteral("Bundled metadata applied to %1 matching title(s).").arg(outcome.matched),
@@ -217,7 +217,7 @@ void MainWindowController::importMetadataFile(const QString &path)
                         rows.edit(position) = list.at(position);
                     return change;
                 },
-                this);
+                LibrarySession::PlaylistSync::sync, this);
             connect(job, &SlotMetadataJob::finished, this, [this](const SlotMetadataJob::Outcome &outcome) {
                 setStatus(jobStatus(outcome,
                                     QStringLiteral("Imported metadata updates: %1").arg(outcome.matched),
