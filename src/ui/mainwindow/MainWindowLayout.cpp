@@ -164,7 +164,13 @@ QWidget *MainWindowController::buildHeaderBar()
 
     m_folderPathField = new QLineEdit;
     m_folderPathField->setObjectName(QStringLiteral("folderPathField"));
-    connect(m_folderPathField, &QLineEdit::editingFinished, this, [this] { applyFolderPathFromField(); });
+    // Typed into by a click only: the search field keeps the window's first focus. Only what the user
+    // typed is applied, not a folder the window wrote there.
+    m_folderPathField->setFocusPolicy(Qt::ClickFocus);
+    connect(m_folderPathField, &QLineEdit::editingFinished, this, [this] {
+        if (m_folderPathField->isModified())
+            applyFolderPathFromField();
+    });
     m_folderPathField->setPlaceholderText(QStringLiteral("No folder selected"));
     m_folderPathField->setFont(systemFont(12));
     m_folderPathField->setMinimumWidth(280);

@@ -122,6 +122,7 @@ void MainWindowController::applyFolderPathFromField()
 {
     if (!m_folderPathField)
         return;
+    m_folderPathField->setModified(false);
     const QString path = TextUtils::trimmed(m_folderPathField->text());
     if (path.isEmpty())
         return;
