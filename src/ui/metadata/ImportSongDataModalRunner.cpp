@@ -64,18 +64,21 @@ void ImportSongDataModalRunner::buildUI()
     root->addWidget(m_fillMissing);
     root->addWidget(m_overwrite);
 
+    // A row of buttons; only OK answers Return.
+    const auto buttonRow = [this](QHBoxLayout *row, const QString &title, const char *name, auto action) {
+        auto *button = new QPushButton(title);
+        button->setObjectName(QLatin1String(name));
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, action);
+        row->addWidget(button);
+        return button;
+    };
     auto *fieldRow = new QHBoxLayout;
     fieldRow->setSpacing(8);
-    auto *selectAll = new QPushButton(QStringLiteral("Select all"));
-    selectAll->setObjectName(QStringLiteral("selectAllButton"));
-    selectAll->setAutoDefault(false);
-    connect(selectAll, &QPushButton::clicked, this, &ImportSongDataModalRunner::selectAllFields);
-    auto *clearAll = new QPushButton(QStringLiteral("Clear all"));
-    clearAll->setObjectName(QStringLiteral("clearAllButton"));
-    clearAll->setAutoDefault(false);
-    connect(clearAll, &QPushButton::clicked, this, &ImportSongDataModalRunner::clearAllFields);
-    fieldRow->addWidget(selectAll);
-    fieldRow->addWidget(clearAll);
+    buttonRow(fieldRow, QStringLiteral("Select all"), "selectAllButton",
+              &ImportSongDataModalRunner::selectAllFields);
+    buttonRow(fieldRow, QStringLiteral("Clear all"), "clearAllButton",
+              &ImportSongDataModalRunner::clearAllFields);
     fieldRow->addStretch(1);
     root->addSpacing(6);
     root->addLayout(fieldRow);
@@ -85,16 +88,9 @@ void ImportSongDataModalRunner::buildUI()
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(8);
     buttons->addStretch(1);
-    auto *cancel = new QPushButton(QStringLiteral("Cancel"));
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    cancel->setAutoDefault(false);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto *ok = new QPushButton(QStringLiteral("OK"));
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &ImportSongDataModalRunner::okPressed);
-    buttons->addWidget(cancel);
-    buttons->addWidget(ok);
+    buttonRow(buttons, QStringLiteral("Cancel"), "cancelButton", &QDialog::reject);
+    buttonRow(buttons, QStringLiteral("OK"), "okButton", &ImportSongDataModalRunner::okPressed)
+        ->setDefault(true);
     root->addLayout(buttons);
 }
 
