@@ -344,6 +344,18 @@ private Q_SLOTS:
         QVERIFY(status(*window).endsWith(" titles were tagged and saved in Slot 1."));
         QCOMPARE(window->library().allBookmarks().at(0).title, QStringLiteral("Other"));
     }
+
+    // A window closed during a run keeps what the run applied.
+    void windowGoneDuringARun()
+    {
+        m_delay = 300ms;
+        auto window = windowOn(1);
+        window->startAutoTagRun({0, 1, 3}, std::nullopt);
+        QTRY_VERIFY(window->autoTagRun() && window->autoTagRun()->tagged() == 1);
+        window.reset();
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(SlotStore::loadSlot(1).first().genre, QStringLiteral("Jazz"));
+    }
 };
 
 LYRAFOLD_TEST_GUI_MAIN(MainWindowSongDataTest)

@@ -263,7 +263,7 @@ public:
 
     // The rows of a bookmark file become the current slot's library, with folder as the library
     // folder when there is one. Saved, playlists brought in line.
-    void importBookmarks(BookmarkList rows, const std::optional<QString> &folder);
+    void importBookmarks(LibraryRows rows, const std::optional<QString> &folder);
 
     // ---- Search and sort of the shown rows
 

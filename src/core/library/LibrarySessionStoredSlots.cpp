@@ -23,11 +23,11 @@ bool LibrarySession::adoptEditedRows(quint64 version, LibraryRows rows, QSet<QSt
     return true;
 }
 
-void LibrarySession::importBookmarks(BookmarkList rows, const std::optional<QString> &folder)
+void LibrarySession::importBookmarks(LibraryRows rows, const std::optional<QString> &folder)
 {
     announceReplacement();
     BatchScope batch(*this);
-    replaceRows(LibraryRows(rows));
+    replaceRows(std::move(rows));
     if (folder)
         m_selectedFolder = *folder;
     noteChange(ChangeKind::replaced, {}, {}, true);

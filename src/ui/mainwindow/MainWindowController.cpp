@@ -4,6 +4,7 @@
 #include "core/common/NotificationBus.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/TitleMetadataIndex.h"
+#include "core/metadata/AutoTagRun.h"
 #include "ui/app/AppContext.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
@@ -64,6 +65,8 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
 
 MainWindowController::~MainWindowController()
 {
+    // A run still going ends its batch now, while the window that hears of the change is whole.
+    delete m_autoTagRun;
     // The viewers live as long as their opener keeps them.
     qDeleteAll(std::exchange(m_openPdfWindowControllers, {}));
 }

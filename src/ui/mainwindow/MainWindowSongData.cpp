@@ -12,8 +12,6 @@
 #include "core/metadata/BundledMetadata.h"
 #include "core/text/TextUtils.h"
 #include "ui/common/LyrafoldAlert.h"
-#include "ui/mainwindow/BookmarkTableView.h"
-#include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/metadata/AutoTagSheet.h"
 #include "ui/metadata/ImportSongDataModalRunner.h"
 
@@ -155,9 +153,19 @@ void MainWindowController::importBookmarksFromJSONPanel()
 void MainWindowController::importBookmarksFromFile(const QString &path)
 {
     const qint64 slot = m_session.currentSlotId();
+    struct Read {
+        LibraryRows rows;
+        std::optional<QString> folder;
+    };
     Hop::run(
-        this, [path] { return BookmarkImport::readFile(path); },
-        [this, slot](Result<BookmarkImport::ImportedBookmarks> read) {
+        this,
+        [path]() -> std::optional<Read> {
+            Result<BookmarkImport::ImportedBookmarks> read = BookmarkImport::readFile(path);
+            if (!read)
+                return std::nullopt;
+            return Read{LibraryRows(read->bookmarks), read->selectedFolder};
+        },
+        [this, slot](std::optional<Read> read) {
             if (!read) {
                 LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning,
                                    BookmarkImport::invalidFileTitle(), BookmarkImport::invalidFileText());
@@ -168,8 +176,8 @@ void MainWindowController::importBookmarksFromFile(const QString &path)
                 setStatus(QStringLiteral("The slot changed while the file was read; nothing was imported."));
                 return;
             }
-            const qsizetype count = read->bookmarks.size();
-            m_session.importBookmarks(read->bookmarks, read->selectedFolder);
+            const qsizetype count = read->rows.size();
+            m_session.importBookmarks(std::move(read->rows), read->folder);
             if (m_searchField)
                 m_searchField->clear();
             showSelectedFolder();
