@@ -302,6 +302,20 @@ private Q_SLOTS:
         QVERIFY(!session.editStoredSlot(session.currentSlotId(), setGenre(0, "x"), {}));
         QTRY_COMPARE(done, 3);
         QCOMPARE(genres(SlotStore::loadSlot(1)).mid(0, 3), (QStringList{"0", "1", "2"}));
+
+        // A write that fails is told, to the edit and as any failed save.
+        QSignalSpy failed(&session, &LibrarySession::saveFailed);
+        std::optional<LibrarySession::StoredSlotEdit> outcome;
+        {
+            TestHarness::FileSizeLimit fullDisk(256);
+            session.editStoredSlot(1, setGenre(3, "3"),
+                                   [&](const LibrarySession::StoredSlotEdit &edit) { outcome = edit; });
+            LibrarySession::waitForPendingSaves();
+        }
+        QTRY_VERIFY(outcome);
+        QVERIFY(outcome->read && outcome->changed == 1 && !outcome->written && !outcome->error.isEmpty());
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(genres(SlotStore::loadSlot(1)).at(3), QString());
     }
 
     void targetsArePerTitle_data()
