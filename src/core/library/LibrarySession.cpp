@@ -13,6 +13,7 @@
 
 #include <QFileInfo>
 #include <QSet>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <numeric>
@@ -166,7 +167,7 @@ void LibrarySession::commitBatch()
     Q_ASSERT(m_pending.depth > 0);
     if (--m_pending.depth > 0)
         return;
-    const PendingChange change = std::exchange(m_pending, PendingChange());
+    PendingChange change = std::exchange(m_pending, PendingChange());
     if (!change.changed)
         return;
     if (change.save)
@@ -175,6 +176,10 @@ void LibrarySession::commitBatch()
         syncPlaylists(change);
     Q_EMIT libraryChanged(change.kind,
                           change.kind == ChangeKind::replaced ? QSet<QString>() : change.titleKeys);
+    // A change of the whole library leaves 100,000 keys behind: freed on a worker.
+    if (change.titleKeys.size() + change.identityKeys.size() > 10000)
+        QThreadPool::globalInstance()->start(
+            [keys = std::move(change.titleKeys), ids = std::move(change.identityKeys)] {});
 }
 
 void LibrarySession::noteChange(ChangeKind kind, QSet<QString> titleKeys, QSet<QString> identityKeys,
@@ -192,8 +197,15 @@ void LibrarySession::noteChange(ChangeKind kind, QSet<QString> titleKeys, QSet<Q
         pending.kind = kind;
     pending.changed = true;
     pending.save |= save;
-    pending.titleKeys.unite(titleKeys);
-    pending.identityKeys.unite(identityKeys);
+    // A change of the whole library brings 100,000 keys: taken over, not copied one by one.
+    if (pending.titleKeys.isEmpty())
+        pending.titleKeys = std::move(titleKeys);
+    else
+        pending.titleKeys.unite(titleKeys);
+    if (pending.identityKeys.isEmpty())
+        pending.identityKeys = std::move(identityKeys);
+    else
+        pending.identityKeys.unite(identityKeys);
     if (kind == ChangeKind::replaced)
         pending.syncAll |= save;
 }
@@ -219,6 +231,7 @@ void LibrarySession::restoreActiveSlot()
 
 LibrarySession::LoadResult LibrarySession::loadCurrentSlot()
 {
+    announceReplacement();
     SlotStore::SlotContents contents = SlotStore::loadSlotContents(m_currentSlotId);
     if (!contents.bookmarks.isEmpty()) {
         const qsizetype count = contents.bookmarks.size();
@@ -250,6 +263,7 @@ std::optional<QString> LibrarySession::switchToSlot(qint64 slot)
 {
     if (slot < 0 || slot >= SlotStore::slotCount || slot == m_currentSlotId)
         return std::nullopt;
+    announceReplacement();
     saveCurrentSlot();
     m_currentSlotId = slot;
     writeMetaInBackground(slot);
@@ -262,6 +276,7 @@ std::optional<QString> LibrarySession::switchToSlot(qint64 slot)
 
 void LibrarySession::adoptDefaultBookmarks(BookmarkList rows, const QString &folder)
 {
+    announceReplacement();
     BatchScope batch(*this);
     replaceRows(LibraryRows(rows));
     m_selectedFolder = folder;

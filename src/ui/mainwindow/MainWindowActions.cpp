@@ -207,14 +207,6 @@ void MainWindowController::contextOpenPdf(int row)
         openPdf(*entry);
 }
 
-void MainWindowController::contextTagThisRow(int row)
-{
-    const BookmarkEntry *entry = m_session.displayedBookmark(row);
-    if (!entry || !m_session.allBookmarksIndex(*entry))
-        return;
-    reportNotAvailableYet(QStringLiteral("Auto-tagging"));
-}
-
 void MainWindowController::contextTagSelected(int)
 {
     runAutoTagSelected();

@@ -4,6 +4,7 @@
 #include "core/common/NotificationBus.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/TitleMetadataIndex.h"
+#include "core/metadata/AutoTagRun.h"
 #include "ui/app/AppContext.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
@@ -66,6 +67,8 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
 MainWindowController::~MainWindowController()
 {
     delete m_playlistsWindowController.data();
+    // A run still going ends its batch now, while the window that hears of the change is whole.
+    delete m_autoTagRun;
     // The viewers live as long as their opener keeps them.
     qDeleteAll(std::exchange(m_openPdfWindowControllers, {}));
 }
@@ -364,7 +367,7 @@ void MainWindowController::defaultModePressed()
         m_customModeToggle->setChecked(false);
         applyCustomToggleChrome();
     }
-    reportNotAvailableYet(QStringLiteral("Applying the default metadata"));
+    loadDefaultMetadata();
 }
 
 void MainWindowController::extractBookmarks()
@@ -387,24 +390,9 @@ void MainWindowController::openBookmarkWorkshop()
     reportNotAvailableYet(QStringLiteral("The bookmark workshop"));
 }
 
-void MainWindowController::presentImportSongDataFlow()
-{
-    reportNotAvailableYet(QStringLiteral("Importing song data"));
-}
-
 void MainWindowController::openAutoPlaylist()
 {
     reportNotAvailableYet(QStringLiteral("The auto playlist"));
-}
-
-void MainWindowController::runAutoTagSelected()
-{
-    reportNotAvailableYet(QStringLiteral("Auto-tagging"));
-}
-
-void MainWindowController::runAutoTagAll()
-{
-    reportNotAvailableYet(QStringLiteral("Auto-tagging"));
 }
 
 void MainWindowController::addRowToPlaylistFromButton(int)
@@ -440,16 +428,6 @@ void MainWindowController::clearCurrentSlot()
 void MainWindowController::newExtraction()
 {
     reportNotAvailableYet(QStringLiteral("A new extraction"));
-}
-
-void MainWindowController::importMetadata()
-{
-    reportNotAvailableYet(QStringLiteral("Importing metadata"));
-}
-
-void MainWindowController::applyBundledMetadataToAll()
-{
-    reportNotAvailableYet(QStringLiteral("Applying bundled metadata"));
 }
 
 void MainWindowController::importImagesAndPDFs(const QList<QUrl> &, const std::optional<QString> &)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/library/LibrarySession.h"
+#include "core/metadata/SongDataImportOptions.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -13,6 +14,8 @@
 #include <optional>
 
 class AppContext;
+class AutoTagRun;
+class AutoTagSheet;
 class BookmarkHoverOverlay;
 class BookmarkTableModel;
 class BookmarkTableView;
@@ -180,6 +183,22 @@ public:
     PlaylistsWindowController *playlistsWindowController() const;
     void importImagesAndPDFs(const QList<QUrl> &urls, const std::optional<QString> &targetPlaylistName);
 
+    // Song metadata (MainWindowSongData.cpp). DEFAULT applies the built-in metadata to the slot that
+    // is current when it is pressed; the folder path field takes a folder typed into it.
+    void loadDefaultMetadata();
+    void applyMetadataToBookmarks(const QString &metadataFile);
+    void applyFolderPathFromField();
+    // The bookmark and metadata file imports, each refused in the Default slot. The panels ask for the
+    // file; the bookmark workshop calls them too. The file variants take a file chosen already.
+    void importBookmarksFromJSONPanel();
+    void importBookmarksFromFile(const QString &path);
+    void importMetadataFile(const QString &path);
+    // Every auto-tag run starts here (Import Song Data, Tag selected, Auto-tag all, Auto-tag this
+    // row): one at a time, shown in a sheet over the window. No options: only empty fields are filled.
+    void startAutoTagRun(const QList<qsizetype> &candidates,
+                         const std::optional<SongDataImportOptions> &options);
+    AutoTagRun *autoTagRun() const;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -206,6 +225,8 @@ private:
     QWidget *alertParent();
     bool confirmAudioUpload();
     void setListenTileEnabled(bool enabled);
+    // While a run is going, says so in the status line and returns true.
+    bool refuseSecondAutoTagRun();
 
     AppContext &m_context;
     LibrarySession &m_session;
@@ -247,4 +268,7 @@ private:
     QList<PdfViewerWindowController *> m_openPdfWindowControllers;
 
     SongRecognizer *m_songRecognizer = nullptr;
+
+    QPointer<AutoTagRun> m_autoTagRun;
+    QPointer<AutoTagSheet> m_autoTagSheet;
 };

@@ -133,14 +133,20 @@ QWidget *MainWindowController::buildHeaderBar()
 
     m_folderPathField = new QLineEdit;
     m_folderPathField->setObjectName(QStringLiteral("folderPathField"));
-    m_folderPathField->setReadOnly(true);
+    // Typed into by a click only: the search field keeps the window's first focus. Only what the user
+    // typed is applied, not a folder the window wrote there.
+    m_folderPathField->setFocusPolicy(Qt::ClickFocus);
+    connect(m_folderPathField, &QLineEdit::editingFinished, this, [this] {
+        if (m_folderPathField->isModified())
+            applyFolderPathFromField();
+    });
     m_folderPathField->setPlaceholderText(QStringLiteral("No folder selected"));
     m_folderPathField->setFont(systemFont(12));
     m_folderPathField->setMinimumWidth(280);
     m_folderPathField->setMaximumWidth(520);
     m_folderPathField->setStyleSheet(QStringLiteral(
         "QLineEdit { background: rgba(255,255,255,36); color: white; border: none; border-radius: 4px; "
-        "padding: 3px 6px; }"));
+        "padding: 3px 6px; } QLineEdit:focus { background: white; color: black; }"));
     // The window writes the folder itself; the language service leaves the text alone.
     LyrafoldLanguageService::markDynamicText(m_folderPathField);
     row->addWidget(m_folderPathField);
