@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QVarLengthArray>
 
 #include <algorithm>
 
@@ -33,6 +34,29 @@ QString freeImportedName(const PlaylistLibrary &library, const QString &name)
         candidate = name + QStringLiteral(" (imported ") + QString::number(counter) + QLatin1Char(')');
     return candidate;
 }
+
+// Finds the items with one identity key. Keys join path, page and title, and making one normalises
+// the texts, which is slow; the page, a whole "|"-separated part of the key, rules out nearly every
+// other item of a playlist before its key is made.
+class KeyMatcher {
+public:
+    explicit KeyMatcher(const QString &key) : m_key(key)
+    {
+        for (const QStringView part : QStringView(key).tokenize(u'|')) {
+            if (const auto number = TextUtils::wholeNumber(part))
+                m_pages.append(*number);
+        }
+    }
+
+    bool matches(const PlaylistItem &item) const
+    {
+        return m_pages.contains(item.pageNumber) && item.id() == m_key;
+    }
+
+private:
+    const QString &m_key;
+    QVarLengthArray<qint64, 4> m_pages;
+};
 
 // Another program's change is looked at once it has settled.
 constexpr int outsideChangeDelayMs = 250;
@@ -84,8 +108,9 @@ PlaylistItemRef PlaylistItemRef::at(const QList<PlaylistItem> &items, qsizetype 
     if (index < 0 || index >= items.size())
         return {};
     PlaylistItemRef ref{items.at(index).id(), 0};
+    const KeyMatcher matcher(ref.key);
     for (qsizetype i = 0; i < index; ++i) {
-        if (items.at(i).id() == ref.key)
+        if (matcher.matches(items.at(i)))
             ++ref.occurrence;
     }
     return ref;
@@ -95,9 +120,10 @@ qsizetype PlaylistItemRef::indexIn(const QList<PlaylistItem> &items) const
 {
     if (key.isEmpty())
         return -1;
+    const KeyMatcher matcher(key);
     qsizetype seen = 0;
     for (qsizetype i = 0; i < items.size(); ++i) {
-        if (items.at(i).id() == key && seen++ == occurrence)
+        if (matcher.matches(items.at(i)) && seen++ == occurrence)
             return i;
     }
     return -1;

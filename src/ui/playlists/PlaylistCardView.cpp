@@ -80,6 +80,8 @@ CardLook lookFor(bool selected, bool hovering, bool pressing)
     return look;
 }
 
+constexpr int shadowMargin = 8;
+
 // A soft shadow under the card: rings of the card's shape, fainter outwards.
 void paintShadow(QPainter *painter, const QRectF &card, qreal opacity, qreal radius)
 {
@@ -430,8 +432,14 @@ void PlaylistCardView::paintEvent(QPaintEvent *event)
 
 // ---- The cards
 
-PlaylistCardDelegate::PlaylistCardDelegate(PlaylistCardView *view) : QStyledItemDelegate(view), m_view(view)
+PlaylistCardDelegate::PlaylistCardDelegate(PlaylistCardView *view)
+    : QStyledItemDelegate(view), m_view(view),
+      m_titleFont(
+          LyrafoldTheme::playlistCardTitleFont(view->kind() == PlaylistCardView::Kind::playlists ? 15 : 14)),
+      m_subtitleFont(LyrafoldTheme::playlistCardTitleFont(11)), m_handleFont(QApplication::font())
 {
+    m_handleFont.setPixelSize(13);
+    m_handleFont.setWeight(QFont::DemiBold);
     if (view->kind() == PlaylistCardView::Kind::titles) {
         m_removeImage = LyrafoldUIAssets::image(QStringLiteral("delete"), 32);
         m_spotifyImage = LyrafoldUIAssets::image(QStringLiteral("spotify"), 35);
@@ -445,6 +453,43 @@ QSize PlaylistCardDelegate::sizeHint(const QStyleOptionViewItem &option, const Q
                            ? PlaylistCardView::playlistCardHeight
                            : PlaylistCardView::titleCardHeight;
     return QSize(option.rect.width(), height + PlaylistCardView::cardGap);
+}
+
+QPixmap PlaylistCardDelegate::chrome(const QSize &card, bool selected, bool hovering, bool pressing,
+                                     qreal ratio) const
+{
+    // The cards of a list share their size and one of a few looks: each is drawn once.
+    const QString key = QStringLiteral("%1x%2/%3%4%5/%6")
+                            .arg(card.width())
+                            .arg(card.height())
+                            .arg(int(selected))
+                            .arg(int(hovering))
+                            .arg(int(pressing))
+                            .arg(ratio);
+    if (const auto found = m_chrome.constFind(key); found != m_chrome.constEnd())
+        return found.value();
+    if (m_chrome.size() > 24)
+        m_chrome.clear();
+    const CardLook look = lookFor(selected, hovering, pressing);
+    QPixmap pixmap((QSizeF(card + QSize(2 * shadowMargin, 2 * shadowMargin)) * ratio).toSize());
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF shape(QPointF(shadowMargin, shadowMargin), QSizeF(card));
+    paintShadow(&painter, shape, look.shadowOpacity, look.shadowRadius);
+    QPainterPath path;
+    const qreal border = selected ? 2.5 : 1;
+    path.addRoundedRect(shape.adjusted(border / 2, border / 2, -border / 2, -border / 2), cornerRadius,
+                        cornerRadius);
+    // The shadow stays outside the card: under a translucent card it would darken it.
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillPath(path, look.fill);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.strokePath(path, QPen(selected ? selectedBorder() : grey(1, 0.38), border));
+    painter.end();
+    m_chrome.insert(key, pixmap);
+    return pixmap;
 }
 
 void PlaylistCardDelegate::paintButton(QPainter *painter, const QRect &rect, const QPixmap &image,
@@ -472,46 +517,39 @@ void PlaylistCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
     if (card.isEmpty())
         return;
     const bool selected = option.state & QStyle::State_Selected;
-    const bool cardPressed =
+    const bool hovering = m_view->hoveredRow() == row;
+    const bool pressing =
         m_view->pressedRow() == row && (m_view->pressedPart() == PlaylistCardView::Part::card || !titles);
-    const CardLook look = lookFor(selected, m_view->hoveredRow() == row, cardPressed);
+    const CardLook look = lookFor(selected, hovering, pressing);
 
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->translate(card.center() + look.shift);
     painter->scale(look.scale, look.scale);
     painter->translate(-card.center());
-    paintShadow(painter, card, look.shadowOpacity, look.shadowRadius);
-    QPainterPath shape;
-    const qreal border = selected ? 2.5 : 1;
-    shape.addRoundedRect(card.adjusted(border / 2, border / 2, -border / 2, -border / 2), cornerRadius,
-                         cornerRadius);
-    painter->fillPath(shape, look.fill);
-    painter->strokePath(shape, QPen(selected ? selectedBorder() : grey(1, 0.38), border));
+    painter->drawPixmap(
+        card.topLeft() - QPointF(shadowMargin, shadowMargin),
+        chrome(card.size().toSize(), selected, hovering, pressing, painter->device()->devicePixelRatioF()));
 
     const QString title = index.data(Qt::DisplayRole).toString();
     painter->setPen(Qt::black);
     if (!titles) {
-        const QFont font = LyrafoldTheme::playlistCardTitleFont(15);
-        painter->setFont(font);
+        painter->setFont(m_titleFont);
         const QRectF text = card.adjusted(playlistTextInset, 0, -playlistTextInset, 0);
         painter->drawText(text, Qt::AlignVCenter | Qt::AlignLeft,
-                          QFontMetrics(font).elidedText(title, Qt::ElideRight, int(text.width())));
+                          QFontMetrics(m_titleFont).elidedText(title, Qt::ElideRight, int(text.width())));
         painter->restore();
         return;
     }
 
-    QFont handleFont = QApplication::font();
-    handleFont.setPixelSize(13);
-    handleFont.setWeight(QFont::DemiBold);
-    painter->setFont(handleFont);
+    painter->setFont(m_handleFont);
     painter->setPen(grey(0.25));
     painter->drawText(m_view->partRect(row, PlaylistCardView::Part::handle), Qt::AlignCenter,
                       QStringLiteral("≡"));
 
     const qreal textWidth = card.width() - titleLeft - titleCardTextEnd;
-    const QFont titleFont = LyrafoldTheme::playlistCardTitleFont(14);
-    const QFont subtitleFont = LyrafoldTheme::playlistCardTitleFont(11);
+    const QFont &titleFont = m_titleFont;
+    const QFont &subtitleFont = m_subtitleFont;
     const QFontMetrics titleMetrics(titleFont);
     const QFontMetrics subtitleMetrics(subtitleFont);
     const QString subtitle = index.data(PlaylistTitlesModel::subtitleRole).toString();

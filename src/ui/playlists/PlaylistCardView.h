@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHash>
 #include <QMimeData>
+#include <QPixmap>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -103,8 +105,14 @@ public:
 
 private:
     void paintButton(QPainter *painter, const QRect &rect, const QPixmap &image, bool pressed) const;
+    // The card's shadow, fill and border for its state.
+    QPixmap chrome(const QSize &card, bool selected, bool hovering, bool pressing, qreal ratio) const;
 
     PlaylistCardView *m_view;
+    QFont m_titleFont;
+    QFont m_subtitleFont;
+    QFont m_handleFont;
+    mutable QHash<QString, QPixmap> m_chrome;
     QPixmap m_removeImage;
     QPixmap m_spotifyImage;
     QPixmap m_youtubeImage;
