@@ -18,16 +18,7 @@ namespace {
 
 QList<Playlist> playlistsOf(int playlists, int titles)
 {
-    const BookmarkList library = Fixtures::realisticLibrary(std::max(titles * 4, 2000));
-    QList<Playlist> list;
-    for (int p = 0; p < playlists; ++p) {
-        Playlist playlist{QStringLiteral("Gig %1").arg(p), {}};
-        for (int t = 0; t < titles; ++t)
-            playlist.items.append(
-                PlaylistItem::fromBookmark(library.at((p * 1997 + t * 131) % library.size())));
-        list.append(playlist);
-    }
-    return list;
+    return Fixtures::playlistsOf(Fixtures::realisticLibrary(std::max(titles * 4, 2000)), playlists, titles);
 }
 
 // The window is shown once its first paint is done.

@@ -60,6 +60,15 @@ const QColor &systemGreen()
     return green;
 }
 
+// A pane of the split view: its controls stacked with the window's spacing.
+QVBoxLayout *paneStack(QWidget *pane)
+{
+    auto *stack = new QVBoxLayout(pane);
+    stack->setContentsMargins(12, 12, 12, 12);
+    stack->setSpacing(10);
+    return stack;
+}
+
 QWidget *flexibleSpace()
 {
     auto *space = new QWidget;
@@ -138,9 +147,7 @@ void PlaylistsWindowController::setupUI()
 QWidget *PlaylistsWindowController::buildPlaylistsPane()
 {
     auto *pane = new QWidget;
-    auto *stack = new QVBoxLayout(pane);
-    stack->setContentsMargins(12, 12, 12, 12);
-    stack->setSpacing(10);
+    QVBoxLayout *stack = paneStack(pane);
     stack->addWidget(headerLabel(QStringLiteral("Playlists"), 16));
 
     m_namesModel = new PlaylistNamesModel(m_library, this);
@@ -174,9 +181,7 @@ QWidget *PlaylistsWindowController::buildPlaylistsPane()
 QWidget *PlaylistsWindowController::buildTitlesPane()
 {
     auto *pane = new QWidget;
-    auto *stack = new QVBoxLayout(pane);
-    stack->setContentsMargins(12, 12, 12, 12);
-    stack->setSpacing(10);
+    QVBoxLayout *stack = paneStack(pane);
 
     auto *header = new QHBoxLayout;
     header->setSpacing(8);
