@@ -14,7 +14,9 @@
 #
 # BUILD_DIR picks another build folder; SCREEN_SIZE the virtual screen (default 1600x900x24);
 # SEARCH_TEXT what the search scene types (default "blue"); UI_LANGUAGE the interface language (en,
-# tr or es; default en).
+# tr or es; default en). WINDOW_SIZE (such as 1200x480) gives the window that size at the screen's
+# top-left corner and takes the picture of the window alone; the screen grows to hold it. Only the
+# main-window scene honours it (the other scenes click at places of the default layout).
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -33,6 +35,16 @@ main-window | search | preview | edit-dialog | listen-consent | listening | list
 esac
 output="${1:-$build/screenshots/$scene.png}"
 screen="${SCREEN_SIZE:-1600x900x24}"
+window_size="${WINDOW_SIZE:-}"
+if [ -n "$window_size" ]; then
+    if [ "$scene" != "main-window" ]; then
+        echo "WINDOW_SIZE works with the main-window scene only" >&2
+        exit 2
+    fi
+    window_width="${window_size%x*}"
+    window_height="${window_size#*x}"
+    screen="$((window_width > 1600 ? window_width : 1600))x$((window_height > 900 ? window_height : 900))x24"
+fi
 work="$(mktemp -d "${TMPDIR:-/tmp}/lyrafold-screenshot-XXXXXX")"
 mkdir -p "$(dirname "$output")"
 
@@ -139,5 +151,13 @@ recognition-token)
     sleep 1
     ;;
 esac
+if [ -n "$window_size" ]; then
+    window_id="$(x search --onlyvisible --name "LYRAFOLD" | head -n 1)"
+    x windowmove "$window_id" 0 0 windowsize "$window_id" "$window_width" "$window_height"
+    sleep 1.5
+    DISPLAY=":$display" import -window root -crop "${window_width}x${window_height}+0+0" +repage "$output"
+    echo "$output"
+    exit 0
+fi
 DISPLAY=":$display" import -window root "$output"
 echo "$output"

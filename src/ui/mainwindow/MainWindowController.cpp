@@ -126,6 +126,10 @@ void MainWindowController::applyLocalizedText()
     LyrafoldLanguageService::applyToOpenWindows();
     if (m_tableModel)
         m_tableModel->retranslateHeaders();
+    if (m_editModeButton && !m_isColumnEditModeEnabled)
+        m_editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
+    if (m_tipsLabel)
+        m_tipsLabel->setText(tipsText(m_tipsLabel->font()));
     refreshSearchResultCount();
 }
 

@@ -189,6 +189,8 @@ private:
     QWidget *buildTablePanel();
     QWidget *buildStatusPanel();
     void installAdvancedMenus();
+    // The tip line's text in the current language, as the font can show it.
+    static QString tipsText(const QFont &font);
     void setupPreviewHover();
     void reportNotAvailableYet(const QString &what);
     void showSelectedFolder();
@@ -212,6 +214,7 @@ private:
     QPushButton *m_listenButton = nullptr;
     QList<WindowsStyleSlotTileView *> m_slotTileViews;
     QLabel *m_searchResultsLabel = nullptr;
+    QLabel *m_tipsLabel = nullptr;
     QLabel *m_statusField = nullptr;
     BookmarkTableView *m_tableView = nullptr;
     BookmarkTableModel *m_tableModel = nullptr;

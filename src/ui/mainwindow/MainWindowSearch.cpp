@@ -7,6 +7,7 @@
 #include "core/text/TextUtils.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -51,7 +52,7 @@ void MainWindowController::toggleColumnEditMode()
         setStatus(QStringLiteral("Edit mode ON. Click a column header to choose editable column."));
     } else {
         if (m_editModeButton)
-            m_editModeButton->setText(QStringLiteral("Edit"));
+            m_editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
         setStatus(QStringLiteral("Edit mode OFF"));
     }
     reloadTable(SelectionAfterReload::keepSongs);
