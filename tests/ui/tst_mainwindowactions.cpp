@@ -355,6 +355,44 @@ private Q_SLOTS:
         QCOMPARE(defaults->library().allBookmarks().size(), 4);
     }
 
+    // The confirmation names the first five songs and counts the rest; a bookmark of a selected song
+    // that the search hides is not deleted with it.
+    void deletionTakesOnlyShownSongs_data()
+    {
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("titles");
+        QTest::newRow("one") << 1 << "Song 0";
+        QTest::newRow("seven") << 7 << "Song 0\nSong 1\nSong 2\nSong 3\nSong 4\nand 2 more";
+    }
+
+    void deletionTakesOnlyShownSongs()
+    {
+        QFETCH(int, selected);
+        QFETCH(QString, titles);
+        const BookmarkEntry hidden = Fixtures::bookmark("/b/A.pdf", 1, "Song 0");
+        BookmarkList rows{hidden};
+        for (int i = 0; i < 8; ++i) {
+            BookmarkEntry song = Fixtures::bookmark("/b/A.pdf", i + 1, QStringLiteral("Song %1").arg(i));
+            song.genre = QStringLiteral("Jazz");
+            rows.append(song);
+        }
+        auto window = windowOn(1, rows);
+        searchField(*window)->setText(QStringLiteral("jazz"));
+        window->updateFilteredList(QStringLiteral("jazz"));
+        QTRY_COMPARE(window->library().filteredBookmarks().size(), 8);
+        QList<int> pick;
+        for (int row = 0; row < selected; ++row)
+            pick.append(row);
+        selectRows(*window, pick);
+
+        ModalAnswer answer(QStringLiteral("Delete"));
+        window->deleteSelectedRows();
+        QCOMPARE(answer.informativeTexts,
+                 QStringList{"This removes the selected row(s) from the current slot.\n\n" + titles});
+        QCOMPARE(window->library().allBookmarks().size(), rows.size() - selected);
+        QCOMPARE(window->library().allBookmarks().at(0), hidden);
+    }
+
     // The dialog shows the stored rating and year exactly and writes its values to every row of the
     // title; a rating that is not finite is refused.
     void editDialog()

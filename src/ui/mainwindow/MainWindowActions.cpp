@@ -31,6 +31,23 @@
 #include <QScreen>
 #include <QTimer>
 
+namespace {
+
+// The confirmation of a deletion names the first few songs it takes.
+constexpr qsizetype listedTitles = 5;
+
+QString titlesOf(const LibraryRows &rows, const QList<qsizetype> &positions)
+{
+    QStringList lines;
+    for (qsizetype i = 0; i < positions.size() && i < listedTitles; ++i)
+        lines.append(rows.at(positions.at(i)).title);
+    if (positions.size() > listedTitles)
+        lines.append(QStringLiteral("and %1 more").arg(positions.size() - listedTitles));
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
 QWidget *MainWindowController::alertParent()
 {
     return isVisible() ? this : nullptr;
@@ -181,7 +198,8 @@ void MainWindowController::deleteSelectedRows()
 {
     if (!ensureCurrentSlotEditable(QStringLiteral("delete bookmarks")))
         return;
-    const QList<qsizetype> positions = m_session.uniqueAllBookmarksIndices(selectedDisplayRows());
+    // The rows shown and selected, counted once per song; none that the search hides.
+    const QList<qsizetype> positions = m_session.uniqueDisplayedPositions(selectedDisplayRows());
     const qsizetype count = positions.size();
     if (count == 0) {
         LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::informational,
@@ -190,7 +208,8 @@ void MainWindowController::deleteSelectedRows()
         return;
     }
     const DeletionPlan plan = m_session.planDeletion(positions);
-    QString details = QStringLiteral("This removes the selected row(s) from the current slot.");
+    QString details = QStringLiteral("This removes the selected row(s) from the current slot.\n\n") +
+                      titlesOf(m_session.allBookmarks(), positions);
     if (!plan.filesToRemove.isEmpty()) {
         QStringList names;
         for (const QString &file : plan.filesToRemove)
