@@ -27,6 +27,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -212,7 +213,7 @@ private Q_SLOTS:
     }
 
     // Resting on a row shows its first page after the delay, rendered off the interface thread;
-    // leaving the table takes it away. A book that is missing shows nothing.
+    // leaving the table takes it away. A row whose book is missing shows nothing, not the page before.
     void hoverShowsThePage()
     {
         auto window = windowOn(1,
@@ -232,13 +233,47 @@ private Q_SLOTS:
         QTest::mouseMove(viewport, cellCentre(*window, 1, 4));
         QTest::qWait(400);
         QCOMPARE(preview(*window)->shownRow(), 1);
-        QCOMPARE(tableView(*window)->hoverOverlay()->previewHighlightRow(),
-                 0); // the page of row 1 never came
+        QVERIFY(!preview(*window)->previewWindow());
+        QCOMPARE(tableView(*window)->hoverOverlay()->previewHighlightRow(), -1);
 
         QTest::mouseMove(searchField(*window), QPoint(5, 5));
+        QCOMPARE(preview(*window)->shownRow(), -1);
+        QCOMPARE(tableView(*window)->hoverOverlay()->hoveredRow(), -1);
+
+        QTest::mouseMove(viewport, cellCentre(*window, 0, 4));
+        QTRY_VERIFY(preview(*window)->previewWindow() && preview(*window)->previewWindow()->isVisible());
+        QCOMPARE(tableView(*window)->hoverOverlay()->previewHighlightRow(), 0);
+    }
+
+    // A menu or a dialog that opens takes the preview away, and none comes while it is open.
+    void previewGivesWayToMenusAndDialogs_data()
+    {
+        QTest::addColumn<bool>("dialog");
+        QTest::newRow("menu") << false;
+        QTest::newRow("dialog") << true;
+    }
+
+    void previewGivesWayToMenusAndDialogs()
+    {
+        QFETCH(bool, dialog);
+        auto window = windowOn(1, {Fixtures::bookmark(book("joplin-pineapple-rag.pdf"), 2, "Rag")}, true);
+        QTest::mouseMove(searchField(*window), QPoint(5, 5));
+        QTest::mouseMove(tableView(*window)->viewport(), cellCentre(*window, 0, 4));
+        QTRY_VERIFY(preview(*window)->previewWindow() && preview(*window)->previewWindow()->isVisible());
+
+        QMenu menu(window.get());
+        menu.addAction(QStringLiteral("Open"));
+        QDialog question(window.get());
+        question.setModal(true);
+        if (dialog)
+            question.show();
+        else
+            menu.popup(QCursor::pos());
         QVERIFY(!preview(*window)->previewWindow());
         QCOMPARE(preview(*window)->shownRow(), -1);
-        QCOMPARE(tableView(*window)->hoverOverlay()->previewHighlightRow(), -1);
+        QTest::mouseMove(tableView(*window)->viewport(), cellCentre(*window, 0, 5));
+        QTest::qWait(400);
+        QVERIFY(!preview(*window)->previewWindow());
     }
 
     // A double click opens the song once, whether its second press comes before the first press's
