@@ -391,12 +391,12 @@ private Q_SLOTS:
         QCOMPARE(open, editable);
         if (!editable.isEmpty()) {
             QVERIFY(tableModel(window)->setData(tableModel(window)->index(0, 3), QStringLiteral(" Bebop\n")));
-            QCOMPARE(status(window), "Updated Genre for 1 matching title(s).");
+            QTRY_COMPARE(status(window), "Updated Genre for 1 matching title(s).");
             QCOMPARE(context.library().allBookmarks().at(0).genre, "Bebop");
             QVERIFY(customModeToggle(window)->isChecked());
             // A title edited to blanks is refused; the cell keeps its title.
             QVERIFY(tableModel(window)->setData(tableModel(window)->index(1, 2), QStringLiteral("  ")));
-            QCOMPARE(status(window), "A title cannot be empty.");
+            QTRY_COMPARE(status(window), "A title cannot be empty.");
             QCOMPARE(tableModel(window)->index(1, 2).data().toString(), "/b/A.pdf 2");
         }
     }

@@ -41,8 +41,9 @@ BookmarkTableView::BookmarkTableView(QWidget *parent) : QTableView(parent)
     setGridStyle(Qt::SolidLine);
     setMouseTracking(true);
     setWordWrap(false);
-    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
-                    QAbstractItemView::EditKeyPressed);
+    // The window opens a cell's field when a click on it acts (column edit mode); the view's own
+    // mouse triggers would open a second one, or refuse that one, for the same click.
+    setEditTriggers(QAbstractItemView::EditKeyPressed);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &BookmarkTableView::headerClicked);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
         // After the user dragged a column, the columns share the width as they are now.

@@ -326,6 +326,20 @@ void MainWindowController::cellEditingClosed()
 
 void MainWindowController::controlTextDidEndEditing(int row, const QString &column, const QString &text)
 {
+    // Called from inside the view's commit of the field. The edit changes the library, and a change
+    // reloads the table, which would take the field away from under the view that is still closing
+    // it: the edit waits for the next turn of the event loop, holding its song rather than its row.
+    const BookmarkEntry *shown = m_session.displayedBookmark(row);
+    if (!shown)
+        return;
+    QMetaObject::invokeMethod(
+        this, [this, entry = *shown, column, text] { applyCellEdit(entry, column, text); },
+        Qt::QueuedConnection);
+}
+
+void MainWindowController::applyCellEdit(const BookmarkEntry &entry, const QString &column,
+                                         const QString &text)
+{
     // Every way out clears the flag, so the previews come back whatever became of the edit.
     const auto done = qScopeGuard([this] { m_preview->setSuspended(false); });
     if (!ensureCurrentSlotEditable(QStringLiteral("edit bookmarks")) || column.isEmpty())
@@ -334,11 +348,9 @@ void MainWindowController::controlTextDidEndEditing(int row, const QString &colu
         m_customModeToggle->setChecked(true);
         applyCustomToggleChrome();
     }
-    const BookmarkEntry *shown = m_session.displayedBookmark(row);
     const std::optional<BookmarkMetadataField> field = BookmarkMetadata::fieldForColumn(column);
-    if (!shown || !field)
+    if (!field)
         return;
-    const BookmarkEntry entry = *shown;
     const Result<qsizetype> changed = m_session.setMetadataField(*field, TextUtils::trimmed(text), entry);
     if (!changed) {
         // The cell shows the stored value again once its field closes.

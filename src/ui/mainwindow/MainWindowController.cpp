@@ -235,14 +235,16 @@ void MainWindowController::reloadTable(SelectionAfterReload selection)
 {
     if (!m_tableModel)
         return;
-    // The keys were taken when the rows were selected: the rows themselves may be gone already.
-    const QSet<QString> keys =
-        selection == SelectionAfterReload::keepSongs ? m_selectedKeys : QSet<QString>();
-    m_tableModel->reload();
-    m_selectedKeys.clear();
-    if (!keys.isEmpty())
+    if (selection == SelectionAfterReload::keepSongs) {
+        // The keys were taken when the rows were selected: the rows themselves may be gone already.
+        // The same rows shown again keep an open cell field (a cell edit just applied, say).
+        const QSet<QString> keys = m_selectedKeys;
+        m_tableModel->refresh();
         selectRowsWithIdentityKeys(keys);
-    syncSelectedRowsButtonsEnabled();
+    } else {
+        m_tableModel->reload();
+    }
+    tableViewSelectionDidChange();
 }
 
 void MainWindowController::tableViewSelectionDidChange()

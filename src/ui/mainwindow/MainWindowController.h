@@ -71,7 +71,8 @@ public:
     void refreshSearchResultCount();
 
     // The table. A reload either clears the selection or keeps the songs selected that are still
-    // shown, found by identity key wherever the new order puts them.
+    // shown, found by identity key wherever the new order puts them; the latter keeps an open cell
+    // field too while the same rows are shown.
     enum class SelectionAfterReload { clear, keepSongs };
     void reloadTable(SelectionAfterReload selection = SelectionAfterReload::clear);
     QList<int> selectedDisplayRows() const;
@@ -199,6 +200,8 @@ private:
     void openWebSearchForFirstRow(bool youtube);
     void showInViewer(const ViewerOpenRequest &request);
     void showFileNotFound(const QString &path);
+    // What the end of a cell's edit does, once the view has let go of the field.
+    void applyCellEdit(const BookmarkEntry &entry, const QString &column, const QString &text);
     QWidget *alertParent();
     bool confirmAudioUpload();
     void setListenTileEnabled(bool enabled);

@@ -19,9 +19,12 @@ void MainWindowController::searchChanged()
 {
     const QString text = m_searchField ? TextUtils::trimmed(m_searchField->text()) : QString();
     m_pendingSearchText = text;
-    m_searchDebounceTimer->start();
-    if (text.isEmpty())
+    if (text.isEmpty()) {
+        m_searchDebounceTimer->stop();
         updateFilteredList(text);
+    } else {
+        m_searchDebounceTimer->start();
+    }
 }
 
 void MainWindowController::updateFilteredList(const QString &text)
