@@ -352,6 +352,7 @@ private Q_SLOTS:
                  in("Delete selected title rows from the current slot."));
         QCOMPARE(child<QLineEdit>(window, QStringLiteral("folderPathField"))->placeholderText(),
                  in("No folder selected"));
+        QCOMPARE(status(window), in("Ready")); // nothing loaded yet
         QCOMPARE(child<QLabel>(window, QStringLiteral("tipsLabel"))->text().replace(QChar(0xFF0B), '+'),
                  in("Tips: press ＋ to add to playlist • hover to preview • click once to open page"));
 

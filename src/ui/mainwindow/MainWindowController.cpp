@@ -110,6 +110,7 @@ const QSet<QString> &MainWindowController::editableColumns()
 
 void MainWindowController::setStatus(const QString &text)
 {
+    m_statusIsReady = false;
     if (m_statusField)
         m_statusField->setText(text);
 }
@@ -130,6 +131,9 @@ void MainWindowController::applyLocalizedText()
         m_editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
     if (m_tipsLabel)
         m_tipsLabel->setText(tipsText(m_tipsLabel->font()));
+    // "Ready", the status the window starts with, follows the language until a status replaces it.
+    if (m_statusField && m_statusIsReady)
+        m_statusField->setText(LyrafoldLanguageService::localized(QStringLiteral("Ready")));
     refreshSearchResultCount();
 }
 

@@ -234,6 +234,7 @@ private:
     QPushButton *m_finishAddToPlaylistButton = nullptr;
 
     bool m_isColumnEditModeEnabled = false;
+    bool m_statusIsReady = true;
     std::optional<QString> m_addToPlaylistTargetName;
     QSet<QString> m_selectedKeys;
 

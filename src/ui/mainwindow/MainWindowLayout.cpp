@@ -522,7 +522,7 @@ QWidget *MainWindowController::buildStatusPanel()
     auto *row = new QHBoxLayout(panel);
     row->setContentsMargins(10, 6, 10, 6);
     row->setSpacing(10);
-    m_statusField = makeLabel(QStringLiteral("Ready"), 12, QFont::Normal);
+    m_statusField = makeLabel(LyrafoldLanguageService::localized(QStringLiteral("Ready")), 12, QFont::Normal);
     m_statusField->setObjectName(QStringLiteral("statusField"));
     m_statusField->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LyrafoldLanguageService::markDynamicText(m_statusField);
