@@ -6,7 +6,8 @@
 #
 # Scenes: main-window (as started), search (the results of a search), preview (the hover page preview
 # of the first row), edit-dialog (the metadata dialog of the first row, from a copy of the demo
-# library in Slot 1, since the Default slot is read-only), listen-consent (the question before the
+# library in Slot 1, since the Default slot is read-only), delete-confirm (the question before
+# seven rows of that copy are deleted), listen-consent (the question before the
 # first song recognition), listening (a recognition run under way, recording from a private
 # PulseAudio server with a virtual microphone, which needs the pulseaudio package), listen-failed (the
 # alert of a run without any microphone), recognition-token (the AudD token dialog from the settings
@@ -27,7 +28,7 @@ if [ "${1:-}" = "--scene" ]; then
     shift 2
 fi
 case "$scene" in
-main-window | search | preview | edit-dialog | listen-consent | listening | listen-failed | recognition-token) ;;
+main-window | search | preview | edit-dialog | delete-confirm | listen-consent | listening | listen-failed | recognition-token) ;;
 *)
     echo "unknown scene: $scene" >&2
     exit 2
@@ -65,7 +66,7 @@ start_virtual_display "$screen" "$work/xvfb.log"
 
 # A fresh demo profile, so the picture does not depend on what an earlier run changed.
 eval "$("$build/tools/demo-profile/lyrafold-demo-profile" --profile "$work/profile" --books "$build/demo/books")"
-if [ "$scene" = "edit-dialog" ]; then
+if [ "$scene" = "edit-dialog" ] || [ "$scene" = "delete-confirm" ]; then
     slots="$XDG_DATA_HOME/Lyrafold/slots"
     cp "$slots/slot_0.json" "$slots/slot_1.json"
     printf '{"activeSlot":1,"slotNames":{}}' >"$slots/slots_meta.json"
@@ -107,10 +108,11 @@ sleep 1
 
 # Places in the window as laid out on the default screen (the window is centred, 1380 by 640).
 x() { DISPLAY=":$display" xdotool "$@"; }
-search_field="412 446"
-first_row="330 521"
-listen_tile="986 308"
-settings_gear="1446 197"
+search_field="412 402"
+first_row="330 469"
+listen_tile="986 280"
+settings_gear="1423 184"
+delete_selected="972 402"
 case "$scene" in
 search)
     x mousemove $search_field click 1
@@ -132,6 +134,15 @@ edit-dialog)
     x mousemove 225 138 click 1
     sleep 0.5
     x mousemove 300 162 click 1
+    sleep 1
+    ;;
+delete-confirm)
+    # Seven rows picked with Ctrl held, then Delete selected: the question names five and counts the rest.
+    for row in 0 1 2 3 4 5 6; do
+        x mousemove 330 $((469 + 24 * row)) keydown ctrl click 1 keyup ctrl
+    done
+    sleep 0.3
+    x mousemove $delete_selected click 1
     sleep 1
     ;;
 listen-consent | listen-failed)
