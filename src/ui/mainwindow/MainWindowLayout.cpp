@@ -38,6 +38,13 @@
 
 namespace {
 
+// The vertical room of the window at its smallest (1200 by 480, menu bar included) is shared out
+// tightly: the tiles keep their height, every panel keeps its controls whole, the table keeps a few rows.
+constexpr int rootMargin = 10;
+constexpr int rootSpacing = 6;
+constexpr int tileSpacing = 6;
+constexpr int tableMinimumHeight = 100;
+
 // The window is a heads-up-display glass whatever the desktop's colours: light text on dark panels.
 QPalette hudPalette()
 {
@@ -111,17 +118,6 @@ QToolButton *makeImageButton(const QString &imageName, const QString &toolTip, i
     button->setFixedSize(side, side);
     return button;
 }
-
-} // namespace
-
-namespace {
-
-// The vertical room of the window at its smallest (1200 by 480, menu bar included) is shared out
-// tightly: the tiles keep their height, every panel keeps its controls whole, the table keeps a few rows.
-constexpr int rootMargin = 10;
-constexpr int rootSpacing = 6;
-constexpr int tileSpacing = 6;
-constexpr int tableMinimumHeight = 100;
 
 } // namespace
 
