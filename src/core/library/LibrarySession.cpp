@@ -132,6 +132,21 @@ const BookmarkEntry *LibrarySession::displayedBookmark(int row) const
 
 QList<qsizetype> LibrarySession::uniqueAllBookmarksIndices(const QList<int> &displayRows) const
 {
+    return positionsOfShownSongs(displayRows,
+                                 [this](int, const QString &key) { return firstPositionOf(key); });
+}
+
+QList<qsizetype> LibrarySession::uniqueDisplayedPositions(const QList<int> &displayRows) const
+{
+    return positionsOfShownSongs(displayRows, [this](int row, const QString &) {
+        return std::optional<qsizetype>(m_filtered.at(row));
+    });
+}
+
+QList<qsizetype> LibrarySession::positionsOfShownSongs(
+    const QList<int> &displayRows,
+    const std::function<std::optional<qsizetype>(int row, const QString &key)> &positionOf) const
+{
     QList<int> rows = displayRows;
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -144,7 +159,7 @@ QList<qsizetype> LibrarySession::uniqueAllBookmarksIndices(const QList<int> &dis
         QString key = entry->id();
         if (seen.contains(key))
             continue;
-        if (const std::optional<qsizetype> position = firstPositionOf(key))
+        if (const std::optional<qsizetype> position = positionOf(row, key))
             positions.append(*position);
         seen.insert(std::move(key));
     }

@@ -147,8 +147,12 @@ public:
     int displayedRowCount() const;
     const BookmarkEntry *displayedBookmark(int row) const;
     // Library positions of the bookmarks shown in the given rows: ascending by row, one per identity
-    // key, rows outside the shown ones skipped.
+    // key (the first bookmark of the library with it), rows outside the shown ones skipped.
     QList<qsizetype> uniqueAllBookmarksIndices(const QList<int> &displayRows) const;
+    // As many, but each the position of a shown row itself (the first given row of its identity key):
+    // what a deletion of the selected rows takes, so that a bookmark the search hides, even one with
+    // the same identity, is never among them.
+    QList<qsizetype> uniqueDisplayedPositions(const QList<int> &displayRows) const;
 
     // ---- Slots
 
@@ -329,6 +333,11 @@ private:
     // Keeps the first position of each identity key in step with rows whose key changed.
     void followKeyChanges(const QList<KeyChange> &changes, const TitleKeyIndex &oldTitles);
     void syncPlaylists(const PendingChange &change);
+    // One position per identity key among the shown rows, in ascending row order, as positionOf
+    // gives it for the first given row of the key.
+    QList<qsizetype> positionsOfShownSongs(
+        const QList<int> &displayRows,
+        const std::function<std::optional<qsizetype>(int row, const QString &key)> &positionOf) const;
 
     void applySearchPass(qint64 generation, QList<qsizetype> positions);
     // Prepares what the library's version lacks (search index, title keys, key positions) on a worker,

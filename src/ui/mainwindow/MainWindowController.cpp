@@ -115,6 +115,7 @@ const QSet<QString> &MainWindowController::editableColumns()
 
 void MainWindowController::setStatus(const QString &text)
 {
+    m_statusIsReady = false;
     if (m_statusField)
         m_statusField->setText(text);
 }
@@ -131,6 +132,13 @@ void MainWindowController::applyLocalizedText()
     LyrafoldLanguageService::applyToOpenWindows();
     if (m_tableModel)
         m_tableModel->retranslateHeaders();
+    if (m_editModeButton && !m_isColumnEditModeEnabled)
+        m_editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
+    if (m_tipsLabel)
+        m_tipsLabel->setText(tipsText(m_tipsLabel->font()));
+    // "Ready", the status the window starts with, follows the language until a status replaces it.
+    if (m_statusField && m_statusIsReady)
+        m_statusField->setText(LyrafoldLanguageService::localized(QStringLiteral("Ready")));
     refreshSearchResultCount();
 }
 
@@ -236,14 +244,16 @@ void MainWindowController::reloadTable(SelectionAfterReload selection)
 {
     if (!m_tableModel)
         return;
-    // The keys were taken when the rows were selected: the rows themselves may be gone already.
-    const QSet<QString> keys =
-        selection == SelectionAfterReload::keepSongs ? m_selectedKeys : QSet<QString>();
-    m_tableModel->reload();
-    m_selectedKeys.clear();
-    if (!keys.isEmpty())
+    if (selection == SelectionAfterReload::keepSongs) {
+        // The keys were taken when the rows were selected: the rows themselves may be gone already.
+        // The same rows shown again keep an open cell field (a cell edit just applied, say).
+        const QSet<QString> keys = m_selectedKeys;
+        m_tableModel->refresh();
         selectRowsWithIdentityKeys(keys);
-    syncSelectedRowsButtonsEnabled();
+    } else {
+        m_tableModel->reload();
+    }
+    tableViewSelectionDidChange();
 }
 
 void MainWindowController::tableViewSelectionDidChange()

@@ -76,7 +76,8 @@ public:
     void refreshSearchResultCount();
 
     // The table. A reload either clears the selection or keeps the songs selected that are still
-    // shown, found by identity key wherever the new order puts them.
+    // shown, found by identity key wherever the new order puts them; the latter keeps an open cell
+    // field too while the same rows are shown.
     enum class SelectionAfterReload { clear, keepSongs };
     void reloadTable(SelectionAfterReload selection = SelectionAfterReload::clear);
     QList<int> selectedDisplayRows() const;
@@ -212,6 +213,8 @@ private:
     QWidget *buildTablePanel();
     QWidget *buildStatusPanel();
     void installAdvancedMenus();
+    // The tip line's text in the current language, as the font can show it.
+    static QString tipsText(const QFont &font);
     void setupPreviewHover();
     void endAddToPlaylistMode();
     void playlistsWindowClosed();
@@ -222,6 +225,8 @@ private:
     void openWebSearchForFirstRow(bool youtube);
     void showInViewer(const ViewerOpenRequest &request);
     void showFileNotFound(const QString &path);
+    // What the end of a cell's edit does, once the view has let go of the field.
+    void applyCellEdit(const BookmarkEntry &entry, const QString &column, const QString &text);
     QWidget *alertParent();
     bool confirmAudioUpload();
     void setListenTileEnabled(bool enabled);
@@ -239,6 +244,7 @@ private:
     QPushButton *m_listenButton = nullptr;
     QList<WindowsStyleSlotTileView *> m_slotTileViews;
     QLabel *m_searchResultsLabel = nullptr;
+    QLabel *m_tipsLabel = nullptr;
     QLabel *m_statusField = nullptr;
     BookmarkTableView *m_tableView = nullptr;
     BookmarkTableModel *m_tableModel = nullptr;
@@ -255,6 +261,7 @@ private:
     QPushButton *m_finishAddToPlaylistButton = nullptr;
 
     bool m_isColumnEditModeEnabled = false;
+    bool m_statusIsReady = true;
     std::optional<QString> m_addToPlaylistTargetName;
     QPointer<PlaylistsWindowController> m_playlistsWindowController;
     QSet<QString> m_selectedKeys;
