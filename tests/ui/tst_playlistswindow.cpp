@@ -259,7 +259,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("status");
         const QStringList all{"One", "Two", "One", "Three"};
         QTest::newRow("remove the second One") << "remove 2" << QStringList{"One", "Two", "Three"} << ""
-                                               << "Removed “One” from “Set”.";
+                                               << "Removed \"One\" from \"Set\".";
         QTest::newRow("stored Spotify link") << "spotify 0" << all << "https://open.spotify.com/track/7"
                                              << "";
         QTest::newRow("YouTube link not a web page")
@@ -369,7 +369,7 @@ private Q_SLOTS:
         {
             TestHarness::FileSizeLimit limit(4096);
             window->removeTitleAtRow(0);
-            QCOMPARE(window->status(), "Removed “One” from “Set”.");
+            QCOMPARE(window->status(), "Removed \"One\" from \"Set\".");
             StateFile::waitForAllPendingWrites();
         }
         QTRY_VERIFY(window->status().startsWith("Could not save playlists.json: "));

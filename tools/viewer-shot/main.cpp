@@ -13,7 +13,6 @@
 // its own (XDG_CONFIG_HOME).
 
 #include "pdf/extract/PdfBookmarkExtractor.h"
-#include "ui/mainwindow/MainWindowController.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"

@@ -3,7 +3,6 @@
 
 #include "ui/mainwindow/MainWindowController.h"
 
-#include "core/common/AppSettings.h"
 #include "core/common/Hop.h"
 #include "core/common/LaunchLog.h"
 #include "core/library/DefaultBookmarks.h"
@@ -11,7 +10,6 @@
 #include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
-#include "ui/common/StudyModeService.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/mainwindow/BookmarkTableDelegate.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
@@ -28,7 +26,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QScreen>
 #include <QTimer>
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include "core/common/Hop.h"
 #include "core/common/NotificationBus.h"
-#include "core/common/PlaylistsLog.h"
 #include "core/library/LibrarySession.h"
 #include "core/playlist/PlaylistBookPaths.h"
+#include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/TablePagePreview.h"
@@ -57,7 +57,7 @@ std::optional<QString> askPlaylistName(QWidget *parent)
 
 QString quoted(const QString &text)
 {
-    return QStringLiteral("“") + text + QStringLiteral("”");
+    return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
 // The files of a drop that the library can import as books.
@@ -82,7 +82,7 @@ void PlaylistsWindowController::createNewPlaylist()
     const std::optional<QString> typed = askPlaylistName(this);
     if (!typed)
         return;
-    const QString name = typed->trimmed();
+    const QString name = TextUtils::trimmed(*typed);
     if (name.isEmpty())
         return;
     if (m_library.createPlaylist(name) != PlaylistLibrary::Outcome::created) {
