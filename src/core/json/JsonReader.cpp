@@ -207,7 +207,13 @@ ObjectReader::Presence ObjectReader::find(std::string_view key, od::value &value
         m_status.fail(pathOf(key), code);
         return Presence::Broken;
     }
-    return value.is_null() ? Presence::Null : Presence::Present;
+    // A value that starts like null but is not (n, nul, nan) is no JSON value at all.
+    bool isNull = false;
+    if (const auto nullCode = value.is_null().get(isNull); nullCode != simdjson::SUCCESS) {
+        m_status.fail(pathOf(key), nullCode);
+        return Presence::Broken;
+    }
+    return isNull ? Presence::Null : Presence::Present;
 }
 
 bool ObjectReader::require(std::string_view key, od::value &value)

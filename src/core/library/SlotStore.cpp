@@ -41,8 +41,10 @@ Result<SlotMeta> decodeMeta(const QByteArray &bytes)
             break;
         }
         QString name;
-        json::od::value value = field.value();
-        if (!json::readString(value, name, status, QStringLiteral("slotNames.") + keyText))
+        json::od::value value;
+        const QString path = QStringLiteral("slotNames.") + keyText;
+        if (!json::element(field.value(), value, status, path, -1) ||
+            !json::readString(value, name, status, path))
             break;
         meta.slotNames.insert(slot, name);
     }
