@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench clean fuzz crashtest
 
 all: build
 
@@ -32,5 +32,23 @@ test: build
 bench: build
 	$(BUILD_DIR)/bench/lyrafold-bench
 
+# Fuzzing: a clang build of its own (libFuzzer, address and undefined-behaviour sanitizers). Each fuzz
+# target runs over its kept inputs, then for FUZZ_SECONDS.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+$(FUZZ_DIR)/build.ninja: CMakeLists.txt
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+		-DLYRAFOLD_FUZZ=ON -DLYRAFOLD_BUILD_BENCH=OFF
+
+fuzz: deps $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz-targets
+	scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# Kills a process that saves a 100,000-bookmark slot 1,000 times, at random moments, and checks the
+# slot file after each kill.
+crashtest: build
+	LYRAFOLD_CRASHTEST_ITERATIONS=1000 LYRAFOLD_CRASHTEST_BOOKMARKS=100000 $(BUILD_DIR)/tests/core/tst_savecrash
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(FUZZ_DIR)

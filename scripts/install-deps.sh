@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
     # toolchain
     build-essential cmake ninja-build ccache pkg-config
+    # fuzzing (make fuzz): clang with libFuzzer and the sanitizer runtimes
+    clang libclang-rt-dev
     # Qt 6 (Multimedia: the microphones of song recognition)
     qt6-base-dev qt6-qpa-plugins qt6-multimedia-dev
     # tests: a private session bus for the D-Bus stand-ins

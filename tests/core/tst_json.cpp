@@ -222,6 +222,10 @@ private Q_SLOTS:
         QTest::newRow("unclosed string") << QByteArray("{\"a\":\"x}");
         QTest::newRow("missing value") << QByteArray(R"({"a":})");
         QTest::newRow("invalid UTF-8") << QByteArray("{\"a\":\"\xff\"}");
+        QTest::newRow("bracket after a value, key asked out of order")
+            << QByteArray("{\"b\":false[\":]}\",\"a\":1}");
+        QTest::newRow("nested 65 deep")
+            << QByteArray("{\"a\":1,\"z\":" + QByteArray(65, '[') + QByteArray(65, ']') + "}");
     }
 
     void syntaxErrorsAreReported()

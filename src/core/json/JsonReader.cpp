@@ -111,6 +111,47 @@ const char *toValue(od::value &value, QStringList &out)
     return toStringList(value, out);
 }
 
+// Far deeper than any document of ours, and shallow enough for the stack.
+constexpr int maxDepth = 64;
+
+// The parser reads values only as they are asked for and trusts the structure around them: a key
+// looked up out of order is searched for again from the start of its object without any checks, and a
+// document whose brackets, keys and commas do not fit together leads that search into undefined
+// behaviour. One checked walk over every object and array first makes sure the whole document is well
+// formed. Scalars are only stepped over; they are checked when read.
+simdjson::error_code checkStructure(od::value value, int depth)
+{
+    if (depth > maxDepth)
+        return simdjson::DEPTH_ERROR;
+    od::json_type type;
+    if (const auto code = value.type().get(type); code != simdjson::SUCCESS)
+        return code;
+    if (type == od::json_type::object) {
+        od::object object;
+        if (const auto code = value.get_object().get(object); code != simdjson::SUCCESS)
+            return code;
+        for (auto field : object) {
+            od::value child;
+            if (const auto code = field.value().get(child); code != simdjson::SUCCESS)
+                return code;
+            if (const auto code = checkStructure(child, depth + 1); code != simdjson::SUCCESS)
+                return code;
+        }
+    } else if (type == od::json_type::array) {
+        od::array array;
+        if (const auto code = value.get_array().get(array); code != simdjson::SUCCESS)
+            return code;
+        for (auto element : array) {
+            od::value child;
+            if (const auto code = element.get(child); code != simdjson::SUCCESS)
+                return code;
+            if (const auto code = checkStructure(child, depth + 1); code != simdjson::SUCCESS)
+                return code;
+        }
+    }
+    return simdjson::SUCCESS;
+}
+
 bool report(const char *what, DecodeStatus &status, const QString &path)
 {
     if (what)
@@ -136,6 +177,15 @@ bool JsonDocument::open(const QByteArray &bytes, DecodeStatus &status)
         status.fail(QString(), code);
         return false;
     }
+    // A scalar at the root has no structure to check; reading it as an object or array fails anyway.
+    od::value root;
+    if (m_document.get_value().get(root) == simdjson::SUCCESS) {
+        if (const auto code = checkStructure(root, 0); code != simdjson::SUCCESS) {
+            status.fail(QString(), code);
+            return false;
+        }
+    }
+    m_document.rewind();
     return true;
 }
 

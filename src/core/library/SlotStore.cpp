@@ -13,7 +13,7 @@
 
 namespace {
 
-Result<SlotMeta> decodeMeta(const QByteArray &bytes)
+Result<SlotMeta> decodeMetaJson(const QByteArray &bytes)
 {
     json::DecodeStatus status;
     json::JsonDocument document;
@@ -149,6 +149,11 @@ bool saveMeta(const SlotMeta &meta)
 QByteArray encodeMeta(const SlotMeta &meta)
 {
     return encodeMetaJson(meta);
+}
+
+Result<SlotMeta> decodeMeta(const QByteArray &bytes)
+{
+    return decodeMetaJson(bytes);
 }
 
 qint64 clampSlot(qint64 slot)
