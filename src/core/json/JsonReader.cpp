@@ -111,47 +111,6 @@ const char *toValue(od::value &value, QStringList &out)
     return toStringList(value, out);
 }
 
-// Far deeper than any document of ours, and shallow enough for the stack.
-constexpr int maxDepth = 64;
-
-// The parser reads values only as they are asked for and trusts the structure around them: a key
-// looked up out of order is searched for again from the start of its object without any checks, and a
-// document whose brackets, keys and commas do not fit together leads that search into undefined
-// behaviour. One checked walk over every object and array first makes sure the whole document is well
-// formed. Scalars are only stepped over; they are checked when read.
-simdjson::error_code checkStructure(od::value value, int depth)
-{
-    if (depth > maxDepth)
-        return simdjson::DEPTH_ERROR;
-    od::json_type type;
-    if (const auto code = value.type().get(type); code != simdjson::SUCCESS)
-        return code;
-    if (type == od::json_type::object) {
-        od::object object;
-        if (const auto code = value.get_object().get(object); code != simdjson::SUCCESS)
-            return code;
-        for (auto field : object) {
-            od::value child;
-            if (const auto code = field.value().get(child); code != simdjson::SUCCESS)
-                return code;
-            if (const auto code = checkStructure(child, depth + 1); code != simdjson::SUCCESS)
-                return code;
-        }
-    } else if (type == od::json_type::array) {
-        od::array array;
-        if (const auto code = value.get_array().get(array); code != simdjson::SUCCESS)
-            return code;
-        for (auto element : array) {
-            od::value child;
-            if (const auto code = element.get(child); code != simdjson::SUCCESS)
-                return code;
-            if (const auto code = checkStructure(child, depth + 1); code != simdjson::SUCCESS)
-                return code;
-        }
-    }
-    return simdjson::SUCCESS;
-}
-
 bool report(const char *what, DecodeStatus &status, const QString &path)
 {
     if (what)
@@ -177,15 +136,6 @@ bool JsonDocument::open(const QByteArray &bytes, DecodeStatus &status)
         status.fail(QString(), code);
         return false;
     }
-    // A scalar at the root has no structure to check; reading it as an object or array fails anyway.
-    od::value root;
-    if (m_document.get_value().get(root) == simdjson::SUCCESS) {
-        if (const auto code = checkStructure(root, 0); code != simdjson::SUCCESS) {
-            status.fail(QString(), code);
-            return false;
-        }
-    }
-    m_document.rewind();
     return true;
 }
 
@@ -248,9 +198,17 @@ QString ObjectReader::pathOf(std::string_view key) const
 
 ObjectReader::Presence ObjectReader::find(std::string_view key, od::value &value)
 {
-    // Our own files list the keys in the order they are asked for, so each search starts right
-    // where the value is; any other order is still found.
-    const auto code = m_object.find_field_unordered(key).get(value);
+    // Our own files list the keys in the order they are asked for, so a search from where the last
+    // one stopped finds each right away; any other order is found by a second search from the start.
+    // (The parser's own unordered search checks nothing on its way round: a malformed document leads
+    // it into undefined behaviour. These two searches check every step.)
+    auto code = m_object.find_field(key).get(value);
+    if (code == simdjson::NO_SUCH_FIELD) {
+        bool any = false;
+        code = m_object.reset().get(any);
+        if (code == simdjson::SUCCESS)
+            code = any ? m_object.find_field(key).get(value) : simdjson::NO_SUCH_FIELD;
+    }
     if (code == simdjson::NO_SUCH_FIELD)
         return Presence::Missing;
     if (code != simdjson::SUCCESS) {
