@@ -48,7 +48,8 @@ fuzz: deps $(FUZZ_DIR)/build.ninja
 # Kills a process that saves a 100,000-bookmark slot 1,000 times, at random moments, and checks the
 # slot file after each kill.
 crashtest: build
-	LYRAFOLD_CRASHTEST_ITERATIONS=1000 LYRAFOLD_CRASHTEST_BOOKMARKS=100000 $(BUILD_DIR)/tests/core/tst_savecrash
+	LYRAFOLD_CRASHTEST_ITERATIONS=1000 LYRAFOLD_CRASHTEST_BOOKMARKS=100000 QTEST_FUNCTION_TIMEOUT=14400000 \
+		$(BUILD_DIR)/tests/core/tst_savecrash
 
 clean:
 	rm -rf $(BUILD_DIR) $(FUZZ_DIR)

@@ -102,6 +102,10 @@ private Q_SLOTS:
         qint64 onDisk = 0;
         int corrupt = 0, lost = 0, leftoverCount = 0, killedInFirstSave = 0;
         for (int i = 0; i < iterations; ++i) {
+            if (i > 0 && i % 100 == 0) {
+                std::printf("crash test: %d of %d iterations\n", i, iterations);
+                std::fflush(stdout);
+            }
             QProcess child;
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             child.start(QCoreApplication::applicationFilePath(),
