@@ -31,8 +31,11 @@ packages=(
     # benchmarks only (lyrafold-bench compares against python3's json module, poppler-utils' pdftoppm,
     # the qpdf command and QtPdf)
     libbenchmark-dev python3 poppler-utils qpdf qt6-pdf-dev
-    # scripts/screenshot.sh: a virtual display, a grab of it, and pointer and keys for its scenes
-    xvfb imagemagick xdotool
+    # scripts/screenshot.sh: a virtual display, a grab of it, and pointer and keys for its scenes; a
+    # private sound server with a virtual microphone for its listening scene
+    xvfb imagemagick xdotool pulseaudio
+    # scripts/viewer-screenshots.sh: a window manager, for the windows' frames and title bars
+    openbox
 )
 
 missing=()

@@ -6,11 +6,15 @@
 #
 # Scenes: main-window (as started), search (the results of a search), preview (the hover page preview
 # of the first row), edit-dialog (the metadata dialog of the first row, from a copy of the demo
-# library in Slot 1, since the Default slot is read-only). The scenes click at the places the window's
-# layout gives them on the default screen.
+# library in Slot 1, since the Default slot is read-only), listen-consent (the question before the
+# first song recognition), listening (a recognition run under way, recording from a private
+# PulseAudio server with a virtual microphone, which needs the pulseaudio package), listen-failed (the
+# alert of a run without any microphone), recognition-token (the AudD token dialog from the settings
+# menu). The scenes click at the places the window's layout gives them on the default screen.
 #
 # BUILD_DIR picks another build folder; SCREEN_SIZE the virtual screen (default 1600x900x24);
-# SEARCH_TEXT what the search scene types (default "blue").
+# SEARCH_TEXT what the search scene types (default "blue"); UI_LANGUAGE the interface language (en,
+# tr or es; default en).
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -21,7 +25,7 @@ if [ "${1:-}" = "--scene" ]; then
     shift 2
 fi
 case "$scene" in
-main-window | search | preview | edit-dialog) ;;
+main-window | search | preview | edit-dialog | listen-consent | listening | listen-failed | recognition-token) ;;
 *)
     echo "unknown scene: $scene" >&2
     exit 2
@@ -34,8 +38,10 @@ mkdir -p "$(dirname "$output")"
 
 xvfb_pid=""
 app_pid=""
+pulse_pid=""
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
     rm -rf "$work"
@@ -52,10 +58,32 @@ if [ "$scene" = "edit-dialog" ]; then
     cp "$slots/slot_0.json" "$slots/slot_1.json"
     printf '{"activeSlot":1,"slotNames":{}}' >"$slots/slots_meta.json"
 fi
-mkdir -p "$work/tmp" "$work/runtime"
+mkdir -p "$work/tmp" "$work/runtime" "$XDG_CONFIG_HOME/Lyrafold"
 chmod 700 "$work/runtime"
+{
+    echo "[General]"
+    echo "Lyrafold.uiLanguage=${UI_LANGUAGE:-en}"
+    # Every listening scene but the question itself: the user has agreed already.
+    if [ "$scene" != "listen-consent" ]; then echo "RecognitionAudioUploadConfirmed=true"; fi
+} >"$XDG_CONFIG_HOME/Lyrafold/Lyrafold.conf"
+
+# The sound server the application asks: a private one with a virtual microphone for the listening
+# scene, none at all otherwise (so the picture never depends on the machine's own sound devices).
+pulse_server="unix:$work/runtime/no-pulse"
+if [ "$scene" = "listening" ]; then
+    pulse_server="unix:$work/pulse.socket"
+    HOME="$work" XDG_RUNTIME_DIR="$work/runtime" pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+        --disallow-exit -L "module-null-sink sink_name=room" \
+        -L "module-remap-source master=room.monitor source_name=microphone" \
+        -L "module-native-protocol-unix socket=$work/pulse.socket auth-anonymous=1" >"$work/pulse.log" 2>&1 &
+    pulse_pid=$!
+    for _ in $(seq 50); do
+        [ -S "$work/pulse.socket" ] && break
+        sleep 0.1
+    done
+fi
 DISPLAY=":$display" QT_QPA_PLATFORM=xcb TMPDIR="$work/tmp" XDG_RUNTIME_DIR="$work/runtime" \
-    "$build/src/app/lyrafold" >"$work/app.log" 2>&1 &
+    PULSE_SERVER="$pulse_server" "$build/src/app/lyrafold" >"$work/app.log" 2>&1 &
 app_pid=$!
 
 # The window has settled once the launch log says so; give it a moment more to paint.
@@ -69,6 +97,8 @@ sleep 1
 x() { DISPLAY=":$display" xdotool "$@"; }
 search_field="412 446"
 first_row="330 521"
+listen_tile="986 308"
+settings_gear="1446 197"
 case "$scene" in
 search)
     x mousemove $search_field click 1
@@ -90,6 +120,22 @@ edit-dialog)
     x mousemove 225 138 click 1
     sleep 0.5
     x mousemove 300 162 click 1
+    sleep 1
+    ;;
+listen-consent | listen-failed)
+    x mousemove $listen_tile click 1
+    sleep 1
+    ;;
+listening)
+    x mousemove $listen_tile click 1
+    x mousemove 700 760
+    sleep 2
+    ;;
+recognition-token)
+    # The token item is the settings menu's last.
+    x mousemove $settings_gear click 1
+    sleep 0.5
+    x key Up Return
     sleep 1
     ;;
 esac

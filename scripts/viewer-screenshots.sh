@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Photographs the PDF viewer on a virtual display: the real books of the shared test data in single-page,
-# two-page and presentation mode. Needs a build (make build) and the packages xvfb and imagemagick.
+# two-page and presentation mode, and the window at its default and its minimum size with the toolbar's
+# overflow menu, placed as study mode places it, and back from presentation mode while maximized. Needs a
+# build (make build) and the packages xvfb and imagemagick; with openbox installed the windows get the
+# frames and title bars of a window manager, as on a desktop.
 #
 #   scripts/viewer-screenshots.sh [OUTPUT_DIR]        (default: build/screenshots/viewer)
 #
@@ -18,7 +21,9 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/lyrafold-viewer-shots-XXXXXX")"
 mkdir -p "$output"
 
 xvfb_pid=""
+wm_pid=""
 cleanup() {
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
     rm -rf "$work"
@@ -27,6 +32,11 @@ trap cleanup EXIT
 
 . "$root/scripts/virtual-display.sh"
 start_virtual_display "$screen" "$work/xvfb.log"
+if command -v openbox >/dev/null; then
+    DISPLAY=":$display" openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    wm_pid=$!
+    sleep 0.5
+fi
 mkdir -p "$work/tmp" "$work/runtime"
 chmod 700 "$work/runtime"
 
@@ -37,6 +47,7 @@ shot() {
     local log="$work/$name.log"
     # No buses: the viewer's keep-awake request fails and is logged, as on a build machine.
     DISPLAY=":$display" QT_QPA_PLATFORM=xcb TMPDIR="$work/tmp" XDG_RUNTIME_DIR="$work/runtime" \
+        XDG_CONFIG_HOME="$work/config-$name" \
         DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-bus" \
         "$tool" --pdf "$testdata/$book" "$@" >"$log" 2>&1 &
     local pid=$!
@@ -59,3 +70,19 @@ shot tunebook-two-page books/dusty-strings-tunebook.pdf --page 11 --mode two-pag
 shot scanned-single scans/beethoven-sonata-19-op49-1.pdf --page 1 --mode single
 shot scanned-two-page scans/beethoven-sonata-19-op49-1.pdf --page 2 --mode two-page
 shot scanned-presentation scans/beethoven-sonata-19-op49-1.pdf --page 3 --mode presentation
+
+# The default size and the minimum size, with and without a list; the overflow menu holds what the
+# toolbar row has no room for.
+songs=books/songs-from-the-public-domain.pdf
+shot default-size "$songs" --page 12 --size 900x700
+shot default-size-list "$songs" --page 12 --size 900x700 --playlist 6
+shot default-size-overflow-menu "$songs" --page 12 --size 900x700 --overflow-menu
+shot minimum-size "$songs" --page 12 --size 520x420
+shot minimum-size-list-overflow-menu "$songs" --page 12 --size 520x420 --playlist 6 --overflow-menu
+# The viewer speaks English; only the floating title buttons' fallback texts follow the language.
+shot minimum-size-list-turkish "$songs" --page 12 --size 520x420 --playlist 6 --language tr
+shot default-size-list-spanish "$songs" --page 12 --size 900x700 --playlist 6 --language es
+# Study mode: the left half of the screen, title bar included.
+shot study-mode "$songs" --page 12 --study
+# Back from presentation mode, a maximized window is maximized again.
+shot maximized-after-presentation "$songs" --page 12 --maximized --mode presentation-and-back

@@ -296,6 +296,60 @@ private Q_SLOTS:
             QCOMPARE(ViewerNavigation::steppedPage(current, count, direction), target);
     }
 
+    // Scroll steps 400 a screen and 20 a line; a scroll maximum of 0 is a fitted page.
+    void viewKeys_data()
+    {
+        using Key = ViewerNavigation::ViewKey;
+        QTest::addColumn<int>("key");
+        QTest::addColumn<PageDisplayMode>("mode");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<int>("scrolled");
+        QTest::addColumn<int>("maximum");
+        QTest::addColumn<QString>("move");
+        const auto single = PageDisplayMode::singlePage;
+        const auto twoUp = PageDisplayMode::twoUp;
+        QTest::newRow("page down scrolls a screen")
+            << int(Key::pageDown) << single << 3 << 0 << 1000 << "to 400";
+        QTest::newRow("page down stops at the bottom")
+            << int(Key::pageDown) << single << 3 << 800 << 1000 << "to 1000";
+        QTest::newRow("page down at the bottom turns")
+            << int(Key::pageDown) << single << 3 << 1000 << 1000 << "page 4";
+        QTest::newRow("fitted: page down turns") << int(Key::pageDown) << single << 3 << 0 << 0 << "page 4";
+        QTest::newRow("two-up: a spread") << int(Key::pageDown) << twoUp << 3 << 0 << 0 << "page 5";
+        QTest::newRow("page down on the last page") << int(Key::pageDown) << single << 9 << 0 << 0 << "none";
+        QTest::newRow("page up scrolls back") << int(Key::pageUp) << single << 3 << 500 << 1000 << "to 100";
+        QTest::newRow("page up at the top turns back to the bottom")
+            << int(Key::pageUp) << single << 3 << 0 << 1000 << "page 2 at bottom";
+        QTest::newRow("page up on the first page") << int(Key::pageUp) << single << 0 << 0 << 1000 << "none";
+        QTest::newRow("line down") << int(Key::lineDown) << single << 3 << 0 << 1000 << "to 20";
+        QTest::newRow("line down never turns") << int(Key::lineDown) << single << 3 << 1000 << 1000 << "none";
+        QTest::newRow("line up on a fitted page") << int(Key::lineUp) << single << 3 << 0 << 0 << "none";
+        QTest::newRow("first page") << int(Key::firstPage) << single << 5 << 0 << 0 << "page 0";
+        QTest::newRow("first page, scrolled down")
+            << int(Key::firstPage) << single << 0 << 300 << 1000 << "page 0";
+        QTest::newRow("first page, at its top") << int(Key::firstPage) << single << 0 << 0 << 1000 << "none";
+        QTest::newRow("last page") << int(Key::lastPage) << twoUp << 2 << 0 << 0 << "page 9";
+        QTest::newRow("empty book") << int(Key::lastPage) << single << -1 << 0 << 0 << "none";
+    }
+
+    void viewKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(PageDisplayMode, mode);
+        QFETCH(int, current);
+        QFETCH(int, scrolled);
+        QFETCH(int, maximum);
+        const int count = current < 0 ? 0 : 10;
+        const std::optional<ViewerNavigation::ViewKeyMove> move = ViewerNavigation::viewKeyMove(
+            ViewerNavigation::ViewKey(key), {scrolled, maximum, 400, 20}, current, count, mode);
+        QString got = QStringLiteral("none");
+        if (move && move->scrollTo)
+            got = QStringLiteral("to %1").arg(*move->scrollTo);
+        else if (move)
+            got = QStringLiteral("page %1").arg(*move->page) + (move->atBottom ? " at bottom" : "");
+        QTEST(got, "move");
+    }
+
     void pageField_data()
     {
         QTest::addColumn<QString>("text");

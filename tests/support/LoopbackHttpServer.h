@@ -16,22 +16,32 @@ class QTcpSocket;
 // time and answers with what the test's handler returns. It runs in the test's own thread.
 class LoopbackHttpServer : public QObject {
 public:
+    // One part of a multipart/form-data body.
+    struct FormPart {
+        QHash<QByteArray, QByteArray> headers; // names in lower case
+        QByteArray body;
+    };
+
     struct Request {
         QByteArray method;
         QByteArray target;                     // as sent: path and query, still percent-encoded
         QHash<QByteArray, QByteArray> headers; // names in lower case
+        QByteArray body;                       // as long as its Content-Length says
         std::chrono::steady_clock::time_point arrival;
 
         QByteArray path() const { return target.left(target.indexOf('?')); }
         // The decoded value of a query item, or a null text when it is missing.
         QString queryValue(const QString &key) const;
+        // The parts of a multipart/form-data body by their field name.
+        QHash<QByteArray, FormPart> formParts() const;
     };
 
     struct Response {
         int status = 200;
         QByteArray body;
         QByteArray contentType = "application/json";
-        bool silent = false; // never answer, so that the client times out
+        bool silent = false;                // never answer, so that the client times out
+        std::chrono::milliseconds delay{0}; // answer this much later
     };
 
     using Handler = std::function<Response(const Request &)>;

@@ -20,6 +20,8 @@ public:
 
     QStringList messages;
     QStringList informativeTexts;
+    QStringList buttons;      // of each message box, joined by "|"
+    QStringList otherDialogs; // the object names of the other dialogs
 
 private:
     void start()
@@ -38,6 +40,10 @@ private:
         if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
             messages.append(box->text());
             informativeTexts.append(box->informativeText());
+            QStringList texts;
+            for (QAbstractButton *button : box->buttons())
+                texts.append(button->text());
+            buttons.append(texts.join(QLatin1Char('|')));
             for (QAbstractButton *button : box->buttons()) {
                 if (button->text() == m_button) {
                     button->click();
@@ -47,6 +53,7 @@ private:
             box->reject();
             return;
         }
+        otherDialogs.append(dialog->objectName());
         if (m_handle)
             m_handle(dialog);
         else

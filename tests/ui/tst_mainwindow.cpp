@@ -417,7 +417,7 @@ private Q_SLOTS:
         std::unique_ptr<QMenu> menu(
             window.makeMainSettingsMenu({{"mic-1", "Built-in Microphone"}, {"mic-2", "USB Mic"}}));
         QCOMPARE(checkedItems(menu.get()), checked);
-        QCOMPARE(menu->actions().last()->text(), "Discogs API Token…");
+        QCOMPARE(menu->actions().last()->text(), "AudD API Token…");
         AppSettings::remove(AppSettings::uiLanguageKey);
     }
 
@@ -432,7 +432,7 @@ private Q_SLOTS:
         QVERIFY(!AppSettings::contains(AppSettings::listenMicrophoneUidKey));
         QCOMPARE(status(window), "Listen microphone set to system default.");
 
-        using Answer = MainWindowController::DiscogsTokenAnswer;
+        using Answer = MainWindowController::TokenAnswer;
         window.applyDiscogsTokenAnswer(Answer::save, QStringLiteral("  abc123 \n"));
         QCOMPARE(AppSettings::stringValue(AppSettings::discogsUserTokenKey), "abc123");
         window.applyDiscogsTokenAnswer(Answer::cancel, QStringLiteral("other"));
@@ -444,6 +444,13 @@ private Q_SLOTS:
         window.applyDiscogsTokenAnswer(Answer::clear, QString());
         QVERIFY(!AppSettings::contains(AppSettings::discogsUserTokenKey));
         QCOMPARE(status(window), "Discogs token cleared.");
+
+        window.applyRecognitionTokenAnswer(Answer::save, QStringLiteral(" audd-1\n"));
+        QCOMPARE(AppSettings::stringValue(AppSettings::recognitionTokenKey), "audd-1");
+        QCOMPARE(status(window), "AudD token saved.");
+        window.applyRecognitionTokenAnswer(Answer::clear, QString());
+        QVERIFY(!AppSettings::contains(AppSettings::recognitionTokenKey));
+        QCOMPARE(status(window), "AudD token cleared.");
     }
 
     void menusFollowTheApplicationMenu()

@@ -3,9 +3,11 @@
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
 #include "core/common/AppPaths.h"
+#include "core/common/AppSettings.h"
 #include "core/common/LaunchLog.h"
 #include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistStore.h"
+#include "platform/recognition/SongRecognitionResult.h"
 #include "ui/mainwindow/BookmarkHoverOverlay.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
@@ -14,6 +16,7 @@
 #include "ui/mainwindow/PagePreviewWindow.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -25,6 +28,8 @@
 #include <QToolButton>
 
 #include <memory>
+
+Q_DECLARE_METATYPE(SongRecognitionResult)
 
 namespace {
 
@@ -430,6 +435,99 @@ private Q_SLOTS:
         QCOMPARE(meta->activeSlot, 0);
         QCOMPARE(meta->slotNames.value(2), "Band");
         QCOMPARE(SlotStore::loadSlot(3).at(0).title, "Mine");
+    }
+
+    void listenResults_data()
+    {
+        using Result = SongRecognitionResult;
+        QTest::addColumn<Result>("result");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("searchText"); // in the field and on the clipboard afterwards
+        QTest::addColumn<QStringList>("alert");  // message, informative text, buttons
+        QTest::addColumn<QStringList>("dialogs");
+
+        const QString usedUp = QStringLiteral("The recognition service's free requests are used up.");
+        QTest::newRow("title and artist")
+            << Result::success(" Blue Bossa\n", "Kenny Dorham ") << "Identified: Blue Bossa — Kenny Dorham"
+            << "Blue Bossa" << QStringList() << QStringList();
+        QTest::newRow("title alone") << Result::success("Blue Bossa", "") << "Identified: Blue Bossa"
+                                     << "Blue Bossa" << QStringList() << QStringList();
+        QTest::newRow("artist alone") << Result::success(" ", "Kenny Dorham") << "Identified:  — Kenny Dorham"
+                                      << "before" << QStringList() << QStringList();
+        QTest::newRow("neither") << Result::success("", "") << "Identified a match."
+                                 << "before" << QStringList() << QStringList();
+        QTest::newRow("no match") << Result::noMatch() << "No match found. Try again with a clearer sample."
+                                  << "before" << QStringList() << QStringList();
+        QTest::newRow("failure") << Result::failure("Recognition timed out.")
+                                 << "Listen failed: Recognition timed out."
+                                 << "before" << QStringList{"Listen failed", "Recognition timed out.", "OK"}
+                                 << QStringList();
+        QTest::newRow("failure a token mends")
+            << Result::failure(usedUp, true) << "Listen failed: " + usedUp << "before"
+            << QStringList{"Listen failed", usedUp, "Enter Token…|OK"}
+            << QStringList{"recognitionTokenDialog"};
+    }
+
+    // What a run's result shows: the song found goes into the search, which filters the library, and
+    // onto the clipboard; a failure is told in an alert as well. The tile comes back in every case.
+    void listenResults()
+    {
+        QFETCH(SongRecognitionResult, result);
+        QFETCH(QString, status);
+        QFETCH(QString, searchText);
+        QFETCH(QStringList, alert);
+        QFETCH(QStringList, dialogs);
+        auto window = windowOn(3, {Fixtures::bookmark("/b/A.pdf", 1, "Blue Bossa"),
+                                   Fixtures::bookmark("/b/A.pdf", 2, "Autumn Leaves")});
+        window->searchField()->setText(QStringLiteral("before"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        window->listenButton()->parentWidget()->setEnabled(false);
+
+        ModalAnswer answer(QStringLiteral("Enter Token…"));
+        window->showListenResult(result);
+        QCOMPARE(window->statusField()->text(), status);
+        QCOMPARE(window->searchField()->text(), searchText);
+        QCOMPARE(QGuiApplication::clipboard()->text(), searchText);
+        QVERIFY(window->listenButton()->isEnabled());
+        if (searchText == "Blue Bossa")
+            QTRY_COMPARE(shownTitles(*window), QStringList{"Blue Bossa"});
+        QCOMPARE(answer.messages + answer.informativeTexts + answer.buttons, alert);
+        QCOMPARE(answer.otherDialogs, dialogs);
+    }
+
+    // A run from the tile: the first asks before any recording leaves the computer; the tile is off
+    // and the status tells the user to play the song until the result comes (here: the microphone
+    // chosen in the settings is gone).
+    void listenRun()
+    {
+        AppSettings::setValue(AppSettings::listenMicrophoneUidKey, QStringLiteral("gone-microphone"));
+        AppSettings::remove(AppSettings::recognitionUploadConfirmedKey);
+        auto window = windowOn(3, {});
+        const QString before = window->statusField()->text();
+        {
+            ModalAnswer answer(QStringLiteral("Cancel"));
+            window->startListening();
+            QCOMPARE(answer.messages, QStringList{"Send a recording to identify the song?"});
+        }
+        QCOMPARE(window->statusField()->text(), before);
+        QVERIFY(window->listenButton()->isEnabled());
+        QVERIFY(!AppSettings::contains(AppSettings::recognitionUploadConfirmedKey));
+
+        for (const char *consent : {"Send and Listen", "asked no more"}) {
+            ModalAnswer answer(QString::fromLatin1(consent));
+            window->startListening();
+            QVERIFY(!window->listenButton()->isEnabled());
+            QCOMPARE(window->statusField()->text(), "Listening... hold your song near the microphone.");
+            QTRY_VERIFY(window->listenButton()->isEnabled());
+            const QString failure = QStringLiteral(
+                "Selected microphone is not available. Choose another microphone in Settings.");
+            QCOMPARE(window->statusField()->text(), "Listen failed: " + failure);
+            QCOMPARE(answer.messages.last(), "Listen failed");
+            QCOMPARE(answer.informativeTexts.last(), failure);
+            QCOMPARE(answer.messages.size(), consent == QLatin1String("Send and Listen") ? 2 : 1);
+        }
+        QVERIFY(AppSettings::boolValue(AppSettings::recognitionUploadConfirmedKey));
+        AppSettings::remove(AppSettings::listenMicrophoneUidKey);
     }
 };
 

@@ -8,14 +8,16 @@
 #include "ui/viewer/PDFScrollZoomWrapper.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
+#include "ui/viewer/ViewerToolbarRow.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QToolBar>
+#include <QToolButton>
 
 #include <memory>
 
@@ -265,6 +267,61 @@ private Q_SLOTS:
         QCOMPARE(label(*titled), QStringLiteral("Song"));
     }
 
+    // Every toolbar control can be reached: shown whole in the row, side by side, or waiting in the
+    // overflow menu, whose entries do what their buttons do.
+    void toolbarFits_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("playlist");
+        QTest::addColumn<bool>("overflows");
+        QTest::newRow("default size") << QSize(900, 700) << false << true;
+        QTest::newRow("default size, a list") << QSize(900, 700) << true << true;
+        QTest::newRow("minimum size, a list") << QSize(520, 420) << true << true;
+        QTest::newRow("wide") << QSize(1800, 800) << true << false;
+    }
+
+    void toolbarFits()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, playlist);
+        const Items list =
+            playlist ? Items(QList<PlaylistItem>{item(m_book11, 1, QStringLiteral("A"))}) : std::nullopt;
+        const Viewer viewer = open(m_book11, 1, title(m_book11, 1, QStringLiteral("Song")), list);
+        viewer->resize(size);
+        viewer->show();
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        QCOMPARE(viewer->size(), size);
+        ViewerToolbarRow *row = viewer->toolbarRow();
+        QTEST(row->overflowButton()->isVisible(), "overflows");
+
+        QList<QRect> shown;
+        for (QWidget *control : row->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (control->isVisible()) {
+                QVERIFY2(row->rect().contains(control->geometry()), qPrintable(control->objectName()));
+                for (const QRect &other : std::as_const(shown))
+                    QVERIFY(!other.intersects(control->geometry()));
+                shown.append(control->geometry());
+            }
+        }
+        QVERIFY(viewer->pageNumberField()->isVisible());
+        QVERIFY(viewer->toolbarButton(QStringLiteral("\u25B6"))->isVisible());
+
+        QMenu *menu = row->overflowButton()->menu();
+        menu->popup(QPoint());
+        QStringList inMenu;
+        for (const QAction *action : menu->actions())
+            inMenu.append(action->text());
+        for (QAbstractButton *button : row->findChildren<QAbstractButton *>(Qt::FindDirectChildrenOnly)) {
+            if (button != row->overflowButton())
+                QCOMPARE(inMenu.contains(button->text()), !button->isVisible());
+        }
+        if (QAction *cover = menu->actions().value(inMenu.indexOf(QStringLiteral("Cover page")))) {
+            cover->trigger();
+            QVERIFY(viewer->coverPageRemoved());
+        }
+        menu->close();
+    }
+
     // ---- Pages
 
     void pageMoves_data()
@@ -419,12 +476,16 @@ private Q_SLOTS:
 
         // Another title of the book in view keeps the open book.
         const QList<PlaylistItem> sameBook = {item(m_book11, 1, QStringLiteral("A")),
-                                              item(m_book11, 5, QStringLiteral("B"))};
+                                              item(m_book11, 5, QStringLiteral("B")),
+                                              item(m_book11, 40, QStringLiteral("C"))};
         const Viewer stepping = open(m_book11, 1, std::nullopt, sameBook, 0);
         const PdfDocumentPtr book = stepping->pdfDocument();
         stepping->goToNextTitle();
         QCOMPARE(stepping->pdfDocument(), book);
         QCOMPARE(field(*stepping), QStringLiteral("5"));
+        stepping->goToNextTitle(); // its page lies past the book's end: the first page
+        QCOMPARE(field(*stepping), QStringLiteral("1"));
+        QCOMPARE(visiblePages(*stepping), QList<int>({0}));
 
         const Viewer fresh = open(m_book11, 1);
         QCOMPARE(fresh->pdfView()->displayMode(), PageDisplayMode::singlePage);
@@ -538,44 +599,107 @@ private Q_SLOTS:
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(viewer->pdfView()->viewport(), &wheel);
         QVERIFY(viewer->pdfView()->verticalScrollBar()->value() > before);
+
+        // Also in presentation mode, where the scroll bars are hidden.
+        viewer->enterPresentationMode();
+        viewer->magnifyZoom(1.0);
+        const int presented = viewer->pdfView()->verticalScrollBar()->value();
+        QApplication::sendEvent(viewer->pdfView()->viewport(), &wheel);
+        QVERIFY(viewer->pdfView()->verticalScrollBar()->value() > presented);
     }
 
     // ---- Keys
 
+    // Keys go to the page field or to the page, which has the keys when the window opens. Zoomed in,
+    // the page is larger than the view and scrolls.
     void keys_data()
     {
         QTest::addColumn<bool>("playlist");
         QTest::addColumn<bool>("presentation");
+        QTest::addColumn<bool>("zoomed");
+        QTest::addColumn<bool>("inField");
         QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("page");
+        QTest::addColumn<bool>("scrolled");
         QTest::addColumn<bool>("presentationAfter");
+        const int none = Qt::NoModifier;
+        const int shift = Qt::ShiftModifier;
         QTest::newRow("right, even in the page field")
-            << false << false << int(Qt::Key_Right) << "6" << false;
-        QTest::newRow("left") << false << false << int(Qt::Key_Left) << "4" << false;
-        QTest::newRow("right in presentation mode") << false << true << int(Qt::Key_Right) << "6" << true;
-        QTest::newRow("Esc leaves presentation mode") << false << true << int(Qt::Key_Escape) << "5" << false;
-        QTest::newRow("down without a list moves nothing")
-            << false << false << int(Qt::Key_Down) << "5" << false;
+            << false << false << false << true << int(Qt::Key_Right) << none << "6" << false << false;
+        QTest::newRow("left") << false << false << false << false << int(Qt::Key_Left) << none << "4" << false
+                              << false;
+        QTest::newRow("right in presentation mode")
+            << false << true << false << false << int(Qt::Key_Right) << none << "6" << false << true;
+        QTest::newRow("Esc leaves presentation mode")
+            << false << true << false << false << int(Qt::Key_Escape) << none << "5" << false << false;
         QTest::newRow("down with a list: the next title")
-            << true << false << int(Qt::Key_Down) << "2" << false;
+            << true << false << false << true << int(Qt::Key_Down) << none << "2" << false << false;
+        QTest::newRow("down without a list, fitted: nothing")
+            << false << false << false << false << int(Qt::Key_Down) << none << "5" << false << false;
+        QTest::newRow("down without a list scrolls")
+            << false << false << true << false << int(Qt::Key_Down) << none << "5" << true << false;
+        QTest::newRow("down without a list scrolls in presentation mode")
+            << false << true << true << false << int(Qt::Key_Down) << none << "5" << true << true;
+        QTest::newRow("page down, from the page field")
+            << false << false << false << true << int(Qt::Key_PageDown) << none << "6" << false << false;
+        QTest::newRow("page down scrolls a page larger than the view")
+            << false << false << true << false << int(Qt::Key_PageDown) << none << "5" << true << false;
+        QTest::newRow("page up in presentation mode")
+            << false << true << false << false << int(Qt::Key_PageUp) << none << "4" << false << true;
+        QTest::newRow("space") << false << false << false << false << int(Qt::Key_Space) << none << "6"
+                               << false << false;
+        QTest::newRow("shift and space in presentation mode")
+            << true << true << false << false << int(Qt::Key_Space) << shift << "4" << false << true;
+        QTest::newRow("home") << false << false << false << false << int(Qt::Key_Home) << none << "1" << false
+                              << false;
+        QTest::newRow("end in presentation mode")
+            << false << true << false << false << int(Qt::Key_End) << none << "11" << false << true;
     }
 
     void keys()
     {
         QFETCH(bool, playlist);
         QFETCH(bool, presentation);
+        QFETCH(bool, zoomed);
+        QFETCH(bool, inField);
         QFETCH(int, key);
+        QFETCH(int, modifiers);
         const Items list = playlist ? Items(QList<PlaylistItem>{item(m_book11, 5, QStringLiteral("A")),
                                                                 item(m_book11, 2, QStringLiteral("B"))})
                                     : std::nullopt;
         const Viewer viewer = open(m_book11, 5, std::nullopt, list);
         viewer->show();
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        QTRY_COMPARE(QApplication::focusWidget(), viewer->pdfView());
         if (presentation)
             viewer->enterPresentationMode();
-        QTest::keyClick(viewer->pageNumberField(), Qt::Key(key));
+        viewer->fitPage();
+        if (zoomed)
+            viewer->pdfView()->setScaleFactor(viewer->fittedScaleFactor() * 2);
+        QScrollBar *scroll = viewer->pdfView()->verticalScrollBar();
+        const int before = scroll->value();
+        QWidget *target = inField ? static_cast<QWidget *>(viewer->pageNumberField()) : viewer->pdfView();
+        QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QTEST(field(*viewer), "page");
+        QTEST(scroll->value() > before, "scrolled");
         QTEST(viewer->isPresentationMode(), "presentationAfter");
+    }
+
+    // A page typed into the field hands the keys back to the page.
+    void pageFieldGivesTheKeysBack()
+    {
+        const Viewer viewer = open(m_book11, 5);
+        viewer->show();
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        viewer->pageNumberField()->setFocus();
+        viewer->pageNumberField()->setText(QStringLiteral("8"));
+        QTest::keyClick(viewer->pageNumberField(), Qt::Key_Return);
+        QCOMPARE(field(*viewer), QStringLiteral("8"));
+        QTRY_COMPARE(QApplication::focusWidget(), viewer->pdfView());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(field(*viewer), QStringLiteral("9"));
+        QVERIFY(viewer->userHasBrowsedPages());
     }
 
     // ---- Presentation mode
@@ -607,6 +731,14 @@ private Q_SLOTS:
         QVERIFY(!viewer->floatingExitFullscreenBtn()->isVisible());
         QVERIFY(viewer->pdfView()->scrollBarsShown());
         QVERIFY(viewer->pdfView()->backgroundColor() != QColor(Qt::black));
+
+        // A maximized window is maximized again afterwards.
+        viewer->showMaximized();
+        viewer->enterPresentationMode();
+        QVERIFY(viewer->isFullScreen());
+        viewer->exitPresentationMode();
+        QVERIFY(viewer->isMaximized());
+        QVERIFY(!viewer->isFullScreen());
 
         // Closing in presentation mode brings the hidden windows back first.
         viewer->enterPresentationMode();

@@ -2,20 +2,29 @@
 // book's outline titles as its library titles), puts it into a display mode and prints "ready" once
 // every visible page is drawn, so that scripts/viewer-screenshots.sh can photograph the screen.
 //
-//   lyrafold-viewer-shot --pdf BOOK.pdf [--page N] [--mode single|two-page|presentation]
-//                        [--playlist N] [--size WIDTHxHEIGHT]
+//   lyrafold-viewer-shot --pdf BOOK.pdf [--page N] [--playlist N] [--size WIDTHxHEIGHT]
+//                        [--mode single|two-page|presentation|presentation-and-back]
+//                        [--maximized] [--study] [--overflow-menu] [--language en|tr|es]
 //
 // --playlist N plays the outline's first N titles as a list, opened at the title of --page.
+// presentation-and-back enters presentation mode and leaves it again. --maximized shows the window
+// maximized, --study places it as study mode does, --overflow-menu opens the toolbar's overflow menu.
+// --language sets the interface language, which is stored in the settings: give the tool settings of
+// its own (XDG_CONFIG_HOME).
 
 #include "pdf/extract/PdfBookmarkExtractor.h"
+#include "ui/mainwindow/MainWindowController.h"
+#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
+#include "ui/viewer/ViewerToolbarRow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -51,8 +60,18 @@ int main(int argc, char *argv[])
          QStringLiteral("0")},
         {QStringLiteral("size"), QStringLiteral("The window size."), QStringLiteral("WxH"),
          QStringLiteral("1100x850")},
+        {QStringLiteral("maximized"), QStringLiteral("Maximize the window.")},
+        {QStringLiteral("study"), QStringLiteral("Place the window as study mode does.")},
+        {QStringLiteral("overflow-menu"), QStringLiteral("Open the toolbar's overflow menu.")},
+        {QStringLiteral("language"), QStringLiteral("The interface language."), QStringLiteral("code")},
     });
     parser.process(app);
+    if (parser.isSet(QStringLiteral("language"))) {
+        const std::optional<LyrafoldLanguage> language =
+            LyrafoldLanguageService::languageFromRawValue(parser.value(QStringLiteral("language")));
+        if (language)
+            LyrafoldLanguageService::setCurrent(*language);
+    }
     const QString path = QFileInfo(parser.value(QStringLiteral("pdf"))).absoluteFilePath();
     const qint64 page = parser.value(QStringLiteral("page")).toLongLong();
     const QString mode = parser.value(QStringLiteral("mode"));
@@ -84,19 +103,42 @@ int main(int argc, char *argv[])
     if (size.size() == 2)
         viewer->resize(size[0].toInt(), size[1].toInt());
     viewer->showWindow();
-    QTimer::singleShot(PdfViewerWindowController::fitDelayAfterShowMs + 50, viewer, [viewer, mode] {
-        if (mode == QStringLiteral("two-page"))
-            viewer->twoPage();
-        else if (mode == QStringLiteral("presentation")) {
-            viewer->enterPresentationMode();
-            // A bare X server has no window manager to make the window full screen; do its part.
-            if (QScreen *screen = viewer->screen(); screen && viewer->geometry() != screen->geometry())
-                viewer->setGeometry(screen->geometry());
-        }
-        waitUntilSettled(viewer, [] {
-            std::puts("ready");
-            std::fflush(stdout);
+    if (parser.isSet(QStringLiteral("maximized")))
+        viewer->showMaximized();
+    if (parser.isSet(QStringLiteral("study")) && viewer->screen())
+        viewer->placeFrame(MainWindowController::studyModeViewerFrame(viewer->screen()->availableGeometry()));
+    const bool overflowMenu = parser.isSet(QStringLiteral("overflow-menu"));
+    QTimer::singleShot(
+        PdfViewerWindowController::fitDelayAfterShowMs + 50, viewer, [viewer, mode, overflowMenu] {
+            if (mode == QStringLiteral("two-page"))
+                viewer->twoPage();
+            else if (mode.startsWith(QStringLiteral("presentation"))) {
+                viewer->enterPresentationMode();
+                // A bare X server has no window manager to make the window full screen; do its part.
+                QTimer::singleShot(300, viewer, [viewer] {
+                    QScreen *screen = viewer->screen();
+                    if (screen && viewer->geometry() != screen->geometry())
+                        viewer->setGeometry(screen->geometry());
+                });
+                if (mode == QStringLiteral("presentation-and-back"))
+                    QTimer::singleShot(800, viewer, [viewer] { viewer->exitPresentationMode(); });
+            }
+            const int settle = mode == QStringLiteral("presentation-and-back") ? 1500 : 0;
+            QTimer::singleShot(settle, viewer, [viewer, overflowMenu] {
+                waitUntilSettled(viewer, [viewer, overflowMenu] {
+                    const auto ready = [] {
+                        std::puts("ready");
+                        std::fflush(stdout);
+                    };
+                    if (!overflowMenu) {
+                        ready();
+                        return;
+                    }
+                    // The menu runs until it is closed; it is drawn by the time this fires.
+                    QTimer::singleShot(300, viewer, ready);
+                    viewer->toolbarRow()->overflowButton()->showMenu();
+                });
+            });
         });
-    });
     return app.exec();
 }

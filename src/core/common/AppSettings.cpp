@@ -1,5 +1,7 @@
 #include "core/common/AppSettings.h"
 
+#include "core/text/TextUtils.h"
+
 #include <QSettings>
 
 namespace {
@@ -44,6 +46,23 @@ bool boolValue(const QString &key, bool defaultValue)
 {
     const QVariant v = value(key);
     return v.isValid() ? v.toBool() : defaultValue;
+}
+
+std::optional<QString> trimmedText(const QString &key)
+{
+    const QString text = TextUtils::trimmed(stringValue(key));
+    if (text.isEmpty())
+        return std::nullopt;
+    return text;
+}
+
+void setTrimmedText(const QString &key, const std::optional<QString> &text)
+{
+    const QString trimmed = text ? TextUtils::trimmed(*text) : QString();
+    if (trimmed.isEmpty())
+        remove(key);
+    else
+        setValue(key, trimmed);
 }
 
 } // namespace AppSettings

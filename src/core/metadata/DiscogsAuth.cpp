@@ -1,25 +1,17 @@
 #include "core/metadata/DiscogsAuth.h"
 
 #include "core/common/AppSettings.h"
-#include "core/text/TextUtils.h"
 
 namespace DiscogsAuth {
 
 std::optional<QString> userToken()
 {
-    const QString token = TextUtils::trimmed(AppSettings::stringValue(AppSettings::discogsUserTokenKey));
-    if (token.isEmpty())
-        return std::nullopt;
-    return token;
+    return AppSettings::trimmedText(AppSettings::discogsUserTokenKey);
 }
 
 void setUserToken(const std::optional<QString> &token)
 {
-    const QString text = token ? TextUtils::trimmed(*token) : QString();
-    if (text.isEmpty())
-        AppSettings::remove(AppSettings::discogsUserTokenKey);
-    else
-        AppSettings::setValue(AppSettings::discogsUserTokenKey, text);
+    AppSettings::setTrimmedText(AppSettings::discogsUserTokenKey, token);
 }
 
 } // namespace DiscogsAuth

@@ -18,6 +18,46 @@ std::optional<int> turnedPage(int current, int pageCount, PageDisplayMode mode, 
     return target;
 }
 
+std::optional<ViewKeyMove> viewKeyMove(ViewKey key, const VerticalScroll &scroll, int currentPage,
+                                       int pageCount, PageDisplayMode mode)
+{
+    const auto scrollBy = [&](int distance) -> std::optional<ViewKeyMove> {
+        const int target = std::clamp(scroll.value + distance, 0, std::max(scroll.maximum, 0));
+        if (target == scroll.value)
+            return std::nullopt;
+        return ViewKeyMove{target, std::nullopt, false};
+    };
+    const auto show = [&](std::optional<int> page, bool atBottom) -> std::optional<ViewKeyMove> {
+        if (!page)
+            return std::nullopt;
+        return ViewKeyMove{std::nullopt, page, atBottom};
+    };
+    switch (key) {
+    case ViewKey::pageDown:
+        if (scroll.value < scroll.maximum)
+            return scrollBy(scroll.pageStep);
+        return show(turnedPage(currentPage, pageCount, mode, 1), false);
+    case ViewKey::pageUp:
+        if (scroll.value > 0)
+            return scrollBy(-scroll.pageStep);
+        return show(turnedPage(currentPage, pageCount, mode, -1), true);
+    case ViewKey::lineDown:
+        return scrollBy(scroll.lineStep);
+    case ViewKey::lineUp:
+        return scrollBy(-scroll.lineStep);
+    case ViewKey::firstPage:
+    case ViewKey::lastPage: {
+        if (pageCount < 1)
+            return std::nullopt;
+        const int page = key == ViewKey::firstPage ? 0 : pageCount - 1;
+        if (page == currentPage && scroll.value == 0)
+            return std::nullopt;
+        return show(page, false);
+    }
+    }
+    return std::nullopt;
+}
+
 std::optional<int> steppedPage(int current, int pageCount, int direction)
 {
     if (direction > 0 ? current < pageCount - 1 : current > 0)

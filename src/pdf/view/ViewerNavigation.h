@@ -17,6 +17,31 @@ namespace ViewerNavigation {
 // kept within the document. Nothing when it would stay where it is.
 std::optional<int> turnedPage(int current, int pageCount, PageDisplayMode mode, int direction);
 
+// The page view's own keys, as a reader of PDF books gives them: what the viewer's keys leave to it.
+enum class ViewKey { pageDown, pageUp, lineDown, lineUp, firstPage, lastPage };
+
+// The vertical scroll of the shown pages: 0 at their top, maximum at their bottom.
+struct VerticalScroll {
+    int value = 0;
+    int maximum = 0;
+    int pageStep = 0;
+    int lineStep = 0;
+};
+
+// What a key of the page view does: scroll to a position, or show another page (scrolled to its
+// bottom when paging back, so that reading goes on upwards).
+struct ViewKeyMove {
+    std::optional<int> scrollTo;
+    std::optional<int> page;
+    bool atBottom = false;
+};
+
+// Page down scrolls a screenful down the shown pages and, at their bottom, turns to the next page
+// (spread); page up the same way back. The line keys only scroll. The first and last page keys show
+// that page from its top. Nothing when nothing would move.
+std::optional<ViewKeyMove> viewKeyMove(ViewKey key, const VerticalScroll &scroll, int currentPage,
+                                       int pageCount, PageDisplayMode mode);
+
 // Exactly one page forward or back; nothing at either end.
 std::optional<int> steppedPage(int current, int pageCount, int direction);
 

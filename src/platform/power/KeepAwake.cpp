@@ -69,7 +69,8 @@ void DBusKeepAwakeBackend::acquire(KeepAwakeMeasure measure, const QString &reas
         call = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
             QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
-        call << QStringLiteral("idle:sleep") << applicationName() << reason << QStringLiteral("block");
+        // Idle only: a suspend the user asks for (the lid, the Suspend menu entry) still happens.
+        call << QStringLiteral("idle") << applicationName() << reason << QStringLiteral("block");
     } else {
         call = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),

@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-// What keeps the computer from idling: system sleep (the logind "idle:sleep" inhibitor on the system
+// What keeps the computer from idling: idle system sleep (the logind "idle" inhibitor on the system
 // bus) and the screen saver with display sleep (org.freedesktop.ScreenSaver on the session bus).
 enum class KeepAwakeMeasure { systemSleep, displaySleep };
 

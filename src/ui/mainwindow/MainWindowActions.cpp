@@ -90,7 +90,7 @@ void MainWindowController::showInViewer(const ViewerOpenRequest &request)
         // The viewer takes the left half of its screen; the web search opens beside it.
         QScreen *screen = viewer->screen() ? viewer->screen() : QGuiApplication::primaryScreen();
         if (screen)
-            viewer->setGeometry(studyModeViewerFrame(screen->availableGeometry()));
+            viewer->placeFrame(studyModeViewerFrame(screen->availableGeometry()));
         StudyModeService::openProvider(request.bookmarkEntry ? request.bookmarkEntry->title : QString());
     }
     setStatus(request.statusText);

@@ -424,11 +424,6 @@ void MainWindowController::mergeSlotsIntoCurrent()
     reportNotAvailableYet(QStringLiteral("Merging slots"));
 }
 
-void MainWindowController::startListening()
-{
-    reportNotAvailableYet(QStringLiteral("Song recognition"));
-}
-
 void MainWindowController::openBookmarkWorkshop()
 {
     reportNotAvailableYet(QStringLiteral("The bookmark workshop"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/library/LibrarySession.h"
+#include "ui/common/AccessTokenDialog.h"
 #include "ui/mainwindow/PagePreviewWindow.h"
 
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 #include <QVariantMap>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -31,6 +33,8 @@ class QMouseEvent;
 class QPushButton;
 class QTimer;
 class QToolButton;
+class SongRecognizer;
+struct SongRecognitionResult;
 class WindowsStyleSlotTileView;
 class WindowsStyleToggleToolTileView;
 
@@ -203,11 +207,22 @@ public:
     void showMainSettingsMenu(QAbstractButton *sender);
     void setLanguageFromMenu(QAction *item);
     void setListenMicrophoneFromMenu(QAction *item);
-    enum class DiscogsTokenAnswer { save, clear, cancel };
+    using TokenAnswer = AccessTokenDialog::Answer;
     void promptDiscogsToken();
-    void applyDiscogsTokenAnswer(DiscogsTokenAnswer answer, const QString &typedToken);
+    void applyDiscogsTokenAnswer(TokenAnswer answer, const QString &typedToken);
+    void promptRecognitionToken();
+    void applyRecognitionTokenAnswer(TokenAnswer answer, const QString &typedToken);
 
     void installAdvancedMenus();
+
+    // Song recognition through the microphone: the Listen tile is off from the start of a run until
+    // its result is shown. The first run asks the user to agree that the recording leaves the computer.
+    static constexpr std::chrono::milliseconds listenCaptureTime{8000};
+    void startListening();
+    void showListenResult(const SongRecognitionResult &result);
+    // The recognizer the runs use, which becomes the window's; without one the window makes its own
+    // (the microphone and the AudD service) on the first run.
+    void setSongRecognizer(SongRecognizer *recognizer);
 
     // Actions whose flows other parts of the application provide.
     void extractBookmarks();
@@ -216,7 +231,6 @@ public:
     void customModeToggled();
     void defaultModePressed();
     void mergeSlotsIntoCurrent();
-    void startListening();
     void openBookmarkWorkshop();
     void presentImportSongDataFlow();
     void openAutoPlaylist();
@@ -263,6 +277,8 @@ private:
     void showInViewer(const ViewerOpenRequest &request);
     void showFileNotFound(const QString &path);
     QWidget *alertParent();
+    bool confirmAudioUpload();
+    void setListenTileEnabled(bool enabled);
 
     LibrarySession m_session;
 
@@ -313,4 +329,6 @@ private:
     QString m_lastClickOpenKey;
     QElapsedTimer m_lastClickOpen;
     QList<PdfViewerWindowController *> m_openPdfWindowControllers;
+
+    SongRecognizer *m_songRecognizer = nullptr;
 };

@@ -4,19 +4,15 @@
 #include "ui/mainwindow/MainWindowController.h"
 
 #include "core/common/AppSettings.h"
+#include "platform/recognition/AudDClipMatcher.h"
+#include "ui/common/AccessTokenDialog.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
 #include <QAbstractButton>
 #include <QAudioDevice>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMediaDevices>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -25,6 +21,23 @@ using LyrafoldLanguageService::pick;
 QString languageName(LyrafoldLanguage language)
 {
     return pick(language, QStringLiteral("English"), QStringLiteral("Türkçe"), QStringLiteral("Español"));
+}
+
+// Stores what the token dialog's answer asks for; the status text, or nothing when nothing changed.
+std::optional<QString> storeTokenAnswer(AccessTokenDialog::Answer answer, const QString &typedToken,
+                                        void (*store)(const std::optional<QString> &), const QString &service)
+{
+    switch (answer) {
+    case AccessTokenDialog::Answer::save:
+        store(typedToken);
+        return service + QStringLiteral(" token saved.");
+    case AccessTokenDialog::Answer::clear:
+        store(std::nullopt);
+        return service + QStringLiteral(" token cleared.");
+    case AccessTokenDialog::Answer::cancel:
+        break;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -115,6 +128,8 @@ QMenu *MainWindowController::makeMainSettingsMenu(const QList<InputMicrophone> &
     menu->addSeparator();
     QAction *token = menu->addAction(QStringLiteral("Discogs API Token…"));
     connect(token, &QAction::triggered, this, [this] { promptDiscogsToken(); });
+    QAction *recognitionToken = menu->addAction(QStringLiteral("AudD API Token…"));
+    connect(recognitionToken, &QAction::triggered, this, [this] { promptRecognitionToken(); });
     return menu;
 }
 
@@ -155,56 +170,38 @@ void MainWindowController::setListenMicrophoneFromMenu(QAction *item)
 
 void MainWindowController::promptDiscogsToken()
 {
-    QDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("discogsTokenDialog"));
-    dialog.setWindowTitle(QStringLiteral("Discogs personal access token"));
-    auto *layout = new QVBoxLayout(&dialog);
-    auto *message = new QLabel(QStringLiteral("Discogs personal access token"));
-    QFont bold = message->font();
-    bold.setBold(true);
-    message->setFont(bold);
-    auto *informative =
-        new QLabel(QStringLiteral("Create a token at https://www.discogs.com/settings/developers "
-                                  "— used for search API (genre/style)."));
-    informative->setWordWrap(true);
-    auto *field = new QLineEdit(DiscogsAuth::userToken().value_or(QString()));
-    field->setObjectName(QStringLiteral("discogsTokenField"));
-    field->setFixedSize(280, 24);
-    auto *buttons = new QDialogButtonBox;
-    QPushButton *save = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
-    QPushButton *clear = buttons->addButton(QStringLiteral("Clear"), QDialogButtonBox::DestructiveRole);
-    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    save->setDefault(true);
-    DiscogsTokenAnswer answer = DiscogsTokenAnswer::cancel;
-    connect(save, &QPushButton::clicked, &dialog, [&] {
-        answer = DiscogsTokenAnswer::save;
-        dialog.accept();
-    });
-    connect(clear, &QPushButton::clicked, &dialog, [&] {
-        answer = DiscogsTokenAnswer::clear;
-        dialog.accept();
-    });
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(message);
-    layout->addWidget(informative);
-    layout->addWidget(field);
-    layout->addWidget(buttons);
-    dialog.exec();
-    applyDiscogsTokenAnswer(answer, field->text());
+    const AccessTokenDialog::Outcome outcome = AccessTokenDialog::run(
+        this,
+        {QStringLiteral("Discogs personal access token"),
+         QStringLiteral("Create a token at https://www.discogs.com/settings/developers "
+                        "— used for search API (genre/style)."),
+         QStringLiteral("discogsToken")},
+        DiscogsAuth::userToken().value_or(QString()));
+    applyDiscogsTokenAnswer(outcome.answer, outcome.typedToken);
 }
 
-void MainWindowController::applyDiscogsTokenAnswer(DiscogsTokenAnswer answer, const QString &typedToken)
+void MainWindowController::applyDiscogsTokenAnswer(TokenAnswer answer, const QString &typedToken)
 {
-    switch (answer) {
-    case DiscogsTokenAnswer::save:
-        DiscogsAuth::setUserToken(typedToken);
-        setStatus(QStringLiteral("Discogs token saved."));
-        break;
-    case DiscogsTokenAnswer::clear:
-        DiscogsAuth::setUserToken(std::nullopt);
-        setStatus(QStringLiteral("Discogs token cleared."));
-        break;
-    case DiscogsTokenAnswer::cancel:
-        break;
-    }
+    if (const auto status =
+            storeTokenAnswer(answer, typedToken, &DiscogsAuth::setUserToken, QStringLiteral("Discogs")))
+        setStatus(*status);
+}
+
+void MainWindowController::promptRecognitionToken()
+{
+    const AccessTokenDialog::Outcome outcome = AccessTokenDialog::run(
+        this,
+        {QStringLiteral("AudD API token"),
+         QStringLiteral("Create a token at https://dashboard.audd.io — used for song recognition (Listen). "
+                        "Without one, a demonstration token allows only a few requests."),
+         QStringLiteral("recognitionToken")},
+        AudDClipMatcher::userToken().value_or(QString()));
+    applyRecognitionTokenAnswer(outcome.answer, outcome.typedToken);
+}
+
+void MainWindowController::applyRecognitionTokenAnswer(TokenAnswer answer, const QString &typedToken)
+{
+    if (const auto status =
+            storeTokenAnswer(answer, typedToken, &AudDClipMatcher::setUserToken, QStringLiteral("AudD")))
+        setStatus(*status);
 }

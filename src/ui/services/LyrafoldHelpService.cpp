@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMainWindow>
@@ -44,7 +45,8 @@ QIcon whiteIcon(const QIcon &icon, int side)
     return QIcon(pixmap);
 }
 
-// A help panel forgets its window as it closes, so a click right after builds a fresh one.
+// A help panel forgets its window as it closes, so a click right after builds a fresh one. Escape
+// closes it, as it does a dialog.
 class HelpPanel : public QWidget {
 public:
     explicit HelpPanel(QWidget *owner) : QWidget(owner, Qt::Tool)
@@ -58,6 +60,13 @@ protected:
     {
         setObjectName(QString());
         QWidget::closeEvent(event);
+    }
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->matches(QKeySequence::Cancel))
+            close();
+        else
+            QWidget::keyPressEvent(event);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "ui/viewer/PdfPageView.h"
 
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -396,4 +397,9 @@ void PdfPageView::scrollContentsBy(int, int)
     viewport()->update();
     emit visibleAreaChanged();
     scheduleRenders();
+}
+
+void PdfPageView::keyPressEvent(QKeyEvent *event)
+{
+    event->ignore();
 }

@@ -88,6 +88,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    // The window gives the keys their meaning (pages, titles, scrolling): they go on to it.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void relayout();

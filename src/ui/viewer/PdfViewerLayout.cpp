@@ -7,18 +7,20 @@
 #include "ui/viewer/PDFScrollZoomWrapper.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
+#include "ui/viewer/ViewerToolbarRow.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QToolBar>
 #include <QVBoxLayout>
 
 namespace {
 
 constexpr int outerMargin = 12;
-constexpr int toolbarSpacing = 8;
+constexpr int titleLabelWidth = 260;
+// Narrower than this, buttons leave the toolbar row before the title label gets narrower still.
+constexpr int titleLabelMinimumWidth = 160;
 constexpr int floatingStripHeight = 88;
 constexpr int floatingInset = 16;
 constexpr int floatingButtonHeight = 40;
@@ -32,8 +34,6 @@ const QColor darkText(31, 31, 31); // white 0.12
 class ElidingLabel : public QLabel {
 public:
     using QLabel::QLabel;
-
-    QSize minimumSizeHint() const override { return QSize(60, QLabel::minimumSizeHint().height()); }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -97,7 +97,7 @@ void PdfViewerWindowController::setupUI()
     stack->setSpacing(0);
     outer->addWidget(m_mainStackView);
 
-    m_toolbarRow = buildToolbar();
+    buildToolbar();
     stack->addWidget(m_toolbarRow);
     buildPageArea();
     stack->addWidget(m_scrollZoomWrapper, 1);
@@ -112,86 +112,95 @@ void PdfViewerWindowController::setupUI()
     installPdfViewObservers();
 }
 
-QPushButton *PdfViewerWindowController::addToolbarButton(QToolBar *toolbar, const QString &text,
-                                                         const std::function<void()> &action)
+QPushButton *PdfViewerWindowController::makeToolbarButton(const QString &text,
+                                                          const std::function<void()> &action)
 {
-    auto *button = new CompactPushButton(text, toolbar);
+    auto *button = new CompactPushButton(text);
     button->setAutoDefault(false);
     button->setFocusPolicy(Qt::TabFocus);
     if (action)
         connect(button, &QPushButton::clicked, this, action);
-    toolbar->addWidget(button);
     return button;
 }
 
-QToolBar *PdfViewerWindowController::buildToolbar()
+QPushButton *PdfViewerWindowController::addToolbarButton(const QString &text, int keep,
+                                                         const std::function<void()> &action)
 {
-    // A tool bar rather than a plain row: in a narrow window the buttons that do not fit move into
-    // its overflow menu instead of widening the window.
-    auto *toolbar = new QToolBar(m_mainStackView);
-    toolbar->setMovable(false);
-    toolbar->setFloatable(false);
-    toolbar->layout()->setSpacing(toolbarSpacing);
-    toolbar->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; }"));
+    QPushButton *button = makeToolbarButton(text, action);
+    m_toolbarRow->addControl(button, keep);
+    return button;
+}
+
+void PdfViewerWindowController::buildToolbar()
+{
+    // How long each button stays as the window narrows (higher stays longer): turning pages first,
+    // then presentation mode, the page ends, the display modes; then zoom (a pinch and Ctrl with the
+    // wheel zoom too) and the title steps (the floating title buttons offer them too); editing,
+    // sharing and closing (which the window's frame offers too) leave first.
+    enum Keep { least, secondary, modes, pageEnds, presentation, pages };
+    m_toolbarRow = new ViewerToolbarRow(m_mainStackView);
 
     if (m_playlistItems) {
-        addToolbarButton(toolbar, QStringLiteral("Previous title"), [this] { goToPreviousTitle(); });
-        addToolbarButton(toolbar, QStringLiteral("Next title"), [this] { goToNextTitle(); });
+        m_toolbarRow->addControlPair(
+            makeToolbarButton(QStringLiteral("Previous title"), [this] { goToPreviousTitle(); }),
+            makeToolbarButton(QStringLiteral("Next title"), [this] { goToNextTitle(); }), secondary);
     }
-    addToolbarButton(toolbar, QStringLiteral("\u23EE"), [this] { goToFirstPage(); });
-    addToolbarButton(toolbar, QStringLiteral("\u25C0"), [this] { goToPreviousPage(sender()); });
-    toolbar->addWidget(new QLabel(QStringLiteral("Page"), toolbar));
+    addToolbarButton(QStringLiteral("\u23EE"), pageEnds, [this] { goToFirstPage(); });
+    addToolbarButton(QStringLiteral("\u25C0"), pages, [this] { goToPreviousPage(sender()); });
+    m_toolbarRow->addControl(new QLabel(QStringLiteral("Page")));
 
-    m_pageNumberField = new QLineEdit(QStringLiteral("1"), toolbar);
+    m_pageNumberField = new QLineEdit(QStringLiteral("1"));
     m_pageNumberField->setAlignment(Qt::AlignCenter);
     m_pageNumberField->setFixedWidth(52);
-    connect(m_pageNumberField, &QLineEdit::returnPressed, this, [this] { goToPageFromField(); });
-    toolbar->addWidget(m_pageNumberField);
+    // The page typed, the keys turn pages again.
+    connect(m_pageNumberField, &QLineEdit::returnPressed, this, [this] {
+        goToPageFromField();
+        m_pdfView->setFocus();
+    });
+    m_toolbarRow->addControl(m_pageNumberField);
 
-    m_totalPagesLabel = new QLabel(QStringLiteral("of 0"), toolbar);
-    toolbar->addWidget(m_totalPagesLabel);
+    m_totalPagesLabel = new QLabel(QStringLiteral("of 0"));
+    m_toolbarRow->addControl(m_totalPagesLabel);
 
-    m_currentBookmarkTitleLabel = new ElidingLabel(QString(), toolbar);
+    m_currentBookmarkTitleLabel = new ElidingLabel(QString());
     QFont titleFont = m_currentBookmarkTitleLabel->font();
     titleFont.setPixelSize(13);
     titleFont.setWeight(QFont::DemiBold);
     m_currentBookmarkTitleLabel->setFont(titleFont);
-    m_currentBookmarkTitleLabel->setMinimumWidth(60);
-    m_currentBookmarkTitleLabel->setMaximumWidth(260);
-    m_currentBookmarkTitleLabel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-    m_currentBookmarkTitleLabel->setFixedWidth(260);
-    toolbar->addWidget(m_currentBookmarkTitleLabel);
+    m_currentBookmarkTitleLabel->setMinimumWidth(titleLabelMinimumWidth);
+    m_currentBookmarkTitleLabel->setMaximumWidth(titleLabelWidth);
+    m_toolbarRow->addElasticControl(m_currentBookmarkTitleLabel);
 
-    addToolbarButton(toolbar, QStringLiteral("\u25B6"), [this] { goToNextPage(sender()); });
-    addToolbarButton(toolbar, QStringLiteral("\u23ED"), [this] { goToLastPage(); });
-    addToolbarButton(toolbar, QStringLiteral("Single"), [this] { singlePage(); });
-    addToolbarButton(toolbar, QStringLiteral("2-Page"), [this] { twoPage(); });
-    addToolbarButton(toolbar, QStringLiteral("Zoom +"), [this] { zoomIn(); });
-    addToolbarButton(toolbar, QStringLiteral("Zoom \u2212"), [this] { zoomOut(); });
-    addToolbarButton(toolbar, QStringLiteral("Fit"), [this] { fitPage(); });
+    addToolbarButton(QStringLiteral("\u25B6"), pages, [this] { goToNextPage(sender()); });
+    addToolbarButton(QStringLiteral("\u23ED"), pageEnds, [this] { goToLastPage(); });
+    addToolbarButton(QStringLiteral("Single"), modes, [this] { singlePage(); });
+    addToolbarButton(QStringLiteral("2-Page"), modes, [this] { twoPage(); });
+    m_toolbarRow->addControlPair(makeToolbarButton(QStringLiteral("Zoom +"), [this] { zoomIn(); }),
+                                 makeToolbarButton(QStringLiteral("Zoom \u2212"), [this] { zoomOut(); }),
+                                 secondary);
+    addToolbarButton(QStringLiteral("Fit"), modes, [this] { fitPage(); });
 
-    m_coverPageBtn = addToolbarButton(toolbar, QStringLiteral("Cover page"), [this] { coverPageToggled(); });
+    m_coverPageBtn = addToolbarButton(QStringLiteral("Cover page"), least, [this] { coverPageToggled(); });
     m_coverPageBtn->setCheckable(true);
     m_coverPageBtn->setToolTip(
         QStringLiteral("Remove first page to switch left/right pairing in 2-page view"));
 
     // Annotation editing, adding to a playlist and sharing come later; their buttons are in place.
-    m_editBtnRef = addToolbarButton(toolbar, QStringLiteral("Edit"), {});
+    m_editBtnRef = addToolbarButton(QStringLiteral("Edit"), least, {});
     m_editBtnRef->setToolTip(QStringLiteral("Toggle edit mode"));
     if (m_bookmarkEntry) {
-        QPushButton *add = addToolbarButton(toolbar, QStringLiteral("+"), {});
+        QPushButton *add = addToolbarButton(QStringLiteral("+"), least, {});
         add->setToolTip(QStringLiteral("Add this bookmark to a playlist"));
     }
-    m_shareButtonRef = addToolbarButton(toolbar, QStringLiteral("Share"), {});
+    m_shareButtonRef = addToolbarButton(QStringLiteral("Share"), least, {});
 
     QPushButton *fullscreen =
-        addToolbarButton(toolbar, QStringLiteral("Fullscreen"), [this] { fullscreenToggled(); });
+        addToolbarButton(QStringLiteral("Fullscreen"), presentation, [this] { fullscreenToggled(); });
     fullscreen->setToolTip(QStringLiteral("Fullscreen (double-click or Esc to exit)"));
-    QPushButton *closeButton = addToolbarButton(toolbar, QStringLiteral("Close"), [this] { closeViewer(); });
+    QPushButton *closeButton = addToolbarButton(QStringLiteral("Close"), least, [this] { closeViewer(); });
     QPalette red = closeButton->palette();
     red.setColor(QPalette::ButtonText, QColor(255, 59, 48));
     closeButton->setPalette(red);
-    return toolbar;
 }
 
 QPushButton *PdfViewerWindowController::toolbarButton(const QString &text) const
@@ -223,6 +232,8 @@ void PdfViewerWindowController::buildPageArea()
     containerLayout->addWidget(m_pdfView);
 
     m_scrollZoomWrapper->watchInputOf(m_pdfView->viewport());
+    // The page, not the page field, has the keys when the window opens.
+    m_pdfView->setFocus();
     connect(m_scrollZoomWrapper, &PDFScrollZoomWrapper::resized, this, [this] { windowDidResize(); });
 }
 

@@ -6,13 +6,13 @@
 #include "pdf/view/ViewerZoom.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
+#include "ui/viewer/ViewerToolbarRow.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QToolBar>
 #include <QWheelEvent>
 
 namespace {
@@ -318,6 +318,7 @@ void PdfViewerWindowController::enterPresentationMode()
         window->hide();
         m_windowsHiddenForFullscreen.append(window);
     }
+    m_maximizedBeforePresentation = isMaximized();
     raise();
     activateWindow();
     showFullScreen();
@@ -333,8 +334,12 @@ void PdfViewerWindowController::exitPresentationMode()
     showPDFScrollBars();
     applyPresentationColors(false);
     restoreHiddenAppWindowsBelowPdfWindow();
-    if (windowState() & Qt::WindowFullScreen)
-        showNormal();
+    if (windowState() & Qt::WindowFullScreen) {
+        if (m_maximizedBeforePresentation)
+            showMaximized();
+        else
+            showNormal();
+    }
     refreshFloatingOverlayButtonStyles();
     QTimer::singleShot(activateDelayAfterPresentationMs, this, [this] {
         raise();

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 
 namespace {
@@ -64,6 +65,9 @@ PdfViewerWindowController::PdfViewerWindowController(const QString &pdfPath, qin
 
 PdfViewerWindowController::~PdfViewerWindowController()
 {
+    // The page area outlives this body by a little: its input must not reach a viewer that is
+    // already half gone.
+    m_scrollZoomWrapper->controller.clear();
     qApp->removeEventFilter(this);
     for (const QMetaObject::Connection &observer : std::as_const(m_pdfViewObservers))
         disconnect(observer);
@@ -125,6 +129,25 @@ void PdfViewerWindowController::centerWindowOnActiveScreen(QWidget *window)
     window->move(area.center().x() - size.width() / 2, area.center().y() - size.height() / 2);
 }
 
+void PdfViewerWindowController::placeFrame(const QRect &frame)
+{
+    m_placedFrame = frame;
+    fitIntoPlacedFrame();
+}
+
+void PdfViewerWindowController::fitIntoPlacedFrame()
+{
+    const QRect inner = geometry();
+    const QRect outer = frameGeometry();
+    const QMargins margins(inner.left() - outer.left(), inner.top() - outer.top(),
+                           outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    // A window's position is that of its frame; its size that of what is inside.
+    resize(m_placedFrame->size().shrunkBy(margins));
+    move(m_placedFrame->topLeft());
+    if (!margins.isNull())
+        m_placedFrame.reset();
+}
+
 // ---- Closing and window events
 
 void PdfViewerWindowController::closeEvent(QCloseEvent *event)
@@ -172,6 +195,15 @@ void PdfViewerWindowController::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     layoutFloatingButtons();
+    if (m_placedFrame && frameGeometry() != geometry())
+        fitIntoPlacedFrame();
+}
+
+void PdfViewerWindowController::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    if (m_placedFrame && frameGeometry() != geometry())
+        fitIntoPlacedFrame();
 }
 
 void PdfViewerWindowController::windowDidResize()
@@ -215,6 +247,65 @@ bool PdfViewerWindowController::handleKeyDown(QKeyEvent *event)
     default:
         return false;
     }
+}
+
+void PdfViewerWindowController::keyPressEvent(QKeyEvent *event)
+{
+    // Keys that neither the viewer's own handling nor the focused control took end here.
+    if (!handleViewKey(event))
+        QWidget::keyPressEvent(event);
+}
+
+bool PdfViewerWindowController::handleViewKey(QKeyEvent *event)
+{
+    using Key = ViewerNavigation::ViewKey;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    std::optional<Key> key;
+    if (event->key() == Qt::Key_Space && (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier))
+        key = modifiers == Qt::ShiftModifier ? Key::pageUp : Key::pageDown;
+    else if (modifiers == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_PageDown:
+            key = Key::pageDown;
+            break;
+        case Qt::Key_PageUp:
+            key = Key::pageUp;
+            break;
+        case Qt::Key_Down:
+            key = Key::lineDown;
+            break;
+        case Qt::Key_Up:
+            key = Key::lineUp;
+            break;
+        case Qt::Key_Home:
+            key = Key::firstPage;
+            break;
+        case Qt::Key_End:
+            key = Key::lastPage;
+            break;
+        default:
+            break;
+        }
+    }
+    if (!key)
+        return false;
+    if (!m_pdfDocument)
+        return true;
+    QScrollBar *scroll = m_pdfView->verticalScrollBar();
+    const std::optional<ViewerNavigation::ViewKeyMove> move = ViewerNavigation::viewKeyMove(
+        *key, {scroll->value(), scroll->maximum(), scroll->pageStep(), scroll->singleStep()},
+        m_pdfView->currentPageIndex(), m_pdfDocument->pageCount(), m_pdfView->displayMode());
+    if (!move)
+        return true;
+    if (move->scrollTo) {
+        scroll->setValue(*move->scrollTo);
+        return true;
+    }
+    showPage(*move->page);
+    if (move->atBottom)
+        scroll->setValue(scroll->maximum());
+    markBrowsedAndRefresh();
+    return true;
 }
 
 // ---- Keep-awake
@@ -267,8 +358,11 @@ void PdfViewerWindowController::loadDocument(const QString &path, qint64 page, b
     const PageDisplayMode mode = preserveViewMode ? rememberedMode : PageDisplayMode::singlePage;
     m_pdfView->setDisplayMode(mode);
     m_pdfView->setDisplaysAsBook(mode == PageDisplayMode::twoUp && !m_coverPageRemoved);
-    if (m_currentPageNumber - 1 < m_pdfDocument->pageCount())
-        m_pdfView->goToPage(int(m_currentPageNumber - 1));
+    // A page past the book's end shows its first page, also when the book was open already and the
+    // view still shows the previous title's page.
+    const int pageCount = m_pdfDocument->pageCount();
+    if (pageCount > 0)
+        m_pdfView->goToPage(m_currentPageNumber - 1 < pageCount ? int(m_currentPageNumber - 1) : 0);
 
     refreshPageUi();
     setWindowTitle(fileNameOf(path));

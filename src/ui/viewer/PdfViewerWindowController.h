@@ -19,8 +19,8 @@ class PDFScrollZoomWrapper;
 class PdfPageView;
 class QLabel;
 class QLineEdit;
-class QToolBar;
 class QWheelEvent;
+class ViewerToolbarRow;
 
 // The PDF viewer: one window that shows one book at a page, optionally while playing through a list
 // of titles. Every window that opens songs follows the same protocol (see openFrom()): construct,
@@ -64,6 +64,10 @@ public:
     std::function<void()> onWindowClose;
 
     static void centerWindowOnActiveScreen(QWidget *window);
+    // Puts the window with its title bar and borders into frame (screen coordinates). A window
+    // manager tells the size of its frame only once the window is shown; the window fits itself
+    // again then.
+    void placeFrame(const QRect &frame);
 
     // ---- Loading and fitting
     void loadDocument(const QString &path, qint64 page, bool preserveViewMode);
@@ -132,7 +136,7 @@ public:
     PDFScrollZoomWrapper *scrollZoomWrapper() const { return m_scrollZoomWrapper; }
     QWidget *pdfContainer() const { return m_pdfContainer; }
     QWidget *mainStackView() const { return m_mainStackView; }
-    QToolBar *toolbarRow() const { return m_toolbarRow; }
+    ViewerToolbarRow *toolbarRow() const { return m_toolbarRow; }
     QLineEdit *pageNumberField() const { return m_pageNumberField; }
     QLabel *totalPagesLabel() const { return m_totalPagesLabel; }
     QLabel *currentBookmarkTitleLabel() const { return m_currentBookmarkTitleLabel; }
@@ -147,15 +151,17 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Layout (PdfViewerLayout.cpp)
     void setupUI();
-    QToolBar *buildToolbar();
-    QPushButton *addToolbarButton(QToolBar *toolbar, const QString &text,
-                                  const std::function<void()> &action);
+    void buildToolbar();
+    QPushButton *makeToolbarButton(const QString &text, const std::function<void()> &action);
+    QPushButton *addToolbarButton(const QString &text, int keep, const std::function<void()> &action);
     void buildPageArea();
     void buildFloatingButtons();
     QPushButton *makeFloatingTitleNavButton(const std::function<void()> &action);
@@ -171,11 +177,14 @@ private:
     void windowDidEnterFullScreen();
     void windowDidExitFullScreen();
     bool handleKeyDown(QKeyEvent *event);
+    // The page view's own keys (paging, scrolling, first and last page); false for other keys.
+    bool handleViewKey(QKeyEvent *event);
     void installPdfViewObservers();
     void hidePDFScrollBars();
     void showPDFScrollBars();
     void restoreHiddenAppWindowsBelowPdfWindow();
     void markBrowsedAndRefresh();
+    void fitIntoPlacedFrame();
     // Sets the pairing of two-page mode and shows the current title's start page, fitted.
     void applyPairingAtTitleStart(bool coverPageRemoved);
     void showPage(int pageIndex);
@@ -201,12 +210,15 @@ private:
     bool m_isEditMode = false;
     bool m_isPresentationMode = false;
     bool m_wasFullScreen = false;
+    bool m_maximizedBeforePresentation = false;
+    // Set by placeFrame() until the window's frame is known and the window fits it.
+    std::optional<QRect> m_placedFrame;
     QList<QPointer<QWidget>> m_windowsHiddenForFullscreen;
     std::unique_ptr<KeepAwake> m_keepAwake;
     QList<QMetaObject::Connection> m_pdfViewObservers;
 
     QWidget *m_mainStackView = nullptr;
-    QToolBar *m_toolbarRow = nullptr;
+    ViewerToolbarRow *m_toolbarRow = nullptr;
     PDFScrollZoomWrapper *m_scrollZoomWrapper = nullptr;
     QWidget *m_pdfContainer = nullptr;
     PdfPageView *m_pdfView = nullptr;
