@@ -5,16 +5,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const Result<BookmarkCache> first = BookmarkCacheCodec::decode(fuzzInput(data, size));
-    if (!first)
-        return 0;
-    // What was read is written and read back unchanged, and writing that again gives the same bytes.
-    const std::optional<QByteArray> written = BookmarkCacheCodec::encode(first.value());
-    FUZZ_CHECK(written);
-    const Result<BookmarkCache> second = BookmarkCacheCodec::decode(*written);
-    FUZZ_CHECK(second);
-    FUZZ_CHECK(second->bookmarks == first->bookmarks);
-    FUZZ_CHECK(second->selectedFolder == first->selectedFolder);
-    FUZZ_CHECK(BookmarkCacheCodec::encode(second.value()) == written);
+    // The time of saving is written in its own precision; the list and folder come back as they were.
+    checkRoundTrip(fuzzInput(data, size), BookmarkCacheCodec::decode, BookmarkCacheCodec::encode,
+                   [](const BookmarkCache &a, const BookmarkCache &b) {
+                       return a.bookmarks == b.bookmarks && a.selectedFolder == b.selectedFolder;
+                   });
     return 0;
 }

@@ -5,13 +5,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const Result<SlotMeta> first = SlotStore::decodeMeta(fuzzInput(data, size));
-    if (!first)
-        return 0;
-    const QByteArray written = SlotStore::encodeMeta(first.value());
-    const Result<SlotMeta> second = SlotStore::decodeMeta(written);
-    FUZZ_CHECK(second);
-    FUZZ_CHECK(second.value() == first.value());
-    FUZZ_CHECK(SlotStore::encodeMeta(second.value()) == written);
+    checkRoundTrip(
+        fuzzInput(data, size), SlotStore::decodeMeta,
+        [](const SlotMeta &meta) { return std::optional(SlotStore::encodeMeta(meta)); }, std::equal_to<>());
     return 0;
 }
