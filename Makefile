@@ -2,8 +2,10 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
+# Extra CMake options for the first configuration, e.g. -DLYRAFOLD_WERROR=ON (as CI builds).
+CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test bench clean fuzz crashtest
+.PHONY: all deps configure build run test bench format format-check fuzz crashtest clean
 
 all: build
 
@@ -11,7 +13,7 @@ deps:
 	@scripts/install-deps.sh
 
 $(BUILD_DIR)/build.ninja: CMakeLists.txt
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
 
 configure: deps $(BUILD_DIR)/build.ninja
 
@@ -31,6 +33,12 @@ test: build
 
 bench: build
 	$(BUILD_DIR)/bench/lyrafold-bench
+
+format:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
+
+format-check:
+	scripts/check-format.sh
 
 # Fuzzing: a clang build of its own (libFuzzer, address and undefined-behaviour sanitizers). Each fuzz
 # target runs over its kept inputs, then for FUZZ_SECONDS.

@@ -6,6 +6,7 @@
 #include "core/library/LibrarySearch.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibrarySort.h"
+#include "core/playlist/PlaylistLibrary.h"
 
 #include <benchmark/benchmark.h>
 
@@ -108,7 +109,8 @@ BENCHMARK(BM_HeaderSortAfterLibraryChange)->DenseRange(0, 3)->Unit(benchmark::kM
 // 2,000 shown rows mapped to library positions through the identity key hash.
 void BM_SelectionButtons2000Rows(benchmark::State &state)
 {
-    LibrarySession session;
+    PlaylistLibrary playlists;
+    LibrarySession session(playlists);
     session.setAllBookmarks(library());
     BookmarkList shown = library().mid(libraryCount / 2, LibrarySession::maxDisplayRows);
     session.setFilteredBookmarks(shown);

@@ -86,7 +86,7 @@ void BM_PlaylistPdf(benchmark::State &state)
             state.SkipWithError("no PDF");
             return;
         }
-        oursSize = QFileInfo(*path).size();
+        oursSize = QFileInfo(path.path).size();
         timer.start();
         if (!run(qpdf, arguments)) {
             state.SkipWithError("qpdf failed");

@@ -6,6 +6,7 @@
 #include "LoopbackHttpServer.h"
 #include "platform/recognition/AudDClipMatcher.h"
 #include "platform/recognition/SongRecognizer.h"
+#include "ui/app/AppContext.h"
 #include "ui/mainwindow/MainWindowController.h"
 
 #include <QCoreApplication>
@@ -78,7 +79,8 @@ void BM_ListenEndOfCaptureToResultShown(benchmark::State &state)
         },
         Qt::BlockingQueuedConnection);
 
-    MainWindowController window;
+    AppContext context;
+    MainWindowController window(context);
     auto capture = std::make_unique<InstantCapture>();
     InstantCapture *instant = capture.get();
     SongRecognizer recognizer(std::move(capture), std::make_unique<AudDClipMatcher>(server->baseUrl()));
@@ -102,7 +104,8 @@ void BM_ListenEndOfCaptureToResultShown(benchmark::State &state)
         state.SetIterationTime(double(wall.nsecsElapsed()) / 1e9);
         uiThreadNanoseconds += threadCpuNanoseconds() - cpuAtEndOfCapture;
     }
-    if (!window.statusField() || !window.statusField()->text().startsWith(QStringLiteral("Identified: ")))
+    const auto *status = window.findChild<QLabel *>(QStringLiteral("statusField"));
+    if (!status || !status->text().startsWith(QStringLiteral("Identified: ")))
         state.SkipWithError("the result was not shown");
     state.counters["ui_thread_ms"] =
         benchmark::Counter(double(uiThreadNanoseconds) / 1e6 / double(state.iterations()));

@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
     # toolchain
     build-essential cmake ninja-build ccache pkg-config
+    # the formatting check of CI (scripts/check-format.sh)
+    clang-format
     # fuzzing (make fuzz): clang with libFuzzer and the sanitizer runtimes
     clang libclang-rt-dev
     # Qt 6 (Multimedia: the microphones of song recognition)

@@ -5,10 +5,13 @@
 #include "core/library/LibraryColumns.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/SlotStore.h"
+#include "core/library/TitleKeyIndex.h"
+#include "core/playlist/PlaylistLibrary.h"
 #include "core/playlist/PlaylistStore.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSignalSpy>
 
 #include <cmath>
 
@@ -103,7 +106,8 @@ private Q_SLOTS:
                         LibraryColumns::year,  LibraryColumns::composer, LibraryColumns::tempo,
                         LibraryColumns::rating}
                 .at(field);
-        LibrarySession session;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
         const BookmarkList before = autumnLibrary();
         session.setAllBookmarks(before);
         session.setFilteredBookmarks({before.at(3), before.at(1)});
@@ -112,7 +116,7 @@ private Q_SLOTS:
         const Result<qsizetype> result = session.setMetadataField(metadataField, value, before.at(0));
         QCOMPARE(result ? int(result.value()) : -1, changed);
         if (changed < 0) {
-            QCOMPARE(session.allBookmarks(), before);
+            QCOMPARE(session.allBookmarks().toList(), before);
             QCOMPARE(session.searchFilterGeneration(), generation);
             return;
         }
@@ -126,14 +130,15 @@ private Q_SLOTS:
             QCOMPARE(session.allBookmarks().at(2).rating, std::optional(4.5));
     }
 
-    // A new title renames the playlist items of the song; a metadata change reaches the items through
-    // the playlists' sync.
+    // A new title renames the playlist items of the song; a metadata change reaches the items of the
+    // title's songs, and only those.
     void editsReachPlaylists()
     {
         const BookmarkList before = autumnLibrary();
         QVERIFY(PlaylistStore::savePlaylists(
             {playlistOf("Gig", {before.at(0), before.at(1)}), playlistOf("Practice", {before.at(3)})}));
-        LibrarySession session;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
         session.setAllBookmarks(before);
 
         QCOMPARE(session.setMetadataField(BookmarkMetadataField::title, "Autumn Leaves (Live)", before.at(2))
@@ -142,20 +147,201 @@ private Q_SLOTS:
         QCOMPARE(session.setMetadataField(BookmarkMetadataField::genre, "Jazz", session.allBookmarks().at(0))
                      .value(),
                  3);
-        QVERIFY(PlaylistStore::syncMetadataFromBookmarks(session.allBookmarks()));
-        const QList<Playlist> playlists = PlaylistStore::loadPlaylists();
-        QCOMPARE(playlists.at(0).items.at(0).title, "Autumn Leaves (Live)");
-        QCOMPARE(playlists.at(0).items.at(0).genre, "Jazz");
-        QCOMPARE(playlists.at(0).items.at(1).title, "Blue Moon");
-        QCOMPARE(playlists.at(1).items.at(0).title, "Autumn Leaves (Live)");
-        QCOMPARE(playlists.at(1).items.at(0).pdfFilePath, "/b/C.pdf");
+        LibrarySession::waitForPendingSaves();
+        const QList<Playlist> stored = PlaylistStore::loadPlaylists();
+        QCOMPARE(stored, playlists.playlists());
+        QCOMPARE(stored.at(0).items.at(0).title, "Autumn Leaves (Live)");
+        QCOMPARE(stored.at(0).items.at(0).genre, "Jazz");
+        QCOMPARE(stored.at(0).items.at(1).title, "Blue Moon");
+        QCOMPARE(stored.at(1).items.at(0).title, "Autumn Leaves (Live)");
+        QCOMPARE(stored.at(1).items.at(0).pdfFilePath, "/b/C.pdf");
+        QCOMPARE(stored.at(1).items.at(0).genre, "Jazz");
+    }
+
+    // Every mutation carries out its side effects itself: what it tells (kind and title keys), whether
+    // it saves the slot, and whether the playlists follow.
+    void mutationSideEffects_data()
+    {
+        QTest::addColumn<QString>("mutation");
+        QTest::addColumn<int>("kind"); // -1: nothing changes, nothing is told
+        QTest::addColumn<QStringList>("titleKeys");
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<QString>("itemGenre"); // of the Gig playlist's first item afterwards
+        using K = LibrarySession::ChangeKind;
+        QTest::newRow("genre") << "genre" << int(K::edited) << QStringList{"autumn leaves"} << true
+                               << "Bebop";
+        QTest::newRow("refused title") << "blank title" << -1 << QStringList() << false << "";
+        QTest::newRow("title") << "title" << int(K::edited) << QStringList{"autumn leaves", "fall"} << true
+                               << "";
+        QTest::newRow("dialog values")
+            << "dialog" << int(K::edited) << QStringList{"autumn leaves"} << true << "Swing";
+        QTest::newRow("append") << "append" << int(K::added) << QStringList{"new song"} << true << "";
+        QTest::newRow("delete") << "delete" << int(K::removed) << QStringList{"blue moon"} << true << "";
+        QTest::newRow("built-in list") << "adopt" << int(K::replaced) << QStringList() << true << "Latin";
+        QTest::newRow("replaced unsaved") << "replace" << int(K::replaced) << QStringList() << false << "";
+    }
+
+    void mutationSideEffects()
+    {
+        QFETCH(QString, mutation);
+        QFETCH(int, kind);
+        QFETCH(QStringList, titleKeys);
+        QFETCH(bool, saved);
+        QFETCH(QString, itemGenre);
+        const BookmarkList rows = autumnLibrary();
+        QVERIFY(PlaylistStore::savePlaylists({playlistOf("Gig", {rows.at(0), rows.at(1)})}));
+        TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":2,"slotNames":{}})");
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        session.restoreActiveSlot();
+        session.setAllBookmarks(rows);
+        QSignalSpy changes(&session, &LibrarySession::libraryChanged);
+
+        BookmarkList adopted = rows;
+        adopted[0].genre = QStringLiteral("Latin");
+        const QHash<QString, std::function<void()>> mutations{
+            {"genre", [&] { session.setMetadataField(BookmarkMetadataField::genre, "Bebop", rows.at(2)); }},
+            {"blank title", [&] { session.setMetadataField(BookmarkMetadataField::title, " ", rows.at(2)); }},
+            {"title", [&] { session.setMetadataField(BookmarkMetadataField::title, "Fall", rows.at(2)); }},
+            {"dialog",
+             [&] {
+                 session.applyMetadataValues(rows.at(3), {"Swing", "", {}, "", "", {}});
+             }},
+            {"append", [&] { session.appendBookmarks({Fixtures::bookmark("/b/D.pdf", 1, "New Song")}); }},
+            {"delete", [&] { session.deleteBookmarks(session.planDeletion({1})); }},
+            {"adopt", [&] { session.adoptDefaultBookmarks(adopted, QString()); }},
+            {"replace", [&] { session.setAllBookmarks(adopted); }},
+        };
+        mutations.value(mutation)();
+        LibrarySession::waitForPendingSaves();
+
+        QCOMPARE(changes.count(), kind < 0 ? 0 : 1);
+        if (kind >= 0) {
+            QCOMPARE(int(changes.at(0).at(0).value<LibrarySession::ChangeKind>()), kind);
+            QStringList told = changes.at(0).at(1).value<QSet<QString>>().values();
+            told.sort();
+            QCOMPARE(told, titleKeys);
+        }
+        QCOMPARE(QFileInfo::exists(SlotStore::slotFilePath(session.currentSlotId())), saved);
+        QCOMPARE(PlaylistStore::loadPlaylists(), playlists.playlists());
+        QCOMPARE(playlists.playlists().at(0).items.at(0).genre, itemGenre);
+        if (mutation == "title")
+            QCOMPARE(playlists.playlists().at(0).items.at(0).title, "Fall");
+    }
+
+    // A batch saves, syncs and tells once at its commit; one that skips the sync leaves the playlists.
+    void batches_data()
+    {
+        QTest::addColumn<bool>("sync");
+        QTest::newRow("sync") << true;
+        QTest::newRow("skip the sync") << false;
+    }
+
+    void batches()
+    {
+        QFETCH(bool, sync);
+        const BookmarkList rows = autumnLibrary();
+        QVERIFY(PlaylistStore::savePlaylists({playlistOf("Gig", {rows.at(0), rows.at(1)})}));
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        session.setAllBookmarks(rows);
+        QSignalSpy changes(&session, &LibrarySession::libraryChanged);
+        QSignalSpy playlistChanges(&playlists, &PlaylistLibrary::playlistsChanged);
+        {
+            LibrarySession::BatchScope batch(session, sync ? LibrarySession::PlaylistSync::sync
+                                                           : LibrarySession::PlaylistSync::skip);
+            session.setMetadataField(BookmarkMetadataField::genre, "Jazz", rows.at(0));
+            session.setMetadataField(BookmarkMetadataField::composer, "Kosma", rows.at(0));
+            session.setMetadataField(BookmarkMetadataField::genre, "Pop", rows.at(1));
+            QCOMPARE(changes.count(), 0);
+            QVERIFY(!QFileInfo::exists(SlotStore::slotFilePath(0)));
+        }
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(changes.at(0).at(1).value<QSet<QString>>(), (QSet<QString>{"autumn leaves", "blue moon"}));
+        QCOMPARE(playlistChanges.count(), sync ? 1 : 0);
+        const QList<PlaylistItem> &items = playlists.playlists().at(0).items;
+        QCOMPARE(items.at(0).genre, sync ? "Jazz" : "");
+        QCOMPARE(items.at(0).composer, sync ? "Kosma" : "");
+        QCOMPARE(items.at(1).genre, sync ? "Pop" : "");
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(SlotStore::loadSlot(0).at(1).genre, "Pop");
+    }
+
+    // The playlists follow only the songs a change touched; a song deleted while a bookmark of the same
+    // song remains takes that bookmark's fields.
+    void deletedSongWithADuplicateLeft()
+    {
+        BookmarkList rows = autumnLibrary();
+        BookmarkEntry duplicate = rows.at(1);
+        duplicate.genre = QStringLiteral("Ballads");
+        rows.append(duplicate);
+        QVERIFY(PlaylistStore::savePlaylists({playlistOf("Gig", {rows.at(1)})}));
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        session.setAllBookmarks(rows);
+        QVERIFY(session.deleteBookmarks(session.planDeletion({1})));
+        QCOMPARE(playlists.playlists().at(0).items.at(0).genre, "Ballads");
+        QCOMPARE(session.firstPositionOf(duplicate.id()), std::optional<qsizetype>(3));
+    }
+
+    // The title keys and the first position of each song, kept in step with every change, are what a
+    // fresh look at the rows gives.
+    void indexesFollowChanges_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("retitle to a new title") << "retitle new";
+        QTest::newRow("retitle onto another song") << "retitle onto";
+        QTest::newRow("move a book") << "path";
+        QTest::newRow("delete") << "delete";
+        QTest::newRow("append") << "append";
+    }
+
+    void indexesFollowChanges()
+    {
+        QFETCH(QString, change);
+        BookmarkList rows = autumnLibrary();
+        rows.append(rows.at(1)); // a second bookmark of Blue Moon
+        rows.append(Fixtures::bookmark("/b/C.pdf", 7, "Autumn Leaves"));
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        session.setAllBookmarks(rows);
+        session.titleKeyIndex();
+        session.firstPositionOf(QString());
+        if (change == "retitle new")
+            session.setMetadataField(BookmarkMetadataField::title, "Fall", rows.at(0));
+        else if (change == "retitle onto")
+            session.setMetadataField(BookmarkMetadataField::title, "Autumn Leaves", rows.at(3));
+        else if (change == "path")
+            session.editBookmarks({1},
+                                  [](BookmarkEntry &row) { row.pdfFilePath = QStringLiteral("/new/B.pdf"); });
+        else if (change == "delete")
+            session.deleteBookmarks(session.planDeletion({4, 1}));
+        else
+            session.appendBookmarks({rows.at(1), Fixtures::bookmark("/b/E.pdf", 1, "The Autumn Leaves")});
+
+        const LibraryRows &now = session.allBookmarks();
+        const TitleKeyIndex fresh(now);
+        const std::shared_ptr<const TitleKeyIndex> kept = session.titleKeyIndex();
+        QCOMPARE(kept->titleCount(), fresh.titleCount());
+        for (qsizetype t = 0; t < fresh.titleCount(); ++t) {
+            QCOMPARE(kept->key(t), fresh.key(t));
+            QCOMPARE(QList<qsizetype>(kept->rows(t).begin(), kept->rows(t).end()),
+                     QList<qsizetype>(fresh.rows(t).begin(), fresh.rows(t).end()));
+        }
+        for (qsizetype position = 0; position < now.size(); ++position) {
+            qsizetype first = 0;
+            while (now.at(first).id() != now.at(position).id())
+                ++first;
+            QCOMPARE(session.firstPositionOf(now.at(position).id()), std::optional(first));
+        }
     }
 
     // The dialog harmonises all six fields; an enrichment changes only what it found different, a
     // removed year included, and each row keeps its own value elsewhere.
     void dialogAndEnrichmentValues()
     {
-        LibrarySession session;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
         session.setAllBookmarks(autumnLibrary());
         const MetadataValues values{"Jazz", "Ballad", 1945, "Kosma", "Slow", 4.5};
         QCOMPARE(session.applyMetadataValues(session.allBookmarks().at(0), values), 3);
@@ -243,14 +429,15 @@ private Q_SLOTS:
         const BookmarkList rows{Fixtures::bookmark("/b/Real.pdf", 3, "Real"),
                                 Fixtures::bookmark(single, 1, "Photo"), Fixtures::bookmark(book, 1, "Mine 1"),
                                 Fixtures::bookmark(book, 2, "Mine 2")};
-        QList<Playlist> playlists{playlistOf("Gig", {rows.at(0), rows.at(1), rows.at(2)})};
+        QList<Playlist> lists{playlistOf("Gig", {rows.at(0), rows.at(1), rows.at(2)})};
         if (otherUse == "slot0")
             QVERIFY(SlotStore::saveSlot(0, {Fixtures::bookmark(single, 1, "Old photo")}, QString()));
         if (otherUse == "playlist")
-            playlists.append(playlistOf("Other", {Fixtures::bookmark(single, 1, "Another song")}));
-        QVERIFY(PlaylistStore::savePlaylists(playlists));
+            lists.append(playlistOf("Other", {Fixtures::bookmark(single, 1, "Another song")}));
+        QVERIFY(PlaylistStore::savePlaylists(lists));
         TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":2,"slotNames":{}})");
-        LibrarySession session;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
         session.restoreActiveSlot();
         session.setAllBookmarks(rows);
 
@@ -265,13 +452,14 @@ private Q_SLOTS:
         QVERIFY(result);
         QCOMPARE(result->deleted, positions.size());
         QCOMPARE(session.allBookmarks().size(), rows.size() - positions.size());
-        QCOMPARE(session.filteredBookmarks(), session.allBookmarks());
+        QCOMPARE(session.filteredBookmarks(), session.allBookmarks().toList());
         for (const QString &path : {single, book}) {
             const QString name = QFileInfo(path).fileName();
             QCOMPARE(QFileInfo::exists(path), !removed.contains(name));
             QCOMPARE(QFileInfo::exists(trashed(name)), removed.contains(name));
         }
         qsizetype items = 0;
+        LibrarySession::waitForPendingSaves();
         for (const Playlist &playlist : PlaylistStore::loadPlaylists())
             items += playlist.items.size();
         QCOMPARE(items, playlistItemsLeft);
@@ -294,7 +482,8 @@ private Q_SLOTS:
             Fixtures::bookmark("/gone/book.pdf", 3, "Three"), Fixtures::bookmark(moved, 5, "b five"),
             Fixtures::bookmark(moved.toLower(), 5, "A five"), Fixtures::bookmark(moved, 2, "Two")};
         TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":1,"slotNames":{}})");
-        LibrarySession session;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
         session.restoreActiveSlot();
         session.setAllBookmarks(rows);
         session.setSelectedFolder(books());
@@ -334,7 +523,8 @@ private Q_SLOTS:
                                    Fixtures::bookmark("/gone/Book.pdf", 9, "Nine"),
                                    Fixtures::bookmark(path, 4, "Four"),
                                    Fixtures::bookmark("/gone/Book.pdf", 9, "Nine")};
-        LibrarySession session;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
         session.setAllBookmarks(context);
         session.setSelectedFolder(books());
 

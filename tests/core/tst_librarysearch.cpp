@@ -3,6 +3,7 @@
 #include "core/library/LibrarySearch.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibrarySort.h"
+#include "core/playlist/PlaylistLibrary.h"
 
 #include <QSignalSpy>
 
@@ -219,7 +220,8 @@ private Q_SLOTS:
     // changes nothing, not even the state.
     void sortStateFollowsClicks()
     {
-        LibrarySession session;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
         session.sortFilteredByColumn(QStringLiteral("Page"));
         QVERIFY(!session.sortColumn());
         session.setAllBookmarks(
@@ -237,7 +239,8 @@ private Q_SLOTS:
     // update or by a change of the library is dropped.
     void passesLandUnlessOvertaken()
     {
-        LibrarySession session;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
         BookmarkList library = nightLibrary();
         for (int i = 0; i < 150; ++i)
             library.append(song(QStringLiteral("Filler %1").arg(i)));

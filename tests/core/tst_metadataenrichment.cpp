@@ -373,6 +373,42 @@ private Q_SLOTS:
         QCOMPARE(targets().size(), service == "lookup" ? 2 : 1);
     }
 
+    // The client tells its callers why a request gave no object; the enrichment above keeps to empty
+    // results (failuresGiveNothing).
+    void clientTellsWhyNothingCame_data()
+    {
+        QTest::addColumn<Response>("answer");
+        QTest::addColumn<int>("kind"); // -1: an object came
+        QTest::addColumn<int>("status");
+        using K = WebError::Kind;
+        QTest::newRow("object") << Response{200, json({{"recordings", QJsonArray()}})} << -1 << 0;
+        QTest::newRow("404") << Response{404, json({{"error", "Not Found"}})} << int(K::httpStatus) << 404;
+        QTest::newRow("503") << Response{503, {}} << int(K::httpStatus) << 503;
+        QTest::newRow("not JSON") << Response{200, "<html>rate limited</html>", "text/html"}
+                                  << int(K::unreadableAnswer) << 0;
+        QTest::newRow("top-level array") << Response{200, "[]"} << int(K::unreadableAnswer) << 0;
+        QTest::newRow("timeout") << Response{200, {}, {}, true} << int(K::timeout) << 0;
+    }
+
+    void clientTellsWhyNothingCame()
+    {
+        QFETCH(Response, answer);
+        QFETCH(int, kind);
+        QFETCH(int, status);
+        m_search = answer;
+        std::optional<WebResult> result;
+        QObject context;
+        MetadataWebClient::getObject(m_server.baseUrl().resolved(QUrl("/ws/2/recording")), {}, 300ms,
+                                     &context, [&](const WebResult &r) { result = r; });
+        QTRY_VERIFY(result);
+        QCOMPARE(result->object.has_value(), kind < 0);
+        if (kind >= 0) {
+            QCOMPARE(int(result->error.kind), kind);
+            QCOMPARE(result->error.httpStatus, status);
+            QVERIFY(!result->error.message.isEmpty());
+        }
+    }
+
     void discogsRequest_data()
     {
         QTest::addColumn<QString>("title");

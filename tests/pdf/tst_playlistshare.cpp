@@ -174,9 +174,9 @@ private Q_SLOTS:
         const auto path = PlaylistShareService::buildPlaylistPDF(
             {item(m_layout, page, 1, QStringLiteral("Song"))}, QStringLiteral("Sizes"), false);
         QVERIFY(path);
-        const ReadBack pdf = readBack(*path);
+        const ReadBack pdf = readBack(path.path);
         QCOMPARE(pdf.mediaBoxes, QList<QRectF>{QRectF(QPointF(), size)});
-        const QImage image = renderPage(*path, 0);
+        const QImage image = renderPage(path.path, 0);
         QCOMPARE(image.size(), size.toSize());
         if (black.x() >= 0)
             QVERIFY2(qGray(image.pixel(black)) < 40, qPrintable(describe(image.pixel(black))));
@@ -198,11 +198,11 @@ private Q_SLOTS:
         const auto path =
             PlaylistShareService::buildPlaylistPDF(items, QStringLiteral("Live: Set A/B"), true);
         QVERIFY(path);
-        QCOMPARE(QFileInfo(*path).fileName(),
+        QCOMPARE(QFileInfo(path.path).fileName(),
                  ExportNaming::datedStem(QStringLiteral("Live- Set A-B")) + ".pdf");
-        QCOMPARE(QFileInfo(*path).path(), exportFolder());
+        QCOMPARE(QFileInfo(path.path).path(), exportFolder());
 
-        const ReadBack pdf = readBack(*path);
+        const ReadBack pdf = readBack(path.path);
         QCOMPARE(pdf.mediaBoxes.size(), 5);
         QCOMPARE(
             pdf.outline,
@@ -229,12 +229,12 @@ private Q_SLOTS:
         const auto path = PlaylistShareService::buildPlaylistPDF(
             {item(m_layout, 2, 1, QStringLiteral("Song"))}, QStringLiteral("Header"), true);
         QVERIFY(path);
-        const QImage image = renderPage(*path, 0);
+        const QImage image = renderPage(path.path, 0);
         const QRgb insideBox = image.pixel(31, 20);
         QVERIFY2(qGray(insideBox) > 200, qPrintable(describe(insideBox)));
         QVERIFY(qGray(image.pixel(20, 20)) < 40);
         // The icons are the interface's pictures, stored with the page.
-        QCOMPARE(PdfFixtures::images(*path, 0).size(), 2);
+        QCOMPARE(PdfFixtures::images(path.path, 0).size(), 2);
     }
 
     // Scanned pages keep their images byte for byte, in their own compression.
@@ -268,7 +268,7 @@ private Q_SLOTS:
         const auto path = PlaylistShareService::buildPlaylistPDF(
             {item(book, page, 1, QStringLiteral("Scan"))}, QStringLiteral("Scans"), true);
         QVERIFY(path);
-        const auto written = PdfFixtures::images(*path, 0);
+        const auto written = PdfFixtures::images(path.path, 0);
         const auto source = PdfFixtures::images(book, page - 1);
         QVERIFY(!source.isEmpty());
         QCOMPARE(source.first().filter, filter);
@@ -287,8 +287,9 @@ private Q_SLOTS:
 
         const auto folder = PlaylistShareService::buildPlaylistJPEGs(items, QStringLiteral("Set"));
         QVERIFY(folder);
-        QCOMPARE(QFileInfo(*folder).fileName(), ExportNaming::datedStem(QStringLiteral("Set")) + "_images");
-        const QStringList files = QDir(*folder).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(QFileInfo(folder.path).fileName(),
+                 ExportNaming::datedStem(QStringLiteral("Set")) + "_images");
+        const QStringList files = QDir(folder.path).entryList(QDir::Files, QDir::Name);
         QCOMPARE(files, QStringList({"page_0001.jpg", "page_0002.jpg", "page_0003.jpg", "page_0004.jpg",
                                      "page_0005.jpg"}));
         // Pages fitted into 612 x 792 points (smaller ones enlarged) at two pixels a point; the turned
@@ -296,25 +297,29 @@ private Q_SLOTS:
         const QList<QSize> sizes = {QSize(1132, 1584), QSize(1224, 1584), QSize(1224, 875), QSize(1212, 1584),
                                     QSize(1224, 1584)};
         for (qsizetype i = 0; i < files.size(); ++i) {
-            const QImage image(*folder + QLatin1Char('/') + files[i]);
+            const QImage image(folder.path + QLatin1Char('/') + files[i]);
             QCOMPARE(image.size(), sizes[i]);
         }
 
         const auto single = PlaylistShareService::buildSingleBookmarkJPEGs(
             BookmarkEntry(item(m_layout, 2, 1, QStringLiteral("Blue Train"))), QStringLiteral("Blue Train"));
         QVERIFY(single);
-        QCOMPARE(QFileInfo(*single).fileName(), QStringLiteral("Blue Train_images"));
-        QCOMPARE(QDir(*single).entryList(QDir::Files), QStringList{"page_0001.jpg"});
-        QCOMPARE(TestHarness::readFile(*single + "/page_0001.jpg"),
-                 TestHarness::readFile(*folder + "/page_0002.jpg"));
+        QCOMPARE(QFileInfo(single.path).fileName(), QStringLiteral("Blue Train_images"));
+        QCOMPARE(QDir(single.path).entryList(QDir::Files), QStringList{"page_0001.jpg"});
+        QCOMPARE(TestHarness::readFile(single.path + "/page_0001.jpg"),
+                 TestHarness::readFile(folder.path + "/page_0002.jpg"));
 
-        QVERIFY(!PlaylistShareService::buildSingleBookmarkJPEGs(
-            BookmarkEntry(item(m_layout, 99, 1, QStringLiteral("Past"))), QStringLiteral("Past")));
-        QVERIFY(!PlaylistShareService::buildPlaylistJPEGs({}, QStringLiteral("Empty")));
+        QCOMPARE(PlaylistShareService::buildSingleBookmarkJPEGs(
+                     BookmarkEntry(item(m_layout, 99, 1, QStringLiteral("Past"))), QStringLiteral("Past"))
+                     .failure,
+                 ExportResult::Failure::nothingToExport);
+        QCOMPARE(PlaylistShareService::buildPlaylistJPEGs({}, QStringLiteral("Empty")).failure,
+                 ExportResult::Failure::nothingToExport);
 
         // No image could be written: no export, though pages were numbered.
         TestHarness::FileSizeLimit fullDisk(1000);
-        QVERIFY(!PlaylistShareService::buildPlaylistJPEGs(items, QStringLiteral("Full")));
+        QCOMPARE(PlaylistShareService::buildPlaylistJPEGs(items, QStringLiteral("Full")).failure,
+                 ExportResult::Failure::writeFailed);
     }
 
     // Where a stroke lands on the exported page, probed in points from its top left.
@@ -376,7 +381,7 @@ private Q_SLOTS:
         BookmarkEntry entry(item(m_layout, page, 1, QStringLiteral("Song")));
         const auto path = PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Song"));
         QVERIFY(path);
-        const QImage image = renderPage(*path, 0);
+        const QImage image = renderPage(path.path, 0);
         const QRgb pixel = image.pixel(probe);
         QVERIFY2(near(pixel, expected), qPrintable(describe(pixel)));
         QVERIFY(PdfEditCacheCodec::save(m_layout, {}));
@@ -391,12 +396,12 @@ private Q_SLOTS:
         BookmarkEntry entry(item(m_layout, 2, 2, QStringLiteral("  Blue Train  ")));
         auto path = PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Blue: Train"));
         QVERIFY(path);
-        QCOMPARE(QFileInfo(*path).fileName(), QStringLiteral("Blue: Train.pdf"));
-        ReadBack pdf = readBack(*path);
+        QCOMPARE(QFileInfo(path.path).fileName(), QStringLiteral("Blue: Train.pdf"));
+        ReadBack pdf = readBack(path.path);
         QCOMPARE(pdf.mediaBoxes.size(), 2);
         QCOMPARE(pdf.outline, QStringList{QStringLiteral("Blue Train -> 0, 792")});
         QCOMPARE(pdf.links, (QList<QStringList>{{}, {}}));
-        const QImage image = renderPage(*path, 0);
+        const QImage image = renderPage(path.path, 0);
         const auto darkIn = [&](QRect area) {
             for (int y = area.top(); y <= area.bottom(); ++y)
                 for (int x = area.left(); x <= area.right(); ++x)
@@ -413,30 +418,46 @@ private Q_SLOTS:
         entry.title = QStringLiteral("   ");
         path = PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Base"));
         QVERIFY(path);
-        pdf = readBack(*path);
+        pdf = readBack(path.path);
         QCOMPARE(pdf.outline, QStringList{QStringLiteral("Base -> 0, 792")});
-        QCOMPARE(renderPage(*path, 0).pixel(310, 792 - 310), qRgb(255, 255, 255));
+        QCOMPARE(renderPage(path.path, 0).pixel(310, 792 - 310), qRgb(255, 255, 255));
 
         entry.pageNumber = 10;
-        QVERIFY(!PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Past")));
+        QCOMPARE(PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Past")).failure,
+                 ExportResult::Failure::nothingToExport);
         entry.pdfFilePath = file(QStringLiteral("missing.pdf"));
-        QVERIFY(!PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Missing")));
+        const ExportResult missing =
+            PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Missing"));
+        QCOMPARE(missing.failure, ExportResult::Failure::bookMissing);
+        QCOMPARE(missing.detail, entry.pdfFilePath);
     }
 
+    // What made nothing says why: no titles or no pages, a book that cannot be read, a full disk.
     void nothingToWrite()
     {
-        QVERIFY(!PlaylistShareService::buildPlaylistPDF({}, QStringLiteral("Empty"), true));
-        const QList<PlaylistItem> missing = {
-            item(file(QStringLiteral("missing.pdf")), 1, 1, QStringLiteral("A")),
-            item(m_layout, 50, 1, QStringLiteral("B"))};
-        QVERIFY(!PlaylistShareService::buildPlaylistPDF(missing, QStringLiteral("Missing"), true));
-        QVERIFY(!PlaylistShareService::buildPlaylistJPEGs(missing, QStringLiteral("Missing")));
+        using F = ExportResult::Failure;
+        QCOMPARE(PlaylistShareService::buildPlaylistPDF({}, QStringLiteral("Empty"), true).failure,
+                 F::nothingToExport);
+        const QList<PlaylistItem> pastTheEnd = {item(m_layout, 50, 1, QStringLiteral("B"))};
+        QCOMPARE(PlaylistShareService::buildPlaylistPDF(pastTheEnd, QStringLiteral("Past"), true).failure,
+                 F::nothingToExport);
+        const QString gone = file(QStringLiteral("missing.pdf"));
+        const QList<PlaylistItem> missing = {item(gone, 1, 1, QStringLiteral("A")),
+                                             item(m_layout, 50, 1, QStringLiteral("B"))};
+        for (const ExportResult &result :
+             {PlaylistShareService::buildPlaylistPDF(missing, QStringLiteral("Missing"), true),
+              PlaylistShareService::buildPlaylistJPEGs(missing, QStringLiteral("Missing"))}) {
+            QCOMPARE(result.failure, F::bookMissing);
+            QCOMPARE(result.detail, gone);
+            QVERIFY(result.message().endsWith(gone));
+        }
         QVERIFY(QDir(exportFolder()).entryList(QDir::Files).isEmpty());
 
         // A full disk leaves no truncated PDF behind.
         TestHarness::FileSizeLimit fullDisk(2000);
-        QVERIFY(!PlaylistShareService::buildPlaylistPDF({item(m_layout, 1, 9, QStringLiteral("All"))},
-                                                        QStringLiteral("Full"), true));
+        const ExportResult full = PlaylistShareService::buildPlaylistPDF(
+            {item(m_layout, 1, 9, QStringLiteral("All"))}, QStringLiteral("Full"), true);
+        QCOMPARE(full.failure, F::writeFailed);
         QVERIFY(QDir(exportFolder()).entryList(QDir::Files).isEmpty());
     }
 
@@ -480,10 +501,14 @@ private Q_SLOTS:
         const auto cancelOnFirstReport = [&](qint64, qint64) { running->cancel(); };
         BuildProgress pdfProgress(cancelOnFirstReport);
         running = &pdfProgress;
-        QVERIFY(!PlaylistShareService::buildPlaylistPDF(items, QStringLiteral("Cancelled"), true, running));
+        QCOMPARE(
+            PlaylistShareService::buildPlaylistPDF(items, QStringLiteral("Cancelled"), true, running).failure,
+            ExportResult::Failure::cancelled);
         BuildProgress jpegProgress(cancelOnFirstReport);
         running = &jpegProgress;
-        QVERIFY(!PlaylistShareService::buildPlaylistJPEGs(items, QStringLiteral("Cancelled"), running));
+        QCOMPARE(
+            PlaylistShareService::buildPlaylistJPEGs(items, QStringLiteral("Cancelled"), running).failure,
+            ExportResult::Failure::cancelled);
         QVERIFY(QDir(exportFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
     }
 };

@@ -29,7 +29,11 @@ public:
         QByteArray body;                       // as long as its Content-Length says
         std::chrono::steady_clock::time_point arrival;
 
-        QByteArray path() const { return target.left(target.indexOf('?')); }
+        QByteArray path() const
+        {
+            const qsizetype query = target.indexOf('?');
+            return query < 0 ? target : target.left(query);
+        }
         // The decoded value of a query item, or a null text when it is missing.
         QString queryValue(const QString &key) const;
         // The parts of a multipart/form-data body by their field name.

@@ -1,13 +1,16 @@
 #include "Fixtures.h"
+#include "MainWindowParts.h"
 #include "TestHarnessGui.h"
 #include "core/common/AppPaths.h"
 #include "core/common/AppSettings.h"
 #include "core/common/HoverLog.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/SlotStore.h"
+#include "ui/app/AppContext.h"
 #include "ui/mainwindow/BookmarkHoverOverlay.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
+#include "ui/mainwindow/MainSettingsMenu.h"
 #include "ui/mainwindow/MainWindowController.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
@@ -28,6 +31,8 @@
 namespace {
 
 using Window = std::unique_ptr<MainWindowController>;
+
+using namespace MainWindowParts;
 
 QString books()
 {
@@ -51,8 +56,10 @@ void writeMeta(const QByteArray &json)
 QList<bool> selectedTiles(const MainWindowController &window)
 {
     QList<bool> flags;
-    for (const WindowsStyleSlotTileView *tile : window.slotTileViews())
+    for (int slot = 0; slot < LibrarySession::slotCount; ++slot) {
+        const WindowsStyleSlotTileView *tile = slotTile(window, slot);
         flags.append(tile->slotSelected && tile->glassBacking()->ringWidth() > 0);
+    }
     return flags;
 }
 
@@ -65,7 +72,12 @@ QList<bool> onlyTile(int slot)
 
 QString status(const MainWindowController &window)
 {
-    return window.statusField()->text();
+    return statusField(window)->text();
+}
+
+MainSettingsMenu *settingsMenu(const MainWindowController &window)
+{
+    return child<MainSettingsMenu>(window, QStringLiteral("mainSettingsMenu"));
 }
 
 QAction *itemWithData(QMenu *menu, const QVariant &data)
@@ -124,13 +136,14 @@ private Q_SLOTS:
         QFETCH(int, slot);
         if (!meta.isNull())
             writeMeta(meta);
-        MainWindowController window;
+        AppContext context;
+        MainWindowController window(context);
         QCOMPARE(window.windowTitle(), "LYRAFOLD (beta)");
         QCOMPARE(window.size(), QSize(1380, 640));
         QCOMPARE(window.minimumSize(), QSize(1200, 480));
-        QCOMPARE(window.currentSlotId(), slot);
+        QCOMPARE(context.library().currentSlotId(), slot);
         QCOMPARE(selectedTiles(window), onlyTile(slot));
-        QCOMPARE(window.slotTileViews().at(4)->numberField()->text(), slot == 4 ? "Gig" : "Slot 4");
+        QCOMPARE(slotTile(window, 4)->numberField()->text(), slot == 4 ? "Gig" : "Slot 4");
         QCOMPARE(status(window), "Ready");
     }
 
@@ -144,12 +157,13 @@ private Q_SLOTS:
         rows[1].pdfFileName = QStringLiteral("ALPHA.PDF");
         QVERIFY(SlotStore::saveSlot(2, rows, books()));
         writeMeta(R"({"activeSlot":2,"slotNames":{}})");
-        MainWindowController window;
+        AppContext context;
+        MainWindowController window(context);
         QCOMPARE(status(window), "Loaded 3 bookmarks from Slot 2 • 2 books (1 available, 1 unavailable)");
-        QCOMPARE(window.folderPathField()->text(), books());
-        QVERIFY(window.extractButton()->isEnabled());
-        QCOMPARE(window.tableModel()->rowCount(), 3);
-        QCOMPARE(window.searchResultsLabel()->text(), "3 results");
+        QCOMPARE(child<QLineEdit>(window, "folderPathField")->text(), books());
+        QVERIFY(button(window, "extractButton")->isEnabled());
+        QCOMPARE(tableModel(window)->rowCount(), 3);
+        QCOMPARE(searchResultsLabel(window)->text(), "3 results");
 
         window.saveCurrentSlot();
         QCOMPARE(SlotStore::selectedFolder(2), books());
@@ -170,19 +184,20 @@ private Q_SLOTS:
     {
         QFETCH(QString, presses);
         QFETCH(bool, customOn);
-        MainWindowController window;
+        AppContext context;
+        MainWindowController window(context);
         for (QChar press : presses) {
-            WindowsStyleToggleToolTileView *tile =
-                press == 'C' ? window.customToggleParchmentTile() : window.defaultToggleParchmentTile();
+            WindowsStyleToggleToolTileView *tile = press == 'C' ? toggleTile(window, "customToggleTile")
+                                                                : toggleTile(window, "defaultToggleTile");
             QTest::mouseClick(tile->captionField(), Qt::LeftButton);
         }
         const auto borderOf = [](WindowsStyleToggleToolTileView *tile) {
             return tile->glassBacking()->borderWidth();
         };
-        QCOMPARE(window.customModeToggle()->isChecked(), customOn);
-        QCOMPARE(window.defaultToggleParchmentTile()->hitButton()->isChecked(), !customOn);
-        QCOMPARE(borderOf(window.customToggleParchmentTile()), customOn ? 3.0 : 1.0);
-        QCOMPARE(borderOf(window.defaultToggleParchmentTile()), customOn ? 1.0 : 3.0);
+        QCOMPARE(customModeToggle(window)->isChecked(), customOn);
+        QCOMPARE(toggleTile(window, "defaultToggleTile")->hitButton()->isChecked(), !customOn);
+        QCOMPARE(borderOf(toggleTile(window, "customToggleTile")), customOn ? 3.0 : 1.0);
+        QCOMPARE(borderOf(toggleTile(window, "defaultToggleTile")), customOn ? 1.0 : 3.0);
     }
 
     void switchingSlotsSavesTheOneLeft()
@@ -190,19 +205,20 @@ private Q_SLOTS:
         writeMeta(R"({"activeSlot":1,"slotNames":{"3":"Band"}})");
         QVERIFY(SlotStore::saveSlot(1, songs("/b/One.pdf", 3), QString()));
         QVERIFY(SlotStore::saveSlot(3, songs("/b/Three.pdf", 2), QStringLiteral("/elsewhere")));
-        MainWindowController window;
-        window.session().setAllBookmarks(songs("/b/One.pdf", 4));
-        window.session().setSelectedFolder(books());
-        window.searchField()->setText(QStringLiteral("leftover"));
-        window.tableView()->selectRow(0);
+        AppContext context;
+        MainWindowController window(context);
+        context.library().setAllBookmarks(songs("/b/One.pdf", 4));
+        context.library().setSelectedFolder(books());
+        searchField(window)->setText(QStringLiteral("leftover"));
+        tableView(window)->selectRow(0);
 
-        QTest::mouseClick(window.slotTileViews().at(3), Qt::LeftButton);
-        QCOMPARE(window.currentSlotId(), 3);
+        QTest::mouseClick(slotTile(window, 3), Qt::LeftButton);
+        QCOMPARE(context.library().currentSlotId(), 3);
         QCOMPARE(selectedTiles(window), onlyTile(3));
         QCOMPARE(status(window), "Switched to Band (2 bookmarks) • 1 books (0 available, 1 unavailable)");
-        QCOMPARE(window.tableModel()->rowCount(), 2);
-        QVERIFY(window.searchField()->text().isEmpty());
-        QVERIFY(window.tableView()->selectionModel()->selectedRows().isEmpty());
+        QCOMPARE(tableModel(window)->rowCount(), 2);
+        QVERIFY(searchField(window)->text().isEmpty());
+        QVERIFY(tableView(window)->selectionModel()->selectedRows().isEmpty());
         const SlotStore::SlotContents left = SlotStore::loadSlotContents(1);
         QCOMPARE(left.bookmarks, songs("/b/One.pdf", 4));
         QCOMPARE(left.selectedFolder, books());
@@ -215,9 +231,10 @@ private Q_SLOTS:
     {
         const QByteArray meta = R"({ "activeSlot" : 2, "slotNames" : {} })";
         writeMeta(meta);
-        MainWindowController window;
+        AppContext context;
+        MainWindowController window(context);
         window.setStatus(QStringLiteral("untouched"));
-        QTest::mouseClick(window.slotTileViews().at(2)->imageView(), Qt::LeftButton);
+        QTest::mouseClick(slotTile(window, 2)->imageView(), Qt::LeftButton);
         LibrarySession::waitForPendingSaves();
         QCOMPARE(status(window), "untouched");
         QCOMPARE(TestHarness::readFile(SlotStore::metaFilePath()), meta);
@@ -249,19 +266,20 @@ private Q_SLOTS:
         QFETCH(QString, count);
         QFETCH(QString, status);
         QVERIFY(SlotStore::saveSlot(0, songs("/b/Big.pdf", 2500), QString()));
-        MainWindowController window;
-        std::unique_ptr<QMenu> menu(window.makeMainSettingsMenu({}));
-        window.setLanguageFromMenu(itemWithData(menu.get(), language));
-        QCOMPARE(window.searchResultsLabel()->text(), count);
+        AppContext context;
+        MainWindowController window(context);
+        std::unique_ptr<QMenu> menu(settingsMenu(window)->makeMainSettingsMenu({}));
+        settingsMenu(window)->setLanguageFromMenu(itemWithData(menu.get(), language));
+        QCOMPARE(searchResultsLabel(window)->text(), count);
         QCOMPARE(::status(window), status);
-        QCOMPARE(window.tableModel()->rowCount(), 2000);
-        QVERIFY(!window.tableModel()->index(2000, 2).isValid());
+        QCOMPARE(tableModel(window)->rowCount(), 2000);
+        QVERIFY(!tableModel(window)->index(2000, 2).isValid());
 
         const auto lang = *LyrafoldLanguageService::languageFromRawValue(language);
-        QHeaderView *header = window.tableView()->horizontalHeader();
+        QHeaderView *header = tableView(window)->horizontalHeader();
         for (int column = 0; column < 12; ++column) {
             const QString id = LibraryColumns::identifiers().at(column);
-            QCOMPARE(window.tableModel()->headerData(column, Qt::Horizontal).toString(),
+            QCOMPARE(tableModel(window)->headerData(column, Qt::Horizontal).toString(),
                      LyrafoldLanguageService::localized(id, lang));
             QCOMPARE(header->model()
                          ->headerData(column, Qt::Horizontal, BookmarkTableModel::columnIdentifierRole)
@@ -269,7 +287,7 @@ private Q_SLOTS:
                      id);
         }
         if (language == "tr")
-            QCOMPARE(window.tableModel()->headerData(2, Qt::Horizontal).toString(), "Bookmark Başlığı");
+            QCOMPARE(tableModel(window)->headerData(2, Qt::Horizontal).toString(), "Bookmark Başlığı");
         AppSettings::remove(AppSettings::uiLanguageKey);
     }
 
@@ -292,24 +310,24 @@ private Q_SLOTS:
         QFETCH(QStringList, editable);
         writeMeta(QStringLiteral(R"({"activeSlot":%1,"slotNames":{}})").arg(slot).toUtf8());
         QVERIFY(SlotStore::saveSlot(slot, songs("/b/A.pdf", 2), QString()));
-        MainWindowController window;
+        AppContext context;
+        MainWindowController window(context);
         window.setColumnEditModeEnabled(editMode);
         QStringList open;
         for (int column = 0; column < 12; ++column) {
-            if (window.tableModel()->flags(window.tableModel()->index(1, column)) & Qt::ItemIsEditable)
+            if (tableModel(window)->flags(tableModel(window)->index(1, column)) & Qt::ItemIsEditable)
                 open.append(BookmarkTableModel::columnIdentifier(column));
         }
         QCOMPARE(open, editable);
         if (!editable.isEmpty()) {
-            QVERIFY(
-                window.tableModel()->setData(window.tableModel()->index(0, 3), QStringLiteral(" Bebop\n")));
+            QVERIFY(tableModel(window)->setData(tableModel(window)->index(0, 3), QStringLiteral(" Bebop\n")));
             QCOMPARE(status(window), "Updated Genre for 1 matching title(s).");
-            QCOMPARE(window.allBookmarks().at(0).genre, "Bebop");
-            QVERIFY(window.customModeToggle()->isChecked());
+            QCOMPARE(context.library().allBookmarks().at(0).genre, "Bebop");
+            QVERIFY(customModeToggle(window)->isChecked());
             // A title edited to blanks is refused; the cell keeps its title.
-            QVERIFY(window.tableModel()->setData(window.tableModel()->index(1, 2), QStringLiteral("  ")));
+            QVERIFY(tableModel(window)->setData(tableModel(window)->index(1, 2), QStringLiteral("  ")));
             QCOMPARE(status(window), "A title cannot be empty.");
-            QCOMPARE(window.tableModel()->index(1, 2).data().toString(), "/b/A.pdf 2");
+            QCOMPARE(tableModel(window)->index(1, 2).data().toString(), "/b/A.pdf 2");
         }
     }
 
@@ -345,13 +363,14 @@ private Q_SLOTS:
         QFETCH(QString, editButton);
         QFETCH(QString, sorted);
         QVERIFY(SlotStore::saveSlot(0, songs("/b/A.pdf", 3), QString()));
-        MainWindowController window;
+        AppContext context;
+        MainWindowController window(context);
         window.setColumnEditModeEnabled(editMode);
         window.setStatus(QStringLiteral("Ready"));
-        Q_EMIT window.tableView()->horizontalHeader()->sectionClicked(column);
+        Q_EMIT tableView(window)->horizontalHeader()->sectionClicked(column);
         QCOMPARE(::status(window), status);
-        QCOMPARE(window.editModeButton()->text(), editButton);
-        QCOMPARE(window.session().sortColumn().value_or(QString()), sorted);
+        QCOMPARE(button(window, "editModeButton")->text(), editButton);
+        QCOMPARE(context.library().sortColumn().value_or(QString()), sorted);
     }
 
     // Selected songs stay selected when the rows come back in another order; the buttons count them
@@ -371,23 +390,24 @@ private Q_SLOTS:
         writeMeta(QStringLiteral(R"({"activeSlot":%1,"slotNames":{}})").arg(slot).toUtf8());
         const BookmarkList rows = songs("/b/A.pdf", 5);
         QVERIFY(SlotStore::saveSlot(slot, rows, QString()));
-        MainWindowController window;
-        QCOMPARE(window.tagSelectedButton()->text(), "Tag selected");
-        window.tableView()->selectionModel()->select(
-            QItemSelection(window.tableModel()->index(1, 0), window.tableModel()->index(2, 11)),
+        AppContext context;
+        MainWindowController window(context);
+        QCOMPARE(button(window, "tagSelectedButton")->text(), "Tag selected");
+        tableView(window)->selectionModel()->select(
+            QItemSelection(tableModel(window)->index(1, 0), tableModel(window)->index(2, 11)),
             QItemSelectionModel::Select);
-        QCOMPARE(window.tagSelectedButton()->text(), "Tag 2 selected");
-        QCOMPARE(window.deleteSelectedButton()->text(), "Delete 2 selected");
-        QCOMPARE(window.tagSelectedButton()->property("lyrafoldActiveLook").toBool(), active);
-        QVERIFY(window.tagSelectedButton()->isEnabled());
+        QCOMPARE(button(window, "tagSelectedButton")->text(), "Tag 2 selected");
+        QCOMPARE(button(window, "deleteSelectedButton")->text(), "Delete 2 selected");
+        QCOMPARE(button(window, "tagSelectedButton")->property("lyrafoldActiveLook").toBool(), active);
+        QVERIFY(button(window, "tagSelectedButton")->isEnabled());
 
         BookmarkList reversed(rows.crbegin(), rows.crend());
-        window.session().setFilteredBookmarks(reversed);
+        context.library().setFilteredBookmarks(reversed);
         window.reloadTable(MainWindowController::SelectionAfterReload::keepSongs);
         QCOMPARE(window.selectedDisplayRows(), (QList<int>{2, 3}));
-        QCOMPARE(window.selectedIdentityKeys(), (QSet<QString>{rows.at(1).id(), rows.at(2).id()}));
-        QCOMPARE(window.uniqueAllBookmarksIndices(window.selectedDisplayRows()), (QList<qsizetype>{2, 1}));
-        QCOMPARE(window.deleteSelectedButton()->text(), "Delete 2 selected");
+        QCOMPARE(context.library().uniqueAllBookmarksIndices(window.selectedDisplayRows()),
+                 (QList<qsizetype>{2, 1}));
+        QCOMPARE(button(window, "deleteSelectedButton")->text(), "Delete 2 selected");
     }
 
     void settingsMenuCheckMarks_data()
@@ -413,9 +433,10 @@ private Q_SLOTS:
             AppSettings::setValue(AppSettings::uiLanguageKey, storedLanguage);
         if (!storedMicrophone.isEmpty())
             AppSettings::setValue(AppSettings::listenMicrophoneUidKey, storedMicrophone);
-        MainWindowController window;
-        std::unique_ptr<QMenu> menu(
-            window.makeMainSettingsMenu({{"mic-1", "Built-in Microphone"}, {"mic-2", "USB Mic"}}));
+        AppContext context;
+        MainWindowController window(context);
+        std::unique_ptr<QMenu> menu(settingsMenu(window)->makeMainSettingsMenu(
+            {{"mic-1", "Built-in Microphone"}, {"mic-2", "USB Mic"}}));
         QCOMPARE(checkedItems(menu.get()), checked);
         QCOMPARE(menu->actions().last()->text(), "AudD API Token…");
         AppSettings::remove(AppSettings::uiLanguageKey);
@@ -423,32 +444,33 @@ private Q_SLOTS:
 
     void storesMicrophoneAndToken()
     {
-        MainWindowController window;
-        std::unique_ptr<QMenu> menu(window.makeMainSettingsMenu({{"mic-2", "USB Mic"}}));
-        window.setListenMicrophoneFromMenu(itemWithData(menu.get(), QStringLiteral("mic-2")));
+        AppContext context;
+        MainWindowController window(context);
+        std::unique_ptr<QMenu> menu(settingsMenu(window)->makeMainSettingsMenu({{"mic-2", "USB Mic"}}));
+        settingsMenu(window)->setListenMicrophoneFromMenu(itemWithData(menu.get(), QStringLiteral("mic-2")));
         QCOMPARE(AppSettings::stringValue(AppSettings::listenMicrophoneUidKey), "mic-2");
         QCOMPARE(status(window), "Listen microphone set to USB Mic.");
-        window.setListenMicrophoneFromMenu(itemWithData(menu.get(), QString()));
+        settingsMenu(window)->setListenMicrophoneFromMenu(itemWithData(menu.get(), QString()));
         QVERIFY(!AppSettings::contains(AppSettings::listenMicrophoneUidKey));
         QCOMPARE(status(window), "Listen microphone set to system default.");
 
-        using Answer = MainWindowController::TokenAnswer;
-        window.applyDiscogsTokenAnswer(Answer::save, QStringLiteral("  abc123 \n"));
+        using Answer = MainSettingsMenu::TokenAnswer;
+        settingsMenu(window)->applyDiscogsTokenAnswer(Answer::save, QStringLiteral("  abc123 \n"));
         QCOMPARE(AppSettings::stringValue(AppSettings::discogsUserTokenKey), "abc123");
-        window.applyDiscogsTokenAnswer(Answer::cancel, QStringLiteral("other"));
+        settingsMenu(window)->applyDiscogsTokenAnswer(Answer::cancel, QStringLiteral("other"));
         QCOMPARE(AppSettings::stringValue(AppSettings::discogsUserTokenKey), "abc123");
-        window.applyDiscogsTokenAnswer(Answer::save, QStringLiteral(" \t "));
+        settingsMenu(window)->applyDiscogsTokenAnswer(Answer::save, QStringLiteral(" \t "));
         QVERIFY(!AppSettings::contains(AppSettings::discogsUserTokenKey));
         QCOMPARE(status(window), "Discogs token saved.");
         AppSettings::setValue(AppSettings::discogsUserTokenKey, QStringLiteral("x"));
-        window.applyDiscogsTokenAnswer(Answer::clear, QString());
+        settingsMenu(window)->applyDiscogsTokenAnswer(Answer::clear, QString());
         QVERIFY(!AppSettings::contains(AppSettings::discogsUserTokenKey));
         QCOMPARE(status(window), "Discogs token cleared.");
 
-        window.applyRecognitionTokenAnswer(Answer::save, QStringLiteral(" audd-1\n"));
+        settingsMenu(window)->applyRecognitionTokenAnswer(Answer::save, QStringLiteral(" audd-1\n"));
         QCOMPARE(AppSettings::stringValue(AppSettings::recognitionTokenKey), "audd-1");
         QCOMPARE(status(window), "AudD token saved.");
-        window.applyRecognitionTokenAnswer(Answer::clear, QString());
+        settingsMenu(window)->applyRecognitionTokenAnswer(Answer::clear, QString());
         QVERIFY(!AppSettings::contains(AppSettings::recognitionTokenKey));
         QCOMPARE(status(window), "AudD token cleared.");
     }
@@ -457,7 +479,8 @@ private Q_SLOTS:
     {
         auto *bar = new QMenuBar;
         bar->addMenu(QStringLiteral("Lyrafold"));
-        MainWindowController window(bar);
+        AppContext context;
+        MainWindowController window(context, bar);
         QStringList titles;
         for (QAction *menu : window.menuBar()->actions())
             titles.append(menu->text());
@@ -474,28 +497,31 @@ private Q_SLOTS:
     // starts so and still has to let the user pick a folder).
     void tilesTakeClicksAnywhere()
     {
-        MainWindowController window;
-        QVERIFY(!window.extractButton()->isEnabled());
-        auto *extract = qobject_cast<WindowsStyleToolTileView *>(window.extractButton()->parentWidget());
+        AppContext context;
+        MainWindowController window(context);
+        QVERIFY(!button(window, "extractButton")->isEnabled());
+        auto *extract =
+            qobject_cast<WindowsStyleToolTileView *>(button(window, "extractButton")->parentWidget());
         QCOMPARE(extract->size(), QSize(104, 132));
         QTest::mouseClick(extract->captionField(), Qt::LeftButton);
         QCOMPARE(status(window), "Extracting bookmarks is not available yet.");
-        QCOMPARE(window.customToggleParchmentTile()->size(), QSize(104, 63));
-        QCOMPARE(window.slotTileViews().at(0)->size(), QSize(60, 60));
+        QCOMPARE(toggleTile(window, "customToggleTile")->size(), QSize(104, 63));
+        QCOMPARE(slotTile(window, 0)->size(), QSize(60, 60));
     }
 
     // Each change of the hovered row is traced once; the band never hides the row it lies on.
     void hoverOverlayTrace()
     {
         QVERIFY(SlotStore::saveSlot(0, songs("/b/A.pdf", 5), QString()));
-        MainWindowController window;
+        AppContext context;
+        MainWindowController window(context);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QFile::remove(HoverLog::path());
         const auto lines = [] {
             return QString::fromUtf8(TestHarness::readFile(HoverLog::path())).split('\n', Qt::SkipEmptyParts);
         };
-        BookmarkHoverOverlay *overlay = window.hoverOverlay();
+        BookmarkHoverOverlay *overlay = tableView(window)->hoverOverlay();
         overlay->setHoveredRow(2);
         overlay->setHoveredRow(2);
         QStringList traced = lines();
@@ -508,14 +534,26 @@ private Q_SLOTS:
         QVERIFY(overlay->hoverBandColour().alphaF() < 0.5);
     }
 
+    // An undecodable state file is told, also the playlists file, which is read before the window
+    // exists; a save that fails later is told too.
+    void reportsFilesSetAsideAndFailedSaves_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("slot") << SlotStore::slotFilePath(0);
+        QTest::newRow("playlists") << AppPaths::playlistsPath();
+    }
+
     void reportsFilesSetAsideAndFailedSaves()
     {
-        TestHarness::writeFile(SlotStore::slotFilePath(0), "{ not json");
-        MainWindowController window;
-        QTRY_VERIFY(status(window).startsWith("slot_0.json could not be read and was set aside as "
-                                              "slot_0.json.unreadable-"));
+        QFETCH(QString, file);
+        TestHarness::writeFile(file, "{ not json");
+        AppContext context;
+        MainWindowController window(context);
+        const QString name = QFileInfo(file).fileName();
+        QTRY_VERIFY(status(window).startsWith(
+            QStringLiteral("%1 could not be read and was set aside as %1.unreadable-").arg(name)));
 
-        window.session().setAllBookmarks(Fixtures::realisticLibrary(50));
+        context.library().setAllBookmarks(Fixtures::realisticLibrary(50));
         {
             TestHarness::FileSizeLimit fullDisk(2048);
             window.saveCurrentSlot();
@@ -534,13 +572,14 @@ private Q_SLOTS:
         TestHarness::writeFile(a, "%PDF-1.4\n%%EOF\n");
         TestHarness::writeFile(b, "%PDF-1.4\n%%EOF\n");
         QVERIFY(SlotStore::saveSlot(0, songs(a, 3, 4) + songs(b, 2), QString()));
-        MainWindowController window;
+        AppContext context;
+        MainWindowController window(context);
         window.resize(1200, 800);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QWidget *rows = window.tableView()->viewport();
+        QWidget *rows = tableView(window)->viewport();
         const auto cell = [&](int row, int column) {
-            return window.tableView()->visualRect(window.tableModel()->index(row, column)).center();
+            return tableView(window)->visualRect(tableModel(window)->index(row, column)).center();
         };
         const int titleColumn = BookmarkTableModel::columnOf(LibraryColumns::title);
 

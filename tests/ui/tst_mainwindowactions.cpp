@@ -1,4 +1,5 @@
 #include "Fixtures.h"
+#include "MainWindowParts.h"
 #include "ModalAnswer.h"
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
@@ -6,15 +7,17 @@
 #include "core/common/AppSettings.h"
 #include "core/common/LaunchLog.h"
 #include "core/library/SlotStore.h"
-#include "core/playlist/PlaylistStore.h"
 #include "platform/recognition/SongRecognitionResult.h"
+#include "ui/app/AppContext.h"
+#include "ui/common/PagePreviewWindow.h"
+#include "ui/common/TablePagePreview.h"
 #include "ui/mainwindow/BookmarkHoverOverlay.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/mainwindow/MainWindowController.h"
 #include "ui/mainwindow/MetadataEditDialog.h"
-#include "ui/mainwindow/PagePreviewWindow.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
+#include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -33,6 +36,13 @@ Q_DECLARE_METATYPE(SongRecognitionResult)
 
 namespace {
 
+using namespace MainWindowParts;
+
+QPushButton *listenButton(const QObject &window)
+{
+    return button(window, "listenButton");
+}
+
 QString books()
 {
     return TestHarness::home() + QStringLiteral("/Books");
@@ -43,14 +53,24 @@ QString book(const char *name)
     return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/") + QLatin1String(name);
 }
 
+struct ContextHolder {
+    AppContext context;
+};
+
+// The main window with the application context it works with, made first and destroyed last.
+struct OpenWindow : ContextHolder, MainWindowController {
+    OpenWindow() : MainWindowController(context) {}
+    LibrarySession &library() { return context.library(); }
+};
+
 // Opens the window on slot with the rows, the table laid out and the window active.
-std::unique_ptr<MainWindowController> windowOn(int slot, const BookmarkList &rows, bool show = false)
+std::unique_ptr<OpenWindow> windowOn(int slot, const BookmarkList &rows, bool show = false)
 {
     TestHarness::writeFile(SlotStore::metaFilePath(),
                            QStringLiteral(R"({"activeSlot":%1,"slotNames":{}})").arg(slot).toUtf8());
     if (!SlotStore::saveSlot(slot, rows, books()))
         qFatal("cannot write the slot");
-    auto window = std::make_unique<MainWindowController>();
+    auto window = std::make_unique<OpenWindow>();
     if (show) {
         window->show();
         window->activateWindow();
@@ -60,28 +80,33 @@ std::unique_ptr<MainWindowController> windowOn(int slot, const BookmarkList &row
     return window;
 }
 
-QStringList shownTitles(const MainWindowController &window)
+TablePagePreview *preview(const MainWindowController &window)
+{
+    return child<TablePagePreview>(window, QStringLiteral("tablePagePreview"));
+}
+
+QStringList shownTitles(OpenWindow &window)
 {
     QStringList titles;
-    for (const BookmarkEntry &row : window.filteredBookmarks())
+    for (const BookmarkEntry &row : window.library().filteredBookmarks())
         titles.append(row.title);
     return titles;
 }
 
-QStringList selectedTitles(const MainWindowController &window)
+QStringList selectedTitles(OpenWindow &window)
 {
     QStringList titles;
     for (int row : window.selectedDisplayRows())
-        titles.append(window.filteredBookmarks().at(row).title);
+        titles.append(window.library().filteredBookmarks().at(row).title);
     return titles;
 }
 
 void selectRows(MainWindowController &window, const QList<int> &rows)
 {
-    auto *selection = window.tableView()->selectionModel();
+    auto *selection = tableView(window)->selectionModel();
     selection->clearSelection();
     for (int row : rows)
-        selection->select(window.tableModel()->index(row, 0),
+        selection->select(tableModel(window)->index(row, 0),
                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
@@ -92,7 +117,7 @@ int launchLogLines(const char *needle)
 
 QPoint cellCentre(const MainWindowController &window, int row, int column)
 {
-    return window.tableView()->visualRect(window.tableModel()->index(row, column)).center();
+    return tableView(window)->visualRect(tableModel(window)->index(row, column)).center();
 }
 
 } // namespace
@@ -125,23 +150,23 @@ private Q_SLOTS:
         auto window = windowOn(1, rows);
         selectRows(*window, {1, 0});
 
-        QTest::keyClicks(window->searchField(), "night ho");
+        QTest::keyClicks(searchField(*window), "night ho");
         QTest::qWait(60);
-        QCOMPARE(window->searchResultsLabel()->text(), "204 results");
+        QCOMPARE(searchResultsLabel(*window)->text(), "204 results");
         QTRY_COMPARE(shownTitles(*window),
                      (QStringList{"Night Train Home", "Home at Night", "Midnight Shower"}));
-        QCOMPARE(window->searchResultsLabel()->text(), "3 results");
+        QCOMPARE(searchResultsLabel(*window)->text(), "3 results");
         QCOMPARE(selectedTitles(*window), (QStringList{"Home at Night", "Midnight Shower"}));
-        QCOMPARE(window->deleteSelectedButton()->text(), "Delete 2 selected");
+        QCOMPARE(button(*window, "deleteSelectedButton")->text(), "Delete 2 selected");
 
         // A header click reorders; the selection follows the songs.
-        Q_EMIT window->tableView()->horizontalHeader()->sectionClicked(2);
+        Q_EMIT tableView(*window)->horizontalHeader()->sectionClicked(2);
         QCOMPARE(shownTitles(*window), (QStringList{"Home at Night", "Midnight Shower", "Night Train Home"}));
         QCOMPARE(selectedTitles(*window), (QStringList{"Home at Night", "Midnight Shower"}));
 
-        window->searchField()->clear();
+        searchField(*window)->clear();
         window->searchChanged();
-        QCOMPARE(window->filteredBookmarks().size(), rows.size());
+        QCOMPARE(window->library().filteredBookmarks().size(), rows.size());
         QCOMPARE(selectedTitles(*window), (QStringList{"Midnight Shower", "Home at Night"}));
     }
 
@@ -151,17 +176,17 @@ private Q_SLOTS:
         auto window = windowOn(
             1, {Fixtures::bookmark("/b/A.pdf", 1, "A"), Fixtures::bookmark("/b/A.pdf", 2, "B")}, true);
         window->setColumnEditModeEnabled(true);
-        const QModelIndex genre = window->tableModel()->index(0, 3);
-        window->tableView()->edit(genre);
-        QVERIFY(window->suppressPreviewDuringCellEdit());
+        const QModelIndex genre = tableModel(*window)->index(0, 3);
+        tableView(*window)->edit(genre);
+        QVERIFY(preview(*window)->isSuspended());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        QTRY_VERIFY(!window->suppressPreviewDuringCellEdit());
-        QCOMPARE(window->allBookmarks().at(0).genre, "");
+        QTRY_VERIFY(!preview(*window)->isSuspended());
+        QCOMPARE(window->library().allBookmarks().at(0).genre, "");
 
-        window->tableView()->edit(genre);
-        QVERIFY(window->suppressPreviewDuringCellEdit());
+        tableView(*window)->edit(genre);
+        QVERIFY(preview(*window)->isSuspended());
         window->reloadTable(); // a search pass landing closes the field
-        QTRY_VERIFY(!window->suppressPreviewDuringCellEdit());
+        QTRY_VERIFY(!preview(*window)->isSuspended());
     }
 
     void previewWindowPlacement_data()
@@ -183,7 +208,7 @@ private Q_SLOTS:
         QFETCH(QPoint, pointer);
         QFETCH(QRect, visible);
         QFETCH(QPoint, origin);
-        QCOMPARE(MainWindowController::previewWindowPosition(pointer, QSize(532, 684), visible), origin);
+        QCOMPARE(TablePagePreview::windowPosition(pointer, QSize(532, 684), visible), origin);
     }
 
     // Resting on a row shows its first page after the delay, rendered off the interface thread;
@@ -194,25 +219,26 @@ private Q_SLOTS:
                                {Fixtures::bookmark(book("joplin-pineapple-rag.pdf"), 2, "Rag"),
                                 Fixtures::bookmark(books() + "/gone.pdf", 1, "Gone")},
                                true);
-        QWidget *viewport = window->tableView()->viewport();
+        QWidget *viewport = tableView(*window)->viewport();
         QTest::mouseMove(viewport, cellCentre(*window, 0, 4));
-        QCOMPARE(window->pendingPreviewRow(), 0);
-        QVERIFY(!window->previewPopover());
-        QTRY_VERIFY(window->previewPopover() && window->previewPopover()->isVisible());
-        QVERIFY(window->previewPopover()->hasImage());
-        QCOMPARE(window->previewPopover()->size(), QSize(532, 684));
-        QCOMPARE(window->lastPreviewRow(), 0);
-        QCOMPARE(window->hoverOverlay()->previewHighlightRow(), 0);
+        QCOMPARE(preview(*window)->pendingRow(), 0);
+        QVERIFY(!preview(*window)->previewWindow());
+        QTRY_VERIFY(preview(*window)->previewWindow() && preview(*window)->previewWindow()->isVisible());
+        QVERIFY(preview(*window)->previewWindow()->hasImage());
+        QCOMPARE(preview(*window)->previewWindow()->size(), QSize(532, 684));
+        QCOMPARE(preview(*window)->shownRow(), 0);
+        QCOMPARE(tableView(*window)->hoverOverlay()->previewHighlightRow(), 0);
 
         QTest::mouseMove(viewport, cellCentre(*window, 1, 4));
         QTest::qWait(400);
-        QCOMPARE(window->lastPreviewRow(), 1);
-        QCOMPARE(window->hoverOverlay()->previewHighlightRow(), 0); // the page of row 1 never came
+        QCOMPARE(preview(*window)->shownRow(), 1);
+        QCOMPARE(tableView(*window)->hoverOverlay()->previewHighlightRow(),
+                 0); // the page of row 1 never came
 
-        QTest::mouseMove(window->searchField(), QPoint(5, 5));
-        QVERIFY(!window->previewPopover());
-        QCOMPARE(window->lastPreviewRow(), -1);
-        QCOMPARE(window->hoverOverlay()->previewHighlightRow(), -1);
+        QTest::mouseMove(searchField(*window), QPoint(5, 5));
+        QVERIFY(!preview(*window)->previewWindow());
+        QCOMPARE(preview(*window)->shownRow(), -1);
+        QCOMPARE(tableView(*window)->hoverOverlay()->previewHighlightRow(), -1);
     }
 
     // A double click opens the song once, whether its second press comes before the first press's
@@ -229,7 +255,7 @@ private Q_SLOTS:
         QFETCH(int, gap);
         TestHarness::writeFile(books() + "/Book.pdf", "%PDF-1.4");
         auto window = windowOn(1, {Fixtures::bookmark(books() + "/Book.pdf", 12, "Twelve")}, true);
-        QWidget *viewport = window->tableView()->viewport();
+        QWidget *viewport = tableView(*window)->viewport();
         const QPoint cell = cellCentre(*window, 0, 4);
         const int before = launchLogLines("Opening PDF viewer");
         // As the window system delivers one: press, release, the second press as a double click.
@@ -240,7 +266,7 @@ private Q_SLOTS:
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, cell);
         QTest::qWait(300);
         QCOMPARE(launchLogLines("Opening PDF viewer") - before, 1);
-        QCOMPARE(window->statusField()->text(), "Opened: Book.pdf at page 12");
+        QCOMPARE(statusField(*window)->text(), "Opened: Book.pdf at page 12");
         QCOMPARE(window->openPdfWindowControllers().size(), 1);
 
         QTest::qWait(QApplication::doubleClickInterval());
@@ -261,13 +287,13 @@ private Q_SLOTS:
                           Fixtures::bookmark("/gone/Book.pdf", 5, "Blue Skies"),
                           Fixtures::bookmark("/gone/Other.pdf", 1, "Red")};
         auto window = windowOn(2, rows);
-        window->searchField()->setText(QStringLiteral("blue"));
+        searchField(*window)->setText(QStringLiteral("blue"));
         window->updateFilteredList(QStringLiteral("blue"));
-        QTRY_COMPARE(window->filteredBookmarks().size(), 2);
+        QTRY_COMPARE(window->library().filteredBookmarks().size(), 2);
 
         window->contextOpenPdf(0);
-        QCOMPARE(window->allBookmarks().at(0).pdfFilePath, books() + "/moved/Book.pdf");
-        QCOMPARE(window->filteredBookmarks().at(0).pdfFilePath, books() + "/moved/Book.pdf");
+        QCOMPARE(window->library().allBookmarks().at(0).pdfFilePath, books() + "/moved/Book.pdf");
+        QCOMPARE(window->library().filteredBookmarks().at(0).pdfFilePath, books() + "/moved/Book.pdf");
         QTest::qWait(300);
         QCOMPARE(shownTitles(*window), (QStringList{"Blue Moon", "Blue Skies"}));
         QCOMPARE(SlotStore::loadSlot(2).at(0).pdfFilePath, books() + "/moved/Book.pdf");
@@ -294,9 +320,9 @@ private Q_SLOTS:
             Fixtures::bookmark("/b/A.pdf", 1, "Blue One"), Fixtures::bookmark(imported, 1, "Blue Scan"),
             Fixtures::bookmark("/b/A.pdf", 2, "Blue Two"), Fixtures::bookmark("/b/A.pdf", 3, "Red")};
         auto window = windowOn(3, rows);
-        window->searchField()->setText(QStringLiteral("blue"));
+        searchField(*window)->setText(QStringLiteral("blue"));
         window->updateFilteredList(QStringLiteral("blue"));
-        QTRY_COMPARE(window->filteredBookmarks().size(), 3);
+        QTRY_COMPARE(window->library().filteredBookmarks().size(), 3);
         selectRows(*window, {0, 1});
 
         {
@@ -307,12 +333,12 @@ private Q_SLOTS:
                 "This removes the selected row(s) from the current slot."));
             QVERIFY(answer.informativeTexts.at(0).endsWith("moved to the trash:\nscan.pdf"));
         }
-        QCOMPARE(window->statusField()->text(), "Deleted 2 selected bookmark(s).");
-        QCOMPARE(window->allBookmarks().size(), 2);
+        QCOMPARE(statusField(*window)->text(), "Deleted 2 selected bookmark(s).");
+        QCOMPARE(window->library().allBookmarks().size(), 2);
         QVERIFY(!QFileInfo::exists(imported));
         QVERIFY(window->selectedDisplayRows().isEmpty());
-        QCOMPARE(window->searchField()->text(), "blue");
-        QTRY_COMPARE(window->searchResultsLabel()->text(), "1 results");
+        QCOMPARE(searchField(*window)->text(), "blue");
+        QTRY_COMPARE(searchResultsLabel(*window)->text(), "1 results");
 
         // Nothing selected; the Default slot.
         {
@@ -326,7 +352,7 @@ private Q_SLOTS:
         defaults->deleteSelectedRows();
         QCOMPARE(answer.informativeTexts,
                  QStringList{"You cannot delete bookmarks in Default. Switch to Slot 1-5."});
-        QCOMPARE(defaults->allBookmarks().size(), 4);
+        QCOMPARE(defaults->library().allBookmarks().size(), 4);
     }
 
     // The dialog shows the stored rating and year exactly and writes its values to every row of the
@@ -351,10 +377,10 @@ private Q_SLOTS:
             window->editSelectedMetadata();
         }
         QCOMPARE(shown, (QStringList{"1945", "4.5"}));
-        QCOMPARE(window->statusField()->text(), "Metadata updated for 2 matching title(s)");
-        QCOMPARE(window->allBookmarks().at(1).genre, "Jazz");
-        QCOMPARE(window->allBookmarks().at(1).rating, std::optional(4.5));
-        QCOMPARE(window->allBookmarks().at(2).genre, "");
+        QCOMPARE(statusField(*window)->text(), "Metadata updated for 2 matching title(s)");
+        QCOMPARE(window->library().allBookmarks().at(1).genre, "Jazz");
+        QCOMPARE(window->library().allBookmarks().at(1).rating, std::optional(4.5));
+        QCOMPARE(window->library().allBookmarks().at(2).genre, "");
 
         ModalAnswer refuse([](QDialog *dialog) {
             if (auto *edit = qobject_cast<MetadataEditDialog *>(dialog)) {
@@ -365,8 +391,8 @@ private Q_SLOTS:
             }
         });
         window->editSelectedMetadata();
-        QTRY_COMPARE(window->allBookmarks().at(0).rating, std::optional(4.5));
-        QCOMPARE(window->allBookmarks().at(0).genre, "Jazz");
+        QTRY_COMPARE(window->library().allBookmarks().at(0).rating, std::optional(4.5));
+        QCOMPARE(window->library().allBookmarks().at(0).genre, "Jazz");
     }
 
     // The web searches take the first row as the table shows it, its "&" and "?" kept in the text.
@@ -377,9 +403,9 @@ private Q_SLOTS:
         auto window = windowOn(1, {Fixtures::bookmark("/b/A.pdf", 1, "Zebra"),
                                    Fixtures::bookmark("/b/A.pdf", 2, "Rock & Roll?")});
         selectRows(*window, {0});
-        Q_EMIT window->tableView()->horizontalHeader()->sectionClicked(2);
-        window->searchYoutubeButton()->click();
-        window->searchSpotifyButton()->click();
+        Q_EMIT tableView(*window)->horizontalHeader()->sectionClicked(2);
+        child<QToolButton>(*window, QStringLiteral("searchYoutubeButton"))->click();
+        child<QToolButton>(*window, QStringLiteral("searchSpotifyButton"))->click();
         QCOMPARE(opened.urls.size(), 2);
         QCOMPARE(opened.urls.at(0).toString(QUrl::FullyEncoded),
                  "https://www.youtube.com/results?search_query=Rock%20%26%20Roll%3F");
@@ -404,18 +430,18 @@ private Q_SLOTS:
             bad, R"([{"PdfFileName":"a.pdf","PdfFilePath":"/a.pdf","PageNumber":1,"Title":"T"}])");
         auto window = windowOn(3, {Fixtures::bookmark("/b/A.pdf", 1, "Mine")});
         TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":3,"slotNames":{"2":"Band"}})");
-        window->customModeToggle()->setChecked(true);
+        customModeToggle(*window)->setChecked(true);
 
         {
             ModalAnswer answer(QStringLiteral("OK"));
             window->loadDefaultBookmarksFromFolder(books(), bad);
-            QTRY_COMPARE(window->statusField()->text(), "Failed to load defaults");
+            QTRY_COMPARE(statusField(*window)->text(), "Failed to load defaults");
             QCOMPARE(answer.messages, QStringList{"Failed to load default bookmarks"});
             QVERIFY(answer.informativeTexts.at(0).contains("Level"));
         }
-        QCOMPARE(window->currentSlotId(), 3);
-        QCOMPARE(window->allBookmarks().at(0).title, "Mine");
-        QCOMPARE(window->folderPathField()->text(), books());
+        QCOMPARE(window->library().currentSlotId(), 3);
+        QCOMPARE(window->library().allBookmarks().at(0).title, "Mine");
+        QCOMPARE(child<QLineEdit>(*window, "folderPathField")->text(), books());
 
         {
             ModalAnswer answer(QStringLiteral("OK"));
@@ -424,10 +450,10 @@ private Q_SLOTS:
         }
 
         window->loadDefaultBookmarksFromFolder(books(), good);
-        QTRY_COMPARE(window->statusField()->text(), "Loaded 2 default bookmarks");
-        QCOMPARE(window->currentSlotId(), 0);
-        QVERIFY(!window->customModeToggle()->isChecked());
-        QVERIFY(window->slotTileViews().at(0)->slotSelected);
+        QTRY_COMPARE(statusField(*window)->text(), "Loaded 2 default bookmarks");
+        QCOMPARE(window->library().currentSlotId(), 0);
+        QVERIFY(!customModeToggle(*window)->isChecked());
+        QVERIFY(slotTile(*window, 0)->slotSelected);
         const BookmarkList loaded = SlotStore::loadSlot(0);
         QCOMPARE(loaded.at(0).pdfFilePath, books() + "/deep/Real Book.PDF");
         QCOMPARE(loaded.at(1).pdfFilePath, "/orig/Gone.pdf");
@@ -479,16 +505,16 @@ private Q_SLOTS:
         QFETCH(QStringList, dialogs);
         auto window = windowOn(3, {Fixtures::bookmark("/b/A.pdf", 1, "Blue Bossa"),
                                    Fixtures::bookmark("/b/A.pdf", 2, "Autumn Leaves")});
-        window->searchField()->setText(QStringLiteral("before"));
+        searchField(*window)->setText(QStringLiteral("before"));
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
-        window->listenButton()->parentWidget()->setEnabled(false);
+        listenButton(*window)->parentWidget()->setEnabled(false);
 
         ModalAnswer answer(QStringLiteral("Enter Token…"));
         window->showListenResult(result);
-        QCOMPARE(window->statusField()->text(), status);
-        QCOMPARE(window->searchField()->text(), searchText);
+        QCOMPARE(statusField(*window)->text(), status);
+        QCOMPARE(searchField(*window)->text(), searchText);
         QCOMPARE(QGuiApplication::clipboard()->text(), searchText);
-        QVERIFY(window->listenButton()->isEnabled());
+        QVERIFY(listenButton(*window)->isEnabled());
         if (searchText == "Blue Bossa")
             QTRY_COMPARE(shownTitles(*window), QStringList{"Blue Bossa"});
         QCOMPARE(answer.messages + answer.informativeTexts + answer.buttons, alert);
@@ -503,25 +529,25 @@ private Q_SLOTS:
         AppSettings::setValue(AppSettings::listenMicrophoneUidKey, QStringLiteral("gone-microphone"));
         AppSettings::remove(AppSettings::recognitionUploadConfirmedKey);
         auto window = windowOn(3, {});
-        const QString before = window->statusField()->text();
+        const QString before = statusField(*window)->text();
         {
             ModalAnswer answer(QStringLiteral("Cancel"));
             window->startListening();
             QCOMPARE(answer.messages, QStringList{"Send a recording to identify the song?"});
         }
-        QCOMPARE(window->statusField()->text(), before);
-        QVERIFY(window->listenButton()->isEnabled());
+        QCOMPARE(statusField(*window)->text(), before);
+        QVERIFY(listenButton(*window)->isEnabled());
         QVERIFY(!AppSettings::contains(AppSettings::recognitionUploadConfirmedKey));
 
         for (const char *consent : {"Send and Listen", "asked no more"}) {
             ModalAnswer answer(QString::fromLatin1(consent));
             window->startListening();
-            QVERIFY(!window->listenButton()->isEnabled());
-            QCOMPARE(window->statusField()->text(), "Listening... hold your song near the microphone.");
-            QTRY_VERIFY(window->listenButton()->isEnabled());
+            QVERIFY(!listenButton(*window)->isEnabled());
+            QCOMPARE(statusField(*window)->text(), "Listening... hold your song near the microphone.");
+            QTRY_VERIFY(listenButton(*window)->isEnabled());
             const QString failure = QStringLiteral(
                 "Selected microphone is not available. Choose another microphone in Settings.");
-            QCOMPARE(window->statusField()->text(), "Listen failed: " + failure);
+            QCOMPARE(statusField(*window)->text(), "Listen failed: " + failure);
             QCOMPARE(answer.messages.last(), "Listen failed");
             QCOMPARE(answer.informativeTexts.last(), failure);
             QCOMPARE(answer.messages.size(), consent == QLatin1String("Send and Listen") ? 2 : 1);

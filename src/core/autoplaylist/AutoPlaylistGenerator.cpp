@@ -321,56 +321,24 @@ bool isPopularitySeparator(QChar c)
 
 namespace AutoPlaylistGenerator {
 
-TitleIndex::TitleIndex(BookmarkList bookmarks) : m_bookmarks(std::move(bookmarks))
+TitleIndex::TitleIndex(const BookmarkList &bookmarks) : TitleIndex(LibraryRows(bookmarks), nullptr) {}
+
+TitleIndex::TitleIndex(const LibraryRows &rows, std::shared_ptr<const TitleKeyIndex> keys)
+    : m_bookmarks(rows), m_keys(std::move(keys))
 {
-    const qsizetype count = m_bookmarks.size();
-    QHash<QString, qsizetype> titleNumber;
+    if (!m_keys)
+        m_keys = std::make_shared<const TitleKeyIndex>(m_bookmarks);
     QHash<QString, qsizetype> bookNumber;
-    QList<qsizetype> titleOfEntry(count, noEntry);
-    QList<qsizetype> entryCount;
-    m_bookOfEntry.resize(count);
-    for (qsizetype i = 0; i < count; ++i) {
-        const BookmarkEntry &entry = m_bookmarks.at(i);
-        const auto book = bookNumber.constFind(entry.pdfFileName);
-        if (book != bookNumber.constEnd()) {
-            m_bookOfEntry[i] = *book;
-        } else {
-            m_bookOfEntry[i] = m_lowerBookNames.size();
-            bookNumber.insert(entry.pdfFileName, m_lowerBookNames.size());
-            m_lowerBookNames.append(entry.pdfFileName.toLower());
+    m_bookOfEntry.resize(m_bookmarks.size());
+    for (qsizetype i = 0; i < m_bookmarks.size(); ++i) {
+        const QString &name = m_bookmarks.at(i).pdfFileName;
+        auto book = bookNumber.constFind(name);
+        if (book == bookNumber.constEnd()) {
+            book = bookNumber.insert(name, m_lowerBookNames.size());
+            m_lowerBookNames.append(name.toLower());
         }
-
-        QString key = TitleMetadataIndex::normalizedTitleKey(entry.title);
-        if (key.isEmpty())
-            continue;
-        const auto title = titleNumber.constFind(key);
-        if (title != titleNumber.constEnd()) {
-            titleOfEntry[i] = *title;
-            ++entryCount[*title];
-        } else {
-            titleOfEntry[i] = m_keys.size();
-            titleNumber.insert(key, m_keys.size());
-            m_keys.append(std::move(key));
-            entryCount.append(1);
-        }
+        m_bookOfEntry[i] = *book;
     }
-
-    m_entryStart.resize(m_keys.size() + 1);
-    m_entryStart[0] = 0;
-    for (qsizetype t = 0; t < m_keys.size(); ++t)
-        m_entryStart[t + 1] = m_entryStart[t] + entryCount[t];
-    m_entries.resize(m_entryStart.last());
-    QList<qsizetype> next = m_entryStart;
-    for (qsizetype i = 0; i < count; ++i) {
-        if (titleOfEntry[i] != noEntry)
-            m_entries[next[titleOfEntry[i]]++] = i;
-    }
-}
-
-std::span<const qsizetype> TitleIndex::entries(qsizetype title) const
-{
-    return std::span<const qsizetype>(m_entries.constData() + m_entryStart[title],
-                                      size_t(m_entryStart[title + 1] - m_entryStart[title]));
 }
 
 Result<BookmarkList> generate(const TitleIndex &library, const Params &params, QRandomGenerator &random)

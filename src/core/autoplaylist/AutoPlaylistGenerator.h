@@ -1,13 +1,14 @@
 #pragma once
 
 #include "core/common/Result.h"
-#include "core/library/BookmarkEntry.h"
+#include "core/library/TitleKeyIndex.h"
 
 #include <QList>
 #include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <utility>
@@ -34,29 +35,31 @@ struct Params {
 inline constexpr int noMatchingTitlesError = 1;
 inline constexpr int noItemsError = 2;
 
-// The library grouped by normalised title key. Building it normalises every title, so the caller
-// builds it once per library change and hands it to every generate() call.
+// The library grouped by normalised title key, with its books numbered. The caller builds it once per
+// library change and hands it to every generate() call.
 class TitleIndex {
 public:
     TitleIndex() = default;
-    explicit TitleIndex(BookmarkList bookmarks);
+    // Normalises every title of bookmarks.
+    explicit TitleIndex(const BookmarkList &bookmarks);
+    // Takes the keys of the library's version (LibrarySession::titleKeyIndex()) instead of normalising
+    // every title again; keys must have been made from rows (null: made here).
+    TitleIndex(const LibraryRows &rows, std::shared_ptr<const TitleKeyIndex> keys);
 
-    const BookmarkList &bookmarks() const { return m_bookmarks; }
+    const LibraryRows &bookmarks() const { return m_bookmarks; }
     // Titles in the order in which the library first names them; bookmarks whose key is empty are
     // left out.
-    qsizetype titleCount() const { return m_keys.size(); }
-    const QString &key(qsizetype title) const { return m_keys[title]; }
+    qsizetype titleCount() const { return m_keys->titleCount(); }
+    const QString &key(qsizetype title) const { return m_keys->key(title); }
     // The positions in bookmarks() of one title's entries, in library order.
-    std::span<const qsizetype> entries(qsizetype title) const;
+    std::span<const qsizetype> entries(qsizetype title) const { return m_keys->rows(title); }
     // Books are numbered in the order the library first names them.
     qsizetype bookOf(qsizetype position) const { return m_bookOfEntry[position]; }
     const QStringList &lowerCaseBookNames() const { return m_lowerBookNames; }
 
 private:
-    BookmarkList m_bookmarks;
-    QStringList m_keys;
-    QList<qsizetype> m_entryStart; // title t's entries are m_entries[m_entryStart[t] .. m_entryStart[t + 1])
-    QList<qsizetype> m_entries;
+    LibraryRows m_bookmarks;
+    std::shared_ptr<const TitleKeyIndex> m_keys = std::make_shared<const TitleKeyIndex>();
     QList<qsizetype> m_bookOfEntry;
     QStringList m_lowerBookNames;
 };

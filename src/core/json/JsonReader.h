@@ -1,5 +1,11 @@
 #pragma once
 
+// Internal to lyrafold_core: the simdjson types stay inside the library, and the other layers decode
+// through the codecs' functions. The library's own sources define LYRAFOLD_CORE_INTERNAL.
+#ifndef LYRAFOLD_CORE_INTERNAL
+#error "core/json/JsonReader.h is internal to lyrafold_core: decode through the codecs' functions"
+#endif
+
 // Strict decoding on top of simdjson's on-demand parser, shared by every codec of this library
 // (internal header: the simdjson types do not leave the core library).
 //

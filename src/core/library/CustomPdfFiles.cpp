@@ -1,7 +1,6 @@
 #include "core/library/CustomPdfFiles.h"
 
 #include "core/library/SlotStore.h"
-#include "core/playlist/PlaylistStore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -23,8 +22,8 @@ bool isCustomBookmark(const BookmarkEntry &entry)
            SlotStore::isInDefaultImportLibrary(entry);
 }
 
-QStringList unusedManagedPdfs(const QStringList &paths, qint64 currentSlot, const BookmarkList &currentRows,
-                              const QSet<QString> &leavingPlaylistKeys)
+QStringList unusedManagedPdfs(const QStringList &paths, qint64 currentSlot, const LibraryRows &currentRows,
+                              const QList<Playlist> &playlists, const QSet<QString> &leavingPlaylistKeys)
 {
     QStringList candidates;
     QSet<QString> seen;
@@ -59,7 +58,7 @@ QStringList unusedManagedPdfs(const QStringList &paths, qint64 currentSlot, cons
                 use(row.pdfFilePath);
         }
     }
-    for (const Playlist &playlist : PlaylistStore::loadPlaylists()) {
+    for (const Playlist &playlist : playlists) {
         for (const PlaylistItem &item : playlist.items) {
             if (!leavingPlaylistKeys.contains(item.id()))
                 use(item.pdfFilePath);

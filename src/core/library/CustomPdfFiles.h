@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/library/BookmarkEntry.h"
+#include "core/library/LibraryRows.h"
+#include "core/playlist/Playlist.h"
 
 #include <QSet>
 #include <QStringList>
@@ -18,9 +19,10 @@ bool isCustomBookmark(const BookmarkEntry &entry);
 
 // Those of paths (each once, in the order given) that lie in the import library, exist as files, and
 // that nothing uses any more: no row of any slot, the current slot taken from currentRows rather
-// than its file (its save may still be under way), and no playlist item but those whose identity key
-// is in leavingPlaylistKeys.
-QStringList unusedManagedPdfs(const QStringList &paths, qint64 currentSlot, const BookmarkList &currentRows,
+// than its file (its save may still be under way), and no item of playlists but those whose identity
+// key is in leavingPlaylistKeys.
+QStringList unusedManagedPdfs(const QStringList &paths, qint64 currentSlot, const LibraryRows &currentRows,
+                              const QList<Playlist> &playlists,
                               const QSet<QString> &leavingPlaylistKeys = {});
 
 struct TrashResult {

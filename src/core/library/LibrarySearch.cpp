@@ -206,9 +206,20 @@ BookmarkList runFilter(const BookmarkList &bookmarks, qsizetype startIndex, qsiz
     return LibrarySearchIndex(bookmarks, startIndex, count).runFilter(query);
 }
 
+QList<qsizetype> runFilter(const LibraryRows &rows, qsizetype startIndex, qsizetype count,
+                           const SearchQuery &query)
+{
+    return LibrarySearchIndex(rows, startIndex, count).runFilterPositions(query);
+}
+
 } // namespace LibrarySearch
 
 LibrarySearchIndex::LibrarySearchIndex(const BookmarkList &bookmarks, qsizetype startIndex, qsizetype count)
+    : LibrarySearchIndex(LibraryRows(bookmarks), startIndex, count)
+{
+}
+
+LibrarySearchIndex::LibrarySearchIndex(const LibraryRows &bookmarks, qsizetype startIndex, qsizetype count)
     : m_bookmarks(bookmarks)
 {
     using LibrarySearch::searchForm;
@@ -254,6 +265,24 @@ LibrarySearchIndex::LibrarySearchIndex(const BookmarkList &bookmarks, qsizetype 
 }
 
 BookmarkList LibrarySearchIndex::runFilter(const SearchQuery &query) const
+{
+    const QList<qsizetype> positions = runFilterPositions(query);
+    // Copied in library order, each into its place in the result: the library's rows and their texts
+    // then come from memory in the order they lie there, which for a large result is markedly faster
+    // than fetching them in result order.
+    std::vector<qsizetype> placeOf(m_bookmarks.size(), -1);
+    for (qsizetype place = 0; place < positions.size(); ++place)
+        placeOf[positions.at(place)] = place;
+    BookmarkList result(positions.size());
+    BookmarkEntry *rows = result.data();
+    for (qsizetype position = 0; position < qsizetype(placeOf.size()); ++position) {
+        if (placeOf[position] >= 0)
+            rows[placeOf[position]] = m_bookmarks.at(position);
+    }
+    return result;
+}
+
+QList<qsizetype> LibrarySearchIndex::runFilterPositions(const SearchQuery &query) const
 {
     enum : qint8 { unknown, out, startsWords, holdsWords, lacksWords };
     const QStringList &words = query.words;
@@ -329,21 +358,11 @@ BookmarkList LibrarySearchIndex::runFilter(const SearchQuery &query) const
     sortByTitle(tierB);
     sortByTitle(tierC);
 
-    // Copy the rows in library order, each into its place in the result: the library's rows and
-    // their texts then come from memory in the order they lie there, which for a large result is
-    // markedly faster than fetching them in result order.
-    const qsizetype total = qsizetype(tierA.size() + tierB.size() + tierC.size());
-    std::vector<int> placeOf(m_rows.size(), -1);
-    int place = 0;
+    QList<qsizetype> result;
+    result.reserve(qsizetype(tierA.size() + tierB.size() + tierC.size()));
     for (const std::vector<int> *tier : {&tierA, &tierB, &tierC}) {
         for (int k : *tier)
-            placeOf[k] = place++;
-    }
-    BookmarkList result(total);
-    BookmarkEntry *rows = result.data();
-    for (int k = 0; k < int(placeOf.size()); ++k) {
-        if (placeOf[k] >= 0)
-            rows[placeOf[k]] = m_bookmarks.at(m_start + k);
+            result.append(m_start + k);
     }
     return result;
 }

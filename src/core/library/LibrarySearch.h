@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/library/BookmarkEntry.h"
+#include "core/library/LibraryRows.h"
 #include "core/library/LibrarySort.h"
 
 #include <QStringList>
@@ -58,6 +58,9 @@ bool bookmarkTagsMatchSearchWords(const BookmarkEntry &entry, const QStringList 
 // the whole library, keep a LibrarySearchIndex instead.
 BookmarkList runFilter(const BookmarkList &bookmarks, qsizetype startIndex, qsizetype count,
                        const SearchQuery &query);
+// The same as positions in rows.
+QList<qsizetype> runFilter(const LibraryRows &rows, qsizetype startIndex, qsizetype count,
+                           const SearchQuery &query);
 
 } // namespace LibrarySearch
 
@@ -68,6 +71,7 @@ BookmarkList runFilter(const BookmarkList &bookmarks, qsizetype startIndex, qsiz
 class LibrarySearchIndex {
 public:
     // The bookmarks from startIndex on, count of them (all when negative).
+    explicit LibrarySearchIndex(const LibraryRows &bookmarks, qsizetype startIndex = 0, qsizetype count = -1);
     explicit LibrarySearchIndex(const BookmarkList &bookmarks, qsizetype startIndex = 0,
                                 qsizetype count = -1);
 
@@ -75,6 +79,8 @@ public:
 
     // The ranked matches, as LibrarySearch describes them.
     BookmarkList runFilter(const SearchQuery &query) const;
+    // The same as positions in the bookmarks the index was made from.
+    QList<qsizetype> runFilterPositions(const SearchQuery &query) const;
 
     // The order of every title of the range.
     const TitleOrder &titleOrder() const { return m_titleOrder; }
@@ -91,7 +97,7 @@ private:
         int tags = 0;
     };
 
-    BookmarkList m_bookmarks;
+    LibraryRows m_bookmarks;
     qsizetype m_start = 0;
     std::vector<Row> m_rows;
     std::vector<Title> m_titles;

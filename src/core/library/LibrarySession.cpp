@@ -1,10 +1,13 @@
 #include "core/library/LibrarySession.h"
 
 #include "core/common/AppPaths.h"
+#include "core/common/Hop.h"
 #include "core/library/CacheService.h"
 #include "core/library/FolderFileIndex.h"
+#include "core/library/LibrarySearch.h"
 #include "core/library/SlotStore.h"
-#include "core/playlist/PlaylistStore.h"
+#include "core/library/TitleKeyIndex.h"
+#include "core/playlist/PlaylistLibrary.h"
 #include "core/storage/StateFile.h"
 #include "core/text/TextUtils.h"
 
@@ -12,54 +15,202 @@
 #include <QSet>
 
 #include <algorithm>
+#include <numeric>
 
-LibrarySession::LibrarySession(QObject *parent) : QObject(parent)
+static_assert(LibrarySession::slotCount == SlotStore::slotCount);
+
+LibrarySession::LibrarySession(PlaylistLibrary &playlists, QObject *parent)
+    : QObject(parent), m_playlists(playlists)
 {
     // Edits come in bursts (an auto-tag run, a cell after a cell): prepare once they pause.
     m_prepareTimer.setSingleShot(true);
     m_prepareTimer.setInterval(300);
-    connect(&m_prepareTimer, &QTimer::timeout, this, &LibrarySession::prepareSearchIndex);
+    connect(&m_prepareTimer, &QTimer::timeout, this, &LibrarySession::prepareIndexes);
 }
 
 LibrarySession::~LibrarySession()
 {
-    // The workers report to this object; none may outlive it.
     waitForPendingSaves();
 }
 
-void LibrarySession::setAllBookmarks(BookmarkList rows)
+// ---- The rows and their indexes
+
+void LibrarySession::setAllBookmarks(const BookmarkList &rows)
 {
-    m_allBookmarks = std::move(rows);
-    m_filteredBookmarks = m_allBookmarks;
-    m_titleKeys.clear();
-    noteLibraryChanged();
+    BatchScope batch(*this);
+    replaceRows(LibraryRows(rows));
+    noteChange(ChangeKind::replaced, {}, {}, false);
 }
 
-void LibrarySession::noteLibraryChanged()
+void LibrarySession::replaceRows(LibraryRows rows)
 {
+    m_rows = std::move(rows);
+    m_titleKeys.reset();
     m_positionsValid = false;
-    ++m_searchFilterGeneration;
-    ++m_libraryVersion;
-    m_searchIndex.reset();
-    m_prepareTimer.start();
+    m_positionsByKey.clear();
+    showAllRows();
 }
 
-void LibrarySession::setFilteredBookmarks(BookmarkList rows)
+void LibrarySession::showAllRows()
 {
-    m_filteredBookmarks = std::move(rows);
+    m_filtered.resize(m_rows.size());
+    std::iota(m_filtered.begin(), m_filtered.end(), qsizetype(0));
+}
+
+std::shared_ptr<const TitleKeyIndex> LibrarySession::titleKeyIndex() const
+{
+    if (!m_titleKeys)
+        m_titleKeys = std::make_shared<const TitleKeyIndex>(m_rows);
+    return m_titleKeys;
+}
+
+QList<qsizetype> LibrarySession::indicesMatchingTitleKey(const QString &key) const
+{
+    const std::span<const qsizetype> rows = titleKeyIndex()->rowsWithKey(key);
+    return QList<qsizetype>(rows.begin(), rows.end());
+}
+
+const QHash<QString, qsizetype> &LibrarySession::positionsByKey() const
+{
+    if (!m_positionsValid) {
+        m_positionsByKey.clear();
+        m_positionsByKey.reserve(m_rows.size());
+        // Walked backwards so that the first position of a key is the one that stays.
+        for (qsizetype i = m_rows.size() - 1; i >= 0; --i)
+            m_positionsByKey.insert(m_rows.at(i).id(), i);
+        m_positionsValid = true;
+    }
+    return m_positionsByKey;
+}
+
+std::optional<qsizetype> LibrarySession::firstPositionOf(const QString &identityKey) const
+{
+    const auto &positions = positionsByKey();
+    const auto found = positions.constFind(identityKey);
+    if (found == positions.cend())
+        return std::nullopt;
+    return *found;
+}
+
+std::optional<qsizetype> LibrarySession::allBookmarksIndex(const BookmarkEntry &entry) const
+{
+    return firstPositionOf(entry.id());
+}
+
+// ---- The shown rows
+
+BookmarkList LibrarySession::filteredBookmarks() const
+{
+    BookmarkList rows;
+    rows.reserve(m_filtered.size());
+    for (const qsizetype position : m_filtered)
+        rows.append(m_rows.at(position));
+    return rows;
+}
+
+void LibrarySession::setFilteredBookmarks(const BookmarkList &rows)
+{
+    m_filtered.clear();
+    for (const BookmarkEntry &row : rows) {
+        if (const std::optional<qsizetype> position = allBookmarksIndex(row))
+            m_filtered.append(*position);
+    }
 }
 
 int LibrarySession::displayedRowCount() const
 {
-    return int(std::min<qsizetype>(m_filteredBookmarks.size(), maxDisplayRows));
+    return int(std::min<qsizetype>(m_filtered.size(), maxDisplayRows));
 }
 
 const BookmarkEntry *LibrarySession::displayedBookmark(int row) const
 {
     if (row < 0 || row >= displayedRowCount())
         return nullptr;
-    return &m_filteredBookmarks.at(row);
+    return &m_rows.at(m_filtered.at(row));
 }
+
+QList<qsizetype> LibrarySession::uniqueAllBookmarksIndices(const QList<int> &displayRows) const
+{
+    QList<int> rows = displayRows;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QSet<QString> seen;
+    QList<qsizetype> positions;
+    for (int row : std::as_const(rows)) {
+        const BookmarkEntry *entry = displayedBookmark(row);
+        if (!entry)
+            continue;
+        QString key = entry->id();
+        if (seen.contains(key))
+            continue;
+        if (const std::optional<qsizetype> position = firstPositionOf(key))
+            positions.append(*position);
+        seen.insert(std::move(key));
+    }
+    return positions;
+}
+
+// ---- Changes, batches and their side effects
+
+void LibrarySession::beginBatch(PlaylistSync sync)
+{
+    if (m_pending.depth++ == 0) {
+        m_pending = PendingChange();
+        m_pending.depth = 1;
+        m_pending.sync = sync;
+    }
+}
+
+void LibrarySession::commitBatch()
+{
+    Q_ASSERT(m_pending.depth > 0);
+    if (--m_pending.depth > 0)
+        return;
+    const PendingChange change = std::exchange(m_pending, PendingChange());
+    if (!change.changed)
+        return;
+    if (change.save)
+        saveCurrentSlot();
+    if (change.sync == PlaylistSync::sync)
+        syncPlaylists(change);
+    Q_EMIT libraryChanged(change.kind,
+                          change.kind == ChangeKind::replaced ? QSet<QString>() : change.titleKeys);
+}
+
+void LibrarySession::noteChange(ChangeKind kind, QSet<QString> titleKeys, QSet<QString> identityKeys,
+                                bool save)
+{
+    Q_ASSERT(m_pending.depth > 0);
+    ++m_searchFilterGeneration;
+    ++m_libraryVersion;
+    m_searchIndex.reset();
+    m_prepareTimer.start();
+
+    // A batch tells the broadest kind of change it saw.
+    PendingChange &pending = m_pending;
+    if (!pending.changed || int(kind) > int(pending.kind))
+        pending.kind = kind;
+    pending.changed = true;
+    pending.save |= save;
+    pending.titleKeys.unite(titleKeys);
+    pending.identityKeys.unite(identityKeys);
+    if (kind == ChangeKind::replaced)
+        pending.syncAll |= save;
+}
+
+void LibrarySession::syncPlaylists(const PendingChange &change)
+{
+    const auto lookup = [this](const PlaylistItem &, const QString &key) -> const BookmarkEntry * {
+        const std::optional<qsizetype> position = firstPositionOf(key);
+        return position ? &m_rows.at(*position) : nullptr;
+    };
+    if (change.syncAll)
+        m_playlists.syncAllItems(lookup);
+    else
+        m_playlists.syncItems(change.identityKeys, lookup);
+}
+
+// ---- Slots
 
 void LibrarySession::restoreActiveSlot()
 {
@@ -71,14 +222,14 @@ LibrarySession::LoadResult LibrarySession::loadCurrentSlot()
     SlotStore::SlotContents contents = SlotStore::loadSlotContents(m_currentSlotId);
     if (!contents.bookmarks.isEmpty()) {
         const qsizetype count = contents.bookmarks.size();
-        setAllBookmarks(std::move(contents.bookmarks));
         // The folder the user chose for this slot comes back with it; the next save would otherwise
         // write an empty one over it.
         m_selectedFolder = contents.selectedFolder;
+        setAllBookmarks(contents.bookmarks);
         return {LoadSource::slot,
                 QStringLiteral("Loaded %1 bookmarks from %2 • %3")
                     .arg(count)
-                    .arg(SlotStore::slotName(m_currentSlotId), slotAvailabilitySummary(m_allBookmarks))};
+                    .arg(SlotStore::slotName(m_currentSlotId), slotAvailabilitySummary(m_rows))};
     }
     std::optional<CacheService::Contents> cached = CacheService::load();
     if (!cached || cached->bookmarks.isEmpty()) {
@@ -86,10 +237,12 @@ LibrarySession::LoadResult LibrarySession::loadCurrentSlot()
         return {};
     }
     const qsizetype count = cached->bookmarks.size();
-    setAllBookmarks(std::move(cached->bookmarks));
-    m_selectedFolder = cached->selectedFolder;
-    saveCurrentSlot();
-    PlaylistStore::syncMetadataFromBookmarks(m_allBookmarks);
+    {
+        BatchScope batch(*this);
+        m_selectedFolder = cached->selectedFolder;
+        replaceRows(LibraryRows(cached->bookmarks));
+        noteChange(ChangeKind::replaced, {}, {}, true);
+    }
     return {LoadSource::cache, QStringLiteral("Loaded %1 cached bookmarks").arg(count)};
 }
 
@@ -103,30 +256,32 @@ std::optional<QString> LibrarySession::switchToSlot(qint64 slot)
     setAllBookmarks(SlotStore::loadSlot(slot));
     return QStringLiteral("Switched to %1 (%2 bookmarks) • %3")
         .arg(SlotStore::slotName(slot))
-        .arg(m_allBookmarks.size())
-        .arg(slotAvailabilitySummary(m_allBookmarks));
+        .arg(m_rows.size())
+        .arg(slotAvailabilitySummary(m_rows));
 }
 
 void LibrarySession::adoptDefaultBookmarks(BookmarkList rows, const QString &folder)
 {
-    setAllBookmarks(std::move(rows));
+    BatchScope batch(*this);
+    replaceRows(LibraryRows(rows));
     m_selectedFolder = folder;
     m_currentSlotId = 0;
     writeMetaInBackground(0);
+    noteChange(ChangeKind::replaced, {}, {}, true);
 }
 
 void LibrarySession::saveCurrentSlot()
 {
-    // Shared copies: taking them costs nothing, and later edits of the library detach from them.
-    const BookmarkList snapshot = m_allBookmarks;
+    // Shared copies: taking them costs nothing, and later edits copy only the blocks they change.
+    const LibraryRows snapshot = m_rows;
     const QString folder = m_selectedFolder;
     StateFile::writeInBackground(
         SlotStore::slotFilePath(m_currentSlotId),
-        [snapshot, folder] { return SlotStore::encodeSlot(snapshot, folder); }, failureReporter());
+        [snapshot, folder] { return SlotStore::encodeSlot(snapshot.toList(), folder); }, failureReporter());
     writeMetaInBackground(SlotStore::clampSlot(m_currentSlotId));
     StateFile::writeInBackground(
-        AppPaths::bookmarkCachePath(), [snapshot, folder] { return CacheService::encode(snapshot, folder); },
-        failureReporter());
+        AppPaths::bookmarkCachePath(),
+        [snapshot, folder] { return CacheService::encode(snapshot.toList(), folder); }, failureReporter());
 }
 
 void LibrarySession::waitForPendingSaves()
@@ -146,17 +301,13 @@ void LibrarySession::writeMetaInBackground(qint64 activeSlot)
         failureReporter());
 }
 
-StateFile::WriteDone LibrarySession::failureReporter()
+std::function<void(const QString &, bool, const QString &)> LibrarySession::failureReporter()
 {
-    // Runs on the worker. The destructor waits for the workers, so the session is alive when the
-    // report is queued; a report still queued when the session goes is dropped with it.
-    return [this](const QString &path, bool written, const QString &error) {
-        if (written)
-            return;
-        const QString message =
-            QStringLiteral("Could not save %1: %2").arg(QFileInfo(path).fileName(), error);
-        QMetaObject::invokeMethod(
-            this, [this, message] { Q_EMIT saveFailed(message); }, Qt::QueuedConnection);
+    // Called on the worker; the report is posted to this object, if it is still there.
+    const Hop::Receiver back(this);
+    return [this, back](const QString &path, bool written, const QString &error) {
+        if (!written)
+            back.post([this, path, error] { Q_EMIT saveFailed(path, error); });
     };
 }
 
@@ -172,6 +323,11 @@ QStringList LibrarySession::slotTileNames() const
 }
 
 QString LibrarySession::slotAvailabilitySummary(const BookmarkList &rows) const
+{
+    return slotAvailabilitySummary(LibraryRows(rows));
+}
+
+QString LibrarySession::slotAvailabilitySummary(const LibraryRows &rows) const
 {
     // A library holds many songs of few books: each distinct name is folded once.
     QHash<QString, QString> bookKeyOfName;
@@ -205,47 +361,4 @@ QString LibrarySession::slotAvailabilitySummary(const BookmarkList &rows) const
         .arg(count)
         .arg(available)
         .arg(count - available);
-}
-
-const QHash<QString, qsizetype> &LibrarySession::positionsByKey() const
-{
-    if (!m_positionsValid) {
-        m_positionsByKey.clear();
-        m_positionsByKey.reserve(m_allBookmarks.size());
-        // Walked backwards so that the first position of a key is the one that stays.
-        for (qsizetype i = m_allBookmarks.size() - 1; i >= 0; --i)
-            m_positionsByKey.insert(m_allBookmarks.at(i).id(), i);
-        m_positionsValid = true;
-    }
-    return m_positionsByKey;
-}
-
-std::optional<qsizetype> LibrarySession::allBookmarksIndex(const BookmarkEntry &entry) const
-{
-    const auto &positions = positionsByKey();
-    const auto found = positions.constFind(entry.id());
-    if (found == positions.cend())
-        return std::nullopt;
-    return *found;
-}
-
-QList<qsizetype> LibrarySession::uniqueAllBookmarksIndices(const QList<int> &displayRows) const
-{
-    QList<int> rows = displayRows;
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    QSet<QString> seen;
-    QList<qsizetype> positions;
-    for (int row : std::as_const(rows)) {
-        const BookmarkEntry *entry = displayedBookmark(row);
-        if (!entry)
-            continue;
-        QString key = entry->id();
-        if (seen.contains(key))
-            continue;
-        seen.insert(key);
-        if (const auto position = allBookmarksIndex(*entry))
-            positions.append(*position);
-    }
-    return positions;
 }

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "core/common/Result.h"
-#include "core/library/BookmarkEntry.h"
 #include "core/library/BookmarkMetadataField.h"
+#include "core/library/LibraryRows.h"
 #include "core/playlist/PlaylistItem.h"
-#include "core/storage/StateFile.h"
 
 #include <QHash>
 #include <QObject>
@@ -17,6 +16,8 @@
 #include <optional>
 
 class LibrarySearchIndex;
+class PlaylistLibrary;
+class TitleKeyIndex;
 struct SearchQuery;
 
 // What the PDF viewer is opened with for one song: the book and page, the bookmark, the list to step
@@ -56,17 +57,18 @@ struct DeletionResult {
     QStringList notTrashed;
 };
 
-// The library as the main window shows it: the slot in use, its rows (the library), the rows the
-// search leaves in display order, and the window's PDF folder; with the operations on them that do
-// not need a window: loading, switching and saving slots, the availability summary and the mapping
-// of shown rows back to library positions; the search and the column sort of the shown rows. Main
-// thread only.
+// The library: the slot in use and its rows, the rows the search shows, and the library folder; one
+// instance for the application (AppContext), shared by every window. Main thread only.
 //
-// Every change of the library raises the search generation, so that no search pass begun before it
-// can land afterwards with rows that are gone or stale.
+// Every change of the rows goes through a mutation of this class, which carries out its side effects
+// itself: the slot is saved (in the background), the playlists follow (PlaylistLibrary) and
+// libraryChanged() tells the windows what changed. A mutation returns its outcome at once; a save that
+// fails later arrives as saveFailed(). Mutations made between beginBatch() and commitBatch() (or
+// within a BatchScope) save once, sync once and announce once, at the commit.
 //
-// Saves take a snapshot of the rows and encode and write the files on a worker, so that a library
-// of any size never holds up the interface; a read of any of those files waits for their writes.
+// Saves take a snapshot of the rows (LibraryRows copies share their blocks) and encode and write the
+// files on a worker, so that a library of any size never holds up the interface; a read of any of
+// those files waits for their writes.
 class LibrarySession : public QObject {
     Q_OBJECT
 
@@ -77,24 +79,78 @@ public:
     // The first search pass ranks this many bookmarks at once, so the table answers even in a large
     // library before the full pass lands.
     static constexpr int searchFirstPassCount = 100;
+    // Slot 0 holds the built-in list, slots 1 to 5 the user's own.
+    static constexpr int slotCount = 6;
 
-    explicit LibrarySession(QObject *parent = nullptr);
+    // What a change did to the rows. Positions stay valid across edited; the others move them.
+    enum class ChangeKind {
+        edited,   // fields of existing rows changed (titles, paths and metadata included)
+        added,    // rows were appended
+        removed,  // rows were deleted
+        replaced, // a new library: a slot loaded or switched to, the built-in list adopted
+    };
+    Q_ENUM(ChangeKind)
+
+    // Whether a batch brings the playlists in line at its commit. Applying the built-in metadata
+    // (DEFAULT) saves without it.
+    enum class PlaylistSync { sync, skip };
+
+    // Saves and syncs once for every mutation made while it lives (nestable).
+    class BatchScope {
+    public:
+        explicit BatchScope(LibrarySession &session, PlaylistSync sync = PlaylistSync::sync)
+            : m_session(session)
+        {
+            m_session.beginBatch(sync);
+        }
+        ~BatchScope() { m_session.commitBatch(); }
+        BatchScope(const BatchScope &) = delete;
+        BatchScope &operator=(const BatchScope &) = delete;
+
+    private:
+        LibrarySession &m_session;
+    };
+
+    explicit LibrarySession(PlaylistLibrary &playlists, QObject *parent = nullptr);
     // Waits for the saves still being written.
     ~LibrarySession() override;
 
+    PlaylistLibrary &playlists() const { return m_playlists; }
     qint64 currentSlotId() const { return m_currentSlotId; }
-    const BookmarkList &allBookmarks() const { return m_allBookmarks; }
-    const BookmarkList &filteredBookmarks() const { return m_filteredBookmarks; }
+    const LibraryRows &allBookmarks() const { return m_rows; }
     const QString &selectedFolder() const { return m_selectedFolder; }
-
-    // Replaces the library; the filtered rows become the whole library. Nothing is saved.
-    void setAllBookmarks(BookmarkList rows);
-    void setFilteredBookmarks(BookmarkList rows);
     void setSelectedFolder(const QString &folder) { m_selectedFolder = folder; }
 
+    // Raised by every change of the rows.
+    quint64 libraryVersion() const { return m_libraryVersion; }
+    // The rows grouped by normalised title key, for this version of the library; made now when it is
+    // not ready yet. Share it with workers (the auto playlist's TitleIndex takes it).
+    std::shared_ptr<const TitleKeyIndex> titleKeyIndex() const;
+    // Library positions, ascending, of the bookmarks with that normalised title key; none for an
+    // empty key.
+    QList<qsizetype> indicesMatchingTitleKey(const QString &key) const;
+    // The position of the first bookmark with the identity key, or nothing.
+    std::optional<qsizetype> firstPositionOf(const QString &identityKey) const;
+    // The position in the library of the first bookmark with the entry's identity key.
+    std::optional<qsizetype> allBookmarksIndex(const BookmarkEntry &entry) const;
+
+    // ---- The shown rows: library positions in display order
+
+    const QList<qsizetype> &filteredPositions() const { return m_filtered; }
+    qsizetype filteredCount() const { return m_filtered.size(); }
+    // A copy of the shown bookmarks.
+    BookmarkList filteredBookmarks() const;
+    // Shows the library rows with the identity keys of rows, in that order; rows not in the library
+    // are left out.
+    void setFilteredBookmarks(const BookmarkList &rows);
     // min(filtered rows, maxDisplayRows); displayedBookmark() is null for a row outside them.
     int displayedRowCount() const;
     const BookmarkEntry *displayedBookmark(int row) const;
+    // Library positions of the bookmarks shown in the given rows: ascending by row, one per identity
+    // key, rows outside the shown ones skipped.
+    QList<qsizetype> uniqueAllBookmarksIndices(const QList<int> &displayRows) const;
+
+    // ---- Slots
 
     // The slot the slot metadata names, clamped to 0-5; slot 0 without a readable metadata file.
     void restoreActiveSlot();
@@ -110,13 +166,16 @@ public:
     // playlists' metadata in line.
     LoadResult loadCurrentSlot();
 
-    // The built-in list becomes the library of the Default slot, with folder as the library folder;
-    // the slot metadata names slot 0 active (stored names kept). The slot left is not saved again.
-    void adoptDefaultBookmarks(BookmarkList rows, const QString &folder);
-
     // Saves the slot being left, makes slot the active one and loads it; the folder stays. Returns
     // the status text, or nothing (and does nothing) for the current slot or one outside 0-5.
     std::optional<QString> switchToSlot(qint64 slot);
+
+    // The built-in list becomes the library of the Default slot, with folder as the library folder;
+    // the slot metadata names slot 0 active (stored names kept). Saved, playlists brought in line.
+    void adoptDefaultBookmarks(BookmarkList rows, const QString &folder);
+
+    // Replaces the library without saving it; the filtered rows become the whole library.
+    void setAllBookmarks(const BookmarkList &rows);
 
     // Writes the current slot, the slot metadata (active slot, stored names kept) and the bookmark
     // cache. Returns at once; a failure arrives later through saveFailed().
@@ -129,13 +188,53 @@ public:
 
     // "<books> books (<available> available, <unavailable> unavailable)"; a book is the rows of one
     // PDF file name, ignoring case.
+    QString slotAvailabilitySummary(const LibraryRows &rows) const;
     QString slotAvailabilitySummary(const BookmarkList &rows) const;
 
-    // The position in the library of the first bookmark with the entry's identity key.
-    std::optional<qsizetype> allBookmarksIndex(const BookmarkEntry &entry) const;
-    // Library positions of the bookmarks shown in the given rows: ascending by row, one per identity
-    // key, rows outside the shown ones and bookmarks no longer in the library skipped.
-    QList<qsizetype> uniqueAllBookmarksIndices(const QList<int> &displayRows) const;
+    // ---- Mutations: each saves, syncs the playlists and emits libraryChanged(), or leaves that to
+    // the commit of the batch it runs in. Bookmarks are taken by value: a caller may pass a row of the
+    // library itself, which the mutation changes.
+
+    void beginBatch(PlaylistSync sync = PlaylistSync::sync);
+    void commitBatch();
+
+    // Applies edit to the rows at positions (out of range ones skipped) and returns how many it was
+    // given. The playlist items of the rows follow them by identity key.
+    qsizetype editBookmarks(const QList<qsizetype> &positions,
+                            const std::function<void(BookmarkEntry &)> &edit);
+
+    // Appends rows at the end of the library.
+    void appendBookmarks(const BookmarkList &rows);
+
+    // Metadata belongs to a title: the next three reach every bookmark whose normalised title key
+    // equals the entry's, and return how many library bookmarks that was.
+
+    // Sets the field from the text. A new title also renames the songs' playlist items. Refused
+    // (nothing changes): an empty or blank title, a rating that is not a finite number.
+    Result<qsizetype> setMetadataField(BookmarkMetadataField field, const QString &value,
+                                       BookmarkEntry entry);
+    // The edit dialog's six values.
+    qsizetype applyMetadataValues(BookmarkEntry entry, const MetadataValues &values);
+    // What the enrichment of base changed (genre, style, year, composer, tempo, rating, links; a
+    // removed year or rating included).
+    qsizetype applyEnrichedMetadata(BookmarkEntry enriched, BookmarkEntry base);
+
+    // Looks at the rows without changing anything, so that the confirmation can name the files.
+    DeletionPlan planDeletion(const QList<qsizetype> &positions) const;
+    // Removes the planned rows, takes the imported songs out of every playlist and moves the imported
+    // files that nothing uses any more to the trash. Nothing happens when the library changed since
+    // the plan was made.
+    std::optional<DeletionResult> deleteBookmarks(const DeletionPlan &plan);
+
+    // Opens the entry's book: where its file is gone and the library folder holds a PDF of that name
+    // (at any depth), that PDF; the row with the entry's identity key then points there for good. The
+    // book's bookmarks are the library rows of the same path, ignoring case, by page and then
+    // lower-cased title.
+    OpenSongPlan planOpenPdf(BookmarkEntry entry);
+
+    // The same with a list to step through: a found file is only opened, nothing is stored; the book's
+    // bookmarks are the context rows of that path, in context order.
+    OpenSongPlan planOpenPdfWithContext(const BookmarkEntry &entry, const BookmarkList &context) const;
 
     // ---- Search and sort of the shown rows
 
@@ -157,92 +256,77 @@ public:
     // Returns whether it sorted.
     bool sortFilteredByColumn(const QString &column);
 
-    // ---- Metadata edits. Metadata belongs to a title: each edit reaches every bookmark whose
-    // normalised title key equals the edited one's, in the library and among the shown rows. None of
-    // them saves.
-
-    // Library positions, ascending, of the bookmarks with that normalised title key; none for an
-    // empty key.
-    QList<qsizetype> indicesMatchingTitleKey(const QString &key) const;
-
-    // Sets the field from the text on every bookmark of the entry's title and returns how many library
-    // bookmarks that was. A new title also renames the songs' playlist items. Refused (nothing
-    // changes): an empty or blank title, a rating that is not a finite number.
-    Result<qsizetype> setMetadataField(BookmarkMetadataField field, const QString &value,
-                                       const BookmarkEntry &entry);
-
-    // The edit dialog's six values on every bookmark of the entry's title; returns the count.
-    qsizetype applyMetadataValues(const BookmarkEntry &entry, const MetadataValues &values);
-
-    // What the enrichment of base changed (genre, style, year, composer, tempo, rating, links; a
-    // removed year or rating included) on every bookmark of base's title; returns the count.
-    qsizetype applyEnrichedMetadata(const BookmarkEntry &enriched, const BookmarkEntry &base);
-
-    // ---- Deleting rows
-
-    // Looks at the rows without changing anything, so that the confirmation can name the files.
-    DeletionPlan planDeletion(const QList<qsizetype> &positions) const;
-    // Removes the planned rows (also from the shown rows), saves, brings the playlists in line, takes
-    // the imported songs out of every playlist and moves the imported files that nothing uses any more
-    // to the trash. Nothing happens when the library changed since the plan was made.
-    std::optional<DeletionResult> deleteBookmarks(const DeletionPlan &plan);
-
-    // ---- Opening songs
-
-    // Opens the entry's book: where its file is gone and the library folder holds a PDF of that name
-    // (at any depth), that PDF; the row with the entry's identity key then points there for good
-    // (saved, playlists brought in line). The book's bookmarks are the library rows of the same path,
-    // ignoring case, by page and then lower-cased title.
-    OpenSongPlan planOpenPdf(const BookmarkEntry &entry);
-
-    // The same with a list to step through: a found file is only opened, nothing is stored; the book's
-    // bookmarks are the context rows of that path, in context order.
-    OpenSongPlan planOpenPdfWithContext(const BookmarkEntry &entry, const BookmarkList &context) const;
-
 Q_SIGNALS:
-    // A save could not be written; the message names the file and the reason.
-    void saveFailed(const QString &message);
+    // The rows changed: how, and the normalised title keys of the rows concerned (before and after the
+    // change; empty for replaced, which concerns all).
+    void libraryChanged(LibrarySession::ChangeKind kind, const QSet<QString> &titleKeys);
+    // A save of one of the library's files could not be written; the file keeps what it held.
+    void saveFailed(const QString &path, const QString &reason);
     // A search pass, or an update that shows everything, replaced the shown rows.
     void filteredBookmarksChanged();
 
 private:
-    // The library's rows changed: positions, prepared search data and running passes are stale.
-    void noteLibraryChanged();
-    void applySearchPass(qint64 generation, BookmarkList rows);
-    // Prepares the library for searching and sorting on a worker, once it has stopped changing.
-    void prepareSearchIndex();
-    void adoptSearchIndex(std::shared_ptr<const LibrarySearchIndex> index, quint64 version);
+    struct PendingChange {
+        int depth = 0;
+        PlaylistSync sync = PlaylistSync::sync;
+        bool changed = false;
+        bool save = false;
+        bool syncAll = false;
+        ChangeKind kind = ChangeKind::edited;
+        QSet<QString> titleKeys;
+        QSet<QString> identityKeys;
+    };
+
+    // Records a change of the rows: positions, prepared search data and running passes are stale.
+    void noteChange(ChangeKind kind, QSet<QString> titleKeys, QSet<QString> identityKeys, bool save = true);
+    void replaceRows(LibraryRows rows);
+    void showAllRows();
+    // Applies write to every bookmark of the title; returns the library count.
+    qsizetype writeToTitle(const QString &title, const std::function<void(BookmarkEntry &)> &write,
+                           bool renamesItems = false);
+    qsizetype applyEdit(const QList<qsizetype> &positions, const std::function<void(BookmarkEntry &)> &edit,
+                        bool renamesItems);
+    // A row whose identity key changed.
+    struct KeyChange {
+        qsizetype position;
+        QString before;
+        QString after;
+    };
+    // Keeps the first position of each identity key in step with rows whose key changed.
+    void followKeyChanges(const QList<KeyChange> &changes, const TitleKeyIndex &oldTitles);
+    void syncPlaylists(const PendingChange &change);
+
+    void applySearchPass(qint64 generation, QList<qsizetype> positions);
+    // Prepares what the library's version lacks (search index, title keys, key positions) on a worker,
+    // once the library has stopped changing.
+    void prepareIndexes();
     void startFullSearchPass(const SearchQuery &query, qint64 generation);
 
     void writeMetaInBackground(qint64 activeSlot);
-    StateFile::WriteDone failureReporter();
+    // For the background writes: reports a failed one through saveFailed().
+    std::function<void(const QString &path, bool written, const QString &error)> failureReporter();
     const QHash<QString, qsizetype> &positionsByKey() const;
+    std::optional<QString> resolveMissingPdf(const BookmarkEntry &entry) const;
 
+    PlaylistLibrary &m_playlists;
     qint64 m_currentSlotId = 0;
-    BookmarkList m_allBookmarks;
-    BookmarkList m_filteredBookmarks;
+    LibraryRows m_rows;
+    QList<qsizetype> m_filtered;
     QString m_selectedFolder;
-    // Identity key -> first library position; built on the first lookup after the library changed.
+    PendingChange m_pending;
+
+    // Counts the changes of the rows, so that nothing prepared from an older library is kept.
+    quint64 m_libraryVersion = 0;
+    // Kept in step with every change once made; null until then.
+    mutable std::shared_ptr<const TitleKeyIndex> m_titleKeys;
+    // Identity key -> first library position; kept in step with edits, made again after other changes.
     mutable QHash<QString, qsizetype> m_positionsByKey;
     mutable bool m_positionsValid = false;
 
     qint64 m_searchFilterGeneration = 0;
-    // Counts the changes of the library, so that a search index built from an older library is
-    // never kept.
-    quint64 m_libraryVersion = 0;
     std::shared_ptr<const LibrarySearchIndex> m_searchIndex;
     QTimer m_prepareTimer;
     quint64 m_preparingVersion = 0;
     std::optional<QString> m_sortColumn;
     bool m_sortAscending = true;
-    // Normalised title keys by title, kept for the library's lifetime so an edit does not normalise
-    // every title again.
-    mutable QHash<QString, QString> m_titleKeys;
-
-    const QString &titleKey(const QString &title) const;
-    // Applies write to every bookmark of the title, library and shown rows; returns the library count.
-    // oldRows, when given, receives the library rows as they were.
-    qsizetype writeToTitle(const QString &title, const std::function<void(BookmarkEntry &)> &write,
-                           BookmarkList *oldRows = nullptr);
-    std::optional<QString> resolveMissingPdf(const BookmarkEntry &entry) const;
 };

@@ -3,8 +3,9 @@
 #include "core/library/CustomPdfFiles.h"
 #include "core/library/FolderFileIndex.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/TitleKeyIndex.h"
 #include "core/library/TitleMetadataIndex.h"
-#include "core/playlist/PlaylistStore.h"
+#include "core/playlist/PlaylistLibrary.h"
 #include "core/text/TextUtils.h"
 
 #include <QFileInfo>
@@ -27,28 +28,8 @@ bool samePathIgnoringCase(const QString &a, const QString &b)
 
 } // namespace
 
-const QString &LibrarySession::titleKey(const QString &title) const
-{
-    auto found = m_titleKeys.constFind(title);
-    if (found == m_titleKeys.cend())
-        found = m_titleKeys.insert(title, TitleMetadataIndex::normalizedTitleKey(title));
-    return *found;
-}
-
-QList<qsizetype> LibrarySession::indicesMatchingTitleKey(const QString &key) const
-{
-    QList<qsizetype> positions;
-    if (key.isEmpty())
-        return positions;
-    for (qsizetype i = 0; i < m_allBookmarks.size(); ++i) {
-        if (titleKey(m_allBookmarks.at(i).title) == key)
-            positions.append(i);
-    }
-    return positions;
-}
-
 Result<qsizetype> LibrarySession::setMetadataField(BookmarkMetadataField field, const QString &value,
-                                                   const BookmarkEntry &entry)
+                                                   BookmarkEntry entry)
 {
     using F = BookmarkMetadataField;
     std::optional<qint64> year;
@@ -90,49 +71,128 @@ Result<qsizetype> LibrarySession::setMetadataField(BookmarkMetadataField field, 
         }
     };
 
-    BookmarkList oldRows;
-    const qsizetype count = writeToTitle(entry.title, write, field == F::title ? &oldRows : nullptr);
-
     // The playlist items of a renamed song follow it to its new identity key.
-    for (const BookmarkEntry &old : std::as_const(oldRows)) {
-        const auto renamed =
-            std::find_if(m_allBookmarks.cbegin(), m_allBookmarks.cend(), [&](const BookmarkEntry &row) {
-                return row.pdfFilePath == old.pdfFilePath && row.pageNumber == old.pageNumber &&
-                       row.title == value;
-            });
-        if (renamed != m_allBookmarks.cend())
-            PlaylistStore::replaceItems(old.id(), *renamed);
-    }
-    return count;
+    return writeToTitle(entry.title, write, field == F::title);
 }
 
 qsizetype LibrarySession::writeToTitle(const QString &title,
-                                       const std::function<void(BookmarkEntry &)> &write,
-                                       BookmarkList *oldRows)
+                                       const std::function<void(BookmarkEntry &)> &write, bool renamesItems)
 {
-    const QString key = titleKey(title);
-    const QList<qsizetype> positions = indicesMatchingTitleKey(key);
-    // The shown rows are copies of library rows, so the ones of this title carry one of the titles
-    // found here: a hash lookup per shown row instead of computing its key again.
-    QSet<QString> titles;
-    for (qsizetype position : positions) {
-        titles.insert(m_allBookmarks.at(position).title);
-        if (oldRows)
-            oldRows->append(m_allBookmarks.at(position));
-        write(m_allBookmarks[position]);
-    }
-    if (!key.isEmpty() && !titles.isEmpty()) {
-        for (BookmarkEntry &row : m_filteredBookmarks) {
-            if (titles.contains(row.title))
-                write(row);
-        }
-    }
-    if (!positions.isEmpty())
-        noteLibraryChanged();
-    return positions.size();
+    return applyEdit(indicesMatchingTitleKey(TitleMetadataIndex::normalizedTitleKey(title)), write,
+                     renamesItems);
 }
 
-qsizetype LibrarySession::applyMetadataValues(const BookmarkEntry &entry, const MetadataValues &values)
+qsizetype LibrarySession::editBookmarks(const QList<qsizetype> &positions,
+                                        const std::function<void(BookmarkEntry &)> &edit)
+{
+    return applyEdit(positions, edit, false);
+}
+
+qsizetype LibrarySession::applyEdit(const QList<qsizetype> &positions,
+                                    const std::function<void(BookmarkEntry &)> &edit, bool renamesItems)
+{
+    BatchScope batch(*this);
+    const std::shared_ptr<const TitleKeyIndex> titles = titleKeyIndex();
+    QList<KeyChange> keyChanges;
+    QList<qsizetype> retitled;
+    QSet<QString> titleKeys;
+    QSet<QString> identityKeys;
+    qsizetype count = 0;
+    for (const qsizetype position : positions) {
+        if (position < 0 || position >= m_rows.size())
+            continue;
+        ++count;
+        const BookmarkEntry &before = m_rows.at(position);
+        const QString oldTitle = before.title;
+        const QString oldPath = before.pdfFilePath;
+        const qint64 oldPage = before.pageNumber;
+        QString oldId = before.id();
+        // Copies the row's block first when a snapshot (a save under way) still holds it.
+        BookmarkEntry &row = m_rows.edit(position);
+        edit(row);
+        titleKeys.insert(titles->keyOfRow(position));
+        identityKeys.insert(oldId);
+        if (row.title != oldTitle)
+            retitled.append(position);
+        if (row.title != oldTitle || row.pdfFilePath != oldPath || row.pageNumber != oldPage) {
+            QString newId = row.id();
+            identityKeys.insert(newId);
+            keyChanges.append({position, std::move(oldId), std::move(newId)});
+        }
+    }
+    if (count == 0)
+        return 0;
+    if (!retitled.isEmpty()) {
+        m_titleKeys = std::make_shared<const TitleKeyIndex>(titles->retitled(retitled, m_rows));
+        for (const qsizetype position : std::as_const(retitled))
+            titleKeys.insert(m_titleKeys->keyOfRow(position));
+    }
+    followKeyChanges(keyChanges, *titles);
+    if (renamesItems) {
+        for (const KeyChange &change : std::as_const(keyChanges)) {
+            if (const std::optional<qsizetype> renamed = firstPositionOf(change.after))
+                m_playlists.replaceItems(change.before, m_rows.at(*renamed));
+        }
+    }
+    titleKeys.remove(QString());
+    noteChange(ChangeKind::edited, std::move(titleKeys), std::move(identityKeys));
+    return count;
+}
+
+void LibrarySession::followKeyChanges(const QList<KeyChange> &changes, const TitleKeyIndex &oldTitles)
+{
+    if (!m_positionsValid)
+        return; // counted from the rows when next needed
+    for (const KeyChange &change : changes) {
+        // The next row with the old key takes over. It has the old title, so the old index knows it.
+        const auto first = m_positionsByKey.find(change.before);
+        if (first != m_positionsByKey.end() && *first == change.position) {
+            const std::span<const qsizetype> candidates =
+                oldTitles.rowsWithKey(oldTitles.keyOfRow(change.position));
+            if (candidates.empty()) {
+                // A title without a key: its rows are in no group.
+                m_positionsValid = false;
+                return;
+            }
+            const auto next = std::find_if(candidates.begin(), candidates.end(), [&](qsizetype q) {
+                return q != change.position && m_rows.at(q).id() == change.before;
+            });
+            if (next != candidates.end())
+                *first = *next;
+            else
+                m_positionsByKey.erase(first);
+        }
+        const auto found = m_positionsByKey.find(change.after);
+        if (found == m_positionsByKey.end())
+            m_positionsByKey.insert(change.after, change.position);
+        else if (*found > change.position)
+            *found = change.position;
+    }
+}
+
+void LibrarySession::appendBookmarks(const BookmarkList &rows)
+{
+    if (rows.isEmpty())
+        return;
+    BatchScope batch(*this);
+    const qsizetype from = m_rows.size();
+    const std::shared_ptr<const TitleKeyIndex> titles = titleKeyIndex();
+    m_rows.append(rows);
+    m_titleKeys = std::make_shared<const TitleKeyIndex>(titles->appended(m_rows, from));
+    QSet<QString> titleKeys;
+    QSet<QString> identityKeys;
+    for (qsizetype position = from; position < m_rows.size(); ++position) {
+        QString key = m_rows.at(position).id();
+        if (m_positionsValid && !m_positionsByKey.contains(key))
+            m_positionsByKey.insert(key, position);
+        identityKeys.insert(std::move(key));
+        titleKeys.insert(m_titleKeys->keyOfRow(position));
+    }
+    titleKeys.remove(QString());
+    noteChange(ChangeKind::added, std::move(titleKeys), std::move(identityKeys));
+}
+
+qsizetype LibrarySession::applyMetadataValues(BookmarkEntry entry, const MetadataValues &values)
 {
     const auto write = [&values](BookmarkEntry &row) {
         row.genre = values.genre;
@@ -145,7 +205,7 @@ qsizetype LibrarySession::applyMetadataValues(const BookmarkEntry &entry, const 
     return writeToTitle(entry.title, write);
 }
 
-qsizetype LibrarySession::applyEnrichedMetadata(const BookmarkEntry &enriched, const BookmarkEntry &base)
+qsizetype LibrarySession::applyEnrichedMetadata(BookmarkEntry enriched, BookmarkEntry base)
 {
     const auto write = [&](BookmarkEntry &row) {
         if (enriched.genre != base.genre)
@@ -175,21 +235,22 @@ DeletionPlan LibrarySession::planDeletion(const QList<qsizetype> &positions) con
     plan.positions = positions;
     std::sort(plan.positions.begin(), plan.positions.end(), std::greater<>());
     plan.positions.erase(std::unique(plan.positions.begin(), plan.positions.end()), plan.positions.end());
-    plan.positions.removeIf([this](qsizetype p) { return p < 0 || p >= m_allBookmarks.size(); });
+    plan.positions.removeIf([this](qsizetype p) { return p < 0 || p >= m_rows.size(); });
 
-    BookmarkList remaining = m_allBookmarks;
     for (qsizetype position : std::as_const(plan.positions)) {
-        const BookmarkEntry &row = m_allBookmarks.at(position);
+        const BookmarkEntry &row = m_rows.at(position);
         if (CustomPdfFiles::isCustomBookmark(row)) {
             if (!plan.customPaths.contains(row.pdfFilePath))
                 plan.customPaths.append(row.pdfFilePath);
             plan.customKeys.insert(row.id());
         }
-        remaining.removeAt(position);
     }
-    if (!plan.customPaths.isEmpty())
-        plan.filesToRemove =
-            CustomPdfFiles::unusedManagedPdfs(plan.customPaths, m_currentSlotId, remaining, plan.customKeys);
+    if (!plan.customPaths.isEmpty()) {
+        LibraryRows remaining = m_rows;
+        remaining.remove(plan.positions);
+        plan.filesToRemove = CustomPdfFiles::unusedManagedPdfs(plan.customPaths, m_currentSlotId, remaining,
+                                                               m_playlists.playlists(), plan.customKeys);
+    }
     return plan;
 }
 
@@ -197,27 +258,42 @@ std::optional<DeletionResult> LibrarySession::deleteBookmarks(const DeletionPlan
 {
     if (plan.libraryVersion != m_libraryVersion)
         return std::nullopt;
-    DeletionResult result;
-    QSet<QString> deletedKeys;
-    for (qsizetype position : plan.positions) {
-        deletedKeys.insert(m_allBookmarks.at(position).id());
-        m_allBookmarks.removeAt(position);
-        ++result.deleted;
+    BatchScope batch(*this);
+    const std::shared_ptr<const TitleKeyIndex> titles = titleKeyIndex();
+    const QList<qsizetype> ascending(plan.positions.crbegin(), plan.positions.crend());
+    QSet<QString> titleKeys;
+    QSet<QString> identityKeys;
+    for (const qsizetype position : ascending) {
+        identityKeys.insert(m_rows.at(position).id());
+        titleKeys.insert(titles->keyOfRow(position));
     }
-    // Until the search runs again the shown rows must not offer what is gone.
-    m_filteredBookmarks.removeIf(
-        [&deletedKeys](const BookmarkEntry &row) { return deletedKeys.contains(row.id()); });
-    noteLibraryChanged();
-    saveCurrentSlot();
-    PlaylistStore::syncMetadataFromBookmarks(m_allBookmarks);
+    m_rows.remove(ascending);
+    m_titleKeys = std::make_shared<const TitleKeyIndex>(titles->withoutRows(ascending));
+    m_positionsValid = false;
+    // The shown rows lose the deleted ones and the others move up, so that until the search runs again
+    // the table shows what is left, in its order.
+    QList<qsizetype> shown;
+    shown.reserve(m_filtered.size());
+    for (const qsizetype position : std::as_const(m_filtered)) {
+        const auto before = std::lower_bound(ascending.cbegin(), ascending.cend(), position);
+        if (before == ascending.cend() || *before != position)
+            shown.append(position - (before - ascending.cbegin()));
+    }
+    m_filtered = std::move(shown);
+
+    DeletionResult result;
+    result.deleted = ascending.size();
     if (!plan.customKeys.isEmpty()) {
-        PlaylistStore::removeItems(plan.customKeys);
+        m_playlists.removeItems(plan.customKeys);
         // Asked again now: the files are gone only when still unused after the change.
-        const CustomPdfFiles::TrashResult trash = CustomPdfFiles::moveToTrash(
-            CustomPdfFiles::unusedManagedPdfs(plan.customPaths, m_currentSlotId, m_allBookmarks));
+        const CustomPdfFiles::TrashResult trash =
+            CustomPdfFiles::moveToTrash(CustomPdfFiles::unusedManagedPdfs(plan.customPaths, m_currentSlotId,
+                                                                          m_rows, m_playlists.playlists()));
         result.trashed = trash.trashed;
         result.notTrashed = trash.failed;
     }
+    titleKeys.remove(QString());
+    noteChange(ChangeKind::removed, std::move(titleKeys), std::move(identityKeys));
     return result;
 }
 
@@ -228,23 +304,15 @@ std::optional<QString> LibrarySession::resolveMissingPdf(const BookmarkEntry &en
     return FolderFileIndex::resolvePathInFolder(m_selectedFolder, entry.pdfFileName);
 }
 
-OpenSongPlan LibrarySession::planOpenPdf(const BookmarkEntry &entry)
+OpenSongPlan LibrarySession::planOpenPdf(BookmarkEntry entry)
 {
     OpenSongPlan plan;
     QString path = entry.pdfFilePath;
     if (const std::optional<QString> found = resolveMissingPdf(entry)) {
         path = *found;
         if (const std::optional<qsizetype> position = allBookmarksIndex(entry)) {
-            m_allBookmarks[*position].pdfFilePath = path;
-            // The shown copies follow at once, so a second click before the search lands finds it.
-            const QString key = entry.id();
-            for (BookmarkEntry &row : m_filteredBookmarks) {
-                if (row.id() == key)
-                    row.pdfFilePath = path;
-            }
-            noteLibraryChanged();
-            saveCurrentSlot();
-            PlaylistStore::syncMetadataFromBookmarks(m_allBookmarks);
+            applyEdit(
+                {*position}, [&path](BookmarkEntry &row) { row.pdfFilePath = path; }, false);
             plan.libraryChanged = true;
         }
     }
@@ -256,7 +324,7 @@ OpenSongPlan LibrarySession::planOpenPdf(const BookmarkEntry &entry)
     request.pdfPath = path;
     request.pageNumber = entry.pageNumber;
     request.bookmarkEntry = entry;
-    for (const BookmarkEntry &row : std::as_const(m_allBookmarks)) {
+    for (const BookmarkEntry &row : m_rows) {
         if (samePathIgnoringCase(row.pdfFilePath, path))
             request.sourcePdfBookmarks.append(row);
     }

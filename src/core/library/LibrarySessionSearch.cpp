@@ -1,24 +1,23 @@
-// The search and the column sort of the rows the library table shows.
+// The search and the column sort of the rows the library table shows, and the indexes prepared for
+// them on a worker.
 
+#include "core/common/Hop.h"
 #include "core/library/LibrarySearch.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibrarySort.h"
+#include "core/library/TitleKeyIndex.h"
 #include "core/text/TextUtils.h"
-
-#include <QCoreApplication>
-#include <QPointer>
-#include <QThreadPool>
 
 void LibrarySession::updateFilteredList(const QString &text)
 {
     const SearchQuery query = LibrarySearch::parseSearchQuery(TextUtils::trimmed(text));
     const qint64 generation = ++m_searchFilterGeneration;
     if (query.isEmpty()) {
-        m_filteredBookmarks = m_allBookmarks;
+        showAllRows();
         Q_EMIT filteredBookmarksChanged();
         return;
     }
-    BookmarkList firstPass = LibrarySearch::runFilter(m_allBookmarks, 0, searchFirstPassCount, query);
+    QList<qsizetype> firstPass = LibrarySearch::runFilter(m_rows, 0, searchFirstPassCount, query);
     // Queued ahead of the full pass's result, which cannot arrive before this returns.
     QMetaObject::invokeMethod(
         this,
@@ -29,65 +28,96 @@ void LibrarySession::updateFilteredList(const QString &text)
     startFullSearchPass(query, generation);
 }
 
+namespace {
+
+struct SearchPass {
+    std::shared_ptr<const LibrarySearchIndex> index;
+    QList<qsizetype> positions;
+};
+
+} // namespace
+
 void LibrarySession::startFullSearchPass(const SearchQuery &query, qint64 generation)
 {
-    QPointer<LibrarySession> self(this);
-    const BookmarkList snapshot = m_allBookmarks;
     const quint64 version = m_libraryVersion;
-    QThreadPool::globalInstance()->start([self, snapshot, index = m_searchIndex, query, generation, version] {
-        // The first pass after a change of the library prepares the library; later ones reuse it.
-        std::shared_ptr<const LibrarySearchIndex> used =
-            index ? index : std::make_shared<const LibrarySearchIndex>(snapshot);
-        BookmarkList rows = used->runFilter(query);
-        // The application object outlives every session; the session may be gone by now.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, used, version, generation, rows = std::move(rows)]() mutable {
-                if (!self)
-                    return;
-                self->adoptSearchIndex(used, version);
-                self->applySearchPass(generation, std::move(rows));
-            },
-            Qt::QueuedConnection);
-    });
+    Hop::run(
+        this,
+        [snapshot = m_rows, index = m_searchIndex, query] {
+            // The first pass after a change of the library prepares the library; later ones reuse it.
+            SearchPass pass{index ? index : std::make_shared<const LibrarySearchIndex>(snapshot), {}};
+            pass.positions = pass.index->runFilterPositions(query);
+            return pass;
+        },
+        [this, version, generation](SearchPass pass) {
+            if (version == m_libraryVersion && !m_searchIndex)
+                m_searchIndex = pass.index;
+            applySearchPass(generation, std::move(pass.positions));
+        });
 }
 
-void LibrarySession::prepareSearchIndex()
+namespace {
+
+struct PreparedIndexes {
+    std::shared_ptr<const LibrarySearchIndex> search;
+    std::shared_ptr<const TitleKeyIndex> titleKeys;
+    std::optional<QHash<QString, qsizetype>> positionsByKey;
+};
+
+} // namespace
+
+void LibrarySession::prepareIndexes()
 {
-    if (m_searchIndex || m_allBookmarks.isEmpty() || m_preparingVersion == m_libraryVersion)
+    const bool needSearch = !m_searchIndex;
+    const bool needTitles = !m_titleKeys;
+    const bool needPositions = !m_positionsValid;
+    if (m_rows.isEmpty() || m_preparingVersion == m_libraryVersion ||
+        !(needSearch || needTitles || needPositions))
         return;
     m_preparingVersion = m_libraryVersion;
-    QPointer<LibrarySession> self(this);
-    QThreadPool::globalInstance()->start([self, snapshot = m_allBookmarks, version = m_libraryVersion] {
-        auto index = std::make_shared<const LibrarySearchIndex>(snapshot);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, index, version] {
-                if (self)
-                    self->adoptSearchIndex(index, version);
-            },
-            Qt::QueuedConnection);
-    });
+    const quint64 version = m_libraryVersion;
+    Hop::run(
+        this,
+        [snapshot = m_rows, needSearch, needTitles, needPositions] {
+            PreparedIndexes prepared;
+            if (needSearch)
+                prepared.search = std::make_shared<const LibrarySearchIndex>(snapshot);
+            if (needTitles)
+                prepared.titleKeys = std::make_shared<const TitleKeyIndex>(snapshot);
+            if (needPositions) {
+                QHash<QString, qsizetype> positions;
+                positions.reserve(snapshot.size());
+                for (qsizetype i = snapshot.size() - 1; i >= 0; --i)
+                    positions.insert(snapshot.at(i).id(), i);
+                prepared.positionsByKey = std::move(positions);
+            }
+            return prepared;
+        },
+        [this, version](PreparedIndexes prepared) {
+            // What was made from an older library would describe rows that changed since.
+            if (version != m_libraryVersion)
+                return;
+            if (prepared.search && !m_searchIndex)
+                m_searchIndex = std::move(prepared.search);
+            if (prepared.titleKeys && !m_titleKeys)
+                m_titleKeys = std::move(prepared.titleKeys);
+            if (prepared.positionsByKey && !m_positionsValid) {
+                m_positionsByKey = std::move(*prepared.positionsByKey);
+                m_positionsValid = true;
+            }
+        });
 }
 
-void LibrarySession::adoptSearchIndex(std::shared_ptr<const LibrarySearchIndex> index, quint64 version)
-{
-    // An index of an older library would search rows that are gone.
-    if (version == m_libraryVersion && !m_searchIndex)
-        m_searchIndex = std::move(index);
-}
-
-void LibrarySession::applySearchPass(qint64 generation, BookmarkList rows)
+void LibrarySession::applySearchPass(qint64 generation, QList<qsizetype> positions)
 {
     if (generation != m_searchFilterGeneration)
         return;
-    m_filteredBookmarks = std::move(rows);
+    m_filtered = std::move(positions);
     Q_EMIT filteredBookmarksChanged();
 }
 
 bool LibrarySession::sortFilteredByColumn(const QString &column)
 {
-    if (m_filteredBookmarks.isEmpty())
+    if (m_filtered.isEmpty())
         return false;
     if (m_sortColumn == column) {
         m_sortAscending = !m_sortAscending;
@@ -95,7 +125,7 @@ bool LibrarySession::sortFilteredByColumn(const QString &column)
         m_sortColumn = column;
         m_sortAscending = true;
     }
-    LibrarySort::sortBookmarks(m_filteredBookmarks, column, m_sortAscending,
+    LibrarySort::sortPositions(m_filtered, m_rows, column, m_sortAscending,
                                m_searchIndex ? &m_searchIndex->titleOrder() : nullptr);
     return true;
 }

@@ -43,14 +43,20 @@ int compareValues(const Key &a, const Key &b, ValueKind kind)
 }
 
 // Ranks for the distinct texts that value() gives for the rows, mapped back to every row.
-template <typename Value> QList<int> ranksOfRows(const BookmarkList &rows, Value value)
+// The rows to sort: row(i) for i below count.
+template <typename RowAt> struct Rows {
+    RowAt row;
+    qsizetype count;
+};
+
+template <typename RowAt, typename Value> QList<int> ranksOfRows(const Rows<RowAt> &rows, Value value)
 {
     QHash<QString, int> idOf;
     QStringList distinct;
     QList<int> ids;
-    ids.reserve(rows.size());
-    for (const BookmarkEntry &row : rows) {
-        const QString text = value(row);
+    ids.reserve(rows.count);
+    for (qsizetype i = 0; i < rows.count; ++i) {
+        const QString text = value(rows.row(i));
         auto found = idOf.constFind(text);
         if (found == idOf.cend()) {
             found = idOf.insert(text, int(distinct.size()));
@@ -84,21 +90,70 @@ void applyOrder(BookmarkList &rows, std::vector<int> &order)
     }
 }
 
-QList<int> titleRanksOf(const BookmarkList &rows, const TitleOrder *titles)
+template <typename RowAt> QList<int> titleRanksOf(const Rows<RowAt> &rows, const TitleOrder *titles)
 {
     if (titles) {
         QList<int> ranks;
-        ranks.reserve(rows.size());
-        for (const BookmarkEntry &row : rows) {
-            const std::optional<int> rank = titles->rank(row.title);
+        ranks.reserve(rows.count);
+        for (qsizetype i = 0; i < rows.count; ++i) {
+            const std::optional<int> rank = titles->rank(rows.row(i).title);
             if (!rank)
                 break;
             ranks.append(*rank);
         }
-        if (ranks.size() == rows.size())
+        if (ranks.size() == rows.count)
             return ranks;
     }
     return ranksOfRows(rows, [](const BookmarkEntry &row) { return row.title; });
+}
+
+// Where each row goes: order[i] is the position among rows of the row that comes i-th.
+template <typename RowAt>
+std::vector<int> sortedOrder(const Rows<RowAt> &rows, const QString &column, bool ascending,
+                             const TitleOrder *titles)
+{
+    const ValueKind kind = kindOf(column);
+    const QList<int> titleRanks = titleRanksOf(rows, titles);
+    std::vector<Key> keys(rows.count);
+    if (column == LibraryColumns::title) {
+        for (qsizetype i = 0; i < rows.count; ++i)
+            keys[i].integer = titleRanks.at(i);
+    } else if (kind == ValueKind::text) {
+        const QList<int> ranks = ranksOfRows(
+            rows, [&column](const BookmarkEntry &row) { return LibrarySort::sortableValue(row, column); });
+        for (qsizetype i = 0; i < rows.count; ++i)
+            keys[i].integer = ranks.at(i);
+    } else {
+        for (qsizetype i = 0; i < rows.count; ++i) {
+            const BookmarkEntry &row = rows.row(i);
+            Key &key = keys[i];
+            if (column == LibraryColumns::page) {
+                key.integer = row.pageNumber;
+            } else if (column == LibraryColumns::pages) {
+                key.integer = row.pageSpan;
+            } else if (column == LibraryColumns::year) {
+                key.present = row.firstReleaseYear.has_value();
+                key.integer = row.firstReleaseYear.value_or(0);
+            } else {
+                const std::optional<double> rating = TextUtils::finiteRating(row.rating);
+                key.present = rating.has_value();
+                key.real = rating.value_or(0);
+            }
+        }
+    }
+    for (qsizetype i = 0; i < rows.count; ++i)
+        keys[i].titleRank = titleRanks.at(i);
+
+    std::vector<int> order(rows.count);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const int byValue = compareValues(keys[a], keys[b], kind);
+        if (byValue != 0)
+            return ascending ? byValue < 0 : byValue > 0;
+        // The title decides ties, ascending whatever the direction.
+        return keys[a].titleRank < keys[b].titleRank;
+    });
+    return order;
 }
 
 } // namespace
@@ -153,48 +208,25 @@ void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending, co
 {
     if (rows.size() < 2)
         return;
-    const ValueKind kind = kindOf(column);
-    const QList<int> titleRanks = titleRanksOf(rows, titles);
-    std::vector<Key> keys(rows.size());
-    if (column == LibraryColumns::title) {
-        for (qsizetype i = 0; i < rows.size(); ++i)
-            keys[i].integer = titleRanks.at(i);
-    } else if (kind == ValueKind::text) {
-        const QList<int> ranks =
-            ranksOfRows(rows, [&column](const BookmarkEntry &row) { return sortableValue(row, column); });
-        for (qsizetype i = 0; i < rows.size(); ++i)
-            keys[i].integer = ranks.at(i);
-    } else {
-        for (qsizetype i = 0; i < rows.size(); ++i) {
-            const BookmarkEntry &row = rows.at(i);
-            Key &key = keys[i];
-            if (column == LibraryColumns::page) {
-                key.integer = row.pageNumber;
-            } else if (column == LibraryColumns::pages) {
-                key.integer = row.pageSpan;
-            } else if (column == LibraryColumns::year) {
-                key.present = row.firstReleaseYear.has_value();
-                key.integer = row.firstReleaseYear.value_or(0);
-            } else {
-                const std::optional<double> rating = TextUtils::finiteRating(row.rating);
-                key.present = rating.has_value();
-                key.real = rating.value_or(0);
-            }
-        }
-    }
-    for (qsizetype i = 0; i < rows.size(); ++i)
-        keys[i].titleRank = titleRanks.at(i);
-
-    std::vector<int> order(rows.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const int byValue = compareValues(keys[a], keys[b], kind);
-        if (byValue != 0)
-            return ascending ? byValue < 0 : byValue > 0;
-        // The title decides ties, ascending whatever the direction.
-        return keys[a].titleRank < keys[b].titleRank;
-    });
+    const auto rowAt = [&rows](qsizetype i) -> const BookmarkEntry & { return rows.at(i); };
+    std::vector<int> order =
+        sortedOrder(Rows<decltype(rowAt)>{rowAt, rows.size()}, column, ascending, titles);
     applyOrder(rows, order);
+}
+
+void sortPositions(QList<qsizetype> &positions, const LibraryRows &library, const QString &column,
+                   bool ascending, const TitleOrder *titles)
+{
+    if (positions.size() < 2)
+        return;
+    const auto rowAt = [&](qsizetype i) -> const BookmarkEntry & { return library.at(positions.at(i)); };
+    const std::vector<int> order =
+        sortedOrder(Rows<decltype(rowAt)>{rowAt, positions.size()}, column, ascending, titles);
+    QList<qsizetype> sorted;
+    sorted.reserve(positions.size());
+    for (const int i : order)
+        sorted.append(positions.at(i));
+    positions = std::move(sorted);
 }
 
 } // namespace LibrarySort

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/library/BookmarkEntry.h"
+#include "core/library/LibraryRows.h"
 
 #include <QHash>
 #include <QStringList>
@@ -42,5 +42,8 @@ QString sortableValue(const BookmarkEntry &entry, const QString &column);
 // spares the collator; otherwise the titles are ranked here.
 void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending,
                    const TitleOrder *titles = nullptr);
+// The same order for the rows of library at positions: the positions are put into it.
+void sortPositions(QList<qsizetype> &positions, const LibraryRows &library, const QString &column,
+                   bool ascending, const TitleOrder *titles = nullptr);
 
 } // namespace LibrarySort

@@ -1,5 +1,11 @@
 #pragma once
 
+// Internal to lyrafold_core: the simdjson types stay inside the library, and the other layers decode
+// through the codecs' functions. The library's own sources define LYRAFOLD_CORE_INTERNAL.
+#ifndef LYRAFOLD_CORE_INTERNAL
+#error "core/library/SongRecordCodec.h is internal to lyrafold_core: decode through the codecs' functions"
+#endif
+
 // JSON form of the fifteen song fields, shared by slot files, the bookmark cache, the playlists file
 // and playlist files (internal header).
 

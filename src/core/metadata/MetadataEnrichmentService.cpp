@@ -173,10 +173,10 @@ void lookUpRecording(const QString &id, QObject *context, MetadataEnrichmentServ
     // The "+" joins the two inc values and stays literal.
     const QUrl url = serviceUrl(endpoints.musicBrainzBaseUrl, QStringLiteral("/ws/2/recording/") + *segment,
                                 QStringLiteral("inc=url-rels+artist-credits&fmt=json"));
-    MetadataWebClient::getObject(url, {}, endpoints.requestTimeout, context,
-                                 [done = std::move(done)](std::optional<QJsonObject> recording) {
-                                     done(recording ? recordingEnrichment(*recording) : ExternalEnrichment());
-                                 });
+    MetadataWebClient::getObject(
+        url, {}, endpoints.requestTimeout, context, [done = std::move(done)](const WebResult &recording) {
+            done(recording ? recordingEnrichment(*recording.object) : ExternalEnrichment());
+        });
 }
 
 std::optional<QString> nonEmpty(const std::optional<QString> &text)
@@ -290,9 +290,9 @@ void fetchMusicBrainz(const QString &title, const QString &composer, QObject *co
     QPointer<QObject> guard(context);
     MetadataWebClient::getObject(
         url, {}, endpoints.requestTimeout, context,
-        [guard, done = std::move(done)](std::optional<QJsonObject> answer) mutable {
+        [guard, done = std::move(done)](const WebResult &answer) mutable {
             const std::optional<QJsonObject> first =
-                answer ? firstObjectOf(*answer, QStringLiteral("recordings")) : std::nullopt;
+                answer ? firstObjectOf(*answer.object, QStringLiteral("recordings")) : std::nullopt;
             const QJsonValue id = first ? first->value(QLatin1String("id")) : QJsonValue();
             if (!id.isString() || !guard) {
                 done({});
@@ -321,8 +321,8 @@ void fetchDiscogs(const QString &title, const QString &artist, const QString &to
     if (!token.isEmpty())
         headers.append({QByteArrayLiteral("Authorization"), "Discogs token=" + token.toUtf8()});
     MetadataWebClient::getObject(url, headers, endpoints.requestTimeout, context,
-                                 [done = std::move(done)](std::optional<QJsonObject> answer) {
-                                     done(answer ? releaseEnrichment(*answer) : ExternalEnrichment());
+                                 [done = std::move(done)](const WebResult &answer) {
+                                     done(answer ? releaseEnrichment(*answer.object) : ExternalEnrichment());
                                  });
 }
 

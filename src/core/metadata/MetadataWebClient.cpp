@@ -33,19 +33,29 @@ QNetworkAccessManager *threadManager()
     return manager;
 }
 
-std::optional<QJsonObject> objectFromReply(QNetworkReply *reply)
+WebResult resultOf(QNetworkReply *reply)
 {
+    using Kind = WebError::Kind;
+    const auto failure = [](Kind kind, const QString &message, int status = 0) {
+        return WebResult{std::nullopt, WebError{kind, status, message}};
+    };
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const int code = status.isValid() ? status.toInt() : 0;
+    if (reply->error() == QNetworkReply::OperationCanceledError ||
+        reply->error() == QNetworkReply::TimeoutError)
+        return failure(Kind::timeout, QStringLiteral("no answer in time"));
+    if (status.isValid() && (code < 200 || code > 299))
+        return failure(Kind::httpStatus, QStringLiteral("HTTP status %1").arg(code), code);
     if (reply->error() != QNetworkReply::NoError || !status.isValid())
-        return std::nullopt;
-    const int code = status.toInt();
-    if (code < 200 || code > 299)
-        return std::nullopt;
+        return failure(Kind::network, reply->errorString());
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(reply->readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return std::nullopt;
-    return document.object();
+    if (error.error != QJsonParseError::NoError)
+        return failure(Kind::unreadableAnswer,
+                       QStringLiteral("the answer is not JSON: ") + error.errorString());
+    if (!document.isObject())
+        return failure(Kind::unreadableAnswer, QStringLiteral("the answer is not a JSON object"));
+    return WebResult{document.object(), {}};
 }
 
 void startRequest(const QUrl &url, const QList<MetadataWebClient::Header> &headers,
@@ -65,7 +75,7 @@ void startRequest(const QUrl &url, const QList<MetadataWebClient::Header> &heade
     QObject::connect(reply, &QNetworkReply::finished, context,
                      [reply, guard = QPointer<QObject>(context), done = std::move(done)] {
                          if (guard)
-                             done(objectFromReply(reply));
+                             done(resultOf(reply));
                      });
 }
 

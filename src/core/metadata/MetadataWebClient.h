@@ -12,14 +12,35 @@
 #include <optional>
 #include <utility>
 
+// Why a request gave no JSON object.
+struct WebError {
+    enum class Kind {
+        network,          // no connection, refused, aborted, a TLS failure
+        timeout,          // no answer within the request's time
+        httpStatus,       // the server answered with a status outside 200-299
+        unreadableAnswer, // a body that is not JSON, or whose top level is not an object
+    };
+    Kind kind = Kind::network;
+    int httpStatus = 0; // for httpStatus
+    QString message;    // for the log or a status line; English
+};
+
+// The JSON object a request gave, or why it gave none.
+struct WebResult {
+    std::optional<QJsonObject> object;
+    WebError error; // meaningful only without an object
+
+    explicit operator bool() const { return object.has_value(); }
+};
+
 // The HTTP side of the metadata lookups: every GET waits on the shared NetworkThrottle, carries the
-// application's User-Agent and a timeout, and yields a JSON object or nothing. Nothing is reported
-// beyond that: a transport error, a timeout, a status outside 200-299, a body that is not JSON and a
-// top level that is not an object all give nothing.
+// application's User-Agent and a timeout, and yields a JSON object or the kind of failure (WebError).
+// The enrichment service above it keeps its own rule: a failed lookup is an empty result toward the
+// library, never an error.
 namespace MetadataWebClient {
 
 using Header = std::pair<QByteArray, QByteArray>;
-using ObjectCallback = std::function<void(std::optional<QJsonObject>)>;
+using ObjectCallback = std::function<void(const WebResult &)>;
 
 // "Lyrafold/<version> ( <contact address> )": the services ask every client to name itself and a
 // way to reach its makers.

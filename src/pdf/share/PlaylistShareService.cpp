@@ -237,14 +237,28 @@ qint64 pageTotal(const QList<PlannedTitle> &plan)
     return total;
 }
 
+using Failure = ExportResult::Failure;
+
+ExportResult noFolder()
+{
+    return ExportResult::failed(Failure::writeFailed, QStringLiteral("the export folder cannot be made"));
+}
+
+// Why a plan is empty: the first book that could not be read, else no page to show.
+ExportResult nothingPlanned(const QString &missingBook)
+{
+    return missingBook.isEmpty() ? ExportResult::failed(Failure::nothingToExport)
+                                 : ExportResult::failed(Failure::bookMissing, missingBook);
+}
+
 // Writes the pages of the planned titles into a fresh folder, numbered on across titles. A page that
 // cannot be rendered uses no number; a failed write keeps its number. Gives the folder only when it
 // holds at least one image: a folder whose every write failed is no export.
-std::optional<QString> writeImages(const std::optional<QString> &folder, PageImages &images,
-                                   const QList<PlannedTitle> &plan, BuildProgress *progress)
+ExportResult writeImages(const std::optional<QString> &folder, PageImages &images,
+                         const QList<PlannedTitle> &plan, BuildProgress *progress)
 {
     if (!folder)
-        return std::nullopt;
+        return noFolder();
     QDir().mkpath(*folder);
     const qint64 total = pageTotal(plan);
     qint64 done = 0;
@@ -254,7 +268,7 @@ std::optional<QString> writeImages(const std::optional<QString> &folder, PageIma
         for (int index = title.range.start; index < title.range.end; ++index) {
             if (isCancelled(progress)) {
                 QDir(*folder).removeRecursively();
-                return std::nullopt;
+                return ExportResult::failed(Failure::cancelled);
             }
             if (const auto jpeg = images.jpeg(title.path, index)) {
                 ++counter;
@@ -265,8 +279,10 @@ std::optional<QString> writeImages(const std::optional<QString> &folder, PageIma
         }
     }
     if (written < 1)
-        return std::nullopt;
-    return folder;
+        return counter == 0
+                   ? ExportResult::failed(Failure::nothingToExport)
+                   : ExportResult::failed(Failure::writeFailed, QStringLiteral("no image could be written"));
+    return ExportResult::made(*folder);
 }
 
 // Adds one source page to the writer as the PDF exports lay it out; false when it has to be left out.
@@ -292,33 +308,44 @@ addSourcePage(PdfWriter &writer, const QString &path, int index,
     return layout;
 }
 
-std::optional<QString> finish(PdfWriter &writer, const std::optional<QString> &path, BuildProgress *progress)
+ExportResult finish(PdfWriter &writer, const std::optional<QString> &path, BuildProgress *progress)
 {
-    if (!path || isCancelled(progress) || writer.pageCount() == 0)
-        return std::nullopt;
-    if (!writer.write(*path, progress))
-        return std::nullopt;
-    return path;
+    if (isCancelled(progress))
+        return ExportResult::failed(Failure::cancelled);
+    if (writer.pageCount() == 0)
+        return ExportResult::failed(Failure::nothingToExport);
+    if (!path)
+        return noFolder();
+    const Result<bool> written = writer.write(*path, progress);
+    if (isCancelled(progress))
+        return ExportResult::failed(Failure::cancelled);
+    if (!written)
+        return ExportResult::failed(Failure::writeFailed, written.error().message);
+    return ExportResult::made(*path);
 }
 
 } // namespace
 
 namespace PlaylistShareService {
 
-std::optional<QString> buildPlaylistPDF(const QList<PlaylistItem> &items, const QString &playlistName,
-                                        bool includeStreamingLinksInHeader, BuildProgress *progress)
+ExportResult buildPlaylistPDF(const QList<PlaylistItem> &items, const QString &playlistName,
+                              bool includeStreamingLinksInHeader, BuildProgress *progress)
 {
-    if (items.isEmpty())
-        return std::nullopt;
     PdfWriter writer;
     QList<PlannedTitle> plan;
+    QString missingBook;
     for (const PlaylistItem &item : items) {
         const Result<int> count = writer.pageCount(item.pdfFilePath);
-        if (!count)
+        if (!count) {
+            if (missingBook.isEmpty())
+                missingBook = item.pdfFilePath;
             continue;
+        }
         if (const auto range = pageRange(item.pageNumber, item.pageSpan, count.value()))
             plan.append({item.pdfFilePath, *range, &item});
     }
+    if (plan.isEmpty())
+        return nothingPlanned(missingBook);
     const qint64 total = pageTotal(plan);
     qint64 done = 0;
     LinkHeader header;
@@ -327,7 +354,7 @@ std::optional<QString> buildPlaylistPDF(const QList<PlaylistItem> &items, const 
         const int first = writer.pageCount();
         for (int index = title.range.start; index < title.range.end; ++index) {
             if (isCancelled(progress))
-                return std::nullopt;
+                return ExportResult::failed(Failure::cancelled);
             addSourcePage(writer, title.path, index, [&](PdfWriter::Page &page, const PageLayout &layout) {
                 if (!includeStreamingLinksInHeader || index != title.range.start)
                     return;
@@ -344,40 +371,44 @@ std::optional<QString> buildPlaylistPDF(const QList<PlaylistItem> &items, const 
                   progress);
 }
 
-std::optional<QString> buildPlaylistJPEGs(const QList<PlaylistItem> &items, const QString &playlistName,
-                                          BuildProgress *progress)
+ExportResult buildPlaylistJPEGs(const QList<PlaylistItem> &items, const QString &playlistName,
+                                BuildProgress *progress)
 {
-    if (items.isEmpty())
-        return std::nullopt;
     PageImages images;
     QList<PlannedTitle> plan;
+    QString missingBook;
     for (const PlaylistItem &item : items) {
         const auto count = images.pageCount(item.pdfFilePath);
-        if (!count)
+        if (!count) {
+            if (missingBook.isEmpty())
+                missingBook = item.pdfFilePath;
             continue;
+        }
         if (const auto range = pageRange(item.pageNumber, item.pageSpan, *count))
             plan.append({item.pdfFilePath, *range, &item});
     }
+    if (plan.isEmpty())
+        return nothingPlanned(missingBook);
     return writeImages(
         ExportNaming::exportPath(ExportNaming::datedStem(playlistName), QStringLiteral("_images")), images,
         plan, progress);
 }
 
-std::optional<QString> buildSingleBookmarkPDF(const BookmarkEntry &entry, const QString &suggestedBase,
-                                              BuildProgress *progress)
+ExportResult buildSingleBookmarkPDF(const BookmarkEntry &entry, const QString &suggestedBase,
+                                    BuildProgress *progress)
 {
     PdfWriter writer;
     const Result<int> count = writer.pageCount(entry.pdfFilePath);
     if (!count)
-        return std::nullopt;
+        return ExportResult::failed(Failure::bookMissing, entry.pdfFilePath);
     const auto range = pageRange(entry.pageNumber, entry.pageSpan, count.value());
     if (!range)
-        return std::nullopt;
+        return ExportResult::failed(Failure::nothingToExport);
     const PdfEditCacheFile annotations = PdfEditCacheCodec::load(entry.pdfFilePath).file;
     const qint64 total = range->end - range->start;
     for (int index = range->start; index < range->end; ++index) {
         if (isCancelled(progress))
-            return std::nullopt;
+            return ExportResult::failed(Failure::cancelled);
         addSourcePage(writer, entry.pdfFilePath, index, [&](PdfWriter::Page &page, const PageLayout &layout) {
             const QList<StrokeRecord> strokes = annotations.strokesByPage.value(index);
             const QList<TextRecord> texts = annotations.textsByPage.value(index);
@@ -396,8 +427,8 @@ std::optional<QString> buildSingleBookmarkPDF(const BookmarkEntry &entry, const 
     return finish(writer, path, progress);
 }
 
-std::optional<QString> buildSingleBookmarkJPEGs(const BookmarkEntry &entry, const QString &suggestedBase,
-                                                BuildProgress *progress)
+ExportResult buildSingleBookmarkJPEGs(const BookmarkEntry &entry, const QString &suggestedBase,
+                                      BuildProgress *progress)
 {
     const auto folder = ExportNaming::exportPath(suggestedBase, QStringLiteral("_images"));
     PageImages images;
@@ -406,7 +437,8 @@ std::optional<QString> buildSingleBookmarkJPEGs(const BookmarkEntry &entry, cons
     if (!range) {
         if (folder)
             QDir().mkpath(*folder);
-        return std::nullopt;
+        return count ? ExportResult::failed(Failure::nothingToExport)
+                     : ExportResult::failed(Failure::bookMissing, entry.pdfFilePath);
     }
     return writeImages(folder, images, {{entry.pdfFilePath, *range, &entry}}, progress);
 }

@@ -2,6 +2,7 @@
 
 #include "core/common/LaunchLog.h"
 #include "core/common/NotificationBus.h"
+#include "ui/app/AppContext.h"
 #include "ui/mainwindow/MainWindowController.h"
 
 #include <QAction>
@@ -49,11 +50,14 @@ void centreOnScreen(QWidget *window)
 } // namespace
 
 AppDelegate::AppDelegate(MainWindowFactory createMainWindow, QObject *parent)
-    : QObject(parent), m_createMainWindow(std::move(createMainWindow))
+    : QObject(parent), m_context(std::make_unique<AppContext>()),
+      m_createMainWindow(std::move(createMainWindow))
 {
     // The main library window takes over the menu bar before it adds its own menus to it.
     if (!m_createMainWindow)
-        m_createMainWindow = [this] { return std::make_unique<MainWindowController>(m_mainMenu.release()); };
+        m_createMainWindow = [this] {
+            return std::make_unique<MainWindowController>(*m_context, m_mainMenu.release());
+        };
     QApplication::setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)

@@ -8,12 +8,14 @@
 #include <functional>
 #include <memory>
 
+class AppContext;
 class QAction;
 class QMainWindow;
 class QMenuBar;
 class QWidget;
 
-// The application's delegate: gives the process its menu, creates and shows the main library window,
+// The application's delegate: makes the application context (the shared owners of the library and the
+// playlists, handed to every window), gives the process its menu, creates and shows the main library window,
 // brings that window back when the program is launched again, re-applies the button effects whenever
 // the application becomes active, and routes playlist files handed over by the desktop to the main
 // window. One instance lives as long as the process.
@@ -50,6 +52,7 @@ public:
     // the front and the playlist files among them are opened.
     void handleLaunchedAgain(const QStringList &paths);
 
+    AppContext &context() const { return *m_context; }
     QMainWindow *mainWindow() const { return m_mainWindow.get(); }
     QAction *quitAction() const { return m_quitAction; }
 
@@ -64,6 +67,8 @@ private:
     void flushPendingLyfImports();
     void installButtonEffects(QWidget *window);
 
+    // Made first and destroyed last: every window holds on to it.
+    std::unique_ptr<AppContext> m_context;
     MainWindowFactory m_createMainWindow;
     ButtonEffectsInstaller m_installButtonEffects;
     std::unique_ptr<QMainWindow> m_mainWindow;

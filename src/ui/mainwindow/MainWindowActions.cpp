@@ -1,38 +1,118 @@
-// What the main window does to songs: open them in the viewer, delete them, edit their metadata, and
-// load the built-in bookmark list into the Default slot.
+// What the main window does to songs: the row clicks, opening them in the viewer, deleting them,
+// editing their metadata, and loading the built-in bookmark list into the Default slot.
 
 #include "ui/mainwindow/MainWindowController.h"
 
 #include "core/common/AppSettings.h"
+#include "core/common/Hop.h"
 #include "core/common/LaunchLog.h"
-#include "core/library/CustomPdfFiles.h"
 #include "core/library/DefaultBookmarks.h"
-#include "core/playlist/PlaylistStore.h"
+#include "core/library/LibraryColumns.h"
 #include "core/text/TextUtils.h"
+#include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/StudyModeService.h"
-#include "ui/mainwindow/BookmarkHoverOverlay.h"
+#include "ui/common/TablePagePreview.h"
+#include "ui/mainwindow/BookmarkTableDelegate.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/mainwindow/MetadataEditDialog.h"
-#include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
-#include <QThreadPool>
+#include <QTimer>
 
 QWidget *MainWindowController::alertParent()
 {
     return isVisible() ? this : nullptr;
+}
+
+// ---- Row clicks
+
+void MainWindowController::handleTableClick(QMouseEvent *event)
+{
+    if (!m_tableView || event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier))
+        return;
+    const QPoint local = event->position().toPoint();
+    const QModelIndex index = m_tableView->indexAt(local);
+    const int row = index.isValid() ? index.row() : -1;
+    const QString column = BookmarkTableModel::columnIdentifier(index.column());
+    const bool editableCell =
+        m_isColumnEditModeEnabled && m_session.currentSlotId() != 0 && editableColumns().contains(column);
+    // The cell is about to open for editing. Previews are kept away only once the editor exists, so a
+    // click that opens none does not lose them.
+    if (editableCell && m_session.displayedBookmark(row))
+        m_preview->dismiss();
+    // The row's drawn Add and Share buttons take their own clicks.
+    if (index.isValid() &&
+        BookmarkTableDelegate::rowButtonRect(column, m_tableView->visualRect(index)).contains(local))
+        return;
+    const BookmarkEntry *entry = m_session.displayedBookmark(row);
+    if (!entry)
+        return;
+    m_tableView->triggerPressPulse(row, clickActionDelayMilliseconds / 1000.0);
+    QTimer::singleShot(clickActionDelayMilliseconds, this,
+                       [this, bookmark = *entry, row, column] { performClickAction(bookmark, row, column); });
+}
+
+void MainWindowController::performClickAction(const BookmarkEntry &entry, int row, const QString &column)
+{
+    // The rows may have moved since the click (a search pass landing): the song is selected where it is
+    // now, or not at all.
+    selectRowsWithIdentityKeys({entry.id()});
+    if (m_addToPlaylistTargetName) {
+        m_context.playlists().addToPlaylist(*m_addToPlaylistTargetName, entry);
+        setStatus(QStringLiteral("Added \"%1\" to \"%2\". Click another title or press Done.")
+                      .arg(entry.title, *m_addToPlaylistTargetName));
+        if (m_finishAddToPlaylistButton)
+            m_finishAddToPlaylistButton->show();
+        return;
+    }
+    if (m_isColumnEditModeEnabled) {
+        const BookmarkEntry *shown = m_session.displayedBookmark(row);
+        if (m_session.currentSlotId() == 0 || !editableColumns().contains(column) || !shown ||
+            shown->id() != entry.id())
+            return;
+        if (m_editModeButton)
+            m_editModeButton->setText(QStringLiteral("Editing: ") + column);
+        m_tableView->setFocus();
+        m_tableView->edit(m_tableModel->index(row, BookmarkTableModel::columnOf(column)));
+        return;
+    }
+    const QString key = entry.id();
+    if (key == m_lastClickOpenKey && m_lastClickOpen.isValid() &&
+        m_lastClickOpen.elapsed() < QApplication::doubleClickInterval())
+        return;
+    m_lastClickOpenKey = key;
+    m_lastClickOpen.start();
+    openPdf(entry);
+}
+
+void MainWindowController::openPdfFromTableDoubleClick()
+{
+    if (m_addToPlaylistTargetName || m_isColumnEditModeEnabled || !m_tableView)
+        return;
+    const BookmarkEntry *entry = m_session.displayedBookmark(m_tableView->currentIndex().row());
+    if (!entry)
+        return;
+    // The first click of the pair has opened the song already (or is about to): one double click,
+    // one opening.
+    const QString key = entry->id();
+    if (key == m_lastClickOpenKey && m_lastClickOpen.isValid() &&
+        m_lastClickOpen.elapsed() < QApplication::doubleClickInterval() + clickActionDelayMilliseconds)
+        return;
+    m_lastClickOpenKey = key;
+    m_lastClickOpen.start();
+    openPdf(*entry);
 }
 
 // ---- Opening songs
@@ -46,9 +126,8 @@ void MainWindowController::openSelectedPdf()
 
 void MainWindowController::openPdf(const BookmarkEntry &entry)
 {
+    // A book found elsewhere is stored with its new path; the user's search runs again and stays.
     const OpenSongPlan plan = m_session.planOpenPdf(entry);
-    if (plan.libraryChanged)
-        searchChanged(); // the user's search stays; the row shows its new path when it lands
     if (!plan.request) {
         showFileNotFound(plan.missingPath);
         return;
@@ -98,16 +177,11 @@ void MainWindowController::showInViewer(const ViewerOpenRequest &request)
 
 // ---- Deleting rows and the row actions
 
-QString MainWindowController::bookNameLabel(const BookmarkEntry &entry)
-{
-    return CustomPdfFiles::bookNameLabel(entry);
-}
-
 void MainWindowController::deleteSelectedRows()
 {
     if (!ensureCurrentSlotEditable(QStringLiteral("delete bookmarks")))
         return;
-    const QList<qsizetype> positions = uniqueAllBookmarksIndices(selectedDisplayRows());
+    const QList<qsizetype> positions = m_session.uniqueAllBookmarksIndices(selectedDisplayRows());
     const qsizetype count = positions.size();
     if (count == 0) {
         LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::informational,
@@ -137,7 +211,6 @@ void MainWindowController::deleteSelectedRows()
     }
     reloadTable(SelectionAfterReload::clear);
     refreshSearchResultCount();
-    searchChanged();
     QString status = QStringLiteral("Deleted %1 selected bookmark(s).").arg(count);
     for (const QString &file : result->notTrashed)
         status += QStringLiteral(" Could not move %1 to the trash.").arg(QFileInfo(file).fileName());
@@ -153,7 +226,7 @@ void MainWindowController::contextOpenPdf(int row)
 void MainWindowController::contextTagThisRow(int row)
 {
     const BookmarkEntry *entry = m_session.displayedBookmark(row);
-    if (!entry || !allBookmarksIndex(*entry))
+    if (!entry || !m_session.allBookmarksIndex(*entry))
         return;
     reportNotAvailableYet(QStringLiteral("Auto-tagging"));
 }
@@ -182,7 +255,7 @@ void MainWindowController::showRowContextMenu(const QPoint &viewportPosition)
 
 bool MainWindowController::ensureCurrentSlotEditable(const QString &action)
 {
-    if (currentSlotId() != 0)
+    if (m_session.currentSlotId() != 0)
         return true;
     LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning,
                        QStringLiteral("Default slot is read-only"),
@@ -219,30 +292,23 @@ void MainWindowController::applyMetadataDialogValues(const BookmarkEntry &entry,
     const qsizetype count = m_session.applyMetadataValues(entry, values);
     if (m_tableView)
         m_tableView->viewport()->update();
-    searchChanged();
-    saveCurrentSlot();
-    PlaylistStore::syncMetadataFromBookmarks(allBookmarks());
     setStatus(QStringLiteral("Metadata updated for %1 matching title(s)").arg(count));
 }
 
 void MainWindowController::controlTextDidBeginEditing(int, const QString &)
 {
-    m_suppressPreviewDuringCellEdit = true;
-    closePreviewWindow();
-    resetPreviewHighlightRow();
-    m_lastPreviewRow = -1;
-    m_pendingPreviewRow = -1;
+    m_preview->setSuspended(true);
 }
 
 void MainWindowController::cellEditingClosed()
 {
-    m_suppressPreviewDuringCellEdit = false;
+    m_preview->setSuspended(false);
 }
 
 void MainWindowController::controlTextDidEndEditing(int row, const QString &column, const QString &text)
 {
     // Every way out clears the flag, so the previews come back whatever became of the edit.
-    const auto done = qScopeGuard([this] { m_suppressPreviewDuringCellEdit = false; });
+    const auto done = qScopeGuard([this] { m_preview->setSuspended(false); });
     if (!ensureCurrentSlotEditable(QStringLiteral("edit bookmarks")) || column.isEmpty())
         return;
     if (BookmarkMetadata::isMetadataColumn(column) && m_customModeToggle) {
@@ -262,9 +328,6 @@ void MainWindowController::controlTextDidEndEditing(int row, const QString &colu
     }
     if (m_tableView)
         m_tableView->viewport()->update();
-    saveCurrentSlot();
-    PlaylistStore::syncMetadataFromBookmarks(allBookmarks());
-    searchChanged();
     setStatus(QStringLiteral("Updated %1 for %2 matching title(s).").arg(column).arg(changed.value()));
 }
 
@@ -274,7 +337,7 @@ void MainWindowController::loadDefaultBookmarks()
 {
     const QString folder =
         QFileDialog::getExistingDirectory(this, QStringLiteral("Select folder with PDF fakebooks"),
-                                          selectedFolder(), QFileDialog::ShowDirsOnly);
+                                          m_session.selectedFolder(), QFileDialog::ShowDirsOnly);
     if (folder.isEmpty())
         return;
     loadDefaultBookmarksFromFolder(folder, DefaultBookmarks::resourcePath());
@@ -298,27 +361,21 @@ void MainWindowController::loadDefaultBookmarksFromFolder(const QString &folder,
 void MainWindowController::loadDefaultsFrom(const QString &resourcePath)
 {
     setStatus(QStringLiteral("Loading default bookmarks..."));
-    QPointer<MainWindowController> self(this);
-    const QString folder = selectedFolder();
-    QThreadPool::globalInstance()->start([self, resourcePath, folder] {
-        Result<BookmarkList> loaded = DefaultBookmarks::load(resourcePath, folder);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, loaded = std::move(loaded), folder]() mutable {
-                if (!self)
-                    return;
-                if (!loaded) {
-                    LyrafoldAlert::run(self->alertParent(), LyrafoldAlert::Style::warning,
-                                       QStringLiteral("Failed to load default bookmarks"),
-                                       loaded.error().message);
-                    if (self)
-                        self->setStatus(QStringLiteral("Failed to load defaults"));
-                    return;
-                }
-                self->applyDefaultBookmarks(std::move(loaded).value(), folder);
-            },
-            Qt::QueuedConnection);
-    });
+    const QString folder = m_session.selectedFolder();
+    Hop::run(
+        this, [resourcePath, folder] { return DefaultBookmarks::load(resourcePath, folder); },
+        [this, folder](Result<BookmarkList> loaded) {
+            if (!loaded) {
+                const QPointer<MainWindowController> self(this);
+                LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning,
+                                   QStringLiteral("Failed to load default bookmarks"),
+                                   loaded.error().message);
+                if (self)
+                    setStatus(QStringLiteral("Failed to load defaults"));
+                return;
+            }
+            applyDefaultBookmarks(std::move(loaded).value(), folder);
+        });
 }
 
 void MainWindowController::applyDefaultBookmarks(BookmarkList rows, const QString &folder)
@@ -336,13 +393,8 @@ void MainWindowController::applyDefaultBookmarks(BookmarkList rows, const QStrin
         m_customModeToggle->setChecked(false);
         applyCustomToggleChrome();
     }
-    for (int i = 0; i < m_slotTileViews.size(); ++i) {
-        m_slotTileViews[i]->slotSelected = i == 0;
-        m_slotTileViews[i]->applyChrome();
-    }
+    showCurrentSlotTile();
     updateSlotTileNames();
-    saveCurrentSlot();
-    PlaylistStore::syncMetadataFromBookmarks(allBookmarks());
     refreshSearchResultCount();
     setStatus(QStringLiteral("Loaded %1 default bookmarks").arg(count));
 }

@@ -1,35 +1,32 @@
 #include "ui/mainwindow/MainWindowController.h"
 
-#include "core/common/AppSettings.h"
-#include "core/common/HoverLog.h"
+#include "core/common/Hop.h"
 #include "core/common/NotificationBus.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/TitleMetadataIndex.h"
-#include "ui/common/StudyModeService.h"
-#include "ui/mainwindow/BookmarkHoverOverlay.h"
-#include "ui/mainwindow/BookmarkTableDelegate.h"
+#include "ui/app/AppContext.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
+#include "ui/mainwindow/MainSettingsMenu.h"
 #include "ui/mainwindow/TileView.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
-#include <QApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QItemSelection>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 
-MainWindowController::MainWindowController(QMenuBar *mainMenu, QWidget *parent) : QMainWindow(parent)
+MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMenu, QWidget *parent)
+    : QMainWindow(parent), m_context(context), m_session(context.library())
 {
     setWindowTitle(QStringLiteral("LYRAFOLD (beta)"));
     resize(1380, 640);
@@ -40,74 +37,70 @@ MainWindowController::MainWindowController(QMenuBar *mainMenu, QWidget *parent) 
     if (mainMenu)
         setMenuBar(mainMenu);
 
-    // Told after the current work (a load writes its own status first), so the user sees it.
-    connect(
-        &NotificationBus::instance(), &NotificationBus::stateFileSetAside, this,
-        [this](const QString &path, const QString &asidePath) {
-            setStatus(QStringLiteral("%1 could not be read and was set aside as %2.")
-                          .arg(QFileInfo(path).fileName(), QFileInfo(asidePath).fileName()));
-        },
-        Qt::QueuedConnection);
-    connect(&m_session, &LibrarySession::saveFailed, this, &MainWindowController::setStatus);
-    connect(&m_session, &LibrarySession::filteredBookmarksChanged, this, [this] {
-        reloadTable(SelectionAfterReload::keepSongs);
-        refreshSearchResultCount();
-    });
     m_searchDebounceTimer = new QTimer(this);
     m_searchDebounceTimer->setSingleShot(true);
     m_searchDebounceTimer->setInterval(searchDebounceMilliseconds);
     connect(m_searchDebounceTimer, &QTimer::timeout, this,
             [this] { updateFilteredList(m_pendingSearchText); });
-    m_previewHoverTimer = new QTimer(this);
-    m_previewHoverTimer->setSingleShot(true);
-    m_previewHoverTimer->setInterval(previewHoverDelayMilliseconds);
-    connect(m_previewHoverTimer, &QTimer::timeout, this, [this] {
-        const int row = m_pendingPreviewRow;
-        hoverLog(QStringLiteral("timer fired row=%1 overlay=%2")
-                     .arg(row)
-                     .arg(m_hoverOverlay ? QStringLiteral("true") : QStringLiteral("false")));
-        if (m_hoverOverlay)
-            m_hoverOverlay->setHoveredRow(row);
-        updateOrShowPreviewPopover(row);
-        m_lastPreviewRow = row;
-    });
+    m_settingsMenu = new MainSettingsMenu(this);
+    connect(m_settingsMenu, &MainSettingsMenu::statusChanged, this, &MainWindowController::setStatus);
 
     setupUI();
+    connectOwners();
 
     m_session.restoreActiveSlot();
-    for (int i = 0; i < m_slotTileViews.size(); ++i) {
-        m_slotTileViews[i]->slotSelected = i == currentSlotId();
-        m_slotTileViews[i]->applyChrome();
-    }
+    showCurrentSlotTile();
     updateSlotTileNames();
     loadCurrentSlot();
     refreshSearchResultCount();
 
-    TitleMetadataIndex::preload([self = QPointer<MainWindowController>(this)] {
-        const std::optional<QString> error = TitleMetadataIndex::loadError();
-        if (!self || !error)
-            return;
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, message = *error] {
-                if (self)
-                    self->setStatus(QStringLiteral("Title metadata: ") + message);
-            },
-            Qt::QueuedConnection);
+    const Hop::Receiver back(this);
+    TitleMetadataIndex::preload([this, back] {
+        if (const std::optional<QString> error = TitleMetadataIndex::loadError())
+            back.post([this, message = *error] { setStatus(QStringLiteral("Title metadata: ") + message); });
     });
-
-    connect(&NotificationBus::instance(), &NotificationBus::addToPlaylistMode, this,
-            &MainWindowController::enterAddToPlaylistMode);
-    connect(&NotificationBus::instance(), &NotificationBus::openLyfFile, this,
-            &MainWindowController::handleOpenLyfFile);
     installAdvancedMenus();
 }
 
 MainWindowController::~MainWindowController()
 {
-    closePreviewWindow();
     // The viewers live as long as their opener keeps them.
     qDeleteAll(std::exchange(m_openPdfWindowControllers, {}));
+}
+
+void MainWindowController::connectOwners()
+{
+    NotificationBus &bus = m_context.notifications();
+    const auto reportSetAside = [this](const QString &path, const QString &asidePath) {
+        setStatus(QStringLiteral("%1 could not be read and was set aside as %2.")
+                      .arg(QFileInfo(path).fileName(), QFileInfo(asidePath).fileName()));
+    };
+    // Told after the current work (a load writes its own status first), so the user sees it.
+    connect(&bus, &NotificationBus::stateFileSetAside, this, reportSetAside, Qt::QueuedConnection);
+    for (const auto &[path, asidePath] : m_context.takeFilesSetAsideAtStart()) {
+        QMetaObject::invokeMethod(
+            this, [reportSetAside, path, asidePath] { reportSetAside(path, asidePath); },
+            Qt::QueuedConnection);
+    }
+    connect(&bus, &NotificationBus::addToPlaylistMode, this, &MainWindowController::enterAddToPlaylistMode);
+    connect(&bus, &NotificationBus::openLyfFile, this, &MainWindowController::handleOpenLyfFile);
+    connect(&bus, &NotificationBus::languageChanged, this, &MainWindowController::applyLocalizedText);
+
+    const auto reportFailedSave = [this](const QString &path, const QString &reason) {
+        setStatus(QStringLiteral("Could not save %1: %2").arg(QFileInfo(path).fileName(), reason));
+    };
+    connect(&m_session, &LibrarySession::saveFailed, this, reportFailedSave);
+    connect(&m_context.playlists(), &PlaylistLibrary::saveFailed, this, reportFailedSave);
+    connect(&m_session, &LibrarySession::filteredBookmarksChanged, this, [this] {
+        reloadTable(SelectionAfterReload::keepSongs);
+        refreshSearchResultCount();
+    });
+    // Whoever changed the rows, the search runs again over them; a new library is shown by whoever
+    // loaded it.
+    connect(&m_session, &LibrarySession::libraryChanged, this, [this](LibrarySession::ChangeKind kind) {
+        if (kind != LibrarySession::ChangeKind::replaced)
+            searchChanged();
+    });
 }
 
 const QSet<QString> &MainWindowController::editableColumns()
@@ -148,40 +141,12 @@ void MainWindowController::applyCustomToggleChrome()
     }
 }
 
-void MainWindowController::setupPreviewHover()
-{
-    // Application-wide, like local event monitors: the events are watched and always passed on.
-    if (m_previewMonitorsInstalled)
-        return;
-    qApp->installEventFilter(this);
-    m_previewMonitorsInstalled = true;
-}
-
 bool MainWindowController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!watched->isWidgetType() || !m_tableView)
-        return QMainWindow::eventFilter(watched, event);
-    const bool onTable = watched == m_tableView->viewport();
-    switch (event->type()) {
-    case QEvent::MouseMove:
-        previewHoverMouseMoved(static_cast<QMouseEvent *>(event));
-        break;
-    case QEvent::MouseButtonPress:
-        // Only presses on the rows themselves: an open cell field or another control takes its own.
-        if (onTable && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
-            handleTableClick(static_cast<QMouseEvent *>(event));
-        break;
-    case QEvent::Leave:
-        if (onTable)
-            closePreviewOnHoverPath();
-        break;
-    case QEvent::WindowDeactivate:
-        if (watched == this)
-            closePreviewOnHoverPath();
-        break;
-    default:
-        break;
-    }
+    // Only presses on the rows themselves: an open cell field or another control takes its own.
+    if (m_tableView && watched == m_tableView->viewport() && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+        handleTableClick(static_cast<QMouseEvent *>(event));
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -214,15 +179,20 @@ void MainWindowController::showSelectedFolder()
         m_extractButton->setEnabled(true);
 }
 
+void MainWindowController::showCurrentSlotTile()
+{
+    for (int i = 0; i < m_slotTileViews.size(); ++i) {
+        m_slotTileViews[i]->slotSelected = i == m_session.currentSlotId();
+        m_slotTileViews[i]->applyChrome();
+    }
+}
+
 void MainWindowController::switchToSlot(qint64 slot)
 {
     const std::optional<QString> status = m_session.switchToSlot(slot);
     if (!status)
         return;
-    for (int i = 0; i < m_slotTileViews.size(); ++i) {
-        m_slotTileViews[i]->slotSelected = i == slot;
-        m_slotTileViews[i]->applyChrome();
-    }
+    showCurrentSlotTile();
     reloadTable(SelectionAfterReload::clear);
     if (m_searchField)
         m_searchField->clear();
@@ -249,15 +219,10 @@ void MainWindowController::refreshSearchResultCount()
             LyrafoldLanguageService::pick(LyrafoldLanguageService::current(), QStringLiteral(" results"),
                                           QStringLiteral(" sonuç"), QStringLiteral(" resultados"));
         // The whole result, also beyond the rows the table shows.
-        m_searchResultsLabel->setText(QString::number(filteredBookmarks().size()) + word);
+        m_searchResultsLabel->setText(QString::number(m_session.filteredCount()) + word);
     }
     syncSearchWebButtonsEnabled();
     syncSelectedRowsButtonsEnabled();
-}
-
-QString MainWindowController::slotAvailabilitySummary(const BookmarkList &rows) const
-{
-    return m_session.slotAvailabilitySummary(rows);
 }
 
 // ---- The table
@@ -331,24 +296,14 @@ void MainWindowController::syncSearchWebButtonsEnabled()
 
 void MainWindowController::syncSelectedRowsButtonsEnabled()
 {
-    const qsizetype count = uniqueAllBookmarksIndices(selectedDisplayRows()).size();
-    const bool active = count > 0 && currentSlotId() != 0;
+    const qsizetype count = m_session.uniqueAllBookmarksIndices(selectedDisplayRows()).size();
+    const bool active = count > 0 && m_session.currentSlotId() != 0;
     const QString tagTitle =
         count > 0 ? QStringLiteral("Tag %1 selected").arg(count) : QStringLiteral("Tag selected");
     const QString deleteTitle =
         count > 0 ? QStringLiteral("Delete %1 selected").arg(count) : QStringLiteral("Delete selected");
     configureSelectionActionButton(m_tagSelectedButton, tagTitle, Qt::white, active);
     configureSelectionActionButton(m_deleteSelectedButton, deleteTitle, Qt::white, active);
-}
-
-QList<qsizetype> MainWindowController::uniqueAllBookmarksIndices(const QList<int> &displayRows) const
-{
-    return m_session.uniqueAllBookmarksIndices(displayRows);
-}
-
-std::optional<qsizetype> MainWindowController::allBookmarksIndex(const BookmarkEntry &entry) const
-{
-    return m_session.allBookmarksIndex(entry);
 }
 
 void MainWindowController::configureSelectionActionButton(QPushButton *button, const QString &title,
@@ -378,7 +333,6 @@ void MainWindowController::tableHeaderClicked(const QString &column)
     sortFilteredByColumn(column);
     if (!m_isColumnEditModeEnabled || !editableColumns().contains(column))
         return;
-    m_columnEditModeColumn = column;
     if (m_editModeButton)
         m_editModeButton->setText(QStringLiteral("Editing: ") + column);
     setStatus(QStringLiteral("Edit mode column: ") + column);
@@ -391,17 +345,9 @@ void MainWindowController::setColumnEditModeEnabled(bool enabled)
     reloadTable(SelectionAfterReload::keepSongs);
 }
 
-// ---- Actions whose flows come from other parts of the application
-
-void MainWindowController::extractBookmarks()
-{
-    reportNotAvailableYet(QStringLiteral("Extracting bookmarks"));
-}
-
-void MainWindowController::openCustomFiles()
-{
-    reportNotAvailableYet(QStringLiteral("The custom files window"));
-}
+// ---- The windows and flows of the tool strip, the menus and the row buttons. Each opener is one line:
+// a window or flow is a controller of its own folder (ui/playlists, ui/autoplaylist, ui/workshop,
+// ui/customfiles, ui/import), made with the application context.
 
 void MainWindowController::customModeToggled()
 {
@@ -417,6 +363,16 @@ void MainWindowController::defaultModePressed()
         applyCustomToggleChrome();
     }
     reportNotAvailableYet(QStringLiteral("Applying the default metadata"));
+}
+
+void MainWindowController::extractBookmarks()
+{
+    reportNotAvailableYet(QStringLiteral("Extracting bookmarks"));
+}
+
+void MainWindowController::openCustomFiles()
+{
+    reportNotAvailableYet(QStringLiteral("The custom files window"));
 }
 
 void MainWindowController::mergeSlotsIntoCurrent()

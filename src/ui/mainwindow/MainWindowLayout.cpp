@@ -6,15 +6,16 @@
 #include "core/common/HoverLog.h"
 #include "core/common/LaunchLog.h"
 #include "core/library/LibraryColumns.h"
-#include "core/library/SlotStore.h"
 #include "ui/common/LyrafoldPlaylistStyleHeaderBarView.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
 #include "ui/common/StudyModeService.h"
+#include "ui/common/TablePagePreview.h"
 #include "ui/mainwindow/BookmarkHoverOverlay.h"
 #include "ui/mainwindow/BookmarkTableDelegate.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
+#include "ui/mainwindow/MainSettingsMenu.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/mainwindow/WindowsStyleToolTileView.h"
@@ -28,6 +29,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -127,11 +129,11 @@ void MainWindowController::setupUI()
     root->addWidget(buildToolStrip());
     root->addWidget(buildSearchPanel());
     root->addWidget(buildTablePanel(), 1);
-    m_tipsLabel = makeLabel(
+    QLabel *tips = makeLabel(
         QStringLiteral("Tips: press ＋ to add to playlist • hover to preview • click once to open page"), 12,
         QFont::Normal, 0.6);
-    m_tipsLabel->setWordWrap(true);
-    root->addWidget(m_tipsLabel);
+    tips->setWordWrap(true);
+    root->addWidget(tips);
     root->addWidget(buildStatusPanel());
 
     LyrafoldHelpService::installHelpButton(this, LyrafoldHelpTopic::main);
@@ -161,6 +163,7 @@ QWidget *MainWindowController::buildHeaderBar()
     row->addWidget(flexibleSpacer(), 1);
 
     m_folderPathField = new QLineEdit;
+    m_folderPathField->setObjectName(QStringLiteral("folderPathField"));
     m_folderPathField->setReadOnly(true);
     m_folderPathField->setPlaceholderText(QStringLiteral("No folder selected"));
     m_folderPathField->setFont(systemFont(12));
@@ -180,7 +183,9 @@ QWidget *MainWindowController::buildHeaderBar()
     settings->setIconSize(QSize(22, 22));
     settings->setFixedSize(36, 36);
     settings->setToolTip(QStringLiteral("Settings"));
-    connect(settings, &QToolButton::clicked, this, [this, settings] { showMainSettingsMenu(settings); });
+    settings->setObjectName(QStringLiteral("settingsButton"));
+    connect(settings, &QToolButton::clicked, this,
+            [this, settings] { m_settingsMenu->showMainSettingsMenu(settings); });
     row->addWidget(settings);
     return bar;
 }
@@ -202,6 +207,7 @@ QWidget *MainWindowController::buildToolStrip()
                          QStringLiteral("Scan the selected folder for PDFs and extract bookmarks."),
                          action(&MainWindowController::extractBookmarks));
     m_extractButton = extract->hitButton();
+    m_extractButton->setObjectName(QStringLiteral("extractButton"));
     m_extractButton->setEnabled(false);
     left->addWidget(extract, 0, Qt::AlignTop);
     left->addWidget(tile(QStringLiteral("Default\nBookmarks"), QStringLiteral("default_bookmarks"),
@@ -219,12 +225,14 @@ QWidget *MainWindowController::buildToolStrip()
         QStringLiteral("CUSTOM"),
         QStringLiteral("Custom slot: bookmarks from your PDF folder. Toggle off when using defaults-only."),
         action(&MainWindowController::customModeToggled), true, {}, QStringLiteral("tag.fill"));
+    m_customToggleParchmentTile->setObjectName(QStringLiteral("customToggleTile"));
     m_customModeToggle = m_customToggleParchmentTile->hitButton();
     m_customModeToggle->setChecked(true);
     m_defaultToggleParchmentTile = new WindowsStyleToggleToolTileView(
         QStringLiteral("DEFAULT"),
         QStringLiteral("Load built-in default bookmarks (same as Default Bookmarks)."),
         action(&MainWindowController::defaultModePressed), false, {}, QStringLiteral("tag"));
+    m_defaultToggleParchmentTile->setObjectName(QStringLiteral("defaultToggleTile"));
     applyCustomToggleChrome();
     toggles->addWidget(m_customToggleParchmentTile);
     toggles->addWidget(m_defaultToggleParchmentTile);
@@ -236,6 +244,7 @@ QWidget *MainWindowController::buildToolStrip()
                         QStringLiteral("Identify the playing song through the microphone."),
                         action(&MainWindowController::startListening));
     m_listenButton = listen->hitButton();
+    m_listenButton->setObjectName(QStringLiteral("listenButton"));
     right->addWidget(listen, 0, Qt::AlignTop);
     right->addWidget(tile(QStringLiteral("Bookmark\nWorkshop"), QStringLiteral("bookmark_workshop"),
                           QStringLiteral("Voziz Ivova Rudivada — browse PDFs in your library folder."),
@@ -292,11 +301,12 @@ QWidget *MainWindowController::buildSlotPanel()
     auto *grid = new QGridLayout;
     grid->setSpacing(6);
     const QPixmap slotImage = LyrafoldUIAssets::image(QStringLiteral("save_slot"), 40);
-    for (int slot = 0; slot < SlotStore::slotCount; ++slot) {
+    for (int slot = 0; slot < LibrarySession::slotCount; ++slot) {
         auto *tileView = new WindowsStyleSlotTileView(
             slot, slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot %1").arg(slot),
             QStringLiteral("Switch to slot %1").arg(slot),
             [this](QAbstractButton *sender) { slotTileClicked(sender); }, slotImage);
+        tileView->setObjectName(QStringLiteral("slotTile%1").arg(slot));
         LyrafoldLanguageService::markDynamicText(tileView->numberField());
         m_slotTileViews.append(tileView);
         grid->addWidget(tileView, slot / 3, slot % 3);
@@ -330,6 +340,7 @@ QWidget *MainWindowController::buildSearchPanel()
     row->setSpacing(10);
 
     m_searchField = new QLineEdit;
+    m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(QStringLiteral("Search by title, composer, genre, style…"));
     m_searchField->setToolTip(QStringLiteral("Search by title or by composer, genre, style (Cole Porter)"));
     m_searchField->setClearButtonEnabled(true);
@@ -345,6 +356,7 @@ QWidget *MainWindowController::buildSearchPanel()
     row->addWidget(m_searchField, 1);
 
     m_editModeButton = new QPushButton(QStringLiteral("Edit"));
+    m_editModeButton->setObjectName(QStringLiteral("editModeButton"));
     m_editModeButton->setToolTip(
         QStringLiteral("Toggle column edit mode. Then click a column header to edit that column."));
     m_editModeButton->setFixedHeight(30);
@@ -352,9 +364,10 @@ QWidget *MainWindowController::buildSearchPanel()
     connect(m_editModeButton, &QPushButton::clicked, this, [this] { toggleColumnEditMode(); });
     row->addWidget(m_editModeButton);
 
-    const auto selectionButton = [this, row](const QString &title, const QString &toolTip, auto method) {
+    const auto selectionButton = [this, row](const QString &name, const QString &title,
+                                             const QString &toolTip, auto method) {
         auto *button = new QPushButton(title);
-        button->setObjectName(QStringLiteral("MainSelectionActionButton"));
+        button->setObjectName(name);
         button->setToolTip(toolTip);
         button->setFixedHeight(30);
         // Titles with the selected count are written by the window.
@@ -365,30 +378,32 @@ QWidget *MainWindowController::buildSearchPanel()
         return button;
     };
     m_tagSelectedButton =
-        selectionButton(QStringLiteral("Tag selected"),
+        selectionButton(QStringLiteral("tagSelectedButton"), QStringLiteral("Tag selected"),
                         QStringLiteral("Auto-tag selected title rows with MusicBrainz-based metadata."),
                         &MainWindowController::runAutoTagSelected);
     m_deleteSelectedButton =
-        selectionButton(QStringLiteral("Delete selected"),
+        selectionButton(QStringLiteral("deleteSelectedButton"), QStringLiteral("Delete selected"),
                         QStringLiteral("Delete selected title rows from the current slot."),
                         &MainWindowController::deleteSelectedRows);
 
     m_searchSpotifyButton =
         makeImageButton(QStringLiteral("spotify"), QStringLiteral("Search first result on Spotify"), 32, 28);
+    m_searchSpotifyButton->setObjectName(QStringLiteral("searchSpotifyButton"));
     connect(m_searchSpotifyButton, &QToolButton::clicked, this, [this] { searchSpotifyFirstResult(); });
     row->addWidget(m_searchSpotifyButton);
     m_searchYoutubeButton =
         makeImageButton(QStringLiteral("youtube"), QStringLiteral("Search first result on YouTube"), 32, 28);
+    m_searchYoutubeButton->setObjectName(QStringLiteral("searchYoutubeButton"));
     connect(m_searchYoutubeButton, &QToolButton::clicked, this, [this] { searchYoutubeFirstResult(); });
     row->addWidget(m_searchYoutubeButton);
 
-    m_studyModeCheckbox = new QCheckBox(QStringLiteral("Study mode"));
-    m_studyModeCheckbox->setChecked(AppSettings::boolValue(AppSettings::studyModeEnabledKey));
-    m_studyModeCheckbox->setStyleSheet(QStringLiteral("QCheckBox { color: white; }"));
-    m_studyModeCheckbox->setToolTip(
+    auto *studyMode = new QCheckBox(QStringLiteral("Study mode"));
+    studyMode->setChecked(AppSettings::boolValue(AppSettings::studyModeEnabledKey));
+    studyMode->setStyleSheet(QStringLiteral("QCheckBox { color: white; }"));
+    studyMode->setToolTip(
         QStringLiteral("When enabled, opening a title also opens the selected provider search."));
-    connect(m_studyModeCheckbox, &QCheckBox::toggled, this, [this](bool on) { studyModeToggled(on); });
-    row->addWidget(m_studyModeCheckbox);
+    connect(studyMode, &QCheckBox::toggled, this, [this](bool on) { studyModeToggled(on); });
+    row->addWidget(studyMode);
 
     m_studyProviderPopup = new QComboBox;
     StudyModeService::configure(m_studyProviderPopup);
@@ -398,6 +413,7 @@ QWidget *MainWindowController::buildSearchPanel()
     row->addWidget(m_studyProviderPopup);
 
     m_searchResultsLabel = makeLabel(QStringLiteral("0 results"), 14, QFont::DemiBold, 0.6);
+    m_searchResultsLabel->setObjectName(QStringLiteral("searchResultsLabel"));
     m_searchResultsLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_searchResultsLabel->setMinimumWidth(110);
     LyrafoldLanguageService::markDynamicText(m_searchResultsLabel);
@@ -415,14 +431,15 @@ QWidget *MainWindowController::buildTablePanel()
     layout->setContentsMargins(1, 1, 1, 1);
 
     m_tableView = new BookmarkTableView;
+    m_tableView->setObjectName(QStringLiteral("libraryTable"));
     m_tableModel = new BookmarkTableModel(&m_session, this);
-    m_tableModel->setEditRule([this] { return m_isColumnEditModeEnabled && currentSlotId() != 0; });
+    m_tableModel->setEditRule([this] { return m_isColumnEditModeEnabled && m_session.currentSlotId() != 0; });
     m_tableModel->setCellEdited([this](int row, const QString &column, const QString &text) {
         controlTextDidEndEditing(row, column, text);
     });
     m_tableView->setModel(m_tableModel);
-    m_tableDelegate = new BookmarkTableDelegate(m_tableView);
-    m_tableView->setItemDelegate(m_tableDelegate);
+    auto *delegate = new BookmarkTableDelegate(m_tableView);
+    m_tableView->setItemDelegate(delegate);
     m_tableView->setFrameShape(QFrame::NoFrame);
     m_tableView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_tableView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -431,23 +448,21 @@ QWidget *MainWindowController::buildTablePanel()
         QStringLiteral("QTableView { background: %1; gridline-color: rgba(255,255,255,46); "
                        "border: none; }")
             .arg(fill.name()));
-    setupPreviewHover();
     m_tableView->setColumnBaseWidths({28, 36, 200, 88, 120, 52, 52, 52, 100, 72, 52, 180});
     connect(m_tableView, &BookmarkTableView::headerClicked, this,
             [this](int column) { tableHeaderClicked(BookmarkTableModel::columnIdentifier(column)); });
     connect(m_tableView, &QTableView::doubleClicked, this, [this] { openPdfFromTableDoubleClick(); });
     connect(m_tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindowController::tableViewSelectionDidChange);
-    connect(m_tableDelegate, &BookmarkTableDelegate::rowButtonClicked, this,
-            [this](const QString &column, int row) {
-                if (column == LibraryColumns::add)
-                    addRowToPlaylistFromButton(row);
-                else
-                    shareRowFromButton(row);
-            });
-    connect(m_tableDelegate, &BookmarkTableDelegate::editingBegan, this,
+    connect(delegate, &BookmarkTableDelegate::rowButtonClicked, this, [this](const QString &column, int row) {
+        if (column == LibraryColumns::add)
+            addRowToPlaylistFromButton(row);
+        else
+            shareRowFromButton(row);
+    });
+    connect(delegate, &BookmarkTableDelegate::editingBegan, this,
             [this](int row, const QString &column) { controlTextDidBeginEditing(row, column); });
-    connect(m_tableDelegate, &BookmarkTableDelegate::editingEnded, this, [this] { cellEditingClosed(); });
+    connect(delegate, &BookmarkTableDelegate::editingEnded, this, [this] { cellEditingClosed(); });
     m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_tableView, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &position) { showRowContextMenu(position); });
@@ -456,7 +471,25 @@ QWidget *MainWindowController::buildTablePanel()
     m_hoverOverlay = m_tableView->hoverOverlay();
     hoverLog(QStringLiteral("overlay added to tableView frame=") +
              HoverLog::formatRect(m_hoverOverlay->geometry()));
+    setupPreviewHover();
     return panel;
+}
+
+void MainWindowController::setupPreviewHover()
+{
+    m_preview = new TablePagePreview(
+        m_tableView, [this](int row) -> const SongRecord * { return m_session.displayedBookmark(row); },
+        this);
+    connect(m_preview, &TablePagePreview::hoveredRowChanged, m_hoverOverlay,
+            &BookmarkHoverOverlay::setHoveredRow);
+    connect(m_preview, &TablePagePreview::previewRowChanged, m_hoverOverlay, [this](int row) {
+        if (m_hoverOverlay->previewHighlightRow() == row)
+            return;
+        m_hoverOverlay->setPreviewHighlightRow(row);
+        m_hoverOverlay->repaint();
+    });
+    // The row clicks.
+    m_tableView->viewport()->installEventFilter(this);
 }
 
 QWidget *MainWindowController::buildStatusPanel()
@@ -466,15 +499,60 @@ QWidget *MainWindowController::buildStatusPanel()
     row->setContentsMargins(10, 6, 10, 6);
     row->setSpacing(10);
     m_statusField = makeLabel(QStringLiteral("Ready"), 12, QFont::Normal);
+    m_statusField->setObjectName(QStringLiteral("statusField"));
     m_statusField->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LyrafoldLanguageService::markDynamicText(m_statusField);
     row->addWidget(m_statusField, 1);
 
     m_finishAddToPlaylistButton = new QPushButton(QStringLiteral("Done"));
+    m_finishAddToPlaylistButton->setObjectName(QStringLiteral("finishAddToPlaylistButton"));
     m_finishAddToPlaylistButton->setToolTip(QStringLiteral("Finish adding titles and return to Playlists"));
     m_finishAddToPlaylistButton->setStyleSheet(QStringLiteral("QPushButton { color: rgb(52,199,89); }"));
     m_finishAddToPlaylistButton->hide();
     connect(m_finishAddToPlaylistButton, &QPushButton::clicked, this, [this] { finishAddToPlaylistMode(); });
     row->addWidget(m_finishAddToPlaylistButton);
     return panel;
+}
+
+void MainWindowController::installAdvancedMenus()
+{
+    QMenuBar *bar = menuBar();
+    using Method = void (MainWindowController::*)();
+    const auto addItem = [this](QMenu *menu, const QString &title, auto act) {
+        QAction *item = menu->addAction(title);
+        item->setShortcut(QKeySequence());
+        connect(item, &QAction::triggered, this, act);
+    };
+    const auto call = [this](Method method) { return [this, method] { (this->*method)(); }; };
+
+    auto *slotsMenu = new QMenu(QStringLiteral("Slots"), bar);
+    addItem(slotsMenu, QStringLiteral("Save Slot to Disk"), call(&MainWindowController::saveSlotNow));
+    addItem(slotsMenu, QStringLiteral("Reload Slot from Disk"), call(&MainWindowController::reloadSlotNow));
+    addItem(slotsMenu, QStringLiteral("Copy Slot to Another…"),
+            call(&MainWindowController::copySlotToAnother));
+    addItem(slotsMenu, QStringLiteral("Merge Slots into Current…"),
+            call(&MainWindowController::mergeSlotsIntoCurrent));
+    addItem(slotsMenu, QStringLiteral("Clear Current Slot…"), call(&MainWindowController::clearCurrentSlot));
+    slotsMenu->addSeparator();
+    addItem(slotsMenu, QStringLiteral("New Extraction (Clear Table)…"),
+            call(&MainWindowController::newExtraction));
+
+    auto *tools = new QMenu(QStringLiteral("Tools"), bar);
+    addItem(tools, QStringLiteral("Edit Metadata for Selected Row…"),
+            call(&MainWindowController::editSelectedMetadata));
+    addItem(tools, QStringLiteral("Import Metadata File (CSV / JSON)…"),
+            call(&MainWindowController::importMetadata));
+    tools->addSeparator();
+    addItem(tools, QStringLiteral("Auto-Tag All Bookmarks…"), call(&MainWindowController::runAutoTagAll));
+    addItem(tools, QStringLiteral("Auto-Tag Selected Rows"), call(&MainWindowController::runAutoTagSelected));
+    addItem(tools, QStringLiteral("Apply Bundled Metadata Only"),
+            call(&MainWindowController::applyBundledMetadataToAll));
+    tools->addSeparator();
+    addItem(tools, QStringLiteral("Discogs API Token…"), [this] { m_settingsMenu->promptDiscogsToken(); });
+
+    // Right after the application menu, ahead of any menu that was already there.
+    const QList<QAction *> existing = bar->actions();
+    QAction *before = existing.size() > 1 ? existing.at(1) : nullptr;
+    bar->insertMenu(before, slotsMenu);
+    bar->insertMenu(before, tools);
 }

@@ -6,6 +6,7 @@
 #include "core/text/TextUtils.h"
 #include "platform/recognition/SongRecognizer.h"
 #include "ui/common/LyrafoldAlert.h"
+#include "ui/mainwindow/MainSettingsMenu.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
 #include <QClipboard>
@@ -79,7 +80,7 @@ void MainWindowController::showListenResult(const SongRecognitionResult &result)
             LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, QStringLiteral("Listen failed"),
                                result.message, {QStringLiteral("Enter Token…"), QStringLiteral("OK")});
         if (pressed == 0)
-            promptRecognitionToken();
+            m_settingsMenu->promptRecognitionToken();
         break;
     }
     }

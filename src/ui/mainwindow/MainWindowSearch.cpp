@@ -46,12 +46,10 @@ void MainWindowController::toggleColumnEditMode()
 {
     m_isColumnEditModeEnabled = !m_isColumnEditModeEnabled;
     if (m_isColumnEditModeEnabled) {
-        m_columnEditModeColumn = QStringLiteral("Bookmark Title");
         if (m_editModeButton)
             m_editModeButton->setText(QStringLiteral("Editing: Bookmark Title"));
         setStatus(QStringLiteral("Edit mode ON. Click a column header to choose editable column."));
     } else {
-        m_columnEditModeColumn.reset();
         if (m_editModeButton)
             m_editModeButton->setText(QStringLiteral("Edit"));
         setStatus(QStringLiteral("Edit mode OFF"));

@@ -1,9 +1,7 @@
-// The main window's menus: "Slots" and "Tools" in the menu bar, and the settings menu of the gear.
-
-#include "core/metadata/DiscogsAuth.h"
-#include "ui/mainwindow/MainWindowController.h"
+#include "ui/mainwindow/MainSettingsMenu.h"
 
 #include "core/common/AppSettings.h"
+#include "core/metadata/DiscogsAuth.h"
 #include "platform/recognition/AudDClipMatcher.h"
 #include "ui/common/AccessTokenDialog.h"
 #include "ui/services/LyrafoldLanguageService.h"
@@ -12,7 +10,6 @@
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QMenu>
-#include <QMenuBar>
 
 namespace {
 
@@ -42,47 +39,12 @@ std::optional<QString> storeTokenAnswer(AccessTokenDialog::Answer answer, const 
 
 } // namespace
 
-void MainWindowController::installAdvancedMenus()
+MainSettingsMenu::MainSettingsMenu(QWidget *window) : QObject(window), m_window(window)
 {
-    QMenuBar *bar = menuBar();
-    using Method = void (MainWindowController::*)();
-    const auto addItem = [this](QMenu *menu, const QString &title, Method method) {
-        QAction *item = menu->addAction(title);
-        item->setShortcut(QKeySequence());
-        connect(item, &QAction::triggered, this, [this, method] { (this->*method)(); });
-    };
-
-    auto *slotsMenu = new QMenu(QStringLiteral("Slots"), bar);
-    addItem(slotsMenu, QStringLiteral("Save Slot to Disk"), &MainWindowController::saveSlotNow);
-    addItem(slotsMenu, QStringLiteral("Reload Slot from Disk"), &MainWindowController::reloadSlotNow);
-    addItem(slotsMenu, QStringLiteral("Copy Slot to Another…"), &MainWindowController::copySlotToAnother);
-    addItem(slotsMenu, QStringLiteral("Merge Slots into Current…"),
-            &MainWindowController::mergeSlotsIntoCurrent);
-    addItem(slotsMenu, QStringLiteral("Clear Current Slot…"), &MainWindowController::clearCurrentSlot);
-    slotsMenu->addSeparator();
-    addItem(slotsMenu, QStringLiteral("New Extraction (Clear Table)…"), &MainWindowController::newExtraction);
-
-    auto *tools = new QMenu(QStringLiteral("Tools"), bar);
-    addItem(tools, QStringLiteral("Edit Metadata for Selected Row…"),
-            &MainWindowController::editSelectedMetadata);
-    addItem(tools, QStringLiteral("Import Metadata File (CSV / JSON)…"),
-            &MainWindowController::importMetadata);
-    tools->addSeparator();
-    addItem(tools, QStringLiteral("Auto-Tag All Bookmarks…"), &MainWindowController::runAutoTagAll);
-    addItem(tools, QStringLiteral("Auto-Tag Selected Rows"), &MainWindowController::runAutoTagSelected);
-    addItem(tools, QStringLiteral("Apply Bundled Metadata Only"),
-            &MainWindowController::applyBundledMetadataToAll);
-    tools->addSeparator();
-    addItem(tools, QStringLiteral("Discogs API Token…"), &MainWindowController::promptDiscogsToken);
-
-    // Right after the application menu, ahead of any menu that was already there.
-    const QList<QAction *> existing = bar->actions();
-    QAction *before = existing.size() > 1 ? existing.at(1) : nullptr;
-    bar->insertMenu(before, slotsMenu);
-    bar->insertMenu(before, tools);
+    setObjectName(QStringLiteral("mainSettingsMenu"));
 }
 
-QList<MainWindowController::InputMicrophone> MainWindowController::availableInputMicrophones()
+QList<MainSettingsMenu::InputMicrophone> MainSettingsMenu::availableInputMicrophones()
 {
     QList<InputMicrophone> devices;
     for (const QAudioDevice &device : QMediaDevices::audioInputs())
@@ -90,10 +52,10 @@ QList<MainWindowController::InputMicrophone> MainWindowController::availableInpu
     return devices;
 }
 
-QMenu *MainWindowController::makeMainSettingsMenu(const QList<InputMicrophone> &devices)
+QMenu *MainSettingsMenu::makeMainSettingsMenu(const QList<InputMicrophone> &devices)
 {
     const LyrafoldLanguage language = LyrafoldLanguageService::current();
-    auto *menu = new QMenu(this);
+    auto *menu = new QMenu(m_window);
 
     QMenu *languages = menu->addMenu(
         pick(language, QStringLiteral("Language"), QStringLiteral("Dil"), QStringLiteral("Idioma")));
@@ -133,7 +95,7 @@ QMenu *MainWindowController::makeMainSettingsMenu(const QList<InputMicrophone> &
     return menu;
 }
 
-void MainWindowController::showMainSettingsMenu(QAbstractButton *sender)
+void MainSettingsMenu::showMainSettingsMenu(QAbstractButton *sender)
 {
     QMenu *menu = makeMainSettingsMenu(availableInputMicrophones());
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -141,37 +103,36 @@ void MainWindowController::showMainSettingsMenu(QAbstractButton *sender)
     menu->popup(at);
 }
 
-void MainWindowController::setLanguageFromMenu(QAction *item)
+void MainSettingsMenu::setLanguageFromMenu(QAction *item)
 {
     const std::optional<LyrafoldLanguage> language =
         item ? LyrafoldLanguageService::languageFromRawValue(item->data().toString()) : std::nullopt;
     if (!language)
         return;
     LyrafoldLanguageService::setCurrent(*language);
-    applyLocalizedText();
     const QString name = languageName(*language);
-    setStatus(pick(*language, QStringLiteral("Language set to %1.").arg(name),
-                   QStringLiteral("Dil %1 olarak ayarlandı.").arg(name),
-                   QStringLiteral("Idioma cambiado a %1.").arg(name)));
+    Q_EMIT statusChanged(pick(*language, QStringLiteral("Language set to %1.").arg(name),
+                              QStringLiteral("Dil %1 olarak ayarlandı.").arg(name),
+                              QStringLiteral("Idioma cambiado a %1.").arg(name)));
 }
 
-void MainWindowController::setListenMicrophoneFromMenu(QAction *item)
+void MainSettingsMenu::setListenMicrophoneFromMenu(QAction *item)
 {
     const QVariant value = item ? item->data() : QVariant();
     const QString id = value.typeId() == QMetaType::QString ? value.toString() : QString();
     if (id.isEmpty()) {
         AppSettings::remove(AppSettings::listenMicrophoneUidKey);
-        setStatus(QStringLiteral("Listen microphone set to system default."));
+        Q_EMIT statusChanged(QStringLiteral("Listen microphone set to system default."));
         return;
     }
     AppSettings::setValue(AppSettings::listenMicrophoneUidKey, id);
-    setStatus(QStringLiteral("Listen microphone set to %1.").arg(item->text()));
+    Q_EMIT statusChanged(QStringLiteral("Listen microphone set to %1.").arg(item->text()));
 }
 
-void MainWindowController::promptDiscogsToken()
+void MainSettingsMenu::promptDiscogsToken()
 {
     const AccessTokenDialog::Outcome outcome = AccessTokenDialog::run(
-        this,
+        m_window,
         {QStringLiteral("Discogs personal access token"),
          QStringLiteral("Create a token at https://www.discogs.com/settings/developers "
                         "— used for search API (genre/style)."),
@@ -180,17 +141,17 @@ void MainWindowController::promptDiscogsToken()
     applyDiscogsTokenAnswer(outcome.answer, outcome.typedToken);
 }
 
-void MainWindowController::applyDiscogsTokenAnswer(TokenAnswer answer, const QString &typedToken)
+void MainSettingsMenu::applyDiscogsTokenAnswer(TokenAnswer answer, const QString &typedToken)
 {
     if (const auto status =
             storeTokenAnswer(answer, typedToken, &DiscogsAuth::setUserToken, QStringLiteral("Discogs")))
-        setStatus(*status);
+        Q_EMIT statusChanged(*status);
 }
 
-void MainWindowController::promptRecognitionToken()
+void MainSettingsMenu::promptRecognitionToken()
 {
     const AccessTokenDialog::Outcome outcome = AccessTokenDialog::run(
-        this,
+        m_window,
         {QStringLiteral("AudD API token"),
          QStringLiteral("Create a token at https://dashboard.audd.io — used for song recognition (Listen). "
                         "Without one, a demonstration token allows only a few requests."),
@@ -199,9 +160,9 @@ void MainWindowController::promptRecognitionToken()
     applyRecognitionTokenAnswer(outcome.answer, outcome.typedToken);
 }
 
-void MainWindowController::applyRecognitionTokenAnswer(TokenAnswer answer, const QString &typedToken)
+void MainSettingsMenu::applyRecognitionTokenAnswer(TokenAnswer answer, const QString &typedToken)
 {
     if (const auto status =
             storeTokenAnswer(answer, typedToken, &AudDClipMatcher::setUserToken, QStringLiteral("AudD")))
-        setStatus(*status);
+        Q_EMIT statusChanged(*status);
 }

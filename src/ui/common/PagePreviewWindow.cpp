@@ -1,4 +1,4 @@
-#include "ui/mainwindow/PagePreviewWindow.h"
+#include "ui/common/PagePreviewWindow.h"
 
 #include <QImage>
 #include <QLabel>

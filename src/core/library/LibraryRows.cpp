@@ -1,0 +1,63 @@
+#include "core/library/LibraryRows.h"
+
+#include <algorithm>
+
+LibraryRows::LibraryRows(const BookmarkList &rows)
+{
+    append(rows);
+}
+
+void LibraryRows::append(const BookmarkEntry &row)
+{
+    if (m_blocks.isEmpty() || m_blocks.constLast().size() == blockSize) {
+        m_blocks.append(BookmarkList());
+        m_blocks.last().reserve(blockSize);
+    }
+    m_blocks.last().append(row);
+    ++m_size;
+}
+
+void LibraryRows::append(const BookmarkList &rows)
+{
+    for (const BookmarkEntry &row : rows)
+        append(row);
+}
+
+void LibraryRows::remove(QList<qsizetype> positions)
+{
+    positions.removeIf([this](qsizetype p) { return p < 0 || p >= m_size; });
+    if (positions.isEmpty())
+        return;
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    // The blocks before the first removed row stay as they are, shared with any copy; the rest are
+    // laid out again.
+    const qsizetype firstBlock = positions.first() / blockSize;
+    LibraryRows tail;
+    qsizetype next = 0;
+    for (qsizetype position = firstBlock * blockSize; position < m_size; ++position) {
+        if (next < positions.size() && positions.at(next) == position) {
+            ++next;
+            continue;
+        }
+        tail.append(at(position));
+    }
+    m_blocks.resize(firstBlock);
+    m_size = firstBlock * blockSize;
+    m_blocks.append(tail.m_blocks);
+    m_size += tail.m_size;
+}
+
+BookmarkList LibraryRows::toList() const
+{
+    BookmarkList rows;
+    rows.reserve(m_size);
+    for (const BookmarkList &block : m_blocks)
+        rows.append(block);
+    return rows;
+}
+
+bool operator==(const LibraryRows &a, const LibraryRows &b)
+{
+    return a.m_blocks == b.m_blocks;
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "core/library/BookmarkEntry.h"
+
+#include <QList>
+
+#include <iterator>
+
+// The library's bookmarks in order, held in blocks that copies share. A copy (a save's snapshot, a
+// search on a worker) costs a few hundred handles whatever the size of the library, and a change of a
+// row copies only the block it lies in while a copy still holds that block: an edit right after a
+// save does not copy 100,000 rows. Copies are safe to hand to other threads; each thread changes only
+// its own copy.
+class LibraryRows {
+public:
+    static constexpr qsizetype blockSize = 256;
+
+    LibraryRows() = default;
+    explicit LibraryRows(const BookmarkList &rows);
+
+    qsizetype size() const { return m_size; }
+    bool isEmpty() const { return m_size == 0; }
+    const BookmarkEntry &at(qsizetype position) const
+    {
+        return m_blocks.at(position / blockSize).at(position % blockSize);
+    }
+    const BookmarkEntry &operator[](qsizetype position) const { return at(position); }
+    const BookmarkEntry &first() const { return at(0); }
+
+    // The row to change in place; its block is copied first when a copy of the rows still holds it.
+    BookmarkEntry &edit(qsizetype position) { return m_blocks[position / blockSize][position % blockSize]; }
+
+    void append(const BookmarkEntry &row);
+    void append(const BookmarkList &rows);
+    // Removes the rows at the given positions (any order, repeats and positions out of range ignored);
+    // the others keep their order.
+    void remove(QList<qsizetype> positions);
+
+    // A flat copy of every row: costs a copy of each, so for tests and for work off the UI thread.
+    BookmarkList toList() const;
+
+    class const_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = BookmarkEntry;
+        using difference_type = qsizetype;
+        using pointer = const BookmarkEntry *;
+        using reference = const BookmarkEntry &;
+
+        const_iterator() = default;
+        const_iterator(const LibraryRows *rows, qsizetype position) : m_rows(rows), m_position(position) {}
+        reference operator*() const { return m_rows->at(m_position); }
+        pointer operator->() const { return &m_rows->at(m_position); }
+        const_iterator &operator++()
+        {
+            ++m_position;
+            return *this;
+        }
+        const_iterator operator++(int)
+        {
+            const_iterator was = *this;
+            ++m_position;
+            return was;
+        }
+        qsizetype position() const { return m_position; }
+        friend bool operator==(const const_iterator &a, const const_iterator &b)
+        {
+            return a.m_position == b.m_position;
+        }
+
+    private:
+        const LibraryRows *m_rows = nullptr;
+        qsizetype m_position = 0;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, m_size}; }
+
+    friend bool operator==(const LibraryRows &a, const LibraryRows &b);
+
+private:
+    QList<BookmarkList> m_blocks;
+    qsizetype m_size = 0;
+};

@@ -1,0 +1,353 @@
+#include "core/playlist/PlaylistLibrary.h"
+
+#include "core/common/Hop.h"
+#include "core/playlist/PlaylistStore.h"
+#include "core/storage/StateFile.h"
+#include "core/text/TextUtils.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+namespace {
+
+// Which file stands at path: device, inode, size and modification time. Every save of ours puts a new
+// file in place, so a stamp that is not the one of our last save or read belongs to someone else.
+QByteArray fileStamp(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return QByteArrayLiteral("missing");
+    return QByteArray::number(quint64(info.st_dev)) + ':' + QByteArray::number(quint64(info.st_ino)) + ':' +
+           QByteArray::number(qint64(info.st_size)) + ':' + QByteArray::number(qint64(info.st_mtim.tv_sec)) +
+           '.' + QByteArray::number(qint64(info.st_mtim.tv_nsec));
+}
+
+QString freeImportedName(const PlaylistLibrary &library, const QString &name)
+{
+    QString candidate = name + QStringLiteral(" (imported)");
+    for (int counter = 2; library.indexOf(candidate) >= 0; ++counter)
+        candidate = name + QStringLiteral(" (imported ") + QString::number(counter) + QLatin1Char(')');
+    return candidate;
+}
+
+// Another program's change is looked at once it has settled.
+constexpr int outsideChangeDelayMs = 250;
+
+} // namespace
+
+PlaylistLibrary::PlaylistLibrary(const QString &path, QObject *parent)
+    : QObject(parent), m_path(path.isEmpty() ? PlaylistStore::playlistsPath() : path)
+{
+    qRegisterMetaType<PlaylistChange>();
+    m_playlists = PlaylistStore::loadPlaylists(m_path);
+    m_knownStamp = fileStamp(m_path);
+    m_outsideChangeTimer.setSingleShot(true);
+    m_outsideChangeTimer.setInterval(outsideChangeDelayMs);
+    connect(&m_outsideChangeTimer, &QTimer::timeout, this, &PlaylistLibrary::checkForOutsideChange);
+    watchFile();
+}
+
+PlaylistLibrary::~PlaylistLibrary()
+{
+    StateFile::waitForPendingWrites(m_path);
+}
+
+QStringList PlaylistLibrary::names() const
+{
+    QStringList list;
+    list.reserve(m_playlists.size());
+    for (const Playlist &playlist : m_playlists)
+        list.append(playlist.name);
+    return list;
+}
+
+qsizetype PlaylistLibrary::indexOf(const QString &name) const
+{
+    const QString key = playlistNameKey(name);
+    for (qsizetype i = 0; i < m_playlists.size(); ++i) {
+        if (playlistNameKey(m_playlists.at(i).name) == key)
+            return i;
+    }
+    return -1;
+}
+
+PlaylistLibrary::Outcome PlaylistLibrary::createPlaylist(const QString &name)
+{
+    const QString trimmedName = TextUtils::trimmed(name);
+    if (trimmedName.isEmpty())
+        return Outcome::blankName;
+    if (indexOf(trimmedName) >= 0)
+        return Outcome::nameTaken;
+    m_playlists.append(Playlist{trimmedName, {}});
+    commit(PlaylistChange::Kind::added, {m_playlists.size() - 1});
+    return Outcome::created;
+}
+
+PlaylistLibrary::Outcome PlaylistLibrary::addToPlaylist(const QString &playlistName,
+                                                        const BookmarkEntry &entry)
+{
+    qsizetype index = indexOf(playlistName);
+    const bool created = index < 0;
+    if (created) {
+        m_playlists.append(Playlist{playlistName, {}});
+        index = m_playlists.size() - 1;
+    }
+    const QString key = entry.id();
+    const QList<PlaylistItem> &items = m_playlists.at(index).items;
+    if (std::any_of(items.cbegin(), items.cend(),
+                    [&](const PlaylistItem &item) { return item.id() == key; })) {
+        save();
+        return Outcome::alreadyThere;
+    }
+    m_playlists[index].items.append(PlaylistItem::fromBookmark(entry));
+    commit(created ? PlaylistChange::Kind::added : PlaylistChange::Kind::itemsChanged, {index});
+    return Outcome::added;
+}
+
+PlaylistLibrary::Outcome PlaylistLibrary::removeItem(const QString &playlistName, const QString &itemKey)
+{
+    const qsizetype index = indexOf(playlistName);
+    if (index < 0)
+        return Outcome::notFound;
+    const auto removed = m_playlists[index].items.removeIf(
+        [&itemKey](const PlaylistItem &item) { return item.id() == itemKey; });
+    if (removed > 0)
+        commit(PlaylistChange::Kind::itemsChanged, {index});
+    else
+        save();
+    return Outcome::done;
+}
+
+PlaylistLibrary::Outcome PlaylistLibrary::reorderItems(const QString &playlistName,
+                                                       const QList<PlaylistItem> &newOrder)
+{
+    const qsizetype index = indexOf(playlistName);
+    if (index < 0)
+        return Outcome::notFound;
+    m_playlists[index].items = newOrder;
+    commit(PlaylistChange::Kind::itemsChanged, {index});
+    return Outcome::done;
+}
+
+QStringList PlaylistLibrary::mergeImportedPlaylists(const QList<Playlist> &imported,
+                                                    bool replaceOnNameConflict)
+{
+    QStringList storedNames;
+    QList<qsizetype> added;
+    QList<qsizetype> replaced;
+    for (const Playlist &incoming : imported) {
+        const qsizetype match = indexOf(incoming.name);
+        if (match < 0) {
+            m_playlists.append(incoming);
+            added.append(m_playlists.size() - 1);
+        } else if (replaceOnNameConflict) {
+            m_playlists[match] = incoming;
+            if (!replaced.contains(match))
+                replaced.append(match);
+        } else {
+            m_playlists.append(Playlist{freeImportedName(*this, incoming.name), incoming.items});
+            added.append(m_playlists.size() - 1);
+        }
+        storedNames.append(match >= 0 && replaceOnNameConflict ? incoming.name
+                                                               : m_playlists.constLast().name);
+    }
+    m_itemsByKeyValid = false;
+    save();
+    if (!replaced.isEmpty())
+        Q_EMIT playlistsChanged({PlaylistChange::Kind::itemsChanged, replaced});
+    if (!added.isEmpty())
+        Q_EMIT playlistsChanged({PlaylistChange::Kind::added, added});
+    return storedNames;
+}
+
+PlaylistLibrary::Outcome PlaylistLibrary::deletePlaylist(qsizetype playlist)
+{
+    if (playlist < 0 || playlist >= m_playlists.size())
+        return Outcome::notFound;
+    m_playlists.removeAt(playlist);
+    commit(PlaylistChange::Kind::removed, {playlist});
+    return Outcome::done;
+}
+
+PlaylistLibrary::Outcome PlaylistLibrary::removeItemAt(qsizetype playlist, qsizetype item)
+{
+    if (playlist < 0 || playlist >= m_playlists.size() || item < 0 ||
+        item >= m_playlists.at(playlist).items.size())
+        return Outcome::notFound;
+    m_playlists[playlist].items.removeAt(item);
+    commit(PlaylistChange::Kind::itemsChanged, {playlist});
+    return Outcome::done;
+}
+
+PlaylistLibrary::Outcome PlaylistLibrary::moveItem(qsizetype playlist, qsizetype from, qsizetype to)
+{
+    if (playlist < 0 || playlist >= m_playlists.size())
+        return Outcome::notFound;
+    const qsizetype size = m_playlists.at(playlist).items.size();
+    if (from < 0 || from >= size || to < 0 || to >= size)
+        return Outcome::notFound;
+    if (from == to)
+        return Outcome::done;
+    m_playlists[playlist].items.move(from, to);
+    commit(PlaylistChange::Kind::itemsChanged, {playlist});
+    return Outcome::done;
+}
+
+qsizetype PlaylistLibrary::removeItems(const QSet<QString> &keys)
+{
+    if (keys.isEmpty())
+        return 0;
+    qsizetype removed = 0;
+    QList<qsizetype> changed;
+    for (qsizetype p = 0; p < m_playlists.size(); ++p) {
+        const QList<PlaylistItem> &items = m_playlists.at(p).items;
+        if (std::none_of(items.cbegin(), items.cend(),
+                         [&keys](const PlaylistItem &item) { return keys.contains(item.id()); }))
+            continue;
+        removed += m_playlists[p].items.removeIf(
+            [&keys](const PlaylistItem &item) { return keys.contains(item.id()); });
+        changed.append(p);
+    }
+    if (removed > 0)
+        commit(PlaylistChange::Kind::itemsChanged, changed);
+    return removed;
+}
+
+qsizetype PlaylistLibrary::replaceItems(const QString &oldKey, const BookmarkEntry &entry)
+{
+    const QList<ItemRef> refs = itemsByKey().values(oldKey);
+    if (refs.isEmpty())
+        return 0;
+    const PlaylistItem replacement = PlaylistItem::fromBookmark(entry);
+    QList<qsizetype> changed;
+    for (const ItemRef &ref : refs) {
+        m_playlists[ref.playlist].items[ref.item] = replacement;
+        if (!changed.contains(ref.playlist))
+            changed.append(ref.playlist);
+    }
+    std::sort(changed.begin(), changed.end());
+    commit(PlaylistChange::Kind::itemsChanged, changed);
+    return refs.size();
+}
+
+qsizetype PlaylistLibrary::syncItems(const QSet<QString> &keys, const BookmarkLookup &lookup)
+{
+    if (keys.isEmpty())
+        return 0;
+    return syncWhere([&keys](const QString &key) { return keys.contains(key); }, lookup);
+}
+
+qsizetype PlaylistLibrary::syncAllItems(const BookmarkLookup &lookup)
+{
+    return syncWhere([](const QString &) { return true; }, lookup);
+}
+
+qsizetype PlaylistLibrary::syncWhere(const std::function<bool(const QString &key)> &wanted,
+                                     const BookmarkLookup &lookup)
+{
+    const QMultiHash<QString, ItemRef> &index = itemsByKey();
+    qsizetype changedItems = 0;
+    QList<qsizetype> changed;
+    for (auto it = index.cbegin(); it != index.cend(); ++it) {
+        if (!wanted(it.key()))
+            continue;
+        const ItemRef ref = it.value();
+        const PlaylistItem &item = m_playlists.at(ref.playlist).items.at(ref.item);
+        const BookmarkEntry *bookmark = lookup(item, it.key());
+        if (!bookmark)
+            continue;
+        PlaylistItem fresh = PlaylistItem::fromBookmark(*bookmark);
+        if (fresh == item)
+            continue;
+        // Same key, so the index stays as it is.
+        m_playlists[ref.playlist].items[ref.item] = std::move(fresh);
+        ++changedItems;
+        if (!changed.contains(ref.playlist))
+            changed.append(ref.playlist);
+    }
+    if (changedItems > 0) {
+        std::sort(changed.begin(), changed.end());
+        save();
+        Q_EMIT playlistsChanged({PlaylistChange::Kind::itemsChanged, changed});
+    }
+    return changedItems;
+}
+
+void PlaylistLibrary::commit(PlaylistChange::Kind kind, QList<qsizetype> playlists)
+{
+    m_itemsByKeyValid = false;
+    save();
+    Q_EMIT playlistsChanged({kind, std::move(playlists)});
+}
+
+void PlaylistLibrary::save()
+{
+    const quint64 request = ++m_savesRequested;
+    const QList<Playlist> snapshot = m_playlists;
+    const Hop::Receiver back(this);
+    StateFile::writeInBackground(
+        m_path, [snapshot] { return PlaylistCodec::encodePlaylists(snapshot); },
+        [this, back, request](const QString &path, bool written, const QString &error) {
+            // Taken here, right after the write, before any later one can replace the file.
+            const QByteArray stamp = fileStamp(path);
+            back.post([this, request, stamp, path, written, error] {
+                m_savesWritten = request;
+                m_knownStamp = stamp;
+                if (!written)
+                    Q_EMIT saveFailed(path, error);
+            });
+        });
+}
+
+const QMultiHash<QString, PlaylistLibrary::ItemRef> &PlaylistLibrary::itemsByKey() const
+{
+    if (!m_itemsByKeyValid) {
+        m_itemsByKey.clear();
+        for (qsizetype p = 0; p < m_playlists.size(); ++p) {
+            const QList<PlaylistItem> &items = m_playlists.at(p).items;
+            for (qsizetype i = 0; i < items.size(); ++i)
+                m_itemsByKey.insert(items.at(i).id(), ItemRef{p, i});
+        }
+        m_itemsByKeyValid = true;
+    }
+    return m_itemsByKey;
+}
+
+void PlaylistLibrary::watchFile()
+{
+    const QString folder = QFileInfo(m_path).absolutePath();
+    QDir().mkpath(folder);
+    m_watcher.addPath(folder);
+    if (QFileInfo::exists(m_path))
+        m_watcher.addPath(m_path);
+    // A file replaced by a rename (as every atomic save does) leaves the watch behind: the folder's
+    // watch sees it and the file is watched again.
+    const auto noticed = [this] {
+        if (!m_watcher.files().contains(m_path) && QFileInfo::exists(m_path))
+            m_watcher.addPath(m_path);
+        m_outsideChangeTimer.start();
+    };
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, noticed);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, noticed);
+}
+
+void PlaylistLibrary::checkForOutsideChange()
+{
+    if (m_savesWritten != m_savesRequested) {
+        // One of ours is still on its way; its stamp will tell.
+        m_outsideChangeTimer.start();
+        return;
+    }
+    if (fileStamp(m_path) != m_knownStamp)
+        reload();
+}
+
+void PlaylistLibrary::reload()
+{
+    m_playlists = PlaylistStore::loadPlaylists(m_path);
+    m_knownStamp = fileStamp(m_path);
+    m_itemsByKeyValid = false;
+    Q_EMIT playlistsChanged({PlaylistChange::Kind::reloaded, {}});
+}

@@ -1,0 +1,145 @@
+#pragma once
+
+#include "core/playlist/Playlist.h"
+
+#include <QFileSystemWatcher>
+#include <QMultiHash>
+#include <QObject>
+#include <QSet>
+#include <QTimer>
+
+#include <functional>
+
+// What changed in the playlists, for the windows that show them. Positions are those after the change
+// (removed: the position the playlist had).
+struct PlaylistChange {
+    enum class Kind {
+        reloaded,     // the whole list is new: read again after another program changed the file
+        added,        // playlists appended at the positions
+        removed,      // the playlist at the position is gone; those after it moved up
+        itemsChanged, // the titles of the playlists at the positions changed (added, removed, moved,
+                      // updated) or the playlist took a new name in a merge
+    };
+    Kind kind = Kind::reloaded;
+    QList<qsizetype> playlists;
+};
+Q_DECLARE_METATYPE(PlaylistChange)
+
+// The user's playlists, read once from "playlists.json" and held in memory; one instance for the
+// application (AppContext). Main thread only.
+//
+// Every operation changes the list at once and returns its outcome; what it changed is told through
+// playlistsChanged(), and the file is written in the background (a snapshot, encoded and written on a
+// worker, atomically; quick successive changes write it once or twice). A write that fails later
+// arrives as saveFailed(). Playlist names match without regard to case (playlistNameKey); the first
+// playlist in list order that matches is the one an operation works on. Items are matched by their
+// identity key (SongRecord::id()).
+//
+// When another program replaces or changes the file, the list is read again (told apart from this
+// object's own writes by the file's identity after each of them) and playlistsChanged(reloaded) is
+// emitted. A file that cannot be decoded reads as empty and is set aside first.
+class PlaylistLibrary : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Outcome {
+        done,         // stored
+        added,        // addToPlaylist: the title was appended
+        alreadyThere, // addToPlaylist: the playlist held the title already; nothing changed
+        created,      // createPlaylist
+        blankName,    // createPlaylist: nothing left after trimming
+        nameTaken,    // createPlaylist: a playlist of that name (ignoring case) exists
+        notFound,     // no playlist of that name, or a position out of range; nothing changed
+    };
+    Q_ENUM(Outcome)
+
+    // The first bookmark of the library with the given identity key, or null; the item it is asked for
+    // comes along (its title is what the library indexes by).
+    using BookmarkLookup = std::function<const BookmarkEntry *(const PlaylistItem &item, const QString &key)>;
+
+    // Reads the file at path (the playlists file of the user's data folder when empty).
+    explicit PlaylistLibrary(const QString &path = QString(), QObject *parent = nullptr);
+    // Waits for this file's writes still under way.
+    ~PlaylistLibrary() override;
+
+    const QString &path() const { return m_path; }
+    const QList<Playlist> &playlists() const { return m_playlists; }
+    qsizetype count() const { return m_playlists.size(); }
+    QStringList names() const;
+    // The position of the first playlist whose name matches, ignoring case; -1 when none does.
+    qsizetype indexOf(const QString &name) const;
+
+    // ---- By name
+
+    // An empty playlist with the name trimmed of white space at both ends.
+    Outcome createPlaylist(const QString &name);
+    // Appends the bookmark to the playlist of that name, which is created (name as given, untrimmed)
+    // when there is none, unless the playlist holds an item with its identity key. Writes in both cases.
+    Outcome addToPlaylist(const QString &playlistName, const BookmarkEntry &entry);
+    // Removes every item with the key from the named playlist; writes whenever the playlist exists.
+    Outcome removeItem(const QString &playlistName, const QString &itemKey);
+    // Replaces the named playlist's items by newOrder as given.
+    Outcome reorderItems(const QString &playlistName, const QList<PlaylistItem> &newOrder);
+    // Adds playlists read from a playlist file. A name that matches a stored one replaces that playlist
+    // in place (its name as imported) when replaceOnNameConflict is set, or is stored as
+    // "<name> (imported)", "<name> (imported 2)", ... (free names tested ignoring case, so that no two
+    // names differ only in case). Returns the names the playlists were stored under, in order. Always
+    // writes.
+    QStringList mergeImportedPlaylists(const QList<Playlist> &imported, bool replaceOnNameConflict);
+
+    // ---- By position, for the window that lists them
+
+    Outcome deletePlaylist(qsizetype playlist);
+    Outcome removeItemAt(qsizetype playlist, qsizetype item);
+    // Moves the item at from so that it ends up at position to (both within the playlist).
+    Outcome moveItem(qsizetype playlist, qsizetype from, qsizetype to);
+
+    // ---- Following the library (LibrarySession calls these; windows do not)
+
+    // Removes every item with one of the keys from every playlist; returns how many went. Writes only
+    // when one did.
+    qsizetype removeItems(const QSet<QString> &keys);
+    // Replaces every item with the key, where it stands, by an item made from entry; returns how many.
+    qsizetype replaceItems(const QString &oldKey, const BookmarkEntry &entry);
+    // Every item whose key is among keys takes the fields of the first bookmark with its key (lookup);
+    // an item without a bookmark stays as it is. Returns how many items changed; writes only then.
+    qsizetype syncItems(const QSet<QString> &keys, const BookmarkLookup &lookup);
+    // The same for every item.
+    qsizetype syncAllItems(const BookmarkLookup &lookup);
+
+Q_SIGNALS:
+    void playlistsChanged(const PlaylistChange &change);
+    // A background write of the file failed; the file keeps what it held before.
+    void saveFailed(const QString &path, const QString &reason);
+
+private:
+    struct ItemRef {
+        qsizetype playlist;
+        qsizetype item;
+    };
+
+    // The list changed: the file is written in the background and the change is told.
+    void commit(PlaylistChange::Kind kind, QList<qsizetype> playlists);
+    void save();
+    const QMultiHash<QString, ItemRef> &itemsByKey() const;
+    qsizetype syncWhere(const std::function<bool(const QString &key)> &wanted, const BookmarkLookup &lookup);
+
+    void watchFile();
+    void checkForOutsideChange();
+    void reload();
+
+    QString m_path;
+    QList<Playlist> m_playlists;
+    // Identity key -> where the items with it stand; built when first needed after the list changed.
+    mutable QMultiHash<QString, ItemRef> m_itemsByKey;
+    mutable bool m_itemsByKeyValid = false;
+
+    QFileSystemWatcher m_watcher;
+    QTimer m_outsideChangeTimer;
+    // Counts the saves asked for, and the last one written, so that no outside change is looked for
+    // while a save of ours is still on its way.
+    quint64 m_savesRequested = 0;
+    quint64 m_savesWritten = 0;
+    // The file as this object last read or wrote it; any other file at the path came from outside.
+    QByteArray m_knownStamp;
+};

@@ -1,0 +1,20 @@
+#include "ui/app/AppContext.h"
+
+#include "core/common/NotificationBus.h"
+
+AppContext::AppContext()
+    : m_setAsideRecorder(QObject::connect(&NotificationBus::instance(), &NotificationBus::stateFileSetAside,
+                                          [this](const QString &path, const QString &asidePath) {
+                                              m_setAsideAtStart.append({path, asidePath});
+                                          })),
+      m_library(m_playlists)
+{
+    QObject::disconnect(m_setAsideRecorder);
+}
+
+AppContext::~AppContext() = default;
+
+NotificationBus &AppContext::notifications()
+{
+    return NotificationBus::instance();
+}

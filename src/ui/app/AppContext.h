@@ -1,0 +1,43 @@
+#pragma once
+
+#include "core/library/LibrarySession.h"
+#include "core/playlist/PlaylistLibrary.h"
+
+#include <utility>
+
+class NotificationBus;
+
+// The shared owners every window works with, made once at start by the application delegate and
+// handed to each window's constructor. No window owns them, and no window needs another window to
+// reach the library or the playlists: windows observe these owners (libraryChanged(),
+// playlistsChanged(), saveFailed()) and change them only through their operations.
+//
+// The settings (AppSettings) and the interface language (LyrafoldLanguageService) are services over
+// QSettings that read the stored value afresh on every call, so that a switch in one window reaches
+// every window at once; their change notices come through notifications(), the application-wide bus.
+class AppContext {
+public:
+    // Reads the playlists file; the library stays empty until a window loads a slot into it.
+    AppContext();
+    ~AppContext();
+    AppContext(const AppContext &) = delete;
+    AppContext &operator=(const AppContext &) = delete;
+
+    LibrarySession &library() { return m_library; }
+    PlaylistLibrary &playlists() { return m_playlists; }
+    NotificationBus &notifications();
+
+    // The state files set aside while the context was made (the playlists file is read then), before
+    // any window could hear of it: (file, where it went). The main window tells them.
+    QList<std::pair<QString, QString>> takeFilesSetAsideAtStart()
+    {
+        return std::exchange(m_setAsideAtStart, {});
+    }
+
+private:
+    QList<std::pair<QString, QString>> m_setAsideAtStart;
+    QMetaObject::Connection m_setAsideRecorder;
+    // The session syncs the playlists, so they are made first and go last.
+    PlaylistLibrary m_playlists;
+    LibrarySession m_library;
+};

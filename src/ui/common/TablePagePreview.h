@@ -1,0 +1,87 @@
+#pragma once
+
+#include "ui/common/PagePreviewWindow.h"
+
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class QTableView;
+class QTimer;
+struct SongRecord;
+
+// The page preview of a table of songs: while the pointer rests on a row, the first page of its song
+// shows in a small window beside the pointer, rendered on a worker; leaving the rows, a move while the
+// window is in the background, or the window's deactivation takes it away. It watches the table's
+// viewport and the table's window only, never the whole application.
+//
+// Every window with such a table makes one (the library table, the playlists window's titles, the
+// auto playlist's generated list) and passes the song of each shown row. A window that draws a hover
+// band follows hoveredRowChanged() and previewRowChanged().
+class TablePagePreview : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int hoverDelayMilliseconds = 150;
+
+    // The song of a shown row, or null for none.
+    using SongAt = std::function<const SongRecord *(int row)>;
+
+    TablePagePreview(QTableView *table, SongAt songAt, QObject *parent = nullptr);
+    ~TablePagePreview() override;
+
+    // While suspended (a cell of the table being edited) no preview shows; suspending closes one.
+    void setSuspended(bool suspended);
+    bool isSuspended() const { return m_suspended; }
+
+    // Closes the preview and forgets the rows, as when the pointer leaves the table.
+    void close();
+    // Closes the preview before something else takes the row (a cell editor opening); the band stays.
+    void dismiss();
+
+    PagePreviewWindow *previewWindow() const { return m_window; }
+    // The row whose page shows (or was asked for last), and the row waiting for the delay; -1 for none.
+    int shownRow() const { return m_shownRow; }
+    int pendingRow() const { return m_pendingRow; }
+
+    // Where a window of that size opens beside the pointer (global coordinates, y downwards): right of
+    // and below it, else left of or above it where the screen ends, never past the visible frame's left
+    // or top edge. visibleFrame empty: no screen, right and below.
+    static QPoint windowPosition(const QPoint &pointer, const QSize &size, const QRect &visibleFrame);
+
+Q_SIGNALS:
+    // The row under the pointer that the preview follows; -1 when none.
+    void hoveredRowChanged(int row);
+    // The row whose page the preview window shows; -1 when it shows none.
+    void previewRowChanged(int row);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void pointerMoved(const QPoint &global);
+    void showPendingRow();
+    void startRendering(int row, const SongRecord &song, const QPoint &pointer);
+    void pageRendered(int row, const QImage &image, const QPoint &pointer);
+    // Closes the window and stops a rendering in flight; the rows stay.
+    void closeWindow();
+    void setHoveredRow(int row);
+    void setPreviewRow(int row);
+    bool active() const;
+
+    QPointer<QTableView> m_table;
+    SongAt m_songAt;
+    QTimer *m_hoverTimer = nullptr;
+    QPointer<PagePreviewWindow> m_window;
+    bool m_suspended = false;
+    int m_shownRow = -1;
+    int m_pendingRow = -1;
+    int m_hoveredRow = -1;
+    int m_previewRow = -1;
+    // Set to cancel the page rendering in flight; each rendering has its own.
+    std::shared_ptr<std::atomic_bool> m_cancelRendering;
+};

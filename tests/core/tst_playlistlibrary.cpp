@@ -1,0 +1,471 @@
+#include "Fixtures.h"
+#include "TestHarness.h"
+#include "core/common/NotificationBus.h"
+#include "core/playlist/PlaylistLibrary.h"
+#include "core/playlist/PlaylistStore.h"
+#include "core/storage/StateFile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QSignalSpy>
+
+namespace {
+
+Playlist playlist(const QString &name, const BookmarkList &entries = {})
+{
+    Playlist p{name, {}};
+    for (const BookmarkEntry &e : entries)
+        p.items.append(PlaylistItem::fromBookmark(e));
+    return p;
+}
+
+QStringList names(const QList<Playlist> &playlists)
+{
+    QStringList list;
+    for (const Playlist &p : playlists)
+        list << p.name;
+    return list;
+}
+
+// Stores the playlists pretty-printed: after an operation the file is compact exactly when the
+// operation wrote it.
+void storePretty(const QList<Playlist> &playlists)
+{
+    QVERIFY(PlaylistStore::savePlaylists(playlists));
+    const QJsonDocument doc = QJsonDocument::fromJson(TestHarness::readFile(PlaylistStore::playlistsPath()));
+    TestHarness::writeFile(PlaylistStore::playlistsPath(), doc.toJson(QJsonDocument::Indented));
+}
+
+bool wasRewritten()
+{
+    StateFile::waitForPendingWrites(PlaylistStore::playlistsPath());
+    return !TestHarness::readFile(PlaylistStore::playlistsPath()).contains('\n');
+}
+
+QList<Playlist> stored()
+{
+    return PlaylistStore::loadPlaylists();
+}
+
+const BookmarkEntry songA =
+    Fixtures::bookmark(QStringLiteral("/songs/book.pdf"), 7, QStringLiteral("Blue Moon"));
+const BookmarkEntry songB =
+    Fixtures::bookmark(QStringLiteral("/songs/book.pdf"), 9, QStringLiteral("Red Sun"));
+
+// The first bookmark of library with the key, as the library answers the playlists' sync.
+PlaylistLibrary::BookmarkLookup lookupIn(const BookmarkList &library)
+{
+    return [library](const PlaylistItem &, const QString &key) -> const BookmarkEntry * {
+        for (const BookmarkEntry &row : library) {
+            if (row.id() == key)
+                return &row;
+        }
+        return nullptr;
+    };
+}
+
+} // namespace
+
+class PlaylistLibraryTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        StateFile::waitForAllPendingWrites();
+        TestHarness::clearUserFiles();
+    }
+
+    void decoding_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<int>("items"); // -1: the file reads as empty
+
+        const QByteArray minimal =
+            R"({"pdfFileName":"b.pdf","pdfFilePath":"/b.pdf","pageNumber":7,"title":"T"})";
+        const auto file = [](const QByteArray &items) {
+            return "[{\"name\":\"Gig\",\"items\":[" + items + "]}]";
+        };
+        QTest::newRow("four required keys") << file(minimal) << 1;
+        QTest::newRow("null optionals")
+            << file(QByteArray(minimal).chopped(1) + R"(,"pageSpan":null,"genre":null,"rating":null})") << 1;
+        QTest::newRow("empty array") << QByteArray("[]") << 0;
+        QTest::newRow("one item lacks pageNumber")
+            << file(minimal + "," + QByteArray(minimal).replace(R"("pageNumber":7,)", "")) << -1;
+        QTest::newRow("rating as text") << file(QByteArray(minimal).chopped(1) + R"(,"rating":"4"})") << -1;
+        QTest::newRow("level as text") << file(QByteArray(minimal).chopped(1) + R"(,"level":"1"})") << -1;
+        QTest::newRow("playlist without items") << QByteArray(R"([{"name":"Gig"}])") << -1;
+        QTest::newRow("object at top") << QByteArray(R"({"name":"Gig","items":[]})") << -1;
+    }
+
+    void decoding()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(int, items);
+        TestHarness::writeFile(PlaylistStore::playlistsPath(), json);
+        const QList<Playlist> loaded = PlaylistStore::loadPlaylists();
+        if (items < 0) {
+            QVERIFY(loaded.isEmpty());
+            return;
+        }
+        QCOMPARE(loaded.value(0).items.size(), items);
+        for (const PlaylistItem &item : loaded.value(0).items) {
+            QCOMPARE(item.level, qint64(0));
+            QCOMPARE(item.pageSpan, qint64(1));
+            QCOMPARE(item.totalPages, qint64(0));
+            QVERIFY(item.genre.isEmpty() && item.youtubeURL.isEmpty());
+            QVERIFY(!item.firstReleaseYear && !item.rating);
+        }
+    }
+
+    void missingFileReadsEmpty() { QVERIFY(PlaylistStore::loadPlaylists().isEmpty()); }
+
+    void roundTripAndWrittenForm()
+    {
+        BookmarkList entries = Fixtures::realisticLibrary(50, 11);
+        entries.append(songA);
+        const QList<Playlist> stored{playlist(QStringLiteral("Gig"), entries),
+                                     playlist(QStringLiteral("Empty"))};
+        QVERIFY(PlaylistStore::savePlaylists(stored));
+        QCOMPARE(PlaylistStore::loadPlaylists(), stored);
+        const QJsonObject last =
+            QJsonDocument::fromJson(TestHarness::readFile(PlaylistStore::playlistsPath()))
+                .array()
+                .at(0)
+                .toObject()
+                .value(QStringLiteral("items"))
+                .toArray()
+                .last()
+                .toObject();
+        QVERIFY(!last.contains(QStringLiteral("rating")));
+        QVERIFY(!last.contains(QStringLiteral("firstReleaseYear")));
+        QCOMPARE(last.keys().size(), 13);
+    }
+
+    void undecodableFileIsSetAside()
+    {
+        TestHarness::writeFile(PlaylistStore::playlistsPath(), "[{\"name\":1}]");
+        QSignalSpy spy(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
+        PlaylistLibrary library;
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(TestHarness::readFile(spy.at(0).at(1).toString()), QByteArray("[{\"name\":1}]"));
+        QVERIFY(library.playlists().isEmpty());
+        QCOMPARE(library.addToPlaylist(QStringLiteral("Gig"), songA), PlaylistLibrary::Outcome::added);
+        QVERIFY(wasRewritten());
+        QCOMPARE(names(stored()), QStringList{"Gig"});
+    }
+
+    void merge_data()
+    {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QStringList>("imported");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("new name appended") << QStringList{"A"} << QStringList{"B"} << QStringList{"A", "B"};
+        QTest::newRow("case clash") << QStringList{"gig"} << QStringList{"Gig"}
+                                    << QStringList{"gig", "Gig (imported)"};
+        QTest::newRow("second clash") << QStringList{"gig", "Gig (imported)"} << QStringList{"Gig"}
+                                      << QStringList{"gig", "Gig (imported)", "Gig (imported 2)"};
+        QTest::newRow("third clash") << QStringList{"gig", "Gig (imported)", "Gig (imported 2)"}
+                                     << QStringList{"Gig"}
+                                     << QStringList{"gig", "Gig (imported)", "Gig (imported 2)",
+                                                    "Gig (imported 3)"};
+        // Free names are tested without regard to case too, so no two names differ only in case.
+        QTest::newRow("free name ignores case") << QStringList{"Gig", "gig (imported)"} << QStringList{"GIG"}
+                                                << QStringList{"Gig", "gig (imported)", "GIG (imported 2)"};
+        QTest::newRow("two of one name in one call")
+            << QStringList{} << QStringList{"Set", "Set"} << QStringList{"Set", "Set (imported)"};
+        QTest::newRow("composed and decomposed match")
+            << QStringList{QString::fromUtf8("Caf\xC3\xA9")} << QStringList{QString::fromUtf8("CAFE\xCC\x81")}
+            << QStringList{QString::fromUtf8("Caf\xC3\xA9"), QString::fromUtf8("CAFE\xCC\x81 (imported)")};
+        QTest::newRow("nothing imported") << QStringList{"A"} << QStringList{} << QStringList{"A"};
+    }
+
+    void merge()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(QStringList, imported);
+        QFETCH(QStringList, expected);
+        QList<Playlist> initial;
+        for (const QString &n : stored)
+            initial << playlist(n);
+        storePretty(initial);
+        PlaylistLibrary library;
+        QList<Playlist> incoming;
+        for (const QString &n : imported)
+            incoming << playlist(n, {songA});
+        QCOMPARE(library.mergeImportedPlaylists(incoming, false), expected.mid(stored.size()));
+        QVERIFY(wasRewritten());
+        const QList<Playlist> result = ::stored();
+        QCOMPARE(result, library.playlists());
+        QCOMPARE(names(result), expected);
+        for (qsizetype i = stored.size(); i < result.size(); ++i)
+            QCOMPARE(result[i].items.size(), 1);
+        // No two stored names may differ only in case.
+        QSet<QString> keys;
+        for (const QString &n : names(result))
+            keys.insert(playlistNameKey(n));
+        QCOMPARE(keys.size(), result.size());
+    }
+
+    void mergeReplacesInPlace()
+    {
+        storePretty({playlist(QStringLiteral("first")), playlist(QStringLiteral("gig"), {songB}),
+                     playlist(QStringLiteral("last"))});
+        PlaylistLibrary library;
+        QCOMPARE(library.mergeImportedPlaylists({playlist(QStringLiteral("Gig"), {songA})}, true),
+                 QStringList{"Gig"});
+        const QList<Playlist> result = library.playlists();
+        QCOMPARE(names(result), QStringList({"first", "Gig", "last"}));
+        QCOMPARE(result[1].items.size(), 1);
+        QCOMPARE(result[1].items[0].id(), songA.id());
+    }
+
+    void addToPlaylist()
+    {
+        storePretty({playlist(QStringLiteral("Gig"))});
+        PlaylistLibrary library;
+        QCOMPARE(library.addToPlaylist(QStringLiteral("GIG"), songA), PlaylistLibrary::Outcome::added);
+        StateFile::waitForPendingWrites(library.path());
+        storePretty(stored());
+        BookmarkEntry again = songA;
+        again.genre = QStringLiteral("changed metadata, same song");
+        QCOMPARE(library.addToPlaylist(QStringLiteral("gig"), again), PlaylistLibrary::Outcome::alreadyThere);
+        QVERIFY(wasRewritten());
+        QCOMPARE(library.playlists().value(0).items.size(), 1);
+        QCOMPARE(library.playlists().value(0).items[0].genre, QString());
+
+        QCOMPARE(library.addToPlaylist(QStringLiteral("  New one "), songB), PlaylistLibrary::Outcome::added);
+        QVERIFY(wasRewritten());
+        const QList<Playlist> result = stored();
+        QCOMPARE(names(result), QStringList({"Gig", "  New one "}));
+        QCOMPARE(result[1].items.value(0), PlaylistItem::fromBookmark(songB));
+    }
+
+    void removeItems()
+    {
+        storePretty(
+            {playlist(QStringLiteral("A"), {songA, songB, songA}), playlist(QStringLiteral("B"), {songB})});
+        PlaylistLibrary library;
+        QCOMPARE(library.removeItems({}), 0);
+        QCOMPARE(library.removeItems({QStringLiteral("nothing")}), 0);
+        QVERIFY(!wasRewritten());
+        QCOMPARE(library.removeItems({songA.id()}), 2);
+        QVERIFY(wasRewritten());
+        const QList<Playlist> result = stored();
+        QCOMPARE(result[0].items.size(), 1);
+        QCOMPARE(result[0].items[0].id(), songB.id());
+        QCOMPARE(result[1].items.size(), 1);
+    }
+
+    void replaceItems()
+    {
+        storePretty({playlist(QStringLiteral("A"), {songA, songB}), playlist(QStringLiteral("B"), {songA})});
+        PlaylistLibrary library;
+        BookmarkEntry renamed = songA;
+        renamed.title = QStringLiteral("Blue Moon (Ballad)");
+        QCOMPARE(library.replaceItems(QStringLiteral("/nope|1|x"), renamed), 0);
+        QVERIFY(!wasRewritten());
+        QCOMPARE(library.replaceItems(songA.id(), renamed), 2);
+        QVERIFY(wasRewritten());
+        const QList<Playlist> result = stored();
+        QCOMPARE(result[0].items[0].title, renamed.title);
+        QCOMPARE(result[0].items[1].title, songB.title);
+        QCOMPARE(result[1].items[0].title, renamed.title);
+    }
+
+    // Items take the fields of the first bookmark with their key; only the keys asked for are looked
+    // at, and an item without a bookmark stays.
+    void syncItems()
+    {
+        storePretty({playlist(QStringLiteral("A"), {songA, songB}), playlist(QStringLiteral("B"), {songA})});
+        PlaylistLibrary library;
+        BookmarkEntry edited = songA;
+        edited.genre = QStringLiteral("Jazz");
+        edited.rating = 4.5;
+        BookmarkEntry shadow = songA; // a later bookmark with the same key does not win
+        shadow.genre = QStringLiteral("Pop");
+        BookmarkEntry otherEdit = songB;
+        otherEdit.genre = QStringLiteral("Folk");
+        const BookmarkList rows{edited, shadow, otherEdit};
+        QCOMPARE(library.syncItems({songA.id()}, lookupIn(rows)), 2);
+        QVERIFY(wasRewritten());
+        const QList<Playlist> result = stored();
+        QCOMPARE(result[0].items[0], PlaylistItem::fromBookmark(edited));
+        QCOMPARE(result[1].items[0], PlaylistItem::fromBookmark(edited));
+        QCOMPARE(result[0].items[1], PlaylistItem::fromBookmark(songB)); // not asked for
+
+        storePretty(result);
+        QCOMPARE(library.syncItems({songA.id()}, lookupIn(rows)), 0);
+        QCOMPARE(library.syncItems({songA.id()}, lookupIn({})), 0);
+        QVERIFY(!wasRewritten());
+        QCOMPARE(library.syncAllItems(lookupIn(rows)), 1);
+        QCOMPARE(library.playlists()[0].items[1].genre, "Folk");
+    }
+
+    void removeItemAndReorder()
+    {
+        storePretty({playlist(QStringLiteral("Set"), {songA, songB})});
+        PlaylistLibrary library;
+        QCOMPARE(library.removeItem(QStringLiteral("other"), songA.id()), PlaylistLibrary::Outcome::notFound);
+        QVERIFY(!wasRewritten());
+        QCOMPARE(library.removeItem(QStringLiteral("SET"), QStringLiteral("no such key")),
+                 PlaylistLibrary::Outcome::done);
+        QVERIFY(wasRewritten());
+        QCOMPARE(library.removeItem(QStringLiteral("set"), songA.id()), PlaylistLibrary::Outcome::done);
+        QCOMPARE(library.playlists()[0].items.size(), 1);
+
+        const QList<PlaylistItem> order{PlaylistItem::fromBookmark(songB), PlaylistItem::fromBookmark(songA)};
+        QCOMPARE(library.reorderItems(QStringLiteral("Set"), order), PlaylistLibrary::Outcome::done);
+        QVERIFY(wasRewritten());
+        QCOMPARE(stored()[0].items, order);
+        QCOMPARE(library.reorderItems(QStringLiteral("Set"), {}), PlaylistLibrary::Outcome::done);
+        QVERIFY(library.playlists()[0].items.isEmpty());
+    }
+
+    void createPlaylist_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<PlaylistLibrary::Outcome>("outcome");
+        QTest::addColumn<QStringList>("after");
+        using O = PlaylistLibrary::Outcome;
+        QTest::newRow("blank") << "  \n " << O::blankName << QStringList{"set"};
+        QTest::newRow("clash after trimming") << "  Set " << O::nameTaken << QStringList{"set"};
+        QTest::newRow("created trimmed") << "  Encore\t" << O::created << QStringList{"set", "Encore"};
+    }
+
+    void createPlaylist()
+    {
+        QFETCH(QString, name);
+        QFETCH(PlaylistLibrary::Outcome, outcome);
+        QFETCH(QStringList, after);
+        QVERIFY(PlaylistStore::savePlaylists({playlist(QStringLiteral("set"))}));
+        PlaylistLibrary library;
+        QCOMPARE(library.createPlaylist(name), outcome);
+        StateFile::waitForPendingWrites(library.path());
+        QCOMPARE(names(stored()), after);
+    }
+
+    // Every change is told once, with the kind and the playlists it concerns; an operation that
+    // changed nothing tells nothing.
+    void changeSignals_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<PlaylistLibrary::Outcome>("outcome");
+        QTest::addColumn<int>("kind"); // -1: no signal
+        QTest::addColumn<QList<qsizetype>>("playlists");
+        using O = PlaylistLibrary::Outcome;
+        using K = PlaylistChange::Kind;
+        const auto row = [](const char *name, O outcome, int kind, QList<qsizetype> playlists) {
+            QTest::newRow(name) << QString::fromLatin1(name) << outcome << kind << playlists;
+        };
+        row("create", O::created, int(K::added), {2});
+        row("add to second", O::added, int(K::itemsChanged), {1});
+        row("add creating", O::added, int(K::added), {2});
+        row("add already there", O::alreadyThere, -1, {});
+        row("delete first", O::done, int(K::removed), {0});
+        row("delete out of range", O::notFound, -1, {});
+        row("remove item at", O::done, int(K::itemsChanged), {0});
+        row("remove item past the end", O::notFound, -1, {});
+        row("move item", O::done, int(K::itemsChanged), {0});
+        row("move item out of range", O::notFound, -1, {});
+    }
+
+    void changeSignals()
+    {
+        QFETCH(QString, operation);
+        QFETCH(PlaylistLibrary::Outcome, outcome);
+        QFETCH(int, kind);
+        QFETCH(QList<qsizetype>, playlists);
+        QVERIFY(PlaylistStore::savePlaylists(
+            {playlist(QStringLiteral("Gig"), {songA, songB}), playlist(QStringLiteral("Set"))}));
+        PlaylistLibrary library;
+        QSignalSpy changes(&library, &PlaylistLibrary::playlistsChanged);
+        const QHash<QString, std::function<PlaylistLibrary::Outcome()>> operations{
+            {"create", [&] { return library.createPlaylist(QStringLiteral("Encore")); }},
+            {"add to second", [&] { return library.addToPlaylist(QStringLiteral("set"), songA); }},
+            {"add creating", [&] { return library.addToPlaylist(QStringLiteral("New"), songA); }},
+            {"add already there", [&] { return library.addToPlaylist(QStringLiteral("Gig"), songB); }},
+            {"delete first", [&] { return library.deletePlaylist(0); }},
+            {"delete out of range", [&] { return library.deletePlaylist(2); }},
+            {"remove item at", [&] { return library.removeItemAt(0, 1); }},
+            {"remove item past the end", [&] { return library.removeItemAt(0, 2); }},
+            {"move item", [&] { return library.moveItem(0, 1, 0); }},
+            {"move item out of range", [&] { return library.moveItem(0, 0, 2); }},
+        };
+        const QList<Playlist> before = library.playlists();
+        QCOMPARE(operations.value(operation)(), outcome);
+        QCOMPARE(changes.count(), kind < 0 ? 0 : 1);
+        if (kind < 0) {
+            QCOMPARE(library.playlists(), before);
+            return;
+        }
+        const auto change = changes.at(0).at(0).value<PlaylistChange>();
+        QCOMPARE(int(change.kind), kind);
+        QCOMPARE(change.playlists, playlists);
+        StateFile::waitForPendingWrites(library.path());
+        QCOMPARE(stored(), library.playlists());
+        if (operation == "move item")
+            QCOMPARE(library.playlists()[0].items[0].id(), songB.id());
+    }
+
+    // A run of quick changes returns at once each time and leaves the last state in the file.
+    void quickChangesEndInTheFile()
+    {
+        QList<Playlist> many;
+        for (int i = 0; i < 200; ++i)
+            many.append(
+                playlist(QStringLiteral("P%1").arg(i), Fixtures::realisticLibrary(40, quint32(i + 1))));
+        QVERIFY(PlaylistStore::savePlaylists(many));
+        PlaylistLibrary library;
+        const BookmarkList titles = Fixtures::realisticLibrary(50, 99);
+        for (const BookmarkEntry &title : titles)
+            QCOMPARE(library.addToPlaylist(QStringLiteral("p100"), title), PlaylistLibrary::Outcome::added);
+        StateFile::waitForPendingWrites(library.path());
+        QCOMPARE(stored(), library.playlists());
+        QCOMPARE(stored().at(100).items.size(), 90);
+    }
+
+    // A write that fails later leaves the change in memory and the old file in place, and says so.
+    void failedWriteIsReported()
+    {
+        QVERIFY(
+            PlaylistStore::savePlaylists({playlist(QStringLiteral("big"), Fixtures::realisticLibrary(100))}));
+        PlaylistLibrary library;
+        QSignalSpy failed(&library, &PlaylistLibrary::saveFailed);
+        {
+            TestHarness::FileSizeLimit limit(4096);
+            QCOMPARE(library.createPlaylist(QStringLiteral("New")), PlaylistLibrary::Outcome::created);
+            StateFile::waitForPendingWrites(library.path());
+        }
+        QTRY_COMPARE(failed.count(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), library.path());
+        QVERIFY(!failed.at(0).at(1).toString().isEmpty());
+        QCOMPARE(names(library.playlists()), (QStringList{"big", "New"}));
+        QCOMPARE(names(stored()), QStringList{"big"});
+    }
+
+    // Another program's change of the file is read in; this object's own writes are not.
+    void outsideChangesAreReadIn()
+    {
+        QVERIFY(PlaylistStore::savePlaylists({playlist(QStringLiteral("Gig"))}));
+        PlaylistLibrary library;
+        QSignalSpy changes(&library, &PlaylistLibrary::playlistsChanged);
+        library.addToPlaylist(QStringLiteral("Gig"), songA);
+        QTest::qWait(600);
+        QCOMPARE(changes.count(), 1);
+
+        QSaveFile other(library.path());
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write(*PlaylistCodec::encodePlaylists({playlist(QStringLiteral("From elsewhere"), {songB})}));
+        QVERIFY(other.commit());
+        QTRY_COMPARE(changes.count(), 2);
+        QCOMPARE(changes.at(1).at(0).value<PlaylistChange>().kind, PlaylistChange::Kind::reloaded);
+        QCOMPARE(names(library.playlists()), QStringList{"From elsewhere"});
+    }
+};
+
+LYRAFOLD_TEST_MAIN(PlaylistLibraryTest)
+#include "tst_playlistlibrary.moc"
