@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QLoggingCategory>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QThreadPool>
 #include <QWaitCondition>
@@ -214,6 +215,26 @@ std::optional<QString> setAside(const QString &path)
     qCWarning(lcStateFile) << "undecodable file moved aside:" << path << "->" << target;
     Q_EMIT NotificationBus::instance().stateFileSetAside(path, target);
     return target;
+}
+
+int removeInterruptedSaves(const QString &folder)
+{
+    // QSaveFile names its temporary file after the target with six random letters or digits.
+    static const QRegularExpression leftover(QStringLiteral("^.+\\.json\\.[A-Za-z0-9]{6}$"));
+    QDir dir(folder);
+    int removed = 0;
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
+        if (!leftover.match(name).hasMatch())
+            continue;
+        if (dir.remove(name))
+            ++removed;
+        else
+            qCWarning(lcStateFile) << "cannot remove the leftover of an interrupted save"
+                                   << dir.filePath(name);
+    }
+    if (removed > 0)
+        qCInfo(lcStateFile) << "removed" << removed << "leftovers of interrupted saves in" << folder;
+    return removed;
 }
 
 } // namespace StateFile

@@ -113,9 +113,10 @@ QPoint TablePagePreview::windowPosition(const QPoint &pointer, const QSize &size
 
 bool TablePagePreview::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!m_table)
+    QTableView *view = table();
+    if (!view)
         return false;
-    if (watched == m_table->viewport()) {
+    if (watched == view->viewport()) {
         if (event->type() == QEvent::MouseMove)
             pointerMoved(static_cast<QMouseEvent *>(event)->globalPosition().toPoint());
         else if (event->type() == QEvent::Leave && active())
@@ -171,7 +172,10 @@ void TablePagePreview::pointerMoved(const QPoint &global)
         setPreviewRow(-1);
         return;
     }
-    QWidget *window = m_table->window();
+    QTableView *view = table();
+    if (!view)
+        return;
+    QWidget *window = view->window();
     if (!window || !window->isActiveWindow()) {
         if (active()) {
             hoverLog(QStringLiteral("previewHoverMouseMoved: window not key, closing preview"));
@@ -179,7 +183,7 @@ void TablePagePreview::pointerMoved(const QPoint &global)
         }
         return;
     }
-    QWidget *viewport = m_table->viewport();
+    QWidget *viewport = view->viewport();
     const QPoint local = viewport->mapFromGlobal(global);
     if (!viewport->rect().contains(local)) {
         if (active()) {
@@ -188,7 +192,7 @@ void TablePagePreview::pointerMoved(const QPoint &global)
         }
         return;
     }
-    const int row = m_table->rowAt(local.y());
+    const int row = view->rowAt(local.y());
     if (!m_songAt(row) || (m_excluded && m_excluded(local))) {
         if (active()) {
             hoverLog(QStringLiteral("previewHoverMouseMoved: invalid row %1, closing preview").arg(row));
@@ -237,7 +241,7 @@ void TablePagePreview::showPendingRow()
         showNoPage();
         return;
     }
-    if (m_table && m_table->window())
+    if (QTableView *view = table(); view && view->window())
         startRendering(row, *song, QCursor::pos());
 }
 
@@ -247,7 +251,10 @@ void TablePagePreview::startRendering(int row, const SongRecord &song, const QPo
         *m_cancelRendering = true;
     auto cancelled = std::make_shared<std::atomic_bool>(false);
     m_cancelRendering = cancelled;
-    const qreal ratio = m_table->devicePixelRatioF();
+    QTableView *view = table();
+    if (!view)
+        return;
+    const qreal ratio = view->devicePixelRatioF();
     const QSize pixels =
         QSize(PagePreviewWindow::contentWidth, PagePreviewWindow::contentHeight) * std::max<qreal>(ratio, 1);
     // The book is opened and the page drawn on a worker; the window opens when the page is there, so a
@@ -272,9 +279,10 @@ void TablePagePreview::startRendering(int row, const SongRecord &song, const QPo
 
 void TablePagePreview::pageRendered(int row, const QImage &image, const QPoint &pointer)
 {
-    if (!m_table || somethingElseIsOpen())
+    QTableView *view = table();
+    if (!view || somethingElseIsOpen())
         return;
-    QWidget *owner = m_table->window();
+    QWidget *owner = view->window();
     const bool reused = m_window;
     if (!reused)
         m_window = new PagePreviewWindow(owner);

@@ -89,7 +89,11 @@ private:
     void setPreviewRow(int row);
     bool active() const;
 
-    QPointer<QTableView> m_table;
+    // The table as it is now: null once it is gone or being torn down (its viewport still sends events
+    // then, and the object is no longer a table).
+    QTableView *table() const { return qobject_cast<QTableView *>(m_table.data()); }
+
+    QPointer<QObject> m_table;
     SongAt m_songAt;
     std::function<bool(const QPoint &)> m_excluded;
     QTimer *m_hoverTimer = nullptr;

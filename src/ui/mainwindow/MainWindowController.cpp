@@ -6,6 +6,7 @@
 #include "core/library/TitleMetadataIndex.h"
 #include "core/metadata/AutoTagRun.h"
 #include "ui/app/AppContext.h"
+#include "ui/common/TablePagePreview.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/mainwindow/MainSettingsMenu.h"
@@ -71,6 +72,9 @@ MainWindowController::~MainWindowController()
     delete m_autoTagRun;
     // The viewers live as long as their opener keeps them.
     qDeleteAll(std::exchange(m_openPdfWindowControllers, {}));
+    // The table's viewport still sends events while the window's children are torn down; the preview
+    // must not pass them on to a window that is already half gone.
+    delete std::exchange(m_preview, nullptr);
 }
 
 void MainWindowController::connectOwners()
