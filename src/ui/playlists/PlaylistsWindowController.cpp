@@ -115,7 +115,14 @@ PlaylistsWindowController::PlaylistsWindowController(AppContext &context, QWidge
     playlistLog(QStringLiteral("reloadPlaylists done"));
 }
 
-PlaylistsWindowController::~PlaylistsWindowController() = default;
+PlaylistsWindowController::~PlaylistsWindowController()
+{
+    // The titles' viewport still sends events while the window's children are torn down; the preview
+    // must not pass them on to a window that is already half gone.
+    delete std::exchange(m_preview, nullptr);
+    // Nor does a selection dropped by a list as it goes reach the window's members, already gone then.
+    m_playlistTableView->selectionModel()->disconnect(this);
+}
 
 // ---- Building the window
 
@@ -309,7 +316,8 @@ void PlaylistsWindowController::showWindow()
 
 void PlaylistsWindowController::closeEvent(QCloseEvent *event)
 {
-    m_preview->close();
+    if (m_preview)
+        m_preview->close();
     Q_EMIT windowClosed();
     QWidget::closeEvent(event);
 }
