@@ -4,6 +4,7 @@
 #include "core/common/PdfViewLog.h"
 #include "pdf/view/ViewerZoom.h"
 #include "platform/power/KeepAwake.h"
+#include "ui/app/AppContext.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
 #include "ui/viewer/PdfPageView.h"
@@ -92,6 +93,7 @@ class PdfViewerTest : public QObject {
 
     QTemporaryDir m_dir;
     GrantingBackend m_backend;
+    std::unique_ptr<AppContext> m_context;
     QString m_book11;
     QString m_book60;
     QString m_mixed;
@@ -102,13 +104,14 @@ class PdfViewerTest : public QObject {
     Viewer open(const QString &book, qint64 page, const std::optional<BookmarkEntry> &entry = std::nullopt,
                 const Items &items = std::nullopt, qint64 index = 0, const BookmarkList &sources = {})
     {
-        return std::make_unique<PdfViewerWindowController>(book, page, entry, items, index, sources);
+        return std::make_unique<PdfViewerWindowController>(*m_context, book, page, entry, items, index, sources);
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
         KeepAwakeBackend::setShared(&m_backend);
+        m_context = std::make_unique<AppContext>();
         m_book11 = path("eleven.pdf");
         m_book60 = path("sixty.pdf");
         m_mixed = path("mixed.pdf");

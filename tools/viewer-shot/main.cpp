@@ -13,6 +13,7 @@
 // its own (XDG_CONFIG_HOME).
 
 #include "pdf/extract/PdfBookmarkExtractor.h"
+#include "ui/app/AppContext.h"
 #include "ui/mainwindow/MainWindowController.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfPageView.h"
@@ -99,7 +100,8 @@ int main(int argc, char *argv[])
         }
     }
 
-    auto *viewer = new PdfViewerWindowController(path, page, opened, playlist, playlistIndex, titles);
+    AppContext context;
+    auto *viewer = new PdfViewerWindowController(context, path, page, opened, playlist, playlistIndex, titles);
     if (size.size() == 2)
         viewer->resize(size[0].toInt(), size[1].toInt());
     viewer->showWindow();

@@ -40,16 +40,16 @@ public:
         return writer;
     }
 
-    void enqueue(const QString &path, StateFile::Encoder encode, StateFile::WriteDone done)
+    void enqueue(const QString &path, StateFile::Encoder encode, StateFile::WriteDone done, bool remove = false)
     {
         const QString key = fileKey(path);
         QMutexLocker lock(&m_mutex);
         auto busy = m_files.find(key);
         if (busy != m_files.end()) {
-            *busy = Job{std::move(encode), std::move(done)};
+            *busy = Job{std::move(encode), std::move(done), remove};
             return;
         }
-        m_files.insert(key, Job{std::move(encode), std::move(done)});
+        m_files.insert(key, Job{std::move(encode), std::move(done), remove});
         m_pool.start([this, key, path] { run(key, path); });
     }
 
@@ -74,6 +74,7 @@ private:
     struct Job {
         StateFile::Encoder encode;
         StateFile::WriteDone done;
+        bool remove = false;
     };
 
     BackgroundWriter() { m_pool.setMaxThreadCount(4); }
@@ -93,11 +94,20 @@ private:
                     break;
                 }
             }
-            const std::optional<QByteArray> bytes = job->encode ? job->encode() : std::nullopt;
-            QString error = QStringLiteral("the data could not be encoded");
-            const bool written = bytes && writeNow(path, *bytes, &error);
+            QString error;
+            bool written = false;
+            if (job->remove) {
+                QFile file(path);
+                written = file.remove() || !file.exists();
+                if (!written)
+                    error = file.errorString();
+            } else if (const std::optional<QByteArray> bytes = job->encode ? job->encode() : std::nullopt) {
+                written = writeNow(path, *bytes, &error);
+            } else {
+                error = QStringLiteral("the data could not be encoded");
+            }
             if (job->done)
-                job->done(path, written, written ? QString() : error);
+                job->done(path, written, error);
         }
         writingKey = nullptr;
     }
@@ -179,6 +189,11 @@ bool write(const QString &path, const QByteArray &bytes, QString *error)
 void writeInBackground(const QString &path, Encoder encode, WriteDone done)
 {
     BackgroundWriter::instance().enqueue(path, std::move(encode), std::move(done));
+}
+
+void removeInBackground(const QString &path, WriteDone done)
+{
+    BackgroundWriter::instance().enqueue(path, {}, std::move(done), true);
 }
 
 void waitForPendingWrites(const QString &path)

@@ -40,6 +40,11 @@ using WriteDone = std::function<void(const QString &path, bool written, const QS
 // The replaced call's done is never called.
 void writeInBackground(const QString &path, Encoder encode, WriteDone done = {});
 
+// Removes the file on the same worker, in the same order as its writes: a write asked for before the
+// removal cannot bring the file back after it, and a write asked for after it replaces it while it
+// waits. A file that is already gone counts as removed.
+void removeInBackground(const QString &path, WriteDone done = {});
+
 // Returns once no background write of the file (or of any file) is queued or running.
 void waitForPendingWrites(const QString &path);
 void waitForAllPendingWrites();

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QWidget;
 
 // The windows' modal alerts: a message, an informative text and buttons, the first of which is the
@@ -15,5 +17,10 @@ enum class Style { informational, warning };
 // another way.
 int run(QWidget *parent, Style style, const QString &message, const QString &informativeText = {},
         const QStringList &buttons = {QStringLiteral("OK")});
+
+// An alert with an empty text field of fieldWidth (a dialog named "textPromptDialog", its field
+// "textPromptField"): the text typed when the first of the two buttons ended it, nothing otherwise.
+std::optional<QString> askText(QWidget *parent, const QString &message, const QString &informativeText,
+                               int fieldWidth, const QString &accept, const QString &cancel);
 
 } // namespace LyrafoldAlert

@@ -161,7 +161,7 @@ void MainWindowController::showInViewer(const ViewerOpenRequest &request)
 {
     if (PdfViewerWindowController *current = PdfViewerWindowController::current())
         current->close();
-    auto *viewer = new PdfViewerWindowController(request.pdfPath, request.pageNumber, request.bookmarkEntry,
+    auto *viewer = new PdfViewerWindowController(m_context, request.pdfPath, request.pageNumber, request.bookmarkEntry,
                                                  request.playlistItems, request.playlistCurrentIndex,
                                                  request.sourcePdfBookmarks);
     PdfViewerWindowController::openFrom(this, m_openPdfWindowControllers, viewer);

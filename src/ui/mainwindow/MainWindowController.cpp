@@ -12,6 +12,7 @@
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/services/LyrafoldLanguageService.h"
+#include "ui/common/AddToPlaylistDialogs.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QFileInfo>
@@ -415,9 +416,32 @@ void MainWindowController::finishAddToPlaylistMode()
     reportNotAvailableYet(QStringLiteral("Adding to playlists"));
 }
 
-void MainWindowController::addRowToPlaylistFromButton(int)
+void MainWindowController::addRowToPlaylistFromButton(int row)
 {
-    reportNotAvailableYet(QStringLiteral("Adding to playlists"));
+    if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
+        addToPlaylist(*entry);
+}
+
+void MainWindowController::addToPlaylist(const BookmarkEntry &entry)
+{
+    using Kind = AddToPlaylistDialogs::Result::Kind;
+    // A copy: the dialogs run an event loop in which the rows may change.
+    const AddToPlaylistDialogs::Result result =
+        AddToPlaylistDialogs::addToPlaylist(alertParent(), m_context.playlists(), BookmarkEntry(entry));
+    switch (result.kind) {
+    case Kind::added:
+        setStatus(QStringLiteral("Added to playlist: ") + result.playlistName);
+        break;
+    case Kind::alreadyThere:
+        setStatus(QStringLiteral("Already in playlist: ") + result.playlistName);
+        break;
+    case Kind::created:
+        setStatus(QStringLiteral("Created playlist \"%1\" and added bookmark.").arg(result.playlistName));
+        break;
+    case Kind::cancelled:
+    case Kind::nameTaken:
+        break;
+    }
 }
 
 void MainWindowController::shareRowFromButton(int)

@@ -164,6 +164,8 @@ public:
     void studyProviderChanged();
     void finishAddToPlaylistMode();
     void addRowToPlaylistFromButton(int row);
+    // The playlist choice for one title; the status line tells where it went.
+    void addToPlaylist(const BookmarkEntry &entry);
     void shareRowFromButton(int row);
     void saveSlotNow();
     void reloadSlotNow();

@@ -140,7 +140,7 @@ void PdfViewerWindowController::buildToolbar()
     enum Keep { least, secondary, modes, pageEnds, presentation, pages };
     m_toolbarRow = new ViewerToolbarRow(m_mainStackView);
 
-    if (m_playlistItems) {
+    if (playlistItems()) {
         m_toolbarRow->addControlPair(
             makeToolbarButton(QStringLiteral("Previous title"), [this] { goToPreviousTitle(); }),
             makeToolbarButton(QStringLiteral("Next title"), [this] { goToNextTitle(); }), secondary);
@@ -185,11 +185,10 @@ void PdfViewerWindowController::buildToolbar()
     m_coverPageBtn->setToolTip(
         QStringLiteral("Remove first page to switch left/right pairing in 2-page view"));
 
-    // Annotation editing, adding to a playlist and sharing come later; their buttons are in place.
-    m_editBtnRef = addToolbarButton(QStringLiteral("Edit"), least, {});
+    m_editBtnRef = addToolbarButton(QStringLiteral("Edit"), least, [this] { toggleEditMode(); });
     m_editBtnRef->setToolTip(QStringLiteral("Toggle edit mode"));
-    if (m_bookmarkEntry) {
-        QPushButton *add = addToolbarButton(QStringLiteral("+"), least, {});
+    if (bookmarkEntry()) {
+        QPushButton *add = addToolbarButton(QStringLiteral("+"), least, [this] { addToPlaylist(); });
         add->setToolTip(QStringLiteral("Add this bookmark to a playlist"));
     }
     m_shareButtonRef = addToolbarButton(QStringLiteral("Share"), least, {});
@@ -293,13 +292,13 @@ void PdfViewerWindowController::layoutFloatingButtons()
 
 void PdfViewerWindowController::updatePlaylistNavButtons()
 {
-    if (!m_playlistItems) {
+    if (!playlistItems()) {
         m_floatingTitleNavContainer->hide();
         return;
     }
     m_floatingTitleNavContainer->show();
-    const QList<PlaylistItem> &items = *m_playlistItems;
-    const qint64 i = m_playlistCurrentIndex;
+    const QList<PlaylistItem> &items = *playlistItems();
+    const qint64 i = playlistCurrentIndex();
     const qint64 n = items.size();
     if (i < 1) {
         m_floatingPrevTitleBtn->setText(LyrafoldLanguageService::localized(QStringLiteral("Previous title")));
