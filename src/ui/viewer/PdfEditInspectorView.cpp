@@ -65,12 +65,19 @@ QPushButton *commandButton(QWidget *parent, const QString &text)
     return button;
 }
 
-QHBoxLayout *row(QVBoxLayout *column, int spacing)
+// A row of the palette, led by its label when it has one; the labels share a width, so the controls
+// after them line up.
+QHBoxLayout *row(QWidget *palette, QVBoxLayout *column, int spacing, const QString &label = {})
 {
     auto *layout = new QHBoxLayout;
     layout->setSpacing(spacing);
     layout->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
     column->addLayout(layout);
+    if (!label.isEmpty()) {
+        auto *text = new QLabel(label, palette);
+        text->setFixedWidth(72);
+        layout->addWidget(text);
+    }
     return layout;
 }
 
@@ -121,8 +128,7 @@ PdfEditInspectorView::PdfEditInspectorView(QWidget *parent) : QWidget(parent)
     column->setContentsMargins(26, 26, 26, 26);
     column->setSpacing(12);
 
-    QHBoxLayout *tools = row(column, 10);
-    tools->addWidget(new QLabel(QStringLiteral("Tools"), this));
+    QHBoxLayout *tools = row(this, column, 10, QStringLiteral("Tools"));
     m_pen = toolButton(this, QStringLiteral("Pen"));
     m_pen->setIcon(loadEditToolIcon(QStringLiteral("pencil"), 28));
     m_pen->setIconSize(QSize(28, 28));
@@ -142,14 +148,12 @@ PdfEditInspectorView::PdfEditInspectorView(QWidget *parent) : QWidget(parent)
     m_highlighterColorWell->setToolTip(QStringLiteral("Highlighter colour"));
     tools->addWidget(m_highlighterColorWell);
 
-    QHBoxLayout *thicknessRow = row(column, 8);
-    thicknessRow->addWidget(new QLabel(QStringLiteral("Thickness"), this));
+    QHBoxLayout *thicknessRow = row(this, column, 8, QStringLiteral("Thickness"));
     m_thickness = slider(this, int(minThickness * thicknessSteps), int(maxThickness * thicknessSteps));
     m_thickness->setObjectName(QStringLiteral("EditPopoverThickness"));
     thicknessRow->addWidget(m_thickness);
 
-    QHBoxLayout *opacityRow = row(column, 8);
-    opacityRow->addWidget(new QLabel(QStringLiteral("Opacity"), this));
+    QHBoxLayout *opacityRow = row(this, column, 8, QStringLiteral("Opacity"));
     m_opacity = slider(this, int(minOpacity * opacitySteps), int(maxOpacity * opacitySteps));
     m_opacity->setObjectName(QStringLiteral("EditPopoverOpacity"));
     opacityRow->addWidget(m_opacity);
@@ -157,7 +161,7 @@ PdfEditInspectorView::PdfEditInspectorView(QWidget *parent) : QWidget(parent)
     m_colorWell->setToolTip(QStringLiteral("Pen colour"));
     opacityRow->addWidget(m_colorWell);
 
-    QHBoxLayout *commands = row(column, 8);
+    QHBoxLayout *commands = row(this, column, 8);
     m_undo = commandButton(this, QStringLiteral("Undo"));
     m_redo = commandButton(this, QStringLiteral("Redo"));
     m_clearPage = commandButton(this, QStringLiteral("Clear page"));

@@ -135,8 +135,8 @@ void PdfViewerWindowController::buildToolbar()
 {
     // How long each button stays as the window narrows (higher stays longer): turning pages first,
     // then presentation mode, the page ends, the display modes; then zoom (a pinch and Ctrl with the
-    // wheel zoom too) and the title steps (the floating title buttons offer them too); editing,
-    // sharing and closing (which the window's frame offers too) leave first.
+    // wheel zoom too), the title steps (the floating title buttons offer them too) and editing;
+    // adding to a playlist, sharing and closing (which the window's frame offers too) leave first.
     enum Keep { least, secondary, modes, pageEnds, presentation, pages };
     m_toolbarRow = new ViewerToolbarRow(m_mainStackView);
 
@@ -185,7 +185,7 @@ void PdfViewerWindowController::buildToolbar()
     m_coverPageBtn->setToolTip(
         QStringLiteral("Remove first page to switch left/right pairing in 2-page view"));
 
-    m_editBtnRef = addToolbarButton(QStringLiteral("Edit"), least, [this] { toggleEditMode(); });
+    m_editBtnRef = addToolbarButton(QStringLiteral("Edit"), secondary, [this] { toggleEditMode(); });
     m_editBtnRef->setToolTip(QStringLiteral("Toggle edit mode"));
     if (bookmarkEntry()) {
         QPushButton *add = addToolbarButton(QStringLiteral("+"), least, [this] { addToPlaylist(); });
