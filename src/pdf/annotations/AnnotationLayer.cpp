@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -123,6 +126,54 @@ AnnotationLayer AnnotationLayer::render(const QList<StrokeRecord> &strokes, cons
     layer.drawStrokes(strokes);
     layer.drawTexts(texts);
     return layer;
+}
+
+AnnotationLayer AnnotationLayer::renderInBands(const QList<StrokeRecord> &strokes, const QList<TextRecord> &texts,
+                                               const AnnotationLayerGeometry &geometry, const QRect &region,
+                                               int threads)
+{
+    constexpr int minimumBandHeight = 64;
+    const int bands = std::clamp(region.height() / minimumBandHeight, 1, std::max(threads, 1));
+    if (bands == 1)
+        return render(strokes, texts, geometry, region);
+    QList<AnnotationLayer> parts(bands);
+    std::vector<std::thread> workers;
+    for (int i = 0; i < bands; ++i) {
+        const int top = region.top() + region.height() * i / bands;
+        const int bottom = region.top() + region.height() * (i + 1) / bands;
+        const QRect band(region.left(), top, region.width(), bottom - top);
+        workers.emplace_back([&, i, band] { parts[i] = render(strokes, texts, geometry, band); });
+    }
+    for (std::thread &worker : workers)
+        worker.join();
+    AnnotationLayer layer(geometry, region);
+    const bool multiplying = std::any_of(parts.begin(), parts.end(), [](const auto &part) { return !part.m_factor.isNull(); });
+    const bool notes = std::any_of(parts.begin(), parts.end(), [](const auto &part) { return !part.m_notes.isNull(); });
+    if (multiplying)
+        layer.beginMultiplying();
+    if (notes)
+        layer.m_notes = blankImage(region.size(), Qt::transparent);
+    for (AnnotationLayer &part : parts) {
+        if (multiplying && part.m_factor.isNull())
+            part.beginMultiplying();
+        layer.takeBand(part);
+    }
+    return layer;
+}
+
+void AnnotationLayer::takeBand(const AnnotationLayer &band)
+{
+    const QPoint offset = band.m_region.topLeft() - m_region.topLeft();
+    const auto copy = [&](QImage &into, const QImage &from) {
+        if (from.isNull() || into.isNull())
+            return;
+        const qsizetype rowBytes = qsizetype(from.width()) * 4;
+        for (int y = 0; y < from.height(); ++y)
+            std::memcpy(into.scanLine(offset.y() + y) + qsizetype(offset.x()) * 4, from.constScanLine(y), size_t(rowBytes));
+    };
+    copy(m_over, band.m_over);
+    copy(m_factor, band.m_factor);
+    copy(m_notes, band.m_notes);
 }
 
 QRect AnnotationLayer::bounds(const QList<StrokeRecord> &strokes, const QList<TextRecord> &texts,

@@ -38,6 +38,10 @@ public:
 
     static AnnotationLayer render(const QList<StrokeRecord> &strokes, const QList<TextRecord> &texts,
                                   const AnnotationLayerGeometry &geometry, const QRect &region);
+    // The same, drawn in bands by up to threads threads at once (for pages with many annotations).
+    static AnnotationLayer renderInBands(const QList<StrokeRecord> &strokes, const QList<TextRecord> &texts,
+                                         const AnnotationLayerGeometry &geometry, const QRect &region,
+                                         int threads);
     // The pixels of the whole shown page that the strokes and notes touch (notes measured with the font
     // they are drawn in). Beyond the page too: a stroke may reach into the margin.
     static QRect bounds(const QList<StrokeRecord> &strokes, const QList<TextRecord> &texts,
@@ -63,6 +67,8 @@ public:
 
 private:
     void beginMultiplying();
+    // Copies band's pixels into this layer, which covers them.
+    void takeBand(const AnnotationLayer &band);
     void drawStrokes(const QList<StrokeRecord> &strokes);
     void drawTexts(const QList<TextRecord> &texts);
 

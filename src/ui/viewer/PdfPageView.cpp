@@ -17,8 +17,10 @@ namespace {
 // side, snapped to this grid, so that scrolling a little does not ask for a new render.
 constexpr double regionMargin = 0.5;
 constexpr int regionGrid = 64;
-// Annotation layers cover what is in view and this much of the view around it.
-constexpr double annotationMargin = 0.25;
+// Annotation layers cover what is in view and this much of the view around it, as far as the
+// annotations reach; a page with many is drawn in this many bands at once.
+constexpr double annotationMargin = 0.5;
+constexpr int annotationThreads = 4;
 
 QRect snappedOutward(const QRect &rect)
 {
@@ -565,7 +567,7 @@ void PdfPageView::drawAside(int page, quint64 version, const AnnotationLayerGeom
     Hop::run(
         this,
         [strokes = m_annotations->strokes(page), texts = m_annotations->texts(page), geometry, region] {
-            return AnnotationLayer::render(strokes, texts, geometry, region);
+            return AnnotationLayer::renderInBands(strokes, texts, geometry, region, annotationThreads);
         },
         [this, page, version](AnnotationLayer layer) {
             const auto found = m_annotationSlots.find(page);
