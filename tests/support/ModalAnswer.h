@@ -17,7 +17,7 @@ class ModalAnswer : public QObject {
 public:
     explicit ModalAnswer(const QString &button) : m_button(button) { start(); }
     explicit ModalAnswer(std::function<void(QDialog *)> handle) : m_handle(std::move(handle)) { start(); }
-    // Message boxes by their button, the other dialogs by the function.
+    // Message boxes by the button, the other dialogs by the function.
     ModalAnswer(const QString &button, std::function<void(QDialog *)> handle)
         : m_button(button), m_handle(std::move(handle))
     {

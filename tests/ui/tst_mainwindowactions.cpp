@@ -6,6 +6,7 @@
 #include "core/common/AppPaths.h"
 #include "core/common/AppSettings.h"
 #include "core/common/LaunchLog.h"
+#include "core/library/LibraryColumns.h"
 #include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "platform/recognition/SongRecognitionResult.h"
@@ -308,6 +309,17 @@ private Q_SLOTS:
         QTEST(holding, "holding");
         if (answer == QLatin1String("gig"))
             QCOMPARE(answers.messages.last(), QStringLiteral("A playlist with that name already exists."));
+    }
+
+    // The row's "Share" asks for the format of that row's title.
+    void shareRow()
+    {
+        auto window = windowOn(1, {Fixtures::bookmark(books() + "/Book.pdf", 4, "Blue Moon")}, true);
+        ModalAnswer cancel(QStringLiteral("Cancel"));
+        QTest::mouseClick(tableView(*window)->viewport(), Qt::LeftButton, {},
+                          cellCentre(*window, 0, BookmarkTableModel::columnOf(LibraryColumns::share)));
+        QTRY_COMPARE(cancel.messages, QStringList{QStringLiteral("Share \"Blue Moon\"")});
+        QCOMPARE(cancel.buttons.first(), QStringLiteral("PDF|JPEG|Cancel"));
     }
 
     void doubleClickOpensOnce_data()

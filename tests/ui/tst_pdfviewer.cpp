@@ -3,13 +3,16 @@
 #include "PdfFixtures.h"
 #include "TestHarnessGui.h"
 #include "core/annotations/PdfEditCacheFile.h"
+#include "core/common/AppPaths.h"
 #include "core/common/PdfViewLog.h"
+#include "core/share/ExportNaming.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/storage/StateFile.h"
 #include "pdf/view/ViewerZoom.h"
 #include "platform/power/KeepAwake.h"
 #include "ui/app/AppContext.h"
 #include "ui/services/LyrafoldLanguageService.h"
+#include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
 #include "ui/viewer/PdfEditInspectorView.h"
 #include "ui/viewer/PdfPageView.h"
@@ -17,6 +20,7 @@
 #include "ui/viewer/ViewerToolbarRow.h"
 
 #include <QDir>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -1223,6 +1227,25 @@ private Q_SLOTS:
         QTRY_VERIFY(notice(*viewer));
         QCOMPARE(notice(*viewer)->text(), QStringLiteral("Could not save playlists.json."));
         m_context->playlists().deletePlaylist(gig);
+    }
+
+    // "Share" exports the title with the annotations the viewer holds for its book, where they are on
+    // screen.
+    void shareExportsWhatIsShown()
+    {
+        const Viewer viewer = shown(m_book11, 2);
+        viewer->editPopoverThicknessChanged(20);
+        drag(*viewer, {onPage(*viewer, 1, {0.5, 0.6}), onPage(*viewer, 1, {0.8, 0.6})});
+        ModalAnswer pdf(QStringLiteral("PDF"));
+        viewer->shareCurrentPdf();
+        QTRY_VERIFY(viewer->findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
+        QCOMPARE(pdf.messages, QStringList{QStringLiteral("Share \"eleven\"")});
+        const BookmarkEntry shared = viewer->currentShareBookmarkEntry();
+        const QString exported = *AppPaths::privateTempDir() + QLatin1Char('/') +
+                                 ExportNaming::fileName(TitleShareFlow::baseName(shared), QStringLiteral(".pdf"));
+        const QImage page = PdfDocument::open(exported).value()->render(0, 1.0).value();
+        const QRgb drawn = page.pixel(QPoint(int(0.65 * page.width()), int(0.6 * page.height())));
+        QVERIFY2(qRed(drawn) > 200 && qGreen(drawn) < 100, qPrintable(QColor(drawn).name()));
     }
 
     // ---- Page coordinates and rendering

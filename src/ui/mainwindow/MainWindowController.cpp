@@ -13,6 +13,7 @@
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/common/AddToPlaylistDialogs.h"
+#include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QFileInfo>
@@ -444,9 +445,21 @@ void MainWindowController::addToPlaylist(const BookmarkEntry &entry)
     }
 }
 
-void MainWindowController::shareRowFromButton(int)
+void MainWindowController::shareRowFromButton(int row)
 {
-    reportNotAvailableYet(QStringLiteral("Sharing a title"));
+    const BookmarkEntry *entry = m_session.displayedBookmark(row);
+    if (!entry)
+        return;
+    // The row's button is drawn, not a widget: the popup points at a stand-in over its cell.
+    if (!m_rowShareAnchor) {
+        m_rowShareAnchor = new QWidget(m_tableView->viewport());
+        m_rowShareAnchor->setObjectName(QStringLiteral("rowShareAnchor"));
+        m_rowShareAnchor->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    m_rowShareAnchor->setGeometry(
+        m_tableView->visualRect(m_tableModel->index(row, BookmarkTableModel::columnOf(LibraryColumns::share))));
+    m_rowShareAnchor->show();
+    TitleShareFlow::start(this, m_rowShareAnchor, BookmarkEntry(*entry), std::nullopt);
 }
 
 void MainWindowController::saveSlotNow()

@@ -228,6 +228,7 @@ private:
     QToolButton *m_searchYoutubeButton = nullptr;
     QComboBox *m_studyProviderPopup = nullptr;
     QPushButton *m_finishAddToPlaylistButton = nullptr;
+    QWidget *m_rowShareAnchor = nullptr;
 
     bool m_isColumnEditModeEnabled = false;
     std::optional<QString> m_addToPlaylistTargetName;

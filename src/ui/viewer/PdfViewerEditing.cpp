@@ -7,7 +7,9 @@
 #include "ui/common/AddToPlaylistDialogs.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldUIAssets.h"
+#include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PdfEditInspectorView.h"
+#include "ui/viewer/ViewerToolbarRow.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
@@ -19,6 +21,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -473,7 +476,7 @@ void PdfViewerWindowController::clearBookEdits()
         m_annotations.save();
 }
 
-// ---- Playlists
+// ---- Playlists and sharing
 
 void PdfViewerWindowController::addToPlaylist()
 {
@@ -485,4 +488,21 @@ void PdfViewerWindowController::addToPlaylist()
     if (result.kind == AddToPlaylistDialogs::Result::Kind::added ||
         result.kind == AddToPlaylistDialogs::Result::Kind::created)
         m_addedToPlaylist = true;
+}
+
+void PdfViewerWindowController::shareCurrentPdf()
+{
+    m_annotations.save();
+    const BookmarkEntry entry = currentShareBookmarkEntry();
+    // What is on screen is what is exported; a title of another book (a list's title whose book could
+    // not be opened) takes what that book's annotation file holds.
+    std::optional<PdfEditCacheFile> annotations;
+    if (m_annotations.isReady() && entry.pdfFilePath == m_annotations.bookPath())
+        annotations = m_annotations.document().pages();
+    QWidget *anchor = this;
+    if (m_shareButtonRef && m_shareButtonRef->isVisible())
+        anchor = m_shareButtonRef;
+    else if (m_toolbarRow->overflowButton()->isVisible())
+        anchor = m_toolbarRow->overflowButton();
+    TitleShareFlow::start(this, anchor, entry, annotations);
 }

@@ -191,7 +191,7 @@ void PdfViewerWindowController::buildToolbar()
         QPushButton *add = addToolbarButton(QStringLiteral("+"), least, [this] { addToPlaylist(); });
         add->setToolTip(QStringLiteral("Add this bookmark to a playlist"));
     }
-    m_shareButtonRef = addToolbarButton(QStringLiteral("Share"), least, {});
+    m_shareButtonRef = addToolbarButton(QStringLiteral("Share"), least, [this] { shareCurrentPdf(); });
 
     QPushButton *fullscreen =
         addToolbarButton(QStringLiteral("Fullscreen"), presentation, [this] { fullscreenToggled(); });

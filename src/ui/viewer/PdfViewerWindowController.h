@@ -39,7 +39,7 @@ class ViewerToolbarRow;
 // In edit mode the user draws on the pages with a pen or a highlighter and places text notes; the
 // annotations belong to the book shown and are kept in its annotation file (BookAnnotations), read
 // when the book opens and written after every change. "+" adds the title the viewer was opened for to
-// a playlist.
+// a playlist; "Share" exports the title shown, with its annotations.
 class PdfViewerWindowController : public QWidget {
     Q_OBJECT
 
@@ -144,8 +144,10 @@ public:
     void clearCurrentPageEdits();
     void clearBookEdits();
 
-    // ---- Playlists
+    // ---- Playlists and sharing
     void addToPlaylist();
+    // Exports the title the viewer shows, with the annotations it holds for its book.
+    void shareCurrentPdf();
 
     void updatePlaylistNavButtons();
     void refreshFloatingOverlayButtonStyles();
@@ -189,6 +191,7 @@ public:
     QPushButton *floatingNextTitleBtn() const { return m_floatingNextTitleBtn; }
     QPushButton *floatingExitFullscreenBtn() const { return m_floatingExitFullscreenBtn; }
     QPushButton *editButton() const { return m_editBtnRef; }
+    QPushButton *shareButton() const { return m_shareButtonRef; }
     // The tool palette, while in edit mode.
     PdfEditInspectorView *editInspectorView() const;
     // The toolbar button with this text, if there is one.
