@@ -194,6 +194,8 @@ class PdfViewerTest : public QObject {
 
 private Q_SLOTS:
     void init() { TestHarness::clearUserFiles(); }
+    // A viewer closed at the end of a test writes its annotations in the background.
+    void cleanup() { StateFile::waitForAllPendingWrites(); }
 
     void initTestCase()
     {
