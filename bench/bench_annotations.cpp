@@ -63,7 +63,10 @@ PdfEditCacheFile heavyPage()
     QList<TextRecord> notes;
     for (int i = 0; i < 200; ++i)
         notes.append(TextRecord{{between(random, 40.0, 500.0), between(random, 40.0, 750.0)},
-                                QStringLiteral("note %1").arg(i), {0, 0, 1, 1}, 1, 16});
+                                QStringLiteral("note %1").arg(i),
+                                {0, 0, 1, 1},
+                                1,
+                                16});
     file.strokesByPage.insert(shownPage, strokes);
     file.textsByPage.insert(shownPage, notes);
     return file;
@@ -142,7 +145,9 @@ void BM_AnnotationsScrollRepaint(benchmark::State &state, bool annotated)
         scene.view.viewport()->repaint();
     }
 }
-BENCHMARK_CAPTURE(BM_AnnotationsScrollRepaint, annotated, true)->Unit(benchmark::kMillisecond)->Iterations(100);
+BENCHMARK_CAPTURE(BM_AnnotationsScrollRepaint, annotated, true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(100);
 BENCHMARK_CAPTURE(BM_AnnotationsScrollRepaint, plain, false)->Unit(benchmark::kMillisecond)->Iterations(100);
 
 void BM_AnnotationsCommitStroke(benchmark::State &state)

@@ -82,23 +82,38 @@ private Q_SLOTS:
         QTest::addColumn<QString>("pages");
         QTest::addColumn<int>("undo");
         QTest::addColumn<int>("redo");
-        QTest::newRow("nothing to undo or redo") << "u;r" << "" << 0 << 0;
-        QTest::newRow("a stroke undone and redone comes back last") << "s2A;s2B;u;r" << "2:AB/" << 2 << 0;
-        QTest::newRow("a new change empties redo") << "s2A;u;s2B;r" << "2:B/" << 1 << 0;
-        QTest::newRow("undo takes every equal stroke, whatever its colour") << "s2A;s2B;s2a;u" << "2:B/" << 2 << 1;
-        QTest::newRow("undo of a note") << "t1X;t1Y;u" << "1:/X" << 1 << 1;
-        QTest::newRow("clearing a page without annotations changes nothing") << "s2A;u;c3/10" << "2:/" << 0 << 1;
-        QTest::newRow("two pages cleared, one action each") << "s2A;t3X;c2,3/10" << "2:/ 3:/" << 4 << 0;
-        QTest::newRow("one undo brings back the second page") << "s2A;t3X;c2,3/10;u" << "2:/ 3:/X" << 3 << 1;
-        QTest::newRow("the next undo the first") << "s2A;t3X;c2,3/10;u;u" << "2:A/ 3:/X" << 2 << 2;
-        QTest::newRow("a page past the end is skipped") << "s9A;c9,10/10" << "9:/" << 2 << 0;
-        QTest::newRow("clearing the book leaves no page") << "s2A;t7X;b" << "" << 4 << 0;
-        QTest::newRow("undoing it brings back one page a step") << "s2A;t7X;b;u" << "7:/X" << 3 << 1;
-        QTest::newRow("and redoing clears it again") << "s2A;t7X;b;u;u;r" << "2:/ 7:/X" << 3 << 1;
-        QTest::newRow("undo of a clear restores the page as it was")
-            << "s2A;c2/10;s2B;u;u" << "2:A/" << 1 << 2;
-        QTest::newRow("a withdrawn stroke goes to neither history") << "s2A;s2B;u;r;w" << "2:A/" << 1 << 0;
-        QTest::newRow("only a stroke is withdrawn") << "s2A;t2X;w" << "2:A/X" << 2 << 0;
+        QTest::newRow("nothing to undo or redo") << "u;r"
+                                                 << "" << 0 << 0;
+        QTest::newRow("a stroke undone and redone comes back last") << "s2A;s2B;u;r"
+                                                                    << "2:AB/" << 2 << 0;
+        QTest::newRow("a new change empties redo") << "s2A;u;s2B;r"
+                                                   << "2:B/" << 1 << 0;
+        QTest::newRow("undo takes every equal stroke, whatever its colour") << "s2A;s2B;s2a;u"
+                                                                            << "2:B/" << 2 << 1;
+        QTest::newRow("undo of a note") << "t1X;t1Y;u"
+                                        << "1:/X" << 1 << 1;
+        QTest::newRow("clearing a page without annotations changes nothing") << "s2A;u;c3/10"
+                                                                             << "2:/" << 0 << 1;
+        QTest::newRow("two pages cleared, one action each") << "s2A;t3X;c2,3/10"
+                                                            << "2:/ 3:/" << 4 << 0;
+        QTest::newRow("one undo brings back the second page") << "s2A;t3X;c2,3/10;u"
+                                                              << "2:/ 3:/X" << 3 << 1;
+        QTest::newRow("the next undo the first") << "s2A;t3X;c2,3/10;u;u"
+                                                 << "2:A/ 3:/X" << 2 << 2;
+        QTest::newRow("a page past the end is skipped") << "s9A;c9,10/10"
+                                                        << "9:/" << 2 << 0;
+        QTest::newRow("clearing the book leaves no page") << "s2A;t7X;b"
+                                                          << "" << 4 << 0;
+        QTest::newRow("undoing it brings back one page a step") << "s2A;t7X;b;u"
+                                                                << "7:/X" << 3 << 1;
+        QTest::newRow("and redoing clears it again") << "s2A;t7X;b;u;u;r"
+                                                     << "2:/ 7:/X" << 3 << 1;
+        QTest::newRow("undo of a clear restores the page as it was") << "s2A;c2/10;s2B;u;u"
+                                                                     << "2:A/" << 1 << 2;
+        QTest::newRow("a withdrawn stroke goes to neither history") << "s2A;s2B;u;r;w"
+                                                                    << "2:A/" << 1 << 0;
+        QTest::newRow("only a stroke is withdrawn") << "s2A;t2X;w"
+                                                    << "2:A/X" << 2 << 0;
     }
 
     void history()
@@ -137,13 +152,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("tool");
         QTest::addColumn<double>("thickness");
         QTest::addColumn<double>("opacity");
-        QTest::newRow("the pen keeps its settings over the highlighter")
-            << "t5;o0.5;highlighter;pen" << "pen" << 5.0 << 0.5;
-        QTest::newRow("the highlighter keeps its own") << "highlighter;t12;o0.4;pen;highlighter" << "highlighter"
-                                                       << 12.0 << 0.4;
-        QTest::newRow("a highlighter below 8 is raised when chosen again")
-            << "highlighter;t5;pen;highlighter" << "highlighter" << 8.0 << 0.28;
-        QTest::newRow("the text tool changes the pen's settings") << "text;t6;o0.7;pen" << "pen" << 6.0 << 0.7;
+        QTest::newRow("the pen keeps its settings over the highlighter") << "t5;o0.5;highlighter;pen"
+                                                                         << "pen" << 5.0 << 0.5;
+        QTest::newRow("the highlighter keeps its own") << "highlighter;t12;o0.4;pen;highlighter"
+                                                       << "highlighter" << 12.0 << 0.4;
+        QTest::newRow("a highlighter below 8 is raised when chosen again") << "highlighter;t5;pen;highlighter"
+                                                                           << "highlighter" << 8.0 << 0.28;
+        QTest::newRow("the text tool changes the pen's settings") << "text;t6;o0.7;pen"
+                                                                  << "pen" << 6.0 << 0.7;
     }
 
     void toolSettings()

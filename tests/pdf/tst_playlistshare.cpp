@@ -393,7 +393,8 @@ private Q_SLOTS:
         cache.textsByPage.insert(1, {TextRecord{{300, 300}, QStringLiteral("AB"), {0, 0, 0, 1}, 1, 16}});
         QVERIFY(PdfEditCacheCodec::save(m_layout, cache));
         BookmarkEntry entry(item(m_layout, 2, 2, QStringLiteral("  Blue Train  ")));
-        auto path = PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Blue: Train"), std::nullopt);
+        auto path =
+            PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Blue: Train"), std::nullopt);
         QVERIFY(path);
         QCOMPARE(QFileInfo(path.path).fileName(), QStringLiteral("Blue: Train.pdf"));
         ReadBack pdf = readBack(path.path);
@@ -422,11 +423,12 @@ private Q_SLOTS:
         QCOMPARE(renderPage(path.path, 0).pixel(310, 792 - 310), qRgb(255, 255, 255));
 
         entry.pageNumber = 10;
-        QCOMPARE(PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Past"), std::nullopt).failure,
-                 ExportResult::Failure::nothingToExport);
+        QCOMPARE(
+            PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Past"), std::nullopt).failure,
+            ExportResult::Failure::nothingToExport);
         entry.pdfFilePath = file(QStringLiteral("missing.pdf"));
-        const ExportResult missing =
-            PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Missing"), PdfEditCacheFile());
+        const ExportResult missing = PlaylistShareService::buildSingleBookmarkPDF(
+            entry, QStringLiteral("Missing"), PdfEditCacheFile());
         QCOMPARE(missing.failure, ExportResult::Failure::bookMissing);
         QCOMPARE(missing.detail, entry.pdfFilePath);
     }

@@ -515,7 +515,8 @@ private Q_SLOTS:
                                       entry(QStringLiteral("Y"), 3, 2),
                                       entry(QStringLiteral("Z"), 7, 5, QStringLiteral("/x.pdf"))};
         const std::optional<QList<PlaylistItem>> items =
-            playlist ? std::optional(QList<PlaylistItem>{item(QStringLiteral("Q"), 1), item(QStringLiteral("P"), 3)})
+            playlist ? std::optional(
+                           QList<PlaylistItem>{item(QStringLiteral("Q"), 1), item(QStringLiteral("P"), 3)})
                      : std::nullopt;
         ViewerSession session(QStringLiteral("/b.pdf"), startPage, opened, items, 0, library);
         session.stepTitle(1);
@@ -549,10 +550,10 @@ private Q_SLOTS:
             return StrokeRecord{{{10, y}, {190, y}}, colour, 14, opacity, highlighter};
         };
         const QList<StrokeRecord> strokes = {
-            line(40, {1, 0, 0, 1}, 1, false),        // red pen
-            line(46, {1, 1, 0, 1}, 0.5, true),       // yellow highlighter over it
-            line(52, {0, 0, 1, 1}, 0.6, false),      // blue pen over both
-            line(20, {0, 1, 1, 1}, 1, true),         // a lone highlighter over the dark half
+            line(40, {1, 0, 0, 1}, 1, false),   // red pen
+            line(46, {1, 1, 0, 1}, 0.5, true),  // yellow highlighter over it
+            line(52, {0, 0, 1, 1}, 0.6, false), // blue pen over both
+            line(20, {0, 1, 1, 1}, 1, true),    // a lone highlighter over the dark half
         };
         // Page space, y up, 200 x 200, drawn at two pixels a point.
         const AnnotationLayerGeometry geometry{

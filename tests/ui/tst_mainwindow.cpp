@@ -1,6 +1,6 @@
 #include "Fixtures.h"
-#include "ModalAnswer.h"
 #include "MainWindowParts.h"
+#include "ModalAnswer.h"
 #include "TestHarnessGui.h"
 #include "core/common/AppPaths.h"
 #include "core/common/AppSettings.h"

@@ -260,19 +260,28 @@ private Q_SLOTS:
         QStringList many;
         for (int i = 1; i <= 8; ++i)
             many.append(QStringLiteral("P%1").arg(i));
-        QTest::newRow("a playlist's button") << two << "Practice" << "" << "Added to playlist: Practice"
-                                             << QStringList{"Practice"};
-        QTest::newRow("already in it") << QStringList{"Gig", "Practice*"} << "Practice" << ""
+        QTest::newRow("a playlist's button") << two << "Practice"
+                                             << ""
+                                             << "Added to playlist: Practice" << QStringList{"Practice"};
+        QTest::newRow("already in it") << QStringList{"Gig", "Practice*"} << "Practice"
+                                       << ""
                                        << "Already in playlist: Practice" << QStringList{"Practice"};
         QTest::newRow("a new playlist, its name trimmed")
-            << one << "Create new playlist" << "  Sunday  " << "Created playlist \"Sunday\" and added bookmark."
-            << QStringList{"Sunday"};
-        QTest::newRow("a name taken in other case") << one << "Create new playlist" << "gig" << "-"
-                                                    << QStringList{};
-        QTest::newRow("no playlists, a blank name") << QStringList{} << "" << "   " << "-" << QStringList{};
-        QTest::newRow("many playlists: picked from a list") << many << "" << "P6" << "Added to playlist: P6"
-                                                            << QStringList{"P6"};
-        QTest::newRow("cancelled") << two << "Cancel" << "" << "-" << QStringList{};
+            << one << "Create new playlist"
+            << "  Sunday  "
+            << "Created playlist \"Sunday\" and added bookmark." << QStringList{"Sunday"};
+        QTest::newRow("a name taken in other case") << one << "Create new playlist"
+                                                    << "gig"
+                                                    << "-" << QStringList{};
+        QTest::newRow("no playlists, a blank name") << QStringList{} << ""
+                                                    << "   "
+                                                    << "-" << QStringList{};
+        QTest::newRow("many playlists: picked from a list") << many << ""
+                                                            << "P6"
+                                                            << "Added to playlist: P6" << QStringList{"P6"};
+        QTest::newRow("cancelled") << two << "Cancel"
+                                   << ""
+                                   << "-" << QStringList{};
     }
 
     void addRowToPlaylist()

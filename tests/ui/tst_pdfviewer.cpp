@@ -5,8 +5,8 @@
 #include "core/annotations/PdfEditCacheFile.h"
 #include "core/common/AppPaths.h"
 #include "core/common/PdfViewLog.h"
-#include "core/share/ExportNaming.h"
 #include "core/playlist/PlaylistLibrary.h"
+#include "core/share/ExportNaming.h"
 #include "core/storage/StateFile.h"
 #include "pdf/view/ViewerZoom.h"
 #include "platform/power/KeepAwake.h"
@@ -25,9 +25,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QRegularExpression>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -97,7 +97,6 @@ void waitForImages(PdfViewerWindowController &viewer)
 {
     QTRY_VERIFY_WITH_TIMEOUT(viewer.pdfView()->imagesComplete(), 20000);
 }
-
 
 // ---- Drawing on the pages as the mouse does
 
@@ -189,7 +188,8 @@ class PdfViewerTest : public QObject {
     Viewer open(const QString &book, qint64 page, const std::optional<BookmarkEntry> &entry = std::nullopt,
                 const Items &items = std::nullopt, qint64 index = 0, const BookmarkList &sources = {})
     {
-        return std::make_unique<PdfViewerWindowController>(*m_context, book, page, entry, items, index, sources);
+        return std::make_unique<PdfViewerWindowController>(*m_context, book, page, entry, items, index,
+                                                           sources);
     }
 
 private Q_SLOTS:
@@ -895,7 +895,8 @@ private Q_SLOTS:
         QTRY_VERIFY(notice(*viewer));
         QVERIFY(notice(*viewer)->text().contains(QStringLiteral("could not be read")));
         const QStringList aside =
-            QDir(QFileInfo(path).path()).entryList({QFileInfo(path).fileName() + QStringLiteral(".unreadable-*")});
+            QDir(QFileInfo(path).path())
+                .entryList({QFileInfo(path).fileName() + QStringLiteral(".unreadable-*")});
         QCOMPARE(aside.size(), 1);
         QVERIFY(notice(*viewer)->informativeText().contains(aside.first()));
         drag(*viewer, {onPage(*viewer, 0, {0.3, 0.5}), onPage(*viewer, 0, {0.6, 0.5})});
@@ -909,7 +910,8 @@ private Q_SLOTS:
     void failedStepKeepsTheAnnotationsOfTheBookLeft()
     {
         const QString missing = path("missing.pdf");
-        const QList<PlaylistItem> list = {item(m_book11, 1, QStringLiteral("A")), item(missing, 1, QStringLiteral("B"))};
+        const QList<PlaylistItem> list = {item(m_book11, 1, QStringLiteral("A")),
+                                          item(missing, 1, QStringLiteral("B"))};
         const Viewer viewer = shown(m_book11, 1, true, list);
         drag(*viewer, {onPage(*viewer, 0, {0.3, 0.5}), onPage(*viewer, 0, {0.6, 0.5})});
         viewer->goToNextTitle();
@@ -929,7 +931,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("kept");     // points of the stroke kept; 0 for none
         QTest::newRow("a click draws nothing") << false << "0:0.5,0.5" << 0;
         QTest::newRow("two points make a stroke") << false << "0:0.3,0.5 0:0.6,0.5" << 2;
-        QTest::newRow("the margin beside the page counts as the page") << false << "0:0.3,0.5 0:1.02,0.5" << 2;
+        QTest::newRow("the margin beside the page counts as the page")
+            << false << "0:0.3,0.5 0:1.02,0.5" << 2;
         QTest::newRow("points over the other page are dropped")
             << true << "0:0.3,0.5 1:0.5,0.5 1:0.6,0.6 0:0.6,0.5" << 2;
     }
@@ -945,7 +948,8 @@ private Q_SLOTS:
         QList<QPointF> points;
         for (const QString &step : path.split(QLatin1Char(' '))) {
             const QStringList parts = step.split(QRegularExpression(QStringLiteral("[:,]")));
-            points.append(onPage(*viewer, pages.at(parts[0].toInt()), {parts[1].toDouble(), parts[2].toDouble()}));
+            points.append(
+                onPage(*viewer, pages.at(parts[0].toInt()), {parts[1].toDouble(), parts[2].toDouble()}));
         }
         drag(*viewer, points);
         const PdfEditCacheFile drawn = viewer->annotations().document().pages();
@@ -1101,7 +1105,8 @@ private Q_SLOTS:
         QTest::newRow("inside") << QSize(900, 700) << QPoint(100, 100) << QPoint(100, 100);
         QTest::newRow("past the left and top") << QSize(900, 700) << QPoint(-50, -9) << QPoint(12, 12);
         QTest::newRow("past the right and bottom") << QSize(900, 700) << QPoint(800, 600) << QPoint(498, 444);
-        QTest::newRow("too small a window: left and top win") << QSize(300, 200) << QPoint(50, 50) << QPoint(12, 12);
+        QTest::newRow("too small a window: left and top win")
+            << QSize(300, 200) << QPoint(50, 50) << QPoint(12, 12);
     }
 
     void paletteStaysInside()
@@ -1113,7 +1118,7 @@ private Q_SLOTS:
 
     void paletteKeepsItsEdges_data()
     {
-        QTest::addColumn<QPoint>("at");     // in a window of 900 x 700
+        QTest::addColumn<QPoint>("at");      // in a window of 900 x 700
         QTest::addColumn<QPoint>("resized"); // in a window of 1100 x 500
         QTest::newRow("nearer the right and top") << QPoint(492, 100) << QPoint(692, 100);
         QTest::newRow("nearer the left and bottom") << QPoint(40, 420) << QPoint(40, 220);
@@ -1212,7 +1217,8 @@ private Q_SLOTS:
     // failed save of the playlists is told here too.
     void addToPlaylist()
     {
-        const QList<PlaylistItem> list = {item(m_book11, 1, QStringLiteral("A")), item(m_book11, 3, QStringLiteral("B"))};
+        const QList<PlaylistItem> list = {item(m_book11, 1, QStringLiteral("A")),
+                                          item(m_book11, 3, QStringLiteral("B"))};
         const Viewer viewer = open(m_book11, 1, BookmarkEntry(list.first()), list, 0);
         viewer->show();
         viewer->goToNextTitle();
@@ -1243,8 +1249,9 @@ private Q_SLOTS:
         QTRY_VERIFY(viewer->findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
         QCOMPARE(pdf.messages, QStringList{QStringLiteral("Share \"eleven\"")});
         const BookmarkEntry shared = viewer->currentShareBookmarkEntry();
-        const QString exported = *AppPaths::privateTempDir() + QLatin1Char('/') +
-                                 ExportNaming::fileName(TitleShareFlow::baseName(shared), QStringLiteral(".pdf"));
+        const QString exported =
+            *AppPaths::privateTempDir() + QLatin1Char('/') +
+            ExportNaming::fileName(TitleShareFlow::baseName(shared), QStringLiteral(".pdf"));
         const QImage page = PdfDocument::open(exported).value()->render(0, 1.0).value();
         const QRgb drawn = page.pixel(QPoint(int(0.65 * page.width()), int(0.6 * page.height())));
         QVERIFY2(qRed(drawn) > 200 && qGreen(drawn) < 100, qPrintable(QColor(drawn).name()));

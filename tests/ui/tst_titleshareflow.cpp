@@ -62,8 +62,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("base");
-        QTest::newRow("slash and colon") << "AC/DC: Live" << "AC-DC- Live_2025-03-05";
-        QTest::newRow("no title") << "" << "Book.pdf_2025-03-05";
+        QTest::newRow("slash and colon") << "AC/DC: Live"
+                                         << "AC-DC- Live_2025-03-05";
+        QTest::newRow("no title") << ""
+                                  << "Book.pdf_2025-03-05";
     }
 
     void baseName()
@@ -82,9 +84,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("offered");
         QTest::addColumn<QStringList>("alerts");
         QTest::newRow("a PDF") << "pdf" << QStringList{} << true << QStringList{};
-        QTest::newRow("images") << "jpeg" << QStringList{"page_0002.jpg", "page_0001.jpg"} << true << QStringList{};
-        QTest::newRow("a folder without images") << "jpeg" << QStringList{} << false
-                                                 << QStringList{"Could not create share content"};
+        QTest::newRow("images") << "jpeg" << QStringList{"page_0002.jpg", "page_0001.jpg"} << true
+                                << QStringList{};
+        QTest::newRow("a folder without images")
+            << "jpeg" << QStringList{} << false << QStringList{"Could not create share content"};
         QTest::newRow("a book that cannot be read")
             << "missing" << QStringList{} << false << QStringList{"Could not create share content"};
         QTest::newRow("cancelled") << "cancelled" << QStringList{} << false << QStringList{};
@@ -98,8 +101,9 @@ private Q_SLOTS:
         Window window;
         ModalAnswer answers(QStringLiteral("OK"));
         TitleShareFlow *flow = TitleShareFlow::run(
-            &window.widget, window.share, Fixtures::bookmark(QStringLiteral("/b/Book.pdf"), 3, QStringLiteral("Song")),
-            std::nullopt, outcome == QLatin1String("pdf") ? TitleShareFlow::Format::pdf : TitleShareFlow::Format::jpeg,
+            &window.widget, window.share,
+            Fixtures::bookmark(QStringLiteral("/b/Book.pdf"), 3, QStringLiteral("Song")), std::nullopt,
+            outcome == QLatin1String("pdf") ? TitleShareFlow::Format::pdf : TitleShareFlow::Format::jpeg,
             builder(folder.path(), outcome, images));
         QVERIFY(TitleShareFlow::isBuilding(&window.widget));
         QSignalSpy finished(flow, &TitleShareFlow::finished);
@@ -107,7 +111,8 @@ private Q_SLOTS:
         QTEST(window.popup() != nullptr, "offered");
         QTEST(answers.messages, "alerts");
         if (!answers.messages.isEmpty() && outcome == QLatin1String("missing"))
-            QCOMPARE(answers.informativeTexts.first(), QStringLiteral("Check that the PDF file still exists."));
+            QCOMPARE(answers.informativeTexts.first(),
+                     QStringLiteral("Check that the PDF file still exists."));
     }
 
     // The popup's save: the PDF under a name the user may change (the title and the day, cut to 200
@@ -119,8 +124,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("kept"); // in the chosen file afterwards
         QTest::addColumn<QStringList>("alerts");
         QTest::newRow("replaces the old file") << "Song" << false << QByteArray("new") << QStringList{};
-        QTest::newRow("a long title is cut") << QString(300, QChar(0x00E9)) << false << QByteArray("new")
-                                             << QStringList{};
+        QTest::newRow("a long title is cut")
+            << QString(300, QChar(0x00E9)) << false << QByteArray("new") << QStringList{};
         QTest::newRow("a failed copy keeps the old file")
             << "Song" << true << QByteArray("old") << QStringList{"Could not save file"};
     }

@@ -69,7 +69,9 @@ void drag(PdfViewerWindowController *viewer, int page, const QList<QPointF> &poi
 {
     QWidget *area = viewer->pdfView()->viewport();
     const QRectF rect = viewer->pdfView()->pageRect(page);
-    const auto at = [&](const QPointF &f) { return rect.topLeft() + QPointF(f.x() * rect.width(), f.y() * rect.height()); };
+    const auto at = [&](const QPointF &f) {
+        return rect.topLeft() + QPointF(f.x() * rect.width(), f.y() * rect.height());
+    };
     mouse(area, QEvent::MouseButtonPress, at(points.first()), Qt::LeftButton);
     for (qsizetype i = 1; i < points.size(); ++i) {
         const QPointF from = points[i - 1];
@@ -137,7 +139,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("study"), QStringLiteral("Place the window as study mode does.")},
         {QStringLiteral("overflow-menu"), QStringLiteral("Open the toolbar's overflow menu.")},
         {QStringLiteral("language"), QStringLiteral("The interface language."), QStringLiteral("code")},
-        {QStringLiteral("zoom"), QStringLiteral("Zoom past the fit."), QStringLiteral("factor"), QStringLiteral("1")},
+        {QStringLiteral("zoom"), QStringLiteral("Zoom past the fit."), QStringLiteral("factor"),
+         QStringLiteral("1")},
         {QStringLiteral("draw"), QStringLiteral("Draw a sample on the page.")},
         {QStringLiteral("edit"), QStringLiteral("Stay in edit mode.")},
         {QStringLiteral("export"), QStringLiteral("Export the title."), QStringLiteral("file")},
@@ -177,7 +180,8 @@ int main(int argc, char *argv[])
     }
 
     AppContext context;
-    auto *viewer = new PdfViewerWindowController(context, path, page, opened, playlist, playlistIndex, titles);
+    auto *viewer =
+        new PdfViewerWindowController(context, path, page, opened, playlist, playlistIndex, titles);
     if (size.size() == 2)
         viewer->resize(size[0].toInt(), size[1].toInt());
     viewer->showWindow();
@@ -190,47 +194,46 @@ int main(int argc, char *argv[])
     const bool draw = parser.isSet(QStringLiteral("draw"));
     const bool edit = parser.isSet(QStringLiteral("edit"));
     const QString exportFile = parser.value(QStringLiteral("export"));
-    QTimer::singleShot(
-        PdfViewerWindowController::fitDelayAfterShowMs + 50, viewer, [=] {
-            if (mode == QStringLiteral("two-page"))
-                viewer->twoPage();
-            if (zoom > 1)
-                viewer->magnifyZoom(zoom - 1);
-            if (draw || edit)
-                viewer->toggleEditMode();
-            if (draw)
-                drawSample(viewer);
-            if (draw && !edit)
-                viewer->toggleEditMode();
-            if (!exportFile.isEmpty() && !exportTitle(viewer, exportFile))
-                std::fputs("export failed\n", stderr);
-            else if (mode.startsWith(QStringLiteral("presentation"))) {
-                viewer->enterPresentationMode();
-                // A bare X server has no window manager to make the window full screen; do its part.
-                QTimer::singleShot(300, viewer, [viewer] {
-                    QScreen *screen = viewer->screen();
-                    if (screen && viewer->geometry() != screen->geometry())
-                        viewer->setGeometry(screen->geometry());
-                });
-                if (mode == QStringLiteral("presentation-and-back"))
-                    QTimer::singleShot(800, viewer, [viewer] { viewer->exitPresentationMode(); });
-            }
-            const int settle = mode == QStringLiteral("presentation-and-back") ? 1500 : 0;
-            QTimer::singleShot(settle, viewer, [viewer, overflowMenu] {
-                waitUntilSettled(viewer, [viewer, overflowMenu] {
-                    const auto ready = [] {
-                        std::puts("ready");
-                        std::fflush(stdout);
-                    };
-                    if (!overflowMenu) {
-                        ready();
-                        return;
-                    }
-                    // The menu runs until it is closed; it is drawn by the time this fires.
-                    QTimer::singleShot(300, viewer, ready);
-                    viewer->toolbarRow()->overflowButton()->showMenu();
-                });
+    QTimer::singleShot(PdfViewerWindowController::fitDelayAfterShowMs + 50, viewer, [=] {
+        if (mode == QStringLiteral("two-page"))
+            viewer->twoPage();
+        if (zoom > 1)
+            viewer->magnifyZoom(zoom - 1);
+        if (draw || edit)
+            viewer->toggleEditMode();
+        if (draw)
+            drawSample(viewer);
+        if (draw && !edit)
+            viewer->toggleEditMode();
+        if (!exportFile.isEmpty() && !exportTitle(viewer, exportFile))
+            std::fputs("export failed\n", stderr);
+        else if (mode.startsWith(QStringLiteral("presentation"))) {
+            viewer->enterPresentationMode();
+            // A bare X server has no window manager to make the window full screen; do its part.
+            QTimer::singleShot(300, viewer, [viewer] {
+                QScreen *screen = viewer->screen();
+                if (screen && viewer->geometry() != screen->geometry())
+                    viewer->setGeometry(screen->geometry());
+            });
+            if (mode == QStringLiteral("presentation-and-back"))
+                QTimer::singleShot(800, viewer, [viewer] { viewer->exitPresentationMode(); });
+        }
+        const int settle = mode == QStringLiteral("presentation-and-back") ? 1500 : 0;
+        QTimer::singleShot(settle, viewer, [viewer, overflowMenu] {
+            waitUntilSettled(viewer, [viewer, overflowMenu] {
+                const auto ready = [] {
+                    std::puts("ready");
+                    std::fflush(stdout);
+                };
+                if (!overflowMenu) {
+                    ready();
+                    return;
+                }
+                // The menu runs until it is closed; it is drawn by the time this fires.
+                QTimer::singleShot(300, viewer, ready);
+                viewer->toolbarRow()->overflowButton()->showMenu();
             });
         });
+    });
     return app.exec();
 }

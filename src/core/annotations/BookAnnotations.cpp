@@ -76,9 +76,9 @@ void BookAnnotations::save()
         return;
     m_dirty = false;
     const Hop::Receiver back(this);
-    PdfEditCacheCodec::saveInBackground(m_bookPath, m_document.pages(),
-                                        [back, this, book = m_bookPath](bool saved, const QString &error) {
-                                            if (!saved)
-                                                back.post([this, book, error] { emit saveFailed(book, error); });
-                                        });
+    PdfEditCacheCodec::saveInBackground(
+        m_bookPath, m_document.pages(), [back, this, book = m_bookPath](bool saved, const QString &error) {
+            if (!saved)
+                back.post([this, book, error] { emit saveFailed(book, error); });
+        });
 }

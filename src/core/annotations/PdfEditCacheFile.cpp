@@ -285,9 +285,12 @@ bool saveInBackground(const QString &pdfPath, const PdfEditCacheFile &file,
         return false;
     StateFile::WriteDone written;
     if (done)
-        written = [done = std::move(done)](const QString &, bool ok, const QString &error) { done(ok, error); };
+        written = [done = std::move(done)](const QString &, bool ok, const QString &error) {
+            done(ok, error);
+        };
     if (file.hasAnnotations())
-        StateFile::writeInBackground(*path, [file] { return encode(file); }, std::move(written));
+        StateFile::writeInBackground(
+            *path, [file] { return encode(file); }, std::move(written));
     else
         StateFile::removeInBackground(*path, std::move(written));
     return true;

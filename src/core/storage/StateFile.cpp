@@ -40,7 +40,8 @@ public:
         return writer;
     }
 
-    void enqueue(const QString &path, StateFile::Encoder encode, StateFile::WriteDone done, bool remove = false)
+    void enqueue(const QString &path, StateFile::Encoder encode, StateFile::WriteDone done,
+                 bool remove = false)
     {
         const QString key = fileKey(path);
         QMutexLocker lock(&m_mutex);

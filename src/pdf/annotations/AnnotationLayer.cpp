@@ -39,12 +39,14 @@ QFont noteFont(double fontSize, double pixelsPerScreenPoint)
 }
 
 // Where a note is drawn, in the pixels of the whole page: its frame's lower left corner is its position.
-QRectF noteFrame(const TextRecord &note, const AnnotationLayerGeometry &geometry, const QFontMetricsF &metrics)
+QRectF noteFrame(const TextRecord &note, const AnnotationLayerGeometry &geometry,
+                 const QFontMetricsF &metrics)
 {
     const double ppp = geometry.pixelsPerScreenPoint;
     const QPointF lowerLeft = geometry.userToPixels.map(QPointF(note.position.x, note.position.y));
     const double height = std::max(note.fontSize + noteFrameMargin, noteFrameMinHeight) * ppp;
-    const double width = std::max(noteFrameWidth * ppp, metrics.horizontalAdvance(note.text) + noteFrameMargin * ppp);
+    const double width =
+        std::max(noteFrameWidth * ppp, metrics.horizontalAdvance(note.text) + noteFrameMargin * ppp);
     return QRectF(lowerLeft.x(), lowerLeft.y() - height, width, height);
 }
 
@@ -128,7 +130,8 @@ AnnotationLayer AnnotationLayer::render(const QList<StrokeRecord> &strokes, cons
     return layer;
 }
 
-AnnotationLayer AnnotationLayer::renderInBands(const QList<StrokeRecord> &strokes, const QList<TextRecord> &texts,
+AnnotationLayer AnnotationLayer::renderInBands(const QList<StrokeRecord> &strokes,
+                                               const QList<TextRecord> &texts,
                                                const AnnotationLayerGeometry &geometry, const QRect &region,
                                                int threads)
 {
@@ -147,8 +150,10 @@ AnnotationLayer AnnotationLayer::renderInBands(const QList<StrokeRecord> &stroke
     for (std::thread &worker : workers)
         worker.join();
     AnnotationLayer layer(geometry, region);
-    const bool multiplying = std::any_of(parts.begin(), parts.end(), [](const auto &part) { return !part.m_factor.isNull(); });
-    const bool notes = std::any_of(parts.begin(), parts.end(), [](const auto &part) { return !part.m_notes.isNull(); });
+    const bool multiplying =
+        std::any_of(parts.begin(), parts.end(), [](const auto &part) { return !part.m_factor.isNull(); });
+    const bool notes =
+        std::any_of(parts.begin(), parts.end(), [](const auto &part) { return !part.m_notes.isNull(); });
     if (multiplying)
         layer.beginMultiplying();
     if (notes)
@@ -169,7 +174,8 @@ void AnnotationLayer::takeBand(const AnnotationLayer &band)
             return;
         const qsizetype rowBytes = qsizetype(from.width()) * 4;
         for (int y = 0; y < from.height(); ++y)
-            std::memcpy(into.scanLine(offset.y() + y) + qsizetype(offset.x()) * 4, from.constScanLine(y), size_t(rowBytes));
+            std::memcpy(into.scanLine(offset.y() + y) + qsizetype(offset.x()) * 4, from.constScanLine(y),
+                        size_t(rowBytes));
     };
     copy(m_over, band.m_over);
     copy(m_factor, band.m_factor);
@@ -184,11 +190,13 @@ QRect AnnotationLayer::bounds(const QList<StrokeRecord> &strokes, const QList<Te
         if (stroke.points.size() < 2)
             continue;
         const double reach = strokeWidth(stroke) * geometry.pixelsPerScreenPoint / 2 + 1;
-        area |= mappedPoints(stroke, geometry.userToPixels).boundingRect().adjusted(-reach, -reach, reach, reach);
+        area |=
+            mappedPoints(stroke, geometry.userToPixels).boundingRect().adjusted(-reach, -reach, reach, reach);
     }
     for (const TextRecord &note : texts) {
         if (drawable(note))
-            area |= noteFrame(note, geometry, QFontMetricsF(noteFont(note.fontSize, geometry.pixelsPerScreenPoint)));
+            area |= noteFrame(note, geometry,
+                              QFontMetricsF(noteFont(note.fontSize, geometry.pixelsPerScreenPoint)));
     }
     return area.toAlignedRect();
 }
@@ -323,14 +331,15 @@ void AnnotationLayer::paint(QPainter &painter, const QRectF &target) const
         painter.drawImage(target, m_notes, source);
 }
 
-void AnnotationLayer::paintStroke(QPainter &painter, const StrokeRecord &stroke, const QTransform &userToPainter)
+void AnnotationLayer::paintStroke(QPainter &painter, const StrokeRecord &stroke,
+                                  const QTransform &userToPainter)
 {
     if (stroke.points.size() < 2)
         return;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(colorOf(stroke.color, stroke.opacity), strokeWidth(stroke), Qt::SolidLine, Qt::RoundCap,
-                        Qt::RoundJoin));
+    painter.setPen(QPen(colorOf(stroke.color, stroke.opacity), strokeWidth(stroke), Qt::SolidLine,
+                        Qt::RoundCap, Qt::RoundJoin));
     painter.setBrush(Qt::NoBrush);
     if (stroke.isHighlighter)
         painter.setCompositionMode(QPainter::CompositionMode_Multiply);

@@ -6,14 +6,13 @@
 
 ViewerSession::ViewerSession(const QString &pdfPath, qint64 pageNumber,
                              const std::optional<BookmarkEntry> &bookmarkEntry,
-                             const std::optional<QList<PlaylistItem>> &playlistItems, qint64 playlistCurrentIndex,
-                             const BookmarkList &sourcePdfBookmarks)
+                             const std::optional<QList<PlaylistItem>> &playlistItems,
+                             qint64 playlistCurrentIndex, const BookmarkList &sourcePdfBookmarks)
     : m_pdfPath(pdfPath), m_pageNumber(std::max<qint64>(pageNumber, 1)), m_bookmarkEntry(bookmarkEntry),
-      m_playlistItems(playlistItems),
-      m_playlistCurrentIndex(ViewerNavigation::clampedPlaylistIndex(playlistCurrentIndex,
-                                                                    playlistItems ? playlistItems->size() : 0)),
-      m_sourcePdfBookmarks(ViewerNavigation::sortedSourceBookmarks(sourcePdfBookmarks)), m_currentPdfPath(pdfPath),
-      m_currentPageNumber(m_pageNumber)
+      m_playlistItems(playlistItems), m_playlistCurrentIndex(ViewerNavigation::clampedPlaylistIndex(
+                                          playlistCurrentIndex, playlistItems ? playlistItems->size() : 0)),
+      m_sourcePdfBookmarks(ViewerNavigation::sortedSourceBookmarks(sourcePdfBookmarks)),
+      m_currentPdfPath(pdfPath), m_currentPageNumber(m_pageNumber)
 {
     if (m_bookmarkEntry)
         m_initialTitle = m_bookmarkEntry->title;

@@ -15,7 +15,8 @@ class ViewerSession {
 public:
     // pageNumber below 1 opens page 1; playlistCurrentIndex is kept within 0 and the number of items;
     // sourcePdfBookmarks are sorted by page, then title.
-    ViewerSession(const QString &pdfPath, qint64 pageNumber, const std::optional<BookmarkEntry> &bookmarkEntry,
+    ViewerSession(const QString &pdfPath, qint64 pageNumber,
+                  const std::optional<BookmarkEntry> &bookmarkEntry,
                   const std::optional<QList<PlaylistItem>> &playlistItems, qint64 playlistCurrentIndex,
                   const BookmarkList &sourcePdfBookmarks);
 

@@ -82,23 +82,24 @@ Result addToPlaylist(QWidget *parent, PlaylistLibrary &playlists, const Bookmark
     const QStringList names = playlists.names();
     if (names.isEmpty())
         return createNewPlaylistAndAdd(parent, playlists, entry);
-    const Choice choice = names.size() <= maxPlaylistButtons ? chooseByButton(parent, names)
-                                                             : chooseFromList(parent, names);
+    const Choice choice =
+        names.size() <= maxPlaylistButtons ? chooseByButton(parent, names) : chooseFromList(parent, names);
     if (!choice)
         return {};
     if (!*choice)
         return createNewPlaylistAndAdd(parent, playlists, entry);
     const QString &name = names.at(**choice);
     const PlaylistLibrary::Outcome outcome = playlists.addToPlaylist(name, entry);
-    return {outcome == PlaylistLibrary::Outcome::alreadyThere ? Result::Kind::alreadyThere : Result::Kind::added,
+    return {outcome == PlaylistLibrary::Outcome::alreadyThere ? Result::Kind::alreadyThere
+                                                              : Result::Kind::added,
             name};
 }
 
 Result createNewPlaylistAndAdd(QWidget *parent, PlaylistLibrary &playlists, const BookmarkEntry &entry)
 {
-    const std::optional<QString> typed = LyrafoldAlert::askText(
-        parent, QStringLiteral("New playlist"), QStringLiteral("Playlist name:"), 200, QStringLiteral("Create"),
-        cancelText);
+    const std::optional<QString> typed =
+        LyrafoldAlert::askText(parent, QStringLiteral("New playlist"), QStringLiteral("Playlist name:"), 200,
+                               QStringLiteral("Create"), cancelText);
     if (!typed)
         return {};
     const QString name = TextUtils::trimmed(*typed);

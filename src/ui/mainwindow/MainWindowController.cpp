@@ -5,6 +5,7 @@
 #include "core/library/LibraryColumns.h"
 #include "core/library/TitleMetadataIndex.h"
 #include "ui/app/AppContext.h"
+#include "ui/common/AddToPlaylistDialogs.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/mainwindow/MainSettingsMenu.h"
@@ -12,7 +13,6 @@
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/services/LyrafoldLanguageService.h"
-#include "ui/common/AddToPlaylistDialogs.h"
 #include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
@@ -456,8 +456,8 @@ void MainWindowController::shareRowFromButton(int row)
         m_rowShareAnchor->setObjectName(QStringLiteral("rowShareAnchor"));
         m_rowShareAnchor->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
-    m_rowShareAnchor->setGeometry(
-        m_tableView->visualRect(m_tableModel->index(row, BookmarkTableModel::columnOf(LibraryColumns::share))));
+    m_rowShareAnchor->setGeometry(m_tableView->visualRect(
+        m_tableModel->index(row, BookmarkTableModel::columnOf(LibraryColumns::share))));
     m_rowShareAnchor->show();
     TitleShareFlow::start(this, m_rowShareAnchor, BookmarkEntry(*entry), std::nullopt);
 }

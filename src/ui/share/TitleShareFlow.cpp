@@ -33,7 +33,8 @@ QStringList shareFiles(TitleShareFlow::Format format, const QString &path)
 void reportFailedSave(QWidget *window, const QString &message, const ExportFolderSave::Report &report)
 {
     if (!report.failed.isEmpty())
-        LyrafoldAlert::run(window, LyrafoldAlert::Style::warning, message, report.failed.join(QLatin1Char('\n')));
+        LyrafoldAlert::run(window, LyrafoldAlert::Style::warning, message,
+                           report.failed.join(QLatin1Char('\n')));
 }
 
 } // namespace
@@ -78,7 +79,8 @@ TitleShareFlow *TitleShareFlow::start(QWidget *window, QWidget *anchor, const Bo
         return nullptr;
     const int answer = LyrafoldAlert::run(
         window, LyrafoldAlert::Style::informational, QStringLiteral("Share \"%1\"").arg(displayName(entry)),
-        QStringLiteral("Choose format:"), {QStringLiteral("PDF"), QStringLiteral("JPEG"), QStringLiteral("Cancel")});
+        QStringLiteral("Choose format:"),
+        {QStringLiteral("PDF"), QStringLiteral("JPEG"), QStringLiteral("Cancel")});
     if (answer != 0 && answer != 1)
         return nullptr;
     return run(window, anchor, entry, annotations, answer == 0 ? Format::pdf : Format::jpeg);
@@ -100,7 +102,8 @@ bool TitleShareFlow::isBuilding(const QWidget *window)
     if (!window)
         return false;
     const auto flows = window->findChildren<TitleShareFlow *>(Qt::FindDirectChildrenOnly);
-    return std::any_of(flows.begin(), flows.end(), [](const TitleShareFlow *flow) { return flow->m_building; });
+    return std::any_of(flows.begin(), flows.end(),
+                       [](const TitleShareFlow *flow) { return flow->m_building; });
 }
 
 void TitleShareFlow::build(const std::optional<PdfEditCacheFile> &annotations, Builder builder)
@@ -119,11 +122,13 @@ void TitleShareFlow::build(const std::optional<PdfEditCacheFile> &annotations, B
                 dialog->setBar(done, total);
         });
     });
-    connect(m_dialog, &ExportProgressDialog::cancelled, this, [progress = m_progress] { progress->cancel(); });
+    connect(m_dialog, &ExportProgressDialog::cancelled, this,
+            [progress = m_progress] { progress->cancel(); });
     m_dialog->showSoon();
     Hop::run(
         this,
-        [builder = std::move(builder), format = m_format, entry = m_entry, base = baseName(m_entry), annotations,
+        [builder = std::move(builder), format = m_format, entry = m_entry, base = baseName(m_entry),
+         annotations,
          progress = m_progress] { return builder(format, entry, base, annotations, progress.get()); },
         [this](const ExportResult &made) {
             m_building = false;

@@ -203,7 +203,8 @@ void PdfEditInspectorView::showTool(PdfEditTool tool)
     const auto show = [](QPushButton *button, bool on, const QColor &tint) {
         button->setChecked(on);
         QPalette palette = button->palette();
-        palette.setColor(QPalette::ButtonText, on ? tint : QApplication::palette().color(QPalette::ButtonText));
+        palette.setColor(QPalette::ButtonText,
+                         on ? tint : QApplication::palette().color(QPalette::ButtonText));
         button->setPalette(palette);
     };
     show(m_pen, tool == PdfEditTool::pen, penTint);
@@ -219,8 +220,9 @@ QPoint PdfEditInspectorView::initialOrigin(const QSize &area)
 
 QPoint PdfEditInspectorView::clampedOrigin(const QPoint &origin, const QSize &area)
 {
-    return QPoint(std::max(std::min(origin.x(), area.width() - paletteSize.width() - edgeMargin), edgeMargin),
-                  std::max(std::min(origin.y(), area.height() - paletteSize.height() - edgeMargin), edgeMargin));
+    return QPoint(
+        std::max(std::min(origin.x(), area.width() - paletteSize.width() - edgeMargin), edgeMargin),
+        std::max(std::min(origin.y(), area.height() - paletteSize.height() - edgeMargin), edgeMargin));
 }
 
 PdfEditInspectorView::EdgeDistances PdfEditInspectorView::edgesOf(const QRect &frame, const QSize &area)

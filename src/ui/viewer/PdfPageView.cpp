@@ -542,7 +542,8 @@ void PdfPageView::updateAnnotationLayers()
             slot.version = version;
             continue;
         }
-        const bool current = !slot.layer.isNull() && slot.version == version && slot.layer.geometry() == geometry;
+        const bool current =
+            !slot.layer.isNull() && slot.version == version && slot.layer.geometry() == geometry;
         if (current && slot.layer.region().contains(wanted))
             continue;
         if (slot.drawingAside)

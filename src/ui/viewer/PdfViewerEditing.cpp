@@ -9,9 +9,9 @@
 #include "ui/common/LyrafoldUIAssets.h"
 #include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PdfEditInspectorView.h"
-#include "ui/viewer/ViewerToolbarRow.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
+#include "ui/viewer/ViewerToolbarRow.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -53,17 +53,21 @@ void PdfViewerWindowController::connectAnnotations()
     connect(&m_annotations, &BookAnnotations::fileSetAside, this,
             [this](const QString &book, const QString &asidePath) {
                 const QString name = QFileInfo(book).fileName();
-                showNotice(QStringLiteral("The annotations of %1 could not be read.").arg(name),
-                           asidePath.isEmpty()
-                               ? QStringLiteral("Their file could not be moved aside either, so nothing you draw "
-                                                "on this book is saved while it is open.")
-                               : QStringLiteral("Their file was moved aside as %1; the book starts without "
-                                                "annotations.")
-                                     .arg(QFileInfo(asidePath).fileName()));
+                showNotice(
+                    QStringLiteral("The annotations of %1 could not be read.").arg(name),
+                    asidePath.isEmpty()
+                        ? QStringLiteral("Their file could not be moved aside either, so nothing you draw "
+                                         "on this book is saved while it is open.")
+                        : QStringLiteral("Their file was moved aside as %1; the book starts without "
+                                         "annotations.")
+                              .arg(QFileInfo(asidePath).fileName()));
             });
-    connect(&m_annotations, &BookAnnotations::saveFailed, this, [this](const QString &book, const QString &reason) {
-        showNotice(QStringLiteral("Could not save the annotations of %1.").arg(QFileInfo(book).fileName()), reason);
-    });
+    connect(&m_annotations, &BookAnnotations::saveFailed, this,
+            [this](const QString &book, const QString &reason) {
+                showNotice(
+                    QStringLiteral("Could not save the annotations of %1.").arg(QFileInfo(book).fileName()),
+                    reason);
+            });
     connect(&m_context.playlists(), &PlaylistLibrary::saveFailed, this,
             [this](const QString &path, const QString &reason) {
                 if (m_addedToPlaylist)
@@ -73,7 +77,8 @@ void PdfViewerWindowController::connectAnnotations()
 
 void PdfViewerWindowController::showNotice(const QString &message, const QString &informativeText)
 {
-    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Lyrafold"), message, QMessageBox::Ok, this);
+    auto *box =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("Lyrafold"), message, QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("viewerNotice"));
     box->setInformativeText(informativeText);
     box->setWindowModality(Qt::WindowModal);
@@ -89,7 +94,8 @@ PdfViewerWindowController::ViewPosition PdfViewerWindowController::capturePdfVie
     if (m_pdfDocument && m_pdfView->currentPageIndex() >= 0)
         position.pageIndex = m_pdfView->currentPageIndex();
     position.scaleFactor = m_pdfView->scaleFactor();
-    position.scroll = QPoint(m_pdfView->horizontalScrollBar()->value(), m_pdfView->verticalScrollBar()->value());
+    position.scroll =
+        QPoint(m_pdfView->horizontalScrollBar()->value(), m_pdfView->verticalScrollBar()->value());
     return position;
 }
 
@@ -240,7 +246,8 @@ void PdfViewerWindowController::presentEditSettingsPopover()
     auto *palette = new PdfEditInspectorView(this);
     m_editInspectorView = palette;
     connect(palette->penButton(), &QPushButton::clicked, this, [this] { editPopoverPenToggled(); });
-    connect(palette->textButton(), &QPushButton::clicked, this, [this](bool on) { editPopoverTextToggled(on); });
+    connect(palette->textButton(), &QPushButton::clicked, this,
+            [this](bool on) { editPopoverTextToggled(on); });
     connect(palette->highlighterButton(), &QPushButton::clicked, this,
             [this](bool on) { editPopoverHighlighterToggled(on); });
     connect(palette, &PdfEditInspectorView::thicknessChanged, this,
@@ -403,14 +410,15 @@ void PdfViewerWindowController::dropLiveStroke()
 
 void PdfViewerWindowController::placeTextNote(int pageIndex, const QPointF &pagePoint)
 {
-    const std::optional<QString> typed = LyrafoldAlert::askText(
-        this, QStringLiteral("Add text"), QStringLiteral("Type text annotation"), 260, QStringLiteral("OK"),
-        QStringLiteral("Cancel"));
+    const std::optional<QString> typed =
+        LyrafoldAlert::askText(this, QStringLiteral("Add text"), QStringLiteral("Type text annotation"), 260,
+                               QStringLiteral("OK"), QStringLiteral("Cancel"));
     const QString text = typed ? TextUtils::trimmed(*typed) : QString();
     // The book may have changed under the prompt.
     if (!text.isEmpty() && m_isEditMode && m_annotations.isReady() && m_pdfDocument &&
         pageIndex < m_pdfDocument->pageCount()) {
-        m_annotations.document().addText(pageIndex, m_tools.note(PointRecord{pagePoint.x(), pagePoint.y()}, text));
+        m_annotations.document().addText(pageIndex,
+                                         m_tools.note(PointRecord{pagePoint.x(), pagePoint.y()}, text));
         m_annotations.save();
     }
     // One note per choice of the text tool; the next press draws with the pen.
@@ -454,11 +462,13 @@ void PdfViewerWindowController::clearCurrentPageEdits()
     for (const int page : m_pdfView->visiblePages())
         pages.append(page);
     AnnotationDocument &document = m_annotations.document();
-    if (std::none_of(pages.begin(), pages.end(), [&](qint64 page) { return document.pageHasAnnotations(page); }))
+    if (std::none_of(pages.begin(), pages.end(),
+                     [&](qint64 page) { return document.pageHasAnnotations(page); }))
         return;
-    if (!confirmEditClear(QStringLiteral("Clear page edits?"),
-                          QStringLiteral("This will remove drawings, highlights, and text annotations from the "
-                                         "visible page(s).")))
+    if (!confirmEditClear(
+            QStringLiteral("Clear page edits?"),
+            QStringLiteral("This will remove drawings, highlights, and text annotations from the "
+                           "visible page(s).")))
         return;
     if (document.clearPages(pages, m_pdfDocument->pageCount()) > 0)
         m_annotations.save();
@@ -468,9 +478,10 @@ void PdfViewerWindowController::clearBookEdits()
 {
     if (!m_annotations.document().hasAnnotations())
         return;
-    if (!confirmEditClear(QStringLiteral("Clear entire book edits?"),
-                          QStringLiteral("This will remove all drawings, highlights, and text annotations saved "
-                                         "for this PDF.")))
+    if (!confirmEditClear(
+            QStringLiteral("Clear entire book edits?"),
+            QStringLiteral("This will remove all drawings, highlights, and text annotations saved "
+                           "for this PDF.")))
         return;
     if (m_annotations.document().clearBook())
         m_annotations.save();

@@ -167,7 +167,7 @@ qint64 PdfViewerWindowController::currentTitlePageSpan() const
 BookmarkEntry PdfViewerWindowController::currentShareBookmarkEntry() const
 {
     return m_session.currentShareBookmarkEntry(m_pdfDocument ? std::optional<int>(m_pdfDocument->pageCount())
-                                                              : std::nullopt);
+                                                             : std::nullopt);
 }
 
 void PdfViewerWindowController::closeViewer()
