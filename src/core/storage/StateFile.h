@@ -40,9 +40,14 @@ using WriteDone = std::function<void(const QString &path, bool written, const QS
 // The replaced call's done is never called.
 void writeInBackground(const QString &path, Encoder encode, WriteDone done = {});
 
+// The same for an encoder that reads the file and gives it back changed (read() inside it does not
+// wait for itself): it is queued behind the writes waiting for the file instead of replacing them, so
+// it reads what they wrote. A later writeInBackground() still replaces it while it waits.
+void editInBackground(const QString &path, Encoder encode, WriteDone done = {});
+
 // Removes the file on the same worker, in the same order as its writes: a write asked for before the
-// removal cannot bring the file back after it, and a write asked for after it replaces it while it
-// waits. A file that is already gone counts as removed.
+// removal cannot bring the file back after it, and one asked for after it replaces it while it waits.
+// A file that is already gone counts as removed.
 void removeInBackground(const QString &path, WriteDone done = {});
 
 // Returns once no background write of the file (or of any file) is queued or running.

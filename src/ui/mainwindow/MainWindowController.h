@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/library/LibrarySession.h"
+#include "core/metadata/SongDataImportOptions.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <QUrl>
 #include <QVariantMap>
@@ -12,6 +14,8 @@
 #include <optional>
 
 class AppContext;
+class AutoTagRun;
+class AutoTagSheet;
 class BookmarkHoverOverlay;
 class BookmarkTableModel;
 class BookmarkTableView;
@@ -71,7 +75,8 @@ public:
     void refreshSearchResultCount();
 
     // The table. A reload either clears the selection or keeps the songs selected that are still
-    // shown, found by identity key wherever the new order puts them.
+    // shown, found by identity key wherever the new order puts them; the latter keeps an open cell
+    // field too while the same rows are shown.
     enum class SelectionAfterReload { clear, keepSongs };
     void reloadTable(SelectionAfterReload selection = SelectionAfterReload::clear);
     QList<int> selectedDisplayRows() const;
@@ -178,6 +183,22 @@ public:
     void handleOpenLyfFile(const QVariantMap &userInfo);
     void importImagesAndPDFs(const QList<QUrl> &urls, const std::optional<QString> &targetPlaylistName);
 
+    // Song metadata (MainWindowSongData.cpp). DEFAULT applies the built-in metadata to the slot that
+    // is current when it is pressed; the folder path field takes a folder typed into it.
+    void loadDefaultMetadata();
+    void applyMetadataToBookmarks(const QString &metadataFile);
+    void applyFolderPathFromField();
+    // The bookmark and metadata file imports, each refused in the Default slot. The panels ask for the
+    // file; the bookmark workshop calls them too. The file variants take a file chosen already.
+    void importBookmarksFromJSONPanel();
+    void importBookmarksFromFile(const QString &path);
+    void importMetadataFile(const QString &path);
+    // Every auto-tag run starts here (Import Song Data, Tag selected, Auto-tag all, Auto-tag this
+    // row): one at a time, shown in a sheet over the window. No options: only empty fields are filled.
+    void startAutoTagRun(const QList<qsizetype> &candidates,
+                         const std::optional<SongDataImportOptions> &options);
+    AutoTagRun *autoTagRun() const;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -191,6 +212,8 @@ private:
     QWidget *buildTablePanel();
     QWidget *buildStatusPanel();
     void installAdvancedMenus();
+    // The tip line's text in the current language, as the font can show it.
+    static QString tipsText(const QFont &font);
     void setupPreviewHover();
     void reportNotAvailableYet(const QString &what);
     void showSelectedFolder();
@@ -199,9 +222,13 @@ private:
     void openWebSearchForFirstRow(bool youtube);
     void showInViewer(const ViewerOpenRequest &request);
     void showFileNotFound(const QString &path);
+    // What the end of a cell's edit does, once the view has let go of the field.
+    void applyCellEdit(const BookmarkEntry &entry, const QString &column, const QString &text);
     QWidget *alertParent();
     bool confirmAudioUpload();
     void setListenTileEnabled(bool enabled);
+    // While a run is going, says so in the status line and returns true.
+    bool refuseSecondAutoTagRun();
 
     AppContext &m_context;
     LibrarySession &m_session;
@@ -214,6 +241,7 @@ private:
     QPushButton *m_listenButton = nullptr;
     QList<WindowsStyleSlotTileView *> m_slotTileViews;
     QLabel *m_searchResultsLabel = nullptr;
+    QLabel *m_tipsLabel = nullptr;
     QLabel *m_statusField = nullptr;
     BookmarkTableView *m_tableView = nullptr;
     BookmarkTableModel *m_tableModel = nullptr;
@@ -231,6 +259,7 @@ private:
     QWidget *m_rowShareAnchor = nullptr;
 
     bool m_isColumnEditModeEnabled = false;
+    bool m_statusIsReady = true;
     std::optional<QString> m_addToPlaylistTargetName;
     QSet<QString> m_selectedKeys;
 
@@ -243,4 +272,7 @@ private:
     QList<PdfViewerWindowController *> m_openPdfWindowControllers;
 
     SongRecognizer *m_songRecognizer = nullptr;
+
+    QPointer<AutoTagRun> m_autoTagRun;
+    QPointer<AutoTagSheet> m_autoTagSheet;
 };
