@@ -72,6 +72,13 @@ shot annotated-engraved-edit "$songs" --page 12 --draw --edit
 shot annotated-engraved-two-page "$songs" --page 12 --mode two-page
 shot annotated-engraved-zoomed "$songs" --page 12 --zoom 1.8
 shot annotated-engraved-export "$songs" --page 12 --export "$output/annotated-engraved.pdf"
+shot annotated-edit-default-size "$songs" --page 12 --size 900x700 --edit
+shot annotated-edit-minimum-size "$songs" --page 12 --size 520x420 --edit
+shot annotated-share-popup "$songs" --page 12 --size 900x700 --share
+# "+": a button for each of a few playlists, a list for many, the name of a new one when there is none.
+shot add-to-playlist-buttons "$songs" --page 12 --size 900x700 --add-to-playlist 3
+shot add-to-playlist-list "$songs" --page 12 --size 900x700 --add-to-playlist 12
+shot add-to-playlist-new "$songs" --page 12 --size 900x700 --add-to-playlist 0
 export SHOT_DATA="$work/data-annotated-scanned"
 shot annotated-scanned-single scans/beethoven-sonata-19-op49-1.pdf --page 1 --draw
 shot annotated-scanned-zoomed scans/beethoven-sonata-19-op49-1.pdf --page 1 --zoom 1.5

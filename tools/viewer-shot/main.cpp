@@ -5,7 +5,8 @@
 //   lyrafold-viewer-shot --pdf BOOK.pdf [--page N] [--playlist N] [--size WIDTHxHEIGHT]
 //                        [--mode single|two-page|presentation|presentation-and-back]
 //                        [--maximized] [--study] [--overflow-menu] [--language en|tr|es]
-//                        [--zoom FACTOR] [--draw] [--edit] [--export FILE.pdf]
+//                        [--zoom FACTOR] [--draw] [--edit] [--export FILE.pdf] [--share]
+//                        [--add-to-playlist N]
 //
 // --playlist N plays the outline's first N titles as a list, opened at the title of --page.
 // presentation-and-back enters presentation mode and leaves it again. --maximized shows the window
@@ -17,7 +18,8 @@
 // and a text note. The annotations are kept in the book's annotation file (give the tool a data folder
 // of its own: XDG_DATA_HOME), so a later run shows them. --edit leaves the viewer in edit mode with its
 // palette, --zoom zooms past the fit, and --export writes the title as the viewer shares it (with the
-// annotations it shows) to FILE.pdf.
+// annotations it shows) to FILE.pdf. --share presses "Share", answers PDF and shows the popup that
+// offers the export. --add-to-playlist makes N playlists and presses "+", whose choice is shown.
 
 #include "core/share/ExportNaming.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
@@ -35,6 +37,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -109,6 +112,20 @@ void drawSample(PdfViewerWindowController *viewer)
     mouse(area, QEvent::MouseButtonRelease, note, Qt::NoButton);
 }
 
+void shareAsPdf(PdfViewerWindowController *viewer)
+{
+    // The format question is modal: it is answered once it is up.
+    QTimer::singleShot(300, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            for (QAbstractButton *button : box->buttons()) {
+                if (button->text() == QStringLiteral("PDF"))
+                    button->click();
+            }
+        }
+    });
+    viewer->shareCurrentPdf();
+}
+
 bool exportTitle(PdfViewerWindowController *viewer, const QString &target)
 {
     const BookmarkEntry entry = viewer->currentShareBookmarkEntry();
@@ -144,6 +161,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("draw"), QStringLiteral("Draw a sample on the page.")},
         {QStringLiteral("edit"), QStringLiteral("Stay in edit mode.")},
         {QStringLiteral("export"), QStringLiteral("Export the title."), QStringLiteral("file")},
+        {QStringLiteral("share"), QStringLiteral("Share the title as a PDF.")},
+        {QStringLiteral("add-to-playlist"), QStringLiteral("Press + with N playlists."), QStringLiteral("N")},
     });
     parser.process(app);
     if (parser.isSet(QStringLiteral("language"))) {
@@ -194,19 +213,15 @@ int main(int argc, char *argv[])
     const bool draw = parser.isSet(QStringLiteral("draw"));
     const bool edit = parser.isSet(QStringLiteral("edit"));
     const QString exportFile = parser.value(QStringLiteral("export"));
+    const bool share = parser.isSet(QStringLiteral("share"));
+    const int playlists = parser.isSet(QStringLiteral("add-to-playlist"))
+                              ? parser.value(QStringLiteral("add-to-playlist")).toInt()
+                              : -1;
+    for (int i = 1; i <= playlists; ++i)
+        context.playlists().createPlaylist(QStringLiteral("Rehearsal set %1").arg(i));
     QTimer::singleShot(PdfViewerWindowController::fitDelayAfterShowMs + 50, viewer, [=] {
         if (mode == QStringLiteral("two-page"))
             viewer->twoPage();
-        if (zoom > 1)
-            viewer->magnifyZoom(zoom - 1);
-        if (draw || edit)
-            viewer->toggleEditMode();
-        if (draw)
-            drawSample(viewer);
-        if (draw && !edit)
-            viewer->toggleEditMode();
-        if (!exportFile.isEmpty() && !exportTitle(viewer, exportFile))
-            std::fputs("export failed\n", stderr);
         else if (mode.startsWith(QStringLiteral("presentation"))) {
             viewer->enterPresentationMode();
             // A bare X server has no window manager to make the window full screen; do its part.
@@ -218,13 +233,31 @@ int main(int argc, char *argv[])
             if (mode == QStringLiteral("presentation-and-back"))
                 QTimer::singleShot(800, viewer, [viewer] { viewer->exitPresentationMode(); });
         }
+        if (zoom > 1)
+            viewer->magnifyZoom(zoom - 1);
+        if (draw || edit)
+            viewer->toggleEditMode();
+        if (draw)
+            drawSample(viewer);
+        if (draw && !edit)
+            viewer->toggleEditMode();
+        if (!exportFile.isEmpty() && !exportTitle(viewer, exportFile))
+            std::fputs("export failed\n", stderr);
+        if (share)
+            shareAsPdf(viewer);
         const int settle = mode == QStringLiteral("presentation-and-back") ? 1500 : 0;
-        QTimer::singleShot(settle, viewer, [viewer, overflowMenu] {
-            waitUntilSettled(viewer, [viewer, overflowMenu] {
+        QTimer::singleShot(settle, viewer, [viewer, overflowMenu, playlists] {
+            waitUntilSettled(viewer, [viewer, overflowMenu, playlists] {
                 const auto ready = [] {
                     std::puts("ready");
                     std::fflush(stdout);
                 };
+                if (playlists >= 0) {
+                    // The choice runs until it is answered; it is drawn by the time this fires.
+                    QTimer::singleShot(500, viewer, ready);
+                    viewer->addToPlaylist();
+                    return;
+                }
                 if (!overflowMenu) {
                     ready();
                     return;

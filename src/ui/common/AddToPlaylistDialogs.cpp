@@ -66,6 +66,7 @@ Choice chooseFromList(QWidget *parent, const QStringList &names)
         dialog.accept();
     });
     QObject::connect(list, &QListWidget::itemActivated, &dialog, &QDialog::accept);
+    layout->addWidget(buttons);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     if (createChosen)
