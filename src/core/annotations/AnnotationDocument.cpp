@@ -2,6 +2,18 @@
 
 #include <algorithm>
 
+namespace {
+
+EditAction actionOn(EditAction::Kind kind, qint64 page)
+{
+    EditAction action;
+    action.kind = kind;
+    action.pageIndex = page;
+    return action;
+}
+
+} // namespace
+
 AnnotationDocument::AnnotationDocument(QObject *parent) : QObject(parent) {}
 
 bool AnnotationDocument::pageHasAnnotations(qint64 page) const
@@ -37,30 +49,33 @@ void AnnotationDocument::touch(qint64 page, Change change)
     emit pageChanged(page, previous, change);
 }
 
-void AnnotationDocument::record(EditAction action)
+void AnnotationDocument::perform(EditAction action)
 {
+    applyRedo(action);
     m_undo.append(std::move(action));
     m_redo.clear();
 }
 
+EditAction AnnotationDocument::clearAction(qint64 page) const
+{
+    EditAction action = actionOn(EditAction::Kind::clear, page);
+    action.oldStrokes = strokes(page);
+    action.oldTexts = texts(page);
+    return action;
+}
+
 void AnnotationDocument::addStroke(qint64 page, const StrokeRecord &stroke)
 {
-    EditAction action;
-    action.kind = EditAction::Kind::addStroke;
-    action.pageIndex = page;
+    EditAction action = actionOn(EditAction::Kind::addStroke, page);
     action.stroke = stroke;
-    applyRedo(action);
-    record(std::move(action));
+    perform(std::move(action));
 }
 
 void AnnotationDocument::addText(qint64 page, const TextRecord &text)
 {
-    EditAction action;
-    action.kind = EditAction::Kind::addText;
-    action.pageIndex = page;
+    EditAction action = actionOn(EditAction::Kind::addText, page);
     action.text = text;
-    applyRedo(action);
-    record(std::move(action));
+    perform(std::move(action));
 }
 
 int AnnotationDocument::clearPages(const QList<qint64> &pages, qint64 pageCount)
@@ -69,17 +84,9 @@ int AnnotationDocument::clearPages(const QList<qint64> &pages, qint64 pageCount)
     for (const qint64 page : pages) {
         if (page < 0 || page >= pageCount || !pageHasAnnotations(page))
             continue;
-        EditAction action;
-        action.kind = EditAction::Kind::clear;
-        action.pageIndex = page;
-        action.oldStrokes = strokes(page);
-        action.oldTexts = texts(page);
-        applyRedo(action);
-        m_undo.append(std::move(action));
+        perform(clearAction(page));
         ++cleared;
     }
-    if (cleared > 0)
-        m_redo.clear();
     return cleared;
 }
 
@@ -87,32 +94,20 @@ bool AnnotationDocument::clearBook()
 {
     if (!hasAnnotations())
         return false;
-    QList<qint64> pages;
-    for (auto it = m_pages.strokesByPage.cbegin(); it != m_pages.strokesByPage.cend(); ++it) {
-        if (pageHasAnnotations(it.key()))
-            pages.append(it.key());
-    }
-    for (auto it = m_pages.textsByPage.cbegin(); it != m_pages.textsByPage.cend(); ++it) {
-        if (!m_pages.strokesByPage.contains(it.key()) && !it.value().isEmpty())
-            pages.append(it.key());
+    // The pages with a stroke list first, then those with notes only.
+    QList<qint64> pages = m_pages.strokesByPage.keys();
+    for (const qint64 page : m_pages.textsByPage.keys()) {
+        if (!m_pages.strokesByPage.contains(page))
+            pages.append(page);
     }
     for (const qint64 page : std::as_const(pages)) {
-        EditAction action;
-        action.kind = EditAction::Kind::clear;
-        action.pageIndex = page;
-        action.oldStrokes = strokes(page);
-        action.oldTexts = texts(page);
-        m_undo.append(std::move(action));
+        if (pageHasAnnotations(page))
+            m_undo.append(clearAction(page));
     }
     m_redo.clear();
     // The pages go with their lists: nothing of the book is left to write.
-    QList<qint64> touched = m_pages.strokesByPage.keys();
-    for (const qint64 page : m_pages.textsByPage.keys()) {
-        if (!m_pages.strokesByPage.contains(page))
-            touched.append(page);
-    }
     m_pages = {};
-    for (const qint64 page : touched)
+    for (const qint64 page : std::as_const(pages))
         touch(page);
     return true;
 }

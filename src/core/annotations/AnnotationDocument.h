@@ -77,7 +77,9 @@ Q_SIGNALS:
     void replaced();
 
 private:
-    void record(EditAction action);
+    // Applies a new change and records it: the redo history empties.
+    void perform(EditAction action);
+    EditAction clearAction(qint64 page) const;
     void applyUndo(const EditAction &action);
     void applyRedo(const EditAction &action);
     void touch(qint64 page, Change change = Change::other);

@@ -6,7 +6,6 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -39,14 +38,7 @@ Choice chooseFromList(QWidget *parent, const QStringList &names)
 {
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("choosePlaylistDialog"));
-    dialog.setWindowTitle(chooseMessage);
-    auto *layout = new QVBoxLayout(&dialog);
-    auto *title = new QLabel(chooseMessage, &dialog);
-    QFont bold = title->font();
-    bold.setBold(true);
-    title->setFont(bold);
-    layout->addWidget(title);
-    layout->addWidget(new QLabel(chooseInformative, &dialog));
+    QVBoxLayout *layout = LyrafoldAlert::alertColumn(dialog, chooseMessage, chooseInformative);
     auto *list = new QListWidget(&dialog);
     list->setObjectName(QStringLiteral("playlistList"));
     list->addItems(names);

@@ -33,11 +33,8 @@ int run(QWidget *parent, Style style, const QString &message, const QString &inf
     return int(added.indexOf(box.clickedButton()));
 }
 
-std::optional<QString> askText(QWidget *parent, const QString &message, const QString &informativeText,
-                               int fieldWidth, const QString &accept, const QString &cancel)
+QVBoxLayout *alertColumn(QDialog &dialog, const QString &message, const QString &informativeText)
 {
-    QDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("textPromptDialog"));
     dialog.setWindowTitle(message);
     auto *layout = new QVBoxLayout(&dialog);
     auto *title = new QLabel(message, &dialog);
@@ -46,6 +43,15 @@ std::optional<QString> askText(QWidget *parent, const QString &message, const QS
     title->setFont(bold);
     layout->addWidget(title);
     layout->addWidget(new QLabel(informativeText, &dialog));
+    return layout;
+}
+
+std::optional<QString> askText(QWidget *parent, const QString &message, const QString &informativeText,
+                               int fieldWidth, const QString &accept, const QString &cancel)
+{
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("textPromptDialog"));
+    QVBoxLayout *layout = alertColumn(dialog, message, informativeText);
     auto *field = new QLineEdit(&dialog);
     field->setObjectName(QStringLiteral("textPromptField"));
     field->setFixedSize(fieldWidth, 24);

@@ -184,22 +184,22 @@ void PdfViewerWindowController::editPopoverPenToggled()
 
 void PdfViewerWindowController::editPopoverTextToggled(bool on)
 {
-    if (!m_isEditMode)
-        return;
-    preservingPdfViewPosition([this, on] {
-        if (on != m_tools.addTextMode())
-            setEditTool(on ? PdfEditTool::text : PdfEditTool::pen);
-        setEditTool(m_tools.tool());
-    });
+    toolButtonToggled(PdfEditTool::text, on);
 }
 
 void PdfViewerWindowController::editPopoverHighlighterToggled(bool on)
 {
+    toolButtonToggled(PdfEditTool::highlighter, on);
+}
+
+void PdfViewerWindowController::toolButtonToggled(PdfEditTool tool, bool on)
+{
     if (!m_isEditMode)
         return;
-    preservingPdfViewPosition([this, on] {
-        if (on != m_tools.highlighterMode())
-            setEditTool(on ? PdfEditTool::highlighter : PdfEditTool::pen);
+    // Pressing the chosen tool's button again returns to the pen; the buttons then follow the tool.
+    preservingPdfViewPosition([this, tool, on] {
+        if (on != (m_tools.tool() == tool))
+            setEditTool(on ? tool : PdfEditTool::pen);
         setEditTool(m_tools.tool());
     });
 }

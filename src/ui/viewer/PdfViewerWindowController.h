@@ -247,6 +247,7 @@ private:
     ViewPosition capturePdfViewPosition() const;
     void restorePdfViewPosition(const ViewPosition &position);
     void preservingPdfViewPosition(const std::function<void()> &body);
+    void toolButtonToggled(PdfEditTool tool, bool on);
     void presentEditSettingsPopover();
     void dismissEditSettingsPopover();
     void dropLiveStroke();
