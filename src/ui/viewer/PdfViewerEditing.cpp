@@ -294,11 +294,6 @@ std::optional<int> PdfViewerWindowController::pageIndexFor(const QPointF &point)
 bool PdfViewerWindowController::handlePageMouseEvent(QMouseEvent *event)
 {
     const QPointF point = event->position();
-    const auto recordPress = [&] {
-        m_mouseDownLocation = point;
-        m_lastDragLocation = point;
-        m_didDrag = false;
-    };
     switch (event->type()) {
     case QEvent::MouseButtonDblClick:
         if (event->button() != Qt::LeftButton)
@@ -328,7 +323,7 @@ bool PdfViewerWindowController::handlePageMouseEvent(QMouseEvent *event)
             if (handleOverlayMouseDown(point))
                 return true;
         }
-        recordPress();
+        m_lastDragLocation = point;
         return true;
     case QEvent::MouseMove:
         if (!(event->buttons() & Qt::LeftButton))
@@ -336,10 +331,8 @@ bool PdfViewerWindowController::handlePageMouseEvent(QMouseEvent *event)
         if (m_isEditMode && handleOverlayMouseDragged(point))
             return true;
         if (m_pdfView->scaleFactor() >= m_fittedScaleFactor * panningZoom) {
-            if (m_lastDragLocation) {
-                m_didDrag = true;
+            if (m_lastDragLocation)
                 panPDFBy(point.x() - m_lastDragLocation->x(), point.y() - m_lastDragLocation->y());
-            }
             m_lastDragLocation = point;
         }
         return true;
@@ -348,9 +341,7 @@ bool PdfViewerWindowController::handlePageMouseEvent(QMouseEvent *event)
             return false;
         if (m_isEditMode)
             handleOverlayMouseUp();
-        m_mouseDownLocation.reset();
         m_lastDragLocation.reset();
-        m_didDrag = false;
         return true;
     default:
         return false;
@@ -496,8 +487,9 @@ void PdfViewerWindowController::addToPlaylist()
         return;
     const AddToPlaylistDialogs::Result result =
         AddToPlaylistDialogs::addToPlaylist(this, m_context.playlists(), *bookmarkEntry());
-    if (result.kind == AddToPlaylistDialogs::Result::Kind::added ||
-        result.kind == AddToPlaylistDialogs::Result::Kind::created)
+    // Each of these writes the playlists.
+    if (result.kind != AddToPlaylistDialogs::Result::Kind::cancelled &&
+        result.kind != AddToPlaylistDialogs::Result::Kind::nameTaken)
         m_addedToPlaylist = true;
 }
 

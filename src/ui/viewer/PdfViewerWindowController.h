@@ -277,10 +277,8 @@ private:
     QList<PointRecord> m_liveStrokePagePoints;
     // The last release committed a stroke: a double click that follows takes it back.
     bool m_lastReleaseCommittedStroke = false;
-    // A press not taken by the tools, for panning.
-    std::optional<QPointF> m_mouseDownLocation;
+    // Where the pointer was at the last step of a drag that pans the page.
     std::optional<QPointF> m_lastDragLocation;
-    bool m_didDrag = false;
     // A title went into a playlist from here: a failed save of the playlists is told here too.
     bool m_addedToPlaylist = false;
     bool m_isPresentationMode = false;
