@@ -1,5 +1,6 @@
 #include "Fixtures.h"
 #include "MainWindowParts.h"
+#include "ModalAnswer.h"
 #include "TestHarnessGui.h"
 #include "core/common/AppPaths.h"
 #include "core/common/AppSettings.h"
@@ -734,9 +735,12 @@ private Q_SLOTS:
         const int titleColumn = BookmarkTableModel::columnOf(LibraryColumns::title);
 
         QTest::mouseClick(rows, Qt::LeftButton, Qt::ControlModifier, cell(1, titleColumn));
-        QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier,
-                          cell(1, BookmarkTableModel::columnOf(LibraryColumns::add)));
-        QTest::qWait(200);
+        {
+            ModalAnswer cancel(QStringLiteral("Cancel"));
+            QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier,
+                              cell(1, BookmarkTableModel::columnOf(LibraryColumns::add)));
+            QTest::qWait(200);
+        }
         QVERIFY(window.openPdfWindowControllers().isEmpty());
 
         QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier, cell(1, titleColumn));

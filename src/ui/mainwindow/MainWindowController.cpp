@@ -6,6 +6,7 @@
 #include "core/library/TitleMetadataIndex.h"
 #include "core/metadata/AutoTagRun.h"
 #include "ui/app/AppContext.h"
+#include "ui/common/AddToPlaylistDialogs.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
@@ -14,6 +15,7 @@
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/services/LyrafoldLanguageService.h"
+#include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QFileInfo>
@@ -417,14 +419,49 @@ void MainWindowController::finishAddToPlaylistMode()
     reportNotAvailableYet(QStringLiteral("Adding to playlists"));
 }
 
-void MainWindowController::addRowToPlaylistFromButton(int)
+void MainWindowController::addRowToPlaylistFromButton(int row)
 {
-    reportNotAvailableYet(QStringLiteral("Adding to playlists"));
+    if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
+        addToPlaylist(*entry);
 }
 
-void MainWindowController::shareRowFromButton(int)
+void MainWindowController::addToPlaylist(const BookmarkEntry &entry)
 {
-    reportNotAvailableYet(QStringLiteral("Sharing a title"));
+    using Kind = AddToPlaylistDialogs::Result::Kind;
+    // A copy: the dialogs run an event loop in which the rows may change.
+    const AddToPlaylistDialogs::Result result =
+        AddToPlaylistDialogs::addToPlaylist(alertParent(), m_context.playlists(), BookmarkEntry(entry));
+    switch (result.kind) {
+    case Kind::added:
+        setStatus(QStringLiteral("Added to playlist: ") + result.playlistName);
+        break;
+    case Kind::alreadyThere:
+        setStatus(QStringLiteral("Already in playlist: ") + result.playlistName);
+        break;
+    case Kind::created:
+        setStatus(QStringLiteral("Created playlist \"%1\" and added bookmark.").arg(result.playlistName));
+        break;
+    case Kind::cancelled:
+    case Kind::nameTaken:
+        break;
+    }
+}
+
+void MainWindowController::shareRowFromButton(int row)
+{
+    const BookmarkEntry *entry = m_session.displayedBookmark(row);
+    if (!entry)
+        return;
+    // The row's button is drawn, not a widget: the popup points at a stand-in over its cell.
+    if (!m_rowShareAnchor) {
+        m_rowShareAnchor = new QWidget(m_tableView->viewport());
+        m_rowShareAnchor->setObjectName(QStringLiteral("rowShareAnchor"));
+        m_rowShareAnchor->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    m_rowShareAnchor->setGeometry(m_tableView->visualRect(
+        m_tableModel->index(row, BookmarkTableModel::columnOf(LibraryColumns::share))));
+    m_rowShareAnchor->show();
+    TitleShareFlow::start(this, m_rowShareAnchor, BookmarkEntry(*entry), std::nullopt);
 }
 
 void MainWindowController::saveSlotNow()

@@ -169,6 +169,8 @@ public:
     void studyProviderChanged();
     void finishAddToPlaylistMode();
     void addRowToPlaylistFromButton(int row);
+    // The playlist choice for one title; the status line tells where it went.
+    void addToPlaylist(const BookmarkEntry &entry);
     void shareRowFromButton(int row);
     void saveSlotNow();
     void reloadSlotNow();
@@ -254,6 +256,7 @@ private:
     QToolButton *m_searchYoutubeButton = nullptr;
     QComboBox *m_studyProviderPopup = nullptr;
     QPushButton *m_finishAddToPlaylistButton = nullptr;
+    QWidget *m_rowShareAnchor = nullptr;
 
     bool m_isColumnEditModeEnabled = false;
     bool m_statusIsReady = true;
