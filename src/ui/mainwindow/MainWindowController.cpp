@@ -47,6 +47,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
 
     setupUI();
     connectOwners();
+    setupLibraryFlows();
 
     m_session.restoreActiveSlot();
     showCurrentSlotTile();
@@ -100,6 +101,8 @@ void MainWindowController::connectOwners()
     connect(&m_session, &LibrarySession::libraryChanged, this, [this](LibrarySession::ChangeKind kind) {
         if (kind != LibrarySession::ChangeKind::replaced)
             searchChanged();
+        else
+            showReplacedLibrary();
     });
 }
 
@@ -365,19 +368,9 @@ void MainWindowController::defaultModePressed()
     reportNotAvailableYet(QStringLiteral("Applying the default metadata"));
 }
 
-void MainWindowController::extractBookmarks()
-{
-    reportNotAvailableYet(QStringLiteral("Extracting bookmarks"));
-}
-
 void MainWindowController::openCustomFiles()
 {
     reportNotAvailableYet(QStringLiteral("The custom files window"));
-}
-
-void MainWindowController::mergeSlotsIntoCurrent()
-{
-    reportNotAvailableYet(QStringLiteral("Merging slots"));
 }
 
 void MainWindowController::openBookmarkWorkshop()
@@ -425,31 +418,6 @@ void MainWindowController::shareRowFromButton(int)
     reportNotAvailableYet(QStringLiteral("Sharing a title"));
 }
 
-void MainWindowController::saveSlotNow()
-{
-    reportNotAvailableYet(QStringLiteral("Saving the slot from the menu"));
-}
-
-void MainWindowController::reloadSlotNow()
-{
-    reportNotAvailableYet(QStringLiteral("Reloading the slot"));
-}
-
-void MainWindowController::copySlotToAnother()
-{
-    reportNotAvailableYet(QStringLiteral("Copying slots"));
-}
-
-void MainWindowController::clearCurrentSlot()
-{
-    reportNotAvailableYet(QStringLiteral("Clearing slots"));
-}
-
-void MainWindowController::newExtraction()
-{
-    reportNotAvailableYet(QStringLiteral("A new extraction"));
-}
-
 void MainWindowController::importMetadata()
 {
     reportNotAvailableYet(QStringLiteral("Importing metadata"));
@@ -468,9 +436,4 @@ void MainWindowController::enterAddToPlaylistMode(const QVariantMap &)
 void MainWindowController::handleOpenLyfFile(const QVariantMap &)
 {
     reportNotAvailableYet(QStringLiteral("Opening playlist files"));
-}
-
-void MainWindowController::importImagesAndPDFs(const QList<QUrl> &, const std::optional<QString> &)
-{
-    reportNotAvailableYet(QStringLiteral("Importing images and PDFs"));
 }

@@ -12,10 +12,12 @@
 #include <optional>
 
 class AppContext;
+class BookmarkExtractionFlow;
 class BookmarkHoverOverlay;
 class BookmarkTableModel;
 class BookmarkTableView;
 class MainSettingsMenu;
+class ImagePdfImportFlow;
 class PdfViewerWindowController;
 class QAbstractButton;
 class QCheckBox;
@@ -24,6 +26,7 @@ class QLabel;
 class QLineEdit;
 class QMenuBar;
 class QMouseEvent;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 class QToolButton;
@@ -174,7 +177,13 @@ public:
     void applyBundledMetadataToAll();
     void enterAddToPlaylistMode(const QVariantMap &userInfo);
     void handleOpenLyfFile(const QVariantMap &userInfo);
-    void importImagesAndPDFs(const QList<QUrl> &urls, const std::optional<QString> &targetPlaylistName);
+
+    // Imports of pictures and PDFs into a slot: the open panel (the custom files window and the
+    // workshop reach it too), and files chosen or dropped elsewhere, optionally for a playlist.
+    void importImagesAndPDFsToLibrary();
+    void importImagesAndPDFs(const QStringList &paths, const std::optional<QString> &targetPlaylistName);
+    // Cancels the extraction that is running (the status line's Cancel).
+    void cancelExtraction();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -189,6 +198,11 @@ private:
     QWidget *buildTablePanel();
     QWidget *buildStatusPanel();
     void installAdvancedMenus();
+    void setupLibraryFlows();
+    void showStatusProgress();
+    // A new library in the session (a slot loaded, cleared, extracted into, imported into, by any
+    // window): the tiles, the folder and the whole library shown, the search emptied.
+    void showReplacedLibrary();
     void setupPreviewHover();
     void reportNotAvailableYet(const QString &what);
     void showSelectedFolder();
@@ -240,4 +254,9 @@ private:
     QList<PdfViewerWindowController *> m_openPdfWindowControllers;
 
     SongRecognizer *m_songRecognizer = nullptr;
+
+    BookmarkExtractionFlow *m_extractionFlow = nullptr;
+    ImagePdfImportFlow *m_importFlow = nullptr;
+    QProgressBar *m_statusProgress = nullptr;
+    QPushButton *m_statusCancelButton = nullptr;
 };
