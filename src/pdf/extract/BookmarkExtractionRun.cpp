@@ -86,8 +86,8 @@ void BookmarkExtractionRun::bookRead(qsizetype index, PdfBookmarkExtractor::Extr
         return;
     m_books[size_t(index)] = std::move(book);
     const qsizetype total = m_request.pdfPaths.size();
-    const qsizetype before = m_next;
-    // Songs and counts are taken in list order, as far as the books are read without a gap.
+    // Songs, counts and lines are taken in list order, as far as the books are read without a gap:
+    // each book still gets its line before its songs are taken.
     while (m_next < total && m_books[size_t(m_next)]) {
         PdfBookmarkExtractor::ExtractedBook &next = *m_books[size_t(m_next)];
         using Status = PdfBookmarkExtractor::ExtractedBook::Status;
@@ -97,13 +97,10 @@ void BookmarkExtractionRun::bookRead(qsizetype index, PdfBookmarkExtractor::Extr
             ++m_summary.withoutBookmarks;
         m_bookmarks.append(std::move(next.bookmarks));
         m_books[size_t(m_next)].reset();
-        ++m_next;
+        if (++m_next < total)
+            Q_EMIT progressed(m_next, total, progressText(m_next, total, m_request.pdfPaths.at(m_next)));
     }
-    if (m_next == before)
-        return;
-    if (m_next < total)
-        Q_EMIT progressed(m_next, total, progressText(m_next, total, m_request.pdfPaths.at(m_next)));
-    else
+    if (m_next == total)
         complete();
 }
 
