@@ -17,8 +17,9 @@ struct OpenBook {
 
 OpenBook &openBook()
 {
-    static OpenBook book;
-    return book;
+    // Never destroyed: closing the book at exit would run after the PDF libraries' own statics are gone.
+    static OpenBook *const book = new OpenBook;
+    return *book;
 }
 
 // The document at path, reopened when the file changed since it was opened.
