@@ -84,6 +84,18 @@ struct ExtractionResult {
     std::optional<QSet<QString>> rereadBooks;
 };
 
+// An extraction merged into its slot's rows, worked out on a worker, with what the library would
+// otherwise compute on the main thread when it takes the rows.
+struct ExtractionPlan {
+    ExtractionResult result;
+    LibraryRows rows;
+    std::shared_ptr<const TitleKeyIndex> titleKeys;
+    QHash<QString, qsizetype> positions; // identity key -> first position
+    // What the plan was made from.
+    qint64 currentSlot = 0;
+    quint64 libraryVersion = 0;
+};
+
 // The library: the slot in use and its rows, the rows the search shows, and the library folder; one
 // instance for the application (AppContext), shared by every window. Main thread only.
 //
@@ -248,6 +260,11 @@ public:
     // song with the identity key of an old one keeps the old one's metadata. Names the slot, sets the
     // folder. Returns the number of songs in the slot.
     qsizetype adoptExtraction(const ExtractionResult &result);
+    // The same in two steps, so that a large library is merged off the main thread: the planner (made
+    // here, run on a worker) merges; adopting the plan on the main thread only takes its rows. Nothing
+    // when the library or the current slot changed since the plan was made: plan again.
+    std::function<ExtractionPlan()> extractionPlanner(ExtractionResult result) const;
+    std::optional<qsizetype> adoptExtraction(ExtractionPlan plan);
 
     // Appends imported songs to slot, which becomes the current one; the library folder becomes
     // destinationFolder, or the slot's stored folder when that is empty.

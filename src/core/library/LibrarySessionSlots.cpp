@@ -3,7 +3,9 @@
 
 #include "core/library/LibrarySession.h"
 #include "core/library/SlotStore.h"
+#include "core/library/TitleKeyIndex.h"
 #include "core/storage/StateFile.h"
+#include "core/text/TextUtils.h"
 
 #include <QHash>
 
@@ -28,6 +30,28 @@ void carryUserFields(BookmarkEntry &row, const BookmarkEntry &old)
         row.firstReleaseYear = old.firstReleaseYear;
     if (old.rating)
         row.rating = old.rating;
+}
+
+BookmarkList mergedExtraction(const BookmarkList &old, const ExtractionResult &result)
+{
+    QHash<QString, qsizetype> oldByKey;
+    oldByKey.reserve(old.size());
+    for (qsizetype i = old.size() - 1; i >= 0; --i)
+        oldByKey.insert(old.at(i).id(), i);
+    BookmarkList rows;
+    rows.reserve(result.bookmarks.size() + (result.rereadBooks ? old.size() : 0));
+    if (result.rereadBooks) {
+        for (const BookmarkEntry &row : old) {
+            if (!result.rereadBooks->contains(row.pdfFileName.toLower()))
+                rows.append(row);
+        }
+    }
+    for (BookmarkEntry row : result.bookmarks) {
+        if (const auto found = oldByKey.constFind(row.id()); found != oldByKey.cend())
+            carryUserFields(row, old.at(*found));
+        rows.append(std::move(row));
+    }
+    return rows;
 }
 
 } // namespace
@@ -155,39 +179,54 @@ bool LibrarySession::startNewExtraction(const SlotClearPlan &plan)
     return true;
 }
 
+std::function<ExtractionPlan()> LibrarySession::extractionPlanner(ExtractionResult result) const
+{
+    const qint64 current = m_currentSlotId;
+    // The current slot's rows as they are now, a copy that costs nothing; another slot's come from its
+    // file, read on the worker.
+    std::optional<LibraryRows> shown;
+    if (result.slot == current)
+        shown = m_rows;
+    return [result = std::move(result), shown, current, version = m_libraryVersion]() mutable {
+        const BookmarkList old = shown ? shown->toList() : SlotStore::loadSlot(result.slot);
+        BookmarkList rows = mergedExtraction(old, result);
+        ExtractionPlan plan;
+        plan.rows = LibraryRows(rows);
+        plan.titleKeys = std::make_shared<const TitleKeyIndex>(plan.rows);
+        plan.positions.reserve(rows.size());
+        for (qsizetype i = rows.size() - 1; i >= 0; --i)
+            plan.positions.insert(rows.at(i).id(), i);
+        plan.result = std::move(result);
+        plan.currentSlot = current;
+        plan.libraryVersion = version;
+        return plan;
+    };
+}
+
 qsizetype LibrarySession::adoptExtraction(const ExtractionResult &result)
 {
+    return *adoptExtraction(extractionPlanner(result)());
+}
+
+std::optional<qsizetype> LibrarySession::adoptExtraction(ExtractionPlan plan)
+{
+    if (plan.currentSlot != m_currentSlotId || plan.libraryVersion != m_libraryVersion)
+        return std::nullopt;
+    const qint64 slot = plan.result.slot;
     BatchScope batch(*this);
-    BookmarkList old;
-    if (result.slot != m_currentSlotId) {
+    if (slot != m_currentSlotId) {
         saveCurrentSlot(); // the slot being left
-        m_currentSlotId = result.slot;
-        old = SlotStore::loadSlot(result.slot);
-    } else {
-        old = m_rows.toList();
+        m_currentSlotId = slot;
     }
-
-    QHash<QString, qsizetype> oldByKey;
-    oldByKey.reserve(old.size());
-    for (qsizetype i = old.size() - 1; i >= 0; --i)
-        oldByKey.insert(old.at(i).id(), i);
-    BookmarkList rows;
-    rows.reserve(result.bookmarks.size() + (result.rereadBooks ? old.size() : 0));
-    if (result.rereadBooks) {
-        for (const BookmarkEntry &row : std::as_const(old)) {
-            if (!result.rereadBooks->contains(row.pdfFileName.toLower()))
-                rows.append(row);
-        }
-    }
-    for (BookmarkEntry row : result.bookmarks) {
-        if (const auto found = oldByKey.constFind(row.id()); found != oldByKey.cend())
-            carryUserFields(row, old.at(*found));
-        rows.append(std::move(row));
-    }
-
-    SlotStore::setSlotName(result.slot, result.slotName);
-    m_selectedFolder = result.folder;
-    replaceRows(LibraryRows(rows));
+    // Most runs keep the slot's name: the metadata file is written only for a new one.
+    const QString name = TextUtils::trimmed(plan.result.slotName);
+    if (SlotStore::slotName(slot) != (name.isEmpty() ? SlotStore::builtInSlotName(slot) : name))
+        SlotStore::setSlotName(slot, name);
+    m_selectedFolder = plan.result.folder;
+    replaceRows(std::move(plan.rows));
+    m_titleKeys = std::move(plan.titleKeys);
+    m_positionsByKey = std::move(plan.positions);
+    m_positionsValid = true;
     noteChange(ChangeKind::replaced, {}, {}, true);
     return m_rows.size();
 }

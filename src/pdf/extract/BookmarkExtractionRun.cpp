@@ -106,7 +106,6 @@ void BookmarkExtractionRun::bookRead(qsizetype index, PdfBookmarkExtractor::Extr
 
 void BookmarkExtractionRun::complete()
 {
-    m_running = false;
     ExtractionResult result;
     result.slot = m_request.slot;
     result.slotName = m_request.slotName;
@@ -118,6 +117,24 @@ void BookmarkExtractionRun::complete()
             books.insert(QFileInfo(path).fileName().toLower());
         result.rereadBooks = std::move(books);
     }
-    m_summary.bookmarkCount = m_session.adoptExtraction(result);
-    Q_EMIT finished(m_summary);
+    adopt(std::move(result));
+}
+
+void BookmarkExtractionRun::adopt(ExtractionResult result)
+{
+    // The songs are merged into the slot's rows on a worker; should the library change meanwhile, the
+    // merge is made again from the rows as they are then.
+    Hop::run(this, m_session.extractionPlanner(std::move(result)), [this](ExtractionPlan plan) {
+        if (!m_running)
+            return;
+        ExtractionResult again = plan.result;
+        const std::optional<qsizetype> count = m_session.adoptExtraction(std::move(plan));
+        if (!count) {
+            adopt(std::move(again));
+            return;
+        }
+        m_running = false;
+        m_summary.bookmarkCount = *count;
+        Q_EMIT finished(m_summary);
+    });
 }

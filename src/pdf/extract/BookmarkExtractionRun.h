@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/library/LibrarySession.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 
 #include <QObject>
@@ -10,8 +11,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-
-class LibrarySession;
 
 // One extraction from a folder into a slot. The books' outlines are read on worker threads, several at
 // once, since books do not depend on each other; their songs and the progress lines still come in the
@@ -66,6 +65,7 @@ Q_SIGNALS:
 private:
     void bookRead(qsizetype index, PdfBookmarkExtractor::ExtractedBook book);
     void complete();
+    void adopt(ExtractionResult result);
 
     LibrarySession &m_session;
     Request m_request;
