@@ -7,12 +7,16 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 LyrafoldFormAlert::LyrafoldFormAlert(QWidget *parent, const QString &objectName, const QString &message,
                                      const QString &informativeText, const QStringList &buttons)
     : QDialog(parent)
 {
     setObjectName(objectName);
     setWindowTitle(message);
+    // Wide enough for the title bar to show the message whole.
+    setMinimumWidth(std::max(360, fontMetrics().horizontalAdvance(message) + 160));
     auto *layout = new QVBoxLayout(this);
     layout->setSpacing(10);
     auto *messageLabel = new QLabel(message);

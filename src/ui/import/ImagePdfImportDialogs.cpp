@@ -237,12 +237,11 @@ promptBookmarkedPdfImportOptions(QWidget *parent, const LibrarySession &session,
     table->setColumnWidth(BookmarkedPdfRowsModel::pageColumn, 54);
     table->horizontalHeader()->setStretchLastSection(true);
     table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    table->setFixedHeight(210);
-    column->addWidget(table);
+    table->setMinimumHeight(210);
+    column->addWidget(table, 1);
 
     std::optional<QString> folder;
     column->addWidget(folderRow(&alert, folder));
-    column->addStretch(1);
     alert.setAccessory(form);
 
     alert.setAcceptCheck([&] {

@@ -45,6 +45,7 @@ void MainWindowController::setupLibraryFlows()
             [this](qsizetype done, qsizetype total) {
                 m_statusProgress->setRange(0, int(total));
                 m_statusProgress->setValue(int(done));
+                m_statusProgress->show();
             });
     connect(m_extractionFlow, &BookmarkExtractionFlow::cancellable, m_statusCancelButton,
             &QWidget::setVisible);
@@ -77,10 +78,9 @@ void MainWindowController::setupLibraryFlows()
 
 void MainWindowController::showStatusProgress()
 {
-    if (m_extractionFlow->isBusy()) {
-        m_statusProgress->show();
+    // While an extraction asks its questions nothing is under way yet; its progress shows the bar.
+    if (m_extractionFlow->isBusy())
         return;
-    }
     // An import tells no count: the bar only says that it works.
     m_statusProgress->setRange(0, 0);
     m_statusProgress->setVisible(m_importFlow->isBusy());
