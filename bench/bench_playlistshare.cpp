@@ -3,11 +3,15 @@
 // the same pages, without resizing, header, links or outline), the JPEG pages against
 // `pdftoppm -jpeg -jpegopt quality=90` over the same distinct pages at the same pixel sizes.
 
+#include "core/share/PlaylistTextExport.h"
+#include "core/storage/SafeReplace.h"
 #include "pdf/engine/PdfDocument.h"
+#include "pdf/share/PlaylistExportRun.h"
 #include "pdf/share/PlaylistShareService.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
@@ -171,5 +175,74 @@ void BM_PlaylistJpegs(benchmark::State &state)
     state.counters["time_ratio_to_pdftoppm"] = double(ours) / double(theirs);
 }
 BENCHMARK(BM_PlaylistJpegs)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+
+// The same playlist in all five formats through the export run (worker, progress to the UI thread,
+// share list), next to the five builders called directly one after another; and saving the export's
+// image folder over an older copy through the safe replace.
+PlaylistShareOptions everyFormat()
+{
+    PlaylistShareOptions options;
+    options.exportJPEG = options.exportTXT = options.exportHTML = options.exportLYF = true;
+    return options;
+}
+
+PlaylistExports runOnce(const QList<PlaylistItem> &items)
+{
+    PlaylistExportRun run(items, QStringLiteral("Bench"), everyFormat());
+    PlaylistExports made;
+    QEventLoop loop;
+    QObject::connect(&run, &PlaylistExportRun::finished, &loop, [&](const PlaylistExports &exports) {
+        made = exports;
+        loop.quit();
+    });
+    run.start();
+    loop.exec();
+    return made;
+}
+
+void BM_PlaylistExportRunAllFormats(benchmark::State &state)
+{
+    const QList<PlaylistItem> items = fortyTitles();
+    const QString name = QStringLiteral("Bench");
+    qint64 builders = 0;
+    qint64 shareFiles = 0;
+    QElapsedTimer timer;
+    for (auto _ : state) {
+        shareFiles = runOnce(items).shareFiles.size();
+        state.PauseTiming();
+        timer.start();
+        PlaylistShareService::buildPlaylistPDF(items, name, true);
+        PlaylistShareService::buildPlaylistJPEGs(items, name);
+        PlaylistTextExport::buildPlaylistTextDetailed(items, name, true, true);
+        PlaylistTextExport::buildPlaylistHTML(items, name, true, true);
+        PlaylistTextExport::buildPlaylistLYF(name, items);
+        builders += timer.nsecsElapsed();
+        state.ResumeTiming();
+    }
+    state.counters["share_files"] = double(shareFiles);
+    state.counters["ms_builders_alone"] = double(builders) / 1e6 / double(state.iterations());
+}
+BENCHMARK(BM_PlaylistExportRunAllFormats)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+
+void BM_SafeReplaceImageFolder(benchmark::State &state)
+{
+    const PlaylistExports made = runOnce(fortyTitles());
+    const QString images = made.result(PlaylistExportFormat::jpeg).value_or(ExportResult{}).path;
+    QTemporaryDir chosen;
+    if (images.isEmpty() || !chosen.isValid()) {
+        state.SkipWithError("no image folder");
+        return;
+    }
+    const QString target = chosen.filePath(QFileInfo(images).fileName());
+    SafeReplace::replace(images, target);
+    for (auto _ : state) {
+        if (!SafeReplace::replace(images, target)) {
+            state.SkipWithError("replace failed");
+            return;
+        }
+    }
+    state.counters["images"] = double(made.shareFiles.size() - 4);
+}
+BENCHMARK(BM_SafeReplaceImageFolder)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 } // namespace

@@ -486,15 +486,25 @@ private Q_SLOTS:
         QVERIFY(PdfEditCacheCodec::save(m_layout, {}));
     }
 
-    // Progress counts the planned pages; a cancelled build leaves nothing behind.
+    // Progress counts the planned pages and the titles that have pages; a cancelled build leaves
+    // nothing behind.
     void progressAndCancel()
     {
-        const QList<PlaylistItem> items = {item(m_layout, 1, 3, QStringLiteral("A")),
+        PlaylistItem missing = item(m_layout, 1, 1, QStringLiteral("Gone"));
+        missing.pdfFilePath = QStringLiteral("/nonexistent/book.pdf");
+        const QList<PlaylistItem> items = {item(m_layout, 1, 3, QStringLiteral("A")), missing,
                                            item(m_layout, 5, 2, QStringLiteral("B"))};
+        const QList<QPair<qint64, qint64>> titleCounts{{0, 2}, {1, 2}, {2, 2}};
         QList<QPair<qint64, qint64>> reports;
+        QList<QPair<qint64, qint64>> titles;
         BuildProgress progress([&](qint64 done, qint64 total) { reports.append({done, total}); });
+        progress.setTitleCallback([&](qint64 done, qint64 total) { titles.append({done, total}); });
         QVERIFY(PlaylistShareService::buildPlaylistPDF(items, QStringLiteral("Counted"), true, &progress));
         QCOMPARE(reports, (QList<QPair<qint64, qint64>>{{1, 5}, {2, 5}, {3, 5}, {4, 5}, {5, 5}}));
+        QCOMPARE(titles, titleCounts);
+        titles.clear();
+        QVERIFY(PlaylistShareService::buildPlaylistJPEGs(items, QStringLiteral("Counted"), &progress));
+        QCOMPARE(titles, titleCounts);
 
         QDir(exportFolder()).removeRecursively();
         BuildProgress *running = nullptr;

@@ -19,6 +19,12 @@ class ModalAnswer : public QObject {
 public:
     explicit ModalAnswer(const QString &button) : m_button(button) { start(); }
     explicit ModalAnswer(std::function<void(QDialog *)> handle) : m_handle(std::move(handle)) { start(); }
+    // Message boxes by the button, the other dialogs by the function.
+    ModalAnswer(const QString &button, std::function<void(QDialog *)> handle)
+        : m_button(button), m_handle(std::move(handle))
+    {
+        start();
+    }
     using Step = std::function<void(QDialog *)>;
     explicit ModalAnswer(QList<Step> steps) : m_steps(std::move(steps)), m_scripted(true) { start(); }
 

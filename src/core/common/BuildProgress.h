@@ -23,8 +23,18 @@ public:
             m_callback(done, total);
     }
 
+    // Builders of many titles also tell how many of the titles they will export are done, for a
+    // count the user can follow. Set before the build starts.
+    void setTitleCallback(Callback callback) { m_titleCallback = std::move(callback); }
+    void reportTitles(qint64 done, qint64 total) const
+    {
+        if (m_titleCallback)
+            m_titleCallback(done, total);
+    }
+
 private:
     Callback m_callback;
+    Callback m_titleCallback;
     std::atomic<bool> m_cancelled{false};
 };
 
@@ -38,4 +48,10 @@ inline void reportProgress(const BuildProgress *progress, qint64 done, qint64 to
 {
     if (progress)
         progress->report(done, total);
+}
+
+inline void reportTitles(const BuildProgress *progress, qint64 done, qint64 total)
+{
+    if (progress)
+        progress->reportTitles(done, total);
 }

@@ -186,8 +186,12 @@ public:
     int displayedRowCount() const;
     const BookmarkEntry *displayedBookmark(int row) const;
     // Library positions of the bookmarks shown in the given rows: ascending by row, one per identity
-    // key, rows outside the shown ones skipped.
+    // key (the first bookmark of the library with it), rows outside the shown ones skipped.
     QList<qsizetype> uniqueAllBookmarksIndices(const QList<int> &displayRows) const;
+    // As many, but each the position of a shown row itself (the first given row of its identity key):
+    // what a deletion of the selected rows takes, so that a bookmark the search hides, even one with
+    // the same identity, is never among them.
+    QList<qsizetype> uniqueDisplayedPositions(const QList<int> &displayRows) const;
 
     // ---- Slots
 
@@ -320,6 +324,35 @@ public:
     // bookmarks are the context rows of that path, in context order.
     OpenSongPlan planOpenPdfWithContext(const BookmarkEntry &entry, const BookmarkList &context) const;
 
+    // ---- Changes worked out on a worker, and slots that are not the current one
+
+    // The title-key index when it is made already; null otherwise, so that a worker can make it from a
+    // copy of the rows instead of the UI thread.
+    std::shared_ptr<const TitleKeyIndex> readyTitleKeyIndex() const { return m_titleKeys; }
+
+    // Rows that a worker made from the library of version by changing metadata only (no title, book or
+    // page) take the library's place, as an edit of the rows with those title and identity keys.
+    // Refused (false, nothing changes) when the library is no longer that version.
+    bool adoptEditedRows(quint64 version, LibraryRows rows, QSet<QString> titleKeys,
+                         QSet<QString> identityKeys);
+
+    struct StoredSlotEdit {
+        bool read = false; // the slot held bookmarks
+        qsizetype changed = 0;
+        bool written = false;
+        QString error; // why a change was not written
+    };
+    using StoredRowsEdit = std::function<qsizetype(BookmarkList &rows)>;
+    // Changes the rows stored in slot, which must not be the current one (false otherwise): on the
+    // writer of the slot's file, after the writes queued before it, the stored rows are read, changed
+    // by edit (on that thread; it returns how many rows it changed) and written back whole. done runs
+    // on the UI thread. A failed write is told through saveFailed() as well.
+    bool editStoredSlot(qint64 slot, StoredRowsEdit edit, std::function<void(const StoredSlotEdit &)> done);
+
+    // The rows of a bookmark file become the current slot's library, with folder as the library
+    // folder when there is one. Saved, playlists brought in line.
+    void importBookmarks(LibraryRows rows, const std::optional<QString> &folder);
+
     // ---- Search and sort of the shown rows
 
     // Raised by every search update and every change of the library; a pass applies its rows only
@@ -348,6 +381,11 @@ Q_SIGNALS:
     void saveFailed(const QString &path, const QString &reason);
     // A search pass, or an update that shows everything, replaced the shown rows.
     void filteredBookmarksChanged();
+    // The slot is about to change or the library to be replaced; the rows and the slot are still the
+    // old ones. A run that holds a batch open ends it here, so that what it changed is saved to its
+    // own slot. Every operation that changes the slot or replaces the rows tells it first, before it
+    // reads or writes anything.
+    void libraryAboutToBeReplaced();
 
 private:
     struct PendingChange {
@@ -379,6 +417,11 @@ private:
     // Keeps the first position of each identity key in step with rows whose key changed.
     void followKeyChanges(const QList<KeyChange> &changes, const TitleKeyIndex &oldTitles);
     void syncPlaylists(const PendingChange &change);
+    // One position per identity key among the shown rows, in ascending row order, as positionOf
+    // gives it for the first given row of the key.
+    QList<qsizetype> positionsOfShownSongs(
+        const QList<int> &displayRows,
+        const std::function<std::optional<qsizetype>(int row, const QString &key)> &positionOf) const;
 
     void applySearchPass(qint64 generation, QList<qsizetype> positions);
     // Prepares what the library's version lacks (search index, title keys, key positions) on a worker,
@@ -386,6 +429,7 @@ private:
     void prepareIndexes();
     void startFullSearchPass(const SearchQuery &query, qint64 generation);
 
+    void announceReplacement() { Q_EMIT libraryAboutToBeReplaced(); }
     void writeMetaInBackground(qint64 activeSlot);
     // For the background writes: reports a failed one through saveFailed().
     std::function<void(const QString &path, bool written, const QString &error)> failureReporter();

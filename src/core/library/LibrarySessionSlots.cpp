@@ -96,6 +96,7 @@ QString LibrarySession::saveSlotNow()
 
 QString LibrarySession::reloadCurrentSlot()
 {
+    announceReplacement();
     setAllBookmarks(SlotStore::loadSlot(m_currentSlotId));
     return QStringLiteral("%1 reloaded (%2 bookmarks)")
         .arg(SlotStore::slotName(m_currentSlotId))
@@ -158,6 +159,7 @@ std::optional<QString> LibrarySession::clearCurrentSlot(const SlotClearPlan &pla
 {
     if (plan.slot == 0 || plan.slot != m_currentSlotId || plan.libraryVersion != m_libraryVersion)
         return std::nullopt;
+    announceReplacement();
     SlotStore::setSlotName(plan.slot, QString());
     {
         // The playlists keep the cleared songs' items as they are.
@@ -172,6 +174,7 @@ bool LibrarySession::startNewExtraction(const SlotClearPlan &plan)
 {
     if (plan.slot != m_currentSlotId || plan.libraryVersion != m_libraryVersion)
         return false;
+    announceReplacement();
     BatchScope batch(*this, PlaylistSync::skip);
     m_selectedFolder.clear();
     replaceRows(LibraryRows());
@@ -212,6 +215,7 @@ std::optional<qsizetype> LibrarySession::adoptExtraction(ExtractionPlan plan)
 {
     if (plan.currentSlot != m_currentSlotId || plan.libraryVersion != m_libraryVersion)
         return std::nullopt;
+    announceReplacement();
     const qint64 slot = plan.result.slot;
     BatchScope batch(*this);
     if (slot != m_currentSlotId) {
@@ -234,6 +238,7 @@ std::optional<qsizetype> LibrarySession::adoptExtraction(ExtractionPlan plan)
 void LibrarySession::appendImportedBookmarks(const BookmarkList &rows, qint64 slot,
                                              const QString &destinationFolder)
 {
+    announceReplacement();
     BatchScope batch(*this);
     SlotStore::SlotContents contents;
     if (slot == m_currentSlotId) {

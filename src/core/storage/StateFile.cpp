@@ -31,7 +31,7 @@ QString fileKey(const QString &path)
 thread_local const QString *writingKey = nullptr;
 
 // Per file, at most one worker at a time and at most one write waiting behind it: a newer write
-// replaces the waiting one.
+// replaces the waiting one. Edits wait in turn.
 class BackgroundWriter {
 public:
     static BackgroundWriter &instance()
@@ -40,16 +40,20 @@ public:
         return writer;
     }
 
-    void enqueue(const QString &path, StateFile::Encoder encode, StateFile::WriteDone done)
+    // A write replaces the writes waiting for the file; an edit, which reads the file it rewrites,
+    // waits behind them.
+    void enqueue(const QString &path, StateFile::Encoder encode, StateFile::WriteDone done, bool edit)
     {
         const QString key = fileKey(path);
         QMutexLocker lock(&m_mutex);
         auto busy = m_files.find(key);
         if (busy != m_files.end()) {
-            *busy = Job{std::move(encode), std::move(done)};
+            if (!edit)
+                busy->clear();
+            busy->append(Job{std::move(encode), std::move(done)});
             return;
         }
-        m_files.insert(key, Job{std::move(encode), std::move(done)});
+        m_files.insert(key, QList<Job>{Job{std::move(encode), std::move(done)}});
         m_pool.start([this, key, path] { run(key, path); });
     }
 
@@ -86,12 +90,12 @@ private:
             {
                 QMutexLocker lock(&m_mutex);
                 auto entry = m_files.find(key);
-                job = std::exchange(*entry, std::nullopt);
-                if (!job) {
+                if (entry->isEmpty()) {
                     m_files.erase(entry);
                     m_idle.wakeAll();
                     break;
                 }
+                job = entry->takeFirst();
             }
             const std::optional<QByteArray> bytes = job->encode ? job->encode() : std::nullopt;
             QString error = QStringLiteral("the data could not be encoded");
@@ -104,8 +108,8 @@ private:
 
     QMutex m_mutex;
     QWaitCondition m_idle;
-    // Present while a worker has the file; the value is the write waiting behind it.
-    QHash<QString, std::optional<Job>> m_files;
+    // Present while a worker has the file; the value is what waits behind it: a write, or edits.
+    QHash<QString, QList<Job>> m_files;
     // Last, so that it is destroyed first: its destructor waits for the workers, which use the rest.
     QThreadPool m_pool;
 };
@@ -178,7 +182,12 @@ bool write(const QString &path, const QByteArray &bytes, QString *error)
 
 void writeInBackground(const QString &path, Encoder encode, WriteDone done)
 {
-    BackgroundWriter::instance().enqueue(path, std::move(encode), std::move(done));
+    BackgroundWriter::instance().enqueue(path, std::move(encode), std::move(done), false);
+}
+
+void editInBackground(const QString &path, Encoder encode, WriteDone done)
+{
+    BackgroundWriter::instance().enqueue(path, std::move(encode), std::move(done), true);
 }
 
 void waitForPendingWrites(const QString &path)

@@ -40,6 +40,11 @@ using WriteDone = std::function<void(const QString &path, bool written, const QS
 // The replaced call's done is never called.
 void writeInBackground(const QString &path, Encoder encode, WriteDone done = {});
 
+// The same for an encoder that reads the file and gives it back changed (read() inside it does not
+// wait for itself): it is queued behind the writes waiting for the file instead of replacing them, so
+// it reads what they wrote. A later writeInBackground() still replaces it while it waits.
+void editInBackground(const QString &path, Encoder encode, WriteDone done = {});
+
 // Returns once no background write of the file (or of any file) is queued or running.
 void waitForPendingWrites(const QString &path);
 void waitForAllPendingWrites();

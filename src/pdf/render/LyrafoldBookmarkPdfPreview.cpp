@@ -15,9 +15,10 @@ struct OpenBook {
     PdfDocumentPtr document;
 };
 
+// Never destroyed: at exit the document would be closed after the PDF libraries' own statics are
+// gone, and closing it then crashes.
 OpenBook &openBook()
 {
-    // Never destroyed: closing the book at exit would run after the PDF libraries' own statics are gone.
     static OpenBook *const book = new OpenBook;
     return *book;
 }

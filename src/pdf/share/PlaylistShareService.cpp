@@ -264,6 +264,8 @@ ExportResult writeImages(const std::optional<QString> &folder, PageImages &image
     qint64 done = 0;
     int counter = 0;
     int written = 0;
+    qint64 titlesDone = 0;
+    reportTitles(progress, 0, plan.size());
     for (const PlannedTitle &title : plan) {
         for (int index = title.range.start; index < title.range.end; ++index) {
             if (isCancelled(progress)) {
@@ -277,6 +279,7 @@ ExportResult writeImages(const std::optional<QString> &folder, PageImages &image
             }
             reportProgress(progress, ++done, total);
         }
+        reportTitles(progress, ++titlesDone, plan.size());
     }
     if (written < 1)
         return counter == 0
@@ -348,6 +351,8 @@ ExportResult buildPlaylistPDF(const QList<PlaylistItem> &items, const QString &p
         return nothingPlanned(missingBook);
     const qint64 total = pageTotal(plan);
     qint64 done = 0;
+    qint64 titlesDone = 0;
+    reportTitles(progress, 0, plan.size());
     LinkHeader header;
     for (const PlannedTitle &title : plan) {
         const auto &item = static_cast<const PlaylistItem &>(*title.record);
@@ -365,6 +370,7 @@ ExportResult buildPlaylistPDF(const QList<PlaylistItem> &items, const QString &p
         }
         if (writer.pageCount() > first)
             writer.addOutlineItem(outlineTitle(item.title, item.pdfFileName), first);
+        reportTitles(progress, ++titlesDone, plan.size());
     }
     return finish(writer,
                   ExportNaming::exportPath(ExportNaming::datedStem(playlistName), QStringLiteral(".pdf")),

@@ -18,7 +18,8 @@
 // the export fail. The text exports are PlaylistTextExport.
 //
 // Builders run on any thread, one call at a time per output name. With a BuildProgress they report
-// (pages done, pages planned) as they go and stop when it is cancelled, leaving no output behind.
+// (pages done, pages planned) as they go and stop when it is cancelled, leaving no output behind. The
+// playlist builders also report (titles done, titles with pages).
 namespace PlaylistShareService {
 
 // The page images: pages fitted into 612 x 792 points, at this many pixels a point.

@@ -6,7 +6,9 @@
 #include "pdf/render/LyrafoldBookmarkPdfPreview.h"
 #include "ui/common/PagePreviewWindow.h"
 
+#include <QApplication>
 #include <QCursor>
+#include <QDialog>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -27,6 +29,35 @@ QRect visibleFrameAt(const QPoint &pointer, const QWidget *window)
     return screen ? screen->availableGeometry() : QRect();
 }
 
+// Tells when a menu or a dialog opens anywhere in the application.
+class OpeningWatcher : public QObject {
+public:
+    OpeningWatcher(std::function<void()> opened, QObject *parent)
+        : QObject(parent), m_opened(std::move(opened))
+    {
+    }
+
+    static bool isMenuOrDialog(const QWidget *window)
+    {
+        return window->windowType() == Qt::Popup || qobject_cast<const QDialog *>(window) ||
+               window->isModal();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            const auto *widget = static_cast<QWidget *>(watched);
+            if (widget->isWindow() && isMenuOrDialog(widget))
+                m_opened();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_opened;
+};
+
 QString formatPoint(const QPoint &point)
 {
     return QStringLiteral("(%1, %2)")
@@ -46,6 +77,14 @@ TablePagePreview::TablePagePreview(QTableView *table, SongAt songAt, QObject *pa
         hoverLog(QStringLiteral("timer fired row=%1").arg(m_pendingRow));
         showPendingRow();
     });
+    m_openingWatcher = new OpeningWatcher(
+        [this] {
+            if (active()) {
+                hoverLog(QStringLiteral("a menu or dialog opened, closing preview"));
+                close();
+            }
+        },
+        this);
     table->viewport()->setMouseTracking(true);
     table->viewport()->installEventFilter(this);
     if (QWidget *window = table->window(); window != table)
@@ -104,6 +143,8 @@ void TablePagePreview::dismiss()
 
 void TablePagePreview::close()
 {
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->removeEventFilter(m_openingWatcher);
     m_hoverTimer->stop();
     closeWindow();
     m_shownRow = -1;
@@ -162,6 +203,20 @@ void TablePagePreview::pointerMoved(const QPoint &global)
         return;
     m_pendingRow = row;
     m_hoverTimer->start();
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->installEventFilter(m_openingWatcher);
+}
+
+bool TablePagePreview::somethingElseIsOpen()
+{
+    return QApplication::activePopupWidget() || QApplication::activeModalWidget();
+}
+
+void TablePagePreview::showNoPage()
+{
+    hoverLog(QStringLiteral("updateOrShowPreviewPopover FAILED: file/doc/page missing"));
+    closeWindow();
+    setPreviewRow(-1);
 }
 
 void TablePagePreview::showPendingRow()
@@ -171,10 +226,10 @@ void TablePagePreview::showPendingRow()
     m_shownRow = row;
     hoverLog(QStringLiteral("updateOrShowPreviewPopover row=%1").arg(row));
     const SongRecord *song = m_songAt(row);
-    if (!song)
+    if (!song || somethingElseIsOpen())
         return;
     if (!QFileInfo(song->pdfFilePath).isFile()) {
-        hoverLog(QStringLiteral("updateOrShowPreviewPopover FAILED: file/doc/page missing"));
+        showNoPage();
         return;
     }
     if (m_table && m_table->window())
@@ -203,7 +258,7 @@ void TablePagePreview::startRendering(int row, const SongRecord &song, const QPo
             if (*cancelled)
                 return;
             if (!image) {
-                hoverLog(QStringLiteral("updateOrShowPreviewPopover FAILED: file/doc/page missing"));
+                showNoPage();
                 return;
             }
             pageRendered(row, *image, pointer);
@@ -212,7 +267,7 @@ void TablePagePreview::startRendering(int row, const SongRecord &song, const QPo
 
 void TablePagePreview::pageRendered(int row, const QImage &image, const QPoint &pointer)
 {
-    if (!m_table)
+    if (!m_table || somethingElseIsOpen())
         return;
     QWidget *owner = m_table->window();
     const bool reused = m_window;

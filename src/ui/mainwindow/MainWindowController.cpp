@@ -4,6 +4,7 @@
 #include "core/common/NotificationBus.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/TitleMetadataIndex.h"
+#include "core/metadata/AutoTagRun.h"
 #include "ui/app/AppContext.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
@@ -65,6 +66,8 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
 
 MainWindowController::~MainWindowController()
 {
+    // A run still going ends its batch now, while the window that hears of the change is whole.
+    delete m_autoTagRun;
     // The viewers live as long as their opener keeps them.
     qDeleteAll(std::exchange(m_openPdfWindowControllers, {}));
 }
@@ -113,6 +116,7 @@ const QSet<QString> &MainWindowController::editableColumns()
 
 void MainWindowController::setStatus(const QString &text)
 {
+    m_statusIsReady = false;
     if (m_statusField)
         m_statusField->setText(text);
 }
@@ -129,6 +133,13 @@ void MainWindowController::applyLocalizedText()
     LyrafoldLanguageService::applyToOpenWindows();
     if (m_tableModel)
         m_tableModel->retranslateHeaders();
+    if (m_editModeButton && !m_isColumnEditModeEnabled)
+        m_editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
+    if (m_tipsLabel)
+        m_tipsLabel->setText(tipsText(m_tipsLabel->font()));
+    // "Ready", the status the window starts with, follows the language until a status replaces it.
+    if (m_statusField && m_statusIsReady)
+        m_statusField->setText(LyrafoldLanguageService::localized(QStringLiteral("Ready")));
     refreshSearchResultCount();
 }
 
@@ -234,14 +245,16 @@ void MainWindowController::reloadTable(SelectionAfterReload selection)
 {
     if (!m_tableModel)
         return;
-    // The keys were taken when the rows were selected: the rows themselves may be gone already.
-    const QSet<QString> keys =
-        selection == SelectionAfterReload::keepSongs ? m_selectedKeys : QSet<QString>();
-    m_tableModel->reload();
-    m_selectedKeys.clear();
-    if (!keys.isEmpty())
+    if (selection == SelectionAfterReload::keepSongs) {
+        // The keys were taken when the rows were selected: the rows themselves may be gone already.
+        // The same rows shown again keep an open cell field (a cell edit just applied, say).
+        const QSet<QString> keys = m_selectedKeys;
+        m_tableModel->refresh();
         selectRowsWithIdentityKeys(keys);
-    syncSelectedRowsButtonsEnabled();
+    } else {
+        m_tableModel->reload();
+    }
+    tableViewSelectionDidChange();
 }
 
 void MainWindowController::tableViewSelectionDidChange()
@@ -365,7 +378,7 @@ void MainWindowController::defaultModePressed()
         m_customModeToggle->setChecked(false);
         applyCustomToggleChrome();
     }
-    reportNotAvailableYet(QStringLiteral("Applying the default metadata"));
+    loadDefaultMetadata();
 }
 
 void MainWindowController::openCustomFiles()
@@ -378,11 +391,6 @@ void MainWindowController::openBookmarkWorkshop()
     reportNotAvailableYet(QStringLiteral("The bookmark workshop"));
 }
 
-void MainWindowController::presentImportSongDataFlow()
-{
-    reportNotAvailableYet(QStringLiteral("Importing song data"));
-}
-
 void MainWindowController::openAutoPlaylist()
 {
     reportNotAvailableYet(QStringLiteral("The auto playlist"));
@@ -391,16 +399,6 @@ void MainWindowController::openAutoPlaylist()
 void MainWindowController::openPlaylists()
 {
     reportNotAvailableYet(QStringLiteral("The playlists window"));
-}
-
-void MainWindowController::runAutoTagSelected()
-{
-    reportNotAvailableYet(QStringLiteral("Auto-tagging"));
-}
-
-void MainWindowController::runAutoTagAll()
-{
-    reportNotAvailableYet(QStringLiteral("Auto-tagging"));
 }
 
 void MainWindowController::finishAddToPlaylistMode()
@@ -416,16 +414,6 @@ void MainWindowController::addRowToPlaylistFromButton(int)
 void MainWindowController::shareRowFromButton(int)
 {
     reportNotAvailableYet(QStringLiteral("Sharing a title"));
-}
-
-void MainWindowController::importMetadata()
-{
-    reportNotAvailableYet(QStringLiteral("Importing metadata"));
-}
-
-void MainWindowController::applyBundledMetadataToAll()
-{
-    reportNotAvailableYet(QStringLiteral("Applying bundled metadata"));
 }
 
 void MainWindowController::enterAddToPlaylistMode(const QVariantMap &)

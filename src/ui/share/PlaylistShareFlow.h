@@ -1,0 +1,69 @@
+#pragma once
+
+#include "core/playlist/PlaylistItem.h"
+#include "core/share/PlaylistShareOptions.h"
+#include "pdf/share/PlaylistExportRun.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class ExportProgressDialog;
+class QWidget;
+
+// Sharing a playlist from a window: the "Share Playlist" dialog, the build of the chosen files on a
+// worker under a window-modal progress dialog with Cancel, then the delivery: copied into a folder the
+// user picks ("Local"), or offered in the share-or-save popup ("Other"), whose save copies into a
+// folder the same way. An existing file is never lost and an existing folder of images is replaced
+// only after asking; a save that fails is reported with its reasons.
+//
+// The flow lives as a child of the window and ends with it: a window closed during the build stops
+// the build and is told nothing.
+class PlaylistShareFlow : public QObject {
+    Q_OBJECT
+
+public:
+    // How the window tells the outcome. playlist: the page images are built right after the PDF and
+    // offered after it; a build that made nothing and a finished save are told in alerts. autoPlaylist:
+    // the images are built after the HTML list and offered last; the outcome goes to the window's status
+    // line through statusChanged ("Could not build export.", "Share ready (n item(s)).", "Saved exports
+    // to local folder."), and only a failed save is an alert.
+    enum class Kind { playlist, autoPlaylist };
+
+    // Asks for the options, then builds and delivers as run() does. Nothing when the user gives no
+    // options or an export of this window is still building.
+    static PlaylistShareFlow *start(QWidget *window, QWidget *anchor, const QList<PlaylistItem> &items,
+                                    const QString &playlistName, Kind kind = Kind::playlist);
+
+    // Builds with the given options and delivers. The anchor is the Share button the popup points at
+    // (the window when there is none).
+    static PlaylistShareFlow *run(QWidget *window, QWidget *anchor, const QList<PlaylistItem> &items,
+                                  const QString &playlistName, const PlaylistShareOptions &options,
+                                  Kind kind = Kind::playlist,
+                                  PlaylistExportBuilders builders = PlaylistExportBuilders::standard());
+
+    // Whether an export of the window is building.
+    static bool isBuilding(const QWidget *window);
+
+Q_SIGNALS:
+    void statusChanged(const QString &text);
+    // The flow has ended: nothing was made, the run was cancelled, the popup is shown, or the save has
+    // been reported. The flow deletes itself after.
+    void finished();
+
+private:
+    PlaylistShareFlow(QWidget *window, QWidget *anchor, const QString &playlistName, Kind kind);
+
+    void build(const QList<PlaylistItem> &items, const PlaylistShareOptions &options,
+               PlaylistExportBuilders builders);
+    void deliver(const PlaylistExports &exports, PlaylistShareDestination destination);
+    void end();
+
+    QWidget *m_window;
+    QPointer<QWidget> m_anchor;
+    QString m_name;
+    Kind m_kind;
+    PlaylistExportRun *m_run = nullptr;
+    ExportProgressDialog *m_progress = nullptr;
+};
