@@ -20,25 +20,16 @@ QString folder()
     return TestHarness::home() + QStringLiteral("/Fakebooks");
 }
 
-void book(const QString &relative, const QStringList &songs)
-{
-    const QString path = folder() + QLatin1Char('/') + relative;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QList<PdfFixtures::OutlineItem> outline;
-    for (int i = 0; i < songs.size(); ++i)
-        outline.append({songs.at(i), 0, i + 1});
-    PdfFixtures::write(path, QList<PdfFixtures::Page>(std::max<qsizetype>(songs.size(), 1)), outline);
-}
-
 // Five books in three folders, a link back to the top, a damaged book and one without an outline.
 void makeFolder()
 {
     QDir(folder()).removeRecursively();
-    book(QStringLiteral("A.pdf"), {QStringLiteral("Alpha"), QStringLiteral("Beta")});
+    PdfFixtures::writeSongbook(folder() + QStringLiteral("/A.pdf"),
+                               {QStringLiteral("Alpha"), QStringLiteral("Beta")});
     TestHarness::writeFile(folder() + QStringLiteral("/broken.pdf"), "%PDF-1.4\nnot a book");
-    book(QStringLiteral("plain.pdf"), {});
-    book(QStringLiteral("sub/B.pdf"), {QStringLiteral("Gamma")});
-    book(QStringLiteral("sub/deep/C.pdf"), {QStringLiteral("Delta")});
+    PdfFixtures::writeSongbook(folder() + QStringLiteral("/plain.pdf"), {});
+    PdfFixtures::writeSongbook(folder() + QStringLiteral("/sub/B.pdf"), {QStringLiteral("Gamma")});
+    PdfFixtures::writeSongbook(folder() + QStringLiteral("/sub/deep/C.pdf"), {QStringLiteral("Delta")});
     QVERIFY(QFile::link(folder(), folder() + QStringLiteral("/sub/up")));
 }
 

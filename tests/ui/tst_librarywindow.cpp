@@ -35,15 +35,6 @@ QString folder()
     return TestHarness::home() + QStringLiteral("/Fakebooks");
 }
 
-void book(const QString &path, const QStringList &songs)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QList<PdfFixtures::OutlineItem> outline;
-    for (int i = 0; i < songs.size(); ++i)
-        outline.append({songs.at(i), 0, i + 1});
-    PdfFixtures::write(path, QList<PdfFixtures::Page>(std::max<qsizetype>(songs.size(), 1)), outline);
-}
-
 BookmarkList oldRows()
 {
     return {Fixtures::bookmark(QStringLiteral("/old/Old.pdf"), 1, QStringLiteral("Old song"))};
@@ -130,7 +121,8 @@ class LibraryWindowTest : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        book(folder() + QStringLiteral("/sub/A.pdf"), {QStringLiteral("Alpha"), QStringLiteral("Beta")});
+        PdfFixtures::writeSongbook(folder() + QStringLiteral("/sub/A.pdf"),
+                                   {QStringLiteral("Alpha"), QStringLiteral("Beta")});
         QDir().mkpath(TestHarness::home() + QStringLiteral("/Empty"));
     }
 
@@ -386,7 +378,7 @@ private Q_SLOTS:
         QFETCH(QStringList, songs);
         QFETCH(QStringList, forms);
         const QString pdf = TestHarness::home() + QStringLiteral("/in/Book.pdf");
-        book(pdf, songs);
+        PdfFixtures::writeSongbook(pdf, songs);
         const auto window = openWindow();
         ModalAnswer answers(QList<Step>{press("Cancel"), press("Cancel")});
         window->importImagesAndPDFs({pdf}, std::nullopt);

@@ -2,6 +2,7 @@
 
 #include "core/library/SlotStore.h"
 #include "core/library/TitleMetadataIndex.h"
+#include "core/metadata/BundledMetadata.h"
 #include "core/text/TextUtils.h"
 
 #include <QSet>
@@ -23,11 +24,6 @@ QStringList uniqueAgainst(const QStringList &titles, QSet<QString> used)
         unique.append(candidate);
     }
     return unique;
-}
-
-QString joined(const std::optional<QStringList> &values)
-{
-    return values ? values->join(QStringLiteral(", ")) : QString();
 }
 
 } // namespace
@@ -72,22 +68,9 @@ QString defaultCustomBookName(const QStringList &bookNames)
 void autofillMetadata(BookmarkList &rows)
 {
     for (BookmarkEntry &row : rows) {
-        const std::optional<TitleMetadataRecord> record =
-            TitleMetadataIndex::metadataForDisplayTitle(row.title);
-        if (!record)
-            continue;
-        if (row.genre.isEmpty())
-            row.genre = joined(record->genres);
-        if (row.style.isEmpty())
-            row.style = joined(record->styles);
-        if (!row.firstReleaseYear)
-            row.firstReleaseYear = record->firstReleaseYear;
-        if (row.composer.isEmpty() && record->composer)
-            row.composer = *record->composer;
-        if (row.tempo.isEmpty() && record->tempo)
-            row.tempo = *record->tempo;
-        if (!row.rating)
-            row.rating = record->rating;
+        if (const std::optional<TitleMetadataRecord> record =
+                TitleMetadataIndex::metadataForDisplayTitle(row.title))
+            BundledMetadata::apply(*record, BundledMetadata::Rule::fillEmpty, row);
     }
 }
 
