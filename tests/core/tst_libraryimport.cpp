@@ -56,8 +56,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<QStringList>("unique");
-        QTest::newRow("twice in the batch")
-            << QStringList{"Coda", " Coda "} << QStringList{"Coda", "Coda 2"};
+        QTest::newRow("twice in the batch") << QStringList{"Coda", " Coda "} << QStringList{"Coda", "Coda 2"};
         QTest::newRow("taken in the book")
             << QStringList{"Waltz", "intro"} << QStringList{"Waltz 2", "intro 3"};
         QTest::newRow("other books do not count") << QStringList{"Reel"} << QStringList{"Reel"};
