@@ -128,26 +128,6 @@ private Q_SLOTS:
         QCOMPARE(titles(library.session.allBookmarks()), QStringList{"Old"});
         QCOMPARE(SlotStore::loadSlot(2).first().title, "Kept");
     }
-
-    // A partial run reads only its books again; the slot's other books keep their songs, first.
-    void partialRunKeepsOtherBooks()
-    {
-        Library library;
-        BookmarkEntry other = Fixtures::bookmark(QStringLiteral("/y/Y.pdf"), 1, QStringLiteral("Kept"));
-        BookmarkEntry old =
-            Fixtures::bookmark(folder() + QStringLiteral("/sub/B.pdf"), 1, QStringLiteral("Gamma"));
-        old.genre = QStringLiteral("Folk");
-        QVERIFY(SlotStore::saveSlot(2, {old, other}, QString()));
-        BookmarkExtractionRun::Request partial = request(2);
-        partial.pdfPaths = {folder() + QStringLiteral("/sub/B.pdf")};
-        partial.partial = true;
-        BookmarkExtractionRun run(library.session, partial);
-        QSignalSpy finished(&run, &BookmarkExtractionRun::finished);
-        run.start();
-        QVERIFY(finished.wait(10000));
-        QCOMPARE(titles(library.session.allBookmarks()), (QStringList{"Kept", "Gamma"}));
-        QCOMPARE(library.session.allBookmarks().at(1).genre, "Folk");
-    }
 };
 
 LYRAFOLD_TEST_MAIN(BookmarkExtractionRunTest)

@@ -282,42 +282,6 @@ private Q_SLOTS:
         QCOMPARE(window.library().allBookmarks().size(), 1);
     }
 
-    // The prompts' text reaches the session as a slot number or a list; text that is no number does
-    // nothing.
-    void slotPromptsForwardTheirNumbers_data()
-    {
-        QTest::addColumn<bool>("merge");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("status");
-        QTest::newRow("copy to 3") << false << " +3 "
-                                   << "Copied Slot 1 to Slot 3";
-        QTest::newRow("copy to a word") << false << "three"
-                                        << "Ready";
-        QTest::newRow("merge 2, 2") << true << "2,,2"
-                                    << "Merged 0 bookmark(s) into Slot 1";
-        QTest::newRow("merge nothing") << true << " , "
-                                       << "Ready";
-    }
-
-    void slotPromptsForwardTheirNumbers()
-    {
-        QFETCH(bool, merge);
-        QFETCH(QString, typed);
-        QFETCH(QString, status);
-        const auto window = openWindow();
-        statusField(*window)->setText(QStringLiteral("Ready"));
-        ModalAnswer answers(QList<Step>{[&](QDialog *dialog) {
-            dialog->findChild<QLineEdit *>()->setText(typed);
-            ModalAnswer::press(dialog, merge ? QStringLiteral("Merge") : QStringLiteral("Copy"));
-        }});
-        if (merge)
-            window->mergeSlotsIntoCurrent();
-        else
-            window->copySlotToAnother();
-        QCOMPARE(::status(*window), status);
-        QCOMPARE(answers.otherDialogs, QStringList{merge ? "mergeSlotsPrompt" : "copySlotPrompt"});
-    }
-
     // A save that fails after its success was told replaces that text.
     void failedSaveReplacesTheSavedText()
     {
