@@ -3,7 +3,7 @@
 # the slot prompt, the extraction of the books folder into Slot 1, a search for a song of each book
 # that has an outline, then the question before a filled slot is replaced and the progress of a large
 # run (a folder of thousands of links to the same books). The last two are taken again in Spanish at
-# the window's minimum size. Then the import forms, with files handed to the window as a drop would:
+# the window's minimum size and in Turkish. Then the import forms, with files handed to the window as a drop would:
 # a book with an outline (the bookmarked-PDF form, then the image and PDF form after its Cancel, then
 # the imported book), and several pictures with a PDF. Needs a build (make build) and the packages
 # xvfb, imagemagick and xdotool; with openbox installed the windows get a window manager's frames.
@@ -156,6 +156,14 @@ x key Return
 sleep 1
 shot es-minimum-extracted
 large_run es-minimum
+stop
+
+start tr
+x mousemove $extract_tile click 1
+sleep 1
+x key Return
+sleep 1
+large_run tr
 stop
 
 import_files "$testdata/books/dusty-strings-tunebook.pdf"

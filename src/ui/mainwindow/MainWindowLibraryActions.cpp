@@ -11,6 +11,7 @@
 #include "ui/extract/BookmarkExtractionFlow.h"
 #include "ui/import/ImagePdfDropTarget.h"
 #include "ui/import/ImagePdfImportFlow.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -38,6 +39,8 @@ void MainWindowController::setupLibraryFlows()
         row->insertWidget(after, m_statusCancelButton);
         row->insertWidget(after, m_statusProgress);
     }
+    // Made after the window was translated: in the language of the moment, and of every later switch.
+    LyrafoldLanguageService::apply(m_statusCancelButton);
     connect(m_statusCancelButton, &QPushButton::clicked, this, &MainWindowController::cancelExtraction);
 
     connect(m_extractionFlow, &BookmarkExtractionFlow::statusChanged, this, &MainWindowController::setStatus);
