@@ -51,6 +51,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
 
     setupUI();
     connectOwners();
+    setupLibraryFlows();
 
     m_session.restoreActiveSlot();
     showCurrentSlotTile();
@@ -109,6 +110,8 @@ void MainWindowController::connectOwners()
     connect(&m_session, &LibrarySession::libraryChanged, this, [this](LibrarySession::ChangeKind kind) {
         if (kind != LibrarySession::ChangeKind::replaced)
             searchChanged();
+        else
+            showReplacedLibrary();
     });
 }
 
@@ -384,19 +387,9 @@ void MainWindowController::defaultModePressed()
     loadDefaultMetadata();
 }
 
-void MainWindowController::extractBookmarks()
-{
-    reportNotAvailableYet(QStringLiteral("Extracting bookmarks"));
-}
-
 void MainWindowController::openCustomFiles()
 {
     reportNotAvailableYet(QStringLiteral("The custom files window"));
-}
-
-void MainWindowController::mergeSlotsIntoCurrent()
-{
-    reportNotAvailableYet(QStringLiteral("Merging slots"));
 }
 
 void MainWindowController::openBookmarkWorkshop()
@@ -464,31 +457,6 @@ void MainWindowController::shareRowFromButton(int row)
     TitleShareFlow::start(this, m_rowShareAnchor, BookmarkEntry(*entry), std::nullopt);
 }
 
-void MainWindowController::saveSlotNow()
-{
-    reportNotAvailableYet(QStringLiteral("Saving the slot from the menu"));
-}
-
-void MainWindowController::reloadSlotNow()
-{
-    reportNotAvailableYet(QStringLiteral("Reloading the slot"));
-}
-
-void MainWindowController::copySlotToAnother()
-{
-    reportNotAvailableYet(QStringLiteral("Copying slots"));
-}
-
-void MainWindowController::clearCurrentSlot()
-{
-    reportNotAvailableYet(QStringLiteral("Clearing slots"));
-}
-
-void MainWindowController::newExtraction()
-{
-    reportNotAvailableYet(QStringLiteral("A new extraction"));
-}
-
 void MainWindowController::enterAddToPlaylistMode(const QVariantMap &)
 {
     reportNotAvailableYet(QStringLiteral("Adding to playlists"));
@@ -497,9 +465,4 @@ void MainWindowController::enterAddToPlaylistMode(const QVariantMap &)
 void MainWindowController::handleOpenLyfFile(const QVariantMap &)
 {
     reportNotAvailableYet(QStringLiteral("Opening playlist files"));
-}
-
-void MainWindowController::importImagesAndPDFs(const QList<QUrl> &, const std::optional<QString> &)
-{
-    reportNotAvailableYet(QStringLiteral("Importing images and PDFs"));
 }
