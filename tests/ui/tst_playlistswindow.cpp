@@ -232,7 +232,7 @@ private Q_SLOTS:
         auto window = windowWith({playlist("rock", {"A"}), playlist("Rock", {"B"})});
         ModalAnswer answer(
             action == "create" ? QStringLiteral("OK") : QStringLiteral("Delete"), [&typed](QDialog *prompt) {
-                prompt->findChild<QLineEdit *>(QStringLiteral("newPlaylistNameField"))->setText(typed);
+                prompt->findChild<QLineEdit *>(QStringLiteral("textPromptField"))->setText(typed);
                 prompt->accept();
             });
         if (action == "create") {
@@ -271,9 +271,8 @@ private Q_SLOTS:
         QTest::newRow("drag the first below the last")
             << "drag 0 4" << QStringList{"Two", "One", "Three", "One"} << ""
             << "";
-        QTest::newRow("files and a row dropped together")
-            << "drop files" << all << ""
-            << "Importing pictures and PDFs into a playlist is not available yet.";
+        QTest::newRow("files and a row dropped together") << "drop files" << all << ""
+                                                          << "";
         QTest::newRow("press opens") << "open 1" << all << ""
                                      << "Opened: Two at page 2";
     }
@@ -309,9 +308,16 @@ private Q_SLOTS:
         } else if (words.at(0) == "drop") {
             QMimeData data;
             data.setData(PlaylistRows::rowDragType, PlaylistRows::rowPayload(0));
-            data.setUrls({QUrl::fromLocalFile(TestHarness::home() + "/scan.jpg")});
+            data.setUrls(
+                {QUrl::fromLocalFile(TestHarness::home() + "/scan.jpg"), QUrl::fromLocalFile("/notes.txt")});
+            QStringList imported;
+            window->onImportFilesToPlaylist = [&](const QStringList &paths, const QString &name) {
+                imported = paths;
+                imported << name;
+            };
             QCOMPARE(window->dropActionFor(&data), Qt::CopyAction);
             QVERIFY(window->dropOnTitles(&data, 3));
+            QCOMPARE(imported, (QStringList{TestHarness::home() + "/scan.jpg", "Set"}));
         } else {
             QTest::mousePress(view->viewport(), Qt::LeftButton, {},
                               view->partRect(row, PlaylistCardView::Part::card).center());
@@ -389,6 +395,7 @@ private Q_SLOTS:
         main.openPlaylists();
         PlaylistsWindowController *window = main.playlistsWindowController();
         QVERIFY(window);
+        QVERIFY(window->onImportFilesToPlaylist);
         window->playlistRowClicked(1);
         QSignalSpy finished(&holder.context.notifications(), &NotificationBus::finishedAddToPlaylistMode);
 

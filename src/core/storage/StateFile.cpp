@@ -41,9 +41,10 @@ public:
         return writer;
     }
 
-    // A write replaces the writes waiting for the file; an edit, which reads the file it rewrites,
-    // waits behind them.
-    void enqueue(const QString &path, StateFile::Encoder encode, StateFile::WriteDone done, bool edit)
+    // A write (or a removal) replaces the writes waiting for the file; an edit, which reads the file it
+    // rewrites, waits behind them.
+    void enqueue(const QString &path, StateFile::Encoder encode, StateFile::WriteDone done, bool edit,
+                 bool remove = false)
     {
         const QString key = fileKey(path);
         QMutexLocker lock(&m_mutex);
@@ -51,10 +52,10 @@ public:
         if (busy != m_files.end()) {
             if (!edit)
                 busy->clear();
-            busy->append(Job{std::move(encode), std::move(done)});
+            busy->append(Job{std::move(encode), std::move(done), remove});
             return;
         }
-        m_files.insert(key, QList<Job>{Job{std::move(encode), std::move(done)}});
+        m_files.insert(key, QList<Job>{Job{std::move(encode), std::move(done), remove}});
         m_pool.start([this, key, path] { run(key, path); });
     }
 
@@ -79,6 +80,7 @@ private:
     struct Job {
         StateFile::Encoder encode;
         StateFile::WriteDone done;
+        bool remove = false;
     };
 
     BackgroundWriter() { m_pool.setMaxThreadCount(4); }
@@ -98,11 +100,20 @@ private:
                 }
                 job = entry->takeFirst();
             }
-            const std::optional<QByteArray> bytes = job->encode ? job->encode() : std::nullopt;
-            QString error = QStringLiteral("the data could not be encoded");
-            const bool written = bytes && writeNow(path, *bytes, &error);
+            QString error;
+            bool written = false;
+            if (job->remove) {
+                QFile file(path);
+                written = file.remove() || !file.exists();
+                if (!written)
+                    error = file.errorString();
+            } else if (const std::optional<QByteArray> bytes = job->encode ? job->encode() : std::nullopt) {
+                written = writeNow(path, *bytes, &error);
+            } else {
+                error = QStringLiteral("the data could not be encoded");
+            }
             if (job->done)
-                job->done(path, written, written ? QString() : error);
+                job->done(path, written, error);
         }
         writingKey = nullptr;
     }
@@ -189,6 +200,11 @@ void writeInBackground(const QString &path, Encoder encode, WriteDone done)
 void editInBackground(const QString &path, Encoder encode, WriteDone done)
 {
     BackgroundWriter::instance().enqueue(path, std::move(encode), std::move(done), true);
+}
+
+void removeInBackground(const QString &path, WriteDone done)
+{
+    BackgroundWriter::instance().enqueue(path, {}, std::move(done), false, true);
 }
 
 void waitForPendingWrites(const QString &path)

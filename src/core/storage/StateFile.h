@@ -45,6 +45,11 @@ void writeInBackground(const QString &path, Encoder encode, WriteDone done = {})
 // it reads what they wrote. A later writeInBackground() still replaces it while it waits.
 void editInBackground(const QString &path, Encoder encode, WriteDone done = {});
 
+// Removes the file on the same worker, in the same order as its writes: a write asked for before the
+// removal cannot bring the file back after it, and one asked for after it replaces it while it waits.
+// A file that is already gone counts as removed.
+void removeInBackground(const QString &path, WriteDone done = {});
+
 // Returns once no background write of the file (or of any file) is queued or running.
 void waitForPendingWrites(const QString &path);
 void waitForAllPendingWrites();

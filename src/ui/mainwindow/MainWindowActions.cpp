@@ -169,7 +169,7 @@ void MainWindowController::showFileNotFound(const QString &path)
 
 void MainWindowController::showInViewer(const ViewerOpenRequest &request)
 {
-    PdfViewerWindowController::openSong(this, m_openPdfWindowControllers, request);
+    PdfViewerWindowController::openSong(m_context, this, m_openPdfWindowControllers, request);
     setStatus(request.statusText);
 }
 

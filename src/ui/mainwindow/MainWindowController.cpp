@@ -6,6 +6,7 @@
 #include "core/library/TitleMetadataIndex.h"
 #include "core/metadata/AutoTagRun.h"
 #include "ui/app/AppContext.h"
+#include "ui/common/AddToPlaylistDialogs.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
@@ -15,6 +16,7 @@
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/playlists/PlaylistsWindowController.h"
 #include "ui/services/LyrafoldLanguageService.h"
+#include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QFileInfo>
@@ -50,6 +52,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
 
     setupUI();
     connectOwners();
+    setupLibraryFlows();
 
     m_session.restoreActiveSlot();
     showCurrentSlotTile();
@@ -109,6 +112,8 @@ void MainWindowController::connectOwners()
     connect(&m_session, &LibrarySession::libraryChanged, this, [this](LibrarySession::ChangeKind kind) {
         if (kind != LibrarySession::ChangeKind::replaced)
             searchChanged();
+        else
+            showReplacedLibrary();
     });
 }
 
@@ -384,19 +389,9 @@ void MainWindowController::defaultModePressed()
     loadDefaultMetadata();
 }
 
-void MainWindowController::extractBookmarks()
-{
-    reportNotAvailableYet(QStringLiteral("Extracting bookmarks"));
-}
-
 void MainWindowController::openCustomFiles()
 {
     reportNotAvailableYet(QStringLiteral("The custom files window"));
-}
-
-void MainWindowController::mergeSlotsIntoCurrent()
-{
-    reportNotAvailableYet(QStringLiteral("Merging slots"));
 }
 
 void MainWindowController::openBookmarkWorkshop()
@@ -409,42 +404,47 @@ void MainWindowController::openAutoPlaylist()
     reportNotAvailableYet(QStringLiteral("The auto playlist"));
 }
 
-void MainWindowController::addRowToPlaylistFromButton(int)
+void MainWindowController::addRowToPlaylistFromButton(int row)
 {
-    reportNotAvailableYet(QStringLiteral("Adding to playlists"));
+    if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
+        addToPlaylist(*entry);
 }
 
-void MainWindowController::shareRowFromButton(int)
+void MainWindowController::addToPlaylist(const BookmarkEntry &entry)
 {
-    reportNotAvailableYet(QStringLiteral("Sharing a title"));
+    using Kind = AddToPlaylistDialogs::Result::Kind;
+    // A copy: the dialogs run an event loop in which the rows may change.
+    const AddToPlaylistDialogs::Result result =
+        AddToPlaylistDialogs::addToPlaylist(alertParent(), m_context.playlists(), BookmarkEntry(entry));
+    switch (result.kind) {
+    case Kind::added:
+        setStatus(QStringLiteral("Added to playlist: ") + result.playlistName);
+        break;
+    case Kind::alreadyThere:
+        setStatus(QStringLiteral("Already in playlist: ") + result.playlistName);
+        break;
+    case Kind::created:
+        setStatus(QStringLiteral("Created playlist \"%1\" and added bookmark.").arg(result.playlistName));
+        break;
+    case Kind::cancelled:
+    case Kind::nameTaken:
+        break;
+    }
 }
 
-void MainWindowController::saveSlotNow()
+void MainWindowController::shareRowFromButton(int row)
 {
-    reportNotAvailableYet(QStringLiteral("Saving the slot from the menu"));
-}
-
-void MainWindowController::reloadSlotNow()
-{
-    reportNotAvailableYet(QStringLiteral("Reloading the slot"));
-}
-
-void MainWindowController::copySlotToAnother()
-{
-    reportNotAvailableYet(QStringLiteral("Copying slots"));
-}
-
-void MainWindowController::clearCurrentSlot()
-{
-    reportNotAvailableYet(QStringLiteral("Clearing slots"));
-}
-
-void MainWindowController::newExtraction()
-{
-    reportNotAvailableYet(QStringLiteral("A new extraction"));
-}
-
-void MainWindowController::importImagesAndPDFs(const QList<QUrl> &, const std::optional<QString> &)
-{
-    reportNotAvailableYet(QStringLiteral("Importing images and PDFs"));
+    const BookmarkEntry *entry = m_session.displayedBookmark(row);
+    if (!entry)
+        return;
+    // The row's button is drawn, not a widget: the popup points at a stand-in over its cell.
+    if (!m_rowShareAnchor) {
+        m_rowShareAnchor = new QWidget(m_tableView->viewport());
+        m_rowShareAnchor->setObjectName(QStringLiteral("rowShareAnchor"));
+        m_rowShareAnchor->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    m_rowShareAnchor->setGeometry(m_tableView->visualRect(
+        m_tableModel->index(row, BookmarkTableModel::columnOf(LibraryColumns::share))));
+    m_rowShareAnchor->show();
+    TitleShareFlow::start(this, m_rowShareAnchor, BookmarkEntry(*entry), std::nullopt);
 }

@@ -14,12 +14,14 @@
 #include <optional>
 
 class AppContext;
+class BookmarkExtractionFlow;
 class AutoTagRun;
 class AutoTagSheet;
 class BookmarkHoverOverlay;
 class BookmarkTableModel;
 class BookmarkTableView;
 class MainSettingsMenu;
+class ImagePdfImportFlow;
 class PdfViewerWindowController;
 class PlaylistsWindowController;
 class QAbstractButton;
@@ -29,6 +31,7 @@ class QLabel;
 class QLineEdit;
 class QMenuBar;
 class QMouseEvent;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 class QToolButton;
@@ -168,6 +171,8 @@ public:
     void studyProviderChanged();
     void finishAddToPlaylistMode();
     void addRowToPlaylistFromButton(int row);
+    // The playlist choice for one title; the status line tells where it went.
+    void addToPlaylist(const BookmarkEntry &entry);
     void shareRowFromButton(int row);
     void saveSlotNow();
     void reloadSlotNow();
@@ -182,7 +187,13 @@ public:
     void startFinishAddToPlaylistPulse();
     void handleOpenLyfFile(const QVariantMap &userInfo);
     PlaylistsWindowController *playlistsWindowController() const;
-    void importImagesAndPDFs(const QList<QUrl> &urls, const std::optional<QString> &targetPlaylistName);
+
+    // Imports of pictures and PDFs into a slot: the open panel (the custom files window and the
+    // workshop reach it too), and files chosen or dropped elsewhere, optionally for a playlist.
+    void importImagesAndPDFsToLibrary();
+    void importImagesAndPDFs(const QStringList &paths, const std::optional<QString> &targetPlaylistName);
+    // Cancels the extraction that is running (the status line's Cancel).
+    void cancelExtraction();
 
     // Song metadata (MainWindowSongData.cpp). DEFAULT applies the built-in metadata to the slot that
     // is current when it is pressed; the folder path field takes a folder typed into it.
@@ -213,6 +224,11 @@ private:
     QWidget *buildTablePanel();
     QWidget *buildStatusPanel();
     void installAdvancedMenus();
+    void setupLibraryFlows();
+    void showStatusProgress();
+    // A new library in the session (a slot loaded, cleared, extracted into, imported into, by any
+    // window): the tiles, the folder and the whole library shown, the search emptied.
+    void showReplacedLibrary();
     // The tip line's text in the current language, as the font can show it.
     static QString tipsText(const QFont &font);
     void setupPreviewHover();
@@ -259,6 +275,7 @@ private:
     QToolButton *m_searchYoutubeButton = nullptr;
     QComboBox *m_studyProviderPopup = nullptr;
     QPushButton *m_finishAddToPlaylistButton = nullptr;
+    QWidget *m_rowShareAnchor = nullptr;
 
     bool m_isColumnEditModeEnabled = false;
     bool m_statusIsReady = true;
@@ -276,6 +293,10 @@ private:
 
     SongRecognizer *m_songRecognizer = nullptr;
 
+    BookmarkExtractionFlow *m_extractionFlow = nullptr;
+    ImagePdfImportFlow *m_importFlow = nullptr;
+    QProgressBar *m_statusProgress = nullptr;
+    QPushButton *m_statusCancelButton = nullptr;
     QPointer<AutoTagRun> m_autoTagRun;
     QPointer<AutoTagSheet> m_autoTagSheet;
 };

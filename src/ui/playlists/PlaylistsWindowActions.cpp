@@ -2,6 +2,7 @@
 
 #include "core/common/Hop.h"
 #include "core/common/NotificationBus.h"
+#include "core/library/ImportableFiles.h"
 #include "core/library/LibrarySession.h"
 #include "core/playlist/PlaylistBookPaths.h"
 #include "core/text/TextUtils.h"
@@ -14,63 +15,14 @@
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QDesktopServices>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMimeData>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace {
-
-// The name of a new playlist, or nothing when the user cancels.
-std::optional<QString> askPlaylistName(QWidget *parent)
-{
-    QDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("newPlaylistPrompt"));
-    dialog.setWindowTitle(QStringLiteral("New playlist"));
-    auto *layout = new QVBoxLayout(&dialog);
-    auto *message = new QLabel(QStringLiteral("New playlist"));
-    QFont bold = message->font();
-    bold.setBold(true);
-    message->setFont(bold);
-    auto *field = new QLineEdit;
-    field->setObjectName(QStringLiteral("newPlaylistNameField"));
-    field->setMinimumWidth(280);
-    auto *buttons = new QDialogButtonBox;
-    QPushButton *create = buttons->addButton(QStringLiteral("Create"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    create->setDefault(true);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(message);
-    layout->addWidget(new QLabel(QStringLiteral("Enter a name for the new playlist.")));
-    layout->addWidget(field);
-    layout->addWidget(buttons);
-    field->setFocus();
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return field->text();
-}
 
 QString quoted(const QString &text)
 {
     return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
-// The files of a drop that the library can import as books.
-QStringList importableFiles(const QMimeData *data)
-{
-    QStringList files;
-    if (!data || !data->hasUrls())
-        return files;
-    for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile())
-            files.append(url.toLocalFile());
-    }
-    return files;
 }
 
 } // namespace
@@ -79,7 +31,9 @@ QStringList importableFiles(const QMimeData *data)
 
 void PlaylistsWindowController::createNewPlaylist()
 {
-    const std::optional<QString> typed = askPlaylistName(this);
+    const std::optional<QString> typed = LyrafoldAlert::askText(
+        this, QStringLiteral("New playlist"), QStringLiteral("Enter a name for the new playlist."), 280,
+        QStringLiteral("Create"), QStringLiteral("Cancel"));
     if (!typed)
         return;
     const QString name = TextUtils::trimmed(*typed);
@@ -194,7 +148,7 @@ void PlaylistsWindowController::openTitleAtRow(int row)
         request.bookmarkEntry = BookmarkEntry(chosen);
         request.playlistItems = items;
         request.playlistCurrentIndex = row;
-        PdfViewerWindowController::openSong(this, m_openPdfWindowControllers, request);
+        PdfViewerWindowController::openSong(m_context, this, m_openPdfWindowControllers, request);
         setStatus(QStringLiteral("Opened: %1 at page %2").arg(chosen.title).arg(chosen.pageNumber));
     });
 }
@@ -223,7 +177,8 @@ void PlaylistsWindowController::openLinkForTitleRow(int row, PlaylistRows::Link 
 
 Qt::DropAction PlaylistsWindowController::dropActionFor(const QMimeData *data) const
 {
-    return selectedPlaylist() && !importableFiles(data).isEmpty() ? Qt::CopyAction : Qt::IgnoreAction;
+    return selectedPlaylist() && !ImportableFiles::importablePaths(data).isEmpty() ? Qt::CopyAction
+                                                                                   : Qt::IgnoreAction;
 }
 
 bool PlaylistsWindowController::dropOnTitles(const QMimeData *data, int dropRow)
@@ -232,11 +187,9 @@ bool PlaylistsWindowController::dropOnTitles(const QMimeData *data, int dropRow)
     const Playlist *playlist = selectedPlaylist();
     if (!playlist || !data)
         return false;
-    if (const QStringList files = importableFiles(data); !files.isEmpty()) {
+    if (const QStringList files = ImportableFiles::importablePaths(data); !files.isEmpty()) {
         if (onImportFilesToPlaylist)
             onImportFilesToPlaylist(files, playlist->name);
-        else
-            setStatus(QStringLiteral("Importing pictures and PDFs into a playlist is not available yet."));
         return true;
     }
     const std::optional<qsizetype> row = PlaylistRows::rowFromPayload(data->data(PlaylistRows::rowDragType));

@@ -46,8 +46,7 @@ public:
     void showWindow();
 
     // Files dropped on the titles, for the selected playlist: the library's import with the playlist
-    // as its target. Set by the main window; without it the status line says that the import is not
-    // available.
+    // as its target. Set by the main window.
     std::function<void(const QStringList &paths, const QString &playlistName)> onImportFilesToPlaylist;
     // Starts the share of the playlist's titles (their books found again) under its name; the shared
     // playlist share flow unless a test sets another.
