@@ -26,6 +26,7 @@ if [ "${1:-}" = "--scene" ]; then
 fi
 case "$scene" in
 main-window | search | preview | edit-dialog | listen-consent | listening | listen-failed | recognition-token) ;;
+auto-playlist | auto-playlist-generated | auto-playlist-picker | auto-playlist-share | auto-playlist-years | auto-playlist-minimum) ;;
 *)
     echo "unknown scene: $scene" >&2
     exit 2
@@ -99,6 +100,7 @@ search_field="412 446"
 first_row="330 521"
 listen_tile="986 308"
 settings_gear="1446 197"
+auto_playlist_tile="1315 308"
 case "$scene" in
 search)
     x mousemove $search_field click 1
@@ -130,6 +132,23 @@ listening)
     x mousemove $listen_tile click 1
     x mousemove 700 760
     sleep 2
+    ;;
+auto-playlist*)
+    x mousemove $auto_playlist_tile click 1
+    sleep 1.5
+    # Places in the Auto-Playlist window, from its top-left corner at its default size.
+    eval "$(x search --sync --name '^Auto-Playlist$' getwindowgeometry --shell)"
+    at() {
+        local dx="$1" dy="$2"
+        shift 2
+        x mousemove $((X + dx)) $((Y + dy)) "$@"
+    }
+    case "$scene" in
+    auto-playlist-generated)
+        at 70 263 click 1
+        sleep 1
+        ;;
+    esac
     ;;
 recognition-token)
     # The token item is the settings menu's last.

@@ -5,6 +5,7 @@
 #include "core/library/LibraryColumns.h"
 #include "core/library/TitleMetadataIndex.h"
 #include "ui/app/AppContext.h"
+#include "ui/autoplaylist/AutoPlaylistWindowController.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/mainwindow/MainSettingsMenu.h"
@@ -392,7 +393,7 @@ void MainWindowController::presentImportSongDataFlow()
 
 void MainWindowController::openAutoPlaylist()
 {
-    reportNotAvailableYet(QStringLiteral("The auto playlist"));
+    AutoPlaylistWindowController::open(m_context, this);
 }
 
 void MainWindowController::openPlaylists()
