@@ -54,12 +54,11 @@ std::optional<AutoPlaylistYearRangeSlider::DragHandle> AutoPlaylistYearRangeSlid
         return DragHandle::lower;
     if (toUpper < toLower)
         return DragHandle::upper;
-    // As near to one as to the other: the handles stand together, or the pointer is halfway between.
-    if (x > upper)
-        return DragHandle::upper;
-    if (x < lower || lower < upper)
-        return DragHandle::lower;
-    return std::nullopt;
+    // As near to one as to the other: halfway between them, or they stand together. Together, the one
+    // on the pointer's side moves; a press on the two knobs leaves it to the way the drag goes.
+    if (lower == upper && toLower <= handleRadius)
+        return std::nullopt;
+    return x > upper ? DragHandle::upper : DragHandle::lower;
 }
 
 void AutoPlaylistYearRangeSlider::mousePressEvent(QMouseEvent *event)

@@ -8,8 +8,8 @@
 // A track with two round handles that chooses a range of whole years, lower to upper. A press moves
 // the handle nearer to the pointer to the year under it at once, and a drag keeps moving that handle;
 // a handle never passes the other. When both stand on the same place the handle that can move towards
-// the pointer takes the press, so two handles on one year never lock each other; a press right on
-// them leaves the choice to the first step of the drag.
+// the pointer takes the press, so two handles on one year never lock each other; a press on the knobs
+// themselves leaves the choice to the way the drag goes.
 class AutoPlaylistYearRangeSlider : public QWidget {
     Q_OBJECT
 
@@ -32,7 +32,7 @@ public:
     qreal xPosition(int year) const;
     // The year at a position, rounded to the nearest whole year, within the track's ends.
     int year(qreal x) const;
-    // The handle a press at x takes; none while the pointer stands right on both.
+    // The handle a press at x takes; none on the knobs of two handles that stand together.
     std::optional<DragHandle> handleFor(qreal x) const;
 
     QSize sizeHint() const override;
