@@ -181,13 +181,19 @@ private Q_SLOTS:
     {
         BookmarkList rows = library();
         rows += {song("book c.pdf", "X"), song("Book a.pdf", "Y"), song("Custom Single 7.pdf", "Z")};
+        for (const char *name : {"Scan.pdf", "Songs (custom).pdf"}) {
+            rows.append(song(QString::fromLatin1(name), "W"));
+            rows.last().pdfFilePath =
+                AppPaths::importLibraryPath() + QStringLiteral("/x/") + rows.last().pdfFileName;
+        }
         GeneratedPlaylist playlist = playlistOn(rows);
-        // Imported single files are one book, whatever they were called; names differing in case
-        // stand next to each other.
-        QCOMPARE(playlist.bookOrder(), QStringList({"Book A.pdf", "Book a.pdf", "Book B.pdf", "book c.pdf",
-                                                    GeneratedPlaylist::customSinglesLabel}));
+        // Imported single files are one book, whatever they were called; an imported book keeps its name;
+        // names differing in case stand next to each other.
+        QCOMPARE(playlist.bookOrder(),
+                 QStringList({"Book A.pdf", "Book a.pdf", "Book B.pdf", "book c.pdf",
+                              GeneratedPlaylist::customSinglesLabel, "Songs (custom).pdf"}));
         QCOMPARE(playlist.moveBook(0, -1), std::nullopt);
-        QCOMPARE(playlist.moveBook(4, 1), std::nullopt);
+        QCOMPARE(playlist.moveBook(5, 1), std::nullopt);
         QCOMPARE(playlist.moveBook(3, 1), std::optional<qsizetype>(4));
 
         // Another library keeps the order of the books still there; new ones follow, sorted.

@@ -1,6 +1,7 @@
 #include "core/autoplaylist/GeneratedPlaylist.h"
 
 #include "core/autoplaylist/AutoPlaylistFilters.h"
+#include "core/common/AppPaths.h"
 #include "core/library/SlotStore.h"
 #include "core/library/TitleMetadataIndex.h"
 #include "core/text/TextUtils.h"
@@ -36,24 +37,27 @@ QString bookListName(const QString &fileName)
 // slot read from disk has them already; rows that need nothing are not copied.
 LibraryRows withCustomSinglesGrouped(const LibraryRows &rows)
 {
+    const QString library = AppPaths::importLibraryPath();
+    const QString prefix =
+        library.isEmpty() ? QString() : SlotStore::standardizedPath(library) + QLatin1Char('/');
+    // A library holds many songs of few books: decide each path once.
+    QHash<QString, bool> inLibrary;
+    const auto liesInLibrary = [&](const QString &path) {
+        auto known = inLibrary.constFind(path);
+        if (known == inLibrary.constEnd())
+            known = inLibrary.insert(path, SlotStore::standardizedPath(path).startsWith(prefix));
+        return *known;
+    };
     LibraryRows grouped = rows;
-    // Songs of one book follow each other and share a path: decide a path once.
-    QString lastPath;
-    bool lastInLibrary = false;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const BookmarkEntry &row = rows.at(i);
         const QString &name = row.pdfFileName;
         if (name == customSinglesFile())
             continue;
-        bool single = name.startsWith(QLatin1String("Custom Single"));
-        if (!single && !name.contains(QLatin1String("(Custom)"), Qt::CaseInsensitive) &&
-            !row.pdfFilePath.isEmpty()) {
-            if (i == 0 || row.pdfFilePath != lastPath) {
-                lastPath = row.pdfFilePath;
-                lastInLibrary = SlotStore::isInDefaultImportLibrary(lastPath);
-            }
-            single = lastInLibrary;
-        }
+        const bool single =
+            name.startsWith(QLatin1String("Custom Single")) ||
+            (!prefix.isEmpty() && !row.pdfFilePath.isEmpty() && liesInLibrary(row.pdfFilePath) &&
+             !name.contains(QLatin1String("(Custom)"), Qt::CaseInsensitive));
         if (single)
             grouped.edit(i).pdfFileName = customSinglesFile();
     }
