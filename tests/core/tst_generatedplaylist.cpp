@@ -195,6 +195,11 @@ private Q_SLOTS:
         QCOMPARE(playlist.moveBook(0, -1), std::nullopt);
         QCOMPARE(playlist.moveBook(5, 1), std::nullopt);
         QCOMPARE(playlist.moveBook(3, 1), std::optional<qsizetype>(4));
+        QStringList dragged = playlist.bookOrder();
+        dragged.move(5, 0);
+        QVERIFY(playlist.setBookOrder(dragged));
+        QVERIFY(!playlist.setBookOrder(dragged.mid(1)));
+        QCOMPARE(playlist.bookOrder(), dragged);
 
         // Another library keeps the order of the books still there; new ones follow, sorted.
         const LibraryRows next(BookmarkList{song("Zed.pdf", "Z"), song("book c.pdf", "X"),

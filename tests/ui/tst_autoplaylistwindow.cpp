@@ -159,6 +159,20 @@ private Q_SLOTS:
                                      "songs-from-the-public-domain.pdf", "Zeta.pdf"}));
     }
 
+    void bookListFollowsTheLibrary()
+    {
+        Opened opened(songs());
+        auto *bookTable = child<QListWidget>(opened.window, "bookTable");
+        bookTable->item(1)->setSelected(true);
+        opened.context.library().setAllBookmarks(
+            {song(book("joplin-pineapple-rag.pdf"), 1, QStringLiteral("Rag")), song("/b/new.pdf", 1, "N")});
+        QTRY_COMPARE(bookTable->item(1)->text(), QStringLiteral("new.pdf"));
+        QCOMPARE(bookTable->count(), 2);
+        QCOMPARE(bookTable->selectedItems().size(), 0);
+        opened.generate(5);
+        QCOMPARE(opened.titles()->rowCount(), 2);
+    }
+
     void generateShowsTheList()
     {
         Opened opened(songs());

@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
@@ -52,13 +53,13 @@ AutoPlaylistWindowController::AutoPlaylistWindowController(AppContext &context, 
 {
     setObjectName(QStringLiteral("autoPlaylistWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(1050, 720);
-    setMinimumSize(800, 560);
     setPalette(LyrafoldTheme::hudPalette());
     setAutoFillBackground(true);
     buildInterface();
     LyrafoldLanguageService::apply(this);
     setWindowTitle(LyrafoldLanguageService::localized(windowTitleText));
+    updateMinimumSize();
+    resize(QSize(1050, 720).expandedTo(minimumSize()));
     refreshLibrary();
 
     // A burst of library changes (an import, an auto-tag run) is looked at once.
@@ -358,6 +359,14 @@ void AutoPlaylistWindowController::languageChanged()
 {
     setWindowTitle(LyrafoldLanguageService::localized(windowTitleText));
     updateGeneratedTitlesHeader();
+    // The texts of the new language are put in after this notice.
+    QTimer::singleShot(0, this, &AutoPlaylistWindowController::updateMinimumSize);
+}
+
+void AutoPlaylistWindowController::updateMinimumSize()
+{
+    // Never smaller than its contents need, in whatever language they are.
+    setMinimumSize(layout()->minimumSize().expandedTo(QSize(minimumWidth, minimumHeight)));
 }
 
 void AutoPlaylistWindowController::setStatus(const QString &text)

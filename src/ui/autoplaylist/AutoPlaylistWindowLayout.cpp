@@ -53,7 +53,8 @@ QLabel *makeLabel(const QString &text, int pixelSize, QFont::Weight weight = QFo
 QPushButton *greenButton(const QString &title)
 {
     auto *button = new QPushButton(title);
-    QPalette palette = LyrafoldTheme::hudPalette();
+    // Only the text colour is the button's own; the rest comes from the window.
+    QPalette palette;
     palette.setColor(QPalette::ButtonText, QColor(52, 199, 89));
     button->setPalette(palette);
     return button;
@@ -81,8 +82,8 @@ template <typename Layout> Layout *spaced(Layout *layout, int spacing)
 
 void AutoPlaylistWindowController::buildInterface()
 {
-    auto *root = spaced(new QVBoxLayout(this), 12);
-    root->setContentsMargins(28, 22, 28, 22);
+    auto *root = spaced(new QVBoxLayout(this), 10);
+    root->setContentsMargins(24, 16, 24, 16);
 
     auto *top = spaced(new QHBoxLayout, 16);
     top->addWidget(buildForm(), 3);
@@ -238,6 +239,8 @@ QWidget *AutoPlaylistWindowController::buildBookColumn()
                                  "multiple (Ctrl/Shift) and use ↑ ↓."),
                   11, QFont::DemiBold);
     heading->setWordWrap(true);
+    // Clear of the help button in the window's corner.
+    heading->setContentsMargins(0, 0, 28, 0);
     stack->addWidget(heading);
 
     m_bookTable = new QListWidget;
@@ -298,7 +301,7 @@ QWidget *AutoPlaylistWindowController::buildResultsTable()
 {
     m_resultsTable = new GeneratedTitlesView;
     m_resultsTable->setObjectName(QStringLiteral("resultsTable"));
-    m_resultsTable->setMinimumHeight(2 * AutoPlaylistGeneratedRowView::rowHeight);
+    m_resultsTable->setMinimumHeight(AutoPlaylistGeneratedRowView::rowHeight + 4);
     m_results = new GeneratedTitlesModel(m_playlist, this);
     m_resultsTable->setModel(m_results);
     connect(m_resultsTable, &GeneratedTitlesView::buttonClicked, this,
@@ -325,7 +328,7 @@ QWidget *AutoPlaylistWindowController::buildResultsTable()
 QWidget *AutoPlaylistWindowController::buildFooter()
 {
     auto *footer = new QWidget;
-    auto *stack = spaced(new QVBoxLayout(footer), 12);
+    auto *stack = spaced(new QVBoxLayout(footer), 8);
 
     auto *nameRow = spaced(new QHBoxLayout, 8);
     nameRow->addWidget(makeLabel(QStringLiteral("Name:"), 13));
