@@ -211,7 +211,7 @@ private Q_SLOTS:
     void roads_data()
     {
         QTest::addColumn<Change>("change");
-        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QStringList>("titles"); // sorted; a count alone where the draw decides
         QTest::addColumn<QString>("status");
 
         const QStringList everyTitle{"New Song@Book B",    "Old Song@Book A",    "Shared@Book A",
@@ -254,7 +254,7 @@ private Q_SLOTS:
             r.selectedBooks = {"Custom Singles"};
             r.titlesPerSet = 1;
             r.setCount = 2;
-        }) << QStringList{"2"} << "Generated 2 Custom Singles title(s).";
+        }) << QStringList{"2 of them"} << "Generated 2 Custom Singles title(s).";
         QTest::newRow("Custom Singles: nothing left") << Change([](AutoPlaylistRequest &r) {
             r.selectedBooks = {"Custom Singles"};
             r.genres = QStringLiteral("polka");
@@ -276,8 +276,8 @@ private Q_SLOTS:
         const GeneratedPlaylist::Outcome outcome = playlist.generate(request, random);
         QCOMPARE(outcome.status, status);
         QVERIFY(outcome.listChanged);
-        if (titles == QStringList{"2"})
-            QCOMPARE(playlist.entries().size(), 2);
+        if (titles.size() == 1 && titles.first().endsWith(QLatin1String(" of them")))
+            QCOMPARE(QString::number(playlist.entries().size()) + QLatin1String(" of them"), titles.first());
         else
             QCOMPARE(sortedTitles(playlist.entries()), titles);
     }
@@ -324,7 +324,6 @@ private Q_SLOTS:
         AutoPlaylistRequest request = fullRange();
         request.selectedBooks = generatedFrom;
         request.upperYear = 1980; // "Shared" and "Old Song" only
-        request.genres.clear();
         QRandomGenerator random(2);
         playlist.generate(request, random);
         const qsizetype row =

@@ -127,21 +127,20 @@ void AutoPlaylistWindowController::bookListReordered()
 
 void AutoPlaylistWindowController::moveBookUp()
 {
-    const int row = m_bookTable->currentRow();
-    if (row < 0 || !m_bookTable->item(row)->isSelected())
-        return;
-    if (const auto to = m_playlist.moveBook(row, -1)) {
-        showBookOrder({});
-        m_bookTable->setCurrentRow(int(*to), QItemSelectionModel::ClearAndSelect);
-    }
+    moveSelectedBook(-1);
 }
 
 void AutoPlaylistWindowController::moveBookDown()
 {
+    moveSelectedBook(1);
+}
+
+void AutoPlaylistWindowController::moveSelectedBook(int step)
+{
     const int row = m_bookTable->currentRow();
     if (row < 0 || !m_bookTable->item(row)->isSelected())
         return;
-    if (const auto to = m_playlist.moveBook(row, 1)) {
+    if (const auto to = m_playlist.moveBook(row, step)) {
         showBookOrder({});
         m_bookTable->setCurrentRow(int(*to), QItemSelectionModel::ClearAndSelect);
     }

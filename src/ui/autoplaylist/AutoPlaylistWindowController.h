@@ -75,6 +75,7 @@ private:
     void showBookOrder(const QStringList &selected);
     QStringList selectedBooks() const;
     void bookListReordered();
+    void moveSelectedBook(int step);
     void updateGeneratedTitlesHeader();
     void yearSliderChanged();
     void languageChanged();
