@@ -2,6 +2,7 @@
 // outline reader, poppler's pdftoppm run as a process per page, and QtPdf when it is installed.
 
 #include "pdf/engine/PdfDocument.h"
+#include "pdf/engine/PdfXrefBound.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 
 #include <QFile>
@@ -52,6 +53,34 @@ QSize fittedSize(const PdfDocument &document, int page)
     const QSizeF size = document.pageSize(page);
     return (size * PdfDocument::fitScale(size, QSizeF(target))).toSize();
 }
+
+// Opening a book (page count included), and the part of it spent bounding the object numbers before
+// poppler sees the file.
+void BM_Open(benchmark::State &state, const char *book)
+{
+    const QString path = testData(book);
+    for (auto _ : state) {
+        Result<PdfDocumentPtr> document = PdfDocument::open(path);
+        if (!document || document.value()->pageCount() < 1)
+            state.SkipWithError("cannot open");
+    }
+}
+
+void BM_OpenBound(benchmark::State &state, const char *book)
+{
+    const QString path = testData(book);
+    for (auto _ : state)
+        if (PdfXrefBound::claimsImpossibleObject(path))
+            state.SkipWithError("refused");
+}
+
+#define LYRAFOLD_OPEN_BENCHMARKS(name, book)                                                                 \
+    BENCHMARK_CAPTURE(BM_Open, name, book)->Unit(benchmark::kMicrosecond);                                   \
+    BENCHMARK_CAPTURE(BM_OpenBound, name, book)->Unit(benchmark::kMicrosecond);
+LYRAFOLD_OPEN_BENCHMARKS(songbook, "books/songs-from-the-public-domain.pdf")
+LYRAFOLD_OPEN_BENCHMARKS(tunebook, "books/dusty-strings-tunebook.pdf")
+LYRAFOLD_OPEN_BENCHMARKS(rag, "books/joplin-pineapple-rag.pdf")
+LYRAFOLD_OPEN_BENCHMARKS(scanned, "scans/beethoven-sonata-19-op49-1.pdf")
 
 void BM_OutlineLyrafold(benchmark::State &state)
 {

@@ -6,7 +6,8 @@
 #
 # Scenes: main-window (as started), search (the results of a search), preview (the hover page preview
 # of the first row), edit-dialog (the metadata dialog of the first row, from a copy of the demo
-# library in Slot 1, since the Default slot is read-only), listen-consent (the question before the
+# library in Slot 1, since the Default slot is read-only), delete-confirm (the question before
+# seven rows of that copy are deleted), listen-consent (the question before the
 # first song recognition), listening (a recognition run under way, recording from a private
 # PulseAudio server with a virtual microphone, which needs the pulseaudio package), listen-failed (the
 # alert of a run without any microphone), recognition-token (the AudD token dialog from the settings
@@ -18,7 +19,9 @@
 #
 # BUILD_DIR picks another build folder; SCREEN_SIZE the virtual screen (default 1600x900x24);
 # SEARCH_TEXT what the search scene types (default "blue"); UI_LANGUAGE the interface language (en,
-# tr or es; default en).
+# tr or es; default en). WINDOW_SIZE (such as 1200x480) gives the window that size at the screen's
+# top-left corner and takes the picture of the window alone; the screen grows to hold it. Only the
+# main-window scene honours it (the other scenes click at places of the default layout).
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -29,7 +32,7 @@ if [ "${1:-}" = "--scene" ]; then
     shift 2
 fi
 case "$scene" in
-main-window | search | preview | edit-dialog | listen-consent | listening | listen-failed | recognition-token) ;;
+main-window | search | preview | edit-dialog | delete-confirm | listen-consent | listening | listen-failed | recognition-token) ;;
 auto-playlist | auto-playlist-generated | auto-playlist-picker | auto-playlist-share | auto-playlist-years | \
     auto-playlist-preview | auto-playlist-minimum) ;;
 *)
@@ -39,6 +42,16 @@ auto-playlist | auto-playlist-generated | auto-playlist-picker | auto-playlist-s
 esac
 output="${1:-$build/screenshots/$scene.png}"
 screen="${SCREEN_SIZE:-1600x900x24}"
+window_size="${WINDOW_SIZE:-}"
+if [ -n "$window_size" ]; then
+    if [ "$scene" != "main-window" ]; then
+        echo "WINDOW_SIZE works with the main-window scene only" >&2
+        exit 2
+    fi
+    window_width="${window_size%x*}"
+    window_height="${window_size#*x}"
+    screen="$((window_width > 1600 ? window_width : 1600))x$((window_height > 900 ? window_height : 900))x24"
+fi
 work="$(mktemp -d "${TMPDIR:-/tmp}/lyrafold-screenshot-XXXXXX")"
 mkdir -p "$(dirname "$output")"
 
@@ -59,7 +72,7 @@ start_virtual_display "$screen" "$work/xvfb.log"
 
 # A fresh demo profile, so the picture does not depend on what an earlier run changed.
 eval "$("$build/tools/demo-profile/lyrafold-demo-profile" --profile "$work/profile" --books "$build/demo/books")"
-if [ "$scene" = "edit-dialog" ]; then
+if [ "$scene" = "edit-dialog" ] || [ "$scene" = "delete-confirm" ]; then
     slots="$XDG_DATA_HOME/Lyrafold/slots"
     cp "$slots/slot_0.json" "$slots/slot_1.json"
     printf '{"activeSlot":1,"slotNames":{}}' >"$slots/slots_meta.json"
@@ -101,11 +114,12 @@ sleep 1
 
 # Places in the window as laid out on the default screen (the window is centred, 1380 by 640).
 x() { DISPLAY=":$display" xdotool "$@"; }
-search_field="412 446"
-first_row="330 521"
-listen_tile="986 308"
-settings_gear="1446 197"
-auto_playlist_tile="1315 308"
+search_field="412 402"
+first_row="330 469"
+listen_tile="986 280"
+settings_gear="1423 184"
+delete_selected="972 402"
+auto_playlist_tile="1315 280"
 case "$scene" in
 search)
     x mousemove $search_field click 1
@@ -127,6 +141,15 @@ edit-dialog)
     x mousemove 225 138 click 1
     sleep 0.5
     x mousemove 300 162 click 1
+    sleep 1
+    ;;
+delete-confirm)
+    # Seven rows picked with Ctrl held, then Delete selected: the question names five and counts the rest.
+    for row in 0 1 2 3 4 5 6; do
+        x mousemove 330 $((469 + 24 * row)) keydown ctrl click 1 keyup ctrl
+    done
+    sleep 0.3
+    x mousemove $delete_selected click 1
     sleep 1
     ;;
 listen-consent | listen-failed)
@@ -199,5 +222,13 @@ recognition-token)
     sleep 1
     ;;
 esac
+if [ -n "$window_size" ]; then
+    window_id="$(x search --onlyvisible --name "LYRAFOLD" | head -n 1)"
+    x windowmove "$window_id" 0 0 windowsize "$window_id" "$window_width" "$window_height"
+    sleep 1.5
+    DISPLAY=":$display" import -window root -crop "${window_width}x${window_height}+0+0" +repage "$output"
+    echo "$output"
+    exit 0
+fi
 DISPLAY=":$display" import -window root "$output"
 echo "$output"

@@ -19,23 +19,8 @@ tool="$build/tools/share-shot/lyrafold-share-shot"
 work="$(mktemp -d "${TMPDIR:-/tmp}/lyrafold-share-shots-XXXXXX")"
 mkdir -p "$output"
 
-xvfb_pid=""
-wm_pid=""
-cleanup() {
-    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 . "$root/scripts/virtual-display.sh"
-start_virtual_display "$screen" "$work/xvfb.log"
-if command -v openbox >/dev/null; then
-    DISPLAY=":$display" openbox --sm-disable >"$work/openbox.log" 2>&1 &
-    wm_pid=$!
-    sleep 0.5
-fi
+start_screenshot_display "$screen" "$work"
 mkdir -p "$work/tmp" "$work/runtime"
 chmod 700 "$work/runtime"
 
@@ -48,15 +33,7 @@ shot() {
         XDG_CONFIG_HOME="$work/config-$name" \
         DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-bus" \
         "$tool" "$@" >"$log" 2>&1 &
-    local pid=$!
-    for _ in $(seq 100); do
-        grep -q '^ready' "$log" 2>/dev/null && break
-        sleep 0.1
-    done
-    DISPLAY=":$display" import -window root "$output/$name.png"
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-    echo "$output/$name.png"
+    photograph_when_ready "$log" $! "$output/$name.png"
 }
 
 shot options --scene options

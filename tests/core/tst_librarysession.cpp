@@ -346,6 +346,25 @@ private Q_SLOTS:
         session.setFilteredBookmarks({b, a, aAgain, c, Fixtures::bookmark("/a.pdf", 9, "Gone")});
         QCOMPARE(session.uniqueAllBookmarksIndices(rows), positions);
     }
+
+    // A deletion takes the shown rows themselves: a bookmark the search hides is never among them, not
+    // even one with the identity of a shown one.
+    void deletionTakesTheShownRows()
+    {
+        const BookmarkEntry plain = Fixtures::bookmark("/a.pdf", 1, "A");
+        BookmarkEntry tagged = plain;
+        tagged.genre = QStringLiteral("Jazz");
+        BookmarkEntry other = Fixtures::bookmark("/a.pdf", 2, "B");
+        other.genre = QStringLiteral("Jazz");
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        session.setAllBookmarks({plain, other, tagged});
+        session.updateFilteredList(QStringLiteral("jazz"));
+        QTRY_COMPARE(session.filteredCount(), 2);
+        const int taggedRow = int(session.filteredPositions().indexOf(2));
+        QCOMPARE(session.uniqueAllBookmarksIndices({taggedRow}), QList<qsizetype>{0});
+        QCOMPARE(session.uniqueDisplayedPositions({1, 0, 1}), session.filteredPositions());
+    }
 };
 
 LYRAFOLD_TEST_MAIN(LibrarySessionTest)

@@ -97,11 +97,12 @@ private Q_SLOTS:
         QTest::newRow("header cells trimmed") << QByteArray(" Title ,\tGenre \nautumn leaves,Latin") << 1 << QList<int>{0};
         QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBFTitle,Genre\nBlue Train,Jazz") << 1 << QList<int>{2};
         QTest::newRow("title and book need both") << QByteArray("Bookmark Title,PDF File,Genre\nAutumn Leaves,realbook.pdf,Latin") << 1 << QList<int>{1};
-        QTest::newRow("title and book without such a row") << QByteArray("Bookmark Title,PDF File,Genre\nBlue Train,Realbook.pdf,Jazz") << 0 << QList<int>{};
+        QTest::newRow("renamed book: the title") << QByteArray("Bookmark Title,PDF File,Genre\nBlue Train,Renamed.pdf,Jazz") << 1 << QList<int>{2};
+        QTest::newRow("no row with both: the first with either") << QByteArray("Bookmark Title,PDF File,Genre\nBlue Train,Realbook.pdf,Jazz") << 1 << QList<int>{1};
         QTest::newRow("book alone: its first bookmark") << QByteArray("pdffilename,Genre\nRealbook.pdf,Latin") << 1 << QList<int>{1};
         QTest::newRow("title alone ignores the book column's absence") << QByteArray("PDF File,Title,Genre\n,Intro,Pop") << 1 << QList<int>{3};
         QTest::newRow("page decides") << QByteArray("PDF File,Page Number,Bookmark Title,Genre\nRealbook.pdf,50,Intro,Pop\nRealbook.pdf,1,Intro,Rock") << 2 << QList<int>{3, 4};
-        QTest::newRow("page without such a row") << QByteArray("PDF File,Page Number,Bookmark Title,Genre\nRealbook.pdf,49,Intro,Pop") << 0 << QList<int>{};
+        QTest::newRow("page without such a row: title and book") << QByteArray("PDF File,Page Number,Bookmark Title,Genre\nRealbook.pdf,49,Intro,Pop") << 1 << QList<int>{3};
         QTest::newRow("unreadable page: title and book") << QByteArray("PDF File,Page Number,Bookmark Title,Genre\nRealbook.pdf,x,Intro,Pop") << 1 << QList<int>{3};
         QTest::newRow("composed and decomposed meet") << QByteArray("Title,PDF File,Genre\nCAFÉ SOCIETY,cafe\xCC\x81.pdf,Jazz") << 1 << QList<int>{5};
         QTest::newRow("blanks around either side") << QByteArray("Title,Genre\n  stella ,Jazz") << 1 << QList<int>{6};
@@ -188,7 +189,7 @@ private Q_SLOTS:
         // clang-format off
         QTest::newRow("title") << QByteArray(R"([{"title":"autumn leaves ","genre":"Latin"}])") << 1 << QList<int>{0};
         QTest::newRow("title and book") << QByteArray(R"([{"title":"Autumn Leaves","pdfFileName":"Realbook.pdf","genre":"Latin"}])") << 1 << QList<int>{1};
-        QTest::newRow("title and book, no such row") << QByteArray(R"([{"title":"Intro","pdfFileName":"Standards.pdf","genre":"x"}])") << 0 << QList<int>{};
+        QTest::newRow("title and renamed book") << QByteArray(R"([{"title":"Intro","pdfFileName":"Old.pdf","genre":"x"}])") << 1 << QList<int>{3};
         QTest::newRow("book only") << QByteArray(R"([{"pdfFileName":"REALBOOK.PDF","genre":"Latin"}])") << 1 << QList<int>{1};
         QTest::newRow("nulls are absent") << QByteArray(R"([{"title":null,"pdfFileName":"Standards.pdf","genre":null}])") << 1 << QList<int>{};
         QTest::newRow("empty text empties") << QByteArray(R"([{"title":"Blue Train","genre":""}])") << 1 << QList<int>{2};

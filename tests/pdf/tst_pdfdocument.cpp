@@ -8,6 +8,8 @@
 #include <atomic>
 #include <thread>
 
+#include <sys/resource.h>
+
 using PdfFixtures::OutlineNode;
 using PdfFixtures::testData;
 using Items = QList<PdfFixtures::OutlineItem>;
@@ -39,6 +41,81 @@ void checkPixel(const QImage &image, QPoint at, bool black)
     const QRgb pixel = image.pixel(at);
     QVERIFY2(qAlpha(pixel) == 255 && (black ? qGray(pixel) < 40 : qGray(pixel) > 215),
              qPrintable(QStringLiteral("pixel at %1,%2").arg(at.x()).arg(at.y())));
+}
+
+// A two-page book written by hand, its cross-reference data bent as a row needs.
+struct Bend {
+    bool stream = false;           // a cross-reference stream instead of a table
+    qint64 size = 0;               // the trailer's /Size; 0: the true one
+    QByteArray subsection = {};    // "first count" of one more subsection of one entry
+    QByteArray contents = "0 0 m"; // the first page's content stream
+    bool lostTable = false;        // startxref points nowhere: the reader rebuilds the table at once
+    bool badOffset = false;        // the second page's entry misses it: the reader rebuilds on reading it
+    bool update = false;           // a sound section appended as an update, the bent one behind /Prev
+};
+
+QByteArray handMadeBook(const Bend &bend)
+{
+    const QList<QByteArray> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 5 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>",
+        "<< /Length " + QByteArray::number(bend.contents.size()) + " >>\nstream\n" + bend.contents +
+            "\nendstream",
+    };
+    QByteArray pdf = "%PDF-1.5\n";
+    QList<qint64> offsets{0};
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        offsets.append(pdf.size());
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    if (bend.badOffset)
+        offsets[4] += 3;
+    const qint64 xref = pdf.size();
+    offsets.append(xref); // object 6: the cross-reference stream
+    const QByteArray size = QByteArray::number(bend.size ? bend.size : offsets.size());
+    if (bend.stream) {
+        QByteArray entries;
+        const auto entry = [&](int type, qint64 offset, int generation) {
+            entries += char(type) + QByteArray(1, char(offset >> 8)) + char(offset & 0xff) + char(generation);
+        };
+        for (qsizetype i = 0; i < offsets.size(); ++i)
+            entry(i ? 1 : 0, offsets[i], i ? 0 : 255);
+        QByteArray index = "0 " + QByteArray::number(offsets.size());
+        if (!bend.subsection.isEmpty()) {
+            index += " " + bend.subsection;
+            entry(1, offsets[1], 0);
+        }
+        pdf += "6 0 obj\n<< /Type /XRef /Size " + size + " /W [1 2 1] /Index [" + index +
+               "] /Root 1 0 R /Length " + QByteArray::number(entries.size()) + " >>\nstream\n" + entries +
+               "\nendstream\nendobj\n";
+    } else {
+        const auto entry = [](qint64 offset) {
+            return QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+        };
+        pdf += "xref\n0 6\n0000000000 65535 f \n";
+        for (qsizetype i = 1; i < 6; ++i)
+            pdf += entry(offsets[i]);
+        if (!bend.subsection.isEmpty())
+            pdf += bend.subsection + "\n" + entry(offsets[1]);
+        pdf += "trailer\n<< /Size " + size + " /Root 1 0 R >>\n";
+    }
+    qint64 start = bend.lostTable ? 99999 : xref;
+    if (bend.update) {
+        start = pdf.size();
+        pdf += "xref\n0 1\n0000000000 65535 f \ntrailer\n<< /Size 6 /Root 1 0 R /Prev " +
+               QByteArray::number(xref) + " >>\n";
+    }
+    return pdf + "startxref\n" + QByteArray::number(start) + "\n%%EOF\n";
+}
+
+// The most memory the process has held so far, in MB.
+long peakMemory()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
 }
 
 PdfDocumentPtr openOrFail(const QString &path)
@@ -88,6 +165,31 @@ private Q_SLOTS:
         QTest::newRow("user password")
             << file("e.pdf") << none << QByteArray("secret") << int(PdfOpenError::PasswordProtected);
         QTest::newRow("encrypted, no user password") << file("f.pdf") << none << QByteArray("") << 0;
+
+        // poppler makes room for the highest object number a file claims: 21,000,000 took 830 MB.
+        const qint64 far = 21000000;
+        const QByteArray header = "20999999 0 obj";
+        const auto bent = [&](const char *name, const Bend &bend, int error) {
+            QTest::newRow(name) << file("bent.pdf") << handMadeBook(bend) << none << error;
+        };
+        const int damaged = int(PdfOpenError::Damaged);
+        bent("hand-made, table", {}, 0);
+        bent("hand-made, stream", {.stream = true}, 0);
+        bent("hand-made, updated", {.update = true}, 0);
+        bent("trailer /Size far past the end", {.size = far}, damaged);
+        bent("subsection far past the end", {.subsection = "20999990 1"}, damaged);
+        bent("subsection far past the end, behind /Prev", {.subsection = "20999990 1", .update = true},
+             damaged);
+        bent("object header far past the end, table lost", {.contents = header, .lostTable = true}, damaged);
+        bent("object header far past the end, entry off", {.contents = header, .badOffset = true}, damaged);
+        bent("stream /Size far past the end", {.stream = true, .size = far}, damaged);
+        bent("stream /Index far past the end", {.stream = true, .subsection = "20999990 1"}, damaged);
+        bent("trailer far past the end in the body, table lost",
+             {.contents = "trailer << /Size 21000000 /Root 1 0 R >>", .lostTable = true}, damaged);
+        // The file is read in chunks of 64 KB.
+        Bend across{.contents = QByteArray(65536, ' ') + header, .badOffset = true};
+        across.contents.remove(0, handMadeBook(across).indexOf(header) - (65536 - 5));
+        bent("object header across a chunk boundary, entry off", across, damaged);
     }
 
     void open()
@@ -102,7 +204,9 @@ private Q_SLOTS:
             PdfFixtures::write(path, {{}, {}});
             PdfFixtures::encrypt(path, password);
         }
+        const long memoryBefore = peakMemory();
         const Result<PdfDocumentPtr> document = PdfDocument::open(path);
+        QCOMPARE_LT(peakMemory() - memoryBefore, 64);
         QCOMPARE(document ? 0 : document.error().code, error);
         if (document) {
             QCOMPARE(document.value()->pageCount(), 2);

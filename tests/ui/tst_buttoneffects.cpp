@@ -184,6 +184,27 @@ private Q_SLOTS:
         moveTo(m_plain);
         QCOMPARE(lookOf(m_tile), OptionalLook(Look::base));
     }
+
+    // A disabled button, or a tile whose button is disabled, neither lifts nor sinks.
+    void disabledStaysAtRest_data()
+    {
+        QTest::addColumn<bool>("tile");
+        QTest::newRow("button") << false;
+        QTest::newRow("tile") << true;
+    }
+
+    void disabledStaysAtRest()
+    {
+        QFETCH(bool, tile);
+        QPushButton *button = tile ? m_hitButton : m_plain;
+        QWidget *target = tile ? static_cast<QWidget *>(m_caption) : m_plain;
+        button->setEnabled(false);
+        moveTo(target);
+        QCOMPARE(lookOf(button), OptionalLook(Look::base));
+        press(target);
+        QCOMPARE(lookOf(button), OptionalLook(Look::base));
+        release(target);
+    }
 };
 
 LYRAFOLD_TEST_GUI_MAIN(ButtonEffectsTest)

@@ -357,6 +357,27 @@ private Q_SLOTS:
         for (const char *key : {Lang::baseTextProperty, Lang::baseToolTipProperty})
             QVERIFY(!count->property(key).isValid());
     }
+
+    // A field or button whose own text the window writes still has its tool tip and placeholder
+    // translated.
+    void dynamicOwnTextKeepsOnlyTheText()
+    {
+        QWidget window;
+        auto *folder = new QLineEdit(u"Settings"_s, &window);
+        folder->setReadOnly(true);
+        folder->setPlaceholderText(u"No folder selected"_s);
+        auto *edit = new QPushButton(u"Editing: Genre"_s, &window);
+        for (QWidget *widget : {static_cast<QWidget *>(folder), static_cast<QWidget *>(edit)}) {
+            widget->setToolTip(u"Help"_s);
+            Lang::markDynamicOwnText(widget);
+        }
+        switchTo(LyrafoldLanguage::es);
+        QCOMPARE(folder->text(), u"Settings"_s);
+        QCOMPARE(folder->placeholderText(), Lang::localized(u"No folder selected"_s));
+        QCOMPARE(edit->text(), u"Editing: Genre"_s);
+        QCOMPARE(edit->toolTip(), u"Ayuda"_s);
+        QCOMPARE(folder->toolTip(), u"Ayuda"_s);
+    }
 };
 
 LYRAFOLD_TEST_GUI_MAIN(LanguageServiceTest)

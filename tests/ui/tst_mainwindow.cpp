@@ -1,5 +1,6 @@
 #include "Fixtures.h"
 #include "MainWindowParts.h"
+#include "ModalAnswer.h"
 #include "TestHarnessGui.h"
 #include "core/common/AppPaths.h"
 #include "core/common/AppSettings.h"
@@ -7,6 +8,7 @@
 #include "core/library/LibraryColumns.h"
 #include "core/library/SlotStore.h"
 #include "ui/app/AppContext.h"
+#include "ui/common/LyrafoldTheme.h"
 #include "ui/mainwindow/BookmarkHoverOverlay.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
@@ -15,16 +17,22 @@
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/mainwindow/WindowsStyleToolTileView.h"
+#include "ui/services/LyrafoldHelpService.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <memory>
 
@@ -103,6 +111,27 @@ QStringList checkedItems(QMenu *menu)
             titles.append(item->text());
     }
     return titles;
+}
+
+// What of the widget's text does not show: empty when all of it does.
+QString clippedText(const QWidget *widget)
+{
+    QString text;
+    int needed = 0;
+    int room = widget->width();
+    if (const auto *label = qobject_cast<const QLabel *>(widget)) {
+        text = label->text();
+        if (label->wordWrap())
+            return label->heightForWidth(label->contentsRect().width()) > label->contentsRect().height()
+                       ? text
+                       : QString();
+        needed = label->fontMetrics().horizontalAdvance(text);
+        room = label->contentsRect().width();
+    } else if (const auto *button = qobject_cast<const QAbstractButton *>(widget)) {
+        text = button->text();
+        needed = button->sizeHint().width();
+    }
+    return !text.isEmpty() && needed > room ? text : QString();
 }
 
 } // namespace
@@ -291,6 +320,49 @@ private Q_SLOTS:
         AppSettings::remove(AppSettings::uiLanguageKey);
     }
 
+    // The texts the language service looks up follow the language, also those of controls whose own
+    // text the window writes; the selection buttons' titles stay English.
+    void routedTextsFollowTheLanguage_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("Turkish") << "tr";
+        QTest::newRow("Spanish") << "es";
+    }
+
+    void routedTextsFollowTheLanguage()
+    {
+        QFETCH(QString, language);
+        AppContext context;
+        MainWindowController window(context);
+        const auto lang = *LyrafoldLanguageService::languageFromRawValue(language);
+        LyrafoldLanguageService::setCurrent(lang);
+        const auto restore = qScopeGuard([] { AppSettings::remove(AppSettings::uiLanguageKey); });
+        QCoreApplication::processEvents();
+        const auto in = [lang](const QString &english) {
+            return LyrafoldLanguageService::localized(english, lang).replace(QChar(0xFF0B), QLatin1Char('+'));
+        };
+        QPushButton *edit = button(window, "editModeButton");
+        QCOMPARE(edit->text(), in("Edit"));
+        QCOMPARE(edit->toolTip(),
+                 in("Toggle column edit mode. Then click a column header to edit that column."));
+        QCOMPARE(button(window, "tagSelectedButton")->text(), "Tag selected");
+        QCOMPARE(button(window, "tagSelectedButton")->toolTip(),
+                 in("Auto-tag selected title rows with MusicBrainz-based metadata."));
+        QCOMPARE(button(window, "deleteSelectedButton")->text(), "Delete selected");
+        QCOMPARE(button(window, "deleteSelectedButton")->toolTip(),
+                 in("Delete selected title rows from the current slot."));
+        QCOMPARE(child<QLineEdit>(window, QStringLiteral("folderPathField"))->placeholderText(),
+                 in("No folder selected"));
+        QCOMPARE(status(window), in("Ready")); // nothing loaded yet
+        QCOMPARE(child<QLabel>(window, QStringLiteral("tipsLabel"))->text().replace(QChar(0xFF0B), '+'),
+                 in("Tips: press ＋ to add to playlist • hover to preview • click once to open page"));
+
+        window.toggleColumnEditMode();
+        QCOMPARE(edit->text(), "Editing: Bookmark Title");
+        window.toggleColumnEditMode();
+        QCOMPARE(edit->text(), in("Edit"));
+    }
+
     void editableCells_data()
     {
         QTest::addColumn<int>("slot");
@@ -321,12 +393,12 @@ private Q_SLOTS:
         QCOMPARE(open, editable);
         if (!editable.isEmpty()) {
             QVERIFY(tableModel(window)->setData(tableModel(window)->index(0, 3), QStringLiteral(" Bebop\n")));
-            QCOMPARE(status(window), "Updated Genre for 1 matching title(s).");
+            QTRY_COMPARE(status(window), "Updated Genre for 1 matching title(s).");
             QCOMPARE(context.library().allBookmarks().at(0).genre, "Bebop");
             QVERIFY(customModeToggle(window)->isChecked());
             // A title edited to blanks is refused; the cell keeps its title.
             QVERIFY(tableModel(window)->setData(tableModel(window)->index(1, 2), QStringLiteral("  ")));
-            QCOMPARE(status(window), "A title cannot be empty.");
+            QTRY_COMPARE(status(window), "A title cannot be empty.");
             QCOMPARE(tableModel(window)->index(1, 2).data().toString(), "/b/A.pdf 2");
         }
     }
@@ -493,6 +565,85 @@ private Q_SLOTS:
         QCOMPARE(window.menuBar()->actions().at(2)->menu()->actions().size(), 8);
     }
 
+    // At the smallest, the default and a large size, in each language: the panels follow each other
+    // without overlapping, every control lies inside its panel and shows its whole text, the tiles
+    // all fit without scrolling, the column headers are whole, and the help button covers nothing.
+    void nothingOverlapsOrClips_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("language");
+        for (const QSize size : {QSize(1200, 480), QSize(1380, 640), QSize(1920, 1080)}) {
+            for (const char *language : {"en", "tr", "es"}) {
+                QTest::addRow("%dx%d %s", size.width(), size.height(), language)
+                    << size << QString::fromLatin1(language);
+            }
+        }
+    }
+
+    void nothingOverlapsOrClips()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QString, language);
+        QVERIFY(SlotStore::saveSlot(0, Fixtures::realisticLibrary(40), QString()));
+        AppContext context;
+        MainWindowController window(context);
+        window.resize(size);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // Switched while the window shows: the texts change in place.
+        LyrafoldLanguageService::setCurrent(*LyrafoldLanguageService::languageFromRawValue(language));
+        const auto restore = qScopeGuard([] { AppSettings::remove(AppSettings::uiLanguageKey); });
+        QTest::qWait(50);
+        QCOMPARE(window.size(), size);
+
+        QWidget *content = window.centralWidget();
+        QVERIFY(content->layout()->minimumSize().height() <= content->height());
+        int previousBottom = -1;
+        for (int i = 0; i < content->layout()->count(); ++i) {
+            const QRect panel = content->layout()->itemAt(i)->geometry();
+            QVERIFY2(panel.top() > previousBottom, qPrintable(QString::number(i)));
+            previousBottom = panel.bottom();
+        }
+        QVERIFY(previousBottom < content->height());
+
+        auto *strip = child<QScrollArea>(window, QStringLiteral("toolStrip"));
+        QCOMPARE(strip->horizontalScrollBar()->maximum(), 0);
+        QCOMPARE(tableView(window)->horizontalScrollBar()->maximum(), 0);
+        QWidget *help = child<QWidget>(window, QLatin1String(LyrafoldHelpService::helpButtonName));
+        const QRect helpArea(help->mapTo(content, QPoint()), help->size());
+
+        QStringList faults;
+        for (QWidget *widget : content->findChildren<QWidget *>()) {
+            if (!widget->isVisibleTo(&window) || widget->isWindow() || widget == help ||
+                tableView(window)->isAncestorOf(widget))
+                continue;
+            const QString name =
+                widget->objectName().isEmpty() ? widget->metaObject()->className() : widget->objectName();
+            if (!widget->parentWidget()->rect().contains(widget->geometry()))
+                faults.append(name + QStringLiteral(" sticks out of its panel"));
+            const QString clipped =
+                qobject_cast<TileView *>(widget->parentWidget()) && qobject_cast<QLabel *>(widget)
+                    ? (TileView::captionFits(static_cast<QLabel *>(widget))
+                           ? QString()
+                           : static_cast<QLabel *>(widget)->text())
+                    : clippedText(widget);
+            if (!clipped.isEmpty())
+                faults.append(name + QStringLiteral(" cuts \"%1\"").arg(clipped));
+            const QRect area(widget->mapTo(content, QPoint()), widget->size());
+            if (!qobject_cast<QScrollArea *>(widget) && widget->children().isEmpty() &&
+                area.intersects(helpArea))
+                faults.append(name + QStringLiteral(" lies under the help button"));
+        }
+        QHeaderView *header = tableView(window)->horizontalHeader();
+        const QFontMetrics headerFont(LyrafoldTheme::playlistCardTitleFontBold(12));
+        for (int column = 0; column < header->count(); ++column) {
+            const QString title = tableModel(window)->headerData(column, Qt::Horizontal).toString();
+            if (headerFont.horizontalAdvance(title) >= header->sectionSize(column))
+                faults.append(QStringLiteral("header cuts \"%1\"").arg(title));
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+    }
+
     // A tile takes a click anywhere on it, also when its hit button is disabled (Extract Bookmarks
     // starts so and still has to let the user pick a folder).
     void tilesTakeClicksAnywhere()
@@ -502,10 +653,17 @@ private Q_SLOTS:
         QVERIFY(!button(window, "extractButton")->isEnabled());
         auto *extract =
             qobject_cast<WindowsStyleToolTileView *>(button(window, "extractButton")->parentWidget());
-        QCOMPARE(extract->size(), QSize(104, 132));
-        QTest::mouseClick(extract->captionField(), Qt::LeftButton);
-        QCOMPARE(status(window), "Extracting bookmarks is not available yet.");
-        QCOMPARE(toggleTile(window, "customToggleTile")->size(), QSize(104, 63));
+        QCOMPARE(extract->sizeHint(), QSize(104, 132));
+        QString asked;
+        {
+            ModalAnswer answer([&](QDialog *dialog) {
+                asked = dialog->windowTitle();
+                dialog->reject();
+            });
+            QTest::mouseClick(extract->captionField(), Qt::LeftButton);
+        }
+        QCOMPARE(asked, "Select folder containing PDF fakebooks");
+        QCOMPARE(toggleTile(window, "customToggleTile")->sizeHint(), QSize(104, 63));
         QCOMPARE(slotTile(window, 0)->size(), QSize(60, 60));
     }
 
@@ -584,9 +742,12 @@ private Q_SLOTS:
         const int titleColumn = BookmarkTableModel::columnOf(LibraryColumns::title);
 
         QTest::mouseClick(rows, Qt::LeftButton, Qt::ControlModifier, cell(1, titleColumn));
-        QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier,
-                          cell(1, BookmarkTableModel::columnOf(LibraryColumns::add)));
-        QTest::qWait(200);
+        {
+            ModalAnswer cancel(QStringLiteral("Cancel"));
+            QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier,
+                              cell(1, BookmarkTableModel::columnOf(LibraryColumns::add)));
+            QTest::qWait(200);
+        }
         QVERIFY(window.openPdfWindowControllers().isEmpty());
 
         QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier, cell(1, titleColumn));

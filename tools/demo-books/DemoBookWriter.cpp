@@ -92,7 +92,11 @@ public:
 
     std::string next()
     {
-        m_degree = (m_folk ? folkMoves : jazzMoves)[m_degree][m_random.below(4)];
+        // One step at a time: gcc 12 with the undefined-behaviour sanitizer miscompiles the subscript
+        // of a conditional array, calling below() on a null object.
+        const int(&moves)[7][4] = m_folk ? folkMoves : jazzMoves;
+        const int choice = m_random.below(4);
+        m_degree = moves[m_degree][choice];
         return std::string(keyScales[m_key][m_degree]) + (m_folk ? folkQualities : jazzQualities)[m_degree];
     }
 

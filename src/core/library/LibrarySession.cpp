@@ -13,6 +13,7 @@
 
 #include <QFileInfo>
 #include <QSet>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <numeric>
@@ -131,6 +132,21 @@ const BookmarkEntry *LibrarySession::displayedBookmark(int row) const
 
 QList<qsizetype> LibrarySession::uniqueAllBookmarksIndices(const QList<int> &displayRows) const
 {
+    return positionsOfShownSongs(displayRows,
+                                 [this](int, const QString &key) { return firstPositionOf(key); });
+}
+
+QList<qsizetype> LibrarySession::uniqueDisplayedPositions(const QList<int> &displayRows) const
+{
+    return positionsOfShownSongs(displayRows, [this](int row, const QString &) {
+        return std::optional<qsizetype>(m_filtered.at(row));
+    });
+}
+
+QList<qsizetype> LibrarySession::positionsOfShownSongs(
+    const QList<int> &displayRows,
+    const std::function<std::optional<qsizetype>(int row, const QString &key)> &positionOf) const
+{
     QList<int> rows = displayRows;
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -143,7 +159,7 @@ QList<qsizetype> LibrarySession::uniqueAllBookmarksIndices(const QList<int> &dis
         QString key = entry->id();
         if (seen.contains(key))
             continue;
-        if (const std::optional<qsizetype> position = firstPositionOf(key))
+        if (const std::optional<qsizetype> position = positionOf(row, key))
             positions.append(*position);
         seen.insert(std::move(key));
     }
@@ -166,7 +182,7 @@ void LibrarySession::commitBatch()
     Q_ASSERT(m_pending.depth > 0);
     if (--m_pending.depth > 0)
         return;
-    const PendingChange change = std::exchange(m_pending, PendingChange());
+    PendingChange change = std::exchange(m_pending, PendingChange());
     if (!change.changed)
         return;
     if (change.save)
@@ -175,6 +191,10 @@ void LibrarySession::commitBatch()
         syncPlaylists(change);
     Q_EMIT libraryChanged(change.kind,
                           change.kind == ChangeKind::replaced ? QSet<QString>() : change.titleKeys);
+    // A change of the whole library leaves 100,000 keys behind: freed on a worker.
+    if (change.titleKeys.size() + change.identityKeys.size() > 10000)
+        QThreadPool::globalInstance()->start(
+            [keys = std::move(change.titleKeys), ids = std::move(change.identityKeys)] {});
 }
 
 void LibrarySession::noteChange(ChangeKind kind, QSet<QString> titleKeys, QSet<QString> identityKeys,
@@ -192,8 +212,15 @@ void LibrarySession::noteChange(ChangeKind kind, QSet<QString> titleKeys, QSet<Q
         pending.kind = kind;
     pending.changed = true;
     pending.save |= save;
-    pending.titleKeys.unite(titleKeys);
-    pending.identityKeys.unite(identityKeys);
+    // A change of the whole library brings 100,000 keys: taken over, not copied one by one.
+    if (pending.titleKeys.isEmpty())
+        pending.titleKeys = std::move(titleKeys);
+    else
+        pending.titleKeys.unite(titleKeys);
+    if (pending.identityKeys.isEmpty())
+        pending.identityKeys = std::move(identityKeys);
+    else
+        pending.identityKeys.unite(identityKeys);
     if (kind == ChangeKind::replaced)
         pending.syncAll |= save;
 }
@@ -219,6 +246,7 @@ void LibrarySession::restoreActiveSlot()
 
 LibrarySession::LoadResult LibrarySession::loadCurrentSlot()
 {
+    announceReplacement();
     SlotStore::SlotContents contents = SlotStore::loadSlotContents(m_currentSlotId);
     if (!contents.bookmarks.isEmpty()) {
         const qsizetype count = contents.bookmarks.size();
@@ -250,6 +278,7 @@ std::optional<QString> LibrarySession::switchToSlot(qint64 slot)
 {
     if (slot < 0 || slot >= SlotStore::slotCount || slot == m_currentSlotId)
         return std::nullopt;
+    announceReplacement();
     saveCurrentSlot();
     m_currentSlotId = slot;
     writeMetaInBackground(slot);
@@ -262,6 +291,7 @@ std::optional<QString> LibrarySession::switchToSlot(qint64 slot)
 
 void LibrarySession::adoptDefaultBookmarks(BookmarkList rows, const QString &folder)
 {
+    announceReplacement();
     BatchScope batch(*this);
     replaceRows(LibraryRows(rows));
     m_selectedFolder = folder;

@@ -57,6 +57,45 @@ struct DeletionResult {
     QStringList notTrashed;
 };
 
+// A slot about to be emptied, with the one question every way of emptying a slot asks first (Clear
+// slot, a new extraction, a full extraction over a filled slot, the workshop's clear).
+struct SlotClearPlan {
+    qint64 slot = 0;
+    QString slotName;
+    qsizetype bookmarkCount = 0;
+    quint64 libraryVersion = 0;
+
+    // "Clear Slot 3?" (with the slot's own name when it has one) and the count of bookmarks lost.
+    QString message() const;
+    QString informativeText() const;
+};
+
+// What an extraction from a folder gives a slot.
+struct ExtractionResult {
+    qint64 slot = 1;
+    // The slot's new name; "Slot <n>" (or empty) leaves it without one.
+    QString slotName;
+    // Becomes the library folder.
+    QString folder;
+    // The books' songs, in the order of the books.
+    BookmarkList bookmarks;
+    // A partial run: the lower-cased file names of the books it read again; the slot's songs of other
+    // books stay. Nothing: a full run, which replaces every song of the slot.
+    std::optional<QSet<QString>> rereadBooks;
+};
+
+// An extraction merged into its slot's rows, worked out on a worker, with what the library would
+// otherwise compute on the main thread when it takes the rows.
+struct ExtractionPlan {
+    ExtractionResult result;
+    LibraryRows rows;
+    std::shared_ptr<const TitleKeyIndex> titleKeys;
+    QHash<QString, qsizetype> positions; // identity key -> first position
+    // What the plan was made from.
+    qint64 currentSlot = 0;
+    quint64 libraryVersion = 0;
+};
+
 // The library: the slot in use and its rows, the rows the search shows, and the library folder; one
 // instance for the application (AppContext), shared by every window. Main thread only.
 //
@@ -147,8 +186,12 @@ public:
     int displayedRowCount() const;
     const BookmarkEntry *displayedBookmark(int row) const;
     // Library positions of the bookmarks shown in the given rows: ascending by row, one per identity
-    // key, rows outside the shown ones skipped.
+    // key (the first bookmark of the library with it), rows outside the shown ones skipped.
     QList<qsizetype> uniqueAllBookmarksIndices(const QList<int> &displayRows) const;
+    // As many, but each the position of a shown row itself (the first given row of its identity key):
+    // what a deletion of the selected rows takes, so that a bookmark the search hides, even one with
+    // the same identity, is never among them.
+    QList<qsizetype> uniqueDisplayedPositions(const QList<int> &displayRows) const;
 
     // ---- Slots
 
@@ -185,6 +228,51 @@ public:
 
     // The six slot names: the stored name trimmed, else "Default" or "Slot N".
     QStringList slotTileNames() const;
+
+    // The rows of a slot as they are now: the library for the current slot, else the slot's file.
+    BookmarkList slotBookmarks(qint64 slot) const;
+    qsizetype slotBookmarkCount(qint64 slot) const;
+
+    // ---- Slot commands (the "Slots" menu, extraction, imports, the workshop). Each returns the
+    // status text to show; a write that fails later arrives through saveFailed().
+
+    // Saves the current slot and brings every playlist item in line with it: "<name> saved".
+    QString saveSlotNow();
+    // The current slot's rows from its file again (the folder stays): "<name> reloaded (<n> bookmarks)".
+    QString reloadCurrentSlot();
+    // Replaces destination's file with the current slot's rows and folder; the current slot stays.
+    // Nothing (and nothing written) for a destination outside 0-5 or the current slot.
+    std::optional<QString> copyCurrentSlotTo(qint64 destination);
+    // Appends the songs of the sources (0-5 but the current slot, each once, ascending) that the current
+    // slot lacks by identity key: "Merged <n> bookmark(s) into <name>". Nothing for the Default slot,
+    // which takes no merge.
+    std::optional<QString> mergeSlotsIntoCurrent(const QList<qint64> &sources);
+
+    // Emptying a slot: the plan names it and its count, for the question; the act checks that the
+    // library has not changed since.
+    SlotClearPlan planClearSlot(qint64 slot) const;
+    // Empties the current slot (not Default) and drops its name; the playlists keep their items.
+    // "<name> cleared", or nothing when the plan is not the current slot's or the library changed.
+    std::optional<QString> clearCurrentSlot(const SlotClearPlan &plan);
+    // Empties the current slot, whichever it is, and forgets the library folder, for a fresh
+    // extraction. False when the library changed since the plan.
+    bool startNewExtraction(const SlotClearPlan &plan);
+
+    // Puts an extraction into its slot, which becomes the current one: a full run replaces the slot's
+    // songs, a partial one those of the books it read (the others stay first, in their order). The
+    // slot's rows are taken as they are now, so edits made while the run went on survive, and a new
+    // song with the identity key of an old one keeps the old one's metadata. Names the slot, sets the
+    // folder. Returns the number of songs in the slot.
+    qsizetype adoptExtraction(const ExtractionResult &result);
+    // The same in two steps, so that a large library is merged off the main thread: the planner (made
+    // here, run on a worker) merges; adopting the plan on the main thread only takes its rows. Nothing
+    // when the library or the current slot changed since the plan was made: plan again.
+    std::function<ExtractionPlan()> extractionPlanner(ExtractionResult result) const;
+    std::optional<qsizetype> adoptExtraction(ExtractionPlan plan);
+
+    // Appends imported songs to slot, which becomes the current one; the library folder becomes
+    // destinationFolder, or the slot's stored folder when that is empty.
+    void appendImportedBookmarks(const BookmarkList &rows, qint64 slot, const QString &destinationFolder);
 
     // "<books> books (<available> available, <unavailable> unavailable)"; a book is the rows of one
     // PDF file name, ignoring case.
@@ -236,6 +324,35 @@ public:
     // bookmarks are the context rows of that path, in context order.
     OpenSongPlan planOpenPdfWithContext(const BookmarkEntry &entry, const BookmarkList &context) const;
 
+    // ---- Changes worked out on a worker, and slots that are not the current one
+
+    // The title-key index when it is made already; null otherwise, so that a worker can make it from a
+    // copy of the rows instead of the UI thread.
+    std::shared_ptr<const TitleKeyIndex> readyTitleKeyIndex() const { return m_titleKeys; }
+
+    // Rows that a worker made from the library of version by changing metadata only (no title, book or
+    // page) take the library's place, as an edit of the rows with those title and identity keys.
+    // Refused (false, nothing changes) when the library is no longer that version.
+    bool adoptEditedRows(quint64 version, LibraryRows rows, QSet<QString> titleKeys,
+                         QSet<QString> identityKeys);
+
+    struct StoredSlotEdit {
+        bool read = false; // the slot held bookmarks
+        qsizetype changed = 0;
+        bool written = false;
+        QString error; // why a change was not written
+    };
+    using StoredRowsEdit = std::function<qsizetype(BookmarkList &rows)>;
+    // Changes the rows stored in slot, which must not be the current one (false otherwise): on the
+    // writer of the slot's file, after the writes queued before it, the stored rows are read, changed
+    // by edit (on that thread; it returns how many rows it changed) and written back whole. done runs
+    // on the UI thread. A failed write is told through saveFailed() as well.
+    bool editStoredSlot(qint64 slot, StoredRowsEdit edit, std::function<void(const StoredSlotEdit &)> done);
+
+    // The rows of a bookmark file become the current slot's library, with folder as the library
+    // folder when there is one. Saved, playlists brought in line.
+    void importBookmarks(LibraryRows rows, const std::optional<QString> &folder);
+
     // ---- Search and sort of the shown rows
 
     // Raised by every search update and every change of the library; a pass applies its rows only
@@ -264,6 +381,11 @@ Q_SIGNALS:
     void saveFailed(const QString &path, const QString &reason);
     // A search pass, or an update that shows everything, replaced the shown rows.
     void filteredBookmarksChanged();
+    // The slot is about to change or the library to be replaced; the rows and the slot are still the
+    // old ones. A run that holds a batch open ends it here, so that what it changed is saved to its
+    // own slot. Every operation that changes the slot or replaces the rows tells it first, before it
+    // reads or writes anything.
+    void libraryAboutToBeReplaced();
 
 private:
     struct PendingChange {
@@ -295,6 +417,11 @@ private:
     // Keeps the first position of each identity key in step with rows whose key changed.
     void followKeyChanges(const QList<KeyChange> &changes, const TitleKeyIndex &oldTitles);
     void syncPlaylists(const PendingChange &change);
+    // One position per identity key among the shown rows, in ascending row order, as positionOf
+    // gives it for the first given row of the key.
+    QList<qsizetype> positionsOfShownSongs(
+        const QList<int> &displayRows,
+        const std::function<std::optional<qsizetype>(int row, const QString &key)> &positionOf) const;
 
     void applySearchPass(qint64 generation, QList<qsizetype> positions);
     // Prepares what the library's version lacks (search index, title keys, key positions) on a worker,
@@ -302,6 +429,7 @@ private:
     void prepareIndexes();
     void startFullSearchPass(const SearchQuery &query, qint64 generation);
 
+    void announceReplacement() { Q_EMIT libraryAboutToBeReplaced(); }
     void writeMetaInBackground(qint64 activeSlot);
     // For the background writes: reports a failed one through saveFailed().
     std::function<void(const QString &path, bool written, const QString &error)> failureReporter();

@@ -57,15 +57,22 @@ public:
     {
         const QString title = recordKey(record.title);
         const QString file = recordKey(record.pdfFileName);
-        if (file.isEmpty())
-            return title.isEmpty() ? std::nullopt : lookUp(titleIndex(), title);
-        const int book = bookNumbers().byKey.value(file, -1);
-        if (book < 0)
-            return std::nullopt;
-        if (title.isEmpty())
-            return lookUp(bookIndex(), book);
-        return lookUp(titleBookIndex(record.pageNumber.has_value()),
-                      BookKey{title, book, record.pageNumber.value_or(0)});
+        const int book = file.isEmpty() ? -1 : bookNumbers().byKey.value(file, -1);
+        if (!title.isEmpty() && book >= 0) {
+            if (record.pageNumber) {
+                if (const auto found = lookUp(titleBookIndex(true), BookKey{title, book, *record.pageNumber}))
+                    return found;
+            }
+            if (const auto found = lookUp(titleBookIndex(false), BookKey{title, book, 0}))
+                return found;
+        }
+        // No bookmark has both (a book renamed since the file was written): the first bookmark, in
+        // library order, with the title or with the book.
+        const std::optional<qsizetype> byTitle = title.isEmpty() ? std::nullopt : lookUp(titleIndex(), title);
+        const std::optional<qsizetype> byBook = book < 0 ? std::nullopt : lookUp(bookIndex(), book);
+        if (byTitle && byBook)
+            return std::min(*byTitle, *byBook);
+        return byTitle ? byTitle : byBook;
     }
 
 private:
@@ -376,7 +383,7 @@ Result<QList<MetadataRecord>> parseCSV(const QByteArray &bytes)
     return records;
 }
 
-int applyRecords(const QList<MetadataRecord> &records, BookmarkList &bookmarks)
+int applyRecords(const QList<MetadataRecord> &records, BookmarkList &bookmarks, QList<qsizetype> *positions)
 {
     BookmarkMatcher matcher(bookmarks);
     int found = 0;
@@ -385,19 +392,26 @@ int applyRecords(const QList<MetadataRecord> &records, BookmarkList &bookmarks)
         if (!index)
             continue;
         apply(record, bookmarks[*index]);
+        if (positions)
+            positions->append(*index);
         ++found;
     }
     return found;
 }
 
-Result<int> importFile(const QString &path, BookmarkList &bookmarks)
+Result<QList<MetadataRecord>> readFile(const QString &path)
 {
     const StateFile::ReadResult file = StateFile::read(path);
     if (file.status != StateFile::ReadStatus::Ok)
-        return Result<int>::failure(
+        return Result<QList<MetadataRecord>>::failure(
             QStringLiteral("Could not read the file %1.").arg(QFileInfo(path).fileName()));
     const bool isJson = QFileInfo(path).suffix().toLower() == QLatin1String("json");
-    const auto records = isJson ? parseJSON(file.bytes) : parseCSV(file.bytes);
+    return isJson ? parseJSON(file.bytes) : parseCSV(file.bytes);
+}
+
+Result<int> importFile(const QString &path, BookmarkList &bookmarks)
+{
+    const auto records = readFile(path);
     if (!records)
         return records.error();
     return applyRecords(records.value(), bookmarks);

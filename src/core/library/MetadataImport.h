@@ -34,9 +34,10 @@ struct MetadataRecord {
 // bookmark list is the caller's.
 //
 // A record finds the first bookmark, in library order, that has its title and book file name (and its
-// page, when the record has one); a record with only a title or only a book file name finds the first
-// bookmark with that one. Titles and file names are compared without
-// regard to case or Unicode composition, with white space at both ends of either side dropped.
+// page, when the record has one and a bookmark of that title and book has it); when no bookmark has
+// both, or the record names only one of them, it finds the first bookmark with the title or with the
+// book file name. Titles and file names are compared without regard to case or Unicode composition,
+// with white space at both ends of either side dropped.
 namespace MetadataImport {
 
 // A JSON array of objects with the MetadataRecord field names as keys ("pageNumber" is not read). A
@@ -54,11 +55,17 @@ Result<QList<MetadataRecord>> parseCSV(const QByteArray &bytes);
 // The cells of each non-empty record of CSV text, in order; nothing when a quote is never closed.
 std::optional<QList<QStringList>> csvRows(QStringView text);
 
-// Applies each record, in order, to the bookmark it finds; returns how many records found one.
-int applyRecords(const QList<MetadataRecord> &records, BookmarkList &bookmarks);
+// Applies each record, in order, to the bookmark it finds; returns how many records found one. The
+// positions of the bookmarks found are added to positions, when given.
+int applyRecords(const QList<MetadataRecord> &records, BookmarkList &bookmarks,
+                 QList<qsizetype> *positions = nullptr);
 
-// Reads the file (JSON when its extension is "json" in any case, CSV otherwise) and applies it; the
-// number of records that found a bookmark, or why the file could not be used.
+// The records of a file: JSON when its extension is "json" in any case, CSV otherwise; or why the file
+// could not be used.
+Result<QList<MetadataRecord>> readFile(const QString &path);
+
+// Reads the file and applies it; the number of records that found a bookmark, or why the file could
+// not be used.
 Result<int> importFile(const QString &path, BookmarkList &bookmarks);
 
 } // namespace MetadataImport

@@ -15,7 +15,7 @@
 
 namespace {
 
-using TitleMap = QHash<QString, TitleMetadataRecord>;
+using TitleMap = TitleMetadataIndex::RecordMap;
 
 struct IndexState {
     QMutex lock;
@@ -93,20 +93,10 @@ LoadResult loadFromBundle()
     if (file.error() != QFileDevice::NoError)
         return {{}, file.errorString()};
 
-    auto records = decodeRecords(bytes);
-    if (!records)
-        return {{}, QFileInfo(*path).fileName() + QStringLiteral(": ") + records.error().message};
-
-    TitleMap map;
-    map.reserve(records.value().size());
-    for (TitleMetadataRecord &record : records.value()) {
-        QString key = TitleMetadataIndex::normalizedTitleKey(record.title);
-        // The first record of a title wins; later ones are duplicates of it.
-        if (key.isEmpty() || map.contains(key))
-            continue;
-        map.insert(std::move(key), std::move(record));
-    }
-    return {std::move(map), std::nullopt};
+    auto map = TitleMetadataIndex::decodeRecordMap(bytes);
+    if (!map)
+        return {{}, QFileInfo(*path).fileName() + QStringLiteral(": ") + map.error().message};
+    return {std::move(map).value(), std::nullopt};
 }
 
 // Whether \s may match c: exact below U+1680, and yes for everything from there on.
@@ -131,6 +121,28 @@ bool hasWhiteSpaceToCollapse(QStringView text)
 } // namespace
 
 namespace TitleMetadataIndex {
+
+std::optional<QString> bundledFilePath()
+{
+    return resolveBundledJsonPath();
+}
+
+Result<RecordMap> decodeRecordMap(const QByteArray &bytes)
+{
+    auto records = decodeRecords(bytes);
+    if (!records)
+        return records.error();
+    RecordMap map;
+    map.reserve(records.value().size());
+    for (TitleMetadataRecord &record : records.value()) {
+        QString key = normalizedTitleKey(record.title);
+        // The first record of a title wins; later ones are duplicates of it.
+        if (key.isEmpty() || map.contains(key))
+            continue;
+        map.insert(std::move(key), std::move(record));
+    }
+    return map;
+}
 
 QString normalizedTitleKey(const QString &title)
 {
@@ -159,7 +171,7 @@ std::optional<TitleMetadataRecord> metadataForDisplayTitle(const QString &title)
     return metadataForKey(normalizedTitleKey(title));
 }
 
-std::optional<TitleMetadataRecord> metadataForKey(const QString &key)
+RecordMap records()
 {
     IndexState &s = state();
     QMutexLocker locker(&s.lock);
@@ -168,8 +180,14 @@ std::optional<TitleMetadataRecord> metadataForKey(const QString &key)
         s.cachedMap = std::move(loaded.map);
         s.loadError = std::move(loaded.error);
     }
-    const auto found = s.cachedMap->constFind(key);
-    if (found == s.cachedMap->constEnd())
+    return *s.cachedMap;
+}
+
+std::optional<TitleMetadataRecord> metadataForKey(const QString &key)
+{
+    const RecordMap map = records();
+    const auto found = map.constFind(key);
+    if (found == map.constEnd())
         return std::nullopt;
     return *found;
 }

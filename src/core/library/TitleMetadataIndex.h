@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/common/Result.h"
+
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +30,20 @@ namespace TitleMetadataIndex {
 // The key by which titles are matched across the application: lower case, trimmed, inner white
 // space collapsed, and a leading "the", a trailing ", the" or a final "(the)" dropped.
 QString normalizedTitleKey(const QString &title);
+
+// Records by normalised title key; of two records with the same key the first in the file is kept.
+using RecordMap = QHash<QString, TitleMetadataRecord>;
+
+// Where the built-in metadata file is, or nothing when the application carries none.
+std::optional<QString> bundledFilePath();
+
+// The records of a metadata file's bytes by key; records without a key are left out. Safe on any
+// thread.
+Result<RecordMap> decodeRecordMap(const QByteArray &bytes);
+
+// Every built-in record, loaded on first use; empty when the file could not be loaded. The copy shares
+// the index's data and costs nothing.
+RecordMap records();
 
 // The built-in record for a title, or nothing. Loads the file on first use.
 std::optional<TitleMetadataRecord> metadataForDisplayTitle(const QString &title);

@@ -1,6 +1,7 @@
 #include "pdf/engine/PdfDocument.h"
 
 #include "pdf/engine/PdfSupport.h"
+#include "pdf/engine/PdfXrefBound.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -251,11 +252,17 @@ Result<PdfDocumentPtr> PdfDocument::open(const QString &absolutePath)
 {
     if (const auto error = PdfSupport::checkFile(absolutePath))
         return *error;
+    const auto damaged = [&] {
+        return openFailure(PdfOpenError::Damaged,
+                           QStringLiteral("The file %1 is damaged and cannot be read.").arg(absolutePath));
+    };
+    // poppler would make room for every object the file claims, however many that is.
+    if (PdfXrefBound::claimsImpossibleObject(absolutePath))
+        return damaged();
     routePopplerMessages();
     std::unique_ptr<Poppler::Document> document = Poppler::Document::load(absolutePath);
     if (!document)
-        return openFailure(PdfOpenError::Damaged,
-                           QStringLiteral("The file %1 is damaged and cannot be read.").arg(absolutePath));
+        return damaged();
     if (document->isLocked())
         return openFailure(PdfOpenError::PasswordProtected,
                            QStringLiteral("The file %1 is protected by a password.").arg(absolutePath));

@@ -15,10 +15,12 @@ struct OpenBook {
     PdfDocumentPtr document;
 };
 
+// Never destroyed: at exit the document would be closed after the PDF libraries' own statics are
+// gone, and closing it then crashes.
 OpenBook &openBook()
 {
-    static OpenBook book;
-    return book;
+    static OpenBook *const book = new OpenBook;
+    return *book;
 }
 
 // The document at path, reopened when the file changed since it was opened.

@@ -301,7 +301,7 @@ void AutoPlaylistWindowController::openGeneratedTitleAtRow(int row)
         }
         const ViewerOpenRequest &request = *plan.request;
         auto *viewer = new PdfViewerWindowController(
-            request.pdfPath, request.pageNumber, request.bookmarkEntry, request.playlistItems,
+            m_context, request.pdfPath, request.pageNumber, request.bookmarkEntry, request.playlistItems,
             request.playlistCurrentIndex, request.sourcePdfBookmarks);
         PdfViewerWindowController::openFrom(this, m_openPdfWindowControllers, viewer);
         if (AppSettings::boolValue(AppSettings::studyModeEnabledKey)) {

@@ -308,17 +308,21 @@ private:
         QWidget *hit = m_window->childAt(pos);
         if (!hit || isInsideTable(hit))
             return nullptr;
+        // A disabled button shows no hover or press: it would promise a click that does nothing.
+        const auto responds = [](const QAbstractButton *button) {
+            return button && button->isEnabled() && !shouldIgnoreButtonForGlobalEffects(button);
+        };
         for (QWidget *w = hit; w && w != m_window; w = w->parentWidget()) {
             auto *button = qobject_cast<QAbstractButton *>(w);
             if (button && isShown(button) && !shouldIgnoreButtonForGlobalEffects(button))
-                return button;
+                return responds(button) ? button : nullptr;
         }
         // A tile takes every click on its surface, so a hit on its picture or caption is a hit on
         // the tile, whose first visible button stands for it.
         for (QWidget *w = hit; w && w != m_window; w = w->parentWidget()) {
             if (shouldSearchDescendants(w)) {
                 QAbstractButton *button = firstButtonDescendant(w);
-                return button && !shouldIgnoreButtonForGlobalEffects(button) ? button : nullptr;
+                return responds(button) ? button : nullptr;
             }
         }
         return nullptr;

@@ -2,6 +2,7 @@
 
 #include "ui/common/LyrafoldTheme.h"
 
+#include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -28,6 +29,20 @@ void LyrafoldOpaqueTableHeaderView::paintSection(QPainter *painter, const QRect 
 
 namespace LyrafoldTableHeaderCell {
 
+namespace {
+
+QFont font()
+{
+    return LyrafoldTheme::playlistCardTitleFontBold(12);
+}
+
+} // namespace
+
+int widthFor(const QString &text)
+{
+    return QFontMetrics(font()).horizontalAdvance(text) + 12;
+}
+
 void draw(QPainter *painter, const QRect &frame, const QString &text)
 {
     painter->save();
@@ -39,7 +54,7 @@ void draw(QPainter *painter, const QRect &frame, const QString &text)
     painter->setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.18f), 1));
     painter->drawLine(QPointF(f.right() - 0.5, f.top() + 4), QPointF(f.right() - 0.5, f.bottom() - 4));
     painter->setPen(Qt::white);
-    painter->setFont(LyrafoldTheme::playlistCardTitleFontBold(12));
+    painter->setFont(font());
     const QSizeF textSize = painter->fontMetrics().size(Qt::TextSingleLine, text);
     const QPointF origin(f.left() + (f.width() - textSize.width()) * 0.5,
                          f.top() + (f.height() - textSize.height()) * 0.5);

@@ -21,4 +21,7 @@ namespace LyrafoldTableHeaderCell {
 // bottom, and the text in white bold serif of 12, centred even when it is wider than the cell.
 void draw(QPainter *painter, const QRect &frame, const QString &text);
 
+// The narrowest cell that shows the text whole, with a little room on either side.
+int widthFor(const QString &text);
+
 } // namespace LyrafoldTableHeaderCell

@@ -6,7 +6,9 @@
 #include "pdf/render/LyrafoldBookmarkPdfPreview.h"
 #include "ui/common/PagePreviewWindow.h"
 
+#include <QApplication>
 #include <QCursor>
+#include <QDialog>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -26,6 +28,35 @@ QRect visibleFrameAt(const QPoint &pointer, const QWidget *window)
         screen = QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry() : QRect();
 }
+
+// Tells when a menu or a dialog opens anywhere in the application.
+class OpeningWatcher : public QObject {
+public:
+    OpeningWatcher(std::function<void()> opened, QObject *parent)
+        : QObject(parent), m_opened(std::move(opened))
+    {
+    }
+
+    static bool isMenuOrDialog(const QWidget *window)
+    {
+        return window->windowType() == Qt::Popup || qobject_cast<const QDialog *>(window) ||
+               window->isModal();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            const auto *widget = static_cast<QWidget *>(watched);
+            if (widget->isWindow() && isMenuOrDialog(widget))
+                m_opened();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_opened;
+};
 
 QString formatPoint(const QPoint &point)
 {
@@ -51,6 +82,14 @@ TablePagePreview::TablePagePreview(QTableView *table, SongAt songAt, QObject *pa
         hoverLog(QStringLiteral("timer fired row=%1").arg(m_pendingRow));
         showPendingRow();
     });
+    m_openingWatcher = new OpeningWatcher(
+        [this] {
+            if (active()) {
+                hoverLog(QStringLiteral("a menu or dialog opened, closing preview"));
+                close();
+            }
+        },
+        this);
     table->viewport()->setMouseTracking(true);
     table->viewport()->installEventFilter(this);
     if (QWidget *window = table->window(); window != table)
@@ -79,9 +118,10 @@ QPoint TablePagePreview::windowPosition(const QPoint &pointer, const QSize &size
 
 bool TablePagePreview::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!m_table)
+    QTableView *view = table();
+    if (!view)
         return false;
-    if (watched == m_table->viewport()) {
+    if (watched == view->viewport()) {
         if (event->type() == QEvent::MouseMove)
             pointerMoved(static_cast<QMouseEvent *>(event)->globalPosition().toPoint());
         else if (event->type() == QEvent::MouseButtonPress && m_behaviour.opensOnPress &&
@@ -112,6 +152,8 @@ void TablePagePreview::dismiss()
 
 void TablePagePreview::close()
 {
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->removeEventFilter(m_openingWatcher);
     m_hoverTimer->stop();
     closeWindow();
     m_shownRow = -1;
@@ -133,7 +175,10 @@ void TablePagePreview::pointerMoved(const QPoint &global)
         setPreviewRow(-1);
         return;
     }
-    QWidget *window = m_table->window();
+    QTableView *view = table();
+    if (!view)
+        return;
+    QWidget *window = view->window();
     if (!window || !window->isActiveWindow()) {
         if (active()) {
             hoverLog(QStringLiteral("previewHoverMouseMoved: window not key, closing preview"));
@@ -141,7 +186,7 @@ void TablePagePreview::pointerMoved(const QPoint &global)
         }
         return;
     }
-    QWidget *viewport = m_table->viewport();
+    QWidget *viewport = view->viewport();
     const QPoint local = viewport->mapFromGlobal(global);
     if (!viewport->rect().contains(local)) {
         if (active()) {
@@ -150,7 +195,7 @@ void TablePagePreview::pointerMoved(const QPoint &global)
         }
         return;
     }
-    const int row = m_table->rowAt(local.y());
+    const int row = view->rowAt(local.y());
     if (!m_songAt(row) || isOnControl(row, local)) {
         if (active()) {
             hoverLog(QStringLiteral("previewHoverMouseMoved: invalid row %1, closing preview").arg(row));
@@ -170,11 +215,26 @@ void TablePagePreview::pointerMoved(const QPoint &global)
         return;
     m_pendingRow = row;
     m_hoverTimer->start();
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->installEventFilter(m_openingWatcher);
+}
+
+bool TablePagePreview::somethingElseIsOpen()
+{
+    return QApplication::activePopupWidget() || QApplication::activeModalWidget();
+}
+
+void TablePagePreview::showNoPage()
+{
+    hoverLog(QStringLiteral("updateOrShowPreviewPopover FAILED: file/doc/page missing"));
+    closeWindow();
+    setPreviewRow(-1);
 }
 
 void TablePagePreview::pressed(const QPoint &local)
 {
-    const int row = m_table->rowAt(local.y());
+    QTableView *view = table();
+    const int row = view ? view->rowAt(local.y()) : -1;
     if (!m_songAt(row))
         return;
     close();
@@ -194,13 +254,13 @@ void TablePagePreview::showPendingRow()
     m_shownRow = row;
     hoverLog(QStringLiteral("updateOrShowPreviewPopover row=%1").arg(row));
     const SongRecord *song = m_songAt(row);
-    if (!song)
+    if (!song || somethingElseIsOpen())
         return;
     if (!QFileInfo(song->pdfFilePath).isFile()) {
-        hoverLog(QStringLiteral("updateOrShowPreviewPopover FAILED: file/doc/page missing"));
+        showNoPage();
         return;
     }
-    if (m_table && m_table->window())
+    if (QTableView *view = table(); view && view->window())
         startRendering(row, *song, QCursor::pos());
 }
 
@@ -210,7 +270,10 @@ void TablePagePreview::startRendering(int row, const SongRecord &song, const QPo
         *m_cancelRendering = true;
     auto cancelled = std::make_shared<std::atomic_bool>(false);
     m_cancelRendering = cancelled;
-    const qreal ratio = m_table->devicePixelRatioF();
+    QTableView *view = table();
+    if (!view)
+        return;
+    const qreal ratio = view->devicePixelRatioF();
     const QSize pixels =
         QSize(PagePreviewWindow::contentWidth, PagePreviewWindow::contentHeight) * std::max<qreal>(ratio, 1);
     // The book is opened and the page drawn on a worker; the window opens when the page is there, so a
@@ -226,7 +289,7 @@ void TablePagePreview::startRendering(int row, const SongRecord &song, const QPo
             if (*cancelled)
                 return;
             if (!image) {
-                hoverLog(QStringLiteral("updateOrShowPreviewPopover FAILED: file/doc/page missing"));
+                showNoPage();
                 return;
             }
             pageRendered(row, *image, pointer);
@@ -235,9 +298,10 @@ void TablePagePreview::startRendering(int row, const SongRecord &song, const QPo
 
 void TablePagePreview::pageRendered(int row, const QImage &image, const QPoint &pointer)
 {
-    if (!m_table)
+    QTableView *view = table();
+    if (!view || somethingElseIsOpen())
         return;
-    QWidget *owner = m_table->window();
+    QWidget *owner = view->window();
     const bool reused = m_window;
     if (!reused)
         m_window = new PagePreviewWindow(owner);

@@ -16,8 +16,11 @@ struct SongRecord;
 
 // The page preview of a table of songs: while the pointer rests on a row, the first page of its song
 // shows in a small window beside the pointer, rendered on a worker; leaving the rows, a move while the
-// window is in the background, or the window's deactivation takes it away. It watches the table's
-// viewport and the table's window only, never the whole application.
+// window is in the background, or the window's deactivation takes it away. A row whose page cannot be
+// shown (its book missing or unreadable) shows none, rather than the page of the row before; a menu
+// or a dialog that opens takes the preview away too, so it never covers them. It watches the table's
+// viewport and the table's window; the whole application only while a preview is on its way or shown,
+// and then only for windows that open.
 //
 // Every window with such a table makes one (the library table, the playlists window's titles, the
 // auto playlist's generated list) and passes the song of each shown row. A window that draws a hover
@@ -85,14 +88,24 @@ private:
     void pageRendered(int row, const QImage &image, const QPoint &pointer);
     // Closes the window and stops a rendering in flight; the rows stay.
     void closeWindow();
+    // The row has no page to show: no window, no preview band.
+    void showNoPage();
+    // Whether a menu or a dialog is open, which a preview must not cover.
+    static bool somethingElseIsOpen();
     void setHoveredRow(int row);
     void setPreviewRow(int row);
     bool active() const;
 
-    QPointer<QTableView> m_table;
+    // The table as it is now: null once it is gone or being torn down (its viewport still sends events
+    // then, and the object is no longer a table).
+    QTableView *table() const { return qobject_cast<QTableView *>(m_table.data()); }
+
+    QPointer<QObject> m_table;
     SongAt m_songAt;
     Behaviour m_behaviour;
     QTimer *m_hoverTimer = nullptr;
+    // Watches the application for menus and dialogs that open, while a preview may show.
+    QObject *m_openingWatcher = nullptr;
     QPointer<PagePreviewWindow> m_window;
     bool m_suspended = false;
     int m_shownRow = -1;

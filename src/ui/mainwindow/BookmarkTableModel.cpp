@@ -97,7 +97,18 @@ bool BookmarkTableModel::setData(const QModelIndex &index, const QVariant &value
 void BookmarkTableModel::reload()
 {
     beginResetModel();
+    m_shownPositions = m_session->filteredPositions();
     endResetModel();
+}
+
+void BookmarkTableModel::refresh()
+{
+    if (m_session->filteredPositions() != m_shownPositions) {
+        reload();
+        return;
+    }
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 void BookmarkTableModel::retranslateHeaders()

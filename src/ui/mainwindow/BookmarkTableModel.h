@@ -42,6 +42,9 @@ public:
 
     // The session's rows changed: every row is read again and the selection is gone.
     void reload();
+    // As reload(), unless the same library positions are shown in the same order: then their cells
+    // are read again in place, and the selection and an open cell field stay.
+    void refresh();
     // The interface language changed.
     void retranslateHeaders();
 
@@ -49,4 +52,6 @@ private:
     const LibrarySession *m_session;
     EditRule m_editRule;
     CellEdited m_cellEdited;
+    // The library positions the rows stood for at the last reload.
+    QList<qsizetype> m_shownPositions;
 };

@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+#include <vector>
+
 QColor BookmarkTableRowView::background() const
 {
     if (selected)
@@ -39,8 +41,9 @@ BookmarkTableView::BookmarkTableView(QWidget *parent) : QTableView(parent)
     setGridStyle(Qt::SolidLine);
     setMouseTracking(true);
     setWordWrap(false);
-    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
-                    QAbstractItemView::EditKeyPressed);
+    // The window opens a cell's field when a click on it acts (column edit mode); the view's own
+    // mouse triggers would open a second one, or refuse that one, for the same click.
+    setEditTriggers(QAbstractItemView::EditKeyPressed);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &BookmarkTableView::headerClicked);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
         // After the user dragged a column, the columns share the width as they are now.
@@ -77,6 +80,15 @@ void BookmarkTableView::triggerPressPulse(int row, qreal seconds)
 void BookmarkTableView::setColumnBaseWidths(const QList<int> &widths)
 {
     m_baseWidths = widths;
+    fitColumnsToWidth();
+}
+
+void BookmarkTableView::setModel(QAbstractItemModel *model)
+{
+    QTableView::setModel(model);
+    // A language switch brings headers of other widths.
+    if (model)
+        connect(model, &QAbstractItemModel::headerDataChanged, this, &BookmarkTableView::fitColumnsToWidth);
     fitColumnsToWidth();
 }
 
@@ -143,20 +155,53 @@ void BookmarkTableView::updateRow(int row)
 
 void BookmarkTableView::fitColumnsToWidth()
 {
-    qreal total = 0;
-    for (int width : std::as_const(m_baseWidths))
-        total += width;
+    const int count = int(m_baseWidths.size());
     const int available = viewport()->width();
-    if (total <= 0 || available <= 0)
+    if (count == 0 || available <= 0)
         return;
-    m_fitting = true;
-    const qreal factor = available / total;
-    int used = 0;
-    for (int column = 0; column < m_baseWidths.size(); ++column) {
-        const bool last = column == m_baseWidths.size() - 1;
-        const int width = last ? available - used : qRound(m_baseWidths[column] * factor);
-        setColumnWidth(column, qMax(width, 16));
-        used += width;
+    std::vector<int> minimum(size_t(count), 0);
+    std::vector<qreal> base(size_t(count), 0);
+    for (int column = 0; column < count; ++column) {
+        const QString header = model() ? model()->headerData(column, Qt::Horizontal).toString() : QString();
+        minimum[column] = qMax(16, LyrafoldTableHeaderCell::widthFor(header));
+        base[column] = qMax(m_baseWidths[column], minimum[column]);
     }
+    // The width goes out in proportion to the base widths; a column whose share would fall under its
+    // minimum keeps the minimum, and the others share what is left.
+    std::vector<bool> atMinimum(size_t(count), false);
+    qreal factor = 0;
+    for (bool settled = false; !settled;) {
+        qreal free = available;
+        qreal freeBase = 0;
+        for (int column = 0; column < count; ++column) {
+            if (atMinimum[column])
+                free -= minimum[column];
+            else
+                freeBase += base[column];
+        }
+        factor = freeBase > 0 ? qMax<qreal>(0, free) / freeBase : 0;
+        settled = true;
+        for (int column = 0; column < count; ++column) {
+            if (!atMinimum[column] && base[column] * factor < minimum[column]) {
+                atMinimum[column] = true;
+                settled = false;
+            }
+        }
+    }
+    std::vector<int> widths(size_t(count), 0);
+    int used = 0;
+    int lastShared = -1;
+    for (int column = 0; column < count; ++column) {
+        widths[column] = atMinimum[column] ? minimum[column] : qRound(base[column] * factor);
+        used += widths[column];
+        if (!atMinimum[column])
+            lastShared = column;
+    }
+    // Rounding leaves a unit or two; the last column that shares takes them.
+    if (lastShared >= 0)
+        widths[lastShared] = qMax(minimum[lastShared], widths[lastShared] + available - used);
+    m_fitting = true;
+    for (int column = 0; column < count; ++column)
+        setColumnWidth(column, widths[column]);
     m_fitting = false;
 }

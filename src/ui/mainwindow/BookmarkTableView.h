@@ -42,8 +42,11 @@ public:
     // with the earlier one.
     void triggerPressPulse(int row, qreal seconds);
 
-    // The widths the columns share the table's width by.
+    // The widths the columns share the table's width by, in proportion. No column gets narrower than
+    // its header's text, in whatever language: a column that needs more takes it from the others.
     void setColumnBaseWidths(const QList<int> &widths);
+
+    void setModel(QAbstractItemModel *model) override;
 
 Q_SIGNALS:
     // A click on a column header, by logical column.

@@ -31,6 +31,23 @@
 #include <QScreen>
 #include <QTimer>
 
+namespace {
+
+// The confirmation of a deletion names the first few songs it takes.
+constexpr qsizetype listedTitles = 5;
+
+QString titlesOf(const LibraryRows &rows, const QList<qsizetype> &positions)
+{
+    QStringList lines;
+    for (qsizetype i = 0; i < positions.size() && i < listedTitles; ++i)
+        lines.append(rows.at(positions.at(i)).title);
+    if (positions.size() > listedTitles)
+        lines.append(QStringLiteral("and %1 more").arg(positions.size() - listedTitles));
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
 QWidget *MainWindowController::alertParent()
 {
     return isVisible() ? this : nullptr;
@@ -161,9 +178,9 @@ void MainWindowController::showInViewer(const ViewerOpenRequest &request)
 {
     if (PdfViewerWindowController *current = PdfViewerWindowController::current())
         current->close();
-    auto *viewer = new PdfViewerWindowController(request.pdfPath, request.pageNumber, request.bookmarkEntry,
-                                                 request.playlistItems, request.playlistCurrentIndex,
-                                                 request.sourcePdfBookmarks);
+    auto *viewer = new PdfViewerWindowController(m_context, request.pdfPath, request.pageNumber,
+                                                 request.bookmarkEntry, request.playlistItems,
+                                                 request.playlistCurrentIndex, request.sourcePdfBookmarks);
     PdfViewerWindowController::openFrom(this, m_openPdfWindowControllers, viewer);
     if (AppSettings::boolValue(AppSettings::studyModeEnabledKey)) {
         // The viewer takes the left half of its screen; the web search opens beside it.
@@ -181,7 +198,8 @@ void MainWindowController::deleteSelectedRows()
 {
     if (!ensureCurrentSlotEditable(QStringLiteral("delete bookmarks")))
         return;
-    const QList<qsizetype> positions = m_session.uniqueAllBookmarksIndices(selectedDisplayRows());
+    // The rows shown and selected, counted once per song; none that the search hides.
+    const QList<qsizetype> positions = m_session.uniqueDisplayedPositions(selectedDisplayRows());
     const qsizetype count = positions.size();
     if (count == 0) {
         LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::informational,
@@ -190,7 +208,8 @@ void MainWindowController::deleteSelectedRows()
         return;
     }
     const DeletionPlan plan = m_session.planDeletion(positions);
-    QString details = QStringLiteral("This removes the selected row(s) from the current slot.");
+    QString details = QStringLiteral("This removes the selected row(s) from the current slot.\n\n") +
+                      titlesOf(m_session.allBookmarks(), positions);
     if (!plan.filesToRemove.isEmpty()) {
         QStringList names;
         for (const QString &file : plan.filesToRemove)
@@ -221,14 +240,6 @@ void MainWindowController::contextOpenPdf(int row)
 {
     if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
         openPdf(*entry);
-}
-
-void MainWindowController::contextTagThisRow(int row)
-{
-    const BookmarkEntry *entry = m_session.displayedBookmark(row);
-    if (!entry || !m_session.allBookmarksIndex(*entry))
-        return;
-    reportNotAvailableYet(QStringLiteral("Auto-tagging"));
 }
 
 void MainWindowController::contextTagSelected(int)
@@ -307,6 +318,20 @@ void MainWindowController::cellEditingClosed()
 
 void MainWindowController::controlTextDidEndEditing(int row, const QString &column, const QString &text)
 {
+    // Called from inside the view's commit of the field. The edit changes the library, and a change
+    // reloads the table, which would take the field away from under the view that is still closing
+    // it: the edit waits for the next turn of the event loop, holding its song rather than its row.
+    const BookmarkEntry *shown = m_session.displayedBookmark(row);
+    if (!shown)
+        return;
+    QMetaObject::invokeMethod(
+        this, [this, entry = *shown, column, text] { applyCellEdit(entry, column, text); },
+        Qt::QueuedConnection);
+}
+
+void MainWindowController::applyCellEdit(const BookmarkEntry &entry, const QString &column,
+                                         const QString &text)
+{
     // Every way out clears the flag, so the previews come back whatever became of the edit.
     const auto done = qScopeGuard([this] { m_preview->setSuspended(false); });
     if (!ensureCurrentSlotEditable(QStringLiteral("edit bookmarks")) || column.isEmpty())
@@ -315,11 +340,9 @@ void MainWindowController::controlTextDidEndEditing(int row, const QString &colu
         m_customModeToggle->setChecked(true);
         applyCustomToggleChrome();
     }
-    const BookmarkEntry *shown = m_session.displayedBookmark(row);
     const std::optional<BookmarkMetadataField> field = BookmarkMetadata::fieldForColumn(column);
-    if (!shown || !field)
+    if (!field)
         return;
-    const BookmarkEntry entry = *shown;
     const Result<qsizetype> changed = m_session.setMetadataField(*field, TextUtils::trimmed(text), entry);
     if (!changed) {
         // The cell shows the stored value again once its field closes.

@@ -4,8 +4,11 @@
 #include "core/common/NotificationBus.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/TitleMetadataIndex.h"
+#include "core/metadata/AutoTagRun.h"
 #include "ui/app/AppContext.h"
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
+#include "ui/common/AddToPlaylistDialogs.h"
+#include "ui/common/TablePagePreview.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/mainwindow/MainSettingsMenu.h"
@@ -13,6 +16,7 @@
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/services/LyrafoldLanguageService.h"
+#include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QFileInfo>
@@ -48,6 +52,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
 
     setupUI();
     connectOwners();
+    setupLibraryFlows();
 
     m_session.restoreActiveSlot();
     showCurrentSlotTile();
@@ -65,8 +70,13 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
 
 MainWindowController::~MainWindowController()
 {
+    // A run still going ends its batch now, while the window that hears of the change is whole.
+    delete m_autoTagRun;
     // The viewers live as long as their opener keeps them.
     qDeleteAll(std::exchange(m_openPdfWindowControllers, {}));
+    // The table's viewport still sends events while the window's children are torn down; the preview
+    // must not pass them on to a window that is already half gone.
+    delete std::exchange(m_preview, nullptr);
 }
 
 void MainWindowController::connectOwners()
@@ -101,6 +111,8 @@ void MainWindowController::connectOwners()
     connect(&m_session, &LibrarySession::libraryChanged, this, [this](LibrarySession::ChangeKind kind) {
         if (kind != LibrarySession::ChangeKind::replaced)
             searchChanged();
+        else
+            showReplacedLibrary();
     });
 }
 
@@ -111,6 +123,7 @@ const QSet<QString> &MainWindowController::editableColumns()
 
 void MainWindowController::setStatus(const QString &text)
 {
+    m_statusIsReady = false;
     if (m_statusField)
         m_statusField->setText(text);
 }
@@ -127,6 +140,13 @@ void MainWindowController::applyLocalizedText()
     LyrafoldLanguageService::applyToOpenWindows();
     if (m_tableModel)
         m_tableModel->retranslateHeaders();
+    if (m_editModeButton && !m_isColumnEditModeEnabled)
+        m_editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
+    if (m_tipsLabel)
+        m_tipsLabel->setText(tipsText(m_tipsLabel->font()));
+    // "Ready", the status the window starts with, follows the language until a status replaces it.
+    if (m_statusField && m_statusIsReady)
+        m_statusField->setText(LyrafoldLanguageService::localized(QStringLiteral("Ready")));
     refreshSearchResultCount();
 }
 
@@ -232,14 +252,16 @@ void MainWindowController::reloadTable(SelectionAfterReload selection)
 {
     if (!m_tableModel)
         return;
-    // The keys were taken when the rows were selected: the rows themselves may be gone already.
-    const QSet<QString> keys =
-        selection == SelectionAfterReload::keepSongs ? m_selectedKeys : QSet<QString>();
-    m_tableModel->reload();
-    m_selectedKeys.clear();
-    if (!keys.isEmpty())
+    if (selection == SelectionAfterReload::keepSongs) {
+        // The keys were taken when the rows were selected: the rows themselves may be gone already.
+        // The same rows shown again keep an open cell field (a cell edit just applied, say).
+        const QSet<QString> keys = m_selectedKeys;
+        m_tableModel->refresh();
         selectRowsWithIdentityKeys(keys);
-    syncSelectedRowsButtonsEnabled();
+    } else {
+        m_tableModel->reload();
+    }
+    tableViewSelectionDidChange();
 }
 
 void MainWindowController::tableViewSelectionDidChange()
@@ -363,12 +385,7 @@ void MainWindowController::defaultModePressed()
         m_customModeToggle->setChecked(false);
         applyCustomToggleChrome();
     }
-    reportNotAvailableYet(QStringLiteral("Applying the default metadata"));
-}
-
-void MainWindowController::extractBookmarks()
-{
-    reportNotAvailableYet(QStringLiteral("Extracting bookmarks"));
+    loadDefaultMetadata();
 }
 
 void MainWindowController::openCustomFiles()
@@ -376,19 +393,9 @@ void MainWindowController::openCustomFiles()
     reportNotAvailableYet(QStringLiteral("The custom files window"));
 }
 
-void MainWindowController::mergeSlotsIntoCurrent()
-{
-    reportNotAvailableYet(QStringLiteral("Merging slots"));
-}
-
 void MainWindowController::openBookmarkWorkshop()
 {
     reportNotAvailableYet(QStringLiteral("The bookmark workshop"));
-}
-
-void MainWindowController::presentImportSongDataFlow()
-{
-    reportNotAvailableYet(QStringLiteral("Importing song data"));
 }
 
 void MainWindowController::openAutoPlaylist()
@@ -401,64 +408,54 @@ void MainWindowController::openPlaylists()
     reportNotAvailableYet(QStringLiteral("The playlists window"));
 }
 
-void MainWindowController::runAutoTagSelected()
-{
-    reportNotAvailableYet(QStringLiteral("Auto-tagging"));
-}
-
-void MainWindowController::runAutoTagAll()
-{
-    reportNotAvailableYet(QStringLiteral("Auto-tagging"));
-}
-
 void MainWindowController::finishAddToPlaylistMode()
 {
     reportNotAvailableYet(QStringLiteral("Adding to playlists"));
 }
 
-void MainWindowController::addRowToPlaylistFromButton(int)
+void MainWindowController::addRowToPlaylistFromButton(int row)
 {
-    reportNotAvailableYet(QStringLiteral("Adding to playlists"));
+    if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
+        addToPlaylist(*entry);
 }
 
-void MainWindowController::shareRowFromButton(int)
+void MainWindowController::addToPlaylist(const BookmarkEntry &entry)
 {
-    reportNotAvailableYet(QStringLiteral("Sharing a title"));
+    using Kind = AddToPlaylistDialogs::Result::Kind;
+    // A copy: the dialogs run an event loop in which the rows may change.
+    const AddToPlaylistDialogs::Result result =
+        AddToPlaylistDialogs::addToPlaylist(alertParent(), m_context.playlists(), BookmarkEntry(entry));
+    switch (result.kind) {
+    case Kind::added:
+        setStatus(QStringLiteral("Added to playlist: ") + result.playlistName);
+        break;
+    case Kind::alreadyThere:
+        setStatus(QStringLiteral("Already in playlist: ") + result.playlistName);
+        break;
+    case Kind::created:
+        setStatus(QStringLiteral("Created playlist \"%1\" and added bookmark.").arg(result.playlistName));
+        break;
+    case Kind::cancelled:
+    case Kind::nameTaken:
+        break;
+    }
 }
 
-void MainWindowController::saveSlotNow()
+void MainWindowController::shareRowFromButton(int row)
 {
-    reportNotAvailableYet(QStringLiteral("Saving the slot from the menu"));
-}
-
-void MainWindowController::reloadSlotNow()
-{
-    reportNotAvailableYet(QStringLiteral("Reloading the slot"));
-}
-
-void MainWindowController::copySlotToAnother()
-{
-    reportNotAvailableYet(QStringLiteral("Copying slots"));
-}
-
-void MainWindowController::clearCurrentSlot()
-{
-    reportNotAvailableYet(QStringLiteral("Clearing slots"));
-}
-
-void MainWindowController::newExtraction()
-{
-    reportNotAvailableYet(QStringLiteral("A new extraction"));
-}
-
-void MainWindowController::importMetadata()
-{
-    reportNotAvailableYet(QStringLiteral("Importing metadata"));
-}
-
-void MainWindowController::applyBundledMetadataToAll()
-{
-    reportNotAvailableYet(QStringLiteral("Applying bundled metadata"));
+    const BookmarkEntry *entry = m_session.displayedBookmark(row);
+    if (!entry)
+        return;
+    // The row's button is drawn, not a widget: the popup points at a stand-in over its cell.
+    if (!m_rowShareAnchor) {
+        m_rowShareAnchor = new QWidget(m_tableView->viewport());
+        m_rowShareAnchor->setObjectName(QStringLiteral("rowShareAnchor"));
+        m_rowShareAnchor->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    m_rowShareAnchor->setGeometry(m_tableView->visualRect(
+        m_tableModel->index(row, BookmarkTableModel::columnOf(LibraryColumns::share))));
+    m_rowShareAnchor->show();
+    TitleShareFlow::start(this, m_rowShareAnchor, BookmarkEntry(*entry), std::nullopt);
 }
 
 void MainWindowController::enterAddToPlaylistMode(const QVariantMap &)
@@ -469,9 +466,4 @@ void MainWindowController::enterAddToPlaylistMode(const QVariantMap &)
 void MainWindowController::handleOpenLyfFile(const QVariantMap &)
 {
     reportNotAvailableYet(QStringLiteral("Opening playlist files"));
-}
-
-void MainWindowController::importImagesAndPDFs(const QList<QUrl> &, const std::optional<QString> &)
-{
-    reportNotAvailableYet(QStringLiteral("Importing images and PDFs"));
 }

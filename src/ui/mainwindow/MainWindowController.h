@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/library/LibrarySession.h"
+#include "core/metadata/SongDataImportOptions.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <QUrl>
 #include <QVariantMap>
@@ -12,10 +14,14 @@
 #include <optional>
 
 class AppContext;
+class BookmarkExtractionFlow;
+class AutoTagRun;
+class AutoTagSheet;
 class BookmarkHoverOverlay;
 class BookmarkTableModel;
 class BookmarkTableView;
 class MainSettingsMenu;
+class ImagePdfImportFlow;
 class PdfViewerWindowController;
 class QAbstractButton;
 class QCheckBox;
@@ -24,6 +30,7 @@ class QLabel;
 class QLineEdit;
 class QMenuBar;
 class QMouseEvent;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 class QToolButton;
@@ -71,7 +78,8 @@ public:
     void refreshSearchResultCount();
 
     // The table. A reload either clears the selection or keeps the songs selected that are still
-    // shown, found by identity key wherever the new order puts them.
+    // shown, found by identity key wherever the new order puts them; the latter keeps an open cell
+    // field too while the same rows are shown.
     enum class SelectionAfterReload { clear, keepSongs };
     void reloadTable(SelectionAfterReload selection = SelectionAfterReload::clear);
     QList<int> selectedDisplayRows() const;
@@ -164,6 +172,8 @@ public:
     void studyProviderChanged();
     void finishAddToPlaylistMode();
     void addRowToPlaylistFromButton(int row);
+    // The playlist choice for one title; the status line tells where it went.
+    void addToPlaylist(const BookmarkEntry &entry);
     void shareRowFromButton(int row);
     void saveSlotNow();
     void reloadSlotNow();
@@ -174,7 +184,29 @@ public:
     void applyBundledMetadataToAll();
     void enterAddToPlaylistMode(const QVariantMap &userInfo);
     void handleOpenLyfFile(const QVariantMap &userInfo);
-    void importImagesAndPDFs(const QList<QUrl> &urls, const std::optional<QString> &targetPlaylistName);
+
+    // Imports of pictures and PDFs into a slot: the open panel (the custom files window and the
+    // workshop reach it too), and files chosen or dropped elsewhere, optionally for a playlist.
+    void importImagesAndPDFsToLibrary();
+    void importImagesAndPDFs(const QStringList &paths, const std::optional<QString> &targetPlaylistName);
+    // Cancels the extraction that is running (the status line's Cancel).
+    void cancelExtraction();
+
+    // Song metadata (MainWindowSongData.cpp). DEFAULT applies the built-in metadata to the slot that
+    // is current when it is pressed; the folder path field takes a folder typed into it.
+    void loadDefaultMetadata();
+    void applyMetadataToBookmarks(const QString &metadataFile);
+    void applyFolderPathFromField();
+    // The bookmark and metadata file imports, each refused in the Default slot. The panels ask for the
+    // file; the bookmark workshop calls them too. The file variants take a file chosen already.
+    void importBookmarksFromJSONPanel();
+    void importBookmarksFromFile(const QString &path);
+    void importMetadataFile(const QString &path);
+    // Every auto-tag run starts here (Import Song Data, Tag selected, Auto-tag all, Auto-tag this
+    // row): one at a time, shown in a sheet over the window. No options: only empty fields are filled.
+    void startAutoTagRun(const QList<qsizetype> &candidates,
+                         const std::optional<SongDataImportOptions> &options);
+    AutoTagRun *autoTagRun() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -189,6 +221,13 @@ private:
     QWidget *buildTablePanel();
     QWidget *buildStatusPanel();
     void installAdvancedMenus();
+    void setupLibraryFlows();
+    void showStatusProgress();
+    // A new library in the session (a slot loaded, cleared, extracted into, imported into, by any
+    // window): the tiles, the folder and the whole library shown, the search emptied.
+    void showReplacedLibrary();
+    // The tip line's text in the current language, as the font can show it.
+    static QString tipsText(const QFont &font);
     void setupPreviewHover();
     void reportNotAvailableYet(const QString &what);
     void showSelectedFolder();
@@ -197,9 +236,13 @@ private:
     void openWebSearchForFirstRow(bool youtube);
     void showInViewer(const ViewerOpenRequest &request);
     void showFileNotFound(const QString &path);
+    // What the end of a cell's edit does, once the view has let go of the field.
+    void applyCellEdit(const BookmarkEntry &entry, const QString &column, const QString &text);
     QWidget *alertParent();
     bool confirmAudioUpload();
     void setListenTileEnabled(bool enabled);
+    // While a run is going, says so in the status line and returns true.
+    bool refuseSecondAutoTagRun();
 
     AppContext &m_context;
     LibrarySession &m_session;
@@ -212,6 +255,7 @@ private:
     QPushButton *m_listenButton = nullptr;
     QList<WindowsStyleSlotTileView *> m_slotTileViews;
     QLabel *m_searchResultsLabel = nullptr;
+    QLabel *m_tipsLabel = nullptr;
     QLabel *m_statusField = nullptr;
     BookmarkTableView *m_tableView = nullptr;
     BookmarkTableModel *m_tableModel = nullptr;
@@ -226,8 +270,10 @@ private:
     QToolButton *m_searchYoutubeButton = nullptr;
     QComboBox *m_studyProviderPopup = nullptr;
     QPushButton *m_finishAddToPlaylistButton = nullptr;
+    QWidget *m_rowShareAnchor = nullptr;
 
     bool m_isColumnEditModeEnabled = false;
+    bool m_statusIsReady = true;
     std::optional<QString> m_addToPlaylistTargetName;
     QSet<QString> m_selectedKeys;
 
@@ -240,4 +286,11 @@ private:
     QList<PdfViewerWindowController *> m_openPdfWindowControllers;
 
     SongRecognizer *m_songRecognizer = nullptr;
+
+    BookmarkExtractionFlow *m_extractionFlow = nullptr;
+    ImagePdfImportFlow *m_importFlow = nullptr;
+    QProgressBar *m_statusProgress = nullptr;
+    QPushButton *m_statusCancelButton = nullptr;
+    QPointer<AutoTagRun> m_autoTagRun;
+    QPointer<AutoTagSheet> m_autoTagSheet;
 };

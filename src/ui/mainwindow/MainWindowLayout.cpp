@@ -38,6 +38,13 @@
 
 namespace {
 
+// The vertical room of the window at its smallest (1200 by 480, menu bar included) is shared out
+// tightly: the tiles keep their height, every panel keeps its controls whole, the table keeps a few rows.
+constexpr int rootMargin = 10;
+constexpr int rootSpacing = 6;
+constexpr int tileSpacing = 6;
+constexpr int tableMinimumHeight = 100;
+
 QFont systemFont(qreal pixelSize, QFont::Weight weight = QFont::Normal)
 {
     QFont font;
@@ -92,17 +99,18 @@ void MainWindowController::setupUI()
     setCentralWidget(content);
 
     auto *root = new QVBoxLayout(content);
-    root->setContentsMargins(12, 12, 12, 12);
-    root->setSpacing(10);
+    root->setContentsMargins(rootMargin, rootMargin, rootMargin, rootMargin);
+    root->setSpacing(rootSpacing);
     root->addWidget(buildHeaderBar());
     root->addWidget(buildToolStrip());
     root->addWidget(buildSearchPanel());
     root->addWidget(buildTablePanel(), 1);
-    QLabel *tips = makeLabel(
-        QStringLiteral("Tips: press ＋ to add to playlist • hover to preview • click once to open page"), 12,
-        QFont::Normal, 0.6);
-    tips->setWordWrap(true);
-    root->addWidget(tips);
+    m_tipsLabel = makeLabel(QString(), 12, QFont::Normal, 0.6);
+    m_tipsLabel->setObjectName(QStringLiteral("tipsLabel"));
+    m_tipsLabel->setWordWrap(true);
+    // Written by the window in the current language (see applyLocalizedText()).
+    LyrafoldLanguageService::markDynamicOwnText(m_tipsLabel);
+    root->addWidget(m_tipsLabel);
     root->addWidget(buildStatusPanel());
 
     LyrafoldHelpService::installHelpButton(this, LyrafoldHelpTopic::main);
@@ -111,16 +119,27 @@ void MainWindowController::setupUI()
     logLaunch(QStringLiteral("setupUI done stack.subviews=%1").arg(root->count()));
 }
 
+QString MainWindowController::tipsText(const QFont &font)
+{
+    QString tips = LyrafoldLanguageService::localized(
+        QStringLiteral("Tips: press ＋ to add to playlist • hover to preview • click once to open page"));
+    // Fonts without the wide plus show an empty box in its place.
+    if (!QFontMetrics(font).inFontUcs4(0xFF0B))
+        tips.replace(QChar(0xFF0B), QLatin1Char('+'));
+    return tips;
+}
+
 QWidget *MainWindowController::buildHeaderBar()
 {
     auto *bar = new LyrafoldPlaylistStyleHeaderBarView;
     auto *row = new QHBoxLayout(bar);
-    row->setContentsMargins(6, 6, 14, 6);
+    // The help button takes the window's top trailing corner, over the bar's end.
+    row->setContentsMargins(6, 4, LyrafoldHelpService::cornerReach - rootMargin + 6, 4);
     row->setSpacing(12);
 
     auto *logo = new QLabel;
-    logo->setPixmap(LyrafoldUIAssets::image(QStringLiteral("header_logo"), 60));
-    logo->setFixedSize(60, 60);
+    logo->setPixmap(LyrafoldUIAssets::image(QStringLiteral("header_logo"), 44));
+    logo->setFixedSize(44, 44);
     logo->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     auto *title = new QLabel(QStringLiteral("LYRAFOLD (BETA) v.0.7"));
     title->setFont(LyrafoldTheme::playlistCardTitleFontBold(18));
@@ -133,16 +152,22 @@ QWidget *MainWindowController::buildHeaderBar()
 
     m_folderPathField = new QLineEdit;
     m_folderPathField->setObjectName(QStringLiteral("folderPathField"));
-    m_folderPathField->setReadOnly(true);
+    // Typed into by a click only: the search field keeps the window's first focus. Only what the user
+    // typed is applied, not a folder the window wrote there.
+    m_folderPathField->setFocusPolicy(Qt::ClickFocus);
+    connect(m_folderPathField, &QLineEdit::editingFinished, this, [this] {
+        if (m_folderPathField->isModified())
+            applyFolderPathFromField();
+    });
     m_folderPathField->setPlaceholderText(QStringLiteral("No folder selected"));
     m_folderPathField->setFont(systemFont(12));
     m_folderPathField->setMinimumWidth(280);
     m_folderPathField->setMaximumWidth(520);
     m_folderPathField->setStyleSheet(QStringLiteral(
         "QLineEdit { background: rgba(255,255,255,36); color: white; border: none; border-radius: 4px; "
-        "padding: 3px 6px; }"));
-    // The window writes the folder itself; the language service leaves the text alone.
-    LyrafoldLanguageService::markDynamicText(m_folderPathField);
+        "padding: 3px 6px; } QLineEdit:focus { background: white; color: black; }"));
+    // The window writes the folder itself; the language service translates only the placeholder.
+    LyrafoldLanguageService::markDynamicOwnText(m_folderPathField);
     row->addWidget(m_folderPathField);
 
     auto *settings = new QToolButton;
@@ -170,26 +195,29 @@ QWidget *MainWindowController::buildToolStrip()
                                             std::move(act), QString(), height);
     };
 
-    auto *left = new QHBoxLayout;
-    left->setSpacing(6);
+    // One row of tiles; a narrow window narrows every tile alike (see TileView).
+    auto *strip = new QWidget;
+    auto *row = new QHBoxLayout(strip);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(tileSpacing);
     auto *extract = tile(QStringLiteral("Extract\nBookmarks"), QStringLiteral("extract_bookmarks"),
                          QStringLiteral("Scan the selected folder for PDFs and extract bookmarks."),
                          action(&MainWindowController::extractBookmarks));
     m_extractButton = extract->hitButton();
     m_extractButton->setObjectName(QStringLiteral("extractButton"));
     m_extractButton->setEnabled(false);
-    left->addWidget(extract, 0, Qt::AlignTop);
-    left->addWidget(tile(QStringLiteral("Default\nBookmarks"), QStringLiteral("default_bookmarks"),
-                         QStringLiteral("Load the built-in default bookmark list."),
-                         action(&MainWindowController::loadDefaultBookmarks)),
-                    0, Qt::AlignTop);
-    left->addWidget(tile(QStringLiteral("Custom\nFiles"), QStringLiteral("custom_files"),
-                         QStringLiteral("View and delete imported custom images and PDFs."),
-                         action(&MainWindowController::openCustomFiles)),
-                    0, Qt::AlignTop);
+    row->addWidget(extract, 0, Qt::AlignTop);
+    row->addWidget(tile(QStringLiteral("Default\nBookmarks"), QStringLiteral("default_bookmarks"),
+                        QStringLiteral("Load the built-in default bookmark list."),
+                        action(&MainWindowController::loadDefaultBookmarks)),
+                   0, Qt::AlignTop);
+    row->addWidget(tile(QStringLiteral("Custom\nFiles"), QStringLiteral("custom_files"),
+                        QStringLiteral("View and delete imported custom images and PDFs."),
+                        action(&MainWindowController::openCustomFiles)),
+                   0, Qt::AlignTop);
 
     auto *toggles = new QVBoxLayout;
-    toggles->setSpacing(6);
+    toggles->setSpacing(tileSpacing);
     m_customToggleParchmentTile = new WindowsStyleToggleToolTileView(
         QStringLiteral("CUSTOM"),
         QStringLiteral("Custom slot: bookmarks from your PDF folder. Toggle off when using defaults-only."),
@@ -205,46 +233,38 @@ QWidget *MainWindowController::buildToolStrip()
     applyCustomToggleChrome();
     toggles->addWidget(m_customToggleParchmentTile);
     toggles->addWidget(m_defaultToggleParchmentTile);
-    left->addLayout(toggles);
-
-    auto *right = new QHBoxLayout;
-    right->setSpacing(6);
+    row->addLayout(toggles);
+    row->addStretch(1);
+    row->addWidget(buildSlotPanel(), 0, Qt::AlignTop);
+    row->addStretch(1);
     auto *listen = tile(QStringLiteral("Listen"), QStringLiteral("listen"),
                         QStringLiteral("Identify the playing song through the microphone."),
                         action(&MainWindowController::startListening));
     m_listenButton = listen->hitButton();
     m_listenButton->setObjectName(QStringLiteral("listenButton"));
-    right->addWidget(listen, 0, Qt::AlignTop);
-    right->addWidget(tile(QStringLiteral("Bookmark\nWorkshop"), QStringLiteral("bookmark_workshop"),
-                          QStringLiteral("Voziz Ivova Rudivada — browse PDFs in your library folder."),
-                          action(&MainWindowController::openBookmarkWorkshop)),
-                     0, Qt::AlignTop);
-    right->addWidget(
+    row->addWidget(listen, 0, Qt::AlignTop);
+    row->addWidget(tile(QStringLiteral("Bookmark\nWorkshop"), QStringLiteral("bookmark_workshop"),
+                        QStringLiteral("Voziz Ivova Rudivada — browse PDFs in your library folder."),
+                        action(&MainWindowController::openBookmarkWorkshop)),
+                   0, Qt::AlignTop);
+    row->addWidget(
         tile(QStringLiteral("Import Song Data\nvia"), QStringLiteral("import_metadata"),
              QStringLiteral("Choose columns and fetch metadata (bundled index, MusicBrainz, Discogs)."),
              action(&MainWindowController::presentImportSongDataFlow)),
         0, Qt::AlignTop);
-    right->addWidget(tile(QStringLiteral("Auto\nPlaylist"), QStringLiteral("auto_playlist"),
-                          QStringLiteral("Build a playlist from filters and heuristics."),
-                          action(&MainWindowController::openAutoPlaylist)),
-                     0, Qt::AlignTop);
-    right->addWidget(tile(QStringLiteral("Playlists"), QStringLiteral("playlists"),
-                          QStringLiteral("Open playlists window."),
-                          action(&MainWindowController::openPlaylists)),
-                     0, Qt::AlignTop);
+    row->addWidget(tile(QStringLiteral("Auto\nPlaylist"), QStringLiteral("auto_playlist"),
+                        QStringLiteral("Build a playlist from filters and heuristics."),
+                        action(&MainWindowController::openAutoPlaylist)),
+                   0, Qt::AlignTop);
+    row->addWidget(tile(QStringLiteral("Playlists"), QStringLiteral("playlists"),
+                        QStringLiteral("Open playlists window."),
+                        action(&MainWindowController::openPlaylists)),
+                   0, Qt::AlignTop);
 
-    auto *strip = new QWidget;
-    auto *row = new QHBoxLayout(strip);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(6);
-    row->addLayout(left);
-    row->addStretch(1);
-    row->addWidget(buildSlotPanel(), 0, Qt::AlignTop);
-    row->addStretch(1);
-    row->addLayout(right);
-
-    // A window narrower than the strip scrolls it rather than squeezing the tiles over each other.
+    // Should the narrowest tiles still not fit (a large desktop font), the strip scrolls rather than
+    // squeezing the tiles over each other; the scroll bar takes room only while it shows.
     auto *scroller = new QScrollArea;
+    scroller->setObjectName(QStringLiteral("toolStrip"));
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);
     scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -252,8 +272,13 @@ QWidget *MainWindowController::buildToolStrip()
     scroller->setWidget(strip);
     scroller->viewport()->setAutoFillBackground(false);
     strip->setAutoFillBackground(false);
-    scroller->setFixedHeight(strip->sizeHint().height() + 8);
-    scroller->horizontalScrollBar()->setFixedHeight(8);
+    QScrollBar *bar = scroller->horizontalScrollBar();
+    bar->setFixedHeight(8);
+    const int stripHeight = strip->sizeHint().height();
+    scroller->setFixedHeight(stripHeight);
+    connect(bar, &QScrollBar::rangeChanged, scroller, [scroller, stripHeight](int, int maximum) {
+        scroller->setFixedHeight(stripHeight + (maximum > 0 ? 8 : 0));
+    });
     return scroller;
 }
 
@@ -294,8 +319,8 @@ QWidget *MainWindowController::buildSearchPanel()
     auto *panel = LyrafoldLiquidChrome::makePanelLiquidView(14, true);
     panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto *column = new QVBoxLayout(panel);
-    column->setContentsMargins(10, 8, 10, 10);
-    column->setSpacing(6);
+    column->setContentsMargins(10, 6, 10, 8);
+    column->setSpacing(4);
     column->addWidget(makeLabel(QStringLiteral("Search Bookmarks"), 13, QFont::DemiBold));
 
     auto *box = new QWidget;
@@ -305,7 +330,7 @@ QWidget *MainWindowController::buildSearchPanel()
                                       "rgba(255,255,255,51); border-radius: 8px; }"));
     box->setMinimumWidth(400);
     auto *row = new QHBoxLayout(box);
-    row->setContentsMargins(10, 8, 10, 8);
+    row->setContentsMargins(10, 6, 10, 6);
     row->setSpacing(10);
 
     m_searchField = new QLineEdit;
@@ -329,7 +354,8 @@ QWidget *MainWindowController::buildSearchPanel()
     m_editModeButton->setToolTip(
         QStringLiteral("Toggle column edit mode. Then click a column header to edit that column."));
     m_editModeButton->setFixedHeight(30);
-    LyrafoldLanguageService::markDynamicText(m_editModeButton);
+    // "Edit", or the column being edited: the window writes it (see applyLocalizedText()).
+    LyrafoldLanguageService::markDynamicOwnText(m_editModeButton);
     connect(m_editModeButton, &QPushButton::clicked, this, [this] { toggleColumnEditMode(); });
     row->addWidget(m_editModeButton);
 
@@ -339,8 +365,8 @@ QWidget *MainWindowController::buildSearchPanel()
         button->setObjectName(name);
         button->setToolTip(toolTip);
         button->setFixedHeight(30);
-        // Titles with the selected count are written by the window.
-        LyrafoldLanguageService::markDynamicText(button);
+        // Titles with the selected count are written by the window, in English.
+        LyrafoldLanguageService::markDynamicOwnText(button);
         configureSelectionActionButton(button, title, Qt::white, false);
         connect(button, &QPushButton::clicked, this, [this, method] { (this->*method)(); });
         row->addWidget(button);
@@ -395,7 +421,7 @@ QWidget *MainWindowController::buildSearchPanel()
 QWidget *MainWindowController::buildTablePanel()
 {
     auto *panel = LyrafoldLiquidChrome::makePanelLiquidView(12, true);
-    panel->setMinimumHeight(120);
+    panel->setMinimumHeight(tableMinimumHeight);
     auto *layout = new QVBoxLayout(panel);
     layout->setContentsMargins(1, 1, 1, 1);
 
@@ -467,7 +493,7 @@ QWidget *MainWindowController::buildStatusPanel()
     auto *row = new QHBoxLayout(panel);
     row->setContentsMargins(10, 6, 10, 6);
     row->setSpacing(10);
-    m_statusField = makeLabel(QStringLiteral("Ready"), 12, QFont::Normal);
+    m_statusField = makeLabel(LyrafoldLanguageService::localized(QStringLiteral("Ready")), 12, QFont::Normal);
     m_statusField->setObjectName(QStringLiteral("statusField"));
     m_statusField->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LyrafoldLanguageService::markDynamicText(m_statusField);

@@ -7,6 +7,7 @@
 #include "core/text/TextUtils.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -18,9 +19,12 @@ void MainWindowController::searchChanged()
 {
     const QString text = m_searchField ? TextUtils::trimmed(m_searchField->text()) : QString();
     m_pendingSearchText = text;
-    m_searchDebounceTimer->start();
-    if (text.isEmpty())
+    if (text.isEmpty()) {
+        m_searchDebounceTimer->stop();
         updateFilteredList(text);
+    } else {
+        m_searchDebounceTimer->start();
+    }
 }
 
 void MainWindowController::updateFilteredList(const QString &text)
@@ -51,7 +55,7 @@ void MainWindowController::toggleColumnEditMode()
         setStatus(QStringLiteral("Edit mode ON. Click a column header to choose editable column."));
     } else {
         if (m_editModeButton)
-            m_editModeButton->setText(QStringLiteral("Edit"));
+            m_editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
         setStatus(QStringLiteral("Edit mode OFF"));
     }
     reloadTable(SelectionAfterReload::keepSongs);

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QRegularExpression>
 
 TileGlassView::TileGlassView(qreal cornerRadius, QWidget *parent)
     : QWidget(parent), m_cornerRadius(cornerRadius), m_borderColour(QColor::fromRgbF(1, 1, 1, 0.22f))
@@ -51,11 +52,51 @@ void TileGlassView::paintEvent(QPaintEvent *)
     }
 }
 
-TileView::TileView(QSize size, qreal cornerRadius, const QString &toolTip, Action action, QWidget *parent)
-    : QWidget(parent), m_action(std::move(action)), m_glassBacking(new TileGlassView(cornerRadius, this)),
-      m_imageView(new QLabel(this)), m_hitButton(new QPushButton(this))
+namespace {
+
+// What a caption label keeps for its layout: the type size it is made in and its most lines.
+constexpr char nominalPixelSizeProperty[] = "lyrafoldCaptionPixelSize";
+constexpr char maxLinesProperty[] = "lyrafoldCaptionMaxLines";
+
+struct CaptionMeasure {
+    int widestWord = 0;
+    int lines = 0;
+    int height = 0; // of the lines, without the leading under the last
+};
+
+CaptionMeasure measureCaption(const QString &text, const QFont &font, int width)
 {
-    setFixedSize(size);
+    const QFontMetrics metrics(font);
+    CaptionMeasure measure;
+    static const QRegularExpression space(QStringLiteral("\\s+"));
+    for (const QString &word : text.split(space, Qt::SkipEmptyParts))
+        measure.widestWord = qMax(measure.widestWord, metrics.horizontalAdvance(word));
+    const int wrapped =
+        metrics.boundingRect(QRect(0, 0, qMax(1, width), 100000), Qt::AlignHCenter | Qt::TextWordWrap, text)
+            .height();
+    measure.lines = qMax(1, qRound(double(wrapped) / metrics.lineSpacing()));
+    measure.height = (measure.lines - 1) * metrics.lineSpacing() + metrics.height();
+    return measure;
+}
+
+bool fitsIn(const CaptionMeasure &measure, const QSize &area, int maxLines)
+{
+    return measure.widestWord <= area.width() && measure.lines <= maxLines && measure.height <= area.height();
+}
+
+} // namespace
+
+TileView::TileView(QSize size, int minimumWidth, qreal cornerRadius, const QString &toolTip, Action action,
+                   QWidget *parent)
+    : QWidget(parent), m_action(std::move(action)), m_glassBacking(new TileGlassView(cornerRadius, this)),
+      m_imageView(new QLabel(this)), m_hitButton(new QPushButton(this)), m_naturalSize(size),
+      m_minimumWidth(qMin(minimumWidth, size.width()))
+{
+    setFixedHeight(size.height());
+    setMinimumWidth(m_minimumWidth);
+    setMaximumWidth(size.width());
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    resize(size);
     setToolTip(toolTip);
     m_glassBacking->setGeometry(rect());
 
@@ -73,6 +114,16 @@ TileView::TileView(QSize size, qreal cornerRadius, const QString &toolTip, Actio
         if (m_action)
             m_action(m_hitButton);
     });
+}
+
+QSize TileView::sizeHint() const
+{
+    return m_naturalSize;
+}
+
+QSize TileView::minimumSizeHint() const
+{
+    return {m_minimumWidth, m_naturalSize.height()};
 }
 
 int TileView::tag(const QAbstractButton *button)
@@ -101,31 +152,50 @@ QLabel *TileView::makeLabel(const QString &text, qreal pixelSize, QFont::Weight 
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setWordWrap(maxLines > 1);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label->setProperty(nominalPixelSizeProperty, font.pixelSize());
+    label->setProperty(maxLinesProperty, maxLines);
     return label;
 }
 
-void TileView::setPicture(const QPixmap &picture, const QRect &box)
+void TileView::placePicture(const QRect &box)
 {
+    if (m_imageView->geometry() == box && !m_imageView->pixmap().isNull())
+        return;
     m_imageView->setGeometry(box);
-    const QSizeF logical = picture.deviceIndependentSize();
-    if (picture.isNull() || (logical.width() <= box.width() && logical.height() <= box.height())) {
-        m_imageView->setPixmap(picture);
+    const QSizeF logical = m_picture.deviceIndependentSize();
+    if (m_picture.isNull() || (logical.width() <= box.width() && logical.height() <= box.height())) {
+        m_imageView->setPixmap(m_picture);
         return;
     }
-    const QSize pixels = (QSizeF(box.size()) * picture.devicePixelRatio()).toSize();
-    QPixmap scaled = picture.scaled(pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    scaled.setDevicePixelRatio(picture.devicePixelRatio());
+    const QSize pixels = (QSizeF(box.size()) * m_picture.devicePixelRatio()).toSize();
+    QPixmap scaled = m_picture.scaled(pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    scaled.setDevicePixelRatio(m_picture.devicePixelRatio());
     m_imageView->setPixmap(scaled);
 }
 
-void TileView::placeCaption(QLabel *caption, int top, int left, int width, int bottomLimit, int maxLines)
+void TileView::placeCaption(QLabel *caption, const QRect &area, int maxLines)
 {
-    const int lineHeight = caption->fontMetrics().lineSpacing();
-    const int wanted =
-        caption->heightForWidth(width) > 0 ? caption->heightForWidth(width) : caption->sizeHint().height();
-    // A caption that needs more lines is cut at the line limit.
-    const int height = qMin(qMin(wanted, maxLines * lineHeight), qMax(0, bottomLimit - top));
-    caption->setGeometry(left, top, width, height);
+    QFont font = caption->font();
+    const int nominal = caption->property(nominalPixelSizeProperty).toInt();
+    CaptionMeasure measure;
+    for (int size = qMax(nominal, smallestCaptionPixelSize); size >= smallestCaptionPixelSize; --size) {
+        font.setPixelSize(size);
+        measure = measureCaption(caption->text(), font, area.width());
+        if (fitsIn(measure, area.size(), maxLines))
+            break;
+    }
+    if (font != caption->font())
+        caption->setFont(font);
+    const int lineHeight = QFontMetrics(font).lineSpacing();
+    const int height = qMin(qMin(measure.height, maxLines * lineHeight), area.height());
+    caption->setGeometry(area.left(), area.top(), area.width(), qMax(0, height));
+}
+
+bool TileView::captionFits(const QLabel *caption)
+{
+    const int maxLines = caption->property(maxLinesProperty).toInt();
+    const QSize size = caption->size();
+    return fitsIn(measureCaption(caption->text(), caption->font(), size.width()), size, qMax(1, maxLines));
 }
 
 void TileView::mousePressEvent(QMouseEvent *event)
@@ -143,4 +213,20 @@ void TileView::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
         refreshAppearance();
+}
+
+void TileView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_glassBacking->setGeometry(rect());
+    m_hitButton->setGeometry(rect());
+    layoutContents();
+}
+
+bool TileView::event(QEvent *event)
+{
+    // A caption given a new text (a language switch) asks its tile for room.
+    if (event->type() == QEvent::LayoutRequest)
+        layoutContents();
+    return QWidget::event(event);
 }

@@ -39,6 +39,11 @@ private:
 // an invisible hit button that carries the tile's action, tool tip, on/off state and tag. The tile
 // catches every press on its surface itself (the children let mouse events through) and passes it to
 // the action with the hit button as sender, so the picture and the caption are as good as the glass.
+//
+// A tile has a fixed height and a width between its minimum and its natural width: a narrow window
+// narrows the tiles rather than pushing some out of sight. The picture and the captions are laid out
+// again for each width and each new caption text, the captions in a smaller type where a word or the
+// lines would not fit.
 class TileView : public QWidget {
     Q_OBJECT
 
@@ -56,23 +61,39 @@ public:
     // Whether the tile shows its dark look: the palette's window colour is dark.
     bool isDarkAppearance() const;
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+    // The smallest type a caption shrinks to.
+    static constexpr int smallestCaptionPixelSize = 8;
+    // Whether the caption's text fits its place: every word on one line, and all of its lines.
+    static bool captionFits(const QLabel *caption);
+
 protected:
-    TileView(QSize size, qreal cornerRadius, const QString &toolTip, Action action, QWidget *parent);
+    // size is the natural size; the tile narrows down to minimumWidth.
+    TileView(QSize size, int minimumWidth, qreal cornerRadius, const QString &toolTip, Action action,
+             QWidget *parent);
 
     // Called for a press anywhere on the tile. Sends the action whether or not the hit button is
     // enabled: the Extract Bookmarks tile starts disabled and still lets the user pick a folder.
     virtual void activate();
     // The look for the current appearance.
     virtual void refreshAppearance() = 0;
+    // Places the picture and the captions for the tile's current width.
+    virtual void layoutContents() = 0;
 
     QLabel *makeLabel(const QString &text, qreal pixelSize, QFont::Weight weight, int maxLines);
+    void setPicture(const QPixmap &picture) { m_picture = picture; }
     // Shows the picture in the box, scaled down (never up) to fit.
-    void setPicture(const QPixmap &picture, const QRect &box);
-    // Lays a caption out under the picture, at most maxLines lines high and never past bottomLimit.
-    static void placeCaption(QLabel *caption, int top, int left, int width, int bottomLimit, int maxLines);
+    void placePicture(const QRect &box);
+    // Lays a caption out in the area, at most maxLines lines high, in the type of its nominal size or
+    // the largest smaller one in which it fits (see captionFits()).
+    static void placeCaption(QLabel *caption, const QRect &area, int maxLines);
 
     void mousePressEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool event(QEvent *event) override;
 
     Action m_action;
 
@@ -80,4 +101,7 @@ private:
     TileGlassView *m_glassBacking;
     QLabel *m_imageView;
     QPushButton *m_hitButton;
+    QPixmap m_picture;
+    QSize m_naturalSize;
+    int m_minimumWidth;
 };

@@ -6,26 +6,36 @@
 namespace {
 
 constexpr int tileSide = 60;
+constexpr int namePixelSize = 12;
 
 } // namespace
 
 WindowsStyleSlotTileView::WindowsStyleSlotTileView(int slotNumber, const QString &defaultName,
                                                    const QString &toolTip, Action action,
                                                    const QPixmap &slotImage, QWidget *parent)
-    : TileView(QSize(tileSide, tileSide), 8, toolTip, std::move(action), parent),
-      m_numberField(makeLabel(defaultName, 12, QFont::Bold, 1)),
+    : TileView(QSize(tileSide, tileSide), tileSide, 8, toolTip, std::move(action), parent),
+      m_numberField(makeLabel(defaultName, namePixelSize, QFont::Bold, 1)),
       m_slotLabel(makeLabel(QStringLiteral("Slot"), 8, QFont::Medium, 1)), m_slotDefaultName(defaultName)
 {
     hitButton()->setProperty(tagProperty, slotNumber);
-    // Picture, name and word share the 60 units: the picture gives way first.
-    const int nameHeight = m_numberField->fontMetrics().height();
-    const int wordHeight = m_slotLabel->fontMetrics().height();
-    const int pictureSide = qMax(16, tileSide - 2 - 1 - nameHeight - wordHeight - 2);
-    setPicture(slotImage, QRect((tileSide - pictureSide) / 2, 2, pictureSide, pictureSide));
-    m_numberField->setGeometry(2, 2 + pictureSide + 1, tileSide - 4, nameHeight);
-    m_slotLabel->setGeometry(2, 2 + pictureSide + 1 + nameHeight, tileSide - 4, wordHeight);
+    setPicture(slotImage);
+    layoutContents();
     hitButton()->raise();
     applyChrome();
+}
+
+void WindowsStyleSlotTileView::layoutContents()
+{
+    // Picture, name and word share the 60 units: the picture gives way first. A long name takes a
+    // smaller type.
+    QFont nominal = m_numberField->font();
+    nominal.setPixelSize(namePixelSize);
+    const int nameHeight = QFontMetrics(nominal).height();
+    const int wordHeight = m_slotLabel->fontMetrics().height();
+    const int pictureSide = qMax(16, tileSide - 2 - 1 - nameHeight - wordHeight - 2);
+    placePicture(QRect((tileSide - pictureSide) / 2, 2, pictureSide, pictureSide));
+    placeCaption(m_numberField, QRect(2, 2 + pictureSide + 1, tileSide - 4, nameHeight), 1);
+    m_slotLabel->setGeometry(2, 2 + pictureSide + 1 + nameHeight, tileSide - 4, wordHeight);
 }
 
 void WindowsStyleSlotTileView::applyChrome()

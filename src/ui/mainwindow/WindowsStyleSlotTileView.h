@@ -24,6 +24,7 @@ public:
 
 protected:
     void refreshAppearance() override { applyChrome(); }
+    void layoutContents() override;
 
 private:
     QLabel *m_numberField;

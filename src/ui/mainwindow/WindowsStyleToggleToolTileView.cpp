@@ -9,6 +9,7 @@
 namespace {
 
 constexpr int tileWidth = 104;
+constexpr int narrowestTileWidth = 80;
 constexpr int pictureSide = 28;
 
 } // namespace
@@ -16,7 +17,8 @@ constexpr int pictureSide = 28;
 WindowsStyleToggleToolTileView::WindowsStyleToggleToolTileView(
     const QString &title, const QString &toolTip, Action action, bool isToggle, const QPixmap &image,
     const QString &fallbackSystemSymbol, std::optional<qreal> customHeight, QWidget *parent)
-    : TileView(QSize(tileWidth, qRound(customHeight.value_or(63))), 10, toolTip, std::move(action), parent),
+    : TileView(QSize(tileWidth, qRound(customHeight.value_or(63))), narrowestTileWidth, 10, toolTip,
+               std::move(action), parent),
       m_captionField(makeLabel(title, 13.75, QFont::Bold, 2)), m_isToggle(isToggle)
 {
     // Both kinds keep an on/off state; only a toggle flips it when clicked.
@@ -24,10 +26,17 @@ WindowsStyleToggleToolTileView::WindowsStyleToggleToolTileView(
     QPixmap picture = image;
     if (picture.isNull() && !fallbackSystemSymbol.isEmpty())
         picture = LyrafoldUIAssets::systemSymbol(fallbackSystemSymbol).pixmap(pictureSide, pictureSide);
-    setPicture(picture, QRect((tileWidth - pictureSide) / 2, 6, pictureSide, pictureSide));
-    placeCaption(m_captionField, 6 + pictureSide + 2, 4, tileWidth - 8, height() - 6, 2);
+    setPicture(picture);
+    layoutContents();
     hitButton()->raise();
     refreshAppearance();
+}
+
+void WindowsStyleToggleToolTileView::layoutContents()
+{
+    placePicture(QRect((width() - pictureSide) / 2, 6, pictureSide, pictureSide));
+    const int top = 6 + pictureSide + 2;
+    placeCaption(m_captionField, QRect(4, top, width() - 8, height() - 6 - top), 2);
 }
 
 void WindowsStyleToggleToolTileView::activate()

@@ -28,6 +28,7 @@ public:
 protected:
     void activate() override;
     void refreshAppearance() override;
+    void layoutContents() override;
 
 private:
     QLabel *m_captionField;

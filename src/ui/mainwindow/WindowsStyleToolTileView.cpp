@@ -8,6 +8,7 @@
 namespace {
 
 constexpr int tileWidth = 104;
+constexpr int narrowestTileWidth = 80;
 constexpr int pictureSide = 68;
 
 QPixmap pictureFor(const QPixmap &image, const QString &fallbackSystemSymbol)
@@ -26,14 +27,22 @@ WindowsStyleToolTileView::WindowsStyleToolTileView(const QString &title, const Q
                                                    const QString &toolTip, Action action,
                                                    const QString &fallbackSystemSymbol,
                                                    std::optional<qreal> customHeight, QWidget *parent)
-    : TileView(QSize(tileWidth, qRound(customHeight.value_or(132))), 10, toolTip, std::move(action), parent),
+    : TileView(QSize(tileWidth, qRound(customHeight.value_or(132))), narrowestTileWidth, 10, toolTip,
+               std::move(action), parent),
       m_captionField(makeLabel(title, 12, QFont::DemiBold, 3))
 {
-    setPicture(pictureFor(image, fallbackSystemSymbol),
-               QRect((tileWidth - pictureSide) / 2, 8, pictureSide, pictureSide));
-    placeCaption(m_captionField, 8 + pictureSide + 6, 4, tileWidth - 8, height() - 6, 3);
+    setPicture(pictureFor(image, fallbackSystemSymbol));
+    layoutContents();
     hitButton()->raise();
     refreshChrome();
+}
+
+void WindowsStyleToolTileView::layoutContents()
+{
+    const int side = qMin(pictureSide, width() - 8);
+    placePicture(QRect((width() - side) / 2, 8, side, side));
+    const int top = 8 + pictureSide + 6;
+    placeCaption(m_captionField, QRect(4, top, width() - 8, height() - 6 - top), 3);
 }
 
 void WindowsStyleToolTileView::refreshChrome()

@@ -23,6 +23,7 @@ public:
 
 protected:
     void refreshAppearance() override { refreshChrome(); }
+    void layoutContents() override;
 
 private:
     QLabel *m_captionField;

@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kButtonSide = 32;
 constexpr int kButtonInset = 10;
+static_assert(kButtonSide + kButtonInset == LyrafoldHelpService::cornerReach);
 constexpr int kEntryImageSide = 44;
 constexpr int kAssetMaxSide = 40;
 const QString kHelpButtonIcon = QStringLiteral("help-contents");

@@ -15,6 +15,9 @@ inline constexpr char helpButtonName[] = "lyrafoldHelpButton";
 inline constexpr char helpPanelName[] = "lyrafoldHelpPanel";
 // On the button: the topic it opens, as an int.
 inline constexpr char topicProperty[] = "lyrafoldHelpTopic";
+// How far the button reaches in from the content's trailing edge and down from its top; a window
+// keeps its own controls out of that corner.
+inline constexpr int cornerReach = 42;
 
 // Puts the help button on the window once; a second call keeps the first button and its topic.
 void installHelpButton(QWidget *window, LyrafoldHelpTopic topic);

@@ -64,25 +64,32 @@ bool isIconOnly(const QAbstractButton *button)
     return style == Qt::ToolButtonIconOnly;
 }
 
+bool ownTextIsTheWindows(const QWidget *widget)
+{
+    return widget->property(dynamicOwnTextProperty).toBool();
+}
+
 void translateButton(QAbstractButton *button)
 {
-    if (!button->icon().isNull() && (isIconOnly(button) || button->text() == QLatin1String("Button")))
-        button->setText(QString());
-    else if (!button->text().isEmpty())
-        button->setText(localized(baseString(button, baseTitleProperty, button->text())));
+    if (!ownTextIsTheWindows(button)) {
+        if (!button->icon().isNull() && (isIconOnly(button) || button->text() == QLatin1String("Button")))
+            button->setText(QString());
+        else if (!button->text().isEmpty())
+            button->setText(localized(baseString(button, baseTitleProperty, button->text())));
+    }
     translateToolTip(button);
 }
 
 void translateLabel(QLabel *label)
 {
-    if (!label->text().isEmpty())
+    if (!label->text().isEmpty() && !ownTextIsTheWindows(label))
         label->setText(localized(baseString(label, baseTextProperty, label->text())));
     translateToolTip(label);
 }
 
 void translateLineEdit(QLineEdit *field)
 {
-    if (field->isReadOnly() && !field->text().isEmpty())
+    if (field->isReadOnly() && !field->text().isEmpty() && !ownTextIsTheWindows(field))
         field->setText(localized(baseString(field, baseTextProperty, field->text())));
     translateToolTip(field);
     if (!field->placeholderText().isEmpty())
@@ -194,6 +201,12 @@ void markDynamicText(QWidget *widget)
 {
     if (widget)
         widget->setProperty(dynamicTextProperty, true);
+}
+
+void markDynamicOwnText(QWidget *widget)
+{
+    if (widget)
+        widget->setProperty(dynamicOwnTextProperty, true);
 }
 
 QList<std::pair<QString, QString>> translationTable(LyrafoldLanguage language)

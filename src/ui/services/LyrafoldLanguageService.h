@@ -26,10 +26,13 @@ enum class LyrafoldLanguage { en, tr, es };
 // A label whose text the window writes itself (a result count, a status line) must carry the dynamic
 // property dynamicTextProperty set to true (see markDynamicText()). apply() gives such a widget no base
 // text and leaves its texts alone; otherwise the first text it met would come back, translated, at
-// every switch. The window rewrites those labels itself when it sees languageChanged.
+// every switch. The window rewrites those labels itself when it sees languageChanged. A widget marked
+// with markDynamicOwnText() (dynamicOwnTextProperty) loses only its own text to the window: its tool
+// tip and placeholder are still translated.
 namespace LyrafoldLanguageService {
 
 inline constexpr char dynamicTextProperty[] = "lyrafoldDynamicText";
+inline constexpr char dynamicOwnTextProperty[] = "lyrafoldDynamicOwnText";
 
 // Where the base texts are kept on a widget, one property per kind of text.
 inline constexpr char baseTitleProperty[] = "lyrafoldBaseTitle";
@@ -72,6 +75,7 @@ void apply(QWidget *root);
 void applyToOpenWindows();
 
 void markDynamicText(QWidget *widget);
+void markDynamicOwnText(QWidget *widget);
 
 // The translations of one language as (English, translated) pairs in table order; empty for English.
 QList<std::pair<QString, QString>> translationTable(LyrafoldLanguage language);

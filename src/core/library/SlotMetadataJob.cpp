@@ -1,0 +1,127 @@
+#include "core/library/SlotMetadataJob.h"
+
+#include "core/common/Hop.h"
+#include "core/library/TitleKeyIndex.h"
+
+#include <QPointer>
+#include <QSet>
+#include <QThreadPool>
+
+namespace {
+
+// What the session needs to adopt a change made on a worker.
+struct Prepared {
+    quint64 version = 0;
+    LibraryRows rows;
+    qsizetype matched = 0;
+    qsizetype changed = 0;
+    QSet<QString> titleKeys;
+    QSet<QString> identityKeys;
+};
+
+} // namespace
+
+SlotMetadataJob::SlotMetadataJob(LibrarySession &session, qint64 slot, Edit edit,
+                                 LibrarySession::PlaylistSync sync, QObject *parent)
+    : QObject(parent), m_session(session), m_slot(slot), m_edit(std::move(edit)), m_sync(sync)
+{
+}
+
+void SlotMetadataJob::start()
+{
+    attempt();
+}
+
+void SlotMetadataJob::attempt()
+{
+    if (m_session.currentSlotId() != m_slot) {
+        editStoredSlot();
+        return;
+    }
+    // Copies that share the session's blocks; the title keys come with the library's version when
+    // they are made already, and are made on the worker otherwise.
+    const quint64 version = m_session.libraryVersion();
+    const LibraryRows rows = m_session.allBookmarks();
+    const std::shared_ptr<const TitleKeyIndex> ready = m_session.readyTitleKeyIndex();
+    Hop::run(
+        this,
+        [edit = m_edit, version, rows, ready] {
+            Prepared prepared;
+            prepared.version = version;
+            prepared.rows = rows;
+            const std::shared_ptr<const TitleKeyIndex> titles =
+                ready ? ready : std::make_shared<const TitleKeyIndex>(rows);
+            const Change change = edit(prepared.rows, *titles);
+            prepared.matched = change.matched;
+            prepared.changed = change.positions.size();
+            prepared.titleKeys.reserve(change.positions.size());
+            prepared.identityKeys.reserve(change.positions.size());
+            for (const qsizetype position : change.positions) {
+                prepared.titleKeys.insert(titles->keyOfRow(position));
+                prepared.identityKeys.insert(prepared.rows.at(position).id());
+            }
+            return prepared;
+        },
+        [this](Prepared prepared) {
+            if (m_session.currentSlotId() != m_slot || prepared.version != m_session.libraryVersion()) {
+                // Another slot, or the same slot changed meanwhile: worked out again from what is
+                // there now.
+                attempt();
+                return;
+            }
+            Outcome outcome;
+            outcome.slot = m_slot;
+            outcome.matched = prepared.matched;
+            outcome.changed = prepared.changed;
+            outcome.rowCount = prepared.rows.size();
+            if (prepared.changed > 0) {
+                LibrarySession::BatchScope batch(m_session, m_sync);
+                m_session.adoptEditedRows(prepared.version, std::move(prepared.rows),
+                                          std::move(prepared.titleKeys), std::move(prepared.identityKeys));
+            }
+            finish(outcome);
+        });
+}
+
+void SlotMetadataJob::editStoredSlot()
+{
+    // Filled on the slot's writer, read in done on the UI thread after it.
+    auto counts = std::make_shared<Outcome>();
+    counts->slot = m_slot;
+    const bool queued = m_session.editStoredSlot(
+        m_slot,
+        [edit = m_edit, counts](BookmarkList &stored) -> qsizetype {
+            LibraryRows rows(stored);
+            const Change change = edit(rows, TitleKeyIndex(rows));
+            for (const qsizetype position : change.positions)
+                stored[position] = rows.at(position);
+            counts->matched = change.matched;
+            counts->rowCount = rows.size();
+            return change.positions.size();
+        },
+        [self = QPointer<SlotMetadataJob>(this), counts](const LibrarySession::StoredSlotEdit &edit) {
+            if (!self)
+                return;
+            Outcome outcome = *counts;
+            outcome.changed = edit.changed;
+            if (!edit.read)
+                outcome.kind = Outcome::Kind::slotEmpty;
+            else if (edit.changed > 0 && !edit.written)
+                outcome.kind = Outcome::Kind::writeFailed;
+            else
+                outcome.kind = Outcome::Kind::appliedToStored;
+            outcome.error = edit.error;
+            self->finish(outcome);
+        });
+    if (!queued) // its slot became the current one again
+        attempt();
+}
+
+void SlotMetadataJob::finish(Outcome outcome)
+{
+    // The change may hold what it was made from (a decoded metadata file of 50,000 records): let go of
+    // on a worker, not on the UI thread.
+    QThreadPool::globalInstance()->start([edit = std::exchange(m_edit, {})] {});
+    Q_EMIT finished(outcome);
+    deleteLater();
+}

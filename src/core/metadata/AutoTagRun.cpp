@@ -1,0 +1,152 @@
+#include "core/metadata/AutoTagRun.h"
+
+#include "core/common/Hop.h"
+#include "core/library/LibrarySession.h"
+#include "core/library/TitleKeyIndex.h"
+#include "core/metadata/MetadataEnrichmentService.h"
+
+#include <QSet>
+
+AutoTagRun::Enricher AutoTagRun::enrichmentService()
+{
+    return [](const BookmarkEntry &entry, const std::optional<SongDataImportOptions> &options,
+              QObject *context, Done done) {
+        if (options)
+            MetadataEnrichmentService::enrichBookmark(entry, *options, context, std::move(done));
+        else
+            MetadataEnrichmentService::enrichBookmark(entry, context, std::move(done));
+    };
+}
+
+AutoTagRun::AutoTagRun(LibrarySession &session, QList<qsizetype> candidates,
+                       std::optional<SongDataImportOptions> options, Enricher enricher, QObject *parent)
+    : QObject(parent), m_session(session), m_candidates(std::move(candidates)), m_options(options),
+      m_enricher(std::move(enricher)), m_slot(session.currentSlotId())
+{
+    connect(&m_session, &LibrarySession::libraryAboutToBeReplaced, this, &AutoTagRun::stopForReplacement);
+}
+
+AutoTagRun::~AutoTagRun()
+{
+    if (m_batchOpen)
+        m_session.commitBatch();
+}
+
+QList<qsizetype> AutoTagRun::targets(const QList<qsizetype> &candidates, const LibraryRows &rows,
+                                     const TitleKeyIndex &titles)
+{
+    QList<qsizetype> targets;
+    QSet<QString> seen;
+    for (const qsizetype position : candidates) {
+        if (position < 0 || position >= rows.size())
+            continue;
+        QString key = titles.keyOfRow(position);
+        if (seen.contains(key))
+            continue;
+        seen.insert(std::move(key));
+        targets.append(position);
+    }
+    return targets;
+}
+
+bool AutoTagRun::isReloadPoint(qsizetype index, qsizetype total)
+{
+    return index % 8 == 0 || index == total - 1;
+}
+
+void AutoTagRun::start()
+{
+    if (m_running)
+        return;
+    m_running = true;
+    // A library of 100,000 rows: the title keys and the targets are worked out on a worker.
+    Hop::run(
+        this,
+        [candidates = m_candidates, rows = m_session.allBookmarks(), ready = m_session.readyTitleKeyIndex()] {
+            const std::shared_ptr<const TitleKeyIndex> titles =
+                ready ? ready : std::make_shared<const TitleKeyIndex>(rows);
+            QStringList keys;
+            for (const qsizetype position : targets(candidates, rows, *titles))
+                keys.append(rows.at(position).id());
+            return keys;
+        },
+        [this](QStringList keys) {
+            if (m_running)
+                begin(std::move(keys));
+        });
+}
+
+void AutoTagRun::begin(QStringList targetKeys)
+{
+    m_targets = std::move(targetKeys);
+    m_session.beginBatch(LibrarySession::PlaylistSync::sync);
+    m_batchOpen = true;
+    Q_EMIT started(m_targets.size());
+    step();
+}
+
+void AutoTagRun::cancel()
+{
+    m_cancelRequested = true;
+}
+
+void AutoTagRun::step()
+{
+    if (!m_running)
+        return;
+    if (m_cancelRequested) {
+        end(Ending::cancelled);
+        return;
+    }
+    // Rows deleted since the targets were chosen are skipped, without a word on the sheet.
+    std::optional<qsizetype> position;
+    while (m_next < m_targets.size() && !(position = m_session.firstPositionOf(m_targets.at(m_next))))
+        ++m_next;
+    if (!position) {
+        end(Ending::finished);
+        return;
+    }
+    const qsizetype index = m_next++;
+    const BookmarkEntry base = m_session.allBookmarks().at(*position);
+    m_lookup = new QObject(this);
+    m_enricher(base, m_options, m_lookup, [this, index, base](BookmarkEntry enriched) {
+        if (m_lookup)
+            m_lookup->deleteLater();
+        m_lookup = nullptr;
+        apply(index, base, enriched);
+        // From the event loop, so that an enricher that answers at once does not nest the titles.
+        QMetaObject::invokeMethod(this, &AutoTagRun::step, Qt::QueuedConnection);
+    });
+}
+
+void AutoTagRun::apply(qsizetype index, const BookmarkEntry &base, const BookmarkEntry &enriched)
+{
+    // A result whose row was deleted meanwhile is dropped.
+    if (!m_running || !m_session.firstPositionOf(base.id()))
+        return;
+    m_session.applyEnrichedMetadata(enriched, base);
+    ++m_tagged;
+    Q_EMIT titleTagged(index + 1, m_targets.size(), enriched.title, isReloadPoint(index, m_targets.size()));
+}
+
+void AutoTagRun::stopForReplacement()
+{
+    if (!m_running)
+        return;
+    // The lookup under way would answer for a slot that is no longer shown; an answer already on its way
+    // finds the run ended and is dropped.
+    if (m_lookup)
+        m_lookup->deleteLater();
+    m_lookup = nullptr;
+    end(Ending::slotChanged);
+}
+
+void AutoTagRun::end(Ending ending)
+{
+    m_running = false;
+    if (m_batchOpen) {
+        m_batchOpen = false;
+        m_session.commitBatch();
+    }
+    Q_EMIT finished(ending);
+}

@@ -1,0 +1,445 @@
+#include "Fixtures.h"
+#include "LoopbackHttpServer.h"
+#include "TestHarness.h"
+#include "core/library/LibrarySession.h"
+#include "core/library/SlotMetadataJob.h"
+#include "core/library/SlotStore.h"
+#include "core/library/TitleKeyIndex.h"
+#include "core/metadata/AutoTagRun.h"
+#include "core/metadata/BundledMetadata.h"
+#include "core/metadata/DiscogsAuth.h"
+#include "core/metadata/MetadataEnrichmentService.h"
+#include "core/metadata/MetadataWebClient.h"
+#include "core/metadata/NetworkThrottle.h"
+#include "core/playlist/PlaylistLibrary.h"
+#include "core/playlist/PlaylistStore.h"
+#include "core/resources/BundledResources.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkProxy>
+#include <QSignalSpy>
+
+using namespace std::chrono_literals;
+using Rule = BundledMetadata::Rule;
+
+Q_DECLARE_METATYPE(SlotMetadataJob::Outcome)
+
+namespace {
+
+BookmarkEntry song(const QString &book, qint64 page, const QString &title)
+{
+    return Fixtures::bookmark(QStringLiteral("/b/") + book, page, title);
+}
+
+// One song in three books (one spelling with an article), two others in one book each.
+BookmarkList library()
+{
+    return {song("A.pdf", 1, "Blue Bossa"), song("A.pdf", 2, "Solar"), song("B.pdf", 3, "blue bossa"),
+            song("B.pdf", 4, "Nardis"), song("C.pdf", 5, "The Blue Bossa")};
+}
+
+TitleMetadataRecord blueBossa()
+{
+    TitleMetadataRecord record;
+    record.title = QStringLiteral("Blue Bossa");
+    record.genres = QStringList{QStringLiteral("Latin"), QStringLiteral("Jazz")};
+    record.styles = QStringList();
+    record.firstReleaseYear = 1963;
+    record.composer = QStringLiteral("Kenny Dorham");
+    record.tempo = QStringLiteral("Medium");
+    record.rating = 4.5;
+    return record;
+}
+
+TitleMetadataIndex::RecordMap blueBossaMap()
+{
+    return {{QStringLiteral("blue bossa"), blueBossa()}};
+}
+
+SlotMetadataJob::Edit overwriteEdit()
+{
+    return [](LibraryRows &rows, const TitleKeyIndex &titles) {
+        return BundledMetadata::applyToRows(rows, titles, blueBossaMap(), Rule::overwrite);
+    };
+}
+
+QStringList genres(const BookmarkList &rows)
+{
+    QStringList list;
+    for (const BookmarkEntry &row : rows)
+        list.append(row.genre);
+    return list;
+}
+
+// Answers every lookup from the event loop with the genre "Tagged <title>", and lets the test act when
+// a title is asked.
+struct FakeEnricher {
+    QStringList asked;
+    std::function<bool(const QString &title)> onAsk; // false: never answers that lookup
+
+    AutoTagRun::Enricher enricher()
+    {
+        return [this](const BookmarkEntry &entry, const std::optional<SongDataImportOptions> &,
+                      QObject *context, AutoTagRun::Done done) {
+            asked.append(entry.title);
+            if (onAsk && !onAsk(entry.title))
+                return;
+            BookmarkEntry enriched = entry;
+            enriched.genre = QStringLiteral("Tagged ") + entry.title;
+            MetadataWebClient::deliverLater(context, [done, enriched] { done(enriched); });
+        };
+    }
+};
+
+std::optional<AutoTagRun::Ending> runToEnd(AutoTagRun &run)
+{
+    QSignalSpy finished(&run, &AutoTagRun::finished);
+    run.start();
+    if (!finished.wait(5000))
+        return std::nullopt;
+    return finished.first().first().value<AutoTagRun::Ending>();
+}
+
+QList<qsizetype> allPositions(const LibrarySession &session)
+{
+    QList<qsizetype> positions;
+    for (qsizetype i = 0; i < session.allBookmarks().size(); ++i)
+        positions.append(i);
+    return positions;
+}
+
+} // namespace
+
+class SongDataTest : public QObject {
+    Q_OBJECT
+
+    LoopbackHttpServer m_server;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+        QVERIFY(m_server.listen());
+        const QString root = TestHarness::home() + QStringLiteral("/resources");
+        const QJsonObject record{
+            {"Title", "Blue Bossa"}, {"Genres", QJsonArray{"Latin"}}, {"Tempo", "Medium"}};
+        TestHarness::writeFile(root + QStringLiteral("/Bundled/default_metadata.json"),
+                               QJsonDocument(QJsonArray{record}).toJson());
+        BundledResources::setRootForTesting(root);
+        TitleMetadataIndex::resetForTesting();
+    }
+
+    void init()
+    {
+        LibrarySession::waitForPendingSaves();
+        TestHarness::clearUserFiles();
+    }
+
+    void cleanup() { LibrarySession::waitForPendingSaves(); }
+
+    void bundledRules_data()
+    {
+        QTest::addColumn<int>("rule");
+        QTest::addColumn<bool>("filledRow"); // the row has every field set beforehand
+        QTest::addColumn<QString>("genre");
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<QString>("composer");
+        QTest::addColumn<QVariant>("year");
+        QTest::addColumn<QString>("tempo");
+        // The record has genres, no styles (an empty list), a composer, a year, a tempo and a rating.
+        QTest::newRow("overwrite an empty row: the composer stays empty")
+            << int(Rule::overwrite) << false << "Latin, Jazz"
+            << ""
+            << "" << QVariant(1963LL) << "Medium";
+        QTest::newRow("overwrite a filled row: the style emptied, the composer kept")
+            << int(Rule::overwrite) << true << "Latin, Jazz"
+            << ""
+            << "Mine" << QVariant(1963LL) << "Medium";
+        QTest::newRow("fill an empty row: the composer filled, no empty style written")
+            << int(Rule::fillEmpty) << false << "Latin, Jazz"
+            << ""
+            << "Kenny Dorham" << QVariant(1963LL) << "Medium";
+        QTest::newRow("fill a filled row: nothing changes") << int(Rule::fillEmpty) << true << "Swing"
+                                                            << "Bop"
+                                                            << "Mine" << QVariant(1950LL) << "Fast";
+    }
+
+    void bundledRules()
+    {
+        QFETCH(int, rule);
+        QFETCH(bool, filledRow);
+        BookmarkEntry row = song("A.pdf", 1, "Blue Bossa");
+        if (filledRow) {
+            row.genre = QStringLiteral("Swing");
+            row.style = QStringLiteral("Bop");
+            row.composer = QStringLiteral("Mine");
+            row.firstReleaseYear = 1950;
+            row.tempo = QStringLiteral("Fast");
+            row.rating = 2;
+        }
+        const BookmarkEntry before = row;
+        const bool changed = BundledMetadata::apply(blueBossa(), Rule(rule), row);
+        QTEST(row.genre, "genre");
+        QTEST(row.style, "style");
+        QTEST(row.composer, "composer");
+        QTEST(QVariant::fromValue(row.firstReleaseYear.value_or(0)), "year");
+        QTEST(row.tempo, "tempo");
+        QCOMPARE(changed, !(row == before));
+    }
+
+    void recordWithoutValuesEmptiesUnderOverwrite()
+    {
+        TitleMetadataRecord bare;
+        bare.title = QStringLiteral("Blue Bossa");
+        BookmarkEntry row = song("A.pdf", 1, "Blue Bossa");
+        row.genre = QStringLiteral("Swing");
+        row.firstReleaseYear = 1950;
+        row.rating = 3;
+        BookmarkEntry kept = row;
+        QVERIFY(BundledMetadata::apply(bare, Rule::overwrite, row));
+        QCOMPARE(row.genre, QString());
+        QVERIFY(!row.firstReleaseYear && !row.rating);
+        QVERIFY(!BundledMetadata::apply(bare, Rule::fillEmpty, kept));
+    }
+
+    void metadataFile_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // null: no file
+        QTest::addColumn<QString>("outcome");  // the genre of "blue bossa", or the failure's start
+        QTest::newRow("first record of a key wins")
+            << QByteArray(
+                   R"([{"Title":"Blue Bossa","Genres":["Latin"]},{"Title":"The blue bossa","Genres":["X"]}])")
+            << "Latin";
+        QTest::newRow("missing") << QByteArray() << "Failed to load metadata: ";
+        QTest::newRow("undecodable") << QByteArray(R"([{"Title":3}])") << "Failed to parse metadata";
+    }
+
+    void metadataFile()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, outcome);
+        const QString path = TestHarness::home() + QStringLiteral("/metadata.json");
+        QFile::remove(path);
+        if (!bytes.isNull())
+            TestHarness::writeFile(path, bytes);
+        const auto records = BundledMetadata::loadFile(path);
+        if (records)
+            QCOMPARE(records->value(QStringLiteral("blue bossa")).genres.value_or(QStringList()).join(","),
+                     outcome);
+        else
+            QVERIFY2(records.error().message.startsWith(outcome), qPrintable(records.error().message));
+    }
+
+    // A change worked out on a worker lands in the slot it was started for, whatever happens before its
+    // result is back.
+    void jobBelongsToItsSlot_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QStringList>("slot1Genres"); // of slot 1, in memory or stored
+        using Kind = SlotMetadataJob::Outcome::Kind;
+        const QString latin = QStringLiteral("Latin, Jazz");
+        QTest::newRow("nothing") << "" << int(Kind::applied) << QStringList{latin, "", latin, "", latin};
+        QTest::newRow("a cell edit") << "edit" << int(Kind::applied)
+                                     << QStringList{latin, "Edited", latin, "", latin};
+        QTest::newRow("another slot")
+            << "switch" << int(Kind::appliedToStored) << QStringList{latin, "", latin, "", latin};
+        QTest::newRow("away and back")
+            << "switch back" << int(Kind::applied) << QStringList{latin, "", latin, "", latin};
+    }
+
+    void jobBelongsToItsSlot()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(int, kind);
+        QFETCH(QStringList, slot1Genres);
+        SlotStore::saveSlot(2, {song("D.pdf", 1, "Blue Bossa")}, QString());
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        session.restoreActiveSlot();
+        session.switchToSlot(1);
+        session.appendBookmarks(library());
+
+        auto *job = new SlotMetadataJob(session, 1, overwriteEdit());
+        QSignalSpy finished(job, &SlotMetadataJob::finished);
+        job->start();
+        if (meanwhile == QLatin1String("edit"))
+            session.setMetadataField(BookmarkMetadataField::genre, QStringLiteral("Edited"), library().at(1));
+        if (meanwhile.startsWith(QLatin1String("switch")))
+            session.switchToSlot(2);
+        if (meanwhile == QLatin1String("switch back"))
+            session.switchToSlot(1);
+        QVERIFY(finished.wait(5000));
+        const auto outcome = finished.first().first().value<SlotMetadataJob::Outcome>();
+        QCOMPARE(int(outcome.kind), kind);
+        QCOMPARE(outcome.matched, 3);
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(genres(SlotStore::loadSlot(1)), slot1Genres);
+        if (session.currentSlotId() == 1)
+            QCOMPARE(genres(session.allBookmarks().toList()), slot1Genres);
+        else
+            QCOMPARE(genres(session.allBookmarks().toList()), QStringList{QString()}); // slot 2 untouched
+    }
+
+    void storedSlotEditsQueueBehindEachOther()
+    {
+        SlotStore::saveSlot(1, library(), QString());
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        int done = 0;
+        const auto setGenre = [](qsizetype position, QString genre) {
+            return [position, genre](BookmarkList &rows) -> qsizetype {
+                rows[position].genre = genre;
+                return 1;
+            };
+        };
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(session.editStoredSlot(
+                1, setGenre(i, QString::number(i)),
+                [&](const LibrarySession::StoredSlotEdit &edit) { done += edit.read && edit.written; }));
+        QVERIFY(!session.editStoredSlot(session.currentSlotId(), setGenre(0, "x"), {}));
+        QTRY_COMPARE(done, 3);
+        QCOMPARE(genres(SlotStore::loadSlot(1)).mid(0, 3), (QStringList{"0", "1", "2"}));
+
+        // A write that fails is told, to the edit and as any failed save.
+        QSignalSpy failed(&session, &LibrarySession::saveFailed);
+        std::optional<LibrarySession::StoredSlotEdit> outcome;
+        {
+            TestHarness::FileSizeLimit fullDisk(256);
+            session.editStoredSlot(1, setGenre(3, "3"),
+                                   [&](const LibrarySession::StoredSlotEdit &edit) { outcome = edit; });
+            LibrarySession::waitForPendingSaves();
+        }
+        QTRY_VERIFY(outcome);
+        QVERIFY(outcome->read && outcome->changed == 1 && !outcome->written && !outcome->error.isEmpty());
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(genres(SlotStore::loadSlot(1)).at(3), QString());
+    }
+
+    void targetsArePerTitle_data()
+    {
+        QTest::addColumn<QList<qsizetype>>("candidates");
+        QTest::addColumn<QList<qsizetype>>("targets");
+        QTest::newRow("one song in three books is one target")
+            << QList<qsizetype>{0, 1, 2, 3, 4} << QList<qsizetype>{0, 1, 3};
+        QTest::newRow("candidate order, the first of a title")
+            << QList<qsizetype>{4, 3, 0} << QList<qsizetype>{4, 3};
+        QTest::newRow("outside the rows") << QList<qsizetype>{-1, 9, 2} << QList<qsizetype>{2};
+    }
+
+    void targetsArePerTitle()
+    {
+        QFETCH(QList<qsizetype>, candidates);
+        const LibraryRows rows(library());
+        QTEST(AutoTagRun::targets(candidates, rows, TitleKeyIndex(rows)), "targets");
+    }
+
+    // Every row of a title takes its result; the table reloads after titles 1, 9, 17 and the last; the
+    // slot is saved and the library tells its change once, at the end, and the playlists follow.
+    void runAppliesEachTitleOnce()
+    {
+        BookmarkList rows = library();
+        for (int i = 0; i < 17; ++i)
+            rows.append(song("D.pdf", 10 + i, QStringLiteral("Filler %1").arg(i)));
+        PlaylistStore::savePlaylists({{QStringLiteral("Gig"), {PlaylistItem::fromBookmark(rows.at(4))}}});
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        session.setAllBookmarks(rows);
+        QSignalSpy changed(&session, &LibrarySession::libraryChanged);
+        FakeEnricher fake;
+        AutoTagRun run(session, allPositions(session), std::nullopt, fake.enricher());
+        QSignalSpy tagged(&run, &AutoTagRun::titleTagged);
+        QCOMPARE(runToEnd(run), AutoTagRun::Ending::finished);
+
+        QCOMPARE(run.total(), 20);
+        QCOMPARE(fake.asked.size(), 20);
+        QList<qsizetype> reloads;
+        for (const auto &signal : tagged) {
+            if (signal.at(3).toBool())
+                reloads.append(signal.at(0).value<qsizetype>());
+        }
+        QCOMPARE(reloads, (QList<qsizetype>{1, 9, 17, 20}));
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(genres(session.allBookmarks().toList()).mid(0, 5),
+                 (QStringList{"Tagged Blue Bossa", "Tagged Solar", "Tagged Blue Bossa", "Tagged Nardis",
+                              "Tagged Blue Bossa"}));
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(genres(SlotStore::loadSlot(0)).first(), QStringLiteral("Tagged Blue Bossa"));
+        QCOMPARE(playlists.playlists().first().items.first().genre, QStringLiteral("Tagged Blue Bossa"));
+    }
+
+    // Cancel during the third title: it is still applied, no fourth lookup starts, and the slot is
+    // saved. A row deleted while the run waits is skipped without a lookup.
+    void runStopsBetweenTitles_data()
+    {
+        QTest::addColumn<QString>("during"); // what happens while "Nardis" is looked up
+        QTest::addColumn<int>("ending");
+        QTest::addColumn<QStringList>("asked");
+        QTest::addColumn<QStringList>("slot1Genres");
+        const QString bossa = QStringLiteral("Tagged Blue Bossa");
+        QTest::newRow("cancel") << "cancel" << int(AutoTagRun::Ending::cancelled)
+                                << QStringList{"Blue Bossa", "Solar", "Nardis"}
+                                << QStringList{bossa, "Tagged Solar", bossa, "Tagged Nardis", bossa};
+        QTest::newRow("slot switched") << "switch" << int(AutoTagRun::Ending::slotChanged)
+                                       << QStringList{"Blue Bossa", "Solar", "Nardis"}
+                                       << QStringList{bossa, "Tagged Solar", bossa, "", bossa};
+    }
+
+    void runStopsBetweenTitles()
+    {
+        QFETCH(QString, during);
+        QFETCH(int, ending);
+        QFETCH(QStringList, slot1Genres);
+        BookmarkList rows = library();
+        rows.append(song("E.pdf", 1, "Last Song"));
+        SlotStore::saveSlot(1, rows, QString());
+        SlotStore::saveSlot(2, {song("F.pdf", 1, "Other")}, QString());
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        session.switchToSlot(1);
+        FakeEnricher fake;
+        AutoTagRun run(session, allPositions(session), std::nullopt, fake.enricher());
+        fake.onAsk = [&](const QString &title) {
+            if (title != QLatin1String("Nardis"))
+                return true;
+            if (during == QLatin1String("cancel")) {
+                run.cancel();
+                return true;
+            }
+            QMetaObject::invokeMethod(
+                &session, [&] { session.switchToSlot(2); }, Qt::QueuedConnection);
+            return false;
+        };
+        QCOMPARE(int(runToEnd(run).value()), ending);
+        QTEST(fake.asked, "asked");
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(genres(SlotStore::loadSlot(1)).mid(0, 5), slot1Genres);
+        QCOMPARE(genres(SlotStore::loadSlot(2)), QStringList{QString()});
+    }
+
+    // Against the web services: a title whose lookups fail gets what the built-in index has, and the
+    // run goes on to the next.
+    void failedLookupsKeepTheRunGoing()
+    {
+        MetadataEnrichmentService::setEndpoints({m_server.baseUrl(), m_server.baseUrl(), 5s});
+        NetworkThrottle::setMinimumGapForTesting(0ms);
+        DiscogsAuth::setUserToken(std::nullopt);
+        m_server.setHandler(
+            [](const LoopbackHttpServer::Request &) { return LoopbackHttpServer::json({}, 503); });
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        session.setAllBookmarks({song("A.pdf", 1, "Blue Bossa"), song("A.pdf", 2, "Solar")});
+        AutoTagRun run(session, allPositions(session), std::nullopt);
+        QCOMPARE(runToEnd(run), AutoTagRun::Ending::finished);
+        QCOMPARE(run.tagged(), 2);
+        QCOMPARE(m_server.requests().size(), 2);
+        QCOMPARE(session.allBookmarks().at(0).genre, QStringLiteral("Latin"));
+        QCOMPARE(session.allBookmarks().at(0).tempo, QStringLiteral("Medium"));
+        NetworkThrottle::resetForTesting();
+    }
+};
+
+LYRAFOLD_TEST_MAIN(SongDataTest)
+#include "tst_songdata.moc"
