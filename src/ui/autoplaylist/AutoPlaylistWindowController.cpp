@@ -48,8 +48,7 @@ AutoPlaylistWindowController *AutoPlaylistWindowController::open(AppContext &con
 
 AutoPlaylistWindowController::AutoPlaylistWindowController(AppContext &context, QWidget *parent)
     : QWidget(parent, Qt::Window), m_context(context), m_random(QRandomGenerator::global()->generate()),
-      m_formula(AutoPlaylistFilters::tempoMapEntries()[AutoPlaylistFilters::defaultTempoMap].formula),
-      m_selectedTemplateIndex(AutoPlaylistFilters::defaultTempoMap)
+      m_formula(AutoPlaylistFilters::tempoMapEntries()[AutoPlaylistFilters::defaultTempoMap].formula)
 {
     setObjectName(QStringLiteral("autoPlaylistWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -95,7 +94,6 @@ void AutoPlaylistWindowController::refreshLibrary()
 
 void AutoPlaylistWindowController::showBookOrder(const QStringList &selected)
 {
-    const QSignalBlocker blocker(m_bookTable->model());
     m_bookTable->clear();
     m_bookTable->addItems(m_playlist.bookOrder());
     for (int row = 0; row < m_bookTable->count(); ++row) {
@@ -153,7 +151,6 @@ void AutoPlaylistWindowController::tempoMapPopupChanged(int index)
     const auto &presets = AutoPlaylistFilters::tempoMapEntries();
     if (index < 0 || index >= presets.size())
         return;
-    m_selectedTemplateIndex = index;
     m_formula = presets[index].formula;
 }
 

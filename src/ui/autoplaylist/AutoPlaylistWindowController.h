@@ -89,8 +89,8 @@ private:
     quint64 m_libraryVersion = 0;
     bool m_hasLibrary = false;
     QRandomGenerator m_random;
+    // The tempo formula of the chosen tempo map.
     QString m_formula;
-    int m_selectedTemplateIndex = 0;
 
     QSpinBox *m_titlesField = nullptr;
     QSpinBox *m_setsField = nullptr;

@@ -220,7 +220,7 @@ QWidget *AutoPlaylistWindowController::buildTempoMap()
         m_tempoTemplatePopup->setItemData(int(i), formula + QLatin1Char('\n') + presets[i].description,
                                           Qt::ToolTipRole);
     }
-    m_tempoTemplatePopup->setCurrentIndex(m_selectedTemplateIndex);
+    m_tempoTemplatePopup->setCurrentIndex(AutoPlaylistFilters::defaultTempoMap);
     connect(m_tempoTemplatePopup, &QComboBox::currentIndexChanged, this,
             &AutoPlaylistWindowController::tempoMapPopupChanged);
     row->addWidget(m_tempoTemplatePopup);
