@@ -252,8 +252,11 @@ const QPixmap &AutoPlaylistGeneratedRowView::icon(Button button, qreal devicePix
     const ButtonLook &look = lookOf(button);
     const QString key = QString::fromUtf8(look.image) + QLatin1Char('@') + QString::number(devicePixelRatio);
     auto cached = m_icons.constFind(key);
-    if (cached == m_icons.cend())
-        cached = m_icons.insert(key, LyrafoldUIAssets::image(QString::fromUtf8(look.image), look.maxSide));
+    if (cached == m_icons.cend()) {
+        const QImage picture = LyrafoldUIAssets::image(QString::fromUtf8(look.image));
+        cached = m_icons.insert(
+            key, QPixmap::fromImage(LyrafoldUIAssets::scaledDown(picture, look.maxSide, devicePixelRatio)));
+    }
     return *cached;
 }
 
