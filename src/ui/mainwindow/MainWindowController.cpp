@@ -6,6 +6,7 @@
 #include "core/library/TitleMetadataIndex.h"
 #include "core/metadata/AutoTagRun.h"
 #include "ui/app/AppContext.h"
+#include "ui/autoplaylist/AutoPlaylistWindowController.h"
 #include "ui/common/AddToPlaylistDialogs.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
@@ -399,7 +400,7 @@ void MainWindowController::openBookmarkWorkshop()
 
 void MainWindowController::openAutoPlaylist()
 {
-    reportNotAvailableYet(QStringLiteral("The auto playlist"));
+    AutoPlaylistWindowController::open(m_context, this);
 }
 
 void MainWindowController::openPlaylists()
