@@ -27,6 +27,7 @@
 #include <QMessageBox>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -147,12 +148,15 @@ QMessageBox *notice(const PdfViewerWindowController &viewer)
     return viewer.findChild<QMessageBox *>(QStringLiteral("viewerNotice"));
 }
 
-// Types text into the prompt and confirms it.
+// Types text into the prompt and confirms it with its default button.
 std::function<void(QDialog *)> typing(const QString &text)
 {
     return [text](QDialog *dialog) {
         dialog->findChild<QLineEdit *>()->setText(text);
-        dialog->accept();
+        for (QPushButton *button : dialog->findChildren<QPushButton *>()) {
+            if (button->isDefault())
+                button->click();
+        }
     };
 }
 

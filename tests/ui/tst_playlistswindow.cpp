@@ -232,8 +232,8 @@ private Q_SLOTS:
         auto window = windowWith({playlist("rock", {"A"}), playlist("Rock", {"B"})});
         ModalAnswer answer(
             action == "create" ? QStringLiteral("OK") : QStringLiteral("Delete"), [&typed](QDialog *prompt) {
-                prompt->findChild<QLineEdit *>(QStringLiteral("textPromptField"))->setText(typed);
-                prompt->accept();
+                prompt->findChild<QLineEdit *>(QStringLiteral("newPlaylistPromptField"))->setText(typed);
+                ModalAnswer::press(prompt, QStringLiteral("Create"));
             });
         if (action == "create") {
             window->createNewPlaylist();

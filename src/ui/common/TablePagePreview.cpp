@@ -67,12 +67,17 @@ QString formatPoint(const QPoint &point)
 } // namespace
 
 TablePagePreview::TablePagePreview(QTableView *table, SongAt songAt, QObject *parent)
-    : QObject(parent), m_table(table), m_songAt(std::move(songAt))
+    : TablePagePreview(table, std::move(songAt), parent, Behaviour())
+{
+}
+
+TablePagePreview::TablePagePreview(QTableView *table, SongAt songAt, QObject *parent, Behaviour behaviour)
+    : QObject(parent), m_table(table), m_songAt(std::move(songAt)), m_behaviour(std::move(behaviour))
 {
     setObjectName(QStringLiteral("tablePagePreview"));
     m_hoverTimer = new QTimer(this);
     m_hoverTimer->setSingleShot(true);
-    m_hoverTimer->setInterval(hoverDelayMilliseconds);
+    m_hoverTimer->setInterval(m_behaviour.hoverDelayMilliseconds);
     connect(m_hoverTimer, &QTimer::timeout, this, [this] {
         hoverLog(QStringLiteral("timer fired row=%1").arg(m_pendingRow));
         showPendingRow();
@@ -119,17 +124,15 @@ bool TablePagePreview::eventFilter(QObject *watched, QEvent *event)
     if (watched == view->viewport()) {
         if (event->type() == QEvent::MouseMove)
             pointerMoved(static_cast<QMouseEvent *>(event)->globalPosition().toPoint());
+        else if (event->type() == QEvent::MouseButtonPress && m_behaviour.opensOnPress &&
+                 static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            pressed(static_cast<QMouseEvent *>(event)->position().toPoint());
         else if (event->type() == QEvent::Leave && active())
             close();
     } else if (event->type() == QEvent::WindowDeactivate && active()) {
         close();
     }
     return false;
-}
-
-void TablePagePreview::setHoverDelay(int milliseconds)
-{
-    m_hoverTimer->setInterval(milliseconds);
 }
 
 void TablePagePreview::setSuspended(bool suspended)
@@ -193,7 +196,7 @@ void TablePagePreview::pointerMoved(const QPoint &global)
         return;
     }
     const int row = view->rowAt(local.y());
-    if (!m_songAt(row) || (m_excluded && m_excluded(local))) {
+    if (!m_songAt(row) || isOnControl(row, local)) {
         if (active()) {
             hoverLog(QStringLiteral("previewHoverMouseMoved: invalid row %1, closing preview").arg(row));
             close();
@@ -226,6 +229,22 @@ void TablePagePreview::showNoPage()
     hoverLog(QStringLiteral("updateOrShowPreviewPopover FAILED: file/doc/page missing"));
     closeWindow();
     setPreviewRow(-1);
+}
+
+void TablePagePreview::pressed(const QPoint &local)
+{
+    QTableView *view = table();
+    const int row = view ? view->rowAt(local.y()) : -1;
+    if (!m_songAt(row))
+        return;
+    close();
+    if (!isOnControl(row, local))
+        Q_EMIT rowPressed(row);
+}
+
+bool TablePagePreview::isOnControl(int row, const QPoint &local) const
+{
+    return m_behaviour.isOnControl && m_behaviour.isOnControl(row, local);
 }
 
 void TablePagePreview::showPendingRow()

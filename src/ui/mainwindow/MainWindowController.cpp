@@ -6,6 +6,7 @@
 #include "core/library/TitleMetadataIndex.h"
 #include "core/metadata/AutoTagRun.h"
 #include "ui/app/AppContext.h"
+#include "ui/autoplaylist/AutoPlaylistWindowController.h"
 #include "ui/common/AddToPlaylistDialogs.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
@@ -401,7 +402,10 @@ void MainWindowController::openBookmarkWorkshop()
 
 void MainWindowController::openAutoPlaylist()
 {
-    reportNotAvailableYet(QStringLiteral("The auto playlist"));
+    connect(AutoPlaylistWindowController::open(m_context, this), &AutoPlaylistWindowController::playlistSaved,
+            this, [this](const QString &name, qsizetype count) {
+                setStatus(QStringLiteral("Saved auto-playlist \"%1\" (%2 titles)").arg(name).arg(count));
+            });
 }
 
 void MainWindowController::addRowToPlaylistFromButton(int row)

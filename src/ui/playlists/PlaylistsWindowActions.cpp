@@ -8,6 +8,7 @@
 #include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
+#include "ui/common/LyrafoldFormAlert.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/playlists/PlaylistCardView.h"
 #include "ui/playlists/PlaylistListModels.h"
@@ -31,9 +32,9 @@ QString quoted(const QString &text)
 
 void PlaylistsWindowController::createNewPlaylist()
 {
-    const std::optional<QString> typed = LyrafoldAlert::askText(
-        this, QStringLiteral("New playlist"), QStringLiteral("Enter a name for the new playlist."), 280,
-        QStringLiteral("Create"), QStringLiteral("Cancel"));
+    const std::optional<QString> typed = LyrafoldFormAlert::askText(
+        this, QStringLiteral("newPlaylistPrompt"), QStringLiteral("New playlist"),
+        QStringLiteral("Enter a name for the new playlist."), QStringLiteral("Create"), 280);
     if (!typed)
         return;
     const QString name = TextUtils::trimmed(*typed);

@@ -277,12 +277,14 @@ QWidget *PlaylistsWindowController::buildStatusLine()
 
 void PlaylistsWindowController::setupTitlePreviewHover()
 {
-    m_preview = new TablePagePreview(
-        m_titlesTableView, [this](int row) { return previewSongAt(row); }, this);
-    m_preview->setHoverDelay(titlePreviewDelayMilliseconds);
-    m_preview->setExcludedArea([view = m_titlesTableView](const QPoint &position) {
+    TablePagePreview::Behaviour behaviour;
+    behaviour.hoverDelayMilliseconds = titlePreviewDelayMilliseconds;
+    // The card view shows its own press look and opens the title on its cardPressed().
+    behaviour.isOnControl = [view = m_titlesTableView](int, const QPoint &position) {
         return view->partAt(position) != PlaylistCardView::Part::card;
-    });
+    };
+    m_preview = new TablePagePreview(
+        m_titlesTableView, [this](int row) { return previewSongAt(row); }, this, behaviour);
 }
 
 void PlaylistsWindowController::fitMinimumSize()
