@@ -306,6 +306,9 @@ private Q_SLOTS:
         QTest::newRow("Spotify: no usable link, a search")
             << Button::spotify << "not a link"
             << "https://open.spotify.com/search/Pineapple%20Rag" << 6;
+        QTest::newRow("Spotify: a link that is no web page, a search")
+            << Button::spotify << "javascript:alert(1)"
+            << "https://open.spotify.com/search/Pineapple%20Rag" << 6;
         QTest::newRow("YouTube: a search")
             << Button::youtube << ""
             << "https://www.youtube.com/results?search_query=Pineapple%20Rag" << 6;

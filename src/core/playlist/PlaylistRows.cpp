@@ -55,11 +55,11 @@ std::optional<QUrl> webAddress(const QString &stored)
 
 } // namespace
 
-QUrl linkAddress(const PlaylistItem &item, Link link)
+QUrl linkAddress(const SongRecord &song, Link link)
 {
-    if (const auto stored = webAddress(link == Link::spotify ? item.spotifyURL : item.youtubeURL))
+    if (const auto stored = webAddress(link == Link::spotify ? song.spotifyURL : song.youtubeURL))
         return *stored;
-    const QString query = WebSearch::encodedSearchQuery(item.title);
+    const QString query = WebSearch::encodedSearchQuery(song.title);
     if (query.isEmpty())
         return {};
     return link == Link::spotify ? WebSearch::spotifySearchUrl(query) : WebSearch::youtubeSearchUrl(query);

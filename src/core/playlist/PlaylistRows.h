@@ -9,8 +9,8 @@
 #include <optional>
 
 // The rules of the playlists window's two lists, apart from the widgets: what a title card says, which
-// address its link buttons open, the payload of a dragged title and where it lands, and which playlist
-// stays selected when the playlists change.
+// address its link buttons open (the auto playlist's cards follow the same rule), the payload of a dragged
+// title and where it lands, and which playlist stays selected when the playlists change.
 namespace PlaylistRows {
 
 // "<book> · p.<page> · <pages> page(s)" (at least one page), then, when the title has any, " — " and
@@ -22,7 +22,7 @@ enum class Link { spotify, youtube };
 
 // The stored link when it is an http or https address; otherwise the web search for the title. An
 // empty address when neither exists (no such link, a title without content).
-QUrl linkAddress(const PlaylistItem &item, Link link);
+QUrl linkAddress(const SongRecord &song, Link link);
 
 // The drag of a title within its list: this type, holding the title's row in decimal (UTF-8).
 inline const QString rowDragType = QStringLiteral("lyrafold.playlist.item.row");

@@ -10,7 +10,6 @@
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldButtonEffects.h"
 #include "ui/common/LyrafoldTheme.h"
-#include "ui/common/StudyModeService.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/PlaylistShareFlow.h"
@@ -253,29 +252,21 @@ void AutoPlaylistWindowController::swapTitleAtRow(int row)
 
 void AutoPlaylistWindowController::openSpotifyGeneratedRow(int row)
 {
-    openWebLink(row, false);
+    openWebLink(row, PlaylistRows::Link::spotify);
 }
 
 void AutoPlaylistWindowController::openYouTubeGeneratedRow(int row)
 {
-    openWebLink(row, true);
+    openWebLink(row, PlaylistRows::Link::youtube);
 }
 
-void AutoPlaylistWindowController::openWebLink(int row, bool youtube)
+void AutoPlaylistWindowController::openWebLink(int row, PlaylistRows::Link link)
 {
     const BookmarkEntry *entry = m_results->entry(row);
     if (!entry)
         return;
-    // The song's own link when it has one that reads as an address, else a search for its title.
-    const QString link = youtube ? entry->youtubeURL : entry->spotifyURL;
-    const QUrl own(link, QUrl::StrictMode);
-    if (!link.isEmpty() && own.isValid() && !own.scheme().isEmpty()) {
-        QDesktopServices::openUrl(own);
-        return;
-    }
-    if (const auto search = StudyModeService::url(entry->title, youtube ? StudyModeProvider::youtube
-                                                                        : StudyModeProvider::spotify))
-        QDesktopServices::openUrl(*search);
+    if (const QUrl address = PlaylistRows::linkAddress(*entry, link); !address.isEmpty())
+        QDesktopServices::openUrl(address);
 }
 
 void AutoPlaylistWindowController::openGeneratedTitleAtRow(int row)

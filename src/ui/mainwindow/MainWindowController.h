@@ -25,8 +25,6 @@ class ImagePdfImportFlow;
 class PdfViewerWindowController;
 class PlaylistsWindowController;
 class QAbstractButton;
-class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
@@ -167,8 +165,6 @@ public:
     void runAutoTagAll();
     void searchSpotifyFirstResult();
     void searchYoutubeFirstResult();
-    void studyModeToggled(bool on);
-    void studyProviderChanged();
     void finishAddToPlaylistMode();
     void addRowToPlaylistFromButton(int row);
     // The playlist choice for one title; the status line tells where it went.
@@ -273,7 +269,6 @@ private:
     QPushButton *m_deleteSelectedButton = nullptr;
     QToolButton *m_searchSpotifyButton = nullptr;
     QToolButton *m_searchYoutubeButton = nullptr;
-    QComboBox *m_studyProviderPopup = nullptr;
     QPushButton *m_finishAddToPlaylistButton = nullptr;
     QWidget *m_rowShareAnchor = nullptr;
 

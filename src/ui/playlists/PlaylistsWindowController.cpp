@@ -1,6 +1,5 @@
 #include "ui/playlists/PlaylistsWindowController.h"
 
-#include "core/common/AppSettings.h"
 #include "core/common/Hop.h"
 #include "core/common/NotificationBus.h"
 #include "core/common/PlaylistsLog.h"
@@ -16,9 +15,7 @@
 #include "ui/share/PlaylistShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -194,24 +191,12 @@ QWidget *PlaylistsWindowController::buildTitlesPane()
     header->setSpacing(8);
     header->addWidget(headerLabel(QStringLiteral("Titles"), 16));
     header->addWidget(flexibleSpace(), 1);
-    m_studyModeCheckbox = new QCheckBox(QStringLiteral("Study mode"));
-    m_studyModeCheckbox->setObjectName(QStringLiteral("studyModeCheckbox"));
-    m_studyModeCheckbox->setToolTip(
-        QStringLiteral("When enabled, opening a title also opens the selected provider search."));
-    connect(m_studyModeCheckbox, &QCheckBox::toggled, this,
-            [](bool on) { AppSettings::setValue(AppSettings::studyModeEnabledKey, on); });
-    m_studyProviderPopup = new QComboBox;
-    m_studyProviderPopup->setObjectName(QStringLiteral("studyProviderPopup"));
-    m_studyProviderPopup->setToolTip(QStringLiteral("Choose which provider Study mode opens."));
-    m_studyProviderPopup->setFixedWidth(100);
-    connect(m_studyProviderPopup, &QComboBox::activated, this,
-            [this] { StudyModeService::setProvider(m_studyProviderPopup); });
-    syncStudyModeControls();
+    const StudyModeService::Controls studyMode = StudyModeService::makeControls();
     m_addSongsButton = tintedButton(QStringLiteral("Add Song"), systemGreen());
     m_addSongsButton->setObjectName(QStringLiteral("addSongsButton"));
     connect(m_addSongsButton, &QPushButton::clicked, this, [this] { addSongsTapped(); });
-    header->addWidget(m_studyModeCheckbox);
-    header->addWidget(m_studyProviderPopup);
+    header->addWidget(studyMode.checkbox);
+    header->addWidget(studyMode.providerPopup);
     header->addWidget(m_addSongsButton);
     header->addSpacing(46); // the help button's corner
     stack->addLayout(header);
@@ -322,21 +307,6 @@ void PlaylistsWindowController::closeEvent(QCloseEvent *event)
         m_preview->close();
     Q_EMIT windowClosed();
     QWidget::closeEvent(event);
-}
-
-void PlaylistsWindowController::changeEvent(QEvent *event)
-{
-    // Study mode may have been switched in another window meanwhile.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        syncStudyModeControls();
-    QWidget::changeEvent(event);
-}
-
-void PlaylistsWindowController::syncStudyModeControls()
-{
-    const QSignalBlocker blockCheckbox(m_studyModeCheckbox);
-    m_studyModeCheckbox->setChecked(AppSettings::boolValue(AppSettings::studyModeEnabledKey));
-    StudyModeService::configure(m_studyProviderPopup);
 }
 
 void PlaylistsWindowController::setStatus(const QString &text)

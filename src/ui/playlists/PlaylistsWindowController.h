@@ -17,8 +17,6 @@ class PdfViewerWindowController;
 class PlaylistCardView;
 class PlaylistNamesModel;
 class PlaylistTitlesModel;
-class QCheckBox;
-class QComboBox;
 class QLabel;
 class QMimeData;
 class QPushButton;
@@ -86,7 +84,6 @@ Q_SIGNALS:
 protected:
     bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    void changeEvent(QEvent *event) override;
 
 private:
     void setupUI();
@@ -101,7 +98,6 @@ private:
     void refreshTitlesPane();
     void selectPlaylistRow(qsizetype row);
     void selectTitleRow(int row);
-    void syncStudyModeControls();
     void addToPlaylistModeFinished(const QVariantMap &userInfo);
     // The title at row of the playlist shown, ready for the preview: its book found again. Null when
     // there is no such title or no book for it.
@@ -126,8 +122,6 @@ private:
     QPushButton *m_deleteButton = nullptr;
     QPushButton *m_addSongsButton = nullptr;
     QPushButton *m_shareButton = nullptr;
-    QCheckBox *m_studyModeCheckbox = nullptr;
-    QComboBox *m_studyProviderPopup = nullptr;
     QLabel *m_titlesPlaceholderLabel = nullptr;
     QLabel *m_statusField = nullptr;
     TablePagePreview *m_preview = nullptr;
