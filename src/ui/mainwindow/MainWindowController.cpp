@@ -6,6 +6,7 @@
 #include "core/library/TitleMetadataIndex.h"
 #include "core/metadata/AutoTagRun.h"
 #include "ui/app/AppContext.h"
+#include "ui/customfiles/CustomFilesWindowController.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/mainwindow/MainSettingsMenu.h"
@@ -14,6 +15,7 @@
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfViewerWindowController.h"
+#include "ui/workshop/WorkshopWindowController.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -65,6 +67,8 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
 
 MainWindowController::~MainWindowController()
 {
+    delete m_workshopWindowController.data();
+    delete m_customFilesWindowController.data();
     // A run still going ends its batch now, while the window that hears of the change is whole.
     delete m_autoTagRun;
     // The viewers live as long as their opener keeps them.
@@ -383,19 +387,9 @@ void MainWindowController::extractBookmarks()
     reportNotAvailableYet(QStringLiteral("Extracting bookmarks"));
 }
 
-void MainWindowController::openCustomFiles()
-{
-    reportNotAvailableYet(QStringLiteral("The custom files window"));
-}
-
 void MainWindowController::mergeSlotsIntoCurrent()
 {
     reportNotAvailableYet(QStringLiteral("Merging slots"));
-}
-
-void MainWindowController::openBookmarkWorkshop()
-{
-    reportNotAvailableYet(QStringLiteral("The bookmark workshop"));
 }
 
 void MainWindowController::openAutoPlaylist()

@@ -17,6 +17,7 @@ class AppContext;
 class AutoTagRun;
 class AutoTagSheet;
 class BookmarkHoverOverlay;
+class CustomFilesWindowController;
 class BookmarkTableModel;
 class BookmarkTableView;
 class MainSettingsMenu;
@@ -36,6 +37,9 @@ struct SongRecognitionResult;
 class TablePagePreview;
 class WindowsStyleSlotTileView;
 class WindowsStyleToggleToolTileView;
+class WorkshopWindowController;
+struct CustomFileGroup;
+struct WorkshopToolbarActions;
 
 // The main library window: the tool strip with the slot tiles, the search row, the library table and
 // the status line. It shows the application's LibrarySession and forwards to it; what a change of the
@@ -197,6 +201,13 @@ public:
                          const std::optional<SongDataImportOptions> &options);
     AutoTagRun *autoTagRun() const;
 
+    // The bookmark workshop and the custom files window (MainWindowWorkshop.cpp). A window already
+    // open comes to the front.
+    void exportBookmarksCSV();
+    void remapDefaultSlotBook(const QString &expectedPdfFileName, const QString &replacementPath);
+    void openWorkshopSlotBook(qint64 slotId, const QString &bookName);
+    void deleteCustomFileGroups(const QList<CustomFileGroup> &groups);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -272,4 +283,8 @@ private:
 
     QPointer<AutoTagRun> m_autoTagRun;
     QPointer<AutoTagSheet> m_autoTagSheet;
+
+    WorkshopToolbarActions workshopToolbarActions();
+    QPointer<WorkshopWindowController> m_workshopWindowController;
+    QPointer<CustomFilesWindowController> m_customFilesWindowController;
 };
