@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QStyledItemDelegate>
 
 // A cell of the workshop's grid: the book's cover, its name (up to three lines) and its page count
@@ -37,6 +38,8 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
 private:
+    // The wrapped lines of each name, by name and number of lines.
+    mutable QHash<QString, QStringList> m_titleLines;
     bool m_showText = true;
     bool m_allowRelink = false;
 };
