@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 # Extra CMake options for the first configuration, e.g. -DLYRAFOLD_WERROR=ON (as CI builds).
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test test-asan test-ubsan bench format format-check clean
+.PHONY: all deps configure build run test test-asan test-ubsan bench format format-check fuzz crashtest clean
 
 all: build
 
@@ -68,5 +68,26 @@ format:
 format-check:
 	scripts/check-format.sh
 
+# Fuzzing: a clang build of its own (libFuzzer, address and undefined-behaviour sanitizers); the PDF
+# target, which clang cannot build, runs blind from the plain build. Each fuzz target runs over its kept
+# inputs, then for FUZZ_SECONDS.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+$(FUZZ_DIR)/build.ninja: CMakeLists.txt
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+		-DLYRAFOLD_FUZZ=ON -DLYRAFOLD_BUILD_BENCH=OFF
+
+fuzz: configure $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz-targets
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target fuzz_pdf
+	scripts/fuzz.sh $(FUZZ_DIR) $(BUILD_DIR) $(FUZZ_SECONDS)
+
+# Kills a process that saves a 100,000-bookmark slot 1,000 times, at random moments, and checks the
+# slot file after each kill.
+crashtest: build
+	LYRAFOLD_CRASHTEST_ITERATIONS=1000 LYRAFOLD_CRASHTEST_BOOKMARKS=100000 QTEST_FUNCTION_TIMEOUT=14400000 \
+		$(BUILD_DIR)/tests/core/tst_savecrash
+
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(UBSAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(UBSAN_DIR) $(FUZZ_DIR)

@@ -1,18 +1,28 @@
 // Generating an auto playlist of 25,000 titles from a library of 100,000 bookmarks, with built-in
-// metadata for most titles: what the Generate button waits for.
+// metadata for most titles: what the Generate button waits for; and the Auto-Playlist window on such a
+// library: opening it, Generate of 500 titles, a drag in its list.
 
 #include "Fixtures.h"
 #include "core/autoplaylist/AutoPlaylistGenerator.h"
 #include "core/library/TitleMetadataIndex.h"
 #include "core/resources/BundledResources.h"
+#include "ui/app/AppContext.h"
+#include "ui/autoplaylist/AutoPlaylistWindowController.h"
+#include "ui/autoplaylist/GeneratedTitlesModel.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QWindow>
 
 #include <benchmark/benchmark.h>
 
@@ -140,5 +150,89 @@ void BM_AutoPlaylistTitleIndexFromSession(benchmark::State &state)
         benchmark::DoNotOptimize(AutoPlaylistGenerator::TitleIndex(rows, keys).titleCount());
 }
 BENCHMARK(BM_AutoPlaylistTitleIndexFromSession)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// ---- The Auto-Playlist window on a slot of 100,000 bookmarks
+
+// The application's library holding the slot, its title keys made (as they are once the slot has been
+// open a moment), and the built-in metadata loaded.
+struct WindowFixture {
+    MetadataFixture metadata;
+    AppContext context;
+
+    WindowFixture()
+    {
+        context.library().setAllBookmarks(library());
+        context.library().titleKeyIndex();
+    }
+
+    AutoPlaylistWindowController *open()
+    {
+        auto *window = new AutoPlaylistWindowController(context);
+        window->show();
+        // Nothing is painted before the window system has put the window on the screen.
+        while (!window->windowHandle()->isExposed())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        shown(window);
+        return window;
+    }
+
+    // Lays out and paints what changed, as the next turn of the event loop would.
+    static void shown(QWidget *window)
+    {
+        QCoreApplication::sendPostedEvents();
+        window->repaint();
+    }
+};
+
+void BM_AutoPlaylistWindowOpen(benchmark::State &state)
+{
+    WindowFixture fixture;
+    for (auto _ : state) {
+        AutoPlaylistWindowController *window = fixture.open();
+        state.PauseTiming();
+        delete window;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_AutoPlaylistWindowOpen)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// From the click on Generate to the first cards of 500 titles painted (the "Club gig" tempo map).
+void BM_AutoPlaylistWindowGenerate(benchmark::State &state)
+{
+    WindowFixture fixture;
+    std::unique_ptr<AutoPlaylistWindowController> window(fixture.open());
+    window->findChild<QSpinBox *>(QStringLiteral("titlesField"))->setValue(500);
+    auto *generate = window->findChild<QPushButton *>(QStringLiteral("generateButton"));
+    auto *table = window->findChild<QTableView *>(QStringLiteral("resultsTable"));
+    for (auto _ : state) {
+        generate->click();
+        QCoreApplication::sendPostedEvents();
+        table->viewport()->repaint();
+    }
+    state.counters["titles"] = double(table->model()->rowCount());
+}
+BENCHMARK(BM_AutoPlaylistWindowGenerate)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// One title dragged from the top of the 500 cards to near their end and back, each drop painted.
+void BM_AutoPlaylistWindowDragReorder(benchmark::State &state)
+{
+    WindowFixture fixture;
+    std::unique_ptr<AutoPlaylistWindowController> window(fixture.open());
+    window->findChild<QSpinBox *>(QStringLiteral("titlesField"))->setValue(500);
+    window->findChild<QPushButton *>(QStringLiteral("generateButton"))->click();
+    auto *table = window->findChild<QTableView *>(QStringLiteral("resultsTable"));
+    auto *titles = static_cast<GeneratedTitlesModel *>(table->model());
+    bool down = true;
+    for (auto _ : state) {
+        std::unique_ptr<QMimeData> payload(GeneratedTitlesModel::rowMimeData(down ? 0 : 449));
+        titles->dropMimeData(payload.get(), Qt::MoveAction, down ? 450 : 0, 0, {});
+        QCoreApplication::sendPostedEvents();
+        table->viewport()->repaint();
+        down = !down;
+    }
+    state.counters["titles"] = double(titles->rowCount());
+}
+BENCHMARK(BM_AutoPlaylistWindowDragReorder)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace

@@ -9,6 +9,8 @@ packages=(
     build-essential cmake ninja-build ccache pkg-config
     # the formatting check of CI (scripts/check-format.sh)
     clang-format
+    # fuzzing (make fuzz): clang with libFuzzer and the sanitizer runtimes
+    clang libclang-rt-dev
     # Qt 6 (Multimedia: the microphones of song recognition)
     qt6-base-dev qt6-qpa-plugins qt6-multimedia-dev
     # tests: a private session bus for the D-Bus stand-ins

@@ -11,7 +11,11 @@
 # first song recognition), listening (a recognition run under way, recording from a private
 # PulseAudio server with a virtual microphone, which needs the pulseaudio package), listen-failed (the
 # alert of a run without any microphone), recognition-token (the AudD token dialog from the settings
-# menu). The scenes click at the places the window's layout gives them on the default screen.
+# menu). auto-playlist opens the Auto-Playlist window from its tile; auto-playlist-generated shows it
+# after Generate, auto-playlist-picker with the genre picker open, auto-playlist-share with the share
+# dialog, auto-playlist-years with both year handles on one year, auto-playlist-preview with the page
+# preview of a generated title, auto-playlist-minimum at its minimum size. The scenes click at the
+# places the window's layout gives them on the default screen.
 #
 # BUILD_DIR picks another build folder; SCREEN_SIZE the virtual screen (default 1600x900x24);
 # SEARCH_TEXT what the search scene types (default "blue"); UI_LANGUAGE the interface language (en,
@@ -29,6 +33,8 @@ if [ "${1:-}" = "--scene" ]; then
 fi
 case "$scene" in
 main-window | search | preview | edit-dialog | delete-confirm | listen-consent | listening | listen-failed | recognition-token) ;;
+auto-playlist | auto-playlist-generated | auto-playlist-picker | auto-playlist-share | auto-playlist-years | \
+    auto-playlist-preview | auto-playlist-minimum) ;;
 *)
     echo "unknown scene: $scene" >&2
     exit 2
@@ -113,6 +119,7 @@ first_row="330 469"
 listen_tile="986 280"
 settings_gear="1423 184"
 delete_selected="972 402"
+auto_playlist_tile="1315 280"
 case "$scene" in
 search)
     x mousemove $search_field click 1
@@ -153,6 +160,59 @@ listening)
     x mousemove $listen_tile click 1
     x mousemove 700 760
     sleep 2
+    ;;
+auto-playlist*)
+    x mousemove $auto_playlist_tile click 1
+    sleep 1.5
+    # Places in the Auto-Playlist window, from its top-left corner at its default size.
+    eval "$(x search --sync --name '^(Auto-Playlist|Otomatik Playlist|Playlist automática)$' getwindowgeometry --shell)"
+    at() {
+        local dx="$1" dy="$2"
+        shift 2
+        x mousemove $((X + dx)) $((Y + dy)) "$@"
+    }
+    generate="70 263"
+    case "$scene" in
+    auto-playlist-generated)
+        at $generate click 1
+        sleep 1
+        ;;
+    auto-playlist-picker)
+        at 299 80 click 1
+        sleep 1
+        ;;
+    auto-playlist-share)
+        at $generate click 1
+        sleep 1
+        at 190 686 click 1
+        sleep 1
+        ;;
+    auto-playlist-years)
+        # The upper handle dragged down to 1965, then the lower one up against it.
+        at 606 172 mousedown 1
+        at 500 172
+        at 462 172 mouseup 1
+        at 337 172 mousedown 1
+        at 420 172
+        at 520 172 mouseup 1
+        sleep 0.5
+        ;;
+    auto-playlist-preview)
+        # Titles of the demo fakebook only: the hymnal of the demo library is not in its folder.
+        at 724 88 click 1
+        at $generate click 1
+        sleep 1
+        at 386 367
+        at 390 368
+        sleep 2
+        ;;
+    auto-playlist-minimum)
+        at $generate click 1
+        sleep 1
+        x windowsize "$WINDOW" 800 560
+        sleep 1
+        ;;
+    esac
     ;;
 recognition-token)
     # The token item is the settings menu's last.

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Photographs the PDF viewer on a virtual display: the real books of the shared test data in single-page,
 # two-page and presentation mode, and the window at its default and its minimum size with the toolbar's
-# overflow menu, placed as study mode places it, and back from presentation mode while maximized. Needs a
-# build (make build) and the packages xvfb and imagemagick; with openbox installed the windows get the
-# frames and title bars of a window manager, as on a desktop.
+# overflow menu, placed as study mode places it, and back from presentation mode while maximized. Then
+# annotations: drawn with the mouse on an engraved and a scanned page (pen, highlighter, a note), shown in
+# edit mode with the palette, in two-page mode and zoomed in, and the title exported as the viewer shares
+# it, rendered with pdftoppm beside the screen shot. Needs a build (make build) and the packages xvfb,
+# imagemagick and poppler-utils; with openbox installed the windows get the frames and title bars of a
+# window manager, as on a desktop.
 #
 #   scripts/viewer-screenshots.sh [OUTPUT_DIR]        (default: build/screenshots/viewer)
 #
@@ -32,7 +35,7 @@ shot() {
     local log="$work/$name.log"
     # No buses: the viewer's keep-awake request fails and is logged, as on a build machine.
     DISPLAY=":$display" QT_QPA_PLATFORM=xcb TMPDIR="$work/tmp" XDG_RUNTIME_DIR="$work/runtime" \
-        XDG_CONFIG_HOME="$work/config-$name" \
+        XDG_CONFIG_HOME="$work/config-$name" XDG_DATA_HOME="${SHOT_DATA:-$work/data-$name}" \
         DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-bus" \
         "$tool" --pdf "$testdata/$book" "$@" >"$log" 2>&1 &
     photograph_when_ready "$log" $! "$output/$name.png" 0.3
@@ -62,3 +65,26 @@ shot default-size-list-spanish "$songs" --page 12 --size 900x700 --playlist 6 --
 shot study-mode "$songs" --page 12 --study
 # Back from presentation mode, a maximized window is maximized again.
 shot maximized-after-presentation "$songs" --page 12 --maximized --mode presentation-and-back
+
+# Annotations, kept between the shots of one book in a data folder of their own.
+export SHOT_DATA="$work/data-annotated-engraved"
+shot annotated-engraved-edit "$songs" --page 12 --draw --edit
+shot annotated-engraved-two-page "$songs" --page 12 --mode two-page
+shot annotated-engraved-zoomed "$songs" --page 12 --zoom 1.8
+shot annotated-engraved-export "$songs" --page 12 --export "$output/annotated-engraved.pdf"
+shot annotated-edit-default-size "$songs" --page 12 --size 900x700 --edit
+shot annotated-edit-minimum-size "$songs" --page 12 --size 520x420 --edit
+shot annotated-share-popup "$songs" --page 12 --size 900x700 --share
+# "+": a button for each of a few playlists, a list for many, the name of a new one when there is none.
+shot add-to-playlist-buttons "$songs" --page 12 --size 900x700 --add-to-playlist 3
+shot add-to-playlist-list "$songs" --page 12 --size 900x700 --add-to-playlist 12
+shot add-to-playlist-new "$songs" --page 12 --size 900x700 --add-to-playlist 0
+export SHOT_DATA="$work/data-annotated-scanned"
+shot annotated-scanned-single scans/beethoven-sonata-19-op49-1.pdf --page 1 --draw
+shot annotated-scanned-zoomed scans/beethoven-sonata-19-op49-1.pdf --page 1 --zoom 1.5
+shot annotated-scanned-export scans/beethoven-sonata-19-op49-1.pdf --page 1 --export "$output/annotated-scanned.pdf"
+unset SHOT_DATA
+for pdf in annotated-engraved annotated-scanned; do
+    pdftoppm -r 100 -png -singlefile "$output/$pdf.pdf" "$output/$pdf-pdf"
+    echo "$output/$pdf-pdf.png"
+done

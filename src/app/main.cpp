@@ -1,5 +1,7 @@
+#include "core/common/AppPaths.h"
 #include "core/common/LaunchLog.h"
 #include "core/library/LibrarySession.h"
+#include "core/storage/StateFile.h"
 #include "platform/desktop/SingleInstance.h"
 #include "ui/app/AppDelegate.h"
 #include "ui/common/LyrafoldButtonEffects.h"
@@ -33,6 +35,10 @@ int main(int argc, char *argv[])
     SingleInstance instance;
     if (instance.claim(paths) == SingleInstance::Role::Forwarded)
         return 0;
+
+    // Saves cut short by a crash may have left their temporary files; none of ours runs yet.
+    for (const QString &folder : AppPaths::stateFolders())
+        StateFile::removeInterruptedSaves(folder);
 
     AppDelegate delegate;
     delegate.setButtonEffectsInstaller(&LyrafoldButtonEffects::install);

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <limits>
@@ -107,7 +108,7 @@ class AutoPlaylistGeneratorTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
+    static void initTestCase()
     {
         QJsonArray records;
         for (const Song &song : songs) {
@@ -367,6 +368,53 @@ private Q_SLOTS:
         // The first place draws from its whole bucket, not always the same title.
         const auto first = symbols.first();
         QCOMPARE(firstTitles.size(), std::count(symbols.begin(), symbols.end(), first));
+    }
+
+    // The tempo picker writes symbols; against the built-in metadata's own tempo words each symbol finds
+    // the titles of its tempo and no other ("M" none of the "Medium-Up" ones).
+    void tempoSymbolsAgainstBuiltInWords_data()
+    {
+        QTest::addColumn<QString>("term");
+        QTest::addColumn<QString>("symbol");
+        for (const char *symbol : {"F", "MU", "M", "MB", "B"})
+            QTest::newRow(symbol) << QString::fromLatin1(symbol) << QString::fromLatin1(symbol);
+        QTest::newRow("a symbol in lower case") << "mb"
+                                                << "MB";
+        QTest::newRow("a tempo word is looked for") << "medium-"
+                                                    << "";
+    }
+
+    void tempoSymbolsAgainstBuiltInWords()
+    {
+        QFETCH(QString, term);
+        QFETCH(QString, symbol);
+        BundledResources::setRootForTesting(QString());
+        TitleMetadataIndex::resetForTesting();
+        const auto restore = qScopeGuard([] { initTestCase(); });
+        const auto file = BundledResources::find(QStringLiteral("Bundled"),
+                                                 QStringLiteral("default_metadata"), QStringLiteral("json"));
+        QVERIFY(file);
+        QStringList titles;
+        QStringList expected;
+        for (const QJsonValue &record : QJsonDocument::fromJson(TestHarness::readFile(*file)).array()) {
+            const QString title = record[QLatin1String("Title")].toString();
+            const QString tempo = record[QLatin1String("Tempo")].toString();
+            titles.append(title);
+            const bool wanted = symbol.isEmpty() ? tempo.toLower().contains(term)
+                                                 : AutoPlaylistGenerator::tempoToSymbol(tempo) == symbol;
+            if (wanted && !record[QLatin1String("Tempo")].isUndefined())
+                expected.append(title);
+        }
+        QVERIFY(!expected.isEmpty());
+
+        Params params = withTotal(titles.size());
+        params.tempo = term;
+        const auto result = generate(library(titles), params, 1);
+        QVERIFY(result);
+        QStringList found = titlesOf(result.value());
+        found.sort();
+        expected.sort();
+        QCOMPARE(found, expected);
     }
 
     void popularity_data()

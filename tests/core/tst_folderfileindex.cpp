@@ -113,6 +113,31 @@ private Q_SLOTS:
         QCOMPARE(index.pdfCount(), 3);
         QVERIFY(!FolderFileIndex::resolvePathInFolder(tmp.path(), QStringLiteral("none.pdf")));
     }
+
+    // An extraction's list: every PDF at any depth in walk order (the same for every walk of one tree),
+    // a link loop walked once, a folder that cannot be read skipped and counted.
+    void listsPdfsForExtraction()
+    {
+        QTemporaryDir tmp;
+        makeTree(tmp.path(),
+                 {"z.PDF", "a.pdf", "notes.txt", "sub/b.pdf", "sub/deep/c.pdf", "locked/x.pdf", "b/d.pdf"});
+        QVERIFY(QFile::link(tmp.path(), tmp.path() + QStringLiteral("/sub/up")));
+        const QString locked = tmp.path() + QStringLiteral("/locked");
+        const FolderFileIndex::FolderReader refuseLocked =
+            [&](const QString &path) -> std::optional<QFileInfoList> {
+            if (path == locked)
+                return std::nullopt;
+            return QDir(path).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        };
+        const FolderFileIndex::PdfListing listing = FolderFileIndex::listPdfs(tmp.path(), refuseLocked);
+        QStringList relative;
+        for (const QString &path : listing.paths)
+            relative.append(relativeTo(tmp.path(), path));
+        QCOMPARE(relative, (QStringList{"a.pdf", "z.PDF", "b/d.pdf", "sub/b.pdf", "sub/deep/c.pdf"}));
+        QCOMPARE(listing.unreadableFolders, 1);
+        QCOMPARE(FolderFileIndex::listPdfs(tmp.path(), refuseLocked).paths, listing.paths);
+        QCOMPARE(FolderFileIndex::listPdfs(tmp.path()).paths.size(), 6);
+    }
 };
 
 LYRAFOLD_TEST_MAIN(FolderFileIndexTest)

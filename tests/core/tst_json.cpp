@@ -222,6 +222,8 @@ private Q_SLOTS:
         QTest::newRow("unclosed string") << QByteArray("{\"a\":\"x}");
         QTest::newRow("missing value") << QByteArray(R"({"a":})");
         QTest::newRow("invalid UTF-8") << QByteArray("{\"a\":\"\xff\"}");
+        QTest::newRow("bracket after a value, key asked out of order")
+            << QByteArray("{\"b\":false[\":]}\",\"a\":1}");
     }
 
     void syntaxErrorsAreReported()

@@ -1,6 +1,8 @@
 #include "PdfFixtures.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -11,6 +13,7 @@
 #include <qpdf/QPDFWriter.hh>
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -116,6 +119,15 @@ void write(const QString &path, const QList<Page> &pages, const QList<OutlineIte
                 page.replaceKey("/MediaBox", rectangle(QRectF(0, 0, 0, 0)));
         }
     });
+}
+
+void writeSongbook(const QString &path, const QStringList &songs)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QList<OutlineItem> outline;
+    for (int i = 0; i < songs.size(); ++i)
+        outline.append({songs.at(i), 0, i + 1});
+    write(path, QList<Page>(std::max<qsizetype>(songs.size(), 1)), outline);
 }
 
 void rewriteOutline(const QString &path, const QList<OutlineNode> &nodes, const QByteArray &catalogEntries)

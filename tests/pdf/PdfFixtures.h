@@ -30,6 +30,10 @@ struct OutlineItem {
 // The top-left quarter of every page is drawn black, so that renders show the orientation.
 void write(const QString &path, const QList<Page> &pages, const QList<OutlineItem> &outline = {});
 
+// A book of one page per song, with an outline item for each song at its page (folders made as
+// needed); without songs, one page and no outline.
+void writeSongbook(const QString &path, const QStringList &songs);
+
 // A node of a raw outline graph. first and next are indexes into the node list (-1 for none) and
 // may form any graph, cycles included; the outline root's first child is node 0. entries are more
 // dictionary entries in PDF syntax, where "{p3}" stands for a reference to page 3.

@@ -376,25 +376,25 @@ private Q_SLOTS:
         // The page before the title's range: never drawn.
         cache.strokesByPage.insert(page - 2,
                                    {StrokeRecord{{{0, 0}, {600, 800}}, {0, 0, 1, 1}, 600, 1, false}});
-        QVERIFY(PdfEditCacheCodec::save(m_layout, cache));
 
         BookmarkEntry entry(item(m_layout, page, 1, QStringLiteral("Song")));
-        const auto path = PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Song"));
+        const auto path = PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Song"), cache);
         QVERIFY(path);
         const QImage image = renderPage(path.path, 0);
         const QRgb pixel = image.pixel(probe);
         QVERIFY2(near(pixel, expected), qPrintable(describe(pixel)));
-        QVERIFY(PdfEditCacheCodec::save(m_layout, {}));
     }
 
     void singleTitle()
     {
         // A two-letter note at 16 points: its text starts at the top left of a frame at least 24 high.
+        // Without annotations given, the book's annotation file is read.
         PdfEditCacheFile cache;
         cache.textsByPage.insert(1, {TextRecord{{300, 300}, QStringLiteral("AB"), {0, 0, 0, 1}, 1, 16}});
         QVERIFY(PdfEditCacheCodec::save(m_layout, cache));
         BookmarkEntry entry(item(m_layout, 2, 2, QStringLiteral("  Blue Train  ")));
-        auto path = PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Blue: Train"));
+        auto path =
+            PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Blue: Train"), std::nullopt);
         QVERIFY(path);
         QCOMPARE(QFileInfo(path.path).fileName(), QStringLiteral("Blue: Train.pdf"));
         ReadBack pdf = readBack(path.path);
@@ -416,18 +416,19 @@ private Q_SLOTS:
         // Without annotations, and with a blank title, named after the file.
         QVERIFY(PdfEditCacheCodec::save(m_layout, {}));
         entry.title = QStringLiteral("   ");
-        path = PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Base"));
+        path = PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Base"), std::nullopt);
         QVERIFY(path);
         pdf = readBack(path.path);
         QCOMPARE(pdf.outline, QStringList{QStringLiteral("Base -> 0, 792")});
         QCOMPARE(renderPage(path.path, 0).pixel(310, 792 - 310), qRgb(255, 255, 255));
 
         entry.pageNumber = 10;
-        QCOMPARE(PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Past")).failure,
-                 ExportResult::Failure::nothingToExport);
+        QCOMPARE(
+            PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Past"), std::nullopt).failure,
+            ExportResult::Failure::nothingToExport);
         entry.pdfFilePath = file(QStringLiteral("missing.pdf"));
-        const ExportResult missing =
-            PlaylistShareService::buildSingleBookmarkPDF(entry, QStringLiteral("Missing"));
+        const ExportResult missing = PlaylistShareService::buildSingleBookmarkPDF(
+            entry, QStringLiteral("Missing"), PdfEditCacheFile());
         QCOMPARE(missing.failure, ExportResult::Failure::bookMissing);
         QCOMPARE(missing.detail, entry.pdfFilePath);
     }
@@ -476,7 +477,7 @@ private Q_SLOTS:
                     made += bool(PlaylistShareService::buildPlaylistPDF(
                         {item(m_layout, 1, 9, name), item(beethoven, 1, 2, name)}, name, true));
                     made += bool(PlaylistShareService::buildSingleBookmarkPDF(
-                        BookmarkEntry(item(m_layout, 2, 1, name)), name));
+                        BookmarkEntry(item(m_layout, 2, 1, name)), name, std::nullopt));
                 }
             });
         }

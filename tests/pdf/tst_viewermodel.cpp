@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 #include "PdfFixtures.h"
 #include "TestHarness.h"
+#include "pdf/annotations/AnnotationLayer.h"
 #include "pdf/engine/PdfDocument.h"
 #include "pdf/view/PageGeometry.h"
 #include "pdf/view/PageImageCache.h"
@@ -8,8 +9,11 @@
 #include "pdf/view/PageRenderQueue.h"
 #include "pdf/view/SwipeAccumulator.h"
 #include "pdf/view/ViewerNavigation.h"
+#include "pdf/view/ViewerSession.h"
 #include "pdf/view/ViewerZoom.h"
 
+#include <QGuiApplication>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -485,6 +489,114 @@ private Q_SLOTS:
         QTEST(ViewerNavigation::currentTitlePageSpan(context), "span");
     }
 
+    // The title a share exports: the first rule that applies.
+    void shareEntry_data()
+    {
+        QTest::addColumn<bool>("playlist");
+        QTest::addColumn<QString>("openedPath"); // empty: opened without a title
+        QTest::addColumn<qint64>("startPage");
+        QTest::addColumn<QString>("shared");
+        QTest::newRow("the current list item") << true << "/b.pdf" << 3LL << "P";
+        QTest::newRow("the opened title, its book shown") << false << "/b.pdf" << 3LL << "O";
+        QTest::newRow("this book's library title at the page") << false << "/other.pdf" << 3LL << "Y";
+        QTest::newRow("another book's title at the page") << false << "/other.pdf" << 7LL << "Z";
+        QTest::newRow("made up, named as opened") << false << "/other.pdf" << 8LL << "O";
+        QTest::newRow("made up, named after the file") << false << "" << 8LL << "b";
+    }
+
+    void shareEntry()
+    {
+        QFETCH(bool, playlist);
+        QFETCH(QString, openedPath);
+        QFETCH(qint64, startPage);
+        const std::optional<BookmarkEntry> opened =
+            openedPath.isEmpty() ? std::nullopt : std::optional(entry(QStringLiteral("O"), 3, 6, openedPath));
+        const BookmarkList library = {entry(QStringLiteral("X"), 3, 9, QStringLiteral("/x.pdf")),
+                                      entry(QStringLiteral("Y"), 3, 2),
+                                      entry(QStringLiteral("Z"), 7, 5, QStringLiteral("/x.pdf"))};
+        const std::optional<QList<PlaylistItem>> items =
+            playlist ? std::optional(
+                           QList<PlaylistItem>{item(QStringLiteral("Q"), 1), item(QStringLiteral("P"), 3)})
+                     : std::nullopt;
+        ViewerSession session(QStringLiteral("/b.pdf"), startPage, opened, items, 0, library);
+        session.stepTitle(1);
+        session.setCurrent(QStringLiteral("/b.pdf"), startPage);
+        const BookmarkEntry shared = session.currentShareBookmarkEntry(12);
+        QTEST(shared.title, "shared");
+        if (shared.title == QLatin1String("b") || startPage == 8) {
+            QCOMPARE(shared.pdfFilePath, QStringLiteral("/b.pdf"));
+            QCOMPARE(shared.pdfFileName, QStringLiteral("b.pdf"));
+            QCOMPARE(shared.pageNumber, 8);
+            QCOMPARE(shared.pageSpan, 1);
+            QCOMPARE(shared.totalPages, 12);
+        }
+    }
+
+    // A layer laid over a page gives what drawing each stroke straight onto the page in order gives:
+    // pens cover, highlighters multiply, later on top; whether drawn at once, added one by one or
+    // grown from a smaller region.
+    void annotationLayerComposes_data()
+    {
+        QTest::addColumn<int>("how"); // 0 at once, 1 added one by one, 2 grown from a corner
+        QTest::newRow("drawn at once") << 0;
+        QTest::newRow("added one by one") << 1;
+        QTest::newRow("grown from a corner") << 2;
+    }
+
+    void annotationLayerComposes()
+    {
+        QFETCH(int, how);
+        const auto line = [](double y, ColorRecord colour, double opacity, bool highlighter) {
+            return StrokeRecord{{{10, y}, {190, y}}, colour, 14, opacity, highlighter};
+        };
+        const QList<StrokeRecord> strokes = {
+            line(40, {1, 0, 0, 1}, 1, false),   // red pen
+            line(46, {1, 1, 0, 1}, 0.5, true),  // yellow highlighter over it
+            line(52, {0, 0, 1, 1}, 0.6, false), // blue pen over both
+            line(20, {0, 1, 1, 1}, 1, true),    // a lone highlighter over the dark half
+        };
+        // Page space, y up, 200 x 200, drawn at two pixels a point.
+        const AnnotationLayerGeometry geometry{
+            QTransform::fromScale(2, -2) * QTransform::fromTranslate(0, 400), 1};
+        QImage page(400, 400, QImage::Format_ARGB32_Premultiplied);
+        page.fill(Qt::white);
+        QPainter(&page).fillRect(0, 200, 400, 200, QColor(40, 80, 120));
+        QImage expected = page;
+        {
+            QPainter painter(&expected);
+            for (const StrokeRecord &stroke : strokes)
+                AnnotationLayer::paintStroke(painter, stroke, geometry.userToPixels);
+        }
+        AnnotationLayer layer;
+        const QRect whole(0, 0, 400, 400);
+        if (how == 0) {
+            layer = AnnotationLayer::render(strokes, {}, geometry, whole);
+        } else {
+            layer = AnnotationLayer(geometry, how == 1 ? whole : QRect(0, 0, 8, 8));
+            for (const StrokeRecord &stroke : strokes) {
+                layer.growTo(AnnotationLayer::bounds({stroke}, {}, geometry));
+                layer.addStroke(stroke);
+            }
+        }
+        QImage shown = page;
+        {
+            QPainter painter(&shown);
+            layer.paint(painter, layer.region());
+        }
+        // Inside the lines, where edge smoothing plays no part.
+        for (const QPoint probe : {QPoint(200, 320), QPoint(200, 308), QPoint(200, 296), QPoint(200, 360),
+                                   QPoint(200, 100), QPoint(30, 250)}) {
+            const QRgb a = shown.pixel(probe);
+            const QRgb b = expected.pixel(probe);
+            QVERIFY2(std::abs(qRed(a) - qRed(b)) <= 3 && std::abs(qGreen(a) - qGreen(b)) <= 3 &&
+                         std::abs(qBlue(a) - qBlue(b)) <= 3,
+                     qPrintable(QStringLiteral("at %1,%2: %3 against %4")
+                                    .arg(probe.x())
+                                    .arg(probe.y())
+                                    .arg(QColor(a).name(), QColor(b).name())));
+        }
+    }
+
     void twoPageSpreadRule_data()
     {
         QTest::addColumn<qint64>("span");
@@ -720,5 +832,5 @@ private Q_SLOTS:
     }
 };
 
-LYRAFOLD_TEST_MAIN(ViewerModelTest)
+LYRAFOLD_TEST_MAIN_WITH(QGuiApplication, ViewerModelTest)
 #include "tst_viewermodel.moc"

@@ -6,13 +6,15 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
 
 // Answers the modal dialogs that open while it lives: a message box by pressing the button with the
 // given text (its message and informative text are recorded), any other dialog by handing it to a
-// function. Keeps a test from hanging in a dialog's event loop.
+// function; or each dialog in turn, message boxes too, by the next of a list of steps (the dialogs
+// after the last step are rejected). Keeps a test from hanging in a dialog's event loop.
 class ModalAnswer : public QObject {
 public:
     explicit ModalAnswer(const QString &button) : m_button(button) { start(); }
@@ -23,6 +25,23 @@ public:
     {
         start();
     }
+    using Step = std::function<void(QDialog *)>;
+    explicit ModalAnswer(QList<Step> steps) : m_steps(std::move(steps)), m_scripted(true) { start(); }
+
+    // Presses the button of dialog with that text; fails the test when there is none.
+    static void press(QDialog *dialog, const QString &text)
+    {
+        for (QAbstractButton *button : dialog->findChildren<QAbstractButton *>()) {
+            if (button->text() == text) {
+                button->click();
+                return;
+            }
+        }
+        QFAIL(qPrintable(QStringLiteral("no button %1 in %2").arg(text, dialog->objectName())));
+    }
+
+    // The steps not taken yet.
+    qsizetype stepsLeft() const { return m_steps.size(); }
 
     QStringList messages;
     QStringList informativeTexts;
@@ -46,6 +65,25 @@ private:
         if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
             messages.append(box->text());
             informativeTexts.append(box->informativeText());
+        }
+        if (m_scripted) {
+            if (!qobject_cast<QMessageBox *>(dialog))
+                otherDialogs.append(dialog->objectName());
+            if (m_steps.isEmpty()) {
+                dialog->reject();
+                return;
+            }
+            // Out of the timer's call: a step that opens another dialog needs the timer again there.
+            QMetaObject::invokeMethod(
+                this,
+                [step = m_steps.takeFirst(), target = QPointer<QDialog>(dialog)] {
+                    if (target)
+                        step(target);
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+        if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
             QStringList texts;
             for (QAbstractButton *button : box->buttons())
                 texts.append(button->text());
@@ -68,6 +106,8 @@ private:
 
     QString m_button;
     std::function<void(QDialog *)> m_handle;
+    QList<Step> m_steps;
+    bool m_scripted = false;
     QTimer m_timer;
     QPointer<QDialog> m_answered;
 };

@@ -1,4 +1,5 @@
 #include "TestHarness.h"
+#include "core/common/AppPaths.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -108,6 +109,27 @@ private Q_SLOTS:
             QCOMPARE(lines[i].utc, i < 2);
         const qint64 offset = lines[1].time.secsTo(lines[2].time);
         QVERIFY2(qAbs(offset - (5 * 3600 + 45 * 60)) < 60, qPrintable(QString::number(offset)));
+    }
+
+    // What saves cut short by a kill left beside the state files is gone once the program started.
+    void interruptedSavesAreRemoved()
+    {
+        const QString folder = AppPaths::slotsDir();
+        TestHarness::writeFile(folder + QStringLiteral("/slot_1.json"), "{}");
+        TestHarness::writeFile(folder + QStringLiteral("/slot_1.json.Xq3Lmz"), "{\"savedAt\":");
+        TestHarness::writeFile(AppPaths::playlistsPath() + QStringLiteral(".aB9cD0"), "[");
+
+        QProcess app;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LYRAFOLD_QUIT_AFTER_LAUNCH"), QStringLiteral("1"));
+        app.setProcessEnvironment(env);
+        app.start(QStringLiteral(LYRAFOLD_EXECUTABLE), {});
+        QVERIFY(app.waitForFinished(20000));
+        QCOMPARE(app.exitCode(), 0);
+        QVERIFY(QFileInfo::exists(folder + QStringLiteral("/slot_1.json")));
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/slot_1.json.Xq3Lmz")));
+        QVERIFY(!QFileInfo::exists(AppPaths::playlistsPath() + QStringLiteral(".aB9cD0")));
     }
 };
 

@@ -54,7 +54,9 @@ const char16_t *const kExpectedKeys[] = {
     u"Books loaded: 0", u"Relink PDF...",
     u"Use the Status View tab to browse PDFs in your library folder. Other tabs are placeholders for future editors and layouts.",
     u"Fill only missing cells (leave existing values as-is)", u"Re-fetch and overwrite selected columns",
-    u"Clear all", u"Cancel",
+    u"Clear all", u"Cancel", u"Auto-Playlist",
+    u"Tempo map — MU=medium-up, M=medium, F=fast, MB=medium-ballad, B=ballad. Choose a preset below.",
+    u"Generated titles (%1) — drag ≡ to reorder",
 };
 // clang-format on
 
@@ -93,7 +95,7 @@ private Q_SLOTS:
         QStringList expected;
         for (const char16_t *key : kExpectedKeys)
             expected.append(QString::fromUtf16(key));
-        QCOMPARE(expected.size(), 127);
+        QCOMPARE(expected.size(), 130);
 
         QStringList keys;
         for (const auto &[english, translated] : Lang::translationTable(language)) {

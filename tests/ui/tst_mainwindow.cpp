@@ -1,5 +1,6 @@
 #include "Fixtures.h"
 #include "MainWindowParts.h"
+#include "ModalAnswer.h"
 #include "TestHarnessGui.h"
 #include "core/common/AppPaths.h"
 #include "core/common/AppSettings.h"
@@ -653,8 +654,15 @@ private Q_SLOTS:
         auto *extract =
             qobject_cast<WindowsStyleToolTileView *>(button(window, "extractButton")->parentWidget());
         QCOMPARE(extract->sizeHint(), QSize(104, 132));
-        QTest::mouseClick(extract->captionField(), Qt::LeftButton);
-        QCOMPARE(status(window), "Extracting bookmarks is not available yet.");
+        QString asked;
+        {
+            ModalAnswer answer([&](QDialog *dialog) {
+                asked = dialog->windowTitle();
+                dialog->reject();
+            });
+            QTest::mouseClick(extract->captionField(), Qt::LeftButton);
+        }
+        QCOMPARE(asked, "Select folder containing PDF fakebooks");
         QCOMPARE(toggleTile(window, "customToggleTile")->sizeHint(), QSize(104, 63));
         QCOMPARE(slotTile(window, 0)->size(), QSize(60, 60));
     }
@@ -734,9 +742,12 @@ private Q_SLOTS:
         const int titleColumn = BookmarkTableModel::columnOf(LibraryColumns::title);
 
         QTest::mouseClick(rows, Qt::LeftButton, Qt::ControlModifier, cell(1, titleColumn));
-        QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier,
-                          cell(1, BookmarkTableModel::columnOf(LibraryColumns::add)));
-        QTest::qWait(200);
+        {
+            ModalAnswer cancel(QStringLiteral("Cancel"));
+            QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier,
+                              cell(1, BookmarkTableModel::columnOf(LibraryColumns::add)));
+            QTest::qWait(200);
+        }
         QVERIFY(window.openPdfWindowControllers().isEmpty());
 
         QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier, cell(1, titleColumn));

@@ -6,7 +6,9 @@
 #include "core/common/AppPaths.h"
 #include "core/common/AppSettings.h"
 #include "core/common/LaunchLog.h"
+#include "core/library/LibraryColumns.h"
 #include "core/library/SlotStore.h"
+#include "core/playlist/PlaylistLibrary.h"
 #include "platform/recognition/SongRecognitionResult.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/PagePreviewWindow.h"
@@ -27,6 +29,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
@@ -335,6 +338,91 @@ private Q_SLOTS:
 
     // A double click opens the song once, whether its second press comes before the first press's
     // action or after it; a click on a row's drawn button or with Shift held opens nothing.
+    // The row's "+": a button for each of a few playlists, a list for many, or a new playlist by name;
+    // the status line tells where the title went.
+    void addRowToPlaylist_data()
+    {
+        QTest::addColumn<QStringList>("existing"); // "Name*" already holds the title
+        QTest::addColumn<QString>("button");       // pressed in the choice alert
+        QTest::addColumn<QString>("answer");       // typed as the new name, or picked from the list
+        QTest::addColumn<QString>("status");       // "-": unchanged
+        QTest::addColumn<QStringList>("holding");
+        const QStringList two{QStringLiteral("Gig"), QStringLiteral("Practice")};
+        const QStringList one{QStringLiteral("Gig")};
+        QStringList many;
+        for (int i = 1; i <= 8; ++i)
+            many.append(QStringLiteral("P%1").arg(i));
+        QTest::newRow("a playlist's button") << two << "Practice"
+                                             << ""
+                                             << "Added to playlist: Practice" << QStringList{"Practice"};
+        QTest::newRow("already in it") << QStringList{"Gig", "Practice*"} << "Practice"
+                                       << ""
+                                       << "Already in playlist: Practice" << QStringList{"Practice"};
+        QTest::newRow("a new playlist, its name trimmed")
+            << one << "Create new playlist"
+            << "  Sunday  "
+            << "Created playlist \"Sunday\" and added bookmark." << QStringList{"Sunday"};
+        QTest::newRow("a name taken in other case") << one << "Create new playlist"
+                                                    << "gig"
+                                                    << "-" << QStringList{};
+        QTest::newRow("no playlists, a blank name") << QStringList{} << ""
+                                                    << "   "
+                                                    << "-" << QStringList{};
+        QTest::newRow("many playlists: picked from a list") << many << ""
+                                                            << "P6"
+                                                            << "Added to playlist: P6" << QStringList{"P6"};
+        QTest::newRow("cancelled") << two << "Cancel"
+                                   << ""
+                                   << "-" << QStringList{};
+    }
+
+    void addRowToPlaylist()
+    {
+        QFETCH(QStringList, existing);
+        QFETCH(QString, button);
+        QFETCH(QString, answer);
+        const BookmarkEntry song = Fixtures::bookmark(books() + "/Book.pdf", 4, "Blue Moon");
+        auto window = windowOn(1, {song});
+        PlaylistLibrary &playlists = window->context.playlists();
+        for (QString name : existing) {
+            const bool holding = name.endsWith(QLatin1Char('*'));
+            name.remove(QLatin1Char('*'));
+            playlists.createPlaylist(name);
+            if (holding)
+                playlists.addToPlaylist(name, song);
+        }
+        const QString before = statusField(*window)->text();
+        ModalAnswer answers(button, [&](QDialog *dialog) {
+            if (auto *list = dialog->findChild<QListWidget *>())
+                list->setCurrentItem(list->findItems(answer, Qt::MatchExactly).value(0));
+            else
+                dialog->findChild<QLineEdit *>()->setText(answer);
+            dialog->accept();
+        });
+        window->addRowToPlaylistFromButton(0);
+        QFETCH(QString, status);
+        QCOMPARE(statusField(*window)->text(), status == QLatin1String("-") ? before : status);
+        QStringList holding;
+        for (const Playlist &playlist : playlists.playlists()) {
+            if (!playlist.items.isEmpty())
+                holding.append(playlist.name);
+        }
+        QTEST(holding, "holding");
+        if (answer == QLatin1String("gig"))
+            QCOMPARE(answers.messages.last(), QStringLiteral("A playlist with that name already exists."));
+    }
+
+    // The row's "Share" asks for the format of that row's title.
+    void shareRow()
+    {
+        auto window = windowOn(1, {Fixtures::bookmark(books() + "/Book.pdf", 4, "Blue Moon")}, true);
+        ModalAnswer cancel(QStringLiteral("Cancel"));
+        QTest::mouseClick(tableView(*window)->viewport(), Qt::LeftButton, {},
+                          cellCentre(*window, 0, BookmarkTableModel::columnOf(LibraryColumns::share)));
+        QTRY_COMPARE(cancel.messages, QStringList{QStringLiteral("Share \"Blue Moon\"")});
+        QCOMPARE(cancel.buttons.first(), QStringLiteral("PDF|JPEG|Cancel"));
+    }
+
     void doubleClickOpensOnce_data()
     {
         QTest::addColumn<int>("gap"); // milliseconds between the two presses
@@ -362,7 +450,12 @@ private Q_SLOTS:
         QCOMPARE(window->openPdfWindowControllers().size(), 1);
 
         QTest::qWait(QApplication::doubleClickInterval());
-        QTest::mouseClick(viewport, Qt::LeftButton, {}, cellCentre(*window, 0, 0));
+        {
+            // The row's "+" asks for a playlist.
+            ModalAnswer cancel(QStringLiteral("Cancel"));
+            QTest::mouseClick(viewport, Qt::LeftButton, {}, cellCentre(*window, 0, 0));
+            QCOMPARE(cancel.otherDialogs, QStringList{QStringLiteral("textPromptDialog")});
+        }
         QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, cell);
         QTest::qWait(200);
         QCOMPARE(launchLogLines("Opening PDF viewer") - before, 1);

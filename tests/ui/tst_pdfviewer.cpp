@@ -1,20 +1,33 @@
 #include "Fixtures.h"
+#include "ModalAnswer.h"
 #include "PdfFixtures.h"
 #include "TestHarnessGui.h"
+#include "core/annotations/PdfEditCacheFile.h"
+#include "core/common/AppPaths.h"
 #include "core/common/PdfViewLog.h"
+#include "core/playlist/PlaylistLibrary.h"
+#include "core/share/ExportNaming.h"
+#include "core/storage/StateFile.h"
 #include "pdf/view/ViewerZoom.h"
 #include "platform/power/KeepAwake.h"
+#include "ui/app/AppContext.h"
 #include "ui/services/LyrafoldLanguageService.h"
+#include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
+#include "ui/viewer/PdfEditInspectorView.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 #include "ui/viewer/ViewerToolbarRow.h"
 
+#include <QDir>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -85,6 +98,64 @@ void waitForImages(PdfViewerWindowController &viewer)
     QTRY_VERIFY_WITH_TIMEOUT(viewer.pdfView()->imagesComplete(), 20000);
 }
 
+// ---- Drawing on the pages as the mouse does
+
+void mouse(PdfViewerWindowController &viewer, QEvent::Type type, const QPointF &at,
+           Qt::MouseButtons buttons = Qt::LeftButton)
+{
+    QWidget *area = viewer.pdfView()->viewport();
+    QMouseEvent event(type, at, area->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(area, &event);
+}
+
+// The view point at a fraction of a shown page.
+QPointF onPage(const PdfViewerWindowController &viewer, int page, const QPointF &fraction)
+{
+    const QRectF rect = viewer.pdfView()->pageRect(page);
+    return rect.topLeft() + QPointF(fraction.x() * rect.width(), fraction.y() * rect.height());
+}
+
+// A press at the first point, a move to each further one, a release at the last.
+void drag(PdfViewerWindowController &viewer, const QList<QPointF> &points)
+{
+    mouse(viewer, QEvent::MouseButtonPress, points.first());
+    for (const QPointF &point : points.mid(1))
+        mouse(viewer, QEvent::MouseMove, point);
+    mouse(viewer, QEvent::MouseButtonRelease, points.last(), Qt::NoButton);
+}
+
+// What the book's annotation file holds once the background writes are done.
+PdfEditCacheFile stored(const QString &book)
+{
+    StateFile::waitForAllPendingWrites();
+    return PdfEditCacheCodec::load(book).file;
+}
+
+bool fileExists(const QString &book)
+{
+    StateFile::waitForAllPendingWrites();
+    return QFile::exists(*PdfEditCacheCodec::filePath(book));
+}
+
+StrokeRecord penLine(double y)
+{
+    return StrokeRecord{{{100, y}, {300, y}}, {1, 0, 0, 1}, 3, 1, false};
+}
+
+QMessageBox *notice(const PdfViewerWindowController &viewer)
+{
+    return viewer.findChild<QMessageBox *>(QStringLiteral("viewerNotice"));
+}
+
+// Types text into the prompt and confirms it.
+std::function<void(QDialog *)> typing(const QString &text)
+{
+    return [text](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>()->setText(text);
+        dialog->accept();
+    };
+}
+
 } // namespace
 
 class PdfViewerTest : public QObject {
@@ -92,6 +163,7 @@ class PdfViewerTest : public QObject {
 
     QTemporaryDir m_dir;
     GrantingBackend m_backend;
+    std::unique_ptr<AppContext> m_context;
     QString m_book11;
     QString m_book60;
     QString m_mixed;
@@ -99,16 +171,36 @@ class PdfViewerTest : public QObject {
 
     QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
 
+    // Shown, its annotations read, in edit mode when asked.
+    Viewer shown(const QString &book, qint64 page, bool edit = true, const Items &items = std::nullopt)
+    {
+        Viewer viewer = open(book, page, std::nullopt, items);
+        viewer->resize(900, 700);
+        viewer->show();
+        if (!QTest::qWaitForWindowExposed(viewer.get()) ||
+            !QTest::qWaitFor([&] { return viewer->annotations().isReady(); }, 5000))
+            qWarning("the viewer did not show its book");
+        if (edit)
+            viewer->toggleEditMode();
+        return viewer;
+    }
+
     Viewer open(const QString &book, qint64 page, const std::optional<BookmarkEntry> &entry = std::nullopt,
                 const Items &items = std::nullopt, qint64 index = 0, const BookmarkList &sources = {})
     {
-        return std::make_unique<PdfViewerWindowController>(book, page, entry, items, index, sources);
+        return std::make_unique<PdfViewerWindowController>(*m_context, book, page, entry, items, index,
+                                                           sources);
     }
 
 private Q_SLOTS:
+    void init() { TestHarness::clearUserFiles(); }
+    // A viewer closed at the end of a test writes its annotations in the background.
+    void cleanup() { StateFile::waitForAllPendingWrites(); }
+
     void initTestCase()
     {
         KeepAwakeBackend::setShared(&m_backend);
+        m_context = std::make_unique<AppContext>();
         m_book11 = path("eleven.pdf");
         m_book60 = path("sixty.pdf");
         m_mixed = path("mixed.pdf");
@@ -764,6 +856,405 @@ private Q_SLOTS:
         QVERIFY(viewer->floatingNextTitleBtn()->styleSheet().contains(
             QStringLiteral("rgba(255, 255, 255, 0.58)")));
         viewer->close();
+    }
+
+    // ---- Annotations
+
+    // The book's annotation file: read when the book opens, written after each change, gone when
+    // nothing is left, back with an undo; what a viewer leaves, the next one finds.
+    void annotationFileFollowsTheBook()
+    {
+        PdfEditCacheFile file;
+        file.strokesByPage.insert(0, {penLine(700)});
+        QVERIFY(PdfEditCacheCodec::save(m_book11, file));
+        Viewer viewer = shown(m_book11, 1);
+        QCOMPARE(viewer->annotations().document().pages(), file);
+
+        drag(*viewer, {onPage(*viewer, 0, {0.3, 0.5}), onPage(*viewer, 0, {0.6, 0.5})});
+        QCOMPARE(stored(m_book11).strokesByPage.value(0).size(), 2);
+        {
+            ModalAnswer clear(QStringLiteral("Clear"));
+            viewer->clearBookEdits();
+            QCOMPARE(clear.messages, QStringList{QStringLiteral("Clear entire book edits?")});
+        }
+        QVERIFY(!fileExists(m_book11));
+        viewer->undoEdit();
+        QCOMPARE(stored(m_book11).strokesByPage.value(0).size(), 2);
+        viewer->close();
+        viewer = shown(m_book11, 1, false);
+        QCOMPARE(viewer->annotations().document().pages().strokesByPage.value(0).size(), 2);
+        QVERIFY(viewer->annotations().document().undoStack().isEmpty());
+    }
+
+    // A file that cannot be read is moved aside before anything writes its name, and the user is told.
+    void unreadableFileIsSetAside()
+    {
+        const QString path = *PdfEditCacheCodec::filePath(m_book11);
+        TestHarness::writeFile(path, "{\"strokesByPage\":");
+        const Viewer viewer = shown(m_book11, 1);
+        QTRY_VERIFY(notice(*viewer));
+        QVERIFY(notice(*viewer)->text().contains(QStringLiteral("could not be read")));
+        const QStringList aside =
+            QDir(QFileInfo(path).path())
+                .entryList({QFileInfo(path).fileName() + QStringLiteral(".unreadable-*")});
+        QCOMPARE(aside.size(), 1);
+        QVERIFY(notice(*viewer)->informativeText().contains(aside.first()));
+        drag(*viewer, {onPage(*viewer, 0, {0.3, 0.5}), onPage(*viewer, 0, {0.6, 0.5})});
+        QCOMPARE(stored(m_book11).strokesByPage.value(0).size(), 1);
+        QCOMPARE(TestHarness::readFile(QFileInfo(path).path() + QLatin1Char('/') + aside.first()),
+                 QByteArray("{\"strokesByPage\":"));
+    }
+
+    // After a step to a book that cannot be opened, nothing is written or removed under its name, and
+    // the book left keeps what was drawn on it.
+    void failedStepKeepsTheAnnotationsOfTheBookLeft()
+    {
+        const QString missing = path("missing.pdf");
+        const QList<PlaylistItem> list = {item(m_book11, 1, QStringLiteral("A")),
+                                          item(missing, 1, QStringLiteral("B"))};
+        const Viewer viewer = shown(m_book11, 1, true, list);
+        drag(*viewer, {onPage(*viewer, 0, {0.3, 0.5}), onPage(*viewer, 0, {0.6, 0.5})});
+        viewer->goToNextTitle();
+        QVERIFY(viewer->loadedPdfPath().isEmpty());
+        viewer->clearBookEdits();
+        drag(*viewer, {QPointF(100, 100), QPointF(200, 200)});
+        viewer->close();
+        QVERIFY(!fileExists(missing));
+        QCOMPARE(stored(m_book11).strokesByPage.value(0).size(), 1);
+    }
+
+    // Strokes from the mouse: committed with two points or more, kept on the page where they began.
+    void strokesFromTheMouse_data()
+    {
+        QTest::addColumn<bool>("twoUp");
+        QTest::addColumn<QString>("path"); // shown page (0 left), x and y as fractions of that page
+        QTest::addColumn<int>("kept");     // points of the stroke kept; 0 for none
+        QTest::newRow("a click draws nothing") << false << "0:0.5,0.5" << 0;
+        QTest::newRow("two points make a stroke") << false << "0:0.3,0.5 0:0.6,0.5" << 2;
+        QTest::newRow("the margin beside the page counts as the page")
+            << false << "0:0.3,0.5 0:1.02,0.5" << 2;
+        QTest::newRow("points over the other page are dropped")
+            << true << "0:0.3,0.5 1:0.5,0.5 1:0.6,0.6 0:0.6,0.5" << 2;
+    }
+
+    void strokesFromTheMouse()
+    {
+        QFETCH(bool, twoUp);
+        QFETCH(QString, path);
+        const Viewer viewer = shown(m_book11, 2);
+        if (twoUp)
+            viewer->twoPage();
+        const QList<int> pages = viewer->pdfView()->visiblePages();
+        QList<QPointF> points;
+        for (const QString &step : path.split(QLatin1Char(' '))) {
+            const QStringList parts = step.split(QRegularExpression(QStringLiteral("[:,]")));
+            points.append(
+                onPage(*viewer, pages.at(parts[0].toInt()), {parts[1].toDouble(), parts[2].toDouble()}));
+        }
+        drag(*viewer, points);
+        const PdfEditCacheFile drawn = viewer->annotations().document().pages();
+        QFETCH(int, kept);
+        if (kept == 0) {
+            QVERIFY(!drawn.hasAnnotations());
+            QVERIFY(viewer->annotations().document().undoStack().isEmpty());
+            QVERIFY(!fileExists(m_book11));
+            return;
+        }
+        const QList<StrokeRecord> strokes = drawn.strokesByPage.value(pages.first());
+        QCOMPARE(strokes.size(), 1);
+        QCOMPARE(strokes.first().points.size(), kept);
+        const QPointF first = viewer->pdfView()->convertToPage(points.first(), pages.first());
+        QCOMPARE(strokes.first().points.first(), (PointRecord{first.x(), first.y()}));
+    }
+
+    // A note: the prompt's text trimmed, nothing for blanks; then the pen draws again.
+    void textNotes_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("notes");
+        QTest::newRow("trimmed") << "  Coda\n " << QStringList{QStringLiteral("Coda")};
+        QTest::newRow("blanks and line breaks add nothing") << " \n  " << QStringList{};
+    }
+
+    void textNotes()
+    {
+        QFETCH(QString, typed);
+        const Viewer viewer = shown(m_book11, 2);
+        viewer->editPopoverTextToggled(true);
+        QCOMPARE(label(*viewer), QStringLiteral("Edit mode: click page to add text"));
+        const QPointF at = onPage(*viewer, 1, {0.5, 0.5});
+        {
+            ModalAnswer answer(typing(typed));
+            mouse(*viewer, QEvent::MouseButtonPress, at);
+            mouse(*viewer, QEvent::MouseButtonRelease, at, Qt::NoButton);
+        }
+        QStringList notes;
+        for (const TextRecord &note : viewer->annotations().document().texts(1)) {
+            notes.append(note.text);
+            QCOMPARE(note.fontSize, 16.0);
+        }
+        QTEST(notes, "notes");
+        QCOMPARE(viewer->tools().tool(), PdfEditTool::pen);
+        QVERIFY(label(*viewer) != QStringLiteral("Edit mode: click page to add text"));
+        drag(*viewer, {onPage(*viewer, 1, {0.3, 0.3}), onPage(*viewer, 1, {0.6, 0.3})});
+        QCOMPARE(viewer->annotations().document().strokes(1).size(), 1);
+    }
+
+    // Outside edit mode a drag moves a page zoomed to 1.2 times the fit or more, and nothing less.
+    void panning_data()
+    {
+        QTest::addColumn<double>("zoom");
+        QTest::addColumn<int>("moved");
+        QTest::newRow("fitted") << 1.0 << 0;
+        QTest::newRow("just below") << 1.19 << 0;
+        QTest::newRow("at 1.2") << 1.2 << 40;
+        QTest::newRow("twice") << 2.0 << 40;
+    }
+
+    void panning()
+    {
+        QFETCH(double, zoom);
+        const Viewer viewer = shown(m_book11, 2, false);
+        viewer->fitPage();
+        viewer->pdfView()->setScaleFactor(viewer->fittedScaleFactor() * zoom);
+        QScrollBar *vertical = viewer->pdfView()->verticalScrollBar();
+        vertical->setValue(vertical->maximum() / 2);
+        const int before = vertical->value();
+        drag(*viewer, {QPointF(300, 300), QPointF(300, 290), QPointF(300, 260)});
+        QTEST(vertical->value() - before, "moved");
+    }
+
+    // A double click fits the page; in presentation mode it leaves it, also while drawing, where its
+    // first click leaves no stroke; while drawing otherwise it is a press and a release.
+    void doubleClick_data()
+    {
+        QTest::addColumn<bool>("edit");
+        QTest::addColumn<bool>("presentation");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("fits the page") << false << false << true;
+        QTest::newRow("leaves presentation mode") << false << true << false;
+        QTest::newRow("leaves presentation mode while drawing") << true << true << false;
+        QTest::newRow("a press and a release while drawing") << true << false << false;
+    }
+
+    void doubleClick()
+    {
+        QFETCH(bool, edit);
+        QFETCH(bool, presentation);
+        const Viewer viewer = shown(m_book11, 2, edit);
+        if (presentation)
+            viewer->enterPresentationMode();
+        viewer->fitPage();
+        viewer->zoomIn();
+        const double zoomed = viewer->pdfView()->scaleFactor();
+        // The first click moves a pixel, as a hand does.
+        const QPointF at = onPage(*viewer, 1, {0.5, 0.5});
+        mouse(*viewer, QEvent::MouseButtonPress, at);
+        mouse(*viewer, QEvent::MouseMove, at + QPointF(1, 0));
+        mouse(*viewer, QEvent::MouseButtonRelease, at + QPointF(1, 0), Qt::NoButton);
+        mouse(*viewer, QEvent::MouseButtonDblClick, at);
+        mouse(*viewer, QEvent::MouseButtonRelease, at, Qt::NoButton);
+        QVERIFY(!viewer->isPresentationMode());
+        QFETCH(bool, fits);
+        QCOMPARE(viewer->pdfView()->scaleFactor(), fits ? viewer->fittedScaleFactor() : zoomed);
+        if (presentation)
+            QVERIFY(!viewer->annotations().document().hasAnnotations());
+    }
+
+    // Edit mode starts with the pen and its palette at the right; each tool keeps its settings; the
+    // text tool shows in the title label; leaving takes the palette away and keeps the page in place.
+    void editModeAndTools()
+    {
+        const Viewer viewer = shown(m_book11, 3, false);
+        viewer->zoomIn();
+        const int scroll = viewer->pdfView()->verticalScrollBar()->value();
+        viewer->toggleEditMode();
+        PdfEditInspectorView *palette = viewer->editInspectorView();
+        QVERIFY(palette && palette->isVisible());
+        QCOMPARE(palette->pos(), PdfEditInspectorView::initialOrigin(viewer->size()));
+        QCOMPARE(viewer->editButton()->text(), QStringLiteral("Done (exit edit)"));
+        palette->highlighterButton()->click();
+        QCOMPARE(viewer->tools().tool(), PdfEditTool::highlighter);
+        QVERIFY(palette->highlighterButton()->isChecked() && !palette->penButton()->isChecked());
+        QCOMPARE(palette->thickness(), 10.0);
+        palette->textButton()->click();
+        QCOMPARE(label(*viewer), QStringLiteral("Edit mode: click page to add text"));
+        palette->textButton()->click();
+        QCOMPARE(viewer->tools().tool(), PdfEditTool::pen);
+        QCOMPARE(label(*viewer), viewer->currentBookmarkTitleLabel()->text());
+        palette->highlighterButton()->click();
+        viewer->toggleEditMode();
+        QVERIFY(!viewer->editInspectorView());
+        QCOMPARE(viewer->editButton()->text(), QStringLiteral("Edit"));
+        QCOMPARE(viewer->pdfView()->verticalScrollBar()->value(), scroll);
+        viewer->toggleEditMode();
+        QCOMPARE(viewer->tools().tool(), PdfEditTool::pen);
+
+        // Resized, the palette keeps its distance to the right edge.
+        const int right = viewer->width() - viewer->editInspectorView()->geometry().right();
+        viewer->resize(viewer->width() + 200, viewer->height());
+        QCOMPARE(viewer->width() - viewer->editInspectorView()->geometry().right(), right);
+    }
+
+    // The palette stays 12 points inside the window, and keeps the distance to its nearer edges.
+    void paletteStaysInside_data()
+    {
+        QTest::addColumn<QSize>("area");
+        QTest::addColumn<QPoint>("wanted");
+        QTest::addColumn<QPoint>("placed");
+        QTest::newRow("inside") << QSize(900, 700) << QPoint(100, 100) << QPoint(100, 100);
+        QTest::newRow("past the left and top") << QSize(900, 700) << QPoint(-50, -9) << QPoint(12, 12);
+        QTest::newRow("past the right and bottom") << QSize(900, 700) << QPoint(800, 600) << QPoint(498, 444);
+        QTest::newRow("too small a window: left and top win")
+            << QSize(300, 200) << QPoint(50, 50) << QPoint(12, 12);
+    }
+
+    void paletteStaysInside()
+    {
+        QFETCH(QSize, area);
+        QFETCH(QPoint, wanted);
+        QTEST(PdfEditInspectorView::clampedOrigin(wanted, area), "placed");
+    }
+
+    void paletteKeepsItsEdges_data()
+    {
+        QTest::addColumn<QPoint>("at");      // in a window of 900 x 700
+        QTest::addColumn<QPoint>("resized"); // in a window of 1100 x 500
+        QTest::newRow("nearer the right and top") << QPoint(492, 100) << QPoint(692, 100);
+        QTest::newRow("nearer the left and bottom") << QPoint(40, 420) << QPoint(40, 220);
+        QTest::newRow("a tie goes to the right and top") << QPoint(255, 228) << QPoint(455, 228);
+    }
+
+    void paletteKeepsItsEdges()
+    {
+        QFETCH(QPoint, at);
+        const auto edges =
+            PdfEditInspectorView::edgesOf(QRect(at, PdfEditInspectorView::paletteSize), QSize(900, 700));
+        QTEST(PdfEditInspectorView::originFromEdges(edges, QSize(1100, 500)), "resized");
+    }
+
+    // "Clear page" clears the pages shown, one step each, after asking; Cancel changes nothing, and a
+    // page without annotations asks nothing.
+    void clearPage_data()
+    {
+        QTest::addColumn<bool>("twoUp");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("cleared");
+        QTest::newRow("one page") << false << "Clear" << 1;
+        QTest::newRow("both pages of a spread") << true << "Clear" << 2;
+        QTest::newRow("cancelled") << true << "Cancel" << 0;
+    }
+
+    void clearPage()
+    {
+        QFETCH(bool, twoUp);
+        QFETCH(QString, answer);
+        const Viewer viewer = shown(m_book11, 2);
+        if (twoUp)
+            viewer->twoPage();
+        const QList<int> pages = viewer->pdfView()->visiblePages();
+        for (const int page : pages)
+            drag(*viewer, {onPage(*viewer, page, {0.3, 0.5}), onPage(*viewer, page, {0.6, 0.5})});
+        viewer->goToLastPage();
+        {
+            ModalAnswer none(answer);
+            viewer->clearCurrentPageEdits();
+            QVERIFY(none.messages.isEmpty());
+        }
+        if (twoUp)
+            viewer->twoPage();
+        else
+            viewer->singlePage();
+        QCOMPARE(viewer->pdfView()->visiblePages(), pages);
+        ModalAnswer confirm(answer);
+        viewer->clearCurrentPageEdits();
+        QCOMPARE(confirm.messages, QStringList{QStringLiteral("Clear page edits?")});
+        QFETCH(int, cleared);
+        int left = 0;
+        for (const int page : pages)
+            left += viewer->annotations().document().pageHasAnnotations(page);
+        QCOMPARE(left, int(pages.size()) - cleared);
+        QCOMPARE(int(viewer->annotations().document().undoStack().size()), int(pages.size()) + cleared);
+    }
+
+    // On screen a pen covers, a highlighter darkens what is under it, and widths stay the same at
+    // every zoom.
+    void annotationsOnScreen()
+    {
+        const Viewer viewer = shown(m_book11, 1);
+        viewer->singlePage();
+        // The page's top-left corner is black: the highlighter runs from black into white.
+        drag(*viewer, {onPage(*viewer, 0, {0.25, 0.75}), onPage(*viewer, 0, {0.75, 0.75})});
+        viewer->editPopoverHighlighterToggled(true);
+        drag(*viewer, {onPage(*viewer, 0, {0.1, 0.15}), onPage(*viewer, 0, {0.9, 0.15})});
+        waitForImages(*viewer);
+        QTRY_VERIFY(viewer->pdfView()->annotationLayersComplete());
+        const auto grab = [&] { return viewer->pdfView()->viewport()->grab().toImage(); };
+        const auto lineWidth = [&](const QImage &image, const QPointF &at) {
+            int width = 0;
+            for (int y = int(at.y()) - 20; y < int(at.y()) + 20; ++y)
+                width += qRed(image.pixel(int(at.x()), y)) > 200 && qGreen(image.pixel(int(at.x()), y)) < 80;
+            return width;
+        };
+        QImage image = grab();
+        const QPointF pen = onPage(*viewer, 0, {0.5, 0.75}) * image.devicePixelRatio();
+        const int width = lineWidth(image, pen);
+        QVERIFY2(width >= 2 && width <= 5, qPrintable(QString::number(width)));
+        const QRgb overWhite = image.pixel(onPage(*viewer, 0, {0.75, 0.15}).toPoint());
+        const QRgb overBlack = image.pixel(onPage(*viewer, 0, {0.15, 0.15}).toPoint());
+        QVERIFY(qBlue(overWhite) < 230 && qRed(overWhite) > 240);
+        QVERIFY(qGray(overBlack) < 20);
+
+        viewer->zoomIn();
+        viewer->zoomIn();
+        waitForImages(*viewer);
+        QTRY_VERIFY(viewer->pdfView()->annotationLayersComplete());
+        image = grab();
+        QCOMPARE(lineWidth(image, onPage(*viewer, 0, {0.5, 0.75})), width);
+    }
+
+    // "+" puts the title the viewer was opened for into a playlist, also after a step to the next; a
+    // failed save of the playlists is told here too.
+    void addToPlaylist()
+    {
+        const QList<PlaylistItem> list = {item(m_book11, 1, QStringLiteral("A")),
+                                          item(m_book11, 3, QStringLiteral("B"))};
+        const Viewer viewer = open(m_book11, 1, BookmarkEntry(list.first()), list, 0);
+        viewer->show();
+        viewer->goToNextTitle();
+        QVERIFY(m_context->playlists().indexOf(QStringLiteral("Gig")) < 0);
+        {
+            TestHarness::FileSizeLimit fullDisk(10);
+            ModalAnswer answer(typing(QStringLiteral(" Gig ")));
+            viewer->toolbarButton(QStringLiteral("+"))->click();
+            StateFile::waitForAllPendingWrites();
+        }
+        const qsizetype gig = m_context->playlists().indexOf(QStringLiteral("Gig"));
+        QVERIFY(gig >= 0);
+        QCOMPARE(m_context->playlists().playlists().at(gig).items, QList<PlaylistItem>{list.first()});
+        QTRY_VERIFY(notice(*viewer));
+        QCOMPARE(notice(*viewer)->text(), QStringLiteral("Could not save playlists.json."));
+        m_context->playlists().deletePlaylist(gig);
+    }
+
+    // "Share" exports the title with the annotations the viewer holds for its book, where they are on
+    // screen.
+    void shareExportsWhatIsShown()
+    {
+        const Viewer viewer = shown(m_book11, 2);
+        viewer->editPopoverThicknessChanged(20);
+        drag(*viewer, {onPage(*viewer, 1, {0.5, 0.6}), onPage(*viewer, 1, {0.8, 0.6})});
+        ModalAnswer pdf(QStringLiteral("PDF"));
+        viewer->shareCurrentPdf();
+        QTRY_VERIFY(viewer->findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
+        QCOMPARE(pdf.messages, QStringList{QStringLiteral("Share \"eleven\"")});
+        const BookmarkEntry shared = viewer->currentShareBookmarkEntry();
+        const QString exported =
+            *AppPaths::privateTempDir() + QLatin1Char('/') +
+            ExportNaming::fileName(TitleShareFlow::baseName(shared), QStringLiteral(".pdf"));
+        const QImage page = PdfDocument::open(exported).value()->render(0, 1.0).value();
+        const QRgb drawn = page.pixel(QPoint(int(0.65 * page.width()), int(0.6 * page.height())));
+        QVERIFY2(qRed(drawn) > 200 && qGreen(drawn) < 100, qPrintable(QColor(drawn).name()));
     }
 
     // ---- Page coordinates and rendering

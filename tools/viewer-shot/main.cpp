@@ -5,14 +5,26 @@
 //   lyrafold-viewer-shot --pdf BOOK.pdf [--page N] [--playlist N] [--size WIDTHxHEIGHT]
 //                        [--mode single|two-page|presentation|presentation-and-back]
 //                        [--maximized] [--study] [--overflow-menu] [--language en|tr|es]
+//                        [--zoom FACTOR] [--draw] [--edit] [--export FILE.pdf] [--share]
+//                        [--add-to-playlist N]
 //
 // --playlist N plays the outline's first N titles as a list, opened at the title of --page.
 // presentation-and-back enters presentation mode and leaves it again. --maximized shows the window
 // maximized, --study places it as study mode does, --overflow-menu opens the toolbar's overflow menu.
 // --language sets the interface language, which is stored in the settings: give the tool settings of
 // its own (XDG_CONFIG_HOME).
+//
+// --draw draws on the page in view as a user does, with the mouse: a pen line, a highlighter stroke
+// and a text note. The annotations are kept in the book's annotation file (give the tool a data folder
+// of its own: XDG_DATA_HOME), so a later run shows them. --edit leaves the viewer in edit mode with its
+// palette, --zoom zooms past the fit, and --export writes the title as the viewer shares it (with the
+// annotations it shows) to FILE.pdf. --share presses "Share", answers PDF and shows the popup that
+// offers the export. --add-to-playlist makes N playlists and presses "+", whose choice is shown.
 
+#include "core/share/ExportNaming.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
+#include "pdf/share/PlaylistShareService.h"
+#include "ui/app/AppContext.h"
 #include "ui/mainwindow/MainWindowController.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfPageView.h"
@@ -21,7 +33,13 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDialog>
+#include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
@@ -41,6 +59,80 @@ void waitUntilSettled(PdfViewerWindowController *viewer, std::function<void()> t
         }
         QObject::connect(view, &PdfPageView::imagesCompleted, viewer, then, Qt::SingleShotConnection);
     });
+}
+
+void mouse(QWidget *target, QEvent::Type type, const QPointF &at, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+// A drag through the points, given as fractions of the page's width and height.
+void drag(PdfViewerWindowController *viewer, int page, const QList<QPointF> &points)
+{
+    QWidget *area = viewer->pdfView()->viewport();
+    const QRectF rect = viewer->pdfView()->pageRect(page);
+    const auto at = [&](const QPointF &f) {
+        return rect.topLeft() + QPointF(f.x() * rect.width(), f.y() * rect.height());
+    };
+    mouse(area, QEvent::MouseButtonPress, at(points.first()), Qt::LeftButton);
+    for (qsizetype i = 1; i < points.size(); ++i) {
+        const QPointF from = points[i - 1];
+        const QPointF to = points[i];
+        for (int step = 1; step <= 8; ++step)
+            mouse(area, QEvent::MouseMove, at(from + (to - from) * (step / 8.0)), Qt::LeftButton);
+    }
+    mouse(area, QEvent::MouseButtonRelease, at(points.last()), Qt::NoButton);
+}
+
+// The user's sample: a pen line under the first system, the highlighter over a bar, a note above.
+void drawSample(PdfViewerWindowController *viewer)
+{
+    const int page = viewer->pdfView()->visiblePages().first();
+    QList<QPointF> wave;
+    for (int i = 0; i <= 12; ++i)
+        wave.append(QPointF(0.15 + i * 0.05, 0.30 + (i % 2 ? 0.012 : -0.012)));
+    drag(viewer, page, wave);
+    viewer->editPopoverHighlighterToggled(true);
+    drag(viewer, page, {{0.12, 0.415}, {0.55, 0.415}});
+    drag(viewer, page, {{0.12, 0.47}, {0.55, 0.47}});
+    viewer->editPopoverTextToggled(true);
+    // The note's prompt is modal: it is answered once it is up.
+    QTimer::singleShot(200, [] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        dialog->findChild<QLineEdit *>()->setText(QStringLiteral("  Verse 2: softly  "));
+        dialog->accept();
+    });
+    QWidget *area = viewer->pdfView()->viewport();
+    const QRectF rect = viewer->pdfView()->pageRect(page);
+    const QPointF note = rect.topLeft() + QPointF(0.62 * rect.width(), 0.22 * rect.height());
+    mouse(area, QEvent::MouseButtonPress, note, Qt::LeftButton);
+    mouse(area, QEvent::MouseButtonRelease, note, Qt::NoButton);
+}
+
+void shareAsPdf(PdfViewerWindowController *viewer)
+{
+    // The format question is modal: it is answered once it is up.
+    QTimer::singleShot(300, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            for (QAbstractButton *button : box->buttons()) {
+                if (button->text() == QStringLiteral("PDF"))
+                    button->click();
+            }
+        }
+    });
+    viewer->shareCurrentPdf();
+}
+
+bool exportTitle(PdfViewerWindowController *viewer, const QString &target)
+{
+    const BookmarkEntry entry = viewer->currentShareBookmarkEntry();
+    const ExportResult made = PlaylistShareService::buildSingleBookmarkPDF(
+        entry, ExportNaming::datedStem(entry.title), viewer->annotations().document().pages());
+    QFile::remove(target);
+    return made && QFile::copy(made.path, target);
 }
 
 } // namespace
@@ -64,6 +156,13 @@ int main(int argc, char *argv[])
         {QStringLiteral("study"), QStringLiteral("Place the window as study mode does.")},
         {QStringLiteral("overflow-menu"), QStringLiteral("Open the toolbar's overflow menu.")},
         {QStringLiteral("language"), QStringLiteral("The interface language."), QStringLiteral("code")},
+        {QStringLiteral("zoom"), QStringLiteral("Zoom past the fit."), QStringLiteral("factor"),
+         QStringLiteral("1")},
+        {QStringLiteral("draw"), QStringLiteral("Draw a sample on the page.")},
+        {QStringLiteral("edit"), QStringLiteral("Stay in edit mode.")},
+        {QStringLiteral("export"), QStringLiteral("Export the title."), QStringLiteral("file")},
+        {QStringLiteral("share"), QStringLiteral("Share the title as a PDF.")},
+        {QStringLiteral("add-to-playlist"), QStringLiteral("Press + with N playlists."), QStringLiteral("N")},
     });
     parser.process(app);
     if (parser.isSet(QStringLiteral("language"))) {
@@ -99,7 +198,9 @@ int main(int argc, char *argv[])
         }
     }
 
-    auto *viewer = new PdfViewerWindowController(path, page, opened, playlist, playlistIndex, titles);
+    AppContext context;
+    auto *viewer =
+        new PdfViewerWindowController(context, path, page, opened, playlist, playlistIndex, titles);
     if (size.size() == 2)
         viewer->resize(size[0].toInt(), size[1].toInt());
     viewer->showWindow();
@@ -108,37 +209,64 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("study")) && viewer->screen())
         viewer->placeFrame(MainWindowController::studyModeViewerFrame(viewer->screen()->availableGeometry()));
     const bool overflowMenu = parser.isSet(QStringLiteral("overflow-menu"));
-    QTimer::singleShot(
-        PdfViewerWindowController::fitDelayAfterShowMs + 50, viewer, [viewer, mode, overflowMenu] {
-            if (mode == QStringLiteral("two-page"))
-                viewer->twoPage();
-            else if (mode.startsWith(QStringLiteral("presentation"))) {
-                viewer->enterPresentationMode();
-                // A bare X server has no window manager to make the window full screen; do its part.
-                QTimer::singleShot(300, viewer, [viewer] {
-                    QScreen *screen = viewer->screen();
-                    if (screen && viewer->geometry() != screen->geometry())
-                        viewer->setGeometry(screen->geometry());
-                });
-                if (mode == QStringLiteral("presentation-and-back"))
-                    QTimer::singleShot(800, viewer, [viewer] { viewer->exitPresentationMode(); });
-            }
-            const int settle = mode == QStringLiteral("presentation-and-back") ? 1500 : 0;
-            QTimer::singleShot(settle, viewer, [viewer, overflowMenu] {
-                waitUntilSettled(viewer, [viewer, overflowMenu] {
-                    const auto ready = [] {
-                        std::puts("ready");
-                        std::fflush(stdout);
-                    };
-                    if (!overflowMenu) {
-                        ready();
-                        return;
-                    }
-                    // The menu runs until it is closed; it is drawn by the time this fires.
-                    QTimer::singleShot(300, viewer, ready);
-                    viewer->toolbarRow()->overflowButton()->showMenu();
-                });
+    const double zoom = parser.value(QStringLiteral("zoom")).toDouble();
+    const bool draw = parser.isSet(QStringLiteral("draw"));
+    const bool edit = parser.isSet(QStringLiteral("edit"));
+    const QString exportFile = parser.value(QStringLiteral("export"));
+    const bool share = parser.isSet(QStringLiteral("share"));
+    const int playlists = parser.isSet(QStringLiteral("add-to-playlist"))
+                              ? parser.value(QStringLiteral("add-to-playlist")).toInt()
+                              : -1;
+    for (int i = 1; i <= playlists; ++i)
+        context.playlists().createPlaylist(QStringLiteral("Rehearsal set %1").arg(i));
+    QTimer::singleShot(PdfViewerWindowController::fitDelayAfterShowMs + 50, viewer, [=] {
+        if (mode == QStringLiteral("two-page"))
+            viewer->twoPage();
+        else if (mode.startsWith(QStringLiteral("presentation"))) {
+            viewer->enterPresentationMode();
+            // A bare X server has no window manager to make the window full screen; do its part.
+            QTimer::singleShot(300, viewer, [viewer] {
+                QScreen *screen = viewer->screen();
+                if (screen && viewer->geometry() != screen->geometry())
+                    viewer->setGeometry(screen->geometry());
+            });
+            if (mode == QStringLiteral("presentation-and-back"))
+                QTimer::singleShot(800, viewer, [viewer] { viewer->exitPresentationMode(); });
+        }
+        if (zoom > 1)
+            viewer->magnifyZoom(zoom - 1);
+        if (draw || edit)
+            viewer->toggleEditMode();
+        if (draw)
+            drawSample(viewer);
+        if (draw && !edit)
+            viewer->toggleEditMode();
+        if (!exportFile.isEmpty() && !exportTitle(viewer, exportFile))
+            std::fputs("export failed\n", stderr);
+        if (share)
+            shareAsPdf(viewer);
+        const int settle = mode == QStringLiteral("presentation-and-back") ? 1500 : 0;
+        QTimer::singleShot(settle, viewer, [viewer, overflowMenu, playlists] {
+            waitUntilSettled(viewer, [viewer, overflowMenu, playlists] {
+                const auto ready = [] {
+                    std::puts("ready");
+                    std::fflush(stdout);
+                };
+                if (playlists >= 0) {
+                    // The choice runs until it is answered; it is drawn by the time this fires.
+                    QTimer::singleShot(500, viewer, ready);
+                    viewer->addToPlaylist();
+                    return;
+                }
+                if (!overflowMenu) {
+                    ready();
+                    return;
+                }
+                // The menu runs until it is closed; it is drawn by the time this fires.
+                QTimer::singleShot(300, viewer, ready);
+                viewer->toolbarRow()->overflowButton()->showMenu();
             });
         });
+    });
     return app.exec();
 }

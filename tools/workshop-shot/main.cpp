@@ -7,8 +7,8 @@
 //
 // Run it on a profile made by lyrafold-demo-profile. workshop: the demo library as it is (the Default
 // slot). books: the PDF books below DIR, with the songs of their outlines (a book without one as one song),
-// in Slot 1. custom-files: a few pictures imported as single files and as one book into Slot 2, with
-// the custom files window on the category chosen.
+// in Slot 1. custom-files: a few pictures imported as single files and as one book into Slot 2 (named
+// "Imports"), with the custom files window on the category chosen.
 
 #include "core/library/SlotStore.h"
 #include "pdf/engine/PdfDocument.h"
@@ -100,8 +100,8 @@ QString drawPicture(const QString &folder, const QString &title, const QColor &c
     return path;
 }
 
-// Pictures imported as single files and as one book, in Slot 2, as the active slot.
-bool prepareCustomFiles(const QString &pictures)
+// Pictures imported as single files and as one book: the songs the import makes.
+std::optional<BookmarkList> importPictures(const QString &pictures)
 {
     const QStringList singles = {drawPicture(pictures, QStringLiteral("Blue Bossa"), QColor(40, 90, 160)),
                                  drawPicture(pictures, QStringLiteral("Misty"), QColor(120, 60, 140)),
@@ -114,10 +114,8 @@ bool prepareCustomFiles(const QString &pictures)
         pages, ImagePdfImportService::customBookDisplayName(QStringLiteral("Session Reels")), {},
         std::nullopt, std::nullopt, true);
     if (!single || !book)
-        return false;
-    SlotStore::saveSlot(2, single.value().bookmarks + book.value().bookmarks, QString());
-    SlotStore::saveMeta(SlotMeta{2, {{2, QStringLiteral("Imports")}}});
-    return true;
+        return std::nullopt;
+    return single.value().bookmarks + book.value().bookmarks;
 }
 
 void readyWhenCovered(QWidget *window, CoverThumbnailLoader *covers)
@@ -158,15 +156,19 @@ int main(int argc, char *argv[])
     const QString scene = parser.value(QStringLiteral("scene"));
 
     QTemporaryDir pictures;
+    std::optional<BookmarkList> imported;
     if (scene == QLatin1String("books"))
         prepareBooks(QDir(parser.value(QStringLiteral("books"))).absolutePath());
-    else if (scene == QLatin1String("custom-files") && !prepareCustomFiles(pictures.path()))
+    else if (scene == QLatin1String("custom-files") && !(imported = importPictures(pictures.path())))
         return fail(QStringLiteral("the pictures could not be imported"));
 
     AppContext context;
     MainWindowController main(context);
     QWidget *window = nullptr;
     if (scene == QLatin1String("custom-files")) {
+        // Where the import puts them: Slot 2, which becomes the current slot.
+        SlotStore::setSlotName(2, QStringLiteral("Imports"));
+        context.library().appendImportedBookmarks(*imported, 2, QString());
         main.openCustomFiles();
         for (QWidget *top : QApplication::topLevelWidgets()) {
             if (auto *files = qobject_cast<CustomFilesWindowController *>(top))

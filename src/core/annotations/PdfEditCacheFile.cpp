@@ -250,8 +250,10 @@ LoadResult load(const QString &pdfPath)
     if (!path)
         return {};
     StateFile::ReadResult read = StateFile::read(*path);
-    if (read.status != StateFile::ReadStatus::Ok)
+    if (read.status == StateFile::ReadStatus::Missing)
         return {};
+    if (read.status != StateFile::ReadStatus::Ok)
+        return {{}, LoadStatus::Unreadable};
     Result<PdfEditCacheFile> decoded = decode(read.bytes);
     if (!decoded)
         return {{}, LoadStatus::Undecodable};
@@ -267,6 +269,31 @@ bool save(const QString &pdfPath, const PdfEditCacheFile &file)
         return QFile::remove(*path) || !QFile::exists(*path);
     const auto bytes = encode(file);
     return bytes && StateFile::write(*path, *bytes);
+}
+
+std::optional<QString> setAside(const QString &pdfPath)
+{
+    const auto path = filePath(pdfPath);
+    return path ? StateFile::setAside(*path) : std::nullopt;
+}
+
+bool saveInBackground(const QString &pdfPath, const PdfEditCacheFile &file,
+                      std::function<void(bool saved, const QString &error)> done)
+{
+    const auto path = filePath(pdfPath);
+    if (!path)
+        return false;
+    StateFile::WriteDone written;
+    if (done)
+        written = [done = std::move(done)](const QString &, bool ok, const QString &error) {
+            done(ok, error);
+        };
+    if (file.hasAnnotations())
+        StateFile::writeInBackground(
+            *path, [file] { return encode(file); }, std::move(written));
+    else
+        StateFile::removeInBackground(*path, std::move(written));
+    return true;
 }
 
 } // namespace PdfEditCacheCodec

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The pen strokes, highlighter strokes and text notes that the user draws on the pages of one PDF,
@@ -87,20 +88,30 @@ QString fileName(const QString &pdfPath);
 // no data folder. Creates nothing.
 std::optional<QString> filePath(const QString &pdfPath);
 
-enum class LoadStatus { Loaded, Missing, Undecodable };
+enum class LoadStatus { Loaded, Missing, Unreadable, Undecodable };
 
 struct LoadResult {
     PdfEditCacheFile file; // empty unless Loaded
     LoadStatus status = LoadStatus::Missing;
 };
 
-// Reads the annotations of the PDF at pdfPath. An unreadable file counts as missing; a file that does
-// not decode is left where it is, for the caller to set aside before it saves (StateFile::setAside).
+// Reads the annotations of the PDF at pdfPath. A file that cannot be read or does not decode is left
+// where it is, for the caller to set aside before it saves (setAside()).
 LoadResult load(const QString &pdfPath);
+
+// Moves the PDF's annotation file aside as an unreadable state file (StateFile::setAside); the new
+// path, or nothing when it could not be moved.
+std::optional<QString> setAside(const QString &pdfPath);
 
 // Writes the annotations of the PDF at pdfPath atomically, creating the folder, or removes the file
 // when no page holds anything. False when nothing was written or removed (an empty path, no data
 // folder, a value that cannot be encoded, a failed write); the previous file then stays as it was.
 bool save(const QString &pdfPath, const PdfEditCacheFile &file);
+
+// What save() does, on the worker of the file's background writes (StateFile::writeInBackground and
+// removeInBackground), so that writes and removals keep their order. done, on that worker, tells
+// whether it worked. False, with nothing queued, without a file path.
+bool saveInBackground(const QString &pdfPath, const PdfEditCacheFile &file,
+                      std::function<void(bool saved, const QString &error)> done = {});
 
 } // namespace PdfEditCacheCodec

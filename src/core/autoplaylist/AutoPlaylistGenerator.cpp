@@ -191,7 +191,7 @@ private:
             return false;
         if ((!m_genres.isEmpty() && f.genreTerm < 0) || (!m_styles.isEmpty() && f.styleTerm < 0))
             return false;
-        if (!m_tempo.isEmpty() && !(record.tempo && record.tempo->toLower().contains(m_tempo)))
+        if (!m_tempo.isEmpty() && !AutoPlaylistGenerator::tempoMatches(m_tempo, record.tempo))
             return false;
         if (!m_composers.isEmpty() && !containsAnyTerm(record.composer, m_composers))
             return false;
@@ -336,6 +336,7 @@ TitleIndex::TitleIndex(const LibraryRows &rows, std::shared_ptr<const TitleKeyIn
         if (book == bookNumber.constEnd()) {
             book = bookNumber.insert(name, m_lowerBookNames.size());
             m_lowerBookNames.append(name.toLower());
+            m_bookNames.append(name);
         }
         m_bookOfEntry[i] = *book;
     }
@@ -358,6 +359,18 @@ QString tempoToSymbol(const std::optional<QString> &tempo)
             return QLatin1String(symbol);
     }
     return QString();
+}
+
+bool tempoMatches(const QString &term, const std::optional<QString> &tempo)
+{
+    const QString wanted = TextUtils::trimmed(term).toUpper();
+    if (wanted.isEmpty())
+        return true;
+    if (!tempo)
+        return false;
+    if (tempoSymbols.contains(wanted))
+        return tempoToSymbol(tempo) == wanted;
+    return tempo->toLower().contains(term.toLower());
 }
 
 std::pair<std::optional<qint64>, std::optional<qint64>> parsePopularity(const std::optional<QString> &text)

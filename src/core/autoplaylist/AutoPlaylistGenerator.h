@@ -56,12 +56,17 @@ public:
     // Books are numbered in the order the library first names them.
     qsizetype bookOf(qsizetype position) const { return m_bookOfEntry[position]; }
     const QStringList &lowerCaseBookNames() const { return m_lowerBookNames; }
+    // The book file names as the library spells them, in the same order.
+    const QStringList &bookNames() const { return m_bookNames; }
+    // The title with that normalised key, or TitleKeyIndex::noTitle.
+    qsizetype titleOf(const QString &key) const { return m_keys->titleOf(key); }
 
 private:
     LibraryRows m_bookmarks;
     std::shared_ptr<const TitleKeyIndex> m_keys = std::make_shared<const TitleKeyIndex>();
     QList<qsizetype> m_bookOfEntry;
     QStringList m_lowerBookNames;
+    QStringList m_bookNames;
 };
 
 // Generates the playlist. All shuffles draw from random, so a seeded generator repeats a result.
@@ -74,6 +79,12 @@ inline const QStringList tempoSymbols = {QStringLiteral("F"),  QStringLiteral("M
 
 // The symbol a tempo text falls under: "F", "MU", "MB", "B", "M" tested in that order, else none.
 QString tempoToSymbol(const std::optional<QString> &tempo);
+
+// Whether a tempo answers a tempo filter term. A term that is a tempo symbol in any case ("MU", "mb")
+// stands for the tempos of that symbol, so that "M" does not take every "Medium-Up" and "MB" finds the
+// "Medium-Ballad" titles; any other term is looked for in the tempo text, ignoring case. A blank term
+// asks nothing; a missing tempo answers no other.
+bool tempoMatches(const QString &term, const std::optional<QString> &tempo);
 
 // Popularity bounds from "3-5", "5 – 3", "4+" (up to 5) or "4"; no bounds from a blank or unreadable
 // text.

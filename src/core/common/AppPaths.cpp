@@ -39,6 +39,11 @@ QString annotationCacheDir()
     return dataHome() + QStringLiteral("/LyrafoldMac/PDFEditCache");
 }
 
+QStringList stateFolders()
+{
+    return {applicationSupportDir(), slotsDir(), annotationCacheDir()};
+}
+
 QString documentsDir()
 {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);

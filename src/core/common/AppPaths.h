@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -18,6 +19,9 @@ QString playlistsPath();
 
 // <data>/LyrafoldMac/PDFEditCache: the viewer's annotation files, one per PDF.
 QString annotationCacheDir();
+
+// Every folder that holds state files.
+QStringList stateFolders();
 
 // The user's Documents folder and, inside it, the import library "PDFs". The import library path is
 // only computed; an empty result means it cannot be determined.

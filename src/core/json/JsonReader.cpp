@@ -198,16 +198,30 @@ QString ObjectReader::pathOf(std::string_view key) const
 
 ObjectReader::Presence ObjectReader::find(std::string_view key, od::value &value)
 {
-    // Our own files list the keys in the order they are asked for, so each search starts right
-    // where the value is; any other order is still found.
-    const auto code = m_object.find_field_unordered(key).get(value);
+    // Our own files list the keys in the order they are asked for, so a search from where the last
+    // one stopped finds each right away; any other order is found by a second search from the start.
+    // (The parser's own unordered search checks nothing on its way round: a malformed document leads
+    // it into undefined behaviour. These two searches check every step.)
+    auto code = m_object.find_field(key).get(value);
+    if (code == simdjson::NO_SUCH_FIELD) {
+        bool any = false;
+        code = m_object.reset().get(any);
+        if (code == simdjson::SUCCESS)
+            code = any ? m_object.find_field(key).get(value) : simdjson::NO_SUCH_FIELD;
+    }
     if (code == simdjson::NO_SUCH_FIELD)
         return Presence::Missing;
     if (code != simdjson::SUCCESS) {
         m_status.fail(pathOf(key), code);
         return Presence::Broken;
     }
-    return value.is_null() ? Presence::Null : Presence::Present;
+    // A value that starts like null but is not (n, nul, nan) is no JSON value at all.
+    bool isNull = false;
+    if (const auto nullCode = value.is_null().get(isNull); nullCode != simdjson::SUCCESS) {
+        m_status.fail(pathOf(key), nullCode);
+        return Presence::Broken;
+    }
+    return isNull ? Presence::Null : Presence::Present;
 }
 
 bool ObjectReader::require(std::string_view key, od::value &value)

@@ -38,11 +38,23 @@ QString join(const QString &root, const QString &relative)
     return root.endsWith(QLatin1Char('/')) ? root + relative : root + QLatin1Char('/') + relative;
 }
 
-// Calls visit(relativePath, info) for every file in walk order until visit returns false.
-template <typename Visit> void walk(const QString &root, Visit visit)
+std::optional<QFileInfoList> readFolder(const QString &path)
+{
+    const QFileInfo folder(path);
+    if (!folder.isReadable() || !folder.isExecutable())
+        return std::nullopt;
+    return QDir(path).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                                    QDir::NoSort);
+}
+
+// Calls visit(relativePath, info) for every file in walk order until visit returns false. Returns the
+// number of folders that could not be read.
+template <typename Visit>
+qsizetype walk(const QString &root, Visit visit, const FolderFileIndex::FolderReader &reader = {})
 {
     QSet<QString> walked; // canonical paths
     QQueue<QString> pending;
+    qsizetype unreadable = 0;
     pending.enqueue(QString());
     while (!pending.isEmpty()) {
         const QString relative = pending.dequeue();
@@ -52,8 +64,12 @@ template <typename Visit> void walk(const QString &root, Visit visit)
             continue;
         walked.insert(canonical);
 
-        QFileInfoList entries = QDir(path).entryInfoList(
-            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::NoSort);
+        std::optional<QFileInfoList> listed = reader ? reader(path) : readFolder(path);
+        if (!listed) {
+            ++unreadable;
+            continue;
+        }
+        QFileInfoList &entries = *listed;
         std::sort(entries.begin(), entries.end(), [](const QFileInfo &a, const QFileInfo &b) {
             return TextUtils::compareCodePoints(a.fileName(), b.fileName()) < 0;
         });
@@ -63,9 +79,10 @@ template <typename Visit> void walk(const QString &root, Visit visit)
             if (entry.isDir())
                 pending.enqueue(entryPath);
             else if (entry.isFile() && !visit(entryPath, entry))
-                return;
+                return unreadable;
         }
     }
+    return unreadable;
 }
 
 bool isDirectFile(const QString &root, const QString &fileName)
@@ -119,4 +136,21 @@ std::optional<QString> FolderFileIndex::resolvePathInFolder(const QString &folde
         return !result;
     });
     return result;
+}
+
+FolderFileIndex::PdfListing FolderFileIndex::listPdfs(const QString &folder, const FolderReader &reader)
+{
+    PdfListing listing;
+    const QString root = rootOf(folder);
+    if (root.isEmpty())
+        return listing;
+    listing.unreadableFolders = walk(
+        root,
+        [&](const QString &relative, const QFileInfo &info) {
+            if (isPdfName(info.fileName()))
+                listing.paths.append(join(root, relative));
+            return true;
+        },
+        reader);
+    return listing;
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QFileInfoList>
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // Finds a PDF book by its file name in the user's library folder, where it may sit in any subfolder.
@@ -31,6 +34,19 @@ public:
 
     // One lookup without an index; the walk stops at the first match.
     static std::optional<QString> resolvePathInFolder(const QString &folder, const QString &fileName);
+
+    // Lists the entries of one folder; nothing when it cannot be read. The walk reads the disk unless
+    // given another (tests make folders unreadable this way, which permissions cannot do for root).
+    using FolderReader = std::function<std::optional<QFileInfoList>(const QString &path)>;
+
+    // Every file below folder whose name ends in ".pdf", at any depth, as paths inside folder in walk
+    // order, so that two walks of one tree give one list; and how many folders could not be read
+    // (skipped, with what lies below them).
+    struct PdfListing {
+        QStringList paths;
+        qsizetype unreadableFolders = 0;
+    };
+    static PdfListing listPdfs(const QString &folder, const FolderReader &reader = {});
 
 private:
     QString m_folder;

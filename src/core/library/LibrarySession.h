@@ -75,6 +75,45 @@ struct BookRelink {
     bool written = true;
 };
 
+// A slot about to be emptied, with the one question every way of emptying a slot asks first (Clear
+// slot, a new extraction, a full extraction over a filled slot, the workshop's clear).
+struct SlotClearPlan {
+    qint64 slot = 0;
+    QString slotName;
+    qsizetype bookmarkCount = 0;
+    quint64 libraryVersion = 0;
+
+    // "Clear Slot 3?" (with the slot's own name when it has one) and the count of bookmarks lost.
+    QString message() const;
+    QString informativeText() const;
+};
+
+// What an extraction from a folder gives a slot.
+struct ExtractionResult {
+    qint64 slot = 1;
+    // The slot's new name; "Slot <n>" (or empty) leaves it without one.
+    QString slotName;
+    // Becomes the library folder.
+    QString folder;
+    // The books' songs, in the order of the books.
+    BookmarkList bookmarks;
+    // A partial run: the lower-cased file names of the books it read again; the slot's songs of other
+    // books stay. Nothing: a full run, which replaces every song of the slot.
+    std::optional<QSet<QString>> rereadBooks;
+};
+
+// An extraction merged into its slot's rows, worked out on a worker, with what the library would
+// otherwise compute on the main thread when it takes the rows.
+struct ExtractionPlan {
+    ExtractionResult result;
+    LibraryRows rows;
+    std::shared_ptr<const TitleKeyIndex> titleKeys;
+    QHash<QString, qsizetype> positions; // identity key -> first position
+    // What the plan was made from.
+    qint64 currentSlot = 0;
+    quint64 libraryVersion = 0;
+};
+
 // The library: the slot in use and its rows, the rows the search shows, and the library folder; one
 // instance for the application (AppContext), shared by every window. Main thread only.
 //
@@ -208,6 +247,51 @@ public:
     // The six slot names: the stored name trimmed, else "Default" or "Slot N".
     static QStringList slotTileNames();
 
+    // The rows of a slot as they are now: the library for the current slot, else the slot's file.
+    BookmarkList slotBookmarks(qint64 slot) const;
+    qsizetype slotBookmarkCount(qint64 slot) const;
+
+    // ---- Slot commands (the "Slots" menu, extraction, imports, the workshop). Each returns the
+    // status text to show; a write that fails later arrives through saveFailed().
+
+    // Saves the current slot and brings every playlist item in line with it: "<name> saved".
+    QString saveSlotNow();
+    // The current slot's rows from its file again (the folder stays): "<name> reloaded (<n> bookmarks)".
+    QString reloadCurrentSlot();
+    // Replaces destination's file with the current slot's rows and folder; the current slot stays.
+    // Nothing (and nothing written) for a destination outside 0-5 or the current slot.
+    std::optional<QString> copyCurrentSlotTo(qint64 destination);
+    // Appends the songs of the sources (0-5 but the current slot, each once, ascending) that the current
+    // slot lacks by identity key: "Merged <n> bookmark(s) into <name>". Nothing for the Default slot,
+    // which takes no merge.
+    std::optional<QString> mergeSlotsIntoCurrent(const QList<qint64> &sources);
+
+    // Emptying a slot: the plan names it and its count, for the question; the act checks that the
+    // library has not changed since.
+    SlotClearPlan planClearSlot(qint64 slot) const;
+    // Empties the current slot (not Default) and drops its name; the playlists keep their items.
+    // "<name> cleared", or nothing when the plan is not the current slot's or the library changed.
+    std::optional<QString> clearCurrentSlot(const SlotClearPlan &plan);
+    // Empties the current slot, whichever it is, and forgets the library folder, for a fresh
+    // extraction. False when the library changed since the plan.
+    bool startNewExtraction(const SlotClearPlan &plan);
+
+    // Puts an extraction into its slot, which becomes the current one: a full run replaces the slot's
+    // songs, a partial one those of the books it read (the others stay first, in their order). The
+    // slot's rows are taken as they are now, so edits made while the run went on survive, and a new
+    // song with the identity key of an old one keeps the old one's metadata. Names the slot, sets the
+    // folder. Returns the number of songs in the slot.
+    qsizetype adoptExtraction(const ExtractionResult &result);
+    // The same in two steps, so that a large library is merged off the main thread: the planner (made
+    // here, run on a worker) merges; adopting the plan on the main thread only takes its rows. Nothing
+    // when the library or the current slot changed since the plan was made: plan again.
+    std::function<ExtractionPlan()> extractionPlanner(ExtractionResult result) const;
+    std::optional<qsizetype> adoptExtraction(ExtractionPlan plan);
+
+    // Appends imported songs to slot, which becomes the current one; the library folder becomes
+    // destinationFolder, or the slot's stored folder when that is empty.
+    void appendImportedBookmarks(const BookmarkList &rows, qint64 slot, const QString &destinationFolder);
+
     // "<books> books (<available> available, <unavailable> unavailable)"; a book is the rows of one
     // PDF file name, ignoring case.
     QString slotAvailabilitySummary(const LibraryRows &rows) const;
@@ -288,9 +372,6 @@ public:
     void importBookmarks(LibraryRows rows, const std::optional<QString> &folder);
 
     // ---- Imported files and the books of the slots
-
-    // The slot's rows as they are now: the library's for the current slot, else the slot's file.
-    LibraryRows slotRows(qint64 slot) const;
 
     // Work for a worker: the imported files of slots 1-5 (CustomPdfFiles::customFileGroups), the
     // current slot as it is now and the others as their files hold them.

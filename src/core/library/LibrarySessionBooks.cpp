@@ -9,15 +9,6 @@
 
 #include <QFileInfo>
 
-LibraryRows LibrarySession::slotRows(qint64 slot) const
-{
-    if (slot == m_currentSlotId)
-        return m_rows;
-    if (slot < 0 || slot >= slotCount)
-        return {};
-    return LibraryRows(SlotStore::loadSlot(slot));
-}
-
 std::function<QList<CustomFileGroup>()> LibrarySession::customFileGroupsJob() const
 {
     return [current = m_currentSlotId, rows = m_rows] {

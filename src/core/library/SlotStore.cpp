@@ -13,7 +13,7 @@
 
 namespace {
 
-Result<SlotMeta> decodeMeta(const QByteArray &bytes)
+Result<SlotMeta> decodeMetaJson(const QByteArray &bytes)
 {
     json::DecodeStatus status;
     json::JsonDocument document;
@@ -41,8 +41,10 @@ Result<SlotMeta> decodeMeta(const QByteArray &bytes)
             break;
         }
         QString name;
-        json::od::value value = field.value();
-        if (!json::readString(value, name, status, QStringLiteral("slotNames.") + keyText))
+        json::od::value value;
+        const QString path = QStringLiteral("slotNames.") + keyText;
+        if (!json::element(field.value(), value, status, path, -1) ||
+            !json::readString(value, name, status, path))
             break;
         meta.slotNames.insert(slot, name);
     }
@@ -142,6 +144,11 @@ bool saveMeta(const SlotMeta &meta)
 QByteArray encodeMeta(const SlotMeta &meta)
 {
     return encodeMetaJson(meta);
+}
+
+Result<SlotMeta> decodeMeta(const QByteArray &bytes)
+{
+    return decodeMetaJson(bytes);
 }
 
 qint64 clampSlot(qint64 slot)

@@ -31,8 +31,9 @@ QString metaFilePath();
 // Nothing when the metadata file is missing or undecodable.
 std::optional<SlotMeta> loadMeta();
 bool saveMeta(const SlotMeta &meta);
-// The bytes saveMeta() writes.
+// The bytes saveMeta() writes, and their reading (strict, as for every state file).
 QByteArray encodeMeta(const SlotMeta &meta);
+Result<SlotMeta> decodeMeta(const QByteArray &bytes);
 // The stored active slot clamped to 0-5; 0 without a readable metadata file.
 qint64 activeSlot();
 qint64 clampSlot(qint64 slot);

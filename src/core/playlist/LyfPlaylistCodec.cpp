@@ -146,12 +146,11 @@ PlaylistItem playlistItem(const dom::object &object)
     QString path = firstStringAt(object, {"sourcePath", "pdfFilePath", "path"});
     if (book.isEmpty() && !path.isEmpty())
         book = lastPathComponent(path);
-    else if (path.isEmpty() && !book.isEmpty())
-        path = book;
-    // A relative path would be resolved against whatever folder the application runs in: leave it
-    // out, and the title is found again by its book.
+    // A relative path would be resolved against whatever folder the application runs in: it counts as
+    // missing, so the book text stands in for it as for a missing path, and without an absolute one
+    // the title is found again by its book.
     if (!path.startsWith(QLatin1Char('/')))
-        path.clear();
+        path = book.startsWith(QLatin1Char('/')) ? book : QString();
     item.pdfFileName = book;
     item.pdfFilePath = path;
     item.pageNumber = qMax<qint64>(pageOf(object), 1);

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QLoggingCategory>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QThreadPool>
 #include <QWaitCondition>
@@ -40,9 +41,10 @@ public:
         return writer;
     }
 
-    // A write replaces the writes waiting for the file; an edit, which reads the file it rewrites,
-    // waits behind them.
-    void enqueue(const QString &path, StateFile::Encoder encode, StateFile::WriteDone done, bool edit)
+    // A write (or a removal) replaces the writes waiting for the file; an edit, which reads the file it
+    // rewrites, waits behind them.
+    void enqueue(const QString &path, StateFile::Encoder encode, StateFile::WriteDone done, bool edit,
+                 bool remove = false)
     {
         const QString key = fileKey(path);
         QMutexLocker lock(&m_mutex);
@@ -50,10 +52,10 @@ public:
         if (busy != m_files.end()) {
             if (!edit)
                 busy->clear();
-            busy->append(Job{std::move(encode), std::move(done)});
+            busy->append(Job{std::move(encode), std::move(done), remove});
             return;
         }
-        m_files.insert(key, QList<Job>{Job{std::move(encode), std::move(done)}});
+        m_files.insert(key, QList<Job>{Job{std::move(encode), std::move(done), remove}});
         m_pool.start([this, key, path] { run(key, path); });
     }
 
@@ -78,6 +80,7 @@ private:
     struct Job {
         StateFile::Encoder encode;
         StateFile::WriteDone done;
+        bool remove = false;
     };
 
     BackgroundWriter() { m_pool.setMaxThreadCount(4); }
@@ -97,11 +100,20 @@ private:
                 }
                 job = entry->takeFirst();
             }
-            const std::optional<QByteArray> bytes = job->encode ? job->encode() : std::nullopt;
-            QString error = QStringLiteral("the data could not be encoded");
-            const bool written = bytes && writeNow(path, *bytes, &error);
+            QString error;
+            bool written = false;
+            if (job->remove) {
+                QFile file(path);
+                written = file.remove() || !file.exists();
+                if (!written)
+                    error = file.errorString();
+            } else if (const std::optional<QByteArray> bytes = job->encode ? job->encode() : std::nullopt) {
+                written = writeNow(path, *bytes, &error);
+            } else {
+                error = QStringLiteral("the data could not be encoded");
+            }
             if (job->done)
-                job->done(path, written, written ? QString() : error);
+                job->done(path, written, error);
         }
         writingKey = nullptr;
     }
@@ -190,6 +202,11 @@ void editInBackground(const QString &path, Encoder encode, WriteDone done)
     BackgroundWriter::instance().enqueue(path, std::move(encode), std::move(done), true);
 }
 
+void removeInBackground(const QString &path, WriteDone done)
+{
+    BackgroundWriter::instance().enqueue(path, {}, std::move(done), false, true);
+}
+
 void waitForPendingWrites(const QString &path)
 {
     BackgroundWriter::instance().wait(path);
@@ -214,6 +231,26 @@ std::optional<QString> setAside(const QString &path)
     qCWarning(lcStateFile) << "undecodable file moved aside:" << path << "->" << target;
     Q_EMIT NotificationBus::instance().stateFileSetAside(path, target);
     return target;
+}
+
+int removeInterruptedSaves(const QString &folder)
+{
+    // QSaveFile names its temporary file after the target with six random letters or digits.
+    static const QRegularExpression leftover(QStringLiteral("^.+\\.json\\.[A-Za-z0-9]{6}$"));
+    QDir dir(folder);
+    int removed = 0;
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
+        if (!leftover.match(name).hasMatch())
+            continue;
+        if (dir.remove(name))
+            ++removed;
+        else
+            qCWarning(lcStateFile) << "cannot remove the leftover of an interrupted save"
+                                   << dir.filePath(name);
+    }
+    if (removed > 0)
+        qCInfo(lcStateFile) << "removed" << removed << "leftovers of interrupted saves in" << folder;
+    return removed;
 }
 
 } // namespace StateFile

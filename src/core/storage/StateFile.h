@@ -45,6 +45,11 @@ void writeInBackground(const QString &path, Encoder encode, WriteDone done = {})
 // it reads what they wrote. A later writeInBackground() still replaces it while it waits.
 void editInBackground(const QString &path, Encoder encode, WriteDone done = {});
 
+// Removes the file on the same worker, in the same order as its writes: a write asked for before the
+// removal cannot bring the file back after it, and one asked for after it replaces it while it waits.
+// A file that is already gone counts as removed.
+void removeInBackground(const QString &path, WriteDone done = {});
+
 // Returns once no background write of the file (or of any file) is queued or running.
 void waitForPendingWrites(const QString &path);
 void waitForAllPendingWrites();
@@ -53,6 +58,11 @@ void waitForAllPendingWrites();
 // taken) and announces it on the notification bus. Returns the new path, or nothing when the rename
 // failed.
 std::optional<QString> setAside(const QString &path);
+
+// Removes what saves cut short by a crash or a kill left beside the state files in folder:
+// "<name>.json.XXXXXX" (there is none where the system gives the writer a nameless file). Only while
+// nothing saves, as at start: a save in progress has such a file too. Returns how many were removed.
+int removeInterruptedSaves(const QString &folder);
 
 // Reads and decodes a state file. Missing, unreadable and undecodable files give nothing; an
 // undecodable one is set aside first, so that the next save cannot overwrite it.

@@ -94,15 +94,23 @@ namespace PdfBookmarkExtractor {
 
 BookmarkList extractBookmarks(const QString &path)
 {
+    return extractBook(path).bookmarks;
+}
+
+ExtractedBook extractBook(const QString &path)
+{
+    ExtractedBook book;
     const Result<PdfDocumentPtr> document = PdfDocument::open(path);
     if (!document)
-        return {};
+        return book;
     const qint64 totalPages = document.value()->pageCount();
-    BookmarkList result;
-    traverseOutline(document.value()->outline(), QFileInfo(path).fileName(), path, totalPages, result);
-    if (!result.isEmpty() && totalPages >= 1)
-        calculatePageSpans(result, totalPages);
-    return result;
+    traverseOutline(document.value()->outline(), QFileInfo(path).fileName(), path, totalPages,
+                    book.bookmarks);
+    if (!book.bookmarks.isEmpty() && totalPages >= 1)
+        calculatePageSpans(book.bookmarks, totalPages);
+    book.status =
+        book.bookmarks.isEmpty() ? ExtractedBook::Status::noBookmarks : ExtractedBook::Status::extracted;
+    return book;
 }
 
 void recalculatePageSpans(BookmarkList &bookmarks)

@@ -13,6 +13,18 @@ namespace PdfBookmarkExtractor {
 // computed. A file that cannot be opened as a PDF, or one without an outline, gives an empty list.
 BookmarkList extractBookmarks(const QString &path);
 
+// What became of one book: its songs, or why it has none.
+struct ExtractedBook {
+    enum class Status {
+        extracted,   // at least one song
+        noBookmarks, // opened, but its outline names no song (or it has none)
+        unreadable,  // not opened: missing, unreadable, not a PDF, damaged, locked
+    };
+    Status status = Status::unreadable;
+    BookmarkList bookmarks;
+};
+ExtractedBook extractBook(const QString &path);
+
 // Recomputes the page span of every bookmark in place, book by book (by pdfFilePath), from the
 // start pages of that book's bookmarks and the page count of its first bookmark in page order.
 // Nothing else changes, and the order of the list is kept.

@@ -1,6 +1,7 @@
 #include "pdf/import/ImagePdfImportService.h"
 
 #include "core/common/AppPaths.h"
+#include "core/library/ImportableFiles.h"
 #include "core/share/ExportNaming.h"
 #include "core/text/TextUtils.h"
 #include "pdf/engine/PdfDocument.h"
@@ -11,7 +12,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMimeDatabase>
 #include <QSaveFile>
 
 #include <cerrno>
@@ -37,7 +37,7 @@ LyrafoldError fileSystemError(int code, const QString &message)
 
 bool isPdf(const QString &path)
 {
-    return QFileInfo(path).suffix().toLower() == QLatin1String("pdf");
+    return ImportableFiles::isPdf(path);
 }
 
 bool hasText(const QString &text)
@@ -142,19 +142,7 @@ Result<QString> defaultLibraryDirectory()
 
 bool isSupportedImportURL(const QString &path)
 {
-    static const QStringList pictureExtensions = {
-        QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
-        QStringLiteral("heic"), QStringLiteral("heif"), QStringLiteral("tif"),
-        QStringLiteral("tiff"), QStringLiteral("webp"), QStringLiteral("bmp")};
-    const QString extension = QFileInfo(path).suffix();
-    if (extension.isEmpty())
-        return false;
-    const QString lower = extension.toLower();
-    if (lower == QLatin1String("pdf") || pictureExtensions.contains(lower))
-        return true;
-    const QList<QMimeType> types = QMimeDatabase().mimeTypesForFileName(QStringLiteral("x.") + extension);
-    return std::any_of(types.begin(), types.end(),
-                       [](const QMimeType &type) { return type.name().startsWith(QLatin1String("image/")); });
+    return ImportableFiles::isImportable(path);
 }
 
 QString title(const QString &path)

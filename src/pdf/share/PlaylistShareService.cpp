@@ -401,7 +401,7 @@ ExportResult buildPlaylistJPEGs(const QList<PlaylistItem> &items, const QString 
 }
 
 ExportResult buildSingleBookmarkPDF(const BookmarkEntry &entry, const QString &suggestedBase,
-                                    BuildProgress *progress)
+                                    const std::optional<PdfEditCacheFile> &given, BuildProgress *progress)
 {
     PdfWriter writer;
     const Result<int> count = writer.pageCount(entry.pdfFilePath);
@@ -410,7 +410,7 @@ ExportResult buildSingleBookmarkPDF(const BookmarkEntry &entry, const QString &s
     const auto range = pageRange(entry.pageNumber, entry.pageSpan, count.value());
     if (!range)
         return ExportResult::failed(Failure::nothingToExport);
-    const PdfEditCacheFile annotations = PdfEditCacheCodec::load(entry.pdfFilePath).file;
+    const PdfEditCacheFile annotations = given ? *given : PdfEditCacheCodec::load(entry.pdfFilePath).file;
     const qint64 total = range->end - range->start;
     for (int index = range->start; index < range->end; ++index) {
         if (isCancelled(progress))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/annotations/PdfEditCacheFile.h"
 #include "core/common/BuildProgress.h"
 #include "core/library/BookmarkEntry.h"
 #include "core/playlist/PlaylistItem.h"
@@ -36,9 +37,11 @@ ExportResult buildPlaylistPDF(const QList<PlaylistItem> &items, const QString &p
 ExportResult buildPlaylistJPEGs(const QList<PlaylistItem> &items, const QString &playlistName,
                                 BuildProgress *progress = nullptr);
 
-// The title's pages with the annotations the viewer keeps for its book drawn over them, into
-// "<suggestedBase>.pdf", with a one-entry outline naming the title.
+// The title's pages with the annotations of its book drawn over them, into "<suggestedBase>.pdf", with
+// a one-entry outline naming the title. The annotations are those given (what a viewer showing the
+// book holds), else those kept in the book's annotation file.
 ExportResult buildSingleBookmarkPDF(const BookmarkEntry &entry, const QString &suggestedBase,
+                                    const std::optional<PdfEditCacheFile> &annotations,
                                     BuildProgress *progress = nullptr);
 
 // The title's pages as JPEGs into the folder "<suggestedBase>_images".

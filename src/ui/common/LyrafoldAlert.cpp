@@ -1,7 +1,12 @@
 #include "ui/common/LyrafoldAlert.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace LyrafoldAlert {
 
@@ -26,6 +31,41 @@ int run(QWidget *parent, Style style, const QString &message, const QString &inf
     }
     box.exec();
     return int(added.indexOf(box.clickedButton()));
+}
+
+QVBoxLayout *alertColumn(QDialog &dialog, const QString &message, const QString &informativeText)
+{
+    dialog.setWindowTitle(message);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *title = new QLabel(message, &dialog);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    layout->addWidget(title);
+    layout->addWidget(new QLabel(informativeText, &dialog));
+    return layout;
+}
+
+std::optional<QString> askText(QWidget *parent, const QString &message, const QString &informativeText,
+                               int fieldWidth, const QString &accept, const QString &cancel)
+{
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("textPromptDialog"));
+    QVBoxLayout *layout = alertColumn(dialog, message, informativeText);
+    auto *field = new QLineEdit(&dialog);
+    field->setObjectName(QStringLiteral("textPromptField"));
+    field->setFixedSize(fieldWidth, 24);
+    layout->addWidget(field);
+    auto *buttons = new QDialogButtonBox(&dialog);
+    QPushButton *ok = buttons->addButton(accept, QDialogButtonBox::AcceptRole);
+    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
+    ok->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return field->text();
 }
 
 } // namespace LyrafoldAlert

@@ -98,6 +98,36 @@ private:
 
 namespace LyrafoldTheme {
 
+QPalette hudPalette()
+{
+    QPalette p;
+    const QColor window = QColor::fromRgbF(0.12f, 0.13f, 0.15f);
+    const QColor text = QColor::fromRgbF(0.93f, 0.93f, 0.94f);
+    const QColor button = QColor::fromRgbF(0.26f, 0.27f, 0.29f);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, QColor::fromRgbF(0.17f, 0.18f, 0.2f));
+    p.setColor(QPalette::AlternateBase, QColor::fromRgbF(0.2f, 0.21f, 0.23f));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, button);
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::BrightText, Qt::white);
+    p.setColor(QPalette::Light, button.lighter(140));
+    p.setColor(QPalette::Midlight, button.lighter(120));
+    p.setColor(QPalette::Mid, button.darker(120));
+    p.setColor(QPalette::Dark, button.darker(160));
+    p.setColor(QPalette::Shadow, Qt::black);
+    p.setColor(QPalette::Highlight, LyrafoldTheme::tableSelectionBlue());
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::ToolTipBase, QColor::fromRgbF(0.2f, 0.21f, 0.23f));
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::PlaceholderText, QColor::fromRgbF(1, 1, 1, 0.45f));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor::fromRgbF(1, 1, 1, 0.35f));
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor::fromRgbF(1, 1, 1, 0.35f));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor::fromRgbF(1, 1, 1, 0.35f));
+    return p;
+}
+
 const QColor &brassBorder()
 {
     static const QColor c = rgb255(139, 105, 20);

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPalette>
 #include <QStringList>
 
 #include <functional>
@@ -14,6 +15,10 @@ class QWidget;
 // the layouts, so font sizes are pixel sizes: a 10-unit hint keeps fitting the fixed height its
 // layout gives it whatever the desktop's font DPI. Main thread only.
 namespace LyrafoldTheme {
+
+// The heads-up-display glass of the main and auto playlist windows, whatever the desktop's colours:
+// light text on dark panels.
+QPalette hudPalette();
 
 const QColor &brassBorder();
 const QColor &liquidRowEven();

@@ -67,12 +67,17 @@ QString formatPoint(const QPoint &point)
 } // namespace
 
 TablePagePreview::TablePagePreview(QTableView *table, SongAt songAt, QObject *parent)
-    : QObject(parent), m_table(table), m_songAt(std::move(songAt))
+    : TablePagePreview(table, std::move(songAt), parent, Behaviour())
+{
+}
+
+TablePagePreview::TablePagePreview(QTableView *table, SongAt songAt, QObject *parent, Behaviour behaviour)
+    : QObject(parent), m_table(table), m_songAt(std::move(songAt)), m_behaviour(std::move(behaviour))
 {
     setObjectName(QStringLiteral("tablePagePreview"));
     m_hoverTimer = new QTimer(this);
     m_hoverTimer->setSingleShot(true);
-    m_hoverTimer->setInterval(hoverDelayMilliseconds);
+    m_hoverTimer->setInterval(m_behaviour.hoverDelayMilliseconds);
     connect(m_hoverTimer, &QTimer::timeout, this, [this] {
         hoverLog(QStringLiteral("timer fired row=%1").arg(m_pendingRow));
         showPendingRow();
@@ -113,11 +118,15 @@ QPoint TablePagePreview::windowPosition(const QPoint &pointer, const QSize &size
 
 bool TablePagePreview::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!m_table)
+    QTableView *view = table();
+    if (!view)
         return false;
-    if (watched == m_table->viewport()) {
+    if (watched == view->viewport()) {
         if (event->type() == QEvent::MouseMove)
             pointerMoved(static_cast<QMouseEvent *>(event)->globalPosition().toPoint());
+        else if (event->type() == QEvent::MouseButtonPress && m_behaviour.opensOnPress &&
+                 static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            pressed(static_cast<QMouseEvent *>(event)->position().toPoint());
         else if (event->type() == QEvent::Leave && active())
             close();
     } else if (event->type() == QEvent::WindowDeactivate && active()) {
@@ -166,7 +175,10 @@ void TablePagePreview::pointerMoved(const QPoint &global)
         setPreviewRow(-1);
         return;
     }
-    QWidget *window = m_table->window();
+    QTableView *view = table();
+    if (!view)
+        return;
+    QWidget *window = view->window();
     if (!window || !window->isActiveWindow()) {
         if (active()) {
             hoverLog(QStringLiteral("previewHoverMouseMoved: window not key, closing preview"));
@@ -174,7 +186,7 @@ void TablePagePreview::pointerMoved(const QPoint &global)
         }
         return;
     }
-    QWidget *viewport = m_table->viewport();
+    QWidget *viewport = view->viewport();
     const QPoint local = viewport->mapFromGlobal(global);
     if (!viewport->rect().contains(local)) {
         if (active()) {
@@ -183,8 +195,8 @@ void TablePagePreview::pointerMoved(const QPoint &global)
         }
         return;
     }
-    const int row = m_table->rowAt(local.y());
-    if (!m_songAt(row)) {
+    const int row = view->rowAt(local.y());
+    if (!m_songAt(row) || isOnControl(row, local)) {
         if (active()) {
             hoverLog(QStringLiteral("previewHoverMouseMoved: invalid row %1, closing preview").arg(row));
             close();
@@ -219,6 +231,22 @@ void TablePagePreview::showNoPage()
     setPreviewRow(-1);
 }
 
+void TablePagePreview::pressed(const QPoint &local)
+{
+    QTableView *view = table();
+    const int row = view ? view->rowAt(local.y()) : -1;
+    if (!m_songAt(row))
+        return;
+    close();
+    if (!isOnControl(row, local))
+        Q_EMIT rowPressed(row);
+}
+
+bool TablePagePreview::isOnControl(int row, const QPoint &local) const
+{
+    return m_behaviour.isOnControl && m_behaviour.isOnControl(row, local);
+}
+
 void TablePagePreview::showPendingRow()
 {
     const int row = m_pendingRow;
@@ -232,7 +260,7 @@ void TablePagePreview::showPendingRow()
         showNoPage();
         return;
     }
-    if (m_table && m_table->window())
+    if (QTableView *view = table(); view && view->window())
         startRendering(row, *song, QCursor::pos());
 }
 
@@ -242,7 +270,10 @@ void TablePagePreview::startRendering(int row, const SongRecord &song, const QPo
         *m_cancelRendering = true;
     auto cancelled = std::make_shared<std::atomic_bool>(false);
     m_cancelRendering = cancelled;
-    const qreal ratio = m_table->devicePixelRatioF();
+    QTableView *view = table();
+    if (!view)
+        return;
+    const qreal ratio = view->devicePixelRatioF();
     const QSize pixels =
         QSize(PagePreviewWindow::contentWidth, PagePreviewWindow::contentHeight) * std::max<qreal>(ratio, 1);
     // The book is opened and the page drawn on a worker; the window opens when the page is there, so a
@@ -267,9 +298,10 @@ void TablePagePreview::startRendering(int row, const SongRecord &song, const QPo
 
 void TablePagePreview::pageRendered(int row, const QImage &image, const QPoint &pointer)
 {
-    if (!m_table || somethingElseIsOpen())
+    QTableView *view = table();
+    if (!view || somethingElseIsOpen())
         return;
-    QWidget *owner = m_table->window();
+    QWidget *owner = view->window();
     const bool reused = m_window;
     if (!reused)
         m_window = new PagePreviewWindow(owner);

@@ -34,7 +34,18 @@ public:
     // The song of a shown row, or null for none.
     using SongAt = std::function<const SongRecord *(int row)>;
 
+    // How a window's table uses the preview: the pause before a page shows; whether a left press on a
+    // row's song opens it at once (rowPressed) rather than being left to the window's own clicks; and
+    // the places in a row that are controls of their own (buttons drawn in it), over which no preview
+    // shows and whose presses are the controls'.
+    struct Behaviour {
+        int hoverDelayMilliseconds = TablePagePreview::hoverDelayMilliseconds;
+        bool opensOnPress = false;
+        std::function<bool(int row, const QPoint &viewportPosition)> isOnControl;
+    };
+
     TablePagePreview(QTableView *table, SongAt songAt, QObject *parent = nullptr);
+    TablePagePreview(QTableView *table, SongAt songAt, QObject *parent, Behaviour behaviour);
     ~TablePagePreview() override;
 
     // While suspended (a cell of the table being edited) no preview shows; suspending closes one.
@@ -61,12 +72,17 @@ Q_SIGNALS:
     void hoveredRowChanged(int row);
     // The row whose page the preview window shows; -1 when it shows none.
     void previewRowChanged(int row);
+    // With opensOnPress: a left press went down on the row's song, off its controls; the preview has
+    // closed.
+    void rowPressed(int row);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void pointerMoved(const QPoint &global);
+    void pressed(const QPoint &local);
+    bool isOnControl(int row, const QPoint &local) const;
     void showPendingRow();
     void startRendering(int row, const SongRecord &song, const QPoint &pointer);
     void pageRendered(int row, const QImage &image, const QPoint &pointer);
@@ -80,8 +96,13 @@ private:
     void setPreviewRow(int row);
     bool active() const;
 
-    QPointer<QTableView> m_table;
+    // The table as it is now: null once it is gone or being torn down (its viewport still sends events
+    // then, and the object is no longer a table).
+    QTableView *table() const { return qobject_cast<QTableView *>(m_table.data()); }
+
+    QPointer<QObject> m_table;
     SongAt m_songAt;
+    Behaviour m_behaviour;
     QTimer *m_hoverTimer = nullptr;
     // Watches the application for menus and dialogs that open, while a preview may show.
     QObject *m_openingWatcher = nullptr;

@@ -178,9 +178,9 @@ void MainWindowController::showInViewer(const ViewerOpenRequest &request)
 {
     if (PdfViewerWindowController *current = PdfViewerWindowController::current())
         current->close();
-    auto *viewer = new PdfViewerWindowController(request.pdfPath, request.pageNumber, request.bookmarkEntry,
-                                                 request.playlistItems, request.playlistCurrentIndex,
-                                                 request.sourcePdfBookmarks);
+    auto *viewer = new PdfViewerWindowController(m_context, request.pdfPath, request.pageNumber,
+                                                 request.bookmarkEntry, request.playlistItems,
+                                                 request.playlistCurrentIndex, request.sourcePdfBookmarks);
     PdfViewerWindowController::openFrom(this, m_openPdfWindowControllers, viewer);
     if (AppSettings::boolValue(AppSettings::studyModeEnabledKey)) {
         // The viewer takes the left half of its screen; the web search opens beside it.

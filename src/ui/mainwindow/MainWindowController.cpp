@@ -6,6 +6,9 @@
 #include "core/library/TitleMetadataIndex.h"
 #include "core/metadata/AutoTagRun.h"
 #include "ui/app/AppContext.h"
+#include "ui/autoplaylist/AutoPlaylistWindowController.h"
+#include "ui/common/AddToPlaylistDialogs.h"
+#include "ui/common/TablePagePreview.h"
 #include "ui/customfiles/CustomFilesWindowController.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
@@ -14,6 +17,7 @@
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/services/LyrafoldLanguageService.h"
+#include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 #include "ui/workshop/WorkshopWindowController.h"
 
@@ -50,6 +54,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
 
     setupUI();
     connectOwners();
+    setupLibraryFlows();
 
     m_session.restoreActiveSlot();
     showCurrentSlotTile();
@@ -73,6 +78,9 @@ MainWindowController::~MainWindowController()
     delete m_autoTagRun;
     // The viewers live as long as their opener keeps them.
     qDeleteAll(std::exchange(m_openPdfWindowControllers, {}));
+    // The table's viewport still sends events while the window's children are torn down; the preview
+    // must not pass them on to a window that is already half gone.
+    delete std::exchange(m_preview, nullptr);
 }
 
 void MainWindowController::connectOwners()
@@ -107,6 +115,8 @@ void MainWindowController::connectOwners()
     connect(&m_session, &LibrarySession::libraryChanged, this, [this](LibrarySession::ChangeKind kind) {
         if (kind != LibrarySession::ChangeKind::replaced)
             searchChanged();
+        else
+            showReplacedLibrary();
     });
 }
 
@@ -382,19 +392,9 @@ void MainWindowController::defaultModePressed()
     loadDefaultMetadata();
 }
 
-void MainWindowController::extractBookmarks()
-{
-    reportNotAvailableYet(QStringLiteral("Extracting bookmarks"));
-}
-
-void MainWindowController::mergeSlotsIntoCurrent()
-{
-    reportNotAvailableYet(QStringLiteral("Merging slots"));
-}
-
 void MainWindowController::openAutoPlaylist()
 {
-    reportNotAvailableYet(QStringLiteral("The auto playlist"));
+    AutoPlaylistWindowController::open(m_context, this);
 }
 
 void MainWindowController::openPlaylists()
@@ -407,39 +407,49 @@ void MainWindowController::finishAddToPlaylistMode()
     reportNotAvailableYet(QStringLiteral("Adding to playlists"));
 }
 
-void MainWindowController::addRowToPlaylistFromButton(int)
+void MainWindowController::addRowToPlaylistFromButton(int row)
 {
-    reportNotAvailableYet(QStringLiteral("Adding to playlists"));
+    if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
+        addToPlaylist(*entry);
 }
 
-void MainWindowController::shareRowFromButton(int)
+void MainWindowController::addToPlaylist(const BookmarkEntry &entry)
 {
-    reportNotAvailableYet(QStringLiteral("Sharing a title"));
+    using Kind = AddToPlaylistDialogs::Result::Kind;
+    // A copy: the dialogs run an event loop in which the rows may change.
+    const AddToPlaylistDialogs::Result result =
+        AddToPlaylistDialogs::addToPlaylist(alertParent(), m_context.playlists(), BookmarkEntry(entry));
+    switch (result.kind) {
+    case Kind::added:
+        setStatus(QStringLiteral("Added to playlist: ") + result.playlistName);
+        break;
+    case Kind::alreadyThere:
+        setStatus(QStringLiteral("Already in playlist: ") + result.playlistName);
+        break;
+    case Kind::created:
+        setStatus(QStringLiteral("Created playlist \"%1\" and added bookmark.").arg(result.playlistName));
+        break;
+    case Kind::cancelled:
+    case Kind::nameTaken:
+        break;
+    }
 }
 
-void MainWindowController::saveSlotNow()
+void MainWindowController::shareRowFromButton(int row)
 {
-    reportNotAvailableYet(QStringLiteral("Saving the slot from the menu"));
-}
-
-void MainWindowController::reloadSlotNow()
-{
-    reportNotAvailableYet(QStringLiteral("Reloading the slot"));
-}
-
-void MainWindowController::copySlotToAnother()
-{
-    reportNotAvailableYet(QStringLiteral("Copying slots"));
-}
-
-void MainWindowController::clearCurrentSlot()
-{
-    reportNotAvailableYet(QStringLiteral("Clearing slots"));
-}
-
-void MainWindowController::newExtraction()
-{
-    reportNotAvailableYet(QStringLiteral("A new extraction"));
+    const BookmarkEntry *entry = m_session.displayedBookmark(row);
+    if (!entry)
+        return;
+    // The row's button is drawn, not a widget: the popup points at a stand-in over its cell.
+    if (!m_rowShareAnchor) {
+        m_rowShareAnchor = new QWidget(m_tableView->viewport());
+        m_rowShareAnchor->setObjectName(QStringLiteral("rowShareAnchor"));
+        m_rowShareAnchor->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    m_rowShareAnchor->setGeometry(m_tableView->visualRect(
+        m_tableModel->index(row, BookmarkTableModel::columnOf(LibraryColumns::share))));
+    m_rowShareAnchor->show();
+    TitleShareFlow::start(this, m_rowShareAnchor, BookmarkEntry(*entry), std::nullopt);
 }
 
 void MainWindowController::enterAddToPlaylistMode(const QVariantMap &)
@@ -450,9 +460,4 @@ void MainWindowController::enterAddToPlaylistMode(const QVariantMap &)
 void MainWindowController::handleOpenLyfFile(const QVariantMap &)
 {
     reportNotAvailableYet(QStringLiteral("Opening playlist files"));
-}
-
-void MainWindowController::importImagesAndPDFs(const QList<QUrl> &, const std::optional<QString> &)
-{
-    reportNotAvailableYet(QStringLiteral("Importing images and PDFs"));
 }

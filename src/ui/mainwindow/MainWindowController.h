@@ -14,6 +14,7 @@
 #include <optional>
 
 class AppContext;
+class BookmarkExtractionFlow;
 class AutoTagRun;
 class AutoTagSheet;
 class BookmarkHoverOverlay;
@@ -21,6 +22,7 @@ class CustomFilesWindowController;
 class BookmarkTableModel;
 class BookmarkTableView;
 class MainSettingsMenu;
+class ImagePdfImportFlow;
 class PdfViewerWindowController;
 class QAbstractButton;
 class QCheckBox;
@@ -29,6 +31,7 @@ class QLabel;
 class QLineEdit;
 class QMenuBar;
 class QMouseEvent;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 class QToolButton;
@@ -173,6 +176,8 @@ public:
     void studyProviderChanged();
     void finishAddToPlaylistMode();
     void addRowToPlaylistFromButton(int row);
+    // The playlist choice for one title; the status line tells where it went.
+    void addToPlaylist(const BookmarkEntry &entry);
     void shareRowFromButton(int row);
     void saveSlotNow();
     void reloadSlotNow();
@@ -183,7 +188,13 @@ public:
     void applyBundledMetadataToAll();
     void enterAddToPlaylistMode(const QVariantMap &userInfo);
     void handleOpenLyfFile(const QVariantMap &userInfo);
-    void importImagesAndPDFs(const QList<QUrl> &urls, const std::optional<QString> &targetPlaylistName);
+
+    // Imports of pictures and PDFs into a slot: the open panel (the custom files window and the
+    // workshop reach it too), and files chosen or dropped elsewhere, optionally for a playlist.
+    void importImagesAndPDFsToLibrary();
+    void importImagesAndPDFs(const QStringList &paths, const std::optional<QString> &targetPlaylistName);
+    // Cancels the extraction that is running (the status line's Cancel).
+    void cancelExtraction();
 
     // Song metadata (MainWindowSongData.cpp). DEFAULT applies the built-in metadata to the slot that
     // is current when it is pressed; the folder path field takes a folder typed into it.
@@ -221,6 +232,11 @@ private:
     QWidget *buildTablePanel();
     QWidget *buildStatusPanel();
     void installAdvancedMenus();
+    void setupLibraryFlows();
+    void showStatusProgress();
+    // A new library in the session (a slot loaded, cleared, extracted into, imported into, by any
+    // window): the tiles, the folder and the whole library shown, the search emptied.
+    void showReplacedLibrary();
     // The tip line's text in the current language, as the font can show it.
     static QString tipsText(const QFont &font);
     void setupPreviewHover();
@@ -265,6 +281,7 @@ private:
     QToolButton *m_searchYoutubeButton = nullptr;
     QComboBox *m_studyProviderPopup = nullptr;
     QPushButton *m_finishAddToPlaylistButton = nullptr;
+    QWidget *m_rowShareAnchor = nullptr;
 
     bool m_isColumnEditModeEnabled = false;
     bool m_statusIsReady = true;
@@ -281,6 +298,10 @@ private:
 
     SongRecognizer *m_songRecognizer = nullptr;
 
+    BookmarkExtractionFlow *m_extractionFlow = nullptr;
+    ImagePdfImportFlow *m_importFlow = nullptr;
+    QProgressBar *m_statusProgress = nullptr;
+    QPushButton *m_statusCancelButton = nullptr;
     QPointer<AutoTagRun> m_autoTagRun;
     QPointer<AutoTagSheet> m_autoTagSheet;
 

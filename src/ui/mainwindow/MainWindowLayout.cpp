@@ -45,37 +45,6 @@ constexpr int rootSpacing = 6;
 constexpr int tileSpacing = 6;
 constexpr int tableMinimumHeight = 100;
 
-// The window is a heads-up-display glass whatever the desktop's colours: light text on dark panels.
-QPalette hudPalette()
-{
-    QPalette p;
-    const QColor window = QColor::fromRgbF(0.12f, 0.13f, 0.15f);
-    const QColor text = QColor::fromRgbF(0.93f, 0.93f, 0.94f);
-    const QColor button = QColor::fromRgbF(0.26f, 0.27f, 0.29f);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, QColor::fromRgbF(0.17f, 0.18f, 0.2f));
-    p.setColor(QPalette::AlternateBase, QColor::fromRgbF(0.2f, 0.21f, 0.23f));
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, button);
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::BrightText, Qt::white);
-    p.setColor(QPalette::Light, button.lighter(140));
-    p.setColor(QPalette::Midlight, button.lighter(120));
-    p.setColor(QPalette::Mid, button.darker(120));
-    p.setColor(QPalette::Dark, button.darker(160));
-    p.setColor(QPalette::Shadow, Qt::black);
-    p.setColor(QPalette::Highlight, LyrafoldTheme::tableSelectionBlue());
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::ToolTipBase, QColor::fromRgbF(0.2f, 0.21f, 0.23f));
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::PlaceholderText, QColor::fromRgbF(1, 1, 1, 0.45f));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor::fromRgbF(1, 1, 1, 0.35f));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor::fromRgbF(1, 1, 1, 0.35f));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor::fromRgbF(1, 1, 1, 0.35f));
-    return p;
-}
-
 QFont systemFont(qreal pixelSize, QFont::Weight weight = QFont::Normal)
 {
     QFont font;
@@ -91,7 +60,7 @@ QLabel *makeLabel(const QString &text, qreal pixelSize, QFont::Weight weight, qr
     if (alpha < 1) {
         // From the window's palette: the label gets its own before it is placed in the window.
         QPalette palette = label->palette();
-        QColor colour = hudPalette().color(QPalette::WindowText);
+        QColor colour = LyrafoldTheme::hudPalette().color(QPalette::WindowText);
         colour.setAlphaF(float(alpha));
         palette.setColor(QPalette::WindowText, colour);
         label->setPalette(palette);
@@ -124,7 +93,7 @@ QToolButton *makeImageButton(const QString &imageName, const QString &toolTip, i
 void MainWindowController::setupUI()
 {
     logLaunch(QStringLiteral("setupUI start"));
-    setPalette(hudPalette());
+    setPalette(LyrafoldTheme::hudPalette());
     auto *content = new QWidget;
     content->setAutoFillBackground(true);
     setCentralWidget(content);

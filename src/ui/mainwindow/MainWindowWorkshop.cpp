@@ -34,6 +34,17 @@ void bringToFront(QWidget *window, bool centre)
     window->activateWindow();
 }
 
+// A window's action that calls the main window while it is still there: the window may outlive it
+// for a moment.
+std::function<void()> whileOpen(const QPointer<MainWindowController> &self,
+                                void (MainWindowController::*method)())
+{
+    return [self, method] {
+        if (self)
+            (self.data()->*method)();
+    };
+}
+
 } // namespace
 
 void MainWindowController::openBookmarkWorkshop()
@@ -52,19 +63,17 @@ void MainWindowController::openBookmarkWorkshop()
 
 WorkshopToolbarActions MainWindowController::workshopToolbarActions()
 {
-    // The workshop may outlive this window for a moment: every action checks that it is still there.
     const QPointer<MainWindowController> self(this);
-    const auto call = [self](void (MainWindowController::*method)()) {
-        return [self, method] {
-            if (self)
-                (self.data()->*method)();
-        };
-    };
+    const auto call = [self](void (MainWindowController::*method)()) { return whileOpen(self, method); };
     WorkshopToolbarActions actions;
+    actions.syncBookmarks = call(&MainWindowController::extractBookmarks);
+    actions.importImagesAndPDFs = call(&MainWindowController::importImagesAndPDFsToLibrary);
     actions.importBookmarks = call(&MainWindowController::importBookmarksFromJSONPanel);
     actions.exportBookmarks = call(&MainWindowController::exportBookmarksCSV);
     actions.importMetadata = call(&MainWindowController::importMetadata);
     actions.exportMetadata = call(&MainWindowController::exportBookmarksCSV);
+    actions.mergeData = call(&MainWindowController::mergeSlotsIntoCurrent);
+    actions.cleanList = call(&MainWindowController::clearCurrentSlot);
     actions.getActiveSlot = [self]() -> qint64 { return self ? self->m_session.currentSlotId() : 0; };
     actions.switchSlot = [self](qint64 slot) {
         if (self)
@@ -104,6 +113,7 @@ void MainWindowController::openCustomFiles()
         if (self)
             self->deleteCustomFileGroups(groups);
     };
+    actions.importImagesAndPDFs = whileOpen(self, &MainWindowController::importImagesAndPDFsToLibrary);
     m_customFilesWindowController = new CustomFilesWindowController(m_context, std::move(actions));
     m_customFilesWindowController->setAttribute(Qt::WA_DeleteOnClose);
     bringToFront(m_customFilesWindowController, true);
@@ -150,7 +160,8 @@ void MainWindowController::remapDefaultSlotBook(const QString &expectedPdfFileNa
 
 void MainWindowController::openWorkshopSlotBook(qint64 slotId, const QString &bookName)
 {
-    const BookmarkList titles = WorkshopBooks::bookTitles(m_session.slotRows(slotId), bookName);
+    const BookmarkList titles =
+        WorkshopBooks::bookTitles(LibraryRows(m_session.slotBookmarks(slotId)), bookName);
     if (!titles.isEmpty())
         openPdfWithContext(titles.first(), titles);
 }

@@ -184,6 +184,14 @@ constexpr Row kRows[] = {
      u"Volver a obtener y sobrescribir las columnas seleccionadas"},
     {u"Clear all", u"Tümünü temizle", u"Borrar todo"},
     {u"Cancel", u"İptal", u"Cancelar"},
+    {u"Auto-Playlist", u"Otomatik Playlist", u"Playlist automática"},
+    {u"Tempo map — MU=medium-up, M=medium, F=fast, MB=medium-ballad, B=ballad. Choose a preset below.",
+     u"Tempo haritası — MU=orta-hızlı, M=orta, F=hızlı, MB=orta-ballad, B=ballad. Aşağıdan bir hazır ayar "
+     u"seçin.",
+     u"Mapa de tempo — MU=medio-rápido, M=medio, F=rápido, MB=medio-balada, B=balada. Elige un preajuste "
+     u"abajo."},
+    {u"Generated titles (%1) — drag ≡ to reorder", u"Üretilen başlıklar (%1) — sıralamak için ≡ sürükleyin",
+     u"Títulos generados (%1) — arrastra ≡ para reordenar"},
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "pdf/view/ViewerZoom.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
+#include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QWheelEvent>
 
@@ -25,6 +26,15 @@ bool PDFScrollZoomWrapper::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         return controller->handleScrollWheel(wheel);
+    }
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease:
+        return controller->handlePageMouseEvent(static_cast<QMouseEvent *>(event));
+    default:
+        break;
     }
     if (event->type() == QEvent::NativeGesture) {
         auto *gesture = static_cast<QNativeGestureEvent *>(event);

@@ -5,9 +5,10 @@
 
 class PdfViewerWindowController;
 
-// The page area of the viewer. It hands the wheel, touchpad and pinch input of the page view to the
-// controller before the page view sees it: horizontal swipes turn pages, a fitted page does not
-// scroll, and pinches (or Ctrl and the wheel) zoom. What the controller leaves scrolls the page view.
+// The page area of the viewer. It hands the wheel, touchpad, pinch and mouse input of the page view to
+// the controller before the page view sees it: horizontal swipes turn pages, a fitted page does not
+// scroll, pinches (or Ctrl and the wheel) zoom, and the mouse draws, pans or fits the page. What the
+// controller leaves scrolls the page view.
 class PDFScrollZoomWrapper : public QWidget {
     Q_OBJECT
 
@@ -16,7 +17,7 @@ public:
 
     QPointer<PdfViewerWindowController> controller;
 
-    // Takes the input of view (the page view's viewport, later the drawing overlay too).
+    // Takes the input of view (the page view's viewport).
     void watchInputOf(QWidget *view);
 
 Q_SIGNALS:

@@ -1,5 +1,8 @@
 #include "ui/viewer/PdfPageView.h"
 
+#include "core/annotations/AnnotationDocument.h"
+#include "core/common/Hop.h"
+
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -14,6 +17,10 @@ namespace {
 // side, snapped to this grid, so that scrolling a little does not ask for a new render.
 constexpr double regionMargin = 0.5;
 constexpr int regionGrid = 64;
+// Annotation layers cover what is in view and this much of the view around it, as far as the
+// annotations reach; a page with many is drawn in this many bands at once.
+constexpr double annotationMargin = 0.5;
+constexpr int annotationThreads = 4;
 
 QRect snappedOutward(const QRect &rect)
 {
@@ -38,6 +45,7 @@ PdfPageView::PdfPageView(QWidget *parent) : QAbstractScrollArea(parent)
     connect(&m_queue, &PageRenderQueue::rendered, this, &PdfPageView::accept);
     connect(&m_queue, &PageRenderQueue::renderFailed, this,
             [this](const PageRenderRequest &request) { refuse(request); });
+    m_annotationPool.setMaxThreadCount(2);
 }
 
 PdfPageView::~PdfPageView() = default;
@@ -51,6 +59,8 @@ void PdfPageView::setDocument(PdfDocumentPtr document)
     m_document = std::move(document);
     m_geometries = QList<std::optional<PageGeometry>>(pageCount());
     m_cache.clear();
+    m_annotationSlots.clear();
+    m_liveStroke.reset();
     m_failed.clear();
     m_wanted.clear();
     m_wantedPages.clear();
@@ -188,6 +198,32 @@ QPointF PdfPageView::convertFromPage(const QPointF &pagePoint, int pageIndex) co
     return rect.topLeft() + pageGeometry(pageIndex).toShown(pagePoint) * m_scale;
 }
 
+std::optional<int> PdfPageView::nearestPageAt(const QPointF &viewPoint) const
+{
+    if (const std::optional<int> page = pageAt(viewPoint))
+        return page;
+    std::optional<int> nearest;
+    double best = 0;
+    for (const PageLayout::PlacedPage &placed : m_layout.pages) {
+        const QRectF rect = placed.rect.translated(spreadOrigin());
+        const double dx = std::max({rect.left() - viewPoint.x(), 0.0, viewPoint.x() - rect.right()});
+        const double dy = std::max({rect.top() - viewPoint.y(), 0.0, viewPoint.y() - rect.bottom()});
+        const double distance = dx * dx + dy * dy;
+        if (!nearest || distance < best) {
+            nearest = placed.page;
+            best = distance;
+        }
+    }
+    return nearest;
+}
+
+QTransform PdfPageView::pageToView(int pageIndex) const
+{
+    const QPointF origin = pageRect(pageIndex).topLeft();
+    return pageGeometry(pageIndex).userToShown() * QTransform::fromScale(m_scale, m_scale) *
+           QTransform::fromTranslate(origin.x(), origin.y());
+}
+
 // ---- Layout
 
 PageLayout::SpreadLayout PdfPageView::layoutOf(const PageLayout::Spread &spread) const
@@ -317,6 +353,7 @@ void PdfPageView::updateRenders()
     m_wantedPages = pages;
     m_cache.trim(wanted);
     m_queue.setPending(missing);
+    updateAnnotationLayers();
     reportCompletion(missing.isEmpty());
 }
 
@@ -384,6 +421,7 @@ void PdfPageView::paintEvent(QPaintEvent *event)
         painter.setPen(QColor(0, 0, 0, 60));
         painter.drawRect(page.adjusted(-0.5, -0.5, 0.5, 0.5));
     }
+    paintAnnotations(painter);
 }
 
 void PdfPageView::resizeEvent(QResizeEvent *event)
@@ -402,4 +440,198 @@ void PdfPageView::scrollContentsBy(int, int)
 void PdfPageView::keyPressEvent(QKeyEvent *event)
 {
     event->ignore();
+}
+
+// ---- Annotations
+
+void PdfPageView::setAnnotations(const AnnotationDocument *annotations)
+{
+    if (m_annotations)
+        disconnect(m_annotations, nullptr, this, nullptr);
+    m_annotations = annotations;
+    m_annotationSlots.clear();
+    if (annotations) {
+        connect(annotations, &AnnotationDocument::pageChanged, this, &PdfPageView::annotationsChanged);
+        connect(annotations, &AnnotationDocument::replaced, this, [this] {
+            m_annotationSlots.clear();
+            updateAnnotationLayers();
+            viewport()->update();
+        });
+    }
+    updateAnnotationLayers();
+    viewport()->update();
+}
+
+void PdfPageView::setLiveStroke(int pageIndex, const StrokeRecord &stroke)
+{
+    const auto reach = [&](const std::optional<std::pair<int, StrokeRecord>> &live) {
+        if (!live || live->second.points.isEmpty())
+            return QRect();
+        QPolygonF points;
+        const QTransform transform = pageToView(live->first);
+        for (const PointRecord &point : live->second.points)
+            points.append(transform.map(QPointF(point.x, point.y)));
+        const double margin = live->second.thickness / 2 + 2;
+        return points.boundingRect().adjusted(-margin, -margin, margin, margin).toAlignedRect();
+    };
+    // Only the newest piece of the line needs painting.
+    std::optional<std::pair<int, StrokeRecord>> tail = std::pair(pageIndex, stroke);
+    tail->second.points = stroke.points.mid(std::max<qsizetype>(0, stroke.points.size() - 2));
+    m_liveStroke = std::pair(pageIndex, stroke);
+    viewport()->update(reach(tail));
+}
+
+void PdfPageView::clearLiveStroke()
+{
+    if (!m_liveStroke)
+        return;
+    m_liveStroke.reset();
+    viewport()->update();
+}
+
+bool PdfPageView::annotationLayersComplete() const
+{
+    for (auto it = m_annotationSlots.cbegin(); it != m_annotationSlots.cend(); ++it) {
+        if (it->drawingAside || (m_annotations && it->version != m_annotations->version(it.key())) ||
+            !(it->layer.isNull() || it->layer.geometry() == annotationGeometry(it.key())))
+            return false;
+    }
+    return true;
+}
+
+AnnotationLayerGeometry PdfPageView::annotationGeometry(int pageIndex) const
+{
+    const double scale = deviceScale();
+    return {pageGeometry(pageIndex).userToShown() * QTransform::fromScale(scale, scale), devicePixelRatioF()};
+}
+
+void PdfPageView::updateAnnotationLayers()
+{
+    if (!m_annotations || !m_document) {
+        m_annotationSlots.clear();
+        return;
+    }
+    const QList<int> shown = visiblePages();
+    m_annotationSlots.removeIf([&](const auto &slot) { return !shown.contains(slot.key()); });
+    const double ratio = devicePixelRatioF();
+    const QSizeF around = QSizeF(viewport()->size()) * ratio * annotationMargin;
+    for (const int page : shown) {
+        if (!m_annotations->pageHasAnnotations(page)) {
+            m_annotationSlots.remove(page);
+            continue;
+        }
+        AnnotationSlot &slot = m_annotationSlots[page];
+        const quint64 version = m_annotations->version(page);
+        const AnnotationLayerGeometry geometry = annotationGeometry(page);
+        const QList<StrokeRecord> strokes = m_annotations->strokes(page);
+        const QList<TextRecord> texts = m_annotations->texts(page);
+        if (slot.boundsVersion != version || !(slot.boundsGeometry == geometry)) {
+            slot.bounds = AnnotationLayer::bounds(strokes, texts, geometry);
+            slot.boundsVersion = version;
+            slot.boundsGeometry = geometry;
+        }
+        // What is in view and around it, in the pixels of the whole page.
+        const QPointF origin = pageRect(page).topLeft() * ratio;
+        const QRectF inView = QRectF(QPointF(), QSizeF(viewport()->size()) * ratio).translated(-origin);
+        const QRect wanted =
+            snappedOutward(inView.adjusted(-around.width(), -around.height(), around.width(), around.height())
+                               .toAlignedRect())
+                .intersected(slot.bounds);
+        if (wanted.isEmpty()) {
+            slot.layer = {};
+            slot.version = version;
+            continue;
+        }
+        const bool current =
+            !slot.layer.isNull() && slot.version == version && slot.layer.geometry() == geometry;
+        if (current && slot.layer.region().contains(wanted))
+            continue;
+        if (slot.drawingAside)
+            continue; // asked again when it arrives
+        qsizetype points = 0;
+        for (const StrokeRecord &stroke : strokes)
+            points += stroke.points.size();
+        if (points + texts.size() * 50 < annotationPointsDrawnAside) {
+            slot.layer = AnnotationLayer::render(strokes, texts, geometry, wanted);
+            slot.version = version;
+            viewport()->update();
+        } else {
+            drawAside(page, version, geometry, wanted);
+        }
+    }
+}
+
+void PdfPageView::drawAside(int page, quint64 version, const AnnotationLayerGeometry &geometry,
+                            const QRect &region)
+{
+    m_annotationSlots[page].drawingAside = true;
+    Hop::run(
+        this,
+        [strokes = m_annotations->strokes(page), texts = m_annotations->texts(page), geometry, region] {
+            return AnnotationLayer::renderInBands(strokes, texts, geometry, region, annotationThreads);
+        },
+        [this, page, version](AnnotationLayer layer) {
+            const auto found = m_annotationSlots.find(page);
+            if (found == m_annotationSlots.end())
+                return;
+            found->drawingAside = false;
+            // A layer of another scale still stands in better than nothing; one of older annotations
+            // does not.
+            if (m_annotations && version == m_annotations->version(page)) {
+                found->layer = std::move(layer);
+                found->version = version;
+                viewport()->update();
+            }
+            updateAnnotationLayers();
+            if (annotationLayersComplete())
+                emit annotationLayersCompleted();
+        },
+        &m_annotationPool);
+}
+
+void PdfPageView::annotationsChanged(qint64 page, quint64 previousVersion, AnnotationDocument::Change change)
+{
+    const auto found = m_annotationSlots.find(int(page));
+    if (change != AnnotationDocument::Change::other && found != m_annotationSlots.end() &&
+        addToLayer(*found, page, previousVersion, change == AnnotationDocument::Change::strokeAppended)) {
+        viewport()->update();
+        return;
+    }
+    updateAnnotationLayers();
+    viewport()->update();
+}
+
+bool PdfPageView::addToLayer(AnnotationSlot &slot, qint64 page, quint64 previousVersion, bool stroke)
+{
+    const AnnotationLayerGeometry geometry = annotationGeometry(int(page));
+    if (slot.layer.isNull() || slot.version != previousVersion || !(slot.layer.geometry() == geometry))
+        return false;
+    const quint64 version = m_annotations->version(page);
+    if (stroke) {
+        const StrokeRecord added = m_annotations->strokes(page).constLast();
+        slot.layer.growTo(AnnotationLayer::bounds({added}, {}, geometry));
+        slot.layer.addStroke(added);
+    } else {
+        const TextRecord added = m_annotations->texts(page).constLast();
+        slot.layer.growTo(AnnotationLayer::bounds({}, {added}, geometry));
+        slot.layer.addText(added);
+    }
+    slot.version = version;
+    return true;
+}
+
+void PdfPageView::paintAnnotations(QPainter &painter)
+{
+    for (const PageLayout::PlacedPage &placed : m_layout.pages) {
+        const auto found = m_annotationSlots.constFind(placed.page);
+        if (found == m_annotationSlots.constEnd() || found->layer.isNull())
+            continue;
+        const AnnotationLayer &layer = found->layer;
+        // The layer may be of another scale, until the one of this scale arrives.
+        const QTransform pixelsToView = layer.geometry().userToPixels.inverted() * pageToView(placed.page);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        layer.paint(painter, pixelsToView.mapRect(QRectF(layer.region())));
+    }
+    if (m_liveStroke)
+        AnnotationLayer::paintStroke(painter, m_liveStroke->second, pageToView(m_liveStroke->first));
 }

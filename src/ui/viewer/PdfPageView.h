@@ -1,14 +1,21 @@
 #pragma once
 
+#include "core/annotations/PdfEditCacheFile.h"
+#include "pdf/annotations/AnnotationLayer.h"
 #include "pdf/engine/PdfDocument.h"
 #include "pdf/view/PageGeometry.h"
 #include "pdf/view/PageImageCache.h"
 #include "pdf/view/PageLayout.h"
 #include "pdf/view/PageRenderQueue.h"
 
+#include "core/annotations/AnnotationDocument.h"
+
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QHash>
 #include <QList>
+#include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <optional>
@@ -21,6 +28,12 @@
 // pages at the current scale first, then for the spreads before and after, as they will show after a
 // page turn. A page whose image is not there yet is painted from an image at another scale, or white.
 // Requests for pages the user has left are dropped before they start.
+//
+// The annotations of the shown pages are painted over them, in the view itself so that the
+// highlighter's strokes darken the page they lie on. Each shown page's annotations are drawn once into
+// a layer (AnnotationLayer) that scrolling only lays again; a page with many of them is drawn on a
+// worker, the previous layer standing in until it arrives. A new stroke or note is added to the layer
+// in place.
 //
 // View coordinates are those of the viewport (the area inside the scroll bars), in view units; page
 // coordinates are the page's user space (see PageGeometry).
@@ -71,6 +84,24 @@ public:
     // that is not shown is taken where it would stand if it were the current page.
     QPointF convertToPage(const QPointF &viewPoint, int pageIndex) const;
     QPointF convertFromPage(const QPointF &pagePoint, int pageIndex) const;
+    // The shown page under the point, else the shown page nearest to it; nothing without pages.
+    std::optional<int> nearestPageAt(const QPointF &viewPoint) const;
+    // Page user space to view coordinates, for a shown page.
+    QTransform pageToView(int pageIndex) const;
+
+    // ---- Annotations
+
+    // The annotations painted over the pages; none for null. The document must outlive the view or be
+    // taken away first.
+    void setAnnotations(const AnnotationDocument *annotations);
+    // The stroke being drawn, over everything, on its page.
+    void setLiveStroke(int pageIndex, const StrokeRecord &stroke);
+    void clearLiveStroke();
+    bool hasLiveStroke() const { return m_liveStroke.has_value(); }
+    // Every shown page's annotations are drawn at the current scale.
+    bool annotationLayersComplete() const;
+    // Pages whose annotations have at least this many points are drawn on a worker.
+    static constexpr qsizetype annotationPointsDrawnAside = 4000;
 
     // Every shown page and its neighbours have an image at the current scale (or failed to render).
     bool imagesComplete() const { return m_imagesComplete; }
@@ -83,6 +114,8 @@ Q_SIGNALS:
     void visibleAreaChanged();
     // An update of the wanted images found them all there.
     void imagesCompleted();
+    // The last annotation layer drawn on a worker arrived.
+    void annotationLayersCompleted();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -107,6 +140,22 @@ private:
     void refuse(const PageRenderRequest &request);
     void reportCompletion(bool complete);
 
+    struct AnnotationSlot {
+        AnnotationLayer layer;
+        quint64 version = 0; // of the page's annotations the layer shows
+        // The annotations' extent, for the version and geometry it was measured at.
+        QRect bounds;
+        quint64 boundsVersion = 0;
+        AnnotationLayerGeometry boundsGeometry;
+        bool drawingAside = false;
+    };
+    AnnotationLayerGeometry annotationGeometry(int pageIndex) const;
+    void updateAnnotationLayers();
+    void annotationsChanged(qint64 page, quint64 previousVersion, AnnotationDocument::Change change);
+    bool addToLayer(AnnotationSlot &slot, qint64 page, quint64 previousVersion, bool stroke);
+    void drawAside(int page, quint64 version, const AnnotationLayerGeometry &geometry, const QRect &region);
+    void paintAnnotations(QPainter &painter);
+
     PdfDocumentPtr m_document;
     mutable QList<std::optional<PageGeometry>> m_geometries;
     PageDisplayMode m_displayMode = PageDisplayMode::singlePage;
@@ -129,4 +178,10 @@ private:
     QTimer m_renderTimer;
     bool m_imagesComplete = true;
     qreal m_paintedPixelRatio = 0;
+
+    QPointer<const AnnotationDocument> m_annotations;
+    QHash<int, AnnotationSlot> m_annotationSlots;
+    std::optional<std::pair<int, StrokeRecord>> m_liveStroke;
+    // Last, so that it is destroyed first: its destructor waits for the layers being drawn.
+    QThreadPool m_annotationPool;
 };

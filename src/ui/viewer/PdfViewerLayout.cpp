@@ -135,12 +135,12 @@ void PdfViewerWindowController::buildToolbar()
 {
     // How long each button stays as the window narrows (higher stays longer): turning pages first,
     // then presentation mode, the page ends, the display modes; then zoom (a pinch and Ctrl with the
-    // wheel zoom too) and the title steps (the floating title buttons offer them too); editing,
-    // sharing and closing (which the window's frame offers too) leave first.
+    // wheel zoom too), the title steps (the floating title buttons offer them too) and editing;
+    // adding to a playlist, sharing and closing (which the window's frame offers too) leave first.
     enum Keep { least, secondary, modes, pageEnds, presentation, pages };
     m_toolbarRow = new ViewerToolbarRow(m_mainStackView);
 
-    if (m_playlistItems) {
+    if (playlistItems()) {
         m_toolbarRow->addControlPair(
             makeToolbarButton(QStringLiteral("Previous title"), [this] { goToPreviousTitle(); }),
             makeToolbarButton(QStringLiteral("Next title"), [this] { goToNextTitle(); }), secondary);
@@ -185,14 +185,13 @@ void PdfViewerWindowController::buildToolbar()
     m_coverPageBtn->setToolTip(
         QStringLiteral("Remove first page to switch left/right pairing in 2-page view"));
 
-    // Annotation editing, adding to a playlist and sharing come later; their buttons are in place.
-    m_editBtnRef = addToolbarButton(QStringLiteral("Edit"), least, {});
+    m_editBtnRef = addToolbarButton(QStringLiteral("Edit"), secondary, [this] { toggleEditMode(); });
     m_editBtnRef->setToolTip(QStringLiteral("Toggle edit mode"));
-    if (m_bookmarkEntry) {
-        QPushButton *add = addToolbarButton(QStringLiteral("+"), least, {});
+    if (bookmarkEntry()) {
+        QPushButton *add = addToolbarButton(QStringLiteral("+"), least, [this] { addToPlaylist(); });
         add->setToolTip(QStringLiteral("Add this bookmark to a playlist"));
     }
-    m_shareButtonRef = addToolbarButton(QStringLiteral("Share"), least, {});
+    m_shareButtonRef = addToolbarButton(QStringLiteral("Share"), least, [this] { shareCurrentPdf(); });
 
     QPushButton *fullscreen =
         addToolbarButton(QStringLiteral("Fullscreen"), presentation, [this] { fullscreenToggled(); });
@@ -293,13 +292,13 @@ void PdfViewerWindowController::layoutFloatingButtons()
 
 void PdfViewerWindowController::updatePlaylistNavButtons()
 {
-    if (!m_playlistItems) {
+    if (!playlistItems()) {
         m_floatingTitleNavContainer->hide();
         return;
     }
     m_floatingTitleNavContainer->show();
-    const QList<PlaylistItem> &items = *m_playlistItems;
-    const qint64 i = m_playlistCurrentIndex;
+    const QList<PlaylistItem> &items = *playlistItems();
+    const qint64 i = playlistCurrentIndex();
     const qint64 n = items.size();
     if (i < 1) {
         m_floatingPrevTitleBtn->setText(LyrafoldLanguageService::localized(QStringLiteral("Previous title")));

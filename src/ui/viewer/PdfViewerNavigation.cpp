@@ -127,21 +127,19 @@ void PdfViewerWindowController::goToPageFromField()
 
 void PdfViewerWindowController::goToNextTitle()
 {
-    if (!m_playlistItems || m_playlistCurrentIndex >= m_playlistItems->size() - 1)
+    const std::optional<PlaylistItem> item = m_session.stepTitle(1);
+    if (!item)
         return;
-    ++m_playlistCurrentIndex;
-    const PlaylistItem &item = m_playlistItems->at(m_playlistCurrentIndex);
-    loadDocument(item.pdfFilePath, item.pageNumber, true);
+    loadDocument(item->pdfFilePath, item->pageNumber, true);
     updatePlaylistNavButtons();
 }
 
 void PdfViewerWindowController::goToPreviousTitle()
 {
-    if (!m_playlistItems || m_playlistCurrentIndex < 1)
+    const std::optional<PlaylistItem> item = m_session.stepTitle(-1);
+    if (!item)
         return;
-    --m_playlistCurrentIndex;
-    const PlaylistItem &item = m_playlistItems->at(m_playlistCurrentIndex);
-    loadDocument(item.pdfFilePath, item.pageNumber, true);
+    loadDocument(item->pdfFilePath, item->pageNumber, true);
     updatePlaylistNavButtons();
 }
 
@@ -151,26 +149,25 @@ void PdfViewerWindowController::updateCurrentBookmarkTitle()
         return;
     ViewerNavigation::TitleContext context;
     context.failedFileName = m_failedFileName;
-    context.playlistItems = m_playlistItems ? &*m_playlistItems : nullptr;
-    context.playlistCurrentIndex = m_playlistCurrentIndex;
+    context.playlistItems = playlistItems() ? &*playlistItems() : nullptr;
+    context.playlistCurrentIndex = playlistCurrentIndex();
     if (m_pdfDocument && m_pdfView->currentPageIndex() >= 0)
         context.currentPageIndex = m_pdfView->currentPageIndex();
     context.userHasBrowsedPages = m_userHasBrowsedPages;
-    context.initialTitle = m_initialTitle;
-    context.sourcePdfBookmarks = &m_sourcePdfBookmarks;
+    context.initialTitle = initialTitle();
+    context.sourcePdfBookmarks = &sourcePdfBookmarks();
     m_currentBookmarkTitleLabel->setText(ViewerNavigation::currentTitle(context));
 }
 
 qint64 PdfViewerWindowController::currentTitlePageSpan() const
 {
-    ViewerNavigation::SpanContext context;
-    context.playlistItems = m_playlistItems ? &*m_playlistItems : nullptr;
-    context.playlistCurrentIndex = m_playlistCurrentIndex;
-    context.bookmarkEntry = &m_bookmarkEntry;
-    context.sourcePdfBookmarks = &m_sourcePdfBookmarks;
-    context.currentPageNumber = m_currentPageNumber;
-    context.currentPdfPath = m_currentPdfPath;
-    return ViewerNavigation::currentTitlePageSpan(context);
+    return m_session.currentTitlePageSpan();
+}
+
+BookmarkEntry PdfViewerWindowController::currentShareBookmarkEntry() const
+{
+    return m_session.currentShareBookmarkEntry(m_pdfDocument ? std::optional<int>(m_pdfDocument->pageCount())
+                                                             : std::nullopt);
 }
 
 void PdfViewerWindowController::closeViewer()
@@ -213,8 +210,8 @@ void PdfViewerWindowController::singlePage()
     m_coverPageRemoved = false;
     if (m_coverPageBtn)
         m_coverPageBtn->setChecked(false);
-    if (m_pdfDocument && m_currentPageNumber - 1 < m_pdfDocument->pageCount())
-        showPage(int(m_currentPageNumber - 1));
+    if (m_pdfDocument && currentPageNumber() - 1 < m_pdfDocument->pageCount())
+        showPage(int(currentPageNumber() - 1));
     fitCurrentPageToView();
     refreshPageUi();
 }
@@ -228,7 +225,7 @@ void PdfViewerWindowController::twoPage()
         return;
     }
     applyPairingAtTitleStart(
-        ViewerNavigation::coverPageRemovedForTwoPage(currentTitlePageSpan(), m_currentPageNumber));
+        ViewerNavigation::coverPageRemovedForTwoPage(currentTitlePageSpan(), currentPageNumber()));
 }
 
 void PdfViewerWindowController::coverPageToggled()
@@ -249,7 +246,7 @@ void PdfViewerWindowController::applyPairingAtTitleStart(bool coverPageRemoved)
         m_coverPageBtn->setChecked(m_coverPageRemoved);
     m_pdfView->setDisplaysAsBook(!m_coverPageRemoved);
     if (m_pdfDocument->pageCount() > 0)
-        showPage(int(std::clamp<qint64>(m_currentPageNumber - 1, 0, m_pdfDocument->pageCount() - 1)));
+        showPage(int(std::clamp<qint64>(currentPageNumber() - 1, 0, m_pdfDocument->pageCount() - 1)));
     fitCurrentPageToView();
     refreshPageUi();
 }
@@ -303,7 +300,7 @@ void PdfViewerWindowController::enterPresentationMode()
     m_isPresentationMode = true;
     m_toolbarRow->hide();
     applyPresentationColors(true);
-    m_floatingTitleNavContainer->setVisible(m_playlistItems.has_value());
+    m_floatingTitleNavContainer->setVisible(playlistItems().has_value());
     updatePlaylistNavButtons();
     m_floatingTitleNavContainer->raise();
     m_floatingExitFullscreenBtn->show();

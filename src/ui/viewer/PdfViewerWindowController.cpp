@@ -7,6 +7,7 @@
 #include "pdf/view/ViewerZoom.h"
 #include "platform/power/KeepAwake.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
+#include "ui/viewer/PdfEditInspectorView.h"
 #include "ui/viewer/PdfPageView.h"
 
 #include <QApplication>
@@ -32,19 +33,15 @@ QString fileNameOf(const QString &path)
 
 } // namespace
 
-PdfViewerWindowController::PdfViewerWindowController(const QString &pdfPath, qint64 pageNumber,
+PdfViewerWindowController::PdfViewerWindowController(AppContext &context, const QString &pdfPath,
+                                                     qint64 pageNumber,
                                                      const std::optional<BookmarkEntry> &bookmarkEntry,
                                                      const std::optional<QList<PlaylistItem>> &playlistItems,
                                                      qint64 playlistCurrentIndex,
                                                      const BookmarkList &sourcePdfBookmarks)
-    : m_pdfPath(pdfPath), m_pageNumber(std::max<qint64>(pageNumber, 1)), m_bookmarkEntry(bookmarkEntry),
-      m_currentPdfPath(pdfPath), m_currentPageNumber(m_pageNumber), m_playlistItems(playlistItems)
+    : m_context(context),
+      m_session(pdfPath, pageNumber, bookmarkEntry, playlistItems, playlistCurrentIndex, sourcePdfBookmarks)
 {
-    m_playlistCurrentIndex = ViewerNavigation::clampedPlaylistIndex(
-        playlistCurrentIndex, m_playlistItems ? m_playlistItems->size() : 0);
-    m_sourcePdfBookmarks = ViewerNavigation::sortedSourceBookmarks(sourcePdfBookmarks);
-    if (m_bookmarkEntry)
-        m_initialTitle = m_bookmarkEntry->title;
     m_keepAwake = std::make_unique<KeepAwake>(
         KeepAwake::Reasons{QStringLiteral("Lyrafold PDF Viewer prevents system sleep"),
                            QStringLiteral("Lyrafold PDF Viewer prevents display sleep")},
@@ -58,9 +55,10 @@ PdfViewerWindowController::PdfViewerWindowController(const QString &pdfPath, qin
            QString::number(pageNumber));
 
     setupUI();
+    connectAnnotations();
     // The arrow keys work wherever the focus is in this window, the page field included.
     qApp->installEventFilter(this);
-    loadDocument(m_currentPdfPath, m_currentPageNumber, false);
+    loadDocument(currentPdfPath(), currentPageNumber(), false);
 }
 
 PdfViewerWindowController::~PdfViewerWindowController()
@@ -71,6 +69,9 @@ PdfViewerWindowController::~PdfViewerWindowController()
     qApp->removeEventFilter(this);
     for (const QMetaObject::Connection &observer : std::as_const(m_pdfViewObservers))
         disconnect(observer);
+    // The annotations go before the page view that shows them.
+    m_pdfView->setAnnotations(nullptr);
+    m_annotations.save();
 }
 
 PdfViewerWindowController *PdfViewerWindowController::current()
@@ -158,6 +159,9 @@ void PdfViewerWindowController::closeEvent(QCloseEvent *event)
 
 void PdfViewerWindowController::windowWillClose()
 {
+    if (m_isEditMode)
+        toggleEditMode();
+    m_annotations.save();
     if (m_isPresentationMode)
         exitPresentationMode();
     if (currentViewer == this)
@@ -195,6 +199,8 @@ void PdfViewerWindowController::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     layoutFloatingButtons();
+    if (m_editInspectorView)
+        m_editInspectorView->restorePositionFromEdges();
     if (m_placedFrame && frameGeometry() != geometry())
         fitIntoPlacedFrame();
 }
@@ -235,12 +241,12 @@ bool PdfViewerWindowController::handleKeyDown(QKeyEvent *event)
         turnPageByHorizontalSwipe(1);
         return true;
     case Qt::Key_Down:
-        if (!m_playlistItems)
+        if (!playlistItems())
             return false;
         goToNextTitle();
         return true;
     case Qt::Key_Up:
-        if (!m_playlistItems)
+        if (!playlistItems())
             return false;
         goToPreviousTitle();
         return true;
@@ -326,8 +332,10 @@ void PdfViewerWindowController::loadDocument(const QString &path, qint64 page, b
 {
     pdfLog(QStringLiteral("loadDocument path=") + path + QStringLiteral(" page=") + QString::number(page));
     const PageDisplayMode rememberedMode = m_pdfView->displayMode();
-    m_currentPdfPath = path;
-    m_currentPageNumber = std::max<qint64>(page, 1);
+    // The annotations of the book being left are saved under its name while it is still open.
+    m_annotations.save();
+    dropLiveStroke();
+    m_session.setCurrent(path, page);
 
     // A step to another title of the book in view keeps the open book, and with it the pages
     // already rendered.
@@ -341,6 +349,8 @@ void PdfViewerWindowController::loadDocument(const QString &path, qint64 page, b
         // what went wrong instead.
         m_pdfDocument.reset();
         m_loadedPdfPath.clear();
+        // The annotations belonged to the book that was shown: nothing is kept under the new name.
+        m_annotations.close();
         m_failedFileName = fileNameOf(path);
         m_pdfView->setDocument(nullptr);
         setWindowTitle(fileNameOf(path));
@@ -350,6 +360,7 @@ void PdfViewerWindowController::loadDocument(const QString &path, qint64 page, b
     m_failedFileName.reset();
     m_pdfDocument = std::move(opened).value();
     m_loadedPdfPath = path;
+    m_annotations.open(path);
     m_coverPageRemoved = preserveViewMode && m_coverPageRemoved;
     if (m_coverPageBtn)
         m_coverPageBtn->setChecked(m_coverPageRemoved);
@@ -362,7 +373,7 @@ void PdfViewerWindowController::loadDocument(const QString &path, qint64 page, b
     // view still shows the previous title's page.
     const int pageCount = m_pdfDocument->pageCount();
     if (pageCount > 0)
-        m_pdfView->goToPage(m_currentPageNumber - 1 < pageCount ? int(m_currentPageNumber - 1) : 0);
+        m_pdfView->goToPage(currentPageNumber() - 1 < pageCount ? int(currentPageNumber() - 1) : 0);
 
     refreshPageUi();
     setWindowTitle(fileNameOf(path));
@@ -375,7 +386,7 @@ void PdfViewerWindowController::refreshPageUi()
     if (m_pdfDocument && m_pdfView->document()) {
         int index = m_pdfView->currentPageIndex();
         if (index < 0)
-            index = int(std::max<qint64>(m_currentPageNumber - 1, 0));
+            index = int(std::max<qint64>(currentPageNumber() - 1, 0));
         m_pageNumberField->setText(QString::number(index + 1));
         m_totalPagesLabel->setText(QStringLiteral("of ") + QString::number(m_pdfDocument->pageCount()));
     } else {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "core/annotations/BookAnnotations.h"
+#include "core/annotations/EditToolState.h"
 #include "core/library/BookmarkEntry.h"
 #include "core/playlist/PlaylistItem.h"
 #include "pdf/engine/PdfDocument.h"
 #include "pdf/view/SwipeAccumulator.h"
+#include "pdf/view/ViewerSession.h"
 
 #include <QList>
 #include <QPointer>
@@ -14,11 +17,14 @@
 #include <memory>
 #include <optional>
 
+class AppContext;
 class KeepAwake;
 class PDFScrollZoomWrapper;
+class PdfEditInspectorView;
 class PdfPageView;
 class QLabel;
 class QLineEdit;
+class QMouseEvent;
 class QWheelEvent;
 class ViewerToolbarRow;
 
@@ -30,8 +36,10 @@ class ViewerToolbarRow;
 // The window keeps the system and the display awake while it is open, and traces its steps in the
 // viewer log (pdfLog, "Lyrafold_pdfview.log" in the temporary folder).
 //
-// Annotation editing, sharing and adding the title to a playlist are not here yet: their toolbar
-// buttons ("Edit", "Share", "+") are in place and do nothing.
+// In edit mode the user draws on the pages with a pen or a highlighter and places text notes; the
+// annotations belong to the book shown and are kept in its annotation file (BookAnnotations), read
+// when the book opens and written after every change. "+" adds the title the viewer was opened for to
+// a playlist; "Share" exports the title shown, with its annotations.
 class PdfViewerWindowController : public QWidget {
     Q_OBJECT
 
@@ -43,7 +51,7 @@ public:
     // pageNumber counts from 1 (below 1 opens page 1); playlistCurrentIndex is kept within 0 and the
     // number of items; sourcePdfBookmarks are the library's titles of the same book, in any order.
     // Builds the window and loads the book, but shows nothing until showWindow().
-    PdfViewerWindowController(const QString &pdfPath, qint64 pageNumber,
+    PdfViewerWindowController(AppContext &context, const QString &pdfPath, qint64 pageNumber,
                               const std::optional<BookmarkEntry> &bookmarkEntry,
                               const std::optional<QList<PlaylistItem>> &playlistItems,
                               qint64 playlistCurrentIndex, const BookmarkList &sourcePdfBookmarks);
@@ -108,27 +116,64 @@ public:
     void keepDeviceAwake();
     void releasePowerAssertion();
 
+    // ---- Edit mode and the tools
+    void toggleEditMode();
+    // The one way the tool changes.
+    void setEditTool(PdfEditTool tool);
+    void editPopoverPenToggled();
+    void editPopoverTextToggled(bool on);
+    void editPopoverHighlighterToggled(bool on);
+    void editPopoverThicknessChanged(double value);
+    void editPopoverOpacityChanged(double value);
+    void editPopoverColorChanged(const QColor &color);
+    void highlighterColorChanged(const QColor &color);
+    void updateStatusTextForEditMode();
+
+    // ---- Annotation input on the page view (view coordinates); true when the tools took the event
+    bool handleOverlayMouseDown(const QPointF &point);
+    bool handleOverlayMouseDragged(const QPointF &point);
+    bool handleOverlayMouseUp();
+    // Press, drag, release and double click on the page, routed to the tools or to panning.
+    bool handlePageMouseEvent(QMouseEvent *event);
+    void panPDFBy(double dx, double dy);
+    std::optional<int> pageIndexFor(const QPointF &point) const;
+
+    // ---- Undo, redo and clearing
+    void undoEdit();
+    void redoEdit();
+    void clearCurrentPageEdits();
+    void clearBookEdits();
+
+    // ---- Playlists and sharing
+    void addToPlaylist();
+    // Exports the title the viewer shows, with the annotations it holds for its book.
+    void shareCurrentPdf();
+
     void updatePlaylistNavButtons();
     void refreshFloatingOverlayButtonStyles();
 
     // ---- State
-    const QString &pdfPath() const { return m_pdfPath; }
-    qint64 pageNumber() const { return m_pageNumber; }
-    const std::optional<BookmarkEntry> &bookmarkEntry() const { return m_bookmarkEntry; }
-    const QString &currentPdfPath() const { return m_currentPdfPath; }
+    const ViewerSession &session() const { return m_session; }
+    const QString &pdfPath() const { return m_session.pdfPath(); }
+    qint64 pageNumber() const { return m_session.pageNumber(); }
+    const std::optional<BookmarkEntry> &bookmarkEntry() const { return m_session.bookmarkEntry(); }
+    const QString &currentPdfPath() const { return m_session.currentPdfPath(); }
     // The book whose pages are shown (and whose annotations are in memory); empty when none is.
     const QString &loadedPdfPath() const { return m_loadedPdfPath; }
-    qint64 currentPageNumber() const { return m_currentPageNumber; }
-    const std::optional<QList<PlaylistItem>> &playlistItems() const { return m_playlistItems; }
-    qint64 playlistCurrentIndex() const { return m_playlistCurrentIndex; }
-    const BookmarkList &sourcePdfBookmarks() const { return m_sourcePdfBookmarks; }
-    const std::optional<QString> &initialTitle() const { return m_initialTitle; }
+    qint64 currentPageNumber() const { return m_session.currentPageNumber(); }
+    const std::optional<QList<PlaylistItem>> &playlistItems() const { return m_session.playlistItems(); }
+    qint64 playlistCurrentIndex() const { return m_session.playlistCurrentIndex(); }
+    const BookmarkList &sourcePdfBookmarks() const { return m_session.sourcePdfBookmarks(); }
+    const std::optional<QString> &initialTitle() const { return m_session.initialTitle(); }
+    BookmarkEntry currentShareBookmarkEntry() const;
     const PdfDocumentPtr &pdfDocument() const { return m_pdfDocument; }
     bool coverPageRemoved() const { return m_coverPageRemoved; }
     double fittedScaleFactor() const { return m_fittedScaleFactor; }
     bool userHasBrowsedPages() const { return m_userHasBrowsedPages; }
     bool isPresentationMode() const { return m_isPresentationMode; }
     bool isEditMode() const { return m_isEditMode; }
+    const EditToolState &tools() const { return m_tools; }
+    const BookAnnotations &annotations() const { return m_annotations; }
     const KeepAwake &keepAwake() const { return *m_keepAwake; }
 
     // ---- Views
@@ -145,6 +190,10 @@ public:
     QPushButton *floatingPrevTitleBtn() const { return m_floatingPrevTitleBtn; }
     QPushButton *floatingNextTitleBtn() const { return m_floatingNextTitleBtn; }
     QPushButton *floatingExitFullscreenBtn() const { return m_floatingExitFullscreenBtn; }
+    QPushButton *editButton() const { return m_editBtnRef; }
+    QPushButton *shareButton() const { return m_shareButtonRef; }
+    // The tool palette, while in edit mode.
+    PdfEditInspectorView *editInspectorView() const;
     // The toolbar button with this text, if there is one.
     QPushButton *toolbarButton(const QString &text) const;
 
@@ -189,15 +238,28 @@ private:
     void applyPairingAtTitleStart(bool coverPageRemoved);
     void showPage(int pageIndex);
 
-    const QString m_pdfPath;
-    const qint64 m_pageNumber;
-    const std::optional<BookmarkEntry> m_bookmarkEntry;
-    QString m_currentPdfPath;
-    qint64 m_currentPageNumber;
-    std::optional<QList<PlaylistItem>> m_playlistItems;
-    qint64 m_playlistCurrentIndex = 0;
-    BookmarkList m_sourcePdfBookmarks;
-    std::optional<QString> m_initialTitle;
+    // Editing (PdfViewerEditing.cpp)
+    struct ViewPosition {
+        std::optional<int> pageIndex;
+        double scaleFactor = 1;
+        QPoint scroll;
+    };
+    ViewPosition capturePdfViewPosition() const;
+    void restorePdfViewPosition(const ViewPosition &position);
+    void preservingPdfViewPosition(const std::function<void()> &body);
+    void toolButtonToggled(PdfEditTool tool, bool on);
+    void presentEditSettingsPopover();
+    void dismissEditSettingsPopover();
+    void dropLiveStroke();
+    void applyToolCursor();
+    void placeTextNote(int pageIndex, const QPointF &pagePoint);
+    bool confirmEditClear(const QString &title, const QString &message);
+    void connectAnnotations();
+    // A message the user sees once, over the window, without stopping anything.
+    void showNotice(const QString &message, const QString &informativeText);
+
+    AppContext &m_context;
+    ViewerSession m_session;
 
     PdfDocumentPtr m_pdfDocument;
     QString m_loadedPdfPath;
@@ -208,6 +270,17 @@ private:
     SwipeAccumulator m_swipe;
     bool m_userHasBrowsedPages = false;
     bool m_isEditMode = false;
+    EditToolState m_tools;
+    BookAnnotations m_annotations;
+    // The stroke being drawn: its page and its points, in the page's space.
+    std::optional<int> m_liveStrokePageIndex;
+    QList<PointRecord> m_liveStrokePagePoints;
+    // The last release committed a stroke: a double click that follows takes it back.
+    bool m_lastReleaseCommittedStroke = false;
+    // Where the pointer was at the last step of a drag that pans the page.
+    std::optional<QPointF> m_lastDragLocation;
+    // A title went into a playlist from here: a failed save of the playlists is told here too.
+    bool m_addedToPlaylist = false;
     bool m_isPresentationMode = false;
     bool m_wasFullScreen = false;
     bool m_maximizedBeforePresentation = false;
@@ -228,6 +301,7 @@ private:
     QPointer<QPushButton> m_coverPageBtn;
     QPushButton *m_editBtnRef = nullptr;
     QPointer<QPushButton> m_shareButtonRef;
+    QPointer<PdfEditInspectorView> m_editInspectorView;
     QWidget *m_floatingTitleNavContainer = nullptr;
     QPushButton *m_floatingPrevTitleBtn = nullptr;
     QPushButton *m_floatingNextTitleBtn = nullptr;

@@ -1,0 +1,140 @@
+#include "pdf/extract/BookmarkExtractionRun.h"
+
+#include "core/common/Hop.h"
+#include "core/library/LibrarySession.h"
+
+#include <QFileInfo>
+#include <QSet>
+#include <QThread>
+
+QString BookmarkExtractionRun::Summary::statusText() const
+{
+    if (cancelled)
+        return QStringLiteral("Extraction cancelled; nothing was changed.");
+    QString text = QStringLiteral("Extracted %1 bookmarks from %2 PDF(s)").arg(bookmarkCount).arg(pdfCount);
+    if (unopened > 0 || withoutBookmarks > 0)
+        text += QStringLiteral("; %1 could not be opened, %2 had no bookmarks")
+                    .arg(unopened)
+                    .arg(withoutBookmarks);
+    if (unreadableFolders > 0)
+        text += QStringLiteral("; %1 folder(s) could not be read").arg(unreadableFolders);
+    return text;
+}
+
+BookmarkExtractionRun::BookmarkExtractionRun(LibrarySession &session, Request request, QObject *parent)
+    : QObject(parent), m_session(session), m_request(std::move(request))
+{
+    m_pool.setMaxThreadCount(QThread::idealThreadCount());
+    m_summary.pdfCount = m_request.pdfPaths.size();
+    m_summary.unreadableFolders = m_request.unreadableFolders;
+}
+
+BookmarkExtractionRun::~BookmarkExtractionRun()
+{
+    m_cancelled->store(true);
+    m_pool.clear();
+    m_pool.waitForDone();
+}
+
+QString BookmarkExtractionRun::progressText(qsizetype index, qsizetype total, const QString &path)
+{
+    return QStringLiteral("Extracting bookmarks... %1/%2: %3")
+        .arg(index + 1)
+        .arg(total)
+        .arg(QFileInfo(path).fileName());
+}
+
+void BookmarkExtractionRun::start()
+{
+    if (m_running)
+        return;
+    m_running = true;
+    const QStringList &paths = m_request.pdfPaths;
+    m_books.assign(size_t(paths.size()), std::nullopt);
+    if (paths.isEmpty()) {
+        complete();
+        return;
+    }
+    Q_EMIT progressed(0, paths.size(), progressText(0, paths.size(), paths.first()));
+    const Hop::Receiver back(this);
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        m_pool.start([back, cancelled = m_cancelled, path = paths.at(i), i, this] {
+            if (cancelled->load())
+                return;
+            PdfBookmarkExtractor::ExtractedBook book = PdfBookmarkExtractor::extractBook(path);
+            back.post([this, i, book = std::move(book)]() mutable { bookRead(i, std::move(book)); });
+        });
+    }
+}
+
+void BookmarkExtractionRun::cancel()
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    m_cancelled->store(true);
+    m_pool.clear();
+    Summary summary;
+    summary.cancelled = true;
+    summary.pdfCount = m_summary.pdfCount;
+    Q_EMIT finished(summary);
+}
+
+void BookmarkExtractionRun::bookRead(qsizetype index, PdfBookmarkExtractor::ExtractedBook book)
+{
+    if (!m_running)
+        return;
+    m_books[size_t(index)] = std::move(book);
+    const qsizetype total = m_request.pdfPaths.size();
+    // Songs, counts and lines are taken in list order, as far as the books are read without a gap:
+    // each book still gets its line before its songs are taken.
+    while (m_next < total && m_books[size_t(m_next)]) {
+        PdfBookmarkExtractor::ExtractedBook &next = *m_books[size_t(m_next)];
+        using Status = PdfBookmarkExtractor::ExtractedBook::Status;
+        if (next.status == Status::unreadable)
+            ++m_summary.unopened;
+        else if (next.status == Status::noBookmarks)
+            ++m_summary.withoutBookmarks;
+        m_bookmarks.append(std::move(next.bookmarks));
+        m_books[size_t(m_next)].reset();
+        if (++m_next < total)
+            Q_EMIT progressed(m_next, total, progressText(m_next, total, m_request.pdfPaths.at(m_next)));
+    }
+    if (m_next == total)
+        complete();
+}
+
+void BookmarkExtractionRun::complete()
+{
+    ExtractionResult result;
+    result.slot = m_request.slot;
+    result.slotName = m_request.slotName;
+    result.folder = m_request.folder;
+    result.bookmarks = std::move(m_bookmarks);
+    if (m_request.partial) {
+        QSet<QString> books;
+        for (const QString &path : std::as_const(m_request.pdfPaths))
+            books.insert(QFileInfo(path).fileName().toLower());
+        result.rereadBooks = std::move(books);
+    }
+    adopt(std::move(result));
+}
+
+void BookmarkExtractionRun::adopt(ExtractionResult result)
+{
+    // The songs are merged into the slot's rows on a worker; should the library change meanwhile, the
+    // merge is made again from the rows as they are then.
+    Hop::run(this, m_session.extractionPlanner(std::move(result)), [this](ExtractionPlan plan) {
+        if (!m_running)
+            return;
+        ExtractionResult again = plan.result;
+        const std::optional<qsizetype> count = m_session.adoptExtraction(std::move(plan));
+        if (!count) {
+            adopt(std::move(again));
+            return;
+        }
+        m_running = false;
+        m_summary.bookmarkCount = *count;
+        Q_EMIT finished(m_summary);
+    });
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "core/library/LibrarySession.h"
+#include "pdf/extract/PdfBookmarkExtractor.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QThreadPool>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// One extraction from a folder into a slot. The books' outlines are read on worker threads, several at
+// once, since books do not depend on each other; their songs and the progress lines still come in the
+// order of the book list. When every book is read the songs go into the slot (which becomes the
+// current one) through LibrarySession::adoptExtraction(); until then nothing changes, and a cancelled
+// run changes nothing at all. Main thread only; the object may be destroyed while it runs.
+class BookmarkExtractionRun : public QObject {
+    Q_OBJECT
+
+public:
+    struct Request {
+        qint64 slot = 1;
+        QString slotName;
+        QString folder;
+        // In walk order.
+        QStringList pdfPaths;
+        // Only these books are read again; the slot's songs of the other books stay.
+        bool partial = false;
+        // Folders the walk could not read; reported with the outcome.
+        qsizetype unreadableFolders = 0;
+    };
+
+    struct Summary {
+        bool cancelled = false;
+        qsizetype bookmarkCount = 0; // songs in the slot afterwards, kept ones included
+        qsizetype pdfCount = 0;      // books of the run
+        qsizetype unopened = 0;
+        qsizetype withoutBookmarks = 0;
+        qsizetype unreadableFolders = 0;
+        QString statusText() const;
+    };
+
+    BookmarkExtractionRun(LibrarySession &session, Request request, QObject *parent = nullptr);
+    // Cancels; waits only for the books being read at that moment.
+    ~BookmarkExtractionRun() override;
+
+    // Books read at the same time; the machine's cores unless set before start().
+    void setMaxParallelBooks(int count) { m_pool.setMaxThreadCount(count); }
+    void start();
+    // Stops the run at once: finished() follows with cancelled set, and the library stays as it is.
+    void cancel();
+    bool isRunning() const { return m_running; }
+
+    // "Extracting bookmarks... <index + 1>/<total>: <file name>"
+    static QString progressText(qsizetype index, qsizetype total, const QString &path);
+
+Q_SIGNALS:
+    // Books done so far, in list order, with the line for the status bar.
+    void progressed(qsizetype done, qsizetype total, const QString &statusText);
+    void finished(const BookmarkExtractionRun::Summary &summary);
+
+private:
+    void bookRead(qsizetype index, PdfBookmarkExtractor::ExtractedBook book);
+    void complete();
+    void adopt(ExtractionResult result);
+
+    LibrarySession &m_session;
+    Request m_request;
+    QThreadPool m_pool;
+    std::shared_ptr<std::atomic<bool>> m_cancelled = std::make_shared<std::atomic<bool>>(false);
+    std::vector<std::optional<PdfBookmarkExtractor::ExtractedBook>> m_books;
+    qsizetype m_next = 0;
+    BookmarkList m_bookmarks;
+    Summary m_summary;
+    bool m_running = false;
+};

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "core/autoplaylist/GeneratedPlaylist.h"
+#include "ui/autoplaylist/AutoPlaylistFilterPicker.h"
+#include "ui/autoplaylist/AutoPlaylistGeneratedRowView.h"
+
+#include <QRandomGenerator>
+#include <QWidget>
+
+class AppContext;
+class AutoPlaylistYearRangeSlider;
+class GeneratedTitlesModel;
+class GeneratedTitlesView;
+class PdfViewerWindowController;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+class TablePagePreview;
+
+// The Auto-Playlist window: a form of counts, filters, a year range, a tempo map and the book priority
+// on top; the generated titles as cards below, which the user reorders, swaps, removes, previews and
+// opens; a name, a status line and Save, Share and Close at the bottom. It draws from the library of
+// the context (the current slot, followed as it changes) and saves into its playlists, so an open
+// playlists window shows a saved list at once.
+class AutoPlaylistWindowController : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int hoverDelayMilliseconds = 300;
+    static constexpr int firstYear = 1900;
+    static constexpr int minimumWidth = 800;
+    static constexpr int minimumHeight = 560;
+
+    // A new window every time, shown in front and centred; it deletes itself when closed.
+    static AutoPlaylistWindowController *open(AppContext &context, QWidget *parent);
+
+    explicit AutoPlaylistWindowController(AppContext &context, QWidget *parent = nullptr);
+    ~AutoPlaylistWindowController() override;
+
+    // The form's actions.
+    void generateTapped();
+    void moveBookUp();
+    void moveBookDown();
+    void tempoMapPopupChanged(int index);
+    void saveTapped();
+    void shareTapped();
+
+    // The generated list's actions, by row.
+    void swapBookAtRow(int row);
+    void swapTitleAtRow(int row);
+    void deleteRow(int row);
+    void openSpotifyGeneratedRow(int row);
+    void openYouTubeGeneratedRow(int row);
+    void openGeneratedTitleAtRow(int row);
+
+private:
+    void buildInterface();
+    QWidget *buildForm();
+    QWidget *buildCounts();
+    QWidget *buildFilters();
+    QWidget *buildYearBlock();
+    QWidget *buildTempoMap();
+    QWidget *buildBookColumn();
+    QWidget *buildResultsHeader();
+    QWidget *buildResultsTable();
+    QWidget *buildFooter();
+    QWidget *filterRow(const QString &label, AutoPlaylistFilterPicker::Kind kind, QLineEdit *&field);
+
+    void refreshLibrary();
+    void showBookOrder(const QStringList &selected);
+    QStringList selectedBooks() const;
+    void bookListReordered();
+    void moveSelectedBook(int step);
+    void updateGeneratedTitlesHeader();
+    void yearSliderChanged();
+    void languageChanged();
+    void updateMinimumSize();
+    void setStatus(const QString &text);
+    void openWebLink(int row, bool youtube);
+    void cardButtonClicked(AutoPlaylistGeneratedRowView::Button button, int row);
+
+    AppContext &m_context;
+    GeneratedPlaylist m_playlist;
+    quint64 m_libraryVersion = 0;
+    bool m_hasLibrary = false;
+    QRandomGenerator m_random;
+    // The tempo formula of the chosen tempo map.
+    QString m_formula;
+
+    QSpinBox *m_titlesField = nullptr;
+    QSpinBox *m_setsField = nullptr;
+    QLineEdit *m_genreField = nullptr;
+    QLineEdit *m_styleField = nullptr;
+    QLineEdit *m_tempoField = nullptr;
+    QLineEdit *m_composerField = nullptr;
+    QLineEdit *m_popularityField = nullptr;
+    AutoPlaylistYearRangeSlider *m_yearRangeSlider = nullptr;
+    QLabel *m_yearRangeToLabel = nullptr;
+    QComboBox *m_tempoTemplatePopup = nullptr;
+    QListWidget *m_bookTable = nullptr;
+    QLabel *m_resultsTitleLabel = nullptr;
+    QCheckBox *m_studyModeCheckbox = nullptr;
+    QComboBox *m_studyProviderPopup = nullptr;
+    GeneratedTitlesView *m_resultsTable = nullptr;
+    GeneratedTitlesModel *m_results = nullptr;
+    TablePagePreview *m_preview = nullptr;
+    QLineEdit *m_playlistNameField = nullptr;
+    QLabel *m_statusField = nullptr;
+    QPushButton *m_shareButton = nullptr;
+    QTimer *m_libraryRefresh = nullptr;
+    QList<PdfViewerWindowController *> m_openPdfWindowControllers;
+};

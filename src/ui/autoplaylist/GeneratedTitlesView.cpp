@@ -1,0 +1,143 @@
+#include "ui/autoplaylist/GeneratedTitlesView.h"
+
+#include "ui/autoplaylist/GeneratedTitlesModel.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+
+GeneratedTitlesView::GeneratedTitlesView(QWidget *parent)
+    : QTableView(parent), m_rowView(new AutoPlaylistGeneratedRowView(this))
+{
+    setItemDelegate(m_rowView);
+    horizontalHeader()->hide();
+    horizontalHeader()->setStretchLastSection(true);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(AutoPlaylistGeneratedRowView::rowHeight);
+    setShowGrid(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setMouseTracking(true);
+    viewport()->setAttribute(Qt::WA_Hover);
+    // Drags start from the handle only (startDrag below); every drop lands between two rows.
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setDragDropOverwriteMode(false);
+    setDropIndicatorShown(true);
+    setDefaultDropAction(Qt::MoveAction);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Base, QColor::fromRgbF(0.82f, 0.82f, 0.82f));
+    setPalette(palette);
+}
+
+void GeneratedTitlesView::setModel(QAbstractItemModel *model)
+{
+    QTableView::setModel(model);
+    m_titles = qobject_cast<GeneratedTitlesModel *>(model);
+}
+
+QRect GeneratedTitlesView::cellRect(int row) const
+{
+    return QRect(0, rowViewportPosition(row), viewport()->width(), rowHeight(row));
+}
+
+bool GeneratedTitlesView::isOnControl(int row, const QPoint &viewportPosition) const
+{
+    return row >= 0 && AutoPlaylistGeneratedRowView::isOnControl(cellRect(row), viewportPosition);
+}
+
+void GeneratedTitlesView::setPressedRow(int row)
+{
+    const int was = m_rowView->pressedRow();
+    if (was == row)
+        return;
+    m_rowView->setPressedRow(row);
+    for (int changed : {was, row}) {
+        if (changed >= 0)
+            viewport()->update(cellRect(changed));
+    }
+}
+
+void GeneratedTitlesView::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint position = event->position().toPoint();
+    const int row = rowAt(position.y());
+    m_pressedButton.reset();
+    m_handleRow = -1;
+    if (event->button() == Qt::LeftButton && row >= 0) {
+        if (const auto button = AutoPlaylistGeneratedRowView::buttonAt(cellRect(row), position)) {
+            m_pressedButton = PressedButton{row, *button};
+            event->accept();
+            return;
+        }
+        if (isOnControl(row, position)) {
+            m_handleRow = row;
+            m_handlePressPosition = position;
+        } else {
+            setPressedRow(row);
+        }
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void GeneratedTitlesView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_pressedButton)
+        return;
+    if (m_handleRow >= 0 && (event->buttons() & Qt::LeftButton)) {
+        if ((event->position().toPoint() - m_handlePressPosition).manhattanLength() >=
+            QApplication::startDragDistance())
+            startDrag(Qt::MoveAction);
+        return;
+    }
+    // Only hovering reaches the table: a press on a card opens its title rather than selecting rows.
+    if (!(event->buttons() & Qt::LeftButton))
+        QTableView::mouseMoveEvent(event);
+}
+
+void GeneratedTitlesView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        setPressedRow(-1);
+        m_handleRow = -1;
+        if (const auto pressed = std::exchange(m_pressedButton, std::nullopt)) {
+            const QPoint position = event->position().toPoint();
+            const int row = rowAt(position.y());
+            if (row == pressed->row &&
+                AutoPlaylistGeneratedRowView::buttonAt(cellRect(row), position) == pressed->button)
+                Q_EMIT buttonClicked(pressed->button, row);
+            return;
+        }
+    }
+    QTableView::mouseReleaseEvent(event);
+}
+
+void GeneratedTitlesView::startDrag(Qt::DropActions)
+{
+    const int row = std::exchange(m_handleRow, -1);
+    if (row < 0 || !m_titles || !m_titles->entry(row))
+        return;
+    auto *drag = new QDrag(this);
+    drag->setMimeData(GeneratedTitlesModel::rowMimeData(row));
+    // The card itself travels under the pointer.
+    const QRect cell = cellRect(row);
+    const qreal ratio = devicePixelRatioF();
+    QPixmap picture(cell.size() * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    {
+        QPainter painter(&picture);
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        option.rect = QRect(QPoint(), cell.size());
+        m_rowView->paint(&painter, option, m_titles->index(row));
+    }
+    drag->setPixmap(picture);
+    drag->setHotSpot(m_handlePressPosition - cell.topLeft());
+    drag->exec(Qt::MoveAction, Qt::MoveAction);
+}

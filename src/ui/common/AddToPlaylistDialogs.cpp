@@ -1,0 +1,110 @@
+#include "ui/common/AddToPlaylistDialogs.h"
+
+#include "core/playlist/PlaylistLibrary.h"
+#include "core/text/TextUtils.h"
+#include "ui/common/LyrafoldAlert.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace AddToPlaylistDialogs {
+
+namespace {
+
+const QString chooseMessage = QStringLiteral("Add to playlist");
+const QString chooseInformative = QStringLiteral("Choose a playlist");
+const QString createText = QStringLiteral("Create new playlist");
+const QString cancelText = QStringLiteral("Cancel");
+
+// What the user chose: a playlist's position, or nothing for a new one; no answer at all for Cancel.
+using Choice = std::optional<std::optional<qsizetype>>;
+
+Choice chooseByButton(QWidget *parent, const QStringList &names)
+{
+    const int answer = LyrafoldAlert::run(parent, LyrafoldAlert::Style::informational, chooseMessage,
+                                          chooseInformative, names + QStringList{createText, cancelText});
+    if (answer >= 0 && answer < names.size())
+        return std::optional<qsizetype>(answer);
+    if (answer == names.size())
+        return std::optional<qsizetype>();
+    return std::nullopt;
+}
+
+// Many playlists: a list to pick from.
+Choice chooseFromList(QWidget *parent, const QStringList &names)
+{
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("choosePlaylistDialog"));
+    QVBoxLayout *layout = LyrafoldAlert::alertColumn(dialog, chooseMessage, chooseInformative);
+    auto *list = new QListWidget(&dialog);
+    list->setObjectName(QStringLiteral("playlistList"));
+    list->addItems(names);
+    list->setCurrentRow(0);
+    list->setMinimumSize(300, 240);
+    layout->addWidget(list);
+    auto *buttons = new QDialogButtonBox(&dialog);
+    QPushButton *add = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::AcceptRole);
+    QPushButton *create = buttons->addButton(createText, QDialogButtonBox::ActionRole);
+    buttons->addButton(cancelText, QDialogButtonBox::RejectRole);
+    add->setDefault(true);
+    bool createChosen = false;
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(create, &QPushButton::clicked, &dialog, [&] {
+        createChosen = true;
+        dialog.accept();
+    });
+    QObject::connect(list, &QListWidget::itemActivated, &dialog, &QDialog::accept);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    if (createChosen)
+        return std::optional<qsizetype>();
+    if (list->currentRow() < 0)
+        return std::nullopt;
+    return std::optional<qsizetype>(list->currentRow());
+}
+
+} // namespace
+
+Result addToPlaylist(QWidget *parent, PlaylistLibrary &playlists, const BookmarkEntry &entry)
+{
+    const QStringList names = playlists.names();
+    if (names.isEmpty())
+        return createNewPlaylistAndAdd(parent, playlists, entry);
+    const Choice choice =
+        names.size() <= maxPlaylistButtons ? chooseByButton(parent, names) : chooseFromList(parent, names);
+    if (!choice)
+        return {};
+    if (!*choice)
+        return createNewPlaylistAndAdd(parent, playlists, entry);
+    const QString &name = names.at(**choice);
+    const PlaylistLibrary::Outcome outcome = playlists.addToPlaylist(name, entry);
+    return {outcome == PlaylistLibrary::Outcome::alreadyThere ? Result::Kind::alreadyThere
+                                                              : Result::Kind::added,
+            name};
+}
+
+Result createNewPlaylistAndAdd(QWidget *parent, PlaylistLibrary &playlists, const BookmarkEntry &entry)
+{
+    const std::optional<QString> typed =
+        LyrafoldAlert::askText(parent, QStringLiteral("New playlist"), QStringLiteral("Playlist name:"), 200,
+                               QStringLiteral("Create"), cancelText);
+    if (!typed)
+        return {};
+    const QString name = TextUtils::trimmed(*typed);
+    if (name.isEmpty())
+        return {};
+    if (playlists.indexOf(name) >= 0) {
+        LyrafoldAlert::run(parent, LyrafoldAlert::Style::warning,
+                           QStringLiteral("A playlist with that name already exists."));
+        return {Result::Kind::nameTaken, name};
+    }
+    playlists.addToPlaylist(name, entry);
+    return {Result::Kind::created, name};
+}
+
+} // namespace AddToPlaylistDialogs

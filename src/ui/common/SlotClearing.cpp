@@ -1,0 +1,30 @@
+#include "ui/common/SlotClearing.h"
+
+#include "core/library/LibrarySession.h"
+#include "ui/common/LyrafoldAlert.h"
+
+namespace SlotClearing {
+
+bool confirm(QWidget *parent, const SlotClearPlan &plan)
+{
+    return LyrafoldAlert::run(parent, LyrafoldAlert::Style::warning, plan.message(), plan.informativeText(),
+                              {QStringLiteral("Clear"), QStringLiteral("Cancel")}) == 0;
+}
+
+std::optional<QString> clearCurrentSlot(QWidget *parent, LibrarySession &session)
+{
+    if (session.currentSlotId() == 0) {
+        const QString refusal = QStringLiteral("Cannot clear the Default slot");
+        LyrafoldAlert::run(parent, LyrafoldAlert::Style::warning, refusal,
+                           QStringLiteral("Default slot stays protected. Switch to Slot 1-5 to clear."));
+        return refusal;
+    }
+    const SlotClearPlan plan = session.planClearSlot(session.currentSlotId());
+    if (!confirm(parent, plan))
+        return std::nullopt;
+    if (const std::optional<QString> status = session.clearCurrentSlot(plan))
+        return status;
+    return QStringLiteral("The library changed before it was cleared; nothing was cleared.");
+}
+
+} // namespace SlotClearing

@@ -1,0 +1,183 @@
+#include "ui/extract/BookmarkExtractionFlow.h"
+
+#include "core/common/Hop.h"
+#include "core/library/LibrarySession.h"
+#include "pdf/extract/BookmarkExtractionRun.h"
+#include "ui/common/SlotClearing.h"
+#include "ui/extract/ExtractionPrompts.h"
+
+#include <QFileDialog>
+#include <QSet>
+
+BookmarkExtractionFlow::BookmarkExtractionFlow(LibrarySession &session, QWidget *window)
+    : QObject(window), m_session(session), m_window(window)
+{
+}
+
+BookmarkExtractionFlow::~BookmarkExtractionFlow() = default;
+
+void BookmarkExtractionFlow::setBusy(bool busy)
+{
+    if (m_busy == busy)
+        return;
+    m_busy = busy;
+    Q_EMIT busyChanged(busy);
+}
+
+void BookmarkExtractionFlow::extractBookmarks()
+{
+    if (m_busy) {
+        Q_EMIT statusChanged(QStringLiteral("An extraction is already running."));
+        return;
+    }
+    const QString folder = m_session.selectedFolder();
+    if (folder.isEmpty()) {
+        chooseFolderAndExtract();
+        return;
+    }
+    if (m_session.allBookmarks().isEmpty()) {
+        extract(folder, false);
+        return;
+    }
+    switch (ExtractionPrompts::promptExtractStart(m_window)) {
+    case ExtractionPrompts::Start::newExtraction:
+        chooseFolderAndExtract();
+        break;
+    case ExtractionPrompts::Start::reextractFolder:
+        extract(folder, true);
+        break;
+    case ExtractionPrompts::Start::cancel:
+        break;
+    }
+}
+
+void BookmarkExtractionFlow::chooseFolderAndExtract()
+{
+    const QString folder =
+        QFileDialog::getExistingDirectory(m_window, QStringLiteral("Select folder containing PDF fakebooks"),
+                                          m_session.selectedFolder(), QFileDialog::ShowDirsOnly);
+    if (!folder.isEmpty())
+        extractFromFolder(folder);
+}
+
+void BookmarkExtractionFlow::extractFromFolder(const QString &folder)
+{
+    if (m_busy) {
+        Q_EMIT statusChanged(QStringLiteral("An extraction is already running."));
+        return;
+    }
+    extract(folder, false);
+}
+
+void BookmarkExtractionFlow::extract(const QString &folder, bool askBookSelection)
+{
+    setBusy(true);
+    const std::optional<ExtractionPrompts::SlotChoice> choice =
+        ExtractionPrompts::promptSlotForExtraction(m_window, m_session, !askBookSelection);
+    if (!choice) {
+        setBusy(false);
+        return;
+    }
+    Q_EMIT statusChanged(QStringLiteral("Looking for PDF files..."));
+    Q_EMIT progressChanged(0, 0);
+    Q_EMIT cancellable(true);
+    const quint64 generation = ++m_generation;
+    Hop::run(
+        this, [folder, reader = m_folderReader] { return FolderFileIndex::listPdfs(folder, reader); },
+        [this, generation, folder, choice = *choice, askBookSelection](FolderFileIndex::PdfListing listing) {
+            if (generation == m_generation)
+                walked(folder, choice.slot, choice.slotName, askBookSelection, listing);
+        });
+}
+
+void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QString &slotName,
+                                    bool askBookSelection, const FolderFileIndex::PdfListing &listing)
+{
+    Q_EMIT cancellable(false);
+    if (listing.paths.isEmpty()) {
+        QString status = QStringLiteral("No PDF files found");
+        if (listing.unreadableFolders > 0)
+            status += QStringLiteral("; %1 folder(s) could not be read").arg(listing.unreadableFolders);
+        Q_EMIT statusChanged(status);
+        setBusy(false);
+        return;
+    }
+    QStringList pdfs = listing.paths;
+    if (askBookSelection) {
+        const std::optional<QStringList> chosen =
+            ExtractionPrompts::promptExtractAllOrChooseBooks(m_window, pdfs);
+        if (!chosen) {
+            Q_EMIT statusChanged(QString());
+            setBusy(false);
+            return;
+        }
+        pdfs = *chosen;
+    }
+    const bool partial = pdfs.size() < listing.paths.size();
+    if (!partial && m_session.slotBookmarkCount(slot) > 0 &&
+        !SlotClearing::confirm(m_window, m_session.planClearSlot(slot))) {
+        Q_EMIT statusChanged(QString());
+        setBusy(false);
+        return;
+    }
+
+    BookmarkExtractionRun::Request request;
+    request.slot = slot;
+    request.slotName = slotName;
+    request.folder = folder;
+    request.pdfPaths = pdfs;
+    request.partial = partial;
+    request.unreadableFolders = listing.unreadableFolders;
+    m_run = new BookmarkExtractionRun(m_session, std::move(request), this);
+    connect(m_run, &BookmarkExtractionRun::progressed, this,
+            [this](qsizetype done, qsizetype total, const QString &text) {
+                Q_EMIT progressChanged(done, total);
+                Q_EMIT statusChanged(text);
+            });
+    connect(m_run, &BookmarkExtractionRun::finished, this,
+            [this](const BookmarkExtractionRun::Summary &summary) {
+                m_run->deleteLater();
+                m_run = nullptr;
+                Q_EMIT cancellable(false);
+                Q_EMIT statusChanged(summary.statusText());
+                if (!summary.cancelled)
+                    Q_EMIT extracted();
+                setBusy(false);
+            });
+    Q_EMIT cancellable(true);
+    Q_EMIT statusChanged(QStringLiteral("Extracting bookmarks..."));
+    m_run->start();
+}
+
+void BookmarkExtractionFlow::cancel()
+{
+    if (m_run) {
+        m_run->cancel();
+        return;
+    }
+    if (!m_busy)
+        return;
+    // The walk: its list is dropped when it lands.
+    ++m_generation;
+    Q_EMIT cancellable(false);
+    Q_EMIT statusChanged(QStringLiteral("Extraction cancelled; nothing was changed."));
+    setBusy(false);
+}
+
+void BookmarkExtractionFlow::newExtraction()
+{
+    if (m_busy) {
+        Q_EMIT statusChanged(QStringLiteral("An extraction is running; cancel it first."));
+        return;
+    }
+    const SlotClearPlan plan = m_session.planClearSlot(m_session.currentSlotId());
+    if (plan.bookmarkCount > 0 && !SlotClearing::confirm(m_window, plan))
+        return;
+    if (!m_session.startNewExtraction(plan)) {
+        Q_EMIT statusChanged(
+            QStringLiteral("The library changed before it was cleared; nothing was cleared."));
+        return;
+    }
+    Q_EMIT newExtractionReady();
+    Q_EMIT statusChanged(QStringLiteral("Ready for new extraction"));
+}

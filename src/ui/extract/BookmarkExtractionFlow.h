@@ -1,0 +1,63 @@
+#pragma once
+
+#include "core/library/FolderFileIndex.h"
+
+#include <QObject>
+#include <QPointer>
+
+class BookmarkExtractionRun;
+class LibrarySession;
+class QWidget;
+
+// The Extract tile and "New Extraction (Clear Table)…": from the folder and the slot prompt, through
+// the walk for PDFs and the choice of books, to a run on worker threads. The window shows what it
+// tells; nothing in the library changes before a run completes (so every way out before that leaves
+// the window's slot and rows as they were), and a full run over a filled slot asks first.
+class BookmarkExtractionFlow : public QObject {
+    Q_OBJECT
+
+public:
+    BookmarkExtractionFlow(LibrarySession &session, QWidget *window);
+    ~BookmarkExtractionFlow() override;
+
+    // The Extract tile: the folder panel without a folder; with one, the slot prompt for an empty slot,
+    // else the choice of a new folder or a re-extraction of this one.
+    void extractBookmarks();
+    // A new extraction of folder, after the folder panel chose it.
+    void extractFromFolder(const QString &folder);
+    // Empties the current slot (after the question when it holds bookmarks) and forgets the folder.
+    void newExtraction();
+    // Stops the walk or the run; nothing changes.
+    void cancel();
+    bool isBusy() const { return m_busy; }
+
+    // The walk's way of reading folders (tests).
+    void setFolderReader(FolderFileIndex::FolderReader reader) { m_folderReader = std::move(reader); }
+
+Q_SIGNALS:
+    void statusChanged(const QString &text);
+    // From the prompts to the end of the run.
+    void busyChanged(bool busy);
+    // Books read so far; total 0 while the folder is walked.
+    void progressChanged(qsizetype done, qsizetype total);
+    void cancellable(bool cancellable);
+    // A run put its songs into its slot.
+    void extracted();
+    // The current slot was emptied for a fresh extraction.
+    void newExtractionReady();
+
+private:
+    void chooseFolderAndExtract();
+    void extract(const QString &folder, bool askBookSelection);
+    void walked(const QString &folder, qint64 slot, const QString &slotName, bool askBookSelection,
+                const FolderFileIndex::PdfListing &listing);
+    void setBusy(bool busy);
+
+    LibrarySession &m_session;
+    QPointer<QWidget> m_window;
+    FolderFileIndex::FolderReader m_folderReader;
+    BookmarkExtractionRun *m_run = nullptr;
+    // Raised by a cancel, so that a walk still under way is dropped when it lands.
+    quint64 m_generation = 0;
+    bool m_busy = false;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "ui/import/ImagePdfImportOptions.h"
+
+#include <optional>
+
+class LibrarySession;
+class QWidget;
+
+// The two forms that ask how chosen files are imported. Both offer slots 1 to 5 (the current one
+// preselected, slot 1 for Default) and an optional folder for the new PDFs, and keep the user in the
+// form, with what was typed, when a title is missing. Texts are English in every interface language.
+namespace ImagePdfImportDialogs {
+
+// Pictures and PDFs: a title for every file; with several files, one custom book or single files.
+std::optional<ImagePdfImportOptions>
+promptImagePdfImportOptions(QWidget *parent, const LibrarySession &session, const QStringList &paths,
+                            const std::optional<QString> &targetPlaylistName);
+
+// One PDF whose outline gave at least two bookmarks: the book's name, keep or rewrite the titles (every
+// row editable), keep the file where it is.
+std::optional<BookmarkedPdfImportOptions>
+promptBookmarkedPdfImportOptions(QWidget *parent, const LibrarySession &session, const QString &pdfPath,
+                                 const BookmarkList &bookmarks,
+                                 const std::optional<QString> &targetPlaylistName);
+
+} // namespace ImagePdfImportDialogs

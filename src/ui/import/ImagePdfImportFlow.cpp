@@ -1,0 +1,174 @@
+#include "ui/import/ImagePdfImportFlow.h"
+
+#include "core/common/Hop.h"
+#include "core/library/ImportTitles.h"
+#include "core/library/ImportableFiles.h"
+#include "pdf/extract/PdfBookmarkExtractor.h"
+#include "pdf/import/ImagePdfImportService.h"
+#include "ui/app/AppContext.h"
+#include "ui/common/LyrafoldAlert.h"
+#include "ui/import/ImagePdfImportDialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+ImagePdfImportFlow::ImagePdfImportFlow(AppContext &context, QWidget *window)
+    : QObject(window), m_context(context), m_window(window)
+{
+}
+
+void ImagePdfImportFlow::setRunning(int delta)
+{
+    const bool was = m_running > 0;
+    m_running += delta;
+    if (was != (m_running > 0))
+        Q_EMIT busyChanged(m_running > 0);
+}
+
+void ImagePdfImportFlow::importImagesAndPDFsToLibrary()
+{
+    QFileDialog panel(m_window, QStringLiteral("Images/PDFs to PDF Library"));
+    panel.setObjectName(QStringLiteral("importFilesPanel"));
+    panel.setFileMode(QFileDialog::ExistingFiles);
+    panel.setNameFilter(
+        QStringLiteral("PDFs and images (*.pdf *.PDF *.jpg *.jpeg *.png *.heic *.heif *.tif *.tiff "
+                       "*.webp *.bmp *.JPG *.JPEG *.PNG *.HEIC *.HEIF *.TIF *.TIFF *.WEBP *.BMP)"));
+    panel.setLabelText(QFileDialog::Accept, QStringLiteral("Import"));
+    panel.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    if (panel.exec() != QDialog::Accepted)
+        return;
+    QList<QUrl> urls;
+    for (const QString &file : panel.selectedFiles())
+        urls.append(QUrl::fromLocalFile(file));
+    importImagesAndPDFs(ImportableFiles::importablePaths(urls), std::nullopt);
+}
+
+void ImagePdfImportFlow::importImagesAndPDFs(const QStringList &paths,
+                                             const std::optional<QString> &targetPlaylistName)
+{
+    if (paths.isEmpty()) {
+        LyrafoldAlert::run(m_window, LyrafoldAlert::Style::warning, QStringLiteral("No readable files"),
+                           QStringLiteral("Choose image files or PDF files."));
+        return;
+    }
+    if (paths.size() != 1 || !ImportableFiles::isPdf(paths.first())) {
+        askImagePdfOptions(paths, targetPlaylistName);
+        return;
+    }
+    // The outline of a large book takes a moment to read: not on the interface's thread.
+    const QString path = paths.first();
+    Q_EMIT statusChanged(QStringLiteral("Reading the bookmarks of %1...").arg(QFileInfo(path).fileName()));
+    setRunning(+1);
+    Hop::run(
+        this, [path] { return PdfBookmarkExtractor::extractBookmarks(path); },
+        [this, path, targetPlaylistName](BookmarkList bookmarks) {
+            setRunning(-1);
+            Q_EMIT statusChanged(QString());
+            if (bookmarks.size() >= 2) {
+                if (const std::optional<BookmarkedPdfImportOptions> options =
+                        ImagePdfImportDialogs::promptBookmarkedPdfImportOptions(
+                            m_window, m_context.library(), path, bookmarks, targetPlaylistName)) {
+                    Q_EMIT statusChanged(QStringLiteral("Importing bookmarked PDF..."));
+                    startBookmarkedImport(path, *options, targetPlaylistName);
+                    return;
+                }
+            }
+            askImagePdfOptions({path}, targetPlaylistName);
+        });
+}
+
+void ImagePdfImportFlow::askImagePdfOptions(const QStringList &paths,
+                                            const std::optional<QString> &targetPlaylistName)
+{
+    const std::optional<ImagePdfImportOptions> options = ImagePdfImportDialogs::promptImagePdfImportOptions(
+        m_window, m_context.library(), paths, targetPlaylistName);
+    if (!options)
+        return;
+    Q_EMIT statusChanged(QStringLiteral("Importing %1 file(s)...").arg(paths.size()));
+    startFileImport(paths, *options, targetPlaylistName);
+}
+
+void ImagePdfImportFlow::startFileImport(const QStringList &paths, const ImagePdfImportOptions &options,
+                                         const std::optional<QString> &targetPlaylistName)
+{
+    setRunning(+1);
+    Hop::run(
+        this,
+        [paths, options] {
+            return ImagePdfImportService::importFiles(paths, options.bookName, options.pageTitles,
+                                                      options.pdfFileName, options.destinationDirectory,
+                                                      options.importAsBook);
+        },
+        [this, options, targetPlaylistName](Result<ImagePdfImportResult> result) {
+            setRunning(-1);
+            if (!result) {
+                fail(QStringLiteral("File import failed"), result.error().message,
+                     QStringLiteral("File import failed."));
+                return;
+            }
+            const qsizetype count =
+                take(result->bookmarks, options.slotId, options.destinationDirectory.value_or(QString()),
+                     targetPlaylistName);
+            QString status =
+                QStringLiteral("Imported %1 title(s) to %2").arg(count).arg(slotName(options.slotId));
+            status += targetPlaylistName ? QStringLiteral(" and added to \"%1\".").arg(*targetPlaylistName)
+                                         : QStringLiteral(".");
+            Q_EMIT statusChanged(status);
+        });
+}
+
+void ImagePdfImportFlow::startBookmarkedImport(const QString &path, const BookmarkedPdfImportOptions &options,
+                                               const std::optional<QString> &targetPlaylistName)
+{
+    setRunning(+1);
+    Hop::run(
+        this,
+        [path, options] {
+            BookmarkList bookmarks = options.bookmarks;
+            ImportTitles::autofillMetadata(bookmarks);
+            return ImagePdfImportService::importBookmarkedPDF(
+                path, bookmarks, options.bookName, options.destinationDirectory, options.keepOriginalFile);
+        },
+        [this, path, options, targetPlaylistName](Result<ImagePdfImportResult> result) {
+            setRunning(-1);
+            if (!result) {
+                fail(QStringLiteral("Bookmarked PDF import failed"), result.error().message,
+                     QStringLiteral("Bookmarked PDF import failed."));
+                return;
+            }
+            const QString folder = options.keepOriginalFile
+                                       ? QFileInfo(path).absolutePath()
+                                       : options.destinationDirectory.value_or(QString());
+            const qsizetype count = take(result->bookmarks, options.slotId, folder, targetPlaylistName);
+            Q_EMIT statusChanged(QStringLiteral("Imported %1 bookmarked title(s) to %2.")
+                                     .arg(count)
+                                     .arg(slotName(options.slotId)));
+        });
+}
+
+QString ImagePdfImportFlow::slotName(qint64 slot) const
+{
+    return m_context.library().slotTileNames().value(int(slot));
+}
+
+qsizetype ImagePdfImportFlow::take(const BookmarkList &rows, qint64 slot, const QString &folder,
+                                   const std::optional<QString> &targetPlaylistName)
+{
+    m_context.library().appendImportedBookmarks(rows, slot, folder);
+    if (targetPlaylistName) {
+        for (const BookmarkEntry &row : rows)
+            m_context.playlists().addToPlaylist(*targetPlaylistName, row);
+    }
+    if (!rows.isEmpty())
+        Q_EMIT firstTitleImported(rows.first());
+    return rows.size();
+}
+
+void ImagePdfImportFlow::fail(const QString &title, const QString &message, const QString &status)
+{
+    const QPointer<ImagePdfImportFlow> self(this);
+    LyrafoldAlert::run(m_window, LyrafoldAlert::Style::warning, title, message);
+    if (self)
+        Q_EMIT statusChanged(status);
+}

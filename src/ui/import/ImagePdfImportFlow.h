@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core/library/BookmarkEntry.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <optional>
+
+class AppContext;
+class QWidget;
+struct BookmarkedPdfImportOptions;
+struct ImagePdfImportOptions;
+
+// Importing pictures and PDFs into a slot: the form that fits the files, the import on a worker, the new
+// songs appended to the chosen slot (which becomes the current one) and, when asked, to a playlist. The
+// window opens the first new song when told (firstTitleImported) and shows the status texts. Several
+// imports may run at once; each ends on its own.
+class ImagePdfImportFlow : public QObject {
+    Q_OBJECT
+
+public:
+    ImagePdfImportFlow(AppContext &context, QWidget *window);
+
+    // The open panel for pictures and PDFs, then the import of the chosen files.
+    void importImagesAndPDFsToLibrary();
+    // paths as chosen or dropped; with a playlist name the new songs go into that playlist too. A single
+    // PDF whose outline gives two or more bookmarks is offered as a book with those bookmarks first.
+    void importImagesAndPDFs(const QStringList &paths, const std::optional<QString> &targetPlaylistName);
+
+    bool isBusy() const { return m_running > 0; }
+
+Q_SIGNALS:
+    void statusChanged(const QString &text);
+    void busyChanged(bool busy);
+    // Emitted before the closing status text, which replaces what opening the song says.
+    void firstTitleImported(const BookmarkEntry &entry);
+
+private:
+    void askImagePdfOptions(const QStringList &paths, const std::optional<QString> &targetPlaylistName);
+    void startFileImport(const QStringList &paths, const ImagePdfImportOptions &options,
+                         const std::optional<QString> &targetPlaylistName);
+    void startBookmarkedImport(const QString &path, const BookmarkedPdfImportOptions &options,
+                               const std::optional<QString> &targetPlaylistName);
+    // Appends to the slot and the playlist, opens the first song; returns how many songs came in.
+    qsizetype take(const BookmarkList &rows, qint64 slot, const QString &folder,
+                   const std::optional<QString> &targetPlaylistName);
+    QString slotName(qint64 slot) const;
+    void fail(const QString &title, const QString &message, const QString &status);
+    void setRunning(int delta);
+
+    AppContext &m_context;
+    QPointer<QWidget> m_window;
+    int m_running = 0;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "core/library/BookmarkEntry.h"
+
+#include <QStringList>
+
+#include <optional>
+
+// How chosen pictures and PDFs are to be imported, as the image and PDF form answers.
+struct ImagePdfImportOptions {
+    qint64 slotId = 1;
+    // The custom book's display name; the custom singles' book name for single files.
+    QString bookName;
+    // One per chosen file, in their order, already unique.
+    QStringList pageTitles;
+    QString pdfFileName;
+    // Nothing: the import library.
+    std::optional<QString> destinationDirectory;
+    bool importAsBook = false;
+};
+
+// How one PDF with an outline is to be imported, as the bookmarked-PDF form answers.
+struct BookmarkedPdfImportOptions {
+    qint64 slotId = 1;
+    QString bookName;
+    // The outline's bookmarks with their titles as edited.
+    BookmarkList bookmarks;
+    std::optional<QString> destinationDirectory;
+    bool keepOriginalFile = false;
+};

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "core/annotations/PdfEditCacheFile.h"
+#include "core/common/BuildProgress.h"
+#include "core/library/BookmarkEntry.h"
+#include "core/share/ExportResult.h"
+
+#include <QDate>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class ExportProgressDialog;
+class QWidget;
+
+// Sharing one title from a window (the viewer's "Share", a library row's "Share"): the format question,
+// the build of a PDF (with the annotations of the title's pages) or of a folder of page images on a
+// worker under a window-modal progress dialog with Cancel, then the share-or-save popup. Its save copies
+// the PDF to a file the user names, or the image folder into a folder the user picks; what was there
+// is never lost, and an existing image folder is replaced only after asking.
+//
+// The flow lives as a child of the window and ends with it: a window closed during the build stops the
+// build and is told nothing.
+class TitleShareFlow : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Format { pdf, jpeg };
+    // Builds the export of the title into the private export folder (tests put in their own).
+    using Builder = std::function<ExportResult(Format format, const BookmarkEntry &entry, const QString &base,
+                                               const std::optional<PdfEditCacheFile> &annotations,
+                                               BuildProgress *progress)>;
+    static Builder standardBuilder();
+
+    // The title, or the book's file name for a title without one.
+    static QString displayName(const BookmarkEntry &entry);
+    // The name of an export of the title: the display name with "/" and ":" made "-", "_" and the day.
+    static QString baseName(const BookmarkEntry &entry, const QDate &day = QDate::currentDate());
+
+    // Asks for the format, then builds and delivers. annotations: what the window holds for the title's
+    // book; without them the book's annotation file is read. The anchor is the Share button the popup
+    // points at (the window when there is none). Nothing when the user cancels or an export of this
+    // window is still building.
+    static TitleShareFlow *start(QWidget *window, QWidget *anchor, const BookmarkEntry &entry,
+                                 const std::optional<PdfEditCacheFile> &annotations);
+    static TitleShareFlow *run(QWidget *window, QWidget *anchor, const BookmarkEntry &entry,
+                               const std::optional<PdfEditCacheFile> &annotations, Format format,
+                               Builder builder = standardBuilder());
+
+    static bool isBuilding(const QWidget *window);
+
+    ~TitleShareFlow() override;
+
+Q_SIGNALS:
+    // Nothing was made, the build was cancelled, or the popup is shown. The flow deletes itself after.
+    void finished();
+
+private:
+    TitleShareFlow(QWidget *window, QWidget *anchor, const BookmarkEntry &entry, Format format);
+
+    void build(const std::optional<PdfEditCacheFile> &annotations, Builder builder);
+    void deliver(const ExportResult &made);
+    void end();
+
+    QWidget *m_window;
+    QPointer<QWidget> m_anchor;
+    BookmarkEntry m_entry;
+    Format m_format;
+    std::shared_ptr<BuildProgress> m_progress;
+    ExportProgressDialog *m_dialog = nullptr;
+    bool m_building = false;
+};
+
+// The saves of the popup, on their own so that a save can run after the flow has ended.
+namespace TitleShareSave {
+
+// The file panel for the PDF (named after the title and today), then the copy.
+void savePdf(QWidget *window, const QString &pdf, const BookmarkEntry &entry);
+// The folder panel, then the image folder copied into it under its own name.
+void saveImages(QWidget *window, const QString &folder);
+
+} // namespace TitleShareSave

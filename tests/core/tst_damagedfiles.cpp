@@ -1,0 +1,177 @@
+#include "TestHarness.h"
+#include "core/annotations/PdfEditCacheFile.h"
+#include "core/common/AppPaths.h"
+#include "core/common/NotificationBus.h"
+#include "core/library/BookmarkImport.h"
+#include "core/library/CacheService.h"
+#include "core/library/DefaultBookmarks.h"
+#include "core/library/MetadataImport.h"
+#include "core/library/SlotStore.h"
+#include "core/playlist/LyfPlaylistCodec.h"
+#include "core/playlist/PlaylistStore.h"
+#include "core/storage/StateFile.h"
+
+#include <QDir>
+#include <QSignalSpy>
+
+// Files damaged on disk or made by hand: whatever they hold, reading them ends in the reader's own
+// refusal, never in an abort; a state file is then set aside so that the next save cannot overwrite it.
+namespace {
+
+enum class File {
+    // state files
+    slot,
+    slotMeta,
+    bookmarkCache,
+    playlists,
+    // read but never set aside
+    annotations,
+    bookmarkImport,
+    metadataImport,
+    builtInList,
+    playlistFile,
+};
+
+std::optional<QString> statePath(File file)
+{
+    switch (file) {
+    case File::slot:
+        return SlotStore::slotFilePath(1);
+    case File::slotMeta:
+        return SlotStore::metaFilePath();
+    case File::bookmarkCache:
+        return AppPaths::bookmarkCachePath();
+    case File::playlists:
+        return PlaylistStore::playlistsPath();
+    default:
+        return std::nullopt;
+    }
+}
+
+// Whether the store gave nothing back for the file.
+bool storeRefuses(File file)
+{
+    switch (file) {
+    case File::slot:
+        return !SlotStore::loadSlotFile(1);
+    case File::slotMeta:
+        return !SlotStore::loadMeta();
+    case File::bookmarkCache:
+        return !CacheService::load();
+    case File::playlists:
+        return PlaylistStore::loadPlaylists().isEmpty();
+    default:
+        return false;
+    }
+}
+
+// The reader's refusal, or nothing when it took the bytes.
+std::optional<QString> readerRefusal(File file, const QByteArray &bytes)
+{
+    const QString path = TestHarness::home() + QStringLiteral("/import.json");
+    TestHarness::writeFile(path, bytes);
+    BookmarkList bookmarks;
+    const auto refusal = [](const auto &result) -> std::optional<QString> {
+        if (result)
+            return std::nullopt;
+        return result.error().message;
+    };
+    switch (file) {
+    case File::annotations:
+        return refusal(PdfEditCacheCodec::decode(bytes));
+    case File::bookmarkImport:
+        return refusal(BookmarkImport::readFile(path));
+    case File::metadataImport:
+        return refusal(MetadataImport::importFile(path, bookmarks));
+    case File::builtInList:
+        return refusal(DefaultBookmarks::decode(bytes));
+    case File::playlistFile:
+        return refusal(LyfPlaylistCodec::decodeBundle(bytes));
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+class DamagedFilesTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { TestHarness::clearUserFiles(); }
+
+    void damagedFilesAreRefused_data()
+    {
+        QTest::addColumn<int>("file");
+        QTest::addColumn<QByteArray>("bytes");
+
+        const auto row = [](const char *name, File file, const QByteArray &bytes) {
+            QTest::newRow(name) << int(file) << bytes;
+        };
+        // Values that begin like null but are not.
+        row("cache: savedAt n", File::bookmarkCache, R"({"savedAt":n})");
+        row("slot: pdfFileName nul", File::slot, R"({"savedAt":1,"bookmarks":[{"pdfFileName":nul}]})");
+        row("meta: activeSlot nil", File::slotMeta, R"({"activeSlot":nil,"slotNames":{}})");
+        row("meta: slot name none", File::slotMeta, R"({"activeSlot":1,"slotNames":{"1":none}})");
+        row("playlists: name n", File::playlists, R"([{"name":n}])");
+        row("annotations: x nan", File::annotations,
+            R"({"strokesByPage":{"0":[{"points":[{"x":nan,"y":1}]}]},"textsByPage":{}})");
+        row("bookmark import: pdfFileName nul", File::bookmarkImport,
+            R"({"savedAt":1,"bookmarks":[{"pdfFileName":nul}]})");
+        row("metadata import: title n", File::metadataImport, R"([{"title":n}])");
+        row("built-in list: PdfFileName n", File::builtInList, R"([{"PdfFileName":n}])");
+        row("playlist file: marker n", File::playlistFile, R"({"lyrafoldFile":n})");
+        // Cut short, and wrong types.
+        // (Plain literals: the meta-object compiler loses its way in raw strings with open brackets.)
+        row("slot: truncated", File::slot, "{\"savedAt\":1,\"bookmarks\":[{\"pdfFileName\":\"a.pdf\"");
+        row("meta: truncated", File::slotMeta, "{\"activeSlot\":1,\"slotNa");
+        row("meta: slot names an array", File::slotMeta, R"({"activeSlot":1,"slotNames":["x"]})");
+        row("cache: bookmarks an object", File::bookmarkCache, R"({"savedAt":1,"bookmarks":{}})");
+        row("playlists: items a string", File::playlists, R"([{"name":"Gig","items":"x"}])");
+    }
+
+    void damagedFilesAreRefused()
+    {
+        QFETCH(int, file);
+        QFETCH(QByteArray, bytes);
+        const File kind = File(file);
+        const std::optional<QString> path = statePath(kind);
+        if (!path) {
+            const std::optional<QString> refusal = readerRefusal(kind, bytes);
+            QVERIFY(refusal);
+            if (kind == File::bookmarkImport)
+                QCOMPARE(*refusal, BookmarkImport::invalidFileText());
+            return;
+        }
+        TestHarness::writeFile(*path, bytes);
+        QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
+        QVERIFY(storeRefuses(kind));
+        QCOMPARE(setAside.count(), 1);
+        QCOMPARE(setAside.at(0).at(0).toString(), *path);
+        QVERIFY(!QFile::exists(*path));
+        QCOMPARE(TestHarness::readFile(setAside.at(0).at(1).toString()), bytes);
+    }
+
+    // Only the temporary files of interrupted saves go, in each folder of state files.
+    void interruptedSavesAreRemoved()
+    {
+        const QStringList leftovers{"slot_1.json.Ab12Cd", "slots_meta.json.xYzzy9"};
+        const QStringList kept{"slot_1.json", "slot_1.json.unreadable-20240101-120000", "notes.txt.Ab12Cd",
+                               "slot_1.json.Ab12C", "slot_1.json.Ab-2Cd"};
+        for (const QString &folder : AppPaths::stateFolders())
+            for (const QString &name : leftovers + kept)
+                TestHarness::writeFile(folder + QLatin1Char('/') + name, "x");
+
+        for (const QString &folder : AppPaths::stateFolders()) {
+            QCOMPARE(StateFile::removeInterruptedSaves(folder), leftovers.size());
+            QStringList left = QDir(folder).entryList(QDir::Files);
+            QStringList expected = kept;
+            left.sort();
+            expected.sort();
+            QCOMPARE(left, expected);
+        }
+    }
+};
+
+LYRAFOLD_TEST_MAIN(DamagedFilesTest)
+#include "tst_damagedfiles.moc"

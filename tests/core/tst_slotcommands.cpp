@@ -1,0 +1,319 @@
+#include "Fixtures.h"
+#include "TestHarness.h"
+#include "core/library/LibrarySession.h"
+#include "core/library/SlotInput.h"
+#include "core/library/SlotStore.h"
+#include "core/playlist/PlaylistLibrary.h"
+
+#include <QSignalSpy>
+
+Q_DECLARE_METATYPE(std::optional<qint64>)
+
+namespace {
+
+BookmarkList songs(const QString &book, std::initializer_list<int> pages)
+{
+    BookmarkList list;
+    for (int page : pages)
+        list.append(
+            Fixtures::bookmark(QStringLiteral("/books/") + book, page, QStringLiteral("Song %1").arg(page)));
+    return list;
+}
+
+void writeMeta(qint64 active, const QByteArray &names = "{}")
+{
+    TestHarness::writeFile(SlotStore::metaFilePath(), QByteArray(R"({"activeSlot":)") +
+                                                          QByteArray::number(active) + R"(,"slotNames":)" +
+                                                          names + "}");
+}
+
+// A session on slot, with the rows stored there.
+struct Session {
+    PlaylistLibrary playlists;
+    LibrarySession library{playlists};
+    Session(qint64 slot, const BookmarkList &rows, const QString &folder = QStringLiteral("/books"))
+    {
+        writeMeta(slot, R"({"4":"Gig"})");
+        if (!SlotStore::saveSlot(slot, rows, folder))
+            qFatal("cannot write the slot");
+        library.restoreActiveSlot();
+        library.loadCurrentSlot();
+    }
+};
+
+QStringList titles(const BookmarkList &rows)
+{
+    QStringList list;
+    for (const BookmarkEntry &row : rows)
+        list.append(row.pdfFileName + QLatin1Char(':') + row.title);
+    return list;
+}
+
+} // namespace
+
+class SlotCommandsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        LibrarySession::waitForPendingSaves();
+        TestHarness::clearUserFiles();
+    }
+
+    void parsesSlotNumbers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<std::optional<qint64>>("number");
+        QTest::newRow("blanks around") << " 3 \n" << std::optional<qint64>(3);
+        QTest::newRow("plus sign") << "+3" << std::optional<qint64>(3);
+        QTest::newRow("minus sign") << "-1" << std::optional<qint64>(-1);
+        QTest::newRow("fraction") << "3.0" << std::optional<qint64>();
+        QTest::newRow("letter") << "a" << std::optional<qint64>();
+        QTest::newRow("empty") << "" << std::optional<qint64>();
+        QTest::newRow("overflow") << "99999999999999999999" << std::optional<qint64>();
+    }
+
+    void parsesSlotNumbers()
+    {
+        QFETCH(QString, text);
+        QFETCH(std::optional<qint64>, number);
+        QCOMPARE(SlotInput::parseSlotNumber(text), number);
+    }
+
+    void parsesSlotLists_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<qint64>>("numbers");
+        QTest::newRow("repeat and empty piece") << "2,,2,4" << QList<qint64>{2, 2, 4};
+        QTest::newRow("words skipped") << "1, x ,3" << QList<qint64>{1, 3};
+        QTest::newRow("nothing") << " , " << QList<qint64>{};
+    }
+
+    void parsesSlotLists()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<qint64>, numbers);
+        QCOMPARE(SlotInput::parseSlotList(text), numbers);
+    }
+
+    // The copy takes the rows as shown (edits not yet on disk included) and the folder; the current slot
+    // stays. A destination outside 0-5 or the slot itself writes nothing.
+    void copiesTheCurrentSlot_data()
+    {
+        QTest::addColumn<qint64>("destination");
+        QTest::addColumn<bool>("copied");
+        QTest::newRow("slot 3") << qint64(3) << true;
+        QTest::newRow("the Default slot") << qint64(0) << true;
+        QTest::newRow("itself") << qint64(1) << false;
+        QTest::newRow("above the range") << qint64(6) << false;
+    }
+
+    void copiesTheCurrentSlot()
+    {
+        QFETCH(qint64, destination);
+        QFETCH(bool, copied);
+        Session session(1, songs("A.pdf", {1, 2}));
+        if (destination >= 0 && destination <= 5 && destination != 1)
+            QVERIFY(SlotStore::saveSlot(destination, songs("Old.pdf", {9}), QString()));
+        session.library.appendBookmarks(songs("B.pdf", {5}));
+        const std::optional<QString> status = session.library.copyCurrentSlotTo(destination);
+        QCOMPARE(status.has_value(), copied);
+        QCOMPARE(session.library.currentSlotId(), 1);
+        if (!copied)
+            return;
+        QCOMPARE(*status, QStringLiteral("Copied Slot 1 to %1").arg(destination == 0 ? "Default" : "Slot 3"));
+        const SlotStore::SlotContents stored = SlotStore::loadSlotContents(destination);
+        QCOMPARE(stored.bookmarks, songs("A.pdf", {1, 2}) + songs("B.pdf", {5}));
+        QCOMPARE(stored.selectedFolder, "/books");
+    }
+
+    // Sources are taken once each, in ascending order, whatever was typed; a song the slot holds (by
+    // path, page and title, whatever its metadata) is not added again.
+    void mergesSlots_data()
+    {
+        QTest::addColumn<QList<qint64>>("sources");
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("4 and 2, twice")
+            << QList<qint64>{4, 2, 2, 4} << QStringList{"B.pdf:Song 7", "C.pdf:Song 8"}
+            << "Merged 2 bookmark(s) into Slot 1";
+        QTest::newRow("the Default slot")
+            << QList<qint64>{0} << QStringList{"D.pdf:Song 3"} << "Merged 1 bookmark(s) into Slot 1";
+        QTest::newRow("only itself") << QList<qint64>{1, 9} << QStringList{}
+                                     << "Merged 0 bookmark(s) into Slot 1";
+    }
+
+    void mergesSlots()
+    {
+        QFETCH(QList<qint64>, sources);
+        QFETCH(QStringList, added);
+        QFETCH(QString, status);
+        BookmarkList present = songs("A.pdf", {1});
+        present.first().genre = QStringLiteral("Jazz");
+        QVERIFY(SlotStore::saveSlot(2, songs("A.pdf", {1}) + songs("B.pdf", {7}), QString()));
+        QVERIFY(SlotStore::saveSlot(4, songs("B.pdf", {7}) + songs("C.pdf", {8}), QString()));
+        QVERIFY(SlotStore::saveSlot(0, songs("D.pdf", {3}), QString()));
+        Session session(1, present);
+        QCOMPARE(session.library.mergeSlotsIntoCurrent(sources), status);
+        QCOMPARE(titles(session.library.allBookmarks().toList()), QStringList{"A.pdf:Song 1"} + added);
+        QCOMPARE(SlotStore::loadSlotContents(1).selectedFolder, "/books");
+    }
+
+    // Clearing names the slot and what it loses; it empties the file, drops the slot's name and leaves
+    // the playlists alone. A plan made before the library changed clears nothing.
+    void clearsTheCurrentSlot()
+    {
+        Session session(4, songs("A.pdf", {1, 2, 3}));
+        session.playlists.addToPlaylist(QStringLiteral("Set"), session.library.allBookmarks().at(0));
+        const SlotClearPlan plan = session.library.planClearSlot(4);
+        QCOMPARE(plan.message(), "Clear Slot 4 (Gig)?");
+
+        SlotClearPlan stale = plan;
+        session.library.appendBookmarks(songs("B.pdf", {4}));
+        QCOMPARE(session.library.clearCurrentSlot(stale), std::nullopt);
+        QCOMPARE(session.library.allBookmarks().size(), 4);
+
+        QCOMPARE(session.library.clearCurrentSlot(session.library.planClearSlot(4)), "Slot 4 cleared");
+        QVERIFY(session.library.allBookmarks().isEmpty());
+        QVERIFY(SlotStore::loadSlot(4).isEmpty());
+        QVERIFY(QFileInfo::exists(SlotStore::slotFilePath(4)));
+        QCOMPARE(SlotStore::slotName(4), "Slot 4");
+        QCOMPARE(session.playlists.playlists().first().items.size(), 1);
+    }
+
+    void clearTexts_data()
+    {
+        QTest::addColumn<qint64>("slot");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("informative");
+        QTest::newRow("Default") << qint64(0) << 2 << "Clear the Default slot?"
+                                 << "All 2 bookmarks in this slot will be removed from disk.";
+        QTest::newRow("one") << qint64(2) << 1 << "Clear Slot 2?"
+                             << "The one bookmark in this slot will be removed from disk.";
+        QTest::newRow("none") << qint64(3) << 0 << "Clear Slot 3?"
+                              << "The slot holds no bookmarks.";
+    }
+
+    void clearTexts()
+    {
+        QFETCH(qint64, slot);
+        QFETCH(int, count);
+        QFETCH(QString, message);
+        QFETCH(QString, informative);
+        BookmarkList rows;
+        for (int i = 1; i <= count; ++i)
+            rows += songs("A.pdf", {i});
+        // Another slot's count comes from its file, the current one's from the library.
+        QVERIFY(SlotStore::saveSlot(slot, rows, QString()));
+        Session session(5, {});
+        const SlotClearPlan plan = session.library.planClearSlot(slot);
+        QCOMPARE(plan.message(), message);
+        QCOMPARE(plan.informativeText(), informative);
+    }
+
+    void startsANewExtraction()
+    {
+        Session session(0, songs("A.pdf", {1}));
+        QVERIFY(session.library.startNewExtraction(session.library.planClearSlot(0)));
+        QVERIFY(session.library.allBookmarks().isEmpty());
+        QVERIFY(session.library.selectedFolder().isEmpty());
+        const SlotStore::SlotContents stored = SlotStore::loadSlotContents(0);
+        QVERIFY(stored.bookmarks.isEmpty());
+        QVERIFY(stored.selectedFolder.isEmpty());
+    }
+
+    void reloadsAndSaves()
+    {
+        Session session(4, songs("A.pdf", {1}));
+        session.playlists.addToPlaylist(QStringLiteral("Set"), session.library.allBookmarks().at(0));
+        QVERIFY(SlotStore::saveSlot(4, songs("A.pdf", {1, 2}), QStringLiteral("/elsewhere")));
+        QCOMPARE(session.library.reloadCurrentSlot(), "Gig reloaded (2 bookmarks)");
+        QCOMPARE(session.library.allBookmarks().size(), 2);
+        QCOMPARE(session.library.selectedFolder(), "/books");
+
+        // A save now brings the playlists in line with the rows.
+        session.library.editBookmarks({0}, [](BookmarkEntry &row) { row.genre = QStringLiteral("Folk"); });
+        QCOMPARE(session.library.saveSlotNow(), "Gig saved");
+        QCOMPARE(session.playlists.playlists().first().items.first().genre, "Folk");
+    }
+
+    // A full run replaces the slot's songs, a partial one those of its books only: the others stay
+    // first, in their order. A new song with an old one's identity keeps what the user added to it.
+    void adoptsAnExtraction_data()
+    {
+        QTest::addColumn<bool>("partial");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("full") << false << QStringList{"B.pdf:Song 2", "B.pdf:Song 3", "C.pdf:Song 1"};
+        QTest::newRow("partial") << true
+                                 << QStringList{"A.pdf:Song 1", "D.pdf:Song 4", "B.pdf:Song 2",
+                                                "B.pdf:Song 3", "C.pdf:Song 1"};
+    }
+
+    void adoptsAnExtraction()
+    {
+        QFETCH(bool, partial);
+        QFETCH(QStringList, expected);
+        Session session(1, songs("A.pdf", {1}) + songs("B.pdf", {2, 9}) + songs("D.pdf", {4}));
+        // Made while the run went on: it must survive.
+        session.library.editBookmarks({1}, [](BookmarkEntry &row) {
+            row.genre = QStringLiteral("Folk");
+            row.rating = 4;
+        });
+        ExtractionResult result;
+        result.slot = 1;
+        result.slotName = QStringLiteral("Books");
+        result.folder = QStringLiteral("/new");
+        result.bookmarks = songs("B.pdf", {2, 3}) + songs("C.pdf", {1});
+        result.bookmarks[0].composer = QStringLiteral("Trad.");
+        if (partial)
+            result.rereadBooks = QSet<QString>{QStringLiteral("b.pdf"), QStringLiteral("c.pdf")};
+        QCOMPARE(session.library.adoptExtraction(result), expected.size());
+        const BookmarkList rows = session.library.allBookmarks().toList();
+        QCOMPARE(titles(rows), expected);
+        const BookmarkEntry &kept = rows.at(partial ? 2 : 0);
+        QCOMPARE(kept.genre, "Folk");
+        QCOMPARE(kept.rating, 4.0);
+        QCOMPARE(kept.composer, "Trad."); // the old song had none
+        QCOMPARE(session.library.selectedFolder(), "/new");
+        QCOMPARE(SlotStore::slotName(1), "Books");
+        QCOMPARE(SlotStore::loadSlot(1), rows);
+    }
+
+    // Imported songs go to the end of their slot, which becomes the current one; the slot's own folder
+    // stays unless the import chose one.
+    void appendsImportedSongs_data()
+    {
+        QTest::addColumn<qint64>("slot");
+        QTest::addColumn<QString>("chosenFolder");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("current slot") << qint64(1) << ""
+                                      << "/books";
+        QTest::newRow("another slot") << qint64(2) << ""
+                                      << "/two";
+        QTest::newRow("chosen folder") << qint64(2) << "/chosen"
+                                       << "/chosen";
+    }
+
+    void appendsImportedSongs()
+    {
+        QFETCH(qint64, slot);
+        QFETCH(QString, chosenFolder);
+        QFETCH(QString, folder);
+        QVERIFY(SlotStore::saveSlot(2, songs("B.pdf", {1}), QStringLiteral("/two")));
+        Session session(1, songs("A.pdf", {1}));
+        session.library.appendBookmarks(songs("A.pdf", {2}));
+        session.library.appendImportedBookmarks(songs("New.pdf", {1, 2}), slot, chosenFolder);
+        QCOMPARE(session.library.currentSlotId(), slot);
+        const BookmarkList rows = session.library.allBookmarks().toList();
+        QCOMPARE(rows.mid(rows.size() - 2), songs("New.pdf", {1, 2}));
+        QCOMPARE(session.library.selectedFolder(), folder);
+        QCOMPARE(SlotStore::loadSlot(1).size(), slot == 1 ? 4 : 2);
+        QCOMPARE(SlotStore::loadSlot(slot), rows);
+    }
+};
+
+LYRAFOLD_TEST_MAIN(SlotCommandsTest)
+
+#include "tst_slotcommands.moc"

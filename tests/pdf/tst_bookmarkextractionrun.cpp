@@ -1,0 +1,134 @@
+#include "Fixtures.h"
+#include "PdfFixtures.h"
+#include "TestHarness.h"
+#include "core/library/FolderFileIndex.h"
+#include "core/library/LibrarySession.h"
+#include "core/library/SlotStore.h"
+#include "core/playlist/PlaylistLibrary.h"
+#include "pdf/extract/BookmarkExtractionRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+
+Q_DECLARE_METATYPE(BookmarkExtractionRun::Summary)
+
+namespace {
+
+QString folder()
+{
+    return TestHarness::home() + QStringLiteral("/Fakebooks");
+}
+
+// Five books in three folders, a link back to the top, a damaged book and one without an outline.
+void makeFolder()
+{
+    QDir(folder()).removeRecursively();
+    PdfFixtures::writeSongbook(folder() + QStringLiteral("/A.pdf"),
+                               {QStringLiteral("Alpha"), QStringLiteral("Beta")});
+    TestHarness::writeFile(folder() + QStringLiteral("/broken.pdf"), "%PDF-1.4\nnot a book");
+    PdfFixtures::writeSongbook(folder() + QStringLiteral("/plain.pdf"), {});
+    PdfFixtures::writeSongbook(folder() + QStringLiteral("/sub/B.pdf"), {QStringLiteral("Gamma")});
+    PdfFixtures::writeSongbook(folder() + QStringLiteral("/sub/deep/C.pdf"), {QStringLiteral("Delta")});
+    QVERIFY(QFile::link(folder(), folder() + QStringLiteral("/sub/up")));
+}
+
+QStringList titles(const LibraryRows &rows)
+{
+    QStringList list;
+    for (const BookmarkEntry &row : rows)
+        list.append(row.title);
+    return list;
+}
+
+struct Library {
+    PlaylistLibrary playlists;
+    LibrarySession session{playlists};
+};
+
+BookmarkExtractionRun::Request request(qint64 slot)
+{
+    BookmarkExtractionRun::Request request;
+    request.slot = slot;
+    request.slotName = QStringLiteral("Books");
+    request.folder = folder();
+    request.pdfPaths = FolderFileIndex::listPdfs(folder()).paths;
+    return request;
+}
+
+} // namespace
+
+class BookmarkExtractionRunTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { makeFolder(); }
+
+    void init()
+    {
+        LibrarySession::waitForPendingSaves();
+        TestHarness::clearUserFiles();
+    }
+
+    // However many books are read at once, the songs and the progress lines come in the walk's order,
+    // and the outcome counts the books that could not be opened apart from those without bookmarks.
+    void readsBooksInListOrder_data()
+    {
+        QTest::addColumn<int>("parallel");
+        QTest::newRow("one at a time") << 1;
+        QTest::newRow("several at once") << 8;
+    }
+
+    void readsBooksInListOrder()
+    {
+        QFETCH(int, parallel);
+        Library library;
+        BookmarkExtractionRun run(library.session, request(2));
+        run.setMaxParallelBooks(parallel);
+        QSignalSpy progressed(&run, &BookmarkExtractionRun::progressed);
+        QSignalSpy finished(&run, &BookmarkExtractionRun::finished);
+        run.start();
+        QVERIFY(finished.wait(10000));
+
+        QStringList lines;
+        for (const QList<QVariant> &signal : std::as_const(progressed))
+            lines.append(signal.at(2).toString());
+        QCOMPARE(lines,
+                 (QStringList{"Extracting bookmarks... 1/5: A.pdf", "Extracting bookmarks... 2/5: broken.pdf",
+                              "Extracting bookmarks... 3/5: plain.pdf", "Extracting bookmarks... 4/5: B.pdf",
+                              "Extracting bookmarks... 5/5: C.pdf"}));
+        const auto summary = finished.first().first().value<BookmarkExtractionRun::Summary>();
+        QCOMPARE(summary.statusText(),
+                 "Extracted 4 bookmarks from 5 PDF(s); 1 could not be opened, 1 had no bookmarks");
+        QCOMPARE(library.session.currentSlotId(), 2);
+        QCOMPARE(titles(library.session.allBookmarks()), (QStringList{"Alpha", "Beta", "Gamma", "Delta"}));
+        QCOMPARE(library.session.selectedFolder(), folder());
+        QCOMPARE(SlotStore::slotName(2), "Books");
+    }
+
+    // A cancelled run changes nothing: not the slot shown, not its rows, not the slot it was meant for.
+    void cancelChangesNothing()
+    {
+        Library library;
+        library.session.setAllBookmarks(
+            {Fixtures::bookmark(QStringLiteral("/x/X.pdf"), 1, QStringLiteral("Old"))});
+        QVERIFY(SlotStore::saveSlot(
+            2, {Fixtures::bookmark(QStringLiteral("/y/Y.pdf"), 1, QStringLiteral("Kept"))}, QString()));
+        QSignalSpy changed(&library.session, &LibrarySession::libraryChanged);
+        BookmarkExtractionRun run(library.session, request(2));
+        QSignalSpy finished(&run, &BookmarkExtractionRun::finished);
+        run.start();
+        run.cancel();
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(finished.first().first().value<BookmarkExtractionRun::Summary>().cancelled);
+        QTest::qWait(300);
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(changed.isEmpty());
+        QCOMPARE(library.session.currentSlotId(), 0);
+        QCOMPARE(titles(library.session.allBookmarks()), QStringList{"Old"});
+        QCOMPARE(SlotStore::loadSlot(2).first().title, "Kept");
+    }
+};
+
+LYRAFOLD_TEST_MAIN(BookmarkExtractionRunTest)
+#include "tst_bookmarkextractionrun.moc"

@@ -1,0 +1,525 @@
+#include "ModalAnswer.h"
+#include "OpenedUrls.h"
+#include "TestHarnessGui.h"
+#include "core/library/SlotStore.h"
+#include "core/playlist/LyfPlaylistCodec.h"
+#include "ui/app/AppContext.h"
+#include "ui/autoplaylist/AutoPlaylistFilterPicker.h"
+#include "ui/autoplaylist/AutoPlaylistGeneratedRowView.h"
+#include "ui/autoplaylist/AutoPlaylistWindowController.h"
+#include "ui/autoplaylist/AutoPlaylistYearRangeSlider.h"
+#include "ui/autoplaylist/GeneratedTitlesModel.h"
+#include "ui/autoplaylist/GeneratedTitlesView.h"
+#include "ui/services/LyrafoldLanguageService.h"
+#include "ui/viewer/PdfViewerWindowController.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDate>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+
+#include <functional>
+
+using Button = AutoPlaylistGeneratedRowView::Button;
+using DialogAnswer = std::function<void(QDialog *)>;
+Q_DECLARE_METATYPE(Button)
+Q_DECLARE_METATYPE(DialogAnswer)
+
+namespace {
+
+QString book(const char *name)
+{
+    return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/") + QLatin1String(name);
+}
+
+BookmarkEntry song(const QString &path, qint64 page, const QString &title)
+{
+    BookmarkEntry entry;
+    entry.pdfFilePath = path;
+    entry.pdfFileName = QFileInfo(path).fileName();
+    entry.pageNumber = page;
+    entry.title = title;
+    return entry;
+}
+
+// Six songs in two real books.
+BookmarkList songs()
+{
+    const QString hymnal = book("songs-from-the-public-domain.pdf");
+    BookmarkList rows;
+    for (int i = 0; i < 5; ++i)
+        rows.append(song(hymnal, 3 + i, QStringLiteral("Hymn %1").arg(i)));
+    rows.append(song(book("joplin-pineapple-rag.pdf"), 1, QStringLiteral("Pineapple Rag")));
+    return rows;
+}
+
+template <typename T> T *child(const QObject *window, const char *name)
+{
+    T *found = window->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qFatal("no %s", name);
+    return found;
+}
+
+// The window on a library, shown; it deletes itself when closed.
+struct Opened {
+    AppContext context;
+    QPointer<AutoPlaylistWindowController> window;
+
+    explicit Opened(const BookmarkList &rows)
+    {
+        context.library().setAllBookmarks(rows);
+        window = new AutoPlaylistWindowController(context);
+        window->show();
+        window->activateWindow();
+        if (!QTest::qWaitForWindowExposed(window.data()))
+            qWarning("the window was not shown");
+    }
+    ~Opened() { delete window.data(); }
+
+    QString status() const { return child<QLabel>(window, "statusField")->text(); }
+    GeneratedTitlesView *table() const { return child<GeneratedTitlesView>(window, "resultsTable"); }
+    GeneratedTitlesModel *titles() const { return static_cast<GeneratedTitlesModel *>(table()->model()); }
+    QStringList shownTitles() const
+    {
+        QStringList shown;
+        for (int row = 0; row < titles()->rowCount(); ++row)
+            shown.append(titles()->entry(row)->title);
+        return shown;
+    }
+    void generate(int count)
+    {
+        child<QSpinBox>(window, "titlesField")->setValue(count);
+        child<QPushButton>(window, "generateButton")->click();
+    }
+    // A point of a row's card: its middle, its handle or one of its buttons.
+    QPoint cardPoint(int row, std::optional<Button> button, bool handle = false) const
+    {
+        const QRect card = AutoPlaylistGeneratedRowView::cardRect(table()->visualRect(titles()->index(row)));
+        if (button)
+            return AutoPlaylistGeneratedRowView::buttonRect(*button, card).center();
+        return handle ? AutoPlaylistGeneratedRowView::handleRect(card).center() : card.center();
+    }
+};
+
+QList<PdfViewerWindowController *> openViewers()
+{
+    QList<PdfViewerWindowController *> viewers;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *viewer = qobject_cast<PdfViewerWindowController *>(widget); viewer && viewer->isVisible())
+            viewers.append(viewer);
+    }
+    return viewers;
+}
+
+} // namespace
+
+class AutoPlaylistWindowTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        TestHarness::clearUserFiles();
+        LyrafoldLanguageService::setCurrent(LyrafoldLanguage::en);
+    }
+
+    void freshWindow()
+    {
+        BookmarkList rows = songs();
+        rows += {song("/b/Zeta.pdf", 1, "Z"), song("/b/alpha.pdf", 1, "A"),
+                 song("/b/Custom Single 3.pdf", 1, "C"), song("/b/x.pdf", 1, "D")};
+        rows.last().pdfFileName = SlotStore::customSinglesBookName;
+        Opened opened(rows);
+        QCOMPARE(child<QSpinBox>(opened.window, "titlesField")->value(), 10);
+        QCOMPARE(child<QSpinBox>(opened.window, "setsField")->value(), 1);
+        QCOMPARE(child<QComboBox>(opened.window, "tempoTemplatePopup")->currentText(),
+                 QStringLiteral("Club gig   M-MU-F-B-M-MU-MB"));
+        QCOMPARE(child<QLineEdit>(opened.window, "playlistNameField")->text(),
+                 QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+        QCOMPARE(child<QLabel>(opened.window, "resultsTitleLabel")->text(),
+                 QStringLiteral("Generated titles — click Generate above to create a list."));
+        QCOMPARE(child<QLabel>(opened.window, "yearRangeLabel")->text(),
+                 QStringLiteral("From 1900   To %1").arg(QDate::currentDate().year()));
+        QStringList books;
+        auto *bookTable = child<QListWidget>(opened.window, "bookTable");
+        for (int row = 0; row < bookTable->count(); ++row)
+            books.append(bookTable->item(row)->text());
+        QCOMPARE(books, QStringList({"alpha.pdf", "Custom Singles", "joplin-pineapple-rag.pdf",
+                                     "songs-from-the-public-domain.pdf", "Zeta.pdf"}));
+    }
+
+    void bookListFollowsTheLibrary()
+    {
+        Opened opened(songs());
+        auto *bookTable = child<QListWidget>(opened.window, "bookTable");
+        bookTable->item(1)->setSelected(true);
+        opened.context.library().setAllBookmarks(
+            {song(book("joplin-pineapple-rag.pdf"), 1, QStringLiteral("Rag")), song("/b/new.pdf", 1, "N")});
+        QTRY_COMPARE(bookTable->item(1)->text(), QStringLiteral("new.pdf"));
+        QCOMPARE(bookTable->count(), 2);
+        QCOMPARE(bookTable->selectedItems().size(), 0);
+        opened.generate(5);
+        QCOMPARE(opened.titles()->rowCount(), 2);
+    }
+
+    void generateShowsTheList()
+    {
+        Opened opened(songs());
+        opened.generate(4);
+        QCOMPARE(opened.titles()->rowCount(), 4);
+        QCOMPARE(opened.status(), QStringLiteral("Generated 4 title(s)."));
+        QCOMPARE(child<QLabel>(opened.window, "resultsTitleLabel")->text(),
+                 QStringLiteral("Generated titles (4) — drag ≡ to reorder"));
+
+        // A book selected in the list limits the next Generate.
+        auto *bookTable = child<QListWidget>(opened.window, "bookTable");
+        bookTable->findItems(QStringLiteral("joplin-pineapple-rag.pdf"), Qt::MatchExactly)
+            .first()
+            ->setSelected(true);
+        opened.generate(4);
+        QCOMPARE(opened.shownTitles(), QStringList{"Pineapple Rag"});
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("generated");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("save without a name, before Generate") << "saveButton"
+                                                              << "   " << false << "Enter a playlist name.";
+        QTest::newRow("save before Generate") << "saveButton"
+                                              << "Set" << false << "Generate a playlist first.";
+        QTest::newRow("share before Generate") << "shareButton"
+                                               << "" << false << "Generate a playlist first.";
+        QTest::newRow("saved") << "saveButton"
+                               << " Set " << true << "Saved 3 items to \"Set\".";
+    }
+
+    void refusals()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, name);
+        QFETCH(bool, generated);
+        QFETCH(QString, status);
+        Opened opened(songs());
+        if (generated)
+            opened.generate(3);
+        child<QLineEdit>(opened.window, "playlistNameField")->setText(name);
+        child<QPushButton>(opened.window, qPrintable(button))->click();
+        QCOMPARE(opened.status(), status);
+        const qsizetype saved = opened.context.playlists().indexOf(QStringLiteral("Set"));
+        QCOMPARE(saved >= 0, generated);
+        if (generated) {
+            QStringList titles;
+            for (const PlaylistItem &item : opened.context.playlists().playlists()[saved].items)
+                titles.append(item.title);
+            QCOMPARE(titles, opened.shownTitles());
+        }
+    }
+
+    void failedWriteReplacesTheSuccessText()
+    {
+        Opened opened(songs());
+        opened.generate(3);
+        TestHarness::FileSizeLimit fullDisk(10);
+        child<QPushButton>(opened.window, "saveButton")->click();
+        QTRY_VERIFY(opened.status().startsWith(QStringLiteral("Could not save playlists.json")));
+    }
+
+    void shareHandsTheListToTheFlow()
+    {
+        Opened opened(songs());
+        opened.generate(3);
+        child<QLineEdit>(opened.window, "playlistNameField")->setText(QStringLiteral("Gig"));
+        QTemporaryDir target;
+        ModalAnswer answer(QStringLiteral("OK"), [&](QDialog *dialog) {
+            if (auto *panel = qobject_cast<QFileDialog *>(dialog)) {
+                panel->setDirectory(target.path());
+                static_cast<QDialog *>(panel)->accept();
+                return;
+            }
+            dialog->findChild<QCheckBox *>(QStringLiteral("shareExportPdf"))->click();
+            dialog->findChild<QCheckBox *>(QStringLiteral("shareExportLyf"))->click();
+            dialog->findChild<QComboBox *>(QStringLiteral("shareDestinationPopup"))->setCurrentIndex(0);
+            dialog->findChild<QPushButton *>(QStringLiteral("shareContinueButton"))->click();
+        });
+        child<QPushButton>(opened.window, "shareButton")->click();
+        QTRY_COMPARE(opened.status(), QStringLiteral("Saved exports to local folder."));
+        const QStringList files = QDir(target.path()).entryList({QStringLiteral("*.lyf")});
+        QCOMPARE(files.size(), 1);
+        const auto bundle = LyfPlaylistCodec::readBundleFile(target.filePath(files.first()));
+        QVERIFY(bundle);
+        QCOMPARE(bundle->first().name, QStringLiteral("Gig"));
+        QStringList titles;
+        for (const PlaylistItem &item : bundle->first().items)
+            titles.append(item.title);
+        QCOMPARE(titles, opened.shownTitles());
+    }
+
+    void cardButtons_data()
+    {
+        QTest::addColumn<Button>("button");
+        QTest::addColumn<QString>("spotifyURL");
+        QTest::addColumn<QString>("opens");
+        QTest::addColumn<int>("rowsLeft");
+        QTest::newRow("remove") << Button::remove << ""
+                                << "" << 5;
+        QTest::newRow("Spotify: the song's own link") << Button::spotify << "https://open.spotify.com/track/1"
+                                                      << "https://open.spotify.com/track/1" << 6;
+        QTest::newRow("Spotify: no usable link, a search")
+            << Button::spotify << "not a link"
+            << "https://open.spotify.com/search/Pineapple%20Rag" << 6;
+        QTest::newRow("YouTube: a search")
+            << Button::youtube << ""
+            << "https://www.youtube.com/results?search_query=Pineapple%20Rag" << 6;
+    }
+
+    void cardButtons()
+    {
+        QFETCH(Button, button);
+        QFETCH(QString, spotifyURL);
+        QFETCH(QString, opens);
+        QFETCH(int, rowsLeft);
+        BookmarkList rows = songs();
+        rows.last().spotifyURL = spotifyURL;
+        Opened opened(rows);
+        opened.generate(6);
+        const int row = int(opened.shownTitles().indexOf(QStringLiteral("Pineapple Rag")));
+        QVERIFY(row >= 0);
+        OpenedUrls urls;
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &urls, "open");
+        QTest::mouseClick(opened.table()->viewport(), Qt::LeftButton, {}, opened.cardPoint(row, button));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(urls.urls.isEmpty() ? QString() : QString::fromUtf8(urls.urls.first().toEncoded()), opens);
+        QCOMPARE(opened.titles()->rowCount(), rowsLeft);
+        QVERIFY(openViewers().isEmpty());
+        if (button == Button::remove) {
+            QVERIFY(!opened.shownTitles().contains(QStringLiteral("Pineapple Rag")));
+            QCOMPARE(child<QLabel>(opened.window, "resultsTitleLabel")->text(),
+                     QStringLiteral("Generated titles (5) — drag ≡ to reorder"));
+        }
+    }
+
+    void swapTitleWithNothingLeft()
+    {
+        Opened opened(songs());
+        opened.generate(6);
+        const QStringList before = opened.shownTitles();
+        ModalAnswer answer(QStringLiteral("OK"));
+        QTest::mouseClick(opened.table()->viewport(), Qt::LeftButton, {},
+                          opened.cardPoint(0, Button::titleSwap));
+        QTRY_COMPARE(answer.messages, QStringList{"No other titles available"});
+        QCOMPARE(answer.informativeTexts,
+                 QStringList{"All matching titles are already in the generated list."});
+        QCOMPARE(opened.shownTitles(), before);
+    }
+
+    void pressOpensTheTitle_data()
+    {
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("the card") << "card" << true;
+        QTest::newRow("the handle") << "handle" << false;
+        QTest::newRow("a button") << "button" << false;
+    }
+
+    void pressOpensTheTitle()
+    {
+        QFETCH(QString, place);
+        QFETCH(bool, opens);
+        Opened opened(songs());
+        opened.generate(4);
+        const QPoint point = opened.cardPoint(
+            2, place == QLatin1String("button") ? std::optional(Button::bookSwap) : std::nullopt,
+            place == QLatin1String("handle"));
+        QWidget *viewport = opened.table()->viewport();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, point);
+        QTest::qWait(50);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, point);
+        QTest::qWait(50);
+        const QList<PdfViewerWindowController *> viewers = openViewers();
+        QCOMPARE(viewers.size(), opens ? 1 : 0);
+        if (!opens)
+            return;
+        // The whole list plays through in the viewer, from the title pressed.
+        PdfViewerWindowController *viewer = viewers.first();
+        QCOMPARE(viewer->playlistItems().value().size(), 4);
+        QCOMPARE(viewer->playlistCurrentIndex(), 2);
+        QCOMPARE(viewer->bookmarkEntry()->title, opened.shownTitles()[2]);
+        QCOMPARE(opened.table()->selectionModel()->selectedRows().first().row(), 2);
+        viewer->close();
+    }
+
+    void dropMovesAndSelects()
+    {
+        Opened opened(songs());
+        opened.generate(4);
+        QStringList expected = opened.shownTitles();
+        expected.move(0, 2);
+        std::unique_ptr<QMimeData> payload(GeneratedTitlesModel::rowMimeData(0));
+        QVERIFY(opened.titles()->dropMimeData(payload.get(), Qt::MoveAction, 3, 0, {}));
+        QCOMPARE(opened.shownTitles(), expected);
+        QCOMPARE(opened.table()->selectionModel()->selectedRows().first().row(), 2);
+
+        QMimeData junk;
+        junk.setData(GeneratedTitlesModel::rowMimeType, "two");
+        QVERIFY(!opened.titles()->dropMimeData(&junk, Qt::MoveAction, 0, 0, {}));
+        QCOMPARE(opened.shownTitles(), expected);
+    }
+
+    // Steps: "p<x>" press, "m<x>" drag, "r" release; x in the view, whose track is 216 wide.
+    void yearSlider_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("lower");
+        QTest::addColumn<int>("upper");
+        QTest::newRow("a press 100 into the track") << "p108 r" << 1956 << 2020;
+        QTest::newRow("left of the track: the first year") << "p116 r p0 r" << 1900 << 2020;
+        QTest::newRow("right of the track: the last year") << "p200 r p232 r" << 1900 << 2020;
+        QTest::newRow("the upper handle stops at the lower") << "p108 r p224 m100 m20 r" << 1956 << 1956;
+        QTest::newRow("together, a press to the right moves the upper")
+            << "p108 r p224 m108 r p150 r" << 1956 << 1979;
+        QTest::newRow("together, a press to the left moves the lower")
+            << "p108 r p224 m108 r p50 r" << 1923 << 1956;
+        QTest::newRow("together, pressed on them: the drag decides")
+            << "p108 r p224 m108 r p108 m150 r" << 1956 << 1979;
+    }
+
+    void yearSlider()
+    {
+        QFETCH(QString, steps);
+        QFETCH(int, lower);
+        QFETCH(int, upper);
+        AutoPlaylistYearRangeSlider slider(1900, 2020);
+        slider.resize(232, AutoPlaylistYearRangeSlider::fixedHeight);
+        for (const QString &step : steps.split(QLatin1Char(' '))) {
+            const QPoint at(step.mid(1).toInt(), 11);
+            if (step.startsWith(QLatin1Char('p')))
+                QTest::mousePress(&slider, Qt::LeftButton, {}, at);
+            else if (step.startsWith(QLatin1Char('m')))
+                QTest::mouseMove(&slider, at);
+            else
+                QTest::mouseRelease(&slider, Qt::LeftButton, {}, at);
+        }
+        QCOMPARE(slider.lowerYear(), lower);
+        QCOMPARE(slider.upperYear(), upper);
+    }
+
+    void tagsLine_data()
+    {
+        QTest::addColumn<QString>("genre");
+        QTest::addColumn<QString>("tempo");
+        QTest::addColumn<std::optional<double>>("rating");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("nothing") << ""
+                                 << "" << std::optional<double>() << "Tags: —";
+        QTest::newRow("half up") << "Swing"
+                                 << "Medium" << std::optional(3.5) << "Tags: Swing • Medium • ★★★★☆";
+        QTest::newRow("above five") << ""
+                                    << "" << std::optional(7.0) << "Tags: ★★★★★";
+        QTest::newRow("below one half") << ""
+                                        << "" << std::optional(0.4) << "Tags: ☆☆☆☆☆";
+        QTest::newRow("negative") << ""
+                                  << "" << std::optional(-1.0) << "Tags: ☆☆☆☆☆";
+        QTest::newRow("not a number: no stars") << "Jazz"
+                                                << "" << std::optional(qQNaN()) << "Tags: Jazz";
+    }
+
+    void tagsLine()
+    {
+        QFETCH(QString, genre);
+        QFETCH(QString, tempo);
+        QFETCH(std::optional<double>, rating);
+        QFETCH(QString, line);
+        SongRecord entry;
+        entry.genre = genre;
+        entry.tempo = tempo;
+        entry.rating = rating;
+        QCOMPARE(AutoPlaylistGeneratedRowView::tagsLine(entry), line);
+    }
+
+    void pickersWriteBack_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<DialogAnswer>("answer");
+        QTest::addColumn<QString>("written");
+        const auto ok = [](QDialog *dialog) { dialog->accept(); };
+        QTest::newRow("genres: OK keeps the known terms")
+            << "genre"
+            << "latin, JAZZ, Salsa" << DialogAnswer(ok) << "Jazz, Latin";
+        QTest::newRow("styles: a ticked box")
+            << "style"
+            << "" << DialogAnswer([](QDialog *dialog) {
+                   for (QCheckBox *box : dialog->findChildren<QCheckBox *>())
+                       box->setChecked(box->text() == QLatin1String("Waltz"));
+                   dialog->accept();
+               })
+            << "Waltz";
+        QTest::newRow("tempo: (Any) empties the field")
+            << "tempo"
+            << "mu" << DialogAnswer([](QDialog *dialog) {
+                   dialog->findChild<QComboBox *>(QStringLiteral("choicePopup"))->setCurrentIndex(0);
+                   dialog->accept();
+               })
+            << "";
+        QTest::newRow("popularity: a range")
+            << "popularity"
+            << "" << DialogAnswer([](QDialog *dialog) {
+                   dialog->findChild<QComboBox *>(QStringLiteral("firstValuePopup"))->setCurrentIndex(4);
+                   dialog->findChild<QComboBox *>(QStringLiteral("secondValuePopup"))->setCurrentIndex(2);
+                   dialog->accept();
+               })
+            << "2-4";
+        QTest::newRow("composer: appended") << "composer"
+                                            << "Ellington" << DialogAnswer([](QDialog *dialog) {
+                                                   dialog->findChild<QLineEdit *>(QStringLiteral("termField"))
+                                                       ->setText(QStringLiteral("Jobim"));
+                                                   dialog->accept();
+                                               })
+                                            << "Ellington, Jobim";
+        QTest::newRow("cancel leaves the field")
+            << "genre"
+            << "latin, salsa" << DialogAnswer([](QDialog *dialog) { dialog->reject(); }) << "latin, salsa";
+    }
+
+    void pickersWriteBack()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(DialogAnswer, answer);
+        QFETCH(QString, written);
+        Opened opened(songs());
+        auto *edit = child<QLineEdit>(opened.window, qPrintable(field + QStringLiteral("Field")));
+        edit->setText(text);
+        ModalAnswer answering(answer);
+        child<QPushButton>(opened.window, qPrintable(field + QStringLiteral("BrowseButton")))->click();
+        QCOMPARE(answering.otherDialogs, QStringList{AutoPlaylistFilterPicker::objectName});
+        QCOMPARE(edit->text(), written);
+    }
+
+    void languageFollows()
+    {
+        Opened opened(songs());
+        LyrafoldLanguageService::setCurrent(LyrafoldLanguage::tr);
+        QCOMPARE(opened.window->windowTitle(), QStringLiteral("Otomatik Playlist"));
+        QCOMPARE(child<QLabel>(opened.window, "resultsTitleLabel")->text(),
+                 QStringLiteral("Üretilen başlıklar — liste oluşturmak için yukarıdaki Oluştur'a tıklayın."));
+        QTRY_COMPARE(child<QPushButton>(opened.window, "generateButton")->text(), QStringLiteral("Oluştur"));
+    }
+};
+
+LYRAFOLD_TEST_GUI_MAIN(AutoPlaylistWindowTest)
+#include "tst_autoplaylistwindow.moc"

@@ -1,0 +1,425 @@
+#include "Fixtures.h"
+#include "MainWindowParts.h"
+#include "ModalAnswer.h"
+#include "PdfFixtures.h"
+#include "TestHarnessGui.h"
+#include "core/library/SlotStore.h"
+#include "pdf/extract/PdfBookmarkExtractor.h"
+#include "ui/app/AppContext.h"
+#include "ui/extract/BookmarkExtractionFlow.h"
+#include "ui/import/BookmarkedPdfRowsModel.h"
+#include "ui/import/ImagePdfImportDialogs.h"
+#include "ui/mainwindow/MainWindowController.h"
+#include "ui/viewer/PdfViewerWindowController.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QSemaphore>
+#include <QTableView>
+
+#include <memory>
+
+namespace {
+
+using namespace MainWindowParts;
+using Step = ModalAnswer::Step;
+
+QString folder()
+{
+    return TestHarness::home() + QStringLiteral("/Fakebooks");
+}
+
+BookmarkList oldRows()
+{
+    return {Fixtures::bookmark(QStringLiteral("/old/Old.pdf"), 1, QStringLiteral("Old song"))};
+}
+
+struct ContextHolder {
+    AppContext context;
+};
+
+struct OpenWindow : ContextHolder, MainWindowController {
+    OpenWindow() : MainWindowController(context) {}
+    LibrarySession &library() { return context.library(); }
+    BookmarkExtractionFlow *extraction() { return findChild<BookmarkExtractionFlow *>(); }
+};
+
+// The window on slot 1 with one song; slot 2 holds one song too. With a folder, the slots remember it.
+std::unique_ptr<OpenWindow> openWindow(const QString &libraryFolder = {})
+{
+    TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":1,"slotNames":{}})");
+    if (!SlotStore::saveSlot(1, oldRows(), libraryFolder) || !SlotStore::saveSlot(2, oldRows(), QString()))
+        qFatal("cannot write the slots");
+    return std::make_unique<OpenWindow>();
+}
+
+QString status(const MainWindowController &window)
+{
+    return statusField(window)->text();
+}
+
+Step chooseFolder(const QString &path)
+{
+    return [path](QDialog *dialog) {
+        auto *panel = qobject_cast<QFileDialog *>(dialog);
+        QVERIFY(panel);
+        panel->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+        static_cast<QDialog *>(panel)->accept();
+    };
+}
+
+Step press(const QString &button)
+{
+    return [button](QDialog *dialog) { ModalAnswer::press(dialog, button); };
+}
+
+// The slot prompt: slot and name chosen, the note about the slot's bookmarks kept in note.
+Step slotPrompt(int slot, const QString &name, QString *note = nullptr)
+{
+    return [=](QDialog *dialog) {
+        QCOMPARE(dialog->objectName(), "extractionSlotPrompt");
+        dialog->findChild<QComboBox *>(QStringLiteral("extractionSlotPopup"))->setCurrentIndex(slot - 1);
+        dialog->findChild<QLineEdit *>(QStringLiteral("extractionSlotNameField"))->setText(name);
+        if (note)
+            *note = dialog->findChild<QLabel *>(QStringLiteral("extractionSlotNote"))->text();
+        ModalAnswer::press(dialog, QStringLiteral("OK"));
+    };
+}
+
+QStringList titles(const LibraryRows &rows)
+{
+    QStringList list;
+    for (const BookmarkEntry &row : rows)
+        list.append(row.title);
+    return list;
+}
+
+void dragOnto(QWidget *area, const QList<QUrl> &urls, bool *accepted, bool drop)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(area, &enter);
+    *accepted = enter.isAccepted();
+    if (!drop)
+        return;
+    QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(area, &dropped);
+}
+
+} // namespace
+
+class LibraryWindowTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        PdfFixtures::writeSongbook(folder() + QStringLiteral("/sub/A.pdf"),
+                                   {QStringLiteral("Alpha"), QStringLiteral("Beta")});
+        QDir().mkpath(TestHarness::home() + QStringLiteral("/Empty"));
+    }
+
+    void init()
+    {
+        LibrarySession::waitForPendingSaves();
+        TestHarness::clearUserFiles();
+    }
+
+    void cleanup()
+    {
+        if (PdfViewerWindowController *viewer = PdfViewerWindowController::current())
+            viewer->close();
+        LibrarySession::waitForPendingSaves();
+    }
+
+    // The folder, then the slot (whose bookmarks the prompt names), then the one question before a filled
+    // slot is replaced: the run ends on that slot, named, with the folder's songs.
+    void extractsIntoTheChosenSlot()
+    {
+        const auto window = openWindow();
+        QString note;
+        ModalAnswer answers(
+            {chooseFolder(folder()), slotPrompt(2, QStringLiteral("Gig"), &note), press("Clear")});
+        window->extractBookmarks();
+        QTRY_COMPARE(status(*window), "Extracted 2 bookmarks from 1 PDF(s)");
+        QCOMPARE(note, "Slot 2 holds 1 bookmark(s). A full extraction replaces them.");
+        QCOMPARE(answers.messages, QStringList{"Clear Slot 2?"});
+        QCOMPARE(answers.informativeTexts,
+                 QStringList{"The one bookmark in this slot will be removed from disk."});
+        QCOMPARE(window->library().currentSlotId(), 2);
+        QVERIFY(slotTile(*window, 2)->slotSelected);
+        QCOMPARE(slotTile(*window, 2)->numberField()->text(), "Gig");
+        QCOMPARE(titles(window->library().allBookmarks()), (QStringList{"Alpha", "Beta"}));
+        QCOMPARE(tableModel(*window)->rowCount(), 2);
+        QCOMPARE(child<QLineEdit>(*window, "folderPathField")->text(), folder());
+        QVERIFY(customModeToggle(*window)->isChecked());
+        QVERIFY(button(*window, "extractButton")->isEnabled());
+    }
+
+    // Every way out before a run completes leaves the window on its slot with its rows, and the slot
+    // meant for the run as it was.
+    void earlyExitsChangeNothing_data()
+    {
+        QTest::addColumn<QString>("libraryFolder"); // the folder the window starts with
+        QTest::addColumn<QList<Step>>("steps");
+        QTest::addColumn<QString>("status");
+        const QString empty = TestHarness::home() + QStringLiteral("/Empty");
+        QTest::newRow("slot prompt cancelled")
+            << QString() << QList<Step>{chooseFolder(folder()), press("Cancel")} << "Ready";
+        QTest::newRow("no PDF") << QString() << QList<Step>{chooseFolder(empty), slotPrompt(2, {})}
+                                << "No PDF files found";
+        QTest::newRow("replacing refused")
+            << QString() << QList<Step>{chooseFolder(folder()), slotPrompt(2, {}), press("Cancel")} << "";
+        QTest::newRow("cancel in extract all or choose")
+            << folder() << QList<Step>{press("Re-extract folder"), slotPrompt(2, {}), press("Cancel")} << "";
+        QTest::newRow("no book ticked")
+            << folder()
+            << QList<Step>{press("Re-extract folder"), slotPrompt(2, {}),
+                           press("Choose which books to extract"), press("Extract selected")}
+            << "";
+    }
+
+    void earlyExitsChangeNothing()
+    {
+        QFETCH(QString, libraryFolder);
+        QFETCH(QList<Step>, steps);
+        QFETCH(QString, status);
+        const auto window = openWindow(libraryFolder);
+        statusField(*window)->setText(QStringLiteral("Ready"));
+        {
+            ModalAnswer answers(steps);
+            window->extractBookmarks();
+            QTRY_VERIFY(!window->extraction()->isBusy());
+            QCOMPARE(answers.stepsLeft(), 0);
+        }
+        QCOMPARE(::status(*window), status);
+        QCOMPARE(window->library().currentSlotId(), 1);
+        QVERIFY(slotTile(*window, 1)->slotSelected);
+        QCOMPARE(window->library().allBookmarks().toList(), oldRows());
+        QCOMPARE(window->library().selectedFolder(), libraryFolder);
+        QCOMPARE(SlotStore::loadSlot(2), oldRows());
+    }
+
+    // The status line's Cancel ends the walk for PDFs, and nothing changes.
+    void cancelStopsTheExtraction()
+    {
+        const auto window = openWindow();
+        QSemaphore walking;
+        QSemaphore release;
+        window->extraction()->setFolderReader([&](const QString &path) -> std::optional<QFileInfoList> {
+            walking.release();
+            release.acquire();
+            return QDir(path).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        });
+        ModalAnswer answers({chooseFolder(folder()), slotPrompt(2, {})});
+        window->extractBookmarks();
+        QTRY_VERIFY(walking.available() > 0);
+        QVERIFY(button(*window, "statusCancelButton")->isVisible() || !window->isVisible());
+        button(*window, "statusCancelButton")->click();
+        release.release(100);
+        QCOMPARE(status(*window), "Extraction cancelled; nothing was changed.");
+        QTest::qWait(100);
+        QCOMPARE(window->library().currentSlotId(), 1);
+        QCOMPARE(window->library().allBookmarks().toList(), oldRows());
+        QVERIFY(!window->extraction()->isBusy());
+    }
+
+    // Every way of emptying a slot asks the same question, naming the slot and its bookmarks; No keeps them.
+    void emptyingASlotAsksFirst_data()
+    {
+        QTest::addColumn<bool>("newExtraction");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("clear, no") << false << "Cancel"
+                                   << "Ready";
+        QTest::newRow("clear, yes") << false << "Clear"
+                                    << "Slot 1 cleared";
+        QTest::newRow("new extraction, no") << true << "Cancel"
+                                            << "Ready";
+        QTest::newRow("new extraction, yes") << true << "Clear"
+                                             << "Ready for new extraction";
+    }
+
+    void emptyingASlotAsksFirst()
+    {
+        QFETCH(bool, newExtraction);
+        QFETCH(QString, answer);
+        QFETCH(QString, status);
+        const auto window = openWindow(folder());
+        statusField(*window)->setText(QStringLiteral("Ready"));
+        ModalAnswer answers(answer);
+        if (newExtraction)
+            window->newExtraction();
+        else
+            window->clearCurrentSlot();
+        QCOMPARE(answers.messages, QStringList{"Clear Slot 1?"});
+        QCOMPARE(answers.informativeTexts,
+                 QStringList{"The one bookmark in this slot will be removed from disk."});
+        QCOMPARE(::status(*window), status);
+        const bool cleared = answer == "Clear";
+        QCOMPARE(window->library().allBookmarks().isEmpty(), cleared);
+        QCOMPARE(tableModel(*window)->rowCount(), cleared ? 0 : 1);
+        QCOMPARE(child<QLineEdit>(*window, "folderPathField")->text().isEmpty(), cleared && newExtraction);
+    }
+
+    void refusesToClearTheDefaultSlot()
+    {
+        TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":0,"slotNames":{}})");
+        QVERIFY(SlotStore::saveSlot(0, oldRows(), QString()));
+        OpenWindow window;
+        ModalAnswer answers(QStringLiteral("OK"));
+        window.clearCurrentSlot();
+        QCOMPARE(answers.informativeTexts,
+                 QStringList{"Default slot stays protected. Switch to Slot 1-5 to clear."});
+        QCOMPARE(status(window), "Cannot clear the Default slot");
+        QCOMPARE(window.library().allBookmarks().size(), 1);
+    }
+
+    // A save that fails after its success was told replaces that text.
+    void failedSaveReplacesTheSavedText()
+    {
+        const auto window = openWindow();
+        window->library().setAllBookmarks(Fixtures::realisticLibrary(50));
+        {
+            TestHarness::FileSizeLimit fullDisk(2048);
+            window->saveSlotNow();
+            QCOMPARE(status(*window), "Slot 1 saved");
+            LibrarySession::waitForPendingSaves();
+        }
+        QTRY_VERIFY(status(*window).startsWith("Could not save "));
+    }
+
+    // Dropped files: only importable ones, folders never; a drag with none is refused.
+    void dropsOfferImportableFilesOnly()
+    {
+        const QString dropped = TestHarness::home() + QStringLiteral("/dropped");
+        TestHarness::writeFile(dropped + QStringLiteral("/notes.txt"), "x");
+        QImage(20, 10, QImage::Format_RGB32).save(dropped + QStringLiteral("/a.jpg"));
+        const auto window = openWindow();
+        bool accepted = true;
+        dragOnto(window->centralWidget(),
+                 {QUrl::fromLocalFile(dropped + QStringLiteral("/notes.txt")), QUrl::fromLocalFile(dropped)},
+                 &accepted, false);
+        QVERIFY(!accepted);
+
+        QStringList titles;
+        ModalAnswer answers(QList<Step>{[&](QDialog *dialog) {
+            for (int i = 0;
+                 auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("importTitleField%1").arg(i));
+                 ++i)
+                titles.append(field->text());
+            dialog->reject();
+        }});
+        dragOnto(window->centralWidget(),
+                 {QUrl::fromLocalFile(dropped + QStringLiteral("/notes.txt")),
+                  QUrl::fromLocalFile(dropped + QStringLiteral("/a.jpg"))},
+                 &accepted, true);
+        QVERIFY(accepted);
+        QTRY_COMPARE(answers.otherDialogs, QStringList{"imagePdfImportPrompt"});
+        QCOMPARE(titles, QStringList{"a"});
+    }
+
+    // One PDF whose outline gives two or more bookmarks is offered as a book first; cancelled, or with
+    // fewer bookmarks, it goes to the image and PDF form.
+    void routesASinglePdf_data()
+    {
+        QTest::addColumn<QStringList>("songs");
+        QTest::addColumn<QStringList>("forms");
+        QTest::newRow("two bookmarks")
+            << QStringList{"One", "Two"} << QStringList{"bookmarkedPdfImportPrompt", "imagePdfImportPrompt"};
+        QTest::newRow("one bookmark") << QStringList{"One"} << QStringList{"imagePdfImportPrompt"};
+    }
+
+    void routesASinglePdf()
+    {
+        QFETCH(QStringList, songs);
+        QFETCH(QStringList, forms);
+        const QString pdf = TestHarness::home() + QStringLiteral("/in/Book.pdf");
+        PdfFixtures::writeSongbook(pdf, songs);
+        const auto window = openWindow();
+        ModalAnswer answers(QList<Step>{press("Cancel"), press("Cancel")});
+        window->importImagesAndPDFs({pdf}, std::nullopt);
+        QTRY_COMPARE(answers.otherDialogs, forms);
+        QTRY_COMPARE(answers.stepsLeft(), 2 - forms.size());
+        QCOMPARE(window->library().allBookmarks().toList(), oldRows());
+    }
+
+    // An imported picture becomes a song at the end of the chosen slot, which the window switches to, and
+    // of the playlist it was dropped for; the window opens it.
+    void importsIntoTheChosenSlot()
+    {
+        const QString picture = TestHarness::home() + QStringLiteral("/in/Scan.png");
+        QDir().mkpath(QFileInfo(picture).absolutePath());
+        QImage(40, 20, QImage::Format_RGB32).save(picture);
+        const auto window = openWindow();
+        ModalAnswer answers(QList<Step>{[](QDialog *dialog) {
+            dialog->findChild<QComboBox *>(QStringLiteral("importSlotPopup"))->setCurrentIndex(2);
+            ModalAnswer::press(dialog, QStringLiteral("Import"));
+        }});
+        window->importImagesAndPDFs({picture}, QStringLiteral("Set"));
+        QTRY_COMPARE(status(*window), "Imported 1 title(s) to Slot 3 and added to \"Set\".");
+        QCOMPARE(window->library().currentSlotId(), 3);
+        QVERIFY(slotTile(*window, 3)->slotSelected);
+        QCOMPARE(titles(window->library().allBookmarks()), QStringList{"Scan"});
+        QCOMPARE(window->context.playlists().playlists().first().items.first().title, "Scan");
+        QCOMPARE(SlotStore::loadSlot(1), oldRows());
+        QVERIFY(PdfViewerWindowController::current());
+    }
+
+    // The bookmarked-PDF form of a real book: every row editable in a list that draws only the rows on
+    // screen; "Clear titles and rewrite" refuses an empty title and keeps the form open with the edits.
+    void bookmarkedFormEditsEveryRow()
+    {
+        const QString pdf = PdfFixtures::testData("books/songs-from-the-public-domain.pdf");
+        const BookmarkList bookmarks = PdfBookmarkExtractor::extractBookmarks(pdf);
+        QVERIFY(bookmarks.size() >= 200);
+        const auto window = openWindow();
+        qsizetype drawn = -1;
+        int alerts = 0;
+        ModalAnswer answers(QList<Step>{
+            [&](QDialog *dialog) {
+                auto *table = dialog->findChild<QTableView *>(QStringLiteral("bookmarkRowsTable"));
+                auto *model = static_cast<BookmarkedPdfRowsModel *>(table->model());
+                QCOMPARE(model->rowCount(), bookmarks.size());
+                QTest::qWait(50);
+                drawn = model->thumbnailsRequested();
+                model->setData(model->index(150, BookmarkedPdfRowsModel::titleColumn),
+                               QStringLiteral("Row 151"), Qt::EditRole);
+                model->setData(model->index(int(bookmarks.size()) - 1, BookmarkedPdfRowsModel::titleColumn),
+                               QString(), Qt::EditRole);
+                dialog->findChild<QComboBox *>(QStringLiteral("bookmarkTitlesPopup"))->setCurrentIndex(1);
+                ModalAnswer::press(dialog, QStringLiteral("Import"));
+                QVERIFY(dialog->isVisible());
+                model->setData(model->index(int(bookmarks.size()) - 1, BookmarkedPdfRowsModel::titleColumn),
+                               QStringLiteral("Last"), Qt::EditRole);
+                ModalAnswer::press(dialog, QStringLiteral("Import"));
+            },
+            [&](QDialog *alert) {
+                ++alerts;
+                ModalAnswer::press(alert, QStringLiteral("OK"));
+            }});
+        const std::optional<BookmarkedPdfImportOptions> options =
+            ImagePdfImportDialogs::promptBookmarkedPdfImportOptions(window.get(), window->library(), pdf,
+                                                                    bookmarks, std::nullopt);
+        QVERIFY(options);
+        QCOMPARE(alerts, 1);
+        QCOMPARE(answers.messages, QStringList{"Missing title"});
+        QVERIFY2(drawn > 0 && drawn < 20, qPrintable(QString::number(drawn)));
+        QCOMPARE(options->bookmarks.size(), bookmarks.size());
+        QCOMPARE(options->bookmarks.at(150).title, "Row 151");
+        QCOMPARE(options->bookmarks.last().title, "Last");
+        QCOMPARE(options->bookmarks.at(10).title, bookmarks.at(10).title);
+        QCOMPARE(options->bookName, "songs-from-the-public-domain");
+        QCOMPARE(options->slotId, 1);
+    }
+};
+
+LYRAFOLD_TEST_GUI_MAIN(LibraryWindowTest)
+#include "tst_librarywindow.moc"
