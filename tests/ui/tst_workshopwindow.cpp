@@ -108,8 +108,8 @@ private Q_SLOTS:
         LibrarySession::waitForPendingSaves();
     }
 
-    // The tab shown is the slot the main window's actions change, whichever side switched it, and the
-    // grid follows changes of the library made elsewhere.
+    // The tab shown is the slot the main window's actions change, whichever side switched it (the
+    // main window, an import, a tab), and the grid follows every change of the library.
     void tabAndSlotStayInStep_data()
     {
         QTest::addColumn<QString>("change");
@@ -120,6 +120,8 @@ private Q_SLOTS:
         QTest::newRow("a tab press") << "tab" << qint64(4) << QStringList{"Four.pdf"};
         QTest::newRow("a book renamed in the main window")
             << "edit" << qint64(2) << QStringList{"Renamed.pdf"};
+        QTest::newRow("an import into another slot") << "import" << qint64(5) << QStringList{"Five.pdf"};
+        QTest::newRow("Clear list, after the one question") << "clear" << qint64(2) << QStringList();
     }
 
     void tabAndSlotStayInStep()
@@ -144,13 +146,23 @@ private Q_SLOTS:
             window.applyDefaultBookmarks({song("/b/Zero.pdf", "Song")}, QString());
         else if (change == "tab")
             child<QPushButton>(*workshop, QStringLiteral("workshopTab4"))->click();
-        else
+        else if (change == "edit")
             window.library().editBookmarks({0}, [](BookmarkEntry &row) { row.pdfFileName = "Renamed.pdf"; });
+        else if (change == "import")
+            window.library().appendImportedBookmarks({song("/b/Five.pdf", "Song")}, 5, QString());
+        ModalAnswer question(QStringLiteral("Clear"));
+        if (change == "clear") {
+            child<QPushButton>(*workshop, QStringLiteral("workshopClearButton"))->click();
+            QCOMPARE(question.messages, QStringList{"Clear Slot 2?"});
+            QCOMPARE(question.informativeTexts,
+                     QStringList{"The one bookmark in this slot will be removed from disk."});
+        }
         QCOMPARE(window.library().currentSlotId(), slot);
         QCOMPARE(workshop->activeTabIndex(), slot);
         QTRY_COMPARE(shownBooks(*workshop), books);
-        QVERIFY(workshop->windowTitle().contains(slot == 0 ? QStringLiteral("Default • 1 books")
-                                                           : QStringLiteral("Slot %1 • 1 books").arg(slot)));
+        const QString slotWord = slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot %1").arg(slot);
+        QVERIFY(workshop->windowTitle().endsWith(
+            QStringLiteral(" — %1 • %2 books").arg(slotWord).arg(books.size())));
     }
 
     // An action without its owner says so and changes nothing; the clearing actions list the books
