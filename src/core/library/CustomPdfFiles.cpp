@@ -6,9 +6,6 @@
 #include <QFileInfo>
 #include <QMap>
 
-#include <algorithm>
-#include <numeric>
-
 namespace CustomPdfFiles {
 
 QString bookNameLabel(const BookmarkEntry &entry)
@@ -102,15 +99,7 @@ QList<CustomFileGroup> customFileGroups(const QList<LibraryRows> &rowsOfSlots, c
         groups.append(finishedGroup(draft, slotNames));
         names.append(groups.constLast().displayName);
     }
-    const QList<int> ranks = LibrarySort::collationRanks(names);
-    std::vector<int> order(groups.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&ranks](int a, int b) { return ranks[a] < ranks[b]; });
-    QList<CustomFileGroup> sorted;
-    sorted.reserve(groups.size());
-    for (const int i : order)
-        sorted.append(std::move(groups[i]));
-    return sorted;
+    return LibrarySort::sortedByCollation(std::move(groups), names);
 }
 
 QStringList unusedManagedPdfs(const QStringList &paths, qint64 currentSlot, const LibraryRows &currentRows,

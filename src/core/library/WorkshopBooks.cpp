@@ -10,7 +10,6 @@
 #include <QHash>
 
 #include <algorithm>
-#include <numeric>
 
 namespace WorkshopBooks {
 
@@ -21,20 +20,6 @@ struct BookDraft {
     bool singles = false;
     qint64 pageCount = 0;
 };
-
-// Stable order of items by the collation of their names, ignoring case.
-template <typename T> QList<T> sortedByName(QList<T> items, const QStringList &names)
-{
-    const QList<int> ranks = LibrarySort::collationRanks(names);
-    std::vector<int> order(items.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&ranks](int a, int b) { return ranks[a] < ranks[b]; });
-    QList<T> sorted;
-    sorted.reserve(items.size());
-    for (const int i : order)
-        sorted.append(std::move(items[i]));
-    return sorted;
-}
 
 bool sameName(const QString &a, const QString &b)
 {
@@ -105,7 +90,7 @@ QList<WorkshopSlotBook> slotBooks(const LibraryRows &rows, const QString &folder
         names.append(book.slotPdfFileName);
         books.append(std::move(book));
     }
-    return sortedByName(std::move(books), names);
+    return LibrarySort::sortedByCollation(std::move(books), names);
 }
 
 BookmarkList bookTitles(const LibraryRows &rows, const QString &bookName)
@@ -120,7 +105,7 @@ BookmarkList bookTitles(const LibraryRows &rows, const QString &bookName)
                 names.append(row.title);
             }
         }
-        return sortedByName(std::move(titles), names);
+        return LibrarySort::sortedByCollation(std::move(titles), names);
     }
     for (const BookmarkEntry &row : rows) {
         if (sameName(row.pdfFileName, bookName))
