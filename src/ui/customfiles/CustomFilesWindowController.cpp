@@ -246,8 +246,6 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, Ac
     reloadGroups();
 }
 
-CustomFilesWindowController::~CustomFilesWindowController() = default;
-
 void CustomFilesWindowController::reloadGroups()
 {
     if (!m_actions.reloadGroups)

@@ -34,7 +34,6 @@ public:
     static constexpr int pathRole = Qt::UserRole + 2;
 
     CustomFilesWindowController(AppContext &context, Actions actions, QWidget *parent = nullptr);
-    ~CustomFilesWindowController() override;
 
     // Lists the files again (on a worker); runs once more after the listing under way when asked
     // meanwhile.

@@ -18,9 +18,9 @@ class BookmarkExtractionFlow;
 class AutoTagRun;
 class AutoTagSheet;
 class BookmarkHoverOverlay;
-class CustomFilesWindowController;
 class BookmarkTableModel;
 class BookmarkTableView;
+class CustomFilesWindowController;
 class MainSettingsMenu;
 class ImagePdfImportFlow;
 class PdfViewerWindowController;
@@ -212,8 +212,8 @@ public:
                          const std::optional<SongDataImportOptions> &options);
     AutoTagRun *autoTagRun() const;
 
-    // The bookmark workshop and the custom files window (MainWindowWorkshop.cpp). A window already
-    // open comes to the front.
+    // What the bookmark workshop and the custom files window ask of the library, and the CSV export of
+    // the current slot (MainWindowWorkshop.cpp).
     void exportBookmarksCSV();
     void remapDefaultSlotBook(const QString &expectedPdfFileName, const QString &replacementPath);
     void openWorkshopSlotBook(qint64 slotId, const QString &bookName);

@@ -91,8 +91,8 @@ QString slotWord(qint64 slot)
 
 WorkshopWindowController::WorkshopWindowController(AppContext &context, WorkshopToolbarActions toolbarActions,
                                                    qint64 initialActiveSlot, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_context(context), m_toolbarActions(std::move(toolbarActions)),
-      m_activeTabIndex(std::clamp<qint64>(initialActiveSlot, 0, 5))
+    : QWidget(parent, Qt::Window), m_toolbarActions(std::move(toolbarActions)),
+      m_activeTabIndex(std::clamp<qint64>(initialActiveSlot, 0, LibrarySession::slotCount - 1))
 {
     setObjectName(QStringLiteral("workshopWindow"));
     resize(1180, 780);
@@ -104,15 +104,13 @@ WorkshopWindowController::WorkshopWindowController(AppContext &context, Workshop
     connect(&NotificationBus::instance(), &NotificationBus::languageChanged, this,
             &WorkshopWindowController::languageChanged);
     // Whoever changed the library, the grid shows it, on the tab of the slot now current.
-    connect(&m_context.library(), &LibrarySession::libraryChanged, this, [this] {
+    connect(&context.library(), &LibrarySession::libraryChanged, this, [this] {
         followOwnerSlot();
         reloadSlotBooks();
     });
     connect(m_covers, &CoverThumbnailLoader::coverReady, m_model, &WorkshopGridModel::coverArrived);
     reloadSlotBooks();
 }
-
-WorkshopWindowController::~WorkshopWindowController() = default;
 
 // ---- Building
 

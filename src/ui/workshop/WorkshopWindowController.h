@@ -26,7 +26,6 @@ class WorkshopWindowController : public QWidget {
 public:
     WorkshopWindowController(AppContext &context, WorkshopToolbarActions toolbarActions,
                              qint64 initialActiveSlot, QWidget *parent = nullptr);
-    ~WorkshopWindowController() override;
 
     qint64 activeTabIndex() const { return m_activeTabIndex; }
 
@@ -65,7 +64,6 @@ private:
     void promptRelink(int row);
     void openBook(int row);
 
-    AppContext &m_context;
     WorkshopToolbarActions m_toolbarActions;
     qint64 m_activeTabIndex = 0;
     LatestRun<QList<WorkshopSlotBook>> m_listing{this};
