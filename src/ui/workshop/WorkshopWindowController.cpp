@@ -78,13 +78,10 @@ QLabel *whiteLabel(const QString &text, const char *objectName)
     return label;
 }
 
+// The subtitle names the slot in fixed English words, not by the slot's own name.
 QString slotWord(qint64 slot)
 {
-    if (slot == 0)
-        return LyrafoldLanguageService::localized(QStringLiteral("Default"));
-    return LyrafoldLanguageService::pick(LyrafoldLanguageService::current(), QStringLiteral("Slot %1"),
-                                         QStringLiteral("Slot %1"), QStringLiteral("Ranura %1"))
-        .arg(slot);
+    return slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot %1").arg(slot);
 }
 
 } // namespace
@@ -309,10 +306,7 @@ void WorkshopWindowController::requestVisibleCovers()
 
 void WorkshopWindowController::updateWindowSubtitle()
 {
-    const QString books =
-        LyrafoldLanguageService::pick(LyrafoldLanguageService::current(), QStringLiteral("%1 books"),
-                                      QStringLiteral("%1 kitap"), QStringLiteral("%1 libros"))
-            .arg(m_model ? m_model->rowCount() : 0);
+    const QString books = QStringLiteral("%1 books").arg(m_model ? m_model->rowCount() : 0);
     setWindowTitle(LyrafoldLanguageService::localized(QStringLiteral("Bookmark Workshop")) +
                    QStringLiteral(" — ") + slotWord(m_activeTabIndex) + QStringLiteral(" • ") + books);
 }
@@ -322,11 +316,7 @@ void WorkshopWindowController::updateBooksLoadedLabel()
     const qsizetype total = m_model->books().size();
     const qsizetype available = std::count_if(m_model->books().cbegin(), m_model->books().cend(),
                                               [](const WorkshopSlotBook &book) { return book.isAvailable; });
-    m_booksLoadedLabel->setText(LyrafoldLanguageService::pick(
-                                    LyrafoldLanguageService::current(),
-                                    QStringLiteral("Books loaded: %1 (%2 available, %3 unavailable)"),
-                                    QStringLiteral("Yüklenen kitap: %1 (%2 mevcut, %3 mevcut değil)"),
-                                    QStringLiteral("Libros cargados: %1 (%2 disponibles, %3 no disponibles)"))
+    m_booksLoadedLabel->setText(QStringLiteral("Books loaded: %1 (%2 available, %3 unavailable)")
                                     .arg(total)
                                     .arg(available)
                                     .arg(std::max<qsizetype>(total - available, 0)));
