@@ -1,25 +1,105 @@
 #include "core/library/CustomPdfFiles.h"
 
-#include "core/library/SlotStore.h"
+#include "core/library/LibrarySort.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 
 namespace CustomPdfFiles {
 
 QString bookNameLabel(const BookmarkEntry &entry)
 {
-    return SlotStore::isCustomSingle(entry) ? QStringLiteral("Custom Singles") : entry.pdfFileName;
+    return SlotStore::isCustomSingle(entry) ? customSinglesLabel : entry.pdfFileName;
 }
 
 bool isCustomBookmark(const BookmarkEntry &entry)
+{
+    SlotStore::ImportLibraryTest library;
+    return isCustomBookmark(entry, library);
+}
+
+bool isCustomBookmark(const BookmarkEntry &entry, SlotStore::ImportLibraryTest &library)
 {
     const QString &name = entry.pdfFileName;
     if (!name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
         return false;
     return name.startsWith(QLatin1String("Custom Single")) ||
            name.contains(QLatin1String("(Custom)"), Qt::CaseInsensitive) ||
-           SlotStore::isInDefaultImportLibrary(entry);
+           library.contains(entry.pdfFilePath);
+}
+
+namespace {
+
+QString groupKey(const BookmarkEntry &row)
+{
+    return row.pdfFilePath.isEmpty() ? row.pdfFileName.toLower() : row.pdfFilePath;
+}
+
+struct GroupDraft {
+    const BookmarkEntry *first = nullptr;
+    QMap<qint64, bool> slotIds;
+    qsizetype count = 0;
+    bool single = false;
+};
+
+CustomFileGroup finishedGroup(const GroupDraft &draft, const QStringList &slotNames)
+{
+    CustomFileGroup group;
+    const BookmarkEntry &first = *draft.first;
+    group.pdfFileName = first.pdfFileName;
+    group.pdfFilePath = first.pdfFilePath;
+    group.slotIds = draft.slotIds.keys();
+    group.titleCount = draft.count;
+    group.isCustomSingle = draft.single;
+    if (draft.single)
+        group.displayName = first.title.isEmpty() ? QStringLiteral("Custom Single") : first.title;
+    else
+        group.displayName = QFileInfo(first.pdfFileName).completeBaseName();
+    QStringList names;
+    for (const qint64 slot : std::as_const(group.slotIds))
+        names.append(slotNames.value(slot, SlotStore::builtInSlotName(slot)));
+    group.subtitle = (draft.single ? QStringLiteral("Custom Single") : QStringLiteral("Custom Book")) +
+                     QStringLiteral(" • %1 title(s) • ").arg(draft.count) + names.join(QStringLiteral(", "));
+    if (!group.pdfFilePath.isEmpty()) {
+        const QFileInfo file(group.pdfFilePath);
+        if (file.isFile())
+            group.fileModified = file.lastModified();
+    }
+    return group;
+}
+
+} // namespace
+
+QList<CustomFileGroup> customFileGroups(const QList<LibraryRows> &rowsOfSlots, const QStringList &slotNames)
+{
+    SlotStore::ImportLibraryTest library;
+    QHash<QString, qsizetype> indexOfKey;
+    QList<GroupDraft> drafts;
+    for (qint64 slot = 1; slot < rowsOfSlots.size(); ++slot) {
+        for (const BookmarkEntry &row : rowsOfSlots.at(slot)) {
+            if (!isCustomBookmark(row, library))
+                continue;
+            const QString key = groupKey(row);
+            auto found = indexOfKey.constFind(key);
+            if (found == indexOfKey.constEnd()) {
+                found = indexOfKey.insert(key, drafts.size());
+                drafts.append(GroupDraft{&row, {}, 0, false});
+            }
+            GroupDraft &draft = drafts[*found];
+            draft.slotIds.insert(slot, true);
+            ++draft.count;
+            draft.single = draft.single || SlotStore::isCustomSingle(row, library);
+        }
+    }
+    QList<CustomFileGroup> groups;
+    groups.reserve(drafts.size());
+    QStringList names;
+    for (const GroupDraft &draft : std::as_const(drafts)) {
+        groups.append(finishedGroup(draft, slotNames));
+        names.append(groups.constLast().displayName);
+    }
+    return LibrarySort::sortedByCollation(std::move(groups), names);
 }
 
 QStringList unusedManagedPdfs(const QStringList &paths, qint64 currentSlot, const LibraryRows &currentRows,
@@ -85,3 +165,24 @@ TrashResult moveToTrash(const QStringList &files)
 }
 
 } // namespace CustomPdfFiles
+
+CustomFileSelection::CustomFileSelection(const QList<CustomFileGroup> &groups)
+{
+    for (const CustomFileGroup &group : groups) {
+        if (group.pdfFilePath.isEmpty())
+            m_names.insert(group.pdfFileName.toLower());
+        else
+            m_paths.insert(group.pdfFilePath);
+    }
+}
+
+bool CustomFileSelection::contains(const BookmarkEntry &row) const
+{
+    return row.pdfFilePath.isEmpty() ? m_names.contains(row.pdfFileName.toLower())
+                                     : m_paths.contains(row.pdfFilePath);
+}
+
+QStringList CustomFileSelection::paths() const
+{
+    return QStringList(m_paths.cbegin(), m_paths.cend());
+}

@@ -341,7 +341,7 @@ std::function<void(const QString &, bool, const QString &)> LibrarySession::fail
     };
 }
 
-QStringList LibrarySession::slotTileNames() const
+QStringList LibrarySession::slotTileNames()
 {
     const std::optional<SlotMeta> meta = SlotStore::loadMeta();
     QStringList names;

@@ -18,7 +18,9 @@
 class LibrarySearchIndex;
 class PlaylistLibrary;
 class TitleKeyIndex;
+struct CustomFileGroup;
 struct SearchQuery;
+struct WorkshopSlotBook;
 
 // What the PDF viewer is opened with for one song: the book and page, the bookmark, the list to step
 // through (none when the song is opened on its own), and the book's bookmarks; with the status line
@@ -55,6 +57,22 @@ struct DeletionResult {
     qsizetype deleted = 0;
     QStringList trashed;
     QStringList notTrashed;
+};
+
+// What the deletion of imported files did over the user's slots.
+struct CustomFileDeletion {
+    qsizetype rowsRemoved = 0;
+    QStringList trashed;
+    QStringList notTrashed;
+    // Slots whose file kept the rows because it could not be written.
+    QList<qint64> slotsNotWritten;
+};
+
+// What relinking a book did: the bookmarks pointed to the new file, and whether that reached the disk
+// (a failure of the current slot's save arrives later, through saveFailed()).
+struct BookRelink {
+    qsizetype relinked = 0;
+    bool written = true;
 };
 
 // A slot about to be emptied, with the one question every way of emptying a slot asks first (Clear
@@ -227,7 +245,7 @@ public:
     static void waitForPendingSaves();
 
     // The six slot names: the stored name trimmed, else "Default" or "Slot N".
-    QStringList slotTileNames() const;
+    static QStringList slotTileNames();
 
     // The rows of a slot as they are now: the library for the current slot, else the slot's file.
     BookmarkList slotBookmarks(qint64 slot) const;
@@ -352,6 +370,28 @@ public:
     // The rows of a bookmark file become the current slot's library, with folder as the library
     // folder when there is one. Saved, playlists brought in line.
     void importBookmarks(LibraryRows rows, const std::optional<QString> &folder);
+
+    // ---- Imported files and the books of the slots
+
+    // Work for a worker: the imported files of slots 1-5 (CustomPdfFiles::customFileGroups), the
+    // current slot as it is now and the others as their files hold them.
+    std::function<QList<CustomFileGroup>()> customFileGroupsJob() const;
+    // Work for a worker: the books of the slot (WorkshopBooks::slotBooks), found in the library folder
+    // for the current slot and in the slot's own folder for another.
+    std::function<QList<WorkshopSlotBook>()> slotBooksJob(qint64 slot) const;
+
+    // Removes the bookmarks of the groups from slots 1-5 (never from the Default slot), their songs
+    // from every playlist, and moves the imported files that nothing uses any more to the trash. The
+    // current slot changes at once; the other slots' files are changed behind their pending writes,
+    // and done runs on the UI thread once every one of them is written.
+    void deleteCustomFileGroups(const QList<CustomFileGroup> &groups,
+                                std::function<void(const CustomFileDeletion &)> done);
+
+    // Points every bookmark of the Default slot whose PDF file name equals expectedPdfFileName
+    // (ignoring case) to the file at newPath. In the current slot at once; otherwise behind the slot
+    // file's pending writes. done runs on the UI thread, at once for the current slot.
+    void relinkDefaultBook(const QString &expectedPdfFileName, const QString &newPath,
+                           std::function<void(const BookRelink &)> done);
 
     // ---- Search and sort of the shown rows
 

@@ -183,8 +183,9 @@ QList<int> collationRanks(const QStringList &texts)
     // One sort key per text: comparing keys is a byte comparison, the collator walks the texts.
     std::vector<QCollatorSortKey> keys;
     keys.reserve(texts.size());
+    // Folded first: in the C locale the sort keys keep the case that the comparison ignores.
     for (const QString &text : texts)
-        keys.push_back(collator.sortKey(text));
+        keys.push_back(collator.sortKey(text.toCaseFolded()));
     std::vector<int> order(texts.size());
     std::iota(order.begin(), order.end(), 0);
     std::sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });

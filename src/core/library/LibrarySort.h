@@ -5,7 +5,10 @@
 #include <QHash>
 #include <QStringList>
 
+#include <algorithm>
+#include <numeric>
 #include <optional>
+#include <vector>
 
 // Where each title stands under the localized case-insensitive comparison of the current locale, as
 // a rank: titles that the comparison finds equal share one. Comparing two ranks costs an integer
@@ -29,6 +32,21 @@ namespace LibrarySort {
 // For every text its rank under the localized case-insensitive comparison: 0 for the first, equal
 // texts equal ranks. Safe on any thread.
 QList<int> collationRanks(const QStringList &texts);
+
+// The items in the order of their keys (same positions) under the same comparison; items of equal keys
+// keep their order. Safe on any thread.
+template <typename T> QList<T> sortedByCollation(QList<T> items, const QStringList &keys)
+{
+    const QList<int> ranks = collationRanks(keys);
+    std::vector<int> order(items.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&ranks](int a, int b) { return ranks[a] < ranks[b]; });
+    QList<T> sorted;
+    sorted.reserve(items.size());
+    for (const int i : order)
+        sorted.append(std::move(items[i]));
+    return sorted;
+}
 
 // What a cell of the column shows for the entry (the rating rounded); empty for the button columns
 // and unknown identifiers.

@@ -102,15 +102,10 @@ QString customSingleBookName(const QString &name, bool inLibrary)
 
 void applyCustomSingleRule(BookmarkList &entries)
 {
-    const QString prefix = importLibraryPrefix();
-    // A library holds many songs of few books: decide each path once.
-    QHash<QString, bool> inLibrary;
+    SlotStore::ImportLibraryTest library;
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const BookmarkEntry &entry = std::as_const(entries)[i];
-        auto known = inLibrary.constFind(entry.pdfFilePath);
-        if (known == inLibrary.constEnd())
-            known = inLibrary.insert(entry.pdfFilePath, liesUnder(entry.pdfFilePath, prefix));
-        QString name = customSingleBookName(entry.pdfFileName, *known);
+        QString name = customSingleBookName(entry.pdfFileName, library.contains(entry.pdfFilePath));
         if (name != entry.pdfFileName)
             entries[i].pdfFileName = std::move(name);
     }
@@ -289,11 +284,27 @@ bool isInDefaultImportLibrary(const QString &pdfFilePath)
     return liesUnder(pdfFilePath, importLibraryPrefix());
 }
 
+ImportLibraryTest::ImportLibraryTest() : m_prefix(importLibraryPrefix()) {}
+
+bool ImportLibraryTest::contains(const QString &pdfFilePath)
+{
+    auto known = m_known.constFind(pdfFilePath);
+    if (known == m_known.constEnd())
+        known = m_known.insert(pdfFilePath, liesUnder(pdfFilePath, m_prefix));
+    return *known;
+}
+
 bool isCustomSingle(const BookmarkEntry &entry)
+{
+    ImportLibraryTest library;
+    return isCustomSingle(entry, library);
+}
+
+bool isCustomSingle(const BookmarkEntry &entry, ImportLibraryTest &library)
 {
     const QString &name = entry.pdfFileName;
     return name == customSinglesBookName ||
-           customSingleBookName(name, isInDefaultImportLibrary(entry)) == customSinglesBookName;
+           customSingleBookName(name, library.contains(entry.pdfFilePath)) == customSinglesBookName;
 }
 
 QString standardizedPath(const QString &path)

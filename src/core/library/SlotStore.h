@@ -2,6 +2,7 @@
 
 #include "core/library/BookmarkCache.h"
 
+#include <QHash>
 #include <QList>
 #include <QMap>
 
@@ -77,6 +78,19 @@ bool isInDefaultImportLibrary(const QString &pdfFilePath);
 // customSinglesBookName: its name starts with "Custom Single", or its PDF lies in the import library
 // and its name does not hold "(Custom)" in any letter case.
 bool isCustomSingle(const BookmarkEntry &entry);
+
+// The import library test of a pass over many rows: the folder is looked up once, and each path is
+// placed once (a library holds many songs of few books).
+class ImportLibraryTest {
+public:
+    ImportLibraryTest();
+    bool contains(const QString &pdfFilePath);
+
+private:
+    QString m_prefix;
+    QHash<QString, bool> m_known;
+};
+bool isCustomSingle(const BookmarkEntry &entry, ImportLibraryTest &library);
 
 // A path as the slots compare them: composed, "~" expanded, cleaned.
 QString standardizedPath(const QString &path);

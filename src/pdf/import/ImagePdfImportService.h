@@ -2,6 +2,7 @@
 
 #include "core/common/Result.h"
 #include "core/library/BookmarkEntry.h"
+#include "core/library/SlotStore.h"
 
 #include <QString>
 #include <QStringList>
@@ -35,8 +36,8 @@ enum class ImportError {
     NoImportableBookmarks = 7, // "This PDF has no importable bookmarks."
 };
 
-// The book name of every bookmark a single-file import makes.
-inline const QString customSinglesBookName = QStringLiteral("Custom Singles (Custom).pdf");
+// The book name of every bookmark a single-file import makes: the one the slots group singles under.
+using SlotStore::customSinglesBookName;
 
 // The import library, "PDFs" in the user's Documents folder, created with any missing parents.
 Result<QString> defaultLibraryDirectory();

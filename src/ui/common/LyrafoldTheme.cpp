@@ -1,5 +1,6 @@
 #include "ui/common/LyrafoldTheme.h"
 
+#include <QAbstractButton>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QGraphicsDropShadowEffect>
@@ -184,6 +185,15 @@ QFont playlistCardTitleFontBold(qreal size, const FamilyFilter &installed)
 QFont playlistCardTitleFont(qreal size, const FamilyFilter &installed)
 {
     return serifFont(size, false, installed);
+}
+
+void styleMatteRedButton(QAbstractButton *button)
+{
+    button->setStyleSheet(QStringLiteral(
+        "QAbstractButton { background-color: rgba(148,18,15,250); border: 1px solid rgba(255,92,71,242); "
+        "border-radius: 6px; color: white; font-size: 13px; font-weight: 700; padding: 3px 12px; } "
+        "QAbstractButton:pressed { background-color: rgba(120,12,10,250); } "
+        "QAbstractButton:disabled { color: rgba(255,255,255,110); }"));
 }
 
 } // namespace LyrafoldTheme

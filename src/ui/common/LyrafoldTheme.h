@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QAbstractButton;
 class QWidget;
 
 // The shared look of the windows: named colours, the serif title fonts, the card look and the glass
@@ -37,6 +38,9 @@ using FamilyFilter = std::function<bool(const QString &family)>;
 // Palladio); else the system font, semibold for the bold face.
 QFont playlistCardTitleFontBold(qreal size, const FamilyFilter &installed = {});
 QFont playlistCardTitleFont(qreal size, const FamilyFilter &installed = {});
+
+// The deep red of the import buttons: white bold text on a matte red face with a coral rim.
+void styleMatteRedButton(QAbstractButton *button);
 
 } // namespace LyrafoldTheme
 

@@ -9,6 +9,7 @@
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
 #include "ui/common/AddToPlaylistDialogs.h"
 #include "ui/common/TablePagePreview.h"
+#include "ui/customfiles/CustomFilesWindowController.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/mainwindow/MainSettingsMenu.h"
@@ -19,6 +20,7 @@
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
+#include "ui/workshop/WorkshopWindowController.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -72,6 +74,8 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
 MainWindowController::~MainWindowController()
 {
     delete m_playlistsWindowController.data();
+    delete m_workshopWindowController.data();
+    delete m_customFilesWindowController.data();
     // A run still going ends its batch now, while the window that hears of the change is whole.
     delete m_autoTagRun;
     // The viewers live as long as their opener keeps them.
@@ -388,16 +392,6 @@ void MainWindowController::defaultModePressed()
         applyCustomToggleChrome();
     }
     loadDefaultMetadata();
-}
-
-void MainWindowController::openCustomFiles()
-{
-    reportNotAvailableYet(QStringLiteral("The custom files window"));
-}
-
-void MainWindowController::openBookmarkWorkshop()
-{
-    reportNotAvailableYet(QStringLiteral("The bookmark workshop"));
 }
 
 void MainWindowController::openAutoPlaylist()

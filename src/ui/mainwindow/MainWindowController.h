@@ -20,6 +20,7 @@ class AutoTagSheet;
 class BookmarkHoverOverlay;
 class BookmarkTableModel;
 class BookmarkTableView;
+class CustomFilesWindowController;
 class MainSettingsMenu;
 class ImagePdfImportFlow;
 class PdfViewerWindowController;
@@ -38,6 +39,9 @@ struct SongRecognitionResult;
 class TablePagePreview;
 class WindowsStyleSlotTileView;
 class WindowsStyleToggleToolTileView;
+class WorkshopWindowController;
+struct CustomFileGroup;
+struct WorkshopToolbarActions;
 
 // The main library window: the tool strip with the slot tiles, the search row, the library table and
 // the status line. It shows the application's LibrarySession and forwards to it; what a change of the
@@ -207,6 +211,13 @@ public:
                          const std::optional<SongDataImportOptions> &options);
     AutoTagRun *autoTagRun() const;
 
+    // What the bookmark workshop and the custom files window ask of the library, and the CSV export of
+    // the current slot (MainWindowWorkshop.cpp).
+    void exportBookmarksCSV();
+    void remapDefaultSlotBook(const QString &expectedPdfFileName, const QString &replacementPath);
+    void openWorkshopSlotBook(qint64 slotId, const QString &bookName);
+    void deleteCustomFileGroups(const QList<CustomFileGroup> &groups);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -294,4 +305,8 @@ private:
     QPushButton *m_statusCancelButton = nullptr;
     QPointer<AutoTagRun> m_autoTagRun;
     QPointer<AutoTagSheet> m_autoTagSheet;
+
+    WorkshopToolbarActions workshopToolbarActions();
+    QPointer<WorkshopWindowController> m_workshopWindowController;
+    QPointer<CustomFilesWindowController> m_customFilesWindowController;
 };

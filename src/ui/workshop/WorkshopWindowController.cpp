@@ -1,0 +1,416 @@
+#include "ui/workshop/WorkshopWindowController.h"
+
+#include "core/common/Hop.h"
+#include "core/common/NotificationBus.h"
+#include "ui/app/AppContext.h"
+#include "ui/common/CoverThumbnailLoader.h"
+#include "ui/common/FlowLayout.h"
+#include "ui/common/LyrafoldAlert.h"
+#include "ui/common/LyrafoldTheme.h"
+#include "ui/common/LyrafoldUIAssets.h"
+#include "ui/services/LyrafoldHelpService.h"
+#include "ui/services/LyrafoldLanguageService.h"
+#include "ui/workshop/WorkshopGridItemDelegate.h"
+#include "ui/workshop/WorkshopGridModel.h"
+#include "ui/workshop/WorkshopGridView.h"
+
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// The covers are made at 200 by 256 fitted into the cell's picture area.
+const QSize coverSize = QSize(200, 256).scaled(
+    WorkshopGridItemDelegate::thumbnailRect({0, 0, 100, 168}).size(), Qt::KeepAspectRatio);
+
+const QString barStyle = QStringLiteral("background-color: rgba(31,31,31,217); border-radius: 8px; "
+                                        "border: 1px solid rgba(102,102,102,128);");
+
+enum class ButtonStyle { gold, red, blue };
+
+QString buttonStyleSheet(ButtonStyle style)
+{
+    QString background = QStringLiteral("rgba(51,51,51,242)");
+    QString border;
+    QString text = QStringLiteral("white");
+    switch (style) {
+    case ButtonStyle::gold:
+        background = QStringLiteral("rgba(64,64,64,230)");
+        border = QStringLiteral("rgb(140,107,20)");
+        text = QStringLiteral("rgb(242,242,242)");
+        break;
+    case ButtonStyle::red:
+        border = QStringLiteral("rgb(204,38,38)");
+        break;
+    case ButtonStyle::blue:
+        border = QStringLiteral("rgb(51,102,204)");
+        break;
+    }
+    return QStringLiteral("QPushButton { background-color: %1; border: 1px solid %2; border-radius: 6px; "
+                          "color: %3; font-size: 13px; font-weight: 600; padding: 3px 7px; } "
+                          "QPushButton:pressed { background-color: rgba(90,90,90,240); }")
+        .arg(background, border, text);
+}
+
+QString tabStyleSheet(bool active)
+{
+    return active
+               ? QStringLiteral("QPushButton { background-color: rgba(64,64,64,242); border: 3px solid %1; "
+                                "border-radius: 6px; color: white; font-size: 12px; font-weight: 600; "
+                                "padding: 2px 10px; min-height: 24px; }")
+                     .arg(LyrafoldTheme::brassBorder().name())
+               : QStringLiteral("QPushButton { background-color: rgba(38,38,38,230); border: 1px solid "
+                                "rgba(255,255,255,71); border-radius: 6px; color: rgb(204,204,204); "
+                                "font-size: 12px; font-weight: 500; padding: 4px 12px; min-height: 24px; }");
+}
+
+QLabel *whiteLabel(const QString &text, const char *objectName)
+{
+    auto *label = new QLabel(text);
+    label->setObjectName(QLatin1String(objectName));
+    label->setStyleSheet(QStringLiteral("color: white; font-size: 12px; font-weight: 500; background: "
+                                        "transparent; border: none;"));
+    return label;
+}
+
+// The subtitle names the slot in fixed English words, not by the slot's own name.
+QString slotWord(qint64 slot)
+{
+    return slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot %1").arg(slot);
+}
+
+} // namespace
+
+WorkshopWindowController::WorkshopWindowController(AppContext &context, WorkshopToolbarActions toolbarActions,
+                                                   qint64 initialActiveSlot, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_toolbarActions(std::move(toolbarActions)),
+      m_activeTabIndex(std::clamp<qint64>(initialActiveSlot, 0, LibrarySession::slotCount - 1))
+{
+    setObjectName(QStringLiteral("workshopWindow"));
+    resize(1180, 780);
+    setMinimumSize(960, 560);
+    m_covers = new CoverThumbnailLoader(coverSize, this);
+    setupContent();
+    LyrafoldLanguageService::apply(this);
+
+    connect(&NotificationBus::instance(), &NotificationBus::languageChanged, this,
+            &WorkshopWindowController::languageChanged);
+    // Whoever changed the library, the grid shows it, on the tab of the slot now current.
+    connect(&context.library(), &LibrarySession::libraryChanged, this, [this] {
+        followOwnerSlot();
+        reloadSlotBooks();
+    });
+    connect(m_covers, &CoverThumbnailLoader::coverReady, m_model, &WorkshopGridModel::coverArrived);
+    reloadSlotBooks();
+}
+
+// ---- Building
+
+void WorkshopWindowController::setupContent()
+{
+    setAutoFillBackground(true);
+    QPalette dark = palette();
+    dark.setColor(QPalette::Window, QColor(36, 38, 42));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    setPalette(dark);
+    LyrafoldHelpService::installHelpButton(this, LyrafoldHelpTopic::workshop);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(36, LyrafoldHelpService::cornerReach + 4, 36, 20);
+    layout->setSpacing(8);
+    layout->addWidget(makeTabBar());
+    layout->addWidget(makeToolbarRow());
+
+    m_model = new WorkshopGridModel(*m_covers, this);
+    m_delegate = new WorkshopGridItemDelegate(this);
+    m_grid = new WorkshopGridView(m_delegate);
+    m_grid->setObjectName(QStringLiteral("workshopGrid"));
+    m_grid->setModel(m_model);
+    m_grid->setMinimumHeight(200);
+    layout->addWidget(m_grid, 1);
+    // Under the grid rather than at the end of the toolbar, where it would push the buttons onto
+    // another row.
+    m_booksLoadedLabel = whiteLabel(QStringLiteral("Books loaded: 0"), "workshopBooksLoaded");
+    LyrafoldLanguageService::markDynamicText(m_booksLoadedLabel);
+    layout->addWidget(m_booksLoadedLabel, 0, Qt::AlignRight);
+    connect(m_grid, &WorkshopGridView::relinkPressed, this, &WorkshopWindowController::promptRelink,
+            Qt::QueuedConnection);
+    connect(m_grid, &WorkshopGridView::openRequested, this, &WorkshopWindowController::openBook);
+    connect(m_grid->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &WorkshopWindowController::requestVisibleCovers);
+
+    updateWindowSubtitle();
+    updateTabChrome();
+}
+
+QWidget *WorkshopWindowController::makeTabBar()
+{
+    auto *bar = new QFrame;
+    bar->setObjectName(QStringLiteral("workshopTabBar"));
+    bar->setStyleSheet(QStringLiteral("#workshopTabBar { ") + barStyle + QStringLiteral(" }"));
+    bar->setMinimumHeight(36);
+    auto *row = new QHBoxLayout(bar);
+    row->setContentsMargins(10, 6, 10, 6);
+    row->setSpacing(6);
+    row->addWidget(whiteLabel(QStringLiteral("Slots:"), "workshopSlotsLabel"));
+    for (int slot = 0; slot < LibrarySession::slotCount; ++slot) {
+        auto *tab =
+            new QPushButton(slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot %1").arg(slot));
+        tab->setObjectName(QStringLiteral("workshopTab%1").arg(slot));
+        tab->setFocusPolicy(Qt::NoFocus);
+        // The tabs show the slots' names, which the window writes itself.
+        LyrafoldLanguageService::markDynamicText(tab);
+        connect(tab, &QPushButton::clicked, this, [this, slot] { tabPressed(slot); });
+        m_tabButtons.append(tab);
+        row->addWidget(tab);
+    }
+    row->addStretch(1);
+    auto *import = new QPushButton(QStringLiteral("Import Images/PDFs"));
+    import->setObjectName(QStringLiteral("workshopImportImagesButton"));
+    import->setToolTip(QStringLiteral("Import images or PDFs into a custom Lyrafold slot."));
+    LyrafoldTheme::styleMatteRedButton(import);
+    connect(import, &QPushButton::clicked, this, [this] {
+        runActionAndReload(m_toolbarActions.importImagesAndPDFs, QStringLiteral("Images/PDFs"));
+    });
+    row->addWidget(import);
+    return bar;
+}
+
+QWidget *WorkshopWindowController::makeToolbarRow()
+{
+    auto *bar = new QFrame;
+    bar->setObjectName(QStringLiteral("workshopToolbar"));
+    bar->setStyleSheet(QStringLiteral("#workshopToolbar { ") + barStyle + QStringLiteral(" }"));
+    auto *flow = new FlowLayout(bar, 6, 6);
+    flow->setContentsMargins(10, 6, 10, 6);
+    const auto add = [this, flow](const char *objectName, const QString &title, ButtonStyle style,
+                                  std::function<void()> handler) {
+        auto *button = new QPushButton(title);
+        button->setObjectName(QLatin1String(objectName));
+        button->setStyleSheet(buttonStyleSheet(style));
+        button->setFocusPolicy(Qt::NoFocus);
+        connect(button, &QPushButton::clicked, this, std::move(handler));
+        flow->addWidget(button);
+        return button;
+    };
+    QPushButton *trash = add("workshopDeleteButton", QString(), ButtonStyle::red, [this] {
+        runActionAndReload(m_toolbarActions.cleanList, QStringLiteral("Delete"));
+    });
+    const QPixmap picture = LyrafoldUIAssets::image(QStringLiteral("delete"), 22);
+    trash->setIcon(picture.isNull() ? LyrafoldUIAssets::systemSymbol(QStringLiteral("trash"))
+                                    : QIcon(picture));
+    trash->setIconSize(QSize(22, 22));
+    trash->setFixedSize(32, 32);
+    trash->setAccessibleName(QStringLiteral("Delete"));
+    trash->setStyleSheet(trash->styleSheet() + QStringLiteral(" QPushButton { padding: 0px; }"));
+    add("workshopHideButton", QStringLiteral("Hide"), ButtonStyle::blue,
+        [this] { setShowCoverLabels(false); });
+    add("workshopShowButton", QStringLiteral("Show"), ButtonStyle::blue,
+        [this] { setShowCoverLabels(true); });
+    add("workshopInjectButton", QStringLiteral("Inject Bookmarks"), ButtonStyle::gold,
+        [this] { runAction(m_toolbarActions.syncBookmarks, QStringLiteral("Sync Bookmarks")); });
+    add("workshopCoverButton", QStringLiteral("Create Cover"), ButtonStyle::gold, [this] { createCovers(); });
+    add("workshopImportButton", QStringLiteral("Import"), ButtonStyle::gold,
+        [this] { runAction(m_toolbarActions.importBookmarks, QStringLiteral("Import")); });
+    add("workshopExportButton", QStringLiteral("Export"), ButtonStyle::gold,
+        [this] { runAction(m_toolbarActions.exportBookmarks, QStringLiteral("Export")); });
+    add("workshopImportMetaButton", QStringLiteral("Import Metadata"), ButtonStyle::gold,
+        [this] { runAction(m_toolbarActions.importMetadata, QStringLiteral("Import Metadata")); });
+    add("workshopExportMetaButton", QStringLiteral("Export Metadata"), ButtonStyle::gold,
+        [this] { runAction(m_toolbarActions.exportMetadata, QStringLiteral("Export Metadata")); });
+    add("workshopMergeButton", QStringLiteral("Merge pdfs"), ButtonStyle::gold,
+        [this] { runAction(m_toolbarActions.mergeData, QStringLiteral("Merge data")); });
+    add("workshopClearButton", QStringLiteral("Clear list"), ButtonStyle::red,
+        [this] { runActionAndReload(m_toolbarActions.cleanList, QStringLiteral("Clean list")); });
+    add("workshopSelectAllButton", QStringLiteral("Select all"), ButtonStyle::gold, [this] { selectAll(); });
+    add("workshopSelectNoneButton", QStringLiteral("Select none"), ButtonStyle::gold,
+        [this] { selectNone(); });
+    return bar;
+}
+
+// ---- The tabs and the books
+
+void WorkshopWindowController::tabPressed(int slot)
+{
+    m_activeTabIndex = slot;
+    if (m_toolbarActions.switchSlot)
+        m_toolbarActions.switchSlot(slot);
+    updateTabChrome();
+    reloadSlotBooks();
+}
+
+void WorkshopWindowController::followOwnerSlot()
+{
+    if (!m_toolbarActions.getActiveSlot)
+        return;
+    const qint64 slot =
+        std::clamp<qint64>(m_toolbarActions.getActiveSlot(), 0, LibrarySession::slotCount - 1);
+    if (slot == m_activeTabIndex)
+        return;
+    m_activeTabIndex = slot;
+    updateTabChrome();
+}
+
+void WorkshopWindowController::updateTabChrome()
+{
+    for (int slot = 0; slot < m_tabButtons.size(); ++slot)
+        m_tabButtons[slot]->setStyleSheet(tabStyleSheet(slot == m_activeTabIndex));
+    m_delegate->setAllowRelink(m_activeTabIndex == 0);
+}
+
+void WorkshopWindowController::updateTabTitles()
+{
+    for (int slot = 0; slot < m_tabButtons.size(); ++slot) {
+        const QString fallback = slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot %1").arg(slot);
+        const QString title = m_toolbarActions.getSlotTitle ? m_toolbarActions.getSlotTitle(slot) : fallback;
+        m_tabButtons[slot]->setText(LyrafoldLanguageService::localized(title));
+    }
+}
+
+void WorkshopWindowController::reloadSlotBooks()
+{
+    updateTabTitles();
+    if (!m_toolbarActions.getSlotBooks) {
+        showBooks({});
+        return;
+    }
+    m_listing.start([this] { return m_toolbarActions.getSlotBooks(m_activeTabIndex); },
+                    [this](QList<WorkshopSlotBook> books) { showBooks(std::move(books)); });
+}
+
+void WorkshopWindowController::showBooks(QList<WorkshopSlotBook> books)
+{
+    // A cover that could not be made is tried again with each new listing.
+    m_covers->retryFailed();
+    m_model->setBooks(std::move(books));
+    updateBooksLoadedLabel();
+    updateWindowSubtitle();
+    requestVisibleCovers();
+    Q_EMIT slotBooksShown();
+}
+
+void WorkshopWindowController::requestVisibleCovers()
+{
+    m_covers->requestVisible(*m_grid, [this](int row) -> std::optional<CoverThumbnailLoader::Request> {
+        const WorkshopSlotBook &book = m_model->books().at(row);
+        if (!book.resolvedPath)
+            return std::nullopt;
+        return CoverThumbnailLoader::Request{*book.resolvedPath, book.modified, book.slotPdfFileName};
+    });
+}
+
+void WorkshopWindowController::updateWindowSubtitle()
+{
+    const QString books = QStringLiteral("%1 books").arg(m_model ? m_model->rowCount() : 0);
+    setWindowTitle(LyrafoldLanguageService::localized(QStringLiteral("Bookmark Workshop")) +
+                   QStringLiteral(" — ") + slotWord(m_activeTabIndex) + QStringLiteral(" • ") + books);
+}
+
+void WorkshopWindowController::updateBooksLoadedLabel()
+{
+    const qsizetype total = m_model->books().size();
+    const qsizetype available = std::count_if(m_model->books().cbegin(), m_model->books().cend(),
+                                              [](const WorkshopSlotBook &book) { return book.isAvailable; });
+    m_booksLoadedLabel->setText(QStringLiteral("Books loaded: %1 (%2 available, %3 unavailable)")
+                                    .arg(total)
+                                    .arg(available)
+                                    .arg(std::max<qsizetype>(total - available, 0)));
+}
+
+void WorkshopWindowController::languageChanged()
+{
+    updateTabTitles();
+    updateWindowSubtitle();
+    updateBooksLoadedLabel();
+    m_grid->viewport()->update();
+}
+
+// ---- The toolbar
+
+void WorkshopWindowController::runAction(const std::function<void()> &action, const QString &shortName)
+{
+    if (!action) {
+        LyrafoldAlert::run(this, LyrafoldAlert::Style::warning, shortName,
+                           QStringLiteral("Open Bookmark Workshop from the main Lyrafold window so toolbar "
+                                          "actions are connected."));
+        return;
+    }
+    action();
+}
+
+void WorkshopWindowController::runActionAndReload(const std::function<void()> &action,
+                                                  const QString &shortName)
+{
+    const QPointer<WorkshopWindowController> self(this);
+    runAction(action, shortName);
+    if (self)
+        reloadSlotBooks();
+}
+
+void WorkshopWindowController::setShowCoverLabels(bool show)
+{
+    m_delegate->setShowText(show);
+    m_grid->viewport()->update();
+}
+
+void WorkshopWindowController::createCovers()
+{
+    QStringList paths;
+    for (const WorkshopSlotBook &book : m_model->books()) {
+        if (book.resolvedPath)
+            paths.append(*book.resolvedPath);
+    }
+    m_covers->forget(paths);
+    m_covers->retryFailed();
+    m_grid->viewport()->update();
+    requestVisibleCovers();
+}
+
+void WorkshopWindowController::selectAll()
+{
+    if (m_model->rowCount() > 0)
+        m_grid->selectAll();
+}
+
+void WorkshopWindowController::selectNone()
+{
+    m_grid->clearSelection();
+}
+
+void WorkshopWindowController::promptRelink(int row)
+{
+    const WorkshopSlotBook *book = m_model->book(row);
+    if (!book || m_activeTabIndex != 0)
+        return;
+    const QString name = book->slotPdfFileName;
+    const QPointer<WorkshopWindowController> self(this);
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Relink book: ") + name, QString(),
+                                                      QStringLiteral("PDF (*.pdf)"));
+    if (!self || path.isEmpty())
+        return;
+    if (m_toolbarActions.remapDefaultBook)
+        m_toolbarActions.remapDefaultBook(name, path);
+    if (self)
+        reloadSlotBooks();
+}
+
+void WorkshopWindowController::openBook(int row)
+{
+    const WorkshopSlotBook *book = m_model->book(row);
+    if (book && m_toolbarActions.openSlotBook)
+        m_toolbarActions.openSlotBook(m_activeTabIndex, book->slotPdfFileName);
+}
+
+// ---- Events
+
+void WorkshopWindowController::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // The grid lays its cells out again first.
+    QTimer::singleShot(0, this, &WorkshopWindowController::requestVisibleCovers);
+}

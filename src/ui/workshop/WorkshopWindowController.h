@@ -1,0 +1,77 @@
+#pragma once
+
+#include "core/common/LatestRun.h"
+#include "ui/workshop/WorkshopToolbarActions.h"
+
+#include <QWidget>
+
+class AppContext;
+class CoverThumbnailLoader;
+class QLabel;
+class QPushButton;
+class WorkshopGridItemDelegate;
+class WorkshopGridModel;
+class WorkshopGridView;
+
+// The Bookmark Workshop: the books of one slot as a grid of covers, a tab for each of the six slots
+// and a toolbar of library actions. It owns no library data: the books come from its owner through
+// the toolbar actions, and every action that changes the library is a call to the owner.
+//
+// The tab shown is always the owner's current slot, on which the owner's actions work: a tab press
+// makes its slot the current one, and a slot made current elsewhere (the main window, an import, an
+// extraction) selects its tab. The grid follows every change of the library at once.
+class WorkshopWindowController : public QWidget {
+    Q_OBJECT
+
+public:
+    WorkshopWindowController(AppContext &context, WorkshopToolbarActions toolbarActions,
+                             qint64 initialActiveSlot, QWidget *parent = nullptr);
+
+    qint64 activeTabIndex() const { return m_activeTabIndex; }
+
+    // Lists the books of the active tab again (on a worker) and shows them; the covers made already
+    // stay. Runs once more after the listing under way when asked meanwhile.
+    void reloadSlotBooks();
+    // The window title: "Bookmark Workshop — Slot 2 • 14 books".
+    void updateWindowSubtitle();
+
+Q_SIGNALS:
+    // A listing of books is on screen.
+    void slotBooksShown();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void setupContent();
+    void tabPressed(int slot);
+    QWidget *makeTabBar();
+    QWidget *makeToolbarRow();
+    void updateTabChrome();
+    void updateTabTitles();
+    void updateBooksLoadedLabel();
+    void showBooks(QList<WorkshopSlotBook> books);
+    void followOwnerSlot();
+    void requestVisibleCovers();
+    void languageChanged();
+    // Calls the owner's action, or says that it is not connected.
+    void runAction(const std::function<void()> &action, const QString &shortName);
+    void runActionAndReload(const std::function<void()> &action, const QString &shortName);
+    void setShowCoverLabels(bool show);
+    void createCovers();
+    void selectAll();
+    void selectNone();
+    void promptRelink(int row);
+    void openBook(int row);
+
+    WorkshopToolbarActions m_toolbarActions;
+    qint64 m_activeTabIndex = 0;
+    LatestRun<QList<WorkshopSlotBook>> m_listing{this};
+
+    CoverThumbnailLoader *m_covers = nullptr;
+    WorkshopGridModel *m_model = nullptr;
+    WorkshopGridItemDelegate *m_delegate = nullptr;
+    WorkshopGridView *m_grid = nullptr;
+    QList<QPushButton *> m_tabButtons;
+    QLabel *m_booksLoadedLabel = nullptr;
+};

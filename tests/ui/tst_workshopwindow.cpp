@@ -1,0 +1,386 @@
+#include "Fixtures.h"
+#include "MainWindowParts.h"
+#include "ModalAnswer.h"
+#include "TestHarnessGui.h"
+#include "core/common/AppPaths.h"
+#include "core/library/SlotStore.h"
+#include "ui/app/AppContext.h"
+#include "ui/common/CoverThumbnailLoader.h"
+#include "ui/customfiles/CustomFilesWindowController.h"
+#include "ui/mainwindow/MainWindowController.h"
+#include "ui/workshop/WorkshopGridItemDelegate.h"
+#include "ui/workshop/WorkshopGridModel.h"
+#include "ui/workshop/WorkshopWindowController.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include <memory>
+
+namespace {
+
+using namespace MainWindowParts;
+
+const QString realBook = QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/joplin-pineapple-rag.pdf");
+const QString otherBook = QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/dusty-strings-tunebook.pdf");
+
+BookmarkEntry song(const QString &path, const QString &title, qint64 page = 1)
+{
+    return Fixtures::bookmark(path, page, title);
+}
+
+struct ContextHolder {
+    AppContext context;
+};
+
+// The main window with the application context it works with, made first and destroyed last.
+struct OpenWindow : ContextHolder, MainWindowController {
+    OpenWindow() : MainWindowController(context) {}
+    LibrarySession &library() { return context.library(); }
+};
+
+template <typename T> QList<T *> openWindows()
+{
+    QList<T *> found;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *typed = qobject_cast<T *>(window))
+            found.append(typed);
+    }
+    return found;
+}
+
+QStringList shownBooks(const QWidget &workshop)
+{
+    const auto *grid = child<QListView>(workshop, QStringLiteral("workshopGrid"));
+    QStringList names;
+    for (int row = 0; row < grid->model()->rowCount(); ++row)
+        names.append(grid->model()->index(row, 0).data().toString());
+    return names;
+}
+
+// Books of a fixed list, each listing counted.
+WorkshopToolbarActions listingActions(const QList<WorkshopSlotBook> &books, int *listings)
+{
+    WorkshopToolbarActions actions;
+    actions.getSlotBooks = [books, listings](qint64) -> WorkshopToolbarActions::SlotBooksJob {
+        ++*listings;
+        return [books] { return books; };
+    };
+    return actions;
+}
+
+WorkshopSlotBook available(const QString &path)
+{
+    return WorkshopSlotBook{QFileInfo(path).fileName(), path, 4, true, QFileInfo(path).lastModified()};
+}
+
+WorkshopSlotBook missing(const QString &name)
+{
+    return WorkshopSlotBook{name, std::nullopt, 0, false, {}};
+}
+
+QPoint centreOf(const QListView &grid, int row)
+{
+    return grid.visualRect(grid.model()->index(row, 0)).center();
+}
+
+} // namespace
+
+class WorkshopWindowTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        LibrarySession::waitForPendingSaves();
+        TestHarness::clearUserFiles();
+    }
+
+    void cleanup()
+    {
+        qDeleteAll(openWindows<WorkshopWindowController>());
+        qDeleteAll(openWindows<CustomFilesWindowController>());
+        LibrarySession::waitForPendingSaves();
+    }
+
+    // The tab shown is the slot the main window's actions change, whichever side switched it (the
+    // main window, an import, a tab), and the grid follows every change of the library.
+    void tabAndSlotStayInStep_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<qint64>("slot");
+        QTest::addColumn<QStringList>("books");
+        QTest::newRow("the main window switches") << "switch" << qint64(3) << QStringList{"Three.pdf"};
+        QTest::newRow("the built-in list is adopted") << "defaults" << qint64(0) << QStringList{"Zero.pdf"};
+        QTest::newRow("a tab press") << "tab" << qint64(4) << QStringList{"Four.pdf"};
+        QTest::newRow("a book renamed in the main window")
+            << "edit" << qint64(2) << QStringList{"Renamed.pdf"};
+        QTest::newRow("an import into another slot") << "import" << qint64(5) << QStringList{"Five.pdf"};
+        QTest::newRow("Clear list, after the one question") << "clear" << qint64(2) << QStringList();
+    }
+
+    void tabAndSlotStayInStep()
+    {
+        QFETCH(QString, change);
+        QFETCH(qint64, slot);
+        QFETCH(QStringList, books);
+        for (const auto &[number, name] :
+             {std::pair{0, "Zero.pdf"}, {2, "Two.pdf"}, {3, "Three.pdf"}, {4, "Four.pdf"}})
+            SlotStore::saveSlot(number, {song(QStringLiteral("/b/") + name, "Song")}, QString());
+        SlotStore::saveMeta(SlotMeta{2, {}});
+        OpenWindow window;
+        window.openBookmarkWorkshop();
+        window.openBookmarkWorkshop();
+        QCOMPARE(openWindows<WorkshopWindowController>().size(), 1);
+        WorkshopWindowController *workshop = openWindows<WorkshopWindowController>().constFirst();
+        QTRY_COMPARE(shownBooks(*workshop), QStringList{"Two.pdf"});
+
+        if (change == "switch")
+            window.switchToSlot(3);
+        else if (change == "defaults")
+            window.applyDefaultBookmarks({song("/b/Zero.pdf", "Song")}, QString());
+        else if (change == "tab")
+            child<QPushButton>(*workshop, QStringLiteral("workshopTab4"))->click();
+        else if (change == "edit")
+            window.library().editBookmarks({0}, [](BookmarkEntry &row) { row.pdfFileName = "Renamed.pdf"; });
+        else if (change == "import")
+            window.library().appendImportedBookmarks({song("/b/Five.pdf", "Song")}, 5, QString());
+        ModalAnswer question(QStringLiteral("Clear"));
+        if (change == "clear") {
+            child<QPushButton>(*workshop, QStringLiteral("workshopClearButton"))->click();
+            QCOMPARE(question.messages, QStringList{"Clear Slot 2?"});
+            QCOMPARE(question.informativeTexts,
+                     QStringList{"The one bookmark in this slot will be removed from disk."});
+        }
+        QCOMPARE(window.library().currentSlotId(), slot);
+        QCOMPARE(workshop->activeTabIndex(), slot);
+        QTRY_COMPARE(shownBooks(*workshop), books);
+        const QString slotWord = slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot %1").arg(slot);
+        QVERIFY(workshop->windowTitle().endsWith(
+            QStringLiteral(" — %1 • %2 books").arg(slotWord).arg(books.size())));
+    }
+
+    // An action without its owner says so and changes nothing; the clearing actions list the books
+    // again all the same.
+    void actionsWithoutAnOwnerSaySo_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("alert");
+        QTest::addColumn<bool>("listsAgain");
+        QTest::newRow("Inject Bookmarks") << "workshopInjectButton"
+                                          << "Sync Bookmarks" << false;
+        QTest::newRow("Merge pdfs") << "workshopMergeButton"
+                                    << "Merge data" << false;
+        QTest::newRow("Export") << "workshopExportButton"
+                                << "Export" << false;
+        QTest::newRow("Clear list") << "workshopClearButton"
+                                    << "Clean list" << true;
+        QTest::newRow("the trash button") << "workshopDeleteButton"
+                                          << "Delete" << true;
+        QTest::newRow("Import Images/PDFs") << "workshopImportImagesButton"
+                                            << "Images/PDFs" << true;
+    }
+
+    void actionsWithoutAnOwnerSaySo()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, alert);
+        QFETCH(bool, listsAgain);
+        AppContext context;
+        int listings = 0;
+        WorkshopWindowController workshop(context, listingActions({missing("A.pdf")}, &listings), 1);
+        QTRY_COMPARE(shownBooks(workshop), QStringList{"A.pdf"});
+        ModalAnswer answer(QStringLiteral("OK"));
+        child<QPushButton>(workshop, button)->click();
+        QCOMPARE(answer.messages, QStringList{alert});
+        QCOMPARE(
+            answer.informativeTexts,
+            QStringList{
+                "Open Bookmark Workshop from the main Lyrafold window so toolbar actions are connected."});
+        QCOMPARE(listings, listsAgain ? 2 : 1);
+    }
+
+    // The relink button of a missing book shows on the Default tab only; it and a double click reach
+    // the owner with the book.
+    void relinkAndOpenReachTheOwner_data()
+    {
+        QTest::addColumn<qint64>("slot");
+        QTest::addColumn<bool>("relinks");
+        QTest::newRow("the Default tab") << qint64(0) << true;
+        QTest::newRow("a user's slot") << qint64(3) << false;
+    }
+
+    void relinkAndOpenReachTheOwner()
+    {
+        QFETCH(qint64, slot);
+        QFETCH(bool, relinks);
+        AppContext context;
+        int listings = 0;
+        WorkshopToolbarActions actions =
+            listingActions({missing("Gone.pdf"), available(realBook)}, &listings);
+        QStringList calls;
+        actions.remapDefaultBook = [&calls](const QString &name, const QString &path) {
+            calls.append("relink " + name + " to " + QFileInfo(path).fileName());
+        };
+        actions.openSlotBook = [&calls](qint64 tab, const QString &name) {
+            calls.append(QStringLiteral("open %1 of %2").arg(name).arg(tab));
+        };
+        WorkshopWindowController workshop(context, actions, slot);
+        workshop.show();
+        auto *grid = child<QListView>(workshop, QStringLiteral("workshopGrid"));
+        QTRY_COMPARE(grid->model()->rowCount(), 2);
+        QCoreApplication::processEvents();
+
+        ModalAnswer answer([](QDialog *dialog) {
+            if (auto *files = qobject_cast<QFileDialog *>(dialog)) {
+                // Typed, as a user would: selectFile() leaves a focused field alone.
+                files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(realBook);
+                static_cast<QDialog *>(files)->done(QDialog::Accepted);
+            }
+        });
+        const QRect relink =
+            WorkshopGridItemDelegate::relinkButtonRect(grid->visualRect(grid->model()->index(0, 0)));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, relink.center());
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, centreOf(*grid, 1));
+        QStringList expected{QStringLiteral("open joplin-pineapple-rag.pdf of %1").arg(slot)};
+        if (relinks)
+            expected.append("relink Gone.pdf to joplin-pineapple-rag.pdf");
+        QTRY_COMPARE(calls.size(), expected.size());
+        calls.sort();
+        QCOMPARE(calls, expected);
+        QCOMPARE(answer.otherDialogs.size(), relinks ? 1 : 0);
+    }
+
+    // A cover that arrives after its cell shows another book is kept for later but not shown there; the
+    // book shown again takes it from the cache without another render.
+    void coverArrivingForAReusedCell()
+    {
+        CoverThumbnailLoader covers(QSize(84, 100));
+        WorkshopGridModel model(covers);
+        QSignalSpy arrived(&covers, &CoverThumbnailLoader::coverReady);
+        const WorkshopSlotBook book = available(realBook);
+        model.setBooks({book});
+        covers.request({{realBook, book.modified, book.slotPdfFileName}});
+        model.setBooks({missing("Other.pdf")});
+        QTRY_COMPARE(arrived.count(), 1);
+        const QModelIndex cell = model.index(0, 0);
+        QVERIFY(model.data(cell, Qt::DecorationRole).value<QPixmap>().isNull());
+        model.setBooks({book});
+        QVERIFY(!model.data(cell, Qt::DecorationRole).value<QPixmap>().isNull());
+        covers.request({{realBook, book.modified, book.slotPdfFileName}});
+        QCOMPARE(covers.pendingCount(), 0);
+        // A book whose file changed is another cover.
+        QVERIFY(covers.cached(realBook, book.modified.addSecs(60)).isNull());
+    }
+
+    void exportAsksWhereToSave()
+    {
+        SlotStore::saveSlot(1, {song("/b/A.pdf", "One"), song("/b/A.pdf", "Two", 2)}, QString());
+        SlotStore::saveMeta(SlotMeta{1, {}});
+        OpenWindow window;
+        window.openBookmarkWorkshop();
+        WorkshopWindowController *workshop = openWindows<WorkshopWindowController>().constFirst();
+        const QString target = TestHarness::home() + QStringLiteral("/PDF_Bookmarks.csv");
+        QString title;
+        ModalAnswer answer([&title](QDialog *dialog) {
+            if (auto *files = qobject_cast<QFileDialog *>(dialog)) {
+                title = files->windowTitle();
+                // The name it suggests, where it suggests it.
+                static_cast<QDialog *>(files)->done(QDialog::Accepted);
+            }
+        });
+        child<QPushButton>(*workshop, QStringLiteral("workshopExportButton"))->click();
+        QCOMPARE(title, QStringLiteral("Save CSV File"));
+        QTRY_COMPARE(statusField(window)->text(), QStringLiteral("Exported 2 bookmarks to ") + target);
+        QVERIFY(TestHarness::readFile(target).count('\n') == 2);
+    }
+
+    // The window lists the groups by category and hands the chosen ones to its owner after the
+    // question.
+    void customFilesWindowDeletesTheChosenFiles_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("select");
+        QTest::addColumn<QStringList>("deleted");
+        QTest::newRow("Delete") << "Delete" << true << QStringList{"Misty"};
+        QTest::newRow("Cancel") << "Cancel" << true << QStringList();
+        QTest::newRow("nothing selected") << "Delete" << false << QStringList();
+    }
+
+    void customFilesWindowDeletesTheChosenFiles()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, select);
+        QFETCH(QStringList, deleted);
+        const QList<CustomFileGroup> groups{
+            CustomFileGroup{"Blue Bossa", "Custom Singles (Custom).pdf", "/p/a.pdf", {1}, 1, true, "s", {}},
+            CustomFileGroup{"Misty", "Custom Singles (Custom).pdf", "/p/b.pdf", {1}, 1, true, "s", {}},
+            CustomFileGroup{"Reels (Custom)", "Reels (Custom).pdf", "/p/r.pdf", {2}, 2, false, "s", {}}};
+        AppContext context;
+        QStringList handed;
+        CustomFilesWindowController::Actions actions;
+        actions.reloadGroups = [groups] { return [groups] { return groups; }; };
+        actions.deleteGroups = [&handed](const QList<CustomFileGroup> &chosen) {
+            for (const CustomFileGroup &group : chosen)
+                handed.append(group.displayName);
+        };
+        CustomFilesWindowController window(context, actions);
+        auto *count = child<QLabel>(window, QStringLiteral("customFilesCount"));
+        QTRY_COMPARE(count->text(), QStringLiteral("2 file(s)"));
+        child<QComboBox>(window, QStringLiteral("customFilesCategory"))->setCurrentIndex(1);
+        QCOMPARE(count->text(), QStringLiteral("1 file(s)"));
+        child<QComboBox>(window, QStringLiteral("customFilesCategory"))->setCurrentIndex(0);
+        auto *list = child<QListView>(window, QStringLiteral("customFilesList"));
+        QCOMPARE(list->model()->index(1, 0).data().toString(), QStringLiteral("Misty"));
+        if (select)
+            list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select);
+        ModalAnswer question(answer);
+        child<QPushButton>(window, QStringLiteral("customFilesDeleteButton"))->click();
+        QCOMPARE(question.messages.size(), select ? 1 : 0);
+        QCOMPARE(handed, deleted);
+    }
+
+    // What a deletion over the slots did reaches the status line; a slot that could not be saved is
+    // never reported as a success.
+    void deletionReportsWhatFailed_data()
+    {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("every slot saved") << false << "Deleted 1 custom file(s).";
+        QTest::newRow("a slot not saved")
+            << true << "Not every custom file was deleted: Slot 3 could not be saved and keeps their titles.";
+    }
+
+    void deletionReportsWhatFailed()
+    {
+        QFETCH(bool, fullDisk);
+        QFETCH(QString, status);
+        const QString photo = AppPaths::importLibraryPath() + "/a.pdf";
+        TestHarness::writeFile(photo, "%PDF-1.4");
+        BookmarkEntry single = song(photo, "Photo");
+        single.pdfFileName = SlotStore::customSinglesBookName;
+        SlotStore::saveSlot(1, {single}, QString());
+        // Large enough that its file outgrows the disk left.
+        SlotStore::saveSlot(3, Fixtures::realisticLibrary(300) + BookmarkList{single}, QString());
+        SlotStore::saveMeta(SlotMeta{1, {}});
+        OpenWindow window;
+        QList<CustomFileGroup> groups = window.library().customFileGroupsJob()();
+        QCOMPARE(groups.size(), 1);
+        std::optional<TestHarness::FileSizeLimit> limit;
+        if (fullDisk)
+            limit.emplace(32 * 1024);
+        window.deleteCustomFileGroups(groups);
+        QTRY_COMPARE(statusField(window)->text(), status);
+        LibrarySession::waitForPendingSaves();
+        limit.reset();
+        QCOMPARE(QFileInfo::exists(photo), fullDisk);
+    }
+};
+
+LYRAFOLD_TEST_GUI_MAIN(WorkshopWindowTest)
+#include "tst_workshopwindow.moc"
