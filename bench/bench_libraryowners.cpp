@@ -55,19 +55,6 @@ private:
     int m_count = 0;
 };
 
-QList<Playlist> playlistsOf(const BookmarkList &library, int playlists, int titles)
-{
-    QList<Playlist> list;
-    for (int p = 0; p < playlists; ++p) {
-        Playlist playlist{QStringLiteral("Gig %1").arg(p), {}};
-        for (int t = 0; t < titles; ++t)
-            playlist.items.append(
-                PlaylistItem::fromBookmark(library.at((p * 1997 + t * 131) % library.size())));
-        list.append(playlist);
-    }
-    return list;
-}
-
 // A genre typed into a cell and committed, on a library of 100,000 bookmarks with 50 playlists of 40
 // titles: the edit of every row of the title, the save and the playlists brought in line. The titles
 // edited lie in the playlists, so the playlists change each time. afterSave: the edit comes while the
@@ -75,7 +62,7 @@ QList<Playlist> playlistsOf(const BookmarkList &library, int playlists, int titl
 void cellEdit(benchmark::State &state, bool afterSave)
 {
     const BookmarkList library = Fixtures::realisticLibrary(libraryRows);
-    PlaylistStore::savePlaylists(playlistsOf(library, 50, 40));
+    PlaylistStore::savePlaylists(Fixtures::playlistsOf(library, 50, 40));
     PlaylistLibrary playlists;
     LibrarySession session(playlists);
     session.setAllBookmarks(library);
@@ -115,7 +102,7 @@ BENCHMARK(BM_CellEditAfterSave)->UseManualTime()->Unit(benchmark::kMillisecond)-
 void BM_PlaylistAdd(benchmark::State &state)
 {
     const BookmarkList library = Fixtures::realisticLibrary(20000);
-    const QList<Playlist> playlists = playlistsOf(library, 500, 40);
+    const QList<Playlist> playlists = Fixtures::playlistsOf(library, 500, 40);
     double writes = 0;
     for (auto _ : state) {
         state.PauseTiming();

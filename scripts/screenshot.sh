@@ -7,21 +7,26 @@
 # Scenes: main-window (as started), search (the results of a search), preview (the hover page preview
 # of the first row), edit-dialog (the metadata dialog of the first row, from a copy of the demo
 # library in Slot 1, since the Default slot is read-only), delete-confirm (the question before
-# seven rows of that copy are deleted), listen-consent (the question before the
+# seven rows of that copy are deleted), study-open (the first row opened with study mode ticked: the
+# viewer on the left half of the screen), listen-consent (the question before the
 # first song recognition), listening (a recognition run under way, recording from a private
 # PulseAudio server with a virtual microphone, which needs the pulseaudio package), listen-failed (the
 # alert of a run without any microphone), recognition-token (the AudD token dialog from the settings
-# menu). auto-playlist opens the Auto-Playlist window from its tile; auto-playlist-generated shows it
-# after Generate, auto-playlist-picker with the genre picker open, auto-playlist-share with the share
-# dialog, auto-playlist-years with both year handles on one year, auto-playlist-preview with the page
-# preview of a generated title, auto-playlist-minimum at its minimum size. The scenes click at the
-# places the window's layout gives them on the default screen.
+# menu), playlists (the playlists window with the demo playlist "Sunday Session" selected),
+# playlist-preview (its hover page preview of the first title), playlist-share (the "Share Playlist"
+# dialog over it; scripts/share-screenshots.sh photographs the export's progress, which the demo books
+# build too quickly to catch), playlist-study (its first title opened in study mode). auto-playlist opens the Auto-Playlist window from its tile;
+# auto-playlist-generated shows it after Generate, auto-playlist-picker with the genre picker open,
+# auto-playlist-share with the share dialog, auto-playlist-years with both year handles on one year,
+# auto-playlist-preview with the page preview of a generated title, auto-playlist-study with a generated
+# title opened in study mode, auto-playlist-minimum at its minimum size. The scenes click at the places the windows' layouts give them on the default screen.
 #
 # BUILD_DIR picks another build folder; SCREEN_SIZE the virtual screen (default 1600x900x24);
 # SEARCH_TEXT what the search scene types (default "blue"); UI_LANGUAGE the interface language (en,
 # tr or es; default en). WINDOW_SIZE (such as 1200x480) gives the window that size at the screen's
 # top-left corner and takes the picture of the window alone; the screen grows to hold it. Only the
 # main-window scene honours it (the other scenes click at places of the default layout).
+# PLAYLISTS_SIZE ("WIDTH HEIGHT") gives the playlists window that size in its scenes.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -32,9 +37,11 @@ if [ "${1:-}" = "--scene" ]; then
     shift 2
 fi
 case "$scene" in
-main-window | search | preview | edit-dialog | delete-confirm | listen-consent | listening | listen-failed | recognition-token) ;;
+main-window | search | preview | edit-dialog | delete-confirm | study-open | listen-consent | listening | \
+    listen-failed | recognition-token) ;;
+playlists | playlist-preview | playlist-share | playlist-study) ;;
 auto-playlist | auto-playlist-generated | auto-playlist-picker | auto-playlist-share | auto-playlist-years | \
-    auto-playlist-preview | auto-playlist-minimum) ;;
+    auto-playlist-preview | auto-playlist-study | auto-playlist-minimum) ;;
 *)
     echo "unknown scene: $scene" >&2
     exit 2
@@ -119,7 +126,15 @@ first_row="330 469"
 listen_tile="986 280"
 settings_gear="1423 184"
 delete_selected="972 402"
+study_mode_checkbox="1138 402"
+playlists_tile="1425 280"
 auto_playlist_tile="1315 280"
+# In the playlists window, centred at 900 by 600: the first playlist, the first title, Share Playlist,
+# the study mode box.
+first_playlist="500 222"
+first_title="860 240"
+share_playlist="1192 699"
+playlists_study_mode="903 171"
 case "$scene" in
 search)
     x mousemove $search_field click 1
@@ -132,6 +147,11 @@ preview)
     sleep 0.3
     x mousemove_relative 4 0
     sleep 1.5
+    ;;
+study-open)
+    x mousemove $study_mode_checkbox click 1
+    x mousemove $first_row click 1
+    sleep 2
     ;;
 edit-dialog)
     # Select the first row with Ctrl held (a plain click would open the song), then Tools > Edit
@@ -160,6 +180,36 @@ listening)
     x mousemove $listen_tile click 1
     x mousemove 700 760
     sleep 2
+    ;;
+playlists | playlist-preview | playlist-share | playlist-study)
+    x mousemove $playlists_tile click 1
+    sleep 1
+    # PLAYLISTS_SIZE ("WIDTH HEIGHT", e.g. the minimum "600 400") resizes the window from its top left.
+    if [ -n "${PLAYLISTS_SIZE:-}" ]; then
+        x search --name "Playlists" windowsize $PLAYLISTS_SIZE
+        sleep 0.5
+    fi
+    x mousemove $first_playlist click 1
+    sleep 0.5
+    x mousemove 700 700
+    case "$scene" in
+    playlist-preview)
+        x mousemove $first_title
+        x mousemove_relative 4 1
+        sleep 0.2
+        x mousemove_relative 4 0
+        sleep 1.5
+        ;;
+    playlist-share)
+        x mousemove $share_playlist click 1
+        sleep 1
+        ;;
+    playlist-study)
+        x mousemove $playlists_study_mode click 1
+        x mousemove $first_title click 1
+        sleep 2
+        ;;
+    esac
     ;;
 auto-playlist*)
     x mousemove $auto_playlist_tile click 1
@@ -204,6 +254,14 @@ auto-playlist*)
         sleep 1
         at 386 367
         at 390 368
+        sleep 2
+        ;;
+    auto-playlist-study)
+        at 724 88 click 1
+        at $generate click 1
+        sleep 1
+        at 823 294 click 1
+        at 386 367 click 1
         sleep 2
         ;;
     auto-playlist-minimum)

@@ -367,10 +367,11 @@ private Q_SLOTS:
         row("add already there", O::alreadyThere, -1, {});
         row("delete first", O::done, int(K::removed), {0});
         row("delete out of range", O::notFound, -1, {});
+        row("delete under another name", O::notFound, -1, {});
         row("remove item at", O::done, int(K::itemsChanged), {0});
-        row("remove item past the end", O::notFound, -1, {});
+        row("remove item gone", O::notFound, -1, {});
         row("move item", O::done, int(K::itemsChanged), {0});
-        row("move item out of range", O::notFound, -1, {});
+        row("move item of another playlist", O::notFound, -1, {});
     }
 
     void changeSignals()
@@ -388,12 +389,25 @@ private Q_SLOTS:
             {"add to second", [&] { return library.addToPlaylist(QStringLiteral("set"), songA); }},
             {"add creating", [&] { return library.addToPlaylist(QStringLiteral("New"), songA); }},
             {"add already there", [&] { return library.addToPlaylist(QStringLiteral("Gig"), songB); }},
-            {"delete first", [&] { return library.deletePlaylist(0); }},
-            {"delete out of range", [&] { return library.deletePlaylist(2); }},
-            {"remove item at", [&] { return library.removeItemAt(0, 1); }},
-            {"remove item past the end", [&] { return library.removeItemAt(0, 2); }},
-            {"move item", [&] { return library.moveItem(0, 1, 0); }},
-            {"move item out of range", [&] { return library.moveItem(0, 0, 2); }},
+            {"delete first", [&] { return library.deletePlaylist(0, QStringLiteral("Gig")); }},
+            {"delete out of range", [&] { return library.deletePlaylist(2, QStringLiteral("Set")); }},
+            {"delete under another name", [&] { return library.deletePlaylist(0, QStringLiteral("gig")); }},
+            {"remove item at",
+             [&] {
+                 return library.removeItemAt(0, QStringLiteral("Gig"), {songB.id(), 0});
+             }},
+            {"remove item gone",
+             [&] {
+                 return library.removeItemAt(0, QStringLiteral("Gig"), {songB.id(), 1});
+             }},
+            {"move item",
+             [&] {
+                 return library.moveItem(0, QStringLiteral("Gig"), {songB.id(), 0}, 0);
+             }},
+            {"move item of another playlist",
+             [&] {
+                 return library.moveItem(1, QStringLiteral("Gig"), {songB.id(), 0}, 0);
+             }},
         };
         const QList<Playlist> before = library.playlists();
         QCOMPARE(operations.value(operation)(), outcome);
@@ -409,6 +423,90 @@ private Q_SLOTS:
         QCOMPARE(stored(), library.playlists());
         if (operation == "move item")
             QCOMPARE(library.playlists()[0].items[0].id(), songB.id());
+    }
+
+    // A window's remove or move reaches the item it showed even after another program changed the
+    // file, and never drops a title added meanwhile; a playlist is changed only under its exact name,
+    // so of two names that differ only in case (older files) the other one is never touched.
+    void editsFollowTheListAsItIsNow_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<PlaylistLibrary::Outcome>("outcome");
+        QTest::addColumn<QStringList>("titles"); // of "Set" afterwards, then "set" after a "|"
+        using O = PlaylistLibrary::Outcome;
+        QTest::newRow("remove the second Blue Moon")
+            << "remove"
+            << "Set" << O::done << QStringList{"New", "Blue Moon", "Red Sun", "|", "Red Sun"};
+        QTest::newRow("move the second Blue Moon first")
+            << "move"
+            << "Set" << O::done << QStringList{"Blue Moon", "New", "Blue Moon", "Red Sun", "|", "Red Sun"};
+        QTest::newRow("delete the exact name") << "delete"
+                                               << "Set" << O::done << QStringList{"|", "Red Sun"};
+        QTest::newRow("remove under the other case")
+            << "remove"
+            << "set" << O::notFound
+            << QStringList{"New", "Blue Moon", "Red Sun", "Blue Moon", "|", "Red Sun"};
+        QTest::newRow("delete under the other case")
+            << "delete"
+            << "SET" << O::notFound
+            << QStringList{"New", "Blue Moon", "Red Sun", "Blue Moon", "|", "Red Sun"};
+    }
+
+    void editsFollowTheListAsItIsNow()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, name);
+        QFETCH(PlaylistLibrary::Outcome, outcome);
+        QFETCH(QStringList, titles);
+        QVERIFY(PlaylistStore::savePlaylists({playlist(QStringLiteral("Set"), {songA, songB, songA}),
+                                              playlist(QStringLiteral("set"), {songB})}));
+        PlaylistLibrary library;
+        // The window shows the third title: the second item with songA's key.
+        const PlaylistItemRef shown = PlaylistItemRef::at(library.playlists().at(0).items, 2);
+        QCOMPARE(shown, (PlaylistItemRef{songA.id(), 1}));
+
+        QSignalSpy changes(&library, &PlaylistLibrary::playlistsChanged);
+        QSaveFile other(library.path());
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        const BookmarkEntry added =
+            Fixtures::bookmark(QStringLiteral("/songs/new.pdf"), 1, QStringLiteral("New"));
+        other.write(
+            *PlaylistCodec::encodePlaylists({playlist(QStringLiteral("Set"), {added, songA, songB, songA}),
+                                             playlist(QStringLiteral("set"), {songB})}));
+        QVERIFY(other.commit());
+        QTRY_COMPARE(changes.count(), 1);
+
+        PlaylistLibrary::Outcome result = PlaylistLibrary::Outcome::notFound;
+        if (operation == "remove")
+            result = library.removeItemAt(0, name, shown);
+        else if (operation == "move")
+            result = library.moveItem(0, name, shown, 0);
+        else
+            result = library.deletePlaylist(0, name);
+        QCOMPARE(result, outcome);
+        StateFile::waitForPendingWrites(library.path());
+        QStringList after;
+        for (const Playlist &p : stored()) {
+            if (!after.isEmpty() || p.name == "set")
+                after << "|";
+            for (const PlaylistItem &i : p.items)
+                after << i.title;
+        }
+        QCOMPARE(after, titles);
+    }
+
+    // Of names that differ only in case, the one spelled exactly so is found first.
+    void exactNameFirst()
+    {
+        QVERIFY(PlaylistStore::savePlaylists(
+            {playlist(QStringLiteral("rock")), playlist(QStringLiteral("Rock"))}));
+        PlaylistLibrary library;
+        QCOMPARE(library.indexOf(QStringLiteral("Rock")), 1);
+        QCOMPARE(library.indexOf(QStringLiteral("ROCK")), 0);
+        QCOMPARE(library.addToPlaylist(QStringLiteral("Rock"), songA), PlaylistLibrary::Outcome::added);
+        QCOMPARE(library.playlists().at(1).items.size(), 1);
+        QVERIFY(library.playlists().at(0).items.isEmpty());
     }
 
     // A run of quick changes returns at once each time and leaves the last state in the file.

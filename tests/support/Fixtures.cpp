@@ -101,4 +101,17 @@ BookmarkList realisticLibrary(int count, quint32 seed)
     return list;
 }
 
+QList<Playlist> playlistsOf(const BookmarkList &library, int playlists, int titles)
+{
+    QList<Playlist> list;
+    for (int p = 0; p < playlists; ++p) {
+        Playlist playlist{QStringLiteral("Gig %1").arg(p), {}};
+        for (int t = 0; t < titles; ++t)
+            playlist.items.append(
+                PlaylistItem::fromBookmark(library.at((p * 1997 + t * 131) % library.size())));
+        list.append(playlist);
+    }
+    return list;
+}
+
 } // namespace Fixtures

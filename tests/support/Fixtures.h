@@ -1,8 +1,9 @@
 #pragma once
 
 #include "core/library/BookmarkEntry.h"
+#include "core/playlist/Playlist.h"
 
-// Builders for bookmark lists, shared by the tests and the benchmarks.
+// Builders for bookmark lists and playlists, shared by the tests and the benchmarks.
 namespace Fixtures {
 
 // A bookmark with the identity fields set and every metadata field empty.
@@ -15,5 +16,9 @@ BookmarkEntry fullBookmark(int n);
 // hundred books, titles of two to five words, most metadata filled in, links for about half of them.
 // About 450 bytes of JSON a bookmark. The same seed gives the same library.
 BookmarkList realisticLibrary(int count, quint32 seed = 1);
+
+// playlists playlists "Gig 0", "Gig 1", ... of titles titles each, drawn from library in a scattered
+// order.
+QList<Playlist> playlistsOf(const BookmarkList &library, int playlists, int titles);
 
 } // namespace Fixtures

@@ -1,3 +1,4 @@
+#include "MainWindowParts.h"
 #include "ModalAnswer.h"
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
@@ -10,6 +11,7 @@
 #include "ui/autoplaylist/AutoPlaylistYearRangeSlider.h"
 #include "ui/autoplaylist/GeneratedTitlesModel.h"
 #include "ui/autoplaylist/GeneratedTitlesView.h"
+#include "ui/mainwindow/MainWindowController.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
@@ -229,6 +231,29 @@ private Q_SLOTS:
         }
     }
 
+    // The main window opens the window and tells in its own status line what Save put into the playlists.
+    void saveIsToldInTheMainWindow()
+    {
+        AppContext context;
+        MainWindowController main(context);
+        context.library().setAllBookmarks(songs());
+        main.openAutoPlaylist();
+        QPointer window = main.findChild<AutoPlaylistWindowController *>();
+        QVERIFY(window);
+        child<QSpinBox>(window, "titlesField")->setValue(4);
+        child<QPushButton>(window, "generateButton")->click();
+        child<QLineEdit>(window, "playlistNameField")->setText(QStringLiteral("Gig"));
+        child<QPushButton>(window, "saveButton")->click();
+        QCOMPARE(MainWindowParts::statusField(main)->text(),
+                 QStringLiteral("Saved auto-playlist \"Gig\" (4 titles)"));
+        QCOMPARE(context.playlists()
+                     .playlists()
+                     .value(context.playlists().indexOf(QStringLiteral("Gig")))
+                     .items.size(),
+                 4);
+        delete window.data();
+    }
+
     void failedWriteReplacesTheSuccessText()
     {
         Opened opened(songs());
@@ -280,6 +305,9 @@ private Q_SLOTS:
                                                       << "https://open.spotify.com/track/1" << 6;
         QTest::newRow("Spotify: no usable link, a search")
             << Button::spotify << "not a link"
+            << "https://open.spotify.com/search/Pineapple%20Rag" << 6;
+        QTest::newRow("Spotify: a link that is no web page, a search")
+            << Button::spotify << "javascript:alert(1)"
             << "https://open.spotify.com/search/Pineapple%20Rag" << 6;
         QTest::newRow("YouTube: a search")
             << Button::youtube << ""

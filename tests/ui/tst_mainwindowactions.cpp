@@ -20,6 +20,7 @@
 #include "ui/mainwindow/MetadataEditDialog.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
+#include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -393,11 +394,13 @@ private Q_SLOTS:
         }
         const QString before = statusField(*window)->text();
         ModalAnswer answers(button, [&](QDialog *dialog) {
-            if (auto *list = dialog->findChild<QListWidget *>())
+            if (auto *list = dialog->findChild<QListWidget *>()) {
                 list->setCurrentItem(list->findItems(answer, Qt::MatchExactly).value(0));
-            else
+                dialog->accept();
+            } else {
                 dialog->findChild<QLineEdit *>()->setText(answer);
-            dialog->accept();
+                ModalAnswer::press(dialog, QStringLiteral("Create"));
+            }
         });
         window->addRowToPlaylistFromButton(0);
         QFETCH(QString, status);
@@ -454,7 +457,7 @@ private Q_SLOTS:
             // The row's "+" asks for a playlist.
             ModalAnswer cancel(QStringLiteral("Cancel"));
             QTest::mouseClick(viewport, Qt::LeftButton, {}, cellCentre(*window, 0, 0));
-            QCOMPARE(cancel.otherDialogs, QStringList{QStringLiteral("textPromptDialog")});
+            QCOMPARE(cancel.otherDialogs, QStringList{QStringLiteral("newPlaylistPrompt")});
         }
         QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, cell);
         QTest::qWait(200);
@@ -491,7 +494,7 @@ private Q_SLOTS:
 
     void studyModeTakesTheLeftHalf()
     {
-        QCOMPARE(MainWindowController::studyModeViewerFrame(QRect(10, 30, 1601, 870)),
+        QCOMPARE(PdfViewerWindowController::studyModeFrame(QRect(10, 30, 1601, 870)),
                  QRect(10, 30, 800, 870));
     }
 

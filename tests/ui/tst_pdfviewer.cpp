@@ -27,6 +27,7 @@
 #include <QMessageBox>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -147,12 +148,15 @@ QMessageBox *notice(const PdfViewerWindowController &viewer)
     return viewer.findChild<QMessageBox *>(QStringLiteral("viewerNotice"));
 }
 
-// Types text into the prompt and confirms it.
+// Types text into the prompt and confirms it with its default button.
 std::function<void(QDialog *)> typing(const QString &text)
 {
     return [text](QDialog *dialog) {
         dialog->findChild<QLineEdit *>()->setText(text);
-        dialog->accept();
+        for (QPushButton *button : dialog->findChildren<QPushButton *>()) {
+            if (button->isDefault())
+                button->click();
+        }
     };
 }
 
@@ -1234,7 +1238,7 @@ private Q_SLOTS:
         QCOMPARE(m_context->playlists().playlists().at(gig).items, QList<PlaylistItem>{list.first()});
         QTRY_VERIFY(notice(*viewer));
         QCOMPARE(notice(*viewer)->text(), QStringLiteral("Could not save playlists.json."));
-        m_context->playlists().deletePlaylist(gig);
+        m_context->playlists().deletePlaylist(gig, QStringLiteral("Gig"));
     }
 
     // "Share" exports the title with the annotations the viewer holds for its book, where they are on

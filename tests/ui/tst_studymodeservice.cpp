@@ -3,6 +3,7 @@
 #include "core/common/AppSettings.h"
 #include "ui/common/StudyModeService.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
 
@@ -84,6 +85,34 @@ private Q_SLOTS:
         QCOMPARE(m_opened.urls[0].toEncoded(),
                  QByteArray("https://www.youtube.com/results?search_query=So%20What"));
         QCOMPARE(m_opened.urls[1].toEncoded(), QByteArray("https://open.spotify.com/search/AC%2FDC"));
+    }
+
+    // Two windows' controls: a choice made in one is stored, and the other shows it when its window
+    // comes forward.
+    void controlsFollowTheOtherWindows()
+    {
+        AppSettings::remove(AppSettings::studyModeEnabledKey);
+        QWidget first;
+        QWidget second;
+        const StudyModeService::Controls here = StudyModeService::makeControls();
+        const StudyModeService::Controls there = StudyModeService::makeControls();
+        here.checkbox->setParent(&first);
+        here.providerPopup->setParent(&first);
+        there.checkbox->setParent(&second);
+        there.providerPopup->setParent(&second);
+
+        here.checkbox->click();
+        here.providerPopup->setCurrentIndex(1);
+        Q_EMIT here.providerPopup->activated(1);
+        QVERIFY(AppSettings::boolValue(AppSettings::studyModeEnabledKey));
+        QCOMPARE(StudyModeService::provider(), StudyModeProvider::youtube);
+        QVERIFY(!there.checkbox->isChecked());
+
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(there.checkbox, &activate);
+        QVERIFY(there.checkbox->isChecked());
+        QCOMPARE(there.providerPopup->currentText(), QStringLiteral("YouTube"));
+        AppSettings::remove(AppSettings::studyModeEnabledKey);
     }
 };
 

@@ -4,6 +4,8 @@
 //
 //   lyrafold-demo-profile --profile DIR --books DIR [--force]
 //
+// The profile also gets a few playlists of the demo books, for the playlists window.
+//
 // Prints shell "export" lines that point Lyrafold at the profile (for eval). An existing profile is kept
 // (with what the user changed in it) unless --force is given.
 
@@ -11,6 +13,7 @@
 #include "core/library/CacheService.h"
 #include "core/library/DefaultBookmarks.h"
 #include "core/library/SlotStore.h"
+#include "core/playlist/PlaylistStore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -29,6 +32,50 @@ ProfileDirs profileDirs(const QString &root)
 {
     return {root + QStringLiteral("/home"), root + QStringLiteral("/data"), root + QStringLiteral("/config"),
             root + QStringLiteral("/cache"), root + QStringLiteral("/state")};
+}
+
+// Three playlists drawn from the demo books that are present: a mixed session, a folk night and a
+// late set, in a deliberate order rather than book order.
+QList<Playlist> demoPlaylists(const BookmarkList &library)
+{
+    const auto rowsOf = [&library](const QString &book) {
+        BookmarkList rows;
+        for (const BookmarkEntry &row : library) {
+            if (row.pdfFileName == book && QFileInfo(row.pdfFilePath).isFile())
+                rows.append(row);
+        }
+        return rows;
+    };
+    const BookmarkList fakebook = rowsOf(QStringLiteral("Lyrafold Demo Fakebook.pdf"));
+    const BookmarkList evening = rowsOf(QStringLiteral("Evening Standards (Demo).pdf"));
+    const BookmarkList folk = rowsOf(QStringLiteral("Folk Tunes Sampler (Demo).pdf"));
+    const auto picked = [](const QList<std::pair<const BookmarkList *, int>> &choices) {
+        QList<PlaylistItem> items;
+        for (const auto &[rows, at] : choices) {
+            if (at < rows->size())
+                items.append(PlaylistItem::fromBookmark(rows->at(at)));
+        }
+        return items;
+    };
+    QList<Playlist> playlists{
+        {QStringLiteral("Sunday Session"), picked({{&fakebook, 0},
+                                                   {&evening, 1},
+                                                   {&fakebook, 7},
+                                                   {&folk, 2},
+                                                   {&fakebook, 12},
+                                                   {&evening, 4},
+                                                   {&fakebook, 15},
+                                                   {&folk, 0},
+                                                   {&evening, 8},
+                                                   {&fakebook, 3}})},
+        {QStringLiteral("Folk Night"),
+         picked({{&folk, 0}, {&folk, 1}, {&folk, 2}, {&folk, 3}, {&folk, 4}, {&folk, 5}})},
+        {QStringLiteral("Late Set"),
+         picked(
+             {{&evening, 0}, {&evening, 2}, {&evening, 3}, {&evening, 5}, {&fakebook, 13}, {&fakebook, 18}})},
+    };
+    playlists.removeIf([](const Playlist &playlist) { return playlist.items.isEmpty(); });
+    return playlists;
 }
 
 int fail(const QString &message)
@@ -65,7 +112,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("profile"), QStringLiteral("Folder of the demo profile."), QStringLiteral("dir")});
     parser.addOption(
         {QStringLiteral("books"), QStringLiteral("Folder holding the demo books."), QStringLiteral("dir")});
-    parser.addOption({QStringLiteral("force"), QStringLiteral("Rebuild the profile's Default slot.")});
+    parser.addOption(
+        {QStringLiteral("force"), QStringLiteral("Rebuild the profile's Default slot and its playlists.")});
     parser.process(app);
 
     const QString books = QDir(parser.value(QStringLiteral("books"))).absolutePath();
@@ -87,6 +135,11 @@ int main(int argc, char *argv[])
             return fail(QStringLiteral("cannot write the profile in %1").arg(profileRoot));
         std::fprintf(stderr, "Demo profile: %lld songs in the Default slot, books from %s\n",
                      static_cast<long long>(library.value().size()), qPrintable(books));
+    }
+
+    if (!QFileInfo::exists(PlaylistStore::playlistsPath()) || parser.isSet(QStringLiteral("force"))) {
+        if (!PlaylistStore::savePlaylists(demoPlaylists(SlotStore::loadSlot(0))))
+            return fail(QStringLiteral("cannot write the playlists in %1").arg(profileRoot));
     }
 
     const auto quoted = [](QString value) {

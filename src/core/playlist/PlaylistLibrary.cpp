@@ -7,6 +7,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QVarLengthArray>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 
@@ -31,6 +34,29 @@ QString freeImportedName(const PlaylistLibrary &library, const QString &name)
         candidate = name + QStringLiteral(" (imported ") + QString::number(counter) + QLatin1Char(')');
     return candidate;
 }
+
+// Finds the items with one identity key. Keys join path, page and title, and making one normalises
+// the texts, which is slow; the page, a whole "|"-separated part of the key, rules out nearly every
+// other item of a playlist before its key is made.
+class KeyMatcher {
+public:
+    explicit KeyMatcher(const QString &key) : m_key(key)
+    {
+        for (const QStringView part : QStringView(key).tokenize(u'|')) {
+            if (const auto number = TextUtils::wholeNumber(part))
+                m_pages.append(*number);
+        }
+    }
+
+    bool matches(const PlaylistItem &item) const
+    {
+        return m_pages.contains(item.pageNumber) && item.id() == m_key;
+    }
+
+private:
+    const QString &m_key;
+    QVarLengthArray<qint64, 4> m_pages;
+};
 
 // Another program's change is looked at once it has settled.
 constexpr int outsideChangeDelayMs = 250;
@@ -66,8 +92,38 @@ QStringList PlaylistLibrary::names() const
 qsizetype PlaylistLibrary::indexOf(const QString &name) const
 {
     const QString key = playlistNameKey(name);
+    qsizetype firstMatch = -1;
     for (qsizetype i = 0; i < m_playlists.size(); ++i) {
-        if (playlistNameKey(m_playlists.at(i).name) == key)
+        const QString &stored = m_playlists.at(i).name;
+        if (stored == name)
+            return i;
+        if (firstMatch < 0 && playlistNameKey(stored) == key)
+            firstMatch = i;
+    }
+    return firstMatch;
+}
+
+PlaylistItemRef PlaylistItemRef::at(const QList<PlaylistItem> &items, qsizetype index)
+{
+    if (index < 0 || index >= items.size())
+        return {};
+    PlaylistItemRef ref{items.at(index).id(), 0};
+    const KeyMatcher matcher(ref.key);
+    for (qsizetype i = 0; i < index; ++i) {
+        if (matcher.matches(items.at(i)))
+            ++ref.occurrence;
+    }
+    return ref;
+}
+
+qsizetype PlaylistItemRef::indexIn(const QList<PlaylistItem> &items) const
+{
+    if (key.isEmpty())
+        return -1;
+    const KeyMatcher matcher(key);
+    qsizetype seen = 0;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (matcher.matches(items.at(i)) && seen++ == occurrence)
             return i;
     }
     return -1;
@@ -162,32 +218,43 @@ QStringList PlaylistLibrary::mergeImportedPlaylists(const QList<Playlist> &impor
     return storedNames;
 }
 
-PlaylistLibrary::Outcome PlaylistLibrary::deletePlaylist(qsizetype playlist)
+bool PlaylistLibrary::holds(qsizetype playlist, const QString &name) const
 {
-    if (playlist < 0 || playlist >= m_playlists.size())
+    return playlist >= 0 && playlist < m_playlists.size() && m_playlists.at(playlist).name == name;
+}
+
+PlaylistLibrary::Outcome PlaylistLibrary::deletePlaylist(qsizetype playlist, const QString &name)
+{
+    if (!holds(playlist, name))
         return Outcome::notFound;
     m_playlists.removeAt(playlist);
     commit(PlaylistChange::Kind::removed, {playlist});
     return Outcome::done;
 }
 
-PlaylistLibrary::Outcome PlaylistLibrary::removeItemAt(qsizetype playlist, qsizetype item)
+PlaylistLibrary::Outcome PlaylistLibrary::removeItemAt(qsizetype playlist, const QString &name,
+                                                       const PlaylistItemRef &item)
 {
-    if (playlist < 0 || playlist >= m_playlists.size() || item < 0 ||
-        item >= m_playlists.at(playlist).items.size())
+    if (!holds(playlist, name))
         return Outcome::notFound;
-    m_playlists[playlist].items.removeAt(item);
+    const qsizetype index = item.indexIn(m_playlists.at(playlist).items);
+    if (index < 0)
+        return Outcome::notFound;
+    m_playlists[playlist].items.removeAt(index);
     commit(PlaylistChange::Kind::itemsChanged, {playlist});
     return Outcome::done;
 }
 
-PlaylistLibrary::Outcome PlaylistLibrary::moveItem(qsizetype playlist, qsizetype from, qsizetype to)
+PlaylistLibrary::Outcome PlaylistLibrary::moveItem(qsizetype playlist, const QString &name,
+                                                   const PlaylistItemRef &item, qsizetype to)
 {
-    if (playlist < 0 || playlist >= m_playlists.size())
+    if (!holds(playlist, name))
         return Outcome::notFound;
-    const qsizetype size = m_playlists.at(playlist).items.size();
-    if (from < 0 || from >= size || to < 0 || to >= size)
+    const QList<PlaylistItem> &items = m_playlists.at(playlist).items;
+    const qsizetype from = item.indexIn(items);
+    if (from < 0)
         return Outcome::notFound;
+    to = std::clamp<qsizetype>(to, 0, items.size() - 1);
     if (from == to)
         return Outcome::done;
     m_playlists[playlist].items.move(from, to);

@@ -25,6 +25,21 @@ struct PlaylistChange {
 };
 Q_DECLARE_METATYPE(PlaylistChange)
 
+// A title as a window shows it: its identity key and which of the items with that key it is, counted
+// from 0 in list order (a playlist from a file may hold a title twice). Unlike a row number, it still
+// finds the same item after titles were added, removed or moved elsewhere.
+struct PlaylistItemRef {
+    QString key;
+    qsizetype occurrence = 0;
+
+    // The item at index; an empty key when index is out of range.
+    static PlaylistItemRef at(const QList<PlaylistItem> &items, qsizetype index);
+    // Where the item stands in items now; -1 when it is gone.
+    qsizetype indexIn(const QList<PlaylistItem> &items) const;
+
+    friend bool operator==(const PlaylistItemRef &, const PlaylistItemRef &) = default;
+};
+
 // The user's playlists, read once from "playlists.json" and held in memory; one instance for the
 // application (AppContext). Main thread only.
 //
@@ -38,6 +53,10 @@ Q_DECLARE_METATYPE(PlaylistChange)
 // When another program replaces or changes the file, the list is read again (told apart from this
 // object's own writes by the file's identity after each of them) and playlistsChanged(reloaded) is
 // emitted. A file that cannot be decoded reads as empty and is set aside first.
+//
+// A window that shows one playlist addresses it by position and name together (see "By position"):
+// files written by older versions may hold names that differ only in case, and a change made
+// elsewhere may have moved the playlist, so the position alone or the name alone could reach another.
 class PlaylistLibrary : public QObject {
     Q_OBJECT
 
@@ -66,7 +85,8 @@ public:
     const QList<Playlist> &playlists() const { return m_playlists; }
     qsizetype count() const { return m_playlists.size(); }
     QStringList names() const;
-    // The position of the first playlist whose name matches, ignoring case; -1 when none does.
+    // The position of the playlist spelled exactly so, else of the first whose name matches ignoring
+    // case; -1 when none does.
     qsizetype indexOf(const QString &name) const;
 
     // ---- By name
@@ -88,11 +108,15 @@ public:
     QStringList mergeImportedPlaylists(const QList<Playlist> &imported, bool replaceOnNameConflict);
 
     // ---- By position, for the window that lists them
+    //
+    // Each acts on the playlist at the position only while its name is still exactly name, and on the
+    // item as the playlist holds it now; otherwise it changes nothing and answers notFound.
 
-    Outcome deletePlaylist(qsizetype playlist);
-    Outcome removeItemAt(qsizetype playlist, qsizetype item);
-    // Moves the item at from so that it ends up at position to (both within the playlist).
-    Outcome moveItem(qsizetype playlist, qsizetype from, qsizetype to);
+    Outcome deletePlaylist(qsizetype playlist, const QString &name);
+    // Removes that one item, not the others with its key.
+    Outcome removeItemAt(qsizetype playlist, const QString &name, const PlaylistItemRef &item);
+    // Moves the item so that it ends up at position to (kept within the playlist).
+    Outcome moveItem(qsizetype playlist, const QString &name, const PlaylistItemRef &item, qsizetype to);
 
     // ---- Following the library (LibrarySession calls these; windows do not)
 
@@ -123,6 +147,7 @@ private:
     void save();
     const QMultiHash<QString, ItemRef> &itemsByKey() const;
     qsizetype syncWhere(const std::function<bool(const QString &key)> &wanted, const BookmarkLookup &lookup);
+    bool holds(qsizetype playlist, const QString &name) const;
 
     void watchFile();
     void checkForOutsideChange();

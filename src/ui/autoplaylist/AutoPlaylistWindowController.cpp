@@ -1,7 +1,6 @@
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
 
 #include "core/autoplaylist/AutoPlaylistFilters.h"
-#include "core/common/AppSettings.h"
 #include "core/common/NotificationBus.h"
 #include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"
@@ -11,7 +10,6 @@
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldButtonEffects.h"
 #include "ui/common/LyrafoldTheme.h"
-#include "ui/common/StudyModeService.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/PlaylistShareFlow.h"
@@ -20,12 +18,10 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
 
@@ -256,29 +252,21 @@ void AutoPlaylistWindowController::swapTitleAtRow(int row)
 
 void AutoPlaylistWindowController::openSpotifyGeneratedRow(int row)
 {
-    openWebLink(row, false);
+    openWebLink(row, PlaylistRows::Link::spotify);
 }
 
 void AutoPlaylistWindowController::openYouTubeGeneratedRow(int row)
 {
-    openWebLink(row, true);
+    openWebLink(row, PlaylistRows::Link::youtube);
 }
 
-void AutoPlaylistWindowController::openWebLink(int row, bool youtube)
+void AutoPlaylistWindowController::openWebLink(int row, PlaylistRows::Link link)
 {
     const BookmarkEntry *entry = m_results->entry(row);
     if (!entry)
         return;
-    // The song's own link when it has one that reads as an address, else a search for its title.
-    const QString link = youtube ? entry->youtubeURL : entry->spotifyURL;
-    const QUrl own(link, QUrl::StrictMode);
-    if (!link.isEmpty() && own.isValid() && !own.scheme().isEmpty()) {
-        QDesktopServices::openUrl(own);
-        return;
-    }
-    if (const auto search = StudyModeService::url(entry->title, youtube ? StudyModeProvider::youtube
-                                                                        : StudyModeProvider::spotify))
-        QDesktopServices::openUrl(*search);
+    if (const QUrl address = PlaylistRows::linkAddress(*entry, link); !address.isEmpty())
+        QDesktopServices::openUrl(address);
 }
 
 void AutoPlaylistWindowController::openGeneratedTitleAtRow(int row)
@@ -296,19 +284,7 @@ void AutoPlaylistWindowController::openGeneratedTitleAtRow(int row)
                                plan.missingPath);
             return;
         }
-        const ViewerOpenRequest &request = *plan.request;
-        auto *viewer = new PdfViewerWindowController(
-            m_context, request.pdfPath, request.pageNumber, request.bookmarkEntry, request.playlistItems,
-            request.playlistCurrentIndex, request.sourcePdfBookmarks);
-        PdfViewerWindowController::openFrom(this, m_openPdfWindowControllers, viewer);
-        if (AppSettings::boolValue(AppSettings::studyModeEnabledKey)) {
-            // The viewer takes the left half of its screen; the web search opens beside it.
-            if (QScreen *screen = viewer->screen() ? viewer->screen() : QGuiApplication::primaryScreen()) {
-                const QRect visible = screen->availableGeometry();
-                viewer->placeFrame(QRect(visible.topLeft(), QSize(visible.width() / 2, visible.height())));
-            }
-            StudyModeService::openProvider(entry.title);
-        }
+        PdfViewerWindowController::openSong(m_context, this, m_openPdfWindowControllers, *plan.request);
     });
 }
 
@@ -329,6 +305,7 @@ void AutoPlaylistWindowController::saveTapped()
     // Titles already in the playlist stay once; a write that fails later replaces this text.
     for (const BookmarkEntry &entry : entries)
         m_context.playlists().addToPlaylist(name, entry);
+    Q_EMIT playlistSaved(name, entries.size());
     setStatus(QStringLiteral("Saved %1 items to \"%2\".").arg(entries.size()).arg(name));
 }
 

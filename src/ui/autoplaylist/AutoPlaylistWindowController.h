@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/autoplaylist/GeneratedPlaylist.h"
+#include "core/playlist/PlaylistRows.h"
 #include "ui/autoplaylist/AutoPlaylistFilterPicker.h"
 #include "ui/autoplaylist/AutoPlaylistGeneratedRowView.h"
 
@@ -12,7 +13,6 @@ class AutoPlaylistYearRangeSlider;
 class GeneratedTitlesModel;
 class GeneratedTitlesView;
 class PdfViewerWindowController;
-class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -58,6 +58,10 @@ public:
     void openYouTubeGeneratedRow(int row);
     void openGeneratedTitleAtRow(int row);
 
+Q_SIGNALS:
+    // Save put the generated titles into the playlist of that name (count: the titles given).
+    void playlistSaved(const QString &name, qsizetype count);
+
 private:
     void buildInterface();
     QWidget *buildForm();
@@ -81,7 +85,7 @@ private:
     void languageChanged();
     void updateMinimumSize();
     void setStatus(const QString &text);
-    void openWebLink(int row, bool youtube);
+    void openWebLink(int row, PlaylistRows::Link link);
     void cardButtonClicked(AutoPlaylistGeneratedRowView::Button button, int row);
 
     AppContext &m_context;
@@ -104,8 +108,6 @@ private:
     QComboBox *m_tempoTemplatePopup = nullptr;
     QListWidget *m_bookTable = nullptr;
     QLabel *m_resultsTitleLabel = nullptr;
-    QCheckBox *m_studyModeCheckbox = nullptr;
-    QComboBox *m_studyProviderPopup = nullptr;
     GeneratedTitlesView *m_resultsTable = nullptr;
     GeneratedTitlesModel *m_results = nullptr;
     TablePagePreview *m_preview = nullptr;

@@ -3,7 +3,6 @@
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
 
 #include "core/autoplaylist/AutoPlaylistFilters.h"
-#include "core/common/AppSettings.h"
 #include "ui/autoplaylist/AutoPlaylistYearRangeSlider.h"
 #include "ui/autoplaylist/GeneratedTitlesModel.h"
 #include "ui/autoplaylist/GeneratedTitlesView.h"
@@ -13,7 +12,6 @@
 #include "ui/services/LyrafoldHelpService.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
 #include <QGridLayout>
@@ -277,23 +275,9 @@ QWidget *AutoPlaylistWindowController::buildResultsHeader()
     LyrafoldLanguageService::markDynamicText(m_resultsTitleLabel);
     row->addWidget(m_resultsTitleLabel, 1);
 
-    m_studyModeCheckbox = new QCheckBox(QStringLiteral("Study mode"));
-    m_studyModeCheckbox->setObjectName(QStringLiteral("studyModeCheckbox"));
-    m_studyModeCheckbox->setChecked(AppSettings::boolValue(AppSettings::studyModeEnabledKey));
-    m_studyModeCheckbox->setToolTip(
-        QStringLiteral("When enabled, opening a title also opens the selected provider search."));
-    connect(m_studyModeCheckbox, &QCheckBox::toggled, this,
-            [](bool on) { AppSettings::setValue(AppSettings::studyModeEnabledKey, on); });
-    row->addWidget(m_studyModeCheckbox);
-
-    m_studyProviderPopup = new QComboBox;
-    m_studyProviderPopup->setObjectName(QStringLiteral("studyProviderPopup"));
-    m_studyProviderPopup->setToolTip(QStringLiteral("Choose which provider Study mode opens."));
-    m_studyProviderPopup->setFixedWidth(100);
-    StudyModeService::configure(m_studyProviderPopup);
-    connect(m_studyProviderPopup, &QComboBox::currentIndexChanged, this,
-            [this] { StudyModeService::setProvider(m_studyProviderPopup); });
-    row->addWidget(m_studyProviderPopup);
+    const StudyModeService::Controls studyMode = StudyModeService::makeControls();
+    row->addWidget(studyMode.checkbox);
+    row->addWidget(studyMode.providerPopup);
     return header;
 }
 

@@ -3,6 +3,7 @@
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/text/TextUtils.h"
 #include "ui/common/LyrafoldAlert.h"
+#include "ui/common/LyrafoldFormAlert.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -90,9 +91,9 @@ Result addToPlaylist(QWidget *parent, PlaylistLibrary &playlists, const Bookmark
 
 Result createNewPlaylistAndAdd(QWidget *parent, PlaylistLibrary &playlists, const BookmarkEntry &entry)
 {
-    const std::optional<QString> typed =
-        LyrafoldAlert::askText(parent, QStringLiteral("New playlist"), QStringLiteral("Playlist name:"), 200,
-                               QStringLiteral("Create"), cancelText);
+    const std::optional<QString> typed = LyrafoldFormAlert::askText(
+        parent, QStringLiteral("newPlaylistPrompt"), QStringLiteral("New playlist"),
+        QStringLiteral("Playlist name:"), QStringLiteral("Create"), 200);
     if (!typed)
         return {};
     const QString name = TextUtils::trimmed(*typed);

@@ -1,9 +1,7 @@
 #include "ui/common/LyrafoldAlert.h"
 
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -44,28 +42,6 @@ QVBoxLayout *alertColumn(QDialog &dialog, const QString &message, const QString 
     layout->addWidget(title);
     layout->addWidget(new QLabel(informativeText, &dialog));
     return layout;
-}
-
-std::optional<QString> askText(QWidget *parent, const QString &message, const QString &informativeText,
-                               int fieldWidth, const QString &accept, const QString &cancel)
-{
-    QDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("textPromptDialog"));
-    QVBoxLayout *layout = alertColumn(dialog, message, informativeText);
-    auto *field = new QLineEdit(&dialog);
-    field->setObjectName(QStringLiteral("textPromptField"));
-    field->setFixedSize(fieldWidth, 24);
-    layout->addWidget(field);
-    auto *buttons = new QDialogButtonBox(&dialog);
-    QPushButton *ok = buttons->addButton(accept, QDialogButtonBox::AcceptRole);
-    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return field->text();
 }
 
 } // namespace LyrafoldAlert

@@ -3,8 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
 class QDialog;
 class QVBoxLayout;
 class QWidget;
@@ -23,10 +21,5 @@ int run(QWidget *parent, Style style, const QString &message, const QString &inf
 // A dialog laid out as an alert: titled with the message, which leads in bold above the informative
 // text, in a column the caller goes on filling.
 QVBoxLayout *alertColumn(QDialog &dialog, const QString &message, const QString &informativeText);
-
-// An alert with an empty text field of fieldWidth (a dialog named "textPromptDialog", its field
-// "textPromptField"): the text typed when the first of the two buttons ended it, nothing otherwise.
-std::optional<QString> askText(QWidget *parent, const QString &message, const QString &informativeText,
-                               int fieldWidth, const QString &accept, const QString &cancel);
 
 } // namespace LyrafoldAlert

@@ -16,8 +16,8 @@ class QWidget;
 // layout gives it whatever the desktop's font DPI. Main thread only.
 namespace LyrafoldTheme {
 
-// The heads-up-display glass of the main and auto playlist windows, whatever the desktop's colours:
-// light text on dark panels.
+// The heads-up-display glass of the main, playlists and auto playlist windows, whatever the desktop's
+// colours: light text on dark panels.
 QPalette hudPalette();
 
 const QColor &brassBorder();

@@ -3,8 +3,44 @@
 #include "core/common/AppSettings.h"
 #include "core/text/WebSearch.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QEvent>
+#include <QPointer>
+
+namespace {
+
+// Shows the stored choice each time the controls' window is activated.
+class ControlsSync : public QObject {
+public:
+    ControlsSync(QCheckBox *checkbox, QComboBox *providerPopup)
+        : QObject(checkbox), m_checkbox(checkbox), m_providerPopup(providerPopup)
+    {
+        checkbox->installEventFilter(this);
+    }
+
+    void sync() const
+    {
+        const QSignalBlocker blockCheckbox(m_checkbox);
+        m_checkbox->setChecked(AppSettings::boolValue(AppSettings::studyModeEnabledKey));
+        StudyModeService::configure(m_providerPopup);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::WindowActivate)
+            sync();
+        return false;
+    }
+
+private:
+    QCheckBox *m_checkbox;
+    QPointer<QComboBox> m_providerPopup;
+};
+
+} // namespace
 
 namespace StudyModeService {
 
@@ -76,6 +112,23 @@ void openProvider(const QString &title)
 QString encodedSearchQuery(const QString &title)
 {
     return WebSearch::encodedSearchQuery(title);
+}
+
+Controls makeControls()
+{
+    Controls controls{new QCheckBox(QStringLiteral("Study mode")), new QComboBox};
+    controls.checkbox->setObjectName(QStringLiteral("studyModeCheckbox"));
+    controls.checkbox->setToolTip(
+        QStringLiteral("When enabled, opening a title also opens the selected provider search."));
+    QObject::connect(controls.checkbox, &QCheckBox::toggled, controls.checkbox,
+                     [](bool on) { AppSettings::setValue(AppSettings::studyModeEnabledKey, on); });
+    controls.providerPopup->setObjectName(QStringLiteral("studyProviderPopup"));
+    controls.providerPopup->setToolTip(QStringLiteral("Choose which provider Study mode opens."));
+    controls.providerPopup->setFixedWidth(100);
+    QObject::connect(controls.providerPopup, &QComboBox::activated, controls.providerPopup,
+                     [popup = controls.providerPopup] { setProvider(popup); });
+    (new ControlsSync(controls.checkbox, controls.providerPopup))->sync();
+    return controls;
 }
 
 } // namespace StudyModeService

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QList>
 #include <QString>
 #include <QUrl>
 
 #include <optional>
-
-class QComboBox;
 
 // The web search that study mode opens beside a title.
 enum class StudyModeProvider { spotify, youtube };
@@ -43,5 +43,14 @@ void openProvider(const QString &title);
 
 // The title as the search query; the playlist exports use the same encoding.
 QString encodedSearchQuery(const QString &title);
+
+// The "Study mode" box ("studyModeCheckbox") and the provider pop-up ("studyProviderPopup") of a
+// window that opens titles. A change is stored at once and holds for every window; whenever their
+// window comes forward they show the stored choice again, which another window may have changed.
+struct Controls {
+    QCheckBox *checkbox = nullptr;
+    QComboBox *providerPopup = nullptr;
+};
+Controls makeControls();
 
 } // namespace StudyModeService

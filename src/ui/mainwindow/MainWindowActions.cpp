@@ -3,7 +3,6 @@
 
 #include "ui/mainwindow/MainWindowController.h"
 
-#include "core/common/AppSettings.h"
 #include "core/common/Hop.h"
 #include "core/common/LaunchLog.h"
 #include "core/library/DefaultBookmarks.h"
@@ -11,7 +10,6 @@
 #include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
-#include "ui/common/StudyModeService.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/mainwindow/BookmarkTableDelegate.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
@@ -28,7 +26,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QScreen>
 #include <QTimer>
 
 namespace {
@@ -92,6 +89,7 @@ void MainWindowController::performClickAction(const BookmarkEntry &entry, int ro
                       .arg(entry.title, *m_addToPlaylistTargetName));
         if (m_finishAddToPlaylistButton)
             m_finishAddToPlaylistButton->show();
+        startFinishAddToPlaylistPulse();
         return;
     }
     if (m_isColumnEditModeEnabled) {
@@ -169,26 +167,9 @@ void MainWindowController::showFileNotFound(const QString &path)
     LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, QStringLiteral("File not found"), path);
 }
 
-QRect MainWindowController::studyModeViewerFrame(const QRect &visibleFrame)
-{
-    return QRect(visibleFrame.topLeft(), QSize(visibleFrame.width() / 2, visibleFrame.height()));
-}
-
 void MainWindowController::showInViewer(const ViewerOpenRequest &request)
 {
-    if (PdfViewerWindowController *current = PdfViewerWindowController::current())
-        current->close();
-    auto *viewer = new PdfViewerWindowController(m_context, request.pdfPath, request.pageNumber,
-                                                 request.bookmarkEntry, request.playlistItems,
-                                                 request.playlistCurrentIndex, request.sourcePdfBookmarks);
-    PdfViewerWindowController::openFrom(this, m_openPdfWindowControllers, viewer);
-    if (AppSettings::boolValue(AppSettings::studyModeEnabledKey)) {
-        // The viewer takes the left half of its screen; the web search opens beside it.
-        QScreen *screen = viewer->screen() ? viewer->screen() : QGuiApplication::primaryScreen();
-        if (screen)
-            viewer->placeFrame(studyModeViewerFrame(screen->availableGeometry()));
-        StudyModeService::openProvider(request.bookmarkEntry ? request.bookmarkEntry->title : QString());
-    }
+    PdfViewerWindowController::openSong(m_context, this, m_openPdfWindowControllers, request);
     setStatus(request.statusText);
 }
 

@@ -16,6 +16,7 @@
 #include "ui/mainwindow/TileView.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
+#include "ui/playlists/PlaylistsWindowController.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
@@ -72,6 +73,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
 
 MainWindowController::~MainWindowController()
 {
+    delete m_playlistsWindowController.data();
     delete m_workshopWindowController.data();
     delete m_customFilesWindowController.data();
     // A run still going ends its batch now, while the window that hears of the change is whole.
@@ -394,17 +396,10 @@ void MainWindowController::defaultModePressed()
 
 void MainWindowController::openAutoPlaylist()
 {
-    AutoPlaylistWindowController::open(m_context, this);
-}
-
-void MainWindowController::openPlaylists()
-{
-    reportNotAvailableYet(QStringLiteral("The playlists window"));
-}
-
-void MainWindowController::finishAddToPlaylistMode()
-{
-    reportNotAvailableYet(QStringLiteral("Adding to playlists"));
+    connect(AutoPlaylistWindowController::open(m_context, this), &AutoPlaylistWindowController::playlistSaved,
+            this, [this](const QString &name, qsizetype count) {
+                setStatus(QStringLiteral("Saved auto-playlist \"%1\" (%2 titles)").arg(name).arg(count));
+            });
 }
 
 void MainWindowController::addRowToPlaylistFromButton(int row)
@@ -450,14 +445,4 @@ void MainWindowController::shareRowFromButton(int row)
         m_tableModel->index(row, BookmarkTableModel::columnOf(LibraryColumns::share))));
     m_rowShareAnchor->show();
     TitleShareFlow::start(this, m_rowShareAnchor, BookmarkEntry(*entry), std::nullopt);
-}
-
-void MainWindowController::enterAddToPlaylistMode(const QVariantMap &)
-{
-    reportNotAvailableYet(QStringLiteral("Adding to playlists"));
-}
-
-void MainWindowController::handleOpenLyfFile(const QVariantMap &)
-{
-    reportNotAvailableYet(QStringLiteral("Opening playlist files"));
 }

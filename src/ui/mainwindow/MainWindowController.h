@@ -24,9 +24,8 @@ class CustomFilesWindowController;
 class MainSettingsMenu;
 class ImagePdfImportFlow;
 class PdfViewerWindowController;
+class PlaylistsWindowController;
 class QAbstractButton;
-class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
@@ -127,8 +126,6 @@ public:
     void openSelectedPdf();
     void openPdf(const BookmarkEntry &entry);
     void openPdfWithContext(const BookmarkEntry &entry, const BookmarkList &context);
-    // Study mode puts the viewer on the left half of the screen's visible frame.
-    static QRect studyModeViewerFrame(const QRect &visibleFrame);
     // The viewers this window opened, until they close.
     const QList<PdfViewerWindowController *> &openPdfWindowControllers() const
     {
@@ -172,8 +169,6 @@ public:
     void runAutoTagAll();
     void searchSpotifyFirstResult();
     void searchYoutubeFirstResult();
-    void studyModeToggled(bool on);
-    void studyProviderChanged();
     void finishAddToPlaylistMode();
     void addRowToPlaylistFromButton(int row);
     // The playlist choice for one title; the status line tells where it went.
@@ -186,8 +181,12 @@ public:
     void newExtraction();
     void importMetadata();
     void applyBundledMetadataToAll();
+    // Add-to-playlist mode ("Add Song" in the playlists window) and playlist files opened from the
+    // desktop: the playlists window comes forward with the playlists.
     void enterAddToPlaylistMode(const QVariantMap &userInfo);
+    void startFinishAddToPlaylistPulse();
     void handleOpenLyfFile(const QVariantMap &userInfo);
+    PlaylistsWindowController *playlistsWindowController() const;
 
     // Imports of pictures and PDFs into a slot: the open panel (the custom files window and the
     // workshop reach it too), and files chosen or dropped elsewhere, optionally for a playlist.
@@ -240,6 +239,8 @@ private:
     // The tip line's text in the current language, as the font can show it.
     static QString tipsText(const QFont &font);
     void setupPreviewHover();
+    void endAddToPlaylistMode();
+    void playlistsWindowClosed();
     void reportNotAvailableYet(const QString &what);
     void showSelectedFolder();
     void showCurrentSlotTile();
@@ -279,13 +280,13 @@ private:
     QPushButton *m_deleteSelectedButton = nullptr;
     QToolButton *m_searchSpotifyButton = nullptr;
     QToolButton *m_searchYoutubeButton = nullptr;
-    QComboBox *m_studyProviderPopup = nullptr;
     QPushButton *m_finishAddToPlaylistButton = nullptr;
     QWidget *m_rowShareAnchor = nullptr;
 
     bool m_isColumnEditModeEnabled = false;
     bool m_statusIsReady = true;
     std::optional<QString> m_addToPlaylistTargetName;
+    QPointer<PlaylistsWindowController> m_playlistsWindowController;
     QSet<QString> m_selectedKeys;
 
     QTimer *m_searchDebounceTimer = nullptr;

@@ -2,7 +2,6 @@
 
 #include "ui/mainwindow/MainWindowController.h"
 
-#include "core/common/AppSettings.h"
 #include "core/common/HoverLog.h"
 #include "core/common/LaunchLog.h"
 #include "core/library/LibraryColumns.h"
@@ -392,20 +391,10 @@ QWidget *MainWindowController::buildSearchPanel()
     connect(m_searchYoutubeButton, &QToolButton::clicked, this, [this] { searchYoutubeFirstResult(); });
     row->addWidget(m_searchYoutubeButton);
 
-    auto *studyMode = new QCheckBox(QStringLiteral("Study mode"));
-    studyMode->setChecked(AppSettings::boolValue(AppSettings::studyModeEnabledKey));
-    studyMode->setStyleSheet(QStringLiteral("QCheckBox { color: white; }"));
-    studyMode->setToolTip(
-        QStringLiteral("When enabled, opening a title also opens the selected provider search."));
-    connect(studyMode, &QCheckBox::toggled, this, [this](bool on) { studyModeToggled(on); });
-    row->addWidget(studyMode);
-
-    m_studyProviderPopup = new QComboBox;
-    StudyModeService::configure(m_studyProviderPopup);
-    m_studyProviderPopup->setToolTip(QStringLiteral("Choose which provider Study mode opens."));
-    m_studyProviderPopup->setFixedWidth(100);
-    connect(m_studyProviderPopup, &QComboBox::activated, this, [this] { studyProviderChanged(); });
-    row->addWidget(m_studyProviderPopup);
+    const StudyModeService::Controls studyMode = StudyModeService::makeControls();
+    studyMode.checkbox->setStyleSheet(QStringLiteral("QCheckBox { color: white; }"));
+    row->addWidget(studyMode.checkbox);
+    row->addWidget(studyMode.providerPopup);
 
     m_searchResultsLabel = makeLabel(QStringLiteral("0 results"), 14, QFont::DemiBold, 0.6);
     m_searchResultsLabel->setObjectName(QStringLiteral("searchResultsLabel"));

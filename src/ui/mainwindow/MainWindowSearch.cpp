@@ -3,13 +3,11 @@
 
 #include "ui/mainwindow/MainWindowController.h"
 
-#include "core/common/AppSettings.h"
 #include "core/text/TextUtils.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
-#include <QComboBox>
 #include <QDesktopServices>
 #include <QLineEdit>
 #include <QPushButton>
@@ -81,14 +79,4 @@ void MainWindowController::openWebSearchForFirstRow(bool youtube)
                                                                      : StudyModeProvider::spotify);
     if (address)
         QDesktopServices::openUrl(*address);
-}
-
-void MainWindowController::studyModeToggled(bool on)
-{
-    AppSettings::setValue(AppSettings::studyModeEnabledKey, on);
-}
-
-void MainWindowController::studyProviderChanged()
-{
-    StudyModeService::setProvider(m_studyProviderPopup);
 }

@@ -6,6 +6,7 @@
 #include "ui/app/AppContext.h"
 #include "ui/common/AddToPlaylistDialogs.h"
 #include "ui/common/LyrafoldAlert.h"
+#include "ui/common/LyrafoldFormAlert.h"
 #include "ui/common/LyrafoldUIAssets.h"
 #include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PdfEditInspectorView.h"
@@ -402,8 +403,8 @@ void PdfViewerWindowController::dropLiveStroke()
 void PdfViewerWindowController::placeTextNote(int pageIndex, const QPointF &pagePoint)
 {
     const std::optional<QString> typed =
-        LyrafoldAlert::askText(this, QStringLiteral("Add text"), QStringLiteral("Type text annotation"), 260,
-                               QStringLiteral("OK"), QStringLiteral("Cancel"));
+        LyrafoldFormAlert::askText(this, QStringLiteral("textNotePrompt"), QStringLiteral("Add text"),
+                                   QStringLiteral("Type text annotation"), QStringLiteral("OK"), 260);
     const QString text = typed ? TextUtils::trimmed(*typed) : QString();
     // The book may have changed under the prompt.
     if (!text.isEmpty() && m_isEditMode && m_annotations.isReady() && m_pdfDocument &&

@@ -1,11 +1,14 @@
 #include "ui/viewer/PdfViewerWindowController.h"
 
+#include "core/common/AppSettings.h"
 #include "core/common/DiagnosticLog.h"
 #include "core/common/PdfViewLog.h"
+#include "core/library/LibrarySession.h"
 #include "pdf/view/PageGeometry.h"
 #include "pdf/view/ViewerNavigation.h"
 #include "pdf/view/ViewerZoom.h"
 #include "platform/power/KeepAwake.h"
+#include "ui/common/StudyModeService.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
 #include "ui/viewer/PdfEditInspectorView.h"
 #include "ui/viewer/PdfPageView.h"
@@ -91,6 +94,31 @@ PdfViewerWindowController::openFrom(QObject *opener, QList<PdfViewerWindowContro
     openViewers.append(viewer);
     viewer->showWindow();
     return viewer;
+}
+
+PdfViewerWindowController *
+PdfViewerWindowController::openSong(AppContext &context, QObject *opener,
+                                    QList<PdfViewerWindowController *> &openViewers,
+                                    const ViewerOpenRequest &request)
+{
+    if (PdfViewerWindowController *current = PdfViewerWindowController::current())
+        current->close();
+    auto *viewer = new PdfViewerWindowController(context, request.pdfPath, request.pageNumber,
+                                                 request.bookmarkEntry, request.playlistItems,
+                                                 request.playlistCurrentIndex, request.sourcePdfBookmarks);
+    openFrom(opener, openViewers, viewer);
+    if (AppSettings::boolValue(AppSettings::studyModeEnabledKey)) {
+        QScreen *screen = viewer->screen() ? viewer->screen() : QGuiApplication::primaryScreen();
+        if (screen)
+            viewer->placeFrame(studyModeFrame(screen->availableGeometry()));
+        StudyModeService::openProvider(request.bookmarkEntry ? request.bookmarkEntry->title : QString());
+    }
+    return viewer;
+}
+
+QRect PdfViewerWindowController::studyModeFrame(const QRect &visibleFrame)
+{
+    return QRect(visibleFrame.topLeft(), QSize(visibleFrame.width() / 2, visibleFrame.height()));
 }
 
 void PdfViewerWindowController::showWindow()

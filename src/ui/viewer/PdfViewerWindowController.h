@@ -24,6 +24,7 @@ class PdfEditInspectorView;
 class PdfPageView;
 class QLabel;
 class QLineEdit;
+struct ViewerOpenRequest;
 class QMouseEvent;
 class QWheelEvent;
 class ViewerToolbarRow;
@@ -65,6 +66,14 @@ public:
     static PdfViewerWindowController *openFrom(QObject *opener,
                                                QList<PdfViewerWindowController *> &openViewers,
                                                PdfViewerWindowController *viewer);
+
+    // A song opened from a window's list, by the protocol of openFrom(). With study mode on the viewer
+    // takes the left half of its screen (studyModeFrame()) and the chosen provider's web search for the
+    // title opens beside it.
+    static PdfViewerWindowController *openSong(AppContext &context, QObject *opener,
+                                               QList<PdfViewerWindowController *> &openViewers,
+                                               const ViewerOpenRequest &request);
+    static QRect studyModeFrame(const QRect &visibleFrame);
 
     // Shows the window in front, closes the viewer that was current and takes its place.
     void showWindow();

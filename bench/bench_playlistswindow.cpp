@@ -1,0 +1,90 @@
+// The playlists window as the user meets it: opening it on a large playlists file (the file's first
+// read included), and dragging a title to another place in a long playlist.
+
+#include "Fixtures.h"
+#include "core/playlist/PlaylistRows.h"
+#include "core/playlist/PlaylistStore.h"
+#include "core/storage/StateFile.h"
+#include "ui/app/AppContext.h"
+#include "ui/playlists/PlaylistsWindowController.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMimeData>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QList<Playlist> playlistsOf(int playlists, int titles)
+{
+    return Fixtures::playlistsOf(Fixtures::realisticLibrary(std::max(titles * 4, 2000)), playlists, titles);
+}
+
+// The window is shown once its first paint is done.
+void settle()
+{
+    QApplication::processEvents();
+    QApplication::sendPostedEvents();
+}
+
+// 500 playlists of 200 titles: the playlists read (as at start), the window built and shown.
+void BM_PlaylistsWindowOpen(benchmark::State &state)
+{
+    PlaylistStore::savePlaylists(playlistsOf(500, 200));
+    qint64 readNs = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        AppContext context;
+        readNs += timer.nsecsElapsed();
+        PlaylistsWindowController window(context);
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
+        window.showWindow();
+        settle();
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+    state.counters["ms_reading_the_file"] = double(readNs) / 1e6 / double(state.iterations());
+}
+BENCHMARK(BM_PlaylistsWindowOpen)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(3.0);
+
+// A title of a 2,000-title playlist dragged from the end to the top and back, with 100 other playlists
+// of 200 titles in the file: the interface thread's part (the move, the lists redrawn), then, apart,
+// the time until the file on disk holds it.
+void BM_PlaylistReorder2000(benchmark::State &state)
+{
+    QList<Playlist> stored = playlistsOf(100, 200);
+    stored.prepend(playlistsOf(1, 2000).first());
+    stored.first().name = QStringLiteral("Long");
+    PlaylistStore::savePlaylists(stored);
+    AppContext context;
+    PlaylistsWindowController window(context);
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    window.showWindow();
+    window.playlistRowClicked(0);
+    settle();
+    qint64 diskNs = 0;
+    qint64 moveNs = 0;
+    int n = 0;
+    for (auto _ : state) {
+        const bool toTop = n++ % 2 == 0;
+        QMimeData data;
+        data.setData(PlaylistRows::rowDragType, PlaylistRows::rowPayload(toTop ? 1999 : 0));
+        QElapsedTimer timer;
+        timer.start();
+        if (!window.dropOnTitles(&data, toTop ? 0 : 2000)) {
+            state.SkipWithError("the title did not move");
+            return;
+        }
+        moveNs += timer.nsecsElapsed();
+        settle();
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        StateFile::waitForPendingWrites(context.playlists().path());
+        diskNs += timer.nsecsElapsed();
+    }
+    state.counters["ms_until_on_disk"] = double(diskNs) / 1e6 / double(state.iterations());
+    state.counters["ms_move_before_drawing"] = double(moveNs) / 1e6 / double(state.iterations());
+}
+BENCHMARK(BM_PlaylistReorder2000)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
+
+} // namespace

@@ -1,0 +1,88 @@
+#include "core/playlist/PlaylistBookPaths.h"
+
+#include "core/library/SlotStore.h"
+
+#include <QFileInfo>
+
+QString PlaylistBookPaths::bookKey(const QString &path)
+{
+    const QString decomposed = QFileInfo(path).completeBaseName().normalized(QString::NormalizationForm_D);
+    QString folded;
+    folded.reserve(decomposed.size());
+    for (const QChar c : decomposed) {
+        if (c.category() != QChar::Mark_NonSpacing && !c.isSpace())
+            folded.append(c);
+    }
+    folded = folded.toCaseFolded();
+    folded.remove(QStringLiteral("pdfdrive"));
+    folded.remove(QStringLiteral("pdf"));
+    QString key;
+    key.reserve(folded.size());
+    for (const QChar c : std::as_const(folded)) {
+        if ((c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+            (c >= QLatin1Char('0') && c <= QLatin1Char('9')))
+            key.append(c);
+    }
+    return key;
+}
+
+PlaylistBookPaths PlaylistBookPaths::fromRows(const BookmarkList &rows)
+{
+    PlaylistBookPaths paths;
+    QHash<QString, bool> exists;
+    for (const BookmarkEntry &row : rows) {
+        auto known = exists.constFind(row.pdfFilePath);
+        if (known == exists.constEnd())
+            known = exists.insert(row.pdfFilePath, QFileInfo(row.pdfFilePath).isFile());
+        if (!known.value())
+            continue;
+        for (const QString &name : {row.pdfFileName, row.pdfFilePath}) {
+            const QString key = bookKey(name);
+            if (!key.isEmpty() && !paths.m_pathByKey.contains(key))
+                paths.m_pathByKey.insert(key, row.pdfFilePath);
+        }
+    }
+    return paths;
+}
+
+PlaylistBookPaths PlaylistBookPaths::fromDefaultSlot()
+{
+    return fromRows(SlotStore::loadSlot(0));
+}
+
+std::optional<QString> PlaylistBookPaths::existingBook(const QString &name) const
+{
+    const auto found = m_pathByKey.constFind(bookKey(name));
+    if (found == m_pathByKey.constEnd() || !QFileInfo(found.value()).isFile())
+        return std::nullopt;
+    return found.value();
+}
+
+std::optional<QString> PlaylistBookPaths::resolve(const PlaylistItem &item) const
+{
+    if (!item.pdfFilePath.isEmpty() && QFileInfo(item.pdfFilePath).isFile())
+        return item.pdfFilePath;
+    if (m_pathByKey.isEmpty())
+        return std::nullopt;
+    if (auto byName = existingBook(item.pdfFileName))
+        return byName;
+    return existingBook(item.pdfFilePath);
+}
+
+QList<PlaylistItem> PlaylistBookPaths::resolved(QList<PlaylistItem> items) const
+{
+    for (PlaylistItem &item : items) {
+        if (const auto path = resolve(item); path && *path != item.pdfFilePath)
+            item.pdfFilePath = *path;
+    }
+    return items;
+}
+
+const PlaylistBookPaths &DefaultBookPaths::get()
+{
+    std::call_once(m_once, [this] {
+        m_paths = PlaylistBookPaths::fromDefaultSlot();
+        m_ready = true;
+    });
+    return m_paths;
+}

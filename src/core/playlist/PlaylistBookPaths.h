@@ -1,0 +1,57 @@
+#pragma once
+
+#include "core/library/BookmarkEntry.h"
+#include "core/playlist/PlaylistItem.h"
+
+#include <QHash>
+#include <QString>
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+
+// Finds the book of a playlist title again when the file it names is gone (a moved or renamed
+// folder, a playlist from another computer): among the books of the built-in Default library, by a
+// key made from the file name. Nothing is written back; the found path serves the copies handed to
+// the viewer, the preview and the exports. Immutable once made, so workers may share it; resolving
+// looks at files, so long lists are resolved on a worker.
+class PlaylistBookPaths {
+public:
+    // The letters a to z and digits of the file name without its extension, after case and accents
+    // are folded and "pdfdrive", then "pdf", are taken out: "My Book (PDFDrive).pdf" in any folder
+    // gives "mybook".
+    static QString bookKey(const QString &path);
+
+    // For each key the first existing book among rows, keyed by its file name and by its path's last
+    // part. Looks at each book's file once.
+    static PlaylistBookPaths fromRows(const BookmarkList &rows);
+    // The same over the Default slot as stored. Reads the slot file.
+    static PlaylistBookPaths fromDefaultSlot();
+
+    qsizetype size() const { return m_pathByKey.size(); }
+
+    // An existing file for the item: its own path, else the book whose key is that of its file name,
+    // else of its path's last part. Nothing when none exists.
+    std::optional<QString> resolve(const PlaylistItem &item) const;
+    // The items with each path replaced by the one resolve() finds, where it finds one.
+    QList<PlaylistItem> resolved(QList<PlaylistItem> items) const;
+
+private:
+    std::optional<QString> existingBook(const QString &name) const;
+
+    QHash<QString, QString> m_pathByKey;
+};
+
+// The Default library's books, read by whichever thread asks first, then kept: a window makes one and
+// shares it with its workers.
+class DefaultBookPaths {
+public:
+    const PlaylistBookPaths &get();
+    // Whether get() would answer without reading.
+    bool isReady() const { return m_ready; }
+
+private:
+    std::once_flag m_once;
+    PlaylistBookPaths m_paths;
+    std::atomic_bool m_ready{false};
+};

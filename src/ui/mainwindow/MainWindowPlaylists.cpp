@@ -1,0 +1,141 @@
+// The main window's side of the playlists: opening the playlists window, add-to-playlist mode, and
+// playlist files opened from the desktop or a later start of the program.
+
+#include "ui/mainwindow/MainWindowController.h"
+
+#include "core/common/Hop.h"
+#include "core/common/NotificationBus.h"
+#include "core/playlist/LyfPlaylistCodec.h"
+#include "ui/app/AppContext.h"
+#include "ui/common/LyrafoldAlert.h"
+#include "ui/common/LyrafoldButtonEffects.h"
+#include "ui/playlists/PlaylistsWindowController.h"
+
+#include <QFileInfo>
+#include <QPushButton>
+#include <QVariantAnimation>
+
+namespace {
+
+const QString donePulseName = QStringLiteral("addToPlaylistDonePulse");
+const QString doneStyle = QStringLiteral("QPushButton { color: rgba(52, 199, 89, %1); }");
+
+} // namespace
+
+void MainWindowController::openPlaylists()
+{
+    if (m_playlistsWindowController && m_playlistsWindowController->isVisible()) {
+        m_playlistsWindowController->raise();
+        m_playlistsWindowController->activateWindow();
+    } else {
+        delete m_playlistsWindowController.data();
+        auto *window = new PlaylistsWindowController(m_context);
+        m_playlistsWindowController = window;
+        window->onImportFilesToPlaylist = [main = QPointer<MainWindowController>(this)](
+                                              const QStringList &paths, const QString &playlistName) {
+            if (main)
+                main->importImagesAndPDFs(paths, playlistName);
+        };
+        connect(window, &PlaylistsWindowController::windowClosed, this,
+                &MainWindowController::playlistsWindowClosed);
+        window->showWindow();
+    }
+    LyrafoldButtonEffects::install(m_playlistsWindowController);
+}
+
+PlaylistsWindowController *MainWindowController::playlistsWindowController() const
+{
+    return m_playlistsWindowController;
+}
+
+void MainWindowController::playlistsWindowClosed()
+{
+    m_playlistsWindowController = nullptr;
+    endAddToPlaylistMode();
+    setStatus(QStringLiteral("Ready"));
+}
+
+void MainWindowController::enterAddToPlaylistMode(const QVariantMap &userInfo)
+{
+    const QVariant name = userInfo.value(NotificationBus::playlistNameKey);
+    if (name.typeId() != QMetaType::QString) {
+        m_addToPlaylistTargetName.reset();
+        return;
+    }
+    m_addToPlaylistTargetName = name.toString();
+    setStatus(QStringLiteral("Click a title to add it to playlist \"%1\"").arg(*m_addToPlaylistTargetName));
+    if (m_finishAddToPlaylistButton)
+        m_finishAddToPlaylistButton->show();
+    startFinishAddToPlaylistPulse();
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainWindowController::startFinishAddToPlaylistPulse()
+{
+    QPushButton *button = m_finishAddToPlaylistButton;
+    if (!button)
+        return;
+    delete button->findChild<QVariantAnimation *>(donePulseName);
+    auto *pulse = new QVariantAnimation(button);
+    pulse->setObjectName(donePulseName);
+    pulse->setStartValue(1.0);
+    pulse->setKeyValueAt(0.5, 0.35);
+    pulse->setEndValue(1.0);
+    pulse->setDuration(2200);
+    pulse->setLoopCount(-1);
+    pulse->setEasingCurve(QEasingCurve::InOutSine);
+    connect(pulse, &QVariantAnimation::valueChanged, button, [button](const QVariant &opacity) {
+        button->setStyleSheet(doneStyle.arg(opacity.toDouble(), 0, 'f', 2));
+    });
+    pulse->start();
+}
+
+void MainWindowController::endAddToPlaylistMode()
+{
+    m_addToPlaylistTargetName.reset();
+    if (QPushButton *button = m_finishAddToPlaylistButton) {
+        delete button->findChild<QVariantAnimation *>(donePulseName);
+        button->setStyleSheet(doneStyle.arg(1));
+        button->hide();
+    }
+}
+
+void MainWindowController::finishAddToPlaylistMode()
+{
+    if (!m_addToPlaylistTargetName)
+        return;
+    const QString name = *m_addToPlaylistTargetName;
+    endAddToPlaylistMode();
+    setStatus(QStringLiteral("Finished adding titles to \"%1\"").arg(name));
+    m_context.notifications().post(NotificationBus::finishedAddToPlaylistModeName,
+                                   {{NotificationBus::playlistNameKey, name}});
+}
+
+void MainWindowController::handleOpenLyfFile(const QVariantMap &userInfo)
+{
+    const QVariant value = userInfo.value(NotificationBus::urlKey);
+    if (value.typeId() != QMetaType::QUrl || !value.toUrl().isLocalFile())
+        return;
+    const QString path = value.toUrl().toLocalFile();
+    Hop::run(
+        this, [path] { return LyfPlaylistCodec::readBundleFile(path); },
+        [this, path](const Result<QList<Playlist>> &decoded) {
+            if (!decoded) {
+                LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning,
+                                   QStringLiteral("Could not import playlist file"), decoded.error().message);
+                setStatus(QStringLiteral("Import failed."));
+                return;
+            }
+            if (decoded.value().isEmpty()) {
+                setStatus(QStringLiteral("Playlist file contained no playlists."));
+                return;
+            }
+            m_context.playlists().mergeImportedPlaylists(decoded.value(), false);
+            setStatus(QStringLiteral("Imported %1 playlist(s) from %2.")
+                          .arg(decoded.value().size())
+                          .arg(QFileInfo(path).fileName()));
+            openPlaylists();
+        });
+}

@@ -1,0 +1,139 @@
+#pragma once
+
+#include "core/playlist/PlaylistLibrary.h"
+#include "core/playlist/PlaylistRows.h"
+
+#include <QList>
+#include <QVariantMap>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class AppContext;
+class DefaultBookPaths;
+class PdfViewerWindowController;
+class PlaylistCardView;
+class PlaylistNamesModel;
+class PlaylistTitlesModel;
+class QLabel;
+class QMimeData;
+class QPushButton;
+class TablePagePreview;
+
+// The playlists window: the playlists on the left, the titles of the selected one on the right. It
+// shows the application's PlaylistLibrary as it is at every moment (a title added from the viewer or
+// the main window, a playlist file merged, the file changed by another program) and changes it only
+// through the library's operations, addressing the selected playlist by position and name and a title
+// by its key and place among equal keys. A title opens in the viewer on a press, with the whole
+// playlist to step through; resting on it shows its first page.
+//
+// The main window opens it, hands it the import of files dropped on the titles, and hears of "Add
+// Song" through the notification bus; the window closes itself (deleted on close).
+class PlaylistsWindowController : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int titlePreviewDelayMilliseconds = 300;
+
+    explicit PlaylistsWindowController(AppContext &context, QWidget *parent = nullptr);
+    ~PlaylistsWindowController() override;
+
+    // Shows the window centred on its screen, in front.
+    void showWindow();
+
+    // Files dropped on the titles, for the selected playlist: the library's import with the playlist
+    // as its target. Set by the main window.
+    std::function<void(const QStringList &paths, const QString &playlistName)> onImportFilesToPlaylist;
+    // Starts the share of the playlist's titles (their books found again) under its name; the shared
+    // playlist share flow unless a test sets another.
+    std::function<void(const QList<PlaylistItem> &items, const QString &playlistName)> startShare;
+
+    // The selected playlist's position in the library, -1 for none.
+    qsizetype selectedPlaylistIndex() const { return m_selectedPlaylistIndex; }
+    void playlistRowClicked(qsizetype row);
+
+    void setStatus(const QString &text);
+
+    // The buttons.
+    void createNewPlaylist();
+    void deleteSelectedPlaylist();
+    void addSongsTapped();
+    void shareTapped();
+
+    // The titles of the selected playlist, by row.
+    void openTitleAtRow(int row);
+    void removeTitleAtRow(int row);
+    void openLinkForTitleRow(int row, PlaylistRows::Link link);
+    // What a drop on the titles may be: a copy when it brings files to import and a playlist is
+    // selected, nothing otherwise (a title of the list itself moves without asking).
+    Qt::DropAction dropActionFor(const QMimeData *data) const;
+    // A drop above dropRow: the files imported into the selected playlist, else the title dragged
+    // moved there. False when nothing could be done.
+    bool dropOnTitles(const QMimeData *data, int dropRow);
+
+    const QList<PdfViewerWindowController *> &openPdfWindowControllers() const
+    {
+        return m_openPdfWindowControllers;
+    }
+
+Q_SIGNALS:
+    void windowClosed();
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void setupUI();
+    QWidget *buildPlaylistsPane();
+    QWidget *buildTitlesPane();
+    QWidget *buildStatusLine();
+    void setupTitlePreviewHover();
+    void fitMinimumSize();
+
+    void playlistsChanged(const PlaylistChange &change);
+    void showPlaylist(qsizetype row, bool keepTitlesPlace);
+    void refreshTitlesPane();
+    void selectPlaylistRow(qsizetype row);
+    void selectTitleRow(int row);
+    void addToPlaylistModeFinished(const QVariantMap &userInfo);
+    // The title at row of the playlist shown, ready for the preview: its book found again. Null when
+    // there is no such title or no book for it.
+    const SongRecord *previewSongAt(int row);
+    // Runs then with the items' books found again, worked out on a worker.
+    void withResolvedItems(const QList<PlaylistItem> &items, std::function<void(QList<PlaylistItem>)> then);
+    const Playlist *selectedPlaylist() const;
+
+    AppContext &m_context;
+    PlaylistLibrary &m_library;
+    qsizetype m_selectedPlaylistIndex = -1;
+    // The selected playlist's name as selected: what every change of it checks before it acts.
+    QString m_selectedPlaylistName;
+    // Where a title dragged by its handle came from, while the drag is under way.
+    std::optional<std::pair<qsizetype, PlaylistItemRef>> m_draggedTitle;
+
+    PlaylistNamesModel *m_namesModel = nullptr;
+    PlaylistTitlesModel *m_titlesModel = nullptr;
+    PlaylistCardView *m_playlistTableView = nullptr;
+    PlaylistCardView *m_titlesTableView = nullptr;
+    QPushButton *m_createButton = nullptr;
+    QPushButton *m_deleteButton = nullptr;
+    QPushButton *m_addSongsButton = nullptr;
+    QPushButton *m_shareButton = nullptr;
+    QLabel *m_titlesPlaceholderLabel = nullptr;
+    QLabel *m_statusField = nullptr;
+    TablePagePreview *m_preview = nullptr;
+    bool m_selectingPlaylist = false;
+
+    std::shared_ptr<DefaultBookPaths> m_bookPaths;
+    struct PreviewSong {
+        int row = -1;
+        quint64 titlesVersion = 0;
+        std::optional<PlaylistItem> song;
+    } m_previewSong;
+    quint64 m_titlesVersion = 0;
+
+    QList<PdfViewerWindowController *> m_openPdfWindowControllers;
+};

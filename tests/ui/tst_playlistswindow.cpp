@@ -1,0 +1,506 @@
+#include "Fixtures.h"
+#include "MainWindowParts.h"
+#include "ModalAnswer.h"
+#include "OpenedUrls.h"
+#include "TestHarnessGui.h"
+#include "core/common/NotificationBus.h"
+#include "core/library/SlotStore.h"
+#include "core/playlist/PlaylistStore.h"
+#include "core/storage/StateFile.h"
+#include "ui/app/AppContext.h"
+#include "ui/app/AppDelegate.h"
+#include "ui/mainwindow/MainWindowController.h"
+#include "ui/playlists/PlaylistCardView.h"
+#include "ui/playlists/PlaylistsWindowController.h"
+#include "ui/services/LyrafoldLanguageService.h"
+#include "ui/viewer/PdfViewerWindowController.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QVariantAnimation>
+
+#include <memory>
+
+namespace {
+
+using namespace MainWindowParts;
+
+QString book(const char *name)
+{
+    return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/") + QLatin1String(name);
+}
+
+const QString rag = book("joplin-pineapple-rag.pdf");
+
+PlaylistItem title(const QString &name, qint64 page = 1, const QString &path = rag)
+{
+    PlaylistItem item(Fixtures::bookmark(path, page, name));
+    item.pdfFileName = QFileInfo(path).fileName();
+    return item;
+}
+
+Playlist playlist(const QString &name, const QStringList &titles = {})
+{
+    Playlist made{name, {}};
+    for (const QString &t : titles)
+        made.items.append(title(t, made.items.size() + 1));
+    return made;
+}
+
+QStringList titlesOf(const Playlist &p)
+{
+    QStringList list;
+    for (const PlaylistItem &item : p.items)
+        list.append(item.title);
+    return list;
+}
+
+QStringList namesOf(const QList<Playlist> &playlists)
+{
+    QStringList list;
+    for (const Playlist &p : playlists)
+        list.append(p.name);
+    return list;
+}
+
+struct ContextHolder {
+    AppContext context;
+};
+
+// The playlists window over the stored playlists, with the context it works with, made first and
+// destroyed last.
+struct Window : ContextHolder, PlaylistsWindowController {
+    explicit Window(bool show = false) : PlaylistsWindowController(context)
+    {
+        setAttribute(Qt::WA_DeleteOnClose, false);
+        if (show) {
+            showWindow();
+            if (!QTest::qWaitForWindowExposed(this))
+                qWarning("the window was not shown");
+        }
+    }
+    PlaylistLibrary &library() { return context.playlists(); }
+    PlaylistCardView *titles() { return child<PlaylistCardView>(*this, QStringLiteral("titlesTable")); }
+    PlaylistCardView *playlistTable()
+    {
+        return child<PlaylistCardView>(*this, QStringLiteral("playlistTable"));
+    }
+    QString status() { return child<QLabel>(*this, QStringLiteral("playlistsStatusField"))->text(); }
+    QPushButton *pushButton(const char *name) { return button(*this, name); }
+};
+
+std::unique_ptr<Window> windowWith(const QList<Playlist> &stored, bool show = false)
+{
+    if (!PlaylistStore::savePlaylists(stored))
+        qFatal("cannot write the playlists");
+    return std::make_unique<Window>(show);
+}
+
+void pressPart(PlaylistCardView *view, int row, PlaylistCardView::Part part)
+{
+    const QPoint at = view->partRect(row, part).center();
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
+}
+
+} // namespace
+
+class PlaylistsWindowTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        StateFile::waitForAllPendingWrites();
+        TestHarness::clearUserFiles();
+        LyrafoldLanguageService::setCurrent(LyrafoldLanguage::en);
+    }
+
+    void cleanup()
+    {
+        if (PdfViewerWindowController *viewer = PdfViewerWindowController::current())
+            viewer->close();
+        StateFile::waitForAllPendingWrites();
+    }
+
+    void withoutPlaylists()
+    {
+        Window window;
+        QVERIFY(!child<QLabel>(window, QStringLiteral("titlesPlaceholderLabel"))->isHidden());
+        QVERIFY(window.titles()->isHidden());
+        QVERIFY(!window.pushButton("addSongsButton")->isEnabled());
+        QVERIFY(!window.pushButton("sharePlaylistButton")->isEnabled());
+        QCOMPARE(window.windowTitle(), "LYRAFOLD (beta) - Playlists");
+    }
+
+    // The window follows changes made anywhere: the selected playlist stays selected (by position and
+    // name), the titles show at once, and the list stays where it was scrolled to.
+    void selectionFollowsChangesElsewhere_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("selected"); // empty: none
+        QTest::addColumn<int>("titles");
+        QTest::newRow("a title added from the viewer") << "add"
+                                                       << "Gig" << 41;
+        QTest::newRow("the playlist before it deleted") << "delete before"
+                                                        << "Gig" << 40;
+        QTest::newRow("a playlist file merged") << "merge"
+                                                << "Gig" << 40;
+        QTest::newRow("the file replaced, the playlist moved") << "outside"
+                                                               << "Gig" << 2;
+        QTest::newRow("the playlist itself deleted") << "delete itself"
+                                                     << "" << 0;
+    }
+
+    void selectionFollowsChangesElsewhere()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, selected);
+        QFETCH(int, titles);
+        QStringList forty;
+        for (int i = 0; i < 40; ++i)
+            forty << QStringLiteral("Song %1").arg(i);
+        auto window = windowWith({playlist("Warmup", {"A"}), playlist("Gig", forty), playlist("gig")}, true);
+        window->playlistRowClicked(1);
+        QScrollBar *scroll = window->titles()->verticalScrollBar();
+        scroll->setValue(500);
+
+        PlaylistLibrary &library = window->library();
+        if (change == "add") {
+            library.addToPlaylist("Gig", BookmarkEntry(title("New")));
+        } else if (change == "delete before") {
+            library.deletePlaylist(0, "Warmup");
+        } else if (change == "merge") {
+            library.mergeImportedPlaylists({playlist("gig", {"X"})}, false);
+        } else if (change == "outside") {
+            QSignalSpy changes(&library, &PlaylistLibrary::playlistsChanged);
+            QSaveFile other(library.path());
+            QVERIFY(other.open(QIODevice::WriteOnly));
+            other.write(*PlaylistCodec::encodePlaylists({playlist("gig"), playlist("Gig", {"A", "B"})}));
+            QVERIFY(other.commit());
+            QVERIFY(changes.wait(2000));
+        } else {
+            library.deletePlaylist(1, "Gig");
+        }
+        const qsizetype index = window->selectedPlaylistIndex();
+        QCOMPARE(index < 0 ? QString() : library.playlists().at(index).name, selected);
+        QCOMPARE(window->playlistTable()->selectionModel()->selectedRows().size(), index < 0 ? 0 : 1);
+        QCOMPARE(window->titles()->model()->rowCount(), titles);
+        QCOMPARE(window->titles()->isHidden(), selected.isEmpty());
+        if (titles == 40 || titles == 41)
+            QCOMPARE(scroll->value(), 500);
+    }
+
+    // Creating refuses a name taken in any case; deleting removes the selected playlist only, never
+    // its twin of another case (files of older versions may hold both).
+    void createAndDelete_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QStringList>("alerts");
+        QTest::newRow("create trimmed")
+            << "create"
+            << "  Encore " << QStringList{"rock", "Rock", "Encore"} << "Encore" << QStringList{};
+        QTest::newRow("create a taken name")
+            << "create"
+            << "ROCK" << QStringList{"rock", "Rock"} << "" << QStringList{"Could not create playlist"};
+        QTest::newRow("create blank") << "create"
+                                      << "  " << QStringList{"rock", "Rock"} << "" << QStringList{};
+        QTest::newRow("delete the second of a pair")
+            << "delete"
+            << "" << QStringList{"rock"} << "" << QStringList{"Delete playlist \"Rock\"?"};
+    }
+
+    void createAndDelete()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, names);
+        QFETCH(QString, selected);
+        QFETCH(QStringList, alerts);
+        auto window = windowWith({playlist("rock", {"A"}), playlist("Rock", {"B"})});
+        ModalAnswer answer(
+            action == "create" ? QStringLiteral("OK") : QStringLiteral("Delete"), [&typed](QDialog *prompt) {
+                prompt->findChild<QLineEdit *>(QStringLiteral("newPlaylistPromptField"))->setText(typed);
+                ModalAnswer::press(prompt, QStringLiteral("Create"));
+            });
+        if (action == "create") {
+            window->createNewPlaylist();
+        } else {
+            window->playlistRowClicked(1);
+            window->deleteSelectedPlaylist();
+        }
+        QCOMPARE(answer.messages, alerts);
+        QCOMPARE(namesOf(window->library().playlists()), names);
+        const qsizetype index = window->selectedPlaylistIndex();
+        QCOMPARE(index < 0 ? QString() : window->library().playlists().at(index).name, selected);
+        StateFile::waitForAllPendingWrites();
+        QCOMPARE(namesOf(PlaylistStore::loadPlaylists()), names);
+    }
+
+    // The title buttons act on the item shown (one of two with the same key), links open only as web
+    // pages, a press on a card opens the viewer with the whole playlist, and drops move or import.
+    void titleActions_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QString>("status");
+        const QStringList all{"One", "Two", "One", "Three"};
+        QTest::newRow("remove the second One") << "remove 2" << QStringList{"One", "Two", "Three"} << ""
+                                               << "Removed \"One\" from \"Set\".";
+        QTest::newRow("stored Spotify link") << "spotify 0" << all << "https://open.spotify.com/track/7"
+                                             << "";
+        QTest::newRow("YouTube link not a web page")
+            << "youtube 0" << all << "https://www.youtube.com/results?search_query=One"
+            << "";
+        QTest::newRow("drag the last above the first")
+            << "drag 3 0" << QStringList{"Three", "One", "Two", "One"} << ""
+            << "";
+        QTest::newRow("drag the first below the last")
+            << "drag 0 4" << QStringList{"Two", "One", "Three", "One"} << ""
+            << "";
+        QTest::newRow("files and a row dropped together") << "drop files" << all << ""
+                                                          << "";
+        QTest::newRow("press opens") << "open 1" << all << ""
+                                     << "Opened: Two at page 2";
+    }
+
+    void titleActions()
+    {
+        QFETCH(QString, action);
+        QFETCH(QStringList, titles);
+        QFETCH(QString, opened);
+        QFETCH(QString, status);
+        Playlist set = playlist("Set", {"One", "Two", "Three"});
+        set.items.insert(2, set.items.at(0));
+        set.items[0].spotifyURL = QStringLiteral("https://open.spotify.com/track/7");
+        set.items[2].spotifyURL = set.items[0].spotifyURL;
+        set.items[0].youtubeURL = QStringLiteral("javascript:alert(1)");
+        auto window = windowWith({set}, true);
+        window->playlistRowClicked(0);
+        OpenedUrls urls;
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &urls, "open");
+        const QStringList words = action.split(QLatin1Char(' '));
+        const int row = words.value(1).toInt();
+        PlaylistCardView *view = window->titles();
+        if (words.at(0) == "remove") {
+            pressPart(view, row, PlaylistCardView::Part::remove);
+        } else if (words.at(0) == "spotify") {
+            pressPart(view, row, PlaylistCardView::Part::spotify);
+        } else if (words.at(0) == "youtube") {
+            pressPart(view, row, PlaylistCardView::Part::youtube);
+        } else if (words.at(0) == "drag") {
+            QMimeData data;
+            data.setData(PlaylistRows::rowDragType, PlaylistRows::rowPayload(row));
+            QVERIFY(window->dropOnTitles(&data, words.at(2).toInt()));
+        } else if (words.at(0) == "drop") {
+            QMimeData data;
+            data.setData(PlaylistRows::rowDragType, PlaylistRows::rowPayload(0));
+            data.setUrls(
+                {QUrl::fromLocalFile(TestHarness::home() + "/scan.jpg"), QUrl::fromLocalFile("/notes.txt")});
+            QStringList imported;
+            window->onImportFilesToPlaylist = [&](const QStringList &paths, const QString &name) {
+                imported = paths;
+                imported << name;
+            };
+            QCOMPARE(window->dropActionFor(&data), Qt::CopyAction);
+            QVERIFY(window->dropOnTitles(&data, 3));
+            QCOMPARE(imported, (QStringList{TestHarness::home() + "/scan.jpg", "Set"}));
+        } else {
+            QTest::mousePress(view->viewport(), Qt::LeftButton, {},
+                              view->partRect(row, PlaylistCardView::Part::card).center());
+            QTRY_COMPARE(window->openPdfWindowControllers().size(), 1);
+            PdfViewerWindowController *viewer = window->openPdfWindowControllers().first();
+            QCOMPARE(viewer->playlistCurrentIndex(), row);
+            QCOMPARE(viewer->playlistItems()->size(), 4);
+            QCOMPARE(viewer->currentPageNumber(), 2);
+            QTest::mouseRelease(view->viewport(), Qt::LeftButton);
+        }
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(titlesOf(window->library().playlists().at(0)), titles);
+        QCOMPARE(urls.urls.isEmpty() ? QString() : urls.urls.first().toString(QUrl::FullyEncoded), opened);
+        QCOMPARE(window->status(), status);
+    }
+
+    // Sharing hands the shared flow the playlist's titles with their books found again, under its name.
+    void shareHandsOverResolvedTitles()
+    {
+        const QString books = TestHarness::home() + QStringLiteral("/Books/");
+        TestHarness::writeFile(books + "Moved Book.pdf", "%PDF");
+        QVERIFY(SlotStore::saveSlot(0, {Fixtures::bookmark(books + "Moved Book.pdf", 1, "X")}, books));
+        Playlist set = playlist("Set", {"Here"});
+        set.items.append(title("Moved", 4, QStringLiteral("/old/place/Moved Book (PDFDrive).pdf")));
+        auto window = windowWith({set, playlist("Empty")});
+        QList<PlaylistItem> shared;
+        QString sharedName;
+        window->startShare = [&](const QList<PlaylistItem> &items, const QString &name) {
+            shared = items;
+            sharedName = name;
+        };
+        window->playlistRowClicked(1);
+        window->shareTapped();
+        QTest::qWait(100);
+        QVERIFY(shared.isEmpty());
+        window->playlistRowClicked(0);
+        window->shareTapped();
+        QTRY_COMPARE(shared.size(), 2);
+        QCOMPARE(sharedName, "Set");
+        QCOMPARE(shared.at(0).pdfFilePath, rag);
+        QCOMPARE(shared.at(1).pdfFilePath, books + "Moved Book.pdf");
+        QCOMPARE(shared.at(1).pageNumber, 4);
+        QCOMPARE(window->library().playlists().at(0).items.at(1).pdfFilePath,
+                 "/old/place/Moved Book (PDFDrive).pdf");
+    }
+
+    // A save that fails after the window said what it did replaces that text with the failure.
+    void failedSaveReplacesTheSuccessText()
+    {
+        auto window = windowWith({playlist("Set", {"One", "Two"}), playlist("Big")});
+        for (int i = 0; i < 200; ++i)
+            window->library().addToPlaylist("Big", Fixtures::fullBookmark(i));
+        StateFile::waitForAllPendingWrites();
+        window->playlistRowClicked(0);
+        {
+            TestHarness::FileSizeLimit limit(4096);
+            window->removeTitleAtRow(0);
+            QCOMPARE(window->status(), "Removed \"One\" from \"Set\".");
+            StateFile::waitForAllPendingWrites();
+        }
+        QTRY_VERIFY(window->status().startsWith("Could not save playlists.json: "));
+    }
+
+    // "Add Song" hands the playlist to the main window, whose clicks add titles until Done brings the
+    // playlists window back with the playlist selected; closing the window ends the mode.
+    void addToPlaylistModeRoundTrip()
+    {
+        const QString books = TestHarness::home() + QStringLiteral("/Books");
+        QVERIFY(SlotStore::saveSlot(1, {Fixtures::bookmark(rag, 3, "Rag Time")}, books));
+        TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":1,"slotNames":{}})");
+        QVERIFY(PlaylistStore::savePlaylists({playlist("Warmup"), playlist("Set", {"One"})}));
+        ContextHolder holder;
+        MainWindowController main(holder.context);
+        main.show();
+        main.openPlaylists();
+        PlaylistsWindowController *window = main.playlistsWindowController();
+        QVERIFY(window);
+        QVERIFY(window->onImportFilesToPlaylist);
+        window->playlistRowClicked(1);
+        QSignalSpy finished(&holder.context.notifications(), &NotificationBus::finishedAddToPlaylistMode);
+
+        button(*window, "addSongsButton")->click();
+        QCOMPARE(statusField(main)->text(), "Click a title to add it to playlist \"Set\"");
+        QPushButton *done = button(main, "finishAddToPlaylistButton");
+        QVERIFY(!done->isHidden());
+        QVERIFY(done->findChild<QVariantAnimation *>(QStringLiteral("addToPlaylistDonePulse")));
+        window->playlistRowClicked(0);
+
+        QWidget *viewport = tableView(main)->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, {},
+                          tableView(main)->visualRect(tableModel(main)->index(0, 4)).center());
+        QTRY_COMPARE(holder.context.playlists().playlists().at(1).items.size(), 2);
+        QCOMPARE(statusField(main)->text(),
+                 "Added \"Rag Time\" to \"Set\". Click another title or press Done.");
+        QCOMPARE(window->selectedPlaylistIndex(), 0);
+
+        done->click();
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(statusField(main)->text(), "Finished adding titles to \"Set\"");
+        QVERIFY(done->isHidden());
+        QCOMPARE(window->selectedPlaylistIndex(), 1);
+        QCOMPARE(child<PlaylistCardView>(*window, QStringLiteral("titlesTable"))->model()->rowCount(), 2);
+
+        holder.context.notifications().post(NotificationBus::addToPlaylistModeName,
+                                            {{NotificationBus::playlistNameKey, QStringLiteral("Set")}});
+        window->close();
+        QTRY_VERIFY(!main.playlistsWindowController());
+        QVERIFY(done->isHidden());
+        QCOMPARE(statusField(main)->text(), "Ready");
+        QCOMPARE(finished.count(), 1);
+    }
+
+    // A playlist file handed over by a later start of the program is merged, told in the main window's
+    // status line, and the playlists window shows it.
+    void playlistFileFromALaterStart_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("alerts");
+        const QByteArray head = R"({"lyrafoldFile": "lyrafold_playlist_bundle", "version": 1, "playlists": )";
+        QTest::newRow("two playlists, one name taken")
+            << head + R"([{"name": "Encore", "items": []},
+                          {"name": "Set", "items": [{"title": "A", "page": "2", "sourcePath": "/b/x.pdf"}]}]})"
+            << "Imported 2 playlist(s) from set.lyf." << QStringList{"Set", "Encore", "Set (imported)"}
+            << QStringList{};
+        QTest::newRow("no playlists")
+            << head + "[]}"
+            << "Playlist file contained no playlists." << QStringList{"Set"} << QStringList{};
+        QTest::newRow("not a playlist file")
+            << QByteArray("{\"x\":1}") << "Import failed." << QStringList{"Set"}
+            << QStringList{"Could not import playlist file"};
+    }
+
+    void playlistFileFromALaterStart()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, status);
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, alerts);
+        QVERIFY(PlaylistStore::savePlaylists({playlist("Set")}));
+        const QString file = TestHarness::home() + QStringLiteral("/Music/set.lyf");
+        TestHarness::writeFile(file, contents);
+        AppDelegate delegate;
+        delegate.launch({});
+        auto *main = qobject_cast<MainWindowController *>(delegate.mainWindow());
+        QVERIFY(main);
+        ModalAnswer answer(QStringLiteral("OK"));
+        delegate.handleLaunchedAgain({file});
+        QTRY_COMPARE(statusField(*main)->text(), status);
+        QCOMPARE(answer.messages, alerts);
+        QCOMPARE(namesOf(delegate.context().playlists().playlists()), names);
+        QCOMPARE(main->playlistsWindowController() != nullptr, alerts.isEmpty() && names.size() > 1);
+    }
+
+    // Every language fits the window at its minimum size: no control of the header rows is cut.
+    void languagesFitTheMinimumSize_data()
+    {
+        QTest::addColumn<LyrafoldLanguage>("language");
+        QTest::addColumn<QString>("addSong");
+        QTest::newRow("English") << LyrafoldLanguage::en << "Add Song";
+        QTest::newRow("Turkish") << LyrafoldLanguage::tr << "Şarkı Ekle";
+        QTest::newRow("Spanish") << LyrafoldLanguage::es << "Añadir canción";
+    }
+
+    void languagesFitTheMinimumSize()
+    {
+        QFETCH(LyrafoldLanguage, language);
+        QFETCH(QString, addSong);
+        auto window = windowWith({playlist("Set", {"One"})}, true);
+        LyrafoldLanguageService::setCurrent(language);
+        QTRY_COMPARE(window->pushButton("addSongsButton")->text(), addSong);
+        QTRY_VERIFY(window->minimumWidth() >= window->layout()->totalMinimumSize().width());
+        window->resize(window->minimumSize());
+        QTRY_COMPARE(window->size(), window->minimumSize());
+        QVERIFY(window->minimumWidth() >= 600 && window->minimumHeight() >= 400);
+        for (QWidget *control : QList<QWidget *>{
+                 window->pushButton("addSongsButton"), window->pushButton("createPlaylistButton"),
+                 window->pushButton("deletePlaylistButton"), window->pushButton("sharePlaylistButton"),
+                 child<QCheckBox>(*window, QStringLiteral("studyModeCheckbox"))})
+            QVERIFY2(control->width() >= control->sizeHint().width(), qPrintable(control->objectName()));
+    }
+};
+
+LYRAFOLD_TEST_GUI_MAIN(PlaylistsWindowTest)
+#include "tst_playlistswindow.moc"
