@@ -134,11 +134,6 @@ void MainWindowController::setStatus(const QString &text)
         m_statusField->setText(text);
 }
 
-void MainWindowController::reportNotAvailableYet(const QString &what)
-{
-    setStatus(what + QStringLiteral(" is not available yet."));
-}
-
 // ---- Window state
 
 void MainWindowController::applyLocalizedText()

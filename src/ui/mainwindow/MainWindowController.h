@@ -241,7 +241,6 @@ private:
     void setupPreviewHover();
     void endAddToPlaylistMode();
     void playlistsWindowClosed();
-    void reportNotAvailableYet(const QString &what);
     void showSelectedFolder();
     void showCurrentSlotTile();
     void performClickAction(const BookmarkEntry &entry, int row, const QString &column);
