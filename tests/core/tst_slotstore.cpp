@@ -3,12 +3,15 @@
 #include "core/common/AppPaths.h"
 #include "core/common/NotificationBus.h"
 #include "core/library/SlotStore.h"
+#include "core/storage/StateFile.h"
 #include "pdf/import/ImagePdfImportService.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
+#include <QSemaphore>
 #include <QSignalSpy>
 
 namespace {
@@ -332,6 +335,49 @@ private Q_SLOTS:
         }
         QCOMPARE(TestHarness::readFile(SlotStore::slotFilePath(4)), target);
         QCOMPARE(QDir(SlotStore::rootPath()).entryList(QDir::Files).size(), 2);
+    }
+
+    // Behind the write under way, a newer write replaces the one waiting; an edit waiting there keeps
+    // its place, reads what was asked before it and is told how it went.
+    void waitingEditIsNeverReplaced()
+    {
+        const QString path = SlotStore::slotFilePath(2);
+        QSemaphore running;
+        QSemaphore release;
+        StateFile::writeInBackground(path, [&]() -> std::optional<QByteArray> {
+            running.release();
+            release.acquire();
+            return QByteArray("first");
+        });
+        running.acquire();
+        QMutex mutex;
+        QStringList told;
+        QByteArray editRead;
+        const auto tell = [&](const QString &what) {
+            return [&, what](const QString &, bool written, const QString &) {
+                const QMutexLocker lock(&mutex);
+                told.append(written ? what : what + QStringLiteral(" failed"));
+            };
+        };
+        const auto bytes = [](const char *text) {
+            return [text] { return std::optional<QByteArray>(text); };
+        };
+        StateFile::writeInBackground(path, bytes("before"), tell("before"));
+        StateFile::editInBackground(
+            path,
+            [&, path] {
+                editRead = StateFile::read(path).bytes;
+                return std::optional<QByteArray>(editRead + "+edit");
+            },
+            tell("edit"));
+        StateFile::writeInBackground(path, bytes("replaced"), tell("replaced"));
+        StateFile::writeInBackground(path, bytes("last"), tell("last"));
+        release.release();
+        StateFile::waitForPendingWrites(path);
+
+        QCOMPARE(told, (QStringList{"before", "edit", "last"}));
+        QCOMPARE(editRead, QByteArray("before"));
+        QCOMPARE(TestHarness::readFile(path), QByteArray("last"));
     }
 
     void activeSlotIsClamped_data()
