@@ -33,12 +33,10 @@ struct AutoPlaylistRequest {
 // to, so that the swaps draw from the same titles whatever changed in the library since.
 //
 // Books are named as the book list shows them: by PDF file name, the imported single files together
-// as "Custom Singles". That name stands for their book file wherever books are compared: in the books
-// allowed, in the priority order and in the swaps.
+// as CustomPdfFiles::customSinglesLabel. That name stands for their book file wherever books are compared: in
+// the books allowed, in the priority order and in the swaps.
 class GeneratedPlaylist {
 public:
-    static inline const QString customSinglesLabel = QStringLiteral("Custom Singles");
-
     enum class TitleSwap { swapped, noOtherTitles, unchanged };
     struct Outcome {
         QString status;
