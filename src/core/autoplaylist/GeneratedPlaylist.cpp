@@ -4,6 +4,7 @@
 #include "core/library/CustomPdfFiles.h"
 #include "core/library/SlotStore.h"
 #include "core/library/TitleMetadataIndex.h"
+#include "core/playlist/PlaylistRows.h"
 #include "core/text/TextUtils.h"
 
 #include <QCollator>
@@ -334,9 +335,7 @@ std::optional<qsizetype> GeneratedPlaylist::move(qsizetype source, qsizetype dro
 
 qsizetype GeneratedPlaylist::moveTarget(qsizetype source, qsizetype dropRow, qsizetype count)
 {
-    // The title leaves its own row first, which moves every later row up by one.
-    return std::clamp<qsizetype>(source < dropRow ? dropRow - 1 : dropRow, 0,
-                                 std::max<qsizetype>(count - 1, 0));
+    return PlaylistRows::moveDestination(source, dropRow, count);
 }
 
 std::optional<BookmarkEntry> GeneratedPlaylist::pickBookForTitle(const QString &key) const

@@ -72,7 +72,8 @@ public:
     // Moves the entry at source to where a drop before dropRow puts it; the row it went to, or nothing
     // for a source outside the list.
     std::optional<qsizetype> move(qsizetype source, qsizetype dropRow);
-    // The row a title moved from source lands on when dropped before dropRow in a list of count.
+    // The row a title moved from source lands on when dropped before dropRow in a list of count: the
+    // playlists' rule (PlaylistRows::moveDestination).
     static qsizetype moveTarget(qsizetype source, qsizetype dropRow, qsizetype count);
 
     // The entry that stands for a title (normalised key) in the books of the last Generate: among
