@@ -6,6 +6,7 @@
 #include "core/share/PlaylistTextExport.h"
 #include "core/storage/StateFile.h"
 #include "core/text/TextUtils.h"
+#include "pdf/annotations/AnnotationLayer.h"
 #include "pdf/engine/JpegCodec.h"
 #include "pdf/engine/PdfDocument.h"
 #include "pdf/engine/PdfWriter.h"
@@ -145,13 +146,6 @@ private:
 
 // --- annotations ---
 
-QColor annotationColor(const ColorRecord &color, double opacity)
-{
-    const auto unit = [](double v) { return std::clamp(v, 0.0, 1.0); };
-    return QColor::fromRgbF(float(unit(color.red)), float(unit(color.green)), float(unit(color.blue)),
-                            float(unit(opacity)));
-}
-
 // Pango takes no font this large; a note of such a size would not fit any page anyway.
 constexpr double maxFontSize = 1000;
 
@@ -165,7 +159,7 @@ void drawAnnotations(PdfCanvas &canvas, const QList<StrokeRecord> &strokes, cons
         points.reserve(stroke.points.size());
         for (const PointRecord &p : stroke.points)
             points.append(QPointF(p.x, p.y));
-        canvas.strokePolyline(points, annotationColor(stroke.color, stroke.opacity),
+        canvas.strokePolyline(points, AnnotationLayer::colorOf(stroke.color, stroke.opacity),
                               std::max(stroke.thickness, 0.0), stroke.isHighlighter);
     }
     for (const TextRecord &note : texts) {
@@ -175,7 +169,7 @@ void drawAnnotations(PdfCanvas &canvas, const QList<StrokeRecord> &strokes, cons
         const QSizeF measured = canvas.textSize(note.text, font);
         const double height = std::max(font.size + 8, measured.height() + 4);
         canvas.drawText(note.text, QPointF(note.position.x, note.position.y + height), font,
-                        annotationColor(note.color, note.opacity));
+                        AnnotationLayer::colorOf(note.color, note.opacity));
     }
 }
 
