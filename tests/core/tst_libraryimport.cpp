@@ -27,6 +27,26 @@ class LibraryImportTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void importableNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("importable");
+        QTest::newRow("PNG in capitals") << "Scan.PNG" << true;
+        QTest::newRow("PDF in capitals") << "Score.PDF" << true;
+        QTest::newRow("HEIC") << "photo.heic" << true;
+        QTest::newRow("GIF, an image by its MIME type") << "anim.gif" << true;
+        QTest::newRow("text") << "notes.txt" << false;
+        QTest::newRow("no extension") << "folder" << false;
+        QTest::newRow("unknown") << "data.xyz" << false;
+    }
+
+    void importableNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, importable);
+        QCOMPARE(ImportableFiles::isImportable(QStringLiteral("/some/") + name), importable);
+    }
+
     // What a drag carries: local files only, folders never (whatever their name), importable names in
     // any letter case, in the drag's order.
     void filtersDroppedFiles()

@@ -305,26 +305,6 @@ private Q_SLOTS:
         QCOMPARE(library.playlists()[0].items[1].genre, "Folk");
     }
 
-    void removeItemAndReorder()
-    {
-        storePretty({playlist(QStringLiteral("Set"), {songA, songB})});
-        PlaylistLibrary library;
-        QCOMPARE(library.removeItem(QStringLiteral("other"), songA.id()), PlaylistLibrary::Outcome::notFound);
-        QVERIFY(!wasRewritten());
-        QCOMPARE(library.removeItem(QStringLiteral("SET"), QStringLiteral("no such key")),
-                 PlaylistLibrary::Outcome::done);
-        QVERIFY(wasRewritten());
-        QCOMPARE(library.removeItem(QStringLiteral("set"), songA.id()), PlaylistLibrary::Outcome::done);
-        QCOMPARE(library.playlists()[0].items.size(), 1);
-
-        const QList<PlaylistItem> order{PlaylistItem::fromBookmark(songB), PlaylistItem::fromBookmark(songA)};
-        QCOMPARE(library.reorderItems(QStringLiteral("Set"), order), PlaylistLibrary::Outcome::done);
-        QVERIFY(wasRewritten());
-        QCOMPARE(stored()[0].items, order);
-        QCOMPARE(library.reorderItems(QStringLiteral("Set"), {}), PlaylistLibrary::Outcome::done);
-        QVERIFY(library.playlists()[0].items.isEmpty());
-    }
-
     void createPlaylist_data()
     {
         QTest::addColumn<QString>("name");

@@ -129,7 +129,8 @@ private Q_SLOTS:
     }
 
     // Sources are taken once each, in ascending order, whatever was typed; a song the slot holds (by
-    // path, page and title, whatever its metadata) is not added again.
+    // path, page and title, whatever its metadata) is not added again, and a song of two sources comes
+    // from the lower one.
     void mergesSlots_data()
     {
         QTest::addColumn<QList<qint64>>("sources");
@@ -151,12 +152,18 @@ private Q_SLOTS:
         QFETCH(QString, status);
         BookmarkList present = songs("A.pdf", {1});
         present.first().genre = QStringLiteral("Jazz");
-        QVERIFY(SlotStore::saveSlot(2, songs("A.pdf", {1}) + songs("B.pdf", {7}), QString()));
+        BookmarkList second = songs("A.pdf", {1}) + songs("B.pdf", {7});
+        second.last().genre = QStringLiteral("Slot 2");
+        QVERIFY(SlotStore::saveSlot(2, second, QString()));
         QVERIFY(SlotStore::saveSlot(4, songs("B.pdf", {7}) + songs("C.pdf", {8}), QString()));
         QVERIFY(SlotStore::saveSlot(0, songs("D.pdf", {3}), QString()));
         Session session(1, present);
         QCOMPARE(session.library.mergeSlotsIntoCurrent(sources), status);
-        QCOMPARE(titles(session.library.allBookmarks().toList()), QStringList{"A.pdf:Song 1"} + added);
+        const BookmarkList rows = session.library.allBookmarks().toList();
+        QCOMPARE(titles(rows), QStringList{"A.pdf:Song 1"} + added);
+        QCOMPARE(rows.first().genre, "Jazz");
+        if (added.contains("B.pdf:Song 7"))
+            QCOMPARE(rows.at(1).genre, "Slot 2");
         QCOMPARE(SlotStore::loadSlotContents(1).selectedFolder, "/books");
     }
 

@@ -3,12 +3,14 @@
 #include "core/common/AppPaths.h"
 #include "core/common/NotificationBus.h"
 #include "core/library/SlotStore.h"
+#include "core/storage/StateFile.h"
 #include "pdf/import/ImagePdfImportService.h"
 
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
+#include <QSemaphore>
 #include <QSignalSpy>
 
 namespace {
@@ -26,22 +28,6 @@ QJsonObject readJson(const QString &path)
 QString library()
 {
     return TestHarness::home() + QStringLiteral("/Documents/PDFs");
-}
-
-BookmarkList songs(const QString &book, std::initializer_list<int> pages)
-{
-    BookmarkList list;
-    for (int page : pages)
-        list.append(Fixtures::bookmark(book, page, QStringLiteral("Song %1").arg(page)));
-    return list;
-}
-
-QStringList ids(const BookmarkList &list)
-{
-    QStringList keys;
-    for (const BookmarkEntry &e : list)
-        keys << e.id();
-    return keys;
 }
 
 } // namespace
@@ -256,82 +242,47 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(library()).isDir());
     }
 
-    void mergeFiltersSources()
+    // Behind the write under way, a newer write replaces the one waiting; an edit waiting there keeps
+    // its place, reads what was asked before it and is told how it went.
+    void waitingEditIsNeverReplaced()
     {
-        QVERIFY(SlotStore::saveSlot(1, songs("/one.pdf", {1, 2}), QString()));
-        QVERIFY(SlotStore::saveSlot(3, songs("/three.pdf", {1}), QStringLiteral("/folder")));
-        QVERIFY(SlotStore::saveSlot(5, songs("/five.pdf", {1}), QString()));
-        bool saved = false;
-        QCOMPARE(SlotStore::mergeSlots({1, 1, 7, 3, -1}, 3, &saved), 2);
-        QVERIFY(saved);
-        QCOMPARE(ids(SlotStore::loadSlot(3)),
-                 QStringList({"/three.pdf|1|Song 1", "/one.pdf|1|Song 1", "/one.pdf|2|Song 2"}));
-        QCOMPARE(SlotStore::selectedFolder(3), QString());
-    }
+        const QString path = SlotStore::slotFilePath(2);
+        QSemaphore running;
+        QSemaphore release;
+        StateFile::writeInBackground(path, [&]() -> std::optional<QByteArray> {
+            running.release();
+            release.acquire();
+            return QByteArray("first");
+        });
+        running.acquire();
+        QMutex mutex;
+        QStringList told;
+        QByteArray editRead;
+        const auto tell = [&](const QString &what) {
+            return [&, what](const QString &, bool written, const QString &) {
+                const QMutexLocker lock(&mutex);
+                told.append(written ? what : what + QStringLiteral(" failed"));
+            };
+        };
+        const auto bytes = [](const char *text) {
+            return [text] { return std::optional<QByteArray>(text); };
+        };
+        StateFile::writeInBackground(path, bytes("before"), tell("before"));
+        StateFile::editInBackground(
+            path,
+            [&, path] {
+                editRead = StateFile::read(path).bytes;
+                return std::optional<QByteArray>(editRead + "+edit");
+            },
+            tell("edit"));
+        StateFile::writeInBackground(path, bytes("replaced"), tell("replaced"));
+        StateFile::writeInBackground(path, bytes("last"), tell("last"));
+        release.release();
+        StateFile::waitForPendingWrites(path);
 
-    void mergeWithoutSourcesTouchesNothing()
-    {
-        QVERIFY(SlotStore::saveSlot(3, songs("/three.pdf", {1}), QStringLiteral("/folder")));
-        const QByteArray before = TestHarness::readFile(SlotStore::slotFilePath(3));
-        bool saved = true;
-        QCOMPARE(SlotStore::mergeSlots({3, 6}, 3, &saved), 0);
-        QVERIFY(!saved);
-        QCOMPARE(TestHarness::readFile(SlotStore::slotFilePath(3)), before);
-    }
-
-    void mergeClearsFolderEvenWhenNothingIsNew()
-    {
-        QVERIFY(SlotStore::saveSlot(2, songs("/b.pdf", {1}), QStringLiteral("/folder")));
-        QVERIFY(SlotStore::saveSlot(4, songs("/b.pdf", {1}), QString()));
-        QCOMPARE(SlotStore::mergeSlots({4}, 2), 0);
-        QCOMPARE(SlotStore::selectedFolder(2), QString());
-        QCOMPARE(SlotStore::loadSlot(2).size(), 1);
-    }
-
-    void mergeAddsEachSongOnce()
-    {
-        BookmarkList target = songs("/t.pdf", {1, 1}); // the target's own duplicates stay
-        QVERIFY(SlotStore::saveSlot(1, target, QString()));
-        BookmarkList a = songs("/s.pdf", {1, 2});
-        a[1].genre = QStringLiteral("first");
-        BookmarkList b = songs("/s.pdf", {2, 3});
-        b[0].genre = QStringLiteral("second");
-        QVERIFY(SlotStore::saveSlot(2, a, QString()));
-        QVERIFY(SlotStore::saveSlot(3, b, QString()));
-        QCOMPARE(SlotStore::mergeSlots({3, 2}, 1), 3);
-        const BookmarkList merged = SlotStore::loadSlot(1);
-        QCOMPARE(ids(merged), QStringList({"/t.pdf|1|Song 1", "/t.pdf|1|Song 1", "/s.pdf|1|Song 1",
-                                           "/s.pdf|2|Song 2", "/s.pdf|3|Song 3"}));
-        QCOMPARE(merged[3].genre, QStringLiteral("first")); // ascending order of sources: slot 2 first
-    }
-
-    void copySlot()
-    {
-        QVERIFY(SlotStore::saveSlot(1, songs("/a.pdf", {1, 2}), QStringLiteral("/f")));
-        QVERIFY(SlotStore::saveSlot(4, songs("/b.pdf", {9}), QString()));
-        const QByteArray source = TestHarness::readFile(SlotStore::slotFilePath(1));
-
-        QVERIFY(!SlotStore::copySlot(2, 4)); // no source file: target stays
-        QCOMPARE(ids(SlotStore::loadSlot(4)), QStringList{"/b.pdf|9|Song 9"});
-
-        QVERIFY(SlotStore::copySlot(1, 4));
-        QCOMPARE(TestHarness::readFile(SlotStore::slotFilePath(4)), source);
-
-        QVERIFY(SlotStore::copySlot(1, 0));
-        QCOMPARE(SlotStore::selectedFolder(0), QStringLiteral("/f"));
-    }
-
-    void failedCopyKeepsTarget()
-    {
-        QVERIFY(SlotStore::saveSlot(1, Fixtures::realisticLibrary(200), QString()));
-        QVERIFY(SlotStore::saveSlot(4, songs("/b.pdf", {9}), QString()));
-        const QByteArray target = TestHarness::readFile(SlotStore::slotFilePath(4));
-        {
-            TestHarness::FileSizeLimit limit(4096);
-            QVERIFY(!SlotStore::copySlot(1, 4));
-        }
-        QCOMPARE(TestHarness::readFile(SlotStore::slotFilePath(4)), target);
-        QCOMPARE(QDir(SlotStore::rootPath()).entryList(QDir::Files).size(), 2);
+        QCOMPARE(told, (QStringList{"before", "edit", "last"}));
+        QCOMPARE(editRead, QByteArray("before"));
+        QCOMPARE(TestHarness::readFile(path), QByteArray("last"));
     }
 
     void activeSlotIsClamped_data()

@@ -115,26 +115,6 @@ class ImagePdfImportTest : public QObject {
 private Q_SLOTS:
     void init() { TestHarness::clearUserFiles(); }
 
-    void supportedFiles_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("supported");
-        QTest::newRow("PNG in capitals") << "Scan.PNG" << true;
-        QTest::newRow("PDF in capitals") << "Score.PDF" << true;
-        QTest::newRow("HEIC") << "photo.heic" << true;
-        QTest::newRow("GIF, an image by its MIME type") << "anim.gif" << true;
-        QTest::newRow("text") << "notes.txt" << false;
-        QTest::newRow("no extension") << "folder" << false;
-        QTest::newRow("unknown") << "data.xyz" << false;
-    }
-
-    void supportedFiles()
-    {
-        QFETCH(QString, name);
-        QFETCH(bool, supported);
-        QCOMPARE(Import::isSupportedImportURL(QStringLiteral("/some/") + name), supported);
-    }
-
     void names_data()
     {
         QTest::addColumn<QString>("function");

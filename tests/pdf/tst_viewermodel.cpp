@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 #include "PdfFixtures.h"
 #include "TestHarness.h"
+#include "core/library/LibrarySort.h"
 #include "pdf/annotations/AnnotationLayer.h"
 #include "pdf/engine/PdfDocument.h"
 #include "pdf/view/PageGeometry.h"
@@ -437,7 +438,7 @@ private Q_SLOTS:
         QFETCH(bool, browsed);
         QFETCH(QString, initial);
         const QList<PlaylistItem> items = {item(QStringLiteral("One"), 1), item(QStringLiteral("Two"), 5)};
-        const BookmarkList library = ViewerNavigation::sortedSourceBookmarks(
+        const BookmarkList library = LibrarySort::sortedByPageAndTitle(
             {entry(QStringLiteral("Verse"), 11), entry(QStringLiteral("B"), 30),
              entry(QStringLiteral("Coda"), 20, 0), entry(QStringLiteral("Intro"), 10, 3),
              entry(QStringLiteral("a"), 30)});
@@ -619,7 +620,7 @@ private Q_SLOTS:
     void titlesAndIndexes()
     {
         // Sorted by page, then lower-cased title; "abc" and "ABC" keep their given order.
-        const BookmarkList sorted = ViewerNavigation::sortedSourceBookmarks(
+        const BookmarkList sorted = LibrarySort::sortedByPageAndTitle(
             {entry(QStringLiteral("b"), 2), entry(QStringLiteral("abc"), 2), entry(QStringLiteral("Z"), 1),
              entry(QStringLiteral("ABC"), 2), entry(QStringLiteral("C"), 2)});
         QStringList titles;

@@ -41,7 +41,6 @@ public:
     // Writes the file (or removes it when no page holds anything) in the background, when the
     // annotations changed since they were read or last saved.
     void save();
-    bool hasUnsavedChanges() const { return m_dirty; }
 
 Q_SIGNALS:
     // The book's file arrived (or there was none); the document holds it.

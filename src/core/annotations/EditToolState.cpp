@@ -5,26 +5,8 @@
 void EditToolState::setTool(PdfEditTool tool)
 {
     m_tool = tool;
-    if (tool == PdfEditTool::highlighter) {
+    if (tool == PdfEditTool::highlighter)
         m_highlighterThickness = std::max(m_highlighterThickness, minimumHighlighterThickness);
-        m_drawThickness = m_highlighterThickness;
-        m_drawOpacity = m_highlighterOpacity;
-    } else {
-        m_drawThickness = m_penThickness;
-        m_drawOpacity = m_penOpacity;
-    }
-}
-
-void EditToolState::setThickness(double thickness)
-{
-    m_drawThickness = thickness;
-    (highlighterMode() ? m_highlighterThickness : m_penThickness) = thickness;
-}
-
-void EditToolState::setOpacity(double opacity)
-{
-    m_drawOpacity = opacity;
-    (highlighterMode() ? m_highlighterOpacity : m_penOpacity) = opacity;
 }
 
 StrokeRecord EditToolState::stroke(const QList<PointRecord> &points) const
@@ -32,8 +14,8 @@ StrokeRecord EditToolState::stroke(const QList<PointRecord> &points) const
     StrokeRecord stroke;
     stroke.points = points;
     stroke.color = highlighterMode() ? m_highlighterColor : m_drawColor;
-    stroke.thickness = m_drawThickness;
-    stroke.opacity = m_drawOpacity;
+    stroke.thickness = drawThickness();
+    stroke.opacity = drawOpacity();
     stroke.isHighlighter = highlighterMode();
     return stroke;
 }

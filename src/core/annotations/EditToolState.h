@@ -19,20 +19,18 @@ public:
     // Choosing the highlighter raises its thickness to the minimum.
     void setTool(PdfEditTool tool);
 
-    double drawThickness() const { return m_drawThickness; }
-    double drawOpacity() const { return m_drawOpacity; }
-    void setThickness(double thickness);
-    void setOpacity(double opacity);
+    double drawThickness() const { return highlighterMode() ? m_highlighterThickness : m_penThickness; }
+    double drawOpacity() const { return highlighterMode() ? m_highlighterOpacity : m_penOpacity; }
+    void setThickness(double thickness)
+    {
+        (highlighterMode() ? m_highlighterThickness : m_penThickness) = thickness;
+    }
+    void setOpacity(double opacity) { (highlighterMode() ? m_highlighterOpacity : m_penOpacity) = opacity; }
 
     const ColorRecord &drawColor() const { return m_drawColor; }
     const ColorRecord &highlighterColor() const { return m_highlighterColor; }
     void setDrawColor(const ColorRecord &color) { m_drawColor = color; }
     void setHighlighterColor(const ColorRecord &color) { m_highlighterColor = color; }
-
-    double penThickness() const { return m_penThickness; }
-    double penOpacity() const { return m_penOpacity; }
-    double highlighterThickness() const { return m_highlighterThickness; }
-    double highlighterOpacity() const { return m_highlighterOpacity; }
 
     // A stroke of the chosen tool through the points (page space).
     StrokeRecord stroke(const QList<PointRecord> &points) const;
@@ -47,6 +45,4 @@ private:
     double m_penOpacity = 1;
     double m_highlighterThickness = 10;
     double m_highlighterOpacity = 0.28;
-    double m_drawThickness = 3;
-    double m_drawOpacity = 1;
 };

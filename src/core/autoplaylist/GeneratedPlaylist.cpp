@@ -1,9 +1,10 @@
 #include "core/autoplaylist/GeneratedPlaylist.h"
 
 #include "core/autoplaylist/AutoPlaylistFilters.h"
-#include "core/common/AppPaths.h"
+#include "core/library/CustomPdfFiles.h"
 #include "core/library/SlotStore.h"
 #include "core/library/TitleMetadataIndex.h"
+#include "core/playlist/PlaylistRows.h"
 #include "core/text/TextUtils.h"
 
 #include <QCollator>
@@ -13,53 +14,32 @@
 
 namespace {
 
-const QString &customSinglesFile()
-{
-    return SlotStore::customSinglesBookName;
-}
+using CustomPdfFiles::customSinglesLabel;
+using SlotStore::customSinglesBookName;
 
 // The book file a book list name stands for, lower case.
 QString lowerFileName(const QString &bookName)
 {
-    if (bookName.compare(GeneratedPlaylist::customSinglesLabel, Qt::CaseInsensitive) == 0)
-        return customSinglesFile().toLower();
+    if (bookName.compare(customSinglesLabel, Qt::CaseInsensitive) == 0)
+        return customSinglesBookName.toLower();
     return bookName.toLower();
 }
 
 QString bookListName(const QString &fileName)
 {
-    return fileName.compare(customSinglesFile(), Qt::CaseInsensitive) == 0
-               ? GeneratedPlaylist::customSinglesLabel
-               : fileName;
+    return fileName.compare(customSinglesBookName, Qt::CaseInsensitive) == 0 ? customSinglesLabel : fileName;
 }
 
 // The rows with every imported single file under the one book name that slots store them under, as a
 // slot read from disk has them already; rows that need nothing are not copied.
 LibraryRows withCustomSinglesGrouped(const LibraryRows &rows)
 {
-    const QString library = AppPaths::importLibraryPath();
-    const QString prefix =
-        library.isEmpty() ? QString() : SlotStore::standardizedPath(library) + QLatin1Char('/');
-    // A library holds many songs of few books: decide each path once.
-    QHash<QString, bool> inLibrary;
-    const auto liesInLibrary = [&](const QString &path) {
-        auto known = inLibrary.constFind(path);
-        if (known == inLibrary.constEnd())
-            known = inLibrary.insert(path, SlotStore::standardizedPath(path).startsWith(prefix));
-        return *known;
-    };
+    SlotStore::ImportLibraryTest library;
     LibraryRows grouped = rows;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const BookmarkEntry &row = rows.at(i);
-        const QString &name = row.pdfFileName;
-        if (name == customSinglesFile())
-            continue;
-        const bool single =
-            name.startsWith(QLatin1String("Custom Single")) ||
-            (!prefix.isEmpty() && !row.pdfFilePath.isEmpty() && liesInLibrary(row.pdfFilePath) &&
-             !name.contains(QLatin1String("(Custom)"), Qt::CaseInsensitive));
-        if (single)
-            grouped.edit(i).pdfFileName = customSinglesFile();
+        if (row.pdfFileName != customSinglesBookName && SlotStore::isCustomSingle(row, library))
+            grouped.edit(i).pdfFileName = customSinglesBookName;
     }
     return grouped;
 }
@@ -209,7 +189,7 @@ GeneratedPlaylist::Outcome GeneratedPlaylist::generate(const AutoPlaylistRequest
         for (const QString &name : request.selectedBooks) {
             allowed.append(name.toLower());
             if (name.compare(customSinglesLabel, Qt::CaseInsensitive) == 0)
-                allowed.append(customSinglesFile().toLower());
+                allowed.append(customSinglesBookName.toLower());
         }
         params.allowedBooks = allowed;
     }
@@ -235,7 +215,7 @@ GeneratedPlaylist::Outcome GeneratedPlaylist::generateCustomSingles(const AutoPl
     QList<qsizetype> candidates;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const BookmarkEntry &row = rows.at(i);
-        if (row.pdfFileName.compare(customSinglesFile(), Qt::CaseInsensitive) == 0 && filter.passes(row))
+        if (row.pdfFileName.compare(customSinglesBookName, Qt::CaseInsensitive) == 0 && filter.passes(row))
             candidates.append(i);
     }
     const qint64 wanted = clampedProduct(request.titlesPerSet, request.setCount);
@@ -355,9 +335,7 @@ std::optional<qsizetype> GeneratedPlaylist::move(qsizetype source, qsizetype dro
 
 qsizetype GeneratedPlaylist::moveTarget(qsizetype source, qsizetype dropRow, qsizetype count)
 {
-    // The title leaves its own row first, which moves every later row up by one.
-    return std::clamp<qsizetype>(source < dropRow ? dropRow - 1 : dropRow, 0,
-                                 std::max<qsizetype>(count - 1, 0));
+    return PlaylistRows::moveDestination(source, dropRow, count);
 }
 
 std::optional<BookmarkEntry> GeneratedPlaylist::pickBookForTitle(const QString &key) const

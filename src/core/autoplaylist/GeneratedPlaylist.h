@@ -33,12 +33,10 @@ struct AutoPlaylistRequest {
 // to, so that the swaps draw from the same titles whatever changed in the library since.
 //
 // Books are named as the book list shows them: by PDF file name, the imported single files together
-// as "Custom Singles". That name stands for their book file wherever books are compared: in the books
-// allowed, in the priority order and in the swaps.
+// as CustomPdfFiles::customSinglesLabel. That name stands for their book file wherever books are compared: in
+// the books allowed, in the priority order and in the swaps.
 class GeneratedPlaylist {
 public:
-    static inline const QString customSinglesLabel = QStringLiteral("Custom Singles");
-
     enum class TitleSwap { swapped, noOtherTitles, unchanged };
     struct Outcome {
         QString status;
@@ -74,7 +72,8 @@ public:
     // Moves the entry at source to where a drop before dropRow puts it; the row it went to, or nothing
     // for a source outside the list.
     std::optional<qsizetype> move(qsizetype source, qsizetype dropRow);
-    // The row a title moved from source lands on when dropped before dropRow in a list of count.
+    // The row a title moved from source lands on when dropped before dropRow in a list of count: the
+    // playlists' rule (PlaylistRows::moveDestination).
     static qsizetype moveTarget(qsizetype source, qsizetype dropRow, qsizetype count);
 
     // The entry that stands for a title (normalised key) in the books of the last Generate: among

@@ -23,6 +23,16 @@ void LibraryRows::append(const BookmarkList &rows)
         append(row);
 }
 
+QHash<QString, qsizetype> LibraryRows::firstPositionsById() const
+{
+    QHash<QString, qsizetype> positions;
+    positions.reserve(m_size);
+    // Walked backwards so that the first position of a key is the one that stays.
+    for (qsizetype i = m_size - 1; i >= 0; --i)
+        positions.insert(at(i).id(), i);
+    return positions;
+}
+
 void LibraryRows::remove(QList<qsizetype> positions)
 {
     positions.removeIf([this](qsizetype p) { return p < 0 || p >= m_size; });

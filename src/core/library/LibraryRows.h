@@ -2,6 +2,7 @@
 
 #include "core/library/BookmarkEntry.h"
 
+#include <QHash>
 #include <QList>
 
 #include <iterator>
@@ -38,6 +39,9 @@ public:
 
     // A flat copy of every row: costs a copy of each, so for tests and for work off the UI thread.
     BookmarkList toList() const;
+    // Identity key (SongRecord::id()) -> the position of the first row with it. Makes every row's key:
+    // off the UI thread for a large library.
+    QHash<QString, qsizetype> firstPositionsById() const;
 
     class const_iterator {
     public:

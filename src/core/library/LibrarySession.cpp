@@ -74,11 +74,7 @@ QList<qsizetype> LibrarySession::indicesMatchingTitleKey(const QString &key) con
 const QHash<QString, qsizetype> &LibrarySession::positionsByKey() const
 {
     if (!m_positionsValid) {
-        m_positionsByKey.clear();
-        m_positionsByKey.reserve(m_rows.size());
-        // Walked backwards so that the first position of a key is the one that stays.
-        for (qsizetype i = m_rows.size() - 1; i >= 0; --i)
-            m_positionsByKey.insert(m_rows.at(i).id(), i);
+        m_positionsByKey = m_rows.firstPositionsById();
         m_positionsValid = true;
     }
     return m_positionsByKey;

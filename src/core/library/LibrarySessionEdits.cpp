@@ -3,6 +3,7 @@
 #include "core/library/CustomPdfFiles.h"
 #include "core/library/FolderFileIndex.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibrarySort.h"
 #include "core/library/TitleKeyIndex.h"
 #include "core/library/TitleMetadataIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
@@ -328,12 +329,7 @@ OpenSongPlan LibrarySession::planOpenPdf(BookmarkEntry entry)
         if (samePathIgnoringCase(row.pdfFilePath, path))
             request.sourcePdfBookmarks.append(row);
     }
-    std::stable_sort(request.sourcePdfBookmarks.begin(), request.sourcePdfBookmarks.end(),
-                     [](const BookmarkEntry &a, const BookmarkEntry &b) {
-                         if (a.pageNumber != b.pageNumber)
-                             return a.pageNumber < b.pageNumber;
-                         return TextUtils::compareCodePoints(a.title.toLower(), b.title.toLower()) < 0;
-                     });
+    request.sourcePdfBookmarks = LibrarySort::sortedByPageAndTitle(std::move(request.sourcePdfBookmarks));
     request.statusText =
         QStringLiteral("Opened: %1 at page %2").arg(entry.pdfFileName, QString::number(entry.pageNumber));
     plan.request = std::move(request);

@@ -83,13 +83,8 @@ void LibrarySession::prepareIndexes()
                 prepared.search = std::make_shared<const LibrarySearchIndex>(snapshot);
             if (needTitles)
                 prepared.titleKeys = std::make_shared<const TitleKeyIndex>(snapshot);
-            if (needPositions) {
-                QHash<QString, qsizetype> positions;
-                positions.reserve(snapshot.size());
-                for (qsizetype i = snapshot.size() - 1; i >= 0; --i)
-                    positions.insert(snapshot.at(i).id(), i);
-                prepared.positionsByKey = std::move(positions);
-            }
+            if (needPositions)
+                prepared.positionsByKey = snapshot.firstPositionsById();
             return prepared;
         },
         [this, version](PreparedIndexes prepared) {

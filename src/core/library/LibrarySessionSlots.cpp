@@ -32,14 +32,10 @@ void carryUserFields(BookmarkEntry &row, const BookmarkEntry &old)
         row.rating = old.rating;
 }
 
-BookmarkList mergedExtraction(const BookmarkList &old, const ExtractionResult &result)
+LibraryRows mergedExtraction(const LibraryRows &old, const ExtractionResult &result)
 {
-    QHash<QString, qsizetype> oldByKey;
-    oldByKey.reserve(old.size());
-    for (qsizetype i = old.size() - 1; i >= 0; --i)
-        oldByKey.insert(old.at(i).id(), i);
-    BookmarkList rows;
-    rows.reserve(result.bookmarks.size() + (result.rereadBooks ? old.size() : 0));
+    const QHash<QString, qsizetype> oldByKey = old.firstPositionsById();
+    LibraryRows rows;
     if (result.rereadBooks) {
         for (const BookmarkEntry &row : old) {
             if (!result.rereadBooks->contains(row.pdfFileName.toLower()))
@@ -49,7 +45,7 @@ BookmarkList mergedExtraction(const BookmarkList &old, const ExtractionResult &r
     for (BookmarkEntry row : result.bookmarks) {
         if (const auto found = oldByKey.constFind(row.id()); found != oldByKey.cend())
             carryUserFields(row, old.at(*found));
-        rows.append(std::move(row));
+        rows.append(row);
     }
     return rows;
 }
@@ -191,14 +187,10 @@ std::function<ExtractionPlan()> LibrarySession::extractionPlanner(ExtractionResu
     if (result.slot == current)
         shown = m_rows;
     return [result = std::move(result), shown, current, version = m_libraryVersion]() mutable {
-        const BookmarkList old = shown ? shown->toList() : SlotStore::loadSlot(result.slot);
-        BookmarkList rows = mergedExtraction(old, result);
         ExtractionPlan plan;
-        plan.rows = LibraryRows(rows);
+        plan.rows = mergedExtraction(shown ? *shown : LibraryRows(SlotStore::loadSlot(result.slot)), result);
         plan.titleKeys = std::make_shared<const TitleKeyIndex>(plan.rows);
-        plan.positions.reserve(rows.size());
-        for (qsizetype i = rows.size() - 1; i >= 0; --i)
-            plan.positions.insert(rows.at(i).id(), i);
+        plan.positions = plan.rows.firstPositionsById();
         plan.result = std::move(result);
         plan.currentSlot = current;
         plan.libraryVersion = version;

@@ -205,6 +205,16 @@ QString sortableValue(const BookmarkEntry &entry, const QString &column)
     return LibraryColumns::text(entry, column);
 }
 
+BookmarkList sortedByPageAndTitle(BookmarkList rows)
+{
+    std::stable_sort(rows.begin(), rows.end(), [](const BookmarkEntry &a, const BookmarkEntry &b) {
+        if (a.pageNumber != b.pageNumber)
+            return a.pageNumber < b.pageNumber;
+        return TextUtils::compareCodePoints(a.title.toLower(), b.title.toLower()) < 0;
+    });
+    return rows;
+}
+
 void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending, const TitleOrder *titles)
 {
     if (rows.size() < 2)

@@ -48,6 +48,10 @@ template <typename T> QList<T> sortedByCollation(QList<T> items, const QStringLi
     return sorted;
 }
 
+// A book's bookmarks as the viewer lists them: by page, then by lower-cased title; equal ones keep their
+// order.
+BookmarkList sortedByPageAndTitle(BookmarkList rows);
+
 // What a cell of the column shows for the entry (the rating rounded); empty for the button columns
 // and unknown identifiers.
 QString sortableValue(const BookmarkEntry &entry, const QString &column);

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QHash>
 #include <QRegularExpression>
-#include <QSet>
 
 namespace {
 
@@ -227,51 +226,6 @@ std::optional<QByteArray> encodeSlot(const BookmarkList &bookmarks, const QStrin
     BookmarkCache cache{selectedFolder, QDateTime::currentDateTimeUtc(), bookmarks};
     applyCustomSingleRule(cache.bookmarks);
     return BookmarkCacheCodec::encode(cache);
-}
-
-int mergeSlots(const QList<qint64> &sources, qint64 target, bool *saved)
-{
-    if (saved)
-        *saved = false;
-    QList<qint64> picked;
-    for (qint64 slot : sources) {
-        if (slot >= 0 && slot < slotCount && slot != target && !picked.contains(slot))
-            picked.append(slot);
-    }
-    if (picked.isEmpty())
-        return 0;
-    std::sort(picked.begin(), picked.end());
-
-    BookmarkList merged = loadSlot(target);
-    QSet<QString> keys;
-    keys.reserve(merged.size());
-    for (const BookmarkEntry &entry : std::as_const(merged))
-        keys.insert(entry.id());
-    int added = 0;
-    for (qint64 source : std::as_const(picked)) {
-        const BookmarkList entries = loadSlot(source);
-        for (const BookmarkEntry &entry : entries) {
-            QString key = entry.id();
-            if (keys.contains(key))
-                continue;
-            keys.insert(std::move(key));
-            merged.append(entry);
-            ++added;
-        }
-    }
-    const bool written = saveSlot(target, merged, QString());
-    if (saved)
-        *saved = written;
-    return added;
-}
-
-bool copySlot(qint64 from, qint64 to)
-{
-    const StateFile::ReadResult source = StateFile::read(slotFilePath(from));
-    if (source.status != StateFile::ReadStatus::Ok)
-        return false;
-    // Written beside the target and renamed over it, so a failed copy never loses the target.
-    return StateFile::write(slotFilePath(to), source.bytes);
 }
 
 bool isInDefaultImportLibrary(const BookmarkEntry &entry)

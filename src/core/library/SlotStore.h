@@ -60,15 +60,6 @@ bool saveSlot(qint64 slot, const BookmarkList &bookmarks, const QString &selecte
 // The bytes saveSlot() writes, stamped with the time of the call. Safe on any thread.
 std::optional<QByteArray> encodeSlot(const BookmarkList &bookmarks, const QString &selectedFolder);
 
-// Appends to target the entries of the sources (0-5, not the target, each once, ascending) whose
-// identity key target does not hold yet, then saves target with no folder. Returns the number added;
-// saved tells whether the target was written (it is not when no source is left).
-int mergeSlots(const QList<qint64> &sources, qint64 target, bool *saved = nullptr);
-
-// Replaces the target's file with a byte-for-byte copy of the source's. A failed copy leaves the
-// target as it was. False when the source has no file or the copy failed.
-bool copySlot(qint64 from, qint64 to);
-
 // Whether the entry's PDF lies inside the import library ("PDFs" in Documents), at any depth. Never
 // creates the folder.
 bool isInDefaultImportLibrary(const BookmarkEntry &entry);

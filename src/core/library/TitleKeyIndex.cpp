@@ -64,13 +64,6 @@ std::span<const qsizetype> TitleKeyIndex::rows(qsizetype title) const
                                       size_t(m_start[title + 1] - m_start[title]));
 }
 
-qsizetype TitleKeyIndex::titleOfRow(qsizetype position) const
-{
-    if (position < 0 || position >= rowCount() || m_keyOfRow[position] < 0)
-        return noTitle;
-    return m_titleOfKey[m_keyOfRow[position]];
-}
-
 QString TitleKeyIndex::keyOfRow(qsizetype position) const
 {
     if (position < 0 || position >= rowCount() || m_keyOfRow[position] < 0)

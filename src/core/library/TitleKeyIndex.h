@@ -32,8 +32,6 @@ public:
     // The positions of the title's rows, ascending.
     std::span<const qsizetype> rows(qsizetype title) const;
 
-    // The title of the row at position, or noTitle.
-    qsizetype titleOfRow(qsizetype position) const;
     // Empty for a row without a key.
     QString keyOfRow(qsizetype position) const;
     // The title with that key, or noTitle (always for the empty key).

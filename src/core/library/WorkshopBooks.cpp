@@ -111,12 +111,7 @@ BookmarkList bookTitles(const LibraryRows &rows, const QString &bookName)
         if (sameName(row.pdfFileName, bookName))
             titles.append(row);
     }
-    std::stable_sort(titles.begin(), titles.end(), [](const BookmarkEntry &a, const BookmarkEntry &b) {
-        if (a.pageNumber != b.pageNumber)
-            return a.pageNumber < b.pageNumber;
-        return a.title.toLower() < b.title.toLower();
-    });
-    return titles;
+    return LibrarySort::sortedByPageAndTitle(std::move(titles));
 }
 
 QList<qsizetype> positionsOfBook(const LibraryRows &rows, const QString &pdfFileName)

@@ -64,7 +64,6 @@ public:
     void cancel();
 
     bool isRunning() const { return m_running; }
-    bool isCancelRequested() const { return m_cancelRequested; }
     qint64 slot() const { return m_slot; }
     // Known from started() on.
     qsizetype total() const { return m_targets.size(); }

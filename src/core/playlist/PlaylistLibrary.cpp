@@ -162,31 +162,6 @@ PlaylistLibrary::Outcome PlaylistLibrary::addToPlaylist(const QString &playlistN
     return Outcome::added;
 }
 
-PlaylistLibrary::Outcome PlaylistLibrary::removeItem(const QString &playlistName, const QString &itemKey)
-{
-    const qsizetype index = indexOf(playlistName);
-    if (index < 0)
-        return Outcome::notFound;
-    const auto removed = m_playlists[index].items.removeIf(
-        [&itemKey](const PlaylistItem &item) { return item.id() == itemKey; });
-    if (removed > 0)
-        commit(PlaylistChange::Kind::itemsChanged, {index});
-    else
-        save();
-    return Outcome::done;
-}
-
-PlaylistLibrary::Outcome PlaylistLibrary::reorderItems(const QString &playlistName,
-                                                       const QList<PlaylistItem> &newOrder)
-{
-    const qsizetype index = indexOf(playlistName);
-    if (index < 0)
-        return Outcome::notFound;
-    m_playlists[index].items = newOrder;
-    commit(PlaylistChange::Kind::itemsChanged, {index});
-    return Outcome::done;
-}
-
 QStringList PlaylistLibrary::mergeImportedPlaylists(const QList<Playlist> &imported,
                                                     bool replaceOnNameConflict)
 {

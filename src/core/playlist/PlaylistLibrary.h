@@ -96,10 +96,6 @@ public:
     // Appends the bookmark to the playlist of that name, which is created (name as given, untrimmed)
     // when there is none, unless the playlist holds an item with its identity key. Writes in both cases.
     Outcome addToPlaylist(const QString &playlistName, const BookmarkEntry &entry);
-    // Removes every item with the key from the named playlist; writes whenever the playlist exists.
-    Outcome removeItem(const QString &playlistName, const QString &itemKey);
-    // Replaces the named playlist's items by newOrder as given.
-    Outcome reorderItems(const QString &playlistName, const QList<PlaylistItem> &newOrder);
     // Adds playlists read from a playlist file. A name that matches a stored one replaces that playlist
     // in place (its name as imported) when replaceOnNameConflict is set, or is stored as
     // "<name> (imported)", "<name> (imported 2)", ... (free names tested ignoring case, so that no two

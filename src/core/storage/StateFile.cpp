@@ -31,31 +31,32 @@ QString fileKey(const QString &path)
 // wait for itself.
 thread_local const QString *writingKey = nullptr;
 
-// Per file, at most one worker at a time and at most one write waiting behind it: a newer write
-// replaces the waiting one. Edits wait in turn.
+// Per file, at most one worker at a time; behind it, edits in turn and at most one write after the last
+// of them: a newer write replaces the waiting one.
 class BackgroundWriter {
 public:
+    enum class Kind { write, edit, remove };
+
     static BackgroundWriter &instance()
     {
         static BackgroundWriter writer;
         return writer;
     }
 
-    // A write (or a removal) replaces the writes waiting for the file; an edit, which reads the file it
-    // rewrites, waits behind them.
-    void enqueue(const QString &path, StateFile::Encoder encode, StateFile::WriteDone done, bool edit,
-                 bool remove = false)
+    // A write (or a removal) replaces the writes waiting after the last edit. An edit, which reads the
+    // file it rewrites, waits behind them, and keeps its place: it always runs and is told how it went.
+    void enqueue(const QString &path, Kind kind, StateFile::Encoder encode, StateFile::WriteDone done)
     {
         const QString key = fileKey(path);
         QMutexLocker lock(&m_mutex);
         auto busy = m_files.find(key);
         if (busy != m_files.end()) {
-            if (!edit)
-                busy->clear();
-            busy->append(Job{std::move(encode), std::move(done), remove});
+            while (kind != Kind::edit && !busy->isEmpty() && busy->constLast().kind != Kind::edit)
+                busy->removeLast();
+            busy->append(Job{std::move(encode), std::move(done), kind});
             return;
         }
-        m_files.insert(key, QList<Job>{Job{std::move(encode), std::move(done), remove}});
+        m_files.insert(key, QList<Job>{Job{std::move(encode), std::move(done), kind}});
         m_pool.start([this, key, path] { run(key, path); });
     }
 
@@ -80,7 +81,7 @@ private:
     struct Job {
         StateFile::Encoder encode;
         StateFile::WriteDone done;
-        bool remove = false;
+        Kind kind = Kind::write;
     };
 
     BackgroundWriter() { m_pool.setMaxThreadCount(4); }
@@ -102,7 +103,7 @@ private:
             }
             QString error;
             bool written = false;
-            if (job->remove) {
+            if (job->kind == Kind::remove) {
                 QFile file(path);
                 written = file.remove() || !file.exists();
                 if (!written)
@@ -120,7 +121,7 @@ private:
 
     QMutex m_mutex;
     QWaitCondition m_idle;
-    // Present while a worker has the file; the value is what waits behind it: a write, or edits.
+    // Present while a worker has the file; the value is what waits behind it.
     QHash<QString, QList<Job>> m_files;
     // Last, so that it is destroyed first: its destructor waits for the workers, which use the rest.
     QThreadPool m_pool;
@@ -194,17 +195,19 @@ bool write(const QString &path, const QByteArray &bytes, QString *error)
 
 void writeInBackground(const QString &path, Encoder encode, WriteDone done)
 {
-    BackgroundWriter::instance().enqueue(path, std::move(encode), std::move(done), false);
+    BackgroundWriter::instance().enqueue(path, BackgroundWriter::Kind::write, std::move(encode),
+                                         std::move(done));
 }
 
 void editInBackground(const QString &path, Encoder encode, WriteDone done)
 {
-    BackgroundWriter::instance().enqueue(path, std::move(encode), std::move(done), true);
+    BackgroundWriter::instance().enqueue(path, BackgroundWriter::Kind::edit, std::move(encode),
+                                         std::move(done));
 }
 
 void removeInBackground(const QString &path, WriteDone done)
 {
-    BackgroundWriter::instance().enqueue(path, {}, std::move(done), false, true);
+    BackgroundWriter::instance().enqueue(path, BackgroundWriter::Kind::remove, {}, std::move(done));
 }
 
 void waitForPendingWrites(const QString &path)

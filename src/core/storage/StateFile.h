@@ -42,7 +42,8 @@ void writeInBackground(const QString &path, Encoder encode, WriteDone done = {})
 
 // The same for an encoder that reads the file and gives it back changed (read() inside it does not
 // wait for itself): it is queued behind the writes waiting for the file instead of replacing them, so
-// it reads what they wrote. A later writeInBackground() still replaces it while it waits.
+// it reads what they wrote. A later write or removal is queued behind it, never in its place, so done is
+// always called.
 void editInBackground(const QString &path, Encoder encode, WriteDone done = {});
 
 // Removes the file on the same worker, in the same order as its writes: a write asked for before the

@@ -25,12 +25,6 @@ double unit(double value)
     return std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0;
 }
 
-QColor colorOf(const ColorRecord &color, double opacity)
-{
-    return QColor::fromRgbF(float(unit(color.red)), float(unit(color.green)), float(unit(color.blue)),
-                            float(unit(opacity)));
-}
-
 QFont noteFont(double fontSize, double pixelsPerScreenPoint)
 {
     QFont font;
@@ -115,6 +109,12 @@ QImage blankImage(const QSize &size, const QColor &fill)
 }
 
 } // namespace
+
+QColor AnnotationLayer::colorOf(const ColorRecord &color, double opacity)
+{
+    return QColor::fromRgbF(float(unit(color.red)), float(unit(color.green)), float(unit(color.blue)),
+                            float(unit(opacity)));
+}
 
 AnnotationLayer::AnnotationLayer(const AnnotationLayerGeometry &geometry, const QRect &region)
     : m_geometry(geometry), m_region(region), m_over(blankImage(region.size(), Qt::transparent))

@@ -61,6 +61,9 @@ public:
     // Lays the layer over what painter has painted, its region stretched over target.
     void paint(QPainter &painter, const QRectF &target) const;
 
+    // A stroke's or a note's colour, each part kept within 0-1 (a damaged file may hold any number).
+    static QColor colorOf(const ColorRecord &color, double opacity);
+
     // One stroke drawn straight onto painter (a stroke being drawn, on top of everything), its points
     // mapped by userToPainter; its width is in painter units.
     static void paintStroke(QPainter &painter, const StrokeRecord &stroke, const QTransform &userToPainter);

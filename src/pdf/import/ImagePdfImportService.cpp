@@ -35,11 +35,6 @@ LyrafoldError fileSystemError(int code, const QString &message)
     return LyrafoldError{QStringLiteral("FileSystem"), code, message};
 }
 
-bool isPdf(const QString &path)
-{
-    return ImportableFiles::isPdf(path);
-}
-
 bool hasText(const QString &text)
 {
     return !TextUtils::trimmed(text).isEmpty();
@@ -140,18 +135,13 @@ Result<QString> defaultLibraryDirectory()
     return path;
 }
 
-bool isSupportedImportURL(const QString &path)
-{
-    return ImportableFiles::isImportable(path);
-}
-
 QString title(const QString &path)
 {
     const QFileInfo info(path);
     const QString name = TextUtils::trimmed(info.completeBaseName());
     if (!name.isEmpty())
         return name;
-    return isPdf(path) ? QStringLiteral("Imported PDF") : QStringLiteral("Imported Image");
+    return ImportableFiles::isPdf(path) ? QStringLiteral("Imported PDF") : QStringLiteral("Imported Image");
 }
 
 QString customBookDisplayName(const QString &name)
@@ -235,7 +225,7 @@ Result<ImagePdfImportResult> importFiles(const QStringList &paths, const QString
 {
     QStringList accepted;
     for (const QString &path : paths) {
-        if (isSupportedImportURL(path))
+        if (ImportableFiles::isImportable(path))
             accepted.append(path);
     }
     if (accepted.isEmpty())
@@ -255,7 +245,7 @@ Result<ImagePdfImportResult> importFiles(const QStringList &paths, const QString
     BookmarkList bookmarks;
     if (!importAsBook) {
         for (qsizetype i = 0; i < accepted.size(); ++i) {
-            if (isPdf(accepted[i])) {
+            if (ImportableFiles::isPdf(accepted[i])) {
                 const Result<BookmarkEntry> entry =
                     importPdf(accepted[i], directory, titles[i], customSinglesBookName);
                 if (!entry)
@@ -275,7 +265,7 @@ Result<ImagePdfImportResult> importFiles(const QStringList &paths, const QString
         QStringList pictures;
         QStringList pictureTitles;
         for (qsizetype i = 0; i < accepted.size(); ++i) {
-            if (!isPdf(accepted[i])) {
+            if (!ImportableFiles::isPdf(accepted[i])) {
                 pictures.append(accepted[i]);
                 pictureTitles.append(titles[i]);
             }
@@ -292,7 +282,7 @@ Result<ImagePdfImportResult> importFiles(const QStringList &paths, const QString
         // also when one picture was given twice.
         qsizetype nextPage = 0;
         for (qsizetype i = 0; i < accepted.size(); ++i) {
-            if (!isPdf(accepted[i])) {
+            if (!ImportableFiles::isPdf(accepted[i])) {
                 bookmarks.append(pages.at(nextPage++));
                 continue;
             }

@@ -42,10 +42,6 @@ using SlotStore::customSinglesBookName;
 // The import library, "PDFs" in the user's Documents folder, created with any missing parents.
 Result<QString> defaultLibraryDirectory();
 
-// Whether a file can be imported, judged by its name alone: the extension "pdf" (any case), a picture
-// extension, or one the shared MIME database knows as an image. Only "pdf" makes a file a PDF.
-bool isSupportedImportURL(const QString &path);
-
 // The title a file gives: its name without the last extension, trimmed; "Imported PDF" or
 // "Imported Image" when that leaves nothing.
 QString title(const QString &path);

@@ -192,7 +192,6 @@ void PlaylistExportRun::start()
                     break;
                 }
                 exports.results.append({format, result});
-                back.post([this, format, result] { Q_EMIT stepFinished(format, result); });
             }
             exports.cancelled = progress->isCancelled();
             if (exports.cancelled)

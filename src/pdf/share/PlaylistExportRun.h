@@ -79,7 +79,6 @@ Q_SIGNALS:
     void stepStarted(int step, int stepCount, PlaylistExportFormat format);
     void pagesProgressed(qint64 done, qint64 total);
     void titlesProgressed(qint64 done, qint64 total);
-    void stepFinished(PlaylistExportFormat format, const ExportResult &result);
     void finished(const PlaylistExports &exports);
 
 private:

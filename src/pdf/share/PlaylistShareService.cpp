@@ -6,6 +6,7 @@
 #include "core/share/PlaylistTextExport.h"
 #include "core/storage/StateFile.h"
 #include "core/text/TextUtils.h"
+#include "pdf/annotations/AnnotationLayer.h"
 #include "pdf/engine/JpegCodec.h"
 #include "pdf/engine/PdfDocument.h"
 #include "pdf/engine/PdfWriter.h"
@@ -15,6 +16,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <variant>
 
 namespace {
 
@@ -145,13 +147,6 @@ private:
 
 // --- annotations ---
 
-QColor annotationColor(const ColorRecord &color, double opacity)
-{
-    const auto unit = [](double v) { return std::clamp(v, 0.0, 1.0); };
-    return QColor::fromRgbF(float(unit(color.red)), float(unit(color.green)), float(unit(color.blue)),
-                            float(unit(opacity)));
-}
-
 // Pango takes no font this large; a note of such a size would not fit any page anyway.
 constexpr double maxFontSize = 1000;
 
@@ -165,7 +160,7 @@ void drawAnnotations(PdfCanvas &canvas, const QList<StrokeRecord> &strokes, cons
         points.reserve(stroke.points.size());
         for (const PointRecord &p : stroke.points)
             points.append(QPointF(p.x, p.y));
-        canvas.strokePolyline(points, annotationColor(stroke.color, stroke.opacity),
+        canvas.strokePolyline(points, AnnotationLayer::colorOf(stroke.color, stroke.opacity),
                               std::max(stroke.thickness, 0.0), stroke.isHighlighter);
     }
     for (const TextRecord &note : texts) {
@@ -175,7 +170,7 @@ void drawAnnotations(PdfCanvas &canvas, const QList<StrokeRecord> &strokes, cons
         const QSizeF measured = canvas.textSize(note.text, font);
         const double height = std::max(font.size + 8, measured.height() + 4);
         canvas.drawText(note.text, QPointF(note.position.x, note.position.y + height), font,
-                        annotationColor(note.color, note.opacity));
+                        AnnotationLayer::colorOf(note.color, note.opacity));
     }
 }
 
@@ -244,9 +239,27 @@ ExportResult noFolder()
     return ExportResult::failed(Failure::writeFailed, QStringLiteral("the export folder cannot be made"));
 }
 
-// Why a plan is empty: the first book that could not be read, else no page to show.
-ExportResult nothingPlanned(const QString &missingBook)
+// The titles of items whose pages lie in their books, in order, given how many pages a book has (nothing
+// when it cannot be read); nothing but the reason when no title is left: the first book that could not
+// be read, else no page to show.
+template <typename PageCount>
+std::variant<QList<PlannedTitle>, ExportResult> planTitles(const QList<PlaylistItem> &items,
+                                                           PageCount pageCount)
 {
+    QList<PlannedTitle> plan;
+    QString missingBook;
+    for (const PlaylistItem &item : items) {
+        const std::optional<int> count = pageCount(item.pdfFilePath);
+        if (!count) {
+            if (missingBook.isEmpty())
+                missingBook = item.pdfFilePath;
+            continue;
+        }
+        if (const auto range = pageRange(item.pageNumber, item.pageSpan, *count))
+            plan.append({item.pdfFilePath, *range, &item});
+    }
+    if (!plan.isEmpty())
+        return plan;
     return missingBook.isEmpty() ? ExportResult::failed(Failure::nothingToExport)
                                  : ExportResult::failed(Failure::bookMissing, missingBook);
 }
@@ -335,20 +348,13 @@ ExportResult buildPlaylistPDF(const QList<PlaylistItem> &items, const QString &p
                               bool includeStreamingLinksInHeader, BuildProgress *progress)
 {
     PdfWriter writer;
-    QList<PlannedTitle> plan;
-    QString missingBook;
-    for (const PlaylistItem &item : items) {
-        const Result<int> count = writer.pageCount(item.pdfFilePath);
-        if (!count) {
-            if (missingBook.isEmpty())
-                missingBook = item.pdfFilePath;
-            continue;
-        }
-        if (const auto range = pageRange(item.pageNumber, item.pageSpan, count.value()))
-            plan.append({item.pdfFilePath, *range, &item});
-    }
-    if (plan.isEmpty())
-        return nothingPlanned(missingBook);
+    auto planned = planTitles(items, [&writer](const QString &path) {
+        const Result<int> count = writer.pageCount(path);
+        return count ? std::optional<int>(count.value()) : std::nullopt;
+    });
+    if (const ExportResult *nothing = std::get_if<ExportResult>(&planned))
+        return *nothing;
+    const QList<PlannedTitle> &plan = std::get<QList<PlannedTitle>>(planned);
     const qint64 total = pageTotal(plan);
     qint64 done = 0;
     qint64 titlesDone = 0;
@@ -381,23 +387,12 @@ ExportResult buildPlaylistJPEGs(const QList<PlaylistItem> &items, const QString 
                                 BuildProgress *progress)
 {
     PageImages images;
-    QList<PlannedTitle> plan;
-    QString missingBook;
-    for (const PlaylistItem &item : items) {
-        const auto count = images.pageCount(item.pdfFilePath);
-        if (!count) {
-            if (missingBook.isEmpty())
-                missingBook = item.pdfFilePath;
-            continue;
-        }
-        if (const auto range = pageRange(item.pageNumber, item.pageSpan, *count))
-            plan.append({item.pdfFilePath, *range, &item});
-    }
-    if (plan.isEmpty())
-        return nothingPlanned(missingBook);
+    auto planned = planTitles(items, [&images](const QString &path) { return images.pageCount(path); });
+    if (const ExportResult *nothing = std::get_if<ExportResult>(&planned))
+        return *nothing;
     return writeImages(
         ExportNaming::exportPath(ExportNaming::datedStem(playlistName), QStringLiteral("_images")), images,
-        plan, progress);
+        std::get<QList<PlannedTitle>>(planned), progress);
 }
 
 ExportResult buildSingleBookmarkPDF(const BookmarkEntry &entry, const QString &suggestedBase,

@@ -85,16 +85,6 @@ int pageIndexForNumber(qint64 number, int pageCount)
     return int(page - 1);
 }
 
-BookmarkList sortedSourceBookmarks(BookmarkList bookmarks)
-{
-    std::stable_sort(bookmarks.begin(), bookmarks.end(), [](const BookmarkEntry &a, const BookmarkEntry &b) {
-        if (a.pageNumber != b.pageNumber)
-            return a.pageNumber < b.pageNumber;
-        return a.title.toLower() < b.title.toLower();
-    });
-    return bookmarks;
-}
-
 qint64 clampedPlaylistIndex(qint64 index, qsizetype itemCount)
 {
     return std::clamp<qint64>(index, 0, std::max<qint64>(itemCount, 0));

@@ -52,9 +52,6 @@ std::optional<qint64> parsePageNumber(const QString &text);
 // The page index for a typed number: 0 and below give the first page, past the end the last.
 int pageIndexForNumber(qint64 number, int pageCount);
 
-// The library titles of the book, sorted stably by page, then by lower-cased title.
-BookmarkList sortedSourceBookmarks(BookmarkList bookmarks);
-
 // A playlist position kept within 0 and the number of items; one past the last item is allowed.
 qint64 clampedPlaylistIndex(qint64 index, qsizetype itemCount);
 

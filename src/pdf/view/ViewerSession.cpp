@@ -1,5 +1,6 @@
 #include "pdf/view/ViewerSession.h"
 
+#include "core/library/LibrarySort.h"
 #include "pdf/view/ViewerNavigation.h"
 
 #include <QFileInfo>
@@ -11,8 +12,8 @@ ViewerSession::ViewerSession(const QString &pdfPath, qint64 pageNumber,
     : m_pdfPath(pdfPath), m_pageNumber(std::max<qint64>(pageNumber, 1)), m_bookmarkEntry(bookmarkEntry),
       m_playlistItems(playlistItems), m_playlistCurrentIndex(ViewerNavigation::clampedPlaylistIndex(
                                           playlistCurrentIndex, playlistItems ? playlistItems->size() : 0)),
-      m_sourcePdfBookmarks(ViewerNavigation::sortedSourceBookmarks(sourcePdfBookmarks)),
-      m_currentPdfPath(pdfPath), m_currentPageNumber(m_pageNumber)
+      m_sourcePdfBookmarks(LibrarySort::sortedByPageAndTitle(sourcePdfBookmarks)), m_currentPdfPath(pdfPath),
+      m_currentPageNumber(m_pageNumber)
 {
     if (m_bookmarkEntry)
         m_initialTitle = m_bookmarkEntry->title;
