@@ -11,6 +11,7 @@
 #include "ui/common/LyrafoldButtonEffects.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/TablePagePreview.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/PlaylistShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
@@ -34,10 +35,7 @@ const QString windowTitleText = QStringLiteral("Auto-Playlist");
 AutoPlaylistWindowController *AutoPlaylistWindowController::open(AppContext &context, QWidget *parent)
 {
     auto *window = new AutoPlaylistWindowController(context, parent);
-    window->show();
-    PdfViewerWindowController::centerWindowOnActiveScreen(window);
-    window->raise();
-    window->activateWindow();
+    WindowPlacement::bringToFront(window, true);
     LyrafoldButtonEffects::install(window);
     return window;
 }

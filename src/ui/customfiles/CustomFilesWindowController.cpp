@@ -4,17 +4,16 @@
 #include "ui/common/CoverThumbnailLoader.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldTheme.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
 #include <QAbstractListModel>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -174,8 +173,7 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, Ac
     setWindowTitle(QStringLiteral("Custom Files"));
     resize(760, 520);
     setMinimumSize(560, 360);
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    WindowPlacement::centreOnScreen(this);
     m_covers = new CoverThumbnailLoader(thumbnailSize, this);
 
     auto *layout = new QVBoxLayout(this);

@@ -9,6 +9,7 @@
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
 #include "ui/common/AddToPlaylistDialogs.h"
 #include "ui/common/TablePagePreview.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/customfiles/CustomFilesWindowController.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
@@ -23,13 +24,11 @@
 #include "ui/workshop/WorkshopWindowController.h"
 
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QItemSelection>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 
@@ -40,8 +39,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
     resize(1380, 640);
     setMinimumSize(1200, 480);
     setAttribute(Qt::WA_DeleteOnClose, false);
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    WindowPlacement::centreOnScreen(this);
     if (mainMenu)
         setMenuBar(mainMenu);
 

@@ -8,6 +8,7 @@
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/common/TablePagePreview.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/playlists/PlaylistCardView.h"
 #include "ui/playlists/PlaylistListModels.h"
 #include "ui/services/LyrafoldHelpService.h"
@@ -89,7 +90,7 @@ PlaylistsWindowController::PlaylistsWindowController(AppContext &context, QWidge
     LyrafoldLanguageService::apply(this);
     setWindowTitle(LyrafoldLanguageService::localized(windowTitleText));
     fitMinimumSize();
-    PdfViewerWindowController::centerWindowOnActiveScreen(this);
+    WindowPlacement::centreOnScreen(this);
 
     playlistLog(QStringLiteral("setupUI done, calling reloadPlaylists"));
     m_namesModel->refresh({PlaylistChange::Kind::reloaded, {}});
@@ -292,10 +293,7 @@ bool PlaylistsWindowController::event(QEvent *event)
 void PlaylistsWindowController::showWindow()
 {
     playlistLog(QStringLiteral("showWindow called"));
-    show();
-    PdfViewerWindowController::centerWindowOnActiveScreen(this);
-    raise();
-    activateWindow();
+    WindowPlacement::bringToFront(this, true);
     playlistLog(QStringLiteral("showWindow done, playlists.count=%1 selectedPlaylistIndex=%2")
                     .arg(m_library.count())
                     .arg(m_selectedPlaylistIndex));

@@ -80,7 +80,6 @@ public:
     // Called once when the window closes, after the viewer has stopped being current; then cleared.
     std::function<void()> onWindowClose;
 
-    static void centerWindowOnActiveScreen(QWidget *window);
     // Puts the window with its title bar and borders into frame (screen coordinates). A window
     // manager tells the size of its frame only once the window is shown; the window fits itself
     // again then.
