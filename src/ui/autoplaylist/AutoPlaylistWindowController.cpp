@@ -10,6 +10,7 @@
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldButtonEffects.h"
 #include "ui/common/LyrafoldTheme.h"
+#include "ui/common/StatusLine.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/services/LyrafoldLanguageService.h"
@@ -18,7 +19,6 @@
 
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -64,10 +64,6 @@ AutoPlaylistWindowController::AutoPlaylistWindowController(AppContext &context, 
             qOverload<>(&QTimer::start));
     connect(&NotificationBus::instance(), &NotificationBus::languageChanged, this,
             &AutoPlaylistWindowController::languageChanged);
-    connect(&m_context.playlists(), &PlaylistLibrary::saveFailed, this,
-            [this](const QString &path, const QString &reason) {
-                setStatus(QStringLiteral("Could not save %1: %2").arg(QFileInfo(path).fileName(), reason));
-            });
 }
 
 AutoPlaylistWindowController::~AutoPlaylistWindowController() = default;
@@ -342,5 +338,5 @@ void AutoPlaylistWindowController::updateMinimumSize()
 
 void AutoPlaylistWindowController::setStatus(const QString &text)
 {
-    m_statusField->setText(text);
+    m_statusField->setStatus(text);
 }

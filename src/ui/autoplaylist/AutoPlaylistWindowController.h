@@ -20,6 +20,7 @@ class QListWidget;
 class QPushButton;
 class QSpinBox;
 class QTimer;
+class StatusLine;
 class TablePagePreview;
 
 // The Auto-Playlist window: a form of counts, filters, a year range, a tempo map and the book priority
@@ -112,7 +113,7 @@ private:
     GeneratedTitlesModel *m_results = nullptr;
     TablePagePreview *m_preview = nullptr;
     QLineEdit *m_playlistNameField = nullptr;
-    QLabel *m_statusField = nullptr;
+    StatusLine *m_statusField = nullptr;
     QPushButton *m_shareButton = nullptr;
     QTimer *m_libraryRefresh = nullptr;
     QList<PdfViewerWindowController *> m_openPdfWindowControllers;

@@ -8,6 +8,7 @@
 #include "ui/app/AppContext.h"
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
 #include "ui/common/AddToPlaylistDialogs.h"
+#include "ui/common/StatusLine.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/customfiles/CustomFilesWindowController.h"
@@ -102,7 +103,7 @@ void MainWindowController::connectOwners()
     connect(&bus, &NotificationBus::languageChanged, this, &MainWindowController::applyLocalizedText);
 
     const auto reportFailedSave = [this](const QString &path, const QString &reason) {
-        setStatus(QStringLiteral("Could not save %1: %2").arg(QFileInfo(path).fileName(), reason));
+        setStatus(StatusLine::failedSaveText(path, reason));
     };
     connect(&m_session, &LibrarySession::saveFailed, this, reportFailedSave);
     connect(&m_context.playlists(), &PlaylistLibrary::saveFailed, this, reportFailedSave);
@@ -129,7 +130,7 @@ void MainWindowController::setStatus(const QString &text)
 {
     m_statusIsReady = false;
     if (m_statusField)
-        m_statusField->setText(text);
+        m_statusField->setStatus(text);
 }
 
 // ---- Window state

@@ -35,6 +35,7 @@ class QPushButton;
 class QTimer;
 class QToolButton;
 class SongRecognizer;
+class StatusLine;
 struct SongRecognitionResult;
 class TablePagePreview;
 class WindowsStyleSlotTileView;
@@ -267,7 +268,7 @@ private:
     QList<WindowsStyleSlotTileView *> m_slotTileViews;
     QLabel *m_searchResultsLabel = nullptr;
     QLabel *m_tipsLabel = nullptr;
-    QLabel *m_statusField = nullptr;
+    StatusLine *m_statusField = nullptr;
     BookmarkTableView *m_tableView = nullptr;
     BookmarkTableModel *m_tableModel = nullptr;
     BookmarkHoverOverlay *m_hoverOverlay = nullptr;

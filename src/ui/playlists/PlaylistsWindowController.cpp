@@ -6,6 +6,7 @@
 #include "core/playlist/PlaylistBookPaths.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldTheme.h"
+#include "ui/common/StatusLine.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/common/WindowPlacement.h"
@@ -17,7 +18,6 @@
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -101,10 +101,6 @@ PlaylistsWindowController::PlaylistsWindowController(AppContext &context, QWidge
 
     connect(&m_library, &PlaylistLibrary::playlistsChanged, this,
             &PlaylistsWindowController::playlistsChanged);
-    connect(&m_library, &PlaylistLibrary::saveFailed, this,
-            [this](const QString &path, const QString &reason) {
-                setStatus(QStringLiteral("Could not save %1: %2").arg(QFileInfo(path).fileName(), reason));
-            });
     NotificationBus &bus = m_context.notifications();
     connect(&bus, &NotificationBus::finishedAddToPlaylistMode, this,
             &PlaylistsWindowController::addToPlaylistModeFinished);
@@ -248,16 +244,12 @@ QWidget *PlaylistsWindowController::buildTitlesPane()
 
 QWidget *PlaylistsWindowController::buildStatusLine()
 {
-    m_statusField = new QLabel;
-    m_statusField->setObjectName(QStringLiteral("playlistsStatusField"));
-    LyrafoldLanguageService::markDynamicText(m_statusField);
+    m_statusField = new StatusLine(QStringLiteral("playlistsStatusField"));
     m_statusField->setContentsMargins(12, 4, 12, 8);
-    m_statusField->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QPalette palette = m_statusField->palette();
     palette.setColor(QPalette::WindowText, LyrafoldTheme::hudPalette().color(QPalette::PlaceholderText));
     m_statusField->setPalette(palette);
-    m_statusField->setMinimumWidth(0);
-    m_statusField->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_statusField->reportFailedSaves(m_library);
     return m_statusField;
 }
 
@@ -309,8 +301,7 @@ void PlaylistsWindowController::closeEvent(QCloseEvent *event)
 
 void PlaylistsWindowController::setStatus(const QString &text)
 {
-    m_statusField->setText(text);
-    m_statusField->setToolTip(text);
+    m_statusField->setStatus(text);
 }
 
 // ---- The playlists and the selection

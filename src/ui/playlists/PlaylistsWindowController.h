@@ -20,6 +20,7 @@ class PlaylistTitlesModel;
 class QLabel;
 class QMimeData;
 class QPushButton;
+class StatusLine;
 class TablePagePreview;
 
 // The playlists window: the playlists on the left, the titles of the selected one on the right. It
@@ -123,7 +124,7 @@ private:
     QPushButton *m_addSongsButton = nullptr;
     QPushButton *m_shareButton = nullptr;
     QLabel *m_titlesPlaceholderLabel = nullptr;
-    QLabel *m_statusField = nullptr;
+    StatusLine *m_statusField = nullptr;
     TablePagePreview *m_preview = nullptr;
     bool m_selectingPlaylist = false;
 
