@@ -51,7 +51,8 @@ AutoPlaylistWindowController::AutoPlaylistWindowController(AppContext &context, 
     buildInterface();
     LyrafoldLanguageService::apply(this);
     setWindowTitle(LyrafoldLanguageService::localized(windowTitleText));
-    updateMinimumSize();
+    // Never smaller than its contents need, in whatever language they are.
+    WindowPlacement::keepMinimumFitting(this, QSize(800, 560));
     resize(QSize(1050, 720).expandedTo(minimumSize()));
     refreshLibrary();
 
@@ -326,14 +327,6 @@ void AutoPlaylistWindowController::languageChanged()
 {
     setWindowTitle(LyrafoldLanguageService::localized(windowTitleText));
     updateGeneratedTitlesHeader();
-    // The texts of the new language are put in after this notice.
-    QTimer::singleShot(0, this, &AutoPlaylistWindowController::updateMinimumSize);
-}
-
-void AutoPlaylistWindowController::updateMinimumSize()
-{
-    // Never smaller than its contents need, in whatever language they are.
-    setMinimumSize(layout()->minimumSize().expandedTo(QSize(minimumWidth, minimumHeight)));
 }
 
 void AutoPlaylistWindowController::setStatus(const QString &text)

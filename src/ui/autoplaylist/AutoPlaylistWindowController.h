@@ -34,8 +34,6 @@ class AutoPlaylistWindowController : public QWidget {
 public:
     static constexpr int hoverDelayMilliseconds = 300;
     static constexpr int firstYear = 1900;
-    static constexpr int minimumWidth = 800;
-    static constexpr int minimumHeight = 560;
 
     // A new window every time, shown in front and centred; it deletes itself when closed.
     static AutoPlaylistWindowController *open(AppContext &context, QWidget *parent);
@@ -84,7 +82,6 @@ private:
     void updateGeneratedTitlesHeader();
     void yearSliderChanged();
     void languageChanged();
-    void updateMinimumSize();
     void setStatus(const QString &text);
     void openWebLink(int row, PlaylistRows::Link link);
     void cardButtonClicked(AutoPlaylistGeneratedRowView::Button button, int row);

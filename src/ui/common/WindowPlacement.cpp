@@ -1,8 +1,46 @@
 #include "ui/common/WindowPlacement.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QLayout>
 #include <QScreen>
 #include <QWidget>
+
+namespace {
+
+// Fits the window's minimum size to its contents again whenever its layout changes.
+class MinimumFitter : public QObject {
+public:
+    MinimumFitter(QWidget *window, const QSize &floor) : QObject(window), m_window(window), m_floor(floor)
+    {
+        fit();
+        window->installEventFilter(this);
+    }
+
+    void fit()
+    {
+        const QLayout *layout = m_window->layout();
+        if (!layout)
+            return;
+        const QSize minimum = layout->totalMinimumSize().expandedTo(m_floor);
+        if (minimum != m_window->minimumSize())
+            m_window->setMinimumSize(minimum);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::LayoutRequest)
+            fit();
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+    QSize m_floor;
+};
+
+} // namespace
 
 namespace WindowPlacement {
 
@@ -30,6 +68,11 @@ void bringToFront(QWidget *window, bool centre)
         centreOnScreen(window);
     window->raise();
     window->activateWindow();
+}
+
+void keepMinimumFitting(QWidget *window, const QSize &floor)
+{
+    new MinimumFitter(window, floor);
 }
 
 } // namespace WindowPlacement

@@ -1,5 +1,6 @@
 #pragma once
 
+class QSize;
 class QWidget;
 
 // Where the application's windows open: centred on their screen, and brought in front when asked for
@@ -12,5 +13,9 @@ void centreOnScreen(QWidget *window);
 
 // Shows the window in front and active, restored when it was minimised; centred when asked.
 void bringToFront(QWidget *window, bool centre = false);
+
+// Keeps the window's minimum size at floor, or at what its contents need whenever that is more: texts
+// grow and shrink with a change of language, and no control may be cut then. The window has a layout.
+void keepMinimumFitting(QWidget *window, const QSize &floor);
 
 } // namespace WindowPlacement

@@ -172,7 +172,6 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, Ac
     setObjectName(QStringLiteral("customFilesWindow"));
     setWindowTitle(QStringLiteral("Custom Files"));
     resize(760, 520);
-    setMinimumSize(560, 360);
     WindowPlacement::centreOnScreen(this);
     m_covers = new CoverThumbnailLoader(thumbnailSize, this);
 
@@ -237,6 +236,7 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, Ac
     buttons->addWidget(remove);
     layout->addLayout(buttons);
     LyrafoldLanguageService::apply(this);
+    WindowPlacement::keepMinimumFitting(this, QSize(560, 360));
 
     // Imports, deletions and edits made anywhere show here at once.
     connect(&context.library(), &LibrarySession::libraryChanged, this,

@@ -89,7 +89,8 @@ PlaylistsWindowController::PlaylistsWindowController(AppContext &context, QWidge
     setupUI();
     LyrafoldLanguageService::apply(this);
     setWindowTitle(LyrafoldLanguageService::localized(windowTitleText));
-    fitMinimumSize();
+    // At least 600 by 400, and wide enough that no control of either pane is cut in this language.
+    WindowPlacement::keepMinimumFitting(this, QSize(600, 400));
     WindowPlacement::centreOnScreen(this);
 
     playlistLog(QStringLiteral("setupUI done, calling reloadPlaylists"));
@@ -263,23 +264,6 @@ void PlaylistsWindowController::setupTitlePreviewHover()
     };
     m_preview = new TablePagePreview(
         m_titlesTableView, [this](int row) { return previewSongAt(row); }, this, behaviour);
-}
-
-void PlaylistsWindowController::fitMinimumSize()
-{
-    // At least 600 by 400, and wide enough that no control of either pane is cut in this language.
-    const QSize minimum = layout()->totalMinimumSize().expandedTo(QSize(600, 400));
-    if (minimum != minimumSize())
-        setMinimumSize(minimum);
-}
-
-bool PlaylistsWindowController::event(QEvent *event)
-{
-    // Texts grow or shrink with a change of language; their panes tell the window by a new layout.
-    const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::LayoutRequest)
-        fitMinimumSize();
-    return handled;
 }
 
 void PlaylistsWindowController::showWindow()

@@ -83,7 +83,6 @@ Q_SIGNALS:
     void windowClosed();
 
 protected:
-    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -92,7 +91,6 @@ private:
     QWidget *buildTitlesPane();
     QWidget *buildStatusLine();
     void setupTitlePreviewHover();
-    void fitMinimumSize();
 
     void playlistsChanged(const PlaylistChange &change);
     void showPlaylist(qsizetype row, bool keepTitlesPlace);
