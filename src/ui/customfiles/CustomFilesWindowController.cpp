@@ -253,7 +253,6 @@ void CustomFilesWindowController::reloadGroups()
         // A cover that could not be made is tried again with each new listing.
         m_covers->retryFailed();
         applyCategory();
-        Q_EMIT groupsShown();
     });
 }
 

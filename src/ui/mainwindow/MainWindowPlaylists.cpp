@@ -43,11 +43,6 @@ void MainWindowController::openPlaylists()
     LyrafoldButtonEffects::install(m_playlistsWindowController);
 }
 
-PlaylistsWindowController *MainWindowController::playlistsWindowController() const
-{
-    return m_playlistsWindowController;
-}
-
 void MainWindowController::playlistsWindowClosed()
 {
     m_playlistsWindowController = nullptr;

@@ -74,11 +74,6 @@ public:
     // moved there. False when nothing could be done.
     bool dropOnTitles(const QMimeData *data, int dropRow);
 
-    const QList<PdfViewerWindowController *> &openPdfWindowControllers() const
-    {
-        return m_openPdfWindowControllers;
-    }
-
 Q_SIGNALS:
     void windowClosed();
 
