@@ -1,5 +1,6 @@
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
+#include "OpenWindows.h"
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
 #include "core/library/SlotStore.h"
@@ -113,16 +114,6 @@ struct Opened {
         return handle ? AutoPlaylistGeneratedRowView::handleRect(card).center() : card.center();
     }
 };
-
-QList<PdfViewerWindowController *> openViewers()
-{
-    QList<PdfViewerWindowController *> viewers;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *viewer = qobject_cast<PdfViewerWindowController *>(widget); viewer && viewer->isVisible())
-            viewers.append(viewer);
-    }
-    return viewers;
-}
 
 } // namespace
 
@@ -332,7 +323,7 @@ private Q_SLOTS:
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QCOMPARE(urls.urls.isEmpty() ? QString() : QString::fromUtf8(urls.urls.first().toEncoded()), opens);
         QCOMPARE(opened.titles()->rowCount(), rowsLeft);
-        QVERIFY(openViewers().isEmpty());
+        QVERIFY(topLevelWindows<PdfViewerWindowController>(true).isEmpty());
         if (button == Button::remove) {
             QVERIFY(!opened.shownTitles().contains(QStringLiteral("Pineapple Rag")));
             QCOMPARE(child<QLabel>(opened.window, "resultsTitleLabel")->text(),
@@ -377,7 +368,7 @@ private Q_SLOTS:
         QTest::qWait(50);
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, point);
         QTest::qWait(50);
-        const QList<PdfViewerWindowController *> viewers = openViewers();
+        const QList<PdfViewerWindowController *> viewers = topLevelWindows<PdfViewerWindowController>(true);
         QCOMPARE(viewers.size(), opens ? 1 : 0);
         if (!opens)
             return;

@@ -396,7 +396,7 @@ private Q_SLOTS:
         ModalAnswer answers(button, [&](QDialog *dialog) {
             if (auto *list = dialog->findChild<QListWidget *>()) {
                 list->setCurrentItem(list->findItems(answer, Qt::MatchExactly).value(0));
-                dialog->accept();
+                ModalAnswer::press(dialog, QStringLiteral("Add"));
             } else {
                 dialog->findChild<QLineEdit *>()->setText(answer);
                 ModalAnswer::press(dialog, QStringLiteral("Create"));

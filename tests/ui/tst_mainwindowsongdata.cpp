@@ -351,7 +351,7 @@ private Q_SLOTS:
         m_delay = 300ms;
         auto window = windowOn(1);
         window->startAutoTagRun({0, 1, 3}, std::nullopt);
-        QTRY_VERIFY(window->autoTagRun() && window->autoTagRun()->tagged() >= 1);
+        QTRY_VERIFY(window->findChild<AutoTagRun *>() && window->findChild<AutoTagRun *>()->tagged() >= 1);
         window.reset();
         LibrarySession::waitForPendingSaves();
         QCOMPARE(SlotStore::loadSlot(1).first().genre, QStringLiteral("Jazz"));

@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
+#include "OpenWindows.h"
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
 #include "core/common/NotificationBus.h"
@@ -321,8 +322,8 @@ private Q_SLOTS:
         } else {
             QTest::mousePress(view->viewport(), Qt::LeftButton, {},
                               view->partRect(row, PlaylistCardView::Part::card).center());
-            QTRY_COMPARE(window->openPdfWindowControllers().size(), 1);
-            PdfViewerWindowController *viewer = window->openPdfWindowControllers().first();
+            QTRY_VERIFY(PdfViewerWindowController::current());
+            PdfViewerWindowController *viewer = PdfViewerWindowController::current();
             QCOMPARE(viewer->playlistCurrentIndex(), row);
             QCOMPARE(viewer->playlistItems()->size(), 4);
             QCOMPARE(viewer->currentPageNumber(), 2);
@@ -393,7 +394,7 @@ private Q_SLOTS:
         MainWindowController main(holder.context);
         main.show();
         main.openPlaylists();
-        PlaylistsWindowController *window = main.playlistsWindowController();
+        PlaylistsWindowController *window = topLevelWindows<PlaylistsWindowController>().value(0);
         QVERIFY(window);
         QVERIFY(window->onImportFilesToPlaylist);
         window->playlistRowClicked(1);
@@ -424,7 +425,7 @@ private Q_SLOTS:
         holder.context.notifications().post(NotificationBus::addToPlaylistModeName,
                                             {{NotificationBus::playlistNameKey, QStringLiteral("Set")}});
         window->close();
-        QTRY_VERIFY(!main.playlistsWindowController());
+        QTRY_VERIFY(topLevelWindows<PlaylistsWindowController>().isEmpty());
         QVERIFY(done->isHidden());
         QCOMPARE(statusField(main)->text(), "Ready");
         QCOMPARE(finished.count(), 1);
@@ -470,7 +471,8 @@ private Q_SLOTS:
         QTRY_COMPARE(statusField(*main)->text(), status);
         QCOMPARE(answer.messages, alerts);
         QCOMPARE(namesOf(delegate.context().playlists().playlists()), names);
-        QCOMPARE(main->playlistsWindowController() != nullptr, alerts.isEmpty() && names.size() > 1);
+        QCOMPARE(!topLevelWindows<PlaylistsWindowController>().isEmpty(),
+                 alerts.isEmpty() && names.size() > 1);
     }
 
     // Every language fits the window at its minimum size: no control of the header rows is cut.

@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
+#include "OpenWindows.h"
 #include "TestHarnessGui.h"
 #include "core/common/AppPaths.h"
 #include "core/library/SlotStore.h"
@@ -43,16 +44,6 @@ struct OpenWindow : ContextHolder, MainWindowController {
     OpenWindow() : MainWindowController(context) {}
     LibrarySession &library() { return context.library(); }
 };
-
-template <typename T> QList<T *> openWindows()
-{
-    QList<T *> found;
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (auto *typed = qobject_cast<T *>(window))
-            found.append(typed);
-    }
-    return found;
-}
 
 QStringList shownBooks(const QWidget &workshop)
 {
@@ -103,8 +94,8 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        qDeleteAll(openWindows<WorkshopWindowController>());
-        qDeleteAll(openWindows<CustomFilesWindowController>());
+        qDeleteAll(topLevelWindows<WorkshopWindowController>());
+        qDeleteAll(topLevelWindows<CustomFilesWindowController>());
         LibrarySession::waitForPendingSaves();
     }
 
@@ -136,8 +127,8 @@ private Q_SLOTS:
         OpenWindow window;
         window.openBookmarkWorkshop();
         window.openBookmarkWorkshop();
-        QCOMPARE(openWindows<WorkshopWindowController>().size(), 1);
-        WorkshopWindowController *workshop = openWindows<WorkshopWindowController>().constFirst();
+        QCOMPARE(topLevelWindows<WorkshopWindowController>().size(), 1);
+        WorkshopWindowController *workshop = topLevelWindows<WorkshopWindowController>().constFirst();
         QTRY_COMPARE(shownBooks(*workshop), QStringList{"Two.pdf"});
 
         if (change == "switch")
@@ -284,7 +275,7 @@ private Q_SLOTS:
         SlotStore::saveMeta(SlotMeta{1, {}});
         OpenWindow window;
         window.openBookmarkWorkshop();
-        WorkshopWindowController *workshop = openWindows<WorkshopWindowController>().constFirst();
+        WorkshopWindowController *workshop = topLevelWindows<WorkshopWindowController>().constFirst();
         const QString target = TestHarness::home() + QStringLiteral("/PDF_Bookmarks.csv");
         QString title;
         ModalAnswer answer([&title](QDialog *dialog) {

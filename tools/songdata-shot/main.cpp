@@ -132,7 +132,7 @@ int main(int argc, char *argv[])
         window.startAutoTagRun(everyRow(), scene == QLatin1String("sheet")
                                                ? std::optional<SongDataImportOptions>(allColumns)
                                                : std::nullopt);
-        AutoTagRun *run = window.autoTagRun();
+        auto *run = window.findChild<AutoTagRun *>();
         if (scene == QLatin1String("sheet")) {
             QObject::connect(run, &AutoTagRun::titleTagged, &window, [&window](qsizetype done) {
                 if (done == 2)

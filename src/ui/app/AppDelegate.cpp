@@ -3,6 +3,7 @@
 #include "core/common/LaunchLog.h"
 #include "core/common/NotificationBus.h"
 #include "ui/app/AppContext.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/mainwindow/MainWindowController.h"
 
 #include <QAction>
@@ -35,16 +36,6 @@ int subviewCount(const QMainWindow *window)
 QString visibility(const QWidget *window)
 {
     return window->isVisible() ? QStringLiteral("true") : QStringLiteral("false");
-}
-
-void centreOnScreen(QWidget *window)
-{
-    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QPointF middle = QRectF(screen->availableGeometry()).center();
-    const QSize frame = window->frameGeometry().size();
-    window->move(qRound(middle.x() - frame.width() / 2.0), qRound(middle.y() - frame.height() / 2.0));
 }
 
 } // namespace
@@ -141,7 +132,7 @@ void AppDelegate::showMainWindow()
     QTimer::singleShot(settleDelayMs, this, [this, weakWindow = QPointer<QMainWindow>(window)] {
         if (!weakWindow)
             return;
-        centreOnScreen(weakWindow);
+        WindowPlacement::centreOnScreen(weakWindow);
         logLaunch(QStringLiteral("9 delayed orderFront done, isVisible: %1").arg(visibility(weakWindow)));
         installButtonEffects(weakWindow);
         Q_EMIT mainWindowSettled();

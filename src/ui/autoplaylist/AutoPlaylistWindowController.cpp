@@ -10,14 +10,15 @@
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldButtonEffects.h"
 #include "ui/common/LyrafoldTheme.h"
+#include "ui/common/StatusLine.h"
 #include "ui/common/TablePagePreview.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/PlaylistShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -34,10 +35,7 @@ const QString windowTitleText = QStringLiteral("Auto-Playlist");
 AutoPlaylistWindowController *AutoPlaylistWindowController::open(AppContext &context, QWidget *parent)
 {
     auto *window = new AutoPlaylistWindowController(context, parent);
-    window->show();
-    PdfViewerWindowController::centerWindowOnActiveScreen(window);
-    window->raise();
-    window->activateWindow();
+    WindowPlacement::bringToFront(window, true);
     LyrafoldButtonEffects::install(window);
     return window;
 }
@@ -53,7 +51,8 @@ AutoPlaylistWindowController::AutoPlaylistWindowController(AppContext &context, 
     buildInterface();
     LyrafoldLanguageService::apply(this);
     setWindowTitle(LyrafoldLanguageService::localized(windowTitleText));
-    updateMinimumSize();
+    // Never smaller than its contents need, in whatever language they are.
+    WindowPlacement::keepMinimumFitting(this, QSize(800, 560));
     resize(QSize(1050, 720).expandedTo(minimumSize()));
     refreshLibrary();
 
@@ -66,10 +65,6 @@ AutoPlaylistWindowController::AutoPlaylistWindowController(AppContext &context, 
             qOverload<>(&QTimer::start));
     connect(&NotificationBus::instance(), &NotificationBus::languageChanged, this,
             &AutoPlaylistWindowController::languageChanged);
-    connect(&m_context.playlists(), &PlaylistLibrary::saveFailed, this,
-            [this](const QString &path, const QString &reason) {
-                setStatus(QStringLiteral("Could not save %1: %2").arg(QFileInfo(path).fileName(), reason));
-            });
 }
 
 AutoPlaylistWindowController::~AutoPlaylistWindowController() = default;
@@ -332,17 +327,9 @@ void AutoPlaylistWindowController::languageChanged()
 {
     setWindowTitle(LyrafoldLanguageService::localized(windowTitleText));
     updateGeneratedTitlesHeader();
-    // The texts of the new language are put in after this notice.
-    QTimer::singleShot(0, this, &AutoPlaylistWindowController::updateMinimumSize);
-}
-
-void AutoPlaylistWindowController::updateMinimumSize()
-{
-    // Never smaller than its contents need, in whatever language they are.
-    setMinimumSize(layout()->minimumSize().expandedTo(QSize(minimumWidth, minimumHeight)));
 }
 
 void AutoPlaylistWindowController::setStatus(const QString &text)
 {
-    m_statusField->setText(text);
+    m_statusField->setStatus(text);
 }

@@ -20,6 +20,7 @@ class QListWidget;
 class QPushButton;
 class QSpinBox;
 class QTimer;
+class StatusLine;
 class TablePagePreview;
 
 // The Auto-Playlist window: a form of counts, filters, a year range, a tempo map and the book priority
@@ -33,8 +34,6 @@ class AutoPlaylistWindowController : public QWidget {
 public:
     static constexpr int hoverDelayMilliseconds = 300;
     static constexpr int firstYear = 1900;
-    static constexpr int minimumWidth = 800;
-    static constexpr int minimumHeight = 560;
 
     // A new window every time, shown in front and centred; it deletes itself when closed.
     static AutoPlaylistWindowController *open(AppContext &context, QWidget *parent);
@@ -83,7 +82,6 @@ private:
     void updateGeneratedTitlesHeader();
     void yearSliderChanged();
     void languageChanged();
-    void updateMinimumSize();
     void setStatus(const QString &text);
     void openWebLink(int row, PlaylistRows::Link link);
     void cardButtonClicked(AutoPlaylistGeneratedRowView::Button button, int row);
@@ -112,7 +110,7 @@ private:
     GeneratedTitlesModel *m_results = nullptr;
     TablePagePreview *m_preview = nullptr;
     QLineEdit *m_playlistNameField = nullptr;
-    QLabel *m_statusField = nullptr;
+    StatusLine *m_statusField = nullptr;
     QPushButton *m_shareButton = nullptr;
     QTimer *m_libraryRefresh = nullptr;
     QList<PdfViewerWindowController *> m_openPdfWindowControllers;

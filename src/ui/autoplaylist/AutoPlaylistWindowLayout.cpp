@@ -3,10 +3,12 @@
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
 
 #include "core/autoplaylist/AutoPlaylistFilters.h"
+#include "ui/app/AppContext.h"
 #include "ui/autoplaylist/AutoPlaylistYearRangeSlider.h"
 #include "ui/autoplaylist/GeneratedTitlesModel.h"
 #include "ui/autoplaylist/GeneratedTitlesView.h"
 #include "ui/common/LyrafoldTheme.h"
+#include "ui/common/StatusLine.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/services/LyrafoldHelpService.h"
@@ -35,16 +37,20 @@ QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal)
     return font;
 }
 
+QPalette secondaryPalette()
+{
+    QPalette palette = LyrafoldTheme::hudPalette();
+    palette.setColor(QPalette::WindowText, QColor::fromRgbF(1, 1, 1, 0.55f));
+    return palette;
+}
+
 QLabel *makeLabel(const QString &text, int pixelSize, QFont::Weight weight = QFont::Normal,
                   bool secondary = false)
 {
     auto *label = new QLabel(text);
     label->setFont(systemFont(pixelSize, weight));
-    if (secondary) {
-        QPalette palette = LyrafoldTheme::hudPalette();
-        palette.setColor(QPalette::WindowText, QColor::fromRgbF(1, 1, 1, 0.55f));
-        label->setPalette(palette);
-    }
+    if (secondary)
+        label->setPalette(secondaryPalette());
     return label;
 }
 
@@ -322,10 +328,10 @@ QWidget *AutoPlaylistWindowController::buildFooter()
     nameRow->addWidget(m_playlistNameField, 1);
     stack->addLayout(nameRow);
 
-    m_statusField = makeLabel(QString(), 12, QFont::Normal, true);
-    m_statusField->setObjectName(QStringLiteral("statusField"));
-    m_statusField->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    LyrafoldLanguageService::markDynamicText(m_statusField);
+    m_statusField = new StatusLine(QStringLiteral("statusField"));
+    m_statusField->setFont(systemFont(12));
+    m_statusField->setPalette(secondaryPalette());
+    m_statusField->reportFailedSaves(m_context.playlists());
     stack->addWidget(m_statusField);
 
     auto *buttons = spaced(new QHBoxLayout, 16);

@@ -1,49 +1,23 @@
 #include "ui/common/AccessTokenDialog.h"
 
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QLabel>
+#include "ui/common/LyrafoldFormAlert.h"
+
 #include <QLineEdit>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace AccessTokenDialog {
 
 Outcome run(QWidget *parent, const Texts &texts, const QString &storedToken)
 {
-    QDialog dialog(parent);
-    dialog.setObjectName(texts.name + QStringLiteral("Dialog"));
-    dialog.setWindowTitle(texts.message);
-    auto *layout = new QVBoxLayout(&dialog);
-    auto *message = new QLabel(texts.message);
-    QFont bold = message->font();
-    bold.setBold(true);
-    message->setFont(bold);
-    auto *informative = new QLabel(texts.informativeText);
-    informative->setWordWrap(true);
+    LyrafoldFormAlert alert(parent, texts.name + QStringLiteral("Dialog"), texts.message,
+                            texts.informativeText,
+                            {QStringLiteral("Save"), QStringLiteral("Clear"), QStringLiteral("Cancel")});
     auto *field = new QLineEdit(storedToken);
     field->setObjectName(texts.name + QStringLiteral("Field"));
-    field->setFixedSize(280, 24);
-    auto *buttons = new QDialogButtonBox;
-    QPushButton *save = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
-    QPushButton *clear = buttons->addButton(QStringLiteral("Clear"), QDialogButtonBox::DestructiveRole);
-    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    save->setDefault(true);
-    Outcome outcome;
-    const auto answerWith = [&](Answer answer) {
-        outcome.answer = answer;
-        dialog.accept();
-    };
-    QObject::connect(save, &QPushButton::clicked, &dialog, [&] { answerWith(Answer::save); });
-    QObject::connect(clear, &QPushButton::clicked, &dialog, [&] { answerWith(Answer::clear); });
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(message);
-    layout->addWidget(informative);
-    layout->addWidget(field);
-    layout->addWidget(buttons);
-    dialog.exec();
-    outcome.typedToken = field->text();
-    return outcome;
+    field->setFixedWidth(280);
+    alert.setAccessory(field);
+    field->setFocus();
+    const int pressed = alert.run();
+    return {pressed == 0 ? Answer::save : pressed == 1 ? Answer::clear : Answer::cancel, field->text()};
 }
 
 } // namespace AccessTokenDialog

@@ -5,11 +5,7 @@
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldFormAlert.h"
 
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QListWidget>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace AddToPlaylistDialogs {
 
@@ -37,36 +33,25 @@ Choice chooseByButton(QWidget *parent, const QStringList &names)
 // Many playlists: a list to pick from.
 Choice chooseFromList(QWidget *parent, const QStringList &names)
 {
-    QDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("choosePlaylistDialog"));
-    QVBoxLayout *layout = LyrafoldAlert::alertColumn(dialog, chooseMessage, chooseInformative);
-    auto *list = new QListWidget(&dialog);
+    LyrafoldFormAlert alert(parent, QStringLiteral("choosePlaylistDialog"), chooseMessage, chooseInformative,
+                            {QStringLiteral("Add"), createText, cancelText});
+    auto *list = new QListWidget;
     list->setObjectName(QStringLiteral("playlistList"));
     list->addItems(names);
     list->setCurrentRow(0);
     list->setMinimumSize(300, 240);
-    layout->addWidget(list);
-    auto *buttons = new QDialogButtonBox(&dialog);
-    QPushButton *add = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::AcceptRole);
-    QPushButton *create = buttons->addButton(createText, QDialogButtonBox::ActionRole);
-    buttons->addButton(cancelText, QDialogButtonBox::RejectRole);
-    add->setDefault(true);
-    bool createChosen = false;
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    QObject::connect(create, &QPushButton::clicked, &dialog, [&] {
-        createChosen = true;
-        dialog.accept();
-    });
-    QObject::connect(list, &QListWidget::itemActivated, &dialog, &QDialog::accept);
-    layout->addWidget(buttons);
-    if (dialog.exec() != QDialog::Accepted)
+    QObject::connect(list, &QListWidget::itemActivated, &alert, [&alert] { alert.press(0); });
+    alert.setAccessory(list);
+    switch (alert.run()) {
+    case 0:
+        if (list->currentRow() >= 0)
+            return std::optional<qsizetype>(list->currentRow());
         return std::nullopt;
-    if (createChosen)
+    case 1:
         return std::optional<qsizetype>();
-    if (list->currentRow() < 0)
+    default:
         return std::nullopt;
-    return std::optional<qsizetype>(list->currentRow());
+    }
 }
 
 } // namespace

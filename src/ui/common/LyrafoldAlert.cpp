@@ -1,10 +1,7 @@
 #include "ui/common/LyrafoldAlert.h"
 
-#include <QDialog>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace LyrafoldAlert {
 
@@ -29,19 +26,6 @@ int run(QWidget *parent, Style style, const QString &message, const QString &inf
     }
     box.exec();
     return int(added.indexOf(box.clickedButton()));
-}
-
-QVBoxLayout *alertColumn(QDialog &dialog, const QString &message, const QString &informativeText)
-{
-    dialog.setWindowTitle(message);
-    auto *layout = new QVBoxLayout(&dialog);
-    auto *title = new QLabel(message, &dialog);
-    QFont bold = title->font();
-    bold.setBold(true);
-    title->setFont(bold);
-    layout->addWidget(title);
-    layout->addWidget(new QLabel(informativeText, &dialog));
-    return layout;
 }
 
 } // namespace LyrafoldAlert

@@ -3,8 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-class QDialog;
-class QVBoxLayout;
 class QWidget;
 
 // The windows' modal alerts: a message, an informative text and buttons, the first of which is the
@@ -17,9 +15,5 @@ enum class Style { informational, warning };
 // another way.
 int run(QWidget *parent, Style style, const QString &message, const QString &informativeText = {},
         const QStringList &buttons = {QStringLiteral("OK")});
-
-// A dialog laid out as an alert: titled with the message, which leads in bold above the informative
-// text, in a column the caller goes on filling.
-QVBoxLayout *alertColumn(QDialog &dialog, const QString &message, const QString &informativeText);
 
 } // namespace LyrafoldAlert

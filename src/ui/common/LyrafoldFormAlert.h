@@ -21,12 +21,13 @@ public:
 
     // Placed between the texts and the buttons; the alert takes it.
     void setAccessory(QWidget *accessory);
-    QLabel *informativeLabel() const { return m_informative; }
     // Asked when the first button is pressed; false keeps the alert open (it has told the user why).
     void setAcceptCheck(std::function<bool()> check) { m_acceptCheck = std::move(check); }
 
     // The index of the button pressed; -1 when the alert was closed another way.
     int run();
+    // As if the button at index were pressed (an accessory's own way to answer, a double click).
+    void press(int index);
 
     // An alert whose accessory is one text field (object name: the alert's with "Field" appended):
     // the typed text when the first button is pressed.
@@ -39,8 +40,6 @@ public:
     static QWidget *labeledRow(const QString &label, QWidget *control, const QString &detail = {});
 
 private:
-    void press(int index);
-
     QLabel *m_informative = nullptr;
     QWidget *m_accessory = nullptr;
     QList<QPushButton *> m_buttons;

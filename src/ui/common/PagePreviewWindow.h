@@ -16,7 +16,6 @@ public:
 
     explicit PagePreviewWindow(QWidget *owner);
 
-    QLabel *imageView() const { return m_imageView; }
     void setImage(const QImage &image);
     bool hasImage() const;
 

@@ -4,17 +4,16 @@
 #include "ui/common/CoverThumbnailLoader.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldTheme.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
 #include <QAbstractListModel>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -173,9 +172,7 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, Ac
     setObjectName(QStringLiteral("customFilesWindow"));
     setWindowTitle(QStringLiteral("Custom Files"));
     resize(760, 520);
-    setMinimumSize(560, 360);
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    WindowPlacement::centreOnScreen(this);
     m_covers = new CoverThumbnailLoader(thumbnailSize, this);
 
     auto *layout = new QVBoxLayout(this);
@@ -239,6 +236,7 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, Ac
     buttons->addWidget(remove);
     layout->addLayout(buttons);
     LyrafoldLanguageService::apply(this);
+    WindowPlacement::keepMinimumFitting(this, QSize(560, 360));
 
     // Imports, deletions and edits made anywhere show here at once.
     connect(&context.library(), &LibrarySession::libraryChanged, this,
@@ -255,7 +253,6 @@ void CustomFilesWindowController::reloadGroups()
         // A cover that could not be made is tried again with each new listing.
         m_covers->retryFailed();
         applyCategory();
-        Q_EMIT groupsShown();
     });
 }
 

@@ -39,10 +39,6 @@ public:
     // meanwhile.
     void reloadGroups();
 
-Q_SIGNALS:
-    // A listing of the files is on screen.
-    void groupsShown();
-
 private:
     void applyCategory();
     void deletePressed();

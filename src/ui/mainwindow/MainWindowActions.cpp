@@ -132,13 +132,6 @@ void MainWindowController::openPdfFromTableDoubleClick()
 
 // ---- Opening songs
 
-void MainWindowController::openSelectedPdf()
-{
-    const QList<int> rows = selectedDisplayRows();
-    if (const BookmarkEntry *entry = m_session.displayedBookmark(rows.value(0, -1)))
-        openPdf(*entry);
-}
-
 void MainWindowController::openPdf(const BookmarkEntry &entry)
 {
     // A book found elsewhere is stored with its new path; the user's search runs again and stays.

@@ -8,7 +8,9 @@
 #include "ui/app/AppContext.h"
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
 #include "ui/common/AddToPlaylistDialogs.h"
+#include "ui/common/StatusLine.h"
 #include "ui/common/TablePagePreview.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/customfiles/CustomFilesWindowController.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
@@ -23,13 +25,11 @@
 #include "ui/workshop/WorkshopWindowController.h"
 
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QItemSelection>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 
@@ -40,8 +40,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
     resize(1380, 640);
     setMinimumSize(1200, 480);
     setAttribute(Qt::WA_DeleteOnClose, false);
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    WindowPlacement::centreOnScreen(this);
     if (mainMenu)
         setMenuBar(mainMenu);
 
@@ -104,7 +103,7 @@ void MainWindowController::connectOwners()
     connect(&bus, &NotificationBus::languageChanged, this, &MainWindowController::applyLocalizedText);
 
     const auto reportFailedSave = [this](const QString &path, const QString &reason) {
-        setStatus(QStringLiteral("Could not save %1: %2").arg(QFileInfo(path).fileName(), reason));
+        setStatus(StatusLine::failedSaveText(path, reason));
     };
     connect(&m_session, &LibrarySession::saveFailed, this, reportFailedSave);
     connect(&m_context.playlists(), &PlaylistLibrary::saveFailed, this, reportFailedSave);
@@ -131,7 +130,7 @@ void MainWindowController::setStatus(const QString &text)
 {
     m_statusIsReady = false;
     if (m_statusField)
-        m_statusField->setText(text);
+        m_statusField->setStatus(text);
 }
 
 // ---- Window state

@@ -35,6 +35,7 @@ class QPushButton;
 class QTimer;
 class QToolButton;
 class SongRecognizer;
+class StatusLine;
 struct SongRecognitionResult;
 class TablePagePreview;
 class WindowsStyleSlotTileView;
@@ -100,7 +101,6 @@ public:
     // when the field is emptied. Every list applied keeps the selected songs selected.
     void searchChanged();
     void updateFilteredList(const QString &text);
-    void clearSearch();
 
     // Column edit mode: with it on, outside slot 0, the editable columns' cells open for editing.
     void setColumnEditModeEnabled(bool enabled);
@@ -123,7 +123,6 @@ public:
     void openPdfFromTableDoubleClick();
 
     // Opening songs in the viewer.
-    void openSelectedPdf();
     void openPdf(const BookmarkEntry &entry);
     void openPdfWithContext(const BookmarkEntry &entry, const BookmarkList &context);
     // The viewers this window opened, until they close.
@@ -186,7 +185,6 @@ public:
     void enterAddToPlaylistMode(const QVariantMap &userInfo);
     void startFinishAddToPlaylistPulse();
     void handleOpenLyfFile(const QVariantMap &userInfo);
-    PlaylistsWindowController *playlistsWindowController() const;
 
     // Imports of pictures and PDFs into a slot: the open panel (the custom files window and the
     // workshop reach it too), and files chosen or dropped elsewhere, optionally for a playlist.
@@ -209,7 +207,6 @@ public:
     // row): one at a time, shown in a sheet over the window. No options: only empty fields are filled.
     void startAutoTagRun(const QList<qsizetype> &candidates,
                          const std::optional<SongDataImportOptions> &options);
-    AutoTagRun *autoTagRun() const;
 
     // What the bookmark workshop and the custom files window ask of the library, and the CSV export of
     // the current slot (MainWindowWorkshop.cpp).
@@ -267,7 +264,7 @@ private:
     QList<WindowsStyleSlotTileView *> m_slotTileViews;
     QLabel *m_searchResultsLabel = nullptr;
     QLabel *m_tipsLabel = nullptr;
-    QLabel *m_statusField = nullptr;
+    StatusLine *m_statusField = nullptr;
     BookmarkTableView *m_tableView = nullptr;
     BookmarkTableModel *m_tableModel = nullptr;
     BookmarkHoverOverlay *m_hoverOverlay = nullptr;

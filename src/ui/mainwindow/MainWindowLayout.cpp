@@ -8,6 +8,7 @@
 #include "ui/common/LyrafoldPlaylistStyleHeaderBarView.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
+#include "ui/common/StatusLine.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/mainwindow/BookmarkHoverOverlay.h"
@@ -482,10 +483,9 @@ QWidget *MainWindowController::buildStatusPanel()
     auto *row = new QHBoxLayout(panel);
     row->setContentsMargins(10, 6, 10, 6);
     row->setSpacing(10);
-    m_statusField = makeLabel(LyrafoldLanguageService::localized(QStringLiteral("Ready")), 12, QFont::Normal);
-    m_statusField->setObjectName(QStringLiteral("statusField"));
-    m_statusField->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    LyrafoldLanguageService::markDynamicText(m_statusField);
+    m_statusField = new StatusLine(QStringLiteral("statusField"));
+    m_statusField->setFont(systemFont(12, QFont::Normal));
+    m_statusField->setText(LyrafoldLanguageService::localized(QStringLiteral("Ready")));
     row->addWidget(m_statusField, 1);
 
     m_finishAddToPlaylistButton = new QPushButton(QStringLiteral("Done"));

@@ -8,6 +8,7 @@
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldFormAlert.h"
 #include "ui/common/SlotClearing.h"
+#include "ui/common/StatusLine.h"
 #include "ui/extract/BookmarkExtractionFlow.h"
 #include "ui/import/ImagePdfDropTarget.h"
 #include "ui/import/ImagePdfImportFlow.h"

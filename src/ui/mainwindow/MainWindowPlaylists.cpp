@@ -9,6 +9,7 @@
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldButtonEffects.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/playlists/PlaylistsWindowController.h"
 
 #include <QFileInfo>
@@ -25,8 +26,7 @@ const QString doneStyle = QStringLiteral("QPushButton { color: rgba(52, 199, 89,
 void MainWindowController::openPlaylists()
 {
     if (m_playlistsWindowController && m_playlistsWindowController->isVisible()) {
-        m_playlistsWindowController->raise();
-        m_playlistsWindowController->activateWindow();
+        WindowPlacement::bringToFront(m_playlistsWindowController);
     } else {
         delete m_playlistsWindowController.data();
         auto *window = new PlaylistsWindowController(m_context);
@@ -41,11 +41,6 @@ void MainWindowController::openPlaylists()
         window->showWindow();
     }
     LyrafoldButtonEffects::install(m_playlistsWindowController);
-}
-
-PlaylistsWindowController *MainWindowController::playlistsWindowController() const
-{
-    return m_playlistsWindowController;
 }
 
 void MainWindowController::playlistsWindowClosed()

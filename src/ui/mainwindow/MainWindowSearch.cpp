@@ -31,13 +31,6 @@ void MainWindowController::updateFilteredList(const QString &text)
     m_session.updateFilteredList(text);
 }
 
-void MainWindowController::clearSearch()
-{
-    if (m_searchField)
-        m_searchField->clear();
-    searchChanged();
-}
-
 void MainWindowController::sortFilteredByColumn(const QString &column)
 {
     if (m_session.sortFilteredByColumn(column))

@@ -308,11 +308,6 @@ void MainWindowController::contextTagThisRow(int row)
         startAutoTagRun({*position}, std::nullopt);
 }
 
-AutoTagRun *MainWindowController::autoTagRun() const
-{
-    return m_autoTagRun;
-}
-
 void MainWindowController::startAutoTagRun(const QList<qsizetype> &candidates,
                                            const std::optional<SongDataImportOptions> &options)
 {

@@ -7,6 +7,7 @@
 #include "core/library/WorkshopBooks.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldButtonEffects.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/customfiles/CustomFilesWindowController.h"
 #include "ui/mainwindow/MainWindowController.h"
 #include "ui/workshop/WorkshopWindowController.h"
@@ -15,24 +16,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QScreen>
 
 namespace {
-
-// Shows a secondary window in front, centred on the screen the first time.
-void bringToFront(QWidget *window, bool centre)
-{
-    if (centre) {
-        if (QScreen *screen = QGuiApplication::primaryScreen())
-            window->move(screen->availableGeometry().center() - window->rect().center());
-    }
-    if (window->isMinimized())
-        window->showNormal();
-    else
-        window->show();
-    window->raise();
-    window->activateWindow();
-}
 
 // A window's action that calls the main window while it is still there: the window may outlive it
 // for a moment.
@@ -51,13 +36,13 @@ void MainWindowController::openBookmarkWorkshop()
 {
     if (m_workshopWindowController) {
         m_workshopWindowController->reloadSlotBooks();
-        bringToFront(m_workshopWindowController, false);
+        WindowPlacement::bringToFront(m_workshopWindowController, false);
         return;
     }
     m_workshopWindowController =
         new WorkshopWindowController(m_context, workshopToolbarActions(), m_session.currentSlotId());
     m_workshopWindowController->setAttribute(Qt::WA_DeleteOnClose);
-    bringToFront(m_workshopWindowController, true);
+    WindowPlacement::bringToFront(m_workshopWindowController, true);
     LyrafoldButtonEffects::install(m_workshopWindowController);
 }
 
@@ -99,7 +84,7 @@ WorkshopToolbarActions MainWindowController::workshopToolbarActions()
 void MainWindowController::openCustomFiles()
 {
     if (m_customFilesWindowController) {
-        bringToFront(m_customFilesWindowController, false);
+        WindowPlacement::bringToFront(m_customFilesWindowController, false);
         return;
     }
     const QPointer<MainWindowController> self(this);
@@ -116,7 +101,7 @@ void MainWindowController::openCustomFiles()
     actions.importImagesAndPDFs = whileOpen(self, &MainWindowController::importImagesAndPDFsToLibrary);
     m_customFilesWindowController = new CustomFilesWindowController(m_context, std::move(actions));
     m_customFilesWindowController->setAttribute(Qt::WA_DeleteOnClose);
-    bringToFront(m_customFilesWindowController, true);
+    WindowPlacement::bringToFront(m_customFilesWindowController, true);
 }
 
 void MainWindowController::deleteCustomFileGroups(const QList<CustomFileGroup> &groups)

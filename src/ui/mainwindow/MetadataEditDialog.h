@@ -17,10 +17,7 @@ public:
     explicit MetadataEditDialog(const BookmarkEntry &entry, QWidget *parent = nullptr);
 
     QLineEdit *genreField() const { return m_genre; }
-    QLineEdit *styleField() const { return m_style; }
     QLineEdit *yearField() const { return m_year; }
-    QLineEdit *composerField() const { return m_composer; }
-    QLineEdit *tempoField() const { return m_tempo; }
     QLineEdit *ratingField() const { return m_rating; }
 
     // The typed values, trimmed; an empty or unreadable year or rating is none. Fails for a rating that

@@ -19,7 +19,6 @@ public:
 
     void setBorder(qreal width, const QColor &colour);
     qreal borderWidth() const { return m_borderWidth; }
-    const QColor &borderColour() const { return m_borderColour; }
     // A ring along the outer edge, over the border; width 0 for none.
     void setRing(qreal width, const QColor &colour);
     qreal ringWidth() const { return m_ringWidth; }

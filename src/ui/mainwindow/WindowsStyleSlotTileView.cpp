@@ -15,7 +15,7 @@ WindowsStyleSlotTileView::WindowsStyleSlotTileView(int slotNumber, const QString
                                                    const QPixmap &slotImage, QWidget *parent)
     : TileView(QSize(tileSide, tileSide), tileSide, 8, toolTip, std::move(action), parent),
       m_numberField(makeLabel(defaultName, namePixelSize, QFont::Bold, 1)),
-      m_slotLabel(makeLabel(QStringLiteral("Slot"), 8, QFont::Medium, 1)), m_slotDefaultName(defaultName)
+      m_slotLabel(makeLabel(QStringLiteral("Slot"), 8, QFont::Medium, 1))
 {
     hitButton()->setProperty(tagProperty, slotNumber);
     setPicture(slotImage);

@@ -15,8 +15,6 @@ public:
                              Action action, const QPixmap &slotImage = {}, QWidget *parent = nullptr);
 
     QLabel *numberField() const { return m_numberField; }
-    QLabel *slotLabel() const { return m_slotLabel; }
-    const QString &slotDefaultName() const { return m_slotDefaultName; }
 
     bool slotSelected = false;
 
@@ -29,5 +27,4 @@ protected:
 private:
     QLabel *m_numberField;
     QLabel *m_slotLabel;
-    QString m_slotDefaultName;
 };

@@ -6,8 +6,10 @@
 #include "core/playlist/PlaylistBookPaths.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldTheme.h"
+#include "ui/common/StatusLine.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/common/TablePagePreview.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/playlists/PlaylistCardView.h"
 #include "ui/playlists/PlaylistListModels.h"
 #include "ui/services/LyrafoldHelpService.h"
@@ -16,7 +18,6 @@
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -88,8 +89,9 @@ PlaylistsWindowController::PlaylistsWindowController(AppContext &context, QWidge
     setupUI();
     LyrafoldLanguageService::apply(this);
     setWindowTitle(LyrafoldLanguageService::localized(windowTitleText));
-    fitMinimumSize();
-    PdfViewerWindowController::centerWindowOnActiveScreen(this);
+    // At least 600 by 400, and wide enough that no control of either pane is cut in this language.
+    WindowPlacement::keepMinimumFitting(this, QSize(600, 400));
+    WindowPlacement::centreOnScreen(this);
 
     playlistLog(QStringLiteral("setupUI done, calling reloadPlaylists"));
     m_namesModel->refresh({PlaylistChange::Kind::reloaded, {}});
@@ -100,10 +102,6 @@ PlaylistsWindowController::PlaylistsWindowController(AppContext &context, QWidge
 
     connect(&m_library, &PlaylistLibrary::playlistsChanged, this,
             &PlaylistsWindowController::playlistsChanged);
-    connect(&m_library, &PlaylistLibrary::saveFailed, this,
-            [this](const QString &path, const QString &reason) {
-                setStatus(QStringLiteral("Could not save %1: %2").arg(QFileInfo(path).fileName(), reason));
-            });
     NotificationBus &bus = m_context.notifications();
     connect(&bus, &NotificationBus::finishedAddToPlaylistMode, this,
             &PlaylistsWindowController::addToPlaylistModeFinished);
@@ -247,16 +245,12 @@ QWidget *PlaylistsWindowController::buildTitlesPane()
 
 QWidget *PlaylistsWindowController::buildStatusLine()
 {
-    m_statusField = new QLabel;
-    m_statusField->setObjectName(QStringLiteral("playlistsStatusField"));
-    LyrafoldLanguageService::markDynamicText(m_statusField);
+    m_statusField = new StatusLine(QStringLiteral("playlistsStatusField"));
     m_statusField->setContentsMargins(12, 4, 12, 8);
-    m_statusField->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QPalette palette = m_statusField->palette();
     palette.setColor(QPalette::WindowText, LyrafoldTheme::hudPalette().color(QPalette::PlaceholderText));
     m_statusField->setPalette(palette);
-    m_statusField->setMinimumWidth(0);
-    m_statusField->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_statusField->reportFailedSaves(m_library);
     return m_statusField;
 }
 
@@ -272,30 +266,10 @@ void PlaylistsWindowController::setupTitlePreviewHover()
         m_titlesTableView, [this](int row) { return previewSongAt(row); }, this, behaviour);
 }
 
-void PlaylistsWindowController::fitMinimumSize()
-{
-    // At least 600 by 400, and wide enough that no control of either pane is cut in this language.
-    const QSize minimum = layout()->totalMinimumSize().expandedTo(QSize(600, 400));
-    if (minimum != minimumSize())
-        setMinimumSize(minimum);
-}
-
-bool PlaylistsWindowController::event(QEvent *event)
-{
-    // Texts grow or shrink with a change of language; their panes tell the window by a new layout.
-    const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::LayoutRequest)
-        fitMinimumSize();
-    return handled;
-}
-
 void PlaylistsWindowController::showWindow()
 {
     playlistLog(QStringLiteral("showWindow called"));
-    show();
-    PdfViewerWindowController::centerWindowOnActiveScreen(this);
-    raise();
-    activateWindow();
+    WindowPlacement::bringToFront(this, true);
     playlistLog(QStringLiteral("showWindow done, playlists.count=%1 selectedPlaylistIndex=%2")
                     .arg(m_library.count())
                     .arg(m_selectedPlaylistIndex));
@@ -311,8 +285,7 @@ void PlaylistsWindowController::closeEvent(QCloseEvent *event)
 
 void PlaylistsWindowController::setStatus(const QString &text)
 {
-    m_statusField->setText(text);
-    m_statusField->setToolTip(text);
+    m_statusField->setStatus(text);
 }
 
 // ---- The playlists and the selection

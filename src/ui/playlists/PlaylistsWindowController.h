@@ -20,6 +20,7 @@ class PlaylistTitlesModel;
 class QLabel;
 class QMimeData;
 class QPushButton;
+class StatusLine;
 class TablePagePreview;
 
 // The playlists window: the playlists on the left, the titles of the selected one on the right. It
@@ -73,16 +74,10 @@ public:
     // moved there. False when nothing could be done.
     bool dropOnTitles(const QMimeData *data, int dropRow);
 
-    const QList<PdfViewerWindowController *> &openPdfWindowControllers() const
-    {
-        return m_openPdfWindowControllers;
-    }
-
 Q_SIGNALS:
     void windowClosed();
 
 protected:
-    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -91,7 +86,6 @@ private:
     QWidget *buildTitlesPane();
     QWidget *buildStatusLine();
     void setupTitlePreviewHover();
-    void fitMinimumSize();
 
     void playlistsChanged(const PlaylistChange &change);
     void showPlaylist(qsizetype row, bool keepTitlesPlace);
@@ -123,7 +117,7 @@ private:
     QPushButton *m_addSongsButton = nullptr;
     QPushButton *m_shareButton = nullptr;
     QLabel *m_titlesPlaceholderLabel = nullptr;
-    QLabel *m_statusField = nullptr;
+    StatusLine *m_statusField = nullptr;
     TablePagePreview *m_preview = nullptr;
     bool m_selectingPlaylist = false;
 

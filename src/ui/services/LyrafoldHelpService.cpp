@@ -1,6 +1,8 @@
 #include "ui/services/LyrafoldHelpService.h"
+
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
+#include "ui/common/WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -11,7 +13,6 @@
 #include <QLocale>
 #include <QMainWindow>
 #include <QPainter>
-#include <QScreen>
 #include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -174,11 +175,7 @@ void showHelp(LyrafoldHelpTopic topic, QWidget *view)
                                                   Qt::FindDirectChildrenOnly);
     if (!panel) {
         panel = buildPanel(window, topic);
-        if (const QScreen *screen = window->screen()) {
-            QRect frame = panel->geometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            panel->move(frame.topLeft());
-        }
+        WindowPlacement::centreOnScreen(panel);
     }
     panel->show();
     panel->raise();

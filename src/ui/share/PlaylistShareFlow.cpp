@@ -61,10 +61,8 @@ void reportSave(QWidget *window, const ExportFolderSave::Report &report, Kind ki
 } // namespace
 
 PlaylistShareFlow::PlaylistShareFlow(QWidget *window, QWidget *anchor, const QString &playlistName, Kind kind)
-    : QObject(window), m_window(window), m_anchor(anchor ? anchor : window), m_name(playlistName),
-      m_kind(kind)
+    : ShareFlow(window, anchor, QStringLiteral("playlistShareFlow")), m_name(playlistName), m_kind(kind)
 {
-    setObjectName(QStringLiteral("playlistShareFlow"));
 }
 
 PlaylistShareFlow *PlaylistShareFlow::start(QWidget *window, QWidget *anchor,
@@ -90,13 +88,9 @@ PlaylistShareFlow *PlaylistShareFlow::run(QWidget *window, QWidget *anchor, cons
     return flow;
 }
 
-bool PlaylistShareFlow::isBuilding(const QWidget *window)
+bool PlaylistShareFlow::building() const
 {
-    if (!window)
-        return false;
-    const auto flows = window->findChildren<PlaylistShareFlow *>(Qt::FindDirectChildrenOnly);
-    return std::any_of(flows.begin(), flows.end(),
-                       [](const PlaylistShareFlow *flow) { return flow->m_run && flow->m_run->isRunning(); });
+    return m_run && m_run->isRunning();
 }
 
 void PlaylistShareFlow::build(const QList<PlaylistItem> &items, const PlaylistShareOptions &options,
@@ -167,7 +161,7 @@ void PlaylistShareFlow::deliver(const PlaylistExports &exports, PlaylistShareDes
     }
     if (!files.isEmpty()) {
         const QPointer<QWidget> window(m_window);
-        SharePopover::show(m_anchor ? m_anchor.data() : m_window, files, [window, savePaths, kind] {
+        SharePopover::show(popupAnchor(), files, [window, savePaths, kind] {
             if (!window)
                 return;
             ExportFolderSave::saveIntoChosenFolder(window, savePaths,
@@ -179,10 +173,4 @@ void PlaylistShareFlow::deliver(const PlaylistExports &exports, PlaylistShareDes
     if (m_kind == Kind::autoPlaylist)
         status(QStringLiteral("Share ready (%1 item(s)).").arg(exports.shareFiles.size()));
     end();
-}
-
-void PlaylistShareFlow::end()
-{
-    Q_EMIT finished();
-    deleteLater();
 }

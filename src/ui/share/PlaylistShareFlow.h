@@ -4,9 +4,9 @@
 #include "core/share/PlaylistShareOptions.h"
 #include "pdf/share/PlaylistExportRun.h"
 
+#include "ui/share/ShareFlow.h"
+
 #include <QList>
-#include <QObject>
-#include <QPointer>
 #include <QString>
 
 class ExportProgressDialog;
@@ -18,9 +18,8 @@ class QWidget;
 // folder the same way. An existing file is never lost and an existing folder of images is replaced
 // only after asking; a save that fails is reported with its reasons.
 //
-// The flow lives as a child of the window and ends with it: a window closed during the build stops
-// the build and is told nothing.
-class PlaylistShareFlow : public QObject {
+// A window closed during the build stops the build and is told nothing.
+class PlaylistShareFlow : public ShareFlow {
     Q_OBJECT
 
 public:
@@ -43,14 +42,8 @@ public:
                                   Kind kind = Kind::playlist,
                                   PlaylistExportBuilders builders = PlaylistExportBuilders::standard());
 
-    // Whether an export of the window is building.
-    static bool isBuilding(const QWidget *window);
-
 Q_SIGNALS:
     void statusChanged(const QString &text);
-    // The flow has ended: nothing was made, the run was cancelled, the popup is shown, or the save has
-    // been reported. The flow deletes itself after.
-    void finished();
 
 private:
     PlaylistShareFlow(QWidget *window, QWidget *anchor, const QString &playlistName, Kind kind);
@@ -58,10 +51,8 @@ private:
     void build(const QList<PlaylistItem> &items, const PlaylistShareOptions &options,
                PlaylistExportBuilders builders);
     void deliver(const PlaylistExports &exports, PlaylistShareDestination destination);
-    void end();
+    bool building() const override;
 
-    QWidget *m_window;
-    QPointer<QWidget> m_anchor;
     QString m_name;
     Kind m_kind;
     PlaylistExportRun *m_run = nullptr;

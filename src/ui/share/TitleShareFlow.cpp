@@ -60,9 +60,8 @@ QString TitleShareFlow::baseName(const BookmarkEntry &entry, const QDate &day)
 }
 
 TitleShareFlow::TitleShareFlow(QWidget *window, QWidget *anchor, const BookmarkEntry &entry, Format format)
-    : QObject(window), m_window(window), m_anchor(anchor ? anchor : window), m_entry(entry), m_format(format)
+    : ShareFlow(window, anchor, QStringLiteral("titleShareFlow")), m_entry(entry), m_format(format)
 {
-    setObjectName(QStringLiteral("titleShareFlow"));
 }
 
 TitleShareFlow::~TitleShareFlow()
@@ -95,15 +94,6 @@ TitleShareFlow *TitleShareFlow::run(QWidget *window, QWidget *anchor, const Book
     auto *flow = new TitleShareFlow(window, anchor, entry, format);
     flow->build(annotations, std::move(builder));
     return flow;
-}
-
-bool TitleShareFlow::isBuilding(const QWidget *window)
-{
-    if (!window)
-        return false;
-    const auto flows = window->findChildren<TitleShareFlow *>(Qt::FindDirectChildrenOnly);
-    return std::any_of(flows.begin(), flows.end(),
-                       [](const TitleShareFlow *flow) { return flow->m_building; });
 }
 
 void TitleShareFlow::build(const std::optional<PdfEditCacheFile> &annotations, Builder builder)
@@ -158,7 +148,7 @@ void TitleShareFlow::deliver(const ExportResult &made)
     const QString path = made.path;
     const BookmarkEntry entry = m_entry;
     const Format format = m_format;
-    SharePopover::show(m_anchor ? m_anchor.data() : m_window, files, [window, path, entry, format] {
+    SharePopover::show(popupAnchor(), files, [window, path, entry, format] {
         if (!window)
             return;
         if (format == Format::pdf)
@@ -167,12 +157,6 @@ void TitleShareFlow::deliver(const ExportResult &made)
             TitleShareSave::saveImages(window, path);
     });
     end();
-}
-
-void TitleShareFlow::end()
-{
-    Q_EMIT finished();
-    deleteLater();
 }
 
 namespace TitleShareSave {

@@ -5,9 +5,9 @@
 #include "core/library/BookmarkEntry.h"
 #include "core/share/ExportResult.h"
 
+#include "ui/share/ShareFlow.h"
+
 #include <QDate>
-#include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -23,9 +23,8 @@ class QWidget;
 // the PDF to a file the user names, or the image folder into a folder the user picks; what was there
 // is never lost, and an existing image folder is replaced only after asking.
 //
-// The flow lives as a child of the window and ends with it: a window closed during the build stops the
-// build and is told nothing.
-class TitleShareFlow : public QObject {
+// A window closed during the build stops the build and is told nothing.
+class TitleShareFlow : public ShareFlow {
     Q_OBJECT
 
 public:
@@ -51,23 +50,15 @@ public:
                                const std::optional<PdfEditCacheFile> &annotations, Format format,
                                Builder builder = standardBuilder());
 
-    static bool isBuilding(const QWidget *window);
-
     ~TitleShareFlow() override;
-
-Q_SIGNALS:
-    // Nothing was made, the build was cancelled, or the popup is shown. The flow deletes itself after.
-    void finished();
 
 private:
     TitleShareFlow(QWidget *window, QWidget *anchor, const BookmarkEntry &entry, Format format);
 
     void build(const std::optional<PdfEditCacheFile> &annotations, Builder builder);
     void deliver(const ExportResult &made);
-    void end();
+    bool building() const override { return m_building; }
 
-    QWidget *m_window;
-    QPointer<QWidget> m_anchor;
     BookmarkEntry m_entry;
     Format m_format;
     std::shared_ptr<BuildProgress> m_progress;

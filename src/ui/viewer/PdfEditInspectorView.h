@@ -67,8 +67,6 @@ public:
     QPushButton *penButton() const { return m_pen; }
     QPushButton *textButton() const { return m_text; }
     QPushButton *highlighterButton() const { return m_highlighter; }
-    QSlider *thicknessSlider() const { return m_thickness; }
-    QSlider *opacitySlider() const { return m_opacity; }
     ColorWell *colorWell() const { return m_colorWell; }
     ColorWell *highlighterColorWell() const { return m_highlighterColorWell; }
     QPushButton *undoButton() const { return m_undo; }
@@ -87,7 +85,6 @@ public:
     // Places the palette at its first place and records its distances to the edges.
     void placeInitially();
     void restorePositionFromEdges();
-    const std::optional<EdgeDistances> &edgeInsets() const { return m_edgeInsets; }
 
 Q_SIGNALS:
     void thicknessChanged(double value);

@@ -97,7 +97,6 @@ public:
     // The stroke being drawn, over everything, on its page.
     void setLiveStroke(int pageIndex, const StrokeRecord &stroke);
     void clearLiveStroke();
-    bool hasLiveStroke() const { return m_liveStroke.has_value(); }
     // Every shown page's annotations are drawn at the current scale.
     bool annotationLayersComplete() const;
     // Pages whose annotations have at least this many points are drawn on a worker.

@@ -9,6 +9,7 @@
 #include "pdf/view/ViewerZoom.h"
 #include "platform/power/KeepAwake.h"
 #include "ui/common/StudyModeService.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
 #include "ui/viewer/PdfEditInspectorView.h"
 #include "ui/viewer/PdfPageView.h"
@@ -53,7 +54,7 @@ PdfViewerWindowController::PdfViewerWindowController(AppContext &context, const 
     setWindowTitle(fileNameOf(pdfPath));
     resize(900, 700);
     setMinimumSize(520, 420);
-    centerWindowOnActiveScreen(this);
+    WindowPlacement::centreOnScreen(this);
     pdfLog(QStringLiteral("PdfViewerWindowController init path=") + pdfPath + QStringLiteral(" page=") +
            QString::number(pageNumber));
 
@@ -129,7 +130,7 @@ void PdfViewerWindowController::showWindow()
     currentViewer = this;
     show();
     keepDeviceAwake();
-    centerWindowOnActiveScreen(this);
+    WindowPlacement::centreOnScreen(this);
     raise();
     activateWindow();
     // Window managers may still stack a window they have just mapped; bring it forward once more.
@@ -142,20 +143,6 @@ void PdfViewerWindowController::showWindow()
         pdfLog(QStringLiteral("delayed fit block running"));
         fitCurrentPageToView();
     });
-}
-
-void PdfViewerWindowController::centerWindowOnActiveScreen(QWidget *window)
-{
-    QScreen *screen = window->screen();
-    if (!screen && QApplication::activeWindow())
-        screen = QApplication::activeWindow()->screen();
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->availableGeometry();
-    const QSize size = window->isVisible() ? window->frameGeometry().size() : window->size();
-    window->move(area.center().x() - size.width() / 2, area.center().y() - size.height() / 2);
 }
 
 void PdfViewerWindowController::placeFrame(const QRect &frame)

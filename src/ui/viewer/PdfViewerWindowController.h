@@ -80,7 +80,6 @@ public:
     // Called once when the window closes, after the viewer has stopped being current; then cleared.
     std::function<void()> onWindowClose;
 
-    static void centerWindowOnActiveScreen(QWidget *window);
     // Puts the window with its title bar and borders into frame (screen coordinates). A window
     // manager tells the size of its frame only once the window is shown; the window fits itself
     // again then.
@@ -180,16 +179,12 @@ public:
     double fittedScaleFactor() const { return m_fittedScaleFactor; }
     bool userHasBrowsedPages() const { return m_userHasBrowsedPages; }
     bool isPresentationMode() const { return m_isPresentationMode; }
-    bool isEditMode() const { return m_isEditMode; }
     const EditToolState &tools() const { return m_tools; }
     const BookAnnotations &annotations() const { return m_annotations; }
-    const KeepAwake &keepAwake() const { return *m_keepAwake; }
 
     // ---- Views
     PdfPageView *pdfView() const { return m_pdfView; }
     PDFScrollZoomWrapper *scrollZoomWrapper() const { return m_scrollZoomWrapper; }
-    QWidget *pdfContainer() const { return m_pdfContainer; }
-    QWidget *mainStackView() const { return m_mainStackView; }
     ViewerToolbarRow *toolbarRow() const { return m_toolbarRow; }
     QLineEdit *pageNumberField() const { return m_pageNumberField; }
     QLabel *totalPagesLabel() const { return m_totalPagesLabel; }

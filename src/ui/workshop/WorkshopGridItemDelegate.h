@@ -19,7 +19,6 @@ public:
     bool showText() const { return m_showText; }
     // Whether missing books offer relinking.
     void setAllowRelink(bool allow) { m_allowRelink = allow; }
-    bool allowRelink() const { return m_allowRelink; }
 
     // The cell drawn within an item's rectangle, and its parts.
     static QRect cellRect(const QRect &itemRect);

@@ -8,6 +8,7 @@
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/services/LyrafoldHelpService.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/workshop/WorkshopGridItemDelegate.h"
@@ -93,10 +94,10 @@ WorkshopWindowController::WorkshopWindowController(AppContext &context, Workshop
 {
     setObjectName(QStringLiteral("workshopWindow"));
     resize(1180, 780);
-    setMinimumSize(960, 560);
     m_covers = new CoverThumbnailLoader(coverSize, this);
     setupContent();
     LyrafoldLanguageService::apply(this);
+    WindowPlacement::keepMinimumFitting(this, QSize(960, 560));
 
     connect(&NotificationBus::instance(), &NotificationBus::languageChanged, this,
             &WorkshopWindowController::languageChanged);

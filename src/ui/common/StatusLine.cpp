@@ -1,0 +1,26 @@
+#include "ui/common/StatusLine.h"
+
+#include "ui/services/LyrafoldLanguageService.h"
+
+#include <QFileInfo>
+
+StatusLine::StatusLine(const QString &objectName, QWidget *parent) : QLabel(parent)
+{
+    setObjectName(objectName);
+    setTextFormat(Qt::PlainText);
+    setTextInteractionFlags(Qt::TextSelectableByMouse);
+    setMinimumWidth(0);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    LyrafoldLanguageService::markDynamicText(this);
+}
+
+void StatusLine::setStatus(const QString &text)
+{
+    setText(text);
+    setToolTip(text);
+}
+
+QString StatusLine::failedSaveText(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Could not save %1: %2").arg(QFileInfo(path).fileName(), reason);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QLabel>
+
+// A window's status line: what was done last, or why it failed, in the window's own words (the language
+// service leaves its text alone), selectable for copying. A long text never widens the window: it is
+// cut at the line's end and shows whole as the tool tip.
+//
+// Saves run in the background: a write that fails after a success text was shown replaces that text
+// (reportFailedSaves()).
+class StatusLine : public QLabel {
+    Q_OBJECT
+
+public:
+    explicit StatusLine(const QString &objectName, QWidget *parent = nullptr);
+
+    void setStatus(const QString &text);
+
+    // "Could not save playlists.json: disk full".
+    static QString failedSaveText(const QString &path, const QString &reason);
+
+    // Shows failedSaveText() whenever the owner (LibrarySession, PlaylistLibrary) tells saveFailed.
+    template <typename Owner> void reportFailedSaves(const Owner &owner)
+    {
+        connect(&owner, &Owner::saveFailed, this, [this](const QString &path, const QString &reason) {
+            setStatus(failedSaveText(path, reason));
+        });
+    }
+};

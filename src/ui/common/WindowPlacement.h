@@ -1,0 +1,21 @@
+#pragma once
+
+class QSize;
+class QWidget;
+
+// Where the application's windows open: centred on their screen, and brought in front when asked for
+// again. Main thread only.
+namespace WindowPlacement {
+
+// Centres the window, its frame included once it is shown, in the free area of its screen (else the
+// active window's, else the primary one).
+void centreOnScreen(QWidget *window);
+
+// Shows the window in front and active, restored when it was minimised; centred when asked.
+void bringToFront(QWidget *window, bool centre = false);
+
+// Keeps the window's minimum size at floor, or at what its contents need whenever that is more: texts
+// grow and shrink with a change of language, and no control may be cut then. The window has a layout.
+void keepMinimumFitting(QWidget *window, const QSize &floor);
+
+} // namespace WindowPlacement
