@@ -3,7 +3,8 @@
 # the given number of seconds. A target built with libFuzzer in the fuzzing build runs there, guided by
 # coverage; one that only a plain build has (the PDF target) runs there, blind. New inputs go to
 # <fuzzing build>/fuzz/corpus/<name>, findings to <fuzzing build>/fuzz/findings/, each target's output
-# to <fuzzing build>/fuzz/<name>.log. Fails when any target found something.
+# to <fuzzing build>/fuzz/<name>.log. Fails when any target found something. FUZZ_JOBS targets run at
+# a time (default: one per processor).
 # Usage: scripts/fuzz.sh <fuzzing build folder> <plain build folder> <seconds per target> [target...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,10 +21,11 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 
 mkdir -p "$build/fuzz/findings"
-failed=()
-for name in "${targets[@]}"; do
-    log="$build/fuzz/$name.log"
-    status=ok
+
+# Runs one target; its line of the summary goes to <fuzzing build>/fuzz/<name>.summary.
+run_target() {
+    local name=$1 log="$build/fuzz/$1.log" status=ok mode work runs
+    local -a command
     if [ -x "$build/tests/fuzz/fuzz_$name" ]; then
         mode=guided
         work="$build/fuzz/corpus/$name"
@@ -37,10 +39,30 @@ for name in "${targets[@]}"; do
     fi
     if ! timeout $((seconds + 300)) "${command[@]}" >"$log" 2>&1; then
         status=FAILED
-        failed+=("$name")
     fi
     runs=$(awk '/stat::number_of_executed_units/ { print $2 }' "$log")
-    printf '%-14s %-6s %-7s %12s executions in %ss\n' "$name" "$status" "$mode" "${runs:-?}" "$seconds"
+    printf '%-14s %-6s %-7s %12s executions in %ss\n' "$name" "$status" "$mode" "${runs:-?}" "$seconds" \
+        >"$build/fuzz/$name.summary"
+}
+
+jobs=${FUZZ_JOBS:-$(nproc)}
+running=0
+for name in "${targets[@]}"; do
+    if [ "$running" -ge "$jobs" ]; then
+        wait -n
+        running=$((running - 1))
+    fi
+    run_target "$name" &
+    running=$((running + 1))
+done
+wait
+
+failed=()
+for name in "${targets[@]}"; do
+    cat "$build/fuzz/$name.summary"
+    if grep -q ' FAILED ' "$build/fuzz/$name.summary"; then
+        failed+=("$name")
+    fi
 done
 
 if [ ${#failed[@]} -gt 0 ]; then
