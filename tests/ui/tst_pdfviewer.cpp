@@ -14,7 +14,7 @@
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
-#include "ui/viewer/PdfEditInspectorView.h"
+#include "ui/viewer/PdfEditToolPalette.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 #include "ui/viewer/ViewerToolbarRow.h"

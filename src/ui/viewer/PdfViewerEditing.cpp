@@ -9,7 +9,7 @@
 #include "ui/common/LyrafoldFormAlert.h"
 #include "ui/common/LyrafoldUIAssets.h"
 #include "ui/share/TitleShareFlow.h"
-#include "ui/viewer/PdfEditInspectorView.h"
+#include "ui/viewer/PdfEditToolPalette.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 #include "ui/viewer/ViewerToolbarRow.h"

@@ -11,7 +11,7 @@
 #include "ui/common/StudyModeService.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
-#include "ui/viewer/PdfEditInspectorView.h"
+#include "ui/viewer/PdfEditToolPalette.h"
 #include "ui/viewer/PdfPageView.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "ui/viewer/PdfEditInspectorView.h"
+#include "ui/viewer/PdfEditToolPalette.h"
 
 #include "ui/common/LyrafoldUIAssets.h"
 

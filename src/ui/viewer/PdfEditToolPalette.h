@@ -1,5 +1,7 @@
 #pragma once
 
+// The edit mode's tool palette (PdfEditInspectorView) and its colour buttons.
+
 #include "core/annotations/EditToolState.h"
 
 #include <QColor>
