@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Photographs the library's extraction on a virtual display with the real books of the shared test data:
+# Photographs the library's extraction on a virtual display with the real books of the test data:
 # the slot prompt, the extraction of the books folder into Slot 1, a search for a song of each book
 # that has an outline, then the question before a filled slot is replaced and the progress of a large
 # run (a folder of thousands of links to the same books). The last two are taken again in Spanish at
@@ -15,7 +15,7 @@ set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-testdata="${TESTDATA_DIR:-$(sed -n 's/^LYRAFOLD_TESTDATA_DIR:PATH=//p' "$build/CMakeCache.txt")}"
+testdata="${TESTDATA_DIR:-$(cd "$(dirname "$0")/.." && pwd)/tests/data}"
 output="${1:-$build/screenshots/library}"
 work="$(mktemp -d "${TMPDIR:-/tmp}/lyrafold-library-shots-XXXXXX")"
 mkdir -p "$output"

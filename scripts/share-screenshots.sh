@@ -12,7 +12,7 @@ set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-testdata="${TESTDATA_DIR:-$(sed -n 's/^LYRAFOLD_TESTDATA_DIR:PATH=//p' "$build/CMakeCache.txt")}"
+testdata="${TESTDATA_DIR:-$(cd "$(dirname "$0")/.." && pwd)/tests/data}"
 output="${1:-$build/screenshots/share}"
 screen="${SCREEN_SIZE:-1200x800x24}"
 tool="$build/tools/share-shot/lyrafold-share-shot"

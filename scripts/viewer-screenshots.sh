@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Photographs the PDF viewer on a virtual display: the real books of the shared test data in single-page,
+# Photographs the PDF viewer on a virtual display: the real books of the test data in single-page,
 # two-page and presentation mode, and the window at its default and its minimum size with the toolbar's
 # overflow menu, placed as study mode places it, and back from presentation mode while maximized. Then
 # annotations: drawn with the mouse on an engraved and a scanned page (pen, highlighter, a note), shown in
@@ -16,7 +16,7 @@ set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-testdata="${TESTDATA_DIR:-$(sed -n 's/^LYRAFOLD_TESTDATA_DIR:PATH=//p' "$build/CMakeCache.txt")}"
+testdata="${TESTDATA_DIR:-$(cd "$(dirname "$0")/.." && pwd)/tests/data}"
 output="${1:-$build/screenshots/viewer}"
 screen="${SCREEN_SIZE:-1400x1000x24}"
 tool="$build/tools/viewer-shot/lyrafold-viewer-shot"
