@@ -19,6 +19,7 @@
 #include "ui/mainwindow/WindowsStyleToolTileView.h"
 #include "ui/services/LyrafoldHelpService.h"
 #include "ui/services/LyrafoldLanguageService.h"
+#include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QCheckBox>
@@ -748,12 +749,12 @@ private Q_SLOTS:
                               cell(1, BookmarkTableModel::columnOf(LibraryColumns::add)));
             QTest::qWait(200);
         }
-        QVERIFY(window.openPdfWindowControllers().isEmpty());
+        QVERIFY(context.viewers().list().isEmpty());
 
         QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier, cell(1, titleColumn));
-        QTRY_COMPARE(window.openPdfWindowControllers().size(), 1);
+        QTRY_COMPARE(context.viewers().list().size(), 1);
         PdfViewerWindowController *first = PdfViewerWindowController::current();
-        QCOMPARE(first, window.openPdfWindowControllers().first());
+        QCOMPARE(first, context.viewers().list().first());
         QCOMPARE(first->currentPdfPath(), a);
         QCOMPARE(first->currentPageNumber(), 5);
         QCOMPARE(first->sourcePdfBookmarks().size(), 3);
@@ -761,10 +762,10 @@ private Q_SLOTS:
 
         QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier, cell(3, titleColumn));
         QTRY_VERIFY(PdfViewerWindowController::current() != first);
-        QCOMPARE(window.openPdfWindowControllers().size(), 1);
+        QCOMPARE(context.viewers().list().size(), 1);
         QCOMPARE(PdfViewerWindowController::current()->currentPdfPath(), b);
         PdfViewerWindowController::current()->close();
-        QVERIFY(window.openPdfWindowControllers().isEmpty());
+        QVERIFY(context.viewers().list().isEmpty());
     }
 };
 

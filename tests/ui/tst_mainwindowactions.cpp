@@ -20,6 +20,7 @@
 #include "ui/mainwindow/MetadataEditDialog.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
+#include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QClipboard>
@@ -450,7 +451,7 @@ private Q_SLOTS:
         QTest::qWait(300);
         QCOMPARE(launchLogLines("Opening PDF viewer") - before, 1);
         QCOMPARE(statusField(*window)->text(), "Opened: Book.pdf at page 12");
-        QCOMPARE(window->openPdfWindowControllers().size(), 1);
+        QCOMPARE(window->context.viewers().list().size(), 1);
 
         QTest::qWait(QApplication::doubleClickInterval());
         {

@@ -13,6 +13,7 @@
 #include "ui/app/AppContext.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/TitleShareFlow.h"
+#include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
 #include "ui/viewer/PdfEditToolPalette.h"
 #include "ui/viewer/PdfPageView.h"
@@ -263,13 +264,13 @@ private Q_SLOTS:
                              " page=" + QByteArray::number(page) + "\n"));
     }
 
-    // Showing a viewer closes the current one, whose opener drops it; the close callback runs once.
+    // Showing a viewer closes the current one, which leaves the open viewers; the close callback runs once.
     void oneCurrentViewer()
     {
-        QObject opener;
-        QList<PdfViewerWindowController *> open;
+        OpenViewers viewers;
+        const QList<PdfViewerWindowController *> &open = viewers.list();
         int firstClosed = 0;
-        auto *first = PdfViewerWindowController::openFrom(&opener, open, this->open(m_book11, 1).release());
+        auto *first = viewers.show(this->open(m_book11, 1).release());
         const std::function<void()> protocol = first->onWindowClose;
         first->onWindowClose = [&] {
             ++firstClosed;
@@ -279,7 +280,7 @@ private Q_SLOTS:
         QCOMPARE(PdfViewerWindowController::current(), first);
         QCOMPARE(m_backend.held, 2);
 
-        auto *second = PdfViewerWindowController::openFrom(&opener, open, this->open(m_book60, 1).release());
+        auto *second = viewers.show(this->open(m_book60, 1).release());
         QCOMPARE(firstClosed, 1);
         QCOMPARE(open, QList<PdfViewerWindowController *>({second}));
         QCOMPARE(PdfViewerWindowController::current(), second);

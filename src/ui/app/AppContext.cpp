@@ -1,13 +1,14 @@
 #include "ui/app/AppContext.h"
 
 #include "core/common/NotificationBus.h"
+#include "ui/viewer/OpenViewers.h"
 
 AppContext::AppContext()
     : m_setAsideRecorder(QObject::connect(&NotificationBus::instance(), &NotificationBus::stateFileSetAside,
                                           [this](const QString &path, const QString &asidePath) {
                                               m_setAsideAtStart.append({path, asidePath});
                                           })),
-      m_library(m_playlists)
+      m_library(m_playlists), m_viewers(std::make_unique<OpenViewers>())
 {
     QObject::disconnect(m_setAsideRecorder);
 }

@@ -3,9 +3,11 @@
 #include "core/library/LibrarySession.h"
 #include "core/playlist/PlaylistLibrary.h"
 
+#include <memory>
 #include <utility>
 
 class NotificationBus;
+class OpenViewers;
 
 // The shared owners every window works with, made once at start by the application delegate and
 // handed to each window's constructor. No window owns them, and no window needs another window to
@@ -26,6 +28,8 @@ public:
     LibrarySession &library() { return m_library; }
     PlaylistLibrary &playlists() { return m_playlists; }
     NotificationBus &notifications();
+    // The viewers open in the application, whichever window opened them.
+    OpenViewers &viewers() { return *m_viewers; }
 
     // The state files set aside while the context was made (the playlists file is read then), before
     // any window could hear of it: (file, where it went). The main window tells them.
@@ -40,4 +44,6 @@ private:
     // The session syncs the playlists, so they are made first and go last.
     PlaylistLibrary m_playlists;
     LibrarySession m_library;
+    // The viewers work with the library and the playlists: they go first.
+    std::unique_ptr<OpenViewers> m_viewers;
 };

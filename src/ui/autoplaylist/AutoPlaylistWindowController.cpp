@@ -279,7 +279,7 @@ void AutoPlaylistWindowController::openGeneratedTitleAtRow(int row)
                                plan.missingPath);
             return;
         }
-        PdfViewerWindowController::openSong(m_context, this, m_openPdfWindowControllers, *plan.request);
+        PdfViewerWindowController::openSong(m_context, *plan.request);
     });
 }
 

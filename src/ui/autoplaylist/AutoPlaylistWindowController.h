@@ -12,7 +12,6 @@ class AppContext;
 class AutoPlaylistYearRangeSlider;
 class GeneratedTitlesModel;
 class GeneratedTitlesView;
-class PdfViewerWindowController;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -113,5 +112,4 @@ private:
     StatusLine *m_statusField = nullptr;
     QPushButton *m_shareButton = nullptr;
     QTimer *m_libraryRefresh = nullptr;
-    QList<PdfViewerWindowController *> m_openPdfWindowControllers;
 };

@@ -162,7 +162,7 @@ void MainWindowController::showFileNotFound(const QString &path)
 
 void MainWindowController::showInViewer(const ViewerOpenRequest &request)
 {
-    PdfViewerWindowController::openSong(m_context, this, m_openPdfWindowControllers, request);
+    PdfViewerWindowController::openSong(m_context, request);
     setStatus(request.statusText);
 }
 

@@ -77,8 +77,6 @@ MainWindowController::~MainWindowController()
     delete m_customFilesWindowController.data();
     // A run still going ends its batch now, while the window that hears of the change is whole.
     delete m_autoTagRun;
-    // The viewers live as long as their opener keeps them.
-    qDeleteAll(std::exchange(m_openPdfWindowControllers, {}));
     // The table's viewport still sends events while the window's children are torn down; the preview
     // must not pass them on to a window that is already half gone.
     delete std::exchange(m_preview, nullptr);

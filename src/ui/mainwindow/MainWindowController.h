@@ -125,11 +125,6 @@ public:
     // Opening songs in the viewer.
     void openPdf(const BookmarkEntry &entry);
     void openPdfWithContext(const BookmarkEntry &entry, const BookmarkList &context);
-    // The viewers this window opened, until they close.
-    const QList<PdfViewerWindowController *> &openPdfWindowControllers() const
-    {
-        return m_openPdfWindowControllers;
-    }
 
     // Row actions and deletion.
     void deleteSelectedRows();
@@ -291,7 +286,6 @@ private:
     // The last song a click opened, so that the double click on it does not open it again.
     QString m_lastClickOpenKey;
     QElapsedTimer m_lastClickOpen;
-    QList<PdfViewerWindowController *> m_openPdfWindowControllers;
 
     SongRecognizer *m_songRecognizer = nullptr;
 

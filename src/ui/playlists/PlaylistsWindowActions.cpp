@@ -149,7 +149,7 @@ void PlaylistsWindowController::openTitleAtRow(int row)
         request.bookmarkEntry = BookmarkEntry(chosen);
         request.playlistItems = items;
         request.playlistCurrentIndex = row;
-        PdfViewerWindowController::openSong(m_context, this, m_openPdfWindowControllers, request);
+        PdfViewerWindowController::openSong(m_context, request);
         setStatus(QStringLiteral("Opened: %1 at page %2").arg(chosen.title).arg(chosen.pageNumber));
     });
 }

@@ -13,7 +13,6 @@
 
 class AppContext;
 class DefaultBookPaths;
-class PdfViewerWindowController;
 class PlaylistCardView;
 class PlaylistNamesModel;
 class PlaylistTitlesModel;
@@ -128,6 +127,4 @@ private:
         std::optional<PlaylistItem> song;
     } m_previewSong;
     quint64 m_titlesVersion = 0;
-
-    QList<PdfViewerWindowController *> m_openPdfWindowControllers;
 };

@@ -8,8 +8,10 @@
 #include "pdf/view/ViewerNavigation.h"
 #include "pdf/view/ViewerZoom.h"
 #include "platform/power/KeepAwake.h"
+#include "ui/app/AppContext.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/common/WindowPlacement.h"
+#include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
 #include "ui/viewer/PdfEditToolPalette.h"
 #include "ui/viewer/PdfPageView.h"
@@ -83,31 +85,15 @@ PdfViewerWindowController *PdfViewerWindowController::current()
     return currentViewer;
 }
 
-PdfViewerWindowController *
-PdfViewerWindowController::openFrom(QObject *opener, QList<PdfViewerWindowController *> &openViewers,
-                                    PdfViewerWindowController *viewer)
-{
-    viewer->onWindowClose = [guard = QPointer<QObject>(opener), &openViewers, viewer] {
-        if (guard)
-            openViewers.removeOne(viewer);
-        viewer->deleteLater();
-    };
-    openViewers.append(viewer);
-    viewer->showWindow();
-    return viewer;
-}
-
-PdfViewerWindowController *
-PdfViewerWindowController::openSong(AppContext &context, QObject *opener,
-                                    QList<PdfViewerWindowController *> &openViewers,
-                                    const ViewerOpenRequest &request)
+PdfViewerWindowController *PdfViewerWindowController::openSong(AppContext &context,
+                                                               const ViewerOpenRequest &request)
 {
     if (PdfViewerWindowController *current = PdfViewerWindowController::current())
         current->close();
     auto *viewer = new PdfViewerWindowController(context, request.pdfPath, request.pageNumber,
                                                  request.bookmarkEntry, request.playlistItems,
                                                  request.playlistCurrentIndex, request.sourcePdfBookmarks);
-    openFrom(opener, openViewers, viewer);
+    context.viewers().show(viewer);
     if (AppSettings::boolValue(AppSettings::studyModeEnabledKey)) {
         QScreen *screen = viewer->screen() ? viewer->screen() : QGuiApplication::primaryScreen();
         if (screen)

@@ -61,18 +61,10 @@ public:
     // The viewer shown last, while it is open.
     static PdfViewerWindowController *current();
 
-    // The opening protocol: onWindowClose removes the viewer from openViewers (while opener lives)
-    // and deletes it later; the viewer joins the list and is shown. Returns the viewer.
-    static PdfViewerWindowController *openFrom(QObject *opener,
-                                               QList<PdfViewerWindowController *> &openViewers,
-                                               PdfViewerWindowController *viewer);
-
-    // A song opened from a window's list, by the protocol of openFrom(). With study mode on the viewer
-    // takes the left half of its screen (studyModeFrame()) and the chosen provider's web search for the
-    // title opens beside it.
-    static PdfViewerWindowController *openSong(AppContext &context, QObject *opener,
-                                               QList<PdfViewerWindowController *> &openViewers,
-                                               const ViewerOpenRequest &request);
+    // A song opened from a window's list: the viewer joins the application's open viewers and shows.
+    // With study mode on it takes the left half of its screen (studyModeFrame()) and the chosen
+    // provider's web search for the title opens beside it.
+    static PdfViewerWindowController *openSong(AppContext &context, const ViewerOpenRequest &request);
     static QRect studyModeFrame(const QRect &visibleFrame);
 
     // Shows the window in front, closes the viewer that was current and takes its place.
