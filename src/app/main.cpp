@@ -1,4 +1,5 @@
 #include "core/common/AppPaths.h"
+#include "core/common/AppSettings.h"
 #include "core/common/LaunchLog.h"
 #include "core/library/LibrarySession.h"
 #include "core/storage/StateFile.h"
@@ -39,6 +40,8 @@ int main(int argc, char *argv[])
     // Saves cut short by a crash may have left their temporary files; none of ours runs yet.
     for (const QString &folder : AppPaths::stateFolders())
         StateFile::removeInterruptedSaves(folder);
+    // A settings file holding a token that an earlier version left readable to others is made private.
+    AppSettings::keepTokensPrivate();
 
     AppDelegate delegate;
     delegate.setButtonEffectsInstaller(&LyrafoldButtonEffects::install);

@@ -1,8 +1,10 @@
 #include "TestHarness.h"
 #include "core/common/AppPaths.h"
+#include "core/common/AppSettings.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +26,43 @@ class AppPathsTest : public QObject {
     }
 
 private Q_SLOTS:
+    // While the settings file holds a token, only its owner can read it, also when an earlier version
+    // left it readable (made private at start).
+    void settingsFileIsPrivateWithAToken_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("leftReadable");
+        QTest::addColumn<mode_t>("mode");
+        QTest::newRow("Discogs token") << AppSettings::discogsUserTokenKey << false << mode_t(0600);
+        QTest::newRow("recognition token") << AppSettings::recognitionTokenKey << false << mode_t(0600);
+        QTest::newRow("token left readable") << AppSettings::discogsUserTokenKey << true << mode_t(0600);
+        QTest::newRow("no token") << AppSettings::uiLanguageKey << false << mode_t(0644);
+        QTest::newRow("no token left readable") << AppSettings::uiLanguageKey << true << mode_t(0644);
+    }
+
+    void settingsFileIsPrivateWithAToken()
+    {
+        QFETCH(QString, key);
+        QFETCH(bool, leftReadable);
+        QFETCH(mode_t, mode);
+        const mode_t savedMask = ::umask(022);
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Lyrafold", "Lyrafold");
+        const QString file = settings.fileName();
+        QFile::remove(file);
+        if (leftReadable) {
+            settings.setValue(key, "abc");
+            settings.sync();
+            QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                                    QFile::ReadOther));
+            AppSettings::keepTokensPrivate();
+        } else {
+            AppSettings::setValue(key, "abc");
+        }
+        ::umask(savedMask);
+        QCOMPARE(modeOf(file), mode);
+        QCOMPARE(AppSettings::stringValue(key), QStringLiteral("abc"));
+    }
+
     void cleanup()
     {
         QFile::remove(expected());

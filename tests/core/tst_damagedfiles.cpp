@@ -152,19 +152,28 @@ private Q_SLOTS:
         QCOMPARE(TestHarness::readFile(setAside.at(0).at(1).toString()), bytes);
     }
 
-    // Only the temporary files of interrupted saves go, in each folder of state files.
+    // Only the temporary files of our interrupted saves go, in each folder of state files, at every start;
+    // the user's own files beside them stay.
     void interruptedSavesAreRemoved()
     {
-        const QStringList leftovers{"slot_1.json.Ab12Cd", "slots_meta.json.xYzzy9"};
-        const QStringList kept{"slot_1.json", "slot_1.json.unreadable-20240101-120000", "notes.txt.Ab12Cd",
-                               "slot_1.json.Ab12C", "slot_1.json.Ab-2Cd"};
+        const QStringList leftovers{".slot_1.json.lyrafold-Ab12Cd", ".slots_meta.json.lyrafold-xYzzy9"};
+        const QStringList kept{"slot_1.json",
+                               "slot_1.json.unreadable-20240101-120000",
+                               "playlists.json.backup",
+                               "slot_1.json.before",
+                               "notes.json.2024v1",
+                               "slot_1.json.Ab12Cd",
+                               ".slot_1.json.Ab12Cd",
+                               "slot_1.json.lyrafold-Ab12Cd",
+                               ".slot_1.json.lyrafold-Ab12C"};
         for (const QString &folder : AppPaths::stateFolders())
             for (const QString &name : leftovers + kept)
                 TestHarness::writeFile(folder + QLatin1Char('/') + name, "x");
 
         for (const QString &folder : AppPaths::stateFolders()) {
-            QCOMPARE(StateFile::removeInterruptedSaves(folder), leftovers.size());
-            QStringList left = QDir(folder).entryList(QDir::Files);
+            for (int start = 0; start < 2; ++start)
+                QCOMPARE(StateFile::removeInterruptedSaves(folder), start == 0 ? leftovers.size() : 0);
+            QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden);
             QStringList expected = kept;
             left.sort();
             expected.sort();

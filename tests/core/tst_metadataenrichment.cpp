@@ -173,16 +173,6 @@ private Q_SLOTS:
         // Only the loopback server is ever asked, never through a proxy from the environment.
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
         QVERIFY(m_server.listen());
-        m_server.setHandler([this](const LoopbackHttpServer::Request &request) {
-            const QByteArray path = request.path();
-            if (path == "/ws/2/recording")
-                return m_search;
-            if (path.startsWith("/ws/2/recording/"))
-                return m_lookup;
-            if (path == "/database/search")
-                return m_discogs;
-            return Response{404, {}};
-        });
 
         const QString root = TestHarness::home() + QStringLiteral("/resources");
         const QJsonObject blueBossa{{"Title", "Blue Bossa"},
@@ -205,6 +195,16 @@ private Q_SLOTS:
         NetworkThrottle::setMinimumGapForTesting(0ms);
         DiscogsAuth::setUserToken(std::nullopt);
         m_server.clearRequests();
+        m_server.setHandler([this](const LoopbackHttpServer::Request &request) {
+            const QByteArray path = request.path();
+            if (path == "/ws/2/recording")
+                return m_search;
+            if (path.startsWith("/ws/2/recording/"))
+                return m_lookup;
+            if (path == "/database/search")
+                return m_discogs;
+            return Response{404, {}};
+        });
         m_search = LoopbackHttpServer::json(searchAnswer(recordingId));
         m_lookup = LoopbackHttpServer::json(lookupAnswer("1959-08-17"));
         m_discogs =
@@ -456,6 +456,37 @@ private Q_SLOTS:
         QCOMPARE(headers.value("user-agent"), MetadataWebClient::userAgent());
     }
 
+    // A redirect is followed with the token only to the same origin (scheme, host and port).
+    void discogsTokenStaysWithItsHost_data()
+    {
+        QTest::addColumn<bool>("sameHost");
+        QTest::newRow("same origin") << true;
+        QTest::newRow("other origin") << false;
+    }
+
+    void discogsTokenStaysWithItsHost()
+    {
+        QFETCH(bool, sameHost);
+        LoopbackHttpServer other;
+        QVERIFY(other.listen());
+        other.setHandler([this](const LoopbackHttpServer::Request &) { return m_discogs; });
+        const QUrl target = (sameHost ? m_server.baseUrl() : other.baseUrl()).resolved(QUrl("/elsewhere"));
+        const Response discogsAnswer = m_discogs;
+        m_server.setHandler([&](const LoopbackHttpServer::Request &request) {
+            if (request.path() == "/elsewhere")
+                return discogsAnswer;
+            Response redirect{302, {}};
+            redirect.location = target.toEncoded();
+            return redirect;
+        });
+
+        const std::optional<ExternalEnrichment> found = discogs("Blue Bossa", "", "abc");
+        QVERIFY(other.requests().isEmpty());
+        QCOMPARE(m_server.requests().size(), sameHost ? 2 : 1);
+        QCOMPARE(m_server.requests().last().headers.value("authorization"), QByteArray("Discogs token=abc"));
+        QCOMPARE(found.has_value() && found->genre.has_value(), sameHost);
+    }
+
     void discogsAnswer_data()
     {
         QTest::addColumn<QByteArray>("answer");
@@ -560,6 +591,16 @@ private Q_SLOTS:
         // No recording found: one request to MusicBrainz only.
         DiscogsAuth::setUserToken(std::nullopt);
         m_server.clearRequests();
+        m_server.setHandler([this](const LoopbackHttpServer::Request &request) {
+            const QByteArray path = request.path();
+            if (path == "/ws/2/recording")
+                return m_search;
+            if (path.startsWith("/ws/2/recording/"))
+                return m_lookup;
+            if (path == "/database/search")
+                return m_discogs;
+            return Response{404, {}};
+        });
         m_search = LoopbackHttpServer::json(json({{"recordings", QJsonArray()}}));
         QVERIFY(enrich(entry));
         QCOMPARE(targets().size(), 1);

@@ -74,8 +74,7 @@ int saveLoop(int argc, char *argv[])
 QStringList leftovers()
 {
     return QDir(AppPaths::slotsDir())
-        .entryList({QStringLiteral("slot_%1.json.*").arg(slot)}, QDir::Files | QDir::Hidden)
-        .filter(QRegularExpression(QStringLiteral("\\.json\\.[A-Za-z0-9]{6}$")));
+        .entryList({QStringLiteral(".slot_%1.json.lyrafold-*").arg(slot)}, QDir::Files | QDir::Hidden);
 }
 
 } // namespace

@@ -123,6 +123,7 @@ void LoopbackHttpServer::readFrom(QTcpSocket *socket)
         QByteArray reply =
             "HTTP/1.1 " + QByteArray::number(response.status) + (response.status < 300 ? " OK" : " Error") +
             "\r\nContent-Type: " + response.contentType +
+            (response.location.isEmpty() ? QByteArray() : "\r\nLocation: " + response.location) +
             "\r\nContent-Length: " + QByteArray::number(response.body.size()) + "\r\n\r\n" + response.body;
         if (response.delay.count() > 0)
             QTimer::singleShot(response.delay, socket, [socket, reply] { socket->write(reply); });

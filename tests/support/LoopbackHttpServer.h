@@ -46,6 +46,7 @@ public:
         QByteArray contentType = "application/json";
         bool silent = false;                // never answer, so that the client times out
         std::chrono::milliseconds delay{0}; // answer this much later
+        QByteArray location{};              // sent as the Location header when set (a redirect)
     };
 
     using Handler = std::function<Response(const Request &)>;

@@ -116,8 +116,10 @@ private Q_SLOTS:
     {
         const QString folder = AppPaths::slotsDir();
         TestHarness::writeFile(folder + QStringLiteral("/slot_1.json"), "{}");
-        TestHarness::writeFile(folder + QStringLiteral("/slot_1.json.Xq3Lmz"), "{\"savedAt\":");
-        TestHarness::writeFile(AppPaths::playlistsPath() + QStringLiteral(".aB9cD0"), "[");
+        TestHarness::writeFile(folder + QStringLiteral("/.slot_1.json.lyrafold-Xq3Lmz"), "{\"savedAt\":");
+        const QString playlistsLeftover = QFileInfo(AppPaths::playlistsPath()).absolutePath() +
+                                          QStringLiteral("/.playlists.json.lyrafold-aB9cD0");
+        TestHarness::writeFile(playlistsLeftover, "[");
 
         QProcess app;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -128,8 +130,8 @@ private Q_SLOTS:
         QVERIFY(app.waitForFinished(20000));
         QCOMPARE(app.exitCode(), 0);
         QVERIFY(QFileInfo::exists(folder + QStringLiteral("/slot_1.json")));
-        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/slot_1.json.Xq3Lmz")));
-        QVERIFY(!QFileInfo::exists(AppPaths::playlistsPath() + QStringLiteral(".aB9cD0")));
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/.slot_1.json.lyrafold-Xq3Lmz")));
+        QVERIFY(!QFileInfo::exists(playlistsLeftover));
     }
 };
 

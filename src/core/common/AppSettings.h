@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <optional>
@@ -17,6 +18,9 @@ inline const QString recognitionTokenKey = QStringLiteral("RecognitionAPIToken")
 // Set once the user has agreed that a listening run sends the recorded clip to the recognition service.
 inline const QString recognitionUploadConfirmedKey = QStringLiteral("RecognitionAudioUploadConfirmed");
 
+// Keys whose values are secrets: while the settings file holds one, only its owner may read it.
+inline const QStringList tokenKeys{discogsUserTokenKey, recognitionTokenKey};
+
 QVariant value(const QString &key, const QVariant &defaultValue = {});
 bool contains(const QString &key);
 void setValue(const QString &key, const QVariant &value);
@@ -30,5 +34,9 @@ bool boolValue(const QString &key, bool defaultValue = false);
 // line breaks; a missing or blank one is nothing, and storing nothing removes the key.
 std::optional<QString> trimmedText(const QString &key);
 void setTrimmedText(const QString &key, const std::optional<QString> &text);
+
+// Makes the settings file readable by its owner only when it holds a token; at start, for a file an
+// earlier version or another program left readable.
+void keepTokensPrivate();
 
 } // namespace AppSettings

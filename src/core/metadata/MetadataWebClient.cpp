@@ -63,8 +63,15 @@ void startRequest(const QUrl &url, const QList<MetadataWebClient::Header> &heade
 {
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, MetadataWebClient::userAgent());
-    for (const auto &[name, value] : headers)
+    bool carriesToken = false;
+    for (const auto &[name, value] : headers) {
         request.setRawHeader(name, value);
+        carriesToken = carriesToken || name.compare("Authorization", Qt::CaseInsensitive) == 0;
+    }
+    // A redirect to another host never takes the user's token along.
+    if (carriesToken)
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::SameOriginRedirectPolicy);
     request.setTransferTimeout(int(timeout.count()));
 
     QNetworkReply *reply = threadManager()->get(request);

@@ -10,11 +10,16 @@
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <QThreadPool>
 #include <QWaitCondition>
 
 #include <simdjson.h>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcStateFile, "lyrafold.statefile")
 
@@ -127,6 +132,22 @@ private:
     QThreadPool m_pool;
 };
 
+// The mode of a file the user creates: what the umask leaves of 0666, read once where no other thread
+// can change the umask meanwhile.
+mode_t newFileMode()
+{
+    static const mode_t mode = [] {
+        mode_t mask = 022;
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (status.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : status.readAll().split('\n'))
+                if (line.startsWith("Umask:"))
+                    mask = mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+        return mode_t(0666 & ~mask);
+    }();
+    return mode;
+}
+
 bool writeNow(const QString &path, const QByteArray &bytes, QString *error)
 {
     const auto fail = [&](const QString &reason) {
@@ -138,19 +159,25 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error)
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
         return fail(QStringLiteral("cannot create folder %1").arg(info.absolutePath()));
-    QSaveFile file(path);
-    // Unbuffered: Qt takes a short write for success when it flushes its buffer at commit (a full disk,
-    // a file size limit), and would put a truncated file in place. Written directly, a short write
-    // shows in write()'s result.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    // The file is written under a name of our own beside the target, then renamed over it: a crash leaves
+    // the previous file whole, and the start-up sweep can tell what we left from the user's own files.
+    QTemporaryFile file(StateFile::temporaryTemplate(info.absoluteFilePath()));
+    if (!file.open())
         return fail(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fail(reason);
-    }
-    if (!file.commit())
+    // The new version keeps the target's permissions (a file the user made private stays so).
+    struct stat target {};
+    const mode_t mode =
+        ::stat(QFile::encodeName(path).constData(), &target) == 0 ? target.st_mode & 07777 : newFileMode();
+    if (::fchmod(file.handle(), mode) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    // A short write (a full disk, a file size limit) shows in write()'s or flush()'s result, and nothing
+    // short is ever renamed into place.
+    if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0)
         return fail(file.errorString());
+    // rename(2) replaces the target in one step; QTemporaryFile::rename() refuses an existing one.
+    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    file.setAutoRemove(false);
     return true;
 }
 
@@ -236,10 +263,17 @@ std::optional<QString> setAside(const QString &path)
     return target;
 }
 
+QString temporaryTemplate(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".lyrafold-XXXXXX");
+}
+
 int removeInterruptedSaves(const QString &folder)
 {
-    // QSaveFile names its temporary file after the target with six random letters or digits.
-    static const QRegularExpression leftover(QStringLiteral("^.+\\.json\\.[A-Za-z0-9]{6}$"));
+    // Only the names writeNow() gives its temporary files: whatever else lies beside the state files
+    // belongs to the user.
+    static const QRegularExpression leftover(QStringLiteral("^\\..+\\.lyrafold-[A-Za-z0-9]{6}$"));
     QDir dir(folder);
     int removed = 0;
     for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {

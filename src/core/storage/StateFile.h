@@ -60,9 +60,12 @@ void waitForAllPendingWrites();
 // failed.
 std::optional<QString> setAside(const QString &path);
 
-// Removes what saves cut short by a crash or a kill left beside the state files in folder:
-// "<name>.json.XXXXXX" (there is none where the system gives the writer a nameless file). Only while
-// nothing saves, as at start: a save in progress has such a file too. Returns how many were removed.
+// The template of the temporary file a write of path goes through: ".<name>.lyrafold-XXXXXX" beside it.
+QString temporaryTemplate(const QString &path);
+
+// Removes what saves cut short by a crash or a kill left beside the state files in folder: the
+// temporary files named by temporaryTemplate(), nothing else. Only while nothing saves, as at start: a
+// save in progress has such a file too. Returns how many were removed.
 int removeInterruptedSaves(const QString &folder);
 
 // Reads and decodes a state file. Missing, unreadable and undecodable files give nothing; an

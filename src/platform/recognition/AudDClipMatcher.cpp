@@ -130,6 +130,8 @@ void AudDClipMatcher::match(const AudioClip &clip)
     QNetworkRequest request(m_endpoint);
     request.setHeader(QNetworkRequest::UserAgentHeader, MetadataWebClient::userAgent());
     request.setTransferTimeout(int(m_timeout.count()));
+    // The form carries a token: a redirect to another host is not followed.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     QNetworkReply *reply = m_network.post(request, form);
     form->setParent(reply);
     reply->setProperty(ownTokenProperty, ownToken.has_value());
