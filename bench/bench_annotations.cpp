@@ -6,7 +6,7 @@
 
 #include "core/annotations/BookAnnotations.h"
 #include "core/storage/StateFile.h"
-#include "pdf/view/ViewerZoom.h"
+#include "core/viewer/ViewerZoom.h"
 #include "ui/viewer/PdfPageView.h"
 
 #include <QCoreApplication>

@@ -2,8 +2,8 @@
 // (a fresh document, as after opening a book) of an engraved and of a scanned page at 1200 x 1600
 // pixels, and the peak memory while paging through the whole songbook zoomed to twice the fit.
 
+#include "core/viewer/ViewerZoom.h"
 #include "pdf/view/PageRenderQueue.h"
-#include "pdf/view/ViewerZoom.h"
 #include "ui/viewer/PdfPageView.h"
 
 #include <QApplication>

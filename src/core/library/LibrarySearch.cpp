@@ -175,29 +175,9 @@ QStringList titleWordsForSearch(const QString &title)
     return words;
 }
 
-std::optional<QList<int>> wordStartIndicesForSearch(const QStringList &titleWords,
-                                                    const QStringList &searchWords)
-{
-    QList<int> positions;
-    for (const QString &word : searchWords) {
-        const auto found =
-            std::find_if(titleWords.cbegin(), titleWords.cend(),
-                         [&word](const QString &titleWord) { return titleWord.startsWith(word); });
-        if (found == titleWords.cend())
-            return std::nullopt;
-        positions.append(int(found - titleWords.cbegin()));
-    }
-    return positions;
-}
-
 QString tagTextForSearch(const BookmarkEntry &entry)
 {
     return searchForm(rawTagText(entry));
-}
-
-bool bookmarkTagsMatchSearchWords(const BookmarkEntry &entry, const QStringList &searchWords)
-{
-    return searchWords.isEmpty() || containsAll(tagTextForSearch(entry), searchWords);
 }
 
 BookmarkList runFilter(const BookmarkList &bookmarks, qsizetype startIndex, qsizetype count,

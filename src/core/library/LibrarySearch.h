@@ -43,16 +43,8 @@ SearchQuery parseSearchQuery(const QString &text);
 // apostrophe inside a word stays: "don't" is one word.
 QStringList titleWordsForSearch(const QString &title);
 
-// For each search word, the position of the first title word that starts with it; nothing when a
-// search word starts none. No search words give an empty list.
-std::optional<QList<int>> wordStartIndicesForSearch(const QStringList &titleWords,
-                                                    const QStringList &searchWords);
-
 // Composer, genre, style and tempo joined by single blanks, in search form.
 QString tagTextForSearch(const BookmarkEntry &entry);
-
-// Whether every search word lies inside the tag text; true for no words.
-bool bookmarkTagsMatchSearchWords(const BookmarkEntry &entry, const QStringList &searchWords);
 
 // The matches among bookmarks[startIndex, startIndex + count), ranked. Prepares just that range: for
 // the whole library, keep a LibrarySearchIndex instead.

@@ -43,7 +43,8 @@ std::optional<PageRange> pageRange(qint64 pageNumber, qint64 pageSpan, int pageC
     return PageRange{int(start), int(std::min<qint64>(start + span, pageCount))};
 }
 
-struct PageLayout {
+// Where a source page goes in an export.
+struct OutputPage {
     QRectF box; // empty: a blank page
     int rotation = 0;
     QSizeF size; // of the output page
@@ -52,7 +53,7 @@ struct PageLayout {
 // The crop box, or the media box when the crop box has no area, and the output page for it: its own
 // shown size (its rotation applied, so a small turned page keeps its shape) unless it is as large as
 // Letter or A4, which go on Letter.
-PageLayout pageLayout(const PdfPageBoxes &boxes)
+OutputPage outputPage(const PdfPageBoxes &boxes)
 {
     const QRectF box =
         boxes.cropBox.width() > 0 && boxes.cropBox.height() > 0 ? boxes.cropBox : boxes.mediaBox;
@@ -221,7 +222,8 @@ private:
 struct PlannedTitle {
     QString path;
     PageRange range;
-    const SongRecord *record = nullptr;
+    // The playlist's item; none for a single title.
+    const PlaylistItem *item = nullptr;
 };
 
 qint64 pageTotal(const QList<PlannedTitle> &plan)
@@ -301,15 +303,16 @@ ExportResult writeImages(const std::optional<QString> &folder, PageImages &image
     return ExportResult::made(*folder);
 }
 
-// Adds one source page to the writer as the PDF exports lay it out; false when it has to be left out.
-std::optional<PageLayout>
+// Adds one source page to the writer as the PDF exports lay it out and gives its layout; nothing when
+// the page has to be left out.
+std::optional<OutputPage>
 addSourcePage(PdfWriter &writer, const QString &path, int index,
-              const std::function<void(PdfWriter::Page &, const PageLayout &)> &decorate)
+              const std::function<void(PdfWriter::Page &, const OutputPage &)> &decorate)
 {
     const Result<PdfPageBoxes> boxes = writer.pageBoxes(path, index);
     if (!boxes)
         return std::nullopt;
-    const PageLayout layout = pageLayout(boxes.value());
+    const OutputPage layout = outputPage(boxes.value());
     PdfWriter::Page page;
     page.size = layout.size;
     if (!layout.box.isEmpty()) {
@@ -361,12 +364,12 @@ ExportResult buildPlaylistPDF(const QList<PlaylistItem> &items, const QString &p
     reportTitles(progress, 0, plan.size());
     LinkHeader header;
     for (const PlannedTitle &title : plan) {
-        const auto &item = static_cast<const PlaylistItem &>(*title.record);
+        const PlaylistItem &item = *title.item;
         const int first = writer.pageCount();
         for (int index = title.range.start; index < title.range.end; ++index) {
             if (isCancelled(progress))
                 return ExportResult::failed(Failure::cancelled);
-            addSourcePage(writer, title.path, index, [&](PdfWriter::Page &page, const PageLayout &layout) {
+            addSourcePage(writer, title.path, index, [&](PdfWriter::Page &page, const OutputPage &layout) {
                 if (!includeStreamingLinksInHeader || index != title.range.start)
                     return;
                 page.pageDrawing = header.drawing(writer, layout.size.height());
@@ -410,7 +413,7 @@ ExportResult buildSingleBookmarkPDF(const BookmarkEntry &entry, const QString &s
     for (int index = range->start; index < range->end; ++index) {
         if (isCancelled(progress))
             return ExportResult::failed(Failure::cancelled);
-        addSourcePage(writer, entry.pdfFilePath, index, [&](PdfWriter::Page &page, const PageLayout &layout) {
+        addSourcePage(writer, entry.pdfFilePath, index, [&](PdfWriter::Page &page, const OutputPage &layout) {
             const QList<StrokeRecord> strokes = annotations.strokesByPage.value(index);
             const QList<TextRecord> texts = annotations.textsByPage.value(index);
             if (layout.box.isEmpty() || (strokes.isEmpty() && texts.isEmpty()))
@@ -441,12 +444,7 @@ ExportResult buildSingleBookmarkJPEGs(const BookmarkEntry &entry, const QString 
         return count ? ExportResult::failed(Failure::nothingToExport)
                      : ExportResult::failed(Failure::bookMissing, entry.pdfFilePath);
     }
-    return writeImages(folder, images, {{entry.pdfFilePath, *range, &entry}}, progress);
-}
-
-std::optional<QString> editCacheURL(const QString &pdfPath)
-{
-    return PdfEditCacheCodec::filePath(pdfPath);
+    return writeImages(folder, images, {{entry.pdfFilePath, *range, nullptr}}, progress);
 }
 
 } // namespace PlaylistShareService

@@ -48,7 +48,4 @@ ExportResult buildSingleBookmarkPDF(const BookmarkEntry &entry, const QString &s
 ExportResult buildSingleBookmarkJPEGs(const BookmarkEntry &entry, const QString &suggestedBase,
                                       BuildProgress *progress = nullptr);
 
-// Where the annotations of the PDF at pdfPath are kept; nothing without a data folder. Creates nothing.
-std::optional<QString> editCacheURL(const QString &pdfPath);
-
 } // namespace PlaylistShareService

@@ -64,11 +64,6 @@ QImage scaledDown(const QImage &image, qreal maxSide, qreal devicePixelRatio)
     return result;
 }
 
-QImage embeddedCoverImage(const QString &pdfFileName)
-{
-    return firstLoadable(UIAssetFiles::coverFiles(pdfFileName));
-}
-
 QIcon systemSymbol(const QString &symbolName)
 {
     // The freedesktop icon naming names where one fits; the rest are drawn for us only.

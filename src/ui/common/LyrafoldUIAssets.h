@@ -27,9 +27,6 @@ QPixmap image(const QString &name, qreal maxSide);
 // unchanged. Safe on any thread.
 QImage scaledDown(const QImage &image, qreal maxSide, qreal devicePixelRatio = 1.0);
 
-// The cover shipped for a book, by its PDF file name. Safe on any thread.
-QImage embeddedCoverImage(const QString &pdfFileName);
-
 // The desktop theme's icon for a symbol name the windows use (e.g. "magnifyingglass", "trash"), with
 // a bundled drawing where the theme has none. A null icon for a symbol name not known here. Main
 // thread.

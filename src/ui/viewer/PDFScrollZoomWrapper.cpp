@@ -1,6 +1,6 @@
 #include "ui/viewer/PDFScrollZoomWrapper.h"
 
-#include "pdf/view/ViewerZoom.h"
+#include "core/viewer/ViewerZoom.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QMouseEvent>

@@ -122,7 +122,6 @@ void PdfPageView::setScaleFactor(double scale, std::optional<QPointF> anchor)
     horizontalScrollBar()->setValue(int(std::round(wanted.x())));
     verticalScrollBar()->setValue(int(std::round(wanted.y())));
     relayout();
-    emit scaleChanged();
 }
 
 void PdfPageView::setScaleLimits(double minimum, double maximum)
@@ -583,8 +582,6 @@ void PdfPageView::drawAside(int page, quint64 version, const AnnotationLayerGeom
                 viewport()->update();
             }
             updateAnnotationLayers();
-            if (annotationLayersComplete())
-                emit annotationLayersCompleted();
         },
         &m_annotationPool);
 }

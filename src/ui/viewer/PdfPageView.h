@@ -1,11 +1,11 @@
 #pragma once
 
 #include "core/annotations/PdfEditCacheFile.h"
+#include "core/viewer/PageLayout.h"
 #include "pdf/annotations/AnnotationLayer.h"
 #include "pdf/engine/PdfDocument.h"
 #include "pdf/view/PageGeometry.h"
 #include "pdf/view/PageImageCache.h"
-#include "pdf/view/PageLayout.h"
 #include "pdf/view/PageRenderQueue.h"
 
 #include "core/annotations/AnnotationDocument.h"
@@ -108,13 +108,10 @@ public:
 
 Q_SIGNALS:
     void pageChanged();
-    void scaleChanged();
     // Scrolled, resized or laid out anew: what is shown where has changed.
     void visibleAreaChanged();
     // An update of the wanted images found them all there.
     void imagesCompleted();
-    // The last annotation layer drawn on a worker arrived.
-    void annotationLayersCompleted();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -1,7 +1,7 @@
 // The PDF viewer's window content: the toolbar row, the page area and the floating buttons.
 
-#include "pdf/view/ViewerNavigation.h"
-#include "pdf/view/ViewerZoom.h"
+#include "core/viewer/ViewerNavigation.h"
+#include "core/viewer/ViewerZoom.h"
 #include "ui/common/LyrafoldUIAssets.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"

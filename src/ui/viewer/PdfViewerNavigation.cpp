@@ -2,8 +2,8 @@
 
 #include "core/common/DiagnosticLog.h"
 #include "core/common/PdfViewLog.h"
-#include "pdf/view/ViewerNavigation.h"
-#include "pdf/view/ViewerZoom.h"
+#include "core/viewer/ViewerNavigation.h"
+#include "core/viewer/ViewerZoom.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 #include "ui/viewer/ViewerToolbarRow.h"

@@ -4,9 +4,9 @@
 #include "core/annotations/EditToolState.h"
 #include "core/library/BookmarkEntry.h"
 #include "core/playlist/PlaylistItem.h"
+#include "core/viewer/SwipeAccumulator.h"
+#include "core/viewer/ViewerSession.h"
 #include "pdf/engine/PdfDocument.h"
-#include "pdf/view/SwipeAccumulator.h"
-#include "pdf/view/ViewerSession.h"
 
 #include <QList>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "pdf/view/ViewerZoom.h"
+#include "core/viewer/ViewerZoom.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "pdf/view/ViewerNavigation.h"
+#include "core/viewer/ViewerNavigation.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
-#include "pdf/view/ViewerSession.h"
+#include "core/viewer/ViewerSession.h"
 
 #include "core/library/LibrarySort.h"
-#include "pdf/view/ViewerNavigation.h"
+#include "core/viewer/ViewerNavigation.h"
 
 #include <QFileInfo>
 

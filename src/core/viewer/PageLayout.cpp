@@ -1,4 +1,4 @@
-#include "pdf/view/PageLayout.h"
+#include "core/viewer/PageLayout.h"
 
 #include <cmath>
 

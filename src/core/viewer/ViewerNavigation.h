@@ -2,7 +2,7 @@
 
 #include "core/library/BookmarkEntry.h"
 #include "core/playlist/PlaylistItem.h"
-#include "pdf/view/PageLayout.h"
+#include "core/viewer/PageLayout.h"
 
 #include <QList>
 #include <QString>

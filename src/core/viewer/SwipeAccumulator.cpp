@@ -1,6 +1,6 @@
-#include "pdf/view/SwipeAccumulator.h"
+#include "core/viewer/SwipeAccumulator.h"
 
-#include "pdf/view/ViewerZoom.h"
+#include "core/viewer/ViewerZoom.h"
 
 #include <cmath>
 
