@@ -116,14 +116,47 @@ private Q_SLOTS:
                                                     << "2:A/X" << 2 << 0;
     }
 
+    // The history as the stacks hold it, and as the signals last told it (the palette's Undo and
+    // Redo follow those).
     void history()
     {
         QFETCH(QString, script);
         AnnotationDocument document;
+        bool toldUndo = false;
+        bool toldRedo = false;
+        connect(&document, &AnnotationDocument::canUndoChanged, this, [&](bool can) {
+            QVERIFY(can != toldUndo);
+            toldUndo = can;
+        });
+        connect(&document, &AnnotationDocument::canRedoChanged, this, [&](bool can) {
+            QVERIFY(can != toldRedo);
+            toldRedo = can;
+        });
         run(document, script);
         QTEST(describe(document), "pages");
         QTEST(int(document.undoStack().size()), "undo");
         QTEST(int(document.redoStack().size()), "redo");
+        QCOMPARE(toldUndo, !document.undoStack().isEmpty());
+        QCOMPARE(toldRedo, !document.redoStack().isEmpty());
+        document.reset();
+        QVERIFY(!toldUndo && !toldRedo);
+    }
+
+    // Undo takes back the last historyLimit changes; the oldest stay.
+    void historyIsBounded()
+    {
+        AnnotationDocument document;
+        const int strokes = int(AnnotationDocument::historyLimit) + 20;
+        for (int i = 0; i < strokes; ++i)
+            document.addStroke(i, stroke(QLatin1Char('A')));
+        while (document.undo()) {
+        }
+        QCOMPARE(int(document.redoStack().size()), int(AnnotationDocument::historyLimit));
+        int kept = 0;
+        for (int i = 0; i < strokes; ++i)
+            kept += document.pageHasAnnotations(i) ? 1 : 0;
+        QCOMPARE(kept, 20);
+        QVERIFY(document.pageHasAnnotations(19) && !document.pageHasAnnotations(20));
     }
 
     // Every change gives its page a new version; the view adds an appended stroke or note in place.

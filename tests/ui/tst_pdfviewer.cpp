@@ -8,7 +8,7 @@
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/share/ExportNaming.h"
 #include "core/storage/StateFile.h"
-#include "pdf/view/ViewerZoom.h"
+#include "core/viewer/ViewerZoom.h"
 #include "platform/power/KeepAwake.h"
 #include "ui/app/AppContext.h"
 #include "ui/services/LyrafoldLanguageService.h"
@@ -956,9 +956,17 @@ private Q_SLOTS:
             points.append(
                 onPage(*viewer, pages.at(parts[0].toInt()), {parts[1].toDouble(), parts[2].toDouble()}));
         }
+        const auto *palette = viewer->findChild<PdfEditInspectorView *>();
+        QVERIFY(!palette->undoButton()->isEnabled() && !palette->redoButton()->isEnabled());
         drag(*viewer, points);
         const PdfEditCacheFile drawn = viewer->annotations().document().pages();
         QFETCH(int, kept);
+        // Undo and Redo follow the history.
+        QCOMPARE(palette->undoButton()->isEnabled(), kept > 0);
+        viewer->undoEdit();
+        QCOMPARE(palette->redoButton()->isEnabled(), kept > 0);
+        QVERIFY(!palette->undoButton()->isEnabled());
+        viewer->redoEdit();
         if (kept == 0) {
             QVERIFY(!drawn.hasAnnotations());
             QVERIFY(viewer->annotations().document().undoStack().isEmpty());

@@ -14,6 +14,28 @@ EditAction actionOn(EditAction::Kind kind, qint64 page)
 
 } // namespace
 
+class AnnotationDocument::HistoryWatch {
+public:
+    explicit HistoryWatch(AnnotationDocument &document)
+        : m_document(document), m_couldUndo(document.canUndo()), m_couldRedo(document.canRedo())
+    {
+    }
+    ~HistoryWatch()
+    {
+        if (m_document.canUndo() != m_couldUndo)
+            emit m_document.canUndoChanged(m_document.canUndo());
+        if (m_document.canRedo() != m_couldRedo)
+            emit m_document.canRedoChanged(m_document.canRedo());
+    }
+    HistoryWatch(const HistoryWatch &) = delete;
+    HistoryWatch &operator=(const HistoryWatch &) = delete;
+
+private:
+    AnnotationDocument &m_document;
+    const bool m_couldUndo;
+    const bool m_couldRedo;
+};
+
 AnnotationDocument::AnnotationDocument(QObject *parent) : QObject(parent) {}
 
 bool AnnotationDocument::pageHasAnnotations(qint64 page) const
@@ -28,6 +50,7 @@ quint64 AnnotationDocument::version(qint64 page) const
 
 void AnnotationDocument::reset(const PdfEditCacheFile &pages)
 {
+    const HistoryWatch watch(*this);
     m_pages = pages;
     m_undo.clear();
     m_redo.clear();
@@ -38,6 +61,7 @@ void AnnotationDocument::reset(const PdfEditCacheFile &pages)
 
 void AnnotationDocument::clearHistory()
 {
+    const HistoryWatch watch(*this);
     m_undo.clear();
     m_redo.clear();
 }
@@ -51,9 +75,17 @@ void AnnotationDocument::touch(qint64 page, Change change)
 
 void AnnotationDocument::perform(EditAction action)
 {
+    const HistoryWatch watch(*this);
     applyRedo(action);
     m_undo.append(std::move(action));
     m_redo.clear();
+    trimHistory();
+}
+
+void AnnotationDocument::trimHistory()
+{
+    if (m_undo.size() > historyLimit)
+        m_undo.remove(0, m_undo.size() - historyLimit);
 }
 
 EditAction AnnotationDocument::clearAction(qint64 page) const
@@ -94,6 +126,7 @@ bool AnnotationDocument::clearBook()
 {
     if (!hasAnnotations())
         return false;
+    const HistoryWatch watch(*this);
     // The pages with a stroke list first, then those with notes only.
     QList<qint64> pages = m_pages.strokesByPage.keys();
     for (const qint64 page : m_pages.textsByPage.keys()) {
@@ -105,6 +138,7 @@ bool AnnotationDocument::clearBook()
             m_undo.append(clearAction(page));
     }
     m_redo.clear();
+    trimHistory();
     // The pages go with their lists: nothing of the book is left to write.
     m_pages = {};
     for (const qint64 page : std::as_const(pages))
@@ -116,6 +150,7 @@ bool AnnotationDocument::undo()
 {
     if (m_undo.isEmpty())
         return false;
+    const HistoryWatch watch(*this);
     EditAction action = m_undo.takeLast();
     applyUndo(action);
     m_redo.append(std::move(action));
@@ -126,6 +161,7 @@ bool AnnotationDocument::redo()
 {
     if (m_redo.isEmpty())
         return false;
+    const HistoryWatch watch(*this);
     EditAction action = m_redo.takeLast();
     applyRedo(action);
     m_undo.append(std::move(action));
@@ -136,6 +172,7 @@ bool AnnotationDocument::withdrawLastStroke()
 {
     if (m_undo.isEmpty() || m_undo.last().kind != EditAction::Kind::addStroke)
         return false;
+    const HistoryWatch watch(*this);
     QList<StrokeRecord> &list = m_pages.strokesByPage[m_undo.last().pageIndex];
     list.removeLast();
     const qint64 page = m_undo.takeLast().pageIndex;

@@ -24,14 +24,16 @@ struct EditAction {
 // copies nothing until one side changes). Main thread only.
 //
 // Every change is one action, also a whole stroke however long its drag: a new change empties the
-// redo history; undo and redo move one action at a time between the two. The history has no limit and
-// is emptied whenever the annotations are replaced (reset()), so it never spans two books or two
-// openings.
+// redo history; undo and redo move one action at a time between the two. The undo history keeps the
+// last historyLimit actions (the oldest go first) and is emptied whenever the annotations are replaced
+// (reset()), so it never spans two books or two openings.
 class AnnotationDocument : public QObject {
     Q_OBJECT
 
 public:
     enum class Change { strokeAppended, textAppended, other };
+    // How many actions undo can take back.
+    static constexpr qsizetype historyLimit = 500;
 
     explicit AnnotationDocument(QObject *parent = nullptr);
 
@@ -55,6 +57,8 @@ public:
     // One action for each page with annotations, then every page goes; false when there was nothing.
     bool clearBook();
 
+    bool canUndo() const { return !m_undo.isEmpty(); }
+    bool canRedo() const { return !m_redo.isEmpty(); }
     // False, changing nothing, when there is nothing to undo or redo.
     bool undo();
     bool redo();
@@ -75,14 +79,21 @@ Q_SIGNALS:
     void pageChanged(qint64 page, quint64 previousVersion, AnnotationDocument::Change change);
     // Everything may have changed (reset()).
     void replaced();
+    // Undo or redo became possible or impossible.
+    void canUndoChanged(bool canUndo);
+    void canRedoChanged(bool canRedo);
 
 private:
+    // Tells canUndoChanged() and canRedoChanged() when its scope changed what they report.
+    class HistoryWatch;
+
     // Applies a new change and records it: the redo history empties.
     void perform(EditAction action);
     EditAction clearAction(qint64 page) const;
     void applyUndo(const EditAction &action);
     void applyRedo(const EditAction &action);
     void touch(qint64 page, Change change = Change::other);
+    void trimHistory();
 
     PdfEditCacheFile m_pages;
     QList<EditAction> m_undo;

@@ -261,6 +261,12 @@ void PdfViewerWindowController::presentEditSettingsPopover()
             [this](const QColor &color) { highlighterColorChanged(color); });
     connect(palette->undoButton(), &QPushButton::clicked, this, [this] { undoEdit(); });
     connect(palette->redoButton(), &QPushButton::clicked, this, [this] { redoEdit(); });
+    // Undo and Redo are on while there is something to take back or bring back.
+    const AnnotationDocument &document = m_annotations.document();
+    palette->undoButton()->setEnabled(document.canUndo());
+    palette->redoButton()->setEnabled(document.canRedo());
+    connect(&document, &AnnotationDocument::canUndoChanged, palette->undoButton(), &QWidget::setEnabled);
+    connect(&document, &AnnotationDocument::canRedoChanged, palette->redoButton(), &QWidget::setEnabled);
     connect(palette->clearPageButton(), &QPushButton::clicked, this, [this] { clearCurrentPageEdits(); });
     connect(palette->clearBookButton(), &QPushButton::clicked, this, [this] { clearBookEdits(); });
     palette->colorWell()->setColor(qColor(m_tools.drawColor()));
