@@ -48,7 +48,6 @@ class ViewerLogicTest : public QObject {
 private Q_SLOTS:
     // ---- Layout
 
-
     void spreadsPairPages_data()
     {
         QTest::addColumn<int>("page");
@@ -456,7 +455,6 @@ private Q_SLOTS:
             QCOMPARE(shared.totalPages, 12);
         }
     }
-
 
     void twoPageSpreadRule_data()
     {
