@@ -13,6 +13,8 @@ packages=(
     clang libclang-rt-dev
     # Qt 6 (Multimedia: the microphones of song recognition)
     qt6-base-dev qt6-qpa-plugins qt6-multimedia-dev
+    # Qt's own texts (file dialogs, standard buttons) in Turkish and Spanish
+    qt6-translations-l10n
     # tests: a private session bus for the D-Bus stand-ins
     dbus-daemon
     # JSON parsing

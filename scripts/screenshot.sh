@@ -19,7 +19,10 @@
 # auto-playlist-generated shows it after Generate, auto-playlist-picker with the genre picker open,
 # auto-playlist-share with the share dialog, auto-playlist-years with both year handles on one year,
 # auto-playlist-preview with the page preview of a generated title, auto-playlist-study with a generated
-# title opened in study mode, auto-playlist-minimum at its minimum size. The scenes click at the places the windows' layouts give them on the default screen.
+# title opened in study mode, auto-playlist-minimum at its minimum size. tile-focus shows the keyboard
+# focus ring on the Playlists tile, reached by Shift+Tab from the search field; file-dialog the folder
+# dialog of Extract Bookmarks (with UI_LANGUAGE=tr or es: Qt's own texts in that language). The scenes
+# click at the places the windows' layouts give them on the default screen.
 #
 # BUILD_DIR picks another build folder; SCREEN_SIZE the virtual screen (default 1600x900x24);
 # SEARCH_TEXT what the search scene types (default "blue"); UI_LANGUAGE the interface language (en,
@@ -38,7 +41,7 @@ if [ "${1:-}" = "--scene" ]; then
 fi
 case "$scene" in
 main-window | search | preview | edit-dialog | delete-confirm | study-open | listen-consent | listening | \
-    listen-failed | recognition-token) ;;
+    listen-failed | recognition-token | tile-focus | file-dialog) ;;
 playlists | playlist-preview | playlist-share | playlist-study) ;;
 auto-playlist | auto-playlist-generated | auto-playlist-picker | auto-playlist-share | auto-playlist-years | \
     auto-playlist-preview | auto-playlist-study | auto-playlist-minimum) ;;
@@ -122,6 +125,7 @@ sleep 1
 # Places in the window as laid out on the default screen (the window is centred, 1380 by 640).
 x() { DISPLAY=":$display" xdotool "$@"; }
 search_field="412 402"
+extract_tile="170 280"
 first_row="330 469"
 listen_tile="986 280"
 settings_gear="1423 184"
@@ -271,6 +275,17 @@ auto-playlist*)
         sleep 1
         ;;
     esac
+    ;;
+tile-focus)
+    x mousemove $search_field click 1 key shift+Tab
+    sleep 0.5
+    ;;
+file-dialog)
+    # A folder is chosen already: the question first, then New extraction opens the dialog.
+    x mousemove $extract_tile click 1
+    sleep 1
+    x mousemove 678 443 click 1
+    sleep 1.5
     ;;
 recognition-token)
     # The token item is the settings menu's last.

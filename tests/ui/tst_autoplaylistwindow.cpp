@@ -352,6 +352,7 @@ private Q_SLOTS:
         QTest::newRow("the card") << "card" << true;
         QTest::newRow("the handle") << "handle" << false;
         QTest::newRow("a button") << "button" << false;
+        QTest::newRow("Return on the selected card") << "return" << true;
     }
 
     void pressOpensTheTitle()
@@ -364,10 +365,18 @@ private Q_SLOTS:
             2, place == QLatin1String("button") ? std::optional(Button::bookSwap) : std::nullopt,
             place == QLatin1String("handle"));
         QWidget *viewport = opened.table()->viewport();
-        QTest::mousePress(viewport, Qt::LeftButton, {}, point);
-        QTest::qWait(50);
-        QTest::mouseRelease(viewport, Qt::LeftButton, {}, point);
-        QTest::qWait(50);
+        if (place == QLatin1String("return")) {
+            QVERIFY(QTest::qWaitForWindowActive(opened.window.data()));
+            opened.table()->setFocus();
+            opened.table()->selectRow(2);
+            QTest::keyClick(opened.table(), Qt::Key_Return);
+            QTest::qWait(50);
+        } else {
+            QTest::mousePress(viewport, Qt::LeftButton, {}, point);
+            QTest::qWait(50);
+            QTest::mouseRelease(viewport, Qt::LeftButton, {}, point);
+            QTest::qWait(50);
+        }
         const QList<PdfViewerWindowController *> viewers = topLevelWindows<PdfViewerWindowController>(true);
         QCOMPARE(viewers.size(), opens ? 1 : 0);
         if (!opens)

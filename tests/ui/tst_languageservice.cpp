@@ -3,6 +3,8 @@
 #include "core/common/NotificationBus.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -205,6 +207,48 @@ private Q_SLOTS:
         QCOMPARE(label->text(), u"Settings"_s);
         QCoreApplication::processEvents();
         QCOMPARE(label->text(), u"Ajustes"_s);
+    }
+
+    // Qt's own texts follow the language, back and forth in a file dialog already open too; the texts
+    // the application sets on Qt's dialogs are its own and stay as given.
+    void qtTextsFollowTheLanguage_data()
+    {
+        QTest::addColumn<LyrafoldLanguage>("language");
+        QTest::addColumn<QString>("cancel");
+        QTest::addColumn<QString>("fileName");
+        QTest::newRow("tr") << LyrafoldLanguage::tr << u"İptal"_s << u"Dosya a&dı:"_s;
+        QTest::newRow("es") << LyrafoldLanguage::es << u"Cancelar"_s << u"&Nombre de fichero:"_s;
+    }
+
+    void qtTextsFollowTheLanguage()
+    {
+        QFETCH(LyrafoldLanguage, language);
+        QFETCH(QString, cancel);
+        QFETCH(QString, fileName);
+        const auto texts = [](const QFileDialog &dialog) {
+            const auto *buttons = dialog.findChild<QDialogButtonBox *>();
+            const auto *nameLabel = dialog.findChild<QLabel *>(u"fileNameLabel"_s);
+            return QStringList{buttons ? buttons->button(QDialogButtonBox::Cancel)->text() : QString(),
+                               nameLabel ? nameLabel->text() : QString()};
+        };
+        switchTo(LyrafoldLanguage::en);
+        QFileDialog open;
+        open.setOption(QFileDialog::DontUseNativeDialog);
+        QCOMPARE(texts(open), (QStringList{u"Cancel"_s, u"File &name:"_s}));
+
+        switchTo(language);
+        QCoreApplication::processEvents();
+        QCOMPARE(texts(open), (QStringList{cancel, fileName}));
+        QFileDialog made(nullptr, u"Select folder containing PDF fakebooks"_s);
+        made.setOption(QFileDialog::DontUseNativeDialog);
+        made.setLabelText(QFileDialog::Accept, u"Import"_s);
+        QCOMPARE(texts(made), (QStringList{cancel, fileName}));
+        QCOMPARE(made.windowTitle(), u"Select folder containing PDF fakebooks"_s);
+        QCOMPARE(made.labelText(QFileDialog::Accept), u"Import"_s);
+
+        switchTo(LyrafoldLanguage::en);
+        QCoreApplication::processEvents();
+        QCOMPARE(texts(open), (QStringList{u"Cancel"_s, u"File &name:"_s}));
     }
 
     void baseTextsSurviveSwitches()

@@ -11,6 +11,7 @@
 #include "ui/app/AppContext.h"
 #include "ui/app/AppDelegate.h"
 #include "ui/mainwindow/MainWindowController.h"
+#include "ui/mainwindow/TileView.h"
 #include "ui/playlists/PlaylistCardView.h"
 #include "ui/playlists/PlaylistsWindowController.h"
 #include "ui/services/LyrafoldLanguageService.h"
@@ -429,6 +430,62 @@ private Q_SLOTS:
         QVERIFY(done->isHidden());
         QCOMPARE(statusField(main)->text(), "Ready");
         QCOMPARE(finished.count(), 1);
+    }
+
+    // A user without a mouse: Return on a row of the main table opens its song; Tab reaches the
+    // Playlists tile and Space opens the window, where Space selects a playlist and Return on a
+    // selected title opens it.
+    void keysAloneOpenTheViewer()
+    {
+        QVERIFY(SlotStore::saveSlot(
+            0, {Fixtures::bookmark(rag, 2, "Rag A"), Fixtures::bookmark(rag, 3, "Rag B")}, QString()));
+        QVERIFY(PlaylistStore::savePlaylists({playlist("Set", {"One", "Two"})}));
+        ContextHolder holder;
+        MainWindowController main(holder.context);
+        main.show();
+        main.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        const auto press = [](Qt::Key key) {
+            QWidget *focus = QApplication::focusWidget();
+            QVERIFY(focus);
+            QTest::keyClick(focus, key);
+        };
+        const auto tabTo = [&](const std::function<bool(QWidget *)> &wanted) {
+            for (int step = 0; step < 100 && !wanted(QApplication::focusWidget()); ++step)
+                press(Qt::Key_Tab);
+            return wanted(QApplication::focusWidget());
+        };
+        const auto viewerShows = [](const QString &title) {
+            const PdfViewerWindowController *viewer = PdfViewerWindowController::current();
+            return viewer && viewer->bookmarkEntry() && viewer->bookmarkEntry()->title == title;
+        };
+
+        QVERIFY(tabTo([&](QWidget *focus) { return focus == tableView(main); }));
+        press(Qt::Key_Down);
+        press(Qt::Key_Return);
+        QTRY_VERIFY(viewerShows("Rag B"));
+        PdfViewerWindowController::current()->close();
+        main.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+
+        QVERIFY(tabTo([](QWidget *focus) {
+            return qobject_cast<TileView *>(focus) && focus->toolTip() == "Open playlists window.";
+        }));
+        QVERIFY(static_cast<TileView *>(QApplication::focusWidget())->glassBacking()->hasFocusRing());
+        press(Qt::Key_Space);
+        QTRY_VERIFY(!topLevelWindows<PlaylistsWindowController>(true).isEmpty());
+        PlaylistsWindowController *window = topLevelWindows<PlaylistsWindowController>(true).constFirst();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        auto *playlists = child<PlaylistCardView>(*window, QStringLiteral("playlistTable"));
+        auto *titles = child<PlaylistCardView>(*window, QStringLiteral("titlesTable"));
+        QVERIFY(tabTo([&](QWidget *focus) { return focus == playlists; }));
+        press(Qt::Key_Space);
+        QTRY_COMPARE(titles->model()->rowCount(), 2);
+        QVERIFY(tabTo([&](QWidget *focus) { return focus == titles; }));
+        press(Qt::Key_Down);
+        press(Qt::Key_Return);
+        QTRY_VERIFY(viewerShows("Two"));
+        window->close();
     }
 
     // A playlist file handed over by a later start of the program is merged, told in the main window's

@@ -5,6 +5,7 @@
 #include "ui/app/AppContext.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/mainwindow/MainWindowController.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QAction>
 #include <QApplication>
@@ -76,6 +77,8 @@ void AppDelegate::launch(const QStringList &paths)
 void AppDelegate::applicationWillFinishLaunching()
 {
     logLaunch(QStringLiteral("2 applicationWillFinishLaunching"));
+    // Qt's own dialogs and buttons in the interface language from the first window on.
+    LyrafoldLanguageService::loadQtTranslations();
     buildMainMenu();
     logLaunch(QStringLiteral("3 after buildMainMenu"));
 }

@@ -8,6 +8,7 @@
 #include "ui/autoplaylist/GeneratedTitlesModel.h"
 #include "ui/autoplaylist/GeneratedTitlesView.h"
 #include "ui/common/LyrafoldTheme.h"
+#include "ui/common/RowReturnKey.h"
 #include "ui/common/StatusLine.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/common/TablePagePreview.h"
@@ -312,6 +313,8 @@ QWidget *AutoPlaylistWindowController::buildResultsTable()
         behaviour);
     connect(m_preview, &TablePagePreview::rowPressed, this,
             &AutoPlaylistWindowController::openGeneratedTitleAtRow);
+    RowReturnKey::install(m_resultsTable,
+                          [this](const QModelIndex &current) { openGeneratedTitleAtRow(current.row()); });
     return m_resultsTable;
 }
 

@@ -23,6 +23,8 @@ GeneratedTitlesView::GeneratedTitlesView(QWidget *parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list; the arrow keys select its cards.
+    setTabKeyNavigation(false);
     setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_Hover);
     // Drags start from the handle only (startDrag below); every drop lands between two rows.

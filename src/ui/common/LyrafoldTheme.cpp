@@ -152,6 +152,12 @@ const QColor &tableSelectionBlue()
     return c;
 }
 
+const QColor &focusRing()
+{
+    static const QColor c = rgb255(140, 195, 255);
+    return c;
+}
+
 const QColor &tableHoverBlue()
 {
     static const QColor c = rgb255(110, 175, 255, 0.35);

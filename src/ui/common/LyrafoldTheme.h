@@ -25,6 +25,8 @@ const QColor &liquidRowEven();
 const QColor &liquidRowOdd();
 const QColor &tableSelectionBlue();
 const QColor &tableHoverBlue();
+// The ring of a control that has the keyboard focus and draws its own (the tiles).
+const QColor &focusRing();
 const QColor &previewHighlightCardTint();
 const QColor &tableHeaderFill();
 // Follows the palette (light or dark): the text colour at 12 % opacity.

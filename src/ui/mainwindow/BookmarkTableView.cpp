@@ -44,6 +44,8 @@ BookmarkTableView::BookmarkTableView(QWidget *parent) : QTableView(parent)
     // The window opens a cell's field when a click on it acts (column edit mode); the view's own
     // mouse triggers would open a second one, or refuse that one, for the same click.
     setEditTriggers(QAbstractItemView::EditKeyPressed);
+    // Tab leaves the table for the next control; the arrow keys move between rows and cells.
+    setTabKeyNavigation(false);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &BookmarkTableView::headerClicked);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
         // After the user dragged a column, the columns share the width as they are now.

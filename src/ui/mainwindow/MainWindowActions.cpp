@@ -70,6 +70,11 @@ void MainWindowController::handleTableClick(QMouseEvent *event)
     if (index.isValid() &&
         BookmarkTableDelegate::rowButtonRect(column, m_tableView->visualRect(index)).contains(local))
         return;
+    startRowAction(row, column);
+}
+
+void MainWindowController::startRowAction(int row, const QString &column)
+{
     const BookmarkEntry *entry = m_session.displayedBookmark(row);
     if (!entry)
         return;

@@ -118,8 +118,10 @@ public:
     void cellEditingClosed();
 
     // Row clicks: each plain click pulses the row and acts a moment later, by mode (add to playlist,
-    // edit the cell, open the song). A double click opens the song once.
+    // edit the cell, open the song). A double click opens the song once. Return on the selected
+    // current row acts as a click on its current cell.
     void handleTableClick(QMouseEvent *event);
+    void startRowAction(int row, const QString &column);
     void openPdfFromTableDoubleClick();
 
     // Opening songs in the viewer.

@@ -8,6 +8,7 @@
 #include "ui/common/LyrafoldPlaylistStyleHeaderBarView.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
+#include "ui/common/RowReturnKey.h"
 #include "ui/common/StatusLine.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/common/TablePagePreview.h"
@@ -267,6 +268,8 @@ QWidget *MainWindowController::buildToolStrip()
     scroller->setObjectName(QStringLiteral("toolStrip"));
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);
+    // Tab stops at the tiles, not at the strip around them (which scrolls a tile into sight).
+    scroller->setFocusPolicy(Qt::NoFocus);
     scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scroller->setWidget(strip);
@@ -473,8 +476,11 @@ void MainWindowController::setupPreviewHover()
         m_hoverOverlay->setPreviewHighlightRow(row);
         m_hoverOverlay->repaint();
     });
-    // The row clicks.
+    // The row clicks, and Return as a click.
     m_tableView->viewport()->installEventFilter(this);
+    RowReturnKey::install(m_tableView, [this](const QModelIndex &current) {
+        startRowAction(current.row(), BookmarkTableModel::columnIdentifier(current.column()));
+    });
 }
 
 QWidget *MainWindowController::buildStatusPanel()

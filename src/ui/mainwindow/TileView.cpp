@@ -1,6 +1,9 @@
 #include "ui/mainwindow/TileView.h"
 
+#include "ui/common/LyrafoldTheme.h"
+
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -32,6 +35,14 @@ void TileGlassView::setRing(qreal width, const QColor &colour)
     update();
 }
 
+void TileGlassView::setFocusRing(bool shown)
+{
+    if (shown == m_focusRing)
+        return;
+    m_focusRing = shown;
+    update();
+}
+
 void TileGlassView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -49,6 +60,16 @@ void TileGlassView::paintEvent(QPaintEvent *)
         ring.addRoundedRect(QRectF(rect()).adjusted(ringInset, ringInset, -ringInset, -ringInset),
                             m_cornerRadius, m_cornerRadius);
         painter.strokePath(ring, QPen(m_ringColour, m_ringWidth));
+    }
+    if (m_focusRing) {
+        // Clear of the widest border (a toggled tile's 3) and of the selection ring.
+        constexpr qreal width = 2;
+        const qreal inset = qMax<qreal>(3, qMax(m_borderWidth, m_ringWidth)) + 1 + width / 2;
+        QPainterPath ring;
+        ring.addRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset),
+                            qMax<qreal>(2, m_cornerRadius - inset + 1),
+                            qMax<qreal>(2, m_cornerRadius - inset + 1));
+        painter.strokePath(ring, QPen(LyrafoldTheme::focusRing(), width));
     }
 }
 
@@ -98,6 +119,8 @@ TileView::TileView(QSize size, int minimumWidth, qreal cornerRadius, const QStri
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     resize(size);
     setToolTip(toolTip);
+    // Tab reaches the tile; a click does not take the focus away from where the user types.
+    setFocusPolicy(Qt::TabFocus);
     m_glassBacking->setGeometry(rect());
 
     m_imageView->setAlignment(Qt::AlignCenter);
@@ -206,6 +229,33 @@ void TileView::mousePressEvent(QMouseEvent *event)
     }
     event->accept();
     activate();
+}
+
+void TileView::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    const bool press = key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
+    constexpr Qt::KeyboardModifiers chord =
+        Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (!press || event->modifiers().testAnyFlags(chord)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (!event->isAutoRepeat())
+        activate();
+}
+
+void TileView::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    m_glassBacking->setFocusRing(true);
+}
+
+void TileView::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    m_glassBacking->setFocusRing(false);
 }
 
 void TileView::changeEvent(QEvent *event)

@@ -22,6 +22,9 @@ public:
     // A ring along the outer edge, over the border; width 0 for none.
     void setRing(qreal width, const QColor &colour);
     qreal ringWidth() const { return m_ringWidth; }
+    // The keyboard focus ring, inside the border and the ring.
+    void setFocusRing(bool shown);
+    bool hasFocusRing() const { return m_focusRing; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -32,12 +35,15 @@ private:
     QColor m_borderColour;
     qreal m_ringWidth = 0;
     QColor m_ringColour;
+    bool m_focusRing = false;
 };
 
 // What the three kinds of tile of the tool strip share: a glass panel, a picture, and over everything
 // an invisible hit button that carries the tile's action, tool tip, on/off state and tag. The tile
 // catches every press on its surface itself (the children let mouse events through) and passes it to
 // the action with the hit button as sender, so the picture and the caption are as good as the glass.
+//
+// A tile takes keyboard focus by Tab, shows it with a ring, and takes Space and Return as a press.
 //
 // A tile has a fixed height and a width between its minimum and its natural width: a narrow window
 // narrows the tiles rather than pushing some out of sight. The picture and the captions are laid out
@@ -90,6 +96,9 @@ protected:
     static void placeCaption(QLabel *caption, const QRect &area, int maxLines);
 
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool event(QEvent *event) override;

@@ -111,7 +111,9 @@ PlaylistCardView::PlaylistCardView(Kind kind, QWidget *parent) : QTableView(pare
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setFocusPolicy(kind == Kind::playlists ? Qt::StrongFocus : Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
+    // Tab leaves the list rather than walking (and selecting) its cards; the arrow keys select.
+    setTabKeyNavigation(false);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     verticalScrollBar()->setSingleStep(24);

@@ -15,7 +15,7 @@ class QTimer;
 // selectable list of such cards. A title card carries, from the left, the drag handle "≡", the title
 // and its subtitle, and the buttons that open the title's Spotify and YouTube pages and remove it;
 // titles are dragged by the handle to another place in the list, and the list takes dropped files
-// when the window says so.
+// when the window says so. Both lists take the keyboard focus; the arrow keys select cards.
 class PlaylistCardView : public QTableView {
     Q_OBJECT
 

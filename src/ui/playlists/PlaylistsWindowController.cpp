@@ -6,6 +6,7 @@
 #include "core/playlist/PlaylistBookPaths.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldTheme.h"
+#include "ui/common/RowReturnKey.h"
 #include "ui/common/StatusLine.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/common/TablePagePreview.h"
@@ -216,6 +217,8 @@ QWidget *PlaylistsWindowController::buildTitlesPane()
         m_preview->close();
         openTitleAtRow(row);
     });
+    RowReturnKey::install(m_titlesTableView,
+                          [this](const QModelIndex &current) { openTitleAtRow(current.row()); });
     connect(m_titlesTableView, &PlaylistCardView::partClicked, this,
             [this](int row, PlaylistCardView::Part part) {
                 if (part == PlaylistCardView::Part::remove)

@@ -7,11 +7,16 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
 #include <QHash>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QPointer>
 #include <QStyle>
 #include <QToolButton>
+#include <QTranslator>
 #include <QWidget>
 
 namespace LyrafoldLanguageService {
@@ -108,8 +113,11 @@ bool isHelpPanel(const QWidget *window)
 }
 
 // Menus, tool tips and combo box pop-ups are top-level widgets too, but not windows the user reads.
+// Qt's own dialogs translate themselves (QEvent::LanguageChange); texts kept from them would undo that.
 bool isTranslatableWindow(const QWidget *widget)
 {
+    if (qobject_cast<const QFileDialog *>(widget) || qobject_cast<const QColorDialog *>(widget))
+        return false;
     switch (widget->windowType()) {
     case Qt::Popup:
     case Qt::ToolTip:
@@ -146,10 +154,32 @@ LyrafoldLanguage current()
 void setCurrent(LyrafoldLanguage language)
 {
     AppSettings::setValue(AppSettings::uiLanguageKey, rawValue(language));
+    loadQtTranslations();
     if (auto *app = QCoreApplication::instance())
         QMetaObject::invokeMethod(
             app, [] { applyToOpenWindows(); }, Qt::QueuedConnection);
     NotificationBus::instance().post(NotificationBus::languageChangedName);
+}
+
+bool loadQtTranslations()
+{
+    auto *app = QCoreApplication::instance();
+    if (!app)
+        return false;
+    // One translator for the application's life, emptied or refilled at each switch.
+    static QPointer<QTranslator> translator;
+    if (translator)
+        QCoreApplication::removeTranslator(translator);
+    else
+        translator = new QTranslator(app);
+    const LyrafoldLanguage language = current();
+    if (language == LyrafoldLanguage::en)
+        return true;
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!translator->load(QStringLiteral("qtbase_") + rawValue(language), folder))
+        return false;
+    QCoreApplication::installTranslator(translator);
+    return true;
 }
 
 QString localized(const QString &english)

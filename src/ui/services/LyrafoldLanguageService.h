@@ -46,9 +46,16 @@ std::optional<LyrafoldLanguage> languageFromRawValue(const QString &raw);
 // The stored language, read afresh on every call; a missing or unknown value is English.
 LyrafoldLanguage current();
 
-// Stores the language and posts "lyrafoldLanguageChanged" at once, so observers run with the new
-// value; open windows are re-translated on the next turn of the event loop, after the observers.
+// Stores the language, loads Qt's own texts in it (loadQtTranslations()) and posts
+// "lyrafoldLanguageChanged" at once, so observers run with the new value; open windows are
+// re-translated on the next turn of the event loop, after the observers.
 void setCurrent(LyrafoldLanguage language);
+
+// Gives Qt's own texts (the file dialogs, the standard buttons, the text fields' menus) the current
+// language, from Qt's translations folder, in place of those given before. False when the
+// language's file is missing: Qt's texts are then English. Called at start; the open windows learn
+// of a switch through QEvent::LanguageChange.
+bool loadQtTranslations();
 
 // For texts chosen inline rather than looked up: the one of the three that belongs to the language.
 template <typename T> T pick(LyrafoldLanguage language, T english, T turkish, T spanish)

@@ -78,8 +78,10 @@ void PdfViewerWindowController::connectAnnotations()
 
 void PdfViewerWindowController::showNotice(const QString &message, const QString &informativeText)
 {
-    auto *box =
-        new QMessageBox(QMessageBox::Warning, QStringLiteral("Lyrafold"), message, QMessageBox::Ok, this);
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Lyrafold"), message,
+                                QMessageBox::NoButton, this);
+    // The viewer's texts stay English, its button too (a standard button would follow Qt's language).
+    box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box->setObjectName(QStringLiteral("viewerNotice"));
     box->setInformativeText(informativeText);
     box->setWindowModality(Qt::WindowModal);
