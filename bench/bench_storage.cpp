@@ -1,6 +1,7 @@
 // Saving and loading a large slot: the library's biggest state file.
 
 #include "Fixtures.h"
+#include "PeakMemory.h"
 #include "core/library/BookmarkCache.h"
 #include "core/library/SlotStore.h"
 
@@ -8,6 +9,8 @@
 #include <QProcess>
 
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -51,19 +54,26 @@ void BM_SlotEncodeOnly(benchmark::State &state)
 }
 BENCHMARK(BM_SlotEncodeOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// With the memory the decode takes above what the process held before it (`peak_mb`).
 void BM_SlotReadAndDecode(benchmark::State &state)
 {
     ensureSlotFile();
+    double peak = 0;
     for (auto _ : state) {
+        state.PauseTiming();
+        const PeakMemory::Scope memory;
+        state.ResumeTiming();
         BookmarkList loaded = SlotStore::loadSlot(benchSlot);
         if (loaded.size() != librarySize)
             state.SkipWithError("load failed");
         // Freeing the list is not part of loading it.
         state.PauseTiming();
+        peak = std::max(peak, memory.megabytes());
         loaded = BookmarkList();
         state.ResumeTiming();
     }
     reportFileSize(state);
+    state.counters["peak_mb"] = peak;
 }
 BENCHMARK(BM_SlotReadAndDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

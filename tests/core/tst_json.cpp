@@ -44,8 +44,10 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         json::JsonWriter w;
         w.beginObject();
-        w.key("s");
-        w.value(text);
+        for (const char *key : {"s", "p", "q"}) {
+            w.key(key);
+            w.value(text);
+        }
         w.endObject();
         const QByteArray bytes = w.take();
 
@@ -63,8 +65,16 @@ private Q_SLOTS:
         json::ObjectReader in(root, status);
         QString back;
         in.required("s", back);
+        // A text that repeats is read once and shared.
+        json::TextPool pool;
+        QString pooled;
+        QString again;
+        in.required("p", pooled, pool);
+        in.optional("q", again, pool);
         QVERIFY2(status.ok(), qPrintable(status.error()));
         QCOMPARE(back, expected);
+        QCOMPARE(pooled, expected);
+        QCOMPARE(again.constData(), pooled.constData());
     }
 
     void numbersRoundTrip_data()

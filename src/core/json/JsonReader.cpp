@@ -1,5 +1,6 @@
 #include "core/json/JsonReader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 
@@ -14,13 +15,42 @@ QString indexed(const QString &path, qsizetype index)
     return path + QLatin1Char('[') + QString::number(index) + QLatin1Char(']');
 }
 
+// The UTF-8 text of a string value, valid while the document is read. A string without escapes (nearly
+// every one) is taken where it stands in the document; the parser unescapes the others into its own
+// buffer, which would otherwise grow by the whole text of a large file. The parser checked the
+// document's UTF-8 and its string bounds when it opened it.
+bool stringText(od::value &value, std::string_view &out)
+{
+    std::string_view token = value.raw_json_token();
+    while (!token.empty() && std::isspace(static_cast<unsigned char>(token.back())))
+        token.remove_suffix(1);
+    if (token.size() >= 2 && token.front() == '"' && token.back() == '"') {
+        const std::string_view inner = token.substr(1, token.size() - 2);
+        if (std::none_of(inner.begin(), inner.end(),
+                         [](char c) { return c == '\\' || static_cast<unsigned char>(c) < 0x20; })) {
+            out = inner;
+            return true;
+        }
+    }
+    return value.get_string().get(out) == simdjson::SUCCESS;
+}
+
 // Each returns nothing on success, or what was wrong.
 const char *toString(od::value &value, QString &out)
 {
     std::string_view text;
-    if (value.get_string().get(text) != simdjson::SUCCESS)
+    if (!stringText(value, text))
         return "expected a string";
     out = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    return nullptr;
+}
+
+const char *toPooledString(od::value &value, QString &out, TextPool &pool)
+{
+    std::string_view text;
+    if (!stringText(value, text))
+        return "expected a string";
+    out = pool.text(text);
     return nullptr;
 }
 
@@ -161,15 +191,26 @@ bool JsonDocument::rootArray(od::array &array, DecodeStatus &status)
 bool JsonDocument::finish(DecodeStatus &status)
 {
     // This parser version cannot tell where the root value ended, so look at the text: whatever is
-    // appended after the root's closing bracket would have to end in another bracket.
+    // appended after the root's closing bracket would have to end in another bracket. (Read through a
+    // const view: the bytes are shared with the caller, and a write access would copy them all.)
     if (status.ok()) {
-        qsizetype end = m_bytes.size();
-        while (end > 0 && std::isspace(static_cast<unsigned char>(m_bytes[end - 1])))
+        const QByteArrayView bytes(m_bytes);
+        qsizetype end = bytes.size();
+        while (end > 0 && std::isspace(static_cast<unsigned char>(bytes[end - 1])))
             --end;
-        if (end == 0 || (m_bytes[end - 1] != '}' && m_bytes[end - 1] != ']'))
+        if (end == 0 || (bytes[end - 1] != '}' && bytes[end - 1] != ']'))
             status.fail(QString(), QStringLiteral("unexpected content after the document"));
     }
     return status.ok();
+}
+
+QString TextPool::text(std::string_view utf8)
+{
+    const QByteArrayView bytes(utf8.data(), qsizetype(utf8.size()));
+    auto found = m_texts.constFind(bytes);
+    if (found == m_texts.cend())
+        found = m_texts.insert(bytes, QString::fromUtf8(bytes));
+    return *found;
 }
 
 ObjectReader::ObjectReader(od::object object, DecodeStatus &status, QString path, qsizetype index)
@@ -252,11 +293,24 @@ template <typename T> bool ObjectReader::convert(od::value &value, T &out, std::
     return true;
 }
 
+void ObjectReader::convertPooled(od::value &value, QString &out, TextPool &pool, std::string_view key)
+{
+    if (const char *what = toPooledString(value, out, pool))
+        m_status.fail(pathOf(key), QString::fromLatin1(what));
+}
+
 void ObjectReader::required(std::string_view key, QString &out)
 {
     od::value value;
     if (require(key, value))
         convert(value, out, key);
+}
+
+void ObjectReader::required(std::string_view key, QString &out, TextPool &pool)
+{
+    od::value value;
+    if (require(key, value))
+        convertPooled(value, out, pool, key);
 }
 
 void ObjectReader::required(std::string_view key, qint64 &out)
@@ -311,6 +365,13 @@ void ObjectReader::optional(std::string_view key, QString &out)
     od::value value;
     if (ok() && find(key, value) == Presence::Present)
         convert(value, out, key);
+}
+
+void ObjectReader::optional(std::string_view key, QString &out, TextPool &pool)
+{
+    od::value value;
+    if (ok() && find(key, value) == Presence::Present)
+        convertPooled(value, out, pool, key);
 }
 
 void ObjectReader::optional(std::string_view key, qint64 &out)

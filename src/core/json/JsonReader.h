@@ -22,6 +22,8 @@
 
 #include <simdjson.h>
 
+#include <QHash>
+
 #include <optional>
 #include <string_view>
 
@@ -64,6 +66,17 @@ private:
     od::document m_document;
 };
 
+// One shared copy of each text that repeats over the rows of a document (a book's path and file name
+// on every song of it, a genre on thousands of them): each distinct text is decoded once and the rows
+// share it. Keyed by the bytes of the document being read, so it must not outlive that document.
+class TextPool {
+public:
+    QString text(std::string_view utf8);
+
+private:
+    QHash<QByteArrayView, QString> m_texts;
+};
+
 // Reads the members of one JSON object by key.
 class ObjectReader {
 public:
@@ -78,6 +91,7 @@ public:
     QString pathOf(std::string_view key) const;
 
     void required(std::string_view key, QString &out);
+    void required(std::string_view key, QString &out, TextPool &pool);
     void required(std::string_view key, qint64 &out);
     void required(std::string_view key, double &out);
     // Only JSON true and false: 0 and 1 are numbers, not truth values.
@@ -87,6 +101,7 @@ public:
 
     // Missing or null leaves out as it is.
     void optional(std::string_view key, QString &out);
+    void optional(std::string_view key, QString &out, TextPool &pool);
     void optional(std::string_view key, qint64 &out);
     void optional(std::string_view key, std::optional<QString> &out);
     void optional(std::string_view key, std::optional<qint64> &out);
@@ -102,6 +117,7 @@ private:
     Presence find(std::string_view key, od::value &value);
     bool require(std::string_view key, od::value &value);
     template <typename T> bool convert(od::value &value, T &out, std::string_view key);
+    void convertPooled(od::value &value, QString &out, TextPool &pool, std::string_view key);
     template <typename T> void readOptional(std::string_view key, std::optional<T> &out);
 
     od::object m_object;

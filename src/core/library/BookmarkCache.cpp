@@ -25,9 +25,15 @@ Result<BookmarkCache> decode(const QByteArray &bytes)
         return Result<BookmarkCache>::failure(status.error());
 
     cache.savedAt = TextUtils::fromReferenceSeconds(savedAt);
-    // The item count is not known before the array is read: guess it from the size of the file
-    // (about 450 bytes a bookmark), within reason.
-    cache.bookmarks.reserve(std::clamp<qsizetype>(bytes.size() / 400, 16, 200000));
+    // Room for every row at once: a list grown by doubling would hold two copies of a large library
+    // while it moves. The count is the parser's (one walk over the array); no row takes fewer than
+    // minimumRowBytes of the file, so a file cannot make it reserve more than its size allows. (A
+    // malformed array fails the walk; the reading below then tells where.)
+    constexpr qsizetype minimumRowBytes = 96;
+    size_t count = 0;
+    if (items->count_elements().get(count) == simdjson::SUCCESS)
+        cache.bookmarks.reserve(std::min(qsizetype(count), bytes.size() / minimumRowBytes + 1));
+    json::TextPool pool;
     const QString itemsPath = QStringLiteral("bookmarks");
     qsizetype index = 0;
     for (auto item : *items) {
@@ -36,7 +42,7 @@ Result<BookmarkCache> decode(const QByteArray &bytes)
             break;
         BookmarkEntry entry;
         SongRecordCodec::decode(value, SongRecordCodec::Required::BookmarkFields, entry, status, itemsPath,
-                                index++);
+                                index++, pool);
         if (!status.ok())
             break;
         cache.bookmarks.append(std::move(entry));

@@ -45,11 +45,11 @@ void encode(json::JsonWriter &w, const SongRecord &r)
 }
 
 void decode(json::od::value element, Required required, SongRecord &r, json::DecodeStatus &status,
-            const QString &path, qsizetype index)
+            const QString &path, qsizetype index, json::TextPool &pool)
 {
     json::ObjectReader in(element, status, path, index);
-    in.required("pdfFileName", r.pdfFileName);
-    in.required("pdfFilePath", r.pdfFilePath);
+    in.required("pdfFileName", r.pdfFileName, pool);
+    in.required("pdfFilePath", r.pdfFilePath, pool);
     in.required("pageNumber", r.pageNumber);
     in.required("title", r.title);
     if (required == Required::BookmarkFields) {
@@ -64,11 +64,11 @@ void decode(json::od::value element, Required required, SongRecord &r, json::Dec
         in.optional("pageSpan", r.pageSpan);
         in.optional("totalPages", r.totalPages);
     }
-    in.optional("genre", r.genre);
-    in.optional("style", r.style);
+    in.optional("genre", r.genre, pool);
+    in.optional("style", r.style, pool);
     in.optional("firstReleaseYear", r.firstReleaseYear);
-    in.optional("composer", r.composer);
-    in.optional("tempo", r.tempo);
+    in.optional("composer", r.composer, pool);
+    in.optional("tempo", r.tempo, pool);
     in.optional("rating", r.rating);
     in.optional("spotifyURL", r.spotifyURL);
     in.optional("youtubeURL", r.youtubeURL);

@@ -27,8 +27,9 @@ enum class Required {
 // when it is a finite number).
 void encode(json::JsonWriter &writer, const SongRecord &record);
 
-// Fills record from one object; failures go to status.
+// Fills record from one object; failures go to status. The texts that repeat over a list (file name,
+// path, genre, style, composer, tempo) are taken from pool, which the rows of one document share.
 void decode(json::od::value element, Required required, SongRecord &record, json::DecodeStatus &status,
-            const QString &path, qsizetype index);
+            const QString &path, qsizetype index, json::TextPool &pool);
 
 } // namespace SongRecordCodec

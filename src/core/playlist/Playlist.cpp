@@ -20,6 +20,7 @@ Result<QList<Playlist>> decodePlaylists(const QByteArray &bytes)
         return Failure::failure(status.error());
 
     QList<Playlist> playlists;
+    json::TextPool pool;
     const QString root = QStringLiteral("playlists");
     qsizetype index = 0;
     for (auto element : array) {
@@ -40,7 +41,7 @@ Result<QList<Playlist>> decodePlaylists(const QByteArray &bytes)
                 break;
             PlaylistItem item;
             SongRecordCodec::decode(itemValue, SongRecordCodec::Required::PlaylistFields, item, status,
-                                    itemsPath, itemIndex++);
+                                    itemsPath, itemIndex++, pool);
             if (!status.ok())
                 break;
             playlist.items.append(std::move(item));
