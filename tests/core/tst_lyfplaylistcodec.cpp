@@ -86,6 +86,47 @@ private Q_SLOTS:
             QCOMPARE(result.error().message, LyfPlaylistCodec::errorDescription(CodecError(code)));
     }
 
+    // Playlists and titles are counted before any item is read; the refusal names the file and the
+    // bound.
+    void bounds_data()
+    {
+        QTest::addColumn<int>("playlists");
+        QTest::addColumn<int>("itemsEach");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("most playlists") << 1000 << 0 << QString();
+        QTest::newRow("one playlist too many")
+            << 1001 << 0
+            << "\u201Cset.lyf\u201D holds more than 1,000 playlists, the most a playlist file may hold.";
+        QTest::newRow("longest playlist") << 1 << 10000 << QString();
+        QTest::newRow("one title too many in a playlist")
+            << 1 << 10001
+            << "\u201Cset.lyf\u201D holds more than 10,000 titles in one playlist, the most a playlist file "
+               "may "
+               "hold.";
+        QTest::newRow("most titles") << 5 << 10000 << QString();
+        QTest::newRow("titles of the file too many")
+            << 6 << 9000
+            << "\u201Cset.lyf\u201D holds more than 50,000 titles, the most a playlist file may hold.";
+    }
+
+    void bounds()
+    {
+        QFETCH(int, playlists);
+        QFETCH(int, itemsEach);
+        QFETCH(QString, refusal);
+        QByteArrayList items(itemsEach, "{}");
+        QByteArrayList list(playlists, R"({"name":"a","items":[)" + items.join(',') + "]}");
+        const auto result = LyfPlaylistCodec::decodeBundle(bundle("[" + list.join(',') + "]"), "set.lyf");
+        if (refusal.isEmpty()) {
+            QVERIFY2(result, qPrintable(result.error().message));
+            QCOMPARE(result->size(), playlists);
+        } else {
+            QVERIFY(!result);
+            QCOMPARE(result.error().code, int(ReadError::tooMany));
+            QCOMPARE(result.error().message, refusal);
+        }
+    }
+
     void acceptedShapes_data()
     {
         QTest::addColumn<QByteArray>("data");

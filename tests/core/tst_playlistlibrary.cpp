@@ -181,6 +181,15 @@ private Q_SLOTS:
             << QStringList{QString::fromUtf8("Caf\xC3\xA9")} << QStringList{QString::fromUtf8("CAFE\xCC\x81")}
             << QStringList{QString::fromUtf8("Caf\xC3\xA9"), QString::fromUtf8("CAFE\xCC\x81 (imported)")};
         QTest::newRow("nothing imported") << QStringList{"A"} << QStringList{} << QStringList{"A"};
+        // The next free counter goes on where the last one of the same name ended, past taken ones.
+        QTest::newRow("many of one name")
+            << QStringList{"a", "A (imported 2)"} << QStringList{"a", "A", "a", "a (imported)"}
+            << QStringList{"a",
+                           "A (imported 2)",
+                           "a (imported)",
+                           "A (imported 3)",
+                           "a (imported 4)",
+                           "a (imported) (imported)"};
     }
 
     void merge()
@@ -221,6 +230,18 @@ private Q_SLOTS:
         QCOMPARE(names(result), QStringList({"first", "Gig", "last"}));
         QCOMPARE(result[1].items.size(), 1);
         QCOMPARE(result[1].items[0].id(), songA.id());
+    }
+
+    // A merge prepared on a worker loses no change made to the list meanwhile.
+    void mergeMadeOnAnOlderList()
+    {
+        storePretty({playlist(QStringLiteral("Gig"))});
+        PlaylistLibrary library;
+        PlaylistMerge merge = PlaylistLibrary::merged(library.playlists(), library.revision(),
+                                                      {playlist(QStringLiteral("Gig"), {songA})}, false);
+        QCOMPARE(library.createPlaylist(QStringLiteral("Gig (imported)")), PlaylistLibrary::Outcome::created);
+        QCOMPARE(library.adoptMerge(std::move(merge)), QStringList{"Gig (imported 2)"});
+        QCOMPARE(names(library.playlists()), QStringList({"Gig", "Gig (imported)", "Gig (imported 2)"}));
     }
 
     void addToPlaylist()

@@ -4,6 +4,8 @@
 #include "core/text/TextUtils.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 
 #include <simdjson.h>
 
@@ -30,6 +32,18 @@ Result<QList<Playlist>> refuse(LyfPlaylistCodec::ReadError error, const QString 
 QString tooLargeMessage()
 {
     return QStringLiteral("This playlist file is too large to open (over 16 MB).");
+}
+
+// What a refusal calls the file: its name in quotes, or "This playlist file".
+QString fileLabel(const QString &fileName)
+{
+    return fileName.isEmpty() ? QStringLiteral("This playlist file")
+                              : QStringLiteral("\u201C%1\u201D").arg(fileName);
+}
+
+QString formatted(qsizetype count)
+{
+    return QLocale(QLocale::English).toString(qint64(count));
 }
 
 QString fromUtf8(std::string_view text)
@@ -240,7 +254,7 @@ QByteArray encodeBundle(const QString &playlistName, const QList<PlaylistItem> &
     return w.take();
 }
 
-Result<QList<Playlist>> decodeBundle(const QByteArray &data)
+Result<QList<Playlist>> decodeBundle(const QByteArray &data, const QString &fileName)
 {
     if (data.size() > maxFileSize)
         return refuse(ReadError::tooLarge, tooLargeMessage());
@@ -270,7 +284,19 @@ Result<QList<Playlist>> decodeBundle(const QByteArray &data)
         !objectArray(playlistsValue, playlists))
         return refuse(CodecError::missingPlaylists);
 
-    QList<Playlist> result;
+    // Counted on the parsed document, before a single item is made.
+    const auto tooMany = [&fileName](const QString &what, qsizetype bound) {
+        return refuse(ReadError::tooMany,
+                      QStringLiteral("%1 holds more than %2 %3, the most a playlist file may hold.")
+                          .arg(fileLabel(fileName), formatted(bound), what));
+    };
+    if (qsizetype(playlists.size()) > maxPlaylists)
+        return tooMany(QStringLiteral("playlists"), maxPlaylists);
+    QList<dom::array> itemArrays;
+    itemArrays.reserve(qsizetype(playlists.size()));
+    QList<std::string_view> names;
+    names.reserve(qsizetype(playlists.size()));
+    qsizetype itemCount = 0;
     for (dom::element element : playlists) {
         const dom::object object = element.get_object().value_unsafe();
         std::string_view name;
@@ -279,8 +305,22 @@ Result<QList<Playlist>> decodeBundle(const QByteArray &data)
         if (object["name"].get_string().get(name) != simdjson::SUCCESS ||
             object["items"].get(itemsValue) != simdjson::SUCCESS || !objectArray(itemsValue, items))
             return refuse(CodecError::invalidPlaylist);
-        Playlist playlist{displayText(fromUtf8(name)), {}};
-        for (dom::element item : items)
+        const auto count = qsizetype(items.size());
+        if (count > maxItemsPerPlaylist)
+            return tooMany(QStringLiteral("titles in one playlist"), maxItemsPerPlaylist);
+        itemCount += count;
+        if (itemCount > maxItems)
+            return tooMany(QStringLiteral("titles"), maxItems);
+        names.append(name);
+        itemArrays.append(items);
+    }
+
+    QList<Playlist> result;
+    result.reserve(names.size());
+    for (qsizetype p = 0; p < names.size(); ++p) {
+        Playlist playlist{displayText(fromUtf8(names.at(p))), {}};
+        playlist.items.reserve(qsizetype(itemArrays.at(p).size()));
+        for (dom::element item : itemArrays.at(p))
             playlist.items.append(playlistItem(item.get_object().value_unsafe()));
         result.append(std::move(playlist));
     }
@@ -301,7 +341,7 @@ Result<QList<Playlist>> readBundleFile(const QString &path)
     if (file.error() != QFileDevice::NoError)
         return refuse(ReadError::unreadable,
                       QStringLiteral("Could not read the file: ") + file.errorString());
-    return decodeBundle(data);
+    return decodeBundle(data, QFileInfo(path).fileName());
 }
 
 } // namespace LyfPlaylistCodec

@@ -18,12 +18,19 @@ namespace LyfPlaylistCodec {
 enum class CodecError { invalidRoot = 1, missingMagic, badVersion, missingPlaylists, invalidPlaylist };
 
 // Refusals that are not the codec's own.
-enum class ReadError { notJson = 101, tooLarge, unreadable };
+enum class ReadError { notJson = 101, tooLarge, unreadable, tooMany };
 
 QString errorDescription(CodecError error);
 
 // Larger files are refused before they are parsed: no playlist comes near this size.
 constexpr qsizetype maxFileSize = 16 * 1024 * 1024;
+
+// A file with more playlists or titles than these is refused before any item is read. A set list, or
+// all of a musician's playlists shared at once, stays far below them; without them a file of a few
+// megabytes of empty items would become a playlists file of a gigabyte that every start reads.
+constexpr qsizetype maxPlaylists = 1000;
+constexpr qsizetype maxItemsPerPlaylist = 10000;
+constexpr qsizetype maxItems = 50000;
 
 // Names and titles longer than this many UTF-16 units are cut at a character.
 constexpr qsizetype maxTextLength = 300;
@@ -33,12 +40,14 @@ QByteArray encodeBundle(const QString &playlistName, const QList<PlaylistItem> &
                         const QDateTime &exportedAt);
 
 // The playlists of a file, in file order, or the first refusal: a CodecError, ReadError::notJson
-// with the parser's reason, or ReadError::tooLarge. Nothing partial is returned.
+// with the parser's reason, ReadError::tooLarge, or ReadError::tooMany (more playlists or titles than
+// the bounds above; the message names the file by fileName, "This playlist file" when it is empty).
+// Nothing partial is returned.
 //
 // Items never fail: a missing or mistyped key takes its default. A path that is not absolute counts
 // as missing (the title is found again through its book), and control characters are removed from
 // playlist names and titles.
-Result<QList<Playlist>> decodeBundle(const QByteArray &data);
+Result<QList<Playlist>> decodeBundle(const QByteArray &data, const QString &fileName = QString());
 
 // Reads and decodes the file at path; a file that cannot be read, or is too large, is refused without
 // being read whole.

@@ -27,13 +27,77 @@ QByteArray fileStamp(const QString &path)
            '.' + QByteArray::number(qint64(info.st_mtim.tv_nsec));
 }
 
-QString freeImportedName(const PlaylistLibrary &library, const QString &name)
-{
-    QString candidate = name + QStringLiteral(" (imported)");
-    for (int counter = 2; library.indexOf(candidate) >= 0; ++counter)
-        candidate = name + QStringLiteral(" (imported ") + QString::number(counter) + QLatin1Char(')');
-    return candidate;
-}
+// Where the names of a list stand, for a merge: the first position of each spelling and of each name
+// key, and for each name key of an imported name the next counter of "(imported n)" worth trying.
+class NameIndex {
+public:
+    explicit NameIndex(const QList<Playlist> &list)
+    {
+        m_byName.reserve(list.size());
+        m_byKey.reserve(list.size());
+        for (qsizetype i = 0; i < list.size(); ++i)
+            add(list.at(i).name, i);
+    }
+
+    // As PlaylistLibrary::indexOf().
+    qsizetype find(const QString &name, const QString &key) const
+    {
+        const auto exact = m_byName.constFind(name);
+        return exact != m_byName.cend() ? *exact : m_byKey.value(key, -1);
+    }
+
+    void add(const QString &name, qsizetype position)
+    {
+        keepFirst(m_byName, name, position);
+        keepFirst(m_byKey, playlistNameKey(name), position);
+    }
+
+    // The playlist at position, once called oldName, is now called newName (a name of the same key).
+    void rename(const QList<Playlist> &list, qsizetype position, const QString &oldName,
+                const QString &newName)
+    {
+        if (oldName == newName)
+            return;
+        if (m_byName.value(oldName) == position) {
+            m_byName.remove(oldName);
+            for (qsizetype i = position + 1; i < list.size(); ++i) {
+                if (list.at(i).name == oldName) {
+                    m_byName.insert(oldName, i);
+                    break;
+                }
+            }
+        }
+        keepFirst(m_byName, newName, position);
+    }
+
+    // The first of "<name> (imported)", "<name> (imported 2)", ... whose key no name has. Names are
+    // only added during a merge, so counters found taken stay taken, and the search for the next name
+    // of the same key goes on where this one ended.
+    QString freeImportedName(const QString &name, const QString &key)
+    {
+        qsizetype &counter = m_nextCounter[key];
+        for (counter = qMax<qsizetype>(counter, 1);; ++counter) {
+            QString candidate = counter == 1 ? name + QStringLiteral(" (imported)")
+                                             : name + QStringLiteral(" (imported ") +
+                                                   QString::number(counter) + QLatin1Char(')');
+            if (!m_byKey.contains(playlistNameKey(candidate))) {
+                ++counter;
+                return candidate;
+            }
+        }
+    }
+
+private:
+    static void keepFirst(QHash<QString, qsizetype> &hash, const QString &key, qsizetype position)
+    {
+        if (!hash.contains(key))
+            hash.insert(key, position);
+    }
+
+    QHash<QString, qsizetype> m_byName;
+    QHash<QString, qsizetype> m_byKey;
+    QHash<QString, qsizetype> m_nextCounter;
+};
 
 // Finds the items with one identity key. Keys join path, page and title, and making one normalises
 // the texts, which is slow; the page, a whole "|"-separated part of the key, rules out nearly every
@@ -165,32 +229,51 @@ PlaylistLibrary::Outcome PlaylistLibrary::addToPlaylist(const QString &playlistN
 QStringList PlaylistLibrary::mergeImportedPlaylists(const QList<Playlist> &imported,
                                                     bool replaceOnNameConflict)
 {
-    QStringList storedNames;
-    QList<qsizetype> added;
-    QList<qsizetype> replaced;
-    for (const Playlist &incoming : imported) {
-        const qsizetype match = indexOf(incoming.name);
-        if (match < 0) {
-            m_playlists.append(incoming);
-            added.append(m_playlists.size() - 1);
-        } else if (replaceOnNameConflict) {
-            m_playlists[match] = incoming;
-            if (!replaced.contains(match))
-                replaced.append(match);
-        } else {
-            m_playlists.append(Playlist{freeImportedName(*this, incoming.name), incoming.items});
-            added.append(m_playlists.size() - 1);
+    return adoptMerge(merged(m_playlists, m_revision, imported, replaceOnNameConflict));
+}
+
+PlaylistMerge PlaylistLibrary::merged(QList<Playlist> list, quint64 revision, QList<Playlist> imported,
+                                      bool replaceOnNameConflict)
+{
+    PlaylistMerge merge{std::move(imported), replaceOnNameConflict, revision, {}, {}, {}, {}};
+    NameIndex index(list);
+    list.reserve(list.size() + merge.imported.size());
+    merge.storedNames.reserve(merge.imported.size());
+    for (const Playlist &incoming : std::as_const(merge.imported)) {
+        const QString key = playlistNameKey(incoming.name);
+        const qsizetype match = index.find(incoming.name, key);
+        if (match >= 0 && replaceOnNameConflict) {
+            const QString oldName = list.at(match).name;
+            list[match] = incoming;
+            index.rename(list, match, oldName, incoming.name);
+            if (!merge.replaced.contains(match))
+                merge.replaced.append(match);
+            merge.storedNames.append(incoming.name);
+            continue;
         }
-        storedNames.append(match >= 0 && replaceOnNameConflict ? incoming.name
-                                                               : m_playlists.constLast().name);
+        const QString name = match < 0 ? incoming.name : index.freeImportedName(incoming.name, key);
+        list.append(Playlist{name, incoming.items});
+        index.add(name, list.size() - 1);
+        merge.added.append(list.size() - 1);
+        merge.storedNames.append(name);
     }
+    merge.playlists = std::move(list);
+    return merge;
+}
+
+QStringList PlaylistLibrary::adoptMerge(PlaylistMerge merge)
+{
+    if (merge.revision != m_revision)
+        merge = merged(m_playlists, m_revision, std::move(merge.imported), merge.replaceOnNameConflict);
+    m_playlists = std::move(merge.playlists);
+    ++m_revision;
     m_itemsByKeyValid = false;
     save();
-    if (!replaced.isEmpty())
-        Q_EMIT playlistsChanged({PlaylistChange::Kind::itemsChanged, replaced});
-    if (!added.isEmpty())
-        Q_EMIT playlistsChanged({PlaylistChange::Kind::added, added});
-    return storedNames;
+    if (!merge.replaced.isEmpty())
+        Q_EMIT playlistsChanged({PlaylistChange::Kind::itemsChanged, merge.replaced});
+    if (!merge.added.isEmpty())
+        Q_EMIT playlistsChanged({PlaylistChange::Kind::added, merge.added});
+    return merge.storedNames;
 }
 
 bool PlaylistLibrary::holds(qsizetype playlist, const QString &name) const
@@ -305,6 +388,7 @@ qsizetype PlaylistLibrary::syncWhere(const std::function<bool(const QString &key
             continue;
         // Same key, so the index stays as it is.
         m_playlists[ref.playlist].items[ref.item] = std::move(fresh);
+        ++m_revision;
         ++changedItems;
         if (!changed.contains(ref.playlist))
             changed.append(ref.playlist);
@@ -319,6 +403,7 @@ qsizetype PlaylistLibrary::syncWhere(const std::function<bool(const QString &key
 
 void PlaylistLibrary::commit(PlaylistChange::Kind kind, QList<qsizetype> playlists)
 {
+    ++m_revision;
     m_itemsByKeyValid = false;
     save();
     Q_EMIT playlistsChanged({kind, std::move(playlists)});
@@ -389,6 +474,7 @@ void PlaylistLibrary::checkForOutsideChange()
 void PlaylistLibrary::reload()
 {
     m_playlists = PlaylistStore::loadPlaylists(m_path);
+    ++m_revision;
     m_knownStamp = fileStamp(m_path);
     m_itemsByKeyValid = false;
     Q_EMIT playlistsChanged({PlaylistChange::Kind::reloaded, {}});

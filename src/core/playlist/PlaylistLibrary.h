@@ -25,6 +25,19 @@ struct PlaylistChange {
 };
 Q_DECLARE_METATYPE(PlaylistChange)
 
+// Imported playlists merged into a copy of the list (PlaylistLibrary::merged()), made on any thread
+// and taken over by the library with adoptMerge().
+struct PlaylistMerge {
+    QList<Playlist> imported;
+    bool replaceOnNameConflict = false;
+    // The library's revision the merge was made on; the list is the one after the merge.
+    quint64 revision = 0;
+    QList<Playlist> playlists;
+    QStringList storedNames;
+    QList<qsizetype> added;
+    QList<qsizetype> replaced;
+};
+
 // A title as a window shows it: its identity key and which of the items with that key it is, counted
 // from 0 in list order (a playlist from a file may hold a title twice). Unlike a row number, it still
 // finds the same item after titles were added, removed or moved elsewhere.
@@ -102,6 +115,14 @@ public:
     // names differ only in case). Returns the names the playlists were stored under, in order. Always
     // writes.
     QStringList mergeImportedPlaylists(const QList<Playlist> &imported, bool replaceOnNameConflict);
+    // The same merge made on list, a copy of playlists() taken at revision(): safe on any thread, and
+    // linear in the names and titles. adoptMerge() stores its result, or merges again when the list has
+    // changed since. Returns the names the playlists were stored under.
+    static PlaylistMerge merged(QList<Playlist> list, quint64 revision, QList<Playlist> imported,
+                                bool replaceOnNameConflict);
+    QStringList adoptMerge(PlaylistMerge merge);
+    // Counts the changes of the list.
+    quint64 revision() const { return m_revision; }
 
     // ---- By position, for the window that lists them
     //
@@ -151,6 +172,7 @@ private:
 
     QString m_path;
     QList<Playlist> m_playlists;
+    quint64 m_revision = 0;
     // Identity key -> where the items with it stand; built when first needed after the list changed.
     mutable QMultiHash<QString, ItemRef> m_itemsByKey;
     mutable bool m_itemsByKeyValid = false;

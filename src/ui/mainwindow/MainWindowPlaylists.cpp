@@ -6,6 +6,7 @@
 #include "core/common/Hop.h"
 #include "core/common/NotificationBus.h"
 #include "core/playlist/LyfPlaylistCodec.h"
+#include "core/playlist/PlaylistLibrary.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldButtonEffects.h"
@@ -114,22 +115,33 @@ void MainWindowController::handleOpenLyfFile(const QVariantMap &userInfo)
     if (value.typeId() != QMetaType::QUrl || !value.toUrl().isLocalFile())
         return;
     const QString path = value.toUrl().toLocalFile();
+    // Read, decode and merged into a copy of the list on a worker: the window stays usable, and the
+    // library takes the result over at once (or merges again, when the list changed meanwhile).
+    PlaylistLibrary &library = m_context.playlists();
+    setStatus(QStringLiteral("Importing %1\u2026").arg(QFileInfo(path).fileName()));
     Hop::run(
-        this, [path] { return LyfPlaylistCodec::readBundleFile(path); },
-        [this, path](const Result<QList<Playlist>> &decoded) {
-            if (!decoded) {
+        this,
+        [path, list = library.playlists(), revision = library.revision()]() -> Result<PlaylistMerge> {
+            Result<QList<Playlist>> decoded = LyfPlaylistCodec::readBundleFile(path);
+            if (!decoded)
+                return decoded.error();
+            return PlaylistLibrary::merged(list, revision, std::move(decoded).value(), false);
+        },
+        [this, path](Result<PlaylistMerge> merge) {
+            if (!merge) {
                 LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning,
-                                   QStringLiteral("Could not import playlist file"), decoded.error().message);
+                                   QStringLiteral("Could not import playlist file"), merge.error().message);
                 setStatus(QStringLiteral("Import failed."));
                 return;
             }
-            if (decoded.value().isEmpty()) {
+            const qsizetype count = merge->imported.size();
+            if (count == 0) {
                 setStatus(QStringLiteral("Playlist file contained no playlists."));
                 return;
             }
-            m_context.playlists().mergeImportedPlaylists(decoded.value(), false);
+            m_context.playlists().adoptMerge(std::move(merge).value());
             setStatus(QStringLiteral("Imported %1 playlist(s) from %2.")
-                          .arg(decoded.value().size())
+                          .arg(count)
                           .arg(QFileInfo(path).fileName()));
             openPlaylists();
         });
