@@ -23,6 +23,8 @@
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -722,13 +724,15 @@ private Q_SLOTS:
     }
 
     // A plain click on a row opens its song in the viewer at its page, with the book's songs as its
-    // library titles; the next one takes its place. A click with Ctrl or on a row button does not.
+    // library titles; the next one takes its place. A click with Ctrl or on a row button does not. A
+    // book that cannot be opened is never reported as opened.
     void rowClicksOpenTheViewer()
     {
         // The books must exist: a missing one stops at the "File not found" alert.
         const QString a = TestHarness::home() + QStringLiteral("/b/A.pdf");
         const QString b = TestHarness::home() + QStringLiteral("/b/B.pdf");
-        TestHarness::writeFile(a, "%PDF-1.4\n%%EOF\n");
+        QDir().mkpath(QFileInfo(a).absolutePath());
+        QVERIFY(QFile::copy(QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/joplin-pineapple-rag.pdf"), a));
         TestHarness::writeFile(b, "%PDF-1.4\n%%EOF\n");
         QVERIFY(SlotStore::saveSlot(0, songs(a, 3, 4) + songs(b, 2), QString()));
         AppContext context;
@@ -764,6 +768,7 @@ private Q_SLOTS:
         QTRY_VERIFY(PdfViewerWindowController::current() != first);
         QCOMPARE(context.viewers().list().size(), 1);
         QCOMPARE(PdfViewerWindowController::current()->currentPdfPath(), b);
+        QCOMPARE(status(window), QStringLiteral("The file %1 is damaged and cannot be read.").arg(b));
         PdfViewerWindowController::current()->close();
         QVERIFY(context.viewers().list().isEmpty());
     }

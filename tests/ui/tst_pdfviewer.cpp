@@ -606,6 +606,7 @@ private Q_SLOTS:
         QVERIFY(!viewer->pdfView()->document());
         QVERIFY(visiblePages(*viewer).isEmpty());
         QCOMPARE(label(*viewer), QStringLiteral("Could not open missing.pdf"));
+        QCOMPARE(viewer->pdfView()->message(), QStringLiteral("The file %1 does not exist.").arg(missing));
         QCOMPARE(field(*viewer), QStringLiteral("1"));
         QCOMPARE(viewer->totalPagesLabel()->text(), QStringLiteral("of 0"));
         QCOMPARE(viewer->windowTitle(), QStringLiteral("missing.pdf"));
@@ -616,6 +617,7 @@ private Q_SLOTS:
         viewer->goToNextTitle();
         QCOMPARE(viewer->loadedPdfPath(), m_book60);
         QCOMPARE(label(*viewer), QStringLiteral("C"));
+        QVERIFY(!viewer->openError() && viewer->pdfView()->message().isEmpty());
         QCOMPARE(field(*viewer), QStringLiteral("5"));
         QVERIFY(TestHarness::readFile(PdfViewLog::path()).contains("loadDocument FAILED: PDFDocument nil"));
 

@@ -167,8 +167,8 @@ void MainWindowController::showFileNotFound(const QString &path)
 
 void MainWindowController::showInViewer(const ViewerOpenRequest &request)
 {
-    PdfViewerWindowController::openSong(m_context, request);
-    setStatus(request.statusText);
+    const PdfViewerWindowController *viewer = PdfViewerWindowController::openSong(m_context, request);
+    setStatus(viewer->openError().value_or(request.statusText));
 }
 
 // ---- Deleting rows and the row actions

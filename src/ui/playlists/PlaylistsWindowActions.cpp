@@ -149,8 +149,9 @@ void PlaylistsWindowController::openTitleAtRow(int row)
         request.bookmarkEntry = BookmarkEntry(chosen);
         request.playlistItems = items;
         request.playlistCurrentIndex = row;
-        PdfViewerWindowController::openSong(m_context, request);
-        setStatus(QStringLiteral("Opened: %1 at page %2").arg(chosen.title).arg(chosen.pageNumber));
+        const PdfViewerWindowController *viewer = PdfViewerWindowController::openSong(m_context, request);
+        setStatus(viewer->openError().value_or(
+            QStringLiteral("Opened: %1 at page %2").arg(chosen.title).arg(chosen.pageNumber)));
     });
 }
 

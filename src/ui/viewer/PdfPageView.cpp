@@ -50,8 +50,16 @@ PdfPageView::PdfPageView(QWidget *parent) : QAbstractScrollArea(parent)
 
 PdfPageView::~PdfPageView() = default;
 
+void PdfPageView::setMessage(const QString &message)
+{
+    m_message = message;
+    viewport()->update();
+}
+
 void PdfPageView::setDocument(PdfDocumentPtr document)
 {
+    if (document)
+        m_message.clear();
     if (document == m_document) {
         relayout();
         return;
@@ -396,8 +404,13 @@ void PdfPageView::paintEvent(QPaintEvent *event)
     }
     QPainter painter(viewport());
     painter.fillRect(event->rect(), m_background);
-    if (!m_document)
+    if (!m_document) {
+        const int margin = 24;
+        painter.setPen(m_background.lightness() < 128 ? Qt::white : Qt::black);
+        painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
+                         Qt::AlignCenter | Qt::TextWordWrap, m_message);
         return;
+    }
     const QPointF origin = spreadOrigin();
     const double scale = deviceScale();
     for (const PageLayout::PlacedPage &placed : m_layout.pages) {

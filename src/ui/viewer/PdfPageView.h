@@ -48,6 +48,10 @@ public:
     // images and the current page.
     void setDocument(PdfDocumentPtr document);
     const PdfDocumentPtr &document() const { return m_document; }
+    // Shown, whole and wrapped, in the middle of the view while there is no document (why there is
+    // none); cleared by the next document.
+    void setMessage(const QString &message);
+    const QString &message() const { return m_message; }
     int pageCount() const;
 
     PageDisplayMode displayMode() const { return m_displayMode; }
@@ -161,6 +165,7 @@ private:
     double m_minScale = 0.25;
     double m_maxScale = 4.0;
     QColor m_background;
+    QString m_message;
     bool m_scrollBarsShown = true;
 
     PageLayout::Spread m_spread;

@@ -353,12 +353,15 @@ void PdfViewerWindowController::loadDocument(const QString &path, qint64 page, b
         // The annotations belonged to the book that was shown: nothing is kept under the new name.
         m_annotations.close();
         m_failedFileName = fileNameOf(path);
+        m_openError = opened.error().message;
         m_pdfView->setDocument(nullptr);
+        m_pdfView->setMessage(*m_openError);
         setWindowTitle(fileNameOf(path));
         refreshPageUi();
         return;
     }
     m_failedFileName.reset();
+    m_openError.reset();
     m_pdfDocument = std::move(opened).value();
     m_loadedPdfPath = path;
     m_annotations.open(path);

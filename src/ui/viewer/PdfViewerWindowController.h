@@ -160,6 +160,8 @@ public:
     const QString &currentPdfPath() const { return m_session.currentPdfPath(); }
     // The book whose pages are shown (and whose annotations are in memory); empty when none is.
     const QString &loadedPdfPath() const { return m_loadedPdfPath; }
+    // Why the book last asked for could not be opened (naming the file); nothing while it is open.
+    const std::optional<QString> &openError() const { return m_openError; }
     qint64 currentPageNumber() const { return m_session.currentPageNumber(); }
     const std::optional<QList<PlaylistItem>> &playlistItems() const { return m_session.playlistItems(); }
     qint64 playlistCurrentIndex() const { return m_session.playlistCurrentIndex(); }
@@ -261,6 +263,7 @@ private:
     QString m_loadedPdfPath;
     // The file name of the book whose load failed last, while its failure is what the viewer shows.
     std::optional<QString> m_failedFileName;
+    std::optional<QString> m_openError;
     bool m_coverPageRemoved = false;
     double m_fittedScaleFactor = 1;
     SwipeAccumulator m_swipe;
