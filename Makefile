@@ -24,7 +24,9 @@ DEMO_PROFILE ?= $(BUILD_DIR)/demo/profile
 
 # Starts Lyrafold on a demo profile of its own (its Default slot holds the built-in list matched to the
 # demo books), never on your own library. Start `$(BUILD_DIR)/src/app/lyrafold` for that.
-run: build
+# Only what it needs is built first: the application, the demo profile tool and the demo books.
+run: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target lyrafold lyrafold-demo-profile lyrafold-demo-books
 	eval "$$($(BUILD_DIR)/tools/demo-profile/lyrafold-demo-profile --profile '$(DEMO_PROFILE)' \
 		--books '$(BUILD_DIR)/demo/books')" && '$(BUILD_DIR)/src/app/lyrafold'
 
@@ -64,7 +66,8 @@ test-asan: deps
 test-ubsan: deps
 	$(call sanitized-test,$(UBSAN_DIR),-fsanitize=undefined -fno-omit-frame-pointer)
 
-bench: build
+bench: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target lyrafold-bench
 	$(BUILD_DIR)/bench/lyrafold-bench
 
 format:

@@ -33,7 +33,7 @@ QByteArray json(const QJsonObject &object)
 
 QByteArray webFixture(const QString &name)
 {
-    return TestHarness::readFile(QStringLiteral(LYRAFOLD_TESTDATA_DIR "/web/") + name);
+    return TestHarness::readFile(TestHarness::testData(QStringLiteral("web/") + name));
 }
 
 // Hand-made: there is no saved MusicBrainz recording search answer. Its shape follows the ws/2 search

@@ -76,11 +76,6 @@ void collectImages(QPDFObjectHandle resources, QList<PdfFixtures::StoredImage> &
 
 namespace PdfFixtures {
 
-QString testData(const char *relativePath)
-{
-    return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/") + QLatin1String(relativePath);
-}
-
 void write(const QString &path, const QList<Page> &pages, const QList<OutlineItem> &outline)
 {
     cairo_surface_t *surface = cairo_pdf_surface_create(QFile::encodeName(path).constData(), 612, 792);

@@ -10,9 +10,6 @@
 // write (rotation, crop boxes, unusual or broken outlines, encryption) set through qpdf.
 namespace PdfFixtures {
 
-// A file of the shared test data, by its path below the test data folder.
-QString testData(const char *relativePath);
-
 struct Page {
     QSizeF size = QSizeF(612, 792);
     int rotation = 0; // written as /Rotate when not 0

@@ -14,7 +14,7 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("page"); // 1-based
         QTest::addColumn<bool>("shown");
 
-        const QString rag = PdfFixtures::testData("books/joplin-pineapple-rag.pdf");
+        const QString rag = TestHarness::testData("books/joplin-pineapple-rag.pdf");
         QTest::newRow("first page") << rag << qint64(1) << true;
         QTest::newRow("last page") << rag << qint64(4) << true;
         QTest::newRow("page 0") << rag << qint64(0) << false;

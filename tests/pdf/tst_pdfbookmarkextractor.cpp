@@ -13,7 +13,7 @@ Q_DECLARE_METATYPE(BookmarkEntry)
 
 namespace {
 
-using PdfFixtures::testData;
+using TestHarness::testData;
 
 // "title | level | page | span | composer": the fields the extraction decides, one line an entry.
 QString describe(const BookmarkEntry &entry)

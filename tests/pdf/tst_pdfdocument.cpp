@@ -11,7 +11,7 @@
 #include <sys/resource.h>
 
 using PdfFixtures::OutlineNode;
-using PdfFixtures::testData;
+using TestHarness::testData;
 using Items = QList<PdfFixtures::OutlineItem>;
 using Nodes = QList<OutlineNode>;
 Q_DECLARE_METATYPE(Items)

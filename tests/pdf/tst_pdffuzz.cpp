@@ -87,7 +87,7 @@ private Q_SLOTS:
         QFETCH(QString, book);
         QFETCH(int, damage);
         QFETCH(quint32, seed);
-        const QByteArray original = TestHarness::readFile(QStringLiteral(LYRAFOLD_TESTDATA_DIR "/") + book);
+        const QByteArray original = TestHarness::readFile(TestHarness::testData(book));
         QVERIFY(!original.isEmpty());
         const QString path = m_dir.filePath(QStringLiteral("damaged.pdf"));
         TestHarness::writeFile(path, damaged(original, Damage(damage), seed));

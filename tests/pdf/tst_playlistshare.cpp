@@ -20,7 +20,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
-using PdfFixtures::testData;
+using TestHarness::testData;
 using Strokes = QList<StrokeRecord>;
 Q_DECLARE_METATYPE(Strokes)
 

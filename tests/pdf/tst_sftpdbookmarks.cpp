@@ -64,7 +64,7 @@ private Q_SLOTS:
         QCOMPARE(shipped.size(), 200);
 
         BookmarkList extracted = PdfBookmarkExtractor::extractBookmarks(
-            PdfFixtures::testData("books/songs-from-the-public-domain.pdf"));
+            TestHarness::testData("books/songs-from-the-public-domain.pdf"));
         QCOMPARE(extracted.size(), 201);
         QCOMPARE(extracted.removeIf([](const BookmarkEntry &e) { return e.title == contentsEntry; }), 1);
         // Compared line by line, so a failure names the first song that changed.

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -14,6 +15,12 @@ std::unique_ptr<QTemporaryDir> &homeDir()
 {
     static std::unique_ptr<QTemporaryDir> dir;
     return dir;
+}
+
+QStringList &missingBeforeTests()
+{
+    static QStringList missing;
+    return missing;
 }
 
 void setPath(const char *variable, const QString &path, bool create = true)
@@ -90,6 +97,29 @@ QByteArray readFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+QString testData(const QString &relativePath)
+{
+    const QString path = QStringLiteral(LYRAFOLD_TESTDATA_DIR "/") + relativePath;
+    if (QFileInfo(path).isFile())
+        return path;
+    const QString message =
+        QStringLiteral("missing test data: %1 (tests/data/SOURCES.md names its source)").arg(path);
+    if (QTest::currentTestFunction()) {
+        QTest::qFail(qPrintable(message), __FILE__, __LINE__);
+        throw MissingTestData();
+    }
+    if (!missingBeforeTests().contains(message))
+        missingBeforeTests().append(message);
+    return path;
+}
+
+bool reportMissingTestData()
+{
+    for (const QString &message : std::as_const(missingBeforeTests()))
+        std::fprintf(stderr, "FAIL!  : %s\n", qPrintable(message));
+    return missingBeforeTests().isEmpty();
 }
 
 FileSizeLimit::FileSizeLimit(rlim_t limit)

@@ -29,6 +29,17 @@ void clearUserFiles();
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 
+// A file of the test data the repository carries (tests/data), by its path below that folder. A missing
+// file fails the test program with a message that names it: asked for by a test, at once (it throws
+// MissingTestData, which ends the program cleanly: a test that went on without its book could wait
+// forever on a dialog); asked for before the tests run (by a constant of the test file), before the
+// first test.
+QString testData(const QString &relativePath);
+struct MissingTestData {};
+
+// Prints every test data file found missing before the tests ran; false when there is one.
+bool reportMissingTestData();
+
 // While it lives, every write past limit bytes into one file fails as on a full disk (root is not
 // spared, unlike with file permissions).
 class FileSizeLimit {
@@ -53,8 +64,14 @@ private:
         TestHarness::isolate();                                                                              \
         ApplicationClass app(argc, argv);                                                                    \
         TestClass test;                                                                                      \
+        if (!TestHarness::reportMissingTestData())                                                           \
+            return 1;                                                                                        \
         QTEST_SET_MAIN_SOURCE_PATH                                                                           \
-        return QTest::qExec(&test, argc, argv);                                                              \
+        try {                                                                                                \
+            return QTest::qExec(&test, argc, argv);                                                          \
+        } catch (const TestHarness::MissingTestData &) {                                                     \
+            return 1;                                                                                        \
+        }                                                                                                    \
     }
 
 #define LYRAFOLD_TEST_MAIN(TestClass) LYRAFOLD_TEST_MAIN_WITH(QCoreApplication, TestClass)

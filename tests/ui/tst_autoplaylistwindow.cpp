@@ -42,7 +42,7 @@ namespace {
 
 QString book(const char *name)
 {
-    return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/") + QLatin1String(name);
+    return TestHarness::testData(QStringLiteral("books/") + QLatin1String(name));
 }
 
 BookmarkEntry song(const QString &path, qint64 page, const QString &title)

@@ -377,7 +377,7 @@ private Q_SLOTS:
     // screen; "Clear titles and rewrite" refuses an empty title and keeps the form open with the edits.
     void bookmarkedFormEditsEveryRow()
     {
-        const QString pdf = PdfFixtures::testData("books/songs-from-the-public-domain.pdf");
+        const QString pdf = TestHarness::testData("books/songs-from-the-public-domain.pdf");
         const BookmarkList bookmarks = PdfBookmarkExtractor::extractBookmarks(pdf);
         QVERIFY(bookmarks.size() >= 200);
         const auto window = openWindow();

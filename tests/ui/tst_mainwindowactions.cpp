@@ -56,7 +56,7 @@ QString books()
 
 QString book(const char *name)
 {
-    return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/") + QLatin1String(name);
+    return TestHarness::testData(QStringLiteral("books/") + QLatin1String(name));
 }
 
 struct ContextHolder {

@@ -38,7 +38,7 @@ using namespace MainWindowParts;
 
 QString book(const char *name)
 {
-    return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/") + QLatin1String(name);
+    return TestHarness::testData(QStringLiteral("books/") + QLatin1String(name));
 }
 
 const QString rag = book("joplin-pineapple-rag.pdf");

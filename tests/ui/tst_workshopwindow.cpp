@@ -27,8 +27,8 @@ namespace {
 
 using namespace MainWindowParts;
 
-const QString realBook = QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/joplin-pineapple-rag.pdf");
-const QString otherBook = QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/dusty-strings-tunebook.pdf");
+const QString realBook = TestHarness::testData(QStringLiteral("books/joplin-pineapple-rag.pdf"));
+const QString otherBook = TestHarness::testData(QStringLiteral("books/dusty-strings-tunebook.pdf"));
 
 BookmarkEntry song(const QString &path, const QString &title, qint64 page = 1)
 {
