@@ -732,7 +732,7 @@ private Q_SLOTS:
         const QString a = TestHarness::home() + QStringLiteral("/b/A.pdf");
         const QString b = TestHarness::home() + QStringLiteral("/b/B.pdf");
         QDir().mkpath(QFileInfo(a).absolutePath());
-        QVERIFY(QFile::copy(QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/joplin-pineapple-rag.pdf"), a));
+        QVERIFY(QFile::copy(TestHarness::testData(QStringLiteral("books/joplin-pineapple-rag.pdf")), a));
         TestHarness::writeFile(b, "%PDF-1.4\n%%EOF\n");
         QVERIFY(SlotStore::saveSlot(0, songs(a, 3, 4) + songs(b, 2), QString()));
         AppContext context;
