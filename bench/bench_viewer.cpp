@@ -1,6 +1,7 @@
 // The PDF viewer's page view on the real books: a page turn to a page rendered ahead, a cold render
 // (a fresh document, as after opening a book) of an engraved and of a scanned page at 1200 x 1600
-// pixels, and the peak memory while paging through the whole songbook zoomed to twice the fit.
+// pixels, a zoom burst over a 600-dpi scan, and the peak memory while paging through the whole
+// songbook zoomed to twice the fit.
 
 #include "core/viewer/ViewerZoom.h"
 #include "pdf/view/PageRenderQueue.h"
@@ -12,6 +13,8 @@
 #include <QFile>
 #include <QScrollBar>
 #include <QTimer>
+
+#include <cmath>
 
 #include <benchmark/benchmark.h>
 
@@ -141,6 +144,103 @@ BENCHMARK_CAPTURE(BM_ViewerColdRender, scanned, scan, 0)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
+
+// A zoom burst over a 600-dpi scanned page, as the render queue sees it from a 1200 x 900 view: every
+// 40 ms the part of the page in view (with the view's margin) at a scale 10% larger, twelve times,
+// from the fit to about three times it. Measured: from the last request to its image (shown_ms), from
+// then until the queue has nothing left under way (busy_after_shown_ms), how many images of
+// superseded requests were still rendered (wasted_renders), and, for a render 30 ms under way when
+// nothing is wanted any more, how long until the queue is idle (stop_ms).
+void BM_ViewerZoomBurstOverScan(benchmark::State &state)
+{
+    Result<PdfDocumentPtr> document = PdfDocument::open(scan);
+    if (!document) {
+        state.SkipWithError("cannot open the scan");
+        return;
+    }
+    const QSizeF pageSize = document.value()->pageSize(0);
+    const QSize view(1200, 900);
+    const double fit = PdfDocument::fitScale(pageSize, QSizeF(view));
+    constexpr int steps = 12;
+    constexpr int stepMs = 40;
+    const auto requestAt = [&](int step) {
+        const double scale = fit * std::pow(1.1, step);
+        const QRect whole(QPoint(), (pageSize * scale).toSize());
+        // The view's centre stays on the page's centre; the margin is half the view on every side.
+        QRect region(QPoint(), view * 2);
+        region.moveCenter(whole.center());
+        region = region.intersected(whole);
+        return PageRenderRequest{0, scale, region == whole ? QRect() : region};
+    };
+    double shownMs = 0;
+    double busyMs = 0;
+    double stopMs = 0;
+    int wasted = 0;
+    for (auto _ : state) {
+        PageRenderQueue queue;
+        queue.setDocumentPath(scan);
+        // The book opened and its fonts and image decoders warm, as in a viewer already showing it.
+        {
+            QEventLoop loop;
+            QObject::connect(&queue, &PageRenderQueue::rendered, &loop, &QEventLoop::quit);
+            QObject::connect(&queue, &PageRenderQueue::renderFailed, &loop, &QEventLoop::quit);
+            queue.setPending({requestAt(-1)});
+            loop.exec();
+        }
+        const PageRenderRequest last = requestAt(steps - 1);
+        QElapsedTimer sinceLast;
+        std::optional<qint64> shownAt;
+        int superseded = 0;
+        QEventLoop loop;
+        QObject::connect(&queue, &PageRenderQueue::rendered, &loop,
+                         [&](const PageRenderRequest &request, const QImage &) {
+                             if (request == last) {
+                                 shownAt = sinceLast.nsecsElapsed();
+                                 loop.quit();
+                             } else {
+                                 ++superseded;
+                             }
+                         });
+        QObject::connect(&queue, &PageRenderQueue::renderFailed, &loop, &QEventLoop::quit);
+        for (int step = 0; step < steps; ++step) {
+            queue.setPending({requestAt(step)});
+            if (step + 1 < steps) {
+                QTimer::singleShot(stepMs, &loop, &QEventLoop::quit);
+                loop.exec();
+            }
+        }
+        sinceLast.start();
+        if (!shownAt)
+            loop.exec();
+        if (!shownAt) {
+            state.SkipWithError("the last image did not arrive");
+            return;
+        }
+        QElapsedTimer idle;
+        idle.start();
+        while (!queue.isIdle())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        shownMs += double(*shownAt) / 1e6;
+        busyMs += double(idle.nsecsElapsed()) / 1e6;
+        queue.setPending({requestAt(steps)});
+        QTimer::singleShot(30, &loop, &QEventLoop::quit);
+        loop.exec();
+        queue.setPending({});
+        QElapsedTimer stop;
+        stop.start();
+        while (!queue.isIdle())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        stopMs += double(stop.nsecsElapsed()) / 1e6;
+        wasted += superseded;
+        state.SetIterationTime(double(*shownAt) / 1e9);
+    }
+    const double runs = double(state.iterations());
+    state.counters["shown_ms"] = shownMs / runs;
+    state.counters["busy_after_shown_ms"] = busyMs / runs;
+    state.counters["wasted_renders"] = wasted / runs;
+    state.counters["stop_ms"] = stopMs / runs;
+}
+BENCHMARK(BM_ViewerZoomBurstOverScan)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // Every page of the 193-page songbook in turn, at twice the fitted scale in a 1200 x 900 view, each
 // waited for until drawn. The peak is the process's resident high-water mark from the start of the

@@ -479,6 +479,32 @@ private Q_SLOTS:
             QCOMPARE(outline.at(position), (PdfOutlineItem{title, 0, page - 1}));
     }
 
+    // A render given up fails as abandoned, between operators (engraved) or inside an image (scan), and
+    // the document renders on afterwards.
+    void abandonedRender_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<int>("page");
+        QTest::newRow("engraved") << songbook << 11;
+        QTest::newRow("scan") << testData("scans/beethoven-sonata-19-op49-1.pdf") << 0;
+    }
+
+    void abandonedRender()
+    {
+        QFETCH(QString, book);
+        QFETCH(int, page);
+        const PdfDocumentPtr document = openOrFail(book);
+        QVERIFY(document);
+        std::atomic<bool> abandoned = true;
+        const Result<QImage> given = document->render(page, 1.0, QRect(), &abandoned);
+        QVERIFY(!given);
+        QCOMPARE(given.error().code, PdfDocument::renderAbandonedCode);
+        abandoned = false;
+        const Result<QImage> drawn = document->render(page, 1.0, QRect(), &abandoned);
+        QVERIFY(drawn);
+        QCOMPARE(drawn.value().size(), document->pageSize(page).toSize());
+    }
+
     // Without the lock, two threads in one poppler document crash within a few runs.
     void sharedAndOwnDocumentsOnManyThreads()
     {

@@ -185,6 +185,15 @@ private Q_SLOTS:
         QTRY_VERIFY(queue.isIdle());
         QCOMPARE(rendered.size(), 1);
 
+        // Given up while under way and asked for again at once, a page still arrives, once.
+        rendered.clear();
+        queue.setPending({{7, 3.0, QRect()}});
+        QThread::msleep(3);
+        queue.setPending({});
+        queue.setPending({{7, 3.0, QRect()}});
+        QTRY_VERIFY(queue.isIdle());
+        QCOMPARE(rendered.size(), 1);
+
         rendered.clear();
         queue.setPending({{0, 2.0, QRect()}});
         queue.setDocumentPath(TestHarness::testData("books/joplin-pineapple-rag.pdf"));

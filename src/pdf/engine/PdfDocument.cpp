@@ -11,6 +11,7 @@
 #include <GlobalParams.h>
 #include <PDFDoc.h>
 #include <SplashOutputDev.h>
+#include <Stream.h>
 #include <goo/GooString.h>
 #include <poppler-qt6.h>
 #include <qpdf/QPDF.hh>
@@ -19,6 +20,7 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <splash/SplashBitmap.h>
 
+#include <atomic>
 #include <cmath>
 #include <mutex>
 #include <vector>
@@ -39,6 +41,86 @@ void routePopplerMessages()
 Result<PdfDocumentPtr> openFailure(PdfOpenError error, const QString &message)
 {
     return Result<PdfDocumentPtr>::failure(message, int(error));
+}
+
+// An image's data that ends where the render is abandoned: the decoder stops there, and the rest of the
+// image is drawn from blank rows.
+class AbandonableStream : public Stream {
+public:
+    AbandonableStream(Stream *stream, const std::atomic<bool> &abandoned)
+        : str(stream), m_abandoned(abandoned)
+    {
+    }
+    StreamKind getKind() const override { return str->getKind(); }
+    void reset() override { str->reset(); }
+    void close() override { str->close(); }
+    int getChar() override { return m_abandoned.load(std::memory_order_relaxed) ? EOF : str->getChar(); }
+    int lookChar() override { return m_abandoned.load(std::memory_order_relaxed) ? EOF : str->lookChar(); }
+    int getUnfilteredChar() override { return str->getUnfilteredChar(); }
+    void unfilteredReset() override { str->unfilteredReset(); }
+    Goffset getPos() override { return str->getPos(); }
+    void setPos(Goffset pos, int dir) override { str->setPos(pos, dir); }
+    GooString *getPSFilter(int psLevel, const char *indent) override
+    {
+        return str->getPSFilter(psLevel, indent);
+    }
+    bool isBinary(bool last) const override { return str->isBinary(last); }
+    BaseStream *getBaseStream() override { return str->getBaseStream(); }
+    Stream *getUndecodedStream() override { return str->getUndecodedStream(); }
+    Dict *getDict() override { return str->getDict(); }
+    Object *getDictObject() override { return str->getDictObject(); }
+    Stream *getNextStream() const override { return str; }
+    void getImageParams(int *bitsPerComponent, StreamColorSpaceMode *csMode) override
+    {
+        str->getImageParams(bitsPerComponent, csMode);
+    }
+
+private:
+    bool hasGetChars() override { return true; }
+    int getChars(int nChars, unsigned char *buffer) override
+    {
+        // Image rows are read a row at a time, so an abandoned render stops within one row.
+        return m_abandoned.load(std::memory_order_relaxed) ? 0 : str->doGetChars(nChars, buffer);
+    }
+
+    Stream *str;
+    const std::atomic<bool> &m_abandoned;
+};
+
+// The Splash renderer, able to stop inside an image: a scanned page is one image drawn by one operator,
+// between which poppler asks whether to go on.
+class AbandonableSplashOutputDev : public SplashOutputDev {
+public:
+    using SplashOutputDev::SplashOutputDev;
+
+    // Set for the length of one render.
+    const std::atomic<bool> *abandoned = nullptr;
+
+    void drawImageMask(GfxState *state, Object *ref, Stream *str, int width, int height, bool invert,
+                       bool interpolate, bool inlineImg) override
+    {
+        if (!abandoned)
+            return SplashOutputDev::drawImageMask(state, ref, str, width, height, invert, interpolate,
+                                                  inlineImg);
+        AbandonableStream stream(str, *abandoned);
+        SplashOutputDev::drawImageMask(state, ref, &stream, width, height, invert, interpolate, inlineImg);
+    }
+    void drawImage(GfxState *state, Object *ref, Stream *str, int width, int height,
+                   GfxImageColorMap *colorMap, bool interpolate, const int *maskColors,
+                   bool inlineImg) override
+    {
+        if (!abandoned)
+            return SplashOutputDev::drawImage(state, ref, str, width, height, colorMap, interpolate,
+                                              maskColors, inlineImg);
+        AbandonableStream stream(str, *abandoned);
+        SplashOutputDev::drawImage(state, ref, &stream, width, height, colorMap, interpolate, maskColors,
+                                   inlineImg);
+    }
+};
+
+bool renderAbandoned(void *data)
+{
+    return static_cast<const std::atomic<bool> *>(data)->load(std::memory_order_relaxed);
 }
 
 } // namespace
@@ -66,7 +148,7 @@ struct PdfDocument::Impl {
     // made on first use.
     struct Renderer {
         std::unique_ptr<PDFDoc> document;
-        std::unique_ptr<SplashOutputDev> output;
+        std::unique_ptr<AbandonableSplashOutputDev> output;
     };
     mutable std::unique_ptr<Renderer> renderer;
     mutable std::optional<QString> rendererError;
@@ -79,7 +161,8 @@ struct PdfDocument::Impl {
     QSizeF pageSizeLocked(int pageIndex) const;
     std::optional<int> destinationPage(const Poppler::OutlineItem &item) const;
     std::optional<int> pageOfNameInTree(const QByteArray &name) const;
-    Result<QImage> renderLocked(int pageIndex, double scale, const QRect &region) const;
+    Result<QImage> renderLocked(int pageIndex, double scale, const QRect &region,
+                                const std::atomic<bool> *abandoned = nullptr) const;
 };
 
 Result<PdfDocument::Impl::Raw *> PdfDocument::Impl::rawDocument() const
@@ -182,7 +265,8 @@ Result<PdfPageBoxes> PdfDocument::Impl::boxesLocked(int pageIndex) const
     }
 }
 
-Result<QImage> PdfDocument::Impl::renderLocked(int pageIndex, double scale, const QRect &region) const
+Result<QImage> PdfDocument::Impl::renderLocked(int pageIndex, double scale, const QRect &region,
+                                               const std::atomic<bool> *abandoned) const
 {
     const std::unique_ptr<Poppler::Page> p = page(pageIndex);
     if (!p)
@@ -206,10 +290,19 @@ Result<QImage> PdfDocument::Impl::renderLocked(int pageIndex, double scale, cons
     if (pageIndex >= r.document->getNumPages())
         return Result<QImage>::failure(QStringLiteral("The page %1 does not exist.").arg(pageIndex + 1));
     const double dpi = 72.0 * scale;
+    r.output->abandoned = abandoned;
     r.document->displayPageSlice(r.output.get(), pageIndex + 1, dpi, dpi, 0, false, true, false, area.x(),
-                                 area.y(), area.width(), area.height());
+                                 area.y(), area.width(), area.height(), abandoned ? renderAbandoned : nullptr,
+                                 const_cast<std::atomic<bool> *>(abandoned));
+    r.output->abandoned = nullptr;
     // The image takes over the bitmap; the renderer makes a new one for the next page.
     SplashBitmap *bitmap = r.output->takeBitmap();
+    if (abandoned && abandoned->load()) {
+        delete bitmap;
+        return Result<QImage>::failure(
+            QStringLiteral("The render of page %1 was abandoned.").arg(pageIndex + 1),
+            PdfDocument::renderAbandonedCode);
+    }
     if (!bitmap || !bitmap->getDataPtr() || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) {
         delete bitmap;
         return Result<QImage>::failure(
@@ -236,7 +329,7 @@ Result<PdfDocument::Impl::Renderer *> PdfDocument::Impl::rendererLocked() const
         return Result<Renderer *>::failure(*rendererError);
     }
     SplashColor white = {255, 255, 255};
-    made->output = std::make_unique<SplashOutputDev>(splashModeRGB8, 4, false, white);
+    made->output = std::make_unique<AbandonableSplashOutputDev>(splashModeRGB8, 4, false, white);
     made->output->setFontAntialias(true);
     made->output->setVectorAntialias(true);
     made->output->startDoc(made->document.get());
@@ -331,10 +424,11 @@ QList<PdfOutlineItem> PdfDocument::outline() const
     return result;
 }
 
-Result<QImage> PdfDocument::render(int pageIndex, double scale, const QRect &region) const
+Result<QImage> PdfDocument::render(int pageIndex, double scale, const QRect &region,
+                                   const std::atomic<bool> *abandoned) const
 {
     QMutexLocker locker(&m_impl->lock);
-    return m_impl->renderLocked(pageIndex, scale, region);
+    return m_impl->renderLocked(pageIndex, scale, region, abandoned);
 }
 
 QImage PdfDocument::thumbnail(int pageIndex, const QSize &size) const

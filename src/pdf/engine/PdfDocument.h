@@ -10,6 +10,7 @@
 #include <QSizeF>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -85,7 +86,11 @@ public:
     // Renders the page as shown (rotation applied) at scale pixels per point, onto white, into a
     // 24-bit RGB image. With a region, only that rectangle of the full page image at this scale is
     // rendered. Fonts stay loaded between calls, so the pages after the first come faster.
-    Result<QImage> render(int pageIndex, double scale, const QRect &region = QRect()) const;
+    // When abandoned turns true (from any thread) the drawing stops within a few operators or image
+    // rows and the render fails with renderAbandonedCode.
+    Result<QImage> render(int pageIndex, double scale, const QRect &region = QRect(),
+                          const std::atomic<bool> *abandoned = nullptr) const;
+    static constexpr int renderAbandonedCode = 1;
 
     // A picture of the page fitted into size and centred on white. A page whose crop box and media
     // box are both empty gives a transparent image of that size, and so does a page that does not

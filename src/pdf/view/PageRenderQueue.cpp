@@ -2,9 +2,11 @@
 
 #include "pdf/engine/PdfDocument.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 
 struct PageRenderQueue::Shared {
     std::mutex mutex;
@@ -15,7 +17,23 @@ struct PageRenderQueue::Shared {
     // Started and not yet handed over on the queue's thread, with the generation of their book: asked
     // for again, they are not done twice.
     QList<std::pair<quint64, PageRenderRequest>> started;
+    // The render under way, and whether it was given up: set (under the lock) when a new book or a new
+    // list of requests leaves it out; the renderer stops within milliseconds and nothing arrives.
+    std::optional<std::pair<quint64, PageRenderRequest>> running;
+    std::atomic<bool> abandonRunning = false;
     bool stopping = false;
+
+    // Callers hold the lock.
+    void abandonRunningUnlessIn(quint64 currentGeneration, const QList<PageRenderRequest> &requests)
+    {
+        if (!running || abandonRunning)
+            return;
+        if (running->first == currentGeneration && requests.contains(running->second))
+            return;
+        abandonRunning = true;
+        // Given up, it may be asked for again at once.
+        started.removeOne(*running);
+    }
 };
 
 PageRenderQueue::PageRenderQueue(QObject *parent) : QObject(parent), m_shared(std::make_shared<Shared>())
@@ -29,6 +47,7 @@ PageRenderQueue::~PageRenderQueue()
         std::lock_guard lock(m_shared->mutex);
         m_shared->stopping = true;
         m_shared->pending.clear();
+        m_shared->abandonRunningUnlessIn(m_generation, {});
     }
     m_shared->wake.notify_all();
     m_thread.join();
@@ -43,6 +62,7 @@ void PageRenderQueue::setDocumentPath(const QString &path)
         m_shared->path = path;
         m_shared->generation = m_generation;
         m_shared->pending.clear();
+        m_shared->abandonRunningUnlessIn(m_generation, {});
     }
     m_shared->wake.notify_all();
 }
@@ -52,6 +72,7 @@ void PageRenderQueue::setPending(const QList<PageRenderRequest> &requests)
     {
         std::lock_guard lock(m_shared->mutex);
         m_shared->pending.clear();
+        m_shared->abandonRunningUnlessIn(m_generation, requests);
         for (const PageRenderRequest &request : requests) {
             if (!m_shared->started.contains(std::pair(m_generation, request)))
                 m_shared->pending.push_back(request);
@@ -93,6 +114,8 @@ void PageRenderQueue::run()
         const quint64 generation = m_shared->generation;
         const QString path = m_shared->path;
         m_shared->started.append({generation, request});
+        m_shared->running = {generation, request};
+        m_shared->abandonRunning = false;
         lock.unlock();
 
         if (!bookRead || generation != openedGeneration) {
@@ -107,13 +130,18 @@ void PageRenderQueue::run()
         QImage image;
         QString error = openError;
         if (document) {
-            const Result<QImage> page = document->render(request.pageIndex, request.scale, request.region);
+            const Result<QImage> page =
+                document->render(request.pageIndex, request.scale, request.region, &m_shared->abandonRunning);
             if (page)
                 image = page.value().convertToFormat(QImage::Format_RGB32);
             else
                 error = page.error().message;
         }
         lock.lock();
+        m_shared->running.reset();
+        // Given up: it is no longer among the started, and nobody waits for it.
+        if (m_shared->abandonRunning)
+            continue;
         QMetaObject::invokeMethod(
             this, [this, generation, request, image, error] { deliver(generation, request, image, error); },
             Qt::QueuedConnection);

@@ -26,8 +26,9 @@ struct PageRenderRequest {
 // and the interface keeps using its own.
 //
 // The queue holds only what is wanted now: each setPending() replaces what has not started, so the
-// pages the user has left are never rendered, and a render that was under way when its book was
-// replaced never arrives. Results come back on the queue's thread, as signals.
+// pages the user has left are never rendered. A render under way that a new list leaves out, or whose
+// book was replaced, is abandoned within milliseconds (the Splash renderer checks between operators
+// and image rows) and never arrives. Results come back on the queue's thread, as signals.
 class PageRenderQueue : public QObject {
     Q_OBJECT
 
