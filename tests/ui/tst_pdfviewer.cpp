@@ -18,6 +18,7 @@
 #include "ui/viewer/PdfEditToolPalette.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
+#include "ui/viewer/ViewerAnnotationEditor.h"
 #include "ui/viewer/ViewerToolbarRow.h"
 
 #include <QDir>
@@ -37,6 +38,31 @@
 #include <memory>
 
 namespace {
+
+PdfPageView *pageView(const PdfViewerWindowController &viewer)
+{
+    return viewer.findChild<PdfPageView *>();
+}
+
+template <typename T> T *named(const PdfViewerWindowController &viewer, const char *name)
+{
+    return viewer.findChild<T *>(QLatin1String(name));
+}
+
+ViewerAnnotationEditor &editor(const PdfViewerWindowController &viewer)
+{
+    return *viewer.findChild<ViewerAnnotationEditor *>();
+}
+
+// The toolbar button with this text, if there is one.
+QPushButton *toolbarButton(const PdfViewerWindowController &viewer, const QString &text)
+{
+    for (QPushButton *button : viewer.findChild<ViewerToolbarRow *>()->findChildren<QPushButton *>()) {
+        if (button->text() == text)
+            return button;
+    }
+    return nullptr;
+}
 
 using Viewer = std::unique_ptr<PdfViewerWindowController>;
 using Items = std::optional<QList<PlaylistItem>>;
@@ -82,22 +108,22 @@ PdfFixtures::Page page(const QSizeF &size, int rotation = 0, const QRectF &cropB
 
 QList<int> visiblePages(const PdfViewerWindowController &viewer)
 {
-    return viewer.pdfView()->visiblePages();
+    return pageView(viewer)->visiblePages();
 }
 
 QString field(const PdfViewerWindowController &viewer)
 {
-    return viewer.pageNumberField()->text();
+    return named<QLineEdit>(viewer, "pageNumberField")->text();
 }
 
 QString label(const PdfViewerWindowController &viewer)
 {
-    return viewer.currentBookmarkTitleLabel()->text();
+    return named<QLabel>(viewer, "currentTitleLabel")->text();
 }
 
 void waitForImages(PdfViewerWindowController &viewer)
 {
-    QTRY_VERIFY_WITH_TIMEOUT(viewer.pdfView()->imagesComplete(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(pageView(viewer)->imagesComplete(), 20000);
 }
 
 // ---- Drawing on the pages as the mouse does
@@ -105,7 +131,7 @@ void waitForImages(PdfViewerWindowController &viewer)
 void mouse(PdfViewerWindowController &viewer, QEvent::Type type, const QPointF &at,
            Qt::MouseButtons buttons = Qt::LeftButton)
 {
-    QWidget *area = viewer.pdfView()->viewport();
+    QWidget *area = pageView(viewer)->viewport();
     QMouseEvent event(type, at, area->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
     QApplication::sendEvent(area, &event);
 }
@@ -113,7 +139,7 @@ void mouse(PdfViewerWindowController &viewer, QEvent::Type type, const QPointF &
 // The view point at a fraction of a shown page.
 QPointF onPage(const PdfViewerWindowController &viewer, int page, const QPointF &fraction)
 {
-    const QRectF rect = viewer.pdfView()->pageRect(page);
+    const QRectF rect = pageView(viewer)->pageRect(page);
     return rect.topLeft() + QPointF(fraction.x() * rect.width(), fraction.y() * rect.height());
 }
 
@@ -183,10 +209,10 @@ class PdfViewerTest : public QObject {
         viewer->resize(900, 700);
         viewer->show();
         if (!QTest::qWaitForWindowExposed(viewer.get()) ||
-            !QTest::qWaitFor([&] { return viewer->annotations().isReady(); }, 5000))
+            !QTest::qWaitFor([&] { return editor(*viewer).annotations().isReady(); }, 5000))
             qWarning("the viewer did not show its book");
         if (edit)
-            viewer->toggleEditMode();
+            editor(*viewer).toggleEditMode();
         return viewer;
     }
 
@@ -328,13 +354,13 @@ private Q_SLOTS:
                                           item(m_book11, 2, QString(40, QLatin1Char('n'))),
                                           item(m_book11, 3, QStringLiteral(" Last "))};
         const Viewer viewer = open(m_book11, 1, std::nullopt, list.mid(0, items), index);
-        QVERIFY(viewer->floatingTitleNavContainer()->isVisibleTo(viewer.get()));
-        QTEST(viewer->floatingPrevTitleBtn()->text(), "previous");
-        QTEST(viewer->floatingPrevTitleBtn()->isEnabled(), "previousEnabled");
-        QTEST(viewer->floatingNextTitleBtn()->text(), "next");
-        QTEST(viewer->floatingNextTitleBtn()->isEnabled(), "nextEnabled");
-        QVERIFY(viewer->toolbarButton(QStringLiteral("Previous title")));
-        QVERIFY(!viewer->toolbarButton(QStringLiteral("+")));
+        QVERIFY(named<QWidget>(*viewer, "floatingTitleNav")->isVisibleTo(viewer.get()));
+        QTEST(named<QPushButton>(*viewer, "floatingPreviousTitle")->text(), "previous");
+        QTEST(named<QPushButton>(*viewer, "floatingPreviousTitle")->isEnabled(), "previousEnabled");
+        QTEST(named<QPushButton>(*viewer, "floatingNextTitle")->text(), "next");
+        QTEST(named<QPushButton>(*viewer, "floatingNextTitle")->isEnabled(), "nextEnabled");
+        QVERIFY(toolbarButton(*viewer, QStringLiteral("Previous title")));
+        QVERIFY(!toolbarButton(*viewer, QStringLiteral("+")));
     }
 
     // The viewer speaks English; only the floating buttons' fallback titles follow the language.
@@ -344,23 +370,25 @@ private Q_SLOTS:
         const Viewer viewer =
             open(m_book11, 1, std::nullopt, QList<PlaylistItem>{item(m_book11, 1, QStringLiteral("A"))});
         LyrafoldLanguageService::applyToOpenWindows();
-        QCOMPARE(viewer->floatingPrevTitleBtn()->text(), QStringLiteral("T\u00edtulo anterior"));
-        QCOMPARE(viewer->floatingNextTitleBtn()->text(), QStringLiteral("T\u00edtulo siguiente"));
-        QVERIFY(viewer->toolbarButton(QStringLiteral("Close")));
-        QVERIFY(viewer->toolbarButton(QStringLiteral("Fullscreen")));
-        QCOMPARE(viewer->totalPagesLabel()->text(), QStringLiteral("of 11"));
+        QCOMPARE(named<QPushButton>(*viewer, "floatingPreviousTitle")->text(),
+                 QStringLiteral("T\u00edtulo anterior"));
+        QCOMPARE(named<QPushButton>(*viewer, "floatingNextTitle")->text(),
+                 QStringLiteral("T\u00edtulo siguiente"));
+        QVERIFY(toolbarButton(*viewer, QStringLiteral("Close")));
+        QVERIFY(toolbarButton(*viewer, QStringLiteral("Fullscreen")));
+        QCOMPARE(named<QLabel>(*viewer, "totalPagesLabel")->text(), QStringLiteral("of 11"));
         LyrafoldLanguageService::setCurrent(LyrafoldLanguage::en);
     }
 
     void withoutListOrTitle()
     {
         const Viewer plain = open(m_book11, 1);
-        QVERIFY(!plain->floatingTitleNavContainer()->isVisibleTo(plain.get()));
-        QVERIFY(!plain->toolbarButton(QStringLiteral("Previous title")));
-        QVERIFY(!plain->toolbarButton(QStringLiteral("Next title")));
-        QVERIFY(!plain->toolbarButton(QStringLiteral("+")));
+        QVERIFY(!named<QWidget>(*plain, "floatingTitleNav")->isVisibleTo(plain.get()));
+        QVERIFY(!toolbarButton(*plain, QStringLiteral("Previous title")));
+        QVERIFY(!toolbarButton(*plain, QStringLiteral("Next title")));
+        QVERIFY(!toolbarButton(*plain, QStringLiteral("+")));
         const Viewer titled = open(m_book11, 1, title(m_book11, 1, QStringLiteral("Song")));
-        QVERIFY(titled->toolbarButton(QStringLiteral("+")));
+        QVERIFY(toolbarButton(*titled, QStringLiteral("+")));
         QCOMPARE(label(*titled), QStringLiteral("Song"));
     }
 
@@ -388,7 +416,7 @@ private Q_SLOTS:
         viewer->show();
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
         QCOMPARE(viewer->size(), size);
-        ViewerToolbarRow *row = viewer->toolbarRow();
+        ViewerToolbarRow *row = viewer->findChild<ViewerToolbarRow *>();
         QTEST(row->overflowButton()->isVisible(), "overflows");
 
         QList<QRect> shown;
@@ -400,8 +428,8 @@ private Q_SLOTS:
                 shown.append(control->geometry());
             }
         }
-        QVERIFY(viewer->pageNumberField()->isVisible());
-        QVERIFY(viewer->toolbarButton(QStringLiteral("\u25B6"))->isVisible());
+        QVERIFY(named<QLineEdit>(*viewer, "pageNumberField")->isVisible());
+        QVERIFY(toolbarButton(*viewer, QStringLiteral("\u25B6"))->isVisible());
 
         QMenu *menu = row->overflowButton()->menu();
         menu->popup(QPoint());
@@ -462,20 +490,20 @@ private Q_SLOTS:
         const Viewer viewer = open(book == QLatin1String("11") ? m_book11 : m_book60, openAt);
         for (const QString &action : actions) {
             if (action == QLatin1String("next"))
-                viewer->toolbarButton(QStringLiteral("\u25B6"))->click();
+                toolbarButton(*viewer, QStringLiteral("\u25B6"))->click();
             else if (action == QLatin1String("previous"))
-                viewer->toolbarButton(QStringLiteral("\u25C0"))->click();
+                toolbarButton(*viewer, QStringLiteral("\u25C0"))->click();
             else if (action == QLatin1String("step next"))
                 viewer->goToNextPage(nullptr);
             else if (action == QLatin1String("first"))
-                viewer->toolbarButton(QStringLiteral("\u23EE"))->click();
+                toolbarButton(*viewer, QStringLiteral("\u23EE"))->click();
             else if (action == QLatin1String("last"))
-                viewer->toolbarButton(QStringLiteral("\u23ED"))->click();
+                toolbarButton(*viewer, QStringLiteral("\u23ED"))->click();
             else if (action.startsWith(QLatin1String("field "))) {
-                viewer->pageNumberField()->setText(action.mid(6));
-                QTest::keyClick(viewer->pageNumberField(), Qt::Key_Return);
+                named<QLineEdit>(*viewer, "pageNumberField")->setText(action.mid(6));
+                QTest::keyClick(named<QLineEdit>(*viewer, "pageNumberField"), Qt::Key_Return);
             } else
-                viewer->toolbarButton(action)->click();
+                toolbarButton(*viewer, action)->click();
         }
         QTEST(field(*viewer), "page");
         QTEST(viewer->userHasBrowsedPages(), "browsed");
@@ -521,9 +549,9 @@ private Q_SLOTS:
         const Viewer viewer = open(m_book11, start, title(m_book11, start, QStringLiteral("T"), span));
         viewer->twoPage();
         QTEST(viewer->coverPageRemoved(), "coverRemoved");
-        QTEST(viewer->coverPageBtn()->isChecked(), "coverRemoved");
+        QTEST(toolbarButton(*viewer, QStringLiteral("Cover page"))->isChecked(), "coverRemoved");
         QTEST(visiblePages(*viewer), "pages");
-        QCOMPARE(viewer->pdfView()->displayMode(), PageDisplayMode::twoUp);
+        QCOMPARE(pageView(*viewer)->displayMode(), PageDisplayMode::twoUp);
     }
 
     void coverToggleAndSingle()
@@ -531,23 +559,23 @@ private Q_SLOTS:
         const Viewer viewer = open(m_book11, 3, title(m_book11, 3, QStringLiteral("T"), 2));
         viewer->twoPage();
         QCOMPARE(visiblePages(*viewer), QList<int>({2, 3}));
-        viewer->coverPageBtn()->click();
+        toolbarButton(*viewer, QStringLiteral("Cover page"))->click();
         QVERIFY(!viewer->coverPageRemoved());
         QCOMPARE(visiblePages(*viewer), QList<int>({1, 2}));
         viewer->singlePage();
-        QVERIFY(!viewer->coverPageBtn()->isChecked());
+        QVERIFY(!toolbarButton(*viewer, QStringLiteral("Cover page"))->isChecked());
         QCOMPARE(visiblePages(*viewer), QList<int>({2}));
         // In single-page mode the toggle flips and returns to the start page, without spreads.
         viewer->goToLastPage();
-        viewer->coverPageBtn()->click();
+        toolbarButton(*viewer, QStringLiteral("Cover page"))->click();
         QVERIFY(viewer->coverPageRemoved());
         QCOMPARE(visiblePages(*viewer), QList<int>({2}));
 
         const Viewer empty = open(path("missing.pdf"), 1);
         empty->twoPage();
-        QCOMPARE(empty->pdfView()->displayMode(), PageDisplayMode::twoUp);
-        empty->coverPageBtn()->click();
-        QVERIFY(!empty->coverPageBtn()->isChecked());
+        QCOMPARE(pageView(*empty)->displayMode(), PageDisplayMode::twoUp);
+        toolbarButton(*empty, QStringLiteral("Cover page"))->click();
+        QVERIFY(!toolbarButton(*empty, QStringLiteral("Cover page"))->isChecked());
     }
 
     // A step through the list keeps the display mode and the pairing; a fresh open starts single.
@@ -558,17 +586,17 @@ private Q_SLOTS:
         const Viewer viewer = open(m_book11, 1, std::nullopt, list, 0);
         viewer->twoPage();
         QVERIFY(viewer->coverPageRemoved());
-        QTest::keyClick(viewer->pageNumberField(), Qt::Key_Down);
+        QTest::keyClick(named<QLineEdit>(*viewer, "pageNumberField"), Qt::Key_Down);
         QCOMPARE(viewer->playlistCurrentIndex(), 1);
         QCOMPARE(viewer->currentPdfPath(), m_book60);
-        QCOMPARE(viewer->pdfView()->displayMode(), PageDisplayMode::twoUp);
+        QCOMPARE(pageView(*viewer)->displayMode(), PageDisplayMode::twoUp);
         QVERIFY(viewer->coverPageRemoved());
         QCOMPARE(visiblePages(*viewer), QList<int>({6, 7}));
         QCOMPARE(viewer->windowTitle(), QStringLiteral("sixty.pdf"));
-        QCOMPARE(viewer->floatingPrevTitleBtn()->text(), QStringLiteral("\u25C0  A"));
-        QTest::keyClick(viewer->pageNumberField(), Qt::Key_Down); // at the end: nothing
+        QCOMPARE(named<QPushButton>(*viewer, "floatingPreviousTitle")->text(), QStringLiteral("\u25C0  A"));
+        QTest::keyClick(named<QLineEdit>(*viewer, "pageNumberField"), Qt::Key_Down); // at the end: nothing
         QCOMPARE(viewer->playlistCurrentIndex(), 1);
-        QTest::keyClick(viewer->pageNumberField(), Qt::Key_Up);
+        QTest::keyClick(named<QLineEdit>(*viewer, "pageNumberField"), Qt::Key_Up);
         QCOMPARE(viewer->playlistCurrentIndex(), 0);
 
         // Another title of the book in view keeps the open book.
@@ -585,7 +613,7 @@ private Q_SLOTS:
         QCOMPARE(visiblePages(*stepping), QList<int>({0}));
 
         const Viewer fresh = open(m_book11, 1);
-        QCOMPARE(fresh->pdfView()->displayMode(), PageDisplayMode::singlePage);
+        QCOMPARE(pageView(*fresh)->displayMode(), PageDisplayMode::singlePage);
         QVERIFY(!fresh->coverPageRemoved());
     }
 
@@ -603,27 +631,27 @@ private Q_SLOTS:
         QCOMPARE(viewer->playlistCurrentIndex(), 1);
         QCOMPARE(viewer->currentPdfPath(), missing);
         QCOMPARE(viewer->loadedPdfPath(), QString());
-        QVERIFY(!viewer->pdfView()->document());
+        QVERIFY(!pageView(*viewer)->document());
         QVERIFY(visiblePages(*viewer).isEmpty());
         QCOMPARE(label(*viewer), QStringLiteral("Could not open missing.pdf"));
-        QCOMPARE(viewer->pdfView()->message(), QStringLiteral("The file %1 does not exist.").arg(missing));
+        QCOMPARE(pageView(*viewer)->message(), QStringLiteral("The file %1 does not exist.").arg(missing));
         QCOMPARE(field(*viewer), QStringLiteral("1"));
-        QCOMPARE(viewer->totalPagesLabel()->text(), QStringLiteral("of 0"));
+        QCOMPARE(named<QLabel>(*viewer, "totalPagesLabel")->text(), QStringLiteral("of 0"));
         QCOMPARE(viewer->windowTitle(), QStringLiteral("missing.pdf"));
-        QCOMPARE(viewer->floatingNextTitleBtn()->text(), QStringLiteral("C  \u25B6"));
+        QCOMPARE(named<QPushButton>(*viewer, "floatingNextTitle")->text(), QStringLiteral("C  \u25B6"));
         viewer->turnPageByHorizontalSwipe(1); // nothing to turn
         QVERIFY(!viewer->userHasBrowsedPages());
 
         viewer->goToNextTitle();
         QCOMPARE(viewer->loadedPdfPath(), m_book60);
         QCOMPARE(label(*viewer), QStringLiteral("C"));
-        QVERIFY(!viewer->openError() && viewer->pdfView()->message().isEmpty());
+        QVERIFY(!viewer->openError() && pageView(*viewer)->message().isEmpty());
         QCOMPARE(field(*viewer), QStringLiteral("5"));
         QVERIFY(TestHarness::readFile(PdfViewLog::path()).contains("loadDocument FAILED: PDFDocument nil"));
 
         const Viewer first = open(missing, 1, title(missing, 1, QStringLiteral("B")));
         QCOMPARE(label(*first), QStringLiteral("Could not open missing.pdf"));
-        QCOMPARE(first->totalPagesLabel()->text(), QStringLiteral("of 0"));
+        QCOMPARE(named<QLabel>(*first, "totalPagesLabel")->text(), QStringLiteral("of 0"));
     }
 
     // ---- Fit and zoom
@@ -651,28 +679,28 @@ private Q_SLOTS:
         if (twoUp)
             viewer->twoPage();
         viewer->fitPage();
-        const QSizeF area = viewer->scrollZoomWrapper()->size();
+        const QSizeF area = viewer->findChild<PDFScrollZoomWrapper *>()->size();
         const double expected = *ViewerZoom::fitScale(shown, area, twoUp);
         QCOMPARE(viewer->fittedScaleFactor(), expected);
-        QCOMPARE(viewer->pdfView()->scaleFactor(), expected);
-        QCOMPARE(viewer->pdfView()->pageRect(page - 1).size(),
+        QCOMPARE(pageView(*viewer)->scaleFactor(), expected);
+        QCOMPARE(pageView(*viewer)->pageRect(page - 1).size(),
                  QSizeF(std::round(shown.width() * expected), std::round(shown.height() * expected)));
 
         viewer->zoomIn();
-        QCOMPARE(viewer->pdfView()->scaleFactor(), expected + 0.25);
+        QCOMPARE(pageView(*viewer)->scaleFactor(), expected + 0.25);
         viewer->zoomOut();
         viewer->zoomOut();
-        QCOMPARE(viewer->pdfView()->scaleFactor(), std::max(expected - 0.25, 0.25));
+        QCOMPARE(pageView(*viewer)->scaleFactor(), std::max(expected - 0.25, 0.25));
         viewer->fitPage();
         // A pinch and Ctrl with the wheel zoom through the page area.
         QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2,
                                   QPointF(10, 10), QPointF(10, 10), QPointF(10, 10), 0.5, QPointF(), 0);
-        QApplication::sendEvent(viewer->pdfView()->viewport(), &pinch);
-        QVERIFY(qFuzzyCompare(viewer->pdfView()->scaleFactor(), std::min(expected * 1.5, 4.0)));
+        QApplication::sendEvent(pageView(*viewer)->viewport(), &pinch);
+        QVERIFY(qFuzzyCompare(pageView(*viewer)->scaleFactor(), std::min(expected * 1.5, 4.0)));
         QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, -120), Qt::NoButton,
                           Qt::ControlModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(viewer->pdfView()->viewport(), &wheel);
-        QVERIFY(qFuzzyCompare(viewer->pdfView()->scaleFactor(), std::min(expected * 1.5, 4.0) * 0.9));
+        QApplication::sendEvent(pageView(*viewer)->viewport(), &wheel);
+        QVERIFY(qFuzzyCompare(pageView(*viewer)->scaleFactor(), std::min(expected * 1.5, 4.0) * 0.9));
     }
 
     // A swipe turns one page; zoomed in, it turns nothing and the wheel scrolls the page instead.
@@ -684,27 +712,30 @@ private Q_SLOTS:
         viewer->fitPage();
         using Phase = SwipeAccumulator::Phase;
         for (double dx : {-30.0, -30.0, -60.0, -60.0})
-            viewer->handleScrollSample({dx, 0, Phase::none, false, 1000});
+            viewer->findChild<PDFScrollZoomWrapper *>()->handleScrollSample(
+                {dx, 0, Phase::none, false, 1000});
         QCOMPARE(field(*viewer), QStringLiteral("6"));
-        viewer->handleScrollSample({60, 0, Phase::none, false, 2000});
+        viewer->findChild<PDFScrollZoomWrapper *>()->handleScrollSample({60, 0, Phase::none, false, 2000});
         QCOMPARE(field(*viewer), QStringLiteral("5"));
 
         viewer->magnifyZoom(1.0);
-        QVERIFY(!viewer->handleScrollSample({0, -40, Phase::none, false, 3000}));
-        QVERIFY(viewer->handleScrollSample({-80, 0, Phase::none, false, 4000}));
+        QVERIFY(!viewer->findChild<PDFScrollZoomWrapper *>()->handleScrollSample(
+            {0, -40, Phase::none, false, 3000}));
+        QVERIFY(viewer->findChild<PDFScrollZoomWrapper *>()->handleScrollSample(
+            {-80, 0, Phase::none, false, 4000}));
         QCOMPARE(field(*viewer), QStringLiteral("5"));
-        const int before = viewer->pdfView()->verticalScrollBar()->value();
+        const int before = pageView(*viewer)->verticalScrollBar()->value();
         QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(0, -40), QPoint(0, -120), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(viewer->pdfView()->viewport(), &wheel);
-        QVERIFY(viewer->pdfView()->verticalScrollBar()->value() > before);
+        QApplication::sendEvent(pageView(*viewer)->viewport(), &wheel);
+        QVERIFY(pageView(*viewer)->verticalScrollBar()->value() > before);
 
         // Also in presentation mode, where the scroll bars are hidden.
         viewer->enterPresentationMode();
         viewer->magnifyZoom(1.0);
-        const int presented = viewer->pdfView()->verticalScrollBar()->value();
-        QApplication::sendEvent(viewer->pdfView()->viewport(), &wheel);
-        QVERIFY(viewer->pdfView()->verticalScrollBar()->value() > presented);
+        const int presented = pageView(*viewer)->verticalScrollBar()->value();
+        QApplication::sendEvent(pageView(*viewer)->viewport(), &wheel);
+        QVERIFY(pageView(*viewer)->verticalScrollBar()->value() > presented);
     }
 
     // ---- Keys
@@ -770,15 +801,16 @@ private Q_SLOTS:
         const Viewer viewer = open(m_book11, 5, std::nullopt, list);
         viewer->show();
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
-        QTRY_COMPARE(QApplication::focusWidget(), viewer->pdfView());
+        QTRY_COMPARE(QApplication::focusWidget(), pageView(*viewer));
         if (presentation)
             viewer->enterPresentationMode();
         viewer->fitPage();
         if (zoomed)
-            viewer->pdfView()->setScaleFactor(viewer->fittedScaleFactor() * 2);
-        QScrollBar *scroll = viewer->pdfView()->verticalScrollBar();
+            pageView(*viewer)->setScaleFactor(viewer->fittedScaleFactor() * 2);
+        QScrollBar *scroll = pageView(*viewer)->verticalScrollBar();
         const int before = scroll->value();
-        QWidget *target = inField ? static_cast<QWidget *>(viewer->pageNumberField()) : viewer->pdfView();
+        QWidget *target = inField ? static_cast<QWidget *>(named<QLineEdit>(*viewer, "pageNumberField"))
+                                  : pageView(*viewer);
         QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QTEST(field(*viewer), "page");
         QTEST(scroll->value() > before, "scrolled");
@@ -791,11 +823,11 @@ private Q_SLOTS:
         const Viewer viewer = open(m_book11, 5);
         viewer->show();
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
-        viewer->pageNumberField()->setFocus();
-        viewer->pageNumberField()->setText(QStringLiteral("8"));
-        QTest::keyClick(viewer->pageNumberField(), Qt::Key_Return);
+        named<QLineEdit>(*viewer, "pageNumberField")->setFocus();
+        named<QLineEdit>(*viewer, "pageNumberField")->setText(QStringLiteral("8"));
+        QTest::keyClick(named<QLineEdit>(*viewer, "pageNumberField"), Qt::Key_Return);
         QCOMPARE(field(*viewer), QStringLiteral("8"));
-        QTRY_COMPARE(QApplication::focusWidget(), viewer->pdfView());
+        QTRY_COMPARE(QApplication::focusWidget(), pageView(*viewer));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
         QCOMPARE(field(*viewer), QStringLiteral("9"));
         QVERIFY(viewer->userHasBrowsedPages());
@@ -812,24 +844,24 @@ private Q_SLOTS:
         viewer->showWindow();
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
 
-        viewer->toolbarButton(QStringLiteral("Fullscreen"))->click();
+        toolbarButton(*viewer, QStringLiteral("Fullscreen"))->click();
         QVERIFY(viewer->isPresentationMode());
         QVERIFY(viewer->isFullScreen());
-        QVERIFY(!viewer->toolbarRow()->isVisible());
+        QVERIFY(!viewer->findChild<ViewerToolbarRow *>()->isVisible());
         QVERIFY(!other.isVisible());
-        QVERIFY(viewer->floatingExitFullscreenBtn()->isVisible());
-        QVERIFY(!viewer->floatingTitleNavContainer()->isVisible());
-        QCOMPARE(viewer->pdfView()->backgroundColor(), QColor(Qt::black));
-        QTRY_VERIFY(!viewer->pdfView()->scrollBarsShown());
+        QVERIFY(named<QPushButton>(*viewer, "floatingExitFullscreen")->isVisible());
+        QVERIFY(!named<QWidget>(*viewer, "floatingTitleNav")->isVisible());
+        QCOMPARE(pageView(*viewer)->backgroundColor(), QColor(Qt::black));
+        QTRY_VERIFY(!pageView(*viewer)->scrollBarsShown());
 
         viewer->fullscreenToggled(); // the exit button
         QVERIFY(!viewer->isPresentationMode());
         QVERIFY(!viewer->isFullScreen());
-        QVERIFY(viewer->toolbarRow()->isVisible());
+        QVERIFY(viewer->findChild<ViewerToolbarRow *>()->isVisible());
         QVERIFY(other.isVisible());
-        QVERIFY(!viewer->floatingExitFullscreenBtn()->isVisible());
-        QVERIFY(viewer->pdfView()->scrollBarsShown());
-        QVERIFY(viewer->pdfView()->backgroundColor() != QColor(Qt::black));
+        QVERIFY(!named<QPushButton>(*viewer, "floatingExitFullscreen")->isVisible());
+        QVERIFY(pageView(*viewer)->scrollBarsShown());
+        QVERIFY(pageView(*viewer)->backgroundColor() != QColor(Qt::black));
 
         // A maximized window is maximized again afterwards.
         viewer->showMaximized();
@@ -855,13 +887,15 @@ private Q_SLOTS:
         viewer->showWindow();
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
         viewer->enterPresentationMode();
-        QVERIFY(viewer->floatingTitleNavContainer()->isVisible());
-        QVERIFY(viewer->floatingNextTitleBtn()->styleSheet().contains(
-            QStringLiteral("rgba(255, 255, 255, 0.42)")));
+        QVERIFY(named<QWidget>(*viewer, "floatingTitleNav")->isVisible());
+        QVERIFY(named<QPushButton>(*viewer, "floatingNextTitle")
+                    ->styleSheet()
+                    .contains(QStringLiteral("rgba(255, 255, 255, 0.42)")));
         viewer->exitPresentationMode();
-        QVERIFY(viewer->floatingTitleNavContainer()->isVisible());
-        QVERIFY(viewer->floatingNextTitleBtn()->styleSheet().contains(
-            QStringLiteral("rgba(255, 255, 255, 0.58)")));
+        QVERIFY(named<QWidget>(*viewer, "floatingTitleNav")->isVisible());
+        QVERIFY(named<QPushButton>(*viewer, "floatingNextTitle")
+                    ->styleSheet()
+                    .contains(QStringLiteral("rgba(255, 255, 255, 0.58)")));
         viewer->close();
     }
 
@@ -875,22 +909,22 @@ private Q_SLOTS:
         file.strokesByPage.insert(0, {penLine(700)});
         QVERIFY(PdfEditCacheCodec::save(m_book11, file));
         Viewer viewer = shown(m_book11, 1);
-        QCOMPARE(viewer->annotations().document().pages(), file);
+        QCOMPARE(editor(*viewer).annotations().document().pages(), file);
 
         drag(*viewer, {onPage(*viewer, 0, {0.3, 0.5}), onPage(*viewer, 0, {0.6, 0.5})});
         QCOMPARE(stored(m_book11).strokesByPage.value(0).size(), 2);
         {
             ModalAnswer clear(QStringLiteral("Clear"));
-            viewer->clearBookEdits();
+            editor(*viewer).clearBookEdits();
             QCOMPARE(clear.messages, QStringList{QStringLiteral("Clear entire book edits?")});
         }
         QVERIFY(!fileExists(m_book11));
-        viewer->undoEdit();
+        editor(*viewer).undoEdit();
         QCOMPARE(stored(m_book11).strokesByPage.value(0).size(), 2);
         viewer->close();
         viewer = shown(m_book11, 1, false);
-        QCOMPARE(viewer->annotations().document().pages().strokesByPage.value(0).size(), 2);
-        QVERIFY(viewer->annotations().document().undoStack().isEmpty());
+        QCOMPARE(editor(*viewer).annotations().document().pages().strokesByPage.value(0).size(), 2);
+        QVERIFY(editor(*viewer).annotations().document().undoStack().isEmpty());
     }
 
     // A file that cannot be read is moved aside before anything writes its name, and the user is told.
@@ -923,7 +957,7 @@ private Q_SLOTS:
         drag(*viewer, {onPage(*viewer, 0, {0.3, 0.5}), onPage(*viewer, 0, {0.6, 0.5})});
         viewer->goToNextTitle();
         QVERIFY(viewer->loadedPdfPath().isEmpty());
-        viewer->clearBookEdits();
+        editor(*viewer).clearBookEdits();
         drag(*viewer, {QPointF(100, 100), QPointF(200, 200)});
         viewer->close();
         QVERIFY(!fileExists(missing));
@@ -951,7 +985,7 @@ private Q_SLOTS:
         const Viewer viewer = shown(m_book11, 2);
         if (twoUp)
             viewer->twoPage();
-        const QList<int> pages = viewer->pdfView()->visiblePages();
+        const QList<int> pages = pageView(*viewer)->visiblePages();
         QList<QPointF> points;
         for (const QString &step : path.split(QLatin1Char(' '))) {
             const QStringList parts = step.split(QRegularExpression(QStringLiteral("[:,]")));
@@ -961,24 +995,24 @@ private Q_SLOTS:
         const auto *palette = viewer->findChild<PdfEditInspectorView *>();
         QVERIFY(!palette->undoButton()->isEnabled() && !palette->redoButton()->isEnabled());
         drag(*viewer, points);
-        const PdfEditCacheFile drawn = viewer->annotations().document().pages();
+        const PdfEditCacheFile drawn = editor(*viewer).annotations().document().pages();
         QFETCH(int, kept);
         // Undo and Redo follow the history.
         QCOMPARE(palette->undoButton()->isEnabled(), kept > 0);
-        viewer->undoEdit();
+        editor(*viewer).undoEdit();
         QCOMPARE(palette->redoButton()->isEnabled(), kept > 0);
         QVERIFY(!palette->undoButton()->isEnabled());
-        viewer->redoEdit();
+        editor(*viewer).redoEdit();
         if (kept == 0) {
             QVERIFY(!drawn.hasAnnotations());
-            QVERIFY(viewer->annotations().document().undoStack().isEmpty());
+            QVERIFY(editor(*viewer).annotations().document().undoStack().isEmpty());
             QVERIFY(!fileExists(m_book11));
             return;
         }
         const QList<StrokeRecord> strokes = drawn.strokesByPage.value(pages.first());
         QCOMPARE(strokes.size(), 1);
         QCOMPARE(strokes.first().points.size(), kept);
-        const QPointF first = viewer->pdfView()->convertToPage(points.first(), pages.first());
+        const QPointF first = pageView(*viewer)->convertToPage(points.first(), pages.first());
         QCOMPARE(strokes.first().points.first(), (PointRecord{first.x(), first.y()}));
     }
 
@@ -995,7 +1029,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, typed);
         const Viewer viewer = shown(m_book11, 2);
-        viewer->editPopoverTextToggled(true);
+        editor(*viewer).textToggled(true);
         QCOMPARE(label(*viewer), QStringLiteral("Edit mode: click page to add text"));
         const QPointF at = onPage(*viewer, 1, {0.5, 0.5});
         {
@@ -1004,15 +1038,15 @@ private Q_SLOTS:
             mouse(*viewer, QEvent::MouseButtonRelease, at, Qt::NoButton);
         }
         QStringList notes;
-        for (const TextRecord &note : viewer->annotations().document().texts(1)) {
+        for (const TextRecord &note : editor(*viewer).annotations().document().texts(1)) {
             notes.append(note.text);
             QCOMPARE(note.fontSize, 16.0);
         }
         QTEST(notes, "notes");
-        QCOMPARE(viewer->tools().tool(), PdfEditTool::pen);
+        QCOMPARE(editor(*viewer).tools().tool(), PdfEditTool::pen);
         QVERIFY(label(*viewer) != QStringLiteral("Edit mode: click page to add text"));
         drag(*viewer, {onPage(*viewer, 1, {0.3, 0.3}), onPage(*viewer, 1, {0.6, 0.3})});
-        QCOMPARE(viewer->annotations().document().strokes(1).size(), 1);
+        QCOMPARE(editor(*viewer).annotations().document().strokes(1).size(), 1);
     }
 
     // Outside edit mode a drag moves a page zoomed to 1.2 times the fit or more, and nothing less.
@@ -1031,8 +1065,8 @@ private Q_SLOTS:
         QFETCH(double, zoom);
         const Viewer viewer = shown(m_book11, 2, false);
         viewer->fitPage();
-        viewer->pdfView()->setScaleFactor(viewer->fittedScaleFactor() * zoom);
-        QScrollBar *vertical = viewer->pdfView()->verticalScrollBar();
+        pageView(*viewer)->setScaleFactor(viewer->fittedScaleFactor() * zoom);
+        QScrollBar *vertical = pageView(*viewer)->verticalScrollBar();
         vertical->setValue(vertical->maximum() / 2);
         const int before = vertical->value();
         drag(*viewer, {QPointF(300, 300), QPointF(300, 290), QPointF(300, 260)});
@@ -1061,7 +1095,7 @@ private Q_SLOTS:
             viewer->enterPresentationMode();
         viewer->fitPage();
         viewer->zoomIn();
-        const double zoomed = viewer->pdfView()->scaleFactor();
+        const double zoomed = pageView(*viewer)->scaleFactor();
         // The first click moves a pixel, as a hand does.
         const QPointF at = onPage(*viewer, 1, {0.5, 0.5});
         mouse(*viewer, QEvent::MouseButtonPress, at);
@@ -1071,9 +1105,9 @@ private Q_SLOTS:
         mouse(*viewer, QEvent::MouseButtonRelease, at, Qt::NoButton);
         QVERIFY(!viewer->isPresentationMode());
         QFETCH(bool, fits);
-        QCOMPARE(viewer->pdfView()->scaleFactor(), fits ? viewer->fittedScaleFactor() : zoomed);
+        QCOMPARE(pageView(*viewer)->scaleFactor(), fits ? viewer->fittedScaleFactor() : zoomed);
         if (presentation)
-            QVERIFY(!viewer->annotations().document().hasAnnotations());
+            QVERIFY(!editor(*viewer).annotations().document().hasAnnotations());
     }
 
     // Edit mode starts with the pen and its palette at the right; each tool keeps its settings; the
@@ -1082,33 +1116,33 @@ private Q_SLOTS:
     {
         const Viewer viewer = shown(m_book11, 3, false);
         viewer->zoomIn();
-        const int scroll = viewer->pdfView()->verticalScrollBar()->value();
-        viewer->toggleEditMode();
-        PdfEditInspectorView *palette = viewer->editInspectorView();
+        const int scroll = pageView(*viewer)->verticalScrollBar()->value();
+        editor(*viewer).toggleEditMode();
+        PdfEditInspectorView *palette = viewer->findChild<PdfEditInspectorView *>();
         QVERIFY(palette && palette->isVisible());
         QCOMPARE(palette->pos(), PdfEditInspectorView::initialOrigin(viewer->size()));
-        QCOMPARE(viewer->editButton()->text(), QStringLiteral("Done (exit edit)"));
+        QCOMPARE(named<QPushButton>(*viewer, "editButton")->text(), QStringLiteral("Done (exit edit)"));
         palette->highlighterButton()->click();
-        QCOMPARE(viewer->tools().tool(), PdfEditTool::highlighter);
+        QCOMPARE(editor(*viewer).tools().tool(), PdfEditTool::highlighter);
         QVERIFY(palette->highlighterButton()->isChecked() && !palette->penButton()->isChecked());
         QCOMPARE(palette->thickness(), 10.0);
         palette->textButton()->click();
         QCOMPARE(label(*viewer), QStringLiteral("Edit mode: click page to add text"));
         palette->textButton()->click();
-        QCOMPARE(viewer->tools().tool(), PdfEditTool::pen);
-        QCOMPARE(label(*viewer), viewer->currentBookmarkTitleLabel()->text());
+        QCOMPARE(editor(*viewer).tools().tool(), PdfEditTool::pen);
+        QCOMPARE(label(*viewer), named<QLabel>(*viewer, "currentTitleLabel")->text());
         palette->highlighterButton()->click();
-        viewer->toggleEditMode();
-        QVERIFY(!viewer->editInspectorView());
-        QCOMPARE(viewer->editButton()->text(), QStringLiteral("Edit"));
-        QCOMPARE(viewer->pdfView()->verticalScrollBar()->value(), scroll);
-        viewer->toggleEditMode();
-        QCOMPARE(viewer->tools().tool(), PdfEditTool::pen);
+        editor(*viewer).toggleEditMode();
+        QVERIFY(!viewer->findChild<PdfEditInspectorView *>());
+        QCOMPARE(named<QPushButton>(*viewer, "editButton")->text(), QStringLiteral("Edit"));
+        QCOMPARE(pageView(*viewer)->verticalScrollBar()->value(), scroll);
+        editor(*viewer).toggleEditMode();
+        QCOMPARE(editor(*viewer).tools().tool(), PdfEditTool::pen);
 
         // Resized, the palette keeps its distance to the right edge.
-        const int right = viewer->width() - viewer->editInspectorView()->geometry().right();
+        const int right = viewer->width() - viewer->findChild<PdfEditInspectorView *>()->geometry().right();
         viewer->resize(viewer->width() + 200, viewer->height());
-        QCOMPARE(viewer->width() - viewer->editInspectorView()->geometry().right(), right);
+        QCOMPARE(viewer->width() - viewer->findChild<PdfEditInspectorView *>()->geometry().right(), right);
     }
 
     // The palette stays 12 points inside the window, and keeps the distance to its nearer edges.
@@ -1167,29 +1201,30 @@ private Q_SLOTS:
         const Viewer viewer = shown(m_book11, 2);
         if (twoUp)
             viewer->twoPage();
-        const QList<int> pages = viewer->pdfView()->visiblePages();
+        const QList<int> pages = pageView(*viewer)->visiblePages();
         for (const int page : pages)
             drag(*viewer, {onPage(*viewer, page, {0.3, 0.5}), onPage(*viewer, page, {0.6, 0.5})});
         viewer->goToLastPage();
         {
             ModalAnswer none(answer);
-            viewer->clearCurrentPageEdits();
+            editor(*viewer).clearCurrentPageEdits();
             QVERIFY(none.messages.isEmpty());
         }
         if (twoUp)
             viewer->twoPage();
         else
             viewer->singlePage();
-        QCOMPARE(viewer->pdfView()->visiblePages(), pages);
+        QCOMPARE(pageView(*viewer)->visiblePages(), pages);
         ModalAnswer confirm(answer);
-        viewer->clearCurrentPageEdits();
+        editor(*viewer).clearCurrentPageEdits();
         QCOMPARE(confirm.messages, QStringList{QStringLiteral("Clear page edits?")});
         QFETCH(int, cleared);
         int left = 0;
         for (const int page : pages)
-            left += viewer->annotations().document().pageHasAnnotations(page);
+            left += editor(*viewer).annotations().document().pageHasAnnotations(page);
         QCOMPARE(left, int(pages.size()) - cleared);
-        QCOMPARE(int(viewer->annotations().document().undoStack().size()), int(pages.size()) + cleared);
+        QCOMPARE(int(editor(*viewer).annotations().document().undoStack().size()),
+                 int(pages.size()) + cleared);
     }
 
     // On screen a pen covers, a highlighter darkens what is under it, and widths stay the same at
@@ -1200,11 +1235,11 @@ private Q_SLOTS:
         viewer->singlePage();
         // The page's top-left corner is black: the highlighter runs from black into white.
         drag(*viewer, {onPage(*viewer, 0, {0.25, 0.75}), onPage(*viewer, 0, {0.75, 0.75})});
-        viewer->editPopoverHighlighterToggled(true);
+        editor(*viewer).highlighterToggled(true);
         drag(*viewer, {onPage(*viewer, 0, {0.1, 0.15}), onPage(*viewer, 0, {0.9, 0.15})});
         waitForImages(*viewer);
-        QTRY_VERIFY(viewer->pdfView()->annotationLayersComplete());
-        const auto grab = [&] { return viewer->pdfView()->viewport()->grab().toImage(); };
+        QTRY_VERIFY(pageView(*viewer)->annotationLayersComplete());
+        const auto grab = [&] { return pageView(*viewer)->viewport()->grab().toImage(); };
         const auto lineWidth = [&](const QImage &image, const QPointF &at) {
             int width = 0;
             for (int y = int(at.y()) - 20; y < int(at.y()) + 20; ++y)
@@ -1223,7 +1258,7 @@ private Q_SLOTS:
         viewer->zoomIn();
         viewer->zoomIn();
         waitForImages(*viewer);
-        QTRY_VERIFY(viewer->pdfView()->annotationLayersComplete());
+        QTRY_VERIFY(pageView(*viewer)->annotationLayersComplete());
         image = grab();
         QCOMPARE(lineWidth(image, onPage(*viewer, 0, {0.5, 0.75})), width);
     }
@@ -1241,7 +1276,7 @@ private Q_SLOTS:
         {
             TestHarness::FileSizeLimit fullDisk(10);
             ModalAnswer answer(typing(QStringLiteral(" Gig ")));
-            viewer->toolbarButton(QStringLiteral("+"))->click();
+            toolbarButton(*viewer, QStringLiteral("+"))->click();
             StateFile::waitForAllPendingWrites();
         }
         const qsizetype gig = m_context->playlists().indexOf(QStringLiteral("Gig"));
@@ -1257,7 +1292,7 @@ private Q_SLOTS:
     void shareExportsWhatIsShown()
     {
         const Viewer viewer = shown(m_book11, 2);
-        viewer->editPopoverThicknessChanged(20);
+        editor(*viewer).thicknessChanged(20);
         drag(*viewer, {onPage(*viewer, 1, {0.5, 0.6}), onPage(*viewer, 1, {0.8, 0.6})});
         ModalAnswer pdf(QStringLiteral("PDF"));
         viewer->shareCurrentPdf();
@@ -1299,10 +1334,10 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
         if (twoUp) {
             viewer->twoPage();
-            viewer->pdfView()->goToPage(page - 1);
+            pageView(*viewer)->goToPage(page - 1);
         }
         viewer->fitPage();
-        PdfPageView *view = viewer->pdfView();
+        PdfPageView *view = pageView(*viewer);
         QVERIFY(view->visiblePages().contains(page - 1));
         waitForImages(*viewer);
         const QImage shot = view->viewport()->grab().toImage();
@@ -1332,14 +1367,14 @@ private Q_SLOTS:
         viewer->resize(900, 700);
         viewer->show();
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
-        viewer->pdfView()->setScaleFactor(4.0);
-        viewer->pdfView()->horizontalScrollBar()->setValue(20000);
+        pageView(*viewer)->setScaleFactor(4.0);
+        pageView(*viewer)->horizontalScrollBar()->setValue(20000);
         waitForImages(*viewer);
-        const QSize area = viewer->pdfView()->viewport()->size() * viewer->pdfView()->devicePixelRatioF();
+        const QSize area = pageView(*viewer)->viewport()->size() * pageView(*viewer)->devicePixelRatioF();
         const qint64 bound = qint64(area.width() * 2 + 128) * (area.height() * 2 + 128);
-        const QList<const PageImageCache::Entry *> images = viewer->pdfView()->imageCache().imagesOf(0, 4.0);
+        const QList<const PageImageCache::Entry *> images = pageView(*viewer)->imageCache().imagesOf(0, 4.0);
         QVERIFY(!images.isEmpty());
-        QCOMPARE(images.last()->request.scale, 4.0 * viewer->pdfView()->devicePixelRatioF());
+        QCOMPARE(images.last()->request.scale, 4.0 * pageView(*viewer)->devicePixelRatioF());
         for (const PageImageCache::Entry *image : images)
             QVERIFY2(
                 qint64(image->image.width()) * image->image.height() <= bound,

@@ -28,6 +28,7 @@
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
+#include "ui/viewer/ViewerAnnotationEditor.h"
 #include "ui/viewer/ViewerToolbarRow.h"
 
 #include <QApplication>
@@ -47,11 +48,21 @@
 
 namespace {
 
+PdfPageView *pageView(const PdfViewerWindowController *viewer)
+{
+    return viewer->findChild<PdfPageView *>();
+}
+
+ViewerAnnotationEditor *editor(const PdfViewerWindowController *viewer)
+{
+    return viewer->findChild<ViewerAnnotationEditor *>();
+}
+
 void waitUntilSettled(PdfViewerWindowController *viewer, std::function<void()> then)
 {
     // The delayed fit of showWindow() and the renders it asks for come first.
     QTimer::singleShot(PdfViewerWindowController::fitDelayAfterShowMs + 400, viewer, [viewer, then] {
-        PdfPageView *view = viewer->pdfView();
+        PdfPageView *view = pageView(viewer);
         if (view->imagesComplete()) {
             then();
             return;
@@ -69,8 +80,8 @@ void mouse(QWidget *target, QEvent::Type type, const QPointF &at, Qt::MouseButto
 // A drag through the points, given as fractions of the page's width and height.
 void drag(PdfViewerWindowController *viewer, int page, const QList<QPointF> &points)
 {
-    QWidget *area = viewer->pdfView()->viewport();
-    const QRectF rect = viewer->pdfView()->pageRect(page);
+    QWidget *area = pageView(viewer)->viewport();
+    const QRectF rect = pageView(viewer)->pageRect(page);
     const auto at = [&](const QPointF &f) {
         return rect.topLeft() + QPointF(f.x() * rect.width(), f.y() * rect.height());
     };
@@ -87,15 +98,15 @@ void drag(PdfViewerWindowController *viewer, int page, const QList<QPointF> &poi
 // The user's sample: a pen line under the first system, the highlighter over a bar, a note above.
 void drawSample(PdfViewerWindowController *viewer)
 {
-    const int page = viewer->pdfView()->visiblePages().first();
+    const int page = pageView(viewer)->visiblePages().first();
     QList<QPointF> wave;
     for (int i = 0; i <= 12; ++i)
         wave.append(QPointF(0.15 + i * 0.05, 0.30 + (i % 2 ? 0.012 : -0.012)));
     drag(viewer, page, wave);
-    viewer->editPopoverHighlighterToggled(true);
+    editor(viewer)->highlighterToggled(true);
     drag(viewer, page, {{0.12, 0.415}, {0.55, 0.415}});
     drag(viewer, page, {{0.12, 0.47}, {0.55, 0.47}});
-    viewer->editPopoverTextToggled(true);
+    editor(viewer)->textToggled(true);
     // The note's prompt is modal: it is answered once it is up.
     QTimer::singleShot(200, [] {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
@@ -104,8 +115,8 @@ void drawSample(PdfViewerWindowController *viewer)
         dialog->findChild<QLineEdit *>()->setText(QStringLiteral("  Verse 2: softly  "));
         dialog->accept();
     });
-    QWidget *area = viewer->pdfView()->viewport();
-    const QRectF rect = viewer->pdfView()->pageRect(page);
+    QWidget *area = pageView(viewer)->viewport();
+    const QRectF rect = pageView(viewer)->pageRect(page);
     const QPointF note = rect.topLeft() + QPointF(0.62 * rect.width(), 0.22 * rect.height());
     mouse(area, QEvent::MouseButtonPress, note, Qt::LeftButton);
     mouse(area, QEvent::MouseButtonRelease, note, Qt::NoButton);
@@ -129,7 +140,7 @@ bool exportTitle(PdfViewerWindowController *viewer, const QString &target)
 {
     const BookmarkEntry entry = viewer->currentShareBookmarkEntry();
     const ExportResult made = PlaylistShareService::buildSingleBookmarkPDF(
-        entry, ExportNaming::datedStem(entry.title), viewer->annotations().document().pages());
+        entry, ExportNaming::datedStem(entry.title), editor(viewer)->annotations().document().pages());
     QFile::remove(target);
     return made && QFile::copy(made.path, target);
 }
@@ -235,11 +246,11 @@ int main(int argc, char *argv[])
         if (zoom > 1)
             viewer->magnifyZoom(zoom - 1);
         if (draw || edit)
-            viewer->toggleEditMode();
+            editor(viewer)->toggleEditMode();
         if (draw)
             drawSample(viewer);
         if (draw && !edit)
-            viewer->toggleEditMode();
+            editor(viewer)->toggleEditMode();
         if (!exportFile.isEmpty() && !exportTitle(viewer, exportFile))
             std::fputs("export failed\n", stderr);
         if (share)
@@ -263,7 +274,7 @@ int main(int argc, char *argv[])
                 }
                 // The menu runs until it is closed; it is drawn by the time this fires.
                 QTimer::singleShot(300, viewer, ready);
-                viewer->toolbarRow()->overflowButton()->showMenu();
+                viewer->findChild<ViewerToolbarRow *>()->overflowButton()->showMenu();
             });
         });
     });

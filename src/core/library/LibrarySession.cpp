@@ -280,7 +280,9 @@ std::optional<QString> LibrarySession::switchToSlot(qint64 slot)
     writeMetaInBackground(slot);
     setAllBookmarks(SlotStore::loadSlot(slot));
     return QStringLiteral("Switched to %1 (%2 bookmarks) • %3")
-        .arg(SlotStore::slotName(slot), QString::number(m_rows.size()), slotAvailabilitySummary(m_rows));
+        .arg(SlotStore::slotName(slot))
+        .arg(m_rows.size())
+        .arg(slotAvailabilitySummary(m_rows));
 }
 
 void LibrarySession::adoptDefaultBookmarks(BookmarkList rows, const QString &folder)

@@ -124,14 +124,18 @@ std::optional<QStringList> promptChooseBooksFromList(QWidget *parent, const QStr
     alert.setAccessory(list);
     if (alert.run() != 0)
         return std::nullopt;
-    // The ticked books in the order the list shows them.
-    QStringList chosen;
+    QSet<QString> ticked;
     for (int i = 0; i < list->count(); ++i) {
         if (list->item(i)->checkState() == Qt::Checked)
-            chosen.append(list->item(i)->data(Qt::UserRole).toString());
+            ticked.insert(list->item(i)->data(Qt::UserRole).toString());
     }
-    if (chosen.isEmpty())
+    if (ticked.isEmpty())
         return std::nullopt;
+    QStringList chosen;
+    for (const QString &path : pdfs) {
+        if (ticked.contains(path))
+            chosen.append(path);
+    }
     return chosen;
 }
 

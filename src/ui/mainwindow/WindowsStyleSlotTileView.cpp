@@ -1,7 +1,5 @@
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 
-#include "ui/services/LyrafoldLanguageService.h"
-
 #include <QLabel>
 #include <QPushButton>
 
@@ -17,12 +15,9 @@ WindowsStyleSlotTileView::WindowsStyleSlotTileView(int slotNumber, const QString
                                                    const QPixmap &slotImage, QWidget *parent)
     : TileView(QSize(tileSide, tileSide), tileSide, 8, toolTip, std::move(action), parent),
       m_numberField(makeLabel(defaultName, namePixelSize, QFont::Bold, 1)),
-      m_slotLabel(makeLabel(QStringLiteral("Slot"), 8, QFont::Medium, 1)), m_name(defaultName),
-      m_toolTip(toolTip)
+      m_slotLabel(makeLabel(QStringLiteral("Slot"), 8, QFont::Medium, 1))
 {
     hitButton()->setProperty(tagProperty, slotNumber);
-    // The tile writes its tool tip itself (English, with the name when the tile cuts it).
-    LyrafoldLanguageService::markDynamicText(hitButton());
     setPicture(slotImage);
     layoutContents();
     hitButton()->raise();
@@ -39,24 +34,8 @@ void WindowsStyleSlotTileView::layoutContents()
     const int wordHeight = m_slotLabel->fontMetrics().height();
     const int pictureSide = qMax(16, tileSide - 2 - 1 - nameHeight - wordHeight - 2);
     placePicture(QRect((tileSide - pictureSide) / 2, 2, pictureSide, pictureSide));
-    const QRect nameArea(2, 2 + pictureSide + 1, tileSide - 4, nameHeight);
-    if (m_numberField->text() != m_name)
-        m_numberField->setText(m_name);
-    placeCaption(m_numberField, nameArea, 1);
-    const bool cut = !captionFits(m_numberField);
-    if (cut)
-        m_numberField->setText(
-            m_numberField->fontMetrics().elidedText(m_name, Qt::ElideRight, nameArea.width()));
-    const QString tip = cut ? m_name + QLatin1Char('\n') + m_toolTip : m_toolTip;
-    setToolTip(tip);
-    hitButton()->setToolTip(tip);
+    placeCaption(m_numberField, QRect(2, 2 + pictureSide + 1, tileSide - 4, nameHeight), 1);
     m_slotLabel->setGeometry(2, 2 + pictureSide + 1 + nameHeight, tileSide - 4, wordHeight);
-}
-
-void WindowsStyleSlotTileView::setName(const QString &name)
-{
-    m_name = name;
-    layoutContents();
 }
 
 void WindowsStyleSlotTileView::applyChrome()

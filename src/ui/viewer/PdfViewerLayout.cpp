@@ -1,17 +1,16 @@
 // The PDF viewer's window content: the toolbar row, the page area and the floating buttons.
 
-#include "core/viewer/ViewerNavigation.h"
 #include "core/viewer/ViewerZoom.h"
-#include "ui/common/LyrafoldUIAssets.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
+#include "ui/viewer/ViewerAnnotationEditor.h"
+#include "ui/viewer/ViewerFloatingButtons.h"
 #include "ui/viewer/ViewerToolbarRow.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -21,68 +20,6 @@ constexpr int outerMargin = 12;
 constexpr int titleLabelWidth = 260;
 // Narrower than this, buttons leave the toolbar row before the title label gets narrower still.
 constexpr int titleLabelMinimumWidth = 160;
-constexpr int floatingStripHeight = 88;
-constexpr int floatingInset = 16;
-constexpr int floatingButtonHeight = 40;
-constexpr int floatingButtonMinWidth = 120;
-constexpr int floatingButtonMaxWidth = 280;
-constexpr int exitButtonSide = 36;
-
-const QColor darkText(31, 31, 31); // white 0.12
-
-// A one-line label that cuts its text at the tail with "…" when it is too narrow.
-class ElidingLabel : public QLabel {
-public:
-    using QLabel::QLabel;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setPen(palette().color(foregroundRole()));
-        const QRect area = contentsRect();
-        painter.drawText(area, Qt::AlignVCenter | Qt::AlignLeft,
-                         fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
-    }
-};
-
-// A push button as wide as its text needs: the style's minimum width for text buttons would make the
-// one-glyph page buttons as wide as "Fullscreen".
-class CompactPushButton : public QPushButton {
-public:
-    using QPushButton::QPushButton;
-
-    QSize sizeHint() const override
-    {
-        const QSize base = QPushButton::sizeHint();
-        const int textWidth = fontMetrics().horizontalAdvance(text()) + 2 * 10;
-        return QSize(std::max(textWidth, 30), base.height());
-    }
-    QSize minimumSizeHint() const override { return sizeHint(); }
-};
-
-QString rgba(const QColor &color, double alpha)
-{
-    return QStringLiteral("rgba(%1, %2, %3, %4)")
-        .arg(color.red())
-        .arg(color.green())
-        .arg(color.blue())
-        .arg(alpha);
-}
-
-// The symbol drawn in one colour, as a template image is.
-QIcon tintedSymbol(const QString &name, const QColor &color, const QSize &size)
-{
-    const QIcon symbol = LyrafoldUIAssets::systemSymbol(name);
-    if (symbol.isNull())
-        return {};
-    QPixmap pixmap = symbol.pixmap(size, 2.0);
-    QPainter painter(&pixmap);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(pixmap.rect(), color);
-    painter.end();
-    return QIcon(pixmap);
-}
 
 } // namespace
 
@@ -101,7 +38,10 @@ void PdfViewerWindowController::setupUI()
     stack->addWidget(m_toolbarRow);
     buildPageArea();
     stack->addWidget(m_scrollZoomWrapper, 1);
-    buildFloatingButtons();
+    m_floatingButtons = new ViewerFloatingButtons(this);
+    connect(m_floatingButtons, &ViewerFloatingButtons::previousTitle, this, [this] { goToPreviousTitle(); });
+    connect(m_floatingButtons, &ViewerFloatingButtons::nextTitle, this, [this] { goToNextTitle(); });
+    connect(m_floatingButtons, &ViewerFloatingButtons::exitFullscreen, this, [this] { fullscreenToggled(); });
 
     // The viewer's texts are English; the language service leaves them alone. Only the floating
     // title buttons look theirs up, each time they are set.
@@ -115,9 +55,7 @@ void PdfViewerWindowController::setupUI()
 QPushButton *PdfViewerWindowController::makeToolbarButton(const QString &text,
                                                           const std::function<void()> &action)
 {
-    auto *button = new CompactPushButton(text);
-    button->setAutoDefault(false);
-    button->setFocusPolicy(Qt::TabFocus);
+    QPushButton *button = ViewerToolbarRow::makeButton(text);
     if (action)
         connect(button, &QPushButton::clicked, this, action);
     return button;
@@ -150,6 +88,7 @@ void PdfViewerWindowController::buildToolbar()
     m_toolbarRow->addControl(new QLabel(QStringLiteral("Page")));
 
     m_pageNumberField = new QLineEdit(QStringLiteral("1"));
+    m_pageNumberField->setObjectName(QStringLiteral("pageNumberField"));
     m_pageNumberField->setAlignment(Qt::AlignCenter);
     m_pageNumberField->setFixedWidth(52);
     // The page typed, the keys turn pages again.
@@ -160,9 +99,11 @@ void PdfViewerWindowController::buildToolbar()
     m_toolbarRow->addControl(m_pageNumberField);
 
     m_totalPagesLabel = new QLabel(QStringLiteral("of 0"));
+    m_totalPagesLabel->setObjectName(QStringLiteral("totalPagesLabel"));
     m_toolbarRow->addControl(m_totalPagesLabel);
 
-    m_currentBookmarkTitleLabel = new ElidingLabel(QString());
+    m_currentBookmarkTitleLabel = ViewerToolbarRow::makeElidingLabel();
+    m_currentBookmarkTitleLabel->setObjectName(QStringLiteral("currentTitleLabel"));
     QFont titleFont = m_currentBookmarkTitleLabel->font();
     titleFont.setPixelSize(13);
     titleFont.setWeight(QFont::DemiBold);
@@ -185,7 +126,9 @@ void PdfViewerWindowController::buildToolbar()
     m_coverPageBtn->setToolTip(
         QStringLiteral("Remove first page to switch left/right pairing in 2-page view"));
 
-    m_editBtnRef = addToolbarButton(QStringLiteral("Edit"), secondary, [this] { toggleEditMode(); });
+    m_editBtnRef =
+        addToolbarButton(QStringLiteral("Edit"), secondary, [this] { m_editor->toggleEditMode(); });
+    m_editBtnRef->setObjectName(QStringLiteral("editButton"));
     m_editBtnRef->setToolTip(QStringLiteral("Toggle edit mode"));
     if (bookmarkEntry()) {
         QPushButton *add = addToolbarButton(QStringLiteral("+"), least, [this] { addToPlaylist(); });
@@ -200,15 +143,6 @@ void PdfViewerWindowController::buildToolbar()
     QPalette red = closeButton->palette();
     red.setColor(QPalette::ButtonText, QColor(255, 59, 48));
     closeButton->setPalette(red);
-}
-
-QPushButton *PdfViewerWindowController::toolbarButton(const QString &text) const
-{
-    for (QPushButton *button : m_toolbarRow->findChildren<QPushButton *>()) {
-        if (button->text() == text)
-            return button;
-    }
-    return nullptr;
 }
 
 void PdfViewerWindowController::buildPageArea()
@@ -230,131 +164,21 @@ void PdfViewerWindowController::buildPageArea()
     m_pdfView->setScaleLimits(ViewerZoom::minScaleFactor, ViewerZoom::maxScaleFactor);
     containerLayout->addWidget(m_pdfView);
 
-    m_scrollZoomWrapper->watchInputOf(m_pdfView->viewport());
+    m_editor = std::make_unique<ViewerAnnotationEditor>(this, m_pdfView);
+    connect(m_editor.get(), &ViewerAnnotationEditor::editModeChanged, this, [this](bool on) {
+        m_editBtnRef->setText(on ? QStringLiteral("Done (exit edit)") : QStringLiteral("Edit"));
+    });
+    connect(m_editor.get(), &ViewerAnnotationEditor::toolChanged, this,
+            [this] { updateStatusTextForEditMode(); });
+    m_scrollZoomWrapper->watchInputOf(m_pdfView, m_editor.get());
     // The page, not the page field, has the keys when the window opens.
     m_pdfView->setFocus();
     connect(m_scrollZoomWrapper, &PDFScrollZoomWrapper::resized, this, [this] { windowDidResize(); });
 }
 
-void PdfViewerWindowController::buildFloatingButtons()
-{
-    m_floatingTitleNavContainer = new QWidget(this);
-    m_floatingPrevTitleBtn = makeFloatingTitleNavButton([this] { goToPreviousTitle(); });
-    m_floatingNextTitleBtn = makeFloatingTitleNavButton([this] { goToNextTitle(); });
-    m_floatingExitFullscreenBtn = makeFloatingExitFullscreenButton();
-    m_floatingExitFullscreenBtn->hide();
-    layoutFloatingButtons();
-}
-
-QPushButton *PdfViewerWindowController::makeFloatingTitleNavButton(const std::function<void()> &action)
-{
-    auto *button = new QPushButton(QString(), m_floatingTitleNavContainer);
-    button->setFlat(true);
-    button->setAutoDefault(false);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setFixedHeight(floatingButtonHeight);
-    connect(button, &QPushButton::clicked, this, action);
-    return button;
-}
-
-QPushButton *PdfViewerWindowController::makeFloatingExitFullscreenButton()
-{
-    auto *button = new QPushButton(this);
-    button->setFlat(true);
-    button->setAutoDefault(false);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setToolTip(QStringLiteral("Exit fullscreen (Esc)"));
-    button->setFixedSize(exitButtonSide, exitButtonSide);
-    button->setIconSize(QSize(16, 16));
-    connect(button, &QPushButton::clicked, this, [this] { fullscreenToggled(); });
-    return button;
-}
-
-void PdfViewerWindowController::layoutFloatingButtons()
-{
-    if (!m_floatingTitleNavContainer)
-        return;
-    m_floatingTitleNavContainer->setGeometry(0, height() - floatingStripHeight, width(), floatingStripHeight);
-    const auto place = [&](QPushButton *button, bool leading) {
-        const int buttonWidth =
-            std::clamp(button->sizeHint().width(), floatingButtonMinWidth, floatingButtonMaxWidth);
-        const int x = leading ? floatingInset : width() - floatingInset - buttonWidth;
-        button->setGeometry(x, floatingStripHeight - floatingInset - floatingButtonHeight, buttonWidth,
-                            floatingButtonHeight);
-    };
-    place(m_floatingPrevTitleBtn, true);
-    place(m_floatingNextTitleBtn, false);
-    // The strip takes clicks only on its buttons; the page under the rest of it stays reachable.
-    m_floatingTitleNavContainer->setMask(QRegion(m_floatingPrevTitleBtn->geometry()) +
-                                         QRegion(m_floatingNextTitleBtn->geometry()));
-    m_floatingExitFullscreenBtn->move(width() - floatingInset - exitButtonSide, floatingInset);
-}
-
 void PdfViewerWindowController::updatePlaylistNavButtons()
 {
-    if (!playlistItems()) {
-        m_floatingTitleNavContainer->hide();
-        return;
-    }
-    m_floatingTitleNavContainer->show();
-    const QList<PlaylistItem> &items = *playlistItems();
-    const qint64 i = playlistCurrentIndex();
-    const qint64 n = items.size();
-    if (i < 1) {
-        m_floatingPrevTitleBtn->setText(LyrafoldLanguageService::localized(QStringLiteral("Previous title")));
-        m_floatingPrevTitleBtn->setToolTip(QString());
-    } else {
-        const QString &title = items.at(i - 1).title;
-        m_floatingPrevTitleBtn->setText(QStringLiteral("\u25C0  ") +
-                                        ViewerNavigation::truncatedPlaylistTitle(title, 32));
-        m_floatingPrevTitleBtn->setToolTip(title);
-    }
-    if (i >= n - 1) {
-        m_floatingNextTitleBtn->setText(LyrafoldLanguageService::localized(QStringLiteral("Next title")));
-        m_floatingNextTitleBtn->setToolTip(QString());
-    } else {
-        const QString &title = items.at(i + 1).title;
-        m_floatingNextTitleBtn->setText(ViewerNavigation::truncatedPlaylistTitle(title, 32) +
-                                        QStringLiteral("  \u25B6"));
-        m_floatingNextTitleBtn->setToolTip(title);
-    }
-    m_floatingPrevTitleBtn->setEnabled(i >= 1);
-    m_floatingNextTitleBtn->setEnabled(i < n - 1);
-    refreshFloatingOverlayButtonStyles();
-    layoutFloatingButtons();
-    m_floatingTitleNavContainer->raise();
-}
-
-void PdfViewerWindowController::applyFloatingOverlayButtonStyle(QPushButton *button, bool enabled)
-{
-    if (!button)
-        return;
-    const double fill = !enabled ? 0.24 : m_isPresentationMode ? 0.42 : 0.58;
-    const QString text =
-        m_isPresentationMode ? rgba(Qt::white, enabled ? 1.0 : 0.5) : rgba(darkText, enabled ? 1.0 : 0.45);
-    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid %2; "
-                                         "border-radius: 10px; color: %3; font-size: 12px; "
-                                         "font-weight: 600; padding: 0 12px; }")
-                              .arg(rgba(Qt::white, fill), rgba(Qt::white, 0.78), text));
-}
-
-void PdfViewerWindowController::applyFloatingOverlayIconButtonStyle(QPushButton *button)
-{
-    const double fill = m_isPresentationMode ? 0.42 : 0.58;
-    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid %2; "
-                                         "border-radius: 18px; }")
-                              .arg(rgba(Qt::white, fill), rgba(Qt::white, 0.78)));
-    const QColor tint = m_isPresentationMode ? QColor(Qt::white) : darkText;
-    button->setIcon(
-        tintedSymbol(QStringLiteral("arrow.down.right.and.arrow.up.left"), tint, button->iconSize()));
-}
-
-void PdfViewerWindowController::refreshFloatingOverlayButtonStyles()
-{
-    applyFloatingOverlayButtonStyle(m_floatingPrevTitleBtn, m_floatingPrevTitleBtn->isEnabled());
-    applyFloatingOverlayButtonStyle(m_floatingNextTitleBtn, m_floatingNextTitleBtn->isEnabled());
-    if (!m_floatingExitFullscreenBtn->isHidden())
-        applyFloatingOverlayIconButtonStyle(m_floatingExitFullscreenBtn);
+    m_floatingButtons->showTitles(playlistItems(), playlistCurrentIndex());
 }
 
 void PdfViewerWindowController::applyPresentationColors(bool black)

@@ -6,6 +6,7 @@
 #include "core/viewer/ViewerZoom.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
+#include "ui/viewer/ViewerFloatingButtons.h"
 #include "ui/viewer/ViewerToolbarRow.h"
 
 #include <QApplication>
@@ -13,37 +14,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QWheelEvent>
-
-namespace {
-
-SwipeAccumulator::Phase phaseOf(Qt::ScrollPhase phase)
-{
-    switch (phase) {
-    case Qt::ScrollBegin:
-        return SwipeAccumulator::Phase::began;
-    case Qt::ScrollUpdate:
-    case Qt::ScrollMomentum:
-        return SwipeAccumulator::Phase::changed;
-    case Qt::ScrollEnd:
-        return SwipeAccumulator::Phase::ended;
-    case Qt::NoScrollPhase:
-        break;
-    }
-    return SwipeAccumulator::Phase::none;
-}
-
-} // namespace
 
 // ---- Pages
 
-void PdfViewerWindowController::showPage(int pageIndex)
+void PdfViewerWindowController::showPageBrowsed(int pageIndex)
 {
     m_pdfView->goToPage(pageIndex);
-}
-
-void PdfViewerWindowController::markBrowsedAndRefresh()
-{
     m_userHasBrowsedPages = true;
     refreshPageUi();
 }
@@ -52,16 +28,14 @@ void PdfViewerWindowController::goToFirstPage()
 {
     if (!m_pdfDocument || m_pdfDocument->pageCount() < 1)
         return;
-    showPage(0);
-    markBrowsedAndRefresh();
+    showPageBrowsed(0);
 }
 
 void PdfViewerWindowController::goToLastPage()
 {
     if (!m_pdfDocument || m_pdfDocument->pageCount() < 1)
         return;
-    showPage(m_pdfDocument->pageCount() - 1);
-    markBrowsedAndRefresh();
+    showPageBrowsed(m_pdfDocument->pageCount() - 1);
 }
 
 void PdfViewerWindowController::goToPreviousPage(QObject *sender)
@@ -76,8 +50,7 @@ void PdfViewerWindowController::goToPreviousPage(QObject *sender)
         ViewerNavigation::steppedPage(m_pdfView->currentPageIndex(), m_pdfDocument->pageCount(), -1);
     if (!target)
         return;
-    showPage(*target);
-    markBrowsedAndRefresh();
+    showPageBrowsed(*target);
 }
 
 void PdfViewerWindowController::goToNextPage(QObject *sender)
@@ -92,8 +65,7 @@ void PdfViewerWindowController::goToNextPage(QObject *sender)
         ViewerNavigation::steppedPage(m_pdfView->currentPageIndex(), m_pdfDocument->pageCount(), 1);
     if (!target)
         return;
-    showPage(*target);
-    markBrowsedAndRefresh();
+    showPageBrowsed(*target);
 }
 
 void PdfViewerWindowController::turnPageByHorizontalSwipe(int direction)
@@ -104,8 +76,7 @@ void PdfViewerWindowController::turnPageByHorizontalSwipe(int direction)
         m_pdfView->currentPageIndex(), m_pdfDocument->pageCount(), m_pdfView->displayMode(), direction);
     if (!target)
         return;
-    showPage(*target);
-    markBrowsedAndRefresh();
+    showPageBrowsed(*target);
 }
 
 void PdfViewerWindowController::goToPageFromField()
@@ -119,8 +90,7 @@ void PdfViewerWindowController::goToPageFromField()
     }
     const int count = m_pdfDocument->pageCount();
     if (count > 0)
-        showPage(ViewerNavigation::pageIndexForNumber(*number, count));
-    markBrowsedAndRefresh();
+        showPageBrowsed(ViewerNavigation::pageIndexForNumber(*number, count));
 }
 
 // ---- Titles
@@ -175,31 +145,6 @@ void PdfViewerWindowController::closeViewer()
     close();
 }
 
-// ---- Scrolling and swiping
-
-bool PdfViewerWindowController::handleScrollWheel(QWheelEvent *event)
-{
-    // Touchpads report distances; a mouse wheel reports notches of 120, taken as 60 units each.
-    const QPointF delta =
-        !event->pixelDelta().isNull() ? QPointF(event->pixelDelta()) : QPointF(event->angleDelta()) / 2.0;
-    SwipeAccumulator::Sample sample;
-    sample.dx = delta.x();
-    sample.dy = delta.y();
-    sample.phase = phaseOf(event->phase());
-    sample.momentum = event->phase() == Qt::ScrollMomentum;
-    sample.timeMs = qint64(event->timestamp());
-    return handleScrollSample(sample);
-}
-
-bool PdfViewerWindowController::handleScrollSample(const SwipeAccumulator::Sample &sample)
-{
-    const SwipeAccumulator::Decision decision =
-        m_swipe.feed(sample, {m_isEditMode, m_pdfView->scaleFactor(), m_fittedScaleFactor});
-    if (decision.turnDirection != 0)
-        turnPageByHorizontalSwipe(decision.turnDirection);
-    return decision.consumed;
-}
-
 // ---- Display modes
 
 void PdfViewerWindowController::singlePage()
@@ -211,7 +156,7 @@ void PdfViewerWindowController::singlePage()
     if (m_coverPageBtn)
         m_coverPageBtn->setChecked(false);
     if (m_pdfDocument && currentPageNumber() - 1 < m_pdfDocument->pageCount())
-        showPage(int(currentPageNumber() - 1));
+        m_pdfView->goToPage(int(currentPageNumber() - 1));
     fitCurrentPageToView();
     refreshPageUi();
 }
@@ -246,7 +191,8 @@ void PdfViewerWindowController::applyPairingAtTitleStart(bool coverPageRemoved)
         m_coverPageBtn->setChecked(m_coverPageRemoved);
     m_pdfView->setDisplaysAsBook(!m_coverPageRemoved);
     if (m_pdfDocument->pageCount() > 0)
-        showPage(int(std::clamp<qint64>(currentPageNumber() - 1, 0, m_pdfDocument->pageCount() - 1)));
+        m_pdfView->goToPage(
+            int(std::clamp<qint64>(currentPageNumber() - 1, 0, m_pdfDocument->pageCount() - 1)));
     fitCurrentPageToView();
     refreshPageUi();
 }
@@ -300,13 +246,9 @@ void PdfViewerWindowController::enterPresentationMode()
     m_isPresentationMode = true;
     m_toolbarRow->hide();
     applyPresentationColors(true);
-    m_floatingTitleNavContainer->setVisible(playlistItems().has_value());
+    m_floatingButtons->setPresentationMode(true);
     updatePlaylistNavButtons();
-    m_floatingTitleNavContainer->raise();
-    m_floatingExitFullscreenBtn->show();
-    m_floatingExitFullscreenBtn->raise();
-    refreshFloatingOverlayButtonStyles();
-    hidePDFScrollBars();
+    m_pdfView->setScrollBarsShown(false);
     m_windowsHiddenForFullscreen.clear();
     for (QWidget *window : QApplication::topLevelWidgets()) {
         const Qt::WindowType type = window->windowType();
@@ -327,8 +269,8 @@ void PdfViewerWindowController::exitPresentationMode()
         return;
     m_isPresentationMode = false;
     m_toolbarRow->show();
-    m_floatingExitFullscreenBtn->hide();
-    showPDFScrollBars();
+    m_floatingButtons->setPresentationMode(false);
+    m_pdfView->setScrollBarsShown(true);
     applyPresentationColors(false);
     restoreHiddenAppWindowsBelowPdfWindow();
     if (windowState() & Qt::WindowFullScreen) {
@@ -337,7 +279,6 @@ void PdfViewerWindowController::exitPresentationMode()
         else
             showNormal();
     }
-    refreshFloatingOverlayButtonStyles();
     QTimer::singleShot(activateDelayAfterPresentationMs, this, [this] {
         raise();
         activateWindow();
@@ -359,7 +300,7 @@ void PdfViewerWindowController::windowDidEnterFullScreen()
 {
     raise();
     activateWindow();
-    QTimer::singleShot(0, this, [this] { hidePDFScrollBars(); });
+    QTimer::singleShot(0, this, [this] { m_pdfView->setScrollBarsShown(false); });
 }
 
 void PdfViewerWindowController::windowDidExitFullScreen()
@@ -368,17 +309,7 @@ void PdfViewerWindowController::windowDidExitFullScreen()
     // Full screen entered through the window's own control hid them; presentation mode brings them
     // back when it ends.
     if (!m_isPresentationMode)
-        showPDFScrollBars();
+        m_pdfView->setScrollBarsShown(true);
     raise();
     activateWindow();
-}
-
-void PdfViewerWindowController::hidePDFScrollBars()
-{
-    m_pdfView->setScrollBarsShown(false);
-}
-
-void PdfViewerWindowController::showPDFScrollBars()
-{
-    m_pdfView->setScrollBarsShown(true);
 }

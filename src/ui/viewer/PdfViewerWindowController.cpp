@@ -13,8 +13,9 @@
 #include "ui/common/WindowPlacement.h"
 #include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
-#include "ui/viewer/PdfEditToolPalette.h"
 #include "ui/viewer/PdfPageView.h"
+#include "ui/viewer/ViewerAnnotationEditor.h"
+#include "ui/viewer/ViewerFloatingButtons.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -25,7 +26,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
 #include <QTimer>
 
 namespace {
@@ -75,9 +75,6 @@ PdfViewerWindowController::~PdfViewerWindowController()
     qApp->removeEventFilter(this);
     for (const QMetaObject::Connection &observer : std::as_const(m_pdfViewObservers))
         disconnect(observer);
-    // The annotations go before the page view that shows them.
-    m_pdfView->setAnnotations(nullptr);
-    m_annotations.save();
 }
 
 PdfViewerWindowController *PdfViewerWindowController::current()
@@ -160,9 +157,9 @@ void PdfViewerWindowController::closeEvent(QCloseEvent *event)
 
 void PdfViewerWindowController::windowWillClose()
 {
-    if (m_isEditMode)
-        toggleEditMode();
-    m_annotations.save();
+    if (m_editor->isEditMode())
+        m_editor->toggleEditMode();
+    m_editor->annotations().save();
     if (m_isPresentationMode)
         exitPresentationMode();
     if (currentViewer == this)
@@ -199,9 +196,11 @@ void PdfViewerWindowController::changeEvent(QEvent *event)
 void PdfViewerWindowController::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    layoutFloatingButtons();
-    if (m_editInspectorView)
-        m_editInspectorView->restorePositionFromEdges();
+    // Before the window is built it has nothing to lay out.
+    if (m_floatingButtons)
+        m_floatingButtons->layout();
+    if (m_editor)
+        m_editor->windowResized();
     if (m_placedFrame && frameGeometry() != geometry())
         fitIntoPlacedFrame();
 }
@@ -223,96 +222,15 @@ bool PdfViewerWindowController::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget *>(watched)->window() == this)
-        return handleKeyDown(static_cast<QKeyEvent *>(event));
+        return m_scrollZoomWrapper->handleWindowKey(static_cast<QKeyEvent *>(event));
     return QWidget::eventFilter(watched, event);
-}
-
-bool PdfViewerWindowController::handleKeyDown(QKeyEvent *event)
-{
-    switch (event->key()) {
-    case Qt::Key_Escape:
-        if (!m_isPresentationMode)
-            return false;
-        exitPresentationMode();
-        return true;
-    case Qt::Key_Left:
-        turnPageByHorizontalSwipe(-1);
-        return true;
-    case Qt::Key_Right:
-        turnPageByHorizontalSwipe(1);
-        return true;
-    case Qt::Key_Down:
-        if (!playlistItems())
-            return false;
-        goToNextTitle();
-        return true;
-    case Qt::Key_Up:
-        if (!playlistItems())
-            return false;
-        goToPreviousTitle();
-        return true;
-    default:
-        return false;
-    }
 }
 
 void PdfViewerWindowController::keyPressEvent(QKeyEvent *event)
 {
     // Keys that neither the viewer's own handling nor the focused control took end here.
-    if (!handleViewKey(event))
+    if (!m_scrollZoomWrapper->handleViewKey(event))
         QWidget::keyPressEvent(event);
-}
-
-bool PdfViewerWindowController::handleViewKey(QKeyEvent *event)
-{
-    using Key = ViewerNavigation::ViewKey;
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    std::optional<Key> key;
-    if (event->key() == Qt::Key_Space && (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier))
-        key = modifiers == Qt::ShiftModifier ? Key::pageUp : Key::pageDown;
-    else if (modifiers == Qt::NoModifier) {
-        switch (event->key()) {
-        case Qt::Key_PageDown:
-            key = Key::pageDown;
-            break;
-        case Qt::Key_PageUp:
-            key = Key::pageUp;
-            break;
-        case Qt::Key_Down:
-            key = Key::lineDown;
-            break;
-        case Qt::Key_Up:
-            key = Key::lineUp;
-            break;
-        case Qt::Key_Home:
-            key = Key::firstPage;
-            break;
-        case Qt::Key_End:
-            key = Key::lastPage;
-            break;
-        default:
-            break;
-        }
-    }
-    if (!key)
-        return false;
-    if (!m_pdfDocument)
-        return true;
-    QScrollBar *scroll = m_pdfView->verticalScrollBar();
-    const std::optional<ViewerNavigation::ViewKeyMove> move = ViewerNavigation::viewKeyMove(
-        *key, {scroll->value(), scroll->maximum(), scroll->pageStep(), scroll->singleStep()},
-        m_pdfView->currentPageIndex(), m_pdfDocument->pageCount(), m_pdfView->displayMode());
-    if (!move)
-        return true;
-    if (move->scrollTo) {
-        scroll->setValue(*move->scrollTo);
-        return true;
-    }
-    showPage(*move->page);
-    if (move->atBottom)
-        scroll->setValue(scroll->maximum());
-    markBrowsedAndRefresh();
-    return true;
 }
 
 // ---- Keep-awake
@@ -334,8 +252,8 @@ void PdfViewerWindowController::loadDocument(const QString &path, qint64 page, b
     pdfLog(QStringLiteral("loadDocument path=") + path + QStringLiteral(" page=") + QString::number(page));
     const PageDisplayMode rememberedMode = m_pdfView->displayMode();
     // The annotations of the book being left are saved under its name while it is still open.
-    m_annotations.save();
-    dropLiveStroke();
+    m_editor->annotations().save();
+    m_editor->dropLiveStroke();
     m_session.setCurrent(path, page);
 
     // A step to another title of the book in view keeps the open book, and with it the pages
@@ -351,7 +269,7 @@ void PdfViewerWindowController::loadDocument(const QString &path, qint64 page, b
         m_pdfDocument.reset();
         m_loadedPdfPath.clear();
         // The annotations belonged to the book that was shown: nothing is kept under the new name.
-        m_annotations.close();
+        m_editor->annotations().close();
         m_failedFileName = fileNameOf(path);
         m_openError = opened.error().message;
         m_pdfView->setDocument(nullptr);
@@ -364,7 +282,7 @@ void PdfViewerWindowController::loadDocument(const QString &path, qint64 page, b
     m_openError.reset();
     m_pdfDocument = std::move(opened).value();
     m_loadedPdfPath = path;
-    m_annotations.open(path);
+    m_editor->annotations().open(path);
     m_coverPageRemoved = preserveViewMode && m_coverPageRemoved;
     if (m_coverPageBtn)
         m_coverPageBtn->setChecked(m_coverPageRemoved);

@@ -1,10 +1,7 @@
 #pragma once
 
-#include "core/annotations/BookAnnotations.h"
-#include "core/annotations/EditToolState.h"
 #include "core/library/BookmarkEntry.h"
 #include "core/playlist/PlaylistItem.h"
-#include "core/viewer/SwipeAccumulator.h"
 #include "core/viewer/ViewerSession.h"
 #include "pdf/engine/PdfDocument.h"
 
@@ -20,32 +17,28 @@
 class AppContext;
 class KeepAwake;
 class PDFScrollZoomWrapper;
-class PdfEditInspectorView;
 class PdfPageView;
 class QLabel;
 class QLineEdit;
+class ViewerAnnotationEditor;
+class ViewerFloatingButtons;
 struct ViewerOpenRequest;
-class QMouseEvent;
-class QWheelEvent;
 class ViewerToolbarRow;
 
 // The PDF viewer: one window that shows one book at a page, optionally while playing through a list
-// of titles. Every window that opens songs follows the same protocol (see openFrom()): construct,
-// set onWindowClose, keep the viewer in its own list, showWindow(). Showing a viewer closes the one
-// that was current, so normally one viewer is open.
+// of titles. Windows open songs through openSong(), which puts the viewer among the application's open
+// viewers (OpenViewers) and shows it. Showing a viewer closes the one that was current, so normally one
+// viewer is open.
 //
 // The window keeps the system and the display awake while it is open, and traces its steps in the
-// viewer log (pdfLog, "Lyrafold_pdfview.log" in the temporary folder).
-//
-// In edit mode the user draws on the pages with a pen or a highlighter and places text notes; the
-// annotations belong to the book shown and are kept in its annotation file (BookAnnotations), read
-// when the book opens and written after every change. "+" adds the title the viewer was opened for to
-// a playlist; "Share" exports the title shown, with its annotations.
+// viewer log (pdfLog, "Lyrafold_pdfview.log" in the temporary folder). Its parts are objects of their
+// own: the page area's input (PDFScrollZoomWrapper), edit mode and the book's annotations
+// (ViewerAnnotationEditor), the floating title and exit buttons (ViewerFloatingButtons). "+" adds the
+// title the viewer was opened for to a playlist; "Share" exports the title shown, with its annotations.
 class PdfViewerWindowController : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr double horizontalPageSwipeThreshold = SwipeAccumulator::threshold;
     static constexpr int fitDelayAfterShowMs = 250;
     static constexpr int activateDelayAfterPresentationMs = 350;
 
@@ -91,14 +84,13 @@ public:
     void goToNextPage(QObject *sender);
     void goToPageFromField();
     void turnPageByHorizontalSwipe(int direction);
+    // Shows the page as the user's own step through the book.
+    void showPageBrowsed(int pageIndex);
     void goToNextTitle();
     void goToPreviousTitle();
     void updateCurrentBookmarkTitle();
     qint64 currentTitlePageSpan() const;
     void closeViewer();
-    // True when the event is used up here; otherwise the page view scrolls.
-    bool handleScrollWheel(QWheelEvent *event);
-    bool handleScrollSample(const SwipeAccumulator::Sample &sample);
 
     // ---- Display modes and zoom
     void singlePage();
@@ -116,41 +108,11 @@ public:
     void keepDeviceAwake();
     void releasePowerAssertion();
 
-    // ---- Edit mode and the tools
-    void toggleEditMode();
-    // The one way the tool changes.
-    void setEditTool(PdfEditTool tool);
-    void editPopoverPenToggled();
-    void editPopoverTextToggled(bool on);
-    void editPopoverHighlighterToggled(bool on);
-    void editPopoverThicknessChanged(double value);
-    void editPopoverOpacityChanged(double value);
-    void editPopoverColorChanged(const QColor &color);
-    void highlighterColorChanged(const QColor &color);
-    void updateStatusTextForEditMode();
-
-    // ---- Annotation input on the page view (view coordinates); true when the tools took the event
-    bool handleOverlayMouseDown(const QPointF &point);
-    bool handleOverlayMouseDragged(const QPointF &point);
-    bool handleOverlayMouseUp();
-    // Press, drag, release and double click on the page, routed to the tools or to panning.
-    bool handlePageMouseEvent(QMouseEvent *event);
-    void panPDFBy(double dx, double dy);
-    std::optional<int> pageIndexFor(const QPointF &point) const;
-
-    // ---- Undo, redo and clearing
-    void undoEdit();
-    void redoEdit();
-    void clearCurrentPageEdits();
-    void clearBookEdits();
-
     // ---- Playlists and sharing
     void addToPlaylist();
     // Exports the title the viewer shows, with the annotations it holds for its book.
     void shareCurrentPdf();
-
     void updatePlaylistNavButtons();
-    void refreshFloatingOverlayButtonStyles();
 
     // ---- State
     const ViewerSession &session() const { return m_session; }
@@ -173,27 +135,6 @@ public:
     double fittedScaleFactor() const { return m_fittedScaleFactor; }
     bool userHasBrowsedPages() const { return m_userHasBrowsedPages; }
     bool isPresentationMode() const { return m_isPresentationMode; }
-    const EditToolState &tools() const { return m_tools; }
-    const BookAnnotations &annotations() const { return m_annotations; }
-
-    // ---- Views
-    PdfPageView *pdfView() const { return m_pdfView; }
-    PDFScrollZoomWrapper *scrollZoomWrapper() const { return m_scrollZoomWrapper; }
-    ViewerToolbarRow *toolbarRow() const { return m_toolbarRow; }
-    QLineEdit *pageNumberField() const { return m_pageNumberField; }
-    QLabel *totalPagesLabel() const { return m_totalPagesLabel; }
-    QLabel *currentBookmarkTitleLabel() const { return m_currentBookmarkTitleLabel; }
-    QPushButton *coverPageBtn() const { return m_coverPageBtn; }
-    QWidget *floatingTitleNavContainer() const { return m_floatingTitleNavContainer; }
-    QPushButton *floatingPrevTitleBtn() const { return m_floatingPrevTitleBtn; }
-    QPushButton *floatingNextTitleBtn() const { return m_floatingNextTitleBtn; }
-    QPushButton *floatingExitFullscreenBtn() const { return m_floatingExitFullscreenBtn; }
-    QPushButton *editButton() const { return m_editBtnRef; }
-    QPushButton *shareButton() const { return m_shareButtonRef; }
-    // The tool palette, while in edit mode.
-    PdfEditInspectorView *editInspectorView() const;
-    // The toolbar button with this text, if there is one.
-    QPushButton *toolbarButton(const QString &text) const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -210,12 +151,6 @@ private:
     QPushButton *makeToolbarButton(const QString &text, const std::function<void()> &action);
     QPushButton *addToolbarButton(const QString &text, int keep, const std::function<void()> &action);
     void buildPageArea();
-    void buildFloatingButtons();
-    QPushButton *makeFloatingTitleNavButton(const std::function<void()> &action);
-    QPushButton *makeFloatingExitFullscreenButton();
-    void layoutFloatingButtons();
-    void applyFloatingOverlayButtonStyle(QPushButton *button, bool enabled);
-    void applyFloatingOverlayIconButtonStyle(QPushButton *button);
     void applyPresentationColors(bool black);
 
     // Lifecycle
@@ -223,36 +158,13 @@ private:
     void windowDidBecomeKey();
     void windowDidEnterFullScreen();
     void windowDidExitFullScreen();
-    bool handleKeyDown(QKeyEvent *event);
-    // The page view's own keys (paging, scrolling, first and last page); false for other keys.
-    bool handleViewKey(QKeyEvent *event);
     void installPdfViewObservers();
-    void hidePDFScrollBars();
-    void showPDFScrollBars();
     void restoreHiddenAppWindowsBelowPdfWindow();
-    void markBrowsedAndRefresh();
     void fitIntoPlacedFrame();
     // Sets the pairing of two-page mode and shows the current title's start page, fitted.
     void applyPairingAtTitleStart(bool coverPageRemoved);
-    void showPage(int pageIndex);
-
-    // Editing (PdfViewerEditing.cpp)
-    struct ViewPosition {
-        std::optional<int> pageIndex;
-        double scaleFactor = 1;
-        QPoint scroll;
-    };
-    ViewPosition capturePdfViewPosition() const;
-    void restorePdfViewPosition(const ViewPosition &position);
-    void preservingPdfViewPosition(const std::function<void()> &body);
-    void toolButtonToggled(PdfEditTool tool, bool on);
-    void presentEditSettingsPopover();
-    void dismissEditSettingsPopover();
-    void dropLiveStroke();
-    void applyToolCursor();
-    void placeTextNote(int pageIndex, const QPointF &pagePoint);
-    bool confirmEditClear(const QString &title, const QString &message);
     void connectAnnotations();
+    void updateStatusTextForEditMode();
     // A message the user sees once, over the window, without stopping anything.
     void showNotice(const QString &message, const QString &informativeText);
 
@@ -266,18 +178,7 @@ private:
     std::optional<QString> m_openError;
     bool m_coverPageRemoved = false;
     double m_fittedScaleFactor = 1;
-    SwipeAccumulator m_swipe;
     bool m_userHasBrowsedPages = false;
-    bool m_isEditMode = false;
-    EditToolState m_tools;
-    BookAnnotations m_annotations;
-    // The stroke being drawn: its page and its points, in the page's space.
-    std::optional<int> m_liveStrokePageIndex;
-    QList<PointRecord> m_liveStrokePagePoints;
-    // The last release committed a stroke: a double click that follows takes it back.
-    bool m_lastReleaseCommittedStroke = false;
-    // Where the pointer was at the last step of a drag that pans the page.
-    std::optional<QPointF> m_lastDragLocation;
     // A title went into a playlist from here: a failed save of the playlists is told here too.
     bool m_addedToPlaylist = false;
     bool m_isPresentationMode = false;
@@ -294,15 +195,13 @@ private:
     PDFScrollZoomWrapper *m_scrollZoomWrapper = nullptr;
     QWidget *m_pdfContainer = nullptr;
     PdfPageView *m_pdfView = nullptr;
+    // Made with the page view, gone before it.
+    std::unique_ptr<ViewerAnnotationEditor> m_editor;
+    ViewerFloatingButtons *m_floatingButtons = nullptr;
     QLineEdit *m_pageNumberField = nullptr;
     QLabel *m_totalPagesLabel = nullptr;
     QLabel *m_currentBookmarkTitleLabel = nullptr;
     QPointer<QPushButton> m_coverPageBtn;
     QPushButton *m_editBtnRef = nullptr;
     QPointer<QPushButton> m_shareButtonRef;
-    QPointer<PdfEditInspectorView> m_editInspectorView;
-    QWidget *m_floatingTitleNavContainer = nullptr;
-    QPushButton *m_floatingPrevTitleBtn = nullptr;
-    QPushButton *m_floatingNextTitleBtn = nullptr;
-    QPushButton *m_floatingExitFullscreenBtn = nullptr;
 };

@@ -2,10 +2,61 @@
 
 #include <QAbstractButton>
 #include <QEvent>
+#include <QLabel>
 #include <QMenu>
+#include <QPainter>
+#include <QPushButton>
 #include <QToolButton>
 
 #include <algorithm>
+
+namespace {
+
+// A one-line label that cuts its text at the tail with "…" when it is too narrow.
+class ElidingLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        const QRect area = contentsRect();
+        painter.drawText(area, Qt::AlignVCenter | Qt::AlignLeft,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
+    }
+};
+
+// A push button as wide as its text needs: the style's minimum width for text buttons would make the
+// one-glyph page buttons as wide as "Fullscreen".
+class CompactPushButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+    QSize sizeHint() const override
+    {
+        const QSize base = QPushButton::sizeHint();
+        const int textWidth = fontMetrics().horizontalAdvance(text()) + 2 * 10;
+        return QSize(std::max(textWidth, 30), base.height());
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+};
+
+} // namespace
+
+QPushButton *ViewerToolbarRow::makeButton(const QString &text)
+{
+    auto *button = new CompactPushButton(text);
+    button->setAutoDefault(false);
+    button->setFocusPolicy(Qt::TabFocus);
+    return button;
+}
+
+QLabel *ViewerToolbarRow::makeElidingLabel()
+{
+    return new ElidingLabel(QString());
+}
 
 ViewerToolbarRow::ViewerToolbarRow(QWidget *parent) : QWidget(parent)
 {

@@ -4,7 +4,9 @@
 #include <QWidget>
 
 class QAbstractButton;
+class QLabel;
 class QMenu;
+class QPushButton;
 class QToolButton;
 
 // The viewer's toolbar row: its controls left to right, in one line. When the window is too narrow
@@ -20,6 +22,12 @@ public:
     static constexpr int minimumElasticWidth = 24;
 
     explicit ViewerToolbarRow(QWidget *parent = nullptr);
+
+    // A button as wide as its text needs (the style's minimum width for text buttons would make the
+    // one-glyph page buttons as wide as "Fullscreen"), reached with Tab, never a default button.
+    static QPushButton *makeButton(const QString &text);
+    // A one-line label that cuts its text at the tail with "…" when it is too narrow.
+    static QLabel *makeElidingLabel();
 
     // keep: how long a button stays as the row narrows; higher stays longer, and of equal ones the
     // rightmost leaves first.

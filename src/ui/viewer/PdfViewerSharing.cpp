@@ -1,0 +1,98 @@
+// The viewer's notices about its annotations and playlists, the edit mode's status text, adding the
+// title to a playlist and sharing it.
+
+#include "core/playlist/PlaylistLibrary.h"
+#include "ui/app/AppContext.h"
+#include "ui/common/AddToPlaylistDialogs.h"
+#include "ui/share/TitleShareFlow.h"
+#include "ui/viewer/PdfViewerWindowController.h"
+#include "ui/viewer/ViewerAnnotationEditor.h"
+#include "ui/viewer/ViewerToolbarRow.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QToolButton>
+
+void PdfViewerWindowController::connectAnnotations()
+{
+    BookAnnotations &annotations = m_editor->annotations();
+    connect(&annotations, &BookAnnotations::fileSetAside, this,
+            [this](const QString &book, const QString &asidePath) {
+                const QString name = QFileInfo(book).fileName();
+                showNotice(
+                    QStringLiteral("The annotations of %1 could not be read.").arg(name),
+                    asidePath.isEmpty()
+                        ? QStringLiteral("Their file could not be moved aside either, so nothing you draw "
+                                         "on this book is saved while it is open.")
+                        : QStringLiteral("Their file was moved aside as %1; the book starts without "
+                                         "annotations.")
+                              .arg(QFileInfo(asidePath).fileName()));
+            });
+    connect(&annotations, &BookAnnotations::saveFailed, this,
+            [this](const QString &book, const QString &reason) {
+                showNotice(
+                    QStringLiteral("Could not save the annotations of %1.").arg(QFileInfo(book).fileName()),
+                    reason);
+            });
+    connect(&m_context.playlists(), &PlaylistLibrary::saveFailed, this,
+            [this](const QString &path, const QString &reason) {
+                if (m_addedToPlaylist)
+                    showNotice(QStringLiteral("Could not save %1.").arg(QFileInfo(path).fileName()), reason);
+            });
+}
+
+void PdfViewerWindowController::showNotice(const QString &message, const QString &informativeText)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Lyrafold"), message,
+                                QMessageBox::NoButton, this);
+    // The viewer's texts stay English, its button too (a standard button would follow Qt's language).
+    box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box->setObjectName(QStringLiteral("viewerNotice"));
+    box->setInformativeText(informativeText);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void PdfViewerWindowController::updateStatusTextForEditMode()
+{
+    if (m_editor->addsText())
+        m_currentBookmarkTitleLabel->setText(QStringLiteral("Edit mode: click page to add text"));
+    else
+        updateCurrentBookmarkTitle();
+}
+
+// ---- Playlists and sharing
+
+void PdfViewerWindowController::addToPlaylist()
+{
+    // The title the viewer was opened for, whatever it shows now.
+    if (!bookmarkEntry())
+        return;
+    const AddToPlaylistDialogs::Result result =
+        AddToPlaylistDialogs::addToPlaylist(this, m_context.playlists(), *bookmarkEntry());
+    // Each of these writes the playlists.
+    if (result.kind != AddToPlaylistDialogs::Result::Kind::cancelled &&
+        result.kind != AddToPlaylistDialogs::Result::Kind::nameTaken)
+        m_addedToPlaylist = true;
+}
+
+void PdfViewerWindowController::shareCurrentPdf()
+{
+    BookAnnotations &held = m_editor->annotations();
+    held.save();
+    const BookmarkEntry entry = currentShareBookmarkEntry();
+    // What is on screen is what is exported; a title of another book (a list's title whose book could
+    // not be opened) takes what that book's annotation file holds.
+    std::optional<PdfEditCacheFile> annotations;
+    if (held.isReady() && entry.pdfFilePath == held.bookPath())
+        annotations = held.document().pages();
+    QWidget *anchor = this;
+    if (m_shareButtonRef && m_shareButtonRef->isVisible())
+        anchor = m_shareButtonRef;
+    else if (m_toolbarRow->overflowButton()->isVisible())
+        anchor = m_toolbarRow->overflowButton();
+    TitleShareFlow::start(this, anchor, entry, annotations);
+}
