@@ -257,6 +257,40 @@ private Q_SLOTS:
         QCOMPARE(items.at(0).pdfFilePath, resolved.isEmpty() ? storedPath : resolved);
         QCOMPARE(items.at(0).pageNumber, 3);
     }
+
+    // A received title whose book is neither at the sender's path nor in the Default library is found
+    // among the current slot's books, then in the slot's folder.
+    void resolveInTheLibrary_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("resolved"); // under the home folder
+        QTest::newRow("Default library first") << "Shared.pdf"
+                                               << "/Default/Shared.pdf";
+        QTest::newRow("a book of the current slot") << "Slot Book.pdf"
+                                                    << "/Mine/Slot Book.pdf";
+        QTest::newRow("a PDF in the slot's folder") << "Loose.pdf"
+                                                    << "/Mine/deep/Loose.pdf";
+        QTest::newRow("nowhere") << "Unknown.pdf"
+                                 << "";
+    }
+
+    void resolveInTheLibrary()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QString, resolved);
+        const QString home = TestHarness::home();
+        for (const char *file :
+             {"/Default/Shared.pdf", "/Mine/Shared.pdf", "/Mine/Slot Book.pdf", "/Mine/deep/Loose.pdf"})
+            TestHarness::writeFile(home + QLatin1String(file), "%PDF");
+        const PlaylistBookPaths defaults = PlaylistBookPaths::fromRows(
+            BookmarkList{Fixtures::bookmark(home + "/Default/Shared.pdf", 1, "A")});
+        const LibraryRows slot(BookmarkList{Fixtures::bookmark(home + "/Mine/Shared.pdf", 1, "A"),
+                                            Fixtures::bookmark(home + "/Mine/Slot Book.pdf", 1, "B")});
+        PlaylistItem song = item(QStringLiteral("/sender/") + fileName, 2, QStringLiteral("Song"));
+        const QList<PlaylistItem> items =
+            PlaylistBookPaths::resolvedInLibrary(defaults, {song}, slot, home + QStringLiteral("/Mine"));
+        QCOMPARE(items.at(0).pdfFilePath, resolved.isEmpty() ? song.pdfFilePath : home + resolved);
+    }
 };
 
 LYRAFOLD_TEST_MAIN(PlaylistRowsTest)

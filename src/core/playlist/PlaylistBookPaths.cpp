@@ -2,7 +2,11 @@
 
 #include "core/library/SlotStore.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
+
+#include <algorithm>
 
 QString PlaylistBookPaths::bookKey(const QString &path)
 {
@@ -28,6 +32,16 @@ QString PlaylistBookPaths::bookKey(const QString &path)
 
 PlaylistBookPaths PlaylistBookPaths::fromRows(const BookmarkList &rows)
 {
+    return fromAnyRows(rows);
+}
+
+PlaylistBookPaths PlaylistBookPaths::fromRows(const LibraryRows &rows)
+{
+    return fromAnyRows(rows);
+}
+
+template <typename Rows> PlaylistBookPaths PlaylistBookPaths::fromAnyRows(const Rows &rows)
+{
     PlaylistBookPaths paths;
     QHash<QString, bool> exists;
     for (const BookmarkEntry &row : rows) {
@@ -48,6 +62,42 @@ PlaylistBookPaths PlaylistBookPaths::fromRows(const BookmarkList &rows)
 PlaylistBookPaths PlaylistBookPaths::fromDefaultSlot()
 {
     return fromRows(SlotStore::loadSlot(0));
+}
+
+PlaylistBookPaths PlaylistBookPaths::fromFolder(const QString &folder)
+{
+    constexpr int maximumEntries = 20000;
+    PlaylistBookPaths paths;
+    if (folder.isEmpty())
+        return paths;
+    QDirIterator walk(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    for (int seen = 0; walk.hasNext() && seen < maximumEntries; ++seen) {
+        const QFileInfo file(walk.next());
+        if (!file.isFile() || file.suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0)
+            continue;
+        const QString key = bookKey(file.fileName());
+        if (!key.isEmpty() && !paths.m_pathByKey.contains(key))
+            paths.m_pathByKey.insert(key, file.filePath());
+    }
+    return paths;
+}
+
+QList<PlaylistItem> PlaylistBookPaths::resolvedInLibrary(const PlaylistBookPaths &defaults,
+                                                         QList<PlaylistItem> items,
+                                                         const LibraryRows &slotRows,
+                                                         const QString &slotFolder)
+{
+    const auto allFound = [](const QList<PlaylistItem> &list) {
+        return std::all_of(list.cbegin(), list.cend(),
+                           [](const PlaylistItem &item) { return QFileInfo(item.pdfFilePath).isFile(); });
+    };
+    items = defaults.resolved(std::move(items));
+    if (allFound(items))
+        return items;
+    items = fromRows(slotRows).resolved(std::move(items));
+    if (allFound(items))
+        return items;
+    return fromFolder(slotFolder).resolved(std::move(items));
 }
 
 std::optional<QString> PlaylistBookPaths::existingBook(const QString &name) const

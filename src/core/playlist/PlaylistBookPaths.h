@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/library/BookmarkEntry.h"
+#include "core/library/LibraryRows.h"
 #include "core/playlist/PlaylistItem.h"
 
 #include <QHash>
@@ -25,8 +26,18 @@ public:
     // For each key the first existing book among rows, keyed by its file name and by its path's last
     // part. Looks at each book's file once.
     static PlaylistBookPaths fromRows(const BookmarkList &rows);
+    static PlaylistBookPaths fromRows(const LibraryRows &rows);
     // The same over the Default slot as stored. Reads the slot file.
     static PlaylistBookPaths fromDefaultSlot();
+    // The PDFs in a folder and its subfolders, keyed by file name; the walk stops after a bound number
+    // of entries (a folder such as the home folder is not searched through).
+    static PlaylistBookPaths fromFolder(const QString &folder);
+
+    // The items resolved through the Default library first, then through the books of the current
+    // slot and the PDFs of its folder (a playlist received from someone who keeps the same book
+    // elsewhere). The slot and folder are looked at only for items still without a book.
+    static QList<PlaylistItem> resolvedInLibrary(const PlaylistBookPaths &defaults, QList<PlaylistItem> items,
+                                                 const LibraryRows &slotRows, const QString &slotFolder);
 
     qsizetype size() const { return m_pathByKey.size(); }
 
@@ -37,6 +48,7 @@ public:
     QList<PlaylistItem> resolved(QList<PlaylistItem> items) const;
 
 private:
+    template <typename Rows> static PlaylistBookPaths fromAnyRows(const Rows &rows);
     std::optional<QString> existingBook(const QString &name) const;
 
     QHash<QString, QString> m_pathByKey;

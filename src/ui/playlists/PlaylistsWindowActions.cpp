@@ -99,8 +99,12 @@ void PlaylistsWindowController::shareTapped()
 void PlaylistsWindowController::withResolvedItems(const QList<PlaylistItem> &items,
                                                   std::function<void(QList<PlaylistItem>)> then)
 {
+    const LibrarySession &library = m_context.library();
     Hop::run(
-        this, [paths = m_bookPaths, items] { return paths->get().resolved(items); },
+        this,
+        [paths = m_bookPaths, items, rows = library.allBookmarks(), folder = library.selectedFolder()] {
+            return PlaylistBookPaths::resolvedInLibrary(paths->get(), items, rows, folder);
+        },
         [then = std::move(then)](const QList<PlaylistItem> &resolved) { then(resolved); });
 }
 
