@@ -3,11 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <csignal>
 #include <cstdio>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -30,13 +33,32 @@ void setPath(const char *variable, const QString &path, bool create = true)
     qputenv(variable, QFile::encodeName(path));
 }
 
+// Removes the homes of test programs that ended without removing theirs (killed at a timeout,
+// crashed): each home's name carries its program's process id.
+void removeHomesOfEndedTests()
+{
+    static const QRegularExpression name(QStringLiteral("^lyrafold-test-(\\d+)-"));
+    const QFileInfoList entries =
+        QDir(QDir::tempPath())
+            .entryInfoList({QStringLiteral("lyrafold-test-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        const QRegularExpressionMatch match = name.match(entry.fileName());
+        if (match.hasMatch() && !entry.isSymLink() && entry.ownerId() == ::getuid() &&
+            !QFileInfo::exists(QStringLiteral("/proc/") + match.captured(1)))
+            QDir(entry.filePath()).removeRecursively();
+    }
+}
+
 } // namespace
 
 namespace TestHarness {
 
 void isolate()
 {
-    homeDir() = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/lyrafold-test-XXXXXX"));
+    removeHomesOfEndedTests();
+    homeDir() = std::make_unique<QTemporaryDir>(
+        QDir::tempPath() +
+        QStringLiteral("/lyrafold-test-%1-XXXXXX").arg(QCoreApplication::applicationPid()));
     if (!homeDir()->isValid())
         qFatal("cannot create a temporary home for the tests");
     const QString root = homeDir()->path();
