@@ -557,7 +557,7 @@ private Q_SLOTS:
                  window->pushButton("addSongsButton"), window->pushButton("createPlaylistButton"),
                  window->pushButton("deletePlaylistButton"), window->pushButton("sharePlaylistButton"),
                  child<QCheckBox>(*window, QStringLiteral("studyModeCheckbox"))})
-            QVERIFY2(control->width() >= control->sizeHint().width(), qPrintable(control->objectName()));
+            QTRY_VERIFY2(control->width() >= control->sizeHint().width(), qPrintable(control->objectName()));
     }
 };
 
