@@ -188,10 +188,16 @@ private Q_SLOTS:
         QCOMPARE(session.currentSlotId(), 4);
         QCOMPARE(session.allBookmarks().size(), 2);
         QCOMPARE(session.filteredBookmarks(), session.allBookmarks().toList());
-        QCOMPARE(session.selectedFolder(), books()); // the folder belongs to the window
+        // Each slot keeps its own folder: a visit neither takes the window's folder into the slot nor
+        // leaves it there.
+        QCOMPARE(session.selectedFolder(), "/b");
         QCOMPARE(SlotStore::loadSlot(1), songs(books() + "/A.pdf", {1}));
         QCOMPARE(SlotStore::activeSlot(), 4);
         QCOMPARE(SlotStore::slotName(4), "Jazz");
+        QVERIFY(session.switchToSlot(1));
+        QCOMPARE(session.selectedFolder(), books());
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(SlotStore::loadSlotContents(4).selectedFolder, "/b");
     }
 
     void switchingToTheSameSlotWritesNothing_data()

@@ -278,7 +278,10 @@ std::optional<QString> LibrarySession::switchToSlot(qint64 slot)
     saveCurrentSlot();
     m_currentSlotId = slot;
     writeMetaInBackground(slot);
-    setAllBookmarks(SlotStore::loadSlot(slot));
+    // The slot comes back with its own folder: the one the window showed belongs to the slot left.
+    SlotStore::SlotContents contents = SlotStore::loadSlotContents(slot);
+    m_selectedFolder = contents.selectedFolder;
+    setAllBookmarks(std::move(contents.bookmarks));
     return QStringLiteral("Switched to %1 (%2 bookmarks) • %3")
         .arg(SlotStore::slotName(slot))
         .arg(m_rows.size())
