@@ -77,7 +77,7 @@ format-check:
 	scripts/check-format.sh
 
 # Fuzzing: a clang build of its own (libFuzzer, address and undefined-behaviour sanitizers); the PDF
-# target, which clang cannot build, runs blind from the plain build. Each fuzz target runs over its kept
+# and picture targets, which clang cannot build, run blind from the plain build. Each fuzz target runs over its kept
 # inputs, then for FUZZ_SECONDS.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
@@ -88,7 +88,7 @@ $(FUZZ_DIR)/build.ninja: CMakeLists.txt
 
 fuzz: configure $(FUZZ_DIR)/build.ninja
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz-targets
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target fuzz_pdf
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target fuzz_pdf fuzz_picture
 	scripts/fuzz.sh $(FUZZ_DIR) $(BUILD_DIR) $(FUZZ_SECONDS)
 
 # Kills a process that saves a 100,000-bookmark slot 1,000 times, at random moments, and checks the

@@ -3,6 +3,7 @@
 #include "pdf/engine/PdfDocument.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 #include "pdf/import/ImagePdfImportService.h"
+#include "pdf/import/PictureFile.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -302,6 +303,47 @@ private Q_SLOTS:
         QVERIFY(result);
         QCOMPARE(result->firstPath, source);
         QCOMPARE(result->bookmarks[0].pdfFileName, QStringLiteral("Kept.pdf"));
+    }
+
+    // Pictures of more pixels than the budget are refused before their pixels are decoded, also where
+    // the coded picture is larger than the size the file states.
+    void hostilePicturesAreRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("JPEG 16000") << "bomb-16000x16000-truncated.jpg"
+                                    << "Picture too large: 16000 x 16000";
+        QTest::newRow("JPEG 32000") << "bomb-32000x32000-truncated.jpg"
+                                    << "Picture too large: 32000 x 32000";
+        QTest::newRow("JPEG 60000") << "bomb-60000x60000-truncated.jpg"
+                                    << "Picture too large: 60000 x 60000";
+        QTest::newRow("PNG") << "bomb-60000x60000.png"
+                             << "Picture too large: 60000 x 60000";
+        QTest::newRow("TIFF") << "bomb-60000x60000.tiff"
+                              << "Picture too large: 60000 x 60000";
+        QTest::newRow("HEIC") << "heic-bomb-525b.heic"
+                              << "Picture too large: 22341 x 16976";
+        // Each claims 17 x 11 and codes a picture of the size given.
+        QTest::newRow("HEIC 14441 x 27759") << "heic-oom-5c8b2b68b78086475567660f53103e9c2f1fb713"
+                                            << "Picture too large: 14441 x 27759";
+        QTest::newRow("HEIC 28009 x 26161") << "heic-oom-79638f9f498264db93553c253fc4e92c6dc035af"
+                                            << "Picture too large: 28009 x 26161";
+        QTest::newRow("HEIC 26725 x 27491") << "heic-oom-8bf531cec39f32bc5c31c9dab0615fc698e24201"
+                                            << "Picture too large: 26725 x 27491";
+        QTest::newRow("HEIC 26725 x 31354") << "heic-oom-91324a1d5d959b6c4618481336299260cba0a602"
+                                            << "Picture too large: 26725 x 31354";
+        QTest::newRow("HEIC 14441 x 27759, another") << "heic-oom-f7e8ae9c21bdfb4d40b21a104520c5b86b228415"
+                                                     << "Picture too large: 14441 x 27759";
+    }
+
+    void hostilePicturesAreRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        const Result<PictureFile> picture =
+            PictureFile::load(TestHarness::testData(QStringLiteral("hostile/") + name));
+        QVERIFY(!picture);
+        QCOMPARE(picture.error().message, message);
     }
 
     void failures_data()

@@ -37,18 +37,31 @@ std::optional<QByteArray> encode(const QImage &source, int quality)
     return jpeg;
 }
 
-std::optional<Header> inspect(const QByteArray &jpeg)
+std::optional<Header> readHeader(const QByteArray &jpeg)
 {
     const Handle handle(tjInitDecompress());
     if (!handle || jpeg.isEmpty())
         return std::nullopt;
-    const auto *data = reinterpret_cast<const unsigned char *>(jpeg.constData());
-    const auto size = static_cast<unsigned long>(jpeg.size());
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
-    if (tjDecompressHeader3(handle.get(), data, size, &width, &height, &subsampling, &colorspace) != 0 ||
+    if (tjDecompressHeader3(handle.get(), reinterpret_cast<const unsigned char *>(jpeg.constData()),
+                            static_cast<unsigned long>(jpeg.size()), &width, &height, &subsampling,
+                            &colorspace) != 0 ||
         width < 1 || height < 1)
         return std::nullopt;
-    const bool cmyk = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
+    return Header{QSize(width, height), colorspace == TJCS_CMYK || colorspace == TJCS_YCCK};
+}
+
+std::optional<Header> inspect(const QByteArray &jpeg)
+{
+    const std::optional<Header> header = readHeader(jpeg);
+    const Handle handle(tjInitDecompress());
+    if (!header || !handle)
+        return std::nullopt;
+    const auto *data = reinterpret_cast<const unsigned char *>(jpeg.constData());
+    const auto size = static_cast<unsigned long>(jpeg.size());
+    const int width = header->size.width();
+    const int height = header->size.height();
+    const bool cmyk = header->cmyk;
     // A damaged picture shows itself only when its data is decoded; an eighth of the size suffices.
     const tjscalingfactor eighth{1, 8};
     const int w = TJSCALED(width, eighth);
@@ -58,7 +71,7 @@ std::optional<Header> inspect(const QByteArray &jpeg)
     if (tjDecompress2(handle.get(), data, size, pixels.data(), w, 0, h, pixelFormat, 0) != 0 &&
         tjGetErrorCode(handle.get()) != TJERR_WARNING)
         return std::nullopt;
-    return Header{QSize(width, height), cmyk};
+    return header;
 }
 
 } // namespace JpegCodec

@@ -18,6 +18,9 @@ struct Header {
     bool cmyk = false; // four components (CMYK or YCCK)
 };
 
+// What the JPEG's header says, without looking further; nothing when there is no readable header.
+std::optional<Header> readHeader(const QByteArray &jpeg);
+
 // What the JPEG's header says, once its image data has been seen to decode (at an eighth of its
 // size, which costs little); nothing for data that is not a readable JPEG.
 std::optional<Header> inspect(const QByteArray &jpeg);

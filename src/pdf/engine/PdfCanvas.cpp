@@ -247,10 +247,10 @@ bool PdfCanvas::drawJpeg(const QByteArray &jpeg, const QSize &pixelSize,
     const QByteArray id = QCryptographicHash::hash(jpeg, QCryptographicHash::Sha1).toHex();
     auto &entry = m_images.m_impl->jpegs[id];
     if (!entry.surface) {
-        // The PDF takes the JPEG data as it is; the pixels stay unset and are never read. Their memory is
-        // only reserved, not touched.
-        SurfacePtr surface =
-            adopt(cairo_image_surface_create(CAIRO_FORMAT_RGB24, pixelSize.width(), pixelSize.height()));
+        // The PDF takes the JPEG data as it is. The surface that carries it holds no pixels: an image
+        // surface of the picture's size would be allocated in full, and its pixels read, for nothing.
+        const cairo_rectangle_t extents{0, 0, double(pixelSize.width()), double(pixelSize.height())};
+        SurfacePtr surface = adopt(cairo_recording_surface_create(CAIRO_CONTENT_COLOR, &extents));
         if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS ||
             !attach(surface.get(), CAIRO_MIME_TYPE_JPEG, jpeg) ||
             !attach(surface.get(), CAIRO_MIME_TYPE_UNIQUE_ID, id)) {

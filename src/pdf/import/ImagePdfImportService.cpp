@@ -113,14 +113,6 @@ Result<BookmarkEntry> importPdf(const QString &source, const QString &directory,
                        pages, pages);
 }
 
-bool drawPicture(PdfCanvas &canvas, const PictureFile &picture, const QRectF &page)
-{
-    canvas.fillRect(page, Qt::white);
-    return picture.jpeg.isEmpty()
-               ? canvas.drawImage(picture.pixels, page)
-               : canvas.drawJpeg(picture.jpeg, picture.jpegSize, picture.orientation, page);
-}
-
 } // namespace
 
 namespace ImagePdfImportService {
@@ -186,16 +178,19 @@ Result<ImagePdfImportResult> convertImagesToPdf(const QStringList &paths, const 
     PdfDrawingStream pages(&file, PdfDrawingStream::Images::Once);
     for (const QString &path : paths) {
         const QString fileName = QFileInfo(path).fileName();
-        const std::optional<PictureFile> picture = PictureFile::load(path);
+        const Result<PictureFile> picture = PictureFile::load(path);
         if (!picture) {
             file.cancelWriting();
+            const QString &reason = picture.error().message;
             return importError(ImportError::UnreadableImage,
-                               QStringLiteral("Could not read image: ") + fileName);
+                               reason.isEmpty()
+                                   ? QStringLiteral("Could not read image: ") + fileName
+                                   : reason + QStringLiteral(" (") + fileName + QLatin1Char(')'));
         }
         const QSizeF pixels(std::max(1, picture->uprightSize.width()),
                             std::max(1, picture->uprightSize.height()));
         const QRectF page(QPointF(), pixels * (pictureLongSide / std::max(pixels.width(), pixels.height())));
-        if (!pages.addPage(page, [&](PdfCanvas &canvas) { return drawPicture(canvas, *picture, page); })) {
+        if (!pages.addPage(page, [&](PdfCanvas &canvas) { return picture->draw(canvas, page); })) {
             const bool writeError = file.error() != QFileDevice::NoError;
             file.cancelWriting();
             if (writeError)

@@ -3,11 +3,13 @@
 #include "pdf/import/PictureFile.h"
 
 #include "pdf/engine/JpegCodec.h"
+#include "pdf/engine/PdfCanvas.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
+#include <QRegularExpression>
 
 #include <memory>
 #include <mutex>
@@ -45,44 +47,85 @@ QImageIOHandler::Transformations jpegOrientation(const QByteArray &bytes)
     return reader.transformation();
 }
 
-QImage readHeif(const QByteArray &bytes)
+Result<PictureFile> unreadable()
 {
+    return Result<PictureFile>::failure(QString());
+}
+
+// Nothing when the size is within the budget.
+std::optional<Result<PictureFile>> tooLarge(qint64 width, qint64 height)
+{
+    if (width * height <= PictureFile::maxPixels)
+        return std::nullopt;
+    return Result<PictureFile>::failure(QStringLiteral("Picture too large: %1 x %2").arg(width).arg(height));
+}
+
+// The primary picture, its size checked against the budget before any decoding: the size the picture
+// reports with its rotation, and the size stored in the file (ispe), which decoding allocates from.
+Result<QImage> readHeif(const QByteArray &bytes)
+{
+    const auto failure = [](const QString &message = {}) { return Result<QImage>::failure(message); };
     static std::once_flag once;
     std::call_once(once, [] { heif_init(nullptr); });
     const std::unique_ptr<heif_context, decltype(&heif_context_free)> context(heif_context_alloc(),
                                                                               heif_context_free);
-    if (!context || heif_context_read_from_memory_without_copy(context.get(), bytes.constData(),
-                                                               size_t(bytes.size()), nullptr)
-                            .code != heif_error_Ok)
-        return {};
+    if (!context)
+        return failure();
+    // libheif's own bound, for what it allocates while decoding: the coded picture (or a tile of a grid)
+    // can be far larger than the size the file states.
+    constexpr int side = 10'000;
+    static_assert(qint64(side) * side == PictureFile::maxPixels);
+    heif_context_set_maximum_image_size_limit(context.get(), side);
+    if (heif_context_read_from_memory_without_copy(context.get(), bytes.constData(), size_t(bytes.size()),
+                                                   nullptr)
+            .code != heif_error_Ok)
+        return failure();
     heif_image_handle *rawHandle = nullptr;
     if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
-        return {};
+        return failure();
     const std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)> handle(
         rawHandle, heif_image_handle_release);
+    const qint64 width = heif_image_handle_get_width(handle.get());
+    const qint64 height = heif_image_handle_get_height(handle.get());
+    const qint64 storedWidth = heif_image_handle_get_ispe_width(handle.get());
+    const qint64 storedHeight = heif_image_handle_get_ispe_height(handle.get());
+    if (width < 1 || height < 1)
+        return failure();
+    if (const auto refused = tooLarge(std::max(width, storedWidth), std::max(height, storedHeight)))
+        return failure(refused->error().message);
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
     heif_image *rawImage = nullptr;
     // The default options apply the picture's rotation and mirroring.
-    if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB,
-                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr)
-            .code != heif_error_Ok)
-        return {};
+    const heif_error decoded =
+        heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB,
+                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
+    if (decoded.code != heif_error_Ok) {
+        // The coded picture may be larger than the file says; libheif's bound stops it and names its size.
+        static const QRegularExpression size(QStringLiteral("(\\d+)x(\\d+)"));
+        const QRegularExpressionMatch claimed = size.match(QString::fromUtf8(decoded.message));
+        if (decoded.subcode == heif_suberror_Security_limit_exceeded && claimed.hasMatch())
+            if (const auto refused =
+                    tooLarge(claimed.captured(1).toLongLong(), claimed.captured(2).toLongLong()))
+                return failure(refused->error().message);
+        return failure();
+    }
     const std::unique_ptr<heif_image, decltype(&heif_image_release)> image(rawImage, heif_image_release);
     int stride = 0;
     const uint8_t *data = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
-    const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
-    const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
-    if (!data || width < 1 || height < 1)
-        return {};
-    return QImage(data, width, height, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
+    const int decodedWidth = heif_image_get_width(image.get(), heif_channel_interleaved);
+    const int decodedHeight = heif_image_get_height(image.get(), heif_channel_interleaved);
+    if (!data || decodedWidth < 1 || decodedHeight < 1 || tooLarge(decodedWidth, decodedHeight))
+        return failure();
+    return QImage(data, decodedWidth, decodedHeight, stride,
+                  alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
         .copy();
 }
 
 // The picture on white, as the page shows it, stored as a new JPEG.
-std::optional<PictureFile> reencoded(const QImage &image)
+Result<PictureFile> reencoded(const QImage &image)
 {
     if (image.isNull())
-        return std::nullopt;
+        return unreadable();
     QImage flat = image;
     if (image.hasAlphaChannel()) {
         flat = QImage(image.size(), QImage::Format_RGB888);
@@ -91,7 +134,7 @@ std::optional<PictureFile> reencoded(const QImage &image)
     }
     const auto jpeg = JpegCodec::encode(flat, PictureFile::reencodeQuality);
     if (!jpeg)
-        return std::nullopt;
+        return unreadable();
     PictureFile picture;
     picture.uprightSize = image.size();
     picture.jpeg = *jpeg;
@@ -101,16 +144,25 @@ std::optional<PictureFile> reencoded(const QImage &image)
 
 } // namespace
 
-std::optional<PictureFile> PictureFile::load(const QString &path)
+Result<PictureFile> PictureFile::load(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
+        return unreadable();
+    return read(file.readAll());
+}
+
+Result<PictureFile> PictureFile::read(const QByteArray &bytes)
+{
     if (isJpeg(bytes)) {
+        const auto claimed = JpegCodec::readHeader(bytes);
+        if (!claimed)
+            return unreadable();
+        if (const auto refused = tooLarge(claimed->size.width(), claimed->size.height()))
+            return *refused;
         const auto header = JpegCodec::inspect(bytes);
         if (!header)
-            return std::nullopt;
+            return unreadable();
         if (header->cmyk)
             return reencoded(readWithQt(bytes));
         PictureFile picture;
@@ -122,12 +174,31 @@ std::optional<PictureFile> PictureFile::load(const QString &path)
                                   : header->size;
         return picture;
     }
-    if (isHeif(bytes))
-        return reencoded(readHeif(bytes));
+    if (isHeif(bytes)) {
+        const Result<QImage> pixels = readHeif(bytes);
+        if (!pixels)
+            return Result<PictureFile>(pixels.error());
+        return reencoded(pixels.value());
+    }
+    // Qt's readers tell the size from the header; one that cannot is still bound by Qt's allocation
+    // limit.
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const QSize claimed = QImageReader(&buffer).size();
+    if (const auto refused = tooLarge(claimed.width(), claimed.height()))
+        return *refused;
     PictureFile picture;
     picture.pixels = readWithQt(bytes);
     if (picture.pixels.isNull())
-        return std::nullopt;
+        return unreadable();
     picture.uprightSize = picture.pixels.size();
     return picture;
+}
+
+bool PictureFile::draw(PdfCanvas &canvas, const QRectF &page) const
+{
+    canvas.fillRect(page, Qt::white);
+    return jpeg.isEmpty() ? canvas.drawImage(pixels, page)
+                          : canvas.drawJpeg(jpeg, jpegSize, orientation, page);
 }

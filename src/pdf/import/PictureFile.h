@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/Result.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QImageIOHandler>
@@ -7,6 +9,9 @@
 #include <QString>
 
 #include <optional>
+
+class PdfCanvas;
+class QRectF;
 
 // A picture read from a file for a PDF page: JPEG data to embed as it is (with the turn that makes it
 // upright), or decoded pixels, already upright. Safe on any thread.
@@ -21,7 +26,17 @@ struct PictureFile {
 
     // Grey and colour JPEGs are kept as they are. CMYK JPEGs (whose colours a PDF reader would
     // invert) and HEIC/HEIF pictures are decoded and stored as new JPEGs at this quality; everything
-    // else Qt's image readers decode. Nothing when the file cannot be read as a picture.
+    // else Qt's image readers decode.
     static constexpr int reencodeQuality = 90;
-    static std::optional<PictureFile> load(const QString &path);
+    // The most pixels a picture may have: what the viewer renders of a page at most. The size a file
+    // claims is checked before anything is decoded, so that a few bytes claiming a huge picture cost
+    // nothing.
+    static constexpr qint64 maxPixels = 100'000'000;
+    // Fails with "Picture too large: W x H" above maxPixels, and without a message when the file cannot
+    // be read as a picture.
+    static Result<PictureFile> load(const QString &path);
+    static Result<PictureFile> read(const QByteArray &bytes);
+
+    // Fills page white and draws the picture over all of it; false when the canvas failed.
+    bool draw(PdfCanvas &canvas, const QRectF &page) const;
 };
