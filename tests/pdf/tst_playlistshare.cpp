@@ -302,7 +302,8 @@ private Q_SLOTS:
         }
 
         const auto single = PlaylistShareService::buildSingleBookmarkJPEGs(
-            BookmarkEntry(item(m_layout, 2, 1, QStringLiteral("Blue Train"))), QStringLiteral("Blue Train"));
+            BookmarkEntry(item(m_layout, 2, 1, QStringLiteral("Blue Train"))), QStringLiteral("Blue Train"),
+            std::nullopt);
         QVERIFY(single);
         QCOMPARE(QFileInfo(single.path).fileName(), QStringLiteral("Blue Train_images"));
         QCOMPARE(QDir(single.path).entryList(QDir::Files), QStringList{"page_0001.jpg"});
@@ -310,7 +311,8 @@ private Q_SLOTS:
                  TestHarness::readFile(folder.path + "/page_0002.jpg"));
 
         QCOMPARE(PlaylistShareService::buildSingleBookmarkJPEGs(
-                     BookmarkEntry(item(m_layout, 99, 1, QStringLiteral("Past"))), QStringLiteral("Past"))
+                     BookmarkEntry(item(m_layout, 99, 1, QStringLiteral("Past"))), QStringLiteral("Past"),
+                     std::nullopt)
                      .failure,
                  ExportResult::Failure::nothingToExport);
         QCOMPARE(PlaylistShareService::buildPlaylistJPEGs({}, QStringLiteral("Empty")).failure,

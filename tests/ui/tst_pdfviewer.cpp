@@ -1289,20 +1289,33 @@ private Q_SLOTS:
 
     // "Share" exports the title with the annotations the viewer holds for its book, where they are on
     // screen.
+    void shareExportsWhatIsShown_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("PDF") << QStringLiteral("PDF");
+        QTest::newRow("JPEG") << QStringLiteral("JPEG");
+    }
+
     void shareExportsWhatIsShown()
     {
+        QFETCH(QString, format);
         const Viewer viewer = shown(m_book11, 2);
         editor(*viewer).thicknessChanged(20);
         drag(*viewer, {onPage(*viewer, 1, {0.5, 0.6}), onPage(*viewer, 1, {0.8, 0.6})});
-        ModalAnswer pdf(QStringLiteral("PDF"));
+        ModalAnswer answer(format);
         viewer->shareCurrentPdf();
         QTRY_VERIFY(viewer->findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
-        QCOMPARE(pdf.messages, QStringList{QStringLiteral("Share \"eleven\"")});
+        QCOMPARE(answer.messages, QStringList{QStringLiteral("Share \"eleven\"")});
         const BookmarkEntry shared = viewer->currentShareBookmarkEntry();
         const QString exported =
             *AppPaths::privateTempDir() + QLatin1Char('/') +
-            ExportNaming::fileName(TitleShareFlow::baseName(shared), QStringLiteral(".pdf"));
-        const QImage page = PdfDocument::open(exported).value()->render(0, 1.0).value();
+            ExportNaming::fileName(TitleShareFlow::baseName(shared), format == QLatin1String("PDF")
+                                                                         ? QStringLiteral(".pdf")
+                                                                         : QStringLiteral("_images"));
+        const QImage page = format == QLatin1String("PDF")
+                                ? PdfDocument::open(exported).value()->render(0, 1.0).value()
+                                : QImage(exported + QStringLiteral("/page_0001.jpg"));
+        QVERIFY(!page.isNull());
         const QRgb drawn = page.pixel(QPoint(int(0.65 * page.width()), int(0.6 * page.height())));
         QVERIFY2(qRed(drawn) > 200 && qGreen(drawn) < 100, qPrintable(QColor(drawn).name()));
     }

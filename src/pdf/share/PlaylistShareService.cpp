@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <variant>
@@ -398,17 +399,21 @@ ExportResult buildPlaylistJPEGs(const QList<PlaylistItem> &items, const QString 
         std::get<QList<PlannedTitle>>(planned), progress);
 }
 
-ExportResult buildSingleBookmarkPDF(const BookmarkEntry &entry, const QString &suggestedBase,
-                                    const std::optional<PdfEditCacheFile> &given, BuildProgress *progress)
+} // namespace PlaylistShareService
+
+namespace {
+
+// The title's pages with the annotations drawn over them, as the PDF share lays them out; nothing but
+// the reason when there is no page to give or the work was cancelled.
+std::optional<ExportResult> addAnnotatedTitle(PdfWriter &writer, const BookmarkEntry &entry,
+                                              const PdfEditCacheFile &annotations, BuildProgress *progress)
 {
-    PdfWriter writer;
     const Result<int> count = writer.pageCount(entry.pdfFilePath);
     if (!count)
         return ExportResult::failed(Failure::bookMissing, entry.pdfFilePath);
     const auto range = pageRange(entry.pageNumber, entry.pageSpan, count.value());
     if (!range)
         return ExportResult::failed(Failure::nothingToExport);
-    const PdfEditCacheFile annotations = given ? *given : PdfEditCacheCodec::load(entry.pdfFilePath).file;
     const qint64 total = range->end - range->start;
     for (int index = range->start; index < range->end; ++index) {
         if (isCancelled(progress))
@@ -423,6 +428,29 @@ ExportResult buildSingleBookmarkPDF(const BookmarkEntry &entry, const QString &s
         });
         reportProgress(progress, index - range->start + 1, total);
     }
+    return std::nullopt;
+}
+
+bool hasAnnotations(const PdfEditCacheFile &annotations)
+{
+    const auto any = [](const auto &byPage) {
+        return std::any_of(byPage.cbegin(), byPage.cend(),
+                           [](const auto &records) { return !records.isEmpty(); });
+    };
+    return any(annotations.strokesByPage) || any(annotations.textsByPage);
+}
+
+} // namespace
+
+namespace PlaylistShareService {
+
+ExportResult buildSingleBookmarkPDF(const BookmarkEntry &entry, const QString &suggestedBase,
+                                    const std::optional<PdfEditCacheFile> &given, BuildProgress *progress)
+{
+    PdfWriter writer;
+    const PdfEditCacheFile annotations = given ? *given : PdfEditCacheCodec::load(entry.pdfFilePath).file;
+    if (const std::optional<ExportResult> stopped = addAnnotatedTitle(writer, entry, annotations, progress))
+        return *stopped;
     const auto path = ExportNaming::exportPath(suggestedBase, QStringLiteral(".pdf"));
     if (path) {
         const QString fileName = QFileInfo(*path).fileName();
@@ -432,9 +460,25 @@ ExportResult buildSingleBookmarkPDF(const BookmarkEntry &entry, const QString &s
 }
 
 ExportResult buildSingleBookmarkJPEGs(const BookmarkEntry &entry, const QString &suggestedBase,
-                                      BuildProgress *progress)
+                                      const std::optional<PdfEditCacheFile> &given, BuildProgress *progress)
 {
     const auto folder = ExportNaming::exportPath(suggestedBase, QStringLiteral("_images"));
+    const PdfEditCacheFile annotations = given ? *given : PdfEditCacheCodec::load(entry.pdfFilePath).file;
+    if (hasAnnotations(annotations)) {
+        // The annotated pages are made as the PDF share makes them, then drawn: the marks land where
+        // they do in the PDF.
+        QTemporaryDir scratch;
+        PdfWriter writer;
+        if (const std::optional<ExportResult> stopped =
+                addAnnotatedTitle(writer, entry, annotations, progress))
+            return *stopped;
+        const QString annotated = scratch.filePath(QStringLiteral("title.pdf"));
+        if (!scratch.isValid() || writer.pageCount() == 0 || !writer.write(annotated, nullptr))
+            return ExportResult::failed(Failure::writeFailed,
+                                        QStringLiteral("the annotated pages cannot be made"));
+        PageImages images;
+        return writeImages(folder, images, {{annotated, {0, writer.pageCount()}, nullptr}}, progress);
+    }
     PageImages images;
     const auto count = images.pageCount(entry.pdfFilePath);
     const auto range = count ? pageRange(entry.pageNumber, entry.pageSpan, *count) : std::nullopt;

@@ -44,8 +44,10 @@ ExportResult buildSingleBookmarkPDF(const BookmarkEntry &entry, const QString &s
                                     const std::optional<PdfEditCacheFile> &annotations,
                                     BuildProgress *progress = nullptr);
 
-// The title's pages as JPEGs into the folder "<suggestedBase>_images".
+// The title's pages as JPEGs into the folder "<suggestedBase>_images", with the annotations drawn
+// where the PDF share draws them (the same annotations).
 ExportResult buildSingleBookmarkJPEGs(const BookmarkEntry &entry, const QString &suggestedBase,
+                                      const std::optional<PdfEditCacheFile> &annotations,
                                       BuildProgress *progress = nullptr);
 
 } // namespace PlaylistShareService

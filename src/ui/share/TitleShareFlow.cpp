@@ -45,7 +45,7 @@ TitleShareFlow::Builder TitleShareFlow::standardBuilder()
               const std::optional<PdfEditCacheFile> &annotations, BuildProgress *progress) {
         return format == Format::pdf
                    ? PlaylistShareService::buildSingleBookmarkPDF(entry, base, annotations, progress)
-                   : PlaylistShareService::buildSingleBookmarkJPEGs(entry, base, progress);
+                   : PlaylistShareService::buildSingleBookmarkJPEGs(entry, base, annotations, progress);
     };
 }
 
