@@ -20,7 +20,8 @@
 # auto-playlist-share with the share dialog, auto-playlist-years with both year handles on one year,
 # auto-playlist-preview with the page preview of a generated title, auto-playlist-study with a generated
 # title opened in study mode, auto-playlist-minimum at its minimum size. tile-focus shows the keyboard
-# focus ring on the Playlists tile, reached by Shift+Tab from the search field; file-dialog the folder
+# focus ring on the Playlists tile, reached by Shift+Tab from the search field (FOCUS_STEPS presses of
+# it reach the tiles before: 12 the Default slot); file-dialog the folder
 # dialog of Extract Bookmarks (with UI_LANGUAGE=tr or es: Qt's own texts in that language). The scenes
 # click at the places the windows' layouts give them on the default screen.
 #
@@ -277,7 +278,8 @@ auto-playlist*)
     esac
     ;;
 tile-focus)
-    x mousemove $search_field click 1 key shift+Tab
+    x mousemove $search_field click 1
+    for _ in $(seq "${FOCUS_STEPS:-1}"); do x key shift+Tab; done
     sleep 0.5
     ;;
 file-dialog)

@@ -62,9 +62,10 @@ void TileGlassView::paintEvent(QPaintEvent *)
         painter.strokePath(ring, QPen(m_ringColour, m_ringWidth));
     }
     if (m_focusRing) {
-        // Clear of the widest border (a toggled tile's 3) and of the selection ring.
+        // Just inside the border (a toggled tile's is 3 wide) and the selection ring, clear of the
+        // captions that fill a small tile's width.
         constexpr qreal width = 2;
-        const qreal inset = qMax<qreal>(3, qMax(m_borderWidth, m_ringWidth)) + 1 + width / 2;
+        const qreal inset = qMax(m_borderWidth, m_ringWidth) + 1 + width / 2;
         QPainterPath ring;
         ring.addRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset),
                             qMax<qreal>(2, m_cornerRadius - inset + 1),
