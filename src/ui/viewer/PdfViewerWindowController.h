@@ -115,13 +115,10 @@ public:
     void updatePlaylistNavButtons();
 
     // ---- State
-    const ViewerSession &session() const { return m_session; }
     const QString &pdfPath() const { return m_session.pdfPath(); }
     qint64 pageNumber() const { return m_session.pageNumber(); }
     const std::optional<BookmarkEntry> &bookmarkEntry() const { return m_session.bookmarkEntry(); }
     const QString &currentPdfPath() const { return m_session.currentPdfPath(); }
-    // The book whose pages are shown (and whose annotations are in memory); empty when none is.
-    const QString &loadedPdfPath() const { return m_loadedPdfPath; }
     // Why the book last asked for could not be opened (naming the file); nothing while it is open.
     const std::optional<QString> &openError() const { return m_openError; }
     qint64 currentPageNumber() const { return m_session.currentPageNumber(); }
@@ -130,8 +127,6 @@ public:
     const BookmarkList &sourcePdfBookmarks() const { return m_session.sourcePdfBookmarks(); }
     const std::optional<QString> &initialTitle() const { return m_session.initialTitle(); }
     BookmarkEntry currentShareBookmarkEntry() const;
-    const PdfDocumentPtr &pdfDocument() const { return m_pdfDocument; }
-    bool coverPageRemoved() const { return m_coverPageRemoved; }
     double fittedScaleFactor() const { return m_fittedScaleFactor; }
     bool userHasBrowsedPages() const { return m_userHasBrowsedPages; }
     bool isPresentationMode() const { return m_isPresentationMode; }
