@@ -44,8 +44,7 @@ private Q_SLOTS:
             QCOMPARE(deliveredOn, QCoreApplication::instance()->thread());
             return;
         }
-        QThreadPool::globalInstance()->waitForDone();
-        QTest::qWait(50);
+        TestHarness::settleWorkers();
         QCOMPARE(delivered, 0);
     }
 };

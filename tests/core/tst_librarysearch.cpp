@@ -262,7 +262,7 @@ private Q_SLOTS:
         // Cleared before the passes landed: the library stays shown.
         session.updateFilteredList(QStringLiteral("night"));
         session.updateFilteredList(QString());
-        QTest::qWait(100);
+        TestHarness::settleWorkers();
         QCOMPARE(applied.size(), 4);
         QCOMPARE(session.filteredBookmarks().size(), library.size());
 
@@ -271,7 +271,7 @@ private Q_SLOTS:
         const qint64 before = session.searchFilterGeneration();
         session.setAllBookmarks({song(QStringLiteral("Only Night"))});
         QVERIFY(session.searchFilterGeneration() > before);
-        QTest::qWait(100);
+        TestHarness::settleWorkers();
         QCOMPARE(applied.size(), 4);
         QCOMPARE(titles(session.filteredBookmarks()), QStringList{"Only Night"});
     }

@@ -121,7 +121,8 @@ private Q_SLOTS:
         run.cancel();
         QCOMPARE(finished.size(), 1);
         QVERIFY(finished.first().first().value<BookmarkExtractionRun::Summary>().cancelled);
-        QTest::qWait(300);
+        QVERIFY(!run.isRunning());
+        TestHarness::settleWorkers();
         QCOMPARE(finished.size(), 1);
         QVERIFY(changed.isEmpty());
         QCOMPARE(library.session.currentSlotId(), 0);

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <csignal>
 #include <cstdio>
@@ -103,6 +104,16 @@ void clearUserFiles()
     }
     QDir().mkpath(home() + QStringLiteral("/.local/share"));
     QDir().mkpath(home() + QStringLiteral("/.config"));
+}
+
+void settleWorkers()
+{
+    // A few rounds: a delivery may start more work, as a search's first pass starts the full one.
+    for (int round = 0; round < 4; ++round) {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)

@@ -25,6 +25,10 @@ QString systemBusSocket();
 // Removes what earlier test functions left in the data, config and Documents folders.
 void clearUserFiles();
 
+// Lets the work running on the global thread pool end and delivers what it posted back to the event
+// loop, work that delivery starts included: after it, what a test waits not to see can no longer come.
+void settleWorkers();
+
 // Writes bytes to path, creating folders; fails the test when it cannot.
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);

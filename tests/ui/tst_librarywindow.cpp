@@ -225,7 +225,8 @@ private Q_SLOTS:
         button(*window, "statusCancelButton")->click();
         release.release(100);
         QCOMPARE(status(*window), "Extraction cancelled; nothing was changed.");
-        QTest::qWait(100);
+        QTRY_VERIFY(!window->extraction()->isBusy());
+        TestHarness::settleWorkers();
         QCOMPARE(window->library().currentSlotId(), 1);
         QCOMPARE(window->library().allBookmarks().toList(), oldRows());
         QVERIFY(!window->extraction()->isBusy());

@@ -157,7 +157,6 @@ private Q_SLOTS:
         selectRows(*window, {1, 0});
 
         QTest::keyClicks(searchField(*window), "night ho");
-        QTest::qWait(60);
         QCOMPARE(searchResultsLabel(*window)->text(), "204 results");
         QTRY_COMPARE(shownTitles(*window),
                      (QStringList{"Night Train Home", "Home at Night", "Midnight Shower"}));
@@ -293,8 +292,8 @@ private Q_SLOTS:
         QCOMPARE(tableView(*window)->hoverOverlay()->previewHighlightRow(), 0);
 
         QTest::mouseMove(viewport, cellCentre(*window, 1, 4));
-        QTest::qWait(400);
-        QCOMPARE(preview(*window)->shownRow(), 1);
+        QCOMPARE(preview(*window)->pendingRow(), 1);
+        QTRY_COMPARE(preview(*window)->shownRow(), 1);
         QVERIFY(!preview(*window)->previewWindow());
         QCOMPARE(tableView(*window)->hoverOverlay()->previewHighlightRow(), -1);
 
@@ -334,7 +333,7 @@ private Q_SLOTS:
         QVERIFY(!preview(*window)->previewWindow());
         QCOMPARE(preview(*window)->shownRow(), -1);
         QTest::mouseMove(tableView(*window)->viewport(), cellCentre(*window, 0, 5));
-        QTest::qWait(400);
+        QCOMPARE(preview(*window)->pendingRow(), -1); // nothing waits for the delay
         QVERIFY(!preview(*window)->previewWindow());
     }
 

@@ -353,7 +353,7 @@ private Q_SLOTS:
         };
         window->playlistRowClicked(1);
         window->shareTapped();
-        QTest::qWait(100);
+        TestHarness::settleWorkers();
         QVERIFY(shared.isEmpty());
         window->playlistRowClicked(0);
         window->shareTapped();
@@ -552,6 +552,7 @@ private Q_SLOTS:
         QTRY_VERIFY(window->minimumWidth() >= window->layout()->totalMinimumSize().width());
         window->resize(window->minimumSize());
         QTRY_COMPARE(window->size(), window->minimumSize());
+        window->layout()->activate();
         QVERIFY(window->minimumWidth() >= 600 && window->minimumHeight() >= 400);
         for (QWidget *control : QList<QWidget *>{
                  window->pushButton("addSongsButton"), window->pushButton("createPlaylistButton"),

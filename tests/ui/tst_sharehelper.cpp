@@ -168,7 +168,8 @@ private Q_SLOTS:
         window.hide();
         LyrafoldShareHelper::showSystemSharePicker(exportFiles(), anchor, Qt::BottomEdge,
                                                    [&] { ++dismissed; });
-        QTest::qWait(50);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
         QCOMPARE(dismissed, 1);
         QVERIFY(!LyrafoldShareHelper::activeSharePicker());
     }
