@@ -29,7 +29,6 @@ public:
 
     BookAnnotations &annotations() { return m_annotations; }
     const BookAnnotations &annotations() const { return m_annotations; }
-    const EditToolState &tools() const { return m_tools; }
     bool isEditMode() const { return m_isEditMode; }
     // In edit mode with the text tool chosen: the next press places a note.
     bool addsText() const { return m_isEditMode && m_tools.addTextMode(); }
@@ -59,9 +58,7 @@ public:
     bool release();
     // The stroke that the press of a double click left, taken back; true when there was one.
     bool withdrawDoubleClickStroke();
-    void forgetLastRelease() { m_lastReleaseCommittedStroke = false; }
     void dropLiveStroke();
-    void applyToolCursor();
 
     // Keeps the palette at its distances to the window's edges.
     void windowResized();
@@ -84,6 +81,7 @@ private:
     int pageCount() const;
     void toolButtonToggled(PdfEditTool tool, bool on);
     void presentPalette();
+    void applyToolCursor();
     void dismissPalette();
     void placeTextNote(int pageIndex, const QPointF &pagePoint);
     bool confirmClear(const QString &title, const QString &message);
