@@ -370,12 +370,13 @@ private Q_SLOTS:
             opened.table()->setFocus();
             opened.table()->selectRow(2);
             QTest::keyClick(opened.table(), Qt::Key_Return);
-            QTest::qWait(50);
+            QCoreApplication::processEvents();
         } else {
+            // The window opens the title from the event loop, before the release or after it.
             QTest::mousePress(viewport, Qt::LeftButton, {}, point);
-            QTest::qWait(50);
+            QCoreApplication::processEvents();
             QTest::mouseRelease(viewport, Qt::LeftButton, {}, point);
-            QTest::qWait(50);
+            QCoreApplication::processEvents();
         }
         const QList<PdfViewerWindowController *> viewers = topLevelWindows<PdfViewerWindowController>(true);
         QCOMPARE(viewers.size(), opens ? 1 : 0);

@@ -596,7 +596,7 @@ private Q_SLOTS:
         // Switched while the window shows: the texts change in place.
         LyrafoldLanguageService::setCurrent(*LyrafoldLanguageService::languageFromRawValue(language));
         const auto restore = qScopeGuard([] { AppSettings::remove(AppSettings::uiLanguageKey); });
-        QTest::qWait(50);
+        TestHarness::settleWorkers(); // the texts' and layouts' posted updates
         QCOMPARE(window.size(), size);
 
         QWidget *content = window.centralWidget();
