@@ -120,7 +120,8 @@ bool PDFScrollZoomWrapper::handlePageMouseEvent(QMouseEvent *event)
             return true;
         }
         if (!m_editor->isEditMode()) {
-            controller->fitPage();
+            controller->fitCurrentPageToView();
+            controller->refreshPageUi();
             return true;
         }
         [[fallthrough]];
