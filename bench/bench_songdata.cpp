@@ -182,7 +182,9 @@ void BM_AutoTagRunPerTitle(benchmark::State &state)
                                             AutoTagRun::Done done) {
         BookmarkEntry enriched = entry;
         enriched.youtubeURL = QStringLiteral("https://youtu.be/x");
-        MetadataWebClient::deliverLater(context, [done, enriched] { done(enriched); });
+        MetadataWebClient::deliverLater(context, [done, enriched] {
+            done(enriched, LookupOutcome{LookupOutcome::Kind::found, {}});
+        });
     };
     for (auto _ : state) {
         state.PauseTiming();

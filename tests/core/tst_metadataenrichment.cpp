@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkProxy>
+#include <QTcpServer>
 
 using namespace std::chrono_literals;
 using Response = LoopbackHttpServer::Response;
@@ -135,15 +136,25 @@ std::optional<ExternalEnrichment> discogs(const QString &title, const QString &a
     });
 }
 
+using Enriched = std::pair<BookmarkEntry, LookupOutcome>;
+
+std::optional<Enriched> enrichWithOutcome(const BookmarkEntry &entry,
+                                          std::optional<SongDataImportOptions> options = {})
+{
+    return await<Enriched>([&](QObject *context, auto done) {
+        const auto both = [done](BookmarkEntry e, LookupOutcome outcome) { done({std::move(e), outcome}); };
+        if (options)
+            MetadataEnrichmentService::enrichBookmark(entry, *options, context, both);
+        else
+            MetadataEnrichmentService::enrichBookmark(entry, context, both);
+    });
+}
+
 std::optional<BookmarkEntry> enrich(const BookmarkEntry &entry,
                                     std::optional<SongDataImportOptions> options = {})
 {
-    return await<BookmarkEntry>([&](QObject *context, auto done) {
-        if (options)
-            MetadataEnrichmentService::enrichBookmark(entry, *options, context, done);
-        else
-            MetadataEnrichmentService::enrichBookmark(entry, context, done);
-    });
+    const std::optional<Enriched> result = enrichWithOutcome(entry, options);
+    return result ? std::optional(result->first) : std::nullopt;
 }
 
 double millisecondsBetween(Clock::time_point a, Clock::time_point b)
@@ -193,6 +204,7 @@ private Q_SLOTS:
         MetadataEnrichmentService::setEndpoints({m_server.baseUrl(), m_server.baseUrl(), 5s});
         NetworkThrottle::resetForTesting();
         NetworkThrottle::setMinimumGapForTesting(0ms);
+        MetadataWebClient::setRetryDelayCapForTesting(0ms);
         DiscogsAuth::setUserToken(std::nullopt);
         m_server.clearRequests();
         m_server.setHandler([this](const LoopbackHttpServer::Request &request) {
@@ -370,7 +382,80 @@ private Q_SLOTS:
                                                 : musicBrainz("Blue Bossa", "Kenny Dorham");
         QVERIFY(found);
         QVERIFY(found->isEmpty());
-        QCOMPARE(targets().size(), service == "lookup" ? 2 : 1);
+        QVERIFY(found->failure);
+        // A busy server is asked once more.
+        QCOMPARE(targets().size(), (service == "lookup" ? 2 : 1) + (answer.status == 503 && !answer.silent));
+    }
+
+    // A lookup tells whether it found something, found nothing, or failed, and why; a busy server
+    // (429, 503) is asked once more and its second answer counts.
+    void lookupOutcomes_data()
+    {
+        QTest::addColumn<Response>("firstSearch");
+        QTest::addColumn<bool>("offline");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("searches");
+        using K = LookupOutcome::Kind;
+        const Response found = LoopbackHttpServer::json(searchAnswer(recordingId));
+        QTest::newRow("found") << found << false << int(K::found) << 1;
+        QTest::newRow("nothing found") << LoopbackHttpServer::json(json({{"recordings", QJsonArray()}}))
+                                       << false << int(K::nothingFound) << 1;
+        QTest::newRow("503, then an answer") << Response{503, {}} << false << int(K::found) << 2;
+        QTest::newRow("429 with Retry-After, then an answer")
+            << Response{429, {}, "application/json", false, 0ms, {}, "1"} << false << int(K::found) << 2;
+        QTest::newRow("offline") << found << true << int(K::failed) << 0;
+    }
+
+    void lookupOutcomes()
+    {
+        QFETCH(Response, firstSearch);
+        QFETCH(bool, offline);
+        QFETCH(int, kind);
+        QFETCH(int, searches);
+        const Response answer = LoopbackHttpServer::json(searchAnswer(recordingId));
+        m_server.setHandler([&](const LoopbackHttpServer::Request &request) {
+            if (request.path() != "/ws/2/recording")
+                return m_lookup;
+            const bool first =
+                std::count_if(m_server.requests().cbegin(), m_server.requests().cend(),
+                              [](const auto &r) { return r.path() == "/ws/2/recording"; }) == 1;
+            return first ? firstSearch : answer;
+        });
+        if (offline) {
+            QTcpServer closed;
+            QVERIFY(closed.listen(QHostAddress::LocalHost));
+            const QUrl nowhere(QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort()));
+            closed.close();
+            MetadataEnrichmentService::setEndpoints({nowhere, nowhere, 2s});
+        }
+        BookmarkEntry entry = bookmark(QStringLiteral("Autumn Leaves")); // not in the built-in index
+        const std::optional<Enriched> result = enrichWithOutcome(entry);
+        QVERIFY(result);
+        QCOMPARE(int(result->second.kind), kind);
+        QCOMPARE(result->second.error.has_value(), kind == int(LookupOutcome::Kind::failed));
+        if (offline)
+            QVERIFY(result->second.error->isUnreachable());
+        const auto searched = std::count_if(m_server.requests().cbegin(), m_server.requests().cend(),
+                                            [](const auto &r) { return r.path() == "/ws/2/recording"; });
+        QCOMPARE(searched, searches);
+    }
+
+    void retryDelay_data()
+    {
+        QTest::addColumn<QByteArray>("retryAfter");
+        QTest::addColumn<int>("milliseconds");
+        QTest::newRow("none") << QByteArray() << 1000;
+        QTest::newRow("seconds") << QByteArray("3") << 3000;
+        QTest::newRow("bounded") << QByteArray("120") << 10000;
+        QTest::newRow("a date") << QByteArray("Wed, 21 Oct 2026 07:28:00 GMT") << 1000;
+    }
+
+    void retryDelay()
+    {
+        QFETCH(QByteArray, retryAfter);
+        QFETCH(int, milliseconds);
+        MetadataWebClient::setRetryDelayCapForTesting(10s);
+        QCOMPARE(MetadataWebClient::retryDelay(retryAfter).count(), milliseconds);
     }
 
     // The client tells its callers why a request gave no object; the enrichment above keeps to empty
@@ -693,7 +778,7 @@ private Q_SLOTS:
         m_discogs = Response{404, {}};
         const auto result = enrich(bookmark(QStringLiteral("Blue Bossa")), optionsFrom("genre style year"));
         QVERIFY(result);
-        QCOMPARE(targets().size(), 3);
+        QCOMPARE(targets().size(), 4); // the busy lookup asked twice
         QCOMPARE(result->genre, QStringLiteral("Latin, Jazz"));
         QCOMPARE(result->style, QStringLiteral("Bossa Nova"));
         QCOMPARE(result->firstReleaseYear, 1958);
@@ -709,7 +794,7 @@ private Q_SLOTS:
         bool called = false;
         auto *context = new QObject;
         MetadataEnrichmentService::enrichBookmark(bookmark(QStringLiteral("Blue Bossa")), context,
-                                                  [&called](BookmarkEntry) { called = true; });
+                                                  [&called](BookmarkEntry, LookupOutcome) { called = true; });
         delete context;
         // A lookup asked for later gets a later turn: once it is answered, the abandoned one's turn
         // has passed.

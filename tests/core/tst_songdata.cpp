@@ -77,7 +77,8 @@ QStringList genres(const BookmarkList &rows)
 // a title is asked.
 struct FakeEnricher {
     QStringList asked;
-    std::function<bool(const QString &title)> onAsk; // false: never answers that lookup
+    std::function<bool(const QString &title)> onAsk;            // false: never answers that lookup
+    std::function<LookupOutcome(const QString &title)> outcome; // found when not set
 
     AutoTagRun::Enricher enricher()
     {
@@ -86,9 +87,12 @@ struct FakeEnricher {
             asked.append(entry.title);
             if (onAsk && !onAsk(entry.title))
                 return;
+            const LookupOutcome told =
+                outcome ? outcome(entry.title) : LookupOutcome{LookupOutcome::Kind::found, {}};
             BookmarkEntry enriched = entry;
-            enriched.genre = QStringLiteral("Tagged ") + entry.title;
-            MetadataWebClient::deliverLater(context, [done, enriched] { done(enriched); });
+            if (told.kind == LookupOutcome::Kind::found)
+                enriched.genre = QStringLiteral("Tagged ") + entry.title;
+            MetadataWebClient::deliverLater(context, [done, enriched, told] { done(enriched, told); });
         };
     }
 };
@@ -419,12 +423,75 @@ private Q_SLOTS:
         QCOMPARE(genres(SlotStore::loadSlot(2)), QStringList{QString()});
     }
 
-    // Against the web services: a title whose lookups fail gets what the built-in index has, and the
-    // run goes on to the next.
+    // The run counts tagged, not found and failed titles and says so at its end; lookups that cannot
+    // reach the services three times in a row stop it, keeping what it applied.
+    void runCountsItsTitles_data()
+    {
+        QTest::addColumn<QString>(
+            "outcomes"); // per title: f found, n nothing found, x failed (network), b bad answer
+        QTest::addColumn<AutoTagRun::Ending>("ending");
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("all found") << "ff" << AutoTagRun::Ending::finished << 2
+                                   << "Auto-tag finished (2 bookmarks).";
+        QTest::newRow("some not found or failed")
+            << "fnxb" << AutoTagRun::Ending::finished << 4
+            << "Auto-tag finished (4 bookmarks). Tagged: 1, nothing found: 1, lookups failed: 2.";
+        QTest::newRow("offline stops after three")
+            << "fxxxff" << AutoTagRun::Ending::unreachable << 4
+            << "Auto-tag stopped: MusicBrainz and Discogs could not be reached.";
+        QTest::newRow("an answer in between keeps it going")
+            << "xxnxx" << AutoTagRun::Ending::finished << 5
+            << "Auto-tag finished (5 bookmarks). Tagged: 0, nothing found: 1, lookups failed: 4.";
+    }
+
+    void runCountsItsTitles()
+    {
+        QFETCH(QString, outcomes);
+        QFETCH(AutoTagRun::Ending, ending);
+        QFETCH(int, asked);
+        QFETCH(QString, text);
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        BookmarkList rows;
+        for (qsizetype i = 0; i < outcomes.size(); ++i)
+            rows.append(song("A.pdf", int(i + 1), QStringLiteral("Title %1").arg(i)));
+        session.setAllBookmarks(rows);
+        FakeEnricher fake;
+        fake.outcome = [&](const QString &title) {
+            using K = LookupOutcome::Kind;
+            switch (outcomes.at(title.mid(6).toInt()).toLatin1()) {
+            case 'n':
+                return LookupOutcome{K::nothingFound, {}};
+            case 'x':
+                return LookupOutcome{K::failed,
+                                     WebError{WebError::Kind::network, 0, QStringLiteral("offline")}};
+            case 'b':
+                return LookupOutcome{K::failed,
+                                     WebError{WebError::Kind::httpStatus, 404, QStringLiteral("404")}};
+            default:
+                return LookupOutcome{K::found, {}};
+            }
+        };
+        AutoTagRun run(session, allPositions(session), std::nullopt, fake.enricher());
+        QSignalSpy failures(&run, &AutoTagRun::titleFailed);
+        QCOMPARE(runToEnd(run), ending);
+        QCOMPARE(fake.asked.size(), asked);
+        QCOMPARE(failures.size(), run.failed());
+        QCOMPARE(run.endText(ending), text);
+        // What was applied before the stop stays.
+        QCOMPARE(session.allBookmarks().at(0).genre.startsWith(QStringLiteral("Tagged")),
+                 outcomes.at(0) == u'f');
+    }
+
+    // Against the web services: a title whose lookups fail gets what the built-in index has, a title
+    // with nothing there counts as failed, and the run goes on to the next (each busy server asked
+    // twice).
     void failedLookupsKeepTheRunGoing()
     {
         MetadataEnrichmentService::setEndpoints({m_server.baseUrl(), m_server.baseUrl(), 5s});
         NetworkThrottle::setMinimumGapForTesting(0ms);
+        MetadataWebClient::setRetryDelayCapForTesting(0ms);
         DiscogsAuth::setUserToken(std::nullopt);
         m_server.setHandler(
             [](const LoopbackHttpServer::Request &) { return LoopbackHttpServer::json({}, 503); });
@@ -433,8 +500,9 @@ private Q_SLOTS:
         session.setAllBookmarks({song("A.pdf", 1, "Blue Bossa"), song("A.pdf", 2, "Solar")});
         AutoTagRun run(session, allPositions(session), std::nullopt);
         QCOMPARE(runToEnd(run), AutoTagRun::Ending::finished);
-        QCOMPARE(run.tagged(), 2);
-        QCOMPARE(m_server.requests().size(), 2);
+        QCOMPARE(run.tagged(), 1);
+        QCOMPARE(run.failed(), 1);
+        QCOMPARE(m_server.requests().size(), 4);
         QCOMPARE(session.allBookmarks().at(0).genre, QStringLiteral("Latin"));
         QCOMPARE(session.allBookmarks().at(0).tempo, QStringLiteral("Medium"));
         NetworkThrottle::resetForTesting();

@@ -124,6 +124,7 @@ void LoopbackHttpServer::readFrom(QTcpSocket *socket)
             "HTTP/1.1 " + QByteArray::number(response.status) + (response.status < 300 ? " OK" : " Error") +
             "\r\nContent-Type: " + response.contentType +
             (response.location.isEmpty() ? QByteArray() : "\r\nLocation: " + response.location) +
+            (response.retryAfter.isEmpty() ? QByteArray() : "\r\nRetry-After: " + response.retryAfter) +
             "\r\nContent-Length: " + QByteArray::number(response.body.size()) + "\r\n\r\n" + response.body;
         if (response.delay.count() > 0)
             QTimer::singleShot(response.delay, socket, [socket, reply] { socket->write(reply); });

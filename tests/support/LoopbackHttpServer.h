@@ -47,6 +47,7 @@ public:
         bool silent = false;                // never answer, so that the client times out
         std::chrono::milliseconds delay{0}; // answer this much later
         QByteArray location{};              // sent as the Location header when set (a redirect)
+        QByteArray retryAfter{};            // sent as the Retry-After header when set
     };
 
     using Handler = std::function<Response(const Request &)>;

@@ -109,24 +109,58 @@ void AutoTagRun::step()
     const qsizetype index = m_next++;
     const BookmarkEntry base = m_session.allBookmarks().at(*position);
     m_lookup = new QObject(this);
-    m_enricher(base, m_options, m_lookup, [this, index, base](BookmarkEntry enriched) {
+    m_enricher(base, m_options, m_lookup, [this, index, base](BookmarkEntry enriched, LookupOutcome outcome) {
         if (m_lookup)
             m_lookup->deleteLater();
         m_lookup = nullptr;
-        apply(index, base, enriched);
+        apply(index, base, enriched, outcome);
+        if (!m_running)
+            return;
+        const bool unreachable =
+            outcome.kind == LookupOutcome::Kind::failed && outcome.error && outcome.error->isUnreachable();
+        m_unreachableInARow = unreachable ? m_unreachableInARow + 1 : 0;
+        if (m_unreachableInARow >= unreachableLimit) {
+            end(Ending::unreachable);
+            return;
+        }
         // From the event loop, so that an enricher that answers at once does not nest the titles.
         QMetaObject::invokeMethod(this, &AutoTagRun::step, Qt::QueuedConnection);
     });
 }
 
-void AutoTagRun::apply(qsizetype index, const BookmarkEntry &base, const BookmarkEntry &enriched)
+void AutoTagRun::apply(qsizetype index, const BookmarkEntry &base, const BookmarkEntry &enriched,
+                       const LookupOutcome &outcome)
 {
     // A result whose row was deleted meanwhile is dropped.
     if (!m_running || !m_session.firstPositionOf(base.id()))
         return;
+    if (outcome.kind == LookupOutcome::Kind::failed) {
+        ++m_failed;
+        Q_EMIT titleFailed(index + 1, m_targets.size(), base.title,
+                           outcome.error ? outcome.error->message : QString());
+        return;
+    }
     m_session.applyEnrichedMetadata(enriched, base);
-    ++m_tagged;
+    ++(outcome.kind == LookupOutcome::Kind::found ? m_tagged : m_notFound);
     Q_EMIT titleTagged(index + 1, m_targets.size(), enriched.title, isReloadPoint(index, m_targets.size()));
+}
+
+QString AutoTagRun::endText(Ending ending) const
+{
+    switch (ending) {
+    case Ending::unreachable:
+        return QStringLiteral("Auto-tag stopped: MusicBrainz and Discogs could not be reached.");
+    case Ending::cancelled:
+        return QStringLiteral("Auto-tag cancelled.");
+    case Ending::finished:
+    case Ending::slotChanged:
+        break;
+    }
+    QString text = QStringLiteral("Auto-tag finished (%1 bookmarks).").arg(total());
+    if (m_notFound > 0 || m_failed > 0)
+        text += QStringLiteral(" Tagged: %1, nothing found: %2, lookups failed: %3.")
+                    .arg(QString::number(m_tagged), QString::number(m_notFound), QString::number(m_failed));
+    return text;
 }
 
 void AutoTagRun::stopForReplacement()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/library/BookmarkEntry.h"
+#include "core/metadata/ExternalEnrichment.h"
 #include "core/metadata/SongDataImportOptions.h"
 
 #include <QObject>
@@ -27,7 +28,7 @@ class AutoTagRun : public QObject {
     Q_OBJECT
 
 public:
-    using Done = std::function<void(BookmarkEntry enriched)>;
+    using Done = std::function<void(BookmarkEntry enriched, LookupOutcome outcome)>;
     // Looks up one song: done gets the enriched copy of entry, later, in context's thread, and never
     // once context is gone. No options: only empty fields are filled.
     using Enricher =
@@ -40,7 +41,10 @@ public:
         finished,
         cancelled,
         slotChanged, // stopped because the slot changed or the library was replaced
+        unreachable, // stopped after lookups in a row could not reach the services
     };
+    // Lookups in a row that could not reach the services before a run stops.
+    static constexpr int unreachableLimit = 3;
     Q_ENUM(Ending)
 
     // candidates: library positions in the order to tag them.
@@ -67,19 +71,29 @@ public:
     qint64 slot() const { return m_slot; }
     // Known from started() on.
     qsizetype total() const { return m_targets.size(); }
-    // Titles whose results were applied.
+    // Titles something was found for and applied to, titles nothing was found for, titles whose lookup
+    // failed.
     qsizetype tagged() const { return m_tagged; }
+    qsizetype notFound() const { return m_notFound; }
+    qsizetype failed() const { return m_failed; }
+
+    // The status line at the end of a run: "Auto-tag finished (n bookmarks).", with the counts when a
+    // title was not found or failed; the stop of an unreachable run.
+    QString endText(Ending ending) const;
 
 Q_SIGNALS:
     void started(qsizetype total);
     // The result of title done (counting from 1) of total was applied to every row of the title.
     void titleTagged(qsizetype done, qsizetype total, const QString &title, bool reloadPoint);
+    // The lookup of title done (counting from 1) of total failed; reason is the service's answer.
+    void titleFailed(qsizetype done, qsizetype total, const QString &title, const QString &reason);
     void finished(AutoTagRun::Ending ending);
 
 private:
     void begin(QStringList targetKeys);
     void step();
-    void apply(qsizetype index, const BookmarkEntry &base, const BookmarkEntry &enriched);
+    void apply(qsizetype index, const BookmarkEntry &base, const BookmarkEntry &enriched,
+               const LookupOutcome &outcome);
     void end(Ending ending);
     void stopForReplacement();
 
@@ -93,6 +107,9 @@ private:
     QStringList m_targets;
     qsizetype m_next = 0;
     qsizetype m_tagged = 0;
+    qsizetype m_notFound = 0;
+    qsizetype m_failed = 0;
+    int m_unreachableInARow = 0;
     bool m_running = false;
     bool m_batchOpen = false;
     bool m_cancelRequested = false;

@@ -1,18 +1,32 @@
 #pragma once
 
+#include "core/metadata/MetadataWebClient.h"
+
 #include <QString>
 
 #include <optional>
 
 // What one web service found for a title. Every field is optional; a failed or empty lookup gives the
-// value with nothing set.
+// value with nothing set, and a failed one also says why.
 struct ExternalEnrichment {
     std::optional<QString> genre;
     std::optional<QString> style;
     std::optional<qint64> firstReleaseYear;
     std::optional<QString> spotifyURL;
     std::optional<QString> youtubeURL;
+    std::optional<WebError> failure;
 
-    bool isEmpty() const { return *this == ExternalEnrichment(); }
+    bool isEmpty() const { return !genre && !style && !firstReleaseYear && !spotifyURL && !youtubeURL; }
     bool operator==(const ExternalEnrichment &) const = default;
+};
+
+// How the lookup of one song went.
+struct LookupOutcome {
+    enum class Kind {
+        found,        // something was filled in
+        nothingFound, // every source answered, none had anything to add
+        failed,       // nothing was filled in and a web source could not be asked (error says why)
+    };
+    Kind kind = Kind::nothingFound;
+    std::optional<WebError> error;
 };

@@ -156,6 +156,24 @@ ExternalEnrichment releaseEnrichment(const QJsonObject &answer)
 }
 
 // A token that would break the header line is not sent at all.
+ExternalEnrichment failed(const WebError &error)
+{
+    ExternalEnrichment nothing;
+    nothing.failure = error;
+    return nothing;
+}
+
+// Found when the lookups changed the entry; failed when they did not and a web source failed.
+LookupOutcome outcomeOf(const BookmarkEntry &before, const BookmarkEntry &after,
+                        const std::optional<WebError> &firstFailure)
+{
+    if (after != before)
+        return {LookupOutcome::Kind::found, std::nullopt};
+    if (firstFailure)
+        return {LookupOutcome::Kind::failed, firstFailure};
+    return {};
+}
+
 bool isUsableToken(const QString &token)
 {
     return std::none_of(token.begin(), token.end(),
@@ -175,7 +193,7 @@ void lookUpRecording(const QString &id, QObject *context, MetadataEnrichmentServ
                                 QStringLiteral("inc=url-rels+artist-credits&fmt=json"));
     MetadataWebClient::getObject(
         url, {}, endpoints.requestTimeout, context, [done = std::move(done)](const WebResult &recording) {
-            done(recording ? recordingEnrichment(*recording.object) : ExternalEnrichment());
+            done(recording ? recordingEnrichment(*recording.object) : failed(recording.error));
         });
 }
 
@@ -233,21 +251,26 @@ void applyDiscogs(BookmarkEntry &e, const ExternalEnrichment &dg, const SongData
 }
 
 // The last step of both enrichments: Discogs when a token is stored and the options let it write.
-void finishWithDiscogs(BookmarkEntry e, const SongDataImportOptions &o, const QPointer<QObject> &context,
+// original: the entry as it was asked for; failure: why MusicBrainz gave nothing, when it failed.
+void finishWithDiscogs(const BookmarkEntry &original, BookmarkEntry e, const SongDataImportOptions &o,
+                       std::optional<WebError> failure, const QPointer<QObject> &context,
                        MetadataEnrichmentService::BookmarkCallback done)
 {
     if (!context)
         return;
     const std::optional<QString> token = DiscogsAuth::userToken();
     if (!token || !(o.genre || o.style || o.year)) {
-        MetadataWebClient::deliverLater(context, [e, done = std::move(done)] { done(e); });
+        MetadataWebClient::deliverLater(context, [original, e, failure, done = std::move(done)] {
+            done(e, outcomeOf(original, e, failure));
+        });
         return;
     }
-    MetadataEnrichmentService::fetchDiscogs(e.title, e.composer, *token, context,
-                                            [e, o, done = std::move(done)](ExternalEnrichment dg) mutable {
-                                                applyDiscogs(e, dg, o);
-                                                done(e);
-                                            });
+    MetadataEnrichmentService::fetchDiscogs(
+        e.title, e.composer, *token, context,
+        [original, e, o, failure, done = std::move(done)](ExternalEnrichment dg) mutable {
+            applyDiscogs(e, dg, o);
+            done(e, outcomeOf(original, e, failure ? failure : dg.failure));
+        });
 }
 
 } // namespace
@@ -295,7 +318,7 @@ void fetchMusicBrainz(const QString &title, const QString &composer, QObject *co
                 answer ? firstObjectOf(*answer.object, QStringLiteral("recordings")) : std::nullopt;
             const QJsonValue id = first ? first->value(QLatin1String("id")) : QJsonValue();
             if (!id.isString() || !guard) {
-                done({});
+                done(answer ? ExternalEnrichment() : failed(answer.error));
                 return;
             }
             lookUpRecording(id.toString(), guard, std::move(done));
@@ -322,7 +345,7 @@ void fetchDiscogs(const QString &title, const QString &artist, const QString &to
         headers.append({QByteArrayLiteral("Authorization"), "Discogs token=" + token.toUtf8()});
     MetadataWebClient::getObject(url, headers, endpoints.requestTimeout, context,
                                  [done = std::move(done)](const WebResult &answer) {
-                                     done(answer ? releaseEnrichment(*answer.object) : ExternalEnrichment());
+                                     done(answer ? releaseEnrichment(*answer.object) : failed(answer.error));
                                  });
 }
 
@@ -334,12 +357,12 @@ void enrichBookmark(const BookmarkEntry &entry, QObject *context, BookmarkCallba
     applyIndex(e, fillEveryEmptyField);
     QPointer<QObject> guard(context);
     fetchMusicBrainz(e.title, ownComposer, context,
-                     [e, guard, done = std::move(done)](ExternalEnrichment mb) mutable {
+                     [entry, e, guard, done = std::move(done)](ExternalEnrichment mb) mutable {
                          const SongDataImportOptions &o = fillEveryEmptyField;
                          offer(e.spotifyURL, mb.spotifyURL, true, o);
                          offer(e.youtubeURL, mb.youtubeURL, true, o);
                          offer(e.firstReleaseYear, mb.firstReleaseYear, true, o);
-                         finishWithDiscogs(std::move(e), o, guard, std::move(done));
+                         finishWithDiscogs(entry, std::move(e), o, mb.failure, guard, std::move(done));
                      });
 }
 
@@ -350,14 +373,14 @@ void enrichBookmark(const BookmarkEntry &entry, const SongDataImportOptions &opt
     applyIndex(e, options);
     QPointer<QObject> guard(context);
     if (!options.year) {
-        finishWithDiscogs(std::move(e), options, guard, std::move(done));
+        finishWithDiscogs(entry, std::move(e), options, std::nullopt, guard, std::move(done));
         return;
     }
     // Only the year is taken from MusicBrainz here, not the links.
     fetchMusicBrainz(e.title, e.composer, context,
-                     [e, options, guard, done = std::move(done)](ExternalEnrichment mb) mutable {
+                     [entry, e, options, guard, done = std::move(done)](ExternalEnrichment mb) mutable {
                          offer(e.firstReleaseYear, mb.firstReleaseYear, true, options);
-                         finishWithDiscogs(std::move(e), options, guard, std::move(done));
+                         finishWithDiscogs(entry, std::move(e), options, mb.failure, guard, std::move(done));
                      });
 }
 

@@ -15,8 +15,8 @@
 //
 // Every operation is asynchronous: it returns at once, and its callback runs later in the thread of
 // the given context object, which must run an event loop. When the context is destroyed first, the
-// callback never runs and requests under way are abandoned. No operation fails: a failed or empty
-// lookup counts as nothing found.
+// callback never runs and requests under way are abandoned. A failed lookup gives the same empty
+// result toward the library as an empty one, and says why (ExternalEnrichment::failure, LookupOutcome).
 namespace MetadataEnrichmentService {
 
 // Where the services are reached. Tests point them at a server of their own.
@@ -32,7 +32,7 @@ Endpoints endpoints();
 void setEndpoints(const Endpoints &endpoints);
 
 using EnrichmentCallback = std::function<void(ExternalEnrichment)>;
-using BookmarkCallback = std::function<void(BookmarkEntry)>;
+using BookmarkCallback = std::function<void(BookmarkEntry, LookupOutcome)>;
 
 // The first release year and the Spotify and YouTube links of the first recording that a search for
 // title (and composer, when there is one) returns. Double quotes are dropped from both; an empty

@@ -9,12 +9,24 @@
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
 
 #ifndef LYRAFOLD_VERSION
 #define LYRAFOLD_VERSION "0"
 #endif
 
+using namespace std::chrono_literals;
+
 namespace {
+
+std::atomic<std::chrono::milliseconds> &retryCap()
+{
+    static std::atomic<std::chrono::milliseconds> cap{10000ms};
+    return cap;
+}
 
 // A manager belongs to the thread that made it; each thread that asks gets its own, which lives as
 // long as the thread (the main thread's as long as the application).
@@ -37,10 +49,15 @@ WebResult resultOf(QNetworkReply *reply)
 {
     using Kind = WebError::Kind;
     const auto failure = [](Kind kind, const QString &message, int status = 0) {
-        return WebResult{std::nullopt, WebError{kind, status, message}};
+        return WebResult{std::nullopt, WebError{kind, status, message}, {}};
     };
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const int code = status.isValid() ? status.toInt() : 0;
+    if (status.isValid() && (code == 429 || code == 503)) {
+        WebResult busy = failure(Kind::httpStatus, QStringLiteral("HTTP status %1").arg(code), code);
+        busy.retryAfter = reply->rawHeader("Retry-After");
+        return busy;
+    }
     if (reply->error() == QNetworkReply::OperationCanceledError ||
         reply->error() == QNetworkReply::TimeoutError)
         return failure(Kind::timeout, QStringLiteral("no answer in time"));
@@ -55,7 +72,7 @@ WebResult resultOf(QNetworkReply *reply)
                        QStringLiteral("the answer is not JSON: ") + error.errorString());
     if (!document.isObject())
         return failure(Kind::unreadableAnswer, QStringLiteral("the answer is not a JSON object"));
-    return WebResult{document.object(), {}};
+    return WebResult{document.object(), {}, {}};
 }
 
 void startRequest(const QUrl &url, const QList<MetadataWebClient::Header> &headers,
@@ -95,11 +112,41 @@ QByteArray userAgent()
     return QByteArrayLiteral("Lyrafold/" LYRAFOLD_VERSION " ( https://lyrafold.invalid/contact )");
 }
 
+std::chrono::milliseconds retryDelay(const QByteArray &retryAfter)
+{
+    bool number = false;
+    const qint64 seconds = retryAfter.trimmed().toLongLong(&number);
+    const std::chrono::milliseconds asked = number && seconds >= 0 ? std::chrono::seconds(seconds) : 1000ms;
+    return std::min(asked, retryCap().load());
+}
+
+void setRetryDelayCapForTesting(std::chrono::milliseconds cap)
+{
+    retryCap() = cap;
+}
+
 void getObject(const QUrl &url, const QList<Header> &headers, std::chrono::milliseconds timeout,
                QObject *context, ObjectCallback done)
 {
+    // A busy server is asked once more after the wait it asks for; its second answer is the answer.
+    auto retryOnce = [url, headers, timeout, guard = QPointer<QObject>(context),
+                      done = std::move(done)](const WebResult &result) mutable {
+        const bool busy = !result && result.error.kind == WebError::Kind::httpStatus &&
+                          (result.error.httpStatus == 429 || result.error.httpStatus == 503);
+        if (!busy || !guard) {
+            done(result);
+            return;
+        }
+        QTimer::singleShot(retryDelay(result.retryAfter), guard.data(),
+                           [url, headers, timeout, guard, done = std::move(done)]() mutable {
+                               NetworkThrottle::waitMusicBrainz(
+                                   guard, [url, headers, timeout, guard, done = std::move(done)]() mutable {
+                                       startRequest(url, headers, timeout, guard, std::move(done));
+                                   });
+                           });
+    };
     NetworkThrottle::waitMusicBrainz(context,
-                                     [url, headers, timeout, context, done = std::move(done)]() mutable {
+                                     [url, headers, timeout, context, done = std::move(retryOnce)]() mutable {
                                          startRequest(url, headers, timeout, context, std::move(done));
                                      });
 }

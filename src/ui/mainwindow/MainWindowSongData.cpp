@@ -327,6 +327,12 @@ void MainWindowController::startAutoTagRun(const QList<qsizetype> &candidates,
                 if (reloadPoint)
                     reloadTable(SelectionAfterReload::keepSongs);
             });
+    // A failed lookup moves the sheet on too; the end text counts it.
+    connect(run, &AutoTagRun::titleFailed, this,
+            [this](qsizetype done, qsizetype total, const QString &title, const QString &) {
+                if (m_autoTagSheet)
+                    m_autoTagSheet->showProgress(done, total, title);
+            });
     connect(run, &AutoTagRun::finished, this, [this, run](AutoTagRun::Ending ending) {
         if (m_autoTagSheet) {
             m_autoTagSheet->done(QDialog::Accepted);
@@ -335,10 +341,9 @@ void MainWindowController::startAutoTagRun(const QList<qsizetype> &candidates,
         run->deleteLater();
         switch (ending) {
         case AutoTagRun::Ending::finished:
-            setStatus(QStringLiteral("Auto-tag finished (%1 bookmarks).").arg(run->total()));
-            break;
         case AutoTagRun::Ending::cancelled:
-            setStatus(QStringLiteral("Auto-tag cancelled."));
+        case AutoTagRun::Ending::unreachable:
+            setStatus(run->endText(ending));
             break;
         case AutoTagRun::Ending::slotChanged: {
             // Told while the slot is about to change: the line is written after the switch has written its
