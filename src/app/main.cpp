@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 int main(int argc, char *argv[])
@@ -47,11 +48,14 @@ int main(int argc, char *argv[])
     delegate.setButtonEffectsInstaller(&LyrafoldButtonEffects::install);
     QObject::connect(&instance, &SingleInstance::launchedAgain, &delegate, &AppDelegate::handleLaunchedAgain);
     // Scripted starts (the start-up test and benchmark) leave through the Quit item once the window has
-    // settled.
+    // settled, after the milliseconds the variable gives.
     if (qEnvironmentVariableIsSet("LYRAFOLD_QUIT_AFTER_LAUNCH")) {
-        QObject::connect(&delegate, &AppDelegate::mainWindowSettled, &delegate, [&delegate] {
-            if (QAction *quit = delegate.quitAction())
-                quit->trigger();
+        const int delay = std::max(0, qEnvironmentVariableIntValue("LYRAFOLD_QUIT_AFTER_LAUNCH"));
+        QObject::connect(&delegate, &AppDelegate::mainWindowSettled, &delegate, [&delegate, delay] {
+            QTimer::singleShot(delay, &delegate, [&delegate] {
+                if (QAction *quit = delegate.quitAction())
+                    quit->trigger();
+            });
         });
     }
 

@@ -3,6 +3,7 @@
 #include "core/library/LibrarySearch.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibrarySort.h"
+#include "core/library/TitleKeyIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
 
 #include <QSignalSpy>
@@ -214,6 +215,44 @@ private Q_SLOTS:
         const LibrarySearchIndex index(library);
         LibrarySort::sortBookmarks(sorted, column, ascending, &index.titleOrder());
         QCOMPARE(titles(sorted), expected);
+    }
+
+    // A quit cancels the indexes being made for a large library: each builder stops at its next look
+    // at the flag instead of finishing the library.
+    void cancelledBuildsStop_data()
+    {
+        QTest::addColumn<int>("builder");
+        QTest::newRow("search index") << 0;
+        QTest::newRow("title keys") << 1;
+        QTest::newRow("identity positions") << 2;
+        QTest::newRow("title order") << 3;
+    }
+
+    void cancelledBuildsStop()
+    {
+        QFETCH(int, builder);
+        const LibraryRows rows(Fixtures::realisticLibrary(int(cancelCheckRows) * 3));
+        BuildProgress progress;
+        progress.cancel();
+        qsizetype made = 0;
+        switch (builder) {
+        case 0:
+            made = LibrarySearchIndex(rows, 0, -1, &progress).size();
+            break;
+        case 1:
+            made = TitleKeyIndex(rows, &progress).rowCount();
+            break;
+        case 2:
+            made = rows.firstPositionsById(&progress).size();
+            break;
+        default: {
+            QStringList titles;
+            for (const BookmarkEntry &row : rows)
+                titles.append(row.title);
+            made = LibrarySort::collationRanks(titles, &progress).size();
+        }
+        }
+        QVERIFY2(made < rows.size(), qPrintable(QString::number(made)));
     }
 
     // A second click flips the direction; a click on another column starts ascending; an empty list

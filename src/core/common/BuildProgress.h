@@ -38,6 +38,9 @@ private:
     std::atomic<bool> m_cancelled{false};
 };
 
+// How many rows a builder of a library index works through between two looks at the cancel flag.
+inline constexpr qsizetype cancelCheckRows = 4096;
+
 // Builders take an optional BuildProgress; these spare them the null checks.
 inline bool isCancelled(const BuildProgress *progress)
 {

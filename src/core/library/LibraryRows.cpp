@@ -23,13 +23,16 @@ void LibraryRows::append(const BookmarkList &rows)
         append(row);
 }
 
-QHash<QString, qsizetype> LibraryRows::firstPositionsById() const
+QHash<QString, qsizetype> LibraryRows::firstPositionsById(const BuildProgress *progress) const
 {
     QHash<QString, qsizetype> positions;
     positions.reserve(m_size);
     // Walked backwards so that the first position of a key is the one that stays.
-    for (qsizetype i = m_size - 1; i >= 0; --i)
+    for (qsizetype i = m_size - 1; i >= 0; --i) {
+        if (i % cancelCheckRows == 0 && isCancelled(progress))
+            break;
         positions.insert(at(i).id(), i);
+    }
     return positions;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/BuildProgress.h"
 #include "core/library/BookmarkEntry.h"
 
 #include <QHash>
@@ -40,8 +41,8 @@ public:
     // A flat copy of every row: costs a copy of each, so for tests and for work off the UI thread.
     BookmarkList toList() const;
     // Identity key (SongRecord::id()) -> the position of the first row with it. Makes every row's key:
-    // off the UI thread for a large library.
-    QHash<QString, qsizetype> firstPositionsById() const;
+    // off the UI thread for a large library. Stops early, unfinished, when progress is cancelled.
+    QHash<QString, qsizetype> firstPositionsById(const BuildProgress *progress = nullptr) const;
 
     class const_iterator {
     public:

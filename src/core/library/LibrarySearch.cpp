@@ -199,7 +199,8 @@ LibrarySearchIndex::LibrarySearchIndex(const BookmarkList &bookmarks, qsizetype 
 {
 }
 
-LibrarySearchIndex::LibrarySearchIndex(const LibraryRows &bookmarks, qsizetype startIndex, qsizetype count)
+LibrarySearchIndex::LibrarySearchIndex(const LibraryRows &bookmarks, qsizetype startIndex, qsizetype count,
+                                       const BuildProgress *progress)
     : m_bookmarks(bookmarks)
 {
     using LibrarySearch::searchForm;
@@ -223,6 +224,8 @@ LibrarySearchIndex::LibrarySearchIndex(const LibraryRows &bookmarks, qsizetype s
         return *found;
     };
     for (qsizetype i = m_start; i < end; ++i) {
+        if ((i - m_start) % cancelCheckRows == 0 && isCancelled(progress))
+            return;
         const BookmarkEntry &entry = bookmarks.at(i);
         Row row;
         auto title = titleIds.constFind(entry.title);
@@ -239,7 +242,9 @@ LibrarySearchIndex::LibrarySearchIndex(const LibraryRows &bookmarks, qsizetype s
         row.tags = idOf(tagIds, rawTagText(entry), m_tags);
         m_rows.push_back(row);
     }
-    m_titleOrder = TitleOrder(titleNames);
+    m_titleOrder = TitleOrder(titleNames, progress);
+    if (isCancelled(progress))
+        return;
     for (qsizetype id = 0; id < titleNames.size(); ++id)
         m_titles[id].rank = m_titleOrder.rank(titleNames.at(id)).value_or(0);
 }

@@ -62,8 +62,10 @@ QList<qsizetype> runFilter(const LibraryRows &rows, qsizetype startIndex, qsizet
 // between threads.
 class LibrarySearchIndex {
 public:
-    // The bookmarks from startIndex on, count of them (all when negative).
-    explicit LibrarySearchIndex(const LibraryRows &bookmarks, qsizetype startIndex = 0, qsizetype count = -1);
+    // The bookmarks from startIndex on, count of them (all when negative). Stops early, unfinished,
+    // when progress is cancelled: the index is then of no use.
+    explicit LibrarySearchIndex(const LibraryRows &bookmarks, qsizetype startIndex = 0, qsizetype count = -1,
+                                const BuildProgress *progress = nullptr);
     explicit LibrarySearchIndex(const BookmarkList &bookmarks, qsizetype startIndex = 0,
                                 qsizetype count = -1);
 

@@ -1,6 +1,7 @@
 #include "core/library/LibrarySession.h"
 
 #include "core/common/AppPaths.h"
+#include "core/common/BuildProgress.h"
 #include "core/common/Hop.h"
 #include "core/library/CacheService.h"
 #include "core/library/FolderFileIndex.h"
@@ -21,8 +22,11 @@
 static_assert(LibrarySession::slotCount == SlotStore::slotCount);
 
 LibrarySession::LibrarySession(PlaylistLibrary &playlists, QObject *parent)
-    : QObject(parent), m_playlists(playlists)
+    : QObject(parent), m_playlists(playlists), m_indexBuilds(std::make_shared<BuildProgress>())
 {
+    // The indexes of a large library take seconds to make; a quit does not wait for them.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, [builds = m_indexBuilds] { builds->cancel(); });
     // Edits come in bursts (an auto-tag run, a cell after a cell): prepare once they pause.
     m_prepareTimer.setSingleShot(true);
     m_prepareTimer.setInterval(300);
@@ -31,6 +35,7 @@ LibrarySession::LibrarySession(PlaylistLibrary &playlists, QObject *parent)
 
 LibrarySession::~LibrarySession()
 {
+    m_indexBuilds->cancel();
     waitForPendingSaves();
 }
 

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 
+class BuildProgress;
 class LibrarySearchIndex;
 class PlaylistLibrary;
 class TitleKeyIndex;
@@ -495,6 +496,8 @@ private:
     std::shared_ptr<const LibrarySearchIndex> m_searchIndex;
     QTimer m_prepareTimer;
     quint64 m_preparingVersion = 0;
+    // Cancelled when the application quits, so that it need not wait for indexes nobody will read.
+    std::shared_ptr<BuildProgress> m_indexBuilds;
     std::optional<QString> m_sortColumn;
     bool m_sortAscending = true;
 };

@@ -1,6 +1,7 @@
 // The search and the column sort of the rows the library table shows, and the indexes prepared for
 // them on a worker.
 
+#include "core/common/BuildProgress.h"
 #include "core/common/Hop.h"
 #include "core/library/LibrarySearch.h"
 #include "core/library/LibrarySession.h"
@@ -33,6 +34,7 @@ namespace {
 struct SearchPass {
     std::shared_ptr<const LibrarySearchIndex> index;
     QList<qsizetype> positions;
+    bool cancelled = false;
 };
 
 } // namespace
@@ -42,13 +44,19 @@ void LibrarySession::startFullSearchPass(const SearchQuery &query, qint64 genera
     const quint64 version = m_libraryVersion;
     Hop::run(
         this,
-        [snapshot = m_rows, index = m_searchIndex, query] {
+        [snapshot = m_rows, index = m_searchIndex, query, builds = m_indexBuilds] {
             // The first pass after a change of the library prepares the library; later ones reuse it.
-            SearchPass pass{index ? index : std::make_shared<const LibrarySearchIndex>(snapshot), {}};
-            pass.positions = pass.index->runFilterPositions(query);
+            SearchPass pass{index ? index
+                                  : std::make_shared<const LibrarySearchIndex>(snapshot, 0, -1, builds.get()),
+                            {}};
+            pass.cancelled = builds->isCancelled();
+            if (!pass.cancelled)
+                pass.positions = pass.index->runFilterPositions(query);
             return pass;
         },
         [this, version, generation](SearchPass pass) {
+            if (pass.cancelled)
+                return;
             if (version == m_libraryVersion && !m_searchIndex)
                 m_searchIndex = pass.index;
             applySearchPass(generation, std::move(pass.positions));
@@ -77,15 +85,17 @@ void LibrarySession::prepareIndexes()
     const quint64 version = m_libraryVersion;
     Hop::run(
         this,
-        [snapshot = m_rows, needSearch, needTitles, needPositions] {
+        [snapshot = m_rows, needSearch, needTitles, needPositions, builds = m_indexBuilds] {
+            const BuildProgress *progress = builds.get();
             PreparedIndexes prepared;
             if (needSearch)
-                prepared.search = std::make_shared<const LibrarySearchIndex>(snapshot);
-            if (needTitles)
-                prepared.titleKeys = std::make_shared<const TitleKeyIndex>(snapshot);
-            if (needPositions)
-                prepared.positionsByKey = snapshot.firstPositionsById();
-            return prepared;
+                prepared.search = std::make_shared<const LibrarySearchIndex>(snapshot, 0, -1, progress);
+            if (needTitles && !progress->isCancelled())
+                prepared.titleKeys = std::make_shared<const TitleKeyIndex>(snapshot, progress);
+            if (needPositions && !progress->isCancelled())
+                prepared.positionsByKey = snapshot.firstPositionsById(progress);
+            // Whatever a cancel cut short is of no use.
+            return progress->isCancelled() ? PreparedIndexes() : prepared;
         },
         [this, version](PreparedIndexes prepared) {
             // What was made from an older library would describe rows that changed since.

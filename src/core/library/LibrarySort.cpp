@@ -158,9 +158,11 @@ std::vector<int> sortedOrder(const Rows<RowAt> &rows, const QString &column, boo
 
 } // namespace
 
-TitleOrder::TitleOrder(const QStringList &titles)
+TitleOrder::TitleOrder(const QStringList &titles, const BuildProgress *progress)
 {
-    const QList<int> ranks = LibrarySort::collationRanks(titles);
+    const QList<int> ranks = LibrarySort::collationRanks(titles, progress);
+    if (isCancelled(progress))
+        return;
     m_ranks.reserve(titles.size());
     for (qsizetype i = 0; i < titles.size(); ++i)
         m_ranks.insert(titles.at(i), ranks.at(i));
@@ -176,7 +178,7 @@ std::optional<int> TitleOrder::rank(const QString &title) const
 
 namespace LibrarySort {
 
-QList<int> collationRanks(const QStringList &texts)
+QList<int> collationRanks(const QStringList &texts, const BuildProgress *progress)
 {
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
@@ -184,11 +186,29 @@ QList<int> collationRanks(const QStringList &texts)
     std::vector<QCollatorSortKey> keys;
     keys.reserve(texts.size());
     // Folded first: in the C locale the sort keys keep the case that the comparison ignores.
-    for (const QString &text : texts)
+    for (const QString &text : texts) {
+        if (qsizetype(keys.size()) % cancelCheckRows == 0 && isCancelled(progress))
+            return {};
         keys.push_back(collator.sortKey(text.toCaseFolded()));
+    }
     std::vector<int> order(texts.size());
     std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+    const auto before = [&](int a, int b) { return keys[a].compare(keys[b]) < 0; };
+    // Sorted in runs that are then merged, so that a cancel is seen between two of them.
+    constexpr size_t run = 65536;
+    for (size_t start = 0; start < order.size(); start += run) {
+        if (isCancelled(progress))
+            return {};
+        std::sort(order.begin() + start, order.begin() + std::min(order.size(), start + run), before);
+    }
+    for (size_t width = run; width < order.size(); width *= 2) {
+        for (size_t start = 0; start + width < order.size(); start += 2 * width) {
+            if (isCancelled(progress))
+                return {};
+            std::inplace_merge(order.begin() + start, order.begin() + start + width,
+                               order.begin() + std::min(order.size(), start + 2 * width), before);
+        }
+    }
 
     QList<int> ranks(texts.size(), 0);
     int rank = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/BuildProgress.h"
 #include "core/library/LibraryRows.h"
 
 #include <QHash>
@@ -17,7 +18,8 @@
 class TitleOrder {
 public:
     TitleOrder() = default;
-    explicit TitleOrder(const QStringList &titles);
+    // Stops early, unfinished, when progress is cancelled.
+    explicit TitleOrder(const QStringList &titles, const BuildProgress *progress = nullptr);
 
     // Nothing for a title that was not given.
     std::optional<int> rank(const QString &title) const;
@@ -30,8 +32,9 @@ private:
 namespace LibrarySort {
 
 // For every text its rank under the localized case-insensitive comparison: 0 for the first, equal
-// texts equal ranks. Safe on any thread.
-QList<int> collationRanks(const QStringList &texts);
+// texts equal ranks. Safe on any thread. When progress is cancelled it stops early and the ranks are
+// of no use.
+QList<int> collationRanks(const QStringList &texts, const BuildProgress *progress = nullptr);
 
 // The items in the order of their keys (same positions) under the same comparison; items of equal keys
 // keep their order. Safe on any thread.

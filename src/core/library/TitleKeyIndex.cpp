@@ -2,12 +2,15 @@
 
 #include "core/library/TitleMetadataIndex.h"
 
-TitleKeyIndex::TitleKeyIndex(const LibraryRows &rows)
+TitleKeyIndex::TitleKeyIndex(const LibraryRows &rows, const BuildProgress *progress)
 {
     QHash<QString, int> seenTitles;
     m_keyOfRow.reserve(rows.size());
-    for (const BookmarkEntry &row : rows)
+    for (const BookmarkEntry &row : rows) {
+        if (m_keyOfRow.size() % cancelCheckRows == 0 && isCancelled(progress))
+            return;
         m_keyOfRow.push_back(keyId(row.title, seenTitles));
+    }
     group();
 }
 

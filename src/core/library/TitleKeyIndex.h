@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/BuildProgress.h"
 #include "core/library/LibraryRows.h"
 
 #include <QHash>
@@ -22,8 +23,9 @@ public:
     static constexpr qsizetype noTitle = -1;
 
     TitleKeyIndex() = default;
-    // Normalises every distinct title of rows once.
-    explicit TitleKeyIndex(const LibraryRows &rows);
+    // Normalises every distinct title of rows once. Stops early, unfinished, when progress is
+    // cancelled: the index is then of no use.
+    explicit TitleKeyIndex(const LibraryRows &rows, const BuildProgress *progress = nullptr);
 
     qsizetype rowCount() const { return qsizetype(m_keyOfRow.size()); }
 
