@@ -128,7 +128,6 @@ public:
     const std::optional<QString> &initialTitle() const { return m_session.initialTitle(); }
     BookmarkEntry currentShareBookmarkEntry() const;
     double fittedScaleFactor() const { return m_fittedScaleFactor; }
-    bool userHasBrowsedPages() const { return m_userHasBrowsedPages; }
     bool isPresentationMode() const { return m_isPresentationMode; }
 
 protected:
