@@ -25,7 +25,6 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Lyrafold"));
     QApplication::setApplicationName(QStringLiteral("Lyrafold"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Lyrafold"));
     QGuiApplication::setDesktopFileName(QStringLiteral("lyrafold"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lyrafold")));
     logStart(QStringLiteral("1 NSApplication.shared done"));

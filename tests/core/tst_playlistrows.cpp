@@ -52,6 +52,10 @@ private Q_SLOTS:
         QTest::newRow("4.4 rounds down") << rated(4.4) << "Book.pdf · p.7 · 1 page(s) — ★4";
         QTest::newRow("2.5 rounds away from zero") << rated(2.5) << "Book.pdf · p.7 · 1 page(s) — ★3";
         QTest::newRow("not a number: no star") << rated(std::nan("")) << "Book.pdf · p.7 · 1 page(s)";
+        PlaylistItem marked = item(QStringLiteral("/b/Hits 100%1%2.pdf"), 12, QStringLiteral("Blue Moon"));
+        marked.pageSpan = 2;
+        QTest::newRow("%1 and %2 in a file name stay text")
+            << marked << "Hits 100%1%2.pdf · p.12 · 2 page(s)";
     }
 
     void subtitle()

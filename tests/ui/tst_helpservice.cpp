@@ -1,12 +1,16 @@
 #include "TestHarnessGui.h"
 #include "core/common/AppSettings.h"
+#include "ui/services/LyrafoldHelpCatalogue.h"
 #include "ui/services/LyrafoldHelpService.h"
+
+#include <QIcon>
 
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
 #include <QScrollArea>
 #include <QToolButton>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -55,6 +59,13 @@ class HelpServiceTest : public QObject {
     }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        QIcon::setThemeSearchPaths({});
+        QIcon::setFallbackSearchPaths({});
+        QIcon::setThemeName(QStringLiteral("none"));
+    }
+
     void init() { AppSettings::remove(AppSettings::uiLanguageKey); }
     void cleanup() { m_window.reset(); }
 
@@ -168,6 +179,11 @@ private Q_SLOTS:
         const QStringList texts = labelTexts(panel);
         for (const QString &text : {header, entryTitle, body})
             QVERIFY2(texts.contains(text), qPrintable(text));
+        // Every entry shows a picture, also where no icon theme is installed (as in this test).
+        const QList<QLabel *> labels = panel->findChildren<QLabel *>();
+        const auto pictures = std::count_if(labels.cbegin(), labels.cend(),
+                                            [](const QLabel *label) { return !label->pixmap().isNull(); });
+        QCOMPARE(pictures, LyrafoldHelpCatalogue::entries(topic).size());
     }
 
     void buttonStaysInTheCorner_data()

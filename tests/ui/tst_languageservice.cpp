@@ -3,6 +3,7 @@
 #include "core/common/NotificationBus.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -130,6 +131,14 @@ private Q_SLOTS:
         row(u"Zoom −"_s, u"Uzaklaştır −"_s, u"Zoom −"_s);
         row(u"Default"_s, u"Varsayılan"_s, u"Predeterminado"_s);
         row(u"CUSTOM"_s, u"ÖZEL"_s, u"PERSONAL"_s);
+        // The workshop's own table.
+        row(u"Slots:"_s, u"Slotlar:"_s, u"Espacios:"_s);
+        row(u"Inject Bookmarks"_s, u"Bookmarkları İşle"_s, u"Insertar marcadores"_s);
+        row(u"Import Metadata"_s, u"Metadata İçe Aktar"_s, u"Importar metadata"_s);
+        row(u"Merge pdfs"_s, u"PDFleri birleştir"_s, u"Combinar PDFs"_s);
+        row(u"Clear list"_s, u"Listeyi temizle"_s, u"Limpiar lista"_s);
+        row(u"Select none"_s, u"Hiçbirini seçme"_s, u"No seleccionar nada"_s);
+        row(u"Relink PDF..."_s, u"PDF'yi Yeniden Bağla..."_s, u"Reenlazar PDF..."_s);
     }
 
     void translationsOfTellingRows()
@@ -264,8 +273,10 @@ private Q_SLOTS:
         search->setPlaceholderText(u"Search Bookmarks"_s);
         auto *nested = new QWidget;
         auto *inner = new QLabel(u"Done"_s, nested);
+        auto *choice = new QComboBox;
+        choice->setToolTip(u"Choose which provider Study mode opens."_s);
         for (QWidget *w : {static_cast<QWidget *>(label), static_cast<QWidget *>(button),
-                           static_cast<QWidget *>(search), nested})
+                           static_cast<QWidget *>(search), nested, static_cast<QWidget *>(choice)})
             layout->addWidget(w);
 
         const struct {
@@ -284,6 +295,8 @@ private Q_SLOTS:
             const QStringList shown = {label->text(),     label->toolTip(),          button->text(),
                                        button->toolTip(), search->placeholderText(), inner->text()};
             QCOMPARE(shown, step.texts);
+            QCOMPARE(choice->toolTip(),
+                     Lang::localized(u"Choose which provider Study mode opens."_s, step.language));
         }
         // Titles keep no base text: once translated, only the window itself can set them back.
         QCOMPARE(window.windowTitle(), u"PDF Görüntüleyici"_s);

@@ -140,24 +140,28 @@ private Q_SLOTS:
     }
 
     // The folder, then the slot (whose bookmarks the prompt names), then the one question before a filled
-    // slot is replaced: the run ends on that slot, named, with the folder's songs.
+    // slot is replaced: the run ends on that slot, named, with the folder's songs, still searched for what
+    // the search field holds.
     void extractsIntoTheChosenSlot()
     {
         const auto window = openWindow();
+        child<QLineEdit>(*window, "searchField")->setText(QStringLiteral("alph"));
         QString note;
         ModalAnswer answers(
-            {chooseFolder(folder()), slotPrompt(2, QStringLiteral("Gig"), &note), press("Clear")});
+            {chooseFolder(folder()), slotPrompt(2, QStringLiteral("Gig"), &note), press("Rebuild")});
         window->extractBookmarks();
         QTRY_COMPARE(status(*window), "Extracted 2 bookmarks from 1 PDF(s)");
         QCOMPARE(note, "Slot 2 holds 1 bookmark(s). A full extraction replaces them.");
-        QCOMPARE(answers.messages, QStringList{"Clear Slot 2?"});
+        QCOMPARE(answers.messages, QStringList{"Rebuild Slot 2 from the books?"});
         QCOMPARE(answers.informativeTexts,
-                 QStringList{"The one bookmark in this slot will be removed from disk."});
+                 QStringList{"Its one bookmark is rebuilt from the books in the folder; the metadata of "
+                             "every title found again is kept."});
         QCOMPARE(window->library().currentSlotId(), 2);
         QVERIFY(slotTile(*window, 2)->slotSelected);
         QCOMPARE(slotTile(*window, 2)->numberField()->text(), "Gig");
         QCOMPARE(titles(window->library().allBookmarks()), (QStringList{"Alpha", "Beta"}));
-        QCOMPARE(tableModel(*window)->rowCount(), 2);
+        QCOMPARE(child<QLineEdit>(*window, "searchField")->text(), "alph");
+        QTRY_COMPARE(tableModel(*window)->rowCount(), 1);
         QCOMPARE(child<QLineEdit>(*window, "folderPathField")->text(), folder());
         QVERIFY(customModeToggle(*window)->isChecked());
         QVERIFY(button(*window, "extractButton")->isEnabled());

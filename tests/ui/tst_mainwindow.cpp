@@ -133,6 +133,12 @@ QString clippedText(const QWidget *widget)
     } else if (const auto *button = qobject_cast<const QAbstractButton *>(widget)) {
         text = button->text();
         needed = button->sizeHint().width();
+    } else if (const auto *edit = qobject_cast<const QLineEdit *>(widget); edit && edit->text().isEmpty()) {
+        // The placeholder starts where the cursor stands; the clear button keeps as much room at the end
+        // as the frame and a leading icon take at the start.
+        text = edit->placeholderText();
+        needed = edit->fontMetrics().horizontalAdvance(text);
+        room = edit->width() - 2 * edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
     }
     return !text.isEmpty() && needed > room ? text : QString();
 }
@@ -588,6 +594,8 @@ private Q_SLOTS:
         QFETCH(QSize, size);
         QFETCH(QString, language);
         QVERIFY(SlotStore::saveSlot(0, Fixtures::realisticLibrary(40), QString()));
+        // A name longer than its tile ends in an ellipsis and is named in full by the tool tip.
+        writeMeta(R"({"activeSlot":0,"slotNames":{"3":"Rehearsal Set for Sunday"}})");
         AppContext context;
         MainWindowController window(context);
         window.resize(size);
@@ -645,6 +653,9 @@ private Q_SLOTS:
                 faults.append(QStringLiteral("header cuts \"%1\"").arg(title));
         }
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+        const WindowsStyleSlotTileView *named = slotTile(window, 3);
+        QVERIFY2(named->numberField()->text().endsWith(u'…'), qPrintable(named->numberField()->text()));
+        QVERIFY(named->hitButton()->toolTip().contains(QStringLiteral("Rehearsal Set for Sunday")));
     }
 
     // A tile takes a click anywhere on it, also when its hit button is disabled (Extract Bookmarks

@@ -288,9 +288,7 @@ std::optional<QString> LibrarySession::switchToSlot(qint64 slot)
     m_selectedFolder = contents.selectedFolder;
     setAllBookmarks(std::move(contents.bookmarks));
     return QStringLiteral("Switched to %1 (%2 bookmarks) • %3")
-        .arg(SlotStore::slotName(slot))
-        .arg(m_rows.size())
-        .arg(slotAvailabilitySummary(m_rows));
+        .arg(SlotStore::slotName(slot), QString::number(m_rows.size()), slotAvailabilitySummary(m_rows));
 }
 
 void LibrarySession::adoptDefaultBookmarks(BookmarkList rows, const QString &folder)

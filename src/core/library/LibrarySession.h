@@ -87,6 +87,13 @@ struct SlotClearPlan {
     // "Clear Slot 3?" (with the slot's own name when it has one) and the count of bookmarks lost.
     QString message() const;
     QString informativeText() const;
+    // A full extraction into the slot: its bookmarks are rebuilt from the books, and the metadata of every
+    // title found again is kept.
+    QString rebuildMessage() const;
+    QString rebuildInformativeText() const;
+
+private:
+    QString slotLabel() const;
 };
 
 // What an extraction from a folder gives a slot.

@@ -52,14 +52,32 @@ LibraryRows mergedExtraction(const LibraryRows &old, const ExtractionResult &res
 
 } // namespace
 
-QString SlotClearPlan::message() const
+QString SlotClearPlan::slotLabel() const
 {
     if (slot == 0)
-        return QStringLiteral("Clear the Default slot?");
+        return QStringLiteral("the Default slot");
     const QString number = QString::number(slot);
     if (slotName.isEmpty() || slotName == SlotStore::builtInSlotName(slot))
-        return QStringLiteral("Clear Slot %1?").arg(number);
-    return QStringLiteral("Clear Slot %1 (%2)?").arg(number, slotName);
+        return QStringLiteral("Slot %1").arg(number);
+    return QStringLiteral("Slot %1 (%2)").arg(number, slotName);
+}
+
+QString SlotClearPlan::message() const
+{
+    return QStringLiteral("Clear %1?").arg(slotLabel());
+}
+
+QString SlotClearPlan::rebuildMessage() const
+{
+    return QStringLiteral("Rebuild %1 from the books?").arg(slotLabel());
+}
+
+QString SlotClearPlan::rebuildInformativeText() const
+{
+    const QString bookmarks = bookmarkCount == 1 ? QStringLiteral("Its one bookmark is")
+                                                 : QStringLiteral("Its %1 bookmarks are").arg(bookmarkCount);
+    return bookmarks + QStringLiteral(" rebuilt from the books in the folder; the metadata of every title "
+                                      "found again is kept.");
 }
 
 QString SlotClearPlan::informativeText() const
@@ -95,8 +113,7 @@ QString LibrarySession::reloadCurrentSlot()
     announceReplacement();
     setAllBookmarks(SlotStore::loadSlot(m_currentSlotId));
     return QStringLiteral("%1 reloaded (%2 bookmarks)")
-        .arg(SlotStore::slotName(m_currentSlotId))
-        .arg(m_rows.size());
+        .arg(SlotStore::slotName(m_currentSlotId), QString::number(m_rows.size()));
 }
 
 std::optional<QString> LibrarySession::copyCurrentSlotTo(qint64 destination)

@@ -12,10 +12,10 @@ namespace PlaylistRows {
 
 QString subtitle(const PlaylistItem &item)
 {
+    // One arg() call: a "%1" in a file name is text, not a place for the page number.
     const QString base = QStringLiteral("%1 · p.%2 · %3 page(s)")
-                             .arg(item.pdfFileName)
-                             .arg(item.pageNumber)
-                             .arg(std::max<qint64>(item.pageSpan, 1));
+                             .arg(item.pdfFileName, QString::number(item.pageNumber),
+                                  QString::number(std::max<qint64>(item.pageSpan, 1)));
     QStringList tags;
     for (const QString *text : {&item.genre, &item.style}) {
         if (!text->isEmpty())

@@ -11,6 +11,13 @@ bool confirm(QWidget *parent, const SlotClearPlan &plan)
                               {QStringLiteral("Clear"), QStringLiteral("Cancel")}) == 0;
 }
 
+bool confirmRebuild(QWidget *parent, const SlotClearPlan &plan)
+{
+    return LyrafoldAlert::run(parent, LyrafoldAlert::Style::warning, plan.rebuildMessage(),
+                              plan.rebuildInformativeText(),
+                              {QStringLiteral("Rebuild"), QStringLiteral("Cancel")}) == 0;
+}
+
 std::optional<QString> clearCurrentSlot(QWidget *parent, LibrarySession &session)
 {
     if (session.currentSlotId() == 0) {

@@ -115,7 +115,7 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
     }
     const bool partial = pdfs.size() < listing.paths.size();
     if (!partial && m_session.slotBookmarkCount(slot) > 0 &&
-        !SlotClearing::confirm(m_window, m_session.planClearSlot(slot))) {
+        !SlotClearing::confirmRebuild(m_window, m_session.planClearSlot(slot))) {
         Q_EMIT statusChanged(QString());
         setBusy(false);
         return;

@@ -124,18 +124,14 @@ std::optional<QStringList> promptChooseBooksFromList(QWidget *parent, const QStr
     alert.setAccessory(list);
     if (alert.run() != 0)
         return std::nullopt;
-    QSet<QString> ticked;
+    // The ticked books in the order the list shows them.
+    QStringList chosen;
     for (int i = 0; i < list->count(); ++i) {
         if (list->item(i)->checkState() == Qt::Checked)
-            ticked.insert(list->item(i)->data(Qt::UserRole).toString());
+            chosen.append(list->item(i)->data(Qt::UserRole).toString());
     }
-    if (ticked.isEmpty())
+    if (chosen.isEmpty())
         return std::nullopt;
-    QStringList chosen;
-    for (const QString &path : pdfs) {
-        if (ticked.contains(path))
-            chosen.append(path);
-    }
     return chosen;
 }
 

@@ -145,7 +145,7 @@ void MainWindowController::openPdf(const BookmarkEntry &entry)
         showFileNotFound(plan.missingPath);
         return;
     }
-    logLaunch(QStringLiteral("Opening PDF viewer — detailed log: ") + QDir::tempPath() +
+    logToFile(QStringLiteral("Opening PDF viewer — detailed log: ") + QDir::tempPath() +
               QStringLiteral("/Lyrafold_pdfview.log"));
     showInViewer(*plan.request);
 }
@@ -330,7 +330,8 @@ void MainWindowController::applyCellEdit(const BookmarkEntry &entry, const QStri
     }
     if (m_tableView)
         m_tableView->viewport()->update();
-    setStatus(QStringLiteral("Updated %1 for %2 matching title(s).").arg(column).arg(changed.value()));
+    setStatus(
+        QStringLiteral("Updated %1 for %2 matching title(s).").arg(column, QString::number(changed.value())));
 }
 
 // ---- The built-in bookmark list

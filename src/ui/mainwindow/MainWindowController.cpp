@@ -228,7 +228,7 @@ void MainWindowController::updateSlotTileNames()
 {
     const QStringList names = m_session.slotTileNames();
     for (int i = 0; i < m_slotTileViews.size() && i < names.size(); ++i)
-        m_slotTileViews[i]->numberField()->setText(names.at(i));
+        m_slotTileViews[i]->setName(names.at(i));
 }
 
 void MainWindowController::refreshSearchResultCount()
@@ -388,10 +388,12 @@ void MainWindowController::defaultModePressed()
 
 void MainWindowController::openAutoPlaylist()
 {
-    connect(AutoPlaylistWindowController::open(m_context, this), &AutoPlaylistWindowController::playlistSaved,
-            this, [this](const QString &name, qsizetype count) {
-                setStatus(QStringLiteral("Saved auto-playlist \"%1\" (%2 titles)").arg(name).arg(count));
-            });
+    connect(
+        AutoPlaylistWindowController::open(m_context, this), &AutoPlaylistWindowController::playlistSaved,
+        this, [this](const QString &name, qsizetype count) {
+            setStatus(
+                QStringLiteral("Saved auto-playlist \"%1\" (%2 titles)").arg(name, QString::number(count)));
+        });
 }
 
 void MainWindowController::addRowToPlaylistFromButton(int row)

@@ -8,6 +8,7 @@
 #include "ui/common/LyrafoldPlaylistStyleHeaderBarView.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
+#include "ui/common/PlaceholderFit.h"
 #include "ui/common/RowReturnKey.h"
 #include "ui/common/StatusLine.h"
 #include "ui/common/StudyModeService.h"
@@ -344,6 +345,7 @@ QWidget *MainWindowController::buildSearchPanel()
     m_searchField->addAction(LyrafoldUIAssets::systemSymbol(QStringLiteral("magnifyingglass")),
                              QLineEdit::LeadingPosition);
     m_searchField->setFont(systemFont(14));
+    PlaceholderFit::attach(m_searchField);
     m_searchField->setMinimumHeight(30);
     m_searchField->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_searchField->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid rgba(255,255,255,89); "

@@ -95,10 +95,14 @@ void MainWindowController::showReplacedLibrary()
     showCurrentSlotTile();
     updateSlotTileNames();
     showSelectedFolder();
-    if (m_searchField)
+    // An extraction rebuilds the books the user is working on: what they searched for stays searched.
+    const bool keepSearch = m_extractionFlow && m_extractionFlow->isBusy();
+    if (m_searchField && !keepSearch)
         m_searchField->clear();
     reloadTable(SelectionAfterReload::clear);
     refreshSearchResultCount();
+    if (keepSearch)
+        searchChanged();
 }
 
 // ---- The "Slots" menu

@@ -15,7 +15,8 @@ WindowsStyleSlotTileView::WindowsStyleSlotTileView(int slotNumber, const QString
                                                    const QPixmap &slotImage, QWidget *parent)
     : TileView(QSize(tileSide, tileSide), tileSide, 8, toolTip, std::move(action), parent),
       m_numberField(makeLabel(defaultName, namePixelSize, QFont::Bold, 1)),
-      m_slotLabel(makeLabel(QStringLiteral("Slot"), 8, QFont::Medium, 1))
+      m_slotLabel(makeLabel(QStringLiteral("Slot"), 8, QFont::Medium, 1)), m_name(defaultName),
+      m_toolTip(toolTip)
 {
     hitButton()->setProperty(tagProperty, slotNumber);
     setPicture(slotImage);
@@ -34,8 +35,24 @@ void WindowsStyleSlotTileView::layoutContents()
     const int wordHeight = m_slotLabel->fontMetrics().height();
     const int pictureSide = qMax(16, tileSide - 2 - 1 - nameHeight - wordHeight - 2);
     placePicture(QRect((tileSide - pictureSide) / 2, 2, pictureSide, pictureSide));
-    placeCaption(m_numberField, QRect(2, 2 + pictureSide + 1, tileSide - 4, nameHeight), 1);
+    const QRect nameArea(2, 2 + pictureSide + 1, tileSide - 4, nameHeight);
+    if (m_numberField->text() != m_name)
+        m_numberField->setText(m_name);
+    placeCaption(m_numberField, nameArea, 1);
+    const bool cut = !captionFits(m_numberField);
+    if (cut)
+        m_numberField->setText(
+            m_numberField->fontMetrics().elidedText(m_name, Qt::ElideRight, nameArea.width()));
+    const QString tip = cut ? m_name + QLatin1Char('\n') + m_toolTip : m_toolTip;
+    setToolTip(tip);
+    hitButton()->setToolTip(tip);
     m_slotLabel->setGeometry(2, 2 + pictureSide + 1 + nameHeight, tileSide - 4, wordHeight);
+}
+
+void WindowsStyleSlotTileView::setName(const QString &name)
+{
+    m_name = name;
+    layoutContents();
 }
 
 void WindowsStyleSlotTileView::applyChrome()

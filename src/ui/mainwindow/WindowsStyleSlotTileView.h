@@ -15,6 +15,9 @@ public:
                              Action action, const QPixmap &slotImage = {}, QWidget *parent = nullptr);
 
     QLabel *numberField() const { return m_numberField; }
+    // Shows the slot's name; one too long for the tile even in the smallest type ends in "…", and the
+    // tool tip names it in full.
+    void setName(const QString &name);
 
     bool slotSelected = false;
 
@@ -27,4 +30,6 @@ protected:
 private:
     QLabel *m_numberField;
     QLabel *m_slotLabel;
+    QString m_name;
+    QString m_toolTip;
 };

@@ -44,11 +44,13 @@ constexpr EntryRow kMainEntries[] = {
     {u"Merge", u"Merges bookmarks from other slots into the current slot.",
      u"Diğer slotlardaki bookmarkları mevcut slota birleştirir.", nullptr, u"merge_slots", nullptr},
     {u"Listen",
-     u"Listens through the microphone to identify the song that is playing. Recognition through an audio "
-     u"fingerprint service comes in a later version.",
-     u"Çalan parçayı tanımak için mikrofonu dinler. Ses parmak izi servisiyle tanıma ileriki bir sürümde "
-     u"gelecek.",
-     nullptr, u"listen", nullptr},
+     u"Listens through the microphone for 8 seconds, identifies the song that is playing and searches your "
+     u"library for its title, which is also copied to the clipboard.",
+     u"Mikrofonu 8 saniye dinler, çalan şarkıyı tanır ve adını kütüphanenizde arar; ad panoya da "
+     u"kopyalanır.",
+     u"Escucha el micrófono durante 8 segundos, identifica la canción que suena y busca su título en tu "
+     u"biblioteca; el título también se copia al portapapeles.",
+     u"listen", nullptr},
     {u"Bookmark Workshop",
      u"Opens the book management page for fixing missing PDFs and managing extracted books.",
      u"Eksik PDFleri düzeltmek ve kitapları yönetmek için kitap yönetim sayfasını açar.", nullptr,

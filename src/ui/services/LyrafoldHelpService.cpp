@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -79,8 +80,31 @@ QPixmap entryImage(const LyrafoldHelpEntry &entry)
         if (!asset.isNull())
             return asset;
     }
+    // The icon theme's picture where one is installed, else the one drawn for us.
+    static const QHash<QString, QString> bundledSymbols = {
+        {QStringLiteral("object-flip-horizontal"), QStringLiteral("switch.2")},
+        {QStringLiteral("edit-find"), QStringLiteral("magnifyingglass")},
+        {QStringLiteral("media-playback-start"), QStringLiteral("play.rectangle.on.rectangle")},
+        {QStringLiteral("go-jump"), QStringLiteral("number")},
+        {QStringLiteral("x-office-document"), QStringLiteral("book.pages")},
+        {QStringLiteral("zoom-in"), QStringLiteral("magnifyingglass")},
+        {QStringLiteral("zoom-fit-best"), QStringLiteral("arrow.down.right.and.arrow.up.left")},
+        {QStringLiteral("audio-x-generic"), QStringLiteral("music.note.list")},
+        {QStringLiteral("view-list"), QStringLiteral("rectangle.stack")},
+        {QStringLiteral("document-send"), QStringLiteral("square.and.arrow.up")},
+        {QStringLiteral("view-sort-ascending"), QStringLiteral("line.3.horizontal.decrease.circle")},
+        {QStringLiteral("accessories-dictionary"), QStringLiteral("books.vertical")},
+        {QStringLiteral("view-refresh"), QStringLiteral("arrow.triangle.2.circlepath")},
+        {QStringLiteral("view-grid"), QStringLiteral("rectangle.grid.2x2")},
+        {QStringLiteral("view-visible"), QStringLiteral("eye")},
+        {QStringLiteral("document-open"), QStringLiteral("arrow.down.doc")},
+        {QStringLiteral("insert-image"), QStringLiteral("photo")},
+        {kFallbackEntryIcon, QStringLiteral("questionmark.circle")},
+    };
     const QString name = entry.systemSymbol.isEmpty() ? kFallbackEntryIcon : entry.systemSymbol;
-    return QIcon::fromTheme(name).pixmap(kEntryImageSide, kEntryImageSide);
+    const QIcon bundled =
+        LyrafoldUIAssets::systemSymbol(bundledSymbols.value(name, QStringLiteral("questionmark.circle")));
+    return QIcon::fromTheme(name, bundled).pixmap(kEntryImageSide, kEntryImageSide);
 }
 
 QWidget *makeHeader(const QString &topicTitle, LyrafoldLanguage language)

@@ -8,6 +8,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QHash>
 #include <QLabel>
@@ -203,6 +204,8 @@ void apply(QWidget *root)
             translateLabel(label);
         else if (auto *field = qobject_cast<QLineEdit *>(root))
             translateLineEdit(field);
+        else if (qobject_cast<QComboBox *>(root))
+            translateToolTip(root);
     }
     // Child windows (dialogs, panels) are windows of their own and are visited as such.
     for (QObject *child : root->children()) {
