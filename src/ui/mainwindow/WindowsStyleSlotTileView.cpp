@@ -1,5 +1,7 @@
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 
+#include "ui/services/LyrafoldLanguageService.h"
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -19,6 +21,8 @@ WindowsStyleSlotTileView::WindowsStyleSlotTileView(int slotNumber, const QString
       m_toolTip(toolTip)
 {
     hitButton()->setProperty(tagProperty, slotNumber);
+    // The tile writes its tool tip itself (English, with the name when the tile cuts it).
+    LyrafoldLanguageService::markDynamicText(hitButton());
     setPicture(slotImage);
     layoutContents();
     hitButton()->raise();
