@@ -401,6 +401,12 @@ private Q_SLOTS:
         QVERIFY(opened.titles()->dropMimeData(payload.get(), Qt::MoveAction, 3, 0, {}));
         QCOMPARE(opened.shownTitles(), expected);
         QCOMPARE(opened.table()->selectionModel()->selectedRows().first().row(), 2);
+        // The selected card is drawn as such; the row around it keeps the list's background.
+        GeneratedTitlesView *table = opened.table();
+        const QRect cell = table->visualRect(opened.titles()->index(2, 0));
+        const QImage shown = table->viewport()->grab().toImage();
+        QCOMPARE(shown.pixel(cell.left() + 2, cell.center().y()),
+                 table->palette().color(QPalette::Base).rgb());
 
         QMimeData junk;
         junk.setData(GeneratedTitlesModel::rowMimeType, "two");

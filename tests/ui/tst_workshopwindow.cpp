@@ -336,6 +336,28 @@ private Q_SLOTS:
         QCOMPARE(handed, deleted);
     }
 
+    // The window opens on the kind that has files, and a listing that brings a new group (an import)
+    // shows that group's kind.
+    void customFilesWindowShowsTheKindJustImported()
+    {
+        const CustomFileGroup single{"Misty", "Custom Singles (Custom).pdf", "/p/b.pdf", {1}, 1, true, "s",
+                                     {}};
+        const CustomFileGroup book{"Reels", "Reels.pdf", "/p/r.pdf", {2}, 2, false, "s", {}};
+        QList<CustomFileGroup> groups{book};
+        AppContext context;
+        CustomFilesWindowController::Actions actions;
+        actions.reloadGroups = [&groups] { return [groups] { return groups; }; };
+        CustomFilesWindowController window(context, actions);
+        auto *category = child<QComboBox>(window, QStringLiteral("customFilesCategory"));
+        auto *count = child<QLabel>(window, QStringLiteral("customFilesCount"));
+        QTRY_COMPARE(category->currentIndex(), 1);
+        QCOMPARE(count->text(), QStringLiteral("1 file(s)"));
+        groups.append(single);
+        child<QPushButton>(window, QStringLiteral("customFilesRefreshButton"))->click();
+        QTRY_COMPARE(category->currentIndex(), 0);
+        QCOMPARE(count->text(), QStringLiteral("1 file(s)"));
+    }
+
     // What a deletion over the slots did reaches the status line; a slot that could not be saved is
     // never reported as a success.
     void deletionReportsWhatFailed_data()

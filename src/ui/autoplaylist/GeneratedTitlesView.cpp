@@ -34,6 +34,8 @@ GeneratedTitlesView::GeneratedTitlesView(QWidget *parent)
     setDefaultDropAction(Qt::MoveAction);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Base, QColor::fromRgbF(0.82f, 0.82f, 0.82f));
+    // The cards show their own selection; the row behind them is never banded.
+    palette.setColor(QPalette::Highlight, Qt::transparent);
     setPalette(palette);
 }
 

@@ -15,9 +15,13 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
+
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -249,11 +253,33 @@ void CustomFilesWindowController::reloadGroups()
     if (!m_actions.reloadGroups)
         return;
     m_listing.start(m_actions.reloadGroups, [this](QList<CustomFileGroup> groups) {
+        showKindOfNewGroups(groups);
         m_groups = std::move(groups);
         // A cover that could not be made is tried again with each new listing.
         m_covers->retryFailed();
         applyCategory();
     });
+}
+
+void CustomFilesWindowController::showKindOfNewGroups(const QList<CustomFileGroup> &groups)
+{
+    // The first listing stays on the kind shown unless that kind has nothing; later, a group that was
+    // not there before (an import) is shown in its kind's list.
+    const bool singles = m_categoryPopup->currentIndex() == 0;
+    QSet<QString> known;
+    for (const CustomFileGroup &group : std::as_const(m_groups))
+        known.insert(group.pdfFilePath + QLatin1Char('\n') + group.displayName);
+    const bool first = !std::exchange(m_listed, true);
+    const bool shownKindEmpty = std::none_of(groups.cbegin(), groups.cend(), [singles](const auto &group) {
+        return group.isCustomSingle == singles;
+    });
+    for (const CustomFileGroup &group : groups) {
+        if ((first && !shownKindEmpty) ||
+            known.contains(group.pdfFilePath + QLatin1Char('\n') + group.displayName))
+            continue;
+        m_categoryPopup->setCurrentIndex(group.isCustomSingle ? 0 : 1);
+        return;
+    }
 }
 
 void CustomFilesWindowController::applyCategory()

@@ -41,11 +41,13 @@ public:
 
 private:
     void applyCategory();
+    void showKindOfNewGroups(const QList<CustomFileGroup> &groups);
     void deletePressed();
     void requestVisibleCovers();
 
     Actions m_actions;
     QList<CustomFileGroup> m_groups;
+    bool m_listed = false;
     LatestRun<QList<CustomFileGroup>> m_listing{this};
 
     CoverThumbnailLoader *m_covers = nullptr;
