@@ -13,6 +13,7 @@
 #include "core/resources/BundledResources.h"
 #include "ui/app/AppContext.h"
 #include "ui/mainwindow/MainWindowController.h"
+#include "ui/metadata/MetadataImportFlow.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -150,7 +151,8 @@ void BM_DefaultMetadata(benchmark::State &state)
     const QString file =
         writeMetadataFile(QDir::tempPath() + QStringLiteral("/bench-metadata/metadata.json"));
     measure(
-        state, w, [&] { w.window->applyMetadataToBookmarks(file); }, QStringLiteral("Applied metadata"));
+        state, w, [&] { w.window->findChild<MetadataImportFlow *>()->applyMetadataFile(file); },
+        QStringLiteral("Applied metadata"));
 }
 BENCHMARK(BM_DefaultMetadata)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
@@ -165,7 +167,8 @@ void BM_ApplyBundledMetadataOnly(benchmark::State &state)
     BundledResources::setRootForTesting(QString());
     Window w;
     measure(
-        state, w, [&] { w.window->applyBundledMetadataToAll(); }, QStringLiteral("Bundled metadata applied"));
+        state, w, [&] { w.window->findChild<MetadataImportFlow *>()->applyBundledMetadataToAll(); },
+        QStringLiteral("Bundled metadata applied"));
     TitleMetadataIndex::resetForTesting();
 }
 BENCHMARK(BM_ApplyBundledMetadataOnly)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);

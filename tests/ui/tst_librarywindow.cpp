@@ -6,9 +6,11 @@
 #include "core/library/SlotStore.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 #include "ui/app/AppContext.h"
+#include "ui/common/StatusLine.h"
 #include "ui/extract/BookmarkExtractionFlow.h"
 #include "ui/import/BookmarkedPdfRowsModel.h"
 #include "ui/import/ImagePdfImportDialogs.h"
+#include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/MainWindowController.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
@@ -47,7 +49,10 @@ struct ContextHolder {
 struct OpenWindow : ContextHolder, MainWindowController {
     OpenWindow() : MainWindowController(context) {}
     LibrarySession &library() { return context.library(); }
-    BookmarkExtractionFlow *extraction() { return findChild<BookmarkExtractionFlow *>(); }
+    BookmarkExtractionFlow *extraction() { return &context.libraryFlows().extraction(); }
+    // The library flows, as this window starts them.
+    LibraryFlowService &flows() { return context.libraryFlows(); }
+    StatusLine &sink() { return *child<StatusLine>(*this, QStringLiteral("statusField")); }
 };
 
 // The window on slot 1 with one song; slot 2 holds one song too. With a folder, the slots remember it.
@@ -149,7 +154,7 @@ private Q_SLOTS:
         QString note;
         ModalAnswer answers(
             {chooseFolder(folder()), slotPrompt(2, QStringLiteral("Gig"), &note), press("Rebuild")});
-        window->extractBookmarks();
+        window->flows().extractBookmarks(window->sink());
         QTRY_COMPARE(status(*window), "Extracted 2 bookmarks from 1 PDF(s)");
         QCOMPARE(note, "Slot 2 holds 1 bookmark(s). A full extraction replaces them.");
         QCOMPARE(answers.messages, QStringList{"Rebuild Slot 2 from the books?"});
@@ -199,7 +204,7 @@ private Q_SLOTS:
         statusField(*window)->setText(QStringLiteral("Ready"));
         {
             ModalAnswer answers(steps);
-            window->extractBookmarks();
+            window->flows().extractBookmarks(window->sink());
             QTRY_VERIFY(!window->extraction()->isBusy());
             QCOMPARE(answers.stepsLeft(), 0);
         }
@@ -223,7 +228,7 @@ private Q_SLOTS:
             return QDir(path).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot);
         });
         ModalAnswer answers({chooseFolder(folder()), slotPrompt(2, {})});
-        window->extractBookmarks();
+        window->flows().extractBookmarks(window->sink());
         QTRY_VERIFY(walking.available() > 0);
         QVERIFY(button(*window, "statusCancelButton")->isVisible() || !window->isVisible());
         button(*window, "statusCancelButton")->click();
@@ -261,9 +266,9 @@ private Q_SLOTS:
         statusField(*window)->setText(QStringLiteral("Ready"));
         ModalAnswer answers(answer);
         if (newExtraction)
-            window->newExtraction();
+            window->flows().newExtraction(window->sink());
         else
-            window->clearCurrentSlot();
+            window->flows().clearCurrentSlot(window->sink());
         QCOMPARE(answers.messages, QStringList{"Clear Slot 1?"});
         QCOMPARE(answers.informativeTexts,
                  QStringList{"The one bookmark in this slot will be removed from disk."});
@@ -280,7 +285,7 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(0, oldRows(), QString()));
         OpenWindow window;
         ModalAnswer answers(QStringLiteral("OK"));
-        window.clearCurrentSlot();
+        window.flows().clearCurrentSlot(window.sink());
         QCOMPARE(answers.informativeTexts,
                  QStringList{"Default slot stays protected. Switch to Slot 1-5 to clear."});
         QCOMPARE(status(window), "Cannot clear the Default slot");
@@ -350,7 +355,7 @@ private Q_SLOTS:
         PdfFixtures::writeSongbook(pdf, songs);
         const auto window = openWindow();
         ModalAnswer answers(QList<Step>{press("Cancel"), press("Cancel")});
-        window->importImagesAndPDFs({pdf}, std::nullopt);
+        window->flows().importImagesAndPDFs(window->sink(), {pdf}, std::nullopt);
         QTRY_COMPARE(answers.otherDialogs, forms);
         QTRY_COMPARE(answers.stepsLeft(), 2 - forms.size());
         QCOMPARE(window->library().allBookmarks().toList(), oldRows());
@@ -368,7 +373,7 @@ private Q_SLOTS:
             dialog->findChild<QComboBox *>(QStringLiteral("importSlotPopup"))->setCurrentIndex(2);
             ModalAnswer::press(dialog, QStringLiteral("Import"));
         }});
-        window->importImagesAndPDFs({picture}, QStringLiteral("Set"));
+        window->flows().importImagesAndPDFs(window->sink(), {picture}, QStringLiteral("Set"));
         QTRY_COMPARE(status(*window), "Imported 1 title(s) to Slot 3 and added to \"Set\".");
         QCOMPARE(window->library().currentSlotId(), 3);
         QVERIFY(slotTile(*window, 3)->slotSelected);

@@ -9,9 +9,12 @@
 #include "core/metadata/MetadataEnrichmentService.h"
 #include "core/metadata/NetworkThrottle.h"
 #include "ui/app/AppContext.h"
+#include "ui/common/StatusLine.h"
+#include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/MainWindowController.h"
 #include "ui/metadata/AutoTagSheet.h"
 #include "ui/metadata/ImportSongDataModalRunner.h"
+#include "ui/metadata/MetadataImportFlow.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -35,6 +38,9 @@ struct ContextHolder {
 struct OpenWindow : ContextHolder, MainWindowController {
     OpenWindow() : MainWindowController(context) {}
     LibrarySession &library() { return context.library(); }
+    MetadataImportFlow &metadataImports() { return *findChild<MetadataImportFlow *>(); }
+    LibraryFlowService &flows() { return context.libraryFlows(); }
+    StatusLine &sink() { return *child<StatusLine>(*this, QStringLiteral("statusField")); }
 };
 
 // The first title stands in the built-in metadata (genre Jazz, a composer); "Autumn Leaves" is in two
@@ -144,9 +150,9 @@ private Q_SLOTS:
         const QHash<QString, std::function<void()>> actions{
             {"tagSelected", [&] { window->runAutoTagSelected(); }},
             {"tagAll", [&] { window->runAutoTagAll(); }},
-            {"bundledOnly", [&] { window->applyBundledMetadataToAll(); }},
-            {"importMetadata", [&] { window->importMetadata(); }},
-            {"importBookmarks", [&] { window->importBookmarksFromJSONPanel(); }},
+            {"bundledOnly", [&] { window->metadataImports().applyBundledMetadataToAll(); }},
+            {"importMetadata", [&] { window->metadataImports().importMetadata(); }},
+            {"importBookmarks", [&] { window->flows().importBookmarksFromJSONPanel(window->sink()); }},
             {"importSongData", [&] { window->presentImportSongDataFlow(); }},
             {"tagThisRow", [&] { window->contextTagThisRow(0); }},
             {"default", [&] { window->defaultModePressed(); }},
@@ -244,9 +250,9 @@ private Q_SLOTS:
         const QByteArray stored = TestHarness::readFile(SlotStore::slotFilePath(3));
         ModalAnswer answer(QStringLiteral("OK"));
         if (bookmarks)
-            window->importBookmarksFromFile(path);
+            window->flows().importBookmarksFromFile(window->sink(), path);
         else
-            window->importMetadataFile(path);
+            window->metadataImports().importMetadataFile(path);
         if (status.isEmpty()) {
             QTRY_COMPARE(answer.messages, QStringList{"Invalid file"});
             QVERIFY(!answer.informativeTexts.first().isEmpty());

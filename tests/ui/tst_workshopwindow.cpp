@@ -7,8 +7,12 @@
 #include "core/library/SlotStore.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/CoverThumbnailLoader.h"
+#include "ui/common/StatusLine.h"
 #include "ui/customfiles/CustomFilesWindowController.h"
+#include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/MainWindowController.h"
+#include "ui/viewer/OpenViewers.h"
+#include "ui/viewer/PdfViewerWindowController.h"
 #include "ui/workshop/WorkshopGridItemDelegate.h"
 #include "ui/workshop/WorkshopGridModel.h"
 #include "ui/workshop/WorkshopWindowController.h"
@@ -52,17 +56,6 @@ QStringList shownBooks(const QWidget &workshop)
     for (int row = 0; row < grid->model()->rowCount(); ++row)
         names.append(grid->model()->index(row, 0).data().toString());
     return names;
-}
-
-// Books of a fixed list, each listing counted.
-WorkshopToolbarActions listingActions(const QList<WorkshopSlotBook> &books, int *listings)
-{
-    WorkshopToolbarActions actions;
-    actions.getSlotBooks = [books, listings](qint64) -> WorkshopToolbarActions::SlotBooksJob {
-        ++*listings;
-        return [books] { return books; };
-    };
-    return actions;
 }
 
 WorkshopSlotBook available(const QString &path)
@@ -156,49 +149,45 @@ private Q_SLOTS:
             QStringLiteral(" — %1 • %2 books").arg(slotWord).arg(books.size())));
     }
 
-    // An action without its owner says so and changes nothing; the clearing actions list the books
-    // again all the same.
-    void actionsWithoutAnOwnerSaySo_data()
+    // The toolbar's actions are the library's flows: each reports in the workshop's own status line, not
+    // in the main window's.
+    void actionsReportInTheWorkshop_data()
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("alert");
-        QTest::addColumn<bool>("listsAgain");
-        QTest::newRow("Inject Bookmarks") << "workshopInjectButton"
-                                          << "Sync Bookmarks" << false;
         QTest::newRow("Merge pdfs") << "workshopMergeButton"
-                                    << "Merge data" << false;
-        QTest::newRow("Export") << "workshopExportButton"
-                                << "Export" << false;
+                                    << "Default slot is read-only";
+        QTest::newRow("Import") << "workshopImportButton"
+                                << "Default slot is read-only";
+        QTest::newRow("Import Metadata") << "workshopImportMetaButton"
+                                         << "Default slot is read-only";
         QTest::newRow("Clear list") << "workshopClearButton"
-                                    << "Clean list" << true;
+                                    << "Cannot clear the Default slot";
         QTest::newRow("the trash button") << "workshopDeleteButton"
-                                          << "Delete" << true;
-        QTest::newRow("Import Images/PDFs") << "workshopImportImagesButton"
-                                            << "Images/PDFs" << true;
+                                          << "Cannot clear the Default slot";
     }
 
-    void actionsWithoutAnOwnerSaySo()
+    void actionsReportInTheWorkshop()
     {
         QFETCH(QString, button);
         QFETCH(QString, alert);
-        QFETCH(bool, listsAgain);
-        AppContext context;
-        int listings = 0;
-        WorkshopWindowController workshop(context, listingActions({missing("A.pdf")}, &listings), 1);
+        SlotStore::saveSlot(0, {song("/b/A.pdf", "Song")}, QString());
+        SlotStore::saveMeta(SlotMeta{0, {}});
+        OpenWindow window;
+        statusField(window)->setText(QStringLiteral("main"));
+        WorkshopWindowController workshop(window.context);
         QTRY_COMPARE(shownBooks(workshop), QStringList{"A.pdf"});
         ModalAnswer answer(QStringLiteral("OK"));
         child<QPushButton>(workshop, button)->click();
         QCOMPARE(answer.messages, QStringList{alert});
-        QCOMPARE(
-            answer.informativeTexts,
-            QStringList{
-                "Open Bookmark Workshop from the main Lyrafold window so toolbar actions are connected."});
-        QCOMPARE(listings, listsAgain ? 2 : 1);
+        QCOMPARE(child<QLabel>(workshop, QStringLiteral("workshopStatusField"))->text(), alert);
+        QCOMPARE(statusField(window)->text(), QStringLiteral("main"));
+        QCOMPARE(SlotStore::loadSlot(0).size(), 1);
     }
 
-    // The relink button of a missing book shows on the Default tab only; it and a double click reach
-    // the owner with the book.
-    void relinkAndOpenReachTheOwner_data()
+    // The relink button of a missing book shows on the Default tab only; relinking and a double click
+    // reach the library, and what they did shows in the workshop.
+    void relinkAndOpen_data()
     {
         QTest::addColumn<qint64>("slot");
         QTest::addColumn<bool>("relinks");
@@ -206,45 +195,41 @@ private Q_SLOTS:
         QTest::newRow("a user's slot") << qint64(3) << false;
     }
 
-    void relinkAndOpenReachTheOwner()
+    void relinkAndOpen()
     {
         QFETCH(qint64, slot);
         QFETCH(bool, relinks);
-        AppContext context;
-        int listings = 0;
-        WorkshopToolbarActions actions =
-            listingActions({missing("Gone.pdf"), available(realBook)}, &listings);
-        QStringList calls;
-        actions.remapDefaultBook = [&calls](const QString &name, const QString &path) {
-            calls.append("relink " + name + " to " + QFileInfo(path).fileName());
-        };
-        actions.openSlotBook = [&calls](qint64 tab, const QString &name) {
-            calls.append(QStringLiteral("open %1 of %2").arg(name).arg(tab));
-        };
-        WorkshopWindowController workshop(context, actions, slot);
+        SlotStore::saveSlot(slot, {song("/gone/Gone.pdf", "Lost"), song(realBook, "Rag", 2)}, QString());
+        SlotStore::saveMeta(SlotMeta{slot, {}});
+        OpenWindow window;
+        WorkshopWindowController workshop(window.context);
         workshop.show();
         auto *grid = child<QListView>(workshop, QStringLiteral("workshopGrid"));
         QTRY_COMPARE(grid->model()->rowCount(), 2);
         QCoreApplication::processEvents();
+        const int gone = int(shownBooks(workshop).indexOf("Gone.pdf"));
 
         ModalAnswer answer([](QDialog *dialog) {
             if (auto *files = qobject_cast<QFileDialog *>(dialog)) {
                 // Typed, as a user would: selectFile() leaves a focused field alone.
-                files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(realBook);
+                files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(otherBook);
                 static_cast<QDialog *>(files)->done(QDialog::Accepted);
             }
         });
         const QRect relink =
-            WorkshopGridItemDelegate::relinkButtonRect(grid->visualRect(grid->model()->index(0, 0)));
+            WorkshopGridItemDelegate::relinkButtonRect(grid->visualRect(grid->model()->index(gone, 0)));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, relink.center());
-        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, centreOf(*grid, 1));
-        QStringList expected{QStringLiteral("open joplin-pineapple-rag.pdf of %1").arg(slot)};
+        auto *status = child<QLabel>(workshop, QStringLiteral("workshopStatusField"));
         if (relinks)
-            expected.append("relink Gone.pdf to joplin-pineapple-rag.pdf");
-        QTRY_COMPARE(calls.size(), expected.size());
-        calls.sort();
-        QCOMPARE(calls, expected);
+            QTRY_COMPARE(status->text(), QStringLiteral("Relinked Gone.pdf to dusty-strings-tunebook.pdf"));
         QCOMPARE(answer.otherDialogs.size(), relinks ? 1 : 0);
+        QTRY_COMPARE(grid->model()->rowCount(), 2);
+        const int rag = int(shownBooks(workshop).indexOf("joplin-pineapple-rag.pdf"));
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, centreOf(*grid, rag));
+        QTRY_COMPARE(window.context.viewers().list().size(), 1);
+        QVERIFY(status->text().startsWith(QStringLiteral("Opened: ")));
+        QCOMPARE(PdfViewerWindowController::current()->currentPdfPath(), realBook);
+        PdfViewerWindowController::current()->close();
     }
 
     // A cover that arrives after its cell shows another book is kept for later but not shown there; the
@@ -287,40 +272,42 @@ private Q_SLOTS:
         });
         child<QPushButton>(*workshop, QStringLiteral("workshopExportButton"))->click();
         QCOMPARE(title, QStringLiteral("Save CSV File"));
-        QTRY_COMPARE(statusField(window)->text(), QStringLiteral("Exported 2 bookmarks to ") + target);
+        QTRY_COMPARE(child<QLabel>(*workshop, QStringLiteral("workshopStatusField"))->text(),
+                     QStringLiteral("Exported 2 bookmarks to ") + target);
         QVERIFY(TestHarness::readFile(target).count('\n') == 2);
     }
 
-    // The window lists the groups by category and hands the chosen ones to its owner after the
-    // question.
+    // The window lists the groups by category and deletes the chosen ones after the question, saying so
+    // in its own status line.
     void customFilesWindowDeletesTheChosenFiles_data()
     {
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("select");
-        QTest::addColumn<QStringList>("deleted");
-        QTest::newRow("Delete") << "Delete" << true << QStringList{"Misty"};
-        QTest::newRow("Cancel") << "Cancel" << true << QStringList();
-        QTest::newRow("nothing selected") << "Delete" << false << QStringList();
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("Delete") << "Delete" << true << true;
+        QTest::newRow("Cancel") << "Cancel" << true << false;
+        QTest::newRow("nothing selected") << "Delete" << false << false;
     }
 
     void customFilesWindowDeletesTheChosenFiles()
     {
         QFETCH(QString, answer);
         QFETCH(bool, select);
-        QFETCH(QStringList, deleted);
-        const QList<CustomFileGroup> groups{
-            CustomFileGroup{"Blue Bossa", "Custom Singles (Custom).pdf", "/p/a.pdf", {1}, 1, true, "s", {}},
-            CustomFileGroup{"Misty", "Custom Singles (Custom).pdf", "/p/b.pdf", {1}, 1, true, "s", {}},
-            CustomFileGroup{"Reels (Custom)", "Reels (Custom).pdf", "/p/r.pdf", {2}, 2, false, "s", {}}};
-        AppContext context;
-        QStringList handed;
-        CustomFilesWindowController::Actions actions;
-        actions.reloadGroups = [groups] { return [groups] { return groups; }; };
-        actions.deleteGroups = [&handed](const QList<CustomFileGroup> &chosen) {
-            for (const CustomFileGroup &group : chosen)
-                handed.append(group.displayName);
-        };
-        CustomFilesWindowController window(context, actions);
+        QFETCH(bool, deleted);
+        const QString files = AppPaths::importLibraryPath();
+        BookmarkList singles;
+        for (const char *name : {"Blue Bossa", "Misty"}) {
+            const QString path = files + QLatin1Char('/') + QLatin1String(name) + ".pdf";
+            TestHarness::writeFile(path, "%PDF-1.4");
+            singles.append(song(path, QLatin1String(name)));
+            singles.last().pdfFileName = SlotStore::customSinglesBookName;
+        }
+        TestHarness::writeFile(files + "/Reels (Custom).pdf", "%PDF-1.4");
+        SlotStore::saveSlot(1, singles, QString());
+        SlotStore::saveSlot(2, {song(files + "/Reels (Custom).pdf", "Reel")}, QString());
+        SlotStore::saveMeta(SlotMeta{1, {}});
+        OpenWindow main;
+        CustomFilesWindowController window(main.context);
         auto *count = child<QLabel>(window, QStringLiteral("customFilesCount"));
         QTRY_COMPARE(count->text(), QStringLiteral("2 file(s)"));
         child<QComboBox>(window, QStringLiteral("customFilesCategory"))->setCurrentIndex(1);
@@ -333,27 +320,32 @@ private Q_SLOTS:
         ModalAnswer question(answer);
         child<QPushButton>(window, QStringLiteral("customFilesDeleteButton"))->click();
         QCOMPARE(question.messages.size(), select ? 1 : 0);
-        QCOMPARE(handed, deleted);
+        if (deleted)
+            QTRY_COMPARE(child<QLabel>(window, QStringLiteral("customFilesStatusField"))->text(),
+                         QStringLiteral("Deleted 1 custom file(s)."));
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(QFileInfo::exists(files + "/Misty.pdf"), !deleted);
+        QVERIFY(QFileInfo::exists(files + "/Blue Bossa.pdf"));
     }
 
     // The window opens on the kind that has files, and a listing that brings a new group (an import)
     // shows that group's kind.
     void customFilesWindowShowsTheKindJustImported()
     {
-        const CustomFileGroup single{"Misty", "Custom Singles (Custom).pdf", "/p/b.pdf", {1}, 1, true, "s",
-                                     {}};
-        const CustomFileGroup book{"Reels", "Reels.pdf", "/p/r.pdf", {2}, 2, false, "s", {}};
-        QList<CustomFileGroup> groups{book};
-        AppContext context;
-        CustomFilesWindowController::Actions actions;
-        actions.reloadGroups = [&groups] { return [groups] { return groups; }; };
-        CustomFilesWindowController window(context, actions);
+        const QString files = AppPaths::importLibraryPath();
+        TestHarness::writeFile(files + "/Reels (Custom).pdf", "%PDF-1.4");
+        TestHarness::writeFile(files + "/Misty.pdf", "%PDF-1.4");
+        SlotStore::saveSlot(2, {song(files + "/Reels (Custom).pdf", "Reel")}, QString());
+        SlotStore::saveMeta(SlotMeta{1, {}});
+        OpenWindow main;
+        CustomFilesWindowController window(main.context);
         auto *category = child<QComboBox>(window, QStringLiteral("customFilesCategory"));
         auto *count = child<QLabel>(window, QStringLiteral("customFilesCount"));
         QTRY_COMPARE(category->currentIndex(), 1);
         QCOMPARE(count->text(), QStringLiteral("1 file(s)"));
-        groups.append(single);
-        child<QPushButton>(window, QStringLiteral("customFilesRefreshButton"))->click();
+        BookmarkEntry single = song(files + "/Misty.pdf", "Misty");
+        single.pdfFileName = SlotStore::customSinglesBookName;
+        main.library().appendImportedBookmarks({single}, 1, QString());
         QTRY_COMPARE(category->currentIndex(), 0);
         QCOMPARE(count->text(), QStringLiteral("1 file(s)"));
     }
@@ -387,7 +379,8 @@ private Q_SLOTS:
         std::optional<TestHarness::FileSizeLimit> limit;
         if (fullDisk)
             limit.emplace(32 * 1024);
-        window.deleteCustomFileGroups(groups);
+        window.context.libraryFlows().deleteCustomFileGroups(*child<StatusLine>(window, "statusField"),
+                                                             groups);
         QTRY_COMPARE(statusField(window)->text(), status);
         LibrarySession::waitForPendingSaves();
         limit.reset();

@@ -7,6 +7,8 @@
 // Prints "asked" once the files are handed over.
 
 #include "ui/app/AppContext.h"
+#include "ui/common/StatusLine.h"
+#include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/MainWindowController.h"
 
 #include <QApplication>
@@ -33,10 +35,11 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("playlist")))
         playlist = parser.value(QStringLiteral("playlist"));
     const QStringList files = parser.values(QStringLiteral("file"));
-    QTimer::singleShot(1000, &window, [&window, files, playlist] {
+    QTimer::singleShot(1000, &window, [&context, &window, files, playlist] {
         std::printf("asked\n");
         std::fflush(stdout);
-        window.importImagesAndPDFs(files, playlist);
+        auto *status = window.findChild<StatusLine *>(QStringLiteral("statusField"));
+        context.libraryFlows().importImagesAndPDFs(*status, files, playlist);
     });
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "ui/app/AppContext.h"
 
 #include "core/common/NotificationBus.h"
+#include "ui/library/LibraryFlowService.h"
 #include "ui/viewer/OpenViewers.h"
 
 AppContext::AppContext()
@@ -8,7 +9,8 @@ AppContext::AppContext()
                                           [this](const QString &path, const QString &asidePath) {
                                               m_setAsideAtStart.append({path, asidePath});
                                           })),
-      m_library(m_playlists), m_viewers(std::make_unique<OpenViewers>())
+      m_library(m_playlists), m_viewers(std::make_unique<OpenViewers>()),
+      m_libraryFlows(std::make_unique<LibraryFlowService>(*this))
 {
     QObject::disconnect(m_setAsideRecorder);
 }

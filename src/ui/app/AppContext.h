@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+class LibraryFlowService;
 class NotificationBus;
 class OpenViewers;
 
@@ -30,6 +31,9 @@ public:
     NotificationBus &notifications();
     // The viewers open in the application, whichever window opened them.
     OpenViewers &viewers() { return *m_viewers; }
+    // The library work that several windows start (extraction, imports, export, custom files,
+    // relinking, opening songs), each reporting to the window it was started in.
+    LibraryFlowService &libraryFlows() { return *m_libraryFlows; }
 
     // The state files set aside while the context was made (the playlists file is read then), before
     // any window could hear of it: (file, where it went). The main window tells them.
@@ -46,4 +50,5 @@ private:
     LibrarySession m_library;
     // The viewers work with the library and the playlists: they go first.
     std::unique_ptr<OpenViewers> m_viewers;
+    std::unique_ptr<LibraryFlowService> m_libraryFlows;
 };

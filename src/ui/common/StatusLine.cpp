@@ -16,8 +16,22 @@ StatusLine::StatusLine(const QString &objectName, QWidget *parent) : QLabel(pare
 
 void StatusLine::setStatus(const QString &text)
 {
+    m_showsReady = false;
     setText(text);
     setToolTip(text);
+}
+
+void StatusLine::showReady()
+{
+    setStatus(LyrafoldLanguageService::localized(QStringLiteral("Ready")));
+    setToolTip(QString());
+    m_showsReady = true;
+}
+
+void StatusLine::retranslateReady()
+{
+    if (m_showsReady)
+        showReady();
 }
 
 QString StatusLine::failedSaveText(const QString &path, const QString &reason)

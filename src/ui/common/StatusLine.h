@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/common/StatusSink.h"
+
 #include <QLabel>
 
 // A window's status line: what was done last, or why it failed, in the window's own words (the language
@@ -8,13 +10,20 @@
 //
 // Saves run in the background: a write that fails after a success text was shown replaces that text
 // (reportFailedSaves()).
-class StatusLine : public QLabel {
+class StatusLine : public QLabel, public StatusSink {
     Q_OBJECT
 
 public:
     explicit StatusLine(const QString &objectName, QWidget *parent = nullptr);
 
     void setStatus(const QString &text);
+    // "Ready" in the interface's language: the line a window starts with, which follows every switch of
+    // the language until a status replaces it.
+    void showReady();
+    void retranslateReady();
+
+    void showStatus(const QString &text) override { setStatus(text); }
+    QWidget *statusWindow() override { return window(); }
 
     // "Could not save playlists.json: disk full".
     static QString failedSaveText(const QString &path, const QString &reason);
@@ -26,4 +35,7 @@ public:
             setStatus(failedSaveText(path, reason));
         });
     }
+
+private:
+    bool m_showsReady = false;
 };

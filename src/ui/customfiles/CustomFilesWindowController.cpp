@@ -4,7 +4,9 @@
 #include "ui/common/CoverThumbnailLoader.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldTheme.h"
+#include "ui/common/StatusLine.h"
 #include "ui/common/WindowPlacement.h"
+#include "ui/library/LibraryFlowService.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
 #include <QAbstractListModel>
@@ -169,9 +171,8 @@ public:
 
 } // namespace
 
-CustomFilesWindowController::CustomFilesWindowController(AppContext &context, Actions actions,
-                                                         QWidget *parent)
-    : QWidget(parent, Qt::Window), m_actions(std::move(actions))
+CustomFilesWindowController::CustomFilesWindowController(AppContext &context, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_context(context)
 {
     setObjectName(QStringLiteral("customFilesWindow"));
     setWindowTitle(QStringLiteral("Custom Files"));
@@ -222,12 +223,14 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, Ac
 
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(8);
-    buttons->addStretch(1);
+    m_statusField = new StatusLine(QStringLiteral("customFilesStatusField"));
+    m_statusField->reportFailedSaves(context.library());
+    buttons->addWidget(m_statusField, 1);
     auto *import = new QPushButton(QStringLiteral("Import Images/PDFs"));
     import->setObjectName(QStringLiteral("customFilesImportButton"));
     LyrafoldTheme::styleMatteRedButton(import);
-    import->setEnabled(bool(m_actions.importImagesAndPDFs));
-    connect(import, &QPushButton::clicked, this, [this] { m_actions.importImagesAndPDFs(); });
+    connect(import, &QPushButton::clicked, this,
+            [this] { m_context.libraryFlows().importImagesAndPDFsToLibrary(*m_statusField); });
     buttons->addWidget(import);
     auto *refresh = new QPushButton(QStringLiteral("Refresh"));
     refresh->setObjectName(QStringLiteral("customFilesRefreshButton"));
@@ -250,15 +253,14 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, Ac
 
 void CustomFilesWindowController::reloadGroups()
 {
-    if (!m_actions.reloadGroups)
-        return;
-    m_listing.start(m_actions.reloadGroups, [this](QList<CustomFileGroup> groups) {
-        showKindOfNewGroups(groups);
-        m_groups = std::move(groups);
-        // A cover that could not be made is tried again with each new listing.
-        m_covers->retryFailed();
-        applyCategory();
-    });
+    m_listing.start([this] { return m_context.library().customFileGroupsJob(); },
+                    [this](QList<CustomFileGroup> groups) {
+                        showKindOfNewGroups(groups);
+                        m_groups = std::move(groups);
+                        // A cover that could not be made is tried again with each new listing.
+                        m_covers->retryFailed();
+                        applyCategory();
+                    });
 }
 
 void CustomFilesWindowController::showKindOfNewGroups(const QList<CustomFileGroup> &groups)
@@ -314,7 +316,7 @@ void CustomFilesWindowController::deletePressed()
         if (index.row() < m_model->groups().size())
             selected.append(m_model->groups().at(index.row()));
     }
-    if (selected.isEmpty() || !m_actions.deleteGroups)
+    if (selected.isEmpty())
         return;
     const QString question = selected.size() == 1
                                  ? QStringLiteral("Delete custom file?")
@@ -325,6 +327,6 @@ void CustomFilesWindowController::deletePressed()
                                           "playlist uses them."),
                            {QStringLiteral("Delete"), QStringLiteral("Cancel")}) != 0)
         return;
-    m_actions.deleteGroups(selected);
+    m_context.libraryFlows().deleteCustomFileGroups(*m_statusField, selected);
     reloadGroups();
 }

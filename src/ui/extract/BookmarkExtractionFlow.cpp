@@ -9,8 +9,8 @@
 #include <QFileDialog>
 #include <QSet>
 
-BookmarkExtractionFlow::BookmarkExtractionFlow(LibrarySession &session, QWidget *window)
-    : QObject(window), m_session(session), m_window(window)
+BookmarkExtractionFlow::BookmarkExtractionFlow(LibrarySession &session, QObject *parent)
+    : QObject(parent), m_session(session)
 {
 }
 

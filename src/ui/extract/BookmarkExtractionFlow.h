@@ -17,8 +17,11 @@ class BookmarkExtractionFlow : public QObject {
     Q_OBJECT
 
 public:
-    BookmarkExtractionFlow(LibrarySession &session, QWidget *window);
+    BookmarkExtractionFlow(LibrarySession &session, QObject *parent);
     ~BookmarkExtractionFlow() override;
+
+    // The window the questions and panels of the next run belong to.
+    void setWindow(QWidget *window) { m_window = window; }
 
     // The Extract tile: the folder panel without a folder; with one, the slot prompt for an empty slot,
     // else the choice of a new folder or a re-extraction of this one.

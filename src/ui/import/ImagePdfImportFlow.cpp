@@ -13,8 +13,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-ImagePdfImportFlow::ImagePdfImportFlow(AppContext &context, QWidget *window)
-    : QObject(window), m_context(context), m_window(window)
+ImagePdfImportFlow::ImagePdfImportFlow(AppContext &context, QWidget *window, QObject *parent)
+    : QObject(parent), m_context(context), m_window(window)
 {
 }
 

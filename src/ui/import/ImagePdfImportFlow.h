@@ -21,7 +21,10 @@ class ImagePdfImportFlow : public QObject {
     Q_OBJECT
 
 public:
-    ImagePdfImportFlow(AppContext &context, QWidget *window);
+    // window: the parent of the flow's panels and alerts, the window the import was started in.
+    ImagePdfImportFlow(AppContext &context, QWidget *window, QObject *parent);
+
+    QWidget *window() const { return m_window; }
 
     // The open panel for pictures and PDFs, then the import of the chosen files.
     void importImagesAndPDFsToLibrary();

@@ -4,18 +4,18 @@
 #include "ui/mainwindow/MainWindowController.h"
 
 #include "core/common/Hop.h"
-#include "core/common/LaunchLog.h"
 #include "core/library/DefaultBookmarks.h"
 #include "core/library/LibraryColumns.h"
 #include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
+#include "ui/common/StatusLine.h"
 #include "ui/common/TablePagePreview.h"
+#include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/BookmarkTableDelegate.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/mainwindow/MetadataEditDialog.h"
-#include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QApplication>
 #include <QDir>
@@ -139,43 +139,15 @@ void MainWindowController::openPdfFromTableDoubleClick()
 
 void MainWindowController::openPdf(const BookmarkEntry &entry)
 {
-    // A book found elsewhere is stored with its new path; the user's search runs again and stays.
-    const OpenSongPlan plan = m_session.planOpenPdf(entry);
-    if (!plan.request) {
-        showFileNotFound(plan.missingPath);
-        return;
-    }
-    logToFile(QStringLiteral("Opening PDF viewer — detailed log: ") + QDir::tempPath() +
-              QStringLiteral("/Lyrafold_pdfview.log"));
-    showInViewer(*plan.request);
-}
-
-void MainWindowController::openPdfWithContext(const BookmarkEntry &entry, const BookmarkList &context)
-{
-    const OpenSongPlan plan = m_session.planOpenPdfWithContext(entry, context);
-    if (!plan.request) {
-        showFileNotFound(plan.missingPath);
-        return;
-    }
-    showInViewer(*plan.request);
-}
-
-void MainWindowController::showFileNotFound(const QString &path)
-{
-    LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, QStringLiteral("File not found"), path);
-}
-
-void MainWindowController::showInViewer(const ViewerOpenRequest &request)
-{
-    const PdfViewerWindowController *viewer = PdfViewerWindowController::openSong(m_context, request);
-    setStatus(viewer->openError().value_or(request.statusText));
+    m_context.libraryFlows().openSong(*m_statusField, entry);
 }
 
 // ---- Deleting rows and the row actions
 
 void MainWindowController::deleteSelectedRows()
 {
-    if (!ensureCurrentSlotEditable(QStringLiteral("delete bookmarks")))
+    if (!m_context.libraryFlows().ensureCurrentSlotEditable(*m_statusField,
+                                                            QStringLiteral("delete bookmarks")))
         return;
     // The rows shown and selected, counted once per song; none that the search hides.
     const QList<qsizetype> positions = m_session.uniqueDisplayedPositions(selectedDisplayRows());
@@ -243,20 +215,9 @@ void MainWindowController::showRowContextMenu(const QPoint &viewportPosition)
 
 // ---- Metadata editing
 
-bool MainWindowController::ensureCurrentSlotEditable(const QString &action)
-{
-    if (m_session.currentSlotId() != 0)
-        return true;
-    LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning,
-                       QStringLiteral("Default slot is read-only"),
-                       QStringLiteral("You cannot %1 in Default. Switch to Slot 1-5.").arg(action));
-    setStatus(QStringLiteral("Default slot is read-only"));
-    return false;
-}
-
 void MainWindowController::editSelectedMetadata()
 {
-    if (!ensureCurrentSlotEditable(QStringLiteral("edit metadata")))
+    if (!m_context.libraryFlows().ensureCurrentSlotEditable(*m_statusField, QStringLiteral("edit metadata")))
         return;
     const BookmarkEntry *shown = m_session.displayedBookmark(selectedDisplayRows().value(0, -1));
     if (!shown) {
@@ -313,7 +274,9 @@ void MainWindowController::applyCellEdit(const BookmarkEntry &entry, const QStri
 {
     // Every way out clears the flag, so the previews come back whatever became of the edit.
     const auto done = qScopeGuard([this] { m_preview->setSuspended(false); });
-    if (!ensureCurrentSlotEditable(QStringLiteral("edit bookmarks")) || column.isEmpty())
+    if (!m_context.libraryFlows().ensureCurrentSlotEditable(*m_statusField,
+                                                            QStringLiteral("edit bookmarks")) ||
+        column.isEmpty())
         return;
     if (BookmarkMetadata::isMetadataColumn(column) && m_customModeToggle) {
         m_customModeToggle->setChecked(true);

@@ -18,6 +18,7 @@
 #include "ui/mainwindow/TileView.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
+#include "ui/metadata/MetadataImportFlow.h"
 #include "ui/playlists/PlaylistsWindowController.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/TitleShareFlow.h"
@@ -55,6 +56,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
     setupUI();
     connectOwners();
     setupLibraryFlows();
+    m_metadataImports = new MetadataImportFlow(m_context, *m_statusField, this);
 
     m_session.restoreActiveSlot();
     showCurrentSlotTile();
@@ -126,9 +128,7 @@ const QSet<QString> &MainWindowController::editableColumns()
 
 void MainWindowController::setStatus(const QString &text)
 {
-    m_statusIsReady = false;
-    if (m_statusField)
-        m_statusField->setStatus(text);
+    m_statusField->setStatus(text);
 }
 
 // ---- Window state
@@ -142,9 +142,8 @@ void MainWindowController::applyLocalizedText()
         m_editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
     if (m_tipsLabel)
         m_tipsLabel->setText(tipsText(m_tipsLabel->font()));
-    // "Ready", the status the window starts with, follows the language until a status replaces it.
-    if (m_statusField && m_statusIsReady)
-        m_statusField->setText(LyrafoldLanguageService::localized(QStringLiteral("Ready")));
+    if (m_statusField)
+        m_statusField->retranslateReady();
     refreshSearchResultCount();
 }
 
@@ -379,11 +378,11 @@ void MainWindowController::customModeToggled()
 
 void MainWindowController::defaultModePressed()
 {
-    if (m_customModeToggle && m_customModeToggle->isChecked()) {
+    if (m_customModeToggle)
         m_customModeToggle->setChecked(false);
-        applyCustomToggleChrome();
-    }
-    loadDefaultMetadata();
+    // A press on a lit DEFAULT lights it again.
+    applyCustomToggleChrome();
+    m_metadataImports->loadDefaultMetadata();
 }
 
 void MainWindowController::openAutoPlaylist()

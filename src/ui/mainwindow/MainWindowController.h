@@ -14,7 +14,6 @@
 #include <optional>
 
 class AppContext;
-class BookmarkExtractionFlow;
 class AutoTagRun;
 class AutoTagSheet;
 class BookmarkHoverOverlay;
@@ -22,7 +21,7 @@ class BookmarkTableModel;
 class BookmarkTableView;
 class CustomFilesWindowController;
 class MainSettingsMenu;
-class ImagePdfImportFlow;
+class MetadataImportFlow;
 class PdfViewerWindowController;
 class PlaylistsWindowController;
 class QAbstractButton;
@@ -41,8 +40,6 @@ class TablePagePreview;
 class WindowsStyleSlotTileView;
 class WindowsStyleToggleToolTileView;
 class WorkshopWindowController;
-struct CustomFileGroup;
-struct WorkshopToolbarActions;
 
 // The main library window: the tool strip with the slot tiles, the search row, the library table and
 // the status line. It shows the application's LibrarySession and forwards to it; what a change of the
@@ -106,8 +103,7 @@ public:
     void setColumnEditModeEnabled(bool enabled);
     void toggleColumnEditMode();
 
-    // Metadata editing. The guard refuses every change in the read-only Default slot (with an alert).
-    bool ensureCurrentSlotEditable(const QString &action);
+    // Metadata editing.
     void editSelectedMetadata();
     // What the edit dialog's Save does with its values for the entry's title.
     void applyMetadataDialogValues(const BookmarkEntry &entry, const MetadataValues &values);
@@ -126,7 +122,6 @@ public:
 
     // Opening songs in the viewer.
     void openPdf(const BookmarkEntry &entry);
-    void openPdfWithContext(const BookmarkEntry &entry, const BookmarkList &context);
 
     // Row actions and deletion.
     void deleteSelectedRows();
@@ -151,12 +146,10 @@ public:
     void setSongRecognizer(SongRecognizer *recognizer);
 
     // The windows and flows of the tool strip, the menus and the row buttons.
-    void extractBookmarks();
     void loadDefaultBookmarks();
     void openCustomFiles();
     void customModeToggled();
     void defaultModePressed();
-    void mergeSlotsIntoCurrent();
     void openBookmarkWorkshop();
     void presentImportSongDataFlow();
     void openAutoPlaylist();
@@ -173,44 +166,18 @@ public:
     void saveSlotNow();
     void reloadSlotNow();
     void copySlotToAnother();
-    void clearCurrentSlot();
-    void newExtraction();
-    void importMetadata();
-    void applyBundledMetadataToAll();
     // Add-to-playlist mode ("Add Song" in the playlists window) and playlist files opened from the
     // desktop: the playlists window comes forward with the playlists.
     void enterAddToPlaylistMode(const QVariantMap &userInfo);
     void startFinishAddToPlaylistPulse();
     void handleOpenLyfFile(const QVariantMap &userInfo);
 
-    // Imports of pictures and PDFs into a slot: the open panel (the custom files window and the
-    // workshop reach it too), and files chosen or dropped elsewhere, optionally for a playlist.
-    void importImagesAndPDFsToLibrary();
-    void importImagesAndPDFs(const QStringList &paths, const std::optional<QString> &targetPlaylistName);
-    // Cancels the extraction that is running (the status line's Cancel).
-    void cancelExtraction();
-
-    // Song metadata (MainWindowSongData.cpp). DEFAULT applies the built-in metadata to the slot that
-    // is current when it is pressed; the folder path field takes a folder typed into it.
-    void loadDefaultMetadata();
-    void applyMetadataToBookmarks(const QString &metadataFile);
+    // The folder path field takes a folder typed into it.
     void applyFolderPathFromField();
-    // The bookmark and metadata file imports, each refused in the Default slot. The panels ask for the
-    // file; the bookmark workshop calls them too. The file variants take a file chosen already.
-    void importBookmarksFromJSONPanel();
-    void importBookmarksFromFile(const QString &path);
-    void importMetadataFile(const QString &path);
     // Every auto-tag run starts here (Import Song Data, Tag selected, Auto-tag all, Auto-tag this
     // row): one at a time, shown in a sheet over the window. No options: only empty fields are filled.
     void startAutoTagRun(const QList<qsizetype> &candidates,
                          const std::optional<SongDataImportOptions> &options);
-
-    // What the bookmark workshop and the custom files window ask of the library, and the CSV export of
-    // the current slot (MainWindowWorkshop.cpp).
-    void exportBookmarksCSV();
-    void remapDefaultSlotBook(const QString &expectedPdfFileName, const QString &replacementPath);
-    void openWorkshopSlotBook(qint64 slotId, const QString &bookName);
-    void deleteCustomFileGroups(const QList<CustomFileGroup> &groups);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -277,7 +244,6 @@ private:
     QWidget *m_rowShareAnchor = nullptr;
 
     bool m_isColumnEditModeEnabled = false;
-    bool m_statusIsReady = true;
     std::optional<QString> m_addToPlaylistTargetName;
     QPointer<PlaylistsWindowController> m_playlistsWindowController;
     QSet<QString> m_selectedKeys;
@@ -291,14 +257,12 @@ private:
 
     SongRecognizer *m_songRecognizer = nullptr;
 
-    BookmarkExtractionFlow *m_extractionFlow = nullptr;
-    ImagePdfImportFlow *m_importFlow = nullptr;
+    MetadataImportFlow *m_metadataImports = nullptr;
     QProgressBar *m_statusProgress = nullptr;
     QPushButton *m_statusCancelButton = nullptr;
     QPointer<AutoTagRun> m_autoTagRun;
     QPointer<AutoTagSheet> m_autoTagSheet;
 
-    WorkshopToolbarActions workshopToolbarActions();
     QPointer<WorkshopWindowController> m_workshopWindowController;
     QPointer<CustomFilesWindowController> m_customFilesWindowController;
 };

@@ -5,6 +5,7 @@
 #include "core/common/HoverLog.h"
 #include "core/common/LaunchLog.h"
 #include "core/library/LibraryColumns.h"
+#include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldPlaylistStyleHeaderBarView.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
@@ -13,6 +14,7 @@
 #include "ui/common/StatusLine.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/common/TablePagePreview.h"
+#include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/BookmarkHoverOverlay.h"
 #include "ui/mainwindow/BookmarkTableDelegate.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
@@ -21,6 +23,7 @@
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/mainwindow/WindowsStyleToolTileView.h"
+#include "ui/metadata/MetadataImportFlow.h"
 #include "ui/services/LyrafoldHelpService.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
@@ -191,6 +194,9 @@ QWidget *MainWindowController::buildToolStrip()
     const auto action = [this](void (MainWindowController::*method)()) {
         return [this, method](QAbstractButton *) { (this->*method)(); };
     };
+    const auto flow = [this](void (LibraryFlowService::*method)(StatusSink &)) {
+        return [this, method](QAbstractButton *) { (m_context.libraryFlows().*method)(*m_statusField); };
+    };
     const auto tile = [this](const QString &title, const QString &image, const QString &toolTip,
                              TileView::Action act, std::optional<qreal> height = std::nullopt) {
         return new WindowsStyleToolTileView(title, LyrafoldUIAssets::image(image, 64), toolTip,
@@ -204,7 +210,7 @@ QWidget *MainWindowController::buildToolStrip()
     row->setSpacing(tileSpacing);
     auto *extract = tile(QStringLiteral("Extract\nBookmarks"), QStringLiteral("extract_bookmarks"),
                          QStringLiteral("Scan the selected folder for PDFs and extract bookmarks."),
-                         action(&MainWindowController::extractBookmarks));
+                         flow(&LibraryFlowService::extractBookmarks));
     m_extractButton = extract->hitButton();
     m_extractButton->setObjectName(QStringLiteral("extractButton"));
     m_extractButton->setEnabled(false);
@@ -310,11 +316,13 @@ QWidget *MainWindowController::buildSlotPanel()
         grid->addWidget(tileView, slot / 3, slot % 3);
     }
     row->addLayout(grid);
-    row->addWidget(new WindowsStyleToolTileView(
-                       QStringLiteral("Merge"), LyrafoldUIAssets::image(QStringLiteral("merge_slots"), 64),
-                       QStringLiteral("Merge other slots into the current slot."),
-                       [this](QAbstractButton *) { mergeSlotsIntoCurrent(); }, QString(), 106),
-                   0, Qt::AlignVCenter);
+    row->addWidget(
+        new WindowsStyleToolTileView(
+            QStringLiteral("Merge"), LyrafoldUIAssets::image(QStringLiteral("merge_slots"), 64),
+            QStringLiteral("Merge other slots into the current slot."),
+            [this](QAbstractButton *) { m_context.libraryFlows().mergeSlotsIntoCurrent(*m_statusField); },
+            QString(), 106),
+        0, Qt::AlignVCenter);
     return panel;
 }
 
@@ -493,7 +501,7 @@ QWidget *MainWindowController::buildStatusPanel()
     row->setSpacing(10);
     m_statusField = new StatusLine(QStringLiteral("statusField"));
     m_statusField->setFont(systemFont(12, QFont::Normal));
-    m_statusField->setText(LyrafoldLanguageService::localized(QStringLiteral("Ready")));
+    m_statusField->showReady();
     row->addWidget(m_statusField, 1);
 
     m_finishAddToPlaylistButton = new QPushButton(QStringLiteral("Done"));
@@ -516,6 +524,12 @@ void MainWindowController::installAdvancedMenus()
         connect(item, &QAction::triggered, this, act);
     };
     const auto call = [this](Method method) { return [this, method] { (this->*method)(); }; };
+    const auto flow = [this](void (LibraryFlowService::*method)(StatusSink &)) {
+        return [this, method] { (m_context.libraryFlows().*method)(*m_statusField); };
+    };
+    const auto metadata = [this](void (MetadataImportFlow::*method)()) {
+        return [this, method] { (m_metadataImports->*method)(); };
+    };
 
     auto *slotsMenu = new QMenu(QStringLiteral("Slots"), bar);
     addItem(slotsMenu, QStringLiteral("Save Slot to Disk"), call(&MainWindowController::saveSlotNow));
@@ -523,22 +537,22 @@ void MainWindowController::installAdvancedMenus()
     addItem(slotsMenu, QStringLiteral("Copy Slot to Another…"),
             call(&MainWindowController::copySlotToAnother));
     addItem(slotsMenu, QStringLiteral("Merge Slots into Current…"),
-            call(&MainWindowController::mergeSlotsIntoCurrent));
-    addItem(slotsMenu, QStringLiteral("Clear Current Slot…"), call(&MainWindowController::clearCurrentSlot));
+            flow(&LibraryFlowService::mergeSlotsIntoCurrent));
+    addItem(slotsMenu, QStringLiteral("Clear Current Slot…"), flow(&LibraryFlowService::clearCurrentSlot));
     slotsMenu->addSeparator();
     addItem(slotsMenu, QStringLiteral("New Extraction (Clear Table)…"),
-            call(&MainWindowController::newExtraction));
+            flow(&LibraryFlowService::newExtraction));
 
     auto *tools = new QMenu(QStringLiteral("Tools"), bar);
     addItem(tools, QStringLiteral("Edit Metadata for Selected Row…"),
             call(&MainWindowController::editSelectedMetadata));
     addItem(tools, QStringLiteral("Import Metadata File (CSV / JSON)…"),
-            call(&MainWindowController::importMetadata));
+            metadata(&MetadataImportFlow::importMetadata));
     tools->addSeparator();
     addItem(tools, QStringLiteral("Auto-Tag All Bookmarks…"), call(&MainWindowController::runAutoTagAll));
     addItem(tools, QStringLiteral("Auto-Tag Selected Rows"), call(&MainWindowController::runAutoTagSelected));
     addItem(tools, QStringLiteral("Apply Bundled Metadata Only"),
-            call(&MainWindowController::applyBundledMetadataToAll));
+            metadata(&MetadataImportFlow::applyBundledMetadataToAll));
     tools->addSeparator();
     addItem(tools, QStringLiteral("Discogs API Token…"), [this] { m_settingsMenu->promptDiscogsToken(); });
 

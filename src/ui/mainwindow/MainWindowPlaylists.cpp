@@ -32,11 +32,6 @@ void MainWindowController::openPlaylists()
         delete m_playlistsWindowController.data();
         auto *window = new PlaylistsWindowController(m_context);
         m_playlistsWindowController = window;
-        window->onImportFilesToPlaylist = [main = QPointer<MainWindowController>(this)](
-                                              const QStringList &paths, const QString &playlistName) {
-            if (main)
-                main->importImagesAndPDFs(paths, playlistName);
-        };
         connect(window, &PlaylistsWindowController::windowClosed, this,
                 &MainWindowController::playlistsWindowClosed);
         window->showWindow();

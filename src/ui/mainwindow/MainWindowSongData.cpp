@@ -1,21 +1,18 @@
-// What the main window does with song metadata: the library mode and the built-in metadata, the
-// folder typed into the folder path field, the bookmark and metadata file imports, and the auto-tag
-// runs with their column choice and progress sheet.
+// What the main window does with song metadata: the folder typed into the folder path field and the
+// auto-tag runs with their column choice and progress sheet.
 
 #include "ui/mainwindow/MainWindowController.h"
 
 #include "core/common/Hop.h"
-#include "core/library/BookmarkImport.h"
-#include "core/library/MetadataImport.h"
-#include "core/library/SlotMetadataJob.h"
 #include "core/metadata/AutoTagRun.h"
-#include "core/metadata/BundledMetadata.h"
 #include "core/text/TextUtils.h"
+#include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
+#include "ui/common/StatusLine.h"
+#include "ui/library/LibraryFlowService.h"
 #include "ui/metadata/AutoTagSheet.h"
 #include "ui/metadata/ImportSongDataModalRunner.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,89 +29,7 @@ QList<qsizetype> everyPosition(qsizetype count)
     return positions;
 }
 
-// The status line after a metadata change made on a worker. appliedText is the line for a change of
-// the current slot; a change that went to its own slot after another became current names that slot.
-QString jobStatus(const SlotMetadataJob::Outcome &outcome, const QString &appliedText,
-                  const QString &slotName)
-{
-    using Kind = SlotMetadataJob::Outcome::Kind;
-    switch (outcome.kind) {
-    case Kind::applied:
-        return appliedText;
-    case Kind::appliedToStored:
-        return QStringLiteral("%1 \u2014 %2, the slot it was started in").arg(appliedText, slotName);
-    case Kind::slotEmpty:
-        return QStringLiteral("%1 holds no bookmarks any more; nothing was changed.").arg(slotName);
-    case Kind::writeFailed:
-        return QStringLiteral("Could not save %1: %2").arg(slotName, outcome.error);
-    }
-    return appliedText;
-}
-
 } // namespace
-
-// ---- The library mode and the built-in metadata
-
-void MainWindowController::loadDefaultMetadata()
-{
-    setStatus(QStringLiteral("Loading metadata..."));
-    const std::optional<QString> path = TitleMetadataIndex::bundledFilePath();
-    if (!path) {
-        setStatus(QStringLiteral("Metadata file not found"));
-        return;
-    }
-    applyMetadataToBookmarks(*path);
-}
-
-void MainWindowController::applyMetadataToBookmarks(const QString &metadataFile)
-{
-    // The result belongs to the slot of the press, whichever is current when it is ready.
-    const qint64 slot = m_session.currentSlotId();
-    Hop::run(
-        this, [metadataFile] { return BundledMetadata::loadFile(metadataFile); },
-        [this, slot](Result<TitleMetadataIndex::RecordMap> records) {
-            if (!records) {
-                setStatus(records.error().message);
-                return;
-            }
-            auto *job = new SlotMetadataJob(
-                m_session, slot,
-                [records = std::move(records).value()](LibraryRows &rows, const TitleKeyIndex &titles) {
-                    return BundledMetadata::applyToRows(rows, titles, records,
-                                                        BundledMetadata::Rule::overwrite);
-                },
-                LibrarySession::PlaylistSync::skip, this);
-            connect(job, &SlotMetadataJob::finished, this, [this](const SlotMetadataJob::Outcome &outcome) {
-                applyCustomToggleChrome();
-                refreshSearchResultCount();
-                setStatus(jobStatus(outcome,
-                                    QStringLiteral("Applied metadata to %1 of %2 bookmarks")
-                                        .arg(outcome.matched)
-                                        .arg(outcome.rowCount),
-                                    m_session.slotTileNames().value(outcome.slot)));
-            });
-            job->start();
-        });
-}
-
-void MainWindowController::applyBundledMetadataToAll()
-{
-    if (!ensureCurrentSlotEditable(QStringLiteral("apply metadata")) || m_session.allBookmarks().isEmpty())
-        return;
-    auto *job = new SlotMetadataJob(
-        m_session, m_session.currentSlotId(),
-        [](LibraryRows &rows, const TitleKeyIndex &titles) {
-            return BundledMetadata::applyToRows(rows, titles, TitleMetadataIndex::records(),
-                                                BundledMetadata::Rule::fillEmpty);
-        },
-        LibrarySession::PlaylistSync::sync, this);
-    connect(job, &SlotMetadataJob::finished, this, [this](const SlotMetadataJob::Outcome &outcome) {
-        setStatus(jobStatus(
-            outcome, QStringLiteral("Bundled metadata applied to %1 matching title(s).").arg(outcome.matched),
-            m_session.slotTileNames().value(outcome.slot)));
-    });
-    job->start();
-}
 
 void MainWindowController::applyFolderPathFromField()
 {
@@ -136,104 +51,6 @@ void MainWindowController::applyFolderPathFromField()
         m_customModeToggle->setChecked(true);
     applyCustomToggleChrome();
     setStatus(QStringLiteral("Folder: ") + path);
-}
-
-// ---- Bookmark and metadata files
-
-void MainWindowController::importBookmarksFromJSONPanel()
-{
-    if (!ensureCurrentSlotEditable(QStringLiteral("import bookmarks")))
-        return;
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Import bookmarks (JSON)"),
-                                                      QString(), QStringLiteral("JSON (*.json)"));
-    if (!path.isEmpty())
-        importBookmarksFromFile(path);
-}
-
-void MainWindowController::importBookmarksFromFile(const QString &path)
-{
-    const qint64 slot = m_session.currentSlotId();
-    struct Read {
-        LibraryRows rows;
-        std::optional<QString> folder;
-    };
-    Hop::run(
-        this,
-        [path]() -> std::optional<Read> {
-            Result<BookmarkImport::ImportedBookmarks> read = BookmarkImport::readFile(path);
-            if (!read)
-                return std::nullopt;
-            return Read{LibraryRows(read->bookmarks), read->selectedFolder};
-        },
-        [this, slot](std::optional<Read> read) {
-            if (!read) {
-                LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning,
-                                   BookmarkImport::invalidFileTitle(), BookmarkImport::invalidFileText());
-                return;
-            }
-            // The file replaces the slot it was chosen for, never one switched to while it was read.
-            if (m_session.currentSlotId() != slot) {
-                setStatus(QStringLiteral("The slot changed while the file was read; nothing was imported."));
-                return;
-            }
-            const qsizetype count = read->rows.size();
-            m_session.importBookmarks(std::move(read->rows), read->folder);
-            if (m_searchField)
-                m_searchField->clear();
-            showSelectedFolder();
-            if (m_customModeToggle)
-                m_customModeToggle->setChecked(true);
-            applyCustomToggleChrome();
-            reloadTable(SelectionAfterReload::clear);
-            refreshSearchResultCount();
-            setStatus(QStringLiteral("Imported %1 bookmark(s) from JSON").arg(count));
-        });
-}
-
-void MainWindowController::importMetadata()
-{
-    if (!ensureCurrentSlotEditable(QStringLiteral("import metadata")))
-        return;
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Import metadata file"), QString(),
-        QStringLiteral("Metadata files (*.csv *.json);;CSV (*.csv);;JSON (*.json);;All files (*)"));
-    if (!path.isEmpty())
-        importMetadataFile(path);
-}
-
-void MainWindowController::importMetadataFile(const QString &path)
-{
-    const qint64 slot = m_session.currentSlotId();
-    Hop::run(
-        this, [path] { return MetadataImport::readFile(path); },
-        [this, slot](Result<QList<MetadataRecord>> records) {
-            // Unlike a file that matched nothing, a file that was never read is no import of 0 updates.
-            if (!records) {
-                LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning,
-                                   BookmarkImport::invalidFileTitle(), records.error().message);
-                return;
-            }
-            auto *job = new SlotMetadataJob(
-                m_session, slot,
-                [records = std::move(records).value()](LibraryRows &rows, const TitleKeyIndex &) {
-                    BookmarkList list = rows.toList();
-                    SlotMetadataJob::Change change;
-                    change.matched = MetadataImport::applyRecords(records, list, &change.positions);
-                    std::sort(change.positions.begin(), change.positions.end());
-                    change.positions.erase(std::unique(change.positions.begin(), change.positions.end()),
-                                           change.positions.end());
-                    for (const qsizetype position : std::as_const(change.positions))
-                        rows.edit(position) = list.at(position);
-                    return change;
-                },
-                LibrarySession::PlaylistSync::sync, this);
-            connect(job, &SlotMetadataJob::finished, this, [this](const SlotMetadataJob::Outcome &outcome) {
-                setStatus(jobStatus(outcome,
-                                    QStringLiteral("Imported metadata updates: %1").arg(outcome.matched),
-                                    m_session.slotTileNames().value(outcome.slot)));
-            });
-            job->start();
-        });
 }
 
 // ---- Auto-tag runs
@@ -263,7 +80,8 @@ void MainWindowController::presentImportSongDataFlow()
 
 void MainWindowController::runAutoTagSelected()
 {
-    if (refuseSecondAutoTagRun() || !ensureCurrentSlotEditable(QStringLiteral("auto-tag bookmarks")))
+    if (refuseSecondAutoTagRun() || !m_context.libraryFlows().ensureCurrentSlotEditable(
+                                        *m_statusField, QStringLiteral("auto-tag bookmarks")))
         return;
     const QList<qsizetype> positions = m_session.uniqueAllBookmarksIndices(selectedDisplayRows());
     if (positions.isEmpty()) {
@@ -281,7 +99,8 @@ void MainWindowController::runAutoTagSelected()
 
 void MainWindowController::runAutoTagAll()
 {
-    if (refuseSecondAutoTagRun() || !ensureCurrentSlotEditable(QStringLiteral("auto-tag bookmarks")))
+    if (refuseSecondAutoTagRun() || !m_context.libraryFlows().ensureCurrentSlotEditable(
+                                        *m_statusField, QStringLiteral("auto-tag bookmarks")))
         return;
     if (m_session.allBookmarks().isEmpty()) {
         setStatus(QStringLiteral("No bookmarks to tag."));

@@ -9,7 +9,9 @@
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldFormAlert.h"
+#include "ui/common/StatusLine.h"
 #include "ui/common/TablePagePreview.h"
+#include "ui/library/LibraryFlowService.h"
 #include "ui/playlists/PlaylistCardView.h"
 #include "ui/playlists/PlaylistListModels.h"
 #include "ui/share/PlaylistShareFlow.h"
@@ -194,8 +196,7 @@ bool PlaylistsWindowController::dropOnTitles(const QMimeData *data, int dropRow)
     if (!playlist || !data)
         return false;
     if (const QStringList files = ImportableFiles::importablePaths(data); !files.isEmpty()) {
-        if (onImportFilesToPlaylist)
-            onImportFilesToPlaylist(files, playlist->name);
+        m_context.libraryFlows().importImagesAndPDFs(*m_statusField, files, playlist->name);
         return true;
     }
     const std::optional<qsizetype> row = PlaylistRows::rowFromPayload(data->data(PlaylistRows::rowDragType));

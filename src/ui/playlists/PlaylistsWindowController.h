@@ -29,8 +29,9 @@ class TablePagePreview;
 // by its key and place among equal keys. A title opens in the viewer on a press, with the whole
 // playlist to step through; resting on it shows its first page.
 //
-// The main window opens it, hands it the import of files dropped on the titles, and hears of "Add
-// Song" through the notification bus; the window closes itself (deleted on close).
+// Files dropped on the titles go to the library's import, with the selected playlist as its target,
+// and report here. The main window opens it and hears of "Add Song" through the notification bus; the
+// window closes itself (deleted on close).
 class PlaylistsWindowController : public QWidget {
     Q_OBJECT
 
@@ -43,9 +44,6 @@ public:
     // Shows the window centred on its screen, in front.
     void showWindow();
 
-    // Files dropped on the titles, for the selected playlist: the library's import with the playlist
-    // as its target. Set by the main window.
-    std::function<void(const QStringList &paths, const QString &playlistName)> onImportFilesToPlaylist;
     // Starts the share of the playlist's titles (their books found again) under its name; the shared
     // playlist share flow unless a test sets another.
     std::function<void(const QList<PlaylistItem> &items, const QString &playlistName)> startShare;

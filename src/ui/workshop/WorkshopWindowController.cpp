@@ -2,13 +2,16 @@
 
 #include "core/common/Hop.h"
 #include "core/common/NotificationBus.h"
+#include "core/library/LibrarySession.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/CoverThumbnailLoader.h"
 #include "ui/common/FlowLayout.h"
-#include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
+#include "ui/common/StatusLine.h"
 #include "ui/common/WindowPlacement.h"
+#include "ui/library/LibraryFlowService.h"
+#include "ui/metadata/MetadataImportFlow.h"
 #include "ui/services/LyrafoldHelpService.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/workshop/WorkshopGridItemDelegate.h"
@@ -87,22 +90,23 @@ QString slotWord(qint64 slot)
 
 } // namespace
 
-WorkshopWindowController::WorkshopWindowController(AppContext &context, WorkshopToolbarActions toolbarActions,
-                                                   qint64 initialActiveSlot, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_toolbarActions(std::move(toolbarActions)),
-      m_activeTabIndex(std::clamp<qint64>(initialActiveSlot, 0, LibrarySession::slotCount - 1))
+WorkshopWindowController::WorkshopWindowController(AppContext &context, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_context(context), m_session(context.library()),
+      m_activeTabIndex(std::clamp<qint64>(m_session.currentSlotId(), 0, LibrarySession::slotCount - 1))
 {
     setObjectName(QStringLiteral("workshopWindow"));
     resize(1180, 780);
     m_covers = new CoverThumbnailLoader(coverSize, this);
     setupContent();
+    m_metadataImports = new MetadataImportFlow(context, *m_statusField, this);
     LyrafoldLanguageService::apply(this);
     WindowPlacement::keepMinimumFitting(this, QSize(960, 560));
 
     connect(&NotificationBus::instance(), &NotificationBus::languageChanged, this,
             &WorkshopWindowController::languageChanged);
     // Whoever changed the library, the grid shows it, on the tab of the slot now current.
-    connect(&context.library(), &LibrarySession::libraryChanged, this, [this] {
+    m_statusField->reportFailedSaves(m_session);
+    connect(&m_session, &LibrarySession::libraryChanged, this, [this] {
         followOwnerSlot();
         reloadSlotBooks();
     });
@@ -136,9 +140,17 @@ void WorkshopWindowController::setupContent()
     layout->addWidget(m_grid, 1);
     // Under the grid rather than at the end of the toolbar, where it would push the buttons onto
     // another row.
+    auto *bottom = new QHBoxLayout;
+    m_statusField = new StatusLine(QStringLiteral("workshopStatusField"));
+    QPalette white = m_statusField->palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    m_statusField->setPalette(white);
+    m_statusField->showReady();
+    bottom->addWidget(m_statusField, 1);
     m_booksLoadedLabel = whiteLabel(QStringLiteral("Books loaded: 0"), "workshopBooksLoaded");
     LyrafoldLanguageService::markDynamicText(m_booksLoadedLabel);
-    layout->addWidget(m_booksLoadedLabel, 0, Qt::AlignRight);
+    bottom->addWidget(m_booksLoadedLabel);
+    layout->addLayout(bottom);
     connect(m_grid, &WorkshopGridView::relinkPressed, this, &WorkshopWindowController::promptRelink,
             Qt::QueuedConnection);
     connect(m_grid, &WorkshopGridView::openRequested, this, &WorkshopWindowController::openBook);
@@ -175,9 +187,8 @@ QWidget *WorkshopWindowController::makeTabBar()
     import->setObjectName(QStringLiteral("workshopImportImagesButton"));
     import->setToolTip(QStringLiteral("Import images or PDFs into a custom Lyrafold slot."));
     LyrafoldTheme::styleMatteRedButton(import);
-    connect(import, &QPushButton::clicked, this, [this] {
-        runActionAndReload(m_toolbarActions.importImagesAndPDFs, QStringLiteral("Images/PDFs"));
-    });
+    connect(import, &QPushButton::clicked, this,
+            [this] { runFlowAndReload(&LibraryFlowService::importImagesAndPDFsToLibrary); });
     row->addWidget(import);
     return bar;
 }
@@ -199,9 +210,8 @@ QWidget *WorkshopWindowController::makeToolbarRow()
         flow->addWidget(button);
         return button;
     };
-    QPushButton *trash = add("workshopDeleteButton", QString(), ButtonStyle::red, [this] {
-        runActionAndReload(m_toolbarActions.cleanList, QStringLiteral("Delete"));
-    });
+    QPushButton *trash = add("workshopDeleteButton", QString(), ButtonStyle::red,
+                             [this] { runFlowAndReload(&LibraryFlowService::clearCurrentSlot); });
     const QPixmap picture = LyrafoldUIAssets::image(QStringLiteral("delete"), 22);
     trash->setIcon(picture.isNull() ? LyrafoldUIAssets::systemSymbol(QStringLiteral("trash"))
                                     : QIcon(picture));
@@ -214,20 +224,20 @@ QWidget *WorkshopWindowController::makeToolbarRow()
     add("workshopShowButton", QStringLiteral("Show"), ButtonStyle::blue,
         [this] { setShowCoverLabels(true); });
     add("workshopInjectButton", QStringLiteral("Inject Bookmarks"), ButtonStyle::gold,
-        [this] { runAction(m_toolbarActions.syncBookmarks, QStringLiteral("Sync Bookmarks")); });
+        [this] { runFlow(&LibraryFlowService::extractBookmarks); });
     add("workshopCoverButton", QStringLiteral("Create Cover"), ButtonStyle::gold, [this] { createCovers(); });
     add("workshopImportButton", QStringLiteral("Import"), ButtonStyle::gold,
-        [this] { runAction(m_toolbarActions.importBookmarks, QStringLiteral("Import")); });
+        [this] { runFlow(&LibraryFlowService::importBookmarksFromJSONPanel); });
     add("workshopExportButton", QStringLiteral("Export"), ButtonStyle::gold,
-        [this] { runAction(m_toolbarActions.exportBookmarks, QStringLiteral("Export")); });
+        [this] { runFlow(&LibraryFlowService::exportBookmarksCSV); });
     add("workshopImportMetaButton", QStringLiteral("Import Metadata"), ButtonStyle::gold,
-        [this] { runAction(m_toolbarActions.importMetadata, QStringLiteral("Import Metadata")); });
+        [this] { m_metadataImports->importMetadata(); });
     add("workshopExportMetaButton", QStringLiteral("Export Metadata"), ButtonStyle::gold,
-        [this] { runAction(m_toolbarActions.exportMetadata, QStringLiteral("Export Metadata")); });
+        [this] { runFlow(&LibraryFlowService::exportBookmarksCSV); });
     add("workshopMergeButton", QStringLiteral("Merge pdfs"), ButtonStyle::gold,
-        [this] { runAction(m_toolbarActions.mergeData, QStringLiteral("Merge data")); });
+        [this] { runFlow(&LibraryFlowService::mergeSlotsIntoCurrent); });
     add("workshopClearButton", QStringLiteral("Clear list"), ButtonStyle::red,
-        [this] { runActionAndReload(m_toolbarActions.cleanList, QStringLiteral("Clean list")); });
+        [this] { runFlowAndReload(&LibraryFlowService::clearCurrentSlot); });
     add("workshopSelectAllButton", QStringLiteral("Select all"), ButtonStyle::gold, [this] { selectAll(); });
     add("workshopSelectNoneButton", QStringLiteral("Select none"), ButtonStyle::gold,
         [this] { selectNone(); });
@@ -239,18 +249,15 @@ QWidget *WorkshopWindowController::makeToolbarRow()
 void WorkshopWindowController::tabPressed(int slot)
 {
     m_activeTabIndex = slot;
-    if (m_toolbarActions.switchSlot)
-        m_toolbarActions.switchSlot(slot);
+    if (const std::optional<QString> status = m_session.switchToSlot(slot))
+        m_statusField->setStatus(*status);
     updateTabChrome();
     reloadSlotBooks();
 }
 
 void WorkshopWindowController::followOwnerSlot()
 {
-    if (!m_toolbarActions.getActiveSlot)
-        return;
-    const qint64 slot =
-        std::clamp<qint64>(m_toolbarActions.getActiveSlot(), 0, LibrarySession::slotCount - 1);
+    const qint64 slot = std::clamp<qint64>(m_session.currentSlotId(), 0, LibrarySession::slotCount - 1);
     if (slot == m_activeTabIndex)
         return;
     m_activeTabIndex = slot;
@@ -266,21 +273,15 @@ void WorkshopWindowController::updateTabChrome()
 
 void WorkshopWindowController::updateTabTitles()
 {
-    for (int slot = 0; slot < m_tabButtons.size(); ++slot) {
-        const QString fallback = slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot %1").arg(slot);
-        const QString title = m_toolbarActions.getSlotTitle ? m_toolbarActions.getSlotTitle(slot) : fallback;
-        m_tabButtons[slot]->setText(LyrafoldLanguageService::localized(title));
-    }
+    const QStringList titles = LibrarySession::slotTileNames();
+    for (int slot = 0; slot < m_tabButtons.size(); ++slot)
+        m_tabButtons[slot]->setText(LyrafoldLanguageService::localized(titles.value(slot)));
 }
 
 void WorkshopWindowController::reloadSlotBooks()
 {
     updateTabTitles();
-    if (!m_toolbarActions.getSlotBooks) {
-        showBooks({});
-        return;
-    }
-    m_listing.start([this] { return m_toolbarActions.getSlotBooks(m_activeTabIndex); },
+    m_listing.start([this] { return m_session.slotBooksJob(m_activeTabIndex); },
                     [this](QList<WorkshopSlotBook> books) { showBooks(std::move(books)); });
 }
 
@@ -333,22 +334,15 @@ void WorkshopWindowController::languageChanged()
 
 // ---- The toolbar
 
-void WorkshopWindowController::runAction(const std::function<void()> &action, const QString &shortName)
+void WorkshopWindowController::runFlow(void (LibraryFlowService::*flow)(StatusSink &))
 {
-    if (!action) {
-        LyrafoldAlert::run(this, LyrafoldAlert::Style::warning, shortName,
-                           QStringLiteral("Open Bookmark Workshop from the main Lyrafold window so toolbar "
-                                          "actions are connected."));
-        return;
-    }
-    action();
+    (m_context.libraryFlows().*flow)(*m_statusField);
 }
 
-void WorkshopWindowController::runActionAndReload(const std::function<void()> &action,
-                                                  const QString &shortName)
+void WorkshopWindowController::runFlowAndReload(void (LibraryFlowService::*flow)(StatusSink &))
 {
     const QPointer<WorkshopWindowController> self(this);
-    runAction(action, shortName);
+    runFlow(flow);
     if (self)
         reloadSlotBooks();
 }
@@ -394,17 +388,19 @@ void WorkshopWindowController::promptRelink(int row)
                                                       QStringLiteral("PDF (*.pdf)"));
     if (!self || path.isEmpty())
         return;
-    if (m_toolbarActions.remapDefaultBook)
-        m_toolbarActions.remapDefaultBook(name, path);
-    if (self)
-        reloadSlotBooks();
+    m_context.libraryFlows().relinkDefaultBook(*m_statusField, name, path);
+    reloadSlotBooks();
 }
 
 void WorkshopWindowController::openBook(int row)
 {
     const WorkshopSlotBook *book = m_model->book(row);
-    if (book && m_toolbarActions.openSlotBook)
-        m_toolbarActions.openSlotBook(m_activeTabIndex, book->slotPdfFileName);
+    if (!book)
+        return;
+    const BookmarkList titles = WorkshopBooks::bookTitles(
+        LibraryRows(m_session.slotBookmarks(m_activeTabIndex)), book->slotPdfFileName);
+    if (!titles.isEmpty())
+        m_context.libraryFlows().openSongWithContext(*m_statusField, titles.first(), titles);
 }
 
 // ---- Events

@@ -1,11 +1,16 @@
 #pragma once
 
 #include "core/common/LatestRun.h"
-#include "ui/workshop/WorkshopToolbarActions.h"
+#include "core/library/WorkshopBooks.h"
 
 #include <QWidget>
 
 class AppContext;
+class LibraryFlowService;
+class MetadataImportFlow;
+class StatusSink;
+class LibrarySession;
+class StatusLine;
 class CoverThumbnailLoader;
 class QLabel;
 class QPushButton;
@@ -14,18 +19,18 @@ class WorkshopGridModel;
 class WorkshopGridView;
 
 // The Bookmark Workshop: the books of one slot as a grid of covers, a tab for each of the six slots
-// and a toolbar of library actions. It owns no library data: the books come from its owner through
-// the toolbar actions, and every action that changes the library is a call to the owner.
+// and a toolbar of library actions. It owns no library data: the books are listed from the
+// application's LibrarySession, and the toolbar's actions are the library flows of the application
+// context, which report in the workshop's own status line.
 //
-// The tab shown is always the owner's current slot, on which the owner's actions work: a tab press
-// makes its slot the current one, and a slot made current elsewhere (the main window, an import, an
+// The tab shown is always the library's current slot, on which the actions work: a tab press makes
+// its slot the current one, and a slot made current elsewhere (the main window, an import, an
 // extraction) selects its tab. The grid follows every change of the library at once.
 class WorkshopWindowController : public QWidget {
     Q_OBJECT
 
 public:
-    WorkshopWindowController(AppContext &context, WorkshopToolbarActions toolbarActions,
-                             qint64 initialActiveSlot, QWidget *parent = nullptr);
+    explicit WorkshopWindowController(AppContext &context, QWidget *parent = nullptr);
 
     qint64 activeTabIndex() const { return m_activeTabIndex; }
 
@@ -54,9 +59,9 @@ private:
     void followOwnerSlot();
     void requestVisibleCovers();
     void languageChanged();
-    // Calls the owner's action, or says that it is not connected.
-    void runAction(const std::function<void()> &action, const QString &shortName);
-    void runActionAndReload(const std::function<void()> &action, const QString &shortName);
+    // A library flow that reports here; the books are listed again after it when asked.
+    void runFlow(void (LibraryFlowService::*flow)(StatusSink &));
+    void runFlowAndReload(void (LibraryFlowService::*flow)(StatusSink &));
     void setShowCoverLabels(bool show);
     void createCovers();
     void selectAll();
@@ -64,7 +69,10 @@ private:
     void promptRelink(int row);
     void openBook(int row);
 
-    WorkshopToolbarActions m_toolbarActions;
+    AppContext &m_context;
+    LibrarySession &m_session;
+    MetadataImportFlow *m_metadataImports = nullptr;
+    StatusLine *m_statusField = nullptr;
     qint64 m_activeTabIndex = 0;
     LatestRun<QList<WorkshopSlotBook>> m_listing{this};
 

@@ -1,0 +1,149 @@
+#include "ui/metadata/MetadataImportFlow.h"
+
+#include "core/common/Hop.h"
+#include "core/library/BookmarkImport.h"
+#include "core/library/LibrarySession.h"
+#include "core/library/MetadataImport.h"
+#include "core/library/SlotMetadataJob.h"
+#include "core/library/TitleMetadataIndex.h"
+#include "core/metadata/BundledMetadata.h"
+#include "ui/app/AppContext.h"
+#include "ui/common/LyrafoldAlert.h"
+#include "ui/common/StatusSink.h"
+#include "ui/library/LibraryFlowService.h"
+
+#include <QFileDialog>
+
+namespace {
+
+// The status line after a metadata change made on a worker. appliedText is the line for a change of
+// the current slot; a change that went to its own slot after another became current names that slot.
+QString jobStatus(const SlotMetadataJob::Outcome &outcome, const QString &appliedText)
+{
+    const QString slotName = LibrarySession::slotTileNames().value(outcome.slot);
+    using Kind = SlotMetadataJob::Outcome::Kind;
+    switch (outcome.kind) {
+    case Kind::applied:
+        return appliedText;
+    case Kind::appliedToStored:
+        return QStringLiteral("%1 \u2014 %2, the slot it was started in").arg(appliedText, slotName);
+    case Kind::slotEmpty:
+        return QStringLiteral("%1 holds no bookmarks any more; nothing was changed.").arg(slotName);
+    case Kind::writeFailed:
+        return QStringLiteral("Could not save %1: %2").arg(slotName, outcome.error);
+    }
+    return appliedText;
+}
+
+} // namespace
+
+MetadataImportFlow::MetadataImportFlow(AppContext &context, StatusSink &sink, QWidget *window)
+    : QObject(window), m_context(context), m_sink(sink), m_window(window)
+{
+}
+
+void MetadataImportFlow::loadDefaultMetadata()
+{
+    m_sink.showStatus(QStringLiteral("Loading metadata..."));
+    const std::optional<QString> path = TitleMetadataIndex::bundledFilePath();
+    if (!path) {
+        m_sink.showStatus(QStringLiteral("Metadata file not found"));
+        return;
+    }
+    applyMetadataFile(*path);
+}
+
+void MetadataImportFlow::applyMetadataFile(const QString &metadataFile)
+{
+    LibrarySession &session = m_context.library();
+    // The result belongs to the slot of the press, whichever is current when it is ready.
+    const qint64 slot = session.currentSlotId();
+    Hop::run(
+        this, [metadataFile] { return BundledMetadata::loadFile(metadataFile); },
+        [this, &session, slot](Result<TitleMetadataIndex::RecordMap> records) {
+            if (!records) {
+                m_sink.showStatus(records.error().message);
+                return;
+            }
+            auto *job = new SlotMetadataJob(
+                session, slot,
+                [records = std::move(records).value()](LibraryRows &rows, const TitleKeyIndex &titles) {
+                    return BundledMetadata::applyToRows(rows, titles, records,
+                                                        BundledMetadata::Rule::overwrite);
+                },
+                LibrarySession::PlaylistSync::skip, this);
+            connect(job, &SlotMetadataJob::finished, this, [this](const SlotMetadataJob::Outcome &outcome) {
+                m_sink.showStatus(jobStatus(outcome, QStringLiteral("Applied metadata to %1 of %2 bookmarks")
+                                                         .arg(outcome.matched)
+                                                         .arg(outcome.rowCount)));
+            });
+            job->start();
+        });
+}
+
+void MetadataImportFlow::applyBundledMetadataToAll()
+{
+    LibrarySession &session = m_context.library();
+    if (!m_context.libraryFlows().ensureCurrentSlotEditable(m_sink, QStringLiteral("apply metadata")) ||
+        session.allBookmarks().isEmpty())
+        return;
+    auto *job = new SlotMetadataJob(
+        session, session.currentSlotId(),
+        [](LibraryRows &rows, const TitleKeyIndex &titles) {
+            return BundledMetadata::applyToRows(rows, titles, TitleMetadataIndex::records(),
+                                                BundledMetadata::Rule::fillEmpty);
+        },
+        LibrarySession::PlaylistSync::sync, this);
+    connect(job, &SlotMetadataJob::finished, this, [this](const SlotMetadataJob::Outcome &outcome) {
+        m_sink.showStatus(jobStatus(
+            outcome,
+            QStringLiteral("Bundled metadata applied to %1 matching title(s).").arg(outcome.matched)));
+    });
+    job->start();
+}
+
+void MetadataImportFlow::importMetadata()
+{
+    if (!m_context.libraryFlows().ensureCurrentSlotEditable(m_sink, QStringLiteral("import metadata")))
+        return;
+    const QString path = QFileDialog::getOpenFileName(
+        m_window, QStringLiteral("Import metadata file"), QString(),
+        QStringLiteral("Metadata files (*.csv *.json);;CSV (*.csv);;JSON (*.json);;All files (*)"));
+    if (!path.isEmpty())
+        importMetadataFile(path);
+}
+
+void MetadataImportFlow::importMetadataFile(const QString &path)
+{
+    LibrarySession &session = m_context.library();
+    const qint64 slot = session.currentSlotId();
+    Hop::run(
+        this, [path] { return MetadataImport::readFile(path); },
+        [this, &session, slot](Result<QList<MetadataRecord>> records) {
+            // Unlike a file that matched nothing, a file that was never read is no import of 0 updates.
+            if (!records) {
+                LyrafoldAlert::run(m_sink.alertParent(), LyrafoldAlert::Style::warning,
+                                   BookmarkImport::invalidFileTitle(), records.error().message);
+                return;
+            }
+            auto *job = new SlotMetadataJob(
+                session, slot,
+                [records = std::move(records).value()](LibraryRows &rows, const TitleKeyIndex &) {
+                    BookmarkList list = rows.toList();
+                    SlotMetadataJob::Change change;
+                    change.matched = MetadataImport::applyRecords(records, list, &change.positions);
+                    std::sort(change.positions.begin(), change.positions.end());
+                    change.positions.erase(std::unique(change.positions.begin(), change.positions.end()),
+                                           change.positions.end());
+                    for (const qsizetype position : std::as_const(change.positions))
+                        rows.edit(position) = list.at(position);
+                    return change;
+                },
+                LibrarySession::PlaylistSync::sync, this);
+            connect(job, &SlotMetadataJob::finished, this, [this](const SlotMetadataJob::Outcome &outcome) {
+                m_sink.showStatus(
+                    jobStatus(outcome, QStringLiteral("Imported metadata updates: %1").arg(outcome.matched)));
+            });
+            job->start();
+        });
+}
