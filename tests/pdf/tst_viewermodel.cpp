@@ -8,6 +8,8 @@
 
 #include <QGuiApplication>
 #include <QPainter>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -177,22 +179,41 @@ private Q_SLOTS:
         QCOMPARE(image.size(), QSize(30, 40));
         QCOMPARE(image.format(), QImage::Format_RGB32);
 
+        // Renders from here on wait at their start until the test lets them go.
+        struct Latch {
+            QSemaphore started, release;
+        };
+        const auto latch = std::make_shared<Latch>();
+        queue.setRenderStartHookForTesting([latch](const PageRenderRequest &) {
+            latch->started.release();
+            latch->release.acquire();
+        });
+        const auto letGo = qScopeGuard([&] {
+            queue.setRenderStartHookForTesting({});
+            latch->release.release(100);
+        });
+
         // Asked for again while it is being rendered, a page is not rendered twice.
         rendered.clear();
         queue.setPending({{5, 1.5, QRect()}});
-        QThread::msleep(3);
+        QVERIFY(latch->started.tryAcquire(1, 10000));
         queue.setPending({{5, 1.5, QRect()}});
+        latch->release.release();
         QTRY_VERIFY(queue.isIdle());
         QCOMPARE(rendered.size(), 1);
+        QCOMPARE(latch->started.available(), 0);
 
         // Given up while under way and asked for again at once, a page still arrives, once.
         rendered.clear();
         queue.setPending({{7, 3.0, QRect()}});
-        QThread::msleep(3);
+        QVERIFY(latch->started.tryAcquire(1, 10000));
         queue.setPending({});
         queue.setPending({{7, 3.0, QRect()}});
+        latch->release.release(2);
         QTRY_VERIFY(queue.isIdle());
         QCOMPARE(rendered.size(), 1);
+        QCOMPARE(latch->started.available(), 1); // started again once given up
+        queue.setRenderStartHookForTesting({});
 
         rendered.clear();
         queue.setPending({{0, 2.0, QRect()}});

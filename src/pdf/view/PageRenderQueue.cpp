@@ -22,6 +22,7 @@ struct PageRenderQueue::Shared {
     std::optional<std::pair<quint64, PageRenderRequest>> running;
     std::atomic<bool> abandonRunning = false;
     bool stopping = false;
+    std::function<void(const PageRenderRequest &)> startHook;
 
     // Callers hold the lock.
     void abandonRunningUnlessIn(quint64 currentGeneration, const QList<PageRenderRequest> &requests)
@@ -87,6 +88,12 @@ bool PageRenderQueue::isIdle() const
     return m_shared->pending.empty() && m_shared->started.isEmpty();
 }
 
+void PageRenderQueue::setRenderStartHookForTesting(std::function<void(const PageRenderRequest &)> hook)
+{
+    std::lock_guard lock(m_shared->mutex);
+    m_shared->startHook = std::move(hook);
+}
+
 void PageRenderQueue::run()
 {
     PdfDocumentPtr document;
@@ -116,7 +123,10 @@ void PageRenderQueue::run()
         m_shared->started.append({generation, request});
         m_shared->running = {generation, request};
         m_shared->abandonRunning = false;
+        const auto startHook = m_shared->startHook;
         lock.unlock();
+        if (startHook)
+            startHook(request);
 
         if (!bookRead || generation != openedGeneration) {
             document.reset();

@@ -3,8 +3,10 @@
 #include <QImage>
 #include <QList>
 #include <QObject>
+
 #include <QRect>
 #include <QString>
+#include <functional>
 
 #include <memory>
 #include <thread>
@@ -46,6 +48,10 @@ public:
 
     // Nothing pending and nothing under way.
     bool isIdle() const;
+
+    // Called on the queue's thread as each render starts, before it is drawn: a test that must act in
+    // the middle of a render holds it there.
+    void setRenderStartHookForTesting(std::function<void(const PageRenderRequest &)> hook);
 
 Q_SIGNALS:
     // The image is in QImage::Format_RGB32, the cheapest to paint.
