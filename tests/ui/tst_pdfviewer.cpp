@@ -869,6 +869,12 @@ private Q_SLOTS:
         QVERIFY(!named<QWidget>(*viewer, "floatingTitleNav")->isVisible());
         QCOMPARE(pageView(*viewer)->backgroundColor(), QColor(Qt::black));
         QTRY_VERIFY(!pageView(*viewer)->scrollBarsShown());
+        // The tool palette keeps its own colours on the black: its labels stay readable.
+        editor(*viewer).toggleEditMode();
+        const QPalette tools = viewer->findChild<PdfEditInspectorView *>()->palette();
+        QCOMPARE(tools.color(QPalette::Window), QApplication::palette().color(QPalette::Window));
+        QCOMPARE(tools.color(QPalette::WindowText), QApplication::palette().color(QPalette::WindowText));
+        editor(*viewer).toggleEditMode();
 
         viewer->fullscreenToggled(); // the exit button
         QVERIFY(!viewer->isPresentationMode());
@@ -1090,16 +1096,20 @@ private Q_SLOTS:
     }
 
     // A double click fits the page; in presentation mode it leaves it, also while drawing, where its
-    // first click leaves no stroke; while drawing otherwise it is a press and a release.
+    // first click leaves no stroke; while drawing otherwise it is a press and a release. A real mark
+    // made by the first click (a quick tick) stays, and so does presentation mode.
     void doubleClick_data()
     {
         QTest::addColumn<bool>("edit");
         QTest::addColumn<bool>("presentation");
+        QTest::addColumn<int>("firstMove"); // pixels the first click moves
         QTest::addColumn<bool>("fits");
-        QTest::newRow("fits the page") << false << false << true;
-        QTest::newRow("leaves presentation mode") << false << true << false;
-        QTest::newRow("leaves presentation mode while drawing") << true << true << false;
-        QTest::newRow("a press and a release while drawing") << true << false << false;
+        QTest::addColumn<bool>("presentationAfter");
+        QTest::newRow("fits the page") << false << false << 1 << true << false;
+        QTest::newRow("leaves presentation mode") << false << true << 1 << false << false;
+        QTest::newRow("leaves presentation mode while drawing") << true << true << 1 << false << false;
+        QTest::newRow("a quick mark keeps presentation mode") << true << true << 30 << false << true;
+        QTest::newRow("a press and a release while drawing") << true << false << 1 << false << false;
     }
 
     void doubleClick()
@@ -1112,18 +1122,19 @@ private Q_SLOTS:
         viewer->fitPage();
         viewer->zoomIn();
         const double zoomed = pageView(*viewer)->scaleFactor();
-        // The first click moves a pixel, as a hand does.
+        // The first click moves a pixel, as a hand does, or draws a tick.
+        QFETCH(int, firstMove);
         const QPointF at = onPage(*viewer, 1, {0.5, 0.5});
         mouse(*viewer, QEvent::MouseButtonPress, at);
-        mouse(*viewer, QEvent::MouseMove, at + QPointF(1, 0));
-        mouse(*viewer, QEvent::MouseButtonRelease, at + QPointF(1, 0), Qt::NoButton);
+        mouse(*viewer, QEvent::MouseMove, at + QPointF(firstMove, 0));
+        mouse(*viewer, QEvent::MouseButtonRelease, at + QPointF(firstMove, 0), Qt::NoButton);
         mouse(*viewer, QEvent::MouseButtonDblClick, at);
         mouse(*viewer, QEvent::MouseButtonRelease, at, Qt::NoButton);
-        QVERIFY(!viewer->isPresentationMode());
+        QTEST(viewer->isPresentationMode(), "presentationAfter");
         QFETCH(bool, fits);
         QCOMPARE(pageView(*viewer)->scaleFactor(), fits ? viewer->fittedScaleFactor() : zoomed);
         if (presentation)
-            QVERIFY(!editor(*viewer).annotations().document().hasAnnotations());
+            QCOMPARE(editor(*viewer).annotations().document().hasAnnotations(), firstMove > 1);
     }
 
     // Edit mode starts with the pen and its palette at the right; each tool keeps its settings; the

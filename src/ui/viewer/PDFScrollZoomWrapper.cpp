@@ -113,8 +113,9 @@ bool PDFScrollZoomWrapper::handlePageMouseEvent(QMouseEvent *event)
         if (event->button() != Qt::LeftButton)
             return false;
         // The tooltip of "Fullscreen" promises it: a double click leaves presentation mode, also while
-        // drawing, and its first click leaves no stroke behind.
-        if (controller->isPresentationMode()) {
+        // drawing, and its first click leaves no stroke behind. A first click that drew a real mark
+        // was a mark: the second press starts the next one.
+        if (controller->isPresentationMode() && m_editor->lastReleaseWasPointLike()) {
             m_editor->withdrawDoubleClickStroke();
             controller->exitPresentationMode();
             return true;

@@ -117,6 +117,17 @@ PdfEditInspectorView::PdfEditInspectorView(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("editInspectorView"));
     setFixedSize(paletteSize);
+    // Colours of its own: the black of presentation mode, set on the window, does not reach the
+    // palette's background and labels.
+    QPalette own = QApplication::palette();
+    for (int group = 0; group < QPalette::NColorGroups; ++group) {
+        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+            const auto g = QPalette::ColorGroup(group);
+            const auto r = QPalette::ColorRole(role);
+            own.setColor(g, r, own.color(g, r));
+        }
+    }
+    setPalette(own);
     setAttribute(Qt::WA_StyledBackground, false);
     auto *shadow = new QGraphicsDropShadowEffect(this);
     shadow->setBlurRadius(24);

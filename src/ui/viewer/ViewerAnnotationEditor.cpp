@@ -10,6 +10,8 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 QColor qColor(const ColorRecord &color)
@@ -293,10 +295,18 @@ bool ViewerAnnotationEditor::release()
 {
     if (!m_isEditMode)
         return false;
+    m_lastReleaseWasPointLike = true;
     if (m_liveStrokePageIndex && m_liveStrokePagePoints.size() >= 2) {
         m_annotations.document().addStroke(*m_liveStrokePageIndex, m_tools.stroke(m_liveStrokePagePoints));
         m_annotations.save();
         m_lastReleaseCommittedStroke = true;
+        const auto [left, right] =
+            std::minmax_element(m_liveStrokePagePoints.cbegin(), m_liveStrokePagePoints.cend(),
+                                [](const PointRecord &a, const PointRecord &b) { return a.x < b.x; });
+        const auto [top, bottom] =
+            std::minmax_element(m_liveStrokePagePoints.cbegin(), m_liveStrokePagePoints.cend(),
+                                [](const PointRecord &a, const PointRecord &b) { return a.y < b.y; });
+        m_lastReleaseWasPointLike = std::max(right->x - left->x, bottom->y - top->y) <= pointLikeExtent;
     }
     dropLiveStroke();
     return true;

@@ -58,6 +58,8 @@ public:
     bool release();
     // The stroke that the press of a double click left, taken back; true when there was one.
     bool withdrawDoubleClickStroke();
+    // Whether the last release drew nothing longer than a few points: a click, not a mark.
+    bool lastReleaseWasPointLike() const { return m_lastReleaseWasPointLike; }
     void dropLiveStroke();
 
     // Keeps the palette at its distances to the window's edges.
@@ -97,4 +99,7 @@ private:
     QList<PointRecord> m_liveStrokePagePoints;
     // The last release committed a stroke: a double click that follows takes it back.
     bool m_lastReleaseCommittedStroke = false;
+    bool m_lastReleaseWasPointLike = true;
+    // The largest extent, in page points, of a stroke that still counts as a click.
+    static constexpr qreal pointLikeExtent = 4;
 };
