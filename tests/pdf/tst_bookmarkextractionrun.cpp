@@ -98,12 +98,39 @@ private Q_SLOTS:
                               "Extracting bookmarks... 3/5: plain.pdf", "Extracting bookmarks... 4/5: B.pdf",
                               "Extracting bookmarks... 5/5: C.pdf"}));
         const auto summary = finished.first().first().value<BookmarkExtractionRun::Summary>();
-        QCOMPARE(summary.statusText(),
-                 "Extracted 4 bookmarks from 5 PDF(s); 1 could not be opened, 1 had no bookmarks");
+        QCOMPARE(
+            summary.statusText(),
+            "Extracted 4 bookmarks from 5 PDF(s); 1 could not be opened, 1 had no bookmarks (plain.pdf; add "
+            "it with \"Import Images/PDFs\")");
         QCOMPARE(library.session.currentSlotId(), 2);
         QCOMPARE(titles(library.session.allBookmarks()), (QStringList{"Alpha", "Beta", "Gamma", "Delta"}));
         QCOMPARE(library.session.selectedFolder(), folder());
         QCOMPARE(SlotStore::slotName(2), "Books");
+    }
+
+    // The books without bookmarks are named, the first three of them, with the way to bring them in.
+    void summaryNamesBooksWithoutBookmarks_data()
+    {
+        QTest::addColumn<QStringList>("books");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("none") << QStringList{} << "Extracted 7 bookmarks from 9 PDF(s)";
+        QTest::newRow("three") << QStringList{"A.pdf", "B.pdf", "C.pdf"}
+                               << "Extracted 7 bookmarks from 9 PDF(s); 0 could not be opened, 3 had no "
+                                  "bookmarks (A.pdf, B.pdf, C.pdf; add them with \"Import Images/PDFs\")";
+        QTest::newRow("five") << QStringList{"A.pdf", "B.pdf", "C.pdf", "D.pdf", "E.pdf"}
+                              << "Extracted 7 bookmarks from 9 PDF(s); 0 could not be opened, 5 had no "
+                                 "bookmarks (A.pdf, B.pdf, C.pdf and 2 more; add them with \"Import "
+                                 "Images/PDFs\")";
+    }
+
+    void summaryNamesBooksWithoutBookmarks()
+    {
+        QFETCH(QStringList, books);
+        BookmarkExtractionRun::Summary summary;
+        summary.bookmarkCount = 7;
+        summary.pdfCount = 9;
+        summary.withoutBookmarks = books;
+        QTEST(summary.statusText(), "text");
     }
 
     // A cancelled run changes nothing: not the slot shown, not its rows, not the slot it was meant for.

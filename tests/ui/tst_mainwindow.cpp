@@ -2,6 +2,7 @@
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
 #include "TestHarnessGui.h"
+#include "core/annotations/PdfEditCacheFile.h"
 #include "core/common/AppPaths.h"
 #include "core/common/AppSettings.h"
 #include "core/common/HoverLog.h"
@@ -707,12 +708,14 @@ private Q_SLOTS:
     }
 
     // An undecodable state file is told, also the playlists file, which is read before the window
-    // exists; a save that fails later is told too.
+    // exists; a book's annotation file is left to the viewer, which names the book. A save that fails
+    // later is told too.
     void reportsFilesSetAsideAndFailedSaves_data()
     {
         QTest::addColumn<QString>("file");
         QTest::newRow("slot") << SlotStore::slotFilePath(0);
         QTest::newRow("playlists") << AppPaths::playlistsPath();
+        QTest::newRow("annotations") << *PdfEditCacheCodec::filePath(QStringLiteral("/b/Book.pdf"));
     }
 
     void reportsFilesSetAsideAndFailedSaves()
@@ -722,8 +725,15 @@ private Q_SLOTS:
         AppContext context;
         MainWindowController window(context);
         const QString name = QFileInfo(file).fileName();
-        QTRY_VERIFY(status(window).startsWith(
-            QStringLiteral("%1 could not be read and was set aside as %1.unreadable-").arg(name)));
+        if (file.startsWith(AppPaths::annotationCacheDir())) {
+            window.setStatus(QStringLiteral("before"));
+            QVERIFY(PdfEditCacheCodec::setAside(QStringLiteral("/b/Book.pdf")));
+            QCoreApplication::sendPostedEvents();
+            QCOMPARE(status(window), QStringLiteral("before"));
+        } else {
+            QTRY_VERIFY(status(window).startsWith(
+                QStringLiteral("%1 could not be read and was set aside as %1.unreadable-").arg(name)));
+        }
 
         context.library().setAllBookmarks(Fixtures::realisticLibrary(50));
         {

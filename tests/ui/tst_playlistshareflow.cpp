@@ -229,7 +229,7 @@ void PlaylistShareFlowTest::localSave_data()
     const auto playlist = PlaylistShareFlow::Kind::playlist;
     const auto autoPlaylist = PlaylistShareFlow::Kind::autoPlaylist;
     QTest::newRow("saved") << playlist << "pdf txt" << true << "OK" << false << QStringList{"Share complete"}
-                           << "Saved: Set.pdf, Set.txt"
+                           << "Shared to <target>\n\nSaved: Set.pdf, Set.txt"
                            << "" << true;
     QTest::newRow("every copy fails")
         << playlist << "pdf txt" << true << "OK" << true << QStringList{"The exports could not be saved"}
@@ -245,7 +245,8 @@ void PlaylistShareFlowTest::localSave_data()
         << "" << false;
     QTest::newRow("image folder replaced")
         << playlist << "jpeg" << true << "Replace" << false
-        << QStringList{"Replace the folder “Set_images”?", "Share complete"} << "Saved: Set_images"
+        << QStringList{"Replace the folder “Set_images”?", "Share complete"}
+        << "Shared to <target>\n\nSaved: Set_images"
         << "" << true;
     QTest::newRow("saved, status") << autoPlaylist << "pdf" << true << "OK" << false << QStringList{} << ""
                                    << "Saved exports to local folder." << true;
@@ -304,7 +305,8 @@ void PlaylistShareFlowTest::localSave()
 
     QCOMPARE(answerer.otherDialogs.contains(QStringLiteral("exportFolderPanel")), true);
     QCOMPARE(answerer.messages, alerts);
-    QCOMPARE(answerer.informativeTexts.value(alerts.size() - 1), informative);
+    QCOMPARE(answerer.informativeTexts.value(alerts.size() - 1),
+             informative.replace(QStringLiteral("<target>"), QDir::toNativeSeparators(target.path())));
     QCOMPARE(told.isEmpty() ? QString() : told.last().first().toString(), status);
     const QByteArray expected = replaced ? QByteArray(100, 'n') : QByteArray("old");
     const QString changed = formats.contains(QLatin1String("jpeg"))

@@ -252,7 +252,8 @@ private Q_SLOTS:
     }
 
     // The title buttons act on the item shown (one of two with the same key), links open only as web
-    // pages, a press on a card opens the viewer with the whole playlist, and drops move or import.
+    // pages, a press on a card opens the viewer with the whole playlist, and drops move or import. Each
+    // action replaces the line naming the title opened before.
     void titleActions_data()
     {
         QTest::addColumn<QString>("action");
@@ -277,6 +278,8 @@ private Q_SLOTS:
                                                           << "";
         QTest::newRow("press opens") << "open 1" << all << ""
                                      << "Opened: Two at page 2";
+        QTest::newRow("another playlist chosen") << "select 1" << all << ""
+                                                 << "";
     }
 
     void titleActions()
@@ -290,8 +293,9 @@ private Q_SLOTS:
         set.items[0].spotifyURL = QStringLiteral("https://open.spotify.com/track/7");
         set.items[2].spotifyURL = set.items[0].spotifyURL;
         set.items[0].youtubeURL = QStringLiteral("javascript:alert(1)");
-        auto window = windowWith({set}, true);
+        auto window = windowWith({set, playlist("Other")}, true);
         window->playlistRowClicked(0);
+        window->setStatus(QStringLiteral("Opened: One at page 1"));
         OpenedUrls urls;
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &urls, "open");
         const QStringList words = action.split(QLatin1Char(' '));
@@ -303,6 +307,8 @@ private Q_SLOTS:
             pressPart(view, row, PlaylistCardView::Part::spotify);
         } else if (words.at(0) == "youtube") {
             pressPart(view, row, PlaylistCardView::Part::youtube);
+        } else if (words.at(0) == "select") {
+            window->playlistTable()->selectRow(row);
         } else if (words.at(0) == "drag") {
             QMimeData data;
             data.setData(PlaylistRows::rowDragType, PlaylistRows::rowPayload(row));

@@ -1,10 +1,15 @@
 #include "TestHarnessGui.h"
 #include "core/common/AppSettings.h"
 #include "ui/common/LyrafoldShareHelper.h"
+#include "ui/common/StatusLine.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
+#include <QToolTip>
 
 class ShareHelperTest : public QObject {
     Q_OBJECT
@@ -120,6 +125,21 @@ private Q_SLOTS:
         std::unique_ptr<QMenu> menu(LyrafoldShareHelper::makeShareMenu(exportFiles(), nullptr));
         QCOMPARE(titles(menu.get()).value(1), copyTitle);
         QVERIFY(shown[1].contains(copyTitle));
+    }
+
+    // "Copy" puts the files on the clipboard and says so beside the menu and in the window's line.
+    void copyIsTold()
+    {
+        QWidget window;
+        auto *line = new StatusLine(QStringLiteral("statusField"), &window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        line->setStatus(QStringLiteral("before"));
+        std::unique_ptr<QMenu> menu(LyrafoldShareHelper::makeShareMenu(exportFiles(), &window));
+        menu->actions().at(1)->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->mimeData()->urls(), exportFiles());
+        QCOMPARE(line->text(), QStringLiteral("Copied"));
+        QCOMPARE(QToolTip::text(), QStringLiteral("Copied"));
     }
 
     void pickerReplacesTheHostPopup()

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace {
@@ -116,18 +117,21 @@ private Q_SLOTS:
     }
 
     // The popup's save: the PDF under a name the user may change (the title and the day, cut to 200
-    // bytes), replacing a file of that name only once the copy is whole; a copy that fails is told.
+    // bytes), replacing a file of that name only once the copy is whole; the folder saved to is told
+    // beside the Share button, a copy that fails in an alert.
     void savePdf_data()
     {
         QTest::addColumn<QString>("title");
         QTest::addColumn<bool>("diskFull");
         QTest::addColumn<QByteArray>("kept"); // in the chosen file afterwards
         QTest::addColumn<QStringList>("alerts");
-        QTest::newRow("replaces the old file") << "Song" << false << QByteArray("new") << QStringList{};
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("replaces the old file")
+            << "Song" << false << QByteArray("new") << QStringList{} << true;
         QTest::newRow("a long title is cut")
-            << QString(300, QChar(0x00E9)) << false << QByteArray("new") << QStringList{};
+            << QString(300, QChar(0x00E9)) << false << QByteArray("new") << QStringList{} << true;
         QTest::newRow("a failed copy keeps the old file")
-            << "Song" << true << QByteArray("old") << QStringList{"Could not save file"};
+            << "Song" << true << QByteArray("old") << QStringList{"Could not save file"} << false;
     }
 
     void savePdf()
@@ -153,12 +157,16 @@ private Q_SLOTS:
             // As the panel ends once the user has agreed to replace the file.
             static_cast<QDialog *>(panel)->done(QDialog::Accepted);
         });
-        TitleShareSave::savePdf(&window.widget, built, entry);
+        QToolTip::hideText();
+        TitleShareSave::savePdf(&window.widget, built, entry, window.share);
         // The copy runs while its progress dialog exists.
         QTRY_VERIFY(!window.widget.findChild<QDialog *>(QStringLiteral("exportProgressDialog")));
         fullDisk.reset();
         QTEST(TestHarness::readFile(chosen), "kept");
         QTEST(answers.messages, "alerts");
+        QFETCH(bool, saved);
+        QCOMPARE(QToolTip::text(),
+                 saved ? QStringLiteral("Saved to ") + QDir::toNativeSeparators(target.path()) : QString());
         QVERIFY(QFileInfo(suggested).fileName().toUtf8().size() <= 200);
         QVERIFY(QFileInfo(suggested).fileName().endsWith(QStringLiteral(".pdf")));
         QVERIFY(QFileInfo(suggested).fileName().startsWith(title.left(20)));

@@ -12,10 +12,19 @@ QString BookmarkExtractionRun::Summary::statusText() const
     if (cancelled)
         return QStringLiteral("Extraction cancelled; nothing was changed.");
     QString text = QStringLiteral("Extracted %1 bookmarks from %2 PDF(s)").arg(bookmarkCount).arg(pdfCount);
-    if (unopened > 0 || withoutBookmarks > 0)
+    if (unopened > 0 || !withoutBookmarks.isEmpty())
         text += QStringLiteral("; %1 could not be opened, %2 had no bookmarks")
                     .arg(unopened)
-                    .arg(withoutBookmarks);
+                    .arg(withoutBookmarks.size());
+    // Such a book is no song of the slot; the user learns which ones and where they come in whole.
+    if (!withoutBookmarks.isEmpty()) {
+        constexpr qsizetype named = 3;
+        QString books = withoutBookmarks.mid(0, named).join(QStringLiteral(", "));
+        if (withoutBookmarks.size() > named)
+            books += QStringLiteral(" and %1 more").arg(withoutBookmarks.size() - named);
+        text += QStringLiteral(" (%1; add %2 with \"Import Images/PDFs\")")
+                    .arg(books, withoutBookmarks.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+    }
     if (unreadableFolders > 0)
         text += QStringLiteral("; %1 folder(s) could not be read").arg(unreadableFolders);
     return text;
@@ -94,7 +103,7 @@ void BookmarkExtractionRun::bookRead(qsizetype index, PdfBookmarkExtractor::Extr
         if (next.status == Status::unreadable)
             ++m_summary.unopened;
         else if (next.status == Status::noBookmarks)
-            ++m_summary.withoutBookmarks;
+            m_summary.withoutBookmarks.append(QFileInfo(m_request.pdfPaths.at(m_next)).fileName());
         m_bookmarks.append(std::move(next.bookmarks));
         m_books[size_t(m_next)].reset();
         if (++m_next < total)

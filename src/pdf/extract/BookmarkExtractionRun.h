@@ -38,7 +38,7 @@ public:
         qsizetype bookmarkCount = 0; // songs in the slot afterwards, kept ones included
         qsizetype pdfCount = 0;      // books of the run
         qsizetype unopened = 0;
-        qsizetype withoutBookmarks = 0;
+        QStringList withoutBookmarks; // file names, in list order
         qsizetype unreadableFolders = 0;
         QString statusText() const;
     };

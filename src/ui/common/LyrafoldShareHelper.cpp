@@ -1,5 +1,6 @@
 #include "ui/common/LyrafoldShareHelper.h"
 
+#include "ui/common/StatusLine.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
 #include <QLabel>
@@ -7,6 +8,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 using ShareMenuService::ShareChoice;
@@ -168,6 +170,30 @@ void showSystemSharePicker(const QList<QUrl> &items, QWidget *anchor, Qt::Edge p
     });
 }
 
+void tellDone(QWidget *window, const QString &text, const QPoint &at)
+{
+    if (!window)
+        return;
+    window = window->window();
+    for (StatusLine *line : window->findChildren<StatusLine *>()) {
+        if (line->window() == window) {
+            line->setStatus(text);
+            break;
+        }
+    }
+    constexpr int noteMilliseconds = 4000;
+    QToolTip::showText(at, text, window, {}, noteMilliseconds);
+}
+
+void tellDone(QWidget *window, QWidget *anchor, const QString &text)
+{
+    if (!window)
+        return;
+    const QPoint at = anchor && anchor->isVisible() ? anchor->mapToGlobal(QPoint(0, anchor->height()))
+                                                    : window->mapToGlobal(window->rect().center());
+    tellDone(window, text, at);
+}
+
 QMenu *activeSharePicker()
 {
     return activePicker();
@@ -180,13 +206,15 @@ QMenu *makeShareMenu(const QList<QUrl> &items, QWidget *parent,
     for (ShareChoice choice : ShareMenuService::choices(items, findExecutable)) {
         QAction *action = menu->addAction(choiceTitle(choice));
         action->setData(int(choice));
-        QObject::connect(action, &QAction::triggered, menu, [items, choice, findExecutable] {
+        QObject::connect(action, &QAction::triggered, menu, [items, choice, findExecutable, menu, parent] {
             switch (choice) {
             case ShareChoice::ShowInFolder:
                 ShareMenuService::showInFolder(items);
                 break;
             case ShareChoice::Copy:
                 ShareMenuService::copyToClipboard(items);
+                // Nothing else shows that the files are on the clipboard.
+                tellDone(parent, QStringLiteral("Copied"), menu->pos());
                 break;
             case ShareChoice::Email:
                 ShareMenuService::sendByEmail(items, findExecutable);

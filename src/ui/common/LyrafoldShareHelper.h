@@ -9,6 +9,7 @@
 #include <functional>
 
 class QMenu;
+class QPoint;
 class QPushButton;
 class QWidget;
 
@@ -43,6 +44,13 @@ LyrafoldShareContent makeShareOrSaveContent(QObject *shareTarget, const ButtonAc
 // loop; if it is still not shown then, nothing happens.
 void showSystemSharePicker(const QList<QUrl> &items, QWidget *anchor, Qt::Edge preferredEdge,
                            const std::function<void()> &dismissHost = {});
+
+// Tells what a share or save did where the user is looking: a note at the global position for a few
+// seconds, and the status line of the window when it has one.
+void tellDone(QWidget *window, const QString &text, const QPoint &at);
+// The same beside the anchor (the button the action came from), or the middle of the window once the
+// anchor is gone.
+void tellDone(QWidget *window, QWidget *anchor, const QString &text);
 
 // The share menu on screen, if any; it is gone once the user has chosen or cancelled.
 QMenu *activeSharePicker();

@@ -1,5 +1,6 @@
 #include "ui/mainwindow/MainWindowController.h"
 
+#include "core/common/AppPaths.h"
 #include "core/common/Hop.h"
 #include "core/common/NotificationBus.h"
 #include "core/library/LibraryColumns.h"
@@ -88,6 +89,9 @@ void MainWindowController::connectOwners()
 {
     NotificationBus &bus = m_context.notifications();
     const auto reportSetAside = [this](const QString &path, const QString &asidePath) {
+        // A book's annotation file is told by the viewer that opened the book, in the book's name.
+        if (QFileInfo(path).absolutePath() == QFileInfo(AppPaths::annotationCacheDir()).absoluteFilePath())
+            return;
         setStatus(QStringLiteral("%1 could not be read and was set aside as %2.")
                       .arg(QFileInfo(path).fileName(), QFileInfo(asidePath).fileName()));
     };

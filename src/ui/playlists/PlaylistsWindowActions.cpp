@@ -77,6 +77,7 @@ void PlaylistsWindowController::addSongsTapped()
     const Playlist *playlist = selectedPlaylist();
     if (!playlist)
         return;
+    setStatus(QString());
     m_preview->close();
     m_context.notifications().post(NotificationBus::addToPlaylistModeName,
                                    {{NotificationBus::playlistNameKey, playlist->name}});
@@ -88,6 +89,7 @@ void PlaylistsWindowController::shareTapped()
     const Playlist *playlist = selectedPlaylist();
     if (!playlist || playlist->items.isEmpty() || PlaylistShareFlow::isBuilding(this))
         return;
+    setStatus(QString());
     withResolvedItems(playlist->items, [this, name = playlist->name](const QList<PlaylistItem> &items) {
         if (startShare)
             startShare(items, name);
@@ -178,6 +180,7 @@ void PlaylistsWindowController::openLinkForTitleRow(int row, PlaylistRows::Link 
     const PlaylistItem *item = m_titlesModel->item(row);
     if (!item)
         return;
+    setStatus(QString());
     const QUrl address = PlaylistRows::linkAddress(*item, link);
     if (address.isValid() && !address.isEmpty())
         QDesktopServices::openUrl(address);
@@ -195,6 +198,7 @@ bool PlaylistsWindowController::dropOnTitles(const QMimeData *data, int dropRow)
     const Playlist *playlist = selectedPlaylist();
     if (!playlist || !data)
         return false;
+    setStatus(QString());
     if (const QStringList files = ImportableFiles::importablePaths(data); !files.isEmpty()) {
         m_context.libraryFlows().importImagesAndPDFs(*m_statusField, files, playlist->name);
         return true;

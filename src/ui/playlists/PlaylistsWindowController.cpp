@@ -159,6 +159,7 @@ QWidget *PlaylistsWindowController::buildPlaylistsPane()
     connect(m_playlistTableView->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (m_selectingPlaylist)
             return;
+        setStatus(QString());
         const QModelIndexList rows = m_playlistTableView->selectionModel()->selectedRows();
         playlistRowClicked(rows.isEmpty() ? -1 : rows.first().row());
     });
@@ -286,6 +287,8 @@ void PlaylistsWindowController::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
+// The line tells what the user's last action did; an action with no word of its own leaves it empty,
+// so that no earlier text ("Opened: …") reads as what is the case now.
 void PlaylistsWindowController::setStatus(const QString &text)
 {
     m_statusField->setStatus(text);

@@ -6,6 +6,7 @@
 #include "ui/share/PlaylistShareOptionsDialog.h"
 #include "ui/share/SharePopover.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QWidget>
 
@@ -51,8 +52,11 @@ void reportSave(QWidget *window, const ExportFolderSave::Report &report, Kind ki
                                QStringLiteral("Some exports could not be saved"),
                                saved + QStringLiteral("\n\n") + notSaved);
     } else if (kind == Kind::playlist && !(report.cancelled && report.saved.isEmpty())) {
-        LyrafoldAlert::run(window, LyrafoldAlert::Style::informational, QStringLiteral("Share complete"),
-                           report.saved.isEmpty() ? QStringLiteral("No files were saved.") : saved);
+        LyrafoldAlert::run(
+            window, LyrafoldAlert::Style::informational, QStringLiteral("Share complete"),
+            report.saved.isEmpty()
+                ? QStringLiteral("No files were saved.")
+                : QStringLiteral("Shared to %1\n\n%2").arg(QDir::toNativeSeparators(report.folder), saved));
     }
     if (kind == Kind::autoPlaylist && !report.saved.isEmpty() && status)
         status(QStringLiteral("Saved exports to local folder."));

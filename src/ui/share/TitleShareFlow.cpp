@@ -5,6 +5,7 @@
 #include "pdf/share/PlaylistShareService.h"
 #include "ui/common/ExportProgressDialog.h"
 #include "ui/common/LyrafoldAlert.h"
+#include "ui/common/LyrafoldShareHelper.h"
 #include "ui/share/ExportFolderSave.h"
 #include "ui/share/SharePopover.h"
 
@@ -30,11 +31,16 @@ QStringList shareFiles(TitleShareFlow::Format format, const QString &path)
     return files;
 }
 
-void reportFailedSave(QWidget *window, const QString &message, const ExportFolderSave::Report &report)
+// A failure is a warning; a save that worked names the folder it went to.
+void reportSave(QWidget *window, QWidget *anchor, const QString &message, const QString &folder,
+                const ExportFolderSave::Report &report)
 {
     if (!report.failed.isEmpty())
         LyrafoldAlert::run(window, LyrafoldAlert::Style::warning, message,
                            report.failed.join(QLatin1Char('\n')));
+    else if (!report.saved.isEmpty())
+        LyrafoldShareHelper::tellDone(window, anchor,
+                                      QStringLiteral("Saved to %1").arg(QDir::toNativeSeparators(folder)));
 }
 
 } // namespace
@@ -145,23 +151,24 @@ void TitleShareFlow::deliver(const ExportResult &made)
         return;
     }
     const QPointer<QWidget> window(m_window);
+    const QPointer<QWidget> anchor(popupAnchor());
     const QString path = made.path;
     const BookmarkEntry entry = m_entry;
     const Format format = m_format;
-    SharePopover::show(popupAnchor(), files, [window, path, entry, format] {
+    SharePopover::show(popupAnchor(), files, [window, anchor, path, entry, format] {
         if (!window)
             return;
         if (format == Format::pdf)
-            TitleShareSave::savePdf(window, path, entry);
+            TitleShareSave::savePdf(window, path, entry, anchor);
         else
-            TitleShareSave::saveImages(window, path);
+            TitleShareSave::saveImages(window, path, anchor);
     });
     end();
 }
 
 namespace TitleShareSave {
 
-void savePdf(QWidget *window, const QString &pdf, const BookmarkEntry &entry)
+void savePdf(QWidget *window, const QString &pdf, const BookmarkEntry &entry, QWidget *anchor)
 {
     QFileDialog panel(window, QStringLiteral("Save PDF"));
     panel.setObjectName(QStringLiteral("savePdfPanel"));
@@ -174,21 +181,25 @@ void savePdf(QWidget *window, const QString &pdf, const BookmarkEntry &entry)
     if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
         return;
     const QPointer<QWidget> guard(window);
-    ExportFolderSave::copy(window, {{pdf, panel.selectedFiles().first()}},
-                           [guard](const ExportFolderSave::Report &report) {
+    const QPointer<QWidget> near(anchor);
+    const QString chosen = panel.selectedFiles().first();
+    ExportFolderSave::copy(window, {{pdf, chosen}},
+                           [guard, near, chosen](const ExportFolderSave::Report &report) {
                                if (guard)
-                                   reportFailedSave(guard, QStringLiteral("Could not save file"), report);
+                                   reportSave(guard, near, QStringLiteral("Could not save file"),
+                                              QFileInfo(chosen).absolutePath(), report);
                            });
 }
 
-void saveImages(QWidget *window, const QString &folder)
+void saveImages(QWidget *window, const QString &folder, QWidget *anchor)
 {
     const QPointer<QWidget> guard(window);
+    const QPointer<QWidget> near(anchor);
     ExportFolderSave::saveIntoChosenFolder(
         window, {folder},
-        [guard](const ExportFolderSave::Report &report) {
+        [guard, near](const ExportFolderSave::Report &report) {
             if (guard)
-                reportFailedSave(guard, QStringLiteral("Could not save folder"), report);
+                reportSave(guard, near, QStringLiteral("Could not save folder"), report.folder, report);
         },
         QStringLiteral("Choose folder to save images"));
 }

@@ -69,9 +69,10 @@ private:
 // The saves of the popup, on their own so that a save can run after the flow has ended.
 namespace TitleShareSave {
 
-// The file panel for the PDF (named after the title and today), then the copy.
-void savePdf(QWidget *window, const QString &pdf, const BookmarkEntry &entry);
-// The folder panel, then the image folder copied into it under its own name.
-void saveImages(QWidget *window, const QString &folder);
+// The file panel for the PDF (named after the title and today), then the copy. A save that worked
+// says "Saved to <folder>" beside the anchor (LyrafoldShareHelper::tellDone()).
+void savePdf(QWidget *window, const QString &pdf, const BookmarkEntry &entry, QWidget *anchor = nullptr);
+// The folder panel, then the image folder copied into it under its own name; told the same way.
+void saveImages(QWidget *window, const QString &folder, QWidget *anchor = nullptr);
 
 } // namespace TitleShareSave
