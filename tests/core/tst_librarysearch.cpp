@@ -212,9 +212,40 @@ private Q_SLOTS:
         QCOMPARE(titles(sorted), expected);
         // The order that a prepared library gives is the same.
         sorted = library;
-        const LibrarySearchIndex index(library);
-        LibrarySort::sortBookmarks(sorted, column, ascending, &index.titleOrder());
+        SortRanks ranks = LibrarySort::sortRanksOf(LibraryRows(library));
+        LibrarySort::sortBookmarks(sorted, column, ascending, &ranks);
         QCOMPARE(titles(sorted), expected);
+    }
+
+    // Ranks kept with the library take an edit's new texts: they then order every text as a ranking
+    // made from scratch would, equal texts (ignoring case) sharing a rank.
+    void ranksTakeNewTexts_data()
+    {
+        QTest::addColumn<QStringList>("start");
+        QTest::addColumn<QStringList>("added");
+        QTest::newRow("between, before, after and equal")
+            << QStringList{"b", "D", "f", "h"} << QStringList{"a", "C", "d", "E", "g", "B", "z", "c"};
+        QTest::newRow("known texts only") << QStringList{"a", "b"} << QStringList{"b", "a"};
+        QTest::newRow("many at once") << QStringList{"m"} << QStringList{"a", "Z", "n", "M", "b"};
+        QTest::newRow("into nothing") << QStringList{} << QStringList{"y", "x", "X"};
+    }
+
+    void ranksTakeNewTexts()
+    {
+        QFETCH(QStringList, start);
+        QFETCH(QStringList, added);
+        TextRanks ranks(start);
+        ranks.add(added);
+        const QStringList all = start + added;
+        const QList<int> expected = LibrarySort::collationRanks(all);
+        for (qsizetype a = 0; a < all.size(); ++a) {
+            for (qsizetype b = 0; b < all.size(); ++b) {
+                const int got = ranks.rank(all.at(a)).value() - ranks.rank(all.at(b)).value();
+                const int want = expected.at(a) - expected.at(b);
+                QVERIFY2((got > 0) == (want > 0) && (got < 0) == (want < 0),
+                         qPrintable(all.at(a) + QLatin1Char(' ') + all.at(b)));
+            }
+        }
     }
 
     // A quit cancels the indexes being made for a large library: each builder stops at its next look

@@ -242,7 +242,7 @@ LibrarySearchIndex::LibrarySearchIndex(const LibraryRows &bookmarks, qsizetype s
         row.tags = idOf(tagIds, rawTagText(entry), m_tags);
         m_rows.push_back(row);
     }
-    m_titleOrder = TitleOrder(titleNames, progress);
+    m_titleOrder = TextRanks(titleNames, progress);
     if (isCancelled(progress))
         return;
     for (qsizetype id = 0; id < titleNames.size(); ++id)

@@ -77,7 +77,7 @@ public:
     QList<qsizetype> runFilterPositions(const SearchQuery &query) const;
 
     // The order of every title of the range.
-    const TitleOrder &titleOrder() const { return m_titleOrder; }
+    const TextRanks &titleOrder() const { return m_titleOrder; }
 
 private:
     struct Title {
@@ -97,5 +97,5 @@ private:
     std::vector<Title> m_titles;
     QStringList m_files;
     QStringList m_tags;
-    TitleOrder m_titleOrder;
+    TextRanks m_titleOrder;
 };

@@ -54,11 +54,14 @@ void LibrarySession::replaceRows(LibraryRows rows)
     m_titleKeys.reset();
     m_positionsValid = false;
     m_positionsByKey.clear();
+    m_sortRanks = SortRanks();
     showAllRows();
 }
 
 void LibrarySession::showAllRows()
 {
+    m_sortPending = false;
+    m_sortShown = false;
     m_filtered.resize(m_rows.size());
     std::iota(m_filtered.begin(), m_filtered.end(), qsizetype(0));
 }

@@ -3,6 +3,7 @@
 #include "core/common/Result.h"
 #include "core/library/BookmarkMetadataField.h"
 #include "core/library/LibraryRows.h"
+#include "core/library/LibrarySort.h"
 #include "core/playlist/PlaylistItem.h"
 
 #include <QHash>
@@ -144,6 +145,8 @@ public:
     // The first search pass ranks this many bookmarks at once, so the table answers even in a large
     // library before the full pass lands.
     static constexpr int searchFirstPassCount = 100;
+    // A sort of this many shown rows or more runs on a worker; fewer are sorted at once.
+    static constexpr qsizetype workerSortRows = 200000;
     // Slot 0 holds the built-in list, slots 1 to 5 the user's own.
     static constexpr int slotCount = 6;
 
@@ -418,8 +421,15 @@ public:
     bool sortAscending() const { return m_sortAscending; }
     // Sorts the shown rows (all of them, also beyond the displayed ones): ascending for a new column,
     // the other direction for the column sorted last. No rows: nothing changes, the state neither.
-    // Returns whether it sorted.
+    // Returns whether it sorted. From workerSortRows rows on, the sort runs on a worker and its order
+    // arrives through filteredBookmarksChanged(); a later click, search or change of the library
+    // supersedes it.
     bool sortFilteredByColumn(const QString &column);
+    // A sort on a worker has not landed yet.
+    bool sortPending() const { return m_sortPending; }
+    // The shown rows stand (or are about to stand) in the order of sortColumn() and sortAscending();
+    // a search or a new library puts them back into their own order.
+    bool sortShown() const { return m_sortShown; }
 
 Q_SIGNALS:
     // The rows changed: how, and the normalised title keys of the rows concerned (before and after the
@@ -507,4 +517,9 @@ private:
     std::shared_ptr<BuildProgress> m_indexBuilds;
     std::optional<QString> m_sortColumn;
     bool m_sortAscending = true;
+    // Kept across edits, which only add the texts they bring; made anew for a new library.
+    SortRanks m_sortRanks;
+    qint64 m_sortGeneration = 0;
+    bool m_sortPending = false;
+    bool m_sortShown = false;
 };

@@ -69,6 +69,12 @@ struct PreparedIndexes {
     std::shared_ptr<const LibrarySearchIndex> search;
     std::shared_ptr<const TitleKeyIndex> titleKeys;
     std::optional<QHash<QString, qsizetype>> positionsByKey;
+    std::optional<SortRanks> sortRanks;
+};
+
+struct SortedRows {
+    QList<qsizetype> positions;
+    SortRanks ranks;
 };
 
 } // namespace
@@ -78,14 +84,15 @@ void LibrarySession::prepareIndexes()
     const bool needSearch = !m_searchIndex;
     const bool needTitles = !m_titleKeys;
     const bool needPositions = !m_positionsValid;
+    const bool needRanks = m_sortRanks.titles.isEmpty();
     if (m_rows.isEmpty() || m_preparingVersion == m_libraryVersion ||
-        !(needSearch || needTitles || needPositions))
+        !(needSearch || needTitles || needPositions || needRanks))
         return;
     m_preparingVersion = m_libraryVersion;
     const quint64 version = m_libraryVersion;
     Hop::run(
         this,
-        [snapshot = m_rows, needSearch, needTitles, needPositions, builds = m_indexBuilds] {
+        [snapshot = m_rows, needSearch, needTitles, needPositions, needRanks, builds = m_indexBuilds] {
             const BuildProgress *progress = builds.get();
             PreparedIndexes prepared;
             if (needSearch)
@@ -94,10 +101,15 @@ void LibrarySession::prepareIndexes()
                 prepared.titleKeys = std::make_shared<const TitleKeyIndex>(snapshot, progress);
             if (needPositions && !progress->isCancelled())
                 prepared.positionsByKey = snapshot.firstPositionsById(progress);
+            if (needRanks && !progress->isCancelled())
+                prepared.sortRanks = LibrarySort::sortRanksOf(snapshot, progress);
             // Whatever a cancel cut short is of no use.
             return progress->isCancelled() ? PreparedIndexes() : prepared;
         },
         [this, version](PreparedIndexes prepared) {
+            // Ranks order texts, whatever rows hold them: a sort takes the ones an edit brought since.
+            if (prepared.sortRanks && m_sortRanks.titles.isEmpty())
+                m_sortRanks = std::move(*prepared.sortRanks);
             // What was made from an older library would describe rows that changed since.
             if (version != m_libraryVersion)
                 return;
@@ -117,6 +129,8 @@ void LibrarySession::applySearchPass(qint64 generation, QList<qsizetype> positio
     if (generation != m_searchFilterGeneration)
         return;
     m_filtered = std::move(positions);
+    m_sortPending = false;
+    m_sortShown = false;
     Q_EMIT filteredBookmarksChanged();
 }
 
@@ -130,7 +144,31 @@ bool LibrarySession::sortFilteredByColumn(const QString &column)
         m_sortColumn = column;
         m_sortAscending = true;
     }
-    LibrarySort::sortPositions(m_filtered, m_rows, column, m_sortAscending,
-                               m_searchIndex ? &m_searchIndex->titleOrder() : nullptr);
+    m_sortShown = true;
+    const qint64 generation = ++m_sortGeneration;
+    if (m_filtered.size() < workerSortRows) {
+        m_sortPending = false;
+        LibrarySort::sortPositions(m_filtered, m_rows, column, m_sortAscending, &m_sortRanks);
+        return true;
+    }
+    // A large list would hold the window for a second: sorted on a worker, from copies that share the
+    // rows and the ranks.
+    m_sortPending = true;
+    const qint64 searchGeneration = m_searchFilterGeneration;
+    Hop::run(
+        this,
+        [rows = m_rows, positions = m_filtered, column, ascending = m_sortAscending,
+         ranks = m_sortRanks]() mutable {
+            LibrarySort::sortPositions(positions, rows, column, ascending, &ranks);
+            return SortedRows{std::move(positions), std::move(ranks)};
+        },
+        [this, generation, searchGeneration](SortedRows sorted) {
+            if (generation != m_sortGeneration || searchGeneration != m_searchFilterGeneration)
+                return;
+            m_sortPending = false;
+            m_filtered = std::move(sorted.positions);
+            m_sortRanks = std::move(sorted.ranks);
+            Q_EMIT filteredBookmarksChanged();
+        });
     return true;
 }

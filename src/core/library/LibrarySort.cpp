@@ -90,37 +90,56 @@ void applyOrder(BookmarkList &rows, std::vector<int> &order)
     }
 }
 
-template <typename RowAt> QList<int> titleRanksOf(const Rows<RowAt> &rows, const TitleOrder *titles)
+// The rank of value(row) for every row: from known, which first takes the texts it lacks; without it,
+// ranked here.
+template <typename RowAt, typename Value>
+QList<int> ranksOf(const Rows<RowAt> &rows, Value value, TextRanks *known)
 {
-    if (titles) {
-        QList<int> ranks;
-        ranks.reserve(rows.count);
-        for (qsizetype i = 0; i < rows.count; ++i) {
-            const std::optional<int> rank = titles->rank(rows.row(i).title);
-            if (!rank)
-                break;
-            ranks.append(*rank);
+    if (!known)
+        return ranksOfRows(rows, value);
+    QList<int> ranks;
+    ranks.reserve(rows.count);
+    QStringList missing;
+    QList<qsizetype> missingRows;
+    for (qsizetype i = 0; i < rows.count; ++i) {
+        const QString text = value(rows.row(i));
+        const std::optional<int> rank = known->rank(text);
+        if (!rank) {
+            missing.append(text);
+            missingRows.append(i);
         }
-        if (ranks.size() == rows.count)
-            return ranks;
+        ranks.append(rank.value_or(0));
     }
-    return ranksOfRows(rows, [](const BookmarkEntry &row) { return row.title; });
+    if (missing.isEmpty())
+        return ranks;
+    // New texts move the others' ranks up, in their order; a full new ranking moves them anywhere.
+    if (const std::optional<std::vector<int>> moved = known->add(missing)) {
+        for (int &rank : ranks)
+            rank = (*moved)[size_t(rank)];
+        for (qsizetype m = 0; m < missingRows.size(); ++m)
+            ranks[missingRows.at(m)] = known->rank(missing.at(m)).value_or(0);
+    } else {
+        for (qsizetype i = 0; i < rows.count; ++i)
+            ranks[i] = known->rank(value(rows.row(i))).value_or(0);
+    }
+    return ranks;
 }
 
 // Where each row goes: order[i] is the position among rows of the row that comes i-th.
 template <typename RowAt>
-std::vector<int> sortedOrder(const Rows<RowAt> &rows, const QString &column, bool ascending,
-                             const TitleOrder *titles)
+std::vector<int> sortedOrder(const Rows<RowAt> &rows, const QString &column, bool ascending, SortRanks *known)
 {
     const ValueKind kind = kindOf(column);
-    const QList<int> titleRanks = titleRanksOf(rows, titles);
+    const QList<int> titleRanks = ranksOf(
+        rows, [](const BookmarkEntry &row) { return row.title; }, known ? &known->titles : nullptr);
     std::vector<Key> keys(rows.count);
     if (column == LibraryColumns::title) {
         for (qsizetype i = 0; i < rows.count; ++i)
             keys[i].integer = titleRanks.at(i);
     } else if (kind == ValueKind::text) {
-        const QList<int> ranks = ranksOfRows(
-            rows, [&column](const BookmarkEntry &row) { return LibrarySort::sortableValue(row, column); });
+        const QList<int> ranks = ranksOf(
+            rows, [&column](const BookmarkEntry &row) { return LibrarySort::sortableValue(row, column); },
+            known ? &known->columns[column] : nullptr);
         for (qsizetype i = 0; i < rows.count; ++i)
             keys[i].integer = ranks.at(i);
     } else {
@@ -158,22 +177,119 @@ std::vector<int> sortedOrder(const Rows<RowAt> &rows, const QString &column, boo
 
 } // namespace
 
-TitleOrder::TitleOrder(const QStringList &titles, const BuildProgress *progress)
+TextRanks::TextRanks(const QStringList &texts, const BuildProgress *progress)
 {
-    const QList<int> ranks = LibrarySort::collationRanks(titles, progress);
+    const QList<int> ranks = LibrarySort::collationRanks(texts, progress);
     if (isCancelled(progress))
         return;
-    m_ranks.reserve(titles.size());
-    for (qsizetype i = 0; i < titles.size(); ++i)
-        m_ranks.insert(titles.at(i), ranks.at(i));
+    m_ranks.reserve(texts.size());
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        m_ranks.insert(texts.at(i), ranks.at(i));
+        if (ranks.at(i) >= m_firstOfRank.size())
+            m_firstOfRank.resize(ranks.at(i) + 1);
+        if (m_firstOfRank.at(ranks.at(i)).isNull())
+            m_firstOfRank[ranks.at(i)] = texts.at(i);
+    }
 }
 
-std::optional<int> TitleOrder::rank(const QString &title) const
+std::optional<int> TextRanks::rank(const QString &text) const
 {
-    const auto found = m_ranks.constFind(title);
+    const auto found = m_ranks.constFind(text);
     if (found == m_ranks.cend())
         return std::nullopt;
     return *found;
+}
+
+std::optional<std::vector<int>> TextRanks::add(const QStringList &texts)
+{
+    QStringList fresh;
+    QSet<QString> seen;
+    for (const QString &text : texts) {
+        if (!m_ranks.contains(text) && !seen.contains(text)) {
+            seen.insert(text);
+            fresh.append(text);
+        }
+    }
+    const int known = int(m_firstOfRank.size());
+    if (fresh.isEmpty()) {
+        std::vector<int> same(size_t(known), 0);
+        std::iota(same.begin(), same.end(), 0);
+        return same;
+    }
+    // Each new text costs some twenty sort keys on its way down; many of them, ranking everything again
+    // costs less.
+    if (fresh.size() * 20 > known) {
+        QStringList all = m_ranks.keys();
+        all.append(fresh);
+        *this = TextRanks(all);
+        return std::nullopt;
+    }
+
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const auto keyOf = [&collator](const QString &text) { return collator.sortKey(text.toCaseFolded()); };
+    // Where each new text goes: before rank `at`, or into it when it compares equal to that rank's text.
+    struct Placed {
+        int at;
+        bool joins;
+        QCollatorSortKey key;
+        QString text;
+    };
+    std::vector<Placed> placed;
+    placed.reserve(fresh.size());
+    for (const QString &text : std::as_const(fresh)) {
+        QCollatorSortKey key = keyOf(text);
+        int low = 0;
+        int high = known;
+        while (low < high) {
+            const int middle = low + (high - low) / 2;
+            if (keyOf(m_firstOfRank.at(middle)).compare(key) < 0)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        const bool joins = low < known && keyOf(m_firstOfRank.at(low)).compare(key) == 0;
+        placed.push_back({low, joins, std::move(key), text});
+    }
+    std::stable_sort(placed.begin(), placed.end(), [](const Placed &a, const Placed &b) {
+        if (a.at != b.at)
+            return a.at < b.at;
+        return a.key.compare(b.key) < 0;
+    });
+
+    // The old ranks and the new ones merged in order; new texts equal to each other share a rank.
+    std::vector<int> newRankOf(size_t(known), 0);
+    QStringList firstOfRank;
+    firstOfRank.reserve(known + qsizetype(placed.size()));
+    QHash<QString, int> freshRanks;
+    size_t next = 0;
+    for (int old = 0; old <= known; ++old) {
+        while (next < placed.size() && placed[next].at == old) {
+            if (placed[next].joins) {
+                ++next;
+                continue;
+            }
+            const int rank = int(firstOfRank.size());
+            firstOfRank.append(placed[next].text);
+            const QCollatorSortKey &key = placed[next].key;
+            for (; next < placed.size() && placed[next].at == old && !placed[next].joins &&
+                   placed[next].key.compare(key) == 0;
+                 ++next)
+                freshRanks.insert(placed[next].text, rank);
+        }
+        if (old < known) {
+            newRankOf[size_t(old)] = int(firstOfRank.size());
+            firstOfRank.append(m_firstOfRank.at(old));
+        }
+    }
+    if (!freshRanks.isEmpty()) {
+        for (auto it = m_ranks.begin(); it != m_ranks.end(); ++it)
+            it.value() = newRankOf[size_t(it.value())];
+    }
+    for (const Placed &p : placed)
+        m_ranks.insert(p.text, p.joins ? newRankOf[size_t(p.at)] : freshRanks.value(p.text));
+    m_firstOfRank = std::move(firstOfRank);
+    return newRankOf;
 }
 
 namespace LibrarySort {
@@ -235,24 +351,48 @@ BookmarkList sortedByPageAndTitle(BookmarkList rows)
     return rows;
 }
 
-void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending, const TitleOrder *titles)
+SortRanks sortRanksOf(const LibraryRows &rows, const BuildProgress *progress)
+{
+    QStringList columns;
+    for (const QString &column : LibraryColumns::identifiers()) {
+        if (kindOf(column) == ValueKind::text && column != LibraryColumns::title &&
+            column != LibraryColumns::add && column != LibraryColumns::share)
+            columns.append(column);
+    }
+    QSet<QString> titles;
+    QList<QSet<QString>> texts(columns.size());
+    qsizetype seen = 0;
+    for (const BookmarkEntry &row : rows) {
+        if (seen++ % cancelCheckRows == 0 && isCancelled(progress))
+            return {};
+        titles.insert(row.title);
+        for (qsizetype c = 0; c < columns.size(); ++c)
+            texts[c].insert(LibraryColumns::text(row, columns.at(c)));
+    }
+    SortRanks ranks;
+    ranks.titles = TextRanks(titles.values(), progress);
+    for (qsizetype c = 0; c < columns.size(); ++c)
+        ranks.columns.insert(columns.at(c), TextRanks(texts.at(c).values(), progress));
+    return ranks;
+}
+
+void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending, SortRanks *ranks)
 {
     if (rows.size() < 2)
         return;
     const auto rowAt = [&rows](qsizetype i) -> const BookmarkEntry & { return rows.at(i); };
-    std::vector<int> order =
-        sortedOrder(Rows<decltype(rowAt)>{rowAt, rows.size()}, column, ascending, titles);
+    std::vector<int> order = sortedOrder(Rows<decltype(rowAt)>{rowAt, rows.size()}, column, ascending, ranks);
     applyOrder(rows, order);
 }
 
 void sortPositions(QList<qsizetype> &positions, const LibraryRows &library, const QString &column,
-                   bool ascending, const TitleOrder *titles)
+                   bool ascending, SortRanks *ranks)
 {
     if (positions.size() < 2)
         return;
     const auto rowAt = [&](qsizetype i) -> const BookmarkEntry & { return library.at(positions.at(i)); };
     const std::vector<int> order =
-        sortedOrder(Rows<decltype(rowAt)>{rowAt, positions.size()}, column, ascending, titles);
+        sortedOrder(Rows<decltype(rowAt)>{rowAt, positions.size()}, column, ascending, ranks);
     QList<qsizetype> sorted;
     sorted.reserve(positions.size());
     for (const int i : order)

@@ -11,21 +11,36 @@
 #include <optional>
 #include <vector>
 
-// Where each title stands under the localized case-insensitive comparison of the current locale, as
-// a rank: titles that the comparison finds equal share one. Comparing two ranks costs an integer
-// comparison where the collator would cost a Unicode walk, so a large sort asks the collator once per
-// distinct title. Built once per library; read-only afterwards, so it may be shared between threads.
-class TitleOrder {
+// Where each text of a column stands under the localized case-insensitive comparison of the current
+// locale, as a rank: texts that the comparison finds equal share one. Comparing two ranks costs an
+// integer comparison where the collator would cost a Unicode walk, so a large sort asks the collator
+// once per distinct text. Kept with the library and brought up to date with the texts an edit brings
+// (add) instead of being made again. Copies share their data until one of them changes, so a copy
+// may go to another thread.
+class TextRanks {
 public:
-    TitleOrder() = default;
+    TextRanks() = default;
     // Stops early, unfinished, when progress is cancelled.
-    explicit TitleOrder(const QStringList &titles, const BuildProgress *progress = nullptr);
+    explicit TextRanks(const QStringList &texts, const BuildProgress *progress = nullptr);
 
-    // Nothing for a title that was not given.
-    std::optional<int> rank(const QString &title) const;
+    bool isEmpty() const { return m_ranks.isEmpty(); }
+    // Nothing for a text that was not given.
+    std::optional<int> rank(const QString &text) const;
+    // Ranks the texts it does not know yet; the ranks of the others may grow, keeping their order. A
+    // text no row holds any more may stay: it only leaves a gap. Returns the new rank of every old
+    // one, or nothing when it ranked everything again.
+    std::optional<std::vector<int>> add(const QStringList &texts);
 
 private:
     QHash<QString, int> m_ranks;
+    QStringList m_firstOfRank; // one text of each rank, in rank order
+};
+
+// The ranks a sort of the library table keeps: the titles' (every sort's tie-break) and those of the
+// text columns, by column identifier.
+struct SortRanks {
+    TextRanks titles;
+    QHash<QString, TextRanks> columns;
 };
 
 // Sorting the rows the library table shows by one of its columns.
@@ -59,16 +74,19 @@ BookmarkList sortedByPageAndTitle(BookmarkList rows);
 // and unknown identifiers.
 QString sortableValue(const BookmarkEntry &entry, const QString &column);
 
+// The ranks of every title and every text of the text columns of rows. Stops early, unfinished, when
+// progress is cancelled.
+SortRanks sortRanksOf(const LibraryRows &rows, const BuildProgress *progress = nullptr);
+
 // A stable sort by the column. "Page", "Pages" and "Year" compare as whole numbers and "Rating" by
 // its stored value (so 2 comes before 10, and 4.4 before 4.5); the other columns compare their
 // sortable values with the localized case-insensitive comparison. An absent year or rating comes
 // first ascending and last descending. Equal values are ordered by title, ascending in both
-// directions; rows equal in both keep their order. titles, when it knows every title of rows,
-// spares the collator; otherwise the titles are ranked here.
-void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending,
-                   const TitleOrder *titles = nullptr);
+// directions; rows equal in both keep their order. ranks, when given, spares the collator the texts
+// it knows and takes the ones it lacks; otherwise the texts are ranked here.
+void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending, SortRanks *ranks = nullptr);
 // The same order for the rows of library at positions: the positions are put into it.
 void sortPositions(QList<qsizetype> &positions, const LibraryRows &library, const QString &column,
-                   bool ascending, const TitleOrder *titles = nullptr);
+                   bool ascending, SortRanks *ranks = nullptr);
 
 } // namespace LibrarySort

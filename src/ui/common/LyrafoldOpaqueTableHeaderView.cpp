@@ -25,6 +25,20 @@ void LyrafoldOpaqueTableHeaderView::paintSection(QPainter *painter, const QRect 
 {
     const QString text = model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
     LyrafoldTableHeaderCell::draw(painter, rect, text);
+    if (!isSortIndicatorShown() || sortIndicatorSection() != logicalIndex)
+        return;
+    const qreal size = 7;
+    const QPointF centre(rect.right() - 9, rect.center().y() + 0.5);
+    const qreal tip = sortIndicatorOrder() == Qt::AscendingOrder ? -size / 2 : size / 2;
+    const QPointF points[] = {{centre.x() - size / 2, centre.y() - tip / 2},
+                              {centre.x() + size / 2, centre.y() - tip / 2},
+                              {centre.x(), centre.y() + tip / 2}};
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(QColor::fromRgbF(1, 1, 1, 0.85f));
+    painter->drawPolygon(points, 3);
+    painter->restore();
 }
 
 namespace LyrafoldTableHeaderCell {

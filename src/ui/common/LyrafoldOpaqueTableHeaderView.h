@@ -3,7 +3,8 @@
 #include <QHeaderView>
 
 // The dark table header: an opaque fill under every section, and sections drawn as
-// LyrafoldTableHeaderCell draws them (no sort indicator, no style bevel).
+// LyrafoldTableHeaderCell draws them (no style bevel). The sort indicator, when a table shows it, is
+// a small white triangle at the right end of its section.
 class LyrafoldOpaqueTableHeaderView : public QHeaderView {
     Q_OBJECT
 

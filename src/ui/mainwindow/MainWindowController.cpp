@@ -112,6 +112,7 @@ void MainWindowController::connectOwners()
     connect(&m_session, &LibrarySession::saveFailed, this, reportFailedSave);
     connect(&m_context.playlists(), &PlaylistLibrary::saveFailed, this, reportFailedSave);
     connect(&m_session, &LibrarySession::filteredBookmarksChanged, this, [this] {
+        showSortOrder();
         reloadTable(SelectionAfterReload::keepSongs);
         refreshSearchResultCount();
     });

@@ -93,6 +93,9 @@ public:
     void tableHeaderClicked(const QString &column);
     // The sort of the filtered rows by a column; the selected songs stay selected.
     void sortFilteredByColumn(const QString &column);
+    // The header's sort indicator: on the sorted column while the rows stand (or are about to stand)
+    // in its order.
+    void showSortOrder();
 
     // Search. The field's every change lands here: the list follows after a pause in typing, at once
     // when the field is emptied. Every list applied keeps the selected songs selected.

@@ -92,6 +92,7 @@ void MainWindowController::showReplacedLibrary()
     const bool keepSearch = m_context.libraryFlows().extraction().isBusy();
     if (m_searchField && !keepSearch)
         m_searchField->clear();
+    showSortOrder();
     reloadTable(SelectionAfterReload::clear);
     refreshSearchResultCount();
     if (keepSearch)

@@ -6,9 +6,11 @@
 #include "core/text/TextUtils.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
+#include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
 #include <QDesktopServices>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -33,8 +35,27 @@ void MainWindowController::updateFilteredList(const QString &text)
 
 void MainWindowController::sortFilteredByColumn(const QString &column)
 {
-    if (m_session.sortFilteredByColumn(column))
+    if (!m_session.sortFilteredByColumn(column))
+        return;
+    showSortOrder();
+    // A large list is sorted on a worker: its rows arrive through filteredBookmarksChanged; the
+    // header shows the order they will stand in meanwhile.
+    if (!m_session.sortPending())
         reloadTable(SelectionAfterReload::keepSongs);
+}
+
+void MainWindowController::showSortOrder()
+{
+    if (!m_tableView)
+        return;
+    QHeaderView *header = m_tableView->horizontalHeader();
+    const int section = m_session.sortShown() && m_session.sortColumn()
+                            ? BookmarkTableModel::columnOf(*m_session.sortColumn())
+                            : -1;
+    header->setSortIndicatorShown(section >= 0);
+    if (section >= 0)
+        header->setSortIndicator(section,
+                                 m_session.sortAscending() ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void MainWindowController::toggleColumnEditMode()
