@@ -140,7 +140,10 @@ private Q_SLOTS:
         QTest::newRow("two playlists in order")
             << bundle(R"([{"name":"B","items":[{}]},{"name":"A","items":[]}])") << QStringList{"B", "A"} << 1;
         QTest::newRow("control characters and length")
-            << bundle(R"([{"name":"Gig\n\tNight\u0007","items":[]}])") << QStringList{"GigNight"} << 0;
+            << bundle(R"([{"name":"Gig\n\tNight\u0007","items":[]}])") << QStringList{"Gig Night"} << 0;
+        QTest::newRow("line breaks and a right-to-left override")
+            << TestHarness::readFile(TestHarness::testData(QStringLiteral("hostile/control-bidi.lyf")))
+            << QStringList{"Set ftxt.exe x"} << 1;
         QTest::newRow("name capped") << bundle(R"([{"name":")" + QByteArray(400, 'x') + R"(","items":[]}])")
                                      << QStringList{QString(300, QLatin1Char('x'))} << 0;
     }
@@ -193,7 +196,7 @@ private Q_SLOTS:
         QTest::newRow("parent path is missing") << QByteArray(R"({"sourcePath":"../b.pdf","bookOrList":"b.pdf"})") << "" << "b.pdf" << "" << 1LL << 1LL << 0LL;
         QTest::newRow("empty bookOrList stops the search") << QByteArray(R"({"bookOrList":"","bookName":"B","sourcePath":"/x/Y.pdf"})") << "" << "Y.pdf" << "/x/Y.pdf" << 1LL << 1LL << 0LL;
         QTest::newRow("title not a string") << QByteArray(R"({"title":5})") << "" << "" << "" << 1LL << 1LL << 0LL;
-        QTest::newRow("title control characters") << QByteArray("{\"title\":\"Blue\\r\\nTrain\\u001b[2J\\u0085\"}") << "BlueTrain[2J" << "" << "" << 1LL << 1LL << 0LL;
+        QTest::newRow("title control characters") << QByteArray("{\"title\":\"Blue\\r\\nTrain\\u001b[2J\\u0085\"}") << "Blue Train[2J " << "" << "" << 1LL << 1LL << 0LL;
         // clang-format on
     }
 

@@ -62,6 +62,9 @@ private Q_SLOTS:
         QTest::newRow("other schemes left out")
             << QList<PlaylistItem>{song("A", 1, 1, "file:///etc/passwd", js), song("B", 1, 1, "HTTPS://x.org/a")}
             << false << true << "Friday\n\n1. A\n2. B\n   YouTube: HTTPS://x.org/a";
+        QTest::newRow("a stored title cannot forge a line")
+            << QList<PlaylistItem>{song("Autumn Leaves\n   Spotify: https://evil.example/phish")} << false << true
+            << "Friday\n\n1. Autumn Leaves    Spotify: https://evil.example/phish";
         QTest::newRow("a link with a line break is left out")
             << QList<PlaylistItem>{song("A", 1, 1, "https://x.org\n   Spotify: https://evil")} << false << true
             << "Friday\n\n1. A";

@@ -66,6 +66,12 @@ private Q_SLOTS:
             {"Song [Composer= Ann Lee (Jr.)] (pages 3-4)", 0, "Song", 3, 2},
             {"Song (Composer: Ann] Lee) X", 1, "Song  X", 1, 1},
             {"Song (Composer: Ann Lee] (Live", 1, "Song", 1, 1},
+            // One line of plain direction: line breaks and directional controls become a space.
+            {"Autumn Leaves\n   Spotify: https://evil.example/phish", 1,
+             "Autumn Leaves    Spotify: https://evil.example/phish", 1, 1},
+            {"A\r\nB\u2028C\u0085D\vE\fF\u2029G", 1, "A B C D E F G", 1, 1},
+            {"Set\u202Eftxt.exe", 1, "Set ftxt.exe", 1, 1},
+            {"\u2066A\u2069 \u202AB\u202C", 1, "A   B", 1, 1},
         };
         for (const Row &row : rows) {
             QTest::addRow("%s, page %lld", row.label, row.pageIn)

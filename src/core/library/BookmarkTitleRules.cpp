@@ -216,7 +216,7 @@ namespace BookmarkTitleRules {
 
 QString cleanTitle(const QString &label, qint64 &pageNumber, qint64 &pageSpan)
 {
-    QString text = TextUtils::trimmed(removeComposerNotes(replaceDashes(label)));
+    QString text = TextUtils::trimmed(removeComposerNotes(replaceDashes(TextUtils::singleLine(label))));
     static const QRegularExpression leadingPage = TextUtils::unicodeRegex(QStringLiteral(R"(^(\d{1,4})\s+)"));
     static const QRegularExpression trailingPage =
         TextUtils::unicodeRegex(QStringLiteral(R"( - (\d{1,4})\z)"));

@@ -49,7 +49,7 @@ Result<qsizetype> LibrarySession::setMetadataField(BookmarkMetadataField field, 
     const auto write = [&](BookmarkEntry &row) {
         switch (field) {
         case F::title:
-            row.title = value;
+            row.title = TextUtils::singleLine(value);
             break;
         case F::genre:
             row.genre = value;

@@ -135,7 +135,7 @@ qint64 pageOf(const dom::object &object)
 // Names and titles are shown in lists and window titles.
 QString displayText(const QString &text)
 {
-    return TextUtils::truncatedAtCharacter(TextUtils::withoutControlCharacters(text),
+    return TextUtils::truncatedAtCharacter(TextUtils::withoutControlCharacters(TextUtils::singleLine(text)),
                                            LyfPlaylistCodec::maxTextLength,
                                            TextUtils::TextMeasure::Utf16Units);
 }

@@ -195,7 +195,7 @@ qsizetype PlaylistItemRef::indexIn(const QList<PlaylistItem> &items) const
 
 PlaylistLibrary::Outcome PlaylistLibrary::createPlaylist(const QString &name)
 {
-    const QString trimmedName = TextUtils::trimmed(name);
+    const QString trimmedName = TextUtils::trimmed(TextUtils::singleLine(name));
     if (trimmedName.isEmpty())
         return Outcome::blankName;
     if (indexOf(trimmedName) >= 0)
@@ -211,7 +211,7 @@ PlaylistLibrary::Outcome PlaylistLibrary::addToPlaylist(const QString &playlistN
     qsizetype index = indexOf(playlistName);
     const bool created = index < 0;
     if (created) {
-        m_playlists.append(Playlist{playlistName, {}});
+        m_playlists.append(Playlist{TextUtils::singleLine(playlistName), {}});
         index = m_playlists.size() - 1;
     }
     const QString key = entry.id();

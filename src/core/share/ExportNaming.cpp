@@ -65,7 +65,7 @@ namespace ExportNaming {
 
 QString safeName(const QString &name)
 {
-    QString safe = name;
+    QString safe = TextUtils::singleLine(name);
     safe.replace(QLatin1Char('/'), QLatin1Char('-'));
     safe.replace(QLatin1Char(':'), QLatin1Char('-'));
     return safe;

@@ -3,6 +3,7 @@
 #include "core/playlist/LyfPlaylistCodec.h"
 #include "core/share/ExportNaming.h"
 #include "core/storage/StateFile.h"
+#include "core/text/TextUtils.h"
 #include "core/text/WebSearch.h"
 
 #include <QStringList>
@@ -49,12 +50,14 @@ namespace PlaylistTextExport {
 QString textDetailed(const QList<PlaylistItem> &items, const QString &playlistName, bool includeBookAndPages,
                      bool includeStreamingLinks)
 {
-    QStringList lines{playlistName, QString()};
+    // Stored before titles were kept to one line, a title could still forge a line of its own.
+    using TextUtils::singleLine;
+    QStringList lines{singleLine(playlistName), QString()};
     qsizetype number = 0;
     for (const PlaylistItem &item : items) {
-        QString line = QString::number(++number) + QStringLiteral(". ") + item.title;
+        QString line = QString::number(++number) + QStringLiteral(". ") + singleLine(item.title);
         if (includeBookAndPages)
-            line += pagesText(item) + item.pdfFileName;
+            line += pagesText(item) + singleLine(item.pdfFileName);
         lines.append(line);
         if (!includeStreamingLinks)
             continue;
@@ -67,13 +70,14 @@ QString textDetailed(const QList<PlaylistItem> &items, const QString &playlistNa
 QString html(const QList<PlaylistItem> &items, const QString &playlistName, bool includeBookAndPages,
              bool includeStreamingLinks)
 {
-    const QString name = htmlEscaped(playlistName);
+    using TextUtils::singleLine;
+    const QString name = htmlEscaped(singleLine(playlistName));
     QString out = QStringLiteral("<!doctype html><html><head><meta charset=\"utf-8\"><title>") + name +
                   QStringLiteral("</title></head><body><h1>") + name + QStringLiteral("</h1><ol>");
     for (const PlaylistItem &item : items) {
-        out += QStringLiteral("<li>") + htmlEscaped(item.title);
+        out += QStringLiteral("<li>") + htmlEscaped(singleLine(item.title));
         if (includeBookAndPages)
-            out += pagesText(item) + htmlEscaped(item.pdfFileName);
+            out += pagesText(item) + htmlEscaped(singleLine(item.pdfFileName));
         const auto links = includeStreamingLinks ? storedLinks(item) : QList<std::pair<QString, QString>>();
         if (!links.isEmpty()) {
             QStringList anchors;

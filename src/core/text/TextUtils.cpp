@@ -79,6 +79,24 @@ int compareCodePoints(QStringView a, QStringView b)
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
+QString singleLine(const QString &text)
+{
+    const auto folded = [](QChar c) { return isLineBreak(c.unicode()) || isBidiControl(c.unicode()); };
+    if (std::none_of(text.cbegin(), text.cend(), folded))
+        return text;
+    QString result;
+    result.reserve(text.size());
+    bool inRun = false;
+    for (QChar c : text) {
+        if (!folded(c))
+            result += c;
+        else if (!inRun)
+            result += QLatin1Char(' ');
+        inRun = folded(c);
+    }
+    return result;
+}
+
 QString trimmed(const QString &text)
 {
     return text.trimmed();

@@ -28,6 +28,18 @@ constexpr bool isLineBreak(char16_t c)
     return c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f' || c == 0x0085 || c == 0x2028 || c == 0x2029;
 }
 
+// Directional formatting characters (U+202A-U+202E, U+2066-U+2069): an override among them shows the
+// text after it reversed, so that a name can pass for another.
+constexpr bool isBidiControl(char16_t c)
+{
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// Titles and names are one line of plain direction: each run of line breaks and directional formatting
+// characters becomes one space, so that a title can neither forge a line of a text export nor show
+// reversed.
+QString singleLine(const QString &text);
+
 // Removes white space and line breaks at both ends.
 QString trimmed(const QString &text);
 

@@ -79,7 +79,7 @@ BookmarkEntry newBookmark(const QString &bookPath, const QString &pdfFileName, q
     entry.pdfFileName = pdfFileName;
     entry.pdfFilePath = bookPath;
     entry.pageNumber = page;
-    entry.title = title;
+    entry.title = TextUtils::singleLine(title);
     entry.pageSpan = span;
     entry.totalPages = totalPages;
     return entry;
@@ -150,7 +150,7 @@ QString sanitizePdfFileName(const QString &name)
 {
     static const QString rejected = QStringLiteral("\\/:*?\"<>|");
     static const QRegularExpression whiteSpace = TextUtils::unicodeRegex(QStringLiteral("\\s+"));
-    QString safe = name;
+    QString safe = TextUtils::singleLine(name);
     for (QChar &c : safe) {
         if (rejected.contains(c))
             c = QLatin1Char('_');
