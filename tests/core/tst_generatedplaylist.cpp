@@ -188,16 +188,16 @@ private Q_SLOTS:
                 AppPaths::importLibraryPath() + QStringLiteral("/x/") + rows.last().pdfFileName;
         }
         GeneratedPlaylist playlist = playlistOn(rows);
-        // Imported single files are one book, whatever they were called; an imported book keeps its name;
-        // names differing in case stand next to each other.
+        // Imported single files are one book, whatever they were called; an imported book keeps its name,
+        // marked or not; names differing in case stand next to each other.
         QCOMPARE(playlist.bookOrder(),
                  QStringList({"Book A.pdf", "Book a.pdf", "Book B.pdf", "book c.pdf",
-                              CustomPdfFiles::customSinglesLabel, "Songs (custom).pdf"}));
+                              CustomPdfFiles::customSinglesLabel, "Scan.pdf", "Songs (custom).pdf"}));
         QCOMPARE(playlist.moveBook(0, -1), std::nullopt);
-        QCOMPARE(playlist.moveBook(5, 1), std::nullopt);
+        QCOMPARE(playlist.moveBook(6, 1), std::nullopt);
         QCOMPARE(playlist.moveBook(3, 1), std::optional<qsizetype>(4));
         QStringList dragged = playlist.bookOrder();
-        dragged.move(5, 0);
+        dragged.move(6, 0);
         QVERIFY(playlist.setBookOrder(dragged));
         QVERIFY(!playlist.setBookOrder(dragged.mid(1)));
         QCOMPARE(playlist.bookOrder(), dragged);

@@ -380,7 +380,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("custom");
         QTest::newRow("singles book") << "Custom Singles (Custom).pdf" << false << "Custom Singles" << true;
         QTest::newRow("imported book") << "Scans (custom).PDF" << false << "Scans (custom).PDF" << true;
-        QTest::newRow("file in the import library") << "photo.pdf" << true << "Custom Singles" << true;
+        QTest::newRow("book in the import library keeps its name")
+            << "Tunebook.pdf" << true << "Tunebook.pdf" << true;
         QTest::newRow("ordinary book") << "Real Book.pdf" << false << "Real Book.pdf" << false;
     }
 
@@ -542,8 +543,9 @@ private Q_SLOTS:
         QCOMPARE(alone.request->playlistCurrentIndex, 0);
 
         TestHarness::writeFile(imports() + "/snap.pdf", "%PDF-1.4");
-        const OpenSongPlan single =
-            session.planOpenPdfWithContext(Fixtures::bookmark(imports() + "/snap.pdf", 1, "Snap"), {});
+        BookmarkEntry snap = Fixtures::bookmark(imports() + "/snap.pdf", 1, "Snap");
+        snap.pdfFileName = SlotStore::customSinglesBookName;
+        const OpenSongPlan single = session.planOpenPdfWithContext(snap, {});
         QCOMPARE(single.request->statusText, "Opened: Custom Singles");
     }
 };

@@ -166,10 +166,13 @@ private Q_SLOTS:
         QTest::newRow("case matters for the prefix") << "custom single.pdf"
                                                      << ""
                                                      << "custom single.pdf";
-        QTest::newRow("in library") << "Scan.pdf"
-                                    << "Scan.pdf" << singles;
+        // A book imported into the library (a bookmarked PDF, a PDF of a custom book) keeps its name.
+        QTest::newRow("in library") << "Tunebook.pdf"
+                                    << "Tunebook.pdf"
+                                    << "Tunebook.pdf";
         QTest::newRow("in library, below a folder") << "Scan.pdf"
-                                                    << "2024/Scan.pdf" << singles;
+                                                    << "2024/Scan.pdf"
+                                                    << "Scan.pdf";
         QTest::newRow("in library, marked custom") << "Book (custom).pdf"
                                                    << "Book (custom).pdf"
                                                    << "Book (custom).pdf";

@@ -34,11 +34,10 @@ QString bookListName(const QString &fileName)
 // slot read from disk has them already; rows that need nothing are not copied.
 LibraryRows withCustomSinglesGrouped(const LibraryRows &rows)
 {
-    SlotStore::ImportLibraryTest library;
     LibraryRows grouped = rows;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const BookmarkEntry &row = rows.at(i);
-        if (row.pdfFileName != customSinglesBookName && SlotStore::isCustomSingle(row, library))
+        if (row.pdfFileName != customSinglesBookName && SlotStore::isCustomSingle(row))
             grouped.edit(i).pdfFileName = customSinglesBookName;
     }
     return grouped;

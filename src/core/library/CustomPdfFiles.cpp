@@ -89,7 +89,7 @@ QList<CustomFileGroup> customFileGroups(const QList<LibraryRows> &rowsOfSlots, c
             GroupDraft &draft = drafts[*found];
             draft.slotIds.insert(slot, true);
             ++draft.count;
-            draft.single = draft.single || SlotStore::isCustomSingle(row, library);
+            draft.single = draft.single || SlotStore::isCustomSingle(row);
         }
     }
     QList<CustomFileGroup> groups;

@@ -87,24 +87,19 @@ bool liesUnder(const QString &pdfFilePath, const QString &prefix)
 }
 
 // Imported single files are grouped under one book; returns the book name an entry is stored under.
-// inLibrary tells whether the entry's PDF lies in the import library.
-QString customSingleBookName(const QString &name, bool inLibrary)
+// A row is a single by its book name alone: the one the picture import gives a single, or a name that
+// begins like it. Where its PDF lies plays no part, so that a book imported into the import library
+// keeps its name and its titles.
+QString customSingleBookName(const QString &name)
 {
-    if (name == SlotStore::customSinglesBookName)
-        return name;
-    if (name.startsWith(QLatin1String("Custom Single")))
-        return SlotStore::customSinglesBookName;
-    if (inLibrary && !name.contains(QLatin1String("(Custom)"), Qt::CaseInsensitive))
-        return SlotStore::customSinglesBookName;
-    return name;
+    return name.startsWith(QLatin1String("Custom Single")) ? SlotStore::customSinglesBookName : name;
 }
 
 void applyCustomSingleRule(BookmarkList &entries)
 {
-    SlotStore::ImportLibraryTest library;
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const BookmarkEntry &entry = std::as_const(entries)[i];
-        QString name = customSingleBookName(entry.pdfFileName, library.contains(entry.pdfFilePath));
+        QString name = customSingleBookName(entry.pdfFileName);
         if (name != entry.pdfFileName)
             entries[i].pdfFileName = std::move(name);
     }
@@ -250,15 +245,7 @@ bool ImportLibraryTest::contains(const QString &pdfFilePath)
 
 bool isCustomSingle(const BookmarkEntry &entry)
 {
-    ImportLibraryTest library;
-    return isCustomSingle(entry, library);
-}
-
-bool isCustomSingle(const BookmarkEntry &entry, ImportLibraryTest &library)
-{
-    const QString &name = entry.pdfFileName;
-    return name == customSinglesBookName ||
-           customSingleBookName(name, library.contains(entry.pdfFilePath)) == customSinglesBookName;
+    return customSingleBookName(entry.pdfFileName) == customSinglesBookName;
 }
 
 QString standardizedPath(const QString &path)

@@ -66,8 +66,7 @@ bool isInDefaultImportLibrary(const BookmarkEntry &entry);
 bool isInDefaultImportLibrary(const QString &pdfFilePath);
 
 // Whether the entry is an imported single file, which slots store under the book name
-// customSinglesBookName: its name starts with "Custom Single", or its PDF lies in the import library
-// and its name does not hold "(Custom)" in any letter case.
+// customSinglesBookName: its book name starts with "Custom Single". Where its PDF lies plays no part.
 bool isCustomSingle(const BookmarkEntry &entry);
 
 // The import library test of a pass over many rows: the folder is looked up once, and each path is
@@ -81,7 +80,6 @@ private:
     QString m_prefix;
     QHash<QString, bool> m_known;
 };
-bool isCustomSingle(const BookmarkEntry &entry, ImportLibraryTest &library);
 
 // A path as the slots compare them: composed, "~" expanded, cleaned.
 QString standardizedPath(const QString &path);

@@ -30,7 +30,6 @@ bool sameName(const QString &a, const QString &b)
 
 QList<WorkshopSlotBook> slotBooks(const LibraryRows &rows, const QString &folder)
 {
-    SlotStore::ImportLibraryTest library;
     // A library holds many songs of few books: each distinct name is folded once.
     QHash<QString, QString> keyOfName;
     QHash<QString, qsizetype> indexOfKey;
@@ -56,7 +55,7 @@ QList<WorkshopSlotBook> slotBooks(const LibraryRows &rows, const QString &folder
         return drafts[*found];
     };
     for (const BookmarkEntry &row : rows) {
-        const bool single = SlotStore::isCustomSingle(row, library);
+        const bool single = SlotStore::isCustomSingle(row);
         BookDraft &draft = draftOf(row, single);
         const qint64 span = std::max<qint64>(row.pageSpan, 1);
         if (single)
@@ -97,10 +96,9 @@ BookmarkList bookTitles(const LibraryRows &rows, const QString &bookName)
 {
     BookmarkList titles;
     if (sameName(bookName, CustomPdfFiles::customSinglesLabel)) {
-        SlotStore::ImportLibraryTest library;
         QStringList names;
         for (const BookmarkEntry &row : rows) {
-            if (SlotStore::isCustomSingle(row, library)) {
+            if (SlotStore::isCustomSingle(row)) {
                 titles.append(row);
                 names.append(row.title);
             }
