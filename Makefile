@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 # Extra CMake options for the first configuration, e.g. -DLYRAFOLD_WERROR=ON (as CI builds).
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test test-asan test-ubsan bench format format-check fuzz crashtest clean
+.PHONY: all deps configure build run test test-asan test-ubsan bench format format-check fuzz crashtest writerstest clean
 
 all: build
 
@@ -96,6 +96,11 @@ fuzz: configure $(FUZZ_DIR)/build.ninja
 crashtest: build
 	LYRAFOLD_CRASHTEST_ITERATIONS=1000 LYRAFOLD_CRASHTEST_BOOKMARKS=100000 QTEST_FUNCTION_TIMEOUT=14400000 \
 		$(BUILD_DIR)/tests/core/tst_savecrash
+
+# Another process writes the playlists file 1,000 times (atomically, and every fourth time in place
+# with a pause) while the library edits; nothing either adds may be lost.
+writerstest: build
+	LYRAFOLD_WRITERS_ROUNDS=1000 QTEST_FUNCTION_TIMEOUT=14400000 $(BUILD_DIR)/tests/core/tst_playlistwriters
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(UBSAN_DIR) $(FUZZ_DIR)

@@ -7,25 +7,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QMutex>
 #include <QVarLengthArray>
 
 #include <algorithm>
 
-#include <sys/stat.h>
-
 namespace {
-
-// Which file stands at path: device, inode, size and modification time. Every save of ours puts a new
-// file in place, so a stamp that is not the one of our last save or read belongs to someone else.
-QByteArray fileStamp(const QString &path)
-{
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return QByteArrayLiteral("missing");
-    return QByteArray::number(quint64(info.st_dev)) + ':' + QByteArray::number(quint64(info.st_ino)) + ':' +
-           QByteArray::number(qint64(info.st_size)) + ':' + QByteArray::number(qint64(info.st_mtim.tv_sec)) +
-           '.' + QByteArray::number(qint64(info.st_mtim.tv_nsec));
-}
 
 // Where the names of a list stand, for a merge: the first position of each spelling and of each name
 // key, and for each name key of an imported name the next counter of "(imported n)" worth trying.
@@ -124,18 +112,89 @@ private:
 
 // Another program's change is looked at once it has settled.
 constexpr int outsideChangeDelayMs = 250;
+// A changed file that does not decode is read again once it stayed the same this long.
+constexpr int stableDelayMs = 1000;
+// How long a write waits for another Lyrafold's write of the same file.
+constexpr int lockWaitMs = 10000;
+
+// The playlist at position when it still has exactly that name, else the first of that name.
+qsizetype locate(const QList<Playlist> &list, qsizetype position, const QString &name)
+{
+    if (position >= 0 && position < list.size() && list.at(position).name == name)
+        return position;
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (list.at(i).name == name)
+            return i;
+    }
+    return -1;
+}
+
+qsizetype indexIn(const QList<Playlist> &list, const QString &name)
+{
+    const QString key = playlistNameKey(name);
+    qsizetype firstMatch = -1;
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QString &stored = list.at(i).name;
+        if (stored == name)
+            return i;
+        if (firstMatch < 0 && playlistNameKey(stored) == key)
+            firstMatch = i;
+    }
+    return firstMatch;
+}
 
 } // namespace
 
+struct PlaylistLibrary::FileState {
+    QMutex mutex;
+    StateFile::FileVersion known;
+    quint64 generation = 0;
+    quint64 writtenUpTo = 0;
+
+    // Reads the file when it is not the known version; under the mutex, so that a write of ours is
+    // never mistaken for another program's.
+    std::optional<ReadVersion> readIfChanged(const QString &path)
+    {
+        QMutexLocker lock(&mutex);
+        if (StateFile::unchangedSince(path, known))
+            return std::nullopt;
+        ReadVersion read{generation, {}, std::nullopt, writtenUpTo};
+        // Not StateFile::read(): it would wait for the writer, which waits for this mutex.
+        QFile file(path);
+        if (!file.exists()) {
+            read.playlists = QList<Playlist>();
+            return read;
+        }
+        if (!file.open(QIODevice::ReadOnly))
+            return read;
+        const QByteArray bytes = file.readAll();
+        read.version = StateFile::versionOf(path, bytes);
+        if (Result<QList<Playlist>> decoded = PlaylistCodec::decodePlaylists(bytes))
+            read.playlists = std::move(decoded).value();
+        return read;
+    }
+};
+
 PlaylistLibrary::PlaylistLibrary(const QString &path, QObject *parent)
-    : QObject(parent), m_path(path.isEmpty() ? PlaylistStore::playlistsPath() : path)
+    : QObject(parent), m_path(path.isEmpty() ? PlaylistStore::playlistsPath() : path),
+      m_file(std::make_shared<FileState>())
 {
     qRegisterMetaType<PlaylistChange>();
-    m_playlists = PlaylistStore::loadPlaylists(m_path);
-    m_knownStamp = fileStamp(m_path);
+    const StateFile::ReadResult file = StateFile::read(m_path);
+    if (file.status == StateFile::ReadStatus::Ok) {
+        if (Result<QList<Playlist>> decoded = PlaylistCodec::decodePlaylists(file.bytes)) {
+            m_playlists = std::move(decoded).value();
+            m_file->known = StateFile::versionOf(m_path, file.bytes);
+        } else {
+            StateFile::setAside(m_path);
+        }
+    }
     m_outsideChangeTimer.setSingleShot(true);
     m_outsideChangeTimer.setInterval(outsideChangeDelayMs);
     connect(&m_outsideChangeTimer, &QTimer::timeout, this, &PlaylistLibrary::checkForOutsideChange);
+    m_stableTimer.setSingleShot(true);
+    m_stableTimer.setInterval(stableDelayMs);
+    connect(&m_stableTimer, &QTimer::timeout, this, [this] { readOutsideVersion(true); });
     watchFile();
 }
 
@@ -155,16 +214,7 @@ QStringList PlaylistLibrary::names() const
 
 qsizetype PlaylistLibrary::indexOf(const QString &name) const
 {
-    const QString key = playlistNameKey(name);
-    qsizetype firstMatch = -1;
-    for (qsizetype i = 0; i < m_playlists.size(); ++i) {
-        const QString &stored = m_playlists.at(i).name;
-        if (stored == name)
-            return i;
-        if (firstMatch < 0 && playlistNameKey(stored) == key)
-            firstMatch = i;
-    }
-    return firstMatch;
+    return indexIn(m_playlists, name);
 }
 
 PlaylistItemRef PlaylistItemRef::at(const QList<PlaylistItem> &items, qsizetype index)
@@ -201,7 +251,10 @@ PlaylistLibrary::Outcome PlaylistLibrary::createPlaylist(const QString &name)
     if (indexOf(trimmedName) >= 0)
         return Outcome::nameTaken;
     m_playlists.append(Playlist{trimmedName, {}});
-    commit(PlaylistChange::Kind::added, {m_playlists.size() - 1});
+    commit(PlaylistChange::Kind::added, {m_playlists.size() - 1}, [trimmedName](QList<Playlist> &list) {
+        if (indexIn(list, trimmedName) < 0)
+            list.append(Playlist{trimmedName, {}});
+    });
     return Outcome::created;
 }
 
@@ -218,11 +271,25 @@ PlaylistLibrary::Outcome PlaylistLibrary::addToPlaylist(const QString &playlistN
     const QList<PlaylistItem> &items = m_playlists.at(index).items;
     if (std::any_of(items.cbegin(), items.cend(),
                     [&](const PlaylistItem &item) { return item.id() == key; })) {
+        // Written even so; after another program's change there is nothing to make again.
+        record([](QList<Playlist> &) {});
         save();
         return Outcome::alreadyThere;
     }
-    m_playlists[index].items.append(PlaylistItem::fromBookmark(entry));
-    commit(created ? PlaylistChange::Kind::added : PlaylistChange::Kind::itemsChanged, {index});
+    const PlaylistItem item = PlaylistItem::fromBookmark(entry);
+    m_playlists[index].items.append(item);
+    commit(created ? PlaylistChange::Kind::added : PlaylistChange::Kind::itemsChanged, {index},
+           [playlistName, item, key](QList<Playlist> &list) {
+               qsizetype at = indexIn(list, playlistName);
+               if (at < 0) {
+                   list.append(Playlist{playlistName, {}});
+                   at = list.size() - 1;
+               }
+               QList<PlaylistItem> &items = list[at].items;
+               if (std::none_of(items.cbegin(), items.cend(),
+                                [&](const PlaylistItem &stored) { return stored.id() == key; }))
+                   items.append(item);
+           });
     return Outcome::added;
 }
 
@@ -268,6 +335,9 @@ QStringList PlaylistLibrary::adoptMerge(PlaylistMerge merge)
     m_playlists = std::move(merge.playlists);
     ++m_revision;
     m_itemsByKeyValid = false;
+    record([imported = merge.imported, replace = merge.replaceOnNameConflict](QList<Playlist> &list) {
+        list = merged(std::move(list), 0, imported, replace).playlists;
+    });
     save();
     if (!merge.replaced.isEmpty())
         Q_EMIT playlistsChanged({PlaylistChange::Kind::itemsChanged, merge.replaced});
@@ -286,7 +356,10 @@ PlaylistLibrary::Outcome PlaylistLibrary::deletePlaylist(qsizetype playlist, con
     if (!holds(playlist, name))
         return Outcome::notFound;
     m_playlists.removeAt(playlist);
-    commit(PlaylistChange::Kind::removed, {playlist});
+    commit(PlaylistChange::Kind::removed, {playlist}, [playlist, name](QList<Playlist> &list) {
+        if (const qsizetype at = locate(list, playlist, name); at >= 0)
+            list.removeAt(at);
+    });
     return Outcome::done;
 }
 
@@ -299,7 +372,11 @@ PlaylistLibrary::Outcome PlaylistLibrary::removeItemAt(qsizetype playlist, const
     if (index < 0)
         return Outcome::notFound;
     m_playlists[playlist].items.removeAt(index);
-    commit(PlaylistChange::Kind::itemsChanged, {playlist});
+    commit(PlaylistChange::Kind::itemsChanged, {playlist}, [playlist, name, item](QList<Playlist> &list) {
+        const qsizetype at = locate(list, playlist, name);
+        if (const qsizetype i = at < 0 ? -1 : item.indexIn(list.at(at).items); i >= 0)
+            list[at].items.removeAt(i);
+    });
     return Outcome::done;
 }
 
@@ -316,7 +393,11 @@ PlaylistLibrary::Outcome PlaylistLibrary::moveItem(qsizetype playlist, const QSt
     if (from == to)
         return Outcome::done;
     m_playlists[playlist].items.move(from, to);
-    commit(PlaylistChange::Kind::itemsChanged, {playlist});
+    commit(PlaylistChange::Kind::itemsChanged, {playlist}, [playlist, name, item, to](QList<Playlist> &list) {
+        const qsizetype at = locate(list, playlist, name);
+        if (const qsizetype i = at < 0 ? -1 : item.indexIn(list.at(at).items); i >= 0)
+            list[at].items.move(i, std::clamp<qsizetype>(to, 0, list.at(at).items.size() - 1));
+    });
     return Outcome::done;
 }
 
@@ -336,7 +417,11 @@ qsizetype PlaylistLibrary::removeItems(const QSet<QString> &keys)
         changed.append(p);
     }
     if (removed > 0)
-        commit(PlaylistChange::Kind::itemsChanged, changed);
+        commit(PlaylistChange::Kind::itemsChanged, changed, [keys](QList<Playlist> &list) {
+            for (Playlist &playlist : list)
+                playlist.items.removeIf(
+                    [&keys](const PlaylistItem &item) { return keys.contains(item.id()); });
+        });
     return removed;
 }
 
@@ -353,7 +438,14 @@ qsizetype PlaylistLibrary::replaceItems(const QString &oldKey, const BookmarkEnt
             changed.append(ref.playlist);
     }
     std::sort(changed.begin(), changed.end());
-    commit(PlaylistChange::Kind::itemsChanged, changed);
+    commit(PlaylistChange::Kind::itemsChanged, changed, [oldKey, replacement](QList<Playlist> &list) {
+        for (Playlist &playlist : list) {
+            for (PlaylistItem &item : playlist.items) {
+                if (item.id() == oldKey)
+                    item = replacement;
+            }
+        }
+    });
     return refs.size();
 }
 
@@ -375,6 +467,7 @@ qsizetype PlaylistLibrary::syncWhere(const std::function<bool(const QString &key
     const QMultiHash<QString, ItemRef> &index = itemsByKey();
     qsizetype changedItems = 0;
     QList<qsizetype> changed;
+    QHash<QString, PlaylistItem> updated;
     for (auto it = index.cbegin(); it != index.cend(); ++it) {
         if (!wanted(it.key()))
             continue;
@@ -387,6 +480,7 @@ qsizetype PlaylistLibrary::syncWhere(const std::function<bool(const QString &key
         if (fresh == item)
             continue;
         // Same key, so the index stays as it is.
+        updated.insert(it.key(), fresh);
         m_playlists[ref.playlist].items[ref.item] = std::move(fresh);
         ++m_revision;
         ++changedItems;
@@ -395,37 +489,182 @@ qsizetype PlaylistLibrary::syncWhere(const std::function<bool(const QString &key
     }
     if (changedItems > 0) {
         std::sort(changed.begin(), changed.end());
+        record([updated](QList<Playlist> &list) {
+            for (Playlist &playlist : list) {
+                for (PlaylistItem &item : playlist.items) {
+                    if (const auto fresh = updated.constFind(item.id()); fresh != updated.cend())
+                        item = *fresh;
+                }
+            }
+        });
         save();
         Q_EMIT playlistsChanged({PlaylistChange::Kind::itemsChanged, changed});
     }
     return changedItems;
 }
 
-void PlaylistLibrary::commit(PlaylistChange::Kind kind, QList<qsizetype> playlists)
+void PlaylistLibrary::commit(PlaylistChange::Kind kind, QList<qsizetype> playlists, Replay replay)
 {
     ++m_revision;
     m_itemsByKeyValid = false;
+    record(std::move(replay));
     save();
     Q_EMIT playlistsChanged({kind, std::move(playlists)});
+}
+
+void PlaylistLibrary::record(Replay replay)
+{
+    m_pending.append(PendingEdit{++m_lastEdit, std::move(replay)});
+}
+
+void PlaylistLibrary::dropWritten(quint64 upTo)
+{
+    while (!m_pending.isEmpty() && m_pending.constFirst().sequence <= upTo)
+        m_pending.removeFirst();
 }
 
 void PlaylistLibrary::save()
 {
     const quint64 request = ++m_savesRequested;
+    const quint64 upTo = m_lastEdit;
     const QList<Playlist> snapshot = m_playlists;
+    const std::shared_ptr<FileState> state = m_file;
+    quint64 generation = 0;
+    {
+        QMutexLocker lock(&state->mutex);
+        generation = state->generation;
+    }
+    // Filled on the writer thread.
+    struct Outcome {
+        QByteArray hash;
+        bool changed = false;
+    };
+    const auto outcome = std::make_shared<Outcome>();
+    const QString lockPath = QFileInfo(m_path).absolutePath() + QStringLiteral("/.") +
+                             QFileInfo(m_path).fileName() + QStringLiteral(".lock");
     const Hop::Receiver back(this);
     StateFile::writeInBackground(
-        m_path, [snapshot] { return PlaylistCodec::encodePlaylists(snapshot); },
-        [this, back, request](const QString &path, bool written, const QString &error) {
-            // Taken here, right after the write, before any later one can replace the file.
-            const QByteArray stamp = fileStamp(path);
-            back.post([this, request, stamp, path, written, error] {
-                m_savesWritten = request;
-                m_knownStamp = stamp;
+        m_path,
+        [snapshot, outcome]() -> std::optional<QByteArray> {
+            std::optional<QByteArray> bytes = PlaylistCodec::encodePlaylists(snapshot);
+            if (bytes)
+                outcome->hash = StateFile::contentHash(*bytes);
+            return bytes;
+        },
+        [this, back, request, state, outcome](const QString &path, bool written, const QString &error) {
+            if (!written && outcome->changed) {
+                // Another version stands there: read it, and make the changes again on top of it.
+                std::optional<ReadVersion> read = state->readIfChanged(path);
+                back.post([this, request, read] {
+                    m_savesDone = request;
+                    if (read)
+                        takeOutsideVersion(*read);
+                    else if (!m_pending.isEmpty())
+                        save();
+                });
+                return;
+            }
+            back.post([this, request, state, path, written, error] {
+                m_savesDone = request;
+                quint64 writtenUpTo = 0;
+                {
+                    QMutexLocker lock(&state->mutex);
+                    writtenUpTo = state->writtenUpTo;
+                }
+                dropWritten(writtenUpTo);
                 if (!written)
                     Q_EMIT saveFailed(path, error);
             });
+        },
+        [path = m_path, lockPath, state, generation, upTo, outcome](const StateFile::Replace &replace,
+                                                                    QString *reason) {
+            // Lyrafold's own writers, in any process, one at a time from here to the rename.
+            QLockFile lock(lockPath);
+            if (!lock.tryLock(lockWaitMs)) {
+                *reason = QStringLiteral("another Lyrafold kept the playlists locked");
+                return false;
+            }
+            QMutexLocker locker(&state->mutex);
+            if (state->generation != generation || !StateFile::unchangedSince(path, state->known)) {
+                outcome->changed = true;
+                *reason = QStringLiteral("the file changed meanwhile");
+                return false;
+            }
+            if (!replace())
+                return false;
+            state->known = StateFile::versionOf(path, {});
+            // The hash of what was written: should another program have replaced it since, its
+            // content tells.
+            state->known.hash = outcome->hash;
+            state->writtenUpTo = upTo;
+            return true;
         });
+}
+
+void PlaylistLibrary::takeOutsideVersion(const ReadVersion &read)
+{
+    {
+        QMutexLocker lock(&m_file->mutex);
+        if (read.generation != m_file->generation)
+            return; // a newer version was taken meanwhile
+    }
+    dropWritten(read.writtenUpTo);
+    if (read.playlists) {
+        m_stableTimer.stop();
+        rebase(*read.playlists, read.version);
+        return;
+    }
+    // It may still be being written: read again once it stayed the same for a second.
+    if (m_stableTimer.isActive() && read.version == m_unstableVersion)
+        return;
+    m_unstableVersion = read.version;
+    m_stableTimer.start();
+}
+
+void PlaylistLibrary::readOutsideVersion(bool setAsideWhenStable)
+{
+    const std::shared_ptr<FileState> state = m_file;
+    const QString path = m_path;
+    const StateFile::FileVersion unstable = m_unstableVersion;
+    Hop::run(
+        this,
+        [state, path, setAsideWhenStable, unstable]() -> std::optional<ReadVersion> {
+            std::optional<ReadVersion> read = state->readIfChanged(path);
+            if (!read || read->playlists || !setAsideWhenStable || !(read->version == unstable))
+                return read;
+            // The same undecodable file for a second: it is set aside, and the playlists in memory are
+            // written back with the next change.
+            QMutexLocker lock(&state->mutex);
+            if (state->generation == read->generation && StateFile::unchangedSince(path, read->version) &&
+                StateFile::setAside(path)) {
+                ++state->generation;
+                state->known = {};
+            }
+            return std::nullopt;
+        },
+        [this](const std::optional<ReadVersion> &read) {
+            if (read)
+                takeOutsideVersion(*read);
+            else if (!m_pending.isEmpty())
+                save();
+        });
+}
+
+void PlaylistLibrary::rebase(QList<Playlist> list, const StateFile::FileVersion &version)
+{
+    {
+        QMutexLocker lock(&m_file->mutex);
+        ++m_file->generation;
+        m_file->known = version;
+    }
+    for (const PendingEdit &edit : std::as_const(m_pending))
+        edit.replay(list);
+    m_playlists = std::move(list);
+    ++m_revision;
+    m_itemsByKeyValid = false;
+    Q_EMIT playlistsChanged({PlaylistChange::Kind::reloaded, {}});
+    if (!m_pending.isEmpty())
+        save();
 }
 
 const QMultiHash<QString, PlaylistLibrary::ItemRef> &PlaylistLibrary::itemsByKey() const
@@ -462,20 +701,11 @@ void PlaylistLibrary::watchFile()
 
 void PlaylistLibrary::checkForOutsideChange()
 {
-    if (m_savesWritten != m_savesRequested) {
-        // One of ours is still on its way; its stamp will tell.
+    if (m_savesDone != m_savesRequested) {
+        // One of ours is still on its way; its comparison before the rename will tell.
         m_outsideChangeTimer.start();
         return;
     }
-    if (fileStamp(m_path) != m_knownStamp)
-        reload();
-}
-
-void PlaylistLibrary::reload()
-{
-    m_playlists = PlaylistStore::loadPlaylists(m_path);
-    ++m_revision;
-    m_knownStamp = fileStamp(m_path);
-    m_itemsByKeyValid = false;
-    Q_EMIT playlistsChanged({PlaylistChange::Kind::reloaded, {}});
+    if (!m_stableTimer.isActive())
+        readOutsideVersion(false);
 }

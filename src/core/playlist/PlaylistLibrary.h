@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/playlist/Playlist.h"
+#include "core/storage/StateFile.h"
 
 #include <QFileSystemWatcher>
 #include <QMultiHash>
@@ -9,6 +10,8 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 // What changed in the playlists, for the windows that show them. Positions are those after the change
 // (removed: the position the playlist had).
@@ -63,9 +66,16 @@ struct PlaylistItemRef {
 // playlist in list order that matches is the one an operation works on. Items are matched by their
 // identity key (SongRecord::id()).
 //
-// When another program replaces or changes the file, the list is read again (told apart from this
-// object's own writes by the file's identity after each of them) and playlistsChanged(reloaded) is
-// emitted. A file that cannot be decoded reads as empty and is set aside first.
+// A write never replaces a version of the file this object has not read. Just before its new file is
+// renamed into place, the file is compared with the version last read or written (size, time, and the
+// content's hash when those match); when another program or another Lyrafold changed it, the file is
+// read, the changes not yet written are made again on top of it (playlistsChanged(reloaded)), and that
+// is written. Lyrafold's own writers take a lock file beside the playlists file around the comparison
+// and the rename. A change made elsewhere while nothing waits to be written is read the same way.
+//
+// A changed file that does not decode may still be being written: it is read again once it has stayed
+// the same for a second, and set aside only then. The playlists in memory stay as they are (never
+// emptied because of such a file) and are written back with the user's next change.
 //
 // A window that shows one playlist addresses it by position and name together (see "By position"):
 // files written by older versions may hold names that differ only in case, and a change made
@@ -159,16 +169,38 @@ private:
         qsizetype item;
     };
 
+    // Makes a change again on another list (one read from the file after another program changed it).
+    using Replay = std::function<void(QList<Playlist> &list)>;
+    struct PendingEdit {
+        quint64 sequence;
+        Replay replay;
+    };
+    // What the writer thread and this object share about the file: the version last read or written,
+    // a generation counted up at each reading of another program's version (a snapshot made before it
+    // must not be written), and the last edit written.
+    struct FileState;
+    // A version of the file read on a worker.
+    struct ReadVersion {
+        quint64 generation = 0;
+        StateFile::FileVersion version;
+        std::optional<QList<Playlist>> playlists; // none when it did not decode
+        quint64 writtenUpTo = 0;
+    };
+
     // The list changed: the file is written in the background and the change is told.
-    void commit(PlaylistChange::Kind kind, QList<qsizetype> playlists);
+    void commit(PlaylistChange::Kind kind, QList<qsizetype> playlists, Replay replay);
+    void record(Replay replay);
     void save();
+    void dropWritten(quint64 upTo);
+    void readOutsideVersion(bool setAsideWhenStable);
+    void takeOutsideVersion(const ReadVersion &read);
+    void rebase(QList<Playlist> list, const StateFile::FileVersion &version);
     const QMultiHash<QString, ItemRef> &itemsByKey() const;
     qsizetype syncWhere(const std::function<bool(const QString &key)> &wanted, const BookmarkLookup &lookup);
     bool holds(qsizetype playlist, const QString &name) const;
 
     void watchFile();
     void checkForOutsideChange();
-    void reload();
 
     QString m_path;
     QList<Playlist> m_playlists;
@@ -179,10 +211,15 @@ private:
 
     QFileSystemWatcher m_watcher;
     QTimer m_outsideChangeTimer;
-    // Counts the saves asked for, and the last one written, so that no outside change is looked for
-    // while a save of ours is still on its way.
+    // Runs while a changed file that does not decode is given time to become whole.
+    QTimer m_stableTimer;
+    StateFile::FileVersion m_unstableVersion;
+    // Counts the saves asked for, and the last one done, so that no outside change is looked for while a
+    // save of ours is still on its way (its comparison before the rename will tell).
     quint64 m_savesRequested = 0;
-    quint64 m_savesWritten = 0;
-    // The file as this object last read or wrote it; any other file at the path came from outside.
-    QByteArray m_knownStamp;
+    quint64 m_savesDone = 0;
+    // The changes not yet written, in order.
+    QList<PendingEdit> m_pending;
+    quint64 m_lastEdit = 0;
+    std::shared_ptr<FileState> m_file;
 };

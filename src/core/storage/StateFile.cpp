@@ -2,6 +2,7 @@
 
 #include "core/common/NotificationBus.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -25,7 +26,8 @@ Q_LOGGING_CATEGORY(lcStateFile, "lyrafold.statefile")
 
 namespace {
 
-bool writeNow(const QString &path, const QByteArray &bytes, QString *error);
+bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
+              const StateFile::ReplaceGuard &guard = {});
 
 QString fileKey(const QString &path)
 {
@@ -50,7 +52,8 @@ public:
 
     // A write (or a removal) replaces the writes waiting after the last edit. An edit, which reads the
     // file it rewrites, waits behind them, and keeps its place: it always runs and is told how it went.
-    void enqueue(const QString &path, Kind kind, StateFile::Encoder encode, StateFile::WriteDone done)
+    void enqueue(const QString &path, Kind kind, StateFile::Encoder encode, StateFile::WriteDone done,
+                 StateFile::ReplaceGuard guard = {})
     {
         const QString key = fileKey(path);
         QMutexLocker lock(&m_mutex);
@@ -58,10 +61,10 @@ public:
         if (busy != m_files.end()) {
             while (kind != Kind::edit && !busy->isEmpty() && busy->constLast().kind != Kind::edit)
                 busy->removeLast();
-            busy->append(Job{std::move(encode), std::move(done), kind});
+            busy->append(Job{std::move(encode), std::move(done), kind, std::move(guard)});
             return;
         }
-        m_files.insert(key, QList<Job>{Job{std::move(encode), std::move(done), kind}});
+        m_files.insert(key, QList<Job>{Job{std::move(encode), std::move(done), kind, std::move(guard)}});
         m_pool.start([this, key, path] { run(key, path); });
     }
 
@@ -87,6 +90,7 @@ private:
         StateFile::Encoder encode;
         StateFile::WriteDone done;
         Kind kind = Kind::write;
+        StateFile::ReplaceGuard guard;
     };
 
     BackgroundWriter() { m_pool.setMaxThreadCount(4); }
@@ -114,7 +118,7 @@ private:
                 if (!written)
                     error = file.errorString();
             } else if (const std::optional<QByteArray> bytes = job->encode ? job->encode() : std::nullopt) {
-                written = writeNow(path, *bytes, &error);
+                written = writeNow(path, *bytes, &error, job->guard);
             } else {
                 error = QStringLiteral("the data could not be encoded");
             }
@@ -148,7 +152,8 @@ mode_t newFileMode()
     return mode;
 }
 
-bool writeNow(const QString &path, const QByteArray &bytes, QString *error)
+bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
+              const StateFile::ReplaceGuard &guard)
 {
     const auto fail = [&](const QString &reason) {
         qCWarning(lcStateFile) << "cannot write" << path << reason;
@@ -175,8 +180,22 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error)
     if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0)
         return fail(file.errorString());
     // rename(2) replaces the target in one step; QTemporaryFile::rename() refuses an existing one.
-    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    int renameError = 0;
+    const StateFile::Replace replace = [&] {
+        if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) ==
+            0)
+            return true;
+        renameError = errno;
+        return false;
+    };
+    QString refusal;
+    if (guard ? !guard(replace, &refusal) : !replace()) {
+        if (renameError != 0 || refusal.isEmpty())
+            return fail(QString::fromLocal8Bit(std::strerror(renameError)));
+        if (error)
+            *error = refusal;
+        return false;
+    }
     file.setAutoRemove(false);
     return true;
 }
@@ -220,10 +239,49 @@ bool write(const QString &path, const QByteArray &bytes, QString *error)
     return writeNow(path, bytes, error);
 }
 
-void writeInBackground(const QString &path, Encoder encode, WriteDone done)
+void writeInBackground(const QString &path, Encoder encode, WriteDone done, ReplaceGuard guard)
 {
     BackgroundWriter::instance().enqueue(path, BackgroundWriter::Kind::write, std::move(encode),
-                                         std::move(done));
+                                         std::move(done), std::move(guard));
+}
+
+QByteArray contentHash(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+}
+
+namespace {
+
+FileVersion statVersion(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return {true, qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec, {}};
+}
+
+} // namespace
+
+FileVersion versionOf(const QString &path, const QByteArray &contents)
+{
+    FileVersion version = statVersion(path);
+    if (version.exists)
+        version.hash = contentHash(contents);
+    return version;
+}
+
+bool unchangedSince(const QString &path, const FileVersion &known)
+{
+    const FileVersion now = statVersion(path);
+    if (now.exists != known.exists || now.size != known.size || now.modifiedNs != known.modifiedNs)
+        return false;
+    if (!now.exists)
+        return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.read(now.size + 1);
+    return bytes.size() == now.size && contentHash(bytes) == known.hash;
 }
 
 void editInBackground(const QString &path, Encoder encode, WriteDone done)

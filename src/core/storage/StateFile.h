@@ -29,6 +29,31 @@ ReadResult read(const QString &path);
 // Pending background writes of the file go first, so the files keep the order of the calls.
 bool write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
+// Which version of a file stands at a path: its size, its modification time and a hash of its
+// content. A version of a missing file is default-made.
+struct FileVersion {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    QByteArray hash;
+
+    friend bool operator==(const FileVersion &, const FileVersion &) = default;
+};
+
+QByteArray contentHash(const QByteArray &bytes);
+// The version of the bytes read from path: size and time as they are now, the hash of what was read
+// (should the file have changed since the read, the hash tells).
+FileVersion versionOf(const QString &path, const QByteArray &contents);
+// The file at path is still at version known: size and time, and when they match, the hash of the
+// content read again (a rewrite within the same tick of the clock keeps size and time).
+bool unchangedSince(const QString &path, const FileVersion &known);
+
+// Called on the writing thread just before the new file is renamed into place; replace() renames it.
+// The guard may hold a lock around it, or refuse: return false without calling replace(), with the
+// reason in reason (the write then fails with that reason, which is no fault to log).
+using Replace = std::function<bool()>;
+using ReplaceGuard = std::function<bool(const Replace &replace, QString *reason)>;
+
 // Gives the bytes to write; nothing when they cannot be encoded.
 using Encoder = std::function<std::optional<QByteArray>()>;
 // Told on the writing thread whether the file was written, with the reason when it was not.
@@ -38,7 +63,7 @@ using WriteDone = std::function<void(const QString &path, bool written, const QS
 // encode must work on data of its own (a snapshot). A second call for the same file before the worker
 // took up the first replaces it: quick successive saves write the file once, with the latest data.
 // The replaced call's done is never called.
-void writeInBackground(const QString &path, Encoder encode, WriteDone done = {});
+void writeInBackground(const QString &path, Encoder encode, WriteDone done = {}, ReplaceGuard guard = {});
 
 // The same for an encoder that reads the file and gives it back changed (read() inside it does not
 // wait for itself): it is queued behind the writes waiting for the file instead of replacing them, so
