@@ -118,6 +118,8 @@ private Q_SLOTS:
     // An instance that hangs must not make every later launch hang with it.
     void unansweringInstanceIsNotWaitedFor()
     {
+        // A helper killed at the end of the test before may have left its socket file behind.
+        QLocalServer::removeServer(SingleInstance::serverPath());
         QLocalServer frozen;
         QVERIFY(frozen.listen(SingleInstance::serverPath()));
         SingleInstance instance;
