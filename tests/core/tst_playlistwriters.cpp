@@ -105,7 +105,8 @@ private Q_SLOTS:
         QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(writerArgument), library.path()});
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QString::fromLatin1(writerArgument), library.path()});
         QVERIFY(child.waitForStarted());
 
         QStringList expected{QStringLiteral("first")};
@@ -144,8 +145,8 @@ private Q_SLOTS:
         const QStringList onDisk = namesOn(PlaylistStore::loadPlaylists(library.path()));
         for (const QString &name : std::as_const(expected))
             lost += !onDisk.contains(name);
-        std::printf("other writers: %d rounds (%d in place), %d playlists lost, %lld files set aside\n", rounds,
-                    inPlace, lost, qlonglong(setAside.count()));
+        std::printf("other writers: %d rounds (%d in place), %d playlists lost, %lld files set aside\n",
+                    rounds, inPlace, lost, qlonglong(setAside.count()));
         QCOMPARE(lost, 0);
         QCOMPARE(setAside.count(), 0);
         // Which of two concurrent additions comes first is open.
