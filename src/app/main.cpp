@@ -5,6 +5,7 @@
 #include "core/storage/StateFile.h"
 #include "platform/desktop/SingleInstance.h"
 #include "ui/app/AppDelegate.h"
+#include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldButtonEffects.h"
 
 #include <QAction>
@@ -33,8 +34,21 @@ int main(int argc, char *argv[])
     QStringList paths;
     for (const QString &argument : QCoreApplication::arguments().mid(1))
         paths.append(QFileInfo(argument).absoluteFilePath());
+    // A running instance that does not answer still writes the playlists and slots: this start never
+    // runs beside it. The user waits for it (another attempt) or quits.
     SingleInstance instance;
-    if (instance.claim(paths) == SingleInstance::Role::Forwarded)
+    SingleInstance::Role role = instance.claim(paths);
+    while (role == SingleInstance::Role::NotAnswering) {
+        const int answer = LyrafoldAlert::run(
+            nullptr, LyrafoldAlert::Style::warning,
+            QStringLiteral("Lyrafold is already running and not answering."),
+            QStringLiteral("Wait for it to answer, or quit and open Lyrafold again later."),
+            {QStringLiteral("Wait"), QStringLiteral("Quit")});
+        if (answer != 0)
+            return 0;
+        role = instance.claim(paths);
+    }
+    if (role == SingleInstance::Role::Forwarded)
         return 0;
 
     // Saves cut short by a crash may have left their temporary files; none of ours runs yet.

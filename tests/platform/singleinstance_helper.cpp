@@ -1,6 +1,6 @@
 // A program that claims the single instance like lyrafold does and reports on standard output what
-// happened: "forwarded", "standalone", or "listening" followed by one "received <path>" line per
-// path handed over by a later launch (then it ends).
+// happened: "forwarded", "standalone", "not answering", or "listening" followed by one "received <path>" line
+// per path handed over by a later launch (then it ends).
 
 #include "platform/desktop/SingleInstance.h"
 
@@ -24,6 +24,9 @@ int main(int argc, char *argv[])
     case SingleInstance::Role::Standalone:
         std::puts("standalone");
         return 2;
+    case SingleInstance::Role::NotAnswering:
+        std::puts("not answering");
+        return 3;
     case SingleInstance::Role::Primary:
         break;
     }

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
+#include <QLockFile>
 #include <QProcess>
 #include <QSignalSpy>
 
@@ -115,15 +116,29 @@ private Q_SLOTS:
         QCOMPARE(readLine(next), "received " + QFile::encodeName(workDir() + QStringLiteral("/set.lyf")));
     }
 
-    // An instance that hangs must not make every later launch hang with it.
+    // An instance that hangs, or a launch that holds the start lock, must not make every later launch
+    // hang with it, nor let it run as a second instance beside it.
+    void unansweringInstanceIsNotWaitedFor_data()
+    {
+        QTest::addColumn<bool>("holdStartLock");
+        QTest::newRow("socket without answer") << false;
+        QTest::newRow("start lock held") << true;
+    }
+
     void unansweringInstanceIsNotWaitedFor()
     {
+        QFETCH(bool, holdStartLock);
         // A helper killed at the end of the test before may have left its socket file behind.
         QLocalServer::removeServer(SingleInstance::serverPath());
         QLocalServer frozen;
         QVERIFY(frozen.listen(SingleInstance::serverPath()));
+        QString base = SingleInstance::serverPath();
+        base.chop(int(qstrlen(".socket")));
+        QLockFile startLock(base + QStringLiteral(".lock"));
+        if (holdStartLock)
+            QVERIFY(startLock.tryLock(0));
         SingleInstance instance;
-        QCOMPARE(instance.claim({QStringLiteral("/music/set.lyf")}, 300), SingleInstance::Role::Standalone);
+        QCOMPARE(instance.claim({QStringLiteral("/music/set.lyf")}, 300), SingleInstance::Role::NotAnswering);
     }
 
     void runningInstanceReceivesInProcess()

@@ -45,13 +45,13 @@ SingleInstance::Role SingleInstance::claim(const QStringList &paths, int timeout
     // listen at a time. A lock left by a crashed launch is taken over once its process is gone.
     QLockFile lock(basePath() + QStringLiteral(".lock"));
     if (!lock.tryLock(timeoutMs))
-        return Role::Standalone;
+        return Role::NotAnswering;
 
     switch (forward(server, paths, timeoutMs)) {
     case Delivery::Delivered:
         return Role::Forwarded;
     case Delivery::NoAnswer:
-        return Role::Standalone;
+        return Role::NotAnswering;
     case Delivery::NoServer:
         break;
     }

@@ -14,9 +14,11 @@ class SingleInstance : public QObject {
 
 public:
     enum class Role {
-        Primary,   // no instance was running: this one now receives later launches
-        Forwarded, // a running instance took the files; this process should end
-        Standalone // the running instance did not answer, or no socket could be made: run alone
+        Primary,     // no instance was running: this one now receives later launches
+        Forwarded,   // a running instance took the files; this process should end
+        Standalone,  // no instance runs, but no socket could be made: run alone
+        NotAnswering // an instance runs (or starts) but did not answer: this one must not run beside it,
+                     // writing the same files; ask again later or end
     };
 
     explicit SingleInstance(QObject *parent = nullptr);
