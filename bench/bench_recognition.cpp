@@ -8,6 +8,7 @@
 #include "platform/recognition/SongRecognizer.h"
 #include "ui/app/AppContext.h"
 #include "ui/mainwindow/MainWindowController.h"
+#include "ui/recognition/ListenFlow.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -96,7 +97,7 @@ void BM_ListenEndOfCaptureToResultShown(benchmark::State &state)
         bool shown = false;
         recognizer.recognize(std::chrono::milliseconds(1), std::nullopt,
                              [&](const SongRecognitionResult &result) {
-                                 window.showListenResult(result);
+                                 window.findChild<ListenFlow *>()->showResult(result);
                                  shown = true;
                              });
         while (!shown)

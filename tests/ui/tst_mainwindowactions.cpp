@@ -20,6 +20,7 @@
 #include "ui/mainwindow/MetadataEditDialog.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
+#include "ui/recognition/ListenFlow.h"
 #include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
@@ -737,7 +738,7 @@ private Q_SLOTS:
         listenButton(*window)->parentWidget()->setEnabled(false);
 
         ModalAnswer answer(QStringLiteral("Enter Token…"));
-        window->showListenResult(result);
+        window->findChild<ListenFlow *>()->showResult(result);
         QCOMPARE(statusField(*window)->text(), status);
         QCOMPARE(searchField(*window)->text(), searchText);
         QCOMPARE(QGuiApplication::clipboard()->text(), searchText);
@@ -759,7 +760,7 @@ private Q_SLOTS:
         const QString before = statusField(*window)->text();
         {
             ModalAnswer answer(QStringLiteral("Cancel"));
-            window->startListening();
+            window->findChild<ListenFlow *>()->start();
             QCOMPARE(answer.messages, QStringList{"Send a recording to identify the song?"});
         }
         QCOMPARE(statusField(*window)->text(), before);
@@ -768,7 +769,7 @@ private Q_SLOTS:
 
         for (const char *consent : {"Send and Listen", "asked no more"}) {
             ModalAnswer answer(QString::fromLatin1(consent));
-            window->startListening();
+            window->findChild<ListenFlow *>()->start();
             QVERIFY(!listenButton(*window)->isEnabled());
             QCOMPARE(statusField(*window)->text(), "Listening... hold your song near the microphone.");
             QTRY_VERIFY(listenButton(*window)->isEnabled());

@@ -12,6 +12,7 @@
 #include "ui/common/StatusLine.h"
 #include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/MainWindowController.h"
+#include "ui/metadata/AutoTagFlow.h"
 #include "ui/metadata/AutoTagSheet.h"
 #include "ui/metadata/ImportSongDataModalRunner.h"
 #include "ui/metadata/MetadataImportFlow.h"
@@ -39,6 +40,7 @@ struct OpenWindow : ContextHolder, MainWindowController {
     OpenWindow() : MainWindowController(context) {}
     LibrarySession &library() { return context.library(); }
     MetadataImportFlow &metadataImports() { return *findChild<MetadataImportFlow *>(); }
+    AutoTagFlow &autoTag() { return *findChild<AutoTagFlow *>(); }
     LibraryFlowService &flows() { return context.libraryFlows(); }
     StatusLine &sink() { return *child<StatusLine>(*this, QStringLiteral("statusField")); }
 };
@@ -149,11 +151,11 @@ private Q_SLOTS:
         const auto answer = answerColumnsWithOk();
         const QHash<QString, std::function<void()>> actions{
             {"tagSelected", [&] { window->runAutoTagSelected(); }},
-            {"tagAll", [&] { window->runAutoTagAll(); }},
+            {"tagAll", [&] { window->autoTag().tagAll(); }},
             {"bundledOnly", [&] { window->metadataImports().applyBundledMetadataToAll(); }},
             {"importMetadata", [&] { window->metadataImports().importMetadata(); }},
             {"importBookmarks", [&] { window->flows().importBookmarksFromJSONPanel(window->sink()); }},
-            {"importSongData", [&] { window->presentImportSongDataFlow(); }},
+            {"importSongData", [&] { window->autoTag().importSongData(); }},
             {"tagThisRow", [&] { window->contextTagThisRow(0); }},
             {"default", [&] { window->defaultModePressed(); }},
         };
@@ -325,11 +327,11 @@ private Q_SLOTS:
         m_delay = 150ms;
         auto window = windowOn(1);
         const auto answer = answerColumnsWithOk();
-        window->presentImportSongDataFlow();
+        window->autoTag().importSongData();
         QTRY_VERIFY(window->findChild<AutoTagSheet *>());
         auto *bar = child<QProgressBar>(*window, QStringLiteral("autoTagProgress"));
         QCOMPARE(bar->maximum(), 3);
-        window->runAutoTagAll();
+        window->autoTag().tagAll();
         QCOMPARE(status(*window), QStringLiteral("An auto-tag run is already in progress."));
         QTRY_VERIFY(child<QLabel>(*window, QStringLiteral("autoTagLabel"))->text().contains("/3: "));
         QTRY_COMPARE(status(*window),
@@ -345,7 +347,7 @@ private Q_SLOTS:
         m_delay = 400ms;
         SlotStore::saveSlot(2, {Fixtures::bookmark("/c/C.pdf", 1, "Other")}, QString());
         auto window = windowOn(1);
-        window->startAutoTagRun({0, 1, 3}, std::nullopt);
+        window->autoTag().startRun({0, 1, 3}, std::nullopt);
         QTRY_VERIFY(window->findChild<AutoTagSheet *>());
         window->switchToSlot(2);
         QTRY_VERIFY(status(*window).startsWith("Auto-tag stopped because the slot changed: "));
@@ -358,7 +360,7 @@ private Q_SLOTS:
     {
         m_delay = 300ms;
         auto window = windowOn(1);
-        window->startAutoTagRun({0, 1, 3}, std::nullopt);
+        window->autoTag().startRun({0, 1, 3}, std::nullopt);
         QTRY_VERIFY(window->findChild<AutoTagRun *>() && window->findChild<AutoTagRun *>()->tagged() >= 1);
         window.reset();
         LibrarySession::waitForPendingSaves();

@@ -14,6 +14,7 @@
 #include "core/metadata/NetworkThrottle.h"
 #include "ui/app/AppContext.h"
 #include "ui/mainwindow/MainWindowController.h"
+#include "ui/metadata/AutoTagFlow.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
 #include <QApplication>
@@ -125,13 +126,13 @@ int main(int argc, char *argv[])
     QTimer::singleShot(1500, &window, [&] {
         if (scene == QLatin1String("column-dialog")) {
             QTimer::singleShot(700, &window, ready);
-            window.presentImportSongDataFlow();
+            window.findChild<AutoTagFlow *>()->importSongData();
             return;
         }
         const SongDataImportOptions allColumns{true, true, true, true, true, true, true};
-        window.startAutoTagRun(everyRow(), scene == QLatin1String("sheet")
-                                               ? std::optional<SongDataImportOptions>(allColumns)
-                                               : std::nullopt);
+        window.findChild<AutoTagFlow *>()->startRun(
+            everyRow(), scene == QLatin1String("sheet") ? std::optional<SongDataImportOptions>(allColumns)
+                                                        : std::nullopt);
         auto *run = window.findChild<AutoTagRun *>();
         if (scene == QLatin1String("sheet")) {
             QObject::connect(run, &AutoTagRun::titleTagged, &window, [&window](qsizetype done) {

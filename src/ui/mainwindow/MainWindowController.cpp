@@ -5,7 +5,6 @@
 #include "core/common/NotificationBus.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/TitleMetadataIndex.h"
-#include "core/metadata/AutoTagRun.h"
 #include "ui/app/AppContext.h"
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
 #include "ui/common/AddToPlaylistDialogs.h"
@@ -19,8 +18,10 @@
 #include "ui/mainwindow/TileView.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
+#include "ui/metadata/AutoTagFlow.h"
 #include "ui/metadata/MetadataImportFlow.h"
 #include "ui/playlists/PlaylistsWindowController.h"
+#include "ui/recognition/ListenFlow.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
@@ -57,7 +58,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
     setupUI();
     connectOwners();
     setupLibraryFlows();
-    m_metadataImports = new MetadataImportFlow(m_context, *m_statusField, this);
+    setupFlows();
 
     m_session.restoreActiveSlot();
     showCurrentSlotTile();
@@ -79,7 +80,7 @@ MainWindowController::~MainWindowController()
     delete m_workshopWindowController.data();
     delete m_customFilesWindowController.data();
     // A run still going ends its batch now, while the window that hears of the change is whole.
-    delete m_autoTagRun;
+    delete m_autoTag;
     // The table's viewport still sends events while the window's children are torn down; the preview
     // must not pass them on to a window that is already half gone.
     delete std::exchange(m_preview, nullptr);
@@ -124,6 +125,23 @@ void MainWindowController::connectOwners()
         else
             showReplacedLibrary();
     });
+}
+
+void MainWindowController::setupFlows()
+{
+    m_metadataImports = new MetadataImportFlow(m_context, *m_statusField, this);
+    m_autoTag = new AutoTagFlow(m_context, *m_statusField, this);
+    connect(m_autoTag, &AutoTagFlow::reloadPoint, this,
+            [this] { reloadTable(SelectionAfterReload::keepSongs); });
+    m_listen = new ListenFlow(*m_statusField, this);
+    // The whole tile, so that it looks off and takes no presses.
+    connect(m_listen, &ListenFlow::runningChanged, this,
+            [this](bool running) { m_listenButton->parentWidget()->setEnabled(!running); });
+    connect(m_listen, &ListenFlow::songIdentified, this, [this](const QString &title) {
+        m_searchField->setText(title);
+        searchChanged();
+    });
+    connect(m_listen, &ListenFlow::tokenRequested, m_settingsMenu, &MainSettingsMenu::promptRecognitionToken);
 }
 
 const QSet<QString> &MainWindowController::editableColumns()

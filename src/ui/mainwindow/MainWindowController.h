@@ -14,8 +14,7 @@
 #include <optional>
 
 class AppContext;
-class AutoTagRun;
-class AutoTagSheet;
+class AutoTagFlow;
 class BookmarkHoverOverlay;
 class BookmarkTableModel;
 class BookmarkTableView;
@@ -33,9 +32,8 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class QToolButton;
-class SongRecognizer;
+class ListenFlow;
 class StatusLine;
-struct SongRecognitionResult;
 class TablePagePreview;
 class WindowsStyleSlotTileView;
 class WindowsStyleToggleToolTileView;
@@ -139,26 +137,15 @@ public:
     void loadDefaultsFrom(const QString &resourcePath);
     void applyDefaultBookmarks(BookmarkList rows, const QString &folder);
 
-    // Song recognition through the microphone: the Listen tile is off from the start of a run until
-    // its result is shown. The first run asks the user to agree that the recording leaves the computer.
-    static constexpr std::chrono::milliseconds listenCaptureTime{8000};
-    void startListening();
-    void showListenResult(const SongRecognitionResult &result);
-    // The recognizer the runs use, which becomes the window's; without one the window makes its own
-    // (the microphone and the AudD service) on the first run.
-    void setSongRecognizer(SongRecognizer *recognizer);
-
     // The windows and flows of the tool strip, the menus and the row buttons.
     void loadDefaultBookmarks();
     void openCustomFiles();
     void customModeToggled();
     void defaultModePressed();
     void openBookmarkWorkshop();
-    void presentImportSongDataFlow();
     void openAutoPlaylist();
     void openPlaylists();
     void runAutoTagSelected();
-    void runAutoTagAll();
     void searchSpotifyFirstResult();
     void searchYoutubeFirstResult();
     void finishAddToPlaylistMode();
@@ -177,10 +164,6 @@ public:
 
     // The folder path field takes a folder typed into it.
     void applyFolderPathFromField();
-    // Every auto-tag run starts here (Import Song Data, Tag selected, Auto-tag all, Auto-tag this
-    // row): one at a time, shown in a sheet over the window. No options: only empty fields are filled.
-    void startAutoTagRun(const QList<qsizetype> &candidates,
-                         const std::optional<SongDataImportOptions> &options);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -214,10 +197,7 @@ private:
     // What the end of a cell's edit does, once the view has let go of the field.
     void applyCellEdit(const BookmarkEntry &entry, const QString &column, const QString &text);
     QWidget *alertParent();
-    bool confirmAudioUpload();
-    void setListenTileEnabled(bool enabled);
-    // While a run is going, says so in the status line and returns true.
-    bool refuseSecondAutoTagRun();
+    void setupFlows();
 
     AppContext &m_context;
     LibrarySession &m_session;
@@ -258,13 +238,12 @@ private:
     QString m_lastClickOpenKey;
     QElapsedTimer m_lastClickOpen;
 
-    SongRecognizer *m_songRecognizer = nullptr;
+    ListenFlow *m_listen = nullptr;
+    AutoTagFlow *m_autoTag = nullptr;
 
     MetadataImportFlow *m_metadataImports = nullptr;
     QProgressBar *m_statusProgress = nullptr;
     QPushButton *m_statusCancelButton = nullptr;
-    QPointer<AutoTagRun> m_autoTagRun;
-    QPointer<AutoTagSheet> m_autoTagSheet;
 
     QPointer<WorkshopWindowController> m_workshopWindowController;
     QPointer<CustomFilesWindowController> m_customFilesWindowController;

@@ -23,7 +23,9 @@
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/mainwindow/WindowsStyleToolTileView.h"
+#include "ui/metadata/AutoTagFlow.h"
 #include "ui/metadata/MetadataImportFlow.h"
+#include "ui/recognition/ListenFlow.h"
 #include "ui/services/LyrafoldHelpService.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
@@ -247,7 +249,7 @@ QWidget *MainWindowController::buildToolStrip()
     row->addStretch(1);
     auto *listen = tile(QStringLiteral("Listen"), QStringLiteral("listen"),
                         QStringLiteral("Identify the playing song through the microphone."),
-                        action(&MainWindowController::startListening));
+                        [this](QAbstractButton *) { m_listen->start(); });
     m_listenButton = listen->hitButton();
     m_listenButton->setObjectName(QStringLiteral("listenButton"));
     row->addWidget(listen, 0, Qt::AlignTop);
@@ -258,7 +260,7 @@ QWidget *MainWindowController::buildToolStrip()
     row->addWidget(
         tile(QStringLiteral("Import Song Data\nvia"), QStringLiteral("import_metadata"),
              QStringLiteral("Choose columns and fetch metadata (bundled index, MusicBrainz, Discogs)."),
-             action(&MainWindowController::presentImportSongDataFlow)),
+             [this](QAbstractButton *) { m_autoTag->importSongData(); }),
         0, Qt::AlignTop);
     row->addWidget(tile(QStringLiteral("Auto\nPlaylist"), QStringLiteral("auto_playlist"),
                         QStringLiteral("Build a playlist from filters and heuristics."),
@@ -549,7 +551,7 @@ void MainWindowController::installAdvancedMenus()
     addItem(tools, QStringLiteral("Import Metadata File (CSV / JSON)…"),
             metadata(&MetadataImportFlow::importMetadata));
     tools->addSeparator();
-    addItem(tools, QStringLiteral("Auto-Tag All Bookmarks…"), call(&MainWindowController::runAutoTagAll));
+    addItem(tools, QStringLiteral("Auto-Tag All Bookmarks…"), [this] { m_autoTag->tagAll(); });
     addItem(tools, QStringLiteral("Auto-Tag Selected Rows"), call(&MainWindowController::runAutoTagSelected));
     addItem(tools, QStringLiteral("Apply Bundled Metadata Only"),
             metadata(&MetadataImportFlow::applyBundledMetadataToAll));

@@ -1,99 +1,87 @@
-// Song recognition from the main window: the Listen tile, the first run's consent and the result.
-
-#include "ui/mainwindow/MainWindowController.h"
+#include "ui/recognition/ListenFlow.h"
 
 #include "core/common/AppSettings.h"
 #include "core/text/TextUtils.h"
 #include "platform/recognition/SongRecognizer.h"
 #include "ui/common/LyrafoldAlert.h"
-#include "ui/mainwindow/MainSettingsMenu.h"
+#include "ui/common/StatusSink.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QPointer>
-#include <QPushButton>
 
-void MainWindowController::setSongRecognizer(SongRecognizer *recognizer)
+ListenFlow::ListenFlow(StatusSink &sink, QWidget *window) : QObject(window), m_sink(sink) {}
+
+void ListenFlow::setSongRecognizer(SongRecognizer *recognizer)
 {
-    delete m_songRecognizer;
-    m_songRecognizer = recognizer;
+    delete m_recognizer;
+    m_recognizer = recognizer;
     if (recognizer)
         recognizer->setParent(this);
 }
 
-void MainWindowController::startListening()
+void ListenFlow::start()
 {
     // The tile takes presses even while its button is off; one run at a time.
-    if (m_songRecognizer && m_songRecognizer->isRunning())
+    if (m_recognizer && m_recognizer->isRunning())
         return;
     if (!confirmAudioUpload())
         return;
-    if (!m_songRecognizer)
+    if (!m_recognizer)
         setSongRecognizer(new SongRecognizer);
 
-    setListenTileEnabled(false);
-    setStatus(QStringLiteral("Listening... hold your song near the microphone."));
+    Q_EMIT runningChanged(true);
+    m_sink.showStatus(QStringLiteral("Listening... hold your song near the microphone."));
     const QVariant storedId = AppSettings::value(AppSettings::listenMicrophoneUidKey);
     const std::optional<QString> deviceId =
         storedId.isValid() ? std::optional<QString>(storedId.toString()) : std::nullopt;
-    m_songRecognizer->recognize(
-        listenCaptureTime, deviceId,
-        [window = QPointer<MainWindowController>(this)](const SongRecognitionResult &result) {
-            if (window)
-                window->showListenResult(result);
-        });
+    m_recognizer->recognize(captureTime, deviceId,
+                            [flow = QPointer<ListenFlow>(this)](const SongRecognitionResult &result) {
+                                if (flow)
+                                    flow->showResult(result);
+                            });
 }
 
-void MainWindowController::showListenResult(const SongRecognitionResult &result)
+void ListenFlow::showResult(const SongRecognitionResult &result)
 {
-    setListenTileEnabled(true);
+    Q_EMIT runningChanged(false);
     switch (result.kind) {
     case SongRecognitionResult::Kind::success: {
         const QString title = TextUtils::trimmed(result.title);
         const QString artist = TextUtils::trimmed(result.artist);
         if (!title.isEmpty()) {
-            if (m_searchField)
-                m_searchField->setText(title);
-            searchChanged();
+            Q_EMIT songIdentified(title);
             QClipboard *clipboard = QGuiApplication::clipboard();
             clipboard->clear();
             clipboard->setText(title);
         }
         const QString song = artist.isEmpty() ? title : title + QStringLiteral(" — ") + artist;
-        setStatus(song.isEmpty() ? QStringLiteral("Identified a match.")
-                                 : QStringLiteral("Identified: ") + song);
+        m_sink.showStatus(song.isEmpty() ? QStringLiteral("Identified a match.")
+                                         : QStringLiteral("Identified: ") + song);
         break;
     }
     case SongRecognitionResult::Kind::noMatch:
-        setStatus(QStringLiteral("No match found. Try again with a clearer sample."));
+        m_sink.showStatus(QStringLiteral("No match found. Try again with a clearer sample."));
         break;
     case SongRecognitionResult::Kind::failure: {
-        setStatus(QStringLiteral("Listen failed: ") + result.message);
+        m_sink.showStatus(QStringLiteral("Listen failed: ") + result.message);
         if (!result.tokenNeeded) {
-            LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, QStringLiteral("Listen failed"),
-                               result.message);
+            LyrafoldAlert::run(m_sink.alertParent(), LyrafoldAlert::Style::warning,
+                               QStringLiteral("Listen failed"), result.message);
             break;
         }
-        const int pressed =
-            LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, QStringLiteral("Listen failed"),
-                               result.message, {QStringLiteral("Enter Token…"), QStringLiteral("OK")});
+        const int pressed = LyrafoldAlert::run(m_sink.alertParent(), LyrafoldAlert::Style::warning,
+                                               QStringLiteral("Listen failed"), result.message,
+                                               {QStringLiteral("Enter Token…"), QStringLiteral("OK")});
         if (pressed == 0)
-            m_settingsMenu->promptRecognitionToken();
+            Q_EMIT tokenRequested();
         break;
     }
     }
 }
 
-void MainWindowController::setListenTileEnabled(bool enabled)
-{
-    // The whole tile, so that it looks off and takes no presses.
-    if (m_listenButton)
-        m_listenButton->parentWidget()->setEnabled(enabled);
-}
-
-bool MainWindowController::confirmAudioUpload()
+bool ListenFlow::confirmAudioUpload()
 {
     if (AppSettings::boolValue(AppSettings::recognitionUploadConfirmedKey))
         return true;
@@ -118,8 +106,8 @@ bool MainWindowController::confirmAudioUpload()
         pick(language, QStringLiteral("Send and Listen"), QStringLiteral("Gönder ve Dinle"),
              QStringLiteral("Enviar y escuchar")),
         pick(language, QStringLiteral("Cancel"), QStringLiteral("Vazgeç"), QStringLiteral("Cancelar"))};
-    if (LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::informational, message, details, buttons) !=
-        0)
+    if (LyrafoldAlert::run(m_sink.alertParent(), LyrafoldAlert::Style::informational, message, details,
+                           buttons) != 0)
         return false;
     AppSettings::setValue(AppSettings::recognitionUploadConfirmedKey, true);
     return true;
