@@ -183,6 +183,8 @@ void LibraryFlowService::importBookmarksFromFile(StatusSink &sink, const QString
         },
         [this, &session, slot, report = StatusReport(sink)](std::optional<Read> read) {
             if (!read) {
+                report(BookmarkImport::invalidFileTitle() + QStringLiteral(": ") +
+                       BookmarkImport::invalidFileText());
                 LyrafoldAlert::run(report.sink() ? report.sink()->alertParent() : nullptr,
                                    LyrafoldAlert::Style::warning, BookmarkImport::invalidFileTitle(),
                                    BookmarkImport::invalidFileText());

@@ -35,6 +35,19 @@ QString jobStatus(const SlotMetadataJob::Outcome &outcome, const QString &applie
     return appliedText;
 }
 
+// An import that changed nothing says why: its slot holds no titles, or none of them is in the file.
+QString importStatus(const SlotMetadataJob::Outcome &outcome)
+{
+    using Kind = SlotMetadataJob::Outcome::Kind;
+    const bool read = outcome.kind == Kind::applied || outcome.kind == Kind::appliedToStored;
+    const QString slotName = LibrarySession::slotTileNames().value(outcome.slot);
+    if (read && outcome.rowCount == 0)
+        return QStringLiteral("%1 is empty").arg(slotName);
+    if (read && outcome.matched == 0)
+        return QStringLiteral("No title in %1 matches the file").arg(slotName);
+    return jobStatus(outcome, QStringLiteral("Imported metadata updates: %1").arg(outcome.matched));
+}
+
 } // namespace
 
 MetadataImportFlow::MetadataImportFlow(AppContext &context, StatusSink &sink, QWidget *window)
@@ -122,6 +135,8 @@ void MetadataImportFlow::importMetadataFile(const QString &path)
         [this, &session, slot](Result<QList<MetadataRecord>> records) {
             // Unlike a file that matched nothing, a file that was never read is no import of 0 updates.
             if (!records) {
+                m_sink.showStatus(BookmarkImport::invalidFileTitle() + QStringLiteral(": ") +
+                                  records.error().message);
                 LyrafoldAlert::run(m_sink.alertParent(), LyrafoldAlert::Style::warning,
                                    BookmarkImport::invalidFileTitle(), records.error().message);
                 return;
@@ -141,8 +156,7 @@ void MetadataImportFlow::importMetadataFile(const QString &path)
                 },
                 LibrarySession::PlaylistSync::sync, this);
             connect(job, &SlotMetadataJob::finished, this, [this](const SlotMetadataJob::Outcome &outcome) {
-                m_sink.showStatus(
-                    jobStatus(outcome, QStringLiteral("Imported metadata updates: %1").arg(outcome.matched)));
+                m_sink.showStatus(importStatus(outcome));
             });
             job->start();
         });
