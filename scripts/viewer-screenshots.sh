@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Photographs the PDF viewer on a virtual display: the real books of the test data in single-page,
 # two-page and presentation mode, and the window at its default and its minimum size with the toolbar's
-# overflow menu, placed as study mode places it, and back from presentation mode while maximized. Then
+# overflow menu, placed as study mode places it (the first viewer of a run and the next), and back from
+# presentation mode while maximized. Then
 # annotations: drawn with the mouse on an engraved and a scanned page (pen, highlighter, a note), shown in
 # edit mode with the palette, in two-page mode and zoomed in, and the title exported as the viewer shares
 # it, rendered with pdftoppm beside the screen shot. Needs a build (make build) and the packages xvfb,
@@ -63,6 +64,8 @@ shot minimum-size-list-turkish "$songs" --page 12 --size 520x420 --playlist 6 --
 shot default-size-list-spanish "$songs" --page 12 --size 900x700 --playlist 6 --language es
 # Study mode: the left half of the screen, title bar included.
 shot study-mode "$songs" --page 12 --study
+# The second viewer of a run in study mode: placed as the first, its title bar on the screen.
+shot study-mode-second-viewer "$songs" --page 12 --study-viewers 2
 # Back from presentation mode, a maximized window is maximized again.
 shot maximized-after-presentation "$songs" --page 12 --maximized --mode presentation-and-back
 

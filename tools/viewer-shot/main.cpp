@@ -6,7 +6,7 @@
 //                        [--mode single|two-page|presentation|presentation-and-back]
 //                        [--maximized] [--study] [--overflow-menu] [--language en|tr|es]
 //                        [--zoom FACTOR] [--draw] [--edit] [--export FILE.pdf] [--share]
-//                        [--add-to-playlist N]
+//                        [--add-to-playlist N] [--study-viewers N]
 //
 // --playlist N plays the outline's first N titles as a list, opened at the title of --page.
 // presentation-and-back enters presentation mode and leaves it again. --maximized shows the window
@@ -20,7 +20,11 @@
 // palette, --zoom zooms past the fit, and --export writes the title as the viewer shares it (with the
 // annotations it shows) to FILE.pdf. --share presses "Share", answers PDF and shows the popup that
 // offers the export. --add-to-playlist makes N playlists and presses "+", whose choice is shown.
+// --study-viewers opens the book N times in turn with study mode on, as the library opens songs (each
+// viewer closes the one before); the last one is shown, and the provider's page is not opened.
 
+#include "core/common/AppSettings.h"
+#include "core/library/LibrarySession.h"
 #include "core/share/ExportNaming.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 #include "pdf/share/PlaylistShareService.h"
@@ -33,7 +37,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDesktopServices>
 #include <QDialog>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -47,6 +53,13 @@
 #include <cstdio>
 
 namespace {
+
+// Takes the provider pages study mode opens, so that no browser starts.
+class UrlSink : public QObject {
+    Q_OBJECT
+public slots:
+    void open(const QUrl &) {}
+};
 
 PdfPageView *pageView(const PdfViewerWindowController *viewer)
 {
@@ -173,6 +186,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("export"), QStringLiteral("Export the title."), QStringLiteral("file")},
         {QStringLiteral("share"), QStringLiteral("Share the title as a PDF.")},
         {QStringLiteral("add-to-playlist"), QStringLiteral("Press + with N playlists."), QStringLiteral("N")},
+        {QStringLiteral("study-viewers"), QStringLiteral("Open N viewers in turn in study mode."),
+         QStringLiteral("N")},
     });
     parser.process(app);
     if (parser.isSet(QStringLiteral("language"))) {
@@ -209,6 +224,31 @@ int main(int argc, char *argv[])
     }
 
     AppContext context;
+    const int studyViewers = parser.value(QStringLiteral("study-viewers")).toInt();
+    if (studyViewers > 0) {
+        UrlSink urls;
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &urls, "open");
+        AppSettings::setValue(AppSettings::studyModeEnabledKey, true);
+        ViewerOpenRequest request;
+        request.pdfPath = path;
+        request.pageNumber = page;
+        request.bookmarkEntry = opened;
+        request.sourcePdfBookmarks = titles;
+        PdfViewerWindowController *study = nullptr;
+        for (int i = 0; i < studyViewers; ++i) {
+            study = PdfViewerWindowController::openSong(context, request);
+            // The user reads a while before the next title.
+            QEventLoop reading;
+            QTimer::singleShot(1500, &reading, &QEventLoop::quit);
+            reading.exec();
+        }
+        const QRect frame = study->frameGeometry();
+        std::printf("frame %d,%d %dx%d client %d,%d\n", frame.x(), frame.y(), frame.width(), frame.height(),
+                    study->geometry().x(), study->geometry().y());
+        std::puts("ready");
+        std::fflush(stdout);
+        return app.exec();
+    }
     auto *viewer =
         new PdfViewerWindowController(context, path, page, opened, playlist, playlistIndex, titles);
     if (size.size() == 2)
@@ -280,3 +320,5 @@ int main(int argc, char *argv[])
     });
     return app.exec();
 }
+
+#include "main.moc"

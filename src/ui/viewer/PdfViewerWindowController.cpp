@@ -132,6 +132,23 @@ void PdfViewerWindowController::placeFrame(const QRect &frame)
 {
     m_placedFrame = frame;
     fitIntoPlacedFrame();
+    if (!m_placedFrame)
+        return;
+    // A window manager frames a window some time after it is shown, and it need not move or resize
+    // the window when it does; so the frame is looked for a while too. Without a window manager
+    // there is no frame to wait for.
+    m_placeChecks = 0;
+    if (!m_placeTimer) {
+        m_placeTimer = new QTimer(this);
+        m_placeTimer->setInterval(placeCheckIntervalMs);
+        connect(m_placeTimer, &QTimer::timeout, this, [this] {
+            if (m_placedFrame && frameGeometry() != geometry())
+                fitIntoPlacedFrame();
+            if (!m_placedFrame || ++m_placeChecks >= placeCheckLimit)
+                m_placeTimer->stop();
+        });
+    }
+    m_placeTimer->start();
 }
 
 void PdfViewerWindowController::fitIntoPlacedFrame()

@@ -20,6 +20,7 @@ class PDFScrollZoomWrapper;
 class PdfPageView;
 class QLabel;
 class QLineEdit;
+class QTimer;
 class ViewerAnnotationEditor;
 class ViewerFloatingButtons;
 struct ViewerOpenRequest;
@@ -41,6 +42,9 @@ class PdfViewerWindowController : public QWidget {
 public:
     static constexpr int fitDelayAfterShowMs = 250;
     static constexpr int activateDelayAfterPresentationMs = 350;
+    // How often and how long placeFrame() looks for the frame of a window just shown: three seconds.
+    static constexpr int placeCheckIntervalMs = 50;
+    static constexpr int placeCheckLimit = 60;
 
     // pageNumber counts from 1 (below 1 opens page 1); playlistCurrentIndex is kept within 0 and the
     // number of items; sourcePdfBookmarks are the library's titles of the same book, in any order.
@@ -66,8 +70,8 @@ public:
     std::function<void()> onWindowClose;
 
     // Puts the window with its title bar and borders into frame (screen coordinates). A window
-    // manager tells the size of its frame only once the window is shown; the window fits itself
-    // again then.
+    // manager tells the size of its frame only some time after the window is shown; the window fits
+    // itself again once the frame is known.
     void placeFrame(const QRect &frame);
 
     // ---- Loading and fitting
@@ -180,6 +184,9 @@ private:
     bool m_maximizedBeforePresentation = false;
     // Set by placeFrame() until the window's frame is known and the window fits it.
     std::optional<QRect> m_placedFrame;
+    // Looks for the frame of a placed window that no move or resize has shown yet.
+    QTimer *m_placeTimer = nullptr;
+    int m_placeChecks = 0;
     QList<QPointer<QWidget>> m_windowsHiddenForFullscreen;
     std::unique_ptr<KeepAwake> m_keepAwake;
     QList<QMetaObject::Connection> m_pdfViewObservers;
