@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMetaMethod>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThreadPool>
@@ -153,6 +154,37 @@ bool reportMissingTestData()
     for (const QString &message : std::as_const(missingBeforeTests()))
         std::fprintf(stderr, "FAIL!  : %s\n", qPrintable(message));
     return missingBeforeTests().isEmpty();
+}
+
+QStringList testArguments(const QObject &test, int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const QList<QByteArray> part = qgetenv("LYRAFOLD_TEST_PART").split('/');
+    bool indexRead = false, countRead = false;
+    const int index = part.size() == 2 ? part[0].toInt(&indexRead) : 0;
+    const int count = part.size() == 2 ? part[1].toInt(&countRead) : 0;
+    if (argc > 1 || !indexRead || !countRead || count < 1 || index < 0 || index >= count)
+        return arguments;
+    // The test functions as QtTest finds them: private slots without arguments, other than the
+    // data functions and the set-ups and clean-ups.
+    static const QList<QByteArray> fixtures{"initTestCase", "cleanupTestCase", "init", "cleanup"};
+    const QMetaObject *meta = test.metaObject();
+    QStringList selected;
+    int found = 0;
+    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+        const QMetaMethod method = meta->method(i);
+        const QByteArray name = method.name();
+        if (method.methodType() != QMetaMethod::Slot || method.access() != QMetaMethod::Private ||
+            method.parameterCount() != 0 || name.endsWith("_data") || fixtures.contains(name))
+            continue;
+        if (found++ % count == index)
+            selected.append(QString::fromLatin1(name));
+    }
+    if (selected.isEmpty())
+        qFatal("test part %d/%d names no test function", index, count);
+    return arguments + selected;
 }
 
 FileSizeLimit::FileSizeLimit(rlim_t limit)

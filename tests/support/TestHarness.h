@@ -44,6 +44,11 @@ struct MissingTestData {};
 // Prints every test data file found missing before the tests ran; false when there is one.
 bool reportMissingTestData();
 
+// The test program's arguments. With LYRAFOLD_TEST_PART="i/n" in the environment and no test function
+// named, every n-th test function of test from the i-th on is named, so that CTest can run a long
+// program in parts side by side.
+QStringList testArguments(const QObject &test, int argc, char *argv[]);
+
 // While it lives, every write past limit bytes into one file fails as on a full disk (root is not
 // spared, unlike with file permissions).
 class FileSizeLimit {
@@ -72,7 +77,7 @@ private:
             return 1;                                                                                        \
         QTEST_SET_MAIN_SOURCE_PATH                                                                           \
         try {                                                                                                \
-            return QTest::qExec(&test, argc, argv);                                                          \
+            return QTest::qExec(&test, TestHarness::testArguments(test, argc, argv));                        \
         } catch (const TestHarness::MissingTestData &) {                                                     \
             return 1;                                                                                        \
         }                                                                                                    \

@@ -73,6 +73,8 @@ struct OpenWindow : ContextHolder, MainWindowController {
 // Opens the window on slot with the rows, the table laid out and the window active.
 std::unique_ptr<OpenWindow> windowOn(int slot, const BookmarkList &rows, bool show = false)
 {
+    // A save still on its way from an earlier window would overwrite the files written here.
+    LibrarySession::waitForPendingSaves();
     TestHarness::writeFile(SlotStore::metaFilePath(),
                            QStringLiteral(R"({"activeSlot":%1,"slotNames":{}})").arg(slot).toUtf8());
     if (!SlotStore::saveSlot(slot, rows, books()))
@@ -536,6 +538,7 @@ private Q_SLOTS:
             window->deleteSelectedRows();
             QCOMPARE(answer.messages, QStringList{"No rows selected"});
         }
+        window.reset();
         auto defaults = windowOn(0, rows);
         selectRows(*defaults, {0});
         ModalAnswer answer(QStringLiteral("OK"));
