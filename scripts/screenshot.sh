@@ -4,7 +4,7 @@
 #
 #   scripts/screenshot.sh [--scene SCENE] [OUTPUT.png]   (default: build/screenshots/<scene>.png)
 #
-# Scenes: main-window (as started), search (the results of a search), preview (the hover page preview
+# Scenes: main-window (as started), sort (the list sorted by title, descending), search (the results of a search), preview (the hover page preview
 # of the first row), edit-dialog (the metadata dialog of the first row, from a copy of the demo
 # library in Slot 1, since the Default slot is read-only), delete-confirm (the question before
 # seven rows of that copy are deleted), study-open (the first row opened with study mode ticked: the
@@ -41,7 +41,7 @@ if [ "${1:-}" = "--scene" ]; then
     shift 2
 fi
 case "$scene" in
-main-window | search | preview | edit-dialog | delete-confirm | study-open | listen-consent | listening | \
+main-window | sort | search | preview | edit-dialog | delete-confirm | study-open | listen-consent | listening | \
     listen-failed | recognition-token | tile-focus | file-dialog) ;;
 playlists | playlist-preview | playlist-share | playlist-study) ;;
 auto-playlist | auto-playlist-generated | auto-playlist-picker | auto-playlist-share | auto-playlist-years | \
@@ -141,6 +141,13 @@ first_title="860 240"
 share_playlist="1192 699"
 playlists_study_mode="903 171"
 case "$scene" in
+sort)
+    # Two clicks on the "Bookmark Title" header: descending, the header's triangle pointing down.
+    x mousemove 330 445 click 1
+    sleep 0.5
+    x mousemove 330 445 click 1
+    sleep 1
+    ;;
 search)
     x mousemove $search_field click 1
     x type --delay 60 "${SEARCH_TEXT:-blue}"

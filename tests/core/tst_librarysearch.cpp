@@ -305,6 +305,37 @@ private Q_SLOTS:
         QCOMPARE(titles(session.filteredBookmarks()), (QStringList{"a", "b"}));
     }
 
+    // A long list is sorted on a worker: the state changes at once, the rows when the sort lands; a
+    // search before that supersedes it.
+    void largeSortLandsLater()
+    {
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        BookmarkList library;
+        library.reserve(LibrarySession::workerSortRows);
+        for (qsizetype i = 0; i < LibrarySession::workerSortRows; ++i)
+            library.append(Fixtures::bookmark(QStringLiteral("/b/A.pdf"), (i * 7919) % 5000 + 1,
+                                              QStringLiteral("t%1").arg(i % 97)));
+        session.setAllBookmarks(library);
+        QSignalSpy applied(&session, &LibrarySession::filteredBookmarksChanged);
+
+        QVERIFY(session.sortFilteredByColumn(QStringLiteral("Page")));
+        QVERIFY(session.sortPending() && session.sortShown() && session.sortAscending());
+        QTRY_VERIFY_WITH_TIMEOUT(!session.sortPending(), 30000);
+        QCOMPARE(applied.size(), 1);
+        const QList<qsizetype> &shown = session.filteredPositions();
+        QCOMPARE(shown.size(), library.size());
+        for (qsizetype row = 1; row < shown.size(); ++row)
+            QVERIFY(library.at(shown.at(row - 1)).pageNumber <= library.at(shown.at(row)).pageNumber);
+
+        QVERIFY(session.sortFilteredByColumn(QStringLiteral("Page")));
+        session.updateFilteredList(QString());
+        QVERIFY(!session.sortPending() && !session.sortShown());
+        QTest::qWait(500);
+        QCOMPARE(applied.size(), 2);
+        QCOMPARE(session.filteredPositions().first(), qsizetype(0));
+    }
+
     // Both passes land in order; a blank query shows the library at once; a pass overtaken by a newer
     // update or by a change of the library is dropped.
     void passesLandUnlessOvertaken()
