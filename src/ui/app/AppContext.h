@@ -13,7 +13,8 @@ class OpenViewers;
 // The shared owners every window works with, made once at start by the application delegate and
 // handed to each window's constructor. No window owns them, and no window needs another window to
 // reach the library or the playlists: windows observe these owners (libraryChanged(),
-// playlistsChanged(), saveFailed()) and change them only through their operations.
+// playlistsChanged(), saveFailed()) and change them only through their operations, or through the
+// library flows the context holds for every window (libraryFlows()).
 //
 // The settings (AppSettings) and the interface language (LyrafoldLanguageService) are services over
 // QSettings that read the stored value afresh on every call, so that a switch in one window reaches

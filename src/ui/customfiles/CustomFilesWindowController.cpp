@@ -224,6 +224,7 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, QW
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(8);
     m_statusField = new StatusLine(QStringLiteral("customFilesStatusField"));
+    m_statusField->showReady();
     m_statusField->reportFailedSaves(context.library());
     buttons->addWidget(m_statusField, 1);
     auto *import = new QPushButton(QStringLiteral("Import Images/PDFs"));

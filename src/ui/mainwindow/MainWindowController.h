@@ -44,8 +44,10 @@ class WorkshopWindowController;
 // library does beyond the window (saving, the playlists) is the session's. The window keeps the
 // controls and the interface state.
 //
-// Each window or flow that the tool strip and the menus open has its own controller in its own folder;
-// this window only opens it. Those not built yet say so in the status line.
+// Each window that the tool strip and the menus open has its own controller in its own folder; this
+// window only opens it. The flows it starts are objects of their own with this window as parent and
+// its status line as sink (ListenFlow, AutoTagFlow, MetadataImportFlow), or the library flows of the
+// application context that every window shares (context.libraryFlows()).
 class MainWindowController : public QMainWindow {
     Q_OBJECT
 
