@@ -2,7 +2,8 @@
 # Photographs the bookmark workshop and the custom files window on a virtual display: the workshop on
 # the demo library and on the real books of the test data, the custom files window after a few
 # pictures were imported (as single files and as one book); each at the default and the minimum size
-# and in Turkish and Spanish. Needs a build (make build) and the packages xvfb and imagemagick; with
+# and in Turkish and Spanish. Then the main window after an extraction that met tunes without an
+# outline, in English and Turkish. Needs a build (make build) and the packages xvfb and imagemagick; with
 # openbox installed the windows get the frames and title bars of a window manager, as on a desktop.
 #
 #   scripts/workshop-screenshots.sh [OUTPUT_DIR]        (default: build/screenshots/workshop)
@@ -52,3 +53,5 @@ shot custom-files-books --scene custom-files --category books
 shot custom-files-minimum-size --scene custom-files --size 560x360
 shot custom-files-turkish --scene custom-files --language tr
 shot custom-files-spanish --scene custom-files --language es --size 560x360
+shot extracted --scene extracted --books "$build/demo/books"
+shot extracted-turkish --scene extracted --books "$build/demo/books" --language tr

@@ -2,13 +2,15 @@
 // printed once its books and covers are drawn, so that scripts/workshop-screenshots.sh can photograph
 // the screen.
 //
-//   lyrafold-workshop-shot --scene workshop|books|custom-files [--books DIR] [--category singles|books]
-//                          [--size WIDTHxHEIGHT] [--language en|tr|es]
+//   lyrafold-workshop-shot --scene workshop|books|custom-files|extracted [--books DIR]
+//                          [--category singles|books] [--size WIDTHxHEIGHT] [--language en|tr|es]
 //
 // Run it on a profile made by lyrafold-demo-profile. workshop: the demo library as it is (the Default
 // slot). books: the PDF books below DIR, with the songs of their outlines (a book without one as one song),
 // in Slot 1. custom-files: a few pictures imported as single files and as one book into Slot 2 (named
-// "Imports"), with the custom files window on the category chosen.
+// "Imports"), with the custom files window on the category chosen. extracted: the main window after an
+// extraction of the books of DIR and five one-page tunes without an outline (named in the language
+// chosen), its status line naming the tunes.
 
 #include "core/library/SlotStore.h"
 #include "pdf/engine/PdfDocument.h"
@@ -16,7 +18,10 @@
 #include "pdf/import/ImagePdfImportService.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/CoverThumbnailLoader.h"
+#include "ui/common/StatusLine.h"
 #include "ui/customfiles/CustomFilesWindowController.h"
+#include "ui/extract/BookmarkExtractionFlow.h"
+#include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/MainWindowController.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/workshop/WorkshopWindowController.h"
@@ -28,6 +33,8 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -118,6 +125,50 @@ std::optional<BookmarkList> importPictures(const QString &pictures)
     return single.value().bookmarks + book.value().bookmarks;
 }
 
+// One-page tunes without an outline, named in the language, beside copies of the books of books.
+QString prepareExtractionFolder(const QString &folder, const QString &books, const QString &language)
+{
+    QDirIterator found(books, {QStringLiteral("*.pdf")}, QDir::Files);
+    while (found.hasNext()) {
+        const QFileInfo book = found.nextFileInfo();
+        QFile::copy(book.absoluteFilePath(), folder + QLatin1Char('/') + book.fileName());
+    }
+    const QStringList tunes =
+        language == QLatin1String("tr")
+            ? QStringList{QStringLiteral("Üsküdar'a Gider İken"), QStringLiteral("Çanakkale Türküsü"),
+                          QStringLiteral("Kâtibim"), QStringLiteral("Sarı Gelin"),
+                          QStringLiteral("Dere Geliyor")}
+            : QStringList{QStringLiteral("Blue in Green"), QStringLiteral("Nardis"), QStringLiteral("Solar"),
+                          QStringLiteral("Misty"), QStringLiteral("Footprints")};
+    for (const QString &tune : tunes) {
+        QPdfWriter writer(folder + QLatin1Char('/') + tune + QStringLiteral(".pdf"));
+        QPainter painter(&writer);
+        QFont font;
+        font.setPointSize(28);
+        painter.setFont(font);
+        painter.drawText(QRect(0, 0, writer.width(), writer.height() / 4), Qt::AlignCenter, tune);
+    }
+    return folder;
+}
+
+// Answers the slot question of the extraction with its OK.
+void answerPrompts(QObject *owner)
+{
+    auto *poll = new QTimer(owner);
+    QObject::connect(poll, &QTimer::timeout, owner, [] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        for (QPushButton *button : modal->findChildren<QPushButton *>()) {
+            if (button->text() == QLatin1String("OK")) {
+                button->click();
+                return;
+            }
+        }
+    });
+    poll->start(100);
+}
+
 void readyWhenCovered(QWidget *window, CoverThumbnailLoader *covers)
 {
     auto *poll = new QTimer(window);
@@ -165,6 +216,26 @@ int main(int argc, char *argv[])
     AppContext context;
     MainWindowController main(context);
     QWidget *window = nullptr;
+    if (scene == QLatin1String("extracted")) {
+        const QString folder = prepareExtractionFolder(pictures.path(), parser.value(QStringLiteral("books")),
+                                                       parser.value(QStringLiteral("language")));
+        main.resize(1500, 760);
+        main.move(20, 20);
+        main.show();
+        answerPrompts(&main);
+        BookmarkExtractionFlow &extraction = context.libraryFlows().extraction();
+        auto *line = main.findChild<StatusLine *>(QStringLiteral("statusField"));
+        QObject::connect(&extraction, &BookmarkExtractionFlow::statusChanged, line, &StatusLine::setStatus);
+        QObject::connect(&extraction, &BookmarkExtractionFlow::extracted, &main, [] {
+            QTimer::singleShot(1200, [] {
+                std::puts("ready");
+                std::fflush(stdout);
+            });
+        });
+        extraction.setWindow(&main);
+        QTimer::singleShot(500, &extraction, [&extraction, folder] { extraction.extractFromFolder(folder); });
+        return app.exec();
+    }
     if (scene == QLatin1String("custom-files")) {
         // Where the import puts them: Slot 2, which becomes the current slot.
         SlotStore::setSlotName(2, QStringLiteral("Imports"));
