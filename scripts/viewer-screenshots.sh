@@ -76,6 +76,8 @@ shot annotated-engraved-two-page "$songs" --page 12 --mode two-page
 shot annotated-engraved-zoomed "$songs" --page 12 --zoom 1.8
 shot annotated-engraved-export "$songs" --page 12 --export "$output/annotated-engraved.pdf"
 shot annotated-edit-default-size "$songs" --page 12 --size 900x700 --edit
+# Edit mode in presentation mode: the palette keeps its own colours on the black screen.
+shot annotated-presentation-edit "$songs" --page 12 --mode presentation --edit
 shot annotated-edit-minimum-size "$songs" --page 12 --size 520x420 --edit
 shot annotated-share-popup "$songs" --page 12 --size 900x700 --share
 # "+": a button for each of a few playlists, a list for many, the name of a new one when there is none.

@@ -34,7 +34,14 @@ shot() {
     mkdir -p "$profile/tmp" "$profile/runtime"
     chmod 700 "$profile/runtime"
     (
-        eval "$("$build/tools/demo-profile/lyrafold-demo-profile" --profile "$profile" --books "$build/demo/books")"
+        # LENT_BOOK: a demo book that is gone once the library knows it, which the workshop offers to relink.
+        local books="$build/demo/books"
+        if [ -n "${LENT_BOOK:-}" ]; then
+            cp -r "$books" "$profile/books"
+            books="$profile/books"
+        fi
+        eval "$("$build/tools/demo-profile/lyrafold-demo-profile" --profile "$profile" --books "$books")"
+        [ -z "${LENT_BOOK:-}" ] || rm "$books/$LENT_BOOK"
         DISPLAY=":$display" QT_QPA_PLATFORM=xcb TMPDIR="$profile/tmp" XDG_RUNTIME_DIR="$profile/runtime" \
             DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-bus" \
             exec "$tool" "$@"
@@ -48,6 +55,7 @@ shot workshop-books --scene books --books "$books"
 shot workshop-books-minimum-size --scene books --books "$books" --size 960x560
 shot workshop-demo-turkish --scene workshop --language tr
 shot workshop-books-spanish --scene books --books "$books" --language es --size 960x560
+LENT_BOOK="Folk Tunes Sampler (Demo).pdf" shot workshop-relink-spanish --scene workshop --language es
 shot custom-files-singles --scene custom-files
 shot custom-files-books --scene custom-files --category books
 shot custom-files-minimum-size --scene custom-files --size 560x360
