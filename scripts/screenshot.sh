@@ -15,7 +15,10 @@
 # menu), playlists (the playlists window with the demo playlist "Sunday Session" selected),
 # playlist-preview (its hover page preview of the first title), playlist-share (the "Share Playlist"
 # dialog over it; scripts/share-screenshots.sh photographs the export's progress, which the demo books
-# build too quickly to catch), playlist-study (its first title opened in study mode). auto-playlist opens the Auto-Playlist window from its tile;
+# build too quickly to catch), playlist-study (its first title opened in study mode), playlist-received (a
+# playlist file from someone who keeps the book in another folder, handed to the program at its start,
+# and its first title opened: the book is found in the folder of Slot 1). auto-playlist opens the
+# Auto-Playlist window from its tile;
 # auto-playlist-generated shows it after Generate, auto-playlist-picker with the genre picker open,
 # auto-playlist-share with the share dialog, auto-playlist-years with both year handles on one year,
 # auto-playlist-preview with the page preview of a generated title, auto-playlist-study with a generated
@@ -43,7 +46,7 @@ fi
 case "$scene" in
 main-window | sort | search | preview | edit-dialog | delete-confirm | study-open | listen-consent | listening | \
     listen-failed | recognition-token | tile-focus | file-dialog) ;;
-playlists | playlist-preview | playlist-share | playlist-study) ;;
+playlists | playlist-preview | playlist-share | playlist-study | playlist-received) ;;
 auto-playlist | auto-playlist-generated | auto-playlist-picker | auto-playlist-share | auto-playlist-years | \
     auto-playlist-preview | auto-playlist-study | auto-playlist-minimum) ;;
 *)
@@ -88,6 +91,24 @@ if [ "$scene" = "edit-dialog" ] || [ "$scene" = "delete-confirm" ]; then
     cp "$slots/slot_0.json" "$slots/slot_1.json"
     printf '{"activeSlot":1,"slotNames":{}}' >"$slots/slots_meta.json"
 fi
+app_args=()
+if [ "$scene" = "playlist-received" ]; then
+    # Slot 1 is the user's library of the test books' songbook; the playlist file names the book at the
+    # sender's own folder.
+    testdata="${TESTDATA_DIR:-$root/tests/data}"
+    my_books="$work/My books"
+    mkdir -p "$my_books"
+    cp "$testdata/books/songs-from-the-public-domain.pdf" "$my_books/"
+    slots="$XDG_DATA_HOME/Lyrafold/slots"
+    printf '{"selectedFolder":"%s","savedAt":0,"bookmarks":[]}' "$my_books" >"$slots/slot_1.json"
+    printf '{"activeSlot":1,"slotNames":{}}' >"$slots/slots_meta.json"
+    rm -f "$XDG_DATA_HOME/Lyrafold/playlists.json" "$XDG_DATA_HOME/Lyrafold/bookmarks_cache.json"
+    sender="/home/ana/Music/Songbooks/songs-from-the-public-domain.pdf"
+    item() { printf '{"title":"%s","bookName":"songs-from-the-public-domain.pdf","sourcePath":"%s","page":%s}' "$1" "$sender" "$2"; }
+    printf '{"lyrafoldFile":"lyrafold_playlist_bundle","version":1,"exportedAt":"2026-12-01T19:00:00Z","playlists":[{"name":"From Ana","items":[%s,%s,%s]}]}' \
+        "$(item "Auld Lang Syne" 43)" "$(item "The Ash Grove" 57)" "$(item "Annie Laurie" 63)" >"$work/From Ana.lyf"
+    app_args=("$work/From Ana.lyf")
+fi
 mkdir -p "$work/tmp" "$work/runtime" "$XDG_CONFIG_HOME/Lyrafold"
 chmod 700 "$work/runtime"
 {
@@ -113,7 +134,7 @@ if [ "$scene" = "listening" ]; then
     done
 fi
 DISPLAY=":$display" QT_QPA_PLATFORM=xcb TMPDIR="$work/tmp" XDG_RUNTIME_DIR="$work/runtime" \
-    PULSE_SERVER="$pulse_server" "$build/src/app/lyrafold" >"$work/app.log" 2>&1 &
+    PULSE_SERVER="$pulse_server" "$build/src/app/lyrafold" "${app_args[@]}" >"$work/app.log" 2>&1 &
 app_pid=$!
 
 # The window has settled once the launch log says so; give it a moment more to paint.
@@ -222,6 +243,13 @@ playlists | playlist-preview | playlist-share | playlist-study)
         sleep 2
         ;;
     esac
+    ;;
+playlist-received)
+    # The import opens the playlists window with the playlist received, the only one.
+    x mousemove $first_playlist click 1
+    sleep 0.5
+    x mousemove $first_title click 1
+    sleep 2
     ;;
 auto-playlist*)
     x mousemove $auto_playlist_tile click 1
