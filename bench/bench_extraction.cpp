@@ -2,8 +2,10 @@
 // reads several books at once, against the sum of reading each book alone, and the longest time the
 // interface's thread is kept busy while the run goes on (its songs applied to the library included).
 
+#include "BenchMeasure.h"
 #include "core/library/FolderFileIndex.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "pdf/extract/BookmarkExtractionRun.h"
 
@@ -17,7 +19,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <ctime>
 #include <filesystem>
 
 namespace {
@@ -55,13 +56,6 @@ QString bookFolder()
     return dir.path();
 }
 
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
-}
-
 QStringList bookPaths()
 {
     return FolderFileIndex::listPdfs(bookFolder()).paths;
@@ -80,24 +74,25 @@ void BM_ExtractFolderRun(benchmark::State &state)
     for (auto _ : state) {
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         BookmarkExtractionRun::Request request;
         request.slot = 1;
         request.folder = bookFolder();
         request.pdfPaths = paths;
-        BookmarkExtractionRun run(session, request);
+        BookmarkExtractionRun run(librarySlots, request);
         QEventLoop loop;
         QObject::connect(&run, &BookmarkExtractionRun::finished, &loop, &QEventLoop::quit);
         // A probe that should run every millisecond: a later call means the thread was busy meanwhile,
         // or not given a core by a loaded machine; the thread's own processor time between two calls is
         // what it did in one stretch.
         QElapsedTimer sinceProbe;
-        double cpuAtProbe = threadCpuMs();
+        double cpuAtProbe = BenchMeasure::threadCpuMs();
         QTimer probe;
         probe.setTimerType(Qt::PreciseTimer);
         probe.setInterval(1);
         QObject::connect(&probe, &QTimer::timeout, [&] {
             longestBusy = std::max(longestBusy, sinceProbe.restart() - 1);
-            const double cpu = threadCpuMs();
+            const double cpu = BenchMeasure::threadCpuMs();
             longestWork = std::max(longestWork, cpu - cpuAtProbe);
             cpuAtProbe = cpu;
         });

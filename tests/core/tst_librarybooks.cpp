@@ -2,7 +2,9 @@
 #include "TestHarness.h"
 #include "core/common/AppPaths.h"
 #include "core/library/CustomPdfFiles.h"
+#include "core/library/LibraryFiles.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "core/library/SlotStore.h"
 #include "core/library/WorkshopBooks.h"
 #include "core/playlist/PlaylistLibrary.h"
@@ -197,16 +199,19 @@ private Q_SLOTS:
 
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
+        LibraryFiles libraryFiles(librarySlots);
         session.restoreActiveSlot();
-        session.loadCurrentSlot();
+        librarySlots.loadCurrentSlot();
         QList<CustomFileGroup> chosen;
-        for (const CustomFileGroup &group : session.customFileGroupsJob()()) {
+        for (const CustomFileGroup &group : libraryFiles.customFileGroupsJob()()) {
             if (group.displayName == deleted)
                 chosen.append(group);
         }
         QCOMPARE(chosen.size(), 1);
         std::optional<CustomFileDeletion> result;
-        session.deleteCustomFileGroups(chosen, [&result](const CustomFileDeletion &done) { result = done; });
+        libraryFiles.deleteCustomFileGroups(chosen,
+                                            [&result](const CustomFileDeletion &done) { result = done; });
         QTRY_VERIFY(result);
         QVERIFY(result->slotsNotWritten.isEmpty());
         QVERIFY(result->notTrashed.isEmpty());
@@ -329,11 +334,13 @@ private Q_SLOTS:
         SlotStore::saveMeta(SlotMeta{current, {}});
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
+        LibraryFiles libraryFiles(librarySlots);
         session.restoreActiveSlot();
-        session.loadCurrentSlot();
+        librarySlots.loadCurrentSlot();
         std::optional<BookRelink> result;
-        session.relinkDefaultBook(expected, "/x/New.pdf",
-                                  [&result](const BookRelink &done) { result = done; });
+        libraryFiles.relinkDefaultBook(expected, "/x/New.pdf",
+                                       [&result](const BookRelink &done) { result = done; });
         QTRY_VERIFY(result);
         QCOMPARE(result->relinked, relinked);
         QVERIFY(result->written);

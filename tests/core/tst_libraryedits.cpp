@@ -5,6 +5,7 @@
 #include "core/library/LibraryColumns.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/SlotStore.h"
+#include "core/library/SongOpening.h"
 #include "core/library/TitleKeyIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/playlist/PlaylistStore.h"
@@ -490,7 +491,7 @@ private Q_SLOTS:
         session.setSelectedFolder(books());
         const qint64 generation = session.searchFilterGeneration();
 
-        const OpenSongPlan plan = session.planOpenPdf(rows.at(0));
+        const OpenSongPlan plan = SongOpening::planOpenPdf(session, rows.at(0));
         QVERIFY(plan.request);
         QVERIFY(plan.libraryChanged);
         QVERIFY(session.searchFilterGeneration() > generation);
@@ -507,11 +508,11 @@ private Q_SLOTS:
 
         // Found, but no library row has the song: it opens, nothing is stored.
         const OpenSongPlan stranger =
-            session.planOpenPdf(Fixtures::bookmark("/gone/book.pdf", 40, "Not here"));
+            SongOpening::planOpenPdf(session, Fixtures::bookmark("/gone/book.pdf", 40, "Not here"));
         QVERIFY(stranger.request && !stranger.libraryChanged);
 
         session.setSelectedFolder(QString());
-        const OpenSongPlan missing = session.planOpenPdf(rows.at(1));
+        const OpenSongPlan missing = SongOpening::planOpenPdf(session, rows.at(1));
         QVERIFY(!missing.request);
         QCOMPARE(missing.missingPath, "/gone/book.pdf");
     }
@@ -529,7 +530,7 @@ private Q_SLOTS:
         session.setAllBookmarks(context);
         session.setSelectedFolder(books());
 
-        const OpenSongPlan plan = session.planOpenPdfWithContext(context.at(1), context);
+        const OpenSongPlan plan = SongOpening::planOpenPdfWithContext(session, context.at(1), context);
         QVERIFY(plan.request && !plan.libraryChanged);
         QCOMPARE(plan.request->pdfPath, path);
         QCOMPARE(plan.request->playlistItems->size(), 4);
@@ -538,14 +539,14 @@ private Q_SLOTS:
         QCOMPARE(plan.request->statusText, "Opened: Book.pdf");
         QCOMPARE(session.allBookmarks().at(1).pdfFilePath, "/gone/Book.pdf");
 
-        const OpenSongPlan alone = session.planOpenPdfWithContext(context.at(2), {});
+        const OpenSongPlan alone = SongOpening::planOpenPdfWithContext(session, context.at(2), {});
         QCOMPARE(alone.request->playlistItems, QList<PlaylistItem>());
         QCOMPARE(alone.request->playlistCurrentIndex, 0);
 
         TestHarness::writeFile(imports() + "/snap.pdf", "%PDF-1.4");
         BookmarkEntry snap = Fixtures::bookmark(imports() + "/snap.pdf", 1, "Snap");
         snap.pdfFileName = SlotStore::customSinglesBookName;
-        const OpenSongPlan single = session.planOpenPdfWithContext(snap, {});
+        const OpenSongPlan single = SongOpening::planOpenPdfWithContext(session, snap, {});
         QCOMPARE(single.request->statusText, "Opened: Custom Singles");
     }
 };

@@ -4,6 +4,7 @@
 #include "core/library/CacheService.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/storage/StateFile.h"
@@ -72,6 +73,7 @@ private Q_SLOTS:
             writeMeta(meta);
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
         QCOMPARE(session.currentSlotId(), slot);
     }
@@ -84,9 +86,10 @@ private Q_SLOTS:
         writeMeta(R"({"activeSlot":2,"slotNames":{"2":" Gig "}})");
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
-        const LibrarySession::LoadResult result = session.loadCurrentSlot();
-        QCOMPARE(result.source, LibrarySession::LoadSource::slot);
+        const LibrarySlots::LoadResult result = librarySlots.loadCurrentSlot();
+        QCOMPARE(result.source, LibrarySlots::LoadSource::slot);
         QCOMPARE(result.statusText, "Loaded 3 bookmarks from Gig • 1 books (0 available, 1 unavailable)");
         QCOMPARE(session.allBookmarks().size(), 3);
         QCOMPARE(session.filteredBookmarks(), session.allBookmarks().toList());
@@ -120,8 +123,9 @@ private Q_SLOTS:
         PlaylistLibrary playlists;
 
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
-        const LibrarySession::LoadResult result = session.loadCurrentSlot();
+        const LibrarySlots::LoadResult result = librarySlots.loadCurrentSlot();
         QCOMPARE(result.statusText, status);
         QCOMPARE(session.allBookmarks().toList(), cached);
         QCOMPARE(session.selectedFolder(), cachedRows > 0 ? books() : QStringLiteral("/elsewhere"));
@@ -135,6 +139,7 @@ private Q_SLOTS:
         writeMeta(R"({"activeSlot":9,"slotNames":{"3":"Band"}})");
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
         QCOMPARE(session.currentSlotId(), 5);
         const BookmarkList big = Fixtures::realisticLibrary(20000);
@@ -156,6 +161,7 @@ private Q_SLOTS:
     {
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
         session.setAllBookmarks(Fixtures::realisticLibrary(50));
         QSignalSpy failed(&session, &LibrarySession::saveFailed);
@@ -178,12 +184,13 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(4, songs(books() + "/B.pdf", {7, 8}), QStringLiteral("/b")));
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
         session.setAllBookmarks(songs(books() + "/A.pdf", {1}));
         session.setSelectedFolder(books());
         session.setFilteredBookmarks({});
 
-        QCOMPARE(session.switchToSlot(4),
+        QCOMPARE(librarySlots.switchToSlot(4),
                  "Switched to Jazz (2 bookmarks) • 1 books (0 available, 1 unavailable)");
         QCOMPARE(session.currentSlotId(), 4);
         QCOMPARE(session.allBookmarks().size(), 2);
@@ -194,7 +201,7 @@ private Q_SLOTS:
         QCOMPARE(SlotStore::loadSlot(1), songs(books() + "/A.pdf", {1}));
         QCOMPARE(SlotStore::activeSlot(), 4);
         QCOMPARE(SlotStore::slotName(4), "Jazz");
-        QVERIFY(session.switchToSlot(1));
+        QVERIFY(librarySlots.switchToSlot(1));
         QCOMPARE(session.selectedFolder(), books());
         LibrarySession::waitForPendingSaves();
         QCOMPARE(SlotStore::loadSlotContents(4).selectedFolder, "/b");
@@ -214,9 +221,10 @@ private Q_SLOTS:
         writeMeta(R"({"activeSlot":2,"slotNames":{}})");
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
         session.setAllBookmarks(songs(books() + "/A.pdf", {1}));
-        QCOMPARE(session.switchToSlot(target), std::nullopt);
+        QCOMPARE(librarySlots.switchToSlot(target), std::nullopt);
         LibrarySession::waitForPendingSaves();
         QCOMPARE(session.currentSlotId(), 2);
         QVERIFY(!QFileInfo::exists(SlotStore::slotFilePath(2)));
@@ -228,7 +236,8 @@ private Q_SLOTS:
         writeMeta(R"({"activeSlot":0,"slotNames":{"0":"  ","2":" Rehearsal \n","3":"   "}})");
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
-        QCOMPARE(session.slotTileNames(),
+        LibrarySlots librarySlots(session);
+        QCOMPARE(librarySlots.slotTileNames(),
                  (QStringList{"Default", "Slot 1", "Rehearsal", "Slot 3", "Slot 4", "Slot 5"}));
     }
 
@@ -269,14 +278,16 @@ private Q_SLOTS:
         TestHarness::writeFile(books() + "/more/Deep.PDF", "%PDF-1.4");
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         session.setSelectedFolder(folder);
-        QCOMPARE(session.slotAvailabilitySummary(rows), summary);
+        QCOMPARE(librarySlots.slotAvailabilitySummary(LibraryRows(rows)), summary);
     }
 
     void displayedRowsAreCapped()
     {
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         BookmarkList rows;
         for (int i = 0; i < 2500; ++i)
             rows.append(Fixtures::bookmark("/a.pdf", i, QStringLiteral("T%1").arg(i)));
@@ -347,6 +358,7 @@ private Q_SLOTS:
         aAgain.genre = QStringLiteral("Jazz"); // same identity, other metadata
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         session.setAllBookmarks({a, b, a, c});
         // Shown in search order: B, A, A (again), C, and one that was deleted since.
         session.setFilteredBookmarks({b, a, aAgain, c, Fixtures::bookmark("/a.pdf", 9, "Gone")});
@@ -364,6 +376,7 @@ private Q_SLOTS:
         other.genre = QStringLiteral("Jazz");
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         session.setAllBookmarks({plain, other, tagged});
         session.updateFilteredList(QStringLiteral("jazz"));
         QTRY_COMPARE(session.filteredCount(), 2);

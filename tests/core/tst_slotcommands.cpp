@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "core/library/SlotInput.h"
 #include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistLibrary.h"
@@ -31,13 +32,14 @@ void writeMeta(qint64 active, const QByteArray &names = "{}")
 struct Session {
     PlaylistLibrary playlists;
     LibrarySession library{playlists};
+    LibrarySlots librarySlots{library};
     Session(qint64 slot, const BookmarkList &rows, const QString &folder = QStringLiteral("/books"))
     {
         writeMeta(slot, R"({"4":"Gig"})");
         if (!SlotStore::saveSlot(slot, rows, folder))
             qFatal("cannot write the slot");
         library.restoreActiveSlot();
-        library.loadCurrentSlot();
+        librarySlots.loadCurrentSlot();
     }
 };
 
@@ -117,7 +119,7 @@ private Q_SLOTS:
         if (destination >= 0 && destination <= 5 && destination != 1)
             QVERIFY(SlotStore::saveSlot(destination, songs("Old.pdf", {9}), QString()));
         session.library.appendBookmarks(songs("B.pdf", {5}));
-        const std::optional<QString> status = session.library.copyCurrentSlotTo(destination);
+        const std::optional<QString> status = session.librarySlots.copyCurrentSlotTo(destination);
         QCOMPARE(status.has_value(), copied);
         QCOMPARE(session.library.currentSlotId(), 1);
         if (!copied)
@@ -158,7 +160,7 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(4, songs("B.pdf", {7}) + songs("C.pdf", {8}), QString()));
         QVERIFY(SlotStore::saveSlot(0, songs("D.pdf", {3}), QString()));
         Session session(1, present);
-        QCOMPARE(session.library.mergeSlotsIntoCurrent(sources), status);
+        QCOMPARE(session.librarySlots.mergeSlotsIntoCurrent(sources), status);
         const BookmarkList rows = session.library.allBookmarks().toList();
         QCOMPARE(titles(rows), QStringList{"A.pdf:Song 1"} + added);
         QCOMPARE(rows.first().genre, "Jazz");
@@ -173,15 +175,16 @@ private Q_SLOTS:
     {
         Session session(4, songs("A.pdf", {1, 2, 3}));
         session.playlists.addToPlaylist(QStringLiteral("Set"), session.library.allBookmarks().at(0));
-        const SlotClearPlan plan = session.library.planClearSlot(4);
+        const SlotClearPlan plan = session.librarySlots.planClearSlot(4);
         QCOMPARE(plan.message(), "Clear Slot 4 (Gig)?");
 
         SlotClearPlan stale = plan;
         session.library.appendBookmarks(songs("B.pdf", {4}));
-        QCOMPARE(session.library.clearCurrentSlot(stale), std::nullopt);
+        QCOMPARE(session.librarySlots.clearCurrentSlot(stale), std::nullopt);
         QCOMPARE(session.library.allBookmarks().size(), 4);
 
-        QCOMPARE(session.library.clearCurrentSlot(session.library.planClearSlot(4)), "Slot 4 cleared");
+        QCOMPARE(session.librarySlots.clearCurrentSlot(session.librarySlots.planClearSlot(4)),
+                 "Slot 4 cleared");
         QVERIFY(session.library.allBookmarks().isEmpty());
         QVERIFY(SlotStore::loadSlot(4).isEmpty());
         QVERIFY(QFileInfo::exists(SlotStore::slotFilePath(4)));
@@ -215,7 +218,7 @@ private Q_SLOTS:
         // Another slot's count comes from its file, the current one's from the library.
         QVERIFY(SlotStore::saveSlot(slot, rows, QString()));
         Session session(5, {});
-        const SlotClearPlan plan = session.library.planClearSlot(slot);
+        const SlotClearPlan plan = session.librarySlots.planClearSlot(slot);
         QCOMPARE(plan.message(), message);
         QCOMPARE(plan.informativeText(), informative);
     }
@@ -223,7 +226,7 @@ private Q_SLOTS:
     void startsANewExtraction()
     {
         Session session(0, songs("A.pdf", {1}));
-        QVERIFY(session.library.startNewExtraction(session.library.planClearSlot(0)));
+        QVERIFY(session.librarySlots.startNewExtraction(session.librarySlots.planClearSlot(0)));
         QVERIFY(session.library.allBookmarks().isEmpty());
         QVERIFY(session.library.selectedFolder().isEmpty());
         const SlotStore::SlotContents stored = SlotStore::loadSlotContents(0);
@@ -236,13 +239,13 @@ private Q_SLOTS:
         Session session(4, songs("A.pdf", {1}));
         session.playlists.addToPlaylist(QStringLiteral("Set"), session.library.allBookmarks().at(0));
         QVERIFY(SlotStore::saveSlot(4, songs("A.pdf", {1, 2}), QStringLiteral("/elsewhere")));
-        QCOMPARE(session.library.reloadCurrentSlot(), "Gig reloaded (2 bookmarks)");
+        QCOMPARE(session.librarySlots.reloadCurrentSlot(), "Gig reloaded (2 bookmarks)");
         QCOMPARE(session.library.allBookmarks().size(), 2);
         QCOMPARE(session.library.selectedFolder(), "/books");
 
         // A save now brings the playlists in line with the rows.
         session.library.editBookmarks({0}, [](BookmarkEntry &row) { row.genre = QStringLiteral("Folk"); });
-        QCOMPARE(session.library.saveSlotNow(), "Gig saved");
+        QCOMPARE(session.librarySlots.saveSlotNow(), "Gig saved");
         QCOMPARE(session.playlists.playlists().first().items.first().genre, "Folk");
     }
 
@@ -276,7 +279,7 @@ private Q_SLOTS:
         result.bookmarks[0].composer = QStringLiteral("Trad.");
         if (partial)
             result.rereadBooks = QSet<QString>{QStringLiteral("b.pdf"), QStringLiteral("c.pdf")};
-        QCOMPARE(session.library.adoptExtraction(result), expected.size());
+        QCOMPARE(session.librarySlots.adoptExtraction(result), expected.size());
         const BookmarkList rows = session.library.allBookmarks().toList();
         QCOMPARE(titles(rows), expected);
         const BookmarkEntry &kept = rows.at(partial ? 2 : 0);
@@ -311,7 +314,7 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(2, songs("B.pdf", {1}), QStringLiteral("/two")));
         Session session(1, songs("A.pdf", {1}));
         session.library.appendBookmarks(songs("A.pdf", {2}));
-        session.library.appendImportedBookmarks(songs("New.pdf", {1, 2}), slot, chosenFolder);
+        session.librarySlots.appendImportedBookmarks(songs("New.pdf", {1, 2}), slot, chosenFolder);
         QCOMPARE(session.library.currentSlotId(), slot);
         const BookmarkList rows = session.library.allBookmarks().toList();
         QCOMPARE(rows.mid(rows.size() - 2), songs("New.pdf", {1, 2}));

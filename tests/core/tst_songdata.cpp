@@ -2,6 +2,7 @@
 #include "LoopbackHttpServer.h"
 #include "TestHarness.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "core/library/SlotMetadataJob.h"
 #include "core/library/SlotStore.h"
 #include "core/library/TitleKeyIndex.h"
@@ -262,19 +263,20 @@ private Q_SLOTS:
         SlotStore::saveSlot(2, {song("D.pdf", 1, "Blue Bossa")}, QString());
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
-        session.switchToSlot(1);
+        librarySlots.switchToSlot(1);
         session.appendBookmarks(library());
 
-        auto *job = new SlotMetadataJob(session, 1, overwriteEdit());
+        auto *job = new SlotMetadataJob(librarySlots, 1, overwriteEdit());
         QSignalSpy finished(job, &SlotMetadataJob::finished);
         job->start();
         if (meanwhile == QLatin1String("edit"))
             session.setMetadataField(BookmarkMetadataField::genre, QStringLiteral("Edited"), library().at(1));
         if (meanwhile.startsWith(QLatin1String("switch")))
-            session.switchToSlot(2);
+            librarySlots.switchToSlot(2);
         if (meanwhile == QLatin1String("switch back"))
-            session.switchToSlot(1);
+            librarySlots.switchToSlot(1);
         QVERIFY(finished.wait(5000));
         const auto outcome = finished.first().first().value<SlotMetadataJob::Outcome>();
         QCOMPARE(int(outcome.kind), kind);
@@ -292,6 +294,7 @@ private Q_SLOTS:
         SlotStore::saveSlot(1, library(), QString());
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         int done = 0;
         const auto setGenre = [](qsizetype position, QString genre) {
             return [position, genre](BookmarkList &rows) -> qsizetype {
@@ -300,20 +303,20 @@ private Q_SLOTS:
             };
         };
         for (int i = 0; i < 3; ++i)
-            QVERIFY(session.editStoredSlot(
+            QVERIFY(librarySlots.editStoredSlot(
                 1, setGenre(i, QString::number(i)),
-                [&](const LibrarySession::StoredSlotEdit &edit) { done += edit.read && edit.written; }));
-        QVERIFY(!session.editStoredSlot(session.currentSlotId(), setGenre(0, "x"), {}));
+                [&](const LibrarySlots::StoredSlotEdit &edit) { done += edit.read && edit.written; }));
+        QVERIFY(!librarySlots.editStoredSlot(session.currentSlotId(), setGenre(0, "x"), {}));
         QTRY_COMPARE(done, 3);
         QCOMPARE(genres(SlotStore::loadSlot(1)).mid(0, 3), (QStringList{"0", "1", "2"}));
 
         // A write that fails is told, to the edit and as any failed save.
         QSignalSpy failed(&session, &LibrarySession::saveFailed);
-        std::optional<LibrarySession::StoredSlotEdit> outcome;
+        std::optional<LibrarySlots::StoredSlotEdit> outcome;
         {
             TestHarness::FileSizeLimit fullDisk(256);
-            session.editStoredSlot(1, setGenre(3, "3"),
-                                   [&](const LibrarySession::StoredSlotEdit &edit) { outcome = edit; });
+            librarySlots.editStoredSlot(1, setGenre(3, "3"),
+                                        [&](const LibrarySlots::StoredSlotEdit &edit) { outcome = edit; });
             LibrarySession::waitForPendingSaves();
         }
         QTRY_VERIFY(outcome);
@@ -350,6 +353,7 @@ private Q_SLOTS:
         PlaylistStore::savePlaylists({{QStringLiteral("Gig"), {PlaylistItem::fromBookmark(rows.at(4))}}});
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         session.setAllBookmarks(rows);
         QSignalSpy changed(&session, &LibrarySession::libraryChanged);
         FakeEnricher fake;
@@ -402,7 +406,8 @@ private Q_SLOTS:
         SlotStore::saveSlot(2, {song("F.pdf", 1, "Other")}, QString());
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
-        session.switchToSlot(1);
+        LibrarySlots librarySlots(session);
+        librarySlots.switchToSlot(1);
         FakeEnricher fake;
         AutoTagRun run(session, allPositions(session), std::nullopt, fake.enricher());
         fake.onAsk = [&](const QString &title) {
@@ -413,7 +418,7 @@ private Q_SLOTS:
                 return true;
             }
             QMetaObject::invokeMethod(
-                &session, [&] { session.switchToSlot(2); }, Qt::QueuedConnection);
+                &session, [&] { librarySlots.switchToSlot(2); }, Qt::QueuedConnection);
             return false;
         };
         QCOMPARE(int(runToEnd(run).value()), ending);
@@ -497,6 +502,7 @@ private Q_SLOTS:
             [](const LoopbackHttpServer::Request &) { return LoopbackHttpServer::json({}, 503); });
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
         session.setAllBookmarks({song("A.pdf", 1, "Blue Bossa"), song("A.pdf", 2, "Solar")});
         AutoTagRun run(session, allPositions(session), std::nullopt);
         QCOMPARE(runToEnd(run), AutoTagRun::Ending::finished);

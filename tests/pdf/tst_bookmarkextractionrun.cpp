@@ -3,6 +3,7 @@
 #include "TestHarness.h"
 #include "core/library/FolderFileIndex.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "pdf/extract/BookmarkExtractionRun.h"
@@ -44,6 +45,7 @@ QStringList titles(const LibraryRows &rows)
 struct Library {
     PlaylistLibrary playlists;
     LibrarySession session{playlists};
+    LibrarySlots librarySlots{session};
 };
 
 BookmarkExtractionRun::Request request(qint64 slot)
@@ -83,7 +85,7 @@ private Q_SLOTS:
     {
         QFETCH(int, parallel);
         Library library;
-        BookmarkExtractionRun run(library.session, request(2));
+        BookmarkExtractionRun run(library.librarySlots, request(2));
         run.setMaxParallelBooks(parallel);
         QSignalSpy progressed(&run, &BookmarkExtractionRun::progressed);
         QSignalSpy finished(&run, &BookmarkExtractionRun::finished);
@@ -142,7 +144,7 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(
             2, {Fixtures::bookmark(QStringLiteral("/y/Y.pdf"), 1, QStringLiteral("Kept"))}, QString()));
         QSignalSpy changed(&library.session, &LibrarySession::libraryChanged);
-        BookmarkExtractionRun run(library.session, request(2));
+        BookmarkExtractionRun run(library.librarySlots, request(2));
         QSignalSpy finished(&run, &BookmarkExtractionRun::finished);
         run.start();
         run.cancel();

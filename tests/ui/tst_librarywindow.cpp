@@ -416,8 +416,8 @@ private Q_SLOTS:
                 ModalAnswer::press(alert, QStringLiteral("OK"));
             }});
         const std::optional<BookmarkedPdfImportOptions> options =
-            ImagePdfImportDialogs::promptBookmarkedPdfImportOptions(window.get(), window->library(), pdf,
-                                                                    bookmarks, std::nullopt);
+            ImagePdfImportDialogs::promptBookmarkedPdfImportOptions(
+                window.get(), window->context.librarySlots(), pdf, bookmarks, std::nullopt);
         QVERIFY(options);
         QCOMPARE(alerts, 1);
         QCOMPARE(answers.messages, QStringList{"Missing title"});

@@ -3,6 +3,7 @@
 #include "TestHarnessGui.h"
 #include "core/common/AppSettings.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/SongOpening.h"
 #include "ui/app/AppContext.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 

@@ -133,7 +133,8 @@ private Q_SLOTS:
         else if (change == "edit")
             window.library().editBookmarks({0}, [](BookmarkEntry &row) { row.pdfFileName = "Renamed.pdf"; });
         else if (change == "import")
-            window.library().appendImportedBookmarks({song("/b/Five.pdf", "Song")}, 5, QString());
+            window.context.librarySlots().appendImportedBookmarks({song("/b/Five.pdf", "Song")}, 5,
+                                                                  QString());
         ModalAnswer question(QStringLiteral("Clear"));
         if (change == "clear") {
             child<QPushButton>(*workshop, QStringLiteral("workshopClearButton"))->click();
@@ -345,7 +346,7 @@ private Q_SLOTS:
         QCOMPARE(count->text(), QStringLiteral("1 file(s)"));
         BookmarkEntry single = song(files + "/Misty.pdf", "Misty");
         single.pdfFileName = SlotStore::customSinglesBookName;
-        main.library().appendImportedBookmarks({single}, 1, QString());
+        main.context.librarySlots().appendImportedBookmarks({single}, 1, QString());
         QTRY_COMPARE(category->currentIndex(), 0);
         QCOMPARE(count->text(), QStringLiteral("1 file(s)"));
     }
@@ -374,7 +375,7 @@ private Q_SLOTS:
         SlotStore::saveSlot(3, Fixtures::realisticLibrary(300) + BookmarkList{single}, QString());
         SlotStore::saveMeta(SlotMeta{1, {}});
         OpenWindow window;
-        QList<CustomFileGroup> groups = window.library().customFileGroupsJob()();
+        QList<CustomFileGroup> groups = window.context.libraryFiles().customFileGroupsJob()();
         QCOMPARE(groups.size(), 1);
         std::optional<TestHarness::FileSizeLimit> limit;
         if (fullDisk)

@@ -25,6 +25,7 @@
 
 #include "core/common/AppSettings.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/SongOpening.h"
 #include "core/share/ExportNaming.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 #include "pdf/share/PlaylistShareService.h"

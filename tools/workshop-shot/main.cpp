@@ -239,7 +239,7 @@ int main(int argc, char *argv[])
     if (scene == QLatin1String("custom-files")) {
         // Where the import puts them: Slot 2, which becomes the current slot.
         SlotStore::setSlotName(2, QStringLiteral("Imports"));
-        context.library().appendImportedBookmarks(*imported, 2, QString());
+        context.librarySlots().appendImportedBookmarks(*imported, 2, QString());
         main.openCustomFiles();
         for (QWidget *top : QApplication::topLevelWidgets()) {
             if (auto *files = qobject_cast<CustomFilesWindowController *>(top))

@@ -4,22 +4,17 @@
 #include "core/common/BuildProgress.h"
 #include "core/common/Hop.h"
 #include "core/library/CacheService.h"
-#include "core/library/FolderFileIndex.h"
 #include "core/library/LibrarySearch.h"
 #include "core/library/SlotStore.h"
 #include "core/library/TitleKeyIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/storage/StateFile.h"
-#include "core/text/TextUtils.h"
 
-#include <QFileInfo>
 #include <QSet>
 #include <QThreadPool>
 
 #include <algorithm>
 #include <numeric>
-
-static_assert(LibrarySession::slotCount == SlotStore::slotCount);
 
 LibrarySession::LibrarySession(PlaylistLibrary &playlists, QObject *parent)
     : QObject(parent), m_playlists(playlists), m_indexBuilds(std::make_shared<BuildProgress>())
@@ -241,68 +236,40 @@ void LibrarySession::syncPlaylists(const PendingChange &change)
         m_playlists.syncItems(change.identityKeys, lookup);
 }
 
-// ---- Slots
+// ---- The slot and the whole library
 
 void LibrarySession::restoreActiveSlot()
 {
     m_currentSlotId = SlotStore::activeSlot();
 }
 
-LibrarySession::LoadResult LibrarySession::loadCurrentSlot()
+void LibrarySession::replaceLibrary(Replacement replacement)
 {
     announceReplacement();
-    SlotStore::SlotContents contents = SlotStore::loadSlotContents(m_currentSlotId);
-    if (!contents.bookmarks.isEmpty()) {
-        const qsizetype count = contents.bookmarks.size();
-        // The folder the user chose for this slot comes back with it; the next save would otherwise
-        // write an empty one over it.
-        m_selectedFolder = contents.selectedFolder;
-        setAllBookmarks(contents.bookmarks);
-        return {LoadSource::slot,
-                QStringLiteral("Loaded %1 bookmarks from %2 • %3")
-                    .arg(count)
-                    .arg(SlotStore::slotName(m_currentSlotId), slotAvailabilitySummary(m_rows))};
+    BatchScope batch(*this, replacement.sync);
+    if (replacement.slot != m_currentSlotId) {
+        if (replacement.saveLeftSlot)
+            saveCurrentSlot();
+        m_currentSlotId = replacement.slot;
+        writeMetaInBackground(replacement.slot);
     }
-    std::optional<CacheService::Contents> cached = CacheService::load();
-    if (!cached || cached->bookmarks.isEmpty()) {
-        m_selectedFolder = contents.selectedFolder;
-        return {};
+    if (replacement.folder)
+        m_selectedFolder = *replacement.folder;
+    replaceRows(std::move(replacement.rows));
+    m_titleKeys = std::move(replacement.titleKeys);
+    if (replacement.positions) {
+        m_positionsByKey = std::move(*replacement.positions);
+        m_positionsValid = true;
     }
-    const qsizetype count = cached->bookmarks.size();
-    {
-        BatchScope batch(*this);
-        m_selectedFolder = cached->selectedFolder;
-        replaceRows(LibraryRows(cached->bookmarks));
-        noteChange(ChangeKind::replaced, {}, {}, true);
-    }
-    return {LoadSource::cache, QStringLiteral("Loaded %1 cached bookmarks").arg(count)};
-}
-
-std::optional<QString> LibrarySession::switchToSlot(qint64 slot)
-{
-    if (slot < 0 || slot >= SlotStore::slotCount || slot == m_currentSlotId)
-        return std::nullopt;
-    announceReplacement();
-    saveCurrentSlot();
-    m_currentSlotId = slot;
-    writeMetaInBackground(slot);
-    // The slot comes back with its own folder: the one the window showed belongs to the slot left.
-    SlotStore::SlotContents contents = SlotStore::loadSlotContents(slot);
-    m_selectedFolder = contents.selectedFolder;
-    setAllBookmarks(std::move(contents.bookmarks));
-    return QStringLiteral("Switched to %1 (%2 bookmarks) • %3")
-        .arg(SlotStore::slotName(slot), QString::number(m_rows.size()), slotAvailabilitySummary(m_rows));
+    noteChange(ChangeKind::replaced, {}, {}, replacement.save);
 }
 
 void LibrarySession::adoptDefaultBookmarks(BookmarkList rows, const QString &folder)
 {
-    announceReplacement();
-    BatchScope batch(*this);
-    replaceRows(LibraryRows(rows));
-    m_selectedFolder = folder;
-    m_currentSlotId = 0;
-    writeMetaInBackground(0);
-    noteChange(ChangeKind::replaced, {}, {}, true);
+    Replacement replacement(LibraryRows(rows), 0);
+    replacement.folder = folder;
+    replacement.saveLeftSlot = false;
+    replaceLibrary(std::move(replacement));
 }
 
 void LibrarySession::saveCurrentSlot()
@@ -312,16 +279,25 @@ void LibrarySession::saveCurrentSlot()
     const QString folder = m_selectedFolder;
     StateFile::writeInBackground(
         SlotStore::slotFilePath(m_currentSlotId),
-        [snapshot, folder] { return SlotStore::encodeSlot(snapshot.toList(), folder); }, failureReporter());
+        [snapshot, folder] { return SlotStore::encodeSlot(snapshot.toList(), folder); },
+        saveFailureReporter());
     writeMetaInBackground(SlotStore::clampSlot(m_currentSlotId));
     StateFile::writeInBackground(
         AppPaths::bookmarkCachePath(),
-        [snapshot, folder] { return CacheService::encode(snapshot.toList(), folder); }, failureReporter());
+        [snapshot, folder] { return CacheService::encode(snapshot.toList(), folder); },
+        saveFailureReporter());
 }
 
 void LibrarySession::waitForPendingSaves()
 {
     StateFile::waitForAllPendingWrites();
+}
+
+void LibrarySession::syncAllPlaylistItems()
+{
+    PendingChange everything;
+    everything.syncAll = true;
+    syncPlaylists(everything);
 }
 
 void LibrarySession::writeMetaInBackground(qint64 activeSlot)
@@ -333,10 +309,10 @@ void LibrarySession::writeMetaInBackground(qint64 activeSlot)
     const QByteArray bytes = SlotStore::encodeMeta(meta);
     StateFile::writeInBackground(
         SlotStore::metaFilePath(), [bytes]() -> std::optional<QByteArray> { return bytes; },
-        failureReporter());
+        saveFailureReporter());
 }
 
-std::function<void(const QString &, bool, const QString &)> LibrarySession::failureReporter()
+std::function<void(const QString &, bool, const QString &)> LibrarySession::saveFailureReporter()
 {
     // Called on the worker; the report is posted to this object, if it is still there.
     const Hop::Receiver back(this);
@@ -344,56 +320,4 @@ std::function<void(const QString &, bool, const QString &)> LibrarySession::fail
         if (!written)
             back.post([this, path, error] { Q_EMIT saveFailed(path, error); });
     };
-}
-
-QStringList LibrarySession::slotTileNames()
-{
-    const std::optional<SlotMeta> meta = SlotStore::loadMeta();
-    QStringList names;
-    for (qint64 slot = 0; slot < SlotStore::slotCount; ++slot) {
-        const QString stored = meta ? TextUtils::trimmed(meta->slotNames.value(slot)) : QString();
-        names.append(stored.isEmpty() ? SlotStore::builtInSlotName(slot) : stored);
-    }
-    return names;
-}
-
-QString LibrarySession::slotAvailabilitySummary(const BookmarkList &rows) const
-{
-    return slotAvailabilitySummary(LibraryRows(rows));
-}
-
-QString LibrarySession::slotAvailabilitySummary(const LibraryRows &rows) const
-{
-    // A library holds many songs of few books: each distinct name is folded once.
-    QHash<QString, QString> bookKeyOfName;
-    QSet<QString> books;
-    QList<const BookmarkEntry *> firstRows;
-    for (const BookmarkEntry &row : rows) {
-        auto key = bookKeyOfName.constFind(row.pdfFileName);
-        if (key == bookKeyOfName.constEnd())
-            key = bookKeyOfName.insert(row.pdfFileName, TextUtils::nfc(row.pdfFileName).toLower());
-        if (books.contains(*key))
-            continue;
-        books.insert(*key);
-        firstRows.append(&row);
-    }
-    if (firstRows.isEmpty())
-        return QStringLiteral("0 books");
-    std::optional<FolderFileIndex> folderIndex;
-    qsizetype available = 0;
-    for (const BookmarkEntry *row : std::as_const(firstRows)) {
-        QString path = row->pdfFilePath;
-        if (path.isEmpty() && !m_selectedFolder.isEmpty()) {
-            if (!folderIndex)
-                folderIndex.emplace(m_selectedFolder);
-            path = folderIndex->resolve(row->pdfFileName).value_or(QString());
-        }
-        if (!path.isEmpty() && QFileInfo::exists(path))
-            ++available;
-    }
-    const qsizetype count = firstRows.size();
-    return QStringLiteral("%1 books (%2 available, %3 unavailable)")
-        .arg(count)
-        .arg(available)
-        .arg(count - available);
 }

@@ -20,30 +20,7 @@ class BuildProgress;
 class LibrarySearchIndex;
 class PlaylistLibrary;
 class TitleKeyIndex;
-struct CustomFileGroup;
 struct SearchQuery;
-struct WorkshopSlotBook;
-
-// What the PDF viewer is opened with for one song: the book and page, the bookmark, the list to step
-// through (none when the song is opened on its own), and the book's bookmarks; with the status line
-// that reports it.
-struct ViewerOpenRequest {
-    QString pdfPath;
-    qint64 pageNumber = 0;
-    std::optional<BookmarkEntry> bookmarkEntry;
-    std::optional<QList<PlaylistItem>> playlistItems;
-    qsizetype playlistCurrentIndex = 0;
-    BookmarkList sourcePdfBookmarks;
-    QString statusText;
-};
-
-// The way to open a song: the viewer's request, or the path that holds no file.
-struct OpenSongPlan {
-    std::optional<ViewerOpenRequest> request;
-    QString missingPath;
-    // The song's book was found elsewhere under the library folder and its row now points there.
-    bool libraryChanged = false;
-};
 
 // Rows about to be deleted, with what goes with them: the identity keys of the imported songs (their
 // playlist items go too) and the imported files that nothing will use afterwards.
@@ -61,70 +38,10 @@ struct DeletionResult {
     QStringList notTrashed;
 };
 
-// What the deletion of imported files did over the user's slots.
-struct CustomFileDeletion {
-    qsizetype rowsRemoved = 0;
-    QStringList trashed;
-    QStringList notTrashed;
-    // Slots whose file kept the rows because it could not be written.
-    QList<qint64> slotsNotWritten;
-};
-
-// What relinking a book did: the bookmarks pointed to the new file, and whether that reached the disk
-// (a failure of the current slot's save arrives later, through saveFailed()).
-struct BookRelink {
-    qsizetype relinked = 0;
-    bool written = true;
-};
-
-// A slot about to be emptied, with the one question every way of emptying a slot asks first (Clear
-// slot, a new extraction, a full extraction over a filled slot, the workshop's clear).
-struct SlotClearPlan {
-    qint64 slot = 0;
-    QString slotName;
-    qsizetype bookmarkCount = 0;
-    quint64 libraryVersion = 0;
-
-    // "Clear Slot 3?" (with the slot's own name when it has one) and the count of bookmarks lost.
-    QString message() const;
-    QString informativeText() const;
-    // A full extraction into the slot: its bookmarks are rebuilt from the books, and the metadata of every
-    // title found again is kept.
-    QString rebuildMessage() const;
-    QString rebuildInformativeText() const;
-
-private:
-    QString slotLabel() const;
-};
-
-// What an extraction from a folder gives a slot.
-struct ExtractionResult {
-    qint64 slot = 1;
-    // The slot's new name; "Slot <n>" (or empty) leaves it without one.
-    QString slotName;
-    // Becomes the library folder.
-    QString folder;
-    // The books' songs, in the order of the books.
-    BookmarkList bookmarks;
-    // A partial run: the lower-cased file names of the books it read again; the slot's songs of other
-    // books stay. Nothing: a full run, which replaces every song of the slot.
-    std::optional<QSet<QString>> rereadBooks;
-};
-
-// An extraction merged into its slot's rows, worked out on a worker, with what the library would
-// otherwise compute on the main thread when it takes the rows.
-struct ExtractionPlan {
-    ExtractionResult result;
-    LibraryRows rows;
-    std::shared_ptr<const TitleKeyIndex> titleKeys;
-    QHash<QString, qsizetype> positions; // identity key -> first position
-    // What the plan was made from.
-    qint64 currentSlot = 0;
-    quint64 libraryVersion = 0;
-};
-
 // The library: the slot in use and its rows, the rows the search shows, and the library folder; one
-// instance for the application (AppContext), shared by every window. Main thread only.
+// instance for the application (AppContext), shared by every window. Main thread only. The operations
+// on whole slots (LibrarySlots) and on the files behind the songs (LibraryFiles) work through its
+// mutations.
 //
 // Every change of the rows goes through a mutation of this class, which carries out its side effects
 // itself: the slot is saved (in the background), the playlists follow (PlaylistLibrary) and
@@ -222,91 +139,55 @@ public:
     // the same identity, is never among them.
     QList<qsizetype> uniqueDisplayedPositions(const QList<int> &displayRows) const;
 
-    // ---- Slots
+    // ---- The slot and the whole library
 
     // The slot the slot metadata names, clamped to 0-5; slot 0 without a readable metadata file.
     void restoreActiveSlot();
 
-    enum class LoadSource { slot, cache, nothing };
-    struct LoadResult {
-        LoadSource source = LoadSource::nothing;
-        // For the status line; empty when nothing was loaded.
-        QString statusText;
-    };
-    // Fills the library from the current slot's file, with the folder stored there. An empty slot
-    // takes the bookmark cache's rows and folder once, moves them into the slot and brings the
-    // playlists' metadata in line.
-    LoadResult loadCurrentSlot();
+    // Replaces the library without saving it; the filtered rows become the whole library.
+    void setAllBookmarks(const BookmarkList &rows);
 
-    // Saves the slot being left, makes slot the active one and loads it; the folder stays. Returns
-    // the status text, or nothing (and does nothing) for the current slot or one outside 0-5.
-    std::optional<QString> switchToSlot(qint64 slot);
+    // A new library in place of the rows (LibrarySlots loads, switches, clears, extracts and imports
+    // through it).
+    struct Replacement {
+        Replacement(LibraryRows replacingRows, qint64 ofSlot) : rows(std::move(replacingRows)), slot(ofSlot)
+        {
+        }
+
+        LibraryRows rows;
+        // The slot the rows belong to. Another than the current one becomes current: the slot being
+        // left is saved first (unless saveLeftSlot is off) and the slot metadata names the new one.
+        qint64 slot;
+        // The library folder; nothing keeps it.
+        std::optional<QString> folder;
+        // Written to the slot, with the playlists brought in line unless sync is skip; off for rows
+        // that come from the slot's file as they are.
+        bool save = true;
+        PlaylistSync sync = PlaylistSync::sync;
+        bool saveLeftSlot = true;
+        // Made from rows on a worker, so that the main thread need not.
+        std::shared_ptr<const TitleKeyIndex> titleKeys;
+        std::optional<QHash<QString, qsizetype>> positions;
+    };
+    // Tells libraryAboutToBeReplaced() first.
+    void replaceLibrary(Replacement replacement);
+    // Tells libraryAboutToBeReplaced(), for an operation that changes something of the slot (its
+    // name) before it replaces the rows.
+    void announceReplacement() { Q_EMIT libraryAboutToBeReplaced(); }
 
     // The built-in list becomes the library of the Default slot, with folder as the library folder;
     // the slot metadata names slot 0 active (stored names kept). Saved, playlists brought in line.
     void adoptDefaultBookmarks(BookmarkList rows, const QString &folder);
-
-    // Replaces the library without saving it; the filtered rows become the whole library.
-    void setAllBookmarks(const BookmarkList &rows);
 
     // Writes the current slot, the slot metadata (active slot, stored names kept) and the bookmark
     // cache. Returns at once; a failure arrives later through saveFailed().
     void saveCurrentSlot();
     // Returns once every state file write has finished; the application calls it before it quits.
     static void waitForPendingSaves();
-
-    // The six slot names: the stored name trimmed, else "Default" or "Slot N".
-    static QStringList slotTileNames();
-
-    // The rows of a slot as they are now: the library for the current slot, else the slot's file.
-    BookmarkList slotBookmarks(qint64 slot) const;
-    qsizetype slotBookmarkCount(qint64 slot) const;
-
-    // ---- Slot commands (the "Slots" menu, extraction, imports, the workshop). Each returns the
-    // status text to show; a write that fails later arrives through saveFailed().
-
-    // Saves the current slot and brings every playlist item in line with it: "<name> saved".
-    QString saveSlotNow();
-    // The current slot's rows from its file again (the folder stays): "<name> reloaded (<n> bookmarks)".
-    QString reloadCurrentSlot();
-    // Replaces destination's file with the current slot's rows and folder; the current slot stays.
-    // Nothing (and nothing written) for a destination outside 0-5 or the current slot.
-    std::optional<QString> copyCurrentSlotTo(qint64 destination);
-    // Appends the songs of the sources (0-5 but the current slot, each once, ascending) that the current
-    // slot lacks by identity key: "Merged <n> bookmark(s) into <name>". Nothing for the Default slot,
-    // which takes no merge.
-    std::optional<QString> mergeSlotsIntoCurrent(const QList<qint64> &sources);
-
-    // Emptying a slot: the plan names it and its count, for the question; the act checks that the
-    // library has not changed since.
-    SlotClearPlan planClearSlot(qint64 slot) const;
-    // Empties the current slot (not Default) and drops its name; the playlists keep their items.
-    // "<name> cleared", or nothing when the plan is not the current slot's or the library changed.
-    std::optional<QString> clearCurrentSlot(const SlotClearPlan &plan);
-    // Empties the current slot, whichever it is, and forgets the library folder, for a fresh
-    // extraction. False when the library changed since the plan.
-    bool startNewExtraction(const SlotClearPlan &plan);
-
-    // Puts an extraction into its slot, which becomes the current one: a full run replaces the slot's
-    // songs, a partial one those of the books it read (the others stay first, in their order). The
-    // slot's rows are taken as they are now, so edits made while the run went on survive, and a new
-    // song with the identity key of an old one keeps the old one's metadata. Names the slot, sets the
-    // folder. Returns the number of songs in the slot.
-    qsizetype adoptExtraction(const ExtractionResult &result);
-    // The same in two steps, so that a large library is merged off the main thread: the planner (made
-    // here, run on a worker) merges; adopting the plan on the main thread only takes its rows. Nothing
-    // when the library or the current slot changed since the plan was made: plan again.
-    std::function<ExtractionPlan()> extractionPlanner(ExtractionResult result) const;
-    std::optional<qsizetype> adoptExtraction(ExtractionPlan plan);
-
-    // Appends imported songs to slot, which becomes the current one; the library folder becomes
-    // destinationFolder, or the slot's stored folder when that is empty.
-    void appendImportedBookmarks(const BookmarkList &rows, qint64 slot, const QString &destinationFolder);
-
-    // "<books> books (<available> available, <unavailable> unavailable)"; a book is the rows of one
-    // PDF file name, ignoring case.
-    QString slotAvailabilitySummary(const LibraryRows &rows) const;
-    QString slotAvailabilitySummary(const BookmarkList &rows) const;
+    // For background writes of the library's files: reports a failed one through saveFailed().
+    std::function<void(const QString &path, bool written, const QString &error)> saveFailureReporter();
+    // Brings every playlist item in line with the rows.
+    void syncAllPlaylistItems();
 
     // ---- Mutations: each saves, syncs the playlists and emits libraryChanged(), or leaves that to
     // the commit of the batch it runs in. Bookmarks are taken by value: a caller may pass a row of the
@@ -343,17 +224,7 @@ public:
     // the plan was made.
     std::optional<DeletionResult> deleteBookmarks(const DeletionPlan &plan);
 
-    // Opens the entry's book: where its file is gone and the library folder holds a PDF of that name
-    // (at any depth), that PDF; the row with the entry's identity key then points there for good. The
-    // book's bookmarks are the library rows of the same path, ignoring case, by page and then
-    // lower-cased title.
-    OpenSongPlan planOpenPdf(BookmarkEntry entry);
-
-    // The same with a list to step through: a found file is only opened, nothing is stored; the book's
-    // bookmarks are the context rows of that path, in context order.
-    OpenSongPlan planOpenPdfWithContext(const BookmarkEntry &entry, const BookmarkList &context) const;
-
-    // ---- Changes worked out on a worker, and slots that are not the current one
+    // ---- Changes worked out on a worker
 
     // The title-key index when it is made already; null otherwise, so that a worker can make it from a
     // copy of the rows instead of the UI thread.
@@ -365,44 +236,9 @@ public:
     bool adoptEditedRows(quint64 version, LibraryRows rows, QSet<QString> titleKeys,
                          QSet<QString> identityKeys);
 
-    struct StoredSlotEdit {
-        bool read = false; // the slot held bookmarks
-        qsizetype changed = 0;
-        bool written = false;
-        QString error; // why a change was not written
-    };
-    using StoredRowsEdit = std::function<qsizetype(BookmarkList &rows)>;
-    // Changes the rows stored in slot, which must not be the current one (false otherwise): on the
-    // writer of the slot's file, after the writes queued before it, the stored rows are read, changed
-    // by edit (on that thread; it returns how many rows it changed) and written back whole. done runs
-    // on the UI thread. A failed write is told through saveFailed() as well.
-    bool editStoredSlot(qint64 slot, StoredRowsEdit edit, std::function<void(const StoredSlotEdit &)> done);
-
     // The rows of a bookmark file become the current slot's library, with folder as the library
     // folder when there is one. Saved, playlists brought in line.
     void importBookmarks(LibraryRows rows, const std::optional<QString> &folder);
-
-    // ---- Imported files and the books of the slots
-
-    // Work for a worker: the imported files of slots 1-5 (CustomPdfFiles::customFileGroups), the
-    // current slot as it is now and the others as their files hold them.
-    std::function<QList<CustomFileGroup>()> customFileGroupsJob() const;
-    // Work for a worker: the books of the slot (WorkshopBooks::slotBooks), found in the library folder
-    // for the current slot and in the slot's own folder for another.
-    std::function<QList<WorkshopSlotBook>()> slotBooksJob(qint64 slot) const;
-
-    // Removes the bookmarks of the groups from slots 1-5 (never from the Default slot), their songs
-    // from every playlist, and moves the imported files that nothing uses any more to the trash. The
-    // current slot changes at once; the other slots' files are changed behind their pending writes,
-    // and done runs on the UI thread once every one of them is written.
-    void deleteCustomFileGroups(const QList<CustomFileGroup> &groups,
-                                std::function<void(const CustomFileDeletion &)> done);
-
-    // Points every bookmark of the Default slot whose PDF file name equals expectedPdfFileName
-    // (ignoring case) to the file at newPath. In the current slot at once; otherwise behind the slot
-    // file's pending writes. done runs on the UI thread, at once for the current slot.
-    void relinkDefaultBook(const QString &expectedPdfFileName, const QString &newPath,
-                           std::function<void(const BookRelink &)> done);
 
     // ---- Search and sort of the shown rows
 
@@ -487,12 +323,8 @@ private:
     void prepareIndexes();
     void startFullSearchPass(const SearchQuery &query, qint64 generation);
 
-    void announceReplacement() { Q_EMIT libraryAboutToBeReplaced(); }
     void writeMetaInBackground(qint64 activeSlot);
-    // For the background writes: reports a failed one through saveFailed().
-    std::function<void(const QString &path, bool written, const QString &error)> failureReporter();
     const QHash<QString, qsizetype> &positionsByKey() const;
-    std::optional<QString> resolveMissingPdf(const BookmarkEntry &entry) const;
 
     PlaylistLibrary &m_playlists;
     qint64 m_currentSlotId = 0;

@@ -1,33 +1,17 @@
-// Changes of the library that the window's editors, row actions and the opening of songs make.
+// Changes of the library that the window's editors, row actions and the opening of songs make, those
+// worked out on a worker, and the rows of a bookmark file.
 
 #include "core/library/CustomPdfFiles.h"
-#include "core/library/FolderFileIndex.h"
 #include "core/library/LibrarySession.h"
-#include "core/library/LibrarySort.h"
 #include "core/library/TitleKeyIndex.h"
 #include "core/library/TitleMetadataIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/text/TextUtils.h"
 
-#include <QFileInfo>
 #include <QSet>
+#include <QThreadPool>
 
 #include <algorithm>
-
-namespace {
-
-bool isFile(const QString &path)
-{
-    return !path.isEmpty() && QFileInfo(path).isFile();
-}
-
-bool samePathIgnoringCase(const QString &a, const QString &b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0 ||
-           TextUtils::nfc(a).compare(TextUtils::nfc(b), Qt::CaseInsensitive) == 0;
-}
-
-} // namespace
 
 Result<qsizetype> LibrarySession::setMetadataField(BookmarkMetadataField field, const QString &value,
                                                    BookmarkEntry entry)
@@ -298,70 +282,24 @@ std::optional<DeletionResult> LibrarySession::deleteBookmarks(const DeletionPlan
     return result;
 }
 
-std::optional<QString> LibrarySession::resolveMissingPdf(const BookmarkEntry &entry) const
+bool LibrarySession::adoptEditedRows(quint64 version, LibraryRows rows, QSet<QString> titleKeys,
+                                     QSet<QString> identityKeys)
 {
-    if (isFile(entry.pdfFilePath) || m_selectedFolder.isEmpty())
-        return std::nullopt;
-    return FolderFileIndex::resolvePathInFolder(m_selectedFolder, entry.pdfFileName);
+    if (version != m_libraryVersion || rows.size() != m_rows.size())
+        return false;
+    BatchScope batch(*this);
+    // The titles, books and pages are the same: the title index and the positions of the identity
+    // keys stay as they are, and so do the shown rows. The blocks the change replaced are let go of on
+    // a worker: freeing 100,000 rows would hold up the interface.
+    QThreadPool::globalInstance()->start([old = std::exchange(m_rows, std::move(rows))] {});
+    titleKeys.remove(QString());
+    noteChange(ChangeKind::edited, std::move(titleKeys), std::move(identityKeys));
+    return true;
 }
 
-OpenSongPlan LibrarySession::planOpenPdf(BookmarkEntry entry)
+void LibrarySession::importBookmarks(LibraryRows rows, const std::optional<QString> &folder)
 {
-    OpenSongPlan plan;
-    QString path = entry.pdfFilePath;
-    if (const std::optional<QString> found = resolveMissingPdf(entry)) {
-        path = *found;
-        if (const std::optional<qsizetype> position = allBookmarksIndex(entry)) {
-            applyEdit(
-                {*position}, [&path](BookmarkEntry &row) { row.pdfFilePath = path; }, false);
-            plan.libraryChanged = true;
-        }
-    }
-    if (!isFile(path)) {
-        plan.missingPath = path;
-        return plan;
-    }
-    ViewerOpenRequest request;
-    request.pdfPath = path;
-    request.pageNumber = entry.pageNumber;
-    request.bookmarkEntry = entry;
-    for (const BookmarkEntry &row : m_rows) {
-        if (samePathIgnoringCase(row.pdfFilePath, path))
-            request.sourcePdfBookmarks.append(row);
-    }
-    request.sourcePdfBookmarks = LibrarySort::sortedByPageAndTitle(std::move(request.sourcePdfBookmarks));
-    request.statusText =
-        QStringLiteral("Opened: %1 at page %2").arg(entry.pdfFileName, QString::number(entry.pageNumber));
-    plan.request = std::move(request);
-    return plan;
-}
-
-OpenSongPlan LibrarySession::planOpenPdfWithContext(const BookmarkEntry &entry,
-                                                    const BookmarkList &context) const
-{
-    OpenSongPlan plan;
-    const QString path = resolveMissingPdf(entry).value_or(entry.pdfFilePath);
-    if (!isFile(path)) {
-        plan.missingPath = path;
-        return plan;
-    }
-    ViewerOpenRequest request;
-    request.pdfPath = path;
-    request.pageNumber = entry.pageNumber;
-    request.bookmarkEntry = entry;
-    request.playlistItems = QList<PlaylistItem>();
-    const QString key = entry.id();
-    std::optional<qsizetype> current;
-    for (qsizetype i = 0; i < context.size(); ++i) {
-        const BookmarkEntry &row = context.at(i);
-        request.playlistItems->append(PlaylistItem::fromBookmark(row));
-        if (!current && row.id() == key)
-            current = i;
-        if (samePathIgnoringCase(row.pdfFilePath, path))
-            request.sourcePdfBookmarks.append(row);
-    }
-    request.playlistCurrentIndex = current.value_or(0);
-    request.statusText = QStringLiteral("Opened: ") + CustomPdfFiles::bookNameLabel(entry);
-    plan.request = std::move(request);
-    return plan;
+    Replacement replacement(std::move(rows), m_currentSlotId);
+    replacement.folder = folder;
+    replaceLibrary(std::move(replacement));
 }

@@ -21,9 +21,10 @@ struct Prepared {
 
 } // namespace
 
-SlotMetadataJob::SlotMetadataJob(LibrarySession &session, qint64 slot, Edit edit,
+SlotMetadataJob::SlotMetadataJob(LibrarySlots &librarySlots, qint64 slot, Edit edit,
                                  LibrarySession::PlaylistSync sync, QObject *parent)
-    : QObject(parent), m_session(session), m_slot(slot), m_edit(std::move(edit)), m_sync(sync)
+    : QObject(parent), m_slots(librarySlots), m_session(librarySlots.session()), m_slot(slot),
+      m_edit(std::move(edit)), m_sync(sync)
 {
 }
 
@@ -88,7 +89,7 @@ void SlotMetadataJob::editStoredSlot()
     // Filled on the slot's writer, read in done on the UI thread after it.
     auto counts = std::make_shared<Outcome>();
     counts->slot = m_slot;
-    const bool queued = m_session.editStoredSlot(
+    const bool queued = m_slots.editStoredSlot(
         m_slot,
         [edit = m_edit, counts](BookmarkList &stored) -> qsizetype {
             LibraryRows rows(stored);
@@ -99,7 +100,7 @@ void SlotMetadataJob::editStoredSlot()
             counts->rowCount = rows.size();
             return change.positions.size();
         },
-        [self = QPointer<SlotMetadataJob>(this), counts](const LibrarySession::StoredSlotEdit &edit) {
+        [self = QPointer<SlotMetadataJob>(this), counts](const LibrarySlots::StoredSlotEdit &edit) {
             if (!self)
                 return;
             Outcome outcome = *counts;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/library/LibraryRows.h"
-#include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 
 #include <QObject>
 #include <QString>
@@ -46,7 +46,7 @@ public:
 
     // slot: the slot the change belongs to, the current one when the user asked for it. sync: whether
     // the playlists follow the change of the current library.
-    SlotMetadataJob(LibrarySession &session, qint64 slot, Edit edit,
+    SlotMetadataJob(LibrarySlots &librarySlots, qint64 slot, Edit edit,
                     LibrarySession::PlaylistSync sync = LibrarySession::PlaylistSync::sync,
                     QObject *parent = nullptr);
 
@@ -61,6 +61,7 @@ private:
     void editStoredSlot();
     void finish(Outcome outcome);
 
+    LibrarySlots &m_slots;
     LibrarySession &m_session;
     qint64 m_slot;
     Edit m_edit;

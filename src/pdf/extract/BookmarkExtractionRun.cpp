@@ -1,7 +1,7 @@
 #include "pdf/extract/BookmarkExtractionRun.h"
 
 #include "core/common/Hop.h"
-#include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -30,8 +30,8 @@ QString BookmarkExtractionRun::Summary::statusText() const
     return text;
 }
 
-BookmarkExtractionRun::BookmarkExtractionRun(LibrarySession &session, Request request, QObject *parent)
-    : QObject(parent), m_session(session), m_request(std::move(request))
+BookmarkExtractionRun::BookmarkExtractionRun(LibrarySlots &librarySlots, Request request, QObject *parent)
+    : QObject(parent), m_slots(librarySlots), m_request(std::move(request))
 {
     m_pool.setMaxThreadCount(QThread::idealThreadCount());
     m_summary.pdfCount = m_request.pdfPaths.size();
@@ -133,11 +133,11 @@ void BookmarkExtractionRun::adopt(ExtractionResult result)
 {
     // The songs are merged into the slot's rows on a worker; should the library change meanwhile, the
     // merge is made again from the rows as they are then.
-    Hop::run(this, m_session.extractionPlanner(std::move(result)), [this](ExtractionPlan plan) {
+    Hop::run(this, m_slots.extractionPlanner(std::move(result)), [this](ExtractionPlan plan) {
         if (!m_running)
             return;
         ExtractionResult again = plan.result;
-        const std::optional<qsizetype> count = m_session.adoptExtraction(std::move(plan));
+        const std::optional<qsizetype> count = m_slots.adoptExtraction(std::move(plan));
         if (!count) {
             adopt(std::move(again));
             return;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 
 #include <QObject>
@@ -15,7 +15,7 @@
 // One extraction from a folder into a slot. The books' outlines are read on worker threads, several at
 // once, since books do not depend on each other; their songs and the progress lines still come in the
 // order of the book list. When every book is read the songs go into the slot (which becomes the
-// current one) through LibrarySession::adoptExtraction(); until then nothing changes, and a cancelled
+// current one) through LibrarySlots::adoptExtraction(); until then nothing changes, and a cancelled
 // run changes nothing at all. Main thread only; the object may be destroyed while it runs.
 class BookmarkExtractionRun : public QObject {
     Q_OBJECT
@@ -43,7 +43,7 @@ public:
         QString statusText() const;
     };
 
-    BookmarkExtractionRun(LibrarySession &session, Request request, QObject *parent = nullptr);
+    BookmarkExtractionRun(LibrarySlots &librarySlots, Request request, QObject *parent = nullptr);
     // Cancels; waits only for the books being read at that moment.
     ~BookmarkExtractionRun() override;
 
@@ -67,7 +67,7 @@ private:
     void complete();
     void adopt(ExtractionResult result);
 
-    LibrarySession &m_session;
+    LibrarySlots &m_slots;
     Request m_request;
     QThreadPool m_pool;
     std::shared_ptr<std::atomic<bool>> m_cancelled = std::make_shared<std::atomic<bool>>(false);

@@ -9,8 +9,8 @@ AppContext::AppContext()
                                           [this](const QString &path, const QString &asidePath) {
                                               m_setAsideAtStart.append({path, asidePath});
                                           })),
-      m_library(m_playlists), m_viewers(std::make_unique<OpenViewers>()),
-      m_libraryFlows(std::make_unique<LibraryFlowService>(*this))
+      m_library(m_playlists), m_slots(m_library), m_files(m_slots),
+      m_viewers(std::make_unique<OpenViewers>()), m_libraryFlows(std::make_unique<LibraryFlowService>(*this))
 {
     QObject::disconnect(m_setAsideRecorder);
 }

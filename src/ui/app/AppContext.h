@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/library/LibraryFiles.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "core/playlist/PlaylistLibrary.h"
 
 #include <memory>
@@ -28,6 +30,9 @@ public:
     AppContext &operator=(const AppContext &) = delete;
 
     LibrarySession &library() { return m_library; }
+    // The slot operations and the files behind the songs, over the library's mutations.
+    LibrarySlots &librarySlots() { return m_slots; }
+    LibraryFiles &libraryFiles() { return m_files; }
     PlaylistLibrary &playlists() { return m_playlists; }
     NotificationBus &notifications();
     // The viewers open in the application, whichever window opened them.
@@ -49,6 +54,8 @@ private:
     // The session syncs the playlists, so they are made first and go last.
     PlaylistLibrary m_playlists;
     LibrarySession m_library;
+    LibrarySlots m_slots;
+    LibraryFiles m_files;
     // The viewers work with the library and the playlists: they go first.
     std::unique_ptr<OpenViewers> m_viewers;
     std::unique_ptr<LibraryFlowService> m_libraryFlows;

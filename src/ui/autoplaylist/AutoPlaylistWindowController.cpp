@@ -2,6 +2,7 @@
 
 #include "core/autoplaylist/AutoPlaylistFilters.h"
 #include "core/common/NotificationBus.h"
+#include "core/library/SongOpening.h"
 #include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"
 #include "ui/autoplaylist/AutoPlaylistYearRangeSlider.h"
@@ -273,7 +274,7 @@ void AutoPlaylistWindowController::openGeneratedTitleAtRow(int row)
     m_resultsTable->selectRow(row);
     // The viewer opens once the press is over, with the whole list to play through.
     QTimer::singleShot(0, this, [this, entry = *found, context = m_playlist.entries()] {
-        const OpenSongPlan plan = m_context.library().planOpenPdfWithContext(entry, context);
+        const OpenSongPlan plan = SongOpening::planOpenPdfWithContext(m_context.library(), entry, context);
         if (!plan.request) {
             LyrafoldAlert::run(this, LyrafoldAlert::Style::warning, QStringLiteral("File not found"),
                                plan.missingPath);

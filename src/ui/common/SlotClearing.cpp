@@ -1,6 +1,6 @@
 #include "ui/common/SlotClearing.h"
 
-#include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "ui/common/LyrafoldAlert.h"
 
 namespace SlotClearing {
@@ -18,18 +18,18 @@ bool confirmRebuild(QWidget *parent, const SlotClearPlan &plan)
                               {QStringLiteral("Rebuild"), QStringLiteral("Cancel")}) == 0;
 }
 
-std::optional<QString> clearCurrentSlot(QWidget *parent, LibrarySession &session)
+std::optional<QString> clearCurrentSlot(QWidget *parent, LibrarySlots &librarySlots)
 {
-    if (session.currentSlotId() == 0) {
+    if (librarySlots.session().currentSlotId() == 0) {
         const QString refusal = QStringLiteral("Cannot clear the Default slot");
         LyrafoldAlert::run(parent, LyrafoldAlert::Style::warning, refusal,
                            QStringLiteral("Default slot stays protected. Switch to Slot 1-5 to clear."));
         return refusal;
     }
-    const SlotClearPlan plan = session.planClearSlot(session.currentSlotId());
+    const SlotClearPlan plan = librarySlots.planClearSlot(librarySlots.session().currentSlotId());
     if (!confirm(parent, plan))
         return std::nullopt;
-    if (const std::optional<QString> status = session.clearCurrentSlot(plan))
+    if (const std::optional<QString> status = librarySlots.clearCurrentSlot(plan))
         return status;
     return QStringLiteral("The library changed before it was cleared; nothing was cleared.");
 }

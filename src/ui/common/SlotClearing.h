@@ -4,7 +4,7 @@
 
 #include <optional>
 
-class LibrarySession;
+class LibrarySlots;
 class QWidget;
 struct SlotClearPlan;
 
@@ -19,6 +19,6 @@ bool confirmRebuild(QWidget *parent, const SlotClearPlan &plan);
 
 // Clears the current slot after the question: the Default slot is refused with an alert. Returns the
 // status text to show; nothing when the user said no.
-std::optional<QString> clearCurrentSlot(QWidget *parent, LibrarySession &session);
+std::optional<QString> clearCurrentSlot(QWidget *parent, LibrarySlots &librarySlots);
 
 } // namespace SlotClearing

@@ -254,7 +254,7 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, QW
 
 void CustomFilesWindowController::reloadGroups()
 {
-    m_listing.start([this] { return m_context.library().customFileGroupsJob(); },
+    m_listing.start([this] { return m_context.libraryFiles().customFileGroupsJob(); },
                     [this](QList<CustomFileGroup> groups) {
                         showKindOfNewGroups(groups);
                         m_groups = std::move(groups);

@@ -1,7 +1,7 @@
 #include "ui/extract/BookmarkExtractionFlow.h"
 
 #include "core/common/Hop.h"
-#include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "pdf/extract/BookmarkExtractionRun.h"
 #include "ui/common/SlotClearing.h"
 #include "ui/extract/ExtractionPrompts.h"
@@ -9,8 +9,8 @@
 #include <QFileDialog>
 #include <QSet>
 
-BookmarkExtractionFlow::BookmarkExtractionFlow(LibrarySession &session, QObject *parent)
-    : QObject(parent), m_session(session)
+BookmarkExtractionFlow::BookmarkExtractionFlow(LibrarySlots &librarySlots, QObject *parent)
+    : QObject(parent), m_slots(librarySlots), m_session(librarySlots.session())
 {
 }
 
@@ -73,7 +73,7 @@ void BookmarkExtractionFlow::extract(const QString &folder, bool askBookSelectio
 {
     setBusy(true);
     const std::optional<ExtractionPrompts::SlotChoice> choice =
-        ExtractionPrompts::promptSlotForExtraction(m_window, m_session, !askBookSelection);
+        ExtractionPrompts::promptSlotForExtraction(m_window, m_slots, !askBookSelection);
     if (!choice) {
         setBusy(false);
         return;
@@ -114,8 +114,8 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
         pdfs = *chosen;
     }
     const bool partial = pdfs.size() < listing.paths.size();
-    if (!partial && m_session.slotBookmarkCount(slot) > 0 &&
-        !SlotClearing::confirmRebuild(m_window, m_session.planClearSlot(slot))) {
+    if (!partial && m_slots.slotBookmarkCount(slot) > 0 &&
+        !SlotClearing::confirmRebuild(m_window, m_slots.planClearSlot(slot))) {
         Q_EMIT statusChanged(QString());
         setBusy(false);
         return;
@@ -128,7 +128,7 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
     request.pdfPaths = pdfs;
     request.partial = partial;
     request.unreadableFolders = listing.unreadableFolders;
-    m_run = new BookmarkExtractionRun(m_session, std::move(request), this);
+    m_run = new BookmarkExtractionRun(m_slots, std::move(request), this);
     connect(m_run, &BookmarkExtractionRun::progressed, this,
             [this](qsizetype done, qsizetype total, const QString &text) {
                 Q_EMIT progressChanged(done, total);
@@ -170,10 +170,10 @@ void BookmarkExtractionFlow::newExtraction()
         Q_EMIT statusChanged(QStringLiteral("An extraction is running; cancel it first."));
         return;
     }
-    const SlotClearPlan plan = m_session.planClearSlot(m_session.currentSlotId());
+    const SlotClearPlan plan = m_slots.planClearSlot(m_session.currentSlotId());
     if (plan.bookmarkCount > 0 && !SlotClearing::confirm(m_window, plan))
         return;
-    if (!m_session.startNewExtraction(plan)) {
+    if (!m_slots.startNewExtraction(plan)) {
         Q_EMIT statusChanged(
             QStringLiteral("The library changed before it was cleared; nothing was cleared."));
         return;

@@ -7,6 +7,7 @@
 
 class BookmarkExtractionRun;
 class LibrarySession;
+class LibrarySlots;
 class QWidget;
 
 // The Extract tile and "New Extraction (Clear Table)…": from the folder and the slot prompt, through
@@ -17,7 +18,7 @@ class BookmarkExtractionFlow : public QObject {
     Q_OBJECT
 
 public:
-    BookmarkExtractionFlow(LibrarySession &session, QObject *parent);
+    BookmarkExtractionFlow(LibrarySlots &librarySlots, QObject *parent);
     ~BookmarkExtractionFlow() override;
 
     // The window the questions and panels of the next run belong to.
@@ -56,6 +57,7 @@ private:
                 const FolderFileIndex::PdfListing &listing);
     void setBusy(bool busy);
 
+    LibrarySlots &m_slots;
     LibrarySession &m_session;
     QPointer<QWidget> m_window;
     FolderFileIndex::FolderReader m_folderReader;

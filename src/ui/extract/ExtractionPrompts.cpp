@@ -1,6 +1,6 @@
 #include "ui/extract/ExtractionPrompts.h"
 
-#include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldFormAlert.h"
 
@@ -17,7 +17,7 @@
 
 namespace ExtractionPrompts {
 
-std::optional<SlotChoice> promptSlotForExtraction(QWidget *parent, const LibrarySession &session,
+std::optional<SlotChoice> promptSlotForExtraction(QWidget *parent, const LibrarySlots &librarySlots,
                                                   bool replacesSlot)
 {
     LyrafoldFormAlert alert(parent, QStringLiteral("extractionSlotPrompt"),
@@ -32,7 +32,7 @@ std::optional<SlotChoice> promptSlotForExtraction(QWidget *parent, const Library
     slotBox->setObjectName(QStringLiteral("extractionSlotPopup"));
     for (int slot = 1; slot < LibrarySession::slotCount; ++slot)
         slotBox->addItem(QStringLiteral("Slot %1").arg(slot), slot);
-    slotBox->setCurrentIndex(int(std::clamp<qint64>(session.currentSlotId() - 1, 0, 4)));
+    slotBox->setCurrentIndex(int(std::clamp<qint64>(librarySlots.session().currentSlotId() - 1, 0, 4)));
     auto *note = new QLabel;
     note->setObjectName(QStringLiteral("extractionSlotNote"));
     note->setWordWrap(true);
@@ -48,7 +48,7 @@ std::optional<SlotChoice> promptSlotForExtraction(QWidget *parent, const Library
     // The slot's bookmarks are named before the user commits to it.
     const auto describe = [&] {
         const qint64 slot = slotBox->currentData().toLongLong();
-        const qsizetype count = session.slotBookmarkCount(slot);
+        const qsizetype count = librarySlots.slotBookmarkCount(slot);
         QString text;
         if (count > 0) {
             text = QStringLiteral("Slot %1 holds %2 bookmark(s).").arg(slot).arg(count);

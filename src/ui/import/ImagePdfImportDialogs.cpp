@@ -1,7 +1,7 @@
 #include "ui/import/ImagePdfImportDialogs.h"
 
 #include "core/library/ImportTitles.h"
-#include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "core/text/TextUtils.h"
 #include "pdf/import/ImagePdfImportService.h"
 #include "ui/common/LyrafoldAlert.h"
@@ -29,14 +29,15 @@ QString playlistSentence(const std::optional<QString> &playlist)
                     : QString();
 }
 
-QComboBox *slotPopup(const LibrarySession &session)
+QComboBox *slotPopup(const LibrarySlots &librarySlots)
 {
     auto *popup = new QComboBox;
     popup->setObjectName(QStringLiteral("importSlotPopup"));
-    const QStringList names = session.slotTileNames();
+    const QStringList names = librarySlots.slotTileNames();
     for (int slot = 1; slot < LibrarySession::slotCount; ++slot)
         popup->addItem(names.value(slot, QStringLiteral("Slot %1").arg(slot)), slot);
-    popup->setCurrentIndex(int(session.currentSlotId() == 0 ? 0 : session.currentSlotId() - 1));
+    popup->setCurrentIndex(
+        int(librarySlots.session().currentSlotId() == 0 ? 0 : librarySlots.session().currentSlotId() - 1));
     return popup;
 }
 
@@ -68,11 +69,11 @@ QWidget *folderRow(QWidget *parent, std::optional<QString> &folder)
     return row;
 }
 
-QStringList bookNamesOfUserSlots(const LibrarySession &session)
+QStringList bookNamesOfUserSlots(const LibrarySlots &librarySlots)
 {
     QStringList names;
     for (int slot = 1; slot < LibrarySession::slotCount; ++slot) {
-        for (const BookmarkEntry &row : session.slotBookmarks(slot))
+        for (const BookmarkEntry &row : librarySlots.slotBookmarks(slot))
             names.append(row.pdfFileName);
     }
     return names;
@@ -83,7 +84,7 @@ QStringList bookNamesOfUserSlots(const LibrarySession &session)
 namespace ImagePdfImportDialogs {
 
 std::optional<ImagePdfImportOptions>
-promptImagePdfImportOptions(QWidget *parent, const LibrarySession &session, const QStringList &paths,
+promptImagePdfImportOptions(QWidget *parent, const LibrarySlots &librarySlots, const QStringList &paths,
                             const std::optional<QString> &targetPlaylistName)
 {
     const bool several = paths.size() > 1;
@@ -100,13 +101,13 @@ promptImagePdfImportOptions(QWidget *parent, const LibrarySession &session, cons
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(10);
 
-    QComboBox *slotBox = slotPopup(session);
+    QComboBox *slotBox = slotPopup(librarySlots);
     column->addWidget(LyrafoldFormAlert::labeledRow(QStringLiteral("Destination slot:"), slotBox));
     auto *bookField = new QLineEdit;
     bookField->setObjectName(QStringLiteral("importBookNameField"));
     QComboBox *importAs = nullptr;
     if (several) {
-        bookField->setText(ImportTitles::defaultCustomBookName(bookNamesOfUserSlots(session)));
+        bookField->setText(ImportTitles::defaultCustomBookName(bookNamesOfUserSlots(librarySlots)));
         column->addWidget(LyrafoldFormAlert::labeledRow(QStringLiteral("Custom book name:"), bookField));
         importAs = new QComboBox;
         importAs->setObjectName(QStringLiteral("importAsPopup"));
@@ -160,7 +161,7 @@ promptImagePdfImportOptions(QWidget *parent, const LibrarySession &session, cons
 
     ImagePdfImportOptions options;
     options.slotId = slotBox->currentData().toLongLong();
-    const BookmarkList slotRows = session.slotBookmarks(options.slotId);
+    const BookmarkList slotRows = librarySlots.slotBookmarks(options.slotId);
     if (several && importAs->currentIndex() == 0) {
         options.bookName = ImagePdfImportService::customBookDisplayName(bookField->text());
         options.pageTitles = ImportTitles::uniqueTitles(titles, options.bookName, slotRows);
@@ -177,7 +178,7 @@ promptImagePdfImportOptions(QWidget *parent, const LibrarySession &session, cons
 }
 
 std::optional<BookmarkedPdfImportOptions>
-promptBookmarkedPdfImportOptions(QWidget *parent, const LibrarySession &session, const QString &pdfPath,
+promptBookmarkedPdfImportOptions(QWidget *parent, const LibrarySlots &librarySlots, const QString &pdfPath,
                                  const BookmarkList &bookmarks,
                                  const std::optional<QString> &targetPlaylistName)
 {
@@ -195,7 +196,7 @@ promptBookmarkedPdfImportOptions(QWidget *parent, const LibrarySession &session,
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(10);
 
-    QComboBox *slotBox = slotPopup(session);
+    QComboBox *slotBox = slotPopup(librarySlots);
     column->addWidget(LyrafoldFormAlert::labeledRow(QStringLiteral("Destination slot:"), slotBox));
 
     const QString ownName = QFileInfo(pdfPath).completeBaseName();

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-class LibrarySession;
+class LibrarySlots;
 class QWidget;
 
 // The two forms that ask how chosen files are imported. Both offer slots 1 to 5 (the current one
@@ -14,13 +14,13 @@ namespace ImagePdfImportDialogs {
 
 // Pictures and PDFs: a title for every file; with several files, one custom book or single files.
 std::optional<ImagePdfImportOptions>
-promptImagePdfImportOptions(QWidget *parent, const LibrarySession &session, const QStringList &paths,
+promptImagePdfImportOptions(QWidget *parent, const LibrarySlots &librarySlots, const QStringList &paths,
                             const std::optional<QString> &targetPlaylistName);
 
 // One PDF whose outline gave at least two bookmarks: the book's name, keep or rewrite the titles (every
 // row editable), keep the file where it is.
 std::optional<BookmarkedPdfImportOptions>
-promptBookmarkedPdfImportOptions(QWidget *parent, const LibrarySession &session, const QString &pdfPath,
+promptBookmarkedPdfImportOptions(QWidget *parent, const LibrarySlots &librarySlots, const QString &pdfPath,
                                  const BookmarkList &bookmarks,
                                  const std::optional<QString> &targetPlaylistName);
 

@@ -68,7 +68,7 @@ void ImagePdfImportFlow::importImagesAndPDFs(const QStringList &paths,
             if (bookmarks.size() >= 2) {
                 if (const std::optional<BookmarkedPdfImportOptions> options =
                         ImagePdfImportDialogs::promptBookmarkedPdfImportOptions(
-                            m_window, m_context.library(), path, bookmarks, targetPlaylistName)) {
+                            m_window, m_context.librarySlots(), path, bookmarks, targetPlaylistName)) {
                     Q_EMIT statusChanged(QStringLiteral("Importing bookmarked PDF..."));
                     startBookmarkedImport(path, *options, targetPlaylistName);
                     return;
@@ -82,7 +82,7 @@ void ImagePdfImportFlow::askImagePdfOptions(const QStringList &paths,
                                             const std::optional<QString> &targetPlaylistName)
 {
     const std::optional<ImagePdfImportOptions> options = ImagePdfImportDialogs::promptImagePdfImportOptions(
-        m_window, m_context.library(), paths, targetPlaylistName);
+        m_window, m_context.librarySlots(), paths, targetPlaylistName);
     if (!options)
         return;
     Q_EMIT statusChanged(QStringLiteral("Importing %1 file(s)...").arg(paths.size()));
@@ -149,13 +149,13 @@ void ImagePdfImportFlow::startBookmarkedImport(const QString &path, const Bookma
 
 QString ImagePdfImportFlow::slotName(qint64 slot) const
 {
-    return m_context.library().slotTileNames().value(int(slot));
+    return LibrarySlots::slotTileNames().value(int(slot));
 }
 
 qsizetype ImagePdfImportFlow::take(const BookmarkList &rows, qint64 slot, const QString &folder,
                                    const std::optional<QString> &targetPlaylistName)
 {
-    m_context.library().appendImportedBookmarks(rows, slot, folder);
+    m_context.librarySlots().appendImportedBookmarks(rows, slot, folder);
     if (targetPlaylistName) {
         for (const BookmarkEntry &row : rows)
             m_context.playlists().addToPlaylist(*targetPlaylistName, row);

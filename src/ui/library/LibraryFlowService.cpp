@@ -6,6 +6,7 @@
 #include "core/library/CustomPdfFiles.h"
 #include "core/library/ExportService.h"
 #include "core/library/SlotInput.h"
+#include "core/library/SongOpening.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldFormAlert.h"
@@ -20,7 +21,7 @@
 #include <QFileInfo>
 
 LibraryFlowService::LibraryFlowService(AppContext &context)
-    : m_context(context), m_extraction(new BookmarkExtractionFlow(context.library(), this))
+    : m_context(context), m_extraction(new BookmarkExtractionFlow(context.librarySlots(), this))
 {
     connect(m_extraction, &BookmarkExtractionFlow::extracted, this, &LibraryFlowService::userLibraryAdopted);
     connect(m_extraction, &BookmarkExtractionFlow::statusChanged, this,
@@ -60,7 +61,7 @@ void show(AppContext &context, StatusSink &sink, const OpenSongPlan &plan)
 void LibraryFlowService::openSong(StatusSink &sink, const BookmarkEntry &entry)
 {
     // A book found elsewhere is stored with its new path; the user's search runs again and stays.
-    const OpenSongPlan plan = m_context.library().planOpenPdf(entry);
+    const OpenSongPlan plan = SongOpening::planOpenPdf(m_context.library(), entry);
     if (plan.request)
         logToFile(QStringLiteral("Opening PDF viewer — detailed log: ") + QDir::tempPath() +
                   QStringLiteral("/Lyrafold_pdfview.log"));
@@ -70,7 +71,7 @@ void LibraryFlowService::openSong(StatusSink &sink, const BookmarkEntry &entry)
 void LibraryFlowService::openSongWithContext(StatusSink &sink, const BookmarkEntry &entry,
                                              const BookmarkList &context)
 {
-    show(m_context, sink, m_context.library().planOpenPdfWithContext(entry, context));
+    show(m_context, sink, SongOpening::planOpenPdfWithContext(m_context.library(), entry, context));
 }
 
 // ---- Extraction
@@ -209,7 +210,7 @@ void LibraryFlowService::mergeSlotsIntoCurrent(StatusSink &sink)
     if (!ensureCurrentSlotEditable(sink, QStringLiteral("merge slots")))
         return;
     LibrarySession &session = m_context.library();
-    const QString name = session.slotTileNames().value(int(session.currentSlotId()));
+    const QString name = LibrarySlots::slotTileNames().value(int(session.currentSlotId()));
     const std::optional<QString> typed =
         LyrafoldFormAlert::askText(sink.alertParent(), QStringLiteral("mergeSlotsPrompt"),
                                    QStringLiteral("Merge slots into %1").arg(name),
@@ -220,14 +221,14 @@ void LibraryFlowService::mergeSlotsIntoCurrent(StatusSink &sink)
     const QList<qint64> sources = SlotInput::parseSlotList(*typed);
     if (sources.isEmpty())
         return;
-    if (const std::optional<QString> status = session.mergeSlotsIntoCurrent(sources))
+    if (const std::optional<QString> status = m_context.librarySlots().mergeSlotsIntoCurrent(sources))
         sink.showStatus(*status);
 }
 
 void LibraryFlowService::clearCurrentSlot(StatusSink &sink)
 {
     if (const std::optional<QString> status =
-            SlotClearing::clearCurrentSlot(sink.alertParent(), m_context.library()))
+            SlotClearing::clearCurrentSlot(sink.alertParent(), m_context.librarySlots()))
         sink.showStatus(*status);
 }
 
@@ -260,12 +261,12 @@ void LibraryFlowService::exportBookmarksCSV(StatusSink &sink)
 void LibraryFlowService::deleteCustomFileGroups(StatusSink &sink, const QList<CustomFileGroup> &groups)
 {
     const qsizetype count = groups.size();
-    m_context.library().deleteCustomFileGroups(groups, [report = StatusReport(sink),
-                                                        count](const CustomFileDeletion &deletion) {
+    m_context.libraryFiles().deleteCustomFileGroups(groups, [report = StatusReport(sink),
+                                                             count](const CustomFileDeletion &deletion) {
         QStringList problems;
         for (const qint64 slot : deletion.slotsNotWritten)
             problems.append(QStringLiteral("%1 could not be saved and keeps their titles.")
-                                .arg(LibrarySession::slotTileNames().value(slot)));
+                                .arg(LibrarySlots::slotTileNames().value(slot)));
         for (const QString &file : deletion.notTrashed)
             problems.append(
                 QStringLiteral("Could not move %1 to the trash.").arg(QFileInfo(file).fileName()));
@@ -279,7 +280,7 @@ void LibraryFlowService::relinkDefaultBook(StatusSink &sink, const QString &expe
                                            const QString &replacementPath)
 {
     const QString newName = QFileInfo(replacementPath).fileName();
-    m_context.library().relinkDefaultBook(
+    m_context.libraryFiles().relinkDefaultBook(
         expectedPdfFileName, replacementPath,
         [report = StatusReport(sink), expectedPdfFileName, newName](const BookRelink &relink) {
             if (relink.relinked == 0)

@@ -37,7 +37,8 @@
 #include <QToolButton>
 
 MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMenu, QWidget *parent)
-    : QMainWindow(parent), m_context(context), m_session(context.library())
+    : QMainWindow(parent), m_context(context), m_session(context.library()), m_slots(context.librarySlots()),
+      m_files(context.libraryFiles())
 {
     setWindowTitle(QStringLiteral("LYRAFOLD (beta)"));
     resize(1380, 640);
@@ -200,9 +201,9 @@ void MainWindowController::saveCurrentSlot()
 
 void MainWindowController::loadCurrentSlot()
 {
-    const LibrarySession::LoadResult result = m_session.loadCurrentSlot();
+    const LibrarySlots::LoadResult result = m_slots.loadCurrentSlot();
     showSelectedFolder();
-    if (result.source == LibrarySession::LoadSource::nothing)
+    if (result.source == LibrarySlots::LoadSource::nothing)
         return;
     reloadTable(SelectionAfterReload::clear);
     refreshSearchResultCount();
@@ -230,7 +231,7 @@ void MainWindowController::showCurrentSlotTile()
 
 void MainWindowController::switchToSlot(qint64 slot)
 {
-    const std::optional<QString> status = m_session.switchToSlot(slot);
+    const std::optional<QString> status = m_slots.switchToSlot(slot);
     if (!status)
         return;
     showCurrentSlotTile();
@@ -248,7 +249,7 @@ void MainWindowController::slotTileClicked(QAbstractButton *sender)
 
 void MainWindowController::updateSlotTileNames()
 {
-    const QStringList names = m_session.slotTileNames();
+    const QStringList names = m_slots.slotTileNames();
     for (int i = 0; i < m_slotTileViews.size() && i < names.size(); ++i)
         m_slotTileViews[i]->setName(names.at(i));
 }

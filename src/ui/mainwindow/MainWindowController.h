@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/library/LibraryFiles.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "core/metadata/SongDataImportOptions.h"
 
 #include <QElapsedTimer>
@@ -15,6 +17,7 @@
 
 class AppContext;
 class AutoTagFlow;
+struct ViewerOpenRequest;
 class BookmarkHoverOverlay;
 class BookmarkTableModel;
 class BookmarkTableView;
@@ -203,6 +206,8 @@ private:
 
     AppContext &m_context;
     LibrarySession &m_session;
+    LibrarySlots &m_slots;
+    LibraryFiles &m_files;
 
     QLineEdit *m_folderPathField = nullptr;
     QPushButton *m_extractButton = nullptr;

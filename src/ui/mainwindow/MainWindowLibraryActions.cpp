@@ -103,17 +103,17 @@ void MainWindowController::showReplacedLibrary()
 
 void MainWindowController::saveSlotNow()
 {
-    setStatus(m_session.saveSlotNow());
+    setStatus(m_slots.saveSlotNow());
 }
 
 void MainWindowController::reloadSlotNow()
 {
-    setStatus(m_session.reloadCurrentSlot());
+    setStatus(m_slots.reloadCurrentSlot());
 }
 
 void MainWindowController::copySlotToAnother()
 {
-    const QString name = m_session.slotTileNames().value(int(m_session.currentSlotId()));
+    const QString name = m_slots.slotTileNames().value(int(m_session.currentSlotId()));
     const std::optional<QString> typed = LyrafoldFormAlert::askText(
         alertParent(), QStringLiteral("copySlotPrompt"), QStringLiteral("Copy %1 to another slot").arg(name),
         QStringLiteral("Enter destination slot number (0-5). The destination slot file will be replaced."),
@@ -123,6 +123,6 @@ void MainWindowController::copySlotToAnother()
     const std::optional<qint64> destination = SlotInput::parseSlotNumber(*typed);
     if (!destination)
         return;
-    if (const std::optional<QString> status = m_session.copyCurrentSlotTo(*destination))
+    if (const std::optional<QString> status = m_slots.copyCurrentSlotTo(*destination))
         setStatus(*status);
 }

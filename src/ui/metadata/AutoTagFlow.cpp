@@ -1,6 +1,7 @@
 #include "ui/metadata/AutoTagFlow.h"
 
 #include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "core/metadata/AutoTagRun.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
@@ -144,7 +145,7 @@ void AutoTagFlow::startRun(const QList<qsizetype> &candidates,
                                                 "were tagged and saved in %3.")
                                      .arg(run->tagged())
                                      .arg(run->total())
-                                     .arg(LibrarySession::slotTileNames().value(run->slot()));
+                                     .arg(LibrarySlots::slotTileNames().value(run->slot()));
             QTimer::singleShot(0, this, [this, text] { m_sink.showStatus(text); });
             break;
         }

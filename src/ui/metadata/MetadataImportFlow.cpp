@@ -3,6 +3,7 @@
 #include "core/common/Hop.h"
 #include "core/library/BookmarkImport.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
 #include "core/library/MetadataImport.h"
 #include "core/library/SlotMetadataJob.h"
 #include "core/library/TitleMetadataIndex.h"
@@ -20,7 +21,7 @@ namespace {
 // the current slot; a change that went to its own slot after another became current names that slot.
 QString jobStatus(const SlotMetadataJob::Outcome &outcome, const QString &appliedText)
 {
-    const QString slotName = LibrarySession::slotTileNames().value(outcome.slot);
+    const QString slotName = LibrarySlots::slotTileNames().value(outcome.slot);
     using Kind = SlotMetadataJob::Outcome::Kind;
     switch (outcome.kind) {
     case Kind::applied:
@@ -40,7 +41,7 @@ QString importStatus(const SlotMetadataJob::Outcome &outcome)
 {
     using Kind = SlotMetadataJob::Outcome::Kind;
     const bool read = outcome.kind == Kind::applied || outcome.kind == Kind::appliedToStored;
-    const QString slotName = LibrarySession::slotTileNames().value(outcome.slot);
+    const QString slotName = LibrarySlots::slotTileNames().value(outcome.slot);
     if (read && outcome.rowCount == 0)
         return QStringLiteral("%1 is empty").arg(slotName);
     if (read && outcome.matched == 0)
@@ -79,7 +80,7 @@ void MetadataImportFlow::applyMetadataFile(const QString &metadataFile)
                 return;
             }
             auto *job = new SlotMetadataJob(
-                session, slot,
+                m_context.librarySlots(), slot,
                 [records = std::move(records).value()](LibraryRows &rows, const TitleKeyIndex &titles) {
                     return BundledMetadata::applyToRows(rows, titles, records,
                                                         BundledMetadata::Rule::overwrite);
@@ -101,7 +102,7 @@ void MetadataImportFlow::applyBundledMetadataToAll()
         session.allBookmarks().isEmpty())
         return;
     auto *job = new SlotMetadataJob(
-        session, session.currentSlotId(),
+        m_context.librarySlots(), session.currentSlotId(),
         [](LibraryRows &rows, const TitleKeyIndex &titles) {
             return BundledMetadata::applyToRows(rows, titles, TitleMetadataIndex::records(),
                                                 BundledMetadata::Rule::fillEmpty);
@@ -142,7 +143,7 @@ void MetadataImportFlow::importMetadataFile(const QString &path)
                 return;
             }
             auto *job = new SlotMetadataJob(
-                session, slot,
+                m_context.librarySlots(), slot,
                 [records = std::move(records).value()](LibraryRows &rows, const TitleKeyIndex &) {
                     BookmarkList list = rows.toList();
                     SlotMetadataJob::Change change;

@@ -4,6 +4,7 @@
 #include "core/common/NotificationBus.h"
 #include "core/library/ImportableFiles.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/SongOpening.h"
 #include "core/playlist/PlaylistBookPaths.h"
 #include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"

@@ -92,6 +92,7 @@ QString slotWord(qint64 slot)
 
 WorkshopWindowController::WorkshopWindowController(AppContext &context, QWidget *parent)
     : QWidget(parent, Qt::Window), m_context(context), m_session(context.library()),
+      m_slots(context.librarySlots()), m_files(context.libraryFiles()),
       m_activeTabIndex(std::clamp<qint64>(m_session.currentSlotId(), 0, LibrarySession::slotCount - 1))
 {
     setObjectName(QStringLiteral("workshopWindow"));
@@ -249,7 +250,7 @@ QWidget *WorkshopWindowController::makeToolbarRow()
 void WorkshopWindowController::tabPressed(int slot)
 {
     m_activeTabIndex = slot;
-    if (const std::optional<QString> status = m_session.switchToSlot(slot))
+    if (const std::optional<QString> status = m_slots.switchToSlot(slot))
         m_statusField->setStatus(*status);
     updateTabChrome();
     reloadSlotBooks();
@@ -273,7 +274,7 @@ void WorkshopWindowController::updateTabChrome()
 
 void WorkshopWindowController::updateTabTitles()
 {
-    const QStringList titles = LibrarySession::slotTileNames();
+    const QStringList titles = LibrarySlots::slotTileNames();
     for (int slot = 0; slot < m_tabButtons.size(); ++slot)
         m_tabButtons[slot]->setText(LyrafoldLanguageService::localized(titles.value(slot)));
 }
@@ -281,7 +282,7 @@ void WorkshopWindowController::updateTabTitles()
 void WorkshopWindowController::reloadSlotBooks()
 {
     updateTabTitles();
-    m_listing.start([this] { return m_session.slotBooksJob(m_activeTabIndex); },
+    m_listing.start([this] { return m_files.slotBooksJob(m_activeTabIndex); },
                     [this](QList<WorkshopSlotBook> books) { showBooks(std::move(books)); });
 }
 
@@ -398,7 +399,7 @@ void WorkshopWindowController::openBook(int row)
     if (!book)
         return;
     const BookmarkList titles = WorkshopBooks::bookTitles(
-        LibraryRows(m_session.slotBookmarks(m_activeTabIndex)), book->slotPdfFileName);
+        LibraryRows(m_slots.slotBookmarks(m_activeTabIndex)), book->slotPdfFileName);
     if (!titles.isEmpty())
         m_context.libraryFlows().openSongWithContext(*m_statusField, titles.first(), titles);
 }

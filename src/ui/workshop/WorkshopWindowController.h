@@ -9,7 +9,9 @@ class AppContext;
 class LibraryFlowService;
 class MetadataImportFlow;
 class StatusSink;
+class LibraryFiles;
 class LibrarySession;
+class LibrarySlots;
 class StatusLine;
 class CoverThumbnailLoader;
 class QLabel;
@@ -71,6 +73,8 @@ private:
 
     AppContext &m_context;
     LibrarySession &m_session;
+    LibrarySlots &m_slots;
+    LibraryFiles &m_files;
     MetadataImportFlow *m_metadataImports = nullptr;
     StatusLine *m_statusField = nullptr;
     qint64 m_activeTabIndex = 0;

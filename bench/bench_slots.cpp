@@ -1,0 +1,181 @@
+// The slot operations on slots of 100,000 bookmarks and 500 playlists: how long the interface thread
+// works (ui_ms, its CPU time from the request until the operation is over, so time spent waiting for a
+// worker does not count), the time until it is over (wall_ms) and the process's peak memory. "Apply
+// Bundled Metadata Only" is measured with the window in bench_songdata.cpp.
+
+#include "BenchMeasure.h"
+#include "Fixtures.h"
+#include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
+#include "core/library/SlotStore.h"
+#include "core/playlist/PlaylistLibrary.h"
+#include "core/playlist/PlaylistStore.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr int slotRows = 100000;
+
+// Slots 1-3 hold 100,000 bookmarks each (different songs), 500 playlists of 40 titles of slot 1.
+struct StoredSlots {
+    BookmarkList first = Fixtures::realisticLibrary(slotRows, 1);
+
+    StoredSlots()
+    {
+        SlotStore::saveSlot(1, first, QStringLiteral("/home/musician/Documents/Sheet Music"));
+        SlotStore::saveSlot(2, Fixtures::realisticLibrary(slotRows, 2), QStringLiteral("/home/musician/Two"));
+        SlotStore::saveSlot(3, Fixtures::realisticLibrary(slotRows, 3),
+                            QStringLiteral("/home/musician/Three"));
+        PlaylistStore::savePlaylists(Fixtures::playlistsOf(first, 500, 40));
+        SlotMeta meta;
+        meta.activeSlot = 1;
+        SlotStore::saveMeta(meta);
+    }
+};
+
+StoredSlots &storedSlots()
+{
+    static StoredSlots made;
+    return made;
+}
+
+// The interface thread's time for one operation: start runs on it, then the event loop turns (and
+// sleeps while nothing is posted) until finished says the operation is over.
+struct Measure {
+    double uiMs = 0;
+    double wallMs = 0;
+};
+
+Measure measure(const std::function<void()> &start, const std::function<bool()> &finished)
+{
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu = BenchMeasure::threadCpuMs();
+    start();
+    while (!finished())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return {BenchMeasure::threadCpuMs() - cpu, double(wall.nsecsElapsed()) / 1e6};
+}
+
+void report(benchmark::State &state, double uiMs, double wallMs)
+{
+    const double n = double(state.iterations());
+    state.counters["ui_ms"] = benchmark::Counter(uiMs / n);
+    state.counters["wall_ms"] = benchmark::Counter(wallMs / n);
+    state.counters["peak_mb"] = benchmark::Counter(BenchMeasure::peakMb());
+    state.counters["bookmarks"] = slotRows;
+}
+
+// The session on slot 1, loaded, with the indexes a quiet library has.
+void openSlot1(LibrarySlots &librarySlots)
+{
+    LibrarySession &session = librarySlots.session();
+    session.restoreActiveSlot();
+    librarySlots.loadCurrentSlot();
+    session.titleKeyIndex();
+    session.firstPositionOf(QString());
+    LibrarySession::waitForPendingSaves();
+}
+
+// A tile click: slot 1 to slot 2 and back, one switch per iteration.
+void BM_SlotSwitch(benchmark::State &state)
+{
+    storedSlots();
+    PlaylistLibrary playlists;
+    LibrarySession session(playlists);
+    LibrarySlots librarySlots(session);
+    openSlot1(librarySlots);
+    BenchMeasure::resetPeakMb();
+    double ui = 0, wall = 0;
+    for (auto _ : state) {
+        const qint64 target = session.currentSlotId() == 1 ? 2 : 1;
+        const Measure m = measure([&] { librarySlots.switchToSlot(target); },
+                                  [&] { return session.currentSlotId() == target; });
+        ui += m.uiMs;
+        wall += m.wallMs;
+        state.SetIterationTime(m.uiMs / 1e3);
+        LibrarySession::waitForPendingSaves();
+    }
+    report(state, ui, wall);
+}
+BENCHMARK(BM_SlotSwitch)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
+
+// Slots ▸ Reload on slot 1.
+void BM_SlotReload(benchmark::State &state)
+{
+    storedSlots();
+    PlaylistLibrary playlists;
+    LibrarySession session(playlists);
+    LibrarySlots librarySlots(session);
+    openSlot1(librarySlots);
+    BenchMeasure::resetPeakMb();
+    double ui = 0, wall = 0;
+    for (auto _ : state) {
+        const quint64 version = session.libraryVersion();
+        const Measure m = measure([&] { librarySlots.reloadCurrentSlot(); },
+                                  [&] { return session.libraryVersion() != version; });
+        ui += m.uiMs;
+        wall += m.wallMs;
+        state.SetIterationTime(m.uiMs / 1e3);
+        LibrarySession::waitForPendingSaves();
+    }
+    report(state, ui, wall);
+}
+BENCHMARK(BM_SlotReload)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
+
+// Slots ▸ Merge of slot 2 into slot 1: 100,000 songs appended. Slot 1 is reset between iterations.
+void BM_SlotMerge(benchmark::State &state)
+{
+    storedSlots();
+    PlaylistLibrary playlists;
+    LibrarySession session(playlists);
+    LibrarySlots librarySlots(session);
+    openSlot1(librarySlots);
+    BenchMeasure::resetPeakMb();
+    double ui = 0, wall = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        session.setAllBookmarks(storedSlots().first);
+        session.titleKeyIndex();
+        session.firstPositionOf(QString());
+        LibrarySession::waitForPendingSaves();
+        state.ResumeTiming();
+        const quint64 version = session.libraryVersion();
+        const Measure m = measure([&] { librarySlots.mergeSlotsIntoCurrent({2}); },
+                                  [&] { return session.libraryVersion() != version; });
+        ui += m.uiMs;
+        wall += m.wallMs;
+        state.SetIterationTime(m.uiMs / 1e3);
+        LibrarySession::waitForPendingSaves();
+    }
+    report(state, ui, wall);
+}
+BENCHMARK(BM_SlotMerge)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
+
+// The extraction prompt's text for a slot that is not the current one, as it changes with the choice.
+void BM_ExtractionPrompt(benchmark::State &state)
+{
+    storedSlots();
+    PlaylistLibrary playlists;
+    LibrarySession session(playlists);
+    LibrarySlots librarySlots(session);
+    openSlot1(librarySlots);
+    BenchMeasure::resetPeakMb();
+    double ui = 0, wall = 0;
+    for (auto _ : state) {
+        qsizetype count = -1;
+        const Measure m =
+            measure([&] { count = librarySlots.slotBookmarkCount(2); }, [&] { return count >= 0; });
+        ui += m.uiMs;
+        wall += m.wallMs;
+        state.SetIterationTime(m.uiMs / 1e3);
+    }
+    report(state, ui, wall);
+}
+BENCHMARK(BM_ExtractionPrompt)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
+
+} // namespace

@@ -1,0 +1,398 @@
+#include "core/library/LibrarySlots.h"
+
+#include "core/common/Hop.h"
+#include "core/library/CacheService.h"
+#include "core/library/FolderFileIndex.h"
+#include "core/library/SlotStore.h"
+#include "core/library/TitleKeyIndex.h"
+#include "core/storage/StateFile.h"
+#include "core/text/TextUtils.h"
+
+#include <QFileInfo>
+#include <QHash>
+
+#include <algorithm>
+
+static_assert(LibrarySession::slotCount == SlotStore::slotCount);
+
+namespace {
+
+// What a user adds to an extracted song; a new extraction of its book keeps it.
+void carryUserFields(BookmarkEntry &row, const BookmarkEntry &old)
+{
+    const auto carry = [](QString &field, const QString &kept) {
+        if (!kept.isEmpty())
+            field = kept;
+    };
+    carry(row.genre, old.genre);
+    carry(row.style, old.style);
+    carry(row.composer, old.composer);
+    carry(row.tempo, old.tempo);
+    carry(row.spotifyURL, old.spotifyURL);
+    carry(row.youtubeURL, old.youtubeURL);
+    if (old.firstReleaseYear)
+        row.firstReleaseYear = old.firstReleaseYear;
+    if (old.rating)
+        row.rating = old.rating;
+}
+
+LibraryRows mergedExtraction(const LibraryRows &old, const ExtractionResult &result)
+{
+    const QHash<QString, qsizetype> oldByKey = old.firstPositionsById();
+    LibraryRows rows;
+    if (result.rereadBooks) {
+        for (const BookmarkEntry &row : old) {
+            if (!result.rereadBooks->contains(row.pdfFileName.toLower()))
+                rows.append(row);
+        }
+    }
+    for (BookmarkEntry row : result.bookmarks) {
+        if (const auto found = oldByKey.constFind(row.id()); found != oldByKey.cend())
+            carryUserFields(row, old.at(*found));
+        rows.append(row);
+    }
+    return rows;
+}
+
+} // namespace
+
+QString SlotClearPlan::slotLabel() const
+{
+    if (slot == 0)
+        return QStringLiteral("the Default slot");
+    const QString number = QString::number(slot);
+    if (slotName.isEmpty() || slotName == SlotStore::builtInSlotName(slot))
+        return QStringLiteral("Slot %1").arg(number);
+    return QStringLiteral("Slot %1 (%2)").arg(number, slotName);
+}
+
+QString SlotClearPlan::message() const
+{
+    return QStringLiteral("Clear %1?").arg(slotLabel());
+}
+
+QString SlotClearPlan::rebuildMessage() const
+{
+    return QStringLiteral("Rebuild %1 from the books?").arg(slotLabel());
+}
+
+QString SlotClearPlan::rebuildInformativeText() const
+{
+    const QString bookmarks = bookmarkCount == 1 ? QStringLiteral("Its one bookmark is")
+                                                 : QStringLiteral("Its %1 bookmarks are").arg(bookmarkCount);
+    return bookmarks + QStringLiteral(" rebuilt from the books in the folder; the metadata of every title "
+                                      "found again is kept.");
+}
+
+QString SlotClearPlan::informativeText() const
+{
+    if (bookmarkCount == 0)
+        return QStringLiteral("The slot holds no bookmarks.");
+    if (bookmarkCount == 1)
+        return QStringLiteral("The one bookmark in this slot will be removed from disk.");
+    return QStringLiteral("All %1 bookmarks in this slot will be removed from disk.").arg(bookmarkCount);
+}
+
+LibrarySlots::LibrarySlots(LibrarySession &session, QObject *parent) : QObject(parent), m_session(session) {}
+
+// ---- Loading and switching
+
+LibrarySlots::LoadResult LibrarySlots::loadCurrentSlot()
+{
+    const qint64 slot = m_session.currentSlotId();
+    SlotStore::SlotContents contents = SlotStore::loadSlotContents(slot);
+    if (!contents.bookmarks.isEmpty()) {
+        // The folder the user chose for this slot comes back with it; the next save would otherwise
+        // write an empty one over it.
+        LibrarySession::Replacement replacement(LibraryRows(contents.bookmarks), slot);
+        replacement.folder = contents.selectedFolder;
+        replacement.save = false;
+        m_session.replaceLibrary(std::move(replacement));
+        return {LoadSource::slot,
+                QStringLiteral("Loaded %1 bookmarks from %2 • %3")
+                    .arg(m_session.allBookmarks().size())
+                    .arg(SlotStore::slotName(slot), slotAvailabilitySummary(m_session.allBookmarks()))};
+    }
+    std::optional<CacheService::Contents> cached = CacheService::load();
+    if (!cached || cached->bookmarks.isEmpty()) {
+        m_session.setSelectedFolder(contents.selectedFolder);
+        return {};
+    }
+    const qsizetype count = cached->bookmarks.size();
+    LibrarySession::Replacement replacement(LibraryRows(cached->bookmarks), slot);
+    replacement.folder = cached->selectedFolder;
+    m_session.replaceLibrary(std::move(replacement));
+    return {LoadSource::cache, QStringLiteral("Loaded %1 cached bookmarks").arg(count)};
+}
+
+std::optional<QString> LibrarySlots::switchToSlot(qint64 slot)
+{
+    if (slot < 0 || slot >= SlotStore::slotCount || slot == m_session.currentSlotId())
+        return std::nullopt;
+    // The slot comes back with its own folder: the one the window showed belongs to the slot left.
+    SlotStore::SlotContents contents = SlotStore::loadSlotContents(slot);
+    LibrarySession::Replacement replacement(LibraryRows(contents.bookmarks), slot);
+    replacement.folder = contents.selectedFolder;
+    replacement.save = false;
+    m_session.replaceLibrary(std::move(replacement));
+    const LibraryRows &rows = m_session.allBookmarks();
+    return QStringLiteral("Switched to %1 (%2 bookmarks) • %3")
+        .arg(SlotStore::slotName(slot), QString::number(rows.size()), slotAvailabilitySummary(rows));
+}
+
+QStringList LibrarySlots::slotTileNames()
+{
+    const std::optional<SlotMeta> meta = SlotStore::loadMeta();
+    QStringList names;
+    for (qint64 slot = 0; slot < SlotStore::slotCount; ++slot) {
+        const QString stored = meta ? TextUtils::trimmed(meta->slotNames.value(slot)) : QString();
+        names.append(stored.isEmpty() ? SlotStore::builtInSlotName(slot) : stored);
+    }
+    return names;
+}
+
+QString LibrarySlots::slotAvailabilitySummary(const LibraryRows &rows) const
+{
+    // A library holds many songs of few books: each distinct name is folded once.
+    QHash<QString, QString> bookKeyOfName;
+    QSet<QString> books;
+    QList<const BookmarkEntry *> firstRows;
+    for (const BookmarkEntry &row : rows) {
+        auto key = bookKeyOfName.constFind(row.pdfFileName);
+        if (key == bookKeyOfName.constEnd())
+            key = bookKeyOfName.insert(row.pdfFileName, TextUtils::nfc(row.pdfFileName).toLower());
+        if (books.contains(*key))
+            continue;
+        books.insert(*key);
+        firstRows.append(&row);
+    }
+    if (firstRows.isEmpty())
+        return QStringLiteral("0 books");
+    const QString &folder = m_session.selectedFolder();
+    std::optional<FolderFileIndex> folderIndex;
+    qsizetype available = 0;
+    for (const BookmarkEntry *row : std::as_const(firstRows)) {
+        QString path = row->pdfFilePath;
+        if (path.isEmpty() && !folder.isEmpty()) {
+            if (!folderIndex)
+                folderIndex.emplace(folder);
+            path = folderIndex->resolve(row->pdfFileName).value_or(QString());
+        }
+        if (!path.isEmpty() && QFileInfo::exists(path))
+            ++available;
+    }
+    const qsizetype count = firstRows.size();
+    return QStringLiteral("%1 books (%2 available, %3 unavailable)")
+        .arg(count)
+        .arg(available)
+        .arg(count - available);
+}
+
+// ---- Slot commands
+
+BookmarkList LibrarySlots::slotBookmarks(qint64 slot) const
+{
+    return slot == m_session.currentSlotId() ? m_session.allBookmarks().toList() : SlotStore::loadSlot(slot);
+}
+
+qsizetype LibrarySlots::slotBookmarkCount(qint64 slot) const
+{
+    return slot == m_session.currentSlotId() ? m_session.allBookmarks().size()
+                                             : SlotStore::loadSlot(slot).size();
+}
+
+QString LibrarySlots::saveSlotNow()
+{
+    m_session.saveCurrentSlot();
+    m_session.syncAllPlaylistItems();
+    return SlotStore::slotName(m_session.currentSlotId()) + QStringLiteral(" saved");
+}
+
+QString LibrarySlots::reloadCurrentSlot()
+{
+    const qint64 slot = m_session.currentSlotId();
+    LibrarySession::Replacement replacement(LibraryRows(SlotStore::loadSlot(slot)), slot);
+    replacement.save = false;
+    m_session.replaceLibrary(std::move(replacement));
+    return QStringLiteral("%1 reloaded (%2 bookmarks)")
+        .arg(SlotStore::slotName(slot), QString::number(m_session.allBookmarks().size()));
+}
+
+std::optional<QString> LibrarySlots::copyCurrentSlotTo(qint64 destination)
+{
+    const qint64 current = m_session.currentSlotId();
+    if (destination < 0 || destination >= SlotStore::slotCount || destination == current)
+        return std::nullopt;
+    m_session.saveCurrentSlot();
+    // From memory, which the current slot's file is about to hold too: nothing waits for that write.
+    const LibraryRows snapshot = m_session.allBookmarks();
+    const QString folder = m_session.selectedFolder();
+    StateFile::writeInBackground(
+        SlotStore::slotFilePath(destination),
+        [snapshot, folder] { return SlotStore::encodeSlot(snapshot.toList(), folder); },
+        m_session.saveFailureReporter());
+    return QStringLiteral("Copied %1 to %2")
+        .arg(SlotStore::slotName(current), SlotStore::slotName(destination));
+}
+
+std::optional<QString> LibrarySlots::mergeSlotsIntoCurrent(const QList<qint64> &sources)
+{
+    const qint64 current = m_session.currentSlotId();
+    if (current == 0)
+        return std::nullopt;
+    QList<qint64> picked;
+    for (const qint64 slot : sources) {
+        if (slot >= 0 && slot < SlotStore::slotCount && slot != current && !picked.contains(slot))
+            picked.append(slot);
+    }
+    std::sort(picked.begin(), picked.end());
+
+    QSet<QString> appended;
+    BookmarkList added;
+    for (const qint64 source : std::as_const(picked)) {
+        for (BookmarkEntry &row : SlotStore::loadSlot(source)) {
+            QString key = row.id();
+            if (m_session.firstPositionOf(key) || appended.contains(key))
+                continue;
+            appended.insert(std::move(key));
+            added.append(std::move(row));
+        }
+    }
+    if (added.isEmpty())
+        m_session.saveCurrentSlot();
+    else
+        m_session.appendBookmarks(added);
+    return QStringLiteral("Merged %1 bookmark(s) into %2")
+        .arg(added.size())
+        .arg(SlotStore::slotName(current));
+}
+
+SlotClearPlan LibrarySlots::planClearSlot(qint64 slot) const
+{
+    return {slot, SlotStore::slotName(slot), slotBookmarkCount(slot), m_session.libraryVersion()};
+}
+
+std::optional<QString> LibrarySlots::clearCurrentSlot(const SlotClearPlan &plan)
+{
+    if (plan.slot == 0 || plan.slot != m_session.currentSlotId() ||
+        plan.libraryVersion != m_session.libraryVersion())
+        return std::nullopt;
+    SlotStore::setSlotName(plan.slot, QString());
+    // The playlists keep the cleared songs' items as they are.
+    LibrarySession::Replacement replacement(LibraryRows(), plan.slot);
+    replacement.sync = LibrarySession::PlaylistSync::skip;
+    m_session.replaceLibrary(std::move(replacement));
+    return SlotStore::slotName(plan.slot) + QStringLiteral(" cleared");
+}
+
+bool LibrarySlots::startNewExtraction(const SlotClearPlan &plan)
+{
+    if (plan.slot != m_session.currentSlotId() || plan.libraryVersion != m_session.libraryVersion())
+        return false;
+    LibrarySession::Replacement replacement(LibraryRows(), plan.slot);
+    replacement.folder = QString();
+    replacement.sync = LibrarySession::PlaylistSync::skip;
+    m_session.replaceLibrary(std::move(replacement));
+    return true;
+}
+
+// ---- Extractions and imports
+
+std::function<ExtractionPlan()> LibrarySlots::extractionPlanner(ExtractionResult result) const
+{
+    const qint64 current = m_session.currentSlotId();
+    // The current slot's rows as they are now, a copy that costs nothing; another slot's come from its
+    // file, read on the worker.
+    std::optional<LibraryRows> shown;
+    if (result.slot == current)
+        shown = m_session.allBookmarks();
+    return [result = std::move(result), shown, current, version = m_session.libraryVersion()]() mutable {
+        ExtractionPlan plan;
+        plan.rows = mergedExtraction(shown ? *shown : LibraryRows(SlotStore::loadSlot(result.slot)), result);
+        plan.titleKeys = std::make_shared<const TitleKeyIndex>(plan.rows);
+        plan.positions = plan.rows.firstPositionsById();
+        plan.result = std::move(result);
+        plan.currentSlot = current;
+        plan.libraryVersion = version;
+        return plan;
+    };
+}
+
+qsizetype LibrarySlots::adoptExtraction(const ExtractionResult &result)
+{
+    return *adoptExtraction(extractionPlanner(result)());
+}
+
+std::optional<qsizetype> LibrarySlots::adoptExtraction(ExtractionPlan plan)
+{
+    if (plan.currentSlot != m_session.currentSlotId() || plan.libraryVersion != m_session.libraryVersion())
+        return std::nullopt;
+    const qint64 slot = plan.result.slot;
+    // Told before the slot's name changes: a run that holds a batch open ends it in its own slot.
+    m_session.announceReplacement();
+    // Most runs keep the slot's name: the metadata file is written only for a new one.
+    const QString name = TextUtils::trimmed(plan.result.slotName);
+    if (SlotStore::slotName(slot) != (name.isEmpty() ? SlotStore::builtInSlotName(slot) : name))
+        SlotStore::setSlotName(slot, name);
+    LibrarySession::Replacement replacement(std::move(plan.rows), slot);
+    replacement.folder = plan.result.folder;
+    replacement.titleKeys = std::move(plan.titleKeys);
+    replacement.positions = std::move(plan.positions);
+    m_session.replaceLibrary(std::move(replacement));
+    return m_session.allBookmarks().size();
+}
+
+void LibrarySlots::appendImportedBookmarks(const BookmarkList &rows, qint64 slot,
+                                           const QString &destinationFolder)
+{
+    m_session.announceReplacement();
+    SlotStore::SlotContents contents;
+    if (slot == m_session.currentSlotId())
+        contents = {m_session.allBookmarks().toList(), m_session.selectedFolder()};
+    else
+        contents = SlotStore::loadSlotContents(slot);
+    contents.bookmarks.append(rows);
+    LibrarySession::Replacement replacement(LibraryRows(contents.bookmarks), slot);
+    replacement.folder = destinationFolder.isEmpty() ? contents.selectedFolder : destinationFolder;
+    m_session.replaceLibrary(std::move(replacement));
+}
+
+// ---- Slots that are not the current one
+
+bool LibrarySlots::editStoredSlot(qint64 slot, StoredRowsEdit edit,
+                                  std::function<void(const StoredSlotEdit &)> done)
+{
+    if (slot < 0 || slot >= SlotStore::slotCount || slot == m_session.currentSlotId())
+        return false;
+    // Filled on the slot's writer, read back on the UI thread after the write.
+    auto outcome = std::make_shared<StoredSlotEdit>();
+    const Hop::Receiver back(this);
+    StateFile::editInBackground(
+        SlotStore::slotFilePath(slot),
+        [slot, edit = std::move(edit), outcome]() -> std::optional<QByteArray> {
+            // The file as the writes queued before this one left it.
+            SlotStore::SlotContents contents = SlotStore::loadSlotContents(slot);
+            outcome->read = !contents.bookmarks.isEmpty();
+            if (outcome->read)
+                outcome->changed = edit(contents.bookmarks);
+            if (outcome->changed == 0)
+                return std::nullopt;
+            return SlotStore::encodeSlot(contents.bookmarks, contents.selectedFolder);
+        },
+        [this, back, outcome, done = std::move(done)](const QString &path, bool written,
+                                                      const QString &error) {
+            back.post([this, outcome, done, path, written, error] {
+                StoredSlotEdit result = *outcome;
+                if (result.changed > 0) {
+                    result.written = written;
+                    if (!written) {
+                        result.error = error;
+                        Q_EMIT m_session.saveFailed(path, error);
+                    }
+                }
+                if (done)
+                    done(result);
+            });
+        });
+    return true;
+}
