@@ -28,6 +28,16 @@ std::optional<QString> resolveMissingPdf(const LibrarySession &session, const Bo
     return FolderFileIndex::resolvePathInFolder(session.selectedFolder(), entry.pdfFileName);
 }
 
+// The viewer opens the book at path on the entry's page.
+ViewerOpenRequest requestAt(const BookmarkEntry &entry, const QString &path)
+{
+    ViewerOpenRequest request;
+    request.pdfPath = path;
+    request.pageNumber = entry.pageNumber;
+    request.bookmarkEntry = entry;
+    return request;
+}
+
 } // namespace
 
 OpenSongPlan SongOpening::planOpenPdf(LibrarySession &session, BookmarkEntry entry)
@@ -45,10 +55,7 @@ OpenSongPlan SongOpening::planOpenPdf(LibrarySession &session, BookmarkEntry ent
         plan.missingPath = path;
         return plan;
     }
-    ViewerOpenRequest request;
-    request.pdfPath = path;
-    request.pageNumber = entry.pageNumber;
-    request.bookmarkEntry = entry;
+    ViewerOpenRequest request = requestAt(entry, path);
     for (const BookmarkEntry &row : session.allBookmarks()) {
         if (samePathIgnoringCase(row.pdfFilePath, path))
             request.sourcePdfBookmarks.append(row);
@@ -69,10 +76,7 @@ OpenSongPlan SongOpening::planOpenPdfWithContext(const LibrarySession &session, 
         plan.missingPath = path;
         return plan;
     }
-    ViewerOpenRequest request;
-    request.pdfPath = path;
-    request.pageNumber = entry.pageNumber;
-    request.bookmarkEntry = entry;
+    ViewerOpenRequest request = requestAt(entry, path);
     request.playlistItems = QList<PlaylistItem>();
     const QString key = entry.id();
     std::optional<qsizetype> current;
