@@ -54,10 +54,10 @@ QWidget *MainWindowController::alertParent()
 
 void MainWindowController::handleTableClick(QMouseEvent *event)
 {
-    if (!m_tableView || event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier))
+    if (!m_ui.tableView || event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier))
         return;
     const QPoint local = event->position().toPoint();
-    const QModelIndex index = m_tableView->indexAt(local);
+    const QModelIndex index = m_ui.tableView->indexAt(local);
     const int row = index.isValid() ? index.row() : -1;
     const QString column = BookmarkTableModel::columnIdentifier(index.column());
     const bool editableCell =
@@ -68,7 +68,7 @@ void MainWindowController::handleTableClick(QMouseEvent *event)
         m_preview->dismiss();
     // The row's drawn Add and Share buttons take their own clicks.
     if (index.isValid() &&
-        BookmarkTableDelegate::rowButtonRect(column, m_tableView->visualRect(index)).contains(local))
+        BookmarkTableDelegate::rowButtonRect(column, m_ui.tableView->visualRect(index)).contains(local))
         return;
     startRowAction(row, column);
 }
@@ -78,7 +78,7 @@ void MainWindowController::startRowAction(int row, const QString &column)
     const BookmarkEntry *entry = m_session.displayedBookmark(row);
     if (!entry)
         return;
-    m_tableView->triggerPressPulse(row, clickActionDelayMilliseconds / 1000.0);
+    m_ui.tableView->triggerPressPulse(row, clickActionDelayMilliseconds / 1000.0);
     QTimer::singleShot(clickActionDelayMilliseconds, this,
                        [this, bookmark = *entry, row, column] { performClickAction(bookmark, row, column); });
 }
@@ -92,8 +92,8 @@ void MainWindowController::performClickAction(const BookmarkEntry &entry, int ro
         m_context.playlists().addToPlaylist(*m_addToPlaylistTargetName, entry);
         setStatus(QStringLiteral("Added \"%1\" to \"%2\". Click another title or press Done.")
                       .arg(entry.title, *m_addToPlaylistTargetName));
-        if (m_finishAddToPlaylistButton)
-            m_finishAddToPlaylistButton->show();
+        if (m_ui.finishAddToPlaylistButton)
+            m_ui.finishAddToPlaylistButton->show();
         startFinishAddToPlaylistPulse();
         return;
     }
@@ -102,10 +102,10 @@ void MainWindowController::performClickAction(const BookmarkEntry &entry, int ro
         if (m_session.currentSlotId() == 0 || !editableColumns().contains(column) || !shown ||
             shown->id() != entry.id())
             return;
-        if (m_editModeButton)
-            m_editModeButton->setText(QStringLiteral("Editing: ") + column);
-        m_tableView->setFocus();
-        m_tableView->edit(m_tableModel->index(row, BookmarkTableModel::columnOf(column)));
+        if (m_ui.editModeButton)
+            m_ui.editModeButton->setText(QStringLiteral("Editing: ") + column);
+        m_ui.tableView->setFocus();
+        m_ui.tableView->edit(m_tableModel->index(row, BookmarkTableModel::columnOf(column)));
         return;
     }
     const QString key = entry.id();
@@ -119,9 +119,9 @@ void MainWindowController::performClickAction(const BookmarkEntry &entry, int ro
 
 void MainWindowController::openPdfFromTableDoubleClick()
 {
-    if (m_addToPlaylistTargetName || m_isColumnEditModeEnabled || !m_tableView)
+    if (m_addToPlaylistTargetName || m_isColumnEditModeEnabled || !m_ui.tableView)
         return;
-    const BookmarkEntry *entry = m_session.displayedBookmark(m_tableView->currentIndex().row());
+    const BookmarkEntry *entry = m_session.displayedBookmark(m_ui.tableView->currentIndex().row());
     if (!entry)
         return;
     // The first click of the pair has opened the song already (or is about to): one double click,
@@ -139,14 +139,14 @@ void MainWindowController::openPdfFromTableDoubleClick()
 
 void MainWindowController::openPdf(const BookmarkEntry &entry)
 {
-    m_context.libraryFlows().openSong(*m_statusField, entry);
+    m_context.libraryFlows().openSong(*m_ui.statusField, entry);
 }
 
 // ---- Deleting rows and the row actions
 
 void MainWindowController::deleteSelectedRows()
 {
-    if (!m_context.libraryFlows().ensureCurrentSlotEditable(*m_statusField,
+    if (!m_context.libraryFlows().ensureCurrentSlotEditable(*m_ui.statusField,
                                                             QStringLiteral("delete bookmarks")))
         return;
     // The rows shown and selected, counted once per song; none that the search hides.
@@ -200,7 +200,7 @@ void MainWindowController::contextTagSelected(int)
 
 void MainWindowController::showRowContextMenu(const QPoint &viewportPosition)
 {
-    const int row = m_tableView->rowAt(viewportPosition.y());
+    const int row = m_ui.tableView->rowAt(viewportPosition.y());
     if (!m_session.displayedBookmark(row))
         return;
     QMenu menu(this);
@@ -210,14 +210,15 @@ void MainWindowController::showRowContextMenu(const QPoint &viewportPosition)
             [this, row] { contextTagThisRow(row); });
     connect(menu.addAction(QStringLiteral("Tag selected")), &QAction::triggered, this,
             [this, row] { contextTagSelected(row); });
-    menu.exec(m_tableView->viewport()->mapToGlobal(viewportPosition));
+    menu.exec(m_ui.tableView->viewport()->mapToGlobal(viewportPosition));
 }
 
 // ---- Metadata editing
 
 void MainWindowController::editSelectedMetadata()
 {
-    if (!m_context.libraryFlows().ensureCurrentSlotEditable(*m_statusField, QStringLiteral("edit metadata")))
+    if (!m_context.libraryFlows().ensureCurrentSlotEditable(*m_ui.statusField,
+                                                            QStringLiteral("edit metadata")))
         return;
     const BookmarkEntry *shown = m_session.displayedBookmark(selectedDisplayRows().value(0, -1));
     if (!shown) {
@@ -241,8 +242,8 @@ void MainWindowController::editSelectedMetadata()
 void MainWindowController::applyMetadataDialogValues(const BookmarkEntry &entry, const MetadataValues &values)
 {
     const qsizetype count = m_session.applyMetadataValues(entry, values);
-    if (m_tableView)
-        m_tableView->viewport()->update();
+    if (m_ui.tableView)
+        m_ui.tableView->viewport()->update();
     setStatus(QStringLiteral("Metadata updated for %1 matching title(s)").arg(count));
 }
 
@@ -274,12 +275,12 @@ void MainWindowController::applyCellEdit(const BookmarkEntry &entry, const QStri
 {
     // Every way out clears the flag, so the previews come back whatever became of the edit.
     const auto done = qScopeGuard([this] { m_preview->setSuspended(false); });
-    if (!m_context.libraryFlows().ensureCurrentSlotEditable(*m_statusField,
+    if (!m_context.libraryFlows().ensureCurrentSlotEditable(*m_ui.statusField,
                                                             QStringLiteral("edit bookmarks")) ||
         column.isEmpty())
         return;
-    if (BookmarkMetadata::isMetadataColumn(column) && m_customModeToggle) {
-        m_customModeToggle->setChecked(true);
+    if (BookmarkMetadata::isMetadataColumn(column) && m_ui.customModeToggle) {
+        m_ui.customModeToggle->setChecked(true);
         applyCustomToggleChrome();
     }
     const std::optional<BookmarkMetadataField> field = BookmarkMetadata::fieldForColumn(column);
@@ -291,8 +292,8 @@ void MainWindowController::applyCellEdit(const BookmarkEntry &entry, const QStri
         setStatus(changed.error().message);
         return;
     }
-    if (m_tableView)
-        m_tableView->viewport()->update();
+    if (m_ui.tableView)
+        m_ui.tableView->viewport()->update();
     setStatus(
         QStringLiteral("Updated %1 for %2 matching title(s).").arg(column, QString::number(changed.value())));
 }
@@ -313,8 +314,8 @@ void MainWindowController::loadDefaultBookmarksFromFolder(const QString &folder,
                                                           const std::optional<QString> &resourcePath)
 {
     m_session.setSelectedFolder(folder);
-    if (m_folderPathField)
-        m_folderPathField->setText(folder);
+    if (m_ui.folderPathField)
+        m_ui.folderPathField->setText(folder);
     if (!resourcePath) {
         LyrafoldAlert::run(
             alertParent(), LyrafoldAlert::Style::warning, QStringLiteral("Default bookmarks not found"),
@@ -348,15 +349,15 @@ void MainWindowController::applyDefaultBookmarks(BookmarkList rows, const QStrin
 {
     const qsizetype count = rows.size();
     m_session.adoptDefaultBookmarks(std::move(rows), folder);
-    if (m_searchField)
-        m_searchField->clear();
+    if (m_ui.searchField)
+        m_ui.searchField->clear();
     reloadTable(SelectionAfterReload::clear);
-    if (m_folderPathField)
-        m_folderPathField->setText(folder.isEmpty() ? QStringLiteral("Default bookmarks loaded") : folder);
-    if (m_extractButton)
-        m_extractButton->setEnabled(!folder.isEmpty());
-    if (m_customModeToggle) {
-        m_customModeToggle->setChecked(false);
+    if (m_ui.folderPathField)
+        m_ui.folderPathField->setText(folder.isEmpty() ? QStringLiteral("Default bookmarks loaded") : folder);
+    if (m_ui.extractButton)
+        m_ui.extractButton->setEnabled(!folder.isEmpty());
+    if (m_ui.customModeToggle) {
+        m_ui.customModeToggle->setChecked(false);
         applyCustomToggleChrome();
     }
     showCurrentSlotTile();

@@ -2,16 +2,20 @@
 
 #include "core/common/AppPaths.h"
 #include "core/common/Hop.h"
+#include "core/common/HoverLog.h"
 #include "core/common/NotificationBus.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/TitleMetadataIndex.h"
 #include "ui/app/AppContext.h"
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
 #include "ui/common/AddToPlaylistDialogs.h"
+#include "ui/common/RowReturnKey.h"
 #include "ui/common/StatusLine.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/customfiles/CustomFilesWindowController.h"
+#include "ui/mainwindow/BookmarkHoverOverlay.h"
+#include "ui/mainwindow/BookmarkTableDelegate.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/mainwindow/MainSettingsMenu.h"
@@ -30,6 +34,7 @@
 #include <QFileInfo>
 #include <QItemSelection>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -53,10 +58,14 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
     m_searchDebounceTimer->setInterval(searchDebounceMilliseconds);
     connect(m_searchDebounceTimer, &QTimer::timeout, this,
             [this] { updateFilteredList(m_pendingSearchText); });
-    m_settingsMenu = new MainSettingsMenu(this);
-    connect(m_settingsMenu, &MainSettingsMenu::statusChanged, this, &MainWindowController::setStatus);
-
-    setupUI();
+    m_view = new MainWindowView(context, *this);
+    m_ui = m_view->controls();
+    connect(m_view, &MainWindowView::commandTriggered, this, &MainWindowController::runCommand);
+    connect(m_view, &MainWindowView::slotTileClicked, this, &MainWindowController::switchToSlot);
+    setupTable();
+    applyCustomToggleChrome();
+    applyLocalizedText();
+    centralWidget()->layout()->activate();
     connectOwners();
     setupLibraryFlows();
     setupFlows();
@@ -72,7 +81,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
         if (const std::optional<QString> error = TitleMetadataIndex::loadError())
             back.post([this, message = *error] { setStatus(QStringLiteral("Title metadata: ") + message); });
     });
-    installAdvancedMenus();
+    m_view->installMenus();
 }
 
 MainWindowController::~MainWindowController()
@@ -130,19 +139,123 @@ void MainWindowController::connectOwners()
 
 void MainWindowController::setupFlows()
 {
-    m_metadataImports = new MetadataImportFlow(m_context, *m_statusField, this);
-    m_autoTag = new AutoTagFlow(m_context, *m_statusField, this);
+    m_metadataImports = new MetadataImportFlow(m_context, *m_ui.statusField, this);
+    m_autoTag = new AutoTagFlow(m_context, *m_ui.statusField, this);
     connect(m_autoTag, &AutoTagFlow::reloadPoint, this,
             [this] { reloadTable(SelectionAfterReload::keepSongs); });
-    m_listen = new ListenFlow(*m_statusField, this);
+    m_listen = new ListenFlow(*m_ui.statusField, this);
     // The whole tile, so that it looks off and takes no presses.
     connect(m_listen, &ListenFlow::runningChanged, this,
-            [this](bool running) { m_listenButton->parentWidget()->setEnabled(!running); });
+            [this](bool running) { m_ui.listenButton->parentWidget()->setEnabled(!running); });
     connect(m_listen, &ListenFlow::songIdentified, this, [this](const QString &title) {
-        m_searchField->setText(title);
+        m_ui.searchField->setText(title);
         searchChanged();
     });
-    connect(m_listen, &ListenFlow::tokenRequested, m_settingsMenu, &MainSettingsMenu::promptRecognitionToken);
+    connect(m_listen, &ListenFlow::tokenRequested, m_ui.settingsMenu,
+            &MainSettingsMenu::promptRecognitionToken);
+}
+
+void MainWindowController::setupTable()
+{
+    m_tableModel = new BookmarkTableModel(&m_session, this);
+    m_tableModel->setEditRule([this] { return m_isColumnEditModeEnabled && m_session.currentSlotId() != 0; });
+    m_tableModel->setCellEdited([this](int row, const QString &column, const QString &text) {
+        controlTextDidEndEditing(row, column, text);
+    });
+    m_ui.tableView->setModel(m_tableModel);
+    connect(m_ui.tableView, &BookmarkTableView::headerClicked, this,
+            [this](int column) { tableHeaderClicked(BookmarkTableModel::columnIdentifier(column)); });
+    connect(m_ui.tableView, &QTableView::doubleClicked, this, [this] { openPdfFromTableDoubleClick(); });
+    connect(m_ui.tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindowController::tableViewSelectionDidChange);
+    connect(m_ui.tableDelegate, &BookmarkTableDelegate::rowButtonClicked, this,
+            [this](const QString &column, int row) {
+                if (column == LibraryColumns::add)
+                    addRowToPlaylistFromButton(row);
+                else
+                    shareRowFromButton(row);
+            });
+    connect(m_ui.tableDelegate, &BookmarkTableDelegate::editingBegan, this,
+            [this](int row, const QString &column) { controlTextDidBeginEditing(row, column); });
+    connect(m_ui.tableDelegate, &BookmarkTableDelegate::editingEnded, this, [this] { cellEditingClosed(); });
+    m_ui.tableView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_ui.tableView, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &position) { showRowContextMenu(position); });
+
+    m_hoverOverlay = m_ui.tableView->hoverOverlay();
+    hoverLog(QStringLiteral("overlay added to tableView frame=") +
+             HoverLog::formatRect(m_hoverOverlay->geometry()));
+    m_preview = new TablePagePreview(
+        m_ui.tableView, [this](int row) -> const SongRecord * { return m_session.displayedBookmark(row); },
+        this);
+    connect(m_preview, &TablePagePreview::hoveredRowChanged, m_hoverOverlay,
+            &BookmarkHoverOverlay::setHoveredRow);
+    connect(m_preview, &TablePagePreview::previewRowChanged, m_hoverOverlay, [this](int row) {
+        if (m_hoverOverlay->previewHighlightRow() == row)
+            return;
+        m_hoverOverlay->setPreviewHighlightRow(row);
+        m_hoverOverlay->repaint();
+    });
+    // The row clicks, and Return as a click.
+    m_ui.tableView->viewport()->installEventFilter(this);
+    RowReturnKey::install(m_ui.tableView, [this](const QModelIndex &current) {
+        startRowAction(current.row(), BookmarkTableModel::columnIdentifier(current.column()));
+    });
+}
+
+void MainWindowController::runCommand(MainWindowView::Command command)
+{
+    using Command = MainWindowView::Command;
+    switch (command) {
+    case Command::loadDefaultBookmarks:
+        return loadDefaultBookmarks();
+    case Command::openCustomFiles:
+        return openCustomFiles();
+    case Command::customMode:
+        return customModeToggled();
+    case Command::defaultMode:
+        return defaultModePressed();
+    case Command::listen:
+        return m_listen->start();
+    case Command::openWorkshop:
+        return openBookmarkWorkshop();
+    case Command::importSongData:
+        return m_autoTag->importSongData();
+    case Command::openAutoPlaylist:
+        return openAutoPlaylist();
+    case Command::openPlaylists:
+        return openPlaylists();
+    case Command::applyFolderPath:
+        return applyFolderPathFromField();
+    case Command::search:
+        return searchChanged();
+    case Command::toggleEditMode:
+        return toggleColumnEditMode();
+    case Command::tagSelected:
+        return runAutoTagSelected();
+    case Command::deleteSelected:
+        return deleteSelectedRows();
+    case Command::searchSpotify:
+        return openWebSearchForFirstRow(false);
+    case Command::searchYoutube:
+        return openWebSearchForFirstRow(true);
+    case Command::finishAddToPlaylist:
+        return finishAddToPlaylistMode();
+    case Command::saveSlot:
+        return saveSlotNow();
+    case Command::reloadSlot:
+        return reloadSlotNow();
+    case Command::copySlot:
+        return copySlotToAnother();
+    case Command::editMetadata:
+        return editSelectedMetadata();
+    case Command::importMetadataFile:
+        return m_metadataImports->importMetadata();
+    case Command::autoTagAll:
+        return m_autoTag->tagAll();
+    case Command::applyBundledMetadata:
+        return m_metadataImports->applyBundledMetadataToAll();
+    }
 }
 
 const QSet<QString> &MainWindowController::editableColumns()
@@ -152,7 +265,7 @@ const QSet<QString> &MainWindowController::editableColumns()
 
 void MainWindowController::setStatus(const QString &text)
 {
-    m_statusField->setStatus(text);
+    m_ui.statusField->setStatus(text);
 }
 
 // ---- Window state
@@ -162,31 +275,32 @@ void MainWindowController::applyLocalizedText()
     LyrafoldLanguageService::applyToOpenWindows();
     if (m_tableModel)
         m_tableModel->retranslateHeaders();
-    if (m_editModeButton && !m_isColumnEditModeEnabled)
-        m_editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
-    if (m_tipsLabel)
-        m_tipsLabel->setText(tipsText(m_tipsLabel->font()));
-    if (m_statusField)
-        m_statusField->retranslateReady();
+    if (m_ui.editModeButton && !m_isColumnEditModeEnabled)
+        m_ui.editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
+    if (m_ui.tipsLabel)
+        m_ui.tipsLabel->setText(MainWindowView::tipsText(m_ui.tipsLabel->font()));
+    if (m_ui.statusField)
+        m_ui.statusField->retranslateReady();
     refreshSearchResultCount();
 }
 
 void MainWindowController::applyCustomToggleChrome()
 {
-    if (m_customToggleParchmentTile)
-        m_customToggleParchmentTile->refreshToggleChrome();
-    if (m_defaultToggleParchmentTile) {
+    if (m_ui.customToggleTile)
+        m_ui.customToggleTile->refreshToggleChrome();
+    if (m_ui.defaultToggleTile) {
         // Only CUSTOM carries the mode; DEFAULT always shows the opposite.
-        const bool customOn = m_customModeToggle && m_customModeToggle->isChecked();
-        m_defaultToggleParchmentTile->hitButton()->setChecked(!customOn);
-        m_defaultToggleParchmentTile->refreshToggleChrome();
+        const bool customOn = m_ui.customModeToggle && m_ui.customModeToggle->isChecked();
+        m_ui.defaultToggleTile->hitButton()->setChecked(!customOn);
+        m_ui.defaultToggleTile->refreshToggleChrome();
     }
 }
 
 bool MainWindowController::eventFilter(QObject *watched, QEvent *event)
 {
     // Only presses on the rows themselves: an open cell field or another control takes its own.
-    if (m_tableView && watched == m_tableView->viewport() && event->type() == QEvent::MouseButtonPress &&
+    if (m_ui.tableView && watched == m_ui.tableView->viewport() &&
+        event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
         handleTableClick(static_cast<QMouseEvent *>(event));
     return QMainWindow::eventFilter(watched, event);
@@ -215,17 +329,17 @@ void MainWindowController::showSelectedFolder()
     const QString &folder = m_session.selectedFolder();
     if (folder.isEmpty())
         return;
-    if (m_folderPathField)
-        m_folderPathField->setText(folder);
-    if (m_extractButton)
-        m_extractButton->setEnabled(true);
+    if (m_ui.folderPathField)
+        m_ui.folderPathField->setText(folder);
+    if (m_ui.extractButton)
+        m_ui.extractButton->setEnabled(true);
 }
 
 void MainWindowController::showCurrentSlotTile()
 {
-    for (int i = 0; i < m_slotTileViews.size(); ++i) {
-        m_slotTileViews[i]->slotSelected = i == m_session.currentSlotId();
-        m_slotTileViews[i]->applyChrome();
+    for (int i = 0; i < m_ui.slotTiles.size(); ++i) {
+        m_ui.slotTiles[i]->slotSelected = i == m_session.currentSlotId();
+        m_ui.slotTiles[i]->applyChrome();
     }
 }
 
@@ -236,32 +350,27 @@ void MainWindowController::switchToSlot(qint64 slot)
         return;
     showCurrentSlotTile();
     reloadTable(SelectionAfterReload::clear);
-    if (m_searchField)
-        m_searchField->clear();
+    if (m_ui.searchField)
+        m_ui.searchField->clear();
     refreshSearchResultCount();
     setStatus(*status);
-}
-
-void MainWindowController::slotTileClicked(QAbstractButton *sender)
-{
-    switchToSlot(TileView::tag(sender));
 }
 
 void MainWindowController::updateSlotTileNames()
 {
     const QStringList names = m_slots.slotTileNames();
-    for (int i = 0; i < m_slotTileViews.size() && i < names.size(); ++i)
-        m_slotTileViews[i]->setName(names.at(i));
+    for (int i = 0; i < m_ui.slotTiles.size() && i < names.size(); ++i)
+        m_ui.slotTiles[i]->setName(names.at(i));
 }
 
 void MainWindowController::refreshSearchResultCount()
 {
-    if (m_searchResultsLabel) {
+    if (m_ui.searchResultsLabel) {
         const QString word =
             LyrafoldLanguageService::pick(LyrafoldLanguageService::current(), QStringLiteral(" results"),
                                           QStringLiteral(" sonuç"), QStringLiteral(" resultados"));
         // The whole result, also beyond the rows the table shows.
-        m_searchResultsLabel->setText(QString::number(m_session.filteredCount()) + word);
+        m_ui.searchResultsLabel->setText(QString::number(m_session.filteredCount()) + word);
     }
     syncSearchWebButtonsEnabled();
     syncSelectedRowsButtonsEnabled();
@@ -293,16 +402,16 @@ void MainWindowController::tableViewSelectionDidChange()
             m_selectedKeys.insert(entry->id());
     }
     syncSelectedRowsButtonsEnabled();
-    if (m_tableView)
-        m_tableView->viewport()->update();
+    if (m_ui.tableView)
+        m_ui.tableView->viewport()->update();
 }
 
 QList<int> MainWindowController::selectedDisplayRows() const
 {
     QList<int> rows;
-    if (!m_tableView || !m_tableView->selectionModel())
+    if (!m_ui.tableView || !m_ui.tableView->selectionModel())
         return rows;
-    for (const QModelIndex &index : m_tableView->selectionModel()->selectedRows())
+    for (const QModelIndex &index : m_ui.tableView->selectionModel()->selectedRows())
         rows.append(index.row());
     std::sort(rows.begin(), rows.end());
     return rows;
@@ -310,7 +419,7 @@ QList<int> MainWindowController::selectedDisplayRows() const
 
 void MainWindowController::selectRowsWithIdentityKeys(const QSet<QString> &keys)
 {
-    if (!m_tableView || !m_tableModel)
+    if (!m_ui.tableView || !m_tableModel)
         return;
     QItemSelection selection;
     const int lastColumn = m_tableModel->columnCount() - 1;
@@ -326,16 +435,16 @@ void MainWindowController::selectRowsWithIdentityKeys(const QSet<QString> &keys)
             runStart = -1;
         }
     }
-    m_tableView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    m_ui.tableView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 void MainWindowController::syncSearchWebButtonsEnabled()
 {
     const bool anyRow = m_session.displayedRowCount() > 0;
-    if (m_searchSpotifyButton)
-        m_searchSpotifyButton->setEnabled(anyRow);
-    if (m_searchYoutubeButton)
-        m_searchYoutubeButton->setEnabled(anyRow);
+    if (m_ui.searchSpotifyButton)
+        m_ui.searchSpotifyButton->setEnabled(anyRow);
+    if (m_ui.searchYoutubeButton)
+        m_ui.searchYoutubeButton->setEnabled(anyRow);
 }
 
 void MainWindowController::syncSelectedRowsButtonsEnabled()
@@ -346,28 +455,8 @@ void MainWindowController::syncSelectedRowsButtonsEnabled()
         count > 0 ? QStringLiteral("Tag %1 selected").arg(count) : QStringLiteral("Tag selected");
     const QString deleteTitle =
         count > 0 ? QStringLiteral("Delete %1 selected").arg(count) : QStringLiteral("Delete selected");
-    configureSelectionActionButton(m_tagSelectedButton, tagTitle, Qt::white, active);
-    configureSelectionActionButton(m_deleteSelectedButton, deleteTitle, Qt::white, active);
-}
-
-void MainWindowController::configureSelectionActionButton(QPushButton *button, const QString &title,
-                                                          const QColor &colour, bool enabled)
-{
-    if (!button)
-        return;
-    // Enabled either way: the flag picks the look only, and the actions check for themselves.
-    button->setEnabled(true);
-    button->setFlat(true);
-    button->setText(title);
-    button->setStyleSheet(
-        QStringLiteral(
-            "QPushButton { background-color: %1; border: %2px solid %3; border-radius: 7px; color: %4; "
-            "font-weight: 600; padding: 2px 12px; }")
-            .arg(enabled ? QStringLiteral("rgba(41,41,41,245)") : QStringLiteral("rgba(20,20,20,97)"),
-                 enabled ? QStringLiteral("1.2") : QStringLiteral("0.8"),
-                 enabled ? QStringLiteral("rgba(0,0,0,217)") : QStringLiteral("rgba(0,0,0,115)"),
-                 colour.name(QColor::HexArgb)));
-    button->setProperty("lyrafoldActiveLook", enabled);
+    MainWindowView::configureSelectionActionButton(m_ui.tagSelectedButton, tagTitle, Qt::white, active);
+    MainWindowView::configureSelectionActionButton(m_ui.deleteSelectedButton, deleteTitle, Qt::white, active);
 }
 
 void MainWindowController::tableHeaderClicked(const QString &column)
@@ -377,8 +466,8 @@ void MainWindowController::tableHeaderClicked(const QString &column)
     sortFilteredByColumn(column);
     if (!m_isColumnEditModeEnabled || !editableColumns().contains(column))
         return;
-    if (m_editModeButton)
-        m_editModeButton->setText(QStringLiteral("Editing: ") + column);
+    if (m_ui.editModeButton)
+        m_ui.editModeButton->setText(QStringLiteral("Editing: ") + column);
     setStatus(QStringLiteral("Edit mode column: ") + column);
     reloadTable(SelectionAfterReload::keepSongs);
 }
@@ -395,15 +484,15 @@ void MainWindowController::setColumnEditModeEnabled(bool enabled)
 
 void MainWindowController::customModeToggled()
 {
-    if (m_customModeToggle)
-        m_customModeToggle->setChecked(true);
+    if (m_ui.customModeToggle)
+        m_ui.customModeToggle->setChecked(true);
     applyCustomToggleChrome();
 }
 
 void MainWindowController::defaultModePressed()
 {
-    if (m_customModeToggle)
-        m_customModeToggle->setChecked(false);
+    if (m_ui.customModeToggle)
+        m_ui.customModeToggle->setChecked(false);
     // A press on a lit DEFAULT lights it again.
     applyCustomToggleChrome();
     m_metadataImports->loadDefaultMetadata();
@@ -454,11 +543,11 @@ void MainWindowController::shareRowFromButton(int row)
         return;
     // The row's button is drawn, not a widget: the popup points at a stand-in over its cell.
     if (!m_rowShareAnchor) {
-        m_rowShareAnchor = new QWidget(m_tableView->viewport());
+        m_rowShareAnchor = new QWidget(m_ui.tableView->viewport());
         m_rowShareAnchor->setObjectName(QStringLiteral("rowShareAnchor"));
         m_rowShareAnchor->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
-    m_rowShareAnchor->setGeometry(m_tableView->visualRect(
+    m_rowShareAnchor->setGeometry(m_ui.tableView->visualRect(
         m_tableModel->index(row, BookmarkTableModel::columnOf(LibraryColumns::share))));
     m_rowShareAnchor->show();
     TitleShareFlow::start(this, m_rowShareAnchor, BookmarkEntry(*entry), std::nullopt);

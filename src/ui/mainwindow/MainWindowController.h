@@ -4,6 +4,7 @@
 #include "core/library/LibrarySession.h"
 #include "core/library/LibrarySlots.h"
 #include "core/metadata/SongDataImportOptions.h"
+#include "ui/mainwindow/MainWindowView.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -20,32 +21,24 @@ class AutoTagFlow;
 struct ViewerOpenRequest;
 class BookmarkHoverOverlay;
 class BookmarkTableModel;
-class BookmarkTableView;
 class CustomFilesWindowController;
-class MainSettingsMenu;
 class MetadataImportFlow;
-class PdfViewerWindowController;
 class PlaylistsWindowController;
 class QAbstractButton;
-class QLabel;
-class QLineEdit;
 class QMenuBar;
 class QMouseEvent;
 class QProgressBar;
 class QPushButton;
 class QTimer;
-class QToolButton;
 class ListenFlow;
-class StatusLine;
 class TablePagePreview;
-class WindowsStyleSlotTileView;
-class WindowsStyleToggleToolTileView;
 class WorkshopWindowController;
 
 // The main library window: the tool strip with the slot tiles, the search row, the library table and
 // the status line. It shows the application's LibrarySession and forwards to it; what a change of the
-// library does beyond the window (saving, the playlists) is the session's. The window keeps the
-// controls and the interface state.
+// library does beyond the window (saving, the playlists) is the session's. MainWindowView builds the
+// widgets and the menus and hands over the controls; the window keeps the interface state and does
+// what the view's commands ask.
 //
 // Each window that the tool strip and the menus open has its own controller in its own folder; this
 // window only opens it. The flows it starts are objects of their own with this window as parent and
@@ -77,7 +70,6 @@ public:
     void saveCurrentSlot();
     void loadCurrentSlot();
     void switchToSlot(qint64 slot);
-    void slotTileClicked(QAbstractButton *sender);
     void updateSlotTileNames();
     void refreshSearchResultCount();
 
@@ -91,8 +83,6 @@ public:
     void tableViewSelectionDidChange();
     void syncSearchWebButtonsEnabled();
     void syncSelectedRowsButtonsEnabled();
-    static void configureSelectionActionButton(QPushButton *button, const QString &title,
-                                               const QColor &colour, bool enabled);
     void tableHeaderClicked(const QString &column);
     // The sort of the filtered rows by a column; the selected songs stay selected.
     void sortFilteredByColumn(const QString &column);
@@ -151,8 +141,6 @@ public:
     void openAutoPlaylist();
     void openPlaylists();
     void runAutoTagSelected();
-    void searchSpotifyFirstResult();
-    void searchYoutubeFirstResult();
     void finishAddToPlaylistMode();
     void addRowToPlaylistFromButton(int row);
     // The playlist choice for one title; the status line tells where it went.
@@ -175,22 +163,15 @@ protected:
 
 private:
     void connectOwners();
-    void setupUI();
-    QWidget *buildHeaderBar();
-    QWidget *buildToolStrip();
-    QWidget *buildSlotPanel();
-    QWidget *buildSearchPanel();
-    QWidget *buildTablePanel();
-    QWidget *buildStatusPanel();
-    void installAdvancedMenus();
+    // The table's model, its signals, the page preview and the row clicks.
+    void setupTable();
+    // What a control of the view or a menu item asks for.
+    void runCommand(MainWindowView::Command command);
     void setupLibraryFlows();
     void showStatusProgress();
     // A new library in the session (a slot loaded, cleared, extracted into, imported into, by any
     // window): the tiles, the folder and the whole library shown, the search emptied.
     void showReplacedLibrary();
-    // The tip line's text in the current language, as the font can show it.
-    static QString tipsText(const QFont &font);
-    void setupPreviewHover();
     void endAddToPlaylistMode();
     void playlistsWindowClosed();
     void showSelectedFolder();
@@ -209,28 +190,11 @@ private:
     LibrarySlots &m_slots;
     LibraryFiles &m_files;
 
-    QLineEdit *m_folderPathField = nullptr;
-    QPushButton *m_extractButton = nullptr;
-    QPushButton *m_customModeToggle = nullptr;
-    WindowsStyleToggleToolTileView *m_customToggleParchmentTile = nullptr;
-    WindowsStyleToggleToolTileView *m_defaultToggleParchmentTile = nullptr;
-    QPushButton *m_listenButton = nullptr;
-    QList<WindowsStyleSlotTileView *> m_slotTileViews;
-    QLabel *m_searchResultsLabel = nullptr;
-    QLabel *m_tipsLabel = nullptr;
-    StatusLine *m_statusField = nullptr;
-    BookmarkTableView *m_tableView = nullptr;
+    MainWindowView *m_view = nullptr;
+    MainWindowControls m_ui;
     BookmarkTableModel *m_tableModel = nullptr;
     BookmarkHoverOverlay *m_hoverOverlay = nullptr;
     TablePagePreview *m_preview = nullptr;
-    MainSettingsMenu *m_settingsMenu = nullptr;
-    QLineEdit *m_searchField = nullptr;
-    QPushButton *m_editModeButton = nullptr;
-    QPushButton *m_tagSelectedButton = nullptr;
-    QPushButton *m_deleteSelectedButton = nullptr;
-    QToolButton *m_searchSpotifyButton = nullptr;
-    QToolButton *m_searchYoutubeButton = nullptr;
-    QPushButton *m_finishAddToPlaylistButton = nullptr;
     QWidget *m_rowShareAnchor = nullptr;
 
     bool m_isColumnEditModeEnabled = false;

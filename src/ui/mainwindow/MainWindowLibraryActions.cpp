@@ -34,8 +34,8 @@ void MainWindowController::setupLibraryFlows()
     m_statusCancelButton->setObjectName(QStringLiteral("statusCancelButton"));
     m_statusCancelButton->setToolTip(QStringLiteral("Stop the extraction; the library stays as it is."));
     m_statusCancelButton->hide();
-    if (auto *row = qobject_cast<QBoxLayout *>(m_statusField->parentWidget()->layout())) {
-        const int after = row->indexOf(m_statusField) + 1;
+    if (auto *row = qobject_cast<QBoxLayout *>(m_ui.statusField->parentWidget()->layout())) {
+        const int after = row->indexOf(m_ui.statusField) + 1;
         row->insertWidget(after, m_statusCancelButton);
         row->insertWidget(after, m_statusProgress);
     }
@@ -51,17 +51,17 @@ void MainWindowController::setupLibraryFlows()
             });
     connect(&extraction, &BookmarkExtractionFlow::cancellable, m_statusCancelButton, &QWidget::setVisible);
     connect(&extraction, &BookmarkExtractionFlow::busyChanged, this, [this](bool busy) {
-        if (m_extractButton)
-            m_extractButton->setEnabled(!busy && !m_session.selectedFolder().isEmpty());
+        if (m_ui.extractButton)
+            m_ui.extractButton->setEnabled(!busy && !m_session.selectedFolder().isEmpty());
         if (!busy)
             m_statusCancelButton->hide();
         showStatusProgress();
     });
     connect(&extraction, &BookmarkExtractionFlow::newExtractionReady, this, [this] {
-        if (m_folderPathField)
-            m_folderPathField->clear();
-        if (m_extractButton)
-            m_extractButton->setEnabled(false);
+        if (m_ui.folderPathField)
+            m_ui.folderPathField->clear();
+        if (m_ui.extractButton)
+            m_ui.extractButton->setEnabled(false);
         customModeToggled();
     });
     connect(&flows, &LibraryFlowService::userLibraryAdopted, this, &MainWindowController::customModeToggled);
@@ -69,7 +69,7 @@ void MainWindowController::setupLibraryFlows()
 
     auto *drops = new ImagePdfDropTarget(centralWidget());
     connect(drops, &ImagePdfDropTarget::filesDropped, this, [this](const QStringList &paths) {
-        m_context.libraryFlows().importImagesAndPDFs(*m_statusField, paths, std::nullopt);
+        m_context.libraryFlows().importImagesAndPDFs(*m_ui.statusField, paths, std::nullopt);
     });
 }
 
@@ -90,8 +90,8 @@ void MainWindowController::showReplacedLibrary()
     showSelectedFolder();
     // An extraction rebuilds the books the user is working on: what they searched for stays searched.
     const bool keepSearch = m_context.libraryFlows().extraction().isBusy();
-    if (m_searchField && !keepSearch)
-        m_searchField->clear();
+    if (m_ui.searchField && !keepSearch)
+        m_ui.searchField->clear();
     showSortOrder();
     reloadTable(SelectionAfterReload::clear);
     refreshSearchResultCount();

@@ -55,8 +55,8 @@ void MainWindowController::enterAddToPlaylistMode(const QVariantMap &userInfo)
     }
     m_addToPlaylistTargetName = name.toString();
     setStatus(QStringLiteral("Click a title to add it to playlist \"%1\"").arg(*m_addToPlaylistTargetName));
-    if (m_finishAddToPlaylistButton)
-        m_finishAddToPlaylistButton->show();
+    if (m_ui.finishAddToPlaylistButton)
+        m_ui.finishAddToPlaylistButton->show();
     startFinishAddToPlaylistPulse();
     show();
     raise();
@@ -65,7 +65,7 @@ void MainWindowController::enterAddToPlaylistMode(const QVariantMap &userInfo)
 
 void MainWindowController::startFinishAddToPlaylistPulse()
 {
-    QPushButton *button = m_finishAddToPlaylistButton;
+    QPushButton *button = m_ui.finishAddToPlaylistButton;
     if (!button)
         return;
     delete button->findChild<QVariantAnimation *>(donePulseName);
@@ -86,7 +86,7 @@ void MainWindowController::startFinishAddToPlaylistPulse()
 void MainWindowController::endAddToPlaylistMode()
 {
     m_addToPlaylistTargetName.reset();
-    if (QPushButton *button = m_finishAddToPlaylistButton) {
+    if (QPushButton *button = m_ui.finishAddToPlaylistButton) {
         delete button->findChild<QVariantAnimation *>(donePulseName);
         button->setStyleSheet(doneStyle.arg(1));
         button->hide();

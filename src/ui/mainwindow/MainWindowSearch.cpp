@@ -17,7 +17,7 @@
 
 void MainWindowController::searchChanged()
 {
-    const QString text = m_searchField ? TextUtils::trimmed(m_searchField->text()) : QString();
+    const QString text = m_ui.searchField ? TextUtils::trimmed(m_ui.searchField->text()) : QString();
     m_pendingSearchText = text;
     if (text.isEmpty()) {
         m_searchDebounceTimer->stop();
@@ -46,9 +46,9 @@ void MainWindowController::sortFilteredByColumn(const QString &column)
 
 void MainWindowController::showSortOrder()
 {
-    if (!m_tableView)
+    if (!m_ui.tableView)
         return;
-    QHeaderView *header = m_tableView->horizontalHeader();
+    QHeaderView *header = m_ui.tableView->horizontalHeader();
     const int section = m_session.sortShown() && m_session.sortColumn()
                             ? BookmarkTableModel::columnOf(*m_session.sortColumn())
                             : -1;
@@ -62,25 +62,15 @@ void MainWindowController::toggleColumnEditMode()
 {
     m_isColumnEditModeEnabled = !m_isColumnEditModeEnabled;
     if (m_isColumnEditModeEnabled) {
-        if (m_editModeButton)
-            m_editModeButton->setText(QStringLiteral("Editing: Bookmark Title"));
+        if (m_ui.editModeButton)
+            m_ui.editModeButton->setText(QStringLiteral("Editing: Bookmark Title"));
         setStatus(QStringLiteral("Edit mode ON. Click a column header to choose editable column."));
     } else {
-        if (m_editModeButton)
-            m_editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
+        if (m_ui.editModeButton)
+            m_ui.editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
         setStatus(QStringLiteral("Edit mode OFF"));
     }
     reloadTable(SelectionAfterReload::keepSongs);
-}
-
-void MainWindowController::searchSpotifyFirstResult()
-{
-    openWebSearchForFirstRow(false);
-}
-
-void MainWindowController::searchYoutubeFirstResult()
-{
-    openWebSearchForFirstRow(true);
 }
 
 void MainWindowController::openWebSearchForFirstRow(bool youtube)

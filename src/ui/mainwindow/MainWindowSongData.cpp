@@ -13,10 +13,10 @@
 
 void MainWindowController::applyFolderPathFromField()
 {
-    if (!m_folderPathField)
+    if (!m_ui.folderPathField)
         return;
-    m_folderPathField->setModified(false);
-    const QString path = TextUtils::trimmed(m_folderPathField->text());
+    m_ui.folderPathField->setModified(false);
+    const QString path = TextUtils::trimmed(m_ui.folderPathField->text());
     if (path.isEmpty())
         return;
     if (!QFileInfo(path).isDir()) {
@@ -24,11 +24,11 @@ void MainWindowController::applyFolderPathFromField()
         return;
     }
     m_session.setSelectedFolder(path);
-    m_folderPathField->setText(path);
-    if (m_extractButton)
-        m_extractButton->setEnabled(true);
-    if (m_customModeToggle)
-        m_customModeToggle->setChecked(true);
+    m_ui.folderPathField->setText(path);
+    if (m_ui.extractButton)
+        m_ui.extractButton->setEnabled(true);
+    if (m_ui.customModeToggle)
+        m_ui.customModeToggle->setChecked(true);
     applyCustomToggleChrome();
     setStatus(QStringLiteral("Folder: ") + path);
 }

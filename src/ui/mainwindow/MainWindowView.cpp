@@ -1,31 +1,20 @@
-// The view tree of the main library window, built once by the constructor before the slot is loaded.
+#include "ui/mainwindow/MainWindowView.h"
 
-#include "ui/mainwindow/MainWindowController.h"
-
-#include "core/common/HoverLog.h"
 #include "core/common/LaunchLog.h"
-#include "core/library/LibraryColumns.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldPlaylistStyleHeaderBarView.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
 #include "ui/common/PlaceholderFit.h"
-#include "ui/common/RowReturnKey.h"
 #include "ui/common/StatusLine.h"
 #include "ui/common/StudyModeService.h"
-#include "ui/common/TablePagePreview.h"
 #include "ui/library/LibraryFlowService.h"
-#include "ui/mainwindow/BookmarkHoverOverlay.h"
 #include "ui/mainwindow/BookmarkTableDelegate.h"
-#include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/mainwindow/MainSettingsMenu.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/mainwindow/WindowsStyleToolTileView.h"
-#include "ui/metadata/AutoTagFlow.h"
-#include "ui/metadata/MetadataImportFlow.h"
-#include "ui/recognition/ListenFlow.h"
 #include "ui/services/LyrafoldHelpService.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
@@ -33,9 +22,9 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -97,13 +86,15 @@ QToolButton *makeImageButton(const QString &imageName, const QString &toolTip, i
 
 } // namespace
 
-void MainWindowController::setupUI()
+MainWindowView::MainWindowView(AppContext &context, QMainWindow &window)
+    : QObject(&window), m_context(context), m_window(window)
 {
     logLaunch(QStringLiteral("setupUI start"));
-    setPalette(LyrafoldTheme::hudPalette());
+    m_controls.settingsMenu = new MainSettingsMenu(&window);
+    window.setPalette(LyrafoldTheme::hudPalette());
     auto *content = new QWidget;
     content->setAutoFillBackground(true);
-    setCentralWidget(content);
+    window.setCentralWidget(content);
 
     auto *root = new QVBoxLayout(content);
     root->setContentsMargins(rootMargin, rootMargin, rootMargin, rootMargin);
@@ -112,21 +103,21 @@ void MainWindowController::setupUI()
     root->addWidget(buildToolStrip());
     root->addWidget(buildSearchPanel());
     root->addWidget(buildTablePanel(), 1);
-    m_tipsLabel = makeLabel(QString(), 12, QFont::Normal, 0.6);
-    m_tipsLabel->setObjectName(QStringLiteral("tipsLabel"));
-    m_tipsLabel->setWordWrap(true);
-    // Written by the window in the current language (see applyLocalizedText()).
-    LyrafoldLanguageService::markDynamicOwnText(m_tipsLabel);
-    root->addWidget(m_tipsLabel);
+    m_controls.tipsLabel = makeLabel(QString(), 12, QFont::Normal, 0.6);
+    m_controls.tipsLabel->setObjectName(QStringLiteral("tipsLabel"));
+    m_controls.tipsLabel->setWordWrap(true);
+    // Written by the window in the current language (see tipsText()).
+    LyrafoldLanguageService::markDynamicOwnText(m_controls.tipsLabel);
+    root->addWidget(m_controls.tipsLabel);
     root->addWidget(buildStatusPanel());
 
-    LyrafoldHelpService::installHelpButton(this, LyrafoldHelpTopic::main);
-    applyLocalizedText();
-    content->layout()->activate();
+    connect(m_controls.settingsMenu, &MainSettingsMenu::statusChanged, m_controls.statusField,
+            &StatusLine::setStatus);
+    LyrafoldHelpService::installHelpButton(&window, LyrafoldHelpTopic::main);
     logLaunch(QStringLiteral("setupUI done stack.subviews=%1").arg(root->count()));
 }
 
-QString MainWindowController::tipsText(const QFont &font)
+QString MainWindowView::tipsText(const QFont &font)
 {
     QString tips = LyrafoldLanguageService::localized(
         QStringLiteral("Tips: press ＋ to add to playlist • hover to preview • click once to open page"));
@@ -136,7 +127,27 @@ QString MainWindowController::tipsText(const QFont &font)
     return tips;
 }
 
-QWidget *MainWindowController::buildHeaderBar()
+void MainWindowView::configureSelectionActionButton(QPushButton *button, const QString &title,
+                                                    const QColor &colour, bool enabled)
+{
+    if (!button)
+        return;
+    // Enabled either way: the flag picks the look only, and the actions check for themselves.
+    button->setEnabled(true);
+    button->setFlat(true);
+    button->setText(title);
+    button->setStyleSheet(
+        QStringLiteral(
+            "QPushButton { background-color: %1; border: %2px solid %3; border-radius: 7px; color: %4; "
+            "font-weight: 600; padding: 2px 12px; }")
+            .arg(enabled ? QStringLiteral("rgba(41,41,41,245)") : QStringLiteral("rgba(20,20,20,97)"),
+                 enabled ? QStringLiteral("1.2") : QStringLiteral("0.8"),
+                 enabled ? QStringLiteral("rgba(0,0,0,217)") : QStringLiteral("rgba(0,0,0,115)"),
+                 colour.name(QColor::HexArgb)));
+    button->setProperty("lyrafoldActiveLook", enabled);
+}
+
+QWidget *MainWindowView::buildHeaderBar()
 {
     auto *bar = new LyrafoldPlaylistStyleHeaderBarView;
     auto *row = new QHBoxLayout(bar);
@@ -157,25 +168,25 @@ QWidget *MainWindowController::buildHeaderBar()
     row->addWidget(title);
     row->addWidget(flexibleSpacer(), 1);
 
-    m_folderPathField = new QLineEdit;
-    m_folderPathField->setObjectName(QStringLiteral("folderPathField"));
+    m_controls.folderPathField = new QLineEdit;
+    m_controls.folderPathField->setObjectName(QStringLiteral("folderPathField"));
     // Typed into by a click only: the search field keeps the window's first focus. Only what the user
     // typed is applied, not a folder the window wrote there.
-    m_folderPathField->setFocusPolicy(Qt::ClickFocus);
-    connect(m_folderPathField, &QLineEdit::editingFinished, this, [this] {
-        if (m_folderPathField->isModified())
-            applyFolderPathFromField();
+    m_controls.folderPathField->setFocusPolicy(Qt::ClickFocus);
+    connect(m_controls.folderPathField, &QLineEdit::editingFinished, this, [this] {
+        if (m_controls.folderPathField->isModified())
+            Q_EMIT commandTriggered(Command::applyFolderPath);
     });
-    m_folderPathField->setPlaceholderText(QStringLiteral("No folder selected"));
-    m_folderPathField->setFont(systemFont(12));
-    m_folderPathField->setMinimumWidth(280);
-    m_folderPathField->setMaximumWidth(520);
-    m_folderPathField->setStyleSheet(QStringLiteral(
+    m_controls.folderPathField->setPlaceholderText(QStringLiteral("No folder selected"));
+    m_controls.folderPathField->setFont(systemFont(12));
+    m_controls.folderPathField->setMinimumWidth(280);
+    m_controls.folderPathField->setMaximumWidth(520);
+    m_controls.folderPathField->setStyleSheet(QStringLiteral(
         "QLineEdit { background: rgba(255,255,255,36); color: white; border: none; border-radius: 4px; "
         "padding: 3px 6px; } QLineEdit:focus { background: white; color: black; }"));
     // The window writes the folder itself; the language service translates only the placeholder.
-    LyrafoldLanguageService::markDynamicOwnText(m_folderPathField);
-    row->addWidget(m_folderPathField);
+    LyrafoldLanguageService::markDynamicOwnText(m_controls.folderPathField);
+    row->addWidget(m_controls.folderPathField);
 
     auto *settings = new QToolButton;
     settings->setAutoRaise(true);
@@ -186,18 +197,20 @@ QWidget *MainWindowController::buildHeaderBar()
     settings->setToolTip(QStringLiteral("Settings"));
     settings->setObjectName(QStringLiteral("settingsButton"));
     connect(settings, &QToolButton::clicked, this,
-            [this, settings] { m_settingsMenu->showMainSettingsMenu(settings); });
+            [this, settings] { m_controls.settingsMenu->showMainSettingsMenu(settings); });
     row->addWidget(settings);
     return bar;
 }
 
-QWidget *MainWindowController::buildToolStrip()
+QWidget *MainWindowView::buildToolStrip()
 {
-    const auto action = [this](void (MainWindowController::*method)()) {
-        return [this, method](QAbstractButton *) { (this->*method)(); };
+    const auto action = [this](Command command) {
+        return [this, command](QAbstractButton *) { Q_EMIT commandTriggered(command); };
     };
     const auto flow = [this](void (LibraryFlowService::*method)(StatusSink &)) {
-        return [this, method](QAbstractButton *) { (m_context.libraryFlows().*method)(*m_statusField); };
+        return [this, method](QAbstractButton *) {
+            (m_context.libraryFlows().*method)(*m_controls.statusField);
+        };
     };
     const auto tile = [this](const QString &title, const QString &image, const QString &toolTip,
                              TileView::Action act, std::optional<qreal> height = std::nullopt) {
@@ -213,62 +226,60 @@ QWidget *MainWindowController::buildToolStrip()
     auto *extract = tile(QStringLiteral("Extract\nBookmarks"), QStringLiteral("extract_bookmarks"),
                          QStringLiteral("Scan the selected folder for PDFs and extract bookmarks."),
                          flow(&LibraryFlowService::extractBookmarks));
-    m_extractButton = extract->hitButton();
-    m_extractButton->setObjectName(QStringLiteral("extractButton"));
-    m_extractButton->setEnabled(false);
+    m_controls.extractButton = extract->hitButton();
+    m_controls.extractButton->setObjectName(QStringLiteral("extractButton"));
+    m_controls.extractButton->setEnabled(false);
     row->addWidget(extract, 0, Qt::AlignTop);
     row->addWidget(tile(QStringLiteral("Default\nBookmarks"), QStringLiteral("default_bookmarks"),
                         QStringLiteral("Load the built-in default bookmark list."),
-                        action(&MainWindowController::loadDefaultBookmarks)),
+                        action(Command::loadDefaultBookmarks)),
                    0, Qt::AlignTop);
     row->addWidget(tile(QStringLiteral("Custom\nFiles"), QStringLiteral("custom_files"),
                         QStringLiteral("View and delete imported custom images and PDFs."),
-                        action(&MainWindowController::openCustomFiles)),
+                        action(Command::openCustomFiles)),
                    0, Qt::AlignTop);
 
     auto *toggles = new QVBoxLayout;
     toggles->setSpacing(tileSpacing);
-    m_customToggleParchmentTile = new WindowsStyleToggleToolTileView(
+    m_controls.customToggleTile = new WindowsStyleToggleToolTileView(
         QStringLiteral("CUSTOM"),
         QStringLiteral("Custom slot: bookmarks from your PDF folder. Toggle off when using defaults-only."),
-        action(&MainWindowController::customModeToggled), true, {}, QStringLiteral("tag.fill"));
-    m_customToggleParchmentTile->setObjectName(QStringLiteral("customToggleTile"));
-    m_customModeToggle = m_customToggleParchmentTile->hitButton();
-    m_customModeToggle->setChecked(true);
-    m_defaultToggleParchmentTile = new WindowsStyleToggleToolTileView(
+        action(Command::customMode), true, {}, QStringLiteral("tag.fill"));
+    m_controls.customToggleTile->setObjectName(QStringLiteral("customToggleTile"));
+    m_controls.customModeToggle = m_controls.customToggleTile->hitButton();
+    m_controls.customModeToggle->setChecked(true);
+    m_controls.defaultToggleTile = new WindowsStyleToggleToolTileView(
         QStringLiteral("DEFAULT"),
         QStringLiteral("Load built-in default bookmarks (same as Default Bookmarks)."),
-        action(&MainWindowController::defaultModePressed), false, {}, QStringLiteral("tag"));
-    m_defaultToggleParchmentTile->setObjectName(QStringLiteral("defaultToggleTile"));
-    applyCustomToggleChrome();
-    toggles->addWidget(m_customToggleParchmentTile);
-    toggles->addWidget(m_defaultToggleParchmentTile);
+        action(Command::defaultMode), false, {}, QStringLiteral("tag"));
+    m_controls.defaultToggleTile->setObjectName(QStringLiteral("defaultToggleTile"));
+    toggles->addWidget(m_controls.customToggleTile);
+    toggles->addWidget(m_controls.defaultToggleTile);
     row->addLayout(toggles);
     row->addStretch(1);
     row->addWidget(buildSlotPanel(), 0, Qt::AlignTop);
     row->addStretch(1);
-    auto *listen = tile(QStringLiteral("Listen"), QStringLiteral("listen"),
-                        QStringLiteral("Identify the playing song through the microphone."),
-                        [this](QAbstractButton *) { m_listen->start(); });
-    m_listenButton = listen->hitButton();
-    m_listenButton->setObjectName(QStringLiteral("listenButton"));
+    auto *listen =
+        tile(QStringLiteral("Listen"), QStringLiteral("listen"),
+             QStringLiteral("Identify the playing song through the microphone."), action(Command::listen));
+    m_controls.listenButton = listen->hitButton();
+    m_controls.listenButton->setObjectName(QStringLiteral("listenButton"));
     row->addWidget(listen, 0, Qt::AlignTop);
     row->addWidget(tile(QStringLiteral("Bookmark\nWorkshop"), QStringLiteral("bookmark_workshop"),
                         QStringLiteral("Voziz Ivova Rudivada — browse PDFs in your library folder."),
-                        action(&MainWindowController::openBookmarkWorkshop)),
+                        action(Command::openWorkshop)),
                    0, Qt::AlignTop);
     row->addWidget(
         tile(QStringLiteral("Import Song Data\nvia"), QStringLiteral("import_metadata"),
              QStringLiteral("Choose columns and fetch metadata (bundled index, MusicBrainz, Discogs)."),
-             [this](QAbstractButton *) { m_autoTag->importSongData(); }),
+             action(Command::importSongData)),
         0, Qt::AlignTop);
     row->addWidget(tile(QStringLiteral("Auto\nPlaylist"), QStringLiteral("auto_playlist"),
                         QStringLiteral("Build a playlist from filters and heuristics."),
-                        action(&MainWindowController::openAutoPlaylist)),
+                        action(Command::openAutoPlaylist)),
                    0, Qt::AlignTop);
     row->addWidget(tile(QStringLiteral("Playlists"), QStringLiteral("playlists"),
-                        QStringLiteral("Open playlists window."),
-                        action(&MainWindowController::openPlaylists)),
+                        QStringLiteral("Open playlists window."), action(Command::openPlaylists)),
                    0, Qt::AlignTop);
 
     // Should the narrowest tiles still not fit (a large desktop font), the strip scrolls rather than
@@ -294,7 +305,7 @@ QWidget *MainWindowController::buildToolStrip()
     return scroller;
 }
 
-QWidget *MainWindowController::buildSlotPanel()
+QWidget *MainWindowView::buildSlotPanel()
 {
     auto *panel = LyrafoldLiquidChrome::makePanelLiquidView(10, true);
     panel->setFixedHeight(132);
@@ -311,24 +322,25 @@ QWidget *MainWindowController::buildSlotPanel()
         auto *tileView = new WindowsStyleSlotTileView(
             slot, slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot %1").arg(slot),
             QStringLiteral("Switch to slot %1").arg(slot),
-            [this](QAbstractButton *sender) { slotTileClicked(sender); }, slotImage);
+            [this](QAbstractButton *sender) { Q_EMIT slotTileClicked(TileView::tag(sender)); }, slotImage);
         tileView->setObjectName(QStringLiteral("slotTile%1").arg(slot));
         LyrafoldLanguageService::markDynamicText(tileView->numberField());
-        m_slotTileViews.append(tileView);
+        m_controls.slotTiles.append(tileView);
         grid->addWidget(tileView, slot / 3, slot % 3);
     }
     row->addLayout(grid);
-    row->addWidget(
-        new WindowsStyleToolTileView(
-            QStringLiteral("Merge"), LyrafoldUIAssets::image(QStringLiteral("merge_slots"), 64),
-            QStringLiteral("Merge other slots into the current slot."),
-            [this](QAbstractButton *) { m_context.libraryFlows().mergeSlotsIntoCurrent(*m_statusField); },
-            QString(), 106),
-        0, Qt::AlignVCenter);
+    row->addWidget(new WindowsStyleToolTileView(
+                       QStringLiteral("Merge"), LyrafoldUIAssets::image(QStringLiteral("merge_slots"), 64),
+                       QStringLiteral("Merge other slots into the current slot."),
+                       [this](QAbstractButton *) {
+                           m_context.libraryFlows().mergeSlotsIntoCurrent(*m_controls.statusField);
+                       },
+                       QString(), 106),
+                   0, Qt::AlignVCenter);
     return panel;
 }
 
-QWidget *MainWindowController::buildSearchPanel()
+QWidget *MainWindowView::buildSearchPanel()
 {
     auto *panel = LyrafoldLiquidChrome::makePanelLiquidView(14, true);
     panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
@@ -347,35 +359,39 @@ QWidget *MainWindowController::buildSearchPanel()
     row->setContentsMargins(10, 6, 10, 6);
     row->setSpacing(10);
 
-    m_searchField = new QLineEdit;
-    m_searchField->setObjectName(QStringLiteral("searchField"));
-    m_searchField->setPlaceholderText(QStringLiteral("Search by title, composer, genre, style…"));
-    m_searchField->setToolTip(QStringLiteral("Search by title or by composer, genre, style (Cole Porter)"));
-    m_searchField->setClearButtonEnabled(true);
-    m_searchField->addAction(LyrafoldUIAssets::systemSymbol(QStringLiteral("magnifyingglass")),
-                             QLineEdit::LeadingPosition);
-    m_searchField->setFont(systemFont(14));
-    PlaceholderFit::attach(m_searchField);
-    m_searchField->setMinimumHeight(30);
-    m_searchField->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    m_searchField->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid rgba(255,255,255,89); "
-                                                "border-radius: 4px; padding: 2px 4px; "
-                                                "background: rgba(0,0,0,64); color: white; }"));
-    connect(m_searchField, &QLineEdit::textEdited, this, [this] { searchChanged(); });
-    row->addWidget(m_searchField, 1);
+    m_controls.searchField = new QLineEdit;
+    m_controls.searchField->setObjectName(QStringLiteral("searchField"));
+    m_controls.searchField->setPlaceholderText(QStringLiteral("Search by title, composer, genre, style…"));
+    m_controls.searchField->setToolTip(
+        QStringLiteral("Search by title or by composer, genre, style (Cole Porter)"));
+    m_controls.searchField->setClearButtonEnabled(true);
+    m_controls.searchField->addAction(LyrafoldUIAssets::systemSymbol(QStringLiteral("magnifyingglass")),
+                                      QLineEdit::LeadingPosition);
+    m_controls.searchField->setFont(systemFont(14));
+    PlaceholderFit::attach(m_controls.searchField);
+    m_controls.searchField->setMinimumHeight(30);
+    m_controls.searchField->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_controls.searchField->setStyleSheet(
+        QStringLiteral("QLineEdit { border: 2px solid rgba(255,255,255,89); "
+                       "border-radius: 4px; padding: 2px 4px; "
+                       "background: rgba(0,0,0,64); color: white; }"));
+    connect(m_controls.searchField, &QLineEdit::textEdited, this,
+            [this] { Q_EMIT commandTriggered(Command::search); });
+    row->addWidget(m_controls.searchField, 1);
 
-    m_editModeButton = new QPushButton(QStringLiteral("Edit"));
-    m_editModeButton->setObjectName(QStringLiteral("editModeButton"));
-    m_editModeButton->setToolTip(
+    m_controls.editModeButton = new QPushButton(QStringLiteral("Edit"));
+    m_controls.editModeButton->setObjectName(QStringLiteral("editModeButton"));
+    m_controls.editModeButton->setToolTip(
         QStringLiteral("Toggle column edit mode. Then click a column header to edit that column."));
-    m_editModeButton->setFixedHeight(30);
-    // "Edit", or the column being edited: the window writes it (see applyLocalizedText()).
-    LyrafoldLanguageService::markDynamicOwnText(m_editModeButton);
-    connect(m_editModeButton, &QPushButton::clicked, this, [this] { toggleColumnEditMode(); });
-    row->addWidget(m_editModeButton);
+    m_controls.editModeButton->setFixedHeight(30);
+    // "Edit", or the column being edited: the window writes it.
+    LyrafoldLanguageService::markDynamicOwnText(m_controls.editModeButton);
+    connect(m_controls.editModeButton, &QPushButton::clicked, this,
+            [this] { Q_EMIT commandTriggered(Command::toggleEditMode); });
+    row->addWidget(m_controls.editModeButton);
 
     const auto selectionButton = [this, row](const QString &name, const QString &title,
-                                             const QString &toolTip, auto method) {
+                                             const QString &toolTip, Command command) {
         auto *button = new QPushButton(title);
         button->setObjectName(name);
         button->setToolTip(toolTip);
@@ -383,161 +399,113 @@ QWidget *MainWindowController::buildSearchPanel()
         // Titles with the selected count are written by the window, in English.
         LyrafoldLanguageService::markDynamicOwnText(button);
         configureSelectionActionButton(button, title, Qt::white, false);
-        connect(button, &QPushButton::clicked, this, [this, method] { (this->*method)(); });
+        connect(button, &QPushButton::clicked, this, [this, command] { Q_EMIT commandTriggered(command); });
         row->addWidget(button);
         return button;
     };
-    m_tagSelectedButton =
+    m_controls.tagSelectedButton =
         selectionButton(QStringLiteral("tagSelectedButton"), QStringLiteral("Tag selected"),
                         QStringLiteral("Auto-tag selected title rows with MusicBrainz-based metadata."),
-                        &MainWindowController::runAutoTagSelected);
-    m_deleteSelectedButton =
-        selectionButton(QStringLiteral("deleteSelectedButton"), QStringLiteral("Delete selected"),
-                        QStringLiteral("Delete selected title rows from the current slot."),
-                        &MainWindowController::deleteSelectedRows);
+                        Command::tagSelected);
+    m_controls.deleteSelectedButton = selectionButton(
+        QStringLiteral("deleteSelectedButton"), QStringLiteral("Delete selected"),
+        QStringLiteral("Delete selected title rows from the current slot."), Command::deleteSelected);
 
-    m_searchSpotifyButton =
+    m_controls.searchSpotifyButton =
         makeImageButton(QStringLiteral("spotify"), QStringLiteral("Search first result on Spotify"), 32, 28);
-    m_searchSpotifyButton->setObjectName(QStringLiteral("searchSpotifyButton"));
-    connect(m_searchSpotifyButton, &QToolButton::clicked, this, [this] { searchSpotifyFirstResult(); });
-    row->addWidget(m_searchSpotifyButton);
-    m_searchYoutubeButton =
+    m_controls.searchSpotifyButton->setObjectName(QStringLiteral("searchSpotifyButton"));
+    connect(m_controls.searchSpotifyButton, &QToolButton::clicked, this,
+            [this] { Q_EMIT commandTriggered(Command::searchSpotify); });
+    row->addWidget(m_controls.searchSpotifyButton);
+    m_controls.searchYoutubeButton =
         makeImageButton(QStringLiteral("youtube"), QStringLiteral("Search first result on YouTube"), 32, 28);
-    m_searchYoutubeButton->setObjectName(QStringLiteral("searchYoutubeButton"));
-    connect(m_searchYoutubeButton, &QToolButton::clicked, this, [this] { searchYoutubeFirstResult(); });
-    row->addWidget(m_searchYoutubeButton);
+    m_controls.searchYoutubeButton->setObjectName(QStringLiteral("searchYoutubeButton"));
+    connect(m_controls.searchYoutubeButton, &QToolButton::clicked, this,
+            [this] { Q_EMIT commandTriggered(Command::searchYoutube); });
+    row->addWidget(m_controls.searchYoutubeButton);
 
     const StudyModeService::Controls studyMode = StudyModeService::makeControls();
     studyMode.checkbox->setStyleSheet(QStringLiteral("QCheckBox { color: white; }"));
     row->addWidget(studyMode.checkbox);
     row->addWidget(studyMode.providerPopup);
 
-    m_searchResultsLabel = makeLabel(QStringLiteral("0 results"), 14, QFont::DemiBold, 0.6);
-    m_searchResultsLabel->setObjectName(QStringLiteral("searchResultsLabel"));
-    m_searchResultsLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_searchResultsLabel->setMinimumWidth(110);
-    LyrafoldLanguageService::markDynamicText(m_searchResultsLabel);
-    row->addWidget(m_searchResultsLabel);
+    m_controls.searchResultsLabel = makeLabel(QStringLiteral("0 results"), 14, QFont::DemiBold, 0.6);
+    m_controls.searchResultsLabel->setObjectName(QStringLiteral("searchResultsLabel"));
+    m_controls.searchResultsLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_controls.searchResultsLabel->setMinimumWidth(110);
+    LyrafoldLanguageService::markDynamicText(m_controls.searchResultsLabel);
+    row->addWidget(m_controls.searchResultsLabel);
 
     column->addWidget(box);
     return panel;
 }
 
-QWidget *MainWindowController::buildTablePanel()
+QWidget *MainWindowView::buildTablePanel()
 {
     auto *panel = LyrafoldLiquidChrome::makePanelLiquidView(12, true);
     panel->setMinimumHeight(tableMinimumHeight);
     auto *layout = new QVBoxLayout(panel);
     layout->setContentsMargins(1, 1, 1, 1);
 
-    m_tableView = new BookmarkTableView;
-    m_tableView->setObjectName(QStringLiteral("libraryTable"));
-    m_tableModel = new BookmarkTableModel(&m_session, this);
-    m_tableModel->setEditRule([this] { return m_isColumnEditModeEnabled && m_session.currentSlotId() != 0; });
-    m_tableModel->setCellEdited([this](int row, const QString &column, const QString &text) {
-        controlTextDidEndEditing(row, column, text);
-    });
-    m_tableView->setModel(m_tableModel);
-    auto *delegate = new BookmarkTableDelegate(m_tableView);
-    m_tableView->setItemDelegate(delegate);
-    m_tableView->setFrameShape(QFrame::NoFrame);
-    m_tableView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_tableView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_controls.tableView = new BookmarkTableView;
+    m_controls.tableView->setObjectName(QStringLiteral("libraryTable"));
+    m_controls.tableDelegate = new BookmarkTableDelegate(m_controls.tableView);
+    m_controls.tableView->setItemDelegate(m_controls.tableDelegate);
+    m_controls.tableView->setFrameShape(QFrame::NoFrame);
+    m_controls.tableView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_controls.tableView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     const QColor fill = LyrafoldTheme::tableHeaderFill();
-    m_tableView->setStyleSheet(
+    m_controls.tableView->setStyleSheet(
         QStringLiteral("QTableView { background: %1; gridline-color: rgba(255,255,255,46); "
                        "border: none; }")
             .arg(fill.name()));
-    m_tableView->setColumnBaseWidths({28, 36, 200, 88, 120, 52, 52, 52, 100, 72, 52, 180});
-    connect(m_tableView, &BookmarkTableView::headerClicked, this,
-            [this](int column) { tableHeaderClicked(BookmarkTableModel::columnIdentifier(column)); });
-    connect(m_tableView, &QTableView::doubleClicked, this, [this] { openPdfFromTableDoubleClick(); });
-    connect(m_tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &MainWindowController::tableViewSelectionDidChange);
-    connect(delegate, &BookmarkTableDelegate::rowButtonClicked, this, [this](const QString &column, int row) {
-        if (column == LibraryColumns::add)
-            addRowToPlaylistFromButton(row);
-        else
-            shareRowFromButton(row);
-    });
-    connect(delegate, &BookmarkTableDelegate::editingBegan, this,
-            [this](int row, const QString &column) { controlTextDidBeginEditing(row, column); });
-    connect(delegate, &BookmarkTableDelegate::editingEnded, this, [this] { cellEditingClosed(); });
-    m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_tableView, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &position) { showRowContextMenu(position); });
-    layout->addWidget(m_tableView);
-
-    m_hoverOverlay = m_tableView->hoverOverlay();
-    hoverLog(QStringLiteral("overlay added to tableView frame=") +
-             HoverLog::formatRect(m_hoverOverlay->geometry()));
-    setupPreviewHover();
+    m_controls.tableView->setColumnBaseWidths({28, 36, 200, 88, 120, 52, 52, 52, 100, 72, 52, 180});
+    layout->addWidget(m_controls.tableView);
     return panel;
 }
 
-void MainWindowController::setupPreviewHover()
-{
-    m_preview = new TablePagePreview(
-        m_tableView, [this](int row) -> const SongRecord * { return m_session.displayedBookmark(row); },
-        this);
-    connect(m_preview, &TablePagePreview::hoveredRowChanged, m_hoverOverlay,
-            &BookmarkHoverOverlay::setHoveredRow);
-    connect(m_preview, &TablePagePreview::previewRowChanged, m_hoverOverlay, [this](int row) {
-        if (m_hoverOverlay->previewHighlightRow() == row)
-            return;
-        m_hoverOverlay->setPreviewHighlightRow(row);
-        m_hoverOverlay->repaint();
-    });
-    // The row clicks, and Return as a click.
-    m_tableView->viewport()->installEventFilter(this);
-    RowReturnKey::install(m_tableView, [this](const QModelIndex &current) {
-        startRowAction(current.row(), BookmarkTableModel::columnIdentifier(current.column()));
-    });
-}
-
-QWidget *MainWindowController::buildStatusPanel()
+QWidget *MainWindowView::buildStatusPanel()
 {
     auto *panel = LyrafoldLiquidChrome::makePanelLiquidView(12, true);
     auto *row = new QHBoxLayout(panel);
     row->setContentsMargins(10, 6, 10, 6);
     row->setSpacing(10);
-    m_statusField = new StatusLine(QStringLiteral("statusField"));
-    m_statusField->setFont(systemFont(12, QFont::Normal));
-    m_statusField->showReady();
-    row->addWidget(m_statusField, 1);
+    m_controls.statusField = new StatusLine(QStringLiteral("statusField"));
+    m_controls.statusField->setFont(systemFont(12, QFont::Normal));
+    m_controls.statusField->showReady();
+    row->addWidget(m_controls.statusField, 1);
 
-    m_finishAddToPlaylistButton = new QPushButton(QStringLiteral("Done"));
-    m_finishAddToPlaylistButton->setObjectName(QStringLiteral("finishAddToPlaylistButton"));
-    m_finishAddToPlaylistButton->setToolTip(QStringLiteral("Finish adding titles and return to Playlists"));
-    m_finishAddToPlaylistButton->setStyleSheet(QStringLiteral("QPushButton { color: rgb(52,199,89); }"));
-    m_finishAddToPlaylistButton->hide();
-    connect(m_finishAddToPlaylistButton, &QPushButton::clicked, this, [this] { finishAddToPlaylistMode(); });
-    row->addWidget(m_finishAddToPlaylistButton);
+    m_controls.finishAddToPlaylistButton = new QPushButton(QStringLiteral("Done"));
+    m_controls.finishAddToPlaylistButton->setObjectName(QStringLiteral("finishAddToPlaylistButton"));
+    m_controls.finishAddToPlaylistButton->setToolTip(
+        QStringLiteral("Finish adding titles and return to Playlists"));
+    m_controls.finishAddToPlaylistButton->setStyleSheet(
+        QStringLiteral("QPushButton { color: rgb(52,199,89); }"));
+    m_controls.finishAddToPlaylistButton->hide();
+    connect(m_controls.finishAddToPlaylistButton, &QPushButton::clicked, this,
+            [this] { Q_EMIT commandTriggered(Command::finishAddToPlaylist); });
+    row->addWidget(m_controls.finishAddToPlaylistButton);
     return panel;
 }
 
-void MainWindowController::installAdvancedMenus()
+void MainWindowView::installMenus()
 {
-    QMenuBar *bar = menuBar();
-    using Method = void (MainWindowController::*)();
+    QMenuBar *bar = m_window.menuBar();
     const auto addItem = [this](QMenu *menu, const QString &title, auto act) {
         QAction *item = menu->addAction(title);
         item->setShortcut(QKeySequence());
         connect(item, &QAction::triggered, this, act);
     };
-    const auto call = [this](Method method) { return [this, method] { (this->*method)(); }; };
+    const auto call = [this](Command command) {
+        return [this, command] { Q_EMIT commandTriggered(command); };
+    };
     const auto flow = [this](void (LibraryFlowService::*method)(StatusSink &)) {
-        return [this, method] { (m_context.libraryFlows().*method)(*m_statusField); };
+        return [this, method] { (m_context.libraryFlows().*method)(*m_controls.statusField); };
     };
-    const auto metadata = [this](void (MetadataImportFlow::*method)()) {
-        return [this, method] { (m_metadataImports->*method)(); };
-    };
-
     auto *slotsMenu = new QMenu(QStringLiteral("Slots"), bar);
-    addItem(slotsMenu, QStringLiteral("Save Slot to Disk"), call(&MainWindowController::saveSlotNow));
-    addItem(slotsMenu, QStringLiteral("Reload Slot from Disk"), call(&MainWindowController::reloadSlotNow));
-    addItem(slotsMenu, QStringLiteral("Copy Slot to Another…"),
-            call(&MainWindowController::copySlotToAnother));
+    addItem(slotsMenu, QStringLiteral("Save Slot to Disk"), call(Command::saveSlot));
+    addItem(slotsMenu, QStringLiteral("Reload Slot from Disk"), call(Command::reloadSlot));
+    addItem(slotsMenu, QStringLiteral("Copy Slot to Another…"), call(Command::copySlot));
     addItem(slotsMenu, QStringLiteral("Merge Slots into Current…"),
             flow(&LibraryFlowService::mergeSlotsIntoCurrent));
     addItem(slotsMenu, QStringLiteral("Clear Current Slot…"), flow(&LibraryFlowService::clearCurrentSlot));
@@ -546,17 +514,15 @@ void MainWindowController::installAdvancedMenus()
             flow(&LibraryFlowService::newExtraction));
 
     auto *tools = new QMenu(QStringLiteral("Tools"), bar);
-    addItem(tools, QStringLiteral("Edit Metadata for Selected Row…"),
-            call(&MainWindowController::editSelectedMetadata));
-    addItem(tools, QStringLiteral("Import Metadata File (CSV / JSON)…"),
-            metadata(&MetadataImportFlow::importMetadata));
+    addItem(tools, QStringLiteral("Edit Metadata for Selected Row…"), call(Command::editMetadata));
+    addItem(tools, QStringLiteral("Import Metadata File (CSV / JSON)…"), call(Command::importMetadataFile));
     tools->addSeparator();
-    addItem(tools, QStringLiteral("Auto-Tag All Bookmarks…"), [this] { m_autoTag->tagAll(); });
-    addItem(tools, QStringLiteral("Auto-Tag Selected Rows"), call(&MainWindowController::runAutoTagSelected));
-    addItem(tools, QStringLiteral("Apply Bundled Metadata Only"),
-            metadata(&MetadataImportFlow::applyBundledMetadataToAll));
+    addItem(tools, QStringLiteral("Auto-Tag All Bookmarks…"), call(Command::autoTagAll));
+    addItem(tools, QStringLiteral("Auto-Tag Selected Rows"), call(Command::tagSelected));
+    addItem(tools, QStringLiteral("Apply Bundled Metadata Only"), call(Command::applyBundledMetadata));
     tools->addSeparator();
-    addItem(tools, QStringLiteral("Discogs API Token…"), [this] { m_settingsMenu->promptDiscogsToken(); });
+    addItem(tools, QStringLiteral("Discogs API Token…"),
+            [this] { m_controls.settingsMenu->promptDiscogsToken(); });
 
     // Right after the application menu, ahead of any menu that was already there.
     const QList<QAction *> existing = bar->actions();
