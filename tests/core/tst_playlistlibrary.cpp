@@ -11,6 +11,8 @@
 #include <QSaveFile>
 #include <QSignalSpy>
 
+using namespace std::chrono_literals;
+
 namespace {
 
 Playlist playlist(const QString &name, const BookmarkList &entries = {})
@@ -464,6 +466,7 @@ private Q_SLOTS:
         QVERIFY(PlaylistStore::savePlaylists({playlist(QStringLiteral("Set"), {songA, songB, songA}),
                                               playlist(QStringLiteral("set"), {songB})}));
         PlaylistLibrary library;
+        library.setOutsideChangeDelays(20ms, 1s);
         // The window shows the third title: the second item with songA's key.
         const PlaylistItemRef shown = PlaylistItemRef::at(library.playlists().at(0).items, 2);
         QCOMPARE(shown, (PlaylistItemRef{songA.id(), 1}));
@@ -552,9 +555,11 @@ private Q_SLOTS:
     {
         QVERIFY(PlaylistStore::savePlaylists({playlist(QStringLiteral("Gig"))}));
         PlaylistLibrary library;
+        library.setOutsideChangeDelays(20ms, 1s);
         QSignalSpy changes(&library, &PlaylistLibrary::playlistsChanged);
+        QSignalSpy lookedAt(&library, &PlaylistLibrary::fileLookedAt);
         library.addToPlaylist(QStringLiteral("Gig"), songA);
-        QTest::qWait(600);
+        QVERIFY(lookedAt.wait());
         QCOMPARE(changes.count(), 1);
 
         QSaveFile other(library.path());

@@ -111,9 +111,9 @@ private:
 };
 
 // Another program's change is looked at once it has settled.
-constexpr int outsideChangeDelayMs = 250;
+constexpr std::chrono::milliseconds outsideChangeDelay{250};
 // A changed file that does not decode is read again once it stayed the same this long.
-constexpr int stableDelayMs = 1000;
+constexpr std::chrono::milliseconds stableDelay{1000};
 // How long a write waits for another Lyrafold's write of the same file.
 constexpr int lockWaitMs = 10000;
 
@@ -190,10 +190,10 @@ PlaylistLibrary::PlaylistLibrary(const QString &path, QObject *parent)
         }
     }
     m_outsideChangeTimer.setSingleShot(true);
-    m_outsideChangeTimer.setInterval(outsideChangeDelayMs);
+    m_outsideChangeTimer.setInterval(outsideChangeDelay);
     connect(&m_outsideChangeTimer, &QTimer::timeout, this, &PlaylistLibrary::checkForOutsideChange);
     m_stableTimer.setSingleShot(true);
-    m_stableTimer.setInterval(stableDelayMs);
+    m_stableTimer.setInterval(stableDelay);
     connect(&m_stableTimer, &QTimer::timeout, this, [this] { readOutsideVersion(true); });
     watchFile();
 }
@@ -647,7 +647,14 @@ void PlaylistLibrary::readOutsideVersion(bool setAsideWhenStable)
                 takeOutsideVersion(*read);
             else if (!m_pending.isEmpty())
                 save();
+            Q_EMIT fileLookedAt();
         });
+}
+
+void PlaylistLibrary::setOutsideChangeDelays(std::chrono::milliseconds read, std::chrono::milliseconds stable)
+{
+    m_outsideChangeTimer.setInterval(read);
+    m_stableTimer.setInterval(stable);
 }
 
 void PlaylistLibrary::rebase(QList<Playlist> list, const StateFile::FileVersion &version)

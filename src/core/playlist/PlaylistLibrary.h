@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -158,8 +159,15 @@ public:
     // The same for every item.
     qsizetype syncAllItems(const BookmarkLookup &lookup);
 
+    // How long after the file was seen to change it is read (a quarter of a second), and how long a
+    // changed file that does not decode must stay the same before it is set aside (a second). Tests
+    // shorten them.
+    void setOutsideChangeDelays(std::chrono::milliseconds read, std::chrono::milliseconds stable);
+
 Q_SIGNALS:
     void playlistsChanged(const PlaylistChange &change);
+    // The file was read after it was seen to change, whatever that found (tests wait for it).
+    void fileLookedAt();
     // A background write of the file failed; the file keeps what it held before.
     void saveFailed(const QString &path, const QString &reason);
 
