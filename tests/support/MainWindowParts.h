@@ -1,13 +1,18 @@
 #pragma once
 
+#include "ui/mainwindow/BookmarkTableDelegate.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
+#include "ui/mainwindow/LibraryTableController.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 
 // The main window's controls as the tests reach them: by object name.
 namespace MainWindowParts {
@@ -28,6 +33,46 @@ inline BookmarkTableView *tableView(const QObject &window)
 inline BookmarkTableModel *tableModel(const QObject &window)
 {
     return static_cast<BookmarkTableModel *>(tableView(window)->model());
+}
+
+inline BookmarkTableDelegate *delegate(const QObject &window)
+{
+    return static_cast<BookmarkTableDelegate *>(tableView(window)->itemDelegate());
+}
+
+inline LibraryTableController *table(const QObject &window)
+{
+    return child<LibraryTableController>(window, QStringLiteral("libraryTableController"));
+}
+
+// The rows selected in the table, in their order.
+inline QList<int> selectedRows(const QObject &window)
+{
+    QList<int> rows;
+    for (const QModelIndex &index : tableView(window)->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+// Picks the item of the row's context menu, as a right click on the row opens it.
+inline void chooseFromRowMenu(const QObject &window, int row, const QString &item)
+{
+    QTimer::singleShot(0, [item] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            qFatal("no row menu");
+        for (QAction *action : menu->actions()) {
+            if (action->text() == item) {
+                menu->close();
+                action->trigger();
+                return;
+            }
+        }
+        qFatal("no item %s", qPrintable(item));
+    });
+    BookmarkTableView *view = tableView(window);
+    Q_EMIT view->customContextMenuRequested(view->visualRect(tableModel(window)->index(row, 2)).center());
 }
 
 inline QLabel *statusField(const QObject &window)

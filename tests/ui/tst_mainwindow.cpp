@@ -367,9 +367,9 @@ private Q_SLOTS:
         QCOMPARE(child<QLabel>(window, QStringLiteral("tipsLabel"))->text().replace(QChar(0xFF0B), '+'),
                  in("Tips: press ＋ to add to playlist • hover to preview • click once to open page"));
 
-        window.toggleColumnEditMode();
+        edit->click();
         QCOMPARE(edit->text(), "Editing: Bookmark Title");
-        window.toggleColumnEditMode();
+        edit->click();
         QCOMPARE(edit->text(), in("Edit"));
     }
 
@@ -394,7 +394,8 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(slot, songs("/b/A.pdf", 2), QString()));
         AppContext context;
         MainWindowController window(context);
-        window.setColumnEditModeEnabled(editMode);
+        if (editMode)
+            button(window, "editModeButton")->click();
         QStringList open;
         for (int column = 0; column < 12; ++column) {
             if (tableModel(window)->flags(tableModel(window)->index(1, column)) & Qt::ItemIsEditable)
@@ -420,21 +421,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("editButton");
         QTest::addColumn<QString>("sorted");
-        QTest::newRow("Add neither sorts nor edits") << true << 0 << "Ready"
-                                                     << "Edit"
-                                                     << "";
-        QTest::newRow("Share neither sorts nor edits") << true << 1 << "Ready"
-                                                       << "Edit"
-                                                       << "";
-        QTest::newRow("Genre sorts") << false << 3 << "Ready"
+        // "-": the status stays as it was.
+        const QString title = QStringLiteral("Editing: Bookmark Title");
+        QTest::newRow("Add neither sorts nor edits") << true << 0 << "-" << title << "";
+        QTest::newRow("Share neither sorts nor edits") << true << 1 << "-" << title << "";
+        QTest::newRow("Genre sorts") << false << 3 << "-"
                                      << "Edit"
                                      << "Genre";
         QTest::newRow("Genre in edit mode") << true << 3 << "Edit mode column: Genre"
                                             << "Editing: Genre"
                                             << "Genre";
-        QTest::newRow("Page in edit mode only sorts") << true << 6 << "Ready"
-                                                      << "Edit"
-                                                      << "Page";
+        QTest::newRow("Page in edit mode only sorts") << true << 6 << "-" << title << "Page";
     }
 
     void headerClicks()
@@ -447,10 +444,11 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(0, songs("/b/A.pdf", 3), QString()));
         AppContext context;
         MainWindowController window(context);
-        window.setColumnEditModeEnabled(editMode);
-        window.setStatus(QStringLiteral("Ready"));
+        if (editMode)
+            button(window, "editModeButton")->click();
+        const QString before = ::status(window);
         Q_EMIT tableView(window)->horizontalHeader()->sectionClicked(column);
-        QCOMPARE(::status(window), status);
+        QCOMPARE(::status(window), status == QLatin1String("-") ? before : status);
         QCOMPARE(button(window, "editModeButton")->text(), editButton);
         QCOMPARE(context.library().sortColumn().value_or(QString()), sorted);
     }
@@ -485,10 +483,9 @@ private Q_SLOTS:
 
         BookmarkList reversed(rows.crbegin(), rows.crend());
         context.library().setFilteredBookmarks(reversed);
-        window.reloadTable(MainWindowController::SelectionAfterReload::keepSongs);
-        QCOMPARE(window.selectedDisplayRows(), (QList<int>{2, 3}));
-        QCOMPARE(context.library().uniqueAllBookmarksIndices(window.selectedDisplayRows()),
-                 (QList<qsizetype>{2, 1}));
+        table(window)->reload(LibraryTableController::SelectionAfterReload::keepSongs);
+        QCOMPARE(selectedRows(window), (QList<int>{2, 3}));
+        QCOMPARE(context.library().uniqueAllBookmarksIndices(selectedRows(window)), (QList<qsizetype>{2, 1}));
         QCOMPARE(button(window, "deleteSelectedButton")->text(), "Delete 2 selected");
     }
 

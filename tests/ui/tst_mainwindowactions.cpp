@@ -105,7 +105,7 @@ QStringList shownTitles(OpenWindow &window)
 QStringList selectedTitles(OpenWindow &window)
 {
     QStringList titles;
-    for (int row : window.selectedDisplayRows())
+    for (int row : selectedRows(window))
         titles.append(window.library().filteredBookmarks().at(row).title);
     return titles;
 }
@@ -183,7 +183,7 @@ private Q_SLOTS:
     {
         auto window = windowOn(
             1, {Fixtures::bookmark("/b/A.pdf", 1, "A"), Fixtures::bookmark("/b/A.pdf", 2, "B")}, true);
-        window->setColumnEditModeEnabled(true);
+        button(*window, "editModeButton")->click();
         const QModelIndex genre = tableModel(*window)->index(0, 3);
         tableView(*window)->edit(genre);
         QVERIFY(preview(*window)->isSuspended());
@@ -193,7 +193,7 @@ private Q_SLOTS:
 
         tableView(*window)->edit(genre);
         QVERIFY(preview(*window)->isSuspended());
-        window->reloadTable(); // a search pass landing closes the field
+        table(*window)->reload(LibraryTableController::SelectionAfterReload::clear); // a new library
         QTRY_VERIFY(!preview(*window)->isSuspended());
     }
 
@@ -224,7 +224,7 @@ private Q_SLOTS:
             TestHarness::settleWorkers();
             QTRY_COMPARE(shownTitles(*window).size(), 3);
         }
-        window->setColumnEditModeEnabled(true);
+        button(*window, "editModeButton")->click();
         QWidget *viewport = tableView(*window)->viewport();
         const auto genreOf = [&](int row) { return window->library().filteredBookmarks().at(row).genre; };
         const auto clickGenre = [&](int row) {
@@ -410,7 +410,7 @@ private Q_SLOTS:
                 ModalAnswer::press(dialog, QStringLiteral("Create"));
             }
         });
-        window->addRowToPlaylistFromButton(0);
+        Q_EMIT delegate(*window)->rowButtonClicked(LibraryColumns::add, 0);
         QFETCH(QString, status);
         QCOMPARE(statusField(*window)->text(), status == QLatin1String("-") ? before : status);
         QStringList holding;
@@ -488,7 +488,7 @@ private Q_SLOTS:
         window->updateFilteredList(QStringLiteral("blue"));
         QTRY_COMPARE(window->library().filteredBookmarks().size(), 2);
 
-        window->contextOpenPdf(0);
+        chooseFromRowMenu(*window, 0, QStringLiteral("Open"));
         QCOMPARE(window->library().allBookmarks().at(0).pdfFilePath, books() + "/moved/Book.pdf");
         QCOMPARE(window->library().filteredBookmarks().at(0).pdfFilePath, books() + "/moved/Book.pdf");
         QTest::qWait(300);
@@ -496,7 +496,10 @@ private Q_SLOTS:
         QCOMPARE(SlotStore::loadSlot(2).at(0).pdfFilePath, books() + "/moved/Book.pdf");
 
         ModalAnswer answer(QStringLiteral("OK"));
-        window->openPdf(rows.at(2));
+        searchField(*window)->clear();
+        window->updateFilteredList(QString());
+        QTRY_COMPARE(shownTitles(*window).size(), 3);
+        chooseFromRowMenu(*window, 2, QStringLiteral("Open"));
         QCOMPARE(answer.messages, QStringList{"File not found"});
         QCOMPARE(answer.informativeTexts, QStringList{"/gone/Other.pdf"});
     }
@@ -524,7 +527,7 @@ private Q_SLOTS:
 
         {
             ModalAnswer answer(QStringLiteral("Delete"));
-            window->deleteSelectedRows();
+            button(*window, "deleteSelectedButton")->click();
             QCOMPARE(answer.messages, QStringList{"Delete 2 selected bookmarks?"});
             QVERIFY(answer.informativeTexts.at(0).startsWith(
                 "This removes the selected row(s) from the current slot."));
@@ -533,21 +536,21 @@ private Q_SLOTS:
         QCOMPARE(statusField(*window)->text(), "Deleted 2 selected bookmark(s).");
         QCOMPARE(window->library().allBookmarks().size(), 2);
         QVERIFY(!QFileInfo::exists(imported));
-        QVERIFY(window->selectedDisplayRows().isEmpty());
+        QVERIFY(selectedRows(*window).isEmpty());
         QCOMPARE(searchField(*window)->text(), "blue");
         QTRY_COMPARE(searchResultsLabel(*window)->text(), "1 results");
 
         // Nothing selected; the Default slot.
         {
             ModalAnswer answer(QStringLiteral("OK"));
-            window->deleteSelectedRows();
+            button(*window, "deleteSelectedButton")->click();
             QCOMPARE(answer.messages, QStringList{"No rows selected"});
         }
         window.reset();
         auto defaults = windowOn(0, rows);
         selectRows(*defaults, {0});
         ModalAnswer answer(QStringLiteral("OK"));
-        defaults->deleteSelectedRows();
+        button(*defaults, "deleteSelectedButton")->click();
         QCOMPARE(answer.informativeTexts,
                  QStringList{"You cannot delete bookmarks in Default. Switch to Slot 1-5."});
         QCOMPARE(defaults->library().allBookmarks().size(), 4);
@@ -584,7 +587,7 @@ private Q_SLOTS:
         selectRows(*window, pick);
 
         ModalAnswer answer(QStringLiteral("Delete"));
-        window->deleteSelectedRows();
+        button(*window, "deleteSelectedButton")->click();
         QCOMPARE(answer.informativeTexts,
                  QStringList{"This removes the selected row(s) from the current slot.\n\n" + titles});
         QCOMPARE(window->library().allBookmarks().size(), rows.size() - selected);
@@ -610,7 +613,7 @@ private Q_SLOTS:
                 edit->genreField()->setText(QStringLiteral(" Jazz "));
                 edit->accept();
             });
-            window->editSelectedMetadata();
+            table(*window)->editSelectedMetadata();
         }
         QCOMPARE(shown, (QStringList{"1945", "4.5"}));
         QCOMPARE(statusField(*window)->text(), "Metadata updated for 2 matching title(s)");
@@ -626,7 +629,7 @@ private Q_SLOTS:
                 dialog->reject();
             }
         });
-        window->editSelectedMetadata();
+        table(*window)->editSelectedMetadata();
         QTRY_COMPARE(window->library().allBookmarks().at(0).rating, std::optional(4.5));
         QCOMPARE(window->library().allBookmarks().at(0).genre, "Jazz");
     }

@@ -150,14 +150,14 @@ private Q_SLOTS:
         tableView(*window)->selectRow(0);
         const auto answer = answerColumnsWithOk();
         const QHash<QString, std::function<void()>> actions{
-            {"tagSelected", [&] { window->runAutoTagSelected(); }},
+            {"tagSelected", [&] { button(*window, "tagSelectedButton")->click(); }},
             {"tagAll", [&] { window->autoTag().tagAll(); }},
             {"bundledOnly", [&] { window->metadataImports().applyBundledMetadataToAll(); }},
             {"importMetadata", [&] { window->metadataImports().importMetadata(); }},
             {"importBookmarks", [&] { window->flows().importBookmarksFromJSONPanel(window->sink()); }},
             {"importSongData", [&] { window->autoTag().importSongData(); }},
-            {"tagThisRow", [&] { window->contextTagThisRow(0); }},
-            {"default", [&] { window->defaultModePressed(); }},
+            {"tagThisRow", [&] { chooseFromRowMenu(*window, 0, QStringLiteral("Auto-tag this row")); }},
+            {"default", [&] { QTest::mouseClick(toggleTile(*window, "defaultToggleTile"), Qt::LeftButton); }},
         };
         actions.value(action)();
         if (!refusedWith.isEmpty()) {

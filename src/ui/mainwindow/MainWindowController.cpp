@@ -62,13 +62,12 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
     m_ui = m_view->controls();
     connect(m_view, &MainWindowView::commandTriggered, this, &MainWindowController::runCommand);
     connect(m_view, &MainWindowView::slotTileClicked, this, &MainWindowController::switchToSlot);
-    setupTable();
+    setupFlows();
     applyCustomToggleChrome();
     applyLocalizedText();
     centralWidget()->layout()->activate();
     connectOwners();
     setupLibraryFlows();
-    setupFlows();
 
     m_session.restoreActiveSlot();
     showCurrentSlotTile();
@@ -89,11 +88,12 @@ MainWindowController::~MainWindowController()
     delete m_playlistsWindowController.data();
     delete m_workshopWindowController.data();
     delete m_customFilesWindowController.data();
-    // A run still going ends its batch now, while the window that hears of the change is whole.
+    // A run still going ends its batch now, while the window that hears of the change is whole; after
+    // it the window hears no more of the library. The table's viewport still sends events while the
+    // window's children are torn down: the table must not pass them on to a window half gone.
     delete m_autoTag;
-    // The table's viewport still sends events while the window's children are torn down; the preview
-    // must not pass them on to a window that is already half gone.
-    delete std::exchange(m_preview, nullptr);
+    disconnect(&m_session, nullptr, this, nullptr);
+    delete m_table;
 }
 
 void MainWindowController::connectOwners()
@@ -123,8 +123,8 @@ void MainWindowController::connectOwners()
     connect(&m_session, &LibrarySession::saveFailed, this, reportFailedSave);
     connect(&m_context.playlists(), &PlaylistLibrary::saveFailed, this, reportFailedSave);
     connect(&m_session, &LibrarySession::filteredBookmarksChanged, this, [this] {
-        showSortOrder();
-        reloadTable(SelectionAfterReload::keepSongs);
+        m_table->showSortOrder();
+        m_table->reload(SelectionAfterReload::keepSongs);
         refreshSearchResultCount();
     });
     // Whoever changed the rows, the search runs again over them; a new library is shown by whoever
@@ -142,7 +142,14 @@ void MainWindowController::setupFlows()
     m_metadataImports = new MetadataImportFlow(m_context, *m_ui.statusField, this);
     m_autoTag = new AutoTagFlow(m_context, *m_ui.statusField, this);
     connect(m_autoTag, &AutoTagFlow::reloadPoint, this,
-            [this] { reloadTable(SelectionAfterReload::keepSongs); });
+            [this] { m_table->reload(SelectionAfterReload::keepSongs); });
+    m_table = new LibraryTableController(m_context, m_view->controls(), *m_autoTag, this);
+    connect(m_table, &LibraryTableController::addToPlaylistClicked, this,
+            &MainWindowController::addToTargetPlaylist);
+    connect(m_table, &LibraryTableController::metadataCellEdited, this,
+            &MainWindowController::customModeToggled);
+    connect(m_table, &LibraryTableController::rowsDeleted, this,
+            &MainWindowController::refreshSearchResultCount);
     m_listen = new ListenFlow(*m_ui.statusField, this);
     // The whole tile, so that it looks off and takes no presses.
     connect(m_listen, &ListenFlow::runningChanged, this,
@@ -153,54 +160,6 @@ void MainWindowController::setupFlows()
     });
     connect(m_listen, &ListenFlow::tokenRequested, m_ui.settingsMenu,
             &MainSettingsMenu::promptRecognitionToken);
-}
-
-void MainWindowController::setupTable()
-{
-    m_tableModel = new BookmarkTableModel(&m_session, this);
-    m_tableModel->setEditRule([this] { return m_isColumnEditModeEnabled && m_session.currentSlotId() != 0; });
-    m_tableModel->setCellEdited([this](int row, const QString &column, const QString &text) {
-        controlTextDidEndEditing(row, column, text);
-    });
-    m_ui.tableView->setModel(m_tableModel);
-    connect(m_ui.tableView, &BookmarkTableView::headerClicked, this,
-            [this](int column) { tableHeaderClicked(BookmarkTableModel::columnIdentifier(column)); });
-    connect(m_ui.tableView, &QTableView::doubleClicked, this, [this] { openPdfFromTableDoubleClick(); });
-    connect(m_ui.tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &MainWindowController::tableViewSelectionDidChange);
-    connect(m_ui.tableDelegate, &BookmarkTableDelegate::rowButtonClicked, this,
-            [this](const QString &column, int row) {
-                if (column == LibraryColumns::add)
-                    addRowToPlaylistFromButton(row);
-                else
-                    shareRowFromButton(row);
-            });
-    connect(m_ui.tableDelegate, &BookmarkTableDelegate::editingBegan, this,
-            [this](int row, const QString &column) { controlTextDidBeginEditing(row, column); });
-    connect(m_ui.tableDelegate, &BookmarkTableDelegate::editingEnded, this, [this] { cellEditingClosed(); });
-    m_ui.tableView->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_ui.tableView, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &position) { showRowContextMenu(position); });
-
-    m_hoverOverlay = m_ui.tableView->hoverOverlay();
-    hoverLog(QStringLiteral("overlay added to tableView frame=") +
-             HoverLog::formatRect(m_hoverOverlay->geometry()));
-    m_preview = new TablePagePreview(
-        m_ui.tableView, [this](int row) -> const SongRecord * { return m_session.displayedBookmark(row); },
-        this);
-    connect(m_preview, &TablePagePreview::hoveredRowChanged, m_hoverOverlay,
-            &BookmarkHoverOverlay::setHoveredRow);
-    connect(m_preview, &TablePagePreview::previewRowChanged, m_hoverOverlay, [this](int row) {
-        if (m_hoverOverlay->previewHighlightRow() == row)
-            return;
-        m_hoverOverlay->setPreviewHighlightRow(row);
-        m_hoverOverlay->repaint();
-    });
-    // The row clicks, and Return as a click.
-    m_ui.tableView->viewport()->installEventFilter(this);
-    RowReturnKey::install(m_ui.tableView, [this](const QModelIndex &current) {
-        startRowAction(current.row(), BookmarkTableModel::columnIdentifier(current.column()));
-    });
 }
 
 void MainWindowController::runCommand(MainWindowView::Command command)
@@ -230,11 +189,11 @@ void MainWindowController::runCommand(MainWindowView::Command command)
     case Command::search:
         return searchChanged();
     case Command::toggleEditMode:
-        return toggleColumnEditMode();
+        return m_table->toggleColumnEditMode();
     case Command::tagSelected:
-        return runAutoTagSelected();
+        return m_table->tagSelectedRows();
     case Command::deleteSelected:
-        return deleteSelectedRows();
+        return m_table->deleteSelectedRows();
     case Command::searchSpotify:
         return openWebSearchForFirstRow(false);
     case Command::searchYoutube:
@@ -248,7 +207,7 @@ void MainWindowController::runCommand(MainWindowView::Command command)
     case Command::copySlot:
         return copySlotToAnother();
     case Command::editMetadata:
-        return editSelectedMetadata();
+        return m_table->editSelectedMetadata();
     case Command::importMetadataFile:
         return m_metadataImports->importMetadata();
     case Command::autoTagAll:
@@ -256,11 +215,6 @@ void MainWindowController::runCommand(MainWindowView::Command command)
     case Command::applyBundledMetadata:
         return m_metadataImports->applyBundledMetadataToAll();
     }
-}
-
-const QSet<QString> &MainWindowController::editableColumns()
-{
-    return LibraryColumns::editableColumns();
 }
 
 void MainWindowController::setStatus(const QString &text)
@@ -273,10 +227,8 @@ void MainWindowController::setStatus(const QString &text)
 void MainWindowController::applyLocalizedText()
 {
     LyrafoldLanguageService::applyToOpenWindows();
-    if (m_tableModel)
-        m_tableModel->retranslateHeaders();
-    if (m_ui.editModeButton && !m_isColumnEditModeEnabled)
-        m_ui.editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
+    if (m_table)
+        m_table->retranslate();
     if (m_ui.tipsLabel)
         m_ui.tipsLabel->setText(MainWindowView::tipsText(m_ui.tipsLabel->font()));
     if (m_ui.statusField)
@@ -296,16 +248,6 @@ void MainWindowController::applyCustomToggleChrome()
     }
 }
 
-bool MainWindowController::eventFilter(QObject *watched, QEvent *event)
-{
-    // Only presses on the rows themselves: an open cell field or another control takes its own.
-    if (m_ui.tableView && watched == m_ui.tableView->viewport() &&
-        event->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
-        handleTableClick(static_cast<QMouseEvent *>(event));
-    return QMainWindow::eventFilter(watched, event);
-}
-
 // ---- The current slot
 
 void MainWindowController::saveCurrentSlot()
@@ -319,7 +261,7 @@ void MainWindowController::loadCurrentSlot()
     showSelectedFolder();
     if (result.source == LibrarySlots::LoadSource::nothing)
         return;
-    reloadTable(SelectionAfterReload::clear);
+    m_table->reload(SelectionAfterReload::clear);
     refreshSearchResultCount();
     setStatus(result.statusText);
 }
@@ -349,7 +291,7 @@ void MainWindowController::switchToSlot(qint64 slot)
     if (!status)
         return;
     showCurrentSlotTile();
-    reloadTable(SelectionAfterReload::clear);
+    m_table->reload(SelectionAfterReload::clear);
     if (m_ui.searchField)
         m_ui.searchField->clear();
     refreshSearchResultCount();
@@ -373,70 +315,11 @@ void MainWindowController::refreshSearchResultCount()
         m_ui.searchResultsLabel->setText(QString::number(m_session.filteredCount()) + word);
     }
     syncSearchWebButtonsEnabled();
-    syncSelectedRowsButtonsEnabled();
+    if (m_table)
+        m_table->syncSelectedRowsButtonsEnabled();
 }
 
 // ---- The table
-
-void MainWindowController::reloadTable(SelectionAfterReload selection)
-{
-    if (!m_tableModel)
-        return;
-    if (selection == SelectionAfterReload::keepSongs) {
-        // The keys were taken when the rows were selected: the rows themselves may be gone already.
-        // The same rows shown again keep an open cell field (a cell edit just applied, say).
-        const QSet<QString> keys = m_selectedKeys;
-        m_tableModel->refresh();
-        selectRowsWithIdentityKeys(keys);
-    } else {
-        m_tableModel->reload();
-    }
-    tableViewSelectionDidChange();
-}
-
-void MainWindowController::tableViewSelectionDidChange()
-{
-    m_selectedKeys.clear();
-    for (int row : selectedDisplayRows()) {
-        if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
-            m_selectedKeys.insert(entry->id());
-    }
-    syncSelectedRowsButtonsEnabled();
-    if (m_ui.tableView)
-        m_ui.tableView->viewport()->update();
-}
-
-QList<int> MainWindowController::selectedDisplayRows() const
-{
-    QList<int> rows;
-    if (!m_ui.tableView || !m_ui.tableView->selectionModel())
-        return rows;
-    for (const QModelIndex &index : m_ui.tableView->selectionModel()->selectedRows())
-        rows.append(index.row());
-    std::sort(rows.begin(), rows.end());
-    return rows;
-}
-
-void MainWindowController::selectRowsWithIdentityKeys(const QSet<QString> &keys)
-{
-    if (!m_ui.tableView || !m_tableModel)
-        return;
-    QItemSelection selection;
-    const int lastColumn = m_tableModel->columnCount() - 1;
-    const int rows = m_session.displayedRowCount();
-    int runStart = -1;
-    // Consecutive rows go in as one range: a selection of thousands of rows stays cheap.
-    for (int row = 0; row <= rows; ++row) {
-        const bool selected = row < rows && keys.contains(m_session.displayedBookmark(row)->id());
-        if (selected && runStart < 0)
-            runStart = row;
-        if (!selected && runStart >= 0) {
-            selection.select(m_tableModel->index(runStart, 0), m_tableModel->index(row - 1, lastColumn));
-            runStart = -1;
-        }
-    }
-    m_ui.tableView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-}
 
 void MainWindowController::syncSearchWebButtonsEnabled()
 {
@@ -445,37 +328,6 @@ void MainWindowController::syncSearchWebButtonsEnabled()
         m_ui.searchSpotifyButton->setEnabled(anyRow);
     if (m_ui.searchYoutubeButton)
         m_ui.searchYoutubeButton->setEnabled(anyRow);
-}
-
-void MainWindowController::syncSelectedRowsButtonsEnabled()
-{
-    const qsizetype count = m_session.uniqueAllBookmarksIndices(selectedDisplayRows()).size();
-    const bool active = count > 0 && m_session.currentSlotId() != 0;
-    const QString tagTitle =
-        count > 0 ? QStringLiteral("Tag %1 selected").arg(count) : QStringLiteral("Tag selected");
-    const QString deleteTitle =
-        count > 0 ? QStringLiteral("Delete %1 selected").arg(count) : QStringLiteral("Delete selected");
-    MainWindowView::configureSelectionActionButton(m_ui.tagSelectedButton, tagTitle, Qt::white, active);
-    MainWindowView::configureSelectionActionButton(m_ui.deleteSelectedButton, deleteTitle, Qt::white, active);
-}
-
-void MainWindowController::tableHeaderClicked(const QString &column)
-{
-    if (column == LibraryColumns::add || column == LibraryColumns::share)
-        return;
-    sortFilteredByColumn(column);
-    if (!m_isColumnEditModeEnabled || !editableColumns().contains(column))
-        return;
-    if (m_ui.editModeButton)
-        m_ui.editModeButton->setText(QStringLiteral("Editing: ") + column);
-    setStatus(QStringLiteral("Edit mode column: ") + column);
-    reloadTable(SelectionAfterReload::keepSongs);
-}
-
-void MainWindowController::setColumnEditModeEnabled(bool enabled)
-{
-    m_isColumnEditModeEnabled = enabled;
-    reloadTable(SelectionAfterReload::keepSongs);
 }
 
 // ---- The windows and flows of the tool strip, the menus and the row buttons. Each opener is one line:
@@ -506,49 +358,4 @@ void MainWindowController::openAutoPlaylist()
             setStatus(
                 QStringLiteral("Saved auto-playlist \"%1\" (%2 titles)").arg(name, QString::number(count)));
         });
-}
-
-void MainWindowController::addRowToPlaylistFromButton(int row)
-{
-    if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
-        addToPlaylist(*entry);
-}
-
-void MainWindowController::addToPlaylist(const BookmarkEntry &entry)
-{
-    using Kind = AddToPlaylistDialogs::Result::Kind;
-    // A copy: the dialogs run an event loop in which the rows may change.
-    const AddToPlaylistDialogs::Result result =
-        AddToPlaylistDialogs::addToPlaylist(alertParent(), m_context.playlists(), BookmarkEntry(entry));
-    switch (result.kind) {
-    case Kind::added:
-        setStatus(QStringLiteral("Added to playlist: ") + result.playlistName);
-        break;
-    case Kind::alreadyThere:
-        setStatus(QStringLiteral("Already in playlist: ") + result.playlistName);
-        break;
-    case Kind::created:
-        setStatus(QStringLiteral("Created playlist \"%1\" and added bookmark.").arg(result.playlistName));
-        break;
-    case Kind::cancelled:
-    case Kind::nameTaken:
-        break;
-    }
-}
-
-void MainWindowController::shareRowFromButton(int row)
-{
-    const BookmarkEntry *entry = m_session.displayedBookmark(row);
-    if (!entry)
-        return;
-    // The row's button is drawn, not a widget: the popup points at a stand-in over its cell.
-    if (!m_rowShareAnchor) {
-        m_rowShareAnchor = new QWidget(m_ui.tableView->viewport());
-        m_rowShareAnchor->setObjectName(QStringLiteral("rowShareAnchor"));
-        m_rowShareAnchor->setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-    m_rowShareAnchor->setGeometry(m_ui.tableView->visualRect(
-        m_tableModel->index(row, BookmarkTableModel::columnOf(LibraryColumns::share))));
-    m_rowShareAnchor->show();
-    TitleShareFlow::start(this, m_rowShareAnchor, BookmarkEntry(*entry), std::nullopt);
 }

@@ -92,8 +92,8 @@ void MainWindowController::showReplacedLibrary()
     const bool keepSearch = m_context.libraryFlows().extraction().isBusy();
     if (m_ui.searchField && !keepSearch)
         m_ui.searchField->clear();
-    showSortOrder();
-    reloadTable(SelectionAfterReload::clear);
+    m_table->showSortOrder();
+    m_table->reload(SelectionAfterReload::clear);
     refreshSearchResultCount();
     if (keepSearch)
         searchChanged();

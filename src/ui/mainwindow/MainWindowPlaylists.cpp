@@ -15,6 +15,7 @@
 
 #include <QFileInfo>
 #include <QPushButton>
+#include <QUrl>
 #include <QVariantAnimation>
 
 namespace {
@@ -49,6 +50,7 @@ void MainWindowController::playlistsWindowClosed()
 void MainWindowController::enterAddToPlaylistMode(const QVariantMap &userInfo)
 {
     const QVariant name = userInfo.value(NotificationBus::playlistNameKey);
+    m_table->setAddToPlaylistMode(name.typeId() == QMetaType::QString);
     if (name.typeId() != QMetaType::QString) {
         m_addToPlaylistTargetName.reset();
         return;
@@ -61,6 +63,17 @@ void MainWindowController::enterAddToPlaylistMode(const QVariantMap &userInfo)
     show();
     raise();
     activateWindow();
+}
+
+void MainWindowController::addToTargetPlaylist(const BookmarkEntry &entry)
+{
+    if (!m_addToPlaylistTargetName)
+        return;
+    m_context.playlists().addToPlaylist(*m_addToPlaylistTargetName, entry);
+    setStatus(QStringLiteral("Added \"%1\" to \"%2\". Click another title or press Done.")
+                  .arg(entry.title, *m_addToPlaylistTargetName));
+    m_ui.finishAddToPlaylistButton->show();
+    startFinishAddToPlaylistPulse();
 }
 
 void MainWindowController::startFinishAddToPlaylistPulse()
@@ -86,6 +99,7 @@ void MainWindowController::startFinishAddToPlaylistPulse()
 void MainWindowController::endAddToPlaylistMode()
 {
     m_addToPlaylistTargetName.reset();
+    m_table->setAddToPlaylistMode(false);
     if (QPushButton *button = m_ui.finishAddToPlaylistButton) {
         delete button->findChild<QVariantAnimation *>(donePulseName);
         button->setStyleSheet(doneStyle.arg(1));
