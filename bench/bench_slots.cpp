@@ -31,7 +31,7 @@ struct StoredSlots {
         SlotStore::saveSlot(3, Fixtures::realisticLibrary(slotRows, 3),
                             QStringLiteral("/home/musician/Three"));
         PlaylistStore::savePlaylists(Fixtures::playlistsOf(first, 500, 40));
-        SlotMeta meta;
+        SlotMeta meta = SlotStore::loadMeta().value_or(SlotMeta{});
         meta.activeSlot = 1;
         SlotStore::saveMeta(meta);
     }
@@ -169,7 +169,8 @@ void BM_ExtractionPrompt(benchmark::State &state)
     for (auto _ : state) {
         qsizetype count = -1;
         const Measure m =
-            measure([&] { count = librarySlots.slotBookmarkCount(2); }, [&] { return count >= 0; });
+            measure([&] { librarySlots.withSlotCount(2, &session, [&](qsizetype n) { count = n; }); },
+                    [&] { return count >= 0; });
         ui += m.uiMs;
         wall += m.wallMs;
         state.SetIterationTime(m.uiMs / 1e3);

@@ -128,6 +128,31 @@ private Q_SLOTS:
         const SlotStore::SlotContents stored = SlotStore::loadSlotContents(destination);
         QCOMPARE(stored.bookmarks, songs("A.pdf", {1, 2}) + songs("B.pdf", {5}));
         QCOMPARE(stored.selectedFolder, "/books");
+        QCOMPARE(session.librarySlots.knownSlotCount(destination), 3);
+    }
+
+    // Another slot's count is known without reading it once the slot was written; one the metadata
+    // lacks (an older file) is counted on a worker and kept.
+    void countsOtherSlots_data()
+    {
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("stored with the file") << true;
+        QTest::newRow("missing") << false;
+    }
+
+    void countsOtherSlots()
+    {
+        QFETCH(bool, stored);
+        Session session(1, songs("A.pdf", {1}));
+        QVERIFY(SlotStore::saveSlot(2, songs("B.pdf", {1, 2}), QString()));
+        if (!stored)
+            writeMeta(1);
+        QCOMPARE(session.librarySlots.knownSlotCount(2).has_value(), stored);
+        qsizetype count = -1;
+        session.librarySlots.withSlotCount(2, &session.library, [&](qsizetype n) { count = n; });
+        QTRY_COMPARE(count, 2);
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(session.librarySlots.knownSlotCount(2), 2);
     }
 
     // Sources are taken once each, in ascending order, whatever was typed; a song the slot holds (by
@@ -215,9 +240,10 @@ private Q_SLOTS:
         BookmarkList rows;
         for (int i = 1; i <= count; ++i)
             rows += songs("A.pdf", {i});
-        // Another slot's count comes from its file, the current one's from the library.
-        QVERIFY(SlotStore::saveSlot(slot, rows, QString()));
+        // Another slot's count is the one stored when its file was written, the current one's the
+        // library's.
         Session session(5, {});
+        QVERIFY(SlotStore::saveSlot(slot, rows, QString()));
         const SlotClearPlan plan = session.librarySlots.planClearSlot(slot);
         QCOMPARE(plan.message(), message);
         QCOMPARE(plan.informativeText(), informative);

@@ -59,6 +59,12 @@ private Q_SLOTS:
             << QByteArray(R"({"slotNames":{"2":"X"}})") << qint64(2) << "Slot 2";
         QTest::newRow("undecodable file: name not a string")
             << QByteArray(R"({"activeSlot":1,"slotNames":{"2":5}})") << qint64(2) << "Slot 2";
+        QTest::newRow("with the slots' counts")
+            << QByteArray(R"({"activeSlot":1,"slotNames":{"2":"X"},"slotCounts":{"2":4}})") << qint64(2)
+            << "X";
+        QTest::newRow("undecodable file: negative count")
+            << QByteArray(R"({"activeSlot":1,"slotNames":{"2":"X"},"slotCounts":{"2":-4}})") << qint64(2)
+            << "Slot 2";
     }
 
     void slotNames()

@@ -48,7 +48,7 @@ QMap<QString, QByteArray> profile(File damaged)
     const BookmarkList library = Fixtures::realisticLibrary(30);
     QList<Playlist> playlists{{QStringLiteral("Friday"), {PlaylistItem::fromBookmark(library[3])}}};
     QMap<QString, QByteArray> files{
-        {pathOf(File::meta), R"({"activeSlot":2,"slotNames":{"2":"Gigs"}})"},
+        {pathOf(File::meta), R"({"activeSlot":2,"slotNames":{"2":"Gigs"},"slotCounts":{"1":10,"2":10}})"},
         {SlotStore::slotFilePath(1), bookmarkList(library.mid(0, 10))},
         {pathOf(File::activeSlot), bookmarkList(library.mid(10, 10))},
         {pathOf(File::cache), bookmarkList(library.mid(20, 10))},

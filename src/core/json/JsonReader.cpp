@@ -352,12 +352,25 @@ std::optional<od::object> ObjectReader::requiredObject(std::string_view key)
     od::value value;
     if (!require(key, value))
         return std::nullopt;
+    return objectAt(value, key);
+}
+
+std::optional<od::object> ObjectReader::objectAt(od::value &value, std::string_view key)
+{
     od::object object;
     if (value.get_object().get(object) != simdjson::SUCCESS) {
         m_status.fail(pathOf(key), QStringLiteral("expected an object"));
         return std::nullopt;
     }
     return object;
+}
+
+std::optional<od::object> ObjectReader::optionalObject(std::string_view key)
+{
+    od::value value;
+    if (!ok() || find(key, value) != Presence::Present)
+        return std::nullopt;
+    return objectAt(value, key);
 }
 
 void ObjectReader::optional(std::string_view key, QString &out)

@@ -108,6 +108,8 @@ public:
     void optional(std::string_view key, std::optional<double> &out);
     // An array of strings; any other value fails.
     void optional(std::string_view key, std::optional<QStringList> &out);
+    // An object; any other value fails.
+    std::optional<od::object> optionalObject(std::string_view key);
 
     // Takes a number when there is one and otherwise leaves out as it is; never fails the document.
     void lenient(std::string_view key, std::optional<double> &out);
@@ -116,6 +118,7 @@ private:
     enum class Presence { Missing, Null, Present, Broken };
     Presence find(std::string_view key, od::value &value);
     bool require(std::string_view key, od::value &value);
+    std::optional<od::object> objectAt(od::value &value, std::string_view key);
     template <typename T> bool convert(od::value &value, T &out, std::string_view key);
     void convertPooled(od::value &value, QString &out, TextPool &pool, std::string_view key);
     template <typename T> void readOptional(std::string_view key, std::optional<T> &out);

@@ -251,7 +251,7 @@ void LibrarySession::replaceLibrary(Replacement replacement)
         if (replacement.saveLeftSlot)
             saveCurrentSlot();
         m_currentSlotId = replacement.slot;
-        writeMetaInBackground(replacement.slot);
+        writeMetaInBackground(replacement.slot, {{replacement.slot, replacement.rows.size()}});
     }
     if (replacement.folder)
         m_selectedFolder = *replacement.folder;
@@ -281,7 +281,7 @@ void LibrarySession::saveCurrentSlot()
         SlotStore::slotFilePath(m_currentSlotId),
         [snapshot, folder] { return SlotStore::encodeSlot(snapshot.toList(), folder); },
         saveFailureReporter());
-    writeMetaInBackground(SlotStore::clampSlot(m_currentSlotId));
+    writeMetaInBackground(SlotStore::clampSlot(m_currentSlotId), {{m_currentSlotId, m_rows.size()}});
     StateFile::writeInBackground(
         AppPaths::bookmarkCachePath(),
         [snapshot, folder] { return CacheService::encode(snapshot.toList(), folder); },
@@ -300,12 +300,20 @@ void LibrarySession::syncAllPlaylistItems()
     syncPlaylists(everything);
 }
 
-void LibrarySession::writeMetaInBackground(qint64 activeSlot)
+void LibrarySession::recordSlotCount(qint64 slot, qsizetype count)
+{
+    writeMetaInBackground(SlotStore::clampSlot(m_currentSlotId), {{slot, count}});
+}
+
+void LibrarySession::writeMetaInBackground(qint64 activeSlot, const QMap<qint64, qint64> &counts)
 {
     SlotMeta meta;
     meta.activeSlot = activeSlot;
-    if (const std::optional<SlotMeta> stored = SlotStore::loadMeta())
+    if (const std::optional<SlotMeta> stored = SlotStore::loadMeta()) {
         meta.slotNames = stored->slotNames;
+        meta.slotCounts = stored->slotCounts;
+    }
+    meta.slotCounts.insert(counts);
     const QByteArray bytes = SlotStore::encodeMeta(meta);
     StateFile::writeInBackground(
         SlotStore::metaFilePath(), [bytes]() -> std::optional<QByteArray> { return bytes; },

@@ -182,6 +182,9 @@ public:
     // Writes the current slot, the slot metadata (active slot, stored names kept) and the bookmark
     // cache. Returns at once; a failure arrives later through saveFailed().
     void saveCurrentSlot();
+    // Stores how many bookmarks the slot's file holds in the slot metadata, in the background (every
+    // save of the current slot stores its own).
+    void recordSlotCount(qint64 slot, qsizetype count);
     // Returns once every state file write has finished; the application calls it before it quits.
     static void waitForPendingSaves();
     // For background writes of the library's files: reports a failed one through saveFailed().
@@ -323,7 +326,8 @@ private:
     void prepareIndexes();
     void startFullSearchPass(const SearchQuery &query, qint64 generation);
 
-    void writeMetaInBackground(qint64 activeSlot);
+    // Keeps the stored names and counts; counts replaces those of its slots.
+    void writeMetaInBackground(qint64 activeSlot, const QMap<qint64, qint64> &counts);
     const QHash<QString, qsizetype> &positionsByKey() const;
 
     PlaylistLibrary &m_playlists;

@@ -10,6 +10,7 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QPointer>
 
 #include <algorithm>
 
@@ -195,10 +196,33 @@ BookmarkList LibrarySlots::slotBookmarks(qint64 slot) const
     return slot == m_session.currentSlotId() ? m_session.allBookmarks().toList() : SlotStore::loadSlot(slot);
 }
 
-qsizetype LibrarySlots::slotBookmarkCount(qint64 slot) const
+std::optional<qsizetype> LibrarySlots::knownSlotCount(qint64 slot) const
 {
-    return slot == m_session.currentSlotId() ? m_session.allBookmarks().size()
-                                             : SlotStore::loadSlot(slot).size();
+    if (slot == m_session.currentSlotId())
+        return m_session.allBookmarks().size();
+    return SlotStore::storedSlotCount(slot);
+}
+
+std::function<qsizetype()> LibrarySlots::slotCounter(qint64 slot) const
+{
+    if (const std::optional<qsizetype> known = knownSlotCount(slot))
+        return [count = *known] { return count; };
+    return [slot] { return SlotStore::loadSlot(slot).size(); };
+}
+
+void LibrarySlots::withSlotCount(qint64 slot, QObject *context, std::function<void(qsizetype)> done)
+{
+    if (const std::optional<qsizetype> known = knownSlotCount(slot)) {
+        done(*known);
+        return;
+    }
+    Hop::run(this, slotCounter(slot), [this, slot, context = QPointer(context), done](qsizetype count) {
+        // A write of the slot since then stored the count it wrote.
+        if (slot != m_session.currentSlotId() && !SlotStore::storedSlotCount(slot))
+            m_session.recordSlotCount(slot, count);
+        if (context)
+            done(count);
+    });
 }
 
 QString LibrarySlots::saveSlotNow()
@@ -231,6 +255,7 @@ std::optional<QString> LibrarySlots::copyCurrentSlotTo(qint64 destination)
         SlotStore::slotFilePath(destination),
         [snapshot, folder] { return SlotStore::encodeSlot(snapshot.toList(), folder); },
         m_session.saveFailureReporter());
+    m_session.recordSlotCount(destination, snapshot.size());
     return QStringLiteral("Copied %1 to %2")
         .arg(SlotStore::slotName(current), SlotStore::slotName(destination));
 }
@@ -267,9 +292,11 @@ std::optional<QString> LibrarySlots::mergeSlotsIntoCurrent(const QList<qint64> &
         .arg(SlotStore::slotName(current));
 }
 
-SlotClearPlan LibrarySlots::planClearSlot(qint64 slot) const
+SlotClearPlan LibrarySlots::planClearSlot(qint64 slot, std::optional<qsizetype> count) const
 {
-    return {slot, SlotStore::slotName(slot), slotBookmarkCount(slot), m_session.libraryVersion()};
+    if (!count)
+        count = knownSlotCount(slot);
+    return {slot, SlotStore::slotName(slot), count.value_or(0), m_session.libraryVersion()};
 }
 
 std::optional<QString> LibrarySlots::clearCurrentSlot(const SlotClearPlan &plan)
@@ -377,15 +404,18 @@ bool LibrarySlots::editStoredSlot(qint64 slot, StoredRowsEdit edit,
                 outcome->changed = edit(contents.bookmarks);
             if (outcome->changed == 0)
                 return std::nullopt;
+            outcome->count = contents.bookmarks.size();
             return SlotStore::encodeSlot(contents.bookmarks, contents.selectedFolder);
         },
-        [this, back, outcome, done = std::move(done)](const QString &path, bool written,
-                                                      const QString &error) {
-            back.post([this, outcome, done, path, written, error] {
+        [this, back, slot, outcome, done = std::move(done)](const QString &path, bool written,
+                                                            const QString &error) {
+            back.post([this, slot, outcome, done, path, written, error] {
                 StoredSlotEdit result = *outcome;
                 if (result.changed > 0) {
                     result.written = written;
-                    if (!written) {
+                    if (written) {
+                        m_session.recordSlotCount(slot, result.count);
+                    } else {
                         result.error = error;
                         Q_EMIT m_session.saveFailed(path, error);
                     }

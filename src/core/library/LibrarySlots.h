@@ -89,7 +89,14 @@ public:
 
     // The rows of a slot as they are now: the library for the current slot, else the slot's file.
     BookmarkList slotBookmarks(qint64 slot) const;
-    qsizetype slotBookmarkCount(qint64 slot) const;
+    // A slot's bookmark count without reading the slot: the library's for the current slot, else the
+    // count stored when the slot's file was last written; nothing when none was stored.
+    std::optional<qsizetype> knownSlotCount(qint64 slot) const;
+    // Gives the count: the known one, or (run on a worker) the rows of the slot's file counted.
+    std::function<qsizetype()> slotCounter(qint64 slot) const;
+    // Calls done(count) on the UI thread: at once when the count is known, else once a worker counted
+    // the slot's file (the count is stored then). Never when context is gone by then.
+    void withSlotCount(qint64 slot, QObject *context, std::function<void(qsizetype count)> done);
 
     // ---- Slot commands (the "Slots" menu, extraction, imports, the workshop). Each returns the
     // status text to show; a write that fails later arrives through the session's saveFailed().
@@ -108,7 +115,8 @@ public:
 
     // Emptying a slot: the plan names it and its count, for the question; the act checks that the
     // library has not changed since.
-    SlotClearPlan planClearSlot(qint64 slot) const;
+    // The count is the slot's known one unless the caller counted it.
+    SlotClearPlan planClearSlot(qint64 slot, std::optional<qsizetype> count = std::nullopt) const;
     // Empties the current slot (not Default) and drops its name; the playlists keep their items.
     // "<name> cleared", or nothing when the plan is not the current slot's or the library changed.
     std::optional<QString> clearCurrentSlot(const SlotClearPlan &plan);
@@ -142,7 +150,8 @@ public:
         bool read = false; // the slot held bookmarks
         qsizetype changed = 0;
         bool written = false;
-        QString error; // why a change was not written
+        QString error;       // why a change was not written
+        qsizetype count = 0; // the rows written
     };
     using StoredRowsEdit = std::function<qsizetype(BookmarkList &rows)>;
     // Changes the rows stored in slot, which must not be the current one (false otherwise): on the

@@ -12,6 +12,33 @@
 
 namespace {
 
+// Calls read(slot, value, path) for each member of an object keyed by slot number; false when a key is
+// no number or read fails.
+template <typename Read>
+bool readSlotKeyed(json::od::object &object, json::DecodeStatus &status, const QString &field, Read read)
+{
+    static const QRegularExpression decimal(QStringLiteral("^[+-]?[0-9]+$"));
+    for (auto member : object) {
+        std::string_view key;
+        if (const auto code = member.unescaped_key().get(key); code != simdjson::SUCCESS) {
+            status.fail(field, code);
+            return false;
+        }
+        const QString keyText = QString::fromUtf8(key.data(), qsizetype(key.size()));
+        bool ok = false;
+        const qint64 slot = keyText.toLongLong(&ok);
+        if (!ok || !decimal.match(keyText).hasMatch()) {
+            status.fail(field, QStringLiteral("key is not a slot number: ") + keyText);
+            return false;
+        }
+        json::od::value value;
+        const QString path = field + QLatin1Char('.') + keyText;
+        if (!json::element(member.value(), value, status, path, -1) || !read(slot, value, path))
+            return false;
+    }
+    return true;
+}
+
 Result<SlotMeta> decodeMetaJson(const QByteArray &bytes)
 {
     json::DecodeStatus status;
@@ -25,31 +52,45 @@ Result<SlotMeta> decodeMetaJson(const QByteArray &bytes)
     auto names = in.requiredObject("slotNames");
     if (!status.ok())
         return Result<SlotMeta>::failure(status.error());
-    static const QRegularExpression decimal(QStringLiteral("^[+-]?[0-9]+$"));
-    for (auto field : *names) {
-        std::string_view key;
-        if (const auto code = field.unescaped_key().get(key); code != simdjson::SUCCESS) {
-            status.fail(QStringLiteral("slotNames"), code);
-            break;
+    const bool namesRead = readSlotKeyed(*names, status, QStringLiteral("slotNames"),
+                                         [&](qint64 slot, json::od::value &value, const QString &path) {
+                                             QString name;
+                                             if (!json::readString(value, name, status, path))
+                                                 return false;
+                                             meta.slotNames.insert(slot, name);
+                                             return true;
+                                         });
+    // Files written before the counts were kept have none.
+    if (namesRead) {
+        if (auto counts = in.optionalObject("slotCounts")) {
+            readSlotKeyed(*counts, status, QStringLiteral("slotCounts"),
+                          [&](qint64 slot, json::od::value &value, const QString &path) {
+                              qint64 count = 0;
+                              if (!json::readInteger(value, count, status, path))
+                                  return false;
+                              if (count < 0) {
+                                  status.fail(path, QStringLiteral("negative count"));
+                                  return false;
+                              }
+                              meta.slotCounts.insert(slot, count);
+                              return true;
+                          });
         }
-        const QString keyText = QString::fromUtf8(key.data(), qsizetype(key.size()));
-        bool ok = false;
-        const qint64 slot = keyText.toLongLong(&ok);
-        if (!ok || !decimal.match(keyText).hasMatch()) {
-            status.fail(QStringLiteral("slotNames"), QStringLiteral("key is not a slot number: ") + keyText);
-            break;
-        }
-        QString name;
-        json::od::value value;
-        const QString path = QStringLiteral("slotNames.") + keyText;
-        if (!json::element(field.value(), value, status, path, -1) ||
-            !json::readString(value, name, status, path))
-            break;
-        meta.slotNames.insert(slot, name);
     }
     if (!document.finish(status))
         return Result<SlotMeta>::failure(status.error());
     return meta;
+}
+
+template <typename Value> void writeSlotKeyed(json::JsonWriter &w, const QMap<qint64, Value> &values)
+{
+    w.beginObject();
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        const QByteArray key = QByteArray::number(it.key());
+        w.key(std::string_view(key.constData(), size_t(key.size())));
+        w.value(it.value());
+    }
+    w.endObject();
 }
 
 QByteArray encodeMetaJson(const SlotMeta &meta)
@@ -59,13 +100,11 @@ QByteArray encodeMetaJson(const SlotMeta &meta)
     w.key("activeSlot");
     w.value(meta.activeSlot);
     w.key("slotNames");
-    w.beginObject();
-    for (auto it = meta.slotNames.cbegin(); it != meta.slotNames.cend(); ++it) {
-        const QByteArray key = QByteArray::number(it.key());
-        w.key(std::string_view(key.constData(), size_t(key.size())));
-        w.value(it.value());
+    writeSlotKeyed(w, meta.slotNames);
+    if (!meta.slotCounts.isEmpty()) {
+        w.key("slotCounts");
+        writeSlotKeyed(w, meta.slotCounts);
     }
-    w.endObject();
     w.endObject();
     return w.take();
 }
@@ -213,7 +252,23 @@ SlotContents loadSlotContents(qint64 slot)
 bool saveSlot(qint64 slot, const BookmarkList &bookmarks, const QString &selectedFolder)
 {
     const auto bytes = encodeSlot(bookmarks, selectedFolder);
-    return bytes && StateFile::write(slotFilePath(slot), *bytes);
+    if (!bytes || !StateFile::write(slotFilePath(slot), *bytes))
+        return false;
+    SlotMeta meta = loadMeta().value_or(SlotMeta{});
+    meta.slotCounts.insert(slot, bookmarks.size());
+    saveMeta(meta);
+    return true;
+}
+
+std::optional<qsizetype> storedSlotCount(qint64 slot)
+{
+    const std::optional<SlotMeta> meta = loadMeta();
+    if (!meta)
+        return std::nullopt;
+    const auto found = meta->slotCounts.constFind(slot);
+    if (found == meta->slotCounts.cend())
+        return std::nullopt;
+    return qsizetype(*found);
 }
 
 std::optional<QByteArray> encodeSlot(const BookmarkList &bookmarks, const QString &selectedFolder)

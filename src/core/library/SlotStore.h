@@ -8,10 +8,13 @@
 
 #include <optional>
 
-// The active slot and the user's names for the slots ("slots_meta.json").
+// The active slot, the user's names for the slots and how many bookmarks each slot file held when it
+// was last written ("slots_meta.json"). A count is a hint for questions asked before a slot is read:
+// the rows of the file win.
 struct SlotMeta {
     qint64 activeSlot = 0;
     QMap<qint64, QString> slotNames;
+    QMap<qint64, qint64> slotCounts = {};
 
     friend bool operator==(const SlotMeta &, const SlotMeta &) = default;
 };
@@ -56,7 +59,10 @@ struct SlotContents {
 };
 SlotContents loadSlotContents(qint64 slot);
 
+// Writes the slot file and its count in the metadata.
 bool saveSlot(qint64 slot, const BookmarkList &bookmarks, const QString &selectedFolder);
+// The count the metadata holds for the slot; nothing when it holds none.
+std::optional<qsizetype> storedSlotCount(qint64 slot);
 // The bytes saveSlot() writes, stamped with the time of the call. Safe on any thread.
 std::optional<QByteArray> encodeSlot(const BookmarkList &bookmarks, const QString &selectedFolder);
 

@@ -82,16 +82,23 @@ void BookmarkExtractionFlow::extract(const QString &folder, bool askBookSelectio
     Q_EMIT progressChanged(0, 0);
     Q_EMIT cancellable(true);
     const quint64 generation = ++m_generation;
+    // The slot's count, for the question before a full run replaces its songs, is worked out with the
+    // walk when nobody stored it.
     Hop::run(
-        this, [folder, reader = m_folderReader] { return FolderFileIndex::listPdfs(folder, reader); },
-        [this, generation, folder, choice = *choice, askBookSelection](FolderFileIndex::PdfListing listing) {
+        this,
+        [folder, reader = m_folderReader, count = m_slots.slotCounter(choice->slot)] {
+            return std::pair(FolderFileIndex::listPdfs(folder, reader), count());
+        },
+        [this, generation, folder, choice = *choice,
+         askBookSelection](std::pair<FolderFileIndex::PdfListing, qsizetype> walk) {
             if (generation == m_generation)
-                walked(folder, choice.slot, choice.slotName, askBookSelection, listing);
+                walked(folder, choice.slot, choice.slotName, askBookSelection, walk.first, walk.second);
         });
 }
 
 void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QString &slotName,
-                                    bool askBookSelection, const FolderFileIndex::PdfListing &listing)
+                                    bool askBookSelection, const FolderFileIndex::PdfListing &listing,
+                                    qsizetype slotCount)
 {
     Q_EMIT cancellable(false);
     if (listing.paths.isEmpty()) {
@@ -114,8 +121,11 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
         pdfs = *chosen;
     }
     const bool partial = pdfs.size() < listing.paths.size();
-    if (!partial && m_slots.slotBookmarkCount(slot) > 0 &&
-        !SlotClearing::confirmRebuild(m_window, m_slots.planClearSlot(slot))) {
+    // The current slot's count is the library's own, which edits made meanwhile may have changed.
+    if (slot == m_session.currentSlotId())
+        slotCount = m_session.allBookmarks().size();
+    if (!partial && slotCount > 0 &&
+        !SlotClearing::confirmRebuild(m_window, m_slots.planClearSlot(slot, slotCount))) {
         Q_EMIT statusChanged(QString());
         setBusy(false);
         return;

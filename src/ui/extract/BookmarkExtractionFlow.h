@@ -54,7 +54,7 @@ private:
     void chooseFolderAndExtract();
     void extract(const QString &folder, bool askBookSelection);
     void walked(const QString &folder, qint64 slot, const QString &slotName, bool askBookSelection,
-                const FolderFileIndex::PdfListing &listing);
+                const FolderFileIndex::PdfListing &listing, qsizetype slotCount);
     void setBusy(bool busy);
 
     LibrarySlots &m_slots;

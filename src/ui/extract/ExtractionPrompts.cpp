@@ -17,7 +17,7 @@
 
 namespace ExtractionPrompts {
 
-std::optional<SlotChoice> promptSlotForExtraction(QWidget *parent, const LibrarySlots &librarySlots,
+std::optional<SlotChoice> promptSlotForExtraction(QWidget *parent, LibrarySlots &librarySlots,
                                                   bool replacesSlot)
 {
     LyrafoldFormAlert alert(parent, QStringLiteral("extractionSlotPrompt"),
@@ -45,18 +45,21 @@ std::optional<SlotChoice> promptSlotForExtraction(QWidget *parent, const Library
     column->addWidget(name);
     alert.setAccessory(accessory);
 
-    // The slot's bookmarks are named before the user commits to it.
+    // The slot's bookmarks are named before the user commits to it. A count nobody stored yet comes
+    // from a worker, for the slot still chosen when it arrives.
     const auto describe = [&] {
         const qint64 slot = slotBox->currentData().toLongLong();
-        const qsizetype count = librarySlots.slotBookmarkCount(slot);
-        QString text;
-        if (count > 0) {
-            text = QStringLiteral("Slot %1 holds %2 bookmark(s).").arg(slot).arg(count);
+        note->clear();
+        note->hide();
+        librarySlots.withSlotCount(slot, &alert, [slotBox, note, slot, replacesSlot](qsizetype count) {
+            if (count <= 0 || slotBox->currentData().toLongLong() != slot)
+                return;
+            QString text = QStringLiteral("Slot %1 holds %2 bookmark(s).").arg(slot).arg(count);
             if (replacesSlot)
                 text += QStringLiteral(" A full extraction replaces them.");
-        }
-        note->setText(text);
-        note->setVisible(!text.isEmpty());
+            note->setText(text);
+            note->show();
+        });
     };
     QObject::connect(slotBox, &QComboBox::currentIndexChanged, &alert, describe);
     describe();

@@ -18,7 +18,7 @@ struct SlotChoice {
 
 // Slots 1 to 5 (the current one preselected, slot 1 for Default) and a name for the slot. Says how many
 // bookmarks the chosen slot holds, and that a full extraction replaces them when replacesSlot is set.
-std::optional<SlotChoice> promptSlotForExtraction(QWidget *parent, const LibrarySlots &librarySlots,
+std::optional<SlotChoice> promptSlotForExtraction(QWidget *parent, LibrarySlots &librarySlots,
                                                   bool replacesSlot);
 
 // Extract with the library folder set and bookmarks in the slot.
