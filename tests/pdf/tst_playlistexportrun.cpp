@@ -2,13 +2,13 @@
 
 #include "TestHarness.h"
 
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
-#include <atomic>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -17,7 +17,8 @@ using Format = PlaylistExportFormat;
 struct Recorder {
     QStringList calls;
     QString folder;
-    std::atomic<bool> holdPdf{false}; // the PDF builder waits until it is cancelled
+    bool holdPdf = false; // the PDF builder waits for pdfReleased
+    QSemaphore pdfReleased;
 };
 
 // Builders that log their calls and write a small file each (the images: a folder with a hidden file).
@@ -33,8 +34,8 @@ PlaylistExportBuilders recordingBuilders(const std::shared_ptr<Recorder> &record
                                     BuildProgress *progress) {
         recorder->calls << QStringLiteral("pdf %1 %2 links=%3").arg(name).arg(items.size()).arg(links);
         progress->reportTitles(1, 2);
-        while (recorder->holdPdf && !progress->isCancelled())
-            QThread::msleep(2);
+        if (recorder->holdPdf)
+            std::ignore = recorder->pdfReleased.tryAcquire(1, 30000); // bounded, should the test fail first
         if (progress->isCancelled())
             return ExportResult::failed(ExportResult::Failure::cancelled);
         return made(QStringLiteral("Set.pdf"));
@@ -179,6 +180,7 @@ void PlaylistExportRunTest::cancelStopsTheRun()
     QTRY_COMPARE(titles.size(), 1);
     QVERIFY(run.isRunning());
     run.cancel();
+    recorder->pdfReleased.release();
     QVERIFY(finished.wait());
 
     QCOMPARE(steps.size(), 1);

@@ -12,22 +12,23 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QVBoxLayout>
 
-#include <atomic>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 namespace {
 
 struct Fakes {
     QString folder;
     bool fail = false;
-    std::atomic<bool> holdPdf{false};
+    bool holdPdf = false; // the PDF builder waits for pdfReleased
+    QSemaphore pdfReleased;
 };
 
 // Builders that write small files into the fakes' folder, or fail as a missing book does.
@@ -43,8 +44,8 @@ PlaylistExportBuilders fakeBuilders(const std::shared_ptr<Fakes> &fakes)
     PlaylistExportBuilders builders;
     builders.pdf = [fakes, made](const QList<PlaylistItem> &, const QString &, bool,
                                  BuildProgress *progress) {
-        while (fakes->holdPdf && !progress->isCancelled())
-            QThread::msleep(2);
+        if (fakes->holdPdf)
+            std::ignore = fakes->pdfReleased.tryAcquire(1, 30000); // bounded, should the test fail first
         if (progress->isCancelled())
             return ExportResult::failed(ExportResult::Failure::cancelled);
         return made(QStringLiteral("Set.pdf"));
@@ -345,6 +346,7 @@ void PlaylistShareFlowTest::cancelDuringBuild()
              nullptr);
 
     progress->findChild<QPushButton *>(QStringLiteral("exportProgressCancel"))->click();
+    fakes->pdfReleased.release();
     QVERIFY(finished.wait());
     QVERIFY(status.isEmpty());
     QVERIFY(!window.widget.findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
