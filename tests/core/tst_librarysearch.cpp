@@ -8,6 +8,8 @@
 
 #include <QSignalSpy>
 
+#include <numeric>
+
 namespace {
 
 // A bookmark in a book whose file name holds none of the test words.
@@ -211,10 +213,14 @@ private Q_SLOTS:
         LibrarySort::sortBookmarks(sorted, column, ascending);
         QCOMPARE(titles(sorted), expected);
         // The order that a prepared library gives is the same.
-        sorted = library;
-        SortRanks ranks = LibrarySort::sortRanksOf(LibraryRows(library));
-        LibrarySort::sortBookmarks(sorted, column, ascending, &ranks);
-        QCOMPARE(titles(sorted), expected);
+        const LibraryRows prepared(library);
+        SortRanks ranks = LibrarySort::sortRanksOf(prepared);
+        QList<qsizetype> positions{0, 1, 2, 3, 4};
+        LibrarySort::sortPositions(positions, prepared, column, ascending, &ranks);
+        QStringList byPosition;
+        for (const qsizetype position : std::as_const(positions))
+            byPosition.append(prepared.at(position).title);
+        QCOMPARE(byPosition, expected);
     }
 
     // Ranks kept with the library take an edit's new texts: they then order every text as a ranking
@@ -235,7 +241,11 @@ private Q_SLOTS:
         QFETCH(QStringList, start);
         QFETCH(QStringList, added);
         TextRanks ranks(start);
-        ranks.add(added);
+        const TextRanks before = ranks;
+        const std::vector<int> moved = ranks.add(added);
+        // What was known before is found where add() says it went.
+        for (const QString &text : std::as_const(start))
+            QCOMPARE(moved.at(size_t(before.rank(text).value())), ranks.rank(text).value());
         const QStringList all = start + added;
         const QList<int> expected = LibrarySort::collationRanks(all);
         for (qsizetype a = 0; a < all.size(); ++a) {
@@ -245,6 +255,51 @@ private Q_SLOTS:
                 QVERIFY2((got > 0) == (want > 0) && (got < 0) == (want < 0),
                          qPrintable(all.at(a) + QLatin1Char(' ') + all.at(b)));
             }
+        }
+    }
+
+    // Ranks kept with the library follow its changes: after them a sort gives the order that ranks made
+    // from scratch give.
+    void keptRanksFollowChanges_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::newRow("a title and a genre edited") << 0;
+        QTest::newRow("rows appended") << 1;
+        QTest::newRow("rows removed") << 2;
+        QTest::newRow("many new texts") << 3;
+    }
+
+    void keptRanksFollowChanges()
+    {
+        QFETCH(int, change);
+        LibraryRows rows(Fixtures::realisticLibrary(int(LibraryRows::blockSize) * 3));
+        SortRanks ranks = LibrarySort::sortRanksOf(rows);
+        const auto rename = [&rows](qsizetype position, const QString &text) {
+            rows.edit(position).title = text;
+            rows.edit(position).genre = text;
+        };
+        switch (change) {
+        case 0:
+            rename(300, QStringLiteral("  a new one"));
+            break;
+        case 1:
+            rows.append(Fixtures::realisticLibrary(40));
+            break;
+        case 2:
+            rows.remove({5, 400, 401});
+            break;
+        default:
+            for (qsizetype position = 0; position < rows.size(); position += 3)
+                rename(position, QStringLiteral("t%1").arg(position % 97));
+        }
+        const QStringList columns{QStringLiteral("Bookmark Title"), QStringLiteral("Genre")};
+        for (const QString &column : columns) {
+            QList<qsizetype> kept(rows.size());
+            std::iota(kept.begin(), kept.end(), qsizetype(0));
+            QList<qsizetype> fresh = kept;
+            LibrarySort::sortPositions(kept, rows, column, true, &ranks);
+            LibrarySort::sortPositions(fresh, rows, column, true);
+            QCOMPARE(kept, fresh);
         }
     }
 

@@ -1,6 +1,13 @@
 #include "core/library/LibraryRows.h"
 
 #include <algorithm>
+#include <atomic>
+
+quint64 LibraryRows::nextStamp()
+{
+    static std::atomic<quint64> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 LibraryRows::LibraryRows(const BookmarkList &rows)
 {
@@ -12,8 +19,10 @@ void LibraryRows::append(const BookmarkEntry &row)
     if (m_blocks.isEmpty() || m_blocks.constLast().size() == blockSize) {
         m_blocks.append(BookmarkList());
         m_blocks.last().reserve(blockSize);
+        m_stamps.append(0);
     }
     m_blocks.last().append(row);
+    m_stamps.last() = nextStamp();
     ++m_size;
 }
 
@@ -56,8 +65,10 @@ void LibraryRows::remove(QList<qsizetype> positions)
         tail.append(at(position));
     }
     m_blocks.resize(firstBlock);
+    m_stamps.resize(firstBlock);
     m_size = firstBlock * blockSize;
     m_blocks.append(tail.m_blocks);
+    m_stamps.append(tail.m_stamps);
     m_size += tail.m_size;
 }
 

@@ -30,7 +30,17 @@ public:
     const BookmarkEntry &first() const { return at(0); }
 
     // The row to change in place; its block is copied first when a copy of the rows still holds it.
-    BookmarkEntry &edit(qsizetype position) { return m_blocks[position / blockSize][position % blockSize]; }
+    BookmarkEntry &edit(qsizetype position)
+    {
+        m_stamps[position / blockSize] = nextStamp();
+        return m_blocks[position / blockSize][position % blockSize];
+    }
+
+    // The rows in blocks of blockSize (the last may hold fewer). A block's stamp changes with every
+    // change of its rows and is never that of another block, of these rows or any others: what is
+    // made from the rows can tell by the stamps which blocks it has to make again.
+    qsizetype blockCount() const { return m_blocks.size(); }
+    quint64 blockStamp(qsizetype block) const { return m_stamps.at(block); }
 
     void append(const BookmarkEntry &row);
     void append(const BookmarkList &rows);
@@ -83,6 +93,9 @@ public:
     friend bool operator==(const LibraryRows &a, const LibraryRows &b);
 
 private:
+    static quint64 nextStamp();
+
     QList<BookmarkList> m_blocks;
+    QList<quint64> m_stamps; // one a block
     qsizetype m_size = 0;
 };

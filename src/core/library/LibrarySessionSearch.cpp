@@ -84,7 +84,7 @@ void LibrarySession::prepareIndexes()
     const bool needSearch = !m_searchIndex;
     const bool needTitles = !m_titleKeys;
     const bool needPositions = !m_positionsValid;
-    const bool needRanks = m_sortRanks.titles.isEmpty();
+    const bool needRanks = m_sortRanks.columns.isEmpty();
     if (m_rows.isEmpty() || m_preparingVersion == m_libraryVersion ||
         !(needSearch || needTitles || needPositions || needRanks))
         return;
@@ -107,9 +107,15 @@ void LibrarySession::prepareIndexes()
             return progress->isCancelled() ? PreparedIndexes() : prepared;
         },
         [this, version](PreparedIndexes prepared) {
-            // Ranks order texts, whatever rows hold them: a sort takes the ones an edit brought since.
-            if (prepared.sortRanks && m_sortRanks.titles.isEmpty())
-                m_sortRanks = std::move(*prepared.sortRanks);
+            // The ranks know by the rows' stamps which rows changed since: a sort ranks those again.
+            // A click that came first made its columns already.
+            if (prepared.sortRanks) {
+                for (auto it = prepared.sortRanks->columns.cbegin(); it != prepared.sortRanks->columns.cend();
+                     ++it) {
+                    if (!m_sortRanks.columns.contains(it.key()))
+                        m_sortRanks.columns.insert(it.key(), it.value());
+                }
+            }
             // What was made from an older library would describe rows that changed since.
             if (version != m_libraryVersion)
                 return;

@@ -6,12 +6,15 @@
 #include <QCollator>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <numeric>
+#include <optional>
 #include <vector>
 
 namespace {
 
-enum class ValueKind { text, integer, real };
+enum class ValueKind { text, integer, real, none };
 
 ValueKind kindOf(const QString &column)
 {
@@ -19,55 +22,185 @@ ValueKind kindOf(const QString &column)
         return ValueKind::integer;
     if (column == LibraryColumns::rating)
         return ValueKind::real;
+    // The button columns show no text: every row is equal there.
+    if (column == LibraryColumns::add || column == LibraryColumns::share ||
+        !LibraryColumns::identifiers().contains(column))
+        return ValueKind::none;
     return ValueKind::text;
 }
 
-// One row's sort key. Absent numbers carry present = false and order before every number.
-struct Key {
-    bool present = true;
-    qint64 integer = 0; // a whole number, or the rank of a text
-    double real = 0;
-    int titleRank = 0;
-};
-
-// -1, 0 or 1, absent before present.
-int compareValues(const Key &a, const Key &b, ValueKind kind)
+// The columns whose texts are ranked, the title first.
+const QStringList &rankedColumns()
 {
-    if (a.present != b.present)
-        return a.present ? 1 : -1;
-    if (!a.present)
-        return 0;
-    if (kind == ValueKind::real)
-        return a.real < b.real ? -1 : (b.real < a.real ? 1 : 0);
-    return a.integer < b.integer ? -1 : (b.integer < a.integer ? 1 : 0);
+    static const QStringList columns = [] {
+        QStringList list{LibraryColumns::title};
+        for (const QString &column : LibraryColumns::identifiers()) {
+            if (column != LibraryColumns::title && kindOf(column) == ValueKind::text)
+                list.append(column);
+        }
+        return list;
+    }();
+    return columns;
 }
 
-// Ranks for the distinct texts that value() gives for the rows, mapped back to every row.
-// The rows to sort: row(i) for i below count.
-template <typename RowAt> struct Rows {
-    RowAt row;
-    qsizetype count;
+// One row's place in the sort, compared member by member: the value mapped to an unsigned number that
+// orders as the value does (turned over for a descending sort), the rank of the title, and the
+// row's index among the rows sorted, which keeps rows equal in both in their order.
+struct Entry {
+    quint64 value;
+    quint32 title;
+    quint32 index;
+    friend bool operator<(const Entry &a, const Entry &b)
+    {
+        if (a.value != b.value)
+            return a.value < b.value;
+        if (a.title != b.title)
+            return a.title < b.title;
+        return a.index < b.index;
+    }
 };
 
-template <typename RowAt, typename Value> QList<int> ranksOfRows(const Rows<RowAt> &rows, Value value)
+constexpr quint64 signBit = quint64(1) << 63;
+
+quint64 orderedInteger(qint64 value)
 {
-    QHash<QString, int> idOf;
-    QStringList distinct;
-    QList<int> ids;
-    ids.reserve(rows.count);
-    for (qsizetype i = 0; i < rows.count; ++i) {
-        const QString text = value(rows.row(i));
-        auto found = idOf.constFind(text);
-        if (found == idOf.cend()) {
-            found = idOf.insert(text, int(distinct.size()));
-            distinct.append(text);
-        }
-        ids.append(*found);
+    return quint64(value) ^ signBit;
+}
+
+// A finite double as an unsigned number of the same order; 0 and -0 are one value.
+quint64 orderedReal(double value)
+{
+    const quint64 bits = std::bit_cast<quint64>(value == 0 ? 0.0 : value);
+    return (bits & signBit) ? ~bits : bits | signBit;
+}
+
+// The value of the row in the column, mapped by Entry; nothing for an absent year or rating.
+std::optional<quint64> numericValue(const BookmarkEntry &row, const QString &column)
+{
+    if (column == LibraryColumns::page)
+        return orderedInteger(row.pageNumber);
+    if (column == LibraryColumns::pages)
+        return orderedInteger(row.pageSpan);
+    if (column == LibraryColumns::year)
+        return row.firstReleaseYear ? std::optional(orderedInteger(*row.firstReleaseYear)) : std::nullopt;
+    const std::optional<double> rating = TextUtils::finiteRating(row.rating);
+    return rating ? std::optional(orderedReal(*rating)) : std::nullopt;
+}
+
+// Where each row goes: order[i] is the index among the rows of the row that comes i-th. rowAt(i) is
+// the row of index i, textRank(i) the rank of its text in a text column, titleRank(i) that of its title.
+template <typename RowAt, typename TextRank, typename TitleRank>
+std::vector<int> sortedOrder(qsizetype count, const QString &column, bool ascending, RowAt rowAt,
+                             TextRank textRank, TitleRank titleRank)
+{
+    const ValueKind kind = kindOf(column);
+    std::vector<Entry> present;
+    std::vector<Entry> absent;
+    present.reserve(size_t(count));
+    for (qsizetype i = 0; i < count; ++i) {
+        std::optional<quint64> value = 0;
+        if (kind == ValueKind::text)
+            value = quint64(textRank(i));
+        else if (kind != ValueKind::none)
+            value = numericValue(rowAt(i), column);
+        const Entry entry{value ? (ascending ? *value : ~*value) : 0, quint32(titleRank(i)), quint32(i)};
+        (value ? present : absent).push_back(entry);
     }
-    const QList<int> ranks = LibrarySort::collationRanks(distinct);
-    for (int &id : ids)
-        id = ranks.at(id);
-    return ids;
+    // Every entry differs from the others by its index, so an unstable sort gives the stable order.
+    std::sort(present.begin(), present.end());
+    std::sort(absent.begin(), absent.end());
+    // An absent value comes first ascending, last descending.
+    std::vector<int> order;
+    order.reserve(size_t(count));
+    for (const std::vector<Entry> *part :
+         ascending ? std::array{&absent, &present} : std::array{&present, &absent}) {
+        for (const Entry &entry : *part)
+            order.push_back(int(entry.index));
+    }
+    return order;
+}
+
+// The distinct texts of count rows (text(i) of each), their ranks, and the rank of every row's.
+struct RankedTexts {
+    QStringList distinct;
+    QList<int> ranks;
+    QList<int> rows;
+};
+
+template <typename Text>
+RankedTexts rankTexts(qsizetype count, Text text, const BuildProgress *progress = nullptr)
+{
+    RankedTexts ranked;
+    QHash<QString, int> idOf;
+    ranked.rows.reserve(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        if (i % cancelCheckRows == 0 && isCancelled(progress))
+            return {};
+        QString value = text(i);
+        auto found = idOf.constFind(value);
+        if (found == idOf.cend()) {
+            found = idOf.insert(value, int(ranked.distinct.size()));
+            ranked.distinct.append(std::move(value));
+        }
+        ranked.rows.append(*found);
+    }
+    ranked.ranks = LibrarySort::collationRanks(ranked.distinct, progress);
+    if (isCancelled(progress))
+        return {};
+    for (int &id : ranked.rows)
+        id = ranked.ranks.at(id);
+    return ranked;
+}
+
+QString textOf(const BookmarkEntry &row, const QString &column)
+{
+    return column == LibraryColumns::title ? row.title : LibrarySort::sortableValue(row, column);
+}
+
+QList<quint64> stampsOf(const LibraryRows &library)
+{
+    QList<quint64> stamps(library.blockCount());
+    for (qsizetype block = 0; block < stamps.size(); ++block)
+        stamps[block] = library.blockStamp(block);
+    return stamps;
+}
+
+// Brings the column's ranks up to date with library: the rows of the blocks that changed since are
+// ranked again, taking the texts they bring into the ranks of the texts.
+const QList<int> &refreshed(ColumnRanks &ranks, const LibraryRows &library, const QString &column)
+{
+    QList<qsizetype> changed;
+    for (qsizetype block = 0; block < library.blockCount(); ++block) {
+        if (block >= ranks.stamps.size() || ranks.stamps.at(block) != library.blockStamp(block))
+            changed.append(block);
+    }
+    if (changed.isEmpty() && ranks.rows.size() == library.size())
+        return ranks.rows;
+    const auto rowsOf = [&library](qsizetype block) {
+        const qsizetype first = block * LibraryRows::blockSize;
+        return std::pair{first, std::min(library.size(), first + LibraryRows::blockSize)};
+    };
+    QStringList missing;
+    for (const qsizetype block : std::as_const(changed)) {
+        for (auto [position, end] = rowsOf(block); position < end; ++position) {
+            QString text = textOf(library.at(position), column);
+            if (!ranks.texts.rank(text))
+                missing.append(std::move(text));
+        }
+    }
+    if (!missing.isEmpty()) {
+        // The rows that stay keep their texts, whose ranks moved.
+        const std::vector<int> moved = ranks.texts.add(missing);
+        for (int &rank : ranks.rows)
+            rank = moved[size_t(rank)];
+    }
+    ranks.rows.resize(library.size());
+    for (const qsizetype block : std::as_const(changed)) {
+        for (auto [position, end] = rowsOf(block); position < end; ++position)
+            ranks.rows[position] = ranks.texts.rank(textOf(library.at(position), column)).value_or(0);
+    }
+    ranks.stamps = stampsOf(library);
+    return ranks.rows;
 }
 
 // Puts rows into the order given (order[i] is the old position of the new row i) one cycle at a
@@ -90,98 +223,17 @@ void applyOrder(BookmarkList &rows, std::vector<int> &order)
     }
 }
 
-// The rank of value(row) for every row: from known, which first takes the texts it lacks; without it,
-// ranked here.
-template <typename RowAt, typename Value>
-QList<int> ranksOf(const Rows<RowAt> &rows, Value value, TextRanks *known)
-{
-    if (!known)
-        return ranksOfRows(rows, value);
-    QList<int> ranks;
-    ranks.reserve(rows.count);
-    QStringList missing;
-    QList<qsizetype> missingRows;
-    for (qsizetype i = 0; i < rows.count; ++i) {
-        const QString text = value(rows.row(i));
-        const std::optional<int> rank = known->rank(text);
-        if (!rank) {
-            missing.append(text);
-            missingRows.append(i);
-        }
-        ranks.append(rank.value_or(0));
-    }
-    if (missing.isEmpty())
-        return ranks;
-    // New texts move the others' ranks up, in their order; a full new ranking moves them anywhere.
-    if (const std::optional<std::vector<int>> moved = known->add(missing)) {
-        for (int &rank : ranks)
-            rank = (*moved)[size_t(rank)];
-        for (qsizetype m = 0; m < missingRows.size(); ++m)
-            ranks[missingRows.at(m)] = known->rank(missing.at(m)).value_or(0);
-    } else {
-        for (qsizetype i = 0; i < rows.count; ++i)
-            ranks[i] = known->rank(value(rows.row(i))).value_or(0);
-    }
-    return ranks;
-}
-
-// Where each row goes: order[i] is the position among rows of the row that comes i-th.
-template <typename RowAt>
-std::vector<int> sortedOrder(const Rows<RowAt> &rows, const QString &column, bool ascending, SortRanks *known)
-{
-    const ValueKind kind = kindOf(column);
-    const QList<int> titleRanks = ranksOf(
-        rows, [](const BookmarkEntry &row) { return row.title; }, known ? &known->titles : nullptr);
-    std::vector<Key> keys(rows.count);
-    if (column == LibraryColumns::title) {
-        for (qsizetype i = 0; i < rows.count; ++i)
-            keys[i].integer = titleRanks.at(i);
-    } else if (kind == ValueKind::text) {
-        const QList<int> ranks = ranksOf(
-            rows, [&column](const BookmarkEntry &row) { return LibrarySort::sortableValue(row, column); },
-            known ? &known->columns[column] : nullptr);
-        for (qsizetype i = 0; i < rows.count; ++i)
-            keys[i].integer = ranks.at(i);
-    } else {
-        for (qsizetype i = 0; i < rows.count; ++i) {
-            const BookmarkEntry &row = rows.row(i);
-            Key &key = keys[i];
-            if (column == LibraryColumns::page) {
-                key.integer = row.pageNumber;
-            } else if (column == LibraryColumns::pages) {
-                key.integer = row.pageSpan;
-            } else if (column == LibraryColumns::year) {
-                key.present = row.firstReleaseYear.has_value();
-                key.integer = row.firstReleaseYear.value_or(0);
-            } else {
-                const std::optional<double> rating = TextUtils::finiteRating(row.rating);
-                key.present = rating.has_value();
-                key.real = rating.value_or(0);
-            }
-        }
-    }
-    for (qsizetype i = 0; i < rows.count; ++i)
-        keys[i].titleRank = titleRanks.at(i);
-
-    std::vector<int> order(rows.count);
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const int byValue = compareValues(keys[a], keys[b], kind);
-        if (byValue != 0)
-            return ascending ? byValue < 0 : byValue > 0;
-        // The title decides ties, ascending whatever the direction.
-        return keys[a].titleRank < keys[b].titleRank;
-    });
-    return order;
-}
-
 } // namespace
 
 TextRanks::TextRanks(const QStringList &texts, const BuildProgress *progress)
 {
     const QList<int> ranks = LibrarySort::collationRanks(texts, progress);
-    if (isCancelled(progress))
-        return;
+    if (!isCancelled(progress))
+        *this = TextRanks(texts, ranks);
+}
+
+TextRanks::TextRanks(const QStringList &texts, const QList<int> &ranks)
+{
     m_ranks.reserve(texts.size());
     for (qsizetype i = 0; i < texts.size(); ++i) {
         m_ranks.insert(texts.at(i), ranks.at(i));
@@ -200,7 +252,7 @@ std::optional<int> TextRanks::rank(const QString &text) const
     return *found;
 }
 
-std::optional<std::vector<int>> TextRanks::add(const QStringList &texts)
+std::vector<int> TextRanks::add(const QStringList &texts)
 {
     QStringList fresh;
     QSet<QString> seen;
@@ -221,8 +273,12 @@ std::optional<std::vector<int>> TextRanks::add(const QStringList &texts)
     if (fresh.size() * 20 > known) {
         QStringList all = m_ranks.keys();
         all.append(fresh);
+        const QStringList firstOfRank = std::move(m_firstOfRank);
         *this = TextRanks(all);
-        return std::nullopt;
+        std::vector<int> newRankOf(size_t(known), 0);
+        for (int old = 0; old < known; ++old)
+            newRankOf[size_t(old)] = m_ranks.value(firstOfRank.at(old));
+        return newRankOf;
     }
 
     QCollator collator;
@@ -353,35 +409,30 @@ BookmarkList sortedByPageAndTitle(BookmarkList rows)
 
 SortRanks sortRanksOf(const LibraryRows &rows, const BuildProgress *progress)
 {
-    QStringList columns;
-    for (const QString &column : LibraryColumns::identifiers()) {
-        if (kindOf(column) == ValueKind::text && column != LibraryColumns::title &&
-            column != LibraryColumns::add && column != LibraryColumns::share)
-            columns.append(column);
-    }
-    QSet<QString> titles;
-    QList<QSet<QString>> texts(columns.size());
-    qsizetype seen = 0;
-    for (const BookmarkEntry &row : rows) {
-        if (seen++ % cancelCheckRows == 0 && isCancelled(progress))
-            return {};
-        titles.insert(row.title);
-        for (qsizetype c = 0; c < columns.size(); ++c)
-            texts[c].insert(LibraryColumns::text(row, columns.at(c)));
-    }
     SortRanks ranks;
-    ranks.titles = TextRanks(titles.values(), progress);
-    for (qsizetype c = 0; c < columns.size(); ++c)
-        ranks.columns.insert(columns.at(c), TextRanks(texts.at(c).values(), progress));
+    for (const QString &column : rankedColumns()) {
+        RankedTexts ranked = rankTexts(
+            rows.size(), [&](qsizetype i) { return textOf(rows.at(i), column); }, progress);
+        if (isCancelled(progress))
+            return {};
+        ranks.columns.insert(column, ColumnRanks{TextRanks(ranked.distinct, ranked.ranks),
+                                                 std::move(ranked.rows), stampsOf(rows)});
+    }
     return ranks;
 }
 
-void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending, SortRanks *ranks)
+void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending)
 {
     if (rows.size() < 2)
         return;
     const auto rowAt = [&rows](qsizetype i) -> const BookmarkEntry & { return rows.at(i); };
-    std::vector<int> order = sortedOrder(Rows<decltype(rowAt)>{rowAt, rows.size()}, column, ascending, ranks);
+    const QList<int> titles = rankTexts(rows.size(), [&](qsizetype i) { return rows.at(i).title; }).rows;
+    QList<int> texts = titles;
+    if (kindOf(column) == ValueKind::text && column != LibraryColumns::title)
+        texts = rankTexts(rows.size(), [&](qsizetype i) { return textOf(rows.at(i), column); }).rows;
+    std::vector<int> order = sortedOrder(
+        rows.size(), column, ascending, rowAt, [&texts](qsizetype i) { return texts.at(i); },
+        [&titles](qsizetype i) { return titles.at(i); });
     applyOrder(rows, order);
 }
 
@@ -390,9 +441,17 @@ void sortPositions(QList<qsizetype> &positions, const LibraryRows &library, cons
 {
     if (positions.size() < 2)
         return;
-    const auto rowAt = [&](qsizetype i) -> const BookmarkEntry & { return library.at(positions.at(i)); };
-    const std::vector<int> order =
-        sortedOrder(Rows<decltype(rowAt)>{rowAt, positions.size()}, column, ascending, ranks);
+    SortRanks own;
+    SortRanks &kept = ranks ? *ranks : own;
+    // Copies that share the lists: a second column taken into the hash may move the first.
+    const QList<int> titles = refreshed(kept.columns[LibraryColumns::title], library, LibraryColumns::title);
+    const QList<int> texts =
+        kindOf(column) == ValueKind::text ? refreshed(kept.columns[column], library, column) : QList<int>();
+    const std::vector<int> order = sortedOrder(
+        positions.size(), column, ascending,
+        [&](qsizetype i) -> const BookmarkEntry & { return library.at(positions.at(i)); },
+        [&](qsizetype i) { return texts.at(positions.at(i)); },
+        [&](qsizetype i) { return titles.at(positions.at(i)); });
     QList<qsizetype> sorted;
     sorted.reserve(positions.size());
     for (const int i : order)

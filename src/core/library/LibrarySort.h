@@ -22,25 +22,36 @@ public:
     TextRanks() = default;
     // Stops early, unfinished, when progress is cancelled.
     explicit TextRanks(const QStringList &texts, const BuildProgress *progress = nullptr);
+    // Distinct texts with the ranks that LibrarySort::collationRanks() gave them.
+    TextRanks(const QStringList &texts, const QList<int> &ranks);
 
     bool isEmpty() const { return m_ranks.isEmpty(); }
     // Nothing for a text that was not given.
     std::optional<int> rank(const QString &text) const;
-    // Ranks the texts it does not know yet; the ranks of the others may grow, keeping their order. A
+    // Ranks the texts it does not know yet; the ranks of the others may change, keeping their order. A
     // text no row holds any more may stay: it only leaves a gap. Returns the new rank of every old
-    // one, or nothing when it ranked everything again.
-    std::optional<std::vector<int>> add(const QStringList &texts);
+    // one.
+    std::vector<int> add(const QStringList &texts);
 
 private:
     QHash<QString, int> m_ranks;
     QStringList m_firstOfRank; // one text of each rank, in rank order
 };
 
-// The ranks a sort of the library table keeps: the titles' (every sort's tie-break) and those of the
-// text columns, by column identifier.
+// One column's ranks kept with the library: those of its texts, and the rank of every row's text by
+// its position in the library. A header click then compares integers it reads by position instead of
+// looking texts up. stamps holds the stamps of the library's row blocks that rows was made from: the
+// rows of a block whose stamp differs, or that was not there, are ranked again.
+struct ColumnRanks {
+    TextRanks texts;
+    QList<int> rows;
+    QList<quint64> stamps;
+};
+
+// The ranks a sort of the library table keeps, by column identifier: the titles' (every sort's
+// tie-break) and those of the text columns. Copies share their data until one of them changes.
 struct SortRanks {
-    TextRanks titles;
-    QHash<QString, TextRanks> columns;
+    QHash<QString, ColumnRanks> columns;
 };
 
 // Sorting the rows the library table shows by one of its columns.
@@ -74,18 +85,20 @@ BookmarkList sortedByPageAndTitle(BookmarkList rows);
 // and unknown identifiers.
 QString sortableValue(const BookmarkEntry &entry, const QString &column);
 
-// The ranks of every title and every text of the text columns of rows. Stops early, unfinished, when
-// progress is cancelled.
+// The ranks of the titles and of the text columns, of their texts and of every row of rows. Stops
+// early, unfinished, when progress is cancelled.
 SortRanks sortRanksOf(const LibraryRows &rows, const BuildProgress *progress = nullptr);
 
 // A stable sort by the column. "Page", "Pages" and "Year" compare as whole numbers and "Rating" by
 // its stored value (so 2 comes before 10, and 4.4 before 4.5); the other columns compare their
 // sortable values with the localized case-insensitive comparison. An absent year or rating comes
 // first ascending and last descending. Equal values are ordered by title, ascending in both
-// directions; rows equal in both keep their order. ranks, when given, spares the collator the texts
-// it knows and takes the ones it lacks; otherwise the texts are ranked here.
-void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending, SortRanks *ranks = nullptr);
-// The same order for the rows of library at positions: the positions are put into it.
+// directions; rows equal in both keep their order.
+void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending);
+// The same order for the rows of library at positions: the positions are put into it. ranks, when
+// given, are brought up to date with library for the column and the titles (only the rows of the
+// blocks that changed are looked at again) and spare the sort every text; otherwise the texts are
+// ranked here.
 void sortPositions(QList<qsizetype> &positions, const LibraryRows &library, const QString &column,
                    bool ascending, SortRanks *ranks = nullptr);
 
