@@ -14,6 +14,7 @@
 #include "core/playlist/PlaylistStore.h"
 #include "core/resources/BundledResources.h"
 #include "ui/app/AppContext.h"
+#include "ui/common/StatusLine.h"
 #include "ui/mainwindow/MainWindowController.h"
 #include "ui/metadata/MetadataImportFlow.h"
 
@@ -137,7 +138,7 @@ void measure(benchmark::State &state, Window &w, const std::function<void()> &pr
     BenchMeasure::resetPeakMb();
     for (auto _ : state) {
         w.reset();
-        w.window->setStatus(QString());
+        w.window->findChild<StatusLine *>(QStringLiteral("statusField"))->setStatus(QString());
         QElapsedTimer timer;
         timer.start();
         meter.start();

@@ -5,6 +5,7 @@
 // and scrolling the grid from top to bottom a row at a time, each step painted.
 
 #include "Fixtures.h"
+#include "MainWindowParts.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/SlotStore.h"
 #include "ui/app/AppContext.h"
@@ -128,7 +129,7 @@ void BM_WorkshopOpen500Books(benchmark::State &state)
         delete openWorkshop();
         QElapsedTimer timer;
         timer.start();
-        main.window.openBookmarkWorkshop();
+        MainWindowParts::pressTile(main.window, "bookmarkWorkshopTile");
         WorkshopWindowController *workshop = openWorkshop();
         bool listed = false;
         QObject::connect(workshop, &WorkshopWindowController::slotBooksShown, [&listed] { listed = true; });
@@ -161,7 +162,7 @@ BENCHMARK(BM_WorkshopOpen500Books)->UseManualTime()->Unit(benchmark::kMillisecon
 void BM_WorkshopRefreshAfterCellEdit(benchmark::State &state)
 {
     Owner &main = owner();
-    main.window.openBookmarkWorkshop();
+    MainWindowParts::pressTile(main.window, "bookmarkWorkshopTile");
     WorkshopWindowController *workshop = openWorkshop();
     bool listed = false;
     QObject::connect(workshop, &WorkshopWindowController::slotBooksShown, [&listed] { listed = true; });
@@ -190,7 +191,7 @@ BENCHMARK(BM_WorkshopRefreshAfterCellEdit)->UseManualTime()->Unit(benchmark::kMi
 void BM_WorkshopScrollTopToBottom(benchmark::State &state)
 {
     Owner &main = owner();
-    main.window.openBookmarkWorkshop();
+    MainWindowParts::pressTile(main.window, "bookmarkWorkshopTile");
     WorkshopWindowController *workshop = openWorkshop();
     auto *grid = workshop->findChild<QListView *>(QStringLiteral("workshopGrid"));
     runUntil([workshop] { return visibleCoversDrawn(*workshop); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/common/StatusLine.h"
 #include "ui/mainwindow/BookmarkTableDelegate.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 // The main window's controls as the tests reach them: by object name.
@@ -75,9 +77,25 @@ inline void chooseFromRowMenu(const QObject &window, int row, const QString &ite
     Q_EMIT view->customContextMenuRequested(view->visualRect(tableModel(window)->index(row, 2)).center());
 }
 
-inline QLabel *statusField(const QObject &window)
+inline StatusLine *statusField(const QObject &window)
 {
-    return child<QLabel>(window, QStringLiteral("statusField"));
+    return child<StatusLine>(window, QStringLiteral("statusField"));
+}
+
+// A press on a tile of the tool strip, by its object name ("playlistsTile", "bookmarkWorkshopTile").
+inline void pressTile(const QObject &window, const char *name)
+{
+    QTest::mouseClick(child<QWidget>(window, QLatin1String(name)), Qt::LeftButton);
+}
+
+// The item of the window's "Slots" or "Tools" menu with that text.
+inline QAction *menuItem(const QObject &window, const QString &text)
+{
+    for (QAction *action : window.findChildren<QAction *>()) {
+        if (action->text() == text)
+            return action;
+    }
+    qFatal("no menu item %s", qPrintable(text));
 }
 
 inline QLineEdit *searchField(const QObject &window)

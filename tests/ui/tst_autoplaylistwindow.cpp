@@ -228,7 +228,7 @@ private Q_SLOTS:
         AppContext context;
         MainWindowController main(context);
         context.library().setAllBookmarks(songs());
-        main.openAutoPlaylist();
+        MainWindowParts::pressTile(main, "autoPlaylistTile");
         QPointer window = main.findChild<AutoPlaylistWindowController *>();
         QVERIFY(window);
         child<QSpinBox>(window, "titlesField")->setValue(4);

@@ -299,7 +299,7 @@ private Q_SLOTS:
         window->library().setAllBookmarks(Fixtures::realisticLibrary(50));
         {
             TestHarness::FileSizeLimit fullDisk(2048);
-            window->saveSlotNow();
+            menuItem(*window, QStringLiteral("Save Slot to Disk"))->trigger();
             QCOMPARE(status(*window), "Slot 1 saved");
             LibrarySession::waitForPendingSaves();
         }

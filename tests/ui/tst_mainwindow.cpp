@@ -204,7 +204,7 @@ private Q_SLOTS:
         QCOMPARE(tableModel(window)->rowCount(), 3);
         QCOMPARE(searchResultsLabel(window)->text(), "3 results");
 
-        window.saveCurrentSlot();
+        context.library().saveCurrentSlot();
         QCOMPARE(SlotStore::selectedFolder(2), books());
     }
 
@@ -272,7 +272,7 @@ private Q_SLOTS:
         writeMeta(meta);
         AppContext context;
         MainWindowController window(context);
-        window.setStatus(QStringLiteral("untouched"));
+        statusField(window)->setStatus(QStringLiteral("untouched"));
         QTest::mouseClick(slotTile(window, 2)->imageView(), Qt::LeftButton);
         LibrarySession::waitForPendingSaves();
         QCOMPARE(status(window), "untouched");
@@ -723,7 +723,7 @@ private Q_SLOTS:
         MainWindowController window(context);
         const QString name = QFileInfo(file).fileName();
         if (file.startsWith(AppPaths::annotationCacheDir())) {
-            window.setStatus(QStringLiteral("before"));
+            statusField(window)->setStatus(QStringLiteral("before"));
             QVERIFY(PdfEditCacheCodec::setAside(QStringLiteral("/b/Book.pdf")));
             QCoreApplication::sendPostedEvents();
             QCOMPARE(status(window), QStringLiteral("before"));
@@ -735,7 +735,7 @@ private Q_SLOTS:
         context.library().setAllBookmarks(Fixtures::realisticLibrary(50));
         {
             TestHarness::FileSizeLimit fullDisk(2048);
-            window.saveCurrentSlot();
+            context.library().saveCurrentSlot();
             LibrarySession::waitForPendingSaves();
         }
         QTRY_VERIFY(status(window).startsWith("Could not save "));

@@ -9,6 +9,7 @@
 #include "core/library/LibraryColumns.h"
 #include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistLibrary.h"
+#include "core/resources/BundledResources.h"
 #include "platform/recognition/SongRecognitionResult.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/PagePreviewWindow.h"
@@ -28,6 +29,7 @@
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -35,6 +37,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QToolButton>
 
 #include <memory>
@@ -173,7 +176,7 @@ private Q_SLOTS:
         QCOMPARE(selectedTitles(*window), (QStringList{"Home at Night", "Midnight Shower"}));
 
         searchField(*window)->clear();
-        window->searchChanged();
+        Q_EMIT searchField(*window)->textEdited(QString());
         QCOMPARE(window->library().filteredBookmarks().size(), rows.size());
         QCOMPARE(selectedTitles(*window), (QStringList{"Midnight Shower", "Home at Night"}));
     }
@@ -485,7 +488,7 @@ private Q_SLOTS:
                           Fixtures::bookmark("/gone/Other.pdf", 1, "Red")};
         auto window = windowOn(2, rows);
         searchField(*window)->setText(QStringLiteral("blue"));
-        window->updateFilteredList(QStringLiteral("blue"));
+        window->library().updateFilteredList(QStringLiteral("blue"));
         QTRY_COMPARE(window->library().filteredBookmarks().size(), 2);
 
         chooseFromRowMenu(*window, 0, QStringLiteral("Open"));
@@ -497,7 +500,7 @@ private Q_SLOTS:
 
         ModalAnswer answer(QStringLiteral("OK"));
         searchField(*window)->clear();
-        window->updateFilteredList(QString());
+        window->library().updateFilteredList(QString());
         QTRY_COMPARE(shownTitles(*window).size(), 3);
         chooseFromRowMenu(*window, 2, QStringLiteral("Open"));
         QCOMPARE(answer.messages, QStringList{"File not found"});
@@ -521,7 +524,7 @@ private Q_SLOTS:
             Fixtures::bookmark("/b/A.pdf", 2, "Blue Two"), Fixtures::bookmark("/b/A.pdf", 3, "Red")};
         auto window = windowOn(3, rows);
         searchField(*window)->setText(QStringLiteral("blue"));
-        window->updateFilteredList(QStringLiteral("blue"));
+        window->library().updateFilteredList(QStringLiteral("blue"));
         QTRY_COMPARE(window->library().filteredBookmarks().size(), 3);
         selectRows(*window, {0, 1});
 
@@ -579,7 +582,7 @@ private Q_SLOTS:
         }
         auto window = windowOn(1, rows);
         searchField(*window)->setText(QStringLiteral("jazz"));
-        window->updateFilteredList(QStringLiteral("jazz"));
+        window->library().updateFilteredList(QStringLiteral("jazz"));
         QTRY_COMPARE(window->library().filteredBookmarks().size(), 8);
         QList<int> pick;
         for (int row = 0; row < selected; ++row)
@@ -659,36 +662,42 @@ private Q_SLOTS:
     void loadsTheBuiltInList()
     {
         TestHarness::writeFile(books() + "/deep/Real Book.PDF", "%PDF-1.4");
-        const QString good = TestHarness::home() + "/good.json";
-        TestHarness::writeFile(
-            good,
+        const QByteArray good =
             R"([{"PdfFileName":"real book.pdf","PdfFilePath":"/orig/real book.pdf","PageNumber":5,"Title":"One","Level":0},
-                      {"PdfFileName":"Gone.pdf","PdfFilePath":"/orig/Gone.pdf","PageNumber":1,"Title":"Two","Level":0}])");
-        const QString bad = TestHarness::home() + "/bad.json";
-        TestHarness::writeFile(
-            bad, R"([{"PdfFileName":"a.pdf","PdfFilePath":"/a.pdf","PageNumber":1,"Title":"T"}])");
+                      {"PdfFileName":"Gone.pdf","PdfFilePath":"/orig/Gone.pdf","PageNumber":1,"Title":"Two","Level":0}])";
+        const QByteArray bad =
+            R"([{"PdfFileName":"a.pdf","PdfFilePath":"/a.pdf","PageNumber":1,"Title":"T"}])";
         auto window = windowOn(3, {Fixtures::bookmark("/b/A.pdf", 1, "Mine")});
         TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":3,"slotNames":{"2":"Band"}})");
         customModeToggle(*window)->setChecked(true);
+        // The tile asks for the folder of books, then loads the list the program ships.
+        const QString resources = TestHarness::home() + "/resources";
+        BundledResources::setRootForTesting(resources);
+        const auto restore = qScopeGuard([] { BundledResources::setRootForTesting({}); });
+        const auto pressWithList = [&](const QByteArray &list) {
+            if (!list.isNull())
+                TestHarness::writeFile(resources + "/Bundled/DefaultBookmarks.json", list);
+            auto answer = std::make_unique<ModalAnswer>(QStringLiteral("OK"), [](QDialog *dialog) {
+                auto *files = static_cast<QFileDialog *>(dialog);
+                files->setDirectory(books());
+                static_cast<QDialog *>(files)->accept(); // the file dialog's own check of the choice
+            });
+            pressTile(*window, "defaultBookmarksTile");
+            return answer;
+        };
 
+        QCOMPARE(pressWithList(QByteArray())->messages, QStringList{"Default bookmarks not found"});
         {
-            ModalAnswer answer(QStringLiteral("OK"));
-            window->loadDefaultBookmarksFromFolder(books(), bad);
+            const auto answer = pressWithList(bad);
             QTRY_COMPARE(statusField(*window)->text(), "Failed to load defaults");
-            QCOMPARE(answer.messages, QStringList{"Failed to load default bookmarks"});
-            QVERIFY(answer.informativeTexts.at(0).contains("Level"));
+            QCOMPARE(answer->messages, QStringList{"Failed to load default bookmarks"});
+            QVERIFY(answer->informativeTexts.at(0).contains("Level"));
         }
         QCOMPARE(window->library().currentSlotId(), 3);
         QCOMPARE(window->library().allBookmarks().at(0).title, "Mine");
         QCOMPARE(child<QLineEdit>(*window, "folderPathField")->text(), books());
 
-        {
-            ModalAnswer answer(QStringLiteral("OK"));
-            window->loadDefaultBookmarksFromFolder(books(), std::nullopt);
-            QCOMPARE(answer.messages, QStringList{"Default bookmarks not found"});
-        }
-
-        window->loadDefaultBookmarksFromFolder(books(), good);
+        pressWithList(good);
         QTRY_COMPARE(statusField(*window)->text(), "Loaded 2 default bookmarks");
         QCOMPARE(window->library().currentSlotId(), 0);
         QVERIFY(!customModeToggle(*window)->isChecked());

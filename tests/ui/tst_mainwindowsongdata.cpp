@@ -206,8 +206,9 @@ private Q_SLOTS:
         auto window = windowOn(1);
         customModeToggle(*window)->setChecked(false);
         auto *field = child<QLineEdit>(*window, QStringLiteral("folderPathField"));
-        field->setText(typed);
-        window->applyFolderPathFromField();
+        field->clear();
+        field->insert(typed); // as pasted
+        QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(::status(*window), status);
         const bool accepted = status.startsWith(QLatin1String("Folder: "));
         QCOMPARE(window->library().selectedFolder(), accepted ? home("Books") : QString());
@@ -256,10 +257,10 @@ private Q_SLOTS:
         auto window = windowOn(3);
         if (name == QLatin1String("empty.csv")) {
             window->library().setAllBookmarks({});
-            window->saveCurrentSlot();
+            window->library().saveCurrentSlot();
         }
         customModeToggle(*window)->setChecked(false);
-        window->setStatus(QStringLiteral("before"));
+        statusField(*window)->setStatus(QStringLiteral("before"));
         LibrarySession::waitForPendingSaves();
         const QByteArray stored = TestHarness::readFile(SlotStore::slotFilePath(3));
         ModalAnswer answer(QStringLiteral("OK"));
@@ -361,7 +362,7 @@ private Q_SLOTS:
         auto window = windowOn(1);
         window->autoTag().startRun({0, 1, 3}, std::nullopt);
         QTRY_VERIFY(window->findChild<AutoTagSheet *>());
-        window->switchToSlot(2);
+        QTest::mouseClick(slotTile(*window, 2)->imageView(), Qt::LeftButton);
         QTRY_VERIFY(status(*window).startsWith("Auto-tag stopped because the slot changed: "));
         QVERIFY(status(*window).endsWith(" titles were tagged and saved in Slot 1."));
         QCOMPARE(window->library().allBookmarks().at(0).title, QStringLiteral("Other"));

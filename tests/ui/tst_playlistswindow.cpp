@@ -401,7 +401,7 @@ private Q_SLOTS:
         ContextHolder holder;
         MainWindowController main(holder.context);
         main.show();
-        main.openPlaylists();
+        pressTile(main, "playlistsTile");
         PlaylistsWindowController *window = topLevelWindows<PlaylistsWindowController>().value(0);
         QVERIFY(window);
         window->playlistRowClicked(1);

@@ -118,16 +118,16 @@ private Q_SLOTS:
             SlotStore::saveSlot(number, {song(QStringLiteral("/b/") + name, "Song")}, QString());
         SlotStore::saveMeta(SlotMeta{2, {}});
         OpenWindow window;
-        window.openBookmarkWorkshop();
-        window.openBookmarkWorkshop();
+        pressTile(window, "bookmarkWorkshopTile");
+        pressTile(window, "bookmarkWorkshopTile");
         QCOMPARE(topLevelWindows<WorkshopWindowController>().size(), 1);
         WorkshopWindowController *workshop = topLevelWindows<WorkshopWindowController>().constFirst();
         QTRY_COMPARE(shownBooks(*workshop), QStringList{"Two.pdf"});
 
         if (change == "switch")
-            window.switchToSlot(3);
+            QTest::mouseClick(slotTile(window, 3)->imageView(), Qt::LeftButton);
         else if (change == "defaults")
-            window.applyDefaultBookmarks({song("/b/Zero.pdf", "Song")}, QString());
+            window.library().adoptDefaultBookmarks({song("/b/Zero.pdf", "Song")}, QString());
         else if (change == "tab")
             child<QPushButton>(*workshop, QStringLiteral("workshopTab4"))->click();
         else if (change == "edit")
@@ -260,7 +260,7 @@ private Q_SLOTS:
         SlotStore::saveSlot(1, {song("/b/A.pdf", "One"), song("/b/A.pdf", "Two", 2)}, QString());
         SlotStore::saveMeta(SlotMeta{1, {}});
         OpenWindow window;
-        window.openBookmarkWorkshop();
+        pressTile(window, "bookmarkWorkshopTile");
         WorkshopWindowController *workshop = topLevelWindows<WorkshopWindowController>().constFirst();
         const QString target = TestHarness::home() + QStringLiteral("/PDF_Bookmarks.csv");
         QString title;

@@ -23,6 +23,7 @@
 #include "ui/extract/BookmarkExtractionFlow.h"
 #include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/MainWindowController.h"
+#include "ui/mainwindow/TileView.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/workshop/WorkshopWindowController.h"
 
@@ -240,7 +241,7 @@ int main(int argc, char *argv[])
         // Where the import puts them: Slot 2, which becomes the current slot.
         SlotStore::setSlotName(2, QStringLiteral("Imports"));
         context.librarySlots().appendImportedBookmarks(*imported, 2, QString());
-        main.openCustomFiles();
+        main.findChild<TileView *>(QStringLiteral("customFilesTile"))->hitButton()->click();
         for (QWidget *top : QApplication::topLevelWidgets()) {
             if (auto *files = qobject_cast<CustomFilesWindowController *>(top))
                 window = files;
@@ -248,7 +249,7 @@ int main(int argc, char *argv[])
         if (window && parser.value(QStringLiteral("category")) == QLatin1String("books"))
             window->findChild<QComboBox *>(QStringLiteral("customFilesCategory"))->setCurrentIndex(1);
     } else {
-        main.openBookmarkWorkshop();
+        main.findChild<TileView *>(QStringLiteral("bookmarkWorkshopTile"))->hitButton()->click();
         for (QWidget *top : QApplication::topLevelWidgets()) {
             if (auto *workshop = qobject_cast<WorkshopWindowController *>(top))
                 window = workshop;

@@ -241,12 +241,6 @@ void LibraryTableController::showSortOrder()
                                  m_session.sortAscending() ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-void LibraryTableController::setColumnEditModeEnabled(bool enabled)
-{
-    m_isColumnEditModeEnabled = enabled;
-    reload(SelectionAfterReload::keepSongs);
-}
-
 void LibraryTableController::toggleColumnEditMode()
 {
     m_isColumnEditModeEnabled = !m_isColumnEditModeEnabled;

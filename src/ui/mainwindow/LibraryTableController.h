@@ -39,7 +39,6 @@ public:
     // the same rows are shown.
     enum class SelectionAfterReload { clear, keepSongs };
     void reload(SelectionAfterReload selection);
-    QList<int> selectedDisplayRows() const;
     // The header's sort indicator: on the sorted column while the rows stand (or are about to stand)
     // in its order.
     void showSortOrder();
@@ -48,7 +47,6 @@ public:
     void retranslate();
 
     // Column edit mode: with it on, outside slot 0, the editable columns' cells open for editing.
-    void setColumnEditModeEnabled(bool enabled);
     void toggleColumnEditMode();
     // While on, a plain click hands the song to addToPlaylistClicked() instead of opening it.
     void setAddToPlaylistMode(bool on);
@@ -69,6 +67,7 @@ protected:
 private:
     void setupPreviewHover();
     void selectionChanged();
+    QList<int> selectedDisplayRows() const;
     void selectRowsWithIdentityKeys(const QSet<QString> &keys);
     void headerClicked(const QString &column);
     void handleClick(QMouseEvent *event);

@@ -250,11 +250,6 @@ void MainWindowController::applyCustomToggleChrome()
 
 // ---- The current slot
 
-void MainWindowController::saveCurrentSlot()
-{
-    m_session.saveCurrentSlot();
-}
-
 void MainWindowController::loadCurrentSlot()
 {
     const LibrarySlots::LoadResult result = m_slots.loadCurrentSlot();

@@ -38,14 +38,16 @@ class MainWindowController : public QMainWindow {
     Q_OBJECT
 
 public:
-    static constexpr int searchDebounceMilliseconds = 180;
-
     // Builds the window and its interface, restores the active slot, starts the title metadata
     // preload and adds the "Slots" and "Tools" menus. mainMenu, when given, is the application's menu
     // bar; the window takes it over before it adds its menus.
     explicit MainWindowController(AppContext &context, QMenuBar *mainMenu = nullptr,
                                   QWidget *parent = nullptr);
     ~MainWindowController() override;
+
+private:
+    using SelectionAfterReload = LibraryTableController::SelectionAfterReload;
+    static constexpr int searchDebounceMilliseconds = 180;
 
     void setStatus(const QString &text);
 
@@ -54,7 +56,6 @@ public:
     void applyCustomToggleChrome();
 
     // The current slot on disk and on screen.
-    void saveCurrentSlot();
     void loadCurrentSlot();
     void switchToSlot(qint64 slot);
     void updateSlotTileNames();
@@ -91,9 +92,6 @@ public:
 
     // The folder path field takes a folder typed into it.
     void applyFolderPathFromField();
-
-private:
-    using SelectionAfterReload = LibraryTableController::SelectionAfterReload;
 
     void connectOwners();
     // What a control of the view or a menu item asks for.

@@ -64,6 +64,15 @@ QLabel *makeLabel(const QString &text, qreal pixelSize, QFont::Weight weight, qr
     return label;
 }
 
+// A tool tile's object name from its image's: "bookmark_workshop" names "bookmarkWorkshopTile".
+QString tileName(const QString &image)
+{
+    QString name;
+    for (const QString &word : image.split(QLatin1Char('_')))
+        name += name.isEmpty() ? word : word.left(1).toUpper() + word.mid(1);
+    return name + QStringLiteral("Tile");
+}
+
 QWidget *flexibleSpacer()
 {
     auto *spacer = new QWidget;
@@ -214,8 +223,10 @@ QWidget *MainWindowView::buildToolStrip()
     };
     const auto tile = [this](const QString &title, const QString &image, const QString &toolTip,
                              TileView::Action act, std::optional<qreal> height = std::nullopt) {
-        return new WindowsStyleToolTileView(title, LyrafoldUIAssets::image(image, 64), toolTip,
-                                            std::move(act), QString(), height);
+        auto *tileView = new WindowsStyleToolTileView(title, LyrafoldUIAssets::image(image, 64), toolTip,
+                                                      std::move(act), QString(), height);
+        tileView->setObjectName(tileName(image));
+        return tileView;
     };
 
     // One row of tiles; a narrow window narrows every tile alike (see TileView).
