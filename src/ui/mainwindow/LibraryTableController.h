@@ -26,8 +26,6 @@ class LibraryTableController : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int clickActionDelayMilliseconds = 100;
-
     // controls: the window's, of which the table and the search row's edit, tag and delete buttons
     // are this object's to drive. autoTag: the window's run for the rows.
     LibraryTableController(AppContext &context, const MainWindowControls &controls, AutoTagFlow &autoTag,
@@ -65,6 +63,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    static constexpr int clickActionDelayMilliseconds = 100;
+
     void setupPreviewHover();
     void selectionChanged();
     QList<int> selectedDisplayRows() const;

@@ -27,8 +27,10 @@ class WorkshopWindowController;
 // The main library window: the tool strip with the slot tiles, the search row, the library table and
 // the status line. It shows the application's LibrarySession and forwards to it; what a change of the
 // library does beyond the window (saving, the playlists) is the session's. MainWindowView builds the
-// widgets and the menus and hands over the controls; the window keeps the interface state and does
-// what the view's commands ask.
+// widgets and the menus and hands over the controls; LibraryTableController keeps the table and what
+// is done to its rows; the window keeps the slots, the search, the folder and the playlists side, and
+// does what the view's commands ask. Nothing but the constructor is public: the user, and the tests,
+// work the window through its controls.
 //
 // Each window that the tool strip and the menus open has its own controller in its own folder; this
 // window only opens it. The flows it starts are objects of their own with this window as parent and
