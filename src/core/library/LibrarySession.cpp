@@ -202,7 +202,9 @@ void LibrarySession::noteChange(ChangeKind kind, QSet<QString> titleKeys, QSet<Q
     Q_ASSERT(m_pending.depth > 0);
     ++m_searchFilterGeneration;
     ++m_libraryVersion;
-    m_searchIndex.reset();
+    // The index of 100,000 rows is let go of on a worker.
+    if (m_searchIndex)
+        QThreadPool::globalInstance()->start([index = std::exchange(m_searchIndex, nullptr)] {});
     m_prepareTimer.start();
 
     // A batch tells the broadest kind of change it saw.

@@ -9,6 +9,8 @@
 #include "core/library/TitleKeyIndex.h"
 #include "core/text/TextUtils.h"
 
+#include <QThreadPool>
+
 void LibrarySession::updateFilteredList(const QString &text)
 {
     const SearchQuery query = LibrarySearch::parseSearchQuery(TextUtils::trimmed(text));
@@ -117,16 +119,18 @@ void LibrarySession::prepareIndexes()
                 }
             }
             // What was made from an older library would describe rows that changed since.
-            if (version != m_libraryVersion)
-                return;
-            if (prepared.search && !m_searchIndex)
-                m_searchIndex = std::move(prepared.search);
-            if (prepared.titleKeys && !m_titleKeys)
-                m_titleKeys = std::move(prepared.titleKeys);
-            if (prepared.positionsByKey && !m_positionsValid) {
-                m_positionsByKey = std::move(*prepared.positionsByKey);
-                m_positionsValid = true;
+            if (version == m_libraryVersion) {
+                if (prepared.search && !m_searchIndex)
+                    m_searchIndex = std::move(prepared.search);
+                if (prepared.titleKeys && !m_titleKeys)
+                    m_titleKeys = std::move(prepared.titleKeys);
+                if (prepared.positionsByKey && !m_positionsValid) {
+                    m_positionsByKey = std::exchange(prepared.positionsByKey, std::nullopt).value();
+                    m_positionsValid = true;
+                }
             }
+            // Indexes of 100,000 rows nobody took: let go of on a worker.
+            QThreadPool::globalInstance()->start([leftover = std::move(prepared)] {});
         });
 }
 
