@@ -329,6 +329,52 @@ private Q_SLOTS:
         QCOMPARE(library.playlists()[0].items[1].genre, "Folk");
     }
 
+    // A sync made on a worker loses no change made to the list meanwhile, and every item of the keys
+    // it was asked for, one added meanwhile too, takes its bookmark's fields.
+    void syncMadeOnAnOlderList_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<QStringList>("titles"); // of each playlist, "|" before each one
+        QTest::newRow("nothing") << QString() << QStringList{"|", "Blue Moon", "Red Sun", "|", "Blue Moon"};
+        QTest::newRow("title added") << "add" << QStringList{"|",         "Blue Moon", "Red Sun",  "|",
+                                                             "Blue Moon", "|",         "Blue Moon"};
+        QTest::newRow("title removed") << "remove" << QStringList{"|", "Blue Moon", "|", "Blue Moon"};
+        QTest::newRow("playlist deleted") << "delete" << QStringList{"|", "Blue Moon", "Red Sun"};
+    }
+
+    void syncMadeOnAnOlderList()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(QStringList, titles);
+        storePretty({playlist(QStringLiteral("A"), {songA, songB}), playlist(QStringLiteral("B"), {songA})});
+        PlaylistLibrary library;
+        BookmarkEntry edited = songA;
+        edited.genre = QStringLiteral("Jazz");
+        const BookmarkList rows{edited, songB};
+        PlaylistItemSync sync =
+            PlaylistLibrary::synced(library.playlists(), library.revision(), {songA.id()}, lookupIn(rows));
+        QCOMPARE(sync.changedItems, 2);
+        if (meanwhile == "add")
+            QCOMPARE(library.addToPlaylist(QStringLiteral("New"), songA), PlaylistLibrary::Outcome::added);
+        else if (meanwhile == "remove")
+            QCOMPARE(library.removeItemAt(0, QStringLiteral("A"), {songB.id(), 0}),
+                     PlaylistLibrary::Outcome::done);
+        else if (meanwhile == "delete")
+            QCOMPARE(library.deletePlaylist(1, QStringLiteral("B")), PlaylistLibrary::Outcome::done);
+        library.adoptSync(std::move(sync), lookupIn(rows));
+        StateFile::waitForPendingWrites(library.path());
+        QCOMPARE(stored(), library.playlists());
+        QStringList after;
+        for (const Playlist &p : library.playlists()) {
+            after << "|";
+            for (const PlaylistItem &item : p.items) {
+                after << item.title;
+                QCOMPARE(item, PlaylistItem::fromBookmark(item.id() == songA.id() ? edited : songB));
+            }
+        }
+        QCOMPARE(after, titles);
+    }
+
     void createPlaylist_data()
     {
         QTest::addColumn<QString>("name");

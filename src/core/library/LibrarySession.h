@@ -232,6 +232,12 @@ public:
     // The title-key index when it is made already; null otherwise, so that a worker can make it from a
     // copy of the rows instead of the UI thread.
     std::shared_ptr<const TitleKeyIndex> readyTitleKeyIndex() const { return m_titleKeys; }
+    // The first position of each identity key when it is made already; nothing otherwise (a worker
+    // makes it from a copy of the rows, LibraryRows::firstPositionsById()).
+    std::optional<QHash<QString, qsizetype>> readyPositionsByKey() const
+    {
+        return m_positionsValid ? std::optional(m_positionsByKey) : std::nullopt;
+    }
 
     // Rows that a worker made from the library of version by changing metadata only (no title, book or
     // page) take the library's place, as an edit of the rows with those title and identity keys.

@@ -2,6 +2,7 @@
 
 #include "core/common/Hop.h"
 #include "core/library/TitleKeyIndex.h"
+#include "core/playlist/PlaylistLibrary.h"
 
 #include <QPointer>
 #include <QSet>
@@ -17,7 +18,20 @@ struct Prepared {
     qsizetype changed = 0;
     QSet<QString> titleKeys;
     QSet<QString> identityKeys;
+    // When the playlists follow: the first position of each identity key, and the playlists' items
+    // brought in line with the changed rows.
+    QHash<QString, qsizetype> positions;
+    std::optional<PlaylistItemSync> playlists;
 };
+
+// The first bookmark of rows with the key.
+PlaylistLibrary::BookmarkLookup lookupIn(const LibraryRows &rows, const QHash<QString, qsizetype> &positions)
+{
+    return [&rows, &positions](const PlaylistItem &, const QString &key) -> const BookmarkEntry * {
+        const auto found = positions.constFind(key);
+        return found == positions.cend() ? nullptr : &rows.at(*found);
+    };
+}
 
 } // namespace
 
@@ -44,9 +58,16 @@ void SlotMetadataJob::attempt()
     const quint64 version = m_session.libraryVersion();
     const LibraryRows rows = m_session.allBookmarks();
     const std::shared_ptr<const TitleKeyIndex> ready = m_session.readyTitleKeyIndex();
+    // The playlists follow on the worker too, from a copy of the list; adoptSync() keeps what was
+    // changed in them meanwhile.
+    const bool sync = m_sync == LibrarySession::PlaylistSync::sync;
+    const std::optional<QHash<QString, qsizetype>> readyPositions =
+        sync ? m_session.readyPositionsByKey() : std::nullopt;
+    const QList<Playlist> playlists = sync ? m_session.playlists().playlists() : QList<Playlist>();
+    const quint64 playlistRevision = m_session.playlists().revision();
     Hop::run(
         this,
-        [edit = m_edit, version, rows, ready] {
+        [edit = m_edit, version, rows, ready, sync, readyPositions, playlists, playlistRevision] {
             Prepared prepared;
             prepared.version = version;
             prepared.rows = rows;
@@ -60,6 +81,13 @@ void SlotMetadataJob::attempt()
             for (const qsizetype position : change.positions) {
                 prepared.titleKeys.insert(titles->keyOfRow(position));
                 prepared.identityKeys.insert(prepared.rows.at(position).id());
+            }
+            if (sync && prepared.changed > 0) {
+                // A change of metadata leaves the identity keys where they were.
+                prepared.positions = readyPositions ? *readyPositions : prepared.rows.firstPositionsById();
+                prepared.playlists =
+                    PlaylistLibrary::synced(playlists, playlistRevision, prepared.identityKeys,
+                                            lookupIn(prepared.rows, prepared.positions));
             }
             return prepared;
         },
@@ -76,10 +104,16 @@ void SlotMetadataJob::attempt()
             outcome.changed = prepared.changed;
             outcome.rowCount = prepared.rows.size();
             if (prepared.changed > 0) {
-                LibrarySession::BatchScope batch(m_session, m_sync);
+                // The playlists were brought in line on the worker already.
+                LibrarySession::BatchScope batch(m_session, LibrarySession::PlaylistSync::skip);
                 m_session.adoptEditedRows(prepared.version, std::move(prepared.rows),
                                           std::move(prepared.titleKeys), std::move(prepared.identityKeys));
+                if (prepared.playlists)
+                    m_session.playlists().adoptSync(std::move(*prepared.playlists),
+                                                    lookupIn(m_session.allBookmarks(), prepared.positions));
             }
+            // The positions of 100,000 keys, made on the worker: let go of there too.
+            QThreadPool::globalInstance()->start([positions = std::move(prepared.positions)] {});
             finish(outcome);
         });
 }

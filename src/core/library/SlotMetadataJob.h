@@ -45,7 +45,8 @@ public:
     };
 
     // slot: the slot the change belongs to, the current one when the user asked for it. sync: whether
-    // the playlists follow the change of the current library.
+    // the playlists follow the change of the current library; their items are brought in line on the
+    // worker as well, from a copy of the list (PlaylistLibrary::synced()).
     SlotMetadataJob(LibrarySlots &librarySlots, qint64 slot, Edit edit,
                     LibrarySession::PlaylistSync sync = LibrarySession::PlaylistSync::sync,
                     QObject *parent = nullptr);

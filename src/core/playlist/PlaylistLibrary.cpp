@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QMutex>
+#include <QThreadPool>
 #include <QVarLengthArray>
 
 #include <algorithm>
@@ -461,18 +462,47 @@ qsizetype PlaylistLibrary::syncAllItems(const BookmarkLookup &lookup)
     return syncWhere([](const QString &) { return true; }, lookup);
 }
 
+PlaylistItemSync PlaylistLibrary::synced(QList<Playlist> list, quint64 revision, QSet<QString> keys,
+                                         const BookmarkLookup &lookup)
+{
+    PlaylistItemSync sync;
+    if (!keys.isEmpty())
+        sync = syncIndexed(
+            list, indexItems(list), [&keys](const QString &key) { return keys.contains(key); }, lookup);
+    sync.revision = revision;
+    sync.keys = std::move(keys);
+    sync.playlists = std::move(list);
+    return sync;
+}
+
+qsizetype PlaylistLibrary::adoptSync(PlaylistItemSync sync, const BookmarkLookup &lookup)
+{
+    if (sync.revision != m_revision)
+        return syncItems(sync.keys, lookup);
+    if (sync.changedItems == 0)
+        return 0;
+    // The same playlists and items in the same places: the index of the keys stays as it is. The
+    // items the sync replaced are let go of on a worker.
+    QThreadPool::globalInstance()->start([old = std::exchange(m_playlists, std::move(sync.playlists))] {});
+    return commitSync(sync);
+}
+
 qsizetype PlaylistLibrary::syncWhere(const std::function<bool(const QString &key)> &wanted,
                                      const BookmarkLookup &lookup)
 {
-    const QMultiHash<QString, ItemRef> &index = itemsByKey();
-    qsizetype changedItems = 0;
-    QList<qsizetype> changed;
-    QHash<QString, PlaylistItem> updated;
+    return commitSync(syncIndexed(m_playlists, itemsByKey(), wanted, lookup));
+}
+
+PlaylistItemSync PlaylistLibrary::syncIndexed(QList<Playlist> &list, const ItemIndex &index,
+                                              const std::function<bool(const QString &key)> &wanted,
+                                              const BookmarkLookup &lookup)
+{
+    PlaylistItemSync sync;
     for (auto it = index.cbegin(); it != index.cend(); ++it) {
         if (!wanted(it.key()))
             continue;
         const ItemRef ref = it.value();
-        const PlaylistItem &item = m_playlists.at(ref.playlist).items.at(ref.item);
+        const PlaylistItem &item = list.at(ref.playlist).items.at(ref.item);
         const BookmarkEntry *bookmark = lookup(item, it.key());
         if (!bookmark)
             continue;
@@ -480,27 +510,32 @@ qsizetype PlaylistLibrary::syncWhere(const std::function<bool(const QString &key
         if (fresh == item)
             continue;
         // Same key, so the index stays as it is.
-        updated.insert(it.key(), fresh);
-        m_playlists[ref.playlist].items[ref.item] = std::move(fresh);
-        ++m_revision;
-        ++changedItems;
-        if (!changed.contains(ref.playlist))
-            changed.append(ref.playlist);
+        sync.updated.insert(it.key(), fresh);
+        list[ref.playlist].items[ref.item] = std::move(fresh);
+        ++sync.changedItems;
+        if (!sync.changed.contains(ref.playlist))
+            sync.changed.append(ref.playlist);
     }
-    if (changedItems > 0) {
-        std::sort(changed.begin(), changed.end());
-        record([updated](QList<Playlist> &list) {
-            for (Playlist &playlist : list) {
-                for (PlaylistItem &item : playlist.items) {
-                    if (const auto fresh = updated.constFind(item.id()); fresh != updated.cend())
-                        item = *fresh;
-                }
+    std::sort(sync.changed.begin(), sync.changed.end());
+    return sync;
+}
+
+qsizetype PlaylistLibrary::commitSync(const PlaylistItemSync &sync)
+{
+    if (sync.changedItems == 0)
+        return 0;
+    ++m_revision;
+    record([updated = sync.updated](QList<Playlist> &list) {
+        for (Playlist &playlist : list) {
+            for (PlaylistItem &item : playlist.items) {
+                if (const auto fresh = updated.constFind(item.id()); fresh != updated.cend())
+                    item = *fresh;
             }
-        });
-        save();
-        Q_EMIT playlistsChanged({PlaylistChange::Kind::itemsChanged, changed});
-    }
-    return changedItems;
+        }
+    });
+    save();
+    Q_EMIT playlistsChanged({PlaylistChange::Kind::itemsChanged, sync.changed});
+    return sync.changedItems;
 }
 
 void PlaylistLibrary::commit(PlaylistChange::Kind kind, QList<qsizetype> playlists, Replay replay)
@@ -674,15 +709,21 @@ void PlaylistLibrary::rebase(QList<Playlist> list, const StateFile::FileVersion 
         save();
 }
 
-const QMultiHash<QString, PlaylistLibrary::ItemRef> &PlaylistLibrary::itemsByKey() const
+PlaylistLibrary::ItemIndex PlaylistLibrary::indexItems(const QList<Playlist> &list)
+{
+    ItemIndex index;
+    for (qsizetype p = 0; p < list.size(); ++p) {
+        const QList<PlaylistItem> &items = list.at(p).items;
+        for (qsizetype i = 0; i < items.size(); ++i)
+            index.insert(items.at(i).id(), ItemRef{p, i});
+    }
+    return index;
+}
+
+const PlaylistLibrary::ItemIndex &PlaylistLibrary::itemsByKey() const
 {
     if (!m_itemsByKeyValid) {
-        m_itemsByKey.clear();
-        for (qsizetype p = 0; p < m_playlists.size(); ++p) {
-            const QList<PlaylistItem> &items = m_playlists.at(p).items;
-            for (qsizetype i = 0; i < items.size(); ++i)
-                m_itemsByKey.insert(items.at(i).id(), ItemRef{p, i});
-        }
+        m_itemsByKey = indexItems(m_playlists);
         m_itemsByKeyValid = true;
     }
     return m_itemsByKey;

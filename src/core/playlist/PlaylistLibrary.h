@@ -4,6 +4,7 @@
 #include "core/storage/StateFile.h"
 
 #include <QFileSystemWatcher>
+#include <QHash>
 #include <QMultiHash>
 #include <QObject>
 #include <QSet>
@@ -40,6 +41,19 @@ struct PlaylistMerge {
     QStringList storedNames;
     QList<qsizetype> added;
     QList<qsizetype> replaced;
+};
+
+// Playlist items brought in line with the library on a copy of the list (PlaylistLibrary::synced()),
+// made on any thread and taken over by the library with adoptSync().
+struct PlaylistItemSync {
+    // The library's revision the sync was made on, and the keys it was asked for.
+    quint64 revision = 0;
+    QSet<QString> keys;
+    // The list after the sync; the items that changed, by key; the positions of their playlists.
+    QList<Playlist> playlists;
+    QHash<QString, PlaylistItem> updated;
+    QList<qsizetype> changed;
+    qsizetype changedItems = 0;
 };
 
 // A title as a window shows it: its identity key and which of the items with that key it is, counted
@@ -158,6 +172,13 @@ public:
     qsizetype syncItems(const QSet<QString> &keys, const BookmarkLookup &lookup);
     // The same for every item.
     qsizetype syncAllItems(const BookmarkLookup &lookup);
+    // What syncItems() does, made on list, a copy of playlists() taken at revision(): safe on any
+    // thread (and so must lookup be). adoptSync() stores its result, or syncs the keys again with
+    // lookup when the list has changed since, so that no change made meanwhile is lost. Both return
+    // how many items changed.
+    static PlaylistItemSync synced(QList<Playlist> list, quint64 revision, QSet<QString> keys,
+                                   const BookmarkLookup &lookup);
+    qsizetype adoptSync(PlaylistItemSync sync, const BookmarkLookup &lookup);
 
     // How long after the file was seen to change it is read (a quarter of a second), and how long a
     // changed file that does not decode must stay the same before it is set aside (a second). Tests
@@ -203,8 +224,16 @@ private:
     void readOutsideVersion(bool setAsideWhenStable);
     void takeOutsideVersion(const ReadVersion &read);
     void rebase(QList<Playlist> list, const StateFile::FileVersion &version);
-    const QMultiHash<QString, ItemRef> &itemsByKey() const;
+    using ItemIndex = QMultiHash<QString, ItemRef>;
+    static ItemIndex indexItems(const QList<Playlist> &list);
+    const ItemIndex &itemsByKey() const;
+    // Brings the items of list that index finds under a wanted key in line with their bookmarks.
+    static PlaylistItemSync syncIndexed(QList<Playlist> &list, const ItemIndex &index,
+                                        const std::function<bool(const QString &key)> &wanted,
+                                        const BookmarkLookup &lookup);
     qsizetype syncWhere(const std::function<bool(const QString &key)> &wanted, const BookmarkLookup &lookup);
+    // Records, saves and tells a sync made on m_playlists.
+    qsizetype commitSync(const PlaylistItemSync &sync);
     bool holds(qsizetype playlist, const QString &name) const;
 
     void watchFile();
@@ -214,7 +243,7 @@ private:
     QList<Playlist> m_playlists;
     quint64 m_revision = 0;
     // Identity key -> where the items with it stand; built when first needed after the list changed.
-    mutable QMultiHash<QString, ItemRef> m_itemsByKey;
+    mutable ItemIndex m_itemsByKey;
     mutable bool m_itemsByKeyValid = false;
 
     QFileSystemWatcher m_watcher;
