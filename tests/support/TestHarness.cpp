@@ -1,5 +1,7 @@
 #include "TestHarness.h"
 
+#include "core/library/LibrarySlots.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -115,6 +117,34 @@ void settleWorkers()
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
     }
+}
+
+namespace {
+
+std::optional<QString> waitForLoad(const std::function<bool(LibrarySlots::LoadDone)> &start)
+{
+    auto status = std::make_shared<std::optional<QString>>();
+    if (!start([status](const QString &text) { *status = text; }))
+        return std::nullopt;
+    if (!QTest::qWaitFor([&] { return status->has_value(); }, 5000))
+        return std::nullopt;
+    return *status;
+}
+
+} // namespace
+
+std::optional<QString> switchSlot(LibrarySlots &librarySlots, qint64 slot)
+{
+    return waitForLoad(
+        [&](LibrarySlots::LoadDone done) { return librarySlots.switchToSlot(slot, &librarySlots, done); });
+}
+
+std::optional<QString> reloadSlot(LibrarySlots &librarySlots)
+{
+    return waitForLoad([&](LibrarySlots::LoadDone done) {
+        librarySlots.reloadCurrentSlot(&librarySlots, done);
+        return true;
+    });
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)

@@ -4,7 +4,11 @@
 #include <QString>
 #include <QTest>
 
+#include <optional>
+
 #include <sys/resource.h>
+
+class LibrarySlots;
 
 // Every test runs in a home of its own: HOME, the XDG folders, XDG_RUNTIME_DIR and TMPDIR point into
 // a fresh temporary folder, so no test touches the user's files or another test's. The session and
@@ -28,6 +32,11 @@ void clearUserFiles();
 // Lets the work running on the global thread pool end and delivers what it posted back to the event
 // loop, work that delivery starts included: after it, what a test waits not to see can no longer come.
 void settleWorkers();
+
+// Switches the library to slot, or reloads the current slot, and waits until the rows are there: the
+// status, or nothing when no switch started (or none ended within five seconds).
+std::optional<QString> switchSlot(LibrarySlots &librarySlots, qint64 slot);
+std::optional<QString> reloadSlot(LibrarySlots &librarySlots);
 
 // Writes bytes to path, creating folders; fails the test when it cannot.
 void writeFile(const QString &path, const QByteArray &bytes);

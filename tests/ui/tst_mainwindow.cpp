@@ -251,8 +251,11 @@ private Q_SLOTS:
         searchField(window)->setText(QStringLiteral("leftover"));
         tableView(window)->selectRow(0);
 
+        // The tile follows the click at once, while the slot loads.
         QTest::mouseClick(slotTile(window, 3), Qt::LeftButton);
-        QCOMPARE(context.library().currentSlotId(), 3);
+        QCOMPARE(selectedTiles(window), onlyTile(3));
+        QCOMPARE(status(window), "Loading Band…");
+        QTRY_COMPARE(context.library().currentSlotId(), 3);
         QCOMPARE(selectedTiles(window), onlyTile(3));
         QCOMPARE(status(window), "Switched to Band (2 bookmarks) • 1 books (0 available, 1 unavailable)");
         QCOMPARE(tableModel(window)->rowCount(), 2);

@@ -142,7 +142,7 @@ private Q_SLOTS:
             QCOMPARE(question.informativeTexts,
                      QStringList{"The one bookmark in this slot will be removed from disk."});
         }
-        QCOMPARE(window.library().currentSlotId(), slot);
+        QTRY_COMPARE(window.library().currentSlotId(), slot);
         QCOMPARE(workshop->activeTabIndex(), slot);
         QTRY_COMPARE(shownBooks(*workshop), books);
         const QString slotWord = slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot %1").arg(slot);

@@ -45,11 +45,12 @@ void LibrarySession::setAllBookmarks(const BookmarkList &rows)
 
 void LibrarySession::replaceRows(LibraryRows rows)
 {
-    m_rows = std::move(rows);
-    m_titleKeys.reset();
+    // The library left, 100,000 rows with their indexes, is freed on a worker.
+    QThreadPool::globalInstance()->start(
+        [rows = std::exchange(m_rows, std::move(rows)), titleKeys = std::exchange(m_titleKeys, nullptr),
+         positions = std::exchange(m_positionsByKey, {}), ranks = std::exchange(m_sortRanks, SortRanks()),
+         search = std::exchange(m_searchIndex, nullptr)] {});
     m_positionsValid = false;
-    m_positionsByKey.clear();
-    m_sortRanks = SortRanks();
     showAllRows();
 }
 

@@ -126,19 +126,121 @@ LibrarySlots::LoadResult LibrarySlots::loadCurrentSlot()
     return {LoadSource::cache, QStringLiteral("Loaded %1 cached bookmarks").arg(count)};
 }
 
-std::optional<QString> LibrarySlots::switchToSlot(qint64 slot)
+// A slot's file read and made ready for the library on a worker.
+struct LibrarySlots::LoadedSlot {
+    LibraryRows rows;
+    QString folder;
+    std::shared_ptr<const TitleKeyIndex> titleKeys;
+    QHash<QString, qsizetype> positions;
+    QString summary; // for a switch
+
+    static LoadedSlot read(qint64 slot, bool summarize)
+    {
+        SlotStore::SlotContents contents = SlotStore::loadSlotContents(slot);
+        LoadedSlot loaded;
+        loaded.rows = LibraryRows(contents.bookmarks);
+        contents.bookmarks.clear();
+        loaded.folder = std::move(contents.selectedFolder);
+        loaded.titleKeys = std::make_shared<const TitleKeyIndex>(loaded.rows);
+        loaded.positions = loaded.rows.firstPositionsById();
+        if (summarize)
+            loaded.summary = availabilitySummary(loaded.rows, loaded.folder);
+        return loaded;
+    }
+};
+
+bool LibrarySlots::switchToSlot(qint64 slot, QObject *context, LoadDone done)
 {
-    if (slot < 0 || slot >= SlotStore::slotCount || slot == m_session.currentSlotId())
+    if (slot < 0 || slot >= SlotStore::slotCount || slot == loadingSlot())
+        return false;
+    if (slot == m_session.currentSlotId()) {
+        // Back to the slot the library still is: the switch under way is dropped.
+        if (m_load) {
+            m_load.reset();
+            Q_EMIT requestedSlotChanged();
+        }
+        return false;
+    }
+    startLoad(slot, false, context, std::move(done));
+    return true;
+}
+
+std::optional<qint64> LibrarySlots::loadingSlot() const
+{
+    if (!m_load || m_load->reload)
         return std::nullopt;
-    // The slot comes back with its own folder: the one the window showed belongs to the slot left.
-    SlotStore::SlotContents contents = SlotStore::loadSlotContents(slot);
-    LibrarySession::Replacement replacement(LibraryRows(contents.bookmarks), slot);
-    replacement.folder = contents.selectedFolder;
+    return m_load->slot;
+}
+
+qint64 LibrarySlots::requestedSlot() const
+{
+    return loadingSlot().value_or(m_session.currentSlotId());
+}
+
+void LibrarySlots::startLoad(qint64 slot, bool reload, QObject *context, LoadDone done)
+{
+    PendingLoad load;
+    load.generation = ++m_loadGeneration;
+    load.slot = slot;
+    load.reload = reload;
+    load.fromSlot = m_session.currentSlotId();
+    load.libraryVersion = m_session.libraryVersion();
+    load.slotWrites = m_slotWrites.value(slot);
+    load.tells = bool(done);
+    load.context = context;
+    load.done = std::move(done);
+    m_load = std::move(load);
+    Q_EMIT requestedSlotChanged();
+    readPendingLoad();
+}
+
+void LibrarySlots::readPendingLoad()
+{
+    Hop::run(
+        this,
+        [slot = m_load->slot, summarize = !m_load->reload] { return LoadedSlot::read(slot, summarize); },
+        [this, generation = m_load->generation](LoadedSlot loaded) {
+            adoptLoad(generation, std::move(loaded));
+        });
+}
+
+void LibrarySlots::adoptLoad(quint64 generation, LoadedSlot loaded)
+{
+    if (!m_load || m_load->generation != generation)
+        return; // superseded
+    const qint64 slot = m_load->slot;
+    if (m_session.currentSlotId() != m_load->fromSlot) {
+        // Another operation took the library to another slot meanwhile; it stays there.
+        m_load.reset();
+        Q_EMIT requestedSlotChanged();
+        return;
+    }
+    // The file was written after the worker may have read it (or, for a reload, the library saved
+    // edits to it): read again.
+    if (m_slotWrites.value(slot) != m_load->slotWrites ||
+        (m_load->reload && m_session.libraryVersion() != m_load->libraryVersion)) {
+        m_load->slotWrites = m_slotWrites.value(slot);
+        m_load->libraryVersion = m_session.libraryVersion();
+        readPendingLoad();
+        return;
+    }
+    const PendingLoad load = std::move(*m_load);
+    m_load.reset();
+    const qsizetype count = loaded.rows.size();
+    LibrarySession::Replacement replacement(std::move(loaded.rows), slot);
+    // A slot comes back with its own folder: the one the window showed belongs to the slot left.
+    if (!load.reload)
+        replacement.folder = loaded.folder;
     replacement.save = false;
+    replacement.titleKeys = std::move(loaded.titleKeys);
+    replacement.positions = std::move(loaded.positions);
     m_session.replaceLibrary(std::move(replacement));
-    const LibraryRows &rows = m_session.allBookmarks();
-    return QStringLiteral("Switched to %1 (%2 bookmarks) • %3")
-        .arg(SlotStore::slotName(slot), QString::number(rows.size()), slotAvailabilitySummary(rows));
+    if (!load.tells || !load.context)
+        return;
+    const QString name = SlotStore::slotName(slot);
+    load.done(load.reload ? QStringLiteral("%1 reloaded (%2 bookmarks)").arg(name, QString::number(count))
+                          : QStringLiteral("Switched to %1 (%2 bookmarks) • %3")
+                                .arg(name, QString::number(count), loaded.summary));
 }
 
 QStringList LibrarySlots::slotTileNames()
@@ -153,6 +255,11 @@ QStringList LibrarySlots::slotTileNames()
 }
 
 QString LibrarySlots::slotAvailabilitySummary(const LibraryRows &rows) const
+{
+    return availabilitySummary(rows, m_session.selectedFolder());
+}
+
+QString LibrarySlots::availabilitySummary(const LibraryRows &rows, const QString &folder)
 {
     // A library holds many songs of few books: each distinct name is folded once.
     QHash<QString, QString> bookKeyOfName;
@@ -169,7 +276,6 @@ QString LibrarySlots::slotAvailabilitySummary(const LibraryRows &rows) const
     }
     if (firstRows.isEmpty())
         return QStringLiteral("0 books");
-    const QString &folder = m_session.selectedFolder();
     std::optional<FolderFileIndex> folderIndex;
     qsizetype available = 0;
     for (const BookmarkEntry *row : std::as_const(firstRows)) {
@@ -232,14 +338,9 @@ QString LibrarySlots::saveSlotNow()
     return SlotStore::slotName(m_session.currentSlotId()) + QStringLiteral(" saved");
 }
 
-QString LibrarySlots::reloadCurrentSlot()
+void LibrarySlots::reloadCurrentSlot(QObject *context, LoadDone done)
 {
-    const qint64 slot = m_session.currentSlotId();
-    LibrarySession::Replacement replacement(LibraryRows(SlotStore::loadSlot(slot)), slot);
-    replacement.save = false;
-    m_session.replaceLibrary(std::move(replacement));
-    return QStringLiteral("%1 reloaded (%2 bookmarks)")
-        .arg(SlotStore::slotName(slot), QString::number(m_session.allBookmarks().size()));
+    startLoad(m_session.currentSlotId(), true, context, std::move(done));
 }
 
 std::optional<QString> LibrarySlots::copyCurrentSlotTo(qint64 destination)
@@ -248,6 +349,7 @@ std::optional<QString> LibrarySlots::copyCurrentSlotTo(qint64 destination)
     if (destination < 0 || destination >= SlotStore::slotCount || destination == current)
         return std::nullopt;
     m_session.saveCurrentSlot();
+    noteSlotWrite(destination);
     // From memory, which the current slot's file is about to hold too: nothing waits for that write.
     const LibraryRows snapshot = m_session.allBookmarks();
     const QString folder = m_session.selectedFolder();
@@ -393,6 +495,7 @@ bool LibrarySlots::editStoredSlot(qint64 slot, StoredRowsEdit edit,
         return false;
     // Filled on the slot's writer, read back on the UI thread after the write.
     auto outcome = std::make_shared<StoredSlotEdit>();
+    noteSlotWrite(slot);
     const Hop::Receiver back(this);
     StateFile::editInBackground(
         SlotStore::slotFilePath(slot),

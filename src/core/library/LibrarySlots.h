@@ -3,6 +3,7 @@
 #include "core/library/LibrarySession.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -80,9 +81,20 @@ public:
     // playlists' metadata in line.
     LoadResult loadCurrentSlot();
 
-    // Saves the slot being left, makes slot the active one and loads it with its folder. Returns
-    // the status text, or nothing (and does nothing) for the current slot or one outside 0-5.
-    std::optional<QString> switchToSlot(qint64 slot);
+    // Told the status text once a switch or a reload is over; never when a later one superseded it.
+    using LoadDone = std::function<void(const QString &status)>;
+
+    // Starts a switch to slot: its file is read and decoded on a worker, and then, in one step on the
+    // UI thread, the slot being left is saved from memory (edits made meanwhile included), slot becomes
+    // the active one and the library takes its rows and folder. A later switch or reload supersedes
+    // one still loading; a switch back to the current slot drops it. Returns whether a switch
+    // started: not for a slot outside 0-5, the current slot or the slot already loading. done runs
+    // while context lives.
+    bool switchToSlot(qint64 slot, QObject *context = nullptr, LoadDone done = {});
+    // The slot a switch is loading.
+    std::optional<qint64> loadingSlot() const;
+    // The slot the user asked for: the one loading, else the current one.
+    qint64 requestedSlot() const;
 
     // The six slot names: the stored name trimmed, else "Default" or "Slot N".
     static QStringList slotTileNames();
@@ -103,8 +115,10 @@ public:
 
     // Saves the current slot and brings every playlist item in line with it: "<name> saved".
     QString saveSlotNow();
-    // The current slot's rows from its file again (the folder stays): "<name> reloaded (<n> bookmarks)".
-    QString reloadCurrentSlot();
+    // The current slot's rows from its file again (the folder stays), read on a worker as a switch
+    // is; done is told "<name> reloaded (<n> bookmarks)". Read again when the library changes before
+    // the rows arrive.
+    void reloadCurrentSlot(QObject *context = nullptr, LoadDone done = {});
     // Replaces destination's file with the current slot's rows and folder; the current slot stays.
     // Nothing (and nothing written) for a destination outside 0-5 or the current slot.
     std::optional<QString> copyCurrentSlotTo(qint64 destination);
@@ -141,8 +155,9 @@ public:
     void appendImportedBookmarks(const BookmarkList &rows, qint64 slot, const QString &destinationFolder);
 
     // "<books> books (<available> available, <unavailable> unavailable)"; a book is the rows of one
-    // PDF file name, ignoring case.
+    // PDF file name, ignoring case, found at its path or in folder (the library folder by default).
     QString slotAvailabilitySummary(const LibraryRows &rows) const;
+    static QString availabilitySummary(const LibraryRows &rows, const QString &folder);
 
     // ---- Slots that are not the current one
 
@@ -160,6 +175,34 @@ public:
     // on the UI thread. A failed write is told through the session's saveFailed() as well.
     bool editStoredSlot(qint64 slot, StoredRowsEdit edit, std::function<void(const StoredSlotEdit &)> done);
 
+Q_SIGNALS:
+    // requestedSlot() changed: a switch started, or one was dropped. (A switch that is over tells
+    // the library's libraryChanged().)
+    void requestedSlotChanged();
+
 private:
+    // A switch or reload whose rows a worker is reading.
+    struct PendingLoad {
+        quint64 generation = 0;
+        qint64 slot = 0;
+        bool reload = false;
+        // The library it was asked of, and the writes of slot's file asked for by then.
+        qint64 fromSlot = 0;
+        quint64 libraryVersion = 0;
+        quint64 slotWrites = 0;
+        bool tells = false;
+        QPointer<QObject> context;
+        LoadDone done;
+    };
+    struct LoadedSlot;
+    void startLoad(qint64 slot, bool reload, QObject *context, LoadDone done);
+    void readPendingLoad();
+    void adoptLoad(quint64 generation, LoadedSlot loaded);
+    // A write of slot's file other than the current slot's own saves.
+    void noteSlotWrite(qint64 slot) { ++m_slotWrites[slot]; }
+
     LibrarySession &m_session;
+    std::optional<PendingLoad> m_load;
+    quint64 m_loadGeneration = 0;
+    QHash<qint64, quint64> m_slotWrites;
 };

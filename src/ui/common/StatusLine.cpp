@@ -34,6 +34,13 @@ void StatusLine::retranslateReady()
         showReady();
 }
 
+QString StatusLine::loadingSlotText(const QString &slotName)
+{
+    return LyrafoldLanguageService::pick(LyrafoldLanguageService::current(), QStringLiteral("Loading %1…"),
+                                         QStringLiteral("%1 yükleniyor…"), QStringLiteral("Cargando %1…"))
+        .arg(slotName);
+}
+
 QString StatusLine::failedSaveText(const QString &path, const QString &reason)
 {
     return QStringLiteral("Could not save %1: %2").arg(QFileInfo(path).fileName(), reason);

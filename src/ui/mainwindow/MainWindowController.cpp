@@ -129,6 +129,7 @@ void MainWindowController::connectOwners()
     });
     // Whoever changed the rows, the search runs again over them; a new library is shown by whoever
     // loaded it.
+    connect(&m_slots, &LibrarySlots::requestedSlotChanged, this, &MainWindowController::showCurrentSlotTile);
     connect(&m_session, &LibrarySession::libraryChanged, this, [this](LibrarySession::ChangeKind kind) {
         if (kind != LibrarySession::ChangeKind::replaced)
             searchChanged();
@@ -275,22 +276,20 @@ void MainWindowController::showSelectedFolder()
 void MainWindowController::showCurrentSlotTile()
 {
     for (int i = 0; i < m_ui.slotTiles.size(); ++i) {
-        m_ui.slotTiles[i]->slotSelected = i == m_session.currentSlotId();
+        m_ui.slotTiles[i]->slotSelected = i == m_slots.requestedSlot();
         m_ui.slotTiles[i]->applyChrome();
     }
 }
 
 void MainWindowController::switchToSlot(qint64 slot)
 {
-    const std::optional<QString> status = m_slots.switchToSlot(slot);
-    if (!status)
-        return;
-    showCurrentSlotTile();
-    m_table->reload(SelectionAfterReload::clear);
-    if (m_ui.searchField)
-        m_ui.searchField->clear();
-    refreshSearchResultCount();
-    setStatus(*status);
+    // The window stays usable while the slot loads; the library that arrives is shown as every
+    // replaced library is (showReplacedLibrary()).
+    const bool dropping = m_slots.loadingSlot() && slot == m_session.currentSlotId();
+    if (m_slots.switchToSlot(slot, this, [this](const QString &status) { setStatus(status); }))
+        setStatus(StatusLine::loadingSlotText(m_slots.slotTileNames().value(int(slot))));
+    else if (dropping)
+        setStatus(QString());
 }
 
 void MainWindowController::updateSlotTileNames()

@@ -108,7 +108,8 @@ void MainWindowController::saveSlotNow()
 
 void MainWindowController::reloadSlotNow()
 {
-    setStatus(m_slots.reloadCurrentSlot());
+    m_slots.reloadCurrentSlot(this, [this](const QString &status) { setStatus(status); });
+    setStatus(StatusLine::loadingSlotText(m_slots.slotTileNames().value(int(m_session.currentSlotId()))));
 }
 
 void MainWindowController::copySlotToAnother()

@@ -111,6 +111,10 @@ WorkshopWindowController::WorkshopWindowController(AppContext &context, QWidget 
         followOwnerSlot();
         reloadSlotBooks();
     });
+    connect(&m_slots, &LibrarySlots::requestedSlotChanged, this, [this] {
+        if (followOwnerSlot())
+            reloadSlotBooks();
+    });
     connect(m_covers, &CoverThumbnailLoader::coverReady, m_model, &WorkshopGridModel::coverArrived);
     reloadSlotBooks();
 }
@@ -250,19 +254,21 @@ QWidget *WorkshopWindowController::makeToolbarRow()
 void WorkshopWindowController::tabPressed(int slot)
 {
     m_activeTabIndex = slot;
-    if (const std::optional<QString> status = m_slots.switchToSlot(slot))
-        m_statusField->setStatus(*status);
+    if (m_slots.switchToSlot(slot, this, [this](const QString &status) { m_statusField->setStatus(status); }))
+        m_statusField->setStatus(StatusLine::loadingSlotText(m_slots.slotTileNames().value(slot)));
     updateTabChrome();
     reloadSlotBooks();
 }
 
-void WorkshopWindowController::followOwnerSlot()
+bool WorkshopWindowController::followOwnerSlot()
 {
-    const qint64 slot = std::clamp<qint64>(m_session.currentSlotId(), 0, LibrarySession::slotCount - 1);
+    // The slot asked for, also while it loads.
+    const qint64 slot = std::clamp<qint64>(m_slots.requestedSlot(), 0, LibrarySession::slotCount - 1);
     if (slot == m_activeTabIndex)
-        return;
+        return false;
     m_activeTabIndex = slot;
     updateTabChrome();
+    return true;
 }
 
 void WorkshopWindowController::updateTabChrome()

@@ -58,7 +58,8 @@ private:
     void updateTabTitles();
     void updateBooksLoadedLabel();
     void showBooks(QList<WorkshopSlotBook> books);
-    void followOwnerSlot();
+    // Whether the tab changed.
+    bool followOwnerSlot();
     void requestVisibleCovers();
     void languageChanged();
     // A library flow that reports here; the books are listed again after it when asked.
