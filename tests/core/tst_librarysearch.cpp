@@ -265,7 +265,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("change");
         QTest::newRow("a title and a genre edited") << 0;
         QTest::newRow("rows appended") << 1;
-        QTest::newRow("rows removed") << 2;
+        QTest::newRow("rows removed, the ranks told") << 2;
         QTest::newRow("many new texts") << 3;
     }
 
@@ -285,9 +285,12 @@ private Q_SLOTS:
         case 1:
             rows.append(Fixtures::realisticLibrary(40));
             break;
-        case 2:
+        case 2: {
+            const QList<quint64> stamps = rows.blockStamps();
             rows.remove({5, 400, 401});
+            LibrarySort::followRemoval(ranks, stamps, {5, 400, 401}, rows);
             break;
+        }
         default:
             for (qsizetype position = 0; position < rows.size(); position += 3)
                 rename(position, QStringLiteral("t%1").arg(position % 97));

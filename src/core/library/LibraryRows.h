@@ -36,11 +36,10 @@ public:
         return m_blocks[position / blockSize][position % blockSize];
     }
 
-    // The rows in blocks of blockSize (the last may hold fewer). A block's stamp changes with every
-    // change of its rows and is never that of another block, of these rows or any others: what is
-    // made from the rows can tell by the stamps which blocks it has to make again.
-    qsizetype blockCount() const { return m_blocks.size(); }
-    quint64 blockStamp(qsizetype block) const { return m_stamps.at(block); }
+    // A stamp for each block of blockSize rows (the last may hold fewer). A block's stamp changes with
+    // every change of its rows and is never that of another block, of these rows or any others: what
+    // is made from the rows can tell by the stamps which blocks it has to make again.
+    const QList<quint64> &blockStamps() const { return m_stamps; }
 
     void append(const BookmarkEntry &row);
     void append(const BookmarkList &rows);

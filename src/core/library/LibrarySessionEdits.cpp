@@ -3,6 +3,7 @@
 
 #include "core/library/CustomPdfFiles.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibrarySort.h"
 #include "core/library/TitleKeyIndex.h"
 #include "core/library/TitleMetadataIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
@@ -252,7 +253,9 @@ std::optional<DeletionResult> LibrarySession::deleteBookmarks(const DeletionPlan
         identityKeys.insert(m_rows.at(position).id());
         titleKeys.insert(titles->keyOfRow(position));
     }
+    const QList<quint64> stampsBefore = m_rows.blockStamps();
     m_rows.remove(ascending);
+    LibrarySort::followRemoval(m_sortRanks, stampsBefore, ascending, m_rows);
     m_titleKeys = std::make_shared<const TitleKeyIndex>(titles->withoutRows(ascending));
     m_positionsValid = false;
     // The shown rows lose the deleted ones and the others move up, so that until the search runs again

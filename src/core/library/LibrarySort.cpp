@@ -157,21 +157,14 @@ QString textOf(const BookmarkEntry &row, const QString &column)
     return column == LibraryColumns::title ? row.title : LibrarySort::sortableValue(row, column);
 }
 
-QList<quint64> stampsOf(const LibraryRows &library)
-{
-    QList<quint64> stamps(library.blockCount());
-    for (qsizetype block = 0; block < stamps.size(); ++block)
-        stamps[block] = library.blockStamp(block);
-    return stamps;
-}
-
 // Brings the column's ranks up to date with library: the rows of the blocks that changed since are
 // ranked again, taking the texts they bring into the ranks of the texts.
 const QList<int> &refreshed(ColumnRanks &ranks, const LibraryRows &library, const QString &column)
 {
+    const QList<quint64> &stamps = library.blockStamps();
     QList<qsizetype> changed;
-    for (qsizetype block = 0; block < library.blockCount(); ++block) {
-        if (block >= ranks.stamps.size() || ranks.stamps.at(block) != library.blockStamp(block))
+    for (qsizetype block = 0; block < stamps.size(); ++block) {
+        if (block >= ranks.stamps.size() || ranks.stamps.at(block) != stamps.at(block))
             changed.append(block);
     }
     if (changed.isEmpty() && ranks.rows.size() == library.size())
@@ -180,26 +173,32 @@ const QList<int> &refreshed(ColumnRanks &ranks, const LibraryRows &library, cons
         const qsizetype first = block * LibraryRows::blockSize;
         return std::pair{first, std::min(library.size(), first + LibraryRows::blockSize)};
     };
+    // Texts not ranked yet are taken in one go, then the rows holding them are given their ranks.
+    ranks.rows.resize(library.size());
     QStringList missing;
+    QList<qsizetype> missingRows;
     for (const qsizetype block : std::as_const(changed)) {
         for (auto [position, end] = rowsOf(block); position < end; ++position) {
             QString text = textOf(library.at(position), column);
-            if (!ranks.texts.rank(text))
+            const std::optional<int> rank = ranks.texts.rank(text);
+            ranks.rows[position] = rank.value_or(0);
+            if (!rank) {
                 missing.append(std::move(text));
+                missingRows.append(position);
+            }
         }
     }
     if (!missing.isEmpty()) {
-        // The rows that stay keep their texts, whose ranks moved.
+        // The other rows keep their texts, whose ranks moved.
         const std::vector<int> moved = ranks.texts.add(missing);
-        for (int &rank : ranks.rows)
-            rank = moved[size_t(rank)];
+        if (!moved.empty()) {
+            for (int &rank : ranks.rows)
+                rank = moved[size_t(rank)];
+        }
+        for (qsizetype m = 0; m < missing.size(); ++m)
+            ranks.rows[missingRows.at(m)] = ranks.texts.rank(missing.at(m)).value_or(0);
     }
-    ranks.rows.resize(library.size());
-    for (const qsizetype block : std::as_const(changed)) {
-        for (auto [position, end] = rowsOf(block); position < end; ++position)
-            ranks.rows[position] = ranks.texts.rank(textOf(library.at(position), column)).value_or(0);
-    }
-    ranks.stamps = stampsOf(library);
+    ranks.stamps = stamps;
     return ranks.rows;
 }
 
@@ -416,9 +415,29 @@ SortRanks sortRanksOf(const LibraryRows &rows, const BuildProgress *progress)
         if (isCancelled(progress))
             return {};
         ranks.columns.insert(column, ColumnRanks{TextRanks(ranked.distinct, ranked.ranks),
-                                                 std::move(ranked.rows), stampsOf(rows)});
+                                                 std::move(ranked.rows), rows.blockStamps()});
     }
     return ranks;
+}
+
+void followRemoval(SortRanks &ranks, const QList<quint64> &stampsBefore, const QList<qsizetype> &removed,
+                   const LibraryRows &after)
+{
+    for (ColumnRanks &column : ranks.columns) {
+        if (column.stamps != stampsBefore)
+            continue; // ranked again where it is out of date
+        qsizetype kept = 0;
+        auto next = removed.cbegin();
+        for (qsizetype position = 0; position < column.rows.size(); ++position) {
+            if (next != removed.cend() && *next == position) {
+                ++next;
+                continue;
+            }
+            column.rows[kept++] = column.rows.at(position);
+        }
+        column.rows.resize(kept);
+        column.stamps = after.blockStamps();
+    }
 }
 
 void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending)

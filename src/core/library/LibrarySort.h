@@ -89,6 +89,12 @@ QString sortableValue(const BookmarkEntry &entry, const QString &column);
 // early, unfinished, when progress is cancelled.
 SortRanks sortRanksOf(const LibraryRows &rows, const BuildProgress *progress = nullptr);
 
+// Takes the removal of the rows at the positions removed (ascending, no repeats) into the ranks of
+// the rows, so that the rows after them are not ranked again. stampsBefore are the block stamps of
+// the library before the removal, after the library as it is now.
+void followRemoval(SortRanks &ranks, const QList<quint64> &stampsBefore, const QList<qsizetype> &removed,
+                   const LibraryRows &after);
+
 // A stable sort by the column. "Page", "Pages" and "Year" compare as whole numbers and "Rating" by
 // its stored value (so 2 comes before 10, and 4.4 before 4.5); the other columns compare their
 // sortable values with the localized case-insensitive comparison. An absent year or rating comes
