@@ -110,27 +110,32 @@ private Q_SLOTS:
         QCOMPARE(SlotStore::slotName(2), "Books");
     }
 
-    // The books without bookmarks are named, the first three of them, with the way to bring them in.
+    // The books without bookmarks are named, the first three of them, with the way to bring them in;
+    // a count of none is left out.
     void summaryNamesBooksWithoutBookmarks_data()
     {
+        QTest::addColumn<int>("unopened");
         QTest::addColumn<QStringList>("books");
         QTest::addColumn<QString>("text");
-        QTest::newRow("none") << QStringList{} << "Extracted 7 bookmarks from 9 PDF(s)";
-        QTest::newRow("three") << QStringList{"A.pdf", "B.pdf", "C.pdf"}
-                               << "Extracted 7 bookmarks from 9 PDF(s); 0 could not be opened, 3 had no "
-                                  "bookmarks (A.pdf, B.pdf, C.pdf; add them with \"Import Images/PDFs\")";
-        QTest::newRow("five") << QStringList{"A.pdf", "B.pdf", "C.pdf", "D.pdf", "E.pdf"}
-                              << "Extracted 7 bookmarks from 9 PDF(s); 0 could not be opened, 5 had no "
-                                 "bookmarks (A.pdf, B.pdf, C.pdf and 2 more; add them with \"Import "
-                                 "Images/PDFs\")";
+        QTest::newRow("none") << 0 << QStringList{} << "Extracted 7 bookmarks from 9 PDF(s)";
+        QTest::newRow("one unopened")
+            << 1 << QStringList{} << "Extracted 7 bookmarks from 9 PDF(s); 1 could not be opened";
+        QTest::newRow("three") << 0 << QStringList{"A.pdf", "B.pdf", "C.pdf"}
+                               << "Extracted 7 bookmarks from 9 PDF(s); 3 had no bookmarks (A.pdf, B.pdf, "
+                                  "C.pdf; add them with \"Import Images/PDFs\")";
+        QTest::newRow("five") << 0 << QStringList{"A.pdf", "B.pdf", "C.pdf", "D.pdf", "E.pdf"}
+                              << "Extracted 7 bookmarks from 9 PDF(s); 5 had no bookmarks (A.pdf, B.pdf, "
+                                 "C.pdf and 2 more; add them with \"Import Images/PDFs\")";
     }
 
     void summaryNamesBooksWithoutBookmarks()
     {
+        QFETCH(int, unopened);
         QFETCH(QStringList, books);
         BookmarkExtractionRun::Summary summary;
         summary.bookmarkCount = 7;
         summary.pdfCount = 9;
+        summary.unopened = unopened;
         summary.withoutBookmarks = books;
         QTEST(summary.statusText(), "text");
     }

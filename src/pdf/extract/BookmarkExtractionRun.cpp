@@ -12,10 +12,14 @@ QString BookmarkExtractionRun::Summary::statusText() const
     if (cancelled)
         return QStringLiteral("Extraction cancelled; nothing was changed.");
     QString text = QStringLiteral("Extracted %1 bookmarks from %2 PDF(s)").arg(bookmarkCount).arg(pdfCount);
-    if (unopened > 0 || !withoutBookmarks.isEmpty())
-        text += QStringLiteral("; %1 could not be opened, %2 had no bookmarks")
-                    .arg(unopened)
-                    .arg(withoutBookmarks.size());
+    // A count of none is left out.
+    QStringList missed;
+    if (unopened > 0)
+        missed.append(QStringLiteral("%1 could not be opened").arg(unopened));
+    if (!withoutBookmarks.isEmpty())
+        missed.append(QStringLiteral("%1 had no bookmarks").arg(withoutBookmarks.size()));
+    if (!missed.isEmpty())
+        text += QStringLiteral("; ") + missed.join(QStringLiteral(", "));
     // Such a book is no song of the slot; the user learns which ones and where they come in whole.
     if (!withoutBookmarks.isEmpty()) {
         constexpr qsizetype named = 3;
