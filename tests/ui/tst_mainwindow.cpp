@@ -334,7 +334,7 @@ private Q_SLOTS:
     }
 
     // The texts the language service looks up follow the language, also those of controls whose own
-    // text the window writes; the selection buttons' titles stay English.
+    // text the window writes (the selection buttons' titles with their count) and the menus.
     void routedTextsFollowTheLanguage_data()
     {
         QTest::addColumn<QString>("language");
@@ -345,6 +345,7 @@ private Q_SLOTS:
     void routedTextsFollowTheLanguage()
     {
         QFETCH(QString, language);
+        QVERIFY(SlotStore::saveSlot(2, songs("/b/A.pdf", 3), QString()));
         AppContext context;
         MainWindowController window(context);
         const auto lang = *LyrafoldLanguageService::languageFromRawValue(language);
@@ -358,10 +359,10 @@ private Q_SLOTS:
         QCOMPARE(edit->text(), in("Edit"));
         QCOMPARE(edit->toolTip(),
                  in("Toggle column edit mode. Then click a column header to edit that column."));
-        QCOMPARE(button(window, "tagSelectedButton")->text(), "Tag selected");
+        QCOMPARE(button(window, "tagSelectedButton")->text(), in("Tag selected"));
         QCOMPARE(button(window, "tagSelectedButton")->toolTip(),
                  in("Auto-tag selected title rows with MusicBrainz-based metadata."));
-        QCOMPARE(button(window, "deleteSelectedButton")->text(), "Delete selected");
+        QCOMPARE(button(window, "deleteSelectedButton")->text(), in("Delete selected"));
         QCOMPARE(button(window, "deleteSelectedButton")->toolTip(),
                  in("Delete selected title rows from the current slot."));
         QCOMPARE(child<QLineEdit>(window, QStringLiteral("folderPathField"))->placeholderText(),
@@ -369,6 +370,23 @@ private Q_SLOTS:
         QCOMPARE(status(window), in("Ready")); // nothing loaded yet
         QCOMPARE(child<QLabel>(window, QStringLiteral("tipsLabel"))->text().replace(QChar(0xFF0B), '+'),
                  in("Tips: press ＋ to add to playlist • hover to preview • click once to open page"));
+        QCOMPARE(window.menuBar()->actions().constFirst()->text(), in("Slots"));
+        QCOMPARE(window.menuBar()->actions().constLast()->menu()->actions().constLast()->text(),
+                 in("Discogs API Token…"));
+
+        slotTile(window, 2)->hitButton()->click();
+        TestHarness::settleWorkers();
+        tableView(window)->selectAll();
+        QCOMPARE(button(window, "tagSelectedButton")->text(), in("Tag %1 selected").arg(3));
+        QCOMPARE(button(window, "deleteSelectedButton")->text(), in("Delete %1 selected").arg(3));
+        // Back to English with the window open.
+        LyrafoldLanguageService::setCurrent(LyrafoldLanguage::en);
+        QCoreApplication::processEvents();
+        QCOMPARE(button(window, "tagSelectedButton")->text(), "Tag 3 selected");
+        QCOMPARE(button(window, "deleteSelectedButton")->text(), "Delete 3 selected");
+        QCOMPARE(window.menuBar()->actions().constFirst()->text(), "Slots");
+        LyrafoldLanguageService::setCurrent(lang);
+        QCoreApplication::processEvents();
 
         edit->click();
         QCOMPARE(edit->text(), "Editing: Bookmark Title");
@@ -605,6 +623,8 @@ private Q_SLOTS:
         // Switched while the window shows: the texts change in place.
         LyrafoldLanguageService::setCurrent(*LyrafoldLanguageService::languageFromRawValue(language));
         const auto restore = qScopeGuard([] { AppSettings::remove(AppSettings::uiLanguageKey); });
+        // Every row selected: the selection buttons show their longest, counted titles.
+        tableView(window)->selectAll();
         TestHarness::settleWorkers(); // the texts' and layouts' posted updates
         QCOMPARE(window.size(), size);
 

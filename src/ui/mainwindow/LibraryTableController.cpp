@@ -194,10 +194,11 @@ void LibraryTableController::syncSelectedRowsButtonsEnabled()
 {
     const qsizetype count = m_session.uniqueAllBookmarksIndices(selectedDisplayRows()).size();
     const bool active = count > 0 && m_session.currentSlotId() != 0;
-    const QString tagTitle =
-        count > 0 ? QStringLiteral("Tag %1 selected").arg(count) : QStringLiteral("Tag selected");
-    const QString deleteTitle =
-        count > 0 ? QStringLiteral("Delete %1 selected").arg(count) : QStringLiteral("Delete selected");
+    using LyrafoldLanguageService::localized;
+    const QString tagTitle = count > 0 ? localized(QStringLiteral("Tag %1 selected")).arg(count)
+                                       : localized(QStringLiteral("Tag selected"));
+    const QString deleteTitle = count > 0 ? localized(QStringLiteral("Delete %1 selected")).arg(count)
+                                          : localized(QStringLiteral("Delete selected"));
     MainWindowView::configureSelectionActionButton(m_ui.tagSelectedButton, tagTitle, Qt::white, active);
     MainWindowView::configureSelectionActionButton(m_ui.deleteSelectedButton, deleteTitle, Qt::white, active);
 }
@@ -205,6 +206,7 @@ void LibraryTableController::syncSelectedRowsButtonsEnabled()
 void LibraryTableController::retranslate()
 {
     m_model->retranslateHeaders();
+    syncSelectedRowsButtonsEnabled();
     if (!m_isColumnEditModeEnabled)
         m_ui.editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
 }
@@ -344,14 +346,15 @@ void LibraryTableController::showRowContextMenu(const QPoint &viewportPosition)
     if (!m_session.displayedBookmark(row))
         return;
     QMenu menu(m_ui.tableView->window());
-    connect(menu.addAction(QStringLiteral("Open")), &QAction::triggered, this, [this, row] {
-        if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
-            m_context.libraryFlows().openSong(*m_ui.statusField, *entry);
-    });
-    connect(menu.addAction(QStringLiteral("Auto-tag this row")), &QAction::triggered, this,
-            [this, row] { tagRow(row); });
-    connect(menu.addAction(QStringLiteral("Tag selected")), &QAction::triggered, this,
-            &LibraryTableController::tagSelectedRows);
+    connect(menu.addAction(LyrafoldLanguageService::localized(QStringLiteral("Open"))), &QAction::triggered,
+            this, [this, row] {
+                if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
+                    m_context.libraryFlows().openSong(*m_ui.statusField, *entry);
+            });
+    connect(menu.addAction(LyrafoldLanguageService::localized(QStringLiteral("Auto-tag this row"))),
+            &QAction::triggered, this, [this, row] { tagRow(row); });
+    connect(menu.addAction(LyrafoldLanguageService::localized(QStringLiteral("Tag selected"))),
+            &QAction::triggered, this, &LibraryTableController::tagSelectedRows);
     menu.exec(m_ui.tableView->viewport()->mapToGlobal(viewportPosition));
 }
 

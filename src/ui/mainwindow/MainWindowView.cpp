@@ -407,9 +407,9 @@ QWidget *MainWindowView::buildSearchPanel()
         button->setObjectName(name);
         button->setToolTip(toolTip);
         button->setFixedHeight(30);
-        // Titles with the selected count are written by the window, in English.
+        // Titles with the selected count are written by the window, in the current language.
         LyrafoldLanguageService::markDynamicOwnText(button);
-        configureSelectionActionButton(button, title, Qt::white, false);
+        configureSelectionActionButton(button, LyrafoldLanguageService::localized(title), Qt::white, false);
         connect(button, &QPushButton::clicked, this, [this, command] { Q_EMIT commandTriggered(command); });
         row->addWidget(button);
         return button;
@@ -540,4 +540,5 @@ void MainWindowView::installMenus()
     QAction *before = existing.size() > 1 ? existing.at(1) : nullptr;
     bar->insertMenu(before, slotsMenu);
     bar->insertMenu(before, tools);
+    LyrafoldLanguageService::apply(bar);
 }

@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QColorDialog>
 #include <QComboBox>
@@ -14,6 +15,8 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QStyle>
 #include <QToolButton>
@@ -42,8 +45,8 @@ const Lookup &lookupFor(LyrafoldLanguage language)
     return *pick(language, &none, &turkish, &spanish);
 }
 
-// The text the widget showed when it was first met under this key.
-QString baseString(QWidget *widget, const char *key, const QString &current)
+// The text the widget (or action) showed when it was first met under this key.
+QString baseString(QObject *widget, const char *key, const QString &current)
 {
     const QVariant stored = widget->property(key);
     if (stored.isValid())
@@ -101,6 +104,17 @@ void translateLineEdit(QLineEdit *field)
     if (!field->placeholderText().isEmpty())
         field->setPlaceholderText(
             localized(baseString(field, basePlaceholderProperty, field->placeholderText())));
+}
+
+// The menus of a menu bar, and their items, submenus included.
+void translateActions(const QWidget *menuOrBar)
+{
+    for (QAction *action : menuOrBar->actions()) {
+        if (!action->isSeparator() && !action->text().isEmpty())
+            action->setText(localized(baseString(action, baseTitleProperty, action->text())));
+        if (const QMenu *menu = action->menu())
+            translateActions(menu);
+    }
 }
 
 bool isHelpPanel(const QWidget *window)
@@ -206,6 +220,8 @@ void apply(QWidget *root)
             translateLineEdit(field);
         else if (qobject_cast<QComboBox *>(root))
             translateToolTip(root);
+        else if (qobject_cast<QMenuBar *>(root))
+            translateActions(root);
     }
     // Child windows (dialogs, panels) are windows of their own and are visited as such.
     for (QObject *child : root->children()) {

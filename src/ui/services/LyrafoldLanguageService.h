@@ -19,7 +19,8 @@ enum class LyrafoldLanguage { en, tr, es };
 // rather than from whatever the previous switch wrote. What counts:
 // - buttons (QAbstractButton): the text (an icon-only button ends with no text) and the tool tip;
 // - labels (QLabel) and read-only line edits: the text and the tool tip;
-// - editable line edits, search fields included: the placeholder and the tool tip, never the typed text.
+// - editable line edits, search fields included: the placeholder and the tool tip, never the typed text;
+// - menu bars: the titles of their menus and of the menus' items.
 // Item views (QAbstractItemView) and everything inside them are skipped; their windows translate
 // headers and cells themselves. Other widgets are only searched for children.
 //
