@@ -245,6 +245,25 @@ public:
     bool adoptEditedRows(quint64 version, LibraryRows rows, QSet<QString> titleKeys,
                          QSet<QString> identityKeys);
 
+    // Rows appended to the library of version, with what the library would otherwise work out when
+    // it takes them: made by appending() anywhere (a worker for many rows), taken by adoptAppendedRows().
+    struct Appended {
+        quint64 version = 0;
+        LibraryRows rows;
+        std::shared_ptr<const TitleKeyIndex> titleKeys;
+        std::optional<QHash<QString, qsizetype>> positions;
+        QSet<QString> changedTitleKeys;
+        QSet<QString> identityKeys;
+        qsizetype count = 0;
+    };
+    // The library's rows (with their title index and, when made, key positions) and rows after them.
+    static Appended appending(quint64 version, LibraryRows library,
+                              std::shared_ptr<const TitleKeyIndex> titleKeys,
+                              std::optional<QHash<QString, qsizetype>> positions, const BookmarkList &rows);
+    // Takes the rows as appendBookmarks() would; refused (false, nothing changes) when the library is
+    // no longer that version. Nothing appended changes nothing.
+    bool adoptAppendedRows(Appended appended);
+
     // The rows of a bookmark file become the current slot's library, with folder as the library
     // folder when there is one. Saved, playlists brought in line.
     void importBookmarks(LibraryRows rows, const std::optional<QString> &folder);

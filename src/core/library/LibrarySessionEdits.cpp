@@ -160,22 +160,52 @@ void LibrarySession::appendBookmarks(const BookmarkList &rows)
 {
     if (rows.isEmpty())
         return;
-    BatchScope batch(*this);
-    const qsizetype from = m_rows.size();
-    const std::shared_ptr<const TitleKeyIndex> titles = titleKeyIndex();
-    m_rows.append(rows);
-    m_titleKeys = std::make_shared<const TitleKeyIndex>(titles->appended(m_rows, from));
-    QSet<QString> titleKeys;
-    QSet<QString> identityKeys;
-    for (qsizetype position = from; position < m_rows.size(); ++position) {
-        QString key = m_rows.at(position).id();
-        if (m_positionsValid && !m_positionsByKey.contains(key))
-            m_positionsByKey.insert(key, position);
-        identityKeys.insert(std::move(key));
-        titleKeys.insert(m_titleKeys->keyOfRow(position));
+    std::optional<QHash<QString, qsizetype>> positions;
+    if (m_positionsValid)
+        positions = std::exchange(m_positionsByKey, {});
+    m_positionsValid = false;
+    adoptAppendedRows(appending(m_libraryVersion, m_rows, titleKeyIndex(), std::move(positions), rows));
+}
+
+LibrarySession::Appended LibrarySession::appending(quint64 version, LibraryRows library,
+                                                   std::shared_ptr<const TitleKeyIndex> titleKeys,
+                                                   std::optional<QHash<QString, qsizetype>> positions,
+                                                   const BookmarkList &rows)
+{
+    Appended appended;
+    appended.version = version;
+    appended.count = rows.size();
+    const qsizetype from = library.size();
+    if (!titleKeys)
+        titleKeys = std::make_shared<const TitleKeyIndex>(library);
+    library.append(rows);
+    appended.titleKeys = std::make_shared<const TitleKeyIndex>(titleKeys->appended(library, from));
+    for (qsizetype position = from; position < library.size(); ++position) {
+        QString key = library.at(position).id();
+        if (positions && !positions->contains(key))
+            positions->insert(key, position);
+        appended.identityKeys.insert(std::move(key));
+        appended.changedTitleKeys.insert(appended.titleKeys->keyOfRow(position));
     }
-    titleKeys.remove(QString());
-    noteChange(ChangeKind::added, std::move(titleKeys), std::move(identityKeys));
+    appended.changedTitleKeys.remove(QString());
+    appended.rows = std::move(library);
+    appended.positions = std::move(positions);
+    return appended;
+}
+
+bool LibrarySession::adoptAppendedRows(Appended appended)
+{
+    if (appended.version != m_libraryVersion)
+        return false;
+    if (appended.count == 0)
+        return true;
+    BatchScope batch(*this);
+    QThreadPool::globalInstance()->start([old = std::exchange(m_rows, std::move(appended.rows))] {});
+    m_titleKeys = std::move(appended.titleKeys);
+    m_positionsValid = appended.positions.has_value();
+    m_positionsByKey = std::move(appended.positions).value_or(QHash<QString, qsizetype>());
+    noteChange(ChangeKind::added, std::move(appended.changedTitleKeys), std::move(appended.identityKeys));
+    return true;
 }
 
 qsizetype LibrarySession::applyMetadataValues(BookmarkEntry entry, const MetadataValues &values)

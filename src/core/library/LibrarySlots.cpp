@@ -362,36 +362,63 @@ std::optional<QString> LibrarySlots::copyCurrentSlotTo(qint64 destination)
         .arg(SlotStore::slotName(current), SlotStore::slotName(destination));
 }
 
-std::optional<QString> LibrarySlots::mergeSlotsIntoCurrent(const QList<qint64> &sources)
+bool LibrarySlots::mergeSlotsIntoCurrent(const QList<qint64> &sources, QObject *context, LoadDone done)
 {
     const qint64 current = m_session.currentSlotId();
     if (current == 0)
-        return std::nullopt;
+        return false;
     QList<qint64> picked;
     for (const qint64 slot : sources) {
         if (slot >= 0 && slot < SlotStore::slotCount && slot != current && !picked.contains(slot))
             picked.append(slot);
     }
     std::sort(picked.begin(), picked.end());
+    planMerge(current, picked, context, done);
+    return true;
+}
 
-    QSet<QString> appended;
-    BookmarkList added;
-    for (const qint64 source : std::as_const(picked)) {
-        for (BookmarkEntry &row : SlotStore::loadSlot(source)) {
-            QString key = row.id();
-            if (m_session.firstPositionOf(key) || appended.contains(key))
-                continue;
-            appended.insert(std::move(key));
-            added.append(std::move(row));
-        }
-    }
-    if (added.isEmpty())
-        m_session.saveCurrentSlot();
-    else
-        m_session.appendBookmarks(added);
-    return QStringLiteral("Merged %1 bookmark(s) into %2")
-        .arg(added.size())
-        .arg(SlotStore::slotName(current));
+void LibrarySlots::planMerge(qint64 slot, const QList<qint64> &sources, const QPointer<QObject> &context,
+                             const LoadDone &done)
+{
+    const auto tell = [context, done](const QString &status) {
+        if (done && context)
+            done(status);
+    };
+    Hop::run(
+        this,
+        [sources, version = m_session.libraryVersion(), library = m_session.allBookmarks(),
+         titleKeys = m_session.readyTitleKeyIndex(), positions = m_session.readyPositionsByKey()]() mutable {
+            QHash<QString, qsizetype> known =
+                positions ? std::move(*positions) : library.firstPositionsById();
+            QSet<QString> appended;
+            BookmarkList added;
+            for (const qint64 source : std::as_const(sources)) {
+                for (BookmarkEntry &row : SlotStore::loadSlot(source)) {
+                    QString key = row.id();
+                    if (known.contains(key) || appended.contains(key))
+                        continue;
+                    appended.insert(std::move(key));
+                    added.append(std::move(row));
+                }
+            }
+            return LibrarySession::appending(version, std::move(library), std::move(titleKeys),
+                                             std::move(known), added);
+        },
+        [this, slot, sources, context, done, tell](LibrarySession::Appended rows) {
+            if (m_session.currentSlotId() != slot) {
+                tell(QStringLiteral("Nothing merged: %1 was left before the bookmarks were read")
+                         .arg(SlotStore::slotName(slot)));
+                return;
+            }
+            const qsizetype count = rows.count;
+            if (!m_session.adoptAppendedRows(std::move(rows))) {
+                planMerge(slot, sources, context, done); // the library changed meanwhile
+                return;
+            }
+            if (count == 0)
+                m_session.saveCurrentSlot();
+            tell(QStringLiteral("Merged %1 bookmark(s) into %2").arg(count).arg(SlotStore::slotName(slot)));
+        });
 }
 
 SlotClearPlan LibrarySlots::planClearSlot(qint64 slot, std::optional<qsizetype> count) const

@@ -123,9 +123,11 @@ public:
     // Nothing (and nothing written) for a destination outside 0-5 or the current slot.
     std::optional<QString> copyCurrentSlotTo(qint64 destination);
     // Appends the songs of the sources (0-5 but the current slot, each once, ascending) that the current
-    // slot lacks by identity key: "Merged <n> bookmark(s) into <name>". Nothing for the Default slot,
-    // which takes no merge.
-    std::optional<QString> mergeSlotsIntoCurrent(const QList<qint64> &sources);
+    // slot lacks by identity key. The sources are read and the rows to append worked out on a worker;
+    // the library takes them in one step, or they are worked out again when it changed meanwhile.
+    // done is told "Merged <n> bookmark(s) into <name>", or why nothing was merged. False (and
+    // nothing done) for the Default slot, which takes no merge.
+    bool mergeSlotsIntoCurrent(const QList<qint64> &sources, QObject *context = nullptr, LoadDone done = {});
 
     // Emptying a slot: the plan names it and its count, for the question; the act checks that the
     // library has not changed since.
@@ -196,6 +198,8 @@ private:
     };
     struct LoadedSlot;
     void startLoad(qint64 slot, bool reload, QObject *context, LoadDone done);
+    void planMerge(qint64 slot, const QList<qint64> &sources, const QPointer<QObject> &context,
+                   const LoadDone &done);
     void readPendingLoad();
     void adoptLoad(quint64 generation, LoadedSlot loaded);
     // A write of slot's file other than the current slot's own saves.

@@ -221,8 +221,8 @@ void LibraryFlowService::mergeSlotsIntoCurrent(StatusSink &sink)
     const QList<qint64> sources = SlotInput::parseSlotList(*typed);
     if (sources.isEmpty())
         return;
-    if (const std::optional<QString> status = m_context.librarySlots().mergeSlotsIntoCurrent(sources))
-        sink.showStatus(*status);
+    m_context.librarySlots().mergeSlotsIntoCurrent(
+        sources, sink.statusWindow(), [&sink](const QString &status) { sink.showStatus(status); });
 }
 
 void LibraryFlowService::clearCurrentSlot(StatusSink &sink)
