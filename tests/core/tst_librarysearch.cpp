@@ -389,7 +389,7 @@ private Q_SLOTS:
         QVERIFY(session.sortFilteredByColumn(QStringLiteral("Page")));
         session.updateFilteredList(QString());
         QVERIFY(!session.sortPending() && !session.sortShown());
-        QTest::qWait(500);
+        TestHarness::settleWorkers();
         QCOMPARE(applied.size(), 2);
         QCOMPARE(session.filteredPositions().first(), qsizetype(0));
     }

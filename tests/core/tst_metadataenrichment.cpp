@@ -814,7 +814,7 @@ private Q_SLOTS:
                                                 [&called](ExternalEnrichment) { called = true; });
         QVERIFY(QTest::qWaitFor([&] { return !m_server.requests().isEmpty(); }, 10000));
         delete context;
-        QTest::qWait(100);
+        TestHarness::settleWorkers();
         QVERIFY(!called);
     }
 

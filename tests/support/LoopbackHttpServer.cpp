@@ -91,6 +91,7 @@ void LoopbackHttpServer::accept()
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_buffers.remove(socket);
+            m_abandonedAnswers += m_holdingAnswer.remove(socket);
             socket->deleteLater();
         });
     }
@@ -126,9 +127,13 @@ void LoopbackHttpServer::readFrom(QTcpSocket *socket)
             (response.location.isEmpty() ? QByteArray() : "\r\nLocation: " + response.location) +
             (response.retryAfter.isEmpty() ? QByteArray() : "\r\nRetry-After: " + response.retryAfter) +
             "\r\nContent-Length: " + QByteArray::number(response.body.size()) + "\r\n\r\n" + response.body;
-        if (response.delay.count() > 0)
-            QTimer::singleShot(response.delay, socket, [socket, reply] { socket->write(reply); });
-        else
+        if (response.delay.count() > 0) {
+            m_holdingAnswer.insert(socket);
+            QTimer::singleShot(response.delay, socket, [this, socket, reply] {
+                m_holdingAnswer.remove(socket);
+                socket->write(reply);
+            });
+        } else
             socket->write(reply);
     }
 }

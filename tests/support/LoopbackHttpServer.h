@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QTcpServer>
 #include <QUrl>
 
@@ -60,6 +61,8 @@ public:
 
     void setHandler(Handler handler) { m_handler = std::move(handler); }
     const QList<Request> &requests() const { return m_requests; }
+    // How many delayed answers were never sent because the client closed the connection first.
+    int abandonedAnswers() const { return m_abandonedAnswers; }
     void clearRequests() { m_requests.clear(); }
 
     static Response json(QByteArray body, int status = 200) { return {status, std::move(body)}; }
@@ -72,4 +75,6 @@ private:
     Handler m_handler;
     QList<Request> m_requests;
     QHash<QTcpSocket *, QByteArray> m_buffers;
+    QSet<QTcpSocket *> m_holdingAnswer;
+    int m_abandonedAnswers = 0;
 };

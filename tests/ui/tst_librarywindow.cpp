@@ -398,7 +398,7 @@ private Q_SLOTS:
                 auto *table = dialog->findChild<QTableView *>(QStringLiteral("bookmarkRowsTable"));
                 auto *model = static_cast<BookmarkedPdfRowsModel *>(table->model());
                 QCOMPARE(model->rowCount(), bookmarks.size());
-                QTest::qWait(50);
+                QTRY_VERIFY(model->thumbnailsRequested() > 0);
                 drawn = model->thumbnailsRequested();
                 model->setData(model->index(150, BookmarkedPdfRowsModel::titleColumn),
                                QStringLiteral("Row 151"), Qt::EditRole);
