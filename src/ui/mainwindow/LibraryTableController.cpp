@@ -290,8 +290,11 @@ void LibraryTableController::startRowAction(int row, const QString &column)
     if (!entry)
         return;
     m_ui.tableView->triggerPressPulse(row, clickActionDelayMilliseconds / 1000.0);
-    QTimer::singleShot(clickActionDelayMilliseconds, this,
-                       [this, bookmark = *entry, row, column] { performClickAction(bookmark, row, column); });
+    ++m_rowActionsPending;
+    QTimer::singleShot(clickActionDelayMilliseconds, this, [this, bookmark = *entry, row, column] {
+        --m_rowActionsPending;
+        performClickAction(bookmark, row, column);
+    });
 }
 
 void LibraryTableController::performClickAction(const BookmarkEntry &entry, int row, const QString &column)

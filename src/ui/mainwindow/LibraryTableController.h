@@ -48,6 +48,8 @@ public:
     void toggleColumnEditMode();
     // While on, a plain click hands the song to addToPlaylistClicked() instead of opening it.
     void setAddToPlaylistMode(bool on);
+    // A plain click acts a moment after it: true from the click until it has.
+    bool rowActionPending() const { return m_rowActionsPending > 0; }
 
     void deleteSelectedRows();
     void editSelectedMetadata();
@@ -99,6 +101,8 @@ private:
     bool m_isColumnEditModeEnabled = false;
     bool m_addsToPlaylist = false;
     QSet<QString> m_selectedKeys;
+    // Clicks whose action is still to come.
+    int m_rowActionsPending = 0;
     // The last song a click opened, so that the double click on it does not open it again.
     QString m_lastClickOpenKey;
     QElapsedTimer m_lastClickOpen;
