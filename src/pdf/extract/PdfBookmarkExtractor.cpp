@@ -99,13 +99,17 @@ BookmarkList extractBookmarks(const QString &path)
 
 ExtractedBook extractBook(const QString &path)
 {
-    ExtractedBook book;
     const Result<PdfDocumentPtr> document = PdfDocument::open(path);
     if (!document)
-        return book;
-    const qint64 totalPages = document.value()->pageCount();
-    traverseOutline(document.value()->outline(), QFileInfo(path).fileName(), path, totalPages,
-                    book.bookmarks);
+        return {};
+    return extractBook(*document.value(), path);
+}
+
+ExtractedBook extractBook(const PdfDocument &document, const QString &path)
+{
+    ExtractedBook book;
+    const qint64 totalPages = document.pageCount();
+    traverseOutline(document.outline(), QFileInfo(path).fileName(), path, totalPages, book.bookmarks);
     if (!book.bookmarks.isEmpty() && totalPages >= 1)
         calculatePageSpans(book.bookmarks, totalPages);
     book.status =

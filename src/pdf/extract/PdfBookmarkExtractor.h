@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class PdfDocument;
+
 // Turns the outline of a PDF book into library songs: one bookmark per outline item that names a
 // song, with its start page, outline depth, cleaned title, composer and the pages it covers.
 // Stateless; safe on any thread, and meant to run off the UI thread.
@@ -24,6 +26,8 @@ struct ExtractedBook {
     BookmarkList bookmarks;
 };
 ExtractedBook extractBook(const QString &path);
+// The same for a book opened already; path is the one the bookmarks name.
+ExtractedBook extractBook(const PdfDocument &document, const QString &path);
 
 // Recomputes the page span of every bookmark in place, book by book (by pdfFilePath), from the
 // start pages of that book's bookmarks and the page count of its first bookmark in page order.
