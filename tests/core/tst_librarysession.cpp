@@ -326,6 +326,27 @@ private Q_SLOTS:
         QCOMPARE(librarySlots.slotAvailabilitySummary(LibraryRows(rows)), summary);
     }
 
+    // Rows taken over from a list are its rows, in order; a list that another one shares is copied,
+    // and the other keeps its rows.
+    void rowsTakenOverFromAList_data()
+    {
+        QTest::addColumn<bool>("shared");
+        QTest::newRow("its own") << false;
+        QTest::newRow("shared") << true;
+    }
+
+    void rowsTakenOverFromAList()
+    {
+        QFETCH(bool, shared);
+        const BookmarkList library = Fixtures::realisticLibrary(int(LibraryRows::blockSize) + 3);
+        BookmarkList list = library;
+        if (!shared)
+            list.detach();
+        const LibraryRows rows(std::move(list));
+        QCOMPARE(rows.toList(), library);
+        QCOMPARE(rows.blockStamps().size(), 2);
+    }
+
     void displayedRowsAreCapped()
     {
         PlaylistLibrary playlists;

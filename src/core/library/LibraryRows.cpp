@@ -14,14 +14,24 @@ LibraryRows::LibraryRows(const BookmarkList &rows)
     append(rows);
 }
 
-void LibraryRows::append(const BookmarkEntry &row)
+LibraryRows::LibraryRows(BookmarkList &&rows)
+{
+    // A list that another one shares is copied as it is walked; the other keeps its rows.
+    m_blocks.reserve((rows.size() + blockSize - 1) / blockSize);
+    m_stamps.reserve(m_blocks.capacity());
+    for (BookmarkEntry &row : rows)
+        append(std::move(row));
+    rows = BookmarkList();
+}
+
+void LibraryRows::append(BookmarkEntry row)
 {
     if (m_blocks.isEmpty() || m_blocks.constLast().size() == blockSize) {
         m_blocks.append(BookmarkList());
         m_blocks.last().reserve(blockSize);
         m_stamps.append(0);
     }
-    m_blocks.last().append(row);
+    m_blocks.last().append(std::move(row));
     m_stamps.last() = nextStamp();
     ++m_size;
 }

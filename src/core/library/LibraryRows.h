@@ -19,6 +19,9 @@ public:
 
     LibraryRows() = default;
     explicit LibraryRows(const BookmarkList &rows);
+    // Takes the rows over without copying them (unless another list shares them) and lets go of the
+    // list at once, so that a large library is not held twice while the blocks are made.
+    explicit LibraryRows(BookmarkList &&rows);
 
     qsizetype size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }
@@ -41,7 +44,7 @@ public:
     // is made from the rows can tell by the stamps which blocks it has to make again.
     const QList<quint64> &blockStamps() const { return m_stamps; }
 
-    void append(const BookmarkEntry &row);
+    void append(BookmarkEntry row);
     void append(const BookmarkList &rows);
     // Removes the rows at the given positions (any order, repeats and positions out of range ignored);
     // the others keep their order.

@@ -105,7 +105,7 @@ LibrarySlots::LoadResult LibrarySlots::loadCurrentSlot()
     if (!contents.bookmarks.isEmpty()) {
         // The folder the user chose for this slot comes back with it; the next save would otherwise
         // write an empty one over it.
-        LibrarySession::Replacement replacement(LibraryRows(contents.bookmarks), slot);
+        LibrarySession::Replacement replacement(LibraryRows(std::move(contents.bookmarks)), slot);
         replacement.folder = contents.selectedFolder;
         replacement.save = false;
         m_session.replaceLibrary(std::move(replacement));
@@ -120,7 +120,7 @@ LibrarySlots::LoadResult LibrarySlots::loadCurrentSlot()
         return {};
     }
     const qsizetype count = cached->bookmarks.size();
-    LibrarySession::Replacement replacement(LibraryRows(cached->bookmarks), slot);
+    LibrarySession::Replacement replacement(LibraryRows(std::move(cached->bookmarks)), slot);
     replacement.folder = cached->selectedFolder;
     m_session.replaceLibrary(std::move(replacement));
     return {LoadSource::cache, QStringLiteral("Loaded %1 cached bookmarks").arg(count)};
@@ -138,8 +138,7 @@ struct LibrarySlots::LoadedSlot {
     {
         SlotStore::SlotContents contents = SlotStore::loadSlotContents(slot);
         LoadedSlot loaded;
-        loaded.rows = LibraryRows(contents.bookmarks);
-        contents.bookmarks.clear();
+        loaded.rows = LibraryRows(std::move(contents.bookmarks));
         loaded.folder = std::move(contents.selectedFolder);
         loaded.titleKeys = std::make_shared<const TitleKeyIndex>(loaded.rows);
         loaded.positions = loaded.rows.firstPositionsById();
@@ -508,7 +507,7 @@ void LibrarySlots::appendImportedBookmarks(const BookmarkList &rows, qint64 slot
     else
         contents = SlotStore::loadSlotContents(slot);
     contents.bookmarks.append(rows);
-    LibrarySession::Replacement replacement(LibraryRows(contents.bookmarks), slot);
+    LibrarySession::Replacement replacement(LibraryRows(std::move(contents.bookmarks)), slot);
     replacement.folder = destinationFolder.isEmpty() ? contents.selectedFolder : destinationFolder;
     m_session.replaceLibrary(std::move(replacement));
 }

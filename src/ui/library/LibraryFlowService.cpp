@@ -180,7 +180,7 @@ void LibraryFlowService::importBookmarksFromFile(StatusSink &sink, const QString
             Result<BookmarkImport::ImportedBookmarks> read = BookmarkImport::readFile(path);
             if (!read)
                 return std::nullopt;
-            return Read{LibraryRows(read->bookmarks), read->selectedFolder};
+            return Read{LibraryRows(std::move(read->bookmarks)), read->selectedFolder};
         },
         [this, &session, slot, report = StatusReport(sink)](std::optional<Read> read) {
             if (!read) {
