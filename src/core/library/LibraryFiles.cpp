@@ -21,18 +21,38 @@ std::function<QList<CustomFileGroup>()> LibraryFiles::customFileGroupsJob() cons
     };
 }
 
-std::function<QList<WorkshopSlotBook>()> LibraryFiles::slotBooksJob(qint64 slot) const
+namespace {
+
+// Gives the slot's rows and folder: the library's for the current slot, else read from the slot's file
+// when called (on a worker); nothing for a slot outside 0-5.
+std::function<std::pair<LibraryRows, QString>()> slotRows(const LibrarySession &session, qint64 slot)
 {
-    const LibrarySession &session = m_slots.session();
     if (slot == session.currentSlotId())
         return [rows = session.allBookmarks(), folder = session.selectedFolder()] {
-            return WorkshopBooks::slotBooks(rows, folder);
+            return std::pair(rows, folder);
         };
     return [slot] {
         if (slot < 0 || slot >= LibrarySession::slotCount)
-            return QList<WorkshopSlotBook>();
-        const SlotStore::SlotContents stored = SlotStore::loadSlotContents(slot);
-        return WorkshopBooks::slotBooks(LibraryRows(stored.bookmarks), stored.selectedFolder);
+            return std::pair(LibraryRows(), QString());
+        SlotStore::SlotContents stored = SlotStore::loadSlotContents(slot);
+        return std::pair(LibraryRows(stored.bookmarks), std::move(stored.selectedFolder));
+    };
+}
+
+} // namespace
+
+std::function<QList<WorkshopSlotBook>()> LibraryFiles::slotBooksJob(qint64 slot) const
+{
+    return [rows = slotRows(m_slots.session(), slot)] {
+        const auto [bookmarks, folder] = rows();
+        return WorkshopBooks::slotBooks(bookmarks, folder);
+    };
+}
+
+std::function<BookmarkList()> LibraryFiles::bookTitlesJob(qint64 slot, const QString &bookName) const
+{
+    return [rows = slotRows(m_slots.session(), slot), bookName] {
+        return WorkshopBooks::bookTitles(rows().first, bookName);
     };
 }
 

@@ -41,6 +41,8 @@ public:
     // Work for a worker: the books of the slot (WorkshopBooks::slotBooks), found in the library folder
     // for the current slot and in the slot's own folder for another.
     std::function<QList<WorkshopSlotBook>()> slotBooksJob(qint64 slot) const;
+    // Work for a worker: the songs of one book of the slot (WorkshopBooks::bookTitles).
+    std::function<BookmarkList()> bookTitlesJob(qint64 slot, const QString &bookName) const;
 
     // Removes the bookmarks of the groups from slots 1-5 (never from the Default slot), their songs
     // from every playlist, and moves the imported files that nothing uses any more to the trash. The

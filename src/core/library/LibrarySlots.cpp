@@ -296,9 +296,11 @@ QString LibrarySlots::availabilitySummary(const LibraryRows &rows, const QString
 
 // ---- Slot commands
 
-BookmarkList LibrarySlots::slotBookmarks(qint64 slot) const
+std::function<BookmarkList()> LibrarySlots::slotBookmarksJob(qint64 slot) const
 {
-    return slot == m_session.currentSlotId() ? m_session.allBookmarks().toList() : SlotStore::loadSlot(slot);
+    if (slot == m_session.currentSlotId())
+        return [rows = m_session.allBookmarks()] { return rows.toList(); };
+    return [slot] { return SlotStore::loadSlot(slot); };
 }
 
 std::optional<qsizetype> LibrarySlots::knownSlotCount(qint64 slot) const

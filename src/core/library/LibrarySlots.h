@@ -99,8 +99,9 @@ public:
     // The six slot names: the stored name trimmed, else "Default" or "Slot N".
     static QStringList slotTileNames();
 
-    // The rows of a slot as they are now: the library for the current slot, else the slot's file.
-    BookmarkList slotBookmarks(qint64 slot) const;
+    // For a worker: the rows of a slot as they are now, the library's (taken here) for the current
+    // slot, else the slot's file's, read when called.
+    std::function<BookmarkList()> slotBookmarksJob(qint64 slot) const;
     // A slot's bookmark count without reading the slot: the library's for the current slot, else the
     // count stored when the slot's file was last written; nothing when none was stored.
     std::optional<qsizetype> knownSlotCount(qint64 slot) const;

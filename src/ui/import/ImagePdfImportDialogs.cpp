@@ -69,23 +69,14 @@ QWidget *folderRow(QWidget *parent, std::optional<QString> &folder)
     return row;
 }
 
-QStringList bookNamesOfUserSlots(const LibrarySlots &librarySlots)
-{
-    QStringList names;
-    for (int slot = 1; slot < LibrarySession::slotCount; ++slot) {
-        for (const BookmarkEntry &row : librarySlots.slotBookmarks(slot))
-            names.append(row.pdfFileName);
-    }
-    return names;
-}
-
 } // namespace
 
 namespace ImagePdfImportDialogs {
 
 std::optional<ImagePdfImportOptions>
 promptImagePdfImportOptions(QWidget *parent, const LibrarySlots &librarySlots, const QStringList &paths,
-                            const std::optional<QString> &targetPlaylistName)
+                            const std::optional<QString> &targetPlaylistName,
+                            const QStringList &userSlotBookNames)
 {
     const bool several = paths.size() > 1;
     LyrafoldFormAlert alert(
@@ -107,7 +98,7 @@ promptImagePdfImportOptions(QWidget *parent, const LibrarySlots &librarySlots, c
     bookField->setObjectName(QStringLiteral("importBookNameField"));
     QComboBox *importAs = nullptr;
     if (several) {
-        bookField->setText(ImportTitles::defaultCustomBookName(bookNamesOfUserSlots(librarySlots)));
+        bookField->setText(ImportTitles::defaultCustomBookName(userSlotBookNames));
         column->addWidget(LyrafoldFormAlert::labeledRow(QStringLiteral("Custom book name:"), bookField));
         importAs = new QComboBox;
         importAs->setObjectName(QStringLiteral("importAsPopup"));
@@ -161,16 +152,13 @@ promptImagePdfImportOptions(QWidget *parent, const LibrarySlots &librarySlots, c
 
     ImagePdfImportOptions options;
     options.slotId = slotBox->currentData().toLongLong();
-    const BookmarkList slotRows = librarySlots.slotBookmarks(options.slotId);
+    options.pageTitles = titles;
     if (several && importAs->currentIndex() == 0) {
         options.bookName = ImagePdfImportService::customBookDisplayName(bookField->text());
-        options.pageTitles = ImportTitles::uniqueTitles(titles, options.bookName, slotRows);
         options.pdfFileName = options.bookName;
         options.importAsBook = true;
     } else {
         options.bookName = ImagePdfImportService::customSinglesBookName;
-        options.pageTitles = ImportTitles::uniqueSingleImportTitles(titles, slotRows);
-        options.pdfFileName = options.pageTitles.value(0);
         options.importAsBook = false;
     }
     options.destinationDirectory = folder;

@@ -12,10 +12,12 @@ class QWidget;
 // form, with what was typed, when a title is missing. Texts are English in every interface language.
 namespace ImagePdfImportDialogs {
 
-// Pictures and PDFs: a title for every file; with several files, one custom book or single files.
+// Pictures and PDFs: a title for every file; with several files, one custom book (named after those
+// of userSlotBookNames, the books of slots 1 to 5) or single files.
 std::optional<ImagePdfImportOptions>
 promptImagePdfImportOptions(QWidget *parent, const LibrarySlots &librarySlots, const QStringList &paths,
-                            const std::optional<QString> &targetPlaylistName);
+                            const std::optional<QString> &targetPlaylistName,
+                            const QStringList &userSlotBookNames = {});
 
 // One PDF whose outline gave at least two bookmarks: the book's name, keep or rewrite the titles (every
 // row editable), keep the file where it is.

@@ -81,8 +81,37 @@ void ImagePdfImportFlow::importImagesAndPDFs(const QStringList &paths,
 void ImagePdfImportFlow::askImagePdfOptions(const QStringList &paths,
                                             const std::optional<QString> &targetPlaylistName)
 {
+    if (paths.size() < 2) {
+        showImagePdfOptions(paths, targetPlaylistName, {});
+        return;
+    }
+    // The custom book's name is one that no book of slots 1 to 5 has: the slots are read on a worker.
+    QList<std::function<BookmarkList()>> slotRows;
+    for (qint64 slot = 1; slot < LibrarySession::slotCount; ++slot)
+        slotRows.append(m_context.librarySlots().slotBookmarksJob(slot));
+    setRunning(+1);
+    Hop::run(
+        this,
+        [slotRows] {
+            QSet<QString> names; // many songs of few books
+            for (const auto &rows : slotRows) {
+                for (const BookmarkEntry &row : rows())
+                    names.insert(row.pdfFileName);
+            }
+            return names.values();
+        },
+        [this, paths, targetPlaylistName](QStringList names) {
+            setRunning(-1);
+            showImagePdfOptions(paths, targetPlaylistName, names);
+        });
+}
+
+void ImagePdfImportFlow::showImagePdfOptions(const QStringList &paths,
+                                             const std::optional<QString> &targetPlaylistName,
+                                             const QStringList &userSlotBookNames)
+{
     const std::optional<ImagePdfImportOptions> options = ImagePdfImportDialogs::promptImagePdfImportOptions(
-        m_window, m_context.librarySlots(), paths, targetPlaylistName);
+        m_window, m_context.librarySlots(), paths, targetPlaylistName, userSlotBookNames);
     if (!options)
         return;
     Q_EMIT statusChanged(QStringLiteral("Importing %1 file(s)...").arg(paths.size()));
@@ -95,10 +124,12 @@ void ImagePdfImportFlow::startFileImport(const QStringList &paths, const ImagePd
     setRunning(+1);
     Hop::run(
         this,
-        [paths, options] {
-            return ImagePdfImportService::importFiles(paths, options.bookName, options.pageTitles,
-                                                      options.pdfFileName, options.destinationDirectory,
-                                                      options.importAsBook);
+        [paths, chosen = options,
+         slotRows = m_context.librarySlots().slotBookmarksJob(options.slotId)]() mutable {
+            chosen.makeUnique(slotRows());
+            return ImagePdfImportService::importFiles(paths, chosen.bookName, chosen.pageTitles,
+                                                      chosen.pdfFileName, chosen.destinationDirectory,
+                                                      chosen.importAsBook);
         },
         [this, options, targetPlaylistName](Result<ImagePdfImportResult> result) {
             setRunning(-1);

@@ -42,6 +42,8 @@ Q_SIGNALS:
 
 private:
     void askImagePdfOptions(const QStringList &paths, const std::optional<QString> &targetPlaylistName);
+    void showImagePdfOptions(const QStringList &paths, const std::optional<QString> &targetPlaylistName,
+                             const QStringList &userSlotBookNames);
     void startFileImport(const QStringList &paths, const ImagePdfImportOptions &options,
                          const std::optional<QString> &targetPlaylistName);
     void startBookmarkedImport(const QString &path, const BookmarkedPdfImportOptions &options,

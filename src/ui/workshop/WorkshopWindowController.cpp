@@ -404,10 +404,14 @@ void WorkshopWindowController::openBook(int row)
     const WorkshopSlotBook *book = m_model->book(row);
     if (!book)
         return;
-    const BookmarkList titles = WorkshopBooks::bookTitles(
-        LibraryRows(m_slots.slotBookmarks(m_activeTabIndex)), book->slotPdfFileName);
-    if (!titles.isEmpty())
-        m_context.libraryFlows().openSongWithContext(*m_statusField, titles.first(), titles);
+    // Another slot's book is read from its file, on a worker.
+    m_opening.start([this, slot = m_activeTabIndex,
+                     name = book->slotPdfFileName] { return m_files.bookTitlesJob(slot, name); },
+                    [this](BookmarkList titles) {
+                        if (!titles.isEmpty())
+                            m_context.libraryFlows().openSongWithContext(*m_statusField, titles.first(),
+                                                                         titles);
+                    });
 }
 
 // ---- Events

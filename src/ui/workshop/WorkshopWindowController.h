@@ -80,6 +80,7 @@ private:
     StatusLine *m_statusField = nullptr;
     qint64 m_activeTabIndex = 0;
     LatestRun<QList<WorkshopSlotBook>> m_listing{this};
+    LatestRun<BookmarkList> m_opening{this};
 
     CoverThumbnailLoader *m_covers = nullptr;
     WorkshopGridModel *m_model = nullptr;
