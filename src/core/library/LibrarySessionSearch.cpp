@@ -110,14 +110,8 @@ void LibrarySession::prepareIndexes()
         },
         [this, version](PreparedIndexes prepared) {
             // The ranks know by the rows' stamps which rows changed since: a sort ranks those again.
-            // A click that came first made its columns already.
-            if (prepared.sortRanks) {
-                for (auto it = prepared.sortRanks->columns.cbegin(); it != prepared.sortRanks->columns.cend();
-                     ++it) {
-                    if (!m_sortRanks.columns.contains(it.key()))
-                        m_sortRanks.columns.insert(it.key(), it.value());
-                }
-            }
+            if (prepared.sortRanks && m_sortRanks.columns.isEmpty())
+                m_sortRanks = std::move(*prepared.sortRanks);
             // What was made from an older library would describe rows that changed since.
             if (version == m_libraryVersion) {
                 if (prepared.search && !m_searchIndex)

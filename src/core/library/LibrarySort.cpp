@@ -228,6 +228,19 @@ const QList<int> &refreshed(ColumnRanks &ranks, const LibraryRows &library, cons
     return ranks.rows;
 }
 
+// The order of count rows, rowAt(i) the row of index i, with their texts ranked here.
+template <typename RowAt>
+std::vector<int> orderRankingTexts(qsizetype count, const QString &column, bool ascending, RowAt rowAt)
+{
+    const QList<int> titles = rankTexts(count, [&](qsizetype i) { return rowAt(i).title; }).rows;
+    QList<int> texts = titles;
+    if (kindOf(column) == ValueKind::text && column != LibraryColumns::title)
+        texts = rankTexts(count, [&](qsizetype i) { return textOf(rowAt(i), column); }).rows;
+    return sortedOrder(
+        count, column, ascending, rowAt, [&texts](qsizetype i) { return texts.at(i); },
+        [&titles](qsizetype i) { return titles.at(i); });
+}
+
 // Puts rows into the order given (order[i] is the old position of the new row i) one cycle at a
 // time, in place: a second list of a large library would cost more in fresh memory than the moves.
 void applyOrder(BookmarkList &rows, std::vector<int> &order)
@@ -470,14 +483,8 @@ void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending)
 {
     if (rows.size() < 2)
         return;
-    const auto rowAt = [&rows](qsizetype i) -> const BookmarkEntry & { return rows.at(i); };
-    const QList<int> titles = rankTexts(rows.size(), [&](qsizetype i) { return rows.at(i).title; }).rows;
-    QList<int> texts = titles;
-    if (kindOf(column) == ValueKind::text && column != LibraryColumns::title)
-        texts = rankTexts(rows.size(), [&](qsizetype i) { return textOf(rows.at(i), column); }).rows;
-    std::vector<int> order = sortedOrder(
-        rows.size(), column, ascending, rowAt, [&texts](qsizetype i) { return texts.at(i); },
-        [&titles](qsizetype i) { return titles.at(i); });
+    std::vector<int> order = orderRankingTexts(
+        rows.size(), column, ascending, [&rows](qsizetype i) -> const BookmarkEntry & { return rows.at(i); });
     applyOrder(rows, order);
 }
 
@@ -486,17 +493,23 @@ void sortPositions(QList<qsizetype> &positions, const LibraryRows &library, cons
 {
     if (positions.size() < 2)
         return;
-    SortRanks own;
-    SortRanks &kept = ranks ? *ranks : own;
-    // Copies that share the lists: a second column taken into the hash may move the first.
-    const QList<int> titles = refreshed(kept.columns[LibraryColumns::title], library, LibraryColumns::title);
-    const QList<int> texts =
-        kindOf(column) == ValueKind::text ? refreshed(kept.columns[column], library, column) : QList<int>();
-    const std::vector<int> order = sortedOrder(
-        positions.size(), column, ascending,
-        [&](qsizetype i) -> const BookmarkEntry & { return library.at(positions.at(i)); },
-        [&](qsizetype i) { return texts.at(positions.at(i)); },
-        [&](qsizetype i) { return titles.at(positions.at(i)); });
+    const auto rowAt = [&](qsizetype i) -> const BookmarkEntry & { return library.at(positions.at(i)); };
+    const bool text = kindOf(column) == ValueKind::text;
+    std::vector<int> order;
+    if (ranks && ranks->columns.contains(LibraryColumns::title) &&
+        (!text || ranks->columns.contains(column))) {
+        // Copies that share the lists: the second look-up in the hash may move the first.
+        const QList<int> titles =
+            refreshed(ranks->columns[LibraryColumns::title], library, LibraryColumns::title);
+        const QList<int> texts = text ? refreshed(ranks->columns[column], library, column) : QList<int>();
+        order = sortedOrder(
+            positions.size(), column, ascending, rowAt,
+            [&](qsizetype i) { return texts.at(positions.at(i)); },
+            [&](qsizetype i) { return titles.at(positions.at(i)); });
+    } else {
+        // Not prepared (yet): the texts of the rows shown are ranked, not those of the library.
+        order = orderRankingTexts(positions.size(), column, ascending, rowAt);
+    }
     QList<qsizetype> sorted;
     sorted.reserve(positions.size());
     for (const int i : order)

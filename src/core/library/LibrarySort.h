@@ -102,9 +102,9 @@ void followRemoval(SortRanks &ranks, const QList<quint64> &stampsBefore, const Q
 // directions; rows equal in both keep their order.
 void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending);
 // The same order for the rows of library at positions: the positions are put into it. ranks, when
-// given, are brought up to date with library for the column and the titles (only the rows of the
-// blocks that changed are looked at again) and spare the sort every text; otherwise the texts are
-// ranked here.
+// given and made (sortRanksOf), are brought up to date with library for the column and the titles
+// (only the rows of the blocks that changed are looked at again) and spare the sort every text;
+// otherwise the texts of the rows at positions are ranked here.
 void sortPositions(QList<qsizetype> &positions, const LibraryRows &library, const QString &column,
                    bool ascending, SortRanks *ranks = nullptr);
 
