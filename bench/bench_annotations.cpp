@@ -4,6 +4,7 @@
 // that takes), the repaint after a scroll, and what a finished stroke costs the interface thread: the
 // layer drawn on, the repaint and the save handed to its worker.
 
+#include "TestHarness.h"
 #include "core/annotations/BookAnnotations.h"
 #include "core/storage/StateFile.h"
 #include "core/viewer/ViewerZoom.h"
@@ -18,7 +19,7 @@
 
 namespace {
 
-const QString songbook = QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/songs-from-the-public-domain.pdf");
+const QString songbook = TestHarness::testData(QStringLiteral("books/songs-from-the-public-domain.pdf"));
 constexpr int shownPage = 11;
 
 bool waitFor(const std::function<bool()> &done, int timeoutMs = 30000)

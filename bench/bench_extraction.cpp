@@ -3,6 +3,7 @@
 // interface's thread is kept busy while the run goes on (its songs applied to the library included).
 
 #include "BenchMeasure.h"
+#include "TestHarness.h"
 #include "core/library/FolderFileIndex.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibrarySlots.h"
@@ -37,7 +38,7 @@ QString bookFolder()
         namespace fs = std::filesystem;
         for (int i = 0; i < bookCount; ++i) {
             const QString source =
-                QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/") + sources.at(i % sources.size());
+                TestHarness::testData(QStringLiteral("books/") + sources.at(i % sources.size()));
             const QString shelf = dir.path() + QStringLiteral("/shelf %1").arg(i / 50);
             QDir().mkpath(shelf);
             const fs::path target =

@@ -1,6 +1,7 @@
 // Reading outlines and rendering pages of the real books, each next to a reference: qpdf's own
 // outline reader, poppler's pdftoppm run as a process per page, and QtPdf when it is installed.
 
+#include "TestHarness.h"
 #include "pdf/engine/PdfDocument.h"
 #include "pdf/engine/PdfXrefBound.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
@@ -26,7 +27,7 @@ constexpr QSize target(1200, 1600);
 
 QString testData(const char *relativePath)
 {
-    return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/") + QLatin1String(relativePath);
+    return TestHarness::testData(QLatin1String(relativePath));
 }
 
 const QString songbook = testData("books/songs-from-the-public-domain.pdf");

@@ -3,6 +3,7 @@
 // the same pages, without resizing, header, links or outline), the JPEG pages against
 // `pdftoppm -jpeg -jpegopt quality=90` over the same distinct pages at the same pixel sizes.
 
+#include "TestHarness.h"
 #include "core/share/PlaylistTextExport.h"
 #include "core/storage/SafeReplace.h"
 #include "pdf/engine/PdfDocument.h"
@@ -27,7 +28,7 @@ namespace {
 
 QString testData(const char *relativePath)
 {
-    return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/") + QLatin1String(relativePath);
+    return TestHarness::testData(QLatin1String(relativePath));
 }
 
 // 40 titles of 2 to 4 pages, taken in turn from the engraved songbook, the tunebook and the 1-bit

@@ -4,6 +4,7 @@
 // songbook zoomed to twice the fit.
 
 #include "PeakMemory.h"
+#include "TestHarness.h"
 #include "core/viewer/ViewerZoom.h"
 #include "pdf/view/PageRenderQueue.h"
 #include "ui/viewer/PdfPageView.h"
@@ -27,7 +28,7 @@ namespace {
 
 QString testData(const char *relativePath)
 {
-    return QStringLiteral(LYRAFOLD_TESTDATA_DIR "/") + QLatin1String(relativePath);
+    return TestHarness::testData(QLatin1String(relativePath));
 }
 
 const QString songbook = testData("books/songs-from-the-public-domain.pdf");

@@ -6,6 +6,7 @@
 
 #include "Fixtures.h"
 #include "MainWindowParts.h"
+#include "TestHarness.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/SlotStore.h"
 #include "ui/app/AppContext.h"
@@ -35,10 +36,10 @@ QString library()
     static QTemporaryDir folder;
     static const bool made = [] {
         const QStringList books{
-            QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/joplin-pineapple-rag.pdf"),
-            QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/dusty-strings-tunebook.pdf"),
-            QStringLiteral(LYRAFOLD_TESTDATA_DIR "/books/songs-from-the-public-domain.pdf"),
-            QStringLiteral(LYRAFOLD_TESTDATA_DIR "/scans/beethoven-sonata-19-op49-1.pdf")};
+            TestHarness::testData(QStringLiteral("books/joplin-pineapple-rag.pdf")),
+            TestHarness::testData(QStringLiteral("books/dusty-strings-tunebook.pdf")),
+            TestHarness::testData(QStringLiteral("books/songs-from-the-public-domain.pdf")),
+            TestHarness::testData(QStringLiteral("scans/beethoven-sonata-19-op49-1.pdf"))};
         BookmarkList rows;
         for (int book = 0; book < bookCount; ++book) {
             const QString path =

@@ -1,6 +1,8 @@
 // lyrafold-bench: timings of the work the interface waits for. Runs in a private temporary home so
 // that it never touches the user's files.
 
+#include "TestHarness.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -19,6 +21,8 @@ int main(int argc, char **argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (!TestHarness::reportMissingTestData())
+        return 1;
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
