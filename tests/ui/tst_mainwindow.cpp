@@ -371,6 +371,11 @@ private Q_SLOTS:
         QCOMPARE(child<QLabel>(window, QStringLiteral("tipsLabel"))->text().replace(QChar(0xFF0B), '+'),
                  in("Tips: press ＋ to add to playlist • hover to preview • click once to open page"));
         QCOMPARE(window.menuBar()->actions().constFirst()->text(), in("Slots"));
+        QCOMPARE(slotTile(window, 4)->numberField()->text(), in("Slot %1").arg(4));
+        QCOMPARE(slotTile(window, 4)->hitButton()->toolTip(), in("Switch to slot %1").arg(4));
+        // Whole on the tile, or named in full by its tool tip.
+        QVERIFY(slotTile(window, 0)->numberField()->text() == in("Default") ||
+                slotTile(window, 0)->hitButton()->toolTip().startsWith(in("Default") + '\n'));
         QCOMPARE(window.menuBar()->actions().constLast()->menu()->actions().constLast()->text(),
                  in("Discogs API Token…"));
 
@@ -385,6 +390,7 @@ private Q_SLOTS:
         QCOMPARE(button(window, "tagSelectedButton")->text(), "Tag 3 selected");
         QCOMPARE(button(window, "deleteSelectedButton")->text(), "Delete 3 selected");
         QCOMPARE(window.menuBar()->actions().constFirst()->text(), "Slots");
+        QCOMPARE(slotTile(window, 4)->numberField()->text(), "Slot 4");
         LyrafoldLanguageService::setCurrent(lang);
         QCoreApplication::processEvents();
 

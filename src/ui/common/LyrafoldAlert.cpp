@@ -1,5 +1,7 @@
 #include "ui/common/LyrafoldAlert.h"
 
+#include "ui/services/LyrafoldLanguageService.h"
+
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -8,16 +10,17 @@ namespace LyrafoldAlert {
 int run(QWidget *parent, Style style, const QString &message, const QString &informativeText,
         const QStringList &buttons)
 {
+    using LyrafoldLanguageService::localized;
     QMessageBox box(parent);
     box.setIcon(style == Style::warning ? QMessageBox::Warning : QMessageBox::Information);
-    box.setText(message);
-    box.setInformativeText(informativeText);
+    box.setText(localized(message));
+    box.setInformativeText(localized(informativeText));
     QList<QAbstractButton *> added;
     for (qsizetype i = 0; i < buttons.size(); ++i) {
         // The last of several buttons is the way out, as Escape is.
         const bool escape = buttons.size() > 1 && i == buttons.size() - 1;
-        QPushButton *button =
-            box.addButton(buttons.at(i), escape ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+        QPushButton *button = box.addButton(localized(buttons.at(i)),
+                                            escape ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
         if (i == 0)
             box.setDefaultButton(button);
         if (escape)

@@ -6,7 +6,8 @@
 class QWidget;
 
 // The windows' modal alerts: a message, an informative text and buttons, the first of which is the
-// default. Main thread only.
+// default. Texts the language service knows are shown in the interface language; a text built with
+// values is translated by the caller, from its pattern. Main thread only.
 namespace LyrafoldAlert {
 
 enum class Style { informational, warning };

@@ -41,7 +41,8 @@ QString titlesOf(const LibraryRows &rows, const QList<qsizetype> &positions)
     for (qsizetype i = 0; i < positions.size() && i < listedTitles; ++i)
         lines.append(rows.at(positions.at(i)).title);
     if (positions.size() > listedTitles)
-        lines.append(QStringLiteral("and %1 more").arg(positions.size() - listedTitles));
+        lines.append(LyrafoldLanguageService::localized(QStringLiteral("and %1 more"))
+                         .arg(positions.size() - listedTitles));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -434,18 +435,21 @@ void LibraryTableController::deleteSelectedRows()
         return;
     }
     const DeletionPlan plan = m_session.planDeletion(positions);
-    QString details = QStringLiteral("This removes the selected row(s) from the current slot.\n\n") +
-                      titlesOf(m_session.allBookmarks(), positions);
+    using LyrafoldLanguageService::localized;
+    QString details = localized(QStringLiteral("This removes the selected row(s) from the current slot.")) +
+                      QStringLiteral("\n\n") + titlesOf(m_session.allBookmarks(), positions);
     if (!plan.filesToRemove.isEmpty()) {
         QStringList names;
         for (const QString &file : plan.filesToRemove)
             names.append(QFileInfo(file).fileName());
-        details += QStringLiteral("\n\nNo other bookmark or playlist uses these imported files; they will be "
-                                  "moved to the trash:\n") +
-                   names.join(QLatin1Char('\n'));
+        details += QStringLiteral("\n\n") +
+                   localized(QStringLiteral("No other bookmark or playlist uses these imported files; they "
+                                            "will be moved to the trash:")) +
+                   QLatin1Char('\n') + names.join(QLatin1Char('\n'));
     }
-    const QString question = count == 1 ? QStringLiteral("Delete selected bookmark?")
-                                        : QStringLiteral("Delete %1 selected bookmarks?").arg(count);
+    const QString question = count == 1
+                                 ? localized(QStringLiteral("Delete selected bookmark?"))
+                                 : localized(QStringLiteral("Delete %1 selected bookmarks?")).arg(count);
     if (LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, question, details,
                            {QStringLiteral("Delete"), QStringLiteral("Cancel")}) != 0)
         return;

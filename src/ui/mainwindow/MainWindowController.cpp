@@ -5,6 +5,7 @@
 #include "core/common/HoverLog.h"
 #include "core/common/NotificationBus.h"
 #include "core/library/LibraryColumns.h"
+#include "core/library/SlotStore.h"
 #include "core/library/TitleMetadataIndex.h"
 #include "ui/app/AppContext.h"
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
@@ -115,7 +116,10 @@ void MainWindowController::connectOwners()
     }
     connect(&bus, &NotificationBus::addToPlaylistMode, this, &MainWindowController::enterAddToPlaylistMode);
     connect(&bus, &NotificationBus::openLyfFile, this, &MainWindowController::handleOpenLyfFile);
-    connect(&bus, &NotificationBus::languageChanged, this, &MainWindowController::applyLocalizedText);
+    connect(&bus, &NotificationBus::languageChanged, this, [this] {
+        applyLocalizedText();
+        updateSlotTileNames();
+    });
 
     const auto reportFailedSave = [this](const QString &path, const QString &reason) {
         setStatus(StatusLine::failedSaveText(path, reason));
@@ -294,9 +298,16 @@ void MainWindowController::switchToSlot(qint64 slot)
 
 void MainWindowController::updateSlotTileNames()
 {
+    using LyrafoldLanguageService::localized;
     const QStringList names = m_slots.slotTileNames();
-    for (int i = 0; i < m_ui.slotTiles.size() && i < names.size(); ++i)
-        m_ui.slotTiles[i]->setName(names.at(i));
+    for (int i = 0; i < m_ui.slotTiles.size() && i < names.size(); ++i) {
+        // A name the user gave stays as written; the built-in ones are shown in the interface language.
+        QString name = names.at(i);
+        if (name == SlotStore::builtInSlotName(i))
+            name =
+                i == 0 ? localized(QStringLiteral("Default")) : localized(QStringLiteral("Slot %1")).arg(i);
+        m_ui.slotTiles[i]->setName(name, localized(QStringLiteral("Switch to slot %1")).arg(i));
+    }
 }
 
 void MainWindowController::refreshSearchResultCount()

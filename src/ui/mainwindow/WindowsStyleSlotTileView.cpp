@@ -21,7 +21,7 @@ WindowsStyleSlotTileView::WindowsStyleSlotTileView(int slotNumber, const QString
       m_toolTip(toolTip)
 {
     hitButton()->setProperty(tagProperty, slotNumber);
-    // The tile writes its tool tip itself (English, with the name when the tile cuts it).
+    // The tile writes its tool tip itself (with the name when the tile cuts it).
     LyrafoldLanguageService::markDynamicText(hitButton());
     setPicture(slotImage);
     layoutContents();
@@ -53,9 +53,10 @@ void WindowsStyleSlotTileView::layoutContents()
     m_slotLabel->setGeometry(2, 2 + pictureSide + 1 + nameHeight, tileSide - 4, wordHeight);
 }
 
-void WindowsStyleSlotTileView::setName(const QString &name)
+void WindowsStyleSlotTileView::setName(const QString &name, const QString &toolTip)
 {
     m_name = name;
+    m_toolTip = toolTip;
     layoutContents();
 }
 

@@ -4,9 +4,9 @@
 
 #include <QPixmap>
 
-// The tile of one library slot: a picture, the slot's name and the small word "Slot"; the tile of
-// the current slot wears a blue ring. The window writes the name into numberField() and sets
-// slotSelected, each followed by applyChrome().
+// The tile of one library slot: a picture, the slot's name and the small word "Slot" (in the interface
+// language); the tile of the current slot wears a blue ring. The window writes the name into
+// numberField() and sets slotSelected, each followed by applyChrome().
 class WindowsStyleSlotTileView : public TileView {
     Q_OBJECT
 
@@ -15,9 +15,9 @@ public:
                              Action action, const QPixmap &slotImage = {}, QWidget *parent = nullptr);
 
     QLabel *numberField() const { return m_numberField; }
-    // Shows the slot's name; one too long for the tile even in the smallest type ends in "…", and the
-    // tool tip names it in full.
-    void setName(const QString &name);
+    // Shows the slot's name and tool tip; a name too long for the tile even in the smallest type ends in
+    // "…", and the tool tip names it in full.
+    void setName(const QString &name, const QString &toolTip);
 
     bool slotSelected = false;
 

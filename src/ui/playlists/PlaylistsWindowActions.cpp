@@ -15,6 +15,7 @@
 #include "ui/library/LibraryFlowService.h"
 #include "ui/playlists/PlaylistCardView.h"
 #include "ui/playlists/PlaylistListModels.h"
+#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/PlaylistShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
@@ -60,7 +61,8 @@ void PlaylistsWindowController::deleteSelectedPlaylist()
         return;
     const QString name = playlist->name;
     const int answer = LyrafoldAlert::run(
-        this, LyrafoldAlert::Style::warning, QStringLiteral("Delete playlist \"%1\"?").arg(name),
+        this, LyrafoldAlert::Style::warning,
+        LyrafoldLanguageService::localized(QStringLiteral("Delete playlist \"%1\"?")).arg(name),
         QStringLiteral("This cannot be undone."), {QStringLiteral("Delete"), QStringLiteral("Cancel")});
     if (answer != 0)
         return;
