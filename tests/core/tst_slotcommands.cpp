@@ -333,25 +333,33 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("slot");
         QTest::addColumn<QString>("chosenFolder");
         QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("copiedOver");
         QTest::newRow("current slot") << qint64(1) << ""
-                                      << "/books";
+                                      << "/books" << false;
         QTest::newRow("another slot") << qint64(2) << ""
-                                      << "/two";
+                                      << "/two" << false;
         QTest::newRow("chosen folder") << qint64(2) << "/chosen"
-                                       << "/chosen";
+                                       << "/chosen" << false;
+        // Read on a worker, and read again when the file is written before the songs are in.
+        QTest::newRow("another slot, copied over meanwhile") << qint64(2) << ""
+                                                             << "/books" << true;
     }
-
     void appendsImportedSongs()
     {
         QFETCH(qint64, slot);
         QFETCH(QString, chosenFolder);
         QFETCH(QString, folder);
+        QFETCH(bool, copiedOver);
         QVERIFY(SlotStore::saveSlot(2, songs("B.pdf", {1}), QStringLiteral("/two")));
         Session session(1, songs("A.pdf", {1}));
         session.library.appendBookmarks(songs("A.pdf", {2}));
         session.librarySlots.appendImportedBookmarks(songs("New.pdf", {1, 2}), slot, chosenFolder);
-        QCOMPARE(session.library.currentSlotId(), slot);
+        if (copiedOver)
+            session.librarySlots.copyCurrentSlotTo(slot);
+        QTRY_COMPARE(session.library.currentSlotId(), slot);
         const BookmarkList rows = session.library.allBookmarks().toList();
+        if (copiedOver)
+            QCOMPARE(rows, songs("A.pdf", {1, 2}) + songs("New.pdf", {1, 2}));
         QCOMPARE(rows.mid(rows.size() - 2), songs("New.pdf", {1, 2}));
         QCOMPARE(session.library.selectedFolder(), folder);
         QCOMPARE(SlotStore::loadSlot(1).size(), slot == 1 ? 4 : 2);

@@ -500,18 +500,42 @@ std::optional<qsizetype> LibrarySlots::adoptExtraction(ExtractionPlan plan)
 }
 
 void LibrarySlots::appendImportedBookmarks(const BookmarkList &rows, qint64 slot,
-                                           const QString &destinationFolder)
+                                           const QString &destinationFolder, QObject *context,
+                                           std::function<void()> done)
 {
-    m_session.announceReplacement();
-    SlotStore::SlotContents contents;
-    if (slot == m_session.currentSlotId())
-        contents = {m_session.allBookmarks().toList(), m_session.selectedFolder()};
-    else
-        contents = SlotStore::loadSlotContents(slot);
-    contents.bookmarks.append(rows);
-    LibrarySession::Replacement replacement(LibraryRows(std::move(contents.bookmarks)), slot);
-    replacement.folder = destinationFolder.isEmpty() ? contents.selectedFolder : destinationFolder;
-    m_session.replaceLibrary(std::move(replacement));
+    // The slot's rows and folder with the songs after them.
+    const auto adopt = [this, rows, slot, destinationFolder](LibraryRows all, const QString &storedFolder) {
+        all.append(rows);
+        LibrarySession::Replacement replacement(std::move(all), slot);
+        replacement.folder = destinationFolder.isEmpty() ? storedFolder : destinationFolder;
+        m_session.replaceLibrary(std::move(replacement));
+    };
+    if (slot == m_session.currentSlotId()) {
+        // A run that holds a batch open ends it first, so that its rows are among those taken.
+        m_session.announceReplacement();
+        adopt(m_session.allBookmarks(), m_session.selectedFolder());
+        if (done && context)
+            done();
+        return;
+    }
+    const quint64 writes = m_slotWrites.value(slot);
+    Hop::run(
+        this,
+        [slot] {
+            SlotStore::SlotContents stored = SlotStore::loadSlotContents(slot);
+            return std::pair(LibraryRows(stored.bookmarks), std::move(stored.selectedFolder));
+        },
+        [this, rows, slot, destinationFolder, context = QPointer(context), done, writes,
+         adopt](std::pair<LibraryRows, QString> stored) {
+            // The slot became the current one, or its file was written, since it was read: again.
+            if (slot == m_session.currentSlotId() || m_slotWrites.value(slot) != writes) {
+                appendImportedBookmarks(rows, slot, destinationFolder, context, done);
+                return;
+            }
+            adopt(std::move(stored.first), stored.second);
+            if (done && context)
+                done();
+        });
 }
 
 // ---- Slots that are not the current one

@@ -154,8 +154,11 @@ public:
     std::optional<qsizetype> adoptExtraction(ExtractionPlan plan);
 
     // Appends imported songs to slot, which becomes the current one; the library folder becomes
-    // destinationFolder, or the slot's stored folder when that is empty.
-    void appendImportedBookmarks(const BookmarkList &rows, qint64 slot, const QString &destinationFolder);
+    // destinationFolder, or the slot's stored folder when that is empty. Another slot's file is read on
+    // a worker first (again when it is written meanwhile); done runs, while context lives, once the
+    // songs are in the library.
+    void appendImportedBookmarks(const BookmarkList &rows, qint64 slot, const QString &destinationFolder,
+                                 QObject *context = nullptr, std::function<void()> done = {});
 
     // "<books> books (<available> available, <unavailable> unavailable)"; a book is the rows of one
     // PDF file name, ignoring case, found at its path or in folder (the library folder by default).

@@ -138,14 +138,13 @@ void ImagePdfImportFlow::startFileImport(const QStringList &paths, const ImagePd
                      QStringLiteral("File import failed."));
                 return;
             }
-            const qsizetype count =
-                take(result->bookmarks, options.slotId, options.destinationDirectory.value_or(QString()),
-                     targetPlaylistName);
-            QString status =
-                QStringLiteral("Imported %1 title(s) to %2").arg(count).arg(slotName(options.slotId));
+            QString status = QStringLiteral("Imported %1 title(s) to %2")
+                                 .arg(result->bookmarks.size())
+                                 .arg(slotName(options.slotId));
             status += targetPlaylistName ? QStringLiteral(" and added to \"%1\".").arg(*targetPlaylistName)
                                          : QStringLiteral(".");
-            Q_EMIT statusChanged(status);
+            take(result->bookmarks, options.slotId, options.destinationDirectory.value_or(QString()),
+                 targetPlaylistName, status);
         });
 }
 
@@ -171,10 +170,10 @@ void ImagePdfImportFlow::startBookmarkedImport(const QString &path, const Bookma
             const QString folder = options.keepOriginalFile
                                        ? QFileInfo(path).absolutePath()
                                        : options.destinationDirectory.value_or(QString());
-            const qsizetype count = take(result->bookmarks, options.slotId, folder, targetPlaylistName);
-            Q_EMIT statusChanged(QStringLiteral("Imported %1 bookmarked title(s) to %2.")
-                                     .arg(count)
-                                     .arg(slotName(options.slotId)));
+            take(result->bookmarks, options.slotId, folder, targetPlaylistName,
+                 QStringLiteral("Imported %1 bookmarked title(s) to %2.")
+                     .arg(result->bookmarks.size())
+                     .arg(slotName(options.slotId)));
         });
 }
 
@@ -183,17 +182,18 @@ QString ImagePdfImportFlow::slotName(qint64 slot) const
     return LibrarySlots::slotTileNames().value(int(slot));
 }
 
-qsizetype ImagePdfImportFlow::take(const BookmarkList &rows, qint64 slot, const QString &folder,
-                                   const std::optional<QString> &targetPlaylistName)
+void ImagePdfImportFlow::take(const BookmarkList &rows, qint64 slot, const QString &folder,
+                              const std::optional<QString> &targetPlaylistName, const QString &status)
 {
-    m_context.librarySlots().appendImportedBookmarks(rows, slot, folder);
-    if (targetPlaylistName) {
-        for (const BookmarkEntry &row : rows)
-            m_context.playlists().addToPlaylist(*targetPlaylistName, row);
-    }
-    if (!rows.isEmpty())
-        Q_EMIT firstTitleImported(rows.first());
-    return rows.size();
+    m_context.librarySlots().appendImportedBookmarks(rows, slot, folder, this, [=, this] {
+        if (targetPlaylistName) {
+            for (const BookmarkEntry &row : rows)
+                m_context.playlists().addToPlaylist(*targetPlaylistName, row);
+        }
+        if (!rows.isEmpty())
+            Q_EMIT firstTitleImported(rows.first());
+        Q_EMIT statusChanged(status);
+    });
 }
 
 void ImagePdfImportFlow::fail(const QString &title, const QString &message, const QString &status)

@@ -48,9 +48,9 @@ private:
                          const std::optional<QString> &targetPlaylistName);
     void startBookmarkedImport(const QString &path, const BookmarkedPdfImportOptions &options,
                                const std::optional<QString> &targetPlaylistName);
-    // Appends to the slot and the playlist, opens the first song; returns how many songs came in.
-    qsizetype take(const BookmarkList &rows, qint64 slot, const QString &folder,
-                   const std::optional<QString> &targetPlaylistName);
+    // Appends to the slot and then to the playlist, opens the first song and tells status.
+    void take(const BookmarkList &rows, qint64 slot, const QString &folder,
+              const std::optional<QString> &targetPlaylistName, const QString &status);
     QString slotName(qint64 slot) const;
     void fail(const QString &title, const QString &message, const QString &status);
     void setRunning(int delta);
