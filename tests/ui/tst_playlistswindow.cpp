@@ -184,6 +184,7 @@ private Q_SLOTS:
         } else if (change == "merge") {
             library.mergeImportedPlaylists({playlist("gig", {"X"})}, false);
         } else if (change == "outside") {
+            library.setOutsideChangeDelays(std::chrono::milliseconds(20), std::chrono::seconds(1));
             QSignalSpy changes(&library, &PlaylistLibrary::playlistsChanged);
             QSaveFile other(library.path());
             QVERIFY(other.open(QIODevice::WriteOnly));
