@@ -4,6 +4,7 @@
 #include "OpenWindows.h"
 #include "TestHarnessGui.h"
 #include "core/common/AppPaths.h"
+#include "core/common/AppSettings.h"
 #include "core/library/SlotStore.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/CoverThumbnailLoader.h"
@@ -11,6 +12,7 @@
 #include "ui/customfiles/CustomFilesWindowController.h"
 #include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/MainWindowController.h"
+#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 #include "ui/workshop/WorkshopGridItemDelegate.h"
@@ -23,9 +25,12 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 
 #include <memory>
+
+Q_DECLARE_METATYPE(LyrafoldLanguage)
 
 namespace {
 
@@ -106,6 +111,7 @@ private Q_SLOTS:
             << "edit" << qint64(2) << QStringList{"Renamed.pdf"};
         QTest::newRow("an import into another slot") << "import" << qint64(5) << QStringList{"Five.pdf"};
         QTest::newRow("Clear list, after the one question") << "clear" << qint64(2) << QStringList();
+        QTest::newRow("a switch to Spanish") << "language" << qint64(2) << QStringList{"Two.pdf"};
     }
 
     void tabAndSlotStayInStep()
@@ -135,6 +141,9 @@ private Q_SLOTS:
         else if (change == "import")
             window.context.librarySlots().appendImportedBookmarks({song("/b/Five.pdf", "Song")}, 5,
                                                                   QString());
+        if (change == "language")
+            LyrafoldLanguageService::setCurrent(LyrafoldLanguage::es);
+        const auto restore = qScopeGuard([] { AppSettings::remove(AppSettings::uiLanguageKey); });
         ModalAnswer question(QStringLiteral("Clear"));
         if (change == "clear") {
             child<QPushButton>(*workshop, QStringLiteral("workshopClearButton"))->click();
@@ -145,9 +154,12 @@ private Q_SLOTS:
         QTRY_COMPARE(window.library().currentSlotId(), slot);
         QCOMPARE(workshop->activeTabIndex(), slot);
         QTRY_COMPARE(shownBooks(*workshop), books);
-        const QString slotWord = slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot %1").arg(slot);
-        QVERIFY(workshop->windowTitle().endsWith(
-            QStringLiteral(" — %1 • %2 books").arg(slotWord).arg(books.size())));
+        const auto in = [](const char *english) { return LyrafoldLanguageService::localized(english); };
+        const QString slotWord = slot == 0 ? in("Default") : in("Slot %1").arg(slot);
+        QTRY_VERIFY2(workshop->windowTitle().endsWith(
+                         QStringLiteral(" — %1 • %2").arg(slotWord, in("%1 books").arg(books.size()))),
+                     qPrintable(workshop->windowTitle()));
+        QCOMPARE(child<QPushButton>(*workshop, QStringLiteral("workshopTab%1").arg(slot))->text(), slotWord);
     }
 
     // The toolbar's actions are the library's flows: each reports in the workshop's own status line, not
@@ -285,9 +297,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("select");
         QTest::addColumn<bool>("deleted");
-        QTest::newRow("Delete") << "Delete" << true << true;
-        QTest::newRow("Cancel") << "Cancel" << true << false;
-        QTest::newRow("nothing selected") << "Delete" << false << false;
+        QTest::addColumn<LyrafoldLanguage>("language");
+        QTest::newRow("Delete") << "Delete" << true << true << LyrafoldLanguage::en;
+        QTest::newRow("Cancel") << "Cancel" << true << false << LyrafoldLanguage::en;
+        QTest::newRow("nothing selected") << "Delete" << false << false << LyrafoldLanguage::en;
+        // Switched to while the window is open.
+        QTest::newRow("Delete, in Spanish") << "Eliminar" << true << true << LyrafoldLanguage::es;
     }
 
     void customFilesWindowDeletesTheChosenFiles()
@@ -295,6 +310,7 @@ private Q_SLOTS:
         QFETCH(QString, answer);
         QFETCH(bool, select);
         QFETCH(bool, deleted);
+        QFETCH(LyrafoldLanguage, language);
         const QString files = AppPaths::importLibraryPath();
         BookmarkList singles;
         for (const char *name : {"Blue Bossa", "Misty"}) {
@@ -311,8 +327,17 @@ private Q_SLOTS:
         CustomFilesWindowController window(main.context);
         auto *count = child<QLabel>(window, QStringLiteral("customFilesCount"));
         QTRY_COMPARE(count->text(), QStringLiteral("2 file(s)"));
+        LyrafoldLanguageService::setCurrent(language);
+        const auto restore = qScopeGuard([] { AppSettings::remove(AppSettings::uiLanguageKey); });
+        QCoreApplication::processEvents();
+        const auto in = [language](const char *english) {
+            return LyrafoldLanguageService::localized(QString::fromUtf8(english), language);
+        };
+        QCOMPARE(window.windowTitle(), in("Custom Files"));
+        QCOMPARE(count->text(), in("%1 file(s)").arg(2));
         child<QComboBox>(window, QStringLiteral("customFilesCategory"))->setCurrentIndex(1);
-        QCOMPARE(count->text(), QStringLiteral("1 file(s)"));
+        QCOMPARE(child<QComboBox>(window, QStringLiteral("customFilesCategory"))->currentText(), in("Books"));
+        QCOMPARE(count->text(), in("%1 file(s)").arg(1));
         child<QComboBox>(window, QStringLiteral("customFilesCategory"))->setCurrentIndex(0);
         auto *list = child<QListView>(window, QStringLiteral("customFilesList"));
         QCOMPARE(list->model()->index(1, 0).data().toString(), QStringLiteral("Misty"));

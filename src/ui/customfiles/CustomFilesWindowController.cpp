@@ -1,5 +1,6 @@
 #include "ui/customfiles/CustomFilesWindowController.h"
 
+#include "core/common/NotificationBus.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/CoverThumbnailLoader.h"
 #include "ui/common/LyrafoldAlert.h"
@@ -175,7 +176,6 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, QW
     : QWidget(parent, Qt::Window), m_context(context)
 {
     setObjectName(QStringLiteral("customFilesWindow"));
-    setWindowTitle(QStringLiteral("Custom Files"));
     resize(760, 520);
     WindowPlacement::centreOnScreen(this);
     m_covers = new CoverThumbnailLoader(thumbnailSize, this);
@@ -194,12 +194,12 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, QW
     header->addWidget(heading);
     m_categoryPopup = new QComboBox;
     m_categoryPopup->setObjectName(QStringLiteral("customFilesCategory"));
-    m_categoryPopup->addItems({QStringLiteral("Single Files"), QStringLiteral("Books")});
+    m_categoryPopup->addItems({QString(), QString()});
     connect(m_categoryPopup, &QComboBox::currentIndexChanged, this,
             &CustomFilesWindowController::applyCategory);
     header->addWidget(m_categoryPopup);
     header->addStretch(1);
-    m_countLabel = new QLabel(QStringLiteral("0 file(s)"));
+    m_countLabel = new QLabel;
     m_countLabel->setObjectName(QStringLiteral("customFilesCount"));
     LyrafoldLanguageService::markDynamicText(m_countLabel);
     header->addWidget(m_countLabel);
@@ -243,8 +243,11 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, QW
     connect(remove, &QPushButton::clicked, this, &CustomFilesWindowController::deletePressed);
     buttons->addWidget(remove);
     layout->addLayout(buttons);
+    retranslate();
     LyrafoldLanguageService::apply(this);
     WindowPlacement::keepMinimumFitting(this, QSize(560, 360));
+    connect(&NotificationBus::instance(), &NotificationBus::languageChanged, this,
+            &CustomFilesWindowController::retranslate);
 
     // Imports, deletions and edits made anywhere show here at once.
     connect(&context.library(), &LibrarySession::libraryChanged, this,
@@ -293,10 +296,20 @@ void CustomFilesWindowController::applyCategory()
         if (group.isCustomSingle == singles)
             visible.append(group);
     }
-    m_countLabel->setText(QStringLiteral("%1 file(s)").arg(visible.size()));
     m_model->setGroups(std::move(visible));
+    m_countLabel->setText(
+        LyrafoldLanguageService::localized(QStringLiteral("%1 file(s)")).arg(m_model->groups().size()));
     // The list lays its rows out first.
     QTimer::singleShot(0, this, &CustomFilesWindowController::requestVisibleCovers);
+}
+
+void CustomFilesWindowController::retranslate()
+{
+    using LyrafoldLanguageService::localized;
+    setWindowTitle(localized(QStringLiteral("Custom Files")));
+    m_categoryPopup->setItemText(0, localized(QStringLiteral("Single Files")));
+    m_categoryPopup->setItemText(1, localized(QStringLiteral("Books")));
+    m_countLabel->setText(localized(QStringLiteral("%1 file(s)")).arg(m_model->groups().size()));
 }
 
 void CustomFilesWindowController::requestVisibleCovers()
@@ -319,9 +332,10 @@ void CustomFilesWindowController::deletePressed()
     }
     if (selected.isEmpty())
         return;
+    using LyrafoldLanguageService::localized;
     const QString question = selected.size() == 1
-                                 ? QStringLiteral("Delete custom file?")
-                                 : QStringLiteral("Delete %1 custom files?").arg(selected.size());
+                                 ? localized(QStringLiteral("Delete custom file?"))
+                                 : localized(QStringLiteral("Delete %1 custom files?")).arg(selected.size());
     if (LyrafoldAlert::run(this, LyrafoldAlert::Style::warning, question,
                            QStringLiteral("This removes their imported title rows from slots and moves the "
                                           "generated PDF file(s) to the trash when no remaining title or "

@@ -5,12 +5,12 @@
 #include "core/common/HoverLog.h"
 #include "core/common/NotificationBus.h"
 #include "core/library/LibraryColumns.h"
-#include "core/library/SlotStore.h"
 #include "core/library/TitleMetadataIndex.h"
 #include "ui/app/AppContext.h"
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
 #include "ui/common/AddToPlaylistDialogs.h"
 #include "ui/common/RowReturnKey.h"
+#include "ui/common/SlotNames.h"
 #include "ui/common/StatusLine.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/common/WindowPlacement.h"
@@ -298,15 +298,11 @@ void MainWindowController::switchToSlot(qint64 slot)
 
 void MainWindowController::updateSlotTileNames()
 {
-    using LyrafoldLanguageService::localized;
     const QStringList names = m_slots.slotTileNames();
     for (int i = 0; i < m_ui.slotTiles.size() && i < names.size(); ++i) {
-        // A name the user gave stays as written; the built-in ones are shown in the interface language.
-        QString name = names.at(i);
-        if (name == SlotStore::builtInSlotName(i))
-            name =
-                i == 0 ? localized(QStringLiteral("Default")) : localized(QStringLiteral("Slot %1")).arg(i);
-        m_ui.slotTiles[i]->setName(name, localized(QStringLiteral("Switch to slot %1")).arg(i));
+        m_ui.slotTiles[i]->setName(
+            shownSlotName(i, names.at(i)),
+            LyrafoldLanguageService::localized(QStringLiteral("Switch to slot %1")).arg(i));
     }
 }
 

@@ -271,6 +271,31 @@ constexpr Row kRows[] = {
      u"Ya existe una playlist con ese nombre o el nombre no es válido."},
     {u"Delete playlist \"%1\"?", u"\"%1\" playlisti silinsin mi?", u"¿Eliminar la playlist \"%1\"?"},
     {u"This cannot be undone.", u"Bu işlem geri alınamaz.", u"Esta acción no se puede deshacer."},
+    {u"Custom Files", u"Özel Dosyalar", u"Archivos personales"},
+    {u"Imported Custom Files", u"İçe Aktarılan Özel Dosyalar", u"Archivos personales importados"},
+    {u"Single Files", u"Tekil Dosyalar", u"Archivos sueltos"},
+    {u"Books", u"Kitaplar", u"Libros"},
+    {u"%1 file(s)", u"%1 dosya", u"%1 archivo(s)"},
+    {u"Import Images/PDFs", u"Görüntü/PDF İçe Aktar", u"Importar imágenes/PDF"},
+    {u"Refresh", u"Yenile", u"Actualizar"},
+    {u"Delete Selected", u"Seçilenleri Sil", u"Eliminar selección"},
+    {u"Delete custom file?", u"Özel dosya silinsin mi?", u"¿Eliminar el archivo personal?"},
+    {u"Delete %1 custom files?", u"%1 özel dosya silinsin mi?", u"¿Eliminar %1 archivos personales?"},
+    {u"This removes their imported title rows from slots and moves the generated PDF file(s) to the trash "
+     u"when "
+     u"no remaining title or playlist uses them.",
+     u"İçe aktarılan başlık satırları slotlardan kaldırılır; oluşturulan PDF dosyaları, artık hiçbir başlık "
+     u"veya playlist kullanmıyorsa çöp kutusuna taşınır.",
+     u"Se quitarán sus filas de títulos importadas de los espacios, y los PDF generados irán a la papelera "
+     u"cuando ningún título ni playlist restante los use."},
+    {u"%1 books", u"%1 kitap", u"%1 libros"},
+    {u"Books loaded: %1 (%2 available, %3 unavailable)",
+     u"Yüklenen kitap: %1 (%2 erişilebilir, %3 erişilemez)",
+     u"Libros cargados: %1 (%2 disponibles, %3 no disponibles)"},
+    {u"%1 pp", u"%1 s.", u"%1 págs."},
+    {u"Import images or PDFs into a custom Lyrafold slot.",
+     u"Görüntüleri veya PDF'leri özel bir Lyrafold slotuna aktarır.",
+     u"Importa imágenes o PDF a un espacio personal de Lyrafold."},
 };
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "ui/common/FlowLayout.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
+#include "ui/common/SlotNames.h"
 #include "ui/common/StatusLine.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/library/LibraryFlowService.h"
@@ -82,10 +83,10 @@ QLabel *whiteLabel(const QString &text, const char *objectName)
     return label;
 }
 
-// The subtitle names the slot in fixed English words, not by the slot's own name.
+// The subtitle names the slot by its built-in name, not by the name the user gave it.
 QString slotWord(qint64 slot)
 {
-    return slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot %1").arg(slot);
+    return shownSlotName(slot, SlotStore::builtInSlotName(slot));
 }
 
 } // namespace
@@ -282,7 +283,7 @@ void WorkshopWindowController::updateTabTitles()
 {
     const QStringList titles = LibrarySlots::slotTileNames();
     for (int slot = 0; slot < m_tabButtons.size(); ++slot)
-        m_tabButtons[slot]->setText(LyrafoldLanguageService::localized(titles.value(slot)));
+        m_tabButtons[slot]->setText(shownSlotName(slot, titles.value(slot)));
 }
 
 void WorkshopWindowController::reloadSlotBooks()
@@ -315,7 +316,8 @@ void WorkshopWindowController::requestVisibleCovers()
 
 void WorkshopWindowController::updateWindowSubtitle()
 {
-    const QString books = QStringLiteral("%1 books").arg(m_model ? m_model->rowCount() : 0);
+    const QString books =
+        LyrafoldLanguageService::localized(QStringLiteral("%1 books")).arg(m_model ? m_model->rowCount() : 0);
     setWindowTitle(LyrafoldLanguageService::localized(QStringLiteral("Bookmark Workshop")) +
                    QStringLiteral(" — ") + slotWord(m_activeTabIndex) + QStringLiteral(" • ") + books);
 }
@@ -325,10 +327,10 @@ void WorkshopWindowController::updateBooksLoadedLabel()
     const qsizetype total = m_model->books().size();
     const qsizetype available = std::count_if(m_model->books().cbegin(), m_model->books().cend(),
                                               [](const WorkshopSlotBook &book) { return book.isAvailable; });
-    m_booksLoadedLabel->setText(QStringLiteral("Books loaded: %1 (%2 available, %3 unavailable)")
-                                    .arg(total)
-                                    .arg(available)
-                                    .arg(std::max<qsizetype>(total - available, 0)));
+    m_booksLoadedLabel->setText(
+        LyrafoldLanguageService::localized(QStringLiteral("Books loaded: %1 (%2 available, %3 unavailable)"))
+            .arg(QString::number(total), QString::number(available),
+                 QString::number(std::max<qsizetype>(total - available, 0))));
 }
 
 void WorkshopWindowController::languageChanged()
