@@ -18,19 +18,44 @@ struct Prepared {
     qsizetype changed = 0;
     QSet<QString> titleKeys;
     QSet<QString> identityKeys;
-    // When the playlists follow: the first position of each identity key, and the playlists' items
-    // brought in line with the changed rows.
+    // When the playlists follow: the first position of each identity key they hold among the changed
+    // ones (of every key, when the session had them ready), and their items brought in line.
     QHash<QString, qsizetype> positions;
     std::optional<PlaylistItemSync> playlists;
 };
 
-// The first bookmark of rows with the key.
-PlaylistLibrary::BookmarkLookup lookupIn(const LibraryRows &rows, const QHash<QString, qsizetype> &positions)
+// The first bookmark of rows with the key; fallback answers for a key that positions lacks.
+PlaylistLibrary::BookmarkLookup lookupIn(const LibraryRows &rows, const QHash<QString, qsizetype> &positions,
+                                         const PlaylistLibrary::BookmarkLookup &fallback = {})
 {
-    return [&rows, &positions](const PlaylistItem &, const QString &key) -> const BookmarkEntry * {
-        const auto found = positions.constFind(key);
-        return found == positions.cend() ? nullptr : &rows.at(*found);
-    };
+    return
+        [&rows, &positions, fallback](const PlaylistItem &item, const QString &key) -> const BookmarkEntry * {
+            const auto found = positions.constFind(key);
+            if (found != positions.cend())
+                return &rows.at(*found);
+            return fallback ? fallback(item, key) : nullptr;
+        };
+}
+
+// The first position in rows of each of the identity keys that the playlists hold among keys. Makes
+// the key of every row, but keeps only those few, not 100,000 of them.
+QHash<QString, qsizetype> firstPositionsInPlaylists(const LibraryRows &rows, const QList<Playlist> &playlists,
+                                                    const QSet<QString> &keys)
+{
+    QSet<QString> wanted;
+    for (const Playlist &playlist : playlists) {
+        for (const PlaylistItem &item : playlist.items) {
+            if (QString key = item.id(); keys.contains(key))
+                wanted.insert(std::move(key));
+        }
+    }
+    QHash<QString, qsizetype> positions;
+    positions.reserve(wanted.size());
+    for (qsizetype i = 0; i < rows.size() && positions.size() < wanted.size(); ++i) {
+        if (QString key = rows.at(i).id(); wanted.contains(key) && !positions.contains(key))
+            positions.insert(std::move(key), i);
+    }
+    return positions;
 }
 
 } // namespace
@@ -84,7 +109,9 @@ void SlotMetadataJob::attempt()
             }
             if (sync && prepared.changed > 0) {
                 // A change of metadata leaves the identity keys where they were.
-                prepared.positions = readyPositions ? *readyPositions : prepared.rows.firstPositionsById();
+                prepared.positions = readyPositions ? *readyPositions
+                                                    : firstPositionsInPlaylists(prepared.rows, playlists,
+                                                                                prepared.identityKeys);
                 prepared.playlists =
                     PlaylistLibrary::synced(playlists, playlistRevision, prepared.identityKeys,
                                             lookupIn(prepared.rows, prepared.positions));
@@ -108,12 +135,19 @@ void SlotMetadataJob::attempt()
                 LibrarySession::BatchScope batch(m_session, LibrarySession::PlaylistSync::skip);
                 m_session.adoptEditedRows(prepared.version, std::move(prepared.rows),
                                           std::move(prepared.titleKeys), std::move(prepared.identityKeys));
+                // Should the playlists have changed meanwhile, a title added to one asks for a key the
+                // worker did not look for: the session answers for it.
+                const LibrarySession &session = m_session;
                 if (prepared.playlists)
-                    m_session.playlists().adoptSync(std::move(*prepared.playlists),
-                                                    lookupIn(m_session.allBookmarks(), prepared.positions));
+                    m_session.playlists().adoptSync(
+                        std::move(*prepared.playlists),
+                        lookupIn(
+                            session.allBookmarks(), prepared.positions,
+                            [&session](const PlaylistItem &, const QString &key) -> const BookmarkEntry * {
+                                const std::optional<qsizetype> position = session.firstPositionOf(key);
+                                return position ? &session.allBookmarks().at(*position) : nullptr;
+                            }));
             }
-            // The positions of 100,000 keys, made on the worker: let go of there too.
-            QThreadPool::globalInstance()->start([positions = std::move(prepared.positions)] {});
             finish(outcome);
         });
 }
