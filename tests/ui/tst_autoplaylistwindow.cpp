@@ -553,6 +553,8 @@ private Q_SLOTS:
         QCOMPARE(child<QLabel>(opened.window, "resultsTitleLabel")->text(),
                  QStringLiteral("Üretilen başlıklar — liste oluşturmak için yukarıdaki Oluştur'a tıklayın."));
         QTRY_COMPARE(child<QPushButton>(opened.window, "generateButton")->text(), QStringLiteral("Oluştur"));
+        QCOMPARE(child<QLabel>(opened.window, "yearRangeLabel")->text(),
+                 QStringLiteral("1900 ile %1 arası").arg(QDate::currentDate().year()));
     }
 };
 

@@ -1,5 +1,7 @@
 #include "ui/autoplaylist/AutoPlaylistGeneratedRowView.h"
 
+#include "ui/services/LyrafoldLanguageService.h"
+
 #include "core/library/SongRecord.h"
 #include "core/text/TextUtils.h"
 #include "ui/autoplaylist/GeneratedTitlesModel.h"
@@ -130,9 +132,8 @@ QString AutoPlaylistGeneratedRowView::tagsLine(const SongRecord &entry)
         const int filled = int(std::clamp<double>(std::round(*rating), 0, 5));
         parts.append(QString(filled, QChar(0x2605)) + QString(5 - filled, QChar(0x2606)));
     }
-    if (parts.isEmpty())
-        return QStringLiteral("Tags: —");
-    return QStringLiteral("Tags: ") + parts.join(QStringLiteral(" • "));
+    return LyrafoldLanguageService::localized(QStringLiteral("Tags: %1"))
+        .arg(parts.isEmpty() ? QStringLiteral("—") : parts.join(QStringLiteral(" • ")));
 }
 
 QSize AutoPlaylistGeneratedRowView::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const

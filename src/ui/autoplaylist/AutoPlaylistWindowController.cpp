@@ -148,9 +148,9 @@ void AutoPlaylistWindowController::tempoMapPopupChanged(int index)
 
 void AutoPlaylistWindowController::yearSliderChanged()
 {
-    m_yearRangeToLabel->setText(QStringLiteral("From %1   To %2")
-                                    .arg(m_yearRangeSlider->lowerYear())
-                                    .arg(m_yearRangeSlider->upperYear()));
+    m_yearRangeToLabel->setText(LyrafoldLanguageService::localized(QStringLiteral("From %1   To %2"))
+                                    .arg(QString::number(m_yearRangeSlider->lowerYear()),
+                                         QString::number(m_yearRangeSlider->upperYear())));
 }
 
 void AutoPlaylistWindowController::generateTapped()
@@ -328,6 +328,8 @@ void AutoPlaylistWindowController::languageChanged()
 {
     setWindowTitle(LyrafoldLanguageService::localized(windowTitleText));
     updateGeneratedTitlesHeader();
+    yearSliderChanged();
+    m_resultsTable->viewport()->update(); // the cards' tag lines
 }
 
 void AutoPlaylistWindowController::setStatus(const QString &text)

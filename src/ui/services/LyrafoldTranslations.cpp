@@ -296,6 +296,8 @@ constexpr Row kRows[] = {
     {u"Import images or PDFs into a custom Lyrafold slot.",
      u"Görüntüleri veya PDF'leri özel bir Lyrafold slotuna aktarır.",
      u"Importa imágenes o PDF a un espacio personal de Lyrafold."},
+    {u"From %1   To %2", u"%1 ile %2 arası", u"Desde %1   Hasta %2"},
+    {u"Tags: %1", u"Etiketler: %1", u"Etiquetas: %1"},
 };
 
 } // namespace
