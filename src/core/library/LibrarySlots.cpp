@@ -153,8 +153,8 @@ bool LibrarySlots::switchToSlot(qint64 slot, QObject *context, LoadDone done)
     if (slot < 0 || slot >= SlotStore::slotCount || slot == loadingSlot())
         return false;
     if (slot == m_session.currentSlotId()) {
-        // Back to the slot the library still is: the switch under way is dropped.
-        if (m_load) {
+        // Back to the slot the library still is: the switch under way is dropped (a reload goes on).
+        if (loadingSlot()) {
             m_load.reset();
             Q_EMIT requestedSlotChanged();
         }
