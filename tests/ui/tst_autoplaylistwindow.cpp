@@ -414,7 +414,7 @@ private Q_SLOTS:
         QCOMPARE(opened.shownTitles(), expected);
     }
 
-    // Steps: "p<x>" press, "m<x>" drag, "r" release; x in the view, whose track is 216 wide.
+    // Steps: "p<x>" press, "m<x>" drag, "r" release; x in the view, whose track is 216 wide; "k<key>" a key.
     void yearSlider_data()
     {
         QTest::addColumn<QString>("steps");
@@ -430,6 +430,9 @@ private Q_SLOTS:
             << "p108 r p224 m108 r p50 r" << 1923 << 1956;
         QTest::newRow("together, pressed on them: the drag decides")
             << "p108 r p224 m108 r p108 m150 r" << 1956 << 1979;
+        QTest::newRow("keys move the lower handle") << "kRight kRight kLeft kUp" << 1902 << 2020;
+        QTest::newRow("Tab moves on to the upper handle") << "kTab kPgDown kLeft" << 1900 << 2009;
+        QTest::newRow("keys stop a handle at the other") << "kTab kHome kShift+Tab kEnd" << 1900 << 1900;
     }
 
     void yearSlider()
@@ -439,9 +442,18 @@ private Q_SLOTS:
         QFETCH(int, upper);
         AutoPlaylistYearRangeSlider slider(1900, 2020);
         slider.resize(232, AutoPlaylistYearRangeSlider::fixedHeight);
+        if (steps.startsWith(QLatin1Char('k'))) {
+            // Tab moves between the handles only while the slider has the focus.
+            slider.show();
+            QVERIFY(QTest::qWaitForWindowActive(&slider));
+            slider.setFocus(Qt::TabFocusReason);
+        }
         for (const QString &step : steps.split(QLatin1Char(' '))) {
             const QPoint at(step.mid(1).toInt(), 11);
-            if (step.startsWith(QLatin1Char('p')))
+            if (step.startsWith(QLatin1Char('k'))) {
+                const QKeyCombination key = QKeySequence(step.mid(1))[0];
+                QTest::keyClick(&slider, key.key(), key.keyboardModifiers());
+            } else if (step.startsWith(QLatin1Char('p')))
                 QTest::mousePress(&slider, Qt::LeftButton, {}, at);
             else if (step.startsWith(QLatin1Char('m')))
                 QTest::mouseMove(&slider, at);

@@ -810,6 +810,64 @@ private Q_SLOTS:
         QVERIFY(AppSettings::boolValue(AppSettings::recognitionUploadConfirmedKey));
         AppSettings::remove(AppSettings::listenMicrophoneUidKey);
     }
+    // A user without a mouse: Tab from the window's first focus reaches each of its controls that must
+    // be reached, and for another window Space on its tile in the main window opens it first.
+    void tabReachesTheControls_data()
+    {
+        QTest::addColumn<QString>("tile");
+        QTest::addColumn<QStringList>("controls");
+        QTest::newRow("main window") << QString()
+                                     << QStringList{"folderPathField",      "settingsButton",
+                                                    "extractBookmarksTile", "slotTile5",
+                                                    "playlistsTile",        "searchField",
+                                                    "deleteSelectedButton", "libraryTable",
+                                                    "statusCancelButton",   "lyrafoldHelpButton"};
+        QTest::newRow("workshop") << "bookmarkWorkshopTile"
+                                  << QStringList{"workshopTab1",         "workshopImportImagesButton",
+                                                 "workshopDeleteButton", "workshopSelectNoneButton",
+                                                 "workshopGrid",         "lyrafoldHelpButton"};
+        QTest::newRow("custom files")
+            << "customFilesTile" << QStringList{"customFilesList", "customFilesDeleteButton"};
+        QTest::newRow("auto playlist") << "autoPlaylistTile"
+                                       << QStringList{"titlesField", "yearRangeSlider", "resultsTable",
+                                                      "closeButton", "lyrafoldHelpButton"};
+        QTest::newRow("playlists") << "playlistsTile"
+                                   << QStringList{"playlistTable", "createPlaylistButton",
+                                                  "lyrafoldHelpButton"};
+    }
+
+    void tabReachesTheControls()
+    {
+        QFETCH(QString, tile);
+        QFETCH(QStringList, controls);
+        OpenWindow main;
+        main.show();
+        main.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        // Shown while an extraction can be stopped.
+        child<QPushButton>(main, QStringLiteral("statusCancelButton"))->show();
+        QWidget *window = &main;
+        if (!tile.isEmpty()) {
+            auto *target = child<QWidget>(main, tile);
+            for (int step = 0; step < 100 && QApplication::focusWidget() != target; ++step)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), target);
+            QTest::keyClick(target, Qt::Key_Space);
+            QTRY_VERIFY(QApplication::activeWindow() && QApplication::activeWindow() != &main);
+            window = QApplication::activeWindow();
+        }
+        QStringList reached;
+        for (int step = 0; step < 100; ++step) {
+            QWidget *focus = QApplication::focusWidget();
+            QVERIFY(focus && focus->window() == window);
+            reached.append(focus->objectName());
+            QTest::keyClick(focus, Qt::Key_Tab);
+        }
+        for (const QString &control : controls)
+            QVERIFY2(reached.contains(control), qPrintable(control));
+        if (window != &main)
+            window->close();
+    }
 };
 
 LYRAFOLD_TEST_GUI_MAIN(MainWindowActionsTest)

@@ -1,5 +1,8 @@
 #include "ui/autoplaylist/AutoPlaylistYearRangeSlider.h"
 
+#include "ui/common/LyrafoldTheme.h"
+
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -23,6 +26,7 @@ AutoPlaylistYearRangeSlider::AutoPlaylistYearRangeSlider(int minYear, int maxYea
     setFixedHeight(fixedHeight);
     setMinimumWidth(int(4 * handleRadius));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 QSize AutoPlaylistYearRangeSlider::sizeHint() const
@@ -97,6 +101,66 @@ void AutoPlaylistYearRangeSlider::mouseReleaseEvent(QMouseEvent *event)
     update();
 }
 
+void AutoPlaylistYearRangeSlider::keyPressEvent(QKeyEvent *event)
+{
+    const int year = m_keyHandle == DragHandle::lower ? m_lowerYear : m_upperYear;
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Down:
+        moveKeyHandle(year - 1);
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+        moveKeyHandle(year + 1);
+        break;
+    case Qt::Key_PageDown:
+        moveKeyHandle(year - 10);
+        break;
+    case Qt::Key_PageUp:
+        moveKeyHandle(year + 10);
+        break;
+    case Qt::Key_Home:
+        moveKeyHandle(m_minYear);
+        break;
+    case Qt::Key_End:
+        moveKeyHandle(m_maxYear);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void AutoPlaylistYearRangeSlider::focusInEvent(QFocusEvent *event)
+{
+    // Shift+Tab comes back to the upper handle.
+    if (event->reason() == Qt::TabFocusReason)
+        m_keyHandle = DragHandle::lower;
+    else if (event->reason() == Qt::BacktabFocusReason)
+        m_keyHandle = DragHandle::upper;
+    QWidget::focusInEvent(event);
+    update();
+}
+
+bool AutoPlaylistYearRangeSlider::focusNextPrevChild(bool next)
+{
+    const DragHandle from = next ? DragHandle::lower : DragHandle::upper;
+    if (!hasFocus() || m_keyHandle != from)
+        return QWidget::focusNextPrevChild(next);
+    m_keyHandle = next ? DragHandle::upper : DragHandle::lower;
+    update();
+    return true;
+}
+
+void AutoPlaylistYearRangeSlider::moveKeyHandle(int year)
+{
+    if (m_keyHandle == DragHandle::lower)
+        m_lowerYear = std::clamp(year, m_minYear, m_upperYear);
+    else
+        m_upperYear = std::clamp(year, m_lowerYear, m_maxYear);
+    Q_EMIT rangeChanged(m_lowerYear, m_upperYear);
+    update();
+}
+
 void AutoPlaylistYearRangeSlider::moveActiveHandle(qreal x)
 {
     if (m_activeHandle == DragHandle::lower)
@@ -126,6 +190,13 @@ void AutoPlaylistYearRangeSlider::paintEvent(QPaintEvent *)
 
     drawHandle(painter, lower, m_activeHandle == DragHandle::lower);
     drawHandle(painter, upper, m_activeHandle == DragHandle::upper);
+    if (hasFocus()) {
+        const qreal focused = m_keyHandle == DragHandle::lower ? lower : upper;
+        const qreal radius = handleRadius + 1.5;
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(LyrafoldTheme::focusRing(), 2));
+        painter.drawEllipse(QPointF(focused, middle), radius, radius);
+    }
 }
 
 void AutoPlaylistYearRangeSlider::drawHandle(QPainter &painter, qreal centerX, bool active) const

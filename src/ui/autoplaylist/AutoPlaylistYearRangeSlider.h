@@ -10,6 +10,9 @@
 // a handle never passes the other. When both stand on the same place the handle that can move towards
 // the pointer takes the press, so two handles on one year never lock each other; a press on the knobs
 // themselves leaves the choice to the way the drag goes.
+//
+// From the keyboard each handle is a stop of its own: Tab reaches the lower handle, then the upper one.
+// The arrows move the focused handle by a year, Page Up and Page Down by ten, Home and End to the ends.
 class AutoPlaylistYearRangeSlider : public QWidget {
     Q_OBJECT
 
@@ -46,9 +49,13 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void moveActiveHandle(qreal x);
+    void moveKeyHandle(int year);
     void drawHandle(QPainter &painter, qreal centerX, bool active) const;
 
     int m_minYear;
@@ -57,4 +64,6 @@ private:
     int m_upperYear;
     std::optional<DragHandle> m_activeHandle;
     bool m_dragging = false;
+    // The handle the keys move.
+    DragHandle m_keyHandle = DragHandle::lower;
 };

@@ -158,6 +158,11 @@ const QColor &focusRing()
     return c;
 }
 
+QString focusedButtonRule(const QString &selector)
+{
+    return QStringLiteral("%1:focus { border-color: %2; }").arg(selector, focusRing().name());
+}
+
 const QColor &tableHoverBlue()
 {
     static const QColor c = rgb255(110, 175, 255, 0.35);
@@ -195,11 +200,13 @@ QFont playlistCardTitleFont(qreal size, const FamilyFilter &installed)
 
 void styleMatteRedButton(QAbstractButton *button)
 {
-    button->setStyleSheet(QStringLiteral(
-        "QAbstractButton { background-color: rgba(148,18,15,250); border: 1px solid rgba(255,92,71,242); "
-        "border-radius: 6px; color: white; font-size: 13px; font-weight: 700; padding: 3px 12px; } "
-        "QAbstractButton:pressed { background-color: rgba(120,12,10,250); } "
-        "QAbstractButton:disabled { color: rgba(255,255,255,110); }"));
+    button->setStyleSheet(
+        QStringLiteral(
+            "QAbstractButton { background-color: rgba(148,18,15,250); border: 1px solid rgba(255,92,71,242); "
+            "border-radius: 6px; color: white; font-size: 13px; font-weight: 700; padding: 3px 12px; } "
+            "QAbstractButton:pressed { background-color: rgba(120,12,10,250); } "
+            "QAbstractButton:disabled { color: rgba(255,255,255,110); } ") +
+        focusedButtonRule(QStringLiteral("QAbstractButton")));
 }
 
 } // namespace LyrafoldTheme

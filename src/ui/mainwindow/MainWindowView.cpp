@@ -123,6 +123,8 @@ MainWindowView::MainWindowView(AppContext &context, QMainWindow &window)
     connect(m_controls.settingsMenu, &MainSettingsMenu::statusChanged, m_controls.statusField,
             &StatusLine::setStatus);
     LyrafoldHelpService::installHelpButton(&window, LyrafoldHelpTopic::main);
+    // The window opens ready to search; Tab goes on from there in reading order.
+    m_controls.searchField->setFocus();
     logLaunch(QStringLiteral("setupUI done stack.subviews=%1").arg(root->count()));
 }
 
@@ -179,9 +181,7 @@ QWidget *MainWindowView::buildHeaderBar()
 
     m_controls.folderPathField = new QLineEdit;
     m_controls.folderPathField->setObjectName(QStringLiteral("folderPathField"));
-    // Typed into by a click only: the search field keeps the window's first focus. Only what the user
-    // typed is applied, not a folder the window wrote there.
-    m_controls.folderPathField->setFocusPolicy(Qt::ClickFocus);
+    // Only what the user typed is applied, not a folder the window wrote there.
     connect(m_controls.folderPathField, &QLineEdit::editingFinished, this, [this] {
         if (m_controls.folderPathField->isModified())
             Q_EMIT commandTriggered(Command::applyFolderPath);
@@ -385,7 +385,9 @@ QWidget *MainWindowView::buildSearchPanel()
     m_controls.searchField->setStyleSheet(
         QStringLiteral("QLineEdit { border: 2px solid rgba(255,255,255,89); "
                        "border-radius: 4px; padding: 2px 4px; "
-                       "background: rgba(0,0,0,64); color: white; }"));
+                       "background: rgba(0,0,0,64); color: white; } "
+                       "QLineEdit:focus { border-color: %1; }")
+            .arg(LyrafoldTheme::focusRing().name()));
     connect(m_controls.searchField, &QLineEdit::textEdited, this,
             [this] { Q_EMIT commandTriggered(Command::search); });
     row->addWidget(m_controls.searchField, 1);

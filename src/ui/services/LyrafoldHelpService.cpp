@@ -240,8 +240,13 @@ protected:
         case QEvent::LayoutDirectionChange:
             if (auto *content = qobject_cast<QWidget *>(watched)) {
                 if (auto *button = content->findChild<QWidget *>(
-                        QLatin1String(LyrafoldHelpService::helpButtonName), Qt::FindDirectChildrenOnly))
+                        QLatin1String(LyrafoldHelpService::helpButtonName), Qt::FindDirectChildrenOnly)) {
                     placeButton(content, button);
+                    // Tab reaches the button after the window's controls, also those made after it.
+                    QWidget *last = content->window()->previousInFocusChain();
+                    if (event->type() == QEvent::Show && last != button)
+                        QWidget::setTabOrder(last, button);
+                }
             }
             break;
         default:
@@ -258,7 +263,8 @@ QToolButton *makeButton(LyrafoldHelpTopic topic)
     button->setAutoRaise(true);
     button->setToolTip(QStringLiteral("Help / Yardım"));
     button->setAccessibleName(QStringLiteral("Help"));
-    button->setFocusPolicy(Qt::NoFocus);
+    // A click leaves the focus where it was.
+    button->setFocusPolicy(Qt::TabFocus);
     const QIcon icon = whiteIcon(QIcon::fromTheme(kHelpButtonIcon), 24);
     if (icon.isNull()) {
         button->setText(QStringLiteral("?"));

@@ -42,7 +42,7 @@ QPushButton *toolButton(QWidget *parent, const QString &tooltip)
     auto *button = new QPushButton(parent);
     button->setCheckable(true);
     button->setAutoDefault(false);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::TabFocus);
     button->setToolTip(tooltip);
     button->setFixedSize(44, 36);
     return button;
@@ -53,7 +53,7 @@ QSlider *slider(QWidget *parent, int minimum, int maximum)
     auto *slider = new QSlider(Qt::Horizontal, parent);
     slider->setRange(minimum, maximum);
     slider->setFixedWidth(sliderWidth);
-    slider->setFocusPolicy(Qt::NoFocus);
+    slider->setFocusPolicy(Qt::TabFocus);
     return slider;
 }
 
@@ -61,7 +61,7 @@ QPushButton *commandButton(QWidget *parent, const QString &text)
 {
     auto *button = new QPushButton(text, parent);
     button->setAutoDefault(false);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 
@@ -86,7 +86,7 @@ QHBoxLayout *row(QWidget *palette, QVBoxLayout *column, int spacing, const QStri
 ColorWell::ColorWell(const QColor &color, QWidget *parent) : QPushButton(parent), m_color(color)
 {
     setAutoDefault(false);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setFixedSize(44, 26);
     connect(this, &QPushButton::clicked, this, [this] {
         const QColor chosen = QColorDialog::getColor(m_color, window(), QStringLiteral("Colours"));

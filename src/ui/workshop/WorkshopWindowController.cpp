@@ -58,20 +58,22 @@ QString buttonStyleSheet(ButtonStyle style)
     }
     return QStringLiteral("QPushButton { background-color: %1; border: 1px solid %2; border-radius: 6px; "
                           "color: %3; font-size: 13px; font-weight: 600; padding: 3px 7px; } "
-                          "QPushButton:pressed { background-color: rgba(90,90,90,240); }")
-        .arg(background, border, text);
+                          "QPushButton:pressed { background-color: rgba(90,90,90,240); } ")
+               .arg(background, border, text) +
+           LyrafoldTheme::focusedButtonRule(QStringLiteral("QPushButton"));
 }
 
 QString tabStyleSheet(bool active)
 {
-    return active
-               ? QStringLiteral("QPushButton { background-color: rgba(64,64,64,242); border: 3px solid %1; "
+    const QString look =
+        active ? QStringLiteral("QPushButton { background-color: rgba(64,64,64,242); border: 3px solid %1; "
                                 "border-radius: 6px; color: white; font-size: 12px; font-weight: 600; "
-                                "padding: 2px 10px; min-height: 24px; }")
+                                "padding: 2px 10px; min-height: 24px; } ")
                      .arg(LyrafoldTheme::brassBorder().name())
                : QStringLiteral("QPushButton { background-color: rgba(38,38,38,230); border: 1px solid "
                                 "rgba(255,255,255,71); border-radius: 6px; color: rgb(204,204,204); "
-                                "font-size: 12px; font-weight: 500; padding: 4px 12px; min-height: 24px; }");
+                                "font-size: 12px; font-weight: 500; padding: 4px 12px; min-height: 24px; } ");
+    return look + LyrafoldTheme::focusedButtonRule(QStringLiteral("QPushButton"));
 }
 
 QLabel *whiteLabel(const QString &text, const char *objectName)
@@ -144,6 +146,8 @@ void WorkshopWindowController::setupContent()
     m_grid->setModel(m_model);
     m_grid->setMinimumHeight(200);
     layout->addWidget(m_grid, 1);
+    // The window opens with the focus on the books; Tab reaches the tabs and the buttons.
+    m_grid->setFocus();
     // Under the grid rather than at the end of the toolbar, where it would push the buttons onto
     // another row.
     auto *bottom = new QHBoxLayout;
@@ -181,7 +185,8 @@ QWidget *WorkshopWindowController::makeTabBar()
         auto *tab =
             new QPushButton(slot == 0 ? QStringLiteral("Default") : QStringLiteral("Slot %1").arg(slot));
         tab->setObjectName(QStringLiteral("workshopTab%1").arg(slot));
-        tab->setFocusPolicy(Qt::NoFocus);
+        // Tab reaches the tabs and the buttons; a click leaves the focus on the grid.
+        tab->setFocusPolicy(Qt::TabFocus);
         // The tabs show the slots' names, which the window writes itself.
         LyrafoldLanguageService::markDynamicText(tab);
         connect(tab, &QPushButton::clicked, this, [this, slot] { tabPressed(slot); });
@@ -211,7 +216,7 @@ QWidget *WorkshopWindowController::makeToolbarRow()
         auto *button = new QPushButton(title);
         button->setObjectName(QLatin1String(objectName));
         button->setStyleSheet(buttonStyleSheet(style));
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setFocusPolicy(Qt::TabFocus);
         connect(button, &QPushButton::clicked, this, std::move(handler));
         flow->addWidget(button);
         return button;
