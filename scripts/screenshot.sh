@@ -24,7 +24,8 @@
 # auto-playlist-preview with the page preview of a generated title, auto-playlist-study with a generated
 # title opened in study mode, auto-playlist-minimum at its minimum size. tile-focus shows the keyboard
 # focus ring on the Playlists tile, reached by Shift+Tab from the search field (FOCUS_STEPS presses of
-# it reach the tiles before: 12 the Default slot); file-dialog the folder
+# it reach the tiles before: 12 the Default slot); table-focus the focused current row of the table,
+# reached by Tab from the search field and moved one row down; file-dialog the folder
 # dialog of Extract Bookmarks (with UI_LANGUAGE=tr or es: Qt's own texts in that language). The scenes
 # click at the places the windows' layouts give them on the default screen.
 #
@@ -45,7 +46,7 @@ if [ "${1:-}" = "--scene" ]; then
 fi
 case "$scene" in
 main-window | sort | search | preview | edit-dialog | delete-confirm | study-open | listen-consent | listening | \
-    listen-failed | recognition-token | tile-focus | file-dialog) ;;
+    listen-failed | recognition-token | tile-focus | table-focus | file-dialog) ;;
 playlists | playlist-preview | playlist-share | playlist-study | playlist-received) ;;
 auto-playlist | auto-playlist-generated | auto-playlist-picker | auto-playlist-share | auto-playlist-years | \
     auto-playlist-preview | auto-playlist-study | auto-playlist-minimum) ;;
@@ -315,6 +316,12 @@ auto-playlist*)
 tile-focus)
     x mousemove $search_field click 1
     for _ in $(seq "${FOCUS_STEPS:-1}"); do x key shift+Tab; done
+    sleep 0.5
+    ;;
+table-focus)
+    x mousemove $search_field click 1
+    for _ in $(seq 8); do x key Tab; done
+    x key Down
     sleep 0.5
     ;;
 file-dialog)
