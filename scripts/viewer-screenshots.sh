@@ -59,7 +59,7 @@ shot default-size-list "$songs" --page 12 --size 900x700 --playlist 6
 shot default-size-overflow-menu "$songs" --page 12 --size 900x700 --overflow-menu
 shot minimum-size "$songs" --page 12 --size 520x420
 shot minimum-size-list-overflow-menu "$songs" --page 12 --size 520x420 --playlist 6 --overflow-menu
-# The viewer speaks English; only the floating title buttons' fallback texts follow the language.
+# The viewer in Turkish at its minimum size and in Spanish at its default size.
 shot minimum-size-list-turkish "$songs" --page 12 --size 520x420 --playlist 6 --language tr
 shot default-size-list-spanish "$songs" --page 12 --size 900x700 --playlist 6 --language es
 # Study mode: the left half of the screen, title bar included.

@@ -31,6 +31,7 @@
 #include <QPointingDevice>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -376,21 +377,27 @@ private Q_SLOTS:
         QVERIFY(!toolbarButton(*viewer, QStringLiteral("+")));
     }
 
-    // The viewer speaks English; only the floating buttons' fallback titles follow the language.
+    // The viewer opens in the interface language and follows a switch while it is open.
     void languages()
     {
         LyrafoldLanguageService::setCurrent(LyrafoldLanguage::es);
+        const auto restore = qScopeGuard([] { LyrafoldLanguageService::setCurrent(LyrafoldLanguage::en); });
         const Viewer viewer =
             open(m_book11, 1, std::nullopt, QList<PlaylistItem>{item(m_book11, 1, QStringLiteral("A"))});
-        LyrafoldLanguageService::applyToOpenWindows();
         QCOMPARE(named<QPushButton>(*viewer, "floatingPreviousTitle")->text(),
                  QStringLiteral("T\u00edtulo anterior"));
         QCOMPARE(named<QPushButton>(*viewer, "floatingNextTitle")->text(),
                  QStringLiteral("T\u00edtulo siguiente"));
-        QVERIFY(toolbarButton(*viewer, QStringLiteral("Close")));
-        QVERIFY(toolbarButton(*viewer, QStringLiteral("Fullscreen")));
-        QCOMPARE(named<QLabel>(*viewer, "totalPagesLabel")->text(), QStringLiteral("of 11"));
-        LyrafoldLanguageService::setCurrent(LyrafoldLanguage::en);
+        QVERIFY(toolbarButton(*viewer, QStringLiteral("Cerrar")));
+        QVERIFY(toolbarButton(*viewer, QStringLiteral("Pantalla completa")));
+        QCOMPARE(named<QLabel>(*viewer, "totalPagesLabel")->text(), QStringLiteral("de 11"));
+        QCOMPARE(named<QPushButton>(*viewer, "editButton")->text(), QStringLiteral("Editar"));
+
+        LyrafoldLanguageService::setCurrent(LyrafoldLanguage::tr);
+        QCoreApplication::processEvents();
+        QVERIFY(toolbarButton(*viewer, QStringLiteral("Kapat")));
+        QCOMPARE(named<QLabel>(*viewer, "totalPagesLabel")->text(), QStringLiteral("/ 11"));
+        QCOMPARE(named<QPushButton>(*viewer, "editButton")->text(), QStringLiteral("Düzenle"));
     }
 
     void withoutListOrTitle()

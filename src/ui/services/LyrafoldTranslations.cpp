@@ -298,6 +298,30 @@ constexpr Row kRows[] = {
      u"Importa imágenes o PDF a un espacio personal de Lyrafold."},
     {u"From %1   To %2", u"%1 ile %2 arası", u"Desde %1   Hasta %2"},
     {u"Tags: %1", u"Etiketler: %1", u"Etiquetas: %1"},
+    {u"of %1", u"/ %1", u"de %1"},
+    {u"Done (exit edit)", u"Bitti (düzenlemeden çık)", u"Listo (salir de la edición)"},
+    {u"Edit mode: click page to add text", u"Düzenleme modu: metin eklemek için sayfaya tıklayın",
+     u"Modo de edición: haz clic en la página para añadir texto"},
+    {u"Pen", u"Kalem", u"Lápiz"},
+    {u"Highlighter pen", u"Fosforlu kalem", u"Rotulador fluorescente"},
+    {u"Highlighter colour", u"Vurgulayıcı rengi", u"Color del resaltador"},
+    {u"Pen colour", u"Kalem rengi", u"Color del lápiz"},
+    {u"Clear book", u"Kitabı temizle", u"Borrar libro"},
+    {u"More controls", u"Diğer denetimler", u"Más controles"},
+    {u"Exit fullscreen (Esc)", u"Tam ekrandan çık (Esc)", u"Salir de pantalla completa (Esc)"},
+    {u"The annotations of %1 could not be read.", u"%1 notları okunamadı.",
+     u"No se pudieron leer las anotaciones de %1."},
+    {u"Their file could not be moved aside either, so nothing you draw on this book is saved while it is "
+     u"open.",
+     u"Not dosyası kenara da taşınamadı; bu kitap açıkken çizdiğiniz hiçbir şey kaydedilmez.",
+     u"Tampoco se pudo apartar su archivo, así que nada de lo que dibujes en este libro se guarda mientras "
+     u"esté abierto."},
+    {u"Their file was moved aside as %1; the book starts without annotations.",
+     u"Not dosyası %1 olarak kenara taşındı; kitap notsuz açılıyor.",
+     u"Su archivo se apartó como %1; el libro empieza sin anotaciones."},
+    {u"Could not save the annotations of %1.", u"%1 notları kaydedilemedi.",
+     u"No se pudieron guardar las anotaciones de %1."},
+    {u"Could not save %1.", u"%1 kaydedilemedi.", u"No se pudo guardar %1."},
 };
 
 } // namespace

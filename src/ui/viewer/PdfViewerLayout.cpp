@@ -1,5 +1,6 @@
 // The PDF viewer's window content: the toolbar row, the page area and the floating buttons.
 
+#include "core/common/NotificationBus.h"
 #include "core/viewer/ViewerZoom.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
@@ -43,13 +44,28 @@ void PdfViewerWindowController::setupUI()
     connect(m_floatingButtons, &ViewerFloatingButtons::nextTitle, this, [this] { goToNextTitle(); });
     connect(m_floatingButtons, &ViewerFloatingButtons::exitFullscreen, this, [this] { fullscreenToggled(); });
 
-    // The viewer's texts are English; the language service leaves them alone. Only the floating
-    // title buttons look theirs up, each time they are set.
-    for (QWidget *widget : findChildren<QWidget *>())
+    // The language service translates the controls; the texts the viewer writes itself (the page count,
+    // the title, the edit button's and the floating buttons' titles) it writes in the current language.
+    LyrafoldLanguageService::markDynamicText(m_totalPagesLabel);
+    LyrafoldLanguageService::markDynamicText(m_currentBookmarkTitleLabel);
+    LyrafoldLanguageService::markDynamicOwnText(m_editBtnRef);
+    showEditButtonTitle(false);
+    for (QWidget *widget : m_floatingButtons->findChildren<QWidget *>())
         LyrafoldLanguageService::markDynamicText(widget);
+    LyrafoldLanguageService::apply(this);
+    connect(&NotificationBus::instance(), &NotificationBus::languageChanged, this, [this] {
+        refreshPageUi();
+        showEditButtonTitle(m_editor && m_editor->isEditMode());
+    });
 
     updatePlaylistNavButtons();
     installPdfViewObservers();
+}
+
+void PdfViewerWindowController::showEditButtonTitle(bool editing)
+{
+    m_editBtnRef->setText(LyrafoldLanguageService::localized(editing ? QStringLiteral("Done (exit edit)")
+                                                                     : QStringLiteral("Edit")));
 }
 
 QPushButton *PdfViewerWindowController::makeToolbarButton(const QString &text,
@@ -165,9 +181,8 @@ void PdfViewerWindowController::buildPageArea()
     containerLayout->addWidget(m_pdfView);
 
     m_editor = std::make_unique<ViewerAnnotationEditor>(this, m_pdfView);
-    connect(m_editor.get(), &ViewerAnnotationEditor::editModeChanged, this, [this](bool on) {
-        m_editBtnRef->setText(on ? QStringLiteral("Done (exit edit)") : QStringLiteral("Edit"));
-    });
+    connect(m_editor.get(), &ViewerAnnotationEditor::editModeChanged, this,
+            [this](bool on) { showEditButtonTitle(on); });
     connect(m_editor.get(), &ViewerAnnotationEditor::toolChanged, this,
             [this] { updateStatusTextForEditMode(); });
     m_scrollZoomWrapper->watchInputOf(m_pdfView, m_editor.get());

@@ -1,5 +1,7 @@
 #include "ui/viewer/PdfViewerWindowController.h"
 
+#include "ui/services/LyrafoldLanguageService.h"
+
 #include "core/common/AppSettings.h"
 #include "core/common/DiagnosticLog.h"
 #include "core/common/PdfViewLog.h"
@@ -328,11 +330,11 @@ void PdfViewerWindowController::refreshPageUi()
         if (index < 0)
             index = int(std::max<qint64>(currentPageNumber() - 1, 0));
         m_pageNumberField->setText(QString::number(index + 1));
-        m_totalPagesLabel->setText(QStringLiteral("of ") + QString::number(m_pdfDocument->pageCount()));
     } else {
         m_pageNumberField->setText(QStringLiteral("1"));
-        m_totalPagesLabel->setText(QStringLiteral("of 0"));
     }
+    m_totalPagesLabel->setText(LyrafoldLanguageService::localized(QStringLiteral("of %1"))
+                                   .arg(m_pdfDocument ? m_pdfDocument->pageCount() : 0));
     updateCurrentBookmarkTitle();
 }
 

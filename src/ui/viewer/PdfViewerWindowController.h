@@ -77,6 +77,8 @@ public:
     // ---- Loading and fitting
     void loadDocument(const QString &path, qint64 page, bool preserveViewMode);
     void refreshPageUi();
+    // "Edit", or how to leave edit mode, in the interface language.
+    void showEditButtonTitle(bool editing);
     void fitCurrentPageToView();
     void windowDidResize();
 

@@ -4,6 +4,7 @@
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldFormAlert.h"
 #include "ui/common/LyrafoldUIAssets.h"
+#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfEditToolPalette.h"
 #include "ui/viewer/PdfPageView.h"
 
@@ -225,6 +226,7 @@ void ViewerAnnotationEditor::presentPalette()
     connect(palette->clearBookButton(), &QPushButton::clicked, this, [this] { clearBookEdits(); });
     palette->colorWell()->setColor(qColor(m_tools.drawColor()));
     palette->highlighterColorWell()->setColor(qColor(m_tools.highlighterColor()));
+    LyrafoldLanguageService::apply(palette);
     palette->placeInitially();
     palette->show();
 }
