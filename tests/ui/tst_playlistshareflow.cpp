@@ -1,4 +1,5 @@
 #include "ui/common/LyrafoldShareHelper.h"
+#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/PlaylistShareFlow.h"
 #include "ui/share/PlaylistShareOptionsDialog.h"
 
@@ -12,6 +13,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -21,6 +23,8 @@
 #include <memory>
 #include <optional>
 #include <tuple>
+
+Q_DECLARE_METATYPE(LyrafoldLanguage)
 
 namespace {
 
@@ -108,6 +112,7 @@ void PlaylistShareFlowTest::optionsDialog_data()
     QTest::addColumn<bool>("proceed");
     QTest::addColumn<std::optional<PlaylistShareOptions>>("answer");
     QTest::addColumn<QStringList>("alerts");
+    QTest::addColumn<LyrafoldLanguage>("language");
 
     PlaylistShareOptions picked;
     picked.exportJPEG = true;
@@ -117,15 +122,19 @@ void PlaylistShareFlowTest::optionsDialog_data()
 
     QTest::newRow("as it opens") << QStringList{} << 1 << true
                                  << std::optional<PlaylistShareOptions>(PlaylistShareOptions{})
-                                 << QStringList{};
+                                 << QStringList{} << LyrafoldLanguage::en;
     QTest::newRow("formats, links, local")
         << QStringList{"shareExportJpeg", "shareExportLyf", "shareLinksInPdf"} << 0 << true
-        << std::optional<PlaylistShareOptions>(picked) << QStringList{};
+        << std::optional<PlaylistShareOptions>(picked) << QStringList{} << LyrafoldLanguage::en;
     QTest::newRow("no format") << QStringList{"shareExportPdf"} << 1 << true
                                << std::optional<PlaylistShareOptions>()
-                               << QStringList{"No file type selected"};
+                               << QStringList{"No file type selected"} << LyrafoldLanguage::en;
     QTest::newRow("cancelled") << QStringList{"shareExportJpeg"} << 0 << false
-                               << std::optional<PlaylistShareOptions>() << QStringList{};
+                               << std::optional<PlaylistShareOptions>() << QStringList{}
+                               << LyrafoldLanguage::en;
+    QTest::newRow("in Spanish") << QStringList{} << 1 << true
+                                << std::optional<PlaylistShareOptions>(PlaylistShareOptions{})
+                                << QStringList{} << LyrafoldLanguage::es;
 }
 
 void PlaylistShareFlowTest::optionsDialog()
@@ -135,6 +144,9 @@ void PlaylistShareFlowTest::optionsDialog()
     QFETCH(bool, proceed);
     QFETCH(std::optional<PlaylistShareOptions>, answer);
     QFETCH(QStringList, alerts);
+    QFETCH(LyrafoldLanguage, language);
+    LyrafoldLanguageService::setCurrent(language);
+    const auto restore = qScopeGuard([] { LyrafoldLanguageService::setCurrent(LyrafoldLanguage::en); });
 
     Window window;
     QString opened;
@@ -142,7 +154,8 @@ void PlaylistShareFlowTest::optionsDialog()
         for (QCheckBox *box : dialog->findChildren<QCheckBox *>())
             opened += box->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
         auto *popup = dialog->findChild<QComboBox *>(QStringLiteral("shareDestinationPopup"));
-        opened += QLatin1Char(' ') + popup->currentText();
+        opened += QLatin1Char(' ') + popup->currentText() + QLatin1Char(' ') +
+                  dialog->findChild<QPushButton *>(QStringLiteral("shareContinueButton"))->text();
         for (const QString &name : toggled)
             dialog->findChild<QCheckBox *>(name)->click();
         popup->setCurrentIndex(destination);
@@ -152,7 +165,9 @@ void PlaylistShareFlowTest::optionsDialog()
             dialog->reject();
     });
     QCOMPARE(PlaylistShareOptionsDialog::run(&window.widget), answer);
-    QCOMPARE(opened, QStringLiteral("10000111 Other"));
+    QCOMPARE(opened, QStringLiteral("10000111 %1 %2")
+                         .arg(LyrafoldLanguageService::localized(QStringLiteral("Other"), language),
+                              LyrafoldLanguageService::localized(QStringLiteral("Continue"), language)));
     QCOMPARE(answerer.messages, alerts);
 }
 

@@ -322,6 +322,12 @@ constexpr Row kRows[] = {
     {u"Could not save the annotations of %1.", u"%1 notları kaydedilemedi.",
      u"No se pudieron guardar las anotaciones de %1."},
     {u"Could not save %1.", u"%1 kaydedilemedi.", u"No se pudo guardar %1."},
+    {u"Select export formats and destination.", u"Dışa aktarma biçimlerini ve hedefi seçin.",
+     u"Selecciona los formatos de exportación y el destino."},
+    {u"Lyrafold playlist (.lyf)", u"Lyrafold playlisti (.lyf)", u"Playlist de Lyrafold (.lyf)"},
+    {u"Continue", u"Devam", u"Continuar"},
+    {u"Local", u"Yerel", u"Local"},
+    {u"Other", u"Diğer", u"Otro"},
 };
 
 } // namespace
