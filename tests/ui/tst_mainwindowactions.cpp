@@ -19,12 +19,14 @@
 #include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/mainwindow/MainWindowController.h"
 #include "ui/mainwindow/MetadataEditDialog.h"
+#include "ui/mainwindow/TileView.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/recognition/ListenFlow.h"
 #include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
@@ -811,7 +813,8 @@ private Q_SLOTS:
         AppSettings::remove(AppSettings::listenMicrophoneUidKey);
     }
     // A user without a mouse: Tab from the window's first focus reaches each of its controls that must
-    // be reached, and for another window Space on its tile in the main window opens it first.
+    // be reached, and for another window Space on its tile in the main window opens it first. Each button
+    // and tile it reaches has a name a screen reader can say, also those that show a picture alone.
     void tabReachesTheControls_data()
     {
         QTest::addColumn<QString>("tile");
@@ -861,6 +864,9 @@ private Q_SLOTS:
             QWidget *focus = QApplication::focusWidget();
             QVERIFY(focus && focus->window() == window);
             reached.append(focus->objectName());
+            if (qobject_cast<QAbstractButton *>(focus) || qobject_cast<TileView *>(focus))
+                QVERIFY2(!QAccessible::queryAccessibleInterface(focus)->text(QAccessible::Name).isEmpty(),
+                         qPrintable(focus->objectName()));
             QTest::keyClick(focus, Qt::Key_Tab);
         }
         for (const QString &control : controls)

@@ -200,6 +200,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("category"), QStringLiteral("singles or books."), QStringLiteral("name")},
         {QStringLiteral("size"), QStringLiteral("The window size."), QStringLiteral("WxH")},
         {QStringLiteral("language"), QStringLiteral("The interface language."), QStringLiteral("code")},
+        {QStringLiteral("focus"), QStringLiteral("The control that has the keyboard focus, by object name."),
+         QStringLiteral("name")},
     });
     parser.process(app);
     if (const std::optional<LyrafoldLanguage> language =
@@ -261,6 +263,9 @@ int main(int argc, char *argv[])
     if (size.size() == 2)
         window->resize(size[0].toInt(), size[1].toInt());
     window->move(40, 40);
+    if (auto *focused = window->findChild<QWidget *>(parser.value(QStringLiteral("focus")));
+        focused && parser.isSet(QStringLiteral("focus")))
+        focused->setFocus(Qt::TabFocusReason);
     QTimer::singleShot(800, window,
                        [window] { readyWhenCovered(window, window->findChild<CoverThumbnailLoader *>()); });
     return app.exec();

@@ -89,6 +89,8 @@ QToolButton *makeImageButton(const QString &imageName, const QString &toolTip, i
     button->setIcon(LyrafoldUIAssets::image(imageName, imageSide));
     button->setIconSize(QSize(imageSide, imageSide));
     button->setToolTip(toolTip);
+    // A picture alone: the tip names it for a screen reader.
+    button->setAccessibleName(toolTip);
     button->setFixedSize(side, side);
     return button;
 }
@@ -204,6 +206,7 @@ QWidget *MainWindowView::buildHeaderBar()
     settings->setIconSize(QSize(22, 22));
     settings->setFixedSize(36, 36);
     settings->setToolTip(QStringLiteral("Settings"));
+    settings->setAccessibleName(QStringLiteral("Settings"));
     settings->setObjectName(QStringLiteral("settingsButton"));
     connect(settings, &QToolButton::clicked, this,
             [this, settings] { m_controls.settingsMenu->showMainSettingsMenu(settings); });

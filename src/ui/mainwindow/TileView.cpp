@@ -271,13 +271,25 @@ void TileView::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     m_glassBacking->setGeometry(rect());
     m_hitButton->setGeometry(rect());
-    layoutContents();
+    relayout();
 }
 
 bool TileView::event(QEvent *event)
 {
     // A caption given a new text (a language switch) asks its tile for room.
     if (event->type() == QEvent::LayoutRequest)
-        layoutContents();
+        relayout();
     return QWidget::event(event);
+}
+
+void TileView::relayout()
+{
+    layoutContents();
+    // The first caption: a tool's title, a slot's name.
+    for (const QLabel *label : findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+        if (label != m_imageView && !label->text().isEmpty()) {
+            setAccessibleName(label->text().simplified());
+            return;
+        }
+    }
 }

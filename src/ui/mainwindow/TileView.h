@@ -102,6 +102,8 @@ protected:
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool event(QEvent *event) override;
+    // Lays out the contents and names the tile by its caption, for a screen reader.
+    void relayout();
 
     Action m_action;
 

@@ -44,6 +44,8 @@ QPushButton *toolButton(QWidget *parent, const QString &tooltip)
     button->setAutoDefault(false);
     button->setFocusPolicy(Qt::TabFocus);
     button->setToolTip(tooltip);
+    // Most show a picture alone: the tip names them for a screen reader.
+    button->setAccessibleName(tooltip);
     button->setFixedSize(44, 36);
     return button;
 }
@@ -157,19 +159,23 @@ PdfEditInspectorView::PdfEditInspectorView(QWidget *parent) : QWidget(parent)
     tools->addWidget(m_highlighter);
     m_highlighterColorWell = new ColorWell(Qt::yellow, this);
     m_highlighterColorWell->setToolTip(QStringLiteral("Highlighter colour"));
+    m_highlighterColorWell->setAccessibleName(m_highlighterColorWell->toolTip());
     tools->addWidget(m_highlighterColorWell);
 
     QHBoxLayout *thicknessRow = row(this, column, 8, QStringLiteral("Thickness"));
     m_thickness = slider(this, int(minThickness * thicknessSteps), int(maxThickness * thicknessSteps));
     m_thickness->setObjectName(QStringLiteral("EditPopoverThickness"));
+    m_thickness->setAccessibleName(QStringLiteral("Thickness"));
     thicknessRow->addWidget(m_thickness);
 
     QHBoxLayout *opacityRow = row(this, column, 8, QStringLiteral("Opacity"));
     m_opacity = slider(this, int(minOpacity * opacitySteps), int(maxOpacity * opacitySteps));
     m_opacity->setObjectName(QStringLiteral("EditPopoverOpacity"));
+    m_opacity->setAccessibleName(QStringLiteral("Opacity"));
     opacityRow->addWidget(m_opacity);
     m_colorWell = new ColorWell(Qt::red, this);
     m_colorWell->setToolTip(QStringLiteral("Pen colour"));
+    m_colorWell->setAccessibleName(m_colorWell->toolTip());
     opacityRow->addWidget(m_colorWell);
 
     QHBoxLayout *commands = row(this, column, 8);

@@ -99,8 +99,13 @@ void PdfViewerWindowController::buildToolbar()
             makeToolbarButton(QStringLiteral("Previous title"), [this] { goToPreviousTitle(); }),
             makeToolbarButton(QStringLiteral("Next title"), [this] { goToNextTitle(); }), secondary);
     }
-    addToolbarButton(QStringLiteral("\u23EE"), pageEnds, [this] { goToFirstPage(); });
-    addToolbarButton(QStringLiteral("\u25C0"), pages, [this] { goToPreviousPage(sender()); });
+    // The arrows are named for a screen reader.
+    addToolbarButton(QStringLiteral("\u23EE"), pageEnds, [this] {
+        goToFirstPage();
+    })->setAccessibleName(QStringLiteral("First page"));
+    addToolbarButton(QStringLiteral("\u25C0"), pages, [this] {
+        goToPreviousPage(sender());
+    })->setAccessibleName(QStringLiteral("Previous page"));
     m_toolbarRow->addControl(new QLabel(QStringLiteral("Page")));
 
     m_pageNumberField = new QLineEdit(QStringLiteral("1"));
@@ -128,8 +133,12 @@ void PdfViewerWindowController::buildToolbar()
     m_currentBookmarkTitleLabel->setMaximumWidth(titleLabelWidth);
     m_toolbarRow->addElasticControl(m_currentBookmarkTitleLabel);
 
-    addToolbarButton(QStringLiteral("\u25B6"), pages, [this] { goToNextPage(sender()); });
-    addToolbarButton(QStringLiteral("\u23ED"), pageEnds, [this] { goToLastPage(); });
+    addToolbarButton(QStringLiteral("\u25B6"), pages, [this] {
+        goToNextPage(sender());
+    })->setAccessibleName(QStringLiteral("Next page"));
+    addToolbarButton(QStringLiteral("\u23ED"), pageEnds, [this] {
+        goToLastPage();
+    })->setAccessibleName(QStringLiteral("Last page"));
     addToolbarButton(QStringLiteral("Single"), modes, [this] { singlePage(); });
     addToolbarButton(QStringLiteral("2-Page"), modes, [this] { twoPage(); });
     m_toolbarRow->addControlPair(makeToolbarButton(QStringLiteral("Zoom +"), [this] { zoomIn(); }),
