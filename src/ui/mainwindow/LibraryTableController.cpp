@@ -208,8 +208,17 @@ void LibraryTableController::retranslate()
 {
     m_model->retranslateHeaders();
     syncSelectedRowsButtonsEnabled();
-    if (!m_isColumnEditModeEnabled)
+    if (m_isColumnEditModeEnabled)
+        showEditingColumn(m_editingColumn);
+    else
         m_ui.editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
+}
+
+void LibraryTableController::showEditingColumn(const QString &column)
+{
+    using LyrafoldLanguageService::localized;
+    m_editingColumn = column;
+    m_ui.editModeButton->setText(localized(QStringLiteral("Editing: %1")).arg(localized(column)));
 }
 
 // ---- The header: sorting and the column edit mode
@@ -227,8 +236,9 @@ void LibraryTableController::headerClicked(const QString &column)
     }
     if (!m_isColumnEditModeEnabled || !isEditableColumn(column))
         return;
-    m_ui.editModeButton->setText(QStringLiteral("Editing: ") + column);
-    setStatus(QStringLiteral("Edit mode column: ") + column);
+    showEditingColumn(column);
+    setStatus(LyrafoldLanguageService::localized(QStringLiteral("Edit mode column: %1"))
+                  .arg(LyrafoldLanguageService::localized(column)));
     reload(SelectionAfterReload::keepSongs);
 }
 
@@ -248,11 +258,12 @@ void LibraryTableController::toggleColumnEditMode()
 {
     m_isColumnEditModeEnabled = !m_isColumnEditModeEnabled;
     if (m_isColumnEditModeEnabled) {
-        m_ui.editModeButton->setText(QStringLiteral("Editing: Bookmark Title"));
-        setStatus(QStringLiteral("Edit mode ON. Click a column header to choose editable column."));
+        showEditingColumn(LibraryColumns::title);
+        setStatus(LyrafoldLanguageService::localized(
+            QStringLiteral("Edit mode ON. Click a column header to choose editable column.")));
     } else {
         m_ui.editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
-        setStatus(QStringLiteral("Edit mode OFF"));
+        setStatus(LyrafoldLanguageService::localized(QStringLiteral("Edit mode OFF")));
     }
     reload(SelectionAfterReload::keepSongs);
 }
@@ -312,7 +323,7 @@ void LibraryTableController::performClickAction(const BookmarkEntry &entry, int 
         if (m_session.currentSlotId() == 0 || !isEditableColumn(column) || !shown ||
             shown->id() != entry.id())
             return;
-        m_ui.editModeButton->setText(QStringLiteral("Editing: ") + column);
+        showEditingColumn(column);
         m_ui.tableView->setFocus();
         m_ui.tableView->edit(m_model->index(row, BookmarkTableModel::columnOf(column)));
         return;

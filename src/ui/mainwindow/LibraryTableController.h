@@ -67,6 +67,8 @@ protected:
 private:
     static constexpr int clickActionDelayMilliseconds = 100;
 
+    // Names the column in edit mode on the edit mode button, in the interface language.
+    void showEditingColumn(const QString &column);
     void setupPreviewHover();
     void selectionChanged();
     QList<int> selectedDisplayRows() const;
@@ -99,6 +101,7 @@ private:
     QWidget *m_rowShareAnchor = nullptr;
 
     bool m_isColumnEditModeEnabled = false;
+    QString m_editingColumn; // the column the edit mode button names
     bool m_addsToPlaylist = false;
     QSet<QString> m_selectedKeys;
     // Clicks whose action is still to come.

@@ -328,6 +328,12 @@ constexpr Row kRows[] = {
     {u"Continue", u"Devam", u"Continuar"},
     {u"Local", u"Yerel", u"Local"},
     {u"Other", u"Diğer", u"Otro"},
+    {u"Editing: %1", u"Düzenleniyor: %1", u"Editando: %1"},
+    {u"Edit mode column: %1", u"Düzenlenen sütun: %1", u"Columna en edición: %1"},
+    {u"Edit mode ON. Click a column header to choose editable column.",
+     u"Düzenleme modu açık. Düzenlenecek sütunu seçmek için bir sütun başlığına tıklayın.",
+     u"Modo de edición activado. Haz clic en el encabezado de una columna para elegir la columna editable."},
+    {u"Edit mode OFF", u"Düzenleme modu kapalı", u"Modo de edición desactivado"},
 };
 
 } // namespace
