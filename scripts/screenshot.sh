@@ -25,7 +25,8 @@
 # title opened in study mode, auto-playlist-minimum at its minimum size. tile-focus shows the keyboard
 # focus ring on the Playlists tile, reached by Shift+Tab from the search field (FOCUS_STEPS presses of
 # it reach the tiles before: 12 the Default slot); table-focus the focused current row of the table,
-# reached by Tab from the search field and moved one row down; file-dialog the folder
+# reached by Tab from the search field and moved one row down, its "+" ringed as the current cell
+# (Space presses it); file-dialog the folder
 # dialog of Extract Bookmarks (with UI_LANGUAGE=tr or es: Qt's own texts in that language). The scenes
 # click at the places the windows' layouts give them on the default screen.
 #

@@ -429,13 +429,29 @@ private Q_SLOTS:
             QCOMPARE(answers.messages.last(), QStringLiteral("A playlist with that name already exists."));
     }
 
-    // The row's "Share" asks for the format of that row's title.
+    // The row's "Share" asks for the format of that row's title, clicked or pressed by Space on the
+    // table's current cell.
+    void shareRow_data()
+    {
+        QTest::addColumn<bool>("byKey");
+        QTest::newRow("clicked") << false;
+        QTest::newRow("Space") << true;
+    }
+
     void shareRow()
     {
+        QFETCH(bool, byKey);
         auto window = windowOn(1, {Fixtures::bookmark(books() + "/Book.pdf", 4, "Blue Moon")}, true);
         ModalAnswer cancel(QStringLiteral("Cancel"));
-        QTest::mouseClick(tableView(*window)->viewport(), Qt::LeftButton, {},
-                          cellCentre(*window, 0, BookmarkTableModel::columnOf(LibraryColumns::share)));
+        const int share = BookmarkTableModel::columnOf(LibraryColumns::share);
+        if (byKey) {
+            tableView(*window)->setFocus();
+            tableView(*window)->setCurrentIndex(tableModel(*window)->index(0, share));
+            QTest::keyClick(tableView(*window), Qt::Key_Space);
+        } else {
+            QTest::mouseClick(tableView(*window)->viewport(), Qt::LeftButton, {},
+                              cellCentre(*window, 0, share));
+        }
         QTRY_COMPARE(cancel.messages, QStringList{QStringLiteral("Share \"Blue Moon\"")});
         QCOMPARE(cancel.buttons.first(), QStringLiteral("PDF|JPEG|Cancel"));
     }

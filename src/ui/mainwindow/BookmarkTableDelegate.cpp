@@ -1,6 +1,7 @@
 #include "ui/mainwindow/BookmarkTableDelegate.h"
 
 #include "core/library/LibraryColumns.h"
+#include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
@@ -91,9 +92,15 @@ void BookmarkTableDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
     if (look.shadowOpacity > 0)
         painter->fillRect(QRect(option.rect.left(), option.rect.bottom(), option.rect.width(), 1),
                           QColor::fromRgbF(0, 0, 0, float(look.shadowOpacity)));
-    if (isButtonColumn(column))
+    if (isButtonColumn(column)) {
         paintRowButton(painter, option.rect, column, rowView.selected);
-    else
+        // The keyboard's current cell: Space presses its button. White on the blue of a selected row.
+        if (option.state & QStyle::State_HasFocus) {
+            painter->setBrush(Qt::NoBrush);
+            painter->setPen(QPen(rowView.selected ? QColor(Qt::white) : LyrafoldTheme::focusRing(), 2));
+            painter->drawRoundedRect(QRectF(rowButtonRect(column, option.rect)).adjusted(1, 1, -1, -1), 5, 5);
+        }
+    } else
         paintText(painter, option, index, column, rowView.selected);
     painter->restore();
 }

@@ -24,6 +24,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelection>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -109,8 +110,9 @@ void LibraryTableController::setupPreviewHover()
         m_hoverOverlay->setPreviewHighlightRow(row);
         m_hoverOverlay->repaint();
     });
-    // The row clicks, and Return as a click.
+    // The row clicks, Space on a row button's cell, and Return as a click.
     m_ui.tableView->viewport()->installEventFilter(this);
+    m_ui.tableView->installEventFilter(this);
     RowReturnKey::install(m_ui.tableView, [this](const QModelIndex &current) {
         startRowAction(current.row(), BookmarkTableModel::columnIdentifier(current.column()));
     });
@@ -133,6 +135,20 @@ bool LibraryTableController::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_ui.tableView->viewport() && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
         handleClick(static_cast<QMouseEvent *>(event));
+    // Space presses the button of the current cell, as a click on it does.
+    if (watched == m_ui.tableView && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QModelIndex current = m_ui.tableView->currentIndex();
+        const QString column = BookmarkTableModel::columnIdentifier(current.column());
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier && current.isValid() &&
+            (column == LibraryColumns::add || column == LibraryColumns::share)) {
+            if (column == LibraryColumns::add)
+                addToPlaylist(current.row());
+            else
+                shareRow(current.row());
+            return true;
+        }
+    }
     return QObject::eventFilter(watched, event);
 }
 
