@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 
+struct AppendedRows;
 class BuildProgress;
 class LibrarySearchIndex;
 class PlaylistLibrary;
@@ -111,9 +112,6 @@ public:
     // The rows grouped by normalised title key, for this version of the library; made now when it is
     // not ready yet. Share it with workers (the auto playlist's TitleIndex takes it).
     std::shared_ptr<const TitleKeyIndex> titleKeyIndex() const;
-    // Library positions, ascending, of the bookmarks with that normalised title key; none for an
-    // empty key.
-    QList<qsizetype> indicesMatchingTitleKey(const QString &key) const;
     // The position of the first bookmark with the identity key, or nothing.
     std::optional<qsizetype> firstPositionOf(const QString &identityKey) const;
     // The position in the library of the first bookmark with the entry's identity key.
@@ -245,24 +243,9 @@ public:
     bool adoptEditedRows(quint64 version, LibraryRows rows, QSet<QString> titleKeys,
                          QSet<QString> identityKeys);
 
-    // Rows appended to the library of version, with what the library would otherwise work out when
-    // it takes them: made by appending() anywhere (a worker for many rows), taken by adoptAppendedRows().
-    struct Appended {
-        quint64 version = 0;
-        LibraryRows rows;
-        std::shared_ptr<const TitleKeyIndex> titleKeys;
-        std::optional<QHash<QString, qsizetype>> positions;
-        QSet<QString> changedTitleKeys;
-        QSet<QString> identityKeys;
-        qsizetype count = 0;
-    };
-    // The library's rows (with their title index and, when made, key positions) and rows after them.
-    static Appended appending(quint64 version, LibraryRows library,
-                              std::shared_ptr<const TitleKeyIndex> titleKeys,
-                              std::optional<QHash<QString, qsizetype>> positions, const BookmarkList &rows);
     // Takes the rows as appendBookmarks() would; refused (false, nothing changes) when the library is
     // no longer that version. Nothing appended changes nothing.
-    bool adoptAppendedRows(Appended appended);
+    bool adoptAppendedRows(AppendedRows appended);
 
     // The rows of a bookmark file become the current slot's library, with folder as the library
     // folder when there is one. Saved, playlists brought in line.
@@ -324,6 +307,9 @@ private:
     // Records a change of the rows: positions, prepared search data and running passes are stale.
     void noteChange(ChangeKind kind, QSet<QString> titleKeys, QSet<QString> identityKeys, bool save = true);
     void replaceRows(LibraryRows rows);
+    // Library positions, ascending, of the bookmarks with that normalised title key; none for an
+    // empty key.
+    QList<qsizetype> indicesMatchingTitleKey(const QString &key) const;
     void showAllRows();
     // Applies write to every bookmark of the title; returns the library count.
     qsizetype writeToTitle(const QString &title, const std::function<void(BookmarkEntry &)> &write,

@@ -1,6 +1,7 @@
 // Changes of the library that the window's editors, row actions and the opening of songs make, those
 // worked out on a worker, and the rows of a bookmark file.
 
+#include "core/library/AppendedRows.h"
 #include "core/library/CustomPdfFiles.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibrarySort.h"
@@ -164,36 +165,11 @@ void LibrarySession::appendBookmarks(const BookmarkList &rows)
     if (m_positionsValid)
         positions = std::exchange(m_positionsByKey, {});
     m_positionsValid = false;
-    adoptAppendedRows(appending(m_libraryVersion, m_rows, titleKeyIndex(), std::move(positions), rows));
+    adoptAppendedRows(
+        AppendedRows::of(m_libraryVersion, m_rows, titleKeyIndex(), std::move(positions), rows));
 }
 
-LibrarySession::Appended LibrarySession::appending(quint64 version, LibraryRows library,
-                                                   std::shared_ptr<const TitleKeyIndex> titleKeys,
-                                                   std::optional<QHash<QString, qsizetype>> positions,
-                                                   const BookmarkList &rows)
-{
-    Appended appended;
-    appended.version = version;
-    appended.count = rows.size();
-    const qsizetype from = library.size();
-    if (!titleKeys)
-        titleKeys = std::make_shared<const TitleKeyIndex>(library);
-    library.append(rows);
-    appended.titleKeys = std::make_shared<const TitleKeyIndex>(titleKeys->appended(library, from));
-    for (qsizetype position = from; position < library.size(); ++position) {
-        QString key = library.at(position).id();
-        if (positions && !positions->contains(key))
-            positions->insert(key, position);
-        appended.identityKeys.insert(std::move(key));
-        appended.changedTitleKeys.insert(appended.titleKeys->keyOfRow(position));
-    }
-    appended.changedTitleKeys.remove(QString());
-    appended.rows = std::move(library);
-    appended.positions = std::move(positions);
-    return appended;
-}
-
-bool LibrarySession::adoptAppendedRows(Appended appended)
+bool LibrarySession::adoptAppendedRows(AppendedRows appended)
 {
     if (appended.version != m_libraryVersion)
         return false;

@@ -1,6 +1,7 @@
 #include "core/library/LibrarySlots.h"
 
 #include "core/common/Hop.h"
+#include "core/library/AppendedRows.h"
 #include "core/library/CacheService.h"
 #include "core/library/FolderFileIndex.h"
 #include "core/library/SlotStore.h"
@@ -402,10 +403,10 @@ void LibrarySlots::planMerge(qint64 slot, const QList<qint64> &sources, const QP
                     added.append(std::move(row));
                 }
             }
-            return LibrarySession::appending(version, std::move(library), std::move(titleKeys),
-                                             std::move(known), added);
+            return AppendedRows::of(version, std::move(library), std::move(titleKeys), std::move(known),
+                                    added);
         },
-        [this, slot, sources, context, done, tell](LibrarySession::Appended rows) {
+        [this, slot, sources, context, done, tell](AppendedRows rows) {
             if (m_session.currentSlotId() != slot) {
                 tell(QStringLiteral("Nothing merged: %1 was left before the bookmarks were read")
                          .arg(SlotStore::slotName(slot)));
