@@ -59,9 +59,12 @@ private:
     void answer()
     {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (!dialog || dialog == m_answered)
+        // A dialog is answered once while it stays open: the one whose step opened another dialog is
+        // the active one again when that closes.
+        if (!dialog || m_answered.contains(dialog))
             return;
-        m_answered = dialog;
+        m_answered.append(dialog);
+        connect(dialog, &QDialog::finished, this, [this, dialog] { m_answered.removeAll(dialog); });
         if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
             messages.append(box->text());
             informativeTexts.append(box->informativeText());
@@ -109,5 +112,5 @@ private:
     QList<Step> m_steps;
     bool m_scripted = false;
     QTimer m_timer;
-    QPointer<QDialog> m_answered;
+    QList<QPointer<QDialog>> m_answered; // answered and still open
 };
