@@ -1,6 +1,9 @@
+#include "ModalAnswer.h"
 #include "TestHarnessGui.h"
 #include "core/common/AppSettings.h"
 #include "core/common/NotificationBus.h"
+#include "ui/common/LyrafoldAlert.h"
+#include "ui/common/LyrafoldFormAlert.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
 #include <QComboBox>
@@ -438,6 +441,46 @@ private Q_SLOTS:
         QCOMPARE(edit->text(), u"Editing: Genre"_s);
         QCOMPARE(edit->toolTip(), u"Ayuda"_s);
         QCOMPARE(folder->toolTip(), u"Ayuda"_s);
+    }
+
+    // The windows' alerts show the texts and buttons the tables know in the interface language; a text
+    // they do not know is shown as given.
+    void alertsShowTheirTextsInTheLanguage_data()
+    {
+        QTest::addColumn<bool>("form");
+        QTest::addColumn<LyrafoldLanguage>("language");
+        QTest::newRow("alert, Spanish") << false << LyrafoldLanguage::es;
+        QTest::newRow("form, Turkish") << true << LyrafoldLanguage::tr;
+    }
+
+    void alertsShowTheirTextsInTheLanguage()
+    {
+        QFETCH(bool, form);
+        QFETCH(LyrafoldLanguage, language);
+        switchTo(language);
+        const QStringList english{u"AudD API token"_s, u"This cannot be undone."_s, u"Save"_s, u"Cancel"_s};
+        QStringList expected;
+        for (const QString &text : english)
+            expected.append(Lang::localized(text, language));
+        const QString unknown = u"Recognition timed out."_s;
+        QStringList shown;
+        if (form) {
+            LyrafoldFormAlert alert(nullptr, u"tokenDialog"_s, english.at(0), english.at(1),
+                                    {english.at(2), english.at(3)});
+            for (const QLabel *label : alert.findChildren<QLabel *>())
+                shown.append(label->text());
+            for (const QPushButton *button : alert.findChildren<QPushButton *>())
+                shown.append(button->text());
+            QCOMPARE(alert.windowTitle(), expected.at(0));
+        } else {
+            ModalAnswer answer(expected.at(3));
+            QCOMPARE(LyrafoldAlert::run(nullptr, LyrafoldAlert::Style::warning, english.at(0), unknown,
+                                        {english.at(2), english.at(3)}),
+                     1);
+            shown = answer.messages + answer.informativeTexts + answer.buttons;
+            expected = {expected.at(0), unknown, expected.at(2) + u'|' + expected.at(3)};
+        }
+        QCOMPARE(shown, expected);
     }
 };
 

@@ -5,8 +5,8 @@
 class QWidget;
 
 // The modal dialog in which the user enters the access token of a web service: a message, where to get
-// a token, the field filled with the stored token, and Save, Clear and Cancel. Its texts are English
-// in every interface language.
+// a token, the field filled with the stored token, and Save, Clear and Cancel, in the interface
+// language.
 namespace AccessTokenDialog {
 
 enum class Answer { save, clear, cancel };

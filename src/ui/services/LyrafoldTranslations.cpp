@@ -334,6 +334,22 @@ constexpr Row kRows[] = {
      u"Düzenleme modu açık. Düzenlenecek sütunu seçmek için bir sütun başlığına tıklayın.",
      u"Modo de edición activado. Haz clic en el encabezado de una columna para elegir la columna editable."},
     {u"Edit mode OFF", u"Düzenleme modu kapalı", u"Modo de edición desactivado"},
+    {u"Save", u"Kaydet", u"Guardar"},
+    {u"Clear", u"Temizle", u"Borrar"},
+    {u"Discogs personal access token", u"Discogs kişisel erişim anahtarı",
+     u"Token de acceso personal de Discogs"},
+    {u"Create a token at https://www.discogs.com/settings/developers — used for search API (genre/style).",
+     u"https://www.discogs.com/settings/developers adresinde bir anahtar oluşturun — arama API'si (tür/stil) "
+     u"için kullanılır.",
+     u"Crea un token en https://www.discogs.com/settings/developers — se usa para la API de búsqueda "
+     u"(género/estilo)."},
+    {u"AudD API token", u"AudD API anahtarı", u"Token de la API de AudD"},
+    {u"Create a token at https://dashboard.audd.io — used for song recognition (Listen). Without one, a "
+     u"demonstration token allows only a few requests.",
+     u"https://dashboard.audd.io adresinde bir anahtar oluşturun — şarkı tanıma (Dinle) için kullanılır. "
+     u"Anahtar olmadan bir deneme anahtarı yalnızca birkaç isteğe izin verir.",
+     u"Crea un token en https://dashboard.audd.io — se usa para reconocer canciones (Escuchar). Sin él, un "
+     u"token de demostración solo permite unas pocas solicitudes."},
 };
 
 } // namespace
