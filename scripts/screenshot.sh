@@ -15,7 +15,8 @@
 # menu), playlists (the playlists window with the demo playlist "Sunday Session" selected),
 # playlist-preview (its hover page preview of the first title), playlist-share (the "Share Playlist"
 # dialog over it; scripts/share-screenshots.sh photographs the export's progress, which the demo books
-# build too quickly to catch), playlist-study (its first title opened in study mode), playlist-received (a
+# build too quickly to catch), playlist-study (its first title opened in study mode), playlist-keys (the ring
+# moved by the arrow keys to the Spotify button of the first title), playlist-received (a
 # playlist file from someone who keeps the book in another folder, handed to the program at its start,
 # and its first title opened: the book is found in the folder of Slot 1). auto-playlist opens the
 # Auto-Playlist window from its tile;
@@ -48,7 +49,7 @@ fi
 case "$scene" in
 main-window | sort | search | preview | edit-dialog | delete-confirm | study-open | listen-consent | listening | \
     listen-failed | recognition-token | tile-focus | table-focus | file-dialog) ;;
-playlists | playlist-preview | playlist-share | playlist-study | playlist-received) ;;
+playlists | playlist-preview | playlist-share | playlist-study | playlist-received | playlist-keys) ;;
 auto-playlist | auto-playlist-generated | auto-playlist-picker | auto-playlist-share | auto-playlist-years | \
     auto-playlist-preview | auto-playlist-study | auto-playlist-minimum) ;;
 *)
@@ -216,7 +217,7 @@ listening)
     x mousemove 700 760
     sleep 2
     ;;
-playlists | playlist-preview | playlist-share | playlist-study)
+playlists | playlist-preview | playlist-share | playlist-study | playlist-keys)
     x mousemove $playlists_tile click 1
     sleep 1
     # PLAYLISTS_SIZE ("WIDTH HEIGHT", e.g. the minimum "600 400") resizes the window from its top left.
@@ -243,6 +244,14 @@ playlists | playlist-preview | playlist-share | playlist-study)
         x mousemove $playlists_study_mode click 1
         x mousemove $first_title click 1
         sleep 2
+        ;;
+    playlist-keys)
+        # A press on the handle of the first title focuses the list without opening the title; the first
+        # arrow makes that title the current one, the second rings its first button.
+        x mousemove 761 230 click 1
+        sleep 0.3
+        x key Right Right
+        sleep 0.5
         ;;
     esac
     ;;

@@ -266,6 +266,12 @@ private Q_SLOTS:
                                                << "Removed \"One\" from \"Set\".";
         QTest::newRow("stored Spotify link") << "spotify 0" << all << "https://open.spotify.com/track/7"
                                              << "";
+        QTest::newRow("remove by keys: right to the third button, Space")
+            << "keys 2 3" << QStringList{"One", "Two", "Three"} << ""
+            << "Removed \"One\" from \"Set\".";
+        QTest::newRow("Spotify by keys: right past the end and back")
+            << "keys 0 5 2" << all << "https://open.spotify.com/track/7"
+            << "";
         QTest::newRow("YouTube link not a web page")
             << "youtube 0" << all << "https://www.youtube.com/results?search_query=One"
             << "";
@@ -308,6 +314,14 @@ private Q_SLOTS:
             pressPart(view, row, PlaylistCardView::Part::spotify);
         } else if (words.at(0) == "youtube") {
             pressPart(view, row, PlaylistCardView::Part::youtube);
+        } else if (words.at(0) == "keys") {
+            view->setFocus();
+            view->setCurrentIndex(view->model()->index(row, 0));
+            for (int step = 0; step < words.at(2).toInt(); ++step)
+                QTest::keyClick(view, Qt::Key_Right);
+            for (int step = 0; step < words.value(3).toInt(); ++step)
+                QTest::keyClick(view, Qt::Key_Left);
+            QTest::keyClick(view, Qt::Key_Space);
         } else if (words.at(0) == "select") {
             window->playlistTable()->selectRow(row);
         } else if (words.at(0) == "drag") {

@@ -10,6 +10,7 @@
 #include <QDragEnterEvent>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,6 +18,9 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolTip>
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -414,9 +418,34 @@ void PlaylistCardView::scrollWhileDragging()
     setDropRow(dropRowAt(m_dragPosition));
 }
 
+void PlaylistCardView::keyPressEvent(QKeyEvent *event)
+{
+    static constexpr Part order[] = {Part::none, Part::spotify, Part::youtube, Part::remove};
+    const int row = currentIndex().row();
+    const int key = event->key();
+    if (m_kind != Kind::titles || row < 0 || event->modifiers() != Qt::NoModifier ||
+        (key != Qt::Key_Left && key != Qt::Key_Right && (key != Qt::Key_Space || m_keyPart == Part::none))) {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    if (key == Qt::Key_Space) {
+        Q_EMIT partClicked(row, m_keyPart);
+        return;
+    }
+    const int at = int(std::find(std::begin(order), std::end(order), m_keyPart) - std::begin(order));
+    m_keyPart = order[std::clamp(at + (key == Qt::Key_Right ? 1 : -1), 0, int(std::size(order)) - 1)];
+    viewport()->update();
+}
+
 void PlaylistCardView::paintEvent(QPaintEvent *event)
 {
     QTableView::paintEvent(event);
+    if (m_keyPart != Part::none && hasFocus() && currentIndex().isValid()) {
+        QPainter ring(viewport());
+        ring.setRenderHint(QPainter::Antialiasing);
+        ring.setPen(QPen(LyrafoldTheme::focusRing(), 2));
+        ring.drawRoundedRect(QRectF(partRect(currentIndex().row(), m_keyPart)).adjusted(1, 1, -1, -1), 8, 8);
+    }
     if (m_dropRow < 0 || !model())
         return;
     const int count = model()->rowCount();

@@ -15,7 +15,9 @@ class QTimer;
 // selectable list of such cards. A title card carries, from the left, the drag handle "≡", the title
 // and its subtitle, and the buttons that open the title's Spotify and YouTube pages and remove it;
 // titles are dragged by the handle to another place in the list, and the list takes dropped files
-// when the window says so. Both lists take the keyboard focus; the arrow keys select cards.
+// when the window says so. Both lists take the keyboard focus; the up and down arrows select cards. On
+// a title card the left and right arrows move a ring over its buttons, and Space presses the one
+// ringed.
 class PlaylistCardView : public QTableView {
     Q_OBJECT
 
@@ -73,6 +75,7 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void setHoveredRow(int row);
@@ -88,6 +91,8 @@ private:
     Part m_pressedPart = Part::none;
     QPoint m_handlePressPosition;
     int m_dropRow = -1;
+    // The button of the current title card the keys press; none for the card itself.
+    Part m_keyPart = Part::none;
     QPoint m_dragPosition;
     QTimer *m_dragScroll = nullptr;
 };
