@@ -547,7 +547,7 @@ private Q_SLOTS:
         std::unique_ptr<QMenu> menu(settingsMenu(window)->makeMainSettingsMenu(
             {{"mic-1", "Built-in Microphone"}, {"mic-2", "USB Mic"}}));
         QCOMPARE(checkedItems(menu.get()), checked);
-        QCOMPARE(menu->actions().last()->text(), "AudD API Token…");
+        QCOMPARE(menu->actions().last()->text(), LyrafoldLanguageService::localized("AudD API Token…"));
         AppSettings::remove(AppSettings::uiLanguageKey);
     }
 

@@ -88,9 +88,11 @@ QMenu *MainSettingsMenu::makeMainSettingsMenu(const QList<InputMicrophone> &devi
                       !storedId.isEmpty() && storedId == device.uniqueId);
 
     menu->addSeparator();
-    QAction *token = menu->addAction(QStringLiteral("Discogs API Token…"));
+    QAction *token =
+        menu->addAction(LyrafoldLanguageService::localized(QStringLiteral("Discogs API Token…")));
     connect(token, &QAction::triggered, this, [this] { promptDiscogsToken(); });
-    QAction *recognitionToken = menu->addAction(QStringLiteral("AudD API Token…"));
+    QAction *recognitionToken =
+        menu->addAction(LyrafoldLanguageService::localized(QStringLiteral("AudD API Token…")));
     connect(recognitionToken, &QAction::triggered, this, [this] { promptRecognitionToken(); });
     return menu;
 }
@@ -122,11 +124,13 @@ void MainSettingsMenu::setListenMicrophoneFromMenu(QAction *item)
     const QString id = value.typeId() == QMetaType::QString ? value.toString() : QString();
     if (id.isEmpty()) {
         AppSettings::remove(AppSettings::listenMicrophoneUidKey);
-        Q_EMIT statusChanged(QStringLiteral("Listen microphone set to system default."));
+        Q_EMIT statusChanged(
+            LyrafoldLanguageService::localized(QStringLiteral("Listen microphone set to system default.")));
         return;
     }
     AppSettings::setValue(AppSettings::listenMicrophoneUidKey, id);
-    Q_EMIT statusChanged(QStringLiteral("Listen microphone set to %1.").arg(item->text()));
+    Q_EMIT statusChanged(
+        LyrafoldLanguageService::localized(QStringLiteral("Listen microphone set to %1.")).arg(item->text()));
 }
 
 void MainSettingsMenu::promptDiscogsToken()

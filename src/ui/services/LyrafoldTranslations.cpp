@@ -350,6 +350,11 @@ constexpr Row kRows[] = {
      u"Anahtar olmadan bir deneme anahtarı yalnızca birkaç isteğe izin verir.",
      u"Crea un token en https://dashboard.audd.io — se usa para reconocer canciones (Escuchar). Sin él, un "
      u"token de demostración solo permite unas pocas solicitudes."},
+    {u"AudD API Token…", u"AudD API Anahtarı…", u"Token de la API de AudD…"},
+    {u"Listen microphone set to system default.", u"Dinleme mikrofonu sistemin varsayılanı olarak ayarlandı.",
+     u"Micrófono de escucha: el predeterminado del sistema."},
+    {u"Listen microphone set to %1.", u"Dinleme mikrofonu %1 olarak ayarlandı.",
+     u"Micrófono de escucha: %1."},
 };
 
 } // namespace
