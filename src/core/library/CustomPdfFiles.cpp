@@ -1,6 +1,7 @@
 #include "core/library/CustomPdfFiles.h"
 
 #include "core/library/LibrarySort.h"
+#include "core/storage/StateFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -102,8 +103,62 @@ QList<CustomFileGroup> customFileGroups(const QList<LibraryRows> &rowsOfSlots, c
     return LibrarySort::sortedByCollation(std::move(groups), names);
 }
 
-QStringList unusedManagedPdfs(const QStringList &paths, qint64 currentSlot, const LibraryRows &currentRows,
-                              const QList<Playlist> &playlists, const QSet<QString> &leavingPlaylistKeys)
+namespace {
+
+std::pair<qint64, qint64> stampOf(const QString &path)
+{
+    StateFile::waitForPendingWrites(path);
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {-1, 0};
+    return {info.size(), info.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch()};
+}
+
+} // namespace
+
+bool OtherSlotsUse::unchanged() const
+{
+    for (qint64 slot = 0, at = 0; slot < SlotStore::slotCount; ++slot) {
+        if (slot == currentSlot)
+            continue;
+        if (at >= stamps.size() || stamps.at(at++) != stampOf(SlotStore::slotFilePath(slot)))
+            return false;
+    }
+    return true;
+}
+
+OtherSlotsUse otherSlotsUse(const QStringList &paths, qint64 currentSlot)
+{
+    QSet<QString> asked;
+    for (const QString &path : paths) {
+        if (!path.isEmpty())
+            asked.insert(SlotStore::standardizedPath(path));
+    }
+    OtherSlotsUse use;
+    use.currentSlot = currentSlot;
+    for (qint64 slot = 0; slot < SlotStore::slotCount; ++slot) {
+        if (slot == currentSlot)
+            continue;
+        // Taken before the read: a write in between makes the plan read again, never miss a use.
+        use.stamps.append(stampOf(SlotStore::slotFilePath(slot)));
+        if (asked.isEmpty())
+            continue;
+        if (const std::optional<BookmarkCache> stored = SlotStore::loadSlotFile(slot)) {
+            for (const BookmarkEntry &row : stored->bookmarks) {
+                if (!row.pdfFilePath.isEmpty()) {
+                    const QString key = SlotStore::standardizedPath(row.pdfFilePath);
+                    if (asked.contains(key))
+                        use.used.insert(key);
+                }
+            }
+        }
+    }
+    return use;
+}
+
+QStringList unusedManagedPdfs(const QStringList &paths, const OtherSlotsUse &otherSlots,
+                              const LibraryRows &currentRows, const QList<Playlist> &playlists,
+                              const QSet<QString> &leavingPlaylistKeys)
 {
     QStringList candidates;
     QSet<QString> seen;
@@ -130,13 +185,9 @@ QStringList unusedManagedPdfs(const QStringList &paths, qint64 currentSlot, cons
     };
     for (const BookmarkEntry &row : currentRows)
         use(row.pdfFilePath);
-    for (qint64 slot = 0; slot < SlotStore::slotCount; ++slot) {
-        if (slot == currentSlot)
-            continue;
-        if (const std::optional<BookmarkCache> stored = SlotStore::loadSlotFile(slot)) {
-            for (const BookmarkEntry &row : stored->bookmarks)
-                use(row.pdfFilePath);
-        }
+    for (const QString &key : otherSlots.used) {
+        if (seen.contains(key))
+            used.insert(key);
     }
     for (const Playlist &playlist : playlists) {
         for (const PlaylistItem &item : playlist.items) {

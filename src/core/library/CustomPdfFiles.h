@@ -61,12 +61,27 @@ bool isCustomBookmark(const BookmarkEntry &entry, SlotStore::ImportLibraryTest &
 // thread.
 QList<CustomFileGroup> customFileGroups(const QList<LibraryRows> &rowsOfSlots, const QStringList &slotNames);
 
+// How the slots other than the current one use imported files, as their files held them: the
+// standardised paths among those asked about that a row of theirs names, and the size and time of each
+// slot file when it was read.
+struct OtherSlotsUse {
+    qint64 currentSlot = 0;
+    QSet<QString> used;
+    QList<std::pair<qint64, qint64>> stamps;
+
+    // No other slot's file was written since it was read. Looks at sizes and times (after the writes
+    // still pending), reads nothing.
+    bool unchanged() const;
+};
+// Reads the files of slots 0-5 but currentSlot, for the paths given; safe on any thread.
+OtherSlotsUse otherSlotsUse(const QStringList &paths, qint64 currentSlot);
+
 // Those of paths (each once, in the order given) that lie in the import library, exist as files, and
-// that nothing uses any more: no row of any slot, the current slot taken from currentRows rather
-// than its file (its save may still be under way), and no item of playlists but those whose identity
-// key is in leavingPlaylistKeys.
-QStringList unusedManagedPdfs(const QStringList &paths, qint64 currentSlot, const LibraryRows &currentRows,
-                              const QList<Playlist> &playlists,
+// that nothing uses any more: no row of the other slots (otherSlots), no row of the current slot
+// (currentRows rather than its file, whose save may still be under way), and no item of playlists but
+// those whose identity key is in leavingPlaylistKeys.
+QStringList unusedManagedPdfs(const QStringList &paths, const OtherSlotsUse &otherSlots,
+                              const LibraryRows &currentRows, const QList<Playlist> &playlists,
                               const QSet<QString> &leavingPlaylistKeys = {});
 
 struct TrashResult {

@@ -1,5 +1,6 @@
 #include "core/library/LibraryFiles.h"
 
+#include "core/common/Hop.h"
 #include "core/library/CustomPdfFiles.h"
 #include "core/library/LibrarySlots.h"
 #include "core/library/SlotStore.h"
@@ -75,16 +76,26 @@ void LibraryFiles::deleteCustomFileGroups(const QList<CustomFileGroup> &groups,
     const auto finish = [&session, run, done = std::move(done)] {
         if (--run->pending > 0)
             return;
-        PlaylistLibrary &playlists = session.playlists();
-        if (!run->leavingKeys.isEmpty())
-            playlists.removeItems(run->leavingKeys);
-        const CustomPdfFiles::TrashResult trash =
-            CustomPdfFiles::moveToTrash(CustomPdfFiles::unusedManagedPdfs(
-                run->paths, session.currentSlotId(), session.allBookmarks(), playlists.playlists()));
-        run->result.trashed += trash.trashed;
-        run->result.notTrashed += trash.failed;
-        if (done)
-            done(run->result);
+        // The other slots' files, written by now, are read on a worker.
+        Hop::run(
+            &session,
+            [paths = run->paths, slot = session.currentSlotId()] {
+                return CustomPdfFiles::otherSlotsUse(paths, slot);
+            },
+            [session = &session, run, done](CustomPdfFiles::OtherSlotsUse otherSlots) {
+                if (otherSlots.currentSlot != session->currentSlotId() || !otherSlots.unchanged())
+                    otherSlots = CustomPdfFiles::otherSlotsUse(run->paths, session->currentSlotId());
+                PlaylistLibrary &playlists = session->playlists();
+                if (!run->leavingKeys.isEmpty())
+                    playlists.removeItems(run->leavingKeys);
+                const CustomPdfFiles::TrashResult trash =
+                    CustomPdfFiles::moveToTrash(CustomPdfFiles::unusedManagedPdfs(
+                        run->paths, otherSlots, session->allBookmarks(), playlists.playlists()));
+                run->result.trashed += trash.trashed;
+                run->result.notTrashed += trash.failed;
+                if (done)
+                    done(run->result);
+            });
     };
 
     // The current slot first, while the other slots still hold their rows: its own deletion keeps
@@ -98,8 +109,9 @@ void LibraryFiles::deleteCustomFileGroups(const QList<CustomFileGroup> &groups,
                 positions.append(row.position());
         }
         if (!positions.isEmpty()) {
+            // Its files are left to the end of the run.
             if (const std::optional<DeletionResult> deleted =
-                    session.deleteBookmarks(session.planDeletion(positions))) {
+                    session.deleteBookmarks(RowDeletion::plan(session, positions, std::nullopt))) {
                 run->result.rowsRemoved += deleted->deleted;
                 run->result.trashed += deleted->trashed;
                 run->result.notTrashed += deleted->notTrashed;

@@ -4,6 +4,7 @@
 #include "core/library/BookmarkMetadataField.h"
 #include "core/library/LibraryRows.h"
 #include "core/library/LibrarySort.h"
+#include "core/library/RowDeletion.h"
 #include "core/playlist/PlaylistItem.h"
 
 #include <QHash>
@@ -22,22 +23,6 @@ class LibrarySearchIndex;
 class PlaylistLibrary;
 class TitleKeyIndex;
 struct SearchQuery;
-
-// Rows about to be deleted, with what goes with them: the identity keys of the imported songs (their
-// playlist items go too) and the imported files that nothing will use afterwards.
-struct DeletionPlan {
-    QList<qsizetype> positions; // descending, each once
-    QSet<QString> customKeys;
-    QStringList customPaths;
-    QStringList filesToRemove;
-    quint64 libraryVersion = 0;
-};
-
-struct DeletionResult {
-    qsizetype deleted = 0;
-    QStringList trashed;
-    QStringList notTrashed;
-};
 
 // The library: the slot in use and its rows, the rows the search shows, and the library folder; one
 // instance for the application (AppContext), shared by every window. Main thread only. The operations
@@ -218,10 +203,8 @@ public:
     // removed year or rating included).
     qsizetype applyEnrichedMetadata(BookmarkEntry enriched, BookmarkEntry base);
 
-    // Looks at the rows without changing anything, so that the confirmation can name the files.
-    DeletionPlan planDeletion(const QList<qsizetype> &positions) const;
-    // Removes the planned rows, takes the imported songs out of every playlist and moves the imported
-    // files that nothing uses any more to the trash. Nothing happens when the library changed since
+    // Removes the rows planned by RowDeletion, takes the imported songs out of every playlist and moves the
+    // imported files that nothing uses any more to the trash. Nothing happens when the library changed since
     // the plan was made.
     std::optional<DeletionResult> deleteBookmarks(const DeletionPlan &plan);
 

@@ -220,32 +220,6 @@ qsizetype LibrarySession::applyEnrichedMetadata(BookmarkEntry enriched, Bookmark
     return writeToTitle(base.title, write);
 }
 
-DeletionPlan LibrarySession::planDeletion(const QList<qsizetype> &positions) const
-{
-    DeletionPlan plan;
-    plan.libraryVersion = m_libraryVersion;
-    plan.positions = positions;
-    std::sort(plan.positions.begin(), plan.positions.end(), std::greater<>());
-    plan.positions.erase(std::unique(plan.positions.begin(), plan.positions.end()), plan.positions.end());
-    plan.positions.removeIf([this](qsizetype p) { return p < 0 || p >= m_rows.size(); });
-
-    for (qsizetype position : std::as_const(plan.positions)) {
-        const BookmarkEntry &row = m_rows.at(position);
-        if (CustomPdfFiles::isCustomBookmark(row)) {
-            if (!plan.customPaths.contains(row.pdfFilePath))
-                plan.customPaths.append(row.pdfFilePath);
-            plan.customKeys.insert(row.id());
-        }
-    }
-    if (!plan.customPaths.isEmpty()) {
-        LibraryRows remaining = m_rows;
-        remaining.remove(plan.positions);
-        plan.filesToRemove = CustomPdfFiles::unusedManagedPdfs(plan.customPaths, m_currentSlotId, remaining,
-                                                               m_playlists.playlists(), plan.customKeys);
-    }
-    return plan;
-}
-
 std::optional<DeletionResult> LibrarySession::deleteBookmarks(const DeletionPlan &plan)
 {
     if (plan.libraryVersion != m_libraryVersion)
@@ -277,11 +251,16 @@ std::optional<DeletionResult> LibrarySession::deleteBookmarks(const DeletionPlan
 
     DeletionResult result;
     result.deleted = ascending.size();
-    if (!plan.customKeys.isEmpty()) {
+    if (!plan.customKeys.isEmpty())
         m_playlists.removeItems(plan.customKeys);
-        // Asked again now: the files are gone only when still unused after the change.
+    if (!plan.filesToRemove.isEmpty()) {
+        // Asked again now, of the files the confirmation named: they go only when still unused after
+        // the change. The other slots' files are read again only when one was written since the plan.
+        const CustomPdfFiles::OtherSlotsUse otherSlots =
+            plan.otherSlots.unchanged() ? plan.otherSlots
+                                        : CustomPdfFiles::otherSlotsUse(plan.filesToRemove, m_currentSlotId);
         const CustomPdfFiles::TrashResult trash =
-            CustomPdfFiles::moveToTrash(CustomPdfFiles::unusedManagedPdfs(plan.customPaths, m_currentSlotId,
+            CustomPdfFiles::moveToTrash(CustomPdfFiles::unusedManagedPdfs(plan.filesToRemove, otherSlots,
                                                                           m_rows, m_playlists.playlists()));
         result.trashed = trash.trashed;
         result.notTrashed = trash.failed;

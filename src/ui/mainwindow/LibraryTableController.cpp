@@ -461,36 +461,45 @@ void LibraryTableController::deleteSelectedRows()
                            QStringLiteral("Select one or more rows, then click Delete selected."));
         return;
     }
-    const DeletionPlan plan = m_session.planDeletion(positions);
-    using LyrafoldLanguageService::localized;
-    QString details = localized(QStringLiteral("This removes the selected row(s) from the current slot.")) +
-                      QStringLiteral("\n\n") + titlesOf(m_session.allBookmarks(), positions);
-    if (!plan.filesToRemove.isEmpty()) {
-        QStringList names;
-        for (const QString &file : plan.filesToRemove)
-            names.append(QFileInfo(file).fileName());
-        details += QStringLiteral("\n\n") +
-                   localized(QStringLiteral("No other bookmark or playlist uses these imported files; they "
-                                            "will be moved to the trash:")) +
-                   QLatin1Char('\n') + names.join(QLatin1Char('\n'));
-    }
-    const QString question = count == 1
-                                 ? localized(QStringLiteral("Delete selected bookmark?"))
-                                 : localized(QStringLiteral("Delete %1 selected bookmarks?")).arg(count);
-    if (LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, question, details,
-                           {QStringLiteral("Delete"), QStringLiteral("Cancel")}) != 0)
-        return;
-    const std::optional<DeletionResult> result = m_session.deleteBookmarks(plan);
-    if (!result) {
-        setStatus(QStringLiteral("The library changed before the deletion; nothing was deleted."));
-        return;
-    }
-    reload(SelectionAfterReload::clear);
-    Q_EMIT rowsDeleted();
-    QString status = QStringLiteral("Deleted %1 selected bookmark(s).").arg(count);
-    for (const QString &file : result->notTrashed)
-        status += QStringLiteral(" Could not move %1 to the trash.").arg(QFileInfo(file).fileName());
-    setStatus(status);
+    // The other slots' files, which tell whether an imported file is still in use, are read on a worker.
+    RowDeletion::planInBackground(
+        m_session, positions, this, [this, positions, count](const DeletionPlan &plan) {
+            if (plan.libraryVersion != m_session.libraryVersion()) {
+                setStatus(QStringLiteral("The library changed before the deletion; nothing was deleted."));
+                return;
+            }
+            using LyrafoldLanguageService::localized;
+            QString details =
+                localized(QStringLiteral("This removes the selected row(s) from the current slot.")) +
+                QStringLiteral("\n\n") + titlesOf(m_session.allBookmarks(), positions);
+            if (!plan.filesToRemove.isEmpty()) {
+                QStringList names;
+                for (const QString &file : plan.filesToRemove)
+                    names.append(QFileInfo(file).fileName());
+                details +=
+                    QStringLiteral("\n\n") +
+                    localized(QStringLiteral("No other bookmark or playlist uses these imported files; they "
+                                             "will be moved to the trash:")) +
+                    QLatin1Char('\n') + names.join(QLatin1Char('\n'));
+            }
+            const QString question =
+                count == 1 ? localized(QStringLiteral("Delete selected bookmark?"))
+                           : localized(QStringLiteral("Delete %1 selected bookmarks?")).arg(count);
+            if (LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, question, details,
+                                   {QStringLiteral("Delete"), QStringLiteral("Cancel")}) != 0)
+                return;
+            const std::optional<DeletionResult> result = m_session.deleteBookmarks(plan);
+            if (!result) {
+                setStatus(QStringLiteral("The library changed before the deletion; nothing was deleted."));
+                return;
+            }
+            reload(SelectionAfterReload::clear);
+            Q_EMIT rowsDeleted();
+            QString status = QStringLiteral("Deleted %1 selected bookmark(s).").arg(count);
+            for (const QString &file : result->notTrashed)
+                status += QStringLiteral(" Could not move %1 to the trash.").arg(QFileInfo(file).fileName());
+            setStatus(status);
+        });
 }
 
 // ---- Metadata editing
