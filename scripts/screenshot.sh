@@ -23,7 +23,9 @@
 # auto-playlist-generated shows it after Generate, auto-playlist-picker with the genre picker open,
 # auto-playlist-share with the share dialog, auto-playlist-years with both year handles on one year,
 # auto-playlist-preview with the page preview of a generated title, auto-playlist-study with a generated
-# title opened in study mode, auto-playlist-minimum at its minimum size. tile-focus shows the keyboard
+# title opened in study mode, auto-playlist-minimum at its minimum size,
+# auto-playlist-keys with the keyboard's ring on a button of a generated title, auto-playlist-year-keys
+# with the upper year handle focused and moved by the arrow keys. tile-focus shows the keyboard
 # focus ring on the Playlists tile, reached by Shift+Tab from the search field (FOCUS_STEPS presses of
 # it reach the tiles before: 12 the Default slot); table-focus the focused current row of the table,
 # reached by Tab from the search field and moved one row down, its "+" ringed as the current cell
@@ -51,7 +53,8 @@ main-window | sort | search | preview | edit-dialog | delete-confirm | study-ope
     listen-failed | recognition-token | tile-focus | table-focus | file-dialog) ;;
 playlists | playlist-preview | playlist-share | playlist-study | playlist-received | playlist-keys) ;;
 auto-playlist | auto-playlist-generated | auto-playlist-picker | auto-playlist-share | auto-playlist-years | \
-    auto-playlist-preview | auto-playlist-study | auto-playlist-minimum) ;;
+    auto-playlist-preview | auto-playlist-study | auto-playlist-minimum | auto-playlist-keys | \
+    auto-playlist-year-keys) ;;
 *)
     echo "unknown scene: $scene" >&2
     exit 2
@@ -320,6 +323,20 @@ auto-playlist*)
         sleep 1
         x windowsize "$WINDOW" 800 560
         sleep 1
+        ;;
+    auto-playlist-keys)
+        # From Generate, Tab reaches the generated titles; the arrows ring the first card's second button.
+        at $generate click 1
+        sleep 1
+        x key Tab Tab Tab Tab Tab Tab Right Right
+        sleep 0.5
+        ;;
+    auto-playlist-year-keys)
+        # Shift+Tab from Generate reaches the upper year handle; the arrows move it back five years.
+        at $generate click 1
+        sleep 1
+        x key shift+Tab shift+Tab Left Left Left Left Left
+        sleep 0.5
         ;;
     esac
     ;;

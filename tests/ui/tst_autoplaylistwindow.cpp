@@ -290,19 +290,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("spotifyURL");
         QTest::addColumn<QString>("opens");
         QTest::addColumn<int>("rowsLeft");
+        QTest::addColumn<int>("rights"); // presses of the right arrow, then Space; 0: a click
         QTest::newRow("remove") << Button::remove << ""
-                                << "" << 5;
+                                << "" << 5 << 0;
+        QTest::newRow("remove by keys: the last of five buttons") << Button::remove << ""
+                                                                  << "" << 5 << 7;
         QTest::newRow("Spotify: the song's own link") << Button::spotify << "https://open.spotify.com/track/1"
-                                                      << "https://open.spotify.com/track/1" << 6;
+                                                      << "https://open.spotify.com/track/1" << 6 << 0;
         QTest::newRow("Spotify: no usable link, a search")
             << Button::spotify << "not a link"
-            << "https://open.spotify.com/search/Pineapple%20Rag" << 6;
+            << "https://open.spotify.com/search/Pineapple%20Rag" << 6 << 0;
         QTest::newRow("Spotify: a link that is no web page, a search")
             << Button::spotify << "javascript:alert(1)"
-            << "https://open.spotify.com/search/Pineapple%20Rag" << 6;
+            << "https://open.spotify.com/search/Pineapple%20Rag" << 6 << 0;
         QTest::newRow("YouTube: a search")
             << Button::youtube << ""
-            << "https://www.youtube.com/results?search_query=Pineapple%20Rag" << 6;
+            << "https://www.youtube.com/results?search_query=Pineapple%20Rag" << 6 << 0;
+        QTest::newRow("YouTube by keys: the fourth button")
+            << Button::youtube << ""
+            << "https://www.youtube.com/results?search_query=Pineapple%20Rag" << 6 << 4;
     }
 
     void cardButtons()
@@ -311,6 +317,7 @@ private Q_SLOTS:
         QFETCH(QString, spotifyURL);
         QFETCH(QString, opens);
         QFETCH(int, rowsLeft);
+        QFETCH(int, rights);
         BookmarkList rows = songs();
         rows.last().spotifyURL = spotifyURL;
         Opened opened(rows);
@@ -319,7 +326,15 @@ private Q_SLOTS:
         QVERIFY(row >= 0);
         OpenedUrls urls;
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &urls, "open");
-        QTest::mouseClick(opened.table()->viewport(), Qt::LeftButton, {}, opened.cardPoint(row, button));
+        if (rights > 0) {
+            opened.table()->setFocus();
+            opened.table()->setCurrentIndex(opened.table()->model()->index(row, 0));
+            for (int step = 0; step < rights; ++step)
+                QTest::keyClick(opened.table(), Qt::Key_Right);
+            QTest::keyClick(opened.table(), Qt::Key_Space);
+        } else {
+            QTest::mouseClick(opened.table()->viewport(), Qt::LeftButton, {}, opened.cardPoint(row, button));
+        }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QCOMPARE(urls.urls.isEmpty() ? QString() : QString::fromUtf8(urls.urls.first().toEncoded()), opens);
         QCOMPARE(opened.titles()->rowCount(), rowsLeft);

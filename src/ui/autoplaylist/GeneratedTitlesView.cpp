@@ -1,12 +1,17 @@
 #include "ui/autoplaylist/GeneratedTitlesView.h"
 
 #include "ui/autoplaylist/GeneratedTitlesModel.h"
+#include "ui/common/LyrafoldTheme.h"
 
 #include <QApplication>
 #include <QDrag>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include <algorithm>
+#include <iterator>
 
 GeneratedTitlesView::GeneratedTitlesView(QWidget *parent)
     : QTableView(parent), m_rowView(new AutoPlaylistGeneratedRowView(this))
@@ -43,6 +48,45 @@ void GeneratedTitlesView::setModel(QAbstractItemModel *model)
 {
     QTableView::setModel(model);
     m_titles = qobject_cast<GeneratedTitlesModel *>(model);
+}
+
+void GeneratedTitlesView::keyPressEvent(QKeyEvent *event)
+{
+    using Button = AutoPlaylistGeneratedRowView::Button;
+    // The buttons as they stand on the card, from the left.
+    static constexpr Button order[] = {Button::bookSwap, Button::titleSwap, Button::spotify, Button::youtube,
+                                       Button::remove};
+    const int row = currentIndex().row();
+    const int key = event->key();
+    if (row < 0 || event->modifiers() != Qt::NoModifier ||
+        (key != Qt::Key_Left && key != Qt::Key_Right && (key != Qt::Key_Space || !m_keyButton))) {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    if (key == Qt::Key_Space) {
+        Q_EMIT buttonClicked(*m_keyButton, row);
+        return;
+    }
+    // -1 for the card itself, left of its first button.
+    const int at = m_keyButton
+                       ? int(std::find(std::begin(order), std::end(order), *m_keyButton) - std::begin(order))
+                       : -1;
+    const int next = std::clamp(at + (key == Qt::Key_Right ? 1 : -1), -1, int(std::size(order)) - 1);
+    m_keyButton = next < 0 ? std::nullopt : std::optional(order[next]);
+    viewport()->update();
+}
+
+void GeneratedTitlesView::paintEvent(QPaintEvent *event)
+{
+    QTableView::paintEvent(event);
+    if (!m_keyButton || !hasFocus() || !currentIndex().isValid())
+        return;
+    QPainter ring(viewport());
+    ring.setRenderHint(QPainter::Antialiasing);
+    ring.setPen(QPen(LyrafoldTheme::focusRing(), 2));
+    const QRect card = AutoPlaylistGeneratedRowView::cardRect(cellRect(currentIndex().row()));
+    ring.drawRoundedRect(
+        QRectF(AutoPlaylistGeneratedRowView::buttonRect(*m_keyButton, card)).adjusted(1, 1, -1, -1), 8, 8);
 }
 
 QRect GeneratedTitlesView::cellRect(int row) const

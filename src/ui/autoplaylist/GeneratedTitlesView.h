@@ -11,7 +11,8 @@ class GeneratedTitlesModel;
 // The table of generated titles: one card per row (AutoPlaylistGeneratedRowView). A card's buttons
 // click as buttons; its handle "≡" drags the title to another place in the list; a press anywhere
 // else on the card shows the card pressed until the button comes up (the window opens the title on
-// that press).
+// that press). From the keyboard the left and right arrows move a ring over the current card's
+// buttons and Space presses the one ringed.
 class GeneratedTitlesView : public QTableView {
     Q_OBJECT
 
@@ -31,6 +32,8 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void startDrag(Qt::DropActions supportedActions) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     QRect cellRect(int row) const;
@@ -43,6 +46,8 @@ private:
         AutoPlaylistGeneratedRowView::Button button;
     };
     std::optional<PressedButton> m_pressedButton;
+    // The button of the current card the keys press; none for the card itself.
+    std::optional<AutoPlaylistGeneratedRowView::Button> m_keyButton;
     // The row whose handle the press went down on, and where.
     int m_handleRow = -1;
     QPoint m_handlePressPosition;
