@@ -152,7 +152,7 @@ void MainWindowView::configureSelectionActionButton(QPushButton *button, const Q
     button->setStyleSheet(
         QStringLiteral(
             "QPushButton { background-color: %1; border: %2px solid %3; border-radius: 7px; color: %4; "
-            "font-weight: 600; padding: 2px 12px; }")
+            "font-weight: 600; padding: 2px 8px; }")
             .arg(enabled ? QStringLiteral("rgba(41,41,41,245)") : QStringLiteral("rgba(20,20,20,97)"),
                  enabled ? QStringLiteral("1.2") : QStringLiteral("0.8"),
                  enabled ? QStringLiteral("rgba(0,0,0,217)") : QStringLiteral("rgba(0,0,0,115)"),
@@ -371,7 +371,9 @@ QWidget *MainWindowView::buildSearchPanel()
     box->setMinimumWidth(400);
     auto *row = new QHBoxLayout(box);
     row->setContentsMargins(10, 6, 10, 6);
-    row->setSpacing(10);
+    // Close enough that the field keeps room for its whole placeholder at the smallest width in every
+    // language.
+    row->setSpacing(6);
 
     m_controls.searchField = new QLineEdit;
     m_controls.searchField->setObjectName(QStringLiteral("searchField"));
