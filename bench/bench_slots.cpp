@@ -5,6 +5,7 @@
 
 #include "BenchMeasure.h"
 #include "Fixtures.h"
+#include "core/common/AppPaths.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibrarySlots.h"
 #include "core/library/SlotStore.h"
@@ -12,7 +13,9 @@
 #include "core/playlist/PlaylistStore.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <benchmark/benchmark.h>
 
@@ -178,5 +181,53 @@ void BM_ExtractionPrompt(benchmark::State &state)
     report(state, ui, wall);
 }
 BENCHMARK(BM_ExtractionPrompt)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
+
+// Delete selected on an imported song of slot 1 while slots 2-5 hold 100,000 bookmarks each: until the
+// question can be asked, that is until the plan says which files go to the trash.
+void BM_DeletionQuestion(benchmark::State &state)
+{
+    storedSlots();
+    static const bool moreSlots = [] {
+        SlotStore::saveSlot(4, Fixtures::realisticLibrary(slotRows, 4),
+                            QStringLiteral("/home/musician/Four"));
+        SlotStore::saveSlot(5, Fixtures::realisticLibrary(slotRows, 5),
+                            QStringLiteral("/home/musician/Five"));
+        return true;
+    }();
+    Q_UNUSED(moreSlots);
+    PlaylistLibrary playlists;
+    LibrarySession session(playlists);
+    LibrarySlots librarySlots(session);
+    openSlot1(librarySlots);
+    const QString scan = AppPaths::importLibraryPath() + QStringLiteral("/scan.pdf");
+    QDir().mkpath(AppPaths::importLibraryPath());
+    QFile file(scan);
+    file.open(QIODevice::WriteOnly);
+    file.write("%PDF-1.4");
+    file.close();
+    // Slot 1 keeps the song once a run appended it.
+    if (session.allBookmarks().at(session.allBookmarks().size() - 1).pdfFilePath != scan)
+        session.appendBookmarks({Fixtures::bookmark(scan, 1, QStringLiteral("Scan"))});
+    LibrarySession::waitForPendingSaves();
+    const QList<qsizetype> positions{session.allBookmarks().size() - 1};
+    BenchMeasure::resetPeakMb();
+    double ui = 0, wall = 0;
+    for (auto _ : state) {
+        std::optional<DeletionPlan> plan;
+        const Measure m = measure(
+            [&] {
+                RowDeletion::planInBackground(session, positions, &session,
+                                              [&plan](DeletionPlan made) { plan = std::move(made); });
+            },
+            [&] { return plan.has_value(); });
+        if (plan->filesToRemove != QStringList{scan})
+            state.SkipWithError("the imported file is not planned to go");
+        ui += m.uiMs;
+        wall += m.wallMs;
+        state.SetIterationTime(m.uiMs / 1e3);
+    }
+    report(state, ui, wall);
+}
+BENCHMARK(BM_DeletionQuestion)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
 
 } // namespace
