@@ -191,7 +191,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("turkish");
         QTest::newRow("key") << u"Extract\nBookmarks"_s << u"Bookmark\nÇıkar"_s;
         QTest::newRow("lower case") << u"settings"_s << u"settings"_s;
-        QTest::newRow("blank for line break") << u"Extract Bookmarks"_s << u"Extract Bookmarks"_s;
+        QTest::newRow("blank for line break") << u"Default Bookmarks"_s << u"Default Bookmarks"_s;
         QTest::newRow("trailing blank") << u"Settings "_s << u"Settings "_s;
         QTest::newRow("three dots for ellipsis") << u"Search by title, composer, genre, style..."_s
                                                  << u"Search by title, composer, genre, style..."_s;

@@ -3,6 +3,7 @@
 #include "core/library/LibrarySlots.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldFormAlert.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QCollator>
 #include <QComboBox>
@@ -14,6 +15,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+using LyrafoldLanguageService::localized;
 
 namespace ExtractionPrompts {
 
@@ -31,17 +34,17 @@ std::optional<SlotChoice> promptSlotForExtraction(QWidget *parent, LibrarySlots 
     auto *slotBox = new QComboBox;
     slotBox->setObjectName(QStringLiteral("extractionSlotPopup"));
     for (int slot = 1; slot < LibrarySession::slotCount; ++slot)
-        slotBox->addItem(QStringLiteral("Slot %1").arg(slot), slot);
+        slotBox->addItem(localized(QStringLiteral("Slot %1")).arg(slot), slot);
     slotBox->setCurrentIndex(int(std::clamp<qint64>(librarySlots.session().currentSlotId() - 1, 0, 4)));
     auto *note = new QLabel;
     note->setObjectName(QStringLiteral("extractionSlotNote"));
     note->setWordWrap(true);
     auto *name = new QLineEdit;
     name->setObjectName(QStringLiteral("extractionSlotNameField"));
-    name->setPlaceholderText(QStringLiteral("Enter slot name"));
+    name->setPlaceholderText(localized(QStringLiteral("Enter slot name")));
     column->addWidget(slotBox);
     column->addWidget(note);
-    column->addWidget(new QLabel(QStringLiteral("Slot name:")));
+    column->addWidget(new QLabel(localized(QStringLiteral("Slot name:"))));
     column->addWidget(name);
     alert.setAccessory(accessory);
 
@@ -54,9 +57,10 @@ std::optional<SlotChoice> promptSlotForExtraction(QWidget *parent, LibrarySlots 
         librarySlots.withSlotCount(slot, &alert, [slotBox, note, slot, replacesSlot](qsizetype count) {
             if (count <= 0 || slotBox->currentData().toLongLong() != slot)
                 return;
-            QString text = QStringLiteral("Slot %1 holds %2 bookmark(s).").arg(slot).arg(count);
+            QString text = localized(QStringLiteral("Slot %1 holds %2 bookmark(s)."))
+                               .arg(QString::number(slot), QString::number(count));
             if (replacesSlot)
-                text += QStringLiteral(" A full extraction replaces them.");
+                text += QLatin1Char(' ') + localized(QStringLiteral("A full extraction replaces them."));
             note->setText(text);
             note->show();
         });
@@ -92,7 +96,7 @@ std::optional<QStringList> promptExtractAllOrChooseBooks(QWidget *parent, const 
     const int answer =
         LyrafoldAlert::run(parent, LyrafoldAlert::Style::informational, QStringLiteral("Extract Bookmarks"),
                            QStringLiteral("Scan the whole folder or choose only books you changed."),
-                           {QStringLiteral("Extract all PDFs (%1)").arg(pdfs.size()),
+                           {localized(QStringLiteral("Extract all PDFs (%1)")).arg(pdfs.size()),
                             QStringLiteral("Choose which books to extract"), QStringLiteral("Cancel")});
     if (answer == 0)
         return pdfs;
