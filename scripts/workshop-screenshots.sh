@@ -2,10 +2,10 @@
 # Photographs the bookmark workshop and the custom files window on a virtual display: the workshop on
 # the demo library and on the real books of the test data, the custom files window after a few
 # pictures were imported (as single files and as one book); each at the default and the minimum size
-# and in Turkish and Spanish, the workshop also with the keyboard focus on a button and on a tab. Then
-# the main window after an extraction that met tunes without an outline, in English and Turkish. Needs
-# a build (make build) and the packages xvfb and imagemagick; with openbox installed the windows get the
-# frames and title bars of a window manager, as on a desktop.
+# and in Turkish and Spanish, the workshop also with the keyboard focus on a button, a tab and a
+# book. Then the main window after an extraction that met tunes without an outline, in English and
+# Turkish. Needs a build (make build) and the packages xvfb and imagemagick; with openbox installed the
+# windows get the frames and title bars of a window manager, as on a desktop.
 #
 #   scripts/workshop-screenshots.sh [OUTPUT_DIR]        (default: build/screenshots/workshop)
 #
@@ -54,6 +54,7 @@ books="$testdata"
 shot workshop-demo --scene workshop
 shot workshop-focus --scene workshop --focus workshopCoverButton
 shot workshop-tab-focus --scene workshop --focus workshopTab2
+shot workshop-grid-focus --scene workshop --focus workshopGrid
 shot workshop-books --scene books --books "$books"
 shot workshop-books-minimum-size --scene books --books "$books" --size 960x560
 shot workshop-demo-turkish --scene workshop --language tr

@@ -204,14 +204,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<qint64>("slot");
         QTest::addColumn<bool>("relinks");
-        QTest::newRow("the Default tab") << qint64(0) << true;
-        QTest::newRow("a user's slot") << qint64(3) << false;
+        QTest::addColumn<bool>("byKeys"); // Return on the current cell rather than the mouse
+        QTest::newRow("the Default tab") << qint64(0) << true << false;
+        QTest::newRow("a user's slot") << qint64(3) << false << false;
+        QTest::newRow("the Default tab by keys") << qint64(0) << true << true;
     }
 
     void relinkAndOpen()
     {
         QFETCH(qint64, slot);
         QFETCH(bool, relinks);
+        QFETCH(bool, byKeys);
         SlotStore::saveSlot(slot, {song("/gone/Gone.pdf", "Lost"), song(realBook, "Rag", 2)}, QString());
         SlotStore::saveMeta(SlotMeta{slot, {}});
         OpenWindow window;
@@ -231,14 +234,25 @@ private Q_SLOTS:
         });
         const QRect relink =
             WorkshopGridItemDelegate::relinkButtonRect(grid->visualRect(grid->model()->index(gone, 0)));
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, relink.center());
+        const auto pressReturnOn = [grid](int row) {
+            grid->setFocus();
+            grid->setCurrentIndex(grid->model()->index(row, 0));
+            QTest::keyClick(grid, Qt::Key_Return);
+        };
+        if (byKeys)
+            pressReturnOn(gone);
+        else
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, relink.center());
         auto *status = child<QLabel>(workshop, QStringLiteral("workshopStatusField"));
         if (relinks)
             QTRY_COMPARE(status->text(), QStringLiteral("Relinked Gone.pdf to dusty-strings-tunebook.pdf"));
         QCOMPARE(answer.otherDialogs.size(), relinks ? 1 : 0);
         QTRY_COMPARE(grid->model()->rowCount(), 2);
         const int rag = int(shownBooks(workshop).indexOf("joplin-pineapple-rag.pdf"));
-        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, centreOf(*grid, rag));
+        if (byKeys)
+            pressReturnOn(rag);
+        else
+            QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, centreOf(*grid, rag));
         QTRY_COMPARE(window.context.viewers().list().size(), 1);
         QVERIFY(status->text().startsWith(QStringLiteral("Opened: ")));
         QCOMPARE(PdfViewerWindowController::current()->currentPdfPath(), realBook);

@@ -1,5 +1,6 @@
 #include "ui/workshop/WorkshopGridItemDelegate.h"
 
+#include "ui/common/LyrafoldTheme.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/workshop/WorkshopGridModel.h"
 
@@ -242,5 +243,12 @@ void WorkshopGridItemDelegate::paint(QPainter *painter, const QStyleOptionViewIt
     }
     if (option.state & QStyle::State_Selected)
         painter->drawPixmap(cell.topLeft(), chrome(Chrome::selectionFrame, ratio));
+    // The keyboard's current cell, which Return opens or relinks.
+    if (option.state & QStyle::State_HasFocus) {
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setBrush(Qt::NoBrush);
+        painter->setPen(QPen(LyrafoldTheme::focusRing(), 2));
+        painter->drawRoundedRect(QRectF(cell).adjusted(2, 2, -2, -2), 6, 6);
+    }
     painter->restore();
 }

@@ -2,6 +2,7 @@
 
 #include "ui/workshop/WorkshopGridItemDelegate.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 
@@ -41,6 +42,20 @@ void WorkshopGridView::mousePressEvent(QMouseEvent *event)
         return;
     }
     QListView::mousePressEvent(event);
+}
+
+void WorkshopGridView::keyPressEvent(QKeyEvent *event)
+{
+    const QModelIndex current = currentIndex();
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || !current.isValid() || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        QListView::keyPressEvent(event);
+        return;
+    }
+    if (m_delegate->showsRelink(current))
+        Q_EMIT relinkPressed(current.row());
+    else
+        Q_EMIT openRequested(current.row());
 }
 
 void WorkshopGridView::mouseDoubleClickEvent(QMouseEvent *event)
