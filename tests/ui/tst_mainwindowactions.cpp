@@ -38,6 +38,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QToolButton>
@@ -829,6 +830,21 @@ private Q_SLOTS:
         QVERIFY(AppSettings::boolValue(AppSettings::recognitionUploadConfirmedKey));
         AppSettings::remove(AppSettings::listenMicrophoneUidKey);
     }
+    // F10 opens the first menu of the menu bar wherever the focus is; Escape closes it.
+    void f10OpensTheMenus()
+    {
+        OpenWindow main;
+        main.show();
+        main.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10);
+        QTRY_VERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()));
+        QCOMPARE(static_cast<QMenu *>(QApplication::activePopupWidget())->title(),
+                 main.menuBar()->actions().constFirst()->text());
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+    }
+
     // A user without a mouse: Tab from the window's first focus reaches each of its controls that must
     // be reached, and for another window Space on its tile in the main window opens it first. Each button
     // and tile it reaches has a name a screen reader can say, also those that show a picture alone.

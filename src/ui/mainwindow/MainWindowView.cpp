@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -548,4 +549,7 @@ void MainWindowView::installMenus()
     bar->insertMenu(before, slotsMenu);
     bar->insertMenu(before, tools);
     LyrafoldLanguageService::apply(bar);
+    // F10 opens the first menu, as on the desktop; the arrows go on to the others.
+    auto *openMenus = new QShortcut(QKeySequence(Qt::Key_F10), &m_window);
+    connect(openMenus, &QShortcut::activated, bar, [bar] { bar->setActiveAction(bar->actions().value(0)); });
 }
