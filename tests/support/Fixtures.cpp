@@ -1,5 +1,7 @@
 #include "Fixtures.h"
 
+#include "core/library/LibrarySession.h"
+
 #include <QRandomGenerator>
 #include <QStringList>
 
@@ -112,6 +114,14 @@ QList<Playlist> playlistsOf(const BookmarkList &library, int playlists, int titl
         list.append(playlist);
     }
     return list;
+}
+
+BookmarkList shownRows(const LibrarySession &session)
+{
+    BookmarkList rows;
+    for (const qsizetype position : session.filteredPositions())
+        rows.append(session.allBookmarks().at(position));
+    return rows;
 }
 
 } // namespace Fixtures

@@ -3,6 +3,8 @@
 #include "core/library/BookmarkEntry.h"
 #include "core/playlist/Playlist.h"
 
+class LibrarySession;
+
 // Builders for bookmark lists and playlists, shared by the tests and the benchmarks.
 namespace Fixtures {
 
@@ -20,5 +22,8 @@ BookmarkList realisticLibrary(int count, quint32 seed = 1);
 // playlists playlists "Gig 0", "Gig 1", ... of titles titles each, drawn from library in a scattered
 // order.
 QList<Playlist> playlistsOf(const BookmarkList &library, int playlists, int titles);
+
+// The bookmarks the session shows, in display order.
+BookmarkList shownRows(const LibrarySession &session);
 
 } // namespace Fixtures

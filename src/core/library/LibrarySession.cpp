@@ -100,15 +100,6 @@ std::optional<qsizetype> LibrarySession::allBookmarksIndex(const BookmarkEntry &
 
 // ---- The shown rows
 
-BookmarkList LibrarySession::filteredBookmarks() const
-{
-    BookmarkList rows;
-    rows.reserve(m_filtered.size());
-    for (const qsizetype position : m_filtered)
-        rows.append(m_rows.at(position));
-    return rows;
-}
-
 void LibrarySession::setFilteredBookmarks(const BookmarkList &rows)
 {
     m_filtered.clear();

@@ -106,8 +106,6 @@ public:
 
     const QList<qsizetype> &filteredPositions() const { return m_filtered; }
     qsizetype filteredCount() const { return m_filtered.size(); }
-    // A copy of the shown bookmarks.
-    BookmarkList filteredBookmarks() const;
     // Shows the library rows with the identity keys of rows, in that order; rows not in the library
     // are left out.
     void setFilteredBookmarks(const BookmarkList &rows);
