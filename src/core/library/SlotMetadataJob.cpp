@@ -155,23 +155,30 @@ void SlotMetadataJob::attempt()
 void SlotMetadataJob::editStoredSlot()
 {
     // Filled on the slot's writer, read in done on the UI thread after it.
-    auto counts = std::make_shared<Outcome>();
-    counts->slot = m_slot;
+    struct Stored {
+        Outcome outcome;
+        BookmarkList changedRows; // as written, for the playlists
+    };
+    auto stored = std::make_shared<Stored>();
+    stored->outcome.slot = m_slot;
     const bool queued = m_slots.editStoredSlot(
         m_slot,
-        [edit = m_edit, counts](BookmarkList &stored) -> qsizetype {
-            LibraryRows rows(stored);
-            const Change change = edit(rows, TitleKeyIndex(rows));
-            for (const qsizetype position : change.positions)
-                stored[position] = rows.at(position);
-            counts->matched = change.matched;
-            counts->rowCount = rows.size();
+        [edit = m_edit, stored](BookmarkList &rows) -> qsizetype {
+            LibraryRows library(rows);
+            const Change change = edit(library, TitleKeyIndex(library));
+            stored->changedRows.reserve(change.positions.size());
+            for (const qsizetype position : change.positions) {
+                rows[position] = library.at(position);
+                stored->changedRows.append(rows[position]);
+            }
+            stored->outcome.matched = change.matched;
+            stored->outcome.rowCount = library.size();
             return change.positions.size();
         },
-        [self = QPointer<SlotMetadataJob>(this), counts](const LibrarySlots::StoredSlotEdit &edit) {
+        [self = QPointer<SlotMetadataJob>(this), stored](const LibrarySlots::StoredSlotEdit &edit) {
             if (!self)
                 return;
-            Outcome outcome = *counts;
+            Outcome outcome = stored->outcome;
             outcome.changed = edit.changed;
             if (!edit.read)
                 outcome.kind = Outcome::Kind::slotEmpty;
@@ -180,10 +187,30 @@ void SlotMetadataJob::editStoredSlot()
             else
                 outcome.kind = Outcome::Kind::appliedToStored;
             outcome.error = edit.error;
+            if (edit.written && self->m_sync == LibrarySession::PlaylistSync::sync)
+                self->syncPlaylistsWith(stored->changedRows);
             self->finish(outcome);
         });
     if (!queued) // its slot became the current one again
         attempt();
+}
+
+void SlotMetadataJob::syncPlaylistsWith(const BookmarkList &changedRows)
+{
+    // The playlists' items of these songs take what was just written to their slot, as they would
+    // had the slot still been the current one.
+    QHash<QString, const BookmarkEntry *> byKey;
+    byKey.reserve(changedRows.size());
+    for (const BookmarkEntry &row : changedRows) {
+        if (QString key = row.id(); !byKey.contains(key))
+            byKey.insert(std::move(key), &row);
+    }
+    if (byKey.isEmpty())
+        return;
+    const QList<QString> keys = byKey.keys();
+    m_session.playlists().syncItems(
+        QSet<QString>(keys.cbegin(), keys.cend()),
+        [&byKey](const PlaylistItem &, const QString &key) { return byKey.value(key); });
 }
 
 void SlotMetadataJob::finish(Outcome outcome)

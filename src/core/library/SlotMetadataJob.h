@@ -45,8 +45,9 @@ public:
     };
 
     // slot: the slot the change belongs to, the current one when the user asked for it. sync: whether
-    // the playlists follow the change of the current library; their items are brought in line on the
-    // worker as well, from a copy of the list (PlaylistLibrary::synced()).
+    // the playlists follow the change; for the current library their items are brought in line on the
+    // worker as well, from a copy of the list (PlaylistLibrary::synced()), for the stored rows of a
+    // slot left meanwhile with the rows written, once they are.
     SlotMetadataJob(LibrarySlots &librarySlots, qint64 slot, Edit edit,
                     LibrarySession::PlaylistSync sync = LibrarySession::PlaylistSync::sync,
                     QObject *parent = nullptr);
@@ -60,6 +61,7 @@ Q_SIGNALS:
 private:
     void attempt();
     void editStoredSlot();
+    void syncPlaylistsWith(const BookmarkList &changedRows);
     void finish(Outcome outcome);
 
     LibrarySlots &m_slots;
