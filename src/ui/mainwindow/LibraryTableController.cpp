@@ -449,6 +449,8 @@ void LibraryTableController::shareRow(int row)
 
 void LibraryTableController::deleteSelectedRows()
 {
+    if (m_planningDeletion)
+        return;
     if (!m_context.libraryFlows().ensureCurrentSlotEditable(*m_ui.statusField,
                                                             QStringLiteral("delete bookmarks")))
         return;
@@ -462,8 +464,10 @@ void LibraryTableController::deleteSelectedRows()
         return;
     }
     // The other slots' files, which tell whether an imported file is still in use, are read on a worker.
+    m_planningDeletion = true;
     RowDeletion::planInBackground(
         m_session, positions, this, [this, positions, count](const DeletionPlan &plan) {
+            m_planningDeletion = false;
             if (plan.libraryVersion != m_session.libraryVersion()) {
                 setStatus(QStringLiteral("The library changed before the deletion; nothing was deleted."));
                 return;

@@ -103,6 +103,8 @@ private:
     bool m_isColumnEditModeEnabled = false;
     QString m_editingColumn; // the column the edit mode button names
     bool m_addsToPlaylist = false;
+    // A deletion waits for the other slots to be read: a second click meanwhile asks nothing.
+    bool m_planningDeletion = false;
     QSet<QString> m_selectedKeys;
     // Clicks whose action is still to come.
     int m_rowActionsPending = 0;
