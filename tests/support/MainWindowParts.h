@@ -47,6 +47,12 @@ inline LibraryTableController *table(const QObject &window)
     return child<LibraryTableController>(window, QStringLiteral("libraryTableController"));
 }
 
+// A plain click on a row acts a moment after it: true from the click until it has.
+inline bool rowActionPending(const QObject &window)
+{
+    return !table(window)->findChildren<QTimer *>(QStringLiteral("rowActionTimer")).isEmpty();
+}
+
 // The rows selected in the table, in their order.
 inline QList<int> selectedRows(const QObject &window)
 {

@@ -262,7 +262,7 @@ private Q_SLOTS:
         QTest::keyClicks(QApplication::focusWidget(), "Waltz");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QTRY_COMPARE(genreOf(2), "Waltz");
-        QTRY_VERIFY(!table(*window)->rowActionPending());
+        QTRY_VERIFY(!rowActionPending(*window));
         QCOMPARE(genreOf(2), "Waltz");
     }
 
@@ -480,7 +480,7 @@ private Q_SLOTS:
             QTRY_COMPARE(launchLogLines("Opening PDF viewer") - before, 1);
         QTest::mouseDClick(viewport, Qt::LeftButton, {}, cell);
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, cell);
-        QTRY_VERIFY(!table(*window)->rowActionPending());
+        QTRY_VERIFY(!rowActionPending(*window));
         TestHarness::settleWorkers();
         QCOMPARE(launchLogLines("Opening PDF viewer") - before, 1);
         QTRY_COMPARE(statusField(*window)->text(), "Opened: Book.pdf at page 12");
@@ -498,7 +498,7 @@ private Q_SLOTS:
             QCOMPARE(cancel.otherDialogs, QStringList{QStringLiteral("newPlaylistPrompt")});
         }
         QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, cell);
-        QVERIFY(!table(*window)->rowActionPending());
+        QVERIFY(!rowActionPending(*window));
         QCOMPARE(launchLogLines("Opening PDF viewer") - before, 1);
         QTest::mouseClick(viewport, Qt::LeftButton, {}, cell);
         QTRY_COMPARE(launchLogLines("Opening PDF viewer") - before, 2);

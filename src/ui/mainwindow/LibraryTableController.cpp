@@ -318,11 +318,16 @@ void LibraryTableController::startRowAction(int row, const QString &column)
     if (!entry)
         return;
     m_ui.tableView->triggerPressPulse(row, clickActionDelayMilliseconds / 1000.0);
-    ++m_rowActionsPending;
-    QTimer::singleShot(clickActionDelayMilliseconds, this, [this, bookmark = *entry, row, column] {
-        --m_rowActionsPending;
+    // A timer of its own, named while it waits, so that what is still to come can be seen.
+    auto *action = new QTimer(this);
+    action->setObjectName(QStringLiteral("rowActionTimer"));
+    action->setSingleShot(true);
+    connect(action, &QTimer::timeout, this, [this, action, bookmark = *entry, row, column] {
+        action->setObjectName(QString());
+        action->deleteLater();
         performClickAction(bookmark, row, column);
     });
+    action->start(clickActionDelayMilliseconds);
 }
 
 void LibraryTableController::performClickAction(const BookmarkEntry &entry, int row, const QString &column)

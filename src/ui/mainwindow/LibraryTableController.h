@@ -48,8 +48,6 @@ public:
     void toggleColumnEditMode();
     // While on, a plain click hands the song to addToPlaylistClicked() instead of opening it.
     void setAddToPlaylistMode(bool on);
-    // A plain click acts a moment after it: true from the click until it has.
-    bool rowActionPending() const { return m_rowActionsPending > 0; }
 
     void deleteSelectedRows();
     void editSelectedMetadata();
@@ -106,8 +104,6 @@ private:
     // A deletion waits for the other slots to be read: a second click meanwhile asks nothing.
     bool m_planningDeletion = false;
     QSet<QString> m_selectedKeys;
-    // Clicks whose action is still to come.
-    int m_rowActionsPending = 0;
     // The last song a click opened, so that the double click on it does not open it again.
     QString m_lastClickOpenKey;
     QElapsedTimer m_lastClickOpen;
