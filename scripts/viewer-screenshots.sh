@@ -76,6 +76,8 @@ shot annotated-engraved-two-page "$songs" --page 12 --mode two-page
 shot annotated-engraved-zoomed "$songs" --page 12 --zoom 1.8
 shot annotated-engraved-export "$songs" --page 12 --export "$output/annotated-engraved.pdf"
 shot annotated-edit-default-size "$songs" --page 12 --size 900x700 --edit
+# The palette reached by Tab: its thickness slider has the keyboard focus.
+shot annotated-edit-focus "$songs" --page 12 --size 900x700 --edit --focus EditPopoverThickness
 # Edit mode in presentation mode: the palette keeps its own colours on the black screen.
 shot annotated-presentation-edit "$songs" --page 12 --mode presentation --edit
 shot annotated-edit-minimum-size "$songs" --page 12 --size 520x420 --edit

@@ -189,6 +189,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("add-to-playlist"), QStringLiteral("Press + with N playlists."), QStringLiteral("N")},
         {QStringLiteral("study-viewers"), QStringLiteral("Open N viewers in turn in study mode."),
          QStringLiteral("N")},
+        {QStringLiteral("focus"), QStringLiteral("The control that has the keyboard focus, by object name."),
+         QStringLiteral("name")},
     });
     parser.process(app);
     if (parser.isSet(QStringLiteral("language"))) {
@@ -265,6 +267,7 @@ int main(int argc, char *argv[])
     const bool edit = parser.isSet(QStringLiteral("edit"));
     const QString exportFile = parser.value(QStringLiteral("export"));
     const bool share = parser.isSet(QStringLiteral("share"));
+    const QString focus = parser.value(QStringLiteral("focus"));
     const int playlists = parser.isSet(QStringLiteral("add-to-playlist"))
                               ? parser.value(QStringLiteral("add-to-playlist")).toInt()
                               : -1;
@@ -296,6 +299,8 @@ int main(int argc, char *argv[])
             std::fputs("export failed\n", stderr);
         if (share)
             shareAsPdf(viewer);
+        if (auto *focused = viewer->findChild<QWidget *>(focus); focused && !focus.isEmpty())
+            focused->setFocus(Qt::TabFocusReason);
         const int settle = mode == QStringLiteral("presentation-and-back") ? 1500 : 0;
         QTimer::singleShot(settle, viewer, [viewer, overflowMenu, playlists] {
             waitUntilSettled(viewer, [viewer, overflowMenu, playlists] {
