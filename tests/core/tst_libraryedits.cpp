@@ -1,4 +1,5 @@
 #include "Fixtures.h"
+#include "LibrarySessionProbe.h"
 #include "TestHarness.h"
 #include "core/common/AppPaths.h"
 #include "core/library/CustomPdfFiles.h"
@@ -123,14 +124,14 @@ private Q_SLOTS:
         LibrarySession session(playlists);
         const BookmarkList before = autumnLibrary();
         session.setAllBookmarks(before);
-        session.setFilteredBookmarks({before.at(3), before.at(1)});
-        const qint64 generation = session.searchFilterGeneration();
+        LibrarySessionProbe::showRows(session, {before.at(3), before.at(1)});
+        const qint64 generation = LibrarySessionProbe::searchGeneration(session);
 
         const Result<qsizetype> result = session.setMetadataField(metadataField, value, before.at(0));
         QCOMPARE(result ? int(result.value()) : -1, changed);
         if (changed < 0) {
             QCOMPARE(session.allBookmarks().toList(), before);
-            QCOMPARE(session.searchFilterGeneration(), generation);
+            QCOMPARE(LibrarySessionProbe::searchGeneration(session), generation);
             return;
         }
         for (qsizetype i : {0, 2, 3})
@@ -138,7 +139,7 @@ private Q_SLOTS:
         QCOMPARE(session.allBookmarks().at(1), before.at(1));
         QCOMPARE(LibraryColumns::text(Fixtures::shownRows(session).at(0), column), stored);
         QCOMPARE(Fixtures::shownRows(session).at(1), before.at(1));
-        QVERIFY(session.searchFilterGeneration() > generation);
+        QVERIFY(LibrarySessionProbe::searchGeneration(session) > generation);
         if (metadataField == BookmarkMetadataField::rating && value == "4.5")
             QCOMPARE(session.allBookmarks().at(2).rating, std::optional(4.5));
     }
@@ -511,12 +512,12 @@ private Q_SLOTS:
         session.restoreActiveSlot();
         session.setAllBookmarks(rows);
         session.setSelectedFolder(books());
-        const qint64 generation = session.searchFilterGeneration();
+        const qint64 generation = LibrarySessionProbe::searchGeneration(session);
 
         const OpenSongPlan plan = SongOpening::planOpenPdf(session, rows.at(0));
         QVERIFY(plan.request);
         QVERIFY(plan.libraryChanged);
-        QVERIFY(session.searchFilterGeneration() > generation);
+        QVERIFY(LibrarySessionProbe::searchGeneration(session) > generation);
         QCOMPARE(plan.request->pdfPath, moved);
         QCOMPARE(plan.request->pageNumber, 12);
         QCOMPARE(plan.request->bookmarkEntry, rows.at(0));

@@ -1,4 +1,5 @@
 #include "Fixtures.h"
+#include "LibrarySessionProbe.h"
 #include "TestHarness.h"
 #include "core/common/AppPaths.h"
 #include "core/library/CacheService.h"
@@ -188,7 +189,7 @@ private Q_SLOTS:
         session.restoreActiveSlot();
         session.setAllBookmarks(songs(books() + "/A.pdf", {1}));
         session.setSelectedFolder(books());
-        session.setFilteredBookmarks({});
+        LibrarySessionProbe::showRows(session, {});
 
         QCOMPARE(TestHarness::switchSlot(librarySlots, 4),
                  "Switched to Jazz (2 bookmarks) • 1 books (0 available, 1 unavailable)");
@@ -425,7 +426,7 @@ private Q_SLOTS:
         LibrarySlots librarySlots(session);
         session.setAllBookmarks({a, b, a, c});
         // Shown in search order: B, A, A (again), C, and one that was deleted since.
-        session.setFilteredBookmarks({b, a, aAgain, c, Fixtures::bookmark("/a.pdf", 9, "Gone")});
+        LibrarySessionProbe::showRows(session, {b, a, aAgain, c, Fixtures::bookmark("/a.pdf", 9, "Gone")});
         QCOMPARE(session.uniqueAllBookmarksIndices(rows), positions);
     }
 

@@ -1,4 +1,5 @@
 #include "Fixtures.h"
+#include "LibrarySessionProbe.h"
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
 #include "TestHarnessGui.h"
@@ -512,7 +513,7 @@ private Q_SLOTS:
         QVERIFY(button(window, "tagSelectedButton")->isEnabled());
 
         BookmarkList reversed(rows.crbegin(), rows.crend());
-        context.library().setFilteredBookmarks(reversed);
+        LibrarySessionProbe::showRows(context.library(), reversed);
         table(window)->reload(LibraryTableController::SelectionAfterReload::keepSongs);
         QCOMPARE(selectedRows(window), (QList<int>{2, 3}));
         QCOMPARE(context.library().uniqueAllBookmarksIndices(selectedRows(window)), (QList<qsizetype>{2, 1}));

@@ -1,4 +1,5 @@
 #include "Fixtures.h"
+#include "LibrarySessionProbe.h"
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
 #include "OpenedUrls.h"
@@ -224,9 +225,9 @@ private Q_SLOTS:
         if (!search.isEmpty()) {
             // Every row shows before the search as after it: wait for its passes, whose landing would
             // close an open field.
-            const qint64 before = window->library().searchFilterGeneration();
+            const qint64 before = LibrarySessionProbe::searchGeneration(window->library());
             QTest::keyClicks(searchField(*window), search);
-            QTRY_VERIFY(window->library().searchFilterGeneration() > before);
+            QTRY_VERIFY(LibrarySessionProbe::searchGeneration(window->library()) > before);
             TestHarness::settleWorkers();
             QTRY_COMPARE(shownTitles(*window).size(), 3);
         }

@@ -106,9 +106,6 @@ public:
 
     const QList<qsizetype> &filteredPositions() const { return m_filtered; }
     qsizetype filteredCount() const { return m_filtered.size(); }
-    // Shows the library rows with the identity keys of rows, in that order; rows not in the library
-    // are left out.
-    void setFilteredBookmarks(const BookmarkList &rows);
     // min(filtered rows, maxDisplayRows); displayedBookmark() is null for a row outside them.
     int displayedRowCount() const;
     const BookmarkEntry *displayedBookmark(int row) const;
@@ -234,10 +231,6 @@ public:
 
     // ---- Search and sort of the shown rows
 
-    // Raised by every search update and every change of the library; a pass applies its rows only
-    // while the generation is still the one it began with.
-    qint64 searchFilterGeneration() const { return m_searchFilterGeneration; }
-
     // A text without phrases or words shows the whole library at once, in library order. Any other
     // text is ranked first over the first searchFirstPassCount bookmarks and then over the whole
     // library on a worker; each pass is applied from the event loop, the first one first.
@@ -274,6 +267,15 @@ Q_SIGNALS:
     void libraryAboutToBeReplaced();
 
 private:
+    // Tests and benchmarks set up shown orders no search gives, and watch the search passes.
+    friend struct LibrarySessionProbe;
+    // Shows the library rows with the identity keys of rows, in that order; rows not in the library
+    // are left out.
+    void setFilteredBookmarks(const BookmarkList &rows);
+    // Raised by every search update and every change of the library; a pass applies its rows only
+    // while the generation is still the one it began with.
+    qint64 searchFilterGeneration() const { return m_searchFilterGeneration; }
+
     struct PendingChange {
         int depth = 0;
         PlaylistSync sync = PlaylistSync::sync;
