@@ -1,6 +1,7 @@
 #include "ui/mainwindow/MetadataEditDialog.h"
 
 #include "core/text/TextUtils.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -11,7 +12,7 @@
 
 MetadataEditDialog::MetadataEditDialog(const BookmarkEntry &entry, QWidget *parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("Edit metadata"));
+    setWindowTitle(LyrafoldLanguageService::localized(QStringLiteral("Edit metadata")));
     auto *layout = new QVBoxLayout(this);
     auto *message = new QLabel(QStringLiteral("Edit metadata"));
     QFont bold = message->font();
@@ -22,6 +23,8 @@ MetadataEditDialog::MetadataEditDialog(const BookmarkEntry &entry, QWidget *pare
     title->setTextFormat(Qt::PlainText);
     title->setWordWrap(true);
     layout->addWidget(title);
+    // The song's own title is no interface text.
+    LyrafoldLanguageService::markDynamicText(title);
 
     auto *rows = new QVBoxLayout;
     rows->setSpacing(6);
@@ -41,6 +44,7 @@ MetadataEditDialog::MetadataEditDialog(const BookmarkEntry &entry, QWidget *pare
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+    LyrafoldLanguageService::apply(this);
 }
 
 QLineEdit *MetadataEditDialog::addRow(QVBoxLayout *rows, const QString &label, const QString &text)

@@ -1,5 +1,7 @@
 #include "ui/metadata/ImportSongDataModalRunner.h"
 
+#include "ui/services/LyrafoldLanguageService.h"
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -12,7 +14,8 @@
 ImportSongDataModalRunner::ImportSongDataModalRunner(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("importSongDataDialog"));
-    setWindowTitle(QStringLiteral("Import Song Data \u2013 Choose columns"));
+    setWindowTitle(
+        LyrafoldLanguageService::localized(QStringLiteral("Import Song Data \u2013 Choose columns")));
     // The main window's dark glass, which a window of its own does not take over by itself.
     if (parent)
         setPalette(parent->palette());
@@ -92,6 +95,7 @@ void ImportSongDataModalRunner::buildUI()
     buttonRow(buttons, QStringLiteral("OK"), "okButton", &ImportSongDataModalRunner::okPressed)
         ->setDefault(true);
     root->addLayout(buttons);
+    LyrafoldLanguageService::apply(this);
 }
 
 std::optional<SongDataImportOptions> ImportSongDataModalRunner::run()
