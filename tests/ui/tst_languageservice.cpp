@@ -146,6 +146,17 @@ private Q_SLOTS:
         row(u"Delete %1 selected"_s, u"Sil (%1)"_s, u"Eliminar (%1)"_s);
         row(u"Custom\nFiles"_s, u"Özel\nDosyalar"_s, u"Archivos\npersonales"_s);
         row(u"Slots"_s, u"Slotlar"_s, u"Espacios"_s);
+        // The song data windows.
+        row(u"Import Song Data – Choose columns"_s, u"Şarkı Verisi İçe Aktar – Sütunları seçin"_s,
+            u"Importar datos de canción – Elegir columnas"_s);
+        row(u"Starting…"_s, u"Başlıyor…"_s, u"Iniciando…"_s);
+        row(u"Edit metadata"_s, u"Metadatayı düzenle"_s, u"Editar metadata"_s);
+        row(u"Rating (0-5)"_s, u"Rating (0-5)"_s, u"Rating (0-5)"_s);
+        // The import forms, the auto-playlist pickers and the playlist cards.
+        row(u"Destination slot:"_s, u"Hedef slot:"_s, u"Espacio de destino:"_s);
+        row(u"Title %1:"_s, u"Başlık %1:"_s, u"Título %1:"_s);
+        row(u"(Any)"_s, u"(Herhangi)"_s, u"(Cualquiera)"_s);
+        row(u"Open in Spotify"_s, u"Spotify'da aç"_s, u"Abrir en Spotify"_s);
     }
 
     void translationsOfTellingRows()

@@ -8,6 +8,7 @@
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/import/ImagePdfImportDialogs.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -28,13 +29,14 @@ void ImagePdfImportFlow::setRunning(int delta)
 
 void ImagePdfImportFlow::importImagesAndPDFsToLibrary()
 {
-    QFileDialog panel(m_window, QStringLiteral("Images/PDFs to PDF Library"));
+    QFileDialog panel(m_window,
+                      LyrafoldLanguageService::localized(QStringLiteral("Images/PDFs to PDF Library")));
     panel.setObjectName(QStringLiteral("importFilesPanel"));
     panel.setFileMode(QFileDialog::ExistingFiles);
     panel.setNameFilter(
         QStringLiteral("PDFs and images (*.pdf *.PDF *.jpg *.jpeg *.png *.heic *.heif *.tif *.tiff "
                        "*.webp *.bmp *.JPG *.JPEG *.PNG *.HEIC *.HEIF *.TIF *.TIFF *.WEBP *.BMP)"));
-    panel.setLabelText(QFileDialog::Accept, QStringLiteral("Import"));
+    panel.setLabelText(QFileDialog::Accept, LyrafoldLanguageService::localized(QStringLiteral("Import")));
     panel.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     if (panel.exec() != QDialog::Accepted)
         return;
