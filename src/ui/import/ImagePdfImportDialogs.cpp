@@ -6,6 +6,7 @@
 #include "pdf/import/ImagePdfImportService.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldFormAlert.h"
+#include "ui/common/SlotNames.h"
 #include "ui/import/BookmarkedPdfRowsModel.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
@@ -40,7 +41,7 @@ QComboBox *slotPopup(const LibrarySlots &librarySlots)
     popup->setObjectName(QStringLiteral("importSlotPopup"));
     const QStringList names = librarySlots.slotTileNames();
     for (int slot = 1; slot < LibrarySession::slotCount; ++slot)
-        popup->addItem(names.value(slot, localized(QStringLiteral("Slot %1")).arg(slot)), slot);
+        popup->addItem(shownSlotName(slot, names.value(slot, SlotStore::builtInSlotName(slot))), slot);
     popup->setCurrentIndex(
         int(librarySlots.session().currentSlotId() == 0 ? 0 : librarySlots.session().currentSlotId() - 1));
     return popup;
