@@ -30,6 +30,7 @@
 #include "pdf/extract/PdfBookmarkExtractor.h"
 #include "pdf/share/PlaylistShareService.h"
 #include "ui/app/AppContext.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
@@ -260,7 +261,8 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("maximized")))
         viewer->showMaximized();
     if (parser.isSet(QStringLiteral("study")) && viewer->screen())
-        viewer->placeFrame(PdfViewerWindowController::studyModeFrame(viewer->screen()->availableGeometry()));
+        WindowPlacement::placeFrame(
+            viewer, PdfViewerWindowController::studyModeFrame(viewer->screen()->availableGeometry()));
     const bool overflowMenu = parser.isSet(QStringLiteral("overflow-menu"));
     const double zoom = parser.value(QStringLiteral("zoom")).toDouble();
     const bool draw = parser.isSet(QStringLiteral("draw"));

@@ -1,5 +1,6 @@
 #pragma once
 
+class QRect;
 class QSize;
 class QWidget;
 
@@ -17,5 +18,10 @@ void bringToFront(QWidget *window, bool centre = false);
 // Keeps the window's minimum size at floor, or at what its contents need whenever that is more: texts
 // grow and shrink with a change of language, and no control may be cut then. The window has a layout.
 void keepMinimumFitting(QWidget *window, const QSize &floor);
+
+// Puts the window with its title bar and borders into frame (screen coordinates). A window manager
+// tells the size of its frame only some time after the window is shown; the window is fitted again
+// once the frame is known.
+void placeFrame(QWidget *window, const QRect &frame);
 
 } // namespace WindowPlacement

@@ -97,7 +97,7 @@ PdfViewerWindowController *PdfViewerWindowController::openSong(AppContext &conte
     if (AppSettings::boolValue(AppSettings::studyModeEnabledKey)) {
         QScreen *screen = viewer->screen() ? viewer->screen() : QGuiApplication::primaryScreen();
         if (screen)
-            viewer->placeFrame(studyModeFrame(screen->availableGeometry()));
+            WindowPlacement::placeFrame(viewer, studyModeFrame(screen->availableGeometry()));
         StudyModeService::openProvider(request.bookmarkEntry ? request.bookmarkEntry->title : QString());
     }
     return viewer;
@@ -129,42 +129,6 @@ void PdfViewerWindowController::showWindow()
         pdfLog(QStringLiteral("delayed fit block running"));
         fitCurrentPageToView();
     });
-}
-
-void PdfViewerWindowController::placeFrame(const QRect &frame)
-{
-    m_placedFrame = frame;
-    fitIntoPlacedFrame();
-    if (!m_placedFrame)
-        return;
-    // A window manager frames a window some time after it is shown, and it need not move or resize
-    // the window when it does; so the frame is looked for a while too. Without a window manager
-    // there is no frame to wait for.
-    m_placeChecks = 0;
-    if (!m_placeTimer) {
-        m_placeTimer = new QTimer(this);
-        m_placeTimer->setInterval(placeCheckIntervalMs);
-        connect(m_placeTimer, &QTimer::timeout, this, [this] {
-            if (m_placedFrame && frameGeometry() != geometry())
-                fitIntoPlacedFrame();
-            if (!m_placedFrame || ++m_placeChecks >= placeCheckLimit)
-                m_placeTimer->stop();
-        });
-    }
-    m_placeTimer->start();
-}
-
-void PdfViewerWindowController::fitIntoPlacedFrame()
-{
-    const QRect inner = geometry();
-    const QRect outer = frameGeometry();
-    const QMargins margins(inner.left() - outer.left(), inner.top() - outer.top(),
-                           outer.right() - inner.right(), outer.bottom() - inner.bottom());
-    // A window's position is that of its frame; its size that of what is inside.
-    resize(m_placedFrame->size().shrunkBy(margins));
-    move(m_placedFrame->topLeft());
-    if (!margins.isNull())
-        m_placedFrame.reset();
 }
 
 // ---- Closing and window events
@@ -221,15 +185,6 @@ void PdfViewerWindowController::resizeEvent(QResizeEvent *event)
         m_floatingButtons->layout();
     if (m_editor)
         m_editor->windowResized();
-    if (m_placedFrame && frameGeometry() != geometry())
-        fitIntoPlacedFrame();
-}
-
-void PdfViewerWindowController::moveEvent(QMoveEvent *event)
-{
-    QWidget::moveEvent(event);
-    if (m_placedFrame && frameGeometry() != geometry())
-        fitIntoPlacedFrame();
 }
 
 void PdfViewerWindowController::windowDidResize()

@@ -42,9 +42,6 @@ class PdfViewerWindowController : public QWidget {
 public:
     static constexpr int fitDelayAfterShowMs = 250;
     static constexpr int activateDelayAfterPresentationMs = 350;
-    // How often and how long placeFrame() looks for the frame of a window just shown: three seconds.
-    static constexpr int placeCheckIntervalMs = 50;
-    static constexpr int placeCheckLimit = 60;
 
     // pageNumber counts from 1 (below 1 opens page 1); playlistCurrentIndex is kept within 0 and the
     // number of items; sourcePdfBookmarks are the library's titles of the same book, in any order.
@@ -68,11 +65,6 @@ public:
     void showWindow();
     // Called once when the window closes, after the viewer has stopped being current; then cleared.
     std::function<void()> onWindowClose;
-
-    // Puts the window with its title bar and borders into frame (screen coordinates). A window
-    // manager tells the size of its frame only some time after the window is shown; the window fits
-    // itself again once the frame is known.
-    void placeFrame(const QRect &frame);
 
     // ---- Loading and fitting
     void loadDocument(const QString &path, qint64 page, bool preserveViewMode);
@@ -141,7 +133,6 @@ protected:
     void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void moveEvent(QMoveEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -160,7 +151,6 @@ private:
     void windowDidExitFullScreen();
     void installPdfViewObservers();
     void restoreHiddenAppWindowsBelowPdfWindow();
-    void fitIntoPlacedFrame();
     // Sets the pairing of two-page mode and shows the current title's start page, fitted.
     void applyPairingAtTitleStart(bool coverPageRemoved);
     void connectAnnotations();
@@ -184,11 +174,6 @@ private:
     bool m_isPresentationMode = false;
     bool m_wasFullScreen = false;
     bool m_maximizedBeforePresentation = false;
-    // Set by placeFrame() until the window's frame is known and the window fits it.
-    std::optional<QRect> m_placedFrame;
-    // Looks for the frame of a placed window that no move or resize has shown yet.
-    QTimer *m_placeTimer = nullptr;
-    int m_placeChecks = 0;
     QList<QPointer<QWidget>> m_windowsHiddenForFullscreen;
     std::unique_ptr<KeepAwake> m_keepAwake;
     QList<QMetaObject::Connection> m_pdfViewObservers;
