@@ -2,6 +2,7 @@
 
 #include "core/common/Hop.h"
 #include "pdf/render/LyrafoldBookmarkPdfPreview.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QGuiApplication>
 #include <QSet>
@@ -58,7 +59,8 @@ QVariant BookmarkedPdfRowsModel::data(const QModelIndex &index, int role) const
         return {};
     case pageColumn:
         if (role == Qt::DisplayRole)
-            return QStringLiteral("p. %1").arg(m_bookmarks.at(row).pageNumber);
+            return LyrafoldLanguageService::localized(QStringLiteral("p. %1"))
+                .arg(m_bookmarks.at(row).pageNumber);
         return {};
     case titleColumn:
         if (role == Qt::DisplayRole || role == Qt::EditRole)

@@ -34,7 +34,8 @@ void ImagePdfImportFlow::importImagesAndPDFsToLibrary()
     panel.setObjectName(QStringLiteral("importFilesPanel"));
     panel.setFileMode(QFileDialog::ExistingFiles);
     panel.setNameFilter(
-        QStringLiteral("PDFs and images (*.pdf *.PDF *.jpg *.jpeg *.png *.heic *.heif *.tif *.tiff "
+        LyrafoldLanguageService::localized(QStringLiteral("PDFs and images")) +
+        QStringLiteral(" (*.pdf *.PDF *.jpg *.jpeg *.png *.heic *.heif *.tif *.tiff "
                        "*.webp *.bmp *.JPG *.JPEG *.PNG *.HEIC *.HEIF *.TIF *.TIFF *.WEBP *.BMP)"));
     panel.setLabelText(QFileDialog::Accept, LyrafoldLanguageService::localized(QStringLiteral("Import")));
     panel.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
