@@ -155,7 +155,7 @@ private Q_SLOTS:
         // The import forms, the auto-playlist pickers and the playlist cards.
         row(u"Destination slot:"_s, u"Hedef slot:"_s, u"Espacio de destino:"_s);
         row(u"Title %1:"_s, u"Başlık %1:"_s, u"Título %1:"_s);
-        row(u"p. %1"_s, u"s. %1"_s, u"pág. %1"_s);
+        row(u"p. %1"_s, u"s. %1"_s, u"p. %1"_s);
         row(u"(Any)"_s, u"(Herhangi)"_s, u"(Cualquiera)"_s);
         row(u"Open in Spotify"_s, u"Spotify'da aç"_s, u"Abrir en Spotify"_s);
     }

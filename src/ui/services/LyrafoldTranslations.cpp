@@ -391,7 +391,7 @@ constexpr Row kRows[] = {
     {u"Edit metadata", u"Metadatayı düzenle", u"Editar metadata"},
     {u"Style", u"Stil", u"Estilo"},
     {u"Rating (0-5)", u"Rating (0-5)", u"Rating (0-5)"},
-    {u"p. %1", u"s. %1", u"pág. %1"},
+    {u"p. %1", u"s. %1", u"p. %1"},
     {u"PDFs and images", u"PDF'ler ve görüntüler", u"PDF e imágenes"},
     {u"Import Images or PDFs", u"Görüntü veya PDF İçe Aktar", u"Importar imágenes o PDF"},
     {u"%1 file(s) selected. Images will be converted into PDF pages; PDFs will be imported as-is.",
