@@ -46,14 +46,16 @@ StoredSlots &storedSlots()
     return made;
 }
 
-// The interface thread's time for one operation: start runs on it, then the event loop turns (and
-// sleeps while nothing is posted) until finished says the operation is over.
-struct Measure {
+// What a run's iterations added up to: each is one operation, timed by the interface thread's time.
+struct Totals {
     double uiMs = 0;
     double wallMs = 0;
 };
 
-Measure measure(const std::function<void()> &start, const std::function<bool()> &finished)
+// One operation: start runs on the interface thread, then the event loop turns (and sleeps while
+// nothing is posted) until finished says the operation is over.
+void measure(benchmark::State &state, Totals &totals, const std::function<void()> &start,
+             const std::function<bool()> &finished)
 {
     QElapsedTimer wall;
     wall.start();
@@ -61,85 +63,83 @@ Measure measure(const std::function<void()> &start, const std::function<bool()> 
     start();
     while (!finished())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return {BenchMeasure::threadCpuMs() - cpu, double(wall.nsecsElapsed()) / 1e6};
+    const double uiMs = BenchMeasure::threadCpuMs() - cpu;
+    totals.uiMs += uiMs;
+    totals.wallMs += double(wall.nsecsElapsed()) / 1e6;
+    state.SetIterationTime(uiMs / 1e3);
 }
 
-void report(benchmark::State &state, double uiMs, double wallMs)
+void report(benchmark::State &state, const Totals &totals)
 {
     const double n = double(state.iterations());
-    state.counters["ui_ms"] = benchmark::Counter(uiMs / n);
-    state.counters["wall_ms"] = benchmark::Counter(wallMs / n);
+    state.counters["ui_ms"] = benchmark::Counter(totals.uiMs / n);
+    state.counters["wall_ms"] = benchmark::Counter(totals.wallMs / n);
     state.counters["peak_mb"] = benchmark::Counter(BenchMeasure::peakMb());
     state.counters["bookmarks"] = slotRows;
 }
 
-// The session on slot 1, loaded, with the indexes a quiet library has.
-void openSlot1(LibrarySlots &librarySlots)
-{
-    LibrarySession &session = librarySlots.session();
-    session.restoreActiveSlot();
-    librarySlots.loadCurrentSlot();
-    session.titleKeyIndex();
-    session.firstPositionOf(QString());
-    LibrarySession::waitForPendingSaves();
-}
+// A session on slot 1 of the stored slots, loaded, with the indexes a quiet library has; the peak
+// memory is counted from here.
+struct OpenSlot1 {
+    bool stored = (storedSlots(), true);
+    PlaylistLibrary playlists;
+    LibrarySession session{playlists};
+    LibrarySlots librarySlots{session};
+
+    OpenSlot1()
+    {
+        session.restoreActiveSlot();
+        librarySlots.loadCurrentSlot();
+        session.titleKeyIndex();
+        session.firstPositionOf(QString());
+        LibrarySession::waitForPendingSaves();
+        BenchMeasure::resetPeakMb();
+    }
+};
 
 // A tile click: slot 1 to slot 2 and back, one switch per iteration.
 void BM_SlotSwitch(benchmark::State &state)
 {
-    storedSlots();
-    PlaylistLibrary playlists;
-    LibrarySession session(playlists);
-    LibrarySlots librarySlots(session);
-    openSlot1(librarySlots);
-    BenchMeasure::resetPeakMb();
-    double ui = 0, wall = 0;
+    OpenSlot1 open;
+    LibrarySession &session = open.session;
+    LibrarySlots &librarySlots = open.librarySlots;
+    Totals totals;
     for (auto _ : state) {
         const qint64 target = session.currentSlotId() == 1 ? 2 : 1;
-        const Measure m = measure([&] { librarySlots.switchToSlot(target); },
-                                  [&] { return session.currentSlotId() == target; });
-        ui += m.uiMs;
-        wall += m.wallMs;
-        state.SetIterationTime(m.uiMs / 1e3);
+        measure(
+            state, totals, [&] { librarySlots.switchToSlot(target); },
+            [&] { return session.currentSlotId() == target; });
         LibrarySession::waitForPendingSaves();
     }
-    report(state, ui, wall);
+    report(state, totals);
 }
 BENCHMARK(BM_SlotSwitch)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
 
 // Slots ▸ Reload on slot 1.
 void BM_SlotReload(benchmark::State &state)
 {
-    storedSlots();
-    PlaylistLibrary playlists;
-    LibrarySession session(playlists);
-    LibrarySlots librarySlots(session);
-    openSlot1(librarySlots);
-    BenchMeasure::resetPeakMb();
-    double ui = 0, wall = 0;
+    OpenSlot1 open;
+    LibrarySession &session = open.session;
+    LibrarySlots &librarySlots = open.librarySlots;
+    Totals totals;
     for (auto _ : state) {
         const quint64 version = session.libraryVersion();
-        const Measure m = measure([&] { librarySlots.reloadCurrentSlot(); },
-                                  [&] { return session.libraryVersion() != version; });
-        ui += m.uiMs;
-        wall += m.wallMs;
-        state.SetIterationTime(m.uiMs / 1e3);
+        measure(
+            state, totals, [&] { librarySlots.reloadCurrentSlot(); },
+            [&] { return session.libraryVersion() != version; });
         LibrarySession::waitForPendingSaves();
     }
-    report(state, ui, wall);
+    report(state, totals);
 }
 BENCHMARK(BM_SlotReload)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
 
 // Slots ▸ Merge of slot 2 into slot 1: 100,000 songs appended. Slot 1 is reset between iterations.
 void BM_SlotMerge(benchmark::State &state)
 {
-    storedSlots();
-    PlaylistLibrary playlists;
-    LibrarySession session(playlists);
-    LibrarySlots librarySlots(session);
-    openSlot1(librarySlots);
-    BenchMeasure::resetPeakMb();
-    double ui = 0, wall = 0;
+    OpenSlot1 open;
+    LibrarySession &session = open.session;
+    LibrarySlots &librarySlots = open.librarySlots;
+    Totals totals;
     for (auto _ : state) {
         state.PauseTiming();
         session.setAllBookmarks(storedSlots().first);
@@ -148,37 +148,29 @@ void BM_SlotMerge(benchmark::State &state)
         LibrarySession::waitForPendingSaves();
         state.ResumeTiming();
         const quint64 version = session.libraryVersion();
-        const Measure m = measure([&] { librarySlots.mergeSlotsIntoCurrent({2}); },
-                                  [&] { return session.libraryVersion() != version; });
-        ui += m.uiMs;
-        wall += m.wallMs;
-        state.SetIterationTime(m.uiMs / 1e3);
+        measure(
+            state, totals, [&] { librarySlots.mergeSlotsIntoCurrent({2}); },
+            [&] { return session.libraryVersion() != version; });
         LibrarySession::waitForPendingSaves();
     }
-    report(state, ui, wall);
+    report(state, totals);
 }
 BENCHMARK(BM_SlotMerge)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
 
 // The extraction prompt's text for a slot that is not the current one, as it changes with the choice.
 void BM_ExtractionPrompt(benchmark::State &state)
 {
-    storedSlots();
-    PlaylistLibrary playlists;
-    LibrarySession session(playlists);
-    LibrarySlots librarySlots(session);
-    openSlot1(librarySlots);
-    BenchMeasure::resetPeakMb();
-    double ui = 0, wall = 0;
+    OpenSlot1 open;
+    LibrarySession &session = open.session;
+    LibrarySlots &librarySlots = open.librarySlots;
+    Totals totals;
     for (auto _ : state) {
         qsizetype count = -1;
-        const Measure m =
-            measure([&] { librarySlots.withSlotCount(2, &session, [&](qsizetype n) { count = n; }); },
-                    [&] { return count >= 0; });
-        ui += m.uiMs;
-        wall += m.wallMs;
-        state.SetIterationTime(m.uiMs / 1e3);
+        measure(
+            state, totals, [&] { librarySlots.withSlotCount(2, &session, [&](qsizetype n) { count = n; }); },
+            [&] { return count >= 0; });
     }
-    report(state, ui, wall);
+    report(state, totals);
 }
 BENCHMARK(BM_ExtractionPrompt)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
 
@@ -195,10 +187,8 @@ void BM_DeletionQuestion(benchmark::State &state)
         return true;
     }();
     Q_UNUSED(moreSlots);
-    PlaylistLibrary playlists;
-    LibrarySession session(playlists);
-    LibrarySlots librarySlots(session);
-    openSlot1(librarySlots);
+    OpenSlot1 open;
+    LibrarySession &session = open.session;
     const QString scan = AppPaths::importLibraryPath() + QStringLiteral("/scan.pdf");
     QDir().mkpath(AppPaths::importLibraryPath());
     QFile file(scan);
@@ -211,10 +201,11 @@ void BM_DeletionQuestion(benchmark::State &state)
     LibrarySession::waitForPendingSaves();
     const QList<qsizetype> positions{session.allBookmarks().size() - 1};
     BenchMeasure::resetPeakMb();
-    double ui = 0, wall = 0;
+    Totals totals;
     for (auto _ : state) {
         std::optional<DeletionPlan> plan;
-        const Measure m = measure(
+        measure(
+            state, totals,
             [&] {
                 RowDeletion::planInBackground(session, positions, &session,
                                               [&plan](DeletionPlan made) { plan = std::move(made); });
@@ -222,11 +213,8 @@ void BM_DeletionQuestion(benchmark::State &state)
             [&] { return plan.has_value(); });
         if (plan->filesToRemove != QStringList{scan})
             state.SkipWithError("the imported file is not planned to go");
-        ui += m.uiMs;
-        wall += m.wallMs;
-        state.SetIterationTime(m.uiMs / 1e3);
     }
-    report(state, ui, wall);
+    report(state, totals);
 }
 BENCHMARK(BM_DeletionQuestion)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
 
