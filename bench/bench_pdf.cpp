@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
@@ -82,6 +83,24 @@ LYRAFOLD_OPEN_BENCHMARKS(songbook, "books/songs-from-the-public-domain.pdf")
 LYRAFOLD_OPEN_BENCHMARKS(tunebook, "books/dusty-strings-tunebook.pdf")
 LYRAFOLD_OPEN_BENCHMARKS(rag, "books/joplin-pineapple-rag.pdf")
 LYRAFOLD_OPEN_BENCHMARKS(scanned, "scans/beethoven-sonata-19-op49-1.pdf")
+
+// Opening the songbook with a chunk cut out of its middle, and reading its last page's boxes: every
+// offset behind the gap is wrong, so the bound looks at every object header and qpdf rebuilds the
+// cross-reference table by reading the whole file.
+void BM_DamagedBook(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    QByteArray bytes = TestHarness::readFile(songbook);
+    bytes.remove(bytes.size() / 3, 4000);
+    const QString path = dir.filePath(QStringLiteral("damaged.pdf"));
+    TestHarness::writeFile(path, bytes);
+    for (auto _ : state) {
+        const Result<PdfDocumentPtr> document = PdfDocument::open(path);
+        if (!document || !document.value()->pageBoxes(document.value()->pageCount() - 1))
+            state.SkipWithError("page boxes not read");
+    }
+}
+BENCHMARK(BM_DamagedBook)->Unit(benchmark::kMillisecond);
 
 void BM_OutlineLyrafold(benchmark::State &state)
 {

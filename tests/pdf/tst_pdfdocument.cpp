@@ -1,12 +1,15 @@
 #include "PdfFixtures.h"
 #include "TestHarness.h"
 #include "pdf/engine/PdfDocument.h"
+#include "pdf/engine/PdfFileInput.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 
 #include <atomic>
 #include <thread>
+
+#include <qpdf/FileInputSource.hh>
 
 #include <sys/resource.h>
 
@@ -124,6 +127,55 @@ PdfDocumentPtr openOrFail(const QString &path)
     if (!document)
         qWarning() << document.error().message;
     return document ? document.value() : nullptr;
+}
+
+// Runs a script of steps on a qpdf input source and notes what each gives back. Steps: "sN", "cN",
+// "eN" seek from the start, the position or the end; "rN" reads N bytes; "u" unreads the last byte;
+// "n" skips to the next line; "w" rewinds; "tN" cuts the file on disk to N bytes.
+QStringList played(InputSource &input, const QString &path, const QString &script)
+{
+    QStringList log;
+    char last = 0;
+    for (const QString &step : script.split(u' ', Qt::SkipEmptyParts)) {
+        const qint64 n = step.mid(1).toLongLong();
+        QString outcome;
+        try {
+            switch (step.at(0).toLatin1()) {
+            case 's':
+            case 'c':
+            case 'e':
+                input.seek(n, step.at(0) == u's' ? SEEK_SET : step.at(0) == u'c' ? SEEK_CUR : SEEK_END);
+                break;
+            case 'r': {
+                std::string bytes(size_t(n), '\0');
+                bytes.resize(input.read(bytes.data(), bytes.size()));
+                if (!bytes.empty())
+                    last = bytes.back();
+                outcome = QStringLiteral("%1 bytes, hash %2, from %3")
+                              .arg(bytes.size())
+                              .arg(qHash(QByteArray::fromStdString(bytes)))
+                              .arg(input.getLastOffset());
+                break;
+            }
+            case 'u':
+                input.unreadCh(last);
+                break;
+            case 'n':
+                outcome = QString::number(input.findAndSkipNextEOL());
+                break;
+            case 'w':
+                input.rewind();
+                break;
+            case 't':
+                QFile::resize(path, n);
+                break;
+            }
+        } catch (const std::exception &) {
+            outcome = QStringLiteral("thrown");
+        }
+        log << QStringLiteral("%1: %2 at %3").arg(step, outcome).arg(input.tell());
+    }
+    return log;
 }
 
 } // namespace
@@ -503,6 +555,39 @@ private Q_SLOTS:
         const Result<QImage> drawn = document->render(page, 1.0, QRect(), &abandoned);
         QVERIFY(drawn);
         QCOMPARE(drawn.value().size(), document->pageSize(page).toSize());
+    }
+
+    // qpdf parses through our windowed reader what it would parse through its own file source.
+    void fileInputReadsAsQpdfDoes_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::newRow("small reads across windows")
+            << "r1 r100 s65530 r10 r3 u r2 c-4 r9 s131072 r1 e-3 r10 r1";
+        QTest::newRow("reads longer than a window") << "s5 r70000 r200000 r1 s10 r65536 r65537";
+        QTest::newRow("lines to the end") << "n n n r4 s65535 n n s-1 s200000 n n e0 n w n";
+        QTest::newRow("past the end and before the start")
+            << "e5 r1 e0 r0 e-1 r1 u r1 e-1 r5 c-99999999 s-1 w r1 u r1 c1000000 r10 n";
+        QTest::newRow("file cut short while open") << "s10 r10 t70000 s69990 r100 n s80000 r1 u n";
+    }
+
+    void fileInputReadsAsQpdfDoes()
+    {
+        QFETCH(QString, script);
+        // Lines of every ending, runs of them, and a tail without one.
+        QByteArray bytes;
+        for (int i = 0; bytes.size() < 140000; ++i)
+            bytes += QByteArray(i % 97, char('a' + i % 26)) + (i % 3 == 0   ? "\r\n"
+                                                               : i % 3 == 1 ? "\n\n\r"
+                                                                            : "\r");
+        bytes += "tail";
+        const QString ours = file(QStringLiteral("ours.bin"));
+        const QString theirs = file(QStringLiteral("theirs.bin"));
+        for (const QString &path : {ours, theirs})
+            TestHarness::writeFile(path, bytes);
+
+        PdfFileInput input(ours);
+        FileInputSource reference(QFile::encodeName(theirs).constData());
+        QCOMPARE(played(input, ours, script), played(reference, theirs, script));
     }
 
     // Without the lock, two threads in one poppler document crash within a few runs.

@@ -1,5 +1,6 @@
 #include "pdf/engine/PdfDocument.h"
 
+#include "pdf/engine/PdfFileInput.h"
 #include "pdf/engine/PdfSupport.h"
 #include "pdf/engine/PdfXrefBound.h"
 
@@ -174,7 +175,7 @@ Result<PdfDocument::Impl::Raw *> PdfDocument::Impl::rawDocument() const
     auto opened = std::make_unique<Raw>();
     try {
         opened->qpdf.setSuppressWarnings(true);
-        opened->qpdf.processFile(QFile::encodeName(path).constData());
+        opened->qpdf.processInputSource(std::make_shared<PdfFileInput>(path));
         opened->pages = QPDFPageDocumentHelper(opened->qpdf).getAllPages();
     } catch (const std::exception &e) {
         rawError =

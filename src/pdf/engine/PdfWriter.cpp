@@ -1,6 +1,7 @@
 #include "pdf/engine/PdfWriter.h"
 
 #include "pdf/engine/PdfDrawingStream.h"
+#include "pdf/engine/PdfFileInput.h"
 #include "pdf/engine/PdfSupport.h"
 
 #include <QBuffer>
@@ -167,7 +168,7 @@ Result<PdfWriter::Impl::Book *> PdfWriter::Impl::book(const QString &path)
     auto opened = std::make_shared<Book>();
     try {
         opened->qpdf.setSuppressWarnings(true);
-        opened->qpdf.processFile(QFile::encodeName(path).constData());
+        opened->qpdf.processInputSource(std::make_shared<PdfFileInput>(path));
         opened->pages = QPDFPageDocumentHelper(opened->qpdf).getAllPages();
     } catch (const QPDFExc &e) {
         const bool password = e.getErrorCode() == qpdf_e_password;

@@ -1,8 +1,9 @@
 #include "pdf/engine/PdfXrefBound.h"
 
+#include "pdf/engine/PdfFileInput.h"
+
 #include <QFile>
 
-#include <qpdf/FileInputSource.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFTokenizer.hh>
@@ -153,8 +154,7 @@ SectionStarts sectionStarts(QFile &file)
 class SectionReader {
 public:
     SectionReader(const QString &path, qint64 fileSize, Claims &claims)
-        : m_input(std::make_shared<FileInputSource>(QFile::encodeName(path).constData())),
-          m_fileSize(fileSize), m_claims(claims)
+        : m_input(std::make_shared<PdfFileInput>(path)), m_fileSize(fileSize), m_claims(claims)
     {
         m_context.setSuppressWarnings(true);
         m_tokenizer.allowEOF();
