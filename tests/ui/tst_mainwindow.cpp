@@ -604,8 +604,9 @@ private Q_SLOTS:
     }
 
     // At the smallest, the default and a large size, in each language: the panels follow each other
-    // without overlapping, every control lies inside its panel and shows its whole text, the tiles
-    // all fit without scrolling, the column headers are whole, and the help button covers nothing.
+    // without overlapping, every control lies inside its panel and shows its whole text (the built-in
+    // slot's name too), the tiles all fit without scrolling, the column headers are whole, and the help
+    // button covers nothing.
     void nothingOverlapsOrClips_data()
     {
         QTest::addColumn<QSize>("size");
@@ -690,6 +691,8 @@ private Q_SLOTS:
                 faults.append(QStringLiteral("header cuts \"%1\"").arg(title));
         }
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+        QCOMPARE(slotTile(window, 0)->numberField()->text(),
+                 LyrafoldLanguageService::localized(QStringLiteral("Default")));
         const WindowsStyleSlotTileView *named = slotTile(window, 3);
         QVERIFY2(named->numberField()->text().endsWith(u'…'), qPrintable(named->numberField()->text()));
         QVERIFY(named->hitButton()->toolTip().contains(QStringLiteral("Rehearsal Set for Sunday")));

@@ -150,6 +150,17 @@ QSize TileView::minimumSizeHint() const
     return {m_minimumWidth, m_naturalSize.height()};
 }
 
+void TileView::setWidths(int minimum, int natural, int maximum)
+{
+    if (minimum == m_minimumWidth && natural == m_naturalSize.width() && maximum == maximumWidth())
+        return;
+    m_minimumWidth = minimum;
+    m_naturalSize.setWidth(natural);
+    setMinimumWidth(minimum);
+    setMaximumWidth(maximum);
+    updateGeometry();
+}
+
 int TileView::tag(const QAbstractButton *button)
 {
     return button ? button->property(tagProperty).toInt() : 0;

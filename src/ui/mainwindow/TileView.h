@@ -89,6 +89,8 @@ protected:
 
     QLabel *makeLabel(const QString &text, qreal pixelSize, QFont::Weight weight, int maxLines);
     void setPicture(const QPixmap &picture) { m_picture = picture; }
+    // For a tile whose width follows its caption: the narrowest, natural and widest width.
+    void setWidths(int minimum, int natural, int maximum);
     // Shows the picture in the box, scaled down (never up) to fit.
     void placePicture(const QRect &box);
     // Lays a caption out in the area, at most maxLines lines high, in the type of its nominal size or
