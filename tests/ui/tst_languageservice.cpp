@@ -2,6 +2,8 @@
 #include "TestHarnessGui.h"
 #include "core/common/AppSettings.h"
 #include "core/common/NotificationBus.h"
+#include "core/common/UiText.h"
+#include "core/library/SlotStore.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldFormAlert.h"
 #include "ui/services/LyrafoldLanguageService.h"
@@ -158,6 +160,52 @@ private Q_SLOTS:
         row(u"p. %1"_s, u"s. %1"_s, u"p. %1"_s);
         row(u"(Any)"_s, u"(Herhangi)"_s, u"(Cualquiera)"_s);
         row(u"Open in Spotify"_s, u"Spotify'da aç"_s, u"Abrir en Spotify"_s);
+        // The sentences core makes, one of each family.
+        row(u"Loaded %1 bookmarks from %2 • %3"_s, u"%1 bookmark yüklendi: %2 • %3"_s,
+            u"%1 marcadores cargados de %2 • %3"_s);
+        row(u"All %1 bookmarks in this slot will be removed from disk."_s,
+            u"Bu slottaki %1 bookmarkın tümü diskten silinecek."_s,
+            u"Los %1 marcadores de este espacio se eliminarán del disco."_s);
+    }
+
+    // What core makes for the windows comes out in the stored language, through the same table; Qt's
+    // own contexts and sentences the table lacks stay as given.
+    void coreSentencesFollowTheLanguage_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("en") << u"en"_s
+                            << QStringList{
+                                   u"Loaded 7 cached bookmarks"_s, u"Default"_s, u"Slot 2"_s, u"Gigs"_s,
+                                   u"Not in the table"_s,          u"Settings"_s};
+        QTest::newRow("tr") << u"tr"_s
+                            << QStringList{u"Önbellekten 7 bookmark yüklendi"_s,
+                                           u"Varsayılan"_s,
+                                           u"Slot 2"_s,
+                                           u"Gigs"_s,
+                                           u"Not in the table"_s,
+                                           u"Settings"_s};
+        QTest::newRow("es") << u"es"_s
+                            << QStringList{u"7 marcadores cargados de la caché"_s,
+                                           u"Predeterminado"_s,
+                                           u"Espacio 2"_s,
+                                           u"Gigs"_s,
+                                           u"Not in the table"_s,
+                                           u"Settings"_s};
+    }
+
+    void coreSentencesFollowTheLanguage()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QStringList, expected);
+        AppSettings::setValue(AppSettings::uiLanguageKey, stored);
+        const QStringList shown = {UiText::tr("Loaded %1 cached bookmarks").arg(7),
+                                   SlotStore::shownName(0, u"Default"_s),
+                                   SlotStore::shownName(2, u"Slot 2"_s),
+                                   SlotStore::shownName(2, u"Gigs"_s),
+                                   UiText::tr("Not in the table"),
+                                   QCoreApplication::translate("QFileDialog", "Settings")};
+        QCOMPARE(shown, expected);
     }
 
     void translationsOfTellingRows()

@@ -1,6 +1,7 @@
 #include "core/library/LibrarySlots.h"
 
 #include "core/common/Hop.h"
+#include "core/common/UiText.h"
 #include "core/library/AppendedRows.h"
 #include "core/library/CacheService.h"
 #include "core/library/FolderFileIndex.h"
@@ -61,38 +62,40 @@ LibraryRows mergedExtraction(const LibraryRows &old, const ExtractionResult &res
 QString SlotClearPlan::slotLabel() const
 {
     if (slot == 0)
-        return QStringLiteral("the Default slot");
+        return UiText::tr("the Default slot");
     const QString number = QString::number(slot);
     if (slotName.isEmpty() || slotName == SlotStore::builtInSlotName(slot))
-        return QStringLiteral("Slot %1").arg(number);
-    return QStringLiteral("Slot %1 (%2)").arg(number, slotName);
+        return UiText::tr("Slot %1").arg(number);
+    return UiText::tr("Slot %1 (%2)").arg(number, slotName);
 }
 
 QString SlotClearPlan::message() const
 {
-    return QStringLiteral("Clear %1?").arg(slotLabel());
+    return UiText::tr("Clear %1?").arg(slotLabel());
 }
 
 QString SlotClearPlan::rebuildMessage() const
 {
-    return QStringLiteral("Rebuild %1 from the books?").arg(slotLabel());
+    return UiText::tr("Rebuild %1 from the books?").arg(slotLabel());
 }
 
 QString SlotClearPlan::rebuildInformativeText() const
 {
-    const QString bookmarks = bookmarkCount == 1 ? QStringLiteral("Its one bookmark is")
-                                                 : QStringLiteral("Its %1 bookmarks are").arg(bookmarkCount);
-    return bookmarks + QStringLiteral(" rebuilt from the books in the folder; the metadata of every title "
-                                      "found again is kept.");
+    if (bookmarkCount == 1)
+        return UiText::tr("Its one bookmark is rebuilt from the books in the folder; the metadata of every "
+                          "title found again is kept.");
+    return UiText::tr("Its %1 bookmarks are rebuilt from the books in the folder; the metadata of every "
+                      "title found again is kept.")
+        .arg(bookmarkCount);
 }
 
 QString SlotClearPlan::informativeText() const
 {
     if (bookmarkCount == 0)
-        return QStringLiteral("The slot holds no bookmarks.");
+        return UiText::tr("The slot holds no bookmarks.");
     if (bookmarkCount == 1)
-        return QStringLiteral("The one bookmark in this slot will be removed from disk.");
-    return QStringLiteral("All %1 bookmarks in this slot will be removed from disk.").arg(bookmarkCount);
+        return UiText::tr("The one bookmark in this slot will be removed from disk.");
+    return UiText::tr("All %1 bookmarks in this slot will be removed from disk.").arg(bookmarkCount);
 }
 
 LibrarySlots::LibrarySlots(LibrarySession &session, QObject *parent) : QObject(parent), m_session(session) {}
@@ -111,9 +114,9 @@ LibrarySlots::LoadResult LibrarySlots::loadCurrentSlot()
         replacement.save = false;
         m_session.replaceLibrary(std::move(replacement));
         return {LoadSource::slot,
-                QStringLiteral("Loaded %1 bookmarks from %2 • %3")
+                UiText::tr("Loaded %1 bookmarks from %2 • %3")
                     .arg(m_session.allBookmarks().size())
-                    .arg(SlotStore::slotName(slot), slotAvailabilitySummary(m_session.allBookmarks()))};
+                    .arg(SlotStore::shownSlotName(slot), slotAvailabilitySummary(m_session.allBookmarks()))};
     }
     std::optional<CacheService::Contents> cached = CacheService::load();
     if (!cached || cached->bookmarks.isEmpty()) {
@@ -124,7 +127,7 @@ LibrarySlots::LoadResult LibrarySlots::loadCurrentSlot()
     LibrarySession::Replacement replacement(LibraryRows(std::move(cached->bookmarks)), slot);
     replacement.folder = cached->selectedFolder;
     m_session.replaceLibrary(std::move(replacement));
-    return {LoadSource::cache, QStringLiteral("Loaded %1 cached bookmarks").arg(count)};
+    return {LoadSource::cache, UiText::tr("Loaded %1 cached bookmarks").arg(count)};
 }
 
 // A slot's file read and made ready for the library on a worker.
@@ -237,9 +240,9 @@ void LibrarySlots::adoptLoad(quint64 generation, LoadedSlot loaded)
     m_session.replaceLibrary(std::move(replacement));
     if (!load.tells || !load.context)
         return;
-    const QString name = SlotStore::slotName(slot);
-    load.done(load.reload ? QStringLiteral("%1 reloaded (%2 bookmarks)").arg(name, QString::number(count))
-                          : QStringLiteral("Switched to %1 (%2 bookmarks) • %3")
+    const QString name = SlotStore::shownSlotName(slot);
+    load.done(load.reload ? UiText::tr("%1 reloaded (%2 bookmarks)").arg(name, QString::number(count))
+                          : UiText::tr("Switched to %1 (%2 bookmarks) • %3")
                                 .arg(name, QString::number(count), loaded.summary));
 }
 
@@ -275,7 +278,7 @@ QString LibrarySlots::availabilitySummary(const LibraryRows &rows, const QString
         firstRows.append(&row);
     }
     if (firstRows.isEmpty())
-        return QStringLiteral("0 books");
+        return UiText::tr("0 books");
     std::optional<FolderFileIndex> folderIndex;
     qsizetype available = 0;
     for (const BookmarkEntry *row : std::as_const(firstRows)) {
@@ -289,7 +292,7 @@ QString LibrarySlots::availabilitySummary(const LibraryRows &rows, const QString
             ++available;
     }
     const qsizetype count = firstRows.size();
-    return QStringLiteral("%1 books (%2 available, %3 unavailable)")
+    return UiText::tr("%1 books (%2 available, %3 unavailable)")
         .arg(count)
         .arg(available)
         .arg(count - available);
@@ -337,7 +340,7 @@ QString LibrarySlots::saveSlotNow()
 {
     m_session.saveCurrentSlot();
     m_session.syncAllPlaylistItems();
-    return SlotStore::slotName(m_session.currentSlotId()) + QStringLiteral(" saved");
+    return UiText::tr("%1 saved").arg(SlotStore::shownSlotName(m_session.currentSlotId()));
 }
 
 void LibrarySlots::reloadCurrentSlot(QObject *context, LoadDone done)
@@ -360,8 +363,8 @@ std::optional<QString> LibrarySlots::copyCurrentSlotTo(qint64 destination)
         [snapshot, folder] { return SlotStore::encodeSlot(snapshot.toList(), folder); },
         m_session.saveFailureReporter());
     m_session.recordSlotCount(destination, snapshot.size());
-    return QStringLiteral("Copied %1 to %2")
-        .arg(SlotStore::slotName(current), SlotStore::slotName(destination));
+    return UiText::tr("Copied %1 to %2")
+        .arg(SlotStore::shownSlotName(current), SlotStore::shownSlotName(destination));
 }
 
 bool LibrarySlots::mergeSlotsIntoCurrent(const QList<qint64> &sources, QObject *context, LoadDone done)
@@ -408,8 +411,8 @@ void LibrarySlots::planMerge(qint64 slot, const QList<qint64> &sources, const QP
         },
         [this, slot, sources, context, done, tell](AppendedRows rows) {
             if (m_session.currentSlotId() != slot) {
-                tell(QStringLiteral("Nothing merged: %1 was left before the bookmarks were read")
-                         .arg(SlotStore::slotName(slot)));
+                tell(UiText::tr("Nothing merged: %1 was left before the bookmarks were read")
+                         .arg(SlotStore::shownSlotName(slot)));
                 return;
             }
             const qsizetype count = rows.count;
@@ -419,7 +422,7 @@ void LibrarySlots::planMerge(qint64 slot, const QList<qint64> &sources, const QP
             }
             if (count == 0)
                 m_session.saveCurrentSlot();
-            tell(QStringLiteral("Merged %1 bookmark(s) into %2").arg(count).arg(SlotStore::slotName(slot)));
+            tell(UiText::tr("Merged %1 bookmark(s) into %2").arg(count).arg(SlotStore::shownSlotName(slot)));
         });
 }
 
@@ -440,7 +443,7 @@ std::optional<QString> LibrarySlots::clearCurrentSlot(const SlotClearPlan &plan)
     LibrarySession::Replacement replacement(LibraryRows(), plan.slot);
     replacement.sync = LibrarySession::PlaylistSync::skip;
     m_session.replaceLibrary(std::move(replacement));
-    return SlotStore::slotName(plan.slot) + QStringLiteral(" cleared");
+    return UiText::tr("%1 cleared").arg(SlotStore::shownSlotName(plan.slot));
 }
 
 bool LibrarySlots::startNewExtraction(const SlotClearPlan &plan)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/library/SlotStore.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QString>
 
@@ -9,8 +8,5 @@
 // ("Default", "Slot 1" ...) are shown in the interface language.
 inline QString shownSlotName(qint64 slot, const QString &name)
 {
-    if (name != SlotStore::builtInSlotName(slot))
-        return name;
-    using LyrafoldLanguageService::localized;
-    return slot == 0 ? localized(QStringLiteral("Default")) : localized(QStringLiteral("Slot %1")).arg(slot);
+    return SlotStore::shownName(slot, name);
 }

@@ -2,6 +2,7 @@
 
 #include "core/common/AppSettings.h"
 #include "core/common/NotificationBus.h"
+#include "core/common/UiText.h"
 #include "ui/services/LyrafoldTranslations.h"
 
 #include <QAbstractButton>
@@ -44,6 +45,26 @@ const Lookup &lookupFor(LyrafoldLanguage language)
     static const Lookup none;
     return *pick(language, &none, &turkish, &spanish);
 }
+
+// Core's sentences (UiText) looked up in the same table, in the language stored when they are made: a
+// text made on a worker follows a switch as soon as it is stored. Other contexts are Qt's own.
+class TableTranslator : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+
+    bool isEmpty() const override { return false; }
+
+    QString translate(const char *context, const char *sourceText, const char * /*disambiguation*/,
+                      int /*n*/) const override
+    {
+        if (!sourceText || qstrcmp(context, UiText::context) != 0)
+            return {};
+        const LyrafoldLanguage language = current();
+        if (language == LyrafoldLanguage::en)
+            return {};
+        return lookupFor(language).value(QString::fromUtf8(sourceText));
+    }
+};
 
 // The text the widget (or action) showed when it was first met under this key.
 QString baseString(QObject *widget, const char *key, const QString &current)
@@ -273,3 +294,16 @@ QList<std::pair<QString, QString>> translationTable(LyrafoldLanguage language)
 }
 
 } // namespace LyrafoldLanguageService
+
+namespace {
+
+// Every process that has windows speaks their language from its first sentence on.
+void installTableTranslator()
+{
+    QCoreApplication::installTranslator(
+        new LyrafoldLanguageService::TableTranslator(QCoreApplication::instance()));
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(installTableTranslator)

@@ -72,7 +72,9 @@ template <typename T> T pick(LyrafoldLanguage language, T english, T turkish, T 
     return english;
 }
 
-// The English text in the current language; a text without a translation comes back unchanged.
+// The English text in the current language; a text without a translation comes back unchanged. The
+// sentences core makes (UiText::tr) are looked up in the same table, through a translator every process
+// with a QCoreApplication and this library installs at start.
 QString localized(const QString &english);
 QString localized(const QString &english, LyrafoldLanguage language);
 

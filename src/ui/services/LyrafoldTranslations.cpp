@@ -461,6 +461,50 @@ constexpr Row kRows[] = {
     {u"Open in Spotify", u"Spotify'da aç", u"Abrir en Spotify"},
     {u"Search on YouTube", u"YouTube'da ara", u"Buscar en YouTube"},
     {u"Drag to move", u"Taşımak için sürükleyin", u"Arrastra para mover"},
+    // The sentences core makes (UiText): loading, switching, saving and emptying slots.
+    {u"Loaded %1 bookmarks from %2 • %3", u"%1 bookmark yüklendi: %2 • %3",
+     u"%1 marcadores cargados de %2 • %3"},
+    {u"Loaded %1 cached bookmarks", u"Önbellekten %1 bookmark yüklendi",
+     u"%1 marcadores cargados de la caché"},
+    {u"%1 reloaded (%2 bookmarks)", u"%1 yeniden yüklendi (%2 bookmark)", u"%1 recargado (%2 marcadores)"},
+    {u"Switched to %1 (%2 bookmarks) • %3", u"%1 açıldı (%2 bookmark) • %3",
+     u"Cambiado a %1 (%2 marcadores) • %3"},
+    {u"0 books", u"0 kitap", u"0 libros"},
+    {u"%1 books (%2 available, %3 unavailable)", u"%1 kitap (%2 erişilebilir, %3 erişilemez)",
+     u"%1 libros (%2 disponibles, %3 no disponibles)"},
+    {u"%1 saved", u"%1 kaydedildi", u"%1 guardado"},
+    {u"Copied %1 to %2", u"%1 kopyalandı → %2", u"%1 copiado a %2"},
+    {u"Merged %1 bookmark(s) into %2", u"%1 bookmark birleştirildi → %2",
+     u"%1 marcador(es) combinado(s) en %2"},
+    {u"Nothing merged: %1 was left before the bookmarks were read",
+     u"Hiçbir şey birleştirilmedi: bookmarklar okunmadan %1 bırakıldı",
+     u"No se combinó nada: se salió de %1 antes de leer los marcadores"},
+    {u"%1 cleared", u"%1 temizlendi", u"%1 vaciado"},
+    {u"the Default slot", u"Varsayılan slot", u"el espacio Predeterminado"},
+    {u"Slot %1 (%2)", u"Slot %1 (%2)", u"Espacio %1 (%2)"},
+    {u"Clear %1?", u"%1 temizlensin mi?", u"¿Vaciar %1?"},
+    {u"Rebuild %1 from the books?", u"%1 kitaplardan yeniden oluşturulsun mu?",
+     u"¿Reconstruir %1 a partir de los libros?"},
+    {u"Its one bookmark is rebuilt from the books in the folder; the metadata of every title found again is "
+     u"kept.",
+     u"Tek bookmarkı klasördeki kitaplardan yeniden oluşturulur; yeniden bulunan her başlığın metadatası "
+     u"korunur.",
+     u"Su único marcador se reconstruye a partir de los libros de la carpeta; se conserva la metadata de "
+     u"cada "
+     u"título que se vuelva a encontrar."},
+    {u"Its %1 bookmarks are rebuilt from the books in the folder; the metadata of every title found again is "
+     u"kept.",
+     u"%1 bookmarkı klasördeki kitaplardan yeniden oluşturulur; yeniden bulunan her başlığın metadatası "
+     u"korunur.",
+     u"Sus %1 marcadores se reconstruyen a partir de los libros de la carpeta; se conserva la metadata de "
+     u"cada título que se vuelva a encontrar."},
+    {u"The slot holds no bookmarks.", u"Slotta bookmark yok.", u"El espacio no tiene marcadores."},
+    {u"The one bookmark in this slot will be removed from disk.",
+     u"Bu slottaki tek bookmark diskten silinecek.",
+     u"El único marcador de este espacio se eliminará del disco."},
+    {u"All %1 bookmarks in this slot will be removed from disk.",
+     u"Bu slottaki %1 bookmarkın tümü diskten silinecek.",
+     u"Los %1 marcadores de este espacio se eliminarán del disco."},
 };
 
 } // namespace
