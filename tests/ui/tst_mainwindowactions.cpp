@@ -559,6 +559,7 @@ private Q_SLOTS:
             ModalAnswer answer(QStringLiteral("Delete"));
             button(*window, "deleteSelectedButton")->click();
             button(*window, "deleteSelectedButton")->click(); // while the first waits: asks nothing
+            QCOMPARE(statusField(*window)->text(), "Checking which imported files other slots still use…");
             // Asked once the other slots were read for the imported file.
             QTRY_COMPARE(answer.messages, QStringList{"Delete 2 selected bookmarks?"});
             QVERIFY(answer.informativeTexts.at(0).startsWith(

@@ -468,11 +468,15 @@ void LibraryTableController::deleteSelectedRows()
                            QStringLiteral("Select one or more rows, then click Delete selected."));
         return;
     }
-    // The other slots' files, which tell whether an imported file is still in use, are read on a worker.
+    // The other slots' files, which tell whether an imported file is still in use, are read on a worker;
+    // with five large slots that takes a second or two, which the status line accounts for.
     m_planningDeletion = true;
+    setStatus(LyrafoldLanguageService::localized(
+        QStringLiteral("Checking which imported files other slots still use…")));
     RowDeletion::planInBackground(
         m_session, positions, this, [this, positions, count](const DeletionPlan &plan) {
             m_planningDeletion = false;
+            setStatus(QString());
             if (plan.libraryVersion != m_session.libraryVersion()) {
                 setStatus(QStringLiteral("The library changed before the deletion; nothing was deleted."));
                 return;
