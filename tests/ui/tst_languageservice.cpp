@@ -407,9 +407,11 @@ private Q_SLOTS:
         if (withIcon)
             button->setIcon(someIcon());
         button->setToolTip(u"Help"_s);
+        button->setAccessibleName(u"Help"_s);
         switchTo(LyrafoldLanguage::tr);
         QCOMPARE(button->text(), expected);
         QCOMPARE(button->toolTip(), u"Yardım"_s);
+        QCOMPARE(button->accessibleName(), u"Yardım"_s);
     }
 
     void lineEdits_data()

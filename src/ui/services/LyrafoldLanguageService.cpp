@@ -108,6 +108,10 @@ void translateButton(QAbstractButton *button)
             button->setText(localized(baseString(button, baseTitleProperty, button->text())));
     }
     translateToolTip(button);
+    // A button that shows a picture alone is named for a screen reader, in the language it reads out.
+    if (!button->accessibleName().isEmpty())
+        button->setAccessibleName(
+            localized(baseString(button, baseAccessibleNameProperty, button->accessibleName())));
 }
 
 void translateLabel(QLabel *label)

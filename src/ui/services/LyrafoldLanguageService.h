@@ -40,6 +40,7 @@ inline constexpr char baseTitleProperty[] = "lyrafoldBaseTitle";
 inline constexpr char baseToolTipProperty[] = "lyrafoldBaseToolTip";
 inline constexpr char baseTextProperty[] = "lyrafoldBaseText";
 inline constexpr char basePlaceholderProperty[] = "lyrafoldBasePlaceholder";
+inline constexpr char baseAccessibleNameProperty[] = "lyrafoldBaseAccessibleName";
 
 QString rawValue(LyrafoldLanguage language);
 std::optional<LyrafoldLanguage> languageFromRawValue(const QString &raw);
