@@ -166,6 +166,10 @@ private Q_SLOTS:
         row(u"All %1 bookmarks in this slot will be removed from disk."_s,
             u"Bu slottaki %1 bookmarkın tümü diskten silinecek."_s,
             u"Los %1 marcadores de este espacio se eliminarán del disco."_s);
+        row(u"Imported %1 title(s) to %2."_s, u"%1 başlık içe aktarıldı: %2."_s,
+            u"%1 título(s) importado(s) a %2."_s);
+        row(u"Picture too large: %1 x %2"_s, u"Görüntü çok büyük: %1 x %2"_s,
+            u"Imagen demasiado grande: %1 x %2"_s);
     }
 
     // What core makes for the windows comes out in the stored language, through the same table; Qt's

@@ -1,4 +1,5 @@
 #include "pdf/import/ImagePdfImportService.h"
+#include "core/common/UiText.h"
 
 #include "core/common/AppPaths.h"
 #include "core/library/ImportableFiles.h"
@@ -48,7 +49,7 @@ Result<QString> importFolder(const std::optional<QString> &destinationDirectory)
     if (!QDir().mkpath(*destinationDirectory)) {
         const int error = errno;
         return fileSystemError(error,
-                               QStringLiteral("Could not create the folder %1: %2")
+                               UiText::tr("Could not create the folder %1: %2")
                                    .arg(*destinationDirectory, QString::fromLocal8Bit(std::strerror(error))));
     }
     return *destinationDirectory;
@@ -121,9 +122,9 @@ Result<QString> defaultLibraryDirectory()
 {
     const QString path = AppPaths::importLibraryPath();
     if (path.isEmpty())
-        return Result<QString>::failure(QStringLiteral("The Documents folder could not be determined."));
+        return Result<QString>::failure(UiText::tr("The Documents folder could not be determined."));
     if (!QDir().mkpath(path))
-        return Result<QString>::failure(QStringLiteral("Could not create the folder %1.").arg(path));
+        return Result<QString>::failure(UiText::tr("Could not create the folder %1.").arg(path));
     return path;
 }
 
@@ -166,11 +167,11 @@ Result<ImagePdfImportResult> convertImagesToPdf(const QStringList &paths, const 
                                                 const QString &destinationDirectory)
 {
     if (paths.isEmpty())
-        return importError(ImportError::NoImages, QStringLiteral("At least one image is required."));
+        return importError(ImportError::NoImages, UiText::tr("At least one image is required."));
     const QString base = pdfFileName ? *pdfFileName : hasText(bookName) ? bookName : customBookName;
     const QString target = uniquePdfPath(destinationDirectory, base);
     const LyrafoldError writeFailed =
-        importError(ImportError::WriteFailed, QStringLiteral("Could not write imported PDF."));
+        importError(ImportError::WriteFailed, UiText::tr("Could not write imported PDF."));
     // The file appears only once every page is in it: a picture that fails leaves no PDF behind.
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
@@ -184,7 +185,7 @@ Result<ImagePdfImportResult> convertImagesToPdf(const QStringList &paths, const 
             const QString &reason = picture.error().message;
             return importError(ImportError::UnreadableImage,
                                reason.isEmpty()
-                                   ? QStringLiteral("Could not read image: ") + fileName
+                                   ? UiText::tr("Could not read image: %1").arg(fileName)
                                    : reason + QStringLiteral(" (") + fileName + QLatin1Char(')'));
         }
         const QSizeF pixels(std::max(1, picture->uprightSize.width()),
@@ -195,8 +196,8 @@ Result<ImagePdfImportResult> convertImagesToPdf(const QStringList &paths, const 
             file.cancelWriting();
             if (writeError)
                 return writeFailed;
-            return importError(ImportError::PageFailed, QStringLiteral("Could not create PDF page for ") +
-                                                            fileName + QLatin1Char('.'));
+            return importError(ImportError::PageFailed,
+                               UiText::tr("Could not create PDF page for %1.").arg(fileName));
         }
     }
     if (!pages.finish() || !PdfSupport::commitComplete(file, pages.bytesWritten()))
@@ -225,7 +226,7 @@ Result<ImagePdfImportResult> importFiles(const QStringList &paths, const QString
     }
     if (accepted.isEmpty())
         return importError(ImportError::NothingImportable,
-                           QStringLiteral("No readable images or PDFs were selected."));
+                           UiText::tr("No readable images or PDFs were selected."));
     const Result<QString> folder = importFolder(destinationDirectory);
     if (!folder)
         return folder.error();
@@ -288,7 +289,7 @@ Result<ImagePdfImportResult> importFiles(const QStringList &paths, const QString
         }
     }
     if (bookmarks.isEmpty())
-        return importError(ImportError::NoBookmarks, QStringLiteral("Import created no bookmarks."));
+        return importError(ImportError::NoBookmarks, UiText::tr("Import created no bookmarks."));
     return ImagePdfImportResult{bookmarks.first().pdfFilePath, bookmarks};
 }
 
@@ -300,7 +301,7 @@ Result<ImagePdfImportResult> importBookmarkedPDF(const QString &sourcePath,
 {
     if (extractedBookmarks.isEmpty())
         return importError(ImportError::NoImportableBookmarks,
-                           QStringLiteral("This PDF has no importable bookmarks."));
+                           UiText::tr("This PDF has no importable bookmarks."));
     const Result<QString> folder = importFolder(destinationDirectory);
     if (!folder)
         return folder.error();

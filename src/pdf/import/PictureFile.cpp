@@ -1,5 +1,6 @@
 #include <libheif/heif.h>
 
+#include "core/common/UiText.h"
 #include "pdf/import/PictureFile.h"
 
 #include "pdf/engine/JpegCodec.h"
@@ -57,7 +58,7 @@ std::optional<Result<PictureFile>> tooLarge(qint64 width, qint64 height)
 {
     if (width * height <= PictureFile::maxPixels)
         return std::nullopt;
-    return Result<PictureFile>::failure(QStringLiteral("Picture too large: %1 x %2").arg(width).arg(height));
+    return Result<PictureFile>::failure(UiText::tr("Picture too large: %1 x %2").arg(width).arg(height));
 }
 
 // The primary picture, its size checked against the budget before any decoding: the size the picture
