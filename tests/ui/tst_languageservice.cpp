@@ -170,6 +170,8 @@ private Q_SLOTS:
             u"%1 título(s) importado(s) a %2."_s);
         row(u"Picture too large: %1 x %2"_s, u"Görüntü çok büyük: %1 x %2"_s,
             u"Imagen demasiado grande: %1 x %2"_s);
+        row(u"Deleted %1 custom file(s)."_s, u"%1 özel dosya silindi."_s,
+            u"%1 archivo(s) personal(es) eliminado(s)."_s);
     }
 
     // What core makes for the windows comes out in the stored language, through the same table; Qt's

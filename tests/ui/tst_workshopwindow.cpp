@@ -362,7 +362,7 @@ private Q_SLOTS:
         QCOMPARE(question.messages.size(), select ? 1 : 0);
         if (deleted)
             QTRY_COMPARE(child<QLabel>(window, QStringLiteral("customFilesStatusField"))->text(),
-                         QStringLiteral("Deleted 1 custom file(s)."));
+                         in("Deleted %1 custom file(s).").arg(1));
         LibrarySession::waitForPendingSaves();
         QCOMPARE(QFileInfo::exists(files + "/Misty.pdf"), !deleted);
         QVERIFY(QFileInfo::exists(files + "/Blue Bossa.pdf"));

@@ -1,5 +1,6 @@
 #include "core/library/BookmarkImport.h"
 
+#include "core/common/UiText.h"
 #include "core/library/BookmarkCache.h"
 #include "core/storage/StateFile.h"
 #include "core/text/TextUtils.h"
@@ -8,12 +9,12 @@ namespace BookmarkImport {
 
 QString invalidFileTitle()
 {
-    return QStringLiteral("Invalid file");
+    return UiText::tr("Invalid file");
 }
 
 QString invalidFileText()
 {
-    return QStringLiteral("Could not read a Lyrafold bookmark JSON (exported slot or cache format).");
+    return UiText::tr("Could not read a Lyrafold bookmark JSON (exported slot or cache format).");
 }
 
 Result<ImportedBookmarks> readFile(const QString &path)

@@ -11,14 +11,18 @@
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldFormAlert.h"
 #include "ui/common/SlotClearing.h"
+#include "ui/common/SlotNames.h"
 #include "ui/common/StatusSink.h"
 #include "ui/extract/BookmarkExtractionFlow.h"
 #include "ui/import/ImagePdfImportFlow.h"
+#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+
+using LyrafoldLanguageService::localized;
 
 LibraryFlowService::LibraryFlowService(AppContext &context)
     : m_context(context), m_extraction(new BookmarkExtractionFlow(context.librarySlots(), this))
@@ -34,10 +38,10 @@ bool LibraryFlowService::ensureCurrentSlotEditable(StatusSink &sink, const QStri
 {
     if (m_context.library().currentSlotId() != 0)
         return true;
-    LyrafoldAlert::run(sink.alertParent(), LyrafoldAlert::Style::warning,
-                       QStringLiteral("Default slot is read-only"),
-                       QStringLiteral("You cannot %1 in Default. Switch to Slot 1-5.").arg(action));
-    sink.showStatus(QStringLiteral("Default slot is read-only"));
+    LyrafoldAlert::run(
+        sink.alertParent(), LyrafoldAlert::Style::warning, QStringLiteral("Default slot is read-only"),
+        localized(QStringLiteral("You cannot %1 in Default. Switch to Slot 1-5.")).arg(localized(action)));
+    sink.showStatus(localized(QStringLiteral("Default slot is read-only")));
     return false;
 }
 
@@ -193,13 +197,14 @@ void LibraryFlowService::importBookmarksFromFile(StatusSink &sink, const QString
             }
             // The file replaces the slot it was chosen for, never one switched to while it was read.
             if (session.currentSlotId() != slot) {
-                report(QStringLiteral("The slot changed while the file was read; nothing was imported."));
+                report(localized(
+                    QStringLiteral("The slot changed while the file was read; nothing was imported.")));
                 return;
             }
             const qsizetype count = read->rows.size();
             session.importBookmarks(std::move(read->rows), read->folder);
             Q_EMIT userLibraryAdopted();
-            report(QStringLiteral("Imported %1 bookmark(s) from JSON").arg(count));
+            report(localized(QStringLiteral("Imported %1 bookmark(s) from JSON")).arg(count));
         });
 }
 
@@ -242,7 +247,7 @@ void LibraryFlowService::exportBookmarksCSV(StatusSink &sink)
                                      QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty())
         return;
-    sink.showStatus(QStringLiteral("Exporting bookmarks..."));
+    sink.showStatus(localized(QStringLiteral("Exporting bookmarks...")));
     // A copy of the rows costs nothing; the file is written on a worker.
     Hop::run(
         this,
@@ -253,8 +258,8 @@ void LibraryFlowService::exportBookmarksCSV(StatusSink &sink)
         },
         [path, report = StatusReport(sink)](std::tuple<bool, QString, qsizetype> outcome) {
             const auto &[written, error, count] = outcome;
-            report(written ? QStringLiteral("Exported %1 bookmarks to %2").arg(count).arg(path)
-                           : QStringLiteral("Could not export the bookmarks: %1").arg(error));
+            report(written ? localized(QStringLiteral("Exported %1 bookmarks to %2")).arg(count).arg(path)
+                           : localized(QStringLiteral("Could not export the bookmarks: %1")).arg(error));
         });
 }
 
@@ -265,14 +270,14 @@ void LibraryFlowService::deleteCustomFileGroups(StatusSink &sink, const QList<Cu
                                                              count](const CustomFileDeletion &deletion) {
         QStringList problems;
         for (const qint64 slot : deletion.slotsNotWritten)
-            problems.append(QStringLiteral("%1 could not be saved and keeps their titles.")
-                                .arg(LibrarySlots::slotTileNames().value(slot)));
+            problems.append(localized(QStringLiteral("%1 could not be saved and keeps their titles."))
+                                .arg(shownSlotName(slot, LibrarySlots::slotTileNames().value(slot))));
         for (const QString &file : deletion.notTrashed)
             problems.append(
-                QStringLiteral("Could not move %1 to the trash.").arg(QFileInfo(file).fileName()));
-        report(problems.isEmpty()
-                   ? QStringLiteral("Deleted %1 custom file(s).").arg(count)
-                   : QStringLiteral("Not every custom file was deleted: ") + problems.join(QLatin1Char(' ')));
+                localized(QStringLiteral("Could not move %1 to the trash.")).arg(QFileInfo(file).fileName()));
+        report(problems.isEmpty() ? localized(QStringLiteral("Deleted %1 custom file(s).")).arg(count)
+                                  : localized(QStringLiteral("Not every custom file was deleted: %1"))
+                                        .arg(problems.join(QLatin1Char(' '))));
     });
 }
 
@@ -286,10 +291,10 @@ void LibraryFlowService::relinkDefaultBook(StatusSink &sink, const QString &expe
             if (relink.relinked == 0)
                 return;
             if (!relink.written) {
-                report(QStringLiteral("Could not save the Default slot; %1 was not relinked.")
+                report(localized(QStringLiteral("Could not save the Default slot; %1 was not relinked."))
                            .arg(expectedPdfFileName));
                 return;
             }
-            report(QStringLiteral("Relinked %1 to %2").arg(expectedPdfFileName, newName));
+            report(localized(QStringLiteral("Relinked %1 to %2")).arg(expectedPdfFileName, newName));
         });
 }
