@@ -158,6 +158,7 @@ void PdfViewerWindowController::buildToolbar()
     if (bookmarkEntry()) {
         QPushButton *add = addToolbarButton(QStringLiteral("+"), least, [this] { addToPlaylist(); });
         add->setToolTip(QStringLiteral("Add this bookmark to a playlist"));
+        add->setAccessibleName(QStringLiteral("Add to playlist"));
     }
     m_shareButtonRef = addToolbarButton(QStringLiteral("Share"), least, [this] { shareCurrentPdf(); });
 

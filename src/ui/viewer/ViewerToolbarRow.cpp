@@ -232,7 +232,9 @@ void ViewerToolbarRow::fillOverflowMenu()
 {
     m_overflowMenu->clear();
     for (QAbstractButton *button : overflowedButtons()) {
-        QAction *action = m_overflowMenu->addAction(button->text());
+        // A button that shows a symbol ("+", the arrows) is named in words, as a screen reader hears it.
+        QAction *action = m_overflowMenu->addAction(
+            button->accessibleName().isEmpty() ? button->text() : button->accessibleName());
         action->setToolTip(button->toolTip());
         action->setCheckable(button->isCheckable());
         action->setChecked(button->isChecked());
