@@ -441,11 +441,18 @@ void PlaylistCardView::keyPressEvent(QKeyEvent *event)
 void PlaylistCardView::paintEvent(QPaintEvent *event)
 {
     QTableView::paintEvent(event);
-    if (m_keyPart != Part::none && hasFocus() && currentIndex().isValid()) {
+    // With the focus, the ring shows where the keys act: on the ringed button, or else on the whole
+    // current card, inside its border.
+    if (hasFocus() && currentIndex().isValid()) {
         QPainter ring(viewport());
         ring.setRenderHint(QPainter::Antialiasing);
         ring.setPen(QPen(LyrafoldTheme::focusRing(), 2));
-        ring.drawRoundedRect(QRectF(partRect(currentIndex().row(), m_keyPart)).adjusted(1, 1, -1, -1), 8, 8);
+        const int row = currentIndex().row();
+        if (m_keyPart != Part::none)
+            ring.drawRoundedRect(QRectF(partRect(row, m_keyPart)).adjusted(1, 1, -1, -1), 8, 8);
+        else
+            ring.drawRoundedRect(QRectF(cardRect(row)).adjusted(4, 4, -4, -4), cornerRadius - 3,
+                                 cornerRadius - 3);
     }
     if (m_dropRow < 0 || !model())
         return;

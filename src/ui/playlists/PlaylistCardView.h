@@ -15,9 +15,9 @@ class QTimer;
 // selectable list of such cards. A title card carries, from the left, the drag handle "≡", the title
 // and its subtitle, and the buttons that open the title's Spotify and YouTube pages and remove it;
 // titles are dragged by the handle to another place in the list, and the list takes dropped files
-// when the window says so. Both lists take the keyboard focus; the up and down arrows select cards. On
-// a title card the left and right arrows move a ring over its buttons, and Space presses the one
-// ringed.
+// when the window says so. Both lists take the keyboard focus, which rings the current card; the up
+// and down arrows select cards. On a title card the left and right arrows move the ring over its
+// buttons, and Space presses the one ringed.
 class PlaylistCardView : public QTableView {
     Q_OBJECT
 
