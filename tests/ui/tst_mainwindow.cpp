@@ -19,6 +19,7 @@
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/mainwindow/WindowsStyleToolTileView.h"
+#include "ui/playlists/PlaylistsWindowController.h"
 #include "ui/services/LyrafoldHelpService.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/OpenViewers.h"
@@ -385,6 +386,13 @@ private Q_SLOTS:
         tableView(window)->selectAll();
         QCOMPARE(button(window, "tagSelectedButton")->text(), in("Tag %1 selected").arg(3));
         QCOMPARE(button(window, "deleteSelectedButton")->text(), in("Delete %1 selected").arg(3));
+        // Closing the playlists window leaves the main window ready, in the language.
+        child<TileView>(window, QStringLiteral("playlistsTile"))->hitButton()->click();
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (auto *playlists = qobject_cast<PlaylistsWindowController *>(top))
+                playlists->close();
+        }
+        QCOMPARE(status(window), in("Ready"));
         // Back to English with the window open.
         LyrafoldLanguageService::setCurrent(LyrafoldLanguage::en);
         QCoreApplication::processEvents();

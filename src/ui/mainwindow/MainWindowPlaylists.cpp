@@ -10,6 +10,7 @@
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldButtonEffects.h"
+#include "ui/common/StatusLine.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/playlists/PlaylistsWindowController.h"
 
@@ -44,7 +45,7 @@ void MainWindowController::playlistsWindowClosed()
 {
     m_playlistsWindowController = nullptr;
     endAddToPlaylistMode();
-    setStatus(QStringLiteral("Ready"));
+    m_ui.statusField->showReady();
 }
 
 void MainWindowController::enterAddToPlaylistMode(const QVariantMap &userInfo)
