@@ -70,7 +70,7 @@ DeletionPlan plannedDeletion(const LibrarySession &session, const QList<qsizetyp
     QObject context;
     RowDeletion::planInBackground(session, positions, &context,
                                   [&plan](DeletionPlan made) { plan = std::move(made); });
-    if (!QTest::qWaitFor([&plan] { return plan.has_value(); }))
+    if (!TestHarness::waitFor([&plan] { return plan.has_value(); }, std::chrono::seconds(5)))
         return {}; // never arrived: the comparisons that follow fail
     return *plan;
 }

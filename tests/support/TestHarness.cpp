@@ -2,6 +2,7 @@
 
 #include "core/library/LibrarySlots.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -109,6 +111,22 @@ void clearUserFiles()
     QDir().mkpath(home() + QStringLiteral("/.config"));
 }
 
+bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout)
+{
+    if (done())
+        return true;
+    const QDeadlineTimer deadline(timeout, Qt::PreciseTimer);
+    QTimer wake; // wakes the wait when no event comes
+    wake.start(std::chrono::milliseconds(2));
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (done())
+            return true;
+    } while (!deadline.hasExpired());
+    return done();
+}
+
 void settleWorkers()
 {
     // A few rounds: a delivery may start more work, as a search's first pass starts the full one.
@@ -126,7 +144,7 @@ std::optional<QString> waitForLoad(const std::function<bool(LibrarySlots::LoadDo
     auto status = std::make_shared<std::optional<QString>>();
     if (!start([status](const QString &text) { *status = text; }))
         return std::nullopt;
-    if (!QTest::qWaitFor([&] { return status->has_value(); }, 5000))
+    if (!waitFor([&] { return status->has_value(); }, std::chrono::seconds(5)))
         return std::nullopt;
     return *status;
 }

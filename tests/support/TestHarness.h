@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTest>
 
+#include <chrono>
+#include <functional>
 #include <optional>
 
 #include <sys/resource.h>
@@ -38,6 +40,11 @@ QString home();
 // behind it unless the test starts one there.
 QString sessionBusSocket();
 QString systemBusSocket();
+
+// Waits until done() holds, at most timeout: true when it does. Like QTest::qWaitFor, but done() is
+// looked at after every pass of events rather than between pauses of 10 ms, and at least every few
+// milliseconds for what no event tells.
+bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout);
 
 // Removes what earlier test functions left in the data, config and Documents folders.
 void clearUserFiles();

@@ -109,6 +109,7 @@ private Q_SLOTS:
 
         {
             AppDelegate delegate;
+            delegate.setSettleDelayForTesting(std::chrono::milliseconds(0));
             QSignalSpy settled(&delegate, &AppDelegate::mainWindowSettled);
             delegate.launch({});
             QVERIFY(settled.wait());

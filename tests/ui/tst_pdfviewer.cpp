@@ -223,7 +223,8 @@ class PdfViewerTest : public QObject {
         viewer->resize(900, 700);
         viewer->show();
         if (!QTest::qWaitForWindowExposed(viewer.get()) ||
-            !QTest::qWaitFor([&] { return editor(*viewer).annotations().isReady(); }, 5000))
+            !TestHarness::waitFor([&] { return editor(*viewer).annotations().isReady(); },
+                                  std::chrono::seconds(5)))
             qWarning("the viewer did not show its book");
         if (edit)
             editor(*viewer).toggleEditMode();

@@ -21,7 +21,6 @@ namespace {
 
 constexpr int mainWindowWidth = 1380;
 constexpr int mainWindowHeight = 640;
-constexpr int settleDelayMs = 100;
 
 bool isPlaylistFile(const QUrl &url)
 {
@@ -132,7 +131,7 @@ void AppDelegate::showMainWindow()
                   .arg(visibility(window)));
 
     // Window managers may still move a window they have just mapped; centre it again once it settled.
-    QTimer::singleShot(settleDelayMs, this, [this, weakWindow = QPointer<QMainWindow>(window)] {
+    QTimer::singleShot(m_settleDelay, this, [this, weakWindow = QPointer<QMainWindow>(window)] {
         if (!weakWindow)
             return;
         WindowPlacement::centreOnScreen(weakWindow);

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -34,6 +35,10 @@ public:
     // keep their plain look.
     void setButtonEffectsInstaller(ButtonEffectsInstaller installer);
 
+    // How long after it was shown the main window settles (0.1 s, for the window manager); tests that
+    // only wait for the launch to end shorten it. The application never calls this.
+    void setSettleDelayForTesting(std::chrono::milliseconds delay) { m_settleDelay = delay; }
+
     // The launch, run once from the event loop: the menu, the files the program was started with, then
     // the main window.
     void launch(const QStringList &paths);
@@ -57,7 +62,8 @@ public:
     QAction *quitAction() const { return m_quitAction; }
 
 Q_SIGNALS:
-    // 0.1 s after it was shown, the main window has been centred again and equipped.
+    // 0.1 s after it was shown (see setSettleDelayForTesting()), the main window has been centred
+    // again and equipped.
     void mainWindowSettled();
 
 private:
@@ -77,4 +83,5 @@ private:
     // Built before the main window exists; the window takes it over.
     std::unique_ptr<QMenuBar> m_mainMenu;
     QAction *m_quitAction = nullptr;
+    std::chrono::milliseconds m_settleDelay{100};
 };
