@@ -172,6 +172,8 @@ private Q_SLOTS:
             u"Imagen demasiado grande: %1 x %2"_s);
         row(u"Deleted %1 custom file(s)."_s, u"%1 özel dosya silindi."_s,
             u"%1 archivo(s) personal(es) eliminado(s)."_s);
+        row(u"Extracted %1 bookmarks from %2 PDF(s)"_s, u"%2 PDF'den %1 bookmark çıkarıldı"_s,
+            u"%1 marcadores extraídos de %2 PDF"_s);
     }
 
     // What core makes for the windows comes out in the stored language, through the same table; Qt's

@@ -1,6 +1,7 @@
 #include "pdf/extract/BookmarkExtractionRun.h"
 
 #include "core/common/Hop.h"
+#include "core/common/UiText.h"
 #include "core/library/LibrarySlots.h"
 
 #include <QFileInfo>
@@ -10,14 +11,14 @@
 QString BookmarkExtractionRun::Summary::statusText() const
 {
     if (cancelled)
-        return QStringLiteral("Extraction cancelled; nothing was changed.");
-    QString text = QStringLiteral("Extracted %1 bookmarks from %2 PDF(s)").arg(bookmarkCount).arg(pdfCount);
+        return UiText::tr("Extraction cancelled; nothing was changed.");
+    QString text = UiText::tr("Extracted %1 bookmarks from %2 PDF(s)").arg(bookmarkCount).arg(pdfCount);
     // A count of none is left out.
     QStringList missed;
     if (unopened > 0)
-        missed.append(QStringLiteral("%1 could not be opened").arg(unopened));
+        missed.append(UiText::tr("%1 could not be opened").arg(unopened));
     if (!withoutBookmarks.isEmpty())
-        missed.append(QStringLiteral("%1 had no bookmarks").arg(withoutBookmarks.size()));
+        missed.append(UiText::tr("%1 had no bookmarks").arg(withoutBookmarks.size()));
     if (!missed.isEmpty())
         text += QStringLiteral("; ") + missed.join(QStringLiteral(", "));
     // Such a book is no song of the slot; the user learns which ones and where they come in whole.
@@ -25,12 +26,13 @@ QString BookmarkExtractionRun::Summary::statusText() const
         constexpr qsizetype named = 3;
         QString books = withoutBookmarks.mid(0, named).join(QStringLiteral(", "));
         if (withoutBookmarks.size() > named)
-            books += QStringLiteral(" and %1 more").arg(withoutBookmarks.size() - named);
-        text += QStringLiteral(" (%1; add %2 with \"Import Images/PDFs\")")
-                    .arg(books, withoutBookmarks.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+            books += UiText::tr(" and %1 more").arg(withoutBookmarks.size() - named);
+        text += (withoutBookmarks.size() == 1 ? UiText::tr(" (%1; add it with \"Import Images/PDFs\")")
+                                              : UiText::tr(" (%1; add them with \"Import Images/PDFs\")"))
+                    .arg(books);
     }
     if (unreadableFolders > 0)
-        text += QStringLiteral("; %1 folder(s) could not be read").arg(unreadableFolders);
+        text += UiText::tr("; %1 folder(s) could not be read").arg(unreadableFolders);
     return text;
 }
 
@@ -51,7 +53,7 @@ BookmarkExtractionRun::~BookmarkExtractionRun()
 
 QString BookmarkExtractionRun::progressText(qsizetype index, qsizetype total, const QString &path)
 {
-    return QStringLiteral("Extracting bookmarks... %1/%2: %3")
+    return UiText::tr("Extracting bookmarks... %1/%2: %3")
         .arg(index + 1)
         .arg(total)
         .arg(QFileInfo(path).fileName());
