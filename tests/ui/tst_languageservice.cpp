@@ -174,6 +174,9 @@ private Q_SLOTS:
             u"%1 archivo(s) personal(es) eliminado(s)."_s);
         row(u"Extracted %1 bookmarks from %2 PDF(s)"_s, u"%2 PDF'den %1 bookmark çıkarıldı"_s,
             u"%1 marcadores extraídos de %2 PDF"_s);
+        row(u" Tagged: %1, nothing found: %2, lookups failed: %3."_s,
+            u" Etiketlenen: %1, bulunamayan: %2, başarısız arama: %3."_s,
+            u" Etiquetados: %1, sin resultados: %2, búsquedas fallidas: %3."_s);
     }
 
     // What core makes for the windows comes out in the stored language, through the same table; Qt's

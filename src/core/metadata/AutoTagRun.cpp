@@ -1,6 +1,7 @@
 #include "core/metadata/AutoTagRun.h"
 
 #include "core/common/Hop.h"
+#include "core/common/UiText.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/TitleKeyIndex.h"
 #include "core/metadata/MetadataEnrichmentService.h"
@@ -149,16 +150,16 @@ QString AutoTagRun::endText(Ending ending) const
 {
     switch (ending) {
     case Ending::unreachable:
-        return QStringLiteral("Auto-tag stopped: MusicBrainz and Discogs could not be reached.");
+        return UiText::tr("Auto-tag stopped: MusicBrainz and Discogs could not be reached.");
     case Ending::cancelled:
-        return QStringLiteral("Auto-tag cancelled.");
+        return UiText::tr("Auto-tag cancelled.");
     case Ending::finished:
     case Ending::slotChanged:
         break;
     }
-    QString text = QStringLiteral("Auto-tag finished (%1 bookmarks).").arg(total());
+    QString text = UiText::tr("Auto-tag finished (%1 bookmarks).").arg(total());
     if (m_notFound > 0 || m_failed > 0)
-        text += QStringLiteral(" Tagged: %1, nothing found: %2, lookups failed: %3.")
+        text += UiText::tr(" Tagged: %1, nothing found: %2, lookups failed: %3.")
                     .arg(QString::number(m_tagged), QString::number(m_notFound), QString::number(m_failed));
     return text;
 }

@@ -617,6 +617,50 @@ constexpr Row kRows[] = {
      u"Kütüphane temizlenmeden önce değişti; hiçbir şey temizlenmedi.",
      u"La biblioteca cambió antes de vaciarse; no se vació nada."},
     {u"Ready for new extraction", u"Yeni çıkarma için hazır", u"Listo para una nueva extracción"},
+    // Auto-tag: its questions, refusals and the run's end.
+    {u"An auto-tag run is already in progress.", u"Bir otomatik etiketleme zaten sürüyor.",
+     u"Ya hay un etiquetado automático en curso."},
+    {u"No bookmarks loaded", u"Yüklü bookmark yok", u"No hay marcadores cargados"},
+    {u"Extract bookmarks or load defaults first.", u"Önce bookmark çıkarın ya da varsayılanları yükleyin.",
+     u"Primero extrae marcadores o carga los predeterminados."},
+    {u"Select one or more bookmarks in the table (Ctrl-click or Shift-click), then click Tag selected. You "
+     u"can "
+     u"also right-click a row and choose Auto-tag this row.",
+     u"Tabloda bir veya daha fazla bookmark seçin (Ctrl-tıklama veya Shift-tıklama), ardından Seçilenleri "
+     u"etiketle'ye tıklayın. Bir satıra sağ tıklayıp Bu satırı otomatik etiketle'yi de seçebilirsiniz.",
+     u"Selecciona uno o más marcadores en la tabla (Ctrl-clic o Mayús-clic) y haz clic en Etiquetar "
+     u"selección. "
+     u"También puedes hacer clic derecho en una fila y elegir Etiquetar automáticamente esta fila."},
+    {u"No bookmarks to tag.", u"Etiketlenecek bookmark yok.", u"No hay marcadores que etiquetar."},
+    {u"Auto-tag all bookmarks?", u"Tüm bookmarklar otomatik etiketlensin mi?",
+     u"¿Etiquetar automáticamente todos los marcadores?"},
+    {u"Fills from bundled default_metadata.json, then MusicBrainz (Spotify/YouTube/year), then Discogs if "
+     u"you "
+     u"set a token. This can take several minutes (MusicBrainz rate limit ~1 req/s). Progress appears in a "
+     u"sheet; you can cancel anytime.",
+     u"Önce yerleşik default_metadata.json'dan, sonra MusicBrainz'den (Spotify/YouTube/yıl), bir anahtar "
+     u"girdiyseniz Discogs'tan doldurur. Bu birkaç dakika sürebilir (MusicBrainz sınırı ~1 istek/sn). "
+     u"İlerleme "
+     u"bir pencerede görünür; istediğiniz an iptal edebilirsiniz.",
+     u"Rellena desde el default_metadata.json incluido, luego desde MusicBrainz (Spotify/YouTube/año) y "
+     u"después "
+     u"desde Discogs si has puesto un token. Puede tardar varios minutos (límite de MusicBrainz ~1 "
+     u"solicitud/s). "
+     u"El progreso aparece en una ventana; puedes cancelar cuando quieras."},
+    {u"Start", u"Başlat", u"Iniciar"},
+    {u"Auto-tag finished (%1 bookmarks).", u"Otomatik etiketleme bitti (%1 bookmark).",
+     u"Etiquetado automático terminado (%1 marcadores)."},
+    {u" Tagged: %1, nothing found: %2, lookups failed: %3.",
+     u" Etiketlenen: %1, bulunamayan: %2, başarısız arama: %3.",
+     u" Etiquetados: %1, sin resultados: %2, búsquedas fallidas: %3."},
+    {u"Auto-tag cancelled.", u"Otomatik etiketleme iptal edildi.", u"Etiquetado automático cancelado."},
+    {u"Auto-tag stopped: MusicBrainz and Discogs could not be reached.",
+     u"Otomatik etiketleme durdu: MusicBrainz'e ve Discogs'a ulaşılamadı.",
+     u"Etiquetado automático detenido: no se pudo contactar con MusicBrainz ni con Discogs."},
+    {u"Auto-tag stopped because the slot changed: %1 of %2 titles were tagged and saved in %3.",
+     u"Slot değiştiği için otomatik etiketleme durdu: %2 başlığın %1 tanesi etiketlenip %3 içine kaydedildi.",
+     u"Etiquetado automático detenido porque cambió el espacio: %1 de %2 títulos se etiquetaron y guardaron "
+     u"en %3."},
 };
 
 } // namespace
