@@ -177,6 +177,8 @@ private Q_SLOTS:
         row(u" Tagged: %1, nothing found: %2, lookups failed: %3."_s,
             u" Etiketlenen: %1, bulunamayan: %2, başarısız arama: %3."_s,
             u" Etiquetados: %1, sin resultados: %2, búsquedas fallidas: %3."_s);
+        row(u"Applied metadata to %1 of %2 bookmarks"_s, u"%2 bookmarkın %1 tanesine metadata uygulandı"_s,
+            u"Metadata aplicada a %1 de %2 marcadores"_s);
     }
 
     // What core makes for the windows comes out in the stored language, through the same table; Qt's

@@ -1,5 +1,6 @@
 #include "core/library/MetadataImport.h"
 
+#include "core/common/UiText.h"
 #include "core/json/JsonReader.h"
 #include "core/library/ExportService.h"
 #include "core/storage/StateFile.h"
@@ -221,8 +222,8 @@ std::optional<QString> cellAt(const QStringList &row, std::optional<qsizetype> c
 
 Result<QList<MetadataRecord>> csvFailure(const QString &reason)
 {
-    return Result<QList<MetadataRecord>>::failure(QStringLiteral("Not a usable metadata CSV file: ") +
-                                                  reason);
+    return Result<QList<MetadataRecord>>::failure(
+        UiText::tr("Not a usable metadata CSV file: %1").arg(reason));
 }
 
 } // namespace
@@ -232,8 +233,8 @@ namespace MetadataImport {
 Result<QList<MetadataRecord>> parseJSON(const QByteArray &bytes)
 {
     const auto failure = [](const QString &reason) {
-        return Result<QList<MetadataRecord>>::failure(QStringLiteral("Not a usable metadata JSON file: ") +
-                                                      reason);
+        return Result<QList<MetadataRecord>>::failure(
+            UiText::tr("Not a usable metadata JSON file: %1").arg(reason));
     };
     json::DecodeStatus status;
     json::JsonDocument document;
@@ -331,10 +332,10 @@ Result<QList<MetadataRecord>> parseCSV(const QByteArray &bytes)
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        return csvFailure(QStringLiteral("the text is not UTF-8."));
+        return csvFailure(UiText::tr("the text is not UTF-8."));
     const auto rows = csvRows(text);
     if (!rows)
-        return csvFailure(QStringLiteral("a quoted field is never closed."));
+        return csvFailure(UiText::tr("a quoted field is never closed."));
     if (rows->isEmpty())
         return QList<MetadataRecord>();
 
@@ -400,7 +401,7 @@ Result<QList<MetadataRecord>> readFile(const QString &path)
     const StateFile::ReadResult file = StateFile::read(path);
     if (file.status != StateFile::ReadStatus::Ok)
         return Result<QList<MetadataRecord>>::failure(
-            QStringLiteral("Could not read the file %1.").arg(QFileInfo(path).fileName()));
+            UiText::tr("Could not read the file %1.").arg(QFileInfo(path).fileName()));
     const bool isJson = QFileInfo(path).suffix().toLower() == QLatin1String("json");
     return isJson ? parseJSON(file.bytes) : parseCSV(file.bytes);
 }

@@ -1,5 +1,6 @@
 #include "core/metadata/BundledMetadata.h"
 
+#include "core/common/UiText.h"
 #include "core/library/BookmarkEntry.h"
 #include "core/library/LibraryRows.h"
 #include "core/library/TitleKeyIndex.h"
@@ -42,13 +43,13 @@ Result<TitleMetadataIndex::RecordMap> loadFile(const QString &path)
     using Failure = Result<TitleMetadataIndex::RecordMap>;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return Failure::failure(QStringLiteral("Failed to load metadata: ") + file.errorString());
+        return Failure::failure(UiText::tr("Failed to load metadata: %1").arg(file.errorString()));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return Failure::failure(QStringLiteral("Failed to load metadata: ") + file.errorString());
+        return Failure::failure(UiText::tr("Failed to load metadata: %1").arg(file.errorString()));
     Result<TitleMetadataIndex::RecordMap> records = TitleMetadataIndex::decodeRecordMap(bytes);
     if (!records)
-        return Failure::failure(QStringLiteral("Failed to parse metadata"));
+        return Failure::failure(UiText::tr("Failed to parse metadata"));
     return records;
 }
 

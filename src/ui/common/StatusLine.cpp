@@ -43,5 +43,6 @@ QString StatusLine::loadingSlotText(const QString &slotName)
 
 QString StatusLine::failedSaveText(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Could not save %1: %2").arg(QFileInfo(path).fileName(), reason);
+    return LyrafoldLanguageService::localized(QStringLiteral("Could not save %1: %2"))
+        .arg(QFileInfo(path).fileName(), reason);
 }

@@ -661,6 +661,33 @@ constexpr Row kRows[] = {
      u"Slot değiştiği için otomatik etiketleme durdu: %2 başlığın %1 tanesi etiketlenip %3 içine kaydedildi.",
      u"Etiquetado automático detenido porque cambió el espacio: %1 de %2 títulos se etiquetaron y guardaron "
      u"en %3."},
+    // Metadata files and the built-in metadata: loading, applying and what keeps a file from being used.
+    {u"Loading metadata...", u"Metadata yükleniyor...", u"Cargando metadata..."},
+    {u"Metadata file not found", u"Metadata dosyası bulunamadı", u"No se encontró el archivo de metadata"},
+    {u"Failed to load metadata: %1", u"Metadata yüklenemedi: %1", u"No se pudo cargar la metadata: %1"},
+    {u"Failed to parse metadata", u"Metadata çözümlenemedi", u"No se pudo interpretar la metadata"},
+    {u"Applied metadata to %1 of %2 bookmarks", u"%2 bookmarkın %1 tanesine metadata uygulandı",
+     u"Metadata aplicada a %1 de %2 marcadores"},
+    {u"Bundled metadata applied to %1 matching title(s).", u"Yerleşik metadata eşleşen %1 başlığa uygulandı.",
+     u"Metadata incluida aplicada a %1 título(s) coincidente(s)."},
+    {u"Imported metadata updates: %1", u"İçe aktarılan metadata güncellemesi: %1",
+     u"Actualizaciones de metadata importadas: %1"},
+    {u"%1 is empty", u"%1 boş", u"%1 está vacío"},
+    {u"No title in %1 matches the file", u"%1 içindeki hiçbir başlık dosyayla eşleşmiyor",
+     u"Ningún título de %1 coincide con el archivo"},
+    {u"%1 — %2, the slot it was started in", u"%1 — başlatıldığı slot: %2",
+     u"%1 — %2, el espacio donde empezó"},
+    {u"%1 holds no bookmarks any more; nothing was changed.",
+     u"%1 artık bookmark içermiyor; hiçbir şey değişmedi.", u"%1 ya no tiene marcadores; no se cambió nada."},
+    {u"Could not save %1: %2", u"%1 kaydedilemedi: %2", u"No se pudo guardar %1: %2"},
+    {u"Not a usable metadata CSV file: %1", u"Kullanılabilir bir metadata CSV dosyası değil: %1",
+     u"No es un archivo CSV de metadata utilizable: %1"},
+    {u"Not a usable metadata JSON file: %1", u"Kullanılabilir bir metadata JSON dosyası değil: %1",
+     u"No es un archivo JSON de metadata utilizable: %1"},
+    {u"the text is not UTF-8.", u"metin UTF-8 değil.", u"el texto no es UTF-8."},
+    {u"a quoted field is never closed.", u"tırnak içindeki bir alan kapanmıyor.",
+     u"un campo entre comillas no se cierra nunca."},
+    {u"Could not read the file %1.", u"%1 dosyası okunamadı.", u"No se pudo leer el archivo %1."},
 };
 
 } // namespace
