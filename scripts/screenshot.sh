@@ -225,7 +225,7 @@ playlists | playlist-preview | playlist-share | playlist-study | playlist-keys)
     sleep 1
     # PLAYLISTS_SIZE ("WIDTH HEIGHT", e.g. the minimum "600 400") resizes the window from its top left.
     if [ -n "${PLAYLISTS_SIZE:-}" ]; then
-        x search --name "Playlists" windowsize $PLAYLISTS_SIZE
+        x search --name "LYRAFOLD \(beta\) - Playlist" windowsize $PLAYLISTS_SIZE
         sleep 0.5
     fi
     x mousemove $first_playlist click 1

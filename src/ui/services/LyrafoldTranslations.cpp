@@ -223,6 +223,8 @@ constexpr Row kRows[] = {
     {u"Search by title or by composer, genre, style (Cole Porter)",
      u"Başlığa ya da besteci, tür, stile göre ara (Cole Porter)",
      u"Buscar por título o por compositor, género, estilo (Cole Porter)"},
+    {u"Quit Lyrafold", u"Lyrafold'dan Çık", u"Salir de Lyrafold"},
+    {u"LYRAFOLD (beta) - Playlists", u"LYRAFOLD (beta) - Playlistler", u"LYRAFOLD (beta) - Playlists"},
     {u"Slots", u"Slotlar", u"Espacios"},
     {u"Save Slot to Disk", u"Slotu Diske Kaydet", u"Guardar espacio en disco"},
     {u"Reload Slot from Disk", u"Slotu Diskten Yeniden Yükle", u"Recargar espacio desde el disco"},
