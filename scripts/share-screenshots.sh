@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Photographs the shared export dialogs on a virtual display: the "Share Playlist" dialog, the export
-# progress dialog (building and cancelling), the share-or-save popup in three languages and the
-# question before an image folder is replaced. Needs a build (make build) and the packages xvfb and
+# progress dialog (building and cancelling, and in Turkish and Spanish), the share-or-save popup in three
+# languages and the question before an image folder is replaced (in Spanish too). Needs a build (make build) and the packages xvfb and
 # imagemagick; with openbox installed the dialogs get the frames of a window manager, as on a desktop.
 #
 #   scripts/share-screenshots.sh [OUTPUT_DIR]        (default: build/screenshots/share)
@@ -42,7 +42,10 @@ shot build --scene build --pdf "$testdata/books/songs-from-the-public-domain.pdf
 shot progress --scene progress
 shot cancelling --scene cancelling
 shot replace --scene replace
-# The dialogs speak English; the popup's hints follow the interface language.
+# The progress, the question and the popup's hints follow the interface language.
+shot progress-turkish --scene progress --language tr
+shot progress-spanish --scene progress --language es
+shot replace-spanish --scene replace --language es
 shot popover --scene popover
 shot popover-turkish --scene popover --language tr
 shot popover-spanish --scene popover --language es

@@ -179,6 +179,8 @@ private Q_SLOTS:
             u" Etiquetados: %1, sin resultados: %2, búsquedas fallidas: %3."_s);
         row(u"Applied metadata to %1 of %2 bookmarks"_s, u"%2 bookmarkın %1 tanesine metadata uygulandı"_s,
             u"Metadata aplicada a %1 de %2 marcadores"_s);
+        row(u"The export could not be written: %1"_s, u"Dışa aktarım yazılamadı: %1"_s,
+            u"No se pudo escribir la exportación: %1"_s);
     }
 
     // What core makes for the windows comes out in the stored language, through the same table; Qt's

@@ -83,7 +83,10 @@ int main(int argc, char *argv[])
         });
     } else if (scene == QLatin1String("progress") || scene == QLatin1String("cancelling")) {
         auto *dialog = new ExportProgressDialog(&window, QStringLiteral("Share Playlist"));
-        dialog->setStep(QStringLiteral("Building the PDF (1 of 3)"));
+        using LyrafoldLanguageService::localized;
+        dialog->setStep(localized(QStringLiteral("%1 (%2 of %3)"))
+                            .arg(localized(QStringLiteral("Building the PDF")), QStringLiteral("1"),
+                                 QStringLiteral("3")));
         dialog->setCount(4, 12);
         dialog->setBar(13, 38);
         dialog->show();

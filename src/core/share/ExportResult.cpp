@@ -1,19 +1,21 @@
 #include "core/share/ExportResult.h"
 
+#include "core/common/UiText.h"
+
 QString ExportResult::message() const
 {
     switch (failure) {
     case Failure::none:
         return {};
     case Failure::bookMissing:
-        return QStringLiteral("The book could not be read: %1").arg(detail);
+        return UiText::tr("The book could not be read: %1").arg(detail);
     case Failure::nothingToExport:
-        return QStringLiteral("There are no pages to export.");
+        return UiText::tr("There are no pages to export.");
     case Failure::writeFailed:
-        return detail.isEmpty() ? QStringLiteral("The export could not be written.")
-                                : QStringLiteral("The export could not be written: %1").arg(detail);
+        return detail.isEmpty() ? UiText::tr("The export could not be written.")
+                                : UiText::tr("The export could not be written: %1").arg(detail);
     case Failure::cancelled:
-        return QStringLiteral("The export was cancelled.");
+        return UiText::tr("The export was cancelled.");
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #include "pdf/share/PlaylistExportRun.h"
 
 #include "core/common/Hop.h"
+#include "core/common/UiText.h"
 #include "core/share/PlaylistTextExport.h"
 #include "pdf/share/PlaylistShareService.h"
 
@@ -139,15 +140,15 @@ QString PlaylistExportRun::formatName(PlaylistExportFormat format)
     case Format::pdf:
         return QStringLiteral("PDF");
     case Format::jpeg:
-        return QStringLiteral("Images (JPEG)");
+        return UiText::tr("Images (JPEG)");
     case Format::txt:
-        return QStringLiteral("Text (TXT)");
+        return UiText::tr("Text (TXT)");
     case Format::html:
         return QStringLiteral("HTML");
     case Format::lyf:
         break;
     }
-    return QStringLiteral("Lyrafold playlist (.lyf)");
+    return UiText::tr("Lyrafold playlist (.lyf)");
 }
 
 void PlaylistExportRun::start()

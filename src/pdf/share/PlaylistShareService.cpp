@@ -1,6 +1,7 @@
 #include "pdf/share/PlaylistShareService.h"
 
 #include "core/annotations/PdfEditCacheFile.h"
+#include "core/common/UiText.h"
 #include "core/resources/UIAssetFiles.h"
 #include "core/share/ExportNaming.h"
 #include "core/share/PlaylistTextExport.h"
@@ -239,7 +240,7 @@ using Failure = ExportResult::Failure;
 
 ExportResult noFolder()
 {
-    return ExportResult::failed(Failure::writeFailed, QStringLiteral("the export folder cannot be made"));
+    return ExportResult::failed(Failure::writeFailed, UiText::tr("the export folder cannot be made"));
 }
 
 // The titles of items whose pages lie in their books, in order, given how many pages a book has (nothing
@@ -300,7 +301,7 @@ ExportResult writeImages(const std::optional<QString> &folder, PageImages &image
     if (written < 1)
         return counter == 0
                    ? ExportResult::failed(Failure::nothingToExport)
-                   : ExportResult::failed(Failure::writeFailed, QStringLiteral("no image could be written"));
+                   : ExportResult::failed(Failure::writeFailed, UiText::tr("no image could be written"));
     return ExportResult::made(*folder);
 }
 
@@ -475,7 +476,7 @@ ExportResult buildSingleBookmarkJPEGs(const BookmarkEntry &entry, const QString 
         const QString annotated = scratch.filePath(QStringLiteral("title.pdf"));
         if (!scratch.isValid() || writer.pageCount() == 0 || !writer.write(annotated, nullptr))
             return ExportResult::failed(Failure::writeFailed,
-                                        QStringLiteral("the annotated pages cannot be made"));
+                                        UiText::tr("the annotated pages cannot be made"));
         PageImages images;
         return writeImages(folder, images, {{annotated, {0, writer.pageCount()}, nullptr}}, progress);
     }

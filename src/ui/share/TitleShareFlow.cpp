@@ -6,6 +6,7 @@
 #include "ui/common/ExportProgressDialog.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldShareHelper.h"
+#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/ExportFolderSave.h"
 #include "ui/share/SharePopover.h"
 
@@ -13,6 +14,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QWidget>
+
+using LyrafoldLanguageService::localized;
 
 namespace {
 
@@ -39,8 +42,8 @@ void reportSave(QWidget *window, QWidget *anchor, const QString &message, const 
         LyrafoldAlert::run(window, LyrafoldAlert::Style::warning, message,
                            report.failed.join(QLatin1Char('\n')));
     else if (!report.saved.isEmpty())
-        LyrafoldShareHelper::tellDone(window, anchor,
-                                      QStringLiteral("Saved to %1").arg(QDir::toNativeSeparators(folder)));
+        LyrafoldShareHelper::tellDone(
+            window, anchor, localized(QStringLiteral("Saved to %1")).arg(QDir::toNativeSeparators(folder)));
 }
 
 } // namespace
@@ -106,9 +109,10 @@ void TitleShareFlow::build(const std::optional<PdfEditCacheFile> &annotations, B
 {
     m_building = true;
     m_dialog = new ExportProgressDialog(m_window, QStringLiteral("Share"));
-    m_dialog->setStep(m_format == Format::pdf
-                          ? QStringLiteral("Building the PDF of “%1”").arg(displayName(m_entry))
-                          : QStringLiteral("Making the page images of “%1”").arg(displayName(m_entry)));
+    m_dialog->setStep(
+        m_format == Format::pdf
+            ? localized(QStringLiteral("Building the PDF of “%1”")).arg(displayName(m_entry))
+            : localized(QStringLiteral("Making the page images of “%1”")).arg(displayName(m_entry)));
     m_dialog->setBar(0, 0);
     const Hop::Receiver back(m_dialog);
     const QPointer<ExportProgressDialog> dialog(m_dialog);
@@ -143,7 +147,7 @@ void TitleShareFlow::deliver(const ExportResult &made)
     }
     const QStringList files = made ? shareFiles(m_format, made.path) : QStringList{};
     if (files.isEmpty()) {
-        QString why = bookGone;
+        QString why = localized(bookGone);
         if (!made && made.failure != ExportResult::Failure::bookMissing)
             why += QStringLiteral("\n\n") + made.message();
         LyrafoldAlert::run(m_window, LyrafoldAlert::Style::warning, cannotCreate, why);
