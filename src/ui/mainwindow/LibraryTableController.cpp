@@ -477,11 +477,13 @@ void LibraryTableController::deleteSelectedRows()
         m_session, positions, this, [this, positions, count](const DeletionPlan &plan) {
             m_planningDeletion = false;
             setStatus(QString());
+            using LyrafoldLanguageService::localized;
+            const QString changedMeanwhile =
+                localized(QStringLiteral("The library changed before the deletion; nothing was deleted."));
             if (plan.libraryVersion != m_session.libraryVersion()) {
-                setStatus(QStringLiteral("The library changed before the deletion; nothing was deleted."));
+                setStatus(changedMeanwhile);
                 return;
             }
-            using LyrafoldLanguageService::localized;
             QString details =
                 localized(QStringLiteral("This removes the selected row(s) from the current slot.")) +
                 QStringLiteral("\n\n") + titlesOf(m_session.allBookmarks(), positions);
@@ -503,14 +505,15 @@ void LibraryTableController::deleteSelectedRows()
                 return;
             const std::optional<DeletionResult> result = m_session.deleteBookmarks(plan);
             if (!result) {
-                setStatus(QStringLiteral("The library changed before the deletion; nothing was deleted."));
+                setStatus(changedMeanwhile);
                 return;
             }
             reload(SelectionAfterReload::clear);
             Q_EMIT rowsDeleted();
-            QString status = QStringLiteral("Deleted %1 selected bookmark(s).").arg(count);
+            QString status = localized(QStringLiteral("Deleted %1 selected bookmark(s).")).arg(count);
             for (const QString &file : result->notTrashed)
-                status += QStringLiteral(" Could not move %1 to the trash.").arg(QFileInfo(file).fileName());
+                status += QLatin1Char(' ') + localized(QStringLiteral("Could not move %1 to the trash."))
+                                                 .arg(QFileInfo(file).fileName());
             setStatus(status);
         });
 }
