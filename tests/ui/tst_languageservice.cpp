@@ -181,6 +181,8 @@ private Q_SLOTS:
             u"Metadata aplicada a %1 de %2 marcadores"_s);
         row(u"The export could not be written: %1"_s, u"Dışa aktarım yazılamadı: %1"_s,
             u"No se pudo escribir la exportación: %1"_s);
+        row(u"The file %1 is damaged and cannot be read."_s, u"%1 dosyası bozuk ve okunamıyor."_s,
+            u"El archivo %1 está dañado y no se puede leer."_s);
     }
 
     // What core makes for the windows comes out in the stored language, through the same table; Qt's

@@ -1,5 +1,6 @@
 #include "core/library/SongOpening.h"
 
+#include "core/common/UiText.h"
 #include "core/library/CustomPdfFiles.h"
 #include "core/library/FolderFileIndex.h"
 #include "core/library/LibrarySession.h"
@@ -62,7 +63,7 @@ OpenSongPlan SongOpening::planOpenPdf(LibrarySession &session, BookmarkEntry ent
     }
     request.sourcePdfBookmarks = LibrarySort::sortedByPageAndTitle(std::move(request.sourcePdfBookmarks));
     request.statusText =
-        QStringLiteral("Opened: %1 at page %2").arg(entry.pdfFileName, QString::number(entry.pageNumber));
+        UiText::tr("Opened: %1 at page %2").arg(entry.pdfFileName, QString::number(entry.pageNumber));
     plan.request = std::move(request);
     return plan;
 }
@@ -89,7 +90,7 @@ OpenSongPlan SongOpening::planOpenPdfWithContext(const LibrarySession &session, 
             request.sourcePdfBookmarks.append(row);
     }
     request.playlistCurrentIndex = current.value_or(0);
-    request.statusText = QStringLiteral("Opened: ") + CustomPdfFiles::bookNameLabel(entry);
+    request.statusText = UiText::tr("Opened: %1").arg(CustomPdfFiles::bookNameLabel(entry));
     plan.request = std::move(request);
     return plan;
 }

@@ -1,5 +1,7 @@
 #include "core/viewer/ViewerNavigation.h"
 
+#include "core/common/UiText.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -109,7 +111,7 @@ bool coverPageRemovedForTwoPage(qint64 titlePageSpan, qint64 titleStartPage)
 
 QString couldNotOpenText(const QString &fileName)
 {
-    return QStringLiteral("Could not open ") + fileName;
+    return UiText::tr("Could not open %1").arg(fileName);
 }
 
 QString currentTitle(const TitleContext &context)

@@ -1,5 +1,6 @@
 #include "pdf/engine/PdfDocument.h"
 
+#include "core/common/UiText.h"
 #include "pdf/engine/PdfFileInput.h"
 #include "pdf/engine/PdfSupport.h"
 #include "pdf/engine/PdfXrefBound.h"
@@ -179,7 +180,7 @@ Result<PdfDocument::Impl::Raw *> PdfDocument::Impl::rawDocument() const
         opened->pages = QPDFPageDocumentHelper(opened->qpdf).getAllPages();
     } catch (const std::exception &e) {
         rawError =
-            QStringLiteral("The page boxes of %1 cannot be read: %2").arg(path, QString::fromUtf8(e.what()));
+            UiText::tr("The page boxes of %1 cannot be read: %2").arg(path, QString::fromUtf8(e.what()));
         return Result<Raw *>::failure(*rawError);
     }
     raw = std::move(opened);
@@ -326,7 +327,7 @@ Result<PdfDocument::Impl::Renderer *> PdfDocument::Impl::rendererLocked() const
         made->document =
             std::make_unique<PDFDoc>(std::make_unique<GooString>(QFile::encodeName(path).constData()));
     if (!made->document || !made->document->isOk()) {
-        rendererError = QStringLiteral("The pages of %1 cannot be rendered.").arg(path);
+        rendererError = UiText::tr("The pages of %1 cannot be rendered.").arg(path);
         return Result<Renderer *>::failure(*rendererError);
     }
     SplashColor white = {255, 255, 255};
@@ -348,7 +349,7 @@ Result<PdfDocumentPtr> PdfDocument::open(const QString &absolutePath)
         return *error;
     const auto damaged = [&] {
         return openFailure(PdfOpenError::Damaged,
-                           QStringLiteral("The file %1 is damaged and cannot be read.").arg(absolutePath));
+                           UiText::tr("The file %1 is damaged and cannot be read.").arg(absolutePath));
     };
     // poppler would make room for every object the file claims, however many that is.
     if (PdfXrefBound::claimsImpossibleObject(absolutePath))
@@ -359,7 +360,7 @@ Result<PdfDocumentPtr> PdfDocument::open(const QString &absolutePath)
         return damaged();
     if (document->isLocked())
         return openFailure(PdfOpenError::PasswordProtected,
-                           QStringLiteral("The file %1 is protected by a password.").arg(absolutePath));
+                           UiText::tr("The file %1 is protected by a password.").arg(absolutePath));
 
     auto impl = std::make_unique<Impl>();
     impl->path = absolutePath;

@@ -1,5 +1,6 @@
 #include "pdf/engine/PdfSupport.h"
 
+#include "core/common/UiText.h"
 #include "pdf/engine/PdfDocument.h"
 
 #include <QFile>
@@ -24,22 +25,21 @@ std::optional<LyrafoldError> checkFile(const QString &path)
         return LyrafoldError{QStringLiteral("Lyrafold"), int(error), message.arg(path)};
     };
     if (path.isEmpty() || !QFileInfo(path).isAbsolute())
-        return fail(PdfOpenError::NotAbsolute, QStringLiteral("The path \"%1\" is not absolute."));
+        return fail(PdfOpenError::NotAbsolute, UiText::tr("The path \"%1\" is not absolute."));
     const QFileInfo info(path);
     if (!info.exists())
-        return fail(PdfOpenError::Missing, QStringLiteral("The file %1 does not exist."));
+        return fail(PdfOpenError::Missing, UiText::tr("The file %1 does not exist."));
     QFile file(path);
     if (!info.isFile() || !file.open(QIODevice::ReadOnly))
-        return fail(PdfOpenError::Unreadable, QStringLiteral("The file %1 cannot be read."));
+        return fail(PdfOpenError::Unreadable, UiText::tr("The file %1 cannot be read."));
     const QByteArray head = file.read(markerWindow);
     if (!head.contains("%PDF-"))
-        return fail(PdfOpenError::NotPdf, QStringLiteral("The file %1 is not a PDF document."));
+        return fail(PdfOpenError::NotPdf, UiText::tr("The file %1 is not a PDF document."));
     const qint64 size = file.size();
     if (!file.seek(std::max<qint64>(0, size - markerWindow)))
-        return fail(PdfOpenError::Unreadable, QStringLiteral("The file %1 cannot be read."));
+        return fail(PdfOpenError::Unreadable, UiText::tr("The file %1 cannot be read."));
     if (!file.read(markerWindow).contains("%%EOF"))
-        return fail(PdfOpenError::Truncated,
-                    QStringLiteral("The file %1 is incomplete: its end is missing."));
+        return fail(PdfOpenError::Truncated, UiText::tr("The file %1 is incomplete: its end is missing."));
     return std::nullopt;
 }
 

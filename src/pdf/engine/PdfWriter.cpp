@@ -1,5 +1,6 @@
 #include "pdf/engine/PdfWriter.h"
 
+#include "core/common/UiText.h"
 #include "pdf/engine/PdfDrawingStream.h"
 #include "pdf/engine/PdfFileInput.h"
 #include "pdf/engine/PdfSupport.h"
@@ -172,16 +173,16 @@ Result<PdfWriter::Impl::Book *> PdfWriter::Impl::book(const QString &path)
         opened->pages = QPDFPageDocumentHelper(opened->qpdf).getAllPages();
     } catch (const QPDFExc &e) {
         const bool password = e.getErrorCode() == qpdf_e_password;
-        const LyrafoldError error{
-            QStringLiteral("Lyrafold"),
-            int(password ? PdfOpenError::PasswordProtected : PdfOpenError::Damaged),
-            password ? QStringLiteral("The file %1 is protected by a password.").arg(path)
-                     : QStringLiteral("The file %1 is damaged and cannot be read.").arg(path)};
+        const LyrafoldError error{QStringLiteral("Lyrafold"),
+                                  int(password ? PdfOpenError::PasswordProtected : PdfOpenError::Damaged),
+                                  password
+                                      ? UiText::tr("The file %1 is protected by a password.").arg(path)
+                                      : UiText::tr("The file %1 is damaged and cannot be read.").arg(path)};
         failedBooks.insert(path, error);
         return error;
     } catch (const std::exception &e) {
         const LyrafoldError error{QStringLiteral("Lyrafold"), int(PdfOpenError::Damaged),
-                                  QStringLiteral("The file %1 cannot be read: %2").arg(path, qpdfMessage(e))};
+                                  UiText::tr("The file %1 cannot be read: %2").arg(path, qpdfMessage(e))};
         failedBooks.insert(path, error);
         return error;
     }
@@ -211,7 +212,7 @@ Result<OH> PdfWriter::Impl::sourceForm(const Page &page)
         return form;
     } catch (const std::exception &e) {
         return Result<OH>::failure(
-            QStringLiteral("The page %1 cannot be copied: %2").arg(page.pageIndex + 1).arg(qpdfMessage(e)));
+            UiText::tr("The page %1 cannot be copied: %2").arg(page.pageIndex + 1).arg(qpdfMessage(e)));
     }
 }
 
@@ -239,7 +240,7 @@ QString PdfWriter::Impl::importDrawings()
         drawingPdf.processMemoryFile("drawings", drawingBytes.constData(), size_t(drawingBytes.size()));
         std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(drawingPdf).getAllPages();
         if (pages.size() != size_t(drawingAreas.size()))
-            return QStringLiteral("The drawings are incomplete.");
+            return UiText::tr("The drawings are incomplete.");
         std::set<QPDFObjGen> used;
         for (qsizetype i = 0; i < drawingAreas.size(); ++i) {
             const QRectF area(QPointF(), drawingAreas[i].size());
@@ -373,7 +374,7 @@ Result<bool> PdfWriter::write(const QString &path, const BuildProgress *progress
 {
     Impl &d = *m_impl;
     if (const QString error = d.importDrawings(); !error.isEmpty())
-        return Result<bool>::failure(QStringLiteral("The drawings cannot be written: %1").arg(error));
+        return Result<bool>::failure(UiText::tr("The drawings cannot be written: %1").arg(error));
 
     QList<OH> items;
     for (const auto &[title, pageIndex] : d.outline) {
@@ -421,7 +422,7 @@ Result<bool> PdfWriter::write(const QString &path, const BuildProgress *progress
         return Result<bool>::failure(qpdfMessage(e));
     }
     if (!PdfSupport::commitComplete(file, output.written()))
-        return Result<bool>::failure(QStringLiteral("The file %1 could not be written.").arg(path));
+        return Result<bool>::failure(UiText::tr("The file %1 could not be written.").arg(path));
     return true;
 }
 

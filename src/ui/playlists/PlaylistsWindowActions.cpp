@@ -162,7 +162,8 @@ void PlaylistsWindowController::openTitleAtRow(int row)
         request.playlistCurrentIndex = row;
         const PdfViewerWindowController *viewer = PdfViewerWindowController::openSong(m_context, request);
         setStatus(viewer->openError().value_or(
-            QStringLiteral("Opened: %1 at page %2").arg(chosen.title, QString::number(chosen.pageNumber))));
+            LyrafoldLanguageService::localized(QStringLiteral("Opened: %1 at page %2"))
+                .arg(chosen.title, QString::number(chosen.pageNumber))));
     });
 }
 
