@@ -183,6 +183,7 @@ private Q_SLOTS:
             u"No se pudo escribir la exportación: %1"_s);
         row(u"The file %1 is damaged and cannot be read."_s, u"%1 dosyası bozuk ve okunamıyor."_s,
             u"El archivo %1 está dañado y no se puede leer."_s);
+        row(u"Generated %1 title(s)."_s, u"%1 başlık üretildi."_s, u"%1 título(s) generado(s)."_s);
     }
 
     // What core makes for the windows comes out in the stored language, through the same table; Qt's

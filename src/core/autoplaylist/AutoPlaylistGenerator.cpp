@@ -1,5 +1,6 @@
 #include "core/autoplaylist/AutoPlaylistGenerator.h"
 
+#include "core/common/UiText.h"
 #include "core/library/TitleMetadataIndex.h"
 #include "core/text/TextUtils.h"
 
@@ -100,7 +101,7 @@ public:
         }
         if (candidates.isEmpty())
             return Result<BookmarkList>::failure(
-                QStringLiteral("No titles match the given filters or selected books."),
+                UiText::tr("No titles match the given filters or selected books."),
                 AutoPlaylistGenerator::noMatchingTitlesError);
 
         QList<qsizetype> selection =
@@ -114,7 +115,7 @@ public:
         for (qsizetype title : std::as_const(selection))
             result.append(m_library.bookmarks().at(m_representative[title]));
         if (result.isEmpty())
-            return Result<BookmarkList>::failure(QStringLiteral("Could not generate playlist items."),
+            return Result<BookmarkList>::failure(UiText::tr("Could not generate playlist items."),
                                                  AutoPlaylistGenerator::noItemsError);
         return result;
     }

@@ -1,6 +1,7 @@
 #include "core/autoplaylist/GeneratedPlaylist.h"
 
 #include "core/autoplaylist/AutoPlaylistFilters.h"
+#include "core/common/UiText.h"
 #include "core/library/CustomPdfFiles.h"
 #include "core/library/SlotStore.h"
 #include "core/library/TitleMetadataIndex.h"
@@ -163,7 +164,7 @@ GeneratedPlaylist::Outcome GeneratedPlaylist::generate(const AutoPlaylistRequest
                                                        QRandomGenerator &random)
 {
     if (!m_library || m_library->bookmarks().isEmpty())
-        return {QStringLiteral("No bookmarks in the current slot."), false};
+        return {UiText::tr("No bookmarks in the current slot."), false};
     m_generatedFrom = m_library;
     rememberAllowedBooks(request.selectedBooks);
     const bool onlyCustomSingles =
@@ -203,7 +204,7 @@ GeneratedPlaylist::Outcome GeneratedPlaylist::generate(const AutoPlaylistRequest
         return {result.error().message, true};
     }
     m_entries = std::move(result).value();
-    return {QStringLiteral("Generated %1 title(s).").arg(m_entries.size()), true};
+    return {UiText::tr("Generated %1 title(s).").arg(m_entries.size()), true};
 }
 
 GeneratedPlaylist::Outcome GeneratedPlaylist::generateCustomSingles(const AutoPlaylistRequest &request,
@@ -224,8 +225,8 @@ GeneratedPlaylist::Outcome GeneratedPlaylist::generateCustomSingles(const AutoPl
         m_entries.append(rows.at(candidates[i]));
     }
     if (m_entries.isEmpty())
-        return {QStringLiteral("No titles found in Custom Singles."), true};
-    return {QStringLiteral("Generated %1 Custom Singles title(s).").arg(m_entries.size()), true};
+        return {UiText::tr("No titles found in Custom Singles."), true};
+    return {UiText::tr("Generated %1 Custom Singles title(s).").arg(m_entries.size()), true};
 }
 
 void GeneratedPlaylist::rememberAllowedBooks(const QStringList &selectedBooks)

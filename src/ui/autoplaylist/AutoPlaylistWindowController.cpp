@@ -290,26 +290,28 @@ void AutoPlaylistWindowController::saveTapped()
 {
     const QString name = TextUtils::trimmed(m_playlistNameField->text());
     if (name.isEmpty()) {
-        setStatus(QStringLiteral("Enter a playlist name."));
+        setStatus(LyrafoldLanguageService::localized(QStringLiteral("Enter a playlist name.")));
         return;
     }
     const BookmarkList &entries = m_playlist.entries();
     if (entries.isEmpty()) {
-        setStatus(QStringLiteral("Generate a playlist first."));
+        setStatus(LyrafoldLanguageService::localized(QStringLiteral("Generate a playlist first.")));
         return;
     }
     // Titles already in the playlist stay once; a write that fails later replaces this text.
     for (const BookmarkEntry &entry : entries)
         m_context.playlists().addToPlaylist(name, entry);
     Q_EMIT playlistSaved(name, entries.size());
-    setStatus(QStringLiteral("Saved %1 items to \"%2\".").arg(entries.size()).arg(name));
+    setStatus(LyrafoldLanguageService::localized(QStringLiteral("Saved %1 items to \"%2\"."))
+                  .arg(entries.size())
+                  .arg(name));
 }
 
 void AutoPlaylistWindowController::shareTapped()
 {
     const BookmarkList &entries = m_playlist.entries();
     if (entries.isEmpty()) {
-        setStatus(QStringLiteral("Generate a playlist first."));
+        setStatus(LyrafoldLanguageService::localized(QStringLiteral("Generate a playlist first.")));
         return;
     }
     QList<PlaylistItem> items;

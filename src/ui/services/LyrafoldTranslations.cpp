@@ -777,6 +777,23 @@ constexpr Row kRows[] = {
     {u"The drawings cannot be written: %1", u"Çizimler yazılamıyor: %1",
      u"No se pueden escribir los dibujos: %1"},
     {u"The file %1 could not be written.", u"%1 dosyası yazılamadı.", u"No se pudo escribir el archivo %1."},
+    // The auto-playlist: what a generation made, or why it made nothing.
+    {u"No bookmarks in the current slot.", u"Mevcut slotta bookmark yok.",
+     u"No hay marcadores en el espacio actual."},
+    {u"Generated %1 title(s).", u"%1 başlık üretildi.", u"%1 título(s) generado(s)."},
+    {u"No titles found in Custom Singles.", u"Custom Singles içinde başlık bulunamadı.",
+     u"No se encontraron títulos en Custom Singles."},
+    {u"Generated %1 Custom Singles title(s).", u"%1 Custom Singles başlığı üretildi.",
+     u"%1 título(s) de Custom Singles generado(s)."},
+    {u"No titles match the given filters or selected books.",
+     u"Verilen filtrelere veya seçili kitaplara uyan başlık yok.",
+     u"Ningún título coincide con los filtros o los libros elegidos."},
+    {u"Could not generate playlist items.", u"Playlist öğeleri üretilemedi.",
+     u"No se pudieron generar los elementos de la playlist."},
+    {u"Enter a playlist name.", u"Bir playlist adı girin.", u"Escribe un nombre para la playlist."},
+    {u"Generate a playlist first.", u"Önce bir playlist üretin.", u"Primero genera una playlist."},
+    {u"Saved %1 items to \"%2\".", u"%1 öğe \"%2\" playlistine kaydedildi.",
+     u"%1 elementos guardados en \"%2\"."},
 };
 
 } // namespace
