@@ -243,6 +243,7 @@ private Q_SLOTS:
         } else {
             window->playlistRowClicked(1);
             window->deleteSelectedPlaylist();
+            QCOMPARE(window->focusWidget(), window->playlistTable());
         }
         QCOMPARE(answer.messages, alerts);
         QCOMPARE(namesOf(window->library().playlists()), names);

@@ -68,9 +68,12 @@ void PlaylistsWindowController::deleteSelectedPlaylist()
         return;
     // The selection follows every change while the question is open; the name tells whether it is
     // still the playlist the user agreed to delete.
-    if (m_library.deletePlaylist(m_selectedPlaylistIndex, name) == PlaylistLibrary::Outcome::done)
+    if (m_library.deletePlaylist(m_selectedPlaylistIndex, name) == PlaylistLibrary::Outcome::done) {
         setStatus(QStringLiteral("Deleted playlist %1.").arg(quoted(name)));
-    else
+        // Nothing is selected now and the Delete button is off: the keys go on in the list, where the
+        // next playlist is picked, rather than to whatever control follows the button.
+        m_playlistTableView->setFocus(Qt::OtherFocusReason);
+    } else
         setStatus(
             QStringLiteral("The playlist %1 changed meanwhile; nothing was deleted.").arg(quoted(name)));
 }
