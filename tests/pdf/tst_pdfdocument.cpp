@@ -182,6 +182,7 @@ QStringList played(InputSource &input, const QString &path, const QString &scrip
 
 class PdfDocumentTest : public QObject {
     Q_OBJECT
+    Q_CLASSINFO("rowsOverParts", "malformedOutline")
 
     QTemporaryDir m_dir{TestHarness::home() + QStringLiteral("/pdf-XXXXXX")};
 
@@ -452,15 +453,15 @@ private Q_SLOTS:
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("deepest");
 
-        QTest::newRow("own child") << Nodes{{"A", 0, -1, {}}} << 1 << 0;
-        QTest::newRow("siblings in a ring")
+        TestHarness::partRow("own child") << Nodes{{"A", 0, -1, {}}} << 1 << 0;
+        TestHarness::partRow("siblings in a ring")
             << Nodes{{"A", -1, 1, {}}, {"B", -1, 2, {}}, {"C", -1, 0, {}}} << 3 << 0;
-        QTest::newRow("child points back to its parent")
+        TestHarness::partRow("child points back to its parent")
             << Nodes{{"A", 1, -1, {}}, {"B", 0, -1, {}}} << 2 << 1;
         Nodes chain;
         for (int i = 0; i < 1000; ++i)
             chain.append({QString::number(i), i < 999 ? i + 1 : -1, -1, {}});
-        QTest::newRow("a thousand levels")
+        TestHarness::partRow("a thousand levels")
             << chain << PdfDocument::maxOutlineDepth << PdfDocument::maxOutlineDepth - 1;
         // Two items a level, both with the next level as children: the walk doubles with every level.
         Nodes doubling;
@@ -469,7 +470,7 @@ private Q_SLOTS:
             doubling.append({QStringLiteral("A"), child, 2 * level + 1, {}});
             doubling.append({QStringLiteral("B"), child, -1, {}});
         }
-        QTest::newRow("shared subtrees") << doubling << PdfDocument::maxOutlineItems << 39;
+        TestHarness::partRow("shared subtrees") << doubling << PdfDocument::maxOutlineItems << 39;
     }
 
     void malformedOutline()

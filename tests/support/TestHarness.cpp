@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMetaMethod>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -204,6 +205,31 @@ bool reportMissingTestData()
     return missingBeforeTests().isEmpty();
 }
 
+namespace {
+
+// The part this run of the program is, when it runs in parts, and the rows each data function has
+// offered so far.
+struct Part {
+    int index = 0;
+    int count = 1;
+    QHash<QByteArray, int> rowsOffered;
+};
+
+Part &thisPart()
+{
+    static Part instance;
+    return instance;
+}
+
+} // namespace
+
+PartRow partRow(const char *tag)
+{
+    Part &p = thisPart();
+    const bool ours = p.rowsOffered[QByteArray(QTest::currentTestFunction())]++ % p.count == p.index;
+    return PartRow(ours ? &QTest::newRow(tag) : nullptr);
+}
+
 QStringList testArguments(const QObject &test, int argc, char *argv[])
 {
     QStringList arguments;
@@ -219,6 +245,9 @@ QStringList testArguments(const QObject &test, int argc, char *argv[])
     // data functions and the set-ups and clean-ups.
     static const QList<QByteArray> fixtures{"initTestCase", "cleanupTestCase", "init", "cleanup"};
     const QMetaObject *meta = test.metaObject();
+    const int info = meta->indexOfClassInfo("rowsOverParts");
+    const QList<QByteArray> spread =
+        info < 0 ? QList<QByteArray>() : QByteArray(meta->classInfo(info).value()).split(' ');
     QStringList selected;
     int found = 0;
     for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
@@ -227,11 +256,13 @@ QStringList testArguments(const QObject &test, int argc, char *argv[])
         if (method.methodType() != QMetaMethod::Slot || method.access() != QMetaMethod::Private ||
             method.parameterCount() != 0 || name.endsWith("_data") || fixtures.contains(name))
             continue;
-        if (found++ % count == index)
+        if (spread.contains(name) || found++ % count == index)
             selected.append(QString::fromLatin1(name));
     }
     if (selected.isEmpty())
         qFatal("test part %d/%d names no test function", index, count);
+    thisPart().index = index;
+    thisPart().count = count;
     return arguments + selected;
 }
 

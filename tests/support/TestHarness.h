@@ -76,7 +76,34 @@ bool reportMissingTestData();
 // The test program's arguments. With LYRAFOLD_TEST_PART="i/n" in the environment and no test function
 // named, every n-th test function of test from the i-th on is named, so that CTest can run a long
 // program in parts side by side.
+//
+// A data-driven test function too long for one part has its rows spread over the parts: the test class
+// names it in its class info "rowsOverParts" (names separated by blanks), every part runs it, and its
+// data function adds its rows with partRow() and partAddRow() instead of QTest::newRow() and
+// QTest::addRow(), which keep every n-th row from the i-th on. It needs as many rows as parts at least.
 QStringList testArguments(const QObject &test, int argc, char *argv[]);
+
+// A row of a data function whose rows are spread over the parts: the row, or nothing in a part that
+// does not run it.
+class PartRow {
+public:
+    explicit PartRow(QTestData *row) : m_row(row) {}
+    template <typename T> PartRow &operator<<(const T &value)
+    {
+        if (m_row)
+            *m_row << value;
+        return *this;
+    }
+
+private:
+    QTestData *m_row;
+};
+
+PartRow partRow(const char *tag);
+template <typename... Args> PartRow partAddRow(const char *format, Args... args)
+{
+    return partRow(QString::asprintf(format, args...).toUtf8().constData());
+}
 
 // While it lives, every write past limit bytes into one file fails as on a full disk (root is not
 // spared, unlike with file permissions).

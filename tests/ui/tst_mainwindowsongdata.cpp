@@ -89,6 +89,7 @@ std::unique_ptr<ModalAnswer> answerColumnsWithOk()
 
 class MainWindowSongDataTest : public QObject {
     Q_OBJECT
+    Q_CLASSINFO("rowsOverParts", "slotRules fileImports")
 
     LoopbackHttpServer m_server;
     std::chrono::milliseconds m_delay{0};
@@ -124,22 +125,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("refusedWith"); // the guard's action words; empty: not refused
-        QTest::newRow("Tag selected") << "tagSelected"
-                                      << "auto-tag bookmarks";
-        QTest::newRow("Auto-tag all") << "tagAll"
-                                      << "auto-tag bookmarks";
-        QTest::newRow("Apply Bundled Metadata Only") << "bundledOnly"
-                                                     << "apply metadata";
-        QTest::newRow("metadata file") << "importMetadata"
-                                       << "import metadata";
-        QTest::newRow("bookmark file") << "importBookmarks"
-                                       << "import bookmarks";
-        QTest::newRow("Import Song Data") << "importSongData"
-                                          << "";
-        QTest::newRow("Auto-tag this row") << "tagThisRow"
-                                           << "";
-        QTest::newRow("DEFAULT") << "default"
-                                 << "";
+        TestHarness::partRow("Tag selected") << "tagSelected"
+                                             << "auto-tag bookmarks";
+        TestHarness::partRow("Auto-tag all") << "tagAll"
+                                             << "auto-tag bookmarks";
+        TestHarness::partRow("Apply Bundled Metadata Only") << "bundledOnly"
+                                                            << "apply metadata";
+        TestHarness::partRow("metadata file") << "importMetadata"
+                                              << "import metadata";
+        TestHarness::partRow("bookmark file") << "importBookmarks"
+                                              << "import bookmarks";
+        TestHarness::partRow("Import Song Data") << "importSongData"
+                                                 << "";
+        TestHarness::partRow("Auto-tag this row") << "tagThisRow"
+                                                  << "";
+        TestHarness::partRow("DEFAULT") << "default"
+                                        << "";
     }
 
     void slotRules()
@@ -224,22 +225,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("status"); // "Invalid file: …": also the alert
-        QTest::newRow("bookmarks") << true << "slot.json" << QByteArray("a slot file")
-                                   << "Imported 1 bookmark(s) from JSON";
-        QTest::newRow("bookmarks, unreadable")
+        TestHarness::partRow("bookmarks")
+            << true << "slot.json" << QByteArray("a slot file") << "Imported 1 bookmark(s) from JSON";
+        TestHarness::partRow("bookmarks, unreadable")
             << true << "slot.json" << QByteArray("[")
             << "Invalid file: Could not read a Lyrafold bookmark JSON (exported slot or cache format).";
-        QTest::newRow("metadata CSV") << false << "m.csv" << QByteArray("Title,Genre\nAUTUMN LEAVES,Latin")
-                                      << "Imported metadata updates: 1";
-        QTest::newRow("metadata CSV without a match")
+        TestHarness::partRow("metadata CSV")
+            << false << "m.csv" << QByteArray("Title,Genre\nAUTUMN LEAVES,Latin")
+            << "Imported metadata updates: 1";
+        TestHarness::partRow("metadata CSV without a match")
             << false << "m.csv" << QByteArray("Title,Genre\nNone,Latin")
             << "No title in Slot 3 matches the file";
-        QTest::newRow("metadata into an empty slot")
+        TestHarness::partRow("metadata into an empty slot")
             << false << "empty.csv" << QByteArray("Title,Genre\nAUTUMN LEAVES,Latin") << "Slot 3 is empty";
-        QTest::newRow("metadata JSON with a year as text")
+        TestHarness::partRow("metadata JSON with a year as text")
             << false << "m.json" << QByteArray(R"([{"title":"Blue Bossa","firstReleaseYear":"1963"}])")
             << "Invalid file: Not a usable metadata JSON file: ";
-        QTest::newRow("metadata file missing")
+        TestHarness::partRow("metadata file missing")
             << false << "gone.csv" << QByteArray() << "Invalid file: Could not read the file gone.csv.";
     }
 

@@ -82,6 +82,7 @@ QPoint centreOf(const QListView &grid, int row)
 
 class WorkshopWindowTest : public QObject {
     Q_OBJECT
+    Q_CLASSINFO("rowsOverParts", "tabAndSlotStayInStep")
 
 private Q_SLOTS:
     void init()
@@ -104,14 +105,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("change");
         QTest::addColumn<qint64>("slot");
         QTest::addColumn<QStringList>("books");
-        QTest::newRow("the main window switches") << "switch" << qint64(3) << QStringList{"Three.pdf"};
-        QTest::newRow("the built-in list is adopted") << "defaults" << qint64(0) << QStringList{"Zero.pdf"};
-        QTest::newRow("a tab press") << "tab" << qint64(4) << QStringList{"Four.pdf"};
-        QTest::newRow("a book renamed in the main window")
+        TestHarness::partRow("the main window switches") << "switch" << qint64(3) << QStringList{"Three.pdf"};
+        TestHarness::partRow("the built-in list is adopted")
+            << "defaults" << qint64(0) << QStringList{"Zero.pdf"};
+        TestHarness::partRow("a tab press") << "tab" << qint64(4) << QStringList{"Four.pdf"};
+        TestHarness::partRow("a book renamed in the main window")
             << "edit" << qint64(2) << QStringList{"Renamed.pdf"};
-        QTest::newRow("an import into another slot") << "import" << qint64(5) << QStringList{"Five.pdf"};
-        QTest::newRow("Clear list, after the one question") << "clear" << qint64(2) << QStringList();
-        QTest::newRow("a switch to Spanish") << "language" << qint64(2) << QStringList{"Two.pdf"};
+        TestHarness::partRow("an import into another slot")
+            << "import" << qint64(5) << QStringList{"Five.pdf"};
+        TestHarness::partRow("Clear list, after the one question") << "clear" << qint64(2) << QStringList();
+        TestHarness::partRow("a switch to Spanish") << "language" << qint64(2) << QStringList{"Two.pdf"};
     }
 
     void tabAndSlotStayInStep()
