@@ -184,6 +184,9 @@ private Q_SLOTS:
         row(u"The file %1 is damaged and cannot be read."_s, u"%1 dosyası bozuk ve okunamıyor."_s,
             u"El archivo %1 está dañado y no se puede leer."_s);
         row(u"Generated %1 title(s)."_s, u"%1 başlık üretildi."_s, u"%1 título(s) generado(s)."_s);
+        row(u"%1 holds more than %2 titles, the most a playlist file may hold."_s,
+            u"%1 içinde %2 taneden fazla başlık var; bir playlist dosyası en çok bu kadarını tutabilir."_s,
+            u"%1 contiene más de %2 títulos, el máximo que admite un archivo de playlist."_s);
     }
 
     // What core makes for the windows comes out in the stored language, through the same table; Qt's

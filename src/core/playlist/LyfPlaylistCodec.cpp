@@ -1,5 +1,6 @@
 #include "core/playlist/LyfPlaylistCodec.h"
 
+#include "core/common/UiText.h"
 #include "core/json/JsonWriter.h"
 #include "core/text/TextUtils.h"
 
@@ -31,13 +32,13 @@ Result<QList<Playlist>> refuse(LyfPlaylistCodec::ReadError error, const QString 
 
 QString tooLargeMessage()
 {
-    return QStringLiteral("This playlist file is too large to open (over 16 MB).");
+    return UiText::tr("This playlist file is too large to open (over 16 MB).");
 }
 
 // What a refusal calls the file: its name in quotes, or "This playlist file".
 QString fileLabel(const QString &fileName)
 {
-    return fileName.isEmpty() ? QStringLiteral("This playlist file")
+    return fileName.isEmpty() ? UiText::tr("This playlist file")
                               : QStringLiteral("\u201C%1\u201D").arg(fileName);
 }
 
@@ -200,15 +201,15 @@ QString errorDescription(CodecError error)
 {
     switch (error) {
     case CodecError::invalidRoot:
-        return QStringLiteral("Not a valid Lyrafold playlist file.");
+        return UiText::tr("Not a valid Lyrafold playlist file.");
     case CodecError::missingMagic:
-        return QStringLiteral("Not a Lyrafold playlist bundle.");
+        return UiText::tr("Not a Lyrafold playlist bundle.");
     case CodecError::badVersion:
-        return QStringLiteral("Unsupported Lyrafold playlist version.");
+        return UiText::tr("Unsupported Lyrafold playlist version.");
     case CodecError::missingPlaylists:
-        return QStringLiteral("Missing playlists in file.");
+        return UiText::tr("Missing playlists in file.");
     case CodecError::invalidPlaylist:
-        return QStringLiteral("Invalid playlist data.");
+        return UiText::tr("Invalid playlist data.");
     }
     return {};
 }
@@ -264,10 +265,10 @@ Result<QList<Playlist>> decodeBundle(const QByteArray &data, const QString &file
     if (const auto code = parser.parse(data.constData(), size_t(data.size())).get(root);
         code != simdjson::SUCCESS)
         return refuse(ReadError::notJson,
-                      QStringLiteral("Not valid JSON: ") + fromUtf8(simdjson::error_message(code)));
+                      UiText::tr("Not valid JSON: %1").arg(fromUtf8(simdjson::error_message(code))));
     if (!root.is_object() && !root.is_array())
         return refuse(ReadError::notJson,
-                      QStringLiteral("Not valid JSON: the top level is neither an object nor an array."));
+                      UiText::tr("Not valid JSON: the top level is neither an object nor an array."));
 
     dom::object bundle;
     if (root.get_object().get(bundle) != simdjson::SUCCESS)
@@ -285,13 +286,11 @@ Result<QList<Playlist>> decodeBundle(const QByteArray &data, const QString &file
         return refuse(CodecError::missingPlaylists);
 
     // Counted on the parsed document, before a single item is made.
-    const auto tooMany = [&fileName](const QString &what, qsizetype bound) {
-        return refuse(ReadError::tooMany,
-                      QStringLiteral("%1 holds more than %2 %3, the most a playlist file may hold.")
-                          .arg(fileLabel(fileName), formatted(bound), what));
+    const auto tooMany = [&fileName](const char *sentence, qsizetype bound) {
+        return refuse(ReadError::tooMany, UiText::tr(sentence).arg(fileLabel(fileName), formatted(bound)));
     };
     if (qsizetype(playlists.size()) > maxPlaylists)
-        return tooMany(QStringLiteral("playlists"), maxPlaylists);
+        return tooMany("%1 holds more than %2 playlists, the most a playlist file may hold.", maxPlaylists);
     QList<dom::array> itemArrays;
     itemArrays.reserve(qsizetype(playlists.size()));
     QList<std::string_view> names;
@@ -307,10 +306,11 @@ Result<QList<Playlist>> decodeBundle(const QByteArray &data, const QString &file
             return refuse(CodecError::invalidPlaylist);
         const auto count = qsizetype(items.size());
         if (count > maxItemsPerPlaylist)
-            return tooMany(QStringLiteral("titles in one playlist"), maxItemsPerPlaylist);
+            return tooMany("%1 holds more than %2 titles in one playlist, the most a playlist file may hold.",
+                           maxItemsPerPlaylist);
         itemCount += count;
         if (itemCount > maxItems)
-            return tooMany(QStringLiteral("titles"), maxItems);
+            return tooMany("%1 holds more than %2 titles, the most a playlist file may hold.", maxItems);
         names.append(name);
         itemArrays.append(items);
     }
@@ -332,7 +332,7 @@ Result<QList<Playlist>> readBundleFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refuse(ReadError::unreadable,
-                      QStringLiteral("Could not read the file: ") + file.errorString());
+                      UiText::tr("Could not read the file: %1").arg(file.errorString()));
     if (file.size() > maxFileSize)
         return refuse(ReadError::tooLarge, tooLargeMessage());
     // One byte beyond the limit: a file that grows meanwhile, or a device without a size, is refused
@@ -340,7 +340,7 @@ Result<QList<Playlist>> readBundleFile(const QString &path)
     const QByteArray data = file.read(maxFileSize + 1);
     if (file.error() != QFileDevice::NoError)
         return refuse(ReadError::unreadable,
-                      QStringLiteral("Could not read the file: ") + file.errorString());
+                      UiText::tr("Could not read the file: %1").arg(file.errorString()));
     return decodeBundle(data, QFileInfo(path).fileName());
 }
 

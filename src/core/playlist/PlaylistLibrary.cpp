@@ -1,6 +1,7 @@
 #include "core/playlist/PlaylistLibrary.h"
 
 #include "core/common/Hop.h"
+#include "core/common/UiText.h"
 #include "core/playlist/PlaylistStore.h"
 #include "core/storage/StateFile.h"
 #include "core/text/TextUtils.h"
@@ -616,13 +617,13 @@ void PlaylistLibrary::save()
             // Lyrafold's own writers, in any process, one at a time from here to the rename.
             QLockFile lock(lockPath);
             if (!lock.tryLock(lockWaitMs)) {
-                *reason = QStringLiteral("another Lyrafold kept the playlists locked");
+                *reason = UiText::tr("another Lyrafold kept the playlists locked");
                 return false;
             }
             QMutexLocker locker(&state->mutex);
             if (state->generation != generation || !StateFile::unchangedSince(path, state->known)) {
                 outcome->changed = true;
-                *reason = QStringLiteral("the file changed meanwhile");
+                *reason = UiText::tr("the file changed meanwhile");
                 return false;
             }
             if (!replace())

@@ -13,6 +13,7 @@
 #include "ui/common/StatusLine.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/playlists/PlaylistsWindowController.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QFileInfo>
 #include <QPushButton>
@@ -128,7 +129,8 @@ void MainWindowController::handleOpenLyfFile(const QVariantMap &userInfo)
     // Read, decode and merged into a copy of the list on a worker: the window stays usable, and the
     // library takes the result over at once (or merges again, when the list changed meanwhile).
     PlaylistLibrary &library = m_context.playlists();
-    setStatus(QStringLiteral("Importing %1\u2026").arg(QFileInfo(path).fileName()));
+    setStatus(LyrafoldLanguageService::localized(QStringLiteral("Importing %1\u2026"))
+                  .arg(QFileInfo(path).fileName()));
     Hop::run(
         this,
         [path, list = library.playlists(), revision = library.revision()]() -> Result<PlaylistMerge> {
@@ -141,16 +143,17 @@ void MainWindowController::handleOpenLyfFile(const QVariantMap &userInfo)
             if (!merge) {
                 LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning,
                                    QStringLiteral("Could not import playlist file"), merge.error().message);
-                setStatus(QStringLiteral("Import failed."));
+                setStatus(LyrafoldLanguageService::localized(QStringLiteral("Import failed.")));
                 return;
             }
             const qsizetype count = merge->imported.size();
             if (count == 0) {
-                setStatus(QStringLiteral("Playlist file contained no playlists."));
+                setStatus(LyrafoldLanguageService::localized(
+                    QStringLiteral("Playlist file contained no playlists.")));
                 return;
             }
             m_context.playlists().adoptMerge(std::move(merge).value());
-            setStatus(QStringLiteral("Imported %1 playlist(s) from %2.")
+            setStatus(LyrafoldLanguageService::localized(QStringLiteral("Imported %1 playlist(s) from %2."))
                           .arg(count)
                           .arg(QFileInfo(path).fileName()));
             openPlaylists();

@@ -51,7 +51,7 @@ void PlaylistsWindowController::createNewPlaylist()
         return;
     }
     playlistRowClicked(m_library.indexOf(name));
-    setStatus(QStringLiteral("Created playlist %1.").arg(quoted(name)));
+    setStatus(LyrafoldLanguageService::localized(QStringLiteral("Created playlist %1.")).arg(quoted(name)));
 }
 
 void PlaylistsWindowController::deleteSelectedPlaylist()
@@ -69,13 +69,15 @@ void PlaylistsWindowController::deleteSelectedPlaylist()
     // The selection follows every change while the question is open; the name tells whether it is
     // still the playlist the user agreed to delete.
     if (m_library.deletePlaylist(m_selectedPlaylistIndex, name) == PlaylistLibrary::Outcome::done) {
-        setStatus(QStringLiteral("Deleted playlist %1.").arg(quoted(name)));
+        setStatus(
+            LyrafoldLanguageService::localized(QStringLiteral("Deleted playlist %1.")).arg(quoted(name)));
         // Nothing is selected now and the Delete button is off: the keys go on in the list, where the
         // next playlist is picked, rather than to whatever control follows the button.
         m_playlistTableView->setFocus(Qt::OtherFocusReason);
     } else
-        setStatus(
-            QStringLiteral("The playlist %1 changed meanwhile; nothing was deleted.").arg(quoted(name)));
+        setStatus(LyrafoldLanguageService::localized(
+                      QStringLiteral("The playlist %1 changed meanwhile; nothing was deleted."))
+                      .arg(quoted(name)));
 }
 
 void PlaylistsWindowController::addSongsTapped()
@@ -153,8 +155,8 @@ void PlaylistsWindowController::openTitleAtRow(int row)
     withResolvedItems(m_titlesModel->items(), [this, row, title](const QList<PlaylistItem> &items) {
         const PlaylistItem &chosen = items.at(row);
         if (!QFileInfo(chosen.pdfFilePath).isFile()) {
-            setStatus(
-                QStringLiteral("The book of %1 was not found: %2").arg(quoted(title), chosen.pdfFilePath));
+            setStatus(LyrafoldLanguageService::localized(QStringLiteral("The book of %1 was not found: %2"))
+                          .arg(quoted(title), chosen.pdfFilePath));
             return;
         }
         ViewerOpenRequest request;
@@ -179,7 +181,8 @@ void PlaylistsWindowController::removeTitleAtRow(int row)
     const PlaylistItemRef ref = PlaylistItemRef::at(m_titlesModel->items(), row);
     if (m_library.removeItemAt(m_selectedPlaylistIndex, m_selectedPlaylistName, ref) ==
         PlaylistLibrary::Outcome::done)
-        setStatus(QStringLiteral("Removed %1 from %2.").arg(quoted(title), quoted(m_selectedPlaylistName)));
+        setStatus(LyrafoldLanguageService::localized(QStringLiteral("Removed %1 from %2."))
+                      .arg(quoted(title), quoted(m_selectedPlaylistName)));
 }
 
 void PlaylistsWindowController::openLinkForTitleRow(int row, PlaylistRows::Link link)
