@@ -819,10 +819,12 @@ private Q_SLOTS:
 
         for (const char *consent : {"Send and Listen", "asked no more"}) {
             ModalAnswer answer(QString::fromLatin1(consent));
+            listenButton(*window)->parentWidget()->setFocus();
             window->findChild<ListenFlow *>()->start();
             QVERIFY(!listenButton(*window)->isEnabled());
             QCOMPARE(statusField(*window)->text(), "Listening... hold your song near the microphone.");
             QTRY_VERIFY(listenButton(*window)->isEnabled());
+            QCOMPARE(window->focusWidget(), listenButton(*window)->parentWidget());
             const QString failure = QStringLiteral(
                 "Selected microphone is not available. Choose another microphone in Settings.");
             QCOMPARE(statusField(*window)->text(), "Listen failed: " + failure);

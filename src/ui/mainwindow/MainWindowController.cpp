@@ -42,6 +42,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <utility>
+
 MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMenu, QWidget *parent)
     : QMainWindow(parent), m_context(context), m_session(context.library()), m_slots(context.librarySlots()),
       m_files(context.libraryFiles())
@@ -156,9 +158,16 @@ void MainWindowController::setupFlows()
     connect(m_table, &LibraryTableController::rowsDeleted, this,
             &MainWindowController::refreshSearchResultCount);
     m_listen = new ListenFlow(*m_ui.statusField, this);
-    // The whole tile, so that it looks off and takes no presses.
-    connect(m_listen, &ListenFlow::runningChanged, this,
-            [this](bool running) { m_ui.listenButton->parentWidget()->setEnabled(!running); });
+    // The whole tile, so that it looks off and takes no presses. Turned off, it hands the keyboard focus
+    // to the next tile, whose action Space would start next: the focus comes back with the tile.
+    connect(m_listen, &ListenFlow::runningChanged, this, [this](bool running) {
+        QWidget *tile = m_ui.listenButton->parentWidget();
+        if (running)
+            m_listenTileHadFocus = tile->window()->focusWidget() == tile;
+        tile->setEnabled(!running);
+        if (!running && std::exchange(m_listenTileHadFocus, false))
+            tile->setFocus(Qt::OtherFocusReason);
+    });
     connect(m_listen, &ListenFlow::songIdentified, this, [this](const QString &title) {
         m_ui.searchField->setText(title);
         searchChanged();

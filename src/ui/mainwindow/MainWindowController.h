@@ -130,6 +130,8 @@ private:
     QString m_pendingSearchText;
 
     ListenFlow *m_listen = nullptr;
+    // The Listen tile had the keyboard focus when its run began, and gets it back when the run ends.
+    bool m_listenTileHadFocus = false;
     AutoTagFlow *m_autoTag = nullptr;
 
     MetadataImportFlow *m_metadataImports = nullptr;
