@@ -187,6 +187,7 @@ private Q_SLOTS:
         row(u"%1 holds more than %2 titles, the most a playlist file may hold."_s,
             u"%1 içinde %2 taneden fazla başlık var; bir playlist dosyası en çok bu kadarını tutabilir."_s,
             u"%1 contiene más de %2 títulos, el máximo que admite un archivo de playlist."_s);
+        row(u"Added to playlist: %1"_s, u"Playliste eklendi: %1"_s, u"Añadido a la playlist: %1"_s);
     }
 
     // What core makes for the windows comes out in the stored language, through the same table; Qt's

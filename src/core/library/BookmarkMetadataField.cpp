@@ -1,5 +1,6 @@
 #include "core/library/BookmarkMetadataField.h"
 
+#include "core/common/UiText.h"
 #include "core/library/LibraryColumns.h"
 #include "core/text/TextUtils.h"
 
@@ -44,7 +45,7 @@ Result<std::optional<double>> ratingFromText(const QString &text)
 {
     const std::optional<double> rating = TextUtils::realNumber(text);
     if (rating && !std::isfinite(*rating))
-        return Result<std::optional<double>>::failure(QStringLiteral("A rating must be a finite number."));
+        return Result<std::optional<double>>::failure(UiText::tr("A rating must be a finite number."));
     return rating;
 }
 

@@ -1,5 +1,6 @@
 #include "core/library/DefaultBookmarks.h"
 
+#include "core/common/UiText.h"
 #include "core/json/JsonReader.h"
 #include "core/library/FolderFileIndex.h"
 #include "core/resources/BundledResources.h"
@@ -125,14 +126,14 @@ Result<BookmarkList> load(const QString &resourcePath, const QString &folder)
     const QString name = fileNameOf(resourcePath);
     const StateFile::ReadResult file = StateFile::read(resourcePath);
     if (file.status == StateFile::ReadStatus::Missing)
-        return Result<BookmarkList>::failure(QStringLiteral("The file %1 does not exist.").arg(name));
+        return Result<BookmarkList>::failure(UiText::tr("The file %1 does not exist.").arg(name));
     if (file.status != StateFile::ReadStatus::Ok)
-        return Result<BookmarkList>::failure(QStringLiteral("The file %1 could not be read.").arg(name));
+        return Result<BookmarkList>::failure(UiText::tr("The file %1 could not be read.").arg(name));
 
     const auto records = decode(file.bytes);
     if (!records)
-        return Result<BookmarkList>::failure(QStringLiteral("The file %1 is not a valid bookmark list: %2")
-                                                 .arg(name, records.error().message));
+        return Result<BookmarkList>::failure(
+            UiText::tr("The file %1 is not a valid bookmark list: %2").arg(name, records.error().message));
 
     // Only a good list is worth walking the folder for.
     return toBookmarkEntries(records.value(), folder);

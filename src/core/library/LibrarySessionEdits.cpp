@@ -1,6 +1,7 @@
 // Changes of the library that the window's editors, row actions and the opening of songs make, those
 // worked out on a worker, and the rows of a bookmark file.
 
+#include "core/common/UiText.h"
 #include "core/library/AppendedRows.h"
 #include "core/library/CustomPdfFiles.h"
 #include "core/library/LibrarySession.h"
@@ -22,7 +23,7 @@ Result<qsizetype> LibrarySession::setMetadataField(BookmarkMetadataField field, 
     std::optional<qint64> year;
     std::optional<double> rating;
     if (field == F::title && TextUtils::trimmed(value).isEmpty())
-        return Result<qsizetype>::failure(QStringLiteral("A title cannot be empty."));
+        return Result<qsizetype>::failure(UiText::tr("A title cannot be empty."));
     if (field == F::year)
         year = BookmarkMetadata::yearFromText(value);
     if (field == F::rating) {

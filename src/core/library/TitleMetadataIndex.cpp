@@ -1,6 +1,7 @@
 #include "core/library/TitleMetadataIndex.h"
 
 #include "core/common/Result.h"
+#include "core/common/UiText.h"
 #include "core/json/JsonReader.h"
 #include "core/resources/BundledResources.h"
 #include "core/text/TextUtils.h"
@@ -85,7 +86,7 @@ LoadResult loadFromBundle()
 {
     const auto path = resolveBundledJsonPath();
     if (!path)
-        return {{}, QStringLiteral("default_metadata.json not found in app bundle.")};
+        return {{}, UiText::tr("default_metadata.json not found in app bundle.")};
     QFile file(*path);
     if (!file.open(QIODevice::ReadOnly))
         return {{}, file.errorString()};

@@ -419,13 +419,17 @@ void LibraryTableController::addToPlaylist(int row)
         AddToPlaylistDialogs::addToPlaylist(alertParent(), m_context.playlists(), BookmarkEntry(*entry));
     switch (result.kind) {
     case Kind::added:
-        setStatus(QStringLiteral("Added to playlist: ") + result.playlistName);
+        setStatus(LyrafoldLanguageService::localized(QStringLiteral("Added to playlist: %1"))
+                      .arg(result.playlistName));
         break;
     case Kind::alreadyThere:
-        setStatus(QStringLiteral("Already in playlist: ") + result.playlistName);
+        setStatus(LyrafoldLanguageService::localized(QStringLiteral("Already in playlist: %1"))
+                      .arg(result.playlistName));
         break;
     case Kind::created:
-        setStatus(QStringLiteral("Created playlist \"%1\" and added bookmark.").arg(result.playlistName));
+        setStatus(
+            LyrafoldLanguageService::localized(QStringLiteral("Created playlist \"%1\" and added bookmark."))
+                .arg(result.playlistName));
         break;
     case Kind::cancelled:
     case Kind::nameTaken:
@@ -549,7 +553,8 @@ void LibraryTableController::applyMetadataDialogValues(const BookmarkEntry &entr
 {
     const qsizetype count = m_session.applyMetadataValues(entry, values);
     m_ui.tableView->viewport()->update();
-    setStatus(QStringLiteral("Metadata updated for %1 matching title(s)").arg(count));
+    setStatus(LyrafoldLanguageService::localized(QStringLiteral("Metadata updated for %1 matching title(s)"))
+                  .arg(count));
 }
 
 void LibraryTableController::cellEditEnded(int row, const QString &column, const QString &text)

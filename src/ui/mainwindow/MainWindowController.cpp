@@ -81,7 +81,10 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
     const Hop::Receiver back(this);
     TitleMetadataIndex::preload([this, back] {
         if (const std::optional<QString> error = TitleMetadataIndex::loadError())
-            back.post([this, message = *error] { setStatus(QStringLiteral("Title metadata: ") + message); });
+            back.post([this, message = *error] {
+                setStatus(
+                    LyrafoldLanguageService::localized(QStringLiteral("Title metadata: %1")).arg(message));
+            });
     });
     m_view->installMenus();
 }
@@ -106,7 +109,8 @@ void MainWindowController::connectOwners()
         // A book's annotation file is told by the viewer that opened the book, in the book's name.
         if (QFileInfo(path).absolutePath() == QFileInfo(AppPaths::annotationCacheDir()).absoluteFilePath())
             return;
-        setStatus(QStringLiteral("%1 could not be read and was set aside as %2.")
+        setStatus(LyrafoldLanguageService::localized(
+                      QStringLiteral("%1 could not be read and was set aside as %2."))
                       .arg(QFileInfo(path).fileName(), QFileInfo(asidePath).fileName()));
     };
     // Told after the current work (a load writes its own status first), so the user sees it.

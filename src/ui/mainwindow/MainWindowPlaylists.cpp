@@ -58,7 +58,8 @@ void MainWindowController::enterAddToPlaylistMode(const QVariantMap &userInfo)
         return;
     }
     m_addToPlaylistTargetName = name.toString();
-    setStatus(QStringLiteral("Click a title to add it to playlist \"%1\"").arg(*m_addToPlaylistTargetName));
+    setStatus(LyrafoldLanguageService::localized(QStringLiteral("Click a title to add it to playlist \"%1\""))
+                  .arg(*m_addToPlaylistTargetName));
     if (m_ui.finishAddToPlaylistButton)
         m_ui.finishAddToPlaylistButton->show();
     startFinishAddToPlaylistPulse();
@@ -72,7 +73,8 @@ void MainWindowController::addToTargetPlaylist(const BookmarkEntry &entry)
     if (!m_addToPlaylistTargetName)
         return;
     m_context.playlists().addToPlaylist(*m_addToPlaylistTargetName, entry);
-    setStatus(QStringLiteral("Added \"%1\" to \"%2\". Click another title or press Done.")
+    setStatus(LyrafoldLanguageService::localized(
+                  QStringLiteral("Added \"%1\" to \"%2\". Click another title or press Done."))
                   .arg(entry.title, *m_addToPlaylistTargetName));
     m_ui.finishAddToPlaylistButton->show();
     startFinishAddToPlaylistPulse();
@@ -115,7 +117,8 @@ void MainWindowController::finishAddToPlaylistMode()
         return;
     const QString name = *m_addToPlaylistTargetName;
     endAddToPlaylistMode();
-    setStatus(QStringLiteral("Finished adding titles to \"%1\"").arg(name));
+    setStatus(
+        LyrafoldLanguageService::localized(QStringLiteral("Finished adding titles to \"%1\"")).arg(name));
     m_context.notifications().post(NotificationBus::finishedAddToPlaylistModeName,
                                    {{NotificationBus::playlistNameKey, name}});
 }
