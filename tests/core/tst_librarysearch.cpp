@@ -370,9 +370,11 @@ private Q_SLOTS:
     {
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        const qsizetype rows = 5000;
+        session.setWorkerSortRowsForTesting(rows);
         BookmarkList library;
-        library.reserve(LibrarySession::workerSortRows);
-        for (qsizetype i = 0; i < LibrarySession::workerSortRows; ++i)
+        library.reserve(rows);
+        for (qsizetype i = 0; i < rows; ++i)
             library.append(Fixtures::bookmark(QStringLiteral("/b/A.pdf"), (i * 7919) % 5000 + 1,
                                               QStringLiteral("t%1").arg(i % 97)));
         session.setAllBookmarks(library);

@@ -102,7 +102,8 @@ private Q_SLOTS:
                                : 6;
         QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("first"), {}}}));
         PlaylistLibrary library;
-        library.setOutsideChangeDelays(20ms, 1s);
+        // The file stands half-written only while the library writes: half a second outlasts that.
+        library.setOutsideChangeDelays(20ms, 500ms);
         QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -141,7 +142,7 @@ private Q_SLOTS:
                        onDisk.contains(QStringLiteral("inside-%1").arg(k)) &&
                        onDisk.contains(QStringLiteral("outside-%1").arg(k));
             };
-            std::ignore = QTest::qWaitFor(settled, 5000);
+            std::ignore = TestHarness::waitFor(settled, 5s);
         }
         child.closeWriteChannel();
         QVERIFY(child.waitForFinished(10000));

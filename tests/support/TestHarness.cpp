@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include <unistd.h>
 
@@ -230,17 +231,37 @@ PartRow partRow(const char *tag)
     return PartRow(ours ? &QTest::newRow(tag) : nullptr);
 }
 
+namespace {
+
+// LYRAFOLD_TEST_PART's index and count.
+std::optional<std::pair<int, int>> partFromEnvironment()
+{
+    const QList<QByteArray> part = qgetenv("LYRAFOLD_TEST_PART").split('/');
+    bool indexRead = false, countRead = false;
+    const int index = part.size() == 2 ? part[0].toInt(&indexRead) : 0;
+    const int count = part.size() == 2 ? part[1].toInt(&countRead) : 0;
+    if (!indexRead || !countRead || count < 1 || index < 0 || index >= count)
+        return std::nullopt;
+    return std::pair(index, count);
+}
+
+} // namespace
+
+int partCount()
+{
+    const auto part = partFromEnvironment();
+    return part ? part->second : 1;
+}
+
 QStringList testArguments(const QObject &test, int argc, char *argv[])
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    const QList<QByteArray> part = qgetenv("LYRAFOLD_TEST_PART").split('/');
-    bool indexRead = false, countRead = false;
-    const int index = part.size() == 2 ? part[0].toInt(&indexRead) : 0;
-    const int count = part.size() == 2 ? part[1].toInt(&countRead) : 0;
-    if (argc > 1 || !indexRead || !countRead || count < 1 || index < 0 || index >= count)
+    const auto part = partFromEnvironment();
+    if (argc > 1 || !part)
         return arguments;
+    const auto [index, count] = *part;
     // The test functions as QtTest finds them: private slots without arguments, other than the
     // data functions and the set-ups and clean-ups.
     static const QList<QByteArray> fixtures{"initTestCase", "cleanupTestCase", "init", "cleanup"};

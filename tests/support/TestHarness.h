@@ -83,6 +83,10 @@ bool reportMissingTestData();
 // QTest::addRow(), which keep every n-th row from the i-th on. It needs as many rows as parts at least.
 QStringList testArguments(const QObject &test, int argc, char *argv[]);
 
+// The number of parts the program runs in, 1 when it runs whole. A program of one test function that
+// repeats a trial makes its share of the trials in each part.
+int partCount();
+
 // A row of a data function whose rows are spread over the parts: the row, or nothing in a part that
 // does not run it.
 class PartRow {

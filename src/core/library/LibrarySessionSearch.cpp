@@ -150,7 +150,7 @@ bool LibrarySession::sortFilteredByColumn(const QString &column)
     }
     m_sortShown = true;
     const qint64 generation = ++m_sortGeneration;
-    if (m_filtered.size() < workerSortRows) {
+    if (m_filtered.size() < m_workerSortRows) {
         m_sortPending = false;
         LibrarySort::sortPositions(m_filtered, m_rows, column, m_sortAscending, &m_sortRanks);
         return true;
