@@ -188,6 +188,7 @@ private Q_SLOTS:
             u"%1 içinde %2 taneden fazla başlık var; bir playlist dosyası en çok bu kadarını tutabilir."_s,
             u"%1 contiene más de %2 títulos, el máximo que admite un archivo de playlist."_s);
         row(u"Added to playlist: %1"_s, u"Playliste eklendi: %1"_s, u"Añadido a la playlist: %1"_s);
+        row(u"Listen failed: %1"_s, u"Dinleme başarısız: %1"_s, u"Error al escuchar: %1"_s);
     }
 
     // What core makes for the windows comes out in the stored language, through the same table; Qt's
@@ -546,7 +547,7 @@ private Q_SLOTS:
         QStringList expected;
         for (const QString &text : english)
             expected.append(Lang::localized(text, language));
-        const QString unknown = u"Recognition timed out."_s;
+        const QString unknown = u"Recognition took a nap."_s;
         QStringList shown;
         if (form) {
             LyrafoldFormAlert alert(nullptr, u"tokenDialog"_s, english.at(0), english.at(1),

@@ -1,6 +1,7 @@
 #include "platform/recognition/AudDClipMatcher.h"
 
 #include "core/common/AppSettings.h"
+#include "core/common/UiText.h"
 #include "core/metadata/MetadataWebClient.h"
 #include "core/text/TextUtils.h"
 
@@ -21,8 +22,10 @@ constexpr int limitReachedCodes[] = {901, 902};
 // Whether a reply's request carried the user's own token.
 constexpr char ownTokenProperty[] = "lyrafoldOwnToken";
 
-const QString unreadableAnswer =
-    QStringLiteral("The recognition service sent an answer that could not be read.");
+QString unreadableAnswer()
+{
+    return UiText::tr("The recognition service sent an answer that could not be read.");
+}
 
 bool mayCarryClip(const QUrl &url)
 {
@@ -47,15 +50,14 @@ SongRecognitionResult serviceError(const QJsonObject &error, bool ownToken)
     const int code = error.value(QLatin1String("error_code")).toInt();
     if (std::ranges::find(limitReachedCodes, code) != std::end(limitReachedCodes))
         return SongRecognitionResult::failure(
-            ownToken
-                ? QStringLiteral("The requests of your AudD API token are used up. Check your plan at "
-                                 "dashboard.audd.io or enter another token in the settings menu.")
-                : QStringLiteral("The recognition service's free requests are used up. Enter an AudD API "
-                                 "token of your own in the settings menu."),
+            ownToken ? UiText::tr("The requests of your AudD API token are used up. Check your plan at "
+                                  "dashboard.audd.io or enter another token in the settings menu.")
+                     : UiText::tr("The recognition service's free requests are used up. Enter an AudD API "
+                                  "token of your own in the settings menu."),
             true);
     QString message = TextUtils::trimmed(error.value(QLatin1String("error_message")).toString());
     if (message.isEmpty())
-        message = QStringLiteral("The recognition service reported error %1.").arg(code);
+        message = UiText::tr("The recognition service reported error %1.").arg(code);
     return SongRecognitionResult::failure(message, code == wrongTokenCode);
 }
 
@@ -66,23 +68,23 @@ SongRecognitionResult resultFromAnswer(const QByteArray &body, bool ownToken)
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject())
-        return SongRecognitionResult::failure(unreadableAnswer);
+        return SongRecognitionResult::failure(unreadableAnswer());
     const QJsonObject answer = document.object();
     const QString status = answer.value(QLatin1String("status")).toString();
 
     if (status == QLatin1String("error")) {
         const QJsonValue error = answer.value(QLatin1String("error"));
         return error.isObject() ? serviceError(error.toObject(), ownToken)
-                                : SongRecognitionResult::failure(unreadableAnswer);
+                                : SongRecognitionResult::failure(unreadableAnswer());
     }
     if (status != QLatin1String("success"))
-        return SongRecognitionResult::failure(unreadableAnswer);
+        return SongRecognitionResult::failure(unreadableAnswer());
 
     const QJsonValue result = answer.value(QLatin1String("result"));
     if (result.isNull() || result.isUndefined())
         return SongRecognitionResult::noMatch();
     if (!result.isObject())
-        return SongRecognitionResult::failure(unreadableAnswer);
+        return SongRecognitionResult::failure(unreadableAnswer());
     // A result may hold only where in the song the clip was found, with neither title nor artist.
     const QJsonObject song = result.toObject();
     return SongRecognitionResult::success(song.value(QLatin1String("title")).toString(),
@@ -164,12 +166,12 @@ void AudDClipMatcher::replyFinished(QNetworkReply *reply)
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299)) {
         Q_EMIT answered(SongRecognitionResult::failure(
-            QStringLiteral("The recognition service answered with HTTP status %1.").arg(status.toInt())));
+            UiText::tr("The recognition service answered with HTTP status %1.").arg(status.toInt())));
         return;
     }
     if (!status.isValid() || reply->error() != QNetworkReply::NoError) {
         Q_EMIT answered(SongRecognitionResult::failure(
-            QStringLiteral("Could not reach the recognition service (%1).").arg(reply->errorString())));
+            UiText::tr("Could not reach the recognition service (%1).").arg(reply->errorString())));
         return;
     }
     Q_EMIT answered(resultFromAnswer(reply->readAll(), reply->property(ownTokenProperty).toBool()));

@@ -1,5 +1,6 @@
 #include "platform/recognition/SongRecognizer.h"
 
+#include "core/common/UiText.h"
 #include "platform/recognition/AudDClipMatcher.h"
 #include "platform/recognition/MicrophoneCapture.h"
 
@@ -9,18 +10,18 @@ QString captureFailureMessage(const CaptureFailure &failure)
 {
     switch (failure.kind) {
     case CaptureFailure::Kind::noInput:
-        return QStringLiteral("No microphone input available. Check your desktop's sound settings and the "
-                              "microphone chosen in Lyrafold's settings menu.");
+        return UiText::tr("No microphone input available. Check your desktop's sound settings and the "
+                          "microphone chosen in Lyrafold's settings menu.");
     case CaptureFailure::Kind::deviceNotPresent:
-        return QStringLiteral("Selected microphone is not available. Choose another microphone in Settings.");
+        return UiText::tr("Selected microphone is not available. Choose another microphone in Settings.");
     case CaptureFailure::Kind::deviceUnusable:
-        return QStringLiteral("Could not use selected microphone (%1).").arg(failure.detail);
+        return UiText::tr("Could not use selected microphone (%1).").arg(failure.detail);
     case CaptureFailure::Kind::startFailed:
-        return QStringLiteral("Unable to start audio capture.");
+        return UiText::tr("Unable to start audio capture.");
     case CaptureFailure::Kind::readFailed:
         break;
     }
-    return QStringLiteral("Failed to process microphone input.");
+    return UiText::tr("Failed to process microphone input.");
 }
 
 } // namespace
@@ -53,7 +54,7 @@ SongRecognizer::SongRecognizer(std::unique_ptr<AudioCapture> capture, std::uniqu
     });
     connect(&m_captureTimer, &QTimer::timeout, this, &SongRecognizer::stopCaptureAndMatch);
     connect(&m_matchDeadline, &QTimer::timeout, this,
-            [this] { finish(SongRecognitionResult::failure(QStringLiteral("Recognition timed out."))); });
+            [this] { finish(SongRecognitionResult::failure(UiText::tr("Recognition timed out."))); });
 }
 
 SongRecognizer::~SongRecognizer()
@@ -75,7 +76,7 @@ void SongRecognizer::recognize(std::chrono::milliseconds captureTime,
             this,
             [completion = std::move(completion)] {
                 completion(
-                    SongRecognitionResult::failure(QStringLiteral("Song recognition is already running.")));
+                    SongRecognitionResult::failure(UiText::tr("Song recognition is already running.")));
             },
             Qt::QueuedConnection);
         return;

@@ -11,6 +11,8 @@
 #include <QGuiApplication>
 #include <QPointer>
 
+using LyrafoldLanguageService::localized;
+
 ListenFlow::ListenFlow(StatusSink &sink, QWidget *window) : QObject(window), m_sink(sink) {}
 
 void ListenFlow::setSongRecognizer(SongRecognizer *recognizer)
@@ -32,7 +34,7 @@ void ListenFlow::start()
         setSongRecognizer(new SongRecognizer);
 
     Q_EMIT runningChanged(true);
-    m_sink.showStatus(QStringLiteral("Listening... hold your song near the microphone."));
+    m_sink.showStatus(localized(QStringLiteral("Listening... hold your song near the microphone.")));
     const QVariant storedId = AppSettings::value(AppSettings::listenMicrophoneUidKey);
     const std::optional<QString> deviceId =
         storedId.isValid() ? std::optional<QString>(storedId.toString()) : std::nullopt;
@@ -57,15 +59,15 @@ void ListenFlow::showResult(const SongRecognitionResult &result)
             clipboard->setText(title);
         }
         const QString song = artist.isEmpty() ? title : title + QStringLiteral(" — ") + artist;
-        m_sink.showStatus(song.isEmpty() ? QStringLiteral("Identified a match.")
-                                         : QStringLiteral("Identified: ") + song);
+        m_sink.showStatus(song.isEmpty() ? localized(QStringLiteral("Identified a match."))
+                                         : localized(QStringLiteral("Identified: %1")).arg(song));
         break;
     }
     case SongRecognitionResult::Kind::noMatch:
-        m_sink.showStatus(QStringLiteral("No match found. Try again with a clearer sample."));
+        m_sink.showStatus(localized(QStringLiteral("No match found. Try again with a clearer sample.")));
         break;
     case SongRecognitionResult::Kind::failure: {
-        m_sink.showStatus(QStringLiteral("Listen failed: ") + result.message);
+        m_sink.showStatus(localized(QStringLiteral("Listen failed: %1")).arg(result.message));
         if (!result.tokenNeeded) {
             LyrafoldAlert::run(m_sink.alertParent(), LyrafoldAlert::Style::warning,
                                QStringLiteral("Listen failed"), result.message);

@@ -876,6 +876,57 @@ constexpr Row kRows[] = {
     {u"A title cannot be empty.", u"Başlık boş olamaz.", u"Un título no puede estar vacío."},
     {u"A rating must be a finite number.", u"Rating sonlu bir sayı olmalı.",
      u"El rating debe ser un número finito."},
+    // Listening for a song: the run and why it failed.
+    {u"Listening... hold your song near the microphone.", u"Dinleniyor... şarkıyı mikrofona yakın tutun.",
+     u"Escuchando... acerca la canción al micrófono."},
+    {u"Identified a match.", u"Bir eşleşme bulundu.", u"Se encontró una coincidencia."},
+    {u"Identified: %1", u"Tanındı: %1", u"Identificada: %1"},
+    {u"No match found. Try again with a clearer sample.",
+     u"Eşleşme bulunamadı. Daha net bir kayıtla yeniden deneyin.",
+     u"No se encontró ninguna coincidencia. Inténtalo de nuevo con una muestra más clara."},
+    {u"Listen failed: %1", u"Dinleme başarısız: %1", u"Error al escuchar: %1"},
+    {u"Listen failed", u"Dinleme başarısız", u"Error al escuchar"},
+    {u"Enter Token…", u"Anahtar Gir…", u"Introducir token…"},
+    {u"The recognition service sent an answer that could not be read.",
+     u"Tanıma hizmeti okunamayan bir yanıt gönderdi.",
+     u"El servicio de reconocimiento envió una respuesta ilegible."},
+    {u"The requests of your AudD API token are used up. Check your plan at dashboard.audd.io or enter "
+     u"another "
+     u"token in the settings menu.",
+     u"AudD API anahtarınızın istekleri tükendi. dashboard.audd.io adresinde planınızı kontrol edin ya da "
+     u"ayarlar menüsünden başka bir anahtar girin.",
+     u"Se han agotado las solicitudes de tu token de la API de AudD. Revisa tu plan en dashboard.audd.io o "
+     u"introduce otro token en el menú de ajustes."},
+    {u"The recognition service's free requests are used up. Enter an AudD API token of your own in the "
+     u"settings menu.",
+     u"Tanıma hizmetinin ücretsiz istekleri tükendi. Ayarlar menüsünden kendi AudD API anahtarınızı girin.",
+     u"Se han agotado las solicitudes gratuitas del servicio de reconocimiento. Introduce tu propio token de "
+     u"la API de AudD en el menú de ajustes."},
+    {u"The recognition service reported error %1.", u"Tanıma hizmeti %1 hatasını bildirdi.",
+     u"El servicio de reconocimiento informó del error %1."},
+    {u"The recognition service answered with HTTP status %1.",
+     u"Tanıma hizmeti HTTP %1 durumuyla yanıt verdi.",
+     u"El servicio de reconocimiento respondió con el estado HTTP %1."},
+    {u"Could not reach the recognition service (%1).", u"Tanıma hizmetine ulaşılamadı (%1).",
+     u"No se pudo contactar con el servicio de reconocimiento (%1)."},
+    {u"No microphone input available. Check your desktop's sound settings and the microphone chosen in "
+     u"Lyrafold's settings menu.",
+     u"Mikrofon girişi yok. Masaüstünüzün ses ayarlarını ve Lyrafold'un ayarlar menüsünde seçili mikrofonu "
+     u"kontrol edin.",
+     u"No hay entrada de micrófono. Revisa los ajustes de sonido del escritorio y el micrófono elegido en el "
+     u"menú de ajustes de Lyrafold."},
+    {u"Selected microphone is not available. Choose another microphone in Settings.",
+     u"Seçili mikrofon kullanılamıyor. Ayarlar'dan başka bir mikrofon seçin.",
+     u"El micrófono elegido no está disponible. Elige otro micrófono en Ajustes."},
+    {u"Could not use selected microphone (%1).", u"Seçili mikrofon kullanılamadı (%1).",
+     u"No se pudo usar el micrófono elegido (%1)."},
+    {u"Unable to start audio capture.", u"Ses kaydı başlatılamadı.",
+     u"No se pudo iniciar la captura de audio."},
+    {u"Failed to process microphone input.", u"Mikrofon girişi işlenemedi.",
+     u"No se pudo procesar la entrada del micrófono."},
+    {u"Recognition timed out.", u"Tanıma zaman aşımına uğradı.", u"Se agotó el tiempo del reconocimiento."},
+    {u"Song recognition is already running.", u"Şarkı tanıma zaten sürüyor.",
+     u"El reconocimiento de canciones ya está en marcha."},
 };
 
 } // namespace
