@@ -189,6 +189,9 @@ private Q_SLOTS:
             u"%1 contiene más de %2 títulos, el máximo que admite un archivo de playlist."_s);
         row(u"Added to playlist: %1"_s, u"Playliste eklendi: %1"_s, u"Añadido a la playlist: %1"_s);
         row(u"Listen failed: %1"_s, u"Dinleme başarısız: %1"_s, u"Error al escuchar: %1"_s);
+        row(u"Could not replace “%1”: %2. The old one is kept as “%3”."_s,
+            u"“%1” değiştirilemedi: %2. Eskisi “%3” olarak saklanıyor."_s,
+            u"No se pudo reemplazar “%1”: %2. El anterior se conserva como “%3”."_s);
     }
 
     // What core makes for the windows comes out in the stored language, through the same table; Qt's

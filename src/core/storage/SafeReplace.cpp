@@ -1,5 +1,7 @@
 #include "core/storage/SafeReplace.h"
 
+#include "core/common/UiText.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -49,7 +51,7 @@ Result<bool> failure(const QString &message)
 
 Result<bool> cancelled()
 {
-    return Result<bool>::failure(QStringLiteral("The save was cancelled."), SafeReplace::cancelledCode);
+    return Result<bool>::failure(UiText::tr("The save was cancelled."), SafeReplace::cancelledCode);
 }
 
 // Copies source to target (a folder with all it holds); on failure names what could not be copied.
@@ -65,11 +67,11 @@ bool copyEntry(FileOperations &operations, const QFileInfo &source, const QStrin
     if (!source.isDir()) {
         if (operations.copyFile(source.filePath(), target, reason))
             return true;
-        outcome = failure(QStringLiteral("Could not copy “%1”: %2").arg(source.fileName(), reason));
+        outcome = failure(UiText::tr("Could not copy “%1”: %2").arg(source.fileName(), reason));
         return false;
     }
     if (!operations.makeFolder(target, reason)) {
-        outcome = failure(QStringLiteral("Could not copy “%1”: %2").arg(source.fileName(), reason));
+        outcome = failure(UiText::tr("Could not copy “%1”: %2").arg(source.fileName(), reason));
         return false;
     }
     const QFileInfoList entries =
@@ -103,23 +105,23 @@ Result<bool> exchangeInto(FileOperations &operations, const QString &copy, const
         return true;
     case FileOperations::Exchange::failed:
         discard(operations, copy);
-        return failure(QStringLiteral("Could not replace “%1”: %2").arg(name, reason));
+        return failure(UiText::tr("Could not replace “%1”: %2").arg(name, reason));
     case FileOperations::Exchange::unsupported:
         break;
     }
     const QString aside = unusedSibling(folder, "old");
     if (!operations.rename(target, aside, reason)) {
         discard(operations, copy);
-        return failure(QStringLiteral("Could not replace “%1”: %2").arg(name, reason));
+        return failure(UiText::tr("Could not replace “%1”: %2").arg(name, reason));
     }
     if (!operations.rename(copy, target, reason)) {
         QString restoreReason;
         const bool restored = operations.rename(aside, target, restoreReason);
         discard(operations, copy);
         if (!restored)
-            return failure(QStringLiteral("Could not replace “%1”: %2. The old one is kept as “%3”.")
+            return failure(UiText::tr("Could not replace “%1”: %2. The old one is kept as “%3”.")
                                .arg(name, reason, QFileInfo(aside).fileName()));
-        return failure(QStringLiteral("Could not replace “%1”: %2").arg(name, reason));
+        return failure(UiText::tr("Could not replace “%1”: %2").arg(name, reason));
     }
     discard(operations, aside);
     return true;
@@ -227,7 +229,7 @@ bool FileOperations::removeAll(const QString &path, QString &reason)
     const bool removed = info.isDir() && !info.isSymLink() ? QDir(path).removeRecursively()
                                                            : ::unlink(encoded(path).constData()) == 0;
     if (!removed)
-        reason = QStringLiteral("“%1” could not be removed").arg(info.fileName());
+        reason = UiText::tr("“%1” could not be removed").arg(info.fileName());
     return removed;
 }
 
@@ -244,21 +246,21 @@ Result<bool> replace(const QString &source, const QString &destination, FileOper
 {
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.exists())
-        return failure(QStringLiteral("“%1” no longer exists.").arg(sourceInfo.fileName()));
+        return failure(UiText::tr("“%1” no longer exists.").arg(sourceInfo.fileName()));
     const QFileInfo destinationInfo(destination);
     const QString name = destinationInfo.fileName();
     const QString folder = QFileInfo(destinationInfo.absolutePath()).canonicalFilePath();
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        return failure(QStringLiteral("The folder “%1” does not exist.").arg(destinationInfo.absolutePath()));
+        return failure(UiText::tr("The folder “%1” does not exist.").arg(destinationInfo.absolutePath()));
     if (name.isEmpty())
-        return failure(QStringLiteral("No name was given to save “%1” under.").arg(sourceInfo.fileName()));
+        return failure(UiText::tr("No name was given to save “%1” under.").arg(sourceInfo.fileName()));
 
     const QString from = sourceInfo.canonicalFilePath();
     const QString target = folder + QLatin1Char('/') + name;
     if (target == from || target.startsWith(from + QLatin1Char('/')))
-        return failure(QStringLiteral("“%1” cannot be saved over itself.").arg(sourceInfo.fileName()));
+        return failure(UiText::tr("“%1” cannot be saved over itself.").arg(sourceInfo.fileName()));
     if (from.startsWith(target + QLatin1Char('/')))
-        return failure(QStringLiteral("“%1” cannot replace the folder that holds it.").arg(name));
+        return failure(UiText::tr("“%1” cannot replace the folder that holds it.").arg(name));
 
     const QString copy = unusedSibling(folder, "saving");
     Result<bool> outcome = true;
@@ -274,7 +276,7 @@ Result<bool> replace(const QString &source, const QString &destination, FileOper
     QString reason;
     if (!operations.sync(copy, reason)) {
         discard(operations, copy);
-        return failure(QStringLiteral("Could not save “%1”: %2").arg(name, reason));
+        return failure(UiText::tr("Could not save “%1”: %2").arg(name, reason));
     }
 
     const QFileInfo old(target);
@@ -283,7 +285,7 @@ Result<bool> replace(const QString &source, const QString &destination, FileOper
         return exchangeInto(operations, copy, target, folder);
     if (!operations.rename(copy, target, reason)) {
         discard(operations, copy);
-        return failure(QStringLiteral("Could not save “%1”: %2").arg(name, reason));
+        return failure(UiText::tr("Could not save “%1”: %2").arg(name, reason));
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #include "core/storage/StateFile.h"
 
 #include "core/common/NotificationBus.h"
+#include "core/common/UiText.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -120,7 +121,7 @@ private:
             } else if (const std::optional<QByteArray> bytes = job->encode ? job->encode() : std::nullopt) {
                 written = writeNow(path, *bytes, &error, job->guard);
             } else {
-                error = QStringLiteral("the data could not be encoded");
+                error = UiText::tr("the data could not be encoded");
             }
             if (job->done)
                 job->done(path, written, error);
@@ -163,7 +164,7 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
     };
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
-        return fail(QStringLiteral("cannot create folder %1").arg(info.absolutePath()));
+        return fail(UiText::tr("cannot create folder %1").arg(info.absolutePath()));
     // The file is written under a name of our own beside the target, then renamed over it: a crash leaves
     // the previous file whole, and the start-up sweep can tell what we left from the user's own files.
     QTemporaryFile file(StateFile::temporaryTemplate(info.absoluteFilePath()));

@@ -927,6 +927,25 @@ constexpr Row kRows[] = {
     {u"Recognition timed out.", u"Tanıma zaman aşımına uğradı.", u"Se agotó el tiempo del reconocimiento."},
     {u"Song recognition is already running.", u"Şarkı tanıma zaten sürüyor.",
      u"El reconocimiento de canciones ya está en marcha."},
+    // Saving files: why a copy, a replacement or a state file could not be written.
+    {u"The save was cancelled.", u"Kaydetme iptal edildi.", u"Se canceló el guardado."},
+    {u"Could not copy “%1”: %2", u"“%1” kopyalanamadı: %2", u"No se pudo copiar “%1”: %2"},
+    {u"Could not replace “%1”: %2", u"“%1” değiştirilemedi: %2", u"No se pudo reemplazar “%1”: %2"},
+    {u"Could not replace “%1”: %2. The old one is kept as “%3”.",
+     u"“%1” değiştirilemedi: %2. Eskisi “%3” olarak saklanıyor.",
+     u"No se pudo reemplazar “%1”: %2. El anterior se conserva como “%3”."},
+    {u"“%1” could not be removed", u"“%1” kaldırılamadı", u"No se pudo quitar “%1”"},
+    {u"“%1” no longer exists.", u"“%1” artık yok.", u"“%1” ya no existe."},
+    {u"The folder “%1” does not exist.", u"“%1” klasörü yok.", u"La carpeta “%1” no existe."},
+    {u"No name was given to save “%1” under.", u"“%1” için kaydedilecek bir ad verilmedi.",
+     u"No se indicó un nombre con el que guardar “%1”."},
+    {u"“%1” cannot be saved over itself.", u"“%1” kendi üzerine kaydedilemez.",
+     u"“%1” no se puede guardar sobre sí mismo."},
+    {u"“%1” cannot replace the folder that holds it.", u"“%1” kendisini içeren klasörün yerini alamaz.",
+     u"“%1” no puede reemplazar la carpeta que lo contiene."},
+    {u"Could not save “%1”: %2", u"“%1” kaydedilemedi: %2", u"No se pudo guardar “%1”: %2"},
+    {u"the data could not be encoded", u"veri kodlanamadı", u"no se pudieron codificar los datos"},
+    {u"cannot create folder %1", u"%1 klasörü oluşturulamıyor", u"no se puede crear la carpeta %1"},
 };
 
 } // namespace
