@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -399,6 +400,27 @@ private Q_SLOTS:
         QVERIFY(toolbarButton(*viewer, QStringLiteral("Kapat")));
         QCOMPARE(named<QLabel>(*viewer, "totalPagesLabel")->text(), QStringLiteral("/ 11"));
         QCOMPARE(named<QPushButton>(*viewer, "editButton")->text(), QStringLiteral("Düzenle"));
+
+        // The edit palette's fixed width keeps the longer words of its labels and commands whole.
+        named<QPushButton>(*viewer, "editButton")->click();
+        auto *palette = viewer->findChild<PdfEditInspectorView *>();
+        const auto cutTexts = [palette] {
+            QCoreApplication::processEvents();
+            palette->layout()->activate();
+            QStringList cut;
+            for (const QWidget *control : palette->findChildren<QWidget *>()) {
+                const auto *label = qobject_cast<const QLabel *>(control);
+                const auto *button = qobject_cast<const QPushButton *>(control);
+                const QString text = label ? label->text() : button ? button->text() : QString();
+                const int frame = button ? 8 : 0;
+                if (control->fontMetrics().horizontalAdvance(text) + frame > control->width())
+                    cut.append(text);
+            }
+            return cut;
+        };
+        QCOMPARE(cutTexts(), QStringList());
+        LyrafoldLanguageService::setCurrent(LyrafoldLanguage::es);
+        QCOMPARE(cutTexts(), QStringList());
     }
 
     void withoutListOrTitle()

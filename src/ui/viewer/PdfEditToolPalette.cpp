@@ -11,6 +11,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -21,6 +23,9 @@ namespace {
 constexpr int thicknessSteps = 10; // slider steps per point
 constexpr int opacitySteps = 100;
 constexpr int sliderWidth = 190;
+// Room for the longest row label ("Herramientas"); the opacity row (label, slider, colour well) still fits
+// the palette's width.
+constexpr int labelWidth = 86;
 
 const QColor penTint(0, 122, 255);
 const QColor textTint(175, 82, 222);
@@ -59,9 +64,28 @@ QSlider *slider(QWidget *parent, int minimum, int maximum)
     return slider;
 }
 
+// A command button no wider than its text needs, rather than the style's least width for a titled button:
+// the four share the palette's fixed width, also with the longer Turkish and Spanish words.
+class CommandButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+    QSize minimumSizeHint() const override
+    {
+        // The style's size for the text's room, asked without the title that would raise it to its least.
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        const QSize room = fontMetrics().size(Qt::TextShowMnemonic, text());
+        return style()->sizeFromContents(QStyle::CT_PushButton, &option, room, this);
+    }
+};
+
 QPushButton *commandButton(QWidget *parent, const QString &text)
 {
-    auto *button = new QPushButton(text, parent);
+    auto *button = new CommandButton(text, parent);
+    // Narrower than its natural width where the row needs it, down to minimumSizeHint().
+    button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     button->setAutoDefault(false);
     button->setFocusPolicy(Qt::TabFocus);
     return button;
@@ -77,7 +101,7 @@ QHBoxLayout *row(QWidget *palette, QVBoxLayout *column, int spacing, const QStri
     column->addLayout(layout);
     if (!label.isEmpty()) {
         auto *text = new QLabel(label, palette);
-        text->setFixedWidth(72);
+        text->setFixedWidth(labelWidth);
         layout->addWidget(text);
     }
     return layout;
