@@ -128,6 +128,7 @@ qint16 sampleAt(const QByteArray &samples, qsizetype i)
 
 class SongRecognitionTest : public QObject {
     Q_OBJECT
+    Q_CLASSINFO("rowsOverParts", "matcherAnswers")
 
     LoopbackHttpServer m_server;
     Response m_response;
@@ -258,54 +259,55 @@ private Q_SLOTS:
                                               "AudD API token of your own in the settings menu.");
         const auto answer = [](const char *body) { return Response{200, json(body)}; };
 
-        QTest::newRow("hand-made: a match")
+        TestHarness::partRow("hand-made: a match")
             << answer("{'status':'success','result':{'artist':'Kenny Dorham','title':'Blue Bossa',"
                       "'album':'Page One','timecode':'00:41','song_link':'https://lis.tn/x'}}")
             << Result::success("Blue Bossa", "Kenny Dorham") << false;
-        QTest::newRow("hand-made: no artist")
+        TestHarness::partRow("hand-made: no artist")
             << answer("{'status':'success','result':{'title':'Blue Bossa','timecode':'00:41'}}")
             << Result::success("Blue Bossa", "") << false;
-        QTest::newRow("hand-made: no title")
+        TestHarness::partRow("hand-made: no title")
             << answer("{'status':'success','result':{'artist':'Kenny Dorham','timecode':'00:41'}}")
             << Result::success("", "Kenny Dorham") << false;
-        QTest::newRow("hand-made: only where in the song")
+        TestHarness::partRow("hand-made: only where in the song")
             << answer("{'status':'success','result':{'timecode':'00:41','audio_id':123}}")
             << Result::success("", "") << false;
-        QTest::newRow("hand-made: no match")
+        TestHarness::partRow("hand-made: no match")
             << answer("{'status':'success','result':null}") << Result::noMatch() << false;
-        QTest::newRow("hand-made: an error")
+        TestHarness::partRow("hand-made: an error")
             << answer("{'status':'error','error':{'error_code':300,'error_message':'Recognition failed: "
                       "a problem with fingerprints creating.'}}")
             << Result::failure("Recognition failed: a problem with fingerprints creating.") << false;
-        QTest::newRow("hand-made: wrong token")
+        TestHarness::partRow("hand-made: wrong token")
             << answer("{'status':'error','error':{'error_code':900,'error_message':'Recognition failed: "
                       "authorization failed: wrong api_token.'}}")
             << Result::failure("Recognition failed: authorization failed: wrong api_token.", true) << false;
-        QTest::newRow("hand-made: requests used up")
+        TestHarness::partRow("hand-made: requests used up")
             << answer("{'status':'error','error':{'error_code':901,'error_message':'Recognition failed: "
                       "authorization failed: no api_token passed and the limit was reached.'}}")
             << Result::failure(usedUp, true) << false;
-        QTest::newRow("hand-made: a token's requests used up")
+        TestHarness::partRow("hand-made: a token's requests used up")
             << answer("{'status':'error','error':{'error_code':902,'error_message':'limit'}}")
             << Result::failure(usedUp, true) << false;
-        QTest::newRow("hand-made: your token's requests used up")
+        TestHarness::partRow("hand-made: your token's requests used up")
             << answer("{'status':'error','error':{'error_code':902,'error_message':'limit'}}")
             << Result::failure("The requests of your AudD API token are used up. Check your plan at "
                                "dashboard.audd.io or enter another token in the settings menu.",
                                true)
             << true;
-        QTest::newRow("hand-made: an error without words")
+        TestHarness::partRow("hand-made: an error without words")
             << answer("{'status':'error','error':{'error_code':700}}")
             << Result::failure("The recognition service reported error 700.") << false;
-        QTest::newRow("error not an object")
+        TestHarness::partRow("error not an object")
             << answer("{'status':'error','error':'bad'}") << Result::failure(unreadable) << false;
-        QTest::newRow("malformed body")
+        TestHarness::partRow("malformed body")
             << answer("{'status':'success','result':{'title'") << Result::failure(unreadable) << false;
-        QTest::newRow("no status") << answer("{'result':null}") << Result::failure(unreadable) << false;
-        QTest::newRow("server error")
+        TestHarness::partRow("no status")
+            << answer("{'result':null}") << Result::failure(unreadable) << false;
+        TestHarness::partRow("server error")
             << Response{503, "busy"}
             << Result::failure("The recognition service answered with HTTP status 503.") << false;
-        QTest::newRow("no answer within the deadline")
+        TestHarness::partRow("no answer within the deadline")
             << Response{200, json("{'status':'success','result':null}"), "application/json", false, 1500ms}
             << Result::failure("Recognition timed out.") << false;
     }

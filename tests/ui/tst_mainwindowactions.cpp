@@ -140,6 +140,7 @@ QPoint cellCentre(const MainWindowController &window, int row, int column)
 
 class MainWindowActionsTest : public QObject {
     Q_OBJECT
+    Q_CLASSINFO("rowsOverParts", "listenResults")
 
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
@@ -222,6 +223,7 @@ private Q_SLOTS:
                                 Fixtures::bookmark("/b/A.pdf", 2, "Song B"),
                                 Fixtures::bookmark("/b/A.pdf", 3, "Song C")},
                                true);
+        table(*window)->setClickActionDelayForTesting(10);
         if (!search.isEmpty()) {
             // Every row shows before the search as after it: wait for its passes, whose landing would
             // close an open field.
@@ -751,22 +753,23 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("dialogs");
 
         const QString usedUp = QStringLiteral("The recognition service's free requests are used up.");
-        QTest::newRow("title and artist")
+        TestHarness::partRow("title and artist")
             << Result::success(" Blue Bossa\n", "Kenny Dorham ") << "Identified: Blue Bossa — Kenny Dorham"
             << "Blue Bossa" << QStringList() << QStringList();
-        QTest::newRow("title alone") << Result::success("Blue Bossa", "") << "Identified: Blue Bossa"
-                                     << "Blue Bossa" << QStringList() << QStringList();
-        QTest::newRow("artist alone") << Result::success(" ", "Kenny Dorham") << "Identified:  — Kenny Dorham"
-                                      << "before" << QStringList() << QStringList();
-        QTest::newRow("neither") << Result::success("", "") << "Identified a match."
-                                 << "before" << QStringList() << QStringList();
-        QTest::newRow("no match") << Result::noMatch() << "No match found. Try again with a clearer sample."
-                                  << "before" << QStringList() << QStringList();
-        QTest::newRow("failure") << Result::failure("Recognition timed out.")
-                                 << "Listen failed: Recognition timed out."
-                                 << "before" << QStringList{"Listen failed", "Recognition timed out.", "OK"}
-                                 << QStringList();
-        QTest::newRow("failure a token mends")
+        TestHarness::partRow("title alone") << Result::success("Blue Bossa", "") << "Identified: Blue Bossa"
+                                            << "Blue Bossa" << QStringList() << QStringList();
+        TestHarness::partRow("artist alone")
+            << Result::success(" ", "Kenny Dorham") << "Identified:  — Kenny Dorham"
+            << "before" << QStringList() << QStringList();
+        TestHarness::partRow("neither") << Result::success("", "") << "Identified a match."
+                                        << "before" << QStringList() << QStringList();
+        TestHarness::partRow("no match")
+            << Result::noMatch() << "No match found. Try again with a clearer sample."
+            << "before" << QStringList() << QStringList();
+        TestHarness::partRow("failure")
+            << Result::failure("Recognition timed out.") << "Listen failed: Recognition timed out."
+            << "before" << QStringList{"Listen failed", "Recognition timed out.", "OK"} << QStringList();
+        TestHarness::partRow("failure a token mends")
             << Result::failure(usedUp, true) << "Listen failed: " + usedUp << "before"
             << QStringList{"Listen failed", usedUp, "Enter Token…|OK"}
             << QStringList{"recognitionTokenDialog"};

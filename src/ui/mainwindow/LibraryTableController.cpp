@@ -317,7 +317,7 @@ void LibraryTableController::startRowAction(int row, const QString &column)
     const BookmarkEntry *entry = m_session.displayedBookmark(row);
     if (!entry)
         return;
-    m_ui.tableView->triggerPressPulse(row, clickActionDelayMilliseconds / 1000.0);
+    m_ui.tableView->triggerPressPulse(row, m_clickActionDelayMilliseconds / 1000.0);
     // A timer of its own, named while it waits, so that what is still to come can be seen.
     auto *action = new QTimer(this);
     action->setObjectName(QStringLiteral("rowActionTimer"));
@@ -327,7 +327,7 @@ void LibraryTableController::startRowAction(int row, const QString &column)
         action->deleteLater();
         performClickAction(bookmark, row, column);
     });
-    action->start(clickActionDelayMilliseconds);
+    action->start(m_clickActionDelayMilliseconds);
 }
 
 void LibraryTableController::performClickAction(const BookmarkEntry &entry, int row, const QString &column)
@@ -361,7 +361,7 @@ void LibraryTableController::openFromDoubleClick()
     // The first click of the pair has opened the song already (or is about to): one double click,
     // one opening.
     if (entry &&
-        !openedJustNow(entry->id(), QApplication::doubleClickInterval() + clickActionDelayMilliseconds))
+        !openedJustNow(entry->id(), QApplication::doubleClickInterval() + m_clickActionDelayMilliseconds))
         m_context.libraryFlows().openSong(*m_ui.statusField, *entry);
 }
 
