@@ -358,6 +358,9 @@ private Q_SLOTS:
         child<QComboBox>(window, QStringLiteral("customFilesCategory"))->setCurrentIndex(0);
         auto *list = child<QListView>(window, QStringLiteral("customFilesList"));
         QCOMPARE(list->model()->index(1, 0).data().toString(), QStringLiteral("Misty"));
+        // The line under a file was listed before the switch and follows it.
+        QTRY_COMPARE(list->model()->index(1, 0).data(CustomFilesWindowController::subtitleRole).toString(),
+                     in("Custom Single • %1 title(s) • %2").arg(QStringLiteral("1"), in("Slot %1").arg(1)));
         if (select)
             list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select);
         ModalAnswer question(answer);

@@ -1,5 +1,6 @@
 #include "core/library/CustomPdfFiles.h"
 
+#include "core/common/UiText.h"
 #include "core/library/LibrarySort.h"
 #include "core/storage/StateFile.h"
 
@@ -59,9 +60,10 @@ CustomFileGroup finishedGroup(const GroupDraft &draft, const QStringList &slotNa
         group.displayName = QFileInfo(first.pdfFileName).completeBaseName();
     QStringList names;
     for (const qint64 slot : std::as_const(group.slotIds))
-        names.append(slotNames.value(slot, SlotStore::builtInSlotName(slot)));
-    group.subtitle = (draft.single ? QStringLiteral("Custom Single") : QStringLiteral("Custom Book")) +
-                     QStringLiteral(" • %1 title(s) • ").arg(draft.count) + names.join(QStringLiteral(", "));
+        names.append(SlotStore::shownName(slot, slotNames.value(slot, SlotStore::builtInSlotName(slot))));
+    group.subtitle = (draft.single ? UiText::tr("Custom Single • %1 title(s) • %2")
+                                   : UiText::tr("Custom Book • %1 title(s) • %2"))
+                         .arg(QString::number(draft.count), names.join(QStringLiteral(", ")));
     if (!group.pdfFilePath.isEmpty()) {
         const QFileInfo file(group.pdfFilePath);
         if (file.isFile())

@@ -246,8 +246,11 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, QW
     retranslate();
     LyrafoldLanguageService::apply(this);
     WindowPlacement::keepMinimumFitting(this, QSize(560, 360));
-    connect(&NotificationBus::instance(), &NotificationBus::languageChanged, this,
-            &CustomFilesWindowController::retranslate);
+    // The groups' lines are made in the language of their listing: a switch lists them again.
+    connect(&NotificationBus::instance(), &NotificationBus::languageChanged, this, [this] {
+        retranslate();
+        reloadGroups();
+    });
 
     // Imports, deletions and edits made anywhere show here at once.
     connect(&context.library(), &LibrarySession::libraryChanged, this,

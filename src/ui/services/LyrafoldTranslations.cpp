@@ -946,6 +946,11 @@ constexpr Row kRows[] = {
     {u"Could not save “%1”: %2", u"“%1” kaydedilemedi: %2", u"No se pudo guardar “%1”: %2"},
     {u"the data could not be encoded", u"veri kodlanamadı", u"no se pudieron codificar los datos"},
     {u"cannot create folder %1", u"%1 klasörü oluşturulamıyor", u"no se puede crear la carpeta %1"},
+    // The custom files window: the line under each imported file.
+    {u"Custom Single • %1 title(s) • %2", u"Özel tekil dosya • %1 başlık • %2",
+     u"Archivo suelto personal • %1 título(s) • %2"},
+    {u"Custom Book • %1 title(s) • %2", u"Özel kitap • %1 başlık • %2",
+     u"Libro personal • %1 título(s) • %2"},
 };
 
 } // namespace
