@@ -215,12 +215,14 @@ void LibraryFlowService::mergeSlotsIntoCurrent(StatusSink &sink)
     if (!ensureCurrentSlotEditable(sink, QStringLiteral("merge slots")))
         return;
     LibrarySession &session = m_context.library();
-    const QString name = LibrarySlots::slotTileNames().value(int(session.currentSlotId()));
-    const std::optional<QString> typed =
-        LyrafoldFormAlert::askText(sink.alertParent(), QStringLiteral("mergeSlotsPrompt"),
-                                   QStringLiteral("Merge slots into %1").arg(name),
-                                   QStringLiteral("Enter source slots separated by commas (example: 1,2,3)."),
-                                   QStringLiteral("Merge"), 220);
+    const qint64 slot = session.currentSlotId();
+    const QString name = shownSlotName(slot, LibrarySlots::slotTileNames().value(int(slot)));
+    // The question is put together here: the form would look its whole sentence up in vain.
+    const std::optional<QString> typed = LyrafoldFormAlert::askText(
+        sink.alertParent(), QStringLiteral("mergeSlotsPrompt"),
+        LyrafoldLanguageService::localized(QStringLiteral("Merge slots into %1")).arg(name),
+        QStringLiteral("Enter source slots separated by commas (example: 1,2,3)."), QStringLiteral("Merge"),
+        220);
     if (!typed)
         return;
     const QList<qint64> sources = SlotInput::parseSlotList(*typed);

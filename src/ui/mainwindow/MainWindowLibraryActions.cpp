@@ -7,6 +7,7 @@
 #include "core/library/SlotInput.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldFormAlert.h"
+#include "ui/common/SlotNames.h"
 #include "ui/common/StatusLine.h"
 #include "ui/extract/BookmarkExtractionFlow.h"
 #include "ui/import/ImagePdfDropTarget.h"
@@ -114,9 +115,11 @@ void MainWindowController::reloadSlotNow()
 
 void MainWindowController::copySlotToAnother()
 {
-    const QString name = m_slots.slotTileNames().value(int(m_session.currentSlotId()));
+    const qint64 slot = m_session.currentSlotId();
+    const QString name = shownSlotName(slot, m_slots.slotTileNames().value(int(slot)));
     const std::optional<QString> typed = LyrafoldFormAlert::askText(
-        alertParent(), QStringLiteral("copySlotPrompt"), QStringLiteral("Copy %1 to another slot").arg(name),
+        alertParent(), QStringLiteral("copySlotPrompt"),
+        LyrafoldLanguageService::localized(QStringLiteral("Copy %1 to another slot")).arg(name),
         QStringLiteral("Enter destination slot number (0-5). The destination slot file will be replaced."),
         QStringLiteral("Copy"), 80);
     if (!typed)
