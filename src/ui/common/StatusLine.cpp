@@ -1,5 +1,6 @@
 #include "ui/common/StatusLine.h"
 
+#include "ui/common/SlotNames.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
 #include <QFileInfo>
@@ -34,11 +35,11 @@ void StatusLine::retranslateReady()
         showReady();
 }
 
-QString StatusLine::loadingSlotText(const QString &slotName)
+QString StatusLine::loadingSlotText(qint64 slot, const QString &slotName)
 {
     return LyrafoldLanguageService::pick(LyrafoldLanguageService::current(), QStringLiteral("Loading %1…"),
                                          QStringLiteral("%1 yükleniyor…"), QStringLiteral("Cargando %1…"))
-        .arg(slotName);
+        .arg(shownSlotName(slot, slotName));
 }
 
 QString StatusLine::failedSaveText(const QString &path, const QString &reason)

@@ -304,7 +304,7 @@ void MainWindowController::switchToSlot(qint64 slot)
     // replaced library is (showReplacedLibrary()).
     const bool dropping = m_slots.loadingSlot() && slot == m_session.currentSlotId();
     if (m_slots.switchToSlot(slot, this, [this](const QString &status) { setStatus(status); }))
-        setStatus(StatusLine::loadingSlotText(m_slots.slotTileNames().value(int(slot))));
+        setStatus(StatusLine::loadingSlotText(slot, m_slots.slotTileNames().value(int(slot))));
     else if (dropping)
         setStatus(QString());
 }

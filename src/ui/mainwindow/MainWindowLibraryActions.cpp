@@ -110,7 +110,8 @@ void MainWindowController::saveSlotNow()
 void MainWindowController::reloadSlotNow()
 {
     m_slots.reloadCurrentSlot(this, [this](const QString &status) { setStatus(status); });
-    setStatus(StatusLine::loadingSlotText(m_slots.slotTileNames().value(int(m_session.currentSlotId()))));
+    const qint64 slot = m_session.currentSlotId();
+    setStatus(StatusLine::loadingSlotText(slot, m_slots.slotTileNames().value(int(slot))));
 }
 
 void MainWindowController::copySlotToAnother()

@@ -261,7 +261,7 @@ void WorkshopWindowController::tabPressed(int slot)
 {
     m_activeTabIndex = slot;
     if (m_slots.switchToSlot(slot, this, [this](const QString &status) { m_statusField->setStatus(status); }))
-        m_statusField->setStatus(StatusLine::loadingSlotText(m_slots.slotTileNames().value(slot)));
+        m_statusField->setStatus(StatusLine::loadingSlotText(slot, m_slots.slotTileNames().value(slot)));
     updateTabChrome();
     reloadSlotBooks();
 }
