@@ -507,6 +507,8 @@ constexpr Row kRows[] = {
      u"Escribe los espacios de origen separados por comas (ejemplo: 1,2,3)."},
     {u"Copy %1 to another slot", u"Başka bir slota kopyala: %1", u"Copiar %1 a otro espacio"},
     {u"Copy", u"Kopyala", u"Copiar"},
+    {u"Share \"%1\"", u"Paylaş: \"%1\"", u"Compartir \"%1\""},
+    {u"Choose format:", u"Biçim seçin:", u"Elige el formato:"},
     {u"Enter destination slot number (0-5). The destination slot file will be replaced.",
      u"Hedef slot numarasını girin (0-5). Hedef slotun dosyası değiştirilecek.",
      u"Escribe el número del espacio de destino (0-5). Se reemplazará el archivo de ese espacio."},

@@ -86,8 +86,8 @@ TitleShareFlow *TitleShareFlow::start(QWidget *window, QWidget *anchor, const Bo
     if (!window || isBuilding(window))
         return nullptr;
     const int answer = LyrafoldAlert::run(
-        window, LyrafoldAlert::Style::informational, QStringLiteral("Share \"%1\"").arg(displayName(entry)),
-        QStringLiteral("Choose format:"),
+        window, LyrafoldAlert::Style::informational,
+        localized(QStringLiteral("Share \"%1\"")).arg(displayName(entry)), QStringLiteral("Choose format:"),
         {QStringLiteral("PDF"), QStringLiteral("JPEG"), QStringLiteral("Cancel")});
     if (answer != 0 && answer != 1)
         return nullptr;
