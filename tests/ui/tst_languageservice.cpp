@@ -112,6 +112,8 @@ private Q_SLOTS:
             QCOMPARE(Lang::localized(english, language), translated);
         }
         QCOMPARE(keys.first(expected.size()), expected);
+        // A key given twice would hide one of its rows from the lookup.
+        QCOMPARE(QSet<QString>(keys.cbegin(), keys.cend()).size(), keys.size());
     }
 
     void translationsOfTellingRows_data()
