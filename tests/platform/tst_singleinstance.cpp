@@ -138,7 +138,7 @@ private Q_SLOTS:
         if (holdStartLock)
             QVERIFY(startLock.tryLock(0));
         SingleInstance instance;
-        QCOMPARE(instance.claim({QStringLiteral("/music/set.lyf")}, 300), SingleInstance::Role::NotAnswering);
+        QCOMPARE(instance.claim({QStringLiteral("/music/set.lyf")}, 100), SingleInstance::Role::NotAnswering);
     }
 
     void runningInstanceReceivesInProcess()
