@@ -214,7 +214,7 @@ QMenu *makeShareMenu(const QList<QUrl> &items, QWidget *parent,
             case ShareChoice::Copy:
                 ShareMenuService::copyToClipboard(items);
                 // Nothing else shows that the files are on the clipboard.
-                tellDone(parent, QStringLiteral("Copied"), menu->pos());
+                tellDone(parent, LyrafoldLanguageService::localized(QStringLiteral("Copied")), menu->pos());
                 break;
             case ShareChoice::Email:
                 ShareMenuService::sendByEmail(items, findExecutable);

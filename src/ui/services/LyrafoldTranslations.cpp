@@ -749,6 +749,7 @@ constexpr Row kRows[] = {
     {u"Check that the PDF file still exists.", u"PDF dosyasının hâlâ yerinde olduğunu kontrol edin.",
      u"Comprueba que el archivo PDF sigue existiendo."},
     {u"Could not save file", u"Dosya kaydedilemedi", u"No se pudo guardar el archivo"},
+    {u"Copied", u"Kopyalandı", u"Copiado"},
     {u"Images (JPEG)", u"Görüntüler (JPEG)", u"Imágenes (JPEG)"},
     {u"The book could not be read: %1", u"Kitap okunamadı: %1", u"No se pudo leer el libro: %1"},
     {u"There are no pages to export.", u"Dışa aktarılacak sayfa yok.", u"No hay páginas que exportar."},
