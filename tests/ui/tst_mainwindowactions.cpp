@@ -24,6 +24,7 @@
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/recognition/ListenFlow.h"
+#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
@@ -366,33 +367,44 @@ private Q_SLOTS:
         QTest::addColumn<QString>("answer");       // typed as the new name, or picked from the list
         QTest::addColumn<QString>("status");       // "-": unchanged
         QTest::addColumn<QStringList>("holding");
+        QTest::addColumn<bool>("spanish");
         const QStringList two{QStringLiteral("Gig"), QStringLiteral("Practice")};
         const QStringList one{QStringLiteral("Gig")};
         QStringList many;
         for (int i = 1; i <= 8; ++i)
             many.append(QStringLiteral("P%1").arg(i));
-        QTest::newRow("a playlist's button") << two << "Practice"
-                                             << ""
-                                             << "Added to playlist: Practice" << QStringList{"Practice"};
+        QTest::newRow("a playlist's button")
+            << two << "Practice"
+            << ""
+            << "Added to playlist: Practice" << QStringList{"Practice"} << false;
         QTest::newRow("already in it") << QStringList{"Gig", "Practice*"} << "Practice"
                                        << ""
-                                       << "Already in playlist: Practice" << QStringList{"Practice"};
+                                       << "Already in playlist: Practice" << QStringList{"Practice"} << false;
         QTest::newRow("a new playlist, its name trimmed")
             << one << "Create new playlist"
             << "  Sunday  "
-            << "Created playlist \"Sunday\" and added bookmark." << QStringList{"Sunday"};
+            << "Created playlist \"Sunday\" and added bookmark." << QStringList{"Sunday"} << false;
         QTest::newRow("a name taken in other case") << one << "Create new playlist"
                                                     << "gig"
-                                                    << "-" << QStringList{};
+                                                    << "-" << QStringList{} << false;
         QTest::newRow("no playlists, a blank name") << QStringList{} << ""
                                                     << "   "
-                                                    << "-" << QStringList{};
-        QTest::newRow("many playlists: picked from a list") << many << ""
-                                                            << "P6"
-                                                            << "Added to playlist: P6" << QStringList{"P6"};
+                                                    << "-" << QStringList{} << false;
+        QTest::newRow("many playlists: picked from a list")
+            << many << ""
+            << "P6"
+            << "Added to playlist: P6" << QStringList{"P6"} << false;
         QTest::newRow("cancelled") << two << "Cancel"
                                    << ""
-                                   << "-" << QStringList{};
+                                   << "-" << QStringList{} << false;
+        // A playlist's button shows its name as typed.
+        QTest::newRow("a name with an ampersand") << QStringList{"Gig", "R&B"} << "R&&B"
+                                                  << ""
+                                                  << "Added to playlist: R&B" << QStringList{"R&B"} << false;
+        QTest::newRow("a name that is a button's English text, in Spanish")
+            << QStringList{"Cancel"} << "Cancel"
+            << ""
+            << "Añadido a la playlist: Cancel" << QStringList{"Cancel"} << true;
     }
 
     void addRowToPlaylist()
@@ -400,6 +412,9 @@ private Q_SLOTS:
         QFETCH(QStringList, existing);
         QFETCH(QString, button);
         QFETCH(QString, answer);
+        QFETCH(bool, spanish);
+        LyrafoldLanguageService::setCurrent(spanish ? LyrafoldLanguage::es : LyrafoldLanguage::en);
+        const auto english = qScopeGuard([] { LyrafoldLanguageService::setCurrent(LyrafoldLanguage::en); });
         const BookmarkEntry song = Fixtures::bookmark(books() + "/Book.pdf", 4, "Blue Moon");
         auto window = windowOn(1, {song});
         PlaylistLibrary &playlists = window->context.playlists();

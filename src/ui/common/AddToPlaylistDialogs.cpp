@@ -21,8 +21,9 @@ using Choice = std::optional<std::optional<qsizetype>>;
 
 Choice chooseByButton(QWidget *parent, const QStringList &names)
 {
-    const int answer = LyrafoldAlert::run(parent, LyrafoldAlert::Style::informational, chooseMessage,
-                                          chooseInformative, names + QStringList{createText, cancelText});
+    const int answer =
+        LyrafoldAlert::run(parent, LyrafoldAlert::Style::informational, chooseMessage, chooseInformative,
+                           names + QStringList{createText, cancelText}, names.size());
     if (answer >= 0 && answer < names.size())
         return std::optional<qsizetype>(answer);
     if (answer == names.size())

@@ -8,7 +8,7 @@
 namespace LyrafoldAlert {
 
 int run(QWidget *parent, Style style, const QString &message, const QString &informativeText,
-        const QStringList &buttons)
+        const QStringList &buttons, qsizetype namedButtons)
 {
     using LyrafoldLanguageService::localized;
     QMessageBox box(parent);
@@ -19,8 +19,13 @@ int run(QWidget *parent, Style style, const QString &message, const QString &inf
     for (qsizetype i = 0; i < buttons.size(); ++i) {
         // The last of several buttons is the way out, as Escape is.
         const bool escape = buttons.size() > 1 && i == buttons.size() - 1;
-        QPushButton *button = box.addButton(localized(buttons.at(i)),
-                                            escape ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+        // A name's "&" is shown, not taken as the mark of a shortcut key.
+        const QString text = i < namedButtons
+                                 ? QString(buttons.at(i)).replace(QLatin1Char('&'), QStringLiteral("&&"))
+                                 : localized(buttons.at(i));
+        QPushButton *button = box.addButton(text, escape ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+        if (i < namedButtons)
+            LyrafoldLanguageService::markDynamicOwnText(button);
         if (i == 0)
             box.setDefaultButton(button);
         if (escape)

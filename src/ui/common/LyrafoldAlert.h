@@ -13,8 +13,9 @@ namespace LyrafoldAlert {
 enum class Style { informational, warning };
 
 // Runs the alert and returns the index of the button pressed (0 for the first); -1 when it was closed
-// another way.
+// another way. The first namedButtons buttons carry names the user gave (playlists): they are shown as
+// typed, never looked up in the language table.
 int run(QWidget *parent, Style style, const QString &message, const QString &informativeText = {},
-        const QStringList &buttons = {QStringLiteral("OK")});
+        const QStringList &buttons = {QStringLiteral("OK")}, qsizetype namedButtons = 0);
 
 } // namespace LyrafoldAlert
