@@ -29,7 +29,9 @@
 # focus ring on the Playlists tile, reached by Shift+Tab from the search field (FOCUS_STEPS presses of
 # it reach the tiles before: 12 the Default slot); table-focus the focused current row of the table,
 # reached by Tab from the search field and moved one row down, its "+" ringed as the current cell
-# (Space presses it); file-dialog the folder
+# (Space presses it); header-focus the table's header with the keyboard's ring on the Genre section,
+# reached by Down from the search field to the first row and Tab from there, and pressed by Space (the
+# rows sorted by genre); file-dialog the folder
 # dialog of Extract Bookmarks (with UI_LANGUAGE=tr or es: Qt's own texts in that language). The scenes
 # click at the places the windows' layouts give them on the default screen.
 #
@@ -50,7 +52,7 @@ if [ "${1:-}" = "--scene" ]; then
 fi
 case "$scene" in
 main-window | sort | search | preview | edit-dialog | delete-confirm | study-open | listen-consent | listening | \
-    listen-failed | recognition-token | tile-focus | table-focus | file-dialog) ;;
+    listen-failed | recognition-token | tile-focus | table-focus | header-focus | file-dialog) ;;
 playlists | playlist-preview | playlist-share | playlist-study | playlist-received | playlist-keys) ;;
 auto-playlist | auto-playlist-generated | auto-playlist-picker | auto-playlist-share | auto-playlist-years | \
     auto-playlist-preview | auto-playlist-study | auto-playlist-minimum | auto-playlist-keys | \
@@ -349,6 +351,11 @@ table-focus)
     x mousemove $search_field click 1
     for _ in $(seq 8); do x key Tab; done
     x key Down
+    sleep 0.5
+    ;;
+header-focus)
+    x mousemove $search_field click 1
+    x key Down Tab Right Right Right space
     sleep 0.5
     ;;
 file-dialog)

@@ -371,6 +371,7 @@ private Q_SLOTS:
         QCOMPARE(child<QLineEdit>(window, QStringLiteral("folderPathField"))->placeholderText(),
                  in("No folder selected"));
         QCOMPARE(status(window), in("Ready")); // nothing loaded yet
+        QCOMPARE(tableView(window)->horizontalHeader()->accessibleName(), in("Sort by column"));
         QCOMPARE(child<QLabel>(window, QStringLiteral("tipsLabel"))->text().replace(QChar(0xFF0B), '+'),
                  in("Tips: press ＋ to add to playlist • hover to preview • click once to open page"));
         QCOMPARE(window.menuBar()->actions().constFirst()->text(), in("Slots"));
@@ -454,30 +455,42 @@ private Q_SLOTS:
         }
     }
 
+    // The header's sections pressed from the keyboard, which is what a click on them does.
     void headerClicks_data()
     {
         QTest::addColumn<bool>("editMode");
         QTest::addColumn<int>("column");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("presses");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("editButton");
         QTest::addColumn<QString>("sorted");
         // "-": the status stays as it was.
         const QString title = QStringLiteral("Editing: Bookmark Title");
-        QTest::newRow("Add neither sorts nor edits") << true << 0 << "-" << title << "";
-        QTest::newRow("Share neither sorts nor edits") << true << 1 << "-" << title << "";
-        QTest::newRow("Genre sorts") << false << 3 << "-"
+        QTest::newRow("Add neither sorts nor edits")
+            << true << 0 << int(Qt::Key_Space) << 1 << "-" << title << "";
+        QTest::newRow("Share neither sorts nor edits")
+            << true << 1 << int(Qt::Key_Return) << 1 << "-" << title << "";
+        QTest::newRow("Genre sorts") << false << 3 << int(Qt::Key_Space) << 1 << "-"
                                      << "Edit"
-                                     << "Genre";
-        QTest::newRow("Genre in edit mode") << true << 3 << "Edit mode column: Genre"
-                                            << "Editing: Genre"
-                                            << "Genre";
-        QTest::newRow("Page in edit mode only sorts") << true << 6 << "-" << title << "Page";
+                                     << "Genre ascending";
+        QTest::newRow("Genre again reverses") << false << 3 << int(Qt::Key_Return) << 2 << "-"
+                                              << "Edit"
+                                              << "Genre descending";
+        QTest::newRow("Genre in edit mode")
+            << true << 3 << int(Qt::Key_Enter) << 1 << "Edit mode column: Genre"
+            << "Editing: Genre"
+            << "Genre ascending";
+        QTest::newRow("Page in edit mode only sorts")
+            << true << 6 << int(Qt::Key_Space) << 1 << "-" << title << "Page ascending";
     }
 
     void headerClicks()
     {
         QFETCH(bool, editMode);
         QFETCH(int, column);
+        QFETCH(int, key);
+        QFETCH(int, presses);
         QFETCH(QString, status);
         QFETCH(QString, editButton);
         QFETCH(QString, sorted);
@@ -487,10 +500,22 @@ private Q_SLOTS:
         if (editMode)
             button(window, "editModeButton")->click();
         const QString before = ::status(window);
-        Q_EMIT tableView(window)->horizontalHeader()->sectionClicked(column);
+        QHeaderView *header = tableView(window)->horizontalHeader();
+        // One section past the one wanted, and back.
+        for (int step = 0; step <= column; ++step)
+            QTest::keyClick(header, Qt::Key_Right);
+        QTest::keyClick(header, Qt::Key_Left);
+        for (int press = 0; press < presses; ++press)
+            QTest::keyClick(header, Qt::Key(key));
         QCOMPARE(::status(window), status == QLatin1String("-") ? before : status);
         QCOMPARE(button(window, "editModeButton")->text(), editButton);
-        QCOMPARE(context.library().sortColumn().value_or(QString()), sorted);
+        const std::optional<QString> sortColumn = context.library().sortColumn();
+        QCOMPARE(sortColumn ? *sortColumn + (context.library().sortAscending() ? " ascending" : " descending")
+                            : QString(),
+                 sorted);
+        QCOMPARE(header->isSortIndicatorShown(), bool(sortColumn));
+        if (sortColumn)
+            QCOMPARE(header->sortIndicatorSection(), column);
     }
 
     // Selected songs stay selected when the rows come back in another order; the buttons count them

@@ -185,6 +185,13 @@ private Q_SLOTS:
         Q_EMIT searchField(*window)->textEdited(QString());
         QCOMPARE(Fixtures::shownRows(window->library()).size(), rows.size());
         QCOMPARE(selectedTitles(*window), (QStringList{"Midnight Shower", "Home at Night"}));
+
+        // Down goes on to the first result, selected alone and not opened.
+        QTest::keyClick(searchField(*window), Qt::Key_Down);
+        QCOMPARE(window->focusWidget(), tableView(*window));
+        QCOMPARE(tableView(*window)->currentIndex().row(), 0);
+        QCOMPARE(selectedTitles(*window), QStringList{"Midnight Shower"});
+        QVERIFY(!window->findChild<QTimer *>(QStringLiteral("rowActionTimer")));
     }
 
     // A cell edit shuts the previews out only while its field exists, however the edit ends.
@@ -572,6 +579,14 @@ private Q_SLOTS:
         QTRY_COMPARE(Fixtures::shownRows(window->library()).size(), 3);
         selectRows(*window, {0, 1});
 
+        // Cancelled: the status line says again what it said before, "Ready" when it said nothing.
+        for (const QString &before : {QStringLiteral("Saved."), QString()}) {
+            statusField(*window)->setStatus(before);
+            ModalAnswer answer(QStringLiteral("Cancel"));
+            button(*window, "deleteSelectedButton")->click();
+            QTRY_COMPARE(statusField(*window)->text(), before.isEmpty() ? QStringLiteral("Ready") : before);
+            QCOMPARE(answer.messages.size(), 1);
+        }
         {
             ModalAnswer answer(QStringLiteral("Delete"));
             button(*window, "deleteSelectedButton")->click();
@@ -875,12 +890,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("tile");
         QTest::addColumn<QStringList>("controls");
-        QTest::newRow("main window") << QString()
-                                     << QStringList{"folderPathField",      "settingsButton",
-                                                    "extractBookmarksTile", "slotTile5",
-                                                    "playlistsTile",        "searchField",
-                                                    "deleteSelectedButton", "libraryTable",
-                                                    "statusCancelButton",   "lyrafoldHelpButton"};
+        QTest::newRow("main window") << QString() << QStringList{"folderPathField",      "settingsButton",
+                                                                 "extractBookmarksTile", "slotTile5",
+                                                                 "playlistsTile",        "searchField",
+                                                                 "deleteSelectedButton", "libraryTable",
+                                                                 "libraryTableHeader",   "statusCancelButton",
+                                                                 "lyrafoldHelpButton"};
         QTest::newRow("workshop") << "bookmarkWorkshopTile"
                                   << QStringList{"workshopTab1",         "workshopImportImagesButton",
                                                  "workshopDeleteButton", "workshopSelectNoneButton",

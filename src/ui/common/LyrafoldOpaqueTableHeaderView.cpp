@@ -3,6 +3,7 @@
 #include "ui/common/LyrafoldTheme.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -25,6 +26,14 @@ void LyrafoldOpaqueTableHeaderView::paintSection(QPainter *painter, const QRect 
 {
     const QString text = model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
     LyrafoldTableHeaderCell::draw(painter, rect, text);
+    if (hasFocus() && logicalIndex == keyboardSection()) {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(LyrafoldTheme::focusRing(), 2));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(rect).adjusted(1.5, 1.5, -1.5, -1.5), 3, 3);
+        painter->restore();
+    }
     if (!isSortIndicatorShown() || sortIndicatorSection() != logicalIndex)
         return;
     const qreal size = 7;
@@ -39,6 +48,60 @@ void LyrafoldOpaqueTableHeaderView::paintSection(QPainter *painter, const QRect 
     painter->setBrush(QColor::fromRgbF(1, 1, 1, 0.85f));
     painter->drawPolygon(points, 3);
     painter->restore();
+}
+
+int LyrafoldOpaqueTableHeaderView::keyboardSection() const
+{
+    if (m_keyboardSection >= 0 && m_keyboardSection < count() && !isSectionHidden(m_keyboardSection))
+        return m_keyboardSection;
+    for (int visual = 0; visual < count(); ++visual) {
+        const int section = logicalIndex(visual);
+        if (!isSectionHidden(section))
+            return section;
+    }
+    return -1;
+}
+
+void LyrafoldOpaqueTableHeaderView::moveKeyboardSection(int step)
+{
+    const int from = keyboardSection();
+    if (from < 0)
+        return;
+    for (int visual = visualIndex(from) + step; visual >= 0 && visual < count(); visual += step) {
+        const int section = logicalIndex(visual);
+        if (!isSectionHidden(section)) {
+            m_keyboardSection = section;
+            viewport()->update();
+            return;
+        }
+    }
+}
+
+void LyrafoldOpaqueTableHeaderView::keyPressEvent(QKeyEvent *event)
+{
+    // Shortcuts of the window keep their modifiers; the item view's own keys would move or select in
+    // the table whose selection the header shares.
+    if (event->modifiers() & ~Qt::KeypadModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Left:
+        moveKeyboardSection(-1);
+        break;
+    case Qt::Key_Right:
+        moveKeyboardSection(1);
+        break;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (const int section = keyboardSection(); section >= 0 && sectionsClickable())
+            Q_EMIT sectionClicked(section);
+        break;
+    default:
+        break;
+    }
+    event->accept();
 }
 
 namespace LyrafoldTableHeaderCell {

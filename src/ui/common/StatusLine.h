@@ -20,6 +20,7 @@ public:
     // "Ready" in the interface's language: the line a window starts with, which follows every switch of
     // the language until a status replaces it.
     void showReady();
+    bool showsReady() const { return m_showsReady; }
     void retranslateReady();
 
     void showStatus(const QString &text) override { setStatus(text); }

@@ -29,7 +29,10 @@ BookmarkTableRowView::Look BookmarkTableRowView::look() const
 BookmarkTableView::BookmarkTableView(QWidget *parent) : QTableView(parent)
 {
     setHorizontalHeader(new LyrafoldOpaqueTableHeaderView(Qt::Horizontal, this));
+    horizontalHeader()->setObjectName(QStringLiteral("libraryTableHeader"));
     horizontalHeader()->setSectionsClickable(true);
+    // The header sorts by its sections from the keyboard too; Tab reaches it right after the rows.
+    horizontalHeader()->setFocusPolicy(Qt::TabFocus);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     verticalHeader()->hide();

@@ -223,6 +223,8 @@ void LibraryTableController::syncSelectedRowsButtonsEnabled()
 void LibraryTableController::retranslate()
 {
     m_model->retranslateHeaders();
+    m_ui.tableView->horizontalHeader()->setAccessibleName(
+        LyrafoldLanguageService::localized(QStringLiteral("Sort by column")));
     syncSelectedRowsButtonsEnabled();
     if (m_isColumnEditModeEnabled)
         showEditingColumn(m_editingColumn);
@@ -282,6 +284,17 @@ void LibraryTableController::toggleColumnEditMode()
         setStatus(LyrafoldLanguageService::localized(QStringLiteral("Edit mode OFF")));
     }
     reload(SelectionAfterReload::keepSongs);
+}
+
+bool LibraryTableController::focusFirstRow()
+{
+    if (!m_session.displayedBookmark(0))
+        return false;
+    m_ui.tableView->setFocus(Qt::OtherFocusReason);
+    m_ui.tableView->selectionModel()->setCurrentIndex(
+        m_model->index(0, BookmarkTableModel::columnOf(LibraryColumns::title)),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    return true;
 }
 
 void LibraryTableController::setAddToPlaylistMode(bool on)
@@ -473,12 +486,14 @@ void LibraryTableController::deleteSelectedRows()
         return;
     }
     // The other slots' files, which tell whether an imported file is still in use, are read on a worker;
-    // with five large slots that takes a second or two, which the status line accounts for.
+    // with five large slots that takes a second or two, which the status line accounts for. A cancelled
+    // deletion puts back what the line said before.
     m_planningDeletion = true;
+    const QString statusBefore = m_ui.statusField->showsReady() ? QString() : m_ui.statusField->text();
     setStatus(LyrafoldLanguageService::localized(
         QStringLiteral("Checking which imported files other slots still use…")));
     RowDeletion::planInBackground(
-        m_session, positions, this, [this, positions, count](const DeletionPlan &plan) {
+        m_session, positions, this, [this, positions, count, statusBefore](const DeletionPlan &plan) {
             m_planningDeletion = false;
             setStatus(QString());
             using LyrafoldLanguageService::localized;
@@ -505,8 +520,13 @@ void LibraryTableController::deleteSelectedRows()
                 count == 1 ? localized(QStringLiteral("Delete selected bookmark?"))
                            : localized(QStringLiteral("Delete %1 selected bookmarks?")).arg(count);
             if (LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, question, details,
-                                   {QStringLiteral("Delete"), QStringLiteral("Cancel")}) != 0)
+                                   {QStringLiteral("Delete"), QStringLiteral("Cancel")}) != 0) {
+                if (statusBefore.isEmpty())
+                    m_ui.statusField->showReady();
+                else
+                    setStatus(statusBefore);
                 return;
+            }
             const std::optional<DeletionResult> result = m_session.deleteBookmarks(plan);
             if (!result) {
                 setStatus(changedMeanwhile);

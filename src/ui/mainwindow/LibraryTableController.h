@@ -49,6 +49,10 @@ public:
     // While on, a plain click hands the song to addToPlaylistClicked() instead of opening it.
     void setAddToPlaylistMode(bool on);
 
+    // The keyboard focus to the rows, the first one current and selected as a click selects it; the
+    // song is not opened. Returns false, and does nothing, while no row is shown.
+    bool focusFirstRow();
+
     void deleteSelectedRows();
     void editSelectedMetadata();
     void tagSelectedRows();

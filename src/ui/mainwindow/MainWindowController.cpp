@@ -63,6 +63,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
             [this] { updateFilteredList(m_pendingSearchText); });
     m_view = new MainWindowView(context, *this);
     m_ui = m_view->controls();
+    m_ui.searchField->installEventFilter(this);
     connect(m_view, &MainWindowView::commandTriggered, this, &MainWindowController::runCommand);
     connect(m_view, &MainWindowView::slotTileClicked, this, &MainWindowController::switchToSlot);
     setupFlows();

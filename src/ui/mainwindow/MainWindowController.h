@@ -47,6 +47,10 @@ public:
                                   QWidget *parent = nullptr);
     ~MainWindowController() override;
 
+protected:
+    // Down in the search field goes on to the first result.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     using SelectionAfterReload = LibraryTableController::SelectionAfterReload;
     static constexpr int searchDebounceMilliseconds = 180;

@@ -6,8 +6,22 @@
 #include "ui/common/StudyModeService.h"
 
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
+
+bool MainWindowController::eventFilter(QObject *watched, QEvent *event)
+{
+    // The rows as shown now: a search still waiting for a pause in typing lands on them later, keeping
+    // the selected song selected.
+    if (watched == m_ui.searchField && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Down && !(key->modifiers() & ~Qt::KeypadModifier) && m_table &&
+            m_table->focusFirstRow())
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
 
 void MainWindowController::searchChanged()
 {

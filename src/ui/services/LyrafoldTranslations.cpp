@@ -348,6 +348,7 @@ constexpr Row kRows[] = {
     {u"Other", u"Diğer", u"Otro"},
     {u"Editing: %1", u"Düzenleniyor: %1", u"Editando: %1"},
     {u"Edit mode column: %1", u"Düzenlenen sütun: %1", u"Columna en edición: %1"},
+    {u"Sort by column", u"Sütuna göre sırala", u"Ordenar por columna"},
     {u"Edit mode ON. Click a column header to choose editable column.",
      u"Düzenleme modu açık. Düzenlenecek sütunu seçmek için bir sütun başlığına tıklayın.",
      u"Modo de edición activado. Haz clic en el encabezado de una columna para elegir la columna editable."},
