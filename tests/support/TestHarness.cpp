@@ -113,16 +113,22 @@ void clearUserFiles()
     QDir().mkpath(home() + QStringLiteral("/.config"));
 }
 
+void waitForEvents(int ms)
+{
+    QTimer wake; // wakes the wait when no event comes
+    wake.setSingleShot(true);
+    wake.start(ms);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout)
 {
     if (done())
         return true;
     const QDeadlineTimer deadline(timeout, Qt::PreciseTimer);
-    QTimer wake; // wakes the wait when no event comes
-    wake.start(std::chrono::milliseconds(2));
     do {
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        waitForEvents(2);
         if (done())
             return true;
     } while (!deadline.hasExpired());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QString>
 #include <QTest>
 
@@ -10,10 +11,29 @@
 
 #include <sys/resource.h>
 
-// QTRY_* look at their condition every 50 ms, and most of what the tests wait for takes a few: look
-// every 5 ms instead. The timeouts stay as they are.
+namespace TestHarness {
+// Handles the events that are there; when there are none, waits for the next one, at most ms
+// milliseconds. Unlike QTest::qWait, it does not sleep through events that come meanwhile.
+void waitForEvents(int ms);
+} // namespace TestHarness
+
+// QTRY_* look at their condition every 50 ms, sleeping in between, and most of what the tests wait
+// for takes a few: look after every pass of events instead, and at least every 5 ms for what no event
+// tells. The timeouts stay as they are, measured on the clock.
 // clang-format off
 #ifdef QTRY_IMPL
+#undef QTRY_LOOP_IMPL
+#define QTRY_LOOP_IMPL(expr, timeoutValue, step) \
+    if (!(expr)) { \
+        QTest::qWait(0); \
+    } \
+    int qt_test_i = 0; \
+    for (const QDeadlineTimer qt_test_deadline(timeoutValue, Qt::PreciseTimer); \
+         !qt_test_deadline.hasExpired() && !(QTest::runningTest() && QTest::currentTestFailed()) && !(expr); \
+         qt_test_i = int(timeoutValue) - int(qt_test_deadline.remainingTime())) { \
+        TestHarness::waitForEvents(step); \
+    } \
+    static_cast<void>(qt_test_i);
 #undef QTRY_IMPL
 #define QTRY_IMPL(expr, timeout) \
     const int qt_test_step = qMin(int(timeout) / 7 + 1, 5); \
