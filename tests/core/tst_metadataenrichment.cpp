@@ -571,7 +571,12 @@ private Q_SLOTS:
 
         const std::optional<ExternalEnrichment> found = discogs("Blue Bossa", "", "abc");
         QVERIFY(other.requests().isEmpty());
-        QCOMPARE(m_server.requests().size(), sameHost ? 2 : 1);
+        // Qt's client at times sends the search twice on its connection before it takes a redirect
+        // that came at once: the redirected requests are counted.
+        const auto redirected =
+            std::count_if(m_server.requests().cbegin(), m_server.requests().cend(),
+                          [](const LoopbackHttpServer::Request &r) { return r.path() == "/elsewhere"; });
+        QCOMPARE(redirected, sameHost ? 1 : 0);
         QCOMPARE(m_server.requests().last().headers.value("authorization"), QByteArray("Discogs token=abc"));
         QCOMPARE(found.has_value() && found->genre.has_value(), sameHost);
     }
