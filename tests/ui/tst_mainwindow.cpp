@@ -353,7 +353,11 @@ private Q_SLOTS:
         MainWindowController window(context);
         const auto lang = *LyrafoldLanguageService::languageFromRawValue(language);
         LyrafoldLanguageService::setCurrent(lang);
-        const auto restore = qScopeGuard([] { AppSettings::remove(AppSettings::uiLanguageKey); });
+        // Qt's own texts go back to English too, or later tests of this program meet them translated.
+        const auto restore = qScopeGuard([] {
+            AppSettings::remove(AppSettings::uiLanguageKey);
+            LyrafoldLanguageService::loadQtTranslations();
+        });
         QCoreApplication::processEvents();
         const auto in = [lang](const QString &english) {
             return LyrafoldLanguageService::localized(english, lang).replace(QChar(0xFF0B), QLatin1Char('+'));
@@ -673,7 +677,11 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         // Switched while the window shows: the texts change in place.
         LyrafoldLanguageService::setCurrent(*LyrafoldLanguageService::languageFromRawValue(language));
-        const auto restore = qScopeGuard([] { AppSettings::remove(AppSettings::uiLanguageKey); });
+        // Qt's own texts go back to English too, or later tests of this program meet them translated.
+        const auto restore = qScopeGuard([] {
+            AppSettings::remove(AppSettings::uiLanguageKey);
+            LyrafoldLanguageService::loadQtTranslations();
+        });
         if (selected)
             tableView(window)->selectAll();
         TestHarness::settleWorkers(); // the texts' and layouts' posted updates

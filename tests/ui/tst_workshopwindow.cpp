@@ -146,7 +146,11 @@ private Q_SLOTS:
                                                                   QString());
         if (change == "language")
             LyrafoldLanguageService::setCurrent(LyrafoldLanguage::es);
-        const auto restore = qScopeGuard([] { AppSettings::remove(AppSettings::uiLanguageKey); });
+        // Qt's own texts go back to English too, or later tests of this program meet them translated.
+        const auto restore = qScopeGuard([] {
+            AppSettings::remove(AppSettings::uiLanguageKey);
+            LyrafoldLanguageService::loadQtTranslations();
+        });
         ModalAnswer question(QStringLiteral("Clear"));
         if (change == "clear") {
             child<QPushButton>(*workshop, QStringLiteral("workshopClearButton"))->click();
@@ -345,7 +349,11 @@ private Q_SLOTS:
         auto *count = child<QLabel>(window, QStringLiteral("customFilesCount"));
         QTRY_COMPARE(count->text(), QStringLiteral("2 file(s)"));
         LyrafoldLanguageService::setCurrent(language);
-        const auto restore = qScopeGuard([] { AppSettings::remove(AppSettings::uiLanguageKey); });
+        // Qt's own texts go back to English too, or later tests of this program meet them translated.
+        const auto restore = qScopeGuard([] {
+            AppSettings::remove(AppSettings::uiLanguageKey);
+            LyrafoldLanguageService::loadQtTranslations();
+        });
         QCoreApplication::processEvents();
         const auto in = [language](const char *english) {
             return LyrafoldLanguageService::localized(QString::fromUtf8(english), language);
