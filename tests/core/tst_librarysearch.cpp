@@ -371,7 +371,7 @@ private Q_SLOTS:
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
         const qsizetype rows = 5000;
-        session.setWorkerSortRowsForTesting(rows);
+        LibrarySessionProbe::sortOnWorkerFrom(session, rows);
         BookmarkList library;
         library.reserve(rows);
         for (qsizetype i = 0; i < rows; ++i)

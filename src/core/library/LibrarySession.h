@@ -248,9 +248,6 @@ public:
     bool sortFilteredByColumn(const QString &column);
     // A sort on a worker has not landed yet.
     bool sortPending() const { return m_sortPending; }
-    // Tests lower the row count from which a sort runs on a worker, so as not to build a library of
-    // workerSortRows songs. The application never calls this.
-    void setWorkerSortRowsForTesting(qsizetype rows) { m_workerSortRows = rows; }
     // The shown rows stand (or are about to stand) in the order of sortColumn() and sortAscending();
     // a search or a new library puts them back into their own order.
     bool sortShown() const { return m_sortShown; }
