@@ -11,8 +11,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
 #include <QNetworkProxy>
+#include <QProcess>
 #include <QTcpServer>
+
+#include <cstdio>
+#include <cstring>
 
 using namespace std::chrono_literals;
 using Response = LoopbackHttpServer::Response;
@@ -22,6 +27,35 @@ Q_DECLARE_METATYPE(Response)
 Q_DECLARE_METATYPE(std::optional<QString>)
 
 namespace {
+
+// Started with this argument, the program makes one request in an application of its own and ends,
+// telling whether the network manager went while that application still stood.
+constexpr const char *applicationEndArgument = "--application-end";
+
+int applicationEnd(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+    LoopbackHttpServer server;
+    if (!server.listen())
+        return 2;
+    server.setHandler([](const LoopbackHttpServer::Request &) { return LoopbackHttpServer::json("{}"); });
+    QObject context;
+    bool answered = false;
+    MetadataWebClient::getObject(server.baseUrl(), {}, 5s, &context,
+                                 [&](const WebResult &) { answered = true; });
+    if (!TestHarness::waitFor([&] { return answered; }, 10s))
+        return 3;
+    auto *manager = app.findChild<QNetworkAccessManager *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!manager)
+        return 4;
+    QObject::connect(manager, &QObject::destroyed, [] {
+        std::fputs(QCoreApplication::instance() ? "before the application\n" : "after the application\n",
+                   stdout);
+        std::fflush(stdout);
+    });
+    return 0;
+}
 
 const QString recordingId = QStringLiteral("370889ee-7a70-4d0a-8f4d-e514e0494d7e");
 const QByteArray lookupTarget =
@@ -857,6 +891,18 @@ private Q_SLOTS:
                      qPrintable(QString::number(i)));
     }
 
+    // The manager's HTTP thread stops while the application still stands. Stopped later, it could
+    // deliver an event as the application clears its instance, and the process crashed on its way out.
+    void networkManagerEndsBeforeTheApplication()
+    {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(applicationEndArgument)});
+        QVERIFY(child.waitForFinished(20000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(child.readAllStandardOutput(), QByteArray("before the application\n"));
+    }
+
     void throttleKeepsTheServicesGap()
     {
         NetworkThrottle::resetForTesting();
@@ -869,5 +915,13 @@ private Q_SLOTS:
     }
 };
 
-LYRAFOLD_TEST_MAIN(MetadataEnrichmentTest)
+LYRAFOLD_TEST_RUNNER(runTests, QCoreApplication, MetadataEnrichmentTest)
+
+int main(int argc, char *argv[])
+{
+    if (argc == 2 && std::strcmp(argv[1], applicationEndArgument) == 0)
+        return applicationEnd(argc, argv);
+    return runTests(argc, argv);
+}
+
 #include "tst_metadataenrichment.moc"

@@ -146,9 +146,10 @@ private:
 } // namespace TestHarness
 
 // The test program's main(): an isolated home, then the application object, then the tests. Tests that
-// build widgets use LYRAFOLD_TEST_GUI_MAIN from TestHarnessGui.h.
-#define LYRAFOLD_TEST_MAIN_WITH(ApplicationClass, TestClass)                                                 \
-    int main(int argc, char *argv[])                                                                         \
+// build widgets use LYRAFOLD_TEST_GUI_MAIN from TestHarnessGui.h. A program with a main() of its own
+// (one that also runs as a child of itself) has LYRAFOLD_TEST_RUNNER define the same under another name.
+#define LYRAFOLD_TEST_RUNNER(name, ApplicationClass, TestClass)                                              \
+    int name(int argc, char *argv[])                                                                         \
     {                                                                                                        \
         TestHarness::isolate();                                                                              \
         ApplicationClass app(argc, argv);                                                                    \
@@ -163,4 +164,6 @@ private:
         }                                                                                                    \
     }
 
+#define LYRAFOLD_TEST_MAIN_WITH(ApplicationClass, TestClass)                                                 \
+    LYRAFOLD_TEST_RUNNER(main, ApplicationClass, TestClass)
 #define LYRAFOLD_TEST_MAIN(TestClass) LYRAFOLD_TEST_MAIN_WITH(QCoreApplication, TestClass)
