@@ -28,33 +28,28 @@ std::atomic<std::chrono::milliseconds> &retryCap()
     return cap;
 }
 
-QPointer<QNetworkAccessManager> &applicationThreadManager()
-{
-    static QPointer<QNetworkAccessManager> manager;
-    return manager;
-}
-
-// Runs first thing in the application's destructor. Left as the application's child, the manager
-// would go only after the application had cleared its instance, while the manager's HTTP thread could
-// still be delivering an event (a kept-alive connection closing, say): that delivery then reads the
-// cleared instance and the process crashes on its way out.
-void deleteApplicationThreadManager()
-{
-    delete applicationThreadManager().data();
-}
-
 // A manager belongs to the thread that made it; each thread that asks gets its own, which lives as
 // long as the thread (the main thread's until the application starts to go).
+thread_local QPointer<QNetworkAccessManager> threadManagerInstance;
+
+// Runs on the main thread, first thing in the application's destructor. Left as the application's
+// child, the manager would go only after the application had cleared its instance, while the manager's
+// HTTP thread could still be delivering an event (a kept-alive connection closing, say): that delivery
+// then reads the cleared instance and the process crashes on its way out.
+void deleteApplicationThreadManager()
+{
+    delete threadManagerInstance.data();
+}
+
 QNetworkAccessManager *threadManager()
 {
-    thread_local QPointer<QNetworkAccessManager> manager;
+    QPointer<QNetworkAccessManager> &manager = threadManagerInstance;
     if (!manager) {
         manager = new QNetworkAccessManager;
         QThread *thread = QThread::currentThread();
         QCoreApplication *app = QCoreApplication::instance();
         if (app && app->thread() == thread) {
             manager->setParent(app);
-            applicationThreadManager() = manager;
             qAddPostRoutine(deleteApplicationThreadManager);
         } else {
             QObject::connect(thread, &QThread::finished, manager.data(), &QObject::deleteLater);
