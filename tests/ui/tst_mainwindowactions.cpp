@@ -194,6 +194,65 @@ private Q_SLOTS:
         QVERIFY(!window->findChild<QTimer *>(QStringLiteral("rowActionTimer")));
     }
 
+    // A new library while typed text waits for its pause: the field is emptied, and once the pause would
+    // have ended every row is still shown, as the empty field says.
+    void aNewLibraryDropsTheSearchTyped_data()
+    {
+        QTest::addColumn<QString>("replacement");
+        QTest::newRow("a slot tile") << "tile";
+        QTest::newRow("Reload Slot from Disk") << "reload";
+        QTest::newRow("Default Bookmarks") << "defaults";
+    }
+
+    void aNewLibraryDropsTheSearchTyped()
+    {
+        QFETCH(QString, replacement);
+        const BookmarkList rows{Fixtures::bookmark("/b/A.pdf", 1, "Blue Waltz"),
+                                Fixtures::bookmark("/b/A.pdf", 2, "Waltz for Debby"),
+                                Fixtures::bookmark("/b/A.pdf", 3, "Autumn Leaves")};
+        SlotStore::saveSlot(2, rows, QString());
+        auto window = windowOn(1, rows);
+        // The pause never ends by itself here: the test says when.
+        auto *pause = child<QTimer>(*window, QStringLiteral("searchDebounceTimer"));
+        pause->setInterval(std::chrono::hours(1));
+
+        QTest::keyClicks(searchField(*window), "waltz");
+        QVERIFY(pause->isActive());
+        if (replacement == "tile") {
+            QTest::mouseClick(slotTile(*window, 2)->imageView(), Qt::LeftButton);
+            QTRY_COMPARE(window->library().currentSlotId(), 2);
+        } else if (replacement == "reload") {
+            menuItem(*window, QStringLiteral("Reload Slot from Disk"))->trigger();
+            QTRY_COMPARE(statusField(*window)->text(), "Slot 1 reloaded (3 bookmarks)");
+        } else {
+            // A built-in list of the same songs; the metadata file was read from the program's own before.
+            TestHarness::settleWorkers();
+            const QString resources = TestHarness::home() + "/listed-resources";
+            TestHarness::writeFile(resources + "/Bundled/DefaultBookmarks.json", R"([
+                {"PdfFileName":"A.pdf","PdfFilePath":"/b/A.pdf","PageNumber":1,"Title":"Blue Waltz","Level":0},
+                {"PdfFileName":"A.pdf","PdfFilePath":"/b/A.pdf","PageNumber":2,"Title":"Waltz for Debby","Level":0},
+                {"PdfFileName":"A.pdf","PdfFilePath":"/b/A.pdf","PageNumber":3,"Title":"Autumn Leaves","Level":0}])");
+            BundledResources::setRootForTesting(resources);
+            const auto restore = qScopeGuard([] { BundledResources::setRootForTesting({}); });
+            ModalAnswer answer(QStringLiteral("OK"), [](QDialog *dialog) {
+                auto *files = static_cast<QFileDialog *>(dialog);
+                files->setDirectory(books());
+                static_cast<QDialog *>(files)->accept();
+            });
+            QDir().mkpath(books());
+            pressTile(*window, "defaultBookmarksTile");
+            QTRY_COMPARE(statusField(*window)->text(), "Loaded 3 default bookmarks");
+        }
+        QCOMPARE(searchField(*window)->text(), "");
+        if (pause->isActive())
+            pause->setInterval(0);
+        QTRY_VERIFY(!pause->isActive());
+        TestHarness::settleWorkers();
+        QCoreApplication::processEvents();
+        QCOMPARE(tableModel(*window)->rowCount(), 3);
+        QCOMPARE(searchResultsLabel(*window)->text(), "3 results");
+    }
+
     // A cell edit shuts the previews out only while its field exists, however the edit ends.
     void previewsReturnAfterAnyCellEdit()
     {

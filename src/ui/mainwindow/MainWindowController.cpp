@@ -6,6 +6,7 @@
 #include "core/common/NotificationBus.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/TitleMetadataIndex.h"
+#include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
 #include "ui/common/AddToPlaylistDialogs.h"
@@ -57,10 +58,13 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
         setMenuBar(mainMenu);
 
     m_searchDebounceTimer = new QTimer(this);
+    m_searchDebounceTimer->setObjectName(QStringLiteral("searchDebounceTimer"));
     m_searchDebounceTimer->setSingleShot(true);
     m_searchDebounceTimer->setInterval(searchDebounceMilliseconds);
+    // The text as the field holds it when the pause ends: the rows shown never answer a text the field
+    // no longer shows.
     connect(m_searchDebounceTimer, &QTimer::timeout, this,
-            [this] { updateFilteredList(m_pendingSearchText); });
+            [this] { updateFilteredList(TextUtils::trimmed(m_ui.searchField->text())); });
     m_view = new MainWindowView(context, *this);
     m_ui = m_view->controls();
     m_ui.searchField->installEventFilter(this);

@@ -131,7 +131,6 @@ private:
     QPointer<PlaylistsWindowController> m_playlistsWindowController;
 
     QTimer *m_searchDebounceTimer = nullptr;
-    QString m_pendingSearchText;
 
     ListenFlow *m_listen = nullptr;
     // The Listen tile had the keyboard focus when its run began, and gets it back when the run ends.

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 
 void MainWindowController::setupLibraryFlows()
 {
@@ -91,8 +92,11 @@ void MainWindowController::showReplacedLibrary()
     showSelectedFolder();
     // An extraction rebuilds the books the user is working on: what they searched for stays searched.
     const bool keepSearch = m_context.libraryFlows().extraction().isBusy();
-    if (m_ui.searchField && !keepSearch)
+    if (m_ui.searchField && !keepSearch) {
+        // Text typed just before is dropped with its pass still waiting for the pause in typing.
         m_ui.searchField->clear();
+        m_searchDebounceTimer->stop();
+    }
     m_table->showSortOrder();
     m_table->reload(SelectionAfterReload::clear);
     refreshSearchResultCount();

@@ -26,7 +26,6 @@ bool MainWindowController::eventFilter(QObject *watched, QEvent *event)
 void MainWindowController::searchChanged()
 {
     const QString text = m_ui.searchField ? TextUtils::trimmed(m_ui.searchField->text()) : QString();
-    m_pendingSearchText = text;
     if (text.isEmpty()) {
         m_searchDebounceTimer->stop();
         updateFilteredList(text);
