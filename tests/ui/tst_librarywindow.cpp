@@ -362,13 +362,15 @@ private Q_SLOTS:
     }
 
     // An imported picture becomes a song at the end of the chosen slot, which the window switches to, and
-    // of the playlist it was dropped for; the window opens it.
+    // of the playlist it was dropped for; the window opens it. The slot keeps its folder, none here: the
+    // folder field is emptied and Extract goes off.
     void importsIntoTheChosenSlot()
     {
         const QString picture = TestHarness::home() + QStringLiteral("/in/Scan.png");
         QDir().mkpath(QFileInfo(picture).absolutePath());
         QImage(40, 20, QImage::Format_RGB32).save(picture);
-        const auto window = openWindow();
+        const auto window = openWindow(folder());
+        QCOMPARE(child<QLineEdit>(*window, "folderPathField")->text(), folder());
         ModalAnswer answers(QList<Step>{[](QDialog *dialog) {
             dialog->findChild<QComboBox *>(QStringLiteral("importSlotPopup"))->setCurrentIndex(2);
             ModalAnswer::press(dialog, QStringLiteral("Import"));
@@ -381,6 +383,8 @@ private Q_SLOTS:
         QCOMPARE(window->context.playlists().playlists().first().items.first().title, "Scan");
         QCOMPARE(SlotStore::loadSlot(1), oldRows());
         QVERIFY(PdfViewerWindowController::current());
+        QCOMPARE(child<QLineEdit>(*window, "folderPathField")->text(), "");
+        QVERIFY(!button(*window, "extractButton")->isEnabled());
     }
 
     // The bookmarked-PDF form of a real book: every row editable in a list that draws only the rows on

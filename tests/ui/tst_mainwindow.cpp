@@ -242,13 +242,24 @@ private Q_SLOTS:
         QCOMPARE(borderOf(toggleTile(window, "defaultToggleTile")), customOn ? 1.0 : 3.0);
     }
 
+    // The slot shown comes with its own folder, which the folder field names and Extract works on; a
+    // slot without one leaves the field empty and Extract off.
+    void switchingSlotsSavesTheOneLeft_data()
+    {
+        QTest::addColumn<QString>("folder"); // stored with the slot switched to
+        QTest::newRow("a slot with its folder") << "/elsewhere";
+        QTest::newRow("a slot without a folder") << "";
+    }
+
     void switchingSlotsSavesTheOneLeft()
     {
+        QFETCH(QString, folder);
         writeMeta(R"({"activeSlot":1,"slotNames":{"3":"Band"}})");
-        QVERIFY(SlotStore::saveSlot(1, songs("/b/One.pdf", 3), QString()));
-        QVERIFY(SlotStore::saveSlot(3, songs("/b/Three.pdf", 2), QStringLiteral("/elsewhere")));
+        QVERIFY(SlotStore::saveSlot(1, songs("/b/One.pdf", 3), books()));
+        QVERIFY(SlotStore::saveSlot(3, songs("/b/Three.pdf", 2), folder));
         AppContext context;
         MainWindowController window(context);
+        QCOMPARE(child<QLineEdit>(window, "folderPathField")->text(), books());
         context.library().setAllBookmarks(songs("/b/One.pdf", 4));
         context.library().setSelectedFolder(books());
         searchField(window)->setText(QStringLiteral("leftover"));
@@ -264,6 +275,8 @@ private Q_SLOTS:
         QCOMPARE(tableModel(window)->rowCount(), 2);
         QVERIFY(searchField(window)->text().isEmpty());
         QVERIFY(tableView(window)->selectionModel()->selectedRows().isEmpty());
+        QCOMPARE(child<QLineEdit>(window, "folderPathField")->text(), folder);
+        QCOMPARE(button(window, "extractButton")->isEnabled(), !folder.isEmpty());
         const SlotStore::SlotContents left = SlotStore::loadSlotContents(1);
         QCOMPARE(left.bookmarks, songs("/b/One.pdf", 4));
         QCOMPARE(left.selectedFolder, books());

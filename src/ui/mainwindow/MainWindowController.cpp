@@ -16,6 +16,8 @@
 #include "ui/common/TablePagePreview.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/customfiles/CustomFilesWindowController.h"
+#include "ui/extract/BookmarkExtractionFlow.h"
+#include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/BookmarkHoverOverlay.h"
 #include "ui/mainwindow/BookmarkTableDelegate.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
@@ -286,13 +288,12 @@ void MainWindowController::loadCurrentSlot()
 
 void MainWindowController::showSelectedFolder()
 {
+    // The folder in effect, none included: the field never names a folder Extract would not work on.
     const QString &folder = m_session.selectedFolder();
-    if (folder.isEmpty())
-        return;
     if (m_ui.folderPathField)
         m_ui.folderPathField->setText(folder);
     if (m_ui.extractButton)
-        m_ui.extractButton->setEnabled(true);
+        m_ui.extractButton->setEnabled(!folder.isEmpty() && !m_context.libraryFlows().extraction().isBusy());
 }
 
 void MainWindowController::showCurrentSlotTile()
