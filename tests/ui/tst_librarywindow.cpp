@@ -146,30 +146,74 @@ private Q_SLOTS:
 
     // The folder, then the slot (whose bookmarks the prompt names), then the one question before a filled
     // slot is replaced: the run ends on that slot, named, with the folder's songs, still searched for what
-    // the search field holds.
+    // the search field holds. The question says the slot is rebuilt only when the folder is the one the
+    // slot was built from; from any other folder its bookmarks are lost, and it says so.
+    void extractsIntoTheChosenSlot_data()
+    {
+        QTest::addColumn<bool>("reextract"); // "Re-extract folder" on slot 2; else a new folder from slot 1
+        QTest::addColumn<QString>("typedFolder");  // in the folder field first
+        QTest::addColumn<QString>("storedFolder"); // of slot 2
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("answer");
+        const QString rebuild = QStringLiteral("Rebuild Slot 2 from the books?");
+        const QString clear = QStringLiteral("Clear Slot 2?");
+        QTest::newRow("new extraction, the slot's folder through a link")
+            << false << QString() << TestHarness::home() + QStringLiteral("/Link to Fakebooks/") << rebuild
+            << "Rebuild";
+        QTest::newRow("new extraction, another folder")
+            << false << QString() << QString() << clear << "Clear";
+        QTest::newRow("re-extract, the slot's own folder")
+            << true << QString() << folder() << rebuild << "Rebuild";
+        QTest::newRow("re-extract, another folder typed")
+            << true << folder() << TestHarness::home() + QStringLiteral("/Empty") << clear << "Clear";
+    }
+
     void extractsIntoTheChosenSlot()
     {
-        const auto window = openWindow();
-        child<QLineEdit>(*window, "searchField")->setText(QStringLiteral("alph"));
+        QFETCH(bool, reextract);
+        QFETCH(QString, typedFolder);
+        QFETCH(QString, storedFolder);
+        QFETCH(QString, question);
+        QFETCH(QString, answer);
+        QFile::link(folder(), TestHarness::home() + QStringLiteral("/Link to Fakebooks"));
+        TestHarness::writeFile(
+            SlotStore::metaFilePath(),
+            QStringLiteral(R"({"activeSlot":%1,"slotNames":{}})").arg(reextract ? 2 : 1).toUtf8());
+        QVERIFY(SlotStore::saveSlot(1, oldRows(), QString()));
+        QVERIFY(SlotStore::saveSlot(2, oldRows(), storedFolder));
+        OpenWindow window;
+        if (!typedFolder.isEmpty()) {
+            auto *field = child<QLineEdit>(window, "folderPathField");
+            field->setText(typedFolder);
+            field->setModified(true);
+            Q_EMIT field->editingFinished();
+        }
+        child<QLineEdit>(window, "searchField")->setText(QStringLiteral("alph"));
         QString note;
+        const QString name = reextract ? QString() : QStringLiteral("Gig");
         ModalAnswer answers(
-            {chooseFolder(folder()), slotPrompt(2, QStringLiteral("Gig"), &note), press("Rebuild")});
-        window->flows().extractBookmarks(window->sink());
-        QTRY_COMPARE(status(*window), "Extracted 2 bookmarks from 1 PDF(s)");
-        QCOMPARE(note, "Slot 2 holds 1 bookmark(s). A full extraction replaces them.");
-        QCOMPARE(answers.messages, QStringList{"Rebuild Slot 2 from the books?"});
-        QCOMPARE(answers.informativeTexts,
-                 QStringList{"Its one bookmark is rebuilt from the books in the folder; the metadata of "
-                             "every title found again is kept."});
-        QCOMPARE(window->library().currentSlotId(), 2);
-        QVERIFY(slotTile(*window, 2)->slotSelected);
-        QCOMPARE(slotTile(*window, 2)->numberField()->text(), "Gig");
-        QCOMPARE(titles(window->library().allBookmarks()), (QStringList{"Alpha", "Beta"}));
-        QCOMPARE(child<QLineEdit>(*window, "searchField")->text(), "alph");
-        QTRY_COMPARE(tableModel(*window)->rowCount(), 1);
-        QCOMPARE(child<QLineEdit>(*window, "folderPathField")->text(), folder());
-        QVERIFY(customModeToggle(*window)->isChecked());
-        QVERIFY(button(*window, "extractButton")->isEnabled());
+            reextract ? QList<Step>{press("Re-extract folder"), slotPrompt(2, name, &note),
+                                    press("Extract all PDFs (1)"), press(answer)}
+                      : QList<Step>{chooseFolder(folder()), slotPrompt(2, name, &note), press(answer)});
+        window.flows().extractBookmarks(window.sink());
+        QTRY_COMPARE(status(window), "Extracted 2 bookmarks from 1 PDF(s)");
+        QCOMPARE(note, reextract ? "Slot 2 holds 1 bookmark(s)."
+                                 : "Slot 2 holds 1 bookmark(s). A full extraction replaces them.");
+        QCOMPARE(answers.messages.last(), question);
+        QCOMPARE(answers.informativeTexts.last(),
+                 answer == "Rebuild"
+                     ? "Its one bookmark is rebuilt from the books in the folder; the metadata "
+                       "of every title found again is kept."
+                     : "The one bookmark in this slot will be removed from disk.");
+        QCOMPARE(window.library().currentSlotId(), 2);
+        QVERIFY(slotTile(window, 2)->slotSelected);
+        QCOMPARE(slotTile(window, 2)->numberField()->text(), reextract ? "Slot 2" : "Gig");
+        QCOMPARE(titles(window.library().allBookmarks()), (QStringList{"Alpha", "Beta"}));
+        QCOMPARE(child<QLineEdit>(window, "searchField")->text(), "alph");
+        QTRY_COMPARE(tableModel(window)->rowCount(), 1);
+        QCOMPARE(child<QLineEdit>(window, "folderPathField")->text(), folder());
+        QVERIFY(customModeToggle(window)->isChecked());
+        QVERIFY(button(window, "extractButton")->isEnabled());
     }
 
     // Every way out before a run completes leaves the window on its slot with its rows, and the slot

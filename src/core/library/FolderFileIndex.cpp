@@ -154,3 +154,15 @@ FolderFileIndex::PdfListing FolderFileIndex::listPdfs(const QString &folder, con
         reader);
     return listing;
 }
+
+bool FolderFileIndex::sameFolder(const QString &a, const QString &b)
+{
+    const auto resolved = [](const QString &path) {
+        const QFileInfo folder(path);
+        const QString canonical = folder.canonicalFilePath();
+        return canonical.isEmpty() ? QDir::cleanPath(folder.absoluteFilePath()) : canonical;
+    };
+    if (TextUtils::trimmed(a).isEmpty() || TextUtils::trimmed(b).isEmpty())
+        return false;
+    return resolved(a) == resolved(b);
+}

@@ -48,6 +48,10 @@ public:
     };
     static PdfListing listPdfs(const QString &folder, const FolderReader &reader = {});
 
+    // Whether two paths name one folder: links resolved, trailing separators and "." and ".." steps
+    // dropped. A folder that is not there is compared by its cleaned path. An empty path names none.
+    static bool sameFolder(const QString &a, const QString &b);
+
 private:
     QString m_folder;
     QSet<QString> m_directFiles;    // names of the files at the top, as they are

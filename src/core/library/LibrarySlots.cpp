@@ -321,6 +321,11 @@ std::function<qsizetype()> LibrarySlots::slotCounter(qint64 slot) const
     return [slot] { return SlotStore::loadSlot(slot).size(); };
 }
 
+std::function<bool()> LibrarySlots::storedFolderMatcher(qint64 slot, const QString &folder) const
+{
+    return [slot, folder] { return FolderFileIndex::sameFolder(folder, SlotStore::selectedFolder(slot)); };
+}
+
 void LibrarySlots::withSlotCount(qint64 slot, QObject *context, std::function<void(qsizetype)> done)
 {
     if (const std::optional<qsizetype> known = knownSlotCount(slot)) {

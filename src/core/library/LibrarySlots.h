@@ -107,6 +107,9 @@ public:
     std::optional<qsizetype> knownSlotCount(qint64 slot) const;
     // Gives the count: the known one, or (run on a worker) the rows of the slot's file counted.
     std::function<qsizetype()> slotCounter(qint64 slot) const;
+    // For a worker: whether folder is the one stored with slot (FolderFileIndex::sameFolder), read
+    // from the slot's file when called, after the writes asked for before.
+    std::function<bool()> storedFolderMatcher(qint64 slot, const QString &folder) const;
     // Calls done(count) on the UI thread: at once when the count is known, else once a worker counted
     // the slot's file (the count is stored then). Never when context is gone by then.
     void withSlotCount(qint64 slot, QObject *context, std::function<void(qsizetype count)> done);

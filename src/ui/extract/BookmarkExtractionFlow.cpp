@@ -85,24 +85,29 @@ void BookmarkExtractionFlow::extract(const QString &folder, bool askBookSelectio
     Q_EMIT progressChanged(0, 0);
     Q_EMIT cancellable(true);
     const quint64 generation = ++m_generation;
-    // The slot's count, for the question before a full run replaces its songs, is worked out with the
-    // walk when nobody stored it.
+    // What the question before a full run over a filled slot needs is worked out with the walk: the
+    // slot's count when nobody stored it, and whether the folder is the one the slot was built from.
     Hop::run(
         this,
-        [folder, reader = m_folderReader, count = m_slots.slotCounter(choice->slot)] {
-            return std::pair(FolderFileIndex::listPdfs(folder, reader), count());
+        [folder, reader = m_folderReader, count = m_slots.slotCounter(choice->slot),
+         ownFolder = m_slots.storedFolderMatcher(choice->slot, folder)] {
+            Walk walk;
+            walk.listing = FolderFileIndex::listPdfs(folder, reader);
+            walk.slotCount = count();
+            walk.slotsOwnFolder = ownFolder();
+            return walk;
         },
-        [this, generation, folder, choice = *choice,
-         askBookSelection](std::pair<FolderFileIndex::PdfListing, qsizetype> walk) {
+        [this, generation, folder, choice = *choice, askBookSelection](const Walk &walk) {
             if (generation == m_generation)
-                walked(folder, choice.slot, choice.slotName, askBookSelection, walk.first, walk.second);
+                walked(folder, choice.slot, choice.slotName, askBookSelection, walk);
         });
 }
 
 void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QString &slotName,
-                                    bool askBookSelection, const FolderFileIndex::PdfListing &listing,
-                                    qsizetype slotCount)
+                                    bool askBookSelection, const Walk &walk)
 {
+    const FolderFileIndex::PdfListing &listing = walk.listing;
+    qsizetype slotCount = walk.slotCount;
     Q_EMIT cancellable(false);
     if (listing.paths.isEmpty()) {
         QString status = localized(QStringLiteral("No PDF files found"));
@@ -128,11 +133,16 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
     // The current slot's count is the library's own, which edits made meanwhile may have changed.
     if (slot == m_session.currentSlotId())
         slotCount = m_session.allBookmarks().size();
-    if (!partial && slotCount > 0 &&
-        !SlotClearing::confirmRebuild(m_window, m_slots.planClearSlot(slot, slotCount))) {
-        Q_EMIT statusChanged(QString());
-        setBusy(false);
-        return;
+    // Rebuilt from the books is true only of the slot's own folder: from another one none of its songs
+    // is found again, and the question is the one of every way of emptying a slot.
+    if (!partial && slotCount > 0) {
+        const SlotClearPlan plan = m_slots.planClearSlot(slot, slotCount);
+        if (!(walk.slotsOwnFolder ? SlotClearing::confirmRebuild(m_window, plan)
+                                  : SlotClearing::confirm(m_window, plan))) {
+            Q_EMIT statusChanged(QString());
+            setBusy(false);
+            return;
+        }
     }
 
     BookmarkExtractionRun::Request request;

@@ -53,8 +53,14 @@ Q_SIGNALS:
 private:
     void chooseFolderAndExtract();
     void extract(const QString &folder, bool askBookSelection);
+    // The folder's books, with what the question before a full run asks about the slot.
+    struct Walk {
+        FolderFileIndex::PdfListing listing;
+        qsizetype slotCount = 0;
+        bool slotsOwnFolder = false;
+    };
     void walked(const QString &folder, qint64 slot, const QString &slotName, bool askBookSelection,
-                const FolderFileIndex::PdfListing &listing, qsizetype slotCount);
+                const Walk &walk);
     void setBusy(bool busy);
 
     LibrarySlots &m_slots;
