@@ -8,6 +8,7 @@
 #include "core/common/AppSettings.h"
 #include "core/common/LaunchLog.h"
 #include "core/library/LibraryColumns.h"
+#include "core/library/LibrarySlots.h"
 #include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/resources/BundledResources.h"
@@ -273,17 +274,35 @@ private Q_SLOTS:
     }
 
     // Cells edited by clicks and keys as a user goes: the edits land, and the table's view never
-    // complains about its editors.
+    // complains about its editors. A field still open when the library is about to change (another slot,
+    // the slot read again, songs arriving) gives its text to the slot first.
     void cellEditsByClicks_data()
     {
         QTest::addColumn<QString>("search");
-        QTest::newRow("all rows shown") << "";
-        QTest::newRow("a search shows them") << "song";
+        QTest::addColumn<QString>("leftBy"); // what the user does while the last field is open
+        QTest::newRow("all rows shown") << ""
+                                        << "";
+        QTest::newRow("a search shows them") << "song"
+                                             << "";
+        QTest::newRow("a slot tile") << ""
+                                     << "tile";
+        QTest::newRow("Reload Slot from Disk") << ""
+                                               << "reload";
+        QTest::newRow("a workshop tab") << ""
+                                        << "workshop tab";
+        QTest::newRow("Merge Slots into Current") << ""
+                                                  << "merge";
+        QTest::newRow("an import into another slot lands") << ""
+                                                           << "import";
+        QTest::newRow("an extraction into the slot lands") << ""
+                                                           << "extraction";
     }
 
     void cellEditsByClicks()
     {
         QFETCH(QString, search);
+        QFETCH(QString, leftBy);
+        SlotStore::saveSlot(2, {Fixtures::bookmark("/b/B.pdf", 1, "Other song")}, QString());
         QTest::failOnWarning(QRegularExpression("does not belong to this view|editing failed"));
         auto window = windowOn(1,
                                {Fixtures::bookmark("/b/A.pdf", 1, "Song A"),
@@ -334,6 +353,54 @@ private Q_SLOTS:
         QTRY_COMPARE(genreOf(2), "Waltz");
         QTRY_VERIFY(!rowActionPending(*window));
         QCOMPARE(genreOf(2), "Waltz");
+        if (leftBy.isEmpty())
+            return;
+
+        // The workshop is open before the field, as a user has it beside the window.
+        QPointer<QWidget> workshop;
+        const auto closeWorkshop = qScopeGuard([&workshop] { delete workshop.data(); });
+        if (leftBy == "workshop tab") {
+            pressTile(*window, "bookmarkWorkshopTile");
+            for (QWidget *shown : QApplication::topLevelWidgets())
+                if (shown->findChild<QPushButton *>(QStringLiteral("workshopTab2")))
+                    workshop = shown;
+            QVERIFY(workshop && QTest::qWaitForWindowActive(workshop));
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        }
+        clickGenre(1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+        QTest::keyClicks(QApplication::focusWidget(), " Mambo");
+        std::unique_ptr<ModalAnswer> answers;
+        if (leftBy == "tile") {
+            QTest::mouseClick(slotTile(*window, 2)->imageView(), Qt::LeftButton);
+            QTRY_COMPARE(window->library().currentSlotId(), 2);
+        } else if (leftBy == "reload") {
+            menuItem(*window, QStringLiteral("Reload Slot from Disk"))->trigger();
+            QTRY_COMPARE(statusField(*window)->text(), "Slot 1 reloaded (3 bookmarks)");
+        } else if (leftBy == "workshop tab") {
+            child<QPushButton>(*workshop, QStringLiteral("workshopTab2"))->click();
+            QTRY_COMPARE(window->library().currentSlotId(), 2);
+        } else if (leftBy == "merge") {
+            answers = std::make_unique<ModalAnswer>([](QDialog *dialog) {
+                dialog->findChild<QLineEdit *>()->setText(QStringLiteral("2"));
+                ModalAnswer::press(dialog, QStringLiteral("Merge"));
+            });
+            menuItem(*window, QStringLiteral("Merge Slots into Current…"))->trigger();
+            QTRY_COMPARE(window->library().allBookmarks().size(), 4);
+        } else if (leftBy == "import") {
+            window->context.librarySlots().appendImportedBookmarks(
+                {Fixtures::bookmark("/b/Scan.pdf", 1, "Scan")}, 2, QString());
+            QTRY_COMPARE(window->library().currentSlotId(), 2);
+        } else if (leftBy == "extraction") {
+            // The books of the slot read again: the same songs, whose metadata stays.
+            ExtractionResult extracted;
+            extracted.folder = books();
+            extracted.bookmarks = SlotStore::loadSlot(1);
+            window->context.librarySlots().adoptExtraction(extracted);
+        }
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(SlotStore::loadSlot(1).at(1).genre, "Latin Mambo");
     }
 
     void previewWindowPlacement_data()

@@ -486,16 +486,27 @@ std::function<ExtractionPlan()> LibrarySlots::extractionPlanner(ExtractionResult
 
 qsizetype LibrarySlots::adoptExtraction(const ExtractionResult &result)
 {
-    return *adoptExtraction(extractionPlanner(result)());
+    std::optional<qsizetype> count;
+    while (!count)
+        count = adoptExtraction(extractionPlanner(result)());
+    return *count;
 }
 
 std::optional<qsizetype> LibrarySlots::adoptExtraction(ExtractionPlan plan)
 {
-    if (plan.currentSlot != m_session.currentSlotId() || plan.libraryVersion != m_session.libraryVersion())
+    const auto stale = [this, &plan] {
+        return plan.currentSlot != m_session.currentSlotId() ||
+               plan.libraryVersion != m_session.libraryVersion();
+    };
+    if (stale())
         return std::nullopt;
     const qint64 slot = plan.result.slot;
-    // Told before the slot's name changes: a run that holds a batch open ends it in its own slot.
+    // Told before the slot's name changes: a run that holds a batch open ends it in its own slot. What
+    // is saved then (an edit still open in a window, say) is in the rows the plan merged from only when
+    // it is planned again.
     m_session.announceReplacement();
+    if (stale())
+        return std::nullopt;
     // Most runs keep the slot's name: the metadata file is written only for a new one.
     const QString name = TextUtils::trimmed(plan.result.slotName);
     if (SlotStore::slotName(slot) != (name.isEmpty() ? SlotStore::builtInSlotName(slot) : name))

@@ -152,7 +152,8 @@ public:
     qsizetype adoptExtraction(const ExtractionResult &result);
     // The same in two steps, so that a large library is merged off the main thread: the planner (made
     // here, run on a worker) merges; adopting the plan on the main thread only takes its rows. Nothing
-    // when the library or the current slot changed since the plan was made: plan again.
+    // when the library or the current slot changed since the plan was made, or changed when told it is
+    // about to be replaced: plan again.
     std::function<ExtractionPlan()> extractionPlanner(ExtractionResult result) const;
     std::optional<qsizetype> adoptExtraction(ExtractionPlan plan);
 

@@ -183,6 +183,7 @@ QWidget *BookmarkTableDelegate::createEditor(QWidget *parent, const QStyleOption
     field->setFrame(true);
     field->setStyleSheet(QStringLiteral("QLineEdit { background: white; color: black; }"));
     connect(field, &QObject::destroyed, this, [this] { Q_EMIT editingEnded(); });
+    m_openField = field;
     Q_EMIT editingBegan(index.row(), column);
     return field;
 }

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QPixmap>
+#include <QPointer>
 #include <QStyledItemDelegate>
 
 class BookmarkTableView;
@@ -27,6 +28,9 @@ public:
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
                               const QModelIndex &index) const override;
 
+    // The text field of the cell being edited; null while none is open.
+    QWidget *openField() const { return m_openField && !m_openField->isHidden() ? m_openField : nullptr; }
+
 Q_SIGNALS:
     // The Add or Share button of a display row was clicked.
     void rowButtonClicked(const QString &column, int row) const;
@@ -49,4 +53,6 @@ private:
     mutable QHash<QString, QPixmap> m_glyphs;
     // The button a press went down on, so that only a release on the same one clicks it.
     QPersistentModelIndex m_pressedButton;
+    // The last field made; the view hides a field it closes, and deletes it later.
+    mutable QPointer<QWidget> m_openField;
 };

@@ -585,9 +585,25 @@ void LibraryTableController::cellEditEnded(int row, const QString &column, const
     const BookmarkEntry *shown = m_session.displayedBookmark(row);
     if (!shown)
         return;
-    QMetaObject::invokeMethod(
-        this, [this, entry = *shown, column, text] { applyCellEdit(entry, column, text); },
-        Qt::QueuedConnection);
+    m_endedCellEdits.append({*shown, column, text});
+    QMetaObject::invokeMethod(this, &LibraryTableController::applyCellEdits, Qt::QueuedConnection);
+}
+
+void LibraryTableController::commitOpenCellEdit()
+{
+    // As the field's own delegate ends an edit when the field loses the focus; the view has let go of
+    // the field once both have been told.
+    if (QWidget *field = m_ui.tableDelegate->openField()) {
+        Q_EMIT m_ui.tableDelegate->commitData(field);
+        Q_EMIT m_ui.tableDelegate->closeEditor(field, QAbstractItemDelegate::NoHint);
+    }
+    applyCellEdits();
+}
+
+void LibraryTableController::applyCellEdits()
+{
+    for (const CellEdit &edit : std::exchange(m_endedCellEdits, {}))
+        applyCellEdit(edit.entry, edit.column, edit.text);
 }
 
 void LibraryTableController::applyCellEdit(const BookmarkEntry &entry, const QString &column,

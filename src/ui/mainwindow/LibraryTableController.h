@@ -46,6 +46,9 @@ public:
 
     // Column edit mode: with it on, outside slot 0, the editable columns' cells open for editing.
     void toggleColumnEditMode();
+    // A cell's field still open ends as leaving it would, and its text reaches the library now: called
+    // before the library is replaced or read again, while the field's song is still there.
+    void commitOpenCellEdit();
     // While on, a plain click hands the song to addToPlaylistClicked() instead of opening it.
     void setAddToPlaylistMode(bool on);
 
@@ -93,6 +96,7 @@ private:
     void applyMetadataDialogValues(const BookmarkEntry &entry, const MetadataValues &values);
     void cellEditEnded(int row, const QString &column, const QString &text);
     // What the end of a cell's edit does, once the view has let go of the field.
+    void applyCellEdits();
     void applyCellEdit(const BookmarkEntry &entry, const QString &column, const QString &text);
     void setStatus(const QString &text);
     QWidget *alertParent() const;
@@ -112,6 +116,13 @@ private:
     // A deletion waits for the other slots to be read: a second click meanwhile asks nothing.
     bool m_planningDeletion = false;
     QSet<QString> m_selectedKeys;
+    // Ended cell edits waiting for the view to let go of their fields, in the order they ended.
+    struct CellEdit {
+        BookmarkEntry entry;
+        QString column;
+        QString text;
+    };
+    QList<CellEdit> m_endedCellEdits;
     // The last song a click opened, so that the double click on it does not open it again.
     QString m_lastClickOpenKey;
     QElapsedTimer m_lastClickOpen;

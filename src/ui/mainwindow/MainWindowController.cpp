@@ -144,9 +144,17 @@ void MainWindowController::connectOwners()
         m_table->reload(SelectionAfterReload::keepSongs);
         refreshSearchResultCount();
     });
+    // A cell's field still open when another slot is asked for, or the library is about to be replaced
+    // (by this window or another, at once or when a run lands), gives its text to the library it was
+    // typed into: a tile takes no focus from the field, and a new library would drop it unsaved.
+    connect(&m_session, &LibrarySession::libraryAboutToBeReplaced, m_table,
+            &LibraryTableController::commitOpenCellEdit);
+    connect(&m_slots, &LibrarySlots::requestedSlotChanged, this, [this] {
+        m_table->commitOpenCellEdit();
+        showCurrentSlotTile();
+    });
     // Whoever changed the rows, the search runs again over them; a new library is shown by whoever
     // loaded it.
-    connect(&m_slots, &LibrarySlots::requestedSlotChanged, this, &MainWindowController::showCurrentSlotTile);
     connect(&m_session, &LibrarySession::libraryChanged, this, [this](LibrarySession::ChangeKind kind) {
         if (kind != LibrarySession::ChangeKind::replaced)
             searchChanged();
@@ -306,6 +314,7 @@ void MainWindowController::showCurrentSlotTile()
 
 void MainWindowController::switchToSlot(qint64 slot)
 {
+    m_table->commitOpenCellEdit();
     // The window stays usable while the slot loads; the library that arrives is shown as every
     // replaced library is (showReplacedLibrary()).
     const bool dropping = m_slots.loadingSlot() && slot == m_session.currentSlotId();
