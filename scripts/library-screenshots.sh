@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Photographs the library's extraction on a virtual display with the real books of the test data:
 # the slot prompt, the extraction of the books folder into Slot 1, a search for a song of each book
-# that has an outline, then the question before a filled slot is replaced and the progress of a large
+# that has an outline, the question of a re-extraction from the slot's own folder and from another one
+# typed into the folder field, then the question before a filled slot is replaced and the progress of a large
 # run (a folder of thousands of links to the same books). The last two are taken again in Spanish at
 # the window's minimum size and in Turkish. Then the import forms, with files handed to the window as a drop would:
 # a book with an outline (the bookmarked-PDF form, then the image and PDF form after its Cancel, then
@@ -101,8 +102,26 @@ stop() {
 }
 
 # Places in the window as laid out on this screen (the window is centred, 1380 by 640).
-extract_tile="174 319"
-search_field="418 454"
+extract_tile="171 291"
+search_field="440 410"
+folder_field="1253 192"
+reextract_button="818 470" # "Re-extract folder" in the question Extract asks of a filled slot
+
+# reextract_question NAME: Extract > Re-extract folder > Slot 1 > Extract all, and the question before the
+# slot's songs are replaced, which is then cancelled.
+reextract_question() {
+    x mousemove $extract_tile click 1
+    sleep 1
+    x mousemove $reextract_button click 1
+    sleep 1
+    x key Return # the slot prompt: Slot 1
+    sleep 1.5
+    x key Return # "Extract all PDFs"
+    sleep 1.5
+    shot "$1"
+    x key Escape
+    sleep 0.5
+}
 
 # large_run PREFIX: Extract > New extraction, the large folder typed into the folder panel, Slot 1
 # kept, the question before its songs are replaced, then the run under way and its end.
@@ -143,6 +162,15 @@ sleep 1
 shot search-dusty-strings
 x key ctrl+a BackSpace
 sleep 0.5
+# Slot 1 from its own folder: rebuilt from its books. Then another folder typed into the folder field:
+# the slot's songs are lost, and the question says so.
+reextract_question reextract-own-folder-question
+x mousemove $folder_field click 1
+x key ctrl+a
+x type --delay 20 "$many"
+x key Return
+sleep 0.5
+reextract_question reextract-other-folder-question
 large_run en
 stop
 
