@@ -133,6 +133,20 @@ int launchLogLines(const char *needle)
     return int(QString::fromUtf8(TestHarness::readFile(LaunchLog::path())).count(QLatin1String(needle)));
 }
 
+// The window on slot 1, of three songs, switched to slot 2 by its tile ("tile") or read again by Reload
+// Slot from Disk ("reload"); true once the new library is shown.
+bool switchOrReload(OpenWindow &window, const QString &how)
+{
+    if (how == "tile")
+        QTest::mouseClick(slotTile(window, 2)->imageView(), Qt::LeftButton);
+    else
+        menuItem(window, QStringLiteral("Reload Slot from Disk"))->trigger();
+    return QTest::qWaitFor([&] {
+        return how == "tile" ? window.library().currentSlotId() == 2
+                             : statusField(window)->text() == "Slot 1 reloaded (3 bookmarks)";
+    });
+}
+
 QPoint cellCentre(const MainWindowController &window, int row, int column)
 {
     return tableView(window)->visualRect(tableModel(window)->index(row, column)).center();
@@ -219,12 +233,8 @@ private Q_SLOTS:
 
         QTest::keyClicks(searchField(*window), "waltz");
         QVERIFY(pause->isActive());
-        if (replacement == "tile") {
-            QTest::mouseClick(slotTile(*window, 2)->imageView(), Qt::LeftButton);
-            QTRY_COMPARE(window->library().currentSlotId(), 2);
-        } else if (replacement == "reload") {
-            menuItem(*window, QStringLiteral("Reload Slot from Disk"))->trigger();
-            QTRY_COMPARE(statusField(*window)->text(), "Slot 1 reloaded (3 bookmarks)");
+        if (replacement != "defaults") {
+            QVERIFY(switchOrReload(*window, replacement));
         } else {
             // A built-in list of the same songs; the metadata file was read from the program's own before.
             TestHarness::settleWorkers();
@@ -372,12 +382,8 @@ private Q_SLOTS:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
         QTest::keyClicks(QApplication::focusWidget(), " Mambo");
         std::unique_ptr<ModalAnswer> answers;
-        if (leftBy == "tile") {
-            QTest::mouseClick(slotTile(*window, 2)->imageView(), Qt::LeftButton);
-            QTRY_COMPARE(window->library().currentSlotId(), 2);
-        } else if (leftBy == "reload") {
-            menuItem(*window, QStringLiteral("Reload Slot from Disk"))->trigger();
-            QTRY_COMPARE(statusField(*window)->text(), "Slot 1 reloaded (3 bookmarks)");
+        if (leftBy == "tile" || leftBy == "reload") {
+            QVERIFY(switchOrReload(*window, leftBy));
         } else if (leftBy == "workshop tab") {
             child<QPushButton>(*workshop, QStringLiteral("workshopTab2"))->click();
             QTRY_COMPARE(window->library().currentSlotId(), 2);
