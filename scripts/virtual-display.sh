@@ -1,7 +1,8 @@
 # Sourced by the screenshot scripts: start_virtual_display SCREEN LOG starts Xvfb on a display number
-# nobody uses, sets display (the number) and xvfb_pid, and returns once the display takes clients.
+# nobody uses (from FIRST_DISPLAY, default 99, upwards), sets display (the number) and xvfb_pid, and
+# returns once the display takes clients.
 start_virtual_display() {
-    display=99
+    display="${FIRST_DISPLAY:-99}"
     while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
         display=$((display + 1))
     done

@@ -6,7 +6,7 @@
 //                        [--mode single|two-page|presentation|presentation-and-back]
 //                        [--maximized] [--study] [--overflow-menu] [--language en|tr|es]
 //                        [--zoom FACTOR] [--draw] [--edit] [--export FILE.pdf] [--share]
-//                        [--add-to-playlist N] [--study-viewers N]
+//                        [--add-to-playlist N] [--study-viewers N] [--controls FILE]
 //
 // --playlist N plays the outline's first N titles as a list, opened at the title of --page.
 // presentation-and-back enters presentation mode and leaves it again. --maximized shows the window
@@ -22,6 +22,10 @@
 // offers the export. --add-to-playlist makes N playlists and presses "+", whose choice is shown.
 // --study-viewers opens the book N times in turn with study mode on, as the library opens songs (each
 // viewer closes the one before); the last one is shown, and the provider's page is not opened.
+// --controls keeps FILE listing the buttons, text fields and labels on screen, in every window, dialog
+// and tool tip, one a line: text, object name, the centre in screen coordinates and the window (its
+// object name, else its class), separated by tabs; a script that clicks through the viewer with
+// xdotool finds them there.
 
 #include "core/common/AppSettings.h"
 #include "core/library/LibrarySession.h"
@@ -44,10 +48,12 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
@@ -151,6 +157,41 @@ void shareAsPdf(PdfViewerWindowController *viewer)
     viewer->shareCurrentPdf();
 }
 
+// The buttons and text fields on screen now, with their centres.
+void listControls(const QString &file)
+{
+    QByteArray text;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible())
+            continue;
+        QList<QWidget *> controls = {window};
+        controls += window->findChildren<QWidget *>();
+        for (QWidget *control : std::as_const(controls)) {
+            const auto *button = qobject_cast<QAbstractButton *>(control);
+            const auto *field = qobject_cast<QLineEdit *>(control);
+            const auto *label = qobject_cast<QLabel *>(control);
+            if (!control->isVisible() || !(button || field || label))
+                continue;
+            const QString shown = button ? button->text() : field ? field->text() : label->text();
+            const QPoint centre = control->mapToGlobal(control->rect().center());
+            const QString windowName = window->objectName().isEmpty()
+                                           ? QString::fromLatin1(window->metaObject()->className())
+                                           : window->objectName();
+            text += QStringList{QString(shown).replace(QLatin1Char('\n'), QLatin1Char(' ')),
+                                control->objectName(), QString::number(centre.x()),
+                                QString::number(centre.y()), windowName}
+                        .join(QLatin1Char('\t'))
+                        .toUtf8() +
+                    '\n';
+        }
+    }
+    QSaveFile out(file);
+    if (out.open(QIODevice::WriteOnly)) {
+        out.write(text);
+        out.commit();
+    }
+}
+
 bool exportTitle(PdfViewerWindowController *viewer, const QString &target)
 {
     const BookmarkEntry entry = viewer->currentShareBookmarkEntry();
@@ -192,8 +233,16 @@ int main(int argc, char *argv[])
          QStringLiteral("N")},
         {QStringLiteral("focus"), QStringLiteral("The control that has the keyboard focus, by object name."),
          QStringLiteral("name")},
+        {QStringLiteral("controls"), QStringLiteral("Keep a list of the controls on screen."),
+         QStringLiteral("file")},
     });
     parser.process(app);
+    if (parser.isSet(QStringLiteral("controls"))) {
+        auto *lister = new QTimer(&app);
+        QObject::connect(lister, &QTimer::timeout, &app,
+                         [file = parser.value(QStringLiteral("controls"))] { listControls(file); });
+        lister->start(200);
+    }
     if (parser.isSet(QStringLiteral("language"))) {
         const std::optional<LyrafoldLanguage> language =
             LyrafoldLanguageService::languageFromRawValue(parser.value(QStringLiteral("language")));
