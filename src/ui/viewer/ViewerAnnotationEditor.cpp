@@ -95,8 +95,9 @@ void ViewerAnnotationEditor::toggleEditMode()
             dismissPalette();
             dropLiveStroke();
             m_annotations.save();
+            m_lastReleaseWasPointLike = true;
         }
-        emit editModeChanged(m_isEditMode);
+        Q_EMIT editModeChanged(m_isEditMode);
         setEditTool(PdfEditTool::pen);
     });
 }
@@ -110,7 +111,7 @@ void ViewerAnnotationEditor::setEditTool(PdfEditTool tool)
         m_palette->showOpacity(m_tools.drawOpacity());
     }
     applyToolCursor();
-    emit toolChanged();
+    Q_EMIT toolChanged();
 }
 
 void ViewerAnnotationEditor::applyToolCursor()
@@ -259,7 +260,9 @@ std::optional<int> ViewerAnnotationEditor::pageIndexFor(const QPointF &point) co
 
 bool ViewerAnnotationEditor::press(const QPointF &point)
 {
+    // Whatever this press becomes, the mark before it no longer decides what a double click is.
     m_lastReleaseCommittedStroke = false;
+    m_lastReleaseWasPointLike = true;
     if (!m_isEditMode)
         return false;
     m_view->setFocus();
@@ -297,7 +300,6 @@ bool ViewerAnnotationEditor::release()
 {
     if (!m_isEditMode)
         return false;
-    m_lastReleaseWasPointLike = true;
     if (m_liveStrokePageIndex && m_liveStrokePagePoints.size() >= 2) {
         m_annotations.document().addStroke(*m_liveStrokePageIndex, m_tools.stroke(m_liveStrokePagePoints));
         m_annotations.save();
