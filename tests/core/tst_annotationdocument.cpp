@@ -142,21 +142,25 @@ private Q_SLOTS:
         QVERIFY(!toldUndo && !toldRedo);
     }
 
-    // Undo takes back the last historyLimit changes; the oldest stay.
-    void historyIsBounded()
+    // The history has no bound: a whole book cleared comes back one page a step, the last cleared
+    // first, and each step holds the page's lists as they were rather than a copy of them.
+    void clearedBookComesBackWhole()
     {
         AnnotationDocument document;
-        const int strokes = int(AnnotationDocument::historyLimit) + 20;
-        for (int i = 0; i < strokes; ++i)
-            document.addStroke(i, stroke(QLatin1Char('A')));
-        while (document.undo()) {
+        constexpr int pages = 600;
+        for (int page = 0; page < pages; ++page)
+            document.addStroke(page, stroke(QLatin1Char('A')));
+        document.clearHistory();
+        QVERIFY(document.clearBook());
+        for (int step = 0; step < pages; ++step) {
+            QVERIFY(document.undo());
+            const int back = pages - 1 - step;
+            QVERIFY2(document.pageHasAnnotations(back) && !document.pageHasAnnotations(back - 1),
+                     qPrintable(QString::number(back)));
         }
-        QCOMPARE(int(document.redoStack().size()), int(AnnotationDocument::historyLimit));
-        int kept = 0;
-        for (int i = 0; i < strokes; ++i)
-            kept += document.pageHasAnnotations(i) ? 1 : 0;
-        QCOMPARE(kept, 20);
-        QVERIFY(document.pageHasAnnotations(19) && !document.pageHasAnnotations(20));
+        QVERIFY(!document.canUndo());
+        QCOMPARE(int(document.redoStack().size()), pages);
+        QVERIFY(document.strokes(0).isSharedWith(document.redoStack().last().oldStrokes));
     }
 
     // Every change gives its page a new version; the view adds an appended stroke or note in place.

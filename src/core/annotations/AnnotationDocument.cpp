@@ -23,9 +23,9 @@ public:
     ~HistoryWatch()
     {
         if (m_document.canUndo() != m_couldUndo)
-            emit m_document.canUndoChanged(m_document.canUndo());
+            Q_EMIT m_document.canUndoChanged(m_document.canUndo());
         if (m_document.canRedo() != m_couldRedo)
-            emit m_document.canRedoChanged(m_document.canRedo());
+            Q_EMIT m_document.canRedoChanged(m_document.canRedo());
     }
     HistoryWatch(const HistoryWatch &) = delete;
     HistoryWatch &operator=(const HistoryWatch &) = delete;
@@ -56,7 +56,7 @@ void AnnotationDocument::reset(const PdfEditCacheFile &pages)
     m_redo.clear();
     m_pageRevisions.clear();
     m_resetRevision = ++m_revision;
-    emit replaced();
+    Q_EMIT replaced();
 }
 
 void AnnotationDocument::clearHistory()
@@ -70,7 +70,7 @@ void AnnotationDocument::touch(qint64 page, Change change)
 {
     const quint64 previous = version(page);
     m_pageRevisions.insert(page, ++m_revision);
-    emit pageChanged(page, previous, change);
+    Q_EMIT pageChanged(page, previous, change);
 }
 
 void AnnotationDocument::perform(EditAction action)
@@ -79,13 +79,6 @@ void AnnotationDocument::perform(EditAction action)
     applyRedo(action);
     m_undo.append(std::move(action));
     m_redo.clear();
-    trimHistory();
-}
-
-void AnnotationDocument::trimHistory()
-{
-    if (m_undo.size() > historyLimit)
-        m_undo.remove(0, m_undo.size() - historyLimit);
 }
 
 EditAction AnnotationDocument::clearAction(qint64 page) const
@@ -138,7 +131,6 @@ bool AnnotationDocument::clearBook()
             m_undo.append(clearAction(page));
     }
     m_redo.clear();
-    trimHistory();
     // The pages go with their lists: nothing of the book is left to write.
     m_pages = {};
     for (const qint64 page : std::as_const(pages))

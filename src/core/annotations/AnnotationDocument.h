@@ -24,16 +24,15 @@ struct EditAction {
 // copies nothing until one side changes). Main thread only.
 //
 // Every change is one action, also a whole stroke however long its drag: a new change empties the
-// redo history; undo and redo move one action at a time between the two. The undo history keeps the
-// last historyLimit actions (the oldest go first) and is emptied whenever the annotations are replaced
-// (reset()), so it never spans two books or two openings.
+// redo history; undo and redo move one action at a time between the two. The history has no bound, so
+// that clearing a whole book can always be undone page by page; it stays cheap because an action
+// shares the lists it holds with the pages rather than copying them. It is emptied whenever the
+// annotations are replaced (reset()), so it never spans two books or two openings.
 class AnnotationDocument : public QObject {
     Q_OBJECT
 
 public:
     enum class Change { strokeAppended, textAppended, other };
-    // How many actions undo can take back.
-    static constexpr qsizetype historyLimit = 500;
 
     explicit AnnotationDocument(QObject *parent = nullptr);
 
@@ -93,7 +92,6 @@ private:
     void applyUndo(const EditAction &action);
     void applyRedo(const EditAction &action);
     void touch(qint64 page, Change change = Change::other);
-    void trimHistory();
 
     PdfEditCacheFile m_pages;
     QList<EditAction> m_undo;
