@@ -170,7 +170,8 @@ void listControls(const QString &file)
             const auto *button = qobject_cast<QAbstractButton *>(control);
             const auto *field = qobject_cast<QLineEdit *>(control);
             const auto *label = qobject_cast<QLabel *>(control);
-            if (!control->isVisible() || !(button || field || label))
+            // A dialog over the window is listed as a window of its own.
+            if (!control->isVisible() || !(button || field || label) || control->window() != window)
                 continue;
             const QString shown = button ? button->text() : field ? field->text() : label->text();
             const QPoint centre = control->mapToGlobal(control->rect().center());
