@@ -22,6 +22,7 @@
 #include "ui/viewer/ViewerToolbarRow.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QLayout>
@@ -1387,6 +1388,36 @@ private Q_SLOTS:
         QVERIFY(!page.isNull());
         const QRgb drawn = page.pixel(QPoint(int(0.65 * page.width()), int(0.6 * page.height())));
         QVERIFY2(qRed(drawn) > 200 && qGreen(drawn) < 100, qPrintable(QColor(drawn).name()));
+    }
+
+    // The popup's save names the folder it saved to in the viewer's notice, which shows under any
+    // window manager.
+    void saveIsToldInANotice()
+    {
+        const Viewer viewer = shown(m_book11, 2, false);
+        QTemporaryDir target;
+        const QString chosen = target.filePath(QStringLiteral("Mine.pdf"));
+        QString told;
+        ModalAnswer answers(QList<ModalAnswer::Step>{
+            [](QDialog *format) { ModalAnswer::press(format, QStringLiteral("PDF")); },
+            [&](QDialog *panel) {
+                panel->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(chosen);
+                panel->done(QDialog::Accepted);
+            },
+            [&](QDialog *box) {
+                if (box->objectName() == QLatin1String("viewerNotice"))
+                    told = static_cast<QMessageBox *>(box)->text();
+                box->accept();
+            }});
+        toolbarButton(*viewer, QStringLiteral("Share"))->click();
+        QTRY_VERIFY(viewer->findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
+        for (QPushButton *button : viewer->findChild<QFrame *>(QStringLiteral("shareOrSavePopover"))
+                                       ->findChildren<QPushButton *>()) {
+            if (button->text() == QStringLiteral("Save to local disc"))
+                button->click();
+        }
+        QTRY_VERIFY(QFile::exists(chosen));
+        QTRY_COMPARE(told, QStringLiteral("Saved to ") + QDir::toNativeSeparators(target.path()));
     }
 
     // ---- Page coordinates and rendering

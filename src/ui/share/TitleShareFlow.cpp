@@ -36,14 +36,20 @@ QStringList shareFiles(TitleShareFlow::Format format, const QString &path)
 
 // A failure is a warning; a save that worked names the folder it went to.
 void reportSave(QWidget *window, QWidget *anchor, const QString &message, const QString &folder,
-                const ExportFolderSave::Report &report)
+                const ExportFolderSave::Report &report, const TitleShareFlow::Told &told)
 {
-    if (!report.failed.isEmpty())
+    if (!report.failed.isEmpty()) {
         LyrafoldAlert::run(window, LyrafoldAlert::Style::warning, message,
                            report.failed.join(QLatin1Char('\n')));
-    else if (!report.saved.isEmpty())
-        LyrafoldShareHelper::tellDone(
-            window, anchor, localized(QStringLiteral("Saved to %1")).arg(QDir::toNativeSeparators(folder)));
+        return;
+    }
+    if (report.saved.isEmpty())
+        return;
+    const QString text = localized(QStringLiteral("Saved to %1")).arg(QDir::toNativeSeparators(folder));
+    if (told)
+        told(text);
+    else
+        LyrafoldShareHelper::tellDone(window, anchor, text);
 }
 
 } // namespace
@@ -81,7 +87,7 @@ TitleShareFlow::~TitleShareFlow()
 }
 
 TitleShareFlow *TitleShareFlow::start(QWidget *window, QWidget *anchor, const BookmarkEntry &entry,
-                                      const std::optional<PdfEditCacheFile> &annotations)
+                                      const std::optional<PdfEditCacheFile> &annotations, Told told)
 {
     if (!window || isBuilding(window))
         return nullptr;
@@ -91,16 +97,18 @@ TitleShareFlow *TitleShareFlow::start(QWidget *window, QWidget *anchor, const Bo
         {QStringLiteral("PDF"), QStringLiteral("JPEG"), QStringLiteral("Cancel")});
     if (answer != 0 && answer != 1)
         return nullptr;
-    return run(window, anchor, entry, annotations, answer == 0 ? Format::pdf : Format::jpeg);
+    return run(window, anchor, entry, annotations, answer == 0 ? Format::pdf : Format::jpeg,
+               standardBuilder(), std::move(told));
 }
 
 TitleShareFlow *TitleShareFlow::run(QWidget *window, QWidget *anchor, const BookmarkEntry &entry,
                                     const std::optional<PdfEditCacheFile> &annotations, Format format,
-                                    Builder builder)
+                                    Builder builder, Told told)
 {
     if (!window || isBuilding(window))
         return nullptr;
     auto *flow = new TitleShareFlow(window, anchor, entry, format);
+    flow->m_told = std::move(told);
     flow->build(annotations, std::move(builder));
     return flow;
 }
@@ -159,20 +167,21 @@ void TitleShareFlow::deliver(const ExportResult &made)
     const QString path = made.path;
     const BookmarkEntry entry = m_entry;
     const Format format = m_format;
-    SharePopover::show(popupAnchor(), files, [window, anchor, path, entry, format] {
+    SharePopover::show(popupAnchor(), files, [window, anchor, path, entry, format, told = m_told] {
         if (!window)
             return;
         if (format == Format::pdf)
-            TitleShareSave::savePdf(window, path, entry, anchor);
+            TitleShareSave::savePdf(window, path, entry, anchor, told);
         else
-            TitleShareSave::saveImages(window, path, anchor);
+            TitleShareSave::saveImages(window, path, anchor, told);
     });
     end();
 }
 
 namespace TitleShareSave {
 
-void savePdf(QWidget *window, const QString &pdf, const BookmarkEntry &entry, QWidget *anchor)
+void savePdf(QWidget *window, const QString &pdf, const BookmarkEntry &entry, QWidget *anchor,
+             const TitleShareFlow::Told &told)
 {
     QFileDialog panel(window, QStringLiteral("Save PDF"));
     panel.setObjectName(QStringLiteral("savePdfPanel"));
@@ -188,22 +197,22 @@ void savePdf(QWidget *window, const QString &pdf, const BookmarkEntry &entry, QW
     const QPointer<QWidget> near(anchor);
     const QString chosen = panel.selectedFiles().first();
     ExportFolderSave::copy(window, {{pdf, chosen}},
-                           [guard, near, chosen](const ExportFolderSave::Report &report) {
+                           [guard, near, chosen, told](const ExportFolderSave::Report &report) {
                                if (guard)
                                    reportSave(guard, near, QStringLiteral("Could not save file"),
-                                              QFileInfo(chosen).absolutePath(), report);
+                                              QFileInfo(chosen).absolutePath(), report, told);
                            });
 }
 
-void saveImages(QWidget *window, const QString &folder, QWidget *anchor)
+void saveImages(QWidget *window, const QString &folder, QWidget *anchor, const TitleShareFlow::Told &told)
 {
     const QPointer<QWidget> guard(window);
     const QPointer<QWidget> near(anchor);
     ExportFolderSave::saveIntoChosenFolder(
         window, {folder},
-        [guard, near](const ExportFolderSave::Report &report) {
+        [guard, near, told](const ExportFolderSave::Report &report) {
             if (guard)
-                reportSave(guard, near, QStringLiteral("Could not save folder"), report.folder, report);
+                reportSave(guard, near, QStringLiteral("Could not save folder"), report.folder, report, told);
         },
         QStringLiteral("Choose folder to save images"));
 }

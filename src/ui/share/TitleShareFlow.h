@@ -40,15 +40,19 @@ public:
     // The name of an export of the title: the display name with "/" and ":" made "-", "_" and the day.
     static QString baseName(const BookmarkEntry &entry, const QDate &day = QDate::currentDate());
 
+    // Where a save that worked is told ("Saved to <folder>"), for a window that tells its outcomes in
+    // a place of its own; without one, beside the anchor and in the window's status line.
+    using Told = std::function<void(const QString &text)>;
+
     // Asks for the format, then builds and delivers. annotations: what the window holds for the title's
     // book; without them the book's annotation file is read. The anchor is the Share button the popup
     // points at (the window when there is none). Nothing when the user cancels or an export of this
     // window is still building.
     static TitleShareFlow *start(QWidget *window, QWidget *anchor, const BookmarkEntry &entry,
-                                 const std::optional<PdfEditCacheFile> &annotations);
+                                 const std::optional<PdfEditCacheFile> &annotations, Told told = {});
     static TitleShareFlow *run(QWidget *window, QWidget *anchor, const BookmarkEntry &entry,
                                const std::optional<PdfEditCacheFile> &annotations, Format format,
-                               Builder builder = standardBuilder());
+                               Builder builder = standardBuilder(), Told told = {});
 
     ~TitleShareFlow() override;
 
@@ -61,6 +65,7 @@ private:
 
     BookmarkEntry m_entry;
     Format m_format;
+    Told m_told;
     std::shared_ptr<BuildProgress> m_progress;
     ExportProgressDialog *m_dialog = nullptr;
     bool m_building = false;
@@ -70,9 +75,11 @@ private:
 namespace TitleShareSave {
 
 // The file panel for the PDF (named after the title and today), then the copy. A save that worked
-// says "Saved to <folder>" beside the anchor (LyrafoldShareHelper::tellDone()).
-void savePdf(QWidget *window, const QString &pdf, const BookmarkEntry &entry, QWidget *anchor = nullptr);
+// says "Saved to <folder>" through told, else beside the anchor (LyrafoldShareHelper::tellDone()).
+void savePdf(QWidget *window, const QString &pdf, const BookmarkEntry &entry, QWidget *anchor = nullptr,
+             const TitleShareFlow::Told &told = {});
 // The folder panel, then the image folder copied into it under its own name; told the same way.
-void saveImages(QWidget *window, const QString &folder, QWidget *anchor = nullptr);
+void saveImages(QWidget *window, const QString &folder, QWidget *anchor = nullptr,
+                const TitleShareFlow::Told &told = {});
 
 } // namespace TitleShareSave

@@ -54,10 +54,10 @@ void PdfViewerWindowController::connectAnnotations()
             });
 }
 
-void PdfViewerWindowController::showNotice(const QString &message, const QString &informativeText)
+void PdfViewerWindowController::showNotice(const QString &message, const QString &informativeText,
+                                           QMessageBox::Icon icon)
 {
-    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Lyrafold"), message,
-                                QMessageBox::NoButton, this);
+    auto *box = new QMessageBox(icon, QStringLiteral("Lyrafold"), message, QMessageBox::NoButton, this);
     box->addButton(localized(QStringLiteral("OK")), QMessageBox::AcceptRole);
     box->setObjectName(QStringLiteral("viewerNotice"));
     box->setInformativeText(informativeText);
@@ -105,5 +105,10 @@ void PdfViewerWindowController::shareCurrentPdf()
         anchor = m_shareButtonRef;
     else if (m_toolbarRow->overflowButton()->isVisible())
         anchor = m_toolbarRow->overflowButton();
-    TitleShareFlow::start(this, anchor, entry, annotations);
+    // A tool tip beside the button is lost under some window managers: the save is told as the
+    // viewer's other notices are.
+    TitleShareFlow::start(this, anchor, entry, annotations, [viewer = QPointer(this)](const QString &text) {
+        if (viewer)
+            viewer->showNotice(text, QString(), QMessageBox::Information);
+    });
 }

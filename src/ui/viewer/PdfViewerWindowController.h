@@ -6,6 +6,7 @@
 #include "pdf/engine/PdfDocument.h"
 
 #include <QList>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QWidget>
@@ -156,7 +157,8 @@ private:
     void connectAnnotations();
     void updateStatusTextForEditMode();
     // A message the user sees once, over the window, without stopping anything.
-    void showNotice(const QString &message, const QString &informativeText);
+    void showNotice(const QString &message, const QString &informativeText,
+                    QMessageBox::Icon icon = QMessageBox::Warning);
 
     AppContext &m_context;
     ViewerSession m_session;
