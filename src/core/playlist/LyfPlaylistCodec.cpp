@@ -136,9 +136,7 @@ qint64 pageOf(const dom::object &object)
 // Names and titles are shown in lists and window titles.
 QString displayText(const QString &text)
 {
-    return TextUtils::truncatedAtCharacter(TextUtils::withoutControlCharacters(TextUtils::singleLine(text)),
-                                           LyfPlaylistCodec::maxTextLength,
-                                           TextUtils::TextMeasure::Utf16Units);
+    return TextUtils::foldedTitle(text);
 }
 
 // The name after the last slash, as a file path's last component.
