@@ -511,7 +511,7 @@ private Q_SLOTS:
     }
 
     // A playlist file handed over by a later start of the program is merged, told in the main window's
-    // status line, and the playlists window shows it.
+    // status line, and the playlists window shows it; a refused one is named in the alert.
     void playlistFileFromALaterStart_data()
     {
         QTest::addColumn<QByteArray>("contents");
@@ -529,7 +529,10 @@ private Q_SLOTS:
             << "Playlist file contained no playlists." << QStringList{"Set"} << QStringList{};
         QTest::newRow("not a playlist file")
             << QByteArray("{\"x\":1}") << "Import failed." << QStringList{"Set"}
-            << QStringList{"Could not import playlist file"};
+            << QStringList{
+                   "Could not import playlist file",
+                   "\u201Cset.lyf\u201D is damaged or is not a playlist file. Not a Lyrafold playlist "
+                   "bundle."};
     }
 
     void playlistFileFromALaterStart()
@@ -548,7 +551,7 @@ private Q_SLOTS:
         ModalAnswer answer(QStringLiteral("OK"));
         delegate.handleLaunchedAgain({file});
         QTRY_COMPARE(statusField(*main)->text(), status);
-        QCOMPARE(answer.messages, alerts);
+        QCOMPARE(answer.messages + answer.informativeTexts, alerts);
         QCOMPARE(namesOf(delegate.context().playlists().playlists()), names);
         QCOMPARE(!topLevelWindows<PlaylistsWindowController>().isEmpty(),
                  alerts.isEmpty() && names.size() > 1);

@@ -38,8 +38,9 @@ QByteArray encodeBundle(const QString &playlistName, const QList<PlaylistItem> &
 
 // The playlists of a file, in file order, or the first refusal: a CodecError, ReadError::notJson
 // with the parser's reason, ReadError::tooLarge, or ReadError::tooMany (more playlists or titles than
-// the bounds above; the message names the file by fileName, "This playlist file" when it is empty).
-// Nothing partial is returned.
+// the bounds above). The message names the file by fileName ("This file" or "This playlist file" when
+// it is empty); for a CodecError or notJson it says the file is damaged or no playlist file, followed
+// by errorDescription() or the parser's reason. Nothing partial is returned.
 //
 // Items never fail: a missing or mistyped key takes its default. A path that is not absolute counts
 // as missing (the title is found again through its book), and playlist names and titles are folded
