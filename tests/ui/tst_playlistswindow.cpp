@@ -5,11 +5,14 @@
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
 #include "core/common/NotificationBus.h"
+#include "core/library/LibrarySession.h"
 #include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistStore.h"
 #include "core/storage/StateFile.h"
 #include "ui/app/AppContext.h"
 #include "ui/app/AppDelegate.h"
+#include "ui/common/PagePreviewWindow.h"
+#include "ui/common/TablePagePreview.h"
 #include "ui/mainwindow/MainWindowController.h"
 #include "ui/mainwindow/TileView.h"
 #include "ui/playlists/PlaylistCardView.h"
@@ -359,15 +362,43 @@ private Q_SLOTS:
         QCOMPARE(window->status(), status);
     }
 
-    // Sharing hands the shared flow the playlist's titles with their books found again, under its name.
-    void shareHandsOverResolvedTitles()
+    // Sharing and the hover preview find a title whose file is gone the way opening does: in the
+    // Default library, else among the books of the current slot. Sharing hands the found books over
+    // under the playlist's name, and the stored playlist keeps what it had.
+    void titlesFindTheirBooksAgain_data()
     {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("inDefaultSlot");
+        QTest::newRow("share, a book of the Default library") << "share" << true;
+        QTest::newRow("preview, a book of the current slot") << "preview" << false;
+    }
+
+    void titlesFindTheirBooksAgain()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, inDefaultSlot);
         const QString books = TestHarness::home() + QStringLiteral("/Books/");
-        TestHarness::writeFile(books + "Moved Book.pdf", "%PDF");
-        QVERIFY(SlotStore::saveSlot(0, {Fixtures::bookmark(books + "Moved Book.pdf", 1, "X")}, books));
+        QVERIFY(QDir().mkpath(books));
+        QFile::remove(books + "Moved Book.pdf");
+        QVERIFY(QFile::copy(rag, books + "Moved Book.pdf"));
+        const BookmarkEntry moved = Fixtures::bookmark(books + "Moved Book.pdf", 1, "X");
+        if (inDefaultSlot)
+            QVERIFY(SlotStore::saveSlot(0, {moved}, books));
         Playlist set = playlist("Set", {"Here"});
         set.items.append(title("Moved", 4, QStringLiteral("/old/place/Moved Book (PDFDrive).pdf")));
-        auto window = windowWith({set, playlist("Empty")});
+        auto window = windowWith({set, playlist("Empty")}, action == "preview");
+        if (!inDefaultSlot)
+            window->context.library().setAllBookmarks({moved});
+        if (action == "preview") {
+            window->playlistRowClicked(0);
+            QVERIFY(QTest::qWaitForWindowActive(window.get()));
+            auto *preview = window->findChild<TablePagePreview *>();
+            QTest::mouseMove(window->titles()->viewport(),
+                             window->titles()->partRect(1, PlaylistCardView::Part::card).center());
+            QTRY_VERIFY(preview->previewWindow() && preview->previewWindow()->isVisible());
+            QVERIFY(preview->previewWindow()->hasImage());
+            return;
+        }
         QList<PlaylistItem> shared;
         QString sharedName;
         window->startShare = [&](const QList<PlaylistItem> &items, const QString &name) {
