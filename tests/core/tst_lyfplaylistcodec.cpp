@@ -41,8 +41,8 @@ class LyfPlaylistCodecTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Each refusal with its code and the text the user is shown (the parser's reason follows "Not
-    // valid JSON").
+    // Each refusal with its code and the text the user is shown: the file named and said to be damaged
+    // or no playlist file, then what is wrong (the parser's reason follows "Not valid JSON").
     void refusals_data()
     {
         QTest::addColumn<QByteArray>("data");
@@ -50,6 +50,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         const int notJson = int(ReadError::notJson);
         const QString json = QStringLiteral("Not valid JSON: ");
+        QTest::newRow("broken JSON, named")
+            << QByteArray(R"({"lyrafoldFile":"lyrafold_playlist_bundle","version":1,"playlists":[)")
+            << notJson << "\u201CFriday set.lyf\u201D is damaged or is not a playlist file. Not valid JSON: ";
+        QTest::newRow("no marker, named")
+            << QByteArray(R"({"version":1,"playlists":[]})") << int(CodecError::missingMagic)
+            << "\u201CFriday set.lyf\u201D is damaged or is not a playlist file. Not a Lyrafold playlist "
+               "bundle.";
         const QString root = QStringLiteral("Not a valid Lyrafold playlist file.");
         const QString magic = QStringLiteral("Not a Lyrafold playlist bundle.");
         const QString version = QStringLiteral("Unsupported Lyrafold playlist version.");
@@ -78,12 +85,15 @@ private Q_SLOTS:
         QFETCH(QByteArray, data);
         QFETCH(int, code);
         QFETCH(QString, message);
-        const auto result = LyfPlaylistCodec::decodeBundle(data);
+        const bool named = message.startsWith(u'\u201C');
+        const auto result = LyfPlaylistCodec::decodeBundle(data, named ? "Friday set.lyf" : "");
         QVERIFY(!result);
         QCOMPARE(result.error().code, code);
-        QVERIFY2(result.error().message.startsWith(message), qPrintable(result.error().message));
+        const QString prefix = named ? QString() : "This file is damaged or is not a playlist file. ";
+        QVERIFY2(result.error().message.startsWith(prefix + message), qPrintable(result.error().message));
         if (code < int(ReadError::notJson))
-            QCOMPARE(result.error().message, LyfPlaylistCodec::errorDescription(CodecError(code)));
+            QCOMPARE(result.error().message,
+                     prefix + (named ? message : LyfPlaylistCodec::errorDescription(CodecError(code))));
     }
 
     // Playlists and titles are counted before any item is read; the refusal names the file and the

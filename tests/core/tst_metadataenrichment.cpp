@@ -424,28 +424,36 @@ private Q_SLOTS:
     }
 
     // A lookup tells whether it found something, found nothing, or failed, and why; a busy server
-    // (429, 503) is asked once more and its second answer counts.
+    // (429, 503) is asked once more and its second answer counts. A web source that failed makes the
+    // lookup failed even when the built-in record filled fields.
     void lookupOutcomes_data()
     {
         QTest::addColumn<Response>("firstSearch");
         QTest::addColumn<bool>("offline");
+        QTest::addColumn<QString>("title");
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("searches");
         using K = LookupOutcome::Kind;
         const Response found = LoopbackHttpServer::json(searchAnswer(recordingId));
-        QTest::newRow("found") << found << false << int(K::found) << 1;
+        const QString notIndexed = QStringLiteral("Autumn Leaves");
+        QTest::newRow("found") << found << false << notIndexed << int(K::found) << 1;
         QTest::newRow("nothing found") << LoopbackHttpServer::json(json({{"recordings", QJsonArray()}}))
-                                       << false << int(K::nothingFound) << 1;
-        QTest::newRow("503, then an answer") << Response{503, {}} << false << int(K::found) << 2;
+                                       << false << notIndexed << int(K::nothingFound) << 1;
+        QTest::newRow("503, then an answer")
+            << Response{503, {}} << false << notIndexed << int(K::found) << 2;
         QTest::newRow("429 with Retry-After, then an answer")
-            << Response{429, {}, "application/json", false, 0ms, {}, "1"} << false << int(K::found) << 2;
-        QTest::newRow("offline") << found << true << int(K::failed) << 0;
+            << Response{429, {}, "application/json", false, 0ms, {}, "1"} << false << notIndexed
+            << int(K::found) << 2;
+        QTest::newRow("offline") << found << true << notIndexed << int(K::failed) << 0;
+        QTest::newRow("offline, the built-in record fills")
+            << found << true << QStringLiteral("Blue Bossa") << int(K::failed) << 0;
     }
 
     void lookupOutcomes()
     {
         QFETCH(Response, firstSearch);
         QFETCH(bool, offline);
+        QFETCH(QString, title);
         QFETCH(int, kind);
         QFETCH(int, searches);
         const Response answer = LoopbackHttpServer::json(searchAnswer(recordingId));
@@ -464,13 +472,13 @@ private Q_SLOTS:
             closed.close();
             MetadataEnrichmentService::setEndpoints({nowhere, nowhere, 2s});
         }
-        BookmarkEntry entry = bookmark(QStringLiteral("Autumn Leaves")); // not in the built-in index
+        BookmarkEntry entry = bookmark(title);
         const std::optional<Enriched> result = enrichWithOutcome(entry);
         QVERIFY(result);
         QCOMPARE(int(result->second.kind), kind);
         QCOMPARE(result->second.error.has_value(), kind == int(LookupOutcome::Kind::failed));
-        if (offline)
-            QVERIFY(result->second.error->isUnreachable());
+        QCOMPARE(result->second.unreachable, offline);
+        QCOMPARE(result->second.filled, !(result->first == entry));
         const auto searched = std::count_if(m_server.requests().cbegin(), m_server.requests().cend(),
                                             [](const auto &r) { return r.path() == "/ws/2/recording"; });
         QCOMPARE(searched, searches);

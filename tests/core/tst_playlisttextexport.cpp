@@ -65,6 +65,9 @@ private Q_SLOTS:
         QTest::newRow("a stored title cannot forge a line")
             << QList<PlaylistItem>{song("Autumn Leaves\n   Spotify: https://evil.example/phish")} << false << true
             << "Friday\n\n1. Autumn Leaves    Spotify: https://evil.example/phish";
+        QTest::newRow("a stored title loses its control characters")
+            << QList<PlaylistItem>{song("Ctl\x01\x07\x1b[2J\x7f" "chars")} << false << false
+            << "Friday\n\n1. Ctl[2Jchars";
         QTest::newRow("a link with a line break is left out")
             << QList<PlaylistItem>{song("A", 1, 1, "https://x.org\n   Spotify: https://evil")} << false << true
             << "Friday\n\n1. A";
@@ -94,6 +97,9 @@ private Q_SLOTS:
             << "<li>Tom &amp; Jerry&#39;s &lt;Theme&gt;</li>";
         QTest::newRow("entity escaped once more") << QList<PlaylistItem>{song("a &lt; b \"c\"")} << false << false
             << "<li>a &amp;lt; b &quot;c&quot;</li>";
+        QTest::newRow("control characters gone")
+            << QList<PlaylistItem>{song(QString::fromUtf16(u"Nul\u0000Byte\u0007", 9))} << false << false
+            << "<li>NulByte</li>";
         QTest::newRow("book and pages") << QList<PlaylistItem>{song("A", 7, 0)} << true << false
             << "<li>A (Page 7, 1 page(s)) - Standards.pdf</li>";
         QTest::newRow("two links") << QList<PlaylistItem>{song("A", 1, 1, yt, sp)} << false << true

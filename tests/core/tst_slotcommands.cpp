@@ -285,22 +285,30 @@ private Q_SLOTS:
     }
 
     // A full run replaces the slot's songs, a partial one those of its books only: the others stay
-    // first, in their order. A new song with an old one's identity keeps what the user added to it.
+    // first, in their order. A new song with an old one's identity keeps what the user added to it,
+    // also when the old one was stored with a title that is folded today.
     void adoptsAnExtraction_data()
     {
         QTest::addColumn<bool>("partial");
+        QTest::addColumn<QString>("storedTitle");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("full") << false << QStringList{"B.pdf:Song 2", "B.pdf:Song 3", "C.pdf:Song 1"};
-        QTest::newRow("partial") << true
+        QTest::newRow("full") << false << "Song 2"
+                              << QStringList{"B.pdf:Song 2", "B.pdf:Song 3", "C.pdf:Song 1"};
+        QTest::newRow("partial") << true << "Song 2"
                                  << QStringList{"A.pdf:Song 1", "D.pdf:Song 4", "B.pdf:Song 2",
                                                 "B.pdf:Song 3", "C.pdf:Song 1"};
+        QTest::newRow("stored with control characters")
+            << false << "Song\x07 2\x1b" << QStringList{"B.pdf:Song 2", "B.pdf:Song 3", "C.pdf:Song 1"};
     }
 
     void adoptsAnExtraction()
     {
         QFETCH(bool, partial);
+        QFETCH(QString, storedTitle);
         QFETCH(QStringList, expected);
-        Session session(1, songs("A.pdf", {1}) + songs("B.pdf", {2, 9}) + songs("D.pdf", {4}));
+        BookmarkList stored = songs("A.pdf", {1}) + songs("B.pdf", {2, 9}) + songs("D.pdf", {4});
+        stored[1].title = storedTitle;
+        Session session(1, stored);
         // Made while the run went on: it must survive.
         session.library.editBookmarks({1}, [](BookmarkEntry &row) {
             row.genre = QStringLiteral("Folk");

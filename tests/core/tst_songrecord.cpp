@@ -30,6 +30,15 @@ private Q_SLOTS:
         QTest::newRow("bars kept, nothing trimmed") << " /a|b.pdf" << qint64(1) << "A | B "
                                                     << " /a|b.pdf|1|A | B ";
         // A file name from another system arrives decomposed; its key is the composed one.
+        // Titles are folded on both sides: a row stored with control characters or a title of any length
+        // has the key of the same title read again today.
+        QTest::newRow("stored with control characters")
+            << "/a.pdf" << qint64(1) << QString::fromUtf16(u"Blue\u0001 Bossa\u007F\u0000", 13)
+            << "/a.pdf|1|Blue Bossa";
+        QTest::newRow("stored with a line break") << "/a.pdf" << qint64(1) << "Blue\nBossa"
+                                                  << "/a.pdf|1|Blue Bossa";
+        QTest::newRow("stored whole at 100,000 characters")
+            << "/a.pdf" << qint64(1) << QString(100000, u'A') << "/a.pdf|1|" + QString(300, u'A');
         QTest::newRow("decomposed texts")
             << QString::fromUtf8("/Cafe\xCC\x81.pdf") << qint64(2) << QString::fromUtf8("Sen\xCC\x83ora")
             << QString::fromUtf8("/Caf\xC3\xA9.pdf|2|Se\xC3\xB1ora");

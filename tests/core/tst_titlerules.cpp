@@ -1,5 +1,6 @@
 #include "TestHarness.h"
 #include "core/library/BookmarkTitleRules.h"
+#include "core/text/TextUtils.h"
 
 #include <array>
 
@@ -22,7 +23,8 @@ void addFlagRows(std::initializer_list<std::pair<const char *, bool>> rows)
 
 } // namespace
 
-// The rules that turn hand-written outline labels into song titles, page markers and composers.
+// The rules that turn hand-written outline labels into song titles, page markers and composers, and
+// the folding every title gets on its way in.
 class TitleRulesTest : public QObject {
     Q_OBJECT
 
@@ -204,6 +206,42 @@ private Q_SLOTS:
         const TitleAndComposer split = extractTrailingComposerFromTitle(input);
         QTEST(split.title, "title");
         QTEST(split.composer, "composer");
+    }
+
+    // Every title that comes in is one line without control characters, at most 300 UTF-16 units, cut
+    // between two user-perceived characters; a folded title folds to itself.
+    void foldedTitles_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("folded");
+        const QString a299(299, u'a');
+        QTest::newRow("plain") << "Autumn Leaves"
+                               << "Autumn Leaves";
+        QTest::newRow("C0 controls and DEL") << "Ctl\x01\x07\x1b\x7f"
+                                                "chars"
+                                             << "Ctlchars";
+        QTest::newRow("NUL") << QString::fromUtf16(u"Nul\u0000Byte", 8) << "NulByte";
+        QTest::newRow("C1 control") << QString::fromUtf16(u"C1\u009Bx") << "C1x";
+        QTest::newRow("tabs") << "Tab\tin\t\nthe middle"
+                              << "Tab in the middle";
+        QTest::newRow("line breaks") << QString::fromUtf16(u"Line\u2028Sep\r\nNEL\u0085VT\vFF\f.")
+                                     << "Line Sep NEL VT FF .";
+        QTest::newRow("bidi override") << QString::fromUtf16(u"Set\u202Eftxt.exe") << "Set ftxt.exe";
+        QTest::newRow("300 whole") << QString(300, u'x') << QString(300, u'x');
+        QTest::newRow("301 cut") << QString(301, u'x') << QString(300, u'x');
+        QTest::newRow("100,000 cut") << "Long " + QString(100000, u'A') << "Long " + QString(295, u'A');
+        QTest::newRow("accent not cut from its letter") << a299 + QString::fromUtf16(u"e\u0301z") << a299;
+        QTest::newRow("surrogate pair not split") << a299 + QString::fromUtf16(u"\U0001D11E") << a299;
+        QTest::newRow("controls gone before the cut")
+            << QString(10, u'\x01') + QString(300, u'y') << QString(300, u'y');
+    }
+
+    void foldedTitles()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, folded);
+        QCOMPARE(TextUtils::foldedTitle(input), folded);
+        QCOMPARE(TextUtils::foldedTitle(folded), folded);
     }
 };
 

@@ -102,35 +102,40 @@ private Q_SLOTS:
         const auto summary = finished.first().first().value<BookmarkExtractionRun::Summary>();
         QCOMPARE(
             summary.statusText(),
-            "Extracted 4 bookmarks from 5 PDF(s); 1 could not be opened, 1 had no bookmarks (plain.pdf; add "
-            "it with \"Import Images/PDFs\")");
+            "Extracted 4 bookmarks from 5 PDF(s); 1 could not be opened (broken.pdf), 1 had no bookmarks "
+            "(plain.pdf; add it with \"Import Images/PDFs\")");
         QCOMPARE(library.session.currentSlotId(), 2);
         QCOMPARE(titles(library.session.allBookmarks()), (QStringList{"Alpha", "Beta", "Gamma", "Delta"}));
         QCOMPARE(library.session.selectedFolder(), folder());
         QCOMPARE(SlotStore::slotName(2), "Books");
     }
 
-    // The books without bookmarks are named, the first three of them, with the way to bring them in;
-    // a count of none is left out.
-    void summaryNamesBooksWithoutBookmarks_data()
+    // The books that could not be opened and those without bookmarks are named, the first three of
+    // each, the latter with the way to bring them in; a count of none is left out.
+    void summaryNamesTheBooksItMissed_data()
     {
-        QTest::addColumn<int>("unopened");
+        QTest::addColumn<QStringList>("unopened");
         QTest::addColumn<QStringList>("books");
         QTest::addColumn<QString>("text");
-        QTest::newRow("none") << 0 << QStringList{} << "Extracted 7 bookmarks from 9 PDF(s)";
-        QTest::newRow("one unopened")
-            << 1 << QStringList{} << "Extracted 7 bookmarks from 9 PDF(s); 1 could not be opened";
-        QTest::newRow("three") << 0 << QStringList{"A.pdf", "B.pdf", "C.pdf"}
+        QTest::newRow("none") << QStringList{} << QStringList{} << "Extracted 7 bookmarks from 9 PDF(s)";
+        QTest::newRow("one unopened") << QStringList{"Friday.pdf"} << QStringList{}
+                                      << "Extracted 7 bookmarks from 9 PDF(s); 1 could not be opened "
+                                         "(Friday.pdf)";
+        QTest::newRow("three") << QStringList{} << QStringList{"A.pdf", "B.pdf", "C.pdf"}
                                << "Extracted 7 bookmarks from 9 PDF(s); 3 had no bookmarks (A.pdf, B.pdf, "
                                   "C.pdf; add them with \"Import Images/PDFs\")";
-        QTest::newRow("five") << 0 << QStringList{"A.pdf", "B.pdf", "C.pdf", "D.pdf", "E.pdf"}
+        QTest::newRow("five") << QStringList{} << QStringList{"A.pdf", "B.pdf", "C.pdf", "D.pdf", "E.pdf"}
                               << "Extracted 7 bookmarks from 9 PDF(s); 5 had no bookmarks (A.pdf, B.pdf, "
                                  "C.pdf and 2 more; add them with \"Import Images/PDFs\")";
+        QTest::newRow("four unopened, one without")
+            << QStringList{"a.pdf", "b.pdf", "c.pdf", "d.pdf"} << QStringList{"E.pdf"}
+            << "Extracted 7 bookmarks from 9 PDF(s); 4 could not be opened (a.pdf, b.pdf, c.pdf and 1 more), "
+               "1 had no bookmarks (E.pdf; add it with \"Import Images/PDFs\")";
     }
 
-    void summaryNamesBooksWithoutBookmarks()
+    void summaryNamesTheBooksItMissed()
     {
-        QFETCH(int, unopened);
+        QFETCH(QStringList, unopened);
         QFETCH(QStringList, books);
         BookmarkExtractionRun::Summary summary;
         summary.bookmarkCount = 7;

@@ -145,6 +145,12 @@ private Q_SLOTS:
             << tunebook << 32 << 23 << "Rat's Gone To Rest | 0 | 20 | 1 | ";
         QTest::newRow("tunebook: last song to the end")
             << tunebook << 32 << 31 << "Swallowtail Jig | 0 | 24 | 3 | ";
+        // Outline titles written to break the application.
+        const QString hostile = testData("hostile/hostile-titles.pdf");
+        QTest::newRow("hostile: control characters") << hostile << 14 << 6 << "Ctlchars | 0 | 7 | 1 | ";
+        QTest::newRow("hostile: NUL") << hostile << 14 << 12 << "NulByte | 0 | 13 | 1 | ";
+        QTest::newRow("hostile: 100,000 characters")
+            << hostile << 14 << 8 << "Long " + QString(295, u'A') + " | 0 | 9 | 1 | ";
     }
 
     void realBooks()

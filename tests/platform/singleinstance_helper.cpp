@@ -1,6 +1,6 @@
 // A program that claims the single instance like lyrafold does and reports on standard output what
-// happened: "forwarded", "standalone", "not answering", or "listening" followed by one "received <path>" line
-// per path handed over by a later launch (then it ends).
+// happened: "forwarded", "standalone", "not answering", "data in use", or "listening" followed by one
+// "received <path>" line per path handed over by a later launch (then it ends).
 
 #include "platform/desktop/SingleInstance.h"
 
@@ -27,6 +27,9 @@ int main(int argc, char *argv[])
     case SingleInstance::Role::NotAnswering:
         std::puts("not answering");
         return 3;
+    case SingleInstance::Role::DataInUse:
+        std::puts("data in use");
+        return 4;
     case SingleInstance::Role::Primary:
         break;
     }

@@ -141,6 +141,60 @@ private Q_SLOTS:
         QCOMPARE(instance.claim({QStringLiteral("/music/set.lyf")}, 100), SingleInstance::Role::NotAnswering);
     }
 
+    // "Wait" after an instance that was stopped: the request the first attempt left behind is dropped
+    // when the instance comes back, and the files arrive once, by the attempt that waits for them.
+    void stoppedInstanceReceivesOnce()
+    {
+        QProcess *first = startHelper();
+        QCOMPARE(readLine(first), QByteArray("listening"));
+        ::kill(pid_t(first->processId()), SIGSTOP);
+        SingleInstance later;
+        const QStringList files{QStringLiteral("/music/set.lyf")};
+        QCOMPARE(later.claim(files, 300), SingleInstance::Role::NotAnswering);
+        ::kill(pid_t(first->processId()), SIGCONT);
+        QCOMPARE(later.claim(files), SingleInstance::Role::Forwarded);
+        QVERIFY(first->waitForFinished(5000));
+        QCOMPARE(first->readAllStandardOutput(), QByteArray("received /music/set.lyf\n"));
+    }
+
+    // A runtime folder too deep for a socket's address still leads a later launch to the running
+    // instance; one that cannot reach it (another runtime folder, the same data folder) never runs as
+    // a second writer of the same files.
+    void onlyOneWriterOfTheData_data()
+    {
+        QTest::addColumn<QString>("firstRuntime");
+        QTest::addColumn<QString>("laterRuntime");
+        QTest::addColumn<QByteArray>("later");
+        const QString run = TestHarness::home() + QStringLiteral("/run/");
+        const QString deep = run + QString(std::max<qsizetype>(120 - run.size(), 40), u'r');
+        QTest::newRow("runtime folder of 120 characters") << deep << deep << QByteArray("forwarded");
+        QTest::newRow("another runtime folder, the same data")
+            << TestHarness::home() + QStringLiteral("/run/a")
+            << TestHarness::home() + QStringLiteral("/run/b") << QByteArray("data in use");
+    }
+
+    void onlyOneWriterOfTheData()
+    {
+        QFETCH(QString, firstRuntime);
+        QFETCH(QString, laterRuntime);
+        QFETCH(QByteArray, later);
+        const auto environment = [](const QString &runtime) {
+            QDir().mkpath(runtime);
+            QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+            return env;
+        };
+        QProcess *first = start(QStringLiteral(HELPER), {}, environment(firstRuntime));
+        QCOMPARE(readLine(first), QByteArray("listening"));
+        QProcess *second =
+            start(QStringLiteral(HELPER), {QStringLiteral("set.lyf")}, environment(laterRuntime));
+        QCOMPARE(readLine(second), later);
+        if (later == "forwarded")
+            QCOMPARE(readLine(first),
+                     "received " + QFile::encodeName(workDir() + QStringLiteral("/set.lyf")));
+    }
+
     void runningInstanceReceivesInProcess()
     {
         SingleInstance instance;

@@ -121,6 +121,10 @@ void LoopbackHttpServer::readFrom(QTcpSocket *socket)
         const Response response = m_handler ? m_handler(request) : Response{404, {}};
         if (response.silent)
             continue;
+        if (response.hangUp) {
+            socket->abort();
+            return;
+        }
         QByteArray reply =
             "HTTP/1.1 " + QByteArray::number(response.status) + (response.status < 300 ? " OK" : " Error") +
             "\r\nContent-Type: " + response.contentType +

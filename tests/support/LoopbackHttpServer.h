@@ -49,6 +49,7 @@ public:
         std::chrono::milliseconds delay{0}; // answer this much later
         QByteArray location{};              // sent as the Location header when set (a redirect)
         QByteArray retryAfter{};            // sent as the Retry-After header when set
+        bool hangUp = false;                // close the connection unanswered, as a host that went away
     };
 
     using Handler = std::function<Response(const Request &)>;

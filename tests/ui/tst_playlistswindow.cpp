@@ -5,11 +5,14 @@
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
 #include "core/common/NotificationBus.h"
+#include "core/library/LibrarySession.h"
 #include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistStore.h"
 #include "core/storage/StateFile.h"
 #include "ui/app/AppContext.h"
 #include "ui/app/AppDelegate.h"
+#include "ui/common/PagePreviewWindow.h"
+#include "ui/common/TablePagePreview.h"
 #include "ui/mainwindow/MainWindowController.h"
 #include "ui/mainwindow/TileView.h"
 #include "ui/playlists/PlaylistCardView.h"
@@ -359,15 +362,43 @@ private Q_SLOTS:
         QCOMPARE(window->status(), status);
     }
 
-    // Sharing hands the shared flow the playlist's titles with their books found again, under its name.
-    void shareHandsOverResolvedTitles()
+    // Sharing and the hover preview find a title whose file is gone the way opening does: in the
+    // Default library, else among the books of the current slot. Sharing hands the found books over
+    // under the playlist's name, and the stored playlist keeps what it had.
+    void titlesFindTheirBooksAgain_data()
     {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("inDefaultSlot");
+        QTest::newRow("share, a book of the Default library") << "share" << true;
+        QTest::newRow("preview, a book of the current slot") << "preview" << false;
+    }
+
+    void titlesFindTheirBooksAgain()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, inDefaultSlot);
         const QString books = TestHarness::home() + QStringLiteral("/Books/");
-        TestHarness::writeFile(books + "Moved Book.pdf", "%PDF");
-        QVERIFY(SlotStore::saveSlot(0, {Fixtures::bookmark(books + "Moved Book.pdf", 1, "X")}, books));
+        QVERIFY(QDir().mkpath(books));
+        QFile::remove(books + "Moved Book.pdf");
+        QVERIFY(QFile::copy(rag, books + "Moved Book.pdf"));
+        const BookmarkEntry moved = Fixtures::bookmark(books + "Moved Book.pdf", 1, "X");
+        if (inDefaultSlot)
+            QVERIFY(SlotStore::saveSlot(0, {moved}, books));
         Playlist set = playlist("Set", {"Here"});
         set.items.append(title("Moved", 4, QStringLiteral("/old/place/Moved Book (PDFDrive).pdf")));
-        auto window = windowWith({set, playlist("Empty")});
+        auto window = windowWith({set, playlist("Empty")}, action == "preview");
+        if (!inDefaultSlot)
+            window->context.library().setAllBookmarks({moved});
+        if (action == "preview") {
+            window->playlistRowClicked(0);
+            QVERIFY(QTest::qWaitForWindowActive(window.get()));
+            auto *preview = window->findChild<TablePagePreview *>();
+            QTest::mouseMove(window->titles()->viewport(),
+                             window->titles()->partRect(1, PlaylistCardView::Part::card).center());
+            QTRY_VERIFY(preview->previewWindow() && preview->previewWindow()->isVisible());
+            QVERIFY(preview->previewWindow()->hasImage());
+            return;
+        }
         QList<PlaylistItem> shared;
         QString sharedName;
         window->startShare = [&](const QList<PlaylistItem> &items, const QString &name) {
@@ -511,7 +542,7 @@ private Q_SLOTS:
     }
 
     // A playlist file handed over by a later start of the program is merged, told in the main window's
-    // status line, and the playlists window shows it.
+    // status line, and the playlists window shows it; a refused one is named in the alert.
     void playlistFileFromALaterStart_data()
     {
         QTest::addColumn<QByteArray>("contents");
@@ -529,7 +560,10 @@ private Q_SLOTS:
             << "Playlist file contained no playlists." << QStringList{"Set"} << QStringList{};
         QTest::newRow("not a playlist file")
             << QByteArray("{\"x\":1}") << "Import failed." << QStringList{"Set"}
-            << QStringList{"Could not import playlist file"};
+            << QStringList{
+                   "Could not import playlist file",
+                   "\u201Cset.lyf\u201D is damaged or is not a playlist file. Not a Lyrafold playlist "
+                   "bundle."};
     }
 
     void playlistFileFromALaterStart()
@@ -548,7 +582,7 @@ private Q_SLOTS:
         ModalAnswer answer(QStringLiteral("OK"));
         delegate.handleLaunchedAgain({file});
         QTRY_COMPARE(statusField(*main)->text(), status);
-        QCOMPARE(answer.messages, alerts);
+        QCOMPARE(answer.messages + answer.informativeTexts, alerts);
         QCOMPARE(namesOf(delegate.context().playlists().playlists()), names);
         QCOMPARE(!topLevelWindows<PlaylistsWindowController>().isEmpty(),
                  alerts.isEmpty() && names.size() > 1);

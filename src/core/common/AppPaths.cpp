@@ -57,9 +57,19 @@ QString importLibraryPath()
     return QDir::cleanPath(documents + QStringLiteral("/PDFs"));
 }
 
+QString instanceLockPath()
+{
+    return applicationSupportDir() + QStringLiteral("/instance.lock");
+}
+
 std::optional<QString> privateTempDir()
 {
-    const QString path = QDir::tempPath() + QStringLiteral("/Lyrafold-") + QString::number(::getuid());
+    return privateFolderIn(QDir::tempPath());
+}
+
+std::optional<QString> privateFolderIn(const QString &parent)
+{
+    const QString path = parent + QStringLiteral("/Lyrafold-") + QString::number(::getuid());
     const QByteArray native = QFile::encodeName(path);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         return std::nullopt;

@@ -31,5 +31,11 @@ QString importLibraryPath();
 // A private folder (mode 0700) for export files inside the temporary folder, created on demand.
 // Nothing when it cannot be created or is not ours.
 std::optional<QString> privateTempDir();
+// The same private folder of ours ("Lyrafold-<user id>") inside parent.
+std::optional<QString> privateFolderIn(const QString &parent);
+
+// The file whose lock a running instance holds for as long as it runs, so that no second process
+// writes the same state files.
+QString instanceLockPath();
 
 } // namespace AppPaths

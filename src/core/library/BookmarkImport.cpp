@@ -27,7 +27,7 @@ Result<ImportedBookmarks> readFile(const QString &path)
         return Result<ImportedBookmarks>::failure(invalidFileText());
     ImportedBookmarks imported{std::move(cache.value().bookmarks), std::nullopt};
     for (BookmarkEntry &entry : imported.bookmarks)
-        entry.title = TextUtils::singleLine(entry.title);
+        entry.title = TextUtils::foldedTitle(entry.title);
     const std::optional<QString> &folder = cache->selectedFolder;
     if (folder && !TextUtils::trimmed(*folder).isEmpty())
         imported.selectedFolder = folder;

@@ -90,7 +90,7 @@ BookmarkEntry toBookmarkEntry(const DefaultBookmarkRecord &r, const std::optiona
     e.pdfFileName = r.pdfFileName;
     e.pdfFilePath = bookPath.value_or(r.pdfFilePath);
     e.pageNumber = r.pageNumber;
-    e.title = r.title;
+    e.title = TextUtils::foldedTitle(r.title);
     e.level = r.level;
     e.pageSpan = r.pageSpan && *r.pageSpan > 1 ? *r.pageSpan : 1;
     e.totalPages = r.totalPages && *r.totalPages >= 0 ? *r.totalPages : 0;

@@ -69,7 +69,7 @@ void appendLine(QString &out, const BookmarkEntry &e)
     const QLatin1Char comma(',');
     appendEscaped(out, e.pdfFileName);
     out += comma + QString::number(e.pageNumber) + comma + QString::number(e.pageSpan) + comma;
-    appendEscaped(out, e.title);
+    appendEscaped(out, TextUtils::foldedTitle(e.title));
     out += comma + QString::number(e.level) + comma;
     appendEscaped(out, e.genre);
     out += comma;

@@ -36,7 +36,7 @@ Result<qsizetype> LibrarySession::setMetadataField(BookmarkMetadataField field, 
     const auto write = [&](BookmarkEntry &row) {
         switch (field) {
         case F::title:
-            row.title = TextUtils::singleLine(value);
+            row.title = TextUtils::foldedTitle(value);
             break;
         case F::genre:
             row.genre = value;

@@ -16,10 +16,11 @@
 namespace {
 
 // The form in which titles and file names are compared, on both sides: a bookmark whose title has
-// blanks around it is still found by the row that the CSV export wrote for it.
+// blanks around it, or was stored with the control characters and line breaks that titles lose
+// today, is still found by the row that the CSV export wrote for it.
 QString matchKey(const QString &text)
 {
-    return TextUtils::nfc(TextUtils::trimmed(text).toLower());
+    return TextUtils::nfc(TextUtils::trimmed(TextUtils::foldedTitle(text)).toLower());
 }
 
 QString recordKey(const std::optional<QString> &text)

@@ -5,7 +5,9 @@
 QString songIdentityKey(const QString &pdfFilePath, qint64 pageNumber, const QString &title)
 {
     const QString path = TextUtils::nfc(pdfFilePath);
-    const QString name = TextUtils::nfc(title);
+    // Titles are folded on both sides, so that a row stored before titles were folded on their way in
+    // still meets the same song read again, its metadata and its playlist entries.
+    const QString name = TextUtils::nfc(TextUtils::foldedTitle(title));
     const QString page = QString::number(pageNumber);
     QString key;
     key.reserve(path.size() + page.size() + name.size() + 2);

@@ -24,8 +24,9 @@ struct SongRecord {
     QString spotifyURL;
     QString youtubeURL;
 
-    // The song identity key: path, "|", page in decimal, "|", title; texts in composed (NFC) form so
-    // that a decomposed file name from another system gives the same key.
+    // The song identity key: path, "|", page in decimal, "|", title folded (TextUtils::foldedTitle());
+    // texts in composed (NFC) form so that a decomposed file name from another system gives the same
+    // key.
     QString id() const;
 
     // All fifteen fields equal; texts under canonical equivalence, case-sensitive.

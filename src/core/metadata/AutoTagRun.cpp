@@ -109,24 +109,34 @@ void AutoTagRun::step()
     }
     const qsizetype index = m_next++;
     const BookmarkEntry base = m_session.allBookmarks().at(*position);
+    if (m_webGivenUp) {
+        const BookmarkEntry enriched = MetadataEnrichmentService::enrichFromIndex(base, m_options);
+        titleLookedUp(index, base, enriched,
+                      {LookupOutcome::Kind::failed, std::nullopt, !(enriched == base), true});
+        return;
+    }
     m_lookup = new QObject(this);
     m_enricher(base, m_options, m_lookup, [this, index, base](BookmarkEntry enriched, LookupOutcome outcome) {
         if (m_lookup)
             m_lookup->deleteLater();
         m_lookup = nullptr;
-        apply(index, base, enriched, outcome);
-        if (!m_running)
-            return;
-        const bool unreachable =
-            outcome.kind == LookupOutcome::Kind::failed && outcome.error && outcome.error->isUnreachable();
-        m_unreachableInARow = unreachable ? m_unreachableInARow + 1 : 0;
-        if (m_unreachableInARow >= unreachableLimit) {
-            end(Ending::unreachable);
-            return;
-        }
-        // From the event loop, so that an enricher that answers at once does not nest the titles.
-        QMetaObject::invokeMethod(this, &AutoTagRun::step, Qt::QueuedConnection);
+        titleLookedUp(index, base, enriched, outcome);
     });
+}
+
+void AutoTagRun::titleLookedUp(qsizetype index, const BookmarkEntry &base, const BookmarkEntry &enriched,
+                               const LookupOutcome &outcome)
+{
+    apply(index, base, enriched, outcome);
+    if (!m_running)
+        return;
+    // Web failures never stop a run; once the services stay out of reach, asking them only makes every
+    // remaining title wait for the throttle in vain.
+    m_unreachableInARow = outcome.unreachable ? m_unreachableInARow + 1 : 0;
+    if (m_unreachableInARow >= unreachableLimit)
+        m_webGivenUp = true;
+    // From the event loop, so that an enricher that answers at once does not nest the titles.
+    QMetaObject::invokeMethod(this, &AutoTagRun::step, Qt::QueuedConnection);
 }
 
 void AutoTagRun::apply(qsizetype index, const BookmarkEntry &base, const BookmarkEntry &enriched,
@@ -135,32 +145,34 @@ void AutoTagRun::apply(qsizetype index, const BookmarkEntry &base, const Bookmar
     // A result whose row was deleted meanwhile is dropped.
     if (!m_running || !m_session.firstPositionOf(base.id()))
         return;
-    if (outcome.kind == LookupOutcome::Kind::failed) {
+    const bool failed = outcome.kind == LookupOutcome::Kind::failed;
+    if (!failed || outcome.filled)
+        m_session.applyEnrichedMetadata(enriched, base);
+    if (failed)
         ++m_failed;
-        Q_EMIT titleFailed(index + 1, m_targets.size(), base.title,
-                           outcome.error ? outcome.error->message : QString());
-        return;
-    }
-    m_session.applyEnrichedMetadata(enriched, base);
-    ++(outcome.kind == LookupOutcome::Kind::found ? m_tagged : m_notFound);
+    else
+        ++(outcome.kind == LookupOutcome::Kind::found ? m_tagged : m_notFound);
+    if (outcome.unreachable)
+        ++(outcome.filled ? m_builtInFilled : m_builtInNotFound);
     Q_EMIT titleTagged(index + 1, m_targets.size(), enriched.title, isReloadPoint(index, m_targets.size()));
 }
 
 QString AutoTagRun::endText(Ending ending) const
 {
-    switch (ending) {
-    case Ending::unreachable:
-        return UiText::tr("Auto-tag stopped: MusicBrainz and Discogs could not be reached.");
-    case Ending::cancelled:
+    if (ending == Ending::cancelled)
         return UiText::tr("Auto-tag cancelled.");
-    case Ending::finished:
-    case Ending::slotChanged:
-        break;
-    }
     QString text = UiText::tr("Auto-tag finished (%1 bookmarks).").arg(total());
-    if (m_notFound > 0 || m_failed > 0)
+    const qsizetype offline = m_builtInFilled + m_builtInNotFound;
+    const qsizetype reached = m_tagged + m_notFound + m_failed - offline;
+    if (reached > 0 && (m_notFound > 0 || m_failed > 0))
         text += UiText::tr(" Tagged: %1, nothing found: %2, lookups failed: %3.")
                     .arg(QString::number(m_tagged), QString::number(m_notFound), QString::number(m_failed));
+    // Said when the services were out of reach as the run ended: a run of one or two titles without a
+    // network says it as well as a long one.
+    if (m_webGivenUp || m_unreachableInARow > 0)
+        text += UiText::tr(" MusicBrainz and Discogs could not be reached; only the built-in records were "
+                           "used (filled: %1, not found: %2).")
+                    .arg(QString::number(m_builtInFilled), QString::number(m_builtInNotFound));
     return text;
 }
 

@@ -41,11 +41,11 @@ public:
         finished,
         cancelled,
         slotChanged, // stopped because the slot changed or the library was replaced
-        unreachable, // stopped after lookups in a row could not reach the services
     };
-    // Lookups in a row that could not reach the services before a run stops.
-    static constexpr int unreachableLimit = 3;
     Q_ENUM(Ending)
+    // Titles in a row whose lookups could not reach any service, after which the run makes no more web
+    // requests: the remaining titles get what the built-in index has, without waiting for the throttle.
+    static constexpr int unreachableLimit = 3;
 
     // candidates: library positions in the order to tag them.
     AutoTagRun(LibrarySession &session, QList<qsizetype> candidates,
@@ -71,27 +71,29 @@ public:
     qint64 slot() const { return m_slot; }
     // Known from started() on.
     qsizetype total() const { return m_targets.size(); }
-    // Titles something was found for and applied to, titles nothing was found for, titles whose lookup
-    // failed.
+    // Titles something was found for and applied to, titles nothing was found for, titles whose web
+    // lookups failed (whatever the built-in index filled for them).
     qsizetype tagged() const { return m_tagged; }
     qsizetype notFound() const { return m_notFound; }
     qsizetype failed() const { return m_failed; }
 
     // The status line at the end of a run: "Auto-tag finished (n bookmarks).", with the counts when a
-    // title was not found or failed; the stop of an unreachable run.
+    // title was not found or failed, and what the built-in records did when the services could not be
+    // reached as the run ended.
     QString endText(Ending ending) const;
 
 Q_SIGNALS:
     void started(qsizetype total);
-    // The result of title done (counting from 1) of total was applied to every row of the title.
+    // The result of title done (counting from 1) of total was applied to every row of the title (a
+    // failed lookup's built-in fills included).
     void titleTagged(qsizetype done, qsizetype total, const QString &title, bool reloadPoint);
-    // The lookup of title done (counting from 1) of total failed; reason is the service's answer.
-    void titleFailed(qsizetype done, qsizetype total, const QString &title, const QString &reason);
     void finished(AutoTagRun::Ending ending);
 
 private:
     void begin(QStringList targetKeys);
     void step();
+    void titleLookedUp(qsizetype index, const BookmarkEntry &base, const BookmarkEntry &enriched,
+                       const LookupOutcome &outcome);
     void apply(qsizetype index, const BookmarkEntry &base, const BookmarkEntry &enriched,
                const LookupOutcome &outcome);
     void end(Ending ending);
@@ -109,7 +111,12 @@ private:
     qsizetype m_tagged = 0;
     qsizetype m_notFound = 0;
     qsizetype m_failed = 0;
+    // Titles whose lookups could not reach the services (or were made without them), by whether the
+    // built-in index filled something.
+    qsizetype m_builtInFilled = 0;
+    qsizetype m_builtInNotFound = 0;
     int m_unreachableInARow = 0;
+    bool m_webGivenUp = false;
     bool m_running = false;
     bool m_batchOpen = false;
     bool m_cancelRequested = false;

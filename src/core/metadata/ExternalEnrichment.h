@@ -23,10 +23,15 @@ struct ExternalEnrichment {
 // How the lookup of one song went.
 struct LookupOutcome {
     enum class Kind {
-        found,        // something was filled in
+        found,        // something was filled in and every web source asked answered
         nothingFound, // every source answered, none had anything to add
-        failed,       // nothing was filled in and a web source could not be asked (error says why)
+        failed,       // a web source could not be asked (error says why); the built-in index may still
+                      // have filled fields (filled)
     };
     Kind kind = Kind::nothingFound;
     std::optional<WebError> error;
+    // The entry came back changed, by whichever source.
+    bool filled = false;
+    // Web services were asked and none of them could be reached (WebError::isUnreachable()).
+    bool unreachable = false;
 };

@@ -163,15 +163,33 @@ ExternalEnrichment failed(const WebError &error)
     return nothing;
 }
 
-// Found when the lookups changed the entry; failed when they did not and a web source failed.
-LookupOutcome outcomeOf(const BookmarkEntry &before, const BookmarkEntry &after,
-                        const std::optional<WebError> &firstFailure)
+// What the web sources of one enrichment answered: whether any failed, and whether every one that was
+// asked could not be reached at all.
+struct WebTally {
+    int asked = 0;
+    int unreachable = 0;
+    std::optional<WebError> firstFailure;
+
+    void add(const ExternalEnrichment &answer)
+    {
+        ++asked;
+        if (!answer.failure)
+            return;
+        if (!firstFailure)
+            firstFailure = answer.failure;
+        unreachable += answer.failure->isUnreachable();
+    }
+};
+
+// Failed whenever a web source failed, even when the built-in index filled fields; found when the
+// entry changed; nothing found otherwise.
+LookupOutcome outcomeOf(const BookmarkEntry &before, const BookmarkEntry &after, const WebTally &web)
 {
-    if (after != before)
-        return {LookupOutcome::Kind::found, std::nullopt};
-    if (firstFailure)
-        return {LookupOutcome::Kind::failed, firstFailure};
-    return {};
+    const bool filled = after != before;
+    if (web.firstFailure)
+        return {LookupOutcome::Kind::failed, web.firstFailure, filled, web.unreachable == web.asked};
+    return {filled ? LookupOutcome::Kind::found : LookupOutcome::Kind::nothingFound, std::nullopt, filled,
+            false};
 }
 
 bool isUsableToken(const QString &token)
@@ -251,25 +269,25 @@ void applyDiscogs(BookmarkEntry &e, const ExternalEnrichment &dg, const SongData
 }
 
 // The last step of both enrichments: Discogs when a token is stored and the options let it write.
-// original: the entry as it was asked for; failure: why MusicBrainz gave nothing, when it failed.
+// original: the entry as it was asked for; web: what the web sources asked before answered.
 void finishWithDiscogs(const BookmarkEntry &original, BookmarkEntry e, const SongDataImportOptions &o,
-                       std::optional<WebError> failure, const QPointer<QObject> &context,
+                       WebTally web, const QPointer<QObject> &context,
                        MetadataEnrichmentService::BookmarkCallback done)
 {
     if (!context)
         return;
     const std::optional<QString> token = DiscogsAuth::userToken();
     if (!token || !(o.genre || o.style || o.year)) {
-        MetadataWebClient::deliverLater(context, [original, e, failure, done = std::move(done)] {
-            done(e, outcomeOf(original, e, failure));
-        });
+        MetadataWebClient::deliverLater(
+            context, [original, e, web, done = std::move(done)] { done(e, outcomeOf(original, e, web)); });
         return;
     }
     MetadataEnrichmentService::fetchDiscogs(
         e.title, e.composer, *token, context,
-        [original, e, o, failure, done = std::move(done)](ExternalEnrichment dg) mutable {
+        [original, e, o, web, done = std::move(done)](ExternalEnrichment dg) mutable {
             applyDiscogs(e, dg, o);
-            done(e, outcomeOf(original, e, failure ? failure : dg.failure));
+            web.add(dg);
+            done(e, outcomeOf(original, e, web));
         });
 }
 
@@ -349,12 +367,18 @@ void fetchDiscogs(const QString &title, const QString &artist, const QString &to
                                  });
 }
 
-void enrichBookmark(const BookmarkEntry &entry, QObject *context, BookmarkCallback done)
+BookmarkEntry enrichFromIndex(const BookmarkEntry &entry, const std::optional<SongDataImportOptions> &options)
 {
     BookmarkEntry e = entry;
+    applyIndex(e, options.value_or(fillEveryEmptyField));
+    return e;
+}
+
+void enrichBookmark(const BookmarkEntry &entry, QObject *context, BookmarkCallback done)
+{
     // MusicBrainz is searched with the composer the bookmark had, not one the index supplied.
-    const QString ownComposer = e.composer;
-    applyIndex(e, fillEveryEmptyField);
+    const QString ownComposer = entry.composer;
+    BookmarkEntry e = enrichFromIndex(entry, std::nullopt);
     QPointer<QObject> guard(context);
     fetchMusicBrainz(e.title, ownComposer, context,
                      [entry, e, guard, done = std::move(done)](ExternalEnrichment mb) mutable {
@@ -362,25 +386,28 @@ void enrichBookmark(const BookmarkEntry &entry, QObject *context, BookmarkCallba
                          offer(e.spotifyURL, mb.spotifyURL, true, o);
                          offer(e.youtubeURL, mb.youtubeURL, true, o);
                          offer(e.firstReleaseYear, mb.firstReleaseYear, true, o);
-                         finishWithDiscogs(entry, std::move(e), o, mb.failure, guard, std::move(done));
+                         WebTally web;
+                         web.add(mb);
+                         finishWithDiscogs(entry, std::move(e), o, web, guard, std::move(done));
                      });
 }
 
 void enrichBookmark(const BookmarkEntry &entry, const SongDataImportOptions &options, QObject *context,
                     BookmarkCallback done)
 {
-    BookmarkEntry e = entry;
-    applyIndex(e, options);
+    BookmarkEntry e = enrichFromIndex(entry, options);
     QPointer<QObject> guard(context);
     if (!options.year) {
-        finishWithDiscogs(entry, std::move(e), options, std::nullopt, guard, std::move(done));
+        finishWithDiscogs(entry, std::move(e), options, {}, guard, std::move(done));
         return;
     }
     // Only the year is taken from MusicBrainz here, not the links.
     fetchMusicBrainz(e.title, e.composer, context,
                      [entry, e, options, guard, done = std::move(done)](ExternalEnrichment mb) mutable {
                          offer(e.firstReleaseYear, mb.firstReleaseYear, true, options);
-                         finishWithDiscogs(entry, std::move(e), options, mb.failure, guard, std::move(done));
+                         WebTally web;
+                         web.add(mb);
+                         finishWithDiscogs(entry, std::move(e), options, web, guard, std::move(done));
                      });
 }
 

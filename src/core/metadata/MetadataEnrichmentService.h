@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 // Looks up the metadata of one song in the built-in title index, the MusicBrainz web service and, when
 // the user has stored a token, the Discogs API, and fills a copy of its bookmark.
@@ -44,6 +45,11 @@ void fetchMusicBrainz(const QString &title, const QString &composer, QObject *co
 // The token is sent only when there is one.
 void fetchDiscogs(const QString &title, const QString &artist, const QString &token, QObject *context,
                   EnrichmentCallback done);
+
+// What the built-in index alone gives entry, at once and with no web request: the first step of both
+// enrichments below (no options: empty fields only).
+BookmarkEntry enrichFromIndex(const BookmarkEntry &entry,
+                              const std::optional<SongDataImportOptions> &options);
 
 // Fills the empty metadata fields of entry from every source; the first source with a value wins.
 void enrichBookmark(const BookmarkEntry &entry, QObject *context, BookmarkCallback done);

@@ -20,14 +20,24 @@ namespace {
 
 constexpr std::string_view marker = "lyrafold_playlist_bundle";
 
-Result<QList<Playlist>> refuse(LyfPlaylistCodec::CodecError error)
-{
-    return Result<QList<Playlist>>::failure(LyfPlaylistCodec::errorDescription(error), int(error));
-}
-
 Result<QList<Playlist>> refuse(LyfPlaylistCodec::ReadError error, const QString &message)
 {
     return Result<QList<Playlist>>::failure(message, int(error));
+}
+
+// A file that is no playlist bundle: the user learns which file and what that means before the
+// reader's own words, which say what exactly is wrong.
+Result<QList<Playlist>> refuseContents(int code, const QString &fileName, const QString &detail)
+{
+    const QString file =
+        fileName.isEmpty() ? UiText::tr("This file") : QStringLiteral("\u201C%1\u201D").arg(fileName);
+    return Result<QList<Playlist>>::failure(
+        UiText::tr("%1 is damaged or is not a playlist file.").arg(file) + QLatin1Char(' ') + detail, code);
+}
+
+Result<QList<Playlist>> refuse(LyfPlaylistCodec::CodecError error, const QString &fileName)
+{
+    return refuseContents(int(error), fileName, LyfPlaylistCodec::errorDescription(error));
 }
 
 QString tooLargeMessage()
@@ -136,9 +146,7 @@ qint64 pageOf(const dom::object &object)
 // Names and titles are shown in lists and window titles.
 QString displayText(const QString &text)
 {
-    return TextUtils::truncatedAtCharacter(TextUtils::withoutControlCharacters(TextUtils::singleLine(text)),
-                                           LyfPlaylistCodec::maxTextLength,
-                                           TextUtils::TextMeasure::Utf16Units);
+    return TextUtils::foldedTitle(text);
 }
 
 // The name after the last slash, as a file path's last component.
@@ -264,26 +272,26 @@ Result<QList<Playlist>> decodeBundle(const QByteArray &data, const QString &file
     dom::element root;
     if (const auto code = parser.parse(data.constData(), size_t(data.size())).get(root);
         code != simdjson::SUCCESS)
-        return refuse(ReadError::notJson,
-                      UiText::tr("Not valid JSON: %1").arg(fromUtf8(simdjson::error_message(code))));
+        return refuseContents(int(ReadError::notJson), fileName,
+                              UiText::tr("Not valid JSON: %1").arg(fromUtf8(simdjson::error_message(code))));
     if (!root.is_object() && !root.is_array())
-        return refuse(ReadError::notJson,
-                      UiText::tr("Not valid JSON: the top level is neither an object nor an array."));
+        return refuseContents(int(ReadError::notJson), fileName,
+                              UiText::tr("Not valid JSON: the top level is neither an object nor an array."));
 
     dom::object bundle;
     if (root.get_object().get(bundle) != simdjson::SUCCESS)
-        return refuse(CodecError::invalidRoot);
+        return refuse(CodecError::invalidRoot, fileName);
     std::string_view magic;
     if (bundle["lyrafoldFile"].get_string().get(magic) != simdjson::SUCCESS || magic != marker)
-        return refuse(CodecError::missingMagic);
+        return refuse(CodecError::missingMagic, fileName);
     dom::element version;
     if (bundle["version"].get(version) != simdjson::SUCCESS || !versionIsOne(version))
-        return refuse(CodecError::badVersion);
+        return refuse(CodecError::badVersion, fileName);
     dom::element playlistsValue;
     dom::array playlists;
     if (bundle["playlists"].get(playlistsValue) != simdjson::SUCCESS ||
         !objectArray(playlistsValue, playlists))
-        return refuse(CodecError::missingPlaylists);
+        return refuse(CodecError::missingPlaylists, fileName);
 
     // Counted on the parsed document, before a single item is made.
     const auto tooMany = [&fileName](const char *sentence, qsizetype bound) {
@@ -303,7 +311,7 @@ Result<QList<Playlist>> decodeBundle(const QByteArray &data, const QString &file
         dom::array items;
         if (object["name"].get_string().get(name) != simdjson::SUCCESS ||
             object["items"].get(itemsValue) != simdjson::SUCCESS || !objectArray(itemsValue, items))
-            return refuse(CodecError::invalidPlaylist);
+            return refuse(CodecError::invalidPlaylist, fileName);
         const auto count = qsizetype(items.size());
         if (count > maxItemsPerPlaylist)
             return tooMany("%1 holds more than %2 titles in one playlist, the most a playlist file may hold.",

@@ -32,21 +32,19 @@ constexpr qsizetype maxPlaylists = 1000;
 constexpr qsizetype maxItemsPerPlaylist = 10000;
 constexpr qsizetype maxItems = 50000;
 
-// Names and titles longer than this many UTF-16 units are cut at a character.
-constexpr qsizetype maxTextLength = 300;
-
 // The whole file for one playlist: indented JSON, one key per line. Empty when it cannot be encoded.
 QByteArray encodeBundle(const QString &playlistName, const QList<PlaylistItem> &items,
                         const QDateTime &exportedAt);
 
 // The playlists of a file, in file order, or the first refusal: a CodecError, ReadError::notJson
 // with the parser's reason, ReadError::tooLarge, or ReadError::tooMany (more playlists or titles than
-// the bounds above; the message names the file by fileName, "This playlist file" when it is empty).
-// Nothing partial is returned.
+// the bounds above). The message names the file by fileName ("This file" or "This playlist file" when
+// it is empty); for a CodecError or notJson it says the file is damaged or no playlist file, followed
+// by errorDescription() or the parser's reason. Nothing partial is returned.
 //
 // Items never fail: a missing or mistyped key takes its default. A path that is not absolute counts
-// as missing (the title is found again through its book), and control characters are removed from
-// playlist names and titles.
+// as missing (the title is found again through its book), and playlist names and titles are folded
+// as every title is (TextUtils::foldedTitle()).
 Result<QList<Playlist>> decodeBundle(const QByteArray &data, const QString &fileName = QString());
 
 // Reads and decodes the file at path; a file that cannot be read, or is too large, is refused without

@@ -50,14 +50,15 @@ namespace PlaylistTextExport {
 QString textDetailed(const QList<PlaylistItem> &items, const QString &playlistName, bool includeBookAndPages,
                      bool includeStreamingLinks)
 {
-    // Stored before titles were kept to one line, a title could still forge a line of its own.
-    using TextUtils::singleLine;
-    QStringList lines{singleLine(playlistName), QString()};
+    // Stored before titles were folded on their way in, a title could still forge a line of its own or
+    // carry control characters (a terminal's escapes among them); a file name can hold them too.
+    using TextUtils::foldedTitle;
+    QStringList lines{foldedTitle(playlistName), QString()};
     qsizetype number = 0;
     for (const PlaylistItem &item : items) {
-        QString line = QString::number(++number) + QStringLiteral(". ") + singleLine(item.title);
+        QString line = QString::number(++number) + QStringLiteral(". ") + foldedTitle(item.title);
         if (includeBookAndPages)
-            line += pagesText(item) + singleLine(item.pdfFileName);
+            line += pagesText(item) + foldedTitle(item.pdfFileName);
         lines.append(line);
         if (!includeStreamingLinks)
             continue;
@@ -70,14 +71,14 @@ QString textDetailed(const QList<PlaylistItem> &items, const QString &playlistNa
 QString html(const QList<PlaylistItem> &items, const QString &playlistName, bool includeBookAndPages,
              bool includeStreamingLinks)
 {
-    using TextUtils::singleLine;
-    const QString name = htmlEscaped(singleLine(playlistName));
+    using TextUtils::foldedTitle;
+    const QString name = htmlEscaped(foldedTitle(playlistName));
     QString out = QStringLiteral("<!doctype html><html><head><meta charset=\"utf-8\"><title>") + name +
                   QStringLiteral("</title></head><body><h1>") + name + QStringLiteral("</h1><ol>");
     for (const PlaylistItem &item : items) {
-        out += QStringLiteral("<li>") + htmlEscaped(singleLine(item.title));
+        out += QStringLiteral("<li>") + htmlEscaped(foldedTitle(item.title));
         if (includeBookAndPages)
-            out += pagesText(item) + htmlEscaped(singleLine(item.pdfFileName));
+            out += pagesText(item) + htmlEscaped(foldedTitle(item.pdfFileName));
         const auto links = includeStreamingLinks ? storedLinks(item) : QList<std::pair<QString, QString>>();
         if (!links.isEmpty()) {
             QStringList anchors;

@@ -97,6 +97,22 @@ QString singleLine(const QString &text)
     return result;
 }
 
+QString foldedTitle(const QString &text)
+{
+    // Control characters are U+0000-U+001F and U+007F-U+009F (line breaks among them, U+0085 too).
+    const auto folded = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u < 0x20 || (u >= 0x7F && u <= 0x9F) || isLineBreak(u) || isBidiControl(u);
+    };
+    if (text.size() <= maxTitleLength && std::none_of(text.cbegin(), text.cend(), folded))
+        return text;
+    // A tab parts two words as a blank does; it joins the run of line breaks around it.
+    QString line = text;
+    line.replace(QLatin1Char('\t'), QLatin1Char('\n'));
+    return truncatedAtCharacter(withoutControlCharacters(singleLine(line)), maxTitleLength,
+                                TextMeasure::Utf16Units);
+}
+
 QString trimmed(const QString &text)
 {
     return text.trimmed();

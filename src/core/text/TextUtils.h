@@ -40,6 +40,17 @@ constexpr bool isBidiControl(char16_t c)
 // reversed.
 QString singleLine(const QString &text);
 
+// The longest title or playlist name kept, in UTF-16 units: far beyond the name of any song, and short
+// enough that a row, a line of an export and an identity key stay small.
+inline constexpr qsizetype maxTitleLength = 300;
+
+// A title or a name as the library keeps it, whichever way it came in (an outline, a bookmark or
+// playlist file, an import, an edit): one line (singleLine, a tab counting as a line break), without
+// control characters (C0, DEL and C1, NUL included), at most maxTitleLength UTF-16 units, cut between
+// two user-perceived characters. Folding a folded text changes nothing; a text that needs no folding
+// is returned as it is, cheaply.
+QString foldedTitle(const QString &text);
+
 // Removes white space and line breaks at both ends.
 QString trimmed(const QString &text);
 

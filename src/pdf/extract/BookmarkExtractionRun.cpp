@@ -8,29 +8,39 @@
 #include <QSet>
 #include <QThread>
 
+namespace {
+
+// The first few names of a list, then how many more.
+QString namedBooks(const QStringList &names)
+{
+    constexpr qsizetype named = 3;
+    QString books = names.mid(0, named).join(QStringLiteral(", "));
+    if (names.size() > named)
+        books += UiText::tr(" and %1 more").arg(names.size() - named);
+    return books;
+}
+
+} // namespace
+
 QString BookmarkExtractionRun::Summary::statusText() const
 {
     if (cancelled)
         return UiText::tr("Extraction cancelled; nothing was changed.");
     QString text = UiText::tr("Extracted %1 bookmarks from %2 PDF(s)").arg(bookmarkCount).arg(pdfCount);
-    // A count of none is left out.
+    // A count of none is left out. The books are named, so that the user knows which ones to look at;
+    // a book without an outline also learns where it comes in whole.
     QStringList missed;
-    if (unopened > 0)
-        missed.append(UiText::tr("%1 could not be opened").arg(unopened));
+    if (!unopened.isEmpty())
+        missed.append(UiText::tr("%1 could not be opened").arg(unopened.size()) + QStringLiteral(" (") +
+                      namedBooks(unopened) + QLatin1Char(')'));
     if (!withoutBookmarks.isEmpty())
-        missed.append(UiText::tr("%1 had no bookmarks").arg(withoutBookmarks.size()));
+        missed.append(UiText::tr("%1 had no bookmarks").arg(withoutBookmarks.size()) +
+                      (withoutBookmarks.size() == 1
+                           ? UiText::tr(" (%1; add it with \"Import Images/PDFs\")")
+                           : UiText::tr(" (%1; add them with \"Import Images/PDFs\")"))
+                          .arg(namedBooks(withoutBookmarks)));
     if (!missed.isEmpty())
         text += QStringLiteral("; ") + missed.join(QStringLiteral(", "));
-    // Such a book is no song of the slot; the user learns which ones and where they come in whole.
-    if (!withoutBookmarks.isEmpty()) {
-        constexpr qsizetype named = 3;
-        QString books = withoutBookmarks.mid(0, named).join(QStringLiteral(", "));
-        if (withoutBookmarks.size() > named)
-            books += UiText::tr(" and %1 more").arg(withoutBookmarks.size() - named);
-        text += (withoutBookmarks.size() == 1 ? UiText::tr(" (%1; add it with \"Import Images/PDFs\")")
-                                              : UiText::tr(" (%1; add them with \"Import Images/PDFs\")"))
-                    .arg(books);
-    }
     if (unreadableFolders > 0)
         text += UiText::tr("; %1 folder(s) could not be read").arg(unreadableFolders);
     return text;
@@ -106,10 +116,11 @@ void BookmarkExtractionRun::bookRead(qsizetype index, PdfBookmarkExtractor::Extr
     while (m_next < total && m_books[size_t(m_next)]) {
         PdfBookmarkExtractor::ExtractedBook &next = *m_books[size_t(m_next)];
         using Status = PdfBookmarkExtractor::ExtractedBook::Status;
+        const QString fileName = QFileInfo(m_request.pdfPaths.at(m_next)).fileName();
         if (next.status == Status::unreadable)
-            ++m_summary.unopened;
+            m_summary.unopened.append(fileName);
         else if (next.status == Status::noBookmarks)
-            m_summary.withoutBookmarks.append(QFileInfo(m_request.pdfPaths.at(m_next)).fileName());
+            m_summary.withoutBookmarks.append(fileName);
         m_bookmarks.append(std::move(next.bookmarks));
         m_books[size_t(m_next)].reset();
         if (++m_next < total)

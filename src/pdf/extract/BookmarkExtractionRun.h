@@ -35,9 +35,9 @@ public:
 
     struct Summary {
         bool cancelled = false;
-        qsizetype bookmarkCount = 0; // songs in the slot afterwards, kept ones included
-        qsizetype pdfCount = 0;      // books of the run
-        qsizetype unopened = 0;
+        qsizetype bookmarkCount = 0;  // songs in the slot afterwards, kept ones included
+        qsizetype pdfCount = 0;       // books of the run
+        QStringList unopened;         // file names, in list order
         QStringList withoutBookmarks; // file names, in list order
         qsizetype unreadableFolders = 0;
         QString statusText() const;

@@ -56,7 +56,10 @@ void traverseOutline(const QList<PdfOutlineItem> &outline, const QString &fileNa
 {
     using namespace BookmarkTitleRules;
     for (const PdfOutlineItem &item : outline) {
-        const QString label = TextUtils::trimmed(item.title);
+        // An outline is written by whoever made the book: its titles are folded before anything reads
+        // them, which also bounds what the title rules below work through.
+        const QString written = TextUtils::foldedTitle(item.title);
+        const QString label = TextUtils::trimmed(written);
         if (label.isEmpty())
             continue;
         const qint64 destinationPage = item.pageIndex ? *item.pageIndex + 1 : 0;
@@ -68,7 +71,7 @@ void traverseOutline(const QList<PdfOutlineItem> &outline, const QString &fileNa
         if (pageNumber < 1)
             pageNumber = destinationPage;
         // A composer note is looked for in the label as written, not in the cleaned title.
-        QString composer = extractComposerFromBookmarkTitle(item.title);
+        QString composer = extractComposerFromBookmarkTitle(written);
         if (composer.isEmpty()) {
             TitleAndComposer split = extractTrailingComposerFromTitle(title);
             title = std::move(split.title);

@@ -80,7 +80,7 @@ BookmarkEntry newBookmark(const QString &bookPath, const QString &pdfFileName, q
     entry.pdfFileName = pdfFileName;
     entry.pdfFilePath = bookPath;
     entry.pageNumber = page;
-    entry.title = TextUtils::singleLine(title);
+    entry.title = TextUtils::foldedTitle(title);
     entry.pageSpan = span;
     entry.totalPages = totalPages;
     return entry;
@@ -327,6 +327,7 @@ Result<ImagePdfImportResult> importBookmarkedPDF(const QString &sourcePath,
     BookmarkList bookmarks;
     for (const BookmarkEntry &given : extractedBookmarks) {
         BookmarkEntry entry = given;
+        entry.title = TextUtils::foldedTitle(given.title);
         entry.pdfFileName = pdfFileName;
         entry.pdfFilePath = bookPath;
         entry.pageNumber = std::max<qint64>(given.pageNumber, 1);

@@ -4,27 +4,43 @@
 
 #include <QCryptographicHash>
 #include <QDataStream>
+#include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <sys/un.h>
+
 namespace {
 
 constexpr quint32 requestMagic = 0x4c59464c; // "LYFL"
 constexpr char acknowledgement = 'k';
+constexpr char confirmation = 'c';
 // A list of file paths; anything larger is not a launch of ours.
 constexpr qint64 maxRequestSize = 4 * 1024 * 1024;
 constexpr quint32 maxPaths = 100000;
 constexpr int requestTimeoutMs = 5000;
 
-QString basePath()
+QString baseName()
 {
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     const QByteArray key = (runtime + QLatin1Char('\n') + AppPaths::dataHome()).toUtf8();
     const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(16);
-    return runtime + QStringLiteral("/lyrafold-") + QString::fromLatin1(hash);
+    return QStringLiteral("lyrafold-") + QString::fromLatin1(hash);
+}
+
+QString basePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QLatin1Char('/') + baseName();
+}
+
+// A socket's address holds a path of at most this many bytes, its terminating NUL included.
+bool fitsSocketAddress(const QString &path)
+{
+    return QFile::encodeName(path).size() < qsizetype(sizeof(sockaddr_un::sun_path));
 }
 
 } // namespace
@@ -35,7 +51,14 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::serverPath()
 {
-    return basePath() + QStringLiteral(".socket");
+    const QString inRuntime = basePath() + QStringLiteral(".socket");
+    if (fitsSocketAddress(inRuntime))
+        return inRuntime;
+    // A folder of someone else's, or a link planted under our name, must never receive the paths.
+    const std::optional<QString> folder = AppPaths::privateFolderIn(QStringLiteral("/tmp"));
+    const QString fallback =
+        folder ? *folder + QLatin1Char('/') + baseName() + QStringLiteral(".socket") : QString();
+    return fitsSocketAddress(fallback) ? fallback : QString();
 }
 
 SingleInstance::Role SingleInstance::claim(const QStringList &paths, int timeoutMs)
@@ -47,7 +70,7 @@ SingleInstance::Role SingleInstance::claim(const QStringList &paths, int timeout
     if (!lock.tryLock(timeoutMs))
         return Role::NotAnswering;
 
-    switch (forward(server, paths, timeoutMs)) {
+    switch (server.isEmpty() ? Delivery::NoServer : forward(server, paths, timeoutMs)) {
     case Delivery::Delivered:
         return Role::Forwarded;
     case Delivery::NoAnswer:
@@ -55,7 +78,12 @@ SingleInstance::Role SingleInstance::claim(const QStringList &paths, int timeout
     case Delivery::NoServer:
         break;
     }
+    // No instance answers at this socket, yet one may run that this start cannot reach.
+    if (!holdDataFolder())
+        return Role::DataInUse;
 
+    if (server.isEmpty())
+        return Role::Standalone;
     // Nobody listens at the name, so a socket file there was left by an instance that crashed.
     QLocalServer::removeServer(server);
     auto *localServer = new QLocalServer(this);
@@ -67,6 +95,25 @@ SingleInstance::Role SingleInstance::claim(const QStringList &paths, int timeout
     m_server = localServer;
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
     return Role::Primary;
+}
+
+bool SingleInstance::holdDataFolder()
+{
+    QDir().mkpath(AppPaths::applicationSupportDir());
+    auto dataLock = std::make_unique<QLockFile>(AppPaths::instanceLockPath());
+    // An instance holds the lock for as long as it runs: only one whose process is gone is stale.
+    dataLock->setStaleLockTime(0);
+    if (dataLock->tryLock(0)) {
+        m_dataLock = std::move(dataLock);
+        return true;
+    }
+    if (dataLock->error() != QLockFile::LockFailedError)
+        return true; // a folder that holds no lock file cannot be written by anyone either
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    m_dataHolder = dataLock->getLockInfo(&pid, &host, &application) ? pid : 0;
+    return false;
 }
 
 SingleInstance::Delivery SingleInstance::forward(const QString &serverPath, const QStringList &paths,
@@ -90,21 +137,47 @@ SingleInstance::Delivery SingleInstance::forward(const QString &serverPath, cons
         if (!socket.waitForReadyRead(timeoutMs))
             return Delivery::NoAnswer;
     }
-    return socket.getChar(&answer) && answer == acknowledgement ? Delivery::Delivered : Delivery::NoAnswer;
+    if (!socket.getChar(&answer) || answer != acknowledgement)
+        return Delivery::NoAnswer;
+    // The instance acts on the files only once told that this launch is still here and ends now: a
+    // request whose sender gave up (the instance was stopped and came back late) is dropped, so that
+    // the files are not opened again when the user asks once more.
+    socket.putChar(confirmation);
+    return socket.waitForBytesWritten(timeoutMs) || socket.bytesToWrite() == 0 ? Delivery::Delivered
+                                                                               : Delivery::NoAnswer;
 }
 
 void SingleInstance::acceptConnections()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+            m_unconfirmed.remove(socket);
+            socket->deleteLater();
+        });
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
-        // A client that never completes its request is dropped.
-        QTimer::singleShot(requestTimeoutMs, socket, [socket] { socket->abort(); });
+        // A client that never completes its request is dropped; what it did send is read first, since an
+        // instance that was stopped for a while wakes to the bytes and the timeout at once.
+        QTimer::singleShot(requestTimeoutMs, socket, [this, socket] {
+            if (socket->bytesAvailable() > 0)
+                readRequest(socket);
+            socket->abort();
+        });
     }
 }
 
 void SingleInstance::readRequest(QLocalSocket *socket)
 {
+    if (const auto unconfirmed = m_unconfirmed.constFind(socket); unconfirmed != m_unconfirmed.cend()) {
+        char answer = 0;
+        if (!socket->getChar(&answer))
+            return;
+        const QStringList paths = *unconfirmed;
+        m_unconfirmed.remove(socket);
+        socket->disconnectFromServer();
+        if (answer == confirmation)
+            Q_EMIT launchedAgain(paths);
+        return;
+    }
     if (socket->bytesAvailable() > maxRequestSize) {
         socket->abort();
         return;
@@ -131,8 +204,7 @@ void SingleInstance::readRequest(QLocalSocket *socket)
             socket->abort();
         return;
     }
+    m_unconfirmed.insert(socket, paths);
     socket->putChar(acknowledgement);
     socket->flush();
-    socket->disconnectFromServer();
-    Q_EMIT launchedAgain(paths);
 }

@@ -150,6 +150,14 @@ void TablePagePreview::dismiss()
     m_pendingRow = -1;
 }
 
+void TablePagePreview::songsChanged()
+{
+    if (m_suspended || m_shownRow < 0 || m_window || m_cancelRendering)
+        return;
+    m_pendingRow = m_shownRow;
+    showPendingRow();
+}
+
 void TablePagePreview::close()
 {
     if (QCoreApplication *app = QCoreApplication::instance())

@@ -52,6 +52,10 @@ public:
     void setSuspended(bool suspended);
     bool isSuspended() const { return m_suspended; }
 
+    // The songs of the rows changed in place (a book found again later): the row the pointer rests on
+    // is asked again when it shows no page.
+    void songsChanged();
+
     // Closes the preview and forgets the rows, as when the pointer leaves the table.
     void close();
     // Closes the preview before something else takes the row (a cell editor opening); the band stays.

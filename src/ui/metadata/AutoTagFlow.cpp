@@ -124,12 +124,6 @@ void AutoTagFlow::startRun(const QList<qsizetype> &candidates,
                 if (reloadPoint)
                     Q_EMIT this->reloadPoint();
             });
-    // A failed lookup moves the sheet on too; the end text counts it.
-    connect(run, &AutoTagRun::titleFailed, this,
-            [this](qsizetype done, qsizetype total, const QString &title, const QString &) {
-                if (m_sheet)
-                    m_sheet->showProgress(done, total, title);
-            });
     connect(run, &AutoTagRun::finished, this, [this, run](AutoTagRun::Ending ending) {
         if (m_sheet) {
             m_sheet->done(QDialog::Accepted);
@@ -139,7 +133,6 @@ void AutoTagFlow::startRun(const QList<qsizetype> &candidates,
         switch (ending) {
         case AutoTagRun::Ending::finished:
         case AutoTagRun::Ending::cancelled:
-        case AutoTagRun::Ending::unreachable:
             m_sink.showStatus(run->endText(ending));
             break;
         case AutoTagRun::Ending::slotChanged: {

@@ -125,23 +125,36 @@ const SongRecord *PlaylistsWindowController::previewSongAt(int row)
     // Asked at every move of the pointer: the answer for a row holds until the titles change.
     if (row == m_previewSong.row && m_previewSong.titlesVersion == m_titlesVersion)
         return m_previewSong.song ? &*m_previewSong.song : nullptr;
-    m_previewSong = PreviewSong{row, m_titlesVersion, std::nullopt};
     const PlaylistItem *item = m_titlesModel->item(row);
     if (!item)
         return nullptr;
-    std::optional<QString> path;
-    if (m_bookPaths->isReady())
-        path = m_bookPaths->get().resolve(*item);
-    else if (QFileInfo(item->pdfFilePath).isFile())
-        path = item->pdfFilePath;
-    if (!path) {
-        // Asked again once the Default library's books are known.
-        m_previewSong.titlesVersion = m_bookPaths->isReady() ? m_titlesVersion : 0;
-        return nullptr;
+    if (m_resolvedVersion != m_titlesVersion || row >= m_resolvedTitles.size()) {
+        // Until the books are found again a title stands as it is: its own book when that is there,
+        // otherwise no page yet; the preview asks again once they are known.
+        resolvePreviewTitles();
+        m_previewSong = PreviewSong{row, 0, *item};
+        return &*m_previewSong.song;
     }
-    m_previewSong.song = *item;
-    m_previewSong.song->pdfFilePath = *path;
+    const PlaylistItem &resolved = m_resolvedTitles.at(row);
+    m_previewSong = PreviewSong{row, m_titlesVersion, std::nullopt};
+    if (!QFileInfo(resolved.pdfFilePath).isFile())
+        return nullptr;
+    m_previewSong.song = resolved;
     return &*m_previewSong.song;
+}
+
+void PlaylistsWindowController::resolvePreviewTitles()
+{
+    if (m_resolvingVersion == m_titlesVersion)
+        return;
+    m_resolvingVersion = m_titlesVersion;
+    withResolvedItems(m_titlesModel->items(), [this, version = m_titlesVersion](QList<PlaylistItem> items) {
+        if (version != m_titlesVersion)
+            return;
+        m_resolvedTitles = std::move(items);
+        m_resolvedVersion = version;
+        m_preview->songsChanged();
+    });
 }
 
 void PlaylistsWindowController::openTitleAtRow(int row)

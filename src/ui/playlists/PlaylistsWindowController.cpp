@@ -3,6 +3,7 @@
 #include "core/common/Hop.h"
 #include "core/common/NotificationBus.h"
 #include "core/common/PlaylistsLog.h"
+#include "core/library/LibrarySession.h"
 #include "core/playlist/PlaylistBookPaths.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldTheme.h"
@@ -103,6 +104,8 @@ PlaylistsWindowController::PlaylistsWindowController(AppContext &context, QWidge
 
     connect(&m_library, &PlaylistLibrary::playlistsChanged, this,
             &PlaylistsWindowController::playlistsChanged);
+    // A title missing from its folder is also looked for among the books of the current slot.
+    connect(&m_context.library(), &LibrarySession::libraryChanged, this, [this] { ++m_titlesVersion; });
     NotificationBus &bus = m_context.notifications();
     connect(&bus, &NotificationBus::finishedAddToPlaylistMode, this,
             &PlaylistsWindowController::addToPlaylistModeFinished);

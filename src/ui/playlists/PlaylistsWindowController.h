@@ -118,11 +118,19 @@ private:
     TablePagePreview *m_preview = nullptr;
     bool m_selectingPlaylist = false;
 
+    // Finds the shown titles' books again, as opening and sharing find them, for the hover preview.
+    void resolvePreviewTitles();
+
     std::shared_ptr<DefaultBookPaths> m_bookPaths;
     struct PreviewSong {
         int row = -1;
         quint64 titlesVersion = 0;
         std::optional<PlaylistItem> song;
     } m_previewSong;
-    quint64 m_titlesVersion = 0;
+    // Raised whenever the shown titles or the library they are found in change.
+    quint64 m_titlesVersion = 1;
+    // The shown titles with their books found again, for m_resolvedVersion; the version on its way.
+    QList<PlaylistItem> m_resolvedTitles;
+    quint64 m_resolvedVersion = 0;
+    quint64 m_resolvingVersion = 0;
 };

@@ -673,9 +673,6 @@ constexpr Row kRows[] = {
      u" Etiketlenen: %1, bulunamayan: %2, başarısız arama: %3.",
      u" Etiquetados: %1, sin resultados: %2, búsquedas fallidas: %3."},
     {u"Auto-tag cancelled.", u"Otomatik etiketleme iptal edildi.", u"Etiquetado automático cancelado."},
-    {u"Auto-tag stopped: MusicBrainz and Discogs could not be reached.",
-     u"Otomatik etiketleme durdu: MusicBrainz'e ve Discogs'a ulaşılamadı.",
-     u"Etiquetado automático detenido: no se pudo contactar con MusicBrainz ni con Discogs."},
     {u"Auto-tag stopped because the slot changed: %1 of %2 titles were tagged and saved in %3.",
      u"Slot değiştiği için otomatik etiketleme durdu: %2 başlığın %1 tanesi etiketlenip %3 içine kaydedildi.",
      u"Etiquetado automático detenido porque cambió el espacio: %1 de %2 títulos se etiquetaron y guardaron "
