@@ -1,9 +1,9 @@
 #include "core/library/MetadataImport.h"
 
+#include "core/common/InputFile.h"
 #include "core/common/UiText.h"
 #include "core/json/JsonReader.h"
 #include "core/library/ExportService.h"
-#include "core/storage/StateFile.h"
 #include "core/text/TextUtils.h"
 
 #include <QFileInfo>
@@ -11,6 +11,7 @@
 #include <QStringDecoder>
 
 #include <initializer_list>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -399,10 +400,21 @@ int applyRecords(const QList<MetadataRecord> &records, BookmarkList &bookmarks, 
 
 Result<QList<MetadataRecord>> readFile(const QString &path)
 {
-    const StateFile::ReadResult file = StateFile::read(path);
-    if (file.status != StateFile::ReadStatus::Ok)
+    const QString name = QFileInfo(path).fileName();
+    // The JSON reader works on the bytes in place when they leave it room to read past their end.
+    const InputFile::Contents file =
+        InputFile::read(path, std::numeric_limits<qint64>::max(), qsizetype(simdjson::SIMDJSON_PADDING));
+    switch (file.status) {
+    case InputFile::Status::ok:
+        break;
+    case InputFile::Status::notRegular:
+    case InputFile::Status::unreadable:
         return Result<QList<MetadataRecord>>::failure(
-            UiText::tr("Could not read the file %1.").arg(QFileInfo(path).fileName()));
+            UiText::tr("The file %1 cannot be read: %2").arg(name, file.reason));
+    case InputFile::Status::missing:
+    case InputFile::Status::tooLarge:
+        return Result<QList<MetadataRecord>>::failure(UiText::tr("Could not read the file %1.").arg(name));
+    }
     const bool isJson = QFileInfo(path).suffix().toLower() == QLatin1String("json");
     return isJson ? parseJSON(file.bytes) : parseCSV(file.bytes);
 }

@@ -1,10 +1,10 @@
 #include "core/playlist/LyfPlaylistCodec.h"
 
+#include "core/common/InputFile.h"
 #include "core/common/UiText.h"
 #include "core/json/JsonWriter.h"
 #include "core/text/TextUtils.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -337,19 +337,12 @@ Result<QList<Playlist>> decodeBundle(const QByteArray &data, const QString &file
 
 Result<QList<Playlist>> readBundleFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return refuse(ReadError::unreadable,
-                      UiText::tr("Could not read the file: %1").arg(file.errorString()));
-    if (file.size() > maxFileSize)
+    const InputFile::Contents file = InputFile::read(path, maxFileSize);
+    if (file.status == InputFile::Status::tooLarge)
         return refuse(ReadError::tooLarge, tooLargeMessage());
-    // One byte beyond the limit: a file that grows meanwhile, or a device without a size, is refused
-    // by decodeBundle() without more being read.
-    const QByteArray data = file.read(maxFileSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        return refuse(ReadError::unreadable,
-                      UiText::tr("Could not read the file: %1").arg(file.errorString()));
-    return decodeBundle(data, QFileInfo(path).fileName());
+    if (file.status != InputFile::Status::ok)
+        return refuse(ReadError::unreadable, UiText::tr("Could not read the file: %1").arg(file.reason));
+    return decodeBundle(file.bytes, QFileInfo(path).fileName());
 }
 
 } // namespace LyfPlaylistCodec

@@ -1,5 +1,6 @@
 #include "pdf/engine/PdfSupport.h"
 
+#include "core/common/InputFile.h"
 #include "core/common/UiText.h"
 #include "pdf/engine/PdfDocument.h"
 
@@ -29,8 +30,8 @@ std::optional<LyrafoldError> checkFile(const QString &path)
     const QFileInfo info(path);
     if (!info.exists())
         return fail(PdfOpenError::Missing, UiText::tr("The file %1 does not exist."));
-    QFile file(path);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (InputFile::open(path, file) != InputFile::Status::ok)
         return fail(PdfOpenError::Unreadable, UiText::tr("The file %1 cannot be read."));
     const QByteArray head = file.read(markerWindow);
     if (!head.contains("%PDF-"))

@@ -1,5 +1,6 @@
 #include <libheif/heif.h>
 
+#include "core/common/InputFile.h"
 #include "core/common/UiText.h"
 #include "pdf/import/PictureFile.h"
 
@@ -7,7 +8,6 @@
 #include "pdf/engine/PdfCanvas.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImageReader>
 #include <QPainter>
 #include <QRegularExpression>
@@ -26,6 +26,12 @@ bool isHeif(const QByteArray &bytes)
 {
     return heif_check_filetype(reinterpret_cast<const uint8_t *>(bytes.constData()),
                                int(std::min<qsizetype>(bytes.size(), 64))) == heif_filetype_yes_supported;
+}
+
+qint64 megabytes(qint64 bytes)
+{
+    constexpr qint64 megabyte = 1 << 20;
+    return (bytes + megabyte - 1) / megabyte;
 }
 
 // Upright pixels through Qt's readers (EXIF and TIFF orientation applied).
@@ -147,10 +153,21 @@ Result<PictureFile> reencoded(const QImage &image)
 
 Result<PictureFile> PictureFile::load(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return unreadable();
-    return read(file.readAll());
+    const InputFile::Contents file = InputFile::read(path, maxBytes);
+    switch (file.status) {
+    case InputFile::Status::ok:
+        return read(file.bytes);
+    case InputFile::Status::notRegular:
+        return Result<PictureFile>::failure(file.reason);
+    case InputFile::Status::tooLarge:
+        return Result<PictureFile>::failure(UiText::tr("Picture file too large: %1 MB, at most %2 MB")
+                                                .arg(megabytes(file.size))
+                                                .arg(megabytes(maxBytes)));
+    case InputFile::Status::missing:
+    case InputFile::Status::unreadable:
+        break;
+    }
+    return unreadable();
 }
 
 Result<PictureFile> PictureFile::read(const QByteArray &bytes)

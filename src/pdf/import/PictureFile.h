@@ -32,8 +32,11 @@ struct PictureFile {
     // claims is checked before anything is decoded, so that a few bytes claiming a huge picture cost
     // nothing.
     static constexpr qint64 maxPixels = 100'000'000;
-    // Fails with "Picture too large: W x H" above maxPixels, and without a message when the file cannot
-    // be read as a picture.
+    // The most bytes such a picture takes decoded, at the widest pixel (16 bits a channel with alpha);
+    // also the largest picture file read, for one stored without compression.
+    static constexpr qint64 maxBytes = maxPixels * 8;
+    // Fails with "Picture too large: W x H" above maxPixels, with a message when the file is not a
+    // regular file or holds more than maxBytes, and without one when it cannot be read as a picture.
     static Result<PictureFile> load(const QString &path);
     static Result<PictureFile> read(const QByteArray &bytes);
 
