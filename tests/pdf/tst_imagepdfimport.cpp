@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
 
@@ -33,7 +34,10 @@ QByteArray encoded(const QImage &image, const char *format)
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format, 90);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(90);
+    writer.setCompression(1); // TIFF: LZW rather than none
+    writer.write(image);
     return bytes;
 }
 
@@ -204,6 +208,24 @@ private Q_SLOTS:
                               << false << QPoint(60, 200) << QPoint(500, 200);
         QTest::newRow("WebP") << "scan.webp" << encoded(wide, "WEBP") << QSizeF(640, 426.67) << "/FlateDecode"
                               << false << QPoint(60, 200) << QPoint(500, 200);
+        // What phones and scanners make, within the pixel budget: a long panorama, a picture wider than
+        // 10,000 pixels made of a grid, a colour scan of an A4 page at 600 dpi.
+        const auto stored = [](const char *name) {
+            return TestHarness::readFile(TestHarness::testData(QStringLiteral("pictures/") + name));
+        };
+        QTest::newRow("HEIC panorama 16000 x 4000")
+            << "pano.heic" << stored("pano-16000x4000.heic") << QSizeF(640, 160) << "/DCTDecode" << false
+            << QPoint(60, 80) << QPoint(500, 80);
+        QTest::newRow("HEIC grid 10001 x 2000")
+            << "wide.heic" << stored("wide-10001x2000.heic") << QSizeF(640, 127.99) << "/DCTDecode" << false
+            << QPoint(60, 64) << QPoint(500, 64);
+        const QImage a4 = picture(QSize(4960, 7016));
+        QTest::newRow("PNG scan 4960 x 7016")
+            << "a4.png" << encoded(a4, "PNG") << QSizeF(452.45, 640) << "/FlateDecode" << false
+            << QPoint(50, 320) << QPoint(300, 320);
+        QTest::newRow("TIFF scan 4960 x 7016")
+            << "a4.tiff" << encoded(a4, "TIFF") << QSizeF(452.45, 640) << "/FlateDecode" << false
+            << QPoint(50, 320) << QPoint(300, 320);
     }
 
     void pictures()
@@ -309,39 +331,44 @@ private Q_SLOTS:
     // the coded picture is larger than the size the file states.
     void hostilePicturesAreRefused_data()
     {
-        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("message");
-        QTest::newRow("JPEG 16000") << "bomb-16000x16000-truncated.jpg"
-                                    << "Picture too large: 16000 x 16000";
-        QTest::newRow("JPEG 32000") << "bomb-32000x32000-truncated.jpg"
-                                    << "Picture too large: 32000 x 32000";
-        QTest::newRow("JPEG 60000") << "bomb-60000x60000-truncated.jpg"
-                                    << "Picture too large: 60000 x 60000";
-        QTest::newRow("PNG") << "bomb-60000x60000.png"
-                             << "Picture too large: 60000 x 60000";
-        QTest::newRow("TIFF") << "bomb-60000x60000.tiff"
-                              << "Picture too large: 60000 x 60000";
-        QTest::newRow("HEIC") << "heic-bomb-525b.heic"
-                              << "Picture too large: 22341 x 16976";
+        const auto row = [](const char *name, const QString &file, const char *message) {
+            QTest::newRow(name) << TestHarness::readFile(TestHarness::testData(file))
+                                << QString::fromUtf8(message);
+        };
+        row("JPEG 16000", "hostile/bomb-16000x16000-truncated.jpg", "Picture too large: 16000 x 16000");
+        row("JPEG 32000", "hostile/bomb-32000x32000-truncated.jpg", "Picture too large: 32000 x 32000");
+        row("JPEG 60000", "hostile/bomb-60000x60000-truncated.jpg", "Picture too large: 60000 x 60000");
+        row("PNG", "hostile/bomb-60000x60000.png", "Picture too large: 60000 x 60000");
+        row("TIFF", "hostile/bomb-60000x60000.tiff", "Picture too large: 60000 x 60000");
+        row("HEIC", "hostile/heic-bomb-525b.heic", "Picture too large: 22341 x 16976");
         // Each claims 17 x 11 and codes a picture of the size given.
-        QTest::newRow("HEIC 14441 x 27759") << "heic-oom-5c8b2b68b78086475567660f53103e9c2f1fb713"
-                                            << "Picture too large: 14441 x 27759";
-        QTest::newRow("HEIC 28009 x 26161") << "heic-oom-79638f9f498264db93553c253fc4e92c6dc035af"
-                                            << "Picture too large: 28009 x 26161";
-        QTest::newRow("HEIC 26725 x 27491") << "heic-oom-8bf531cec39f32bc5c31c9dab0615fc698e24201"
-                                            << "Picture too large: 26725 x 27491";
-        QTest::newRow("HEIC 26725 x 31354") << "heic-oom-91324a1d5d959b6c4618481336299260cba0a602"
-                                            << "Picture too large: 26725 x 31354";
-        QTest::newRow("HEIC 14441 x 27759, another") << "heic-oom-f7e8ae9c21bdfb4d40b21a104520c5b86b228415"
-                                                     << "Picture too large: 14441 x 27759";
+        row("HEIC 14441 x 27759", "hostile/heic-oom-5c8b2b68b78086475567660f53103e9c2f1fb713",
+            "Picture too large: 14441 x 27759");
+        row("HEIC 28009 x 26161", "hostile/heic-oom-79638f9f498264db93553c253fc4e92c6dc035af",
+            "Picture too large: 28009 x 26161");
+        row("HEIC 26725 x 27491", "hostile/heic-oom-8bf531cec39f32bc5c31c9dab0615fc698e24201",
+            "Picture too large: 26725 x 27491");
+        row("HEIC 26725 x 31354", "hostile/heic-oom-91324a1d5d959b6c4618481336299260cba0a602",
+            "Picture too large: 26725 x 31354");
+        row("HEIC 14441 x 27759, another", "hostile/heic-oom-f7e8ae9c21bdfb4d40b21a104520c5b86b228415",
+            "Picture too large: 14441 x 27759");
+        // The panorama with its stored size (ispe) made 12000 x 9000: over the budget, each side within
+        // reach of a camera.
+        QByteArray claimed = TestHarness::readFile(TestHarness::testData("pictures/pano-16000x4000.heic"));
+        const qsizetype ispe = claimed.indexOf("ispe");
+        QVERIFY(ispe > 0);
+        claimed.replace(ispe + 8, 8, QByteArray::fromHex("00002ee000002328"));
+        QTest::newRow("HEIC stated 12000 x 9000") << claimed << "Picture too large: 12000 x 9000";
     }
 
     void hostilePicturesAreRefused()
     {
-        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
-        const Result<PictureFile> picture =
-            PictureFile::load(TestHarness::testData(QStringLiteral("hostile/") + name));
+        QVERIFY(!bytes.isEmpty());
+        const Result<PictureFile> picture = PictureFile::load(write(QStringLiteral("picture"), bytes));
         QVERIFY(!picture);
         QCOMPARE(picture.error().message, message);
     }

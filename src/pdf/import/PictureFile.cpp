@@ -34,9 +34,14 @@ qint64 megabytes(qint64 bytes)
     return (bytes + megabyte - 1) / megabyte;
 }
 
-// Upright pixels through Qt's readers (EXIF and TIFF orientation applied).
+// Upright pixels through Qt's readers (EXIF and TIFF orientation applied). Their allocation limit
+// is the process's; it is raised once to what the budget's largest picture takes, since the size a
+// file claims is checked before they run. Qt's own default (128 MB) refuses a colour scan of an A4
+// page at 600 dpi.
 QImage readWithQt(const QByteArray &bytes)
 {
+    static std::once_flag once;
+    std::call_once(once, [] { QImageReader::setAllocationLimit(int(megabytes(PictureFile::maxBytes))); });
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -67,8 +72,20 @@ std::optional<Result<PictureFile>> tooLarge(qint64 width, qint64 height)
     return Result<PictureFile>::failure(UiText::tr("Picture too large: %1 x %2").arg(width).arg(height));
 }
 
-// The primary picture, its size checked against the budget before any decoding: the size the picture
-// reports with its rotation, and the size stored in the file (ispe), which decoding allocates from.
+// The size libheif names when it refuses a picture beyond its limit ("... 22341x16976 exceeds ...").
+std::optional<QSize> refusedSize(const heif_error &error)
+{
+    static const QRegularExpression size(QStringLiteral("(\\d+)x(\\d+)"));
+    const QRegularExpressionMatch claimed = size.match(QString::fromUtf8(error.message));
+    if (error.code != heif_error_Memory_allocation_error ||
+        error.subcode != heif_suberror_Security_limit_exceeded || !claimed.hasMatch())
+        return std::nullopt;
+    return QSize(claimed.captured(1).toInt(), claimed.captured(2).toInt());
+}
+
+// The primary picture, its size checked against the budget before any pixels are decoded: the size
+// the picture reports with its rotation, the size stored in the file (ispe), and the size decoding
+// allocates first, the coded picture or a grid's canvas, which can be far larger than the file says.
 Result<QImage> readHeif(const QByteArray &bytes)
 {
     const auto failure = [](const QString &message = {}) { return Result<QImage>::failure(message); };
@@ -78,11 +95,10 @@ Result<QImage> readHeif(const QByteArray &bytes)
                                                                               heif_context_free);
     if (!context)
         return failure();
-    // libheif's own bound, for what it allocates while decoding: the coded picture (or a tile of a grid)
-    // can be far larger than the size the file states.
-    constexpr int side = 10'000;
-    static_assert(qint64(side) * side == PictureFile::maxPixels);
-    heif_context_set_maximum_image_size_limit(context.get(), side);
+    // libheif bounds what it reads and decodes by a size per side only. A panorama within the budget
+    // can be long, so the side is generous and the area is checked here.
+    constexpr int maxSide = 32'768;
+    heif_context_set_maximum_image_size_limit(context.get(), maxSide);
     if (heif_context_read_from_memory_without_copy(context.get(), bytes.constData(), size_t(bytes.size()),
                                                    nullptr)
             .code != heif_error_Ok)
@@ -101,31 +117,50 @@ Result<QImage> readHeif(const QByteArray &bytes)
     if (const auto refused = tooLarge(std::max(width, storedWidth), std::max(height, storedHeight)))
         return failure(refused->error().message);
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
+    const auto decode = [&](heif_image **image) {
+        // The default options apply the picture's rotation and mirroring.
+        return heif_decode_image(handle.get(), image, heif_colorspace_RGB,
+                                 alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
+    };
+    // Under a limit that no picture meets, libheif refuses the first thing it would allocate and names
+    // its size, without allocating it.
     heif_image *rawImage = nullptr;
-    // The default options apply the picture's rotation and mirroring.
-    const heif_error decoded =
-        heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB,
-                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
+    heif_context_set_maximum_image_size_limit(context.get(), 1);
+    heif_error decoded = decode(&rawImage);
     if (decoded.code != heif_error_Ok) {
-        // The coded picture may be larger than the file says; libheif's bound stops it and names its size.
-        static const QRegularExpression size(QStringLiteral("(\\d+)x(\\d+)"));
-        const QRegularExpressionMatch claimed = size.match(QString::fromUtf8(decoded.message));
-        if (decoded.subcode == heif_suberror_Security_limit_exceeded && claimed.hasMatch())
-            if (const auto refused =
-                    tooLarge(claimed.captured(1).toLongLong(), claimed.captured(2).toLongLong()))
-                return failure(refused->error().message);
+        const std::optional<QSize> first = refusedSize(decoded);
+        if (!first)
+            return failure();
+        if (const auto refused = tooLarge(first->width(), first->height()))
+            return failure(refused->error().message);
+        // What decoding allocates after it (the tiles of a grid, a picture that the coded data makes
+        // larger than its configuration says) is held to the sides of that size, and the whole blocks
+        // (up to 64 pixels) a coded picture is made of: a grid's one tile is coded a little larger than
+        // the grid.
+        constexpr int blockPadding = 64;
+        heif_context_set_maximum_image_size_limit(context.get(),
+                                                  std::max(first->width(), first->height()) + blockPadding);
+        decoded = decode(&rawImage);
+    }
+    if (decoded.code != heif_error_Ok) {
+        if (const std::optional<QSize> refused = refusedSize(decoded))
+            if (const auto large = tooLarge(refused->width(), refused->height()))
+                return failure(large->error().message);
         return failure();
     }
-    const std::unique_ptr<heif_image, decltype(&heif_image_release)> image(rawImage, heif_image_release);
+    std::unique_ptr<heif_image, decltype(&heif_image_release)> image(rawImage, heif_image_release);
     int stride = 0;
     const uint8_t *data = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     const int decodedWidth = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int decodedHeight = heif_image_get_height(image.get(), heif_channel_interleaved);
-    if (!data || decodedWidth < 1 || decodedHeight < 1 || tooLarge(decodedWidth, decodedHeight))
+    if (!data || decodedWidth < 1 || decodedHeight < 1)
         return failure();
-    return QImage(data, decodedWidth, decodedHeight, stride,
-                  alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
-        .copy();
+    if (const auto refused = tooLarge(decodedWidth, decodedHeight))
+        return failure(refused->error().message);
+    // The pixels stay libheif's: a copy would hold a large picture twice.
+    return QImage(
+        data, decodedWidth, decodedHeight, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
+        [](void *picture) { heif_image_release(static_cast<heif_image *>(picture)); }, image.release());
 }
 
 // The picture on white, as the page shows it, stored as a new JPEG.
