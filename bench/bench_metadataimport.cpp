@@ -2,6 +2,7 @@
 // bookmark.
 
 #include "Fixtures.h"
+#include "PeakMemory.h"
 #include "core/library/ExportService.h"
 #include "core/library/MetadataImport.h"
 
@@ -79,5 +80,67 @@ void BM_MetadataCsvImportTitlesOnly(benchmark::State &state)
     state.counters["rows"] = rowCount;
 }
 BENCHMARK(BM_MetadataCsvImportTitlesOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// About 100 MB of CSV against a library of 100,000 bookmarks, as a spreadsheet of a whole library's
+// metadata repeated would be: every row finds its bookmark. The file is read and checked, then
+// applied to the library's rows, as the application does. `peak_mb` is the growth of the process over
+// the library, `peak_per_file` that growth over the file's size.
+void BM_MetadataCsvImport100MB(benchmark::State &state)
+{
+    const QString path = QDir::homePath() + QStringLiteral("/metadata-100mb.csv");
+    if (!QFileInfo::exists(path)) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) {
+            state.SkipWithError("cannot write the file");
+            return;
+        }
+        file.write(ExportService::csvText({}));
+        BookmarkList rows;
+        for (qsizetype i = 0; file.size() < 100 * 1000 * 1000; ++i) {
+            BookmarkEntry e = library()[i % librarySize];
+            e.genre = QStringLiteral("Genre %1").arg(i);
+            e.composer = QStringLiteral("Composer %1").arg(i);
+            rows.append(e);
+            if (rows.size() == 10000) {
+                file.write(ExportService::csvText(rows).sliced(ExportService::csvText({}).size()));
+                rows.clear();
+            }
+        }
+    }
+    LibraryRows rows(library());
+    double peak = 0;
+    int found = 0;
+    for (auto _ : state) {
+        const PeakMemory::Scope memory;
+        {
+            const auto file = MetadataImport::readFile(path);
+            if (!file) {
+                state.SkipWithError("import failed");
+                break;
+            }
+            LibraryRows edited = rows;
+            found = MetadataImport::applyFile(file.value(), edited);
+        }
+        peak = std::max(peak, memory.megabytes());
+    }
+    const double fileMb = double(QFileInfo(path).size()) / (1 << 20);
+    state.counters["file_mb"] = fileMb;
+    state.counters["peak_mb"] = peak;
+    state.counters["peak_per_file"] = peak / fileMb;
+    state.counters["found"] = found;
+}
+BENCHMARK(BM_MetadataCsvImport100MB)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// The size of the library's own CSV export of a million bookmarks: what a metadata file must be
+// allowed to take.
+void BM_MetadataCsvExport1M(benchmark::State &state)
+{
+    const BookmarkList rows = Fixtures::realisticLibrary(1000000);
+    qsizetype size = 0;
+    for (auto _ : state)
+        size = ExportService::csvText(rows).size();
+    state.counters["MB"] = double(size) / (1 << 20);
+}
+BENCHMARK(BM_MetadataCsvExport1M)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

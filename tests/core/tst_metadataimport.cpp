@@ -5,6 +5,7 @@
 #include "core/library/ExportService.h"
 #include "core/library/MetadataImport.h"
 
+#include <QFile>
 #include <QSet>
 
 #include <cmath>
@@ -296,6 +297,19 @@ private Q_SLOTS:
         QVERIFY(!MetadataImport::importFile(dir + "/bad.json", bookmarks));
         QVERIFY(!MetadataImport::importFile(dir + "/missing.csv", bookmarks));
         QCOMPARE(bookmarks, before);
+    }
+
+    // A file larger than any library's metadata is refused before it is read (a sparse file: nothing
+    // is written to the disk).
+    void largerFileIsRefused()
+    {
+        const QString path = TestHarness::home() + QStringLiteral("/huge.csv");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(MetadataImport::maxFileSize + 1));
+        file.close();
+        const auto read = MetadataImport::readFile(path);
+        QVERIFY(!read);
+        QCOMPARE(read.error().message, "The file huge.csv is too large to import: 513 MB, at most 512 MB.");
     }
 
     // A blank folder is not taken; a folder is taken untrimmed. Anything but a bookmark list gives the

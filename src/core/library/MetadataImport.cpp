@@ -8,10 +8,9 @@
 
 #include <QFileInfo>
 #include <QHash>
-#include <QStringDecoder>
 
+#include <algorithm>
 #include <initializer_list>
-#include <limits>
 #include <vector>
 
 namespace {
@@ -47,10 +46,11 @@ size_t qHash(const BookKey &key, size_t seed = 0)
 
 // Finds a record's bookmark through hash tables of the bookmarks' keys, each built when a record first
 // needs it: a file of 10,000 records against 100,000 bookmarks would otherwise walk the library
-// 10,000 times. Each table keeps the first bookmark of every key.
-class BookmarkMatcher {
+// 10,000 times. Each table keeps the first bookmark of every key. Rows is a BookmarkList or the
+// library's LibraryRows; what is applied meanwhile leaves the keys alone.
+template <typename Rows> class BookmarkMatcher {
 public:
-    explicit BookmarkMatcher(const BookmarkList &bookmarks) : m_bookmarks(bookmarks) {}
+    explicit BookmarkMatcher(const Rows &bookmarks) : m_bookmarks(bookmarks) {}
 
     std::optional<qsizetype> find(const MetadataRecord &record)
     {
@@ -95,7 +95,7 @@ private:
     {
         index.emplace();
         index->reserve(m_bookmarks.size());
-        for (qsizetype i = m_bookmarks.size() - 1; i >= 0; --i)
+        for (auto i = m_bookmarks.size() - 1; i >= 0; --i)
             index->insert(makeKey(size_t(i)), i);
     }
 
@@ -163,7 +163,7 @@ private:
         return *index;
     }
 
-    const BookmarkList &m_bookmarks;
+    const Rows &m_bookmarks;
     std::optional<std::vector<QString>> m_titleKeys;
     std::optional<BookNumbers> m_books;
     std::optional<QHash<QString, qsizetype>> m_titleIndex;
@@ -191,35 +191,181 @@ void apply(const MetadataRecord &record, BookmarkEntry &entry)
     take(record.youtubeURL, entry.youtubeURL);
 }
 
-// The columns of a CSV header: the leftmost cell that equals one of a field's names.
-class CsvColumns {
-public:
-    explicit CsvColumns(const QStringList &header)
+// Where each field stands in the records of a CSV file: the leftmost header cell that equals one of
+// the field's names, trimmed and in lower case.
+struct CsvFieldColumns {
+    explicit CsvFieldColumns(const QStringList &header)
     {
+        QStringList names;
         for (const QString &cell : header)
-            m_header.append(TextUtils::trimmed(cell).toLower());
-    }
-
-    std::optional<qsizetype> operator()(std::initializer_list<QLatin1String> names) const
-    {
-        for (qsizetype i = 0; i < m_header.size(); ++i) {
-            for (QLatin1String name : names) {
-                if (m_header[i] == name)
+            names.append(TextUtils::trimmed(cell).toLower());
+        const auto col = [&](std::initializer_list<QLatin1String> accepted) -> std::optional<qsizetype> {
+            for (qsizetype i = 0; i < names.size(); ++i) {
+                if (std::find(accepted.begin(), accepted.end(), names[i]) != accepted.end())
                     return i;
             }
-        }
-        return std::nullopt;
+            return std::nullopt;
+        };
+        title = col({QLatin1String("title"), QLatin1String("bookmark title")});
+        file = col({QLatin1String("pdf file"), QLatin1String("pdffilename"), QLatin1String("pdf filename")});
+        page = col({QLatin1String("page number")});
+        genre = col({QLatin1String("genre")});
+        style = col({QLatin1String("style")});
+        year = col(
+            {QLatin1String("year"), QLatin1String("first release year"), QLatin1String("firstreleaseyear")});
+        composer = col({QLatin1String("composer")});
+        tempo = col({QLatin1String("tempo")});
+        rating = col({QLatin1String("rating")});
+        spotify = col({QLatin1String("spotify url"), QLatin1String("spotify"), QLatin1String("spotifyurl")});
+        youtube = col({QLatin1String("youtube url"), QLatin1String("youtube"), QLatin1String("youtubeurl")});
     }
 
-private:
-    QStringList m_header;
+    std::optional<qsizetype> title, file, page, genre, style, year, composer, tempo, rating, spotify, youtube;
 };
 
-std::optional<QString> cellAt(const QStringList &row, std::optional<qsizetype> column)
+BookmarkEntry &editable(BookmarkList &rows, qsizetype position)
 {
-    if (!column || *column >= row.size())
-        return std::nullopt;
-    return ExportService::unguardedCell(row[*column]);
+    return rows[position];
+}
+
+BookmarkEntry &editable(LibraryRows &rows, qsizetype position)
+{
+    return rows.edit(position);
+}
+
+// Applies each record given to the bookmark it finds, as the records come.
+template <typename Rows> class RecordApplier {
+public:
+    RecordApplier(Rows &rows, QList<qsizetype> *positions)
+        : m_rows(rows), m_matcher(rows), m_positions(positions)
+    {
+    }
+
+    void operator()(const MetadataRecord &record)
+    {
+        const auto index = m_matcher.find(record);
+        if (!index)
+            return;
+        apply(record, editable(m_rows, *index));
+        if (m_positions)
+            m_positions->append(*index);
+        ++m_found;
+    }
+
+    int found() const { return m_found; }
+
+private:
+    Rows &m_rows;
+    BookmarkMatcher<Rows> m_matcher;
+    QList<qsizetype> *m_positions;
+    int m_found = 0;
+};
+
+// A cell of a CSV record: where it lies in the text, quotes included.
+struct CsvCell {
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    bool quoted = false; // it holds quotes to take out
+};
+
+// The length in bytes of the line break at i, 0 when there is none. U+0085, U+2028 and U+2029 take two
+// and three bytes in UTF-8; their first byte never stands inside another character.
+qsizetype lineBreakAt(QByteArrayView text, qsizetype i)
+{
+    const auto at = [&](qsizetype k) { return k < text.size() ? uchar(text[k]) : uchar(0); };
+    switch (at(i)) {
+    case '\n':
+    case '\v':
+    case '\f':
+        return 1;
+    case '\r':
+        return at(i + 1) == '\n' ? 2 : 1;
+    case 0xC2:
+        return at(i + 1) == 0x85 ? 2 : 0;
+    case 0xE2:
+        return at(i + 1) == 0x80 && (at(i + 2) == 0xA8 || at(i + 2) == 0xA9) ? 3 : 0;
+    default:
+        return 0;
+    }
+}
+
+// Calls row(cells) for each record of UTF-8 text that holds anything, in order, the cells pointing
+// into text; false when a quote is never closed (the records before it were given). Quotes, commas
+// and line breaks are ASCII or start a character, so the bytes are walked as they are.
+template <typename Row> bool forEachCsvRow(QByteArrayView text, Row row)
+{
+    std::vector<CsvCell> cells;
+    bool inQuotes = false;
+    bool lineHasText = false;
+    qsizetype i = text.startsWith("\xEF\xBB\xBF") ? 3 : 0; // a byte-order mark
+    CsvCell cell{i, i, false};
+    const auto endCell = [&](qsizetype end, qsizetype next) {
+        cell.end = end;
+        cells.push_back(cell);
+        cell = CsvCell{next, next, false};
+    };
+    while (i < text.size()) {
+        const char c = text[i];
+        if (inQuotes) {
+            if (c == '"') {
+                if (i + 1 < text.size() && text[i + 1] == '"') {
+                    i += 2; // a quote of the cell's own
+                    continue;
+                }
+                inQuotes = false;
+            }
+            ++i;
+        } else if (c == '"') {
+            inQuotes = cell.quoted = lineHasText = true;
+            ++i;
+        } else if (c == ',') {
+            endCell(i, i + 1);
+            lineHasText = true;
+            ++i;
+        } else if (const qsizetype length = lineBreakAt(text, i)) {
+            if (lineHasText) {
+                endCell(i, i + length);
+                row(std::as_const(cells));
+                cells.clear();
+            }
+            i += length;
+            cell = CsvCell{i, i, false};
+            lineHasText = false;
+        } else {
+            lineHasText = true;
+            ++i;
+        }
+    }
+    if (inQuotes)
+        return false;
+    if (lineHasText) {
+        endCell(i, i);
+        row(std::as_const(cells));
+    }
+    return true;
+}
+
+// A cell's text: a quote opens or closes a quoted part and is dropped; two quotes inside one stand
+// for one.
+QString cellText(QByteArrayView text, const CsvCell &cell)
+{
+    const QByteArrayView raw = text.sliced(cell.begin, cell.end - cell.begin);
+    if (!cell.quoted)
+        return QString::fromUtf8(raw);
+    QByteArray plain;
+    plain.reserve(raw.size());
+    bool inQuotes = false;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '"') {
+            plain.append(raw[i]);
+        } else if (inQuotes && i + 1 < raw.size() && raw[i + 1] == '"') {
+            plain.append('"');
+            ++i;
+        } else {
+            inQuotes = !inQuotes;
+        }
+    }
+    return QString::fromUtf8(plain);
 }
 
 Result<QList<MetadataRecord>> csvFailure(const QString &reason)
@@ -228,23 +374,67 @@ Result<QList<MetadataRecord>> csvFailure(const QString &reason)
         UiText::tr("Not a usable metadata CSV file: %1").arg(reason));
 }
 
-} // namespace
+// Why CSV bytes cannot be used, or nothing: invalid UTF-8, or a quote never closed. Each quote that
+// does not stand for one in a quoted cell opens or closes, and those take one quote byte each, the
+// others two: the text ends inside quotes exactly when it holds an odd number of quote bytes.
+std::optional<LyrafoldError> csvRefusal(QByteArrayView bytes)
+{
+    if (!simdjson::validate_utf8(bytes.data(), size_t(bytes.size())))
+        return csvFailure(UiText::tr("the text is not UTF-8.")).error();
+    if (std::count(bytes.begin(), bytes.end(), '"') % 2 != 0)
+        return csvFailure(UiText::tr("a quoted field is never closed.")).error();
+    return std::nullopt;
+}
 
-namespace MetadataImport {
+// Gives each record of checked CSV bytes, in order.
+template <typename Each> void forEachCsvRecord(QByteArrayView bytes, Each each)
+{
+    std::optional<CsvFieldColumns> c;
+    forEachCsvRow(bytes, [&](const std::vector<CsvCell> &row) {
+        if (!c) {
+            QStringList header;
+            for (const CsvCell &cell : row)
+                header.append(cellText(bytes, cell));
+            c.emplace(header);
+            return;
+        }
+        const auto cellAt = [&](std::optional<qsizetype> column) -> std::optional<QString> {
+            if (!column || size_t(*column) >= row.size())
+                return std::nullopt;
+            return ExportService::unguardedCell(cellText(bytes, row[size_t(*column)]));
+        };
+        MetadataRecord r;
+        r.title = cellAt(c->title);
+        r.pdfFileName = cellAt(c->file);
+        if (const auto page = cellAt(c->page))
+            r.pageNumber = TextUtils::wholeNumber(TextUtils::trimmed(*page));
+        r.genre = cellAt(c->genre);
+        r.style = cellAt(c->style);
+        if (const auto year = cellAt(c->year))
+            r.firstReleaseYear = TextUtils::wholeNumber(*year);
+        r.composer = cellAt(c->composer);
+        r.tempo = cellAt(c->tempo);
+        if (const auto rating = cellAt(c->rating))
+            r.rating = TextUtils::finiteRating(TextUtils::realNumber(*rating));
+        r.spotifyURL = cellAt(c->spotify);
+        r.youtubeURL = cellAt(c->youtube);
+        each(r);
+    });
+}
 
-Result<QList<MetadataRecord>> parseJSON(const QByteArray &bytes)
+// Gives each record of JSON bytes, in order; the error when they do not decode, after the records
+// before it.
+template <typename Each> std::optional<LyrafoldError> forEachJsonRecord(const QByteArray &bytes, Each each)
 {
     const auto failure = [](const QString &reason) {
-        return Result<QList<MetadataRecord>>::failure(
-            UiText::tr("Not a usable metadata JSON file: %1").arg(reason));
+        return LyrafoldError{QStringLiteral("Lyrafold"), 0,
+                             UiText::tr("Not a usable metadata JSON file: %1").arg(reason)};
     };
     json::DecodeStatus status;
     json::JsonDocument document;
     json::od::array array;
     if (!document.open(bytes, status) || !document.rootArray(array, status))
         return failure(status.error());
-
-    QList<MetadataRecord> records;
     qsizetype index = 0;
     for (auto item : array) {
         json::od::value value;
@@ -264,167 +454,118 @@ Result<QList<MetadataRecord>> parseJSON(const QByteArray &bytes)
         in.optional("youtubeURL", r.youtubeURL);
         if (!status.ok())
             break;
-        records.append(std::move(r));
+        each(r);
     }
     if (!document.finish(status))
         return failure(status.error());
+    return std::nullopt;
+}
+
+template <typename Each> void forEachRecord(const MetadataFile &file, Each each)
+{
+    if (file.format == MetadataFile::Format::json)
+        forEachJsonRecord(file.bytes, each);
+    else
+        forEachCsvRecord(file.bytes, each);
+}
+
+template <typename Rows> int applyTo(const MetadataFile &file, Rows &rows, QList<qsizetype> *positions)
+{
+    RecordApplier<Rows> applier(rows, positions);
+    forEachRecord(file, [&](const MetadataRecord &record) { applier(record); });
+    return applier.found();
+}
+
+} // namespace
+
+namespace MetadataImport {
+
+Result<QList<MetadataRecord>> parseJSON(const QByteArray &bytes)
+{
+    QList<MetadataRecord> records;
+    if (const auto refusal = forEachJsonRecord(bytes, [&](const MetadataRecord &r) { records.append(r); }))
+        return *refusal;
     return records;
 }
 
 std::optional<QList<QStringList>> csvRows(QStringView text)
 {
+    const QByteArray bytes = text.toUtf8();
     QList<QStringList> rows;
-    QStringList cells;
-    QString cell;
-    bool inQuotes = false;
-    bool lineHasText = false;
-    // Plain characters are added to the cell a run at a time, from runStart up to a quote, comma or
-    // line break.
-    qsizetype runStart = 0;
-    const auto addRun = [&](qsizetype end) {
-        if (end > runStart)
-            cell.append(text.sliced(runStart, end - runStart));
-    };
-    const auto endCell = [&] { cells.append(std::exchange(cell, QString())); };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (inQuotes) {
-            if (c != u'"')
-                continue;
-            addRun(i);
-            if (i + 1 < text.size() && text[i + 1] == u'"') {
-                runStart = ++i; // the second quote is the cell's
-            } else {
-                inQuotes = false;
-                runStart = i + 1;
-            }
-        } else if (c == u'"' || c == u',') {
-            addRun(i);
-            if (c == u',')
-                endCell();
-            inQuotes = c == u'"';
-            lineHasText = true;
-            runStart = i + 1;
-        } else if (TextUtils::isLineBreak(c)) {
-            addRun(i);
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            if (lineHasText) {
-                endCell();
-                rows.append(std::exchange(cells, QStringList()));
-            }
-            lineHasText = false;
-            runStart = i + 1;
-        } else {
-            lineHasText = true;
-        }
-    }
-    if (inQuotes)
+    const bool closed = forEachCsvRow(QByteArrayView(bytes), [&](const std::vector<CsvCell> &cells) {
+        QStringList row;
+        for (const CsvCell &cell : cells)
+            row.append(cellText(bytes, cell));
+        rows.append(row);
+    });
+    if (!closed)
         return std::nullopt;
-    addRun(text.size());
-    if (lineHasText) {
-        endCell();
-        rows.append(cells);
-    }
     return rows;
 }
 
 Result<QList<MetadataRecord>> parseCSV(const QByteArray &bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return csvFailure(UiText::tr("the text is not UTF-8."));
-    const auto rows = csvRows(text);
-    if (!rows)
-        return csvFailure(UiText::tr("a quoted field is never closed."));
-    if (rows->isEmpty())
-        return QList<MetadataRecord>();
-
-    const CsvColumns col(rows->first());
-    const auto titleColumn = col({QLatin1String("title"), QLatin1String("bookmark title")});
-    const auto fileColumn =
-        col({QLatin1String("pdf file"), QLatin1String("pdffilename"), QLatin1String("pdf filename")});
-    const auto pageColumn = col({QLatin1String("page number")});
-    const auto genreColumn = col({QLatin1String("genre")});
-    const auto styleColumn = col({QLatin1String("style")});
-    const auto yearColumn =
-        col({QLatin1String("year"), QLatin1String("first release year"), QLatin1String("firstreleaseyear")});
-    const auto composerColumn = col({QLatin1String("composer")});
-    const auto tempoColumn = col({QLatin1String("tempo")});
-    const auto ratingColumn = col({QLatin1String("rating")});
-    const auto spotifyColumn =
-        col({QLatin1String("spotify url"), QLatin1String("spotify"), QLatin1String("spotifyurl")});
-    const auto youtubeColumn =
-        col({QLatin1String("youtube url"), QLatin1String("youtube"), QLatin1String("youtubeurl")});
-
+    if (const auto refusal = csvRefusal(bytes))
+        return *refusal;
     QList<MetadataRecord> records;
-    records.reserve(rows->size() - 1);
-    for (qsizetype i = 1; i < rows->size(); ++i) {
-        const QStringList &row = rows->at(i);
-        MetadataRecord r;
-        r.title = cellAt(row, titleColumn);
-        r.pdfFileName = cellAt(row, fileColumn);
-        if (const auto page = cellAt(row, pageColumn))
-            r.pageNumber = TextUtils::wholeNumber(TextUtils::trimmed(*page));
-        r.genre = cellAt(row, genreColumn);
-        r.style = cellAt(row, styleColumn);
-        if (const auto year = cellAt(row, yearColumn))
-            r.firstReleaseYear = TextUtils::wholeNumber(*year);
-        r.composer = cellAt(row, composerColumn);
-        r.tempo = cellAt(row, tempoColumn);
-        if (const auto rating = cellAt(row, ratingColumn))
-            r.rating = TextUtils::finiteRating(TextUtils::realNumber(*rating));
-        r.spotifyURL = cellAt(row, spotifyColumn);
-        r.youtubeURL = cellAt(row, youtubeColumn);
-        records.append(std::move(r));
-    }
+    forEachCsvRecord(bytes, [&](const MetadataRecord &r) { records.append(r); });
     return records;
 }
 
 int applyRecords(const QList<MetadataRecord> &records, BookmarkList &bookmarks, QList<qsizetype> *positions)
 {
-    BookmarkMatcher matcher(bookmarks);
-    int found = 0;
-    for (const MetadataRecord &record : records) {
-        const auto index = matcher.find(record);
-        if (!index)
-            continue;
-        apply(record, bookmarks[*index]);
-        if (positions)
-            positions->append(*index);
-        ++found;
-    }
-    return found;
+    RecordApplier<BookmarkList> applier(bookmarks, positions);
+    for (const MetadataRecord &record : records)
+        applier(record);
+    return applier.found();
 }
 
-Result<QList<MetadataRecord>> readFile(const QString &path)
+int applyFile(const MetadataFile &file, LibraryRows &rows, QList<qsizetype> *positions)
+{
+    return applyTo(file, rows, positions);
+}
+
+Result<MetadataFile> readFile(const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
+    MetadataFile file;
+    file.format = QFileInfo(path).suffix().toLower() == QLatin1String("json") ? MetadataFile::Format::json
+                                                                              : MetadataFile::Format::csv;
     // The JSON reader works on the bytes in place when they leave it room to read past their end.
-    const InputFile::Contents file =
-        InputFile::read(path, std::numeric_limits<qint64>::max(), qsizetype(simdjson::SIMDJSON_PADDING));
-    switch (file.status) {
+    InputFile::Contents contents = InputFile::read(path, maxFileSize, qsizetype(simdjson::SIMDJSON_PADDING));
+    switch (contents.status) {
     case InputFile::Status::ok:
         break;
+    case InputFile::Status::tooLarge:
+        return Result<MetadataFile>::failure(
+            UiText::tr("The file %1 is too large to import: %2 MB, at most %3 MB.")
+                .arg(name)
+                .arg((contents.size + (1 << 20) - 1) >> 20)
+                .arg(maxFileSize >> 20));
+    case InputFile::Status::missing:
+        return Result<MetadataFile>::failure(UiText::tr("Could not read the file %1.").arg(name));
     case InputFile::Status::notRegular:
     case InputFile::Status::unreadable:
-        return Result<QList<MetadataRecord>>::failure(
-            UiText::tr("The file %1 cannot be read: %2").arg(name, file.reason));
-    case InputFile::Status::missing:
-    case InputFile::Status::tooLarge:
-        return Result<QList<MetadataRecord>>::failure(UiText::tr("Could not read the file %1.").arg(name));
+        return Result<MetadataFile>::failure(
+            UiText::tr("The file %1 cannot be read: %2").arg(name, contents.reason));
     }
-    const bool isJson = QFileInfo(path).suffix().toLower() == QLatin1String("json");
-    return isJson ? parseJSON(file.bytes) : parseCSV(file.bytes);
+    file.bytes = std::move(contents.bytes);
+    // Checked whole before anything is applied: a file that fails halfway imports nothing.
+    const std::optional<LyrafoldError> refusal =
+        file.format == MetadataFile::Format::json
+            ? forEachJsonRecord(file.bytes, [](const MetadataRecord &) {})
+            : csvRefusal(file.bytes);
+    if (refusal)
+        return *refusal;
+    return file;
 }
 
 Result<int> importFile(const QString &path, BookmarkList &bookmarks)
 {
-    const auto records = readFile(path);
-    if (!records)
-        return records.error();
-    return applyRecords(records.value(), bookmarks);
+    const auto file = readFile(path);
+    if (!file)
+        return file.error();
+    return applyTo(file.value(), bookmarks, nullptr);
 }
 
 } // namespace MetadataImport

@@ -2,6 +2,7 @@
 
 #include "core/common/Result.h"
 #include "core/library/BookmarkEntry.h"
+#include "core/library/LibraryRows.h"
 
 #include <QByteArray>
 #include <QList>
@@ -29,6 +30,14 @@ struct MetadataRecord {
     friend bool operator==(const MetadataRecord &, const MetadataRecord &) = default;
 };
 
+// A metadata file read whole and found decodable, its records not yet decoded: they are decoded one at
+// a time as they are applied, so that a large file is held once, not again as records.
+struct MetadataFile {
+    enum class Format { csv, json };
+    Format format = Format::csv;
+    QByteArray bytes;
+};
+
 // Merging metadata from a JSON or CSV file into the bookmarks of a library. Files that cannot be read
 // or decoded are errors with a message to show, never an import of nothing. Safe on any thread; the
 // bookmark list is the caller's.
@@ -39,6 +48,11 @@ struct MetadataRecord {
 // book file name. Titles and file names are compared without regard to case or Unicode composition,
 // with white space at both ends of either side dropped.
 namespace MetadataImport {
+
+// Larger files are refused before they are read. The library's own CSV export of a million bookmarks
+// takes about 180 MB; this leaves room for longer texts, and for the same metadata as JSON, whose
+// keys make each record longer.
+constexpr qint64 maxFileSize = qint64(512) << 20;
 
 // A JSON array of objects with the MetadataRecord field names as keys ("pageNumber" is not read). A
 // missing or null key leaves the field absent; a value of the wrong type, or a rating beyond the range
@@ -60,9 +74,12 @@ std::optional<QList<QStringList>> csvRows(QStringView text);
 int applyRecords(const QList<MetadataRecord> &records, BookmarkList &bookmarks,
                  QList<qsizetype> *positions = nullptr);
 
-// The records of a file: JSON when its extension is "json" in any case, CSV otherwise; or why the file
-// could not be used.
-Result<QList<MetadataRecord>> readFile(const QString &path);
+// Applies the records of a file, in order, to rows, as applyRecords() does.
+int applyFile(const MetadataFile &file, LibraryRows &rows, QList<qsizetype> *positions = nullptr);
+
+// A file read and checked: JSON when its extension is "json" in any case, CSV otherwise; or why it
+// cannot be used (not a regular file, larger than maxFileSize, not decodable).
+Result<MetadataFile> readFile(const QString &path);
 
 // Reads the file and applies it; the number of records that found a bookmark, or why the file could
 // not be used.

@@ -146,26 +146,25 @@ void MetadataImportFlow::importMetadataFile(const QString &path)
     const qint64 slot = session.currentSlotId();
     Hop::run(
         this, [path] { return MetadataImport::readFile(path); },
-        [this, &session, slot](Result<QList<MetadataRecord>> records) {
+        [this, &session, slot](Result<MetadataFile> file) {
             // Unlike a file that matched nothing, a file that was never read is no import of 0 updates.
-            if (!records) {
+            if (!file) {
                 m_sink.showStatus(BookmarkImport::invalidFileTitle() + QStringLiteral(": ") +
-                                  records.error().message);
+                                  file.error().message);
                 LyrafoldAlert::run(m_sink.alertParent(), LyrafoldAlert::Style::warning,
-                                   BookmarkImport::invalidFileTitle(), records.error().message);
+                                   BookmarkImport::invalidFileTitle(), file.error().message);
                 return;
             }
+            // The records are decoded as they are applied, straight into the rows: neither the records
+            // nor a second copy of the library are held besides the file.
             auto *job = new SlotMetadataJob(
                 m_context.librarySlots(), slot,
-                [records = std::move(records).value()](LibraryRows &rows, const TitleKeyIndex &) {
-                    BookmarkList list = rows.toList();
+                [file = std::move(file).value()](LibraryRows &rows, const TitleKeyIndex &) {
                     SlotMetadataJob::Change change;
-                    change.matched = MetadataImport::applyRecords(records, list, &change.positions);
+                    change.matched = MetadataImport::applyFile(file, rows, &change.positions);
                     std::sort(change.positions.begin(), change.positions.end());
                     change.positions.erase(std::unique(change.positions.begin(), change.positions.end()),
                                            change.positions.end());
-                    for (const qsizetype position : std::as_const(change.positions))
-                        rows.edit(position) = list.at(position);
                     return change;
                 },
                 LibrarySession::PlaylistSync::sync, this);

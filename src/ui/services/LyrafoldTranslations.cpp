@@ -706,6 +706,9 @@ constexpr Row kRows[] = {
     {u"a quoted field is never closed.", u"tırnak içindeki bir alan kapanmıyor.",
      u"un campo entre comillas no se cierra nunca."},
     {u"Could not read the file %1.", u"%1 dosyası okunamadı.", u"No se pudo leer el archivo %1."},
+    {u"The file %1 is too large to import: %2 MB, at most %3 MB.",
+     u"%1 dosyası içe aktarılamayacak kadar büyük: %2 MB, en fazla %3 MB.",
+     u"El archivo %1 es demasiado grande para importarlo: %2 MB, como máximo %3 MB."},
     // Sharing and exporting: progress, saving into a folder and what went wrong.
     {u"Preparing “%1”…", u"“%1” hazırlanıyor…", u"Preparando “%1”…"},
     {u"Building the PDF", u"PDF oluşturuluyor", u"Creando el PDF"},
