@@ -113,6 +113,7 @@ private Q_SLOTS:
         QTest::newRow("short line") << QByteArray("Genre,Title\nJazz") << 0 << QList<int>{};
         QTest::newRow("header only") << QByteArray("Title,Genre\n\n") << 0 << QList<int>{};
         QTest::newRow("empty file") << QByteArray("") << 0 << QList<int>{};
+        QTest::newRow("record over the bound") << "Title,Genre\nBlue Train,Jazz\nIntro,\"" + QByteArray(MetadataImport::maxRecordBytes, 'x') + "\"" << -1 << QList<int>{};
         // clang-format on
     }
 
@@ -201,6 +202,14 @@ private Q_SLOTS:
         QTest::newRow("rating out of range") << QByteArray(R"([{"title":"Blue Train","rating":1e999}])") << -1 << QList<int>{};
         QTest::newRow("object, not array") << QByteArray(R"({"title":"Blue Train"})") << -1 << QList<int>{};
         QTest::newRow("not JSON") << QByteArray("Title,Genre\nBlue Train,Jazz") << -1 << QList<int>{};
+        // (Plain literals: the meta-object compiler loses its way in raw strings with open brackets.)
+        QTest::newRow("brackets, commas and quotes in texts") << QByteArray(" [ {\"title\":\"Blue Train\",\"genre\":\"a]},\\\"[{\"} , {\"title\":\"x\"} ] ") << 1 << QList<int>{2};
+        QTest::newRow("no comma between records") << QByteArray("[{\"title\":\"Blue Train\",\"genre\":\"Jazz\"} {\"title\":\"Intro\"}]") << -1 << QList<int>{};
+        QTest::newRow("comma after the last record") << QByteArray("[{\"title\":\"Blue Train\",\"genre\":\"Jazz\"},]") << -1 << QList<int>{};
+        QTest::newRow("array not closed") << QByteArray("[{\"title\":\"Blue Train\",\"genre\":\"Jazz\"}") << -1 << QList<int>{};
+        QTest::newRow("text after the array") << QByteArray("[{\"title\":\"Blue Train\",\"genre\":\"Jazz\"}] x") << -1 << QList<int>{};
+        QTest::newRow("string not closed") << QByteArray("[{\"title\":\"Blue Train]}]") << -1 << QList<int>{};
+        QTest::newRow("record over the bound") << "[{\"title\":\"Blue Train\"},{\"title\":\"" + QByteArray(MetadataImport::maxRecordBytes, 'x') + "\"}]" << -1 << QList<int>{};
         // clang-format on
     }
 

@@ -10,7 +10,6 @@
 #include <QHash>
 
 #include <algorithm>
-#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -191,37 +190,97 @@ void apply(const MetadataRecord &record, BookmarkEntry &entry)
     take(record.youtubeURL, entry.youtubeURL);
 }
 
-// Where each field stands in the records of a CSV file: the leftmost header cell that equals one of
-// the field's names, trimmed and in lower case.
-struct CsvFieldColumns {
-    explicit CsvFieldColumns(const QStringList &header)
-    {
-        QStringList names;
-        for (const QString &cell : header)
-            names.append(TextUtils::trimmed(cell).toLower());
-        const auto col = [&](std::initializer_list<QLatin1String> accepted) -> std::optional<qsizetype> {
-            for (qsizetype i = 0; i < names.size(); ++i) {
-                if (std::find(accepted.begin(), accepted.end(), names[i]) != accepted.end())
-                    return i;
-            }
-            return std::nullopt;
-        };
-        title = col({QLatin1String("title"), QLatin1String("bookmark title")});
-        file = col({QLatin1String("pdf file"), QLatin1String("pdffilename"), QLatin1String("pdf filename")});
-        page = col({QLatin1String("page number")});
-        genre = col({QLatin1String("genre")});
-        style = col({QLatin1String("style")});
-        year = col(
-            {QLatin1String("year"), QLatin1String("first release year"), QLatin1String("firstreleaseyear")});
-        composer = col({QLatin1String("composer")});
-        tempo = col({QLatin1String("tempo")});
-        rating = col({QLatin1String("rating")});
-        spotify = col({QLatin1String("spotify url"), QLatin1String("spotify"), QLatin1String("spotifyurl")});
-        youtube = col({QLatin1String("youtube url"), QLatin1String("youtube"), QLatin1String("youtubeurl")});
-    }
-
-    std::optional<qsizetype> title, file, page, genre, style, year, composer, tempo, rating, spotify, youtube;
+// The fields a CSV column can give, and the header names that give them (compared trimmed and in
+// lower case); the leftmost column with one of a field's names is the field's.
+enum class CsvField {
+    title,
+    file,
+    page,
+    genre,
+    style,
+    year,
+    composer,
+    tempo,
+    rating,
+    spotify,
+    youtube,
+    none
 };
+
+CsvField csvField(const QString &headerCell)
+{
+    static const std::pair<QLatin1String, CsvField> names[] = {
+        {QLatin1String("title"), CsvField::title},
+        {QLatin1String("bookmark title"), CsvField::title},
+        {QLatin1String("pdf file"), CsvField::file},
+        {QLatin1String("pdffilename"), CsvField::file},
+        {QLatin1String("pdf filename"), CsvField::file},
+        {QLatin1String("page number"), CsvField::page},
+        {QLatin1String("genre"), CsvField::genre},
+        {QLatin1String("style"), CsvField::style},
+        {QLatin1String("year"), CsvField::year},
+        {QLatin1String("first release year"), CsvField::year},
+        {QLatin1String("firstreleaseyear"), CsvField::year},
+        {QLatin1String("composer"), CsvField::composer},
+        {QLatin1String("tempo"), CsvField::tempo},
+        {QLatin1String("rating"), CsvField::rating},
+        {QLatin1String("spotify url"), CsvField::spotify},
+        {QLatin1String("spotify"), CsvField::spotify},
+        {QLatin1String("spotifyurl"), CsvField::spotify},
+        {QLatin1String("youtube url"), CsvField::youtube},
+        {QLatin1String("youtube"), CsvField::youtube},
+        {QLatin1String("youtubeurl"), CsvField::youtube},
+    };
+    const QString name = TextUtils::trimmed(headerCell).toLower();
+    for (const auto &[accepted, field] : names) {
+        if (name == accepted)
+            return field;
+    }
+    return CsvField::none;
+}
+
+// Sets the field of a record from the text of its cell.
+void setField(MetadataRecord &r, CsvField field, const QString &cell)
+{
+    const QString text = ExportService::unguardedCell(cell);
+    switch (field) {
+    case CsvField::title:
+        r.title = text;
+        break;
+    case CsvField::file:
+        r.pdfFileName = text;
+        break;
+    case CsvField::page:
+        r.pageNumber = TextUtils::wholeNumber(TextUtils::trimmed(text));
+        break;
+    case CsvField::genre:
+        r.genre = text;
+        break;
+    case CsvField::style:
+        r.style = text;
+        break;
+    case CsvField::year:
+        r.firstReleaseYear = TextUtils::wholeNumber(text);
+        break;
+    case CsvField::composer:
+        r.composer = text;
+        break;
+    case CsvField::tempo:
+        r.tempo = text;
+        break;
+    case CsvField::rating:
+        r.rating = TextUtils::finiteRating(TextUtils::realNumber(text));
+        break;
+    case CsvField::spotify:
+        r.spotifyURL = text;
+        break;
+    case CsvField::youtube:
+        r.youtubeURL = text;
+        break;
+    case CsvField::none:
+        break;
+    }
+}
 
 BookmarkEntry &editable(BookmarkList &rows, qsizetype position)
 {
@@ -289,22 +348,35 @@ qsizetype lineBreakAt(QByteArrayView text, qsizetype i)
     }
 }
 
-// Calls row(cells) for each record of UTF-8 text that holds anything, in order, the cells pointing
-// into text; false when a quote is never closed (the records before it were given). Quotes, commas
-// and line breaks are ASCII or start a character, so the bytes are walked as they are.
-template <typename Row> bool forEachCsvRow(QByteArrayView text, Row row)
+QString longRecord(qsizetype number)
 {
-    std::vector<CsvCell> cells;
+    return UiText::tr("record %1 is longer than %2 KB.")
+        .arg(number)
+        .arg(MetadataImport::maxRecordBytes / 1024);
+}
+
+// Walks the records of UTF-8 text that hold anything, in order: cell(column, cell) for each of their
+// cells, the cell pointing into text, then endRow(). Stops with the reason when a quote is never
+// closed or a record is longer than the bound (the records before it were given). Quotes, commas and
+// line breaks are ASCII or start a character, so the bytes are walked as they are.
+template <typename Cell, typename EndRow>
+std::optional<QString> forEachCsvCell(QByteArrayView text, Cell cell, EndRow endRow)
+{
     bool inQuotes = false;
     bool lineHasText = false;
     qsizetype i = text.startsWith("\xEF\xBB\xBF") ? 3 : 0; // a byte-order mark
-    CsvCell cell{i, i, false};
+    qsizetype recordStart = i;
+    qsizetype records = 0;
+    CsvCell current{i, i, false};
+    qsizetype column = 0;
     const auto endCell = [&](qsizetype end, qsizetype next) {
-        cell.end = end;
-        cells.push_back(cell);
-        cell = CsvCell{next, next, false};
+        current.end = end;
+        cell(column++, std::as_const(current));
+        current = CsvCell{next, next, false};
     };
     while (i < text.size()) {
+        if (i - recordStart > MetadataImport::maxRecordBytes)
+            return longRecord(records + 1);
         const char c = text[i];
         if (inQuotes) {
             if (c == '"') {
@@ -316,7 +388,7 @@ template <typename Row> bool forEachCsvRow(QByteArrayView text, Row row)
             }
             ++i;
         } else if (c == '"') {
-            inQuotes = cell.quoted = lineHasText = true;
+            inQuotes = current.quoted = lineHasText = true;
             ++i;
         } else if (c == ',') {
             endCell(i, i + 1);
@@ -325,11 +397,13 @@ template <typename Row> bool forEachCsvRow(QByteArrayView text, Row row)
         } else if (const qsizetype length = lineBreakAt(text, i)) {
             if (lineHasText) {
                 endCell(i, i + length);
-                row(std::as_const(cells));
-                cells.clear();
+                endRow();
+                ++records;
+                column = 0;
             }
             i += length;
-            cell = CsvCell{i, i, false};
+            recordStart = i;
+            current = CsvCell{i, i, false};
             lineHasText = false;
         } else {
             lineHasText = true;
@@ -337,12 +411,12 @@ template <typename Row> bool forEachCsvRow(QByteArrayView text, Row row)
         }
     }
     if (inQuotes)
-        return false;
+        return UiText::tr("a quoted field is never closed.");
     if (lineHasText) {
         endCell(i, i);
-        row(std::as_const(cells));
+        endRow();
     }
-    return true;
+    return std::nullopt;
 }
 
 // A cell's text: a quote opens or closes a quoted part and is dropped; two quotes inside one stand
@@ -352,20 +426,22 @@ QString cellText(QByteArrayView text, const CsvCell &cell)
     const QByteArrayView raw = text.sliced(cell.begin, cell.end - cell.begin);
     if (!cell.quoted)
         return QString::fromUtf8(raw);
-    QByteArray plain;
-    plain.reserve(raw.size());
+    QString plain;
+    qsizetype runStart = 0;
     bool inQuotes = false;
     for (qsizetype i = 0; i < raw.size(); ++i) {
-        if (raw[i] != '"') {
-            plain.append(raw[i]);
-        } else if (inQuotes && i + 1 < raw.size() && raw[i + 1] == '"') {
-            plain.append('"');
+        if (raw[i] != '"')
+            continue;
+        plain += QString::fromUtf8(raw.sliced(runStart, i - runStart));
+        if (inQuotes && i + 1 < raw.size() && raw[i + 1] == '"') {
+            plain += QLatin1Char('"');
             ++i;
         } else {
             inQuotes = !inQuotes;
         }
+        runStart = i + 1;
     }
-    return QString::fromUtf8(plain);
+    return plain + QString::fromUtf8(raw.sliced(runStart));
 }
 
 Result<QList<MetadataRecord>> csvFailure(const QString &reason)
@@ -374,52 +450,111 @@ Result<QList<MetadataRecord>> csvFailure(const QString &reason)
         UiText::tr("Not a usable metadata CSV file: %1").arg(reason));
 }
 
-// Why CSV bytes cannot be used, or nothing: invalid UTF-8, or a quote never closed. Each quote that
-// does not stand for one in a quoted cell opens or closes, and those take one quote byte each, the
-// others two: the text ends inside quotes exactly when it holds an odd number of quote bytes.
+// Why CSV bytes cannot be used, or nothing: invalid UTF-8, a quote never closed, a record longer than
+// the bound.
 std::optional<LyrafoldError> csvRefusal(QByteArrayView bytes)
 {
     if (!simdjson::validate_utf8(bytes.data(), size_t(bytes.size())))
         return csvFailure(UiText::tr("the text is not UTF-8.")).error();
-    if (std::count(bytes.begin(), bytes.end(), '"') % 2 != 0)
-        return csvFailure(UiText::tr("a quoted field is never closed.")).error();
+    if (const auto reason = forEachCsvCell(
+            bytes, [](qsizetype, const CsvCell &) {}, [] {}))
+        return csvFailure(*reason).error();
     return std::nullopt;
 }
 
 // Gives each record of checked CSV bytes, in order.
 template <typename Each> void forEachCsvRecord(QByteArrayView bytes, Each each)
 {
-    std::optional<CsvFieldColumns> c;
-    forEachCsvRow(bytes, [&](const std::vector<CsvCell> &row) {
-        if (!c) {
-            QStringList header;
-            for (const CsvCell &cell : row)
-                header.append(cellText(bytes, cell));
-            c.emplace(header);
-            return;
+    // The field of each column up to the last one that gives any; filled from the header.
+    std::vector<CsvField> fields;
+    bool header = true;
+    MetadataRecord record;
+    forEachCsvCell(
+        bytes,
+        [&](qsizetype column, const CsvCell &cell) {
+            if (header) {
+                const CsvField field = csvField(cellText(bytes, cell));
+                if (field != CsvField::none &&
+                    std::find(fields.cbegin(), fields.cend(), field) == fields.cend()) {
+                    fields.resize(size_t(column) + 1, CsvField::none);
+                    fields[size_t(column)] = field;
+                }
+            } else if (size_t(column) < fields.size() && fields[size_t(column)] != CsvField::none) {
+                setField(record, fields[size_t(column)], cellText(bytes, cell));
+            }
+        },
+        [&] {
+            if (!header)
+                each(std::as_const(record));
+            header = false;
+            record = MetadataRecord();
+        });
+}
+
+bool isJsonSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Splits a JSON array into the texts of its elements without decoding them: element(text, index) for
+// each, in order, until it returns false. The parser's index of a document takes four bytes for each
+// value and punctuation mark in it, four times the size of a file of commas; one element's is as
+// small as the element, which is bounded. What lies between the elements (white space, commas, the
+// brackets) is checked here, the elements are the parser's to check. Gives why the text is no array
+// of such elements.
+template <typename Element> std::optional<QString> forEachArrayElement(QByteArrayView text, Element element)
+{
+    qsizetype i = 0;
+    const auto skipSpace = [&] {
+        while (i < text.size() && isJsonSpace(text[i]))
+            ++i;
+    };
+    skipSpace();
+    if (i == text.size() || text[i] != '[')
+        return QStringLiteral("expected an array");
+    ++i;
+    skipSpace();
+    for (qsizetype index = 0; i < text.size() && (text[i] != ']' || index > 0); ++index) {
+        const qsizetype start = i;
+        int depth = 0;
+        bool inString = false;
+        bool closed = false; // the element's object or array has ended
+        for (; i < text.size(); ++i) {
+            if (i - start > MetadataImport::maxRecordBytes)
+                return longRecord(index + 1);
+            const char c = text[i];
+            if (inString) {
+                if (c == '\\')
+                    ++i;
+                else if (c == '"')
+                    inString = false;
+            } else if (depth == 0 && (c == ',' || c == ']')) {
+                break;
+            } else if (closed && !isJsonSpace(c)) {
+                return QStringLiteral("[%1]: expected a comma or the end of the array").arg(index);
+            } else if (c == '"') {
+                inString = true;
+            } else if (c == '{' || c == '[') {
+                ++depth;
+            } else if ((c == '}' || c == ']') && depth > 0) {
+                closed = --depth == 0;
+            }
         }
-        const auto cellAt = [&](std::optional<qsizetype> column) -> std::optional<QString> {
-            if (!column || size_t(*column) >= row.size())
-                return std::nullopt;
-            return ExportService::unguardedCell(cellText(bytes, row[size_t(*column)]));
-        };
-        MetadataRecord r;
-        r.title = cellAt(c->title);
-        r.pdfFileName = cellAt(c->file);
-        if (const auto page = cellAt(c->page))
-            r.pageNumber = TextUtils::wholeNumber(TextUtils::trimmed(*page));
-        r.genre = cellAt(c->genre);
-        r.style = cellAt(c->style);
-        if (const auto year = cellAt(c->year))
-            r.firstReleaseYear = TextUtils::wholeNumber(*year);
-        r.composer = cellAt(c->composer);
-        r.tempo = cellAt(c->tempo);
-        if (const auto rating = cellAt(c->rating))
-            r.rating = TextUtils::finiteRating(TextUtils::realNumber(*rating));
-        r.spotifyURL = cellAt(c->spotify);
-        r.youtubeURL = cellAt(c->youtube);
-        each(r);
-    });
+        if (i == text.size())
+            break;
+        if (!element(text.sliced(start, i - start), index))
+            return std::nullopt;
+        if (text[i] == ']')
+            break;
+        ++i; // the comma: an element follows
+    }
+    if (i == text.size())
+        return QStringLiteral("the array is not closed");
+    ++i;
+    skipSpace();
+    if (i != text.size())
+        return QStringLiteral("unexpected content after the array");
+    return std::nullopt;
 }
 
 // Gives each record of JSON bytes, in order; the error when they do not decode, after the records
@@ -430,34 +565,40 @@ template <typename Each> std::optional<LyrafoldError> forEachJsonRecord(const QB
         return LyrafoldError{QStringLiteral("Lyrafold"), 0,
                              UiText::tr("Not a usable metadata JSON file: %1").arg(reason)};
     };
-    json::DecodeStatus status;
-    json::JsonDocument document;
-    json::od::array array;
-    if (!document.open(bytes, status) || !document.rootArray(array, status))
-        return failure(status.error());
-    qsizetype index = 0;
-    for (auto item : array) {
-        json::od::value value;
-        if (!json::element(item, value, status, QString(), index))
-            break;
-        json::ObjectReader in(value, status, QString(), index++);
-        MetadataRecord r;
-        in.optional("title", r.title);
-        in.optional("pdfFileName", r.pdfFileName);
-        in.optional("genre", r.genre);
-        in.optional("style", r.style);
-        in.optional("firstReleaseYear", r.firstReleaseYear);
-        in.optional("composer", r.composer);
-        in.optional("tempo", r.tempo);
-        in.optional("rating", r.rating);
-        in.optional("spotifyURL", r.spotifyURL);
-        in.optional("youtubeURL", r.youtubeURL);
-        if (!status.ok())
-            break;
-        each(r);
-    }
-    if (!document.finish(status))
-        return failure(status.error());
+    std::optional<QString> refusal;
+    json::JsonDocument document; // its parser keeps the room of the largest element
+    const std::optional<QString> notArray =
+        forEachArrayElement(QByteArrayView(bytes), [&](QByteArrayView text, qsizetype index) {
+            QByteArray element;
+            element.reserve(text.size() + qsizetype(simdjson::SIMDJSON_PADDING));
+            element.append(text);
+            json::DecodeStatus status;
+            json::od::object object;
+            if (!document.open(element, status) || !document.rootObject(object, status)) {
+                refusal = QStringLiteral("[%1]: %2").arg(index).arg(status.error());
+                return false;
+            }
+            json::ObjectReader in(object, status, QString(), index);
+            MetadataRecord r;
+            in.optional("title", r.title);
+            in.optional("pdfFileName", r.pdfFileName);
+            in.optional("genre", r.genre);
+            in.optional("style", r.style);
+            in.optional("firstReleaseYear", r.firstReleaseYear);
+            in.optional("composer", r.composer);
+            in.optional("tempo", r.tempo);
+            in.optional("rating", r.rating);
+            in.optional("spotifyURL", r.spotifyURL);
+            in.optional("youtubeURL", r.youtubeURL);
+            if (!document.finish(status)) {
+                refusal = status.error();
+                return false;
+            }
+            each(std::as_const(r));
+            return true;
+        });
+    if (const std::optional<QString> reason = refusal ? refusal : notArray)
+        return failure(*reason);
     return std::nullopt;
 }
 
@@ -492,13 +633,11 @@ std::optional<QList<QStringList>> csvRows(QStringView text)
 {
     const QByteArray bytes = text.toUtf8();
     QList<QStringList> rows;
-    const bool closed = forEachCsvRow(QByteArrayView(bytes), [&](const std::vector<CsvCell> &cells) {
-        QStringList row;
-        for (const CsvCell &cell : cells)
-            row.append(cellText(bytes, cell));
-        rows.append(row);
-    });
-    if (!closed)
+    QStringList row;
+    const std::optional<QString> refusal = forEachCsvCell(
+        bytes, [&](qsizetype, const CsvCell &cell) { row.append(cellText(bytes, cell)); },
+        [&] { rows.append(std::exchange(row, QStringList())); });
+    if (refusal)
         return std::nullopt;
     return rows;
 }

@@ -53,17 +53,20 @@ namespace MetadataImport {
 // takes about 180 MB; this leaves room for longer texts, and for the same metadata as JSON, whose
 // keys make each record longer.
 constexpr qint64 maxFileSize = qint64(512) << 20;
+// A record (a line of CSV, an object of JSON) longer than this many bytes refuses the file: a record of
+// ten short fields is far shorter, and what one record costs stays small whatever the file holds.
+constexpr qsizetype maxRecordBytes = 64 * 1024;
 
 // A JSON array of objects with the MetadataRecord field names as keys ("pageNumber" is not read). A
-// missing or null key leaves the field absent; a value of the wrong type, or a rating beyond the range
-// of a double, rejects the whole file.
+// missing or null key leaves the field absent; a value of the wrong type, a rating beyond the range of
+// a double, or an object longer than maxRecordBytes rejects the whole file.
 Result<QList<MetadataRecord>> parseJSON(const QByteArray &bytes);
 
 // UTF-8 text; the first non-empty line is the header, whose cells are trimmed and compared in lower
 // case. A field in quotes may hold commas, quotes (doubled) and line breaks, as the CSV export writes
 // them. Text cells are taken as they stand; a year or rating cell that does not read as a number, or a
-// rating that is not finite, leaves that field absent. Invalid UTF-8 or a quote that is never closed
-// rejects the file.
+// rating that is not finite, leaves that field absent. Invalid UTF-8, a quote that is never closed or
+// a record longer than maxRecordBytes rejects the file.
 Result<QList<MetadataRecord>> parseCSV(const QByteArray &bytes);
 
 // The cells of each non-empty record of CSV text, in order; nothing when a quote is never closed.

@@ -705,6 +705,7 @@ constexpr Row kRows[] = {
     {u"the text is not UTF-8.", u"metin UTF-8 değil.", u"el texto no es UTF-8."},
     {u"a quoted field is never closed.", u"tırnak içindeki bir alan kapanmıyor.",
      u"un campo entre comillas no se cierra nunca."},
+    {u"record %1 is longer than %2 KB.", u"%1. kayıt %2 KB'tan uzun.", u"el registro %1 ocupa más de %2 KB."},
     {u"Could not read the file %1.", u"%1 dosyası okunamadı.", u"No se pudo leer el archivo %1."},
     {u"The file %1 is too large to import: %2 MB, at most %3 MB.",
      u"%1 dosyası içe aktarılamayacak kadar büyük: %2 MB, en fazla %3 MB.",
