@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Photographs what the application says of files it is handed that it does not read, on a virtual
 # display with the demo library copied into Slot 1: a pipe named like a playlist file given at the
-# start (lyf-pipe), a pipe and a file over the size bound picked in "Import Metadata File"
-# (metadata-pipe, metadata-too-large), and through Custom Files' "Import Images/PDFs" a pipe named
-# like a picture (picture-pipe), a HEIC picture whose stated size is over the pixel budget
-# (picture-too-large) and a 16000 x 4000 HEIC panorama, which imports (picture-panorama). After each
-# refusal the application is quit from its menu and the script checks that it ended. Needs a build
-# (make build) and the packages xvfb, imagemagick and xdotool; with openbox installed the windows get
-# a window manager's frames.
+# start (lyf-pipe); a pipe, a file over the size bound and a CSV with a cell of 70,000 characters
+# picked in "Import Metadata File" (metadata-pipe, metadata-too-large, metadata-long-record); through
+# Custom Files' "Import Images/PDFs" a pipe named like a picture (picture-pipe) and a HEIC picture
+# whose stated size is over the pixel budget (picture-too-large); and a 16000 x 4000 HEIC panorama,
+# which imports (picture-panorama). After the refusals the application is quit from its menu and the
+# script says whether it ended. Needs a build (make build) and the packages xvfb, imagemagick and
+# xdotool; with openbox installed the windows get a window manager's frames.
 #
 #   scripts/input-screenshots.sh [OUTPUT_DIR]        (default: build/screenshots/inputs)
 #
@@ -39,6 +39,11 @@ files="$work/files"
 mkdir -p "$files"
 mkfifo "$files/set.lyf" "$files/metadata.csv" "$HOME/Documents/pictures/scan.png"
 truncate -s 600M "$files/huge.csv" # sparse: nothing is written to the disk
+{
+    printf 'Title,Genre\nNinth Street Shuffle,"'
+    head -c 70000 /dev/zero | tr '\0' x
+    printf '"\n'
+} >"$files/long.csv"
 cp "$testdata/pictures/pano-16000x4000.heic" "$HOME/Documents/pictures/"
 # The panorama with its stored size (ispe) made 12000 x 9000.
 python3 - "$testdata/pictures/pano-16000x4000.heic" "$HOME/Documents/pictures/big.heic" <<'EOF'
@@ -118,6 +123,9 @@ metadata "$files/metadata.csv" metadata-pipe
 x key Return
 sleep 0.5
 metadata "$files/huge.csv" metadata-too-large
+x key Return
+sleep 0.5
+metadata "$files/long.csv" metadata-long-record
 quit metadata
 
 start
