@@ -210,6 +210,7 @@ private Q_SLOTS:
         QTest::newRow("text after the array") << QByteArray("[{\"title\":\"Blue Train\",\"genre\":\"Jazz\"}] x") << -1 << QList<int>{};
         QTest::newRow("string not closed") << QByteArray("[{\"title\":\"Blue Train]}]") << -1 << QList<int>{};
         QTest::newRow("record over the bound") << "[{\"title\":\"Blue Train\"},{\"title\":\"" + QByteArray(MetadataImport::maxRecordBytes, 'x') + "\"}]" << -1 << QList<int>{};
+        QTest::newRow("nested 20,000 deep") << "[" + QByteArray(20000, '[') + QByteArray(20001, ']') << -1 << QList<int>{};
         // clang-format on
     }
 
