@@ -8,11 +8,20 @@
 #include "core/library/MetadataImport.h"
 #include "core/library/SlotStore.h"
 #include "core/playlist/LyfPlaylistCodec.h"
+#include "core/playlist/PlaylistLibrary.h"
 #include "core/playlist/PlaylistStore.h"
+#include "core/storage/FileGuard.h"
 #include "core/storage/StateFile.h"
 
 #include <QDir>
 #include <QSignalSpy>
+
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
 
 // Files damaged on disk or made by hand: whatever they hold, reading them ends in the reader's own
 // refusal, never in an abort; a state file is then set aside so that the next save cannot overwrite it.
@@ -150,6 +159,54 @@ private Q_SLOTS:
         QCOMPARE(setAside.at(0).at(0).toString(), *path);
         QVERIFY(!QFile::exists(*path));
         QCOMPARE(TestHarness::readFile(setAside.at(0).at(1).toString()), bytes);
+    }
+
+    // A named pipe where a state file belongs (or a link to one) is refused without waiting for a
+    // writer that never comes. The playlists, kept through a guard, set it aside before a save puts the
+    // file in its place.
+    void namedPipesAreNotWaitedFor_data()
+    {
+        QTest::addColumn<int>("file");
+        QTest::addColumn<bool>("link");
+        QTest::newRow("slot") << int(File::slot) << false;
+        QTest::newRow("slot metadata") << int(File::slotMeta) << false;
+        QTest::newRow("bookmark cache") << int(File::bookmarkCache) << false;
+        QTest::newRow("playlists") << int(File::playlists) << false;
+        QTest::newRow("playlists, a link to a pipe") << int(File::playlists) << true;
+    }
+
+    void namedPipesAreNotWaitedFor()
+    {
+        QFETCH(int, file);
+        QFETCH(bool, link);
+        const QString path = *statePath(File(file));
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        const QString pipe = link ? TestHarness::home() + QStringLiteral("/pipe") : path;
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        if (link)
+            QVERIFY(QFile::link(pipe, path));
+        QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
+        FileGuard::setDelaysForTesting(20ms, 200ms);
+        std::future<bool> refused = std::async(std::launch::async, [file] {
+            if (File(file) != File::playlists)
+                return storeRefuses(File(file));
+            // The library reads the file as the application starts.
+            return PlaylistLibrary().playlists().isEmpty();
+        });
+        if (refused.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            // A reader that waits is let go: a writer opens the pipe and closes it again.
+            ::close(::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK));
+            QFAIL("the read waited for a writer of the pipe");
+        }
+        QVERIFY(refused.get());
+        QCOMPARE(setAside.count(), 0);
+        if (File(file) != File::playlists)
+            return;
+        PlaylistLibrary library;
+        QCOMPARE(library.createPlaylist(QStringLiteral("Gig")), PlaylistLibrary::Outcome::created);
+        QTRY_COMPARE(setAside.count(), 1);
+        QTRY_COMPARE(PlaylistStore::loadPlaylists().size(), 1);
+        FileGuard::setDelaysForTesting(FileGuard::defaultReadDelay, FileGuard::defaultStableDelay);
     }
 
     // Only the temporary files of our interrupted saves go, in each folder of state files, at every start;

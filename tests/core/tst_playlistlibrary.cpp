@@ -5,11 +5,16 @@
 #include "core/playlist/PlaylistStore.h"
 #include "core/storage/StateFile.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
+
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -594,6 +599,76 @@ private Q_SLOTS:
         QVERIFY(!failed.at(0).at(1).toString().isEmpty());
         QCOMPARE(names(library.playlists()), (QStringList{"big", "New"}));
         QCOMPARE(names(stored()), QStringList{"big"});
+    }
+
+    // A save that cannot be written says why in words the user can act on, is told on the bus once
+    // until a save of the file succeeds again, and is not tried again at once because its own
+    // temporary file changed the folder: the next change tries at once, a retry only after a while.
+    void failedSaveIsToldOnce_data()
+    {
+        QTest::addColumn<bool>("fullDisk"); // a small file system filled up; else a file size limit
+        QTest::newRow("a file size limit") << false;
+        QTest::newRow("a full disk") << true;
+    }
+
+    void failedSaveIsToldOnce()
+    {
+        QFETCH(bool, fullDisk);
+        const QString folder = TestHarness::home() + QStringLiteral("/small");
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/playlists.json");
+        QVERIFY(PlaylistStore::savePlaylists(
+            {playlist(QStringLiteral("big"), Fixtures::realisticLibrary(100))}, path));
+        std::optional<TestHarness::FileSizeLimit> limit;
+        QString filler;
+        const auto unmount = qScopeGuard([&] {
+            if (!filler.isEmpty())
+                QProcess::execute(QStringLiteral("umount"), {folder});
+        });
+        if (fullDisk) {
+            const QStringList mount{QStringLiteral("-t"),    QStringLiteral("tmpfs"),
+                                    QStringLiteral("-o"),    QStringLiteral("size=256k"),
+                                    QStringLiteral("tmpfs"), folder};
+            if (::getuid() != 0 || QProcess::execute(QStringLiteral("mount"), mount) != 0)
+                QSKIP("no small file system can be mounted here");
+            filler = folder + QStringLiteral("/filler");
+            QVERIFY(PlaylistStore::savePlaylists(
+                {playlist(QStringLiteral("big"), Fixtures::realisticLibrary(100))}, path));
+            QFile fill(filler);
+            QVERIFY(fill.open(QIODevice::WriteOnly));
+            while (fill.write(QByteArray(4096, 'x')) == 4096 && fill.flush()) {
+            }
+        }
+        {
+            PlaylistLibrary library(path);
+            library.setOutsideChangeDelays(20ms, 200ms);
+            QSignalSpy failed(&library, &PlaylistLibrary::saveFailed);
+            QSignalSpy told(&NotificationBus::instance(), &NotificationBus::stateFileSaveFailed);
+            if (!fullDisk)
+                limit.emplace(4096);
+            QCOMPARE(library.createPlaylist(QStringLiteral("One")), PlaylistLibrary::Outcome::created);
+            QTRY_COMPARE(failed.count(), 1);
+            QVERIFY(!TestHarness::waitFor([&] { return failed.count() > 1; }, 1s));
+            QCOMPARE(failed.at(0).at(1).toString(),
+                     fullDisk ? QStringLiteral("the disk is full")
+                              : QStringLiteral("the file is larger than the system allows"));
+            QCOMPARE(library.createPlaylist(QStringLiteral("Two")), PlaylistLibrary::Outcome::created);
+            QTRY_COMPARE(failed.count(), 2);
+            QTRY_COMPARE(told.count(), 1);
+            QCOMPARE(told.at(0).at(0).toString(), path);
+
+            limit.reset();
+            if (fullDisk)
+                QVERIFY(QFile::remove(filler));
+            QCOMPARE(library.createPlaylist(QStringLiteral("Three")), PlaylistLibrary::Outcome::created);
+            QTRY_COMPARE(names(PlaylistStore::loadPlaylists(path)),
+                         (QStringList{"big", "One", "Two", "Three"}));
+            limit.emplace(4096);
+            QCOMPARE(library.createPlaylist(QStringLiteral("Four")), PlaylistLibrary::Outcome::created);
+            QTRY_COMPARE(told.count(), 2);
+            limit.reset();
+            StateFile::waitForPendingWrites(path);
+        }
     }
 
     // Another program's change of the file is read in; this object's own writes are not.

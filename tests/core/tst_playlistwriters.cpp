@@ -1,15 +1,23 @@
+#include "Fixtures.h"
 #include "TestHarness.h"
 #include "core/common/NotificationBus.h"
+#include "core/library/LibrarySession.h"
+#include "core/library/LibrarySlots.h"
+#include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/playlist/PlaylistStore.h"
+#include "core/storage/FileGuard.h"
 #include "core/storage/StateFile.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
 #include <QSaveFile>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -17,12 +25,17 @@
 
 using namespace std::chrono_literals;
 
-// Another writer of the playlists file, in a process of its own, while the library edits: what either
-// adds must survive. The child adds "outside-<k>" on each line "<k> atomic" or "<k> inplace" it reads:
-// atomically (holding Lyrafold's lock, as a second instance does), or rewriting the file in place with a
-// pause in the middle, as a careless program might; the pause lasts until the next line.
+// Other writers of the state files, in processes of their own, while the library and the playlists
+// change: what either side adds must survive, and nothing is set aside that another program was still
+// writing. The first child is this program: it adds "outside-<k>" to the playlists on each line
+// "<k> atomic" or "<k> inplace" it reads: atomically (holding Lyrafold's lock, as a second instance
+// does), or rewriting the file in place with a pause in the middle, as a careless program might; the
+// pause lasts until the next line. The others are the kept scripts of tests/data/hostile: a sync tool
+// bringing a newer slot file, and a program adding playlists without Lyrafold's lock, atomically, in
+// place with a pause, or by removing and creating the file.
 //
-// LYRAFOLD_WRITERS_ROUNDS sets the rounds (a few by default; `make writerstest` runs 1,000).
+// LYRAFOLD_WRITERS_ROUNDS sets the rounds (a few by default; `make writerstest` runs 1,000 with this
+// program as the other writer, and 500 with each way of the script).
 
 namespace {
 
@@ -89,17 +102,34 @@ QStringList namesOn(const QList<Playlist> &list)
     return names;
 }
 
+int roundsOr(int rounds)
+{
+    return qEnvironmentVariableIsSet("LYRAFOLD_WRITERS_ROUNDS")
+               ? qEnvironmentVariableIntValue("LYRAFOLD_WRITERS_ROUNDS")
+               : rounds;
+}
+
+QString python()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("python3"));
+}
+
 } // namespace
 
 class PlaylistWritersTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void init()
+    {
+        StateFile::waitForAllPendingWrites();
+        TestHarness::clearUserFiles();
+        FileGuard::setDelaysForTesting(FileGuard::defaultReadDelay, FileGuard::defaultStableDelay);
+    }
+
     void nothingLostToAnotherWriter()
     {
-        const int rounds = qEnvironmentVariableIsSet("LYRAFOLD_WRITERS_ROUNDS")
-                               ? qEnvironmentVariableIntValue("LYRAFOLD_WRITERS_ROUNDS")
-                               : 6;
+        const int rounds = roundsOr(6);
         QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("first"), {}}}));
         PlaylistLibrary library;
         // The file stands half-written only while the library writes: half a second outlasts that.
@@ -162,6 +192,134 @@ private Q_SLOTS:
         QCOMPARE(sorted, expected);
     }
 
+    // Another program without Lyrafold's lock adds playlists at its pace while the playlists change
+    // here: atomically (temporary file and rename), in place in two halves with a pause between (longer
+    // than a second), or removing the file and creating it again. Nothing of either side is lost, and
+    // nothing is set aside that the other program was still writing. The delays are the product's own.
+    void outsideWriters_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("rounds");
+        QTest::addColumn<QString>("interval"); // seconds between the other program's writes
+        QTest::addColumn<QString>("pause");    // seconds in the middle of a write in place, or the file gone
+        QTest::newRow("atomic, every 50 ms") << "atomic" << roundsOr(40) << "0.05"
+                                             << "0";
+        QTest::newRow("in place, pausing 1.5 s") << "inplace" << std::max(1, roundsOr(40) / 20) << "0.2"
+                                                 << "1.5";
+        QTest::newRow("removed and created") << "unlink" << std::max(1, roundsOr(40) / 4) << "0.1"
+                                             << "0.3";
+    }
+
+    void outsideWriters()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, rounds);
+        QFETCH(QString, interval);
+        QFETCH(QString, pause);
+        if (python().isEmpty())
+            QSKIP("python3 is not installed");
+        QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("first"), {}}}));
+        PlaylistLibrary library;
+        QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
+        QProcess other;
+        other.setProcessChannelMode(QProcess::ForwardedChannels);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PAUSE"), pause);
+        other.setProcessEnvironment(environment);
+        other.start(python(), {TestHarness::testData(QStringLiteral("hostile/syncwriter.py")), library.path(),
+                               QString::number(rounds), interval, mode});
+        QVERIFY(other.waitForStarted());
+        // The playlists change here meanwhile, as imports would, at a pace of their own.
+        QStringList expected{QStringLiteral("first")};
+        QTimer inside;
+        QObject::connect(&inside, &QTimer::timeout, &library, [&] {
+            const QString name = QStringLiteral("inside-%1").arg(expected.size());
+            library.createPlaylist(name);
+            expected.append(name);
+        });
+        inside.start(37);
+        QVERIFY(TestHarness::waitFor([&] { return other.state() == QProcess::NotRunning; },
+                                     std::chrono::minutes(30)));
+        inside.stop();
+        QCOMPARE(other.exitCode(), 0);
+        for (int k = 0; k < rounds; ++k)
+            expected.append(QStringLiteral("EXT-%1").arg(k));
+        // Settled once the file holds what the library holds (or after a while: whatever is missing then
+        // is lost).
+        std::ignore = TestHarness::waitFor(
+            [&] {
+                return namesOn(PlaylistStore::loadPlaylists(library.path())) ==
+                           namesOn(library.playlists()) &&
+                       library.playlists().size() >= expected.size();
+            },
+            10s);
+        const QStringList onDisk = namesOn(PlaylistStore::loadPlaylists(library.path()));
+        int lost = 0;
+        for (const QString &name : std::as_const(expected)) {
+            lost += !onDisk.contains(name);
+            if (!onDisk.contains(name))
+                std::printf("lost: %s (%s)\n", qPrintable(name),
+                            namesOn(library.playlists()).contains(name) ? "still held here"
+                                                                        : "gone here too");
+        }
+        std::printf("another program (%s): %d rounds, %lld changes here, %d lost, %lld set aside\n",
+                    qPrintable(mode), rounds, qlonglong(expected.size() - rounds - 1), lost,
+                    qlonglong(setAside.count()));
+        QCOMPARE(lost, 0);
+        QCOMPARE(setAside.count(), 0);
+    }
+
+    // The file goes missing (moved away, or removed by a program that makes it again) while the
+    // playlists or the slot's rows are held: nothing is taken as lost. A change made meanwhile, or the
+    // stable delay, writes back all that is held.
+    void missingFileKeepsWhatIsHeld_data()
+    {
+        QTest::addColumn<bool>("slot");
+        QTest::addColumn<bool>("change");
+        QTest::newRow("playlists, an import") << false << true;
+        QTest::newRow("playlists, nothing changed") << false << false;
+    }
+
+    void missingFileKeepsWhatIsHeld()
+    {
+        QFETCH(bool, slot);
+        QFETCH(bool, change);
+        FileGuard::setDelaysForTesting(20ms, 300ms);
+        const QList<Playlist> stored{Playlist{QStringLiteral("Gig"), {}},
+                                     Playlist{QStringLiteral("Rehearsal"), {}}};
+        QVERIFY(PlaylistStore::savePlaylists(stored));
+        const BookmarkList rows = Fixtures::realisticLibrary(12);
+        QVERIFY(SlotStore::saveSlot(1, rows, QStringLiteral("/books")));
+        QVERIFY(SlotStore::saveMeta(SlotMeta{1, {}, {}}));
+        PlaylistLibrary playlists;
+        playlists.setOutsideChangeDelays(20ms, 300ms);
+        LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
+        session.restoreActiveSlot();
+        librarySlots.loadCurrentSlot();
+        QSignalSpy playlistsLookedAt(&playlists, &PlaylistLibrary::fileLookedAt);
+        const QString path = slot ? SlotStore::slotFilePath(1) : playlists.path();
+        QVERIFY(QFile::remove(path));
+        if (!slot)
+            QVERIFY(playlistsLookedAt.wait());
+        QStringList expectedNames = namesOn(stored);
+        BookmarkList expectedRows = rows;
+        if (change && slot) {
+            session.editBookmarks({3}, [](BookmarkEntry &row) { row.genre = QStringLiteral("Mine"); });
+            expectedRows[3].genre = QStringLiteral("Mine");
+        } else if (change) {
+            playlists.mergeImportedPlaylists({Playlist{QStringLiteral("Imported"), {}}}, false);
+            expectedNames.append(QStringLiteral("Imported"));
+        }
+        QCOMPARE(namesOn(playlists.playlists()), expectedNames);
+        QCOMPARE(session.allBookmarks().toList(), expectedRows);
+        if (slot)
+            QVERIFY(TestHarness::waitFor([&] { return SlotStore::loadSlot(1) == expectedRows; }, 10s));
+        else
+            QVERIFY(TestHarness::waitFor(
+                [&] { return namesOn(PlaylistStore::loadPlaylists(path)) == expectedNames; }, 10s));
+    }
+
     // A file that stays undecodable is set aside once it has not changed for a while; the playlists in
     // memory stay, and are written back with the next change.
     void undecodableFileSetAsideOnceStable()
@@ -176,7 +334,6 @@ private Q_SLOTS:
         QCOMPARE(TestHarness::readFile(setAside.at(0).at(1).toString()), QByteArray("[{\"name\":\"half"));
         QCOMPARE(namesOn(library.playlists()), QStringList{"kept"});
         QCOMPARE(changed.count(), 0);
-        QVERIFY(!QFileInfo::exists(library.path()));
         QCOMPARE(library.createPlaylist(QStringLiteral("new")), PlaylistLibrary::Outcome::created);
         StateFile::waitForPendingWrites(library.path());
         QTRY_COMPARE(namesOn(PlaylistStore::loadPlaylists(library.path())), QStringList({"kept", "new"}));

@@ -34,6 +34,9 @@ Q_SIGNALS:
     // A state file that could not be decoded was renamed to asidePath so that the next save does not
     // destroy it. The main window tells the user.
     void stateFileSetAside(const QString &path, const QString &asidePath);
+    // A state file could not be written, for the first time since it was last written (told from the
+    // writing thread): what the user changes now is lost at quit unless a later write succeeds.
+    void stateFileSaveFailed(const QString &path, const QString &reason);
 
 private:
     NotificationBus() = default;

@@ -6,10 +6,6 @@
 #include "core/storage/StateFile.h"
 #include "core/text/TextUtils.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QLockFile>
-#include <QMutex>
 #include <QThreadPool>
 #include <QVarLengthArray>
 
@@ -112,13 +108,6 @@ private:
     QVarLengthArray<qint64, 4> m_pages;
 };
 
-// Another program's change is looked at once it has settled.
-constexpr std::chrono::milliseconds outsideChangeDelay{250};
-// A changed file that does not decode is read again once it stayed the same this long.
-constexpr std::chrono::milliseconds stableDelay{1000};
-// How long a write waits for another Lyrafold's write of the same file.
-constexpr int lockWaitMs = 10000;
-
 // The playlist at position when it still has exactly that name, else the first of that name.
 qsizetype locate(const QList<Playlist> &list, qsizetype position, const QString &name)
 {
@@ -147,63 +136,36 @@ qsizetype indexIn(const QList<Playlist> &list, const QString &name)
 
 } // namespace
 
-struct PlaylistLibrary::FileState {
-    QMutex mutex;
-    StateFile::FileVersion known;
-    quint64 generation = 0;
-    quint64 writtenUpTo = 0;
-
-    // Reads the file when it is not the known version; under the mutex, so that a write of ours is
-    // never mistaken for another program's.
-    std::optional<ReadVersion> readIfChanged(const QString &path)
-    {
-        QMutexLocker lock(&mutex);
-        if (StateFile::unchangedSince(path, known))
-            return std::nullopt;
-        ReadVersion read{generation, {}, std::nullopt, writtenUpTo};
-        // Not StateFile::read(): it would wait for the writer, which waits for this mutex.
-        QFile file(path);
-        if (!file.exists()) {
-            read.playlists = QList<Playlist>();
-            return read;
-        }
-        if (!file.open(QIODevice::ReadOnly))
-            return read;
-        const QByteArray bytes = file.readAll();
-        read.version = StateFile::versionOf(path, bytes);
-        if (Result<QList<Playlist>> decoded = PlaylistCodec::decodePlaylists(bytes))
-            read.playlists = std::move(decoded).value();
-        return read;
-    }
-};
-
 PlaylistLibrary::PlaylistLibrary(const QString &path, QObject *parent)
     : QObject(parent), m_path(path.isEmpty() ? PlaylistStore::playlistsPath() : path),
-      m_file(std::make_shared<FileState>())
+      m_guard(m_path, FileGuard::Owner{
+                          [](const QByteArray &bytes, const StateFile::FileVersion &, quint64) -> std::any {
+                              if (Result<QList<Playlist>> decoded = PlaylistCodec::decodePlaylists(bytes))
+                                  return std::move(decoded).value();
+                              return {};
+                          },
+                          [this](std::any list, bool replacedOwnWrite) {
+                              rebase(std::any_cast<QList<Playlist>>(std::move(list)), replacedOwnWrite);
+                          },
+                          [this] { save(); },
+                          [this] {
+                              if (!m_playlists.isEmpty())
+                                  save();
+                          },
+                      })
 {
     qRegisterMetaType<PlaylistChange>();
-    const StateFile::ReadResult file = StateFile::read(m_path);
-    if (file.status == StateFile::ReadStatus::Ok) {
-        if (Result<QList<Playlist>> decoded = PlaylistCodec::decodePlaylists(file.bytes)) {
-            m_playlists = std::move(decoded).value();
-            m_file->known = StateFile::versionOf(m_path, file.bytes);
-        } else {
-            StateFile::setAside(m_path);
-        }
-    }
-    m_outsideChangeTimer.setSingleShot(true);
-    m_outsideChangeTimer.setInterval(outsideChangeDelay);
-    connect(&m_outsideChangeTimer, &QTimer::timeout, this, &PlaylistLibrary::checkForOutsideChange);
-    m_stableTimer.setSingleShot(true);
-    m_stableTimer.setInterval(stableDelay);
-    connect(&m_stableTimer, &QTimer::timeout, this, [this] { readOutsideVersion(true); });
-    watchFile();
+    const StateFile::Loaded<QList<Playlist>> file =
+        StateFile::loadVersioned<QList<Playlist>>(m_path, PlaylistCodec::decodePlaylists);
+    if (file.value)
+        m_playlists = *file.value;
+    m_guard.setReadVersion(file.version);
+    connect(&m_guard, &FileGuard::written, this, &PlaylistLibrary::dropWritten);
+    connect(&m_guard, &FileGuard::saveFailed, this, &PlaylistLibrary::saveFailed);
+    connect(&m_guard, &FileGuard::fileLookedAt, this, &PlaylistLibrary::fileLookedAt);
 }
 
-PlaylistLibrary::~PlaylistLibrary()
-{
-    StateFile::waitForPendingWrites(m_path);
-}
+PlaylistLibrary::~PlaylistLibrary() = default;
 
 QStringList PlaylistLibrary::names() const
 {
@@ -253,10 +215,12 @@ PlaylistLibrary::Outcome PlaylistLibrary::createPlaylist(const QString &name)
     if (indexOf(trimmedName) >= 0)
         return Outcome::nameTaken;
     m_playlists.append(Playlist{trimmedName, {}});
-    commit(PlaylistChange::Kind::added, {m_playlists.size() - 1}, [trimmedName](QList<Playlist> &list) {
-        if (indexIn(list, trimmedName) < 0)
-            list.append(Playlist{trimmedName, {}});
-    });
+    commit(PlaylistChange::Kind::added, {m_playlists.size() - 1},
+           [trimmedName](QList<Playlist> &list) {
+               if (indexIn(list, trimmedName) < 0)
+                   list.append(Playlist{trimmedName, {}});
+           },
+           true, {trimmedName});
     return Outcome::created;
 }
 
@@ -280,18 +244,20 @@ PlaylistLibrary::Outcome PlaylistLibrary::addToPlaylist(const QString &playlistN
     }
     const PlaylistItem item = PlaylistItem::fromBookmark(entry);
     m_playlists[index].items.append(item);
-    commit(created ? PlaylistChange::Kind::added : PlaylistChange::Kind::itemsChanged, {index},
-           [playlistName, item, key](QList<Playlist> &list) {
-               qsizetype at = indexIn(list, playlistName);
-               if (at < 0) {
-                   list.append(Playlist{playlistName, {}});
-                   at = list.size() - 1;
-               }
-               QList<PlaylistItem> &items = list[at].items;
-               if (std::none_of(items.cbegin(), items.cend(),
-                                [&](const PlaylistItem &stored) { return stored.id() == key; }))
-                   items.append(item);
-           });
+    commit(
+        created ? PlaylistChange::Kind::added : PlaylistChange::Kind::itemsChanged, {index},
+        [playlistName, item, key](QList<Playlist> &list) {
+            qsizetype at = indexIn(list, playlistName);
+            if (at < 0) {
+                list.append(Playlist{playlistName, {}});
+                at = list.size() - 1;
+            }
+            QList<PlaylistItem> &items = list[at].items;
+            if (std::none_of(items.cbegin(), items.cend(),
+                             [&](const PlaylistItem &stored) { return stored.id() == key; }))
+                items.append(item);
+        },
+        true, created ? QStringList{m_playlists.at(index).name} : QStringList());
     return Outcome::added;
 }
 
@@ -337,9 +303,25 @@ QStringList PlaylistLibrary::adoptMerge(PlaylistMerge merge)
     m_playlists = std::move(merge.playlists);
     ++m_revision;
     m_itemsByKeyValid = false;
-    record([imported = merge.imported, replace = merge.replaceOnNameConflict](QList<Playlist> &list) {
-        list = merged(std::move(list), 0, imported, replace).playlists;
-    });
+    QList<Playlist> stored;
+    for (qsizetype i = 0; i < merge.storedNames.size(); ++i)
+        stored.append(Playlist{merge.storedNames.at(i), merge.imported.at(i).items});
+    QStringList newNames;
+    for (const qsizetype added : std::as_const(merge.added))
+        newNames.append(m_playlists.at(added).name);
+    record([imported = merge.imported, replace = merge.replaceOnNameConflict](
+               QList<Playlist> &list) { list = merged(std::move(list), 0, imported, replace).playlists; },
+           [stored](QList<Playlist> &list) {
+               // Each under the name it was stored under, with the items imported.
+               for (const Playlist &playlist : stored) {
+                   const qsizetype at = locate(list, -1, playlist.name);
+                   if (at < 0)
+                       list.append(playlist);
+                   else
+                       list[at].items = playlist.items;
+               }
+           },
+           newNames);
     save();
     if (!merge.replaced.isEmpty())
         Q_EMIT playlistsChanged({PlaylistChange::Kind::itemsChanged, merge.replaced});
@@ -539,175 +521,76 @@ qsizetype PlaylistLibrary::commitSync(const PlaylistItemSync &sync)
     return sync.changedItems;
 }
 
-void PlaylistLibrary::commit(PlaylistChange::Kind kind, QList<qsizetype> playlists, Replay replay)
+void PlaylistLibrary::commit(PlaylistChange::Kind kind, QList<qsizetype> playlists, Replay replay,
+                             bool additive, QStringList newNames)
 {
     ++m_revision;
     m_itemsByKeyValid = false;
-    record(std::move(replay));
+    Replay again = additive ? replay : Replay();
+    record(std::move(replay), std::move(again), std::move(newNames));
     save();
     Q_EMIT playlistsChanged({kind, std::move(playlists)});
 }
 
-void PlaylistLibrary::record(Replay replay)
+void PlaylistLibrary::record(Replay replay, Replay again, QStringList newNames)
 {
-    m_pending.append(PendingEdit{++m_lastEdit, std::move(replay)});
+    m_pending.append(
+        PendingEdit{m_guard.noteChange(), std::move(replay), std::move(again), std::move(newNames)});
+}
+
+bool PlaylistLibrary::madeFromVersionBeforeLastWrite(const QList<Playlist> &list) const
+{
+    QSet<QString> made;
+    for (const QList<PendingEdit> *edits : {&m_lastWritten, &m_pending}) {
+        for (const PendingEdit &edit : *edits)
+            made.unite(QSet<QString>(edit.newNames.cbegin(), edit.newNames.cend()));
+    }
+    QSet<QString> there;
+    for (const Playlist &playlist : list)
+        there.insert(playlist.name);
+    return std::all_of(m_playlists.cbegin(), m_playlists.cend(), [&](const Playlist &playlist) {
+        return made.contains(playlist.name) || there.contains(playlist.name);
+    });
 }
 
 void PlaylistLibrary::dropWritten(quint64 upTo)
 {
-    while (!m_pending.isEmpty() && m_pending.constFirst().sequence <= upTo)
+    if (m_pending.isEmpty() || m_pending.constFirst().sequence > upTo)
+        return;
+    m_lastWritten.clear();
+    while (!m_pending.isEmpty() && m_pending.constFirst().sequence <= upTo) {
+        if (m_pending.constFirst().again)
+            m_lastWritten.append(m_pending.constFirst());
         m_pending.removeFirst();
+    }
 }
 
 void PlaylistLibrary::save()
 {
-    const quint64 request = ++m_savesRequested;
-    const quint64 upTo = m_lastEdit;
-    const QList<Playlist> snapshot = m_playlists;
-    const std::shared_ptr<FileState> state = m_file;
-    quint64 generation = 0;
-    {
-        QMutexLocker lock(&state->mutex);
-        generation = state->generation;
-    }
-    // Filled on the writer thread.
-    struct Outcome {
-        QByteArray hash;
-        bool changed = false;
-    };
-    const auto outcome = std::make_shared<Outcome>();
-    const QString lockPath = QFileInfo(m_path).absolutePath() + QStringLiteral("/.") +
-                             QFileInfo(m_path).fileName() + QStringLiteral(".lock");
-    const Hop::Receiver back(this);
-    StateFile::writeInBackground(
-        m_path,
-        [snapshot, outcome]() -> std::optional<QByteArray> {
-            std::optional<QByteArray> bytes = PlaylistCodec::encodePlaylists(snapshot);
-            if (bytes)
-                outcome->hash = StateFile::contentHash(*bytes);
-            return bytes;
-        },
-        [this, back, request, state, outcome](const QString &path, bool written, const QString &error) {
-            if (!written && outcome->changed) {
-                // Another version stands there: read it, and make the changes again on top of it.
-                std::optional<ReadVersion> read = state->readIfChanged(path);
-                back.post([this, request, read] {
-                    m_savesDone = request;
-                    if (read)
-                        takeOutsideVersion(*read);
-                    else if (!m_pending.isEmpty())
-                        save();
-                });
-                return;
-            }
-            back.post([this, request, state, path, written, error] {
-                m_savesDone = request;
-                quint64 writtenUpTo = 0;
-                {
-                    QMutexLocker lock(&state->mutex);
-                    writtenUpTo = state->writtenUpTo;
-                }
-                dropWritten(writtenUpTo);
-                if (!written)
-                    Q_EMIT saveFailed(path, error);
-            });
-        },
-        [path = m_path, lockPath, state, generation, upTo, outcome](const StateFile::Replace &replace,
-                                                                    QString *reason) {
-            // Lyrafold's own writers, in any process, one at a time from here to the rename.
-            QLockFile lock(lockPath);
-            if (!lock.tryLock(lockWaitMs)) {
-                *reason = UiText::tr("another Lyrafold kept the playlists locked");
-                return false;
-            }
-            QMutexLocker locker(&state->mutex);
-            if (state->generation != generation || !StateFile::unchangedSince(path, state->known)) {
-                outcome->changed = true;
-                *reason = UiText::tr("the file changed meanwhile");
-                return false;
-            }
-            if (!replace())
-                return false;
-            state->known = StateFile::versionOf(path, {});
-            // The hash of what was written: should another program have replaced it since, its
-            // content tells.
-            state->known.hash = outcome->hash;
-            state->writtenUpTo = upTo;
-            return true;
-        });
-}
-
-void PlaylistLibrary::takeOutsideVersion(const ReadVersion &read)
-{
-    {
-        QMutexLocker lock(&m_file->mutex);
-        if (read.generation != m_file->generation)
-            return; // a newer version was taken meanwhile
-    }
-    dropWritten(read.writtenUpTo);
-    if (read.playlists) {
-        m_stableTimer.stop();
-        rebase(*read.playlists, read.version);
-        return;
-    }
-    // It may still be being written: read again once it stayed the same for a second.
-    if (m_stableTimer.isActive() && read.version == m_unstableVersion)
-        return;
-    m_unstableVersion = read.version;
-    m_stableTimer.start();
-}
-
-void PlaylistLibrary::readOutsideVersion(bool setAsideWhenStable)
-{
-    const std::shared_ptr<FileState> state = m_file;
-    const QString path = m_path;
-    const StateFile::FileVersion unstable = m_unstableVersion;
-    Hop::run(
-        this,
-        [state, path, setAsideWhenStable, unstable]() -> std::optional<ReadVersion> {
-            std::optional<ReadVersion> read = state->readIfChanged(path);
-            if (!read || read->playlists || !setAsideWhenStable || !(read->version == unstable))
-                return read;
-            // The same undecodable file for a second: it is set aside, and the playlists in memory are
-            // written back with the next change.
-            QMutexLocker lock(&state->mutex);
-            if (state->generation == read->generation && StateFile::unchangedSince(path, read->version) &&
-                StateFile::setAside(path)) {
-                ++state->generation;
-                state->known = {};
-            }
-            return std::nullopt;
-        },
-        [this](const std::optional<ReadVersion> &read) {
-            if (read)
-                takeOutsideVersion(*read);
-            else if (!m_pending.isEmpty())
-                save();
-            Q_EMIT fileLookedAt();
-        });
+    m_guard.save([snapshot = m_playlists] { return PlaylistCodec::encodePlaylists(snapshot); });
 }
 
 void PlaylistLibrary::setOutsideChangeDelays(std::chrono::milliseconds read, std::chrono::milliseconds stable)
 {
-    m_outsideChangeTimer.setInterval(read);
-    m_stableTimer.setInterval(stable);
+    m_guard.setDelays(read, stable);
 }
 
-void PlaylistLibrary::rebase(QList<Playlist> list, const StateFile::FileVersion &version)
+void PlaylistLibrary::rebase(QList<Playlist> list, bool replacedOwnWrite)
 {
-    {
-        QMutexLocker lock(&m_file->mutex);
-        ++m_file->generation;
-        m_file->known = version;
+    // Made from the version before the last write by a program that compared and renamed just as that
+    // write landed (it holds all that was there before): what the write added comes back. A version
+    // that lacks more than that replaced the list on purpose.
+    if (replacedOwnWrite && !m_lastWritten.isEmpty() && madeFromVersionBeforeLastWrite(list)) {
+        for (const PendingEdit &edit : std::as_const(m_lastWritten))
+            edit.again(list);
     }
+    m_lastWritten.clear();
     for (const PendingEdit &edit : std::as_const(m_pending))
         edit.replay(list);
     m_playlists = std::move(list);
     ++m_revision;
     m_itemsByKeyValid = false;
     Q_EMIT playlistsChanged({PlaylistChange::Kind::reloaded, {}});
-    if (!m_pending.isEmpty())
-        save();
 }
 
 PlaylistLibrary::ItemIndex PlaylistLibrary::indexItems(const QList<Playlist> &list)
@@ -728,33 +611,4 @@ const PlaylistLibrary::ItemIndex &PlaylistLibrary::itemsByKey() const
         m_itemsByKeyValid = true;
     }
     return m_itemsByKey;
-}
-
-void PlaylistLibrary::watchFile()
-{
-    const QString folder = QFileInfo(m_path).absolutePath();
-    QDir().mkpath(folder);
-    m_watcher.addPath(folder);
-    if (QFileInfo::exists(m_path))
-        m_watcher.addPath(m_path);
-    // A file replaced by a rename (as every atomic save does) leaves the watch behind: the folder's
-    // watch sees it and the file is watched again.
-    const auto noticed = [this] {
-        if (!m_watcher.files().contains(m_path) && QFileInfo::exists(m_path))
-            m_watcher.addPath(m_path);
-        m_outsideChangeTimer.start();
-    };
-    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, noticed);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, noticed);
-}
-
-void PlaylistLibrary::checkForOutsideChange()
-{
-    if (m_savesDone != m_savesRequested) {
-        // One of ours is still on its way; its comparison before the rename will tell.
-        m_outsideChangeTimer.start();
-        return;
-    }
-    if (!m_stableTimer.isActive())
-        readOutsideVersion(false);
 }

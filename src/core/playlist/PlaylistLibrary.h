@@ -1,14 +1,12 @@
 #pragma once
 
 #include "core/playlist/Playlist.h"
-#include "core/storage/StateFile.h"
+#include "core/storage/FileGuard.h"
 
-#include <QFileSystemWatcher>
 #include <QHash>
 #include <QMultiHash>
 #include <QObject>
 #include <QSet>
-#include <QTimer>
 
 #include <chrono>
 #include <functional>
@@ -81,16 +79,11 @@ struct PlaylistItemRef {
 // playlist in list order that matches is the one an operation works on. Items are matched by their
 // identity key (SongRecord::id()).
 //
-// A write never replaces a version of the file this object has not read. Just before its new file is
-// renamed into place, the file is compared with the version last read or written (size, time, and the
-// content's hash when those match); when another program or another Lyrafold changed it, the file is
-// read, the changes not yet written are made again on top of it (playlistsChanged(reloaded)), and that
-// is written. Lyrafold's own writers take a lock file beside the playlists file around the comparison
-// and the rename. A change made elsewhere while nothing waits to be written is read the same way.
-//
-// A changed file that does not decode may still be being written: it is read again once it has stayed
-// the same for a second, and set aside only then. The playlists in memory stay as they are (never
-// emptied because of such a file) and are written back with the user's next change.
+// The file is kept through a FileGuard: a write never replaces a version of the file this object has
+// not read. When another program or another Lyrafold changed it, the file is read, the changes not yet
+// written are made again on top of it (playlistsChanged(reloaded)), and that is written. A file that
+// does not decode, or a missing one, leaves the playlists in memory as they are (never emptied because
+// of such a file); they are written back once it has stayed so for the guard's stable delay.
 //
 // A window that shows one playlist addresses it by position and name together (see "By position"):
 // files written by older versions may hold names that differ only in case, and a change made
@@ -180,9 +173,7 @@ public:
                                    const BookmarkLookup &lookup);
     qsizetype adoptSync(PlaylistItemSync sync, const BookmarkLookup &lookup);
 
-    // How long after the file was seen to change it is read (a quarter of a second), and how long a
-    // changed file that does not decode must stay the same before it is set aside (a second). Tests
-    // shorten them.
+    // The guard's delays (FileGuard::setDelays()); tests shorten them.
     void setOutsideChangeDelays(std::chrono::milliseconds read, std::chrono::milliseconds stable);
 
 Q_SIGNALS:
@@ -203,27 +194,25 @@ private:
     struct PendingEdit {
         quint64 sequence;
         Replay replay;
-    };
-    // What the writer thread and this object share about the file: the version last read or written,
-    // a generation counted up at each reading of another program's version (a snapshot made before it
-    // must not be written), and the last edit written.
-    struct FileState;
-    // A version of the file read on a worker.
-    struct ReadVersion {
-        quint64 generation = 0;
-        StateFile::FileVersion version;
-        std::optional<QList<Playlist>> playlists; // none when it did not decode
-        quint64 writtenUpTo = 0;
+        // For a change that only adds: makes sure a list holds what it added, adding only what is
+        // missing, so that it can be made again on a version that may hold it already; and the names
+        // of the playlists it made.
+        Replay again;
+        QStringList newNames;
     };
 
     // The list changed: the file is written in the background and the change is told.
-    void commit(PlaylistChange::Kind kind, QList<qsizetype> playlists, Replay replay);
-    void record(Replay replay);
+    // additive: replay only adds what is missing (it serves as PendingEdit::again too), making the
+    // playlists newNames.
+    void commit(PlaylistChange::Kind kind, QList<qsizetype> playlists, Replay replay, bool additive = false,
+                QStringList newNames = {});
+    void record(Replay replay, Replay again = {}, QStringList newNames = {});
+    // Whether list was made from the version before the last write: it holds every playlist held here
+    // but those made since.
+    bool madeFromVersionBeforeLastWrite(const QList<Playlist> &list) const;
     void save();
     void dropWritten(quint64 upTo);
-    void readOutsideVersion(bool setAsideWhenStable);
-    void takeOutsideVersion(const ReadVersion &read);
-    void rebase(QList<Playlist> list, const StateFile::FileVersion &version);
+    void rebase(QList<Playlist> list, bool replacedOwnWrite);
     using ItemIndex = QMultiHash<QString, ItemRef>;
     static ItemIndex indexItems(const QList<Playlist> &list);
     const ItemIndex &itemsByKey() const;
@@ -236,9 +225,6 @@ private:
     qsizetype commitSync(const PlaylistItemSync &sync);
     bool holds(qsizetype playlist, const QString &name) const;
 
-    void watchFile();
-    void checkForOutsideChange();
-
     QString m_path;
     QList<Playlist> m_playlists;
     quint64 m_revision = 0;
@@ -246,17 +232,8 @@ private:
     mutable ItemIndex m_itemsByKey;
     mutable bool m_itemsByKeyValid = false;
 
-    QFileSystemWatcher m_watcher;
-    QTimer m_outsideChangeTimer;
-    // Runs while a changed file that does not decode is given time to become whole.
-    QTimer m_stableTimer;
-    StateFile::FileVersion m_unstableVersion;
-    // Counts the saves asked for, and the last one done, so that no outside change is looked for while a
-    // save of ours is still on its way (its comparison before the rename will tell).
-    quint64 m_savesRequested = 0;
-    quint64 m_savesDone = 0;
-    // The changes not yet written, in order.
+    // The changes not yet written, in order, and those the last write wrote.
     QList<PendingEdit> m_pending;
-    quint64 m_lastEdit = 0;
-    std::shared_ptr<FileState> m_file;
+    QList<PendingEdit> m_lastWritten;
+    FileGuard m_guard;
 };

@@ -3,7 +3,6 @@
 #include "core/common/NotificationBus.h"
 #include "core/common/UiText.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -12,14 +11,16 @@
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QRegularExpression>
-#include <QTemporaryFile>
+#include <QSet>
 #include <QThreadPool>
 #include <QWaitCondition>
 
 #include <simdjson.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -153,52 +154,180 @@ mode_t newFileMode()
     return mode;
 }
 
+StateFile::FileVersion versionFromStat(const struct stat &info)
+{
+    return {true,
+            qint64(info.st_size),
+            qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+            quint64(info.st_dev),
+            quint64(info.st_ino),
+            {}};
+}
+
+// A version of path that a write swapped out of its place and could not put back (another took its
+// place meanwhile): kept beside it, so that nothing is lost.
+void keepDisplaced(const QString &displaced, const QString &path)
+{
+    const QString base = path + QStringLiteral(".before-merge-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = base;
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = base + QLatin1Char('-') + QString::number(n);
+    if (::rename(QFile::encodeName(displaced).constData(), QFile::encodeName(target).constData()) == 0)
+        qCWarning(lcStateFile) << "another version of" << path << "kept as" << target;
+}
+
+// The files whose last write failed, so that a failure is told once until a write of the file
+// succeeds again.
+class FailingFiles {
+public:
+    static FailingFiles &instance()
+    {
+        static FailingFiles files;
+        return files;
+    }
+
+    // Returns whether the file failed before and succeeds now (failed false), or fails now for the
+    // first time since it last succeeded (failed true).
+    bool changed(const QString &key, bool failed)
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!failed)
+            return m_keys.remove(key);
+        if (m_keys.contains(key))
+            return false;
+        m_keys.insert(key);
+        return true;
+    }
+
+private:
+    QMutex m_mutex;
+    QSet<QString> m_keys;
+};
+
 bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
               const StateFile::ReplaceGuard &guard)
 {
+    const QFileInfo info(path);
+    const QString folder = info.absolutePath();
     const auto fail = [&](const QString &reason) {
         qCWarning(lcStateFile) << "cannot write" << path << reason;
         if (error)
             *error = reason;
+        if (FailingFiles::instance().changed(fileKey(path), true))
+            Q_EMIT NotificationBus::instance().stateFileSaveFailed(info.absoluteFilePath(), reason);
         return false;
     };
-    const QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath()))
-        return fail(UiText::tr("cannot create folder %1").arg(info.absolutePath()));
+    const auto failWith = [&](int errorNumber) {
+        return fail(StateFile::writeFailureReason(errorNumber, folder));
+    };
+    if (!QDir().mkpath(folder))
+        return fail(UiText::tr("cannot create folder %1").arg(folder));
     // The file is written under a name of our own beside the target, then renamed over it: a crash leaves
     // the previous file whole, and the start-up sweep can tell what we left from the user's own files.
-    QTemporaryFile file(StateFile::temporaryTemplate(info.absoluteFilePath()));
-    if (!file.open())
-        return fail(file.errorString());
+    QByteArray temporary = QFile::encodeName(StateFile::temporaryTemplate(info.absoluteFilePath()));
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return failWith(errno);
+    const auto abandon = [&](int errorNumber) {
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return failWith(errorNumber);
+    };
     // The new version keeps the target's permissions (a file the user made private stays so).
     struct stat target {};
     const mode_t mode =
         ::stat(QFile::encodeName(path).constData(), &target) == 0 ? target.st_mode & 07777 : newFileMode();
-    if (::fchmod(file.handle(), mode) != 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    // A short write (a full disk, a file size limit) shows in write()'s or flush()'s result, and nothing
-    // short is ever renamed into place.
-    if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0)
-        return fail(file.errorString());
-    // rename(2) replaces the target in one step; QTemporaryFile::rename() refuses an existing one.
+    if (::fchmod(fd, mode) != 0)
+        return abandon(errno);
+    // A short write (a full disk, a file size limit) fails here, with the system's own reason, and
+    // nothing short is ever renamed into place.
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return abandon(n < 0 ? errno : ENOSPC);
+        done += n;
+    }
+    struct stat written {};
+    if (::fsync(fd) != 0 || ::fstat(fd, &written) != 0)
+        return abandon(errno);
+    if (::close(fd) != 0) {
+        const int closeError = errno;
+        ::unlink(temporary.constData());
+        return failWith(closeError);
+    }
+    // rename(2) replaces the target in one step.
     int renameError = 0;
-    const StateFile::Replace replace = [&] {
-        if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) ==
-            0)
+    const QByteArray targetName = QFile::encodeName(path);
+    const auto renamed = [&](unsigned int flags) {
+        if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, targetName.constData(), flags) == 0)
             return true;
         renameError = errno;
         return false;
     };
+    const StateFile::FileVersion ours = versionFromStat(written);
+    const StateFile::Replace replace = [&](const StateFile::FileVersion &expected) {
+        using StateFile::Replaced;
+        if (!StateFile::stampOf(path).sameStamp(expected))
+            return Replaced::changed;
+        const bool unsupported = [&] {
+            // Compared and put in place in one step: no name may appear meanwhile, or the one that stood
+            // there is swapped out and looked at.
+            if (renamed(expected.exists ? RENAME_EXCHANGE : RENAME_NOREPLACE))
+                return false;
+            return renameError == EINVAL || renameError == ENOSYS;
+        }();
+        if (unsupported) {
+            renameError = 0;
+            return renamed(0) ? Replaced::done : Replaced::failed;
+        }
+        if (renameError == EEXIST || renameError == ENOENT) {
+            renameError = 0;
+            return Replaced::changed; // made, or removed, since the comparison
+        }
+        if (renameError != 0)
+            return Replaced::failed;
+        if (!expected.exists || StateFile::stampOf(QFile::decodeName(temporary)).sameStamp(expected))
+            return Replaced::done;
+        // Another version took the file's place between the comparison and the exchange: it goes back,
+        // and should yet another have come meanwhile, that one is kept beside the file.
+        if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, targetName.constData(), RENAME_EXCHANGE) ==
+                0 &&
+            !StateFile::stampOf(QFile::decodeName(temporary)).sameStamp(ours))
+            keepDisplaced(QFile::decodeName(temporary), path);
+        return Replaced::changed;
+    };
     QString refusal;
-    if (guard ? !guard(replace, &refusal) : !replace()) {
+    const bool replaced = guard ? guard(replace, ours, &refusal) : renamed(0);
+    // What stands under the temporary name now: nothing, the version that was replaced, or ours.
+    ::unlink(temporary.constData());
+    if (!replaced) {
         if (renameError != 0 || refusal.isEmpty())
-            return fail(QString::fromLocal8Bit(std::strerror(renameError)));
+            return failWith(renameError);
         if (error)
             *error = refusal;
         return false;
     }
-    file.setAutoRemove(false);
+    if (FailingFiles::instance().changed(fileKey(path), false))
+        qCInfo(lcStateFile) << "written again after a failure:" << path;
     return true;
+}
+
+// A file built into the program (a Qt resource path): in memory, never anything but a file.
+StateFile::ReadResult readResource(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly))
+        return {StateFile::ReadStatus::Failed, {}, {}, file.errorString(), false};
+    QByteArray bytes;
+    bytes.reserve(file.size() + qint64(simdjson::SIMDJSON_PADDING));
+    bytes = file.readAll();
+    bytes.reserve(bytes.size() + qint64(simdjson::SIMDJSON_PADDING));
+    return {StateFile::ReadStatus::Ok, std::move(bytes), {}, {}, false};
 }
 
 } // namespace
@@ -208,30 +337,68 @@ namespace StateFile {
 ReadResult read(const QString &path)
 {
     waitForPendingWrites(path);
-    QFile file(path);
-    if (!file.exists())
-        return {ReadStatus::Missing, {}};
-    if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcStateFile) << "cannot open" << path << file.errorString();
-        return {ReadStatus::Failed, {}};
+    return readNow(path);
+}
+
+ReadResult readNow(const QString &path)
+{
+    const auto failed = [&path](const QString &reason) {
+        qCWarning(lcStateFile) << "cannot read" << path << reason;
+        return ReadResult{ReadStatus::Failed, {}, {}, reason, false};
+    };
+    if (path.startsWith(QLatin1Char(':')))
+        return readResource(path);
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            return {};
+        return failed(QString::fromLocal8Bit(std::strerror(error)));
     }
-    const qint64 size = file.size();
+    const auto refuse = [&] {
+        ReadResult result =
+            failed(UiText::tr("“%1” is not a regular file and was not read").arg(QFileInfo(path).fileName()));
+        result.notRegular = true;
+        return result;
+    };
+    if (!S_ISREG(info.st_mode))
+        return refuse();
+    // Without waiting: should a named pipe or a device have taken the file's place since the stat, the
+    // open returns at once, and the fstat below refuses it.
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return failed(QString::fromLocal8Bit(std::strerror(errno)));
+    const auto closed = [fd](ReadResult result) {
+        ::close(fd);
+        return result;
+    };
+    if (::fstat(fd, &info) != 0)
+        return closed(failed(QString::fromLocal8Bit(std::strerror(errno))));
+    if (!S_ISREG(info.st_mode))
+        return closed(refuse());
+    const qint64 size = qint64(info.st_size);
     QByteArray bytes;
     // Reserve the parser's padding so it can work on this buffer without copying it.
     bytes.reserve(size + qint64(simdjson::SIMDJSON_PADDING));
     bytes.resize(size);
     qint64 done = 0;
+    int error = 0;
     while (done < size) {
-        const qint64 n = file.read(bytes.data() + done, size - done);
-        if (n <= 0)
+        const ssize_t n = ::read(fd, bytes.data() + done, size_t(size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : 0;
             break;
+        }
         done += n;
     }
-    if (done != size || !file.atEnd()) {
-        qCWarning(lcStateFile) << "cannot read" << path << file.errorString();
-        return {ReadStatus::Failed, {}};
-    }
-    return {ReadStatus::Ok, std::move(bytes)};
+    char more = 0;
+    if (done != size || error != 0 || ::read(fd, &more, 1) > 0)
+        return closed(failed(error != 0 ? QString::fromLocal8Bit(std::strerror(error))
+                                        : UiText::tr("the file changed while it was read")));
+    return closed({ReadStatus::Ok, std::move(bytes), versionFromStat(info), {}, false});
 }
 
 bool write(const QString &path, const QByteArray &bytes, QString *error)
@@ -246,43 +413,42 @@ void writeInBackground(const QString &path, Encoder encode, WriteDone done, Repl
                                          std::move(done), std::move(guard));
 }
 
-QByteArray contentHash(const QByteArray &bytes)
+QString writeFailureReason(int error, const QString &folder)
 {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return UiText::tr("the disk is full");
+    case EROFS:
+        return UiText::tr("the folder %1 is read-only").arg(folder);
+    case EACCES:
+    case EPERM:
+        return UiText::tr("Lyrafold is not permitted to write in the folder %1").arg(folder);
+    case EFBIG:
+        return UiText::tr("the file is larger than the system allows");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
 }
 
-namespace {
-
-FileVersion statVersion(const QString &path)
+FileVersion stampOf(const QString &path)
 {
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return {};
-    return {true, qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec, {}};
+    return versionFromStat(info);
 }
 
-} // namespace
-
-FileVersion versionOf(const QString &path, const QByteArray &contents)
+QByteArray contentHash(const QByteArray &bytes)
 {
-    FileVersion version = statVersion(path);
-    if (version.exists)
-        version.hash = contentHash(contents);
-    return version;
-}
-
-bool unchangedSince(const QString &path, const FileVersion &known)
-{
-    const FileVersion now = statVersion(path);
-    if (now.exists != known.exists || now.size != known.size || now.modifiedNs != known.modifiedNs)
-        return false;
-    if (!now.exists)
-        return true;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = file.read(now.size + 1);
-    return bytes.size() == now.size && contentHash(bytes) == known.hash;
+    // Qt's own hash of data, seeded afresh at each start and many times faster than a cryptographic
+    // one (a state file is hashed whole at every save); two seeds make 128 bits.
+    const size_t first = qHashBits(bytes.constData(), size_t(bytes.size()), 0x2545f491u);
+    const size_t second = qHashBits(bytes.constData(), size_t(bytes.size()), 0x9e3779b9u);
+    QByteArray hash;
+    hash.append(reinterpret_cast<const char *>(&first), sizeof first);
+    hash.append(reinterpret_cast<const char *>(&second), sizeof second);
+    return hash;
 }
 
 void editInBackground(const QString &path, Encoder encode, WriteDone done)

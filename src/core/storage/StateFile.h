@@ -13,46 +13,73 @@
 // be decoded.
 namespace StateFile {
 
+// Which version of a file stands at a path: what one stat(2) tells (size, modification time to the
+// nanosecond, the file's identity on its device) and, where it is known, a hash of its content. A
+// version of a missing file is default-made.
+struct FileVersion {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 device = 0;
+    quint64 inode = 0;
+    QByteArray hash; // empty when not known
+
+    // The same file, size and time: a rename over it, a rewrite in place and a removal all change
+    // one of them (a rewrite within the same tick of the clock that keeps the size excepted).
+    bool sameStamp(const FileVersion &other) const
+    {
+        return exists == other.exists && size == other.size && modifiedNs == other.modifiedNs &&
+               device == other.device && inode == other.inode;
+    }
+
+    friend bool operator==(const FileVersion &, const FileVersion &) = default;
+};
+
+// The version standing at path now, without its hash (one stat).
+FileVersion stampOf(const QString &path);
+// A hash of bytes, to tell two contents apart within this run of the program (it is seeded afresh
+// at every start, so it is never stored, and another program cannot make two files share one).
+QByteArray contentHash(const QByteArray &bytes);
+
 enum class ReadStatus { Ok, Missing, Failed };
 
 struct ReadResult {
     ReadStatus status = ReadStatus::Missing;
     QByteArray bytes; // room for the JSON parser's padding is reserved behind the data
+    // The file that was read, as it stood when it was opened (no hash).
+    FileVersion version;
+    // Why it could not be read (Failed), in words for the user.
+    QString error;
+    // Failed because something other than a regular file stands at the path.
+    bool notRegular = false;
 };
 
-// Waits first for the background writes of the file still pending, so that a read right after a save
-// sees what was saved.
+// Only a regular file is read (a link is followed): a named pipe, a device or a folder at the path is
+// refused without being opened in a way that could wait. Waits first for the background writes of
+// the file still pending, so that a read right after a save sees what was saved.
 ReadResult read(const QString &path);
+// The same without waiting for the file's writes, for the thread that writes it.
+ReadResult readNow(const QString &path);
 
 // Creates the folder with any missing parents and replaces the file atomically: a crash or a full
 // disk leaves the previous file whole. Returns false, with a reason in error, when nothing changed.
 // Pending background writes of the file go first, so the files keep the order of the calls.
 bool write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
-// Which version of a file stands at a path: its size, its modification time and a hash of its
-// content. A version of a missing file is default-made.
-struct FileVersion {
-    bool exists = false;
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-    QByteArray hash;
+// Why a file in folder could not be written, from the system's error number, in words a user can act
+// on ("the disk is full", "the folder … is read-only").
+QString writeFailureReason(int error, const QString &folder);
 
-    friend bool operator==(const FileVersion &, const FileVersion &) = default;
-};
-
-QByteArray contentHash(const QByteArray &bytes);
-// The version of the bytes read from path: size and time as they are now, the hash of what was read
-// (should the file have changed since the read, the hash tells).
-FileVersion versionOf(const QString &path, const QByteArray &contents);
-// The file at path is still at version known: size and time, and when they match, the hash of the
-// content read again (a rewrite within the same tick of the clock keeps size and time).
-bool unchangedSince(const QString &path, const FileVersion &known);
-
-// Called on the writing thread just before the new file is renamed into place; replace() renames it.
-// The guard may hold a lock around it, or refuse: return false without calling replace(), with the
-// reason in reason (the write then fails with that reason, which is no fault to log).
-using Replace = std::function<bool()>;
-using ReplaceGuard = std::function<bool(const Replace &replace, QString *reason)>;
+// Called on the writing thread just before the new file is renamed into place. replace(expected)
+// puts it there only while the file at the path is the version expected (size, time and identity; a
+// missing file for a default-made version): it compares and swaps in one step where the file system can
+// exchange two names, and otherwise compares just before the rename. written is the new file's version
+// as it will stand at the path (its hash left to the caller). The guard may hold a lock around it, or
+// refuse: return false, with the reason in reason (the write then fails with that reason, which is no
+// fault to log or to tell as one).
+enum class Replaced { done, changed, failed };
+using Replace = std::function<Replaced(const FileVersion &expected)>;
+using ReplaceGuard = std::function<bool(const Replace &replace, const FileVersion &written, QString *reason)>;
 
 // Gives the bytes to write; nothing when they cannot be encoded.
 using Encoder = std::function<std::optional<QByteArray>()>;
@@ -93,20 +120,35 @@ QString temporaryTemplate(const QString &path);
 // save in progress has such a file too. Returns how many were removed.
 int removeInterruptedSaves(const QString &folder);
 
+// A state file read and decoded, with the version it was read at.
+template <typename T> struct Loaded {
+    std::optional<T> value; // nothing when the file was missing, unreadable or undecodable
+    FileVersion version;    // with the content's hash when the file was read
+};
+
 // Reads and decodes a state file. Missing, unreadable and undecodable files give nothing; an
-// undecodable one is set aside first, so that the next save cannot overwrite it.
+// undecodable one is set aside first, so that the next save cannot overwrite it. One that cannot be
+// read (something other than a regular file among them) is left in place.
 template <typename T>
-std::optional<T> load(const QString &path, const std::function<Result<T>(const QByteArray &)> &decode)
+Loaded<T> loadVersioned(const QString &path, const std::function<Result<T>(const QByteArray &)> &decode)
 {
     ReadResult file = read(path);
+    // A file that could not be read is no version a write may replace: a guard reads it again first.
     if (file.status != ReadStatus::Ok)
-        return std::nullopt;
+        return {std::nullopt, {}};
+    file.version.hash = contentHash(file.bytes);
     Result<T> decoded = decode(file.bytes);
     if (!decoded) {
         setAside(path);
-        return std::nullopt;
+        return {std::nullopt, {}};
     }
-    return std::move(decoded).value();
+    return {std::move(decoded).value(), file.version};
+}
+
+template <typename T>
+std::optional<T> load(const QString &path, const std::function<Result<T>(const QByteArray &)> &decode)
+{
+    return loadVersioned<T>(path, decode).value;
 }
 
 } // namespace StateFile
