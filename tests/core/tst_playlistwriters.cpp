@@ -114,6 +114,21 @@ QString python()
     return QStandardPaths::findExecutable(QStringLiteral("python3"));
 }
 
+QStringList beforeMergeCopies(const QString &path)
+{
+    return QDir(QFileInfo(path).absolutePath())
+        .entryList({QFileInfo(path).fileName() + QStringLiteral(".before-merge-*")}, QDir::Files);
+}
+
+// A slot's file written by another program, as it would be: atomically, beside Lyrafold's guard.
+void writeSlotElsewhere(qint64 slot, const BookmarkList &rows)
+{
+    QSaveFile file(SlotStore::slotFilePath(slot));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(*SlotStore::encodeSlot(rows, QStringLiteral("/elsewhere")));
+    QVERIFY(file.commit());
+}
+
 } // namespace
 
 class PlaylistWritersTest : public QObject {
@@ -269,6 +284,83 @@ private Q_SLOTS:
         QCOMPARE(setAside.count(), 0);
     }
 
+    // A sync tool brings a newer file of the current slot (ten rows re-tagged, five songs added). A
+    // press on another slot's tile writes nothing over it; an edit is merged into it; an edit of a row
+    // the other version no longer has brings the row back, and the other version is kept beside the
+    // file first. What the library holds then is what the file holds, and the status says so.
+    void slotChangedElsewhere_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("switch to another slot") << QStringLiteral("switch");
+        QTest::newRow("cell edit") << QStringLiteral("edit");
+        QTest::newRow("edit of a row the other version removed") << QStringLiteral("edit removed");
+    }
+
+    void slotChangedElsewhere()
+    {
+        QFETCH(QString, action);
+        if (python().isEmpty())
+            QSKIP("python3 is not installed");
+        // The change is found by the save itself, not by the watch.
+        FileGuard::setDelaysForTesting(std::chrono::minutes(1), 200ms);
+        const BookmarkList rows = Fixtures::realisticLibrary(40);
+        QVERIFY(SlotStore::saveSlot(1, rows, QStringLiteral("/books")));
+        QVERIFY(SlotStore::saveMeta(SlotMeta{1, {}, {}}));
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
+        session.restoreActiveSlot();
+        librarySlots.loadCurrentSlot();
+        QSignalSpy told(&session, &LibrarySession::changedElsewhere);
+
+        const QString path = SlotStore::slotFilePath(1);
+        QProcess remote;
+        remote.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        remote.start(python(), {TestHarness::testData(QStringLiteral("hostile/remote-slot-edit.py")), path});
+        QVERIFY(remote.waitForFinished(30000));
+        QCOMPARE(remote.exitCode(), 0);
+        BookmarkList expected = SlotStore::loadSlot(1);
+        QCOMPARE(expected.size(), 45);
+        BookmarkEntry edited = rows.at(20);
+        edited.genre = QStringLiteral("Mine");
+        if (action == QLatin1String("edit removed")) {
+            expected.removeAt(20);
+            writeSlotElsewhere(1, expected);
+        }
+        const BookmarkList otherVersion = expected;
+        if (action == QLatin1String("switch")) {
+            QVERIFY(TestHarness::switchSlot(librarySlots, 2));
+        } else {
+            session.editBookmarks({20}, [](BookmarkEntry &row) { row.genre = QStringLiteral("Mine"); });
+            if (action == QLatin1String("edit"))
+                expected[20] = edited;
+            else
+                expected.append(edited);
+        }
+        QVERIFY(TestHarness::waitFor([&] { return SlotStore::loadSlot(1) == expected; }, 10s));
+        const QStringList copies = beforeMergeCopies(path);
+        if (action == QLatin1String("switch")) {
+            QCOMPARE(told.count(), 0);
+            QCOMPARE(copies.size(), 0);
+            return;
+        }
+        QCOMPARE(session.allBookmarks().toList(), expected);
+        QCOMPARE(told.count(), 1);
+        const QString status = told.at(0).at(0).toString();
+        if (action == QLatin1String("edit")) {
+            QCOMPARE(status, QStringLiteral("Slot 1 was changed by another program and merged."));
+            QCOMPARE(copies.size(), 0);
+        } else {
+            QCOMPARE(copies.size(), 1);
+            QCOMPARE(status, QStringLiteral("Slot 1 was changed by another program and merged; the other "
+                                            "version is kept as %1.")
+                                 .arg(copies.first()));
+            const auto kept = SlotStore::decodeSlot(
+                TestHarness::readFile(QFileInfo(path).absolutePath() + QLatin1Char('/') + copies.first()));
+            QCOMPARE(kept.value().bookmarks, otherVersion);
+        }
+    }
+
     // The file goes missing (moved away, or removed by a program that makes it again) while the
     // playlists or the slot's rows are held: nothing is taken as lost. A change made meanwhile, or the
     // stable delay, writes back all that is held.
@@ -278,6 +370,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("change");
         QTest::newRow("playlists, an import") << false << true;
         QTest::newRow("playlists, nothing changed") << false << false;
+        QTest::newRow("slot, an edit") << true << true;
+        QTest::newRow("slot, nothing changed") << true << false;
     }
 
     void missingFileKeepsWhatIsHeld()

@@ -1,10 +1,9 @@
 #include "core/library/LibrarySession.h"
 
-#include "core/common/AppPaths.h"
 #include "core/common/BuildProgress.h"
 #include "core/common/Hop.h"
-#include "core/library/CacheService.h"
 #include "core/library/LibrarySearch.h"
+#include "core/library/SlotFiles.h"
 #include "core/library/SlotStore.h"
 #include "core/library/TitleKeyIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
@@ -17,8 +16,17 @@
 #include <numeric>
 
 LibrarySession::LibrarySession(PlaylistLibrary &playlists, QObject *parent)
-    : QObject(parent), m_playlists(playlists), m_indexBuilds(std::make_shared<BuildProgress>())
+    : QObject(parent), m_playlists(playlists), m_slotFiles(std::make_unique<SlotFiles>(SlotFiles::Host{
+                                                   [this] {
+                                                       return SlotSnapshot{m_rows, m_selectedFolder};
+                                                   },
+                                                   [this] { saveCurrentSlot(); },
+                                               })),
+      m_indexBuilds(std::make_shared<BuildProgress>())
 {
+    connect(m_slotFiles.get(), &SlotFiles::currentSlotMerged, this, &LibrarySession::adoptMerge);
+    connect(m_slotFiles.get(), &SlotFiles::mergeTold, this, &LibrarySession::changedElsewhere);
+    connect(m_slotFiles.get(), &SlotFiles::saveFailed, this, &LibrarySession::saveFailed);
     // The indexes of a large library take seconds to make; a quit does not wait for them.
     if (QCoreApplication *app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, [builds = m_indexBuilds] { builds->cancel(); });
@@ -40,6 +48,24 @@ void LibrarySession::setAllBookmarks(const BookmarkList &rows)
 {
     BatchScope batch(*this);
     replaceRows(LibraryRows(rows));
+    // Not saved now, but the slot's file does not hold them: the next save of the slot writes them.
+    noteRowChange({RowChange::Kind::replaced, {}, m_rows, {}});
+    noteChange(ChangeKind::replaced, {}, {}, false);
+}
+
+void LibrarySession::noteRowChange(RowChange change)
+{
+    m_slotFiles->noteChange(std::move(change));
+}
+
+void LibrarySession::adoptMerge(const SlotMerge &merge)
+{
+    // A run that holds a batch open ends it first, in the rows it worked on; what it saves is refused
+    // (the file's version moved on), and the merged rows with its changes are written after.
+    announceReplacement();
+    BatchScope batch(*this, PlaylistSync::skip);
+    // The folder stays this computer's own: another computer's path means nothing here.
+    replaceRows(merge.merged.rows);
     noteChange(ChangeKind::replaced, {}, {}, false);
 }
 
@@ -235,18 +261,33 @@ void LibrarySession::syncPlaylists(const PendingChange &change)
 void LibrarySession::restoreActiveSlot()
 {
     m_currentSlotId = SlotStore::activeSlot();
+    m_slotFiles->setCurrent(m_currentSlotId);
 }
 
 void LibrarySession::replaceLibrary(Replacement replacement)
 {
     announceReplacement();
     BatchScope batch(*this, replacement.sync);
+    bool heldBack = false;
     if (replacement.slot != m_currentSlotId) {
         if (replacement.saveLeftSlot)
             saveCurrentSlot();
         m_currentSlotId = replacement.slot;
+        // A slot left with changes its file still lacks (its writes failed) comes back with them.
+        if (std::optional<SlotSnapshot> held = m_slotFiles->setCurrent(replacement.slot);
+            held && !replacement.save) {
+            replacement.rows = held->rows;
+            replacement.folder = held->folder;
+            replacement.titleKeys = nullptr;
+            replacement.positions.reset();
+            heldBack = true;
+        }
         writeMetaInBackground(replacement.slot, {{replacement.slot, replacement.rows.size()}});
     }
+    if (replacement.fileVersion && !heldBack)
+        m_slotFiles->setRead(*replacement.fileVersion);
+    if (replacement.save || (!replacement.fileVersion && !heldBack))
+        noteRowChange({RowChange::Kind::replaced, {}, replacement.rows, {}});
     if (replacement.folder)
         m_selectedFolder = *replacement.folder;
     replaceRows(std::move(replacement.rows));
@@ -268,18 +309,11 @@ void LibrarySession::adoptDefaultBookmarks(BookmarkList rows, const QString &fol
 
 void LibrarySession::saveCurrentSlot()
 {
+    if (!m_slotFiles->hasUnsavedChanges())
+        return;
     // Shared copies: taking them costs nothing, and later edits copy only the blocks they change.
-    const LibraryRows snapshot = m_rows;
-    const QString folder = m_selectedFolder;
-    StateFile::writeInBackground(
-        SlotStore::slotFilePath(m_currentSlotId),
-        [snapshot, folder] { return SlotStore::encodeSlot(snapshot.toList(), folder); },
-        saveFailureReporter());
+    m_slotFiles->save({m_rows, m_selectedFolder});
     writeMetaInBackground(SlotStore::clampSlot(m_currentSlotId), {{m_currentSlotId, m_rows.size()}});
-    StateFile::writeInBackground(
-        AppPaths::bookmarkCachePath(),
-        [snapshot, folder] { return CacheService::encode(snapshot.toList(), folder); },
-        saveFailureReporter());
 }
 
 void LibrarySession::waitForPendingSaves()

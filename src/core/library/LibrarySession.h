@@ -6,6 +6,7 @@
 #include "core/library/LibrarySort.h"
 #include "core/library/RowDeletion.h"
 #include "core/playlist/PlaylistItem.h"
+#include "core/storage/StateFile.h"
 
 #include <QHash>
 #include <QObject>
@@ -21,7 +22,10 @@ struct AppendedRows;
 class BuildProgress;
 class LibrarySearchIndex;
 class PlaylistLibrary;
+class SlotFiles;
 class TitleKeyIndex;
+struct RowChange;
+struct SlotMerge;
 struct SearchQuery;
 
 // The library: the slot in use and its rows, the rows the search shows, and the library folder; one
@@ -37,7 +41,9 @@ struct SearchQuery;
 //
 // Saves take a snapshot of the rows (LibraryRows copies share their blocks) and encode and write the
 // files on a worker, so that a library of any size never holds up the interface; a read of any of
-// those files waits for their writes.
+// those files waits for their writes. A slot whose rows hold no change since they were read from its
+// file or written to it is not written (a visit writes nothing); another program's version of the
+// slot's file is never replaced unread: the changes not yet written are merged into it (SlotFiles).
 class LibrarySession : public QObject {
     Q_OBJECT
 
@@ -141,6 +147,9 @@ public:
         // Written to the slot, with the playlists brought in line unless sync is skip; off for rows
         // that come from the slot's file as they are.
         bool save = true;
+        // The version of the slot's file the rows were read from (or, with save, the rows they were
+        // made from): a later save merges into any other version that stands there by then.
+        std::optional<StateFile::FileVersion> fileVersion;
         PlaylistSync sync = PlaylistSync::sync;
         bool saveLeftSlot = true;
         // Made from rows on a worker, so that the main thread need not.
@@ -158,7 +167,8 @@ public:
     void adoptDefaultBookmarks(BookmarkList rows, const QString &folder);
 
     // Writes the current slot, the slot metadata (active slot, stored names kept) and the bookmark
-    // cache. Returns at once; a failure arrives later through saveFailed().
+    // cache, when the rows hold changes the slot's file lacks. Returns at once; a failure arrives later
+    // through saveFailed().
     void saveCurrentSlot();
     // Stores how many bookmarks the slot's file holds in the slot metadata, in the background (every
     // save of the current slot stores its own).
@@ -258,6 +268,9 @@ Q_SIGNALS:
     void libraryChanged(LibrarySession::ChangeKind kind, const QSet<QString> &titleKeys);
     // A save of one of the library's files could not be written; the file keeps what it held.
     void saveFailed(const QString &path, const QString &reason);
+    // Another program changed a slot's file and it was read in (merged with the changes not yet
+    // written, for the current slot into the rows): the status text that says so.
+    void changedElsewhere(const QString &statusText);
     // A search pass, or an update that shows everything, replaced the shown rows.
     void filteredBookmarksChanged();
     // The slot is about to change or the library to be replaced; the rows and the slot are still the
@@ -322,10 +335,15 @@ private:
 
     // Keeps the stored names and counts; counts replaces those of its slots.
     void writeMetaInBackground(qint64 activeSlot, const QMap<qint64, qint64> &counts);
+    // A change of the rows the slot's file lacks until the next save.
+    void noteRowChange(RowChange change);
+    // Another program's version of the current slot's file, merged.
+    void adoptMerge(const SlotMerge &merge);
     const QHash<QString, qsizetype> &positionsByKey() const;
 
     PlaylistLibrary &m_playlists;
     qint64 m_currentSlotId = 0;
+    std::unique_ptr<SlotFiles> m_slotFiles;
     LibraryRows m_rows;
     QList<qsizetype> m_filtered;
     QString m_selectedFolder;

@@ -6,6 +6,7 @@
 #include "core/library/CustomPdfFiles.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibrarySort.h"
+#include "core/library/SlotFiles.h"
 #include "core/library/TitleKeyIndex.h"
 #include "core/library/TitleMetadataIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
@@ -81,6 +82,8 @@ qsizetype LibrarySession::applyEdit(const QList<qsizetype> &positions,
 {
     BatchScope batch(*this);
     const std::shared_ptr<const TitleKeyIndex> titles = titleKeyIndex();
+    const LibraryRows before = m_rows;
+    QList<qsizetype> edited;
     QList<KeyChange> keyChanges;
     QList<qsizetype> retitled;
     QSet<QString> titleKeys;
@@ -90,6 +93,7 @@ qsizetype LibrarySession::applyEdit(const QList<qsizetype> &positions,
         if (position < 0 || position >= m_rows.size())
             continue;
         ++count;
+        edited.append(position);
         const BookmarkEntry &before = m_rows.at(position);
         const QString oldTitle = before.title;
         const QString oldPath = before.pdfFilePath;
@@ -110,6 +114,7 @@ qsizetype LibrarySession::applyEdit(const QList<qsizetype> &positions,
     }
     if (count == 0)
         return 0;
+    noteRowChange({RowChange::Kind::fields, before, m_rows, std::move(edited)});
     if (!retitled.isEmpty()) {
         m_titleKeys = std::make_shared<const TitleKeyIndex>(titles->retitled(retitled, m_rows));
         for (const qsizetype position : std::as_const(retitled))
@@ -177,6 +182,7 @@ bool LibrarySession::adoptAppendedRows(AppendedRows appended)
     if (appended.count == 0)
         return true;
     BatchScope batch(*this);
+    noteRowChange({RowChange::Kind::appended, m_rows, appended.rows, {}});
     QThreadPool::globalInstance()->start([old = std::exchange(m_rows, std::move(appended.rows))] {});
     m_titleKeys = std::move(appended.titleKeys);
     m_positionsValid = appended.positions.has_value();
@@ -235,6 +241,7 @@ std::optional<DeletionResult> LibrarySession::deleteBookmarks(const DeletionPlan
         titleKeys.insert(titles->keyOfRow(position));
     }
     const QList<quint64> stampsBefore = m_rows.blockStamps();
+    noteRowChange({RowChange::Kind::removed, m_rows, {}, ascending});
     m_rows.remove(ascending);
     LibrarySort::followRemoval(m_sortRanks, stampsBefore, ascending, m_rows);
     m_titleKeys = std::make_shared<const TitleKeyIndex>(titles->withoutRows(ascending));
@@ -277,6 +284,8 @@ bool LibrarySession::adoptEditedRows(quint64 version, LibraryRows rows, QSet<QSt
     if (version != m_libraryVersion || rows.size() != m_rows.size())
         return false;
     BatchScope batch(*this);
+    // The rows that differ are found only should another program's version need them.
+    noteRowChange({RowChange::Kind::fields, m_rows, rows, {}});
     // The titles, books and pages are the same: the title index and the positions of the identity
     // keys stay as they are, and so do the shown rows. The blocks the change replaced are let go of on
     // a worker: freeing 100,000 rows would hold up the interface.

@@ -112,6 +112,7 @@ LibrarySlots::LoadResult LibrarySlots::loadCurrentSlot()
         LibrarySession::Replacement replacement(LibraryRows(std::move(contents.bookmarks)), slot);
         replacement.folder = contents.selectedFolder;
         replacement.save = false;
+        replacement.fileVersion = contents.version;
         m_session.replaceLibrary(std::move(replacement));
         return {LoadSource::slot,
                 UiText::tr("Loaded %1 bookmarks from %2 • %3")
@@ -126,6 +127,7 @@ LibrarySlots::LoadResult LibrarySlots::loadCurrentSlot()
     const qsizetype count = cached->bookmarks.size();
     LibrarySession::Replacement replacement(LibraryRows(std::move(cached->bookmarks)), slot);
     replacement.folder = cached->selectedFolder;
+    replacement.fileVersion = contents.version;
     m_session.replaceLibrary(std::move(replacement));
     return {LoadSource::cache, UiText::tr("Loaded %1 cached bookmarks").arg(count)};
 }
@@ -134,6 +136,7 @@ LibrarySlots::LoadResult LibrarySlots::loadCurrentSlot()
 struct LibrarySlots::LoadedSlot {
     LibraryRows rows;
     QString folder;
+    StateFile::FileVersion version;
     std::shared_ptr<const TitleKeyIndex> titleKeys;
     QHash<QString, qsizetype> positions;
     QString summary; // for a switch
@@ -144,6 +147,7 @@ struct LibrarySlots::LoadedSlot {
         LoadedSlot loaded;
         loaded.rows = LibraryRows(std::move(contents.bookmarks));
         loaded.folder = std::move(contents.selectedFolder);
+        loaded.version = contents.version;
         loaded.titleKeys = std::make_shared<const TitleKeyIndex>(loaded.rows);
         loaded.positions = loaded.rows.firstPositionsById();
         if (summarize)
@@ -235,6 +239,7 @@ void LibrarySlots::adoptLoad(quint64 generation, LoadedSlot loaded)
     if (!load.reload)
         replacement.folder = loaded.folder;
     replacement.save = false;
+    replacement.fileVersion = loaded.version;
     replacement.titleKeys = std::move(loaded.titleKeys);
     replacement.positions = std::move(loaded.positions);
     m_session.replaceLibrary(std::move(replacement));
@@ -474,7 +479,15 @@ std::function<ExtractionPlan()> LibrarySlots::extractionPlanner(ExtractionResult
         shown = m_session.allBookmarks();
     return [result = std::move(result), shown, current, version = m_session.libraryVersion()]() mutable {
         ExtractionPlan plan;
-        plan.rows = mergedExtraction(shown ? *shown : LibraryRows(SlotStore::loadSlot(result.slot)), result);
+        LibraryRows old;
+        if (shown) {
+            old = *shown;
+        } else {
+            SlotStore::SlotContents stored = SlotStore::loadSlotContents(result.slot);
+            old = LibraryRows(std::move(stored.bookmarks));
+            plan.slotFileVersion = stored.version;
+        }
+        plan.rows = mergedExtraction(old, result);
         plan.titleKeys = std::make_shared<const TitleKeyIndex>(plan.rows);
         plan.positions = plan.rows.firstPositionsById();
         plan.result = std::move(result);
@@ -513,6 +526,7 @@ std::optional<qsizetype> LibrarySlots::adoptExtraction(ExtractionPlan plan)
         SlotStore::setSlotName(slot, name);
     LibrarySession::Replacement replacement(std::move(plan.rows), slot);
     replacement.folder = plan.result.folder;
+    replacement.fileVersion = plan.slotFileVersion;
     replacement.titleKeys = std::move(plan.titleKeys);
     replacement.positions = std::move(plan.positions);
     m_session.replaceLibrary(std::move(replacement));
@@ -524,35 +538,33 @@ void LibrarySlots::appendImportedBookmarks(const BookmarkList &rows, qint64 slot
                                            std::function<void()> done)
 {
     // The slot's rows and folder with the songs after them.
-    const auto adopt = [this, rows, slot, destinationFolder](LibraryRows all, const QString &storedFolder) {
+    const auto adopt = [this, rows, slot, destinationFolder](LibraryRows all, const QString &storedFolder,
+                                                             std::optional<StateFile::FileVersion> version) {
         all.append(rows);
         LibrarySession::Replacement replacement(std::move(all), slot);
         replacement.folder = destinationFolder.isEmpty() ? storedFolder : destinationFolder;
+        replacement.fileVersion = std::move(version);
         m_session.replaceLibrary(std::move(replacement));
     };
     if (slot == m_session.currentSlotId()) {
         // A run that holds a batch open ends it first, so that its rows are among those taken.
         m_session.announceReplacement();
-        adopt(m_session.allBookmarks(), m_session.selectedFolder());
+        adopt(m_session.allBookmarks(), m_session.selectedFolder(), std::nullopt);
         if (done && context)
             done();
         return;
     }
     const quint64 writes = m_slotWrites.value(slot);
     Hop::run(
-        this,
-        [slot] {
-            SlotStore::SlotContents stored = SlotStore::loadSlotContents(slot);
-            return std::pair(LibraryRows(stored.bookmarks), std::move(stored.selectedFolder));
-        },
+        this, [slot] { return SlotStore::loadSlotContents(slot); },
         [this, rows, slot, destinationFolder, context = QPointer(context), done, writes,
-         adopt](std::pair<LibraryRows, QString> stored) {
+         adopt](SlotStore::SlotContents stored) {
             // The slot became the current one, or its file was written, since it was read: again.
             if (slot == m_session.currentSlotId() || m_slotWrites.value(slot) != writes) {
                 appendImportedBookmarks(rows, slot, destinationFolder, context, done);
                 return;
             }
-            adopt(std::move(stored.first), stored.second);
+            adopt(LibraryRows(std::move(stored.bookmarks)), stored.selectedFolder, stored.version);
             if (done && context)
                 done();
         });

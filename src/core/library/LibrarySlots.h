@@ -55,6 +55,8 @@ struct ExtractionPlan {
     // What the plan was made from.
     qint64 currentSlot = 0;
     quint64 libraryVersion = 0;
+    // For another slot than the current one: the version of its file the rows were read from.
+    std::optional<StateFile::FileVersion> slotFileVersion;
 };
 
 // The six slots of the library: loading, switching, saving and reloading, copying, merging and

@@ -255,11 +255,22 @@ QString selectedFolder(qint64 slot)
 
 SlotContents loadSlotContents(qint64 slot)
 {
-    auto cache = loadSlotFile(slot);
-    if (!cache)
-        return {};
-    applyCustomSingleRule(cache->bookmarks);
-    return {std::move(cache->bookmarks), TextUtils::trimmed(cache->selectedFolder.value_or(QString()))};
+    StateFile::Loaded<SlotContents> loaded =
+        StateFile::loadVersioned<SlotContents>(slotFilePath(slot), decodeSlot);
+    SlotContents contents = std::move(loaded.value).value_or(SlotContents());
+    contents.version = loaded.version;
+    return contents;
+}
+
+Result<SlotContents> decodeSlot(const QByteArray &bytes)
+{
+    Result<BookmarkCache> decoded = BookmarkCacheCodec::decode(bytes);
+    if (!decoded)
+        return decoded.error();
+    BookmarkCache cache = std::move(decoded).value();
+    applyCustomSingleRule(cache.bookmarks);
+    return SlotContents{
+        std::move(cache.bookmarks), TextUtils::trimmed(cache.selectedFolder.value_or(QString())), {}};
 }
 
 bool saveSlot(qint64 slot, const BookmarkList &bookmarks, const QString &selectedFolder)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/library/BookmarkCache.h"
+#include "core/storage/StateFile.h"
 
 #include <QHash>
 #include <QList>
@@ -56,12 +57,16 @@ std::optional<BookmarkCache> loadSlotFile(qint64 slot);
 BookmarkList loadSlot(qint64 slot);
 QString selectedFolder(qint64 slot);
 
-// Both from one read of the file: what loadSlot() and selectedFolder() give.
+// Both from one read of the file: what loadSlot() and selectedFolder() give, and the version of the file
+// they were read from (a missing or unusable file's is that of a missing one).
 struct SlotContents {
     BookmarkList bookmarks;
     QString selectedFolder;
+    StateFile::FileVersion version;
 };
 SlotContents loadSlotContents(qint64 slot);
+// The same from the bytes of a slot file (no version).
+Result<SlotContents> decodeSlot(const QByteArray &bytes);
 
 // Writes the slot file and its count in the metadata.
 bool saveSlot(qint64 slot, const BookmarkList &bookmarks, const QString &selectedFolder);

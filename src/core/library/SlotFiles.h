@@ -1,0 +1,130 @@
+#pragma once
+
+#include "core/library/LibraryRows.h"
+#include "core/storage/FileGuard.h"
+
+#include <QHash>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+// A change of a slot's rows that its file does not hold yet, kept so that it can be made again on
+// another program's version of the file. Rows are found there by identity: their identity key (book,
+// page and title) and which of the rows with that key they are, counted in list order (as a
+// PlaylistItemRef finds an item).
+struct RowChange {
+    enum class Kind {
+        fields,   // rows changed in place: those at positions, or (no positions) any that differ
+        appended, // rows appended after those of before
+        removed,  // the rows of before at positions went
+        replaced, // the whole list became after
+    };
+    Kind kind = Kind::fields;
+    LibraryRows before;
+    LibraryRows after;
+    QList<qsizetype> positions;
+
+    // Makes the change on rows. A changed field reaches the row whatever else differs there; a changed
+    // row that rows lacks is added as changed, and a replacement replaces. Returns false when the change
+    // took something of rows' own away that way: a row it no longer had, or rows other than those the
+    // replacement was made on.
+    bool replayOn(BookmarkList &rows) const;
+};
+
+// What a save of a slot writes: its rows and its folder.
+struct SlotSnapshot {
+    LibraryRows rows;
+    QString folder;
+};
+
+// Another program's version of a slot's file, with the changes not yet written made again on it.
+struct SlotMerge {
+    qint64 slot = 0;
+    SlotSnapshot merged; // the folder is the other version's
+    bool changesMade = false;
+    // Where the other version was kept because the merge took something of it away; empty when
+    // nothing was.
+    QString keptAs;
+
+    // For the status line: the slot was changed by another program and read again, or merged, and
+    // where the other version was kept.
+    QString statusText() const;
+};
+
+// The files a save of the current slot writes, each kept through a FileGuard: the slot's own file and
+// the bookmark cache (a copy of the slot last saved). Main thread only; one instance, the library's.
+//
+// The slot's rows are taken as the version of its file they were read from (or, for rows that did not
+// come from the file, the version that stood there when they replaced it); every change of the rows
+// after that is noted (noteChange()) until a save writes it. A slot without such changes is never
+// written. A save that finds another version of the slot's file makes the changes not yet written
+// again on that version by row identity; the library takes the result (merged()) and it is written.
+// Should the merge have to take something of the other version away (a change of a row the other
+// version removed, a replacement of the whole list), the other version is first kept beside the file
+// as "<name>.before-merge-<date>-<time>". A change made elsewhere while nothing waits to be written is
+// read the same way.
+//
+// The bookmark cache follows the slot: it is written with each save of the current slot's rows, and a
+// version another program left there is read (so it is never replaced unseen) but not merged: it is a
+// copy of the slot it was written from, whose own file the merge reads.
+//
+// A slot left with changes still unwritten keeps its rows and writes them itself (merging as above)
+// until its file holds them.
+class SlotFiles : public QObject {
+    Q_OBJECT
+
+public:
+    // The current slot's rows and folder as they are now, and a save of everything a save of the
+    // current slot writes (the library's saveCurrentSlot()).
+    struct Host {
+        std::function<SlotSnapshot()> current;
+        std::function<void()> save;
+    };
+
+    explicit SlotFiles(Host host, QObject *parent = nullptr);
+    ~SlotFiles() override;
+
+    // The slot whose rows the library now holds. A slot left with changes still unwritten goes on
+    // writing them itself; one that becomes current again while it does gives back its rows (the
+    // library takes those rather than its file's). The version is unknown until setRead() or a
+    // change.
+    std::optional<SlotSnapshot> setCurrent(qint64 slot);
+    qint64 currentSlot() const { return m_currentSlot; }
+
+    // The library's rows are the current slot's file at version: nothing of them waits to be written.
+    void setRead(const StateFile::FileVersion &version);
+    // A change of the library's rows; the slot's file lacks it until the next save.
+    void noteChange(RowChange change);
+    bool hasUnsavedChanges() const;
+
+    // Writes the current slot's file and the bookmark cache from snapshot, when changes wait.
+    void save(const SlotSnapshot &snapshot);
+
+Q_SIGNALS:
+    // Another program's version of the current slot's file with the changes not yet written made on
+    // it: the library takes merge.merged as its rows (and the folder, unless it changed the folder
+    // itself), and saves.
+    void currentSlotMerged(const SlotMerge &merge);
+    // Any slot's file was read after another program changed it: what to tell the user.
+    void mergeTold(const QString &statusText);
+    void saveFailed(const QString &path, const QString &reason);
+
+private:
+    class SlotFile;
+
+    SlotFile &current();
+    void writeCache(const SlotSnapshot &snapshot);
+    void dropIfSettled(qint64 slot);
+    // The guard of slot's file asks: save what waits, write what it holds after the file went, take
+    // a merge made on a worker.
+    void saveSlot(qint64 slot);
+    void restoreSlot(qint64 slot);
+    void takeMerge(qint64 slot, std::any made);
+
+    Host m_host;
+    qint64 m_currentSlot = 0;
+    // The current slot's, and those of slots left with changes still unwritten.
+    QHash<qint64, SlotFile *> m_files;
+    std::unique_ptr<FileGuard> m_cache;
+};
