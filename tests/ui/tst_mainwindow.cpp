@@ -35,6 +35,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollArea>
@@ -803,7 +804,7 @@ private Q_SLOTS:
 
     // An undecodable state file is told, also the playlists file, which is read before the window
     // exists; a book's annotation file is left to the viewer, which names the book. A save that fails
-    // later is told too.
+    // later is told too, in the status line and in an alert over the window.
     void reportsFilesSetAsideAndFailedSaves_data()
     {
         QTest::addColumn<QString>("file");
@@ -829,6 +830,12 @@ private Q_SLOTS:
                 QStringLiteral("%1 could not be read and was set aside as %1.unreadable-").arg(name)));
         }
 
+        // Written once, so that the failure after it is told as a new one.
+        context.library().setAllBookmarks(Fixtures::realisticLibrary(40));
+        context.library().saveCurrentSlot();
+        LibrarySession::waitForPendingSaves();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         context.library().setAllBookmarks(Fixtures::realisticLibrary(50));
         {
             TestHarness::FileSizeLimit fullDisk(2048);
@@ -836,6 +843,17 @@ private Q_SLOTS:
             LibrarySession::waitForPendingSaves();
         }
         QTRY_VERIFY(status(window).startsWith("Could not save "));
+        // The slot's file and its spare copy fail together: one alert over the window tells both.
+        const auto alert = [&] { return window.findChild<QMessageBox *>(QStringLiteral("stateFileAlert")); };
+        QTRY_VERIFY(alert());
+        QTRY_VERIFY(
+            (alert()->text() + alert()->informativeText())
+                .contains(QStringLiteral("Your bookmarks in Default could not be saved: the file is larger "
+                                         "than the system allows. Changes made now will be lost when "
+                                         "Lyrafold quits.")));
+        QVERIFY(alert()->informativeText().contains(SlotStore::slotFilePath(0)) ||
+                alert()->text().contains(QStringLiteral("spare copy")));
+        alert()->accept();
     }
 
     // A plain click on a row opens its song in the viewer at its page, with the book's songs as its

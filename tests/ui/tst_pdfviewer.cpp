@@ -1334,7 +1334,7 @@ private Q_SLOTS:
     }
 
     // "+" puts the title the viewer was opened for into a playlist, also after a step to the next; a
-    // failed save of the playlists is told here too.
+    // failed save of the playlists is told over the viewer.
     void addToPlaylist()
     {
         const QList<PlaylistItem> list = {item(m_book11, 1, QStringLiteral("A")),
@@ -1352,8 +1352,12 @@ private Q_SLOTS:
         const qsizetype gig = m_context->playlists().indexOf(QStringLiteral("Gig"));
         QVERIFY(gig >= 0);
         QCOMPARE(m_context->playlists().playlists().at(gig).items, QList<PlaylistItem>{list.first()});
-        QTRY_VERIFY(notice(*viewer));
-        QCOMPARE(notice(*viewer)->text(), QStringLiteral("Could not save playlists.json."));
+        const auto alert = [&] { return viewer->findChild<QMessageBox *>(QStringLiteral("stateFileAlert")); };
+        QTRY_VERIFY(alert());
+        QCOMPARE(alert()->text(),
+                 QStringLiteral("Your playlists could not be saved: the file is larger than the "
+                                "system allows. Changes made now will be lost when Lyrafold quits."));
+        alert()->accept();
         m_context->playlists().deletePlaylist(gig, QStringLiteral("Gig"));
     }
 

@@ -1,6 +1,7 @@
 #include "ui/app/AppContext.h"
 
 #include "core/common/NotificationBus.h"
+#include "ui/common/StateFileAlerts.h"
 #include "ui/library/LibraryFlowService.h"
 #include "ui/viewer/OpenViewers.h"
 
@@ -10,7 +11,8 @@ AppContext::AppContext()
                                               m_setAsideAtStart.append({path, asidePath});
                                           })),
       m_library(m_playlists), m_slots(m_library), m_files(m_slots),
-      m_viewers(std::make_unique<OpenViewers>()), m_libraryFlows(std::make_unique<LibraryFlowService>(*this))
+      m_viewers(std::make_unique<OpenViewers>()), m_libraryFlows(std::make_unique<LibraryFlowService>(*this)),
+      m_fileAlerts(std::make_unique<StateFileAlerts>())
 {
     QObject::disconnect(m_setAsideRecorder);
 }

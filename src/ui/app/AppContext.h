@@ -11,6 +11,7 @@
 class LibraryFlowService;
 class NotificationBus;
 class OpenViewers;
+class StateFileAlerts;
 
 // The shared owners every window works with, made once at start by the application delegate and
 // handed to each window's constructor. No window owns them, and no window needs another window to
@@ -59,4 +60,6 @@ private:
     // The viewers work with the library and the playlists: they go first.
     std::unique_ptr<OpenViewers> m_viewers;
     std::unique_ptr<LibraryFlowService> m_libraryFlows;
+    // A file that could not be saved, or was set aside, is told over the window in use.
+    std::unique_ptr<StateFileAlerts> m_fileAlerts;
 };

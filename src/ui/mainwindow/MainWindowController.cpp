@@ -138,6 +138,7 @@ void MainWindowController::connectOwners()
         setStatus(StatusLine::failedSaveText(path, reason));
     };
     connect(&m_session, &LibrarySession::saveFailed, this, reportFailedSave);
+    connect(&m_session, &LibrarySession::changedElsewhere, this, &MainWindowController::setStatus);
     connect(&m_context.playlists(), &PlaylistLibrary::saveFailed, this, reportFailedSave);
     connect(&m_session, &LibrarySession::filteredBookmarksChanged, this, [this] {
         m_table->showSortOrder();

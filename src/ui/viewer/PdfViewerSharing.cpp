@@ -45,13 +45,6 @@ void PdfViewerWindowController::connectAnnotations()
                                .arg(QFileInfo(book).fileName()),
                            reason);
             });
-    connect(&m_context.playlists(), &PlaylistLibrary::saveFailed, this,
-            [this](const QString &path, const QString &reason) {
-                if (m_addedToPlaylist)
-                    showNotice(
-                        localized(QStringLiteral("Could not save %1.")).arg(QFileInfo(path).fileName()),
-                        reason);
-            });
 }
 
 void PdfViewerWindowController::showNotice(const QString &message, const QString &informativeText,
@@ -82,12 +75,8 @@ void PdfViewerWindowController::addToPlaylist()
     // The title the viewer was opened for, whatever it shows now.
     if (!bookmarkEntry())
         return;
-    const AddToPlaylistDialogs::Result result =
-        AddToPlaylistDialogs::addToPlaylist(this, m_context.playlists(), *bookmarkEntry());
-    // Each of these writes the playlists.
-    if (result.kind != AddToPlaylistDialogs::Result::Kind::cancelled &&
-        result.kind != AddToPlaylistDialogs::Result::Kind::nameTaken)
-        m_addedToPlaylist = true;
+    // A save that fails is told over this window (StateFileAlerts).
+    AddToPlaylistDialogs::addToPlaylist(this, m_context.playlists(), *bookmarkEntry());
 }
 
 void PdfViewerWindowController::shareCurrentPdf()

@@ -171,8 +171,6 @@ private:
     bool m_coverPageRemoved = false;
     double m_fittedScaleFactor = 1;
     bool m_userHasBrowsedPages = false;
-    // A title went into a playlist from here: a failed save of the playlists is told here too.
-    bool m_addedToPlaylist = false;
     bool m_isPresentationMode = false;
     bool m_wasFullScreen = false;
     bool m_maximizedBeforePresentation = false;

@@ -1,0 +1,68 @@
+#include "ui/common/StateFileAlerts.h"
+
+#include "core/common/NotificationBus.h"
+#include "core/library/StateFileText.h"
+#include "ui/services/LyrafoldLanguageService.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QWidget>
+
+namespace {
+
+// The window the user acted in: the active one, else the first window shown.
+QWidget *windowInUse()
+{
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        const Qt::WindowType type = window->windowType();
+        if (window->isVisible() && (type == Qt::Window || type == Qt::Dialog))
+            return window;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+StateFileAlerts::StateFileAlerts(QObject *parent) : QObject(parent)
+{
+    using LyrafoldLanguageService::localized;
+    NotificationBus &bus = NotificationBus::instance();
+    connect(&bus, &NotificationBus::stateFileSaveFailed, this,
+            [this](const QString &path, const QString &reason) {
+                if (!StateFileText::isBookFile(path))
+                    tell(StateFileText::unsaved(path, reason),
+                         localized(QStringLiteral("The file: %1")).arg(path));
+            });
+    connect(&bus, &NotificationBus::stateFileSetAside, this,
+            [this](const QString &path, const QString &aside) {
+                if (!StateFileText::isBookFile(path))
+                    tell(localized(QStringLiteral("%1 could not be read and was set aside as %2."))
+                             .arg(QFileInfo(path).fileName(), QFileInfo(aside).fileName()),
+                         localized(QStringLiteral("It is kept at %1.")).arg(aside));
+            });
+}
+
+void StateFileAlerts::tell(const QString &message, const QString &detail)
+{
+    if (m_shown && m_shown->isVisible()) {
+        m_shown->setInformativeText(m_shown->informativeText() + QStringLiteral("\n\n") + message +
+                                    QLatin1Char(' ') + detail);
+        return;
+    }
+    QWidget *window = windowInUse();
+    if (!window)
+        return;
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Lyrafold"), message,
+                                QMessageBox::NoButton, window);
+    box->addButton(LyrafoldLanguageService::localized(QStringLiteral("OK")), QMessageBox::AcceptRole);
+    box->setObjectName(QStringLiteral("stateFileAlert"));
+    box->setInformativeText(detail);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    m_shown = box;
+}
