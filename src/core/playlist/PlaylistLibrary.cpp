@@ -159,6 +159,10 @@ PlaylistLibrary::PlaylistLibrary(const QString &path, QObject *parent)
         StateFile::loadVersioned<QList<Playlist>>(m_path, PlaylistCodec::decodePlaylists);
     if (file.value)
         m_playlists = *file.value;
+    // A named pipe or a folder where the file belongs: moved aside at once (and told), as an undecodable
+    // file is, so that the playlists can be written.
+    if (file.notRegular)
+        StateFile::setAside(m_path);
     m_guard.setReadVersion(file.version);
     connect(&m_guard, &FileGuard::written, this, &PlaylistLibrary::dropWritten);
     connect(&m_guard, &FileGuard::saveFailed, this, &PlaylistLibrary::saveFailed);

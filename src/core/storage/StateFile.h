@@ -122,8 +122,9 @@ int removeInterruptedSaves(const QString &folder);
 
 // A state file read and decoded, with the version it was read at.
 template <typename T> struct Loaded {
-    std::optional<T> value; // nothing when the file was missing, unreadable or undecodable
-    FileVersion version;    // with the content's hash when the file was read
+    std::optional<T> value;  // nothing when the file was missing, unreadable or undecodable
+    FileVersion version;     // with the content's hash when the file was read
+    bool notRegular = false; // something other than a regular file stands at the path
 };
 
 // Reads and decodes a state file. Missing, unreadable and undecodable files give nothing; an
@@ -135,14 +136,14 @@ Loaded<T> loadVersioned(const QString &path, const std::function<Result<T>(const
     ReadResult file = read(path);
     // A file that could not be read is no version a write may replace: a guard reads it again first.
     if (file.status != ReadStatus::Ok)
-        return {std::nullopt, {}};
+        return {std::nullopt, {}, file.notRegular};
     file.version.hash = contentHash(file.bytes);
     Result<T> decoded = decode(file.bytes);
     if (!decoded) {
         setAside(path);
-        return {std::nullopt, {}};
+        return {std::nullopt, {}, false};
     }
-    return {std::move(decoded).value(), file.version};
+    return {std::move(decoded).value(), file.version, false};
 }
 
 template <typename T>
