@@ -284,10 +284,14 @@ void LibrarySession::replaceLibrary(Replacement replacement)
         }
         writeMetaInBackground(replacement.slot, {{replacement.slot, replacement.rows.size()}});
     }
-    if (replacement.fileVersion && !heldBack)
-        m_slotFiles->setRead(*replacement.fileVersion);
-    if (replacement.save || (!replacement.fileVersion && !heldBack))
-        noteRowChange({RowChange::Kind::replaced, {}, replacement.rows, {}});
+    if (!heldBack) {
+        // Rows not to be saved are the file's own, read from the version given or standing there now.
+        if (replacement.fileVersion || !replacement.save)
+            m_slotFiles->setRead(replacement.fileVersion.value_or(
+                StateFile::stampOf(SlotStore::slotFilePath(m_currentSlotId))));
+        if (replacement.save)
+            noteRowChange({RowChange::Kind::replaced, {}, replacement.rows, {}});
+    }
     if (replacement.folder)
         m_selectedFolder = *replacement.folder;
     replaceRows(std::move(replacement.rows));

@@ -147,8 +147,9 @@ public:
         // Written to the slot, with the playlists brought in line unless sync is skip; off for rows
         // that come from the slot's file as they are.
         bool save = true;
-        // The version of the slot's file the rows were read from (or, with save, the rows they were
-        // made from): a later save merges into any other version that stands there by then.
+        // The version of the slot's file the rows were read from (without it, rows not saved are taken
+        // for the version standing there now), or, with save, the one the rows were made from: a later
+        // save merges into any other version that stands there by then.
         std::optional<StateFile::FileVersion> fileVersion;
         PlaylistSync sync = PlaylistSync::sync;
         bool saveLeftSlot = true;
