@@ -7,6 +7,7 @@
 #include "ui/app/AppDelegate.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldButtonEffects.h"
+#include "ui/common/LyrafoldTheme.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,6 +30,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Lyrafold"));
     QGuiApplication::setDesktopFileName(QStringLiteral("lyrafold"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lyrafold")));
+    LyrafoldTheme::installFocusRings();
     logStart(QStringLiteral("1 NSApplication.shared done"));
 
     // The desktop hands over the files to open as arguments (Exec=lyrafold %F).

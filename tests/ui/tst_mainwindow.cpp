@@ -777,6 +777,72 @@ private Q_SLOTS:
         QCOMPARE(slotTile(window, 0)->size(), QSize(60, 60));
     }
 
+    // Whatever takes the keyboard focus shows it with the theme's ring: the round web buttons, the dark
+    // selection buttons, an alert's buttons (the add-to-playlist choice is one) and the table's current
+    // cell after Tab; without the focus, none of them shows the ring's colour.
+    void focusRings_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::newRow("Spotify button") << "searchSpotifyButton";
+        QTest::newRow("Tag selected") << "tagSelectedButton";
+        QTest::newRow("alert button") << "alert";
+        QTest::newRow("table cell") << "libraryTable";
+    }
+
+    void focusRings()
+    {
+        QFETCH(QString, control);
+        LyrafoldTheme::installFocusRings();
+        QVERIFY(SlotStore::saveSlot(1, songs("/b/A.pdf", 3), QString()));
+        QVERIFY(SlotStore::saveMeta(SlotMeta{1, {}}));
+        AppContext context;
+        MainWindowController window(context);
+        TestHarness::settleWorkers();
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QMessageBox alert(&window);
+        alert.addButton(QStringLiteral("Delete"), QMessageBox::AcceptRole);
+        QPushButton *cancel = alert.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+        QWidget *widget = nullptr;
+        QRect area;
+        if (control == "alert") {
+            alert.show();
+            QVERIFY(QTest::qWaitForWindowActive(&alert));
+            widget = cancel;
+        } else if (control == "libraryTable") {
+            widget = tableView(window);
+            // Current, as Tab leaves it, not selected.
+            tableView(window)->selectionModel()->setCurrentIndex(tableModel(window)->index(1, 2),
+                                                                 QItemSelectionModel::NoUpdate);
+            area = tableView(window)->visualRect(tableModel(window)->index(1, 2));
+        } else {
+            widget = window.findChild<QWidget *>(control);
+        }
+        QVERIFY(widget);
+        // Pixels of the ring's colour, in the control (the cell: in the table's viewport).
+        const auto ringPixels = [&] {
+            QWidget *painted = control == "libraryTable" ? tableView(window)->viewport() : widget;
+            const QImage image = painted->grab(area.isNull() ? painted->rect() : area).toImage();
+            const QColor ring = LyrafoldTheme::focusRing();
+            int count = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor pixel = image.pixelColor(x, y);
+                    if (qAbs(pixel.red() - ring.red()) + qAbs(pixel.green() - ring.green()) +
+                            qAbs(pixel.blue() - ring.blue()) <
+                        40)
+                        ++count;
+                }
+            }
+            return count;
+        };
+        QCOMPARE(ringPixels(), 0);
+        widget->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(widget->hasFocus());
+        QVERIFY2(ringPixels() > 40, qPrintable(QString::number(ringPixels())));
+    }
+
     // Each change of the hovered row is traced once; the band never hides the row it lies on.
     void hoverOverlayTrace()
     {

@@ -486,8 +486,8 @@ private Q_SLOTS:
     }
 
     // A user without a mouse: Return on a row of the main table opens its song; Tab reaches the
-    // Playlists tile and Space opens the window, where Space selects a playlist and Return on a
-    // selected title opens it.
+    // Playlists tile and Space opens the window, where Space selects a playlist and Return on the title
+    // Tab or the arrows put the focus on opens it.
     void keysAloneOpenTheViewer()
     {
         QVERIFY(SlotStore::saveSlot(
@@ -535,6 +535,14 @@ private Q_SLOTS:
         press(Qt::Key_Space);
         QTRY_COMPARE(titles->model()->rowCount(), 2);
         QVERIFY(tabTo([&](QWidget *focus) { return focus == titles; }));
+        // Return opens the card Tab ringed, as a click does, selecting it first: no Space needed.
+        press(Qt::Key_Return);
+        QTRY_VERIFY(viewerShows("One"));
+        QCOMPARE(titles->selectionModel()->selectedRows().value(0).row(), 0);
+        PdfViewerWindowController::current()->close();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        titles->setFocus(Qt::TabFocusReason);
         press(Qt::Key_Down);
         press(Qt::Key_Return);
         QTRY_VERIFY(viewerShows("Two"));

@@ -1,6 +1,7 @@
 #include "ui/common/LyrafoldTheme.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QGraphicsDropShadowEffect>
@@ -8,6 +9,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QWidget>
 
 namespace {
@@ -94,9 +97,61 @@ private:
     qreal m_borderWidth;
 };
 
+// Buttons in the style's own drawing (the alerts' buttons, the round picture buttons) show the keyboard
+// focus with a ring of the theme, not the style's faint outline, which the dark panels swallow.
+class FocusRingStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget) const override
+    {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if (element == CE_PushButton && (option->state & State_HasFocus))
+            drawRing(painter, QRectF(option->rect), false);
+    }
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
+                            const QWidget *widget) const override
+    {
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+        if (control != CC_ToolButton || !(option->state & State_HasFocus))
+            return;
+        // A picture alone on a flat button (the round Spotify and YouTube logos) is ringed round.
+        const auto *tool = qstyleoption_cast<const QStyleOptionToolButton *>(option);
+        const bool round = tool && tool->toolButtonStyle == Qt::ToolButtonIconOnly &&
+                           (option->state & State_AutoRaise) && tool->rect.width() == tool->rect.height();
+        drawRing(painter, QRectF(option->rect), round);
+    }
+
+private:
+    static void drawRing(QPainter *painter, const QRectF &rect, bool round)
+    {
+        constexpr qreal width = 2;
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setBrush(Qt::NoBrush);
+        painter->setPen(QPen(LyrafoldTheme::focusRing(), width));
+        const QRectF ring = rect.adjusted(width / 2, width / 2, -width / 2, -width / 2);
+        if (round)
+            painter->drawEllipse(ring);
+        else
+            painter->drawRoundedRect(ring, 5, 5);
+        painter->restore();
+    }
+};
+
 } // namespace
 
 namespace LyrafoldTheme {
+
+void installFocusRings()
+{
+    // Over the style the desktop chose, made anew from its name: the application deletes the style it
+    // replaces.
+    if (!dynamic_cast<FocusRingStyle *>(QApplication::style()))
+        QApplication::setStyle(new FocusRingStyle(QApplication::style()->name()));
+}
 
 QPalette hudPalette()
 {

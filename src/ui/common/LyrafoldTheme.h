@@ -27,6 +27,9 @@ const QColor &tableSelectionBlue();
 const QColor &tableHoverBlue();
 // The ring of a control that has the keyboard focus and draws its own (the tiles).
 const QColor &focusRing();
+// Makes the application's buttons that the style draws (alert buttons, picture buttons) show the
+// keyboard focus with the ring above. Called once at start, before the first window.
+void installFocusRings();
 // The style sheet rule that marks a button of the selector with the keyboard focus: its border
 // turns the focus ring's colour. For buttons whose style sheet draws their border.
 QString focusedButtonRule(const QString &selector);

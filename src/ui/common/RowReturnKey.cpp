@@ -11,8 +11,8 @@ namespace {
 
 class Filter : public QObject {
 public:
-    Filter(QAbstractItemView *view, std::function<void(const QModelIndex &)> action)
-        : QObject(view), m_view(view), m_action(std::move(action))
+    Filter(QAbstractItemView *view, std::function<void(const QModelIndex &)> action, Unselected unselected)
+        : QObject(view), m_view(view), m_action(std::move(action)), m_unselected(unselected)
     {
     }
 
@@ -27,9 +27,14 @@ public:
             !m_view->hasFocus())
             return false;
         const QModelIndex current = m_view->currentIndex();
-        const QItemSelectionModel *selection = m_view->selectionModel();
-        if (!current.isValid() || !selection || !selection->isRowSelected(current.row(), current.parent()))
+        QItemSelectionModel *selection = m_view->selectionModel();
+        if (!current.isValid() || !selection)
             return false;
+        if (!selection->isRowSelected(current.row(), current.parent())) {
+            if (m_unselected == Unselected::ignore)
+                return false;
+            selection->select(current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        }
         if (!key->isAutoRepeat())
             m_action(current);
         return true;
@@ -38,13 +43,15 @@ public:
 private:
     QAbstractItemView *m_view;
     std::function<void(const QModelIndex &)> m_action;
+    Unselected m_unselected;
 };
 
 } // namespace
 
-void install(QAbstractItemView *view, std::function<void(const QModelIndex &current)> action)
+void install(QAbstractItemView *view, std::function<void(const QModelIndex &current)> action,
+             Unselected unselected)
 {
-    view->installEventFilter(new Filter(view, std::move(action)));
+    view->installEventFilter(new Filter(view, std::move(action), unselected));
 }
 
 } // namespace RowReturnKey

@@ -92,16 +92,22 @@ void BookmarkTableDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
     if (look.shadowOpacity > 0)
         painter->fillRect(QRect(option.rect.left(), option.rect.bottom(), option.rect.width(), 1),
                           QColor::fromRgbF(0, 0, 0, float(look.shadowOpacity)));
-    if (isButtonColumn(column)) {
+    const bool buttonCell = isButtonColumn(column);
+    if (buttonCell)
         paintRowButton(painter, option.rect, column, rowView.selected);
-        // The keyboard's current cell: Space presses its button. White on the blue of a selected row.
-        if (option.state & QStyle::State_HasFocus) {
-            painter->setBrush(Qt::NoBrush);
-            painter->setPen(QPen(rowView.selected ? QColor(Qt::white) : LyrafoldTheme::focusRing(), 2));
-            painter->drawRoundedRect(QRectF(rowButtonRect(column, option.rect)).adjusted(1, 1, -1, -1), 5, 5);
-        }
-    } else
+    else
         paintText(painter, option, index, column, rowView.selected);
+    // The keyboard's current cell, ringed: around its button (Space presses it), or around the cell.
+    // White on the blue of a selected row.
+    if (option.state & QStyle::State_HasFocus) {
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setBrush(Qt::NoBrush);
+        painter->setPen(QPen(rowView.selected ? QColor(Qt::white) : LyrafoldTheme::focusRing(), 2));
+        if (buttonCell)
+            painter->drawRoundedRect(QRectF(rowButtonRect(column, option.rect)).adjusted(1, 1, -1, -1), 5, 5);
+        else
+            painter->drawRoundedRect(QRectF(option.rect).adjusted(1, 1, -1, -1), 3, 3);
+    }
     painter->restore();
 }
 

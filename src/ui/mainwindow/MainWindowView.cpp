@@ -150,14 +150,15 @@ void MainWindowView::configureSelectionActionButton(QPushButton *button, const Q
     button->setEnabled(true);
     button->setFlat(true);
     button->setText(title);
+    // Its dark face hides the style's focus outline: the keyboard focus rings the whole border.
     button->setStyleSheet(
         QStringLiteral(
             "QPushButton { background-color: %1; border: %2px solid %3; border-radius: 7px; color: %4; "
-            "font-weight: 600; padding: 2px 8px; }")
+            "font-weight: 600; padding: 2px 8px; } QPushButton:focus { border: 2px solid %5; }")
             .arg(enabled ? QStringLiteral("rgba(41,41,41,245)") : QStringLiteral("rgba(20,20,20,97)"),
                  enabled ? QStringLiteral("1.2") : QStringLiteral("0.8"),
                  enabled ? QStringLiteral("rgba(0,0,0,217)") : QStringLiteral("rgba(0,0,0,115)"),
-                 colour.name(QColor::HexArgb)));
+                 colour.name(QColor::HexArgb), LyrafoldTheme::focusRing().name()));
     button->setProperty("lyrafoldActiveLook", enabled);
 }
 

@@ -221,8 +221,10 @@ QWidget *PlaylistsWindowController::buildTitlesPane()
         m_preview->close();
         openTitleAtRow(row);
     });
-    RowReturnKey::install(m_titlesTableView,
-                          [this](const QModelIndex &current) { openTitleAtRow(current.row()); });
+    // The ringed card opens, whether or not a click selected it before.
+    RowReturnKey::install(
+        m_titlesTableView, [this](const QModelIndex &current) { openTitleAtRow(current.row()); },
+        RowReturnKey::Unselected::selectFirst);
     connect(m_titlesTableView, &PlaylistCardView::partClicked, this,
             [this](int row, PlaylistCardView::Part part) {
                 if (part == PlaylistCardView::Part::remove)
