@@ -351,7 +351,7 @@ private Q_SLOTS:
     }
 
     // The texts the language service looks up follow the language, also those of controls whose own
-    // text the window writes (the selection buttons' titles with their count) and the menus.
+    // text the window writes (the selection buttons' titles with their count); the menus do not.
     void routedTextsFollowTheLanguage_data()
     {
         QTest::addColumn<QString>("language");
@@ -392,14 +392,15 @@ private Q_SLOTS:
         QCOMPARE(tableView(window)->horizontalHeader()->accessibleName(), in("Sort by column"));
         QCOMPARE(child<QLabel>(window, QStringLiteral("tipsLabel"))->text().replace(QChar(0xFF0B), '+'),
                  in("Tips: press ＋ to add to playlist • hover to preview • click once to open page"));
-        QCOMPARE(window.menuBar()->actions().constFirst()->text(), in("Slots"));
-        QCOMPARE(slotTile(window, 4)->numberField()->text(), in("Slot %1").arg(4));
+        // The menus and the slots' names stay English.
+        QCOMPARE(window.menuBar()->actions().constFirst()->text(), "Slots");
+        QCOMPARE(slotTile(window, 4)->numberField()->text(), "Slot 4");
         QCOMPARE(slotTile(window, 4)->hitButton()->toolTip(), in("Switch to slot %1").arg(4));
         // Whole on the tile, or named in full by its tool tip.
         QVERIFY(slotTile(window, 0)->numberField()->text() == in("Default") ||
                 slotTile(window, 0)->hitButton()->toolTip().startsWith(in("Default") + '\n'));
         QCOMPARE(window.menuBar()->actions().constLast()->menu()->actions().constLast()->text(),
-                 in("Discogs API Token…"));
+                 "Discogs API Token…");
 
         slotTile(window, 2)->hitButton()->click();
         TestHarness::settleWorkers();
@@ -600,7 +601,7 @@ private Q_SLOTS:
         std::unique_ptr<QMenu> menu(settingsMenu(window)->makeMainSettingsMenu(
             {{"mic-1", "Built-in Microphone"}, {"mic-2", "USB Mic"}}));
         QCOMPARE(checkedItems(menu.get()), checked);
-        QCOMPARE(menu->actions().last()->text(), LyrafoldLanguageService::localized("AudD API Token…"));
+        QCOMPARE(menu->actions().last()->text(), "AudD API Token…"); // in every language
         AppSettings::remove(AppSettings::uiLanguageKey);
     }
 

@@ -543,7 +543,7 @@ private Q_SLOTS:
         QTest::newRow("a name that is a button's English text, in Spanish")
             << QStringList{"Cancel"} << "Cancel"
             << ""
-            << "Añadido a la playlist: Cancel" << QStringList{"Cancel"} << true;
+            << "Added to playlist: Cancel" << QStringList{"Cancel"} << true;
     }
 
     void addRowToPlaylist()
@@ -674,7 +674,7 @@ private Q_SLOTS:
         window->library().updateFilteredList(QStringLiteral("blue"));
         QTRY_COMPARE(Fixtures::shownRows(window->library()).size(), 2);
 
-        chooseFromRowMenu(*window, 0, QStringLiteral("Open"));
+        chooseFromRowMenu(*window, 0, QStringLiteral("Open PDF"));
         QCOMPARE(window->library().allBookmarks().at(0).pdfFilePath, books() + "/moved/Book.pdf");
         QCOMPARE(Fixtures::shownRows(window->library()).at(0).pdfFilePath, books() + "/moved/Book.pdf");
         TestHarness::settleWorkers();
@@ -685,7 +685,7 @@ private Q_SLOTS:
         searchField(*window)->clear();
         window->library().updateFilteredList(QString());
         QTRY_COMPARE(shownTitles(*window).size(), 3);
-        chooseFromRowMenu(*window, 2, QStringLiteral("Open"));
+        chooseFromRowMenu(*window, 2, QStringLiteral("Open PDF"));
         QCOMPARE(answer.messages, QStringList{"File not found"});
         QCOMPARE(answer.informativeTexts, QStringList{"/gone/Other.pdf"});
     }

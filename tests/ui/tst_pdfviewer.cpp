@@ -380,7 +380,8 @@ private Q_SLOTS:
         QVERIFY(!toolbarButton(*viewer, QStringLiteral("+")));
     }
 
-    // The viewer opens in the interface language and follows a switch while it is open.
+    // The viewer's texts are English in every language, also where a row of the language table matches
+    // them; only the floating title buttons' fallback titles follow the language, at once on a switch.
     void languages()
     {
         LyrafoldLanguageService::setCurrent(LyrafoldLanguage::es);
@@ -391,16 +392,20 @@ private Q_SLOTS:
                  QStringLiteral("T\u00edtulo anterior"));
         QCOMPARE(named<QPushButton>(*viewer, "floatingNextTitle")->text(),
                  QStringLiteral("T\u00edtulo siguiente"));
-        QVERIFY(toolbarButton(*viewer, QStringLiteral("Cerrar")));
-        QVERIFY(toolbarButton(*viewer, QStringLiteral("Pantalla completa")));
-        QCOMPARE(named<QLabel>(*viewer, "totalPagesLabel")->text(), QStringLiteral("de 11"));
-        QCOMPARE(named<QPushButton>(*viewer, "editButton")->text(), QStringLiteral("Editar"));
+        const auto english = [&viewer] {
+            return toolbarButton(*viewer, QStringLiteral("Close")) &&
+                   toolbarButton(*viewer, QStringLiteral("Fullscreen")) &&
+                   toolbarButton(*viewer, QStringLiteral("Previous title")) &&
+                   named<QLabel>(*viewer, "totalPagesLabel")->text() == QStringLiteral("of 11") &&
+                   named<QPushButton>(*viewer, "editButton")->text() == QStringLiteral("Edit");
+        };
+        QVERIFY(english());
 
         LyrafoldLanguageService::setCurrent(LyrafoldLanguage::tr);
         QCoreApplication::processEvents();
-        QVERIFY(toolbarButton(*viewer, QStringLiteral("Kapat")));
-        QCOMPARE(named<QLabel>(*viewer, "totalPagesLabel")->text(), QStringLiteral("/ 11"));
-        QCOMPARE(named<QPushButton>(*viewer, "editButton")->text(), QStringLiteral("Düzenle"));
+        QCOMPARE(named<QPushButton>(*viewer, "floatingPreviousTitle")->text(),
+                 QStringLiteral("Önceki başlık"));
+        QVERIFY(english());
 
         // The edit palette's fixed width keeps the longer words of its labels and commands whole.
         named<QPushButton>(*viewer, "editButton")->click();

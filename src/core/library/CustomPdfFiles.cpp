@@ -60,7 +60,7 @@ CustomFileGroup finishedGroup(const GroupDraft &draft, const QStringList &slotNa
         group.displayName = QFileInfo(first.pdfFileName).completeBaseName();
     QStringList names;
     for (const qint64 slot : std::as_const(group.slotIds))
-        names.append(SlotStore::shownName(slot, slotNames.value(slot, SlotStore::builtInSlotName(slot))));
+        names.append(slotNames.value(slot, SlotStore::builtInSlotName(slot)));
     group.subtitle = (draft.single ? UiText::tr("Custom Single • %1 title(s) • %2")
                                    : UiText::tr("Custom Book • %1 title(s) • %2"))
                          .arg(QString::number(draft.count), names.join(QStringLiteral(", ")));

@@ -117,7 +117,7 @@ LibrarySlots::LoadResult LibrarySlots::loadCurrentSlot()
         return {LoadSource::slot,
                 UiText::tr("Loaded %1 bookmarks from %2 • %3")
                     .arg(m_session.allBookmarks().size())
-                    .arg(SlotStore::shownSlotName(slot), slotAvailabilitySummary(m_session.allBookmarks()))};
+                    .arg(SlotStore::slotName(slot), slotAvailabilitySummary(m_session.allBookmarks()))};
     }
     std::optional<CacheService::Contents> cached = CacheService::load();
     if (!cached || cached->bookmarks.isEmpty()) {
@@ -245,7 +245,7 @@ void LibrarySlots::adoptLoad(quint64 generation, LoadedSlot loaded)
     m_session.replaceLibrary(std::move(replacement));
     if (!load.tells || !load.context)
         return;
-    const QString name = SlotStore::shownSlotName(slot);
+    const QString name = SlotStore::slotName(slot);
     load.done(load.reload ? UiText::tr("%1 reloaded (%2 bookmarks)").arg(name, QString::number(count))
                           : UiText::tr("Switched to %1 (%2 bookmarks) • %3")
                                 .arg(name, QString::number(count), loaded.summary));
@@ -350,7 +350,7 @@ QString LibrarySlots::saveSlotNow()
 {
     m_session.saveCurrentSlot();
     m_session.syncAllPlaylistItems();
-    return UiText::tr("%1 saved").arg(SlotStore::shownSlotName(m_session.currentSlotId()));
+    return UiText::tr("%1 saved").arg(SlotStore::slotName(m_session.currentSlotId()));
 }
 
 void LibrarySlots::reloadCurrentSlot(QObject *context, LoadDone done)
@@ -373,8 +373,7 @@ std::optional<QString> LibrarySlots::copyCurrentSlotTo(qint64 destination)
         [snapshot, folder] { return SlotStore::encodeSlot(snapshot.toList(), folder); },
         m_session.saveFailureReporter());
     m_session.recordSlotCount(destination, snapshot.size());
-    return UiText::tr("Copied %1 to %2")
-        .arg(SlotStore::shownSlotName(current), SlotStore::shownSlotName(destination));
+    return UiText::tr("Copied %1 to %2").arg(SlotStore::slotName(current), SlotStore::slotName(destination));
 }
 
 bool LibrarySlots::mergeSlotsIntoCurrent(const QList<qint64> &sources, QObject *context, LoadDone done)
@@ -422,7 +421,7 @@ void LibrarySlots::planMerge(qint64 slot, const QList<qint64> &sources, const QP
         [this, slot, sources, context, done, tell](AppendedRows rows) {
             if (m_session.currentSlotId() != slot) {
                 tell(UiText::tr("Nothing merged: %1 was left before the bookmarks were read")
-                         .arg(SlotStore::shownSlotName(slot)));
+                         .arg(SlotStore::slotName(slot)));
                 return;
             }
             const qsizetype count = rows.count;
@@ -432,7 +431,7 @@ void LibrarySlots::planMerge(qint64 slot, const QList<qint64> &sources, const QP
             }
             if (count == 0)
                 m_session.saveCurrentSlot();
-            tell(UiText::tr("Merged %1 bookmark(s) into %2").arg(count).arg(SlotStore::shownSlotName(slot)));
+            tell(UiText::tr("Merged %1 bookmark(s) into %2").arg(count).arg(SlotStore::slotName(slot)));
         });
 }
 
@@ -453,7 +452,7 @@ std::optional<QString> LibrarySlots::clearCurrentSlot(const SlotClearPlan &plan)
     LibrarySession::Replacement replacement(LibraryRows(), plan.slot);
     replacement.sync = LibrarySession::PlaylistSync::skip;
     m_session.replaceLibrary(std::move(replacement));
-    return UiText::tr("%1 cleared").arg(SlotStore::shownSlotName(plan.slot));
+    return UiText::tr("%1 cleared").arg(SlotStore::slotName(plan.slot));
 }
 
 bool LibrarySlots::startNewExtraction(const SlotClearPlan &plan)

@@ -1,7 +1,6 @@
 #include "core/library/SlotStore.h"
 
 #include "core/common/AppPaths.h"
-#include "core/common/UiText.h"
 #include "core/json/JsonReader.h"
 #include "core/json/JsonWriter.h"
 #include "core/storage/StateFile.h"
@@ -209,18 +208,6 @@ QString slotName(qint64 slot)
             return stored;
     }
     return builtInSlotName(slot);
-}
-
-QString shownName(qint64 slot, const QString &name)
-{
-    if (name != builtInSlotName(slot))
-        return name;
-    return slot == 0 ? UiText::tr("Default") : UiText::tr("Slot %1").arg(slot);
-}
-
-QString shownSlotName(qint64 slot)
-{
-    return shownName(slot, slotName(slot));
 }
 
 bool setSlotName(qint64 slot, const QString &name)

@@ -44,10 +44,6 @@ qint64 clampSlot(qint64 slot);
 
 QString builtInSlotName(qint64 slot);
 QString slotName(qint64 slot);
-// A slot's name as the windows show it: a name the user gave stays as written; the built-in names are
-// in the interface language (UiText).
-QString shownName(qint64 slot, const QString &name);
-QString shownSlotName(qint64 slot);
 // A blank name, or the built-in "Slot N", removes the stored name. Slot 0 cannot be renamed.
 bool setSlotName(qint64 slot, const QString &name);
 

@@ -1,7 +1,6 @@
 #include "pdf/share/PlaylistExportRun.h"
 
 #include "core/common/Hop.h"
-#include "core/common/UiText.h"
 #include "core/share/PlaylistTextExport.h"
 #include "pdf/share/PlaylistShareService.h"
 
@@ -140,15 +139,15 @@ QString PlaylistExportRun::formatName(PlaylistExportFormat format)
     case Format::pdf:
         return QStringLiteral("PDF");
     case Format::jpeg:
-        return UiText::tr("Images (JPEG)");
+        return QStringLiteral("Images (JPEG)");
     case Format::txt:
-        return UiText::tr("Text (TXT)");
+        return QStringLiteral("Text (TXT)");
     case Format::html:
         return QStringLiteral("HTML");
     case Format::lyf:
         break;
     }
-    return UiText::tr("Lyrafold playlist (.lyf)");
+    return QStringLiteral("Lyrafold playlist (.lyf)");
 }
 
 void PlaylistExportRun::start()

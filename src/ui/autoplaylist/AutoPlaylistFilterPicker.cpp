@@ -1,7 +1,6 @@
 #include "ui/autoplaylist/AutoPlaylistFilterPicker.h"
 
 #include "core/autoplaylist/AutoPlaylistFilters.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,8 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-using LyrafoldLanguageService::localized;
 
 namespace {
 
@@ -25,17 +22,17 @@ public:
         : QDialog(parent)
     {
         setObjectName(QLatin1String(AutoPlaylistFilterPicker::objectName));
-        setWindowTitle(localized(message));
+        setWindowTitle(message);
         setWindowModality(Qt::ApplicationModal);
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(20, 18, 20, 14);
         layout->setSpacing(8);
-        auto *title = new QLabel(localized(message));
+        auto *title = new QLabel(message);
         QFont bold = title->font();
         bold.setBold(true);
         title->setFont(bold);
         layout->addWidget(title);
-        auto *detail = new QLabel(localized(informative));
+        auto *detail = new QLabel(informative);
         detail->setWordWrap(true);
         layout->addWidget(detail);
         m_content = new QVBoxLayout;
@@ -43,9 +40,9 @@ public:
         layout->addLayout(m_content);
         layout->addSpacing(6);
         auto *buttons = new QDialogButtonBox;
-        QPushButton *ok = buttons->addButton(localized(accept), QDialogButtonBox::AcceptRole);
+        QPushButton *ok = buttons->addButton(accept, QDialogButtonBox::AcceptRole);
         ok->setDefault(true);
-        buttons->addButton(localized(QStringLiteral("Cancel")), QDialogButtonBox::RejectRole);
+        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
         layout->addWidget(buttons);
@@ -83,7 +80,7 @@ void chooseOne(const QString &title, const QStringList &choices, QLineEdit *fiel
     auto *popup = new QComboBox;
     popup->setObjectName(QStringLiteral("choicePopup"));
     popup->setMinimumWidth(220);
-    popup->addItem(localized(QStringLiteral("(Any)")));
+    popup->addItem(QStringLiteral("(Any)"));
     popup->addItems(choices);
     popup->setCurrentIndex(AutoPlaylistFilters::selectedChoice(field->text(), choices) + 1);
     dialog.add(popup);
@@ -109,13 +106,11 @@ void choosePopularity(QLineEdit *field, QWidget *parent)
                         QStringLiteral("Pick a single rating or a range (1-5)."));
     dialog.setMinimumWidth(260);
     const auto [first, second] = AutoPlaylistFilters::popularityPicks(field->text());
-    QComboBox *from =
-        ratingPopup(localized(QStringLiteral("(Any)")), first, QStringLiteral("firstValuePopup"));
-    QComboBox *to =
-        ratingPopup(localized(QStringLiteral("(No range end)")), second, QStringLiteral("secondValuePopup"));
-    dialog.add(new QLabel(localized(QStringLiteral("First value"))));
+    QComboBox *from = ratingPopup(QStringLiteral("(Any)"), first, QStringLiteral("firstValuePopup"));
+    QComboBox *to = ratingPopup(QStringLiteral("(No range end)"), second, QStringLiteral("secondValuePopup"));
+    dialog.add(new QLabel(QStringLiteral("First value")));
     dialog.add(from);
-    dialog.add(new QLabel(localized(QStringLiteral("Second value (optional)"))));
+    dialog.add(new QLabel(QStringLiteral("Second value (optional)")));
     dialog.add(to);
     if (dialog.exec() != QDialog::Accepted)
         return;

@@ -1,7 +1,5 @@
 #include "ui/autoplaylist/AutoPlaylistGeneratedRowView.h"
 
-#include "ui/services/LyrafoldLanguageService.h"
-
 #include "core/library/SongRecord.h"
 #include "core/text/TextUtils.h"
 #include "ui/autoplaylist/GeneratedTitlesModel.h"
@@ -132,7 +130,7 @@ QString AutoPlaylistGeneratedRowView::tagsLine(const SongRecord &entry)
         const int filled = int(std::clamp<double>(std::round(*rating), 0, 5));
         parts.append(QString(filled, QChar(0x2605)) + QString(5 - filled, QChar(0x2606)));
     }
-    return LyrafoldLanguageService::localized(QStringLiteral("Tags: %1"))
+    return QStringLiteral("Tags: %1")
         .arg(parts.isEmpty() ? QStringLiteral("—") : parts.join(QStringLiteral(" • ")));
 }
 

@@ -148,7 +148,7 @@ void AutoPlaylistWindowController::tempoMapPopupChanged(int index)
 
 void AutoPlaylistWindowController::yearSliderChanged()
 {
-    m_yearRangeToLabel->setText(LyrafoldLanguageService::localized(QStringLiteral("From %1   To %2"))
+    m_yearRangeToLabel->setText(QStringLiteral("From %1   To %2")
                                     .arg(QString::number(m_yearRangeSlider->lowerYear()),
                                          QString::number(m_yearRangeSlider->upperYear())));
 }
@@ -187,12 +187,10 @@ void AutoPlaylistWindowController::generateTapped()
 void AutoPlaylistWindowController::updateGeneratedTitlesHeader()
 {
     const qsizetype count = m_playlist.entries().size();
-    m_resultsTitleLabel->setText(
-        count > 0
-            ? LyrafoldLanguageService::localized(QStringLiteral("Generated titles (%1) — drag ≡ to reorder"))
-                  .arg(count)
-            : LyrafoldLanguageService::localized(
-                  QStringLiteral("Generated titles — click Generate above to create a list.")));
+    m_resultsTitleLabel->setText(count > 0
+                                     ? QStringLiteral("Generated titles (%1) — drag ≡ to reorder").arg(count)
+                                     : LyrafoldLanguageService::localized(QStringLiteral(
+                                           "Generated titles — click Generate above to create a list.")));
 }
 
 void AutoPlaylistWindowController::cardButtonClicked(AutoPlaylistGeneratedRowView::Button button, int row)
@@ -290,28 +288,26 @@ void AutoPlaylistWindowController::saveTapped()
 {
     const QString name = TextUtils::trimmed(m_playlistNameField->text());
     if (name.isEmpty()) {
-        setStatus(LyrafoldLanguageService::localized(QStringLiteral("Enter a playlist name.")));
+        setStatus(QStringLiteral("Enter a playlist name."));
         return;
     }
     const BookmarkList &entries = m_playlist.entries();
     if (entries.isEmpty()) {
-        setStatus(LyrafoldLanguageService::localized(QStringLiteral("Generate a playlist first.")));
+        setStatus(QStringLiteral("Generate a playlist first."));
         return;
     }
     // Titles already in the playlist stay once; a write that fails later replaces this text.
     for (const BookmarkEntry &entry : entries)
         m_context.playlists().addToPlaylist(name, entry);
     Q_EMIT playlistSaved(name, entries.size());
-    setStatus(LyrafoldLanguageService::localized(QStringLiteral("Saved %1 items to \"%2\"."))
-                  .arg(entries.size())
-                  .arg(name));
+    setStatus(QStringLiteral("Saved %1 items to \"%2\".").arg(entries.size()).arg(name));
 }
 
 void AutoPlaylistWindowController::shareTapped()
 {
     const BookmarkList &entries = m_playlist.entries();
     if (entries.isEmpty()) {
-        setStatus(LyrafoldLanguageService::localized(QStringLiteral("Generate a playlist first.")));
+        setStatus(QStringLiteral("Generate a playlist first."));
         return;
     }
     QList<PlaylistItem> items;
@@ -330,8 +326,6 @@ void AutoPlaylistWindowController::languageChanged()
 {
     setWindowTitle(LyrafoldLanguageService::localized(windowTitleText));
     updateGeneratedTitlesHeader();
-    yearSliderChanged();
-    m_resultsTable->viewport()->update(); // the cards' tag lines
 }
 
 void AutoPlaylistWindowController::setStatus(const QString &text)

@@ -1,7 +1,5 @@
 #include "ui/common/ExportProgressDialog.h"
 
-#include "ui/services/LyrafoldLanguageService.h"
-
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -24,7 +22,7 @@ ExportProgressDialog::ExportProgressDialog(QWidget *window, const QString &title
       m_cancel(new QPushButton(QStringLiteral("Cancel")))
 {
     setObjectName(QStringLiteral("exportProgressDialog"));
-    setWindowTitle(LyrafoldLanguageService::localized(title));
+    setWindowTitle(title);
     setWindowModality(Qt::WindowModal);
     setAttribute(Qt::WA_DeleteOnClose, false);
     m_step->setObjectName(QStringLiteral("exportProgressStep"));
@@ -32,9 +30,6 @@ ExportProgressDialog::ExportProgressDialog(QWidget *window, const QString &title
     bold.setBold(true);
     m_step->setFont(bold);
     m_step->setTextFormat(Qt::PlainText);
-    // The owner writes the step and the count; a switch of language leaves them alone.
-    LyrafoldLanguageService::markDynamicText(m_step);
-    LyrafoldLanguageService::markDynamicText(m_count);
     m_count->setObjectName(QStringLiteral("exportProgressCount"));
     m_count->setForegroundRole(QPalette::PlaceholderText);
     m_step->setMinimumHeight(m_step->fontMetrics().height());
@@ -57,7 +52,6 @@ ExportProgressDialog::ExportProgressDialog(QWidget *window, const QString &title
     layout->addWidget(buttons);
     // One size for every step, so the dialog never jumps; a long step text is shortened instead.
     setFixedSize(dialogWidth, sizeHint().height());
-    LyrafoldLanguageService::apply(this);
 }
 
 void ExportProgressDialog::setStep(const QString &text)
@@ -74,10 +68,7 @@ void ExportProgressDialog::setCount(qint64 done, qint64 total, const QString &un
 {
     if (m_cancelRequested)
         return;
-    using LyrafoldLanguageService::localized;
-    m_count->setText(total > 0
-                         ? localized(QStringLiteral("%1 of %2 %3")).arg(done).arg(total).arg(localized(unit))
-                         : QString());
+    m_count->setText(total > 0 ? QStringLiteral("%1 of %2 %3").arg(done).arg(total).arg(unit) : QString());
 }
 
 void ExportProgressDialog::setBar(qint64 done, qint64 total)
@@ -108,7 +99,7 @@ void ExportProgressDialog::reject()
         return;
     m_cancelRequested = true;
     m_cancel->setEnabled(false);
-    m_step->setText(LyrafoldLanguageService::localized(QStringLiteral("Cancelling…")));
+    m_step->setText(QStringLiteral("Cancelling…"));
     m_count->clear();
     m_bar->setRange(0, 0);
     Q_EMIT cancelled();

@@ -1,7 +1,5 @@
 #include "ui/common/LyrafoldAlert.h"
 
-#include "ui/services/LyrafoldLanguageService.h"
-
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -10,11 +8,10 @@ namespace LyrafoldAlert {
 int run(QWidget *parent, Style style, const QString &message, const QString &informativeText,
         const QStringList &buttons, qsizetype namedButtons)
 {
-    using LyrafoldLanguageService::localized;
     QMessageBox box(parent);
     box.setIcon(style == Style::warning ? QMessageBox::Warning : QMessageBox::Information);
-    box.setText(localized(message));
-    box.setInformativeText(localized(informativeText));
+    box.setText(message);
+    box.setInformativeText(informativeText);
     QList<QAbstractButton *> added;
     for (qsizetype i = 0; i < buttons.size(); ++i) {
         // The last of several buttons is the way out, as Escape is.
@@ -22,10 +19,8 @@ int run(QWidget *parent, Style style, const QString &message, const QString &inf
         // A name's "&" is shown, not taken as the mark of a shortcut key.
         const QString text = i < namedButtons
                                  ? QString(buttons.at(i)).replace(QLatin1Char('&'), QStringLiteral("&&"))
-                                 : localized(buttons.at(i));
+                                 : buttons.at(i);
         QPushButton *button = box.addButton(text, escape ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
-        if (i < namedButtons)
-            LyrafoldLanguageService::markDynamicOwnText(button);
         if (i == 0)
             box.setDefaultButton(button);
         if (escape)

@@ -1,7 +1,5 @@
 #include "ui/common/LyrafoldFormAlert.h"
 
-#include "ui/services/LyrafoldLanguageService.h"
-
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,12 +9,10 @@
 
 #include <algorithm>
 
-LyrafoldFormAlert::LyrafoldFormAlert(QWidget *parent, const QString &objectName, const QString &messageText,
+LyrafoldFormAlert::LyrafoldFormAlert(QWidget *parent, const QString &objectName, const QString &message,
                                      const QString &informativeText, const QStringList &buttons)
     : QDialog(parent)
 {
-    using LyrafoldLanguageService::localized;
-    const QString message = localized(messageText);
     setObjectName(objectName);
     setWindowTitle(message);
     // Wide enough for the title bar to show the message whole.
@@ -28,7 +24,7 @@ LyrafoldFormAlert::LyrafoldFormAlert(QWidget *parent, const QString &objectName,
     bold.setBold(true);
     messageLabel->setFont(bold);
     messageLabel->setWordWrap(true);
-    m_informative = new QLabel(localized(informativeText));
+    m_informative = new QLabel(informativeText);
     m_informative->setWordWrap(true);
     m_informative->setVisible(!informativeText.isEmpty());
     layout->addWidget(messageLabel);
@@ -37,8 +33,8 @@ LyrafoldFormAlert::LyrafoldFormAlert(QWidget *parent, const QString &objectName,
     auto *box = new QDialogButtonBox;
     for (int i = 0; i < buttons.size(); ++i) {
         const bool escape = buttons.size() > 1 && i == buttons.size() - 1;
-        QPushButton *button = box->addButton(localized(buttons.at(i)), escape ? QDialogButtonBox::RejectRole
-                                                                              : QDialogButtonBox::AcceptRole);
+        QPushButton *button = box->addButton(buttons.at(i), escape ? QDialogButtonBox::RejectRole
+                                                                   : QDialogButtonBox::AcceptRole);
         button->setAutoDefault(false);
         button->setDefault(i == 0);
         connect(button, &QPushButton::clicked, this, [this, i] { press(i); });

@@ -11,7 +11,7 @@ class QPushButton;
 
 // A modal alert with controls of its own between its texts and its buttons: the slot prompts, the
 // extraction choices and the import forms. The first button is the default and answers Return, the
-// last of several is the way out and answers Escape.
+// last of several is the way out and answers Escape. Its texts are English in every interface language.
 class LyrafoldFormAlert : public QDialog {
     Q_OBJECT
 

@@ -21,10 +21,10 @@ QPointer<QMenu> &activePicker()
     return menu;
 }
 
-QLabel *makeHintLabel(const QString &en, const QString &tr, const QString &es)
+// A hint in the interface language, under a button whose title stays English.
+QLabel *makeHintLabel(const QString &english)
 {
-    auto *label =
-        new QLabel(LyrafoldLanguageService::pick<QString>(LyrafoldLanguageService::current(), en, tr, es));
+    auto *label = new QLabel(LyrafoldLanguageService::localized(english));
     QFont font = label->font();
     font.setPixelSize(10);
     label->setFont(font);
@@ -48,23 +48,18 @@ QPushButton *makeButton(const QString &title, QObject *target,
     return button;
 }
 
+// The share menu's choices, in English as the rest of sharing is; the popover's hint names "Copy".
 QString choiceTitle(ShareChoice choice)
 {
     switch (choice) {
     case ShareChoice::ShowInFolder:
-        return LyrafoldLanguageService::pick<QString>(
-            LyrafoldLanguageService::current(), QStringLiteral("Show in folder"),
-            QStringLiteral("Klasörde göster"), QStringLiteral("Mostrar en la carpeta"));
+        return QStringLiteral("Show in folder");
     case ShareChoice::Copy:
-        return LyrafoldLanguageService::pick<QString>(LyrafoldLanguageService::current(),
-                                                      QStringLiteral("Copy"), QStringLiteral("Kopyala"),
-                                                      QStringLiteral("Copiar"));
+        return QStringLiteral("Copy");
     case ShareChoice::Email:
         break;
     }
-    return LyrafoldLanguageService::pick<QString>(
-        LyrafoldLanguageService::current(), QStringLiteral("Send by e-mail"),
-        QStringLiteral("E-posta ile gönder"), QStringLiteral("Enviar por correo"));
+    return QStringLiteral("Send by e-mail");
 }
 
 QPoint popupPosition(const QWidget *anchor, const QSize &menuSize, Qt::Edge edge)
@@ -121,24 +116,12 @@ LyrafoldShareContent makeShareOrSaveContent(QObject *shareTarget, const ButtonAc
 {
     QList<QWidget *> views;
     views << makeButton(shareButtonTitle, shareTarget, shareAction);
-    views << makeHintLabel(
-        QStringLiteral("For WhatsApp: pick Copy in the share menu, then paste with Ctrl+V in the chat (best "
-                       "under ~16 MB)."),
-        QStringLiteral("WhatsApp için: paylaşım menüsünden Kopyala'yı seçin, sohbette Ctrl+V ile yapıştırın "
-                       "(~16 MB altı)."),
-        QStringLiteral(
-            "Para WhatsApp: elija Copiar en el menú compartir y pegue con Ctrl+V en el chat (mejor "
-            "bajo ~16 MB)."));
+    views << makeHintLabel(QStringLiteral(
+        "For WhatsApp: pick Copy in the share menu, then paste with Ctrl+V in chat (best under ~16 MB)."));
     if (includeSave && saveTarget && saveAction) {
         views << makeButton(saveButtonTitle, saveTarget, saveAction);
         views << makeHintLabel(
-            QStringLiteral("For large files, save here or pick Show in folder, then attach in WhatsApp (+ → "
-                           "Document or Photos)."),
-            QStringLiteral(
-                "Büyük dosyalar için buraya kaydedin ya da Klasörde göster'i seçin, sonra WhatsApp'ta "
-                "ekleyin (+ → Belge veya Fotoğraflar)."),
-            QStringLiteral("Para archivos grandes, guarde aquí o elija Mostrar en la carpeta y adjunte en "
-                           "WhatsApp (+ → Documento o Fotos)."));
+            QStringLiteral("For large files, save here then attach in WhatsApp (+ → Document or Photos)."));
     }
 
     int height = 24 + 8 * std::max(int(views.size()) - 1, 0);
@@ -214,7 +197,7 @@ QMenu *makeShareMenu(const QList<QUrl> &items, QWidget *parent,
             case ShareChoice::Copy:
                 ShareMenuService::copyToClipboard(items);
                 // Nothing else shows that the files are on the clipboard.
-                tellDone(parent, LyrafoldLanguageService::localized(QStringLiteral("Copied")), menu->pos());
+                tellDone(parent, QStringLiteral("Copied"), menu->pos());
                 break;
             case ShareChoice::Email:
                 ShareMenuService::sendByEmail(items, findExecutable);

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "core/library/SlotStore.h"
+#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QString>
 
-// A slot's name as the windows show it: a name the user gave stays as written; the built-in names
-// ("Default", "Slot 1" ...) are shown in the interface language.
-inline QString shownSlotName(qint64 slot, const QString &name)
+// A slot's name on its tile and on the workshop's tab: a name the user gave stays as written, and so do
+// "Slot 1" to "Slot 5"; the built-in slot's "Default" is shown in the interface language. Everywhere else
+// (status texts, questions, forms) a slot goes by its name as it stands, in English.
+inline QString slotTileName(qint64 slot, const QString &name)
 {
-    return SlotStore::shownName(slot, name);
+    if (slot == 0 && name == SlotStore::builtInSlotName(0))
+        return LyrafoldLanguageService::localized(name);
+    return name;
 }

@@ -2,7 +2,6 @@
 
 #include "core/common/NotificationBus.h"
 #include "core/library/StateFileText.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -29,20 +28,18 @@ QWidget *windowInUse()
 
 StateFileAlerts::StateFileAlerts(QObject *parent) : QObject(parent)
 {
-    using LyrafoldLanguageService::localized;
     NotificationBus &bus = NotificationBus::instance();
     connect(&bus, &NotificationBus::stateFileSaveFailed, this,
             [this](const QString &path, const QString &reason) {
                 if (!StateFileText::isBookFile(path))
-                    tell(StateFileText::unsaved(path, reason),
-                         localized(QStringLiteral("The file: %1")).arg(path));
+                    tell(StateFileText::unsaved(path, reason), QStringLiteral("The file: %1").arg(path));
             });
     connect(&bus, &NotificationBus::stateFileSetAside, this,
             [this](const QString &path, const QString &aside) {
                 if (!StateFileText::isBookFile(path))
-                    tell(localized(QStringLiteral("%1 could not be read and was set aside as %2."))
+                    tell(QStringLiteral("%1 could not be read and was set aside as %2.")
                              .arg(QFileInfo(path).fileName(), QFileInfo(aside).fileName()),
-                         localized(QStringLiteral("It is kept at %1.")).arg(aside));
+                         QStringLiteral("It is kept at %1.").arg(aside));
             });
 }
 
@@ -58,7 +55,7 @@ void StateFileAlerts::tell(const QString &message, const QString &detail)
         return;
     auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Lyrafold"), message,
                                 QMessageBox::NoButton, window);
-    box->addButton(LyrafoldLanguageService::localized(QStringLiteral("OK")), QMessageBox::AcceptRole);
+    box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box->setObjectName(QStringLiteral("stateFileAlert"));
     box->setInformativeText(detail);
     box->setWindowModality(Qt::WindowModal);

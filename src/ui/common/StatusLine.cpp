@@ -1,6 +1,6 @@
 #include "ui/common/StatusLine.h"
 
-#include "ui/common/SlotNames.h"
+#include "core/common/NotificationBus.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
 #include <QFileInfo>
@@ -13,6 +13,8 @@ StatusLine::StatusLine(const QString &objectName, QWidget *parent) : QLabel(pare
     setMinimumWidth(0);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     LyrafoldLanguageService::markDynamicText(this);
+    connect(&NotificationBus::instance(), &NotificationBus::languageChanged, this,
+            &StatusLine::retranslateReady);
 }
 
 void StatusLine::setStatus(const QString &text)
@@ -35,15 +37,12 @@ void StatusLine::retranslateReady()
         showReady();
 }
 
-QString StatusLine::loadingSlotText(qint64 slot, const QString &slotName)
+QString StatusLine::loadingSlotText(const QString &slotName)
 {
-    return LyrafoldLanguageService::pick(LyrafoldLanguageService::current(), QStringLiteral("Loading %1…"),
-                                         QStringLiteral("%1 yükleniyor…"), QStringLiteral("Cargando %1…"))
-        .arg(shownSlotName(slot, slotName));
+    return QStringLiteral("Loading %1…").arg(slotName);
 }
 
 QString StatusLine::failedSaveText(const QString &path, const QString &reason)
 {
-    return LyrafoldLanguageService::localized(QStringLiteral("Could not save %1: %2"))
-        .arg(QFileInfo(path).fileName(), reason);
+    return QStringLiteral("Could not save %1: %2").arg(QFileInfo(path).fileName(), reason);
 }

@@ -26,9 +26,8 @@ public:
     void showStatus(const QString &text) override { setStatus(text); }
     QWidget *statusWindow() override { return window(); }
 
-    // "Loading Slot 3…" in the interface's language, while a slot's file is read; slotName is the stored
-    // name, shown as shownSlotName() shows it.
-    static QString loadingSlotText(qint64 slot, const QString &slotName);
+    // "Loading Slot 3…", while a slot's file is read.
+    static QString loadingSlotText(const QString &slotName);
 
     // "Could not save playlists.json: disk full".
     static QString failedSaveText(const QString &path, const QString &reason);

@@ -1,6 +1,5 @@
 #include "ui/customfiles/CustomFilesWindowController.h"
 
-#include "core/common/NotificationBus.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/CoverThumbnailLoader.h"
 #include "ui/common/LyrafoldAlert.h"
@@ -194,7 +193,7 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, QW
     header->addWidget(heading);
     m_categoryPopup = new QComboBox;
     m_categoryPopup->setObjectName(QStringLiteral("customFilesCategory"));
-    m_categoryPopup->addItems({QString(), QString()});
+    m_categoryPopup->addItems({QStringLiteral("Single Files"), QStringLiteral("Books")});
     connect(m_categoryPopup, &QComboBox::currentIndexChanged, this,
             &CustomFilesWindowController::applyCategory);
     header->addWidget(m_categoryPopup);
@@ -243,14 +242,9 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, QW
     connect(remove, &QPushButton::clicked, this, &CustomFilesWindowController::deletePressed);
     buttons->addWidget(remove);
     layout->addLayout(buttons);
-    retranslate();
+    setWindowTitle(QStringLiteral("Custom Files"));
     LyrafoldLanguageService::apply(this);
     WindowPlacement::keepMinimumFitting(this, QSize(560, 360));
-    // The groups' lines are made in the language of their listing: a switch lists them again.
-    connect(&NotificationBus::instance(), &NotificationBus::languageChanged, this, [this] {
-        retranslate();
-        reloadGroups();
-    });
 
     // Imports, deletions and edits made anywhere show here at once.
     connect(&context.library(), &LibrarySession::libraryChanged, this,
@@ -300,19 +294,9 @@ void CustomFilesWindowController::applyCategory()
             visible.append(group);
     }
     m_model->setGroups(std::move(visible));
-    m_countLabel->setText(
-        LyrafoldLanguageService::localized(QStringLiteral("%1 file(s)")).arg(m_model->groups().size()));
+    m_countLabel->setText(QStringLiteral("%1 file(s)").arg(m_model->groups().size()));
     // The list lays its rows out first.
     QTimer::singleShot(0, this, &CustomFilesWindowController::requestVisibleCovers);
-}
-
-void CustomFilesWindowController::retranslate()
-{
-    using LyrafoldLanguageService::localized;
-    setWindowTitle(localized(QStringLiteral("Custom Files")));
-    m_categoryPopup->setItemText(0, localized(QStringLiteral("Single Files")));
-    m_categoryPopup->setItemText(1, localized(QStringLiteral("Books")));
-    m_countLabel->setText(localized(QStringLiteral("%1 file(s)")).arg(m_model->groups().size()));
 }
 
 void CustomFilesWindowController::requestVisibleCovers()
@@ -335,10 +319,9 @@ void CustomFilesWindowController::deletePressed()
     }
     if (selected.isEmpty())
         return;
-    using LyrafoldLanguageService::localized;
     const QString question = selected.size() == 1
-                                 ? localized(QStringLiteral("Delete custom file?"))
-                                 : localized(QStringLiteral("Delete %1 custom files?")).arg(selected.size());
+                                 ? QStringLiteral("Delete custom file?")
+                                 : QStringLiteral("Delete %1 custom files?").arg(selected.size());
     if (LyrafoldAlert::run(this, LyrafoldAlert::Style::warning, question,
                            QStringLiteral("This removes their imported title rows from slots and moves the "
                                           "generated PDF file(s) to the trash when no remaining title or "

@@ -33,8 +33,6 @@ public:
 
 private:
     void applyCategory();
-    // The title, the kinds and the count in the interface language.
-    void retranslate();
     void showKindOfNewGroups(const QList<CustomFileGroup> &groups);
     void deletePressed();
     void requestVisibleCovers();

@@ -5,12 +5,9 @@
 #include "pdf/extract/BookmarkExtractionRun.h"
 #include "ui/common/SlotClearing.h"
 #include "ui/extract/ExtractionPrompts.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QFileDialog>
 #include <QSet>
-
-using LyrafoldLanguageService::localized;
 
 BookmarkExtractionFlow::BookmarkExtractionFlow(LibrarySlots &librarySlots, QObject *parent)
     : QObject(parent), m_slots(librarySlots), m_session(librarySlots.session())
@@ -30,7 +27,7 @@ void BookmarkExtractionFlow::setBusy(bool busy)
 void BookmarkExtractionFlow::extractBookmarks()
 {
     if (m_busy) {
-        Q_EMIT statusChanged(localized(QStringLiteral("An extraction is already running.")));
+        Q_EMIT statusChanged(QStringLiteral("An extraction is already running."));
         return;
     }
     const QString folder = m_session.selectedFolder();
@@ -66,7 +63,7 @@ void BookmarkExtractionFlow::chooseFolderAndExtract()
 void BookmarkExtractionFlow::extractFromFolder(const QString &folder)
 {
     if (m_busy) {
-        Q_EMIT statusChanged(localized(QStringLiteral("An extraction is already running.")));
+        Q_EMIT statusChanged(QStringLiteral("An extraction is already running."));
         return;
     }
     extract(folder, false);
@@ -81,7 +78,7 @@ void BookmarkExtractionFlow::extract(const QString &folder, bool askBookSelectio
         setBusy(false);
         return;
     }
-    Q_EMIT statusChanged(localized(QStringLiteral("Looking for PDF files...")));
+    Q_EMIT statusChanged(QStringLiteral("Looking for PDF files..."));
     Q_EMIT progressChanged(0, 0);
     Q_EMIT cancellable(true);
     const quint64 generation = ++m_generation;
@@ -110,10 +107,9 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
     qsizetype slotCount = walk.slotCount;
     Q_EMIT cancellable(false);
     if (listing.paths.isEmpty()) {
-        QString status = localized(QStringLiteral("No PDF files found"));
+        QString status = QStringLiteral("No PDF files found");
         if (listing.unreadableFolders > 0)
-            status +=
-                localized(QStringLiteral("; %1 folder(s) could not be read")).arg(listing.unreadableFolders);
+            status += QStringLiteral("; %1 folder(s) could not be read").arg(listing.unreadableFolders);
         Q_EMIT statusChanged(status);
         setBusy(false);
         return;
@@ -169,7 +165,7 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
                 setBusy(false);
             });
     Q_EMIT cancellable(true);
-    Q_EMIT statusChanged(localized(QStringLiteral("Extracting bookmarks...")));
+    Q_EMIT statusChanged(QStringLiteral("Extracting bookmarks..."));
     m_run->start();
 }
 
@@ -184,14 +180,14 @@ void BookmarkExtractionFlow::cancel()
     // The walk: its list is dropped when it lands.
     ++m_generation;
     Q_EMIT cancellable(false);
-    Q_EMIT statusChanged(localized(QStringLiteral("Extraction cancelled; nothing was changed.")));
+    Q_EMIT statusChanged(QStringLiteral("Extraction cancelled; nothing was changed."));
     setBusy(false);
 }
 
 void BookmarkExtractionFlow::newExtraction()
 {
     if (m_busy) {
-        Q_EMIT statusChanged(localized(QStringLiteral("An extraction is running; cancel it first.")));
+        Q_EMIT statusChanged(QStringLiteral("An extraction is running; cancel it first."));
         return;
     }
     const SlotClearPlan plan = m_slots.planClearSlot(m_session.currentSlotId());
@@ -199,9 +195,9 @@ void BookmarkExtractionFlow::newExtraction()
         return;
     if (!m_slots.startNewExtraction(plan)) {
         Q_EMIT statusChanged(
-            localized(QStringLiteral("The library changed before it was cleared; nothing was cleared.")));
+            QStringLiteral("The library changed before it was cleared; nothing was cleared."));
         return;
     }
     Q_EMIT newExtractionReady();
-    Q_EMIT statusChanged(localized(QStringLiteral("Ready for new extraction")));
+    Q_EMIT statusChanged(QStringLiteral("Ready for new extraction"));
 }

@@ -3,7 +3,6 @@
 #include "core/library/LibrarySlots.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldFormAlert.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QCollator>
 #include <QComboBox>
@@ -15,8 +14,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-
-using LyrafoldLanguageService::localized;
 
 namespace ExtractionPrompts {
 
@@ -34,17 +31,17 @@ std::optional<SlotChoice> promptSlotForExtraction(QWidget *parent, LibrarySlots 
     auto *slotBox = new QComboBox;
     slotBox->setObjectName(QStringLiteral("extractionSlotPopup"));
     for (int slot = 1; slot < LibrarySession::slotCount; ++slot)
-        slotBox->addItem(localized(QStringLiteral("Slot %1")).arg(slot), slot);
+        slotBox->addItem(QStringLiteral("Slot %1").arg(slot), slot);
     slotBox->setCurrentIndex(int(std::clamp<qint64>(librarySlots.session().currentSlotId() - 1, 0, 4)));
     auto *note = new QLabel;
     note->setObjectName(QStringLiteral("extractionSlotNote"));
     note->setWordWrap(true);
     auto *name = new QLineEdit;
     name->setObjectName(QStringLiteral("extractionSlotNameField"));
-    name->setPlaceholderText(localized(QStringLiteral("Enter slot name")));
+    name->setPlaceholderText(QStringLiteral("Enter slot name"));
     column->addWidget(slotBox);
     column->addWidget(note);
-    column->addWidget(new QLabel(localized(QStringLiteral("Slot name:"))));
+    column->addWidget(new QLabel(QStringLiteral("Slot name:")));
     column->addWidget(name);
     alert.setAccessory(accessory);
 
@@ -57,10 +54,10 @@ std::optional<SlotChoice> promptSlotForExtraction(QWidget *parent, LibrarySlots 
         librarySlots.withSlotCount(slot, &alert, [slotBox, note, slot, replacesSlot](qsizetype count) {
             if (count <= 0 || slotBox->currentData().toLongLong() != slot)
                 return;
-            QString text = localized(QStringLiteral("Slot %1 holds %2 bookmark(s)."))
+            QString text = QStringLiteral("Slot %1 holds %2 bookmark(s).")
                                .arg(QString::number(slot), QString::number(count));
             if (replacesSlot)
-                text += QLatin1Char(' ') + localized(QStringLiteral("A full extraction replaces them."));
+                text += QLatin1Char(' ') + QStringLiteral("A full extraction replaces them.");
             note->setText(text);
             note->show();
         });
@@ -96,7 +93,7 @@ std::optional<QStringList> promptExtractAllOrChooseBooks(QWidget *parent, const 
     const int answer =
         LyrafoldAlert::run(parent, LyrafoldAlert::Style::informational, QStringLiteral("Extract Bookmarks"),
                            QStringLiteral("Scan the whole folder or choose only books you changed."),
-                           {localized(QStringLiteral("Extract all PDFs (%1)")).arg(pdfs.size()),
+                           {QStringLiteral("Extract all PDFs (%1)").arg(pdfs.size()),
                             QStringLiteral("Choose which books to extract"), QStringLiteral("Cancel")});
     if (answer == 0)
         return pdfs;

@@ -2,7 +2,6 @@
 
 #include "core/common/Hop.h"
 #include "pdf/render/LyrafoldBookmarkPdfPreview.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QGuiApplication>
 #include <QSet>
@@ -59,8 +58,7 @@ QVariant BookmarkedPdfRowsModel::data(const QModelIndex &index, int role) const
         return {};
     case pageColumn:
         if (role == Qt::DisplayRole)
-            return LyrafoldLanguageService::localized(QStringLiteral("p. %1"))
-                .arg(m_bookmarks.at(row).pageNumber);
+            return QStringLiteral("p. %1").arg(m_bookmarks.at(row).pageNumber);
         return {};
     case titleColumn:
         if (role == Qt::DisplayRole || role == Qt::EditRole)

@@ -2,13 +2,12 @@
 
 #include "core/library/ImportTitles.h"
 #include "core/library/LibrarySlots.h"
+#include "core/library/SlotStore.h"
 #include "core/text/TextUtils.h"
 #include "pdf/import/ImagePdfImportService.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldFormAlert.h"
-#include "ui/common/SlotNames.h"
 #include "ui/import/BookmarkedPdfRowsModel.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,16 +22,13 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-using LyrafoldLanguageService::localized;
-
 namespace {
 
 QString playlistSentence(const std::optional<QString> &playlist)
 {
-    return playlist
-               ? QLatin1Char(' ') +
-                     localized(QStringLiteral("Imported titles will also be added to \"%1\".")).arg(*playlist)
-               : QString();
+    return playlist ? QLatin1Char(' ') +
+                          QStringLiteral("Imported titles will also be added to \"%1\".").arg(*playlist)
+                    : QString();
 }
 
 QComboBox *slotPopup(const LibrarySlots &librarySlots)
@@ -41,7 +37,7 @@ QComboBox *slotPopup(const LibrarySlots &librarySlots)
     popup->setObjectName(QStringLiteral("importSlotPopup"));
     const QStringList names = librarySlots.slotTileNames();
     for (int slot = 1; slot < LibrarySession::slotCount; ++slot)
-        popup->addItem(shownSlotName(slot, names.value(slot, SlotStore::builtInSlotName(slot))), slot);
+        popup->addItem(names.value(slot, SlotStore::builtInSlotName(slot)), slot);
     popup->setCurrentIndex(
         int(librarySlots.session().currentSlotId() == 0 ? 0 : librarySlots.session().currentSlotId() - 1));
     return popup;
@@ -54,16 +50,16 @@ QWidget *folderRow(QWidget *parent, std::optional<QString> &folder)
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    auto *button = new QPushButton(localized(QStringLiteral("Choose final PDF folder...")));
+    auto *button = new QPushButton(QStringLiteral("Choose final PDF folder..."));
     button->setObjectName(QStringLiteral("importFolderButton"));
     button->setAutoDefault(false);
-    auto *label = new QLabel(localized(QStringLiteral("Save in app PDF library")));
+    auto *label = new QLabel(QStringLiteral("Save in app PDF library"));
     label->setObjectName(QStringLiteral("importFolderLabel"));
     label->setMinimumWidth(100);
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     QObject::connect(button, &QPushButton::clicked, row, [parent, label, &folder] {
         const QString chosen = QFileDialog::getExistingDirectory(
-            parent, localized(QStringLiteral("Choose final PDF folder")), folder.value_or(QString()));
+            parent, QStringLiteral("Choose final PDF folder"), folder.value_or(QString()));
         if (chosen.isEmpty())
             return;
         folder = chosen;
@@ -87,9 +83,8 @@ promptImagePdfImportOptions(QWidget *parent, const LibrarySlots &librarySlots, c
     const bool several = paths.size() > 1;
     LyrafoldFormAlert alert(
         parent, QStringLiteral("imagePdfImportPrompt"), QStringLiteral("Import Images or PDFs"),
-        localized(
-            QStringLiteral(
-                "%1 file(s) selected. Images will be converted into PDF pages; PDFs will be imported as-is."))
+        QStringLiteral(
+            "%1 file(s) selected. Images will be converted into PDF pages; PDFs will be imported as-is.")
                 .arg(paths.size()) +
             playlistSentence(targetPlaylistName),
         {QStringLiteral("Import"), QStringLiteral("Cancel")});
@@ -100,23 +95,22 @@ promptImagePdfImportOptions(QWidget *parent, const LibrarySlots &librarySlots, c
     column->setSpacing(10);
 
     QComboBox *slotBox = slotPopup(librarySlots);
-    column->addWidget(LyrafoldFormAlert::labeledRow(localized(QStringLiteral("Destination slot:")), slotBox));
+    column->addWidget(LyrafoldFormAlert::labeledRow(QStringLiteral("Destination slot:"), slotBox));
     auto *bookField = new QLineEdit;
     bookField->setObjectName(QStringLiteral("importBookNameField"));
     QComboBox *importAs = nullptr;
     if (several) {
         bookField->setText(ImportTitles::defaultCustomBookName(userSlotBookNames));
-        column->addWidget(
-            LyrafoldFormAlert::labeledRow(localized(QStringLiteral("Custom book name:")), bookField));
+        column->addWidget(LyrafoldFormAlert::labeledRow(QStringLiteral("Custom book name:"), bookField));
         importAs = new QComboBox;
         importAs->setObjectName(QStringLiteral("importAsPopup"));
-        importAs->addItems({localized(QStringLiteral("Create one custom book")),
-                            localized(QStringLiteral("Keep as separate single files"))});
-        column->addWidget(LyrafoldFormAlert::labeledRow(localized(QStringLiteral("Import as:")), importAs));
+        importAs->addItems(
+            {QStringLiteral("Create one custom book"), QStringLiteral("Keep as separate single files")});
+        column->addWidget(LyrafoldFormAlert::labeledRow(QStringLiteral("Import as:"), importAs));
     } else {
         bookField->setText(QStringLiteral("Custom Single (Custom)"));
         bookField->setEnabled(false);
-        column->addWidget(LyrafoldFormAlert::labeledRow(localized(QStringLiteral("Book:")), bookField));
+        column->addWidget(LyrafoldFormAlert::labeledRow(QStringLiteral("Book:"), bookField));
     }
 
     auto *titlesPanel = new QWidget;
@@ -127,8 +121,8 @@ promptImagePdfImportOptions(QWidget *parent, const LibrarySlots &librarySlots, c
         auto *field = new QLineEdit(ImagePdfImportService::title(paths.at(i)));
         field->setObjectName(QStringLiteral("importTitleField%1").arg(i));
         titleFields.append(field);
-        const QString label = several ? localized(QStringLiteral("Title %1:")).arg(i + 1)
-                                      : localized(QStringLiteral("Title name:"));
+        const QString label =
+            several ? QStringLiteral("Title %1:").arg(i + 1) : QStringLiteral("Title name:");
         titlesColumn->addWidget(
             LyrafoldFormAlert::labeledRow(label, field, QFileInfo(paths.at(i)).fileName()));
     }
@@ -181,8 +175,8 @@ promptBookmarkedPdfImportOptions(QWidget *parent, const LibrarySlots &librarySlo
     LyrafoldFormAlert alert(
         parent, QStringLiteral("bookmarkedPdfImportPrompt"),
         QStringLiteral("Import PDF with existing bookmarks"),
-        localized(QStringLiteral("This PDF already contains %1 bookmarks. Keep them or clear titles and "
-                                 "rewrite them before importing."))
+        QStringLiteral("This PDF already contains %1 bookmarks. Keep them or clear titles and "
+                       "rewrite them before importing.")
                 .arg(bookmarks.size()) +
             playlistSentence(targetPlaylistName),
         {QStringLiteral("Import"), QStringLiteral("Cancel")});
@@ -193,7 +187,7 @@ promptBookmarkedPdfImportOptions(QWidget *parent, const LibrarySlots &librarySlo
     column->setSpacing(10);
 
     QComboBox *slotBox = slotPopup(librarySlots);
-    column->addWidget(LyrafoldFormAlert::labeledRow(localized(QStringLiteral("Destination slot:")), slotBox));
+    column->addWidget(LyrafoldFormAlert::labeledRow(QStringLiteral("Destination slot:"), slotBox));
 
     const QString ownName = QFileInfo(pdfPath).completeBaseName();
     auto *nameRow = new QWidget;
@@ -202,20 +196,20 @@ promptBookmarkedPdfImportOptions(QWidget *parent, const LibrarySlots &librarySlo
     nameLayout->setSpacing(8);
     auto *bookField = new QLineEdit(ownName);
     bookField->setObjectName(QStringLiteral("importBookNameField"));
-    auto *labelAsCustom = new QCheckBox(localized(QStringLiteral("Label book as custom")));
+    auto *labelAsCustom = new QCheckBox(QStringLiteral("Label book as custom"));
     labelAsCustom->setObjectName(QStringLiteral("labelAsCustomCheckBox"));
     nameLayout->addWidget(bookField, 1);
     nameLayout->addWidget(labelAsCustom);
-    column->addWidget(LyrafoldFormAlert::labeledRow(localized(QStringLiteral("Book name:")), nameRow));
+    column->addWidget(LyrafoldFormAlert::labeledRow(QStringLiteral("Book name:"), nameRow));
 
     auto *titleMode = new QComboBox;
     titleMode->setObjectName(QStringLiteral("bookmarkTitlesPopup"));
-    titleMode->addItems({localized(QStringLiteral("Keep embedded bookmark titles")),
-                         localized(QStringLiteral("Clear titles and rewrite"))});
-    column->addWidget(LyrafoldFormAlert::labeledRow(localized(QStringLiteral("Bookmarks:")), titleMode));
-    auto *keepFile = new QCheckBox(localized(QStringLiteral("Keep PDF where it is instead of copying")));
+    titleMode->addItems(
+        {QStringLiteral("Keep embedded bookmark titles"), QStringLiteral("Clear titles and rewrite")});
+    column->addWidget(LyrafoldFormAlert::labeledRow(QStringLiteral("Bookmarks:"), titleMode));
+    auto *keepFile = new QCheckBox(QStringLiteral("Keep PDF where it is instead of copying"));
     keepFile->setObjectName(QStringLiteral("keepPdfCheckBox"));
-    column->addWidget(LyrafoldFormAlert::labeledRow(localized(QStringLiteral("PDF file:")), keepFile));
+    column->addWidget(LyrafoldFormAlert::labeledRow(QStringLiteral("PDF file:"), keepFile));
 
     auto *model = new BookmarkedPdfRowsModel(pdfPath, bookmarks, &alert);
     auto *table = new QTableView;

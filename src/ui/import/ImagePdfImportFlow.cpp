@@ -7,15 +7,11 @@
 #include "pdf/import/ImagePdfImportService.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
-#include "ui/common/SlotNames.h"
 #include "ui/import/ImagePdfImportDialogs.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStandardPaths>
-
-using LyrafoldLanguageService::localized;
 
 ImagePdfImportFlow::ImagePdfImportFlow(AppContext &context, QWidget *window, QObject *parent)
     : QObject(parent), m_context(context), m_window(window)
@@ -32,15 +28,14 @@ void ImagePdfImportFlow::setRunning(int delta)
 
 void ImagePdfImportFlow::importImagesAndPDFsToLibrary()
 {
-    QFileDialog panel(m_window,
-                      LyrafoldLanguageService::localized(QStringLiteral("Images/PDFs to PDF Library")));
+    QFileDialog panel(m_window, QStringLiteral("Images/PDFs to PDF Library"));
     panel.setObjectName(QStringLiteral("importFilesPanel"));
     panel.setFileMode(QFileDialog::ExistingFiles);
     panel.setNameFilter(
-        LyrafoldLanguageService::localized(QStringLiteral("PDFs and images")) +
+        QStringLiteral("PDFs and images") +
         QStringLiteral(" (*.pdf *.PDF *.jpg *.jpeg *.png *.heic *.heif *.tif *.tiff "
                        "*.webp *.bmp *.JPG *.JPEG *.PNG *.HEIC *.HEIF *.TIF *.TIFF *.WEBP *.BMP)"));
-    panel.setLabelText(QFileDialog::Accept, LyrafoldLanguageService::localized(QStringLiteral("Import")));
+    panel.setLabelText(QFileDialog::Accept, QStringLiteral("Import"));
     panel.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     if (panel.exec() != QDialog::Accepted)
         return;
@@ -64,8 +59,7 @@ void ImagePdfImportFlow::importImagesAndPDFs(const QStringList &paths,
     }
     // The outline of a large book takes a moment to read: not on the interface's thread.
     const QString path = paths.first();
-    Q_EMIT statusChanged(
-        localized(QStringLiteral("Reading the bookmarks of %1...")).arg(QFileInfo(path).fileName()));
+    Q_EMIT statusChanged(QStringLiteral("Reading the bookmarks of %1...").arg(QFileInfo(path).fileName()));
     setRunning(+1);
     Hop::run(
         this, [path] { return PdfBookmarkExtractor::extractBookmarks(path); },
@@ -76,7 +70,7 @@ void ImagePdfImportFlow::importImagesAndPDFs(const QStringList &paths,
                 if (const std::optional<BookmarkedPdfImportOptions> options =
                         ImagePdfImportDialogs::promptBookmarkedPdfImportOptions(
                             m_window, m_context.librarySlots(), path, bookmarks, targetPlaylistName)) {
-                    Q_EMIT statusChanged(localized(QStringLiteral("Importing bookmarked PDF...")));
+                    Q_EMIT statusChanged(QStringLiteral("Importing bookmarked PDF..."));
                     startBookmarkedImport(path, *options, targetPlaylistName);
                     return;
                 }
@@ -121,7 +115,7 @@ void ImagePdfImportFlow::showImagePdfOptions(const QStringList &paths,
         m_window, m_context.librarySlots(), paths, targetPlaylistName, userSlotBookNames);
     if (!options)
         return;
-    Q_EMIT statusChanged(localized(QStringLiteral("Importing %1 file(s)...")).arg(paths.size()));
+    Q_EMIT statusChanged(QStringLiteral("Importing %1 file(s)...").arg(paths.size()));
     startFileImport(paths, *options, targetPlaylistName);
 }
 
@@ -142,16 +136,15 @@ void ImagePdfImportFlow::startFileImport(const QStringList &paths, const ImagePd
             setRunning(-1);
             if (!result) {
                 fail(QStringLiteral("File import failed"), result.error().message,
-                     localized(QStringLiteral("File import failed.")));
+                     QStringLiteral("File import failed."));
                 return;
             }
             const QString count = QString::number(result->bookmarks.size());
             const QString status =
                 targetPlaylistName
-                    ? localized(QStringLiteral("Imported %1 title(s) to %2 and added to \"%3\"."))
+                    ? QStringLiteral("Imported %1 title(s) to %2 and added to \"%3\".")
                           .arg(count, slotName(options.slotId), *targetPlaylistName)
-                    : localized(QStringLiteral("Imported %1 title(s) to %2."))
-                          .arg(count, slotName(options.slotId));
+                    : QStringLiteral("Imported %1 title(s) to %2.").arg(count, slotName(options.slotId));
             take(result->bookmarks, options.slotId, options.destinationDirectory.value_or(QString()),
                  targetPlaylistName, status);
         });
@@ -173,14 +166,14 @@ void ImagePdfImportFlow::startBookmarkedImport(const QString &path, const Bookma
             setRunning(-1);
             if (!result) {
                 fail(QStringLiteral("Bookmarked PDF import failed"), result.error().message,
-                     localized(QStringLiteral("Bookmarked PDF import failed.")));
+                     QStringLiteral("Bookmarked PDF import failed."));
                 return;
             }
             const QString folder = options.keepOriginalFile
                                        ? QFileInfo(path).absolutePath()
                                        : options.destinationDirectory.value_or(QString());
             take(result->bookmarks, options.slotId, folder, targetPlaylistName,
-                 localized(QStringLiteral("Imported %1 bookmarked title(s) to %2."))
+                 QStringLiteral("Imported %1 bookmarked title(s) to %2.")
                      .arg(result->bookmarks.size())
                      .arg(slotName(options.slotId)));
         });
@@ -188,7 +181,7 @@ void ImagePdfImportFlow::startBookmarkedImport(const QString &path, const Bookma
 
 QString ImagePdfImportFlow::slotName(qint64 slot) const
 {
-    return shownSlotName(slot, LibrarySlots::slotTileNames().value(int(slot)));
+    return LibrarySlots::slotTileNames().value(int(slot));
 }
 
 void ImagePdfImportFlow::take(const BookmarkList &rows, qint64 slot, const QString &folder,

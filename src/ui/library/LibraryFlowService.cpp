@@ -11,18 +11,14 @@
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldFormAlert.h"
 #include "ui/common/SlotClearing.h"
-#include "ui/common/SlotNames.h"
 #include "ui/common/StatusSink.h"
 #include "ui/extract/BookmarkExtractionFlow.h"
 #include "ui/import/ImagePdfImportFlow.h"
-#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-
-using LyrafoldLanguageService::localized;
 
 LibraryFlowService::LibraryFlowService(AppContext &context)
     : m_context(context), m_extraction(new BookmarkExtractionFlow(context.librarySlots(), this))
@@ -38,10 +34,10 @@ bool LibraryFlowService::ensureCurrentSlotEditable(StatusSink &sink, const QStri
 {
     if (m_context.library().currentSlotId() != 0)
         return true;
-    LyrafoldAlert::run(
-        sink.alertParent(), LyrafoldAlert::Style::warning, QStringLiteral("Default slot is read-only"),
-        localized(QStringLiteral("You cannot %1 in Default. Switch to Slot 1-5.")).arg(localized(action)));
-    sink.showStatus(localized(QStringLiteral("Default slot is read-only")));
+    LyrafoldAlert::run(sink.alertParent(), LyrafoldAlert::Style::warning,
+                       QStringLiteral("Default slot is read-only"),
+                       QStringLiteral("You cannot %1 in Default. Switch to Slot 1-5.").arg(action));
+    sink.showStatus(QStringLiteral("Default slot is read-only"));
     return false;
 }
 
@@ -197,14 +193,13 @@ void LibraryFlowService::importBookmarksFromFile(StatusSink &sink, const QString
             }
             // The file replaces the slot it was chosen for, never one switched to while it was read.
             if (session.currentSlotId() != slot) {
-                report(localized(
-                    QStringLiteral("The slot changed while the file was read; nothing was imported.")));
+                report(QStringLiteral("The slot changed while the file was read; nothing was imported."));
                 return;
             }
             const qsizetype count = read->rows.size();
             session.importBookmarks(std::move(read->rows), read->folder);
             Q_EMIT userLibraryAdopted();
-            report(localized(QStringLiteral("Imported %1 bookmark(s) from JSON")).arg(count));
+            report(QStringLiteral("Imported %1 bookmark(s) from JSON").arg(count));
         });
 }
 
@@ -216,13 +211,13 @@ void LibraryFlowService::mergeSlotsIntoCurrent(StatusSink &sink)
         return;
     LibrarySession &session = m_context.library();
     const qint64 slot = session.currentSlotId();
-    const QString name = shownSlotName(slot, LibrarySlots::slotTileNames().value(int(slot)));
+    const QString name = LibrarySlots::slotTileNames().value(int(slot));
     // The question is put together here: the form would look its whole sentence up in vain.
-    const std::optional<QString> typed = LyrafoldFormAlert::askText(
-        sink.alertParent(), QStringLiteral("mergeSlotsPrompt"),
-        LyrafoldLanguageService::localized(QStringLiteral("Merge slots into %1")).arg(name),
-        QStringLiteral("Enter source slots separated by commas (example: 1,2,3)."), QStringLiteral("Merge"),
-        220);
+    const std::optional<QString> typed =
+        LyrafoldFormAlert::askText(sink.alertParent(), QStringLiteral("mergeSlotsPrompt"),
+                                   QStringLiteral("Merge slots into %1").arg(name),
+                                   QStringLiteral("Enter source slots separated by commas (example: 1,2,3)."),
+                                   QStringLiteral("Merge"), 220);
     if (!typed)
         return;
     const QList<qint64> sources = SlotInput::parseSlotList(*typed);
@@ -249,7 +244,7 @@ void LibraryFlowService::exportBookmarksCSV(StatusSink &sink)
                                      QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty())
         return;
-    sink.showStatus(localized(QStringLiteral("Exporting bookmarks...")));
+    sink.showStatus(QStringLiteral("Exporting bookmarks..."));
     // A copy of the rows costs nothing; the file is written on a worker.
     Hop::run(
         this,
@@ -260,27 +255,27 @@ void LibraryFlowService::exportBookmarksCSV(StatusSink &sink)
         },
         [path, report = StatusReport(sink)](std::tuple<bool, QString, qsizetype> outcome) {
             const auto &[written, error, count] = outcome;
-            report(written ? localized(QStringLiteral("Exported %1 bookmarks to %2")).arg(count).arg(path)
-                           : localized(QStringLiteral("Could not export the bookmarks: %1")).arg(error));
+            report(written ? QStringLiteral("Exported %1 bookmarks to %2").arg(count).arg(path)
+                           : QStringLiteral("Could not export the bookmarks: %1").arg(error));
         });
 }
 
 void LibraryFlowService::deleteCustomFileGroups(StatusSink &sink, const QList<CustomFileGroup> &groups)
 {
     const qsizetype count = groups.size();
-    m_context.libraryFiles().deleteCustomFileGroups(groups, [report = StatusReport(sink),
-                                                             count](const CustomFileDeletion &deletion) {
-        QStringList problems;
-        for (const qint64 slot : deletion.slotsNotWritten)
-            problems.append(localized(QStringLiteral("%1 could not be saved and keeps their titles."))
-                                .arg(shownSlotName(slot, LibrarySlots::slotTileNames().value(slot))));
-        for (const QString &file : deletion.notTrashed)
-            problems.append(
-                localized(QStringLiteral("Could not move %1 to the trash.")).arg(QFileInfo(file).fileName()));
-        report(problems.isEmpty() ? localized(QStringLiteral("Deleted %1 custom file(s).")).arg(count)
-                                  : localized(QStringLiteral("Not every custom file was deleted: %1"))
-                                        .arg(problems.join(QLatin1Char(' '))));
-    });
+    m_context.libraryFiles().deleteCustomFileGroups(
+        groups, [report = StatusReport(sink), count](const CustomFileDeletion &deletion) {
+            QStringList problems;
+            for (const qint64 slot : deletion.slotsNotWritten)
+                problems.append(QStringLiteral("%1 could not be saved and keeps their titles.")
+                                    .arg(LibrarySlots::slotTileNames().value(slot)));
+            for (const QString &file : deletion.notTrashed)
+                problems.append(
+                    QStringLiteral("Could not move %1 to the trash.").arg(QFileInfo(file).fileName()));
+            report(problems.isEmpty() ? QStringLiteral("Deleted %1 custom file(s).").arg(count)
+                                      : QStringLiteral("Not every custom file was deleted: %1")
+                                            .arg(problems.join(QLatin1Char(' '))));
+        });
 }
 
 void LibraryFlowService::relinkDefaultBook(StatusSink &sink, const QString &expectedPdfFileName,
@@ -293,10 +288,10 @@ void LibraryFlowService::relinkDefaultBook(StatusSink &sink, const QString &expe
             if (relink.relinked == 0)
                 return;
             if (!relink.written) {
-                report(localized(QStringLiteral("Could not save the Default slot; %1 was not relinked."))
+                report(QStringLiteral("Could not save the Default slot; %1 was not relinked.")
                            .arg(expectedPdfFileName));
                 return;
             }
-            report(localized(QStringLiteral("Relinked %1 to %2")).arg(expectedPdfFileName, newName));
+            report(QStringLiteral("Relinked %1 to %2").arg(expectedPdfFileName, newName));
         });
 }

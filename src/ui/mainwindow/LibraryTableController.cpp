@@ -42,8 +42,7 @@ QString titlesOf(const LibraryRows &rows, const QList<qsizetype> &positions)
     for (qsizetype i = 0; i < positions.size() && i < listedTitles; ++i)
         lines.append(rows.at(positions.at(i)).title);
     if (positions.size() > listedTitles)
-        lines.append(LyrafoldLanguageService::localized(QStringLiteral("and %1 more"))
-                         .arg(positions.size() - listedTitles));
+        lines.append(QStringLiteral("and %1 more").arg(positions.size() - listedTitles));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -255,8 +254,7 @@ void LibraryTableController::headerClicked(const QString &column)
     if (!m_isColumnEditModeEnabled || !isEditableColumn(column))
         return;
     showEditingColumn(column);
-    setStatus(LyrafoldLanguageService::localized(QStringLiteral("Edit mode column: %1"))
-                  .arg(LyrafoldLanguageService::localized(column)));
+    setStatus(QStringLiteral("Edit mode column: %1").arg(column));
     reload(SelectionAfterReload::keepSongs);
 }
 
@@ -277,11 +275,10 @@ void LibraryTableController::toggleColumnEditMode()
     m_isColumnEditModeEnabled = !m_isColumnEditModeEnabled;
     if (m_isColumnEditModeEnabled) {
         showEditingColumn(LibraryColumns::title);
-        setStatus(LyrafoldLanguageService::localized(
-            QStringLiteral("Edit mode ON. Click a column header to choose editable column.")));
+        setStatus(QStringLiteral("Edit mode ON. Click a column header to choose editable column."));
     } else {
         m_ui.editModeButton->setText(LyrafoldLanguageService::localized(QStringLiteral("Edit")));
-        setStatus(LyrafoldLanguageService::localized(QStringLiteral("Edit mode OFF")));
+        setStatus(QStringLiteral("Edit mode OFF"));
     }
     reload(SelectionAfterReload::keepSongs);
 }
@@ -395,8 +392,8 @@ void LibraryTableController::showRowContextMenu(const QPoint &viewportPosition)
     if (!m_session.displayedBookmark(row))
         return;
     QMenu menu(m_ui.tableView->window());
-    connect(menu.addAction(LyrafoldLanguageService::localized(QStringLiteral("Open"))), &QAction::triggered,
-            this, [this, row] {
+    connect(menu.addAction(LyrafoldLanguageService::localized(QStringLiteral("Open PDF"))),
+            &QAction::triggered, this, [this, row] {
                 if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
                     m_context.libraryFlows().openSong(*m_ui.statusField, *entry);
             });
@@ -432,17 +429,13 @@ void LibraryTableController::addToPlaylist(int row)
         AddToPlaylistDialogs::addToPlaylist(alertParent(), m_context.playlists(), BookmarkEntry(*entry));
     switch (result.kind) {
     case Kind::added:
-        setStatus(LyrafoldLanguageService::localized(QStringLiteral("Added to playlist: %1"))
-                      .arg(result.playlistName));
+        setStatus(QStringLiteral("Added to playlist: %1").arg(result.playlistName));
         break;
     case Kind::alreadyThere:
-        setStatus(LyrafoldLanguageService::localized(QStringLiteral("Already in playlist: %1"))
-                      .arg(result.playlistName));
+        setStatus(QStringLiteral("Already in playlist: %1").arg(result.playlistName));
         break;
     case Kind::created:
-        setStatus(
-            LyrafoldLanguageService::localized(QStringLiteral("Created playlist \"%1\" and added bookmark."))
-                .arg(result.playlistName));
+        setStatus(QStringLiteral("Created playlist \"%1\" and added bookmark.").arg(result.playlistName));
         break;
     case Kind::cancelled:
     case Kind::nameTaken:
@@ -490,35 +483,31 @@ void LibraryTableController::deleteSelectedRows()
     // deletion puts back what the line said before.
     m_planningDeletion = true;
     const QString statusBefore = m_ui.statusField->showsReady() ? QString() : m_ui.statusField->text();
-    setStatus(LyrafoldLanguageService::localized(
-        QStringLiteral("Checking which imported files other slots still use…")));
+    setStatus(QStringLiteral("Checking which imported files other slots still use…"));
     RowDeletion::planInBackground(
         m_session, positions, this, [this, positions, count, statusBefore](const DeletionPlan &plan) {
             m_planningDeletion = false;
             setStatus(QString());
             using LyrafoldLanguageService::localized;
             const QString changedMeanwhile =
-                localized(QStringLiteral("The library changed before the deletion; nothing was deleted."));
+                QStringLiteral("The library changed before the deletion; nothing was deleted.");
             if (plan.libraryVersion != m_session.libraryVersion()) {
                 setStatus(changedMeanwhile);
                 return;
             }
-            QString details =
-                localized(QStringLiteral("This removes the selected row(s) from the current slot.")) +
-                QStringLiteral("\n\n") + titlesOf(m_session.allBookmarks(), positions);
+            QString details = QStringLiteral("This removes the selected row(s) from the current slot.") +
+                              QStringLiteral("\n\n") + titlesOf(m_session.allBookmarks(), positions);
             if (!plan.filesToRemove.isEmpty()) {
                 QStringList names;
                 for (const QString &file : plan.filesToRemove)
                     names.append(QFileInfo(file).fileName());
-                details +=
-                    QStringLiteral("\n\n") +
-                    localized(QStringLiteral("No other bookmark or playlist uses these imported files; they "
-                                             "will be moved to the trash:")) +
-                    QLatin1Char('\n') + names.join(QLatin1Char('\n'));
+                details += QStringLiteral("\n\n") +
+                           QStringLiteral("No other bookmark or playlist uses these imported files; they "
+                                          "will be moved to the trash:") +
+                           QLatin1Char('\n') + names.join(QLatin1Char('\n'));
             }
-            const QString question =
-                count == 1 ? localized(QStringLiteral("Delete selected bookmark?"))
-                           : localized(QStringLiteral("Delete %1 selected bookmarks?")).arg(count);
+            const QString question = count == 1 ? QStringLiteral("Delete selected bookmark?")
+                                                : QStringLiteral("Delete %1 selected bookmarks?").arg(count);
             if (LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, question, details,
                                    {QStringLiteral("Delete"), QStringLiteral("Cancel")}) != 0) {
                 if (statusBefore.isEmpty())
@@ -534,10 +523,10 @@ void LibraryTableController::deleteSelectedRows()
             }
             reload(SelectionAfterReload::clear);
             Q_EMIT rowsDeleted();
-            QString status = localized(QStringLiteral("Deleted %1 selected bookmark(s).")).arg(count);
+            QString status = QStringLiteral("Deleted %1 selected bookmark(s).").arg(count);
             for (const QString &file : result->notTrashed)
-                status += QLatin1Char(' ') + localized(QStringLiteral("Could not move %1 to the trash."))
-                                                 .arg(QFileInfo(file).fileName());
+                status += QLatin1Char(' ') +
+                          QStringLiteral("Could not move %1 to the trash.").arg(QFileInfo(file).fileName());
             setStatus(status);
         });
 }
@@ -573,8 +562,7 @@ void LibraryTableController::applyMetadataDialogValues(const BookmarkEntry &entr
 {
     const qsizetype count = m_session.applyMetadataValues(entry, values);
     m_ui.tableView->viewport()->update();
-    setStatus(LyrafoldLanguageService::localized(QStringLiteral("Metadata updated for %1 matching title(s)"))
-                  .arg(count));
+    setStatus(QStringLiteral("Metadata updated for %1 matching title(s)").arg(count));
 }
 
 void LibraryTableController::cellEditEnded(int row, const QString &column, const QString &text)

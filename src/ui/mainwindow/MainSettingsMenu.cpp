@@ -13,11 +13,20 @@
 
 namespace {
 
-using LyrafoldLanguageService::pick;
+using LyrafoldLanguageService::localized;
 
+// Each language is named in itself, whatever the interface language.
 QString languageName(LyrafoldLanguage language)
 {
-    return pick(language, QStringLiteral("English"), QStringLiteral("Türkçe"), QStringLiteral("Español"));
+    switch (language) {
+    case LyrafoldLanguage::tr:
+        return QStringLiteral("Türkçe");
+    case LyrafoldLanguage::es:
+        return QStringLiteral("Español");
+    case LyrafoldLanguage::en:
+        break;
+    }
+    return QStringLiteral("English");
 }
 
 // Stores what the token dialog's answer asks for; the status text, or nothing when nothing changed.
@@ -57,8 +66,7 @@ QMenu *MainSettingsMenu::makeMainSettingsMenu(const QList<InputMicrophone> &devi
     const LyrafoldLanguage language = LyrafoldLanguageService::current();
     auto *menu = new QMenu(m_window);
 
-    QMenu *languages = menu->addMenu(
-        pick(language, QStringLiteral("Language"), QStringLiteral("Dil"), QStringLiteral("Idioma")));
+    QMenu *languages = menu->addMenu(localized(QStringLiteral("Language"), language));
     for (LyrafoldLanguage option : {LyrafoldLanguage::en, LyrafoldLanguage::tr, LyrafoldLanguage::es}) {
         QAction *item = languages->addAction(languageName(option));
         item->setData(LyrafoldLanguageService::rawValue(option));
@@ -67,9 +75,7 @@ QMenu *MainSettingsMenu::makeMainSettingsMenu(const QList<InputMicrophone> &devi
         connect(item, &QAction::triggered, this, [this, item] { setLanguageFromMenu(item); });
     }
 
-    QMenu *microphones =
-        menu->addMenu(pick(language, QStringLiteral("Listen Microphone"), QStringLiteral("Dinleme Mikrofonu"),
-                           QStringLiteral("Micrófono de escucha")));
+    QMenu *microphones = menu->addMenu(localized(QStringLiteral("Listen Microphone"), language));
     const QString storedId = AppSettings::stringValue(AppSettings::listenMicrophoneUidKey);
     const auto addMicrophone = [this, microphones](const QString &title, const QString &id, bool checked) {
         QAction *item = microphones->addAction(title);
@@ -78,21 +84,18 @@ QMenu *MainSettingsMenu::makeMainSettingsMenu(const QList<InputMicrophone> &devi
         item->setChecked(checked);
         connect(item, &QAction::triggered, this, [this, item] { setListenMicrophoneFromMenu(item); });
     };
-    addMicrophone(pick(language, QStringLiteral("System default microphone"),
-                       QStringLiteral("Sistem varsayılan mikrofonu"),
-                       QStringLiteral("Micrófono predeterminado del sistema")),
-                  QString(), storedId.isEmpty());
+    addMicrophone(localized(QStringLiteral("System default microphone"), language), QString(),
+                  storedId.isEmpty());
     microphones->addSeparator();
     for (const InputMicrophone &device : devices)
         addMicrophone(device.localizedName, device.uniqueId,
                       !storedId.isEmpty() && storedId == device.uniqueId);
 
+    // The token items, their dialogs and what they tell are English in every language.
     menu->addSeparator();
-    QAction *token =
-        menu->addAction(LyrafoldLanguageService::localized(QStringLiteral("Discogs API Token…")));
+    QAction *token = menu->addAction(QStringLiteral("Discogs API Token…"));
     connect(token, &QAction::triggered, this, [this] { promptDiscogsToken(); });
-    QAction *recognitionToken =
-        menu->addAction(LyrafoldLanguageService::localized(QStringLiteral("AudD API Token…")));
+    QAction *recognitionToken = menu->addAction(QStringLiteral("AudD API Token…"));
     connect(recognitionToken, &QAction::triggered, this, [this] { promptRecognitionToken(); });
     return menu;
 }
@@ -113,24 +116,21 @@ void MainSettingsMenu::setLanguageFromMenu(QAction *item)
         return;
     LyrafoldLanguageService::setCurrent(*language);
     const QString name = languageName(*language);
-    Q_EMIT statusChanged(pick(*language, QStringLiteral("Language set to %1.").arg(name),
-                              QStringLiteral("Dil %1 olarak ayarlandı.").arg(name),
-                              QStringLiteral("Idioma cambiado a %1.").arg(name)));
+    Q_EMIT statusChanged(localized(QStringLiteral("Language set to %1."), *language).arg(name));
 }
 
 void MainSettingsMenu::setListenMicrophoneFromMenu(QAction *item)
 {
     const QVariant value = item ? item->data() : QVariant();
     const QString id = value.typeId() == QMetaType::QString ? value.toString() : QString();
+    // English in every language, as song recognition's texts are.
     if (id.isEmpty()) {
         AppSettings::remove(AppSettings::listenMicrophoneUidKey);
-        Q_EMIT statusChanged(
-            LyrafoldLanguageService::localized(QStringLiteral("Listen microphone set to system default.")));
+        Q_EMIT statusChanged(QStringLiteral("Listen microphone set to system default."));
         return;
     }
     AppSettings::setValue(AppSettings::listenMicrophoneUidKey, id);
-    Q_EMIT statusChanged(
-        LyrafoldLanguageService::localized(QStringLiteral("Listen microphone set to %1.")).arg(item->text()));
+    Q_EMIT statusChanged(QStringLiteral("Listen microphone set to %1.").arg(item->text()));
 }
 
 void MainSettingsMenu::promptDiscogsToken()

@@ -88,10 +88,8 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
     const Hop::Receiver back(this);
     TitleMetadataIndex::preload([this, back] {
         if (const std::optional<QString> error = TitleMetadataIndex::loadError())
-            back.post([this, message = *error] {
-                setStatus(
-                    LyrafoldLanguageService::localized(QStringLiteral("Title metadata: %1")).arg(message));
-            });
+            back.post(
+                [this, message = *error] { setStatus(QStringLiteral("Title metadata: %1").arg(message)); });
     });
     m_view->installMenus();
 }
@@ -116,8 +114,7 @@ void MainWindowController::connectOwners()
         // A book's annotation file is told by the viewer that opened the book, in the book's name.
         if (QFileInfo(path).absolutePath() == QFileInfo(AppPaths::annotationCacheDir()).absoluteFilePath())
             return;
-        setStatus(LyrafoldLanguageService::localized(
-                      QStringLiteral("%1 could not be read and was set aside as %2."))
+        setStatus(QStringLiteral("%1 could not be read and was set aside as %2.")
                       .arg(QFileInfo(path).fileName(), QFileInfo(asidePath).fileName()));
     };
     // Told after the current work (a load writes its own status first), so the user sees it.
@@ -265,8 +262,6 @@ void MainWindowController::applyLocalizedText()
         m_table->retranslate();
     if (m_ui.tipsLabel)
         m_ui.tipsLabel->setText(MainWindowView::tipsText(m_ui.tipsLabel->font()));
-    if (m_ui.statusField)
-        m_ui.statusField->retranslateReady();
     refreshSearchResultCount();
 }
 
@@ -320,7 +315,7 @@ void MainWindowController::switchToSlot(qint64 slot)
     // replaced library is (showReplacedLibrary()).
     const bool dropping = m_slots.loadingSlot() && slot == m_session.currentSlotId();
     if (m_slots.switchToSlot(slot, this, [this](const QString &status) { setStatus(status); }))
-        setStatus(StatusLine::loadingSlotText(slot, m_slots.slotTileNames().value(int(slot))));
+        setStatus(StatusLine::loadingSlotText(m_slots.slotTileNames().value(int(slot))));
     else if (dropping)
         setStatus(QString());
 }
@@ -330,7 +325,7 @@ void MainWindowController::updateSlotTileNames()
     const QStringList names = m_slots.slotTileNames();
     for (int i = 0; i < m_ui.slotTiles.size() && i < names.size(); ++i) {
         m_ui.slotTiles[i]->setName(
-            shownSlotName(i, names.at(i)),
+            slotTileName(i, names.at(i)),
             LyrafoldLanguageService::localized(QStringLiteral("Switch to slot %1")).arg(i));
     }
 }
@@ -338,11 +333,9 @@ void MainWindowController::updateSlotTileNames()
 void MainWindowController::refreshSearchResultCount()
 {
     if (m_ui.searchResultsLabel) {
-        const QString word =
-            LyrafoldLanguageService::pick(LyrafoldLanguageService::current(), QStringLiteral(" results"),
-                                          QStringLiteral(" sonuç"), QStringLiteral(" resultados"));
         // The whole result, also beyond the rows the table shows.
-        m_ui.searchResultsLabel->setText(QString::number(m_session.filteredCount()) + word);
+        m_ui.searchResultsLabel->setText(
+            LyrafoldLanguageService::localized(QStringLiteral("%1 results")).arg(m_session.filteredCount()));
     }
     syncSearchWebButtonsEnabled();
     if (m_table)

@@ -8,14 +8,11 @@
 #include "core/text/TextUtils.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/StatusLine.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
-
-using LyrafoldLanguageService::localized;
 
 QWidget *MainWindowController::alertParent()
 {
@@ -31,7 +28,7 @@ void MainWindowController::applyFolderPathFromField()
     if (path.isEmpty())
         return;
     if (!QFileInfo(path).isDir()) {
-        setStatus(localized(QStringLiteral("That path is not a folder.")));
+        setStatus(QStringLiteral("That path is not a folder."));
         return;
     }
     m_session.setSelectedFolder(path);
@@ -41,7 +38,7 @@ void MainWindowController::applyFolderPathFromField()
     if (m_ui.customModeToggle)
         m_ui.customModeToggle->setChecked(true);
     applyCustomToggleChrome();
-    setStatus(localized(QStringLiteral("Folder: %1")).arg(path));
+    setStatus(QStringLiteral("Folder: %1").arg(path));
 }
 
 // ---- The built-in bookmark list
@@ -73,7 +70,7 @@ void MainWindowController::loadDefaultBookmarksFromFolder(const QString &folder,
 
 void MainWindowController::loadDefaultsFrom(const QString &resourcePath)
 {
-    setStatus(localized(QStringLiteral("Loading default bookmarks...")));
+    setStatus(QStringLiteral("Loading default bookmarks..."));
     const QString folder = m_session.selectedFolder();
     Hop::run(
         this, [resourcePath, folder] { return DefaultBookmarks::load(resourcePath, folder); },
@@ -84,7 +81,7 @@ void MainWindowController::loadDefaultsFrom(const QString &resourcePath)
                                    QStringLiteral("Failed to load default bookmarks"),
                                    loaded.error().message);
                 if (self)
-                    setStatus(localized(QStringLiteral("Failed to load defaults")));
+                    setStatus(QStringLiteral("Failed to load defaults"));
                 return;
             }
             applyDefaultBookmarks(std::move(loaded).value(), folder);
@@ -109,5 +106,5 @@ void MainWindowController::applyDefaultBookmarks(BookmarkList rows, const QStrin
     showCurrentSlotTile();
     updateSlotTileNames();
     refreshSearchResultCount();
-    setStatus(localized(QStringLiteral("Loaded %1 default bookmarks")).arg(count));
+    setStatus(QStringLiteral("Loaded %1 default bookmarks").arg(count));
 }

@@ -7,7 +7,6 @@
 #include "core/library/SlotInput.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldFormAlert.h"
-#include "ui/common/SlotNames.h"
 #include "ui/common/StatusLine.h"
 #include "ui/extract/BookmarkExtractionFlow.h"
 #include "ui/import/ImagePdfDropTarget.h"
@@ -41,8 +40,8 @@ void MainWindowController::setupLibraryFlows()
         row->insertWidget(after, m_statusCancelButton);
         row->insertWidget(after, m_statusProgress);
     }
-    // Made after the window was translated: in the language of the moment, and of every later switch.
-    LyrafoldLanguageService::apply(m_statusCancelButton);
+    // The extraction speaks English in every language, its Cancel too.
+    LyrafoldLanguageService::markKeptEnglish(m_statusCancelButton);
     connect(m_statusCancelButton, &QPushButton::clicked, &flows, &LibraryFlowService::cancelExtraction);
 
     connect(&extraction, &BookmarkExtractionFlow::progressChanged, this,
@@ -115,16 +114,15 @@ void MainWindowController::reloadSlotNow()
 {
     m_slots.reloadCurrentSlot(this, [this](const QString &status) { setStatus(status); });
     const qint64 slot = m_session.currentSlotId();
-    setStatus(StatusLine::loadingSlotText(slot, m_slots.slotTileNames().value(int(slot))));
+    setStatus(StatusLine::loadingSlotText(m_slots.slotTileNames().value(int(slot))));
 }
 
 void MainWindowController::copySlotToAnother()
 {
     const qint64 slot = m_session.currentSlotId();
-    const QString name = shownSlotName(slot, m_slots.slotTileNames().value(int(slot)));
+    const QString name = m_slots.slotTileNames().value(int(slot));
     const std::optional<QString> typed = LyrafoldFormAlert::askText(
-        alertParent(), QStringLiteral("copySlotPrompt"),
-        LyrafoldLanguageService::localized(QStringLiteral("Copy %1 to another slot")).arg(name),
+        alertParent(), QStringLiteral("copySlotPrompt"), QStringLiteral("Copy %1 to another slot").arg(name),
         QStringLiteral("Enter destination slot number (0-5). The destination slot file will be replaced."),
         QStringLiteral("Copy"), 80);
     if (!typed)

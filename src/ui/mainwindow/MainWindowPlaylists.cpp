@@ -13,7 +13,6 @@
 #include "ui/common/StatusLine.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/playlists/PlaylistsWindowController.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QFileInfo>
 #include <QPushButton>
@@ -58,8 +57,7 @@ void MainWindowController::enterAddToPlaylistMode(const QVariantMap &userInfo)
         return;
     }
     m_addToPlaylistTargetName = name.toString();
-    setStatus(LyrafoldLanguageService::localized(QStringLiteral("Click a title to add it to playlist \"%1\""))
-                  .arg(*m_addToPlaylistTargetName));
+    setStatus(QStringLiteral("Click a title to add it to playlist \"%1\"").arg(*m_addToPlaylistTargetName));
     if (m_ui.finishAddToPlaylistButton)
         m_ui.finishAddToPlaylistButton->show();
     startFinishAddToPlaylistPulse();
@@ -73,8 +71,7 @@ void MainWindowController::addToTargetPlaylist(const BookmarkEntry &entry)
     if (!m_addToPlaylistTargetName)
         return;
     m_context.playlists().addToPlaylist(*m_addToPlaylistTargetName, entry);
-    setStatus(LyrafoldLanguageService::localized(
-                  QStringLiteral("Added \"%1\" to \"%2\". Click another title or press Done."))
+    setStatus(QStringLiteral("Added \"%1\" to \"%2\". Click another title or press Done.")
                   .arg(entry.title, *m_addToPlaylistTargetName));
     m_ui.finishAddToPlaylistButton->show();
     startFinishAddToPlaylistPulse();
@@ -117,8 +114,7 @@ void MainWindowController::finishAddToPlaylistMode()
         return;
     const QString name = *m_addToPlaylistTargetName;
     endAddToPlaylistMode();
-    setStatus(
-        LyrafoldLanguageService::localized(QStringLiteral("Finished adding titles to \"%1\"")).arg(name));
+    setStatus(QStringLiteral("Finished adding titles to \"%1\"").arg(name));
     m_context.notifications().post(NotificationBus::finishedAddToPlaylistModeName,
                                    {{NotificationBus::playlistNameKey, name}});
 }
@@ -132,8 +128,7 @@ void MainWindowController::handleOpenLyfFile(const QVariantMap &userInfo)
     // Read, decode and merged into a copy of the list on a worker: the window stays usable, and the
     // library takes the result over at once (or merges again, when the list changed meanwhile).
     PlaylistLibrary &library = m_context.playlists();
-    setStatus(LyrafoldLanguageService::localized(QStringLiteral("Importing %1\u2026"))
-                  .arg(QFileInfo(path).fileName()));
+    setStatus(QStringLiteral("Importing %1\u2026").arg(QFileInfo(path).fileName()));
     Hop::run(
         this,
         [path, list = library.playlists(), revision = library.revision()]() -> Result<PlaylistMerge> {
@@ -146,17 +141,16 @@ void MainWindowController::handleOpenLyfFile(const QVariantMap &userInfo)
             if (!merge) {
                 LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning,
                                    QStringLiteral("Could not import playlist file"), merge.error().message);
-                setStatus(LyrafoldLanguageService::localized(QStringLiteral("Import failed.")));
+                setStatus(QStringLiteral("Import failed."));
                 return;
             }
             const qsizetype count = merge->imported.size();
             if (count == 0) {
-                setStatus(LyrafoldLanguageService::localized(
-                    QStringLiteral("Playlist file contained no playlists.")));
+                setStatus(QStringLiteral("Playlist file contained no playlists."));
                 return;
             }
             m_context.playlists().adoptMerge(std::move(merge).value());
-            setStatus(LyrafoldLanguageService::localized(QStringLiteral("Imported %1 playlist(s) from %2."))
+            setStatus(QStringLiteral("Imported %1 playlist(s) from %2.")
                           .arg(count)
                           .arg(QFileInfo(path).fileName()));
             openPlaylists();

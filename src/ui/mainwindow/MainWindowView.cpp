@@ -548,8 +548,8 @@ void MainWindowView::installMenus()
     const QList<QAction *> existing = bar->actions();
     QAction *before = existing.size() > 1 ? existing.at(1) : nullptr;
     bar->insertMenu(before, slotsMenu);
+    // The menus' titles are English in every language.
     bar->insertMenu(before, tools);
-    LyrafoldLanguageService::apply(bar);
     // F10 opens the first menu, as on the desktop; the arrows go on to the others.
     auto *openMenus = new QShortcut(QKeySequence(Qt::Key_F10), &m_window);
     connect(openMenus, &QShortcut::activated, bar, [bar] { bar->setActiveAction(bar->actions().value(0)); });

@@ -1,7 +1,6 @@
 #include "ui/mainwindow/MetadataEditDialog.h"
 
 #include "core/text/TextUtils.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -12,7 +11,7 @@
 
 MetadataEditDialog::MetadataEditDialog(const BookmarkEntry &entry, QWidget *parent) : QDialog(parent)
 {
-    setWindowTitle(LyrafoldLanguageService::localized(QStringLiteral("Edit metadata")));
+    setWindowTitle(QStringLiteral("Edit metadata"));
     auto *layout = new QVBoxLayout(this);
     auto *message = new QLabel(QStringLiteral("Edit metadata"));
     QFont bold = message->font();
@@ -24,7 +23,6 @@ MetadataEditDialog::MetadataEditDialog(const BookmarkEntry &entry, QWidget *pare
     title->setWordWrap(true);
     layout->addWidget(title);
     // The song's own title is no interface text.
-    LyrafoldLanguageService::markDynamicText(title);
 
     auto *rows = new QVBoxLayout;
     rows->setSpacing(6);
@@ -44,7 +42,6 @@ MetadataEditDialog::MetadataEditDialog(const BookmarkEntry &entry, QWidget *pare
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    LyrafoldLanguageService::apply(this);
 }
 
 QLineEdit *MetadataEditDialog::addRow(QVBoxLayout *rows, const QString &label, const QString &text)

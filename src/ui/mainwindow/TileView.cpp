@@ -131,6 +131,9 @@ TileView::TileView(QSize size, int minimumWidth, qreal cornerRadius, const QStri
     m_hitButton->setFlat(true);
     m_hitButton->setFocusPolicy(Qt::NoFocus);
     m_hitButton->setToolTip(toolTip);
+    // The hit button carries the tool tip (a language switch rewrites it there), but lies under no
+    // pointer: the tile shows it.
+    m_hitButton->installEventFilter(this);
     m_hitButton->setStyleSheet(QStringLiteral("QPushButton { background: transparent; border: none; }"));
     m_hitButton->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_hitButton->setGeometry(rect());
@@ -283,6 +286,13 @@ void TileView::resizeEvent(QResizeEvent *event)
     m_glassBacking->setGeometry(rect());
     m_hitButton->setGeometry(rect());
     relayout();
+}
+
+bool TileView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_hitButton && event->type() == QEvent::ToolTipChange)
+        setToolTip(m_hitButton->toolTip());
+    return QWidget::eventFilter(watched, event);
 }
 
 bool TileView::event(QEvent *event)

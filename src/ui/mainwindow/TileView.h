@@ -104,6 +104,7 @@ protected:
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     // Lays out the contents and names the tile by its caption, for a screen reader.
     void relayout();
 

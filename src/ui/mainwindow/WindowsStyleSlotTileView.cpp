@@ -59,7 +59,6 @@ void WindowsStyleSlotTileView::layoutContents()
         m_numberField->setText(
             m_numberField->fontMetrics().elidedText(m_name, Qt::ElideRight, nameArea.width()));
     const QString tip = cut ? m_name + QLatin1Char('\n') + m_toolTip : m_toolTip;
-    setToolTip(tip);
     hitButton()->setToolTip(tip);
     m_slotLabel->setGeometry(nameMargin, 2 + pictureSide + 1 + nameHeight, width() - 2 * nameMargin,
                              wordHeight);

@@ -5,18 +5,14 @@
 #include "core/metadata/AutoTagRun.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
-#include "ui/common/SlotNames.h"
 #include "ui/common/StatusSink.h"
 #include "ui/library/LibraryFlowService.h"
 #include "ui/metadata/AutoTagSheet.h"
 #include "ui/metadata/ImportSongDataModalRunner.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QTimer>
 
 #include <numeric>
-
-using LyrafoldLanguageService::localized;
 
 namespace {
 
@@ -48,7 +44,7 @@ bool AutoTagFlow::refuseSecondRun()
 {
     if (!m_run || !m_run->isRunning())
         return false;
-    m_sink.showStatus(localized(QStringLiteral("An auto-tag run is already in progress.")));
+    m_sink.showStatus(QStringLiteral("An auto-tag run is already in progress."));
     return true;
 }
 
@@ -89,7 +85,7 @@ void AutoTagFlow::tagAll()
     if (refuseSecondRun() || !ensureEditable())
         return;
     if (m_context.library().allBookmarks().isEmpty()) {
-        m_sink.showStatus(localized(QStringLiteral("No bookmarks to tag.")));
+        m_sink.showStatus(QStringLiteral("No bookmarks to tag."));
         return;
     }
     const int answer = LyrafoldAlert::run(
@@ -138,12 +134,11 @@ void AutoTagFlow::startRun(const QList<qsizetype> &candidates,
         case AutoTagRun::Ending::slotChanged: {
             // Told while the slot is about to change: the line is written after the switch has written its
             // own.
-            const QString text =
-                localized(QStringLiteral("Auto-tag stopped because the slot changed: %1 of %2 "
-                                         "titles were tagged and saved in %3."))
-                    .arg(run->tagged())
-                    .arg(run->total())
-                    .arg(shownSlotName(run->slot(), LibrarySlots::slotTileNames().value(run->slot())));
+            const QString text = QStringLiteral("Auto-tag stopped because the slot changed: %1 of %2 "
+                                                "titles were tagged and saved in %3.")
+                                     .arg(run->tagged())
+                                     .arg(run->total())
+                                     .arg(LibrarySlots::slotTileNames().value(run->slot()));
             QTimer::singleShot(0, this, [this, text] { m_sink.showStatus(text); });
             break;
         }

@@ -1,7 +1,5 @@
 #include "ui/metadata/AutoTagSheet.h"
 
-#include "ui/services/LyrafoldLanguageService.h"
-
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -11,7 +9,7 @@ AutoTagSheet::AutoTagSheet(qsizetype total, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName(QStringLiteral("autoTagSheet"));
-    setWindowTitle(LyrafoldLanguageService::localized(QStringLiteral("Auto-tag")));
+    setWindowTitle(QStringLiteral("Auto-tag"));
     setWindowModality(Qt::WindowModal);
     if (parent)
         setPalette(parent->palette());
@@ -21,11 +19,10 @@ AutoTagSheet::AutoTagSheet(qsizetype total, QWidget *parent)
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(20, 20, 20, 20);
     column->setSpacing(12);
-    m_label = new QLabel(LyrafoldLanguageService::localized(QStringLiteral("Starting\u2026")));
+    m_label = new QLabel(QStringLiteral("Starting\u2026"));
     m_label->setObjectName(QStringLiteral("autoTagLabel"));
     m_label->setTextFormat(Qt::PlainText);
     // The run writes the progress here; a switch of language leaves it alone.
-    LyrafoldLanguageService::markDynamicText(m_label);
     m_label->setWordWrap(true);
     // Three lines at most: the title is cut before it could need more.
     m_label->setMaximumHeight(m_label->fontMetrics().lineSpacing() * 3);
@@ -42,7 +39,6 @@ AutoTagSheet::AutoTagSheet(qsizetype total, QWidget *parent)
     column->addWidget(m_bar);
     column->addWidget(m_cancel, 0, Qt::AlignLeft);
     column->addStretch(1);
-    LyrafoldLanguageService::apply(this);
 }
 
 QString AutoTagSheet::progressText(qsizetype done, qsizetype total, const QString &title)
@@ -63,6 +59,6 @@ void AutoTagSheet::reject()
 {
     // A lookup under way may take a while yet: the button shows that the cancel was taken.
     m_cancel->setEnabled(false);
-    m_cancel->setText(LyrafoldLanguageService::localized(QStringLiteral("Cancelling\u2026")));
+    m_cancel->setText(QStringLiteral("Cancelling\u2026"));
     Q_EMIT cancelRequested();
 }

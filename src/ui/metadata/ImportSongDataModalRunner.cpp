@@ -1,7 +1,5 @@
 #include "ui/metadata/ImportSongDataModalRunner.h"
 
-#include "ui/services/LyrafoldLanguageService.h"
-
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -14,8 +12,7 @@
 ImportSongDataModalRunner::ImportSongDataModalRunner(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("importSongDataDialog"));
-    setWindowTitle(
-        LyrafoldLanguageService::localized(QStringLiteral("Import Song Data \u2013 Choose columns")));
+    setWindowTitle(QStringLiteral("Import Song Data \u2013 Choose columns"));
     // The main window's dark glass, which a window of its own does not take over by itself.
     if (parent)
         setPalette(parent->palette());
@@ -95,7 +92,6 @@ void ImportSongDataModalRunner::buildUI()
     buttonRow(buttons, QStringLiteral("OK"), "okButton", &ImportSongDataModalRunner::okPressed)
         ->setDefault(true);
     root->addLayout(buttons);
-    LyrafoldLanguageService::apply(this);
 }
 
 std::optional<SongDataImportOptions> ImportSongDataModalRunner::run()

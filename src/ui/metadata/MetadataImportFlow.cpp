@@ -10,20 +10,16 @@
 #include "core/metadata/BundledMetadata.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
-#include "ui/common/SlotNames.h"
 #include "ui/common/StatusSink.h"
 #include "ui/library/LibraryFlowService.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QFileDialog>
-
-using LyrafoldLanguageService::localized;
 
 namespace {
 
 QString shownName(qint64 slot)
 {
-    return shownSlotName(slot, LibrarySlots::slotTileNames().value(slot));
+    return LibrarySlots::slotTileNames().value(slot);
 }
 
 // The status line after a metadata change made on a worker. appliedText is the line for a change of
@@ -36,13 +32,11 @@ QString jobStatus(const SlotMetadataJob::Outcome &outcome, const QString &applie
     case Kind::applied:
         return appliedText;
     case Kind::appliedToStored:
-        return localized(QStringLiteral("%1 \u2014 %2, the slot it was started in"))
-            .arg(appliedText, slotName);
+        return QStringLiteral("%1 \u2014 %2, the slot it was started in").arg(appliedText, slotName);
     case Kind::slotEmpty:
-        return localized(QStringLiteral("%1 holds no bookmarks any more; nothing was changed."))
-            .arg(slotName);
+        return QStringLiteral("%1 holds no bookmarks any more; nothing was changed.").arg(slotName);
     case Kind::writeFailed:
-        return localized(QStringLiteral("Could not save %1: %2")).arg(slotName, outcome.error);
+        return QStringLiteral("Could not save %1: %2").arg(slotName, outcome.error);
     }
     return appliedText;
 }
@@ -54,11 +48,10 @@ QString importStatus(const SlotMetadataJob::Outcome &outcome)
     const bool read = outcome.kind == Kind::applied || outcome.kind == Kind::appliedToStored;
     const QString slotName = shownName(outcome.slot);
     if (read && outcome.rowCount == 0)
-        return localized(QStringLiteral("%1 is empty")).arg(slotName);
+        return QStringLiteral("%1 is empty").arg(slotName);
     if (read && outcome.matched == 0)
-        return localized(QStringLiteral("No title in %1 matches the file")).arg(slotName);
-    return jobStatus(outcome,
-                     localized(QStringLiteral("Imported metadata updates: %1")).arg(outcome.matched));
+        return QStringLiteral("No title in %1 matches the file").arg(slotName);
+    return jobStatus(outcome, QStringLiteral("Imported metadata updates: %1").arg(outcome.matched));
 }
 
 } // namespace
@@ -70,10 +63,10 @@ MetadataImportFlow::MetadataImportFlow(AppContext &context, StatusSink &sink, QW
 
 void MetadataImportFlow::loadDefaultMetadata()
 {
-    m_sink.showStatus(localized(QStringLiteral("Loading metadata...")));
+    m_sink.showStatus(QStringLiteral("Loading metadata..."));
     const std::optional<QString> path = TitleMetadataIndex::bundledFilePath();
     if (!path) {
-        m_sink.showStatus(localized(QStringLiteral("Metadata file not found")));
+        m_sink.showStatus(QStringLiteral("Metadata file not found"));
         return;
     }
     applyMetadataFile(*path);
@@ -99,10 +92,9 @@ void MetadataImportFlow::applyMetadataFile(const QString &metadataFile)
                 },
                 LibrarySession::PlaylistSync::skip, this);
             connect(job, &SlotMetadataJob::finished, this, [this](const SlotMetadataJob::Outcome &outcome) {
-                m_sink.showStatus(
-                    jobStatus(outcome, localized(QStringLiteral("Applied metadata to %1 of %2 bookmarks"))
-                                           .arg(outcome.matched)
-                                           .arg(outcome.rowCount)));
+                m_sink.showStatus(jobStatus(outcome, QStringLiteral("Applied metadata to %1 of %2 bookmarks")
+                                                         .arg(outcome.matched)
+                                                         .arg(outcome.rowCount)));
             });
             job->start();
         });
@@ -122,9 +114,9 @@ void MetadataImportFlow::applyBundledMetadataToAll()
         },
         LibrarySession::PlaylistSync::sync, this);
     connect(job, &SlotMetadataJob::finished, this, [this](const SlotMetadataJob::Outcome &outcome) {
-        m_sink.showStatus(
-            jobStatus(outcome, localized(QStringLiteral("Bundled metadata applied to %1 matching title(s)."))
-                                   .arg(outcome.matched)));
+        m_sink.showStatus(jobStatus(
+            outcome,
+            QStringLiteral("Bundled metadata applied to %1 matching title(s).").arg(outcome.matched)));
     });
     job->start();
 }

@@ -4,7 +4,6 @@
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
 #include "ui/playlists/PlaylistListModels.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -311,7 +310,7 @@ bool PlaylistCardView::viewportEvent(QEvent *event)
         auto *help = static_cast<QHelpEvent *>(event);
         int row = -1;
         const Part part = partAt(help->pos(), &row);
-        const QString text = LyrafoldLanguageService::localized(toolTipOf(part));
+        const QString text = toolTipOf(part);
         if (text.isEmpty())
             QToolTip::hideText();
         else

@@ -15,7 +15,6 @@
 #include "ui/library/LibraryFlowService.h"
 #include "ui/playlists/PlaylistCardView.h"
 #include "ui/playlists/PlaylistListModels.h"
-#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/PlaylistShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
@@ -51,7 +50,7 @@ void PlaylistsWindowController::createNewPlaylist()
         return;
     }
     playlistRowClicked(m_library.indexOf(name));
-    setStatus(LyrafoldLanguageService::localized(QStringLiteral("Created playlist %1.")).arg(quoted(name)));
+    setStatus(QStringLiteral("Created playlist %1.").arg(quoted(name)));
 }
 
 void PlaylistsWindowController::deleteSelectedPlaylist()
@@ -61,23 +60,20 @@ void PlaylistsWindowController::deleteSelectedPlaylist()
         return;
     const QString name = playlist->name;
     const int answer = LyrafoldAlert::run(
-        this, LyrafoldAlert::Style::warning,
-        LyrafoldLanguageService::localized(QStringLiteral("Delete playlist \"%1\"?")).arg(name),
+        this, LyrafoldAlert::Style::warning, QStringLiteral("Delete playlist \"%1\"?").arg(name),
         QStringLiteral("This cannot be undone."), {QStringLiteral("Delete"), QStringLiteral("Cancel")});
     if (answer != 0)
         return;
     // The selection follows every change while the question is open; the name tells whether it is
     // still the playlist the user agreed to delete.
     if (m_library.deletePlaylist(m_selectedPlaylistIndex, name) == PlaylistLibrary::Outcome::done) {
-        setStatus(
-            LyrafoldLanguageService::localized(QStringLiteral("Deleted playlist %1.")).arg(quoted(name)));
+        setStatus(QStringLiteral("Deleted playlist %1.").arg(quoted(name)));
         // Nothing is selected now and the Delete button is off: the keys go on in the list, where the
         // next playlist is picked, rather than to whatever control follows the button.
         m_playlistTableView->setFocus(Qt::OtherFocusReason);
     } else
-        setStatus(LyrafoldLanguageService::localized(
-                      QStringLiteral("The playlist %1 changed meanwhile; nothing was deleted."))
-                      .arg(quoted(name)));
+        setStatus(
+            QStringLiteral("The playlist %1 changed meanwhile; nothing was deleted.").arg(quoted(name)));
 }
 
 void PlaylistsWindowController::addSongsTapped()
@@ -168,8 +164,8 @@ void PlaylistsWindowController::openTitleAtRow(int row)
     withResolvedItems(m_titlesModel->items(), [this, row, title](const QList<PlaylistItem> &items) {
         const PlaylistItem &chosen = items.at(row);
         if (!QFileInfo(chosen.pdfFilePath).isFile()) {
-            setStatus(LyrafoldLanguageService::localized(QStringLiteral("The book of %1 was not found: %2"))
-                          .arg(quoted(title), chosen.pdfFilePath));
+            setStatus(
+                QStringLiteral("The book of %1 was not found: %2").arg(quoted(title), chosen.pdfFilePath));
             return;
         }
         ViewerOpenRequest request;
@@ -180,8 +176,7 @@ void PlaylistsWindowController::openTitleAtRow(int row)
         request.playlistCurrentIndex = row;
         const PdfViewerWindowController *viewer = PdfViewerWindowController::openSong(m_context, request);
         setStatus(viewer->openError().value_or(
-            LyrafoldLanguageService::localized(QStringLiteral("Opened: %1 at page %2"))
-                .arg(chosen.title, QString::number(chosen.pageNumber))));
+            QStringLiteral("Opened: %1 at page %2").arg(chosen.title, QString::number(chosen.pageNumber))));
     });
 }
 
@@ -194,8 +189,7 @@ void PlaylistsWindowController::removeTitleAtRow(int row)
     const PlaylistItemRef ref = PlaylistItemRef::at(m_titlesModel->items(), row);
     if (m_library.removeItemAt(m_selectedPlaylistIndex, m_selectedPlaylistName, ref) ==
         PlaylistLibrary::Outcome::done)
-        setStatus(LyrafoldLanguageService::localized(QStringLiteral("Removed %1 from %2."))
-                      .arg(quoted(title), quoted(m_selectedPlaylistName)));
+        setStatus(QStringLiteral("Removed %1 from %2.").arg(quoted(title), quoted(m_selectedPlaylistName)));
 }
 
 void PlaylistsWindowController::openLinkForTitleRow(int row, PlaylistRows::Link link)

@@ -7,17 +7,13 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QAction>
 #include <QApplication>
-#include <QColorDialog>
 #include <QComboBox>
-#include <QFileDialog>
+#include <QDialog>
 #include <QHash>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPointer>
 #include <QStyle>
 #include <QToolButton>
@@ -131,17 +127,6 @@ void translateLineEdit(QLineEdit *field)
             localized(baseString(field, basePlaceholderProperty, field->placeholderText())));
 }
 
-// The menus of a menu bar, and their items, submenus included.
-void translateActions(const QWidget *menuOrBar)
-{
-    for (QAction *action : menuOrBar->actions()) {
-        if (!action->isSeparator() && !action->text().isEmpty())
-            action->setText(localized(baseString(action, baseTitleProperty, action->text())));
-        if (const QMenu *menu = action->menu())
-            translateActions(menu);
-    }
-}
-
 bool isHelpPanel(const QWidget *window)
 {
     const Qt::WindowType type = window->windowType();
@@ -153,10 +138,11 @@ bool isHelpPanel(const QWidget *window)
 }
 
 // Menus, tool tips and combo box pop-ups are top-level widgets too, but not windows the user reads.
-// Qt's own dialogs translate themselves (QEvent::LanguageChange); texts kept from them would undo that.
+// Dialogs are left alone: the application's alerts and dialogs speak English in every language, and
+// Qt's own translate themselves (QEvent::LanguageChange), which texts kept from them would undo.
 bool isTranslatableWindow(const QWidget *widget)
 {
-    if (qobject_cast<const QFileDialog *>(widget) || qobject_cast<const QColorDialog *>(widget))
+    if (qobject_cast<const QDialog *>(widget) || widget->property(keptEnglishProperty).toBool())
         return false;
     switch (widget->windowType()) {
     case Qt::Popup:
@@ -234,7 +220,7 @@ QString localized(const QString &english, LyrafoldLanguage language)
 
 void apply(QWidget *root)
 {
-    if (!root || qobject_cast<QAbstractItemView *>(root))
+    if (!root || qobject_cast<QAbstractItemView *>(root) || root->property(keptEnglishProperty).toBool())
         return;
     if (!root->property(dynamicTextProperty).toBool()) {
         if (auto *button = qobject_cast<QAbstractButton *>(root))
@@ -245,8 +231,6 @@ void apply(QWidget *root)
             translateLineEdit(field);
         else if (qobject_cast<QComboBox *>(root))
             translateToolTip(root);
-        else if (qobject_cast<QMenuBar *>(root))
-            translateActions(root);
     }
     // Child windows (dialogs, panels) are windows of their own and are visited as such.
     for (QObject *child : root->children()) {
@@ -281,6 +265,12 @@ void markDynamicOwnText(QWidget *widget)
 {
     if (widget)
         widget->setProperty(dynamicOwnTextProperty, true);
+}
+
+void markKeptEnglish(QWidget *widget)
+{
+    if (widget)
+        widget->setProperty(keptEnglishProperty, true);
 }
 
 QList<std::pair<QString, QString>> translationTable(LyrafoldLanguage language)

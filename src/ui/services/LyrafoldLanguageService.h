@@ -19,10 +19,15 @@ enum class LyrafoldLanguage { en, tr, es };
 // rather than from whatever the previous switch wrote. What counts:
 // - buttons (QAbstractButton): the text (an icon-only button ends with no text) and the tool tip;
 // - labels (QLabel) and read-only line edits: the text and the tool tip;
-// - editable line edits, search fields included: the placeholder and the tool tip, never the typed text;
-// - menu bars: the titles of their menus and of the menus' items.
+// - editable line edits, search fields included: the placeholder and the tool tip, never the typed text.
 // Item views (QAbstractItemView) and everything inside them are skipped; their windows translate
-// headers and cells themselves. Other widgets are only searched for children.
+// headers and cells themselves. Other widgets are only searched for children. Menus are never
+// translated: their titles are English in every language.
+//
+// Only the texts the table holds change (see LyrafoldTranslations): every other text is English in
+// every language. A widget marked with markKeptEnglish() (keptEnglishProperty) is not visited at all,
+// nor is anything inside it: a window whose texts are English whatever the language (the viewer)
+// keeps them even where a key of the table matches one of them.
 //
 // A label whose text the window writes itself (a result count, a status line) must carry the dynamic
 // property dynamicTextProperty set to true (see markDynamicText()). apply() gives such a widget no base
@@ -34,6 +39,7 @@ namespace LyrafoldLanguageService {
 
 inline constexpr char dynamicTextProperty[] = "lyrafoldDynamicText";
 inline constexpr char dynamicOwnTextProperty[] = "lyrafoldDynamicOwnText";
+inline constexpr char keptEnglishProperty[] = "lyrafoldKeptEnglish";
 
 // Where the base texts are kept on a widget, one property per kind of text.
 inline constexpr char baseTitleProperty[] = "lyrafoldBaseTitle";
@@ -59,7 +65,7 @@ void setCurrent(LyrafoldLanguage language);
 // of a switch through QEvent::LanguageChange.
 bool loadQtTranslations();
 
-// For texts chosen inline rather than looked up: the one of the three that belongs to the language.
+// The one of three values that belongs to the language (a locale, texts of a catalogue of their own).
 template <typename T> T pick(LyrafoldLanguage language, T english, T turkish, T spanish)
 {
     switch (language) {
@@ -82,11 +88,12 @@ QString localized(const QString &english, LyrafoldLanguage language);
 void apply(QWidget *root);
 
 // Closes open help panels (they are rebuilt in the new language when opened again) and translates
-// every other window, its title included.
+// every other window, its title included, except dialogs and windows kept English.
 void applyToOpenWindows();
 
 void markDynamicText(QWidget *widget);
 void markDynamicOwnText(QWidget *widget);
+void markKeptEnglish(QWidget *widget);
 
 // The translations of one language as (English, translated) pairs in table order; empty for English.
 QList<std::pair<QString, QString>> translationTable(LyrafoldLanguage language);

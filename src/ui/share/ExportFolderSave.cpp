@@ -3,7 +3,6 @@
 #include "core/common/Hop.h"
 #include "ui/common/ExportProgressDialog.h"
 #include "ui/common/LyrafoldAlert.h"
-#include "ui/services/LyrafoldLanguageService.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -11,8 +10,6 @@
 #include <QPointer>
 
 #include <memory>
-
-using LyrafoldLanguageService::localized;
 
 namespace {
 
@@ -45,13 +42,12 @@ QString chooseFolder(QWidget *window, const QString &title)
 bool confirmFolderReplace(QWidget *window, const QString &path)
 {
     const QFileInfo info(path);
-    return LyrafoldAlert::run(
-               window, LyrafoldAlert::Style::warning,
-               localized(QStringLiteral("Replace the folder “%1”?")).arg(info.fileName()),
-               localized(QStringLiteral("A folder of that name already exists in “%1”. Replacing it "
-                                        "removes the files in it."))
-                   .arg(info.absolutePath()),
-               {QStringLiteral("Replace"), QStringLiteral("Cancel")}) == 0;
+    return LyrafoldAlert::run(window, LyrafoldAlert::Style::warning,
+                              QStringLiteral("Replace the folder “%1”?").arg(info.fileName()),
+                              QStringLiteral("A folder of that name already exists in “%1”. Replacing it "
+                                             "removes the files in it.")
+                                  .arg(info.absolutePath()),
+                              {QStringLiteral("Replace"), QStringLiteral("Cancel")}) == 0;
 }
 
 void saveIntoChosenFolder(QWidget *window, const QStringList &exports, const Done &done,
@@ -94,8 +90,8 @@ void copy(QWidget *window, const QList<Copy> &copies, const Done &done, FileOper
     }
     auto progress = std::make_shared<BuildProgress>();
     auto *dialog = new ExportProgressDialog(window, QStringLiteral("Saving"));
-    dialog->setStep(localized(QStringLiteral("Saving to “%1”…"))
-                        .arg(QFileInfo(copies.first().destination).absolutePath()));
+    dialog->setStep(
+        QStringLiteral("Saving to “%1”…").arg(QFileInfo(copies.first().destination).absolutePath()));
     dialog->setCount(0, copies.size(), QStringLiteral("exports"));
     dialog->setBar(0, copies.size());
     QObject::connect(dialog, &ExportProgressDialog::cancelled, dialog, [progress] { progress->cancel(); });

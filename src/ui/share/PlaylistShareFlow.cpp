@@ -2,7 +2,6 @@
 
 #include "ui/common/ExportProgressDialog.h"
 #include "ui/common/LyrafoldAlert.h"
-#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/ExportFolderSave.h"
 #include "ui/share/PlaylistShareOptionsDialog.h"
 #include "ui/share/SharePopover.h"
@@ -13,8 +12,6 @@
 
 #include <functional>
 
-using LyrafoldLanguageService::localized;
-
 namespace {
 
 using Kind = PlaylistShareFlow::Kind;
@@ -24,17 +21,17 @@ QString stepText(Format format)
 {
     switch (format) {
     case Format::pdf:
-        return localized(QStringLiteral("Building the PDF"));
+        return QStringLiteral("Building the PDF");
     case Format::jpeg:
-        return localized(QStringLiteral("Making the page images"));
+        return QStringLiteral("Making the page images");
     case Format::txt:
-        return localized(QStringLiteral("Writing the text list"));
+        return QStringLiteral("Writing the text list");
     case Format::html:
-        return localized(QStringLiteral("Writing the HTML list"));
+        return QStringLiteral("Writing the HTML list");
     case Format::lyf:
         break;
     }
-    return localized(QStringLiteral("Writing the playlist file"));
+    return QStringLiteral("Writing the playlist file");
 }
 
 // Tells how a save into a folder went. A cancelled panel tells nothing; a save that failed for any
@@ -44,10 +41,9 @@ void reportSave(QWidget *window, const ExportFolderSave::Report &report, Kind ki
 {
     if (report.folder.isEmpty())
         return;
-    const QString saved = localized(QStringLiteral("Saved: %1")).arg(report.saved.join(QStringLiteral(", ")));
+    const QString saved = QStringLiteral("Saved: %1").arg(report.saved.join(QStringLiteral(", ")));
     if (!report.failed.isEmpty()) {
-        const QString notSaved =
-            localized(QStringLiteral("Not saved:\n%1")).arg(report.failed.join(QLatin1Char('\n')));
+        const QString notSaved = QStringLiteral("Not saved:\n%1").arg(report.failed.join(QLatin1Char('\n')));
         if (report.saved.isEmpty())
             LyrafoldAlert::run(window, LyrafoldAlert::Style::warning,
                                QStringLiteral("The exports could not be saved"), notSaved);
@@ -56,13 +52,14 @@ void reportSave(QWidget *window, const ExportFolderSave::Report &report, Kind ki
                                QStringLiteral("Some exports could not be saved"),
                                saved + QStringLiteral("\n\n") + notSaved);
     } else if (kind == Kind::playlist && !(report.cancelled && report.saved.isEmpty())) {
-        LyrafoldAlert::run(window, LyrafoldAlert::Style::informational, QStringLiteral("Share complete"),
-                           report.saved.isEmpty() ? QStringLiteral("No files were saved.")
-                                                  : localized(QStringLiteral("Shared to %1\n\n%2"))
-                                                        .arg(QDir::toNativeSeparators(report.folder), saved));
+        LyrafoldAlert::run(
+            window, LyrafoldAlert::Style::informational, QStringLiteral("Share complete"),
+            report.saved.isEmpty()
+                ? QStringLiteral("No files were saved.")
+                : QStringLiteral("Shared to %1\n\n%2").arg(QDir::toNativeSeparators(report.folder), saved));
     }
     if (kind == Kind::autoPlaylist && !report.saved.isEmpty() && status)
-        status(localized(QStringLiteral("Saved exports to local folder.")));
+        status(QStringLiteral("Saved exports to local folder."));
 }
 
 } // namespace
@@ -107,13 +104,13 @@ void PlaylistShareFlow::build(const QList<PlaylistItem> &items, const PlaylistSh
                                                 : PlaylistExportRun::Order::imagesLast;
     m_run = new PlaylistExportRun(items, m_name, options, order, std::move(builders), this);
     m_progress = new ExportProgressDialog(m_window, QStringLiteral("Share Playlist"));
-    m_progress->setStep(localized(QStringLiteral("Preparing “%1”…")).arg(m_name));
+    m_progress->setStep(QStringLiteral("Preparing “%1”…").arg(m_name));
 
     connect(m_progress, &ExportProgressDialog::cancelled, m_run, &PlaylistExportRun::cancel);
     connect(m_run, &PlaylistExportRun::stepStarted, m_progress, [this](int step, int count, Format format) {
-        m_progress->setStep(
-            count > 1 ? localized(QStringLiteral("%1 (%2 of %3)")).arg(stepText(format)).arg(step).arg(count)
-                      : stepText(format));
+        m_progress->setStep(count > 1
+                                ? QStringLiteral("%1 (%2 of %3)").arg(stepText(format)).arg(step).arg(count)
+                                : stepText(format));
     });
     connect(m_run, &PlaylistExportRun::titlesProgressed, m_progress,
             [this](qint64 done, qint64 total) { m_progress->setCount(done, total); });
@@ -138,9 +135,9 @@ void PlaylistShareFlow::deliver(const PlaylistExports &exports, PlaylistShareDes
     const auto status = [this](const QString &text) { Q_EMIT statusChanged(text); };
     if (exports.shareFiles.isEmpty()) {
         if (m_kind == Kind::autoPlaylist) {
-            status(localized(QStringLiteral("Could not build export.")));
+            status(QStringLiteral("Could not build export."));
         } else {
-            QString why = localized(QStringLiteral("Check that PDF files for this playlist still exist."));
+            QString why = QStringLiteral("Check that PDF files for this playlist still exist.");
             if (const QStringList failures = exports.failures(); !failures.isEmpty())
                 why += QStringLiteral("\n\n") + failures.join(QLatin1Char('\n'));
             LyrafoldAlert::run(m_window, LyrafoldAlert::Style::warning,
@@ -178,6 +175,6 @@ void PlaylistShareFlow::deliver(const PlaylistExports &exports, PlaylistShareDes
         });
     }
     if (m_kind == Kind::autoPlaylist)
-        status(localized(QStringLiteral("Share ready (%1 item(s)).")).arg(exports.shareFiles.size()));
+        status(QStringLiteral("Share ready (%1 item(s)).").arg(exports.shareFiles.size()));
     end();
 }

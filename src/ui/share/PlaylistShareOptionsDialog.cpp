@@ -1,7 +1,5 @@
 #include "ui/share/PlaylistShareOptionsDialog.h"
 
-#include "ui/services/LyrafoldLanguageService.h"
-
 #include "ui/common/LyrafoldAlert.h"
 
 #include <QCheckBox>
@@ -56,7 +54,7 @@ std::optional<PlaylistShareOptions> run(QWidget *parent)
 {
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("playlistShareOptionsDialog"));
-    dialog.setWindowTitle(LyrafoldLanguageService::localized(QStringLiteral("Share Playlist")));
+    dialog.setWindowTitle(QStringLiteral("Share Playlist"));
     auto *layout = new QVBoxLayout(&dialog);
     layout->setContentsMargins(20, 18, 20, 14);
     layout->addWidget(messageLabel(QStringLiteral("Share Playlist"), true));
@@ -80,8 +78,7 @@ std::optional<PlaylistShareOptions> run(QWidget *parent)
     stack->addWidget(messageLabel(QStringLiteral("Share destination:"), false), 0, Qt::AlignLeft);
     auto *destination = new QComboBox;
     destination->setObjectName(QStringLiteral("shareDestinationPopup"));
-    destination->addItems({LyrafoldLanguageService::localized(QStringLiteral("Local")),
-                           LyrafoldLanguageService::localized(QStringLiteral("Other"))});
+    destination->addItems({QStringLiteral("Local"), QStringLiteral("Other")});
     destination->setCurrentIndex(1);
     stack->addWidget(destination, 0, Qt::AlignLeft);
     layout->addWidget(accessory);
@@ -95,7 +92,6 @@ std::optional<PlaylistShareOptions> run(QWidget *parent)
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addSpacing(6);
     layout->addWidget(buttons);
-    LyrafoldLanguageService::apply(&dialog);
     dialog.setFixedSize(dialog.sizeHint());
 
     if (dialog.exec() != QDialog::Accepted)

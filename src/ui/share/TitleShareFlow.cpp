@@ -6,7 +6,6 @@
 #include "ui/common/ExportProgressDialog.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldShareHelper.h"
-#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/ExportFolderSave.h"
 #include "ui/share/SharePopover.h"
 
@@ -14,8 +13,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QWidget>
-
-using LyrafoldLanguageService::localized;
 
 namespace {
 
@@ -45,7 +42,7 @@ void reportSave(QWidget *window, QWidget *anchor, const QString &message, const 
     }
     if (report.saved.isEmpty())
         return;
-    const QString text = localized(QStringLiteral("Saved to %1")).arg(QDir::toNativeSeparators(folder));
+    const QString text = QStringLiteral("Saved to %1").arg(QDir::toNativeSeparators(folder));
     if (told)
         told(text);
     else
@@ -92,8 +89,8 @@ TitleShareFlow *TitleShareFlow::start(QWidget *window, QWidget *anchor, const Bo
     if (!window || isBuilding(window))
         return nullptr;
     const int answer = LyrafoldAlert::run(
-        window, LyrafoldAlert::Style::informational,
-        localized(QStringLiteral("Share \"%1\"")).arg(displayName(entry)), QStringLiteral("Choose format:"),
+        window, LyrafoldAlert::Style::informational, QStringLiteral("Share \"%1\"").arg(displayName(entry)),
+        QStringLiteral("Choose format:"),
         {QStringLiteral("PDF"), QStringLiteral("JPEG"), QStringLiteral("Cancel")});
     if (answer != 0 && answer != 1)
         return nullptr;
@@ -117,10 +114,9 @@ void TitleShareFlow::build(const std::optional<PdfEditCacheFile> &annotations, B
 {
     m_building = true;
     m_dialog = new ExportProgressDialog(m_window, QStringLiteral("Share"));
-    m_dialog->setStep(
-        m_format == Format::pdf
-            ? localized(QStringLiteral("Building the PDF of “%1”")).arg(displayName(m_entry))
-            : localized(QStringLiteral("Making the page images of “%1”")).arg(displayName(m_entry)));
+    m_dialog->setStep(m_format == Format::pdf
+                          ? QStringLiteral("Building the PDF of “%1”").arg(displayName(m_entry))
+                          : QStringLiteral("Making the page images of “%1”").arg(displayName(m_entry)));
     m_dialog->setBar(0, 0);
     const Hop::Receiver back(m_dialog);
     const QPointer<ExportProgressDialog> dialog(m_dialog);
@@ -155,7 +151,7 @@ void TitleShareFlow::deliver(const ExportResult &made)
     }
     const QStringList files = made ? shareFiles(m_format, made.path) : QStringList{};
     if (files.isEmpty()) {
-        QString why = localized(bookGone);
+        QString why = bookGone;
         if (!made && made.failure != ExportResult::Failure::bookMissing)
             why += QStringLiteral("\n\n") + made.message();
         LyrafoldAlert::run(m_window, LyrafoldAlert::Style::warning, cannotCreate, why);

@@ -44,19 +44,12 @@ void PdfViewerWindowController::setupUI()
     connect(m_floatingButtons, &ViewerFloatingButtons::nextTitle, this, [this] { goToNextTitle(); });
     connect(m_floatingButtons, &ViewerFloatingButtons::exitFullscreen, this, [this] { fullscreenToggled(); });
 
-    // The language service translates the controls; the texts the viewer writes itself (the page count,
-    // the title, the edit button's and the floating buttons' titles) it writes in the current language.
-    LyrafoldLanguageService::markDynamicText(m_totalPagesLabel);
-    LyrafoldLanguageService::markDynamicText(m_currentBookmarkTitleLabel);
-    LyrafoldLanguageService::markDynamicOwnText(m_editBtnRef);
+    // The viewer's texts are English in every language; only the floating title buttons' fallback titles
+    // ("Previous title", "Next title") are looked up, and follow a switch at once.
+    LyrafoldLanguageService::markKeptEnglish(this);
     showEditButtonTitle(false);
-    for (QWidget *widget : m_floatingButtons->findChildren<QWidget *>())
-        LyrafoldLanguageService::markDynamicText(widget);
-    LyrafoldLanguageService::apply(this);
-    connect(&NotificationBus::instance(), &NotificationBus::languageChanged, this, [this] {
-        refreshPageUi();
-        showEditButtonTitle(m_editor && m_editor->isEditMode());
-    });
+    connect(&NotificationBus::instance(), &NotificationBus::languageChanged, this,
+            [this] { updatePlaylistNavButtons(); });
 
     updatePlaylistNavButtons();
     installPdfViewObservers();
@@ -64,8 +57,7 @@ void PdfViewerWindowController::setupUI()
 
 void PdfViewerWindowController::showEditButtonTitle(bool editing)
 {
-    m_editBtnRef->setText(LyrafoldLanguageService::localized(editing ? QStringLiteral("Done (exit edit)")
-                                                                     : QStringLiteral("Edit")));
+    m_editBtnRef->setText(editing ? QStringLiteral("Done (exit edit)") : QStringLiteral("Edit"));
 }
 
 QPushButton *PdfViewerWindowController::makeToolbarButton(const QString &text,

@@ -7,7 +7,6 @@
 #include "ui/share/TitleShareFlow.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
-#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/ViewerAnnotationEditor.h"
 #include "ui/viewer/ViewerToolbarRow.h"
 
@@ -19,31 +18,27 @@
 
 namespace {
 
-using LyrafoldLanguageService::localized;
-
 } // namespace
 
 void PdfViewerWindowController::connectAnnotations()
 {
     BookAnnotations &annotations = m_editor->annotations();
-    connect(
-        &annotations, &BookAnnotations::fileSetAside, this,
-        [this](const QString &book, const QString &asidePath) {
-            const QString name = QFileInfo(book).fileName();
-            showNotice(
-                localized(QStringLiteral("The annotations of %1 could not be read.")).arg(name),
-                asidePath.isEmpty()
-                    ? localized(QStringLiteral("Their file could not be moved aside either, so nothing you "
-                                               "draw on this book is saved while it is open."))
-                    : localized(QStringLiteral("Their file was moved aside as %1; the book starts without "
-                                               "annotations."))
-                          .arg(QFileInfo(asidePath).fileName()));
-        });
+    connect(&annotations, &BookAnnotations::fileSetAside, this,
+            [this](const QString &book, const QString &asidePath) {
+                const QString name = QFileInfo(book).fileName();
+                showNotice(QStringLiteral("The annotations of %1 could not be read.").arg(name),
+                           asidePath.isEmpty()
+                               ? QStringLiteral("Their file could not be moved aside either, so nothing you "
+                                                "draw on this book is saved while it is open.")
+                               : QStringLiteral("Their file was moved aside as %1; the book starts without "
+                                                "annotations.")
+                                     .arg(QFileInfo(asidePath).fileName()));
+            });
     connect(&annotations, &BookAnnotations::saveFailed, this,
             [this](const QString &book, const QString &reason) {
-                showNotice(localized(QStringLiteral("Could not save the annotations of %1."))
-                               .arg(QFileInfo(book).fileName()),
-                           reason);
+                showNotice(
+                    QStringLiteral("Could not save the annotations of %1.").arg(QFileInfo(book).fileName()),
+                    reason);
             });
 }
 
@@ -51,7 +46,7 @@ void PdfViewerWindowController::showNotice(const QString &message, const QString
                                            QMessageBox::Icon icon)
 {
     auto *box = new QMessageBox(icon, QStringLiteral("Lyrafold"), message, QMessageBox::NoButton, this);
-    box->addButton(localized(QStringLiteral("OK")), QMessageBox::AcceptRole);
+    box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box->setObjectName(QStringLiteral("viewerNotice"));
     box->setInformativeText(informativeText);
     box->setWindowModality(Qt::WindowModal);
@@ -62,8 +57,7 @@ void PdfViewerWindowController::showNotice(const QString &message, const QString
 void PdfViewerWindowController::updateStatusTextForEditMode()
 {
     if (m_editor->addsText())
-        m_currentBookmarkTitleLabel->setText(
-            LyrafoldLanguageService::localized(QStringLiteral("Edit mode: click page to add text")));
+        m_currentBookmarkTitleLabel->setText(QStringLiteral("Edit mode: click page to add text"));
     else
         updateCurrentBookmarkTitle();
 }

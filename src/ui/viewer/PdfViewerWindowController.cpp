@@ -1,7 +1,5 @@
 #include "ui/viewer/PdfViewerWindowController.h"
 
-#include "ui/services/LyrafoldLanguageService.h"
-
 #include "core/common/AppSettings.h"
 #include "core/common/DiagnosticLog.h"
 #include "core/common/PdfViewLog.h"
@@ -288,8 +286,7 @@ void PdfViewerWindowController::refreshPageUi()
     } else {
         m_pageNumberField->setText(QStringLiteral("1"));
     }
-    m_totalPagesLabel->setText(LyrafoldLanguageService::localized(QStringLiteral("of %1"))
-                                   .arg(m_pdfDocument ? m_pdfDocument->pageCount() : 0));
+    m_totalPagesLabel->setText(QStringLiteral("of %1").arg(m_pdfDocument ? m_pdfDocument->pageCount() : 0));
     updateCurrentBookmarkTitle();
 }
 

@@ -4,7 +4,6 @@
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldFormAlert.h"
 #include "ui/common/LyrafoldUIAssets.h"
-#include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/PdfEditToolPalette.h"
 #include "ui/viewer/PdfPageView.h"
 
@@ -227,7 +226,6 @@ void ViewerAnnotationEditor::presentPalette()
     connect(palette->clearBookButton(), &QPushButton::clicked, this, [this] { clearBookEdits(); });
     palette->colorWell()->setColor(qColor(m_tools.drawColor()));
     palette->highlighterColorWell()->setColor(qColor(m_tools.highlighterColor()));
-    LyrafoldLanguageService::apply(palette);
     palette->placeInitially();
     palette->show();
 }

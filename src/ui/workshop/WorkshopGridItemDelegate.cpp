@@ -155,8 +155,7 @@ QRect WorkshopGridItemDelegate::relinkButtonRect(const QRect &itemRect)
 
 QString WorkshopGridItemDelegate::pageText(qint64 pageCount)
 {
-    return pageCount < 1 ? QStringLiteral("—")
-                         : LyrafoldLanguageService::localized(QStringLiteral("%1 pp")).arg(pageCount);
+    return pageCount < 1 ? QStringLiteral("—") : QStringLiteral("%1 pp").arg(pageCount);
 }
 
 bool WorkshopGridItemDelegate::showsRelink(const QModelIndex &index) const

@@ -88,7 +88,7 @@ QLabel *whiteLabel(const QString &text, const char *objectName)
 // The subtitle names the slot by its built-in name, not by the name the user gave it.
 QString slotWord(qint64 slot)
 {
-    return shownSlotName(slot, SlotStore::builtInSlotName(slot));
+    return SlotStore::builtInSlotName(slot);
 }
 
 } // namespace
@@ -261,7 +261,7 @@ void WorkshopWindowController::tabPressed(int slot)
 {
     m_activeTabIndex = slot;
     if (m_slots.switchToSlot(slot, this, [this](const QString &status) { m_statusField->setStatus(status); }))
-        m_statusField->setStatus(StatusLine::loadingSlotText(slot, m_slots.slotTileNames().value(slot)));
+        m_statusField->setStatus(StatusLine::loadingSlotText(m_slots.slotTileNames().value(slot)));
     updateTabChrome();
     reloadSlotBooks();
 }
@@ -288,7 +288,7 @@ void WorkshopWindowController::updateTabTitles()
 {
     const QStringList titles = LibrarySlots::slotTileNames();
     for (int slot = 0; slot < m_tabButtons.size(); ++slot)
-        m_tabButtons[slot]->setText(shownSlotName(slot, titles.value(slot)));
+        m_tabButtons[slot]->setText(slotTileName(slot, titles.value(slot)));
 }
 
 void WorkshopWindowController::reloadSlotBooks()
@@ -321,8 +321,7 @@ void WorkshopWindowController::requestVisibleCovers()
 
 void WorkshopWindowController::updateWindowSubtitle()
 {
-    const QString books =
-        LyrafoldLanguageService::localized(QStringLiteral("%1 books")).arg(m_model ? m_model->rowCount() : 0);
+    const QString books = QStringLiteral("%1 books").arg(m_model ? m_model->rowCount() : 0);
     setWindowTitle(LyrafoldLanguageService::localized(QStringLiteral("Bookmark Workshop")) +
                    QStringLiteral(" — ") + slotWord(m_activeTabIndex) + QStringLiteral(" • ") + books);
 }
@@ -332,17 +331,15 @@ void WorkshopWindowController::updateBooksLoadedLabel()
     const qsizetype total = m_model->books().size();
     const qsizetype available = std::count_if(m_model->books().cbegin(), m_model->books().cend(),
                                               [](const WorkshopSlotBook &book) { return book.isAvailable; });
-    m_booksLoadedLabel->setText(
-        LyrafoldLanguageService::localized(QStringLiteral("Books loaded: %1 (%2 available, %3 unavailable)"))
-            .arg(QString::number(total), QString::number(available),
-                 QString::number(std::max<qsizetype>(total - available, 0))));
+    m_booksLoadedLabel->setText(QStringLiteral("Books loaded: %1 (%2 available, %3 unavailable)")
+                                    .arg(QString::number(total), QString::number(available),
+                                         QString::number(std::max<qsizetype>(total - available, 0))));
 }
 
 void WorkshopWindowController::languageChanged()
 {
     updateTabTitles();
     updateWindowSubtitle();
-    updateBooksLoadedLabel();
     m_grid->viewport()->update();
 }
 
