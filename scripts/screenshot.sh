@@ -32,14 +32,22 @@
 # (Space presses it); header-focus the table's header with the keyboard's ring on the Genre section,
 # reached by Down from the search field to the first row and Tab from there, and pressed by Space (the
 # rows sorted by genre); file-dialog the folder
-# dialog of Extract Bookmarks (with UI_LANGUAGE=tr or es: Qt's own texts in that language). The scenes
-# click at the places the windows' layouts give them on the default screen.
+# dialog of Extract Bookmarks (with UI_LANGUAGE=tr or es: Qt's own texts in that language);
+# extract-question the question Extract Bookmarks asks before it extracts a folder again;
+# web-focus the keyboard's ring on the Spotify button, reached by Tab from the search field (FOCUS_STEPS
+# presses: 4; 2 the dark "Tag selected" button); playlist-card-focus the ring on the first title card of
+# the playlists window, reached by Tab, and playlist-card-return the same card opened by Return; alert-focus the ring on the second button of the
+# question of Extract Bookmarks, moved there by Tab. The scenes click at the places the windows' layouts give
+# them on the default screen.
 #
 # BUILD_DIR picks another build folder; SCREEN_SIZE the virtual screen (default 1600x900x24);
 # SEARCH_TEXT what the search scene types (default "blue"); UI_LANGUAGE the interface language (en,
 # tr or es; default en). WINDOW_SIZE (such as 1200x480) gives the window that size at the screen's
 # top-left corner and takes the picture of the window alone; the screen grows to hold it. Only the
 # main-window scene honours it (the other scenes click at places of the default layout).
+# WINDOW_MANAGER=openbox runs the program under that window manager, as on a desktop (the windows get
+# title bars; the main and playlists windows keep their places, the clicks inside the Auto-Playlist
+# window may miss).
 # PLAYLISTS_SIZE ("WIDTH HEIGHT") gives the playlists window that size in its scenes.
 set -euo pipefail
 
@@ -53,7 +61,9 @@ fi
 case "$scene" in
 main-window | sort | search | preview | edit-dialog | delete-confirm | study-open | listen-consent | listening | \
     listen-failed | recognition-token | tile-focus | table-focus | header-focus | file-dialog) ;;
-playlists | playlist-preview | playlist-share | playlist-study | playlist-received | playlist-keys) ;;
+extract-question | web-focus | alert-focus) ;;
+playlists | playlist-preview | playlist-share | playlist-study | playlist-received | playlist-keys | \
+    playlist-card-focus | playlist-card-return) ;;
 auto-playlist | auto-playlist-generated | auto-playlist-picker | auto-playlist-share | auto-playlist-years | \
     auto-playlist-preview | auto-playlist-study | auto-playlist-minimum | auto-playlist-keys | \
     auto-playlist-year-keys) ;;
@@ -80,8 +90,10 @@ mkdir -p "$(dirname "$output")"
 xvfb_pid=""
 app_pid=""
 pulse_pid=""
+wm_pid=""
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
     [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
@@ -91,6 +103,11 @@ trap cleanup EXIT
 
 . "$root/scripts/virtual-display.sh"
 start_virtual_display "$screen" "$work/xvfb.log"
+if [ -n "${WINDOW_MANAGER:-}" ]; then
+    DISPLAY=":$display" "$WINDOW_MANAGER" >"$work/wm.log" 2>&1 &
+    wm_pid=$!
+    sleep 0.5
+fi
 
 # A fresh demo profile, so the picture does not depend on what an earlier run changed.
 eval "$("$build/tools/demo-profile/lyrafold-demo-profile" --profile "$work/profile" --books "$build/demo/books")"
@@ -222,7 +239,8 @@ listening)
     x mousemove 700 760
     sleep 2
     ;;
-playlists | playlist-preview | playlist-share | playlist-study | playlist-keys)
+playlists | playlist-preview | playlist-share | playlist-study | playlist-keys | playlist-card-focus | \
+    playlist-card-return)
     x mousemove $playlists_tile click 1
     sleep 1
     # PLAYLISTS_SIZE ("WIDTH HEIGHT", e.g. the minimum "600 400") resizes the window from its top left.
@@ -257,6 +275,16 @@ playlists | playlist-preview | playlist-share | playlist-study | playlist-keys)
         sleep 0.3
         x key Right Right
         sleep 0.5
+        ;;
+    playlist-card-focus | playlist-card-return)
+        # From the list of playlists, Tab goes on past its buttons and the study mode controls to the
+        # titles: the first card is ringed.
+        for _ in $(seq "${FOCUS_STEPS:-6}"); do x key Tab; done
+        sleep 0.5
+        if [ "$scene" = "playlist-card-return" ]; then
+            x key Return
+            sleep 2
+        fi
         ;;
     esac
     ;;
@@ -356,6 +384,22 @@ table-focus)
 header-focus)
     x mousemove $search_field click 1
     x key Down Tab Right Right Right space
+    sleep 0.5
+    ;;
+extract-question)
+    x mousemove $extract_tile click 1
+    sleep 1
+    ;;
+web-focus)
+    x mousemove $search_field click 1
+    for _ in $(seq "${FOCUS_STEPS:-4}"); do x key Tab; done
+    sleep 0.5
+    ;;
+alert-focus)
+    # The question of Extract Bookmarks; Tab moves the focus from its first button to the second.
+    x mousemove $extract_tile click 1
+    sleep 1
+    x key Tab
     sleep 0.5
     ;;
 file-dialog)

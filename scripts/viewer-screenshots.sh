@@ -69,6 +69,12 @@ shot study-mode-second-viewer "$songs" --page 12 --study-viewers 2
 # Back from presentation mode, a maximized window is maximized again.
 shot maximized-after-presentation "$songs" --page 12 --maximized --mode presentation-and-back
 
+# The prompt of a text note and the share popover in Turkish and Spanish: English but for the popover's
+# hints, whose buttons keep their English titles.
+for language in tr es; do
+    shot "text-prompt-$language" "$songs" --page 12 --size 900x700 --text-prompt --language "$language"
+    shot "share-popover-$language" "$songs" --page 12 --size 900x700 --share --language "$language"
+done
 # Annotations, kept between the shots of one book in a data folder of their own.
 export SHOT_DATA="$work/data-annotated-engraved"
 shot annotated-engraved-edit "$songs" --page 12 --draw --edit

@@ -7,6 +7,7 @@
 //                        [--maximized] [--study] [--overflow-menu] [--language en|tr|es]
 //                        [--zoom FACTOR] [--draw] [--edit] [--export FILE.pdf] [--share]
 //                        [--add-to-playlist N] [--study-viewers N] [--controls FILE]
+//                        [--text-prompt]
 //
 // --playlist N plays the outline's first N titles as a list, opened at the title of --page.
 // presentation-and-back enters presentation mode and leaves it again. --maximized shows the window
@@ -26,6 +27,7 @@
 // and tool tip, one a line: text, object name, the centre in screen coordinates and the window (its
 // object name, else its class), separated by tabs; a script that clicks through the viewer with
 // xdotool finds them there.
+// --text-prompt clicks the page with the text tool, so that the note's prompt is shown.
 
 #include "core/common/AppSettings.h"
 #include "core/library/LibrarySession.h"
@@ -236,6 +238,7 @@ int main(int argc, char *argv[])
          QStringLiteral("name")},
         {QStringLiteral("controls"), QStringLiteral("Keep a list of the controls on screen."),
          QStringLiteral("file")},
+        {QStringLiteral("text-prompt"), QStringLiteral("Show the prompt of a text note.")},
     });
     parser.process(app);
     if (parser.isSet(QStringLiteral("controls"))) {
@@ -320,6 +323,7 @@ int main(int argc, char *argv[])
     const QString exportFile = parser.value(QStringLiteral("export"));
     const bool share = parser.isSet(QStringLiteral("share"));
     const QString focus = parser.value(QStringLiteral("focus"));
+    const bool textPrompt = parser.isSet(QStringLiteral("text-prompt"));
     const int playlists = parser.isSet(QStringLiteral("add-to-playlist"))
                               ? parser.value(QStringLiteral("add-to-playlist")).toInt()
                               : -1;
@@ -354,12 +358,25 @@ int main(int argc, char *argv[])
         if (auto *focused = viewer->findChild<QWidget *>(focus); focused && !focus.isEmpty())
             focused->setFocus(Qt::TabFocusReason);
         const int settle = mode == QStringLiteral("presentation-and-back") ? 1500 : 0;
-        QTimer::singleShot(settle, viewer, [viewer, overflowMenu, playlists] {
-            waitUntilSettled(viewer, [viewer, overflowMenu, playlists] {
+        QTimer::singleShot(settle, viewer, [viewer, overflowMenu, playlists, textPrompt] {
+            waitUntilSettled(viewer, [viewer, overflowMenu, playlists, textPrompt] {
                 const auto ready = [] {
                     std::puts("ready");
                     std::fflush(stdout);
                 };
+                if (textPrompt) {
+                    // The prompt runs until it is answered; it is drawn by the time this fires.
+                    QTimer::singleShot(500, viewer, ready);
+                    editor(viewer)->toggleEditMode();
+                    editor(viewer)->textToggled(true);
+                    const int page = pageView(viewer)->visiblePages().first();
+                    const QRectF rect = pageView(viewer)->pageRect(page);
+                    const QPointF at = rect.topLeft() + QPointF(0.62 * rect.width(), 0.22 * rect.height());
+                    QWidget *area = pageView(viewer)->viewport();
+                    mouse(area, QEvent::MouseButtonPress, at, Qt::LeftButton);
+                    mouse(area, QEvent::MouseButtonRelease, at, Qt::NoButton);
+                    return;
+                }
                 if (playlists >= 0) {
                     // The choice runs until it is answered; it is drawn by the time this fires.
                     QTimer::singleShot(500, viewer, ready);
