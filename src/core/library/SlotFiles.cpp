@@ -191,7 +191,7 @@ bool RowChange::replayOn(BookmarkList &rows) const
 
 QString SlotMerge::statusText() const
 {
-    const QString name = SlotStore::shownSlotName(slot);
+    const QString name = SlotStore::slotName(slot);
     if (!keptAs.isEmpty())
         return UiText::tr("%1 was changed by another program and merged; the other version is kept as %2.")
             .arg(name, QFileInfo(keptAs).fileName());

@@ -39,7 +39,7 @@ QString unsaved(const QString &path, const QString &reason)
         slot.hasMatch() && samePath(info.absolutePath(), SlotStore::rootPath()))
         return UiText::tr("Your bookmarks in %1 could not be saved: %2. Changes made now will be lost when "
                           "Lyrafold quits.")
-            .arg(SlotStore::shownSlotName(slot.captured(1).toLongLong()), reason);
+            .arg(SlotStore::slotName(slot.captured(1).toLongLong()), reason);
     return UiText::tr("%1 could not be saved: %2.").arg(info.fileName(), reason);
 }
 
