@@ -127,6 +127,10 @@ private Q_SLOTS:
             << "Ctl\x01\x07\x1b\x7f"
                "chars\nNext"
             << none << none << QByteArray("b.pdf,3,1,Ctlchars Next,0,,,,,,,,");
+        // Only the file's first byte-order mark is the file's; one opening a cell is the cell's text.
+        QTest::newRow("genre opening with a byte-order mark")
+            << QString(QChar(0xFEFF)) + QStringLiteral("Jazz") << "T" << none << none
+            << QByteArray("b.pdf,3,1,T,0,\xEF\xBB\xBFJazz,,,,,,,");
         QTest::newRow("not a number") << "T"
                                       << "T" << QVariant(nan) << none << QByteArray("b.pdf,3,1,T,0,T,,,,,,,");
     }

@@ -34,6 +34,8 @@ private Q_SLOTS:
             << (QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b"))
             << QString::fromUtf8("a\xEF\xBF\xBD"
                                  "b");
+        QTest::newRow("opening byte-order mark kept") << QString(QChar(0xFEFF)) + QStringLiteral("Intro")
+                                                      << QString(QChar(0xFEFF)) + QStringLiteral("Intro");
         QTest::newRow("decomposed kept as is")
             << QString::fromUtf8("Cafe\xCC\x81") << QString::fromUtf8("Cafe\xCC\x81");
     }

@@ -1,5 +1,7 @@
 #include "core/json/JsonReader.h"
 
+#include "core/text/TextUtils.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -41,7 +43,7 @@ const char *toString(od::value &value, QString &out)
     std::string_view text;
     if (!stringText(value, text))
         return "expected a string";
-    out = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    out = TextUtils::utf8Text(QByteArrayView(text.data(), qsizetype(text.size())));
     return nullptr;
 }
 
@@ -209,7 +211,7 @@ QString TextPool::text(std::string_view utf8)
     const QByteArrayView bytes(utf8.data(), qsizetype(utf8.size()));
     auto found = m_texts.constFind(bytes);
     if (found == m_texts.cend())
-        found = m_texts.insert(bytes, QString::fromUtf8(bytes));
+        found = m_texts.insert(bytes, TextUtils::utf8Text(bytes));
     return *found;
 }
 

@@ -193,6 +193,11 @@ void JsonWriter::appendEscaped(const QChar *data, qsizetype size)
                 *out++ = hex[(u >> 4) & 0xF];
                 *out++ = hex[u & 0xF];
             }
+        } else if (u == 0xFEFF) {
+            // Escaped: a reader that decodes a string's bytes alone (Qt's among them) drops a
+            // byte-order mark opening them.
+            for (const char c : {'\\', 'u', 'f', 'e', 'f', 'f'})
+                *out++ = c;
         } else if (u < 0x800) {
             *out++ = char(0xC0 | (u >> 6));
             *out++ = char(0x80 | (u & 0x3F));

@@ -425,14 +425,14 @@ QString cellText(QByteArrayView text, const CsvCell &cell)
 {
     const QByteArrayView raw = text.sliced(cell.begin, cell.end - cell.begin);
     if (!cell.quoted)
-        return QString::fromUtf8(raw);
+        return TextUtils::utf8Text(raw);
     QString plain;
     qsizetype runStart = 0;
     bool inQuotes = false;
     for (qsizetype i = 0; i < raw.size(); ++i) {
         if (raw[i] != '"')
             continue;
-        plain += QString::fromUtf8(raw.sliced(runStart, i - runStart));
+        plain += TextUtils::utf8Text(raw.sliced(runStart, i - runStart));
         if (inQuotes && i + 1 < raw.size() && raw[i + 1] == '"') {
             plain += QLatin1Char('"');
             ++i;
@@ -441,7 +441,7 @@ QString cellText(QByteArrayView text, const CsvCell &cell)
         }
         runStart = i + 1;
     }
-    return plain + QString::fromUtf8(raw.sliced(runStart));
+    return plain + TextUtils::utf8Text(raw.sliced(runStart));
 }
 
 Result<QList<MetadataRecord>> csvFailure(const QString &reason)

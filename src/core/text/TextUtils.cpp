@@ -1,5 +1,6 @@
 #include "core/text/TextUtils.h"
 
+#include <QStringDecoder>
 #include <QTextBoundaryFinder>
 #include <QTimeZone>
 
@@ -49,6 +50,15 @@ std::optional<T> fromWholeText(const QByteArray &ascii, Format... format)
 } // namespace
 
 namespace TextUtils {
+
+QString utf8Text(QByteArrayView bytes)
+{
+    if (!bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes);
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
 
 QString nfc(const QString &text)
 {

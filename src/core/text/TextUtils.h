@@ -10,6 +10,10 @@
 
 namespace TextUtils {
 
+// UTF-8 bytes as text, every character kept. QString::fromUtf8 drops a byte-order mark that opens the
+// bytes; inside a document (a cell, a string value) that mark is part of the text.
+QString utf8Text(QByteArrayView bytes);
+
 // Canonical composition. File names from other systems arrive decomposed; texts are compared and
 // keys hashed in this form.
 QString nfc(const QString &text);
