@@ -20,7 +20,10 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include <benchmark/benchmark.h>
 
@@ -139,12 +142,76 @@ BENCHMARK_CAPTURE(BM_ViewerColdRender, scanned, scan, 0)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
 
+// How long the render thread stays busy with a render that is given up: given up before it starts (0),
+// some milliseconds into it, or never (-1, the whole render), on a page fitted into 1200 x 1600 pixels
+// of a warm document. busy_ms runs from the moment it is given up (the start, for a whole render) to the
+// renderer's return.
+void BM_ViewerRenderGivenUp(benchmark::State &state, const QString &path, int pageIndex, int afterMs)
+{
+    Result<PdfDocumentPtr> opened = PdfDocument::open(path);
+    if (!opened) {
+        state.SkipWithError("cannot open");
+        return;
+    }
+    const PdfDocumentPtr document = opened.value();
+    const double scale = PdfDocument::fitScale(document->pageSize(pageIndex), QSizeF(1200, 1600));
+    if (!document->render(pageIndex, scale)) {
+        state.SkipWithError("cannot render");
+        return;
+    }
+    double busyMs = 0;
+    for (auto _ : state) {
+        std::atomic<bool> givenUp = afterMs == 0;
+        QElapsedTimer clock;
+        clock.start();
+        std::thread stopper;
+        if (afterMs > 0)
+            stopper = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+                givenUp = true;
+            });
+        benchmark::DoNotOptimize(document->render(pageIndex, scale, QRect(), &givenUp));
+        const double elapsedMs = double(clock.nsecsElapsed()) / 1e6;
+        if (stopper.joinable())
+            stopper.join();
+        const double busy = elapsedMs - std::max(afterMs, 0);
+        busyMs += std::max(busy, 0.0);
+        state.SetIterationTime(std::max(busy, 0.0) / 1e3);
+    }
+    state.counters["busy_ms"] = busyMs / double(state.iterations());
+}
+BENCHMARK_CAPTURE(BM_ViewerRenderGivenUp, scanned_whole, scan, 0, -1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_ViewerRenderGivenUp, scanned_before_start, scan, 0, 0)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_ViewerRenderGivenUp, scanned_after_30ms, scan, 0, 30)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_ViewerRenderGivenUp, engraved_whole, songbook, 11, -1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_ViewerRenderGivenUp, engraved_before_start, songbook, 11, 0)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_ViewerRenderGivenUp, engraved_after_5ms, songbook, 11, 5)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+
 // A zoom burst over a 600-dpi scanned page, as the render queue sees it from a 1200 x 900 view: every
 // 40 ms the part of the page in view (with the view's margin) at a scale 10% larger, twelve times,
-// from the fit to about three times it. Measured: from the last request to its image (shown_ms), from
+// from the fit to about three times it. Measured: from the last request to its image (shown_ms), the
+// same render of the last request alone on a warm book (single_ms) and the ratio of the two, from
 // then until the queue has nothing left under way (busy_after_shown_ms), how many images of
 // superseded requests were still rendered (wasted_renders), and, for a render 30 ms under way when
-// nothing is wanted any more, how long until the queue is idle (stop_ms).
+// nothing is wanted any more, how long until the render thread is free (stop_ms).
 void BM_ViewerZoomBurstOverScan(benchmark::State &state)
 {
     Result<PdfDocumentPtr> document = PdfDocument::open(scan);
@@ -169,8 +236,17 @@ void BM_ViewerZoomBurstOverScan(benchmark::State &state)
     double shownMs = 0;
     double busyMs = 0;
     double stopMs = 0;
+    double singleMs = 0;
     int wasted = 0;
     for (auto _ : state) {
+        {
+            const PageRenderRequest alone = requestAt(steps - 1);
+            document.value()->render(0, fit);
+            QElapsedTimer single;
+            single.start();
+            benchmark::DoNotOptimize(document.value()->render(0, alone.scale, alone.region));
+            singleMs += double(single.nsecsElapsed()) / 1e6;
+        }
         PageRenderQueue queue;
         queue.setDocumentPath(scan);
         // The book opened and its fonts and image decoders warm, as in a viewer already showing it.
@@ -230,6 +306,8 @@ void BM_ViewerZoomBurstOverScan(benchmark::State &state)
     }
     const double runs = double(state.iterations());
     state.counters["shown_ms"] = shownMs / runs;
+    state.counters["single_ms"] = singleMs / runs;
+    state.counters["shown_over_single"] = shownMs / singleMs;
     state.counters["busy_after_shown_ms"] = busyMs / runs;
     state.counters["wasted_renders"] = wasted / runs;
     state.counters["stop_ms"] = stopMs / runs;

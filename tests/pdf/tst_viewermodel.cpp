@@ -213,6 +213,17 @@ private Q_SLOTS:
         QTRY_VERIFY(queue.isIdle());
         QCOMPARE(rendered.size(), 1);
         QCOMPARE(latch->started.available(), 1); // started again once given up
+
+        // A render given up keeps the thread until the renderer returns, and the queue is busy till then.
+        rendered.clear();
+        QVERIFY(latch->started.tryAcquire(1, 0));
+        queue.setPending({{8, 3.0, QRect()}});
+        QVERIFY(latch->started.tryAcquire(1, 10000));
+        queue.setPending({});
+        QVERIFY(!queue.isIdle());
+        latch->release.release();
+        QTRY_VERIFY(queue.isIdle());
+        QCOMPARE(rendered.size(), 0);
         queue.setRenderStartHookForTesting({});
 
         rendered.clear();

@@ -89,8 +89,10 @@ private:
     const std::atomic<bool> &m_abandoned;
 };
 
-// The Splash renderer, able to stop inside an image: a scanned page is one image drawn by one operator,
-// between which poppler asks whether to go on.
+// The Splash renderer, able to give up around images: poppler asks whether to go on only between
+// operators, and a scanned page is one image that one operator draws. An image not yet begun when the
+// render is given up is skipped; one under way reads no more of its data, but Splash still scales the
+// rest of its rows (from blank data), which it offers no way to stop.
 class AbandonableSplashOutputDev : public SplashOutputDev {
 public:
     using SplashOutputDev::SplashOutputDev;
@@ -98,9 +100,13 @@ public:
     // Set for the length of one render.
     const std::atomic<bool> *abandoned = nullptr;
 
+    bool givenUp() const { return abandoned && abandoned->load(std::memory_order_relaxed); }
+
     void drawImageMask(GfxState *state, Object *ref, Stream *str, int width, int height, bool invert,
                        bool interpolate, bool inlineImg) override
     {
+        if (givenUp())
+            return;
         if (!abandoned)
             return SplashOutputDev::drawImageMask(state, ref, str, width, height, invert, interpolate,
                                                   inlineImg);
@@ -111,12 +117,31 @@ public:
                    GfxImageColorMap *colorMap, bool interpolate, const int *maskColors,
                    bool inlineImg) override
     {
+        if (givenUp())
+            return;
         if (!abandoned)
             return SplashOutputDev::drawImage(state, ref, str, width, height, colorMap, interpolate,
                                               maskColors, inlineImg);
         AbandonableStream stream(str, *abandoned);
         SplashOutputDev::drawImage(state, ref, &stream, width, height, colorMap, interpolate, maskColors,
                                    inlineImg);
+    }
+    void drawMaskedImage(GfxState *state, Object *ref, Stream *str, int width, int height,
+                         GfxImageColorMap *colorMap, bool interpolate, Stream *maskStr, int maskWidth,
+                         int maskHeight, bool maskInvert, bool maskInterpolate) override
+    {
+        if (!givenUp())
+            SplashOutputDev::drawMaskedImage(state, ref, str, width, height, colorMap, interpolate, maskStr,
+                                             maskWidth, maskHeight, maskInvert, maskInterpolate);
+    }
+    void drawSoftMaskedImage(GfxState *state, Object *ref, Stream *str, int width, int height,
+                             GfxImageColorMap *colorMap, bool interpolate, Stream *maskStr, int maskWidth,
+                             int maskHeight, GfxImageColorMap *maskColorMap, bool maskInterpolate) override
+    {
+        if (!givenUp())
+            SplashOutputDev::drawSoftMaskedImage(state, ref, str, width, height, colorMap, interpolate,
+                                                 maskStr, maskWidth, maskHeight, maskColorMap,
+                                                 maskInterpolate);
     }
 };
 
@@ -291,6 +316,13 @@ Result<QImage> PdfDocument::Impl::renderLocked(int pageIndex, double scale, cons
     Renderer &r = *splash.value();
     if (pageIndex >= r.document->getNumPages())
         return Result<QImage>::failure(QStringLiteral("The page %1 does not exist.").arg(pageIndex + 1));
+    const auto givenUp = [&] {
+        return Result<QImage>::failure(
+            QStringLiteral("The render of page %1 was abandoned.").arg(pageIndex + 1),
+            PdfDocument::renderAbandonedCode);
+    };
+    if (abandoned && abandoned->load())
+        return givenUp();
     const double dpi = 72.0 * scale;
     r.output->abandoned = abandoned;
     r.document->displayPageSlice(r.output.get(), pageIndex + 1, dpi, dpi, 0, false, true, false, area.x(),
@@ -301,9 +333,7 @@ Result<QImage> PdfDocument::Impl::renderLocked(int pageIndex, double scale, cons
     SplashBitmap *bitmap = r.output->takeBitmap();
     if (abandoned && abandoned->load()) {
         delete bitmap;
-        return Result<QImage>::failure(
-            QStringLiteral("The render of page %1 was abandoned.").arg(pageIndex + 1),
-            PdfDocument::renderAbandonedCode);
+        return givenUp();
     }
     if (!bitmap || !bitmap->getDataPtr() || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) {
         delete bitmap;

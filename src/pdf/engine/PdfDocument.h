@@ -86,8 +86,10 @@ public:
     // Renders the page as shown (rotation applied) at scale pixels per point, onto white, into a
     // 24-bit RGB image. With a region, only that rectangle of the full page image at this scale is
     // rendered. Fonts stay loaded between calls, so the pages after the first come faster.
-    // When abandoned turns true (from any thread) the drawing stops within a few operators or image
-    // rows and the render fails with renderAbandonedCode.
+    // When abandoned turns true (from any thread) the render fails with renderAbandonedCode. The drawing
+    // stops at the next operator; an image not yet begun is skipped, but an image under way, which one
+    // operator draws, is decoded no further and still scaled row by row to its end: on a scanned page
+    // that is most of the render.
     Result<QImage> render(int pageIndex, double scale, const QRect &region = QRect(),
                           const std::atomic<bool> *abandoned = nullptr) const;
     static constexpr int renderAbandonedCode = 1;

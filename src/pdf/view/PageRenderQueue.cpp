@@ -14,13 +14,14 @@ struct PageRenderQueue::Shared {
     QString path;
     quint64 generation = 0;
     std::deque<PageRenderRequest> pending;
-    // Started and not yet handed over on the queue's thread, with the generation of their book: asked
-    // for again, they are not done twice.
-    QList<std::pair<quint64, PageRenderRequest>> started;
-    // The render under way, and whether it was given up: set (under the lock) when a new book or a new
-    // list of requests leaves it out; the renderer stops within milliseconds and nothing arrives.
+    // The render under way, with the generation of its book, until the renderer returns: a render that
+    // was given up keeps the thread until then.
     std::optional<std::pair<quint64, PageRenderRequest>> running;
+    // Set (under the lock) when a new book or a new list of requests leaves the running render out: it
+    // stops at the renderer's next check and its image is dropped.
     std::atomic<bool> abandonRunning = false;
+    // Rendered and on their way to the queue's thread: asked for again, they are not done twice.
+    QList<std::pair<quint64, PageRenderRequest>> handedOver;
     bool stopping = false;
     std::function<void(const PageRenderRequest &)> startHook;
 
@@ -32,8 +33,12 @@ struct PageRenderQueue::Shared {
         if (running->first == currentGeneration && requests.contains(running->second))
             return;
         abandonRunning = true;
-        // Given up, it may be asked for again at once.
-        started.removeOne(*running);
+    }
+    // Whether the request will arrive without being asked for again.
+    bool underWay(quint64 currentGeneration, const PageRenderRequest &request) const
+    {
+        const std::pair<quint64, PageRenderRequest> asked(currentGeneration, request);
+        return handedOver.contains(asked) || (running && !abandonRunning && *running == asked);
     }
 };
 
@@ -74,8 +79,9 @@ void PageRenderQueue::setPending(const QList<PageRenderRequest> &requests)
         std::lock_guard lock(m_shared->mutex);
         m_shared->pending.clear();
         m_shared->abandonRunningUnlessIn(m_generation, requests);
+        // A render given up that is asked for again starts again once the renderer has returned.
         for (const PageRenderRequest &request : requests) {
-            if (!m_shared->started.contains(std::pair(m_generation, request)))
+            if (!m_shared->underWay(m_generation, request))
                 m_shared->pending.push_back(request);
         }
     }
@@ -85,7 +91,7 @@ void PageRenderQueue::setPending(const QList<PageRenderRequest> &requests)
 bool PageRenderQueue::isIdle() const
 {
     std::lock_guard lock(m_shared->mutex);
-    return m_shared->pending.empty() && m_shared->started.isEmpty();
+    return m_shared->pending.empty() && !m_shared->running && m_shared->handedOver.isEmpty();
 }
 
 void PageRenderQueue::setRenderStartHookForTesting(std::function<void(const PageRenderRequest &)> hook)
@@ -120,7 +126,6 @@ void PageRenderQueue::run()
         m_shared->pending.pop_front();
         const quint64 generation = m_shared->generation;
         const QString path = m_shared->path;
-        m_shared->started.append({generation, request});
         m_shared->running = {generation, request};
         m_shared->abandonRunning = false;
         const auto startHook = m_shared->startHook;
@@ -149,9 +154,10 @@ void PageRenderQueue::run()
         }
         lock.lock();
         m_shared->running.reset();
-        // Given up: it is no longer among the started, and nobody waits for it.
+        // Given up: nobody waits for it.
         if (m_shared->abandonRunning)
             continue;
+        m_shared->handedOver.append({generation, request});
         QMetaObject::invokeMethod(
             this, [this, generation, request, image, error] { deliver(generation, request, image, error); },
             Qt::QueuedConnection);
@@ -163,12 +169,12 @@ void PageRenderQueue::deliver(quint64 generation, const PageRenderRequest &reque
 {
     {
         std::lock_guard lock(m_shared->mutex);
-        m_shared->started.removeOne(std::pair(generation, request));
+        m_shared->handedOver.removeOne(std::pair(generation, request));
     }
     if (generation != m_generation)
         return;
     if (image.isNull())
-        emit renderFailed(request, error);
+        Q_EMIT renderFailed(request, error);
     else
-        emit rendered(request, image);
+        Q_EMIT rendered(request, image);
 }

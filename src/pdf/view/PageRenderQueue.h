@@ -29,8 +29,10 @@ struct PageRenderRequest {
 //
 // The queue holds only what is wanted now: each setPending() replaces what has not started, so the
 // pages the user has left are never rendered. A render under way that a new list leaves out, or whose
-// book was replaced, is abandoned within milliseconds (the Splash renderer checks between operators
-// and image rows) and never arrives. Results come back on the queue's thread, as signals.
+// book was replaced, is given up and never arrives; it keeps the thread until the renderer returns,
+// which on engraved pages is within milliseconds (the renderer checks between drawing operators) and on
+// a scanned page can take most of a render (an image under way is decoded no further but still scaled
+// to its end). Results come back on the queue's thread, as signals.
 class PageRenderQueue : public QObject {
     Q_OBJECT
 
@@ -46,7 +48,8 @@ public:
     // Replaces the pending requests, first first.
     void setPending(const QList<PageRenderRequest> &requests);
 
-    // Nothing pending and nothing under way.
+    // Nothing pending, nothing being rendered (a render given up included) and nothing rendered that
+    // has not arrived yet.
     bool isIdle() const;
 
     // Called on the queue's thread as each render starts, before it is drawn: a test that must act in
