@@ -249,6 +249,8 @@ void BM_ViewerZoomBurstOverScan(benchmark::State &state)
         }
         PageRenderQueue queue;
         queue.setDocumentPath(scan);
+        // As the view tells it: the page is shown, and the view zooms to four times.
+        queue.setShown({0}, ViewerZoom::maxScaleFactor);
         // The book opened and its fonts and image decoders warm, as in a viewer already showing it.
         {
             QEventLoop loop;

@@ -50,6 +50,8 @@ shot tunebook-two-page books/dusty-strings-tunebook.pdf --page 11 --mode two-pag
 shot scanned-single scans/beethoven-sonata-19-op49-1.pdf --page 1 --mode single
 shot scanned-two-page scans/beethoven-sonata-19-op49-1.pdf --page 2 --mode two-page
 shot scanned-presentation scans/beethoven-sonata-19-op49-1.pdf --page 3 --mode presentation
+# Zoomed into the scan: from the fit, then past it, as a pinch does (made from the page's large image).
+shot scanned-zoomed scans/beethoven-sonata-19-op49-1.pdf --page 1 --zoom 2.5
 
 # The default size and the minimum size, with and without a list; the overflow menu holds what the
 # toolbar row has no room for.

@@ -532,6 +532,55 @@ private Q_SLOTS:
             QCOMPARE(outline.at(position), (PdfOutlineItem{title, 0, page - 1}));
     }
 
+    // A scanned page is one image over the page and nothing else drawn; engraved and drawn pages are not.
+    void scannedPages_data()
+    {
+        QTest::addColumn<QString>("book"); // "jpeg": a page of one JPEG, written here
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QRectF>("image"); // empty: not a scanned page
+        QTest::newRow("600-dpi scan")
+            << testData("scans/beethoven-sonata-19-op49-1.pdf") << 0 << QRectF(0, 0.02, 658.8, 866.5);
+        QTest::newRow("a page of one JPEG") << "jpeg" << 0 << QRectF(0, 0, 500, 700);
+        QTest::newRow("engraved") << songbook << 11 << QRectF();
+        QTest::newRow("engraved rag") << testData("books/joplin-pineapple-rag.pdf") << 0 << QRectF();
+        QTest::newRow("drawn, no image") << "drawn" << 0 << QRectF();
+        QTest::newRow("no such page") << songbook << 500 << QRectF();
+    }
+
+    void scannedPages()
+    {
+        QFETCH(QString, book);
+        QFETCH(int, page);
+        QTemporaryDir dir;
+        if (book == QLatin1String("jpeg")) {
+            book = dir.filePath(QStringLiteral("scan.pdf"));
+            PdfFixtures::ScanPage scan;
+            scan.data = PdfFixtures::jpeg(QSize(250, 350));
+            scan.width = 250;
+            scan.height = 350;
+            scan.size = QSizeF(500, 700);
+            PdfFixtures::writeScan(book, {scan});
+        } else if (book == QLatin1String("drawn")) {
+            book = dir.filePath(QStringLiteral("drawn.pdf"));
+            PdfFixtures::write(book, {PdfFixtures::Page{}});
+        }
+        const PdfDocumentPtr document = openOrFail(book);
+        QVERIFY(document);
+        const std::optional<QRectF> found = document->scannedImage(page);
+        QFETCH(QRectF, image);
+        QCOMPARE(found.has_value(), !image.isEmpty());
+        if (found) {
+            QVERIFY2(qAbs(found->left() - image.left()) < 0.01 && qAbs(found->top() - image.top()) < 0.01 &&
+                         qAbs(found->width() - image.width()) < 0.01 &&
+                         qAbs(found->height() - image.height()) < 0.01,
+                     qPrintable(QStringLiteral("%1 %2 %3 %4")
+                                    .arg(found->left())
+                                    .arg(found->top())
+                                    .arg(found->width())
+                                    .arg(found->height())));
+        }
+    }
+
     // A render given up fails as abandoned, between operators (engraved) or inside an image (scan), and
     // the document renders on afterwards.
     void abandonedRender_data()

@@ -2,6 +2,7 @@
 #include "TestHarness.h"
 #include "pdf/annotations/AnnotationLayer.h"
 #include "pdf/engine/PdfDocument.h"
+#include "pdf/render/ScannedPageImage.h"
 #include "pdf/view/PageGeometry.h"
 #include "pdf/view/PageImageCache.h"
 #include "pdf/view/PageRenderQueue.h"
@@ -14,11 +15,36 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <array>
+
 namespace {
 
 bool isBlack(const QImage &image, const QPointF &point)
 {
     return qGray(image.pixel(point.toPoint())) < 64;
+}
+
+const QString scan = TestHarness::testData("scans/beethoven-sonata-19-op49-1.pdf");
+
+// How far two images of the same size lie apart in grey: the mean difference, and the difference that
+// 99% of the pixels stay within.
+std::pair<double, int> greyDistance(const QImage &a, const QImage &b)
+{
+    std::array<qint64, 256> counts{};
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const int difference = qAbs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+            ++counts[size_t(difference)];
+            sum += difference;
+        }
+    }
+    const qint64 pixels = qint64(a.width()) * a.height();
+    qint64 within = 0;
+    int level = 0;
+    while (within + counts[size_t(level)] < pixels * 99 / 100)
+        within += counts[size_t(level++)];
+    return {sum / double(pixels), level};
 }
 
 } // namespace
@@ -264,6 +290,49 @@ private Q_SLOTS:
         queue.setPending({{0, 1.0, QRect()}});
         QTRY_COMPARE(rendered.size(), 1);
         QCOMPARE(rendered.takeFirst().at(1).value<QImage>().size(), QSize(300, 150));
+    }
+
+    // A zoom into a scanned page is made from the page rendered once at the largest zoom, and shows
+    // what a render at that zoom shows: a few grey levels apart on average, and 99% of the pixels
+    // within a quarter of the range (the renderer's own rounding moves sharp edges by part of a pixel).
+    void scannedPageZooms_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<QRect>("region");
+        QTest::newRow("fitted") << 1.1 << QRect();
+        QTest::newRow("twice") << 2.2 << QRect();
+        QTest::newRow("three times, the part in view") << 3.3 << QRect(700, 900, 900, 700);
+    }
+
+    void scannedPageZooms()
+    {
+        QFETCH(double, scale);
+        QFETCH(QRect, region);
+        const PdfDocumentPtr document = PdfDocument::open(scan).value();
+        const std::optional<ScannedPageImage> large =
+            ScannedPageImage::render(*document, 0, 4.0, *document->scannedImage(0));
+        QVERIFY(large);
+        const QImage scaled = *large->scaled(scale, region);
+        QImage rendered = document->render(0, scale).value();
+        if (!region.isNull())
+            rendered = rendered.copy(region);
+        QCOMPARE(scaled.size(), rendered.size());
+        const auto [mean, most] = greyDistance(scaled, rendered);
+        QVERIFY2(mean < 4 && most <= 64, qPrintable(QStringLiteral("%1, %2").arg(mean).arg(most)));
+
+        // The queue makes a shown scan's zoom steps from such an image once it has made it.
+        PageRenderQueue queue;
+        QSignalSpy arrived(&queue, &PageRenderQueue::rendered);
+        queue.setDocumentPath(scan);
+        queue.setShown({0}, 4.0);
+        for (const double step : {0.5, 0.6}) {
+            queue.setPending({{0, step, QRect()}});
+            QTRY_VERIFY_WITH_TIMEOUT(queue.isIdle(), 20000);
+        }
+        queue.setPending({{0, scale, region}});
+        QTRY_VERIFY_WITH_TIMEOUT(queue.isIdle(), 20000);
+        QCOMPARE(arrived.size(), 3);
+        QCOMPARE(arrived.last().at(1).value<QImage>(), scaled);
     }
 
     void imageCacheStaysWithinItsBudget()

@@ -6,11 +6,14 @@
 #include "pdf/engine/PdfXrefBound.h"
 
 #include <QFile>
+#include <QHash>
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QPainter>
 
+#include <GfxState.h>
 #include <GlobalParams.h>
+#include <OutputDev.h>
 #include <PDFDoc.h>
 #include <SplashOutputDev.h>
 #include <Stream.h>
@@ -22,6 +25,7 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <splash/SplashBitmap.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <mutex>
@@ -145,6 +149,72 @@ public:
     }
 };
 
+// Walks a page's drawing without drawing anything: counts what would paint, and notes where each image
+// goes. Images are not decoded.
+class PageContentProbe : public OutputDev {
+public:
+    int marks = 0; // strokes, visible text, soft masks
+    int fills = 0;
+    QList<QRectF> images; // in device space of the walk
+    bool skewedImage = false;
+
+    bool upsideDown() override { return true; }
+    bool useDrawChar() override { return true; }
+    bool interpretType3Chars() override { return false; }
+    void drawChar(GfxState *state, double, double, double, double, double, double, CharCode, int,
+                  const Unicode *, int) override
+    {
+        // Render mode 3 draws nothing: the recognised text a scan often carries.
+        if (state->getRender() != 3)
+            ++marks;
+    }
+    void stroke(GfxState *) override { ++marks; }
+    void fill(GfxState *) override { ++fills; }
+    void eoFill(GfxState *) override { ++fills; }
+    void drawImageMask(GfxState *state, Object *ref, Stream *str, int width, int height, bool invert,
+                       bool interpolate, bool inlineImg) override
+    {
+        image(state);
+        OutputDev::drawImageMask(state, ref, str, width, height, invert, interpolate, inlineImg);
+    }
+    void setSoftMaskFromImageMask(GfxState *, Object *, Stream *, int, int, bool, bool, double *) override
+    {
+        ++marks;
+    }
+    void drawImage(GfxState *state, Object *ref, Stream *str, int width, int height,
+                   GfxImageColorMap *colorMap, bool interpolate, const int *maskColors,
+                   bool inlineImg) override
+    {
+        image(state);
+        OutputDev::drawImage(state, ref, str, width, height, colorMap, interpolate, maskColors, inlineImg);
+    }
+    void drawMaskedImage(GfxState *state, Object *, Stream *, int, int, GfxImageColorMap *, bool, Stream *,
+                         int, int, bool, bool) override
+    {
+        image(state);
+    }
+    void drawSoftMaskedImage(GfxState *state, Object *, Stream *, int, int, GfxImageColorMap *, bool,
+                             Stream *, int, int, GfxImageColorMap *, bool) override
+    {
+        image(state);
+    }
+
+private:
+    void image(GfxState *state)
+    {
+        // The image is the unit square under the current transformation.
+        const double *m = state->getCTM();
+        skewedImage = skewedImage || !((m[1] == 0 && m[2] == 0) || (m[0] == 0 && m[3] == 0));
+        double x[4], y[4];
+        state->transform(0, 0, &x[0], &y[0]);
+        state->transform(1, 0, &x[1], &y[1]);
+        state->transform(0, 1, &x[2], &y[2]);
+        state->transform(1, 1, &x[3], &y[3]);
+        images.append(QRectF(QPointF(*std::min_element(x, x + 4), *std::min_element(y, y + 4)),
+                             QPointF(*std::max_element(x, x + 4), *std::max_element(y, y + 4))));
+    }
+};
+
 bool renderAbandoned(void *data)
 {
     return static_cast<const std::atomic<bool> *>(data)->load(std::memory_order_relaxed);
@@ -179,6 +249,8 @@ struct PdfDocument::Impl {
     };
     mutable std::unique_ptr<Renderer> renderer;
     mutable std::optional<QString> rendererError;
+    // Per page: where the one image of a scanned page lies; nothing for other pages.
+    mutable QHash<int, std::optional<QRectF>> scannedImages;
 
     // Callers hold the lock.
     Result<Raw *> rawDocument() const;
@@ -190,6 +262,7 @@ struct PdfDocument::Impl {
     std::optional<int> pageOfNameInTree(const QByteArray &name) const;
     Result<QImage> renderLocked(int pageIndex, double scale, const QRect &region,
                                 const std::atomic<bool> *abandoned = nullptr) const;
+    std::optional<QRectF> scannedImageLocked(int pageIndex) const;
 };
 
 Result<PdfDocument::Impl::Raw *> PdfDocument::Impl::rawDocument() const
@@ -346,6 +419,25 @@ Result<QImage> PdfDocument::Impl::renderLocked(int pageIndex, double scale, cons
     return image;
 }
 
+std::optional<QRectF> PdfDocument::Impl::scannedImageLocked(int pageIndex) const
+{
+    const QSizeF size = pageSizeLocked(pageIndex);
+    const Result<Renderer *> splash = rendererLocked();
+    if (size.isEmpty() || !splash || pageIndex >= splash.value()->document->getNumPages())
+        return std::nullopt;
+    // The walk is drawn as a render at 72 dpi is: its device space is the page as shown, in points.
+    PageContentProbe probe;
+    splash.value()->document->displayPage(&probe, pageIndex + 1, 72, 72, 0, false, true, false);
+    if (probe.images.size() != 1 || probe.skewedImage || probe.marks > 0 || probe.fills > 1)
+        return std::nullopt;
+    const QRectF image = probe.images.first();
+    const QRectF shown = image.intersected(QRectF(QPointF(), size));
+    // A picture on a page of its own counts; a small one among margins does not.
+    if (shown.width() * shown.height() < 0.9 * size.width() * size.height())
+        return std::nullopt;
+    return image;
+}
+
 Result<PdfDocument::Impl::Renderer *> PdfDocument::Impl::rendererLocked() const
 {
     if (renderer)
@@ -461,6 +553,19 @@ Result<QImage> PdfDocument::render(int pageIndex, double scale, const QRect &reg
 {
     QMutexLocker locker(&m_impl->lock);
     return m_impl->renderLocked(pageIndex, scale, region, abandoned);
+}
+
+std::optional<QRectF> PdfDocument::scannedImage(int pageIndex) const
+{
+    QMutexLocker locker(&m_impl->lock);
+    const auto known = m_impl->scannedImages.constFind(pageIndex);
+    if (known != m_impl->scannedImages.cend())
+        return *known;
+    if (pageIndex < 0 || pageIndex >= m_impl->pageCount)
+        return std::nullopt;
+    const std::optional<QRectF> image = m_impl->scannedImageLocked(pageIndex);
+    m_impl->scannedImages.insert(pageIndex, image);
+    return image;
 }
 
 QImage PdfDocument::thumbnail(int pageIndex, const QSize &size) const

@@ -94,6 +94,13 @@ public:
                           const std::atomic<bool> *abandoned = nullptr) const;
     static constexpr int renderAbandonedCode = 1;
 
+    // Where the image of a scanned page lies, in points of the page as shown: a page that shows one
+    // image over (nearly) all of it, not skewed, and nothing else (text drawn invisibly, as a scan's
+    // recognised text is, and a background fill do not count). Nothing for any other page, and for a
+    // page that does not exist or cannot be read. Such a page's renders cost the decoding and scaling
+    // of that image (see ScannedPageImage).
+    std::optional<QRectF> scannedImage(int pageIndex) const;
+
     // A picture of the page fitted into size and centred on white. A page whose crop box and media
     // box are both empty gives a transparent image of that size, and so does a page that does not
     // exist. An empty size gives a null image.

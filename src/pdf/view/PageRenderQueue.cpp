@@ -1,8 +1,12 @@
 #include "pdf/view/PageRenderQueue.h"
 
 #include "pdf/engine/PdfDocument.h"
+#include "pdf/view/ScannedPageMasters.h"
+
+#include <QHash>
 
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -24,6 +28,11 @@ struct PageRenderQueue::Shared {
     QList<std::pair<quint64, PageRenderRequest>> handedOver;
     bool stopping = false;
     std::function<void(const PageRenderRequest &)> startHook;
+    // What the view shows: scanned pages among these are made ready for zooming, up to this scale.
+    QList<int> shownPages;
+    double largestScale = 0;
+    // The running render is drawn by the renderer, not scaled from a page's large image.
+    bool runningIsRender = false;
 
     // Callers hold the lock.
     void abandonRunningUnlessIn(quint64 currentGeneration, const QList<PageRenderRequest> &requests)
@@ -42,8 +51,33 @@ struct PageRenderQueue::Shared {
     }
 };
 
+namespace {
+
+// The largest image of a scanned page kept to zoom from: a letter page at eight pixels a point.
+constexpr qint64 maxScannedPagePixels = 32'000'000;
+
+} // namespace
+
 PageRenderQueue::PageRenderQueue(QObject *parent) : QObject(parent), m_shared(std::make_shared<Shared>())
 {
+    // A page's large image that arrives while the renderer draws the same page: the render is given up
+    // and the request made again, from the image.
+    m_masters = std::make_unique<ScannedPageMasters>(
+        [weak = std::weak_ptr<Shared>(m_shared)](quint64 generation, int pageIndex, double scale) {
+            const std::shared_ptr<Shared> shared = weak.lock();
+            if (!shared)
+                return;
+            {
+                std::lock_guard lock(shared->mutex);
+                const auto &running = shared->running;
+                if (!running || running->first != generation || running->second.pageIndex != pageIndex ||
+                    running->second.scale > scale || !shared->runningIsRender || shared->abandonRunning)
+                    return;
+                shared->abandonRunning = true;
+                shared->pending.push_front(running->second);
+            }
+            shared->wake.notify_all();
+        });
     m_thread = std::thread([this] { run(); });
 }
 
@@ -63,6 +97,7 @@ void PageRenderQueue::setDocumentPath(const QString &path)
 {
     m_path = path;
     ++m_generation;
+    m_masters->setDocument(m_generation, path);
     {
         std::lock_guard lock(m_shared->mutex);
         m_shared->path = path;
@@ -88,10 +123,21 @@ void PageRenderQueue::setPending(const QList<PageRenderRequest> &requests)
     m_shared->wake.notify_all();
 }
 
-bool PageRenderQueue::isIdle() const
+void PageRenderQueue::setShown(const QList<int> &pages, double largestScale)
 {
     std::lock_guard lock(m_shared->mutex);
-    return m_shared->pending.empty() && !m_shared->running && m_shared->handedOver.isEmpty();
+    m_shared->shownPages = pages;
+    m_shared->largestScale = largestScale;
+}
+
+bool PageRenderQueue::isIdle() const
+{
+    {
+        std::lock_guard lock(m_shared->mutex);
+        if (!m_shared->pending.empty() || m_shared->running || !m_shared->handedOver.isEmpty())
+            return false;
+    }
+    return m_masters->isIdle();
 }
 
 void PageRenderQueue::setRenderStartHookForTesting(std::function<void(const PageRenderRequest &)> hook)
@@ -108,6 +154,8 @@ void PageRenderQueue::run()
     bool bookRead = false;
     quint64 openedGeneration = 0;
     QString openError;
+    // The scale each page of the book was first asked at: another is a zoom.
+    QHash<int, double> firstScales;
     std::unique_lock lock(m_shared->mutex);
     for (;;) {
         // A closed book is let go at once rather than at the next render.
@@ -128,7 +176,10 @@ void PageRenderQueue::run()
         const QString path = m_shared->path;
         m_shared->running = {generation, request};
         m_shared->abandonRunning = false;
+        m_shared->runningIsRender = true;
         const auto startHook = m_shared->startHook;
+        const bool shown = m_shared->shownPages.contains(request.pageIndex);
+        const double largestScale = m_shared->largestScale;
         lock.unlock();
         if (startHook)
             startHook(request);
@@ -137,6 +188,7 @@ void PageRenderQueue::run()
             document.reset();
             bookRead = true;
             openedGeneration = generation;
+            firstScales.clear();
             Result<PdfDocumentPtr> opened = PdfDocument::open(path);
             openError = opened ? QString() : opened.error().message;
             if (opened)
@@ -145,12 +197,39 @@ void PageRenderQueue::run()
         QImage image;
         QString error = openError;
         if (document) {
-            const Result<QImage> page =
-                document->render(request.pageIndex, request.scale, request.region, &m_shared->abandonRunning);
-            if (page)
-                image = page.value().convertToFormat(QImage::Format_RGB32);
-            else
-                error = page.error().message;
+            const std::optional<QRectF> scan = document->scannedImage(request.pageIndex);
+            const std::shared_ptr<const ScannedPageImage> large =
+                scan ? m_masters->find(generation, request.pageIndex) : nullptr;
+            if (large && request.scale <= large->scale()) {
+                {
+                    std::lock_guard scaling(m_shared->mutex);
+                    m_shared->runningIsRender = false;
+                }
+                if (const std::optional<QImage> scaled =
+                        large->scaled(request.scale, request.region, &m_shared->abandonRunning))
+                    image = *scaled;
+                else
+                    error = QStringLiteral("The page %1 could not be scaled.").arg(request.pageIndex + 1);
+            } else {
+                // Zooming into a scanned page in view: its large image is made beside this render, and
+                // the next steps come from it.
+                const double first = firstScales.value(request.pageIndex, request.scale);
+                firstScales.insert(request.pageIndex, first);
+                if (scan && shown && !qFuzzyCompare(first, request.scale)) {
+                    const QSizeF size = document->pageSize(request.pageIndex);
+                    const double cap =
+                        std::sqrt(double(maxScannedPagePixels) / (size.width() * size.height()));
+                    const double scale = std::min(largestScale, cap);
+                    if (scale >= request.scale)
+                        m_masters->want(generation, request.pageIndex, scale, *scan);
+                }
+                const Result<QImage> page = document->render(request.pageIndex, request.scale, request.region,
+                                                             &m_shared->abandonRunning);
+                if (page)
+                    image = page.value().convertToFormat(QImage::Format_RGB32);
+                else
+                    error = page.error().message;
+            }
         }
         lock.lock();
         m_shared->running.reset();

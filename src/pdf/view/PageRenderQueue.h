@@ -11,6 +11,8 @@
 #include <memory>
 #include <thread>
 
+class ScannedPageMasters;
+
 // One page image to render: the whole page, or a part of it, at a scale in pixels per point.
 struct PageRenderRequest {
     int pageIndex = -1;
@@ -47,9 +49,15 @@ public:
 
     // Replaces the pending requests, first first.
     void setPending(const QList<PageRenderRequest> &requests);
+    // The pages the view shows and the largest scale it shows pages at (pixels a point). A scanned page
+    // among them that is asked for at a second scale (a zoom) is rendered once at that largest scale,
+    // beside the queue, and its later requests are scaled from that image (ScannedPageImage) instead of
+    // being rendered: a zoom step over a 600-dpi scan then takes a few tens of milliseconds rather than
+    // a render of the whole scan. Nothing of the sort while this is not given.
+    void setShown(const QList<int> &pages, double largestScale);
 
-    // Nothing pending, nothing being rendered (a render given up included) and nothing rendered that
-    // has not arrived yet.
+    // Nothing pending, nothing being rendered (a render given up included), nothing rendered that has
+    // not arrived yet, and no large image of a scanned page being made.
     bool isIdle() const;
 
     // Called on the queue's thread as each render starts, before it is drawn: a test that must act in
@@ -70,5 +78,6 @@ private:
     std::shared_ptr<Shared> m_shared;
     QString m_path;
     quint64 m_generation = 0;
+    std::unique_ptr<ScannedPageMasters> m_masters;
     std::thread m_thread;
 };

@@ -359,6 +359,10 @@ void PdfPageView::updateRenders()
     m_wanted = wanted;
     m_wantedPages = pages;
     m_cache.trim(wanted);
+    QList<int> shown;
+    for (const PageLayout::PlacedPage &placed : m_layout.pages)
+        shown.append(placed.page);
+    m_queue.setShown(shown, m_maxScale * devicePixelRatioF());
     m_queue.setPending(missing);
     updateAnnotationLayers();
     reportCompletion(missing.isEmpty());
