@@ -220,8 +220,6 @@ private Q_SLOTS:
         QFETCH(int, direction);
         QFETCH(std::optional<int>, target);
         QCOMPARE(ViewerNavigation::turnedPage(current, count, mode, direction), target);
-        if (mode == PageDisplayMode::singlePage && direction != 0)
-            QCOMPARE(ViewerNavigation::steppedPage(current, count, direction), target);
     }
 
     // Scroll steps 400 a screen and 20 a line; a scroll maximum of 0 is a fitted page.

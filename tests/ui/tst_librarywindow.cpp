@@ -12,6 +12,7 @@
 #include "ui/import/ImagePdfImportDialogs.h"
 #include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/MainWindowController.h"
+#include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QComboBox>
@@ -139,8 +140,10 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        if (PdfViewerWindowController *viewer = PdfViewerWindowController::current())
-            viewer->close();
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (auto *viewer = qobject_cast<PdfViewerWindowController *>(window))
+                viewer->close();
+        }
         LibrarySession::waitForPendingSaves();
     }
 
@@ -426,7 +429,7 @@ private Q_SLOTS:
         QCOMPARE(titles(window->library().allBookmarks()), QStringList{"Scan"});
         QCOMPARE(window->context.playlists().playlists().first().items.first().title, "Scan");
         QCOMPARE(SlotStore::loadSlot(1), oldRows());
-        QVERIFY(PdfViewerWindowController::current());
+        QVERIFY(window->context.viewers().current());
         QCOMPARE(child<QLineEdit>(*window, "folderPathField")->text(), "");
         QVERIFY(!button(*window, "extractButton")->isEnabled());
     }

@@ -3,6 +3,7 @@
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
 #include "TestHarnessGui.h"
+#include "ViewerParts.h"
 #include "core/annotations/PdfEditCacheFile.h"
 #include "core/common/AppPaths.h"
 #include "core/common/AppSettings.h"
@@ -958,19 +959,22 @@ private Q_SLOTS:
 
         QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier, cell(1, titleColumn));
         QTRY_COMPARE(context.viewers().list().size(), 1);
-        PdfViewerWindowController *first = PdfViewerWindowController::current();
+        PdfViewerWindowController *first = context.viewers().current();
         QCOMPARE(first, context.viewers().list().first());
-        QCOMPARE(first->currentPdfPath(), a);
-        QCOMPARE(first->currentPageNumber(), 5);
-        QCOMPARE(first->sourcePdfBookmarks().size(), 3);
+        QCOMPARE(ViewerParts::shownBook(*first), a);
+        QCOMPARE(ViewerParts::titleLabel(*first), a + QStringLiteral(" 5"));
         QCOMPARE(status(window), "Opened: A.pdf at page 5");
+        // The book's other songs name the pages the user turns to (the book has four).
+        ViewerParts::press(*first, "lastPageButton");
+        QCOMPARE(ViewerParts::titleLabel(*first), a + QStringLiteral(" 4"));
 
         QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier, cell(3, titleColumn));
-        QTRY_VERIFY(PdfViewerWindowController::current() != first);
+        QTRY_VERIFY(context.viewers().current() != first);
         QCOMPARE(context.viewers().list().size(), 1);
-        QCOMPARE(PdfViewerWindowController::current()->currentPdfPath(), b);
+        QCOMPARE(context.viewers().current()->windowTitle(), QStringLiteral("B.pdf"));
+        QCOMPARE(ViewerParts::shownBook(*context.viewers().current()), QString());
         QCOMPARE(status(window), QStringLiteral("The file %1 is damaged and cannot be read.").arg(b));
-        PdfViewerWindowController::current()->close();
+        context.viewers().current()->close();
         QVERIFY(context.viewers().list().isEmpty());
     }
 };

@@ -692,8 +692,7 @@ private Q_SLOTS:
 
     void studyModeTakesTheLeftHalf()
     {
-        QCOMPARE(PdfViewerWindowController::studyModeFrame(QRect(10, 30, 1601, 870)),
-                 QRect(10, 30, 800, 870));
+        QCOMPARE(OpenViewers::studyModeFrame(QRect(10, 30, 1601, 870)), QRect(10, 30, 800, 870));
     }
 
     // Deleting: the question names the imported file that goes; only the songs picked go; the search

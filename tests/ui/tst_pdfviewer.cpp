@@ -2,6 +2,7 @@
 #include "ModalAnswer.h"
 #include "PdfFixtures.h"
 #include "TestHarnessGui.h"
+#include "ViewerParts.h"
 #include "core/annotations/PdfEditCacheFile.h"
 #include "core/common/AppPaths.h"
 #include "core/common/PdfViewLog.h"
@@ -35,6 +36,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -42,26 +44,15 @@
 
 namespace {
 
-PdfPageView *pageView(const PdfViewerWindowController &viewer)
-{
-    return viewer.findChild<PdfPageView *>();
-}
-
-// The book whose pages the viewer shows; empty when none is.
-QString shownBook(const PdfViewerWindowController &viewer)
-{
-    const PdfDocumentPtr &book = pageView(viewer)->document();
-    return book ? book->path() : QString();
-}
+using ViewerParts::editor;
+using ViewerParts::pageView;
+using ViewerParts::presenting;
+using ViewerParts::press;
+using ViewerParts::shownBook;
 
 template <typename T> T *named(const PdfViewerWindowController &viewer, const char *name)
 {
     return viewer.findChild<T *>(QLatin1String(name));
-}
-
-ViewerAnnotationEditor &editor(const PdfViewerWindowController &viewer)
-{
-    return *viewer.findChild<ViewerAnnotationEditor *>();
 }
 
 // The toolbar button with this text, if there is one.
@@ -77,7 +68,7 @@ QPushButton *toolbarButton(const PdfViewerWindowController &viewer, const QStrin
 // The pairing in force, as the "Cover page" toggle shows it.
 bool coverPageRemoved(const PdfViewerWindowController &viewer)
 {
-    return toolbarButton(viewer, QStringLiteral("Cover page"))->isChecked();
+    return ViewerParts::button(viewer, "coverPageButton")->isChecked();
 }
 
 using Viewer = std::unique_ptr<PdfViewerWindowController>;
@@ -129,12 +120,19 @@ QList<int> visiblePages(const PdfViewerWindowController &viewer)
 
 QString field(const PdfViewerWindowController &viewer)
 {
-    return named<QLineEdit>(viewer, "pageNumberField")->text();
+    return ViewerParts::pageField(viewer);
 }
 
 QString label(const PdfViewerWindowController &viewer)
 {
-    return named<QLabel>(viewer, "currentTitleLabel")->text();
+    return ViewerParts::titleLabel(viewer);
+}
+
+// The scale of the page fitted into the view, as "Fit" sets it.
+double fitted(const PdfViewerWindowController &viewer)
+{
+    press(viewer, "fitButton");
+    return pageView(viewer)->scaleFactor();
 }
 
 void waitForImages(PdfViewerWindowController &viewer)
@@ -270,14 +268,20 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("page");
         QTest::addColumn<int>("items"); // -1: no list
         QTest::addColumn<qint64>("index");
-        QTest::addColumn<qint64>("storedPage");
-        QTest::addColumn<qint64>("storedIndex");
-        QTest::newRow("page 0 opens page 1") << 0LL << -1 << 0LL << 1LL << 0LL;
-        QTest::newRow("negative page") << -5LL << -1 << 4LL << 1LL << 0LL;
-        QTest::newRow("index above the items: their number") << 3LL << 3 << 5LL << 3LL << 3LL;
-        QTest::newRow("negative index") << 3LL << 3 << -2LL << 3LL << 0LL;
-        QTest::newRow("index inside") << 3LL << 3 << 1LL << 3LL << 1LL;
-        QTest::newRow("empty list") << 3LL << 0 << 1LL << 3LL << 0LL;
+        QTest::addColumn<QString>("shownPage");
+        QTest::addColumn<QString>("previous"); // the title before the current one in the list
+        QTest::newRow("page 0 opens page 1") << 0LL << -1 << 0LL << "1"
+                                             << "";
+        QTest::newRow("negative page") << -5LL << -1 << 4LL << "1"
+                                       << "";
+        QTest::newRow("index above the items: their number") << 3LL << 3 << 5LL << "3"
+                                                             << "T2";
+        QTest::newRow("negative index") << 3LL << 3 << -2LL << "3"
+                                        << "";
+        QTest::newRow("index inside") << 3LL << 3 << 1LL << "3"
+                                      << "T0";
+        QTest::newRow("empty list") << 3LL << 0 << 1LL << "3"
+                                    << "";
     }
 
     void constructorClampsAndSorts()
@@ -295,50 +299,50 @@ private Q_SLOTS:
                                       title(m_book11, 2, QStringLiteral("Z")),
                                       title(m_book11, 5, QStringLiteral("A"))};
         const Viewer viewer = open(m_book11, page, std::nullopt, list, index, sources);
-        QTEST(viewer->pageNumber(), "storedPage");
-        QTEST(viewer->currentPageNumber(), "storedPage");
-        QTEST(viewer->playlistCurrentIndex(), "storedIndex");
-        QCOMPARE(viewer->sourcePdfBookmarks().at(1).title, QStringLiteral("A"));
-        QCOMPARE(field(*viewer), QString::number(viewer->pageNumber()));
+        QTEST(field(*viewer), "shownPage");
+        QTEST(ViewerParts::previousTitle(*viewer), "previous");
         QCOMPARE(viewer->windowTitle(), QStringLiteral("eleven.pdf"));
+        // Of two titles that start on the same page, the label names the first by title.
+        if (items < 0) {
+            named<QLineEdit>(*viewer, "pageNumberField")->setText(QStringLiteral("5"));
+            QTest::keyClick(named<QLineEdit>(*viewer, "pageNumberField"), Qt::Key_Return);
+            QCOMPARE(label(*viewer), QStringLiteral("A"));
+        }
         // The log shows the page as it was passed in.
         const QByteArray log = TestHarness::readFile(PdfViewLog::path());
         QVERIFY(log.contains("PdfViewerWindowController init path=" + m_book11.toUtf8() +
                              " page=" + QByteArray::number(page) + "\n"));
     }
 
-    // Showing a viewer closes the current one, which leaves the open viewers; the close callback runs once.
+    // Showing a viewer closes the current one, which leaves the open viewers; it tells its closing once.
     void oneCurrentViewer()
     {
-        OpenViewers viewers;
+        OpenViewers &viewers = m_context->viewers();
         const QList<PdfViewerWindowController *> &open = viewers.list();
-        int firstClosed = 0;
         auto *first = viewers.show(this->open(m_book11, 1).release());
-        const std::function<void()> protocol = first->onWindowClose;
-        first->onWindowClose = [&] {
-            ++firstClosed;
-            protocol();
-        };
+        QSignalSpy firstClosed(first, &PdfViewerWindowController::closed);
         QPointer<PdfViewerWindowController> firstGuard(first);
-        QCOMPARE(PdfViewerWindowController::current(), first);
+        QCOMPARE(viewers.current(), first);
         QCOMPARE(m_backend.held, 2);
 
         auto *second = viewers.show(this->open(m_book60, 1).release());
-        QCOMPARE(firstClosed, 1);
+        QCOMPARE(firstClosed.size(), 1);
         QCOMPARE(open, QList<PdfViewerWindowController *>({second}));
-        QCOMPARE(PdfViewerWindowController::current(), second);
+        QCOMPARE(viewers.current(), second);
         QTRY_VERIFY(!firstGuard); // deleted once the event loop turns
         QCOMPARE(m_backend.held, 2);
 
         second->showWindow();
         QVERIFY(second->isVisible());
-        QCOMPARE(PdfViewerWindowController::current(), second);
+        QCOMPARE(viewers.current(), second);
 
-        second->closeViewer();
-        QCOMPARE(PdfViewerWindowController::current(), nullptr);
+        QSignalSpy secondClosed(second, &PdfViewerWindowController::closed);
+        press(*second, "closeButton");
+        QCOMPARE(viewers.current(), nullptr);
         QVERIFY(open.isEmpty());
         QCOMPARE(m_backend.held, 0);
-        QVERIFY(!second->onWindowClose);
+        second->close();
+        QCOMPARE(secondClosed.size(), 1);
         QTest::qWait(0);
     }
 
@@ -376,8 +380,8 @@ private Q_SLOTS:
         QTEST(named<QPushButton>(*viewer, "floatingPreviousTitle")->isEnabled(), "previousEnabled");
         QTEST(named<QPushButton>(*viewer, "floatingNextTitle")->text(), "next");
         QTEST(named<QPushButton>(*viewer, "floatingNextTitle")->isEnabled(), "nextEnabled");
-        QVERIFY(toolbarButton(*viewer, QStringLiteral("Previous title")));
-        QVERIFY(!toolbarButton(*viewer, QStringLiteral("+")));
+        QVERIFY(named<QPushButton>(*viewer, "previousTitleButton"));
+        QVERIFY(!named<QPushButton>(*viewer, "addToPlaylistButton"));
     }
 
     // The viewer's texts are English in every language, also where a row of the language table matches
@@ -433,11 +437,11 @@ private Q_SLOTS:
     {
         const Viewer plain = open(m_book11, 1);
         QVERIFY(!named<QWidget>(*plain, "floatingTitleNav")->isVisibleTo(plain.get()));
-        QVERIFY(!toolbarButton(*plain, QStringLiteral("Previous title")));
-        QVERIFY(!toolbarButton(*plain, QStringLiteral("Next title")));
-        QVERIFY(!toolbarButton(*plain, QStringLiteral("+")));
+        QVERIFY(!named<QPushButton>(*plain, "previousTitleButton"));
+        QVERIFY(!named<QPushButton>(*plain, "nextTitleButton"));
+        QVERIFY(!named<QPushButton>(*plain, "addToPlaylistButton"));
         const Viewer titled = open(m_book11, 1, title(m_book11, 1, QStringLiteral("Song")));
-        QVERIFY(toolbarButton(*titled, QStringLiteral("+")));
+        QVERIFY(named<QPushButton>(*titled, "addToPlaylistButton"));
         QCOMPARE(label(*titled), QStringLiteral("Song"));
     }
 
@@ -478,7 +482,7 @@ private Q_SLOTS:
             }
         }
         QVERIFY(named<QLineEdit>(*viewer, "pageNumberField")->isVisible());
-        QVERIFY(toolbarButton(*viewer, QStringLiteral("\u25B6"))->isVisible());
+        QVERIFY(named<QPushButton>(*viewer, "nextPageButton")->isVisible());
 
         QMenu *menu = row->overflowButton()->menu();
         menu->popup(QPoint());
@@ -517,8 +521,6 @@ private Q_SLOTS:
         QTest::newRow("two-up from index 9: 10, then nothing")
             << "11" << 10LL << QStringList{"2-Page", "next", "next"} << "11" << true;
         QTest::newRow("two-up turns two") << "11" << 3LL << QStringList{"2-Page", "next"} << "5" << true;
-        QTest::newRow("one page without a sender, also two-up")
-            << "11" << 3LL << QStringList{"2-Page", "step next"} << "4" << true;
         QTest::newRow("first and last") << "11" << 5LL << QStringList{"last"} << "11" << true;
         QTest::newRow("first") << "11" << 5LL << QStringList{"first"} << "1" << true;
         QTest::newRow("field 0") << "11" << 5LL << QStringList{"field 0"} << "1" << true;
@@ -545,20 +547,18 @@ private Q_SLOTS:
                                    0, {title(path, 1, QStringLiteral("Browsed"), 1000)});
         for (const QString &action : actions) {
             if (action == QLatin1String("next"))
-                toolbarButton(*viewer, QStringLiteral("\u25B6"))->click();
+                press(*viewer, "nextPageButton");
             else if (action == QLatin1String("previous"))
-                toolbarButton(*viewer, QStringLiteral("\u25C0"))->click();
-            else if (action == QLatin1String("step next"))
-                viewer->goToNextPage(nullptr);
+                press(*viewer, "previousPageButton");
             else if (action == QLatin1String("first"))
-                toolbarButton(*viewer, QStringLiteral("\u23EE"))->click();
+                press(*viewer, "firstPageButton");
             else if (action == QLatin1String("last"))
-                toolbarButton(*viewer, QStringLiteral("\u23ED"))->click();
+                press(*viewer, "lastPageButton");
             else if (action.startsWith(QLatin1String("field "))) {
                 named<QLineEdit>(*viewer, "pageNumberField")->setText(action.mid(6));
                 QTest::keyClick(named<QLineEdit>(*viewer, "pageNumberField"), Qt::Key_Return);
             } else
-                toolbarButton(*viewer, action)->click();
+                press(*viewer, action == QLatin1String("Single") ? "singlePageButton" : "twoPageButton");
         }
         QTEST(field(*viewer), "page");
         QFETCH(bool, browsed);
@@ -573,14 +573,14 @@ private Q_SLOTS:
         const Viewer single =
             open(m_book11, 4, title(m_book11, 4, QStringLiteral("Verse")), std::nullopt, 0, sources);
         QCOMPARE(label(*single), QStringLiteral("Verse"));
-        single->turnPageByHorizontalSwipe(1);
+        press(*single, "nextPageButton");
         QCOMPARE(label(*single), QStringLiteral("Intro"));
-        single->goToLastPage();
+        press(*single, "lastPageButton");
         QCOMPARE(label(*single), QStringLiteral("Verse"));
 
         const QList<PlaylistItem> list = {item(m_book11, 4, QStringLiteral("Listed"))};
         const Viewer listed = open(m_book11, 4, std::nullopt, list, 0, sources);
-        listed->goToFirstPage();
+        press(*listed, "firstPageButton");
         QCOMPARE(label(*listed), QStringLiteral("Listed"));
     }
 
@@ -603,9 +603,9 @@ private Q_SLOTS:
         QFETCH(qint64, start);
         QFETCH(qint64, span);
         const Viewer viewer = open(m_book11, start, title(m_book11, start, QStringLiteral("T"), span));
-        viewer->twoPage();
+        press(*viewer, "twoPageButton");
         QTEST(coverPageRemoved(*viewer), "coverRemoved");
-        QTEST(toolbarButton(*viewer, QStringLiteral("Cover page"))->isChecked(), "coverRemoved");
+        QTEST(ViewerParts::button(*viewer, "coverPageButton")->isChecked(), "coverRemoved");
         QTEST(visiblePages(*viewer), "pages");
         QCOMPARE(pageView(*viewer)->displayMode(), PageDisplayMode::twoUp);
     }
@@ -613,25 +613,25 @@ private Q_SLOTS:
     void coverToggleAndSingle()
     {
         const Viewer viewer = open(m_book11, 3, title(m_book11, 3, QStringLiteral("T"), 2));
-        viewer->twoPage();
+        press(*viewer, "twoPageButton");
         QCOMPARE(visiblePages(*viewer), QList<int>({2, 3}));
-        toolbarButton(*viewer, QStringLiteral("Cover page"))->click();
+        press(*viewer, "coverPageButton");
         QVERIFY(!coverPageRemoved(*viewer));
         QCOMPARE(visiblePages(*viewer), QList<int>({1, 2}));
-        viewer->singlePage();
-        QVERIFY(!toolbarButton(*viewer, QStringLiteral("Cover page"))->isChecked());
+        press(*viewer, "singlePageButton");
+        QVERIFY(!coverPageRemoved(*viewer));
         QCOMPARE(visiblePages(*viewer), QList<int>({2}));
         // In single-page mode the toggle flips and returns to the start page, without spreads.
-        viewer->goToLastPage();
-        toolbarButton(*viewer, QStringLiteral("Cover page"))->click();
+        press(*viewer, "lastPageButton");
+        press(*viewer, "coverPageButton");
         QVERIFY(coverPageRemoved(*viewer));
         QCOMPARE(visiblePages(*viewer), QList<int>({2}));
 
         const Viewer empty = open(path("missing.pdf"), 1);
-        empty->twoPage();
+        press(*empty, "twoPageButton");
         QCOMPARE(pageView(*empty)->displayMode(), PageDisplayMode::twoUp);
-        toolbarButton(*empty, QStringLiteral("Cover page"))->click();
-        QVERIFY(!toolbarButton(*empty, QStringLiteral("Cover page"))->isChecked());
+        press(*empty, "coverPageButton");
+        QVERIFY(!coverPageRemoved(*empty));
     }
 
     // A step through the list keeps the display mode and the pairing; a fresh open starts single.
@@ -640,20 +640,20 @@ private Q_SLOTS:
         const QList<PlaylistItem> list = {item(m_book11, 1, QStringLiteral("A"), 2),
                                           item(m_book60, 7, QStringLiteral("B"))};
         const Viewer viewer = open(m_book11, 1, std::nullopt, list, 0);
-        viewer->twoPage();
+        press(*viewer, "twoPageButton");
         QVERIFY(coverPageRemoved(*viewer));
         QTest::keyClick(named<QLineEdit>(*viewer, "pageNumberField"), Qt::Key_Down);
-        QCOMPARE(viewer->playlistCurrentIndex(), 1);
-        QCOMPARE(viewer->currentPdfPath(), m_book60);
+        QCOMPARE(label(*viewer), QStringLiteral("B"));
+        QCOMPARE(shownBook(*viewer), m_book60);
         QCOMPARE(pageView(*viewer)->displayMode(), PageDisplayMode::twoUp);
         QVERIFY(coverPageRemoved(*viewer));
         QCOMPARE(visiblePages(*viewer), QList<int>({6, 7}));
         QCOMPARE(viewer->windowTitle(), QStringLiteral("sixty.pdf"));
         QCOMPARE(named<QPushButton>(*viewer, "floatingPreviousTitle")->text(), QStringLiteral("\u25C0  A"));
         QTest::keyClick(named<QLineEdit>(*viewer, "pageNumberField"), Qt::Key_Down); // at the end: nothing
-        QCOMPARE(viewer->playlistCurrentIndex(), 1);
+        QCOMPARE(label(*viewer), QStringLiteral("B"));
         QTest::keyClick(named<QLineEdit>(*viewer, "pageNumberField"), Qt::Key_Up);
-        QCOMPARE(viewer->playlistCurrentIndex(), 0);
+        QCOMPARE(label(*viewer), QStringLiteral("A"));
 
         // Another title of the book in view keeps the open book.
         const QList<PlaylistItem> sameBook = {item(m_book11, 1, QStringLiteral("A")),
@@ -661,10 +661,10 @@ private Q_SLOTS:
                                               item(m_book11, 40, QStringLiteral("C"))};
         const Viewer stepping = open(m_book11, 1, std::nullopt, sameBook, 0);
         const PdfDocumentPtr book = pageView(*stepping)->document();
-        stepping->goToNextTitle();
+        press(*stepping, "nextTitleButton");
         QCOMPARE(pageView(*stepping)->document(), book);
         QCOMPARE(field(*stepping), QStringLiteral("5"));
-        stepping->goToNextTitle(); // its page lies past the book's end: the first page
+        press(*stepping, "nextTitleButton"); // its page lies past the book's end: the first page
         QCOMPARE(field(*stepping), QStringLiteral("1"));
         QCOMPARE(visiblePages(*stepping), QList<int>({0}));
 
@@ -683,9 +683,7 @@ private Q_SLOTS:
                                           item(m_book60, 5, QStringLiteral("C"))};
         const Viewer viewer = open(m_book11, 3, std::nullopt, list, 0);
         QCOMPARE(shownBook(*viewer), m_book11);
-        viewer->goToNextTitle();
-        QCOMPARE(viewer->playlistCurrentIndex(), 1);
-        QCOMPARE(viewer->currentPdfPath(), missing);
+        press(*viewer, "nextTitleButton");
         QCOMPARE(shownBook(*viewer), QString());
         QVERIFY(!pageView(*viewer)->document());
         QVERIFY(visiblePages(*viewer).isEmpty());
@@ -695,10 +693,10 @@ private Q_SLOTS:
         QCOMPARE(named<QLabel>(*viewer, "totalPagesLabel")->text(), QStringLiteral("of 0"));
         QCOMPARE(viewer->windowTitle(), QStringLiteral("missing.pdf"));
         QCOMPARE(named<QPushButton>(*viewer, "floatingNextTitle")->text(), QStringLiteral("C  \u25B6"));
-        viewer->turnPageByHorizontalSwipe(1); // nothing to turn
+        press(*viewer, "nextPageButton"); // nothing to turn
         QCOMPARE(field(*viewer), QStringLiteral("1"));
 
-        viewer->goToNextTitle();
+        press(*viewer, "nextTitleButton");
         QCOMPARE(shownBook(*viewer), m_book60);
         QCOMPARE(label(*viewer), QStringLiteral("C"));
         QVERIFY(!viewer->openError() && pageView(*viewer)->message().isEmpty());
@@ -733,25 +731,22 @@ private Q_SLOTS:
         viewer->show();
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
         if (twoUp)
-            viewer->twoPage();
-        viewer->fitPage();
+            press(*viewer, "twoPageButton");
+        press(*viewer, "fitButton");
         const QSizeF area = viewer->findChild<PDFScrollZoomWrapper *>()->size();
         const double expected = *ViewerZoom::fitScale(shown, area, twoUp);
-        QCOMPARE(viewer->fittedScaleFactor(), expected);
         QCOMPARE(pageView(*viewer)->scaleFactor(), expected);
         QCOMPARE(pageView(*viewer)->pageRect(page - 1).size(),
                  QSizeF(std::round(shown.width() * expected), std::round(shown.height() * expected)));
 
-        viewer->zoomIn();
+        press(*viewer, "zoomInButton");
         QCOMPARE(pageView(*viewer)->scaleFactor(), expected + 0.25);
-        viewer->zoomOut();
-        viewer->zoomOut();
+        press(*viewer, "zoomOutButton");
+        press(*viewer, "zoomOutButton");
         QCOMPARE(pageView(*viewer)->scaleFactor(), std::max(expected - 0.25, 0.25));
-        viewer->fitPage();
+        press(*viewer, "fitButton");
         // A pinch and Ctrl with the wheel zoom through the page area.
-        QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2,
-                                  QPointF(10, 10), QPointF(10, 10), QPointF(10, 10), 0.5, QPointF(), 0);
-        QApplication::sendEvent(pageView(*viewer)->viewport(), &pinch);
+        ViewerParts::pinch(*viewer, 0.5);
         QVERIFY(qFuzzyCompare(pageView(*viewer)->scaleFactor(), std::min(expected * 1.5, 4.0)));
         QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, -120), Qt::NoButton,
                           Qt::ControlModifier, Qt::NoScrollPhase, false);
@@ -765,7 +760,7 @@ private Q_SLOTS:
         const Viewer viewer = open(m_book11, 5);
         viewer->show();
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
-        viewer->fitPage();
+        press(*viewer, "fitButton");
         using Phase = SwipeAccumulator::Phase;
         for (double dx : {-30.0, -30.0, -60.0, -60.0})
             viewer->findChild<PDFScrollZoomWrapper *>()->handleScrollSample(
@@ -774,7 +769,7 @@ private Q_SLOTS:
         viewer->findChild<PDFScrollZoomWrapper *>()->handleScrollSample({60, 0, Phase::none, false, 2000});
         QCOMPARE(field(*viewer), QStringLiteral("5"));
 
-        viewer->magnifyZoom(1.0);
+        ViewerParts::pinch(*viewer, 1.0);
         QVERIFY(!viewer->findChild<PDFScrollZoomWrapper *>()->handleScrollSample(
             {0, -40, Phase::none, false, 3000}));
         QVERIFY(viewer->findChild<PDFScrollZoomWrapper *>()->handleScrollSample(
@@ -787,8 +782,8 @@ private Q_SLOTS:
         QVERIFY(pageView(*viewer)->verticalScrollBar()->value() > before);
 
         // Also in presentation mode, where the scroll bars are hidden.
-        viewer->enterPresentationMode();
-        viewer->magnifyZoom(1.0);
+        press(*viewer, "fullscreenButton");
+        ViewerParts::pinch(*viewer, 1.0);
         const int presented = pageView(*viewer)->verticalScrollBar()->value();
         QApplication::sendEvent(pageView(*viewer)->viewport(), &wheel);
         QVERIFY(pageView(*viewer)->verticalScrollBar()->value() > presented);
@@ -859,10 +854,10 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
         QTRY_COMPARE(QApplication::focusWidget(), pageView(*viewer));
         if (presentation)
-            viewer->enterPresentationMode();
-        viewer->fitPage();
+            press(*viewer, "fullscreenButton");
+        const double fit = fitted(*viewer);
         if (zoomed)
-            pageView(*viewer)->setScaleFactor(viewer->fittedScaleFactor() * 2);
+            pageView(*viewer)->setScaleFactor(fit * 2);
         QScrollBar *scroll = pageView(*viewer)->verticalScrollBar();
         const int before = scroll->value();
         QWidget *target = inField ? static_cast<QWidget *>(named<QLineEdit>(*viewer, "pageNumberField"))
@@ -870,7 +865,7 @@ private Q_SLOTS:
         QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QTEST(field(*viewer), "page");
         QTEST(scroll->value() > before, "scrolled");
-        QTEST(viewer->isPresentationMode(), "presentationAfter");
+        QTEST(presenting(*viewer), "presentationAfter");
     }
 
     // A page typed into the field hands the keys back to the page.
@@ -899,8 +894,8 @@ private Q_SLOTS:
         viewer->showWindow();
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
 
-        toolbarButton(*viewer, QStringLiteral("Fullscreen"))->click();
-        QVERIFY(viewer->isPresentationMode());
+        press(*viewer, "fullscreenButton");
+        QVERIFY(presenting(*viewer));
         QVERIFY(viewer->isFullScreen());
         QVERIFY(!viewer->findChild<ViewerToolbarRow *>()->isVisible());
         QVERIFY(!other.isVisible());
@@ -915,8 +910,8 @@ private Q_SLOTS:
         QCOMPARE(tools.color(QPalette::WindowText), QApplication::palette().color(QPalette::WindowText));
         editor(*viewer).toggleEditMode();
 
-        viewer->fullscreenToggled(); // the exit button
-        QVERIFY(!viewer->isPresentationMode());
+        press(*viewer, "floatingExitFullscreen");
+        QVERIFY(!presenting(*viewer));
         QVERIFY(!viewer->isFullScreen());
         QVERIFY(viewer->findChild<ViewerToolbarRow *>()->isVisible());
         QVERIFY(other.isVisible());
@@ -926,17 +921,17 @@ private Q_SLOTS:
 
         // A maximized window is maximized again afterwards.
         viewer->showMaximized();
-        viewer->enterPresentationMode();
+        press(*viewer, "fullscreenButton");
         QVERIFY(viewer->isFullScreen());
-        viewer->exitPresentationMode();
+        press(*viewer, "floatingExitFullscreen");
         QVERIFY(viewer->isMaximized());
         QVERIFY(!viewer->isFullScreen());
 
         // Closing in presentation mode brings the hidden windows back first.
-        viewer->enterPresentationMode();
+        press(*viewer, "fullscreenButton");
         QVERIFY(!other.isVisible());
         viewer->close();
-        QVERIFY(!viewer->isPresentationMode());
+        QVERIFY(!viewer->isFullScreen());
         QVERIFY(other.isVisible());
     }
 
@@ -947,12 +942,12 @@ private Q_SLOTS:
         const Viewer viewer = open(m_book11, 1, std::nullopt, list, 0);
         viewer->showWindow();
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
-        viewer->enterPresentationMode();
+        press(*viewer, "fullscreenButton");
         QVERIFY(named<QWidget>(*viewer, "floatingTitleNav")->isVisible());
         QVERIFY(named<QPushButton>(*viewer, "floatingNextTitle")
                     ->styleSheet()
                     .contains(QStringLiteral("rgba(255, 255, 255, 0.42)")));
-        viewer->exitPresentationMode();
+        press(*viewer, "floatingExitFullscreen");
         QVERIFY(named<QWidget>(*viewer, "floatingTitleNav")->isVisible());
         QVERIFY(named<QPushButton>(*viewer, "floatingNextTitle")
                     ->styleSheet()
@@ -1016,7 +1011,7 @@ private Q_SLOTS:
                                           item(missing, 1, QStringLiteral("B"))};
         const Viewer viewer = shown(m_book11, 1, true, list);
         drag(*viewer, {onPage(*viewer, 0, {0.3, 0.5}), onPage(*viewer, 0, {0.6, 0.5})});
-        viewer->goToNextTitle();
+        press(*viewer, "nextTitleButton");
         QVERIFY(shownBook(*viewer).isEmpty());
         editor(*viewer).clearBookEdits();
         drag(*viewer, {QPointF(100, 100), QPointF(200, 200)});
@@ -1045,7 +1040,7 @@ private Q_SLOTS:
         QFETCH(QString, path);
         const Viewer viewer = shown(m_book11, 2);
         if (twoUp)
-            viewer->twoPage();
+            press(*viewer, "twoPageButton");
         const QList<int> pages = pageView(*viewer)->visiblePages();
         QList<QPointF> points;
         for (const QString &step : path.split(QLatin1Char(' '))) {
@@ -1125,8 +1120,7 @@ private Q_SLOTS:
     {
         QFETCH(double, zoom);
         const Viewer viewer = shown(m_book11, 2, false);
-        viewer->fitPage();
-        pageView(*viewer)->setScaleFactor(viewer->fittedScaleFactor() * zoom);
+        pageView(*viewer)->setScaleFactor(fitted(*viewer) * zoom);
         QScrollBar *vertical = pageView(*viewer)->verticalScrollBar();
         vertical->setValue(vertical->maximum() / 2);
         const int before = vertical->value();
@@ -1167,9 +1161,9 @@ private Q_SLOTS:
             editor(*viewer).toggleEditMode();
         }
         if (presentation)
-            viewer->enterPresentationMode();
-        viewer->fitPage();
-        viewer->zoomIn();
+            press(*viewer, "fullscreenButton");
+        const double fit = fitted(*viewer);
+        press(*viewer, "zoomInButton");
         const double zoomed = pageView(*viewer)->scaleFactor();
         // The first click moves a pixel, as a hand does, or draws a tick.
         QFETCH(int, firstMove);
@@ -1179,9 +1173,9 @@ private Q_SLOTS:
         mouse(*viewer, QEvent::MouseButtonRelease, at + QPointF(firstMove, 0), Qt::NoButton);
         mouse(*viewer, QEvent::MouseButtonDblClick, at);
         mouse(*viewer, QEvent::MouseButtonRelease, at, Qt::NoButton);
-        QTEST(viewer->isPresentationMode(), "presentationAfter");
+        QTEST(presenting(*viewer), "presentationAfter");
         QFETCH(bool, fits);
-        QCOMPARE(pageView(*viewer)->scaleFactor(), fits ? viewer->fittedScaleFactor() : zoomed);
+        QCOMPARE(pageView(*viewer)->scaleFactor(), fits ? fit : zoomed);
         if (presentation)
             QCOMPARE(editor(*viewer).annotations().document().hasAnnotations(), firstMove > 1 || strokeFirst);
     }
@@ -1191,7 +1185,7 @@ private Q_SLOTS:
     void editModeAndTools()
     {
         const Viewer viewer = shown(m_book11, 3, false);
-        viewer->zoomIn();
+        press(*viewer, "zoomInButton");
         const int scroll = pageView(*viewer)->verticalScrollBar()->value();
         editor(*viewer).toggleEditMode();
         PdfEditInspectorView *palette = viewer->findChild<PdfEditInspectorView *>();
@@ -1275,20 +1269,20 @@ private Q_SLOTS:
         QFETCH(QString, answer);
         const Viewer viewer = shown(m_book11, 2);
         if (twoUp)
-            viewer->twoPage();
+            press(*viewer, "twoPageButton");
         const QList<int> pages = pageView(*viewer)->visiblePages();
         for (const int page : pages)
             drag(*viewer, {onPage(*viewer, page, {0.3, 0.5}), onPage(*viewer, page, {0.6, 0.5})});
-        viewer->goToLastPage();
+        press(*viewer, "lastPageButton");
         {
             ModalAnswer none(answer);
             editor(*viewer).clearCurrentPageEdits();
             QVERIFY(none.messages.isEmpty());
         }
         if (twoUp)
-            viewer->twoPage();
+            press(*viewer, "twoPageButton");
         else
-            viewer->singlePage();
+            press(*viewer, "singlePageButton");
         QCOMPARE(pageView(*viewer)->visiblePages(), pages);
         ModalAnswer confirm(answer);
         editor(*viewer).clearCurrentPageEdits();
@@ -1307,7 +1301,7 @@ private Q_SLOTS:
     void annotationsOnScreen()
     {
         const Viewer viewer = shown(m_book11, 1);
-        viewer->singlePage();
+        press(*viewer, "singlePageButton");
         // The page's top-left corner is black: the highlighter runs from black into white.
         drag(*viewer, {onPage(*viewer, 0, {0.25, 0.75}), onPage(*viewer, 0, {0.75, 0.75})});
         editor(*viewer).highlighterToggled(true);
@@ -1330,8 +1324,8 @@ private Q_SLOTS:
         QVERIFY(qBlue(overWhite) < 230 && qRed(overWhite) > 240);
         QVERIFY(qGray(overBlack) < 20);
 
-        viewer->zoomIn();
-        viewer->zoomIn();
+        press(*viewer, "zoomInButton");
+        press(*viewer, "zoomInButton");
         waitForImages(*viewer);
         QTRY_VERIFY(pageView(*viewer)->annotationLayersComplete());
         image = grab();
@@ -1346,12 +1340,12 @@ private Q_SLOTS:
                                           item(m_book11, 3, QStringLiteral("B"))};
         const Viewer viewer = open(m_book11, 1, BookmarkEntry(list.first()), list, 0);
         viewer->show();
-        viewer->goToNextTitle();
+        press(*viewer, "nextTitleButton");
         QVERIFY(m_context->playlists().indexOf(QStringLiteral("Gig")) < 0);
         {
             TestHarness::FileSizeLimit fullDisk(10);
             ModalAnswer answer(typing(QStringLiteral(" Gig ")));
-            toolbarButton(*viewer, QStringLiteral("+"))->click();
+            press(*viewer, "addToPlaylistButton");
             StateFile::waitForAllPendingWrites();
         }
         const qsizetype gig = m_context->playlists().indexOf(QStringLiteral("Gig"));
@@ -1382,10 +1376,12 @@ private Q_SLOTS:
         editor(*viewer).thicknessChanged(20);
         drag(*viewer, {onPage(*viewer, 1, {0.5, 0.6}), onPage(*viewer, 1, {0.8, 0.6})});
         ModalAnswer answer(format);
-        viewer->shareCurrentPdf();
+        press(*viewer, "shareButton");
         QTRY_VERIFY(viewer->findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
         QCOMPARE(answer.messages, QStringList{QStringLiteral("Share \"eleven\"")});
-        const BookmarkEntry shared = viewer->currentShareBookmarkEntry();
+        // A viewer opened on a bare path shares a title named after the book.
+        BookmarkEntry shared;
+        shared.title = QStringLiteral("eleven");
         const QString exported =
             *AppPaths::privateTempDir() + QLatin1Char('/') +
             ExportNaming::fileName(TitleShareFlow::baseName(shared), format == QLatin1String("PDF")
@@ -1418,7 +1414,7 @@ private Q_SLOTS:
                     told = static_cast<QMessageBox *>(box)->text();
                 box->accept();
             }});
-        toolbarButton(*viewer, QStringLiteral("Share"))->click();
+        press(*viewer, "shareButton");
         QTRY_VERIFY(viewer->findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
         for (QPushButton *button : viewer->findChild<QFrame *>(QStringLiteral("shareOrSavePopover"))
                                        ->findChildren<QPushButton *>()) {
@@ -1455,10 +1451,10 @@ private Q_SLOTS:
         viewer->show();
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
         if (twoUp) {
-            viewer->twoPage();
+            press(*viewer, "twoPageButton");
             pageView(*viewer)->goToPage(page - 1);
         }
-        viewer->fitPage();
+        press(*viewer, "fitButton");
         PdfPageView *view = pageView(*viewer);
         QVERIFY(view->visiblePages().contains(page - 1));
         waitForImages(*viewer);

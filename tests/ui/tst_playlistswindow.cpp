@@ -4,6 +4,7 @@
 #include "OpenWindows.h"
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
+#include "ViewerParts.h"
 #include "core/common/NotificationBus.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/SlotStore.h"
@@ -18,6 +19,7 @@
 #include "ui/playlists/PlaylistCardView.h"
 #include "ui/playlists/PlaylistsWindowController.h"
 #include "ui/services/LyrafoldLanguageService.h"
+#include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QCheckBox>
@@ -132,8 +134,10 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        if (PdfViewerWindowController *viewer = PdfViewerWindowController::current())
-            viewer->close();
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (auto *viewer = qobject_cast<PdfViewerWindowController *>(window))
+                viewer->close();
+        }
         StateFile::waitForAllPendingWrites();
     }
 
@@ -349,11 +353,13 @@ private Q_SLOTS:
         } else {
             QTest::mousePress(view->viewport(), Qt::LeftButton, {},
                               view->partRect(row, PlaylistCardView::Part::card).center());
-            QTRY_VERIFY(PdfViewerWindowController::current());
-            PdfViewerWindowController *viewer = PdfViewerWindowController::current();
-            QCOMPARE(viewer->playlistCurrentIndex(), row);
-            QCOMPARE(viewer->playlistItems()->size(), 4);
-            QCOMPARE(viewer->currentPageNumber(), 2);
+            // The viewer plays the whole list from the title pressed, at its page.
+            QTRY_VERIFY(window->context.viewers().current());
+            const PdfViewerWindowController &viewer = *window->context.viewers().current();
+            QCOMPARE(ViewerParts::titleLabel(viewer), set.items.at(row).title);
+            QCOMPARE(ViewerParts::previousTitle(viewer), set.items.value(row - 1).title);
+            QCOMPARE(ViewerParts::nextTitle(viewer), set.items.value(row + 1).title);
+            QCOMPARE(ViewerParts::pageField(viewer), QStringLiteral("2"));
             QTest::mouseRelease(view->viewport(), Qt::LeftButton);
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
@@ -508,16 +514,16 @@ private Q_SLOTS:
                 press(Qt::Key_Tab);
             return wanted(QApplication::focusWidget());
         };
-        const auto viewerShows = [](const QString &title) {
-            const PdfViewerWindowController *viewer = PdfViewerWindowController::current();
-            return viewer && viewer->bookmarkEntry() && viewer->bookmarkEntry()->title == title;
+        const auto viewerShows = [&](const QString &title) {
+            const PdfViewerWindowController *viewer = holder.context.viewers().current();
+            return viewer && ViewerParts::titleLabel(*viewer) == title;
         };
 
         QVERIFY(tabTo([&](QWidget *focus) { return focus == tableView(main); }));
         press(Qt::Key_Down);
         press(Qt::Key_Return);
         QTRY_VERIFY(viewerShows("Rag B"));
-        PdfViewerWindowController::current()->close();
+        holder.context.viewers().current()->close();
         main.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&main));
 

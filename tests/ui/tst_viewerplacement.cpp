@@ -5,6 +5,7 @@
 #include "core/library/LibrarySession.h"
 #include "core/library/SongOpening.h"
 #include "ui/app/AppContext.h"
+#include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QDesktopServices>
@@ -31,9 +32,8 @@ private slots:
         request.pageNumber = 1;
         AppContext context;
         for (int opened = 1; opened <= 4; ++opened) {
-            PdfViewerWindowController *viewer = PdfViewerWindowController::openSong(context, request);
-            const QRect half =
-                PdfViewerWindowController::studyModeFrame(viewer->screen()->availableGeometry());
+            PdfViewerWindowController *viewer = context.viewers().openSong(request);
+            const QRect half = OpenViewers::studyModeFrame(viewer->screen()->availableGeometry());
             const auto placed = [viewer, half] {
                 return viewer->frameGeometry() == half && viewer->geometry().top() > half.top();
             };

@@ -33,11 +33,13 @@
 #include "core/library/LibrarySession.h"
 #include "core/library/SongOpening.h"
 #include "core/share/ExportNaming.h"
+#include "core/viewer/ViewerSession.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 #include "pdf/share/PlaylistShareService.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/services/LyrafoldLanguageService.h"
+#include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 #include "ui/viewer/ViewerAnnotationEditor.h"
@@ -54,6 +56,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScreen>
@@ -71,9 +75,31 @@ public slots:
     void open(const QUrl &) {}
 };
 
+// The viewer fits its page a quarter of a second after it shows; the tool waits for that first.
+constexpr int viewerFitDelayMs = 250;
+
 PdfPageView *pageView(const PdfViewerWindowController *viewer)
 {
     return viewer->findChild<PdfPageView *>();
+}
+
+// Presses a control of the viewer, found by its object name, as the user does.
+void press(const PdfViewerWindowController *viewer, const char *name)
+{
+    if (auto *button = viewer->findChild<QAbstractButton *>(QLatin1String(name)))
+        button->click();
+    else
+        std::fprintf(stderr, "no control %s\n", name);
+}
+
+// A pinch on the page: the scale times (1 + magnification).
+void pinch(PdfViewerWindowController *viewer, double magnification)
+{
+    QWidget *area = pageView(viewer)->viewport();
+    const QPointF middle = QRectF(area->rect()).center();
+    QNativeGestureEvent event(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2, middle,
+                              middle, area->mapToGlobal(middle), magnification, QPointF(), 0);
+    QApplication::sendEvent(area, &event);
 }
 
 ViewerAnnotationEditor *editor(const PdfViewerWindowController *viewer)
@@ -84,7 +110,7 @@ ViewerAnnotationEditor *editor(const PdfViewerWindowController *viewer)
 void waitUntilSettled(PdfViewerWindowController *viewer, std::function<void()> then)
 {
     // The delayed fit of showWindow() and the renders it asks for come first.
-    QTimer::singleShot(PdfViewerWindowController::fitDelayAfterShowMs + 400, viewer, [viewer, then] {
+    QTimer::singleShot(viewerFitDelayMs + 400, viewer, [viewer, then] {
         PdfPageView *view = pageView(viewer);
         if (view->imagesComplete()) {
             then();
@@ -156,7 +182,7 @@ void shareAsPdf(PdfViewerWindowController *viewer)
             }
         }
     });
-    viewer->shareCurrentPdf();
+    press(viewer, "shareButton");
 }
 
 // The buttons and text fields on screen now, with their centres.
@@ -195,9 +221,12 @@ void listControls(const QString &file)
     }
 }
 
-bool exportTitle(PdfViewerWindowController *viewer, const QString &target)
+// Writes the title as the viewer shares it: what the viewer holds for the book, drawn into its pages.
+bool exportTitle(PdfViewerWindowController *viewer, const ViewerSession &session, const QString &target)
 {
-    const BookmarkEntry entry = viewer->currentShareBookmarkEntry();
+    const PdfDocumentPtr &book = pageView(viewer)->document();
+    const BookmarkEntry entry =
+        session.currentShareBookmarkEntry(book ? std::optional<int>(book->pageCount()) : std::nullopt);
     const ExportResult made = PlaylistShareService::buildSingleBookmarkPDF(
         entry, ExportNaming::datedStem(entry.title), editor(viewer)->annotations().document().pages());
     QFile::remove(target);
@@ -293,7 +322,7 @@ int main(int argc, char *argv[])
         request.sourcePdfBookmarks = titles;
         PdfViewerWindowController *study = nullptr;
         for (int i = 0; i < studyViewers; ++i) {
-            study = PdfViewerWindowController::openSong(context, request);
+            study = context.viewers().openSong(request);
             // The user reads a while before the next title.
             QEventLoop reading;
             QTimer::singleShot(1500, &reading, &QEventLoop::quit);
@@ -314,8 +343,8 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("maximized")))
         viewer->showMaximized();
     if (parser.isSet(QStringLiteral("study")) && viewer->screen())
-        WindowPlacement::placeFrame(
-            viewer, PdfViewerWindowController::studyModeFrame(viewer->screen()->availableGeometry()));
+        WindowPlacement::placeFrame(viewer,
+                                    OpenViewers::studyModeFrame(viewer->screen()->availableGeometry()));
     const bool overflowMenu = parser.isSet(QStringLiteral("overflow-menu"));
     const double zoom = parser.value(QStringLiteral("zoom")).toDouble();
     const bool draw = parser.isSet(QStringLiteral("draw"));
@@ -329,11 +358,12 @@ int main(int argc, char *argv[])
                               : -1;
     for (int i = 1; i <= playlists; ++i)
         context.playlists().createPlaylist(QStringLiteral("Rehearsal set %1").arg(i));
-    QTimer::singleShot(PdfViewerWindowController::fitDelayAfterShowMs + 50, viewer, [=] {
+    const ViewerSession session(path, page, opened, playlist, playlistIndex, titles);
+    QTimer::singleShot(viewerFitDelayMs + 50, viewer, [=] {
         if (mode == QStringLiteral("two-page"))
-            viewer->twoPage();
+            press(viewer, "twoPageButton");
         else if (mode.startsWith(QStringLiteral("presentation"))) {
-            viewer->enterPresentationMode();
+            press(viewer, "fullscreenButton");
             // A bare X server has no window manager to make the window full screen; do its part.
             QTimer::singleShot(300, viewer, [viewer] {
                 QScreen *screen = viewer->screen();
@@ -341,55 +371,72 @@ int main(int argc, char *argv[])
                     viewer->setGeometry(screen->geometry());
             });
             if (mode == QStringLiteral("presentation-and-back"))
-                QTimer::singleShot(800, viewer, [viewer] { viewer->exitPresentationMode(); });
+                QTimer::singleShot(800, viewer, [viewer] { press(viewer, "floatingExitFullscreen"); });
         }
+        // Most of the way first, the rest once the page is drawn: the last step is drawn as zoom steps
+        // are (from a scanned page's large image, on a scan).
         if (zoom > 1)
-            viewer->magnifyZoom(zoom - 1);
+            pinch(viewer, zoom * 0.8 - 1);
         if (draw || edit)
             editor(viewer)->toggleEditMode();
         if (draw)
             drawSample(viewer);
         if (draw && !edit)
             editor(viewer)->toggleEditMode();
-        if (!exportFile.isEmpty() && !exportTitle(viewer, exportFile))
+        if (!exportFile.isEmpty() && !exportTitle(viewer, session, exportFile))
             std::fputs("export failed\n", stderr);
         if (share)
             shareAsPdf(viewer);
         if (auto *focused = viewer->findChild<QWidget *>(focus); focused && !focus.isEmpty())
             focused->setFocus(Qt::TabFocusReason);
         const int settle = mode == QStringLiteral("presentation-and-back") ? 1500 : 0;
-        QTimer::singleShot(settle, viewer, [viewer, overflowMenu, playlists, textPrompt] {
-            waitUntilSettled(viewer, [viewer, overflowMenu, playlists, textPrompt] {
-                const auto ready = [] {
-                    std::puts("ready");
-                    std::fflush(stdout);
-                };
-                if (textPrompt) {
-                    // The prompt runs until it is answered; it is drawn by the time this fires.
-                    QTimer::singleShot(500, viewer, ready);
-                    editor(viewer)->toggleEditMode();
-                    editor(viewer)->textToggled(true);
-                    const int page = pageView(viewer)->visiblePages().first();
-                    const QRectF rect = pageView(viewer)->pageRect(page);
-                    const QPointF at = rect.topLeft() + QPointF(0.62 * rect.width(), 0.22 * rect.height());
-                    QWidget *area = pageView(viewer)->viewport();
-                    mouse(area, QEvent::MouseButtonPress, at, Qt::LeftButton);
-                    mouse(area, QEvent::MouseButtonRelease, at, Qt::NoButton);
-                    return;
-                }
-                if (playlists >= 0) {
-                    // The choice runs until it is answered; it is drawn by the time this fires.
-                    QTimer::singleShot(500, viewer, ready);
-                    viewer->addToPlaylist();
-                    return;
-                }
-                if (!overflowMenu) {
-                    ready();
-                    return;
-                }
-                // The menu runs until it is closed; it is drawn by the time this fires.
-                QTimer::singleShot(300, viewer, ready);
-                viewer->findChild<ViewerToolbarRow *>()->overflowButton()->showMenu();
+        const auto lastZoomStep = [viewer, zoom](std::function<void()> then) {
+            if (zoom <= 1) {
+                then();
+                return;
+            }
+            waitUntilSettled(viewer, [viewer, then] {
+                QTimer::singleShot(1500, viewer, [viewer, then] {
+                    pinch(viewer, 0.25);
+                    then();
+                });
+            });
+        };
+        QTimer::singleShot(settle, viewer, [viewer, overflowMenu, playlists, textPrompt, lastZoomStep] {
+            lastZoomStep([viewer, overflowMenu, playlists, textPrompt] {
+                waitUntilSettled(viewer, [viewer, overflowMenu, playlists, textPrompt] {
+                    const auto ready = [] {
+                        std::puts("ready");
+                        std::fflush(stdout);
+                    };
+                    if (textPrompt) {
+                        // The prompt runs until it is answered; it is drawn by the time this fires.
+                        QTimer::singleShot(500, viewer, ready);
+                        editor(viewer)->toggleEditMode();
+                        editor(viewer)->textToggled(true);
+                        const int page = pageView(viewer)->visiblePages().first();
+                        const QRectF rect = pageView(viewer)->pageRect(page);
+                        const QPointF at =
+                            rect.topLeft() + QPointF(0.62 * rect.width(), 0.22 * rect.height());
+                        QWidget *area = pageView(viewer)->viewport();
+                        mouse(area, QEvent::MouseButtonPress, at, Qt::LeftButton);
+                        mouse(area, QEvent::MouseButtonRelease, at, Qt::NoButton);
+                        return;
+                    }
+                    if (playlists >= 0) {
+                        // The choice runs until it is answered; it is drawn by the time this fires.
+                        QTimer::singleShot(500, viewer, ready);
+                        press(viewer, "addToPlaylistButton");
+                        return;
+                    }
+                    if (!overflowMenu) {
+                        ready();
+                        return;
+                    }
+                    // The menu runs until it is closed; it is drawn by the time this fires.
+                    QTimer::singleShot(300, viewer, ready);
+                    viewer->findChild<ViewerToolbarRow *>()->overflowButton()->showMenu();
+                });
             });
         });
     });

@@ -60,13 +60,6 @@ std::optional<ViewKeyMove> viewKeyMove(ViewKey key, const VerticalScroll &scroll
     return std::nullopt;
 }
 
-std::optional<int> steppedPage(int current, int pageCount, int direction)
-{
-    if (direction > 0 ? current < pageCount - 1 : current > 0)
-        return current + (direction > 0 ? 1 : -1);
-    return std::nullopt;
-}
-
 std::optional<qint64> parsePageNumber(const QString &text)
 {
     static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+$"));

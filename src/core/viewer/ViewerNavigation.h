@@ -42,9 +42,6 @@ struct ViewKeyMove {
 std::optional<ViewKeyMove> viewKeyMove(ViewKey key, const VerticalScroll &scroll, int currentPage,
                                        int pageCount, PageDisplayMode mode);
 
-// Exactly one page forward or back; nothing at either end.
-std::optional<int> steppedPage(int current, int pageCount, int direction);
-
 // The number typed into the page field: blanks and line breaks around it are dropped; then an
 // optional sign and decimal digits only, within the 64-bit range. Anything else gives nothing.
 std::optional<qint64> parsePageNumber(const QString &text);

@@ -11,7 +11,8 @@ AppContext::AppContext()
                                               m_setAsideAtStart.append({path, asidePath});
                                           })),
       m_library(m_playlists), m_slots(m_library), m_files(m_slots),
-      m_viewers(std::make_unique<OpenViewers>()), m_libraryFlows(std::make_unique<LibraryFlowService>(*this)),
+      m_viewers(std::make_unique<OpenViewers>(*this)),
+      m_libraryFlows(std::make_unique<LibraryFlowService>(*this)),
       m_fileAlerts(std::make_unique<StateFileAlerts>())
 {
     QObject::disconnect(m_setAsideRecorder);

@@ -16,6 +16,7 @@
 #include "ui/common/WindowPlacement.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/PlaylistShareFlow.h"
+#include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QComboBox>
@@ -278,7 +279,7 @@ void AutoPlaylistWindowController::openGeneratedTitleAtRow(int row)
                                plan.missingPath);
             return;
         }
-        PdfViewerWindowController::openSong(m_context, *plan.request);
+        m_context.viewers().openSong(*plan.request);
     });
 }
 

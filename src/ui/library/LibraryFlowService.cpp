@@ -14,6 +14,7 @@
 #include "ui/common/StatusSink.h"
 #include "ui/extract/BookmarkExtractionFlow.h"
 #include "ui/import/ImagePdfImportFlow.h"
+#include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QDir>
@@ -52,7 +53,7 @@ void show(AppContext &context, StatusSink &sink, const OpenSongPlan &plan)
                            QStringLiteral("File not found"), plan.missingPath);
         return;
     }
-    const PdfViewerWindowController *viewer = PdfViewerWindowController::openSong(context, *plan.request);
+    const PdfViewerWindowController *viewer = context.viewers().openSong(*plan.request);
     sink.showStatus(viewer->openError().value_or(plan.request->statusText));
 }
 

@@ -16,6 +16,7 @@
 #include "ui/playlists/PlaylistCardView.h"
 #include "ui/playlists/PlaylistListModels.h"
 #include "ui/share/PlaylistShareFlow.h"
+#include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include <QDesktopServices>
@@ -174,7 +175,7 @@ void PlaylistsWindowController::openTitleAtRow(int row)
         request.bookmarkEntry = BookmarkEntry(chosen);
         request.playlistItems = items;
         request.playlistCurrentIndex = row;
-        const PdfViewerWindowController *viewer = PdfViewerWindowController::openSong(m_context, request);
+        const PdfViewerWindowController *viewer = m_context.viewers().openSong(request);
         setStatus(viewer->openError().value_or(
             QStringLiteral("Opened: %1 at page %2").arg(chosen.title, QString::number(chosen.pageNumber))));
     });

@@ -3,7 +3,6 @@
 #include "core/viewer/ViewerNavigation.h"
 #include "core/viewer/ViewerZoom.h"
 #include "ui/viewer/PdfPageView.h"
-#include "ui/viewer/PdfViewerWindowController.h"
 #include "ui/viewer/ViewerAnnotationEditor.h"
 
 #include <QKeyEvent>
@@ -36,14 +35,17 @@ PDFScrollZoomWrapper::PDFScrollZoomWrapper(QWidget *parent) : QWidget(parent) {}
 
 void PDFScrollZoomWrapper::watchInputOf(PdfPageView *view, ViewerAnnotationEditor *editor)
 {
+    if (m_view)
+        m_view->viewport()->removeEventFilter(this);
     m_view = view;
     m_editor = editor;
-    view->viewport()->installEventFilter(this);
+    if (m_view)
+        m_view->viewport()->installEventFilter(this);
 }
 
 bool PDFScrollZoomWrapper::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!controller)
+    if (!m_view || !m_editor)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::Wheel: {
@@ -51,7 +53,7 @@ bool PDFScrollZoomWrapper::eventFilter(QObject *watched, QEvent *event)
         if (!(wheel->modifiers() & Qt::ControlModifier))
             return handleScrollWheel(wheel);
         if (wheel->angleDelta().y() != 0)
-            controller->magnifyZoom(ViewerZoom::wheelMagnification(wheel->angleDelta().y()));
+            Q_EMIT zoomRequested(ViewerZoom::wheelMagnification(wheel->angleDelta().y()));
         return true;
     }
     case QEvent::MouseButtonPress:
@@ -63,7 +65,7 @@ bool PDFScrollZoomWrapper::eventFilter(QObject *watched, QEvent *event)
         auto *gesture = static_cast<QNativeGestureEvent *>(event);
         if (gesture->gestureType() != Qt::ZoomNativeGesture)
             break;
-        controller->magnifyZoom(gesture->value());
+        Q_EMIT zoomRequested(gesture->value());
         return true;
     }
     default:
@@ -75,7 +77,7 @@ bool PDFScrollZoomWrapper::eventFilter(QObject *watched, QEvent *event)
 void PDFScrollZoomWrapper::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    emit resized();
+    Q_EMIT resized();
 }
 
 // ---- Scrolling and swiping
@@ -96,10 +98,10 @@ bool PDFScrollZoomWrapper::handleScrollWheel(QWheelEvent *event)
 
 bool PDFScrollZoomWrapper::handleScrollSample(const SwipeAccumulator::Sample &sample)
 {
-    const SwipeAccumulator::Decision decision = m_swipe.feed(
-        sample, {m_editor->isEditMode(), m_view->scaleFactor(), controller->fittedScaleFactor()});
+    const SwipeAccumulator::Decision decision =
+        m_swipe.feed(sample, {m_editor->isEditMode(), m_view->scaleFactor(), m_fittedScale});
     if (decision.turnDirection != 0)
-        controller->turnPageByHorizontalSwipe(decision.turnDirection);
+        Q_EMIT pageTurnRequested(decision.turnDirection);
     return decision.consumed;
 }
 
@@ -115,14 +117,13 @@ bool PDFScrollZoomWrapper::handlePageMouseEvent(QMouseEvent *event)
         // The tooltip of "Fullscreen" promises it: a double click leaves presentation mode, also while
         // drawing, and its first click leaves no stroke behind. A first click that drew a real mark
         // was a mark: the second press starts the next one.
-        if (controller->isPresentationMode() && m_editor->lastReleaseWasPointLike()) {
+        if (m_presentationMode && m_editor->lastReleaseWasPointLike()) {
             m_editor->withdrawDoubleClickStroke();
-            controller->exitPresentationMode();
+            Q_EMIT presentationExitRequested();
             return true;
         }
         if (!m_editor->isEditMode()) {
-            controller->fitCurrentPageToView();
-            controller->refreshPageUi();
+            Q_EMIT fitRequested();
             return true;
         }
         [[fallthrough]];
@@ -138,7 +139,7 @@ bool PDFScrollZoomWrapper::handlePageMouseEvent(QMouseEvent *event)
             return false;
         if (m_editor->drag(point))
             return true;
-        if (m_view->scaleFactor() >= controller->fittedScaleFactor() * panningZoom) {
+        if (m_view->scaleFactor() >= m_fittedScale * panningZoom) {
             if (m_lastDragLocation)
                 panBy(point - *m_lastDragLocation);
             m_lastDragLocation = point;
@@ -169,25 +170,25 @@ bool PDFScrollZoomWrapper::handleWindowKey(QKeyEvent *event)
 {
     switch (event->key()) {
     case Qt::Key_Escape:
-        if (!controller->isPresentationMode())
+        if (!m_presentationMode)
             return false;
-        controller->exitPresentationMode();
+        Q_EMIT presentationExitRequested();
         return true;
     case Qt::Key_Left:
-        controller->turnPageByHorizontalSwipe(-1);
+        Q_EMIT pageTurnRequested(-1);
         return true;
     case Qt::Key_Right:
-        controller->turnPageByHorizontalSwipe(1);
+        Q_EMIT pageTurnRequested(1);
         return true;
     case Qt::Key_Down:
-        if (!controller->playlistItems())
+        if (!m_stepsThroughTitles)
             return false;
-        controller->goToNextTitle();
+        Q_EMIT titleStepRequested(1);
         return true;
     case Qt::Key_Up:
-        if (!controller->playlistItems())
+        if (!m_stepsThroughTitles)
             return false;
-        controller->goToPreviousTitle();
+        Q_EMIT titleStepRequested(-1);
         return true;
     default:
         return false;
@@ -240,7 +241,7 @@ bool PDFScrollZoomWrapper::handleViewKey(QKeyEvent *event)
         scroll->setValue(*move->scrollTo);
         return true;
     }
-    controller->showPageBrowsed(*move->page);
+    Q_EMIT pageRequested(*move->page);
     if (move->atBottom)
         scroll->setValue(scroll->maximum());
     return true;

@@ -60,19 +60,20 @@ void PdfViewerWindowController::showEditButtonTitle(bool editing)
     m_editBtnRef->setText(editing ? QStringLiteral("Done (exit edit)") : QStringLiteral("Edit"));
 }
 
-QPushButton *PdfViewerWindowController::makeToolbarButton(const QString &text,
+QPushButton *PdfViewerWindowController::makeToolbarButton(const QString &text, const QString &objectName,
                                                           const std::function<void()> &action)
 {
     QPushButton *button = ViewerToolbarRow::makeButton(text);
+    button->setObjectName(objectName);
     if (action)
         connect(button, &QPushButton::clicked, this, action);
     return button;
 }
 
-QPushButton *PdfViewerWindowController::addToolbarButton(const QString &text, int keep,
-                                                         const std::function<void()> &action)
+QPushButton *PdfViewerWindowController::addToolbarButton(const QString &text, const QString &objectName,
+                                                         int keep, const std::function<void()> &action)
 {
-    QPushButton *button = makeToolbarButton(text, action);
+    QPushButton *button = makeToolbarButton(text, objectName, action);
     m_toolbarRow->addControl(button, keep);
     return button;
 }
@@ -88,15 +89,18 @@ void PdfViewerWindowController::buildToolbar()
 
     if (playlistItems()) {
         m_toolbarRow->addControlPair(
-            makeToolbarButton(QStringLiteral("Previous title"), [this] { goToPreviousTitle(); }),
-            makeToolbarButton(QStringLiteral("Next title"), [this] { goToNextTitle(); }), secondary);
+            makeToolbarButton(QStringLiteral("Previous title"), QStringLiteral("previousTitleButton"),
+                              [this] { goToPreviousTitle(); }),
+            makeToolbarButton(QStringLiteral("Next title"), QStringLiteral("nextTitleButton"),
+                              [this] { goToNextTitle(); }),
+            secondary);
     }
     // The arrows are named for a screen reader.
-    addToolbarButton(QStringLiteral("\u23EE"), pageEnds, [this] {
+    addToolbarButton(QStringLiteral("\u23EE"), QStringLiteral("firstPageButton"), pageEnds, [this] {
         goToFirstPage();
     })->setAccessibleName(QStringLiteral("First page"));
-    addToolbarButton(QStringLiteral("\u25C0"), pages, [this] {
-        goToPreviousPage(sender());
+    addToolbarButton(QStringLiteral("\u25C0"), QStringLiteral("previousPageButton"), pages, [this] {
+        turnPageByHorizontalSwipe(-1);
     })->setAccessibleName(QStringLiteral("Previous page"));
     m_toolbarRow->addControl(new QLabel(QStringLiteral("Page")));
 
@@ -125,39 +129,46 @@ void PdfViewerWindowController::buildToolbar()
     m_currentBookmarkTitleLabel->setMaximumWidth(titleLabelWidth);
     m_toolbarRow->addElasticControl(m_currentBookmarkTitleLabel);
 
-    addToolbarButton(QStringLiteral("\u25B6"), pages, [this] {
-        goToNextPage(sender());
+    addToolbarButton(QStringLiteral("\u25B6"), QStringLiteral("nextPageButton"), pages, [this] {
+        turnPageByHorizontalSwipe(1);
     })->setAccessibleName(QStringLiteral("Next page"));
-    addToolbarButton(QStringLiteral("\u23ED"), pageEnds, [this] {
+    addToolbarButton(QStringLiteral("\u23ED"), QStringLiteral("lastPageButton"), pageEnds, [this] {
         goToLastPage();
     })->setAccessibleName(QStringLiteral("Last page"));
-    addToolbarButton(QStringLiteral("Single"), modes, [this] { singlePage(); });
-    addToolbarButton(QStringLiteral("2-Page"), modes, [this] { twoPage(); });
-    m_toolbarRow->addControlPair(makeToolbarButton(QStringLiteral("Zoom +"), [this] { zoomIn(); }),
-                                 makeToolbarButton(QStringLiteral("Zoom \u2212"), [this] { zoomOut(); }),
-                                 secondary);
-    addToolbarButton(QStringLiteral("Fit"), modes, [this] { fitPage(); });
+    addToolbarButton(QStringLiteral("Single"), QStringLiteral("singlePageButton"), modes,
+                     [this] { singlePage(); });
+    addToolbarButton(QStringLiteral("2-Page"), QStringLiteral("twoPageButton"), modes, [this] { twoPage(); });
+    m_toolbarRow->addControlPair(
+        makeToolbarButton(QStringLiteral("Zoom +"), QStringLiteral("zoomInButton"), [this] { zoomIn(); }),
+        makeToolbarButton(QStringLiteral("Zoom \u2212"), QStringLiteral("zoomOutButton"),
+                          [this] { zoomOut(); }),
+        secondary);
+    addToolbarButton(QStringLiteral("Fit"), QStringLiteral("fitButton"), modes, [this] { fitPage(); });
 
-    m_coverPageBtn = addToolbarButton(QStringLiteral("Cover page"), least, [this] { coverPageToggled(); });
+    m_coverPageBtn = addToolbarButton(QStringLiteral("Cover page"), QStringLiteral("coverPageButton"), least,
+                                      [this] { coverPageToggled(); });
     m_coverPageBtn->setCheckable(true);
     m_coverPageBtn->setToolTip(
         QStringLiteral("Remove first page to switch left/right pairing in 2-page view"));
 
-    m_editBtnRef =
-        addToolbarButton(QStringLiteral("Edit"), secondary, [this] { m_editor->toggleEditMode(); });
-    m_editBtnRef->setObjectName(QStringLiteral("editButton"));
+    m_editBtnRef = addToolbarButton(QStringLiteral("Edit"), QStringLiteral("editButton"), secondary,
+                                    [this] { m_editor->toggleEditMode(); });
     m_editBtnRef->setToolTip(QStringLiteral("Toggle edit mode"));
     if (bookmarkEntry()) {
-        QPushButton *add = addToolbarButton(QStringLiteral("+"), least, [this] { addToPlaylist(); });
+        QPushButton *add = addToolbarButton(QStringLiteral("+"), QStringLiteral("addToPlaylistButton"), least,
+                                            [this] { addToPlaylist(); });
         add->setToolTip(QStringLiteral("Add this bookmark to a playlist"));
         add->setAccessibleName(QStringLiteral("Add to playlist"));
     }
-    m_shareButtonRef = addToolbarButton(QStringLiteral("Share"), least, [this] { shareCurrentPdf(); });
+    m_shareButtonRef = addToolbarButton(QStringLiteral("Share"), QStringLiteral("shareButton"), least,
+                                        [this] { shareCurrentPdf(); });
 
     QPushButton *fullscreen =
-        addToolbarButton(QStringLiteral("Fullscreen"), presentation, [this] { fullscreenToggled(); });
+        addToolbarButton(QStringLiteral("Fullscreen"), QStringLiteral("fullscreenButton"), presentation,
+                         [this] { fullscreenToggled(); });
     fullscreen->setToolTip(QStringLiteral("Fullscreen (double-click or Esc to exit)"));
-    QPushButton *closeButton = addToolbarButton(QStringLiteral("Close"), least, [this] { closeViewer(); });
+    QPushButton *closeButton =
+        addToolbarButton(QStringLiteral("Close"), QStringLiteral("closeButton"), least, [this] { close(); });
     QPalette red = closeButton->palette();
     red.setColor(QPalette::ButtonText, QColor(255, 59, 48));
     closeButton->setPalette(red);
@@ -166,7 +177,6 @@ void PdfViewerWindowController::buildToolbar()
 void PdfViewerWindowController::buildPageArea()
 {
     m_scrollZoomWrapper = new PDFScrollZoomWrapper(m_mainStackView);
-    m_scrollZoomWrapper->controller = this;
     m_scrollZoomWrapper->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
     m_scrollZoomWrapper->setMinimumHeight(300);
     auto *wrapperLayout = new QVBoxLayout(m_scrollZoomWrapper);
@@ -188,9 +198,26 @@ void PdfViewerWindowController::buildPageArea()
     connect(m_editor.get(), &ViewerAnnotationEditor::toolChanged, this,
             [this] { updateStatusTextForEditMode(); });
     m_scrollZoomWrapper->watchInputOf(m_pdfView, m_editor.get());
+    m_scrollZoomWrapper->setStepsThroughTitles(playlistItems().has_value());
     // The page, not the page field, has the keys when the window opens.
     m_pdfView->setFocus();
-    connect(m_scrollZoomWrapper, &PDFScrollZoomWrapper::resized, this, [this] { windowDidResize(); });
+    PDFScrollZoomWrapper *area = m_scrollZoomWrapper;
+    connect(area, &PDFScrollZoomWrapper::resized, this, [this] { windowDidResize(); });
+    connect(area, &PDFScrollZoomWrapper::zoomRequested, this, [this](double by) { magnifyZoom(by); });
+    connect(area, &PDFScrollZoomWrapper::pageTurnRequested, this,
+            [this](int direction) { turnPageByHorizontalSwipe(direction); });
+    connect(area, &PDFScrollZoomWrapper::pageRequested, this, [this](int page) { showPageBrowsed(page); });
+    connect(area, &PDFScrollZoomWrapper::titleStepRequested, this, [this](int step) {
+        if (step > 0)
+            goToNextTitle();
+        else
+            goToPreviousTitle();
+    });
+    connect(area, &PDFScrollZoomWrapper::fitRequested, this, [this] {
+        fitCurrentPageToView();
+        refreshPageUi();
+    });
+    connect(area, &PDFScrollZoomWrapper::presentationExitRequested, this, [this] { exitPresentationMode(); });
 }
 
 void PdfViewerWindowController::updatePlaylistNavButtons()

@@ -4,6 +4,7 @@
 #include "core/common/PdfViewLog.h"
 #include "core/viewer/ViewerNavigation.h"
 #include "core/viewer/ViewerZoom.h"
+#include "ui/viewer/PDFScrollZoomWrapper.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 #include "ui/viewer/ViewerFloatingButtons.h"
@@ -36,36 +37,6 @@ void PdfViewerWindowController::goToLastPage()
     if (!m_pdfDocument || m_pdfDocument->pageCount() < 1)
         return;
     showPageBrowsed(m_pdfDocument->pageCount() - 1);
-}
-
-void PdfViewerWindowController::goToPreviousPage(QObject *sender)
-{
-    if (!m_pdfDocument)
-        return;
-    if (sender) {
-        turnPageByHorizontalSwipe(-1);
-        return;
-    }
-    const std::optional<int> target =
-        ViewerNavigation::steppedPage(m_pdfView->currentPageIndex(), m_pdfDocument->pageCount(), -1);
-    if (!target)
-        return;
-    showPageBrowsed(*target);
-}
-
-void PdfViewerWindowController::goToNextPage(QObject *sender)
-{
-    if (!m_pdfDocument)
-        return;
-    if (sender) {
-        turnPageByHorizontalSwipe(1);
-        return;
-    }
-    const std::optional<int> target =
-        ViewerNavigation::steppedPage(m_pdfView->currentPageIndex(), m_pdfDocument->pageCount(), 1);
-    if (!target)
-        return;
-    showPageBrowsed(*target);
 }
 
 void PdfViewerWindowController::turnPageByHorizontalSwipe(int direction)
@@ -124,8 +95,8 @@ void PdfViewerWindowController::updateCurrentBookmarkTitle()
     if (m_pdfDocument && m_pdfView->currentPageIndex() >= 0)
         context.currentPageIndex = m_pdfView->currentPageIndex();
     context.userHasBrowsedPages = m_userHasBrowsedPages;
-    context.initialTitle = initialTitle();
-    context.sourcePdfBookmarks = &sourcePdfBookmarks();
+    context.initialTitle = m_session.initialTitle();
+    context.sourcePdfBookmarks = &m_session.sourcePdfBookmarks();
     m_currentBookmarkTitleLabel->setText(ViewerNavigation::currentTitle(context));
 }
 
@@ -138,11 +109,6 @@ BookmarkEntry PdfViewerWindowController::currentShareBookmarkEntry() const
 {
     return m_session.currentShareBookmarkEntry(m_pdfDocument ? std::optional<int>(m_pdfDocument->pageCount())
                                                              : std::nullopt);
-}
-
-void PdfViewerWindowController::closeViewer()
-{
-    close();
 }
 
 // ---- Display modes
@@ -244,6 +210,7 @@ void PdfViewerWindowController::enterPresentationMode()
     if (m_isPresentationMode)
         return;
     m_isPresentationMode = true;
+    m_scrollZoomWrapper->setPresentationMode(true);
     m_toolbarRow->hide();
     applyPresentationColors(true);
     m_floatingButtons->setPresentationMode(true);
@@ -268,6 +235,7 @@ void PdfViewerWindowController::exitPresentationMode()
     if (!m_isPresentationMode)
         return;
     m_isPresentationMode = false;
+    m_scrollZoomWrapper->setPresentationMode(false);
     m_toolbarRow->show();
     m_floatingButtons->setPresentationMode(false);
     m_pdfView->setScrollBarsShown(true);

@@ -1,16 +1,15 @@
 #include "ui/viewer/PdfViewerWindowController.h"
 
 #include "core/common/AppSettings.h"
+
 #include "core/common/DiagnosticLog.h"
 #include "core/common/PdfViewLog.h"
 #include "core/library/LibrarySession.h"
-#include "core/library/SongOpening.h"
 #include "core/viewer/ViewerNavigation.h"
 #include "core/viewer/ViewerZoom.h"
 #include "pdf/view/PageGeometry.h"
 #include "platform/power/KeepAwake.h"
 #include "ui/app/AppContext.h"
-#include "ui/common/StudyModeService.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
@@ -26,12 +25,9 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 namespace {
-
-QPointer<PdfViewerWindowController> currentViewer;
 
 QString fileNameOf(const QString &path)
 {
@@ -70,48 +66,19 @@ PdfViewerWindowController::PdfViewerWindowController(AppContext &context, const 
 
 PdfViewerWindowController::~PdfViewerWindowController()
 {
-    // The page area outlives this body by a little: its input must not reach a viewer that is
-    // already half gone.
-    m_scrollZoomWrapper->controller.clear();
+    // The page area outlives this body by a little: its input must neither reach a viewer that is
+    // already half gone nor the editor, which goes before it.
+    m_scrollZoomWrapper->watchInputOf(nullptr, nullptr);
+    m_scrollZoomWrapper->disconnect(this);
     qApp->removeEventFilter(this);
     for (const QMetaObject::Connection &observer : std::as_const(m_pdfViewObservers))
         disconnect(observer);
 }
 
-PdfViewerWindowController *PdfViewerWindowController::current()
-{
-    return currentViewer;
-}
-
-PdfViewerWindowController *PdfViewerWindowController::openSong(AppContext &context,
-                                                               const ViewerOpenRequest &request)
-{
-    if (PdfViewerWindowController *current = PdfViewerWindowController::current())
-        current->close();
-    auto *viewer = new PdfViewerWindowController(context, request.pdfPath, request.pageNumber,
-                                                 request.bookmarkEntry, request.playlistItems,
-                                                 request.playlistCurrentIndex, request.sourcePdfBookmarks);
-    context.viewers().show(viewer);
-    if (AppSettings::boolValue(AppSettings::studyModeEnabledKey)) {
-        QScreen *screen = viewer->screen() ? viewer->screen() : QGuiApplication::primaryScreen();
-        if (screen)
-            WindowPlacement::placeFrame(viewer, studyModeFrame(screen->availableGeometry()));
-        StudyModeService::openProvider(request.bookmarkEntry ? request.bookmarkEntry->title : QString());
-    }
-    return viewer;
-}
-
-QRect PdfViewerWindowController::studyModeFrame(const QRect &visibleFrame)
-{
-    return QRect(visibleFrame.topLeft(), QSize(visibleFrame.width() / 2, visibleFrame.height()));
-}
-
 void PdfViewerWindowController::showWindow()
 {
     pdfLog(QStringLiteral("showWindow called"));
-    if (currentViewer && currentViewer != this)
-        currentViewer->close();
-    currentViewer = this;
+    m_context.viewers().makeCurrent(this);
     show();
     keepDeviceAwake();
     WindowPlacement::centreOnScreen(this);
@@ -144,12 +111,9 @@ void PdfViewerWindowController::windowWillClose()
     m_editor->annotations().save();
     if (m_isPresentationMode)
         exitPresentationMode();
-    if (currentViewer == this)
-        currentViewer = nullptr;
-    // Taken first: the callback may end with the viewer's deletion being scheduled.
-    const std::function<void()> callback = std::exchange(onWindowClose, nullptr);
-    if (callback)
-        callback();
+    // The registry of viewers hears it: the viewer stops being current and leaves the open viewers.
+    if (!std::exchange(m_closed, true))
+        Q_EMIT closed();
     releasePowerAssertion();
 }
 
@@ -320,6 +284,7 @@ void PdfViewerWindowController::fitCurrentPageToView()
         ViewerZoom::fitScale(bounds.size(), available, m_pdfView->displayMode() == PageDisplayMode::twoUp,
                              m_pdfView->minScaleFactor(), m_pdfView->maxScaleFactor());
     m_fittedScaleFactor = *scale;
+    m_scrollZoomWrapper->setFittedScale(*scale);
     m_pdfView->setScaleFactor(*scale);
     pdfLog(QStringLiteral("fitCurrentPageToView: container=") + PdfViewLog::formatSize(available) +
            QStringLiteral(" pageBounds=") + PdfViewLog::formatRect(bounds) + QStringLiteral(" scaleFactor=") +

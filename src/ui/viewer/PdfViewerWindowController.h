@@ -24,26 +24,24 @@ class QLineEdit;
 class QTimer;
 class ViewerAnnotationEditor;
 class ViewerFloatingButtons;
-struct ViewerOpenRequest;
 class ViewerToolbarRow;
 
 // The PDF viewer: one window that shows one book at a page, optionally while playing through a list
-// of titles. Windows open songs through openSong(), which puts the viewer among the application's open
-// viewers (OpenViewers) and shows it. Showing a viewer closes the one that was current, so normally one
-// viewer is open.
+// of titles. Windows open songs through OpenViewers::openSong(), which keeps the viewers open in the
+// application and shows them. Showing a viewer closes the one that was current, so normally one viewer
+// is open.
 //
 // The window keeps the system and the display awake while it is open, and traces its steps in the
 // viewer log (pdfLog, "Lyrafold_pdfview.log" in the temporary folder). Its parts are objects of their
-// own: the page area's input (PDFScrollZoomWrapper), edit mode and the book's annotations
-// (ViewerAnnotationEditor), the floating title and exit buttons (ViewerFloatingButtons). "+" adds the
-// title the viewer was opened for to a playlist; "Share" exports the title shown, with its annotations.
+// own that tell it what the user asks by signals: the page area's input (PDFScrollZoomWrapper), edit
+// mode and the book's annotations (ViewerAnnotationEditor), the floating title and exit buttons
+// (ViewerFloatingButtons). "+" adds the title the viewer was opened for to a playlist; "Share" exports
+// the title shown, with its annotations. Everything else the user reaches through the controls, which
+// carry object names.
 class PdfViewerWindowController : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int fitDelayAfterShowMs = 250;
-    static constexpr int activateDelayAfterPresentationMs = 350;
-
     // pageNumber counts from 1 (below 1 opens page 1); playlistCurrentIndex is kept within 0 and the
     // number of items; sourcePdfBookmarks are the library's titles of the same book, in any order.
     // Builds the window and loads the book, but shows nothing until showWindow().
@@ -53,81 +51,15 @@ public:
                               qint64 playlistCurrentIndex, const BookmarkList &sourcePdfBookmarks);
     ~PdfViewerWindowController() override;
 
-    // The viewer shown last, while it is open.
-    static PdfViewerWindowController *current();
-
-    // A song opened from a window's list: the viewer joins the application's open viewers and shows.
-    // With study mode on it takes the left half of its screen (studyModeFrame()) and the chosen
-    // provider's web search for the title opens beside it.
-    static PdfViewerWindowController *openSong(AppContext &context, const ViewerOpenRequest &request);
-    static QRect studyModeFrame(const QRect &visibleFrame);
-
-    // Shows the window in front, closes the viewer that was current and takes its place.
+    // Shows the window in front and makes it the application's current viewer, which closes the one
+    // that was current.
     void showWindow();
-    // Called once when the window closes, after the viewer has stopped being current; then cleared.
-    std::function<void()> onWindowClose;
-
-    // ---- Loading and fitting
-    void loadDocument(const QString &path, qint64 page, bool preserveViewMode);
-    void refreshPageUi();
-    // "Edit", or how to leave edit mode, in the interface language.
-    void showEditButtonTitle(bool editing);
-    void fitCurrentPageToView();
-    void windowDidResize();
-
-    // ---- Page and title navigation
-    void goToFirstPage();
-    void goToLastPage();
-    // From a button (sender set): a turn, two pages in two-up mode. Without a sender: one page.
-    void goToPreviousPage(QObject *sender);
-    void goToNextPage(QObject *sender);
-    void goToPageFromField();
-    void turnPageByHorizontalSwipe(int direction);
-    // Shows the page as the user's own step through the book.
-    void showPageBrowsed(int pageIndex);
-    void goToNextTitle();
-    void goToPreviousTitle();
-    void updateCurrentBookmarkTitle();
-    qint64 currentTitlePageSpan() const;
-    void closeViewer();
-
-    // ---- Display modes and zoom
-    void singlePage();
-    void twoPage();
-    void coverPageToggled();
-    void zoomIn();
-    void zoomOut();
-    void fitPage();
-    void magnifyZoom(double magnification);
-
-    // ---- Presentation mode and keep-awake
-    void fullscreenToggled();
-    void enterPresentationMode();
-    void exitPresentationMode();
-    void keepDeviceAwake();
-    void releasePowerAssertion();
-
-    // ---- Playlists and sharing
-    void addToPlaylist();
-    // Exports the title the viewer shows, with the annotations it holds for its book.
-    void shareCurrentPdf();
-    void updatePlaylistNavButtons();
-
-    // ---- State
-    const QString &pdfPath() const { return m_session.pdfPath(); }
-    qint64 pageNumber() const { return m_session.pageNumber(); }
-    const std::optional<BookmarkEntry> &bookmarkEntry() const { return m_session.bookmarkEntry(); }
-    const QString &currentPdfPath() const { return m_session.currentPdfPath(); }
     // Why the book last asked for could not be opened (naming the file); nothing while it is open.
     const std::optional<QString> &openError() const { return m_openError; }
-    qint64 currentPageNumber() const { return m_session.currentPageNumber(); }
-    const std::optional<QList<PlaylistItem>> &playlistItems() const { return m_session.playlistItems(); }
-    qint64 playlistCurrentIndex() const { return m_session.playlistCurrentIndex(); }
-    const BookmarkList &sourcePdfBookmarks() const { return m_session.sourcePdfBookmarks(); }
-    const std::optional<QString> &initialTitle() const { return m_session.initialTitle(); }
-    BookmarkEntry currentShareBookmarkEntry() const;
-    double fittedScaleFactor() const { return m_fittedScaleFactor; }
-    bool isPresentationMode() const { return m_isPresentationMode; }
+
+Q_SIGNALS:
+    // The window has closed, after it stopped being current; sent once.
+    void closed();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -137,13 +69,21 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    static constexpr int fitDelayAfterShowMs = 250;
+    static constexpr int activateDelayAfterPresentationMs = 350;
+
     // Layout (PdfViewerLayout.cpp)
     void setupUI();
     void buildToolbar();
-    QPushButton *makeToolbarButton(const QString &text, const std::function<void()> &action);
-    QPushButton *addToolbarButton(const QString &text, int keep, const std::function<void()> &action);
+    QPushButton *makeToolbarButton(const QString &text, const QString &objectName,
+                                   const std::function<void()> &action);
+    QPushButton *addToolbarButton(const QString &text, const QString &objectName, int keep,
+                                  const std::function<void()> &action);
     void buildPageArea();
     void applyPresentationColors(bool black);
+    void updatePlaylistNavButtons();
+    // "Edit", or how to leave edit mode, in the interface language.
+    void showEditButtonTitle(bool editing);
 
     // Lifecycle
     void windowWillClose();
@@ -152,13 +92,61 @@ private:
     void windowDidExitFullScreen();
     void installPdfViewObservers();
     void restoreHiddenAppWindowsBelowPdfWindow();
+    void keepDeviceAwake();
+    void releasePowerAssertion();
+
+    // Loading and fitting
+    void loadDocument(const QString &path, qint64 page, bool preserveViewMode);
+    void refreshPageUi();
+    void fitCurrentPageToView();
+    void windowDidResize();
+
+    // Page and title navigation (PdfViewerNavigation.cpp)
+    void goToFirstPage();
+    void goToLastPage();
+    void goToPageFromField();
+    // One display step: two pages in two-up mode.
+    void turnPageByHorizontalSwipe(int direction);
+    // Shows the page as the user's own step through the book.
+    void showPageBrowsed(int pageIndex);
+    void goToNextTitle();
+    void goToPreviousTitle();
+    void updateCurrentBookmarkTitle();
+    qint64 currentTitlePageSpan() const;
+    BookmarkEntry currentShareBookmarkEntry() const;
     // Sets the pairing of two-page mode and shows the current title's start page, fitted.
     void applyPairingAtTitleStart(bool coverPageRemoved);
+
+    // Display modes and zoom
+    void singlePage();
+    void twoPage();
+    void coverPageToggled();
+    void zoomIn();
+    void zoomOut();
+    void fitPage();
+    void magnifyZoom(double magnification);
+
+    // Presentation mode
+    void fullscreenToggled();
+    void enterPresentationMode();
+    void exitPresentationMode();
+
+    // Annotations, playlists and sharing (PdfViewerSharing.cpp)
     void connectAnnotations();
     void updateStatusTextForEditMode();
     // A message the user sees once, over the window, without stopping anything.
     void showNotice(const QString &message, const QString &informativeText,
                     QMessageBox::Icon icon = QMessageBox::Warning);
+    void addToPlaylist();
+    // Exports the title the viewer shows, with the annotations it holds for its book.
+    void shareCurrentPdf();
+
+    // ---- State
+    const QString &currentPdfPath() const { return m_session.currentPdfPath(); }
+    qint64 currentPageNumber() const { return m_session.currentPageNumber(); }
+    const std::optional<QList<PlaylistItem>> &playlistItems() const { return m_session.playlistItems(); }
+    qint64 playlistCurrentIndex() const { return m_session.playlistCurrentIndex(); }
+    const std::optional<BookmarkEntry> &bookmarkEntry() const { return m_session.bookmarkEntry(); }
 
     AppContext &m_context;
     ViewerSession m_session;
@@ -172,6 +160,7 @@ private:
     double m_fittedScaleFactor = 1;
     bool m_userHasBrowsedPages = false;
     bool m_isPresentationMode = false;
+    bool m_closed = false;
     bool m_wasFullScreen = false;
     bool m_maximizedBeforePresentation = false;
     QList<QPointer<QWidget>> m_windowsHiddenForFullscreen;
