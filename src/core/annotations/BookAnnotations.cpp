@@ -53,9 +53,9 @@ void BookAnnotations::open(const QString &pdfPath)
             m_readOnly = outcome.asidePath && outcome.asidePath->isEmpty();
             m_document.reset(outcome.result.file);
             m_dirty = false;
-            emit loaded();
+            Q_EMIT loaded();
             if (outcome.asidePath)
-                emit fileSetAside(m_bookPath, *outcome.asidePath);
+                Q_EMIT fileSetAside(m_bookPath, *outcome.asidePath);
         });
 }
 
@@ -79,6 +79,6 @@ void BookAnnotations::save()
     PdfEditCacheCodec::saveInBackground(
         m_bookPath, m_document.pages(), [back, this, book = m_bookPath](bool saved, const QString &error) {
             if (!saved)
-                back.post([this, book, error] { emit saveFailed(book, error); });
+                back.post([this, book, error] { Q_EMIT saveFailed(book, error); });
         });
 }

@@ -34,9 +34,6 @@ public:
 
     Decision feed(const Sample &sample, const Context &context);
 
-    bool didTurn() const { return m_didTurn; }
-    double accumulatedDelta() const { return m_accumulated; }
-
 private:
     void reset();
 

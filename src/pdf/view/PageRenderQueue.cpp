@@ -95,7 +95,6 @@ PageRenderQueue::~PageRenderQueue()
 
 void PageRenderQueue::setDocumentPath(const QString &path)
 {
-    m_path = path;
     ++m_generation;
     m_masters->setDocument(m_generation, path);
     {

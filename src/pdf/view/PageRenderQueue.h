@@ -45,7 +45,6 @@ public:
 
     // The book to render from; an empty path closes it. Drops everything pending.
     void setDocumentPath(const QString &path);
-    QString documentPath() const { return m_path; }
 
     // Replaces the pending requests, first first.
     void setPending(const QList<PageRenderRequest> &requests);
@@ -76,7 +75,6 @@ private:
                  const QString &error);
 
     std::shared_ptr<Shared> m_shared;
-    QString m_path;
     quint64 m_generation = 0;
     std::unique_ptr<ScannedPageMasters> m_masters;
     std::thread m_thread;

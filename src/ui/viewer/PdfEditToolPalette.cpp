@@ -118,7 +118,7 @@ ColorWell::ColorWell(const QColor &color, QWidget *parent) : QPushButton(parent)
         const QColor chosen = QColorDialog::getColor(m_color, window(), QStringLiteral("Colours"));
         if (chosen.isValid() && chosen != m_color) {
             setColor(chosen);
-            emit colorChanged(chosen);
+            Q_EMIT colorChanged(chosen);
         }
     });
 }
@@ -213,8 +213,8 @@ PdfEditInspectorView::PdfEditInspectorView(QWidget *parent) : QWidget(parent)
     for (QPushButton *button : {m_undo, m_redo, m_clearPage, m_clearBook})
         commands->addWidget(button);
 
-    connect(m_thickness, &QSlider::valueChanged, this, [this] { emit thicknessChanged(thickness()); });
-    connect(m_opacity, &QSlider::valueChanged, this, [this] { emit opacityChanged(opacity()); });
+    connect(m_thickness, &QSlider::valueChanged, this, [this] { Q_EMIT thicknessChanged(thickness()); });
+    connect(m_opacity, &QSlider::valueChanged, this, [this] { Q_EMIT opacityChanged(opacity()); });
 }
 
 double PdfEditInspectorView::thickness() const

@@ -77,7 +77,7 @@ void PdfPageView::setDocument(PdfDocumentPtr document)
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
     relayout();
-    emit pageChanged();
+    Q_EMIT pageChanged();
 }
 
 int PdfPageView::pageCount() const
@@ -110,7 +110,7 @@ void PdfPageView::goToPage(int pageIndex)
     verticalScrollBar()->setValue(0);
     relayout();
     if (changed)
-        emit pageChanged();
+        Q_EMIT pageChanged();
 }
 
 void PdfPageView::setScaleFactor(double scale, std::optional<QPointF> anchor)
@@ -245,7 +245,7 @@ void PdfPageView::relayout()
     m_layout = layoutOf(m_spread);
     updateScrollBars();
     viewport()->update();
-    emit visibleAreaChanged();
+    Q_EMIT visibleAreaChanged();
     scheduleRenders();
 }
 
@@ -394,7 +394,7 @@ void PdfPageView::reportCompletion(bool complete)
 {
     m_imagesComplete = complete;
     if (complete)
-        emit imagesCompleted();
+        Q_EMIT imagesCompleted();
 }
 
 // ---- Events
@@ -449,7 +449,7 @@ void PdfPageView::resizeEvent(QResizeEvent *event)
 void PdfPageView::scrollContentsBy(int, int)
 {
     viewport()->update();
-    emit visibleAreaChanged();
+    Q_EMIT visibleAreaChanged();
     scheduleRenders();
 }
 
