@@ -1,5 +1,6 @@
-// Any file the user drops, imports or opens as a PDF: opening it, its outline and page boxes, and the
-// songs taken from its outline. Nothing is expected of the results but that they come back sound.
+// Any file the user drops, imports or opens as a PDF: opening it, its outline and page boxes, whether
+// its first page is a scan, and the songs taken from its outline. Nothing is expected of the results but that
+// they come back sound.
 
 #include "FuzzSupport.h"
 #include "pdf/engine/PdfDocument.h"
@@ -7,6 +8,8 @@
 
 #include <QDir>
 #include <QFile>
+
+#include <cmath>
 
 #include <unistd.h>
 
@@ -44,6 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (pages > 0) {
             document.pageBoxes(0);
             document.pageBoxes(pages - 1);
+            // Whether the first page is a scan: its drawing is walked, as a render walks it.
+            if (const std::optional<QRectF> scan = document.scannedImage(0))
+                FUZZ_CHECK(std::isfinite(scan->width()) && std::isfinite(scan->height()));
         }
     }
     QFile::remove(path);
