@@ -545,7 +545,7 @@ private Q_SLOTS:
         press(Qt::Key_Return);
         QTRY_VERIFY(viewerShows("One"));
         QCOMPARE(titles->selectionModel()->selectedRows().value(0).row(), 0);
-        PdfViewerWindowController::current()->close();
+        holder.context.viewers().current()->close();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
         titles->setFocus(Qt::TabFocusReason);
