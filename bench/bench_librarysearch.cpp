@@ -3,10 +3,10 @@
 // shows at once, a header click, and the selection buttons' count with 2,000 rows selected.
 
 #include "Fixtures.h"
-#include "LibrarySessionProbe.h"
 #include "core/library/LibraryRows.h"
 #include "core/library/LibrarySearch.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibraryShownRows.h"
 #include "core/library/LibrarySort.h"
 #include "core/playlist/PlaylistLibrary.h"
 
@@ -71,14 +71,14 @@ void BM_SearchPrepareLibrary(benchmark::State &state)
 BENCHMARK(BM_SearchPrepareLibrary)->Unit(benchmark::kMillisecond);
 
 // On the interface thread, for every search: the positions of the matches among the session's first
-// rows, as LibrarySession::updateFilteredList() asks for them.
+// rows, as LibraryShownRows::updateFilteredList() asks for them.
 void BM_SearchFirstPass(benchmark::State &state)
 {
     const SearchQuery query = LibrarySearch::parseSearchQuery(QStringLiteral("blue mo"));
     const LibraryRows &rows = libraryRows();
     for (auto _ : state) {
         QList<qsizetype> positions =
-            LibrarySearch::runFilter(rows, 0, LibrarySession::searchFirstPassCount, query);
+            LibrarySearch::runFilter(rows, 0, LibraryShownRows::searchFirstPassCount, query);
         benchmark::DoNotOptimize(positions.size());
     }
 }
@@ -121,15 +121,14 @@ void BM_SelectionButtons2000Rows(benchmark::State &state)
 {
     PlaylistLibrary playlists;
     LibrarySession session(playlists);
+    LibraryShownRows shown(session);
     session.setAllBookmarks(library());
-    BookmarkList shown = library().mid(libraryCount / 2, LibrarySession::maxDisplayRows);
-    LibrarySessionProbe::showRows(session, shown);
     QList<int> rows;
-    for (int row = 0; row < LibrarySession::maxDisplayRows; ++row)
+    for (int row = 0; row < LibraryShownRows::maxDisplayRows; ++row)
         rows.append(row);
-    session.allBookmarksIndex(shown.first()); // the hash is built once per library change
+    session.allBookmarksIndex(library().first()); // the hash is built once per library change
     for (auto _ : state)
-        benchmark::DoNotOptimize(session.uniqueAllBookmarksIndices(rows).size());
+        benchmark::DoNotOptimize(shown.uniqueAllBookmarksIndices(rows).size());
 }
 BENCHMARK(BM_SelectionButtons2000Rows)->Unit(benchmark::kMillisecond);
 

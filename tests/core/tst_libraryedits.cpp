@@ -1,10 +1,10 @@
 #include "Fixtures.h"
-#include "LibrarySessionProbe.h"
 #include "TestHarness.h"
 #include "core/common/AppPaths.h"
 #include "core/library/CustomPdfFiles.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibraryShownRows.h"
 #include "core/library/SlotStore.h"
 #include "core/library/SongOpening.h"
 #include "core/library/TitleKeyIndex.h"
@@ -122,24 +122,26 @@ private Q_SLOTS:
                 .at(field);
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibraryShownRows shown(session);
         const BookmarkList before = autumnLibrary();
         session.setAllBookmarks(before);
-        LibrarySessionProbe::showRows(session, {before.at(3), before.at(1)});
-        const qint64 generation = LibrarySessionProbe::searchGeneration(session);
+        // Shown by page: Blue Moon, then The Autumn Leaves.
+        QVERIFY(shown.sortFilteredByColumn(LibraryColumns::page));
+        const quint64 version = session.libraryVersion();
 
         const Result<qsizetype> result = session.setMetadataField(metadataField, value, before.at(0));
         QCOMPARE(result ? int(result.value()) : -1, changed);
         if (changed < 0) {
             QCOMPARE(session.allBookmarks().toList(), before);
-            QCOMPARE(LibrarySessionProbe::searchGeneration(session), generation);
+            QCOMPARE(session.libraryVersion(), version);
             return;
         }
         for (qsizetype i : {0, 2, 3})
             QCOMPARE(LibraryColumns::text(session.allBookmarks().at(i), column), stored);
         QCOMPARE(session.allBookmarks().at(1), before.at(1));
-        QCOMPARE(LibraryColumns::text(Fixtures::shownRows(session).at(0), column), stored);
-        QCOMPARE(Fixtures::shownRows(session).at(1), before.at(1));
-        QVERIFY(LibrarySessionProbe::searchGeneration(session) > generation);
+        QCOMPARE(Fixtures::shownRows(shown).at(0), before.at(1));
+        QCOMPARE(LibraryColumns::text(Fixtures::shownRows(shown).at(1), column), stored);
+        QVERIFY(session.libraryVersion() > version);
         if (metadataField == BookmarkMetadataField::rating && value == "4.5")
             QCOMPARE(session.allBookmarks().at(2).rating, std::optional(4.5));
     }
@@ -459,6 +461,7 @@ private Q_SLOTS:
         TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":2,"slotNames":{}})");
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
+        LibraryShownRows shown(session);
         session.restoreActiveSlot();
         session.setAllBookmarks(rows);
 
@@ -477,7 +480,7 @@ private Q_SLOTS:
         QVERIFY(result);
         QCOMPARE(result->deleted, positions.size());
         QCOMPARE(session.allBookmarks().size(), rows.size() - positions.size());
-        QCOMPARE(Fixtures::shownRows(session), session.allBookmarks().toList());
+        QCOMPARE(Fixtures::shownRows(shown), session.allBookmarks().toList());
         for (const QString &path : {single, book}) {
             const QString name = QFileInfo(path).fileName();
             QCOMPARE(QFileInfo::exists(path), !removed.contains(name));
@@ -512,12 +515,12 @@ private Q_SLOTS:
         session.restoreActiveSlot();
         session.setAllBookmarks(rows);
         session.setSelectedFolder(books());
-        const qint64 generation = LibrarySessionProbe::searchGeneration(session);
+        const quint64 version = session.libraryVersion();
 
         const OpenSongPlan plan = SongOpening::planOpenPdf(session, rows.at(0));
         QVERIFY(plan.request);
         QVERIFY(plan.libraryChanged);
-        QVERIFY(LibrarySessionProbe::searchGeneration(session) > generation);
+        QVERIFY(session.libraryVersion() > version);
         QCOMPARE(plan.request->pdfPath, moved);
         QCOMPARE(plan.request->pageNumber, 12);
         QCOMPARE(plan.request->bookmarkEntry, rows.at(0));

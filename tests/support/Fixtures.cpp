@@ -1,6 +1,6 @@
 #include "Fixtures.h"
 
-#include "core/library/LibrarySession.h"
+#include "core/library/LibraryShownRows.h"
 
 #include <QRandomGenerator>
 #include <QStringList>
@@ -116,11 +116,11 @@ QList<Playlist> playlistsOf(const BookmarkList &library, int playlists, int titl
     return list;
 }
 
-BookmarkList shownRows(const LibrarySession &session)
+BookmarkList shownRows(const LibraryShownRows &shown)
 {
     BookmarkList rows;
-    for (const qsizetype position : session.filteredPositions())
-        rows.append(session.allBookmarks().at(position));
+    for (int row = 0; row < shown.displayedRowCount(); ++row)
+        rows.append(*shown.displayedBookmark(row));
     return rows;
 }
 

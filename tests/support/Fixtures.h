@@ -3,7 +3,7 @@
 #include "core/library/BookmarkEntry.h"
 #include "core/playlist/Playlist.h"
 
-class LibrarySession;
+class LibraryShownRows;
 
 // Builders for bookmark lists and playlists, shared by the tests and the benchmarks.
 namespace Fixtures {
@@ -23,7 +23,7 @@ BookmarkList realisticLibrary(int count, quint32 seed = 1);
 // order.
 QList<Playlist> playlistsOf(const BookmarkList &library, int playlists, int titles);
 
-// The bookmarks the session shows, in display order.
-BookmarkList shownRows(const LibrarySession &session);
+// The bookmarks the table shows, in display order.
+BookmarkList shownRows(const LibraryShownRows &shown);
 
 } // namespace Fixtures

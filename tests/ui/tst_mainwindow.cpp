@@ -1,5 +1,4 @@
 #include "Fixtures.h"
-#include "LibrarySessionProbe.h"
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
 #include "TestHarnessGui.h"
@@ -529,9 +528,10 @@ private Q_SLOTS:
             QTest::keyClick(header, Qt::Key(key));
         QCOMPARE(::status(window), status == QLatin1String("-") ? before : status);
         QCOMPARE(button(window, "editModeButton")->text(), editButton);
-        const std::optional<QString> sortColumn = context.library().sortColumn();
-        QCOMPARE(sortColumn ? *sortColumn + (context.library().sortAscending() ? " ascending" : " descending")
-                            : QString(),
+        const std::optional<QString> sortColumn = context.shownRows().sortColumn();
+        QCOMPARE(sortColumn
+                     ? *sortColumn + (context.shownRows().sortAscending() ? " ascending" : " descending")
+                     : QString(),
                  sorted);
         QCOMPARE(header->isSortIndicatorShown(), bool(sortColumn));
         if (sortColumn)
@@ -566,11 +566,13 @@ private Q_SLOTS:
         QCOMPARE(button(window, "tagSelectedButton")->property("lyrafoldActiveLook").toBool(), active);
         QVERIFY(button(window, "tagSelectedButton")->isEnabled());
 
-        BookmarkList reversed(rows.crbegin(), rows.crend());
-        LibrarySessionProbe::showRows(context.library(), reversed);
+        // The rows in reverse: by page, descending.
+        context.shownRows().sortFilteredByColumn(LibraryColumns::page);
+        context.shownRows().sortFilteredByColumn(LibraryColumns::page);
         table(window)->reload(LibraryTableController::SelectionAfterReload::keepSongs);
         QCOMPARE(selectedRows(window), (QList<int>{2, 3}));
-        QCOMPARE(context.library().uniqueAllBookmarksIndices(selectedRows(window)), (QList<qsizetype>{2, 1}));
+        QCOMPARE(context.shownRows().uniqueAllBookmarksIndices(selectedRows(window)),
+                 (QList<qsizetype>{2, 1}));
         QCOMPARE(button(window, "deleteSelectedButton")->text(), "Delete 2 selected");
     }
 

@@ -1,5 +1,4 @@
 #include "Fixtures.h"
-#include "LibrarySessionProbe.h"
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
 #include "OpenedUrls.h"
@@ -44,6 +43,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QToolButton>
 
 #include <memory>
@@ -77,6 +77,7 @@ struct ContextHolder {
 struct OpenWindow : ContextHolder, MainWindowController {
     OpenWindow() : MainWindowController(context) {}
     LibrarySession &library() { return context.library(); }
+    LibraryShownRows &shownRows() { return context.shownRows(); }
 };
 
 // Opens the window on slot with the rows, the table laid out and the window active.
@@ -106,7 +107,7 @@ TablePagePreview *preview(const MainWindowController &window)
 QStringList shownTitles(OpenWindow &window)
 {
     QStringList titles;
-    for (const BookmarkEntry &row : Fixtures::shownRows(window.library()))
+    for (const BookmarkEntry &row : Fixtures::shownRows(window.shownRows()))
         titles.append(row.title);
     return titles;
 }
@@ -115,7 +116,7 @@ QStringList selectedTitles(OpenWindow &window)
 {
     QStringList titles;
     for (int row : selectedRows(window))
-        titles.append(Fixtures::shownRows(window.library()).at(row).title);
+        titles.append(Fixtures::shownRows(window.shownRows()).at(row).title);
     return titles;
 }
 
@@ -198,7 +199,7 @@ private Q_SLOTS:
 
         searchField(*window)->clear();
         Q_EMIT searchField(*window)->textEdited(QString());
-        QCOMPARE(Fixtures::shownRows(window->library()).size(), rows.size());
+        QCOMPARE(Fixtures::shownRows(window->shownRows()).size(), rows.size());
         QCOMPARE(selectedTitles(*window), (QStringList{"Midnight Shower", "Home at Night"}));
 
         // Down goes on to the first result, selected alone and not opened.
@@ -323,15 +324,15 @@ private Q_SLOTS:
         if (!search.isEmpty()) {
             // Every row shows before the search as after it: wait for its passes, whose landing would
             // close an open field.
-            const qint64 before = LibrarySessionProbe::searchGeneration(window->library());
+            QSignalSpy passes(&window->shownRows(), &LibraryShownRows::filteredBookmarksChanged);
             QTest::keyClicks(searchField(*window), search);
-            QTRY_VERIFY(LibrarySessionProbe::searchGeneration(window->library()) > before);
+            QTRY_VERIFY(!passes.isEmpty());
             TestHarness::settleWorkers();
             QTRY_COMPARE(shownTitles(*window).size(), 3);
         }
         button(*window, "editModeButton")->click();
         QWidget *viewport = tableView(*window)->viewport();
-        const auto genreOf = [&](int row) { return Fixtures::shownRows(window->library()).at(row).genre; };
+        const auto genreOf = [&](int row) { return Fixtures::shownRows(window->shownRows()).at(row).genre; };
         const auto clickGenre = [&](int row) {
             QTest::mouseClick(viewport, Qt::LeftButton, {}, cellCentre(*window, row, 3));
             QTRY_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
@@ -671,19 +672,19 @@ private Q_SLOTS:
                           Fixtures::bookmark("/gone/Other.pdf", 1, "Red")};
         auto window = windowOn(2, rows);
         searchField(*window)->setText(QStringLiteral("blue"));
-        window->library().updateFilteredList(QStringLiteral("blue"));
-        QTRY_COMPARE(Fixtures::shownRows(window->library()).size(), 2);
+        window->shownRows().updateFilteredList(QStringLiteral("blue"));
+        QTRY_COMPARE(Fixtures::shownRows(window->shownRows()).size(), 2);
 
         chooseFromRowMenu(*window, 0, QStringLiteral("Open PDF"));
         QCOMPARE(window->library().allBookmarks().at(0).pdfFilePath, books() + "/moved/Book.pdf");
-        QCOMPARE(Fixtures::shownRows(window->library()).at(0).pdfFilePath, books() + "/moved/Book.pdf");
+        QCOMPARE(Fixtures::shownRows(window->shownRows()).at(0).pdfFilePath, books() + "/moved/Book.pdf");
         TestHarness::settleWorkers();
         QCOMPARE(shownTitles(*window), (QStringList{"Blue Moon", "Blue Skies"}));
         QCOMPARE(SlotStore::loadSlot(2).at(0).pdfFilePath, books() + "/moved/Book.pdf");
 
         ModalAnswer answer(QStringLiteral("OK"));
         searchField(*window)->clear();
-        window->library().updateFilteredList(QString());
+        window->shownRows().updateFilteredList(QString());
         QTRY_COMPARE(shownTitles(*window).size(), 3);
         chooseFromRowMenu(*window, 2, QStringLiteral("Open PDF"));
         QCOMPARE(answer.messages, QStringList{"File not found"});
@@ -706,8 +707,8 @@ private Q_SLOTS:
             Fixtures::bookmark("/b/A.pdf", 2, "Blue Two"), Fixtures::bookmark("/b/A.pdf", 3, "Red")};
         auto window = windowOn(3, rows);
         searchField(*window)->setText(QStringLiteral("blue"));
-        window->library().updateFilteredList(QStringLiteral("blue"));
-        QTRY_COMPARE(Fixtures::shownRows(window->library()).size(), 3);
+        window->shownRows().updateFilteredList(QStringLiteral("blue"));
+        QTRY_COMPARE(Fixtures::shownRows(window->shownRows()).size(), 3);
         selectRows(*window, {0, 1});
 
         // Cancelled: the status line says again what it said before, "Ready" when it said nothing.
@@ -775,8 +776,8 @@ private Q_SLOTS:
         }
         auto window = windowOn(1, rows);
         searchField(*window)->setText(QStringLiteral("jazz"));
-        window->library().updateFilteredList(QStringLiteral("jazz"));
-        QTRY_COMPARE(Fixtures::shownRows(window->library()).size(), 8);
+        window->shownRows().updateFilteredList(QStringLiteral("jazz"));
+        QTRY_COMPARE(Fixtures::shownRows(window->shownRows()).size(), 8);
         QList<int> pick;
         for (int row = 0; row < selected; ++row)
             pick.append(row);

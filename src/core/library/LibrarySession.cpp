@@ -2,7 +2,6 @@
 
 #include "core/common/BuildProgress.h"
 #include "core/common/Hop.h"
-#include "core/library/LibrarySearch.h"
 #include "core/library/SlotFiles.h"
 #include "core/library/SlotStore.h"
 #include "core/library/TitleKeyIndex.h"
@@ -13,7 +12,6 @@
 #include <QThreadPool>
 
 #include <algorithm>
-#include <numeric>
 
 LibrarySession::LibrarySession(PlaylistLibrary &playlists, QObject *parent)
     : QObject(parent), m_playlists(playlists), m_slotFiles(std::make_unique<SlotFiles>(SlotFiles::Host{
@@ -72,20 +70,11 @@ void LibrarySession::adoptMerge(const SlotMerge &merge)
 void LibrarySession::replaceRows(LibraryRows rows)
 {
     // The library left, 100,000 rows with their indexes, is freed on a worker.
-    QThreadPool::globalInstance()->start(
-        [rows = std::exchange(m_rows, std::move(rows)), titleKeys = std::exchange(m_titleKeys, nullptr),
-         positions = std::exchange(m_positionsByKey, {}), ranks = std::exchange(m_sortRanks, SortRanks()),
-         search = std::exchange(m_searchIndex, nullptr)] {});
+    QThreadPool::globalInstance()->start([rows = std::exchange(m_rows, std::move(rows)),
+                                          titleKeys = std::exchange(m_titleKeys, nullptr),
+                                          positions = std::exchange(m_positionsByKey, {})] {});
     m_positionsValid = false;
-    showAllRows();
-}
-
-void LibrarySession::showAllRows()
-{
-    m_sortPending = false;
-    m_sortShown = false;
-    m_filtered.resize(m_rows.size());
-    std::iota(m_filtered.begin(), m_filtered.end(), qsizetype(0));
+    Q_EMIT rowsReplaced();
 }
 
 std::shared_ptr<const TitleKeyIndex> LibrarySession::titleKeyIndex() const
@@ -124,63 +113,48 @@ std::optional<qsizetype> LibrarySession::allBookmarksIndex(const BookmarkEntry &
     return firstPositionOf(entry.id());
 }
 
-// ---- The shown rows
+namespace {
 
-void LibrarySession::setFilteredBookmarks(const BookmarkList &rows)
-{
-    m_filtered.clear();
-    for (const BookmarkEntry &row : rows) {
-        if (const std::optional<qsizetype> position = allBookmarksIndex(row))
-            m_filtered.append(*position);
-    }
-}
+struct PreparedIndexes {
+    std::shared_ptr<const TitleKeyIndex> titleKeys;
+    std::optional<QHash<QString, qsizetype>> positionsByKey;
+};
 
-int LibrarySession::displayedRowCount() const
-{
-    return int(std::min<qsizetype>(m_filtered.size(), maxDisplayRows));
-}
+} // namespace
 
-const BookmarkEntry *LibrarySession::displayedBookmark(int row) const
+void LibrarySession::prepareIndexes()
 {
-    if (row < 0 || row >= displayedRowCount())
-        return nullptr;
-    return &m_rows.at(m_filtered.at(row));
-}
-
-QList<qsizetype> LibrarySession::uniqueAllBookmarksIndices(const QList<int> &displayRows) const
-{
-    return positionsOfShownSongs(displayRows,
-                                 [this](int, const QString &key) { return firstPositionOf(key); });
-}
-
-QList<qsizetype> LibrarySession::uniqueDisplayedPositions(const QList<int> &displayRows) const
-{
-    return positionsOfShownSongs(displayRows, [this](int row, const QString &) {
-        return std::optional<qsizetype>(m_filtered.at(row));
-    });
-}
-
-QList<qsizetype> LibrarySession::positionsOfShownSongs(
-    const QList<int> &displayRows,
-    const std::function<std::optional<qsizetype>(int row, const QString &key)> &positionOf) const
-{
-    QList<int> rows = displayRows;
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    QSet<QString> seen;
-    QList<qsizetype> positions;
-    for (int row : std::as_const(rows)) {
-        const BookmarkEntry *entry = displayedBookmark(row);
-        if (!entry)
-            continue;
-        QString key = entry->id();
-        if (seen.contains(key))
-            continue;
-        if (const std::optional<qsizetype> position = positionOf(row, key))
-            positions.append(*position);
-        seen.insert(std::move(key));
-    }
-    return positions;
+    const bool needTitles = !m_titleKeys;
+    const bool needPositions = !m_positionsValid;
+    if (m_rows.isEmpty() || m_preparingVersion == m_libraryVersion || !(needTitles || needPositions))
+        return;
+    m_preparingVersion = m_libraryVersion;
+    const quint64 version = m_libraryVersion;
+    Hop::run(
+        this,
+        [snapshot = m_rows, needTitles, needPositions, builds = m_indexBuilds] {
+            const BuildProgress *progress = builds.get();
+            PreparedIndexes prepared;
+            if (needTitles)
+                prepared.titleKeys = std::make_shared<const TitleKeyIndex>(snapshot, progress);
+            if (needPositions && !progress->isCancelled())
+                prepared.positionsByKey = snapshot.firstPositionsById(progress);
+            // Whatever a cancel cut short is of no use.
+            return progress->isCancelled() ? PreparedIndexes() : prepared;
+        },
+        [this, version](PreparedIndexes prepared) {
+            // What was made from an older library would describe rows that changed since.
+            if (version == m_libraryVersion) {
+                if (prepared.titleKeys && !m_titleKeys)
+                    m_titleKeys = std::move(prepared.titleKeys);
+                if (prepared.positionsByKey && !m_positionsValid) {
+                    m_positionsByKey = std::exchange(prepared.positionsByKey, std::nullopt).value();
+                    m_positionsValid = true;
+                }
+            }
+            // Indexes of 100,000 rows nobody took: let go of on a worker.
+            QThreadPool::globalInstance()->start([leftover = std::move(prepared)] {});
+        });
 }
 
 // ---- Changes, batches and their side effects
@@ -218,11 +192,7 @@ void LibrarySession::noteChange(ChangeKind kind, QSet<QString> titleKeys, QSet<Q
                                 bool save)
 {
     Q_ASSERT(m_pending.depth > 0);
-    ++m_searchFilterGeneration;
     ++m_libraryVersion;
-    // The index of 100,000 rows is let go of on a worker.
-    if (m_searchIndex)
-        QThreadPool::globalInstance()->start([index = std::exchange(m_searchIndex, nullptr)] {});
     m_prepareTimer.start();
 
     // A batch tells the broadest kind of change it saw.

@@ -3,7 +3,6 @@
 #include "core/common/Result.h"
 #include "core/library/BookmarkMetadataField.h"
 #include "core/library/LibraryRows.h"
-#include "core/library/LibrarySort.h"
 #include "core/library/RowDeletion.h"
 #include "core/playlist/PlaylistItem.h"
 #include "core/storage/StateFile.h"
@@ -20,18 +19,16 @@
 
 struct AppendedRows;
 class BuildProgress;
-class LibrarySearchIndex;
 class PlaylistLibrary;
 class SlotFiles;
 class TitleKeyIndex;
 struct RowChange;
 struct SlotMerge;
-struct SearchQuery;
 
-// The library: the slot in use and its rows, the rows the search shows, and the library folder; one
-// instance for the application (AppContext), shared by every window. Main thread only. The operations
-// on whole slots (LibrarySlots) and on the files behind the songs (LibraryFiles) work through its
-// mutations.
+// The library: the slot in use and its rows, and the library folder; one instance for the application
+// (AppContext), shared by every window. Main thread only. The operations on whole slots (LibrarySlots)
+// and on the files behind the songs (LibraryFiles) work through its mutations; the rows the library
+// table shows, searched and sorted, are LibraryShownRows's, which follows the rows through the signals.
 //
 // Every change of the rows goes through a mutation of this class, which carries out its side effects
 // itself: the slot is saved (in the background), the playlists follow (PlaylistLibrary) and
@@ -48,14 +45,6 @@ class LibrarySession : public QObject {
     Q_OBJECT
 
 public:
-    // The table shows at most this many of the filtered rows; every mapping of a shown row back to a
-    // bookmark applies the same cap.
-    static constexpr int maxDisplayRows = 2000;
-    // The first search pass ranks this many bookmarks at once, so the table answers even in a large
-    // library before the full pass lands.
-    static constexpr int searchFirstPassCount = 100;
-    // A sort of this many shown rows or more runs on a worker; fewer are sorted at once.
-    static constexpr qsizetype workerSortRows = 200000;
     // Slot 0 holds the built-in list, slots 1 to 5 the user's own.
     static constexpr int slotCount = 6;
 
@@ -107,21 +96,6 @@ public:
     std::optional<qsizetype> firstPositionOf(const QString &identityKey) const;
     // The position in the library of the first bookmark with the entry's identity key.
     std::optional<qsizetype> allBookmarksIndex(const BookmarkEntry &entry) const;
-
-    // ---- The shown rows: library positions in display order
-
-    const QList<qsizetype> &filteredPositions() const { return m_filtered; }
-    qsizetype filteredCount() const { return m_filtered.size(); }
-    // min(filtered rows, maxDisplayRows); displayedBookmark() is null for a row outside them.
-    int displayedRowCount() const;
-    const BookmarkEntry *displayedBookmark(int row) const;
-    // Library positions of the bookmarks shown in the given rows: ascending by row, one per identity
-    // key (the first bookmark of the library with it), rows outside the shown ones skipped.
-    QList<qsizetype> uniqueAllBookmarksIndices(const QList<int> &displayRows) const;
-    // As many, but each the position of a shown row itself (the first given row of its identity key):
-    // what a deletion of the selected rows takes, so that a bookmark the search hides, even one with
-    // the same identity, is never among them.
-    QList<qsizetype> uniqueDisplayedPositions(const QList<int> &displayRows) const;
 
     // ---- The slot and the whole library
 
@@ -240,29 +214,6 @@ public:
     // folder when there is one. Saved, playlists brought in line.
     void importBookmarks(LibraryRows rows, const std::optional<QString> &folder);
 
-    // ---- Search and sort of the shown rows
-
-    // A text without phrases or words shows the whole library at once, in library order. Any other
-    // text is ranked first over the first searchFirstPassCount bookmarks and then over the whole
-    // library on a worker; each pass is applied from the event loop, the first one first.
-    // filteredBookmarksChanged() tells of every list applied.
-    void updateFilteredList(const QString &text);
-
-    // The column the shown rows were last sorted by, and the direction.
-    const std::optional<QString> &sortColumn() const { return m_sortColumn; }
-    bool sortAscending() const { return m_sortAscending; }
-    // Sorts the shown rows (all of them, also beyond the displayed ones): ascending for a new column,
-    // the other direction for the column sorted last. No rows: nothing changes, the state neither.
-    // Returns whether it sorted. From workerSortRows rows on, the sort runs on a worker and its order
-    // arrives through filteredBookmarksChanged(); a later click, search or change of the library
-    // supersedes it.
-    bool sortFilteredByColumn(const QString &column);
-    // A sort on a worker has not landed yet.
-    bool sortPending() const { return m_sortPending; }
-    // The shown rows stand (or are about to stand) in the order of sortColumn() and sortAscending();
-    // a search or a new library puts them back into their own order.
-    bool sortShown() const { return m_sortShown; }
-
 Q_SIGNALS:
     // The rows changed: how, and the normalised title keys of the rows concerned (before and after the
     // change; empty for replaced, which concerns all).
@@ -272,8 +223,12 @@ Q_SIGNALS:
     // Another program changed a slot's file and it was read in (merged with the changes not yet
     // written, for the current slot into the rows): the status text that says so.
     void changedElsewhere(const QString &statusText);
-    // A search pass, or an update that shows everything, replaced the shown rows.
-    void filteredBookmarksChanged();
+    // Told at once, inside a batch too, before libraryChanged(), to what holds positions of the rows:
+    // the rows were replaced (every position is void), or the rows at the positions removed
+    // (ascending) left and those after them moved up. stampsBefore are the rows' block stamps from
+    // before the removal (LibraryRows::blockStamps()).
+    void rowsReplaced();
+    void rowsRemoved(const QList<qsizetype> &removed, const QList<quint64> &stampsBefore);
     // The slot is about to change or the library to be replaced; the rows and the slot are still the
     // old ones. A run that holds a batch open ends it here, so that what it changed is saved to its
     // own slot. Every operation that changes the slot or replaces the rows tells it first, before it
@@ -281,15 +236,6 @@ Q_SIGNALS:
     void libraryAboutToBeReplaced();
 
 private:
-    // Tests and benchmarks set up shown orders no search gives, and watch the search passes.
-    friend struct LibrarySessionProbe;
-    // Shows the library rows with the identity keys of rows, in that order; rows not in the library
-    // are left out.
-    void setFilteredBookmarks(const BookmarkList &rows);
-    // Raised by every search update and every change of the library; a pass applies its rows only
-    // while the generation is still the one it began with.
-    qint64 searchFilterGeneration() const { return m_searchFilterGeneration; }
-
     struct PendingChange {
         int depth = 0;
         PlaylistSync sync = PlaylistSync::sync;
@@ -307,7 +253,6 @@ private:
     // Library positions, ascending, of the bookmarks with that normalised title key; none for an
     // empty key.
     QList<qsizetype> indicesMatchingTitleKey(const QString &key) const;
-    void showAllRows();
     // Applies write to every bookmark of the title; returns the library count.
     qsizetype writeToTitle(const QString &title, const std::function<void(BookmarkEntry &)> &write,
                            bool renamesItems = false);
@@ -322,17 +267,9 @@ private:
     // Keeps the first position of each identity key in step with rows whose key changed.
     void followKeyChanges(const QList<KeyChange> &changes, const TitleKeyIndex &oldTitles);
     void syncPlaylists(const PendingChange &change);
-    // One position per identity key among the shown rows, in ascending row order, as positionOf
-    // gives it for the first given row of the key.
-    QList<qsizetype> positionsOfShownSongs(
-        const QList<int> &displayRows,
-        const std::function<std::optional<qsizetype>(int row, const QString &key)> &positionOf) const;
-
-    void applySearchPass(qint64 generation, QList<qsizetype> positions);
-    // Prepares what the library's version lacks (search index, title keys, key positions) on a worker,
-    // once the library has stopped changing.
+    // Prepares what the library's version lacks (title keys, key positions) on a worker, once the
+    // library has stopped changing.
     void prepareIndexes();
-    void startFullSearchPass(const SearchQuery &query, qint64 generation);
 
     // Keeps the stored names and counts; counts replaces those of its slots.
     void writeMetaInBackground(qint64 activeSlot, const QMap<qint64, qint64> &counts);
@@ -346,7 +283,6 @@ private:
     qint64 m_currentSlotId = 0;
     std::unique_ptr<SlotFiles> m_slotFiles;
     LibraryRows m_rows;
-    QList<qsizetype> m_filtered;
     QString m_selectedFolder;
     PendingChange m_pending;
 
@@ -358,18 +294,8 @@ private:
     mutable QHash<QString, qsizetype> m_positionsByKey;
     mutable bool m_positionsValid = false;
 
-    qint64 m_searchFilterGeneration = 0;
-    std::shared_ptr<const LibrarySearchIndex> m_searchIndex;
     QTimer m_prepareTimer;
     quint64 m_preparingVersion = 0;
     // Cancelled when the application quits, so that it need not wait for indexes nobody will read.
     std::shared_ptr<BuildProgress> m_indexBuilds;
-    std::optional<QString> m_sortColumn;
-    bool m_sortAscending = true;
-    // Kept across edits, which only add the texts they bring; made anew for a new library.
-    SortRanks m_sortRanks;
-    qint64 m_sortGeneration = 0;
-    bool m_sortPending = false;
-    qsizetype m_workerSortRows = workerSortRows;
-    bool m_sortShown = false;
 };

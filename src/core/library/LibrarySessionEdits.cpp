@@ -5,7 +5,6 @@
 #include "core/library/AppendedRows.h"
 #include "core/library/CustomPdfFiles.h"
 #include "core/library/LibrarySession.h"
-#include "core/library/LibrarySort.h"
 #include "core/library/SlotFiles.h"
 #include "core/library/TitleKeyIndex.h"
 #include "core/library/TitleMetadataIndex.h"
@@ -243,19 +242,9 @@ std::optional<DeletionResult> LibrarySession::deleteBookmarks(const DeletionPlan
     const QList<quint64> stampsBefore = m_rows.blockStamps();
     noteRowChange({RowChange::Kind::removed, m_rows, {}, ascending});
     m_rows.remove(ascending);
-    LibrarySort::followRemoval(m_sortRanks, stampsBefore, ascending, m_rows);
     m_titleKeys = std::make_shared<const TitleKeyIndex>(titles->withoutRows(ascending));
     m_positionsValid = false;
-    // The shown rows lose the deleted ones and the others move up, so that until the search runs again
-    // the table shows what is left, in its order.
-    QList<qsizetype> shown;
-    shown.reserve(m_filtered.size());
-    for (const qsizetype position : std::as_const(m_filtered)) {
-        const auto before = std::lower_bound(ascending.cbegin(), ascending.cend(), position);
-        if (before == ascending.cend() || *before != position)
-            shown.append(position - (before - ascending.cbegin()));
-    }
-    m_filtered = std::move(shown);
+    Q_EMIT rowsRemoved(ascending, stampsBefore);
 
     DeletionResult result;
     result.deleted = ascending.size();

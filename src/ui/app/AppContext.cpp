@@ -10,7 +10,7 @@ AppContext::AppContext()
                                           [this](const QString &path, const QString &asidePath) {
                                               m_setAsideAtStart.append({path, asidePath});
                                           })),
-      m_library(m_playlists), m_slots(m_library), m_files(m_slots),
+      m_library(m_playlists), m_shownRows(m_library), m_slots(m_library), m_files(m_slots),
       m_viewers(std::make_unique<OpenViewers>(*this)),
       m_libraryFlows(std::make_unique<LibraryFlowService>(*this)),
       m_fileAlerts(std::make_unique<StateFileAlerts>())

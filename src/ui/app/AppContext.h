@@ -2,6 +2,7 @@
 
 #include "core/library/LibraryFiles.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibraryShownRows.h"
 #include "core/library/LibrarySlots.h"
 #include "core/playlist/PlaylistLibrary.h"
 
@@ -31,6 +32,8 @@ public:
     AppContext &operator=(const AppContext &) = delete;
 
     LibrarySession &library() { return m_library; }
+    // The rows of the library the main window's table shows, searched and sorted.
+    LibraryShownRows &shownRows() { return m_shownRows; }
     // The slot operations and the files behind the songs, over the library's mutations.
     LibrarySlots &librarySlots() { return m_slots; }
     LibraryFiles &libraryFiles() { return m_files; }
@@ -55,6 +58,8 @@ private:
     // The session syncs the playlists, so they are made first and go last.
     PlaylistLibrary m_playlists;
     LibrarySession m_library;
+    // Made right after the session, so that it hears of every change of the rows before the windows.
+    LibraryShownRows m_shownRows;
     LibrarySlots m_slots;
     LibraryFiles m_files;
     // The viewers work with the library and the playlists: they go first.

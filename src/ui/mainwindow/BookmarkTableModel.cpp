@@ -1,11 +1,11 @@
 #include "ui/mainwindow/BookmarkTableModel.h"
 
 #include "core/library/LibraryColumns.h"
-#include "core/library/LibrarySession.h"
+#include "core/library/LibraryShownRows.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
-BookmarkTableModel::BookmarkTableModel(const LibrarySession *session, QObject *parent)
-    : QAbstractTableModel(parent), m_session(session)
+BookmarkTableModel::BookmarkTableModel(const LibraryShownRows *rows, QObject *parent)
+    : QAbstractTableModel(parent), m_rows(rows)
 {
 }
 
@@ -27,7 +27,7 @@ bool BookmarkTableModel::isCellEditable(const QModelIndex &index) const
 
 int BookmarkTableModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_session->displayedRowCount();
+    return parent.isValid() ? 0 : m_rows->displayedRowCount();
 }
 
 int BookmarkTableModel::columnCount(const QModelIndex &parent) const
@@ -37,7 +37,7 @@ int BookmarkTableModel::columnCount(const QModelIndex &parent) const
 
 QVariant BookmarkTableModel::data(const QModelIndex &index, int role) const
 {
-    const BookmarkEntry *entry = index.isValid() ? m_session->displayedBookmark(index.row()) : nullptr;
+    const BookmarkEntry *entry = index.isValid() ? m_rows->displayedBookmark(index.row()) : nullptr;
     if (!entry)
         return {};
     const QString column = columnIdentifier(index.column());
@@ -97,13 +97,13 @@ bool BookmarkTableModel::setData(const QModelIndex &index, const QVariant &value
 void BookmarkTableModel::reload()
 {
     beginResetModel();
-    m_shownPositions = m_session->filteredPositions();
+    m_shownPositions = m_rows->filteredPositions();
     endResetModel();
 }
 
 void BookmarkTableModel::refresh()
 {
-    if (m_session->filteredPositions() != m_shownPositions) {
+    if (m_rows->filteredPositions() != m_shownPositions) {
         reload();
         return;
     }

@@ -4,10 +4,10 @@
 
 #include <functional>
 
-class LibrarySession;
+class LibraryShownRows;
 
-// The library table's rows: the first rows of the session's filtered bookmarks (at most
-// LibrarySession::maxDisplayRows), in the twelve columns of LibraryColumns. Headers show the
+// The library table's rows: the first of the shown rows of the library (at most
+// LibraryShownRows::maxDisplayRows), in the twelve columns of LibraryColumns. Headers show the
 // identifiers in the interface language; columnIdentifierRole gives the English identifier.
 class BookmarkTableModel : public QAbstractTableModel {
     Q_OBJECT
@@ -20,7 +20,7 @@ public:
     // A cell edit ended with the typed text; the owner decides what becomes of it.
     using CellEdited = std::function<void(int row, const QString &column, const QString &text)>;
 
-    explicit BookmarkTableModel(const LibrarySession *session, QObject *parent = nullptr);
+    explicit BookmarkTableModel(const LibraryShownRows *rows, QObject *parent = nullptr);
 
     void setEditRule(EditRule rule) { m_editRule = std::move(rule); }
     void setCellEdited(CellEdited edited) { m_cellEdited = std::move(edited); }
@@ -40,7 +40,7 @@ public:
     // Hands the text to the edit callback; the rows themselves change only through the session.
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
-    // The session's rows changed: every row is read again and the selection is gone.
+    // The shown rows changed: every row is read again and the selection is gone.
     void reload();
     // As reload(), unless the same library positions are shown in the same order: then their cells
     // are read again in place, and the selection and an open cell field stay.
@@ -49,7 +49,7 @@ public:
     void retranslateHeaders();
 
 private:
-    const LibrarySession *m_session;
+    const LibraryShownRows *m_rows;
     EditRule m_editRule;
     CellEdited m_cellEdited;
     // The library positions the rows stood for at the last reload.

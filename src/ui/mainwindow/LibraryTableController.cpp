@@ -3,6 +3,7 @@
 #include "core/common/HoverLog.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibraryShownRows.h"
 #include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/AddToPlaylistDialogs.h"
@@ -55,11 +56,12 @@ bool isEditableColumn(const QString &column)
 
 LibraryTableController::LibraryTableController(AppContext &context, const MainWindowControls &controls,
                                                AutoTagFlow &autoTag, QObject *parent)
-    : QObject(parent), m_context(context), m_session(context.library()), m_ui(controls), m_autoTag(autoTag)
+    : QObject(parent), m_context(context), m_session(context.library()), m_shownRows(context.shownRows()),
+      m_ui(controls), m_autoTag(autoTag)
 {
     setObjectName(QStringLiteral("libraryTableController"));
     BookmarkTableView *view = m_ui.tableView;
-    m_model = new BookmarkTableModel(&m_session, this);
+    m_model = new BookmarkTableModel(&m_shownRows, this);
     m_model->setEditRule([this] { return m_isColumnEditModeEnabled && m_session.currentSlotId() != 0; });
     m_model->setCellEdited(
         [this](int row, const QString &column, const QString &text) { cellEditEnded(row, column, text); });
@@ -99,7 +101,7 @@ void LibraryTableController::setupPreviewHover()
     hoverLog(QStringLiteral("overlay added to tableView frame=") +
              HoverLog::formatRect(m_hoverOverlay->geometry()));
     m_preview = new TablePagePreview(
-        m_ui.tableView, [this](int row) -> const SongRecord * { return m_session.displayedBookmark(row); },
+        m_ui.tableView, [this](int row) -> const SongRecord * { return m_shownRows.displayedBookmark(row); },
         this);
     connect(m_preview, &TablePagePreview::hoveredRowChanged, m_hoverOverlay,
             &BookmarkHoverOverlay::setHoveredRow);
@@ -171,7 +173,7 @@ void LibraryTableController::selectionChanged()
 {
     m_selectedKeys.clear();
     for (int row : selectedDisplayRows()) {
-        if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
+        if (const BookmarkEntry *entry = m_shownRows.displayedBookmark(row))
             m_selectedKeys.insert(entry->id());
     }
     syncSelectedRowsButtonsEnabled();
@@ -191,11 +193,11 @@ void LibraryTableController::selectRowsWithIdentityKeys(const QSet<QString> &key
 {
     QItemSelection selection;
     const int lastColumn = m_model->columnCount() - 1;
-    const int rows = m_session.displayedRowCount();
+    const int rows = m_shownRows.displayedRowCount();
     int runStart = -1;
     // Consecutive rows go in as one range: a selection of thousands of rows stays cheap.
     for (int row = 0; row <= rows; ++row) {
-        const bool selected = row < rows && keys.contains(m_session.displayedBookmark(row)->id());
+        const bool selected = row < rows && keys.contains(m_shownRows.displayedBookmark(row)->id());
         if (selected && runStart < 0)
             runStart = row;
         if (!selected && runStart >= 0) {
@@ -208,7 +210,7 @@ void LibraryTableController::selectRowsWithIdentityKeys(const QSet<QString> &key
 
 void LibraryTableController::syncSelectedRowsButtonsEnabled()
 {
-    const qsizetype count = m_session.uniqueAllBookmarksIndices(selectedDisplayRows()).size();
+    const qsizetype count = m_shownRows.uniqueAllBookmarksIndices(selectedDisplayRows()).size();
     const bool active = count > 0 && m_session.currentSlotId() != 0;
     using LyrafoldLanguageService::localized;
     const QString tagTitle = count > 0 ? localized(QStringLiteral("Tag %1 selected")).arg(count)
@@ -246,9 +248,9 @@ void LibraryTableController::headerClicked(const QString &column)
         return;
     // A large list is sorted on a worker: its rows arrive through filteredBookmarksChanged; the
     // header shows the order they will stand in meanwhile. The selected songs stay selected.
-    if (m_session.sortFilteredByColumn(column)) {
+    if (m_shownRows.sortFilteredByColumn(column)) {
         showSortOrder();
-        if (!m_session.sortPending())
+        if (!m_shownRows.sortPending())
             reload(SelectionAfterReload::keepSongs);
     }
     if (!m_isColumnEditModeEnabled || !isEditableColumn(column))
@@ -261,13 +263,13 @@ void LibraryTableController::headerClicked(const QString &column)
 void LibraryTableController::showSortOrder()
 {
     QHeaderView *header = m_ui.tableView->horizontalHeader();
-    const int section = m_session.sortShown() && m_session.sortColumn()
-                            ? BookmarkTableModel::columnOf(*m_session.sortColumn())
+    const int section = m_shownRows.sortShown() && m_shownRows.sortColumn()
+                            ? BookmarkTableModel::columnOf(*m_shownRows.sortColumn())
                             : -1;
     header->setSortIndicatorShown(section >= 0);
     if (section >= 0)
         header->setSortIndicator(section,
-                                 m_session.sortAscending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+                                 m_shownRows.sortAscending() ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void LibraryTableController::toggleColumnEditMode()
@@ -285,7 +287,7 @@ void LibraryTableController::toggleColumnEditMode()
 
 bool LibraryTableController::focusFirstRow()
 {
-    if (!m_session.displayedBookmark(0))
+    if (!m_shownRows.displayedBookmark(0))
         return false;
     m_ui.tableView->setFocus(Qt::OtherFocusReason);
     m_ui.tableView->selectionModel()->setCurrentIndex(
@@ -313,7 +315,7 @@ void LibraryTableController::handleClick(QMouseEvent *event)
         m_isColumnEditModeEnabled && m_session.currentSlotId() != 0 && isEditableColumn(column);
     // The cell is about to open for editing. Previews are kept away only once the editor exists, so a
     // click that opens none does not lose them.
-    if (editableCell && m_session.displayedBookmark(row))
+    if (editableCell && m_shownRows.displayedBookmark(row))
         m_preview->dismiss();
     // The row's drawn Add and Share buttons take their own clicks.
     if (index.isValid() &&
@@ -324,7 +326,7 @@ void LibraryTableController::handleClick(QMouseEvent *event)
 
 void LibraryTableController::startRowAction(int row, const QString &column)
 {
-    const BookmarkEntry *entry = m_session.displayedBookmark(row);
+    const BookmarkEntry *entry = m_shownRows.displayedBookmark(row);
     if (!entry)
         return;
     m_ui.tableView->triggerPressPulse(row, m_clickActionDelayMilliseconds / 1000.0);
@@ -350,7 +352,7 @@ void LibraryTableController::performClickAction(const BookmarkEntry &entry, int 
         return;
     }
     if (m_isColumnEditModeEnabled) {
-        const BookmarkEntry *shown = m_session.displayedBookmark(row);
+        const BookmarkEntry *shown = m_shownRows.displayedBookmark(row);
         if (m_session.currentSlotId() == 0 || !isEditableColumn(column) || !shown ||
             shown->id() != entry.id())
             return;
@@ -367,7 +369,7 @@ void LibraryTableController::openFromDoubleClick()
 {
     if (m_addsToPlaylist || m_isColumnEditModeEnabled)
         return;
-    const BookmarkEntry *entry = m_session.displayedBookmark(m_ui.tableView->currentIndex().row());
+    const BookmarkEntry *entry = m_shownRows.displayedBookmark(m_ui.tableView->currentIndex().row());
     // The first click of the pair has opened the song already (or is about to): one double click,
     // one opening.
     if (entry &&
@@ -389,12 +391,12 @@ bool LibraryTableController::openedJustNow(const QString &key, qint64 window)
 void LibraryTableController::showRowContextMenu(const QPoint &viewportPosition)
 {
     const int row = m_ui.tableView->rowAt(viewportPosition.y());
-    if (!m_session.displayedBookmark(row))
+    if (!m_shownRows.displayedBookmark(row))
         return;
     QMenu menu(m_ui.tableView->window());
     connect(menu.addAction(LyrafoldLanguageService::localized(QStringLiteral("Open PDF"))),
             &QAction::triggered, this, [this, row] {
-                if (const BookmarkEntry *entry = m_session.displayedBookmark(row))
+                if (const BookmarkEntry *entry = m_shownRows.displayedBookmark(row))
                     m_context.libraryFlows().openSong(*m_ui.statusField, *entry);
             });
     connect(menu.addAction(LyrafoldLanguageService::localized(QStringLiteral("Auto-tag this row"))),
@@ -406,7 +408,7 @@ void LibraryTableController::showRowContextMenu(const QPoint &viewportPosition)
 
 void LibraryTableController::tagRow(int row)
 {
-    const BookmarkEntry *entry = m_session.displayedBookmark(row);
+    const BookmarkEntry *entry = m_shownRows.displayedBookmark(row);
     if (!entry)
         return;
     if (const std::optional<qsizetype> position = m_session.allBookmarksIndex(*entry))
@@ -415,12 +417,12 @@ void LibraryTableController::tagRow(int row)
 
 void LibraryTableController::tagSelectedRows()
 {
-    m_autoTag.tagTitles(m_session.uniqueAllBookmarksIndices(selectedDisplayRows()));
+    m_autoTag.tagTitles(m_shownRows.uniqueAllBookmarksIndices(selectedDisplayRows()));
 }
 
 void LibraryTableController::addToPlaylist(int row)
 {
-    const BookmarkEntry *entry = m_session.displayedBookmark(row);
+    const BookmarkEntry *entry = m_shownRows.displayedBookmark(row);
     if (!entry)
         return;
     using Kind = AddToPlaylistDialogs::Result::Kind;
@@ -445,7 +447,7 @@ void LibraryTableController::addToPlaylist(int row)
 
 void LibraryTableController::shareRow(int row)
 {
-    const BookmarkEntry *entry = m_session.displayedBookmark(row);
+    const BookmarkEntry *entry = m_shownRows.displayedBookmark(row);
     if (!entry)
         return;
     // The row's button is drawn, not a widget: the popup points at a stand-in over its cell.
@@ -470,7 +472,7 @@ void LibraryTableController::deleteSelectedRows()
                                                             QStringLiteral("delete bookmarks")))
         return;
     // The rows shown and selected, counted once per song; none that the search hides.
-    const QList<qsizetype> positions = m_session.uniqueDisplayedPositions(selectedDisplayRows());
+    const QList<qsizetype> positions = m_shownRows.uniqueDisplayedPositions(selectedDisplayRows());
     const qsizetype count = positions.size();
     if (count == 0) {
         LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::informational,
@@ -538,7 +540,7 @@ void LibraryTableController::editSelectedMetadata()
     if (!m_context.libraryFlows().ensureCurrentSlotEditable(*m_ui.statusField,
                                                             QStringLiteral("edit metadata")))
         return;
-    const BookmarkEntry *shown = m_session.displayedBookmark(selectedDisplayRows().value(0, -1));
+    const BookmarkEntry *shown = m_shownRows.displayedBookmark(selectedDisplayRows().value(0, -1));
     if (!shown) {
         LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::informational,
                            QStringLiteral("Select a bookmark first."));
@@ -570,7 +572,7 @@ void LibraryTableController::cellEditEnded(int row, const QString &column, const
     // Called from inside the view's commit of the field. The edit changes the library, and a change
     // reloads the table, which would take the field away from under the view that is still closing
     // it: the edit waits for the next turn of the event loop, holding its song rather than its row.
-    const BookmarkEntry *shown = m_session.displayedBookmark(row);
+    const BookmarkEntry *shown = m_shownRows.displayedBookmark(row);
     if (!shown)
         return;
     m_endedCellEdits.append({*shown, column, text});

@@ -12,11 +12,12 @@ class AutoTagFlow;
 class BookmarkHoverOverlay;
 class BookmarkTableModel;
 class LibrarySession;
+class LibraryShownRows;
 class QMouseEvent;
 struct MetadataValues;
 class TablePagePreview;
 
-// The main window's library table: the rows of the session's filtered list, their selection and what
+// The main window's library table: the shown rows of the library (LibraryShownRows), their selection and what
 // the user does on them. Each plain click pulses the row and acts a moment later, by mode (add to
 // playlist, edit the cell, open the song); a double click opens the song once; Return on the selected
 // current row acts as a click on its current cell. It keeps the column edit mode, the sort indicator
@@ -103,6 +104,7 @@ private:
 
     AppContext &m_context;
     LibrarySession &m_session;
+    LibraryShownRows &m_shownRows;
     const MainWindowControls &m_ui;
     AutoTagFlow &m_autoTag;
     BookmarkTableModel *m_model = nullptr;

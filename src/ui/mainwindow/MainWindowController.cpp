@@ -48,8 +48,8 @@
 #include <utility>
 
 MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMenu, QWidget *parent)
-    : QMainWindow(parent), m_context(context), m_session(context.library()), m_slots(context.librarySlots()),
-      m_files(context.libraryFiles())
+    : QMainWindow(parent), m_context(context), m_session(context.library()), m_shownRows(context.shownRows()),
+      m_slots(context.librarySlots()), m_files(context.libraryFiles())
 {
     setWindowTitle(QStringLiteral("LYRAFOLD (beta)"));
     resize(1380, 640);
@@ -137,7 +137,7 @@ void MainWindowController::connectOwners()
     connect(&m_session, &LibrarySession::saveFailed, this, reportFailedSave);
     connect(&m_session, &LibrarySession::changedElsewhere, this, &MainWindowController::setStatus);
     connect(&m_context.playlists(), &PlaylistLibrary::saveFailed, this, reportFailedSave);
-    connect(&m_session, &LibrarySession::filteredBookmarksChanged, this, [this] {
+    connect(&m_shownRows, &LibraryShownRows::filteredBookmarksChanged, this, [this] {
         m_table->showSortOrder();
         m_table->reload(SelectionAfterReload::keepSongs);
         refreshSearchResultCount();
@@ -334,8 +334,8 @@ void MainWindowController::refreshSearchResultCount()
 {
     if (m_ui.searchResultsLabel) {
         // The whole result, also beyond the rows the table shows.
-        m_ui.searchResultsLabel->setText(
-            LyrafoldLanguageService::localized(QStringLiteral("%1 results")).arg(m_session.filteredCount()));
+        m_ui.searchResultsLabel->setText(LyrafoldLanguageService::localized(QStringLiteral("%1 results"))
+                                             .arg(m_shownRows.filteredCount()));
     }
     syncSearchWebButtonsEnabled();
     if (m_table)
@@ -346,7 +346,7 @@ void MainWindowController::refreshSearchResultCount()
 
 void MainWindowController::syncSearchWebButtonsEnabled()
 {
-    const bool anyRow = m_session.displayedRowCount() > 0;
+    const bool anyRow = m_shownRows.displayedRowCount() > 0;
     if (m_ui.searchSpotifyButton)
         m_ui.searchSpotifyButton->setEnabled(anyRow);
     if (m_ui.searchYoutubeButton)

@@ -2,6 +2,7 @@
 
 #include "core/library/LibraryFiles.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibraryShownRows.h"
 #include "core/library/LibrarySlots.h"
 #include "ui/mainwindow/LibraryTableController.h"
 #include "ui/mainwindow/MainWindowView.h"
@@ -120,6 +121,7 @@ private:
 
     AppContext &m_context;
     LibrarySession &m_session;
+    LibraryShownRows &m_shownRows;
     LibrarySlots &m_slots;
     LibraryFiles &m_files;
 

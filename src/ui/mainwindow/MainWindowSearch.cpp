@@ -36,14 +36,14 @@ void MainWindowController::searchChanged()
 
 void MainWindowController::updateFilteredList(const QString &text)
 {
-    // The session applies each pass through filteredBookmarksChanged, which reloads the table.
-    m_session.updateFilteredList(text);
+    // Each pass lands through filteredBookmarksChanged, which reloads the table.
+    m_shownRows.updateFilteredList(text);
 }
 
 void MainWindowController::openWebSearchForFirstRow(bool youtube)
 {
     // The first row as the table shows it now, whatever is selected.
-    const BookmarkEntry *first = m_session.displayedBookmark(0);
+    const BookmarkEntry *first = m_shownRows.displayedBookmark(0);
     if (!first)
         return;
     const auto address = StudyModeService::url(first->title, youtube ? StudyModeProvider::youtube
