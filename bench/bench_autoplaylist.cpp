@@ -161,7 +161,7 @@ struct WindowFixture {
 
     WindowFixture()
     {
-        context.library().setAllBookmarks(library());
+        Fixtures::setRows(context.library(), library());
         context.library().titleKeyIndex();
     }
 

@@ -65,7 +65,7 @@ void cellEdit(benchmark::State &state, bool afterSave)
     PlaylistStore::savePlaylists(Fixtures::playlistsOf(library, 50, 40));
     PlaylistLibrary playlists;
     LibrarySession session(playlists);
-    session.setAllBookmarks(library);
+    Fixtures::setRows(session, library);
     // Idle: the indexes that the session prepares on a worker after a change are there.
     session.titleKeyIndex();
     session.firstPositionOf(QString());

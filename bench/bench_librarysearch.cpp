@@ -122,7 +122,7 @@ void BM_SelectionButtons2000Rows(benchmark::State &state)
     PlaylistLibrary playlists;
     LibrarySession session(playlists);
     LibraryShownRows shown(session);
-    session.setAllBookmarks(library());
+    Fixtures::setRows(session, library());
     QList<int> rows;
     for (int row = 0; row < LibraryShownRows::maxDisplayRows; ++row)
         rows.append(row);

@@ -16,7 +16,7 @@ void BM_SaveCurrentSlotInterfaceThread(benchmark::State &state)
 {
     PlaylistLibrary playlists;
     LibrarySession session(playlists);
-    session.setAllBookmarks(Fixtures::realisticLibrary(100000));
+    Fixtures::setRows(session, Fixtures::realisticLibrary(100000));
     session.setSelectedFolder(QStringLiteral("/home/musician/Documents/Sheet Music"));
     double written = 0;
     for (auto _ : state) {

@@ -142,7 +142,7 @@ void BM_SlotMerge(benchmark::State &state)
     Totals totals;
     for (auto _ : state) {
         state.PauseTiming();
-        session.setAllBookmarks(storedSlots().first);
+        Fixtures::setRows(session, storedSlots().first);
         session.titleKeyIndex();
         session.firstPositionOf(QString());
         LibrarySession::waitForPendingSaves();
@@ -197,7 +197,7 @@ void BM_DeletionQuestion(benchmark::State &state)
     file.close();
     // Slot 1 keeps the song once a run appended it.
     if (session.allBookmarks().at(session.allBookmarks().size() - 1).pdfFilePath != scan)
-        session.appendBookmarks({Fixtures::bookmark(scan, 1, QStringLiteral("Scan"))});
+        Fixtures::appendRows(session, {Fixtures::bookmark(scan, 1, QStringLiteral("Scan"))});
     LibrarySession::waitForPendingSaves();
     const QList<qsizetype> positions{session.allBookmarks().size() - 1};
     BenchMeasure::resetPeakMb();

@@ -121,7 +121,7 @@ struct Window {
 
     void reset()
     {
-        context.library().setAllBookmarks(library());
+        Fixtures::setRows(context.library(), library());
         context.library().titleKeyIndex();
         LibrarySession::waitForPendingSaves();
     }
@@ -216,7 +216,7 @@ void BM_AutoTagRunPerTitle(benchmark::State &state)
     };
     for (auto _ : state) {
         state.PauseTiming();
-        session.setAllBookmarks(library());
+        Fixtures::setRows(session, library());
         const std::shared_ptr<const TitleKeyIndex> index = session.titleKeyIndex();
         QList<qsizetype> candidates;
         for (qsizetype t = 0; t < titles; ++t)

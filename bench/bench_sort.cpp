@@ -43,7 +43,7 @@ template <typename Done> double runEventsUntil(Done done, int timeoutMs)
 // the shown rows' sort ranks, made on workers after the same pause.
 void prepare(LibrarySession &session, const BookmarkList &rows)
 {
-    session.setAllBookmarks(rows);
+    Fixtures::setRows(session, rows);
     runEventsUntil([&session] { return session.readyTitleKeyIndex() != nullptr; }, 600000);
     for (int round = 0; round < 2; ++round) {
         QThreadPool::globalInstance()->waitForDone();

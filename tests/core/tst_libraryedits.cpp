@@ -124,7 +124,7 @@ private Q_SLOTS:
         LibrarySession session(playlists);
         LibraryShownRows shown(session);
         const BookmarkList before = autumnLibrary();
-        session.setAllBookmarks(before);
+        Fixtures::setRows(session, before);
         // Shown by page: Blue Moon, then The Autumn Leaves.
         QVERIFY(shown.sortFilteredByColumn(LibraryColumns::page));
         const quint64 version = session.libraryVersion();
@@ -155,7 +155,7 @@ private Q_SLOTS:
             {playlistOf("Gig", {before.at(0), before.at(1)}), playlistOf("Practice", {before.at(3)})}));
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
-        session.setAllBookmarks(before);
+        Fixtures::setRows(session, before);
 
         QCOMPARE(session.setMetadataField(BookmarkMetadataField::title, "Autumn Leaves (Live)", before.at(2))
                      .value(),
@@ -210,7 +210,7 @@ private Q_SLOTS:
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
         session.restoreActiveSlot();
-        session.setAllBookmarks(rows);
+        Fixtures::setRows(session, rows);
         QSignalSpy changes(&session, &LibrarySession::libraryChanged);
 
         BookmarkList adopted = rows;
@@ -223,10 +223,11 @@ private Q_SLOTS:
              [&] {
                  session.applyMetadataValues(rows.at(3), {"Swing", "", {}, "", "", {}});
              }},
-            {"append", [&] { session.appendBookmarks({Fixtures::bookmark("/b/D.pdf", 1, "New Song")}); }},
+            {"append",
+             [&] { Fixtures::appendRows(session, {Fixtures::bookmark("/b/D.pdf", 1, "New Song")}); }},
             {"delete", [&] { session.deleteBookmarks(RowDeletion::plan(session, {1}, std::nullopt)); }},
             {"adopt", [&] { session.adoptDefaultBookmarks(adopted, QString()); }},
-            {"replace", [&] { session.setAllBookmarks(adopted); }},
+            {"replace", [&] { Fixtures::setRows(session, adopted); }},
         };
         mutations.value(mutation)();
         LibrarySession::waitForPendingSaves();
@@ -260,7 +261,7 @@ private Q_SLOTS:
         QVERIFY(PlaylistStore::savePlaylists({playlistOf("Gig", {rows.at(0), rows.at(1)})}));
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
-        session.setAllBookmarks(rows);
+        Fixtures::setRows(session, rows);
         QSignalSpy changes(&session, &LibrarySession::libraryChanged);
         QSignalSpy playlistChanges(&playlists, &PlaylistLibrary::playlistsChanged);
         {
@@ -294,7 +295,7 @@ private Q_SLOTS:
         QVERIFY(PlaylistStore::savePlaylists({playlistOf("Gig", {rows.at(1)})}));
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
-        session.setAllBookmarks(rows);
+        Fixtures::setRows(session, rows);
         QVERIFY(session.deleteBookmarks(RowDeletion::plan(session, {1}, std::nullopt)));
         QCOMPARE(playlists.playlists().at(0).items.at(0).genre, "Ballads");
         QCOMPARE(session.firstPositionOf(duplicate.id()), std::optional<qsizetype>(3));
@@ -320,7 +321,7 @@ private Q_SLOTS:
         rows.append(Fixtures::bookmark("/b/C.pdf", 7, "Autumn Leaves"));
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
-        session.setAllBookmarks(rows);
+        Fixtures::setRows(session, rows);
         session.titleKeyIndex();
         session.firstPositionOf(QString());
         if (change == "retitle new")
@@ -333,7 +334,8 @@ private Q_SLOTS:
         else if (change == "delete")
             session.deleteBookmarks(RowDeletion::plan(session, {4, 1}, std::nullopt));
         else
-            session.appendBookmarks({rows.at(1), Fixtures::bookmark("/b/E.pdf", 1, "The Autumn Leaves")});
+            Fixtures::appendRows(session,
+                                 {rows.at(1), Fixtures::bookmark("/b/E.pdf", 1, "The Autumn Leaves")});
 
         const LibraryRows &now = session.allBookmarks();
         const TitleKeyIndex fresh(now);
@@ -358,7 +360,7 @@ private Q_SLOTS:
     {
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
-        session.setAllBookmarks(autumnLibrary());
+        Fixtures::setRows(session, autumnLibrary());
         const MetadataValues values{"Jazz", "Ballad", 1945, "Kosma", "Slow", 4.5};
         QCOMPARE(session.applyMetadataValues(session.allBookmarks().at(0), values), 3);
         for (qsizetype i : {0, 2, 3}) {
@@ -370,7 +372,7 @@ private Q_SLOTS:
         QCOMPARE(session.allBookmarks().at(3).title, "The Autumn Leaves");
 
         BookmarkList rows = autumnLibrary();
-        session.setAllBookmarks(rows);
+        Fixtures::setRows(session, rows);
         BookmarkEntry base = rows.at(0);
         base.firstReleaseYear = 1945;
         BookmarkEntry enriched = base;
@@ -378,7 +380,7 @@ private Q_SLOTS:
         enriched.genre = QStringLiteral("Jazz");
         enriched.spotifyURL = QStringLiteral("https://open.spotify.com/track/x");
         rows[2].firstReleaseYear = 1950;
-        session.setAllBookmarks(rows);
+        Fixtures::setRows(session, rows);
         QCOMPARE(session.applyEnrichedMetadata(enriched, base), 3);
         QCOMPARE(session.allBookmarks().at(2).firstReleaseYear, std::nullopt);
         QCOMPARE(session.allBookmarks().at(2).genre, "Jazz");
@@ -463,7 +465,7 @@ private Q_SLOTS:
         LibrarySession session(playlists);
         LibraryShownRows shown(session);
         session.restoreActiveSlot();
-        session.setAllBookmarks(rows);
+        Fixtures::setRows(session, rows);
 
         const DeletionPlan plan = plannedDeletion(session, positions);
         QStringList planned;
@@ -494,7 +496,7 @@ private Q_SLOTS:
         QCOMPARE(SlotStore::loadSlot(2).size(), session.allBookmarks().size());
         // A plan made before another change of the library is not carried out.
         const DeletionPlan stale = plannedDeletion(session, {0});
-        session.setAllBookmarks(rows);
+        Fixtures::setRows(session, rows);
         QVERIFY(!session.deleteBookmarks(stale));
     }
 
@@ -513,7 +515,7 @@ private Q_SLOTS:
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
         session.restoreActiveSlot();
-        session.setAllBookmarks(rows);
+        Fixtures::setRows(session, rows);
         session.setSelectedFolder(books());
         const quint64 version = session.libraryVersion();
 
@@ -553,7 +555,7 @@ private Q_SLOTS:
                                    Fixtures::bookmark("/gone/Book.pdf", 9, "Nine")};
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
-        session.setAllBookmarks(context);
+        Fixtures::setRows(session, context);
         session.setSelectedFolder(books());
 
         const OpenSongPlan plan = SongOpening::planOpenPdfWithContext(session, context.at(1), context);

@@ -354,8 +354,8 @@ private Q_SLOTS:
         LibraryShownRows shown(session);
         shown.sortFilteredByColumn(QStringLiteral("Page"));
         QVERIFY(!shown.sortColumn());
-        session.setAllBookmarks(
-            {Fixtures::bookmark("/b/A.pdf", 2, "b"), Fixtures::bookmark("/b/A.pdf", 1, "a")});
+        Fixtures::setRows(session,
+                          {Fixtures::bookmark("/b/A.pdf", 2, "b"), Fixtures::bookmark("/b/A.pdf", 1, "a")});
         QVERIFY(shown.sortFilteredByColumn(QStringLiteral("Page")));
         QCOMPARE(titles(Fixtures::shownRows(shown)), (QStringList{"a", "b"}));
         QVERIFY(shown.sortFilteredByColumn(QStringLiteral("Page")));
@@ -379,7 +379,7 @@ private Q_SLOTS:
         for (qsizetype i = 0; i < rows; ++i)
             library.append(Fixtures::bookmark(QStringLiteral("/b/A.pdf"), (i * 7919) % 5000 + 1,
                                               QStringLiteral("t%1").arg(i % 97)));
-        session.setAllBookmarks(library);
+        Fixtures::setRows(session, library);
         QSignalSpy applied(&shown, &LibraryShownRows::filteredBookmarksChanged);
 
         QVERIFY(shown.sortFilteredByColumn(QStringLiteral("Page")));
@@ -410,7 +410,7 @@ private Q_SLOTS:
         for (int i = 0; i < 150; ++i)
             library.append(song(QStringLiteral("Filler %1").arg(i)));
         library.append(song(QStringLiteral("Night Late")));
-        session.setAllBookmarks(library);
+        Fixtures::setRows(session, library);
         QSignalSpy applied(&shown, &LibraryShownRows::filteredBookmarksChanged);
 
         shown.updateFilteredList(QStringLiteral("night"));
@@ -433,7 +433,7 @@ private Q_SLOTS:
 
         // The library changed under a running search: its passes never show the old rows.
         shown.updateFilteredList(QStringLiteral("night"));
-        session.setAllBookmarks({song(QStringLiteral("Only Night"))});
+        Fixtures::setRows(session, {song(QStringLiteral("Only Night"))});
         TestHarness::settleWorkers();
         QCOMPARE(applied.size(), 4);
         QCOMPARE(titles(Fixtures::shownRows(shown)), QStringList{"Only Night"});

@@ -146,9 +146,8 @@ private Q_SLOTS:
         QCOMPARE(session.currentSlotId(), 5);
         const BookmarkList big = Fixtures::realisticLibrary(20000);
         for (int n = 1; n <= 20; ++n) {
-            session.setAllBookmarks(big.mid(0, 1000 * n));
             session.setSelectedFolder(QStringLiteral("/folder/%1").arg(n));
-            session.saveCurrentSlot();
+            Fixtures::setSavedRows(session, big.mid(0, 1000 * n));
         }
         const SlotStore::SlotContents stored = SlotStore::loadSlotContents(5);
         QCOMPARE(stored.bookmarks.size(), 20000);
@@ -165,11 +164,10 @@ private Q_SLOTS:
         LibrarySession session(playlists);
         LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
-        session.setAllBookmarks(Fixtures::realisticLibrary(50));
         QSignalSpy failed(&session, &LibrarySession::saveFailed);
         {
             TestHarness::FileSizeLimit fullDisk(2048);
-            session.saveCurrentSlot();
+            Fixtures::setSavedRows(session, Fixtures::realisticLibrary(50));
             LibrarySession::waitForPendingSaves();
         }
         QTRY_COMPARE(failed.count(), 2); // the slot file and the cache; the small metadata file fits
@@ -189,8 +187,8 @@ private Q_SLOTS:
         LibraryShownRows shown(session);
         LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
-        session.setAllBookmarks(songs(books() + "/A.pdf", {1}));
         session.setSelectedFolder(books());
+        Fixtures::setSavedRows(session, songs(books() + "/A.pdf", {1}));
         shown.updateFilteredList(QStringLiteral("nowhere"));
         TestHarness::settleWorkers();
         QCOMPARE(shown.filteredCount(), 0);
@@ -243,7 +241,7 @@ private Q_SLOTS:
         for (const qint64 slot : std::as_const(requests))
             librarySlots.switchToSlot(slot);
         QCOMPARE(librarySlots.requestedSlot(), ends);
-        session.appendBookmarks(songs(books() + "/Edit.pdf", {9}));
+        Fixtures::appendRows(session, songs(books() + "/Edit.pdf", {9}));
         TestHarness::settleWorkers();
         const BookmarkList edited = slotRows(1) + songs(books() + "/Edit.pdf", {9});
         QCOMPARE(session.currentSlotId(), ends);
@@ -271,7 +269,7 @@ private Q_SLOTS:
         LibrarySession session(playlists);
         LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
-        session.setAllBookmarks(songs(books() + "/A.pdf", {1}));
+        Fixtures::setRows(session, songs(books() + "/A.pdf", {1}));
         QCOMPARE(TestHarness::switchSlot(librarySlots, target), std::nullopt);
         LibrarySession::waitForPendingSaves();
         QCOMPARE(session.currentSlotId(), 2);
@@ -360,7 +358,7 @@ private Q_SLOTS:
         BookmarkList rows;
         for (int i = 0; i < 2500; ++i)
             rows.append(Fixtures::bookmark("/a.pdf", i, QStringLiteral("T%1").arg(i)));
-        session.setAllBookmarks(rows);
+        Fixtures::setRows(session, rows);
         QCOMPARE(shown.displayedRowCount(), 2000);
         QVERIFY(shown.displayedBookmark(1999));
         QVERIFY(!shown.displayedBookmark(2000));
@@ -431,7 +429,7 @@ private Q_SLOTS:
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
         LibraryShownRows shown(session);
-        session.setAllBookmarks({a, b, aAgain, c});
+        Fixtures::setRows(session, {a, b, aAgain, c});
         // Shown by genre: B, A (again), A, C.
         QVERIFY(shown.sortFilteredByColumn(LibraryColumns::genre));
         QCOMPARE(shown.filteredPositions(), (QList<qsizetype>{1, 2, 0, 3}));
@@ -450,7 +448,7 @@ private Q_SLOTS:
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
         LibraryShownRows shown(session);
-        session.setAllBookmarks({plain, other, tagged});
+        Fixtures::setRows(session, {plain, other, tagged});
         shown.updateFilteredList(QStringLiteral("jazz"));
         QTRY_COMPARE(shown.filteredCount(), 2);
         const int taggedRow = int(shown.filteredPositions().indexOf(2));

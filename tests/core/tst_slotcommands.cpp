@@ -118,7 +118,7 @@ private Q_SLOTS:
         Session session(1, songs("A.pdf", {1, 2}));
         if (destination >= 0 && destination <= 5 && destination != 1)
             QVERIFY(SlotStore::saveSlot(destination, songs("Old.pdf", {9}), QString()));
-        session.library.appendBookmarks(songs("B.pdf", {5}));
+        Fixtures::appendRows(session.library, songs("B.pdf", {5}));
         const std::optional<QString> status = session.librarySlots.copyCurrentSlotTo(destination);
         QCOMPARE(status.has_value(), copied);
         QCOMPARE(session.library.currentSlotId(), 1);
@@ -208,7 +208,7 @@ private Q_SLOTS:
         QCOMPARE(plan.message(), "Clear Slot 4 (Gig)?");
 
         SlotClearPlan stale = plan;
-        session.library.appendBookmarks(songs("B.pdf", {4}));
+        Fixtures::appendRows(session.library, songs("B.pdf", {4}));
         QCOMPARE(session.librarySlots.clearCurrentSlot(stale), std::nullopt);
         QCOMPARE(session.library.allBookmarks().size(), 4);
 
@@ -274,7 +274,7 @@ private Q_SLOTS:
         QCOMPARE(session.library.selectedFolder(), "/books");
         // What is edited while the rows load is not lost: the file is read again with it.
         session.librarySlots.reloadCurrentSlot();
-        session.library.appendBookmarks(songs("B.pdf", {3}));
+        Fixtures::appendRows(session.library, songs("B.pdf", {3}));
         TestHarness::settleWorkers();
         QCOMPARE(session.library.allBookmarks().size(), 3);
 
@@ -360,7 +360,7 @@ private Q_SLOTS:
         QFETCH(bool, copiedOver);
         QVERIFY(SlotStore::saveSlot(2, songs("B.pdf", {1}), QStringLiteral("/two")));
         Session session(1, songs("A.pdf", {1}));
-        session.library.appendBookmarks(songs("A.pdf", {2}));
+        Fixtures::appendRows(session.library, songs("A.pdf", {2}));
         session.librarySlots.appendImportedBookmarks(songs("New.pdf", {1, 2}), slot, chosenFolder);
         if (copiedOver)
             session.librarySlots.copyCurrentSlotTo(slot);

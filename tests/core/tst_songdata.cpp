@@ -283,9 +283,9 @@ private Q_SLOTS:
         LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
         TestHarness::switchSlot(librarySlots, 1);
-        session.appendBookmarks(library());
-        // As a load leaves it: nothing made yet of the rows, so the job works out what it needs itself.
-        session.setAllBookmarks(library());
+        Fixtures::appendRows(session, library());
+        // Replaced, so that nothing is made yet of the rows: the job works out what it needs itself.
+        Fixtures::setSavedRows(session, library());
 
         auto *job = new SlotMetadataJob(librarySlots, 1, overwriteEdit());
         QSignalSpy finished(job, &SlotMetadataJob::finished);
@@ -387,7 +387,7 @@ private Q_SLOTS:
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
         LibrarySlots librarySlots(session);
-        session.setAllBookmarks(rows);
+        Fixtures::setRows(session, rows);
         QSignalSpy changed(&session, &LibrarySession::libraryChanged);
         FakeEnricher fake;
         AutoTagRun run(session, allPositions(session), std::nullopt, fake.enricher());
@@ -486,7 +486,7 @@ private Q_SLOTS:
         BookmarkList rows;
         for (qsizetype i = 0; i < outcomes.size(); ++i)
             rows.append(song("A.pdf", int(i + 1), QStringLiteral("Title %1").arg(i)));
-        session.setAllBookmarks(rows);
+        Fixtures::setRows(session, rows);
         FakeEnricher fake;
         fake.outcome = [&](const QString &title) {
             using K = LookupOutcome::Kind;
@@ -568,7 +568,7 @@ private Q_SLOTS:
         });
         PlaylistLibrary playlists;
         LibrarySession session(playlists);
-        session.setAllBookmarks(rows);
+        Fixtures::setRows(session, rows);
         AutoTagRun run(session, allPositions(session), std::nullopt);
         QCOMPARE(runToEnd(run), AutoTagRun::Ending::finished);
         NetworkThrottle::resetForTesting();

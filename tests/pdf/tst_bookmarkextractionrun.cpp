@@ -149,8 +149,8 @@ private Q_SLOTS:
     void cancelChangesNothing()
     {
         Library library;
-        library.session.setAllBookmarks(
-            {Fixtures::bookmark(QStringLiteral("/x/X.pdf"), 1, QStringLiteral("Old"))});
+        Fixtures::setRows(library.session,
+                          {Fixtures::bookmark(QStringLiteral("/x/X.pdf"), 1, QStringLiteral("Old"))});
         QVERIFY(SlotStore::saveSlot(
             2, {Fixtures::bookmark(QStringLiteral("/y/Y.pdf"), 1, QStringLiteral("Kept"))}, QString()));
         QSignalSpy changed(&library.session, &LibrarySession::libraryChanged);

@@ -1,5 +1,7 @@
 #include "Fixtures.h"
 
+#include "core/library/AppendedRows.h"
+#include "core/library/LibrarySession.h"
 #include "core/library/LibraryShownRows.h"
 
 #include <QRandomGenerator>
@@ -114,6 +116,26 @@ QList<Playlist> playlistsOf(const BookmarkList &library, int playlists, int titl
         list.append(playlist);
     }
     return list;
+}
+
+void setRows(LibrarySession &session, const BookmarkList &rows)
+{
+    LibrarySession::Replacement replacement(LibraryRows(rows), session.currentSlotId());
+    replacement.save = false;
+    session.replaceLibrary(std::move(replacement));
+}
+
+void setSavedRows(LibrarySession &session, const BookmarkList &rows)
+{
+    LibrarySession::Replacement replacement(LibraryRows(rows), session.currentSlotId());
+    replacement.sync = LibrarySession::PlaylistSync::skip;
+    session.replaceLibrary(std::move(replacement));
+}
+
+void appendRows(LibrarySession &session, const BookmarkList &rows)
+{
+    session.adoptAppendedRows(AppendedRows::of(session.libraryVersion(), session.allBookmarks(),
+                                               session.titleKeyIndex(), session.readyPositionsByKey(), rows));
 }
 
 BookmarkList shownRows(const LibraryShownRows &shown)

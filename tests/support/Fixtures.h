@@ -4,6 +4,7 @@
 #include "core/playlist/Playlist.h"
 
 class LibraryShownRows;
+class LibrarySession;
 
 // Builders for bookmark lists and playlists, shared by the tests and the benchmarks.
 namespace Fixtures {
@@ -22,6 +23,15 @@ BookmarkList realisticLibrary(int count, quint32 seed = 1);
 // playlists playlists "Gig 0", "Gig 1", ... of titles titles each, drawn from library in a scattered
 // order.
 QList<Playlist> playlistsOf(const BookmarkList &library, int playlists, int titles);
+
+// The rows become the library of the current slot as a load gives them: the slot's file is taken to
+// hold them, and nothing is written.
+void setRows(LibrarySession &session, const BookmarkList &rows);
+// The rows become the library of the current slot and are written to it (in the background), as an
+// extraction's are; the playlists are left as they are.
+void setSavedRows(LibrarySession &session, const BookmarkList &rows);
+// The rows are appended to the library, as an import appends them.
+void appendRows(LibrarySession &session, const BookmarkList &rows);
 
 // The bookmarks the table shows, in display order.
 BookmarkList shownRows(const LibraryShownRows &shown);

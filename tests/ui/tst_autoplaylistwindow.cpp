@@ -1,3 +1,4 @@
+#include "Fixtures.h"
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
 #include "OpenWindows.h"
@@ -82,7 +83,7 @@ struct Opened {
 
     explicit Opened(const BookmarkList &rows)
     {
-        context.library().setAllBookmarks(rows);
+        Fixtures::setRows(context.library(), rows);
         window = new AutoPlaylistWindowController(context);
         window->show();
         window->activateWindow();
@@ -158,7 +159,8 @@ private Q_SLOTS:
         Opened opened(songs());
         auto *bookTable = child<QListWidget>(opened.window, "bookTable");
         bookTable->item(1)->setSelected(true);
-        opened.context.library().setAllBookmarks(
+        Fixtures::setRows(
+            opened.context.library(),
             {song(book("joplin-pineapple-rag.pdf"), 1, QStringLiteral("Rag")), song("/b/new.pdf", 1, "N")});
         QTRY_COMPARE(bookTable->item(1)->text(), QStringLiteral("new.pdf"));
         QCOMPARE(bookTable->count(), 2);
@@ -228,7 +230,7 @@ private Q_SLOTS:
     {
         AppContext context;
         MainWindowController main(context);
-        context.library().setAllBookmarks(songs());
+        Fixtures::setRows(context.library(), songs());
         MainWindowParts::pressTile(main, "autoPlaylistTile");
         QPointer window = main.findChild<AutoPlaylistWindowController *>();
         QVERIFY(window);

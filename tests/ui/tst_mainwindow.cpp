@@ -261,8 +261,8 @@ private Q_SLOTS:
         AppContext context;
         MainWindowController window(context);
         QCOMPARE(child<QLineEdit>(window, "folderPathField")->text(), books());
-        context.library().setAllBookmarks(songs("/b/One.pdf", 4));
         context.library().setSelectedFolder(books());
+        Fixtures::setSavedRows(context.library(), songs("/b/One.pdf", 4));
         searchField(window)->setText(QStringLiteral("leftover"));
         tableView(window)->selectRow(0);
 
@@ -901,15 +901,13 @@ private Q_SLOTS:
         }
 
         // Written once, so that the failure after it is told as a new one.
-        context.library().setAllBookmarks(Fixtures::realisticLibrary(40));
-        context.library().saveCurrentSlot();
+        Fixtures::setSavedRows(context.library(), Fixtures::realisticLibrary(40));
         LibrarySession::waitForPendingSaves();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        context.library().setAllBookmarks(Fixtures::realisticLibrary(50));
         {
             TestHarness::FileSizeLimit fullDisk(2048);
-            context.library().saveCurrentSlot();
+            Fixtures::setSavedRows(context.library(), Fixtures::realisticLibrary(50));
             LibrarySession::waitForPendingSaves();
         }
         QTRY_VERIFY(status(window).startsWith("Could not save "));

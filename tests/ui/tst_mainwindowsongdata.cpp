@@ -258,8 +258,7 @@ private Q_SLOTS:
             TestHarness::writeFile(path, bytes);
         auto window = windowOn(3);
         if (name == QLatin1String("empty.csv")) {
-            window->library().setAllBookmarks({});
-            window->library().saveCurrentSlot();
+            Fixtures::setSavedRows(window->library(), {});
         }
         customModeToggle(*window)->setChecked(false);
         statusField(*window)->setStatus(QStringLiteral("before"));

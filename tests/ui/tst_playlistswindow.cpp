@@ -394,7 +394,7 @@ private Q_SLOTS:
         set.items.append(title("Moved", 4, QStringLiteral("/old/place/Moved Book (PDFDrive).pdf")));
         auto window = windowWith({set, playlist("Empty")}, action == "preview");
         if (!inDefaultSlot)
-            window->context.library().setAllBookmarks({moved});
+            Fixtures::setRows(window->context.library(), {moved});
         if (action == "preview") {
             window->playlistRowClicked(0);
             QVERIFY(QTest::qWaitForWindowActive(window.get()));

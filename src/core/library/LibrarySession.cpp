@@ -42,15 +42,6 @@ LibrarySession::~LibrarySession()
 
 // ---- The rows and their indexes
 
-void LibrarySession::setAllBookmarks(const BookmarkList &rows)
-{
-    BatchScope batch(*this);
-    replaceRows(LibraryRows(rows));
-    // Not saved now, but the slot's file does not hold them: the next save of the slot writes them.
-    noteRowChange({RowChange::Kind::replaced, {}, m_rows, {}});
-    noteChange(ChangeKind::replaced, {}, {}, false);
-}
-
 void LibrarySession::noteRowChange(RowChange change)
 {
     m_slotFiles->noteChange(std::move(change));

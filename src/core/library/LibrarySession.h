@@ -102,9 +102,6 @@ public:
     // The slot the slot metadata names, clamped to 0-5; slot 0 without a readable metadata file.
     void restoreActiveSlot();
 
-    // Replaces the library without saving it; the filtered rows become the whole library.
-    void setAllBookmarks(const BookmarkList &rows);
-
     // A new library in place of the rows (LibrarySlots loads, switches, clears, extracts and imports
     // through it).
     struct Replacement {
@@ -167,9 +164,6 @@ public:
     qsizetype editBookmarks(const QList<qsizetype> &positions,
                             const std::function<void(BookmarkEntry &)> &edit);
 
-    // Appends rows at the end of the library.
-    void appendBookmarks(const BookmarkList &rows);
-
     // Metadata belongs to a title: the next three reach every bookmark whose normalised title key
     // equals the entry's, and return how many library bookmarks that was.
 
@@ -206,7 +200,7 @@ public:
     bool adoptEditedRows(quint64 version, LibraryRows rows, QSet<QString> titleKeys,
                          QSet<QString> identityKeys);
 
-    // Takes the rows as appendBookmarks() would; refused (false, nothing changes) when the library is
+    // Appends the rows at the end of the library; refused (false, nothing changes) when the library is
     // no longer that version. Nothing appended changes nothing.
     bool adoptAppendedRows(AppendedRows appended);
 

@@ -162,18 +162,6 @@ void LibrarySession::followKeyChanges(const QList<KeyChange> &changes, const Tit
     }
 }
 
-void LibrarySession::appendBookmarks(const BookmarkList &rows)
-{
-    if (rows.isEmpty())
-        return;
-    std::optional<QHash<QString, qsizetype>> positions;
-    if (m_positionsValid)
-        positions = std::exchange(m_positionsByKey, {});
-    m_positionsValid = false;
-    adoptAppendedRows(
-        AppendedRows::of(m_libraryVersion, m_rows, titleKeyIndex(), std::move(positions), rows));
-}
-
 bool LibrarySession::adoptAppendedRows(AppendedRows appended)
 {
     if (appended.version != m_libraryVersion)
