@@ -8,6 +8,7 @@
 #include "core/playlist/PlaylistStore.h"
 #include "core/storage/StateFile.h"
 #include "ui/app/AppContext.h"
+#include "ui/playlists/PlaylistCardView.h"
 #include "ui/playlists/PlaylistsWindowController.h"
 
 #include <QApplication>
@@ -63,22 +64,26 @@ void BM_PlaylistReorder2000(benchmark::State &state)
     PlaylistsWindowController window(context);
     window.setAttribute(Qt::WA_DeleteOnClose, false);
     window.showWindow();
-    window.playlistRowClicked(0);
+    window.findChild<PlaylistCardView *>(QStringLiteral("playlistTable"))->selectRow(0);
+    auto *titles = window.findChild<PlaylistCardView *>(QStringLiteral("titlesTable"));
     settle();
     qint64 diskNs = 0;
     qint64 moveNs = 0;
     int n = 0;
     for (auto _ : state) {
         const bool toTop = n++ % 2 == 0;
+        const QList<PlaylistItem> &items = context.playlists().playlists().first().items;
+        const QString moving = items.at(toTop ? 1999 : 0).title;
         QMimeData data;
         data.setData(PlaylistRows::rowDragType, PlaylistRows::rowPayload(toTop ? 1999 : 0));
         QElapsedTimer timer;
         timer.start();
-        if (!window.dropOnTitles(&data, toTop ? 0 : 2000)) {
+        Q_EMIT titles->dropped(&data, toTop ? 0 : 2000);
+        moveNs += timer.nsecsElapsed();
+        if (context.playlists().playlists().first().items.at(toTop ? 0 : 1999).title != moving) {
             state.SkipWithError("the title did not move");
             return;
         }
-        moveNs += timer.nsecsElapsed();
         settle();
         state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
         StateFile::waitForPendingWrites(context.playlists().path());

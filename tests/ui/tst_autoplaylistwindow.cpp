@@ -3,6 +3,7 @@
 #include "ModalAnswer.h"
 #include "OpenWindows.h"
 #include "OpenedUrls.h"
+#include "ShareAnswers.h"
 #include "TestHarnessGui.h"
 #include "ViewerParts.h"
 #include "core/library/SlotStore.h"
@@ -263,17 +264,7 @@ private Q_SLOTS:
         opened.generate(3);
         child<QLineEdit>(opened.window, "playlistNameField")->setText(QStringLiteral("Gig"));
         QTemporaryDir target;
-        ModalAnswer answer(QStringLiteral("OK"), [&](QDialog *dialog) {
-            if (auto *panel = qobject_cast<QFileDialog *>(dialog)) {
-                panel->setDirectory(target.path());
-                static_cast<QDialog *>(panel)->accept();
-                return;
-            }
-            dialog->findChild<QCheckBox *>(QStringLiteral("shareExportPdf"))->click();
-            dialog->findChild<QCheckBox *>(QStringLiteral("shareExportLyf"))->click();
-            dialog->findChild<QComboBox *>(QStringLiteral("shareDestinationPopup"))->setCurrentIndex(0);
-            dialog->findChild<QPushButton *>(QStringLiteral("shareContinueButton"))->click();
-        });
+        ModalAnswer answer(QStringLiteral("OK"), shareBundleInto(target.path()));
         child<QPushButton>(opened.window, "shareButton")->click();
         QTRY_COMPARE(opened.status(), QStringLiteral("Saved exports to local folder."));
         const QStringList files = QDir(target.path()).entryList({QStringLiteral("*.lyf")});

@@ -3,11 +3,13 @@
 #include "ModalAnswer.h"
 #include "OpenWindows.h"
 #include "OpenedUrls.h"
+#include "ShareAnswers.h"
 #include "TestHarnessGui.h"
 #include "ViewerParts.h"
 #include "core/common/NotificationBus.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/SlotStore.h"
+#include "core/playlist/LyfPlaylistCodec.h"
 #include "core/playlist/PlaylistStore.h"
 #include "core/storage/StateFile.h"
 #include "ui/app/AppContext.h"
@@ -25,6 +27,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -33,6 +36,7 @@
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QVariantAnimation>
 
 #include <memory>
@@ -79,6 +83,23 @@ QStringList namesOf(const QList<Playlist> &playlists)
     return list;
 }
 
+PlaylistCardView *playlistTable(const QWidget &window)
+{
+    return child<PlaylistCardView>(window, QStringLiteral("playlistTable"));
+}
+
+// The selected playlist's row (its place in the library), -1 for none.
+int selectedPlaylist(const QWidget &window)
+{
+    const QModelIndexList rows = playlistTable(window)->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void selectPlaylist(const QWidget &window, int row)
+{
+    playlistTable(window)->selectRow(row);
+}
+
 struct ContextHolder {
     AppContext context;
 };
@@ -97,10 +118,7 @@ struct Window : ContextHolder, PlaylistsWindowController {
     }
     PlaylistLibrary &library() { return context.playlists(); }
     PlaylistCardView *titles() { return child<PlaylistCardView>(*this, QStringLiteral("titlesTable")); }
-    PlaylistCardView *playlistTable()
-    {
-        return child<PlaylistCardView>(*this, QStringLiteral("playlistTable"));
-    }
+    PlaylistCardView *playlistTable() { return ::playlistTable(*this); }
     QString status() { return child<QLabel>(*this, QStringLiteral("playlistsStatusField"))->text(); }
     QPushButton *pushButton(const char *name) { return button(*this, name); }
 };
@@ -179,7 +197,7 @@ private Q_SLOTS:
         for (int i = 0; i < 40; ++i)
             forty << QStringLiteral("Song %1").arg(i);
         auto window = windowWith({playlist("Warmup", {"A"}), playlist("Gig", forty), playlist("gig")}, true);
-        window->playlistRowClicked(1);
+        selectPlaylist(*window, 1);
         QScrollBar *scroll = window->titles()->verticalScrollBar();
         scroll->setValue(500);
 
@@ -201,7 +219,7 @@ private Q_SLOTS:
         } else {
             library.deletePlaylist(1, "Gig");
         }
-        const qsizetype index = window->selectedPlaylistIndex();
+        const int index = selectedPlaylist(*window);
         QCOMPARE(index < 0 ? QString() : library.playlists().at(index).name, selected);
         QCOMPARE(window->playlistTable()->selectionModel()->selectedRows().size(), index < 0 ? 0 : 1);
         QCOMPARE(window->titles()->model()->rowCount(), titles);
@@ -246,15 +264,15 @@ private Q_SLOTS:
                 ModalAnswer::press(prompt, QStringLiteral("Create"));
             });
         if (action == "create") {
-            window->createNewPlaylist();
+            window->pushButton("createPlaylistButton")->click();
         } else {
-            window->playlistRowClicked(1);
-            window->deleteSelectedPlaylist();
+            selectPlaylist(*window, 1);
+            window->pushButton("deletePlaylistButton")->click();
             QCOMPARE(window->focusWidget(), window->playlistTable());
         }
         QCOMPARE(answer.messages, alerts);
         QCOMPARE(namesOf(window->library().playlists()), names);
-        const qsizetype index = window->selectedPlaylistIndex();
+        const int index = selectedPlaylist(*window);
         QCOMPARE(index < 0 ? QString() : window->library().playlists().at(index).name, selected);
         StateFile::waitForAllPendingWrites();
         QCOMPARE(namesOf(PlaylistStore::loadPlaylists()), names);
@@ -309,8 +327,9 @@ private Q_SLOTS:
         set.items[2].spotifyURL = set.items[0].spotifyURL;
         set.items[0].youtubeURL = QStringLiteral("javascript:alert(1)");
         auto window = windowWith({set, playlist("Other")}, true);
-        window->playlistRowClicked(0);
-        window->setStatus(QStringLiteral("Opened: One at page 1"));
+        selectPlaylist(*window, 0);
+        child<StatusLine>(*window, QStringLiteral("playlistsStatusField"))
+            ->setStatus(QStringLiteral("Opened: One at page 1"));
         OpenedUrls urls;
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &urls, "open");
         const QStringList words = action.split(QLatin1Char(' '));
@@ -335,7 +354,7 @@ private Q_SLOTS:
         } else if (words.at(0) == "drag") {
             QMimeData data;
             data.setData(PlaylistRows::rowDragType, PlaylistRows::rowPayload(row));
-            QVERIFY(window->dropOnTitles(&data, words.at(2).toInt()));
+            Q_EMIT view->dropped(&data, words.at(2).toInt());
         } else if (words.at(0) == "drop") {
             QMimeData data;
             data.setData(PlaylistRows::rowDragType, PlaylistRows::rowPayload(0));
@@ -347,8 +366,8 @@ private Q_SLOTS:
                 asked = dialog->findChild<QWidget *>(QStringLiteral("importSlotPopup")) != nullptr;
                 dialog->reject();
             });
-            QCOMPARE(window->dropActionFor(&data), Qt::CopyAction);
-            QVERIFY(window->dropOnTitles(&data, 3));
+            QCOMPARE(view->dropActionFor(&data), Qt::CopyAction);
+            Q_EMIT view->dropped(&data, 3);
             QTRY_VERIFY(asked);
         } else {
             QTest::mousePress(view->viewport(), Qt::LeftButton, {},
@@ -370,7 +389,8 @@ private Q_SLOTS:
 
     // Sharing and the hover preview find a title whose file is gone the way opening does: in the
     // Default library, else among the books of the current slot. Sharing hands the found books over
-    // under the playlist's name, and the stored playlist keeps what it had.
+    // under the playlist's name (what a bundle saved to a folder holds), and the stored playlist keeps
+    // what it had.
     void titlesFindTheirBooksAgain_data()
     {
         QTest::addColumn<QString>("action");
@@ -396,7 +416,7 @@ private Q_SLOTS:
         if (!inDefaultSlot)
             Fixtures::setRows(window->context.library(), {moved});
         if (action == "preview") {
-            window->playlistRowClicked(0);
+            selectPlaylist(*window, 0);
             QVERIFY(QTest::qWaitForWindowActive(window.get()));
             auto *preview = window->findChild<TablePagePreview *>();
             QTest::mouseMove(window->titles()->viewport(),
@@ -405,20 +425,22 @@ private Q_SLOTS:
             QVERIFY(preview->previewWindow()->hasImage());
             return;
         }
-        QList<PlaylistItem> shared;
-        QString sharedName;
-        window->startShare = [&](const QList<PlaylistItem> &items, const QString &name) {
-            shared = items;
-            sharedName = name;
-        };
-        window->playlistRowClicked(1);
-        window->shareTapped();
+        QTemporaryDir target;
+        ModalAnswer answer(QStringLiteral("OK"), shareBundleInto(target.path()));
+        selectPlaylist(*window, 1);
+        window->pushButton("sharePlaylistButton")->click();
         TestHarness::settleWorkers();
-        QVERIFY(shared.isEmpty());
-        window->playlistRowClicked(0);
-        window->shareTapped();
-        QTRY_COMPARE(shared.size(), 2);
-        QCOMPARE(sharedName, "Set");
+        QVERIFY(answer.otherDialogs.isEmpty());
+
+        selectPlaylist(*window, 0);
+        window->pushButton("sharePlaylistButton")->click();
+        QTRY_COMPARE(QDir(target.path()).entryList({QStringLiteral("*.lyf")}).size(), 1);
+        const auto bundle = LyfPlaylistCodec::readBundleFile(
+            target.filePath(QDir(target.path()).entryList({QStringLiteral("*.lyf")}).first()));
+        QVERIFY(bundle);
+        QCOMPARE(bundle->first().name, "Set");
+        const QList<PlaylistItem> &shared = bundle->first().items;
+        QCOMPARE(shared.size(), 2);
         QCOMPARE(shared.at(0).pdfFilePath, rag);
         QCOMPARE(shared.at(1).pdfFilePath, books + "Moved Book.pdf");
         QCOMPARE(shared.at(1).pageNumber, 4);
@@ -433,10 +455,10 @@ private Q_SLOTS:
         for (int i = 0; i < 200; ++i)
             window->library().addToPlaylist("Big", Fixtures::fullBookmark(i));
         StateFile::waitForAllPendingWrites();
-        window->playlistRowClicked(0);
+        selectPlaylist(*window, 0);
         {
             TestHarness::FileSizeLimit limit(4096);
-            window->removeTitleAtRow(0);
+            pressPart(window->titles(), 0, PlaylistCardView::Part::remove);
             QCOMPARE(window->status(), "Removed \"One\" from \"Set\".");
             StateFile::waitForAllPendingWrites();
         }
@@ -457,7 +479,7 @@ private Q_SLOTS:
         pressTile(main, "playlistsTile");
         PlaylistsWindowController *window = topLevelWindows<PlaylistsWindowController>().value(0);
         QVERIFY(window);
-        window->playlistRowClicked(1);
+        selectPlaylist(*window, 1);
         QSignalSpy finished(&holder.context.notifications(), &NotificationBus::finishedAddToPlaylistMode);
 
         button(*window, "addSongsButton")->click();
@@ -465,7 +487,7 @@ private Q_SLOTS:
         QPushButton *done = button(main, "finishAddToPlaylistButton");
         QVERIFY(!done->isHidden());
         QVERIFY(done->findChild<QVariantAnimation *>(QStringLiteral("addToPlaylistDonePulse")));
-        window->playlistRowClicked(0);
+        selectPlaylist(*window, 0);
 
         QWidget *viewport = tableView(main)->viewport();
         QTest::mouseClick(viewport, Qt::LeftButton, {},
@@ -473,13 +495,13 @@ private Q_SLOTS:
         QTRY_COMPARE(holder.context.playlists().playlists().at(1).items.size(), 2);
         QCOMPARE(statusField(main)->text(),
                  "Added \"Rag Time\" to \"Set\". Click another title or press Done.");
-        QCOMPARE(window->selectedPlaylistIndex(), 0);
+        QCOMPARE(selectedPlaylist(*window), 0);
 
         done->click();
         QCOMPARE(finished.count(), 1);
         QCOMPARE(statusField(main)->text(), "Finished adding titles to \"Set\"");
         QVERIFY(done->isHidden());
-        QCOMPARE(window->selectedPlaylistIndex(), 1);
+        QCOMPARE(selectedPlaylist(*window), 1);
         QCOMPARE(child<PlaylistCardView>(*window, QStringLiteral("titlesTable"))->model()->rowCount(), 2);
 
         holder.context.notifications().post(NotificationBus::addToPlaylistModeName,

@@ -96,10 +96,7 @@ void PlaylistsWindowController::shareTapped()
         return;
     setStatus(QString());
     withResolvedItems(playlist->items, [this, name = playlist->name](const QList<PlaylistItem> &items) {
-        if (startShare)
-            startShare(items, name);
-        else
-            PlaylistShareFlow::start(this, m_shareButton, items, name);
+        PlaylistShareFlow::start(this, m_shareButton, items, name);
     });
 }
 

@@ -31,45 +31,17 @@ class TablePagePreview;
 //
 // Files dropped on the titles go to the library's import, with the selected playlist as its target,
 // and report here. The main window opens it and hears of "Add Song" through the notification bus; the
-// window closes itself (deleted on close).
+// window closes itself (deleted on close). Nothing but the opening is public: the user, and the tests,
+// work the window through its controls.
 class PlaylistsWindowController : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int titlePreviewDelayMilliseconds = 300;
-
     explicit PlaylistsWindowController(AppContext &context, QWidget *parent = nullptr);
     ~PlaylistsWindowController() override;
 
     // Shows the window centred on its screen, in front.
     void showWindow();
-
-    // Starts the share of the playlist's titles (their books found again) under its name; the shared
-    // playlist share flow unless a test sets another.
-    std::function<void(const QList<PlaylistItem> &items, const QString &playlistName)> startShare;
-
-    // The selected playlist's position in the library, -1 for none.
-    qsizetype selectedPlaylistIndex() const { return m_selectedPlaylistIndex; }
-    void playlistRowClicked(qsizetype row);
-
-    void setStatus(const QString &text);
-
-    // The buttons.
-    void createNewPlaylist();
-    void deleteSelectedPlaylist();
-    void addSongsTapped();
-    void shareTapped();
-
-    // The titles of the selected playlist, by row.
-    void openTitleAtRow(int row);
-    void removeTitleAtRow(int row);
-    void openLinkForTitleRow(int row, PlaylistRows::Link link);
-    // What a drop on the titles may be: a copy when it brings files to import and a playlist is
-    // selected, nothing otherwise (a title of the list itself moves without asking).
-    Qt::DropAction dropActionFor(const QMimeData *data) const;
-    // A drop above dropRow: the files imported into the selected playlist, else the title dragged
-    // moved there. False when nothing could be done.
-    bool dropOnTitles(const QMimeData *data, int dropRow);
 
 Q_SIGNALS:
     void windowClosed();
@@ -78,6 +50,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    static constexpr int titlePreviewDelayMilliseconds = 300;
+
     void setupUI();
     QWidget *buildPlaylistsPane();
     QWidget *buildTitlesPane();
@@ -96,6 +70,27 @@ private:
     // Runs then with the items' books found again, worked out on a worker.
     void withResolvedItems(const QList<PlaylistItem> &items, std::function<void(QList<PlaylistItem>)> then);
     const Playlist *selectedPlaylist() const;
+    void setStatus(const QString &text);
+
+    // The playlists: the one selected by a click or the keys, by its row (its position in the library).
+    void playlistRowClicked(qsizetype row);
+    // The buttons.
+    void createNewPlaylist();
+    void deleteSelectedPlaylist();
+    void addSongsTapped();
+    // Shares the selected playlist's titles, their books found again, under its name.
+    void shareTapped();
+
+    // The titles of the selected playlist, by row.
+    void openTitleAtRow(int row);
+    void removeTitleAtRow(int row);
+    void openLinkForTitleRow(int row, PlaylistRows::Link link);
+    // What a drop on the titles may be: a copy when it brings files to import and a playlist is
+    // selected, nothing otherwise (a title of the list itself moves without asking).
+    Qt::DropAction dropActionFor(const QMimeData *data) const;
+    // A drop above dropRow: the files imported into the selected playlist, else the title dragged
+    // moved there. False when nothing could be done.
+    bool dropOnTitles(const QMimeData *data, int dropRow);
 
     AppContext &m_context;
     PlaylistLibrary &m_library;
