@@ -67,7 +67,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
     // no longer shows.
     connect(m_searchDebounceTimer, &QTimer::timeout, this,
             [this] { updateFilteredList(TextUtils::trimmed(m_ui.searchField->text())); });
-    m_view = new MainWindowView(context, *this);
+    m_view = new MainWindowView(*this);
     m_ui = m_view->controls();
     m_ui.searchField->installEventFilter(this);
     connect(m_view, &MainWindowView::commandTriggered, this, &MainWindowController::runCommand);
@@ -196,7 +196,12 @@ void MainWindowController::setupFlows()
 void MainWindowController::runCommand(MainWindowView::Command command)
 {
     using Command = MainWindowView::Command;
+    // The library flows report to this window's status line: the extraction's progress and Cancel
+    // stand beside it.
+    LibraryFlowService &flows = m_context.libraryFlows();
     switch (command) {
+    case Command::extractBookmarks:
+        return flows.extractBookmarks(*m_ui.statusField);
     case Command::loadDefaultBookmarks:
         return loadDefaultBookmarks();
     case Command::openCustomFiles:
@@ -237,6 +242,12 @@ void MainWindowController::runCommand(MainWindowView::Command command)
         return reloadSlotNow();
     case Command::copySlot:
         return copySlotToAnother();
+    case Command::mergeSlots:
+        return flows.mergeSlotsIntoCurrent(*m_ui.statusField);
+    case Command::clearSlot:
+        return flows.clearCurrentSlot(*m_ui.statusField);
+    case Command::newExtraction:
+        return flows.newExtraction(*m_ui.statusField);
     case Command::editMetadata:
         return m_table->editSelectedMetadata();
     case Command::importMetadataFile:

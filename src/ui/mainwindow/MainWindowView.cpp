@@ -1,14 +1,13 @@
 #include "ui/mainwindow/MainWindowView.h"
 
 #include "core/common/LaunchLog.h"
-#include "ui/app/AppContext.h"
+#include "core/library/LibrarySession.h"
 #include "ui/common/LyrafoldPlaylistStyleHeaderBarView.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
 #include "ui/common/PlaceholderFit.h"
 #include "ui/common/StatusLine.h"
 #include "ui/common/StudyModeService.h"
-#include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/BookmarkTableDelegate.h"
 #include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/mainwindow/MainSettingsMenu.h"
@@ -98,8 +97,7 @@ QToolButton *makeImageButton(const QString &imageName, const QString &toolTip, i
 
 } // namespace
 
-MainWindowView::MainWindowView(AppContext &context, QMainWindow &window)
-    : QObject(&window), m_context(context), m_window(window)
+MainWindowView::MainWindowView(QMainWindow &window) : QObject(&window), m_window(window)
 {
     logLaunch(QStringLiteral("setupUI start"));
     m_controls.settingsMenu = new MainSettingsMenu(&window);
@@ -221,11 +219,6 @@ QWidget *MainWindowView::buildToolStrip()
     const auto action = [this](Command command) {
         return [this, command](QAbstractButton *) { Q_EMIT commandTriggered(command); };
     };
-    const auto flow = [this](void (LibraryFlowService::*method)(StatusSink &)) {
-        return [this, method](QAbstractButton *) {
-            (m_context.libraryFlows().*method)(*m_controls.statusField);
-        };
-    };
     const auto tile = [this](const QString &title, const QString &image, const QString &toolTip,
                              TileView::Action act, std::optional<qreal> height = std::nullopt) {
         auto *tileView = new WindowsStyleToolTileView(title, LyrafoldUIAssets::image(image, 64), toolTip,
@@ -241,7 +234,7 @@ QWidget *MainWindowView::buildToolStrip()
     row->setSpacing(tileSpacing);
     auto *extract = tile(QStringLiteral("Extract\nBookmarks"), QStringLiteral("extract_bookmarks"),
                          QStringLiteral("Scan the selected folder for PDFs and extract bookmarks."),
-                         flow(&LibraryFlowService::extractBookmarks));
+                         action(Command::extractBookmarks));
     m_controls.extractButton = extract->hitButton();
     m_controls.extractButton->setObjectName(QStringLiteral("extractButton"));
     m_controls.extractButton->setEnabled(false);
@@ -348,10 +341,8 @@ QWidget *MainWindowView::buildSlotPanel()
     row->addWidget(new WindowsStyleToolTileView(
                        QStringLiteral("Merge"), LyrafoldUIAssets::image(QStringLiteral("merge_slots"), 64),
                        QStringLiteral("Merge other slots into the current slot."),
-                       [this](QAbstractButton *) {
-                           m_context.libraryFlows().mergeSlotsIntoCurrent(*m_controls.statusField);
-                       },
-                       QString(), 106),
+                       [this](QAbstractButton *) { Q_EMIT commandTriggered(Command::mergeSlots); }, QString(),
+                       106),
                    0, Qt::AlignVCenter);
     return panel;
 }
@@ -519,19 +510,14 @@ void MainWindowView::installMenus()
     const auto call = [this](Command command) {
         return [this, command] { Q_EMIT commandTriggered(command); };
     };
-    const auto flow = [this](void (LibraryFlowService::*method)(StatusSink &)) {
-        return [this, method] { (m_context.libraryFlows().*method)(*m_controls.statusField); };
-    };
     auto *slotsMenu = new QMenu(QStringLiteral("Slots"), bar);
     addItem(slotsMenu, QStringLiteral("Save Slot to Disk"), call(Command::saveSlot));
     addItem(slotsMenu, QStringLiteral("Reload Slot from Disk"), call(Command::reloadSlot));
     addItem(slotsMenu, QStringLiteral("Copy Slot to Another…"), call(Command::copySlot));
-    addItem(slotsMenu, QStringLiteral("Merge Slots into Current…"),
-            flow(&LibraryFlowService::mergeSlotsIntoCurrent));
-    addItem(slotsMenu, QStringLiteral("Clear Current Slot…"), flow(&LibraryFlowService::clearCurrentSlot));
+    addItem(slotsMenu, QStringLiteral("Merge Slots into Current…"), call(Command::mergeSlots));
+    addItem(slotsMenu, QStringLiteral("Clear Current Slot…"), call(Command::clearSlot));
     slotsMenu->addSeparator();
-    addItem(slotsMenu, QStringLiteral("New Extraction (Clear Table)…"),
-            flow(&LibraryFlowService::newExtraction));
+    addItem(slotsMenu, QStringLiteral("New Extraction (Clear Table)…"), call(Command::newExtraction));
 
     auto *tools = new QMenu(QStringLiteral("Tools"), bar);
     addItem(tools, QStringLiteral("Edit Metadata for Selected Row…"), call(Command::editMetadata));

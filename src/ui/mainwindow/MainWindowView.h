@@ -5,7 +5,6 @@
 
 #include <QList>
 
-class AppContext;
 class BookmarkTableDelegate;
 class BookmarkTableView;
 class MainSettingsMenu;
@@ -47,14 +46,14 @@ struct MainWindowControls {
 
 // The view tree of the main library window: the header bar, the tool strip with the slot tiles, the
 // search row, the table, the tip line and the status line, and the "Slots" and "Tools" menus. It builds
-// the widgets into the window once and tells what the user asks of them through commandTriggered();
-// the library flows that only need the status line (extract, merge, clear) it starts itself, and the
-// gear menu is its own.
+// the widgets into the window once and tells what the user asks of them through commandTriggered() and
+// slotTileClicked(), and runs nothing itself; the gear menu is its own.
 class MainWindowView : public QObject {
     Q_OBJECT
 
 public:
     enum class Command {
+        extractBookmarks,
         loadDefaultBookmarks,
         openCustomFiles,
         customMode,
@@ -75,6 +74,9 @@ public:
         saveSlot,
         reloadSlot,
         copySlot,
+        mergeSlots,
+        clearSlot,
+        newExtraction,
         editMetadata,
         importMetadataFile,
         autoTagAll,
@@ -83,7 +85,7 @@ public:
     Q_ENUM(Command)
 
     // Builds the view tree as the window's central widget. The window parents this object.
-    MainWindowView(AppContext &context, QMainWindow &window);
+    explicit MainWindowView(QMainWindow &window);
 
     const MainWindowControls &controls() const { return m_controls; }
     // Adds the "Slots" and "Tools" menus to the window's menu bar, right after the application menu.
@@ -107,7 +109,6 @@ private:
     QWidget *buildTablePanel();
     QWidget *buildStatusPanel();
 
-    AppContext &m_context;
     QMainWindow &m_window;
     MainWindowControls m_controls;
 };
