@@ -242,11 +242,12 @@ LibrarySearchIndex::LibrarySearchIndex(const LibraryRows &bookmarks, qsizetype s
         row.tags = idOf(tagIds, rawTagText(entry), m_tags);
         m_rows.push_back(row);
     }
-    m_titleOrder = TextRanks(titleNames, progress);
+    // The order of the titles is needed only for their ranks: not kept with the index.
+    const TextRanks titleOrder(titleNames, progress);
     if (isCancelled(progress))
         return;
     for (qsizetype id = 0; id < titleNames.size(); ++id)
-        m_titles[id].rank = m_titleOrder.rank(titleNames.at(id)).value_or(0);
+        m_titles[id].rank = titleOrder.rank(titleNames.at(id)).value_or(0);
 }
 
 BookmarkList LibrarySearchIndex::runFilter(const SearchQuery &query) const

@@ -76,9 +76,6 @@ public:
     // The same as positions in the bookmarks the index was made from.
     QList<qsizetype> runFilterPositions(const SearchQuery &query) const;
 
-    // The order of every title of the range.
-    const TextRanks &titleOrder() const { return m_titleOrder; }
-
 private:
     struct Title {
         QString form;
@@ -97,5 +94,4 @@ private:
     std::vector<Title> m_titles;
     QStringList m_files;
     QStringList m_tags;
-    TextRanks m_titleOrder;
 };
