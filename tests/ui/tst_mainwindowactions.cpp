@@ -891,8 +891,15 @@ private Q_SLOTS:
         QCOMPARE(window->library().allBookmarks().at(0).title, "Mine");
         QCOMPARE(child<QLineEdit>(*window, "folderPathField")->text(), books());
 
+        // Shown once, as every new library is, with the folder it was matched against.
+        QSignalSpy resets(tableModel(*window), &QAbstractItemModel::modelReset);
         pressWithList(good);
         QTRY_COMPARE(statusField(*window)->text(), "Loaded 2 default bookmarks");
+        QCOMPARE(resets.size(), 1);
+        QCOMPARE(shownTitles(*window), (QStringList{"One", "Two"}));
+        QCOMPARE(searchResultsLabel(*window)->text(), "2 results");
+        QCOMPARE(child<QLineEdit>(*window, "folderPathField")->text(), books());
+        QVERIFY(button(*window, "extractButton")->isEnabled());
         QCOMPARE(window->library().currentSlotId(), 0);
         QVERIFY(!customModeToggle(*window)->isChecked());
         QVERIFY(slotTile(*window, 0)->slotSelected);

@@ -91,20 +91,16 @@ void MainWindowController::loadDefaultsFrom(const QString &resourcePath)
 void MainWindowController::applyDefaultBookmarks(BookmarkList rows, const QString &folder)
 {
     const qsizetype count = rows.size();
+    // Shown as every new library is (showReplacedLibrary()): the tiles, the folder, the rows.
     m_session.adoptDefaultBookmarks(std::move(rows), folder);
+    // A search kept across an extraction's own replacement is not kept across this one.
     if (m_ui.searchField)
         m_ui.searchField->clear();
-    m_table->reload(SelectionAfterReload::clear);
-    if (m_ui.folderPathField)
-        m_ui.folderPathField->setText(folder.isEmpty() ? QStringLiteral("Default bookmarks loaded") : folder);
-    if (m_ui.extractButton)
-        m_ui.extractButton->setEnabled(!folder.isEmpty());
+    if (m_ui.folderPathField && folder.isEmpty())
+        m_ui.folderPathField->setText(QStringLiteral("Default bookmarks loaded"));
     if (m_ui.customModeToggle) {
         m_ui.customModeToggle->setChecked(false);
         applyCustomToggleChrome();
     }
-    showCurrentSlotTile();
-    updateSlotTileNames();
-    refreshSearchResultCount();
     setStatus(QStringLiteral("Loaded %1 default bookmarks").arg(count));
 }
