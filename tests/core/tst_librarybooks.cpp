@@ -70,13 +70,7 @@ class LibraryBooksTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        LibrarySession::waitForPendingSaves();
-        TestHarness::clearUserFiles();
-        QDir(books()).removeRecursively();
-        QDir(AppPaths::dataHome() + QStringLiteral("/Trash")).removeRecursively();
-    }
+    void init() { TestHarness::resetLibrary(); }
 
     void cleanup() { LibrarySession::waitForPendingSaves(); }
 

@@ -48,12 +48,7 @@ class LibrarySessionTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        LibrarySession::waitForPendingSaves();
-        TestHarness::clearUserFiles();
-        QDir(books()).removeRecursively();
-    }
+    void init() { TestHarness::resetLibrary(); }
 
     void restoresTheActiveSlot_data()
     {

@@ -727,16 +727,6 @@ private Q_SLOTS:
         // No recording found: one request to MusicBrainz only.
         DiscogsAuth::setUserToken(std::nullopt);
         m_server.clearRequests();
-        m_server.setHandler([this](const LoopbackHttpServer::Request &request) {
-            const QByteArray path = request.path();
-            if (path == "/ws/2/recording")
-                return m_search;
-            if (path.startsWith("/ws/2/recording/"))
-                return m_lookup;
-            if (path == "/database/search")
-                return m_discogs;
-            return Response{404, {}};
-        });
         m_search = LoopbackHttpServer::json(json({{"recordings", QJsonArray()}}));
         QVERIFY(enrich(entry));
         QCOMPARE(targets().size(), 1);

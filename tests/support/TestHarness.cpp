@@ -1,5 +1,6 @@
 #include "TestHarness.h"
 
+#include "core/library/LibrarySession.h"
 #include "core/library/LibrarySlots.h"
 
 #include <QDeadlineTimer>
@@ -111,6 +112,13 @@ void clearUserFiles()
     }
     QDir().mkpath(home() + QStringLiteral("/.local/share"));
     QDir().mkpath(home() + QStringLiteral("/.config"));
+}
+
+void resetLibrary()
+{
+    LibrarySession::waitForPendingSaves();
+    clearUserFiles();
+    QDir(home() + QStringLiteral("/Books")).removeRecursively();
 }
 
 void waitForEvents(int ms)

@@ -69,6 +69,10 @@ bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeou
 // Removes what earlier test functions left in the data, config and Documents folders.
 void clearUserFiles();
 
+// Before a test of the library: lets the saves still under way finish (they would land in this test's
+// files), then clears the user's files (the trash included) and the home's Books folder.
+void resetLibrary();
+
 // Lets the work running on the global thread pool end and delivers what it posted back to the event
 // loop, work that delivery starts included: after it, what a test waits not to see can no longer come.
 void settleWorkers();
