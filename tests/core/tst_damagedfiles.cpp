@@ -201,7 +201,7 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo(path).exists() && !QFileInfo(path).isSymLink());
         PlaylistLibrary library;
         QCOMPARE(library.createPlaylist(QStringLiteral("Gig")), PlaylistLibrary::Outcome::created);
-        QTRY_COMPARE(PlaylistStore::loadPlaylists().size(), 1);
+        WAIT_COMPARE(PlaylistStore::loadPlaylists().size(), 1);
     }
 
     // Only the temporary files of our interrupted saves go, in each folder of state files, at every start;

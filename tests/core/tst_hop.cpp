@@ -40,7 +40,7 @@ private Q_SLOTS:
             receiver.reset();
         workMayEnd.release();
         if (receiverLives) {
-            QTRY_COMPARE(delivered, 42);
+            WAIT_COMPARE(delivered, 42);
             QCOMPARE(deliveredOn, QCoreApplication::instance()->thread());
             return;
         }

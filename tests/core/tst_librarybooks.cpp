@@ -206,7 +206,7 @@ private Q_SLOTS:
         std::optional<CustomFileDeletion> result;
         libraryFiles.deleteCustomFileGroups(chosen,
                                             [&result](const CustomFileDeletion &done) { result = done; });
-        QTRY_VERIFY(result);
+        WAIT_VERIFY(result);
         QVERIFY(result->slotsNotWritten.isEmpty());
         QVERIFY(result->notTrashed.isEmpty());
         LibrarySession::waitForPendingSaves();
@@ -335,7 +335,7 @@ private Q_SLOTS:
         std::optional<BookRelink> result;
         libraryFiles.relinkDefaultBook(expected, "/x/New.pdf",
                                        [&result](const BookRelink &done) { result = done; });
-        QTRY_VERIFY(result);
+        WAIT_VERIFY(result);
         QCOMPARE(result->relinked, relinked);
         QVERIFY(result->written);
         LibrarySession::waitForPendingSaves();

@@ -384,7 +384,7 @@ private Q_SLOTS:
 
         QVERIFY(shown.sortFilteredByColumn(QStringLiteral("Page")));
         QVERIFY(shown.sortPending() && shown.sortShown() && shown.sortAscending());
-        QTRY_VERIFY_WITH_TIMEOUT(!shown.sortPending(), 30000);
+        WAIT_VERIFY_WITH_TIMEOUT(!shown.sortPending(), 30000);
         QCOMPARE(applied.size(), 1);
         const QList<qsizetype> &order = shown.filteredPositions();
         QCOMPARE(order.size(), library.size());
@@ -415,7 +415,7 @@ private Q_SLOTS:
 
         shown.updateFilteredList(QStringLiteral("night"));
         QVERIFY(applied.isEmpty());
-        QTRY_COMPARE(applied.size(), 2);
+        WAIT_COMPARE(applied.size(), 2);
         QCOMPARE(titles(Fixtures::shownRows(shown)),
                  (QStringList{"Night Train Home", "Night Late", "Home at Night", "Midnight Shower",
                               "Reel No. 2"}));

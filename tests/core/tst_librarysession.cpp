@@ -165,7 +165,7 @@ private Q_SLOTS:
             Fixtures::setSavedRows(session, Fixtures::realisticLibrary(50));
             LibrarySession::waitForPendingSaves();
         }
-        QTRY_COMPARE(failed.count(), 2); // the slot file and the cache; the small metadata file fits
+        WAIT_COMPARE(failed.count(), 2); // the slot file and the cache; the small metadata file fits
         QStringList files{failed.at(0).at(0).toString(), failed.at(1).at(0).toString()};
         files.sort();
         QCOMPARE(files, (QStringList{AppPaths::bookmarkCachePath(), SlotStore::slotFilePath(0)}));
@@ -445,7 +445,7 @@ private Q_SLOTS:
         LibraryShownRows shown(session);
         Fixtures::setRows(session, {plain, other, tagged});
         shown.updateFilteredList(QStringLiteral("jazz"));
-        QTRY_COMPARE(shown.filteredCount(), 2);
+        WAIT_COMPARE(shown.filteredCount(), 2);
         const int taggedRow = int(shown.filteredPositions().indexOf(2));
         QCOMPARE(shown.uniqueAllBookmarksIndices({taggedRow}), QList<qsizetype>{0});
         QCOMPARE(shown.uniqueDisplayedPositions({1, 0, 1}), shown.filteredPositions());

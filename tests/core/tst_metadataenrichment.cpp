@@ -531,7 +531,7 @@ private Q_SLOTS:
         MetadataWebClient::getObject(m_server.baseUrl().resolved(QUrl("/ws/2/recording")), {},
                                      answer.silent ? 50ms : 300ms, &context,
                                      [&](const WebResult &r) { result = r; });
-        QTRY_VERIFY(result);
+        WAIT_VERIFY(result);
         QCOMPARE(result->object.has_value(), kind < 0);
         if (kind >= 0) {
             QCOMPARE(int(result->error.kind), kind);

@@ -262,7 +262,7 @@ private Q_SLOTS:
         again.genre = QStringLiteral("changed metadata, same song");
         QCOMPARE(library.addToPlaylist(QStringLiteral("gig"), again), PlaylistLibrary::Outcome::alreadyThere);
         // The file was rewritten meanwhile: read again first, then written.
-        QTRY_VERIFY(wasRewritten());
+        WAIT_VERIFY(wasRewritten());
         QCOMPARE(library.playlists().value(0).items.size(), 1);
         QCOMPARE(library.playlists().value(0).items[0].genre, QString());
 
@@ -531,7 +531,7 @@ private Q_SLOTS:
             *PlaylistCodec::encodePlaylists({playlist(QStringLiteral("Set"), {added, songA, songB, songA}),
                                              playlist(QStringLiteral("set"), {songB})}));
         QVERIFY(other.commit());
-        QTRY_COMPARE(changes.count(), 1);
+        WAIT_COMPARE(changes.count(), 1);
 
         PlaylistLibrary::Outcome result = PlaylistLibrary::Outcome::notFound;
         if (operation == "remove")
@@ -594,7 +594,7 @@ private Q_SLOTS:
             QCOMPARE(library.createPlaylist(QStringLiteral("New")), PlaylistLibrary::Outcome::created);
             StateFile::waitForPendingWrites(library.path());
         }
-        QTRY_COMPARE(failed.count(), 1);
+        WAIT_COMPARE(failed.count(), 1);
         QCOMPARE(failed.at(0).at(0).toString(), library.path());
         QVERIFY(!failed.at(0).at(1).toString().isEmpty());
         QCOMPARE(names(library.playlists()), (QStringList{"big", "New"}));
@@ -647,25 +647,25 @@ private Q_SLOTS:
             if (!fullDisk)
                 limit.emplace(4096);
             QCOMPARE(library.createPlaylist(QStringLiteral("One")), PlaylistLibrary::Outcome::created);
-            QTRY_COMPARE(failed.count(), 1);
+            WAIT_COMPARE(failed.count(), 1);
             QVERIFY(!TestHarness::waitFor([&] { return failed.count() > 1; }, 1s));
             QCOMPARE(failed.at(0).at(1).toString(),
                      fullDisk ? QStringLiteral("the disk is full")
                               : QStringLiteral("the file is larger than the system allows"));
             QCOMPARE(library.createPlaylist(QStringLiteral("Two")), PlaylistLibrary::Outcome::created);
-            QTRY_COMPARE(failed.count(), 2);
-            QTRY_COMPARE(told.count(), 1);
+            WAIT_COMPARE(failed.count(), 2);
+            WAIT_COMPARE(told.count(), 1);
             QCOMPARE(told.at(0).at(0).toString(), path);
 
             limit.reset();
             if (fullDisk)
                 QVERIFY(QFile::remove(filler));
             QCOMPARE(library.createPlaylist(QStringLiteral("Three")), PlaylistLibrary::Outcome::created);
-            QTRY_COMPARE(names(PlaylistStore::loadPlaylists(path)),
+            WAIT_COMPARE(names(PlaylistStore::loadPlaylists(path)),
                          (QStringList{"big", "One", "Two", "Three"}));
             limit.emplace(4096);
             QCOMPARE(library.createPlaylist(QStringLiteral("Four")), PlaylistLibrary::Outcome::created);
-            QTRY_COMPARE(told.count(), 2);
+            WAIT_COMPARE(told.count(), 2);
             limit.reset();
             StateFile::waitForPendingWrites(path);
         }
@@ -687,7 +687,7 @@ private Q_SLOTS:
         QVERIFY(other.open(QIODevice::WriteOnly));
         other.write(*PlaylistCodec::encodePlaylists({playlist(QStringLiteral("From elsewhere"), {songB})}));
         QVERIFY(other.commit());
-        QTRY_COMPARE(changes.count(), 2);
+        WAIT_COMPARE(changes.count(), 2);
         QCOMPARE(changes.at(1).at(0).value<PlaylistChange>().kind, PlaylistChange::Kind::reloaded);
         QCOMPARE(names(library.playlists()), QStringList{"From elsewhere"});
     }

@@ -424,13 +424,13 @@ private Q_SLOTS:
         QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
         QSignalSpy changed(&library, &PlaylistLibrary::playlistsChanged);
         TestHarness::writeFile(library.path(), "[{\"name\":\"half");
-        QTRY_COMPARE_WITH_TIMEOUT(setAside.count(), 1, 5000);
+        WAIT_COMPARE_WITH_TIMEOUT(setAside.count(), 1, 5000);
         QCOMPARE(TestHarness::readFile(setAside.at(0).at(1).toString()), QByteArray("[{\"name\":\"half"));
         QCOMPARE(namesOn(library.playlists()), QStringList{"kept"});
         QCOMPARE(changed.count(), 0);
         QCOMPARE(library.createPlaylist(QStringLiteral("new")), PlaylistLibrary::Outcome::created);
         StateFile::waitForPendingWrites(library.path());
-        QTRY_COMPARE(namesOn(PlaylistStore::loadPlaylists(library.path())), QStringList({"kept", "new"}));
+        WAIT_COMPARE(namesOn(PlaylistStore::loadPlaylists(library.path())), QStringList({"kept", "new"}));
     }
 };
 

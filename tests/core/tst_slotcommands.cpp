@@ -150,7 +150,7 @@ private Q_SLOTS:
         QCOMPARE(session.librarySlots.knownSlotCount(2).has_value(), stored);
         qsizetype count = -1;
         session.librarySlots.withSlotCount(2, &session.library, [&](qsizetype n) { count = n; });
-        QTRY_COMPARE(count, 2);
+        WAIT_COMPARE(count, 2);
         LibrarySession::waitForPendingSaves();
         QCOMPARE(session.librarySlots.knownSlotCount(2), 2);
     }
@@ -189,7 +189,7 @@ private Q_SLOTS:
                                                            [&](const QString &text) { merged = text; }));
         // Edited while the sources are read: the rows to append are worked out again.
         session.library.editBookmarks({0}, [](BookmarkEntry &row) { row.genre = QStringLiteral("Jazz"); });
-        QTRY_COMPARE(merged, status);
+        WAIT_COMPARE(merged, status);
         const BookmarkList rows = session.library.allBookmarks().toList();
         QCOMPARE(titles(rows), QStringList{"A.pdf:Song 1"} + added);
         QCOMPARE(rows.first().genre, "Jazz");
@@ -364,7 +364,7 @@ private Q_SLOTS:
         session.librarySlots.appendImportedBookmarks(songs("New.pdf", {1, 2}), slot, chosenFolder);
         if (copiedOver)
             session.librarySlots.copyCurrentSlotTo(slot);
-        QTRY_COMPARE(session.library.currentSlotId(), slot);
+        WAIT_COMPARE(session.library.currentSlotId(), slot);
         const BookmarkList rows = session.library.allBookmarks().toList();
         if (copiedOver)
             QCOMPARE(rows, songs("A.pdf", {1, 2}) + songs("New.pdf", {1, 2}));

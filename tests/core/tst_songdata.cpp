@@ -300,7 +300,7 @@ private Q_SLOTS:
             TestHarness::switchSlot(librarySlots, 2);
         if (meanwhile == QLatin1String("switch back"))
             TestHarness::switchSlot(librarySlots, 1);
-        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
+        WAIT_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
         const auto outcome = finished.first().first().value<SlotMetadataJob::Outcome>();
         // Whether a result lands in the library or in the stored rows of its slot depends on when it
         // comes back during the switches: a result back while a switch still loads lands in slot 1's
@@ -340,7 +340,7 @@ private Q_SLOTS:
                 1, setGenre(i, QString::number(i)),
                 [&](const LibrarySlots::StoredSlotEdit &edit) { done += edit.read && edit.written; }));
         QVERIFY(!librarySlots.editStoredSlot(session.currentSlotId(), setGenre(0, "x"), {}));
-        QTRY_COMPARE(done, 3);
+        WAIT_COMPARE(done, 3);
         QCOMPARE(genres(SlotStore::loadSlot(1)).mid(0, 3), (QStringList{"0", "1", "2"}));
 
         // A write that fails is told, to the edit and as any failed save.
@@ -352,7 +352,7 @@ private Q_SLOTS:
                                         [&](const LibrarySlots::StoredSlotEdit &edit) { outcome = edit; });
             LibrarySession::waitForPendingSaves();
         }
-        QTRY_VERIFY(outcome);
+        WAIT_VERIFY(outcome);
         QVERIFY(outcome->read && outcome->changed == 1 && !outcome->written && !outcome->error.isEmpty());
         QCOMPARE(failed.size(), 1);
         QCOMPARE(genres(SlotStore::loadSlot(1)).at(3), QString());

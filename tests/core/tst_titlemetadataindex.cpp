@@ -208,7 +208,7 @@ private Q_SLOTS:
         const auto onMainThread = std::make_shared<std::optional<bool>>();
         TitleMetadataIndex::preload(
             [onMainThread] { *onMainThread = QThread::currentThread() == qApp->thread(); });
-        QTRY_VERIFY(onMainThread->has_value());
+        WAIT_VERIFY(onMainThread->has_value());
         QVERIFY(**onMainThread);
         QCOMPARE(TitleMetadataIndex::loadError(), std::optional(notFound));
         QVERIFY(!TitleMetadataIndex::metadataForDisplayTitle(QStringLiteral("A")));
@@ -257,7 +257,7 @@ private Q_SLOTS:
         QVERIFY(answer);
         QCOMPARE(answer->composer, QStringLiteral("Ann Lee"));
         QVERIFY(!*done); // the completion waits for the main thread's event loop
-        QTRY_VERIFY(*done);
+        WAIT_VERIFY(*done);
         QVERIFY(!TitleMetadataIndex::loadError());
     }
 };

@@ -177,7 +177,7 @@ void PlaylistExportRunTest::cancelStopsTheRun()
     QSignalSpy titles(&run, &PlaylistExportRun::titlesProgressed);
     QSignalSpy finished(&run, &PlaylistExportRun::finished);
     run.start();
-    QTRY_COMPARE(titles.size(), 1);
+    WAIT_COMPARE(titles.size(), 1);
     QVERIFY(run.isRunning());
     run.cancel();
     recorder->pdfReleased.release();

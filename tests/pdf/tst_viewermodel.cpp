@@ -196,7 +196,7 @@ private Q_SLOTS:
             many.append({page, 1.0, QRect()});
         queue.setPending(many);
         queue.setPending({{100, 0.5, QRect()}, {101, 0.5, QRect(10, 20, 30, 40)}});
-        QTRY_VERIFY(queue.isIdle());
+        WAIT_VERIFY(queue.isIdle());
         QVERIFY(!rendered.isEmpty() && rendered.size() <= 4); // at most two started before the change
         const auto last = rendered.takeLast();
         const PageRenderRequest request = last.at(0).value<PageRenderRequest>();
@@ -225,7 +225,7 @@ private Q_SLOTS:
         QVERIFY(latch->started.tryAcquire(1, 10000));
         queue.setPending({{5, 1.5, QRect()}});
         latch->release.release();
-        QTRY_VERIFY(queue.isIdle());
+        WAIT_VERIFY(queue.isIdle());
         QCOMPARE(rendered.size(), 1);
         QCOMPARE(latch->started.available(), 0);
 
@@ -236,7 +236,7 @@ private Q_SLOTS:
         queue.setPending({});
         queue.setPending({{7, 3.0, QRect()}});
         latch->release.release(2);
-        QTRY_VERIFY(queue.isIdle());
+        WAIT_VERIFY(queue.isIdle());
         QCOMPARE(rendered.size(), 1);
         QCOMPARE(latch->started.available(), 1); // started again once given up
 
@@ -248,19 +248,19 @@ private Q_SLOTS:
         queue.setPending({});
         QVERIFY(!queue.isIdle());
         latch->release.release();
-        QTRY_VERIFY(queue.isIdle());
+        WAIT_VERIFY(queue.isIdle());
         QCOMPARE(rendered.size(), 0);
         queue.setRenderStartHookForTesting({});
 
         rendered.clear();
         queue.setPending({{0, 2.0, QRect()}});
         queue.setDocumentPath(TestHarness::testData("books/joplin-pineapple-rag.pdf"));
-        QTRY_VERIFY(queue.isIdle());
+        WAIT_VERIFY(queue.isIdle());
         QCOMPARE(rendered.size(), 0);
 
         QSignalSpy failed(&queue, &PageRenderQueue::renderFailed);
         queue.setPending({{99, 1.0, QRect()}});
-        QTRY_COMPARE(failed.size(), 1);
+        WAIT_COMPARE(failed.size(), 1);
     }
 
     // A book given again at the same path is read again: a file that was broken may be whole now,
@@ -275,12 +275,12 @@ private Q_SLOTS:
         QSignalSpy failed(&queue, &PageRenderQueue::renderFailed);
         queue.setDocumentPath(path);
         queue.setPending({{0, 1.0, QRect()}});
-        QTRY_COMPARE(failed.size(), 1);
+        WAIT_COMPARE(failed.size(), 1);
 
         PdfFixtures::write(path, {PdfFixtures::Page{QSizeF(100, 200), 0, QRectF(), false}});
         queue.setDocumentPath(path);
         queue.setPending({{0, 1.0, QRect()}});
-        QTRY_VERIFY(queue.isIdle());
+        WAIT_VERIFY(queue.isIdle());
         QCOMPARE(failed.size(), 1);
         QCOMPARE(rendered.size(), 1);
         QCOMPARE(rendered.takeFirst().at(1).value<QImage>().size(), QSize(100, 200));
@@ -288,7 +288,7 @@ private Q_SLOTS:
         PdfFixtures::write(path, {PdfFixtures::Page{QSizeF(300, 150), 0, QRectF(), false}});
         queue.setDocumentPath(path);
         queue.setPending({{0, 1.0, QRect()}});
-        QTRY_COMPARE(rendered.size(), 1);
+        WAIT_COMPARE(rendered.size(), 1);
         QCOMPARE(rendered.takeFirst().at(1).value<QImage>().size(), QSize(300, 150));
     }
 
@@ -327,10 +327,10 @@ private Q_SLOTS:
         queue.setShown({0}, 4.0);
         for (const double step : {0.5, 0.6}) {
             queue.setPending({{0, step, QRect()}});
-            QTRY_VERIFY_WITH_TIMEOUT(queue.isIdle(), 20000);
+            WAIT_VERIFY_WITH_TIMEOUT(queue.isIdle(), 20000);
         }
         queue.setPending({{0, scale, region}});
-        QTRY_VERIFY_WITH_TIMEOUT(queue.isIdle(), 20000);
+        WAIT_VERIFY_WITH_TIMEOUT(queue.isIdle(), 20000);
         QCOMPARE(arrived.size(), 3);
         QCOMPARE(arrived.last().at(1).value<QImage>(), scaled);
     }

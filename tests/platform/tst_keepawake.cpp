@@ -233,16 +233,16 @@ private Q_SLOTS:
             DBusKeepAwakeBackend backend;
             KeepAwake awake(reasons(), log(), &backend);
             awake.hold();
-            QTRY_COMPARE(awake.state(Measure::systemSleep), State::held);
-            QTRY_COMPARE(awake.state(Measure::displaySleep), State::held);
+            WAIT_COMPARE(awake.state(Measure::systemSleep), State::held);
+            WAIT_COMPARE(awake.state(Measure::displaySleep), State::held);
             QCOMPARE(screenSaver.inhibited, QStringList({"tst_keepawake", "display reason"}));
             QCOMPARE(login.arguments, QStringList({"idle", "tst_keepawake", "system reason", "block"}));
             QVERIFY(!login.inhibitorClosed());
 
             awake.release();
-            QTRY_COMPARE(screenSaver.uninhibited, QList<uint>({7}));
-            QTRY_VERIFY(login.inhibitorClosed());
-            QTRY_COMPARE(m_log.size(), 4);
+            WAIT_COMPARE(screenSaver.uninhibited, QList<uint>({7}));
+            WAIT_VERIFY(login.inhibitorClosed());
+            WAIT_COMPARE(m_log.size(), 4);
         }
         QDBusConnection::disconnectFromBus(QStringLiteral("saver"));
         QDBusConnection::disconnectFromBus(QStringLiteral("login"));
@@ -256,8 +256,8 @@ private Q_SLOTS:
         KeepAwake awake(reasons(), log(), &backend);
         awake.hold();
         // The connections of the buses stopped above may still be noticing it: then the calls fail.
-        QTRY_COMPARE(awake.state(Measure::systemSleep), State::released);
-        QTRY_COMPARE(awake.state(Measure::displaySleep), State::released);
+        WAIT_COMPARE(awake.state(Measure::systemSleep), State::released);
+        WAIT_COMPARE(awake.state(Measure::displaySleep), State::released);
         QCOMPARE(m_log.size(), 2);
         m_log.sort();
         QVERIFY2(m_log[0].startsWith(QStringLiteral("Failed to create display sleep assertion: ")),

@@ -115,7 +115,7 @@ private Q_SLOTS:
 
         QVERIFY(ShareMenuService::sendByEmail({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)},
                                               [&](const QString &) { return mailer; }));
-        QTRY_VERIFY(QFile::exists(log));
+        WAIT_VERIFY(QFile::exists(log));
         QCOMPARE(QString::fromUtf8(TestHarness::readFile(log)),
                  QStringLiteral("--attach\n%1\n--attach\n%2\n").arg(a, b));
 
@@ -137,7 +137,7 @@ private Q_SLOTS:
         const QList<QUrl> urls{QUrl::fromLocalFile(file(QStringLiteral("a b.pdf"))),
                                QUrl::fromLocalFile(file(QStringLiteral("ç.pdf")))};
         ShareMenuService::showInFolder(urls);
-        QTRY_COMPARE(m_fileManager.shown, QStringList({QString::fromLatin1(urls[0].toEncoded()),
+        WAIT_COMPARE(m_fileManager.shown, QStringList({QString::fromLatin1(urls[0].toEncoded()),
                                                        QString::fromLatin1(urls[1].toEncoded())}));
         QCOMPARE(m_opened.urls, QList<QUrl>{});
 
@@ -153,7 +153,7 @@ private Q_SLOTS:
         ShareMenuService::showInFolder({QUrl::fromLocalFile(file(QStringLiteral("a.pdf"))),
                                         QUrl::fromLocalFile(file(QStringLiteral("b.pdf"))),
                                         QUrl::fromLocalFile(other)});
-        QTRY_COMPARE(m_opened.urls.size(), 2);
+        WAIT_COMPARE(m_opened.urls.size(), 2);
         QCOMPARE(m_opened.urls,
                  QList<QUrl>({QUrl::fromLocalFile(TestHarness::home() + QStringLiteral("/Exports")),
                               QUrl::fromLocalFile(TestHarness::home() + QStringLiteral("/Other"))}));

@@ -326,7 +326,7 @@ private Q_SLOTS:
 
         Completions completions;
         m_recognizer->recognize(captureTime, std::nullopt, completions.completion());
-        QTRY_COMPARE(completions.results.size(), 1);
+        WAIT_COMPARE(completions.results.size(), 1);
         QCOMPARE(completions.results.first(), expected);
         QCOMPARE(m_recognizer->state(), SongRecognizer::State::idle);
         QCOMPARE(m_server.requests().size(), 1);
@@ -357,7 +357,7 @@ private Q_SLOTS:
 
         Completions completions;
         m_recognizer->recognize(captureTime, std::nullopt, completions.completion());
-        QTRY_COMPARE(completions.results.size(), 1);
+        WAIT_COMPARE(completions.results.size(), 1);
 
         QCOMPARE(m_server.requests().size(), 1);
         const LoopbackHttpServer::Request &request = m_server.requests().first();
@@ -396,7 +396,7 @@ private Q_SLOTS:
         makeRecognizer(QUrl(QStringLiteral("http://example.invalid/")));
         Completions completions;
         m_recognizer->recognize(captureTime, std::nullopt, completions.completion());
-        QTRY_COMPARE(completions.results.size(), 1);
+        WAIT_COMPARE(completions.results.size(), 1);
         QCOMPARE(completions.results.first(),
                  Result::failure("The recognition service must be reached over https."));
     }
@@ -431,7 +431,7 @@ private Q_SLOTS:
 
         Completions completions;
         m_recognizer->recognize(captureTime, std::nullopt, completions.completion());
-        QTRY_COMPARE(completions.results.size(), 1);
+        WAIT_COMPARE(completions.results.size(), 1);
         QCOMPARE(completions.results.first(), Result::failure(message));
         QCOMPARE(m_capture->stops, atStart ? 0 : 1);
         QVERIFY(m_capture->aborts >= 1);
@@ -485,7 +485,7 @@ private Q_SLOTS:
                                   std::make_unique<AudDClipMatcher>(m_server.baseUrl()));
         Completions completions;
         recognizer.recognize(captureTime, deviceId, completions.completion());
-        QTRY_COMPARE(completions.results.size(), 1);
+        WAIT_COMPARE(completions.results.size(), 1);
         QCOMPARE(completions.results.first(), Result::failure(message));
         QVERIFY(m_server.requests().isEmpty());
     }
@@ -504,12 +504,12 @@ private Q_SLOTS:
                               "application/json", false, 100ms};
         Completions first, second;
         m_recognizer->recognize(captureTime, std::nullopt, first.completion());
-        QTRY_COMPARE(m_recognizer->state(), secondCallIn);
+        WAIT_COMPARE(m_recognizer->state(), secondCallIn);
         m_recognizer->recognize(captureTime, std::nullopt, second.completion());
 
-        QTRY_COMPARE(second.results.size(), 1);
+        WAIT_COMPARE(second.results.size(), 1);
         QCOMPARE(second.results.first(), Result::failure("Song recognition is already running."));
-        QTRY_COMPARE(first.results.size(), 1);
+        WAIT_COMPARE(first.results.size(), 1);
         QCOMPARE(first.results.first(), Result::success("Blue Bossa", ""));
         QCOMPARE(m_capture->startedWith.size(), 1);
         QCOMPARE(second.results.size(), 1);
@@ -530,14 +530,14 @@ private Q_SLOTS:
                               "application/json", false, failureFirst ? 100ms : 0ms};
         Completions completions;
         m_recognizer->recognize(captureTime, std::nullopt, completions.completion());
-        QTRY_COMPARE(m_server.requests().size(), 1);
+        WAIT_COMPARE(m_server.requests().size(), 1);
         if (!failureFirst)
-            QTRY_COMPARE(completions.results.size(), 1);
+            WAIT_COMPARE(completions.results.size(), 1);
         const int abandoned = m_server.abandonedAnswers();
         Q_EMIT m_capture->failed(CaptureFailure{Kind::readFailed, {}});
         // The run's end takes its request back: its answer can no longer come.
         if (failureFirst)
-            QTRY_COMPARE(m_server.abandonedAnswers(), abandoned + 1);
+            WAIT_COMPARE(m_server.abandonedAnswers(), abandoned + 1);
         TestHarness::settleWorkers();
 
         QCOMPARE(completions.results.size(), 1);
@@ -556,7 +556,7 @@ private Q_SLOTS:
         sinceCall.start();
         m_recognizer->recognize(200ms, QStringLiteral("usb-mic"), completions.completion());
         QCOMPARE(m_recognizer->state(), SongRecognizer::State::capturing);
-        QTRY_COMPARE(completions.results.size(), 1);
+        WAIT_COMPARE(completions.results.size(), 1);
 
         QCOMPARE(m_capture->startedWith, QStringList{"usb-mic"});
         QVERIFY2(m_capture->stoppedAfterMs >= 200, qPrintable(QString::number(m_capture->stoppedAfterMs)));

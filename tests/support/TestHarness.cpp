@@ -139,7 +139,7 @@ bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeou
         waitForEvents(2);
         if (done())
             return true;
-    } while (!deadline.hasExpired());
+    } while (!deadline.hasExpired() && !(QTest::runningTest() && QTest::currentTestFailed()));
     return done();
 }
 

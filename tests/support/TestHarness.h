@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QString>
 #include <QTest>
 
@@ -10,38 +9,6 @@
 #include <optional>
 
 #include <sys/resource.h>
-
-namespace TestHarness {
-// Handles the events that are there; when there are none, waits for the next one, at most ms
-// milliseconds. Unlike QTest::qWait, it does not sleep through events that come meanwhile.
-void waitForEvents(int ms);
-} // namespace TestHarness
-
-// QTRY_* look at their condition every 50 ms, sleeping in between, and most of what the tests wait
-// for takes a few: look after every pass of events instead, and at least every 5 ms for what no event
-// tells. The timeouts stay as they are, measured on the clock.
-// clang-format off
-#ifdef QTRY_IMPL
-#undef QTRY_LOOP_IMPL
-#define QTRY_LOOP_IMPL(expr, timeoutValue, step) \
-    if (!(expr)) { \
-        QTest::qWait(0); \
-    } \
-    int qt_test_i = 0; \
-    for (const QDeadlineTimer qt_test_deadline(timeoutValue, Qt::PreciseTimer); \
-         !qt_test_deadline.hasExpired() && !(QTest::runningTest() && QTest::currentTestFailed()) && !(expr); \
-         qt_test_i = int(timeoutValue) - int(qt_test_deadline.remainingTime())) { \
-        TestHarness::waitForEvents(step); \
-    } \
-    static_cast<void>(qt_test_i);
-#undef QTRY_IMPL
-#define QTRY_IMPL(expr, timeout) \
-    const int qt_test_step = qMin(int(timeout) / 7 + 1, 5); \
-    const int qt_test_timeoutValue = timeout; \
-    { QTRY_LOOP_IMPL(expr, qt_test_timeoutValue, qt_test_step) } \
-    QTRY_TIMEOUT_DEBUG_IMPL(expr, qt_test_timeoutValue, qt_test_step)
-#endif
-// clang-format on
 
 class LibrarySlots;
 
@@ -61,9 +28,13 @@ QString home();
 QString sessionBusSocket();
 QString systemBusSocket();
 
+// Handles the events that are there; when there are none, waits for the next one, at most ms
+// milliseconds. Unlike QTest::qWait, it does not sleep through events that come meanwhile.
+void waitForEvents(int ms);
+
 // Waits until done() holds, at most timeout: true when it does. Like QTest::qWaitFor, but done() is
 // looked at after every pass of events rather than between pauses of 10 ms, and at least every few
-// milliseconds for what no event tells.
+// milliseconds for what no event tells; a test that has failed meanwhile waits no longer.
 bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout);
 
 // Removes what earlier test functions left in the data, config and Documents folders.
@@ -167,6 +138,30 @@ private:
             return 1;                                                                                        \
         }                                                                                                    \
     }
+
+// What most tests wait for takes a few milliseconds, so these look at their condition after every pass
+// of events (TestHarness::waitFor) where QtTest's QTRY_* look every 50 ms and sleep in between; then
+// they check it as QVERIFY and QCOMPARE do, so that a timeout fails the test where it waited. The
+// timeouts are in milliseconds, 5 seconds unless given.
+#define WAIT_VERIFY_WITH_TIMEOUT(expr, timeout)                                                              \
+    do {                                                                                                     \
+        TestHarness::waitFor([&]() -> bool { return bool(expr); }, std::chrono::milliseconds(timeout));      \
+        QVERIFY(expr);                                                                                       \
+    } while (false)
+#define WAIT_VERIFY(expr) WAIT_VERIFY_WITH_TIMEOUT(expr, 5000)
+#define WAIT_VERIFY2_WITH_TIMEOUT(expr, message, timeout)                                                    \
+    do {                                                                                                     \
+        TestHarness::waitFor([&]() -> bool { return bool(expr); }, std::chrono::milliseconds(timeout));      \
+        QVERIFY2(expr, message);                                                                             \
+    } while (false)
+#define WAIT_VERIFY2(expr, message) WAIT_VERIFY2_WITH_TIMEOUT(expr, message, 5000)
+#define WAIT_COMPARE_WITH_TIMEOUT(actual, expected, timeout)                                                 \
+    do {                                                                                                     \
+        TestHarness::waitFor([&]() -> bool { return (actual) == (expected); },                               \
+                             std::chrono::milliseconds(timeout));                                            \
+        QCOMPARE(actual, expected);                                                                          \
+    } while (false)
+#define WAIT_COMPARE(actual, expected) WAIT_COMPARE_WITH_TIMEOUT(actual, expected, 5000)
 
 #define LYRAFOLD_TEST_MAIN_WITH(ApplicationClass, TestClass)                                                 \
     LYRAFOLD_TEST_RUNNER(main, ApplicationClass, TestClass)

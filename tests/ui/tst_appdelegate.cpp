@@ -159,7 +159,7 @@ private Q_SLOTS:
         window->move(10, 10);
         QVERIFY(settled.wait(2000));
         // The platform answers the moves later: the window stands centred once it has.
-        QTRY_COMPARE(QRectF(window->frameGeometry()).center(), screenMiddle());
+        WAIT_COMPARE(QRectF(window->frameGeometry()).center(), screenMiddle());
         QCOMPARE(equipped, QList<QWidget *>{window});
         QCOMPARE(launchMessages().last(), QStringLiteral("9 delayed orderFront done, isVisible: true"));
 

@@ -163,7 +163,7 @@ private Q_SLOTS:
         Fixtures::setRows(
             opened.context.library(),
             {song(book("joplin-pineapple-rag.pdf"), 1, QStringLiteral("Rag")), song("/b/new.pdf", 1, "N")});
-        QTRY_COMPARE(bookTable->item(1)->text(), QStringLiteral("new.pdf"));
+        WAIT_COMPARE(bookTable->item(1)->text(), QStringLiteral("new.pdf"));
         QCOMPARE(bookTable->count(), 2);
         QCOMPARE(bookTable->selectedItems().size(), 0);
         opened.generate(5);
@@ -255,7 +255,7 @@ private Q_SLOTS:
         opened.generate(3);
         TestHarness::FileSizeLimit fullDisk(10);
         child<QPushButton>(opened.window, "saveButton")->click();
-        QTRY_VERIFY(opened.status().startsWith(QStringLiteral("Could not save playlists.json")));
+        WAIT_VERIFY(opened.status().startsWith(QStringLiteral("Could not save playlists.json")));
     }
 
     void shareHandsTheListToTheFlow()
@@ -266,7 +266,7 @@ private Q_SLOTS:
         QTemporaryDir target;
         ModalAnswer answer(QStringLiteral("OK"), shareBundleInto(target.path()));
         child<QPushButton>(opened.window, "shareButton")->click();
-        QTRY_COMPARE(opened.status(), QStringLiteral("Saved exports to local folder."));
+        WAIT_COMPARE(opened.status(), QStringLiteral("Saved exports to local folder."));
         const QStringList files = QDir(target.path()).entryList({QStringLiteral("*.lyf")});
         QCOMPARE(files.size(), 1);
         const auto bundle = LyfPlaylistCodec::readBundleFile(target.filePath(files.first()));
@@ -348,7 +348,7 @@ private Q_SLOTS:
         ModalAnswer answer(QStringLiteral("OK"));
         QTest::mouseClick(opened.table()->viewport(), Qt::LeftButton, {},
                           opened.cardPoint(0, Button::titleSwap));
-        QTRY_COMPARE(answer.messages, QStringList{"No other titles available"});
+        WAIT_COMPARE(answer.messages, QStringList{"No other titles available"});
         QCOMPARE(answer.informativeTexts,
                  QStringList{"All matching titles are already in the generated list."});
         QCOMPARE(opened.shownTitles(), before);
@@ -578,11 +578,11 @@ private Q_SLOTS:
         QCOMPARE(opened.window->windowTitle(), QStringLiteral("Auto-Playlist"));
         QCOMPARE(child<QLabel>(opened.window, "resultsTitleLabel")->text(),
                  QStringLiteral("Üretilen başlıklar — liste oluşturmak için yukarıdaki Oluştur'a tıklayın."));
-        QTRY_COMPARE(child<QPushButton>(opened.window, "generateButton")->text(), QStringLiteral("Oluştur"));
+        WAIT_COMPARE(child<QPushButton>(opened.window, "generateButton")->text(), QStringLiteral("Oluştur"));
         QCOMPARE(child<QLabel>(opened.window, "yearRangeLabel")->text(),
                  QStringLiteral("From 1900   To %1").arg(QDate::currentDate().year()));
         child<QPushButton>(opened.window, "generateButton")->click();
-        QTRY_VERIFY(
+        WAIT_VERIFY(
             child<QLabel>(opened.window, "resultsTitleLabel")->text().startsWith(u"Generated titles ("));
     }
 };

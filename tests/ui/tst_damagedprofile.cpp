@@ -124,7 +124,7 @@ private Q_SLOTS:
                      bytes);
             const QString told =
                 QStringLiteral("%1 could not be read and was set aside as %2.").arg(name, aside.first());
-            QTRY_VERIFY2(labelTexts(window).contains(told), qPrintable(labelTexts(window).join(u'\n')));
+            WAIT_VERIFY2(labelTexts(window).contains(told), qPrintable(labelTexts(window).join(u'\n')));
         }
         LibrarySession::waitForPendingSaves();
 

@@ -199,7 +199,7 @@ private Q_SLOTS:
                                     press("Extract all PDFs (1)"), press(answer)}
                       : QList<Step>{chooseFolder(folder()), slotPrompt(2, name, &note), press(answer)});
         window.flows().extractBookmarks(window.sink());
-        QTRY_COMPARE(status(window), "Extracted 2 bookmarks from 1 PDF(s)");
+        WAIT_COMPARE(status(window), "Extracted 2 bookmarks from 1 PDF(s)");
         QCOMPARE(note, reextract ? "Slot 2 holds 1 bookmark(s)."
                                  : "Slot 2 holds 1 bookmark(s). A full extraction replaces them.");
         QCOMPARE(answers.messages.last(), question);
@@ -213,7 +213,7 @@ private Q_SLOTS:
         QCOMPARE(slotTile(window, 2)->numberField()->text(), reextract ? "Slot 2" : "Gig");
         QCOMPARE(titles(window.library().allBookmarks()), (QStringList{"Alpha", "Beta"}));
         QCOMPARE(child<QLineEdit>(window, "searchField")->text(), "alph");
-        QTRY_COMPARE(tableModel(window)->rowCount(), 1);
+        WAIT_COMPARE(tableModel(window)->rowCount(), 1);
         QCOMPARE(child<QLineEdit>(window, "folderPathField")->text(), folder());
         QVERIFY(customModeToggle(window)->isChecked());
         QVERIFY(button(window, "extractButton")->isEnabled());
@@ -252,7 +252,7 @@ private Q_SLOTS:
         {
             ModalAnswer answers(steps);
             window->flows().extractBookmarks(window->sink());
-            QTRY_VERIFY(!window->extraction()->isBusy());
+            WAIT_VERIFY(!window->extraction()->isBusy());
             QCOMPARE(answers.stepsLeft(), 0);
         }
         QCOMPARE(::status(*window), status);
@@ -276,12 +276,12 @@ private Q_SLOTS:
         });
         ModalAnswer answers({chooseFolder(folder()), slotPrompt(2, {})});
         window->flows().extractBookmarks(window->sink());
-        QTRY_VERIFY(walking.available() > 0);
+        WAIT_VERIFY(walking.available() > 0);
         QVERIFY(button(*window, "statusCancelButton")->isVisible() || !window->isVisible());
         button(*window, "statusCancelButton")->click();
         release.release(100);
         QCOMPARE(status(*window), "Extraction cancelled; nothing was changed.");
-        QTRY_VERIFY(!window->extraction()->isBusy());
+        WAIT_VERIFY(!window->extraction()->isBusy());
         TestHarness::settleWorkers();
         QCOMPARE(window->library().currentSlotId(), 1);
         QCOMPARE(window->library().allBookmarks().toList(), oldRows());
@@ -351,7 +351,7 @@ private Q_SLOTS:
             QCOMPARE(status(*window), "Slot 1 saved");
             LibrarySession::waitForPendingSaves();
         }
-        QTRY_VERIFY(status(*window).startsWith("Could not save "));
+        WAIT_VERIFY(status(*window).startsWith("Could not save "));
     }
 
     // Dropped files: only importable ones, folders never; a drag with none is refused.
@@ -380,7 +380,7 @@ private Q_SLOTS:
                   QUrl::fromLocalFile(dropped + QStringLiteral("/a.jpg"))},
                  &accepted, true);
         QVERIFY(accepted);
-        QTRY_COMPARE(answers.otherDialogs, QStringList{"imagePdfImportPrompt"});
+        WAIT_COMPARE(answers.otherDialogs, QStringList{"imagePdfImportPrompt"});
         QCOMPARE(titles, QStringList{"a"});
     }
 
@@ -404,8 +404,8 @@ private Q_SLOTS:
         const auto window = openWindow();
         ModalAnswer answers(QList<Step>{press("Cancel"), press("Cancel")});
         window->flows().importImagesAndPDFs(window->sink(), {pdf}, std::nullopt);
-        QTRY_COMPARE(answers.otherDialogs, forms);
-        QTRY_COMPARE(answers.stepsLeft(), 2 - forms.size());
+        WAIT_COMPARE(answers.otherDialogs, forms);
+        WAIT_COMPARE(answers.stepsLeft(), 2 - forms.size());
         QCOMPARE(window->library().allBookmarks().toList(), oldRows());
     }
 
@@ -424,7 +424,7 @@ private Q_SLOTS:
             ModalAnswer::press(dialog, QStringLiteral("Import"));
         }});
         window->flows().importImagesAndPDFs(window->sink(), {picture}, QStringLiteral("Set"));
-        QTRY_COMPARE(status(*window), "Imported 1 title(s) to Slot 3 and added to \"Set\".");
+        WAIT_COMPARE(status(*window), "Imported 1 title(s) to Slot 3 and added to \"Set\".");
         QCOMPARE(window->library().currentSlotId(), 3);
         QVERIFY(slotTile(*window, 3)->slotSelected);
         QCOMPARE(titles(window->library().allBookmarks()), QStringList{"Scan"});
@@ -450,7 +450,7 @@ private Q_SLOTS:
                 auto *table = dialog->findChild<QTableView *>(QStringLiteral("bookmarkRowsTable"));
                 auto *model = static_cast<BookmarkedPdfRowsModel *>(table->model());
                 QCOMPARE(model->rowCount(), bookmarks.size());
-                QTRY_VERIFY(model->thumbnailsRequested() > 0);
+                WAIT_VERIFY(model->thumbnailsRequested() > 0);
                 drawn = model->thumbnailsRequested();
                 model->setData(model->index(150, BookmarkedPdfRowsModel::titleColumn),
                                QStringLiteral("Row 151"), Qt::EditRole);

@@ -270,7 +270,7 @@ private Q_SLOTS:
         QTest::mouseClick(slotTile(window, 3), Qt::LeftButton);
         QCOMPARE(selectedTiles(window), onlyTile(3));
         QCOMPARE(status(window), "Loading Band…");
-        QTRY_COMPARE(context.library().currentSlotId(), 3);
+        WAIT_COMPARE(context.library().currentSlotId(), 3);
         QCOMPARE(selectedTiles(window), onlyTile(3));
         QCOMPARE(status(window), "Switched to Band (2 bookmarks) • 1 books (0 available, 1 unavailable)");
         QCOMPARE(tableModel(window)->rowCount(), 2);
@@ -464,12 +464,12 @@ private Q_SLOTS:
         QCOMPARE(open, editable);
         if (!editable.isEmpty()) {
             QVERIFY(tableModel(window)->setData(tableModel(window)->index(0, 3), QStringLiteral(" Bebop\n")));
-            QTRY_COMPARE(status(window), "Updated Genre for 1 matching title(s).");
+            WAIT_COMPARE(status(window), "Updated Genre for 1 matching title(s).");
             QCOMPARE(context.library().allBookmarks().at(0).genre, "Bebop");
             QVERIFY(customModeToggle(window)->isChecked());
             // A title edited to blanks is refused; the cell keeps its title.
             QVERIFY(tableModel(window)->setData(tableModel(window)->index(1, 2), QStringLiteral("  ")));
-            QTRY_COMPARE(status(window), "A title cannot be empty.");
+            WAIT_COMPARE(status(window), "A title cannot be empty.");
             QCOMPARE(tableModel(window)->index(1, 2).data().toString(), "/b/A.pdf 2");
         }
     }
@@ -843,7 +843,7 @@ private Q_SLOTS:
         };
         QCOMPARE(ringPixels(), 0);
         widget->setFocus(Qt::TabFocusReason);
-        QTRY_VERIFY(widget->hasFocus());
+        WAIT_VERIFY(widget->hasFocus());
         QVERIFY2(ringPixels() > 40, qPrintable(QString::number(ringPixels())));
     }
 
@@ -896,7 +896,7 @@ private Q_SLOTS:
             QCoreApplication::sendPostedEvents();
             QCOMPARE(status(window), QStringLiteral("before"));
         } else {
-            QTRY_VERIFY(status(window).startsWith(
+            WAIT_VERIFY(status(window).startsWith(
                 QStringLiteral("%1 could not be read and was set aside as %1.unreadable-").arg(name)));
         }
 
@@ -910,11 +910,11 @@ private Q_SLOTS:
             Fixtures::setSavedRows(context.library(), Fixtures::realisticLibrary(50));
             LibrarySession::waitForPendingSaves();
         }
-        QTRY_VERIFY(status(window).startsWith("Could not save "));
+        WAIT_VERIFY(status(window).startsWith("Could not save "));
         // The slot's file and its spare copy fail together: one alert over the window tells both.
         const auto alert = [&] { return window.findChild<QMessageBox *>(QStringLiteral("stateFileAlert")); };
-        QTRY_VERIFY(alert());
-        QTRY_VERIFY(
+        WAIT_VERIFY(alert());
+        WAIT_VERIFY(
             (alert()->text() + alert()->informativeText())
                 .contains(QStringLiteral("Your bookmarks in Default could not be saved: the file is larger "
                                          "than the system allows. Changes made now will be lost when "
@@ -958,7 +958,7 @@ private Q_SLOTS:
         QVERIFY(context.viewers().list().isEmpty());
 
         QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier, cell(1, titleColumn));
-        QTRY_COMPARE(context.viewers().list().size(), 1);
+        WAIT_COMPARE(context.viewers().list().size(), 1);
         PdfViewerWindowController *first = context.viewers().current();
         QCOMPARE(first, context.viewers().list().first());
         QCOMPARE(ViewerParts::shownBook(*first), a);
@@ -969,7 +969,7 @@ private Q_SLOTS:
         QCOMPARE(ViewerParts::titleLabel(*first), a + QStringLiteral(" 4"));
 
         QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier, cell(3, titleColumn));
-        QTRY_VERIFY(context.viewers().current() != first);
+        WAIT_VERIFY(context.viewers().current() != first);
         QCOMPARE(context.viewers().list().size(), 1);
         QCOMPARE(context.viewers().current()->windowTitle(), QStringLiteral("B.pdf"));
         QCOMPARE(ViewerParts::shownBook(*context.viewers().current()), QString());

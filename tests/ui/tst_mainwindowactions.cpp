@@ -186,7 +186,7 @@ private Q_SLOTS:
 
         QTest::keyClicks(searchField(*window), "night ho");
         QCOMPARE(searchResultsLabel(*window)->text(), "204 results");
-        QTRY_COMPARE(shownTitles(*window),
+        WAIT_COMPARE(shownTitles(*window),
                      (QStringList{"Night Train Home", "Home at Night", "Midnight Shower"}));
         QCOMPARE(searchResultsLabel(*window)->text(), "3 results");
         QCOMPARE(selectedTitles(*window), (QStringList{"Home at Night", "Midnight Shower"}));
@@ -253,12 +253,12 @@ private Q_SLOTS:
             });
             QDir().mkpath(books());
             pressTile(*window, "defaultBookmarksTile");
-            QTRY_COMPARE(statusField(*window)->text(), "Loaded 3 default bookmarks");
+            WAIT_COMPARE(statusField(*window)->text(), "Loaded 3 default bookmarks");
         }
         QCOMPARE(searchField(*window)->text(), "");
         if (pause->isActive())
             pause->setInterval(0);
-        QTRY_VERIFY(!pause->isActive());
+        WAIT_VERIFY(!pause->isActive());
         TestHarness::settleWorkers();
         QCoreApplication::processEvents();
         QCOMPARE(tableModel(*window)->rowCount(), 3);
@@ -275,13 +275,13 @@ private Q_SLOTS:
         tableView(*window)->edit(genre);
         QVERIFY(preview(*window)->isSuspended());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        QTRY_VERIFY(!preview(*window)->isSuspended());
+        WAIT_VERIFY(!preview(*window)->isSuspended());
         QCOMPARE(window->library().allBookmarks().at(0).genre, "");
 
         tableView(*window)->edit(genre);
         QVERIFY(preview(*window)->isSuspended());
         table(*window)->reload(LibraryTableController::SelectionAfterReload::clear); // a new library
-        QTRY_VERIFY(!preview(*window)->isSuspended());
+        WAIT_VERIFY(!preview(*window)->isSuspended());
     }
 
     // Cells edited by clicks and keys as a user goes: the edits land, and the table's view never
@@ -326,31 +326,31 @@ private Q_SLOTS:
             // close an open field.
             QSignalSpy passes(&window->shownRows(), &LibraryShownRows::filteredBookmarksChanged);
             QTest::keyClicks(searchField(*window), search);
-            QTRY_VERIFY(!passes.isEmpty());
+            WAIT_VERIFY(!passes.isEmpty());
             TestHarness::settleWorkers();
-            QTRY_COMPARE(shownTitles(*window).size(), 3);
+            WAIT_COMPARE(shownTitles(*window).size(), 3);
         }
         button(*window, "editModeButton")->click();
         QWidget *viewport = tableView(*window)->viewport();
         const auto genreOf = [&](int row) { return Fixtures::shownRows(window->shownRows()).at(row).genre; };
         const auto clickGenre = [&](int row) {
             QTest::mouseClick(viewport, Qt::LeftButton, {}, cellCentre(*window, row, 3));
-            QTRY_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+            WAIT_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
         };
 
         clickGenre(0);
         QTest::keyClicks(QApplication::focusWidget(), "Bebop");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QTRY_COMPARE(genreOf(0), "Bebop");
+        WAIT_COMPARE(genreOf(0), "Bebop");
 
         clickGenre(0); // the row is selected now
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
         QTest::keyClicks(QApplication::focusWidget(), " Swing");
         clickGenre(1); // the field of row 0 closes with its text
-        QTRY_COMPARE(genreOf(0), "Bebop Swing");
+        WAIT_COMPARE(genreOf(0), "Bebop Swing");
         QTest::keyClicks(QApplication::focusWidget(), "Latin");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QTRY_COMPARE(genreOf(1), "Latin");
+        WAIT_COMPARE(genreOf(1), "Latin");
 
         // A double click, as the window system delivers one.
         const QPoint cell = cellCentre(*window, 2, 3);
@@ -358,11 +358,11 @@ private Q_SLOTS:
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, cell);
         QTest::mouseDClick(viewport, Qt::LeftButton, {}, cell);
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, cell);
-        QTRY_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+        WAIT_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
         QTest::keyClicks(QApplication::focusWidget(), "Waltz");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QTRY_COMPARE(genreOf(2), "Waltz");
-        QTRY_VERIFY(!rowActionPending(*window));
+        WAIT_COMPARE(genreOf(2), "Waltz");
+        WAIT_VERIFY(!rowActionPending(*window));
         QCOMPARE(genreOf(2), "Waltz");
         if (leftBy.isEmpty())
             return;
@@ -387,18 +387,18 @@ private Q_SLOTS:
             QVERIFY(switchOrReload(*window, leftBy));
         } else if (leftBy == "workshop tab") {
             child<QPushButton>(*workshop, QStringLiteral("workshopTab2"))->click();
-            QTRY_COMPARE(window->library().currentSlotId(), 2);
+            WAIT_COMPARE(window->library().currentSlotId(), 2);
         } else if (leftBy == "merge") {
             answers = std::make_unique<ModalAnswer>([](QDialog *dialog) {
                 dialog->findChild<QLineEdit *>()->setText(QStringLiteral("2"));
                 ModalAnswer::press(dialog, QStringLiteral("Merge"));
             });
             menuItem(*window, QStringLiteral("Merge Slots into Current…"))->trigger();
-            QTRY_COMPARE(window->library().allBookmarks().size(), 4);
+            WAIT_COMPARE(window->library().allBookmarks().size(), 4);
         } else if (leftBy == "import") {
             window->context.librarySlots().appendImportedBookmarks(
                 {Fixtures::bookmark("/b/Scan.pdf", 1, "Scan")}, 2, QString());
-            QTRY_COMPARE(window->library().currentSlotId(), 2);
+            WAIT_COMPARE(window->library().currentSlotId(), 2);
         } else if (leftBy == "extraction") {
             // The books of the slot read again: the same songs, whose metadata stays.
             ExtractionResult extracted;
@@ -444,7 +444,7 @@ private Q_SLOTS:
         QTest::mouseMove(viewport, cellCentre(*window, 0, 4));
         QCOMPARE(preview(*window)->pendingRow(), 0);
         QVERIFY(!preview(*window)->previewWindow());
-        QTRY_VERIFY(preview(*window)->previewWindow() && preview(*window)->previewWindow()->isVisible());
+        WAIT_VERIFY(preview(*window)->previewWindow() && preview(*window)->previewWindow()->isVisible());
         QVERIFY(preview(*window)->previewWindow()->hasImage());
         QCOMPARE(preview(*window)->previewWindow()->size(), QSize(532, 684));
         QCOMPARE(preview(*window)->shownRow(), 0);
@@ -452,7 +452,7 @@ private Q_SLOTS:
 
         QTest::mouseMove(viewport, cellCentre(*window, 1, 4));
         QCOMPARE(preview(*window)->pendingRow(), 1);
-        QTRY_COMPARE(preview(*window)->shownRow(), 1);
+        WAIT_COMPARE(preview(*window)->shownRow(), 1);
         QVERIFY(!preview(*window)->previewWindow());
         QCOMPARE(tableView(*window)->hoverOverlay()->previewHighlightRow(), -1);
 
@@ -461,7 +461,7 @@ private Q_SLOTS:
         QCOMPARE(tableView(*window)->hoverOverlay()->hoveredRow(), -1);
 
         QTest::mouseMove(viewport, cellCentre(*window, 0, 4));
-        QTRY_VERIFY(preview(*window)->previewWindow() && preview(*window)->previewWindow()->isVisible());
+        WAIT_VERIFY(preview(*window)->previewWindow() && preview(*window)->previewWindow()->isVisible());
         QCOMPARE(tableView(*window)->hoverOverlay()->previewHighlightRow(), 0);
     }
 
@@ -479,7 +479,7 @@ private Q_SLOTS:
         auto window = windowOn(1, {Fixtures::bookmark(book("joplin-pineapple-rag.pdf"), 2, "Rag")}, true);
         QTest::mouseMove(searchField(*window), QPoint(5, 5));
         QTest::mouseMove(tableView(*window)->viewport(), cellCentre(*window, 0, 4));
-        QTRY_VERIFY(preview(*window)->previewWindow() && preview(*window)->previewWindow()->isVisible());
+        WAIT_VERIFY(preview(*window)->previewWindow() && preview(*window)->previewWindow()->isVisible());
 
         QMenu menu(window.get());
         menu.addAction(QStringLiteral("Open"));
@@ -611,7 +611,7 @@ private Q_SLOTS:
             QTest::mouseClick(tableView(*window)->viewport(), Qt::LeftButton, {},
                               cellCentre(*window, 0, share));
         }
-        QTRY_COMPARE(cancel.messages, QStringList{QStringLiteral("Share \"Blue Moon\"")});
+        WAIT_COMPARE(cancel.messages, QStringList{QStringLiteral("Share \"Blue Moon\"")});
         QCOMPARE(cancel.buttons.first(), QStringLiteral("PDF|JPEG|Cancel"));
     }
 
@@ -635,13 +635,13 @@ private Q_SLOTS:
         QTest::mousePress(viewport, Qt::LeftButton, {}, cell);
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, cell);
         if (afterOpening)
-            QTRY_COMPARE(launchLogLines("Opening PDF viewer") - before, 1);
+            WAIT_COMPARE(launchLogLines("Opening PDF viewer") - before, 1);
         QTest::mouseDClick(viewport, Qt::LeftButton, {}, cell);
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, cell);
-        QTRY_VERIFY(!rowActionPending(*window));
+        WAIT_VERIFY(!rowActionPending(*window));
         TestHarness::settleWorkers();
         QCOMPARE(launchLogLines("Opening PDF viewer") - before, 1);
-        QTRY_COMPARE(statusField(*window)->text(), "Opened: Book.pdf at page 12");
+        WAIT_COMPARE(statusField(*window)->text(), "Opened: Book.pdf at page 12");
         QCOMPARE(window->context.viewers().list().size(), 1);
 
         // Past the double-click interval (made short rather than waited for), a click opens the song
@@ -659,7 +659,7 @@ private Q_SLOTS:
         QVERIFY(!rowActionPending(*window));
         QCOMPARE(launchLogLines("Opening PDF viewer") - before, 1);
         QTest::mouseClick(viewport, Qt::LeftButton, {}, cell);
-        QTRY_COMPARE(launchLogLines("Opening PDF viewer") - before, 2);
+        WAIT_COMPARE(launchLogLines("Opening PDF viewer") - before, 2);
     }
 
     // A book found again under the library folder is stored with its new path, and the table keeps
@@ -673,7 +673,7 @@ private Q_SLOTS:
         auto window = windowOn(2, rows);
         searchField(*window)->setText(QStringLiteral("blue"));
         window->shownRows().updateFilteredList(QStringLiteral("blue"));
-        QTRY_COMPARE(Fixtures::shownRows(window->shownRows()).size(), 2);
+        WAIT_COMPARE(Fixtures::shownRows(window->shownRows()).size(), 2);
 
         chooseFromRowMenu(*window, 0, QStringLiteral("Open PDF"));
         QCOMPARE(window->library().allBookmarks().at(0).pdfFilePath, books() + "/moved/Book.pdf");
@@ -685,7 +685,7 @@ private Q_SLOTS:
         ModalAnswer answer(QStringLiteral("OK"));
         searchField(*window)->clear();
         window->shownRows().updateFilteredList(QString());
-        QTRY_COMPARE(shownTitles(*window).size(), 3);
+        WAIT_COMPARE(shownTitles(*window).size(), 3);
         chooseFromRowMenu(*window, 2, QStringLiteral("Open PDF"));
         QCOMPARE(answer.messages, QStringList{"File not found"});
         QCOMPARE(answer.informativeTexts, QStringList{"/gone/Other.pdf"});
@@ -708,7 +708,7 @@ private Q_SLOTS:
         auto window = windowOn(3, rows);
         searchField(*window)->setText(QStringLiteral("blue"));
         window->shownRows().updateFilteredList(QStringLiteral("blue"));
-        QTRY_COMPARE(Fixtures::shownRows(window->shownRows()).size(), 3);
+        WAIT_COMPARE(Fixtures::shownRows(window->shownRows()).size(), 3);
         selectRows(*window, {0, 1});
 
         // Cancelled: the status line says again what it said before, "Ready" when it said nothing.
@@ -716,7 +716,7 @@ private Q_SLOTS:
             statusField(*window)->setStatus(before);
             ModalAnswer answer(QStringLiteral("Cancel"));
             button(*window, "deleteSelectedButton")->click();
-            QTRY_COMPARE(statusField(*window)->text(), before.isEmpty() ? QStringLiteral("Ready") : before);
+            WAIT_COMPARE(statusField(*window)->text(), before.isEmpty() ? QStringLiteral("Ready") : before);
             QCOMPARE(answer.messages.size(), 1);
         }
         {
@@ -725,7 +725,7 @@ private Q_SLOTS:
             button(*window, "deleteSelectedButton")->click(); // while the first waits: asks nothing
             QCOMPARE(statusField(*window)->text(), "Checking which imported files other slots still use…");
             // Asked once the other slots were read for the imported file.
-            QTRY_COMPARE(answer.messages, QStringList{"Delete 2 selected bookmarks?"});
+            WAIT_COMPARE(answer.messages, QStringList{"Delete 2 selected bookmarks?"});
             QVERIFY(answer.informativeTexts.at(0).startsWith(
                 "This removes the selected row(s) from the current slot."));
             QVERIFY(answer.informativeTexts.at(0).endsWith("moved to the trash:\nscan.pdf"));
@@ -735,7 +735,7 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(imported));
         QVERIFY(selectedRows(*window).isEmpty());
         QCOMPARE(searchField(*window)->text(), "blue");
-        QTRY_COMPARE(searchResultsLabel(*window)->text(), "1 results");
+        WAIT_COMPARE(searchResultsLabel(*window)->text(), "1 results");
 
         // Nothing selected; the Default slot.
         {
@@ -777,7 +777,7 @@ private Q_SLOTS:
         auto window = windowOn(1, rows);
         searchField(*window)->setText(QStringLiteral("jazz"));
         window->shownRows().updateFilteredList(QStringLiteral("jazz"));
-        QTRY_COMPARE(Fixtures::shownRows(window->shownRows()).size(), 8);
+        WAIT_COMPARE(Fixtures::shownRows(window->shownRows()).size(), 8);
         QList<int> pick;
         for (int row = 0; row < selected; ++row)
             pick.append(row);
@@ -827,7 +827,7 @@ private Q_SLOTS:
             }
         });
         table(*window)->editSelectedMetadata();
-        QTRY_COMPARE(window->library().allBookmarks().at(0).rating, std::optional(4.5));
+        WAIT_COMPARE(window->library().allBookmarks().at(0).rating, std::optional(4.5));
         QCOMPARE(window->library().allBookmarks().at(0).genre, "Jazz");
     }
 
@@ -883,7 +883,7 @@ private Q_SLOTS:
         QCOMPARE(pressWithList(QByteArray())->messages, QStringList{"Default bookmarks not found"});
         {
             const auto answer = pressWithList(bad);
-            QTRY_COMPARE(statusField(*window)->text(), "Failed to load defaults");
+            WAIT_COMPARE(statusField(*window)->text(), "Failed to load defaults");
             QCOMPARE(answer->messages, QStringList{"Failed to load default bookmarks"});
             QVERIFY(answer->informativeTexts.at(0).contains("Level"));
         }
@@ -894,7 +894,7 @@ private Q_SLOTS:
         // Shown once, as every new library is, with the folder it was matched against.
         QSignalSpy resets(tableModel(*window), &QAbstractItemModel::modelReset);
         pressWithList(good);
-        QTRY_COMPARE(statusField(*window)->text(), "Loaded 2 default bookmarks");
+        WAIT_COMPARE(statusField(*window)->text(), "Loaded 2 default bookmarks");
         QCOMPARE(resets.size(), 1);
         QCOMPARE(shownTitles(*window), (QStringList{"One", "Two"}));
         QCOMPARE(searchResultsLabel(*window)->text(), "2 results");
@@ -966,7 +966,7 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::clipboard()->text(), searchText);
         QVERIFY(listenButton(*window)->isEnabled());
         if (searchText == "Blue Bossa")
-            QTRY_COMPARE(shownTitles(*window), QStringList{"Blue Bossa"});
+            WAIT_COMPARE(shownTitles(*window), QStringList{"Blue Bossa"});
         QCOMPARE(answer.messages + answer.informativeTexts + answer.buttons, alert);
         QCOMPARE(answer.otherDialogs, dialogs);
     }
@@ -995,7 +995,7 @@ private Q_SLOTS:
             window->findChild<ListenFlow *>()->start();
             QVERIFY(!listenButton(*window)->isEnabled());
             QCOMPARE(statusField(*window)->text(), "Listening... hold your song near the microphone.");
-            QTRY_VERIFY(listenButton(*window)->isEnabled());
+            WAIT_VERIFY(listenButton(*window)->isEnabled());
             QCOMPARE(window->focusWidget(), listenButton(*window)->parentWidget());
             const QString failure = QStringLiteral(
                 "Selected microphone is not available. Choose another microphone in Settings.");
@@ -1015,11 +1015,11 @@ private Q_SLOTS:
         main.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&main));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10);
-        QTRY_VERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()));
+        WAIT_VERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()));
         QCOMPARE(static_cast<QMenu *>(QApplication::activePopupWidget())->title(),
                  main.menuBar()->actions().constFirst()->text());
         QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
-        QTRY_VERIFY(!QApplication::activePopupWidget());
+        WAIT_VERIFY(!QApplication::activePopupWidget());
     }
 
     // A user without a mouse: Tab from the window's first focus reaches each of its controls that must
@@ -1066,7 +1066,7 @@ private Q_SLOTS:
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), target);
             QTest::keyClick(target, Qt::Key_Space);
-            QTRY_VERIFY(QApplication::activeWindow() && QApplication::activeWindow() != &main);
+            WAIT_VERIFY(QApplication::activeWindow() && QApplication::activeWindow() != &main);
             window = QApplication::activeWindow();
         }
         QStringList reached;

@@ -170,7 +170,7 @@ private Q_SLOTS:
         }
         QVERIFY(answer->messages.isEmpty());
         // The run or the metadata pass rewrites slot 0.
-        QTRY_VERIFY(status(*window).startsWith("Auto-tag finished") || status(*window).startsWith("Applied"));
+        WAIT_VERIFY(status(*window).startsWith("Auto-tag finished") || status(*window).startsWith("Applied"));
         LibrarySession::waitForPendingSaves();
         QCOMPARE(SlotStore::loadSlot(0).first().genre, QStringLiteral("Jazz"));
     }
@@ -182,7 +182,7 @@ private Q_SLOTS:
         QVERIFY(customModeToggle(*window)->isChecked());
         for (int press = 0; press < 2; ++press) {
             toggleTile(*window, "defaultToggleTile")->hitButton()->click();
-            QTRY_COMPARE(status(*window), QStringLiteral("Applied metadata to 1 of 4 bookmarks"));
+            WAIT_COMPARE(status(*window), QStringLiteral("Applied metadata to 1 of 4 bookmarks"));
             QVERIFY(!customModeToggle(*window)->isChecked());
             QVERIFY(toggleTile(*window, "defaultToggleTile")->hitButton()->isChecked());
         }
@@ -270,14 +270,14 @@ private Q_SLOTS:
         else
             window->metadataImports().importMetadataFile(path);
         if (status.startsWith(QLatin1String("Invalid file: "))) {
-            QTRY_COMPARE(answer.messages, QStringList{"Invalid file"});
+            WAIT_COMPARE(answer.messages, QStringList{"Invalid file"});
             QCOMPARE(::status(*window), QStringLiteral("Invalid file: ") + answer.informativeTexts.first());
             QVERIFY(::status(*window).startsWith(status));
             LibrarySession::waitForPendingSaves();
             QCOMPARE(TestHarness::readFile(SlotStore::slotFilePath(3)), stored);
             return;
         }
-        QTRY_COMPARE(::status(*window), status);
+        WAIT_COMPARE(::status(*window), status);
         QVERIFY(answer.messages.isEmpty());
         if (bookmarks) {
             QCOMPARE(window->library().allBookmarks().size(), 1);
@@ -342,13 +342,13 @@ private Q_SLOTS:
         auto window = windowOn(1);
         const auto answer = answerColumnsWithOk();
         window->autoTag().importSongData();
-        QTRY_VERIFY(window->findChild<AutoTagSheet *>());
+        WAIT_VERIFY(window->findChild<AutoTagSheet *>());
         auto *bar = child<QProgressBar>(*window, QStringLiteral("autoTagProgress"));
         QCOMPARE(bar->maximum(), 3);
         window->autoTag().tagAll();
         QCOMPARE(status(*window), QStringLiteral("An auto-tag run is already in progress."));
-        QTRY_VERIFY(child<QLabel>(*window, QStringLiteral("autoTagLabel"))->text().contains("/3: "));
-        QTRY_COMPARE(status(*window),
+        WAIT_VERIFY(child<QLabel>(*window, QStringLiteral("autoTagLabel"))->text().contains("/3: "));
+        WAIT_COMPARE(status(*window),
                      QStringLiteral("Auto-tag finished (3 bookmarks). Tagged: 1, nothing found: 2, "
                                     "lookups failed: 0."));
         QVERIFY(!window->findChild<AutoTagSheet *>() || !window->findChild<AutoTagSheet *>()->isVisible());
@@ -362,9 +362,9 @@ private Q_SLOTS:
         SlotStore::saveSlot(2, {Fixtures::bookmark("/c/C.pdf", 1, "Other")}, QString());
         auto window = windowOn(1);
         window->autoTag().startRun({0, 1, 3}, std::nullopt);
-        QTRY_VERIFY(window->findChild<AutoTagSheet *>());
+        WAIT_VERIFY(window->findChild<AutoTagSheet *>());
         QTest::mouseClick(slotTile(*window, 2)->imageView(), Qt::LeftButton);
-        QTRY_VERIFY(status(*window).startsWith("Auto-tag stopped because the slot changed: "));
+        WAIT_VERIFY(status(*window).startsWith("Auto-tag stopped because the slot changed: "));
         QVERIFY(status(*window).endsWith(" titles were tagged and saved in Slot 1."));
         QCOMPARE(window->library().allBookmarks().at(0).title, QStringLiteral("Other"));
     }
@@ -375,7 +375,7 @@ private Q_SLOTS:
         m_delay = 300ms;
         auto window = windowOn(1);
         window->autoTag().startRun({0, 1, 3}, std::nullopt);
-        QTRY_VERIFY(window->findChild<AutoTagRun *>() && window->findChild<AutoTagRun *>()->tagged() >= 1);
+        WAIT_VERIFY(window->findChild<AutoTagRun *>() && window->findChild<AutoTagRun *>()->tagged() >= 1);
         window.reset();
         LibrarySession::waitForPendingSaves();
         QCOMPARE(SlotStore::loadSlot(1).first().genre, QStringLiteral("Jazz"));

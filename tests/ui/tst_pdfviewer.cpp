@@ -137,7 +137,7 @@ double fitted(const PdfViewerWindowController &viewer)
 
 void waitForImages(PdfViewerWindowController &viewer)
 {
-    QTRY_VERIFY_WITH_TIMEOUT(pageView(viewer)->imagesComplete(), 20000);
+    WAIT_VERIFY_WITH_TIMEOUT(pageView(viewer)->imagesComplete(), 20000);
 }
 
 // ---- Drawing on the pages as the mouse does
@@ -329,7 +329,7 @@ private Q_SLOTS:
         QCOMPARE(firstClosed.size(), 1);
         QCOMPARE(open, QList<PdfViewerWindowController *>({second}));
         QCOMPARE(viewers.current(), second);
-        QTRY_VERIFY(!firstGuard); // deleted once the event loop turns
+        WAIT_VERIFY(!firstGuard); // deleted once the event loop turns
         QCOMPARE(m_backend.held, 2);
 
         second->showWindow();
@@ -852,7 +852,7 @@ private Q_SLOTS:
         const Viewer viewer = open(m_book11, 5, std::nullopt, list);
         viewer->show();
         QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
-        QTRY_COMPARE(QApplication::focusWidget(), pageView(*viewer));
+        WAIT_COMPARE(QApplication::focusWidget(), pageView(*viewer));
         if (presentation)
             press(*viewer, "fullscreenButton");
         const double fit = fitted(*viewer);
@@ -878,7 +878,7 @@ private Q_SLOTS:
         named<QLineEdit>(*viewer, "pageNumberField")->setText(QStringLiteral("8"));
         QTest::keyClick(named<QLineEdit>(*viewer, "pageNumberField"), Qt::Key_Return);
         QCOMPARE(field(*viewer), QStringLiteral("8"));
-        QTRY_COMPARE(QApplication::focusWidget(), pageView(*viewer));
+        WAIT_COMPARE(QApplication::focusWidget(), pageView(*viewer));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
         QCOMPARE(field(*viewer), QStringLiteral("9"));
     }
@@ -902,7 +902,7 @@ private Q_SLOTS:
         QVERIFY(named<QPushButton>(*viewer, "floatingExitFullscreen")->isVisible());
         QVERIFY(!named<QWidget>(*viewer, "floatingTitleNav")->isVisible());
         QCOMPARE(pageView(*viewer)->backgroundColor(), QColor(Qt::black));
-        QTRY_VERIFY(!pageView(*viewer)->scrollBarsShown());
+        WAIT_VERIFY(!pageView(*viewer)->scrollBarsShown());
         // The tool palette keeps its own colours on the black: its labels stay readable.
         editor(*viewer).toggleEditMode();
         const QPalette tools = viewer->findChild<PdfEditInspectorView *>()->palette();
@@ -989,7 +989,7 @@ private Q_SLOTS:
         const QString path = *PdfEditCacheCodec::filePath(m_book11);
         TestHarness::writeFile(path, "{\"strokesByPage\":");
         const Viewer viewer = shown(m_book11, 1);
-        QTRY_VERIFY(notice(*viewer));
+        WAIT_VERIFY(notice(*viewer));
         QVERIFY(notice(*viewer)->text().contains(QStringLiteral("could not be read")));
         const QStringList aside =
             QDir(QFileInfo(path).path())
@@ -1307,7 +1307,7 @@ private Q_SLOTS:
         editor(*viewer).highlighterToggled(true);
         drag(*viewer, {onPage(*viewer, 0, {0.1, 0.15}), onPage(*viewer, 0, {0.9, 0.15})});
         waitForImages(*viewer);
-        QTRY_VERIFY(pageView(*viewer)->annotationLayersComplete());
+        WAIT_VERIFY(pageView(*viewer)->annotationLayersComplete());
         const auto grab = [&] { return pageView(*viewer)->viewport()->grab().toImage(); };
         const auto lineWidth = [&](const QImage &image, const QPointF &at) {
             int width = 0;
@@ -1327,7 +1327,7 @@ private Q_SLOTS:
         press(*viewer, "zoomInButton");
         press(*viewer, "zoomInButton");
         waitForImages(*viewer);
-        QTRY_VERIFY(pageView(*viewer)->annotationLayersComplete());
+        WAIT_VERIFY(pageView(*viewer)->annotationLayersComplete());
         image = grab();
         QCOMPARE(lineWidth(image, onPage(*viewer, 0, {0.5, 0.75})), width);
     }
@@ -1352,7 +1352,7 @@ private Q_SLOTS:
         QVERIFY(gig >= 0);
         QCOMPARE(m_context->playlists().playlists().at(gig).items, QList<PlaylistItem>{list.first()});
         const auto alert = [&] { return viewer->findChild<QMessageBox *>(QStringLiteral("stateFileAlert")); };
-        QTRY_VERIFY(alert());
+        WAIT_VERIFY(alert());
         QCOMPARE(alert()->text(),
                  QStringLiteral("Your playlists could not be saved: the file is larger than the "
                                 "system allows. Changes made now will be lost when Lyrafold quits."));
@@ -1377,7 +1377,7 @@ private Q_SLOTS:
         drag(*viewer, {onPage(*viewer, 1, {0.5, 0.6}), onPage(*viewer, 1, {0.8, 0.6})});
         ModalAnswer answer(format);
         press(*viewer, "shareButton");
-        QTRY_VERIFY(viewer->findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
+        WAIT_VERIFY(viewer->findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
         QCOMPARE(answer.messages, QStringList{QStringLiteral("Share \"eleven\"")});
         // A viewer opened on a bare path shares a title named after the book.
         BookmarkEntry shared;
@@ -1415,14 +1415,14 @@ private Q_SLOTS:
                 box->accept();
             }});
         press(*viewer, "shareButton");
-        QTRY_VERIFY(viewer->findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
+        WAIT_VERIFY(viewer->findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
         for (QPushButton *button : viewer->findChild<QFrame *>(QStringLiteral("shareOrSavePopover"))
                                        ->findChildren<QPushButton *>()) {
             if (button->text() == QStringLiteral("Save to local disc"))
                 button->click();
         }
-        QTRY_VERIFY(QFile::exists(chosen));
-        QTRY_COMPARE(told, QStringLiteral("Saved to ") + QDir::toNativeSeparators(target.path()));
+        WAIT_VERIFY(QFile::exists(chosen));
+        WAIT_COMPARE(told, QStringLiteral("Saved to ") + QDir::toNativeSeparators(target.path()));
     }
 
     // ---- Page coordinates and rendering

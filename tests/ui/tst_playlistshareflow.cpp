@@ -225,8 +225,8 @@ void PlaylistShareFlowTest::delivery()
         if (button->text() == LyrafoldShareHelper::saveButtonTitle)
             button->click();
     }
-    QTRY_VERIFY(answerer.otherDialogs.contains(QStringLiteral("exportFolderPanel")));
-    QTRY_VERIFY(!window.widget.findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
+    WAIT_VERIFY(answerer.otherDialogs.contains(QStringLiteral("exportFolderPanel")));
+    WAIT_VERIFY(!window.widget.findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
 }
 
 void PlaylistShareFlowTest::localSave_data()
@@ -350,9 +350,9 @@ void PlaylistShareFlowTest::cancelDuringBuild()
 
     auto *progress = window.widget.findChild<QDialog *>(QStringLiteral("exportProgressDialog"));
     QVERIFY(progress);
-    QTRY_VERIFY(progress->isVisible());
+    WAIT_VERIFY(progress->isVisible());
     QCOMPARE(progress->windowModality(), Qt::WindowModal);
-    QTRY_COMPARE(progress->findChild<QLabel *>(QStringLiteral("exportProgressStep"))->text(),
+    WAIT_COMPARE(progress->findChild<QLabel *>(QStringLiteral("exportProgressStep"))->text(),
                  QStringLiteral("Building the PDF (1 of 2)"));
     QVERIFY(PlaylistShareFlow::isBuilding(&window.widget));
     QCOMPARE(PlaylistShareFlow::run(&window.widget, window.share, {PlaylistItem{}}, QStringLiteral("Set"),
@@ -365,7 +365,7 @@ void PlaylistShareFlowTest::cancelDuringBuild()
     QVERIFY(status.isEmpty());
     QVERIFY(!window.widget.findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
     QVERIFY(!QFileInfo::exists(exports.filePath(QStringLiteral("Set.txt"))));
-    QTRY_VERIFY(!window.widget.findChild<QDialog *>(QStringLiteral("exportProgressDialog")));
+    WAIT_VERIFY(!window.widget.findChild<QDialog *>(QStringLiteral("exportProgressDialog")));
 }
 
 LYRAFOLD_TEST_GUI_MAIN(PlaylistShareFlowTest)

@@ -368,12 +368,12 @@ private Q_SLOTS:
             });
             QCOMPARE(view->dropActionFor(&data), Qt::CopyAction);
             Q_EMIT view->dropped(&data, 3);
-            QTRY_VERIFY(asked);
+            WAIT_VERIFY(asked);
         } else {
             QTest::mousePress(view->viewport(), Qt::LeftButton, {},
                               view->partRect(row, PlaylistCardView::Part::card).center());
             // The viewer plays the whole list from the title pressed, at its page.
-            QTRY_VERIFY(window->context.viewers().current());
+            WAIT_VERIFY(window->context.viewers().current());
             const PdfViewerWindowController &viewer = *window->context.viewers().current();
             QCOMPARE(ViewerParts::titleLabel(viewer), set.items.at(row).title);
             QCOMPARE(ViewerParts::previousTitle(viewer), set.items.value(row - 1).title);
@@ -421,7 +421,7 @@ private Q_SLOTS:
             auto *preview = window->findChild<TablePagePreview *>();
             QTest::mouseMove(window->titles()->viewport(),
                              window->titles()->partRect(1, PlaylistCardView::Part::card).center());
-            QTRY_VERIFY(preview->previewWindow() && preview->previewWindow()->isVisible());
+            WAIT_VERIFY(preview->previewWindow() && preview->previewWindow()->isVisible());
             QVERIFY(preview->previewWindow()->hasImage());
             return;
         }
@@ -434,7 +434,7 @@ private Q_SLOTS:
 
         selectPlaylist(*window, 0);
         window->pushButton("sharePlaylistButton")->click();
-        QTRY_COMPARE(QDir(target.path()).entryList({QStringLiteral("*.lyf")}).size(), 1);
+        WAIT_COMPARE(QDir(target.path()).entryList({QStringLiteral("*.lyf")}).size(), 1);
         const auto bundle = LyfPlaylistCodec::readBundleFile(
             target.filePath(QDir(target.path()).entryList({QStringLiteral("*.lyf")}).first()));
         QVERIFY(bundle);
@@ -462,7 +462,7 @@ private Q_SLOTS:
             QCOMPARE(window->status(), "Removed \"One\" from \"Set\".");
             StateFile::waitForAllPendingWrites();
         }
-        QTRY_VERIFY(window->status().startsWith("Could not save playlists.json: "));
+        WAIT_VERIFY(window->status().startsWith("Could not save playlists.json: "));
     }
 
     // "Add Song" hands the playlist to the main window, whose clicks add titles until Done brings the
@@ -492,7 +492,7 @@ private Q_SLOTS:
         QWidget *viewport = tableView(main)->viewport();
         QTest::mouseClick(viewport, Qt::LeftButton, {},
                           tableView(main)->visualRect(tableModel(main)->index(0, 4)).center());
-        QTRY_COMPARE(holder.context.playlists().playlists().at(1).items.size(), 2);
+        WAIT_COMPARE(holder.context.playlists().playlists().at(1).items.size(), 2);
         QCOMPARE(statusField(main)->text(),
                  "Added \"Rag Time\" to \"Set\". Click another title or press Done.");
         QCOMPARE(selectedPlaylist(*window), 0);
@@ -507,7 +507,7 @@ private Q_SLOTS:
         holder.context.notifications().post(NotificationBus::addToPlaylistModeName,
                                             {{NotificationBus::playlistNameKey, QStringLiteral("Set")}});
         window->close();
-        QTRY_VERIFY(topLevelWindows<PlaylistsWindowController>().isEmpty());
+        WAIT_VERIFY(topLevelWindows<PlaylistsWindowController>().isEmpty());
         QVERIFY(done->isHidden());
         QCOMPARE(statusField(main)->text(), "Ready");
         QCOMPARE(finished.count(), 1);
@@ -544,7 +544,7 @@ private Q_SLOTS:
         QVERIFY(tabTo([&](QWidget *focus) { return focus == tableView(main); }));
         press(Qt::Key_Down);
         press(Qt::Key_Return);
-        QTRY_VERIFY(viewerShows("Rag B"));
+        WAIT_VERIFY(viewerShows("Rag B"));
         holder.context.viewers().current()->close();
         main.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&main));
@@ -554,18 +554,18 @@ private Q_SLOTS:
         }));
         QVERIFY(static_cast<TileView *>(QApplication::focusWidget())->glassBacking()->hasFocusRing());
         press(Qt::Key_Space);
-        QTRY_VERIFY(!topLevelWindows<PlaylistsWindowController>(true).isEmpty());
+        WAIT_VERIFY(!topLevelWindows<PlaylistsWindowController>(true).isEmpty());
         PlaylistsWindowController *window = topLevelWindows<PlaylistsWindowController>(true).constFirst();
         QVERIFY(QTest::qWaitForWindowActive(window));
         auto *playlists = child<PlaylistCardView>(*window, QStringLiteral("playlistTable"));
         auto *titles = child<PlaylistCardView>(*window, QStringLiteral("titlesTable"));
         QVERIFY(tabTo([&](QWidget *focus) { return focus == playlists; }));
         press(Qt::Key_Space);
-        QTRY_COMPARE(titles->model()->rowCount(), 2);
+        WAIT_COMPARE(titles->model()->rowCount(), 2);
         QVERIFY(tabTo([&](QWidget *focus) { return focus == titles; }));
         // Return opens the card Tab ringed, as a click does, selecting it first: no Space needed.
         press(Qt::Key_Return);
-        QTRY_VERIFY(viewerShows("One"));
+        WAIT_VERIFY(viewerShows("One"));
         QCOMPARE(titles->selectionModel()->selectedRows().value(0).row(), 0);
         holder.context.viewers().current()->close();
         window->activateWindow();
@@ -573,7 +573,7 @@ private Q_SLOTS:
         titles->setFocus(Qt::TabFocusReason);
         press(Qt::Key_Down);
         press(Qt::Key_Return);
-        QTRY_VERIFY(viewerShows("Two"));
+        WAIT_VERIFY(viewerShows("Two"));
         window->close();
     }
 
@@ -617,7 +617,7 @@ private Q_SLOTS:
         QVERIFY(main);
         ModalAnswer answer(QStringLiteral("OK"));
         delegate.handleLaunchedAgain({file});
-        QTRY_COMPARE(statusField(*main)->text(), status);
+        WAIT_COMPARE(statusField(*main)->text(), status);
         QCOMPARE(answer.messages + answer.informativeTexts, alerts);
         QCOMPARE(namesOf(delegate.context().playlists().playlists()), names);
         QCOMPARE(!topLevelWindows<PlaylistsWindowController>().isEmpty(),
@@ -640,17 +640,17 @@ private Q_SLOTS:
         QFETCH(QString, addSong);
         auto window = windowWith({playlist("Set", {"One"})}, true);
         LyrafoldLanguageService::setCurrent(language);
-        QTRY_COMPARE(window->pushButton("addSongsButton")->text(), addSong);
-        QTRY_VERIFY(window->minimumWidth() >= window->layout()->totalMinimumSize().width());
+        WAIT_COMPARE(window->pushButton("addSongsButton")->text(), addSong);
+        WAIT_VERIFY(window->minimumWidth() >= window->layout()->totalMinimumSize().width());
         window->resize(window->minimumSize());
-        QTRY_COMPARE(window->size(), window->minimumSize());
+        WAIT_COMPARE(window->size(), window->minimumSize());
         window->layout()->activate();
         QVERIFY(window->minimumWidth() >= 600 && window->minimumHeight() >= 400);
         for (QWidget *control : QList<QWidget *>{
                  window->pushButton("addSongsButton"), window->pushButton("createPlaylistButton"),
                  window->pushButton("deletePlaylistButton"), window->pushButton("sharePlaylistButton"),
                  child<QCheckBox>(*window, QStringLiteral("studyModeCheckbox"))})
-            QTRY_VERIFY2(control->width() >= control->sizeHint().width(), qPrintable(control->objectName()));
+            WAIT_VERIFY2(control->width() >= control->sizeHint().width(), qPrintable(control->objectName()));
     }
 };
 

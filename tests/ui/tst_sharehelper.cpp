@@ -169,7 +169,7 @@ private Q_SLOTS:
 
         second->hide(); // the user cancels
         QVERIFY(!LyrafoldShareHelper::activeSharePicker());
-        QTRY_VERIFY(!first && !second);
+        WAIT_VERIFY(!first && !second);
     }
 
     void anchorNotYetShown()
@@ -181,7 +181,7 @@ private Q_SLOTS:
                                                    [&] { ++dismissed; });
         QCOMPARE(dismissed, 0);
         window.show();
-        QTRY_COMPARE(dismissed, 1);
+        WAIT_COMPARE(dismissed, 1);
         QVERIFY(LyrafoldShareHelper::activeSharePicker());
 
         LyrafoldShareHelper::activeSharePicker()->hide();

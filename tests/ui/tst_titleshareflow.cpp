@@ -160,7 +160,7 @@ private Q_SLOTS:
         QToolTip::hideText();
         TitleShareSave::savePdf(&window.widget, built, entry, window.share);
         // The copy runs while its progress dialog exists.
-        QTRY_VERIFY(!window.widget.findChild<QDialog *>(QStringLiteral("exportProgressDialog")));
+        WAIT_VERIFY(!window.widget.findChild<QDialog *>(QStringLiteral("exportProgressDialog")));
         fullDisk.reset();
         QTEST(TestHarness::readFile(chosen), "kept");
         QTEST(answers.messages, "alerts");

@@ -48,7 +48,7 @@ private slots:
                     .arg(viewer->geometry().x())
                     .arg(viewer->geometry().y());
             };
-            QTRY_VERIFY2_WITH_TIMEOUT(placed(), qPrintable(where()), 5000);
+            WAIT_VERIFY2_WITH_TIMEOUT(placed(), qPrintable(where()), 5000);
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     }

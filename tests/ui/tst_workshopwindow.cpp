@@ -132,7 +132,7 @@ private Q_SLOTS:
         pressTile(window, "bookmarkWorkshopTile");
         QCOMPARE(topLevelWindows<WorkshopWindowController>().size(), 1);
         WorkshopWindowController *workshop = topLevelWindows<WorkshopWindowController>().constFirst();
-        QTRY_COMPARE(shownBooks(*workshop), QStringList{"Two.pdf"});
+        WAIT_COMPARE(shownBooks(*workshop), QStringList{"Two.pdf"});
 
         if (change == "switch")
             QTest::mouseClick(slotTile(window, 3)->imageView(), Qt::LeftButton);
@@ -159,11 +159,11 @@ private Q_SLOTS:
             QCOMPARE(question.informativeTexts,
                      QStringList{"The one bookmark in this slot will be removed from disk."});
         }
-        QTRY_COMPARE(window.library().currentSlotId(), slot);
+        WAIT_COMPARE(window.library().currentSlotId(), slot);
         QCOMPARE(workshop->activeTabIndex(), slot);
-        QTRY_COMPARE(shownBooks(*workshop), books);
+        WAIT_COMPARE(shownBooks(*workshop), books);
         // The subtitle is English in every language; the built-in slot's tab is named in the language.
-        QTRY_VERIFY2(
+        WAIT_VERIFY2(
             workshop->windowTitle().endsWith(
                 QStringLiteral(" — %1 • %2 books").arg(SlotStore::builtInSlotName(slot)).arg(books.size())),
             qPrintable(workshop->windowTitle()));
@@ -199,7 +199,7 @@ private Q_SLOTS:
         OpenWindow window;
         statusField(window)->setText(QStringLiteral("main"));
         WorkshopWindowController workshop(window.context);
-        QTRY_COMPARE(shownBooks(workshop), QStringList{"A.pdf"});
+        WAIT_COMPARE(shownBooks(workshop), QStringList{"A.pdf"});
         ModalAnswer answer(QStringLiteral("OK"));
         child<QPushButton>(workshop, button)->click();
         QCOMPARE(answer.messages, QStringList{alert});
@@ -231,7 +231,7 @@ private Q_SLOTS:
         WorkshopWindowController workshop(window.context);
         workshop.show();
         auto *grid = child<QListView>(workshop, QStringLiteral("workshopGrid"));
-        QTRY_COMPARE(grid->model()->rowCount(), 2);
+        WAIT_COMPARE(grid->model()->rowCount(), 2);
         QCoreApplication::processEvents();
         const int gone = int(shownBooks(workshop).indexOf("Gone.pdf"));
 
@@ -255,15 +255,15 @@ private Q_SLOTS:
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, relink.center());
         auto *status = child<QLabel>(workshop, QStringLiteral("workshopStatusField"));
         if (relinks)
-            QTRY_COMPARE(status->text(), QStringLiteral("Relinked Gone.pdf to dusty-strings-tunebook.pdf"));
+            WAIT_COMPARE(status->text(), QStringLiteral("Relinked Gone.pdf to dusty-strings-tunebook.pdf"));
         QCOMPARE(answer.otherDialogs.size(), relinks ? 1 : 0);
-        QTRY_COMPARE(grid->model()->rowCount(), 2);
+        WAIT_COMPARE(grid->model()->rowCount(), 2);
         const int rag = int(shownBooks(workshop).indexOf("joplin-pineapple-rag.pdf"));
         if (byKeys)
             pressReturnOn(rag);
         else
             QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, centreOf(*grid, rag));
-        QTRY_COMPARE(window.context.viewers().list().size(), 1);
+        WAIT_COMPARE(window.context.viewers().list().size(), 1);
         QVERIFY(status->text().startsWith(QStringLiteral("Opened: ")));
         QCOMPARE(ViewerParts::shownBook(*window.context.viewers().current()), realBook);
         window.context.viewers().current()->close();
@@ -280,7 +280,7 @@ private Q_SLOTS:
         model.setBooks({book});
         covers.request({{realBook, book.modified, book.slotPdfFileName}});
         model.setBooks({missing("Other.pdf")});
-        QTRY_COMPARE(arrived.count(), 1);
+        WAIT_COMPARE(arrived.count(), 1);
         const QModelIndex cell = model.index(0, 0);
         QVERIFY(model.data(cell, Qt::DecorationRole).value<QPixmap>().isNull());
         model.setBooks({book});
@@ -309,7 +309,7 @@ private Q_SLOTS:
         });
         child<QPushButton>(*workshop, QStringLiteral("workshopExportButton"))->click();
         QCOMPARE(title, QStringLiteral("Save CSV File"));
-        QTRY_COMPARE(child<QLabel>(*workshop, QStringLiteral("workshopStatusField"))->text(),
+        WAIT_COMPARE(child<QLabel>(*workshop, QStringLiteral("workshopStatusField"))->text(),
                      QStringLiteral("Exported 2 bookmarks to ") + target);
         QVERIFY(TestHarness::readFile(target).count('\n') == 2);
     }
@@ -350,7 +350,7 @@ private Q_SLOTS:
         OpenWindow main;
         CustomFilesWindowController window(main.context);
         auto *count = child<QLabel>(window, QStringLiteral("customFilesCount"));
-        QTRY_COMPARE(count->text(), QStringLiteral("2 file(s)"));
+        WAIT_COMPARE(count->text(), QStringLiteral("2 file(s)"));
         LyrafoldLanguageService::setCurrent(language);
         // Qt's own texts go back to English too, or later tests of this program meet them translated.
         const auto restore = qScopeGuard([] {
@@ -367,7 +367,7 @@ private Q_SLOTS:
         child<QComboBox>(window, QStringLiteral("customFilesCategory"))->setCurrentIndex(0);
         auto *list = child<QListView>(window, QStringLiteral("customFilesList"));
         QCOMPARE(list->model()->index(1, 0).data().toString(), QStringLiteral("Misty"));
-        QTRY_COMPARE(list->model()->index(1, 0).data(CustomFilesWindowController::subtitleRole).toString(),
+        WAIT_COMPARE(list->model()->index(1, 0).data(CustomFilesWindowController::subtitleRole).toString(),
                      in("Custom Single • %1 title(s) • %2").arg(QStringLiteral("1"), in("Slot %1").arg(1)));
         if (select)
             list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select);
@@ -375,7 +375,7 @@ private Q_SLOTS:
         child<QPushButton>(window, QStringLiteral("customFilesDeleteButton"))->click();
         QCOMPARE(question.messages.size(), select ? 1 : 0);
         if (deleted)
-            QTRY_COMPARE(child<QLabel>(window, QStringLiteral("customFilesStatusField"))->text(),
+            WAIT_COMPARE(child<QLabel>(window, QStringLiteral("customFilesStatusField"))->text(),
                          in("Deleted %1 custom file(s).").arg(1));
         LibrarySession::waitForPendingSaves();
         QCOMPARE(QFileInfo::exists(files + "/Misty.pdf"), !deleted);
@@ -395,12 +395,12 @@ private Q_SLOTS:
         CustomFilesWindowController window(main.context);
         auto *category = child<QComboBox>(window, QStringLiteral("customFilesCategory"));
         auto *count = child<QLabel>(window, QStringLiteral("customFilesCount"));
-        QTRY_COMPARE(category->currentIndex(), 1);
+        WAIT_COMPARE(category->currentIndex(), 1);
         QCOMPARE(count->text(), QStringLiteral("1 file(s)"));
         BookmarkEntry single = song(files + "/Misty.pdf", "Misty");
         single.pdfFileName = SlotStore::customSinglesBookName;
         main.context.librarySlots().appendImportedBookmarks({single}, 1, QString());
-        QTRY_COMPARE(category->currentIndex(), 0);
+        WAIT_COMPARE(category->currentIndex(), 0);
         QCOMPARE(count->text(), QStringLiteral("1 file(s)"));
     }
 
@@ -435,7 +435,7 @@ private Q_SLOTS:
             limit.emplace(32 * 1024);
         window.context.libraryFlows().deleteCustomFileGroups(*child<StatusLine>(window, "statusField"),
                                                              groups);
-        QTRY_COMPARE(statusField(window)->text(), status);
+        WAIT_COMPARE(statusField(window)->text(), status);
         LibrarySession::waitForPendingSaves();
         limit.reset();
         QCOMPARE(QFileInfo::exists(photo), fullDisk);
