@@ -133,12 +133,20 @@ def main():
             pair = path.with_suffix(".h")
             if path.suffix == ".cpp" and pair.exists():
                 text = strip_comments(pair.read_text(encoding="utf-8", errors="replace")) + text
+            # A file that defines a class's members elsewhere (MainWindowFolder.cpp) sees the fields its
+            # own class's header declares.
+            if path.suffix == ".cpp":
+                for included in re.findall(r'#include\s+"([\w/]+\.h)"', text):
+                    header_path = root / "src" / included
+                    if header_path.exists() and header_path != pair and header_path.parent == path.parent:
+                        text = strip_comments(header_path.read_text(encoding="utf-8", errors="replace")) + text
             if name not in text and not any(
                     re.search(r"using\s+\w+\s*=[^;]*" + name, t) for t in [text]):
                 continue
             if member == name:
+                # Made with new, by a factory, as a variable, or as a member held by value.
                 pattern = (r"(new\s+|make_unique<|make_shared<)" + name + r"\b|\b" + name +
-                           r"\s+\w+\s*\(")
+                           r"\s+\w+\s*[({;]")
             elif member.startswith("~"):
                 continue
             else:
