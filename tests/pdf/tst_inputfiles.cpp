@@ -53,8 +53,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("link"); // handed over through a symbolic link to the pipe
         QTest::addColumn<QString>("message");
         const QString reason = QStringLiteral("Not an ordinary file but a folder, a pipe or a device");
-        QTest::newRow("playlist file")
-            << int(Reader::playlistFile) << "set.lyf" << false << "Could not read the file: " + reason;
+        QTest::newRow("playlist file") << int(Reader::playlistFile) << "set.lyf" << false
+                                       << "Could not read the file \u201Cset.lyf\u201D: " + reason;
         QTest::newRow("picture") << int(Reader::picture) << "photo.jpg" << false << reason;
         QTest::newRow("picture through a link") << int(Reader::picture) << "photo.png" << true << reason;
         QTest::newRow("metadata CSV")

@@ -341,7 +341,8 @@ Result<QList<Playlist>> readBundleFile(const QString &path)
     if (file.status == InputFile::Status::tooLarge)
         return refuse(ReadError::tooLarge, tooLargeMessage());
     if (file.status != InputFile::Status::ok)
-        return refuse(ReadError::unreadable, UiText::tr("Could not read the file: %1").arg(file.reason));
+        return refuse(ReadError::unreadable, UiText::tr("Could not read the file %1: %2")
+                                                 .arg(fileLabel(QFileInfo(path).fileName()), file.reason));
     return decodeBundle(file.bytes, QFileInfo(path).fileName());
 }
 
