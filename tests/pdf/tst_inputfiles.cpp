@@ -1,4 +1,5 @@
 #include "TestHarness.h"
+#include "core/library/BookmarkImport.h"
 #include "core/library/MetadataImport.h"
 #include "core/playlist/LyfPlaylistCodec.h"
 #include "pdf/engine/PdfDocument.h"
@@ -17,7 +18,7 @@
 // reading thread until someone wrote to it, and quitting would wait for that thread for ever.
 namespace {
 
-enum class Reader { playlistFile, picture, metadata, pdf };
+enum class Reader { playlistFile, picture, metadata, pdf, bookmarks };
 
 // The reader's refusal, or nothing when it took the file.
 std::optional<QString> refusal(Reader reader, const QString &path)
@@ -36,6 +37,8 @@ std::optional<QString> refusal(Reader reader, const QString &path)
         return message(MetadataImport::readFile(path));
     case Reader::pdf:
         return message(PdfDocument::open(path));
+    case Reader::bookmarks:
+        return message(BookmarkImport::readFile(path));
     }
     return std::nullopt;
 }
@@ -87,6 +90,38 @@ private Q_SLOTS:
             QFAIL("the reader waited on the pipe");
         }
         const std::optional<QString> refused = read.get();
+        QVERIFY(refused);
+        QCOMPARE(*refused, message);
+    }
+
+    // A file larger than its bound is refused from its size alone; the files here are sparse, so
+    // reading one would take its whole size in memory.
+    void oversizedFilesAreRefusedUnread_data()
+    {
+        QTest::addColumn<int>("reader");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("bookmark JSON")
+            << int(Reader::bookmarks) << "slot.json" << (qint64(1) << 30) + 1
+            << BookmarkImport::invalidFileText() + " The file is too large: 1025 MB, at most 1024 MB.";
+        QTest::newRow("metadata CSV")
+            << int(Reader::metadata) << "big-meta.csv" << (qint64(512) << 20) + 1
+            << "The file big-meta.csv is too large to import: 513 MB, at most 512 MB.";
+    }
+
+    void oversizedFilesAreRefusedUnread()
+    {
+        QFETCH(int, reader);
+        QFETCH(QString, name);
+        QFETCH(qint64, size);
+        QFETCH(QString, message);
+        const QString path = TestHarness::home() + QLatin1Char('/') + name;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(size));
+        file.close();
+        const std::optional<QString> refused = refusal(Reader(reader), path);
         QVERIFY(refused);
         QCOMPARE(*refused, message);
     }

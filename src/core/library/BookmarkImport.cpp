@@ -1,9 +1,11 @@
 #include "core/library/BookmarkImport.h"
 
+#include "core/common/InputFile.h"
 #include "core/common/UiText.h"
 #include "core/library/BookmarkCache.h"
-#include "core/storage/StateFile.h"
 #include "core/text/TextUtils.h"
+
+#include <simdjson.h>
 
 namespace BookmarkImport {
 
@@ -19,8 +21,16 @@ QString invalidFileText()
 
 Result<ImportedBookmarks> readFile(const QString &path)
 {
-    const StateFile::ReadResult file = StateFile::read(path);
-    if (file.status != StateFile::ReadStatus::Ok)
+    // The file may come from anywhere. The largest library kept is a million rows, which the stored
+    // form holds in about 300 MB; 1 KB a row leaves room for every metadata field filled.
+    constexpr qint64 maxFileSize = qint64(1) << 30;
+    const InputFile::Contents file = InputFile::read(path, maxFileSize, simdjson::SIMDJSON_PADDING);
+    if (file.status == InputFile::Status::tooLarge)
+        return Result<ImportedBookmarks>::failure(invalidFileText() + QLatin1Char(' ') +
+                                                  UiText::tr("The file is too large: %1 MB, at most %2 MB.")
+                                                      .arg((file.size + (1 << 20) - 1) >> 20)
+                                                      .arg(maxFileSize >> 20));
+    if (file.status != InputFile::Status::ok)
         return Result<ImportedBookmarks>::failure(invalidFileText());
     Result<BookmarkCache> cache = BookmarkCacheCodec::decode(file.bytes);
     if (!cache)

@@ -21,7 +21,8 @@ struct ImportedBookmarks {
 QString invalidFileTitle();
 QString invalidFileText();
 
-// The bookmarks in file order, or an error whose message is invalidFileText().
+// The bookmarks in file order, or an error whose message is invalidFileText() (followed by the bound,
+// for a file too large to read).
 Result<ImportedBookmarks> readFile(const QString &path);
 
 } // namespace BookmarkImport

@@ -177,19 +177,19 @@ void LibraryFlowService::importBookmarksFromFile(StatusSink &sink, const QString
     };
     Hop::run(
         this,
-        [path]() -> std::optional<Read> {
+        [path]() -> Result<Read> {
             Result<BookmarkImport::ImportedBookmarks> read = BookmarkImport::readFile(path);
             if (!read)
-                return std::nullopt;
+                return read.error();
             return Read{LibraryRows(std::move(read->bookmarks)), read->selectedFolder};
         },
-        [this, &session, slot, report = StatusReport(sink)](std::optional<Read> read) {
+        [this, &session, slot, report = StatusReport(sink)](Result<Read> read) {
             if (!read) {
-                report(BookmarkImport::invalidFileTitle() + QStringLiteral(": ") +
-                       BookmarkImport::invalidFileText());
+                const QString &message = read.error().message;
+                report(BookmarkImport::invalidFileTitle() + QStringLiteral(": ") + message);
                 LyrafoldAlert::run(report.sink() ? report.sink()->alertParent() : nullptr,
                                    LyrafoldAlert::Style::warning, BookmarkImport::invalidFileTitle(),
-                                   BookmarkImport::invalidFileText());
+                                   message);
                 return;
             }
             // The file replaces the slot it was chosen for, never one switched to while it was read.
