@@ -99,15 +99,26 @@ private Q_SLOTS:
     void emptySlotFallsBackToTheCacheOnce_data()
     {
         QTest::addColumn<int>("cachedRows"); // -1: no cache file
+        QTest::addColumn<QString>("counts"); // the slot counts the slot metadata holds
         QTest::addColumn<QString>("status");
-        QTest::newRow("40 cached rows") << 40 << "Loaded 40 cached bookmarks";
-        QTest::newRow("empty cache") << 0 << "";
-        QTest::newRow("no cache") << -1 << "";
+        QTest::newRow("40 cached rows") << 40 << "{}"
+                                        << "Loaded 40 cached bookmarks";
+        QTest::newRow("empty cache") << 0 << "{}"
+                                     << "";
+        QTest::newRow("no cache") << -1 << "{}"
+                                  << "";
+        // The cache is a copy of the slot last saved: a slot this application left empty (visited, then
+        // quit) does not take another slot's songs from it.
+        QTest::newRow("40 cached rows, the slot known empty") << 40 << R"({"1":0})"
+                                                              << "";
+        QTest::newRow("40 cached rows, the slot known filled") << 40 << R"({"1":40})"
+                                                               << "Loaded 40 cached bookmarks";
     }
 
     void emptySlotFallsBackToTheCacheOnce()
     {
         QFETCH(int, cachedRows);
+        QFETCH(QString, counts);
         QFETCH(QString, status);
         BookmarkList cached;
         for (int i = 0; i < cachedRows; ++i)
@@ -115,7 +126,8 @@ private Q_SLOTS:
         if (cachedRows >= 0)
             QVERIFY(CacheService::save(cached, books()));
         QVERIFY(SlotStore::saveSlot(1, {}, QStringLiteral("/elsewhere")));
-        writeMeta(R"({"activeSlot":1,"slotNames":{}})");
+        writeMeta(QStringLiteral(R"({"activeSlot":1,"slotNames":{},"slotCounts":%1})").arg(counts).toUtf8());
+        const BookmarkList expected = status.isEmpty() ? BookmarkList{} : cached;
 
         PlaylistLibrary playlists;
 
@@ -124,10 +136,10 @@ private Q_SLOTS:
         session.restoreActiveSlot();
         const LibrarySlots::LoadResult result = librarySlots.loadCurrentSlot();
         QCOMPARE(result.statusText, status);
-        QCOMPARE(session.allBookmarks().toList(), cached);
-        QCOMPARE(session.selectedFolder(), cachedRows > 0 ? books() : QStringLiteral("/elsewhere"));
+        QCOMPARE(session.allBookmarks().toList(), expected);
+        QCOMPARE(session.selectedFolder(), status.isEmpty() ? QStringLiteral("/elsewhere") : books());
         // Read without waiting: the read itself waits for the save.
-        QCOMPARE(SlotStore::loadSlot(1), cached);
+        QCOMPARE(SlotStore::loadSlot(1), expected);
     }
 
     // Quick successive saves end with the last state on disk, and a read right after a save sees it.

@@ -119,7 +119,10 @@ LibrarySlots::LoadResult LibrarySlots::loadCurrentSlot()
                     .arg(m_session.allBookmarks().size())
                     .arg(SlotStore::slotName(slot), slotAvailabilitySummary(m_session.allBookmarks()))};
     }
-    std::optional<CacheService::Contents> cached = CacheService::load();
+    // The cache is a copy of the slot saved last, which need not be this one: a slot this application
+    // left empty (shown, then quit) stays empty rather than take another slot's songs.
+    std::optional<CacheService::Contents> cached =
+        SlotStore::storedSlotCount(slot) == 0 ? std::nullopt : CacheService::load();
     if (!cached || cached->bookmarks.isEmpty()) {
         m_session.setSelectedFolder(contents.selectedFolder);
         return {};
