@@ -691,6 +691,39 @@ private Q_SLOTS:
         QCOMPARE(changes.at(1).at(0).value<PlaylistChange>().kind, PlaylistChange::Kind::reloaded);
         QCOMPARE(names(library.playlists()), QStringList{"From elsewhere"});
     }
+
+    // A program that compares and renames without Lyrafold's lock puts its version, made from the one
+    // before ours, in place just as ours lands, and later builds on the file again: the playlist ours
+    // added comes back, reaches the file, and is in neither side's next version lost.
+    void ownWriteOverwrittenByAnOlderVersion()
+    {
+        QVERIFY(PlaylistStore::savePlaylists({playlist(QStringLiteral("Gig"))}));
+        PlaylistLibrary library;
+        library.setOutsideChangeDelays(20ms, 1s);
+        QSignalSpy lookedAt(&library, &PlaylistLibrary::fileLookedAt);
+        const auto otherWrites = [&](QList<Playlist> list, const QString &name) {
+            list.append(playlist(name));
+            const qsizetype looks = lookedAt.count();
+            QSaveFile other(library.path());
+            QVERIFY(other.open(QIODevice::WriteOnly));
+            other.write(*PlaylistCodec::encodePlaylists(list));
+            QVERIFY(other.commit());
+            WAIT_VERIFY(names(library.playlists()).contains(name) && lookedAt.count() > looks);
+            StateFile::waitForPendingWrites(library.path());
+        };
+        const auto sorted = [](QStringList list) {
+            list.sort();
+            return list;
+        };
+        QCOMPARE(library.createPlaylist(QStringLiteral("Ours")), PlaylistLibrary::Outcome::created);
+        QVERIFY(lookedAt.wait());
+        otherWrites({playlist(QStringLiteral("Gig"))}, QStringLiteral("Other 1"));
+        QCOMPARE(sorted(names(library.playlists())), (QStringList{"Gig", "Other 1", "Ours"}));
+        otherWrites(PlaylistStore::loadPlaylists(library.path()), QStringLiteral("Other 2"));
+        const QStringList all{"Gig", "Other 1", "Other 2", "Ours"};
+        QCOMPARE(sorted(names(library.playlists())), all);
+        QCOMPARE(sorted(names(PlaylistStore::loadPlaylists(library.path()))), all);
+    }
 };
 
 LYRAFOLD_TEST_MAIN(PlaylistLibraryTest)

@@ -582,11 +582,17 @@ void PlaylistLibrary::setOutsideChangeDelays(std::chrono::milliseconds read, std
 void PlaylistLibrary::rebase(QList<Playlist> list, bool replacedOwnWrite)
 {
     // Made from the version before the last write by a program that compared and renamed just as that
-    // write landed (it holds all that was there before): what the write added comes back. A version
-    // that lacks more than that replaced the list on purpose.
+    // write landed (it holds all that was there before): what the write added comes back, and waits to
+    // be written like a change made now, made again on any version that comes before it lands. A
+    // version that lacks more than that replaced the list on purpose.
     if (replacedOwnWrite && !m_lastWritten.isEmpty() && madeFromVersionBeforeLastWrite(list)) {
-        for (const PendingEdit &edit : std::as_const(m_lastWritten))
+        for (PendingEdit &edit : m_lastWritten) {
             edit.again(list);
+            // Made again as it was made now: only what a version lacks of it is added.
+            edit.replay = edit.again;
+            edit.sequence = m_guard.noteChange();
+            m_pending.append(std::move(edit));
+        }
     }
     m_lastWritten.clear();
     for (const PendingEdit &edit : std::as_const(m_pending))
