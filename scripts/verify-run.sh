@@ -1,0 +1,765 @@
+#!/usr/bin/env bash
+# Walks through the application as a musician does, with the mouse and the keyboard (xdotool), on a
+# virtual display with a window manager (openbox), and says what became of the library, the slot files
+# and the playlists; a picture of each step goes to the output folder. Every scene starts the real
+# application on a fresh demo profile (Slot 1 current and holding the built-in list's songs) and ends it.
+# Needs a build (make build) and the packages xvfb, openbox, xdotool, x11-utils, imagemagick and python3.
+#
+#   scripts/verify-run.sh OUTPUT_DIR SCENE...
+#
+# Scenes (each says what it saw; the pictures are named after the scene):
+#   look              the main window as it starts
+#   cell-edit         a genre typed into a cell without Return, then the Slot 2 tile: the value is saved
+#   cell-reload       the same, then Slots > Reload Slot from Disk
+#   rebuild-question  Slot 4 filled: another folder typed into the folder field, then its own folder with
+#                     a trailing "/", Extract > Re-extract folder > Extract all; then New extraction with
+#                     another folder: "Rebuild" only for its own folder, "Clear" otherwise
+#   search-switch     "waltz" typed and the Slot 1 tile clicked (then Reload) at once: every row shown
+#   folder-switch     a switch to a slot without a folder: the folder field empty; Extract asks for one
+#   folder-import     a picture imported into a slot without a folder: the folder field empty
+#   autotag-offline   without a network, Auto-Tag All Bookmarks on 40 titles, then Auto-tag this row
+#   preview           the playlists window, a title whose book only the current slot knows: its preview
+#   presentation      a title opened from the table, Edit, a stroke, Done, Fullscreen, a double click
+#   undo-book         a 600-page book with a stroke on every page: Clear book, then 620 clicks on Undo
+#   viewer-save       the viewer's Share > PDF > Save to local disc: where it saved is said
+#   lyf-damaged       started with a damaged playlist file
+#   extract-summary   a folder with two unreadable books and one whose titles hold control characters
+#   second-start      a second start while the first is stopped, then "Wait": the playlist comes once
+#   long-runtime      a runtime folder of 120 characters; a start with another runtime folder
+#   picture-scan      600 dpi A4 colour scans as PNG and TIFF imported through Custom Files
+#   metadata-100mb    a 100 MB metadata CSV (made by the script METADATA_MAKER names) imported
+#   empty-slot-restart  Slot 3 (no file) visited, Quit, start again: Slot 3 stays empty
+#   languages         the main window, the playlists window and the viewer in English, Turkish, Spanish
+#   keyboard          Tab from the search field through the main window, a picture after each press
+#
+# BUILD_DIR picks another build folder, APP another program; DISPLAY_NUMBER the first display number
+# tried (61). The clicks are at the places of the default layout on a 1600x900 screen.
+set -euo pipefail
+
+output="$1"
+shift
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD_DIR:-$root/build}"
+app="${APP:-$build/src/app/lyrafold}"
+testdata="$root/tests/data"
+work="$(mktemp -d "${TMPDIR:-/tmp}/lyrafold-verify-XXXXXX")"
+mkdir -p "$output"
+
+. "$root/scripts/virtual-display.sh"
+FIRST_DISPLAY="${DISPLAY_NUMBER:-61}" start_screenshot_display 1600x900x24 "$work"
+app_pid=""
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    stop_screenshot_display
+}
+trap cleanup EXIT
+export DISPLAY=":$display"
+echo "display :$display"
+x() { xdotool "$@"; }
+shot() { import -window root "$output/$1.png" && echo "  picture: $output/$1.png"; }
+
+# profile NAME [LANGUAGE]: a fresh demo profile; Slot 1 holds the built-in list's songs and is current.
+profile() {
+    prof="$work/$1"
+    eval "$("$build/tools/demo-profile/lyrafold-demo-profile" --profile "$prof" --books "$build/demo/books")" >/dev/null
+    data="$XDG_DATA_HOME/Lyrafold"
+    slots="$data/slots"
+    mkdir -p "$prof/tmp" "$prof/runtime" "$XDG_CONFIG_HOME/Lyrafold"
+    chmod 700 "$prof/runtime"
+    cp "$slots/slot_0.json" "$slots/slot_1.json"
+    printf '{"activeSlot":1,"slotNames":{}}' >"$slots/slots_meta.json"
+    printf '[General]\nLyrafold.uiLanguage=%s\n' "${2:-en}" >"$XDG_CONFIG_HOME/Lyrafold/Lyrafold.conf"
+}
+
+# start [ARGS...]: the application on the profile, once its window has settled. OFFLINE=1: without a
+# network (a network namespace of its own).
+start() {
+    rm -f "$prof/tmp/Lyrafold_launch.log"
+    local wrap=()
+    [ "${OFFLINE:-0}" = 1 ] && wrap=(unshare -rn)
+    QT_QPA_PLATFORM=xcb TMPDIR="$prof/tmp" XDG_RUNTIME_DIR="${RUNTIME:-$prof/runtime}" \
+        DBUS_SESSION_BUS_ADDRESS="unix:path=$prof/no-bus" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$prof/no-bus" \
+        PULSE_SERVER="unix:$prof/runtime/no-pulse" "${wrap[@]}" "$app" "$@" >>"$prof/app.log" 2>&1 &
+    app_pid=$!
+    for _ in $(seq 150); do
+        grep -q "9 delayed orderFront done" "$prof/tmp/Lyrafold_launch.log" 2>/dev/null && break
+        sleep 0.1
+    done
+    sleep 1.5
+}
+
+stop() {
+    kill "$app_pid" 2>/dev/null || true
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+}
+
+# slot_rows SLOT KEY...: a summary of the slot file's rows (count, and the given field of the first row).
+slot_rows() {
+    python3 - "$slots/slot_$1.json" "${@:2}" <<'EOF'
+import json, sys
+d = json.load(open(sys.argv[1]))
+rows = d["bookmarks"]
+out = ["%d rows" % len(rows), "folder %r" % d.get("selectedFolder")]
+for key in sys.argv[2:]:
+    out.append("first %s %r" % (key, rows[0].get(key) if rows else None))
+print(", ".join(out))
+EOF
+}
+
+scene_look() {
+    profile look
+    start
+    shot look-main
+}
+
+# Places in the window as laid out on this screen (the window is centred, 1380 by 640).
+extract_tile="171 291"
+slot1_tile="712 258"
+slot2_tile="778 258"
+slot4_tile="712 327"
+playlists_tile="1428 292"
+folder_field="1253 192"
+search_field="440 410"
+edit_button="778 410"
+first_genre_cell="527 477"
+slots_menu="196 146"
+tools_menu="241 146"
+
+# type_into_cell TEXT: Edit, a click on the first row's genre cell, TEXT typed at its end; no Return.
+type_into_cell() {
+    x mousemove $edit_button click 1
+    sleep 0.5
+    x mousemove $first_genre_cell click 1
+    sleep 0.8
+    x key End
+    x type --delay 30 "$1"
+    sleep 0.3
+}
+
+scene_cell_edit() {
+    profile cell-edit
+    start
+    echo "  before: $(slot_rows 1 genre)"
+    type_into_cell " Bebop"
+    shot cell-edit-1-typed
+    x mousemove $slot2_tile click 1
+    sleep 2
+    shot cell-edit-2-slot2
+    echo "  after the Slot 2 tile: $(slot_rows 1 genre)"
+    x mousemove $slot1_tile click 1
+    sleep 2
+    shot cell-edit-3-back
+}
+
+scene_cell_reload() {
+    profile cell-reload
+    start
+    type_into_cell " Cool"
+    x mousemove $slots_menu click 1
+    sleep 0.7
+    shot cell-reload-1-menu
+    x mousemove 269 189 click 1
+    sleep 2
+    shot cell-reload-2-reloaded
+    echo "  after Reload Slot from Disk: $(slot_rows 1 genre)"
+}
+
+# reextract_question NAME: Extract > Re-extract folder > the current slot > Extract all, and the question
+# before the slot's songs are replaced, which is then cancelled.
+reextract_question() {
+    x mousemove $extract_tile click 1
+    sleep 1
+    shot "$1-0-extract"
+    x mousemove 818 470 click 1
+    sleep 1
+    x key Return # the slot prompt: the current slot
+    sleep 1.5
+    x key Return # "Extract all PDFs"
+    sleep 2
+    shot "$1"
+    x key Escape
+    sleep 0.5
+}
+
+# folder_field_text TEXT: TEXT typed into the folder field, then Return.
+folder_field_text() {
+    x mousemove $folder_field click 1
+    x key ctrl+a
+    x type --delay 10 "$1"
+    x key Return
+    sleep 0.7
+}
+
+scene_rebuild_question() {
+    profile rebuild-question
+    cp "$slots/slot_1.json" "$slots/slot_4.json"
+    printf '{"activeSlot":4,"slotNames":{}}' >"$slots/slots_meta.json"
+    start
+    echo "  slot 4 before: $(slot_rows 4)"
+    folder_field_text "$testdata/books"
+    reextract_question rebuild-question-1-other-folder
+    folder_field_text "$build/demo/books/"
+    reextract_question rebuild-question-2-own-folder-slash
+    # New extraction with another folder, chosen in the folder panel.
+    x mousemove $extract_tile click 1
+    sleep 1
+    x key Return # "New extraction"
+    sleep 1.5
+    x key ctrl+a
+    x type --delay 10 "$testdata/books"
+    x key Return
+    sleep 1.5
+    x key Return # the slot prompt: Slot 4
+    sleep 2
+    shot rebuild-question-3-new-extraction
+    x key Escape
+    sleep 1
+    echo "  slot 4 after the questions were cancelled: $(slot_rows 4)"
+}
+
+# without_folder FROM TO: slot TO holds slot FROM's rows and no folder.
+without_folder() {
+    python3 - "$slots/slot_$1.json" "$slots/slot_$2.json" <<'EOF'
+import json, sys
+d = json.load(open(sys.argv[1]))
+d["selectedFolder"] = ""
+json.dump(d, open(sys.argv[2], "w"))
+EOF
+}
+
+scene_search_switch() {
+    profile search-switch
+    without_folder 1 2
+    printf '{"activeSlot":2,"slotNames":{}}' >"$slots/slots_meta.json"
+    start
+    x mousemove $search_field click 1
+    x type --delay 10 "waltz"
+    x mousemove $slot1_tile click 1
+    sleep 2
+    shot search-switch-1-slot1
+    x mousemove $search_field click 1
+    x type --delay 10 "waltz"
+    x mousemove $slots_menu click 1
+    sleep 0.2
+    x mousemove 269 189 click 1
+    sleep 2
+    shot search-switch-2-reload
+}
+
+scene_folder_switch() {
+    profile folder-switch
+    without_folder 1 3
+    start
+    shot folder-switch-1-slot1
+    x mousemove 646 327 click 1
+    sleep 2
+    shot folder-switch-2-slot3
+    x mousemove $extract_tile click 1
+    sleep 1.5
+    shot folder-switch-3-extract
+    x key Escape
+    sleep 0.5
+    x key Escape
+}
+
+# forty_known_titles: Slot 1 holds 40 titles the built-in metadata knows, their metadata emptied.
+forty_known_titles() {
+    python3 - "$slots/slot_1.json" "$root/resources/Bundled/default_metadata.json" <<'EOF'
+import json, sys
+known = {r["Title"].strip().lower() for r in json.load(open(sys.argv[2])) if "Title" in r}
+d = json.load(open(sys.argv[1]))
+rows, seen = [], set()
+for b in d["bookmarks"]:
+    t = b["title"].strip().lower()
+    if t in known and t not in seen and len(rows) < 40:
+        seen.add(t)
+        b = dict(b, genre="", style="", composer="", tempo="", spotifyURL="", youtubeURL="")
+        b.pop("firstReleaseYear", None)
+        b.pop("rating", None)
+        rows.append(b)
+d["bookmarks"] = rows
+json.dump(d, open(sys.argv[1], "w"))
+EOF
+}
+
+filled_genres() {
+    python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["bookmarks"]; print("%d rows, %d with a genre" % (len(r), sum(1 for b in r if b.get("genre"))))' "$slots/slot_1.json"
+}
+
+# wait_for_save SINCE: waits (60 s at most) until Slot 1's file is newer than SINCE; prints the time taken.
+wait_for_save() {
+    for _ in $(seq 240); do
+        [ "$(stat -c %Y "$slots/slot_1.json")" -gt "${1%.*}" ] && break
+        sleep 0.25
+    done
+    python3 -c "print('%.1f s' % (float('$(stat -c %.3Y "$slots/slot_1.json")') - float('$1')))"
+}
+
+scene_autotag_offline() {
+    profile autotag-offline
+    forty_known_titles
+    OFFLINE=1 start
+    echo "  before: $(filled_genres)"
+    x mousemove $tools_menu click 1
+    sleep 0.7
+    shot autotag-offline-0-menu
+    x mousemove 325 213 click 1
+    sleep 1
+    shot autotag-offline-1-question
+    sleep 1
+    x key Return
+    local t0
+    t0="$(date +%s.%N)"
+    echo "  the run until the slot was saved: $(wait_for_save "$t0")"
+    sleep 1.5
+    shot autotag-offline-2-all
+    echo "  after: $(filled_genres)"
+    # One row: its metadata emptied again, then "Auto-tag this row" from its menu.
+    stop
+    forty_known_titles
+    OFFLINE=1 start
+    x mousemove 360 477 click 3
+    sleep 0.7
+    shot autotag-offline-3-row-menu
+    x mousemove 438 509 click 1
+    sleep 3
+    shot autotag-offline-4-row
+    echo "  after Auto-tag this row: $(filled_genres)"
+}
+
+# moved_book: a copy of a demo book under a new name, known only to Slot 1 "Gig"; a playlist "Moved"
+# whose titles name that book at a folder that no longer exists.
+moved_book() {
+    python3 - "$data" "$HOME" "$build/demo/books/Evening Standards (Demo).pdf" <<'EOF'
+import json, os, shutil, sys
+data, home, source = sys.argv[1:4]
+books = os.path.join(home, "Gig Books")
+os.makedirs(books, exist_ok=True)
+book = os.path.join(books, "Gig Book.pdf")
+shutil.copy(source, book)
+d = json.load(open(os.path.join(data, "slots/slot_0.json")))
+rows = [dict(b, pdfFileName="Gig Book.pdf", pdfFilePath=book) for b in d["bookmarks"]
+        if b["pdfFileName"] == os.path.basename(source)]
+json.dump({"selectedFolder": books, "savedAt": d["savedAt"], "bookmarks": rows},
+          open(os.path.join(data, "slots/slot_1.json"), "w"))
+json.dump({"activeSlot": 1, "slotNames": {"1": "Gig"}}, open(os.path.join(data, "slots/slots_meta.json"), "w"))
+items = [dict(r, pdfFilePath="/old/laptop/Gig Book.pdf") for r in rows[:4]]
+playlists = json.load(open(os.path.join(data, "playlists.json")))
+json.dump([{"name": "Moved", "items": items}] + playlists, open(os.path.join(data, "playlists.json"), "w"))
+print("  playlist Moved:", [r["title"] for r in items])
+EOF
+}
+
+scene_preview() {
+    profile preview
+    moved_book
+    start
+    x mousemove $playlists_tile click 1
+    sleep 2
+    shot preview-1-window
+    x mousemove 540 240 click 1
+    sleep 1.5
+    shot preview-2-titles
+    x mousemove 840 330
+    sleep 0.3
+    x mousemove 854 313
+    sleep 2.5
+    shot preview-3-hover
+}
+
+# open_first_title: a click on the first row's title opens it in the viewer; sets viewer (its window).
+open_first_title() {
+    x mousemove 330 477 click 1
+    viewer=""
+    for _ in $(seq 50); do
+        viewer="$(x search --onlyvisible --name '\.pdf' 2>/dev/null | head -1)" && [ -n "$viewer" ] && break
+        sleep 0.2
+    done
+    sleep 1.5
+}
+
+full_screen() {
+    if xprop -id "$viewer" _NET_WM_STATE | grep -q FULLSCREEN; then echo yes; else echo no; fi
+}
+
+scene_presentation() {
+    profile presentation
+    start
+    open_first_title
+    shot presentation-1-viewer
+    x windowmove "$viewer" 20 40 windowsize "$viewer" 1560 840
+    sleep 1.5
+    shot presentation-2-wide
+    x mousemove 1037 78 click 1
+    sleep 0.8
+    x mousemove 650 450 mousedown 1
+    for step in $(seq 1 12); do x mousemove $((650 + step * 12)) $((450 + step * 3)); done
+    x mousemove 794 486 mouseup 1
+    sleep 0.5
+    shot presentation-3-stroke
+    x mousemove 1073 78 click 1
+    sleep 0.8
+    x mousemove 1208 78 click 1
+    sleep 1.5
+    shot presentation-4-full-screen
+    echo "  full screen after Fullscreen: $(full_screen)"
+    x mousemove 800 500 click --repeat 2 --delay 80 1
+    sleep 1.5
+    shot presentation-5-double-click
+    echo "  full screen after the double click: $(full_screen)"
+}
+
+# six_hundred_pages: Slot 1 holds one title of a 600-page book with a stroke on every page.
+six_hundred_pages() {
+    book="$HOME/Six hundred.pdf"
+    local source="$build/demo/books/Lyrafold Demo Fakebook.pdf"
+    local pages=()
+    for _ in $(seq 15); do pages+=("$source" 1-40); done
+    qpdf --empty --pages "${pages[@]}" -- "$book"
+    annotations="$XDG_DATA_HOME/LyrafoldMac/PDFEditCache/$(printf '%s' "$book" | base64 -w0 | tr '+/' '-_' | tr -d '=').json"
+    mkdir -p "$(dirname "$annotations")"
+    python3 - "$slots/slot_1.json" "$book" "$annotations" <<'EOF'
+import json, sys
+slot, book, annotations = sys.argv[1:4]
+d = json.load(open(slot))
+row = dict(d["bookmarks"][0], pdfFileName="Six hundred.pdf", pdfFilePath=book, totalPages=600)
+d["bookmarks"] = [row]
+json.dump(d, open(slot, "w"))
+stroke = {"points": [{"x": 100, "y": 400}, {"x": 300, "y": 420}], "color": {"red": 1, "green": 0, "blue": 0, "alpha": 1},
+          "thickness": 3, "opacity": 1, "isHighlighter": False}
+json.dump({"strokesByPage": {str(p): [stroke] for p in range(600)}, "textsByPage": {}}, open(annotations, "w"))
+EOF
+}
+
+annotated_pages() {
+    python3 -c 'import json,sys,os; f=sys.argv[1]; print(sum(1 for v in json.load(open(f))["strokesByPage"].values() if v) if os.path.exists(f) else 0)' "$annotations"
+}
+
+scene_undo_book() {
+    profile undo-book
+    six_hundred_pages
+    start
+    echo "  pages with a stroke at the start: $(annotated_pages)"
+    open_first_title
+    x windowmove "$viewer" 20 40 windowsize "$viewer" 1560 840
+    sleep 1.5
+    x mousemove 1037 78 click 1
+    sleep 0.8
+    x mousemove 1497 550 click 1
+    sleep 0.8
+    shot undo-book-1-question
+    x key Return
+    sleep 1.5
+    echo "  pages with a stroke after Clear book: $(annotated_pages)"
+    x mousemove 1237 550 click --repeat 620 --delay 15 1
+    sleep 2
+    shot undo-book-2-after-undos
+    echo "  pages with a stroke after 620 clicks on Undo: $(annotated_pages)"
+}
+
+scene_lyf_damaged() {
+    profile lyf-damaged
+    printf '{"lyrafoldFile":"lyrafold_playlist_bundle","version":1,"playlists":[{"name":"Fri' >"$prof/Friday set.lyf"
+    start "$prof/Friday set.lyf"
+    sleep 1
+    shot lyf-damaged-1-alert
+    x key Return
+    sleep 1
+    shot lyf-damaged-2-after
+}
+
+# A folder of books for an extraction into the empty Slot 3: a good one, one without an outline, one whose
+# outline titles hold control characters and a 100,000-character title, a half of a PDF and a text file.
+scene_extract_summary() {
+    profile extract-summary
+    local folder="$prof/Gig books"
+    mkdir -p "$folder"
+    cp "$testdata/books/dusty-strings-tunebook.pdf" "$testdata/books/joplin-pineapple-rag.pdf" \
+        "$testdata/hostile/hostile-titles.pdf" "$folder/"
+    head -c 40000 "$testdata/books/dusty-strings-tunebook.pdf" >"$folder/Cut Off.pdf"
+    printf 'not a book\n' >"$folder/Broken Gig.pdf"
+    printf '{"selectedFolder":"","savedAt":0,"bookmarks":[]}' >"$slots/slot_3.json"
+    rm -f "$data/bookmarks_cache.json"
+    printf '{"activeSlot":3,"slotNames":{}}' >"$slots/slots_meta.json"
+    start
+    folder_field_text "$folder"
+    x mousemove $extract_tile click 1
+    sleep 1
+    shot extract-summary-0-question
+    x mousemove 818 470 click 1
+    sleep 1
+    x key Return # the slot prompt: Slot 3
+    sleep 1.5
+    x key Return # "Extract all PDFs"
+    sleep 6
+    shot extract-summary-1-done
+    python3 - "$slots/slot_3.json" <<'EOF'
+import json, sys
+rows = json.load(open(sys.argv[1]))["bookmarks"]
+titles = [r["title"] for r in rows]
+controls = sum(1 for t in titles for c in t if ord(c) < 32 or 127 <= ord(c) < 160)
+print("  slot 3: %d rows, longest title %d characters, %d control characters in titles" % (
+    len(rows), max(map(len, titles)), controls))
+print("  hostile-titles.pdf rows:", [t[:40] for r, t in zip(rows, titles) if r["pdfFileName"] == "hostile-titles.pdf"])
+EOF
+}
+
+# second_start [ARGS...]: another start of the application on the same profile, in the background;
+# sets second_pid.
+second_start() {
+    QT_QPA_PLATFORM=xcb TMPDIR="$prof/tmp" XDG_RUNTIME_DIR="${RUNTIME:-$prof/runtime}" \
+        DBUS_SESSION_BUS_ADDRESS="unix:path=$prof/no-bus" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$prof/no-bus" \
+        PULSE_SERVER="unix:$prof/runtime/no-pulse" "$app" "$@" >>"$prof/second.log" 2>&1 &
+    second_pid=$!
+}
+
+playlist_names() {
+    python3 -c 'import json,sys; print(" | ".join(p["name"] for p in json.load(open(sys.argv[1]))))' "$data/playlists.json"
+}
+
+running() { if kill -0 "$1" 2>/dev/null; then echo yes; else echo no; fi; }
+
+friday_lyf() {
+    printf '{"lyrafoldFile":"lyrafold_playlist_bundle","version":1,"exportedAt":"x","playlists":[{"name":"Friday","items":[{"title":"Ninth Street Shuffle"}]}]}' >"$prof/Friday.lyf"
+}
+
+end_second() {
+    kill "$second_pid" 2>/dev/null || true
+    wait "$second_pid" 2>/dev/null || true
+}
+
+scene_second_start() {
+    profile second-start
+    friday_lyf
+    start
+    kill -STOP "$app_pid"
+    second_start "$prof/Friday.lyf"
+    sleep 6
+    shot second-start-1-not-answering
+    kill -CONT "$app_pid"
+    sleep 3
+    local window
+    window="$(x search --pid "$second_pid" | tail -1)"
+    x windowactivate --sync "$window" 2>/dev/null || true
+    sleep 0.5
+    x key Return # "Wait"
+    sleep 4
+    shot second-start-2-after-wait
+    echo "  playlists after Wait: $(playlist_names)"
+    echo "  the second start still runs: $(running "$second_pid")"
+    end_second
+}
+
+scene_long_runtime() {
+    profile long-runtime
+    friday_lyf
+    local long="$prof/run-$(printf 'r%.0s' $(seq 120))"
+    long="${long:0:120}"
+    mkdir -p "$long"
+    chmod 700 "$long"
+    echo "  runtime folder: ${#long} characters"
+    RUNTIME="$long" start
+    RUNTIME="$long" second_start "$prof/Friday.lyf"
+    sleep 6
+    shot long-runtime-1-second-start
+    echo "  playlists: $(playlist_names)"
+    echo "  the second start still runs: $(running "$second_pid"); main windows: $(x search --onlyvisible --name '^LYRAFOLD \(beta\)$' | wc -l)"
+    end_second
+    # Another runtime folder, the same data: the second start must not become a second writer.
+    mkdir -p "$prof/other-runtime"
+    chmod 700 "$prof/other-runtime"
+    RUNTIME="$prof/other-runtime" second_start
+    sleep 5
+    shot long-runtime-2-other-runtime
+    echo "  a start with another runtime folder still runs: $(running "$second_pid")"
+    x key Return
+    sleep 1
+    echo "  after its alert was answered, it still runs: $(running "$second_pid")"
+    end_second
+}
+
+# A 600 dpi A4 colour scan as PNG and as TIFF (4960 x 7016), each imported alone through Custom Files >
+# "Import Images/PDFs": each must become a page.
+scene_picture_scan() {
+    profile picture-scan
+    mkdir -p "$HOME/Documents"
+    convert -size 4960x7016 gradient:khaki-steelblue -fill black -pointsize 300 -gravity center \
+        -annotate 0 "A4 scan" "$HOME/Documents/A4 scan.png"
+    convert "$HOME/Documents/A4 scan.png" -compress lzw "$HOME/Documents/A4 scan.tiff"
+    identify "$HOME/Documents/A4 scan.png" "$HOME/Documents/A4 scan.tiff" | sed 's/^/  /'
+    for kind in png tiff; do
+        start
+        x mousemove 391 290 click 1
+        sleep 1.5
+        x mousemove 876 701 click 1
+        sleep 1.5
+        x type --delay 5 "$HOME/Documents/A4 scan.$kind"
+        x key Return
+        sleep 1.5
+        shot "picture-scan-$kind-1-form"
+        x key Return
+        sleep 12
+        shot "picture-scan-$kind-2-imported"
+        echo "  $kind: peak memory $(awk '/VmHWM/ { print $2 / 1024 " MB" }' /proc/$app_pid/status)"
+        stop
+    done
+    python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["bookmarks"]; print("  slot 1: %d rows, the last: %s" % (len(r), [b["title"] for b in r[-2:]]))' "$slots/slot_1.json"
+}
+
+scene_viewer_save() {
+    profile viewer-save
+    start
+    open_first_title
+    x windowmove "$viewer" 20 40 windowsize "$viewer" 1560 840
+    sleep 1.5
+    x mousemove 1133 78 click 1
+    sleep 1
+    shot viewer-save-1-share
+    x key Return # PDF
+    sleep 2
+    shot viewer-save-2-popup
+    x mousemove 1051 190 click 1
+    sleep 1.5
+    shot viewer-save-3-dialog
+    x key ctrl+a
+    x type --delay 10 "$prof/Saved shuffle.pdf"
+    x key Return
+    sleep 3
+    shot viewer-save-4-saved
+    if [ -f "$prof/Saved shuffle.pdf" ]; then echo "  the file was written"; else echo "  no file"; fi
+}
+
+# A picture imported through Custom Files into Slot 3, which has no folder, while Slot 1's folder is
+# shown: the field then shows the import's folder.
+scene_folder_import() {
+    profile folder-import
+    without_folder 1 3
+    mkdir -p "$HOME/Documents"
+    convert -size 900x600 xc:khaki -gravity center -pointsize 48 -annotate 0 "Lead sheet" "$HOME/Documents/Lead sheet.png"
+    start
+    x mousemove 391 290 click 1
+    sleep 1.5
+    x mousemove 876 701 click 1
+    sleep 1.5
+    x type --delay 5 "$HOME/Documents/Lead sheet.png"
+    x key Return
+    sleep 1.5
+    x mousemove 863 382 click 1
+    sleep 0.7
+    shot folder-import-1-slots
+    x mousemove 682 427 click 1
+    sleep 0.5
+    x mousemove 943 563 click 1
+    sleep 5
+    for name in 'Lead sheet' 'Custom Files'; do
+        for w in $(x search --onlyvisible --name "$name" 2>/dev/null); do x windowminimize "$w"; done
+    done
+    sleep 1
+    shot folder-import-2-after
+    echo "  slot 3 after the import: $(slot_rows 3)"
+}
+
+# The main window, the playlists window with a playlist open, a title card's hover and the viewer, in
+# English, Turkish and Spanish; then Tab through the main window from the search field.
+scene_languages() {
+    for language in en tr es; do
+        profile "languages-$language" "$language"
+        start
+        shot "languages-$language-1-main"
+        x mousemove $playlists_tile click 1
+        sleep 2
+        x mousemove 540 240 click 1
+        sleep 1.5
+        shot "languages-$language-2-playlists"
+        x key Escape
+        for w in $(x search --onlyvisible --name 'Playlists' 2>/dev/null); do x windowclose "$w" 2>/dev/null || true; done
+        sleep 1
+        open_first_title
+        shot "languages-$language-3-viewer"
+        x windowmove "$viewer" 20 40 windowsize "$viewer" 1560 840
+        sleep 1.5
+        x mousemove 1037 78 click 1
+        sleep 1
+        shot "languages-$language-4-viewer-edit"
+        stop
+    done
+}
+
+# Tab from the search field through the main window: a picture after each press.
+scene_keyboard() {
+    profile keyboard
+    start
+    x mousemove $search_field click 1
+    for k in $(seq -w 1 30); do
+        x key Tab
+        sleep 0.25
+        shot "keyboard-tab-$k"
+    done
+}
+
+memory() { awk '/VmHWM|VmRSS/ { printf "%s %d MB  ", $1, $2 / 1024 }' /proc/$app_pid/status; }
+
+# A 100 MB metadata CSV whose every record matches a title of Slot 1 (METADATA_MAKER: a script that writes
+# meta-100mb.csv for the slot file it is given), imported through Tools > Import Metadata File: the peak
+# and resident memory.
+scene_metadata_100mb() {
+    profile metadata-100mb
+    if [ -z "${METADATA_MAKER:-}" ]; then
+        echo "  METADATA_MAKER names no script that writes meta-100mb.csv for a slot file: skipped"
+        return
+    fi
+    (cd "$prof" && python3 "$METADATA_MAKER" "$slots/slot_1.json")
+    ls -l "$prof/meta-100mb.csv" | awk '{ print "  file: " $5 " bytes" }'
+    start
+    sleep 2
+    echo "  before: $(memory)"
+    x mousemove $tools_menu click 1
+    sleep 0.7
+    x mousemove 356 189 click 1
+    sleep 1.5
+    x type --delay 5 "$prof/meta-100mb.csv"
+    x key Return
+    local t0
+    t0="$(date +%s.%N)"
+    for _ in $(seq 240); do
+        [ -f "$slots/slot_1.json" ] && [ "$(stat -c %Y "$slots/slot_1.json")" -gt "${t0%.*}" ] && break
+        sleep 0.25
+    done
+    sleep 3
+    shot metadata-100mb-1-imported
+    echo "  after the import: $(memory)"
+}
+
+# quit: Lyrafold > Quit Lyrafold, and the process's end.
+quit() {
+    x mousemove 143 146 click 1
+    sleep 0.7
+    x mousemove 198 167 click 1
+    for _ in $(seq 50); do
+        kill -0 "$app_pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+}
+
+# Slot 3 (no file) visited from Slot 1, the application quit and started again.
+scene_empty_slot_restart() {
+    profile empty-slot-restart
+    start
+    x mousemove 646 327 click 1
+    sleep 2
+    shot empty-slot-restart-1-slot3
+    quit
+    echo "  after Quit: slot 3 file: $([ -f "$slots/slot_3.json" ] && slot_rows 3 || echo none); meta: $(cat "$slots/slots_meta.json")"
+    start
+    shot empty-slot-restart-2-started
+    echo "  after the start: slot 3 file: $([ -f "$slots/slot_3.json" ] && slot_rows 3 || echo none)"
+}
+
+for scene in "$@"; do
+    echo "== $scene"
+    "scene_${scene//-/_}"
+    stop
+done
