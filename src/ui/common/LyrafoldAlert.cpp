@@ -1,5 +1,6 @@
 #include "ui/common/LyrafoldAlert.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -12,6 +13,13 @@ int run(QWidget *parent, Style style, const QString &message, const QString &inf
     box.setIcon(style == Style::warning ? QMessageBox::Warning : QMessageBox::Information);
     box.setText(message);
     box.setInformativeText(informativeText);
+    // The box takes its width from the short question above, so a sentence below it would wrap after
+    // two or three words; give it room for a line of about fifty characters.
+    if (auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        const QFontMetrics metrics(label->font());
+        label->setMinimumWidth(
+            std::min(metrics.horizontalAdvance(informativeText), metrics.averageCharWidth() * 50));
+    }
     QList<QAbstractButton *> added;
     for (qsizetype i = 0; i < buttons.size(); ++i) {
         // The last of several buttons is the way out, as Escape is.
