@@ -2,9 +2,12 @@
 // folder) whose Default slot holds the built-in bookmark list matched to a folder of books. `make run`
 // starts Lyrafold on it, so trying the application never touches the user's own library.
 //
-//   lyrafold-demo-profile --profile DIR --books DIR [--force]
+//   lyrafold-demo-profile --profile DIR --books DIR [--force] [--bookmarks N]
 //
-// The profile also gets a few playlists of the demo books, for the playlists window.
+// The profile also gets a few playlists of the demo books, for the playlists window. With --bookmarks,
+// the Default slot and slots 1 and 2 each hold N songs instead: the built-in list over and over, each
+// round's titles numbered, with years, ratings, genres and tempos, to try the application on a library
+// of a million songs.
 //
 // Prints shell "export" lines that point Lyrafold at the profile (for eval). An existing profile is kept
 // (with what the user changed in it) unless --force is given.
@@ -78,6 +81,34 @@ QList<Playlist> demoPlaylists(const BookmarkList &library)
     return playlists;
 }
 
+// count songs made from the built-in list: round r of it numbers its titles "<title> r" (the first round
+// keeps them), slot 2 takes the rounds from the last, and the metadata varies with the song.
+BookmarkList largeLibrary(const BookmarkList &builtIn, qsizetype count, qint64 slot)
+{
+    static const QStringList genres{QStringLiteral("Jazz"), QStringLiteral("Latin"), QStringLiteral("Folk"),
+                                    QStringLiteral("Pop"), QString()};
+    static const QStringList tempos{QStringLiteral("Ballad"), QStringLiteral("Medium"), QStringLiteral("Up"),
+                                    QString()};
+    BookmarkList rows;
+    rows.reserve(count);
+    const qsizetype rounds = (count + builtIn.size() - 1) / builtIn.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        const qsizetype at = slot == 2 ? count - 1 - i : i;
+        const qsizetype round = at / builtIn.size();
+        BookmarkEntry row = builtIn.at(at % builtIn.size());
+        if (round > 0)
+            row.title += QLatin1Char(' ') + QString::number(slot == 2 ? rounds - round : round);
+        row.genre = genres.at(at % genres.size());
+        row.tempo = tempos.at(at % tempos.size());
+        if (at % 4 != 0)
+            row.firstReleaseYear = 1920 + int(at * 7 % 100);
+        if (at % 3 == 0)
+            row.rating = double(at % 11) / 2.0;
+        rows.append(std::move(row));
+    }
+    return rows;
+}
+
 int fail(const QString &message)
 {
     std::fprintf(stderr, "lyrafold-demo-profile: %s\n", qPrintable(message));
@@ -114,7 +145,14 @@ int main(int argc, char *argv[])
         {QStringLiteral("books"), QStringLiteral("Folder holding the demo books."), QStringLiteral("dir")});
     parser.addOption(
         {QStringLiteral("force"), QStringLiteral("Rebuild the profile's Default slot and its playlists.")});
+    parser.addOption({QStringLiteral("bookmarks"),
+                      QStringLiteral("Fill the Default slot and slots 1 and 2 with this many songs each."),
+                      QStringLiteral("count")});
     parser.process(app);
+    bool countGiven = false;
+    const qsizetype largeCount = parser.value(QStringLiteral("bookmarks")).toLongLong(&countGiven);
+    if (parser.isSet(QStringLiteral("bookmarks")) && (!countGiven || largeCount < 1))
+        return fail(QStringLiteral("--bookmarks needs a count above 0"));
 
     const QString books = QDir(parser.value(QStringLiteral("books"))).absolutePath();
     if (parser.value(QStringLiteral("books")).isEmpty() || !QFileInfo(books).isDir())
@@ -128,13 +166,22 @@ int main(int argc, char *argv[])
         const Result<BookmarkList> library = DefaultBookmarks::load(*resource, books);
         if (!library)
             return fail(library.error().message);
+        if (library.value().isEmpty())
+            return fail(QStringLiteral("the built-in bookmark list is empty"));
         SlotMeta meta = SlotStore::loadMeta().value_or(SlotMeta{});
         meta.activeSlot = 0;
-        if (!SlotStore::saveSlot(0, library.value(), books) || !SlotStore::saveMeta(meta) ||
-            !CacheService::save(library.value(), books))
+        if (!SlotStore::saveMeta(meta) || !CacheService::save(library.value(), books))
             return fail(QStringLiteral("cannot write the profile in %1").arg(profileRoot));
+        // One slot at a time: a million songs take a gigabyte.
+        for (const qint64 slot : countGiven ? QList<qint64>{0, 1, 2} : QList<qint64>{0}) {
+            if (!SlotStore::saveSlot(
+                    slot, countGiven ? largeLibrary(library.value(), largeCount, slot) : library.value(),
+                    books))
+                return fail(QStringLiteral("cannot write the profile in %1").arg(profileRoot));
+        }
         std::fprintf(stderr, "Demo profile: %lld songs in the Default slot, books from %s\n",
-                     static_cast<long long>(library.value().size()), qPrintable(books));
+                     static_cast<long long>(countGiven ? largeCount : library.value().size()),
+                     qPrintable(books));
     }
 
     if (!QFileInfo::exists(PlaylistStore::playlistsPath()) || parser.isSet(QStringLiteral("force"))) {
