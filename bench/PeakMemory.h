@@ -24,6 +24,12 @@ inline std::optional<double> statusMegabytes(qint64 pid, const char *field)
     return std::nullopt;
 }
 
+// What is resident now, of this process (pid 0) or another.
+inline std::optional<double> residentMegabytes(qint64 pid = 0)
+{
+    return statusMegabytes(pid, "VmRSS:");
+}
+
 // The process's peak resident memory so far.
 inline std::optional<double> peakMegabytes(qint64 pid)
 {
@@ -31,19 +37,25 @@ inline std::optional<double> peakMegabytes(qint64 pid)
 }
 
 // This process's peak from the moment it was made: the kernel's mark is put back to what is resident
-// now (with the allocator's free memory handed back first), and the peak is told above that.
+// now (with the allocator's free memory handed back first, unless told not to), and the peak is told
+// above that.
 class Scope {
 public:
-    Scope()
+    enum class Trim { first, no };
+    explicit Scope(Trim trim = Trim::first)
     {
-        // What earlier work freed would otherwise stay resident, and its reuse would not count.
-        malloc_trim(0);
+        // What earlier work freed would otherwise stay resident, and its reuse would not count. An
+        // operation measured as the application meets it (after others that freed memory) keeps it.
+        if (trim == Trim::first)
+            malloc_trim(0);
         QFile reset(QStringLiteral("/proc/self/clear_refs"));
         if (reset.open(QIODevice::WriteOnly))
             reset.write("5");
         m_base = statusMegabytes(0, "VmRSS:").value_or(0);
     }
     double megabytes() const { return statusMegabytes(0, "VmHWM:").value_or(0) - m_base; }
+    // What was resident when the scope began.
+    double baseMegabytes() const { return m_base; }
 
 private:
     double m_base = 0;

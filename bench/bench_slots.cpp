@@ -1,12 +1,18 @@
-// The slot operations on slots of 100,000 bookmarks and 500 playlists: how long the interface thread
-// works (ui_ms, its CPU time from the request until the operation is over, so time spent waiting for a
-// worker does not count), the time until it is over (wall_ms) and the process's peak memory. "Apply
-// Bundled Metadata Only" is measured with the window in bench_songdata.cpp.
+// The slot operations on slots of 100,000 bookmarks and 500 playlists, and a switch between two slots of
+// 1,000,000: how long the interface thread works (ui_ms, its CPU time from the request until the
+// operation is over, so time spent waiting for a worker does not count), the time until it is over
+// (wall_ms) and how far the resident memory rose above what it was when the operation began
+// (peak_growth_MB, the largest of the iterations). Each runs in a fresh process of this program
+// (BenchChild), so that what earlier benchmarks left to the allocator does not count. "Apply Bundled
+// Metadata Only" is measured with the window in bench_songdata.cpp.
 
+#include "BenchChild.h"
 #include "BenchMeasure.h"
 #include "Fixtures.h"
+#include "PeakMemory.h"
 #include "core/common/AppPaths.h"
 #include "core/library/LibrarySession.h"
+#include "core/library/LibraryShownRows.h"
 #include "core/library/LibrarySlots.h"
 #include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistLibrary.h"
@@ -16,6 +22,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <benchmark/benchmark.h>
 
@@ -50,13 +58,17 @@ StoredSlots &storedSlots()
 struct Totals {
     double uiMs = 0;
     double wallMs = 0;
+    double peakGrowthMb = 0;
 };
 
 // One operation: start runs on the interface thread, then the event loop turns (and sleeps while
-// nothing is posted) until finished says the operation is over.
+// nothing is posted) until finished says the operation is over. The memory the operation took is
+// counted from what was resident when it began, with nothing handed back to the system first: what
+// earlier operations freed serves it as it would in the application.
 void measure(benchmark::State &state, Totals &totals, const std::function<void()> &start,
              const std::function<bool()> &finished)
 {
+    const PeakMemory::Scope memory(PeakMemory::Scope::Trim::no);
     QElapsedTimer wall;
     wall.start();
     const double cpu = BenchMeasure::threadCpuMs();
@@ -66,17 +78,46 @@ void measure(benchmark::State &state, Totals &totals, const std::function<void()
     const double uiMs = BenchMeasure::threadCpuMs() - cpu;
     totals.uiMs += uiMs;
     totals.wallMs += double(wall.nsecsElapsed()) / 1e6;
+    // The saves and the freeing of what the operation left are part of it.
+    LibrarySession::waitForPendingSaves();
+    QThreadPool::globalInstance()->waitForDone();
+    totals.peakGrowthMb = std::max(totals.peakGrowthMb, memory.megabytes());
     state.SetIterationTime(uiMs / 1e3);
 }
 
-void report(benchmark::State &state, const Totals &totals)
+void report(benchmark::State &state, const Totals &totals, int bookmarks = slotRows)
 {
     const double n = double(state.iterations());
     state.counters["ui_ms"] = benchmark::Counter(totals.uiMs / n);
     state.counters["wall_ms"] = benchmark::Counter(totals.wallMs / n);
-    state.counters["peak_mb"] = benchmark::Counter(BenchMeasure::peakMb());
-    state.counters["bookmarks"] = slotRows;
+    state.counters["peak_growth_MB"] = benchmark::Counter(totals.peakGrowthMb);
+    state.counters["bookmarks"] = bookmarks;
 }
+
+// The event loop turns until the session has made the indexes a quiet library has, as the window's
+// session does once the library stops changing, and the shown rows theirs (begun after the same
+// pause); then what it let go of is freed.
+void settle(LibrarySession &session)
+{
+    while (!session.readyTitleKeyIndex() || !session.readyPositionsByKey())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    for (int round = 0; round < 2; ++round) {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+    }
+    LibrarySession::waitForPendingSaves();
+    QThreadPool::globalInstance()->waitForDone();
+}
+
+// The benchmark's own body in its child process; the parent only runs the child.
+#define LYRAFOLD_RUN_IN_CHILD(name)                                                                          \
+    if (!BenchChild::inChild()) {                                                                            \
+        for (auto _ : state) {                                                                               \
+            if (!BenchChild::run(state, QStringLiteral(name)))                                               \
+                return;                                                                                      \
+        }                                                                                                    \
+        return;                                                                                              \
+    }
 
 // A session on slot 1 of the stored slots, loaded, with the indexes a quiet library has; the peak
 // memory is counted from here.
@@ -84,40 +125,107 @@ struct OpenSlot1 {
     bool stored = (storedSlots(), true);
     PlaylistLibrary playlists;
     LibrarySession session{playlists};
+    LibraryShownRows shown{session};
     LibrarySlots librarySlots{session};
 
     OpenSlot1()
     {
         session.restoreActiveSlot();
         librarySlots.loadCurrentSlot();
-        session.titleKeyIndex();
-        session.firstPositionOf(QString());
-        LibrarySession::waitForPendingSaves();
-        BenchMeasure::resetPeakMb();
+        settle(session);
     }
 };
 
-// A tile click: slot 1 to slot 2 and back, one switch per iteration.
-void BM_SlotSwitch(benchmark::State &state)
+// Tile clicks between two slots, one switch per iteration, each waited for until the library has
+// settled (its indexes made, what it let go of freed). What is resident then, after the first switch
+// and after the last, tells whether the memory a switch frees goes back.
+void switchBackAndForth(benchmark::State &state, LibrarySession &session, LibrarySlots &librarySlots,
+                        int bookmarks)
 {
-    OpenSlot1 open;
-    LibrarySession &session = open.session;
-    LibrarySlots &librarySlots = open.librarySlots;
     Totals totals;
+    double residentBefore = PeakMemory::residentMegabytes().value_or(0);
+    double residentFirst = 0;
+    double residentLast = 0;
+    const qint64 from = session.currentSlotId();
     for (auto _ : state) {
-        const qint64 target = session.currentSlotId() == 1 ? 2 : 1;
+        const qint64 target = session.currentSlotId() == from ? from + 1 : from;
         measure(
             state, totals, [&] { librarySlots.switchToSlot(target); },
             [&] { return session.currentSlotId() == target; });
-        LibrarySession::waitForPendingSaves();
+        settle(session);
+        residentLast = PeakMemory::residentMegabytes().value_or(0);
+        if (residentFirst == 0)
+            residentFirst = residentLast;
     }
-    report(state, totals);
+    report(state, totals, bookmarks);
+    state.counters["rss_before_MB"] = residentBefore;
+    state.counters["rss_after_first_MB"] = residentFirst;
+    state.counters["rss_after_last_MB"] = residentLast;
 }
-BENCHMARK(BM_SlotSwitch)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
+
+// Slot 1 to slot 2 and back, 100,000 bookmarks each: twenty switches.
+void BM_SlotSwitch(benchmark::State &state)
+{
+    LYRAFOLD_RUN_IN_CHILD("BM_SlotSwitch")
+    OpenSlot1 open;
+    switchBackAndForth(state, open.session, open.librarySlots, slotRows);
+}
+BENCHMARK(BM_SlotSwitch)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(BenchChild::iterations(20));
+
+// Slot 1 to slot 2 and back, 1,000,000 bookmarks each (about 475 MB of JSON a slot). The parent writes
+// the slots into a data folder of their own, so that the child begins with nothing of them resident.
+void BM_SlotSwitch1M(benchmark::State &state)
+{
+    constexpr int rows = 1000000;
+    if (!BenchChild::inChild()) {
+        QTemporaryDir data(QDir::tempPath() + QStringLiteral("/lyrafold-bench-data-XXXXXX"));
+        {
+            const QString folder = data.path() + QStringLiteral("/Lyrafold/slots");
+            QDir().mkpath(folder);
+            for (const qint64 slot : {1, 2}) {
+                const auto bytes =
+                    SlotStore::encodeSlot(Fixtures::realisticLibrary(rows, quint32(slot)),
+                                          QStringLiteral("/home/musician/Documents/Sheet Music"));
+                QFile file(folder + QStringLiteral("/slot_%1.json").arg(slot));
+                if (!bytes || !file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size()) {
+                    state.SkipWithError("cannot write the slots");
+                    return;
+                }
+            }
+            QFile meta(folder + QStringLiteral("/slots_meta.json"));
+            meta.open(QIODevice::WriteOnly);
+            meta.write(R"({"activeSlot":1,"slotNames":{}})");
+        }
+        malloc_trim(0);
+        QProcessEnvironment extra;
+        extra.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+        for (auto _ : state) {
+            if (!BenchChild::run(state, QStringLiteral("BM_SlotSwitch1M"), extra))
+                return;
+        }
+        return;
+    }
+    PlaylistLibrary playlists;
+    LibrarySession session{playlists};
+    LibraryShownRows shown{session};
+    LibrarySlots librarySlots{session};
+    session.restoreActiveSlot();
+    librarySlots.loadCurrentSlot();
+    settle(session);
+    switchBackAndForth(state, session, librarySlots, rows);
+}
+BENCHMARK(BM_SlotSwitch1M)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(BenchChild::iterations(2));
 
 // Slots ▸ Reload on slot 1.
 void BM_SlotReload(benchmark::State &state)
 {
+    LYRAFOLD_RUN_IN_CHILD("BM_SlotReload")
     OpenSlot1 open;
     LibrarySession &session = open.session;
     LibrarySlots &librarySlots = open.librarySlots;
@@ -127,15 +235,19 @@ void BM_SlotReload(benchmark::State &state)
         measure(
             state, totals, [&] { librarySlots.reloadCurrentSlot(); },
             [&] { return session.libraryVersion() != version; });
-        LibrarySession::waitForPendingSaves();
+        settle(session);
     }
     report(state, totals);
 }
-BENCHMARK(BM_SlotReload)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
+BENCHMARK(BM_SlotReload)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(BenchChild::iterations(6));
 
 // Slots ▸ Merge of slot 2 into slot 1: 100,000 songs appended. Slot 1 is reset between iterations.
 void BM_SlotMerge(benchmark::State &state)
 {
+    LYRAFOLD_RUN_IN_CHILD("BM_SlotMerge")
     OpenSlot1 open;
     LibrarySession &session = open.session;
     LibrarySlots &librarySlots = open.librarySlots;
@@ -143,23 +255,24 @@ void BM_SlotMerge(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         Fixtures::setRows(session, storedSlots().first);
-        session.titleKeyIndex();
-        session.firstPositionOf(QString());
-        LibrarySession::waitForPendingSaves();
+        settle(session);
         state.ResumeTiming();
         const quint64 version = session.libraryVersion();
         measure(
             state, totals, [&] { librarySlots.mergeSlotsIntoCurrent({2}); },
             [&] { return session.libraryVersion() != version; });
-        LibrarySession::waitForPendingSaves();
     }
     report(state, totals);
 }
-BENCHMARK(BM_SlotMerge)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
+BENCHMARK(BM_SlotMerge)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(BenchChild::iterations(4));
 
 // The extraction prompt's text for a slot that is not the current one, as it changes with the choice.
 void BM_ExtractionPrompt(benchmark::State &state)
 {
+    LYRAFOLD_RUN_IN_CHILD("BM_ExtractionPrompt")
     OpenSlot1 open;
     LibrarySession &session = open.session;
     LibrarySlots &librarySlots = open.librarySlots;
@@ -172,12 +285,16 @@ void BM_ExtractionPrompt(benchmark::State &state)
     }
     report(state, totals);
 }
-BENCHMARK(BM_ExtractionPrompt)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
+BENCHMARK(BM_ExtractionPrompt)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(BenchChild::iterations(6));
 
 // Delete selected on an imported song of slot 1 while slots 2-5 hold 100,000 bookmarks each: until the
 // question can be asked, that is until the plan says which files go to the trash.
 void BM_DeletionQuestion(benchmark::State &state)
 {
+    LYRAFOLD_RUN_IN_CHILD("BM_DeletionQuestion")
     storedSlots();
     static const bool moreSlots = [] {
         SlotStore::saveSlot(4, Fixtures::realisticLibrary(slotRows, 4),
@@ -200,7 +317,6 @@ void BM_DeletionQuestion(benchmark::State &state)
         Fixtures::appendRows(session, {Fixtures::bookmark(scan, 1, QStringLiteral("Scan"))});
     LibrarySession::waitForPendingSaves();
     const QList<qsizetype> positions{session.allBookmarks().size() - 1};
-    BenchMeasure::resetPeakMb();
     Totals totals;
     for (auto _ : state) {
         std::optional<DeletionPlan> plan;
@@ -216,6 +332,11 @@ void BM_DeletionQuestion(benchmark::State &state)
     }
     report(state, totals);
 }
-BENCHMARK(BM_DeletionQuestion)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
+BENCHMARK(BM_DeletionQuestion)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(BenchChild::iterations(4));
+
+#undef LYRAFOLD_RUN_IN_CHILD
 
 } // namespace

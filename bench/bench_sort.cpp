@@ -1,8 +1,10 @@
 // Header clicks on the library table as the window makes them, through the shown rows: right after an
-// edit of the library (100,000 bookmarks), and on a library of 1,000,000. `ui_ms` is the longest the
-// interface thread was held: the click itself, and each turn of the event loop until the order shows.
+// edit of the library (100,000 bookmarks), and on a library of 1,000,000 by every column the table
+// sorts. `ui_ms` is the longest the interface thread was held: the click itself, and each turn of the
+// event loop until the order shows; `shown_ms` the time from the click to the order shown.
 
 #include "Fixtures.h"
+#include "core/library/LibraryColumns.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibraryShownRows.h"
 #include "core/playlist/PlaylistLibrary.h"
@@ -14,10 +16,23 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
 const char *const columns[] = {"Bookmark Title", "Genre", "Page"};
+
+// Every column the table sorts by (the buttons' columns sort nothing).
+const QStringList &sortedColumns()
+{
+    static const QStringList list = [] {
+        QStringList sorted = LibraryColumns::identifiers();
+        sorted.removeAll(LibraryColumns::add);
+        sorted.removeAll(LibraryColumns::share);
+        return sorted;
+    }();
+    return list;
+}
 
 double elapsedMs(const QElapsedTimer &timer)
 {
@@ -80,25 +95,40 @@ void BM_SortAfterChange(benchmark::State &state)
 }
 BENCHMARK(BM_SortAfterChange)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(10);
 
-// From the click to the sorted rows shown; the click must not hold the window.
+// From the click to the sorted rows shown; the click must not hold the window. The columns share one
+// library, made for the first and let go of after the last.
 void BM_Sort1M(benchmark::State &state)
 {
-    const QString column = QString::fromLatin1(columns[state.range(0)]);
-    PlaylistLibrary playlists;
-    LibrarySession session(playlists);
-    LibraryShownRows shown(session);
-    prepare(session, Fixtures::realisticLibrary(1000000));
+    struct Prepared {
+        PlaylistLibrary playlists;
+        LibrarySession session{playlists};
+        LibraryShownRows shown{session};
+    };
+    static std::unique_ptr<Prepared> prepared;
+    if (!prepared) {
+        prepared = std::make_unique<Prepared>();
+        prepare(prepared->session, Fixtures::realisticLibrary(1000000));
+    }
+    LibraryShownRows &shownRows = prepared->shown;
+    const QString column = sortedColumns().at(state.range(0));
     double longest = 0;
+    double shownMs = 0;
     for (auto _ : state) {
         QElapsedTimer click;
         click.start();
-        shown.sortFilteredByColumn(column);
+        shownRows.sortFilteredByColumn(column);
         longest = std::max(longest, elapsedMs(click));
-        longest = std::max(longest, runEventsUntil([&shown] { return !shown.sortPending(); }, 120000));
+        longest =
+            std::max(longest, runEventsUntil([&shownRows] { return !shownRows.sortPending(); }, 120000));
+        shownMs = std::max(shownMs, elapsedMs(click));
+        state.SetIterationTime(elapsedMs(click) / 1e3);
     }
-    state.SetLabel(columns[state.range(0)]);
+    state.SetLabel(column.toStdString());
     state.counters["ui_ms"] = longest;
+    state.counters["shown_ms"] = shownMs;
+    if (state.range(0) == sortedColumns().size() - 1)
+        prepared.reset();
 }
-BENCHMARK(BM_Sort1M)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Sort1M)->DenseRange(0, 9)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
 
 } // namespace

@@ -1,7 +1,8 @@
 // Start-up of the program to its shown main window: from starting the process to the launch log's
 // "window shown" line, on the offscreen platform; once with the bench's own (small) library, and with
-// a Default slot of 100,000 and of 1,000,000 bookmarks (the latter also with the quit that follows,
-// the process's peak memory and Python's json.load of the same file).
+// a Default slot of 100,000 and of 1,000,000 bookmarks (the latter also with the time until its rows
+// show, the quit that follows, the process's peak memory and Python's json.load of the same file). And
+// the quit of a settled library of 1,000,000 bookmarks, its indexes made.
 
 #include "Fixtures.h"
 #include "PeakMemory.h"
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -34,7 +36,22 @@ struct StartupMeasures {
     // The time from the quit, quitAfterMs after the window settled, to the end of the process.
     bool quit = false;
     int quitAfterMs = 1;
+    // The quit must find the process idle: it used next to no CPU time in the second before.
+    bool settledQuit = false;
 };
+
+// The CPU time the process used so far, in ms; nothing once it is gone.
+std::optional<double> cpuMs(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return std::nullopt;
+    return (fields.at(11).toDouble() + fields.at(12).toDouble()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
+}
 
 void runStartup(benchmark::State &state, const QProcessEnvironment &extra, StartupMeasures measures = {})
 {
@@ -52,7 +69,9 @@ void runStartup(benchmark::State &state, const QProcessEnvironment &extra, Start
 
     double peak = 0;
     double longestStart = 0;
+    double longestRows = 0;
     double longestQuit = 0;
+    double busyBeforeQuit = 0;
     for (auto _ : state) {
         QFile::remove(logPath);
         QProcess app;
@@ -69,14 +88,29 @@ void runStartup(benchmark::State &state, const QProcessEnvironment &extra, Start
         QElapsedTimer quitting;
         quitting.start();
         bool settled = !measures.quit;
-        while (shown && app.state() != QProcess::NotRunning && quitting.elapsed() < 120000) {
+        bool rows = false;
+        // The CPU time used by the moment a second before the quit.
+        std::optional<double> cpuBeforeQuit;
+        const int timeoutMs = 120000 + measures.quitAfterMs;
+        while (shown && app.state() != QProcess::NotRunning && quitting.elapsed() < timeoutMs) {
             if (measures.memory) {
                 if (const auto now = PeakMemory::peakMegabytes(app.processId()))
                     peak = std::max(peak, *now);
             }
+            if (!rows && logHas(logPath, "library rows shown")) {
+                rows = true;
+                longestRows = std::max(longestRows, double(timer.nsecsElapsed()) / 1e6);
+            }
             if (!settled && logHas(logPath, ": 9 delayed orderFront done")) {
                 settled = true;
                 quitting.start();
+            }
+            if (settled && measures.settledQuit && !cpuBeforeQuit &&
+                quitting.elapsed() >= measures.quitAfterMs - 1000)
+                cpuBeforeQuit = cpuMs(app.processId());
+            if (cpuBeforeQuit && quitting.elapsed() < measures.quitAfterMs) {
+                if (const auto now = cpuMs(app.processId()))
+                    busyBeforeQuit = std::max(busyBeforeQuit, *now - *cpuBeforeQuit);
             }
             app.waitForFinished(settled ? 10 : 1);
         }
@@ -85,16 +119,24 @@ void runStartup(benchmark::State &state, const QProcessEnvironment &extra, Start
             state.SkipWithError("lyrafold did not show its window and quit");
             break;
         }
-        state.SetIterationTime(seconds);
+        const double quitMs = double(quitting.nsecsElapsed()) / 1e6 - measures.quitAfterMs;
+        // A benchmark of the quit is timed by the quit.
+        state.SetIterationTime(measures.settledQuit ? quitMs / 1e3 : seconds);
         longestStart = std::max(longestStart, seconds * 1000);
-        longestQuit = std::max(longestQuit, double(quitting.nsecsElapsed()) / 1e6 - measures.quitAfterMs);
+        longestQuit = std::max(longestQuit, quitMs);
     }
     // Until the window shows, the interface waits for the start: the slowest one.
     state.counters["ui_ms"] = longestStart;
+    state.counters["rows_ms"] = longestRows;
     if (measures.memory)
         state.counters["peak_mb"] = peak;
     if (measures.quit)
         state.counters["quit_ms"] = longestQuit;
+    if (measures.settledQuit) {
+        state.counters["busy_before_quit_ms"] = busyBeforeQuit;
+        if (busyBeforeQuit > 100)
+            state.SkipWithError("the library had not settled when the quit came");
+    }
 }
 
 // A data folder of its own whose Default slot (the active one) holds the given number of bookmarks.
@@ -141,9 +183,9 @@ BENCHMARK(BM_StartupToWindowShownLargeSlot)
     ->ReportAggregatesOnly(true);
 
 // About 475 MB of JSON: it is not damaged, only large, and must load. Start to the shown window (the
-// time, and `ui_ms`: the interface waits for all of it), a quit half a second later, while the
-// library's indexes are being made (`quit_ms`), and the process's peak memory (`peak_mb`); with
-// Python's json.load of the same file in the same run as the yardstick (`python_ms`,
+// time, and `ui_ms`: the interface waits for all of it), to the rows shown (`rows_ms`), a quit half a
+// second later, while the library's indexes are being made (`quit_ms`), and the process's peak memory
+// (`peak_mb`); with Python's json.load of the same file in the same run as the yardstick (`python_ms`,
 // `python_peak_mb`: time inside its process, so its start-up does not count).
 void BM_Start1M(benchmark::State &state)
 {
@@ -175,5 +217,21 @@ void BM_Start1M(benchmark::State &state)
     state.counters["bookmarks"] = 1000000;
 }
 BENCHMARK(BM_Start1M)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The quit of a library of 1,000,000 bookmarks that has settled: its indexes made, nothing running
+// (`busy_before_quit_ms`, the CPU time used in the second before the quit, shows it). `quit_ms` is the
+// time from the quit to the end of the process.
+void BM_Quit1MSettled(benchmark::State &state)
+{
+    QTemporaryDir data(QDir::tempPath() + QStringLiteral("/lyrafold-bench-data-XXXXXX"));
+    const auto extra = largeSlotProfile(data, 1000000);
+    if (!extra) {
+        state.SkipWithError("cannot write the slot");
+        return;
+    }
+    runStartup(state, *extra, {.quit = true, .quitAfterMs = 40000, .settledQuit = true});
+    state.counters["bookmarks"] = 1000000;
+}
+BENCHMARK(BM_Quit1MSettled)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

@@ -3,6 +3,7 @@
 // pixels, a zoom burst over a 600-dpi scan, and the peak memory while paging through the whole
 // songbook zoomed to twice the fit.
 
+#include "BenchChild.h"
 #include "PeakMemory.h"
 #include "TestHarness.h"
 #include "core/viewer/ViewerZoom.h"
@@ -13,10 +14,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -317,11 +314,8 @@ void BM_ViewerZoomBurstOverScan(benchmark::State &state)
 BENCHMARK(BM_ViewerZoomBurstOverScan)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // Every page of the 193-page songbook in turn, at twice the fitted scale in a 1200 x 900 view, each
-// waited for until drawn. The paging runs in a fresh process of this program (memory that earlier
-// benchmarks left to the allocator would otherwise be reused, and the figure would depend on what ran
-// before); peak_growth_MB is how far its resident memory rose above what it was when the paging began.
-constexpr char pagingChildVariable[] = "LYRAFOLD_BENCH_PAGING_CHILD";
-
+// waited for until drawn. The paging runs in a fresh process of this program (BenchChild);
+// peak_growth_MB is how far its resident memory rose above what it was when the paging began.
 void pageThroughTheSongbook(benchmark::State &state)
 {
     for (auto _ : state) {
@@ -351,36 +345,13 @@ void pageThroughTheSongbook(benchmark::State &state)
 
 void BM_ViewerPagingMemory(benchmark::State &state)
 {
-    if (qEnvironmentVariableIsSet(pagingChildVariable)) {
+    if (BenchChild::inChild()) {
         pageThroughTheSongbook(state);
         return;
     }
     for (auto _ : state) {
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(pagingChildVariable), QStringLiteral("1"));
-        child.setProcessEnvironment(environment);
-        child.setStandardErrorFile(QProcess::nullDevice());
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--benchmark_filter=^BM_ViewerPagingMemory/"),
-                     QStringLiteral("--benchmark_format=json")});
-        if (!child.waitForFinished(600000) || child.exitStatus() != QProcess::NormalExit ||
-            child.exitCode()) {
-            state.SkipWithError("the paging process failed");
+        if (!BenchChild::run(state, QStringLiteral("BM_ViewerPagingMemory")))
             return;
-        }
-        const QJsonArray runs = QJsonDocument::fromJson(child.readAllStandardOutput())
-                                    .object()
-                                    .value(QStringLiteral("benchmarks"))
-                                    .toArray();
-        const QJsonObject run = runs.isEmpty() ? QJsonObject() : runs.first().toObject();
-        if (!run.contains(QStringLiteral("peak_growth_MB"))) {
-            state.SkipWithError("the paging process reported nothing");
-            return;
-        }
-        state.SetIterationTime(run.value(QStringLiteral("real_time")).toDouble());
-        for (const char *counter : {"pages", "ms_per_page", "peak_growth_MB", "cache_MB"})
-            state.counters[counter] = run.value(QLatin1String(counter)).toDouble();
     }
 }
 BENCHMARK(BM_ViewerPagingMemory)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);

@@ -104,7 +104,10 @@ private Q_SLOTS:
             "8 window shown, subviews: 7, isVisible: true",
             "9 delayed orderFront done, isVisible: true",
         };
-        QCOMPARE(messages(lines), startLines + launchLines);
+        // When the library's rows show depends on how long the slot takes to read: once, in any case.
+        QStringList shown = messages(lines);
+        QCOMPARE(shown.removeAll(QStringLiteral("library rows shown: 0")), 1);
+        QCOMPARE(shown, startLines + launchLines);
         for (int i = 0; i < lines.size(); ++i)
             QCOMPARE(lines[i].utc, i < 2);
         const qint64 offset = lines[1].time.secsTo(lines[2].time);

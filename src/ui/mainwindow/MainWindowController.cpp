@@ -3,6 +3,7 @@
 #include "core/common/AppPaths.h"
 #include "core/common/Hop.h"
 #include "core/common/HoverLog.h"
+#include "core/common/LaunchLog.h"
 #include "core/common/NotificationBus.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/TitleMetadataIndex.h"
@@ -294,11 +295,12 @@ void MainWindowController::loadCurrentSlot()
 {
     const LibrarySlots::LoadResult result = m_slots.loadCurrentSlot();
     showSelectedFolder();
-    if (result.source == LibrarySlots::LoadSource::nothing)
-        return;
-    m_table->reload(SelectionAfterReload::clear);
-    refreshSearchResultCount();
-    setStatus(result.statusText);
+    if (result.source != LibrarySlots::LoadSource::nothing) {
+        m_table->reload(SelectionAfterReload::clear);
+        refreshSearchResultCount();
+        setStatus(result.statusText);
+    }
+    logLaunch(QStringLiteral("library rows shown: %1").arg(m_session.allBookmarks().size()));
 }
 
 void MainWindowController::showSelectedFolder()
