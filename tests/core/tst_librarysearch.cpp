@@ -275,9 +275,15 @@ private Q_SLOTS:
         QFETCH(int, change);
         LibraryRows rows(Fixtures::realisticLibrary(int(LibraryRows::blockSize) * 3));
         SortRanks ranks = LibrarySort::sortRanksOf(rows);
+        // A new title and genre, and a page, year and rating the library may not hold yet.
         const auto rename = [&rows](qsizetype position, const QString &text) {
-            rows.edit(position).title = text;
-            rows.edit(position).genre = text;
+            BookmarkEntry &row = rows.edit(position);
+            row.title = text;
+            row.genre = text;
+            row.pageNumber = int(9000 + position % 7);
+            row.firstReleaseYear =
+                position % 5 == 0 ? std::nullopt : std::optional<qint64>(3000 + position % 11);
+            row.rating = position % 4 == 0 ? std::nullopt : std::optional(0.25 * double(position % 13));
         };
         switch (change) {
         case 0:
@@ -296,14 +302,17 @@ private Q_SLOTS:
             for (qsizetype position = 0; position < rows.size(); position += 3)
                 rename(position, QStringLiteral("t%1").arg(position % 97));
         }
-        const QStringList columns{QStringLiteral("Bookmark Title"), QStringLiteral("Genre")};
+        const QStringList columns{QStringLiteral("Bookmark Title"), QStringLiteral("Genre"),
+                                  QStringLiteral("Page"), QStringLiteral("Year"), QStringLiteral("Rating")};
         for (const QString &column : columns) {
-            QList<qsizetype> kept(rows.size());
-            std::iota(kept.begin(), kept.end(), qsizetype(0));
-            QList<qsizetype> fresh = kept;
-            LibrarySort::sortPositions(kept, rows, column, true, &ranks);
-            LibrarySort::sortPositions(fresh, rows, column, true);
-            QCOMPARE(kept, fresh);
+            for (const bool ascending : {true, false}) {
+                QList<qsizetype> kept(rows.size());
+                std::iota(kept.begin(), kept.end(), qsizetype(0));
+                QList<qsizetype> fresh = kept;
+                LibrarySort::sortPositions(kept, rows, column, ascending, &ranks);
+                LibrarySort::sortPositions(fresh, rows, column, ascending);
+                QCOMPARE(kept, fresh);
+            }
         }
     }
 

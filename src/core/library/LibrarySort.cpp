@@ -29,64 +29,6 @@ ValueKind kindOf(const QString &column)
     return ValueKind::text;
 }
 
-// The columns whose texts are ranked, the title first.
-const QStringList &rankedColumns()
-{
-    static const QStringList columns = [] {
-        QStringList list{LibraryColumns::title};
-        for (const QString &column : LibraryColumns::identifiers()) {
-            if (column != LibraryColumns::title && kindOf(column) == ValueKind::text)
-                list.append(column);
-        }
-        return list;
-    }();
-    return columns;
-}
-
-// One row's place in the sort: the value mapped to an unsigned number that orders as the value does
-// (turned over for a descending sort), then the rank of the title; the row's index among the rows
-// sorted keeps rows equal in both in their order.
-struct Entry {
-    quint64 value;
-    quint32 title;
-    quint32 index;
-};
-
-// Entries that come in the order of their indexes into the order of their values, then titles: a
-// radix sort a byte at a time, from the title's lowest byte to the value's highest. Each pass keeps
-// the order of entries equal in its byte, so entries equal in both keep the order of their indexes.
-// A few passes over the entries cost less than the comparisons of a sort of 100,000 of them; bytes
-// that are the same in all of them (the high bytes of ranks and page numbers) cost no pass.
-void radixSort(std::vector<Entry> &entries)
-{
-    constexpr int titleBytes = 4;
-    constexpr int bytes = titleBytes + 8;
-    const auto byteOf = [](const Entry &entry, int byte) -> unsigned {
-        return byte < titleBytes ? (entry.title >> (8 * byte)) & 0xFF
-                                 : (entry.value >> (8 * (byte - titleBytes))) & 0xFF;
-    };
-    std::vector<std::array<size_t, 256>> counts(bytes);
-    for (const Entry &entry : entries) {
-        for (int byte = 0; byte < bytes; ++byte)
-            ++counts[size_t(byte)][byteOf(entry, byte)];
-    }
-    std::vector<Entry> moved(entries.size());
-    for (int byte = 0; byte < bytes; ++byte) {
-        std::array<size_t, 256> &next = counts[size_t(byte)];
-        if (entries.empty() || next[byteOf(entries.front(), byte)] == entries.size())
-            continue;
-        size_t start = 0;
-        for (size_t &count : next) {
-            const size_t inByte = count;
-            count = start;
-            start += inByte;
-        }
-        for (const Entry &entry : entries)
-            moved[next[byteOf(entry, byte)]++] = entry;
-        entries.swap(moved);
-    }
-}
-
 constexpr quint64 signBit = quint64(1) << 63;
 
 quint64 orderedInteger(qint64 value)
@@ -101,49 +43,117 @@ quint64 orderedReal(double value)
     return (bits & signBit) ? ~bits : bits | signBit;
 }
 
-// The value of the row in the column, mapped by Entry; nothing for an absent year or rating.
-std::optional<quint64> numericValue(const BookmarkEntry &row, const QString &column)
+// The value of a row in a number column as an unsigned number of the same order; nothing for an
+// absent year or rating.
+using NumberOf = std::optional<quint64> (*)(const BookmarkEntry &row);
+
+NumberOf numberOf(const QString &column)
 {
     if (column == LibraryColumns::page)
-        return orderedInteger(row.pageNumber);
+        return
+            [](const BookmarkEntry &row) -> std::optional<quint64> { return orderedInteger(row.pageNumber); };
     if (column == LibraryColumns::pages)
-        return orderedInteger(row.pageSpan);
+        return
+            [](const BookmarkEntry &row) -> std::optional<quint64> { return orderedInteger(row.pageSpan); };
     if (column == LibraryColumns::year)
-        return row.firstReleaseYear ? std::optional(orderedInteger(*row.firstReleaseYear)) : std::nullopt;
-    const std::optional<double> rating = TextUtils::finiteRating(row.rating);
-    return rating ? std::optional(orderedReal(*rating)) : std::nullopt;
+        return [](const BookmarkEntry &row) -> std::optional<quint64> {
+            return row.firstReleaseYear ? std::optional(orderedInteger(*row.firstReleaseYear)) : std::nullopt;
+        };
+    return [](const BookmarkEntry &row) -> std::optional<quint64> {
+        const std::optional<double> rating = TextUtils::finiteRating(row.rating);
+        return rating ? std::optional(orderedReal(*rating)) : std::nullopt;
+    };
 }
 
-// Where each row goes: order[i] is the index among the rows of the row that comes i-th. rowAt(i) is
-// the row of index i, textRank(i) the rank of its text in a text column, titleRank(i) that of its title.
-template <typename RowAt, typename TextRank, typename TitleRank>
-std::vector<int> sortedOrder(qsizetype count, const QString &column, bool ascending, RowAt rowAt,
-                             TextRank textRank, TitleRank titleRank)
+// The columns whose values are ranked, the title first: every column the table sorts by.
+const QStringList &rankedColumns()
 {
-    const ValueKind kind = kindOf(column);
-    std::vector<Entry> present;
-    std::vector<Entry> absent;
-    present.reserve(size_t(count));
-    for (qsizetype i = 0; i < count; ++i) {
-        std::optional<quint64> value = 0;
-        if (kind == ValueKind::text)
-            value = quint64(textRank(i));
-        else if (kind != ValueKind::none)
-            value = numericValue(rowAt(i), column);
-        const Entry entry{value ? (ascending ? *value : ~*value) : 0, quint32(titleRank(i)), quint32(i)};
-        (value ? present : absent).push_back(entry);
+    static const QStringList columns = [] {
+        QStringList list{LibraryColumns::title};
+        for (const QString &column : LibraryColumns::identifiers()) {
+            if (column != LibraryColumns::title && kindOf(column) != ValueKind::none)
+                list.append(column);
+        }
+        return list;
+    }();
+    return columns;
+}
+
+// One row's place in the sort: its key, and the row's index among the rows sorted, which keeps rows of
+// equal keys in their order.
+template <typename Key> struct Keyed {
+    Key key;
+    quint32 index;
+};
+
+// Entries that come in the order of their indexes into the order of their keys: a radix sort a byte at
+// a time, from the lowest of the bytes the keys use to the highest. Each pass keeps the order of
+// entries equal in its byte, so entries of equal keys keep the order of their indexes. A few passes
+// over the entries cost less than the comparisons of a sort of 100,000 of them; a byte that is the same
+// in all of them costs no pass.
+template <typename Key> void radixSort(std::vector<Keyed<Key>> &entries, int bytes)
+{
+    const auto byteOf = [](const Keyed<Key> &entry, int byte) -> unsigned {
+        return unsigned(entry.key >> (8 * byte)) & 0xFF;
+    };
+    std::vector<std::array<size_t, 256>> counts(size_t(bytes), std::array<size_t, 256>{});
+    for (const Keyed<Key> &entry : entries) {
+        for (int byte = 0; byte < bytes; ++byte)
+            ++counts[size_t(byte)][byteOf(entry, byte)];
     }
-    radixSort(present);
-    radixSort(absent);
-    // An absent value comes first ascending, last descending.
+    std::vector<Keyed<Key>> moved(entries.size());
+    for (int byte = 0; byte < bytes; ++byte) {
+        std::array<size_t, 256> &next = counts[size_t(byte)];
+        if (entries.empty() || next[byteOf(entries.front(), byte)] == entries.size())
+            continue;
+        size_t start = 0;
+        for (size_t &count : next) {
+            const size_t inByte = count;
+            count = start;
+            start += inByte;
+        }
+        for (const Keyed<Key> &entry : entries)
+            moved[next[byteOf(entry, byte)]++] = entry;
+        entries.swap(moved);
+    }
+}
+
+template <typename Key, typename KeyOf> std::vector<int> orderOfKeys(qsizetype count, int bits, KeyOf keyOf)
+{
+    std::vector<Keyed<Key>> entries;
+    entries.reserve(size_t(count));
+    for (qsizetype i = 0; i < count; ++i)
+        entries.push_back({Key(keyOf(i)), quint32(i)});
+    radixSort(entries, (bits + 7) / 8);
     std::vector<int> order;
     order.reserve(size_t(count));
-    for (const std::vector<Entry> *part :
-         ascending ? std::array{&absent, &present} : std::array{&present, &absent}) {
-        for (const Entry &entry : *part)
-            order.push_back(int(entry.index));
-    }
+    for (const Keyed<Key> &entry : entries)
+        order.push_back(int(entry.index));
     return order;
+}
+
+// Where each row goes: order[i] is the index among the rows of the row that comes i-th. valueRank(i) is
+// the rank of row i's value in the column, below valueRanks, or negative when it has none (no year, no
+// rating); titleRank(i) is the rank of its title, below titleRanks. A row without a value comes first
+// ascending and last descending; equal values are ordered by title ascending in both directions.
+template <typename ValueRank, typename TitleRank>
+std::vector<int> sortedOrder(qsizetype count, bool ascending, int valueRanks, ValueRank valueRank,
+                             int titleRanks, TitleRank titleRank)
+{
+    // Value and title in one key: the value's place above the title's rank.
+    const int titleBits = int(std::bit_width(unsigned(std::max(titleRanks - 1, 0))));
+    const int valueBits = int(std::bit_width(unsigned(valueRanks) + 1));
+    const auto keyOf = [&](qsizetype i) {
+        const int value = valueRank(i);
+        Q_ASSERT(value < valueRanks && titleRank(i) < std::max(titleRanks, 1));
+        const quint64 place = value < 0 ? (ascending ? 0 : quint64(valueRanks) + 1)
+                                        : (ascending ? quint64(value) + 1 : quint64(valueRanks - value));
+        return place << titleBits | quint64(titleRank(i));
+    };
+    // Half the memory to move when the key fits 32 bits, as it does for most columns of a million rows.
+    if (titleBits + valueBits <= 32)
+        return orderOfKeys<quint32>(count, titleBits + valueBits, keyOf);
+    return orderOfKeys<quint64>(count, titleBits + valueBits, keyOf);
 }
 
 // The distinct texts of count rows (text(i) of each), their ranks, and the rank of every row's.
@@ -151,6 +161,7 @@ struct RankedTexts {
     QStringList distinct;
     QList<int> ranks;
     QList<int> rows;
+    int rankCount = 0;
 };
 
 template <typename Text>
@@ -175,6 +186,36 @@ RankedTexts rankTexts(qsizetype count, Text text, const BuildProgress *progress 
         return {};
     for (int &id : ranked.rows)
         id = ranked.ranks.at(id);
+    for (const int rank : std::as_const(ranked.ranks))
+        ranked.rankCount = std::max(ranked.rankCount, rank + 1);
+    return ranked;
+}
+
+// The values of count rows (value(i) of each, nothing for none) in order, and the rank of every
+// row's (-1 for none).
+struct RankedNumbers {
+    NumberRanks values;
+    QList<int> rows;
+};
+
+template <typename Value>
+RankedNumbers rankNumbers(qsizetype count, Value value, const BuildProgress *progress = nullptr)
+{
+    std::vector<std::optional<quint64>> values;
+    values.reserve(size_t(count));
+    std::vector<quint64> present;
+    present.reserve(size_t(count));
+    for (qsizetype i = 0; i < count; ++i) {
+        if (i % cancelCheckRows == 0 && isCancelled(progress))
+            return {};
+        values.push_back(value(i));
+        if (values.back())
+            present.push_back(*values.back());
+    }
+    RankedNumbers ranked{NumberRanks(std::move(present)), {}};
+    ranked.rows.reserve(count);
+    for (const std::optional<quint64> &v : values)
+        ranked.rows.append(v ? ranked.values.rank(*v).value_or(-1) : -1);
     return ranked;
 }
 
@@ -183,62 +224,96 @@ QString textOf(const BookmarkEntry &row, const QString &column)
     return column == LibraryColumns::title ? row.title : LibrarySort::sortableValue(row, column);
 }
 
-// Brings the column's ranks up to date with library: the rows of the blocks that changed since are
-// ranked again, taking the texts they bring into the ranks of the texts.
-const QList<int> &refreshed(ColumnRanks &ranks, const LibraryRows &library, const QString &column)
+// Brings ranks, the column's ranks kept in column, up to date with library: the rows of the blocks that
+// changed since are ranked again (valueOf(row) the value of a row, nothing for none), taking the values
+// they bring into ranks.
+template <typename Ranks, typename ValueOf>
+const QList<int> &refreshed(ColumnRanks &column, Ranks &ranks, const LibraryRows &library, ValueOf valueOf)
 {
     const QList<quint64> &stamps = library.blockStamps();
     QList<qsizetype> changed;
     for (qsizetype block = 0; block < stamps.size(); ++block) {
-        if (block >= ranks.stamps.size() || ranks.stamps.at(block) != stamps.at(block))
+        if (block >= column.stamps.size() || column.stamps.at(block) != stamps.at(block))
             changed.append(block);
     }
-    if (changed.isEmpty() && ranks.rows.size() == library.size())
-        return ranks.rows;
+    if (changed.isEmpty() && column.rows.size() == library.size())
+        return column.rows;
     const auto rowsOf = [&library](qsizetype block) {
         const qsizetype first = block * LibraryRows::blockSize;
         return std::pair{first, std::min(library.size(), first + LibraryRows::blockSize)};
     };
-    // Texts not ranked yet are taken in one go, then the rows holding them are given their ranks.
-    ranks.rows.resize(library.size());
-    QStringList missing;
+    // Values not ranked yet are taken in one go, then the rows holding them are given their ranks.
+    column.rows.resize(library.size());
+    using Values = std::conditional_t<std::is_same_v<Ranks, TextRanks>, QStringList, std::vector<quint64>>;
+    Values missing;
     QList<qsizetype> missingRows;
     for (const qsizetype block : std::as_const(changed)) {
         for (auto [position, end] = rowsOf(block); position < end; ++position) {
-            QString text = textOf(library.at(position), column);
-            const std::optional<int> rank = ranks.texts.rank(text);
-            ranks.rows[position] = rank.value_or(0);
+            auto value = valueOf(library.at(position));
+            const std::optional<int> rank = value ? ranks.rank(*value) : std::optional<int>(-1);
+            column.rows[position] = rank.value_or(-1);
             if (!rank) {
-                missing.append(std::move(text));
+                missing.push_back(std::move(*value));
                 missingRows.append(position);
             }
         }
     }
-    if (!missing.isEmpty()) {
-        // The other rows keep their texts, whose ranks moved.
-        const std::vector<int> moved = ranks.texts.add(missing);
+    if (!missingRows.isEmpty()) {
+        // The other rows keep their values, whose ranks moved.
+        const std::vector<int> moved = ranks.add(missing);
         if (!moved.empty()) {
-            for (int &rank : ranks.rows)
-                rank = moved[size_t(rank)];
+            for (int &rank : column.rows) {
+                if (rank >= 0)
+                    rank = moved[size_t(rank)];
+            }
         }
-        for (qsizetype m = 0; m < missing.size(); ++m)
-            ranks.rows[missingRows.at(m)] = ranks.texts.rank(missing.at(m)).value_or(0);
+        for (qsizetype m = 0; m < missingRows.size(); ++m)
+            column.rows[missingRows.at(m)] = ranks.rank(missing[size_t(m)]).value_or(-1);
     }
-    ranks.stamps = stamps;
-    return ranks.rows;
+    column.stamps = stamps;
+    return column.rows;
 }
 
-// The order of count rows, rowAt(i) the row of index i, with their texts ranked here.
-template <typename RowAt>
-std::vector<int> orderRankingTexts(qsizetype count, const QString &column, bool ascending, RowAt rowAt)
+// The column's ranks brought up to date with library, and how many there are.
+std::pair<QList<int>, int> refreshedColumn(ColumnRanks &column, const LibraryRows &library,
+                                           const QString &name)
 {
-    const QList<int> titles = rankTexts(count, [&](qsizetype i) { return rowAt(i).title; }).rows;
-    QList<int> texts = titles;
-    if (kindOf(column) == ValueKind::text && column != LibraryColumns::title)
-        texts = rankTexts(count, [&](qsizetype i) { return textOf(rowAt(i), column); }).rows;
-    return sortedOrder(
-        count, column, ascending, rowAt, [&texts](qsizetype i) { return texts.at(i); },
-        [&titles](qsizetype i) { return titles.at(i); });
+    if (kindOf(name) == ValueKind::text || name == LibraryColumns::title) {
+        const QList<int> rows = refreshed(column, column.texts, library, [&name](const BookmarkEntry &row) {
+            return std::optional<QString>(textOf(row, name));
+        });
+        return {rows, column.texts.rankCount()};
+    }
+    const QList<int> rows = refreshed(column, column.numbers, library, numberOf(name));
+    return {rows, column.numbers.rankCount()};
+}
+
+// The order of count rows, rowAt(i) the row of index i, with their values ranked here.
+template <typename RowAt>
+std::vector<int> orderRankingValues(qsizetype count, const QString &column, bool ascending, RowAt rowAt)
+{
+    const RankedTexts titles = rankTexts(count, [&](qsizetype i) { return rowAt(i).title; });
+    const auto titleAt = [&titles](qsizetype i) { return titles.rows.at(i); };
+    const auto none = [](qsizetype) { return 0; };
+    switch (kindOf(column)) {
+    case ValueKind::none:
+        return sortedOrder(count, ascending, 1, none, titles.rankCount, titleAt);
+    case ValueKind::text: {
+        if (column == LibraryColumns::title)
+            return sortedOrder(count, ascending, titles.rankCount, titleAt, 1, none);
+        const RankedTexts texts = rankTexts(count, [&](qsizetype i) { return textOf(rowAt(i), column); });
+        return sortedOrder(
+            count, ascending, texts.rankCount, [&texts](qsizetype i) { return texts.rows.at(i); },
+            titles.rankCount, titleAt);
+    }
+    default: {
+        const RankedNumbers numbers =
+            rankNumbers(count, [&, number = numberOf(column)](qsizetype i) { return number(rowAt(i)); });
+        return sortedOrder(
+            count, ascending, numbers.values.rankCount(),
+            [&numbers](qsizetype i) { return numbers.rows.at(i); }, titles.rankCount, titleAt);
+    }
+    }
 }
 
 // Puts rows into the order given (order[i] is the old position of the new row i) one cycle at a
@@ -386,6 +461,33 @@ std::vector<int> TextRanks::add(const QStringList &texts)
     return newRankOf;
 }
 
+NumberRanks::NumberRanks(std::vector<quint64> values) : m_values(std::move(values))
+{
+    std::sort(m_values.begin(), m_values.end());
+    m_values.erase(std::unique(m_values.begin(), m_values.end()), m_values.end());
+    m_values.shrink_to_fit();
+}
+
+std::optional<int> NumberRanks::rank(quint64 value) const
+{
+    const auto found = std::lower_bound(m_values.cbegin(), m_values.cend(), value);
+    if (found == m_values.cend() || *found != value)
+        return std::nullopt;
+    return int(found - m_values.cbegin());
+}
+
+std::vector<int> NumberRanks::add(const std::vector<quint64> &values)
+{
+    std::vector<quint64> merged = m_values;
+    merged.insert(merged.end(), values.cbegin(), values.cend());
+    NumberRanks all(std::move(merged));
+    std::vector<int> newRankOf(m_values.size());
+    for (size_t old = 0; old < m_values.size(); ++old)
+        newRankOf[old] = all.rank(m_values[old]).value_or(0);
+    *this = std::move(all);
+    return newRankOf;
+}
+
 namespace LibrarySort {
 
 QList<int> collationRanks(const QStringList &texts, const BuildProgress *progress)
@@ -449,12 +551,23 @@ SortRanks sortRanksOf(const LibraryRows &rows, const BuildProgress *progress)
 {
     SortRanks ranks;
     for (const QString &column : rankedColumns()) {
-        RankedTexts ranked = rankTexts(
-            rows.size(), [&](qsizetype i) { return textOf(rows.at(i), column); }, progress);
+        ColumnRanks made;
+        if (kindOf(column) == ValueKind::text) {
+            RankedTexts ranked = rankTexts(
+                rows.size(), [&](qsizetype i) { return textOf(rows.at(i), column); }, progress);
+            made.texts = TextRanks(ranked.distinct, ranked.ranks);
+            made.rows = std::move(ranked.rows);
+        } else {
+            RankedNumbers ranked = rankNumbers(
+                rows.size(), [&, number = numberOf(column)](qsizetype i) { return number(rows.at(i)); },
+                progress);
+            made.numbers = std::move(ranked.values);
+            made.rows = std::move(ranked.rows);
+        }
         if (isCancelled(progress))
             return {};
-        ranks.columns.insert(column, ColumnRanks{TextRanks(ranked.distinct, ranked.ranks),
-                                                 std::move(ranked.rows), rows.blockStamps()});
+        made.stamps = rows.blockStamps();
+        ranks.columns.insert(column, std::move(made));
     }
     return ranks;
 }
@@ -483,7 +596,7 @@ void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending)
 {
     if (rows.size() < 2)
         return;
-    std::vector<int> order = orderRankingTexts(
+    std::vector<int> order = orderRankingValues(
         rows.size(), column, ascending, [&rows](qsizetype i) -> const BookmarkEntry & { return rows.at(i); });
     applyOrder(rows, order);
 }
@@ -493,22 +606,30 @@ void sortPositions(QList<qsizetype> &positions, const LibraryRows &library, cons
 {
     if (positions.size() < 2)
         return;
-    const auto rowAt = [&](qsizetype i) -> const BookmarkEntry & { return library.at(positions.at(i)); };
-    const bool text = kindOf(column) == ValueKind::text;
+    const ValueKind kind = kindOf(column);
     std::vector<int> order;
     if (ranks && ranks->columns.contains(LibraryColumns::title) &&
-        (!text || ranks->columns.contains(column))) {
+        (kind == ValueKind::none || ranks->columns.contains(column))) {
         // Copies that share the lists: the second look-up in the hash may move the first.
-        const QList<int> titles =
-            refreshed(ranks->columns[LibraryColumns::title], library, LibraryColumns::title);
-        const QList<int> texts = text ? refreshed(ranks->columns[column], library, column) : QList<int>();
-        order = sortedOrder(
-            positions.size(), column, ascending, rowAt,
-            [&](qsizetype i) { return texts.at(positions.at(i)); },
-            [&](qsizetype i) { return titles.at(positions.at(i)); });
+        const auto [titles, titleCount] =
+            refreshedColumn(ranks->columns[LibraryColumns::title], library, LibraryColumns::title);
+        const auto titleAt = [&](qsizetype i) { return titles.at(positions.at(i)); };
+        const auto none = [](qsizetype) { return 0; };
+        if (kind == ValueKind::none) {
+            order = sortedOrder(positions.size(), ascending, 1, none, titleCount, titleAt);
+        } else if (column == LibraryColumns::title) {
+            order = sortedOrder(positions.size(), ascending, titleCount, titleAt, 1, none);
+        } else {
+            const auto [values, valueCount] = refreshedColumn(ranks->columns[column], library, column);
+            order = sortedOrder(
+                positions.size(), ascending, valueCount,
+                [&](qsizetype i) { return values.at(positions.at(i)); }, titleCount, titleAt);
+        }
     } else {
-        // Not prepared (yet): the texts of the rows shown are ranked, not those of the library.
-        order = orderRankingTexts(positions.size(), column, ascending, rowAt);
+        // Not prepared (yet): the values of the rows shown are ranked, not those of the library.
+        order = orderRankingValues(
+            positions.size(), column, ascending,
+            [&](qsizetype i) -> const BookmarkEntry & { return library.at(positions.at(i)); });
     }
     QList<qsizetype> sorted;
     sorted.reserve(positions.size());

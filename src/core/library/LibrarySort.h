@@ -26,6 +26,8 @@ public:
     TextRanks(const QStringList &texts, const QList<int> &ranks);
 
     bool isEmpty() const { return m_ranks.isEmpty(); }
+    // Every rank is below it.
+    int rankCount() const { return int(m_firstOfRank.size()); }
     // Nothing for a text that was not given.
     std::optional<int> rank(const QString &text) const;
     // Ranks the texts it does not know yet; the ranks of the others may change, keeping their order. A
@@ -38,18 +40,37 @@ private:
     QStringList m_firstOfRank; // one text of each rank, in rank order
 };
 
-// One column's ranks kept with the library: those of its texts, and the rank of every row's text by
-// its position in the library. A header click then compares integers it reads by position instead of
-// looking texts up. stamps holds the stamps of the library's row blocks that rows was made from: the
-// rows of a block whose stamp differs, or that was not there, are ranked again.
+// Where each value of a number column stands, as a rank: the values in order, a value's rank its
+// place among them. Values are numbers mapped to unsigned ones of the same order.
+class NumberRanks {
+public:
+    NumberRanks() = default;
+    explicit NumberRanks(std::vector<quint64> values);
+
+    int rankCount() const { return int(m_values.size()); }
+    std::optional<int> rank(quint64 value) const;
+    // Ranks the values it does not know yet, as TextRanks::add() does.
+    std::vector<int> add(const std::vector<quint64> &values);
+
+private:
+    std::vector<quint64> m_values; // distinct, ascending
+};
+
+// One column's ranks kept with the library: those of its texts (or numbers), and the rank of every
+// row's text by its position in the library (-1 for a row without a year or rating). A header click
+// then compares integers it reads by position instead of looking at the rows. stamps holds the stamps
+// of the library's row blocks that rows was made from: the rows of a block whose stamp differs, or
+// that was not there, are ranked again.
 struct ColumnRanks {
     TextRanks texts;
+    NumberRanks numbers;
     QList<int> rows;
     QList<quint64> stamps;
 };
 
 // The ranks a sort of the library table keeps, by column identifier: the titles' (every sort's
-// tie-break) and those of the text columns. Copies share their data until one of them changes.
+// tie-break) and those of every other column the table sorts by. Copies share their data until one of
+// them changes.
 struct SortRanks {
     QHash<QString, ColumnRanks> columns;
 };
@@ -85,7 +106,7 @@ BookmarkList sortedByPageAndTitle(BookmarkList rows);
 // and unknown identifiers.
 QString sortableValue(const BookmarkEntry &entry, const QString &column);
 
-// The ranks of the titles and of the text columns, of their texts and of every row of rows. Stops
+// The ranks of the titles and of the other columns, of their values and of every row of rows. Stops
 // early, unfinished, when progress is cancelled.
 SortRanks sortRanksOf(const LibraryRows &rows, const BuildProgress *progress = nullptr);
 
@@ -103,8 +124,8 @@ void followRemoval(SortRanks &ranks, const QList<quint64> &stampsBefore, const Q
 void sortBookmarks(BookmarkList &rows, const QString &column, bool ascending);
 // The same order for the rows of library at positions: the positions are put into it. ranks, when
 // given and made (sortRanksOf), are brought up to date with library for the column and the titles
-// (only the rows of the blocks that changed are looked at again) and spare the sort every text;
-// otherwise the texts of the rows at positions are ranked here.
+// (only the rows of the blocks that changed are looked at again) and spare the sort every row;
+// otherwise the values of the rows at positions are ranked here.
 void sortPositions(QList<qsizetype> &positions, const LibraryRows &library, const QString &column,
                    bool ascending, SortRanks *ranks = nullptr);
 
