@@ -11,6 +11,7 @@
 #include "Fixtures.h"
 #include "PeakMemory.h"
 #include "core/common/AppPaths.h"
+#include "core/common/MemoryTrim.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibraryShownRows.h"
 #include "core/library/LibrarySlots.h"
@@ -96,7 +97,7 @@ void report(benchmark::State &state, const Totals &totals, int bookmarks = slotR
 
 // The event loop turns until the session has made the indexes a quiet library has, as the window's
 // session does once the library stops changing, and the shown rows theirs (begun after the same
-// pause); then what it let go of is freed.
+// pause); then what it let go of is freed, and the memory it gives back is given back.
 void settle(LibrarySession &session)
 {
     while (!session.readyTitleKeyIndex() || !session.readyPositionsByKey())
@@ -106,7 +107,7 @@ void settle(LibrarySession &session)
         QCoreApplication::processEvents();
     }
     LibrarySession::waitForPendingSaves();
-    QThreadPool::globalInstance()->waitForDone();
+    MemoryTrim::waitForPendingReleases();
 }
 
 // The benchmark's own body in its child process; the parent only runs the child.

@@ -1,12 +1,15 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
 #include "core/common/AppPaths.h"
+#include "core/common/MemoryTrim.h"
 #include "core/library/CacheService.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibraryShownRows.h"
 #include "core/library/LibrarySlots.h"
+#include "core/library/SlotMetadataJob.h"
 #include "core/library/SlotStore.h"
+#include "core/library/TitleKeyIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/storage/StateFile.h"
 
@@ -40,6 +43,17 @@ void writeMeta(const QByteArray &json)
 QList<int> rowsOf(std::initializer_list<int> rows)
 {
     return QList<int>(rows);
+}
+
+double residentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
 }
 
 } // namespace
@@ -282,6 +296,64 @@ private Q_SLOTS:
         QCOMPARE(session.currentSlotId(), 2);
         QVERIFY(!QFileInfo::exists(SlotStore::slotFilePath(2)));
         QVERIFY(!QFileInfo::exists(AppPaths::bookmarkCachePath()));
+    }
+
+    // A large library let go of (replaced, or its metadata changed by a job that held a decoded file)
+    // goes back to the system once its saves are written, instead of staying with the allocator.
+    void largeFreesGoBackToTheSystem_data()
+    {
+        QTest::addColumn<int>("operation");
+        QTest::newRow("library replaced") << 0;
+        QTest::newRow("metadata of every row changed") << 1;
+    }
+
+    void largeFreesGoBackToTheSystem()
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("the sanitizer's allocator keeps what is freed");
+#endif
+        QFETCH(int, operation);
+        constexpr int rows = 150000;
+        writeMeta(R"({"activeSlot":1,"slotNames":{}})");
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
+        session.restoreActiveSlot();
+        Fixtures::setRows(session, Fixtures::realisticLibrary(rows));
+        // With the indexes a quiet library has, before as after.
+        const auto settled = [&session](bool trim) {
+            while (!session.readyTitleKeyIndex() || !session.readyPositionsByKey())
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            TestHarness::settleWorkers();
+            LibrarySession::waitForPendingSaves();
+            if (trim)
+                MemoryTrim::release();
+            MemoryTrim::waitForPendingReleases();
+            return residentMegabytes();
+        };
+        const double before = settled(true);
+        if (operation == 0) {
+            Fixtures::setRows(session, Fixtures::realisticLibrary(rows, 2));
+        } else {
+            auto *job = new SlotMetadataJob(
+                librarySlots, 1,
+                [records = Fixtures::realisticLibrary(rows, 3)](LibraryRows &library, const TitleKeyIndex &) {
+                    SlotMetadataJob::Change change;
+                    for (qsizetype position = 0; position < library.size(); ++position) {
+                        library.edit(position).genre = records.at(position % records.size()).genre + "!";
+                        change.positions.append(position);
+                    }
+                    change.matched = change.positions.size();
+                    return change;
+                },
+                LibrarySession::PlaylistSync::skip);
+            QSignalSpy finished(job, &SlotMetadataJob::finished);
+            job->start();
+            QVERIFY(finished.wait(60000));
+        }
+        const double after = settled(false);
+        QVERIFY2(after < before + 40,
+                 qPrintable(QStringLiteral("%1 MB before, %2 MB after").arg(before).arg(after)));
     }
 
     void slotTileNames()

@@ -2,6 +2,7 @@
 
 #include "core/common/BuildProgress.h"
 #include "core/common/Hop.h"
+#include "core/common/MemoryTrim.h"
 #include "core/library/SlotFiles.h"
 #include "core/library/SlotStore.h"
 #include "core/library/TitleKeyIndex.h"
@@ -60,10 +61,10 @@ void LibrarySession::adoptMerge(const SlotMerge &merge)
 
 void LibrarySession::replaceRows(LibraryRows rows)
 {
-    // The library left, 100,000 rows with their indexes, is freed on a worker.
-    QThreadPool::globalInstance()->start([rows = std::exchange(m_rows, std::move(rows)),
-                                          titleKeys = std::exchange(m_titleKeys, nullptr),
-                                          positions = std::exchange(m_positionsByKey, {})] {});
+    // The library left, a million rows with their indexes, is freed on a worker, and the memory goes
+    // back to the system once the saves that may still hold its rows are written.
+    MemoryTrim::freeInBackground(&LibrarySession::waitForPendingSaves, std::exchange(m_rows, std::move(rows)),
+                                 std::exchange(m_titleKeys, nullptr), std::exchange(m_positionsByKey, {}));
     m_positionsValid = false;
     Q_EMIT rowsReplaced();
 }
@@ -143,8 +144,10 @@ void LibrarySession::prepareIndexes()
                     m_positionsValid = true;
                 }
             }
-            // Indexes of 100,000 rows nobody took: let go of on a worker.
-            QThreadPool::globalInstance()->start([leftover = std::move(prepared)] {});
+            // Indexes of 100,000 rows nobody took: let go of on a worker. The library has settled: what
+            // its change freed (the indexes it replaced, what made them, a decoded file) goes back to
+            // the system.
+            MemoryTrim::freeInBackground(&LibrarySession::waitForPendingSaves, std::move(prepared));
         });
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/common/BuildProgress.h"
 #include "core/common/Hop.h"
+#include "core/common/MemoryTrim.h"
 #include "core/library/LibrarySearch.h"
 #include "core/library/LibrarySession.h"
 #include "core/text/TextUtils.h"
@@ -27,9 +28,10 @@ LibraryShownRows::LibraryShownRows(LibrarySession &session, ShownRowsOptions opt
 
     // Told at once, inside a batch too, so that no position shown is one the rows no longer have.
     connect(&session, &LibrarySession::rowsReplaced, this, [this] {
-        // The indexes of the library left, 100,000 rows' worth, are freed on a worker.
-        QThreadPool::globalInstance()->start([ranks = std::exchange(m_sortRanks, SortRanks()),
-                                              search = std::exchange(m_searchIndex, nullptr)] {});
+        // The indexes of the library left, a million rows' worth, are freed on a worker, and the memory
+        // goes back to the system.
+        MemoryTrim::freeInBackground(&LibrarySession::waitForPendingSaves, std::exchange(m_sortRanks, SortRanks()),
+                                     std::exchange(m_searchIndex, nullptr));
         showAllRows();
     });
     connect(&session, &LibrarySession::rowsRemoved, this, &LibraryShownRows::followRemoval);
@@ -249,8 +251,9 @@ void LibraryShownRows::prepareIndexes()
             if (prepared.sortRanks && m_sortRanks.columns.isEmpty())
                 m_sortRanks = std::move(*prepared.sortRanks);
             adoptSearchIndex(version, std::exchange(prepared.search, nullptr));
-            // Indexes of 100,000 rows nobody took: let go of on a worker.
-            QThreadPool::globalInstance()->start([leftover = std::move(prepared)] {});
+            // Indexes of 100,000 rows nobody took: let go of on a worker, and what making them freed goes
+            // back to the system.
+            MemoryTrim::freeInBackground(&LibrarySession::waitForPendingSaves, std::move(prepared));
         });
 }
 

@@ -1,6 +1,7 @@
 #include "core/library/LibrarySlots.h"
 
 #include "core/common/Hop.h"
+#include "core/common/MemoryTrim.h"
 #include "core/common/UiText.h"
 #include "core/library/AppendedRows.h"
 #include "core/library/CacheService.h"
@@ -434,6 +435,8 @@ void LibrarySlots::planMerge(qint64 slot, const QList<qint64> &sources, const QP
             }
             if (count == 0)
                 m_session.saveCurrentSlot();
+            // The slots read for the merge were freed on the worker.
+            MemoryTrim::release(&LibrarySession::waitForPendingSaves);
             tell(UiText::tr("Merged %1 bookmark(s) into %2").arg(count).arg(SlotStore::slotName(slot)));
         });
 }

@@ -1,12 +1,12 @@
 #include "core/library/SlotMetadataJob.h"
 
 #include "core/common/Hop.h"
+#include "core/common/MemoryTrim.h"
 #include "core/library/TitleKeyIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
 
 #include <QPointer>
 #include <QSet>
-#include <QThreadPool>
 
 namespace {
 
@@ -216,8 +216,9 @@ void SlotMetadataJob::syncPlaylistsWith(const BookmarkList &changedRows)
 void SlotMetadataJob::finish(Outcome outcome)
 {
     // The change may hold what it was made from (a decoded metadata file of 50,000 records): let go of
-    // on a worker, not on the UI thread.
-    QThreadPool::globalInstance()->start([edit = std::exchange(m_edit, {})] {});
+    // on a worker, not on the UI thread, and the memory of the run goes back to the system once the
+    // saves it asked for are written.
+    MemoryTrim::freeInBackground(&LibrarySession::waitForPendingSaves, std::exchange(m_edit, {}));
     Q_EMIT finished(outcome);
     deleteLater();
 }

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QThreadPool>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <tuple>
+#include <utility>
+
+// The memory a large free leaves with the allocator goes back to the system. glibc keeps freed memory
+// for reuse: after a library of a million rows is replaced, or a metadata file of 100 MB is applied,
+// the process would otherwise stay as large as it was at its peak.
+namespace MemoryTrim {
+
+// Gives the free memory of the allocator back to the system (malloc_trim on Linux) on a thread of its
+// own, after first() (when given) has run there: a wait for the saves that still hold large buffers,
+// for instance. Requests run there one after the other and only the last of those queued trims, so a
+// burst of them costs one trim.
+void release(std::function<void()> first = {});
+
+// Returns once every request made so far is done, with the work of the global thread pool that may
+// still ask for one (tests and benchmarks).
+void waitForPendingReleases();
+
+// Frees leftovers on a worker, for what the UI thread should not spend its time freeing, and then asks
+// for the memory back as release(first) does.
+template <typename... Leftovers> void freeInBackground(std::function<void()> first, Leftovers &&...leftovers)
+{
+    auto held = std::make_shared<std::optional<std::tuple<std::decay_t<Leftovers>...>>>(
+        std::in_place, std::forward<Leftovers>(leftovers)...);
+    QThreadPool::globalInstance()->start([held = std::move(held), first = std::move(first)] {
+        held->reset();
+        release(first);
+    });
+}
+
+} // namespace MemoryTrim
