@@ -2,6 +2,7 @@
 // that it never touches the user's files.
 
 #include "TestHarness.h"
+#include "core/common/MemoryTrim.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,6 +12,8 @@
 
 int main(int argc, char **argv)
 {
+    // The allocator as the application sets it up.
+    MemoryTrim::configureAllocator();
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/lyrafold-bench-XXXXXX"));
     if (!home.isValid())
         return 1;

@@ -1,6 +1,7 @@
 #include "core/common/AppPaths.h"
 #include "core/common/AppSettings.h"
 #include "core/common/LaunchLog.h"
+#include "core/common/MemoryTrim.h"
 #include "core/library/LibrarySession.h"
 #include "core/storage/StateFile.h"
 #include "platform/desktop/SingleInstance.h"
@@ -21,6 +22,7 @@
 
 int main(int argc, char *argv[])
 {
+    MemoryTrim::configureAllocator();
     std::fputs("LyrafoldMac process started (static init)\n", stderr);
     std::fflush(stderr);
     logStart(QStringLiteral("0 main entered"));

@@ -1,5 +1,6 @@
 #include "core/common/MemoryTrim.h"
 
+#include <QThread>
 #include <QThreadPool>
 
 #include <atomic>
@@ -12,6 +13,10 @@ namespace MemoryTrim {
 
 namespace {
 
+// A trim waits for the work that asks for it to pause this long: in the middle of it, a trim would hold
+// up its allocations and give back memory that it is about to take again.
+constexpr unsigned long quietMilliseconds = 1000;
+
 // One thread: the requests run one after the other, and a wait in one holds up no other work.
 QThreadPool &trimmer()
 {
@@ -23,20 +28,30 @@ QThreadPool &trimmer()
     return *pool;
 }
 
-// Requests queued and not yet past their first().
-std::atomic<int> pending{0};
+// Counts the requests: only the last one trims.
+std::atomic<quint64> requests{0};
 
 } // namespace
 
+void configureAllocator()
+{
+#ifdef __GLIBC__
+    // A fixed threshold keeps glibc from raising it to the size of every large block freed: the lists
+    // and hash tables of a large library would then be taken from the arenas instead of mapped apart,
+    // and the small allocations around them would keep their pages from ever going back.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
+}
+
 void release(std::function<void()> first)
 {
-    ++pending;
-    trimmer().start([first = std::move(first)] {
+    const quint64 request = ++requests;
+    trimmer().start([first = std::move(first), request] {
         if (first)
             first();
-        // Only the last of a burst trims: whatever the others freed was freed before it.
-        if (--pending > 0)
-            return;
+        QThread::msleep(quietMilliseconds);
+        if (requests != request)
+            return; // a later request trims after this one's frees
 #ifdef __GLIBC__
         malloc_trim(0);
 #endif
@@ -46,9 +61,9 @@ void release(std::function<void()> first)
 void waitForPendingReleases()
 {
     // What the workers still free asks for its release when it is done.
-    while (pending > 0 || QThreadPool::globalInstance()->activeThreadCount() > 0) {
-        trimmer().waitForDone();
+    while (trimmer().activeThreadCount() > 0 || QThreadPool::globalInstance()->activeThreadCount() > 0) {
         QThreadPool::globalInstance()->waitForDone();
+        trimmer().waitForDone();
     }
 }
 

@@ -13,10 +13,14 @@
 // the process would otherwise stay as large as it was at its peak.
 namespace MemoryTrim {
 
+// Sets the allocator up for large libraries; to be called first thing in main(), before any thread
+// starts.
+void configureAllocator();
+
 // Gives the free memory of the allocator back to the system (malloc_trim on Linux) on a thread of its
 // own, after first() (when given) has run there: a wait for the saves that still hold large buffers,
-// for instance. Requests run there one after the other and only the last of those queued trims, so a
-// burst of them costs one trim.
+// for instance. The trim waits until no other request came for a second, so that a burst of work
+// trims once, after it.
 void release(std::function<void()> first = {});
 
 // Returns once every request made so far is done, with the work of the global thread pool that may
