@@ -1,5 +1,6 @@
 #include "core/common/MemoryTrim.h"
 
+#include <QList>
 #include <QThread>
 #include <QThreadPool>
 
@@ -56,6 +57,12 @@ void release(std::function<void()> first)
         malloc_trim(0);
 #endif
     });
+}
+
+void keepReachable(std::shared_ptr<void> held)
+{
+    static auto *const kept = new QList<std::shared_ptr<void>>;
+    kept->append(std::move(held));
 }
 
 void waitForPendingReleases()

@@ -39,4 +39,16 @@ template <typename... Leftovers> void freeInBackground(std::function<void()> fir
     });
 }
 
+// Keeps held reachable until the process ends (main thread only).
+void keepReachable(std::shared_ptr<void> held);
+
+// Leaves leftovers to the end of the process, whose end gives their memory back at once: for a quit,
+// once every save is written, where freeing a million rows one by one would hold it for a second or
+// two. They stay reachable, so that LeakSanitizer does not count them as leaked.
+template <typename... Leftovers> void keepToTheEnd(Leftovers &&...leftovers)
+{
+    keepReachable(
+        std::make_shared<std::tuple<std::decay_t<Leftovers>...>>(std::forward<Leftovers>(leftovers)...));
+}
+
 } // namespace MemoryTrim

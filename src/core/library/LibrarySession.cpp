@@ -28,7 +28,10 @@ LibrarySession::LibrarySession(PlaylistLibrary &playlists, QObject *parent)
     connect(m_slotFiles.get(), &SlotFiles::saveFailed, this, &LibrarySession::saveFailed);
     // The indexes of a large library take seconds to make; a quit does not wait for them.
     if (QCoreApplication *app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, [builds = m_indexBuilds] { builds->cancel(); });
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+            m_indexBuilds->cancel();
+            m_quitting = true;
+        });
     // Edits come in bursts (an auto-tag run, a cell after a cell): prepare once they pause.
     m_prepareTimer.setSingleShot(true);
     m_prepareTimer.setInterval(300);
@@ -39,6 +42,11 @@ LibrarySession::~LibrarySession()
 {
     m_indexBuilds->cancel();
     waitForPendingSaves();
+    // The application is quitting and every save is written: the system takes back the memory of a
+    // million rows and their indexes at once as the process ends, where freeing them row by row would
+    // hold the quit for a second or two.
+    if (m_quitting)
+        MemoryTrim::keepToTheEnd(std::move(m_rows), std::move(m_titleKeys), std::move(m_positionsByKey));
 }
 
 // ---- The rows and their indexes

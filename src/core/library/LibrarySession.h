@@ -78,7 +78,8 @@ public:
     };
 
     explicit LibrarySession(PlaylistLibrary &playlists, QObject *parent = nullptr);
-    // Waits for the saves still being written.
+    // Waits for the saves still being written. Once the application has begun to quit, the rows and
+    // their indexes are left to the end of the process instead of being freed.
     ~LibrarySession() override;
 
     PlaylistLibrary &playlists() const { return m_playlists; }
@@ -292,4 +293,6 @@ private:
     quint64 m_preparingVersion = 0;
     // Cancelled when the application quits, so that it need not wait for indexes nobody will read.
     std::shared_ptr<BuildProgress> m_indexBuilds;
+    // The application is quitting: the rows outlive the session.
+    bool m_quitting = false;
 };

@@ -20,7 +20,10 @@ LibraryShownRows::LibraryShownRows(LibrarySession &session, ShownRowsOptions opt
 {
     // The indexes of a large library take seconds to make; a quit does not wait for them.
     if (QCoreApplication *app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, [builds = m_indexBuilds] { builds->cancel(); });
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+            m_indexBuilds->cancel();
+            m_quitting = true;
+        });
     // Edits come in bursts (an auto-tag run, a cell after a cell): prepare once they pause.
     m_prepareTimer.setSingleShot(true);
     m_prepareTimer.setInterval(300);
@@ -42,6 +45,9 @@ LibraryShownRows::LibraryShownRows(LibrarySession &session, ShownRowsOptions opt
 LibraryShownRows::~LibraryShownRows()
 {
     m_indexBuilds->cancel();
+    // A quit leaves the indexes of a million rows to the end of the process, as the session its rows.
+    if (m_quitting)
+        MemoryTrim::keepToTheEnd(std::move(m_positions), std::move(m_sortRanks), std::move(m_searchIndex));
 }
 
 // ---- The shown rows

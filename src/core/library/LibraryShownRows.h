@@ -123,6 +123,8 @@ private:
     std::optional<quint64> m_preparingVersion;
     // Cancelled when the application quits, so that it need not wait for indexes nobody will read.
     std::shared_ptr<BuildProgress> m_indexBuilds;
+    // The application is quitting: the indexes outlive the shown rows.
+    bool m_quitting = false;
 
     std::optional<QString> m_sortColumn;
     bool m_sortAscending = true;
