@@ -196,7 +196,7 @@ private Q_SLOTS:
         LibrarySlots librarySlots(session);
         LibraryFiles libraryFiles(librarySlots);
         session.restoreActiveSlot();
-        librarySlots.loadCurrentSlot();
+        QVERIFY(TestHarness::loadCurrentSlot(librarySlots));
         QList<CustomFileGroup> chosen;
         for (const CustomFileGroup &group : libraryFiles.customFileGroupsJob()()) {
             if (group.displayName == deleted)
@@ -331,7 +331,7 @@ private Q_SLOTS:
         LibrarySlots librarySlots(session);
         LibraryFiles libraryFiles(librarySlots);
         session.restoreActiveSlot();
-        librarySlots.loadCurrentSlot();
+        QVERIFY(TestHarness::loadCurrentSlot(librarySlots));
         std::optional<BookRelink> result;
         libraryFiles.relinkDefaultBook(expected, "/x/New.pdf",
                                        [&result](const BookRelink &done) { result = done; });

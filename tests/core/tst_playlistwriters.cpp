@@ -310,7 +310,7 @@ private Q_SLOTS:
         LibrarySession session(playlists);
         LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
-        librarySlots.loadCurrentSlot();
+        QVERIFY(TestHarness::loadCurrentSlot(librarySlots));
         QSignalSpy told(&session, &LibrarySession::changedElsewhere);
 
         const QString path = SlotStore::slotFilePath(1);
@@ -390,7 +390,7 @@ private Q_SLOTS:
         LibrarySession session(playlists);
         LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
-        librarySlots.loadCurrentSlot();
+        QVERIFY(TestHarness::loadCurrentSlot(librarySlots));
         QSignalSpy playlistsLookedAt(&playlists, &PlaylistLibrary::fileLookedAt);
         const QString path = slot ? SlotStore::slotFilePath(1) : playlists.path();
         QVERIFY(QFile::remove(path));

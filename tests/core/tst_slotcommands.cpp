@@ -39,7 +39,8 @@ struct Session {
         if (!SlotStore::saveSlot(slot, rows, folder))
             qFatal("cannot write the slot");
         library.restoreActiveSlot();
-        librarySlots.loadCurrentSlot();
+        if (!TestHarness::loadCurrentSlot(librarySlots))
+            qFatal("the slot did not load");
     }
 };
 

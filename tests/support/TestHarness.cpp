@@ -173,6 +173,20 @@ std::optional<QString> switchSlot(LibrarySlots &librarySlots, qint64 slot)
         [&](LibrarySlots::LoadDone done) { return librarySlots.switchToSlot(slot, &librarySlots, done); });
 }
 
+bool waitForCurrentSlot(const LibrarySlots &librarySlots)
+{
+    return waitFor([&] { return librarySlots.currentSlotRead(); }, std::chrono::seconds(5));
+}
+
+std::optional<QString> loadCurrentSlot(LibrarySlots &librarySlots)
+{
+    return waitForLoad([&](LibrarySlots::LoadDone done) {
+        librarySlots.loadCurrentSlot(
+            &librarySlots, [done](const LibrarySlots::LoadResult &loaded) { done(loaded.statusText); });
+        return true;
+    });
+}
+
 std::optional<QString> reloadSlot(LibrarySlots &librarySlots)
 {
     return waitForLoad([&](LibrarySlots::LoadDone done) {

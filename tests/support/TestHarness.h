@@ -48,6 +48,12 @@ void resetLibrary();
 // loop, work that delivery starts included: after it, what a test waits not to see can no longer come.
 void settleWorkers();
 
+// Waits until the library holds the current slot's rows, which a window reads on a worker as it opens:
+// false when they did not arrive within five seconds.
+bool waitForCurrentSlot(const LibrarySlots &librarySlots);
+// Loads the current slot as the window does at start and waits until the library holds it: the status
+// (empty when nothing was loaded), or nothing when it did not end within five seconds.
+std::optional<QString> loadCurrentSlot(LibrarySlots &librarySlots);
 // Switches the library to slot, or reloads the current slot, and waits until the rows are there: the
 // status, or nothing when no switch started (or none ended within five seconds).
 std::optional<QString> switchSlot(LibrarySlots &librarySlots, qint64 slot);

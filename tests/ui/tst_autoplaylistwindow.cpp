@@ -231,6 +231,7 @@ private Q_SLOTS:
     {
         AppContext context;
         MainWindowController main(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         Fixtures::setRows(context.library(), songs());
         MainWindowParts::pressTile(main, "autoPlaylistTile");
         QPointer window = main.findChild<AutoPlaylistWindowController *>();

@@ -48,7 +48,12 @@ struct ContextHolder {
 };
 
 struct OpenWindow : ContextHolder, MainWindowController {
-    OpenWindow() : MainWindowController(context) {}
+    // Open once the slot read at start is in, as the user finds it.
+    OpenWindow() : MainWindowController(context)
+    {
+        if (!TestHarness::waitForCurrentSlot(context.librarySlots()))
+            qFatal("the slot read at start did not arrive");
+    }
     LibrarySession &library() { return context.library(); }
     BookmarkExtractionFlow *extraction() { return &context.libraryFlows().extraction(); }
     // The library flows, as this window starts them.

@@ -166,28 +166,33 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("meta"); // null: no file
         QTest::addColumn<int>("slot");
-        QTest::newRow("9 gives slot 5") << QByteArray(R"({"activeSlot":9,"slotNames":{}})") << 5;
-        QTest::newRow("-2 gives slot 0") << QByteArray(R"({"activeSlot":-2,"slotNames":{}})") << 0;
-        QTest::newRow("corrupt gives slot 0") << QByteArray("{\"activeSlot\":3,") << 0;
-        QTest::newRow("missing gives slot 0") << QByteArray() << 0;
-        QTest::newRow("stored 4") << QByteArray(R"({"activeSlot":4,"slotNames":{"4":" Gig "}})") << 4;
+        QTest::addColumn<QString>("status"); // how the status line begins
+        QTest::newRow("9 gives slot 5") << QByteArray(R"({"activeSlot":9,"slotNames":{}})") << 5 << "Ready";
+        QTest::newRow("-2 gives slot 0") << QByteArray(R"({"activeSlot":-2,"slotNames":{}})") << 0 << "Ready";
+        QTest::newRow("corrupt gives slot 0")
+            << QByteArray("{\"activeSlot\":3,") << 0 << "slots_meta.json could not be read and was set aside";
+        QTest::newRow("missing gives slot 0") << QByteArray() << 0 << "Ready";
+        QTest::newRow("stored 4") << QByteArray(R"({"activeSlot":4,"slotNames":{"4":" Gig "}})") << 4
+                                  << "Ready";
     }
 
     void startsOnTheStoredSlot()
     {
         QFETCH(QByteArray, meta);
         QFETCH(int, slot);
+        QFETCH(QString, status);
         if (!meta.isNull())
             writeMeta(meta);
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         QCOMPARE(window.windowTitle(), "LYRAFOLD (beta)");
         QCOMPARE(window.size(), QSize(1380, 640));
         QCOMPARE(window.minimumSize(), QSize(1200, 480));
         QCOMPARE(context.library().currentSlotId(), slot);
         QCOMPARE(selectedTiles(window), onlyTile(slot));
         QCOMPARE(slotTile(window, 4)->numberField()->text(), slot == 4 ? "Gig" : "Slot 4");
-        QCOMPARE(status(window), "Ready");
+        QVERIFY2(::status(window).startsWith(status), qPrintable(::status(window)));
     }
 
     // A slot's folder comes back with it, is shown and unlocks Extract Bookmarks; the status line
@@ -202,6 +207,7 @@ private Q_SLOTS:
         writeMeta(R"({"activeSlot":2,"slotNames":{}})");
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         QCOMPARE(status(window), "Loaded 3 bookmarks from Slot 2 • 2 books (1 available, 1 unavailable)");
         QCOMPARE(child<QLineEdit>(window, "folderPathField")->text(), books());
         QVERIFY(button(window, "extractButton")->isEnabled());
@@ -210,6 +216,31 @@ private Q_SLOTS:
 
         context.library().saveCurrentSlot();
         QCOMPARE(SlotStore::selectedFolder(2), books());
+    }
+
+    // The window shows before the slot is read: it says so, and what the user does meanwhile is not
+    // lost: a search typed applies to the rows when they arrive, a menu item chosen runs then.
+    void showsBeforeTheSlotIsRead()
+    {
+        const BookmarkList rows = songs(books() + "/Alpha.pdf", 3) + songs(books() + "/Beta.pdf", 2);
+        QVERIFY(SlotStore::saveSlot(2, rows, books()));
+        writeMeta(R"({"activeSlot":2,"slotNames":{}})");
+        AppContext context;
+        MainWindowController window(context);
+        QCOMPARE(status(window), "Loading Slot 2…");
+        QCOMPARE(tableModel(window)->rowCount(), 0);
+        searchField(window)->setText(QStringLiteral("beta"));
+        QAction *save = window.menuBar()->actions().constFirst()->menu()->actions().constFirst();
+        QCOMPARE(save->text(), "Save Slot to Disk");
+        save->trigger();
+
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
+        QCOMPARE(searchField(window)->text(), "beta");
+        QTRY_COMPARE(tableModel(window)->rowCount(), 2);
+        QCOMPARE(searchResultsLabel(window)->text(), "2 results");
+        QCOMPARE(status(window), "Slot 2 saved");
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(SlotStore::loadSlot(2), rows);
     }
 
     void customAndDefaultStayOpposite_data()
@@ -229,6 +260,7 @@ private Q_SLOTS:
         QFETCH(bool, customOn);
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         for (QChar press : presses) {
             WindowsStyleToggleToolTileView *tile = press == 'C' ? toggleTile(window, "customToggleTile")
                                                                 : toggleTile(window, "defaultToggleTile");
@@ -260,6 +292,7 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(3, songs("/b/Three.pdf", 2), folder));
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         QCOMPARE(child<QLineEdit>(window, "folderPathField")->text(), books());
         context.library().setSelectedFolder(books());
         Fixtures::setSavedRows(context.library(), songs("/b/One.pdf", 4));
@@ -292,6 +325,7 @@ private Q_SLOTS:
         writeMeta(meta);
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         statusField(window)->setStatus(QStringLiteral("untouched"));
         QTest::mouseClick(slotTile(window, 2)->imageView(), Qt::LeftButton);
         LibrarySession::waitForPendingSaves();
@@ -327,6 +361,7 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(0, songs("/b/Big.pdf", 2500), QString()));
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         std::unique_ptr<QMenu> menu(settingsMenu(window)->makeMainSettingsMenu({}));
         settingsMenu(window)->setLanguageFromMenu(itemWithData(menu.get(), language));
         QCOMPARE(searchResultsLabel(window)->text(), count);
@@ -365,6 +400,7 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(2, songs("/b/A.pdf", 3), QString()));
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         const auto lang = *LyrafoldLanguageService::languageFromRawValue(language);
         LyrafoldLanguageService::setCurrent(lang);
         // Qt's own texts go back to English too, or later tests of this program meet them translated.
@@ -454,6 +490,7 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(slot, songs("/b/A.pdf", 2), QString()));
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         if (editMode)
             button(window, "editModeButton")->click();
         QStringList open;
@@ -516,6 +553,7 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(0, songs("/b/A.pdf", 3), QString()));
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         if (editMode)
             button(window, "editModeButton")->click();
         const QString before = ::status(window);
@@ -557,6 +595,7 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(slot, rows, QString()));
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         QCOMPARE(button(window, "tagSelectedButton")->text(), "Tag selected");
         tableView(window)->selectionModel()->select(
             QItemSelection(tableModel(window)->index(1, 0), tableModel(window)->index(2, 11)),
@@ -601,6 +640,7 @@ private Q_SLOTS:
             AppSettings::setValue(AppSettings::listenMicrophoneUidKey, storedMicrophone);
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         std::unique_ptr<QMenu> menu(settingsMenu(window)->makeMainSettingsMenu(
             {{"mic-1", "Built-in Microphone"}, {"mic-2", "USB Mic"}}));
         QCOMPARE(checkedItems(menu.get()), checked);
@@ -612,6 +652,7 @@ private Q_SLOTS:
     {
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         std::unique_ptr<QMenu> menu(settingsMenu(window)->makeMainSettingsMenu({{"mic-2", "USB Mic"}}));
         settingsMenu(window)->setListenMicrophoneFromMenu(itemWithData(menu.get(), QStringLiteral("mic-2")));
         QCOMPARE(AppSettings::stringValue(AppSettings::listenMicrophoneUidKey), "mic-2");
@@ -647,6 +688,7 @@ private Q_SLOTS:
         bar->addMenu(QStringLiteral("Lyrafold"));
         AppContext context;
         MainWindowController window(context, bar);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         QStringList titles;
         for (QAction *menu : window.menuBar()->actions())
             titles.append(menu->text());
@@ -690,6 +732,7 @@ private Q_SLOTS:
         writeMeta(R"({"activeSlot":0,"slotNames":{"3":"Rehearsal Set for Sunday"}})");
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         window.resize(size);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -764,6 +807,7 @@ private Q_SLOTS:
     {
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         QVERIFY(!button(window, "extractButton")->isEnabled());
         auto *extract =
             qobject_cast<WindowsStyleToolTileView *>(button(window, "extractButton")->parentWidget());
@@ -853,6 +897,7 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(0, songs("/b/A.pdf", 5), QString()));
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QFile::remove(HoverLog::path());
@@ -889,6 +934,7 @@ private Q_SLOTS:
         TestHarness::writeFile(file, "{ not json");
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         const QString name = QFileInfo(file).fileName();
         if (file.startsWith(AppPaths::annotationCacheDir())) {
             statusField(window)->setStatus(QStringLiteral("before"));
@@ -938,6 +984,7 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(0, songs(a, 3, 4) + songs(b, 2), QString()));
         AppContext context;
         MainWindowController window(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         window.resize(1200, 800);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

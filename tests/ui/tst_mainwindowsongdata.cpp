@@ -37,7 +37,12 @@ struct ContextHolder {
 };
 
 struct OpenWindow : ContextHolder, MainWindowController {
-    OpenWindow() : MainWindowController(context) {}
+    // Open once the slot read at start is in, as the user finds it.
+    OpenWindow() : MainWindowController(context)
+    {
+        if (!TestHarness::waitForCurrentSlot(context.librarySlots()))
+            qFatal("the slot read at start did not arrive");
+    }
     LibrarySession &library() { return context.library(); }
     MetadataImportFlow &metadataImports() { return *findChild<MetadataImportFlow *>(); }
     AutoTagFlow &autoTag() { return *findChild<AutoTagFlow *>(); }

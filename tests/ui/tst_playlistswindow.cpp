@@ -475,6 +475,7 @@ private Q_SLOTS:
         QVERIFY(PlaylistStore::savePlaylists({playlist("Warmup"), playlist("Set", {"One"})}));
         ContextHolder holder;
         MainWindowController main(holder.context);
+        QVERIFY(TestHarness::waitForCurrentSlot(holder.context.librarySlots()));
         main.show();
         pressTile(main, "playlistsTile");
         PlaylistsWindowController *window = topLevelWindows<PlaylistsWindowController>().value(0);
@@ -523,6 +524,7 @@ private Q_SLOTS:
         QVERIFY(PlaylistStore::savePlaylists({playlist("Set", {"One", "Two"})}));
         ContextHolder holder;
         MainWindowController main(holder.context);
+        QVERIFY(TestHarness::waitForCurrentSlot(holder.context.librarySlots()));
         main.show();
         main.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&main));

@@ -51,7 +51,12 @@ struct ContextHolder {
 
 // The main window with the application context it works with, made first and destroyed last.
 struct OpenWindow : ContextHolder, MainWindowController {
-    OpenWindow() : MainWindowController(context) {}
+    // Open once the slot read at start is in, as the user finds it.
+    OpenWindow() : MainWindowController(context)
+    {
+        if (!TestHarness::waitForCurrentSlot(context.librarySlots()))
+            qFatal("the slot read at start did not arrive");
+    }
     LibrarySession &library() { return context.library(); }
 };
 

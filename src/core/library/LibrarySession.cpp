@@ -69,6 +69,7 @@ void LibrarySession::adoptMerge(const SlotMerge &merge)
 
 void LibrarySession::replaceRows(LibraryRows rows)
 {
+    m_rowsUnread = false;
     // The library left, a million rows with their indexes, is freed on a worker, and the memory goes
     // back to the system once the saves that may still hold its rows are written.
     MemoryTrim::freeInBackground(&LibrarySession::waitForPendingSaves, std::exchange(m_rows, std::move(rows)),
@@ -285,7 +286,8 @@ void LibrarySession::adoptDefaultBookmarks(BookmarkList rows, const QString &fol
 
 void LibrarySession::saveCurrentSlot()
 {
-    if (!m_slotFiles->hasUnsavedChanges())
+    // The slot's file holds its rows while they are being read; the empty library must not replace it.
+    if (m_rowsUnread || !m_slotFiles->hasUnsavedChanges())
         return;
     // Shared copies: taking them costs nothing, and later edits copy only the blocks they change.
     m_slotFiles->save({m_rows, m_selectedFolder});

@@ -103,6 +103,11 @@ public:
     // The slot the slot metadata names, clamped to 0-5; slot 0 without a readable metadata file.
     void restoreActiveSlot();
 
+    // The current slot's rows are being read (LibrarySlots::loadCurrentSlot()): until a library replaces
+    // the empty one, nothing writes the slot's file from it.
+    void setRowsUnread(bool unread) { m_rowsUnread = unread; }
+    bool rowsUnread() const { return m_rowsUnread; }
+
     // A new library in place of the rows (LibrarySlots loads, switches, clears, extracts and imports
     // through it).
     struct Replacement {
@@ -295,4 +300,5 @@ private:
     std::shared_ptr<BuildProgress> m_indexBuilds;
     // The application is quitting: the rows outlive the session.
     bool m_quitting = false;
+    bool m_rowsUnread = false;
 };

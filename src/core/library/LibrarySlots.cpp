@@ -103,62 +103,87 @@ LibrarySlots::LibrarySlots(LibrarySession &session, QObject *parent) : QObject(p
 
 // ---- Loading and switching
 
-LibrarySlots::LoadResult LibrarySlots::loadCurrentSlot()
-{
-    const qint64 slot = m_session.currentSlotId();
-    SlotStore::SlotContents contents = SlotStore::loadSlotContents(slot);
-    if (!contents.bookmarks.isEmpty()) {
-        // The folder the user chose for this slot comes back with it; the next save would otherwise
-        // write an empty one over it.
-        LibrarySession::Replacement replacement(LibraryRows(std::move(contents.bookmarks)), slot);
-        replacement.folder = contents.selectedFolder;
-        replacement.save = false;
-        replacement.fileVersion = contents.version;
-        m_session.replaceLibrary(std::move(replacement));
-        return {LoadSource::slot,
-                UiText::tr("Loaded %1 bookmarks from %2 • %3")
-                    .arg(m_session.allBookmarks().size())
-                    .arg(SlotStore::slotName(slot), slotAvailabilitySummary(m_session.allBookmarks()))};
-    }
-    // The cache is a copy of the slot saved last, which need not be this one: a slot this application
-    // left empty (shown, then quit) stays empty rather than take another slot's songs.
-    std::optional<CacheService::Contents> cached =
-        SlotStore::storedSlotCount(slot) == 0 ? std::nullopt : CacheService::load();
-    if (!cached || cached->bookmarks.isEmpty()) {
-        m_session.setSelectedFolder(contents.selectedFolder);
-        return {};
-    }
-    const qsizetype count = cached->bookmarks.size();
-    LibrarySession::Replacement replacement(LibraryRows(std::move(cached->bookmarks)), slot);
-    replacement.folder = cached->selectedFolder;
-    replacement.fileVersion = contents.version;
-    m_session.replaceLibrary(std::move(replacement));
-    return {LoadSource::cache, UiText::tr("Loaded %1 cached bookmarks").arg(count)};
-}
-
 // A slot's file read and made ready for the library on a worker.
 struct LibrarySlots::LoadedSlot {
     LibraryRows rows;
     QString folder;
     StateFile::FileVersion version;
+    bool fromCache = false;
     std::shared_ptr<const TitleKeyIndex> titleKeys;
     QHash<QString, qsizetype> positions;
-    QString summary; // for a switch
+    QString summary; // for a switch and the load at start
 
-    static LoadedSlot read(qint64 slot, bool summarize)
+    // cacheForEmpty: an empty slot takes the bookmark cache's rows and folder.
+    static LoadedSlot read(qint64 slot, bool summarize, bool cacheForEmpty)
     {
         SlotStore::SlotContents contents = SlotStore::loadSlotContents(slot);
         LoadedSlot loaded;
-        loaded.rows = LibraryRows(std::move(contents.bookmarks));
         loaded.folder = std::move(contents.selectedFolder);
         loaded.version = contents.version;
+        // The cache is a copy of the slot saved last, which need not be this one: a slot this
+        // application left empty (shown, then quit) stays empty rather than take another slot's songs.
+        if (contents.bookmarks.isEmpty() && cacheForEmpty && SlotStore::storedSlotCount(slot) != 0) {
+            std::optional<CacheService::Contents> cached = CacheService::load();
+            if (cached && !cached->bookmarks.isEmpty()) {
+                contents.bookmarks = std::move(cached->bookmarks);
+                loaded.folder = cached->selectedFolder;
+                loaded.fromCache = true;
+            }
+        }
+        loaded.rows = LibraryRows(std::move(contents.bookmarks));
+        if (loaded.rows.isEmpty())
+            return loaded;
         loaded.titleKeys = std::make_shared<const TitleKeyIndex>(loaded.rows);
         loaded.positions = loaded.rows.firstPositionsById();
-        if (summarize)
+        if (summarize && !loaded.fromCache)
             loaded.summary = availabilitySummary(loaded.rows, loaded.folder);
         return loaded;
     }
 };
+
+void LibrarySlots::loadCurrentSlot(QObject *context, std::function<void(const LoadResult &)> done)
+{
+    m_session.setRowsUnread(true);
+    // As a reload is: of the current slot, no switch (requestedSlot() stays the current slot).
+    startLoad(
+        m_session.currentSlotId(), true, context, {}, done ? std::move(done) : [](const LoadResult &) {});
+}
+
+void LibrarySlots::adoptStartLoad(const PendingLoad &load, LoadedSlot loaded)
+{
+    LoadResult result;
+    const qsizetype count = loaded.rows.size();
+    if (count == 0) {
+        m_session.setSelectedFolder(loaded.folder);
+        m_session.setRowsUnread(false);
+    } else {
+        LibrarySession::Replacement replacement(std::move(loaded.rows), load.slot);
+        // The folder the user chose for this slot comes back with it; the next save would otherwise
+        // write an empty one over it.
+        replacement.folder = loaded.folder;
+        // Rows from the slot's file are as it holds them; the cache's are moved into the slot.
+        replacement.save = loaded.fromCache;
+        // The guard takes the file as it was read, as after a switch: an edit is not taken for another
+        // program's change, and another program's change since is still seen.
+        replacement.fileVersion = loaded.version;
+        replacement.titleKeys = std::move(loaded.titleKeys);
+        replacement.positions = std::move(loaded.positions);
+        m_session.replaceLibrary(std::move(replacement));
+        const QString name = SlotStore::slotName(load.slot);
+        result =
+            loaded.fromCache
+                ? LoadResult{LoadSource::cache, UiText::tr("Loaded %1 cached bookmarks").arg(count)}
+                : LoadResult{
+                      LoadSource::slot,
+                      UiText::tr("Loaded %1 bookmarks from %2 • %3").arg(count).arg(name, loaded.summary)};
+    }
+    if (!load.context)
+        return;
+    load.started(result);
+    if (load.tells)
+        load.done(UiText::tr("%1 reloaded (%2 bookmarks)")
+                      .arg(SlotStore::slotName(load.slot), QString::number(count)));
+}
 
 bool LibrarySlots::switchToSlot(qint64 slot, QObject *context, LoadDone done)
 {
@@ -188,9 +213,14 @@ qint64 LibrarySlots::requestedSlot() const
     return loadingSlot().value_or(m_session.currentSlotId());
 }
 
-void LibrarySlots::startLoad(qint64 slot, bool reload, QObject *context, LoadDone done)
+void LibrarySlots::startLoad(qint64 slot, bool reload, QObject *context, LoadDone done,
+                             std::function<void(const LoadResult &)> started)
 {
     PendingLoad load;
+    load.started = std::move(started);
+    // A reload of the slot being read at start goes on as that load, which it becomes.
+    if (reload && m_load && m_load->started)
+        load.started = std::move(m_load->started);
     load.generation = ++m_loadGeneration;
     load.slot = slot;
     load.reload = reload;
@@ -209,7 +239,8 @@ void LibrarySlots::readPendingLoad()
 {
     Hop::run(
         this,
-        [slot = m_load->slot, summarize = !m_load->reload] { return LoadedSlot::read(slot, summarize); },
+        [slot = m_load->slot, summarize = !m_load->reload || bool(m_load->started),
+         cacheForEmpty = bool(m_load->started)] { return LoadedSlot::read(slot, summarize, cacheForEmpty); },
         [this, generation = m_load->generation](LoadedSlot loaded) {
             adoptLoad(generation, std::move(loaded));
         });
@@ -220,8 +251,9 @@ void LibrarySlots::adoptLoad(quint64 generation, LoadedSlot loaded)
     if (!m_load || m_load->generation != generation)
         return; // superseded
     const qint64 slot = m_load->slot;
-    if (m_session.currentSlotId() != m_load->fromSlot) {
-        // Another operation took the library to another slot meanwhile; it stays there.
+    if (m_session.currentSlotId() != m_load->fromSlot || (m_load->started && !m_session.rowsUnread())) {
+        // Another operation took the library to another slot meanwhile, or replaced the library the
+        // slot was being read into; it stays as it is.
         m_load.reset();
         Q_EMIT requestedSlotChanged();
         return;
@@ -229,7 +261,7 @@ void LibrarySlots::adoptLoad(quint64 generation, LoadedSlot loaded)
     // The file was written after the worker may have read it (or, for a reload, the library saved
     // edits to it): read again.
     if (m_slotWrites.value(slot) != m_load->slotWrites ||
-        (m_load->reload && m_session.libraryVersion() != m_load->libraryVersion)) {
+        (m_load->reload && !m_load->started && m_session.libraryVersion() != m_load->libraryVersion)) {
         m_load->slotWrites = m_slotWrites.value(slot);
         m_load->libraryVersion = m_session.libraryVersion();
         readPendingLoad();
@@ -237,6 +269,10 @@ void LibrarySlots::adoptLoad(quint64 generation, LoadedSlot loaded)
     }
     const PendingLoad load = std::move(*m_load);
     m_load.reset();
+    if (load.started) {
+        adoptStartLoad(load, std::move(loaded));
+        return;
+    }
     const qsizetype count = loaded.rows.size();
     LibrarySession::Replacement replacement(std::move(loaded.rows), slot);
     // A slot comes back with its own folder: the one the window showed belongs to the slot left.
@@ -311,14 +347,14 @@ QString LibrarySlots::availabilitySummary(const LibraryRows &rows, const QString
 
 std::function<BookmarkList()> LibrarySlots::slotBookmarksJob(qint64 slot) const
 {
-    if (slot == m_session.currentSlotId())
+    if (slot == m_session.currentSlotId() && currentSlotRead())
         return [rows = m_session.allBookmarks()] { return rows.toList(); };
     return [slot] { return SlotStore::loadSlot(slot); };
 }
 
 std::optional<qsizetype> LibrarySlots::knownSlotCount(qint64 slot) const
 {
-    if (slot == m_session.currentSlotId())
+    if (slot == m_session.currentSlotId() && currentSlotRead())
         return m_session.allBookmarks().size();
     return SlotStore::storedSlotCount(slot);
 }
@@ -365,7 +401,9 @@ void LibrarySlots::reloadCurrentSlot(QObject *context, LoadDone done)
 std::optional<QString> LibrarySlots::copyCurrentSlotTo(qint64 destination)
 {
     const qint64 current = m_session.currentSlotId();
-    if (destination < 0 || destination >= SlotStore::slotCount || destination == current)
+    // While the current slot is being read the library holds none of its rows yet.
+    if (destination < 0 || destination >= SlotStore::slotCount || destination == current ||
+        !currentSlotRead())
         return std::nullopt;
     m_session.saveCurrentSlot();
     noteSlotWrite(destination);
@@ -480,7 +518,7 @@ std::function<ExtractionPlan()> LibrarySlots::extractionPlanner(ExtractionResult
     // The current slot's rows as they are now, a copy that costs nothing; another slot's come from its
     // file, read on the worker.
     std::optional<LibraryRows> shown;
-    if (result.slot == current)
+    if (result.slot == current && currentSlotRead())
         shown = m_session.allBookmarks();
     return [result = std::move(result), shown, current, version = m_session.libraryVersion()]() mutable {
         ExtractionPlan plan;

@@ -78,10 +78,17 @@ public:
         // For the status line; empty when nothing was loaded.
         QString statusText;
     };
-    // Fills the library from the current slot's file, with the folder stored there. An empty slot
-    // takes the bookmark cache's rows and folder once, moves them into the slot and brings the
-    // playlists' metadata in line.
-    LoadResult loadCurrentSlot();
+    // Fills the library with the current slot's rows and the folder stored with them, read on a worker
+    // as a switch reads its slot, so that the window can show first. An empty slot takes the bookmark
+    // cache's rows and folder once, moves them into the slot and brings the playlists' metadata in line.
+    // Until the rows are in, the library holds none of them (currentSlotRead() is false) and the slot's
+    // file is not written from it. A switch, a reload or another replacement of the library meanwhile
+    // supersedes the load. done runs, while context lives, once the library holds what was read; never
+    // for a load superseded.
+    void loadCurrentSlot(QObject *context = nullptr, std::function<void(const LoadResult &)> done = {});
+    // Whether the library holds the current slot's rows: false from loadCurrentSlot() until they (or a
+    // slot switched to, or a library that replaced them) are in.
+    bool currentSlotRead() const { return !m_session.rowsUnread(); }
 
     // Told the status text once a switch or a reload is over; never when a later one superseded it.
     using LoadDone = std::function<void(const QString &status)>;
@@ -102,10 +109,10 @@ public:
     static QStringList slotTileNames();
 
     // For a worker: the rows of a slot as they are now, the library's (taken here) for the current
-    // slot, else the slot's file's, read when called.
+    // slot once it is read, else the slot's file's, read when called.
     std::function<BookmarkList()> slotBookmarksJob(qint64 slot) const;
-    // A slot's bookmark count without reading the slot: the library's for the current slot, else the
-    // count stored when the slot's file was last written; nothing when none was stored.
+    // A slot's bookmark count without reading the slot: the library's for the current slot once it is
+    // read, else the count stored when the slot's file was last written; nothing when none was stored.
     std::optional<qsizetype> knownSlotCount(qint64 slot) const;
     // Gives the count: the known one, or (run on a worker) the rows of the slot's file counted.
     std::function<qsizetype()> slotCounter(qint64 slot) const;
@@ -126,7 +133,8 @@ public:
     // the rows arrive.
     void reloadCurrentSlot(QObject *context = nullptr, LoadDone done = {});
     // Replaces destination's file with the current slot's rows and folder; the current slot stays.
-    // Nothing (and nothing written) for a destination outside 0-5 or the current slot.
+    // Nothing (and nothing written) for a destination outside 0-5 or the current slot, or while the
+    // current slot is being read.
     std::optional<QString> copyCurrentSlotTo(qint64 destination);
     // Appends the songs of the sources (0-5 but the current slot, each once, ascending) that the current
     // slot lacks by identity key. The sources are read and the rows to append worked out on a worker;
@@ -193,11 +201,14 @@ Q_SIGNALS:
     void requestedSlotChanged();
 
 private:
-    // A switch or reload whose rows a worker is reading.
+    // A switch or reload (or the load at start) whose rows a worker is reading.
     struct PendingLoad {
         quint64 generation = 0;
         qint64 slot = 0;
         bool reload = false;
+        // The load at start: the slot's folder comes with the rows, and the cache stands in for an
+        // empty slot.
+        std::function<void(const LoadResult &)> started;
         // The library it was asked of, and the writes of slot's file asked for by then.
         qint64 fromSlot = 0;
         quint64 libraryVersion = 0;
@@ -207,7 +218,9 @@ private:
         LoadDone done;
     };
     struct LoadedSlot;
-    void startLoad(qint64 slot, bool reload, QObject *context, LoadDone done);
+    void startLoad(qint64 slot, bool reload, QObject *context, LoadDone done,
+                   std::function<void(const LoadResult &)> started = {});
+    void adoptStartLoad(const PendingLoad &load, LoadedSlot loaded);
     void planMerge(qint64 slot, const QList<qint64> &sources, const QPointer<QObject> &context,
                    const LoadDone &done);
     void readPendingLoad();

@@ -159,6 +159,8 @@ void MainWindowController::connectOwners()
             searchChanged();
         else
             showReplacedLibrary();
+        // A switch may have brought the rows the window waited for at start.
+        runActionsAfterRead();
     });
 }
 
@@ -197,6 +199,12 @@ void MainWindowController::setupFlows()
 void MainWindowController::runCommand(MainWindowView::Command command)
 {
     using Command = MainWindowView::Command;
+    // A search goes to the rows shown now, and again to the slot's rows when they arrive; everything
+    // else works with the library, and waits for them.
+    if (command != Command::search && !m_slots.currentSlotRead()) {
+        whenSlotRead([this, command] { runCommand(command); });
+        return;
+    }
     // The library flows report to this window's status line: the extraction's progress and Cancel
     // stand beside it.
     LibraryFlowService &flows = m_context.libraryFlows();
@@ -293,14 +301,40 @@ void MainWindowController::applyCustomToggleChrome()
 
 void MainWindowController::loadCurrentSlot()
 {
-    const LibrarySlots::LoadResult result = m_slots.loadCurrentSlot();
-    showSelectedFolder();
-    if (result.source != LibrarySlots::LoadSource::nothing) {
-        m_table->reload(SelectionAfterReload::clear);
-        refreshSearchResultCount();
-        setStatus(result.statusText);
-    }
-    logLaunch(QStringLiteral("library rows shown: %1").arg(m_session.allBookmarks().size()));
+    // Read on a worker as a switch reads its slot: the window shows at once, saying what it waits for.
+    const qint64 slot = m_session.currentSlotId();
+    const QString loading = StatusLine::loadingSlotText(m_slots.slotTileNames().value(int(slot)));
+    setStatus(loading);
+    m_readingAtStart = true;
+    m_slots.loadCurrentSlot(this, [this, loading](const LibrarySlots::LoadResult &result) {
+        // The rows were shown as every new library is (showReplacedLibrary()); an empty slot brings
+        // only its folder. What was told meanwhile (a file set aside) stays.
+        m_readingAtStart = false;
+        showSelectedFolder();
+        if (m_ui.statusField->text() == loading) {
+            if (result.statusText.isEmpty())
+                m_ui.statusField->showReady();
+            else
+                setStatus(result.statusText);
+        }
+        logLaunch(QStringLiteral("library rows shown: %1").arg(m_session.allBookmarks().size()));
+        runActionsAfterRead();
+    });
+}
+
+void MainWindowController::whenSlotRead(std::function<void()> action)
+{
+    if (m_slots.currentSlotRead())
+        action();
+    else
+        m_afterRead.append(std::move(action));
+}
+
+void MainWindowController::runActionsAfterRead()
+{
+    // In the order asked; an action may ask for more.
+    while (m_slots.currentSlotRead() && !m_afterRead.isEmpty())
+        m_afterRead.takeFirst()();
 }
 
 void MainWindowController::showSelectedFolder()

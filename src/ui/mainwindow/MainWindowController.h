@@ -62,8 +62,12 @@ private:
     void applyLocalizedText();
     void applyCustomToggleChrome();
 
-    // The current slot on disk and on screen.
+    // The current slot on disk and on screen. The window shows before the slot's rows are in: what
+    // the user asks of the library meanwhile waits for them (whenSlotRead()), a search is applied to
+    // them when they arrive.
     void loadCurrentSlot();
+    void whenSlotRead(std::function<void()> action);
+    void runActionsAfterRead();
     void switchToSlot(qint64 slot);
     void updateSlotTileNames();
     void refreshSearchResultCount();
@@ -133,6 +137,9 @@ private:
     QPointer<PlaylistsWindowController> m_playlistsWindowController;
 
     QTimer *m_searchDebounceTimer = nullptr;
+    // The slot read at start has not arrived yet: its rows keep the search typed meanwhile.
+    bool m_readingAtStart = false;
+    QList<std::function<void()>> m_afterRead;
 
     ListenFlow *m_listen = nullptr;
     // The Listen tile had the keyboard focus when its run began, and gets it back when the run ends.

@@ -70,7 +70,9 @@ void MainWindowController::setupLibraryFlows()
 
     auto *drops = new ImagePdfDropTarget(centralWidget());
     connect(drops, &ImagePdfDropTarget::filesDropped, this, [this](const QStringList &paths) {
-        m_context.libraryFlows().importImagesAndPDFs(*m_ui.statusField, paths, std::nullopt);
+        whenSlotRead([this, paths] {
+            m_context.libraryFlows().importImagesAndPDFs(*m_ui.statusField, paths, std::nullopt);
+        });
     });
 }
 
@@ -89,8 +91,10 @@ void MainWindowController::showReplacedLibrary()
     showCurrentSlotTile();
     updateSlotTileNames();
     showSelectedFolder();
-    // An extraction rebuilds the books the user is working on: what they searched for stays searched.
-    const bool keepSearch = m_context.libraryFlows().extraction().isBusy();
+    // An extraction rebuilds the books the user is working on, and the rows of the slot read at start
+    // arrive under what the user typed while they were read: what they searched for stays searched.
+    const bool keepSearch =
+        m_context.libraryFlows().extraction().isBusy() || std::exchange(m_readingAtStart, false);
     if (m_ui.searchField && !keepSearch) {
         // Text typed just before is dropped with its pass still waiting for the pause in typing.
         m_ui.searchField->clear();
