@@ -73,7 +73,8 @@ def main():
     parser.add_argument("--display", required=True)
     parser.add_argument("--switch", type=int, action="append", default=[], help="slot tile to click, in turn")
     parser.add_argument("--search", help="text typed into the search field as soon as the window shows")
-    parser.add_argument("--screenshot", help="picture of the screen right after the window shows")
+    parser.add_argument("--screenshot", help="picture of the screen half a second after the window shows")
+    parser.add_argument("--rows-screenshot", help="picture of the screen once the library has settled")
     parser.add_argument("--quit", action="store_true")
     args = parser.parse_args()
 
@@ -93,18 +94,23 @@ def main():
         now = time.monotonic() - started
         if shown is None and log_time(log, ": 8 window shown"):
             shown = now
-            if args.screenshot:
-                subprocess.run(["import", "-window", "root", args.screenshot],
-                               env={**os.environ, "DISPLAY": args.display})
             if args.search:
                 time.sleep(0.3)
                 xdo(args.display, "mousemove", "400", "460", "click", "1")
                 xdo(args.display, "type", "--delay", "30", args.search)
+            if args.screenshot:
+                # Once the window has drawn itself, while the slot is still being read.
+                time.sleep(0.5)
+                subprocess.run(["import", "-window", "root", args.screenshot],
+                               env={**os.environ, "DISPLAY": args.display})
         if log_time(log, "library rows shown"):
             rows = now
         time.sleep(0.005)
     print(f"window_shown_s {shown:.3f}  rows_shown_s {rows:.3f}" if rows else f"window_shown_s {shown}")
     settle = wait_settled(app.pid)
+    if args.rows_screenshot:
+        subprocess.run(["import", "-window", "root", args.rows_screenshot],
+                       env={**os.environ, "DISPLAY": args.display})
     print(f"settled_after_rows_s {settle:.2f}  rss_mb {status(app.pid, 'VmRSS:'):.0f}"
           f"  peak_mb {status(app.pid, 'VmHWM:'):.0f}")
 

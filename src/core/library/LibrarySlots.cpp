@@ -110,10 +110,11 @@ struct LibrarySlots::LoadedSlot {
     StateFile::FileVersion version;
     bool fromCache = false;
     std::shared_ptr<const TitleKeyIndex> titleKeys;
-    QHash<QString, qsizetype> positions;
+    std::optional<QHash<QString, qsizetype>> positions;
     QString summary; // for a switch and the load at start
 
-    // cacheForEmpty: an empty slot takes the bookmark cache's rows and folder.
+    // cacheForEmpty: an empty slot takes the bookmark cache's rows and folder, and (the load at start,
+    // whose window waits for the rows) the library makes its indexes after it took the rows.
     static LoadedSlot read(qint64 slot, bool summarize, bool cacheForEmpty)
     {
         SlotStore::SlotContents contents = SlotStore::loadSlotContents(slot);
@@ -131,12 +132,12 @@ struct LibrarySlots::LoadedSlot {
             }
         }
         loaded.rows = LibraryRows(std::move(contents.bookmarks));
-        if (loaded.rows.isEmpty())
-            return loaded;
-        loaded.titleKeys = std::make_shared<const TitleKeyIndex>(loaded.rows);
-        loaded.positions = loaded.rows.firstPositionsById();
-        if (summarize && !loaded.fromCache)
+        if (summarize && !loaded.fromCache && !loaded.rows.isEmpty())
             loaded.summary = availabilitySummary(loaded.rows, loaded.folder);
+        if (!cacheForEmpty && !loaded.rows.isEmpty()) {
+            loaded.titleKeys = std::make_shared<const TitleKeyIndex>(loaded.rows);
+            loaded.positions = loaded.rows.firstPositionsById();
+        }
         return loaded;
     }
 };
