@@ -4,9 +4,12 @@
 #include "core/common/MemoryTrim.h"
 #include "core/library/TitleKeyIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
+#include "core/text/TextUtils.h"
 
 #include <QPointer>
 #include <QSet>
+
+#include <future>
 
 namespace {
 
@@ -37,22 +40,28 @@ PlaylistLibrary::BookmarkLookup lookupIn(const LibraryRows &rows, const QHash<QS
         };
 }
 
-// The first position in rows of each of the identity keys that the playlists hold among keys. Makes
-// the key of every row, but keeps only those few, not 100,000 of them.
-QHash<QString, qsizetype> firstPositionsInPlaylists(const LibraryRows &rows, const QList<Playlist> &playlists,
-                                                    const QSet<QString> &keys)
+// The first position in rows of each of the identity keys that the playlists hold. Keeps only those
+// few, not 100,000 of them, and makes the key only of the rows that bear the title of one of them (a key
+// holds its title).
+QHash<QString, qsizetype> firstPositionsInPlaylists(const LibraryRows &rows, const QList<Playlist> &playlists)
 {
     QSet<QString> wanted;
+    QSet<QString> titles;
     for (const Playlist &playlist : playlists) {
         for (const PlaylistItem &item : playlist.items) {
-            if (QString key = item.id(); keys.contains(key))
+            if (QString key = item.id(); !wanted.contains(key)) {
                 wanted.insert(std::move(key));
+                titles.insert(TextUtils::nfc(item.title));
+            }
         }
     }
     QHash<QString, qsizetype> positions;
     positions.reserve(wanted.size());
     for (qsizetype i = 0; i < rows.size() && positions.size() < wanted.size(); ++i) {
-        if (QString key = rows.at(i).id(); wanted.contains(key) && !positions.contains(key))
+        const BookmarkEntry &row = rows.at(i);
+        if (!titles.contains(TextUtils::nfc(row.title)))
+            continue;
+        if (QString key = row.id(); wanted.contains(key) && !positions.contains(key))
             positions.insert(std::move(key), i);
     }
     return positions;
@@ -93,6 +102,13 @@ void SlotMetadataJob::attempt()
     Hop::run(
         this,
         [edit = m_edit, version, rows, ready, sync, readyPositions, playlists, playlistRevision] {
+            // A change of metadata leaves the identity keys where they were: where the playlists' songs
+            // are is looked up in the rows as they are, on a thread of its own beside the change.
+            std::future<QHash<QString, qsizetype>> positions;
+            if (sync && !readyPositions)
+                positions = std::async(std::launch::async, [&rows, &playlists] {
+                    return firstPositionsInPlaylists(rows, playlists);
+                });
             Prepared prepared;
             prepared.version = version;
             prepared.rows = rows;
@@ -107,11 +123,11 @@ void SlotMetadataJob::attempt()
                 prepared.titleKeys.insert(titles->keyOfRow(position));
                 prepared.identityKeys.insert(prepared.rows.at(position).id());
             }
+            if (positions.valid())
+                prepared.positions = positions.get();
             if (sync && prepared.changed > 0) {
-                // A change of metadata leaves the identity keys where they were.
-                prepared.positions = readyPositions ? *readyPositions
-                                                    : firstPositionsInPlaylists(prepared.rows, playlists,
-                                                                                prepared.identityKeys);
+                if (readyPositions)
+                    prepared.positions = *readyPositions;
                 prepared.playlists =
                     PlaylistLibrary::synced(playlists, playlistRevision, prepared.identityKeys,
                                             lookupIn(prepared.rows, prepared.positions));
