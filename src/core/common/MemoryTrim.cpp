@@ -18,7 +18,7 @@ namespace {
 // up its allocations and give back memory that it is about to take again.
 constexpr unsigned long quietMilliseconds = 1000;
 
-// One thread: the requests run one after the other, and a wait in one holds up no other work.
+// One thread: the requests wait one after the other, holding up no other work.
 QThreadPool &trimmer()
 {
     static QThreadPool *const pool = [] {
@@ -44,15 +44,13 @@ void configureAllocator()
 #endif
 }
 
-void release(std::function<void()> first)
+void release()
 {
     const quint64 request = ++requests;
-    trimmer().start([first = std::move(first), request] {
-        if (first)
-            first();
+    trimmer().start([request] {
         QThread::msleep(quietMilliseconds);
         if (requests != request)
-            return; // a later request trims after this one's frees
+            return; // a later request trims after this one
 #ifdef __GLIBC__
         malloc_trim(0);
 #endif

@@ -2,7 +2,6 @@
 
 #include <QThreadPool>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <tuple>
@@ -17,25 +16,25 @@ namespace MemoryTrim {
 // starts.
 void configureAllocator();
 
-// Gives the free memory of the allocator back to the system (malloc_trim on Linux) on a thread of its
-// own, after first() (when given) has run there: a wait for the saves that still hold large buffers,
-// for instance. The trim waits until no other request came for a second, so that a burst of work
-// trims once, after it.
-void release(std::function<void()> first = {});
+// Gives the free memory of the allocator back to the system (malloc_trim on Linux), on a thread of its
+// own, once no other request came for a second: a burst of work trims once, after it, and what a save
+// still held is then mostly freed too (a later request, such as the one after the library's indexes are
+// made again, catches the rest).
+void release();
 
 // Returns once every request made so far is done, with the work of the global thread pool that may
 // still ask for one (tests and benchmarks).
 void waitForPendingReleases();
 
 // Frees leftovers on a worker, for what the UI thread should not spend its time freeing, and then asks
-// for the memory back as release(first) does.
-template <typename... Leftovers> void freeInBackground(std::function<void()> first, Leftovers &&...leftovers)
+// for the memory back.
+template <typename... Leftovers> void freeInBackground(Leftovers &&...leftovers)
 {
     auto held = std::make_shared<std::optional<std::tuple<std::decay_t<Leftovers>...>>>(
         std::in_place, std::forward<Leftovers>(leftovers)...);
-    QThreadPool::globalInstance()->start([held = std::move(held), first = std::move(first)] {
+    QThreadPool::globalInstance()->start([held = std::move(held)] {
         held->reset();
-        release(first);
+        release();
     });
 }
 

@@ -71,9 +71,9 @@ void LibrarySession::replaceRows(LibraryRows rows)
 {
     m_rowsUnread = false;
     // The library left, a million rows with their indexes, is freed on a worker, and the memory goes
-    // back to the system once the saves that may still hold its rows are written.
-    MemoryTrim::freeInBackground(&LibrarySession::waitForPendingSaves, std::exchange(m_rows, std::move(rows)),
-                                 std::exchange(m_titleKeys, nullptr), std::exchange(m_positionsByKey, {}));
+    // back to the system.
+    MemoryTrim::freeInBackground(std::exchange(m_rows, std::move(rows)), std::exchange(m_titleKeys, nullptr),
+                                 std::exchange(m_positionsByKey, {}));
     m_positionsValid = false;
     Q_EMIT rowsReplaced();
 }
@@ -156,7 +156,7 @@ void LibrarySession::prepareIndexes()
             // Indexes of 100,000 rows nobody took: let go of on a worker. The library has settled: what
             // its change freed (the indexes it replaced, what made them, a decoded file) goes back to
             // the system.
-            MemoryTrim::freeInBackground(&LibrarySession::waitForPendingSaves, std::move(prepared));
+            MemoryTrim::freeInBackground(std::move(prepared));
         });
 }
 

@@ -267,7 +267,7 @@ bool LibrarySession::adoptEditedRows(quint64 version, LibraryRows rows, QSet<QSt
     // The titles, books and pages are the same: the title index and the positions of the identity
     // keys stay as they are, and so do the shown rows. The blocks the change replaced are let go of on
     // a worker: freeing 100,000 rows would hold up the interface.
-    MemoryTrim::freeInBackground({}, std::exchange(m_rows, std::move(rows)));
+    MemoryTrim::freeInBackground(std::exchange(m_rows, std::move(rows)));
     titleKeys.remove(QString());
     noteChange(ChangeKind::edited, std::move(titleKeys), std::move(identityKeys));
     return true;

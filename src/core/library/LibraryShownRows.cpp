@@ -33,7 +33,7 @@ LibraryShownRows::LibraryShownRows(LibrarySession &session, ShownRowsOptions opt
     connect(&session, &LibrarySession::rowsReplaced, this, [this] {
         // The indexes of the library left, a million rows' worth, are freed on a worker, and the memory
         // goes back to the system.
-        MemoryTrim::freeInBackground(&LibrarySession::waitForPendingSaves, std::exchange(m_sortRanks, SortRanks()),
+        MemoryTrim::freeInBackground(std::exchange(m_sortRanks, SortRanks()),
                                      std::exchange(m_searchIndex, nullptr));
         showAllRows();
     });
@@ -259,7 +259,7 @@ void LibraryShownRows::prepareIndexes()
             adoptSearchIndex(version, std::exchange(prepared.search, nullptr));
             // Indexes of 100,000 rows nobody took: let go of on a worker, and what making them freed goes
             // back to the system.
-            MemoryTrim::freeInBackground(&LibrarySession::waitForPendingSaves, std::move(prepared));
+            MemoryTrim::freeInBackground(std::move(prepared));
         });
 }
 

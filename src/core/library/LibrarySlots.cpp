@@ -475,7 +475,7 @@ void LibrarySlots::planMerge(qint64 slot, const QList<qint64> &sources, const QP
             if (count == 0)
                 m_session.saveCurrentSlot();
             // The slots read for the merge were freed on the worker.
-            MemoryTrim::release(&LibrarySession::waitForPendingSaves);
+            MemoryTrim::release();
             tell(UiText::tr("Merged %1 bookmark(s) into %2").arg(count).arg(SlotStore::slotName(slot)));
         });
 }

@@ -232,9 +232,8 @@ void SlotMetadataJob::syncPlaylistsWith(const BookmarkList &changedRows)
 void SlotMetadataJob::finish(Outcome outcome)
 {
     // The change may hold what it was made from (a decoded metadata file of 50,000 records): let go of
-    // on a worker, not on the UI thread, and the memory of the run goes back to the system once the
-    // saves it asked for are written.
-    MemoryTrim::freeInBackground(&LibrarySession::waitForPendingSaves, std::exchange(m_edit, {}));
+    // on a worker, not on the UI thread, and the memory of the run goes back to the system.
+    MemoryTrim::freeInBackground(std::exchange(m_edit, {}));
     Q_EMIT finished(outcome);
     deleteLater();
 }
