@@ -119,6 +119,7 @@ void settle(LibrarySession &session)
         QCoreApplication::processEvents();
     }
     LibrarySession::waitForPendingSaves();
+    QCoreApplication::processEvents();
     MemoryTrim::waitForPendingReleases();
 }
 

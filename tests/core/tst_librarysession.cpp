@@ -373,8 +373,9 @@ private Q_SLOTS:
         const auto settled = [&session](bool trim) {
             while (!session.readyTitleKeyIndex() || !session.readyPositionsByKey())
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-            TestHarness::settleWorkers();
             LibrarySession::waitForPendingSaves();
+            // What the saves written let go of is freed.
+            TestHarness::settleWorkers();
             if (trim)
                 MemoryTrim::release();
             MemoryTrim::waitForPendingReleases();

@@ -1,6 +1,7 @@
 #include "core/library/SlotFiles.h"
 
 #include "core/common/AppPaths.h"
+#include "core/common/MemoryTrim.h"
 #include "core/common/UiText.h"
 #include "core/library/BookmarkCache.h"
 #include "core/library/CacheService.h"
@@ -212,10 +213,19 @@ public:
         m_changes.append({number, std::move(change)});
     }
 
-    void dropUpTo(quint64 number)
+    // The changes written; the caller frees them (they may hold the rows of a whole library before a
+    // change of every row).
+    QList<std::pair<quint64, RowChange>> takeUpTo(quint64 number)
     {
         QMutexLocker lock(&m_mutex);
-        m_changes.removeIf([number](const auto &change) { return change.first <= number; });
+        QList<std::pair<quint64, RowChange>> taken;
+        m_changes.removeIf([number, &taken](auto &change) {
+            if (change.first > number)
+                return false;
+            taken.append(std::move(change));
+            return true;
+        });
+        return taken;
     }
 
     QList<std::pair<quint64, RowChange>> after(quint64 number) const
@@ -251,7 +261,10 @@ public:
         // The rows it is made for replace what stands there now, until the library says what they were read
         // from.
         guard.setReadVersion(StateFile::stampOf(guard.path()));
-        QObject::connect(&guard, &FileGuard::written, &guard, [this](quint64 upTo) { log->dropUpTo(upTo); });
+        // What the rows were before a change of a million rows is freed on a worker, and the memory goes
+        // back to the system.
+        QObject::connect(&guard, &FileGuard::written, &guard,
+                         [this](quint64 upTo) { MemoryTrim::freeInBackground(log->takeUpTo(upTo)); });
     }
 
     void write(const SlotSnapshot &snapshot)
@@ -379,7 +392,7 @@ void SlotFiles::setRead(const StateFile::FileVersion &version)
 {
     SlotFile &file = current();
     file.guard.setReadVersion(version);
-    file.log->dropUpTo(file.guard.lastChange());
+    MemoryTrim::freeInBackground(file.log->takeUpTo(file.guard.lastChange()));
 }
 
 void SlotFiles::noteChange(RowChange change)
