@@ -347,13 +347,15 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(AppPaths::bookmarkCachePath()));
     }
 
-    // A large library let go of (replaced, or its metadata changed by a job that held a decoded file)
-    // goes back to the system once its saves are written, instead of staying with the allocator.
+    // A large library let go of (replaced, left for another slot, or its metadata changed by a job that
+    // held a decoded file) goes back to the system once its saves are written, instead of staying with
+    // the allocator or with the slot left.
     void largeFreesGoBackToTheSystem_data()
     {
         QTest::addColumn<int>("operation");
         QTest::newRow("library replaced") << 0;
         QTest::newRow("metadata of every row changed") << 1;
+        QTest::newRow("another slot switched to") << 2;
     }
 
     void largeFreesGoBackToTheSystem()
@@ -369,6 +371,8 @@ private Q_SLOTS:
         LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
         Fixtures::setRows(session, Fixtures::realisticLibrary(rows));
+        if (operation == 2)
+            QVERIFY(SlotStore::saveSlot(2, Fixtures::realisticLibrary(rows, 4), QString()));
         // With the indexes a quiet library has, before as after.
         const auto settled = [&session](bool trim) {
             while (!session.readyTitleKeyIndex() || !session.readyPositionsByKey())
@@ -384,6 +388,8 @@ private Q_SLOTS:
         const double before = settled(true);
         if (operation == 0) {
             Fixtures::setRows(session, Fixtures::realisticLibrary(rows, 2));
+        } else if (operation == 2) {
+            QVERIFY(TestHarness::switchSlot(librarySlots, 2));
         } else {
             auto *job = new SlotMetadataJob(
                 librarySlots, 1,

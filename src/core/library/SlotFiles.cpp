@@ -367,11 +367,14 @@ std::optional<SlotSnapshot> SlotFiles::setCurrent(qint64 slot)
 {
     if (slot == m_currentSlot)
         return std::nullopt;
-    if (SlotFile *left = m_files.value(m_currentSlot)) {
-        left->held = m_host.current();
-        dropIfSettled(m_currentSlot);
+    const qint64 leftSlot = std::exchange(m_currentSlot, slot);
+    if (SlotFile *left = m_files.value(leftSlot)) {
+        // Only a slot whose writes are still on their way keeps its rows. A settled one goes at once:
+        // holding the library left until later would keep it resident, and free it on this thread.
+        if (!left->guard.isSettled())
+            left->held = m_host.current();
+        dropIfSettled(leftSlot);
     }
-    m_currentSlot = slot;
     SlotFile &file = current();
     std::optional<SlotSnapshot> held = std::exchange(file.held, std::nullopt);
     if (!file.guard.hasUnsavedChanges())
