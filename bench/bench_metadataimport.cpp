@@ -5,6 +5,7 @@
 #include "BenchChild.h"
 #include "Fixtures.h"
 #include "PeakMemory.h"
+#include "SettledLibrary.h"
 #include "core/common/MemoryTrim.h"
 #include "core/library/ExportService.h"
 #include "core/library/LibrarySession.h"
@@ -179,15 +180,7 @@ void BM_MetadataImportMemory(benchmark::State &state)
     LibrarySlots librarySlots(session);
     Fixtures::setRows(session, library());
     const auto settle = [&session] {
-        while (!session.readyTitleKeyIndex() || !session.readyPositionsByKey())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        for (int round = 0; round < 2; ++round) {
-            QThreadPool::globalInstance()->waitForDone();
-            QCoreApplication::processEvents();
-        }
-        LibrarySession::waitForPendingSaves();
-        QCoreApplication::processEvents();
-        MemoryTrim::waitForPendingReleases();
+        settleLibrary(session);
         return PeakMemory::residentMegabytes().value_or(0);
     };
     double before = settle();

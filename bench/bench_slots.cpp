@@ -10,6 +10,7 @@
 #include "BenchMeasure.h"
 #include "Fixtures.h"
 #include "PeakMemory.h"
+#include "SettledLibrary.h"
 #include "core/common/AppPaths.h"
 #include "core/common/MemoryTrim.h"
 #include "core/library/LibrarySession.h"
@@ -107,22 +108,6 @@ void loadCurrentSlot(LibrarySlots &librarySlots)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 }
 
-// The event loop turns until the session has made the indexes a quiet library has, as the window's
-// session does once the library stops changing, and the shown rows theirs (begun after the same
-// pause); then what it let go of is freed, and the memory it gives back is given back.
-void settle(LibrarySession &session)
-{
-    while (!session.readyTitleKeyIndex() || !session.readyPositionsByKey())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    for (int round = 0; round < 2; ++round) {
-        QThreadPool::globalInstance()->waitForDone();
-        QCoreApplication::processEvents();
-    }
-    LibrarySession::waitForPendingSaves();
-    QCoreApplication::processEvents();
-    MemoryTrim::waitForPendingReleases();
-}
-
 // The benchmark's own body in its child process; the parent only runs the child.
 #define LYRAFOLD_RUN_IN_CHILD(name)                                                                          \
     if (!BenchChild::inChild()) {                                                                            \
@@ -146,7 +131,7 @@ struct OpenSlot1 {
     {
         session.restoreActiveSlot();
         loadCurrentSlot(librarySlots);
-        settle(session);
+        settleLibrary(session);
     }
 };
 
@@ -166,7 +151,7 @@ void switchBackAndForth(benchmark::State &state, LibrarySession &session, Librar
         measure(
             state, totals, [&] { librarySlots.switchToSlot(target); },
             [&] { return session.currentSlotId() == target; });
-        settle(session);
+        settleLibrary(session);
         residentLast = PeakMemory::residentMegabytes().value_or(0);
         if (residentFirst == 0)
             residentFirst = residentLast;
@@ -243,7 +228,7 @@ void BM_SlotSwitch1M(benchmark::State &state)
         state.SkipWithError("slot 1 did not load");
         return;
     }
-    settle(session);
+    settleLibrary(session);
     switchBackAndForth(state, session, librarySlots, rows);
 }
 BENCHMARK(BM_SlotSwitch1M)
@@ -264,7 +249,7 @@ void BM_SlotReload(benchmark::State &state)
         measure(
             state, totals, [&] { librarySlots.reloadCurrentSlot(); },
             [&] { return session.libraryVersion() != version; });
-        settle(session);
+        settleLibrary(session);
     }
     report(state, totals);
 }
@@ -284,7 +269,7 @@ void BM_SlotMerge(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         Fixtures::setRows(session, storedSlots().first);
-        settle(session);
+        settleLibrary(session);
         state.ResumeTiming();
         const quint64 version = session.libraryVersion();
         measure(
