@@ -4,6 +4,7 @@
 #include "core/library/LibrarySession.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QThreadPool>
 
 // The event loop turns until the session has made the indexes a quiet library has, as the window's
@@ -11,7 +12,11 @@
 // pause); then what it let go of is freed, and the memory it gives back is given back.
 inline void settleLibrary(LibrarySession &session)
 {
-    while (!session.readyTitleKeyIndex() || !session.readyPositionsByKey())
+    // Both begin their indexes once the library has not changed for 300 ms; a library that came with
+    // the session's indexes made has the shown rows' still to come.
+    QElapsedTimer pause;
+    pause.start();
+    while (pause.elapsed() < 400 || !session.readyTitleKeyIndex() || !session.readyPositionsByKey())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     for (int round = 0; round < 2; ++round) {
         QThreadPool::globalInstance()->waitForDone();
