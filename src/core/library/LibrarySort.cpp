@@ -610,9 +610,12 @@ void sortPositions(QList<qsizetype> &positions, const LibraryRows &library, cons
     std::vector<int> order;
     if (ranks && ranks->columns.contains(LibraryColumns::title) &&
         (kind == ValueKind::none || ranks->columns.contains(column))) {
-        // Copies that share the lists: the second look-up in the hash may move the first.
-        const auto [titles, titleCount] =
+        // Copies that share the lists: the second look-up in the hash may move the first. (Named
+        // apart rather than bound: the lambdas below capture them, which clang 14 refuses for bindings.)
+        const std::pair<QList<int>, int> titleRanks =
             refreshedColumn(ranks->columns[LibraryColumns::title], library, LibraryColumns::title);
+        const QList<int> &titles = titleRanks.first;
+        const int titleCount = titleRanks.second;
         const auto titleAt = [&](qsizetype i) { return titles.at(positions.at(i)); };
         const auto none = [](qsizetype) { return 0; };
         if (kind == ValueKind::none) {
@@ -620,9 +623,11 @@ void sortPositions(QList<qsizetype> &positions, const LibraryRows &library, cons
         } else if (column == LibraryColumns::title) {
             order = sortedOrder(positions.size(), ascending, titleCount, titleAt, 1, none);
         } else {
-            const auto [values, valueCount] = refreshedColumn(ranks->columns[column], library, column);
+            const std::pair<QList<int>, int> valueRanks =
+                refreshedColumn(ranks->columns[column], library, column);
+            const QList<int> &values = valueRanks.first;
             order = sortedOrder(
-                positions.size(), ascending, valueCount,
+                positions.size(), ascending, valueRanks.second,
                 [&](qsizetype i) { return values.at(positions.at(i)); }, titleCount, titleAt);
         }
     } else {
