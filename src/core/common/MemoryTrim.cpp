@@ -48,6 +48,10 @@ void release()
 {
     const quint64 request = ++requests;
     trimmer().start([request] {
+        // A later request waits and trims after this one: the requests queued behind each other must
+        // not add their quiet seconds up.
+        if (requests != request)
+            return;
         QThread::msleep(quietMilliseconds);
         if (requests != request)
             return; // a later request trims after this one
