@@ -278,6 +278,7 @@ private Q_SLOTS:
         QCOMPARE(session.selectedFolder(), books());
         LibrarySession::waitForPendingSaves();
         QCOMPARE(SlotStore::loadSlotContents(4).selectedFolder, "/b");
+        QCOMPARE(TestHarness::switchSlot(librarySlots, 5), "Switched to Slot 5 (0 bookmarks) • 0 books");
     }
 
     // A switch loads on a worker: a later one supersedes it (its rows are never taken), one back to the

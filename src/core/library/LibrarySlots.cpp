@@ -132,7 +132,7 @@ struct LibrarySlots::LoadedSlot {
             }
         }
         loaded.rows = LibraryRows(std::move(contents.bookmarks));
-        if (summarize && !loaded.fromCache && !loaded.rows.isEmpty())
+        if (summarize && !loaded.fromCache)
             loaded.summary = availabilitySummary(loaded.rows, loaded.folder);
         if (!cacheForEmpty && !loaded.rows.isEmpty()) {
             loaded.titleKeys = std::make_shared<const TitleKeyIndex>(loaded.rows);
