@@ -229,6 +229,7 @@ private Q_SLOTS:
         MainWindowController window(context);
         QCOMPARE(status(window), "Loading Slot 2…");
         QCOMPARE(tableModel(window)->rowCount(), 0);
+        QCOMPARE(searchResultsLabel(window)->text(), QString());
         searchField(window)->setText(QStringLiteral("beta"));
         QAction *save = window.menuBar()->actions().constFirst()->menu()->actions().constFirst();
         QCOMPARE(save->text(), "Save Slot to Disk");

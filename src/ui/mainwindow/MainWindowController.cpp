@@ -311,6 +311,7 @@ void MainWindowController::loadCurrentSlot()
         // only its folder. What was told meanwhile (a file set aside) stays.
         m_readingAtStart = false;
         showSelectedFolder();
+        refreshSearchResultCount();
         if (m_ui.statusField->text() == loading) {
             if (result.statusText.isEmpty())
                 m_ui.statusField->showReady();
@@ -380,9 +381,12 @@ void MainWindowController::updateSlotTileNames()
 void MainWindowController::refreshSearchResultCount()
 {
     if (m_ui.searchResultsLabel) {
-        // The whole result, also beyond the rows the table shows.
-        m_ui.searchResultsLabel->setText(LyrafoldLanguageService::localized(QStringLiteral("%1 results"))
-                                             .arg(m_shownRows.filteredCount()));
+        // The whole result, also beyond the rows the table shows; no count while the slot is read at
+        // start, when the library is empty only because its rows have not arrived.
+        m_ui.searchResultsLabel->setText(
+            m_slots.currentSlotRead() ? LyrafoldLanguageService::localized(QStringLiteral("%1 results"))
+                                            .arg(m_shownRows.filteredCount())
+                                      : QString());
     }
     syncSearchWebButtonsEnabled();
     if (m_table)
