@@ -404,6 +404,8 @@ private Q_SLOTS:
             window->context.librarySlots().appendImportedBookmarks(
                 {Fixtures::bookmark("/b/Scan.pdf", 1, "Scan")}, 2, QString());
             WAIT_COMPARE(window->library().currentSlotId(), 2);
+            // Told in the window that imported; here nothing of Slot 1 stays in the status line.
+            QCOMPARE(statusField(*window)->text(), "Ready");
         } else if (leftBy == "extraction") {
             // The books of the slot read again: the same songs, whose metadata stays.
             ExtractionResult extracted;

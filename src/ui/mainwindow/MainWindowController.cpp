@@ -306,6 +306,7 @@ void MainWindowController::loadCurrentSlot()
     const QString loading = StatusLine::loadingSlotText(m_slots.slotTileNames().value(int(slot)));
     setStatus(loading);
     m_readingAtStart = true;
+    m_shownSlot = slot;
     m_slots.loadCurrentSlot(this, [this, loading](const LibrarySlots::LoadResult &result) {
         // The rows were shown as every new library is (showReplacedLibrary()); an empty slot brings
         // only its folder. What was told meanwhile (a file set aside) stays.

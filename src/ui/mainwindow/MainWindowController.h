@@ -139,6 +139,8 @@ private:
     QTimer *m_searchDebounceTimer = nullptr;
     // The slot read at start has not arrived yet: its rows keep the search typed meanwhile.
     bool m_readingAtStart = false;
+    // The slot whose library the window shows: what the status line said of it goes with it.
+    qint64 m_shownSlot = 0;
     QList<std::function<void()>> m_afterRead;
 
     ListenFlow *m_listen = nullptr;

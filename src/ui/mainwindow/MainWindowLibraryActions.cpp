@@ -88,6 +88,11 @@ void MainWindowController::showStatusProgress()
 
 void MainWindowController::showReplacedLibrary()
 {
+    // Another slot's library, brought from another window (an import there): nothing said of the slot
+    // left stays under it. Whoever asked for it tells what became of it, a switch here just after.
+    const qint64 slot = m_session.currentSlotId();
+    if (std::exchange(m_shownSlot, slot) != slot)
+        m_ui.statusField->showReady();
     showCurrentSlotTile();
     updateSlotTileNames();
     showSelectedFolder();
