@@ -184,7 +184,11 @@ disk-full)
     x key Return
     # Room again: the retry after the back-off writes what waited; then a failure is told anew.
     rm -f "$data/filler"
-    sleep 8
+    # The retries back off (2 s, 4 s, 8 s, ...): watch for the write for up to 20 s.
+    for _ in $(seq 40); do
+        playlist_names "$data/playlists.json" | grep -q "While full" && break
+        sleep 0.5
+    done
     echo "playlists.json once there is room: $(playlist_names "$data/playlists.json")"
     mount -o remount,ro "$data"
     open_playlist "While read-only"
