@@ -834,6 +834,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("control");
         QTest::newRow("Spotify button") << "searchSpotifyButton";
         QTest::newRow("Tag selected") << "tagSelectedButton";
+        QTest::newRow("Study mode") << "studyModeCheckbox";
         QTest::newRow("alert button") << "alert";
         QTest::newRow("table cell") << "libraryTable";
     }

@@ -97,8 +97,9 @@ private:
     qreal m_borderWidth;
 };
 
-// Buttons in the style's own drawing (the alerts' buttons, the round picture buttons) show the keyboard
-// focus with a ring of the theme, not the style's faint outline, which the dark panels swallow.
+// Buttons and check boxes in the style's own drawing (the alerts' buttons, the round picture buttons,
+// Study mode) show the keyboard focus with a ring of the theme, not the style's faint outline, which the
+// dark panels swallow.
 class FocusRingStyle : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
@@ -107,7 +108,8 @@ public:
                      const QWidget *widget) const override
     {
         QProxyStyle::drawControl(element, option, painter, widget);
-        if (element == CE_PushButton && (option->state & State_HasFocus))
+        if ((element == CE_PushButton || element == CE_CheckBox || element == CE_RadioButton) &&
+            (option->state & State_HasFocus))
             drawRing(painter, QRectF(option->rect), false);
     }
 
