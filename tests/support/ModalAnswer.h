@@ -28,7 +28,8 @@ public:
     using Step = std::function<void(QDialog *)>;
     explicit ModalAnswer(QList<Step> steps) : m_steps(std::move(steps)), m_scripted(true) { start(); }
 
-    // Presses the button of dialog with that text; fails the test when there is none.
+    // Presses the button of dialog with that text; fails the test when there is none, and closes the
+    // dialog so that the test goes on to its end rather than wait in the dialog for its watchdog.
     static void press(QDialog *dialog, const QString &text)
     {
         for (QAbstractButton *button : dialog->findChildren<QAbstractButton *>()) {
@@ -37,6 +38,7 @@ public:
                 return;
             }
         }
+        dialog->reject();
         QFAIL(qPrintable(QStringLiteral("no button %1 in %2").arg(text, dialog->objectName())));
     }
 
