@@ -811,14 +811,18 @@ private Q_SLOTS:
             layout->addWidget(title);
             for (int i = 2; i < 4; ++i)
                 layout->addWidget(new QPushButton(english.at(i)));
+            auto *status = new StatusLine(u"status"_s);
+            layout->addWidget(status);
             Lang::markKeptEnglish(&window);
+            status->showReady();
             window.show();
             switchTo(LyrafoldLanguage::es);
             shown = QStringList{title->text(), title->toolTip()};
             for (const QPushButton *button : window.findChildren<QPushButton *>())
                 shown.append(button->text());
+            shown.append(status->text());
         }
-        QCOMPARE(shown, english);
+        QCOMPARE(shown, kind == u"kept" ? english + QStringList{u"Ready"_s} : english);
     }
 };
 

@@ -26,7 +26,9 @@ void StatusLine::setStatus(const QString &text)
 
 void StatusLine::showReady()
 {
-    setStatus(LyrafoldLanguageService::localized(QStringLiteral("Ready")));
+    // In a window kept English, "Ready" is English too.
+    const QString ready = QStringLiteral("Ready");
+    setStatus(LyrafoldLanguageService::keptEnglish(this) ? ready : LyrafoldLanguageService::localized(ready));
     setToolTip(QString());
     m_showsReady = true;
 }

@@ -17,8 +17,8 @@ public:
     explicit StatusLine(const QString &objectName, QWidget *parent = nullptr);
 
     void setStatus(const QString &text);
-    // "Ready" in the interface's language: the line a window starts with, which follows every switch of
-    // the language until a status replaces it.
+    // "Ready" in the interface's language (English in a window kept English): the line a window starts
+    // with, which follows every switch of the language until a status replaces it.
     void showReady();
     bool showsReady() const { return m_showsReady; }
     void retranslateReady();

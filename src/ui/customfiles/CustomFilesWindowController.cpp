@@ -175,6 +175,8 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, QW
     : QWidget(parent, Qt::Window), m_context(context)
 {
     setObjectName(QStringLiteral("customFilesWindow"));
+    // Its texts are English in every language, its status line's "Ready" too.
+    LyrafoldLanguageService::markKeptEnglish(this);
     resize(760, 520);
     WindowPlacement::centreOnScreen(this);
     m_covers = new CoverThumbnailLoader(thumbnailSize, this);
@@ -222,7 +224,7 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, QW
 
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(8);
-    m_statusField = new StatusLine(QStringLiteral("customFilesStatusField"));
+    m_statusField = new StatusLine(QStringLiteral("customFilesStatusField"), this);
     m_statusField->showReady();
     m_statusField->reportFailedSaves(context.library());
     buttons->addWidget(m_statusField, 1);

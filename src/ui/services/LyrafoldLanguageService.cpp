@@ -273,6 +273,15 @@ void markKeptEnglish(QWidget *widget)
         widget->setProperty(keptEnglishProperty, true);
 }
 
+bool keptEnglish(const QWidget *widget)
+{
+    for (; widget; widget = widget->parentWidget()) {
+        if (widget->property(keptEnglishProperty).toBool())
+            return true;
+    }
+    return false;
+}
+
 QList<std::pair<QString, QString>> translationTable(LyrafoldLanguage language)
 {
     QList<std::pair<QString, QString>> table;

@@ -94,6 +94,8 @@ void applyToOpenWindows();
 void markDynamicText(QWidget *widget);
 void markDynamicOwnText(QWidget *widget);
 void markKeptEnglish(QWidget *widget);
+// Whether widget, or a widget it lies in, is marked with markKeptEnglish().
+bool keptEnglish(const QWidget *widget);
 
 // The translations of one language as (English, translated) pairs in table order; empty for English.
 QList<std::pair<QString, QString>> translationTable(LyrafoldLanguage language);
