@@ -27,7 +27,8 @@
 #   second-start      a second start while the first is stopped, then "Wait": the playlist comes once
 #   long-runtime      a runtime folder of 120 characters; a start with another runtime folder
 #   picture-scan      600 dpi A4 colour scans as PNG and TIFF imported through Custom Files
-#   metadata-100mb    a 100 MB metadata CSV (made by the script METADATA_MAKER names) imported
+#   metadata-100mb    a 100 MB metadata CSV (made by tests/data/hostile/mkmeta.py, or the script
+#                     METADATA_MAKER names) imported
 #   empty-slot-restart  Slot 3 (no file) visited, Quit, start again: Slot 3 stays empty
 #   languages         the main window, the playlists window and the viewer in English, Turkish, Spanish
 #   keyboard          Tab from the search field through the main window, a picture after each press
@@ -701,15 +702,11 @@ scene_keyboard() {
 memory() { awk '/VmHWM|VmRSS/ { printf "%s %d MB  ", $1, $2 / 1024 }' /proc/$app_pid/status; }
 
 # A 100 MB metadata CSV whose every record matches a title of Slot 1 (METADATA_MAKER: a script that writes
-# meta-100mb.csv for the slot file it is given), imported through Tools > Import Metadata File: the peak
-# and resident memory.
+# meta-100mb.csv for the slot file it is given; the kept hostile input by default), imported through
+# Tools > Import Metadata File: the peak and resident memory.
 scene_metadata_100mb() {
     profile metadata-100mb
-    if [ -z "${METADATA_MAKER:-}" ]; then
-        echo "  METADATA_MAKER names no script that writes meta-100mb.csv for a slot file: skipped"
-        return
-    fi
-    (cd "$prof" && python3 "$METADATA_MAKER" "$slots/slot_1.json")
+    (cd "$prof" && python3 "${METADATA_MAKER:-$testdata/hostile/mkmeta.py}" "$slots/slot_1.json")
     ls -l "$prof/meta-100mb.csv" | awk '{ print "  file: " $5 " bytes" }'
     start
     sleep 2
