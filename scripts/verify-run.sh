@@ -30,7 +30,8 @@
 #   metadata-100mb    a 100 MB metadata CSV (made by tests/data/hostile/mkmeta.py, or the script
 #                     METADATA_MAKER names) imported
 #   empty-slot-restart  Slot 3 (no file) visited, Quit, start again: Slot 3 stays empty
-#   languages         the main window, the playlists window and the viewer in English, Turkish, Spanish
+#   languages         the main window, the playlists window, the custom files window and the viewer in
+#                     English, Turkish, Spanish
 #   keyboard          Tab from the search field through the main window, a picture after each press
 #
 # BUILD_DIR picks another build folder, APP another program; DISPLAY_NUMBER the first display number
@@ -674,8 +675,11 @@ scene_languages() {
         sleep 1.5
         shot "languages-$language-2-playlists"
         x key Escape
-        for w in $(x search --onlyvisible --name 'Playlists' 2>/dev/null); do x windowclose "$w" 2>/dev/null || true; done
-        sleep 1
+        close_windows 'Playlists'
+        x mousemove 391 290 click 1
+        sleep 1.5
+        shot "languages-$language-2-custom-files"
+        close_windows '^Custom Files$'
         open_first_title
         shot "languages-$language-3-viewer"
         x windowmove "$viewer" 20 40 windowsize "$viewer" 1560 840
@@ -697,6 +701,15 @@ scene_keyboard() {
         sleep 0.25
         shot "keyboard-tab-$k"
     done
+}
+
+# close_windows NAME: the shown windows whose title matches, closed through the window manager (Alt+F4) as
+# a user closes them; xdotool's windowclose would destroy the X window under the application.
+close_windows() {
+    for w in $(x search --onlyvisible --name "$1" 2>/dev/null); do
+        x windowactivate --sync "$w" key alt+F4 2>/dev/null || true
+    done
+    sleep 1
 }
 
 memory() { awk '/VmHWM|VmRSS/ { printf "%s %d MB  ", $1, $2 / 1024 }' /proc/$app_pid/status; }
