@@ -193,16 +193,13 @@ void BM_MetadataImportMemory(benchmark::State &state)
             state.SkipWithError("the file was not read");
             return;
         }
-        auto *job = new SlotMetadataJob(
-            librarySlots, session.currentSlotId(),
-            [file = std::move(file).value()](LibraryRows &rows, const TitleKeyIndex &) {
-                SlotMetadataJob::Change change;
-                change.matched = MetadataImport::applyFile(file, rows, &change.positions);
-                std::sort(change.positions.begin(), change.positions.end());
-                change.positions.erase(std::unique(change.positions.begin(), change.positions.end()),
-                                       change.positions.end());
-                return change;
-            });
+        auto *job =
+            new SlotMetadataJob(librarySlots, session.currentSlotId(),
+                                [file = std::move(file).value()](LibraryRows &rows, const TitleKeyIndex &) {
+                                    SlotMetadataJob::Change change;
+                                    change.matched = MetadataImport::applyFile(file, rows, &change.positions);
+                                    return change;
+                                });
         QSignalSpy finished(job, &SlotMetadataJob::finished);
         job->start();
         if (!finished.wait(600000)) {

@@ -661,7 +661,12 @@ int applyRecords(const QList<MetadataRecord> &records, BookmarkList &bookmarks, 
 
 int applyFile(const MetadataFile &file, LibraryRows &rows, QList<qsizetype> *positions)
 {
-    return applyTo(file, rows, positions);
+    const int found = applyTo(file, rows, positions);
+    if (positions) {
+        std::sort(positions->begin(), positions->end());
+        positions->erase(std::unique(positions->begin(), positions->end()), positions->end());
+    }
+    return found;
 }
 
 Result<MetadataFile> readFile(const QString &path)

@@ -77,7 +77,8 @@ std::optional<QList<QStringList>> csvRows(QStringView text);
 int applyRecords(const QList<MetadataRecord> &records, BookmarkList &bookmarks,
                  QList<qsizetype> *positions = nullptr);
 
-// Applies the records of a file, in order, to rows, as applyRecords() does.
+// Applies the records of a file, in order, to rows, as applyRecords() does; positions gets the rows
+// changed each once, in ascending order.
 int applyFile(const MetadataFile &file, LibraryRows &rows, QList<qsizetype> *positions = nullptr);
 
 // A file read and checked: JSON when its extension is "json" in any case, CSV otherwise; or why it

@@ -154,9 +154,6 @@ void MetadataImportFlow::importMetadataFile(const QString &path)
                 [file = std::move(file).value()](LibraryRows &rows, const TitleKeyIndex &) {
                     SlotMetadataJob::Change change;
                     change.matched = MetadataImport::applyFile(file, rows, &change.positions);
-                    std::sort(change.positions.begin(), change.positions.end());
-                    change.positions.erase(std::unique(change.positions.begin(), change.positions.end()),
-                                           change.positions.end());
                     return change;
                 },
                 LibrarySession::PlaylistSync::sync, this);
