@@ -33,6 +33,8 @@
 #   languages         the main window, the playlists window, the custom files window and the viewer in
 #                     English, Turkish, Spanish
 #   keyboard          Tab from the search field through the main window, a picture after each press
+#   sizes             in Turkish and Spanish: the main window at its default and its minimum size, the
+#                     custom files window at its minimum size
 #
 # BUILD_DIR picks another build folder, APP another program; DISPLAY_NUMBER the first display number
 # tried (61). The clicks are at the places of the default layout on a 1600x900 screen.
@@ -710,6 +712,30 @@ close_windows() {
         x windowactivate --sync "$w" key alt+F4 2>/dev/null || true
     done
     sleep 1
+}
+
+# The main window at its default and its minimum size and the custom files window at its minimum, in
+# Turkish and Spanish.
+scene_sizes() {
+    for language in tr es; do
+        profile "sizes-$language" "$language"
+        start
+        local main
+        main=$(x search --onlyvisible --pid "$app_pid" --name 'LYRAFOLD' | head -1)
+        shot "sizes-$language-1-default"
+        x mousemove 391 290 click 1
+        sleep 1.5
+        local files
+        files=$(x search --onlyvisible --name '^Custom Files$' | head -1)
+        x windowsize "$files" 100 100
+        sleep 1
+        shot "sizes-$language-2-custom-files-minimum"
+        close_windows '^Custom Files$'
+        x windowsize "$main" 100 100
+        sleep 1.5
+        shot "sizes-$language-3-minimum"
+        stop
+    done
 }
 
 memory() { awk '/VmHWM|VmRSS/ { printf "%s %d MB  ", $1, $2 / 1024 }' /proc/$app_pid/status; }
