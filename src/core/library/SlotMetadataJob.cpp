@@ -40,6 +40,13 @@ PlaylistLibrary::BookmarkLookup lookupIn(const LibraryRows &rows, const QHash<QS
         };
 }
 
+// The title an identity key holds (songIdentityKey()): folded, so that a row stored before titles were
+// folded meets its playlist entries.
+QString keyTitle(const QString &title)
+{
+    return TextUtils::nfc(TextUtils::foldedTitle(title));
+}
+
 // The first position in rows of each of the identity keys that the playlists hold. Keeps only those
 // few, not 100,000 of them, and makes the key only of the rows that bear the title of one of them (a key
 // holds its title).
@@ -51,7 +58,7 @@ QHash<QString, qsizetype> firstPositionsInPlaylists(const LibraryRows &rows, con
         for (const PlaylistItem &item : playlist.items) {
             if (QString key = item.id(); !wanted.contains(key)) {
                 wanted.insert(std::move(key));
-                titles.insert(TextUtils::nfc(item.title));
+                titles.insert(keyTitle(item.title));
             }
         }
     }
@@ -59,7 +66,7 @@ QHash<QString, qsizetype> firstPositionsInPlaylists(const LibraryRows &rows, con
     positions.reserve(wanted.size());
     for (qsizetype i = 0; i < rows.size() && positions.size() < wanted.size(); ++i) {
         const BookmarkEntry &row = rows.at(i);
-        if (!titles.contains(TextUtils::nfc(row.title)))
+        if (!titles.contains(keyTitle(row.title)))
             continue;
         if (QString key = row.id(); wanted.contains(key) && !positions.contains(key))
             positions.insert(std::move(key), i);
