@@ -2,6 +2,8 @@
 """Counts the public members of a class and who calls each of them.
 
     scripts/public-surface.py [-v] HEADER CLASS [OWN_FILE...]
+    scripts/public-surface.py --all          every class of src/: the members no production code uses
+    scripts/public-surface.py --self-test    checks the reading of declarations (CTest runs it)
 
 HEADER is the class's header under src/, CLASS its name, OWN_FILE the files that implement it (the
 header's .cpp is always one). For every member declared in a public section (functions, fields,
@@ -21,8 +23,9 @@ root = pathlib.Path(__file__).resolve().parent.parent
 
 
 def strip_comments(text):
-    text = re.sub(r"/\*.*?\*/", "", text, flags=re.S)
-    return re.sub(r"//[^\n]*", "", text)
+    """The text without comments; string and character literals are kept ("https://...")."""
+    token = re.compile(r'"(?:\\.|[^"\\\n])*"|\'(?:\\.|[^\'\\\n])*\'|/\*.*?\*/|//[^\n]*', re.S)
+    return token.sub(lambda m: m.group(0) if m.group(0)[0] in "\"'" else "", text)
 
 
 def class_body(text, name):
@@ -37,7 +40,7 @@ def class_body(text, name):
             depth -= 1
             if depth == 0:
                 return text[start:i]
-    sys.exit("unbalanced braces")
+    raise ValueError(f"unbalanced braces in class {name}")
 
 
 def public_members(body, name):
@@ -55,10 +58,12 @@ def public_members(body, name):
         if depth == 0 and re.match(r"^(Q_SIGNALS|signals)\s*:", stripped):
             section = "public"
             continue
-        if depth == 0 and stripped.startswith("Q_OBJECT"):
+        # Q_OBJECT, Q_ENUM(...), Q_PROPERTY(...): macros without a semicolon, no members of their own.
+        if depth == 0 and re.match(r"^Q_[A-Z_]+\b(\(.*\))?\s*$", stripped):
             continue
-        if depth == 0:
-            statement += " " + stripped
+        # Every line joins the statement, bodies included (they are cut out below), so that a member
+        # with a body over several lines, or a nested struct, ends its own statement and not the next.
+        statement += " " + stripped
         depth += line.count("{") - line.count("}")
         if depth == 0 and (statement.rstrip().endswith(";") or statement.rstrip().endswith("}")):
             if section == "public":
@@ -95,22 +100,30 @@ def words(paths):
     return out
 
 
-def main():
-    flags = [a for a in sys.argv[1:] if a.startswith("-")]
-    args = [a for a in sys.argv[1:] if not a.startswith("-")]
-    if len(args) < 2:
-        sys.exit(__doc__)
-    header = root / args[0]
-    name = args[1]
-    own = {header, header.with_suffix(".cpp")} | {root / p for p in args[2:]}
+class Tree:
+    """The words of src/, tests/, tools/ and bench/, read once."""
+
+    def __init__(self):
+        self.src = words(p for p in (root / "src").rglob("*") if p.suffix in (".h", ".cpp"))
+        self.tests = words(p for d in ("tests", "tools", "bench") for p in (root / d).rglob("*")
+                           if p.suffix in (".h", ".cpp"))
+
+
+def survey(tree, header, name, own_files=(), verbose=False):
+    """The public members of class NAME declared in HEADER, sorted by who uses them."""
+    own = {header, header.with_suffix(".cpp")} | set(own_files)
     body = strip_comments(header.read_text())
     members = public_members(class_body(body, name), name)
-    sources = [p for p in (root / "src").rglob("*") if p.suffix in (".h", ".cpp") and p not in own]
-    tests = [p for d in ("tests", "tools", "bench") for p in (root / d).rglob("*")
-             if p.suffix in (".h", ".cpp")]
-    src_text = words(sources)
-    own_text = words(sorted(own))
-    test_text = words(tests)
+    src_text = {p: t for p, t in tree.src.items() if p not in own}
+    own_text = {p: t for p, t in tree.src.items() if p in own}
+    test_text = tree.tests
+    # Functions anywhere that hand out the class by reference or pointer (AppContext::librarySlots()):
+    # a call of one stands for an object of the class.
+    accessors = set()
+    for text in list(src_text.values()) + list(own_text.values()) + list(test_text.values()):
+        for found in re.finditer(r"\b" + name + r"\s*(?:const\s*)?[&*]\s*(\w+)\s*\([^(){};]*\)\s*(?:const\s*)?[{;]",
+                                 text):
+            accessors.add(found.group(1))
 
     def holders(text):
         """Expressions that stand for an object of the class in this file."""
@@ -118,7 +131,7 @@ def main():
         for alias in re.finditer(r"using\s+(\w+)\s*=\s*[^;]*\b" + name + r"\b", text):
             types.add(alias.group(1))
         type_pattern = "|".join(sorted(types))
-        found = {r"current\(\)"}  # what the registry of viewers answers
+        found = {r"current\(\)"} | {r"\b" + re.escape(a) + r"\([^()]*(?:\([^()]*\)[^()]*)*\)" for a in accessors}
         for declared in re.finditer(r"\b(?:" + type_pattern + r")\s*>?\s*(?:const\s*)?[*&]*\s*(?:const\s*)?"
                                     r"(\w+)\s*[=;,)({\[]", text):
             found.add(re.escape(declared.group(1)))
@@ -140,8 +153,7 @@ def main():
                     header_path = root / "src" / included
                     if header_path.exists() and header_path != pair and header_path.parent == path.parent:
                         text = strip_comments(header_path.read_text(encoding="utf-8", errors="replace")) + text
-            if name not in text and not any(
-                    re.search(r"using\s+\w+\s*=[^;]*" + name, t) for t in [text]):
+            if name not in text and not any(a + "(" in text for a in accessors):
                 continue
             if member == name:
                 # Made with new, by a factory, as a variable, or as a member held by value.
@@ -164,7 +176,7 @@ def main():
         elsewhere = used(src_text, member)
         if elsewhere:
             groups["production"].append(member)
-            if "-v" in flags:
+            if verbose:
                 print(f"    {member}: {', '.join(elsewhere)}")
         elif used(test_text, member):
             groups["tests/tools only"].append(member)
@@ -172,9 +184,94 @@ def main():
             groups["class only"].append(member)
         else:
             groups["unused"].append(member)
+    return members, groups
+
+
+def report(name, members, groups, only_tests=False):
     print(f"{name}: {len(members)} public members")
     for group, names in groups.items():
+        if only_tests and group == "production":
+            continue
         print(f"  {group}: {len(names)}" + (": " + ", ".join(names) if names else ""))
+
+
+def own_definers(tree, name):
+    """The files that define members of NAME besides its own .cpp (MainWindowFolder.cpp)."""
+    pattern = re.compile(r"^[\w:<>,\s*&~]*\b" + name + r"::~?\w+\s*\(", re.M)
+    return {p for p, t in tree.src.items() if p.suffix == ".cpp" and pattern.search(t)}
+
+
+def survey_all(tree):
+    """Every class of src/ named after its header: the members no production code uses."""
+    total = 0
+    for header in sorted((root / "src").rglob("*.h")):
+        name = header.stem
+        text = strip_comments(header.read_text())
+        if not re.search(r"\bclass\s+" + name + r"\b[^;{]*\{", text):
+            continue
+        try:
+            members, groups = survey(tree, header, name, own_definers(tree, name))
+        except ValueError as error:
+            print(f"{header.relative_to(root)}: not read ({error})")
+            continue
+        left = groups["tests/tools only"] + groups["unused"]
+        if left:
+            total += len(groups["tests/tools only"])
+            print(f"{header.relative_to(root)}: " +
+                  "; ".join(f"{g}: {', '.join(n)}" for g, n in groups.items()
+                            if g in ("tests/tools only", "unused") and n))
+    print(f"public members used only by tests and tools: {total}")
+
+
+SELF_TEST = """
+class Sample : public QObject {
+    Q_OBJECT
+public:
+    enum class Kind { one, two };
+    Q_ENUM(Kind)
+    struct Options {
+        int a = 0;
+        int b = 1;
+    };
+    int afterStruct() const;
+    int withBody() const
+    {
+        return 1;
+    }
+    void afterBody();
+    Q_PROPERTY(int x READ x)
+    int x() const { return 0; }
+    static QString home() { return QStringLiteral("https://example.org/"); }
+    void last();
+private:
+    int m_hidden = 0;
+};
+"""
+
+
+def self_test():
+    """The shapes that once made members vanish: a body over several lines, a nested struct, macros,
+    and "//" inside a string."""
+    found = public_members(class_body(SELF_TEST, "Sample"), "Sample")
+    expected = ["afterStruct", "withBody", "afterBody", "x", "home", "last"]
+    if found != expected:
+        sys.exit(f"public-surface self-test: found {found}, expected {expected}")
+    print("public-surface self-test: ok")
+
+
+def main():
+    flags = [a for a in sys.argv[1:] if a.startswith("-")]
+    args = [a for a in sys.argv[1:] if not a.startswith("-")]
+    if "--self-test" in flags:
+        return self_test()
+    if "--all" in flags:
+        return survey_all(Tree())
+    if len(args) < 2:
+        sys.exit(__doc__)
+    header = root / args[0]
+    members, groups = survey(Tree(), header, args[1], {root / p for p in args[2:]},
+                             verbose="-v" in flags)
+    report(args[1], members, groups)
 
 
 main()
