@@ -112,7 +112,7 @@ void LoopbackHttpServer::readFrom(QTcpSocket *socket)
         request.body = buffer.mid(end + 4, bodySize);
         buffer.remove(0, end + 4 + bodySize);
 
-        request.arrival = std::chrono::steady_clock::now();
+        request.arrival = m_clock->now();
         const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
         request.method = requestLine.value(0);
         request.target = requestLine.value(1);

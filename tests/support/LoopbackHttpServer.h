@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/SteadyClock.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -14,7 +16,8 @@
 class QTcpSocket;
 
 // A small HTTP/1.1 server on 127.0.0.1 for network tests: it records every request with its arrival
-// time and answers with what the test's handler returns. It runs in the test's own thread.
+// time, on the system's clock or the one the test gives it, and answers with what the test's handler
+// returns. It runs in the test's own thread.
 class LoopbackHttpServer : public QObject {
 public:
     // One part of a multipart/form-data body.
@@ -28,7 +31,7 @@ public:
         QByteArray target;                     // as sent: path and query, still percent-encoded
         QHash<QByteArray, QByteArray> headers; // names in lower case
         QByteArray body;                       // as long as its Content-Length says
-        std::chrono::steady_clock::time_point arrival;
+        SteadyClock::TimePoint arrival;
 
         QByteArray path() const
         {
@@ -61,6 +64,7 @@ public:
     QUrl baseUrl() const;
 
     void setHandler(Handler handler) { m_handler = std::move(handler); }
+    void setClock(const SteadyClock &clock) { m_clock = &clock; }
     const QList<Request> &requests() const { return m_requests; }
     // How many delayed answers were never sent because the client closed the connection first.
     int abandonedAnswers() const { return m_abandonedAnswers; }
@@ -74,6 +78,7 @@ private:
 
     QTcpServer m_server;
     Handler m_handler;
+    const SteadyClock *m_clock = &SteadyClock::system();
     QList<Request> m_requests;
     QHash<QTcpSocket *, QByteArray> m_buffers;
     QSet<QTcpSocket *> m_holdingAnswer;

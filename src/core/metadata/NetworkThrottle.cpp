@@ -1,17 +1,23 @@
 #include "core/metadata/NetworkThrottle.h"
 
+#include "core/common/SteadyClock.h"
+
 #include <QMutex>
 #include <QPointer>
-#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using TimePoint = SteadyClock::TimePoint;
 
 struct ThrottleState {
     QMutex lock;
-    // The reserved start of the latest request; the distant past lets the first one pass at once.
-    Clock::time_point lastStart = Clock::time_point::min();
+    SteadyClock *clock = &SteadyClock::system();
+    // The reserved start of the latest request, and the time the latest request went; the distant past
+    // lets the first one pass at once.
+    TimePoint lastStart = TimePoint::min();
+    TimePoint lastWent = TimePoint::min();
     std::chrono::milliseconds gap = NetworkThrottle::defaultMinimumGap;
 };
 
@@ -21,32 +27,44 @@ ThrottleState &state()
     return instance;
 }
 
-Clock::time_point reserveStart()
+TimePoint gapAfter(TimePoint last, std::chrono::milliseconds gap)
+{
+    return last == TimePoint::min() ? last : last + gap;
+}
+
+TimePoint reserveStart()
 {
     ThrottleState &s = state();
     QMutexLocker locker(&s.lock);
-    const Clock::time_point now = Clock::now();
-    Clock::time_point start = now;
-    if (s.lastStart != Clock::time_point::min() && s.lastStart + s.gap > now)
-        start = s.lastStart + s.gap;
+    const TimePoint start =
+        std::max({s.clock->now(), gapAfter(s.lastStart, s.gap), gapAfter(s.lastWent, s.gap)});
     s.lastStart = start;
     return start;
 }
 
-// A timer may wake a little early after rounding: it then waits for the rest.
-void proceedAt(Clock::time_point start, QPointer<QObject> context, std::function<void()> proceed)
+// A request goes at its reserved start, and a gap after the one that went before it: timers that a
+// busy event loop runs late, several in one pass, would otherwise let their requests go together. A
+// timer that wakes a little early after rounding waits for the rest as well.
+void proceedAt(TimePoint start, QPointer<QObject> context, std::function<void()> proceed)
 {
     if (!context)
         return;
-    const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(start - Clock::now());
+    ThrottleState &s = state();
+    QMutexLocker locker(&s.lock);
+    SteadyClock &clock = *s.clock;
+    const TimePoint now = clock.now();
+    const auto remaining =
+        std::chrono::ceil<std::chrono::milliseconds>(std::max(start, gapAfter(s.lastWent, s.gap)) - now);
     if (remaining.count() <= 0) {
+        s.lastWent = now;
+        locker.unlock();
         proceed();
         return;
     }
-    QTimer::singleShot(remaining, Qt::PreciseTimer, context.data(),
-                       [start, context, proceed = std::move(proceed)]() mutable {
-                           proceedAt(start, context, std::move(proceed));
-                       });
+    locker.unlock();
+    clock.callAfter(remaining, context.data(), [start, context, proceed = std::move(proceed)]() mutable {
+        proceedAt(start, context, std::move(proceed));
+    });
 }
 
 } // namespace
@@ -55,7 +73,7 @@ namespace NetworkThrottle {
 
 void waitMusicBrainz(QObject *context, std::function<void()> proceed)
 {
-    const Clock::time_point start = reserveStart();
+    const TimePoint start = reserveStart();
     // Queued even when no wait is needed, so that proceed never runs inside the caller.
     QMetaObject::invokeMethod(
         context,
@@ -79,11 +97,22 @@ void setMinimumGapForTesting(std::chrono::milliseconds gap)
     s.gap = gap;
 }
 
+void setClockForTesting(SteadyClock *clock)
+{
+    ThrottleState &s = state();
+    QMutexLocker locker(&s.lock);
+    s.clock = clock ? clock : &SteadyClock::system();
+    s.lastStart = TimePoint::min();
+    s.lastWent = TimePoint::min();
+}
+
 void resetForTesting()
 {
     ThrottleState &s = state();
     QMutexLocker locker(&s.lock);
-    s.lastStart = Clock::time_point::min();
+    s.clock = &SteadyClock::system();
+    s.lastStart = TimePoint::min();
+    s.lastWent = TimePoint::min();
     s.gap = defaultMinimumGap;
 }
 

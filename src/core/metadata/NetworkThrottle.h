@@ -5,6 +5,8 @@
 #include <chrono>
 #include <functional>
 
+class SteadyClock;
+
 // The process-wide gate that keeps the starts of web requests to the metadata services at least
 // minimumGap() apart. Waiting uses a timer in the caller's thread; no thread ever sleeps.
 namespace NetworkThrottle {
@@ -19,9 +21,11 @@ void waitMusicBrainz(QObject *context, std::function<void()> proceed);
 
 std::chrono::milliseconds minimumGap();
 
-// Tests shorten the gap to measure the spacing quickly; the reset restores the usual gap and forgets
-// the last start, so that the next request passes at once. The application never calls these.
+// Tests shorten the gap, or keep the spacing on a clock of their own (nullptr: the system's again;
+// either forgets the last start). The reset restores the usual gap and clock and forgets the last
+// start, so that the next request passes at once. The application never calls these.
 void setMinimumGapForTesting(std::chrono::milliseconds gap);
+void setClockForTesting(SteadyClock *clock);
 void resetForTesting();
 
 } // namespace NetworkThrottle
