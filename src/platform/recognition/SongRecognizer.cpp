@@ -30,20 +30,17 @@ SongRecognizer::SongRecognizer(QObject *parent)
     : SongRecognizer(
           std::make_unique<MicrophoneCapture>(),
           std::make_unique<AudDClipMatcher>(AudDClipMatcher::standardEndpoint(), defaultMatchDeadline),
-          parent)
+          SteadyClock::system(), parent)
 {
 }
 
 SongRecognizer::SongRecognizer(std::unique_ptr<AudioCapture> capture, std::unique_ptr<ClipMatcher> matcher,
-                               QObject *parent)
-    : QObject(parent), m_capture(capture.release()), m_matcher(matcher.release())
+                               SteadyClock &clock, QObject *parent)
+    : QObject(parent), m_capture(capture.release()), m_matcher(matcher.release()), m_captureTimer(clock),
+      m_matchDeadline(clock)
 {
     m_capture->setParent(this);
     m_matcher->setParent(this);
-    m_captureTimer.setSingleShot(true);
-    m_captureTimer.setTimerType(Qt::PreciseTimer);
-    m_matchDeadline.setSingleShot(true);
-    m_matchDeadline.setInterval(defaultMatchDeadline);
 
     connect(m_capture, &AudioCapture::started, this, &SongRecognizer::captureStarted);
     connect(m_capture, &AudioCapture::failed, this, &SongRecognizer::captureFailed);
@@ -52,8 +49,8 @@ SongRecognizer::SongRecognizer(std::unique_ptr<AudioCapture> capture, std::uniqu
         if (m_state == State::matching)
             finish(result);
     });
-    connect(&m_captureTimer, &QTimer::timeout, this, &SongRecognizer::stopCaptureAndMatch);
-    connect(&m_matchDeadline, &QTimer::timeout, this,
+    connect(&m_captureTimer, &ClockTimer::timeout, this, &SongRecognizer::stopCaptureAndMatch);
+    connect(&m_matchDeadline, &ClockTimer::timeout, this,
             [this] { finish(SongRecognitionResult::failure(UiText::tr("Recognition timed out."))); });
 }
 
@@ -65,7 +62,7 @@ SongRecognizer::~SongRecognizer()
 
 void SongRecognizer::setMatchDeadline(std::chrono::milliseconds deadline)
 {
-    m_matchDeadline.setInterval(deadline);
+    m_matchDeadlineTime = deadline;
 }
 
 void SongRecognizer::recognize(std::chrono::milliseconds captureTime,
@@ -83,14 +80,14 @@ void SongRecognizer::recognize(std::chrono::milliseconds captureTime,
     }
     m_completion = std::move(completion);
     m_state = State::capturing;
-    m_captureTimer.setInterval(captureTime);
+    m_captureTime = captureTime;
     m_capture->start(preferredInputDeviceId.value_or(QString()));
 }
 
 void SongRecognizer::captureStarted()
 {
     if (m_state == State::capturing && !m_captureTimer.isActive())
-        m_captureTimer.start();
+        m_captureTimer.start(m_captureTime);
 }
 
 void SongRecognizer::captureFailed(const CaptureFailure &failure)
@@ -104,7 +101,7 @@ void SongRecognizer::stopCaptureAndMatch()
     if (m_state != State::capturing)
         return;
     m_state = State::matching;
-    m_matchDeadline.start();
+    m_matchDeadline.start(m_matchDeadlineTime);
     m_capture->stop();
 }
 

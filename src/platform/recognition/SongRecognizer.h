@@ -1,11 +1,11 @@
 #pragma once
 
+#include "core/common/SteadyClock.h"
 #include "platform/recognition/AudioCapture.h"
 #include "platform/recognition/ClipMatcher.h"
 #include "platform/recognition/SongRecognitionResult.h"
 
 #include <QObject>
-#include <QTimer>
 
 #include <chrono>
 #include <functional>
@@ -30,8 +30,9 @@ public:
 
     // Records from the microphone and matches with the AudD service.
     explicit SongRecognizer(QObject *parent = nullptr);
+    // The capture time and the match deadline run on clock.
     SongRecognizer(std::unique_ptr<AudioCapture> capture, std::unique_ptr<ClipMatcher> matcher,
-                   QObject *parent = nullptr);
+                   SteadyClock &clock = SteadyClock::system(), QObject *parent = nullptr);
     ~SongRecognizer() override;
 
     // preferredInputDeviceId: the input to record from; nothing or blank means the system default.
@@ -54,6 +55,8 @@ private:
     ClipMatcher *m_matcher;
     State m_state = State::idle;
     Completion m_completion;
-    QTimer m_captureTimer;
-    QTimer m_matchDeadline;
+    std::chrono::milliseconds m_captureTime{0};
+    std::chrono::milliseconds m_matchDeadlineTime = defaultMatchDeadline;
+    ClockTimer m_captureTimer;
+    ClockTimer m_matchDeadline;
 };
