@@ -23,6 +23,11 @@ LibrarySession::LibrarySession(PlaylistLibrary &playlists, QObject *parent)
                                                })),
       m_indexBuilds(std::make_shared<BuildProgress>())
 {
+    // A run that holds a batch open ends it before the merge is made, in the rows it worked on, as does
+    // a cell field still open: their changes are then made on the other version with the rest. What
+    // the run saves is refused (the file's version moved on); the merged rows are written after.
+    connect(m_slotFiles.get(), &SlotFiles::currentSlotAboutToMerge, this,
+            &LibrarySession::announceReplacement);
     connect(m_slotFiles.get(), &SlotFiles::currentSlotMerged, this, &LibrarySession::adoptMerge);
     connect(m_slotFiles.get(), &SlotFiles::mergeTold, this, &LibrarySession::changedElsewhere);
     connect(m_slotFiles.get(), &SlotFiles::saveFailed, this, &LibrarySession::saveFailed);
@@ -58,9 +63,6 @@ void LibrarySession::noteRowChange(RowChange change)
 
 void LibrarySession::adoptMerge(const SlotMerge &merge)
 {
-    // A run that holds a batch open ends it first, in the rows it worked on; what it saves is refused
-    // (the file's version moved on), and the merged rows with its changes are written after.
-    announceReplacement();
     BatchScope batch(*this, PlaylistSync::skip);
     // The folder stays this computer's own: another computer's path means nothing here.
     replaceRows(merge.merged.rows);

@@ -454,6 +454,10 @@ void SlotFiles::takeMerge(qint64 slot, std::any made)
         return;
     WorkerMerge taken = std::any_cast<WorkerMerge>(std::move(made));
     SlotMerge &merge = taken.merge;
+    // Told before the later changes are gathered: a change made while it is told is one of them, where
+    // one made once the merged rows are taken would be lost with the rows they replace.
+    if (slot == m_currentSlot)
+        Q_EMIT currentSlotAboutToMerge();
     // The changes noted after the worker took its copy are made here. (One of them that finds no
     // place still comes back as changed; the other version is not kept for it.)
     if (const auto later = file->log->after(taken.madeUpTo); !later.isEmpty()) {

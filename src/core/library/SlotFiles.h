@@ -102,6 +102,10 @@ public:
     void save(const SlotSnapshot &snapshot);
 
 Q_SIGNALS:
+    // Another program's version of the current slot's file is about to be taken: what the library still
+    // holds back (a field being typed into, a batch open) becomes a change now, and is made on that
+    // version with the others.
+    void currentSlotAboutToMerge();
     // Another program's version of the current slot's file with the changes not yet written made on
     // it: the library takes merge.merged as its rows (and the folder, unless it changed the folder
     // itself), and saves.
