@@ -13,6 +13,7 @@
 #include "core/resources/BundledResources.h"
 #include "platform/recognition/SongRecognitionResult.h"
 #include "ui/app/AppContext.h"
+#include "ui/app/AppDelegate.h"
 #include "ui/common/PagePreviewWindow.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/mainwindow/BookmarkHoverOverlay.h"
@@ -42,11 +43,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QToolButton>
 
 #include <memory>
+
+#include <csignal>
 
 Q_DECLARE_METATYPE(SongRecognitionResult)
 
@@ -153,7 +157,7 @@ bool switchOrReload(OpenWindow &window, const QString &how)
     });
 }
 
-QPoint cellCentre(const MainWindowController &window, int row, int column)
+QPoint cellCentre(const QObject &window, int row, int column)
 {
     return tableView(window)->visualRect(tableModel(window)->index(row, column)).center();
 }
@@ -415,6 +419,98 @@ private Q_SLOTS:
         }
         LibrarySession::waitForPendingSaves();
         QCOMPARE(SlotStore::loadSlot(1).at(1).genre, "Latin Mambo");
+    }
+
+    // A cell's field open with text typed and no Return, then whatever comes next, from the window or
+    // from outside it: the text is in the library and in the slot's file, the application's end
+    // included, and a dialog that shows the row shows it. Another program's version of the slot read in
+    // while the field is open gets the typed change as any edit not yet written, its own kept.
+    void anOpenFieldGivesItsTextFirst_data()
+    {
+        QTest::addColumn<QString>("route");
+        QTest::newRow("Ctrl+Q") << "ctrl+q";
+        QTest::newRow("Lyrafold > Quit Lyrafold") << "quit item";
+        QTest::newRow("the window's close button") << "close";
+        QTest::newRow("SIGTERM") << "sigterm";
+        QTest::newRow("DEFAULT") << "default";
+        QTest::newRow("Apply Bundled Metadata Only") << "bundled";
+        QTest::newRow("Edit Metadata for Selected Row…") << "dialog";
+        QTest::newRow("Save Slot to Disk") << "save";
+        QTest::newRow("another program's version read in") << "outside";
+    }
+
+    void anOpenFieldGivesItsTextFirst()
+    {
+        QFETCH(QString, route);
+        // The first title stands in the built-in metadata, so the metadata runs change a row.
+        const BookmarkList rows{Fixtures::bookmark("/b/A.pdf", 1, "Ninth Street Shuffle"),
+                                Fixtures::bookmark("/b/A.pdf", 2, "My Own Tune")};
+        TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":1,"slotNames":{}})");
+        QVERIFY(SlotStore::saveSlot(1, rows, books()));
+        AppDelegate app;
+        app.setSettleDelayForTesting(std::chrono::milliseconds(0));
+        app.launch({});
+        QMainWindow &window = *app.mainWindow();
+        LibrarySession &library = app.context().library();
+        QVERIFY(TestHarness::waitForCurrentSlot(app.context().librarySlots()));
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        table(window)->setClickActionDelayForTesting(10);
+        button(window, "editModeButton")->click();
+        QTest::mouseClick(tableView(window)->viewport(), Qt::LeftButton, {}, cellCentre(window, 1, 3));
+        WAIT_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+        QTest::keyClicks(QApplication::focusWidget(), "Mambo");
+
+        BookmarkList expected = rows;
+        expected[1].genre = QStringLiteral("Mambo");
+        if (route == "ctrl+q" || route == "quit item" || route == "close" || route == "sigterm") {
+            // The application's own event loop, which these end.
+            QTimer::singleShot(0, &window, [&] {
+                if (route == "ctrl+q")
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
+                else if (route == "quit item")
+                    app.quitAction()->trigger();
+                else if (route == "close")
+                    window.close();
+                else
+                    std::raise(SIGTERM);
+            });
+            QTimer stuck;
+            QObject::connect(&stuck, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+            stuck.start(std::chrono::seconds(20));
+            QCOMPARE(QCoreApplication::exec(), 0);
+        } else if (route == "default" || route == "bundled") {
+            if (route == "default")
+                QTest::mouseClick(toggleTile(window, "defaultToggleTile"), Qt::LeftButton);
+            else
+                menuItem(window, QStringLiteral("Apply Bundled Metadata Only"))->trigger();
+            WAIT_VERIFY(library.allBookmarks().at(0).genre == "Jazz");
+            expected[0] = library.allBookmarks().at(0);
+        } else if (route == "dialog") {
+            QString shown;
+            ModalAnswer answer([&shown](QDialog *dialog) {
+                shown = static_cast<MetadataEditDialog *>(dialog)->genreField()->text();
+                dialog->accept();
+            });
+            menuItem(window, QStringLiteral("Edit Metadata for Selected Row…"))->trigger();
+            QCOMPARE(shown, "Mambo");
+        } else if (route == "save") {
+            menuItem(window, QStringLiteral("Save Slot to Disk"))->trigger();
+            QCOMPARE(statusField(window)->text(), "Slot 1 saved");
+        } else if (route == "outside") {
+            QSignalSpy readIn(&library, &LibrarySession::changedElsewhere);
+            BookmarkList theirs = rows;
+            theirs[0].style = QStringLiteral("Cool");
+            QSaveFile file(SlotStore::slotFilePath(1));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(*SlotStore::encodeSlot(theirs, books()));
+            QVERIFY(file.commit());
+            QVERIFY(readIn.wait());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            expected[0].style = QStringLiteral("Cool");
+        }
+        QCOMPARE(library.allBookmarks().toList(), expected);
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(SlotStore::loadSlot(1), expected);
     }
 
     void previewWindowPlacement_data()

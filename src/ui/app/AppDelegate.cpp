@@ -2,6 +2,7 @@
 
 #include "core/common/LaunchLog.h"
 #include "core/common/NotificationBus.h"
+#include "platform/desktop/QuitSignals.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/mainwindow/MainWindowController.h"
@@ -50,6 +51,14 @@ AppDelegate::AppDelegate(MainWindowFactory createMainWindow, QObject *parent)
             return std::make_unique<MainWindowController>(*m_context, m_mainMenu.release());
         };
     QApplication::setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
+    // The system's requests to end (a shutdown, the session's end, a closed terminal) take Quit's way:
+    // the windows end what they hold before the program does, and the saves are written.
+    connect(new QuitSignals(this), &QuitSignals::quitRequested, this, [this] {
+        if (m_quitAction)
+            m_quitAction->trigger();
+        else
+            QCoreApplication::quit();
+    });
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
             applicationDidBecomeActive();

@@ -18,8 +18,9 @@ class QWidget;
 // The application's delegate: makes the application context (the shared owners of the library and the
 // playlists, handed to every window), gives the process its menu, creates and shows the main library window,
 // brings that window back when the program is launched again, re-applies the button effects whenever
-// the application becomes active, and routes playlist files handed over by the desktop to the main
-// window. One instance lives as long as the process.
+// the application becomes active, routes playlist files handed over by the desktop to the main
+// window, and ends the program as Quit does when the system asks it to end (QuitSignals). One instance
+// lives as long as the process.
 class AppDelegate : public QObject {
     Q_OBJECT
 

@@ -36,6 +36,7 @@
 #include "ui/viewer/PdfViewerWindowController.h"
 #include "ui/workshop/WorkshopWindowController.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QItemSelection>
 #include <QLabel>
@@ -143,10 +144,15 @@ void MainWindowController::connectOwners()
         m_table->reload(SelectionAfterReload::keepSongs);
         refreshSearchResultCount();
     });
-    // A cell's field still open when another slot is asked for, or the library is about to be replaced
-    // (by this window or another, at once or when a run lands), gives its text to the library it was
-    // typed into: a tile takes no focus from the field, and a new library would drop it unsaved.
+    // A cell's field still open when another slot is asked for, the library is about to be replaced
+    // (by this window or another, at once or when a run lands) or another program's version of the slot
+    // is about to be merged, or the application ends (Quit, its window closed, a signal to end, the
+    // session's end), gives its text to the library it was typed into: a tile takes no focus from the
+    // field, a new library would drop it unsaved, and an edit the event loop was still to apply would
+    // never be.
     connect(&m_session, &LibrarySession::libraryAboutToBeReplaced, m_table,
+            &LibraryTableController::commitOpenCellEdit);
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, m_table,
             &LibraryTableController::commitOpenCellEdit);
     connect(&m_slots, &LibrarySlots::requestedSlotChanged, this, [this] {
         m_table->commitOpenCellEdit();
@@ -205,6 +211,9 @@ void MainWindowController::runCommand(MainWindowView::Command command)
         whenSlotRead([this, command] { runCommand(command); });
         return;
     }
+    // What a cell's field holds is the library's before any command reads, saves or changes the rows: a
+    // tile or a menu item takes no focus from the field, so nothing else would end it first.
+    m_table->commitOpenCellEdit();
     // The library flows report to this window's status line: the extraction's progress and Cancel
     // stand beside it.
     LibraryFlowService &flows = m_context.libraryFlows();
