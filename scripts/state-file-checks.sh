@@ -9,6 +9,9 @@
 #   slot-visit    a sync tool brings a newer slot_1.json (tests/data/hostile/remote-slot-edit.py), then
 #                 the Slot 2 tile is pressed: the file must keep the other program's version
 #   slot-edit     the same, then a genre typed into a cell of the first row: merged into that version
+#   slot-edit-open  a genre typed into a cell of the first row, no Return; the newer slot_1.json comes
+#                 while the field is open and is read in (1.5 s), then Return: the typed genre is made on
+#                 that version as any edit not yet written
 #   missing       playlists.json moved away, then a playlist file opened: all playlists in the file
 #   writer        tests/data/hostile/syncwriter.py adds playlists without Lyrafold's lock (MODE: atomic,
 #                 inplace, unlink; ROUNDS, INTERVAL, PAUSE) while playlist files are opened every 0.37 s
@@ -130,6 +133,30 @@ slot-visit | slot-edit)
         x type --delay 30 "Typed here"
         x key Return
     fi
+    sleep 2
+    shot after
+    echo "after: $(slot_summary "$slots/slot_1.json")"
+    ls "$slots" | grep before-merge || true
+    ;;
+slot-edit-open)
+    start
+    echo "before: $(slot_summary "$slots/slot_1.json")"
+    x mousemove $edit_button click 1
+    sleep 0.5
+    x mousemove $first_genre_cell click 1
+    sleep 0.8
+    x key ctrl+a
+    x type --delay 30 "Typed here"
+    shot typed
+    # Made beside it and renamed into place, so that what it holds is told before the window reads it.
+    cp "$slots/slot_1.json" "$work/remote.json"
+    python3 "$hostile/remote-slot-edit.py" "$work/remote.json"
+    echo "the other program's: $(slot_summary "$work/remote.json")"
+    mv "$work/remote.json" "$slots/slot_1.json"
+    # Well past the guard's read of the changed file (a quarter of a second after it).
+    sleep 1.5
+    shot read-in
+    x key Return
     sleep 2
     shot after
     echo "after: $(slot_summary "$slots/slot_1.json")"

@@ -11,6 +11,10 @@
 #   look              the main window as it starts
 #   cell-edit         a genre typed into a cell without Return, then the Slot 2 tile: the value is saved
 #   cell-reload       the same, then Slots > Reload Slot from Disk
+#   cell-routes       the same, each time on a fresh start, then: Ctrl+Q; Lyrafold > Quit Lyrafold; the
+#                     window's close button; SIGTERM; DEFAULT and Tools > Apply Bundled Metadata Only (on
+#                     a slot whose other rows have no metadata yet); Tools > Edit Metadata for Selected
+#                     Row… and its Save; Slots > Save Slot to Disk, then kill -9: the value in the file
 #   rebuild-question  Slot 4 filled: another folder typed into the folder field, then its own folder with
 #                     a trailing "/", Extract > Re-extract folder > Extract all; then New extraction with
 #                     another folder: "Rebuild" only for its own folder, "Clear" otherwise
@@ -167,6 +171,95 @@ scene_cell_reload() {
     sleep 2
     shot cell-reload-2-reloaded
     echo "  after Reload Slot from Disk: $(slot_rows 1 genre)"
+}
+
+# ended: whether the application ended within 10 s.
+ended() {
+    for _ in $(seq 50); do
+        kill -0 "$app_pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    if kill -0 "$app_pid" 2>/dev/null; then
+        echo "still running"
+    else
+        wait "$app_pid" 2>/dev/null || true
+        app_pid=""
+        echo "ended"
+    fi
+}
+
+# fresh_slot: the first row a title without built-in metadata, the others without metadata, as a slot
+# freshly extracted: DEFAULT and Apply Bundled Metadata Only change them, not the first.
+fresh_slot() {
+    python3 - "$slots/slot_1.json" <<'EOF'
+import json, sys
+d = json.load(open(sys.argv[1]))
+for r in d["bookmarks"]:
+    for key in ("genre", "style", "firstReleaseYear", "composer", "tempo", "rating"):
+        r.pop(key, None)
+d["bookmarks"][0]["title"] = "A Tune of My Own"
+json.dump(d, open(sys.argv[1], "w"))
+EOF
+}
+
+# A genre typed into the first row's cell without Return, then each way out of the field in turn, on a
+# fresh start: what the slot's file holds then.
+scene_cell_routes() {
+    local route
+    for route in ctrl-q quit-item close-button sigterm default bundled edit-dialog save; do
+        profile "cell-$route"
+        case "$route" in default | bundled) fresh_slot ;; esac
+        start
+        type_into_cell " Bebop"
+        case "$route" in
+        ctrl-q) x key ctrl+q ;;
+        quit-item)
+            x mousemove 143 146 click 1
+            sleep 0.7
+            x mousemove 198 167 click 1
+            ;;
+        close-button) x mousemove 1479 127 click 1 ;;
+        sigterm) kill -TERM "$app_pid" ;;
+        default) x mousemove 501 337 click 1 ;;
+        bundled)
+            x mousemove $tools_menu click 1
+            sleep 0.7
+            x mousemove 325 257 click 1
+            ;;
+        edit-dialog)
+            x mousemove $tools_menu click 1
+            sleep 0.7
+            x mousemove 325 167 click 1
+            sleep 1.5
+            shot "cell-routes-$route-1-dialog"
+            x key Return
+            ;;
+        save)
+            x mousemove $slots_menu click 1
+            sleep 0.7
+            x mousemove 256 167 click 1
+            sleep 1
+            shot "cell-routes-$route-1-saved"
+            echo "  $route: said \"saved\"; the file then: $(slot_rows 1 genre)"
+            kill -9 "$app_pid"
+            ;;
+        esac
+        case "$route" in
+        ctrl-q | quit-item | close-button | sigterm) echo "  $route: the application $(ended); $(slot_rows 1 genre)" ;;
+        save) echo "  $route: after kill -9: $(slot_rows 1 genre)" ;;
+        *)
+            sleep 3
+            shot "cell-routes-$route-2-after"
+            echo "  $route: $(slot_rows 1 genre title); second row: $(second_genre)"
+            ;;
+        esac
+        stop
+    done
+}
+
+second_genre() {
+    python3 -c 'import json, sys; print("genre %r" % json.load(open(sys.argv[1]))["bookmarks"][1].get("genre"))' \
+        "$slots/slot_1.json"
 }
 
 # reextract_question NAME: Extract > Re-extract folder > the current slot > Extract all, and the question
