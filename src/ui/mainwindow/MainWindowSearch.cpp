@@ -3,7 +3,7 @@
 #include "ui/mainwindow/MainWindowController.h"
 
 #include "core/text/TextUtils.h"
-#include "ui/common/StudyModeService.h"
+#include "core/text/WebSearch.h"
 
 #include <QDesktopServices>
 #include <QKeyEvent>
@@ -46,8 +46,11 @@ void MainWindowController::openWebSearchForFirstRow(bool youtube)
     const BookmarkEntry *first = m_shownRows.displayedBookmark(0);
     if (!first)
         return;
-    const auto address = StudyModeService::url(first->title, youtube ? StudyModeProvider::youtube
-                                                                     : StudyModeProvider::spotify);
-    if (address)
-        QDesktopServices::openUrl(*address);
+    // The title as it is stored, untrimmed.
+    const QString query = WebSearch::encodedQuery(first->title);
+    if (query.isEmpty())
+        return;
+    const QUrl address = youtube ? WebSearch::youtubeSearchUrl(query) : WebSearch::spotifySearchUrl(query);
+    if (address.isValid())
+        QDesktopServices::openUrl(address);
 }

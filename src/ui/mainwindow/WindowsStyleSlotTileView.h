@@ -15,8 +15,8 @@ public:
                              Action action, const QPixmap &slotImage = {}, QWidget *parent = nullptr);
 
     QLabel *numberField() const { return m_numberField; }
-    // Shows the slot's name and tool tip. A name too long for the square tile widens it, within bounds;
-    // one too long for those stays on the square, ends in "…", and the tool tip names it in full.
+    // Shows the slot's name and tool tip. A name too long for the tile ends in "…", and the tool tip
+    // names it in full.
     void setName(const QString &name, const QString &toolTip);
 
     bool slotSelected = false;
@@ -28,8 +28,6 @@ protected:
     void layoutContents() override;
 
 private:
-    void fitWidthToName();
-
     QLabel *m_numberField;
     QLabel *m_slotLabel;
     QString m_name;

@@ -48,9 +48,7 @@ constexpr EntryRow kMainEntries[] = {
      u"library for its title, which is also copied to the clipboard.",
      u"Mikrofonu 8 saniye dinler, çalan şarkıyı tanır ve adını kütüphanenizde arar; ad panoya da "
      u"kopyalanır.",
-     u"Escucha el micrófono durante 8 segundos, identifica la canción que suena y busca su título en tu "
-     u"biblioteca; el título también se copia al portapapeles.",
-     u"listen", nullptr},
+     nullptr, u"listen", nullptr},
     {u"Bookmark Workshop",
      u"Opens the book management page for fixing missing PDFs and managing extracted books.",
      u"Eksik PDFleri düzeltmek ve kitapları yönetmek için kitap yönetim sayfasını açar.", nullptr,
