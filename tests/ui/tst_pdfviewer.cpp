@@ -983,19 +983,29 @@ private Q_SLOTS:
         QVERIFY(editor(*viewer).annotations().document().undoStack().isEmpty());
     }
 
-    // A file that cannot be read is moved aside before anything writes its name, and the user is told.
+    // A file that cannot be read is moved aside before anything writes its name, and the user is told
+    // which book's annotations went where, in a notice no wider than the viewer at its smallest.
     void unreadableFileIsSetAside()
     {
         const QString path = *PdfEditCacheCodec::filePath(m_book11);
         TestHarness::writeFile(path, "{\"strokesByPage\":");
         const Viewer viewer = shown(m_book11, 1);
         WAIT_VERIFY(notice(*viewer));
-        QVERIFY(notice(*viewer)->text().contains(QStringLiteral("could not be read")));
+        QCOMPARE(
+            notice(*viewer)->text(),
+            QStringLiteral("The annotations of %1 could not be read.").arg(QFileInfo(m_book11).fileName()));
         const QStringList aside =
             QDir(QFileInfo(path).path())
                 .entryList({QFileInfo(path).fileName() + QStringLiteral(".unreadable-*")});
         QCOMPARE(aside.size(), 1);
-        QVERIFY(notice(*viewer)->informativeText().contains(aside.first()));
+        const QString told = notice(*viewer)->informativeText();
+        QVERIFY2(
+            told.contains(QStringLiteral("/PDFEditCache, ")) &&
+                told.contains(aside.first().mid(aside.first().lastIndexOf(QStringLiteral(".unreadable-")))),
+            qPrintable(told));
+        WAIT_VERIFY(notice(*viewer)->isVisible());
+        QVERIFY2(notice(*viewer)->width() <= viewer->minimumWidth(),
+                 qPrintable(QString::number(notice(*viewer)->width())));
         drag(*viewer, {onPage(*viewer, 0, {0.3, 0.5}), onPage(*viewer, 0, {0.6, 0.5})});
         QCOMPARE(stored(m_book11).strokesByPage.value(0).size(), 1);
         QCOMPARE(TestHarness::readFile(QFileInfo(path).path() + QLatin1Char('/') + aside.first()),

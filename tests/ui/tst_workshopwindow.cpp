@@ -7,12 +7,15 @@
 #include "core/common/AppPaths.h"
 #include "core/common/AppSettings.h"
 #include "core/library/SlotStore.h"
+#include "core/playlist/PlaylistStore.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/CoverThumbnailLoader.h"
 #include "ui/common/StatusLine.h"
 #include "ui/customfiles/CustomFilesWindowController.h"
 #include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/MainWindowController.h"
+#include "ui/playlists/PlaylistCardView.h"
+#include "ui/playlists/PlaylistsWindowController.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
@@ -21,6 +24,7 @@
 #include "ui/workshop/WorkshopWindowController.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -407,6 +411,81 @@ private Q_SLOTS:
         main.context.librarySlots().appendImportedBookmarks({single}, 1, QString());
         WAIT_COMPARE(category->currentIndex(), 0);
         QCOMPARE(count->text(), QStringLiteral("1 file(s)"));
+    }
+
+    // A status line that told what no longer holds gives way: the workshop's report of another slot
+    // after a switch, the custom files window's failed import after an import elsewhere succeeded, the
+    // playlists window's missing book once a switch finds it. A report of the last event that still
+    // holds stays.
+    void statusLinesFollowWhatHolds_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::newRow("workshop, after a switch") << "workshop";
+        QTest::newRow("custom files, after an import elsewhere") << "custom files";
+        QTest::newRow("playlists, after a switch finds the book") << "playlists";
+    }
+
+    void statusLinesFollowWhatHolds()
+    {
+        QFETCH(QString, window);
+        const QString books = TestHarness::home() + QStringLiteral("/Books/");
+        QVERIFY(QDir().mkpath(books));
+        QFile::remove(books + "Moved.pdf");
+        QVERIFY(QFile::copy(realBook, books + "Moved.pdf"));
+        SlotStore::saveSlot(2, {song(books + "Moved.pdf", "Moved")}, QString());
+        SlotStore::saveMeta(SlotMeta{1, {}});
+        PlaylistItem gone(song(QStringLiteral("/old/place/Moved.pdf"), "Moved"));
+        QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("Set"), {gone}}}));
+        OpenWindow main;
+        QPointer<QWidget> shown;
+        StatusLine *line = nullptr;
+        QString told;
+        const auto switchTo = [&main](int slot) {
+            QTest::mouseClick(slotTile(main, slot)->imageView(), Qt::LeftButton);
+            WAIT_COMPARE(main.library().currentSlotId(), slot);
+            TestHarness::settleWorkers();
+        };
+        if (window == "workshop") {
+            shown = new WorkshopWindowController(main.context);
+            line = child<StatusLine>(*shown, QStringLiteral("workshopStatusField"));
+            told = QStringLiteral("Imported 2 title(s) to Slot 1.");
+            line->setStatus(told);
+            switchTo(2);
+        } else if (window == "custom files") {
+            shown = new CustomFilesWindowController(main.context);
+            line = child<StatusLine>(*shown, QStringLiteral("customFilesStatusField"));
+            const QString unreadable = TestHarness::home() + QStringLiteral("/in/Broken.png");
+            TestHarness::writeFile(unreadable, "not a picture");
+            const QString picture = TestHarness::home() + QStringLiteral("/in/Scan.png");
+            QImage(40, 20, QImage::Format_RGB32).save(picture);
+            const ModalAnswer::Step importIt = [](QDialog *form) { ModalAnswer::press(form, "Import"); };
+            {
+                ModalAnswer answers(QList<ModalAnswer::Step>{
+                    importIt, [](QDialog *alert) { ModalAnswer::press(alert, "OK"); }});
+                main.context.libraryFlows().importImagesAndPDFs(*line, {unreadable}, std::nullopt);
+                WAIT_COMPARE(line->text(), QStringLiteral("File import failed."));
+            }
+            ModalAnswer answers(QList<ModalAnswer::Step>{importIt});
+            main.context.libraryFlows().importImagesAndPDFs(*statusField(main), {picture}, std::nullopt);
+            WAIT_COMPARE(statusField(main)->text(), QStringLiteral("Imported 1 title(s) to Slot 1."));
+        } else {
+            shown = new PlaylistsWindowController(main.context);
+            line = child<StatusLine>(*shown, QStringLiteral("playlistsStatusField"));
+            auto *titles = child<PlaylistCardView>(*shown, QStringLiteral("titlesTable"));
+            child<PlaylistCardView>(*shown, QStringLiteral("playlistTable"))->selectRow(0);
+            shown->show();
+            QVERIFY(QTest::qWaitForWindowExposed(shown));
+            QTest::mouseClick(titles->viewport(), Qt::LeftButton, {},
+                              titles->partRect(0, PlaylistCardView::Part::card).center());
+            told = QStringLiteral("The book of \"Moved\" was not found: /old/place/Moved.pdf");
+            WAIT_COMPARE(line->text(), told);
+            switchTo(3);
+            QCOMPARE(line->text(), told);
+            switchTo(2);
+        }
+        const QString idle = window == "playlists" ? QString() : QStringLiteral("Ready");
+        WAIT_COMPARE(line->text(), idle);
+        delete shown.data();
     }
 
     // What a deletion over the slots did reaches the status line; a slot that could not be saved is

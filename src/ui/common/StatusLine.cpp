@@ -20,8 +20,21 @@ StatusLine::StatusLine(const QString &objectName, QWidget *parent) : QLabel(pare
 void StatusLine::setStatus(const QString &text)
 {
     m_showsReady = false;
+    m_showsFailure = false;
     setText(text);
     setToolTip(text);
+}
+
+void StatusLine::showFailure(const QString &text)
+{
+    setStatus(text);
+    m_showsFailure = true;
+}
+
+void StatusLine::clearFailure()
+{
+    if (m_showsFailure)
+        showReady();
 }
 
 void StatusLine::showReady()

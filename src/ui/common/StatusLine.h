@@ -24,6 +24,9 @@ public:
     void retranslateReady();
 
     void showStatus(const QString &text) override { setStatus(text); }
+    void showFailure(const QString &text) override;
+    // Back to "Ready" when the line tells a failure: a later change succeeded.
+    void clearFailure();
     QWidget *statusWindow() override { return window(); }
 
     // "Loading Slot 3…", while a slot's file is read.
@@ -42,4 +45,5 @@ public:
 
 private:
     bool m_showsReady = false;
+    bool m_showsFailure = false;
 };

@@ -9,6 +9,9 @@
 class StatusSink {
 public:
     virtual void showStatus(const QString &text) = 0;
+    // A failure: what the window shows until something else is told, or a later change made elsewhere
+    // succeeds (the window's list shows it) and the failure no longer reads as what is the case.
+    virtual void showFailure(const QString &text) { showStatus(text); }
     virtual QWidget *statusWindow() = 0;
 
     // Alerts sit over the window while it shows, and stand on their own otherwise.
@@ -35,6 +38,11 @@ public:
     {
         if (m_window)
             m_sink->showStatus(text);
+    }
+    void failure(const QString &text) const
+    {
+        if (m_window)
+            m_sink->showFailure(text);
     }
     // Null once the window is gone.
     StatusSink *sink() const { return m_window ? m_sink : nullptr; }

@@ -248,9 +248,12 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, QW
     LyrafoldLanguageService::apply(this);
     WindowPlacement::keepMinimumFitting(this, QSize(560, 360));
 
-    // Imports, deletions and edits made anywhere show here at once.
-    connect(&context.library(), &LibrarySession::libraryChanged, this,
-            &CustomFilesWindowController::reloadGroups);
+    // Imports, deletions and edits made anywhere show here at once; a failure told here before one of
+    // them no longer reads as what is the case.
+    connect(&context.library(), &LibrarySession::libraryChanged, this, [this] {
+        m_statusField->clearFailure();
+        reloadGroups();
+    });
     reloadGroups();
 }
 

@@ -203,5 +203,5 @@ void ImagePdfImportFlow::fail(const QString &title, const QString &message, cons
     const QPointer<ImagePdfImportFlow> self(this);
     LyrafoldAlert::run(m_window, LyrafoldAlert::Style::warning, title, message);
     if (self)
-        Q_EMIT statusChanged(status);
+        Q_EMIT failed(status);
 }

@@ -36,6 +36,7 @@ public:
 
 Q_SIGNALS:
     void statusChanged(const QString &text);
+    void failed(const QString &text);
     void busyChanged(bool busy);
     // Emitted before the closing status text, which replaces what opening the song says.
     void firstTitleImported(const BookmarkEntry &entry);

@@ -119,6 +119,8 @@ ImagePdfImportFlow *LibraryFlowService::importFlowFor(StatusSink &sink)
     auto *flow = new ImagePdfImportFlow(m_context, window, this);
     m_importFlows.append(flow);
     connect(flow, &ImagePdfImportFlow::statusChanged, this, StatusReport(sink));
+    connect(flow, &ImagePdfImportFlow::failed, this,
+            [report = StatusReport(sink)](const QString &text) { report.failure(text); });
     connect(flow, &ImagePdfImportFlow::firstTitleImported, this,
             [this, report = StatusReport(sink)](const BookmarkEntry &entry) {
                 if (StatusSink *opener = report.sink())

@@ -151,6 +151,25 @@ void PlaylistsWindowController::resolvePreviewTitles()
     });
 }
 
+void PlaylistsWindowController::recheckMissingBook()
+{
+    if (!m_missingBook)
+        return;
+    if (m_statusField->text() != m_missingBook->status) {
+        m_missingBook.reset();
+        return;
+    }
+    withResolvedItems(
+        {m_missingBook->item}, [this, status = m_missingBook->status](QList<PlaylistItem> items) {
+            if (!m_missingBook || m_missingBook->status != status || m_statusField->text() != status)
+                return;
+            if (!items.isEmpty() && QFileInfo(items.first().pdfFilePath).isFile()) {
+                m_missingBook.reset();
+                setStatus(QString());
+            }
+        });
+}
+
 void PlaylistsWindowController::openTitleAtRow(int row)
 {
     const PlaylistItem *item = m_titlesModel->item(row);
@@ -158,12 +177,14 @@ void PlaylistsWindowController::openTitleAtRow(int row)
         return;
     m_preview->close();
     selectTitleRow(row);
-    const QString title = item->title;
-    withResolvedItems(m_titlesModel->items(), [this, row, title](const QList<PlaylistItem> &items) {
+    const PlaylistItem asked = *item;
+    withResolvedItems(m_titlesModel->items(), [this, row, asked](const QList<PlaylistItem> &items) {
         const PlaylistItem &chosen = items.at(row);
         if (!QFileInfo(chosen.pdfFilePath).isFile()) {
-            setStatus(
-                QStringLiteral("The book of %1 was not found: %2").arg(quoted(title), chosen.pdfFilePath));
+            const QString status = QStringLiteral("The book of %1 was not found: %2")
+                                       .arg(quoted(asked.title), chosen.pdfFilePath);
+            setStatus(status);
+            m_missingBook = MissingBook{asked, status};
             return;
         }
         ViewerOpenRequest request;

@@ -105,7 +105,10 @@ PlaylistsWindowController::PlaylistsWindowController(AppContext &context, QWidge
     connect(&m_library, &PlaylistLibrary::playlistsChanged, this,
             &PlaylistsWindowController::playlistsChanged);
     // A title missing from its folder is also looked for among the books of the current slot.
-    connect(&m_context.library(), &LibrarySession::libraryChanged, this, [this] { ++m_titlesVersion; });
+    connect(&m_context.library(), &LibrarySession::libraryChanged, this, [this] {
+        ++m_titlesVersion;
+        recheckMissingBook();
+    });
     NotificationBus &bus = m_context.notifications();
     connect(&bus, &NotificationBus::finishedAddToPlaylistMode, this,
             &PlaylistsWindowController::addToPlaylistModeFinished);

@@ -115,6 +115,9 @@ private:
 
     // Finds the shown titles' books again, as opening and sharing find them, for the hover preview.
     void resolvePreviewTitles();
+    // After a change of the library: the line that said a title's book was not found is emptied once
+    // the book is found.
+    void recheckMissingBook();
 
     std::shared_ptr<DefaultBookPaths> m_bookPaths;
     struct PreviewSong {
@@ -128,4 +131,10 @@ private:
     QList<PlaylistItem> m_resolvedTitles;
     quint64 m_resolvedVersion = 0;
     quint64 m_resolvingVersion = 0;
+    // The title whose book the status line says was not found, and that line.
+    struct MissingBook {
+        PlaylistItem item;
+        QString status;
+    };
+    std::optional<MissingBook> m_missingBook;
 };

@@ -10,6 +10,7 @@
 #include "ui/viewer/ViewerAnnotationEditor.h"
 #include "ui/viewer/ViewerToolbarRow.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
@@ -17,6 +18,27 @@
 #include <QToolButton>
 
 namespace {
+
+// The folder as the user's file manager would lead there: under the home folder as "~/…".
+QString shownFolder(const QString &path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const QString home = QDir::homePath();
+    return folder.startsWith(home + QLatin1Char('/')) ? QLatin1Char('~') + folder.mid(home.size()) : folder;
+}
+
+// Where a book's unreadable annotations went: their folder and the end of their file's name, which
+// alone tells the user's book from the others there (the rest of the name encodes the book's path and
+// runs to some 80 characters, which would stretch the notice far past its window).
+QString asideText(const QString &asidePath)
+{
+    const QString name = QFileInfo(asidePath).fileName();
+    const qsizetype mark = name.lastIndexOf(QStringLiteral(".unreadable-"));
+    const QString tail = mark >= 0 ? name.mid(mark) : name;
+    return QStringLiteral("They were moved aside, unchanged, to the folder %1, in the file whose name ends "
+                          "in %2. The book starts without annotations.")
+        .arg(shownFolder(asidePath), tail);
+}
 
 } // namespace
 
@@ -30,9 +52,7 @@ void PdfViewerWindowController::connectAnnotations()
                            asidePath.isEmpty()
                                ? QStringLiteral("Their file could not be moved aside either, so nothing you "
                                                 "draw on this book is saved while it is open.")
-                               : QStringLiteral("Their file was moved aside as %1; the book starts without "
-                                                "annotations.")
-                                     .arg(QFileInfo(asidePath).fileName()));
+                               : asideText(asidePath));
             });
     connect(&annotations, &BookAnnotations::saveFailed, this,
             [this](const QString &book, const QString &reason) {

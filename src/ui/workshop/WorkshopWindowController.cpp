@@ -274,6 +274,8 @@ bool WorkshopWindowController::followOwnerSlot()
         return false;
     m_activeTabIndex = slot;
     updateTabChrome();
+    // What the line told was of the slot shown before ("Imported 2 title(s) to Slot 2.").
+    m_statusField->showReady();
     return true;
 }
 
