@@ -359,16 +359,21 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("place");
         QTest::addColumn<bool>("opens");
-        QTest::newRow("the card") << "card" << true;
-        QTest::newRow("the handle") << "handle" << false;
-        QTest::newRow("a button") << "button" << false;
-        QTest::newRow("Return on the selected card") << "return" << true;
+        QTest::addColumn<int>("row");
+        QTest::newRow("the card") << "card" << true << 2;
+        QTest::newRow("the handle") << "handle" << false << 2;
+        QTest::newRow("a button") << "button" << false << 2;
+        QTest::newRow("Return on the selected card") << "return" << true << 2;
+        // Tab rings the first card: Return opens it, and the first Down lands on it.
+        QTest::newRow("Tab, Return") << "tab" << true << 0;
+        QTest::newRow("Tab, Down, Return") << "tab down" << true << 0;
     }
 
     void pressOpensTheTitle()
     {
         QFETCH(QString, place);
         QFETCH(bool, opens);
+        QFETCH(int, row);
         Opened opened(songs());
         opened.generate(4);
         const QPoint point = opened.cardPoint(
@@ -379,6 +384,13 @@ private Q_SLOTS:
             QVERIFY(QTest::qWaitForWindowActive(opened.window.data()));
             opened.table()->setFocus();
             opened.table()->selectRow(2);
+            QTest::keyClick(opened.table(), Qt::Key_Return);
+            QCoreApplication::processEvents();
+        } else if (place.startsWith(QLatin1String("tab"))) {
+            QVERIFY(QTest::qWaitForWindowActive(opened.window.data()));
+            opened.table()->setFocus(Qt::TabFocusReason);
+            if (place.endsWith(QLatin1String("down")))
+                QTest::keyClick(opened.table(), Qt::Key_Down);
             QTest::keyClick(opened.table(), Qt::Key_Return);
             QCoreApplication::processEvents();
         } else {
@@ -396,11 +408,11 @@ private Q_SLOTS:
         PdfViewerWindowController *viewer = viewers.first();
         const QStringList titles = opened.shownTitles();
         QCOMPARE(titles.size(), 4);
-        QCOMPARE(ViewerParts::titleLabel(*viewer), titles[2]);
-        QCOMPARE(ViewerParts::previousTitle(*viewer), titles[1]);
-        QCOMPARE(ViewerParts::nextTitle(*viewer), titles[3]);
+        QCOMPARE(ViewerParts::titleLabel(*viewer), titles[row]);
+        QCOMPARE(ViewerParts::previousTitle(*viewer), titles.value(row - 1));
+        QCOMPARE(ViewerParts::nextTitle(*viewer), titles[row + 1]);
         QVERIFY(viewer->findChild<QPushButton *>(QStringLiteral("addToPlaylistButton")));
-        QCOMPARE(opened.table()->selectionModel()->selectedRows().first().row(), 2);
+        QCOMPARE(opened.table()->selectionModel()->selectedRows().first().row(), row);
         viewer->close();
     }
 

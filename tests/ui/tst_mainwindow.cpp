@@ -9,8 +9,11 @@
 #include "core/common/HoverLog.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/SlotStore.h"
+#include "core/library/SongOpening.h"
+#include "core/playlist/PlaylistStore.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldTheme.h"
+#include "ui/library/LibraryFlowService.h"
 #include "ui/mainwindow/BookmarkHoverOverlay.h"
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
@@ -25,11 +28,13 @@
 #include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -40,6 +45,8 @@
 #include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableView>
+#include <QToolButton>
 
 #include <memory>
 
@@ -145,6 +152,66 @@ QString clippedText(const QWidget *widget)
         room = edit->width() - 2 * edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
     }
     return !text.isEmpty() && needed > room ? text : QString();
+}
+
+// What Tab reaches in the window that shows no ring as wide as the buttons' when it has the focus: the
+// controls of its focus chain, each pictured without the focus and with it.
+QStringList focusFaults(QWidget *window)
+{
+    const auto isRing = [](const QColor &pixel) {
+        const QColor ring = LyrafoldTheme::focusRing();
+        return qAbs(pixel.red() - ring.red()) + qAbs(pixel.green() - ring.green()) +
+                   qAbs(pixel.blue() - ring.blue()) <
+               40;
+    };
+    const auto ringPixels = [&isRing](const QImage &image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                count += isRing(image.pixelColor(x, y)) ? 1 : 0;
+        }
+        return count;
+    };
+    // The widest run of the ring's colour along the picture's middle line.
+    const auto ringWidth = [&isRing](const QImage &image) {
+        int widest = 0;
+        int run = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            run = isRing(image.pixelColor(x, image.height() / 2)) ? run + 1 : 0;
+            widest = std::max(widest, run);
+        }
+        return widest;
+    };
+    QList<QWidget *> chain;
+    for (QWidget *widget = window->nextInFocusChain(); widget != window;
+         widget = widget->nextInFocusChain()) {
+        if (widget->window() == window && widget->isVisible() && widget->isEnabled() &&
+            (widget->focusPolicy() & Qt::TabFocus) && !widget->focusProxy() && !chain.contains(widget))
+            chain.append(widget);
+    }
+    QStringList faults;
+    if (chain.isEmpty())
+        faults.append(QStringLiteral("nothing takes the focus"));
+    for (QWidget *widget : std::as_const(chain)) {
+        if (QWidget *focused = window->focusWidget())
+            focused->clearFocus();
+        QCoreApplication::processEvents();
+        const int without = ringPixels(widget->grab().toImage());
+        widget->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        const QString name = widget->metaObject()->className() + QStringLiteral("#") + widget->objectName();
+        if (!widget->hasFocus()) {
+            faults.append(name + QStringLiteral(" takes no focus"));
+            continue;
+        }
+        const QImage focused = widget->grab().toImage();
+        if (ringPixels(focused) < without + 20)
+            faults.append(name + QStringLiteral(" shows no ring"));
+        // Where the ring crosses the middle line (a list rings its current item, which the line may miss).
+        else if (!qobject_cast<QAbstractItemView *>(widget) && ringWidth(focused) < 2)
+            faults.append(name + QStringLiteral(" rings %1 unit wide").arg(ringWidth(focused)));
+    }
+    return faults;
 }
 
 } // namespace
@@ -812,71 +879,114 @@ private Q_SLOTS:
         QCOMPARE(slotTile(window, 0)->size(), QSize(60, 60));
     }
 
-    // Whatever takes the keyboard focus shows it with the theme's ring: the round web buttons, the dark
-    // selection buttons, an alert's buttons (the add-to-playlist choice is one) and the table's current
-    // cell after Tab; without the focus, none of them shows the ring's colour.
+    // Every control that Tab reaches, in every window and dialog, shows the keyboard focus with the
+    // theme's ring: its picture with the focus holds the ring's colour where its picture without it has
+    // none, at least as wide as the buttons' ring; an alert's buttons too.
     void focusRings_data()
     {
-        QTest::addColumn<QString>("control");
-        QTest::newRow("Spotify button") << "searchSpotifyButton";
-        QTest::newRow("Tag selected") << "tagSelectedButton";
-        QTest::newRow("Study mode") << "studyModeCheckbox";
-        QTest::newRow("alert button") << "alert";
-        QTest::newRow("table cell") << "libraryTable";
+        QTest::addColumn<QString>("window");
+        for (const char *window :
+             {"main", "playlists", "auto playlist", "workshop", "custom files", "viewer", "viewer editing",
+              "help", "alert", "picture import", "metadata editor", "song data", "token"})
+            QTest::newRow(window) << QString::fromLatin1(window);
     }
 
     void focusRings()
     {
-        QFETCH(QString, control);
+        QFETCH(QString, window);
         LyrafoldTheme::installFocusRings();
-        QVERIFY(SlotStore::saveSlot(1, songs("/b/A.pdf", 3), QString()));
+        const QString book = books() + QStringLiteral("/Rag.pdf");
+        QVERIFY(QDir().mkpath(books()));
+        QFile::remove(book);
+        QVERIFY(QFile::copy(TestHarness::testData(QStringLiteral("books/joplin-pineapple-rag.pdf")), book));
+        QVERIFY(SlotStore::saveSlot(1, songs(book, 3), books()));
         QVERIFY(SlotStore::saveMeta(SlotMeta{1, {}}));
+        QVERIFY(PlaylistStore::savePlaylists(
+            {Playlist{QStringLiteral("Set"), {PlaylistItem(songs(book, 1).first())}}}));
         AppContext context;
-        MainWindowController window(context);
+        MainWindowController main(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         TestHarness::settleWorkers();
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        QMessageBox alert(&window);
-        alert.addButton(QStringLiteral("Delete"), QMessageBox::AcceptRole);
-        QPushButton *cancel = alert.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-        QWidget *widget = nullptr;
-        QRect area;
-        if (control == "alert") {
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+
+        QStringList faults{QStringLiteral("not reached")};
+        // A dialog of the application is walked while it runs, then closed.
+        ModalAnswer walkDialogs([&faults](QDialog *dialog) {
+            faults = focusFaults(dialog);
+            dialog->reject();
+        });
+        const auto opened = [](const std::function<void()> &open) {
+            const QList<QWidget *> before = QApplication::topLevelWidgets();
+            open();
+            TestHarness::settleWorkers();
+            for (QWidget *top : QApplication::topLevelWidgets()) {
+                if (!before.contains(top) && top->isVisible())
+                    return top;
+            }
+            return static_cast<QWidget *>(nullptr);
+        };
+        const auto tile = [&main](const char *name) {
+            return [&main, name] { child<TileView>(main, QLatin1String(name))->hitButton()->click(); };
+        };
+        QWidget *shown = nullptr;
+        QMessageBox alert(&main);
+        if (window == "main") {
+            shown = &main;
+        } else if (window == "playlists") {
+            shown = opened(tile("playlistsTile"));
+            QVERIFY(shown);
+            child<QTableView>(*shown, QStringLiteral("playlistTable"))->selectRow(0);
+        } else if (window == "auto playlist") {
+            shown = opened(tile("autoPlaylistTile"));
+            QVERIFY(shown);
+            child<QPushButton>(*shown, QStringLiteral("generateButton"))->click();
+        } else if (window == "workshop") {
+            shown = opened(tile("bookmarkWorkshopTile"));
+        } else if (window == "custom files") {
+            shown = opened(tile("customFilesTile"));
+        } else if (window == "viewer" || window == "viewer editing") {
+            ViewerOpenRequest request;
+            request.pdfPath = book;
+            request.pageNumber = 1;
+            shown = context.viewers().openSong(request);
+            if (window == "viewer editing")
+                ViewerParts::press(*shown, "editButton");
+        } else if (window == "help") {
+            shown = opened([&main] {
+                main.findChild<QToolButton *>(QLatin1String(LyrafoldHelpService::helpButtonName))->click();
+            });
+        } else if (window == "alert") {
+            alert.addButton(QStringLiteral("Delete"), QMessageBox::AcceptRole);
+            alert.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
             alert.show();
-            QVERIFY(QTest::qWaitForWindowActive(&alert));
-            widget = cancel;
-        } else if (control == "libraryTable") {
-            widget = tableView(window);
-            // Current, as Tab leaves it, not selected.
-            tableView(window)->selectionModel()->setCurrentIndex(tableModel(window)->index(1, 2),
-                                                                 QItemSelectionModel::NoUpdate);
-            area = tableView(window)->visualRect(tableModel(window)->index(1, 2));
-        } else {
-            widget = window.findChild<QWidget *>(control);
-        }
-        QVERIFY(widget);
-        // Pixels of the ring's colour, in the control (the cell: in the table's viewport).
-        const auto ringPixels = [&] {
-            QWidget *painted = control == "libraryTable" ? tableView(window)->viewport() : widget;
-            const QImage image = painted->grab(area.isNull() ? painted->rect() : area).toImage();
-            const QColor ring = LyrafoldTheme::focusRing();
-            int count = 0;
-            for (int y = 0; y < image.height(); ++y) {
-                for (int x = 0; x < image.width(); ++x) {
-                    const QColor pixel = image.pixelColor(x, y);
-                    if (qAbs(pixel.red() - ring.red()) + qAbs(pixel.green() - ring.green()) +
-                            qAbs(pixel.blue() - ring.blue()) <
-                        40)
-                        ++count;
+            shown = &alert;
+        } else if (window == "picture import") {
+            const QString picture = books() + QStringLiteral("/Scan.png");
+            QImage(40, 20, QImage::Format_RGB32).save(picture);
+            context.libraryFlows().importImagesAndPDFs(*statusField(main), {picture}, std::nullopt);
+        } else if (window == "metadata editor") {
+            tableView(main)->selectRow(0);
+            table(main)->editSelectedMetadata();
+        } else if (window == "song data") {
+            tile("importMetadataTile")();
+        } else if (window == "token") {
+            for (QAction *menu : main.menuBar()->actions()) {
+                for (QAction *item : menu->menu()->actions()) {
+                    if (item->text() == QStringLiteral("Discogs API Token…"))
+                        item->trigger();
                 }
             }
-            return count;
-        };
-        QCOMPARE(ringPixels(), 0);
-        widget->setFocus(Qt::TabFocusReason);
-        WAIT_VERIFY(widget->hasFocus());
-        QVERIFY2(ringPixels() > 40, qPrintable(QString::number(ringPixels())));
+        }
+        TestHarness::settleWorkers();
+        if (shown) {
+            shown->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(shown));
+            faults = focusFaults(shown);
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+        if (shown && shown != &main && shown != &alert)
+            shown->close();
     }
 
     // Each change of the hovered row is traced once; the band never hides the row it lies on.

@@ -515,7 +515,7 @@ private Q_SLOTS:
     }
 
     // A user without a mouse: Return on a row of the main table opens its song; Tab reaches the
-    // Playlists tile and Space opens the window, where Space selects a playlist and Return on the title
+    // Playlists tile and Space opens the window, where Return selects a playlist and Return on the title
     // Tab or the arrows put the focus on opens it.
     void keysAloneOpenTheViewer()
     {
@@ -543,7 +543,10 @@ private Q_SLOTS:
             return viewer && ViewerParts::titleLabel(*viewer) == title;
         };
 
+        // The first Down after Tab lands on the first row, which Tab ringed; the next goes on.
         QVERIFY(tabTo([&](QWidget *focus) { return focus == tableView(main); }));
+        press(Qt::Key_Down);
+        QCOMPARE(selectedRows(main), QList<int>{0});
         press(Qt::Key_Down);
         press(Qt::Key_Return);
         WAIT_VERIFY(viewerShows("Rag B"));
@@ -561,8 +564,9 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(window));
         auto *playlists = child<PlaylistCardView>(*window, QStringLiteral("playlistTable"));
         auto *titles = child<PlaylistCardView>(*window, QStringLiteral("titlesTable"));
+        // Return on the ringed playlist chooses it, as a click does.
         QVERIFY(tabTo([&](QWidget *focus) { return focus == playlists; }));
-        press(Qt::Key_Space);
+        press(Qt::Key_Return);
         WAIT_COMPARE(titles->model()->rowCount(), 2);
         QVERIFY(tabTo([&](QWidget *focus) { return focus == titles; }));
         // Return opens the card Tab ringed, as a click does, selecting it first: no Space needed.

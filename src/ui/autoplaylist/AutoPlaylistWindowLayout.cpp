@@ -7,6 +7,7 @@
 #include "ui/autoplaylist/AutoPlaylistYearRangeSlider.h"
 #include "ui/autoplaylist/GeneratedTitlesModel.h"
 #include "ui/autoplaylist/GeneratedTitlesView.h"
+#include "ui/common/ListFocus.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/RowReturnKey.h"
 #include "ui/common/StatusLine.h"
@@ -257,6 +258,7 @@ QWidget *AutoPlaylistWindowController::buildBookColumn()
     m_bookTable->setUniformItemSizes(true);
     connect(m_bookTable->model(), &QAbstractItemModel::rowsMoved, this,
             &AutoPlaylistWindowController::bookListReordered);
+    ListFocus::install(m_bookTable);
     stack->addWidget(m_bookTable, 1);
 
     auto *buttons = spaced(new QHBoxLayout, 8);
@@ -313,8 +315,11 @@ QWidget *AutoPlaylistWindowController::buildResultsTable()
         behaviour);
     connect(m_preview, &TablePagePreview::rowPressed, this,
             &AutoPlaylistWindowController::openGeneratedTitleAtRow);
-    RowReturnKey::install(m_resultsTable,
-                          [this](const QModelIndex &current) { openGeneratedTitleAtRow(current.row()); });
+    // The ringed card opens, whether or not a click selected it before.
+    RowReturnKey::install(
+        m_resultsTable, [this](const QModelIndex &current) { openGeneratedTitleAtRow(current.row()); },
+        RowReturnKey::Unselected::selectFirst);
+    ListFocus::install(m_resultsTable);
     return m_resultsTable;
 }
 

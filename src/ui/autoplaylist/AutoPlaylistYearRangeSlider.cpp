@@ -191,11 +191,12 @@ void AutoPlaylistYearRangeSlider::paintEvent(QPaintEvent *)
     drawHandle(painter, lower, m_activeHandle == DragHandle::lower);
     drawHandle(painter, upper, m_activeHandle == DragHandle::upper);
     if (hasFocus()) {
-        const qreal focused = m_keyHandle == DragHandle::lower ? lower : upper;
-        const qreal radius = handleRadius + 1.5;
+        // On whole units, so that the ring is as crisp and as wide as the buttons' ring.
+        const qreal focused = std::round(m_keyHandle == DragHandle::lower ? lower : upper);
+        const qreal radius = handleRadius + 2;
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(LyrafoldTheme::focusRing(), 2));
-        painter.drawEllipse(QPointF(focused, middle), radius, radius);
+        painter.drawEllipse(QPointF(focused, std::round(middle)), radius, radius);
     }
 }
 

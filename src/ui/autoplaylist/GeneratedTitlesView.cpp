@@ -79,14 +79,15 @@ void GeneratedTitlesView::keyPressEvent(QKeyEvent *event)
 void GeneratedTitlesView::paintEvent(QPaintEvent *event)
 {
     QTableView::paintEvent(event);
-    if (!m_keyButton || !hasFocus() || !currentIndex().isValid())
+    if (!hasFocus() || !currentIndex().isValid())
         return;
+    // Where the keys act: the ringed button of the current card, or the whole current card.
     QPainter ring(viewport());
-    ring.setRenderHint(QPainter::Antialiasing);
-    ring.setPen(QPen(LyrafoldTheme::focusRing(), 2));
     const QRect card = AutoPlaylistGeneratedRowView::cardRect(cellRect(currentIndex().row()));
-    ring.drawRoundedRect(
-        QRectF(AutoPlaylistGeneratedRowView::buttonRect(*m_keyButton, card)).adjusted(1, 1, -1, -1), 8, 8);
+    if (m_keyButton)
+        LyrafoldTheme::drawFocusRing(ring, AutoPlaylistGeneratedRowView::buttonRect(*m_keyButton, card), 8);
+    else
+        LyrafoldTheme::drawFocusRing(ring, QRectF(card).adjusted(3, 3, -3, -3), 9);
 }
 
 QRect GeneratedTitlesView::cellRect(int row) const

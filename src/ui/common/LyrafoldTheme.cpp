@@ -1,17 +1,23 @@
 #include "ui/common/LyrafoldTheme.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
 #include <QProxyStyle>
 #include <QStyleOption>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -97,12 +103,29 @@ private:
     qreal m_borderWidth;
 };
 
-// Buttons and check boxes in the style's own drawing (the alerts' buttons, the round picture buttons,
-// Study mode) show the keyboard focus with a ring of the theme, not the style's faint outline, which the
-// dark panels swallow.
+// The controls in the style's own drawing (the alerts' buttons, the round picture buttons, Study mode,
+// the fields, the pop-ups, the spin boxes, the current item of a list) show the keyboard focus with a
+// ring of the theme, not the style's faint outline, which the dark panels swallow.
 class FocusRingStyle : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget) const override
+    {
+        // A list's current item, where the keys act.
+        if (element == PE_FrameFocusRect && qobject_cast<const QAbstractItemView *>(widget)) {
+            drawRing(painter, QRectF(option->rect), false);
+            return;
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        // A field of its own; the field inside a spin box or a pop-up is ringed with its control.
+        if (element == PE_PanelLineEdit && (option->state & State_HasFocus) &&
+            qobject_cast<const QLineEdit *>(widget) && widget->parentWidget() &&
+            !qobject_cast<const QAbstractSpinBox *>(widget->parentWidget()) &&
+            !qobject_cast<const QComboBox *>(widget->parentWidget()))
+            drawRing(painter, QRectF(option->rect), false);
+    }
 
     void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
                      const QWidget *widget) const override
@@ -117,7 +140,13 @@ public:
                             const QWidget *widget) const override
     {
         QProxyStyle::drawComplexControl(control, option, painter, widget);
-        if (control != CC_ToolButton || !(option->state & State_HasFocus))
+        if (!(option->state & State_HasFocus))
+            return;
+        if (control == CC_ComboBox || control == CC_SpinBox || control == CC_Slider) {
+            drawRing(painter, QRectF(option->rect), false);
+            return;
+        }
+        if (control != CC_ToolButton)
             return;
         // A picture alone on a flat button (the round Spotify and YouTube logos) is ringed round.
         const auto *tool = qstyleoption_cast<const QStyleOptionToolButton *>(option);
@@ -129,16 +158,16 @@ public:
 private:
     static void drawRing(QPainter *painter, const QRectF &rect, bool round)
     {
+        if (!round) {
+            LyrafoldTheme::drawFocusRing(*painter, rect, 5);
+            return;
+        }
         constexpr qreal width = 2;
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
         painter->setBrush(Qt::NoBrush);
         painter->setPen(QPen(LyrafoldTheme::focusRing(), width));
-        const QRectF ring = rect.adjusted(width / 2, width / 2, -width / 2, -width / 2);
-        if (round)
-            painter->drawEllipse(ring);
-        else
-            painter->drawRoundedRect(ring, 5, 5);
+        painter->drawEllipse(rect.adjusted(width / 2, width / 2, -width / 2, -width / 2));
         painter->restore();
     }
 };
@@ -215,9 +244,29 @@ const QColor &focusRing()
     return c;
 }
 
-QString focusedButtonRule(const QString &selector)
+void drawFocusRing(QPainter &painter, const QRectF &rect, qreal radius)
 {
-    return QStringLiteral("%1:focus { border-color: %2; }").arg(selector, focusRing().name());
+    constexpr qreal width = 2;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(focusRing(), width));
+    painter.drawRoundedRect(rect.adjusted(width / 2, width / 2, -width / 2, -width / 2), radius, radius);
+    painter.restore();
+}
+
+QString focusedButtonRule(const QString &selector, int border, int paddingTop, int paddingSide)
+{
+    // At least as wide as the ring on the other buttons; the padding gives back what the border takes,
+    // so that the text stays where it was.
+    const int ring = std::max(2, border);
+    const int grown = ring - border;
+    return QStringLiteral("%1:focus { border: %2px solid %3; padding: %4px %5px; }")
+        .arg(selector)
+        .arg(ring)
+        .arg(focusRing().name())
+        .arg(std::max(0, paddingTop - grown))
+        .arg(std::max(0, paddingSide - grown));
 }
 
 const QColor &tableHoverBlue()
@@ -263,7 +312,7 @@ void styleMatteRedButton(QAbstractButton *button)
             "border-radius: 6px; color: white; font-size: 13px; font-weight: 700; padding: 3px 12px; } "
             "QAbstractButton:pressed { background-color: rgba(120,12,10,250); } "
             "QAbstractButton:disabled { color: rgba(255,255,255,110); } ") +
-        focusedButtonRule(QStringLiteral("QAbstractButton")));
+        focusedButtonRule(QStringLiteral("QAbstractButton"), 1, 3, 12));
 }
 
 } // namespace LyrafoldTheme

@@ -8,6 +8,8 @@
 #include <functional>
 
 class QAbstractButton;
+class QPainter;
+class QRectF;
 class QWidget;
 
 // The shared look of the windows: named colours, the serif title fonts, the card look and the glass
@@ -27,12 +29,15 @@ const QColor &tableSelectionBlue();
 const QColor &tableHoverBlue();
 // The ring of a control that has the keyboard focus and draws its own (the tiles).
 const QColor &focusRing();
+// Draws the ring, 2 units wide, just inside rect.
+void drawFocusRing(QPainter &painter, const QRectF &rect, qreal radius);
 // Makes the application's buttons that the style draws (alert buttons, picture buttons) show the
 // keyboard focus with the ring above. Called once at start, before the first window.
 void installFocusRings();
-// The style sheet rule that marks a button of the selector with the keyboard focus: its border
-// turns the focus ring's colour. For buttons whose style sheet draws their border.
-QString focusedButtonRule(const QString &selector);
+// The style sheet rule that marks a button of the selector with the keyboard focus: its border turns
+// the focus ring's colour, at least 2 units wide. For buttons whose style sheet draws their border;
+// border and padding are the button's own, in units.
+QString focusedButtonRule(const QString &selector, int border, int paddingTop, int paddingSide);
 const QColor &previewHighlightCardTint();
 const QColor &tableHeaderFill();
 // Follows the palette (light or dark): the text colour at 12 % opacity.

@@ -2,6 +2,7 @@
 
 #include "ui/app/AppContext.h"
 #include "ui/common/CoverThumbnailLoader.h"
+#include "ui/common/ListFocus.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/StatusLine.h"
@@ -165,6 +166,9 @@ public:
                               metrics.elidedText(line.text, line.elide, width));
             y += metrics.height() + 3;
         }
+        // The keyboard's current row, which Delete Selected and the arrows start from.
+        if (option.state & QStyle::State_HasFocus)
+            LyrafoldTheme::drawFocusRing(*painter, cell.adjusted(1, 1, -1, -1), 6);
         painter->restore();
     }
 };
@@ -216,6 +220,7 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, QW
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListFocus::install(m_list);
     layout->addWidget(m_list, 1);
     connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &CustomFilesWindowController::requestVisibleCovers);
@@ -240,7 +245,11 @@ CustomFilesWindowController::CustomFilesWindowController(AppContext &context, QW
     buttons->addWidget(refresh);
     auto *remove = new QPushButton(QStringLiteral("Delete Selected"));
     remove->setObjectName(QStringLiteral("customFilesDeleteButton"));
-    remove->setStyleSheet(QStringLiteral("QPushButton { color: rgb(255,59,48); }"));
+    // Red by its palette, not a style sheet, so that the style draws it and its focus ring.
+    QPalette red = remove->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        red.setColor(group, QPalette::ButtonText, QColor(255, 59, 48));
+    remove->setPalette(red);
     connect(remove, &QPushButton::clicked, this, &CustomFilesWindowController::deletePressed);
     buttons->addWidget(remove);
     layout->addLayout(buttons);

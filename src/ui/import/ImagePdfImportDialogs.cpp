@@ -132,6 +132,8 @@ promptImagePdfImportOptions(QWidget *parent, const LibrarySlots &librarySlots, c
     scroller->setWidgetResizable(true);
     scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroller->setFixedHeight(several ? 130 : 54 + 20);
+    // Tab goes from field to field, and the list scrolls to the field it reaches.
+    scroller->setFocusPolicy(Qt::NoFocus);
     column->addWidget(scroller);
 
     std::optional<QString> folder;

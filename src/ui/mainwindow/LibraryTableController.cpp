@@ -7,6 +7,7 @@
 #include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/AddToPlaylistDialogs.h"
+#include "ui/common/ListFocus.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/RowReturnKey.h"
 #include "ui/common/StatusLine.h"
@@ -117,6 +118,7 @@ void LibraryTableController::setupPreviewHover()
     RowReturnKey::install(m_ui.tableView, [this](const QModelIndex &current) {
         startRowAction(current.row(), BookmarkTableModel::columnIdentifier(current.column()));
     });
+    ListFocus::install(m_ui.tableView);
 }
 
 void LibraryTableController::setStatus(const QString &text)

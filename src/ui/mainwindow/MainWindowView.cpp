@@ -192,9 +192,12 @@ QWidget *MainWindowView::buildHeaderBar()
     m_controls.folderPathField->setFont(systemFont(12));
     m_controls.folderPathField->setMinimumWidth(280);
     m_controls.folderPathField->setMaximumWidth(520);
-    m_controls.folderPathField->setStyleSheet(QStringLiteral(
-        "QLineEdit { background: rgba(255,255,255,36); color: white; border: none; border-radius: 4px; "
-        "padding: 3px 6px; } QLineEdit:focus { background: white; color: black; }"));
+    m_controls.folderPathField->setStyleSheet(
+        QStringLiteral(
+            "QLineEdit { background: rgba(255,255,255,36); color: white; border: none; border-radius: 4px; "
+            "padding: 3px 6px; } QLineEdit:focus { background: white; color: black; border: 2px solid %1; "
+            "padding: 1px 4px; }")
+            .arg(LyrafoldTheme::focusRing().name()));
     // The window writes the folder itself; the language service translates only the placeholder.
     LyrafoldLanguageService::markDynamicOwnText(m_controls.folderPathField);
     row->addWidget(m_controls.folderPathField);

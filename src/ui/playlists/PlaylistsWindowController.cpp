@@ -6,6 +6,7 @@
 #include "core/library/LibrarySession.h"
 #include "core/playlist/PlaylistBookPaths.h"
 #include "ui/app/AppContext.h"
+#include "ui/common/ListFocus.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/RowReturnKey.h"
 #include "ui/common/StatusLine.h"
@@ -169,6 +170,11 @@ QWidget *PlaylistsWindowController::buildPlaylistsPane()
         const QModelIndexList rows = m_playlistTableView->selectionModel()->selectedRows();
         playlistRowClicked(rows.isEmpty() ? -1 : rows.first().row());
     });
+    // Return on the ringed card chooses it, as a click does.
+    RowReturnKey::install(
+        m_playlistTableView, [this](const QModelIndex &current) { playlistRowClicked(current.row()); },
+        RowReturnKey::Unselected::selectFirst);
+    ListFocus::install(m_playlistTableView);
     stack->addWidget(m_playlistTableView, 1);
 
     auto *buttons = new QHBoxLayout;
@@ -228,6 +234,7 @@ QWidget *PlaylistsWindowController::buildTitlesPane()
     RowReturnKey::install(
         m_titlesTableView, [this](const QModelIndex &current) { openTitleAtRow(current.row()); },
         RowReturnKey::Unselected::selectFirst);
+    ListFocus::install(m_titlesTableView);
     connect(m_titlesTableView, &PlaylistCardView::partClicked, this,
             [this](int row, PlaylistCardView::Part part) {
                 if (part == PlaylistCardView::Part::remove)

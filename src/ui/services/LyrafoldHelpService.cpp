@@ -1,5 +1,6 @@
 #include "ui/services/LyrafoldHelpService.h"
 
+#include "ui/common/ListFocus.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
 #include "ui/common/WindowPlacement.h"
@@ -184,6 +185,8 @@ QWidget *buildPanel(QWidget *window, LyrafoldHelpTopic topic)
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(document);
+    // It takes the focus, for the arrow keys to scroll it.
+    ListFocus::ringArea(scroll);
     auto *outer = new QVBoxLayout(panel);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(scroll);

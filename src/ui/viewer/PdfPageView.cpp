@@ -2,6 +2,7 @@
 
 #include "core/annotations/AnnotationDocument.h"
 #include "core/common/Hop.h"
+#include "ui/common/LyrafoldTheme.h"
 
 #include <QKeyEvent>
 #include <QPaintEvent>
@@ -413,6 +414,8 @@ void PdfPageView::paintEvent(QPaintEvent *event)
         painter.setPen(m_background.lightness() < 128 ? Qt::white : Qt::black);
         painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
                          Qt::AlignCenter | Qt::TextWordWrap, m_message);
+        if (hasFocus())
+            LyrafoldTheme::drawFocusRing(painter, viewport()->rect(), 4);
         return;
     }
     const QPointF origin = spreadOrigin();
@@ -438,6 +441,20 @@ void PdfPageView::paintEvent(QPaintEvent *event)
         painter.drawRect(page.adjusted(-0.5, -0.5, 0.5, 0.5));
     }
     paintAnnotations(painter);
+    if (hasFocus())
+        LyrafoldTheme::drawFocusRing(painter, viewport()->rect(), 4);
+}
+
+void PdfPageView::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void PdfPageView::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
 }
 
 void PdfPageView::resizeEvent(QResizeEvent *event)

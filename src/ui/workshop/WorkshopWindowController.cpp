@@ -6,6 +6,7 @@
 #include "ui/app/AppContext.h"
 #include "ui/common/CoverThumbnailLoader.h"
 #include "ui/common/FlowLayout.h"
+#include "ui/common/ListFocus.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
 #include "ui/common/SlotNames.h"
@@ -60,7 +61,7 @@ QString buttonStyleSheet(ButtonStyle style)
                           "color: %3; font-size: 13px; font-weight: 600; padding: 3px 7px; } "
                           "QPushButton:pressed { background-color: rgba(90,90,90,240); } ")
                .arg(background, border, text) +
-           LyrafoldTheme::focusedButtonRule(QStringLiteral("QPushButton"));
+           LyrafoldTheme::focusedButtonRule(QStringLiteral("QPushButton"), 1, 3, 7);
 }
 
 QString tabStyleSheet(bool active)
@@ -73,7 +74,8 @@ QString tabStyleSheet(bool active)
                : QStringLiteral("QPushButton { background-color: rgba(38,38,38,230); border: 1px solid "
                                 "rgba(255,255,255,71); border-radius: 6px; color: rgb(204,204,204); "
                                 "font-size: 12px; font-weight: 500; padding: 4px 12px; min-height: 24px; } ");
-    return look + LyrafoldTheme::focusedButtonRule(QStringLiteral("QPushButton"));
+    return look + (active ? LyrafoldTheme::focusedButtonRule(QStringLiteral("QPushButton"), 3, 2, 10)
+                          : LyrafoldTheme::focusedButtonRule(QStringLiteral("QPushButton"), 1, 4, 12));
 }
 
 QLabel *whiteLabel(const QString &text, const char *objectName)
@@ -144,6 +146,7 @@ void WorkshopWindowController::setupContent()
     m_grid = new WorkshopGridView(m_delegate);
     m_grid->setObjectName(QStringLiteral("workshopGrid"));
     m_grid->setModel(m_model);
+    ListFocus::install(m_grid);
     m_grid->setMinimumHeight(200);
     layout->addWidget(m_grid, 1);
     // The window opens with the focus on the books; Tab reaches the tabs and the buttons.

@@ -1,0 +1,133 @@
+#include "ui/common/ListFocus.h"
+
+#include "ui/common/LyrafoldTheme.h"
+
+#include <QAbstractItemView>
+#include <QAbstractScrollArea>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QPainter>
+
+#include <utility>
+
+namespace ListFocus {
+
+namespace {
+
+// The ring round an area: over its viewport, shown only while it is wanted, and never in the way of the
+// pointer or a drop.
+class EmptyRing : public QWidget {
+public:
+    explicit EmptyRing(QWidget *parent) : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        LyrafoldTheme::drawFocusRing(painter, rect(), 4);
+    }
+};
+
+class Watcher : public QObject {
+public:
+    // view is the area as a list, or null for an area without items.
+    Watcher(QAbstractScrollArea *area, QAbstractItemView *view)
+        : QObject(area), m_area(area), m_view(view), m_ring(new EmptyRing(area))
+    {
+        area->installEventFilter(this);
+        area->viewport()->installEventFilter(this);
+        if (!view)
+            return;
+        if (QItemSelectionModel *selection = view->selectionModel())
+            connect(selection, &QItemSelectionModel::currentChanged, this, [this] { showRing(); });
+        if (QAbstractItemModel *model = view->model()) {
+            connect(model, &QAbstractItemModel::modelReset, this, [this] { showRing(); });
+            connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { showRing(); });
+            connect(model, &QAbstractItemModel::rowsInserted, this, [this] { showRing(); });
+        }
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_area->viewport()) {
+            if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
+                m_ring->setGeometry(m_area->viewport()->geometry());
+            else if (event->type() == QEvent::MouseButtonPress)
+                m_fresh = false;
+            return false;
+        }
+        if (watched != m_area)
+            return false;
+        switch (event->type()) {
+        case QEvent::FocusIn:
+            // Before the view's own handling, which makes the first item current when there is none.
+            m_fresh = m_view && !m_view->currentIndex().isValid() &&
+                      static_cast<QFocusEvent *>(event)->reason() != Qt::MouseFocusReason;
+            QMetaObject::invokeMethod(
+                this, [this] { showRing(); }, Qt::QueuedConnection);
+            break;
+        case QEvent::FocusOut:
+            showRing();
+            break;
+        case QEvent::KeyPress:
+            return m_view && keyPressed(static_cast<QKeyEvent *>(event));
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    bool keyPressed(const QKeyEvent *key)
+    {
+        const bool fresh = std::exchange(m_fresh, false);
+        const QModelIndex current = m_view->currentIndex();
+        QItemSelectionModel *selection = m_view->selectionModel();
+        if (!fresh || (key->key() != Qt::Key_Down && key->key() != Qt::Key_Up) ||
+            key->modifiers() != Qt::NoModifier || !current.isValid() || !selection ||
+            selection->isSelected(current) || m_view->selectionMode() == QAbstractItemView::NoSelection)
+            return false;
+        const auto rows = m_view->selectionBehavior() == QAbstractItemView::SelectRows
+                              ? QItemSelectionModel::Rows
+                              : QItemSelectionModel::NoUpdate;
+        selection->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect | rows);
+        m_view->scrollTo(current);
+        return true;
+    }
+
+    void showRing()
+    {
+        const bool shown = m_area->hasFocus() && (!m_view || !m_view->currentIndex().isValid());
+        m_ring->setGeometry(m_area->viewport()->geometry());
+        m_ring->setVisible(shown);
+        if (shown)
+            m_ring->raise();
+    }
+
+    QAbstractScrollArea *m_area;
+    QAbstractItemView *m_view;
+    EmptyRing *m_ring;
+    bool m_fresh = false;
+};
+
+} // namespace
+
+void install(QAbstractItemView *view)
+{
+    new Watcher(view, view);
+}
+
+void ringArea(QAbstractScrollArea *area)
+{
+    new Watcher(area, nullptr);
+}
+
+} // namespace ListFocus
