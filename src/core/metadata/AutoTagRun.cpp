@@ -4,6 +4,7 @@
 #include "core/common/UiText.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/TitleKeyIndex.h"
+#include "core/library/TitleMetadataIndex.h"
 #include "core/metadata/MetadataEnrichmentService.h"
 
 #include <QSet>
@@ -152,8 +153,14 @@ void AutoTagRun::apply(qsizetype index, const BookmarkEntry &base, const Bookmar
         ++m_failed;
     else
         ++(outcome.kind == LookupOutcome::Kind::found ? m_tagged : m_notFound);
-    if (outcome.unreachable)
-        ++(outcome.filled ? m_builtInFilled : m_builtInNotFound);
+    // A title whose built-in record holds nothing its rows lack is found, not missing: a second run over
+    // tagged titles finds every record again.
+    if (outcome.unreachable && outcome.filled)
+        ++m_builtInFilled;
+    else if (outcome.unreachable && TitleMetadataIndex::metadataForDisplayTitle(base.title))
+        ++m_builtInComplete;
+    else if (outcome.unreachable)
+        ++m_builtInNotFound;
     Q_EMIT titleTagged(index + 1, m_targets.size(), enriched.title, isReloadPoint(index, m_targets.size()));
 }
 
@@ -162,17 +169,22 @@ QString AutoTagRun::endText(Ending ending) const
     if (ending == Ending::cancelled)
         return UiText::tr("Auto-tag cancelled.");
     QString text = UiText::tr("Auto-tag finished (%1 bookmarks).").arg(total());
-    const qsizetype offline = m_builtInFilled + m_builtInNotFound;
+    const qsizetype offline = m_builtInFilled + m_builtInComplete + m_builtInNotFound;
     const qsizetype reached = m_tagged + m_notFound + m_failed - offline;
     if (reached > 0 && (m_notFound > 0 || m_failed > 0))
         text += UiText::tr(" Tagged: %1, nothing found: %2, lookups failed: %3.")
                     .arg(QString::number(m_tagged), QString::number(m_notFound), QString::number(m_failed));
     // Said when the services were out of reach as the run ended: a run of one or two titles without a
     // network says it as well as a long one.
-    if (m_webGivenUp || m_unreachableInARow > 0)
+    if ((m_webGivenUp || m_unreachableInARow > 0) && m_builtInComplete == 0)
         text += UiText::tr(" MusicBrainz and Discogs could not be reached; only the built-in records were "
                            "used (filled: %1, not found: %2).")
                     .arg(QString::number(m_builtInFilled), QString::number(m_builtInNotFound));
+    else if (m_webGivenUp || m_unreachableInARow > 0)
+        text += UiText::tr(" MusicBrainz and Discogs could not be reached; only the built-in records were "
+                           "used (filled: %1, already complete: %2, not found: %3).")
+                    .arg(QString::number(m_builtInFilled), QString::number(m_builtInComplete),
+                         QString::number(m_builtInNotFound));
     return text;
 }
 

@@ -79,7 +79,7 @@ public:
 
     // The status line at the end of a run: "Auto-tag finished (n bookmarks).", with the counts when a
     // title was not found or failed, and what the built-in records did when the services could not be
-    // reached as the run ended.
+    // reached as the run ended (with how many titles had their record's fields already, when any did).
     QString endText(Ending ending) const;
 
 Q_SIGNALS:
@@ -112,8 +112,9 @@ private:
     qsizetype m_notFound = 0;
     qsizetype m_failed = 0;
     // Titles whose lookups could not reach the services (or were made without them), by whether the
-    // built-in index filled something.
+    // built-in index filled something, had a record with nothing left to fill, or had none.
     qsizetype m_builtInFilled = 0;
+    qsizetype m_builtInComplete = 0;
     qsizetype m_builtInNotFound = 0;
     int m_unreachableInARow = 0;
     bool m_webGivenUp = false;
