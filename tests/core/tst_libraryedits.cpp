@@ -1,18 +1,27 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
 #include "core/common/AppPaths.h"
+#include "core/library/BookmarkCache.h"
+#include "core/library/BookmarkImport.h"
 #include "core/library/CustomPdfFiles.h"
+#include "core/library/ExportService.h"
 #include "core/library/LibraryColumns.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibraryShownRows.h"
+#include "core/library/MetadataImport.h"
 #include "core/library/SlotStore.h"
 #include "core/library/SongOpening.h"
 #include "core/library/TitleKeyIndex.h"
+#include "core/playlist/LyfPlaylistCodec.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/playlist/PlaylistStore.h"
+#include "core/text/TextUtils.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 
 #include <cmath>
@@ -382,6 +391,97 @@ private Q_SLOTS:
         QCOMPARE(session.allBookmarks().at(2).tempo, "Medium"); // not changed by the enrichment
         QCOMPARE(session.allBookmarks().at(0).tempo, "Ballad");
         QCOMPARE(session.allBookmarks().at(1).genre, "");
+    }
+
+    // A metadata text loses its NUL, DEL and C0 controls but tab, and is cut far beyond any real field,
+    // whichever way it comes in, with nothing trimmed; a stored row loads as it was, and the export
+    // writes what the library would keep.
+    void metadataTextsAreCleanedWhereTheyComeIn_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("cleaned");
+        for (const char *way : {"cell", "metadata dialog", "web answer", "metadata JSON file",
+                                "metadata CSV file", "bookmark file", "playlist file book", "CSV export"})
+            QTest::newRow(way) << way << true;
+        QTest::newRow("stored slot") << "stored slot" << false;
+    }
+
+    void metadataTextsAreCleanedWhereTheyComeIn()
+    {
+        QFETCH(QString, way);
+        QFETCH(bool, cleaned);
+        const QString longTail(5000, QLatin1Char('x'));
+        const QString raw = QStringLiteral("  Bill") + QChar(0) +
+                            QStringLiteral(" Ev\x1b[31mans\n\tTrio\x7f") + QChar(0x1f) + longTail;
+        const QString kept = QStringLiteral("  Bill Ev[31mans\tTrio");
+        const QString expected =
+            cleaned ? kept + longTail.left(TextUtils::maxFieldLength - kept.size()) : raw;
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        Fixtures::setRows(session, autumnLibrary());
+        const BookmarkEntry row = session.allBookmarks().at(0);
+        const auto quoted = [](QString text) {
+            return QLatin1Char('"') + text.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                   QLatin1Char('"');
+        };
+        QString stored;
+        if (way == QLatin1String("cell")) {
+            QVERIFY(session.setMetadataField(BookmarkMetadataField::composer, raw, row));
+            stored = session.allBookmarks().at(0).composer;
+        } else if (way == QLatin1String("metadata dialog")) {
+            QCOMPARE(session.applyMetadataValues(row, {{}, {}, {}, raw, {}, {}}), 3);
+            stored = session.allBookmarks().at(0).composer;
+        } else if (way == QLatin1String("web answer")) {
+            BookmarkEntry enriched = row;
+            enriched.composer = raw;
+            QCOMPARE(session.applyEnrichedMetadata(enriched, row), 3);
+            stored = session.allBookmarks().at(0).composer;
+        } else if (way.startsWith(QLatin1String("metadata"))) {
+            const QByteArray file =
+                way.contains(QLatin1String("JSON"))
+                    ? QJsonDocument(QJsonArray{QJsonObject{{"title", row.title}, {"composer", raw}}}).toJson()
+                    : (QStringLiteral("Title,Composer\n") + row.title + QLatin1Char(',') + quoted(raw))
+                          .toUtf8();
+            const Result<QList<MetadataRecord>> records = way.contains(QLatin1String("JSON"))
+                                                              ? MetadataImport::parseJSON(file)
+                                                              : MetadataImport::parseCSV(file);
+            QVERIFY(records);
+            BookmarkList rows{row};
+            QCOMPARE(MetadataImport::applyRecords(records.value(), rows), 1);
+            stored = rows.at(0).composer;
+        } else if (way == QLatin1String("bookmark file")) {
+            BookmarkEntry imported = row;
+            imported.composer = raw;
+            const QString path = TestHarness::home() + QStringLiteral("/bookmarks.json");
+            TestHarness::writeFile(path,
+                                   *BookmarkCacheCodec::encode({std::nullopt, QDateTime(), {imported}}));
+            const Result<BookmarkImport::ImportedBookmarks> read = BookmarkImport::readFile(path);
+            QVERIFY(read);
+            stored = read->bookmarks.at(0).composer;
+        } else if (way == QLatin1String("playlist file book")) {
+            const QJsonObject item{{"title", row.title}, {"bookOrList", raw}, {"page", "1"}};
+            const QJsonObject bundle{
+                {"lyrafoldFile", "lyrafold_playlist_bundle"},
+                {"version", 1},
+                {"playlists", QJsonArray{QJsonObject{{"name", "Set"}, {"items", QJsonArray{item}}}}}};
+            const Result<QList<Playlist>> read =
+                LyfPlaylistCodec::decodeBundle(QJsonDocument(bundle).toJson(), QStringLiteral("set.lyf"));
+            QVERIFY2(read, qPrintable(read ? QString() : read.error().message));
+            stored = read->at(0).items.at(0).pdfFileName;
+        } else if (way == QLatin1String("CSV export")) {
+            BookmarkEntry exported = row;
+            exported.composer = raw;
+            const std::optional<QList<QStringList>> cells =
+                MetadataImport::csvRows(QString::fromUtf8(ExportService::csvText({exported})));
+            QVERIFY(cells && cells->size() == 2);
+            stored = cells->at(1).at(8);
+        } else {
+            BookmarkEntry saved = row;
+            saved.composer = raw;
+            QVERIFY(SlotStore::saveSlot(1, {saved}, QString()));
+            stored = SlotStore::loadSlot(1).at(0).composer;
+        }
+        QCOMPARE(stored, expected);
     }
 
     void labelsAndRecognisesImportedBooks_data()

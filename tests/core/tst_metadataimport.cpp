@@ -274,7 +274,7 @@ private Q_SLOTS:
             e.genre = QStringLiteral("Genre %1").arg(i);
             e.style = i % 2 ? QStringLiteral("with, comma") : QString();
             e.firstReleaseYear = 1900 + i % 120;
-            e.composer = QStringLiteral("C \"%1\"\nline two").arg(i);
+            e.composer = QStringLiteral("C \"%1\"\u2028line two").arg(i);
             e.tempo = QStringLiteral(" %1 bpm ").arg(60 + i % 100);
             e.rating = (i % 11) / 2.0;
             e.spotifyURL = QStringLiteral("https://open.spotify.com/track/%1").arg(i);

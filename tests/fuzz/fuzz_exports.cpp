@@ -1,5 +1,6 @@
 // The exports of titles from other people's books: the library's CSV reads back as written (titles
-// folded), and the playlist's text and HTML keep their shape whatever the titles hold.
+// folded, metadata texts cleaned), and the playlist's text and HTML keep their shape whatever the titles
+// hold.
 
 #include "FuzzSupport.h"
 #include "core/library/ExportService.h"
@@ -28,14 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         items.append(PlaylistItem::fromBookmark(e));
     }
 
-    // CSV: every row reads back with the texts it was written with, its title folded.
+    // CSV: every row reads back with the texts it was written with, its title folded and its metadata
+    // texts cleaned.
     const Result<QList<MetadataRecord>> records = MetadataImport::parseCSV(ExportService::csvText(bookmarks));
     FUZZ_CHECK(records && records.value().size() == bookmarks.size());
     for (const MetadataRecord &r : records.value()) {
         FUZZ_CHECK(r.pageNumber && *r.pageNumber >= 1 && *r.pageNumber <= bookmarks.size());
         const BookmarkEntry &e = bookmarks.at(*r.pageNumber - 1);
         FUZZ_CHECK(r.title == TextUtils::foldedTitle(e.title) && r.pdfFileName == e.pdfFileName &&
-                   r.genre == e.genre && r.composer == e.composer);
+                   r.genre == TextUtils::fieldText(e.genre) &&
+                   r.composer == TextUtils::fieldText(e.composer));
     }
 
     // Text: the name, an empty line, one line per title; no title makes a line of its own or carries a

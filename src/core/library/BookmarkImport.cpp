@@ -36,8 +36,12 @@ Result<ImportedBookmarks> readFile(const QString &path)
     if (!cache)
         return Result<ImportedBookmarks>::failure(invalidFileText());
     ImportedBookmarks imported{std::move(cache.value().bookmarks), std::nullopt};
-    for (BookmarkEntry &entry : imported.bookmarks)
+    for (BookmarkEntry &entry : imported.bookmarks) {
         entry.title = TextUtils::foldedTitle(entry.title);
+        for (QString *text : {&entry.genre, &entry.style, &entry.composer, &entry.tempo, &entry.spotifyURL,
+                              &entry.youtubeURL})
+            *text = TextUtils::fieldText(*text);
+    }
     const std::optional<QString> &folder = cache->selectedFolder;
     if (folder && !TextUtils::trimmed(*folder).isEmpty())
         imported.selectedFolder = folder;

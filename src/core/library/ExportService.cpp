@@ -71,22 +71,22 @@ void appendLine(QString &out, const BookmarkEntry &e)
     out += comma + QString::number(e.pageNumber) + comma + QString::number(e.pageSpan) + comma;
     appendEscaped(out, TextUtils::foldedTitle(e.title));
     out += comma + QString::number(e.level) + comma;
-    appendEscaped(out, e.genre);
+    appendEscaped(out, TextUtils::fieldText(e.genre));
     out += comma;
-    appendEscaped(out, e.style);
+    appendEscaped(out, TextUtils::fieldText(e.style));
     out += comma;
     if (e.firstReleaseYear)
         out += QString::number(*e.firstReleaseYear);
     out += comma;
-    appendEscaped(out, e.composer);
+    appendEscaped(out, TextUtils::fieldText(e.composer));
     out += comma;
-    appendEscaped(out, e.tempo);
+    appendEscaped(out, TextUtils::fieldText(e.tempo));
     out += comma;
     appendRating(out, e.rating);
     out += comma;
-    appendEscaped(out, e.spotifyURL);
+    appendEscaped(out, TextUtils::fieldText(e.spotifyURL));
     out += comma;
-    appendEscaped(out, e.youtubeURL);
+    appendEscaped(out, TextUtils::fieldText(e.youtubeURL));
 }
 
 // Positions into bookmarks in export order.

@@ -23,6 +23,7 @@ Result<qsizetype> LibrarySession::setMetadataField(BookmarkMetadataField field, 
     using F = BookmarkMetadataField;
     std::optional<qint64> year;
     std::optional<double> rating;
+    const QString text = TextUtils::fieldText(value);
     if (field == F::title && TextUtils::trimmed(value).isEmpty())
         return Result<qsizetype>::failure(UiText::tr("A title cannot be empty."));
     if (field == F::year)
@@ -40,19 +41,19 @@ Result<qsizetype> LibrarySession::setMetadataField(BookmarkMetadataField field, 
             row.title = TextUtils::foldedTitle(value);
             break;
         case F::genre:
-            row.genre = value;
+            row.genre = text;
             break;
         case F::style:
-            row.style = value;
+            row.style = text;
             break;
         case F::year:
             row.firstReleaseYear = year;
             break;
         case F::composer:
-            row.composer = value;
+            row.composer = text;
             break;
         case F::tempo:
-            row.tempo = value;
+            row.tempo = text;
             break;
         case F::rating:
             row.rating = rating;
@@ -181,36 +182,41 @@ bool LibrarySession::adoptAppendedRows(AppendedRows appended)
 
 qsizetype LibrarySession::applyMetadataValues(BookmarkEntry entry, const MetadataValues &values)
 {
-    const auto write = [&values](BookmarkEntry &row) {
-        row.genre = values.genre;
-        row.style = values.style;
-        row.firstReleaseYear = values.firstReleaseYear;
-        row.composer = values.composer;
-        row.tempo = values.tempo;
-        row.rating = values.rating;
+    const MetadataValues cleaned{
+        TextUtils::fieldText(values.genre),    TextUtils::fieldText(values.style), values.firstReleaseYear,
+        TextUtils::fieldText(values.composer), TextUtils::fieldText(values.tempo), values.rating};
+    const auto write = [&cleaned](BookmarkEntry &row) {
+        row.genre = cleaned.genre;
+        row.style = cleaned.style;
+        row.firstReleaseYear = cleaned.firstReleaseYear;
+        row.composer = cleaned.composer;
+        row.tempo = cleaned.tempo;
+        row.rating = cleaned.rating;
     };
     return writeToTitle(entry.title, write);
 }
 
 qsizetype LibrarySession::applyEnrichedMetadata(BookmarkEntry enriched, BookmarkEntry base)
 {
+    // Only what the answer changed is written, and cleaned: a field it left alone stays as stored.
+    using TextUtils::fieldText;
     const auto write = [&](BookmarkEntry &row) {
         if (enriched.genre != base.genre)
-            row.genre = enriched.genre;
+            row.genre = fieldText(enriched.genre);
         if (enriched.style != base.style)
-            row.style = enriched.style;
+            row.style = fieldText(enriched.style);
         if (enriched.firstReleaseYear != base.firstReleaseYear)
             row.firstReleaseYear = enriched.firstReleaseYear;
         if (enriched.composer != base.composer)
-            row.composer = enriched.composer;
+            row.composer = fieldText(enriched.composer);
         if (enriched.tempo != base.tempo)
-            row.tempo = enriched.tempo;
+            row.tempo = fieldText(enriched.tempo);
         if (enriched.rating != base.rating)
             row.rating = enriched.rating;
         if (enriched.spotifyURL != base.spotifyURL)
-            row.spotifyURL = enriched.spotifyURL;
+            row.spotifyURL = fieldText(enriched.spotifyURL);
         if (enriched.youtubeURL != base.youtubeURL)
-            row.youtubeURL = enriched.youtubeURL;
+            row.youtubeURL = fieldText(enriched.youtubeURL);
     };
     return writeToTitle(base.title, write);
 }

@@ -170,24 +170,24 @@ private:
     std::optional<QHash<BookKey, qsizetype>> m_titleBookIndex[2];
 };
 
-template <typename T> void take(const std::optional<T> &value, T &field)
+void takeText(const std::optional<QString> &value, QString &field)
 {
     if (value)
-        field = *value;
+        field = TextUtils::fieldText(*value);
 }
 
 void apply(const MetadataRecord &record, BookmarkEntry &entry)
 {
-    take(record.genre, entry.genre);
-    take(record.style, entry.style);
+    takeText(record.genre, entry.genre);
+    takeText(record.style, entry.style);
     if (record.firstReleaseYear)
         entry.firstReleaseYear = record.firstReleaseYear;
-    take(record.composer, entry.composer);
-    take(record.tempo, entry.tempo);
+    takeText(record.composer, entry.composer);
+    takeText(record.tempo, entry.tempo);
     if (record.rating)
         entry.rating = record.rating;
-    take(record.spotifyURL, entry.spotifyURL);
-    take(record.youtubeURL, entry.youtubeURL);
+    takeText(record.spotifyURL, entry.spotifyURL);
+    takeText(record.youtubeURL, entry.youtubeURL);
 }
 
 // The fields a CSV column can give, and the header names that give them (compared trimmed and in

@@ -174,7 +174,8 @@ PlaylistItem playlistItem(const dom::object &object)
     // the title is found again by its book.
     if (!path.startsWith(QLatin1Char('/')))
         path = book.startsWith(QLatin1Char('/')) ? book : QString();
-    item.pdfFileName = book;
+    // The book text is the item's one free text besides its title: it stands in the book column.
+    item.pdfFileName = TextUtils::fieldText(book);
     item.pdfFilePath = path;
     item.pageNumber = qMax<qint64>(pageOf(object), 1);
     item.level = 0;

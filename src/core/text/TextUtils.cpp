@@ -123,6 +123,23 @@ QString foldedTitle(const QString &text)
                                 TextMeasure::Utf16Units);
 }
 
+QString fieldText(const QString &text)
+{
+    const auto dropped = [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u < 0x20 && u != u'\t') || u == 0x7F;
+    };
+    if (text.size() <= maxFieldLength && std::none_of(text.cbegin(), text.cend(), dropped))
+        return text;
+    QString kept = text;
+    kept.removeIf(dropped);
+    // Where the cut may fall depends on the character after it (two units for one beyond U+FFFF), and
+    // on nothing further: a text of a million characters is not segmented whole.
+    if (kept.size() > maxFieldLength + 2)
+        kept.truncate(maxFieldLength + 2);
+    return truncatedAtCharacter(kept, maxFieldLength, TextMeasure::Utf16Units);
+}
+
 QString trimmed(const QString &text)
 {
     return text.trimmed();

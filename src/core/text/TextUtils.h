@@ -55,6 +55,17 @@ inline constexpr qsizetype maxTitleLength = 300;
 // is returned as it is, cheaply.
 QString foldedTitle(const QString &text);
 
+// The longest metadata text kept (a genre, a style, a composer, a tempo, a link), in UTF-16 units: no
+// real field comes near it, and a field from a hostile file stays small in a row, a save and an export.
+inline constexpr qsizetype maxFieldLength = 4096;
+
+// A metadata text as the library keeps it, whichever way it came in (a metadata or bookmark file, a
+// web answer, a cell or the metadata dialog, a playlist file): without NUL, DEL and the C0 controls other
+// than tab, at most maxFieldLength UTF-16 units, cut between two user-perceived characters. Nothing else
+// changes: no trimming, no folding of lines or blanks. A text that needs nothing is returned as it is,
+// cheaply.
+QString fieldText(const QString &text);
+
 // Removes white space and line breaks at both ends.
 QString trimmed(const QString &text);
 
