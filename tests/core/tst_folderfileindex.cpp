@@ -5,6 +5,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Creates each relative path under root: a trailing "/" makes a folder, anything else an empty file.
@@ -23,6 +29,16 @@ QString relativeTo(const QString &root, const std::optional<QString> &path)
     if (!path)
         return QStringLiteral("<none>");
     return path->startsWith(root + QLatin1Char('/')) ? path->mid(root.size() + 1) : *path;
+}
+
+// Makes a file or (with a trailing "/") a folder under root by its bytes, which need not be UTF-8.
+bool makeRaw(const QString &root, const QByteArray &relative)
+{
+    const QByteArray path = QFile::encodeName(root) + '/' + relative;
+    if (path.endsWith('/'))
+        return ::mkdir(path.constData(), 0700) == 0;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    return fd >= 0 && ::close(fd) == 0;
 }
 
 } // namespace
@@ -115,13 +131,18 @@ private Q_SLOTS:
     }
 
     // An extraction's list: every PDF at any depth in walk order (the same for every walk of one tree),
-    // a link loop walked once, a folder that cannot be read skipped and counted.
+    // a link loop walked once, a folder that cannot be read skipped and counted, the books and folders
+    // whose names are not UTF-8 named.
     void listsPdfsForExtraction()
     {
         QTemporaryDir tmp;
         makeTree(tmp.path(),
                  {"z.PDF", "a.pdf", "notes.txt", "sub/b.pdf", "sub/deep/c.pdf", "locked/x.pdf", "b/d.pdf"});
         QVERIFY(QFile::link(tmp.path(), tmp.path() + QStringLiteral("/sub/up")));
+        for (const char *latin1 : {"sub/Caf\xe9.pdf", "sub/Caf\xe9.txt", "Alt\xe9/", "Alt\xe9/e.pdf"})
+            QVERIFY(makeRaw(tmp.path(), latin1));
+        QCOMPARE(FolderFileIndex::listPdfs(tmp.path()).undecodableNames,
+                 (QStringList{u"Alt\ufffd/"_s, u"sub/Caf\ufffd.pdf"_s}));
         const QString locked = tmp.path() + QStringLiteral("/locked");
         const FolderFileIndex::FolderReader refuseLocked =
             [&](const QString &path) -> std::optional<QFileInfoList> {

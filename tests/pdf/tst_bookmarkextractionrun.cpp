@@ -14,6 +14,8 @@
 
 Q_DECLARE_METATYPE(BookmarkExtractionRun::Summary)
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString folder()
@@ -116,32 +118,46 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("unopened");
         QTest::addColumn<QStringList>("books");
+        QTest::addColumn<QStringList>("undecodable");
         QTest::addColumn<QString>("text");
-        QTest::newRow("none") << QStringList{} << QStringList{} << "Extracted 7 bookmarks from 9 PDF(s)";
-        QTest::newRow("one unopened") << QStringList{"Friday.pdf"} << QStringList{}
+        QTest::newRow("none") << QStringList{} << QStringList{} << QStringList{}
+                              << "Extracted 7 bookmarks from 9 PDF(s)";
+        QTest::newRow("one unopened") << QStringList{"Friday.pdf"} << QStringList{} << QStringList{}
                                       << "Extracted 7 bookmarks from 9 PDF(s); 1 could not be opened "
                                          "(Friday.pdf)";
-        QTest::newRow("three") << QStringList{} << QStringList{"A.pdf", "B.pdf", "C.pdf"}
+        QTest::newRow("three") << QStringList{} << QStringList{"A.pdf", "B.pdf", "C.pdf"} << QStringList{}
                                << "Extracted 7 bookmarks from 9 PDF(s); 3 had no bookmarks (A.pdf, B.pdf, "
                                   "C.pdf; add them with \"Import Images/PDFs\")";
         QTest::newRow("five") << QStringList{} << QStringList{"A.pdf", "B.pdf", "C.pdf", "D.pdf", "E.pdf"}
+                              << QStringList{}
                               << "Extracted 7 bookmarks from 9 PDF(s); 5 had no bookmarks (A.pdf, B.pdf, "
                                  "C.pdf and 2 more; add them with \"Import Images/PDFs\")";
         QTest::newRow("four unopened, one without")
-            << QStringList{"a.pdf", "b.pdf", "c.pdf", "d.pdf"} << QStringList{"E.pdf"}
+            << QStringList{"a.pdf", "b.pdf", "c.pdf", "d.pdf"} << QStringList{"E.pdf"} << QStringList{}
             << "Extracted 7 bookmarks from 9 PDF(s); 4 could not be opened (a.pdf, b.pdf, c.pdf and 1 more), "
                "1 had no bookmarks (E.pdf; add it with \"Import Images/PDFs\")";
+        // Names that are not UTF-8 are read by no path: told apart, with what to do.
+        QTest::newRow("a name not UTF-8") << QStringList{} << QStringList{} << QStringList{u"Caf\ufffd.pdf"_s}
+                                          << u"Extracted 7 bookmarks from 9 PDF(s); 1 not read, its name is "
+                                             u"not valid UTF-8 (Caf\ufffd.pdf; "
+                                             u"rename it to extract it)"_s;
+        QTest::newRow("a book and a folder not UTF-8")
+            << QStringList{"broken.pdf"} << QStringList{} << QStringList{u"Alt\ufffd/"_s, u"Caf\ufffd.pdf"_s}
+            << u"Extracted 7 bookmarks from 9 PDF(s); 1 could not be opened (broken.pdf); 2 not read, their "
+               u"names are not valid UTF-8 (Alt\ufffd/, Caf\ufffd.pdf; rename them to extract them)"_s;
     }
 
     void summaryNamesTheBooksItMissed()
     {
         QFETCH(QStringList, unopened);
         QFETCH(QStringList, books);
+        QFETCH(QStringList, undecodable);
         BookmarkExtractionRun::Summary summary;
         summary.bookmarkCount = 7;
         summary.pdfCount = 9;
         summary.unopened = unopened;
         summary.withoutBookmarks = books;
+        summary.undecodableNames = undecodable;
         QTEST(summary.statusText(), "text");
     }
 

@@ -8,6 +8,9 @@
 
 #include <algorithm>
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 namespace {
 
 // Case-insensitive equality under canonical equivalence, as a hash key. Folding can decompose a
@@ -47,10 +50,38 @@ std::optional<QFileInfoList> readFolder(const QString &path)
                                     QDir::NoSort);
 }
 
+// The PDFs and folders in the folder at path whose names are not valid UTF-8, which Qt's listings leave
+// out without a word.
+QStringList undecodableEntries(const QString &path)
+{
+    QStringList names;
+    DIR *folder = ::opendir(QFile::encodeName(path).constData());
+    if (!folder)
+        return names;
+    while (const dirent *entry = ::readdir(folder)) {
+        if (QByteArrayView(entry->d_name).isValidUtf8())
+            continue;
+        const QString name = QFile::decodeName(entry->d_name);
+        struct stat info {};
+        if (::fstatat(::dirfd(folder), entry->d_name, &info, 0) != 0)
+            continue;
+        if (S_ISDIR(info.st_mode))
+            names.append(name + QLatin1Char('/'));
+        else if (S_ISREG(info.st_mode) && isPdfName(name))
+            names.append(name);
+    }
+    ::closedir(folder);
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return TextUtils::compareCodePoints(a, b) < 0; });
+    return names;
+}
+
 // Calls visit(relativePath, info) for every file in walk order until visit returns false. Returns the
-// number of folders that could not be read.
+// number of folders that could not be read. Read from the disk, the folders also give the names no path
+// reaches to undecodable, when given.
 template <typename Visit>
-qsizetype walk(const QString &root, Visit visit, const FolderFileIndex::FolderReader &reader = {})
+qsizetype walk(const QString &root, Visit visit, const FolderFileIndex::FolderReader &reader = {},
+               QStringList *undecodable = nullptr)
 {
     QSet<QString> walked; // canonical paths
     QQueue<QString> pending;
@@ -68,6 +99,10 @@ qsizetype walk(const QString &root, Visit visit, const FolderFileIndex::FolderRe
         if (!listed) {
             ++unreadable;
             continue;
+        }
+        if (undecodable && !reader) {
+            for (const QString &name : undecodableEntries(path))
+                undecodable->append(relative.isEmpty() ? name : relative + QLatin1Char('/') + name);
         }
         QFileInfoList &entries = *listed;
         std::sort(entries.begin(), entries.end(), [](const QFileInfo &a, const QFileInfo &b) {
@@ -151,7 +186,7 @@ FolderFileIndex::PdfListing FolderFileIndex::listPdfs(const QString &folder, con
                 listing.paths.append(join(root, relative));
             return true;
         },
-        reader);
+        reader, &listing.undecodableNames);
     return listing;
 }
 

@@ -40,11 +40,14 @@ public:
     using FolderReader = std::function<std::optional<QFileInfoList>(const QString &path)>;
 
     // Every file below folder whose name ends in ".pdf", at any depth, as paths inside folder in walk
-    // order, so that two walks of one tree give one list; and how many folders could not be read
-    // (skipped, with what lies below them).
+    // order, so that two walks of one tree give one list; how many folders could not be read (skipped,
+    // with what lies below them); and, read from the disk only, the PDFs and folders whose names are
+    // not valid UTF-8 (old archives name files in Latin-1): no path of ours can name them, so they are
+    // left out, and told by name, each bad byte shown as U+FFFD and a folder ending in "/".
     struct PdfListing {
         QStringList paths;
         qsizetype unreadableFolders = 0;
+        QStringList undecodableNames;
     };
     static PdfListing listPdfs(const QString &folder, const FolderReader &reader = {});
 

@@ -43,7 +43,19 @@ QString BookmarkExtractionRun::Summary::statusText() const
         text += QStringLiteral("; ") + missed.join(QStringLiteral(", "));
     if (unreadableFolders > 0)
         text += UiText::tr("; %1 folder(s) could not be read").arg(unreadableFolders);
-    return text;
+    return text + undecodableText(undecodableNames);
+}
+
+QString BookmarkExtractionRun::undecodableText(const QStringList &names)
+{
+    if (names.isEmpty())
+        return {};
+    if (names.size() == 1)
+        return UiText::tr("; 1 not read, its name is not valid UTF-8 (%1; rename it to extract it)")
+            .arg(names.first());
+    return UiText::tr("; %1 not read, their names are not valid UTF-8 (%2; rename them to extract them)")
+        .arg(names.size())
+        .arg(namedBooks(names));
 }
 
 BookmarkExtractionRun::BookmarkExtractionRun(LibrarySlots &librarySlots, Request request, QObject *parent)
@@ -52,6 +64,7 @@ BookmarkExtractionRun::BookmarkExtractionRun(LibrarySlots &librarySlots, Request
     m_pool.setMaxThreadCount(QThread::idealThreadCount());
     m_summary.pdfCount = m_request.pdfPaths.size();
     m_summary.unreadableFolders = m_request.unreadableFolders;
+    m_summary.undecodableNames = m_request.undecodableNames;
 }
 
 BookmarkExtractionRun::~BookmarkExtractionRun()

@@ -29,8 +29,10 @@ public:
         QStringList pdfPaths;
         // Only these books are read again; the slot's songs of the other books stay.
         bool partial = false;
-        // Folders the walk could not read; reported with the outcome.
+        // Folders the walk could not read, and the books and folders whose names it could not decode
+        // (FolderFileIndex::PdfListing); reported with the outcome.
         qsizetype unreadableFolders = 0;
+        QStringList undecodableNames;
     };
 
     struct Summary {
@@ -40,8 +42,13 @@ public:
         QStringList unopened;         // file names, in list order
         QStringList withoutBookmarks; // file names, in list order
         qsizetype unreadableFolders = 0;
+        QStringList undecodableNames; // paths inside the folder, in walk order
         QString statusText() const;
     };
+
+    // What the outcome says of books and folders left out because their names are not valid UTF-8:
+    // "; 1 not read, its name is not valid UTF-8 (<name>; rename it to extract it)", or nothing.
+    static QString undecodableText(const QStringList &names);
 
     BookmarkExtractionRun(LibrarySlots &librarySlots, Request request, QObject *parent = nullptr);
     // Cancels; waits only for the books being read at that moment.

@@ -110,7 +110,7 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
         QString status = QStringLiteral("No PDF files found");
         if (listing.unreadableFolders > 0)
             status += QStringLiteral("; %1 folder(s) could not be read").arg(listing.unreadableFolders);
-        Q_EMIT statusChanged(status);
+        Q_EMIT statusChanged(status + BookmarkExtractionRun::undecodableText(listing.undecodableNames));
         setBusy(false);
         return;
     }
@@ -148,6 +148,7 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
     request.pdfPaths = pdfs;
     request.partial = partial;
     request.unreadableFolders = listing.unreadableFolders;
+    request.undecodableNames = listing.undecodableNames;
     m_run = new BookmarkExtractionRun(m_slots, std::move(request), this);
     connect(m_run, &BookmarkExtractionRun::progressed, this,
             [this](qsizetype done, qsizetype total, const QString &text) {
