@@ -39,6 +39,23 @@ int main(int argc, char *argv[])
     QStringList paths;
     for (const QString &argument : QCoreApplication::arguments().mid(1))
         paths.append(QFileInfo(argument).absoluteFilePath());
+    // A data folder whose path does not decode would be replaced by another, empty one: the user's
+    // library would look lost, and new saves would go where the user never looks.
+    if (const std::optional<QString> folder = AppPaths::undecodableDataFolder()) {
+        const QString reason =
+            QStringLiteral("Its path, %1, is not valid UTF-8 (the bytes shown as \\xNN), and Lyrafold reads "
+                           "every path as UTF-8. Rename the folder, or set XDG_DATA_HOME to a folder whose "
+                           "path is valid UTF-8, then open Lyrafold again.")
+                .arg(*folder);
+        std::fputs(
+            qPrintable(QStringLiteral("Lyrafold cannot use its data folder. ") + reason + QLatin1Char('\n')),
+            stderr);
+        std::fflush(stderr);
+        LyrafoldAlert::run(nullptr, LyrafoldAlert::Style::warning,
+                           QStringLiteral("Lyrafold cannot use its data folder."), reason,
+                           {QStringLiteral("Quit")});
+        return 1;
+    }
     // A running instance that does not answer still writes the playlists and slots: this start never
     // runs beside it. The user waits for it (another attempt) or quits.
     SingleInstance instance;

@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTimeZone>
@@ -112,6 +113,69 @@ private Q_SLOTS:
             QCOMPARE(lines[i].utc, i < 2);
         const qint64 offset = lines[1].time.secsTo(lines[2].time);
         QVERIFY2(qAbs(offset - (5 * 3600 + 45 * 60)) < 60, qPrintable(QString::number(offset)));
+    }
+
+    // A data folder whose path is not UTF-8 is refused at start, named as the environment names it, and
+    // no other folder takes its place; a sound data folder under such a home starts.
+    void refusesADataFolderItCannotName_data()
+    {
+        QTest::addColumn<QByteArray>("xdgDataHome"); // below the test's home; null: unset
+        QTest::addColumn<QByteArray>("home");        // the same
+        QTest::addColumn<QString>("named");          // in the refusal; empty: the program starts
+        QTest::newRow("XDG_DATA_HOME not UTF-8") << QByteArray("/D\xe9ta") << QByteArray("") << "/D\\xE9ta";
+        QTest::newRow("home not UTF-8") << QByteArray() << QByteArray("/H\xe9me") << "/H\\xE9me/.local/share";
+        QTest::newRow("home not UTF-8, XDG_DATA_HOME sound")
+            << QByteArray("/Data") << QByteArray("/H\xe9me") << QString();
+    }
+
+    void refusesADataFolderItCannotName()
+    {
+        QFETCH(QByteArray, xdgDataHome);
+        QFETCH(QByteArray, home);
+        QFETCH(QString, named);
+        const QByteArray root = QFile::encodeName(TestHarness::home());
+        // The variables go through the shell's printf: QProcessEnvironment and the arguments of a
+        // QProcess hold only texts, which reach the program as UTF-8.
+        const auto assignment = [&](const char *name, const QByteArray &below) {
+            QByteArray format;
+            for (const char c : root + below)
+                format += uchar(c) < 0x80 ? QByteArray(1, c) : "\\" + QByteArray::number(uchar(c), 8);
+            return QByteArray(name) + "=\"$(printf '" + format + "')\" ";
+        };
+        QByteArray command = assignment("HOME", home);
+        command +=
+            xdgDataHome.isNull() ? QByteArray("XDG_DATA_HOME= ") : assignment("XDG_DATA_HOME", xdgDataHome);
+        command += "exec \"$0\"";
+        QProcess app;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LYRAFOLD_QUIT_AFTER_LAUNCH"), QStringLiteral("1"));
+        app.setProcessEnvironment(env);
+        app.start(QStringLiteral("/bin/sh"),
+                  {QStringLiteral("-c"), QString::fromLatin1(command), QStringLiteral(LYRAFOLD_EXECUTABLE)});
+        QByteArray standardError;
+        const auto refused = [&] {
+            standardError += app.readAllStandardError();
+            return standardError.contains("Lyrafold cannot use its data folder.");
+        };
+        // A refused start waits in its alert, which the test closes by ending the process.
+        QVERIFY(TestHarness::waitFor([&] { return refused() || app.state() == QProcess::NotRunning; },
+                                     std::chrono::seconds(20)));
+        if (named.isEmpty()) {
+            QVERIFY(app.state() == QProcess::NotRunning || app.waitForFinished(20000));
+            QCOMPARE(app.exitCode(), 0);
+            QVERIFY(QFileInfo::exists(TestHarness::home() + QStringLiteral("/Data/Lyrafold")));
+            return;
+        }
+        QVERIFY2(refused(), standardError.constData());
+        QVERIFY(QString::fromUtf8(standardError)
+                    .contains(TestHarness::home() + named + QStringLiteral("/Lyrafold,")));
+        app.kill();
+        QVERIFY(app.state() == QProcess::NotRunning || app.waitForFinished(5000));
+        // Nothing was made in the folder that decoding the path names instead.
+        const QByteArray standIn = xdgDataHome.isEmpty() ? home + "/.local/share" : xdgDataHome;
+        QVERIFY(!QFileInfo::exists(TestHarness::home() + QFile::decodeName(standIn) +
+                                   QStringLiteral("/Lyrafold")));
     }
 
     // What saves cut short by a kill left beside the state files is gone once the program started.

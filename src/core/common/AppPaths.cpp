@@ -14,6 +14,33 @@ QString dataHome()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
 }
 
+std::optional<QString> undecodableDataFolder()
+{
+    // Where dataHome() comes from: XDG_DATA_HOME when it is set, else the home folder.
+    const QByteArray xdg = qgetenv("XDG_DATA_HOME");
+    const QByteArray named = xdg.isEmpty() ? qgetenv("HOME") + "/.local/share" : xdg;
+    if (QByteArrayView(named).isValidUtf8())
+        return std::nullopt;
+    QString shown;
+    for (qsizetype at = 0; at < named.size();) {
+        // The longest run of up to four bytes from here that is UTF-8, or one byte that is not.
+        qsizetype length = 0;
+        for (qsizetype n = 1; n <= 4 && at + n <= named.size(); ++n) {
+            if (QByteArrayView(named).sliced(at, n).isValidUtf8())
+                length = n;
+        }
+        if (length == 0) {
+            shown += QStringLiteral("\\x") +
+                     QStringLiteral("%1").arg(uchar(named.at(at)), 2, 16, QLatin1Char('0')).toUpper();
+            ++at;
+            continue;
+        }
+        shown += QString::fromUtf8(named.sliced(at, length));
+        at += length;
+    }
+    return shown + QStringLiteral("/Lyrafold");
+}
+
 QString applicationSupportDir()
 {
     return dataHome() + QStringLiteral("/Lyrafold");

@@ -11,6 +11,12 @@ namespace AppPaths {
 // The per-user data folder ("Application Support"): $XDG_DATA_HOME or ~/.local/share.
 QString dataHome();
 
+// <data>/Lyrafold as the environment names it, when that path is not valid UTF-8: every path here is
+// read as UTF-8, so dataHome() would name another folder (each bad byte decoded as U+FFFD), whose empty
+// library would stand in for the user's. The bad bytes are shown as \xNN. Nothing when the path is
+// sound.
+std::optional<QString> undecodableDataFolder();
+
 // <data>/Lyrafold: slot files, the bookmark cache and the playlists file.
 QString applicationSupportDir();
 QString slotsDir();
