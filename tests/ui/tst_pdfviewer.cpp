@@ -1405,6 +1405,38 @@ private Q_SLOTS:
         QVERIFY2(qRed(drawn) > 200 && qGreen(drawn) < 100, qPrintable(QColor(drawn).name()));
     }
 
+    // A book cut short while open says so, once, in the viewer's notice, instead of showing blank pages;
+    // one removed while open still shows its pages from the file it holds open.
+    void bookThatCanNoLongerBeReadIsTold_data()
+    {
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("cut short") << true;
+        QTest::newRow("removed") << false;
+    }
+
+    void bookThatCanNoLongerBeReadIsTold()
+    {
+        QFETCH(bool, cut);
+        const QString book = path("changing.pdf");
+        QFile::remove(book);
+        QVERIFY(QFile::copy(m_book60, book));
+        const Viewer viewer = shown(book, 1, false);
+        waitForImages(*viewer);
+        // Cut to its first tenth: the pages poppler has not read are gone with the rest.
+        QVERIFY(cut ? QFile::resize(book, QFileInfo(book).size() / 10) : QFile::remove(book));
+        for (const QString &page : {QStringLiteral("30"), QStringLiteral("59")}) {
+            named<QLineEdit>(*viewer, "pageNumberField")->setText(page);
+            QTest::keyClick(named<QLineEdit>(*viewer, "pageNumberField"), Qt::Key_Return);
+            waitForImages(*viewer);
+        }
+        QCOMPARE(viewer->findChildren<QMessageBox *>(QStringLiteral("viewerNotice")).size(), cut ? 1 : 0);
+        if (cut)
+            QCOMPARE(notice(*viewer)->text(), QStringLiteral("changing.pdf can no longer be read."));
+        else
+            QCOMPARE(pageView(*viewer)->imageCache().imagesOf(58, pageView(*viewer)->scaleFactor()).size(),
+                     1);
+    }
+
     // The popup's save names the folder it saved to in the viewer's notice, which shows under any
     // window manager.
     void saveIsToldInANotice()

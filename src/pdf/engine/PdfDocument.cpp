@@ -31,6 +31,10 @@
 #include <mutex>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 Q_LOGGING_CATEGORY(lcPdf, "lyrafold.pdf", QtWarningMsg)
 
 namespace {
@@ -225,6 +229,26 @@ bool renderAbandoned(void *data)
 struct PdfDocument::Impl {
     QString path;
     int pageCount = 0;
+    // The file as opened, and its size then: another program may cut it short in place while it is open.
+    int opened = -1;
+    qint64 openedSize = 0;
+
+    ~Impl()
+    {
+        if (opened >= 0)
+            ::close(opened);
+    }
+    bool cutShort() const
+    {
+        struct stat info {};
+        return opened >= 0 && ::fstat(opened, &info) == 0 && qint64(info.st_size) < openedSize;
+    }
+    Result<QImage> cutShortFailure() const
+    {
+        return Result<QImage>::failure(UiText::tr("The file %1 became shorter while it was open.").arg(path),
+                                       PdfDocument::bookCutShortCode);
+    }
+
     mutable QMutex lock; // guards everything below: neither library may be entered twice at once
     // Destroyed last: poppler's Qt interface keeps poppler's global settings alive while any of
     // its documents is open, and the renderer below needs them.
@@ -368,6 +392,9 @@ Result<PdfPageBoxes> PdfDocument::Impl::boxesLocked(int pageIndex) const
 Result<QImage> PdfDocument::Impl::renderLocked(int pageIndex, double scale, const QRect &region,
                                                const std::atomic<bool> *abandoned) const
 {
+    // Before the page is looked up: a page poppler has not read yet is missing from a file cut short.
+    if (cutShort())
+        return cutShortFailure();
     const std::unique_ptr<Poppler::Page> p = page(pageIndex);
     if (!p)
         return Result<QImage>::failure(QStringLiteral("The page %1 does not exist.").arg(pageIndex + 1));
@@ -407,6 +434,10 @@ Result<QImage> PdfDocument::Impl::renderLocked(int pageIndex, double scale, cons
     if (abandoned && abandoned->load()) {
         delete bitmap;
         return givenUp();
+    }
+    if (cutShort()) {
+        delete bitmap;
+        return cutShortFailure();
     }
     if (!bitmap || !bitmap->getDataPtr() || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) {
         delete bitmap;
@@ -487,6 +518,10 @@ Result<PdfDocumentPtr> PdfDocument::open(const QString &absolutePath)
     auto impl = std::make_unique<Impl>();
     impl->path = absolutePath;
     impl->pageCount = std::max(0, document->numPages());
+    impl->opened = ::open(QFile::encodeName(absolutePath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat info {};
+    if (impl->opened >= 0 && ::fstat(impl->opened, &info) == 0)
+        impl->openedSize = qint64(info.st_size);
     impl->poppler = std::move(document);
     return PdfDocumentPtr(new PdfDocument(std::move(impl)));
 }

@@ -90,9 +90,13 @@ public:
     // stops at the next operator; an image not yet begun is skipped, but an image under way, which one
     // operator draws, is decoded no further and still scaled row by row to its end: on a scanned page
     // that is most of the render.
+    // A book whose file became shorter since it was opened (cut short by another program, a sync tool
+    // or a disk that filled) fails with bookCutShortCode: what poppler has yet to read of it is gone,
+    // and poppler would draw such pages blank without a word.
     Result<QImage> render(int pageIndex, double scale, const QRect &region = QRect(),
                           const std::atomic<bool> *abandoned = nullptr) const;
     static constexpr int renderAbandonedCode = 1;
+    static constexpr int bookCutShortCode = 2;
 
     // Where the image of a scanned page lies, in points of the page as shown: a page that shows one
     // image over (nearly) all of it, not skewed, and nothing else (text drawn invisibly, as a scan's

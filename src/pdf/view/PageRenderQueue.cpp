@@ -195,6 +195,8 @@ void PageRenderQueue::run()
         }
         QImage image;
         QString error = openError;
+        // The book could not be read at all: it failed to open, or became shorter since.
+        bool unreadable = !openError.isEmpty();
         if (document) {
             const std::optional<QRectF> scan = document->scannedImage(request.pageIndex);
             const std::shared_ptr<const ScannedPageImage> large =
@@ -228,6 +230,7 @@ void PageRenderQueue::run()
                     image = page.value().convertToFormat(QImage::Format_RGB32);
                 else
                     error = page.error().message;
+                unreadable = !page && page.error().code == PdfDocument::bookCutShortCode;
             }
         }
         lock.lock();
@@ -237,13 +240,16 @@ void PageRenderQueue::run()
             continue;
         m_shared->handedOver.append({generation, request});
         QMetaObject::invokeMethod(
-            this, [this, generation, request, image, error] { deliver(generation, request, image, error); },
+            this,
+            [this, generation, request, image, error, unreadable] {
+                deliver(generation, request, image, error, unreadable);
+            },
             Qt::QueuedConnection);
     }
 }
 
 void PageRenderQueue::deliver(quint64 generation, const PageRenderRequest &request, const QImage &image,
-                              const QString &error)
+                              const QString &error, bool unreadable)
 {
     {
         std::lock_guard lock(m_shared->mutex);
@@ -253,6 +259,8 @@ void PageRenderQueue::deliver(quint64 generation, const PageRenderRequest &reque
         return;
     if (image.isNull())
         Q_EMIT renderFailed(request, error);
+    if (image.isNull() && unreadable)
+        Q_EMIT bookUnreadable(error);
     else
         Q_EMIT rendered(request, image);
 }

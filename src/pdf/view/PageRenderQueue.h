@@ -67,12 +67,15 @@ Q_SIGNALS:
     // The image is in QImage::Format_RGB32, the cheapest to paint.
     void rendered(const PageRenderRequest &request, const QImage &image);
     void renderFailed(const PageRenderRequest &request, const QString &message);
+    // After renderFailed, when the failure was the book's, not the page's: the book could not be opened
+    // on the queue's thread, or its file became shorter since (PdfDocument::bookCutShortCode).
+    void bookUnreadable(const QString &message);
 
 private:
     struct Shared;
     void run();
     void deliver(quint64 generation, const PageRenderRequest &request, const QImage &image,
-                 const QString &error);
+                 const QString &error, bool unreadable);
 
     std::shared_ptr<Shared> m_shared;
     quint64 m_generation = 0;

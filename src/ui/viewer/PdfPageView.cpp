@@ -46,6 +46,11 @@ PdfPageView::PdfPageView(QWidget *parent) : QAbstractScrollArea(parent)
     connect(&m_queue, &PageRenderQueue::rendered, this, &PdfPageView::accept);
     connect(&m_queue, &PageRenderQueue::renderFailed, this,
             [this](const PageRenderRequest &request) { refuse(request); });
+    connect(&m_queue, &PageRenderQueue::bookUnreadable, this, [this](const QString &message) {
+        if (!m_unreadableTold)
+            Q_EMIT bookUnreadable(message);
+        m_unreadableTold = true;
+    });
     m_annotationPool.setMaxThreadCount(2);
 }
 
@@ -73,6 +78,7 @@ void PdfPageView::setDocument(PdfDocumentPtr document)
     m_failed.clear();
     m_wanted.clear();
     m_wantedPages.clear();
+    m_unreadableTold = false;
     m_queue.setDocumentPath(m_document ? m_document->path() : QString());
     m_currentPage = pageCount() > 0 ? 0 : -1;
     horizontalScrollBar()->setValue(0);

@@ -116,6 +116,9 @@ Q_SIGNALS:
     void visibleAreaChanged();
     // An update of the wanted images found them all there.
     void imagesCompleted();
+    // The book shown can no longer be read (its file became shorter since it was opened, or it no
+    // longer opens): the pages not rendered yet stay blank. Told once for each book set.
+    void bookUnreadable(const QString &message);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -180,6 +183,7 @@ private:
     QList<PageRenderRequest> m_failed;
     QTimer m_renderTimer;
     bool m_imagesComplete = true;
+    bool m_unreadableTold = false;
     qreal m_paintedPixelRatio = 0;
 
     QPointer<const AnnotationDocument> m_annotations;

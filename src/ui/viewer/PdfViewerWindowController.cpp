@@ -260,6 +260,12 @@ void PdfViewerWindowController::installPdfViewObservers()
         disconnect(observer);
     m_pdfViewObservers = {
         connect(m_pdfView, &PdfPageView::pageChanged, this, &PdfViewerWindowController::refreshPageUi),
+        connect(m_pdfView, &PdfPageView::bookUnreadable, this,
+                [this](const QString &reason) {
+                    showNotice(QStringLiteral("%1 can no longer be read.").arg(fileNameOf(m_loadedPdfPath)),
+                               reason + QStringLiteral(" The pages not shown yet stay blank; open the song "
+                                                       "again once the file is whole."));
+                }),
     };
 }
 
