@@ -327,8 +327,8 @@ private Q_SLOTS:
         QCOMPARE(result->bookmarks[0].pdfFileName, QStringLiteral("Kept.pdf"));
     }
 
-    // Pictures of more pixels than the budget are refused before their pixels are decoded, also where
-    // the coded picture is larger than the size the file states.
+    // Pictures of more pixels or more bytes than the budget are refused before their pixels are
+    // decoded, also where the coded picture is larger than the size the file states.
     void hostilePicturesAreRefused_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -342,6 +342,8 @@ private Q_SLOTS:
         row("JPEG 60000", "hostile/bomb-60000x60000-truncated.jpg", "Picture too large: 60000 x 60000");
         row("PNG", "hostile/bomb-60000x60000.png", "Picture too large: 60000 x 60000");
         row("TIFF", "hostile/bomb-60000x60000.tiff", "Picture too large: 60000 x 60000");
+        // Within the pixels, but twice the bytes a pixel.
+        row("PNG 16 bits", "hostile/png16-10000x10000-truncated.png", "Picture too large: 10000 x 10000");
         row("HEIC", "hostile/heic-bomb-525b.heic", "Picture too large: 22341 x 16976");
         // Each claims 17 x 11 and codes a picture of the size given.
         row("HEIC 14441 x 27759", "hostile/heic-oom-5c8b2b68b78086475567660f53103e9c2f1fb713",

@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -41,7 +42,8 @@ qint64 megabytes(qint64 bytes)
 QImage readWithQt(const QByteArray &bytes)
 {
     static std::once_flag once;
-    std::call_once(once, [] { QImageReader::setAllocationLimit(int(megabytes(PictureFile::maxBytes))); });
+    std::call_once(once,
+                   [] { QImageReader::setAllocationLimit(int(megabytes(PictureFile::maxDecodedBytes))); });
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -64,10 +66,12 @@ Result<PictureFile> unreadable()
     return Result<PictureFile>::failure(QString());
 }
 
-// Nothing when the size is within the budget.
-std::optional<Result<PictureFile>> tooLarge(qint64 width, qint64 height)
+// Nothing when the size is within the budget, for pixels of the given bytes (8 bits a channel with
+// alpha unless said otherwise).
+std::optional<Result<PictureFile>> tooLarge(qint64 width, qint64 height, qint64 bytesPerPixel = 4)
 {
-    if (width * height <= PictureFile::maxPixels)
+    const qint64 pixels = width * height;
+    if (pixels <= PictureFile::maxPixels && pixels * bytesPerPixel <= PictureFile::maxDecodedBytes)
         return std::nullopt;
     return Result<PictureFile>::failure(UiText::tr("Picture too large: %1 x %2").arg(width).arg(height));
 }
@@ -233,13 +237,17 @@ Result<PictureFile> PictureFile::read(const QByteArray &bytes)
             return Result<PictureFile>(pixels.error());
         return reencoded(pixels.value());
     }
-    // Qt's readers tell the size from the header; one that cannot is still bound by Qt's allocation
-    // limit.
+    // Qt's readers tell the size and the pixel format they decode to from the header (a 16-bit PNG
+    // decodes to 8 bytes a pixel); one that cannot is still bound by Qt's allocation limit.
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    const QSize claimed = QImageReader(&buffer).size();
-    if (const auto refused = tooLarge(claimed.width(), claimed.height()))
+    QImageReader header(&buffer);
+    const QSize claimed = header.size();
+    const QImage::Format format = header.imageFormat();
+    const qint64 bytesPerPixel =
+        format == QImage::Format_Invalid ? 4 : std::max(4, QImage::toPixelFormat(format).bitsPerPixel() / 8);
+    if (const auto refused = tooLarge(claimed.width(), claimed.height(), bytesPerPixel))
         return *refused;
     PictureFile picture;
     picture.pixels = readWithQt(bytes);

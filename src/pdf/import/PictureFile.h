@@ -32,11 +32,15 @@ struct PictureFile {
     // claims is checked before anything is decoded, so that a few bytes claiming a huge picture cost
     // nothing.
     static constexpr qint64 maxPixels = 100'000'000;
-    // The most bytes such a picture takes decoded, at the widest pixel (16 bits a channel with alpha);
-    // also the largest picture file read, for one stored without compression.
+    // The most bytes a picture may take decoded: the most pixels at 8 bits a channel with alpha. A
+    // picture of 16 bits a channel takes twice the bytes a pixel, so it may have half the pixels: a
+    // 10000 x 10000 one would take 800 MB before it is drawn.
+    static constexpr qint64 maxDecodedBytes = maxPixels * 4;
+    // The largest picture file read: room for one stored without compression, at the widest pixel.
     static constexpr qint64 maxBytes = maxPixels * 8;
-    // Fails with "Picture too large: W x H" above maxPixels, with a message when the file is not a
-    // regular file or holds more than maxBytes, and without one when it cannot be read as a picture.
+    // Fails with "Picture too large: W x H" above maxPixels or maxDecodedBytes, with a message when the
+    // file is not a regular file or holds more than maxBytes, and without one when it cannot be read
+    // as a picture.
     static Result<PictureFile> load(const QString &path);
     static Result<PictureFile> read(const QByteArray &bytes);
 
