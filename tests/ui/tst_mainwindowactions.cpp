@@ -424,7 +424,8 @@ private Q_SLOTS:
     // A cell's field open with text typed and no Return, then whatever comes next, from the window or
     // from outside it: the text is in the library and in the slot's file, the application's end
     // included, and a dialog that shows the row shows it. Another program's version of the slot read in
-    // while the field is open gets the typed change as any edit not yet written, its own kept.
+    // while the field is open gets the typed change as any edit not yet written, its own kept; a change
+    // of the rows made elsewhere leaves the typed text in the field.
     void anOpenFieldGivesItsTextFirst_data()
     {
         QTest::addColumn<QString>("route");
@@ -437,6 +438,7 @@ private Q_SLOTS:
         QTest::newRow("Edit Metadata for Selected Row…") << "dialog";
         QTest::newRow("Save Slot to Disk") << "save";
         QTest::newRow("another program's version read in") << "outside";
+        QTest::newRow("a change made elsewhere lands, then Return") << "elsewhere";
     }
 
     void anOpenFieldGivesItsTextFirst()
@@ -496,6 +498,15 @@ private Q_SLOTS:
         } else if (route == "save") {
             menuItem(window, QStringLiteral("Save Slot to Disk"))->trigger();
             QCOMPARE(statusField(window)->text(), "Slot 1 saved");
+        } else if (route == "elsewhere") {
+            // As a run's results land, or another window's edit: the rows shown again keep the field.
+            QSignalSpy shownAgain(tableModel(window), &QAbstractItemModel::dataChanged);
+            QVERIFY(
+                library.setMetadataField(BookmarkMetadataField::style, QStringLiteral("Cool"), rows.at(0)));
+            WAIT_VERIFY(!shownAgain.isEmpty());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            WAIT_COMPARE(library.allBookmarks().at(1).genre, "Mambo");
+            expected[0].style = QStringLiteral("Cool");
         } else if (route == "outside") {
             QSignalSpy readIn(&library, &LibrarySession::changedElsewhere);
             BookmarkList theirs = rows;

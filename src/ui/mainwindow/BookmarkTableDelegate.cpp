@@ -194,6 +194,14 @@ QWidget *BookmarkTableDelegate::createEditor(QWidget *parent, const QStyleOption
     return field;
 }
 
+void BookmarkTableDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
+{
+    // What is typed is the user's until the edit ends; Return then gives it to the rows as they are.
+    if (const auto *field = qobject_cast<QLineEdit *>(editor); field && field->isModified())
+        return;
+    QStyledItemDelegate::setEditorData(editor, index);
+}
+
 void BookmarkTableDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
                                                  const QModelIndex &) const
 {

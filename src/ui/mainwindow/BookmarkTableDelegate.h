@@ -27,6 +27,9 @@ public:
                           const QModelIndex &index) const override;
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
                               const QModelIndex &index) const override;
+    // A field the user has typed into keeps the text: the rows shown again after a change made
+    // elsewhere (a run's results, another window's edit) do not put the stored value back over it.
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override;
 
     // The text field of the cell being edited; null while none is open.
     QWidget *openField() const { return m_openField && !m_openField->isHidden() ? m_openField : nullptr; }
