@@ -41,7 +41,8 @@
 #                     custom files window at its minimum size
 #
 # BUILD_DIR picks another build folder, APP another program; DISPLAY_NUMBER the first display number
-# tried (61). The clicks are at the places of the default layout on a 1600x900 screen.
+# tried (61); BOOKMARKS a slot of that many songs in place of the built-in list's. The clicks are at the
+# places of the default layout on a 1600x900 screen.
 set -euo pipefail
 
 output="$1"
@@ -69,7 +70,8 @@ shot() { import -window root "$output/$1.png" && echo "  picture: $output/$1.png
 # profile NAME [LANGUAGE]: a fresh demo profile; Slot 1 holds the built-in list's songs and is current.
 profile() {
     prof="$work/$1"
-    eval "$("$build/tools/demo-profile/lyrafold-demo-profile" --profile "$prof" --books "$build/demo/books")" >/dev/null
+    eval "$("$build/tools/demo-profile/lyrafold-demo-profile" --profile "$prof" --books "$build/demo/books" \
+        ${BOOKMARKS:+--bookmarks "$BOOKMARKS"})" >/dev/null
     data="$XDG_DATA_HOME/Lyrafold"
     slots="$data/slots"
     mkdir -p "$prof/tmp" "$prof/runtime" "$XDG_CONFIG_HOME/Lyrafold"
