@@ -912,10 +912,12 @@ private Q_SLOTS:
 
         QStringList faults{QStringLiteral("not reached")};
         // A dialog of the application is walked while it runs, then closed.
-        ModalAnswer walkDialogs([&faults](QDialog *dialog) {
-            faults = focusFaults(dialog);
+        ModalAnswer walkDialogs(QList<ModalAnswer::Step>{[&faults](QDialog *dialog) {
+            faults = QTest::qWaitForWindowActive(dialog)
+                         ? focusFaults(dialog)
+                         : QStringList{QStringLiteral("the dialog is not active")};
             dialog->reject();
-        });
+        }});
         const auto opened = [](const std::function<void()> &open) {
             const QList<QWidget *> before = QApplication::topLevelWidgets();
             open();
@@ -959,8 +961,7 @@ private Q_SLOTS:
         } else if (window == "alert") {
             alert.addButton(QStringLiteral("Delete"), QMessageBox::AcceptRole);
             alert.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-            alert.show();
-            shown = &alert;
+            alert.exec();
         } else if (window == "picture import") {
             const QString picture = books() + QStringLiteral("/Scan.png");
             QImage(40, 20, QImage::Format_RGB32).save(picture);
@@ -985,7 +986,7 @@ private Q_SLOTS:
             faults = focusFaults(shown);
         }
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
-        if (shown && shown != &main && shown != &alert)
+        if (shown && shown != &main)
             shown->close();
     }
 
