@@ -3,6 +3,7 @@
 #include "core/common/NotificationBus.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibrarySlots.h"
+#include "core/library/SlotMetadataJob.h"
 #include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/playlist/PlaylistStore.h"
@@ -395,6 +396,90 @@ private Q_SLOTS:
                 TestHarness::readFile(QFileInfo(path).absolutePath() + QLatin1Char('/') + copies.first()));
             QCOMPARE(kept.value().bookmarks, otherVersion);
         }
+    }
+
+    // Each kind of change of the rows is made again on another program's version of the slot, where the
+    // rows stand elsewhere (a song added at the top, the order turned round) and other fields changed:
+    // the change finds its rows by identity, among equal rows by their order, and what the other
+    // version changed in other fields stays. Several changes before one save (as an auto-tag run
+    // makes) find their rows as the earlier ones left them.
+    void slotChangesMadeAgainElsewhere_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("edit of the second of two equal rows") << QStringLiteral("second");
+        QTest::newRow("retitle, then an edit of the retitled row") << QStringLiteral("retitle");
+        QTest::newRow("edit of a row whose title has no key") << QStringLiteral("no key");
+        QTest::newRow("removal") << QStringLiteral("remove");
+        QTest::newRow("rows appended, one of them there already") << QStringLiteral("append");
+        QTest::newRow("metadata of many rows, worked out on a worker") << QStringLiteral("metadata");
+    }
+
+    void slotChangesMadeAgainElsewhere()
+    {
+        QFETCH(QString, action);
+        // The other version is found by the save itself, not by the watch.
+        FileGuard::setDelaysForTesting(std::chrono::minutes(1), 200ms);
+        BookmarkList rows{
+            Fixtures::bookmark("/b/A.pdf", 1, "Alpha"),     Fixtures::bookmark("/b/A.pdf", 5, "Blue Moon"),
+            Fixtures::bookmark("/b/A.pdf", 5, "Blue Moon"), Fixtures::bookmark("/b/B.pdf", 2, "Cherokee"),
+            Fixtures::bookmark("/b/B.pdf", 9, "  "),        Fixtures::bookmark("/b/C.pdf", 3, "Donna Lee")};
+        rows[1].genre = QStringLiteral("first");
+        rows[2].genre = QStringLiteral("second");
+        QVERIFY(SlotStore::saveSlot(1, rows, QStringLiteral("/books")));
+        QVERIFY(SlotStore::saveMeta(SlotMeta{1, {}, {}}));
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
+        session.restoreActiveSlot();
+        QVERIFY(TestHarness::loadCurrentSlot(librarySlots));
+        // There: a song added at the top, the rows in another order (the equal ones in their own), and
+        // Cherokee's tempo changed.
+        BookmarkList other{Fixtures::bookmark("/b/X.pdf", 1, "Xenia")};
+        for (const qsizetype position : {5, 0, 1, 3, 2, 4})
+            other.append(rows.at(position));
+        other[4].tempo = QStringLiteral("Fast");
+        writeSlotElsewhere(1, other);
+        BookmarkList expected = other;
+        const auto edit = [&session](qsizetype position, const std::function<void(BookmarkEntry &)> &write) {
+            session.editBookmarks({position}, write);
+        };
+        if (action == QLatin1String("second")) {
+            edit(2, [](BookmarkEntry &row) { row.genre = QStringLiteral("mine"); });
+            expected[5].genre = QStringLiteral("mine");
+        } else if (action == QLatin1String("retitle")) {
+            LibrarySession::BatchScope batch(session);
+            edit(3, [](BookmarkEntry &row) { row.title = QStringLiteral("Cherokee (take 2)"); });
+            edit(3, [](BookmarkEntry &row) { row.composer = QStringLiteral("Ray Noble"); });
+            expected[4].title = QStringLiteral("Cherokee (take 2)");
+            expected[4].composer = QStringLiteral("Ray Noble");
+        } else if (action == QLatin1String("no key")) {
+            edit(4, [](BookmarkEntry &row) { row.genre = QStringLiteral("mine"); });
+            expected[6].genre = QStringLiteral("mine");
+        } else if (action == QLatin1String("remove")) {
+            QVERIFY(session.deleteBookmarks(RowDeletion::plan(session, {5}, std::nullopt)));
+            expected.removeAt(1);
+        } else if (action == QLatin1String("append")) {
+            const BookmarkList added{Fixtures::bookmark("/b/X.pdf", 1, "Xenia"),
+                                     Fixtures::bookmark("/b/A.pdf", 1, "Alpha"),
+                                     Fixtures::bookmark("/b/N.pdf", 7, "Nica's Dream")};
+            Fixtures::appendRows(session, added);
+            // Xenia is there already; a second Alpha is not.
+            expected << added.at(1) << added.at(2);
+        } else {
+            auto *job = new SlotMetadataJob(librarySlots, 1, [](LibraryRows &library, const TitleKeyIndex &) {
+                for (const qsizetype position : {0, 2, 3})
+                    library.edit(position).style = QStringLiteral("Swing");
+                return SlotMetadataJob::Change{3, {0, 2, 3}};
+            });
+            QSignalSpy finished(job, &SlotMetadataJob::finished);
+            job->start();
+            QVERIFY(finished.wait());
+            for (const qsizetype position : {2, 5, 4})
+                expected[position].style = QStringLiteral("Swing");
+        }
+        QVERIFY(TestHarness::waitFor([&] { return SlotStore::loadSlot(1) == expected; }, 10s));
+        QCOMPARE(session.allBookmarks().toList(), expected);
+        QCOMPARE(beforeMergeCopies(SlotStore::slotFilePath(1)), QStringList());
     }
 
     // The file goes missing (moved away, or removed by a program that makes it again) while the

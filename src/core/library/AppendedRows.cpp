@@ -14,11 +14,12 @@ AppendedRows AppendedRows::of(quint64 version, LibraryRows library,
         titleKeys = std::make_shared<const TitleKeyIndex>(library);
     library.append(rows);
     appended.titleKeys = std::make_shared<const TitleKeyIndex>(titleKeys->appended(library, from));
+    appended.change = RowChange::appended(library, *appended.titleKeys, from);
     for (qsizetype position = from; position < library.size(); ++position) {
-        QString key = library.at(position).id();
+        const QString &key = appended.change.identities.at(position - from).key;
         if (positions && !positions->contains(key))
             positions->insert(key, position);
-        appended.identityKeys.insert(std::move(key));
+        appended.identityKeys.insert(key);
         appended.changedTitleKeys.insert(appended.titleKeys->keyOfRow(position));
     }
     appended.changedTitleKeys.remove(QString());

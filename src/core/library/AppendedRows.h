@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/library/LibraryRows.h"
+#include "core/library/RowChange.h"
 
 #include <QHash>
 #include <QSet>
@@ -20,6 +21,8 @@ struct AppendedRows {
     std::optional<QHash<QString, qsizetype>> positions;
     QSet<QString> changedTitleKeys;
     QSet<QString> identityKeys;
+    // What the slot's file lacks until it is saved: the rows appended, by identity.
+    RowChange change;
     qsizetype count = 0;
 
     // The library's rows (with their title index and, when made, key positions) and rows after them.

@@ -265,7 +265,7 @@ void LibrarySession::replaceLibrary(Replacement replacement)
             m_slotFiles->setRead(replacement.fileVersion.value_or(
                 StateFile::stampOf(SlotStore::slotFilePath(m_currentSlotId))));
         if (replacement.save)
-            noteRowChange({RowChange::Kind::replaced, {}, replacement.rows, {}});
+            noteRowChange(RowChange::replacedBy(replacement.rows));
     }
     if (replacement.folder)
         m_selectedFolder = *replacement.folder;

@@ -81,10 +81,24 @@ qsizetype LibrarySession::editBookmarks(const QList<qsizetype> &positions,
 qsizetype LibrarySession::applyEdit(const QList<qsizetype> &positions,
                                     const std::function<void(BookmarkEntry &)> &edit, bool renamesItems)
 {
+    // The rows touched, each once: who they are and what they held is noted before any changes.
+    QList<qsizetype> touched;
+    touched.reserve(positions.size());
+    for (const qsizetype position : positions) {
+        if (position >= 0 && position < m_rows.size())
+            touched.append(position);
+    }
+    if (touched.isEmpty())
+        return 0;
+    std::sort(touched.begin(), touched.end());
+    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
     BatchScope batch(*this);
     const std::shared_ptr<const TitleKeyIndex> titles = titleKeyIndex();
-    const LibraryRows before = m_rows;
-    QList<qsizetype> edited;
+    RowChange rowChange;
+    rowChange.identities = RowIdentity::of(m_rows, *titles, touched);
+    rowChange.was.reserve(touched.size());
+    for (const qsizetype position : std::as_const(touched))
+        rowChange.was.append(m_rows.at(position));
     QList<KeyChange> keyChanges;
     QList<qsizetype> retitled;
     QSet<QString> titleKeys;
@@ -94,7 +108,6 @@ qsizetype LibrarySession::applyEdit(const QList<qsizetype> &positions,
         if (position < 0 || position >= m_rows.size())
             continue;
         ++count;
-        edited.append(position);
         const BookmarkEntry &before = m_rows.at(position);
         const QString oldTitle = before.title;
         const QString oldPath = before.pdfFilePath;
@@ -113,9 +126,10 @@ qsizetype LibrarySession::applyEdit(const QList<qsizetype> &positions,
             keyChanges.append({position, std::move(oldId), std::move(newId)});
         }
     }
-    if (count == 0)
-        return 0;
-    noteRowChange({RowChange::Kind::fields, before, m_rows, std::move(edited)});
+    rowChange.now.reserve(touched.size());
+    for (const qsizetype position : std::as_const(touched))
+        rowChange.now.append(m_rows.at(position));
+    noteRowChange(std::move(rowChange));
     if (!retitled.isEmpty()) {
         m_titleKeys = std::make_shared<const TitleKeyIndex>(titles->retitled(retitled, m_rows));
         for (const qsizetype position : std::as_const(retitled))
@@ -171,7 +185,7 @@ bool LibrarySession::adoptAppendedRows(AppendedRows appended)
     if (appended.count == 0)
         return true;
     BatchScope batch(*this);
-    noteRowChange({RowChange::Kind::appended, m_rows, appended.rows, {}});
+    noteRowChange(std::move(appended.change));
     QThreadPool::globalInstance()->start([old = std::exchange(m_rows, std::move(appended.rows))] {});
     m_titleKeys = std::move(appended.titleKeys);
     m_positionsValid = appended.positions.has_value();
@@ -228,14 +242,15 @@ std::optional<DeletionResult> LibrarySession::deleteBookmarks(const DeletionPlan
     BatchScope batch(*this);
     const std::shared_ptr<const TitleKeyIndex> titles = titleKeyIndex();
     const QList<qsizetype> ascending(plan.positions.crbegin(), plan.positions.crend());
+    QList<RowIdentity> removed = RowIdentity::of(m_rows, *titles, ascending);
     QSet<QString> titleKeys;
     QSet<QString> identityKeys;
-    for (const qsizetype position : ascending) {
-        identityKeys.insert(m_rows.at(position).id());
-        titleKeys.insert(titles->keyOfRow(position));
+    for (qsizetype i = 0; i < ascending.size(); ++i) {
+        identityKeys.insert(removed.at(i).key);
+        titleKeys.insert(titles->keyOfRow(ascending.at(i)));
     }
     const QList<quint64> stampsBefore = m_rows.blockStamps();
-    noteRowChange({RowChange::Kind::removed, m_rows, {}, ascending});
+    noteRowChange(RowChange::removed(std::move(removed)));
     m_rows.remove(ascending);
     m_titleKeys = std::make_shared<const TitleKeyIndex>(titles->withoutRows(ascending));
     m_positionsValid = false;
@@ -262,14 +277,13 @@ std::optional<DeletionResult> LibrarySession::deleteBookmarks(const DeletionPlan
     return result;
 }
 
-bool LibrarySession::adoptEditedRows(quint64 version, LibraryRows rows, QSet<QString> titleKeys,
-                                     QSet<QString> identityKeys)
+bool LibrarySession::adoptEditedRows(quint64 version, LibraryRows rows, RowChange change,
+                                     QSet<QString> titleKeys, QSet<QString> identityKeys)
 {
     if (version != m_libraryVersion || rows.size() != m_rows.size())
         return false;
     BatchScope batch(*this);
-    // The rows that differ are found only should another program's version need them.
-    noteRowChange({RowChange::Kind::fields, m_rows, rows, {}});
+    noteRowChange(std::move(change));
     // The titles, books and pages are the same: the title index and the positions of the identity
     // keys stay as they are, and so do the shown rows. The blocks the change replaced are let go of on
     // a worker: freeing 100,000 rows would hold up the interface.

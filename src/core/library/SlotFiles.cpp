@@ -11,143 +11,9 @@
 #include <QFileInfo>
 #include <QMutex>
 
-#include <algorithm>
-
 #include <unistd.h>
 
 namespace {
-
-// Identity key -> the positions of the rows with it, ascending.
-using KeyIndex = QHash<QString, QList<qsizetype>>;
-
-template <typename Rows> KeyIndex indexRows(const Rows &rows)
-{
-    KeyIndex index;
-    index.reserve(rows.size());
-    qsizetype position = 0;
-    for (const BookmarkEntry &row : rows)
-        index[row.id()].append(position++);
-    return index;
-}
-
-// Where the row that stands at position in the rows index was made of stands in other: the same
-// identity key, the same place among the rows with it; -1 when other has fewer.
-qsizetype counterpart(const LibraryRows &rows, const KeyIndex &index, qsizetype position,
-                      const KeyIndex &other)
-{
-    const QString key = rows.at(position).id();
-    const QList<qsizetype> &same = *index.constFind(key);
-    const qsizetype occurrence = std::lower_bound(same.cbegin(), same.cend(), position) - same.cbegin();
-    const auto there = other.constFind(key);
-    return there != other.cend() && occurrence < there->size() ? there->at(occurrence) : -1;
-}
-
-// Each field the change made differ, as it made it: what the other side changed in other fields stays.
-void carryChangedFields(const BookmarkEntry &before, const BookmarkEntry &after, BookmarkEntry &row)
-{
-    const auto carry = [](const auto &was, const auto &now, auto &field) {
-        if (!(was == now))
-            field = now;
-    };
-    carry(before.pdfFileName, after.pdfFileName, row.pdfFileName);
-    carry(before.pdfFilePath, after.pdfFilePath, row.pdfFilePath);
-    carry(before.pageNumber, after.pageNumber, row.pageNumber);
-    carry(before.title, after.title, row.title);
-    carry(before.level, after.level, row.level);
-    carry(before.pageSpan, after.pageSpan, row.pageSpan);
-    carry(before.totalPages, after.totalPages, row.totalPages);
-    carry(before.genre, after.genre, row.genre);
-    carry(before.style, after.style, row.style);
-    carry(before.firstReleaseYear, after.firstReleaseYear, row.firstReleaseYear);
-    carry(before.composer, after.composer, row.composer);
-    carry(before.tempo, after.tempo, row.tempo);
-    carry(before.rating, after.rating, row.rating);
-    carry(before.spotifyURL, after.spotifyURL, row.spotifyURL);
-    carry(before.youtubeURL, after.youtubeURL, row.youtubeURL);
-}
-
-// The positions a change of fields touched: those it names, or those of the blocks whose stamps
-// changed whose rows differ.
-QList<qsizetype> changedPositions(const RowChange &change)
-{
-    if (!change.positions.isEmpty())
-        return change.positions;
-    QList<qsizetype> positions;
-    const QList<quint64> &before = change.before.blockStamps();
-    const QList<quint64> &after = change.after.blockStamps();
-    const qsizetype size = std::min(change.before.size(), change.after.size());
-    for (qsizetype block = 0; block < before.size() && block < after.size(); ++block) {
-        if (before.at(block) == after.at(block))
-            continue;
-        const qsizetype end = std::min(size, (block + 1) * LibraryRows::blockSize);
-        for (qsizetype p = block * LibraryRows::blockSize; p < end; ++p) {
-            if (!(change.before.at(p) == change.after.at(p)))
-                positions.append(p);
-        }
-    }
-    return positions;
-}
-
-bool replayFields(const RowChange &change, BookmarkList &rows)
-{
-    const QList<qsizetype> positions = changedPositions(change);
-    if (positions.isEmpty())
-        return true;
-    const KeyIndex before = indexRows(change.before);
-    const KeyIndex there = indexRows(rows);
-    // Every row is found before any changes: a changed key must not move another row's place.
-    QList<std::pair<qsizetype, qsizetype>> targets;
-    for (const qsizetype p : positions) {
-        if (p >= 0 && p < change.before.size() && p < change.after.size())
-            targets.append({p, counterpart(change.before, before, p, there)});
-    }
-    bool placed = true;
-    for (const auto &[p, q] : std::as_const(targets)) {
-        if (q < 0) {
-            // Removed there: the row comes back as changed here, and the other version is kept.
-            rows.append(change.after.at(p));
-            placed = false;
-            continue;
-        }
-        carryChangedFields(change.before.at(p), change.after.at(p), rows[q]);
-    }
-    return placed;
-}
-
-void replayAppended(const RowChange &change, BookmarkList &rows)
-{
-    const KeyIndex after = indexRows(change.after);
-    KeyIndex there = indexRows(rows);
-    for (qsizetype p = change.before.size(); p < change.after.size(); ++p) {
-        const BookmarkEntry &row = change.after.at(p);
-        const QString key = row.id();
-        const QList<qsizetype> &same = *after.constFind(key);
-        const qsizetype occurrence = std::lower_bound(same.cbegin(), same.cend(), p) - same.cbegin();
-        // A song the other version has as often already (imported there too) is not added twice.
-        QList<qsizetype> &held = there[key];
-        if (held.size() > occurrence)
-            continue;
-        held.append(rows.size());
-        rows.append(row);
-    }
-}
-
-void replayRemoved(const RowChange &change, BookmarkList &rows)
-{
-    const KeyIndex before = indexRows(change.before);
-    const KeyIndex there = indexRows(rows);
-    QList<qsizetype> gone;
-    for (const qsizetype p : change.positions) {
-        if (p < 0 || p >= change.before.size())
-            continue;
-        if (const qsizetype q = counterpart(change.before, before, p, there); q >= 0)
-            gone.append(q);
-    }
-    std::sort(gone.begin(), gone.end(), std::greater<>());
-    gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
-    for (const qsizetype q : std::as_const(gone))
-        rows.removeAt(q);
-}
 
 // The other version, kept beside the file under a name of its own: a second name for the very file
 // that was read where the file system allows one, else a copy of what was read. Empty when neither
@@ -170,25 +36,6 @@ QString keepBeside(const QString &path, const StateFile::FileVersion &version, c
 }
 
 } // namespace
-
-bool RowChange::replayOn(BookmarkList &rows) const
-{
-    switch (kind) {
-    case Kind::fields:
-        return replayFields(*this, rows);
-    case Kind::appended:
-        replayAppended(*this, rows);
-        return true;
-    case Kind::removed:
-        replayRemoved(*this, rows);
-        return true;
-    case Kind::replaced:
-        rows = after.toList();
-        // Only ever made on a version other than the one it replaced.
-        return false;
-    }
-    return true;
-}
 
 QString SlotMerge::statusText() const
 {
@@ -213,8 +60,8 @@ public:
         m_changes.append({number, std::move(change)});
     }
 
-    // The changes written; the caller frees them (they may hold the rows of a whole library before a
-    // change of every row).
+    // The changes written; the caller frees them (they may hold every row of a library after a change
+    // of every row).
     QList<std::pair<quint64, RowChange>> takeUpTo(quint64 number)
     {
         QMutexLocker lock(&m_mutex);
@@ -293,8 +140,9 @@ private:
                 made.merge.slot = slot;
                 made.madeUpTo = writtenUpTo;
                 bool placed = true;
+                RowReplay replay(theirs.bookmarks);
                 for (const auto &[number, change] : log->after(writtenUpTo)) {
-                    placed = change.replayOn(theirs.bookmarks) && placed;
+                    placed = replay.make(change) && placed;
                     made.madeUpTo = number;
                     made.merge.changesMade = true;
                 }
@@ -462,8 +310,9 @@ void SlotFiles::takeMerge(qint64 slot, std::any made)
     // place still comes back as changed; the other version is not kept for it.)
     if (const auto later = file->log->after(taken.madeUpTo); !later.isEmpty()) {
         BookmarkList rows = merge.merged.rows.toList();
+        RowReplay replay(rows);
         for (const auto &[number, change] : later)
-            change.replayOn(rows);
+            replay.make(change);
         merge.merged.rows = LibraryRows(std::move(rows));
         merge.changesMade = true;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/library/LibraryRows.h"
+#include "core/library/RowChange.h"
 #include "core/storage/FileGuard.h"
 
 #include <QHash>
@@ -8,29 +9,6 @@
 
 #include <functional>
 #include <memory>
-
-// A change of a slot's rows that its file does not hold yet, kept so that it can be made again on
-// another program's version of the file. Rows are found there by identity: their identity key (book,
-// page and title) and which of the rows with that key they are, counted in list order (as a
-// PlaylistItemRef finds an item).
-struct RowChange {
-    enum class Kind {
-        fields,   // rows changed in place: those at positions, or (no positions) any that differ
-        appended, // rows appended after those of before
-        removed,  // the rows of before at positions went
-        replaced, // the whole list became after
-    };
-    Kind kind = Kind::fields;
-    LibraryRows before;
-    LibraryRows after;
-    QList<qsizetype> positions;
-
-    // Makes the change on rows. A changed field reaches the row whatever else differs there; a changed
-    // row that rows lacks is added as changed, and a replacement replaces. Returns false when the change
-    // took something of rows' own away that way: a row it no longer had, or rows other than those the
-    // replacement was made on.
-    bool replayOn(BookmarkList &rows) const;
-};
 
 // What a save of a slot writes: its rows and its folder.
 struct SlotSnapshot {

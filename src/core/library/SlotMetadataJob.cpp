@@ -2,6 +2,7 @@
 
 #include "core/common/Hop.h"
 #include "core/common/MemoryTrim.h"
+#include "core/library/RowChange.h"
 #include "core/library/TitleKeyIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/text/TextUtils.h"
@@ -21,6 +22,7 @@ struct Prepared {
     qsizetype changed = 0;
     QSet<QString> titleKeys;
     QSet<QString> identityKeys;
+    RowChange change;
     // When the playlists follow: the first position of each identity key they hold among the changed
     // ones (of every key, when the session had them ready), and their items brought in line.
     QHash<QString, qsizetype> positions;
@@ -124,11 +126,13 @@ void SlotMetadataJob::attempt()
             const Change change = edit(prepared.rows, *titles);
             prepared.matched = change.matched;
             prepared.changed = change.positions.size();
+            // The identity keys are those the rows had: the change leaves titles, books and pages.
+            prepared.change = RowChange::fields(rows, prepared.rows, *titles, change.positions);
             prepared.titleKeys.reserve(change.positions.size());
             prepared.identityKeys.reserve(change.positions.size());
-            for (const qsizetype position : change.positions) {
-                prepared.titleKeys.insert(titles->keyOfRow(position));
-                prepared.identityKeys.insert(prepared.rows.at(position).id());
+            for (qsizetype i = 0; i < change.positions.size(); ++i) {
+                prepared.titleKeys.insert(titles->keyOfRow(change.positions.at(i)));
+                prepared.identityKeys.insert(prepared.change.identities.at(i).key);
             }
             if (positions.valid())
                 prepared.positions = positions.get();
@@ -157,7 +161,8 @@ void SlotMetadataJob::attempt()
                 // The playlists were brought in line on the worker already.
                 LibrarySession::BatchScope batch(m_session, LibrarySession::PlaylistSync::skip);
                 m_session.adoptEditedRows(prepared.version, std::move(prepared.rows),
-                                          std::move(prepared.titleKeys), std::move(prepared.identityKeys));
+                                          std::move(prepared.change), std::move(prepared.titleKeys),
+                                          std::move(prepared.identityKeys));
                 // Should the playlists have changed meanwhile, a title added to one asks for a key the
                 // worker did not look for: the session answers for it.
                 const LibrarySession &session = m_session;
