@@ -160,7 +160,7 @@ private Q_SLOTS:
 
     // A named pipe where a state file belongs (or a link to one) is refused without waiting for a
     // writer that never comes. The playlists, read as the application starts, set it aside at once
-    // (and say so), and are written in its place.
+    // (and say so), and are written in its place (through the link, which stays).
     void namedPipesAreNotWaitedFor_data()
     {
         QTest::addColumn<int>("file");
@@ -198,16 +198,28 @@ private Q_SLOTS:
         QCOMPARE(setAside.count(), File(file) == File::playlists ? 1 : 0);
         if (File(file) != File::playlists)
             return;
-        QVERIFY(!QFileInfo(path).exists() && !QFileInfo(path).isSymLink());
+        QVERIFY(!QFileInfo(path).exists() && QFileInfo(path).isSymLink() == link);
+        QCOMPARE(QFileInfo(setAside.at(0).at(1).toString()).absolutePath(), QFileInfo(pipe).absolutePath());
         PlaylistLibrary library;
         QCOMPARE(library.createPlaylist(QStringLiteral("Gig")), PlaylistLibrary::Outcome::created);
         WAIT_COMPARE(PlaylistStore::loadPlaylists().size(), 1);
+        QCOMPARE(QFileInfo(path).isSymLink(), link);
     }
 
     // Only the temporary files of our interrupted saves go, in each folder of state files, at every start;
-    // the user's own files beside them stay.
+    // the user's own files beside them stay. Of a state file that is a link, those of the file it leads to
+    // go, beside it, and nothing else there.
     void interruptedSavesAreRemoved()
     {
+        const QString sync = TestHarness::home() + QStringLiteral("/Sync");
+        QDir(sync).removeRecursively();
+        const QStringList syncLeftovers{".playlists.json.lyrafold-Qw12Er"};
+        const QStringList syncKept{"playlists.json", ".other.json.lyrafold-Qw12Er",
+                                   ".slot_1.json.lyrafold-Ab12Cd"};
+        for (const QString &name : syncLeftovers + syncKept)
+            TestHarness::writeFile(sync + QLatin1Char('/') + name, "x");
+        QVERIFY(QDir().mkpath(AppPaths::applicationSupportDir()));
+        QVERIFY(QFile::link(sync + QStringLiteral("/playlists.json"), PlaylistStore::playlistsPath()));
         const QStringList leftovers{".slot_1.json.lyrafold-Ab12Cd", ".slots_meta.json.lyrafold-xYzzy9"};
         const QStringList kept{"slot_1.json",
                                "slot_1.json.unreadable-20240101-120000",
@@ -223,14 +235,23 @@ private Q_SLOTS:
                 TestHarness::writeFile(folder + QLatin1Char('/') + name, "x");
 
         for (const QString &folder : AppPaths::stateFolders()) {
+            const qsizetype linked = folder == AppPaths::applicationSupportDir() ? syncLeftovers.size() : 0;
             for (int start = 0; start < 2; ++start)
-                QCOMPARE(StateFile::removeInterruptedSaves(folder), start == 0 ? leftovers.size() : 0);
+                QCOMPARE(StateFile::removeInterruptedSaves(folder),
+                         start == 0 ? leftovers.size() + linked : 0);
             QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden);
             QStringList expected = kept;
+            if (linked > 0)
+                expected.append(QStringLiteral("playlists.json"));
             left.sort();
             expected.sort();
             QCOMPARE(left, expected);
         }
+        QStringList left = QDir(sync).entryList(QDir::Files | QDir::Hidden);
+        QStringList expected = syncKept;
+        left.sort();
+        expected.sort();
+        QCOMPARE(left, expected);
     }
 };
 

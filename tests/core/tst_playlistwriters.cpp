@@ -1,6 +1,9 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
+#include "core/annotations/PdfEditCacheFile.h"
+#include "core/common/AppPaths.h"
 #include "core/common/NotificationBus.h"
+#include "core/library/CacheService.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibrarySlots.h"
 #include "core/library/SlotMetadataJob.h"
@@ -21,9 +24,12 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <tuple>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -533,6 +539,140 @@ private Q_SLOTS:
         else
             QVERIFY(TestHarness::waitFor(
                 [&] { return namesOn(PlaylistStore::loadPlaylists(path)) == expectedNames; }, 10s));
+    }
+
+    // A state file the user made a link (into a sync folder) stays one: a change reaches the file it leads
+    // to, the link being absolute, relative, one of a chain, or leading to a file not there yet; a link
+    // into a folder that is gone fails to save, and says so. What is set aside, or kept of another
+    // program's version, lies beside the file the link leads to, and the link stays a link to it.
+    void linkedFilesStayLinks_data()
+    {
+        QTest::addColumn<QString>("kind"); // slot, playlists, cache, annotations
+        QTest::addColumn<QString>("link");
+        QTest::newRow("slot, a relative link") << "slot"
+                                               << "relative";
+        QTest::newRow("playlists, a chain of two links") << "playlists"
+                                                         << "chain";
+        QTest::newRow("bookmark cache, an absolute link") << "cache"
+                                                          << "absolute";
+        QTest::newRow("annotation cache, a link to a file not there yet") << "annotations"
+                                                                          << "dangling";
+        QTest::newRow("playlists, a link into a folder that is gone") << "playlists"
+                                                                      << "gone";
+        QTest::newRow("playlists, the linked file undecodable") << "playlists"
+                                                                << "undecodable";
+        QTest::newRow("slot, another program's version kept") << "slot"
+                                                              << "other version";
+    }
+
+    void linkedFilesStayLinks()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, link);
+        // Another program's version is found by the save itself, not by the watch.
+        FileGuard::setDelaysForTesting(std::chrono::minutes(1), 200ms);
+        const QString sync = TestHarness::home() + QStringLiteral("/Sync");
+        QDir(sync).removeRecursively();
+        QVERIFY(QDir().mkpath(sync + QStringLiteral("/links")));
+        const BookmarkList rows = Fixtures::realisticLibrary(30);
+        QVERIFY(SlotStore::saveSlot(1, rows, QStringLiteral("/books")));
+        QVERIFY(SlotStore::saveMeta(SlotMeta{1, {}, {}}));
+        QVERIFY(CacheService::save(rows, QStringLiteral("/books")));
+        QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("Gig"), {}}}));
+        const QString book = QStringLiteral("/books/Standards.pdf");
+        const QString path = kind == "slot"        ? SlotStore::slotFilePath(1)
+                             : kind == "playlists" ? PlaylistStore::playlistsPath()
+                             : kind == "cache"     ? AppPaths::bookmarkCachePath()
+                                                   : *PdfEditCacheCodec::filePath(book);
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        const QString target = (link == "gone" ? TestHarness::home() + QStringLiteral("/Gone") : sync) +
+                               QLatin1Char('/') + QFileInfo(path).fileName();
+        if (link == "gone" || link == "dangling")
+            QFile::remove(path);
+        else
+            QVERIFY(QFile::rename(path, target));
+        if (link == "undecodable")
+            TestHarness::writeFile(target, "[{\"name\":\"half");
+        // What the state file's link says, and where a chain's first link leads.
+        QString first = target;
+        if (link == "relative")
+            first = QDir(QFileInfo(path).absolutePath()).relativeFilePath(target);
+        if (link == "chain") {
+            first = sync + QStringLiteral("/links/") + QFileInfo(path).fileName();
+            QCOMPARE(::symlink("../playlists.json", QFile::encodeName(first).constData()), 0);
+        }
+        QCOMPARE(::symlink(QFile::encodeName(first).constData(), QFile::encodeName(path).constData()), 0);
+        QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
+        QSignalSpy failed(&NotificationBus::instance(), &NotificationBus::stateFileSaveFailed);
+
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        LibrarySlots librarySlots(session);
+        session.restoreActiveSlot();
+        QVERIFY(TestHarness::loadCurrentSlot(librarySlots));
+        BookmarkList otherVersion = rows;
+        if (link == "other version") {
+            // Without a row the edit below changes: the merge brings it back and keeps this version.
+            otherVersion.removeAt(20);
+            QSaveFile file(target);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(*SlotStore::encodeSlot(otherVersion, QStringLiteral("/elsewhere")));
+            QVERIFY(file.commit());
+        }
+        PdfEditCacheFile annotations;
+        annotations.strokesByPage[2] = {StrokeRecord{{{1, 2}, {3, 4}}, {}, 2, 1, false}};
+        bool annotationsSaved = false;
+        if (kind == "annotations")
+            QVERIFY(PdfEditCacheCodec::saveInBackground(
+                book, annotations, [&](bool saved, const QString &) { annotationsSaved = saved; }));
+        else if (kind == "playlists")
+            QCOMPARE(playlists.createPlaylist(QStringLiteral("Linked")), PlaylistLibrary::Outcome::created);
+        else
+            session.editBookmarks({20}, [](BookmarkEntry &row) { row.genre = QStringLiteral("Mine"); });
+
+        const auto holdsTheChange = [&] {
+            const QByteArray bytes = TestHarness::readFile(target);
+            if (kind == "annotations") {
+                const auto stored = PdfEditCacheCodec::decode(bytes);
+                return stored && stored.value() == annotations;
+            }
+            if (kind == "playlists") {
+                const auto stored = PlaylistCodec::decodePlaylists(bytes);
+                return stored && namesOn(stored.value()).contains("Linked");
+            }
+            const auto stored = SlotStore::decodeSlot(bytes);
+            return stored && std::any_of(stored.value().bookmarks.cbegin(), stored.value().bookmarks.cend(),
+                                         [](const BookmarkEntry &row) { return row.genre == "Mine"; });
+        };
+        if (link == "gone") {
+            WAIT_COMPARE(failed.count(), 1);
+            QCOMPARE(failed.at(0).at(0).toString(), path);
+            QCOMPARE(failed.at(0).at(1).toString(),
+                     QStringLiteral("the folder %1 does not exist").arg(QFileInfo(target).absolutePath()));
+        } else {
+            QVERIFY(TestHarness::waitFor(holdsTheChange, 10s));
+            QCOMPARE(failed.count(), 0);
+        }
+        if (kind == "annotations")
+            WAIT_VERIFY(annotationsSaved);
+        char written[PATH_MAX] = {};
+        QCOMPARE(QByteArray(written,
+                            int(::readlink(QFile::encodeName(path).constData(), written, sizeof written))),
+                 QFile::encodeName(first));
+        QCOMPARE(setAside.count(), link == "undecodable" ? 1 : 0);
+        if (link == "undecodable") {
+            QCOMPARE(QFileInfo(setAside.at(0).at(1).toString()).canonicalPath(),
+                     QFileInfo(sync).canonicalFilePath());
+            QCOMPARE(TestHarness::readFile(setAside.at(0).at(1).toString()), QByteArray("[{\"name\":\"half"));
+        }
+        const QStringList copies = beforeMergeCopies(target);
+        QCOMPARE(copies.size(), link == "other version" ? 1 : 0);
+        if (link == "other version") {
+            const QString kept = sync + QLatin1Char('/') + copies.first();
+            QVERIFY(!QFileInfo(kept).isSymLink());
+            QCOMPARE(SlotStore::decodeSlot(TestHarness::readFile(kept)).value().bookmarks, otherVersion);
+            QVERIFY(beforeMergeCopies(path).isEmpty());
+        }
     }
 
     // A file that stays undecodable is set aside once it has not changed for a while; the playlists in

@@ -71,9 +71,15 @@ int saveLoop(int argc, char *argv[])
     }
 }
 
-QStringList leftovers()
+// Where the slot's file is a link: the folder of the file it leads to (a sync folder).
+QString linkedFolder()
 {
-    return QDir(AppPaths::slotsDir())
+    return TestHarness::home() + QStringLiteral("/Sync");
+}
+
+QStringList leftovers(bool linked)
+{
+    return QDir(linked ? linkedFolder() : AppPaths::slotsDir())
         .entryList({QStringLiteral(".slot_%1.json.lyrafold-*").arg(slot)}, QDir::Files | QDir::Hidden);
 }
 
@@ -83,8 +89,24 @@ class SaveCrashTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // Also through a link to the file in another folder, which a save keeps.
+    void killedSaveLeavesWholeFile_data()
+    {
+        QTest::addColumn<bool>("linked");
+        QTest::newRow("the slot's file") << false;
+        QTest::newRow("a link to the slot's file") << true;
+    }
+
     void killedSaveLeavesWholeFile()
     {
+        QFETCH(bool, linked);
+        const QString path = SlotStore::slotFilePath(slot);
+        QFile::remove(path);
+        QDir(linkedFolder()).removeRecursively();
+        if (linked) {
+            QVERIFY(QDir().mkpath(linkedFolder()) && QDir().mkpath(AppPaths::slotsDir()));
+            QVERIFY(QFile::link(linkedFolder() + QStringLiteral("/slot_1.json"), path));
+        }
         // CTest runs the program in parts side by side, which share the kills.
         const int iterations = setting("LYRAFOLD_CRASHTEST_ITERATIONS", 8 / TestHarness::partCount());
         const int bookmarks = setting("LYRAFOLD_CRASHTEST_BOOKMARKS", 20000);
@@ -125,9 +147,10 @@ private Q_SLOTS:
                     lastSaved = line.mid(6).toLongLong();
             killedInFirstSave += lastSaved == onDisk;
 
-            leftoverCount += int(leftovers().size());
+            leftoverCount += int(leftovers(linked).size());
             StateFile::removeInterruptedSaves(AppPaths::slotsDir());
-            QVERIFY(leftovers().isEmpty());
+            QVERIFY(leftovers(linked).isEmpty());
+            QCOMPARE(QFileInfo(path).isSymLink(), linked);
 
             const std::optional<BookmarkCache> stored = SlotStore::loadSlotFile(slot);
             const std::optional<qint64> g =

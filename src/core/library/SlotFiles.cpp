@@ -18,8 +18,11 @@ namespace {
 // The other version, kept beside the file under a name of its own: a second name for the very file
 // that was read where the file system allows one, else a copy of what was read. Empty when neither
 // could be made.
-QString keepBeside(const QString &path, const StateFile::FileVersion &version, const QByteArray &bytes)
+QString keepBeside(const QString &slotPath, const StateFile::FileVersion &version, const QByteArray &bytes)
 {
+    // Beside the file a link leads to, and a name for that file, never for the link: the link's next
+    // write would show through it.
+    const QString path = StateFile::linkedFile(slotPath).value_or(slotPath);
     const QString base = path + QStringLiteral(".before-merge-") +
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target = base;
@@ -40,9 +43,14 @@ QString keepBeside(const QString &path, const StateFile::FileVersion &version, c
 QString SlotMerge::statusText() const
 {
     const QString name = SlotStore::slotName(slot);
-    if (!keptAs.isEmpty())
+    if (!keptAs.isEmpty()) {
+        // Named by its place where the slot's file is a link into another folder, beside which it lies.
+        const QFileInfo kept(keptAs);
+        const bool besideSlot =
+            kept.absolutePath() == QFileInfo(SlotStore::slotFilePath(slot)).absolutePath();
         return UiText::tr("%1 was changed by another program and merged; the other version is kept as %2.")
-            .arg(name, QFileInfo(keptAs).fileName());
+            .arg(name, besideSlot ? kept.fileName() : kept.absoluteFilePath());
+    }
     if (changesMade)
         return UiText::tr("%1 was changed by another program and merged.").arg(name);
     return UiText::tr("%1 was changed by another program and read again.").arg(name);

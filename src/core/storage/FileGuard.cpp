@@ -208,8 +208,9 @@ void FileGuard::save(StateFile::Encoder encode)
         },
         [path = m_path, shared, generation, upTo,
          outcome](const StateFile::Replace &replace, const StateFile::FileVersion &written, QString *reason) {
-            // Lyrafold's own writers, in any process, one at a time from here to the rename.
-            QLockFile lock(lockPath(path));
+            // Lyrafold's own writers, in any process, one at a time from here to the rename; beside the
+            // file a link leads to, which other links may lead to as well.
+            QLockFile lock(lockPath(StateFile::linkedFile(path).value_or(path)));
             if (!lock.tryLock(lockWaitMs)) {
                 *reason = UiText::tr("another Lyrafold kept the file locked");
                 return false;
@@ -326,6 +327,12 @@ void FileGuard::watch()
     const QString folder = QFileInfo(m_path).absolutePath();
     QDir().mkpath(folder);
     m_watcher.addPath(folder);
+    // Where the file is a link, another program replaces the file it leads to, in that file's folder.
+    if (const std::optional<QString> linked = StateFile::linkedFile(m_path); linked && *linked != m_path) {
+        const QString linkedFolder = QFileInfo(*linked).absolutePath();
+        if (linkedFolder != folder && QFileInfo::exists(linkedFolder))
+            m_watcher.addPath(linkedFolder);
+    }
     if (QFileInfo::exists(m_path))
         m_watcher.addPath(m_path);
     // A file replaced by a rename (as every atomic save does) leaves the watch behind: the folder's

@@ -18,6 +18,7 @@
 #include <simdjson.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -30,6 +31,7 @@ namespace {
 
 bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
               const StateFile::ReplaceGuard &guard = {});
+bool removeNow(const QString &path, QString *error);
 
 QString fileKey(const QString &path)
 {
@@ -115,10 +117,7 @@ private:
             QString error;
             bool written = false;
             if (job->kind == Kind::remove) {
-                QFile file(path);
-                written = file.remove() || !file.exists();
-                if (!written)
-                    error = file.errorString();
+                written = removeNow(path, &error);
             } else if (const std::optional<QByteArray> bytes = job->encode ? job->encode() : std::nullopt) {
                 written = writeNow(path, *bytes, &error, job->guard);
             } else {
@@ -209,7 +208,11 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
               const StateFile::ReplaceGuard &guard)
 {
     const QFileInfo info(path);
-    const QString folder = info.absolutePath();
+    const std::optional<QString> linked = StateFile::linkedFile(info.absoluteFilePath());
+    // The file replaced: the path's own, or the one its link leads to, beside which the new version is
+    // made, so that the link stays.
+    const QString file = linked.value_or(info.absoluteFilePath());
+    const QString folder = QFileInfo(file).absolutePath();
     const auto fail = [&](const QString &reason) {
         qCWarning(lcStateFile) << "cannot write" << path << reason;
         if (error)
@@ -221,11 +224,14 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
     const auto failWith = [&](int errorNumber) {
         return fail(StateFile::writeFailureReason(errorNumber, folder));
     };
-    if (!QDir().mkpath(folder))
+    if (!linked)
+        return failWith(ELOOP);
+    // The folder a link leads into is the user's to make: a link into one that is gone fails.
+    if (file == info.absoluteFilePath() && !QDir().mkpath(folder))
         return fail(UiText::tr("cannot create folder %1").arg(folder));
     // The file is written under a name of our own beside the target, then renamed over it: a crash leaves
     // the previous file whole, and the start-up sweep can tell what we left from the user's own files.
-    QByteArray temporary = QFile::encodeName(StateFile::temporaryTemplate(info.absoluteFilePath()));
+    QByteArray temporary = QFile::encodeName(StateFile::temporaryTemplate(file));
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return failWith(errno);
@@ -237,7 +243,7 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
     // The new version keeps the target's permissions (a file the user made private stays so).
     struct stat target {};
     const mode_t mode =
-        ::stat(QFile::encodeName(path).constData(), &target) == 0 ? target.st_mode & 07777 : newFileMode();
+        ::stat(QFile::encodeName(file).constData(), &target) == 0 ? target.st_mode & 07777 : newFileMode();
     if (::fchmod(fd, mode) != 0)
         return abandon(errno);
     // A short write (a full disk, a file size limit) fails here, with the system's own reason, and
@@ -260,7 +266,7 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
     }
     // rename(2) replaces the target in one step.
     int renameError = 0;
-    const QByteArray targetName = QFile::encodeName(path);
+    const QByteArray targetName = QFile::encodeName(file);
     const auto renamed = [&](unsigned int flags) {
         if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, targetName.constData(), flags) == 0)
             return true;
@@ -270,7 +276,7 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
     const StateFile::FileVersion ours = versionFromStat(written);
     const StateFile::Replace replace = [&](const StateFile::FileVersion &expected) {
         using StateFile::Replaced;
-        if (!StateFile::stampOf(path).sameStamp(expected))
+        if (!StateFile::stampOf(file).sameStamp(expected))
             return Replaced::changed;
         const bool unsupported = [&] {
             // Compared and put in place in one step: no name may appear meanwhile, or the one that stood
@@ -296,7 +302,7 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
         if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, targetName.constData(), RENAME_EXCHANGE) ==
                 0 &&
             !StateFile::stampOf(QFile::decodeName(temporary)).sameStamp(ours))
-            keepDisplaced(QFile::decodeName(temporary), path);
+            keepDisplaced(QFile::decodeName(temporary), file);
         return Replaced::changed;
     };
     QString refusal;
@@ -313,6 +319,34 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
     if (FailingFiles::instance().changed(fileKey(path), false))
         qCInfo(lcStateFile) << "written again after a failure:" << path;
     return true;
+}
+
+bool removeNow(const QString &path, QString *error)
+{
+    const std::optional<QString> file = StateFile::linkedFile(QFileInfo(path).absoluteFilePath());
+    if (file && (::unlink(QFile::encodeName(*file).constData()) == 0 || errno == ENOENT))
+        return true;
+    const int errorNumber = file ? errno : ELOOP;
+    if (error)
+        *error = StateFile::writeFailureReason(errorNumber, QFileInfo(file.value_or(path)).absolutePath());
+    return false;
+}
+
+int removeLeftovers(const QDir &dir, const QRegularExpression &leftover)
+{
+    int removed = 0;
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
+        if (!leftover.match(name).hasMatch())
+            continue;
+        if (QFile::remove(dir.filePath(name)))
+            ++removed;
+        else
+            qCWarning(lcStateFile) << "cannot remove the leftover of an interrupted save"
+                                   << dir.filePath(name);
+    }
+    if (removed > 0)
+        qCInfo(lcStateFile) << "removed" << removed << "leftovers of interrupted saves in" << dir.path();
+    return removed;
 }
 
 // A file built into the program (a Qt resource path): in memory, never anything but a file.
@@ -426,6 +460,8 @@ QString writeFailureReason(int error, const QString &folder)
         return UiText::tr("Lyrafold is not permitted to write in the folder %1").arg(folder);
     case EFBIG:
         return UiText::tr("the file is larger than the system allows");
+    case ENOENT:
+        return UiText::tr("the folder %1 does not exist").arg(folder);
     default:
         return QString::fromLocal8Bit(std::strerror(error));
     }
@@ -474,12 +510,20 @@ void waitForAllPendingWrites()
 
 std::optional<QString> setAside(const QString &path)
 {
+    const std::optional<QString> file = linkedFile(QFileInfo(path).absoluteFilePath());
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const QString base = path + QStringLiteral(".unreadable-") + stamp;
+    const QString base = file.value_or(path) + QStringLiteral(".unreadable-") + stamp;
     QString target = base;
-    for (int n = 2; QFileInfo::exists(target); ++n)
+    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
         target = base + QLatin1Char('-') + QString::number(n);
-    if (!QFile::rename(path, target)) {
+    // Never over a name that appeared meanwhile; and only a rename, never a copy, whatever stands there.
+    const QByteArray from = QFile::encodeName(file.value_or(path));
+    const QByteArray to = QFile::encodeName(target);
+    const bool renamed =
+        file && (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0 ||
+                 ((errno == EINVAL || errno == ENOSYS) && !QFileInfo(target).isSymLink() &&
+                  !QFileInfo::exists(target) && ::rename(from.constData(), to.constData()) == 0));
+    if (!renamed) {
         qCWarning(lcStateFile) << "cannot move undecodable file aside" << path;
         return std::nullopt;
     }
@@ -494,24 +538,60 @@ QString temporaryTemplate(const QString &path)
     return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".lyrafold-XXXXXX");
 }
 
+std::optional<QString> linkedFile(const QString &path)
+{
+    // As many links as the system itself follows in one path before it gives up.
+    constexpr int maxLinks = 40;
+    QString file = path;
+    for (int links = 0; links <= maxLinks; ++links) {
+        const QByteArray native = QFile::encodeName(file);
+        struct stat info {};
+        if (::lstat(native.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return file;
+        QByteArray target(PATH_MAX, Qt::Uninitialized);
+        const ssize_t length = ::readlink(native.constData(), target.data(), size_t(target.size()));
+        if (length <= 0 || length >= target.size())
+            return std::nullopt;
+        target.truncate(length);
+        const QString next = QFile::decodeName(target);
+        const qsizetype slash = next.lastIndexOf(QLatin1Char('/'));
+        // The target's folder as the system finds it (its own links and ".." resolved, as a relative link
+        // is read from the link's folder); a folder that does not exist is left as the link names it.
+        const QString from =
+            QDir::isAbsolutePath(next) ? QString() : QFileInfo(file).absolutePath() + QLatin1Char('/');
+        const QString folder = from + (slash < 0    ? QStringLiteral(".")
+                                       : slash == 0 ? QStringLiteral("/")
+                                                    : next.left(slash));
+        const QString real = QFileInfo(folder).canonicalFilePath();
+        const QString name = next.mid(slash + 1);
+        if (real.isEmpty())
+            file = folder + QLatin1Char('/') + name;
+        else
+            file = real + (real.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + name;
+    }
+    return std::nullopt;
+}
+
 int removeInterruptedSaves(const QString &folder)
 {
     // Only the names writeNow() gives its temporary files: whatever else lies beside the state files
     // belongs to the user.
     static const QRegularExpression leftover(QStringLiteral("^\\..+\\.lyrafold-[A-Za-z0-9]{6}$"));
     QDir dir(folder);
-    int removed = 0;
-    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
-        if (!leftover.match(name).hasMatch())
+    int removed = removeLeftovers(dir, leftover);
+    // Beside the file a link leads to (a sync folder), only those of that file: the folder is not ours.
+    for (const QFileInfo &entry : dir.entryInfoList(QDir::Files | QDir::System | QDir::Hidden)) {
+        if (!entry.isSymLink())
             continue;
-        if (dir.remove(name))
-            ++removed;
-        else
-            qCWarning(lcStateFile) << "cannot remove the leftover of an interrupted save"
-                                   << dir.filePath(name);
+        const std::optional<QString> file = linkedFile(entry.absoluteFilePath());
+        if (!file || *file == entry.absoluteFilePath())
+            continue;
+        const QFileInfo target(*file);
+        const QRegularExpression ofTarget(QStringLiteral("^\\.") +
+                                          QRegularExpression::escape(target.fileName()) +
+                                          QStringLiteral("\\.lyrafold-[A-Za-z0-9]{6}$"));
+        removed += removeLeftovers(QDir(target.absolutePath()), ofTarget);
     }
-    if (removed > 0)
-        qCInfo(lcStateFile) << "removed" << removed << "leftovers of interrupted saves in" << folder;
     return removed;
 }
 

@@ -62,8 +62,10 @@ ReadResult read(const QString &path);
 ReadResult readNow(const QString &path);
 
 // Creates the folder with any missing parents and replaces the file atomically: a crash or a full
-// disk leaves the previous file whole. Returns false, with a reason in error, when nothing changed.
-// Pending background writes of the file go first, so the files keep the order of the calls.
+// disk leaves the previous file whole. A link is written through (linkedFile()): the file it leads to is
+// replaced and the link stays; a link into a folder that does not exist fails. Returns false, with a
+// reason in error, when nothing changed. Pending background writes of the file go first, so the files
+// keep the order of the calls.
 bool write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 // Why a file in folder could not be written, from the system's error number, in words a user can act
@@ -100,7 +102,7 @@ void editInBackground(const QString &path, Encoder encode, WriteDone done = {});
 
 // Removes the file on the same worker, in the same order as its writes: a write asked for before the
 // removal cannot bring the file back after it, and one asked for after it replaces it while it waits.
-// A file that is already gone counts as removed.
+// A file that is already gone counts as removed. Of a link, the file it leads to goes and the link stays.
 void removeInBackground(const QString &path, WriteDone done = {});
 
 // Returns once no background write of the file (or of any file) is queued or running.
@@ -108,16 +110,23 @@ void waitForPendingWrites(const QString &path);
 void waitForAllPendingWrites();
 
 // Renames an undecodable file to "<name>.unreadable-<yyyyMMdd-HHmmss>" (with a counter when that is
-// taken) and announces it on the notification bus. Returns the new path, or nothing when the rename
-// failed.
+// taken) and announces it on the notification bus. A link stays: the file it leads to is renamed beside
+// itself. Returns the new path, or nothing when the rename failed.
 std::optional<QString> setAside(const QString &path);
 
 // The template of the temporary file a write of path goes through: ".<name>.lyrafold-XXXXXX" beside it.
 QString temporaryTemplate(const QString &path);
 
+// The file a write, a removal or a set-aside of path acts on: path itself, or, when path is a symbolic
+// link, the file the link leads to (relative links and chains followed, in a folder whose own links are
+// resolved), which need not exist yet. A state file the user linked elsewhere (into a sync folder) so
+// stays a link to the file that is kept up to date. Nothing when the links loop or are too many.
+std::optional<QString> linkedFile(const QString &path);
+
 // Removes what saves cut short by a crash or a kill left beside the state files in folder: the
-// temporary files named by temporaryTemplate(), nothing else. Only while nothing saves, as at start: a
-// save in progress has such a file too. Returns how many were removed.
+// temporary files named by temporaryTemplate(), nothing else; for a state file that is a link, those of
+// the file it leads to, beside that file. Only while nothing saves, as at start: a save in progress has
+// such a file too. Returns how many were removed.
 int removeInterruptedSaves(const QString &folder);
 
 // A state file read and decoded, with the version it was read at.
