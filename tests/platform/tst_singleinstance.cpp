@@ -1,4 +1,5 @@
 #include "TestHarness.h"
+#include "core/common/AppPaths.h"
 #include "platform/desktop/SingleInstance.h"
 
 #include <QDir>
@@ -7,6 +8,7 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSysInfo>
 
 #include <csignal>
 #include <memory>
@@ -34,6 +36,16 @@ class SingleInstanceTest : public QObject {
     }
 
     static QString workDir() { return TestHarness::home() + QStringLiteral("/Music"); }
+
+    // The number of a process that has ended.
+    static qint64 goneProcess()
+    {
+        QProcess ended;
+        ended.start(QStringLiteral("true"), {});
+        const qint64 pid = ended.waitForStarted() ? ended.processId() : 0;
+        ended.waitForFinished();
+        return pid;
+    }
 
     // Waits for one whole line of standard output.
     static QByteArray readLine(QProcess *process)
@@ -159,25 +171,43 @@ private Q_SLOTS:
 
     // A runtime folder too deep for a socket's address still leads a later launch to the running
     // instance; one that cannot reach it (another runtime folder, the same data folder) never runs as
-    // a second writer of the same files.
+    // a second writer of the same files. A lock left in the data folder by another computer (which a sync
+    // tool carried) or by a process gone from this one stops no start, and the start holds the folder.
     void onlyOneWriterOfTheData_data()
     {
+        QTest::addColumn<QByteArray>("leftLock"); // in the data folder before the first start
         QTest::addColumn<QString>("firstRuntime");
         QTest::addColumn<QString>("laterRuntime");
         QTest::addColumn<QByteArray>("later");
         const QString run = TestHarness::home() + QStringLiteral("/run/");
         const QString deep = run + QString(std::max<qsizetype>(120 - run.size(), 40), u'r');
-        QTest::newRow("runtime folder of 120 characters") << deep << deep << QByteArray("forwarded");
+        const QString a = TestHarness::home() + QStringLiteral("/run/a");
+        const QString b = TestHarness::home() + QStringLiteral("/run/b");
+        QTest::newRow("runtime folder of 120 characters")
+            << QByteArray() << deep << deep << QByteArray("forwarded");
         QTest::newRow("another runtime folder, the same data")
-            << TestHarness::home() + QStringLiteral("/run/a")
-            << TestHarness::home() + QStringLiteral("/run/b") << QByteArray("data in use");
+            << QByteArray() << a << b << QByteArray("data in use");
+        QTest::newRow("a lock another computer left")
+            << QByteArray("4242\nlyrafold\nother-computer\n0123456789abcdef0123456789abcdef\n"
+                          "fedcba9876543210fedcba9876543210\n")
+            << a << b << QByteArray("data in use");
+        QTest::newRow("a lock of a process gone from this computer")
+            << (QByteArray::number(goneProcess()) + "\nsingleinstance_helper\n" +
+                QSysInfo::machineHostName().toUtf8() + '\n' + QSysInfo::machineUniqueId() + '\n' +
+                QSysInfo::bootUniqueId() + '\n')
+            << a << b << QByteArray("data in use");
     }
 
     void onlyOneWriterOfTheData()
     {
+        QFETCH(QByteArray, leftLock);
         QFETCH(QString, firstRuntime);
         QFETCH(QString, laterRuntime);
         QFETCH(QByteArray, later);
+        if (!leftLock.isEmpty()) {
+            QVERIFY(QDir().mkpath(AppPaths::applicationSupportDir()));
+            TestHarness::writeFile(AppPaths::instanceLockPath(), leftLock);
+        }
         const auto environment = [](const QString &runtime) {
             QDir().mkpath(runtime);
             QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

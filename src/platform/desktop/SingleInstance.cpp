@@ -10,6 +10,7 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <sys/un.h>
@@ -35,6 +36,37 @@ QString baseName()
 QString basePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QLatin1Char('/') + baseName();
+}
+
+// Whether the lock file at path was written on another computer: by the machine's identity where both
+// know one, else by the host name (as the lock itself tells a process of this computer).
+bool lockedOnAnotherComputer(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // Process, application, host, machine, boot: a few lines, read within a bound.
+    const QList<QByteArray> lines = file.read(4096).split('\n');
+    if (lines.size() < 3 || lines.at(2).isEmpty())
+        return false;
+    const QByteArray machine = lines.value(3);
+    const QByteArray ours = QSysInfo::machineUniqueId();
+    if (!machine.isEmpty() && !ours.isEmpty())
+        return machine != ours;
+    return lines.at(2) != QSysInfo::machineHostName().toUtf8();
+}
+
+// A data folder that a sync tool carries to the user's other computers carries the lock too: a lock
+// another computer wrote names a process this one cannot see, so it never stops a start here (the
+// files' guards keep the changes of writers on two computers). It is replaced by this start's own, so
+// that a later start on this computer is refused while this one runs. Removed under Qt's own ".rmlock",
+// so that two starts never remove each other's new lock.
+bool takeOverForeignLock(const QString &path)
+{
+    QLockFile remover(path + QStringLiteral(".rmlock"));
+    if (!remover.tryLock(1000) || !lockedOnAnotherComputer(path))
+        return false;
+    return QFile::remove(path);
 }
 
 // A socket's address holds a path of at most this many bytes, its terminating NUL included.
@@ -100,10 +132,15 @@ SingleInstance::Role SingleInstance::claim(const QStringList &paths, int timeout
 bool SingleInstance::holdDataFolder()
 {
     QDir().mkpath(AppPaths::applicationSupportDir());
-    auto dataLock = std::make_unique<QLockFile>(AppPaths::instanceLockPath());
-    // An instance holds the lock for as long as it runs: only one whose process is gone is stale.
+    const QString path = AppPaths::instanceLockPath();
+    auto dataLock = std::make_unique<QLockFile>(path);
+    // An instance holds the lock for as long as it runs: only one whose process is gone is stale (which
+    // the lock tells of a process of this computer only).
     dataLock->setStaleLockTime(0);
-    if (dataLock->tryLock(0)) {
+    bool locked = dataLock->tryLock(0);
+    if (!locked && dataLock->error() == QLockFile::LockFailedError && takeOverForeignLock(path))
+        locked = dataLock->tryLock(0);
+    if (locked) {
         m_dataLock = std::move(dataLock);
         return true;
     }

@@ -24,9 +24,10 @@ public:
         Standalone,   // no instance runs, but no socket could be made: run alone
         NotAnswering, // an instance runs (or starts) but did not answer: this one must not run beside
                       // it, writing the same files; ask again later or end
-        DataInUse,    // no instance answers at the socket, yet another running process holds the data
-                      // folder (one started with another runtime folder, or one that could make no
-                      // socket): this one must not run; dataHolder() names it
+        DataInUse,    // no instance answers at the socket, yet another running process of this computer
+                      // holds the data folder (one started with another runtime folder, or one that could
+                      // make no socket): this one must not run; dataHolder() names it. A lock another
+                      // computer left in the folder never gives this.
     };
 
     explicit SingleInstance(QObject *parent = nullptr);
