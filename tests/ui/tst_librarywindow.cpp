@@ -155,25 +155,50 @@ private Q_SLOTS:
     // The folder, then the slot (whose bookmarks the prompt names), then the one question before a filled
     // slot is replaced: the run ends on that slot, named, with the folder's songs, still searched for what
     // the search field holds. The question says the slot is rebuilt only when the folder is the one the
-    // slot was built from; from any other folder its bookmarks are lost, and it says so.
+    // slot was built from, and counts the titles whose books lie elsewhere (imported, merged in), which
+    // go; from any other folder its bookmarks are lost, and it says so.
     void extractsIntoTheChosenSlot_data()
     {
         QTest::addColumn<bool>("reextract"); // "Re-extract folder" on slot 2; else a new folder from slot 1
-        QTest::addColumn<QString>("typedFolder");  // in the folder field first
-        QTest::addColumn<QString>("storedFolder"); // of slot 2
+        QTest::addColumn<QString>("typedFolder");   // in the folder field first
+        QTest::addColumn<QString>("storedFolder");  // of slot 2
+        QTest::addColumn<BookmarkList>("slotRows"); // of slot 2
         QTest::addColumn<QString>("question");
         QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("informative");
         const QString rebuild = QStringLiteral("Rebuild Slot 2 from the books?");
         const QString clear = QStringLiteral("Clear Slot 2?");
+        const QString rebuilt =
+            QStringLiteral("Its one bookmark is rebuilt from the books in the folder; the "
+                           "metadata of every title found again is kept");
+        const QString oneOutside =
+            rebuilt + QStringLiteral("; 1 title whose book is not in this folder will be removed.");
+        const QString cleared = QStringLiteral("The one bookmark in this slot will be removed from disk.");
+        const QString imports = TestHarness::home() + QStringLiteral("/Documents/PDFs/");
+        const BookmarkList withImports{
+            Fixtures::bookmark(folder() + QStringLiteral("/sub/A.pdf"), 1, QStringLiteral("Alpha")),
+            Fixtures::bookmark(imports + QStringLiteral("Lead Sheets.pdf"), 1, QStringLiteral("Imported")),
+            Fixtures::bookmark(imports + QStringLiteral("Custom Singles/Scan.pdf"), 1,
+                               QStringLiteral("Scan"))};
         QTest::newRow("new extraction, the slot's folder through a link")
-            << false << QString() << TestHarness::home() + QStringLiteral("/Link to Fakebooks/") << rebuild
-            << "Rebuild";
+            << false << QString() << TestHarness::home() + QStringLiteral("/Link to Fakebooks/") << oldRows()
+            << rebuild << "Rebuild" << oneOutside;
         QTest::newRow("new extraction, another folder")
-            << false << QString() << QString() << clear << "Clear";
+            << false << QString() << QString() << oldRows() << clear << "Clear" << cleared;
         QTest::newRow("re-extract, the slot's own folder")
-            << true << QString() << folder() << rebuild << "Rebuild";
+            << true << QString() << folder() << oldRows() << rebuild << "Rebuild" << oneOutside;
         QTest::newRow("re-extract, another folder typed")
-            << true << folder() << TestHarness::home() + QStringLiteral("/Empty") << clear << "Clear";
+            << true << folder() << TestHarness::home() + QStringLiteral("/Empty") << oldRows() << clear
+            << "Clear" << cleared;
+        QTest::newRow("re-extract, two imported titles beside one of the folder")
+            << true << QString() << folder() << withImports << rebuild << "Rebuild"
+            << QStringLiteral(
+                   "Its 3 bookmarks are rebuilt from the books in the folder; the metadata of every "
+                   "title found again is kept; 2 titles whose books are not in this folder will be "
+                   "removed.");
+        QTest::newRow("re-extract, only titles of the folder")
+            << true << QString() << folder() << withImports.mid(0, 1) << rebuild << "Rebuild"
+            << rebuilt + QLatin1Char('.');
     }
 
     void extractsIntoTheChosenSlot()
@@ -181,14 +206,16 @@ private Q_SLOTS:
         QFETCH(bool, reextract);
         QFETCH(QString, typedFolder);
         QFETCH(QString, storedFolder);
+        QFETCH(BookmarkList, slotRows);
         QFETCH(QString, question);
         QFETCH(QString, answer);
+        QFETCH(QString, informative);
         QFile::link(folder(), TestHarness::home() + QStringLiteral("/Link to Fakebooks"));
         TestHarness::writeFile(
             SlotStore::metaFilePath(),
             QStringLiteral(R"({"activeSlot":%1,"slotNames":{}})").arg(reextract ? 2 : 1).toUtf8());
         QVERIFY(SlotStore::saveSlot(1, oldRows(), QString()));
-        QVERIFY(SlotStore::saveSlot(2, oldRows(), storedFolder));
+        QVERIFY(SlotStore::saveSlot(2, slotRows, storedFolder));
         OpenWindow window;
         if (!typedFolder.isEmpty()) {
             auto *field = child<QLineEdit>(window, "folderPathField");
@@ -205,14 +232,10 @@ private Q_SLOTS:
                       : QList<Step>{chooseFolder(folder()), slotPrompt(2, name, &note), press(answer)});
         window.flows().extractBookmarks(window.sink());
         WAIT_COMPARE(status(window), "Extracted 2 bookmarks from 1 PDF(s)");
-        QCOMPARE(note, reextract ? "Slot 2 holds 1 bookmark(s)."
-                                 : "Slot 2 holds 1 bookmark(s). A full extraction replaces them.");
+        QCOMPARE(note, QStringLiteral("Slot 2 holds %1 bookmark(s).").arg(slotRows.size()) +
+                           (reextract ? "" : " A full extraction replaces them."));
         QCOMPARE(answers.messages.last(), question);
-        QCOMPARE(answers.informativeTexts.last(),
-                 answer == "Rebuild"
-                     ? "Its one bookmark is rebuilt from the books in the folder; the metadata "
-                       "of every title found again is kept."
-                     : "The one bookmark in this slot will be removed from disk.");
+        QCOMPARE(answers.informativeTexts.last(), informative);
         QCOMPARE(window.library().currentSlotId(), 2);
         QVERIFY(slotTile(window, 2)->slotSelected);
         QCOMPARE(slotTile(window, 2)->numberField()->text(), reextract ? "Slot 2" : "Gig");

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QPointer>
+#include <QSet>
 
 #include <algorithm>
 
@@ -58,6 +59,42 @@ LibraryRows mergedExtraction(const LibraryRows &old, const ExtractionResult &res
     return rows;
 }
 
+// The rows whose book is none of books: by path (the folders' links resolved), or by name for a row
+// stored without a path.
+qsizetype titlesOutside(const LibraryRows &rows, const QStringList &books)
+{
+    // A path spelled through a link to its folder is the same book: each folder is resolved once.
+    QHash<QString, QString> realFolders;
+    const auto key = [&realFolders](const QString &path) {
+        const QFileInfo file(path);
+        auto folder = realFolders.constFind(file.path());
+        if (folder == realFolders.cend()) {
+            const QString real = QFileInfo(file.path()).canonicalFilePath();
+            folder = realFolders.insert(file.path(), real.isEmpty() ? file.path() : real);
+        }
+        return TextUtils::nfc(*folder + QLatin1Char('/') + file.fileName());
+    };
+    QSet<QString> paths;
+    QSet<QString> names;
+    for (const QString &book : books) {
+        paths.insert(key(book));
+        names.insert(TextUtils::nfc(QFileInfo(book).fileName()).toLower());
+    }
+    // A library holds many songs of few books: each book is looked for once.
+    QHash<QString, bool> inFolder;
+    qsizetype outside = 0;
+    for (const BookmarkEntry &row : rows) {
+        const bool byName = row.pdfFilePath.isEmpty();
+        const QString &book = byName ? row.pdfFileName : row.pdfFilePath;
+        auto found = inFolder.constFind(book);
+        if (found == inFolder.cend())
+            found = inFolder.insert(book, byName ? names.contains(TextUtils::nfc(book).toLower())
+                                                 : paths.contains(key(book)));
+        outside += !*found;
+    }
+    return outside;
+}
+
 } // namespace
 
 QString SlotClearPlan::slotLabel() const
@@ -82,12 +119,19 @@ QString SlotClearPlan::rebuildMessage() const
 
 QString SlotClearPlan::rebuildInformativeText() const
 {
-    if (bookmarkCount == 1)
-        return UiText::tr("Its one bookmark is rebuilt from the books in the folder; the metadata of every "
-                          "title found again is kept.");
-    return UiText::tr("Its %1 bookmarks are rebuilt from the books in the folder; the metadata of every "
-                      "title found again is kept.")
-        .arg(bookmarkCount);
+    const QString rebuilt =
+        bookmarkCount == 1
+            ? UiText::tr("Its one bookmark is rebuilt from the books in the folder; the metadata of every "
+                         "title found again is kept")
+            : UiText::tr("Its %1 bookmarks are rebuilt from the books in the folder; the metadata of every "
+                         "title found again is kept")
+                  .arg(bookmarkCount);
+    if (titlesOutsideFolder == 0)
+        return rebuilt + QLatin1Char('.');
+    if (titlesOutsideFolder == 1)
+        return UiText::tr("%1; 1 title whose book is not in this folder will be removed.").arg(rebuilt);
+    return UiText::tr("%1; %2 titles whose books are not in this folder will be removed.")
+        .arg(rebuilt, QString::number(titlesOutsideFolder));
 }
 
 QString SlotClearPlan::informativeText() const
@@ -370,6 +414,17 @@ std::function<qsizetype()> LibrarySlots::slotCounter(qint64 slot) const
 std::function<bool()> LibrarySlots::storedFolderMatcher(qint64 slot, const QString &folder) const
 {
     return [slot, folder] { return FolderFileIndex::sameFolder(folder, SlotStore::selectedFolder(slot)); };
+}
+
+std::function<qsizetype(const QStringList &)> LibrarySlots::titlesOutsideCounter(qint64 slot) const
+{
+    // The library's rows as they are now, a copy that costs nothing; another slot's come from its file.
+    std::optional<LibraryRows> shown;
+    if (slot == m_session.currentSlotId() && currentSlotRead())
+        shown = m_session.allBookmarks();
+    return [slot, shown](const QStringList &books) {
+        return titlesOutside(shown ? *shown : LibraryRows(SlotStore::loadSlot(slot)), books);
+    };
 }
 
 void LibrarySlots::withSlotCount(qint64 slot, QObject *context, std::function<void(qsizetype)> done)

@@ -18,12 +18,15 @@ struct SlotClearPlan {
     QString slotName;
     qsizetype bookmarkCount = 0;
     quint64 libraryVersion = 0;
+    // Before a full extraction from the slot's own folder: its titles whose books are not in the folder
+    // (imported, merged in from another slot), which the extraction does not bring back.
+    qsizetype titlesOutsideFolder = 0;
 
     // "Clear Slot 3?" (with the slot's own name when it has one) and the count of bookmarks lost.
     QString message() const;
     QString informativeText() const;
-    // A full extraction into the slot: its bookmarks are rebuilt from the books, and the metadata of every
-    // title found again is kept.
+    // A full extraction into the slot: its bookmarks are rebuilt from the books, the metadata of every
+    // title found again is kept, and the titles outside the folder are removed.
     QString rebuildMessage() const;
     QString rebuildInformativeText() const;
 
@@ -119,6 +122,9 @@ public:
     // For a worker: whether folder is the one stored with slot (FolderFileIndex::sameFolder), read
     // from the slot's file when called, after the writes asked for before.
     std::function<bool()> storedFolderMatcher(qint64 slot, const QString &folder) const;
+    // For a worker: how many of the slot's rows have their book outside books (a folder's PDFs): the
+    // library's rows (taken here) for the current slot once it is read, else the slot's file's.
+    std::function<qsizetype(const QStringList &books)> titlesOutsideCounter(qint64 slot) const;
     // Calls done(count) on the UI thread: at once when the count is known, else once a worker counted
     // the slot's file (the count is stored then). Never when context is gone by then.
     void withSlotCount(qint64 slot, QObject *context, std::function<void(qsizetype count)> done);

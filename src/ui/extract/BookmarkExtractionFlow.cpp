@@ -87,11 +87,15 @@ void BookmarkExtractionFlow::extract(const QString &folder, bool askBookSelectio
     Hop::run(
         this,
         [folder, reader = m_folderReader, count = m_slots.slotCounter(choice->slot),
-         ownFolder = m_slots.storedFolderMatcher(choice->slot, folder)] {
+         ownFolder = m_slots.storedFolderMatcher(choice->slot, folder),
+         outside = m_slots.titlesOutsideCounter(choice->slot)] {
             Walk walk;
             walk.listing = FolderFileIndex::listPdfs(folder, reader);
             walk.slotCount = count();
             walk.slotsOwnFolder = ownFolder();
+            // A full run from the slot's own folder keeps none of the titles whose books lie elsewhere.
+            if (walk.slotsOwnFolder && walk.slotCount > 0)
+                walk.titlesOutsideFolder = outside(walk.listing.paths);
             return walk;
         },
         [this, generation, folder, choice = *choice, askBookSelection](const Walk &walk) {
@@ -132,7 +136,8 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
     // Rebuilt from the books is true only of the slot's own folder: from another one none of its songs
     // is found again, and the question is the one of every way of emptying a slot.
     if (!partial && slotCount > 0) {
-        const SlotClearPlan plan = m_slots.planClearSlot(slot, slotCount);
+        SlotClearPlan plan = m_slots.planClearSlot(slot, slotCount);
+        plan.titlesOutsideFolder = walk.titlesOutsideFolder;
         if (!(walk.slotsOwnFolder ? SlotClearing::confirmRebuild(m_window, plan)
                                   : SlotClearing::confirm(m_window, plan))) {
             Q_EMIT statusChanged(QString());

@@ -58,6 +58,8 @@ private:
         FolderFileIndex::PdfListing listing;
         qsizetype slotCount = 0;
         bool slotsOwnFolder = false;
+        // Of the slot's own folder: the slot's titles whose books are not among the listed ones.
+        qsizetype titlesOutsideFolder = 0;
     };
     void walked(const QString &folder, qint64 slot, const QString &slotName, bool askBookSelection,
                 const Walk &walk);
