@@ -207,6 +207,8 @@ private Q_SLOTS:
         session.playlists.addToPlaylist(QStringLiteral("Set"), session.library.allBookmarks().at(0));
         const SlotClearPlan plan = session.librarySlots.planClearSlot(4);
         QCOMPARE(plan.message(), "Clear Slot 4 (Gig)?");
+        // Clear Current Slot… names the slot by its number.
+        QCOMPARE(plan.clearCommandMessage(), "Clear Slot 4?");
 
         SlotClearPlan stale = plan;
         Fixtures::appendRows(session.library, songs("B.pdf", {4}));

@@ -7,6 +7,7 @@
 #include "core/common/NotificationBus.h"
 #include "core/common/UiText.h"
 #include "core/library/LibraryColumns.h"
+#include "core/library/LibrarySlots.h"
 #include "core/library/SlotStore.h"
 #include "ui/app/AppContext.h"
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
@@ -374,14 +375,18 @@ private Q_SLOTS:
     {
         QFETCH(QString, stored);
         AppSettings::setValue(AppSettings::uiLanguageKey, stored);
+        const SlotClearPlan named{4, u"Friday"_s, 233, 0};
         const QStringList shown = {UiText::tr("Loaded %1 cached bookmarks").arg(7),
                                    UiText::tr("The export could not be written: %1"),
+                                   named.clearCommandMessage(),
+                                   SlotClearPlan::clearCommandInformativeText(),
                                    Lang::localized(u"Custom Files"_s),
                                    Lang::localized(u"LYRAFOLD (beta) - Playlists"_s),
                                    Lang::localized(u"Slots"_s),
                                    Lang::localized(u"OK"_s)};
         QCOMPARE(shown,
                  (QStringList{u"Loaded 7 cached bookmarks"_s, u"The export could not be written: %1"_s,
+                              u"Clear Slot 4?"_s, u"All bookmarks in this slot will be removed from disk."_s,
                               u"Custom Files"_s, u"LYRAFOLD (beta) - Playlists"_s, u"Slots"_s, u"OK"_s}));
         QCOMPARE(QCoreApplication::translate("QFileDialog", "Settings"), u"Settings"_s);
     }

@@ -316,7 +316,8 @@ private Q_SLOTS:
         QVERIFY(!window->extraction()->isBusy());
     }
 
-    // Every way of emptying a slot asks the same question, naming the slot and its bookmarks; No keeps them.
+    // Every way of emptying a slot asks first, naming the slot (the extraction's question its bookmarks
+    // too); No keeps them.
     void emptyingASlotAsksFirst_data()
     {
         QTest::addColumn<bool>("newExtraction");
@@ -345,8 +346,10 @@ private Q_SLOTS:
         else
             window->flows().clearCurrentSlot(window->sink());
         QCOMPARE(answers.messages, QStringList{"Clear Slot 1?"});
+        // Clear Current Slot… names no count; the extraction's question does.
         QCOMPARE(answers.informativeTexts,
-                 QStringList{"The one bookmark in this slot will be removed from disk."});
+                 QStringList{newExtraction ? "The one bookmark in this slot will be removed from disk."
+                                           : "All bookmarks in this slot will be removed from disk."});
         QCOMPARE(::status(*window), status);
         const bool cleared = answer == "Clear";
         QCOMPARE(window->library().allBookmarks().isEmpty(), cleared);

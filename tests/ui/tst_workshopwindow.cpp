@@ -166,7 +166,7 @@ private Q_SLOTS:
             child<QPushButton>(*workshop, QStringLiteral("workshopClearButton"))->click();
             QCOMPARE(question.messages, QStringList{"Clear Slot 2?"});
             QCOMPARE(question.informativeTexts,
-                     QStringList{"The one bookmark in this slot will be removed from disk."});
+                     QStringList{"All bookmarks in this slot will be removed from disk."});
         }
         WAIT_COMPARE(window.library().currentSlotId(), slot);
         QCOMPARE(workshop->activeTabIndex(), slot);

@@ -134,6 +134,16 @@ QString SlotClearPlan::rebuildInformativeText() const
         .arg(rebuilt, QString::number(titlesOutsideFolder));
 }
 
+QString SlotClearPlan::clearCommandMessage() const
+{
+    return UiText::tr("Clear Slot %1?").arg(slot);
+}
+
+QString SlotClearPlan::clearCommandInformativeText()
+{
+    return UiText::tr("All bookmarks in this slot will be removed from disk.");
+}
+
 QString SlotClearPlan::informativeText() const
 {
     if (bookmarkCount == 0)

@@ -22,9 +22,13 @@ struct SlotClearPlan {
     // (imported, merged in from another slot), which the extraction does not bring back.
     qsizetype titlesOutsideFolder = 0;
 
-    // "Clear Slot 3?" (with the slot's own name when it has one) and the count of bookmarks lost.
+    // "Clear Slot 3?" (with the slot's own name when it has one) and the count of bookmarks lost: what an
+    // extraction asks before it empties the slot.
     QString message() const;
     QString informativeText() const;
+    // What Clear Current Slot… asks: the slot's number whatever its name, and no count.
+    QString clearCommandMessage() const;
+    static QString clearCommandInformativeText();
     // A full extraction into the slot: its bookmarks are rebuilt from the books, the metadata of every
     // title found again is kept, and the titles outside the folder are removed.
     QString rebuildMessage() const;

@@ -27,7 +27,9 @@ std::optional<QString> clearCurrentSlot(QWidget *parent, LibrarySlots &librarySl
         return refusal;
     }
     const SlotClearPlan plan = librarySlots.planClearSlot(librarySlots.session().currentSlotId());
-    if (!confirm(parent, plan))
+    if (LyrafoldAlert::run(parent, LyrafoldAlert::Style::warning, plan.clearCommandMessage(),
+                           SlotClearPlan::clearCommandInformativeText(),
+                           {QStringLiteral("Clear"), QStringLiteral("Cancel")}) != 0)
         return std::nullopt;
     if (const std::optional<QString> status = librarySlots.clearCurrentSlot(plan))
         return status;
