@@ -18,6 +18,8 @@
 #   rebuild-question  Slot 4 filled: another folder typed into the folder field, then its own folder with
 #                     a trailing "/", Extract > Re-extract folder > Extract all; then New extraction with
 #                     another folder: "Rebuild" only for its own folder, "Clear" otherwise
+#   rebuild-imported  Slot 4 built from the demo books, two pictures imported into it through Custom Files,
+#                     then Re-extract of its own folder: the question (cancelled), then Rebuild; the slot after
 #   search-switch     "waltz" typed and the Slot 1 tile clicked (then Reload) at once: every row shown
 #   folder-switch     a switch to a slot without a folder: the folder field empty; Extract asks for one
 #   folder-import     a picture imported into a slot without a folder: the folder field empty
@@ -30,6 +32,11 @@
 #   extract-summary   a folder with two unreadable books and one whose titles hold control characters
 #   second-start      a second start while the first is stopped, then "Wait": the playlist comes once
 #   long-runtime      a runtime folder of 120 characters; a start with another runtime folder
+#   foreign-lock      a lock another computer left in the data folder, a start with a playlist file; then a
+#                     second start with another runtime folder
+#   linked-files      the playlists, Slot 1's file and the bookmark cache links into a sync folder (absolute,
+#                     relative, a chain): a genre edited, a playlist file handed over, Quit; the links and
+#                     the files they lead to
 #   picture-scan      600 dpi A4 colour scans as PNG and TIFF imported through Custom Files
 #   metadata-100mb    a 100 MB metadata CSV (made by tests/data/hostile/mkmeta.py, or the script
 #                     METADATA_MAKER names) imported
@@ -315,6 +322,63 @@ scene_rebuild_question() {
     x key Escape
     sleep 1
     echo "  slot 4 after the questions were cancelled: $(slot_rows 4)"
+}
+
+# import_picture FILE: FILE imported through Custom Files > "Import Images/PDFs" into the current slot.
+import_picture() {
+    x mousemove 391 290 click 1
+    sleep 1.5
+    x mousemove 876 701 click 1
+    sleep 1.5
+    x type --delay 5 "$1"
+    x key Return
+    sleep 1.5
+    x key Return
+    sleep 4
+    # The page the import opens, and the custom files window.
+    close_windows '\.pdf$'
+    close_windows '^Custom Files'
+}
+
+# books_outside SLOT: the slot's rows whose book is not in the slot's folder, by book.
+books_outside() {
+    python3 - "$slots/slot_$1.json" <<'EOF'
+import collections, json, os, sys
+d = json.load(open(sys.argv[1]))
+folder = os.path.realpath(d.get("selectedFolder") or "/nowhere")
+out = collections.Counter(os.path.basename(r.get("pdfFilePath", "")) for r in d["bookmarks"]
+                          if not os.path.realpath(r.get("pdfFilePath", "")).startswith(folder + "/"))
+print(sum(out.values()), dict(out))
+EOF
+}
+
+scene_rebuild_imported() {
+    profile rebuild-imported
+    cp "$slots/slot_1.json" "$slots/slot_4.json"
+    printf '{"activeSlot":4,"slotNames":{}}' >"$slots/slots_meta.json"
+    mkdir -p "$HOME/Documents"
+    for name in "Lead sheet A" "Lead sheet B"; do
+        convert -size 600x800 xc:white -pointsize 48 -annotate +60+400 "$name" "$HOME/Documents/$name.png"
+    done
+    start
+    echo "  slot 4 before: $(slot_rows 4)"
+    import_picture "$HOME/Documents/Lead sheet A.png"
+    import_picture "$HOME/Documents/Lead sheet B.png"
+    shot rebuild-imported-1-imported
+    echo "  slot 4 with the imports: $(slot_rows 4); books outside its folder: $(books_outside 4)"
+    reextract_question rebuild-imported-2-question
+    x mousemove $extract_tile click 1
+    sleep 1
+    x mousemove 818 470 click 1
+    sleep 1
+    x key Return # the slot prompt: the current slot
+    sleep 1.5
+    x key Return # "Extract all PDFs"
+    sleep 2
+    x key Return # "Rebuild"
+    sleep 5
+    shot rebuild-imported-3-rebuilt
+    echo "  slot 4 after Rebuild: $(slot_rows 4); books outside its folder: $(books_outside 4)"
 }
 
 # without_folder FROM TO: slot TO holds slot FROM's rows and no folder.
@@ -676,6 +740,65 @@ scene_long_runtime() {
     sleep 1
     echo "  after its alert was answered, it still runs: $(running "$second_pid")"
     end_second
+}
+
+scene_foreign_lock() {
+    profile foreign-lock
+    friday_lyf
+    printf '4242\nlyrafold\nother-computer\n0123456789abcdef0123456789abcdef\nfedcba9876543210fedcba9876543210\n' \
+        >"$data/instance.lock"
+    start "$prof/Friday.lyf"
+    sleep 3
+    shot foreign-lock-1-start
+    echo "  the start runs: $(running "$app_pid"); main windows: $(x search --onlyvisible --name '^LYRAFOLD \(beta\)$' | wc -l); playlists: $(playlist_names 2>/dev/null || echo none)"
+    echo "  the lock now names: $(head -3 "$data/instance.lock" | tr '\n' ' ')(this computer: $(hostname), the start: $app_pid)"
+    mkdir -p "$prof/other-runtime"
+    chmod 700 "$prof/other-runtime"
+    RUNTIME="$prof/other-runtime" second_start
+    sleep 5
+    shot foreign-lock-2-second-start
+    echo "  a second start with another runtime folder still runs: $(running "$second_pid")"
+    x key Return
+    sleep 1
+    echo "  after its alert was answered, it still runs: $(running "$second_pid")"
+    end_second
+}
+
+# links LINK...: each link and what it says.
+links() { for l in "$@"; do printf '%s -> %s; ' "${l#"$prof"/}" "$(readlink "$l" || echo '(not a link)')"; done; }
+
+scene_linked_files() {
+    profile linked-files
+    local sync="$prof/Sync"
+    mkdir -p "$sync/slots"
+    [ -f "$data/playlists.json" ] && mv "$data/playlists.json" "$sync/playlists.json"
+    ln -s "$sync/playlists.json" "$data/playlists.json"
+    mv "$slots/slot_1.json" "$sync/slots/slot_1.json"
+    ln -s "$(realpath --relative-to="$slots" "$sync/slots/slot_1.json")" "$slots/slot_1.json"
+    # The cache through a chain of two links.
+    mkdir -p "$sync/links"
+    [ -f "$data/bookmarks_cache.json" ] && mv "$data/bookmarks_cache.json" "$sync/bookmarks_cache.json"
+    ln -s ../bookmarks_cache.json "$sync/links/cache"
+    ln -s "$sync/links/cache" "$data/bookmarks_cache.json"
+    echo "  before: $(links "$data/playlists.json" "$slots/slot_1.json" "$data/bookmarks_cache.json")"
+    friday_lyf
+    start
+    type_into_cell " Linked"
+    x key Return
+    sleep 1
+    # Handed to the running window, which imports it.
+    second_start "$prof/Friday.lyf"
+    sleep 4
+    shot linked-files-1-edited
+    end_second
+    quit
+    echo "  after Quit: $(links "$data/playlists.json" "$slots/slot_1.json" "$data/bookmarks_cache.json")"
+    echo "  the linked playlists: $(python3 -c 'import json,sys; print(" | ".join(p["name"] for p in json.load(open(sys.argv[1]))))' "$sync/playlists.json" 2>&1)"
+    for file in "$sync/slots/slot_1.json" "$sync/bookmarks_cache.json"; do
+        echo "  ${file#"$sync"/}, first genre: $(python3 -c 'import json,sys; print(repr(json.load(open(sys.argv[1]))["bookmarks"][0].get("genre")))' "$file")"
+    done
+    echo "  in the data folder: $(ls -A "$data" | tr '\n' ' ')"
+    echo "  in the sync folder: $(ls -A "$sync" "$sync/slots" | tr '\n' ' ')"
 }
 
 # A 600 dpi A4 colour scan as PNG and as TIFF (4960 x 7016), each imported alone through Custom Files >
