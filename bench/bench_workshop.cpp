@@ -6,6 +6,7 @@
 
 #include "Fixtures.h"
 #include "MainWindowParts.h"
+#include "SettledLibrary.h"
 #include "TestHarness.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/SlotStore.h"
@@ -65,10 +66,16 @@ struct Owner {
     MainWindowController window{context};
 };
 
+// The main window with the slot read and the library settled: a tile pressed before its rows are in
+// waits for them, which no benchmark here means to measure.
 Owner &owner()
 {
     library();
-    static Owner *const made = new Owner;
+    static Owner *const made = [] {
+        auto *owner = new Owner;
+        settleLibrary(owner->context.library());
+        return owner;
+    }();
     return *made;
 }
 
@@ -109,6 +116,14 @@ bool runUntil(const std::function<bool()> &done, int timeoutMs = 60000)
     return done();
 }
 
+// The workshop the tile opens, once it is open; null if it did not open.
+WorkshopWindowController *pressWorkshopTile(Owner &main)
+{
+    MainWindowParts::pressTile(main.window, "bookmarkWorkshopTile");
+    runUntil([] { return openWorkshop() != nullptr; }, 10000);
+    return openWorkshop();
+}
+
 bool visibleCoversDrawn(WorkshopWindowController &workshop)
 {
     auto *grid = workshop.findChild<QListView *>(QStringLiteral("workshopGrid"));
@@ -130,12 +145,16 @@ void BM_WorkshopOpen500Books(benchmark::State &state)
         delete openWorkshop();
         QElapsedTimer timer;
         timer.start();
-        MainWindowParts::pressTile(main.window, "bookmarkWorkshopTile");
-        WorkshopWindowController *workshop = openWorkshop();
+        WorkshopWindowController *workshop = pressWorkshopTile(main);
+        if (!workshop) {
+            state.SkipWithError("the workshop did not open");
+            return;
+        }
         bool listed = false;
         QObject::connect(workshop, &WorkshopWindowController::slotBooksShown, [&listed] { listed = true; });
         if (!runUntil([&listed] { return listed; })) {
             state.SkipWithError("the books were not listed");
+            delete workshop;
             return;
         }
         workshop->repaint();
@@ -144,6 +163,7 @@ void BM_WorkshopOpen500Books(benchmark::State &state)
         StallMeter meter;
         if (!runUntil([workshop] { return visibleCoversDrawn(*workshop); })) {
             state.SkipWithError("the covers were not drawn");
+            delete workshop;
             return;
         }
         const double coveredMs = timer.nsecsElapsed() / 1e6;
@@ -163,11 +183,18 @@ BENCHMARK(BM_WorkshopOpen500Books)->UseManualTime()->Unit(benchmark::kMillisecon
 void BM_WorkshopRefreshAfterCellEdit(benchmark::State &state)
 {
     Owner &main = owner();
-    MainWindowParts::pressTile(main.window, "bookmarkWorkshopTile");
-    WorkshopWindowController *workshop = openWorkshop();
+    WorkshopWindowController *workshop = pressWorkshopTile(main);
+    if (!workshop) {
+        state.SkipWithError("the workshop did not open");
+        return;
+    }
     bool listed = false;
     QObject::connect(workshop, &WorkshopWindowController::slotBooksShown, [&listed] { listed = true; });
-    runUntil([workshop] { return visibleCoversDrawn(*workshop); });
+    if (!runUntil([workshop] { return visibleCoversDrawn(*workshop); })) {
+        state.SkipWithError("the covers were not drawn");
+        delete workshop;
+        return;
+    }
     LibrarySession &session = main.context.library();
     int edit = 0;
     for (auto _ : state) {
@@ -179,6 +206,7 @@ void BM_WorkshopRefreshAfterCellEdit(benchmark::State &state)
                                  session.allBookmarks().at(edit));
         if (!runUntil([&listed] { return listed; })) {
             state.SkipWithError("the workshop did not refresh");
+            delete workshop;
             return;
         }
         workshop->repaint();
@@ -192,10 +220,17 @@ BENCHMARK(BM_WorkshopRefreshAfterCellEdit)->UseManualTime()->Unit(benchmark::kMi
 void BM_WorkshopScrollTopToBottom(benchmark::State &state)
 {
     Owner &main = owner();
-    MainWindowParts::pressTile(main.window, "bookmarkWorkshopTile");
-    WorkshopWindowController *workshop = openWorkshop();
+    WorkshopWindowController *workshop = pressWorkshopTile(main);
+    if (!workshop) {
+        state.SkipWithError("the workshop did not open");
+        return;
+    }
     auto *grid = workshop->findChild<QListView *>(QStringLiteral("workshopGrid"));
-    runUntil([workshop] { return visibleCoversDrawn(*workshop); });
+    if (!runUntil([workshop] { return visibleCoversDrawn(*workshop); })) {
+        state.SkipWithError("the covers were not drawn");
+        delete workshop;
+        return;
+    }
     QScrollBar *bar = grid->verticalScrollBar();
     qint64 longestStep = 0;
     int steps = 0;
