@@ -131,18 +131,22 @@ private Q_SLOTS:
     }
 
     // An extraction's list: every PDF at any depth in walk order (the same for every walk of one tree),
-    // a link loop walked once, a folder that cannot be read skipped and counted, the books and folders
-    // whose names are not UTF-8 named.
+    // a link loop walked once, a folder that cannot be read skipped and counted, the books whose paths
+    // are not UTF-8 named (a folder of such a name without books is not).
     void listsPdfsForExtraction()
     {
         QTemporaryDir tmp;
         makeTree(tmp.path(),
                  {"z.PDF", "a.pdf", "notes.txt", "sub/b.pdf", "sub/deep/c.pdf", "locked/x.pdf", "b/d.pdf"});
         QVERIFY(QFile::link(tmp.path(), tmp.path() + QStringLiteral("/sub/up")));
-        for (const char *latin1 : {"sub/Caf\xe9.pdf", "sub/Caf\xe9.txt", "Alt\xe9/", "Alt\xe9/e.pdf"})
+        for (const char *latin1 : {"sub/Caf\xe9.pdf", "sub/Caf\xe9.txt", "Alt\xe9/", "Alt\xe9/e.pdf",
+                                   "Alt\xe9/in/", "Alt\xe9/in/f.PDF", "Notes\xe9/", "Notes\xe9/n.txt"})
             QVERIFY(makeRaw(tmp.path(), latin1));
+        // A link back up from a folder the walk cannot reach names nothing twice.
+        QVERIFY(::symlink(QFile::encodeName(tmp.path()).constData(),
+                          (QFile::encodeName(tmp.path()) + "/Alt\xe9/up").constData()) == 0);
         QCOMPARE(FolderFileIndex::listPdfs(tmp.path()).undecodableNames,
-                 (QStringList{u"Alt\ufffd/"_s, u"sub/Caf\ufffd.pdf"_s}));
+                 (QStringList{u"Alt\ufffd/e.pdf"_s, u"Alt\ufffd/in/f.PDF"_s, u"sub/Caf\ufffd.pdf"_s}));
         const QString locked = tmp.path() + QStringLiteral("/locked");
         const FolderFileIndex::FolderReader refuseLocked =
             [&](const QString &path) -> std::optional<QFileInfoList> {

@@ -138,13 +138,16 @@ private Q_SLOTS:
                "1 had no bookmarks (E.pdf; add it with \"Import Images/PDFs\")";
         // Names that are not UTF-8 are read by no path: told apart, with what to do.
         QTest::newRow("a name not UTF-8") << QStringList{} << QStringList{} << QStringList{u"Caf\ufffd.pdf"_s}
-                                          << u"Extracted 7 bookmarks from 9 PDF(s); 1 not read, its name is "
-                                             u"not valid UTF-8 (Caf\ufffd.pdf; "
-                                             u"rename it to extract it)"_s;
-        QTest::newRow("a book and a folder not UTF-8")
-            << QStringList{"broken.pdf"} << QStringList{} << QStringList{u"Alt\ufffd/"_s, u"Caf\ufffd.pdf"_s}
+                                          << u"Extracted 7 bookmarks from 9 PDF(s); 1 not read, its file or "
+                                             u"folder name is not valid UTF-8 (Caf\ufffd.pdf; rename it to "
+                                             u"extract it)"_s;
+        QTest::newRow("a book and one in a folder not UTF-8")
+            << QStringList{"broken.pdf"} << QStringList{}
+            << QStringList{u"Alt\ufffd/Inside.pdf"_s, u"Caf\ufffd.pdf"_s}
             << u"Extracted 7 bookmarks from 9 PDF(s); 1 could not be opened (broken.pdf); 2 not read, their "
-               u"names are not valid UTF-8 (Alt\ufffd/, Caf\ufffd.pdf; rename them to extract them)"_s;
+               u"file or folder names are not valid UTF-8 (Alt\ufffd/Inside.pdf, Caf\ufffd.pdf; rename them "
+               u"to "
+               u"extract them)"_s;
     }
 
     void summaryNamesTheBooksItMissed()

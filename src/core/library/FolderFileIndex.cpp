@@ -9,7 +9,9 @@
 #include <algorithm>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,8 +52,47 @@ std::optional<QFileInfoList> readFolder(const QString &path)
                                     QDir::NoSort);
 }
 
-// The PDFs and folders in the folder at path whose names are not valid UTF-8, which Qt's listings leave
-// out without a word.
+// Whether the entry name of the folder open as parent is a PDF: a file, or a link to one, named so.
+bool isPdfEntry(int parent, const char *name, const struct stat &entry)
+{
+    struct stat target {};
+    return isPdfName(QFile::decodeName(name)) &&
+           (S_ISREG(entry.st_mode) ||
+            (S_ISLNK(entry.st_mode) && ::fstatat(parent, name, &target, 0) == 0 && S_ISREG(target.st_mode)));
+}
+
+// The PDFs at any depth in the folder name of the folder open as parent, by the bytes of their names, as
+// paths after prefix: below a folder whose name does not decode, a book with a sound name is out of reach
+// too. Links to folders are not followed, so that no book the walk reaches is named again.
+void pdfsBelow(int parent, const char *name, const QString &prefix, int depth, QStringList &names)
+{
+    constexpr int maxDepth = 64;
+    const int opened = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (opened < 0)
+        return;
+    DIR *folder = ::fdopendir(opened);
+    if (!folder) {
+        ::close(opened);
+        return;
+    }
+    while (const dirent *entry = ::readdir(folder)) {
+        if (qstrcmp(entry->d_name, ".") == 0 || qstrcmp(entry->d_name, "..") == 0)
+            continue;
+        struct stat info {};
+        if (::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        const QString path = prefix + QFile::decodeName(entry->d_name);
+        if (S_ISDIR(info.st_mode) && depth < maxDepth)
+            pdfsBelow(::dirfd(folder), entry->d_name, path + QLatin1Char('/'), depth + 1, names);
+        else if (isPdfEntry(::dirfd(folder), entry->d_name, info))
+            names.append(path);
+    }
+    ::closedir(folder);
+}
+
+// The PDFs in the folder at path, or below it, whose paths are not valid UTF-8 from there (their names,
+// or the names of folders above them), which Qt's listings leave out without a word; each byte that does
+// not decode shown as U+FFFD.
 QStringList undecodableEntries(const QString &path)
 {
     QStringList names;
@@ -61,13 +102,13 @@ QStringList undecodableEntries(const QString &path)
     while (const dirent *entry = ::readdir(folder)) {
         if (QByteArrayView(entry->d_name).isValidUtf8())
             continue;
-        const QString name = QFile::decodeName(entry->d_name);
         struct stat info {};
-        if (::fstatat(::dirfd(folder), entry->d_name, &info, 0) != 0)
+        if (::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
+        const QString name = QFile::decodeName(entry->d_name);
         if (S_ISDIR(info.st_mode))
-            names.append(name + QLatin1Char('/'));
-        else if (S_ISREG(info.st_mode) && isPdfName(name))
+            pdfsBelow(::dirfd(folder), entry->d_name, name + QLatin1Char('/'), 1, names);
+        else if (isPdfEntry(::dirfd(folder), entry->d_name, info))
             names.append(name);
     }
     ::closedir(folder);

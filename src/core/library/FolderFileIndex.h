@@ -41,9 +41,9 @@ public:
 
     // Every file below folder whose name ends in ".pdf", at any depth, as paths inside folder in walk
     // order, so that two walks of one tree give one list; how many folders could not be read (skipped,
-    // with what lies below them); and, read from the disk only, the PDFs and folders whose names are
-    // not valid UTF-8 (old archives name files in Latin-1): no path of ours can name them, so they are
-    // left out, and told by name, each bad byte shown as U+FFFD and a folder ending in "/".
+    // with what lies below them); and, read from the disk only, the PDFs whose paths inside folder are
+    // not valid UTF-8 (old archives name files and folders in Latin-1): no path of ours can open them,
+    // so they are left out, and told by name, each byte that does not decode shown as U+FFFD.
     struct PdfListing {
         QStringList paths;
         qsizetype unreadableFolders = 0;

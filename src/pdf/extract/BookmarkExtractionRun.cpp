@@ -51,9 +51,11 @@ QString BookmarkExtractionRun::undecodableText(const QStringList &names)
     if (names.isEmpty())
         return {};
     if (names.size() == 1)
-        return UiText::tr("; 1 not read, its name is not valid UTF-8 (%1; rename it to extract it)")
+        return UiText::tr("; 1 not read, its file or folder name is not valid UTF-8 "
+                          "(%1; rename it to extract it)")
             .arg(names.first());
-    return UiText::tr("; %1 not read, their names are not valid UTF-8 (%2; rename them to extract them)")
+    return UiText::tr("; %1 not read, their file or folder names are not valid UTF-8 "
+                      "(%2; rename them to extract them)")
         .arg(names.size())
         .arg(namedBooks(names));
 }

@@ -29,7 +29,7 @@ public:
         QStringList pdfPaths;
         // Only these books are read again; the slot's songs of the other books stay.
         bool partial = false;
-        // Folders the walk could not read, and the books and folders whose names it could not decode
+        // Folders the walk could not read, and the books whose paths it could not decode
         // (FolderFileIndex::PdfListing); reported with the outcome.
         qsizetype unreadableFolders = 0;
         QStringList undecodableNames;
@@ -46,8 +46,9 @@ public:
         QString statusText() const;
     };
 
-    // What the outcome says of books and folders left out because their names are not valid UTF-8:
-    // "; 1 not read, its name is not valid UTF-8 (<name>; rename it to extract it)", or nothing.
+    // What the outcome says of the books left out because a name in their paths is not valid UTF-8:
+    // "; 1 not read, its file or folder name is not valid UTF-8 (<path>; rename it to extract it)", or
+    // nothing.
     static QString undecodableText(const QStringList &names);
 
     BookmarkExtractionRun(LibrarySlots &librarySlots, Request request, QObject *parent = nullptr);
