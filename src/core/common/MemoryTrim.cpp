@@ -37,10 +37,16 @@ std::atomic<quint64> requests{0};
 void configureAllocator()
 {
 #ifdef __GLIBC__
-    // A fixed threshold keeps glibc from raising it to the size of every large block freed: the lists
-    // and hash tables of a large library would then be taken from the arenas instead of mapped apart,
-    // and the small allocations around them would keep their pages from ever going back.
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    // Both thresholds fixed at 32 MB, the largest mmap threshold glibc takes. A block below it (a page
+    // image, a zoomed one, the rows of a search that matched 100,000) comes from the heap, and once freed
+    // it is taken again without new pages, as glibc's adaptive thresholds would after their first free.
+    // Those would also raise the trim threshold to twice the mmap threshold, up to 64 MB; what a thread's
+    // arena has free at its end stays below it, and malloc_trim() does not give that back (it releases
+    // the free pages inside every arena, but the end of the main one only), so that every arena a large
+    // library passed through could keep 64 MB.
+    constexpr int threshold = 32 * 1024 * 1024;
+    mallopt(M_MMAP_THRESHOLD, threshold);
+    mallopt(M_TRIM_THRESHOLD, threshold);
 #endif
 }
 

@@ -12,8 +12,8 @@
 // the process would otherwise stay as large as it was at its peak.
 namespace MemoryTrim {
 
-// Sets the allocator up for large libraries; to be called first thing in main(), before any thread
-// starts.
+// Sets the allocator up for large buffers taken again and again (page images, search results) and
+// for large libraries that come and go; to be called first thing in main(), before any thread starts.
 void configureAllocator();
 
 // Gives the free memory of the allocator back to the system (malloc_trim on Linux), on a thread of its
