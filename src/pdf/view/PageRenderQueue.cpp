@@ -198,9 +198,9 @@ void PageRenderQueue::run()
         // The book could not be read at all: it failed to open, or became shorter since.
         bool unreadable = !openError.isEmpty();
         if (document) {
-            const std::optional<QRectF> scan = document->scannedImage(request.pageIndex);
+            // Only scanned pages have large images.
             const std::shared_ptr<const ScannedPageImage> large =
-                scan ? m_masters->find(generation, request.pageIndex) : nullptr;
+                m_masters->find(generation, request.pageIndex);
             if (large && request.scale <= large->scale()) {
                 {
                     std::lock_guard scaling(m_shared->mutex);
@@ -213,10 +213,15 @@ void PageRenderQueue::run()
                     error = QStringLiteral("The page %1 could not be scaled.").arg(request.pageIndex + 1);
             } else {
                 // Zooming into a scanned page in view: its large image is made beside this render, and
-                // the next steps come from it.
+                // the next steps come from it. Whether the page is a scan is asked at the first zoom
+                // only: the walk through its content that tells costs a page of music a quarter of its
+                // render, which paging and the first page of a book need not wait for.
                 const double first = firstScales.value(request.pageIndex, request.scale);
                 firstScales.insert(request.pageIndex, first);
-                if (scan && shown && !qFuzzyCompare(first, request.scale)) {
+                const std::optional<QRectF> scan = shown && !qFuzzyCompare(first, request.scale)
+                                                       ? document->scannedImage(request.pageIndex)
+                                                       : std::nullopt;
+                if (scan) {
                     const QSizeF size = document->pageSize(request.pageIndex);
                     const double cap =
                         std::sqrt(double(maxScannedPagePixels) / (size.width() * size.height()));
