@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
+#include "OpenWindow.h"
 #include "PdfFixtures.h"
 #include "TestHarnessGui.h"
 #include "core/library/SlotStore.h"
@@ -42,24 +43,6 @@ BookmarkList oldRows()
 {
     return {Fixtures::bookmark(QStringLiteral("/old/Old.pdf"), 1, QStringLiteral("Old song"))};
 }
-
-struct ContextHolder {
-    AppContext context;
-};
-
-struct OpenWindow : ContextHolder, MainWindowController {
-    // Open once the slot read at start is in, as the user finds it.
-    OpenWindow() : MainWindowController(context)
-    {
-        if (!TestHarness::waitForCurrentSlot(context.librarySlots()))
-            qFatal("the slot read at start did not arrive");
-    }
-    LibrarySession &library() { return context.library(); }
-    BookmarkExtractionFlow *extraction() { return &context.libraryFlows().extraction(); }
-    // The library flows, as this window starts them.
-    LibraryFlowService &flows() { return context.libraryFlows(); }
-    StatusLine &sink() { return *child<StatusLine>(*this, QStringLiteral("statusField")); }
-};
 
 // The window on slot 1 with one song; slot 2 holds one song too. With a folder, the slots remember it.
 std::unique_ptr<OpenWindow> openWindow(const QString &libraryFolder = {})

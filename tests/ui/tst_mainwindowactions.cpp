@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
+#include "OpenWindow.h"
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
 #include "core/common/AppPaths.h"
@@ -72,22 +73,6 @@ QString book(const char *name)
 {
     return TestHarness::testData(QStringLiteral("books/") + QLatin1String(name));
 }
-
-struct ContextHolder {
-    AppContext context;
-};
-
-// The main window with the application context it works with, made first and destroyed last.
-struct OpenWindow : ContextHolder, MainWindowController {
-    // Open once the slot read at start is in, as the user finds it.
-    OpenWindow() : MainWindowController(context)
-    {
-        if (!TestHarness::waitForCurrentSlot(context.librarySlots()))
-            qFatal("the slot read at start did not arrive");
-    }
-    LibrarySession &library() { return context.library(); }
-    LibraryShownRows &shownRows() { return context.shownRows(); }
-};
 
 // Opens the window on slot with the rows, the table laid out and the window active.
 std::unique_ptr<OpenWindow> windowOn(int slot, const BookmarkList &rows, bool show = false)

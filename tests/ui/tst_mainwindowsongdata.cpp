@@ -2,6 +2,7 @@
 #include "LoopbackHttpServer.h"
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
+#include "OpenWindow.h"
 #include "TestHarnessGui.h"
 #include "core/library/SlotStore.h"
 #include "core/metadata/AutoTagRun.h"
@@ -31,24 +32,6 @@ using namespace std::chrono_literals;
 namespace {
 
 using namespace MainWindowParts;
-
-struct ContextHolder {
-    AppContext context;
-};
-
-struct OpenWindow : ContextHolder, MainWindowController {
-    // Open once the slot read at start is in, as the user finds it.
-    OpenWindow() : MainWindowController(context)
-    {
-        if (!TestHarness::waitForCurrentSlot(context.librarySlots()))
-            qFatal("the slot read at start did not arrive");
-    }
-    LibrarySession &library() { return context.library(); }
-    MetadataImportFlow &metadataImports() { return *findChild<MetadataImportFlow *>(); }
-    AutoTagFlow &autoTag() { return *findChild<AutoTagFlow *>(); }
-    LibraryFlowService &flows() { return context.libraryFlows(); }
-    StatusLine &sink() { return *child<StatusLine>(*this, QStringLiteral("statusField")); }
-};
 
 // The first title stands in the built-in metadata (genre Jazz, a composer); "Autumn Leaves" is in two
 // books; neither it nor "My Own Tune" has built-in metadata.

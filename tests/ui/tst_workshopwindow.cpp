@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
+#include "OpenWindow.h"
 #include "OpenWindows.h"
 #include "TestHarnessGui.h"
 #include "ViewerParts.h"
@@ -48,21 +49,6 @@ BookmarkEntry song(const QString &path, const QString &title, qint64 page = 1)
 {
     return Fixtures::bookmark(path, page, title);
 }
-
-struct ContextHolder {
-    AppContext context;
-};
-
-// The main window with the application context it works with, made first and destroyed last.
-struct OpenWindow : ContextHolder, MainWindowController {
-    // Open once the slot read at start is in, as the user finds it.
-    OpenWindow() : MainWindowController(context)
-    {
-        if (!TestHarness::waitForCurrentSlot(context.librarySlots()))
-            qFatal("the slot read at start did not arrive");
-    }
-    LibrarySession &library() { return context.library(); }
-};
 
 QStringList shownBooks(const QWidget &workshop)
 {
