@@ -53,13 +53,13 @@ private Q_SLOTS:
         const QString query = WebSearch::encodedSearchQuery(title);
 
         // The title comes back whole from the Spotify path's last segment and the YouTube parameter.
-        const QUrl spotify = WebSearch::spotifySearchUrl(query);
+        const QUrl spotify = WebSearch::spotifySearchURL(query);
         QCOMPARE(spotify.toEncoded(), QByteArray("https://open.spotify.com/search/") + query.toLatin1());
         QCOMPARE(spotify.path(QUrl::FullyDecoded), QStringLiteral("/search/") + title);
         QCOMPARE(spotify.path(QUrl::FullyEncoded).count(QLatin1Char('/')), 2);
         QVERIFY(!spotify.hasQuery() && !spotify.hasFragment());
 
-        const QUrl youtube = WebSearch::youtubeSearchUrl(query);
+        const QUrl youtube = WebSearch::youtubeSearchURL(query);
         QCOMPARE(youtube.path(), QStringLiteral("/results"));
         QVERIFY(!youtube.hasFragment());
         const QUrlQuery items(youtube);

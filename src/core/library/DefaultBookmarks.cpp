@@ -38,8 +38,8 @@ void decodeRecord(json::od::value element, DefaultBookmarkRecord &r, json::Decod
     in.optional("Composer", r.composer);
     in.optional("Tempo", r.tempo);
     in.optional("Rating", r.rating);
-    in.optional("SpotifyUrl", r.spotifyUrl);
-    in.optional("YoutubeUrl", r.youtubeUrl);
+    in.optional("SpotifyUrl", r.spotifyURL);
+    in.optional("YoutubeUrl", r.youtubeURL);
 }
 
 } // namespace
@@ -100,8 +100,8 @@ BookmarkEntry toBookmarkEntry(const DefaultBookmarkRecord &r, const std::optiona
     e.composer = r.composer.value_or(QString());
     e.tempo = r.tempo.value_or(QString());
     e.rating = TextUtils::finiteRating(r.rating);
-    e.spotifyURL = r.spotifyUrl.value_or(QString());
-    e.youtubeURL = r.youtubeUrl.value_or(QString());
+    e.spotifyURL = r.spotifyURL.value_or(QString());
+    e.youtubeURL = r.youtubeURL.value_or(QString());
     return e;
 }
 

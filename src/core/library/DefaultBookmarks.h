@@ -26,8 +26,8 @@ struct DefaultBookmarkRecord {
     std::optional<QString> composer;
     std::optional<QString> tempo;
     std::optional<double> rating;
-    std::optional<QString> spotifyUrl;
-    std::optional<QString> youtubeUrl;
+    std::optional<QString> spotifyURL;
+    std::optional<QString> youtubeURL;
 };
 
 // Loading the built-in bookmark list against the user's PDF folder. Everything here only reads files

@@ -62,7 +62,7 @@ QUrl linkAddress(const SongRecord &song, Link link)
     const QString query = WebSearch::encodedSearchQuery(song.title);
     if (query.isEmpty())
         return {};
-    return link == Link::spotify ? WebSearch::spotifySearchUrl(query) : WebSearch::youtubeSearchUrl(query);
+    return link == Link::spotify ? WebSearch::spotifySearchURL(query) : WebSearch::youtubeSearchURL(query);
 }
 
 QByteArray rowPayload(qsizetype row)

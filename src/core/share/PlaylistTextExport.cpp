@@ -139,12 +139,12 @@ bool isShareableLink(const QString &link)
 
 QUrl effectiveSpotifyURL(const PlaylistItem &item)
 {
-    return WebSearch::spotifySearchUrl(WebSearch::encodedSearchQuery(item.title));
+    return WebSearch::spotifySearchURL(WebSearch::encodedSearchQuery(item.title));
 }
 
 QUrl effectiveYouTubeURL(const PlaylistItem &item)
 {
-    return WebSearch::youtubeSearchUrl(WebSearch::encodedSearchQuery(item.title));
+    return WebSearch::youtubeSearchURL(WebSearch::encodedSearchQuery(item.title));
 }
 
 std::optional<QString> buildPlaylistTextDetailed(const QList<PlaylistItem> &items,

@@ -17,12 +17,12 @@ QString encodedSearchQuery(const QString &title)
     return encodedQuery(TextUtils::trimmed(title));
 }
 
-QUrl spotifySearchUrl(const QString &encodedQuery)
+QUrl spotifySearchURL(const QString &encodedQuery)
 {
     return QUrl(QStringLiteral("https://open.spotify.com/search/") + encodedQuery, QUrl::StrictMode);
 }
 
-QUrl youtubeSearchUrl(const QString &encodedQuery)
+QUrl youtubeSearchURL(const QString &encodedQuery)
 {
     return QUrl(QStringLiteral("https://www.youtube.com/results?search_query=") + encodedQuery,
                 QUrl::StrictMode);

@@ -19,7 +19,7 @@ QString encodedQuery(const QString &text);
 QString encodedSearchQuery(const QString &title);
 
 // The search addresses for an already encoded query.
-QUrl spotifySearchUrl(const QString &encodedQuery);
-QUrl youtubeSearchUrl(const QString &encodedQuery);
+QUrl spotifySearchURL(const QString &encodedQuery);
+QUrl youtubeSearchURL(const QString &encodedQuery);
 
 } // namespace WebSearch

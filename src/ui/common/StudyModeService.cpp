@@ -96,8 +96,8 @@ std::optional<QUrl> url(const QString &title, StudyModeProvider provider)
     const QString query = encodedSearchQuery(title);
     if (query.isEmpty())
         return std::nullopt;
-    const QUrl address = provider == StudyModeProvider::youtube ? WebSearch::youtubeSearchUrl(query)
-                                                                : WebSearch::spotifySearchUrl(query);
+    const QUrl address = provider == StudyModeProvider::youtube ? WebSearch::youtubeSearchURL(query)
+                                                                : WebSearch::spotifySearchURL(query);
     if (!address.isValid())
         return std::nullopt;
     return address;

@@ -50,7 +50,7 @@ void MainWindowController::openWebSearchForFirstRow(bool youtube)
     const QString query = WebSearch::encodedQuery(first->title);
     if (query.isEmpty())
         return;
-    const QUrl address = youtube ? WebSearch::youtubeSearchUrl(query) : WebSearch::spotifySearchUrl(query);
+    const QUrl address = youtube ? WebSearch::youtubeSearchURL(query) : WebSearch::spotifySearchURL(query);
     if (address.isValid())
         QDesktopServices::openUrl(address);
 }
