@@ -3,6 +3,7 @@
 #include "core/common/BuildProgress.h"
 #include "core/common/Hop.h"
 #include "core/common/MemoryTrim.h"
+#include "core/library/IndexPreparation.h"
 #include "core/library/SlotFiles.h"
 #include "core/library/SlotStore.h"
 #include "core/library/TitleKeyIndex.h"
@@ -21,7 +22,7 @@ LibrarySession::LibrarySession(PlaylistLibrary &playlists, QObject *parent)
                                                    },
                                                    [this] { saveCurrentSlot(); },
                                                })),
-      m_indexBuilds(std::make_shared<BuildProgress>())
+      m_indexes(new IndexPreparation([this] { prepareIndexes(); }, this))
 {
     // A run that holds a batch open ends it before the merge is made, in the rows it worked on, as does
     // a cell field still open: their changes are then made on the other version with the rest. What
@@ -31,26 +32,16 @@ LibrarySession::LibrarySession(PlaylistLibrary &playlists, QObject *parent)
     connect(m_slotFiles.get(), &SlotFiles::currentSlotMerged, this, &LibrarySession::adoptMerge);
     connect(m_slotFiles.get(), &SlotFiles::mergeTold, this, &LibrarySession::changedElsewhere);
     connect(m_slotFiles.get(), &SlotFiles::saveFailed, this, &LibrarySession::saveFailed);
-    // The indexes of a large library take seconds to make; a quit does not wait for them.
-    if (QCoreApplication *app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
-            m_indexBuilds->cancel();
-            m_quitting = true;
-        });
-    // Edits come in bursts (an auto-tag run, a cell after a cell): prepare once they pause.
-    m_prepareTimer.setSingleShot(true);
-    m_prepareTimer.setInterval(300);
-    connect(&m_prepareTimer, &QTimer::timeout, this, &LibrarySession::prepareIndexes);
 }
 
 LibrarySession::~LibrarySession()
 {
-    m_indexBuilds->cancel();
+    m_indexes->cancel();
     waitForPendingSaves();
     // The application is quitting and every save is written: the system takes back the memory of a
     // million rows and their indexes at once as the process ends, where freeing them row by row would
     // hold the quit for a second or two.
-    if (m_quitting)
+    if (m_indexes->quitting())
         MemoryTrim::keepToTheEnd(std::move(m_rows), std::move(m_titleKeys), std::move(m_positionsByKey));
 }
 
@@ -129,13 +120,12 @@ void LibrarySession::prepareIndexes()
 {
     const bool needTitles = !m_titleKeys;
     const bool needPositions = !m_positionsValid;
-    if (m_rows.isEmpty() || m_preparingVersion == m_libraryVersion || !(needTitles || needPositions))
+    if (m_rows.isEmpty() || !(needTitles || needPositions) || !m_indexes->startFor(m_libraryVersion))
         return;
-    m_preparingVersion = m_libraryVersion;
     const quint64 version = m_libraryVersion;
     Hop::run(
         this,
-        [snapshot = m_rows, needTitles, needPositions, builds = m_indexBuilds] {
+        [snapshot = m_rows, needTitles, needPositions, builds = m_indexes->builds()] {
             const BuildProgress *progress = builds.get();
             PreparedIndexes prepared;
             if (needTitles)
@@ -198,7 +188,7 @@ void LibrarySession::noteChange(ChangeKind kind, QSet<QString> titleKeys, QSet<Q
 {
     Q_ASSERT(m_pending.depth > 0);
     ++m_libraryVersion;
-    m_prepareTimer.start();
+    m_indexes->libraryChanged();
 
     // A batch tells the broadest kind of change it saw.
     PendingChange &pending = m_pending;

@@ -11,14 +11,13 @@
 #include <QObject>
 #include <QSet>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
 struct AppendedRows;
-class BuildProgress;
+class IndexPreparation;
 class PlaylistLibrary;
 class SlotFiles;
 class TitleKeyIndex;
@@ -295,11 +294,7 @@ private:
     mutable QHash<QString, qsizetype> m_positionsByKey;
     mutable bool m_positionsValid = false;
 
-    QTimer m_prepareTimer;
-    quint64 m_preparingVersion = 0;
-    // Cancelled when the application quits, so that it need not wait for indexes nobody will read.
-    std::shared_ptr<BuildProgress> m_indexBuilds;
-    // The application is quitting: the rows outlive the session.
-    bool m_quitting = false;
+    // At a quit, the rows outlive the session as its indexes do.
+    IndexPreparation *m_indexes;
     bool m_rowsUnread = false;
 };

@@ -3,6 +3,7 @@
 #include "core/common/BuildProgress.h"
 #include "core/common/Hop.h"
 #include "core/common/MemoryTrim.h"
+#include "core/library/IndexPreparation.h"
 #include "core/library/LibrarySearch.h"
 #include "core/library/LibrarySession.h"
 #include "core/text/TextUtils.h"
@@ -16,18 +17,8 @@
 
 LibraryShownRows::LibraryShownRows(LibrarySession &session, ShownRowsOptions options, QObject *parent)
     : QObject(parent), m_session(session), m_options(options),
-      m_indexBuilds(std::make_shared<BuildProgress>())
+      m_indexes(new IndexPreparation([this] { prepareIndexes(); }, this))
 {
-    // The indexes of a large library take seconds to make; a quit does not wait for them.
-    if (QCoreApplication *app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
-            m_indexBuilds->cancel();
-            m_quitting = true;
-        });
-    // Edits come in bursts (an auto-tag run, a cell after a cell): prepare once they pause.
-    m_prepareTimer.setSingleShot(true);
-    m_prepareTimer.setInterval(300);
-    connect(&m_prepareTimer, &QTimer::timeout, this, &LibraryShownRows::prepareIndexes);
 
     // Told at once, inside a batch too, so that no position shown is one the rows no longer have.
     connect(&session, &LibrarySession::rowsReplaced, this, [this] {
@@ -44,9 +35,9 @@ LibraryShownRows::LibraryShownRows(LibrarySession &session, ShownRowsOptions opt
 
 LibraryShownRows::~LibraryShownRows()
 {
-    m_indexBuilds->cancel();
+    m_indexes->cancel();
     // A quit leaves the indexes of a million rows to the end of the process, as the session its rows.
-    if (m_quitting)
+    if (m_indexes->quitting())
         MemoryTrim::keepToTheEnd(std::move(m_positions), std::move(m_sortRanks), std::move(m_searchIndex));
 }
 
@@ -80,7 +71,7 @@ void LibraryShownRows::libraryChanged()
     // What was made from an earlier library is no use; 100,000 rows' worth is let go of on a worker.
     if (m_searchIndex && m_searchIndexVersion != m_session.libraryVersion())
         releaseSearchIndex();
-    m_prepareTimer.start();
+    m_indexes->libraryChanged();
 }
 
 int LibraryShownRows::displayedRowCount() const
@@ -169,7 +160,8 @@ void LibraryShownRows::startFullSearchPass(const SearchQuery &query, qint64 gene
 {
     Hop::run(
         this,
-        [snapshot = m_session.allBookmarks(), index = currentSearchIndex(), query, builds = m_indexBuilds] {
+        [snapshot = m_session.allBookmarks(), index = currentSearchIndex(), query,
+         builds = m_indexes->builds()] {
             // The first pass after a change of the library prepares the library; later ones reuse it.
             SearchPass pass{index ? index
                                   : std::make_shared<const LibrarySearchIndex>(snapshot, 0, -1, builds.get()),
@@ -237,12 +229,11 @@ void LibraryShownRows::prepareIndexes()
     const quint64 version = m_session.libraryVersion();
     const bool needSearch = !currentSearchIndex();
     const bool needRanks = m_sortRanks.columns.isEmpty();
-    if (m_session.allBookmarks().isEmpty() || m_preparingVersion == version || !(needSearch || needRanks))
+    if (m_session.allBookmarks().isEmpty() || !(needSearch || needRanks) || !m_indexes->startFor(version))
         return;
-    m_preparingVersion = version;
     Hop::run(
         this,
-        [snapshot = m_session.allBookmarks(), needSearch, needRanks, builds = m_indexBuilds] {
+        [snapshot = m_session.allBookmarks(), needSearch, needRanks, builds = m_indexes->builds()] {
             const BuildProgress *progress = builds.get();
             PreparedIndexes prepared;
             if (needSearch)

@@ -4,13 +4,12 @@
 #include "core/library/LibrarySort.h"
 
 #include <QObject>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
-class BuildProgress;
+class IndexPreparation;
 class LibrarySearchIndex;
 class LibrarySession;
 struct SearchQuery;
@@ -119,12 +118,8 @@ private:
     qint64 m_searchGeneration = 0;
     std::shared_ptr<const LibrarySearchIndex> m_searchIndex;
     quint64 m_searchIndexVersion = 0;
-    QTimer m_prepareTimer;
-    std::optional<quint64> m_preparingVersion;
-    // Cancelled when the application quits, so that it need not wait for indexes nobody will read.
-    std::shared_ptr<BuildProgress> m_indexBuilds;
-    // The application is quitting: the indexes outlive the shown rows.
-    bool m_quitting = false;
+    // At a quit, the indexes outlive the shown rows.
+    IndexPreparation *m_indexes;
 
     std::optional<QString> m_sortColumn;
     bool m_sortAscending = true;
