@@ -35,8 +35,7 @@ PdfViewerWindowController *OpenViewers::openSong(const ViewerOpenRequest &reques
 PdfViewerWindowController *OpenViewers::show(PdfViewerWindowController *viewer)
 {
     m_viewers.append(viewer);
-    connect(viewer, &PdfViewerWindowController::closed, this, &OpenViewers::viewerClosed,
-            Qt::UniqueConnection);
+    makeCurrent(viewer);
     viewer->showWindow();
     return viewer;
 }

@@ -29,13 +29,13 @@ public:
 
     const QList<PdfViewerWindowController *> &list() const { return m_viewers; }
     PdfViewerWindowController *current() const;
-    // A viewer being shown becomes the current one; the one that was current closes.
-    void makeCurrent(PdfViewerWindowController *viewer);
 
     // Where study mode puts a viewer: the left half of the screen's visible area.
     static QRect studyModeFrame(const QRect &visibleFrame);
 
 private:
+    // A viewer being shown becomes the current one; the one that was current closes.
+    void makeCurrent(PdfViewerWindowController *viewer);
     // A viewer's window has closed.
     void viewerClosed();
 

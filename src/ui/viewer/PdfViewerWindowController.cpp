@@ -11,7 +11,6 @@
 #include "platform/power/KeepAwake.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/WindowPlacement.h"
-#include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PDFScrollZoomWrapper.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/ViewerAnnotationEditor.h"
@@ -59,8 +58,9 @@ PdfViewerWindowController::PdfViewerWindowController(AppContext &context, const 
 
     setupUI();
     connectAnnotations();
-    // The arrow keys work wherever the focus is in this window, the page field included.
-    qApp->installEventFilter(this);
+    // The arrow keys work wherever the focus is in this window, the page field included: its widgets,
+    // those made later too, show their keys to the window first.
+    watchKeysOf(this);
     loadDocument(currentPdfPath(), currentPageNumber(), false);
 }
 
@@ -70,7 +70,9 @@ PdfViewerWindowController::~PdfViewerWindowController()
     // already half gone nor the editor, which goes before it.
     m_scrollZoomWrapper->watchInputOf(nullptr, nullptr);
     m_scrollZoomWrapper->disconnect(this);
-    qApp->removeEventFilter(this);
+    removeEventFilter(this);
+    for (QWidget *widget : findChildren<QWidget *>())
+        widget->removeEventFilter(this);
     for (const QMetaObject::Connection &observer : std::as_const(m_pdfViewObservers))
         disconnect(observer);
 }
@@ -78,7 +80,6 @@ PdfViewerWindowController::~PdfViewerWindowController()
 void PdfViewerWindowController::showWindow()
 {
     pdfLog(QStringLiteral("showWindow called"));
-    m_context.viewers().makeCurrent(this);
     show();
     keepDeviceAwake();
     WindowPlacement::centreOnScreen(this);
@@ -155,11 +156,23 @@ void PdfViewerWindowController::windowDidResize()
     fitCurrentPageToView();
 }
 
+void PdfViewerWindowController::watchKeysOf(QWidget *widget)
+{
+    widget->installEventFilter(this);
+    for (QWidget *child : widget->findChildren<QWidget *>())
+        child->installEventFilter(this);
+}
+
 bool PdfViewerWindowController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget *>(watched)->window() == this)
+    if (event->type() == QEvent::ChildAdded) {
+        if (QObject *child = static_cast<QChildEvent *>(event)->child(); child->isWidgetType())
+            watchKeysOf(static_cast<QWidget *>(child));
+    } else if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+               static_cast<QWidget *>(watched)->window() == this) {
+        // A widget of its own made a window (a pop-up) keeps its keys.
         return m_scrollZoomWrapper->handleWindowKey(static_cast<QKeyEvent *>(event));
+    }
     return QWidget::eventFilter(watched, event);
 }
 

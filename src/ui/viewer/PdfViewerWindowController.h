@@ -69,6 +69,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The widget and those inside it, now and later, show their key presses to eventFilter first.
+    void watchKeysOf(QWidget *widget);
+
     static constexpr int fitDelayAfterShowMs = 250;
     static constexpr int activateDelayAfterPresentationMs = 350;
 
