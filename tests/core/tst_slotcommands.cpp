@@ -6,6 +6,8 @@
 #include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistLibrary.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 
 Q_DECLARE_METATYPE(std::optional<qint64>)
@@ -101,31 +103,53 @@ private Q_SLOTS:
     }
 
     // The copy takes the rows as shown (edits not yet on disk included) and the folder; the current slot
-    // stays. A destination outside 0-5 or the slot itself writes nothing.
+    // stays. A destination outside 0-5 or the slot itself writes nothing. The copy is told once written;
+    // one that could not be written (a folder where the file belongs) is told as a failed save, never
+    // as copied.
     void copiesTheCurrentSlot_data()
     {
         QTest::addColumn<qint64>("destination");
-        QTest::addColumn<bool>("copied");
-        QTest::newRow("slot 3") << qint64(3) << true;
-        QTest::newRow("the Default slot") << qint64(0) << true;
-        QTest::newRow("itself") << qint64(1) << false;
-        QTest::newRow("above the range") << qint64(6) << false;
+        QTest::addColumn<bool>("started");
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("slot 3") << qint64(3) << true << true;
+        QTest::newRow("the Default slot") << qint64(0) << true << true;
+        QTest::newRow("itself") << qint64(1) << false << true;
+        QTest::newRow("above the range") << qint64(6) << false << true;
+        QTest::newRow("a slot that cannot be written") << qint64(3) << true << false;
     }
 
     void copiesTheCurrentSlot()
     {
         QFETCH(qint64, destination);
-        QFETCH(bool, copied);
+        QFETCH(bool, started);
+        QFETCH(bool, writable);
         Session session(1, songs("A.pdf", {1, 2}));
         if (destination >= 0 && destination <= 5 && destination != 1)
             QVERIFY(SlotStore::saveSlot(destination, songs("Old.pdf", {9}), QString()));
+        if (!writable) {
+            QVERIFY(QFile::remove(SlotStore::slotFilePath(destination)));
+            QVERIFY(QDir().mkpath(SlotStore::slotFilePath(destination) + QStringLiteral("/inside")));
+        }
         Fixtures::appendRows(session.library, songs("B.pdf", {5}));
-        const std::optional<QString> status = session.librarySlots.copyCurrentSlotTo(destination);
-        QCOMPARE(status.has_value(), copied);
+        QSignalSpy failed(&session.library, &LibrarySession::saveFailed);
+        QStringList told;
+        const auto tell = [&told](const QString &status) { told.append(status); };
+        QCOMPARE(session.librarySlots.copyCurrentSlotTo(destination, &session.librarySlots, tell), started);
         QCOMPARE(session.library.currentSlotId(), 1);
-        if (!copied)
+        if (!started)
             return;
-        QCOMPARE(*status, QStringLiteral("Copied Slot 1 to %1").arg(destination == 0 ? "Default" : "Slot 3"));
+        QVERIFY(told.isEmpty());
+        if (!writable) {
+            WAIT_COMPARE(failed.size(), 1);
+            TestHarness::settleWorkers();
+            QCoreApplication::processEvents();
+            QVERIFY(told.isEmpty());
+            return;
+        }
+        WAIT_COMPARE(told.size(), 1);
+        QCOMPARE(told.first(),
+                 QStringLiteral("Copied Slot 1 to %1").arg(destination == 0 ? "Default" : "Slot 3"));
+        QCOMPARE(failed.size(), 0);
         const SlotStore::SlotContents stored = SlotStore::loadSlotContents(destination);
         QCOMPARE(stored.bookmarks, songs("A.pdf", {1, 2}) + songs("B.pdf", {5}));
         QCOMPARE(stored.selectedFolder, "/books");

@@ -464,24 +464,39 @@ void LibrarySlots::reloadCurrentSlot(QObject *context, LoadDone done)
     startLoad(m_session.currentSlotId(), true, context, std::move(done));
 }
 
-std::optional<QString> LibrarySlots::copyCurrentSlotTo(qint64 destination)
+bool LibrarySlots::copyCurrentSlotTo(qint64 destination, QObject *context, LoadDone done)
 {
     const qint64 current = m_session.currentSlotId();
     // While the current slot is being read the library holds none of its rows yet.
     if (destination < 0 || destination >= SlotStore::slotCount || destination == current ||
         !currentSlotRead())
-        return std::nullopt;
+        return false;
     m_session.saveCurrentSlot();
     noteSlotWrite(destination);
     // From memory, which the current slot's file is about to hold too: nothing waits for that write.
+    // Queued behind the destination's writes, not in place of one, so that its outcome is always told.
     const LibraryRows snapshot = m_session.allBookmarks();
     const QString folder = m_session.selectedFolder();
-    StateFile::writeInBackground(
+    const QString status =
+        UiText::tr("Copied %1 to %2").arg(SlotStore::slotName(current), SlotStore::slotName(destination));
+    const Hop::Receiver back(this);
+    StateFile::editInBackground(
         SlotStore::slotFilePath(destination),
         [snapshot, folder] { return SlotStore::encodeSlot(snapshot.toList(), folder); },
-        m_session.saveFailureReporter());
-    m_session.recordSlotCount(destination, snapshot.size());
-    return UiText::tr("Copied %1 to %2").arg(SlotStore::slotName(current), SlotStore::slotName(destination));
+        [this, back, destination, count = snapshot.size(), status, context = QPointer<QObject>(context),
+         done = std::move(done)](const QString &path, bool written, const QString &error) {
+            back.post([this, destination, count, status, context, done, path, written, error] {
+                // A copy that was not written says so, as every failed save does, and never "Copied".
+                if (!written) {
+                    Q_EMIT m_session.saveFailed(path, error);
+                    return;
+                }
+                m_session.recordSlotCount(destination, count);
+                if (done && context)
+                    done(status);
+            });
+        });
+    return true;
 }
 
 bool LibrarySlots::mergeSlotsIntoCurrent(const QList<qint64> &sources, QObject *context, LoadDone done)

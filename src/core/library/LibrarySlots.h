@@ -142,10 +142,11 @@ public:
     // is; done is told "<name> reloaded (<n> bookmarks)". Read again when the library changes before
     // the rows arrive.
     void reloadCurrentSlot(QObject *context = nullptr, LoadDone done = {});
-    // Replaces destination's file with the current slot's rows and folder; the current slot stays.
-    // Nothing (and nothing written) for a destination outside 0-5 or the current slot, or while the
-    // current slot is being read.
-    std::optional<QString> copyCurrentSlotTo(qint64 destination);
+    // Replaces destination's file with the current slot's rows and folder, written on a worker; the
+    // current slot stays. done is told "Copied <name> to <name>" once the file is written; a write that
+    // failed is told by the session's saveFailed() instead. False (nothing written) for a destination
+    // outside 0-5 or the current slot, or while the current slot is being read.
+    bool copyCurrentSlotTo(qint64 destination, QObject *context = nullptr, LoadDone done = {});
     // Appends the songs of the sources (0-5 but the current slot, each once, ascending) that the current
     // slot lacks by identity key. The sources are read and the rows to append worked out on a worker;
     // the library takes them in one step, or they are worked out again when it changed meanwhile.

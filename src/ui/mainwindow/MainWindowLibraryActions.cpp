@@ -139,6 +139,5 @@ void MainWindowController::copySlotToAnother()
     const std::optional<qint64> destination = SlotInput::parseSlotNumber(*typed);
     if (!destination)
         return;
-    if (const std::optional<QString> status = m_slots.copyCurrentSlotTo(*destination))
-        setStatus(*status);
+    m_slots.copyCurrentSlotTo(*destination, this, [this](const QString &status) { setStatus(status); });
 }
