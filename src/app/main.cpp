@@ -4,6 +4,7 @@
 #include "core/common/MemoryTrim.h"
 #include "core/library/LibrarySession.h"
 #include "core/storage/StateFile.h"
+#include "pdf/view/RetiredThreads.h"
 #include "platform/desktop/SingleInstance.h"
 #include "ui/app/AppDelegate.h"
 #include "ui/common/LyrafoldAlert.h"
@@ -33,6 +34,9 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("lyrafold"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lyrafold")));
     LyrafoldTheme::installFocusRings();
+    // Renders that closed viewers gave up end before the PDF libraries go. The viewers still open at Quit
+    // close only with the application's objects, after the event loop: this runs as the last of them go.
+    qAddPostRoutine(&RetiredThreads::waitForAll);
     logStart(QStringLiteral("1 NSApplication.shared done"));
 
     // The desktop hands over the files to open as arguments (Exec=lyrafold %F).

@@ -6,6 +6,8 @@
 #include "pdf/view/PageGeometry.h"
 #include "pdf/view/PageImageCache.h"
 #include "pdf/view/PageRenderQueue.h"
+#include "pdf/view/RetiredThreads.h"
+#include "pdf/view/ScannedPageMasters.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -261,6 +263,56 @@ private Q_SLOTS:
         QSignalSpy failed(&queue, &PageRenderQueue::renderFailed);
         queue.setPending({{99, 1.0, QRect()}});
         WAIT_COMPARE(failed.size(), 1);
+    }
+
+    // A queue that goes while a render or a scanned page's large image is under way goes at once: the
+    // window closing it does not wait for the renderer, whose thread finishes on its own.
+    void closingDoesNotWaitForWorkUnderWay_data()
+    {
+        QTest::addColumn<bool>("largeImage");
+        QTest::newRow("a page render") << false;
+        QTest::newRow("a scanned page's large image") << true;
+    }
+
+    void closingDoesNotWaitForWorkUnderWay()
+    {
+        QFETCH(bool, largeImage);
+        // Work held at its start until the test lets it go. Nobody letting it go, it goes on by itself
+        // after a while, so that a close that waits fails the test rather than hanging it.
+        struct Gate {
+            QSemaphore started, release;
+            std::atomic<bool> holding = false;
+            void hold()
+            {
+                holding = true;
+                started.release();
+                release.tryAcquire(1, 5000);
+                holding = false;
+            }
+        };
+        const auto gate = std::make_shared<Gate>();
+        std::function<void()> close;
+        if (largeImage) {
+            const PdfDocumentPtr document = PdfDocument::open(scan).value();
+            auto masters = std::make_shared<ScannedPageMasters>([](quint64, int, double) {});
+            masters->setStartHookForTesting([gate](int) { gate->hold(); });
+            masters->setDocument(1, scan);
+            masters->want(1, 0, 4.0, *document->scannedImage(0));
+            close = [masters]() mutable { masters.reset(); };
+        } else {
+            auto queue = std::make_shared<PageRenderQueue>();
+            queue->setRenderStartHookForTesting([gate](const PageRenderRequest &) { gate->hold(); });
+            queue->setDocumentPath(scan);
+            queue->setPending({{0, 1.0, QRect()}});
+            close = [queue]() mutable { queue.reset(); };
+        }
+        QVERIFY(gate->started.tryAcquire(1, 10000));
+        close();
+        close = nullptr;
+        QVERIFY(gate->holding);
+        gate->release.release();
+        RetiredThreads::waitForAll();
+        QVERIFY(!gate->holding);
     }
 
     // A book given again at the same path is read again: a file that was broken may be whole now,

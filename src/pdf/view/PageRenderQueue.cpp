@@ -1,6 +1,7 @@
 #include "pdf/view/PageRenderQueue.h"
 
 #include "pdf/engine/PdfDocument.h"
+#include "pdf/view/RetiredThreads.h"
 #include "pdf/view/ScannedPageMasters.h"
 
 #include <QHash>
@@ -62,7 +63,7 @@ PageRenderQueue::PageRenderQueue(QObject *parent) : QObject(parent), m_shared(st
 {
     // A page's large image that arrives while the renderer draws the same page: the render is given up
     // and the request made again, from the image.
-    m_masters = std::make_unique<ScannedPageMasters>(
+    m_masters = std::make_shared<ScannedPageMasters>(
         [weak = std::weak_ptr<Shared>(m_shared)](quint64 generation, int pageIndex, double scale) {
             const std::shared_ptr<Shared> shared = weak.lock();
             if (!shared)
@@ -78,7 +79,7 @@ PageRenderQueue::PageRenderQueue(QObject *parent) : QObject(parent), m_shared(st
             }
             shared->wake.notify_all();
         });
-    m_thread = std::thread([this] { run(); });
+    m_thread = std::thread([shared = m_shared, masters = m_masters, this] { run(shared, masters, this); });
 }
 
 PageRenderQueue::~PageRenderQueue()
@@ -90,7 +91,9 @@ PageRenderQueue::~PageRenderQueue()
         m_shared->abandonRunningUnlessIn(m_generation, {});
     }
     m_shared->wake.notify_all();
-    m_thread.join();
+    // The large image under way is given up as well, and its book let go.
+    m_masters->setDocument(m_generation + 1, QString());
+    RetiredThreads::adopt(std::move(m_thread));
 }
 
 void PageRenderQueue::setDocumentPath(const QString &path)
@@ -145,7 +148,8 @@ void PageRenderQueue::setRenderStartHookForTesting(std::function<void(const Page
     m_shared->startHook = std::move(hook);
 }
 
-void PageRenderQueue::run()
+void PageRenderQueue::run(const std::shared_ptr<Shared> &shared,
+                          const std::shared_ptr<ScannedPageMasters> &masters, PageRenderQueue *queue)
 {
     PdfDocumentPtr document;
     // The book is opened again for every new generation, even at the same path: the file may have
@@ -155,30 +159,30 @@ void PageRenderQueue::run()
     QString openError;
     // The scale each page of the book was first asked at: another is a zoom.
     QHash<int, double> firstScales;
-    std::unique_lock lock(m_shared->mutex);
+    std::unique_lock lock(shared->mutex);
     for (;;) {
         // A closed book is let go at once rather than at the next render.
-        if (m_shared->path.isEmpty() && document) {
+        if (shared->path.isEmpty() && document) {
             document.reset();
             bookRead = false;
         }
-        m_shared->wake.wait(lock, [&] {
-            return m_shared->stopping || !m_shared->pending.empty() || (m_shared->path.isEmpty() && document);
+        shared->wake.wait(lock, [&] {
+            return shared->stopping || !shared->pending.empty() || (shared->path.isEmpty() && document);
         });
-        if (m_shared->stopping)
+        if (shared->stopping)
             return;
-        if (m_shared->pending.empty())
+        if (shared->pending.empty())
             continue;
-        const PageRenderRequest request = m_shared->pending.front();
-        m_shared->pending.pop_front();
-        const quint64 generation = m_shared->generation;
-        const QString path = m_shared->path;
-        m_shared->running = {generation, request};
-        m_shared->abandonRunning = false;
-        m_shared->runningIsRender = true;
-        const auto startHook = m_shared->startHook;
-        const bool shown = m_shared->shownPages.contains(request.pageIndex);
-        const double largestScale = m_shared->largestScale;
+        const PageRenderRequest request = shared->pending.front();
+        shared->pending.pop_front();
+        const quint64 generation = shared->generation;
+        const QString path = shared->path;
+        shared->running = {generation, request};
+        shared->abandonRunning = false;
+        shared->runningIsRender = true;
+        const auto startHook = shared->startHook;
+        const bool shown = shared->shownPages.contains(request.pageIndex);
+        const double largestScale = shared->largestScale;
         lock.unlock();
         if (startHook)
             startHook(request);
@@ -200,14 +204,14 @@ void PageRenderQueue::run()
         if (document) {
             // Only scanned pages have large images.
             const std::shared_ptr<const ScannedPageImage> large =
-                m_masters->find(generation, request.pageIndex);
+                masters->find(generation, request.pageIndex);
             if (large && request.scale <= large->scale()) {
                 {
-                    std::lock_guard scaling(m_shared->mutex);
-                    m_shared->runningIsRender = false;
+                    std::lock_guard scaling(shared->mutex);
+                    shared->runningIsRender = false;
                 }
                 if (const std::optional<QImage> scaled =
-                        large->scaled(request.scale, request.region, &m_shared->abandonRunning))
+                        large->scaled(request.scale, request.region, &shared->abandonRunning))
                     image = *scaled;
                 else
                     error = QStringLiteral("The page %1 could not be scaled.").arg(request.pageIndex + 1);
@@ -227,10 +231,10 @@ void PageRenderQueue::run()
                         std::sqrt(double(maxScannedPagePixels) / (size.width() * size.height()));
                     const double scale = std::min(largestScale, cap);
                     if (scale >= request.scale)
-                        m_masters->want(generation, request.pageIndex, scale, *scan);
+                        masters->want(generation, request.pageIndex, scale, *scan);
                 }
                 const Result<QImage> page = document->render(request.pageIndex, request.scale, request.region,
-                                                             &m_shared->abandonRunning);
+                                                             &shared->abandonRunning);
                 if (page)
                     image = page.value().convertToFormat(QImage::Format_RGB32);
                 else
@@ -239,15 +243,16 @@ void PageRenderQueue::run()
             }
         }
         lock.lock();
-        m_shared->running.reset();
-        // Given up: nobody waits for it.
-        if (m_shared->abandonRunning)
+        shared->running.reset();
+        // Given up: nobody waits for it. Nor is there a queue to deliver to once it is stopping: it is
+        // alive up to here, and what it was sent goes with it.
+        if (shared->abandonRunning || shared->stopping)
             continue;
-        m_shared->handedOver.append({generation, request});
+        shared->handedOver.append({generation, request});
         QMetaObject::invokeMethod(
-            this,
-            [this, generation, request, image, error, unreadable] {
-                deliver(generation, request, image, error, unreadable);
+            queue,
+            [queue, generation, request, image, error, unreadable] {
+                queue->deliver(generation, request, image, error, unreadable);
             },
             Qt::QueuedConnection);
     }

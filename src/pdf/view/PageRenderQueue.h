@@ -34,13 +34,14 @@ struct PageRenderRequest {
 // book was replaced, is given up and never arrives; it keeps the thread until the renderer returns,
 // which on engraved pages is within milliseconds (the renderer checks between drawing operators) and on
 // a scanned page can take most of a render (an image under way is decoded no further but still scaled
-// to its end). Results come back on the queue's thread, as signals.
+// to its end). Results come back on the queue's thread, as signals. A queue that goes does not wait for
+// such a render: its thread finishes it on its own and is joined elsewhere (RetiredThreads).
 class PageRenderQueue : public QObject {
     Q_OBJECT
 
 public:
     explicit PageRenderQueue(QObject *parent = nullptr);
-    // Waits for the render under way, if any.
+    // Gives up the render under way, if any, without waiting for it.
     ~PageRenderQueue() override;
 
     // The book to render from; an empty path closes it. Drops everything pending.
@@ -73,12 +74,14 @@ Q_SIGNALS:
 
 private:
     struct Shared;
-    void run();
+    // The thread's loop: it holds what it works on, which outlives the queue until the loop ends.
+    static void run(const std::shared_ptr<Shared> &shared, const std::shared_ptr<ScannedPageMasters> &masters,
+                    PageRenderQueue *queue);
     void deliver(quint64 generation, const PageRenderRequest &request, const QImage &image,
                  const QString &error, bool unreadable);
 
     std::shared_ptr<Shared> m_shared;
     quint64 m_generation = 0;
-    std::unique_ptr<ScannedPageMasters> m_masters;
+    std::shared_ptr<ScannedPageMasters> m_masters;
     std::thread m_thread;
 };

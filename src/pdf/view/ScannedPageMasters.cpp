@@ -1,60 +1,66 @@
 #include "pdf/view/ScannedPageMasters.h"
 
-ScannedPageMasters::ScannedPageMasters(Ready ready) : m_ready(std::move(ready))
+#include "pdf/view/RetiredThreads.h"
+
+ScannedPageMasters::ScannedPageMasters(Ready ready) : m_state(std::make_shared<State>())
 {
-    m_thread = std::thread([this] { run(); });
+    m_state->ready = std::move(ready);
+    m_thread = std::thread([state = m_state] { run(state); });
 }
 
 ScannedPageMasters::~ScannedPageMasters()
 {
     {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-        m_giveUp = true;
+        std::lock_guard lock(m_state->mutex);
+        m_state->stopping = true;
+        m_state->giveUp = true;
     }
-    m_wake.notify_all();
-    m_thread.join();
+    m_state->wake.notify_all();
+    RetiredThreads::adopt(std::move(m_thread));
 }
 
 void ScannedPageMasters::setDocument(quint64 generation, const QString &path)
 {
+    State &state = *m_state;
     {
-        std::lock_guard lock(m_mutex);
-        m_generation = generation;
-        m_path = path;
-        m_wanted.clear();
-        m_made.clear();
-        if (m_making)
-            m_giveUp = true;
+        std::lock_guard lock(state.mutex);
+        state.generation = generation;
+        state.path = path;
+        state.wanted.clear();
+        state.made.clear();
+        if (state.making)
+            state.giveUp = true;
     }
-    m_wake.notify_all();
+    state.wake.notify_all();
 }
 
 void ScannedPageMasters::want(quint64 generation, int pageIndex, double scale, const QRectF &image)
 {
+    State &state = *m_state;
     {
-        std::lock_guard lock(m_mutex);
-        if (generation != m_generation)
+        std::lock_guard lock(state.mutex);
+        if (generation != state.generation)
             return;
         const auto enough = [&](double made) { return made >= scale * (1 - 1e-9); };
-        for (const Made &made : m_made) {
+        for (const Made &made : state.made) {
             if (made.pageIndex == pageIndex && enough(made.image->scale()))
                 return;
         }
-        if (m_making && !m_giveUp && m_making->pageIndex == pageIndex && enough(m_making->scale))
+        if (state.making && !state.giveUp && state.making->pageIndex == pageIndex &&
+            enough(state.making->scale))
             return;
-        std::erase_if(m_wanted, [&](const Wanted &wanted) { return wanted.pageIndex == pageIndex; });
-        m_wanted.push_front({pageIndex, scale, image});
+        std::erase_if(state.wanted, [&](const Wanted &wanted) { return wanted.pageIndex == pageIndex; });
+        state.wanted.push_front({pageIndex, scale, image});
     }
-    m_wake.notify_all();
+    state.wake.notify_all();
 }
 
 std::shared_ptr<const ScannedPageImage> ScannedPageMasters::find(quint64 generation, int pageIndex) const
 {
-    std::lock_guard lock(m_mutex);
-    if (generation != m_generation)
+    std::lock_guard lock(m_state->mutex);
+    if (generation != m_state->generation)
         return nullptr;
-    for (const Made &made : m_made) {
+    for (const Made &made : m_state->made) {
         if (made.pageIndex == pageIndex)
             return made.image;
     }
@@ -63,31 +69,44 @@ std::shared_ptr<const ScannedPageImage> ScannedPageMasters::find(quint64 generat
 
 bool ScannedPageMasters::isIdle() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_wanted.empty() && !m_making;
+    std::lock_guard lock(m_state->mutex);
+    return m_state->wanted.empty() && !m_state->making;
 }
 
-void ScannedPageMasters::run()
+void ScannedPageMasters::setStartHookForTesting(std::function<void(int pageIndex)> hook)
 {
+    std::lock_guard lock(m_state->mutex);
+    m_state->startHook = std::move(hook);
+}
+
+void ScannedPageMasters::run(const std::shared_ptr<State> &shared)
+{
+    State &state = *shared;
     PdfDocumentPtr document;
     quint64 openedGeneration = 0;
-    std::unique_lock lock(m_mutex);
+    std::unique_lock lock(state.mutex);
     for (;;) {
         // A closed book is let go at once.
-        if (m_path.isEmpty())
+        if (state.path.isEmpty())
             document.reset();
-        m_wake.wait(lock, [&] { return m_stopping || !m_wanted.empty() || (m_path.isEmpty() && document); });
-        if (m_stopping)
+        const auto hasWork = [&] {
+            return state.stopping || !state.wanted.empty() || (state.path.isEmpty() && document);
+        };
+        state.wake.wait(lock, hasWork);
+        if (state.stopping)
             return;
-        if (m_wanted.empty())
+        if (state.wanted.empty())
             continue;
-        const Wanted wanted = m_wanted.front();
-        m_wanted.pop_front();
-        const quint64 generation = m_generation;
-        const QString path = m_path;
-        m_making = wanted;
-        m_giveUp = false;
+        const Wanted wanted = state.wanted.front();
+        state.wanted.pop_front();
+        const quint64 generation = state.generation;
+        const QString path = state.path;
+        state.making = wanted;
+        state.giveUp = false;
+        const auto startHook = state.startHook;
         lock.unlock();
+        if (startHook)
+            startHook(wanted.pageIndex);
 
         // A book of its own: the queue's is busy rendering, and a book is used by one thread at a time.
         if (!document || openedGeneration != generation) {
@@ -97,19 +116,19 @@ void ScannedPageMasters::run()
         }
         std::optional<ScannedPageImage> made;
         if (document)
-            made =
-                ScannedPageImage::render(*document, wanted.pageIndex, wanted.scale, wanted.image, &m_giveUp);
+            made = ScannedPageImage::render(*document, wanted.pageIndex, wanted.scale, wanted.image,
+                                            &state.giveUp);
 
         lock.lock();
-        m_making.reset();
-        if (!made || m_giveUp || generation != m_generation)
+        state.making.reset();
+        if (!made || state.giveUp || generation != state.generation)
             continue;
-        std::erase_if(m_made, [&](const Made &old) { return old.pageIndex == wanted.pageIndex; });
-        m_made.push_front({wanted.pageIndex, std::make_shared<const ScannedPageImage>(std::move(*made))});
-        while (m_made.size() > size_t(kept))
-            m_made.pop_back();
+        std::erase_if(state.made, [&](const Made &old) { return old.pageIndex == wanted.pageIndex; });
+        state.made.push_front({wanted.pageIndex, std::make_shared<const ScannedPageImage>(std::move(*made))});
+        while (state.made.size() > size_t(kept))
+            state.made.pop_back();
         lock.unlock();
-        m_ready(generation, wanted.pageIndex, wanted.scale);
+        state.ready(generation, wanted.pageIndex, wanted.scale);
         lock.lock();
     }
 }

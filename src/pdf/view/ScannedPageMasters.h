@@ -16,14 +16,15 @@
 
 // The large renders of scanned pages (ScannedPageImage) that the render queue makes zoom steps from,
 // made on a thread of their own with a book of their own, so that the queue goes on rendering in the
-// meantime. It keeps the last few it made for the book; a new book drops them.
+// meantime. It keeps the last few it made for the book; a new book drops them. The thread shares
+// what it works on with the object, so that the object can go while an image is still being given up.
 class ScannedPageMasters {
 public:
     // ready runs on the builder's thread once an image is made, with its book's generation, its page
     // and its scale.
     using Ready = std::function<void(quint64 generation, int pageIndex, double scale)>;
     explicit ScannedPageMasters(Ready ready);
-    // Gives up the image being made and waits for the thread.
+    // Gives up the image being made; the thread ends by itself (RetiredThreads).
     ~ScannedPageMasters();
     ScannedPageMasters(const ScannedPageMasters &) = delete;
     ScannedPageMasters &operator=(const ScannedPageMasters &) = delete;
@@ -39,6 +40,10 @@ public:
     // Nothing asked for and nothing being made.
     bool isIdle() const;
 
+    // Called on the builder's thread as each image is begun: a test that must act while one is being
+    // made holds it there.
+    void setStartHookForTesting(std::function<void(int pageIndex)> hook);
+
     // Images kept per book: the page in view and the one before it.
     static constexpr int kept = 2;
 
@@ -52,17 +57,21 @@ private:
         int pageIndex = -1;
         std::shared_ptr<const ScannedPageImage> image;
     };
-    void run();
+    struct State {
+        Ready ready;
+        mutable std::mutex mutex;
+        std::condition_variable wake;
+        quint64 generation = 0;
+        QString path;
+        std::deque<Wanted> wanted;
+        std::optional<Wanted> making;
+        std::atomic<bool> giveUp = false;
+        std::deque<Made> made; // the most recent first
+        bool stopping = false;
+        std::function<void(int pageIndex)> startHook;
+    };
+    static void run(const std::shared_ptr<State> &state);
 
-    Ready m_ready;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
-    quint64 m_generation = 0;
-    QString m_path;
-    std::deque<Wanted> m_wanted;
-    std::optional<Wanted> m_making;
-    std::atomic<bool> m_giveUp = false;
-    std::deque<Made> m_made; // the most recent first
-    bool m_stopping = false;
+    std::shared_ptr<State> m_state;
     std::thread m_thread;
 };
