@@ -291,8 +291,9 @@ private Q_SLOTS:
         const LibraryRows slot(BookmarkList{Fixtures::bookmark(home + "/Mine/Shared.pdf", 1, "A"),
                                             Fixtures::bookmark(home + "/Mine/Slot Book.pdf", 1, "B")});
         PlaylistItem song = item(QStringLiteral("/sender/") + fileName, 2, QStringLiteral("Song"));
-        const QList<PlaylistItem> items =
-            PlaylistBookPaths::resolvedInLibrary(defaults, {song}, slot, home + QStringLiteral("/Mine"));
+        SlotBookPaths slotBooks;
+        const QList<PlaylistItem> items = PlaylistBookPaths::resolvedInLibrary(
+            defaults, {song}, slot, home + QStringLiteral("/Mine"), slotBooks);
         QCOMPARE(items.at(0).pdfFilePath, resolved.isEmpty() ? song.pdfFilePath : home + resolved);
     }
 };

@@ -448,6 +448,49 @@ private Q_SLOTS:
                  "/old/place/Moved Book (PDFDrive).pdf");
     }
 
+    // A title whose book only the current slot knows opens from the slot's books, looked up once and
+    // kept until the library changes: a book that turns up meanwhile under an earlier row's path is
+    // taken only once the library has changed.
+    void slotBooksAreLookedUpOncePerLibrary_data()
+    {
+        QTest::addColumn<bool>("libraryChanged");
+        QTest::newRow("pressed again") << false;
+        QTest::newRow("pressed after a change of the library") << true;
+    }
+
+    void slotBooksAreLookedUpOncePerLibrary()
+    {
+        QFETCH(bool, libraryChanged);
+        const QString books = TestHarness::home() + QStringLiteral("/Books/");
+        const QString early = books + "A/Moved Book.pdf";
+        const QString late = books + "B/Moved Book.pdf";
+        QVERIFY(QDir().mkpath(books + "A") && QDir().mkpath(books + "B"));
+        QFile::remove(early);
+        QFile::remove(late);
+        QVERIFY(QFile::copy(rag, late));
+        auto window = windowWith(
+            {Playlist{"Set", {title("Moved", 2, QStringLiteral("/old/place/Moved Book.pdf"))}}}, true);
+        LibrarySession &library = window->context.library();
+        Fixtures::setRows(library, {Fixtures::bookmark(early, 1, "X"), Fixtures::bookmark(late, 1, "Y")});
+        selectPlaylist(*window, 0);
+        const auto openedBook = [&] {
+            const PdfViewerWindowController *before = window->context.viewers().current();
+            pressPart(window->titles(), 0, PlaylistCardView::Part::card);
+            const auto opened = [&] {
+                const PdfViewerWindowController *now = window->context.viewers().current();
+                return now && now != before;
+            };
+            TestHarness::waitFor(opened, std::chrono::seconds(5));
+            return opened() ? ViewerParts::shownBook(*window->context.viewers().current()) : QString();
+        };
+        QCOMPARE(openedBook(), late);
+        QVERIFY(QFile::copy(rag, early));
+        if (libraryChanged)
+            QVERIFY(library.setMetadataField(BookmarkMetadataField::genre, QStringLiteral("Waltz"),
+                                             library.allBookmarks().at(1)));
+        QCOMPARE(openedBook(), libraryChanged ? early : late);
+    }
+
     // A save that fails after the window said what it did replaces that text with the failure.
     void failedSaveReplacesTheSuccessText()
     {

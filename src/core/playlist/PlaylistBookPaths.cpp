@@ -43,18 +43,30 @@ PlaylistBookPaths PlaylistBookPaths::fromRows(const LibraryRows &rows)
 template <typename Rows> PlaylistBookPaths PlaylistBookPaths::fromAnyRows(const Rows &rows)
 {
     PlaylistBookPaths paths;
-    QHash<QString, bool> exists;
+    // Each book once: whether its file exists, and the file names its rows gave it so far (nearly
+    // always one). A name keyed once could only find its key taken again, so a row of a book and name
+    // already seen costs one lookup of its path.
+    struct Book {
+        bool exists = false;
+        QStringList names;
+    };
+    QHash<QString, Book> books;
+    const auto keyOnce = [&](const QString &name, const QString &path) {
+        const QString key = bookKey(name);
+        if (!key.isEmpty() && !paths.m_pathByKey.contains(key))
+            paths.m_pathByKey.insert(key, path);
+    };
     for (const BookmarkEntry &row : rows) {
-        auto known = exists.constFind(row.pdfFilePath);
-        if (known == exists.constEnd())
-            known = exists.insert(row.pdfFilePath, QFileInfo(row.pdfFilePath).isFile());
-        if (!known.value())
-            continue;
-        for (const QString &name : {row.pdfFileName, row.pdfFilePath}) {
-            const QString key = bookKey(name);
-            if (!key.isEmpty() && !paths.m_pathByKey.contains(key))
-                paths.m_pathByKey.insert(key, row.pdfFilePath);
+        auto book = books.find(row.pdfFilePath);
+        if (book == books.end()) {
+            book = books.insert(row.pdfFilePath, Book{QFileInfo(row.pdfFilePath).isFile(), {}});
+            if (book->exists)
+                keyOnce(row.pdfFilePath, row.pdfFilePath);
         }
+        if (!book->exists || book->names.contains(row.pdfFileName))
+            continue;
+        book->names.append(row.pdfFileName);
+        keyOnce(row.pdfFileName, row.pdfFilePath);
     }
     return paths;
 }
@@ -85,7 +97,7 @@ PlaylistBookPaths PlaylistBookPaths::fromFolder(const QString &folder)
 QList<PlaylistItem> PlaylistBookPaths::resolvedInLibrary(const PlaylistBookPaths &defaults,
                                                          QList<PlaylistItem> items,
                                                          const LibraryRows &slotRows,
-                                                         const QString &slotFolder)
+                                                         const QString &slotFolder, SlotBookPaths &slotBooks)
 {
     const auto allFound = [](const QList<PlaylistItem> &list) {
         return std::all_of(list.cbegin(), list.cend(),
@@ -94,10 +106,10 @@ QList<PlaylistItem> PlaylistBookPaths::resolvedInLibrary(const PlaylistBookPaths
     items = defaults.resolved(std::move(items));
     if (allFound(items))
         return items;
-    items = fromRows(slotRows).resolved(std::move(items));
+    items = slotBooks.ofRows(slotRows, slotFolder)->resolved(std::move(items));
     if (allFound(items))
         return items;
-    return fromFolder(slotFolder).resolved(std::move(items));
+    return slotBooks.ofFolder(slotRows, slotFolder)->resolved(std::move(items));
 }
 
 std::optional<QString> PlaylistBookPaths::existingBook(const QString &name) const
@@ -135,4 +147,36 @@ const PlaylistBookPaths &DefaultBookPaths::get()
         m_ready = true;
     });
     return m_paths;
+}
+
+void SlotBookPaths::keepFor(const LibraryRows &rows, const QString &folder)
+{
+    if (rows.size() == m_size && rows.blockStamps() == m_stamps && folder == m_folder)
+        return;
+    m_stamps = rows.blockStamps();
+    m_size = rows.size();
+    m_folder = folder;
+    m_byRows.reset();
+    m_byFolder.reset();
+}
+
+std::shared_ptr<const PlaylistBookPaths> SlotBookPaths::ofRows(const LibraryRows &rows, const QString &folder)
+{
+    // Made under the lock: a second title asked for meanwhile waits for this lookup rather than
+    // making its own.
+    std::lock_guard lock(m_mutex);
+    keepFor(rows, folder);
+    if (!m_byRows)
+        m_byRows = std::make_shared<const PlaylistBookPaths>(PlaylistBookPaths::fromRows(rows));
+    return m_byRows;
+}
+
+std::shared_ptr<const PlaylistBookPaths> SlotBookPaths::ofFolder(const LibraryRows &rows,
+                                                                 const QString &folder)
+{
+    std::lock_guard lock(m_mutex);
+    keepFor(rows, folder);
+    if (!m_byFolder)
+        m_byFolder = std::make_shared<const PlaylistBookPaths>(PlaylistBookPaths::fromFolder(folder));
+    return m_byFolder;
 }

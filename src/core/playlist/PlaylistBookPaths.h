@@ -8,8 +8,11 @@
 #include <QString>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <optional>
+
+class SlotBookPaths;
 
 // Finds the book of a playlist title again when the file it names is gone (a moved or renamed
 // folder, a playlist from another computer): among the books of the built-in Default library, by a
@@ -35,9 +38,11 @@ public:
 
     // The items resolved through the Default library first, then through the books of the current
     // slot and the PDFs of its folder (a playlist received from someone who keeps the same book
-    // elsewhere). The slot and folder are looked at only for items still without a book.
+    // elsewhere). The slot and folder are looked at only for items still without a book, through the
+    // lookups slotBooks keeps for them.
     static QList<PlaylistItem> resolvedInLibrary(const PlaylistBookPaths &defaults, QList<PlaylistItem> items,
-                                                 const LibraryRows &slotRows, const QString &slotFolder);
+                                                 const LibraryRows &slotRows, const QString &slotFolder,
+                                                 SlotBookPaths &slotBooks);
 
     qsizetype size() const { return m_pathByKey.size(); }
 
@@ -66,4 +71,25 @@ private:
     std::once_flag m_once;
     PlaylistBookPaths m_paths;
     std::atomic_bool m_ready{false};
+};
+
+// The current slot's books and the PDFs of its folder, looked up the first time a title needs them, by
+// whichever thread asks, and kept for as long as the rows and the folder stay the same (the rows' block
+// stamps tell): a 1,000,000-row slot is walked once, not at every title opened. Holds the lookups only,
+// never the rows. A window makes one and shares it with its workers.
+class SlotBookPaths {
+public:
+    std::shared_ptr<const PlaylistBookPaths> ofRows(const LibraryRows &rows, const QString &folder);
+    std::shared_ptr<const PlaylistBookPaths> ofFolder(const LibraryRows &rows, const QString &folder);
+
+private:
+    // Callers hold the lock. Drops what was kept for other rows or another folder.
+    void keepFor(const LibraryRows &rows, const QString &folder);
+
+    std::mutex m_mutex;
+    QList<quint64> m_stamps;
+    qsizetype m_size = -1;
+    QString m_folder;
+    std::shared_ptr<const PlaylistBookPaths> m_byRows;
+    std::shared_ptr<const PlaylistBookPaths> m_byFolder;
 };

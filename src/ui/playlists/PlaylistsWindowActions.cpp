@@ -108,8 +108,9 @@ void PlaylistsWindowController::withResolvedItems(const QList<PlaylistItem> &ite
     const LibrarySession &library = m_context.library();
     Hop::run(
         this,
-        [paths = m_bookPaths, items, rows = library.allBookmarks(), folder = library.selectedFolder()] {
-            return PlaylistBookPaths::resolvedInLibrary(paths->get(), items, rows, folder);
+        [paths = m_bookPaths, slotPaths = m_slotBookPaths, items, rows = library.allBookmarks(),
+         folder = library.selectedFolder()] {
+            return PlaylistBookPaths::resolvedInLibrary(paths->get(), items, rows, folder, *slotPaths);
         },
         [then = std::move(then)](const QList<PlaylistItem> &resolved) { then(resolved); });
 }

@@ -81,7 +81,7 @@ QWidget *flexibleSpace()
 
 PlaylistsWindowController::PlaylistsWindowController(AppContext &context, QWidget *parent)
     : QWidget(parent, Qt::Window), m_context(context), m_library(context.playlists()),
-      m_bookPaths(std::make_shared<DefaultBookPaths>())
+      m_bookPaths(std::make_shared<DefaultBookPaths>()), m_slotBookPaths(std::make_shared<SlotBookPaths>())
 {
     setObjectName(QStringLiteral("playlistsWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -352,6 +352,10 @@ void PlaylistsWindowController::showPlaylist(qsizetype row, bool keepTitlesPlace
         m_titlesTableView->verticalScrollBar()->setValue(scroll);
     }
     refreshTitlesPane();
+    // The titles' books are found again before a press or the pointer asks for them: a title whose
+    // book only a large slot knows then opens without the slot's books being looked up first.
+    if (row >= 0)
+        resolvePreviewTitles();
 }
 
 void PlaylistsWindowController::selectPlaylistRow(qsizetype row)

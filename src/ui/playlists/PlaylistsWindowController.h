@@ -13,6 +13,7 @@
 
 class AppContext;
 class DefaultBookPaths;
+class SlotBookPaths;
 class PlaylistCardView;
 class PlaylistNamesModel;
 class PlaylistTitlesModel;
@@ -113,13 +114,15 @@ private:
     TablePagePreview *m_preview = nullptr;
     bool m_selectingPlaylist = false;
 
-    // Finds the shown titles' books again, as opening and sharing find them, for the hover preview.
+    // Finds the shown titles' books again, as opening and sharing find them, for the hover preview; begun
+    // as a playlist is shown, so that the slot's books are looked up before a press needs them.
     void resolvePreviewTitles();
     // After a change of the library: the line that said a title's book was not found is emptied once
     // the book is found.
     void recheckMissingBook();
 
     std::shared_ptr<DefaultBookPaths> m_bookPaths;
+    std::shared_ptr<SlotBookPaths> m_slotBookPaths;
     struct PreviewSong {
         int row = -1;
         quint64 titlesVersion = 0;
