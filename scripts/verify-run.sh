@@ -25,6 +25,9 @@
 #   folder-import     a picture imported into a slot without a folder: the folder field empty
 #   autotag-offline   without a network, Auto-Tag All Bookmarks on 40 titles, then Auto-tag this row
 #   preview           the playlists window, a title whose book only the current slot knows: its preview
+#   received-open     the same title pressed: the viewer opens it from the slot's book, and how long after
+#                     the press its window showed; SLOT_ROWS=N fills Slot 1 up to N rows first (a large
+#                     slot), PRESS_AFTER the seconds between choosing the playlist and the press (1.5)
 #   presentation      a title opened from the table, Edit, a stroke, Done, Fullscreen, a double click
 #   undo-book         a 600-page book with a stroke on every page: Clear book, then 620 clicks on Undo
 #   viewer-save       the viewer's Share > PDF > Save to local disc: where it saved is said
@@ -529,6 +532,49 @@ scene_preview() {
     x mousemove 854 313
     sleep 2.5
     shot preview-3-hover
+}
+
+# fill_slot SLOT ROWS: the slot's rows followed by others, of 300 books elsewhere, up to ROWS rows.
+fill_slot() {
+    python3 - "$slots/slot_$1.json" "$2" <<'EOF'
+import json, sys
+path, count = sys.argv[1], int(sys.argv[2])
+d = json.load(open(path))
+rows = d["bookmarks"]
+model = dict(rows[0])
+for n in range(count - len(rows)):
+    book = "Songbook %d.pdf" % (n % 300)
+    rows.append(dict(model, title="Song %d" % n, pdfFileName=book, pdfFilePath="/elsewhere/" + book,
+                     pageNumber=1 + n % 400))
+json.dump(d, open(path, "w"))
+EOF
+}
+
+scene_received_open() {
+    profile received-open
+    moved_book
+    [ -n "${SLOT_ROWS:-}" ] && fill_slot 1 "$SLOT_ROWS"
+    echo "  slot 1: $(slot_rows 1)"
+    start
+    x mousemove $playlists_tile click 1
+    sleep 2
+    x mousemove 540 240 click 1
+    sleep "${PRESS_AFTER:-1.5}"
+    shot received-open-1-titles
+    local t0 found=""
+    t0="$(date +%s.%N)"
+    x mousemove 860 245 click 1
+    for _ in $(seq 600); do
+        found="$(x search --onlyvisible --name 'Gig Book' 2>/dev/null | head -1)" && [ -n "$found" ] && break
+        sleep 0.02
+    done
+    if [ -n "$found" ]; then
+        echo "  the viewer showed $(python3 -c "print('%.2f' % ($(date +%s.%N) - $t0))") s after the press: $(x getwindowname "$found")"
+    else
+        echo "  no viewer showed within 12 s of the press"
+    fi
+    sleep 2
+    shot received-open-2-viewer
 }
 
 # open_first_title: a click on the first row's title opens it in the viewer; sets viewer (its window).
