@@ -29,6 +29,8 @@
 #                     the press its window showed; SLOT_ROWS=N fills Slot 1 up to N rows first (a large
 #                     slot), PRESS_AFTER the seconds between choosing the playlist and the press (1.5)
 #   presentation      a title opened from the table, Edit, a stroke, Done, Fullscreen, a double click
+#   scan-close        a title of a 600-dpi scan opened, zoomed with the wheel and closed while the zoom is
+#                     rendered, then Quit: how the application ended (APP may be a sanitizer build)
 #   undo-book         a 600-page book with a stroke on every page: Clear book, then 620 clicks on Undo
 #   viewer-save       the viewer's Share > PDF > Save to local disc: where it saved is said
 #   lyf-damaged       started with a damaged playlist file
@@ -617,6 +619,48 @@ scene_presentation() {
     sleep 1.5
     shot presentation-5-double-click
     echo "  full screen after the double click: $(full_screen)"
+}
+
+# scan_first: Slot 1 begins with a title of a 600-dpi scanned book.
+scan_first() {
+    python3 - "$slots/slot_1.json" "$testdata/scans/beethoven-sonata-19-op49-1.pdf" <<'EOF'
+import json, os, sys
+path, scan = sys.argv[1:3]
+d = json.load(open(path))
+rows = d["bookmarks"]
+rows.insert(0, dict(rows[0], title="Aaa Sonata in G minor", pdfFileName=os.path.basename(scan),
+                    pdfFilePath=scan, pageNumber=1, pageSpan=1))
+json.dump(d, open(path, "w"))
+EOF
+}
+
+# A viewer of the scan, zoomed in with the wheel and closed through the window manager 30 ms later, while
+# the zoom is rendered; then Quit: how the application ended.
+scene_scan_close() {
+    profile scan-close
+    scan_first
+    start
+    open_first_title
+    shot scan-close-1-viewer
+    x mousemove 800 450 keydown ctrl click 4 click 4 keyup ctrl
+    sleep 0.03
+    x windowactivate --sync "$viewer" key alt+F4 2>/dev/null || true
+    sleep 1
+    shot scan-close-2-closed
+    echo "  viewers left: $(x search --onlyvisible --name '\.pdf' 2>/dev/null | wc -l)"
+    x mousemove 143 146 click 1
+    sleep 0.7
+    x mousemove 198 167 click 1
+    local status=""
+    for _ in $(seq 100); do
+        kill -0 "$app_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    wait "$app_pid" 2>/dev/null && status=0 || status=$?
+    cp "$prof/app.log" "$output/scan-close-app.log"
+    cp "$prof/tmp/Lyrafold_pdfview.log" "$output/scan-close-pdfview.log" 2>/dev/null || true
+    echo "  after Quit: exit status $status; sanitizer reports: $(grep -c 'ERROR: \|LeakSanitizer' "$prof/app.log" || true)"
+    app_pid=""
 }
 
 # six_hundred_pages: Slot 1 holds one title of a 600-page book with a stroke on every page.
