@@ -263,6 +263,7 @@ private Q_SLOTS:
         QSignalSpy failed(&queue, &PageRenderQueue::renderFailed);
         queue.setPending({{99, 1.0, QRect()}});
         WAIT_COMPARE(failed.size(), 1);
+        QCOMPARE(rendered.size(), 0);
     }
 
     // A queue that goes while a render or a scanned page's large image is under way goes at once: the

@@ -267,10 +267,11 @@ void PageRenderQueue::deliver(quint64 generation, const PageRenderRequest &reque
     }
     if (generation != m_generation)
         return;
-    if (image.isNull())
+    if (image.isNull()) {
         Q_EMIT renderFailed(request, error);
-    if (image.isNull() && unreadable)
-        Q_EMIT bookUnreadable(error);
-    else
+        if (unreadable)
+            Q_EMIT bookUnreadable(error);
+    } else {
         Q_EMIT rendered(request, image);
+    }
 }
