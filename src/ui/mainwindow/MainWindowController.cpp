@@ -10,7 +10,6 @@
 #include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
-#include "ui/common/AddToPlaylistDialogs.h"
 #include "ui/common/RowReturnKey.h"
 #include "ui/common/SlotNames.h"
 #include "ui/common/StatusLine.h"
@@ -24,12 +23,12 @@
 #include "ui/mainwindow/BookmarkTableModel.h"
 #include "ui/mainwindow/BookmarkTableView.h"
 #include "ui/mainwindow/MainSettingsMenu.h"
+#include "ui/mainwindow/MainWindowPlaylists.h"
 #include "ui/mainwindow/TileView.h"
 #include "ui/mainwindow/WindowsStyleSlotTileView.h"
 #include "ui/mainwindow/WindowsStyleToggleToolTileView.h"
 #include "ui/metadata/AutoTagFlow.h"
 #include "ui/metadata/MetadataImportFlow.h"
-#include "ui/playlists/PlaylistsWindowController.h"
 #include "ui/recognition/ListenFlow.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/share/TitleShareFlow.h"
@@ -98,7 +97,7 @@ MainWindowController::MainWindowController(AppContext &context, QMenuBar *mainMe
 
 MainWindowController::~MainWindowController()
 {
-    delete m_playlistsWindowController.data();
+    delete m_playlists;
     delete m_workshopWindowController.data();
     delete m_customFilesWindowController.data();
     // A run still going ends its batch now, while the window that hears of the change is whole; after
@@ -126,8 +125,6 @@ void MainWindowController::connectOwners()
             this, [reportSetAside, path, asidePath] { reportSetAside(path, asidePath); },
             Qt::QueuedConnection);
     }
-    connect(&bus, &NotificationBus::addToPlaylistMode, this, &MainWindowController::enterAddToPlaylistMode);
-    connect(&bus, &NotificationBus::openLyfFile, this, &MainWindowController::handleOpenLyfFile);
     connect(&bus, &NotificationBus::languageChanged, this, [this] {
         applyLocalizedText();
         updateSlotTileNames();
@@ -177,8 +174,8 @@ void MainWindowController::setupFlows()
     connect(m_autoTag, &AutoTagFlow::reloadPoint, this,
             [this] { m_table->reload(SelectionAfterReload::keepSongs); });
     m_table = new LibraryTableController(m_context, m_view->controls(), *m_autoTag, this);
-    connect(m_table, &LibraryTableController::addToPlaylistClicked, this,
-            &MainWindowController::addToTargetPlaylist);
+    m_playlists = new MainWindowPlaylists(m_context, *m_table, *m_ui.finishAddToPlaylistButton,
+                                          *m_ui.statusField, this);
     connect(m_table, &LibraryTableController::metadataCellEdited, this,
             &MainWindowController::customModeToggled);
     connect(m_table, &LibraryTableController::rowsDeleted, this,
@@ -237,7 +234,7 @@ void MainWindowController::runCommand(MainWindowView::Command command)
     case Command::openAutoPlaylist:
         return openAutoPlaylist();
     case Command::openPlaylists:
-        return openPlaylists();
+        return m_playlists->openPlaylists();
     case Command::applyFolderPath:
         return applyFolderPathFromField();
     case Command::search:
@@ -253,7 +250,7 @@ void MainWindowController::runCommand(MainWindowView::Command command)
     case Command::searchYoutube:
         return openWebSearchForFirstRow(true);
     case Command::finishAddToPlaylist:
-        return finishAddToPlaylistMode();
+        return m_playlists->finishAddToPlaylistMode();
     case Command::saveSlot:
         return saveSlotNow();
     case Command::reloadSlot:

@@ -9,7 +9,6 @@
 
 #include <QMainWindow>
 #include <QPointer>
-#include <QVariantMap>
 
 #include <optional>
 
@@ -17,7 +16,7 @@ class AppContext;
 class AutoTagFlow;
 class CustomFilesWindowController;
 class MetadataImportFlow;
-class PlaylistsWindowController;
+class MainWindowPlaylists;
 class QMenuBar;
 class QProgressBar;
 class QPushButton;
@@ -29,8 +28,9 @@ class WorkshopWindowController;
 // the status line. It shows the application's LibrarySession and forwards to it; what a change of the
 // library does beyond the window (saving, the playlists) is the session's. MainWindowView builds the
 // widgets and the menus and hands over the controls; LibraryTableController keeps the table and what
-// is done to its rows; the window keeps the slots, the search, the folder and the playlists side, and
-// does what the view's commands ask. Nothing but the constructor is public: the user, and the tests,
+// is done to its rows; MainWindowPlaylists keeps the playlists side (the playlists window, add-to-playlist
+// mode, playlist files opened from the desktop); the window keeps the slots, the search and the folder,
+// and does what the view's commands ask. Nothing but the constructor is public: the user, and the tests,
 // work the window through its controls.
 //
 // Each window that the tool strip and the menus open has its own controller in its own folder; this
@@ -90,17 +90,9 @@ private:
     void defaultModePressed();
     void openBookmarkWorkshop();
     void openAutoPlaylist();
-    void openPlaylists();
-    void finishAddToPlaylistMode();
     void saveSlotNow();
     void reloadSlotNow();
     void copySlotToAnother();
-    // Add-to-playlist mode ("Add Song" in the playlists window) and playlist files opened from the
-    // desktop: the playlists window comes forward with the playlists.
-    void enterAddToPlaylistMode(const QVariantMap &userInfo);
-    void startFinishAddToPlaylistPulse();
-    void handleOpenLyfFile(const QVariantMap &userInfo);
-
     // The folder path field takes a folder typed into it.
     void applyFolderPathFromField();
 
@@ -112,10 +104,6 @@ private:
     // A new library in the session (a slot loaded, cleared, extracted into, imported into, by any
     // window): the tiles, the folder and the whole library shown, the search emptied.
     void showReplacedLibrary();
-    // A click on a title in add-to-playlist mode.
-    void addToTargetPlaylist(const BookmarkEntry &entry);
-    void endAddToPlaylistMode();
-    void playlistsWindowClosed();
     void showSelectedFolder();
     void showCurrentSlotTile();
     void syncSearchWebButtonsEnabled();
@@ -133,8 +121,7 @@ private:
     MainWindowControls m_ui;
     LibraryTableController *m_table = nullptr;
 
-    std::optional<QString> m_addToPlaylistTargetName;
-    QPointer<PlaylistsWindowController> m_playlistsWindowController;
+    MainWindowPlaylists *m_playlists = nullptr;
 
     QTimer *m_searchDebounceTimer = nullptr;
     // The slot read at start has not arrived yet: its rows keep the search typed meanwhile.

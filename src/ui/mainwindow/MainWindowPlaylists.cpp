@@ -1,17 +1,16 @@
-// The main window's side of the playlists: opening the playlists window, add-to-playlist mode, and
-// playlist files opened from the desktop or a later start of the program.
-
-#include "ui/mainwindow/MainWindowController.h"
+#include "ui/mainwindow/MainWindowPlaylists.h"
 
 #include "core/common/Hop.h"
 #include "core/common/NotificationBus.h"
+#include "core/library/BookmarkEntry.h"
 #include "core/playlist/LyfPlaylistCodec.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldButtonEffects.h"
-#include "ui/common/StatusLine.h"
+#include "ui/common/StatusSink.h"
 #include "ui/common/WindowPlacement.h"
+#include "ui/mainwindow/LibraryTableController.h"
 #include "ui/playlists/PlaylistsWindowController.h"
 
 #include <QFileInfo>
@@ -26,64 +25,81 @@ const QString doneStyle = QStringLiteral("QPushButton { color: rgba(52, 199, 89,
 
 } // namespace
 
-void MainWindowController::openPlaylists()
+MainWindowPlaylists::MainWindowPlaylists(AppContext &context, LibraryTableController &table,
+                                         QPushButton &doneButton, StatusSink &status, QObject *parent)
+    : QObject(parent), m_context(context), m_table(table), m_doneButton(doneButton), m_status(status)
 {
-    if (m_playlistsWindowController && m_playlistsWindowController->isVisible()) {
-        WindowPlacement::bringToFront(m_playlistsWindowController);
-    } else {
-        delete m_playlistsWindowController.data();
-        auto *window = new PlaylistsWindowController(m_context);
-        m_playlistsWindowController = window;
-        connect(window, &PlaylistsWindowController::windowClosed, this,
-                &MainWindowController::playlistsWindowClosed);
-        window->showWindow();
-    }
-    LyrafoldButtonEffects::install(m_playlistsWindowController);
+    NotificationBus &bus = context.notifications();
+    connect(&bus, &NotificationBus::addToPlaylistMode, this, &MainWindowPlaylists::enterAddToPlaylistMode);
+    connect(&bus, &NotificationBus::openLyfFile, this, &MainWindowPlaylists::importPlaylistFile);
+    connect(&table, &LibraryTableController::addToPlaylistClicked, this,
+            &MainWindowPlaylists::addToTargetPlaylist);
 }
 
-void MainWindowController::playlistsWindowClosed()
+MainWindowPlaylists::~MainWindowPlaylists()
 {
-    m_playlistsWindowController = nullptr;
+    // The main window is going: its closing playlists window has nothing more to tell it.
+    if (m_window)
+        m_window->disconnect(this);
+    delete m_window.data();
+}
+
+void MainWindowPlaylists::openPlaylists()
+{
+    if (m_window && m_window->isVisible()) {
+        WindowPlacement::bringToFront(m_window);
+    } else {
+        delete m_window.data();
+        m_window = new PlaylistsWindowController(m_context);
+        connect(m_window, &PlaylistsWindowController::windowClosed, this,
+                &MainWindowPlaylists::playlistsWindowClosed);
+        m_window->showWindow();
+    }
+    LyrafoldButtonEffects::install(m_window);
+}
+
+void MainWindowPlaylists::playlistsWindowClosed()
+{
+    m_window = nullptr;
     endAddToPlaylistMode();
     // English in every language, as are the add mode's other status texts: not the translated "Ready"
     // the window starts with.
-    setStatus(QStringLiteral("Ready"));
+    m_status.showStatus(QStringLiteral("Ready"));
 }
 
-void MainWindowController::enterAddToPlaylistMode(const QVariantMap &userInfo)
+void MainWindowPlaylists::enterAddToPlaylistMode(const QVariantMap &userInfo)
 {
     const QVariant name = userInfo.value(NotificationBus::playlistNameKey);
-    m_table->setAddToPlaylistMode(name.typeId() == QMetaType::QString);
+    m_table.setAddToPlaylistMode(name.typeId() == QMetaType::QString);
     if (name.typeId() != QMetaType::QString) {
-        m_addToPlaylistTargetName.reset();
+        m_targetName.reset();
         return;
     }
-    m_addToPlaylistTargetName = name.toString();
-    setStatus(QStringLiteral("Click a title to add it to playlist \"%1\"").arg(*m_addToPlaylistTargetName));
-    if (m_ui.finishAddToPlaylistButton)
-        m_ui.finishAddToPlaylistButton->show();
-    startFinishAddToPlaylistPulse();
-    show();
-    raise();
-    activateWindow();
+    m_targetName = name.toString();
+    m_status.showStatus(QStringLiteral("Click a title to add it to playlist \"%1\"").arg(*m_targetName));
+    m_doneButton.show();
+    startFinishPulse();
+    // The clicks are to come in the main window: it comes forward.
+    QWidget *window = m_status.statusWindow();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
-void MainWindowController::addToTargetPlaylist(const BookmarkEntry &entry)
+void MainWindowPlaylists::addToTargetPlaylist(const BookmarkEntry &entry)
 {
-    if (!m_addToPlaylistTargetName)
+    if (!m_targetName)
         return;
-    m_context.playlists().addToPlaylist(*m_addToPlaylistTargetName, entry);
-    setStatus(QStringLiteral("Added \"%1\" to \"%2\". Click another title or press Done.")
-                  .arg(entry.title, *m_addToPlaylistTargetName));
-    m_ui.finishAddToPlaylistButton->show();
-    startFinishAddToPlaylistPulse();
+    m_context.playlists().addToPlaylist(*m_targetName, entry);
+    m_status.showStatus(QStringLiteral("Added \"%1\" to \"%2\". Click another title or press Done.")
+                            .arg(entry.title, *m_targetName));
+    m_doneButton.show();
+    startFinishPulse();
 }
 
-void MainWindowController::startFinishAddToPlaylistPulse()
+void MainWindowPlaylists::startFinishPulse()
 {
-    QPushButton *button = m_ui.finishAddToPlaylistButton;
-    if (!button)
-        return;
+    QPushButton *button = &m_doneButton;
     delete button->findChild<QVariantAnimation *>(donePulseName);
     auto *pulse = new QVariantAnimation(button);
     pulse->setObjectName(donePulseName);
@@ -99,29 +115,27 @@ void MainWindowController::startFinishAddToPlaylistPulse()
     pulse->start();
 }
 
-void MainWindowController::endAddToPlaylistMode()
+void MainWindowPlaylists::endAddToPlaylistMode()
 {
-    m_addToPlaylistTargetName.reset();
-    m_table->setAddToPlaylistMode(false);
-    if (QPushButton *button = m_ui.finishAddToPlaylistButton) {
-        delete button->findChild<QVariantAnimation *>(donePulseName);
-        button->setStyleSheet(doneStyle.arg(1));
-        button->hide();
-    }
+    m_targetName.reset();
+    m_table.setAddToPlaylistMode(false);
+    delete m_doneButton.findChild<QVariantAnimation *>(donePulseName);
+    m_doneButton.setStyleSheet(doneStyle.arg(1));
+    m_doneButton.hide();
 }
 
-void MainWindowController::finishAddToPlaylistMode()
+void MainWindowPlaylists::finishAddToPlaylistMode()
 {
-    if (!m_addToPlaylistTargetName)
+    if (!m_targetName)
         return;
-    const QString name = *m_addToPlaylistTargetName;
+    const QString name = *m_targetName;
     endAddToPlaylistMode();
-    setStatus(QStringLiteral("Finished adding titles to \"%1\"").arg(name));
+    m_status.showStatus(QStringLiteral("Finished adding titles to \"%1\"").arg(name));
     m_context.notifications().post(NotificationBus::finishedAddToPlaylistModeName,
                                    {{NotificationBus::playlistNameKey, name}});
 }
 
-void MainWindowController::handleOpenLyfFile(const QVariantMap &userInfo)
+void MainWindowPlaylists::importPlaylistFile(const QVariantMap &userInfo)
 {
     const QVariant value = userInfo.value(NotificationBus::urlKey);
     if (value.typeId() != QMetaType::QUrl || !value.toUrl().isLocalFile())
@@ -130,7 +144,7 @@ void MainWindowController::handleOpenLyfFile(const QVariantMap &userInfo)
     // Read, decode and merged into a copy of the list on a worker: the window stays usable, and the
     // library takes the result over at once (or merges again, when the list changed meanwhile).
     PlaylistLibrary &library = m_context.playlists();
-    setStatus(QStringLiteral("Importing %1\u2026").arg(QFileInfo(path).fileName()));
+    m_status.showStatus(QStringLiteral("Importing %1\u2026").arg(QFileInfo(path).fileName()));
     Hop::run(
         this,
         [path, list = library.playlists(), revision = library.revision()]() -> Result<PlaylistMerge> {
@@ -141,20 +155,20 @@ void MainWindowController::handleOpenLyfFile(const QVariantMap &userInfo)
         },
         [this, path](Result<PlaylistMerge> merge) {
             if (!merge) {
-                LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning,
+                LyrafoldAlert::run(m_status.alertParent(), LyrafoldAlert::Style::warning,
                                    QStringLiteral("Could not import playlist file"), merge.error().message);
-                setStatus(QStringLiteral("Import failed."));
+                m_status.showStatus(QStringLiteral("Import failed."));
                 return;
             }
             const qsizetype count = merge->imported.size();
             if (count == 0) {
-                setStatus(QStringLiteral("Playlist file contained no playlists."));
+                m_status.showStatus(QStringLiteral("Playlist file contained no playlists."));
                 return;
             }
             m_context.playlists().adoptMerge(std::move(merge).value());
-            setStatus(QStringLiteral("Imported %1 playlist(s) from %2.")
-                          .arg(count)
-                          .arg(QFileInfo(path).fileName()));
+            m_status.showStatus(QStringLiteral("Imported %1 playlist(s) from %2.")
+                                    .arg(count)
+                                    .arg(QFileInfo(path).fileName()));
             openPlaylists();
         });
 }
