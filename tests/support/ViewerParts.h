@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/viewer/PdfEditToolPalette.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 #include "ui/viewer/ViewerAnnotationEditor.h"
@@ -41,6 +42,15 @@ inline PdfPageView *pageView(const QWidget &viewer)
 inline ViewerAnnotationEditor &editor(const QWidget &viewer)
 {
     return *viewer.findChild<ViewerAnnotationEditor *>();
+}
+
+// The edit mode's palette, while the viewer is in edit mode.
+inline PdfEditInspectorView &palette(const QWidget &viewer)
+{
+    auto *found = viewer.findChild<PdfEditInspectorView *>();
+    if (!found)
+        qFatal("no edit palette");
+    return *found;
 }
 
 // The page number field, counting from 1.

@@ -37,6 +37,7 @@
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -46,6 +47,7 @@ namespace {
 
 using ViewerParts::editor;
 using ViewerParts::pageView;
+using ViewerParts::palette;
 using ViewerParts::presenting;
 using ViewerParts::press;
 using ViewerParts::shownBook;
@@ -971,11 +973,11 @@ private Q_SLOTS:
         QCOMPARE(stored(m_book11).strokesByPage.value(0).size(), 2);
         {
             ModalAnswer clear(QStringLiteral("Clear"));
-            editor(*viewer).clearBookEdits();
+            palette(*viewer).clearBookButton()->click();
             QCOMPARE(clear.messages, QStringList{QStringLiteral("Clear entire book edits?")});
         }
         QVERIFY(!fileExists(m_book11));
-        editor(*viewer).undoEdit();
+        palette(*viewer).undoButton()->click();
         QCOMPARE(stored(m_book11).strokesByPage.value(0).size(), 2);
         viewer->close();
         viewer = shown(m_book11, 1, false);
@@ -1023,7 +1025,7 @@ private Q_SLOTS:
         drag(*viewer, {onPage(*viewer, 0, {0.3, 0.5}), onPage(*viewer, 0, {0.6, 0.5})});
         press(*viewer, "nextTitleButton");
         QVERIFY(shownBook(*viewer).isEmpty());
-        editor(*viewer).clearBookEdits();
+        palette(*viewer).clearBookButton()->click();
         drag(*viewer, {QPointF(100, 100), QPointF(200, 200)});
         viewer->close();
         QVERIFY(!fileExists(missing));
@@ -1065,10 +1067,10 @@ private Q_SLOTS:
         QFETCH(int, kept);
         // Undo and Redo follow the history.
         QCOMPARE(palette->undoButton()->isEnabled(), kept > 0);
-        editor(*viewer).undoEdit();
+        palette->undoButton()->click();
         QCOMPARE(palette->redoButton()->isEnabled(), kept > 0);
         QVERIFY(!palette->undoButton()->isEnabled());
-        editor(*viewer).redoEdit();
+        palette->redoButton()->click();
         if (kept == 0) {
             QVERIFY(!drawn.hasAnnotations());
             QVERIFY(editor(*viewer).annotations().document().undoStack().isEmpty());
@@ -1095,7 +1097,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, typed);
         const Viewer viewer = shown(m_book11, 2);
-        editor(*viewer).textToggled(true);
+        palette(*viewer).textButton()->click();
         QCOMPARE(label(*viewer), QStringLiteral("Edit mode: click page to add text"));
         const QPointF at = onPage(*viewer, 1, {0.5, 0.5});
         {
@@ -1286,7 +1288,7 @@ private Q_SLOTS:
         press(*viewer, "lastPageButton");
         {
             ModalAnswer none(answer);
-            editor(*viewer).clearCurrentPageEdits();
+            palette(*viewer).clearPageButton()->click();
             QVERIFY(none.messages.isEmpty());
         }
         if (twoUp)
@@ -1295,7 +1297,7 @@ private Q_SLOTS:
             press(*viewer, "singlePageButton");
         QCOMPARE(pageView(*viewer)->visiblePages(), pages);
         ModalAnswer confirm(answer);
-        editor(*viewer).clearCurrentPageEdits();
+        palette(*viewer).clearPageButton()->click();
         QCOMPARE(confirm.messages, QStringList{QStringLiteral("Clear page edits?")});
         QFETCH(int, cleared);
         int left = 0;
@@ -1314,7 +1316,7 @@ private Q_SLOTS:
         press(*viewer, "singlePageButton");
         // The page's top-left corner is black: the highlighter runs from black into white.
         drag(*viewer, {onPage(*viewer, 0, {0.25, 0.75}), onPage(*viewer, 0, {0.75, 0.75})});
-        editor(*viewer).highlighterToggled(true);
+        palette(*viewer).highlighterButton()->click();
         drag(*viewer, {onPage(*viewer, 0, {0.1, 0.15}), onPage(*viewer, 0, {0.9, 0.15})});
         waitForImages(*viewer);
         WAIT_VERIFY(pageView(*viewer)->annotationLayersComplete());
@@ -1383,7 +1385,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, format);
         const Viewer viewer = shown(m_book11, 2);
-        editor(*viewer).thicknessChanged(20);
+        viewer->findChild<QSlider *>(QStringLiteral("EditPopoverThickness"))->setValue(200);
         drag(*viewer, {onPage(*viewer, 1, {0.5, 0.6}), onPage(*viewer, 1, {0.8, 0.6})});
         ModalAnswer answer(format);
         press(*viewer, "shareButton");

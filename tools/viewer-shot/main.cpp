@@ -40,6 +40,7 @@
 #include "ui/common/WindowPlacement.h"
 #include "ui/services/LyrafoldLanguageService.h"
 #include "ui/viewer/OpenViewers.h"
+#include "ui/viewer/PdfEditToolPalette.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 #include "ui/viewer/ViewerAnnotationEditor.h"
@@ -107,6 +108,12 @@ ViewerAnnotationEditor *editor(const PdfViewerWindowController *viewer)
     return viewer->findChild<ViewerAnnotationEditor *>();
 }
 
+// The edit mode's palette, while the viewer is in edit mode.
+PdfEditInspectorView *palette(const PdfViewerWindowController *viewer)
+{
+    return viewer->findChild<PdfEditInspectorView *>();
+}
+
 void waitUntilSettled(PdfViewerWindowController *viewer, std::function<void()> then)
 {
     // The delayed fit of showWindow() and the renders it asks for come first.
@@ -152,10 +159,10 @@ void drawSample(PdfViewerWindowController *viewer)
     for (int i = 0; i <= 12; ++i)
         wave.append(QPointF(0.15 + i * 0.05, 0.30 + (i % 2 ? 0.012 : -0.012)));
     drag(viewer, page, wave);
-    editor(viewer)->highlighterToggled(true);
+    palette(viewer)->highlighterButton()->click();
     drag(viewer, page, {{0.12, 0.415}, {0.55, 0.415}});
     drag(viewer, page, {{0.12, 0.47}, {0.55, 0.47}});
-    editor(viewer)->textToggled(true);
+    palette(viewer)->textButton()->click();
     // The note's prompt is modal: it is answered once it is up.
     QTimer::singleShot(200, [] {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
@@ -413,7 +420,7 @@ int main(int argc, char *argv[])
                         // The prompt runs until it is answered; it is drawn by the time this fires.
                         QTimer::singleShot(500, viewer, ready);
                         editor(viewer)->toggleEditMode();
-                        editor(viewer)->textToggled(true);
+                        palette(viewer)->textButton()->click();
                         const int page = pageView(viewer)->visiblePages().first();
                         const QRectF rect = pageView(viewer)->pageRect(page);
                         const QPointF at =

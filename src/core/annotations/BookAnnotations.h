@@ -30,8 +30,6 @@ public:
     // The book the annotations belong to; empty when none.
     const QString &bookPath() const { return m_bookPath; }
     bool isReady() const { return m_ready; }
-    // The book's file could not be set aside: changes are kept in memory only.
-    bool isReadOnly() const { return m_readOnly; }
 
     // Saves the annotations of the book bound so far, then binds to pdfPath and reads its file. The
     // same book again keeps what is in memory and starts a new history.
@@ -57,6 +55,7 @@ private:
     QString m_bookPath;
     quint64 m_openCount = 0;
     bool m_ready = false;
+    // The book's file could not be set aside: changes are kept in memory only.
     bool m_readOnly = false;
     bool m_dirty = false;
 };

@@ -71,10 +71,9 @@ public:
     qint64 slot() const { return m_slot; }
     // Known from started() on.
     qsizetype total() const { return m_targets.size(); }
-    // Titles something was found for and applied to, titles nothing was found for, titles whose web
-    // lookups failed (whatever the built-in index filled for them).
+    // Titles something was found for and applied to, titles whose web lookups failed (whatever the
+    // built-in index filled for them).
     qsizetype tagged() const { return m_tagged; }
-    qsizetype notFound() const { return m_notFound; }
     qsizetype failed() const { return m_failed; }
 
     // The status line at the end of a run: "Auto-tag finished (n bookmarks).", with the counts when a

@@ -30,7 +30,6 @@ public:
     // 0, 90, 180 or 270.
     static int normalisedRotation(int rotation);
 
-    bool isValid() const { return !m_visibleBox.isEmpty(); }
     QRectF visibleBox() const { return m_visibleBox; }
     int rotation() const { return m_rotation; }
     // The visible box's size, its sides swapped by a quarter turn.

@@ -57,7 +57,6 @@ public:
     PageDisplayMode displayMode() const { return m_displayMode; }
     void setDisplayMode(PageDisplayMode mode);
     // In two-up mode: the first page stands alone, as a book's cover does.
-    bool displaysAsBook() const { return m_displaysAsBook; }
     void setDisplaysAsBook(bool asBook);
 
     // -1 without a document. In two-up mode the page last gone to, whichever side it is on.

@@ -39,18 +39,9 @@ public:
     void setEditTool(PdfEditTool tool);
     // The palette's controls.
     void penChosen();
-    void textToggled(bool on);
-    void highlighterToggled(bool on);
-    void thicknessChanged(double value);
     void opacityChanged(double value);
     void colorChanged(const QColor &color);
     void highlighterColorChanged(const QColor &color);
-
-    void undoEdit();
-    void redoEdit();
-    // The pages shown, after the user confirms; nothing when they hold no annotations.
-    void clearCurrentPageEdits();
-    void clearBookEdits();
 
     // Input on the page view (view coordinates); true when the tools took it.
     bool press(const QPointF &point);
@@ -71,6 +62,16 @@ Q_SIGNALS:
     void toolChanged();
 
 private:
+    // The palette's tool buttons, thickness, history and clearing.
+    void textToggled(bool on);
+    void highlighterToggled(bool on);
+    void thicknessChanged(double value);
+    void undoEdit();
+    void redoEdit();
+    // The pages shown, after the user confirms; nothing when they hold no annotations.
+    void clearCurrentPageEdits();
+    void clearBookEdits();
+
     struct ViewPosition {
         std::optional<int> pageIndex;
         double scaleFactor = 1;
