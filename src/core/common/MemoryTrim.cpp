@@ -16,7 +16,7 @@ namespace {
 
 // A trim waits for the work that asks for it to pause this long: in the middle of it, a trim would hold
 // up its allocations and give back memory that it is about to take again.
-constexpr unsigned long quietMilliseconds = 1000;
+std::atomic<unsigned long> quietMilliseconds{1000};
 
 // One thread: the requests wait one after the other, holding up no other work.
 QThreadPool &trimmer()
@@ -65,6 +65,11 @@ void release()
         malloc_trim(0);
 #endif
     });
+}
+
+void setQuietTimeForTesting(std::chrono::milliseconds quiet)
+{
+    quietMilliseconds = static_cast<unsigned long>(quiet.count());
 }
 
 void keepReachable(std::shared_ptr<void> held)

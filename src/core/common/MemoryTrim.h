@@ -2,6 +2,7 @@
 
 #include <QThreadPool>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <tuple>
@@ -25,6 +26,9 @@ void release();
 // Returns once every request made so far is done, with the work of the global thread pool that may
 // still ask for one (tests and benchmarks).
 void waitForPendingReleases();
+
+// Tests that wait for the releases shorten the quiet second; the application never calls this.
+void setQuietTimeForTesting(std::chrono::milliseconds quiet);
 
 // Frees leftovers on a worker, for what the UI thread should not spend its time freeing, and then asks
 // for the memory back.
