@@ -141,6 +141,7 @@ void writeSlotElsewhere(qint64 slot, const BookmarkList &rows)
 
 class PlaylistWritersTest : public QObject {
     Q_OBJECT
+    Q_CLASSINFO("rowsOverParts", "outsideWriters")
 
 private Q_SLOTS:
     void init()
@@ -216,21 +217,24 @@ private Q_SLOTS:
     }
 
     // Another program without Lyrafold's lock adds playlists at its pace while the playlists change
-    // here: atomically (temporary file and rename), in place in two halves with a pause between (longer
-    // than a second), or removing the file and creating it again. Nothing of either side is lost, and
-    // nothing is set aside that the other program was still writing. The delays are the product's own.
+    // here: atomically (temporary file and rename), in place in two halves with a pause between (five
+    // times the guard's read delay), or removing the file and creating it again. Nothing of either side
+    // is lost, and nothing is set aside that the other program was still writing. The guard reads after
+    // a tenth of a second instead of a quarter, and the paces here follow it; its stable delay stays
+    // longer than the pause in place by a second and a half, as the product's own delays are.
     void outsideWriters_data()
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<int>("rounds");
         QTest::addColumn<QString>("interval"); // seconds between the other program's writes
         QTest::addColumn<QString>("pause");    // seconds in the middle of a write in place, or the file gone
-        QTest::newRow("atomic, every 50 ms") << "atomic" << roundsOr(40) << "0.05"
-                                             << "0";
-        QTest::newRow("in place, pausing 1.5 s") << "inplace" << std::max(1, roundsOr(40) / 20) << "0.2"
-                                                 << "1.5";
-        QTest::newRow("removed and created") << "unlink" << std::max(1, roundsOr(40) / 4) << "0.1"
-                                             << "0.3";
+        TestHarness::partRow("atomic, every 20 ms") << "atomic" << roundsOr(40) << "0.02"
+                                                    << "0";
+        TestHarness::partRow("in place, pausing 0.5 s")
+            << "inplace" << std::max(1, roundsOr(40) / 20) << "0.08"
+            << "0.5";
+        TestHarness::partRow("removed and created") << "unlink" << std::max(1, roundsOr(40) / 4) << "0.04"
+                                                    << "0.12";
     }
 
     void outsideWriters()
@@ -243,6 +247,7 @@ private Q_SLOTS:
             QSKIP("python3 is not installed");
         QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("first"), {}}}));
         PlaylistLibrary library;
+        library.setOutsideChangeDelays(100ms, 2s);
         QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
         QProcess other;
         other.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -260,7 +265,7 @@ private Q_SLOTS:
             library.createPlaylist(name);
             expected.append(name);
         });
-        inside.start(37);
+        inside.start(15);
         QVERIFY(TestHarness::waitFor([&] { return other.state() == QProcess::NotRunning; },
                                      std::chrono::minutes(30)));
         inside.stop();
@@ -695,15 +700,13 @@ private Q_SLOTS:
     }
 };
 
+LYRAFOLD_TEST_RUNNER(runTests, QCoreApplication, PlaylistWritersTest)
+
 int main(int argc, char *argv[])
 {
     if (argc == 3 && std::strcmp(argv[1], writerArgument) == 0)
         return outsideWriter(argc, argv);
-    TestHarness::isolate();
-    QCoreApplication app(argc, argv);
-    PlaylistWritersTest test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return runTests(argc, argv);
 }
 
 #include "tst_playlistwriters.moc"
