@@ -53,6 +53,7 @@ std::pair<double, int> greyDistance(const QImage &a, const QImage &b)
 
 class ViewerModelTest : public QObject {
     Q_OBJECT
+    Q_CLASSINFO("rowsOverParts", "scannedPageZooms")
 
 private Q_SLOTS:
     // ---- Geometry
@@ -352,9 +353,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<double>("scale");
         QTest::addColumn<QRect>("region");
-        QTest::newRow("fitted") << 1.1 << QRect();
-        QTest::newRow("twice") << 2.2 << QRect();
-        QTest::newRow("three times, the part in view") << 3.3 << QRect(700, 900, 900, 700);
+        TestHarness::partRow("fitted") << 1.1 << QRect();
+        TestHarness::partRow("twice") << 2.2 << QRect();
+        TestHarness::partRow("three times, the part in view") << 3.3 << QRect(700, 900, 900, 700);
     }
 
     void scannedPageZooms()
