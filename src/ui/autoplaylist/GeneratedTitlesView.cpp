@@ -85,9 +85,10 @@ void GeneratedTitlesView::paintEvent(QPaintEvent *event)
     QPainter ring(viewport());
     const QRect card = AutoPlaylistGeneratedRowView::cardRect(cellRect(currentIndex().row()));
     if (m_keyButton)
-        LyrafoldTheme::drawFocusRing(ring, AutoPlaylistGeneratedRowView::buttonRect(*m_keyButton, card), 8);
+        LyrafoldTheme::drawFocusRing(ring, AutoPlaylistGeneratedRowView::buttonRect(*m_keyButton, card), 8,
+                                     Qt::white);
     else
-        LyrafoldTheme::drawFocusRing(ring, QRectF(card).adjusted(3, 3, -3, -3), 9);
+        LyrafoldTheme::drawFocusRing(ring, QRectF(card).adjusted(3, 3, -3, -3), 9, Qt::white);
 }
 
 QRect GeneratedTitlesView::cellRect(int row) const

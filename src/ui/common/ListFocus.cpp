@@ -32,7 +32,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        LyrafoldTheme::drawFocusRing(painter, rect(), 4);
+        LyrafoldTheme::drawFocusRing(painter, rect(), 4, parentWidget()->palette().color(QPalette::Base));
     }
 };
 

@@ -115,7 +115,9 @@ public:
     {
         // A list's current item, where the keys act.
         if (element == PE_FrameFocusRect && qobject_cast<const QAbstractItemView *>(widget)) {
-            drawRing(painter, QRectF(option->rect), false);
+            drawRing(painter, QRectF(option->rect), false,
+                     option->palette.color((option->state & State_Selected) ? QPalette::Highlight
+                                                                            : QPalette::Base));
             return;
         }
         QProxyStyle::drawPrimitive(element, option, painter, widget);
@@ -124,7 +126,7 @@ public:
             qobject_cast<const QLineEdit *>(widget) && widget->parentWidget() &&
             !qobject_cast<const QAbstractSpinBox *>(widget->parentWidget()) &&
             !qobject_cast<const QComboBox *>(widget->parentWidget()))
-            drawRing(painter, QRectF(option->rect), false);
+            drawRing(painter, QRectF(option->rect), false, option->palette.color(QPalette::Base));
     }
 
     void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
@@ -133,7 +135,8 @@ public:
         QProxyStyle::drawControl(element, option, painter, widget);
         if ((element == CE_PushButton || element == CE_CheckBox || element == CE_RadioButton) &&
             (option->state & State_HasFocus))
-            drawRing(painter, QRectF(option->rect), false);
+            drawRing(painter, QRectF(option->rect), false,
+                     option->palette.color(element == CE_PushButton ? QPalette::Button : QPalette::Window));
     }
 
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
@@ -143,7 +146,10 @@ public:
         if (!(option->state & State_HasFocus))
             return;
         if (control == CC_ComboBox || control == CC_SpinBox || control == CC_Slider) {
-            drawRing(painter, QRectF(option->rect), false);
+            drawRing(painter, QRectF(option->rect), false,
+                     option->palette.color(control == CC_SpinBox  ? QPalette::Base
+                                           : control == CC_Slider ? QPalette::Window
+                                                                  : QPalette::Button));
             return;
         }
         if (control != CC_ToolButton)
@@ -152,14 +158,14 @@ public:
         const auto *tool = qstyleoption_cast<const QStyleOptionToolButton *>(option);
         const bool round = tool && tool->toolButtonStyle == Qt::ToolButtonIconOnly &&
                            (option->state & State_AutoRaise) && tool->rect.width() == tool->rect.height();
-        drawRing(painter, QRectF(option->rect), round);
+        drawRing(painter, QRectF(option->rect), round, option->palette.color(QPalette::Window));
     }
 
 private:
-    static void drawRing(QPainter *painter, const QRectF &rect, bool round)
+    static void drawRing(QPainter *painter, const QRectF &rect, bool round, const QColor &backdrop = {})
     {
         if (!round) {
-            LyrafoldTheme::drawFocusRing(*painter, rect, 5);
+            LyrafoldTheme::drawFocusRing(*painter, rect, 5, backdrop);
             return;
         }
         constexpr qreal width = 2;
@@ -244,14 +250,22 @@ const QColor &focusRing()
     return c;
 }
 
-void drawFocusRing(QPainter &painter, const QRectF &rect, qreal radius)
+void drawFocusRing(QPainter &painter, const QRectF &rect, qreal radius, const QColor &backdrop)
 {
     constexpr qreal width = 2;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(focusRing(), width));
-    painter.drawRoundedRect(rect.adjusted(width / 2, width / 2, -width / 2, -width / 2), radius, radius);
+    const QRectF ring = rect.adjusted(width / 2, width / 2, -width / 2, -width / 2);
+    painter.drawRoundedRect(ring, radius, radius);
+    // The light blue fades into a white card or field: a line of the selection's deeper blue inside
+    // it keeps the ring in sight there.
+    if (backdrop.isValid() && backdrop.lightnessF() > 0.6) {
+        painter.setPen(QPen(tableSelectionBlue(), 1));
+        painter.drawRoundedRect(ring.adjusted(1.5, 1.5, -1.5, -1.5), std::max<qreal>(0, radius - 1.5),
+                                std::max<qreal>(0, radius - 1.5));
+    }
     painter.restore();
 }
 

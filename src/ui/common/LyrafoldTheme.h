@@ -29,8 +29,8 @@ const QColor &tableSelectionBlue();
 const QColor &tableHoverBlue();
 // The ring of a control that has the keyboard focus and draws its own (the tiles).
 const QColor &focusRing();
-// Draws the ring, 2 units wide, just inside rect.
-void drawFocusRing(QPainter &painter, const QRectF &rect, qreal radius);
+// Draws the ring, 2 units wide, just inside rect; on a light backdrop with a deeper line inside it.
+void drawFocusRing(QPainter &painter, const QRectF &rect, qreal radius, const QColor &backdrop = {});
 // Makes the application's buttons that the style draws (alert buttons, picture buttons) show the
 // keyboard focus with the ring above. Called once at start, before the first window.
 void installFocusRings();

@@ -168,7 +168,8 @@ public:
         }
         // The keyboard's current row, which Delete Selected and the arrows start from.
         if (option.state & QStyle::State_HasFocus)
-            LyrafoldTheme::drawFocusRing(*painter, cell.adjusted(1, 1, -1, -1), 6);
+            LyrafoldTheme::drawFocusRing(*painter, cell.adjusted(1, 1, -1, -1), 6,
+                                         palette.color(selected ? QPalette::Highlight : QPalette::Base));
         painter->restore();
     }
 };

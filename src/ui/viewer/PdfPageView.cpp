@@ -420,8 +420,8 @@ void PdfPageView::paintEvent(QPaintEvent *event)
         painter.setPen(m_background.lightness() < 128 ? Qt::white : Qt::black);
         painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
                          Qt::AlignCenter | Qt::TextWordWrap, m_message);
-        if (hasFocus())
-            LyrafoldTheme::drawFocusRing(painter, viewport()->rect(), 4);
+        if (m_focusRingShown)
+            LyrafoldTheme::drawFocusRing(painter, viewport()->rect(), 4, m_background);
         return;
     }
     const QPointF origin = spreadOrigin();
@@ -447,19 +447,23 @@ void PdfPageView::paintEvent(QPaintEvent *event)
         painter.drawRect(page.adjusted(-0.5, -0.5, 0.5, 0.5));
     }
     paintAnnotations(painter);
-    if (hasFocus())
-        LyrafoldTheme::drawFocusRing(painter, viewport()->rect(), 4);
+    if (m_focusRingShown)
+        LyrafoldTheme::drawFocusRing(painter, viewport()->rect(), 4, m_background);
 }
 
 void PdfPageView::focusInEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusInEvent(event);
+    // Ringed when the keys brought the focus here; the page the viewer opens on, or a click, is not
+    // framed.
+    m_focusRingShown = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
     viewport()->update();
 }
 
 void PdfPageView::focusOutEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusOutEvent(event);
+    m_focusRingShown = false;
     viewport()->update();
 }
 

@@ -184,6 +184,7 @@ private:
     bool m_imagesComplete = true;
     bool m_unreadableTold = false;
     qreal m_paintedPixelRatio = 0;
+    bool m_focusRingShown = false;
 
     QPointer<const AnnotationDocument> m_annotations;
     QHash<int, AnnotationSlot> m_annotationSlots;
