@@ -47,10 +47,14 @@
 #                     METADATA_MAKER names) imported
 #   empty-slot-restart  Slot 3 (no file) visited, Quit, start again: Slot 3 stays empty
 #   languages         the main window, the playlists window, the custom files window and the viewer in
-#                     English, Turkish, Spanish
-#   keyboard          Tab from the search field through the main window, a picture after each press
+#                     English, Turkish, Spanish; then one start switched live through the three languages
+#                     with every window open (main, playlists, auto playlist, workshop, custom files), the
+#                     selection buttons with no row and with two, the Edit button in edit mode, the help
+#                     panel, the status line after the playlists window closes, and the viewer
+#   keyboard          Tab through the main, playlists, auto playlist, workshop, custom files and viewer
+#                     windows and the help panel, a picture after each press
 #   sizes             in Turkish and Spanish: the main window at its default and its minimum size, the
-#                     custom files window at its minimum size
+#                     custom files, playlists, auto playlist, workshop and viewer windows at their minimum
 #
 # BUILD_DIR picks another build folder, APP another program; DISPLAY_NUMBER the first display number
 # tried (61); BOOKMARKS a slot of that many songs in place of the built-in list's. The clicks are at the
@@ -141,6 +145,13 @@ slot1_tile="712 258"
 slot2_tile="778 258"
 slot4_tile="712 327"
 playlists_tile="1428 292"
+custom_files_tile="391 290"
+workshop_tile="1097 290"
+auto_playlist_tile="1316 290"
+help_button="1463 182"
+gear_button="1423 192"
+second_title="330 501"
+generate_button="342 347"
 folder_field="1253 192"
 search_field="440 410"
 edit_button="778 410"
@@ -999,9 +1010,37 @@ scene_languages() {
         shot "languages-$language-4-viewer-edit"
         stop
     done
+    languages_live
 }
 
-# Tab from the search field through the main window: a picture after each press.
+# window_named PATTERN: the application's shown window whose title matches.
+window_named() { x search --all --onlyvisible --pid "$app_pid" --name "$1" 2>/dev/null | head -1; }
+
+# open_window PLACE PATTERN: a click at PLACE in the main window, then the window whose title matches.
+open_window() {
+    x windowactivate --sync "$(window_named '^LYRAFOLD \(beta\)$')"
+    x mousemove $1 click 1
+    local found=""
+    for _ in $(seq 50); do
+        found="$(window_named "$2")" && [ -n "$found" ] && break
+        sleep 0.2
+    done
+    sleep 1.5
+    echo "$found"
+}
+
+# tab_walk NAME WINDOW COUNT: COUNT presses of Tab in WINDOW, a picture after each.
+tab_walk() {
+    x windowactivate --sync "$2"
+    sleep 0.5
+    for k in $(seq -w 1 "$3"); do
+        x key Tab
+        sleep 0.3
+        shot "keyboard-$1-tab-$k"
+    done
+}
+
+# Tab through each window (opened by a click, walked by the keys alone): a picture after each press.
 scene_keyboard() {
     profile keyboard
     start
@@ -1010,6 +1049,95 @@ scene_keyboard() {
         x key Tab
         sleep 0.25
         shot "keyboard-tab-$k"
+    done
+    x mousemove $help_button click 1
+    sleep 1.5
+    tab_walk help "$(window_named 'Help$')" 2
+    x key Escape
+    local window
+    window="$(open_window "$playlists_tile" 'Playlists$')"
+    tab_walk playlists "$window" 12
+    close_windows 'Playlists$'
+    window="$(open_window "$auto_playlist_tile" '^Auto-Playlist$')"
+    x mousemove $generate_button click 1
+    sleep 1.5
+    tab_walk auto-playlist "$window" 28
+    close_windows '^Auto-Playlist$'
+    window="$(open_window "$workshop_tile" ' — ')"
+    tab_walk workshop "$window" 24
+    close_windows ' — '
+    window="$(open_window "$custom_files_tile" '^Custom Files$')"
+    tab_walk custom-files "$window" 7
+    close_windows '^Custom Files$'
+    open_first_title
+    tab_walk viewer "$viewer" 16
+}
+
+# set_language INDEX: from the main window's settings button, Language, the INDEX-th language (0 English,
+# 1 Turkish, 2 Spanish), switched while every window stays open.
+set_language() {
+    x windowactivate --sync "$(window_named '^LYRAFOLD \(beta\)$')"
+    x mousemove $gear_button click 1
+    sleep 0.8
+    x key Down Right
+    sleep 0.4
+    for _ in $(seq "$1"); do x key Down; done
+    x key Return
+    sleep 2
+}
+
+# The live switch: one start, every window open, English, Turkish, Spanish in turn; in each, every window,
+# the selection buttons with no row and with two selected, Edit, the help panel, the status line after
+# the playlists window closes, and the viewer.
+languages_live() {
+    profile languages-live en
+    start
+    open_window "$playlists_tile" 'Playlists$' >/dev/null
+    x mousemove 540 240 click 1
+    open_window "$auto_playlist_tile" '^Auto-Playlist$' >/dev/null
+    x mousemove $generate_button click 1
+    open_window "$workshop_tile" ' — ' >/dev/null
+    local index=0 main
+    main="$(window_named '^LYRAFOLD \(beta\)$')"
+    for language in en tr es; do
+        set_language $index
+        index=$((index + 1))
+        local n=1
+        for name in 'Playlists$' '^Auto-Playlist$' ' — ' '^LYRAFOLD \(beta\)$'; do
+            x windowactivate --sync "$(window_named "$name")"
+            sleep 0.8
+            shot "languages-live-$language-$n-window"
+            n=$((n + 1))
+        done
+        # It stays over the main window: opened in the language, then closed.
+        open_window "$custom_files_tile" '^Custom Files$' >/dev/null
+        shot "languages-live-$language-5-custom-files"
+        close_windows '^Custom Files$'
+        x mousemove $search_field click 1
+        x key Down shift+Down
+        sleep 0.8
+        shot "languages-live-$language-6-two-selected"
+        # Within the Edit button in every language, whether it reads "Edit" or "Editing: …".
+        x mousemove 745 410 click 1
+        sleep 0.8
+        shot "languages-live-$language-7-editing"
+        x mousemove 745 410 click 1
+        sleep 0.8
+        x keydown ctrl mousemove 330 477 click 1 sleep 0.8 mousemove $second_title click 1 keyup ctrl
+        x mousemove 800 880
+        sleep 0.8
+        shot "languages-live-$language-7-none-selected"
+        x mousemove $help_button click 1
+        sleep 1.5
+        shot "languages-live-$language-8-help"
+        x key Escape
+        close_windows 'Playlists$'
+        shot "languages-live-$language-9-playlists-closed"
+        x windowactivate --sync "$main"
+        open_first_title
+        shot "languages-live-$language-10-viewer"
+        close_windows '\.pdf'
+        open_window "$playlists_tile" 'Playlists$' >/dev/null
     done
 }
 
@@ -1022,8 +1150,8 @@ close_windows() {
     sleep 1
 }
 
-# The main window at its default and its minimum size and the custom files window at its minimum, in
-# Turkish and Spanish.
+# The main window at its default and its minimum size and the custom files, playlists, auto playlist,
+# workshop and viewer windows at their minimum, in Turkish and Spanish.
 scene_sizes() {
     for language in tr es; do
         profile "sizes-$language" "$language"
@@ -1031,17 +1159,26 @@ scene_sizes() {
         local main
         main=$(x search --onlyvisible --pid "$app_pid" --name 'LYRAFOLD' | head -1)
         shot "sizes-$language-1-default"
-        x mousemove 391 290 click 1
+        local n=2 window
+        for pair in "$custom_files_tile|^Custom Files$" "$playlists_tile|Playlists$" \
+            "$auto_playlist_tile|^Auto-Playlist$" "$workshop_tile| — "; do
+            window="$(open_window "${pair%%|*}" "${pair#*|}")"
+            [ "$n" = 4 ] && x mousemove $generate_button click 1
+            x windowsize "$window" 100 100
+            sleep 1.5
+            shot "sizes-$language-$n-minimum"
+            close_windows "${pair#*|}"
+            n=$((n + 1))
+        done
+        x windowactivate --sync "$main"
+        open_first_title
+        x windowsize "$viewer" 100 100
         sleep 1.5
-        local files
-        files=$(x search --onlyvisible --name '^Custom Files$' | head -1)
-        x windowsize "$files" 100 100
-        sleep 1
-        shot "sizes-$language-2-custom-files-minimum"
-        close_windows '^Custom Files$'
+        shot "sizes-$language-6-viewer-minimum"
+        close_windows '\.pdf'
         x windowsize "$main" 100 100
         sleep 1.5
-        shot "sizes-$language-3-minimum"
+        shot "sizes-$language-7-main-minimum"
         stop
     done
 }
