@@ -53,6 +53,9 @@
 #                     panel, the status line after the playlists window closes, and the viewer
 #   keyboard          Tab through the main, playlists, auto playlist, workshop, custom files and viewer
 #                     windows and the help panel, a picture after each press
+#   statuses          the playlists window's missing book, then a switch to the slot that has it; an
+#                     import in the workshop, then a switch; a failed import in the custom files window,
+#                     then one in the workshop that succeeds; a book whose annotations cannot be read
 #   sizes             in Turkish and Spanish: the main window at its default and its minimum size, the
 #                     custom files, playlists, auto playlist, workshop and viewer windows at their minimum
 #
@@ -1181,6 +1184,86 @@ scene_sizes() {
         shot "sizes-$language-7-main-minimum"
         stop
     done
+}
+
+# import_picture FILE: the file typed into the open file dialog, then Return on the form and on an alert.
+import_picture() {
+    sleep 1.5
+    x type --delay 5 "$1"
+    x key Return
+    sleep 1.5
+    x key Return
+    sleep 3
+}
+
+# Each status line at the moment it would tell what no longer holds, and the notice of a book whose
+# annotations cannot be read.
+scene_statuses() {
+    profile statuses
+    moved_book
+    printf '{"activeSlot":2,"slotNames":{"1":"Gig"}}' >"$slots/slots_meta.json"
+    mkdir -p "$HOME/in"
+    convert -size 400x300 xc:khaki "$HOME/in/Scan.png"
+    printf 'not a picture' >"$HOME/in/Broken.png"
+    start
+    local main playlists
+    main="$(window_named '^LYRAFOLD \(beta\)$')"
+    playlists="$(open_window "$playlists_tile" 'Playlists$')"
+    x mousemove 540 240 click 1
+    sleep 1
+    x mousemove 854 313 click 1
+    sleep 2
+    shot statuses-1-book-not-found
+    x windowactivate --sync "$main" mousemove $slot1_tile click 1
+    sleep 2
+    x windowactivate --sync "$playlists"
+    sleep 1
+    shot statuses-2-book-found
+    close_windows 'Playlists$'
+    open_window "$workshop_tile" ' — ' >/dev/null
+    x mousemove 1255 130 click 1
+    import_picture "$HOME/in/Scan.png"
+    close_windows '\.pdf'
+    x windowactivate --sync "$(window_named ' — ')"
+    sleep 1
+    shot statuses-3-workshop-imported
+    x windowactivate --sync "$main" mousemove $slot2_tile click 1
+    sleep 2
+    x windowactivate --sync "$(window_named ' — ')"
+    sleep 1
+    shot statuses-4-workshop-after-switch
+    close_windows ' — '
+    local files
+    files="$(open_window "$custom_files_tile" '^Custom Files$')"
+    x mousemove 876 701 click 1
+    import_picture "$HOME/in/Broken.png"
+    x key Return
+    sleep 1
+    shot statuses-5-custom-files-failed
+    # Out of the way of the main window's tiles, over which it stays.
+    x windowmove "$files" 820 380
+    sleep 1
+    open_window "$workshop_tile" ' — ' >/dev/null
+    x mousemove 1255 130 click 1
+    import_picture "$HOME/in/Scan.png"
+    close_windows '\.pdf'
+    close_windows ' — '
+    x windowactivate --sync "$(window_named '^Custom Files$')"
+    sleep 1
+    shot statuses-6-custom-files-after-import
+    close_windows '^Custom Files$'
+    python3 - "$XDG_DATA_HOME/LyrafoldMac/PDFEditCache" "$HOME/Gig Books/Gig Book.pdf" <<'EOF'
+import base64, os, sys
+folder, book = sys.argv[1:3]
+os.makedirs(folder, exist_ok=True)
+name = base64.urlsafe_b64encode(book.encode()).decode().rstrip("=") + ".json"
+open(os.path.join(folder, name), "w").write('{"strokesByPage":')
+EOF
+    x windowactivate --sync "$main" mousemove $slot1_tile click 1
+    sleep 2
+    open_first_title
+    sleep 1
+    shot statuses-7-annotations-unreadable
 }
 
 memory() { awk '/VmHWM|VmRSS/ { printf "%s %d MB  ", $1, $2 / 1024 }' /proc/$app_pid/status; }
