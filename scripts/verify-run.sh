@@ -20,6 +20,9 @@
 #                     another folder: "Rebuild" only for its own folder, "Clear" otherwise
 #   rebuild-imported  Slot 4 built from the demo books, two pictures imported into it through Custom Files,
 #                     then Re-extract of its own folder: the question (cancelled), then Rebuild; the slot after
+#                     (ROWS: slot 4 first made that large with more songs of its books)
+#   clear-slot        in English and Turkish, Slot 4 named "Friday": Slots > Clear Current Slot…, then Slots >
+#                     New Extraction (Clear Table)…, each question cancelled
 #   search-switch     "waltz" typed and the Slot 1 tile clicked (then Reload) at once: every row shown
 #   folder-switch     a switch to a slot without a folder: the folder field empty; Extract asks for one
 #   folder-import     a picture imported into a slot without a folder: the folder field empty
@@ -374,6 +377,14 @@ EOF
 scene_rebuild_imported() {
     profile rebuild-imported
     cp "$slots/slot_1.json" "$slots/slot_4.json"
+    # ROWS: slot 4 made that large with more songs of the folder's books.
+    [ -n "${ROWS:-}" ] && python3 - "$slots/slot_4.json" "$ROWS" <<'EOF'
+import json, sys
+d = json.load(open(sys.argv[1]))
+rows, n = d["bookmarks"], int(sys.argv[2])
+d["bookmarks"] = [dict(rows[i % len(rows)], title="%s %d" % (rows[i % len(rows)]["title"], i)) for i in range(n)]
+json.dump(d, open(sys.argv[1], "w"))
+EOF
     printf '{"activeSlot":4,"slotNames":{}}' >"$slots/slots_meta.json"
     mkdir -p "$HOME/Documents"
     for name in "Lead sheet A" "Lead sheet B"; do
@@ -398,6 +409,34 @@ scene_rebuild_imported() {
     sleep 5
     shot rebuild-imported-3-rebuilt
     echo "  slot 4 after Rebuild: $(slot_rows 4); books outside its folder: $(books_outside 4)"
+}
+
+# slots_item N: the N-th item of the Slots menu, by keys.
+slots_item() {
+    x mousemove $slots_menu click 1
+    sleep 0.7
+    for _ in $(seq "$1"); do x key Down; done
+    x key Return
+    sleep 1.5
+}
+
+scene_clear_slot() {
+    for language in en tr; do
+        profile "clear-slot-$language" "$language"
+        cp "$slots/slot_1.json" "$slots/slot_4.json"
+        printf '{"activeSlot":4,"slotNames":{"4":"Friday"}}' >"$slots/slots_meta.json"
+        start
+        slots_item 5 # Clear Current Slot…
+        shot "clear-slot-$language-1-clear"
+        x key Escape
+        sleep 0.5
+        slots_item 6 # New Extraction (Clear Table)…
+        shot "clear-slot-$language-2-new-extraction"
+        x key Escape
+        sleep 0.5
+        echo "  $language: slot 4 after both questions were cancelled: $(slot_rows 4)"
+        stop
+    done
 }
 
 # without_folder FROM TO: slot TO holds slot FROM's rows and no folder.
