@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 // The main window's controls as the tests reach them: by object name.
 namespace MainWindowParts {
@@ -40,6 +41,16 @@ inline BookmarkTableModel *tableModel(const QObject &window)
 inline BookmarkTableDelegate *delegate(const QObject &window)
 {
     return static_cast<BookmarkTableDelegate *>(tableView(window)->itemDelegate());
+}
+
+// The gear menu, as a click on the gear button pops it up; closing it deletes it.
+inline QMenu *openSettingsMenu(const QObject &window)
+{
+    child<QToolButton>(window, QStringLiteral("settingsButton"))->click();
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    if (!menu)
+        qFatal("no settings menu");
+    return menu;
 }
 
 inline LibraryTableController *table(const QObject &window)

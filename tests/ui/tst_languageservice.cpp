@@ -429,15 +429,15 @@ private Q_SLOTS:
                           [model, column] { return model->headerData(column, Qt::Horizontal).toString(); }});
         }
         const QObject *mainStatus = MainWindowParts::child<StatusLine>(main, u"statusField"_s);
-        auto *gear = MainWindowParts::child<MainSettingsMenu>(main, u"mainSettingsMenu"_s);
 
         for (const LyrafoldLanguage language :
              {LyrafoldLanguage::tr, LyrafoldLanguage::es, LyrafoldLanguage::en}) {
-            const std::unique_ptr<QMenu> menu(gear->makeMainSettingsMenu({}));
+            QMenu *menu = MainWindowParts::openSettingsMenu(main);
             for (QAction *item : menu->actions().constFirst()->menu()->actions()) {
                 if (item->data() == Lang::rawValue(language))
                     item->trigger();
             }
+            menu->close();
             QCoreApplication::processEvents();
             QStringList wrong;
             for (const ShownText &text : std::as_const(texts)) {

@@ -430,8 +430,9 @@ private Q_SLOTS:
         AppContext context;
         MainWindowController window(context);
         QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
-        std::unique_ptr<QMenu> menu(settingsMenu(window)->makeMainSettingsMenu({}));
-        settingsMenu(window)->setLanguageFromMenu(itemWithData(menu.get(), language));
+        QMenu *menu = openSettingsMenu(window);
+        itemWithData(menu, language)->trigger();
+        menu->close();
         QCOMPARE(searchResultsLabel(window)->text(), count);
         QCOMPARE(::status(window), status);
         QCOMPARE(tableModel(window)->rowCount(), 2000);
@@ -687,10 +688,12 @@ private Q_SLOTS:
         AppContext context;
         MainWindowController window(context);
         QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
-        std::unique_ptr<QMenu> menu(settingsMenu(window)->makeMainSettingsMenu(
-            {{"mic-1", "Built-in Microphone"}, {"mic-2", "USB Mic"}}));
-        QCOMPARE(checkedItems(menu.get()), checked);
+        settingsMenu(window)->setMicrophonesForTesting(
+            {{"mic-1", "Built-in Microphone"}, {"mic-2", "USB Mic"}});
+        QMenu *menu = openSettingsMenu(window);
+        QCOMPARE(checkedItems(menu), checked);
         QCOMPARE(menu->actions().last()->text(), "AudD API Token…"); // in every language
+        menu->close();
         AppSettings::remove(AppSettings::uiLanguageKey);
     }
 
@@ -699,31 +702,51 @@ private Q_SLOTS:
         AppContext context;
         MainWindowController window(context);
         QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
-        std::unique_ptr<QMenu> menu(settingsMenu(window)->makeMainSettingsMenu({{"mic-2", "USB Mic"}}));
-        settingsMenu(window)->setListenMicrophoneFromMenu(itemWithData(menu.get(), QStringLiteral("mic-2")));
+        settingsMenu(window)->setMicrophonesForTesting({{"mic-2", "USB Mic"}});
+        const auto choose = [&window](const QVariant &data) {
+            QMenu *menu = openSettingsMenu(window);
+            itemWithData(menu, data)->trigger();
+            menu->close();
+        };
+        choose(QStringLiteral("mic-2"));
         QCOMPARE(AppSettings::stringValue(AppSettings::listenMicrophoneUidKey), "mic-2");
         QCOMPARE(status(window), "Listen microphone set to USB Mic.");
-        settingsMenu(window)->setListenMicrophoneFromMenu(itemWithData(menu.get(), QString()));
+        choose(QString());
         QVERIFY(!AppSettings::contains(AppSettings::listenMicrophoneUidKey));
         QCOMPARE(status(window), "Listen microphone set to system default.");
 
-        using Answer = MainSettingsMenu::TokenAnswer;
-        settingsMenu(window)->applyDiscogsTokenAnswer(Answer::save, QStringLiteral("  abc123 \n"));
+        // The token item's dialog, answered by typing into its field and pressing a button.
+        const auto answer = [&window](const QString &item, const QString &typed, const QString &button) {
+            ModalAnswer dialog(QList<ModalAnswer::Step>{[typed, button](QDialog *shown) {
+                shown->findChild<QLineEdit *>()->setText(typed);
+                ModalAnswer::press(shown, button);
+            }});
+            QMenu *menu = openSettingsMenu(window);
+            for (QAction *action : menu->actions()) {
+                if (action->text() == item)
+                    action->trigger();
+            }
+            menu->close();
+            QCOMPARE(dialog.stepsLeft(), 0);
+        };
+        const QString discogs = QStringLiteral("Discogs API Token…");
+        answer(discogs, QStringLiteral("  abc123 \n"), QStringLiteral("Save"));
         QCOMPARE(AppSettings::stringValue(AppSettings::discogsUserTokenKey), "abc123");
-        settingsMenu(window)->applyDiscogsTokenAnswer(Answer::cancel, QStringLiteral("other"));
+        answer(discogs, QStringLiteral("other"), QStringLiteral("Cancel"));
         QCOMPARE(AppSettings::stringValue(AppSettings::discogsUserTokenKey), "abc123");
-        settingsMenu(window)->applyDiscogsTokenAnswer(Answer::save, QStringLiteral(" \t "));
+        answer(discogs, QStringLiteral(" \t "), QStringLiteral("Save"));
         QVERIFY(!AppSettings::contains(AppSettings::discogsUserTokenKey));
         QCOMPARE(status(window), "Discogs token saved.");
         AppSettings::setValue(AppSettings::discogsUserTokenKey, QStringLiteral("x"));
-        settingsMenu(window)->applyDiscogsTokenAnswer(Answer::clear, QString());
+        answer(discogs, QString(), QStringLiteral("Clear"));
         QVERIFY(!AppSettings::contains(AppSettings::discogsUserTokenKey));
         QCOMPARE(status(window), "Discogs token cleared.");
 
-        settingsMenu(window)->applyRecognitionTokenAnswer(Answer::save, QStringLiteral(" audd-1\n"));
+        const QString audd = QStringLiteral("AudD API Token…");
+        answer(audd, QStringLiteral(" audd-1\n"), QStringLiteral("Save"));
         QCOMPARE(AppSettings::stringValue(AppSettings::recognitionTokenKey), "audd-1");
         QCOMPARE(status(window), "AudD token saved.");
-        settingsMenu(window)->applyRecognitionTokenAnswer(Answer::clear, QString());
+        answer(audd, QString(), QStringLiteral("Clear"));
         QVERIFY(!AppSettings::contains(AppSettings::recognitionTokenKey));
         QCOMPARE(status(window), "AudD token cleared.");
     }

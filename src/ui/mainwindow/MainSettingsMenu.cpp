@@ -102,7 +102,8 @@ QMenu *MainSettingsMenu::makeMainSettingsMenu(const QList<InputMicrophone> &devi
 
 void MainSettingsMenu::showMainSettingsMenu(QAbstractButton *sender)
 {
-    QMenu *menu = makeMainSettingsMenu(availableInputMicrophones());
+    QMenu *menu = makeMainSettingsMenu(m_microphonesForTesting ? *m_microphonesForTesting
+                                                               : availableInputMicrophones());
     menu->setAttribute(Qt::WA_DeleteOnClose);
     const QPoint at = sender ? sender->mapToGlobal(QPoint(0, 0)) : QCursor::pos();
     menu->popup(at);

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class QAbstractButton;
 class QAction;
 class QMenu;
@@ -27,21 +29,29 @@ public:
     explicit MainSettingsMenu(QWidget *window);
 
     static QList<InputMicrophone> availableInputMicrophones();
-    // Built anew each time, so its check marks show the stored settings; the caller owns it.
-    QMenu *makeMainSettingsMenu(const QList<InputMicrophone> &devices);
+    // Pops the menu up at the sender, built anew each time so that its check marks show the stored
+    // settings; it deletes itself once closed.
     void showMainSettingsMenu(QAbstractButton *sender);
-    void setLanguageFromMenu(QAction *item);
-    void setListenMicrophoneFromMenu(QAction *item);
-
-    using TokenAnswer = AccessTokenDialog::Answer;
     void promptDiscogsToken();
-    void applyDiscogsTokenAnswer(TokenAnswer answer, const QString &typedToken);
     void promptRecognitionToken();
-    void applyRecognitionTokenAnswer(TokenAnswer answer, const QString &typedToken);
+
+    // The microphones the menu lists instead of the system's, which a test machine may lack.
+    void setMicrophonesForTesting(const QList<InputMicrophone> &devices)
+    {
+        m_microphonesForTesting = devices;
+    }
 
 Q_SIGNALS:
     void statusChanged(const QString &text);
 
 private:
+    using TokenAnswer = AccessTokenDialog::Answer;
+    QMenu *makeMainSettingsMenu(const QList<InputMicrophone> &devices);
+    void setLanguageFromMenu(QAction *item);
+    void setListenMicrophoneFromMenu(QAction *item);
+    void applyDiscogsTokenAnswer(TokenAnswer answer, const QString &typedToken);
+    void applyRecognitionTokenAnswer(TokenAnswer answer, const QString &typedToken);
+
     QWidget *m_window;
+    std::optional<QList<InputMicrophone>> m_microphonesForTesting;
 };
