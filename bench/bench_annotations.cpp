@@ -99,7 +99,9 @@ struct Scene {
 
     bool settled()
     {
-        return waitFor([&] { return view.imagesComplete() && view.annotationLayersComplete(); });
+        return waitFor([&] {
+            return view.shownForTesting().imagesComplete && view.shownForTesting().annotationLayersComplete;
+        });
     }
 };
 
@@ -167,7 +169,7 @@ void BM_AnnotationsCommitStroke(benchmark::State &state)
         scene.annotations.save();
         scene.view.viewport()->repaint();
         state.PauseTiming();
-        if (!scene.view.annotationLayersComplete())
+        if (!scene.view.shownForTesting().annotationLayersComplete)
             state.SkipWithError("the stroke was not added in place");
         StateFile::waitForAllPendingWrites();
         state.ResumeTiming();

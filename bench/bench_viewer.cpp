@@ -43,10 +43,10 @@ bool waitForImages(PdfPageView &view, int timeoutMs = 30000)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!view.imagesComplete() && timer.elapsed() < timeoutMs)
+    while (!view.shownForTesting().imagesComplete && timer.elapsed() < timeoutMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     QCoreApplication::processEvents();
-    return view.imagesComplete();
+    return view.shownForTesting().imagesComplete;
 }
 
 // A shown page view of the book, its first page fitted into the view.
@@ -79,10 +79,10 @@ void BM_ViewerPageTurnRenderedAhead(benchmark::State &state)
     view->goToPage(page);
     waitForImages(*view);
     for (auto _ : state) {
-        const int next = page + 1 < view->pageCount() ? page + 1 : 0;
+        const int next = page + 1 < view->document()->pageCount() ? page + 1 : 0;
         state.PauseTiming();
-        const QRect whole = view->pageRect(page).toAlignedRect();
-        const bool ahead = view->imageCache().imagesOf(next, scale).size() > 0;
+        const QRect whole = view->shownForTesting().pageRects.value(page).toAlignedRect();
+        const bool ahead = view->shownForTesting().imageCache->imagesOf(next, scale).size() > 0;
         state.ResumeTiming();
         view->goToPage(next);
         view->viewport()->repaint();
@@ -94,7 +94,7 @@ void BM_ViewerPageTurnRenderedAhead(benchmark::State &state)
         waitForImages(*view);
         state.ResumeTiming();
     }
-    const QRect shown = view->pageRect(page).toAlignedRect();
+    const QRect shown = view->shownForTesting().pageRects.value(page).toAlignedRect();
     state.counters["page_px"] = double(shown.width()) * shown.height();
 }
 BENCHMARK(BM_ViewerPageTurnRenderedAhead)->Unit(benchmark::kMillisecond)->Iterations(60);
@@ -345,7 +345,7 @@ void BM_ViewerCloseDuringZoomOverScan(benchmark::State &state)
         underWay.start();
         while (underWay.elapsed() < 30)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        if (view->imagesComplete()) {
+        if (view->shownForTesting().imagesComplete) {
             state.SkipWithError("the zoom was drawn within 30 ms: nothing was under way");
             delete viewer;
             return;
@@ -377,7 +377,7 @@ void pageThroughTheSongbook(benchmark::State &state)
         const PeakMemory::Scope peak;
         QElapsedTimer timer;
         timer.start();
-        for (int page = 0; page < view->pageCount(); ++page) {
+        for (int page = 0; page < view->document()->pageCount(); ++page) {
             view->goToPage(page);
             view->viewport()->repaint();
             if (!waitForImages(*view)) {
@@ -386,10 +386,10 @@ void pageThroughTheSongbook(benchmark::State &state)
             }
         }
         state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
-        state.counters["pages"] = view->pageCount();
-        state.counters["ms_per_page"] = double(timer.elapsed()) / view->pageCount();
+        state.counters["pages"] = view->document()->pageCount();
+        state.counters["ms_per_page"] = double(timer.elapsed()) / view->document()->pageCount();
         state.counters["peak_growth_MB"] = peak.megabytes();
-        state.counters["cache_MB"] = double(view->imageCache().bytes()) / (1024 * 1024);
+        state.counters["cache_MB"] = double(view->shownForTesting().imageCache->bytes()) / (1024 * 1024);
     }
 }
 

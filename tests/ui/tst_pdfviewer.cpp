@@ -139,7 +139,7 @@ double fitted(const PdfViewerWindowController &viewer)
 
 void waitForImages(PdfViewerWindowController &viewer)
 {
-    WAIT_VERIFY_WITH_TIMEOUT(pageView(viewer)->imagesComplete(), 20000);
+    WAIT_VERIFY_WITH_TIMEOUT(pageView(viewer)->shownForTesting().imagesComplete, 20000);
 }
 
 // ---- Drawing on the pages as the mouse does
@@ -155,7 +155,7 @@ void mouse(PdfViewerWindowController &viewer, QEvent::Type type, const QPointF &
 // The view point at a fraction of a shown page.
 QPointF onPage(const PdfViewerWindowController &viewer, int page, const QPointF &fraction)
 {
-    const QRectF rect = pageView(viewer)->pageRect(page);
+    const QRectF rect = pageView(viewer)->shownForTesting().pageRects.value(page);
     return rect.topLeft() + QPointF(fraction.x() * rect.width(), fraction.y() * rect.height());
 }
 
@@ -690,7 +690,8 @@ private Q_SLOTS:
         QVERIFY(!pageView(*viewer)->document());
         QVERIFY(visiblePages(*viewer).isEmpty());
         QCOMPARE(label(*viewer), QStringLiteral("Could not open missing.pdf"));
-        QCOMPARE(pageView(*viewer)->message(), QStringLiteral("The file %1 does not exist.").arg(missing));
+        QCOMPARE(pageView(*viewer)->shownForTesting().message,
+                 QStringLiteral("The file %1 does not exist.").arg(missing));
         QCOMPARE(field(*viewer), QStringLiteral("1"));
         QCOMPARE(named<QLabel>(*viewer, "totalPagesLabel")->text(), QStringLiteral("of 0"));
         QCOMPARE(viewer->windowTitle(), QStringLiteral("missing.pdf"));
@@ -701,7 +702,7 @@ private Q_SLOTS:
         press(*viewer, "nextTitleButton");
         QCOMPARE(shownBook(*viewer), m_book60);
         QCOMPARE(label(*viewer), QStringLiteral("C"));
-        QVERIFY(!viewer->openError() && pageView(*viewer)->message().isEmpty());
+        QVERIFY(!viewer->openError() && pageView(*viewer)->shownForTesting().message.isEmpty());
         QCOMPARE(field(*viewer), QStringLiteral("5"));
         QVERIFY(TestHarness::readFile(PdfViewLog::path()).contains("loadDocument FAILED: PDFDocument nil"));
 
@@ -738,7 +739,7 @@ private Q_SLOTS:
         const QSizeF area = viewer->findChild<PDFScrollZoomWrapper *>()->size();
         const double expected = *ViewerZoom::fitScale(shown, area, twoUp);
         QCOMPARE(pageView(*viewer)->scaleFactor(), expected);
-        QCOMPARE(pageView(*viewer)->pageRect(page - 1).size(),
+        QCOMPARE(pageView(*viewer)->shownForTesting().pageRects.value(page - 1).size(),
                  QSizeF(std::round(shown.width() * expected), std::round(shown.height() * expected)));
 
         press(*viewer, "zoomInButton");
@@ -903,8 +904,8 @@ private Q_SLOTS:
         QVERIFY(!other.isVisible());
         QVERIFY(named<QPushButton>(*viewer, "floatingExitFullscreen")->isVisible());
         QVERIFY(!named<QWidget>(*viewer, "floatingTitleNav")->isVisible());
-        QCOMPARE(pageView(*viewer)->backgroundColor(), QColor(Qt::black));
-        WAIT_VERIFY(!pageView(*viewer)->scrollBarsShown());
+        QCOMPARE(pageView(*viewer)->shownForTesting().background, QColor(Qt::black));
+        WAIT_VERIFY(!pageView(*viewer)->shownForTesting().scrollBarsShown);
         // The tool palette keeps its own colours on the black: its labels stay readable.
         editor(*viewer).toggleEditMode();
         const QPalette tools = viewer->findChild<PdfEditInspectorView *>()->palette();
@@ -918,8 +919,8 @@ private Q_SLOTS:
         QVERIFY(viewer->findChild<ViewerToolbarRow *>()->isVisible());
         QVERIFY(other.isVisible());
         QVERIFY(!named<QPushButton>(*viewer, "floatingExitFullscreen")->isVisible());
-        QVERIFY(pageView(*viewer)->scrollBarsShown());
-        QVERIFY(pageView(*viewer)->backgroundColor() != QColor(Qt::black));
+        QVERIFY(pageView(*viewer)->shownForTesting().scrollBarsShown);
+        QVERIFY(pageView(*viewer)->shownForTesting().background != QColor(Qt::black));
 
         // A maximized window is maximized again afterwards.
         viewer->showMaximized();
@@ -1319,7 +1320,7 @@ private Q_SLOTS:
         palette(*viewer).highlighterButton()->click();
         drag(*viewer, {onPage(*viewer, 0, {0.1, 0.15}), onPage(*viewer, 0, {0.9, 0.15})});
         waitForImages(*viewer);
-        WAIT_VERIFY(pageView(*viewer)->annotationLayersComplete());
+        WAIT_VERIFY(pageView(*viewer)->shownForTesting().annotationLayersComplete);
         const auto grab = [&] { return pageView(*viewer)->viewport()->grab().toImage(); };
         const auto lineWidth = [&](const QImage &image, const QPointF &at) {
             int width = 0;
@@ -1339,7 +1340,7 @@ private Q_SLOTS:
         press(*viewer, "zoomInButton");
         press(*viewer, "zoomInButton");
         waitForImages(*viewer);
-        WAIT_VERIFY(pageView(*viewer)->annotationLayersComplete());
+        WAIT_VERIFY(pageView(*viewer)->shownForTesting().annotationLayersComplete);
         image = grab();
         QCOMPARE(lineWidth(image, onPage(*viewer, 0, {0.5, 0.75})), width);
     }
@@ -1435,7 +1436,10 @@ private Q_SLOTS:
         if (cut)
             QCOMPARE(notice(*viewer)->text(), QStringLiteral("changing.pdf can no longer be read."));
         else
-            QCOMPARE(pageView(*viewer)->imageCache().imagesOf(58, pageView(*viewer)->scaleFactor()).size(),
+            QCOMPARE(pageView(*viewer)
+                         ->shownForTesting()
+                         .imageCache->imagesOf(58, pageView(*viewer)->scaleFactor())
+                         .size(),
                      1);
     }
 
@@ -1511,15 +1515,16 @@ private Q_SLOTS:
         const QRectF black(0, media.height() * 0.75, media.width() / 4, media.height() / 4);
         for (const QPointF &user : {box.topLeft() + QPointF(8, 8), box.bottomRight() - QPointF(8, 8),
                                     QPointF(box.left() + 8, box.bottom() - 8), box.center()}) {
-            const QPointF onScreen = view->convertFromPage(user, page - 1);
-            QCOMPARE(view->pageAt(onScreen), std::optional<int>(page - 1));
+            const QPointF onScreen = view->pageToView(page - 1).map(user);
+            QVERIFY(view->shownForTesting().pageRects.value(page - 1).contains(onScreen));
             const QPointF back = view->convertToPage(onScreen, page - 1);
             QVERIFY(qAbs(back.x() - user.x()) < 1e-6 && qAbs(back.y() - user.y()) < 1e-6);
             const bool shownBlack = qGray(shot.pixel((onScreen * ratio).toPoint())) < 64;
             QVERIFY2(shownBlack == black.contains(user),
                      qPrintable(QStringLiteral("%1, %2").arg(user.x()).arg(user.y())));
         }
-        QCOMPARE(view->pageAt(QPointF(1, 1)), std::nullopt);
+        for (const QRectF &shown : view->shownForTesting().pageRects)
+            QVERIFY(!shown.contains(QPointF(1, 1)));
     }
 
     // A huge page at the highest zoom is rendered only around the part in view, never whole.
@@ -1534,7 +1539,8 @@ private Q_SLOTS:
         waitForImages(*viewer);
         const QSize area = pageView(*viewer)->viewport()->size() * pageView(*viewer)->devicePixelRatioF();
         const qint64 bound = qint64(area.width() * 2 + 128) * (area.height() * 2 + 128);
-        const QList<const PageImageCache::Entry *> images = pageView(*viewer)->imageCache().imagesOf(0, 4.0);
+        const QList<const PageImageCache::Entry *> images =
+            pageView(*viewer)->shownForTesting().imageCache->imagesOf(0, 4.0);
         QVERIFY(!images.isEmpty());
         QCOMPARE(images.last()->request.scale, 4.0 * pageView(*viewer)->devicePixelRatioF());
         for (const PageImageCache::Entry *image : images)

@@ -119,11 +119,12 @@ void waitUntilSettled(PdfViewerWindowController *viewer, std::function<void()> t
     // The delayed fit of showWindow() and the renders it asks for come first.
     QTimer::singleShot(viewerFitDelayMs + 400, viewer, [viewer, then] {
         PdfPageView *view = pageView(viewer);
-        if (view->imagesComplete()) {
+        if (view->shownForTesting().imagesComplete) {
             then();
             return;
         }
-        QObject::connect(view, &PdfPageView::imagesCompleted, viewer, then, Qt::SingleShotConnection);
+        QObject::connect(view, &PdfPageView::imagesCompletedForTesting, viewer, then,
+                         Qt::SingleShotConnection);
     });
 }
 
@@ -137,7 +138,7 @@ void mouse(QWidget *target, QEvent::Type type, const QPointF &at, Qt::MouseButto
 void drag(PdfViewerWindowController *viewer, int page, const QList<QPointF> &points)
 {
     QWidget *area = pageView(viewer)->viewport();
-    const QRectF rect = pageView(viewer)->pageRect(page);
+    const QRectF rect = pageView(viewer)->shownForTesting().pageRects.value(page);
     const auto at = [&](const QPointF &f) {
         return rect.topLeft() + QPointF(f.x() * rect.width(), f.y() * rect.height());
     };
@@ -172,7 +173,7 @@ void drawSample(PdfViewerWindowController *viewer)
         dialog->accept();
     });
     QWidget *area = pageView(viewer)->viewport();
-    const QRectF rect = pageView(viewer)->pageRect(page);
+    const QRectF rect = pageView(viewer)->shownForTesting().pageRects.value(page);
     const QPointF note = rect.topLeft() + QPointF(0.62 * rect.width(), 0.22 * rect.height());
     mouse(area, QEvent::MouseButtonPress, note, Qt::LeftButton);
     mouse(area, QEvent::MouseButtonRelease, note, Qt::NoButton);
@@ -422,7 +423,7 @@ int main(int argc, char *argv[])
                         editor(viewer)->toggleEditMode();
                         palette(viewer)->textButton()->click();
                         const int page = pageView(viewer)->visiblePages().first();
-                        const QRectF rect = pageView(viewer)->pageRect(page);
+                        const QRectF rect = pageView(viewer)->shownForTesting().pageRects.value(page);
                         const QPointF at =
                             rect.topLeft() + QPointF(0.62 * rect.width(), 0.22 * rect.height());
                         QWidget *area = pageView(viewer)->viewport();

@@ -202,16 +202,6 @@ QPointF PdfPageView::convertToPage(const QPointF &viewPoint, int pageIndex) cons
     return pageGeometry(pageIndex).toUser((viewPoint - rect.topLeft()) / m_scale);
 }
 
-QPointF PdfPageView::convertFromPage(const QPointF &pagePoint, int pageIndex) const
-{
-    QRectF rect = pageRect(pageIndex);
-    if (rect.isNull()) {
-        const PageLayout::SpreadLayout alone = layoutOf({pageIndex, -1});
-        rect = alone.pages.isEmpty() ? QRectF() : alone.pages.first().rect.translated(spreadOrigin());
-    }
-    return rect.topLeft() + pageGeometry(pageIndex).toShown(pagePoint) * m_scale;
-}
-
 std::optional<int> PdfPageView::nearestPageAt(const QPointF &viewPoint) const
 {
     if (const std::optional<int> page = pageAt(viewPoint))
@@ -401,7 +391,7 @@ void PdfPageView::reportCompletion(bool complete)
 {
     m_imagesComplete = complete;
     if (complete)
-        Q_EMIT imagesCompleted();
+        Q_EMIT imagesCompletedForTesting();
 }
 
 // ---- Events
@@ -540,6 +530,15 @@ bool PdfPageView::annotationLayersComplete() const
             return false;
     }
     return true;
+}
+
+PdfPageView::Shown PdfPageView::shownForTesting() const
+{
+    Shown shown{m_message, m_background, m_scrollBarsShown, {}, m_imagesComplete, annotationLayersComplete(),
+                &m_cache};
+    for (const int page : visiblePages())
+        shown.pageRects.insert(page, pageRect(page));
+    return shown;
 }
 
 AnnotationLayerGeometry PdfPageView::annotationGeometry(int pageIndex) const

@@ -51,8 +51,6 @@ public:
     // Shown, whole and wrapped, in the middle of the view while there is no document (why there is
     // none); cleared by the next document.
     void setMessage(const QString &message);
-    const QString &message() const { return m_message; }
-    int pageCount() const;
 
     PageDisplayMode displayMode() const { return m_displayMode; }
     void setDisplayMode(PageDisplayMode mode);
@@ -72,21 +70,15 @@ public:
     double maxScaleFactor() const { return m_maxScale; }
     void setScaleLimits(double minimum, double maximum);
 
-    QColor backgroundColor() const { return m_background; }
     void setBackgroundColor(const QColor &color);
     void setScrollBarsShown(bool shown);
-    bool scrollBarsShown() const { return m_scrollBarsShown; }
 
     PageGeometry pageGeometry(int pageIndex) const;
     // The pages shown now, left to right.
     QList<int> visiblePages() const;
-    // Where a shown page lies in view coordinates; empty for a page not shown.
-    QRectF pageRect(int pageIndex) const;
-    std::optional<int> pageAt(const QPointF &viewPoint) const;
-    // Between view coordinates and the user space of a page, each the inverse of the other. A page
-    // that is not shown is taken where it would stand if it were the current page.
+    // From view coordinates to the user space of a page. A page that is not shown is taken where it
+    // would stand if it were the current page.
     QPointF convertToPage(const QPointF &viewPoint, int pageIndex) const;
-    QPointF convertFromPage(const QPointF &pagePoint, int pageIndex) const;
     // The shown page under the point, else the shown page nearest to it; nothing without pages.
     std::optional<int> nearestPageAt(const QPointF &viewPoint) const;
     // Page user space to view coordinates, for a shown page.
@@ -100,21 +92,31 @@ public:
     // The stroke being drawn, over everything, on its page.
     void setLiveStroke(int pageIndex, const StrokeRecord &stroke);
     void clearLiveStroke();
-    // Every shown page's annotations are drawn at the current scale.
-    bool annotationLayersComplete() const;
     // Pages whose annotations have at least this many points are drawn on a worker.
     static constexpr qsizetype annotationPointsDrawnAside = 4000;
 
-    // Every shown page and its neighbours have an image at the current scale (or failed to render).
-    bool imagesComplete() const { return m_imagesComplete; }
-    const PageImageCache &imageCache() const { return m_cache; }
+    // What the view shows now, for the tests, the benchmarks and the screenshot tool, which wait for
+    // the pages and check what is drawn where.
+    struct Shown {
+        QString message;
+        QColor background;
+        bool scrollBarsShown = true;
+        // Where each shown page lies, in view coordinates.
+        QHash<int, QRectF> pageRects;
+        // Every shown page and its neighbours have an image at the current scale (or failed to render).
+        bool imagesComplete = true;
+        // Every shown page's annotations are drawn at the current scale.
+        bool annotationLayersComplete = true;
+        const PageImageCache *imageCache = nullptr;
+    };
+    Shown shownForTesting() const;
 
 Q_SIGNALS:
     void pageChanged();
     // Scrolled, resized or laid out anew: what is shown where has changed.
     void visibleAreaChanged();
-    // An update of the wanted images found them all there.
-    void imagesCompleted();
+    // An update of the wanted images found them all there (see Shown::imagesComplete).
+    void imagesCompletedForTesting();
     // The book shown can no longer be read (its file became shorter since it was opened, or it no
     // longer opens): the pages not rendered yet stay blank. Told once for each book set.
     void bookUnreadable(const QString &message);
@@ -129,6 +131,11 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    int pageCount() const;
+    // Where a shown page lies in view coordinates; empty for a page not shown.
+    QRectF pageRect(int pageIndex) const;
+    std::optional<int> pageAt(const QPointF &viewPoint) const;
+    bool annotationLayersComplete() const;
     void relayout();
     void updateScrollBars();
     QPointF spreadOrigin(const PageLayout::SpreadLayout &layout, const QPoint &scroll) const;

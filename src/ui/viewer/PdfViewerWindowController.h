@@ -51,8 +51,7 @@ public:
                               qint64 playlistCurrentIndex, const BookmarkList &sourcePdfBookmarks);
     ~PdfViewerWindowController() override;
 
-    // Shows the window in front and makes it the application's current viewer, which closes the one
-    // that was current.
+    // Shows the window in front; OpenViewers::show() makes it the application's current viewer first.
     void showWindow();
     // Why the book last asked for could not be opened (naming the file); nothing while it is open.
     const std::optional<QString> &openError() const { return m_openError; }
