@@ -534,7 +534,8 @@ private Q_SLOTS:
             session.editBookmarks({3}, [](BookmarkEntry &row) { row.genre = QStringLiteral("Mine"); });
             expectedRows[3].genre = QStringLiteral("Mine");
         } else if (change) {
-            playlists.mergeImportedPlaylists({Playlist{QStringLiteral("Imported"), {}}}, false);
+            playlists.adoptMerge(PlaylistLibrary::merged(playlists.playlists(), playlists.revision(),
+                                                         {Playlist{QStringLiteral("Imported"), {}}}, false));
             expectedNames.append(QStringLiteral("Imported"));
         }
         QCOMPARE(namesOn(playlists.playlists()), expectedNames);

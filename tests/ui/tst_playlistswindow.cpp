@@ -207,7 +207,8 @@ private Q_SLOTS:
         } else if (change == "delete before") {
             library.deletePlaylist(0, "Warmup");
         } else if (change == "merge") {
-            library.mergeImportedPlaylists({playlist("gig", {"X"})}, false);
+            library.adoptMerge(PlaylistLibrary::merged(library.playlists(), library.revision(),
+                                                       {playlist("gig", {"X"})}, false));
         } else if (change == "outside") {
             library.setOutsideChangeDelays(std::chrono::milliseconds(20), std::chrono::seconds(1));
             QSignalSpy changes(&library, &PlaylistLibrary::playlistsChanged);
@@ -421,8 +422,8 @@ private Q_SLOTS:
             auto *preview = window->findChild<TablePagePreview *>();
             QTest::mouseMove(window->titles()->viewport(),
                              window->titles()->partRect(1, PlaylistCardView::Part::card).center());
-            WAIT_VERIFY(preview->previewWindow() && preview->previewWindow()->isVisible());
-            QVERIFY(preview->previewWindow()->hasImage());
+            WAIT_VERIFY(preview->stateForTesting().window && preview->stateForTesting().window->isVisible());
+            QVERIFY(preview->stateForTesting().window->hasImage());
             return;
         }
         QTemporaryDir target;

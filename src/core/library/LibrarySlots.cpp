@@ -621,14 +621,6 @@ std::function<ExtractionPlan()> LibrarySlots::extractionPlanner(ExtractionResult
     };
 }
 
-qsizetype LibrarySlots::adoptExtraction(const ExtractionResult &result)
-{
-    std::optional<qsizetype> count;
-    while (!count)
-        count = adoptExtraction(extractionPlanner(result)());
-    return *count;
-}
-
 std::optional<qsizetype> LibrarySlots::adoptExtraction(ExtractionPlan plan)
 {
     const auto stale = [this, &plan] {

@@ -167,14 +167,12 @@ public:
 
     // Puts an extraction into its slot, which becomes the current one: a full run replaces the slot's
     // songs, a partial one those of the books it read (the others stay first, in their order). The
-    // slot's rows are taken as they are now, so edits made while the run went on survive, and a new
-    // song with the identity key of an old one keeps the old one's metadata. Names the slot, sets the
-    // folder. Returns the number of songs in the slot.
-    qsizetype adoptExtraction(const ExtractionResult &result);
-    // The same in two steps, so that a large library is merged off the main thread: the planner (made
-    // here, run on a worker) merges; adopting the plan on the main thread only takes its rows. Nothing
-    // when the library or the current slot changed since the plan was made, or changed when told it is
-    // about to be replaced: plan again.
+    // slot's rows are taken as they are when the plan is made, so edits made while the run went on
+    // survive, and a new song with the identity key of an old one keeps the old one's metadata. Names
+    // the slot, sets the folder. In two steps, so that a large library is merged off the main thread:
+    // the planner (made here, run on a worker) merges; adopting the plan on the main thread only takes
+    // its rows and returns the number of songs in the slot. Nothing when the library or the current
+    // slot changed since the plan was made, or changed when told it is about to be replaced: plan again.
     std::function<ExtractionPlan()> extractionPlanner(ExtractionResult result) const;
     std::optional<qsizetype> adoptExtraction(ExtractionPlan plan);
 

@@ -265,12 +265,6 @@ PlaylistLibrary::Outcome PlaylistLibrary::addToPlaylist(const QString &playlistN
     return Outcome::added;
 }
 
-QStringList PlaylistLibrary::mergeImportedPlaylists(const QList<Playlist> &imported,
-                                                    bool replaceOnNameConflict)
-{
-    return adoptMerge(merged(m_playlists, m_revision, imported, replaceOnNameConflict));
-}
-
 PlaylistMerge PlaylistLibrary::merged(QList<Playlist> list, quint64 revision, QList<Playlist> imported,
                                       bool replaceOnNameConflict)
 {

@@ -127,15 +127,12 @@ public:
     // Appends the bookmark to the playlist of that name, which is created (name as given, untrimmed)
     // when there is none, unless the playlist holds an item with its identity key. Writes in both cases.
     Outcome addToPlaylist(const QString &playlistName, const BookmarkEntry &entry);
-    // Adds playlists read from a playlist file. A name that matches a stored one replaces that playlist
-    // in place (its name as imported) when replaceOnNameConflict is set, or is stored as
+    // Adds playlists read from a playlist file to list, a copy of playlists() taken at revision(): safe
+    // on any thread, and linear in the names and titles. A name that matches a stored one replaces that
+    // playlist in place (its name as imported) when replaceOnNameConflict is set, or is stored as
     // "<name> (imported)", "<name> (imported 2)", ... (free names tested ignoring case, so that no two
-    // names differ only in case). Returns the names the playlists were stored under, in order. Always
-    // writes.
-    QStringList mergeImportedPlaylists(const QList<Playlist> &imported, bool replaceOnNameConflict);
-    // The same merge made on list, a copy of playlists() taken at revision(): safe on any thread, and
-    // linear in the names and titles. adoptMerge() stores its result, or merges again when the list has
-    // changed since. Returns the names the playlists were stored under.
+    // names differ only in case). adoptMerge() stores its result, or merges again when the list has
+    // changed since, and always writes. Returns the names the playlists were stored under, in order.
     static PlaylistMerge merged(QList<Playlist> list, quint64 revision, QList<Playlist> imported,
                                 bool replaceOnNameConflict);
     QStringList adoptMerge(PlaylistMerge merge);

@@ -1,5 +1,7 @@
 #include "ui/common/TablePagePreview.h"
 
+#include "ui/common/WindowPlacement.h"
+
 #include "core/common/Hop.h"
 #include "core/common/HoverLog.h"
 #include "core/library/SongRecord.h"
@@ -101,21 +103,6 @@ TablePagePreview::~TablePagePreview()
     closeWindow();
 }
 
-QPoint TablePagePreview::windowPosition(const QPoint &pointer, const QSize &size, const QRect &visibleFrame)
-{
-    int x = pointer.x() + 20;
-    int y = pointer.y() + 20;
-    if (visibleFrame.isEmpty())
-        return {x, y};
-    if (x + size.width() > visibleFrame.x() + visibleFrame.width())
-        x = pointer.x() - size.width() - 20;
-    if (y + size.height() > visibleFrame.y() + visibleFrame.height())
-        y = pointer.y() - size.height() - 20;
-    x = std::max(x, visibleFrame.x());
-    y = std::max(y, visibleFrame.y());
-    return {x, y};
-}
-
 bool TablePagePreview::eventFilter(QObject *watched, QEvent *event)
 {
     QTableView *view = table();
@@ -214,7 +201,8 @@ void TablePagePreview::pointerMoved(const QPoint &global)
     if (row == m_shownRow) {
         if (!m_window)
             return;
-        const QPoint origin = windowPosition(global, m_window->size(), visibleFrameAt(global, window));
+        const QPoint origin =
+            WindowPlacement::besidePointer(global, m_window->size(), visibleFrameAt(global, window));
         m_window->move(origin);
         hoverLog(QStringLiteral("previewHoverMouseMoved: tracking cursor windowPt=") + formatPoint(origin));
         return;
@@ -314,7 +302,7 @@ void TablePagePreview::pageRendered(int row, const QImage &image, const QPoint &
     if (!reused)
         m_window = new PagePreviewWindow(owner);
     m_window->setImage(image);
-    m_window->move(windowPosition(pointer, m_window->size(), visibleFrameAt(pointer, owner)));
+    m_window->move(WindowPlacement::besidePointer(pointer, m_window->size(), visibleFrameAt(pointer, owner)));
     m_window->show();
     m_window->raise();
     if (!reused)

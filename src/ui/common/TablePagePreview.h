@@ -50,7 +50,6 @@ public:
 
     // While suspended (a cell of the table being edited) no preview shows; suspending closes one.
     void setSuspended(bool suspended);
-    bool isSuspended() const { return m_suspended; }
 
     // The songs of the rows changed in place (a book found again later): the row the pointer rests on
     // is asked again when it shows no page.
@@ -61,15 +60,15 @@ public:
     // Closes the preview before something else takes the row (a cell editor opening); the band stays.
     void dismiss();
 
-    PagePreviewWindow *previewWindow() const { return m_window; }
-    // The row whose page shows (or was asked for last), and the row waiting for the delay; -1 for none.
-    int shownRow() const { return m_shownRow; }
-    int pendingRow() const { return m_pendingRow; }
-
-    // Where a window of that size opens beside the pointer (global coordinates, y downwards): right of
-    // and below it, else left of or above it where the screen ends, never past the visible frame's left
-    // or top edge. visibleFrame empty: no screen, right and below.
-    static QPoint windowPosition(const QPoint &pointer, const QSize &size, const QRect &visibleFrame);
+    // What the preview does now, for the tests: whether it is suspended, the row whose page shows (or
+    // was asked for last) and the row waiting for the delay (-1 for none), and its window while open.
+    struct State {
+        bool suspended = false;
+        int shownRow = -1;
+        int pendingRow = -1;
+        PagePreviewWindow *window = nullptr;
+    };
+    State stateForTesting() const { return {m_suspended, m_shownRow, m_pendingRow, m_window}; }
 
 Q_SIGNALS:
     // The row under the pointer that the preview follows; -1 when none.

@@ -153,4 +153,19 @@ void placeFrame(QWidget *window, const QRect &frame)
     placer->place(frame);
 }
 
+QPoint besidePointer(const QPoint &pointer, const QSize &size, const QRect &visibleFrame)
+{
+    int x = pointer.x() + 20;
+    int y = pointer.y() + 20;
+    if (visibleFrame.isEmpty())
+        return {x, y};
+    if (x + size.width() > visibleFrame.x() + visibleFrame.width())
+        x = pointer.x() - size.width() - 20;
+    if (y + size.height() > visibleFrame.y() + visibleFrame.height())
+        y = pointer.y() - size.height() - 20;
+    x = std::max(x, visibleFrame.x());
+    y = std::max(y, visibleFrame.y());
+    return {x, y};
+}
+
 } // namespace WindowPlacement

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPoint>
+
 class QRect;
 class QSize;
 class QWidget;
@@ -23,5 +25,10 @@ void keepMinimumFitting(QWidget *window, const QSize &floor);
 // tells the size of its frame only some time after the window is shown; the window is fitted again
 // once the frame is known.
 void placeFrame(QWidget *window, const QRect &frame);
+
+// Where a window of that size opens beside the pointer (global coordinates, y downwards): right of and
+// below it, else left of or above it where the screen ends, never past the visible frame's left or top
+// edge. visibleFrame empty: no screen, right and below.
+QPoint besidePointer(const QPoint &pointer, const QSize &size, const QRect &visibleFrame);
 
 } // namespace WindowPlacement
