@@ -128,20 +128,21 @@ def survey(tree, header, name, own_files=(), verbose=False):
     src_text = {p: t for p, t in tree.src.items() if p not in own}
     own_text = {p: t for p, t in tree.src.items() if p in own}
     test_text = tree.tests
-    # Functions anywhere that hand out the class by reference or pointer (AppContext::librarySlots()):
-    # a call of one stands for an object of the class.
-    accessors = set()
-    for text in list(src_text.values()) + list(own_text.values()) + list(test_text.values()):
-        for found in re.finditer(r"\b" + name + r"\s*(?:const\s*)?[&*]\s*(\w+)\s*\([^(){};]*\)\s*(?:const\s*)?[{;]",
-                                 text):
-            accessors.add(found.group(1))
-
     # Classes derived from it, anywhere: an object of one holds the members too (TileView's hitButton()
     # on a WindowsStyleToggleToolTileView).
     derived = set()
     for text in list(src_text.values()) + list(test_text.values()):
         for found in re.finditer(r"\bclass\s+(\w+)\s*(?:final\s*)?:[^{;]*\bpublic\s+" + name + r"\b", text):
             derived.add(found.group(1))
+    class_pattern = "|".join(sorted({name} | derived))
+
+    # Functions anywhere that hand out the class or one derived from it by reference or pointer
+    # (AppContext::librarySlots(), a test's slotTile()): a call of one stands for an object of the class.
+    accessors = set()
+    for text in list(src_text.values()) + list(own_text.values()) + list(test_text.values()):
+        for found in re.finditer(r"\b(?:" + class_pattern + r")\s*(?:const\s*)?[&*]\s*(\w+)\s*\([^(){};]*\)\s*"
+                                 r"(?:const\s*)?[{;]", text):
+            accessors.add(found.group(1))
 
     def holders(text):
         """Expressions that stand for an object of the class in this file."""
@@ -232,10 +233,16 @@ def report(name, members, groups, only_tests=False):
         print(f"  {group}: {len(names)}" + (": " + ", ".join(names) if names else ""))
 
 
+def defines_members(text, name):
+    """Whether the text defines a member of NAME. A definition starts its line; a call of a static
+    member (return Name::f(...)) inside a body is indented, or follows "return"."""
+    pattern = r"^(?!return\b)(?:[\w:<>,*&~]+[ \t]+)*[*&]*" + name + r"::~?\w+\s*\("
+    return re.search(pattern, text, re.M) is not None
+
+
 def own_definers(tree, name):
     """The files that define members of NAME besides its own .cpp (MainWindowFolder.cpp)."""
-    pattern = re.compile(r"^[\w:<>,\s*&~]*\b" + name + r"::~?\w+\s*\(", re.M)
-    return {p for p, t in tree.src.items() if p.suffix == ".cpp" and pattern.search(t)}
+    return {p for p, t in tree.src.items() if p.suffix == ".cpp" and defines_members(t, name)}
 
 
 def survey_all(tree):
@@ -299,6 +306,13 @@ def self_test():
         sys.exit(f"public-surface self-test: found {found}, expected {expected}")
     if overrides != {"rowCount"}:
         sys.exit(f"public-surface self-test: overrides {overrides}, expected rowCount")
+    # A file that only calls a static member is no file of the class.
+    definitions = {"void Sample::last()\n{\n}\n": True, "const QString &Sample::home() const\n": True,
+                   "void Other::f()\n{\n    return Sample::home();\n}\n": False,
+                   "void Other::f()\n{\n    Sample::home();\n}\n": False}
+    for text, expected in definitions.items():
+        if defines_members(text, "Sample") != expected:
+            sys.exit(f"public-surface self-test: {text!r} read as defining Sample: {not expected}")
     print("public-surface self-test: ok")
 
 
