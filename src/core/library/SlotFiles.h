@@ -68,7 +68,6 @@ public:
     // library takes those rather than its file's). The version is unknown until setRead() or a
     // change.
     std::optional<SlotSnapshot> setCurrent(qint64 slot);
-    qint64 currentSlot() const { return m_currentSlot; }
 
     // The library's rows are the current slot's file at version: nothing of them waits to be written.
     void setRead(const StateFile::FileVersion &version);

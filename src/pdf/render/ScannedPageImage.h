@@ -32,7 +32,6 @@ public:
                                        const QRectF &image);
 
     double scale() const { return m_scale; }
-    qint64 bytes() const { return m_image.sizeInBytes(); }
 
     // The page at a scale no larger than scale(), as PdfDocument::render would give it: the region in
     // the pixels of the whole page at that scale (null for the whole page), in QImage::Format_RGB32.

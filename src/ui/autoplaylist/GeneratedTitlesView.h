@@ -20,7 +20,6 @@ public:
     explicit GeneratedTitlesView(QWidget *parent = nullptr);
 
     void setModel(QAbstractItemModel *model) override;
-    AutoPlaylistGeneratedRowView *rowView() const { return m_rowView; }
     // Whether a point of the viewport is on a card's button or handle.
     bool isOnControl(int row, const QPoint &viewportPosition) const;
 

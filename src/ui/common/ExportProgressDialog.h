@@ -28,7 +28,6 @@ public:
     // A second export is refused meanwhile by its owner, not by the dialog.
     void showSoon();
 
-    bool cancelRequested() const { return m_cancelRequested; }
     // Closes the dialog once the work has stopped.
     void finish() { QDialog::done(QDialog::Accepted); }
     // Asks to cancel, as Cancel does; the dialog stays.

@@ -16,7 +16,6 @@ public:
 
     // Whether the cells show their names and page counts.
     void setShowText(bool show) { m_showText = show; }
-    bool showText() const { return m_showText; }
     // Whether missing books offer relinking.
     void setAllowRelink(bool allow) { m_allowRelink = allow; }
 
