@@ -19,7 +19,10 @@
 #include "ui/metadata/MetadataImportFlow.h"
 
 #include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QNetworkProxy>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -242,8 +245,8 @@ private Q_SLOTS:
         const QString path = home(qPrintable(name));
         if (bytes == "a slot file")
             bytes = *SlotStore::encodeSlot({Fixtures::bookmark("/n/N.pdf", 1, "New")}, QStringLiteral("/n"));
-        if (!bytes.isNull())
-            TestHarness::writeFile(path, bytes);
+        // A file gone by the time it is read (the row without bytes) is there when the panel chooses it.
+        TestHarness::writeFile(path, bytes.isNull() ? QByteArray("chosen") : bytes);
         auto window = windowOn(3);
         if (name == QLatin1String("empty.csv")) {
             Fixtures::setSavedRows(window->library(), {});
@@ -252,11 +255,20 @@ private Q_SLOTS:
         statusField(*window)->setStatus(QStringLiteral("before"));
         LibrarySession::waitForPendingSaves();
         const QByteArray stored = TestHarness::readFile(SlotStore::slotFilePath(3));
-        ModalAnswer answer(QStringLiteral("OK"));
+        // The file is chosen in the open panel, as the user chooses it.
+        ModalAnswer answer(QStringLiteral("OK"), [path, gone = bytes.isNull()](QDialog *dialog) {
+            auto *panel = qobject_cast<QFileDialog *>(dialog);
+            QVERIFY(panel);
+            panel->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+            static_cast<QDialog *>(panel)->accept();
+            if (gone)
+                QFile::remove(path);
+        });
         if (bookmarks)
-            window->flows().importBookmarksFromFile(window->sink(), path);
+            window->flows().importBookmarksFromJSONPanel(window->sink());
         else
-            window->metadataImports().importMetadataFile(path);
+            window->metadataImports().importMetadata();
+        QCOMPARE(answer.otherDialogs.size(), 1);
         if (status.startsWith(QLatin1String("Invalid file: "))) {
             WAIT_COMPARE(answer.messages, QStringList{"Invalid file"});
             QCOMPARE(::status(*window), QStringLiteral("Invalid file: ") + answer.informativeTexts.first());

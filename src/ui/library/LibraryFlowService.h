@@ -53,7 +53,6 @@ public:
 
     // A bookmark file (JSON) replaces the current slot; the panel asks for it.
     void importBookmarksFromJSONPanel(StatusSink &sink);
-    void importBookmarksFromFile(StatusSink &sink, const QString &path);
 
     // The slot commands the workshop shares with the main window's menu.
     void mergeSlotsIntoCurrent(StatusSink &sink);
@@ -72,6 +71,7 @@ Q_SIGNALS:
     void userLibraryAdopted();
 
 private:
+    void importBookmarksFromFile(StatusSink &sink, const QString &path);
     ImagePdfImportFlow *importFlowFor(StatusSink &sink);
     void runExtractionStep(StatusSink &sink, void (BookmarkExtractionFlow::*step)());
 

@@ -24,9 +24,10 @@ public:
     void applyBundledMetadataToAll();
     // The panel for a metadata file, refused in the Default slot; then the file's import.
     void importMetadata();
-    void importMetadataFile(const QString &path);
 
 private:
+    void importMetadataFile(const QString &path);
+
     AppContext &m_context;
     StatusSink &m_sink;
     QWidget *m_window;
