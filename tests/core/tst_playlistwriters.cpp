@@ -220,21 +220,21 @@ private Q_SLOTS:
     // here: atomically (temporary file and rename), in place in two halves with a pause between (five
     // times the guard's read delay), or removing the file and creating it again. Nothing of either side
     // is lost, and nothing is set aside that the other program was still writing. The guard reads after
-    // a tenth of a second instead of a quarter, and the paces here follow it; its stable delay stays
-    // longer than the pause in place by a second and a half, as the product's own delays are.
+    // a twentieth of a second instead of a quarter, and the paces here follow it; its stable delay
+    // stays longer than the pause in place by a second and a half, as the product's own delays are.
     void outsideWriters_data()
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<int>("rounds");
         QTest::addColumn<QString>("interval"); // seconds between the other program's writes
         QTest::addColumn<QString>("pause");    // seconds in the middle of a write in place, or the file gone
-        TestHarness::partRow("atomic, every 20 ms") << "atomic" << roundsOr(40) << "0.02"
+        TestHarness::partRow("atomic, every 10 ms") << "atomic" << roundsOr(40) << "0.01"
                                                     << "0";
-        TestHarness::partRow("in place, pausing 0.5 s")
-            << "inplace" << std::max(1, roundsOr(40) / 20) << "0.08"
-            << "0.5";
-        TestHarness::partRow("removed and created") << "unlink" << std::max(1, roundsOr(40) / 4) << "0.04"
-                                                    << "0.12";
+        TestHarness::partRow("in place, pausing 0.25 s")
+            << "inplace" << std::max(1, roundsOr(40) / 20) << "0.04"
+            << "0.25";
+        TestHarness::partRow("removed and created") << "unlink" << std::max(1, roundsOr(40) / 4) << "0.02"
+                                                    << "0.06";
     }
 
     void outsideWriters()
@@ -247,7 +247,7 @@ private Q_SLOTS:
             QSKIP("python3 is not installed");
         QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("first"), {}}}));
         PlaylistLibrary library;
-        library.setOutsideChangeDelays(100ms, 2s);
+        library.setOutsideChangeDelays(50ms, 1750ms);
         QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
         QProcess other;
         other.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -265,7 +265,7 @@ private Q_SLOTS:
             library.createPlaylist(name);
             expected.append(name);
         });
-        inside.start(15);
+        inside.start(8);
         QVERIFY(TestHarness::waitFor([&] { return other.state() == QProcess::NotRunning; },
                                      std::chrono::minutes(30)));
         inside.stop();
@@ -510,7 +510,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, slot);
         QFETCH(bool, change);
-        FileGuard::setDelaysForTesting(20ms, 300ms);
+        FileGuard::setDelaysForTesting(20ms, 100ms);
         const QList<Playlist> stored{Playlist{QStringLiteral("Gig"), {}},
                                      Playlist{QStringLiteral("Rehearsal"), {}}};
         QVERIFY(PlaylistStore::savePlaylists(stored));
@@ -518,7 +518,7 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(1, rows, QStringLiteral("/books")));
         QVERIFY(SlotStore::saveMeta(SlotMeta{1, {}, {}}));
         PlaylistLibrary playlists;
-        playlists.setOutsideChangeDelays(20ms, 300ms);
+        playlists.setOutsideChangeDelays(20ms, 100ms);
         LibrarySession session(playlists);
         LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
