@@ -29,8 +29,9 @@
 #   autotag-offline   without a network, Auto-Tag All Bookmarks on 40 titles, then Auto-tag this row
 #   preview           the playlists window, a title whose book only the current slot knows: its preview
 #   received-open     the same title pressed: the viewer opens it from the slot's book, and how long after
-#                     the press its window showed; SLOT_ROWS=N fills Slot 1 up to N rows first (a large
-#                     slot), PRESS_AFTER the seconds between choosing the playlist and the press (1.5)
+#                     the press its window showed; SLOT_ROWS=N fills Slot 1 up to N rows of 300 other
+#                     books first (a large slot), PRESS_AFTER the seconds between choosing the playlist
+#                     and the press (1.5)
 #   presentation      a title opened from the table, Edit, a stroke, Done, Fullscreen, a double click
 #   scan-close        a title of a 600-dpi scan opened, zoomed with the wheel and closed while the zoom is
 #                     rendered, then Quit: how the application ended (APP may be a sanitizer build)
@@ -589,18 +590,24 @@ scene_preview() {
     shot preview-3-hover
 }
 
-# fill_slot SLOT ROWS: the slot's rows followed by others, of 300 books elsewhere, up to ROWS rows.
+# fill_slot SLOT ROWS: the slot's rows followed by others, of 300 books of the home folder (links to
+# the slot's first book), up to ROWS rows.
 fill_slot() {
-    python3 - "$slots/slot_$1.json" "$2" <<'EOF'
-import json, sys
-path, count = sys.argv[1], int(sys.argv[2])
+    python3 - "$slots/slot_$1.json" "$2" "$HOME/Songbooks" <<'EOF'
+import json, os, sys
+path, count, folder = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 d = json.load(open(path))
 rows = d["bookmarks"]
 model = dict(rows[0])
+os.makedirs(folder, exist_ok=True)
+for n in range(300):
+    link = os.path.join(folder, "Songbook %d.pdf" % n)
+    if not os.path.lexists(link):
+        os.symlink(model["pdfFilePath"], link)
 for n in range(count - len(rows)):
     book = "Songbook %d.pdf" % (n % 300)
-    rows.append(dict(model, title="Song %d" % n, pdfFileName=book, pdfFilePath="/elsewhere/" + book,
-                     pageNumber=1 + n % 400))
+    rows.append(dict(model, title="Song %d" % n, pdfFileName=book, pdfFilePath=os.path.join(folder, book),
+                     pageNumber=1 + n % 20))
 json.dump(d, open(path, "w"))
 EOF
 }
@@ -611,6 +618,8 @@ scene_received_open() {
     [ -n "${SLOT_ROWS:-}" ] && fill_slot 1 "$SLOT_ROWS"
     echo "  slot 1: $(slot_rows 1)"
     start
+    # A large slot's rows arrive a while after the window.
+    [ -n "${SLOT_ROWS:-}" ] && sleep $((SLOT_ROWS / 50000))
     x mousemove $playlists_tile click 1
     sleep 2
     x mousemove 540 240 click 1
