@@ -352,10 +352,15 @@ void PlaylistsWindowController::showPlaylist(qsizetype row, bool keepTitlesPlace
         m_titlesTableView->verticalScrollBar()->setValue(scroll);
     }
     refreshTitlesPane();
-    // The titles' books are found again before a press or the pointer asks for them: a title whose
-    // book only a large slot knows then opens without the slot's books being looked up first.
-    if (row >= 0)
-        resolvePreviewTitles();
+    // The slot's books are looked up before a press or the pointer needs them: a title whose book only a
+    // large slot knows then opens at once. Once per library; the titles themselves are not copied.
+    if (row >= 0) {
+        const LibrarySession &library = m_context.library();
+        QThreadPool::globalInstance()->start(
+            [paths = m_slotBookPaths, rows = library.allBookmarks(), folder = library.selectedFolder()] {
+                paths->ofRows(rows, folder);
+            });
+    }
 }
 
 void PlaylistsWindowController::selectPlaylistRow(qsizetype row)

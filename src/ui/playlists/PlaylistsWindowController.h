@@ -114,8 +114,7 @@ private:
     TablePagePreview *m_preview = nullptr;
     bool m_selectingPlaylist = false;
 
-    // Finds the shown titles' books again, as opening and sharing find them, for the hover preview; begun
-    // as a playlist is shown, so that the slot's books are looked up before a press needs them.
+    // Finds the shown titles' books again, as opening and sharing find them, for the hover preview.
     void resolvePreviewTitles();
     // After a change of the library: the line that said a title's book was not found is emptied once
     // the book is found.
