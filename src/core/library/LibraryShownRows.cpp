@@ -196,9 +196,14 @@ std::shared_ptr<const LibrarySearchIndex> LibraryShownRows::currentSearchIndex()
 
 void LibraryShownRows::adoptSearchIndex(quint64 version, std::shared_ptr<const LibrarySearchIndex> index)
 {
-    // What was made from an older library would describe rows that changed since.
-    if (!index || version != m_session.libraryVersion() || currentSearchIndex())
+    // What was made from an older library would describe rows that changed since. An index of
+    // 100,000 rows that is not taken is let go of on a worker: freeing it here held the interface for
+    // tens of milliseconds whenever the library changed while it was made.
+    if (!index || version != m_session.libraryVersion() || currentSearchIndex()) {
+        if (index)
+            MemoryTrim::freeInBackground(std::move(index));
         return;
+    }
     releaseSearchIndex();
     m_searchIndex = std::move(index);
     m_searchIndexVersion = version;

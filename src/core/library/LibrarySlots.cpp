@@ -303,13 +303,18 @@ void LibrarySlots::readPendingLoad()
 
 void LibrarySlots::adoptLoad(quint64 generation, LoadedSlot loaded)
 {
-    if (!m_load || m_load->generation != generation)
-        return; // superseded
+    // A slot read for nothing, 100,000 rows with their indexes, is let go of on a worker.
+    const auto unused = [&loaded] { MemoryTrim::freeInBackground(std::move(loaded)); };
+    if (!m_load || m_load->generation != generation) {
+        unused(); // superseded
+        return;
+    }
     const qint64 slot = m_load->slot;
     if (m_session.currentSlotId() != m_load->fromSlot || (m_load->started && !m_session.rowsUnread())) {
         // Another operation took the library to another slot meanwhile, or replaced the library the
         // slot was being read into; it stays as it is.
         m_load.reset();
+        unused();
         Q_EMIT requestedSlotChanged();
         return;
     }
@@ -319,6 +324,7 @@ void LibrarySlots::adoptLoad(quint64 generation, LoadedSlot loaded)
         (m_load->reload && !m_load->started && m_session.libraryVersion() != m_load->libraryVersion)) {
         m_load->slotWrites = m_slotWrites.value(slot);
         m_load->libraryVersion = m_session.libraryVersion();
+        unused();
         readPendingLoad();
         return;
     }

@@ -8,6 +8,7 @@
 #include "core/text/TextUtils.h"
 
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <future>
@@ -146,6 +147,10 @@ void SlotMetadataJob::attempt()
             return prepared;
         },
         [this](Prepared prepared) {
+            // What the change leaves (a library's rows in its blocks, the playlists' positions) is let
+            // go of on a worker, adopted or not: freeing it here held the interface.
+            const auto leftovers =
+                qScopeGuard([&prepared] { MemoryTrim::freeInBackground(std::move(prepared)); });
             if (m_session.currentSlotId() != m_slot || prepared.version != m_session.libraryVersion()) {
                 // Another slot, or the same slot changed meanwhile: worked out again from what is
                 // there now.
