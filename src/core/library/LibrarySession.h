@@ -201,7 +201,7 @@ public:
 
     // Rows that a worker made from the library of version by changing metadata only (no title, book or
     // page) take the library's place, as an edit of the rows with those title and identity keys;
-    // change holds the rows it touched (RowChange::fields(), made on the worker too). Refused (false,
+    // change holds the rows it touched (RowChange::changed(), made on the worker too). Refused (false,
     // nothing changes) when the library is no longer that version.
     bool adoptEditedRows(quint64 version, LibraryRows rows, RowChange change, QSet<QString> titleKeys,
                          QSet<QString> identityKeys);

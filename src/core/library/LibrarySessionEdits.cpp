@@ -94,11 +94,7 @@ qsizetype LibrarySession::applyEdit(const QList<qsizetype> &positions,
     touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
     BatchScope batch(*this);
     const std::shared_ptr<const TitleKeyIndex> titles = titleKeyIndex();
-    RowChange rowChange;
-    rowChange.identities = RowIdentity::of(m_rows, *titles, touched);
-    rowChange.was.reserve(touched.size());
-    for (const qsizetype position : std::as_const(touched))
-        rowChange.was.append(m_rows.at(position));
+    RowChange rowChange = RowChange::before(m_rows, *titles, touched);
     QList<KeyChange> keyChanges;
     QList<qsizetype> retitled;
     QSet<QString> titleKeys;
@@ -126,9 +122,7 @@ qsizetype LibrarySession::applyEdit(const QList<qsizetype> &positions,
             keyChanges.append({position, std::move(oldId), std::move(newId)});
         }
     }
-    rowChange.now.reserve(touched.size());
-    for (const qsizetype position : std::as_const(touched))
-        rowChange.now.append(m_rows.at(position));
+    rowChange.noteAfter(m_rows, touched);
     noteRowChange(std::move(rowChange));
     if (!retitled.isEmpty()) {
         m_titleKeys = std::make_shared<const TitleKeyIndex>(titles->retitled(retitled, m_rows));

@@ -2,68 +2,188 @@
 
 #include "core/library/TitleKeyIndex.h"
 
-#include <QSet>
+#include <QVarLengthArray>
 
 #include <algorithm>
+#include <span>
 #include <vector>
+
+namespace {
+
+// The identity keys met among the rows of one title, and how often: few, so kept in a short list,
+// unless there are many.
+class KeyCounts {
+public:
+    qsizetype next(const QString &key)
+    {
+        if (m_many.isEmpty()) {
+            for (auto &[seen, count] : m_few) {
+                if (seen == key)
+                    return count++;
+            }
+            if (m_few.size() < 16) {
+                m_few.append({key, 1});
+                return 0;
+            }
+            for (const auto &[seen, count] : std::as_const(m_few))
+                m_many.insert(seen, count);
+        }
+        return m_many[key]++;
+    }
+
+private:
+    QVarLengthArray<std::pair<QString, qsizetype>, 16> m_few;
+    QHash<QString, qsizetype> m_many;
+};
+
+struct Wanted {
+    qsizetype title;
+    qsizetype position;
+    qsizetype index; // in the positions asked for
+};
+
+// The identities of the wanted rows of one title (in list order), counting the rows of the title
+// before them: only those on one of their pages, as the key holds the page.
+void identifyTitle(const LibraryRows &rows, const TitleKeyIndex &titles, std::span<const Wanted> wanted,
+                   QList<RowIdentity> &identities)
+{
+    const qsizetype title = wanted.front().title;
+    QVarLengthArray<qint64, 16> pages;
+    bool everyPage = false; // many pages: every row is looked at
+    for (const Wanted &row : wanted) {
+        if (const qint64 page = rows.at(row.position).pageNumber; !pages.contains(page)) {
+            everyPage = pages.size() == 64;
+            if (everyPage)
+                break;
+            pages.append(page);
+        }
+    }
+    KeyCounts counts;
+    size_t next = 0;
+    const auto visit = [&](qsizetype position) {
+        const bool isWanted = wanted[next].position == position;
+        if (!isWanted && !everyPage && !pages.contains(rows.at(position).pageNumber))
+            return;
+        const QString key = rows.at(position).id();
+        const qsizetype occurrence = counts.next(key);
+        while (next < wanted.size() && wanted[next].position == position)
+            identities[wanted[next++].index] = {key, occurrence};
+    };
+    if (title != TitleKeyIndex::noTitle) {
+        for (const qsizetype position : titles.rows(title)) {
+            visit(position);
+            if (next == wanted.size())
+                return;
+        }
+        return;
+    }
+    // Titles without a key belong to no title: every row up to the last wanted one is looked at.
+    for (qsizetype position = 0; next < wanted.size(); ++position)
+        visit(position);
+}
+
+// Calls f(bit, member) for each of the fifteen fields, in SongRecord's order.
+template <typename F> void forEachField(F &&f)
+{
+    f(0, &SongRecord::pdfFileName);
+    f(1, &SongRecord::pdfFilePath);
+    f(2, &SongRecord::pageNumber);
+    f(3, &SongRecord::title);
+    f(4, &SongRecord::level);
+    f(5, &SongRecord::pageSpan);
+    f(6, &SongRecord::totalPages);
+    f(7, &SongRecord::genre);
+    f(8, &SongRecord::style);
+    f(9, &SongRecord::firstReleaseYear);
+    f(10, &SongRecord::composer);
+    f(11, &SongRecord::tempo);
+    f(12, &SongRecord::rating);
+    f(13, &SongRecord::spotifyURL);
+    f(14, &SongRecord::youtubeURL);
+}
+
+// The fields the identity key is made of: path, page and title.
+constexpr quint16 identityFields = (1u << 1) | (1u << 2) | (1u << 3);
+
+// The fields of bits, as from has them: what the other side changed in other fields stays.
+void carryFields(quint16 bits, const BookmarkEntry &from, BookmarkEntry &row)
+{
+    forEachField([&](int bit, auto member) {
+        if (bits & (1u << bit))
+            row.*member = from.*member;
+    });
+}
+
+} // namespace
 
 QList<RowIdentity> RowIdentity::of(const LibraryRows &rows, const TitleKeyIndex &titles,
                                    const QList<qsizetype> &positions)
 {
     Q_ASSERT(titles.rowCount() == rows.size());
     QList<RowIdentity> identities(positions.size());
-    // A row's identity key holds its title, so the rows that share it share its title key: the wanted
-    // rows are grouped by title key (indexes into positions), each group in list order.
-    QHash<QString, QList<qsizetype>> byTitle;
+    // A row's identity key holds its title, so the rows that share it share its title: the wanted rows
+    // are taken title by title, each title's in list order.
+    std::vector<Wanted> wanted;
+    wanted.reserve(size_t(positions.size()));
     for (qsizetype i = 0; i < positions.size(); ++i)
-        byTitle[titles.keyOfRow(positions.at(i))].append(i);
-    for (auto group = byTitle.begin(); group != byTitle.end(); ++group) {
-        QList<qsizetype> &wanted = group.value();
-        std::sort(wanted.begin(), wanted.end(),
-                  [&positions](qsizetype a, qsizetype b) { return positions.at(a) < positions.at(b); });
-        const qsizetype last = positions.at(wanted.back());
-        QHash<QString, qsizetype> seen;
-        qsizetype next = 0;
-        const auto count = [&](qsizetype position) {
-            QString key = rows.at(position).id();
-            const qsizetype occurrence = seen[key]++;
-            while (next < wanted.size() && positions.at(wanted.at(next)) == position)
-                identities[wanted.at(next++)] = {key, occurrence};
-        };
-        if (!group.key().isEmpty()) {
-            for (const qsizetype position : titles.rowsWithKey(group.key())) {
-                if (position > last)
-                    break;
-                count(position);
-            }
-            continue;
-        }
-        // Titles without a key belong to no group: every row up to the last is looked at, and the key
-        // made only of those on one of the wanted rows' pages (the key holds the page).
-        QSet<qint64> pages;
-        for (const qsizetype i : std::as_const(wanted))
-            pages.insert(rows.at(positions.at(i)).pageNumber);
-        for (qsizetype position = 0; position <= last; ++position) {
-            if (pages.contains(rows.at(position).pageNumber))
-                count(position);
-        }
+        wanted.push_back({titles.titleOfRow(positions.at(i)), positions.at(i), i});
+    std::sort(wanted.begin(), wanted.end(), [](const Wanted &a, const Wanted &b) {
+        return a.title != b.title ? a.title < b.title : a.position < b.position;
+    });
+    for (auto begin = wanted.cbegin(); begin != wanted.cend();) {
+        const auto end = std::find_if(
+            begin, wanted.cend(), [title = begin->title](const Wanted &row) { return row.title != title; });
+        identifyTitle(rows, titles, std::span<const Wanted>(begin, end), identities);
+        begin = end;
     }
     return identities;
 }
 
-RowChange RowChange::fields(const LibraryRows &before, const LibraryRows &after, const TitleKeyIndex &titles,
-                            const QList<qsizetype> &positions)
+quint16 RowChange::changedFields(const BookmarkEntry &a, const BookmarkEntry &b)
+{
+    quint16 bits = 0;
+    forEachField([&](int bit, auto member) {
+        if (!(a.*member == b.*member))
+            bits |= quint16(1u << bit);
+    });
+    return bits;
+}
+
+RowChange RowChange::changed(const LibraryRows &before, const LibraryRows &after, const TitleKeyIndex &titles,
+                             const QList<qsizetype> &positions)
 {
     RowChange change;
     change.kind = Kind::fields;
     change.identities = RowIdentity::of(before, titles, positions);
-    change.was.reserve(positions.size());
-    change.now.reserve(positions.size());
+    change.rows.reserve(positions.size());
+    change.fields.reserve(positions.size());
     for (const qsizetype position : positions) {
-        change.was.append(before.at(position));
-        change.now.append(after.at(position));
+        change.rows.append(after.at(position));
+        change.fields.append(changedFields(before.at(position), after.at(position)));
     }
     return change;
+}
+
+RowChange RowChange::before(const LibraryRows &rows, const TitleKeyIndex &titles,
+                            const QList<qsizetype> &positions)
+{
+    RowChange change;
+    change.kind = Kind::fields;
+    change.identities = RowIdentity::of(rows, titles, positions);
+    change.rows.reserve(positions.size());
+    for (const qsizetype position : positions)
+        change.rows.append(rows.at(position));
+    return change;
+}
+
+void RowChange::noteAfter(const LibraryRows &rows, const QList<qsizetype> &positions)
+{
+    fields.resize(positions.size());
+    for (qsizetype i = 0; i < positions.size(); ++i) {
+        const BookmarkEntry &now = rows.at(positions.at(i));
+        fields[i] = changedFields(this->rows.at(i), now);
+        this->rows[i] = now;
+    }
 }
 
 RowChange RowChange::appended(const LibraryRows &rows, const TitleKeyIndex &titles, qsizetype from)
@@ -75,9 +195,9 @@ RowChange RowChange::appended(const LibraryRows &rows, const TitleKeyIndex &titl
     RowChange change;
     change.kind = Kind::appended;
     change.identities = RowIdentity::of(rows, titles, positions);
-    change.now.reserve(positions.size());
+    change.rows.reserve(positions.size());
     for (const qsizetype position : std::as_const(positions))
-        change.now.append(rows.at(position));
+        change.rows.append(rows.at(position));
     return change;
 }
 
@@ -96,39 +216,6 @@ RowChange RowChange::replacedBy(LibraryRows rows)
     change.replacement = std::move(rows);
     return change;
 }
-
-namespace {
-
-// Each field the change made differ, as it made it: what the other side changed in other fields stays.
-void carryChangedFields(const BookmarkEntry &before, const BookmarkEntry &after, BookmarkEntry &row)
-{
-    const auto carry = [](const auto &was, const auto &now, auto &field) {
-        if (!(was == now))
-            field = now;
-    };
-    carry(before.pdfFileName, after.pdfFileName, row.pdfFileName);
-    carry(before.pdfFilePath, after.pdfFilePath, row.pdfFilePath);
-    carry(before.pageNumber, after.pageNumber, row.pageNumber);
-    carry(before.title, after.title, row.title);
-    carry(before.level, after.level, row.level);
-    carry(before.pageSpan, after.pageSpan, row.pageSpan);
-    carry(before.totalPages, after.totalPages, row.totalPages);
-    carry(before.genre, after.genre, row.genre);
-    carry(before.style, after.style, row.style);
-    carry(before.firstReleaseYear, after.firstReleaseYear, row.firstReleaseYear);
-    carry(before.composer, after.composer, row.composer);
-    carry(before.tempo, after.tempo, row.tempo);
-    carry(before.rating, after.rating, row.rating);
-    carry(before.spotifyURL, after.spotifyURL, row.spotifyURL);
-    carry(before.youtubeURL, after.youtubeURL, row.youtubeURL);
-}
-
-bool sameIdentityFields(const BookmarkEntry &a, const BookmarkEntry &b)
-{
-    return a.pdfFilePath == b.pdfFilePath && a.pageNumber == b.pageNumber && a.title == b.title;
-}
-
-} // namespace
 
 bool RowReplay::make(const RowChange &change)
 {
@@ -191,8 +278,8 @@ bool RowReplay::makeFields(const RowChange &change)
         targets.append(find(identity));
     bool placed = true;
     for (qsizetype i = 0; i < targets.size(); ++i) {
-        const BookmarkEntry &was = change.was.at(i);
-        const BookmarkEntry &now = change.now.at(i);
+        const BookmarkEntry &now = change.rows.at(i);
+        const quint16 bits = change.fields.at(i);
         if (targets.at(i) < 0) {
             // Removed there: the row comes back as changed here, and the other version is kept.
             index()[now.id()].append(m_rows.size());
@@ -201,12 +288,12 @@ bool RowReplay::makeFields(const RowChange &change)
             continue;
         }
         BookmarkEntry &row = m_rows[targets.at(i)];
-        if (sameIdentityFields(was, now)) {
-            carryChangedFields(was, now, row);
+        if (!(bits & identityFields)) {
+            carryFields(bits, now, row);
             continue;
         }
         const QString from = row.id();
-        carryChangedFields(was, now, row);
+        carryFields(bits, now, row);
         if (QString to = row.id(); to != from)
             moveInIndex(targets.at(i), from, to);
     }
@@ -223,7 +310,7 @@ void RowReplay::makeAppended(const RowChange &change)
         if (held.size() > identity.occurrence)
             continue;
         held.append(m_rows.size());
-        m_rows.append(change.now.at(i));
+        m_rows.append(change.rows.at(i));
     }
 }
 

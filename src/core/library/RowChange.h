@@ -17,8 +17,8 @@ struct RowIdentity {
     qsizetype occurrence = 0;
 
     // The identities of the rows at positions of rows, in the order of positions; titles is rows' title
-    // index. Only the rows that share a title key with one of them are looked at (those without a key:
-    // the rows on their pages), so that a change of one song costs the rows of its title.
+    // index. Only the rows that share a title with one of them are looked at (for a row without a
+    // title key, the rows on its page), so that a change of one song costs the rows of its title.
     static QList<RowIdentity> of(const LibraryRows &rows, const TitleKeyIndex &titles,
                                  const QList<qsizetype> &positions);
 };
@@ -30,25 +30,34 @@ struct RowIdentity {
 // edit of any of its rows).
 struct RowChange {
     enum class Kind {
-        fields,   // rows changed in place: identities in the list before, each row as was and now
-        appended, // the rows of now appended; identities in the list after
+        fields,   // rows changed in place: identities in the list before; each row as it became, and
+                  // the fields the change made differ (changedFields())
+        appended, // the rows appended; identities in the list after
         removed,  // the rows of identities went
         replaced, // the whole list became replacement
     };
     Kind kind = Kind::fields;
     QList<RowIdentity> identities;
-    BookmarkList was;
-    BookmarkList now;
+    BookmarkList rows;
+    QList<quint16> fields; // fields: a bit for each field that differs, in SongRecord's order
     LibraryRows replacement;
 
     // The rows at positions (each once) of before, changed in place into those of after; titles is
     // before's title index.
-    static RowChange fields(const LibraryRows &before, const LibraryRows &after, const TitleKeyIndex &titles,
+    static RowChange changed(const LibraryRows &before, const LibraryRows &after, const TitleKeyIndex &titles,
+                             const QList<qsizetype> &positions);
+    // The same in two steps, for a change made in place: who the rows at positions are and what they
+    // hold before it, then (noteAfter()) what they became.
+    static RowChange before(const LibraryRows &rows, const TitleKeyIndex &titles,
                             const QList<qsizetype> &positions);
+    void noteAfter(const LibraryRows &rows, const QList<qsizetype> &positions);
     // The rows of rows from position from on, appended; titles is rows' title index.
     static RowChange appended(const LibraryRows &rows, const TitleKeyIndex &titles, qsizetype from);
     static RowChange removed(QList<RowIdentity> identities);
     static RowChange replacedBy(LibraryRows rows);
+
+    // The bits of the fields in which a and b differ.
+    static quint16 changedFields(const BookmarkEntry &a, const BookmarkEntry &b);
 };
 
 // Makes changes on a list one after another, finding their rows there by identity. The list is indexed

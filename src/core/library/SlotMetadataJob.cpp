@@ -128,7 +128,7 @@ void SlotMetadataJob::attempt()
             prepared.matched = change.matched;
             prepared.changed = change.positions.size();
             // The identity keys are those the rows had: the change leaves titles, books and pages.
-            prepared.change = RowChange::fields(rows, prepared.rows, *titles, change.positions);
+            prepared.change = RowChange::changed(rows, prepared.rows, *titles, change.positions);
             prepared.titleKeys.reserve(change.positions.size());
             prepared.identityKeys.reserve(change.positions.size());
             for (qsizetype i = 0; i < change.positions.size(); ++i) {

@@ -36,6 +36,12 @@ public:
 
     // Empty for a row without a key.
     QString keyOfRow(qsizetype position) const;
+    // The title of the row, or noTitle for a row without a key.
+    qsizetype titleOfRow(qsizetype position) const
+    {
+        const int key = m_keyOfRow[size_t(position)];
+        return key < 0 ? noTitle : m_titleOfKey[size_t(key)];
+    }
     // The title with that key, or noTitle (always for the empty key).
     qsizetype titleOf(const QString &key) const;
     // The positions of the rows with that key, ascending; none for an unknown or empty key.
