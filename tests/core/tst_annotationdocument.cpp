@@ -219,8 +219,9 @@ private Q_SLOTS:
         QTEST(state.drawThickness(), "thickness");
         QTEST(state.drawOpacity(), "opacity");
         const StrokeRecord made = state.stroke({{0, 0}, {1, 1}});
-        QCOMPARE(made.isHighlighter, state.highlighterMode());
-        QCOMPARE(made.color, state.highlighterMode() ? state.highlighterColor() : state.drawColor());
+        const bool highlighter = state.tool() == PdfEditTool::highlighter;
+        QCOMPARE(made.isHighlighter, highlighter);
+        QCOMPARE(made.color, highlighter ? state.highlighterColor() : state.drawColor());
         QCOMPARE(made.thickness, state.drawThickness());
     }
 

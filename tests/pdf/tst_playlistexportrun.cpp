@@ -33,7 +33,7 @@ PlaylistExportBuilders recordingBuilders(const std::shared_ptr<Recorder> &record
     builders.pdf = [recorder, made](const QList<PlaylistItem> &items, const QString &name, bool links,
                                     BuildProgress *progress) {
         recorder->calls << QStringLiteral("pdf %1 %2 links=%3").arg(name).arg(items.size()).arg(links);
-        progress->reportTitles(1, 2);
+        reportTitles(progress, 1, 2);
         if (recorder->holdPdf)
             std::ignore = recorder->pdfReleased.tryAcquire(1, 30000); // bounded, should the test fail first
         if (progress->isCancelled())

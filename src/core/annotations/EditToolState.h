@@ -14,7 +14,6 @@ public:
 
     PdfEditTool tool() const { return m_tool; }
     bool addTextMode() const { return m_tool == PdfEditTool::text; }
-    bool highlighterMode() const { return m_tool == PdfEditTool::highlighter; }
 
     // Choosing the highlighter raises its thickness to the minimum.
     void setTool(PdfEditTool tool);
@@ -38,6 +37,7 @@ public:
     TextRecord note(const PointRecord &position, const QString &text) const;
 
 private:
+    bool highlighterMode() const { return m_tool == PdfEditTool::highlighter; }
     PdfEditTool m_tool = PdfEditTool::pen;
     ColorRecord m_drawColor{1, 59 / 255.0, 48 / 255.0, 1};
     ColorRecord m_highlighterColor{1, 204 / 255.0, 0, 1};

@@ -32,7 +32,6 @@ public:
     // JSON has no NaN or infinity: writing one marks the document as failed.
     void value(double number);
     void value(bool flag);
-    void nullValue();
 
     bool failed() const { return m_failed; }
 
@@ -40,6 +39,8 @@ public:
     QByteArray take();
 
 private:
+    // Stands in for a number JSON cannot hold, in a document then marked as failed.
+    void nullValue();
     void separate();
     void newLine();
     char *reserve(qsizetype extra);
