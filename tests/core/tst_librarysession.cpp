@@ -321,7 +321,7 @@ private Q_SLOTS:
         QCOMPARE(librarySlots.loadingSlot(), std::nullopt);
         LibrarySession::waitForPendingSaves();
         QCOMPARE(SlotStore::loadSlot(1), edited);
-        QCOMPARE(librarySlots.knownSlotCount(3), ends == 3 ? 1 : 7);
+        QCOMPARE(Fixtures::countKnownAtOnce(librarySlots, 3), ends == 3 ? 1 : 7);
     }
 
     void switchingToTheSameSlotWritesNothing_data()
@@ -468,11 +468,7 @@ private Q_SLOTS:
         QFETCH(QString, summary);
         TestHarness::writeFile(books() + "/Real Book.pdf", "%PDF-1.4");
         TestHarness::writeFile(books() + "/more/Deep.PDF", "%PDF-1.4");
-        PlaylistLibrary playlists;
-        LibrarySession session(playlists);
-        LibrarySlots librarySlots(session);
-        session.setSelectedFolder(folder);
-        QCOMPARE(librarySlots.slotAvailabilitySummary(LibraryRows(rows)), summary);
+        QCOMPARE(LibrarySlots::availabilitySummary(LibraryRows(rows), folder), summary);
     }
 
     // Rows taken over from a list are its rows, in order; a list that another one shares is copied,

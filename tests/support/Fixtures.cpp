@@ -1,5 +1,7 @@
 #include "Fixtures.h"
 
+#include "core/library/LibrarySlots.h"
+
 #include "core/library/AppendedRows.h"
 #include "core/library/LibrarySession.h"
 #include "core/library/LibraryShownRows.h"
@@ -144,6 +146,15 @@ BookmarkList shownRows(const LibraryShownRows &shown)
     for (int row = 0; row < shown.displayedRowCount(); ++row)
         rows.append(*shown.displayedBookmark(row));
     return rows;
+}
+
+std::optional<qsizetype> countKnownAtOnce(LibrarySlots &librarySlots, qint64 slot)
+{
+    std::optional<qsizetype> told;
+    // Gone before the event loop turns: a count that comes later from a worker is never told here.
+    QObject context;
+    librarySlots.withSlotCount(slot, &context, [&told](qsizetype count) { told = count; });
+    return told;
 }
 
 } // namespace Fixtures

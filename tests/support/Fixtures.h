@@ -3,10 +3,14 @@
 #include "core/library/BookmarkEntry.h"
 #include "core/playlist/Playlist.h"
 
+#include <optional>
+
 class LibraryShownRows;
 class LibrarySession;
 
 // Builders for bookmark lists and playlists, shared by the tests and the benchmarks.
+class LibrarySlots;
+
 namespace Fixtures {
 
 // A bookmark with the identity fields set and every metadata field empty.
@@ -35,5 +39,9 @@ void appendRows(LibrarySession &session, const BookmarkList &rows);
 
 // The bookmarks the table shows, in display order.
 BookmarkList shownRows(const LibraryShownRows &shown);
+
+// A slot's count as withSlotCount() tells it at once, without reading the slot: nothing when it would
+// have to count the slot's file on a worker.
+std::optional<qsizetype> countKnownAtOnce(LibrarySlots &slots, qint64 slot);
 
 } // namespace Fixtures

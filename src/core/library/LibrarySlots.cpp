@@ -363,11 +363,6 @@ QStringList LibrarySlots::slotTileNames()
     return names;
 }
 
-QString LibrarySlots::slotAvailabilitySummary(const LibraryRows &rows) const
-{
-    return availabilitySummary(rows, m_session.selectedFolder());
-}
-
 QString LibrarySlots::availabilitySummary(const LibraryRows &rows, const QString &folder)
 {
     // A library holds many songs of few books: each distinct name is folded once.

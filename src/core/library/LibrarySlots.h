@@ -118,9 +118,6 @@ public:
     // For a worker: the rows of a slot as they are now, the library's (taken here) for the current
     // slot once it is read, else the slot's file's, read when called.
     std::function<BookmarkList()> slotBookmarksJob(qint64 slot) const;
-    // A slot's bookmark count without reading the slot: the library's for the current slot once it is
-    // read, else the count stored when the slot's file was last written; nothing when none was stored.
-    std::optional<qsizetype> knownSlotCount(qint64 slot) const;
     // Gives the count: the known one, or (run on a worker) the rows of the slot's file counted.
     std::function<qsizetype()> slotCounter(qint64 slot) const;
     // For a worker: whether folder is the one stored with slot (FolderFileIndex::sameFolder), read
@@ -184,8 +181,7 @@ public:
                                  QObject *context = nullptr, std::function<void()> done = {});
 
     // "<books> books (<available> available, <unavailable> unavailable)"; a book is the rows of one
-    // PDF file name, ignoring case, found at its path or in folder (the library folder by default).
-    QString slotAvailabilitySummary(const LibraryRows &rows) const;
+    // PDF file name, ignoring case, found at its path or in folder.
     static QString availabilitySummary(const LibraryRows &rows, const QString &folder);
 
     // ---- Slots that are not the current one
@@ -210,6 +206,9 @@ Q_SIGNALS:
     void requestedSlotChanged();
 
 private:
+    // A slot's bookmark count without reading the slot: the library's for the current slot once it is
+    // read, else the count stored when the slot's file was last written; nothing when none was stored.
+    std::optional<qsizetype> knownSlotCount(qint64 slot) const;
     // A switch or reload (or the load at start) whose rows a worker is reading.
     struct PendingLoad {
         quint64 generation = 0;
