@@ -50,6 +50,8 @@
 #   metadata-100mb    a 100 MB metadata CSV (made by tests/data/hostile/mkmeta.py, or the script
 #                     METADATA_MAKER names) imported
 #   empty-slot-restart  Slot 3 (no file) visited, Quit, start again: Slot 3 stays empty
+#   copy-slot         Slots > Copy Slot to Another… to Slot 3, then to Slot 4, whose file cannot be written
+#                     (a folder stands where it belongs): what the status line says each time
 #   languages         the main window, the playlists window, the custom files window and the viewer in
 #                     English, Turkish, Spanish; then one start switched live through the three languages
 #                     with every window open (main, playlists, auto playlist, workshop, custom files), the
@@ -1368,6 +1370,30 @@ scene_empty_slot_restart() {
     start
     shot empty-slot-restart-2-started
     echo "  after the start: slot 3 file: $([ -f "$slots/slot_3.json" ] && slot_rows 3 || echo none)"
+}
+
+# copy_to SLOT: Slots > Copy Slot to Another…, the slot's number typed, Return.
+copy_to() {
+    x mousemove $slots_menu click 1
+    sleep 0.7
+    x mousemove 269 211 click 1
+    sleep 1
+    x type "$1"
+    x key Return
+    sleep 2
+}
+
+scene_copy_slot() {
+    profile copy-slot
+    start
+    copy_to 3
+    shot copy-slot-1-copied
+    echo "  after the copy to Slot 3: $(slot_rows 3)"
+    rm -f "$slots/slot_4.json"
+    mkdir -p "$slots/slot_4.json/inside"
+    copy_to 4
+    shot copy-slot-2-unwritable
+    echo "  after the copy to Slot 4: $([ -d "$slots/slot_4.json" ] && echo "a folder still stands there")"
 }
 
 for scene in "$@"; do
