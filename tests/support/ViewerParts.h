@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OpenWindows.h"
 #include "ui/viewer/PdfEditToolPalette.h"
 #include "ui/viewer/PdfPageView.h"
 #include "ui/viewer/PdfViewerWindowController.h"
@@ -32,6 +33,19 @@ inline QPushButton *button(const QWidget &viewer, const char *name)
 inline void press(const QWidget &viewer, const char *name)
 {
     button(viewer, name)->click();
+}
+
+// The viewers open now, as the user sees them: shown and not closed.
+inline QList<PdfViewerWindowController *> openViewers()
+{
+    return topLevelWindows<PdfViewerWindowController>(true);
+}
+
+// The viewer open now, null when none is: opening one closes the one before.
+inline PdfViewerWindowController *openViewer()
+{
+    const QList<PdfViewerWindowController *> open = openViewers();
+    return open.size() == 1 ? open.first() : nullptr;
 }
 
 inline PdfPageView *pageView(const QWidget &viewer)

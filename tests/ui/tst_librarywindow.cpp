@@ -4,6 +4,7 @@
 #include "OpenWindow.h"
 #include "PdfFixtures.h"
 #include "TestHarnessGui.h"
+#include "ViewerParts.h"
 #include "core/library/SlotStore.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 #include "ui/app/AppContext.h"
@@ -444,7 +445,7 @@ private Q_SLOTS:
         QCOMPARE(titles(window->library().allBookmarks()), QStringList{"Scan"});
         QCOMPARE(window->context.playlists().playlists().first().items.first().title, "Scan");
         QCOMPARE(SlotStore::loadSlot(1), oldRows());
-        QVERIFY(window->context.viewers().current());
+        QVERIFY(ViewerParts::openViewer());
         QCOMPARE(child<QLineEdit>(*window, "folderPathField")->text(), "");
         QVERIFY(!button(*window, "extractButton")->isEnabled());
     }

@@ -4,6 +4,7 @@
 #include "OpenWindow.h"
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
+#include "ViewerParts.h"
 #include "core/common/AppPaths.h"
 #include "core/common/AppSettings.h"
 #include "core/common/LaunchLog.h"
@@ -751,7 +752,7 @@ private Q_SLOTS:
         TestHarness::settleWorkers();
         QCOMPARE(launchLogLines("Opening PDF viewer") - before, 1);
         WAIT_COMPARE(statusField(*window)->text(), "Opened: Book.pdf at page 12");
-        QCOMPARE(window->context.viewers().list().size(), 1);
+        QCOMPARE(ViewerParts::openViewers().size(), 1);
 
         // Past the double-click interval (made short rather than waited for), a click opens the song
         // again.
@@ -802,7 +803,7 @@ private Q_SLOTS:
 
     void studyModeTakesTheLeftHalf()
     {
-        QCOMPARE(OpenViewers::studyModeFrame(QRect(10, 30, 1601, 870)), QRect(10, 30, 800, 870));
+        QCOMPARE(WindowPlacement::leftHalf(QRect(10, 30, 1601, 870)), QRect(10, 30, 800, 870));
     }
 
     // Deleting: the question names the imported file that goes; only the songs picked go; the search

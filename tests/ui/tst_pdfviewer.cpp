@@ -6,6 +6,7 @@
 #include "core/annotations/PdfEditCacheFile.h"
 #include "core/common/AppPaths.h"
 #include "core/common/PdfViewLog.h"
+#include "core/library/SongOpening.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/share/ExportNaming.h"
 #include "core/storage/StateFile.h"
@@ -320,28 +321,30 @@ private Q_SLOTS:
     void oneCurrentViewer()
     {
         OpenViewers &viewers = m_context->viewers();
-        const QList<PdfViewerWindowController *> &open = viewers.list();
-        auto *first = viewers.show(this->open(m_book11, 1).release());
+        ViewerOpenRequest request;
+        request.pdfPath = m_book11;
+        request.pageNumber = 1;
+        auto *first = viewers.openSong(request);
         QSignalSpy firstClosed(first, &PdfViewerWindowController::closed);
         QPointer<PdfViewerWindowController> firstGuard(first);
-        QCOMPARE(viewers.current(), first);
+        QCOMPARE(ViewerParts::openViewers(), QList<PdfViewerWindowController *>({first}));
         QCOMPARE(m_backend.held, 2);
 
-        auto *second = viewers.show(this->open(m_book60, 1).release());
+        request.pdfPath = m_book60;
+        auto *second = viewers.openSong(request);
         QCOMPARE(firstClosed.size(), 1);
-        QCOMPARE(open, QList<PdfViewerWindowController *>({second}));
-        QCOMPARE(viewers.current(), second);
+        QCOMPARE(ViewerParts::openViewers(), QList<PdfViewerWindowController *>({second}));
         WAIT_VERIFY(!firstGuard); // deleted once the event loop turns
         QCOMPARE(m_backend.held, 2);
 
+        // Shown again, it stays the one open.
         second->showWindow();
         QVERIFY(second->isVisible());
-        QCOMPARE(viewers.current(), second);
+        QCOMPARE(ViewerParts::openViewers(), QList<PdfViewerWindowController *>({second}));
 
         QSignalSpy secondClosed(second, &PdfViewerWindowController::closed);
         press(*second, "closeButton");
-        QCOMPARE(viewers.current(), nullptr);
-        QVERIFY(open.isEmpty());
+        QVERIFY(ViewerParts::openViewers().isEmpty());
         QCOMPARE(m_backend.held, 0);
         second->close();
         QCOMPARE(secondClosed.size(), 1);

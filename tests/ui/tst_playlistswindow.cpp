@@ -374,8 +374,8 @@ private Q_SLOTS:
             QTest::mousePress(view->viewport(), Qt::LeftButton, {},
                               view->partRect(row, PlaylistCardView::Part::card).center());
             // The viewer plays the whole list from the title pressed, at its page.
-            WAIT_VERIFY(window->context.viewers().current());
-            const PdfViewerWindowController &viewer = *window->context.viewers().current();
+            WAIT_VERIFY(ViewerParts::openViewer());
+            const PdfViewerWindowController &viewer = *ViewerParts::openViewer();
             QCOMPARE(ViewerParts::titleLabel(viewer), set.items.at(row).title);
             QCOMPARE(ViewerParts::previousTitle(viewer), set.items.value(row - 1).title);
             QCOMPARE(ViewerParts::nextTitle(viewer), set.items.value(row + 1).title);
@@ -475,14 +475,14 @@ private Q_SLOTS:
         Fixtures::setRows(library, {Fixtures::bookmark(early, 1, "X"), Fixtures::bookmark(late, 1, "Y")});
         selectPlaylist(*window, 0);
         const auto openedBook = [&] {
-            const PdfViewerWindowController *before = window->context.viewers().current();
+            const PdfViewerWindowController *before = ViewerParts::openViewer();
             pressPart(window->titles(), 0, PlaylistCardView::Part::card);
             const auto opened = [&] {
-                const PdfViewerWindowController *now = window->context.viewers().current();
+                const PdfViewerWindowController *now = ViewerParts::openViewer();
                 return now && now != before;
             };
             TestHarness::waitFor(opened, std::chrono::seconds(5));
-            return opened() ? ViewerParts::shownBook(*window->context.viewers().current()) : QString();
+            return opened() ? ViewerParts::shownBook(*ViewerParts::openViewer()) : QString();
         };
         QCOMPARE(openedBook(), late);
         QVERIFY(QFile::copy(rag, early));
@@ -583,7 +583,7 @@ private Q_SLOTS:
             return wanted(QApplication::focusWidget());
         };
         const auto viewerShows = [&](const QString &title) {
-            const PdfViewerWindowController *viewer = holder.context.viewers().current();
+            const PdfViewerWindowController *viewer = ViewerParts::openViewer();
             return viewer && ViewerParts::titleLabel(*viewer) == title;
         };
 
@@ -594,7 +594,7 @@ private Q_SLOTS:
         press(Qt::Key_Down);
         press(Qt::Key_Return);
         WAIT_VERIFY(viewerShows("Rag B"));
-        holder.context.viewers().current()->close();
+        ViewerParts::openViewer()->close();
         main.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&main));
 
@@ -617,7 +617,7 @@ private Q_SLOTS:
         press(Qt::Key_Return);
         WAIT_VERIFY(viewerShows("One"));
         QCOMPARE(titles->selectionModel()->selectedRows().value(0).row(), 0);
-        holder.context.viewers().current()->close();
+        ViewerParts::openViewer()->close();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
         titles->setFocus(Qt::TabFocusReason);

@@ -5,6 +5,7 @@
 #include "core/library/LibrarySession.h"
 #include "core/library/SongOpening.h"
 #include "ui/app/AppContext.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/viewer/OpenViewers.h"
 #include "ui/viewer/PdfViewerWindowController.h"
 
@@ -33,7 +34,7 @@ private slots:
         AppContext context;
         for (int opened = 1; opened <= 4; ++opened) {
             PdfViewerWindowController *viewer = context.viewers().openSong(request);
-            const QRect half = OpenViewers::studyModeFrame(viewer->screen()->availableGeometry());
+            const QRect half = WindowPlacement::leftHalf(viewer->screen()->availableGeometry());
             const auto placed = [viewer, half] {
                 return viewer->frameGeometry() == half && viewer->geometry().top() > half.top();
             };

@@ -258,10 +258,10 @@ private Q_SLOTS:
             pressReturnOn(rag);
         else
             QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, centreOf(*grid, rag));
-        WAIT_COMPARE(window.context.viewers().list().size(), 1);
+        WAIT_COMPARE(ViewerParts::openViewers().size(), 1);
         QVERIFY(status->text().startsWith(QStringLiteral("Opened: ")));
-        QCOMPARE(ViewerParts::shownBook(*window.context.viewers().current()), realBook);
-        window.context.viewers().current()->close();
+        QCOMPARE(ViewerParts::shownBook(*ViewerParts::openViewer()), realBook);
+        ViewerParts::openViewer()->close();
     }
 
     // A cover that arrives after its cell shows another book is kept for later but not shown there; the

@@ -351,8 +351,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("maximized")))
         viewer->showMaximized();
     if (parser.isSet(QStringLiteral("study")) && viewer->screen())
-        WindowPlacement::placeFrame(viewer,
-                                    OpenViewers::studyModeFrame(viewer->screen()->availableGeometry()));
+        WindowPlacement::placeFrame(viewer, WindowPlacement::leftHalf(viewer->screen()->availableGeometry()));
     const bool overflowMenu = parser.isSet(QStringLiteral("overflow-menu"));
     const double zoom = parser.value(QStringLiteral("zoom")).toDouble();
     const bool draw = parser.isSet(QStringLiteral("draw"));

@@ -168,4 +168,9 @@ QPoint besidePointer(const QPoint &pointer, const QSize &size, const QRect &visi
     return {x, y};
 }
 
+QRect leftHalf(const QRect &visibleFrame)
+{
+    return QRect(visibleFrame.topLeft(), QSize(visibleFrame.width() / 2, visibleFrame.height()));
+}
+
 } // namespace WindowPlacement

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QPoint>
+#include <QRect>
 
-class QRect;
 class QSize;
 class QWidget;
 
@@ -30,5 +30,8 @@ void placeFrame(QWidget *window, const QRect &frame);
 // below it, else left of or above it where the screen ends, never past the visible frame's left or top
 // edge. visibleFrame empty: no screen, right and below.
 QPoint besidePointer(const QPoint &pointer, const QSize &size, const QRect &visibleFrame);
+
+// Where study mode puts a viewer: the left half of the screen's visible area.
+QRect leftHalf(const QRect &visibleFrame);
 
 } // namespace WindowPlacement

@@ -26,7 +26,7 @@ PdfViewerWindowController *OpenViewers::openSong(const ViewerOpenRequest &reques
     if (AppSettings::boolValue(AppSettings::studyModeEnabledKey)) {
         QScreen *screen = viewer->screen() ? viewer->screen() : QGuiApplication::primaryScreen();
         if (screen)
-            WindowPlacement::placeFrame(viewer, studyModeFrame(screen->availableGeometry()));
+            WindowPlacement::placeFrame(viewer, WindowPlacement::leftHalf(screen->availableGeometry()));
         StudyModeService::openProvider(request.bookmarkEntry ? request.bookmarkEntry->title : QString());
     }
     return viewer;
@@ -38,11 +38,6 @@ PdfViewerWindowController *OpenViewers::show(PdfViewerWindowController *viewer)
     makeCurrent(viewer);
     viewer->showWindow();
     return viewer;
-}
-
-PdfViewerWindowController *OpenViewers::current() const
-{
-    return m_current;
 }
 
 void OpenViewers::makeCurrent(PdfViewerWindowController *viewer)
@@ -64,9 +59,4 @@ void OpenViewers::viewerClosed()
         m_current = nullptr;
     if (m_viewers.removeOne(viewer))
         viewer->deleteLater();
-}
-
-QRect OpenViewers::studyModeFrame(const QRect &visibleFrame)
-{
-    return QRect(visibleFrame.topLeft(), QSize(visibleFrame.width() / 2, visibleFrame.height()));
 }

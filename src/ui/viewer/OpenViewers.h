@@ -3,7 +3,6 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QRect>
 
 class AppContext;
 class PdfViewerWindowController;
@@ -24,16 +23,10 @@ public:
     // open viewers and shows. With study mode on it takes the left half of its screen (studyModeFrame())
     // and the chosen provider's web search for the title opens beside it. Returns the viewer.
     PdfViewerWindowController *openSong(const ViewerOpenRequest &request);
-    // Takes the viewer in and shows it (which closes the viewer that was current). Returns the viewer.
-    PdfViewerWindowController *show(PdfViewerWindowController *viewer);
-
-    const QList<PdfViewerWindowController *> &list() const { return m_viewers; }
-    PdfViewerWindowController *current() const;
-
-    // Where study mode puts a viewer: the left half of the screen's visible area.
-    static QRect studyModeFrame(const QRect &visibleFrame);
 
 private:
+    // Takes the viewer in and shows it (which closes the viewer that was current). Returns the viewer.
+    PdfViewerWindowController *show(PdfViewerWindowController *viewer);
     // A viewer being shown becomes the current one; the one that was current closes.
     void makeCurrent(PdfViewerWindowController *viewer);
     // A viewer's window has closed.
