@@ -1393,7 +1393,8 @@ scene_copy_slot() {
     mkdir -p "$slots/slot_4.json/inside"
     copy_to 4
     shot copy-slot-2-unwritable
-    echo "  after the copy to Slot 4: $([ -d "$slots/slot_4.json" ] && echo "a folder still stands there")"
+    echo "  after the copy to Slot 4: $([ -d "$slots/slot_4.json" ] && echo "a folder still stands there");" \
+        "counts kept with the slot names: $(python3 -c 'import json,sys; print(json.load(open(sys.argv[1])).get("slotCounts"))' "$slots/slots_meta.json")"
 }
 
 for scene in "$@"; do
