@@ -34,7 +34,8 @@
 #                     and the press (1.5)
 #   presentation      a title opened from the table, Edit, a stroke, Done, Fullscreen, a double click
 #   scan-close        a title of a 600-dpi scan opened, zoomed with the wheel and closed while the zoom is
-#                     rendered, then Quit: how the application ended (APP may be a sanitizer build)
+#                     rendered, then Quit; again zoomed and Quit with the viewer open: how the application
+#                     ended each time (APP may be a sanitizer build)
 #   undo-book         a 600-page book with a stroke on every page: Clear book, then 620 clicks on Undo
 #   viewer-save       the viewer's Share > PDF > Save to local disc: where it saved is said
 #   lyf-damaged       started with a damaged playlist file
@@ -698,8 +699,27 @@ json.dump(d, open(path, "w"))
 EOF
 }
 
+# quit_and_tell NAME: the Quit item, then how the application ended; its logs go to the output folder.
+quit_and_tell() {
+    x mousemove 143 146 click 1
+    sleep 0.7
+    x mousemove 198 167 click 1
+    local status=""
+    for _ in $(seq 100); do
+        kill -0 "$app_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    wait "$app_pid" 2>/dev/null && status=0 || status=$?
+    app_pid=""
+    cp "$prof/app.log" "$output/$1-app.log"
+    cp "$prof/tmp/Lyrafold_pdfview.log" "$output/$1-pdfview.log" 2>/dev/null || true
+    echo "  after Quit: exit status $status; sanitizer reports: $(grep -c 'ERROR: \|LeakSanitizer' "$prof/app.log" || true)"
+    rm -f "$prof/app.log"
+}
+
 # A viewer of the scan, zoomed in with the wheel and closed through the window manager 30 ms later, while
-# the zoom is rendered; then Quit: how the application ended.
+# the zoom is rendered; then Quit: how the application ended. Then the same viewer zoomed and, at once,
+# Quit with the viewer open.
 scene_scan_close() {
     profile scan-close
     scan_first
@@ -712,19 +732,11 @@ scene_scan_close() {
     sleep 1
     shot scan-close-2-closed
     echo "  viewers left: $(x search --onlyvisible --name '\.pdf' 2>/dev/null | wc -l)"
-    x mousemove 143 146 click 1
-    sleep 0.7
-    x mousemove 198 167 click 1
-    local status=""
-    for _ in $(seq 100); do
-        kill -0 "$app_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    wait "$app_pid" 2>/dev/null && status=0 || status=$?
-    cp "$prof/app.log" "$output/scan-close-app.log"
-    cp "$prof/tmp/Lyrafold_pdfview.log" "$output/scan-close-pdfview.log" 2>/dev/null || true
-    echo "  after Quit: exit status $status; sanitizer reports: $(grep -c 'ERROR: \|LeakSanitizer' "$prof/app.log" || true)"
-    app_pid=""
+    quit_and_tell scan-close
+    start
+    open_first_title
+    x mousemove 800 450 keydown ctrl click 4 click 4 keyup ctrl
+    quit_and_tell scan-close-quit-open
 }
 
 # six_hundred_pages: Slot 1 holds one title of a 600-page book with a stroke on every page.
