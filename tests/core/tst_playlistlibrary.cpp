@@ -521,7 +521,7 @@ private Q_SLOTS:
         QVERIFY(PlaylistStore::savePlaylists({playlist(QStringLiteral("Set"), {songA, songB, songA}),
                                               playlist(QStringLiteral("set"), {songB})}));
         PlaylistLibrary library;
-        library.setOutsideChangeDelays(20ms, 1s);
+        library.setOutsideChangeDelaysForTesting(20ms, 1s);
         // The window shows the third title: the second item with songA's key.
         const PlaylistItemRef shown = PlaylistItemRef::at(library.playlists().at(0).items, 2);
         QCOMPARE(shown, (PlaylistItemRef{songA.id(), 1}));
@@ -645,7 +645,7 @@ private Q_SLOTS:
         }
         {
             PlaylistLibrary library(path);
-            library.setOutsideChangeDelays(20ms, 200ms);
+            library.setOutsideChangeDelaysForTesting(20ms, 200ms);
             QSignalSpy failed(&library, &PlaylistLibrary::saveFailed);
             QSignalSpy told(&NotificationBus::instance(), &NotificationBus::stateFileSaveFailed);
             QSignalSpy lookedAt(&library, &PlaylistLibrary::fileLookedAt);
@@ -686,7 +686,7 @@ private Q_SLOTS:
     {
         QVERIFY(PlaylistStore::savePlaylists({playlist(QStringLiteral("Gig"))}));
         PlaylistLibrary library;
-        library.setOutsideChangeDelays(20ms, 1s);
+        library.setOutsideChangeDelaysForTesting(20ms, 1s);
         QSignalSpy changes(&library, &PlaylistLibrary::playlistsChanged);
         QSignalSpy lookedAt(&library, &PlaylistLibrary::fileLookedAt);
         library.addToPlaylist(QStringLiteral("Gig"), songA);
@@ -709,7 +709,7 @@ private Q_SLOTS:
     {
         QVERIFY(PlaylistStore::savePlaylists({playlist(QStringLiteral("Gig"))}));
         PlaylistLibrary library;
-        library.setOutsideChangeDelays(20ms, 1s);
+        library.setOutsideChangeDelaysForTesting(20ms, 1s);
         QSignalSpy lookedAt(&library, &PlaylistLibrary::fileLookedAt);
         const auto otherWrites = [&](QList<Playlist> list, const QString &name) {
             list.append(playlist(name));

@@ -157,7 +157,7 @@ private Q_SLOTS:
         QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("first"), {}}}));
         PlaylistLibrary library;
         // The file stands half-written only while the library writes: half a second outlasts that.
-        library.setOutsideChangeDelays(20ms, 500ms);
+        library.setOutsideChangeDelaysForTesting(20ms, 500ms);
         QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -247,7 +247,7 @@ private Q_SLOTS:
             QSKIP("python3 is not installed");
         QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("first"), {}}}));
         PlaylistLibrary library;
-        library.setOutsideChangeDelays(50ms, 1750ms);
+        library.setOutsideChangeDelaysForTesting(50ms, 1750ms);
         QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
         QProcess other;
         other.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -518,7 +518,7 @@ private Q_SLOTS:
         QVERIFY(SlotStore::saveSlot(1, rows, QStringLiteral("/books")));
         QVERIFY(SlotStore::saveMeta(SlotMeta{1, {}, {}}));
         PlaylistLibrary playlists;
-        playlists.setOutsideChangeDelays(20ms, 100ms);
+        playlists.setOutsideChangeDelaysForTesting(20ms, 100ms);
         LibrarySession session(playlists);
         LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
@@ -687,7 +687,7 @@ private Q_SLOTS:
     {
         QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("kept"), {}}}));
         PlaylistLibrary library;
-        library.setOutsideChangeDelays(20ms, 100ms);
+        library.setOutsideChangeDelaysForTesting(20ms, 100ms);
         QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
         QSignalSpy changed(&library, &PlaylistLibrary::playlistsChanged);
         TestHarness::writeFile(library.path(), "[{\"name\":\"half");

@@ -88,7 +88,7 @@ private Q_SLOTS:
         QFETCH(int, parallel);
         Library library;
         BookmarkExtractionRun run(library.librarySlots, request(2));
-        run.setMaxParallelBooks(parallel);
+        run.setMaxParallelBooksForTesting(parallel);
         QSignalSpy progressed(&run, &BookmarkExtractionRun::progressed);
         QSignalSpy finished(&run, &BookmarkExtractionRun::finished);
         run.start();

@@ -281,11 +281,12 @@ private Q_SLOTS:
         const auto window = openWindow();
         QSemaphore walking;
         QSemaphore release;
-        window->extraction()->setFolderReader([&](const QString &path) -> std::optional<QFileInfoList> {
-            walking.release();
-            release.acquire();
-            return QDir(path).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot);
-        });
+        window->extraction()->setFolderReaderForTesting(
+            [&](const QString &path) -> std::optional<QFileInfoList> {
+                walking.release();
+                release.acquire();
+                return QDir(path).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot);
+            });
         ModalAnswer answers({chooseFolder(folder()), slotPrompt(2, {})});
         window->flows().extractBookmarks(window->sink());
         WAIT_VERIFY(walking.available() > 0);

@@ -1518,7 +1518,8 @@ private Q_SLOTS:
         const QRectF black(0, media.height() * 0.75, media.width() / 4, media.height() / 4);
         for (const QPointF &user : {box.topLeft() + QPointF(8, 8), box.bottomRight() - QPointF(8, 8),
                                     QPointF(box.left() + 8, box.bottom() - 8), box.center()}) {
-            const QPointF onScreen = view->pageToView(page - 1).map(user);
+            const QPointF onScreen = view->shownForTesting().pageRects.value(page - 1).topLeft() +
+                                     geometry.toShown(user) * view->scaleFactor();
             QVERIFY(view->shownForTesting().pageRects.value(page - 1).contains(onScreen));
             const QPointF back = view->convertToPage(onScreen, page - 1);
             QVERIFY(qAbs(back.x() - user.x()) < 1e-6 && qAbs(back.y() - user.y()) < 1e-6);

@@ -210,7 +210,7 @@ private Q_SLOTS:
             library.adoptMerge(PlaylistLibrary::merged(library.playlists(), library.revision(),
                                                        {playlist("gig", {"X"})}, false));
         } else if (change == "outside") {
-            library.setOutsideChangeDelays(std::chrono::milliseconds(20), std::chrono::seconds(1));
+            library.setOutsideChangeDelaysForTesting(std::chrono::milliseconds(20), std::chrono::seconds(1));
             QSignalSpy changes(&library, &PlaylistLibrary::playlistsChanged);
             QSaveFile other(library.path());
             QVERIFY(other.open(QIODevice::WriteOnly));

@@ -568,7 +568,8 @@ void PlaylistLibrary::save()
     m_guard.save([snapshot = m_playlists] { return PlaylistCodec::encodePlaylists(snapshot); });
 }
 
-void PlaylistLibrary::setOutsideChangeDelays(std::chrono::milliseconds read, std::chrono::milliseconds stable)
+void PlaylistLibrary::setOutsideChangeDelaysForTesting(std::chrono::milliseconds read,
+                                                       std::chrono::milliseconds stable)
 {
     m_guard.setDelays(read, stable);
 }

@@ -170,8 +170,8 @@ public:
                                    const BookmarkLookup &lookup);
     qsizetype adoptSync(PlaylistItemSync sync, const BookmarkLookup &lookup);
 
-    // The guard's delays (FileGuard::setDelays()); tests shorten them.
-    void setOutsideChangeDelays(std::chrono::milliseconds read, std::chrono::milliseconds stable);
+    // The guard's delays (FileGuard::setDelaysForTesting()), for tests that shorten them.
+    void setOutsideChangeDelaysForTesting(std::chrono::milliseconds read, std::chrono::milliseconds stable);
 
 Q_SIGNALS:
     void playlistsChanged(const PlaylistChange &change);

@@ -56,7 +56,7 @@ public:
     ~BookmarkExtractionRun() override;
 
     // Books read at the same time; the machine's cores unless set before start().
-    void setMaxParallelBooks(int count) { m_pool.setMaxThreadCount(count); }
+    void setMaxParallelBooksForTesting(int count) { m_pool.setMaxThreadCount(count); }
     void start();
     // Stops the run at once: finished() follows with cancelled set, and the library stays as it is.
     void cancel();

@@ -60,7 +60,7 @@ SongRecognizer::~SongRecognizer()
     m_matcher->cancel();
 }
 
-void SongRecognizer::setMatchDeadline(std::chrono::milliseconds deadline)
+void SongRecognizer::setMatchDeadlineForTesting(std::chrono::milliseconds deadline)
 {
     m_matchDeadlineTime = deadline;
 }

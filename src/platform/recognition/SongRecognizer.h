@@ -42,7 +42,7 @@ public:
     State state() const { return m_state; }
     bool isRunning() const { return m_state != State::idle; }
     // How long the matcher may take, from the end of the capture.
-    void setMatchDeadline(std::chrono::milliseconds deadline);
+    void setMatchDeadlineForTesting(std::chrono::milliseconds deadline);
 
 private:
     void captureStarted();

@@ -36,7 +36,10 @@ public:
     bool isBusy() const { return m_busy; }
 
     // The walk's way of reading folders (tests).
-    void setFolderReader(FolderFileIndex::FolderReader reader) { m_folderReader = std::move(reader); }
+    void setFolderReaderForTesting(FolderFileIndex::FolderReader reader)
+    {
+        m_folderReader = std::move(reader);
+    }
 
 Q_SIGNALS:
     void statusChanged(const QString &text);

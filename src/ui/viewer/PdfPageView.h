@@ -81,8 +81,6 @@ public:
     QPointF convertToPage(const QPointF &viewPoint, int pageIndex) const;
     // The shown page under the point, else the shown page nearest to it; nothing without pages.
     std::optional<int> nearestPageAt(const QPointF &viewPoint) const;
-    // Page user space to view coordinates, for a shown page.
-    QTransform pageToView(int pageIndex) const;
 
     // ---- Annotations
 
@@ -131,6 +129,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // Page user space to view coordinates, for a shown page.
+    QTransform pageToView(int pageIndex) const;
     int pageCount() const;
     // Where a shown page lies in view coordinates; empty for a page not shown.
     QRectF pageRect(int pageIndex) const;
