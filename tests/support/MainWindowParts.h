@@ -43,6 +43,12 @@ inline BookmarkTableDelegate *delegate(const QObject &window)
     return static_cast<BookmarkTableDelegate *>(tableView(window)->itemDelegate());
 }
 
+// A field of the metadata dialog, by the name of its row ("Genre", "Year", "Rating (0-5)").
+inline QLineEdit *metadataField(const QWidget *dialog, const QString &row)
+{
+    return child<QLineEdit>(*dialog, row);
+}
+
 // The gear menu, as a click on the gear button pops it up; closing it deletes it.
 inline QMenu *openSettingsMenu(const QObject &window)
 {

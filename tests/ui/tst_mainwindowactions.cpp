@@ -483,7 +483,7 @@ private Q_SLOTS:
         } else if (route == "dialog") {
             QString shown;
             ModalAnswer answer([&shown](QDialog *dialog) {
-                shown = static_cast<MetadataEditDialog *>(dialog)->genreField()->text();
+                shown = metadataField(dialog, QStringLiteral("Genre"))->text();
                 dialog->accept();
             });
             menuItem(window, QStringLiteral("Edit Metadata for Selected Row…"))->trigger();
@@ -916,8 +916,9 @@ private Q_SLOTS:
         {
             ModalAnswer answer([&shown](QDialog *dialog) {
                 auto *edit = static_cast<MetadataEditDialog *>(dialog);
-                shown = QStringList{edit->yearField()->text(), edit->ratingField()->text()};
-                edit->genreField()->setText(QStringLiteral(" Jazz "));
+                shown = QStringList{metadataField(edit, QStringLiteral("Year"))->text(),
+                                    metadataField(edit, QStringLiteral("Rating (0-5)"))->text()};
+                metadataField(edit, QStringLiteral("Genre"))->setText(QStringLiteral(" Jazz "));
                 edit->accept();
             });
             table(*window)->editSelectedMetadata();
@@ -930,7 +931,7 @@ private Q_SLOTS:
 
         ModalAnswer refuse([](QDialog *dialog) {
             if (auto *edit = qobject_cast<MetadataEditDialog *>(dialog)) {
-                edit->ratingField()->setText(QStringLiteral("inf"));
+                metadataField(edit, QStringLiteral("Rating (0-5)"))->setText(QStringLiteral("inf"));
                 edit->accept();
             } else {
                 dialog->reject();

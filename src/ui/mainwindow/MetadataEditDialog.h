@@ -16,10 +16,6 @@ class MetadataEditDialog : public QDialog {
 public:
     explicit MetadataEditDialog(const BookmarkEntry &entry, QWidget *parent = nullptr);
 
-    QLineEdit *genreField() const { return m_genre; }
-    QLineEdit *yearField() const { return m_year; }
-    QLineEdit *ratingField() const { return m_rating; }
-
     // The typed values, trimmed; an empty or unreadable year or rating is none. Fails for a rating that
     // is not a finite number.
     Result<MetadataValues> values() const;
