@@ -70,6 +70,10 @@ private Q_SLOTS:
         QTest::newRow("item not an object") << document("1") << -1 << "";
         QTest::newRow("top level array") << QByteArray("[]") << -1 << "";
         QTest::newRow("truncated") << document(item).chopped(3) << -1 << "";
+        QTest::newRow("brackets that do not close")
+            << document(item + "," + QByteArray(item).replace(R"("pdfFileName":)", R"("pdfFileName":[)"),
+                        R"("selectedFolder":"/music",)")
+            << -1 << "";
     }
 
     void decoding()

@@ -27,12 +27,16 @@ Result<BookmarkCache> decode(const QByteArray &bytes)
     cache.savedAt = TextUtils::fromReferenceSeconds(savedAt);
     // Room for every row at once: a list grown by doubling would hold two copies of a large library
     // while it moves. The count is the parser's (one walk over the array); no row takes fewer than
-    // minimumRowBytes of the file, so a file cannot make it reserve more than its size allows. (A
-    // malformed array fails the walk; the reading below then tells where.)
+    // minimumRowBytes of the file, so a file cannot make it reserve more than its size allows. A
+    // malformed array fails the walk, and the document with it: the parser would then give no rows at
+    // all, and a damaged file would read as an empty list.
     constexpr qsizetype minimumRowBytes = 96;
     size_t count = 0;
-    if (items->count_elements().get(count) == simdjson::SUCCESS)
-        cache.bookmarks.reserve(std::min(qsizetype(count), bytes.size() / minimumRowBytes + 1));
+    if (const auto code = items->count_elements().get(count); code != simdjson::SUCCESS) {
+        status.fail(QStringLiteral("bookmarks"), code);
+        return Result<BookmarkCache>::failure(status.error());
+    }
+    cache.bookmarks.reserve(std::min(qsizetype(count), bytes.size() / minimumRowBytes + 1));
     json::TextPool pool;
     const QString itemsPath = QStringLiteral("bookmarks");
     qsizetype index = 0;
