@@ -18,6 +18,7 @@
 #include <QThread>
 
 #include <benchmark/benchmark.h>
+#include <simdjson.h>
 
 #include <algorithm>
 #include <optional>
@@ -192,7 +193,8 @@ BENCHMARK(BM_StartupToWindowShownLargeSlot)
 // after the window shows), a quit 2.5 s after the window, once the rows are in and while the library's
 // indexes are being made (`quit_ms`; no `rows_ms` when a start quit before them), and the process's
 // peak memory (`peak_mb`); with Python's json.load of the same file in the same run as the yardstick
-// (`python_ms`, `python_peak_mb`: time inside its process, so its start-up does not count).
+// (`python_ms`, `python_peak_mb`: time inside its process, so its start-up does not count), and a
+// plain simdjson parse of it in this process (`simdjson_ms`, and `rows_over_simdjson`).
 void BM_Start1M(benchmark::State &state)
 {
     QTemporaryDir data(QDir::tempPath() + QStringLiteral("/lyrafold-bench-data-XXXXXX"));
@@ -219,7 +221,20 @@ void BM_Start1M(benchmark::State &state)
             state.counters["python_peak_mb"] = figures.at(1).toDouble() / 1024;
         }
     }
+    // A plain simdjson parse of the file into its DOM (read included), the least a start can do with
+    // it; the rows should come within twice its time.
+    {
+        simdjson::dom::parser parser;
+        QElapsedTimer parse;
+        parse.start();
+        if (parser.load(QFile::encodeName(slotFile).toStdString()).error() == simdjson::SUCCESS)
+            state.counters["simdjson_ms"] = double(parse.nsecsElapsed()) / 1e6;
+    }
     runStartup(state, *extra, {.memory = true, .quit = true, .quitAfterMs = 2500});
+    const auto rows = state.counters.find("rows_ms");
+    const auto simdjson = state.counters.find("simdjson_ms");
+    if (rows != state.counters.end() && simdjson != state.counters.end())
+        state.counters["rows_over_simdjson"] = rows->second.value / simdjson->second.value;
     state.counters["bookmarks"] = 1000000;
 }
 BENCHMARK(BM_Start1M)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
