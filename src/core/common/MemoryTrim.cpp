@@ -5,6 +5,7 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <mutex>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -32,7 +33,37 @@ QThreadPool &trimmer()
 // Counts the requests: only the last one trims.
 std::atomic<quint64> requests{0};
 
+// The mmap and trim thresholds the allocator is set up with.
+constexpr int threshold = 32 * 1024 * 1024;
+std::atomic<bool> configured{false};
+
+// The leftovers being freed now, under the lock that sets the threshold by them.
+std::mutex freeingLock;
+int freeing = 0;
+
 } // namespace
+
+FreeingScope::FreeingScope()
+{
+#ifdef __GLIBC__
+    if (!configured)
+        return;
+    std::lock_guard lock(freeingLock);
+    if (freeing++ == 0)
+        mallopt(M_TRIM_THRESHOLD, 0);
+#endif
+}
+
+FreeingScope::~FreeingScope()
+{
+#ifdef __GLIBC__
+    if (!configured)
+        return;
+    std::lock_guard lock(freeingLock);
+    if (--freeing == 0)
+        mallopt(M_TRIM_THRESHOLD, threshold);
+#endif
+}
 
 void configureAllocator()
 {
@@ -44,9 +75,9 @@ void configureAllocator()
     // arena has free at its end stays below it, and malloc_trim() does not give that back (it releases
     // the free pages inside every arena, but the end of the main one only), so that every arena a large
     // library passed through could keep 64 MB.
-    constexpr int threshold = 32 * 1024 * 1024;
     mallopt(M_MMAP_THRESHOLD, threshold);
     mallopt(M_TRIM_THRESHOLD, threshold);
+    configured = true;
 #endif
 }
 
