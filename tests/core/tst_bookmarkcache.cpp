@@ -146,6 +146,65 @@ private Q_SLOTS:
         QVERIFY(loaded->bookmarks == library);
     }
 
+    // A list large enough to be read on several threads gives the rows as written, in blocks when asked
+    // to, and a fault in one of its rows rejects it with the place of the fault, as a small list does.
+    void largeList_data()
+    {
+        QTest::addColumn<QByteArray>("row"); // what the middle row begins with instead
+        QTest::addColumn<QString>("error");  // empty: read; "*": rejected, whatever the words
+        QTest::newRow("as written") << QByteArray() << QString();
+        QTest::newRow("a key missing")
+            << QByteArray(R"({"pdfFileNamX":)") << "bookmarks[%1].pdfFileName: missing";
+        QTest::newRow("a value of the wrong type")
+            << QByteArray(R"({"pdfFileName":1,"x":)") << "bookmarks[%1].pdfFileName: expected a string";
+        QTest::newRow("a row that is no object")
+            << QByteArray(R"(1,{"pdfFileName":)") << "bookmarks[%1]: expected an object";
+        QTest::newRow("brackets that do not close") << QByteArray(R"({"pdfFileName":[)") << "*";
+        QTest::newRow("empty rows") << QByteArray("empty") << "bookmarks[0].pdfFileName: missing";
+    }
+
+    void largeList()
+    {
+        QFETCH(QByteArray, row);
+        QFETCH(QString, error);
+        static const BookmarkList library = Fixtures::realisticLibrary(40000, 5);
+        static const QByteArray written =
+            *BookmarkCacheCodec::encode({QStringLiteral("/music"), {}, library});
+        QVERIFY(written.size() > 16 * 1024 * 1024);
+        QByteArray json = written;
+        const qsizetype middle = library.size() / 2;
+        if (row == "empty") {
+            QByteArray rows = "{}";
+            for (qsizetype bytes = 2; bytes < written.size(); bytes += 3)
+                rows += ",{}";
+            json = document(rows);
+        } else if (!row.isEmpty()) {
+            qsizetype at = -1;
+            for (qsizetype index = 0; index <= middle; ++index)
+                at = json.indexOf(R"({"pdfFileName":)", at + 1);
+            json.replace(at, qsizetype(qstrlen(R"({"pdfFileName":)")), row);
+        }
+        const Result<BookmarkCache> read = BookmarkCacheCodec::decode(json);
+        const Result<BookmarkCacheBlocks> blocks = BookmarkCacheCodec::decodeInBlocks(json, 256);
+        if (!error.isEmpty()) {
+            QVERIFY(!read && !blocks);
+            QCOMPARE(blocks.error().message, read.error().message);
+            if (error != QLatin1String("*"))
+                QCOMPARE(read.error().message,
+                         error.contains(QLatin1String("%1")) ? error.arg(middle) : error);
+            return;
+        }
+        QVERIFY(read && blocks);
+        QCOMPARE(read.value().selectedFolder, QStringLiteral("/music"));
+        QVERIFY(read.value().bookmarks == library);
+        BookmarkList joined;
+        for (const BookmarkList &block : blocks.value().blocks) {
+            QVERIFY(block.size() == 256 || &block == &blocks.value().blocks.constLast());
+            joined.append(block);
+        }
+        QVERIFY(joined == library);
+    }
+
     void nonFiniteRatingIsNeverStored_data()
     {
         QTest::addColumn<double>("rating");

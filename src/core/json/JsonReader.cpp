@@ -164,6 +164,20 @@ bool JsonDocument::open(const QByteArray &bytes, DecodeStatus &status)
         m_copy = simdjson::padded_string(bytes.constData(), length);
         view = m_copy;
     }
+    m_paddedEnd = view.data() + view.capacity();
+    return iterate(view, status);
+}
+
+bool JsonDocument::openPart(const JsonDocument &whole, std::string_view part, DecodeStatus &status)
+{
+    // The rest of the whole text and its padding follow the part: the parser may read into them.
+    m_paddedEnd = whole.m_paddedEnd;
+    return iterate(simdjson::padded_string_view(part.data(), part.size(), size_t(m_paddedEnd - part.data())),
+                   status);
+}
+
+bool JsonDocument::iterate(simdjson::padded_string_view view, DecodeStatus &status)
+{
     if (const auto code = m_parser.iterate(view).get(m_document); code != simdjson::SUCCESS) {
         status.fail(QString(), code);
         return false;
@@ -188,6 +202,11 @@ bool JsonDocument::rootObject(od::object &object, DecodeStatus &status)
 bool JsonDocument::rootArray(od::array &array, DecodeStatus &status)
 {
     return rootResult(m_document.get_array().get(array), "expected an array", status);
+}
+
+bool JsonDocument::rootValue(od::value &value, DecodeStatus &status)
+{
+    return rootResult(m_document.get_value().get(value), "expected a value", status);
 }
 
 bool JsonDocument::finish(DecodeStatus &status)

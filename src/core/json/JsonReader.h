@@ -55,14 +55,22 @@ public:
     // Starts reading bytes, which must outlive this object. Syntax errors may surface only as values
     // are read; finish() checks that nothing but white space follows the root value.
     bool open(const QByteArray &bytes, DecodeStatus &status);
+    // Starts reading a value that lies in the text of another open document (an element's raw_json()),
+    // where it stands; whole must stay open meanwhile. Each call drops the value read before.
+    bool openPart(const JsonDocument &whole, std::string_view part, DecodeStatus &status);
     bool rootObject(od::object &object, DecodeStatus &status);
     bool rootArray(od::array &array, DecodeStatus &status);
+    bool rootValue(od::value &value, DecodeStatus &status);
     bool finish(DecodeStatus &status);
 
 private:
+    bool iterate(simdjson::padded_string_view view, DecodeStatus &status);
+
     QByteArray m_bytes;
     od::parser m_parser;
     simdjson::padded_string m_copy;
+    // The end of the readable padding after the text being read.
+    const char *m_paddedEnd = nullptr;
     od::document m_document;
 };
 

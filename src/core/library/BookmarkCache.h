@@ -15,10 +15,22 @@ struct BookmarkCache {
     BookmarkList bookmarks;
 };
 
+// A stored list read in blocks (BookmarkCacheCodec::decodeInBlocks()).
+struct BookmarkCacheBlocks {
+    BookmarkCache head;
+    QList<BookmarkList> blocks;
+};
+
 namespace BookmarkCacheCodec {
 
-// Strict: a missing required key or a value of the wrong type rejects the whole document.
+// Strict: a missing required key or a value of the wrong type rejects the whole document. The rows of a
+// large document are read on several threads.
 Result<BookmarkCache> decode(const QByteArray &json);
+
+// As decode(), with the rows handed over in blocks of blockRows each (the last may hold fewer), and
+// head.bookmarks empty: a large list is read straight into them, rather than into one list whose rows
+// would then be moved into blocks one by one.
+Result<BookmarkCacheBlocks> decodeInBlocks(const QByteArray &json, qsizetype blockRows);
 
 // Compact UTF-8 JSON; "selectedFolder" only when present. Nothing when the list cannot be encoded.
 std::optional<QByteArray> encode(const BookmarkCache &cache);

@@ -24,6 +24,30 @@ LibraryRows::LibraryRows(BookmarkList &&rows)
     rows = BookmarkList();
 }
 
+LibraryRows LibraryRows::fromBlocks(QList<BookmarkList> blocks)
+{
+    LibraryRows rows;
+    bool asKept = true;
+    for (qsizetype index = 0; index < blocks.size() && asKept; ++index) {
+        const qsizetype size = blocks.at(index).size();
+        asKept = index + 1 < blocks.size() ? size == blockSize : size > 0 && size <= blockSize;
+    }
+    if (!asKept) {
+        for (BookmarkList &block : blocks) {
+            for (BookmarkEntry &row : block)
+                rows.append(std::move(row));
+        }
+        return rows;
+    }
+    rows.m_stamps.reserve(blocks.size());
+    for (const BookmarkList &block : std::as_const(blocks)) {
+        rows.m_stamps.append(nextStamp());
+        rows.m_size += block.size();
+    }
+    rows.m_blocks = std::move(blocks);
+    return rows;
+}
+
 void LibraryRows::append(BookmarkEntry row)
 {
     if (m_blocks.isEmpty() || m_blocks.constLast().size() == blockSize) {

@@ -22,6 +22,9 @@ public:
     // Takes the rows over without copying them (unless another list shares them) and lets go of the
     // list at once, so that a large library is not held twice while the blocks are made.
     explicit LibraryRows(BookmarkList &&rows);
+    // Takes rows already in blocks over as they are, when each holds blockSize rows and the last at
+    // most that many (BookmarkCacheCodec::decodeInBlocks()); rows in other blocks are moved into blocks.
+    static LibraryRows fromBlocks(QList<BookmarkList> blocks);
 
     qsizetype size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }

@@ -171,21 +171,21 @@ struct LibrarySlots::LoadedSlot {
     // whose window waits for the rows) the library makes its indexes after it took the rows.
     static LoadedSlot read(qint64 slot, bool summarize, bool cacheForEmpty)
     {
-        SlotStore::SlotContents contents = SlotStore::loadSlotContents(slot);
+        SlotStore::SlotRows stored = SlotStore::loadSlotRows(slot);
         LoadedSlot loaded;
-        loaded.folder = std::move(contents.selectedFolder);
-        loaded.version = contents.version;
+        loaded.rows = std::move(stored.rows);
+        loaded.folder = std::move(stored.selectedFolder);
+        loaded.version = stored.version;
         // The cache is a copy of the slot saved last, which need not be this one: a slot this
         // application left empty (shown, then quit) stays empty rather than take another slot's songs.
-        if (contents.bookmarks.isEmpty() && cacheForEmpty && SlotStore::storedSlotCount(slot) != 0) {
+        if (loaded.rows.isEmpty() && cacheForEmpty && SlotStore::storedSlotCount(slot) != 0) {
             std::optional<CacheService::Contents> cached = CacheService::load();
             if (cached && !cached->bookmarks.isEmpty()) {
-                contents.bookmarks = std::move(cached->bookmarks);
+                loaded.rows = LibraryRows(std::move(cached->bookmarks));
                 loaded.folder = cached->selectedFolder;
                 loaded.fromCache = true;
             }
         }
-        loaded.rows = LibraryRows(std::move(contents.bookmarks));
         if (summarize && !loaded.fromCache)
             loaded.summary = availabilitySummary(loaded.rows, loaded.folder);
         if (!cacheForEmpty && !loaded.rows.isEmpty()) {

@@ -260,6 +260,26 @@ Result<SlotContents> decodeSlot(const QByteArray &bytes)
         std::move(cache.bookmarks), TextUtils::trimmed(cache.selectedFolder.value_or(QString())), {}};
 }
 
+SlotRows loadSlotRows(qint64 slot)
+{
+    const auto decode = [](const QByteArray &bytes) -> Result<SlotRows> {
+        Result<BookmarkCacheBlocks> decoded =
+            BookmarkCacheCodec::decodeInBlocks(bytes, LibraryRows::blockSize);
+        if (!decoded)
+            return decoded.error();
+        BookmarkCacheBlocks read = std::move(decoded).value();
+        for (BookmarkList &block : read.blocks)
+            applyCustomSingleRule(block);
+        return SlotRows{LibraryRows::fromBlocks(std::move(read.blocks)),
+                        TextUtils::trimmed(read.head.selectedFolder.value_or(QString())),
+                        {}};
+    };
+    StateFile::Loaded<SlotRows> loaded = StateFile::loadVersioned<SlotRows>(slotFilePath(slot), decode);
+    SlotRows rows = std::move(loaded.value).value_or(SlotRows());
+    rows.version = loaded.version;
+    return rows;
+}
+
 bool saveSlot(qint64 slot, const BookmarkList &bookmarks, const QString &selectedFolder)
 {
     const auto bytes = encodeSlot(bookmarks, selectedFolder);

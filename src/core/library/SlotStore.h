@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/library/BookmarkCache.h"
+#include "core/library/LibraryRows.h"
 #include "core/storage/StateFile.h"
 
 #include <QHash>
@@ -63,6 +64,13 @@ struct SlotContents {
 SlotContents loadSlotContents(qint64 slot);
 // The same from the bytes of a slot file (no version).
 Result<SlotContents> decodeSlot(const QByteArray &bytes);
+// The same with the rows read straight into the blocks the library keeps them in.
+struct SlotRows {
+    LibraryRows rows;
+    QString selectedFolder;
+    StateFile::FileVersion version;
+};
+SlotRows loadSlotRows(qint64 slot);
 
 // Writes the slot file and its count in the metadata.
 bool saveSlot(qint64 slot, const BookmarkList &bookmarks, const QString &selectedFolder);
