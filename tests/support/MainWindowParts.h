@@ -43,6 +43,12 @@ inline BookmarkTableDelegate *delegate(const QObject &window)
     return static_cast<BookmarkTableDelegate *>(tableView(window)->itemDelegate());
 }
 
+// A click on a tile, where the user clicks: on its picture, which lets the click through to the tile.
+inline void clickTile(QWidget *tile)
+{
+    QTest::mouseClick(tile, Qt::LeftButton, {}, tile->rect().center());
+}
+
 // A field of the metadata dialog, by the name of its row ("Genre", "Year", "Rating (0-5)").
 inline QLineEdit *metadataField(const QWidget *dialog, const QString &row)
 {

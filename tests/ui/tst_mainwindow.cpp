@@ -332,7 +332,7 @@ private Q_SLOTS:
         for (QChar press : presses) {
             WindowsStyleToggleToolTileView *tile = press == 'C' ? toggleTile(window, "customToggleTile")
                                                                 : toggleTile(window, "defaultToggleTile");
-            QTest::mouseClick(tile->captionField(), Qt::LeftButton);
+            clickTile(tile);
         }
         const auto borderOf = [](WindowsStyleToggleToolTileView *tile) {
             return tile->glassBacking()->borderWidth();
@@ -395,7 +395,7 @@ private Q_SLOTS:
         MainWindowController window(context);
         QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         statusField(window)->setStatus(QStringLiteral("untouched"));
-        QTest::mouseClick(slotTile(window, 2)->imageView(), Qt::LeftButton);
+        clickTile(slotTile(window, 2));
         LibrarySession::waitForPendingSaves();
         QCOMPARE(status(window), "untouched");
         QCOMPARE(TestHarness::readFile(SlotStore::metaFilePath()), meta);
@@ -895,7 +895,7 @@ private Q_SLOTS:
                 asked = dialog->windowTitle();
                 dialog->reject();
             });
-            QTest::mouseClick(extract->captionField(), Qt::LeftButton);
+            clickTile(extract);
         }
         QCOMPARE(asked, "Select folder containing PDF fakebooks");
         QCOMPARE(toggleTile(window, "customToggleTile")->sizeHint(), QSize(104, 63));

@@ -135,7 +135,7 @@ int launchLogLines(const char *needle)
 bool switchOrReload(OpenWindow &window, const QString &how)
 {
     if (how == "tile")
-        QTest::mouseClick(slotTile(window, 2)->imageView(), Qt::LeftButton);
+        clickTile(slotTile(window, 2));
     else
         menuItem(window, QStringLiteral("Reload Slot from Disk"))->trigger();
     return QTest::qWaitFor([&] {

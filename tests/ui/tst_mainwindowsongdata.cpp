@@ -363,7 +363,7 @@ private Q_SLOTS:
         auto window = windowOn(1);
         window->autoTag().startRun({0, 1, 3}, std::nullopt);
         WAIT_VERIFY(window->findChild<AutoTagSheet *>());
-        QTest::mouseClick(slotTile(*window, 2)->imageView(), Qt::LeftButton);
+        clickTile(slotTile(*window, 2));
         WAIT_VERIFY(status(*window).startsWith("Auto-tag stopped because the slot changed: "));
         QVERIFY(status(*window).endsWith(" titles were tagged and saved in Slot 1."));
         QCOMPARE(window->library().allBookmarks().at(0).title, QStringLiteral("Other"));

@@ -130,7 +130,7 @@ private Q_SLOTS:
         WAIT_COMPARE(shownBooks(*workshop), QStringList{"Two.pdf"});
 
         if (change == "switch")
-            QTest::mouseClick(slotTile(window, 3)->imageView(), Qt::LeftButton);
+            clickTile(slotTile(window, 3));
         else if (change == "defaults")
             window.library().adoptDefaultBookmarks({song("/b/Zero.pdf", "Song")}, QString());
         else if (change == "tab")
@@ -427,7 +427,7 @@ private Q_SLOTS:
         StatusLine *line = nullptr;
         QString told;
         const auto switchTo = [&main](int slot) {
-            QTest::mouseClick(slotTile(main, slot)->imageView(), Qt::LeftButton);
+            clickTile(slotTile(main, slot));
             WAIT_COMPARE(main.library().currentSlotId(), slot);
             TestHarness::settleWorkers();
         };

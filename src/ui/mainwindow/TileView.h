@@ -61,7 +61,6 @@ public:
 
     QPushButton *hitButton() const { return m_hitButton; }
     TileGlassView *glassBacking() const { return m_glassBacking; }
-    QLabel *imageView() const { return m_imageView; }
 
     // Whether the tile shows its dark look: the palette's window colour is dark.
     bool isDarkAppearance() const;

@@ -19,8 +19,6 @@ public:
                                    std::optional<qreal> customHeight = std::nullopt,
                                    QWidget *parent = nullptr);
 
-    QLabel *captionField() const { return m_captionField; }
-
     void refreshChrome();
     // The border for the hit button's state; call it after changing the state.
     void refreshToggleChrome();

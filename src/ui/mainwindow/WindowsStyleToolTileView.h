@@ -17,8 +17,6 @@ public:
                              Action action, const QString &fallbackSystemSymbol = {},
                              std::optional<qreal> customHeight = std::nullopt, QWidget *parent = nullptr);
 
-    QLabel *captionField() const { return m_captionField; }
-
     void refreshChrome();
 
 protected:
