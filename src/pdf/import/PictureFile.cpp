@@ -244,9 +244,13 @@ Result<PictureFile> PictureFile::read(const QByteArray &bytes)
     buffer.open(QIODevice::ReadOnly);
     QImageReader header(&buffer);
     const QSize claimed = header.size();
-    const QImage::Format format = header.imageFormat();
+    // Qt's JPEG reader hands back a format it never set when its header does not read: the format is
+    // asked for only once the size came back, and one outside Qt's list counts as four bytes a pixel.
+    const int format = claimed.isValid() ? int(header.imageFormat()) : int(QImage::Format_Invalid);
     const qint64 bytesPerPixel =
-        format == QImage::Format_Invalid ? 4 : std::max(4, QImage::toPixelFormat(format).bitsPerPixel() / 8);
+        format <= QImage::Format_Invalid || format >= QImage::NImageFormats
+            ? 4
+            : std::max(4, QImage::toPixelFormat(QImage::Format(format)).bitsPerPixel() / 8);
     if (const auto refused = tooLarge(claimed.width(), claimed.height(), bytesPerPixel))
         return *refused;
     PictureFile picture;
