@@ -95,6 +95,9 @@ qsizetype LibrarySession::applyEdit(const QList<qsizetype> &positions,
     BatchScope batch(*this);
     const std::shared_ptr<const TitleKeyIndex> titles = titleKeyIndex();
     RowChange rowChange = RowChange::before(m_rows, *titles, touched);
+    // The keys the rows had, found for the change already; a position named twice meets its row
+    // edited.
+    QList<bool> visited(touched.size(), false);
     QList<KeyChange> keyChanges;
     QList<qsizetype> retitled;
     QSet<QString> titleKeys;
@@ -108,7 +111,8 @@ qsizetype LibrarySession::applyEdit(const QList<qsizetype> &positions,
         const QString oldTitle = before.title;
         const QString oldPath = before.pdfFilePath;
         const qint64 oldPage = before.pageNumber;
-        QString oldId = before.id();
+        const qsizetype at = std::lower_bound(touched.cbegin(), touched.cend(), position) - touched.cbegin();
+        QString oldId = std::exchange(visited[at], true) ? before.id() : rowChange.identities.at(at).key;
         // Copies the row's block first when a snapshot (a save under way) still holds it.
         BookmarkEntry &row = m_rows.edit(position);
         edit(row);
