@@ -267,21 +267,26 @@ private Q_SLOTS:
     void resolveInTheLibrary_data()
     {
         QTest::addColumn<QString>("fileName");
-        QTest::addColumn<QString>("resolved"); // under the home folder
+        QTest::addColumn<QString>("resolved");   // under the home folder
+        QTest::addColumn<bool>("putThereLater"); // the book is written after a first look found nothing
         QTest::newRow("Default library first") << "Shared.pdf"
-                                               << "/Default/Shared.pdf";
+                                               << "/Default/Shared.pdf" << false;
         QTest::newRow("a book of the current slot") << "Slot Book.pdf"
-                                                    << "/Mine/Slot Book.pdf";
+                                                    << "/Mine/Slot Book.pdf" << false;
         QTest::newRow("a PDF in the slot's folder") << "Loose.pdf"
-                                                    << "/Mine/deep/Loose.pdf";
+                                                    << "/Mine/deep/Loose.pdf" << false;
+        QTest::newRow("a PDF put into the slot's folder since the last look")
+            << "Later.pdf"
+            << "/Mine/deep/Later.pdf" << true;
         QTest::newRow("nowhere") << "Unknown.pdf"
-                                 << "";
+                                 << "" << false;
     }
 
     void resolveInTheLibrary()
     {
         QFETCH(QString, fileName);
         QFETCH(QString, resolved);
+        QFETCH(bool, putThereLater);
         const QString home = TestHarness::home();
         for (const char *file :
              {"/Default/Shared.pdf", "/Mine/Shared.pdf", "/Mine/Slot Book.pdf", "/Mine/deep/Loose.pdf"})
@@ -292,8 +297,15 @@ private Q_SLOTS:
                                             Fixtures::bookmark(home + "/Mine/Slot Book.pdf", 1, "B")});
         PlaylistItem song = item(QStringLiteral("/sender/") + fileName, 2, QStringLiteral("Song"));
         SlotBookPaths slotBooks;
-        const QList<PlaylistItem> items = PlaylistBookPaths::resolvedInLibrary(
-            defaults, {song}, slot, home + QStringLiteral("/Mine"), slotBooks);
+        const auto resolve = [&] {
+            return PlaylistBookPaths::resolvedInLibrary(defaults, {song}, slot,
+                                                        home + QStringLiteral("/Mine"), slotBooks);
+        };
+        if (putThereLater) {
+            QCOMPARE(resolve().at(0).pdfFilePath, song.pdfFilePath);
+            TestHarness::writeFile(home + resolved, "%PDF");
+        }
+        const QList<PlaylistItem> items = resolve();
         QCOMPARE(items.at(0).pdfFilePath, resolved.isEmpty() ? song.pdfFilePath : home + resolved);
     }
 };

@@ -106,10 +106,10 @@ QList<PlaylistItem> PlaylistBookPaths::resolvedInLibrary(const PlaylistBookPaths
     items = defaults.resolved(std::move(items));
     if (allFound(items))
         return items;
-    items = slotBooks.ofRows(slotRows, slotFolder)->resolved(std::move(items));
+    items = slotBooks.ofRows(slotRows)->resolved(std::move(items));
     if (allFound(items))
         return items;
-    return slotBooks.ofFolder(slotRows, slotFolder)->resolved(std::move(items));
+    return fromFolder(slotFolder).resolved(std::move(items));
 }
 
 std::optional<QString> PlaylistBookPaths::existingBook(const QString &name) const
@@ -149,34 +149,15 @@ const PlaylistBookPaths &DefaultBookPaths::get()
     return m_paths;
 }
 
-void SlotBookPaths::keepFor(const LibraryRows &rows, const QString &folder)
-{
-    if (rows.size() == m_size && rows.blockStamps() == m_stamps && folder == m_folder)
-        return;
-    m_stamps = rows.blockStamps();
-    m_size = rows.size();
-    m_folder = folder;
-    m_byRows.reset();
-    m_byFolder.reset();
-}
-
-std::shared_ptr<const PlaylistBookPaths> SlotBookPaths::ofRows(const LibraryRows &rows, const QString &folder)
+std::shared_ptr<const PlaylistBookPaths> SlotBookPaths::ofRows(const LibraryRows &rows)
 {
     // Made under the lock: a second title asked for meanwhile waits for this lookup rather than
     // making its own.
     std::lock_guard lock(m_mutex);
-    keepFor(rows, folder);
-    if (!m_byRows)
+    if (!m_byRows || rows.size() != m_size || rows.blockStamps() != m_stamps) {
         m_byRows = std::make_shared<const PlaylistBookPaths>(PlaylistBookPaths::fromRows(rows));
+        m_stamps = rows.blockStamps();
+        m_size = rows.size();
+    }
     return m_byRows;
-}
-
-std::shared_ptr<const PlaylistBookPaths> SlotBookPaths::ofFolder(const LibraryRows &rows,
-                                                                 const QString &folder)
-{
-    std::lock_guard lock(m_mutex);
-    keepFor(rows, folder);
-    if (!m_byFolder)
-        m_byFolder = std::make_shared<const PlaylistBookPaths>(PlaylistBookPaths::fromFolder(folder));
-    return m_byFolder;
 }

@@ -37,9 +37,9 @@ public:
     static PlaylistBookPaths fromFolder(const QString &folder);
 
     // The items resolved through the Default library first, then through the books of the current
-    // slot and the PDFs of its folder (a playlist received from someone who keeps the same book
-    // elsewhere). The slot and folder are looked at only for items still without a book, through the
-    // lookups slotBooks keeps for them.
+    // slot (as slotBooks keeps them) and the PDFs of its folder (a playlist received from someone who
+    // keeps the same book elsewhere). The slot and folder are looked at only for items still without a
+    // book.
     static QList<PlaylistItem> resolvedInLibrary(const PlaylistBookPaths &defaults, QList<PlaylistItem> items,
                                                  const LibraryRows &slotRows, const QString &slotFolder,
                                                  SlotBookPaths &slotBooks);
@@ -73,23 +73,17 @@ private:
     std::atomic_bool m_ready{false};
 };
 
-// The current slot's books and the PDFs of its folder, looked up the first time a title needs them, by
-// whichever thread asks, and kept for as long as the rows and the folder stay the same (the rows' block
-// stamps tell): a 1,000,000-row slot is walked once, not at every title opened. Holds the lookups only,
-// never the rows. A window makes one and shares it with its workers.
+// The current slot's books, looked up the first time a title needs them, by whichever thread asks, and
+// kept for as long as the rows stay the same (their block stamps tell): a 1,000,000-row slot is walked
+// once, not at every title opened. Holds the lookup only, never the rows. A window makes one and shares
+// it with its workers.
 class SlotBookPaths {
 public:
-    std::shared_ptr<const PlaylistBookPaths> ofRows(const LibraryRows &rows, const QString &folder);
-    std::shared_ptr<const PlaylistBookPaths> ofFolder(const LibraryRows &rows, const QString &folder);
+    std::shared_ptr<const PlaylistBookPaths> ofRows(const LibraryRows &rows);
 
 private:
-    // Callers hold the lock. Drops what was kept for other rows or another folder.
-    void keepFor(const LibraryRows &rows, const QString &folder);
-
     std::mutex m_mutex;
     QList<quint64> m_stamps;
     qsizetype m_size = -1;
-    QString m_folder;
     std::shared_ptr<const PlaylistBookPaths> m_byRows;
-    std::shared_ptr<const PlaylistBookPaths> m_byFolder;
 };

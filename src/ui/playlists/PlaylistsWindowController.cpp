@@ -357,9 +357,7 @@ void PlaylistsWindowController::showPlaylist(qsizetype row, bool keepTitlesPlace
     if (row >= 0) {
         const LibrarySession &library = m_context.library();
         QThreadPool::globalInstance()->start(
-            [paths = m_slotBookPaths, rows = library.allBookmarks(), folder = library.selectedFolder()] {
-                paths->ofRows(rows, folder);
-            });
+            [paths = m_slotBookPaths, rows = library.allBookmarks()] { paths->ofRows(rows); });
     }
 }
 
