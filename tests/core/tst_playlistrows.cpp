@@ -278,6 +278,9 @@ private Q_SLOTS:
         QTest::newRow("a PDF put into the slot's folder since the last look")
             << "Later.pdf"
             << "/Mine/deep/Later.pdf" << true;
+        QTest::newRow("a book of the current slot that is back since the last look")
+            << "Back.pdf"
+            << "/Elsewhere/Back.pdf" << true;
         QTest::newRow("nowhere") << "Unknown.pdf"
                                  << "" << false;
     }
@@ -293,8 +296,10 @@ private Q_SLOTS:
             TestHarness::writeFile(home + QLatin1String(file), "%PDF");
         const PlaylistBookPaths defaults = PlaylistBookPaths::fromRows(
             BookmarkList{Fixtures::bookmark(home + "/Default/Shared.pdf", 1, "A")});
+        // Back.pdf is a book of the slot outside its folder (a drive plugged in later).
         const LibraryRows slot(BookmarkList{Fixtures::bookmark(home + "/Mine/Shared.pdf", 1, "A"),
-                                            Fixtures::bookmark(home + "/Mine/Slot Book.pdf", 1, "B")});
+                                            Fixtures::bookmark(home + "/Mine/Slot Book.pdf", 1, "B"),
+                                            Fixtures::bookmark(home + "/Elsewhere/Back.pdf", 1, "C")});
         PlaylistItem song = item(QStringLiteral("/sender/") + fileName, 2, QStringLiteral("Song"));
         SlotBookPaths slotBooks;
         const auto resolve = [&] {
@@ -307,6 +312,26 @@ private Q_SLOTS:
         }
         const QList<PlaylistItem> items = resolve();
         QCOMPARE(items.at(0).pdfFilePath, resolved.isEmpty() ? song.pdfFilePath : home + resolved);
+    }
+
+    // The current slot's books are looked up once for the same rows, and again once a row changed.
+    void slotBooksAreKeptWhileTheRowsStay_data()
+    {
+        QTest::addColumn<bool>("rowEdited");
+        QTest::newRow("the same rows") << false;
+        QTest::newRow("a row edited") << true;
+    }
+
+    void slotBooksAreKeptWhileTheRowsStay()
+    {
+        QFETCH(bool, rowEdited);
+        LibraryRows rows(BookmarkList{Fixtures::bookmark(QStringLiteral("/books/One.pdf"), 1, "A"),
+                                      Fixtures::bookmark(QStringLiteral("/books/Two.pdf"), 1, "B")});
+        SlotBookPaths slotBooks;
+        const std::shared_ptr<const PlaylistBookPaths> first = slotBooks.ofRows(rows);
+        if (rowEdited)
+            rows.edit(1).pdfFilePath = QStringLiteral("/books/Three.pdf");
+        QCOMPARE(slotBooks.ofRows(rows) == first, !rowEdited);
     }
 };
 

@@ -43,32 +43,33 @@ PlaylistBookPaths PlaylistBookPaths::fromRows(const LibraryRows &rows)
 template <typename Rows> PlaylistBookPaths PlaylistBookPaths::fromAnyRows(const Rows &rows)
 {
     PlaylistBookPaths paths;
-    // Each book once: whether its file exists, and the file names its rows gave it so far (nearly
-    // always one). A name keyed once could only find its key taken again, so a row of a book and name
-    // already seen costs one lookup of its path.
-    struct Book {
-        bool exists = false;
-        QStringList names;
-    };
-    QHash<QString, Book> books;
-    const auto keyOnce = [&](const QString &name, const QString &path) {
-        const QString key = bookKey(name);
-        if (!key.isEmpty() && !paths.m_pathByKey.contains(key))
-            paths.m_pathByKey.insert(key, path);
-    };
+    // Each book once, whether its file is there now or not: the lookup may be kept, and a book that
+    // comes back (a drive plugged in again, a folder restored) is found at the next title without it
+    // being made again. Per book the file names its rows gave it so far (nearly always one).
+    QHash<QString, QStringList> namesByBook;
     for (const BookmarkEntry &row : rows) {
-        auto book = books.find(row.pdfFilePath);
-        if (book == books.end()) {
-            book = books.insert(row.pdfFilePath, Book{QFileInfo(row.pdfFilePath).isFile(), {}});
-            if (book->exists)
-                keyOnce(row.pdfFilePath, row.pdfFilePath);
+        auto book = namesByBook.find(row.pdfFilePath);
+        if (book == namesByBook.end()) {
+            book = namesByBook.insert(row.pdfFilePath, {});
+            paths.add(row.pdfFilePath, row.pdfFilePath);
         }
-        if (!book->exists || book->names.contains(row.pdfFileName))
+        if (book->contains(row.pdfFileName))
             continue;
-        book->names.append(row.pdfFileName);
-        keyOnce(row.pdfFileName, row.pdfFilePath);
+        book->append(row.pdfFileName);
+        paths.add(row.pdfFileName, row.pdfFilePath);
     }
     return paths;
+}
+
+void PlaylistBookPaths::add(const QString &name, const QString &path)
+{
+    const QString key = bookKey(name);
+    if (key.isEmpty())
+        return;
+    QStringList &books = m_pathsByKey[key];
+    // A book keyed by its path and then by a file name of the same key comes once.
+    if (books.isEmpty() || books.constLast() != path)
+        books.append(path);
 }
 
 PlaylistBookPaths PlaylistBookPaths::fromDefaultSlot()
@@ -87,9 +88,7 @@ PlaylistBookPaths PlaylistBookPaths::fromFolder(const QString &folder)
         const QFileInfo file(walk.next());
         if (!file.isFile() || file.suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0)
             continue;
-        const QString key = bookKey(file.fileName());
-        if (!key.isEmpty() && !paths.m_pathByKey.contains(key))
-            paths.m_pathByKey.insert(key, file.filePath());
+        paths.add(file.fileName(), file.filePath());
     }
     return paths;
 }
@@ -114,17 +113,21 @@ QList<PlaylistItem> PlaylistBookPaths::resolvedInLibrary(const PlaylistBookPaths
 
 std::optional<QString> PlaylistBookPaths::existingBook(const QString &name) const
 {
-    const auto found = m_pathByKey.constFind(bookKey(name));
-    if (found == m_pathByKey.constEnd() || !QFileInfo(found.value()).isFile())
+    const auto found = m_pathsByKey.constFind(bookKey(name));
+    if (found == m_pathsByKey.constEnd())
         return std::nullopt;
-    return found.value();
+    for (const QString &path : found.value()) {
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return std::nullopt;
 }
 
 std::optional<QString> PlaylistBookPaths::resolve(const PlaylistItem &item) const
 {
     if (!item.pdfFilePath.isEmpty() && QFileInfo(item.pdfFilePath).isFile())
         return item.pdfFilePath;
-    if (m_pathByKey.isEmpty())
+    if (m_pathsByKey.isEmpty())
         return std::nullopt;
     if (auto byName = existingBook(item.pdfFileName))
         return byName;

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <memory>
@@ -26,8 +27,9 @@ public:
     // gives "mybook".
     static QString bookKey(const QString &path);
 
-    // For each key the first existing book among rows, keyed by its file name and by its path's last
-    // part. Looks at each book's file once.
+    // For each key the books among rows, keyed by their file names and by their paths' last parts, in
+    // the order of the rows; the first of them that exists when a title is resolved is its book. Looks
+    // at no file.
     static PlaylistBookPaths fromRows(const BookmarkList &rows);
     static PlaylistBookPaths fromRows(const LibraryRows &rows);
     // The same over the Default slot as stored. Reads the slot file.
@@ -44,7 +46,7 @@ public:
                                                  const LibraryRows &slotRows, const QString &slotFolder,
                                                  SlotBookPaths &slotBooks);
 
-    qsizetype size() const { return m_pathByKey.size(); }
+    qsizetype size() const { return m_pathsByKey.size(); }
 
     // An existing file for the item: its own path, else the book whose key is that of its file name,
     // else of its path's last part. Nothing when none exists.
@@ -54,9 +56,10 @@ public:
 
 private:
     template <typename Rows> static PlaylistBookPaths fromAnyRows(const Rows &rows);
+    void add(const QString &name, const QString &path);
     std::optional<QString> existingBook(const QString &name) const;
 
-    QHash<QString, QString> m_pathByKey;
+    QHash<QString, QStringList> m_pathsByKey;
 };
 
 // The Default library's books, read by whichever thread asks first, then kept: a window makes one and
