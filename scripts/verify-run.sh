@@ -32,10 +32,17 @@
 #                     the press its window showed; SLOT_ROWS=N fills Slot 1 up to N rows of 300 other
 #                     books first (a large slot), PRESS_AFTER the seconds between choosing the playlist
 #                     and the press (1.5)
+#   received-later    a received title whose book ("Late Book.pdf") is nowhere: pressed, what the status
+#                     line says; then the book put into a subfolder of the slot's folder and the title pressed
+#                     again in the same window: whether the viewer opens it (SLOT_ROWS as for received-open)
+#   received-back     a received title whose book only the current slot knows, outside the slot's folder,
+#                     while that book is away: pressed; then the book put back and the title pressed again in
+#                     the same window: whether the viewer opens it (SLOT_ROWS as for received-open)
 #   presentation      a title opened from the table, Edit, a stroke, Done, Fullscreen, a double click
 #   scan-close        a title of a 600-dpi scan opened, zoomed with the wheel and closed while the zoom is
-#                     rendered, then Quit; again zoomed and Quit with the viewer open: how the application
-#                     ended each time (APP may be a sanitizer build)
+#                     rendered, then Quit; again zoomed and Quit with the viewer open; again zoomed and Ctrl+Q
+#                     at once, while the zoom is rendered: how the application ended each time (APP may be a
+#                     sanitizer build)
 #   undo-book         a 600-page book with a stroke on every page: Clear book, then 620 clicks on Undo
 #   viewer-save       the viewer's Share > PDF > Save to local disc: where it saved is said
 #   lyf-damaged       started with a damaged playlist file
@@ -644,6 +651,85 @@ scene_received_open() {
     shot received-open-2-viewer
 }
 
+scene_received_later() {
+    profile received-later
+    moved_book
+    [ -n "${SLOT_ROWS:-}" ] && fill_slot 1 "$SLOT_ROWS"
+    python3 - "$data/playlists.json" <<'EOF'
+import json, sys
+d = json.load(open(sys.argv[1]))
+d[0]["items"][0].update(pdfFileName="Late Book.pdf", pdfFilePath="/old/laptop/Late Book.pdf")
+json.dump(d, open(sys.argv[1], "w"))
+EOF
+    echo "  slot 1: $(slot_rows 1)"
+    start
+    [ -n "${SLOT_ROWS:-}" ] && sleep $((SLOT_ROWS / 50000))
+    x mousemove $playlists_tile click 1
+    sleep 2
+    x mousemove 540 240 click 1
+    sleep "${PRESS_AFTER:-1.5}"
+    x mousemove 860 245 click 1
+    sleep 2
+    shot received-later-1-missing
+    echo "  viewers after the first press: $(x search --onlyvisible --name 'Late Book' 2>/dev/null | wc -l)"
+    mkdir -p "$HOME/Gig Books/later"
+    cp "$HOME/Gig Books/Gig Book.pdf" "$HOME/Gig Books/later/Late Book.pdf"
+    local t0 found=""
+    t0="$(date +%s.%N)"
+    x mousemove 860 245 click 1
+    for _ in $(seq 600); do
+        found="$(x search --onlyvisible --name 'Late Book' 2>/dev/null | head -1)" && [ -n "$found" ] && break
+        sleep 0.02
+    done
+    if [ -n "$found" ]; then
+        echo "  the viewer showed $(python3 -c "print('%.2f' % ($(date +%s.%N) - $t0))") s after the second press: $(x getwindowname "$found")"
+    else
+        echo "  no viewer showed within 12 s of the second press"
+    fi
+    sleep 2
+    shot received-later-2-after
+}
+
+scene_received_back() {
+    profile received-back
+    moved_book
+    [ -n "${SLOT_ROWS:-}" ] && fill_slot 1 "$SLOT_ROWS"
+    python3 - "$slots/slot_1.json" "$HOME/Elsewhere" <<'EOF'
+import json, sys
+d = json.load(open(sys.argv[1]))
+d["selectedFolder"] = sys.argv[2]
+json.dump(d, open(sys.argv[1], "w"))
+EOF
+    mkdir -p "$HOME/Elsewhere" "$HOME/Away"
+    mv "$HOME/Gig Books/Gig Book.pdf" "$HOME/Away/"
+    echo "  slot 1: $(slot_rows 1)"
+    start
+    [ -n "${SLOT_ROWS:-}" ] && sleep $((SLOT_ROWS / 50000))
+    x mousemove $playlists_tile click 1
+    sleep 2
+    x mousemove 540 240 click 1
+    sleep "${PRESS_AFTER:-1.5}"
+    x mousemove 860 245 click 1
+    sleep 2
+    shot received-back-1-away
+    echo "  viewers after the first press: $(x search --onlyvisible --name 'Gig Book' 2>/dev/null | wc -l)"
+    mv "$HOME/Away/Gig Book.pdf" "$HOME/Gig Books/"
+    local t0 found=""
+    t0="$(date +%s.%N)"
+    x mousemove 860 245 click 1
+    for _ in $(seq 600); do
+        found="$(x search --onlyvisible --name 'Gig Book' 2>/dev/null | head -1)" && [ -n "$found" ] && break
+        sleep 0.02
+    done
+    if [ -n "$found" ]; then
+        echo "  the viewer showed $(python3 -c "print('%.2f' % ($(date +%s.%N) - $t0))") s after the second press: $(x getwindowname "$found")"
+    else
+        echo "  no viewer showed within 12 s of the second press"
+    fi
+    sleep 2
+    shot received-back-2-after
+}
+
 # open_first_title: a click on the first row's title opens it in the viewer; sets viewer (its window).
 open_first_title() {
     x mousemove 330 477 click 1
@@ -704,7 +790,13 @@ quit_and_tell() {
     x mousemove 143 146 click 1
     sleep 0.7
     x mousemove 198 167 click 1
-    local status=""
+    tell_end "$1"
+}
+
+# tell_end NAME: how the application ended once it was asked to quit; its logs go to the output folder.
+tell_end() {
+    local status="" asked
+    asked="$(date +%s.%N)"
     for _ in $(seq 100); do
         kill -0 "$app_pid" 2>/dev/null || break
         sleep 0.1
@@ -713,13 +805,13 @@ quit_and_tell() {
     app_pid=""
     cp "$prof/app.log" "$output/$1-app.log"
     cp "$prof/tmp/Lyrafold_pdfview.log" "$output/$1-pdfview.log" 2>/dev/null || true
-    echo "  after Quit: exit status $status; sanitizer reports: $(grep -c 'ERROR: \|LeakSanitizer' "$prof/app.log" || true)"
+    echo "  after Quit: ended $(python3 -c "print('%.2f' % ($(date +%s.%N) - $asked))") s after; exit status $status; sanitizer reports: $(grep -c 'ERROR: \|LeakSanitizer' "$prof/app.log" || true)"
     rm -f "$prof/app.log"
 }
 
 # A viewer of the scan, zoomed in with the wheel and closed through the window manager 30 ms later, while
 # the zoom is rendered; then Quit: how the application ended. Then the same viewer zoomed and, at once,
-# Quit with the viewer open.
+# Quit with the viewer open; then zoomed further and Ctrl+Q straight after, while the zoom is rendered.
 scene_scan_close() {
     profile scan-close
     scan_first
@@ -737,6 +829,10 @@ scene_scan_close() {
     open_first_title
     x mousemove 800 450 keydown ctrl click 4 click 4 keyup ctrl
     quit_and_tell scan-close-quit-open
+    start
+    open_first_title
+    x mousemove 800 450 keydown ctrl click 4 click 4 click 4 click 4 keyup ctrl key ctrl+q
+    tell_end scan-close-ctrl-q-at-once
 }
 
 # six_hundred_pages: Slot 1 holds one title of a 600-page book with a stroke on every page.
