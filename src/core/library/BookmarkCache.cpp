@@ -20,7 +20,8 @@ namespace {
 constexpr qsizetype minimumRowBytes = 96;
 
 // The rows of a file this large are read on several threads.
-constexpr qsizetype severalThreadsBytes = 16 * 1024 * 1024;
+constexpr qsizetype defaultSeveralThreadsBytes = 16 * 1024 * 1024;
+std::atomic<qsizetype> severalThreadsBytes{defaultSeveralThreadsBytes};
 
 // The rows a thread takes at a time (a whole number of blocks), so that threads that get less of the
 // machine take fewer.
@@ -271,6 +272,11 @@ std::optional<QByteArray> encode(const BookmarkCache &cache)
     if (bytes.isEmpty())
         return std::nullopt;
     return bytes;
+}
+
+void setSeveralThreadsBytesForTesting(qsizetype bytes)
+{
+    severalThreadsBytes = bytes > 0 ? bytes : defaultSeveralThreadsBytes;
 }
 
 } // namespace BookmarkCacheCodec

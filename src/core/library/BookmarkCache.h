@@ -35,4 +35,8 @@ Result<BookmarkCacheBlocks> decodeInBlocks(const QByteArray &json, qsizetype blo
 // Compact UTF-8 JSON; "selectedFolder" only when present. Nothing when the list cannot be encoded.
 std::optional<QByteArray> encode(const BookmarkCache &cache);
 
+// Tests read lists smaller than a real library's on several threads; 0 restores the size the
+// application reads that way from.
+void setSeveralThreadsBytesForTesting(qsizetype bytes);
+
 } // namespace BookmarkCacheCodec
