@@ -108,7 +108,7 @@ void BM_PlaylistReorder2000(benchmark::State &state)
         }
         settle();
         state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
-        StateFile::waitForPendingWrites(context.playlists().path());
+        StateFile::waitForPendingWrites(PlaylistStore::playlistsPath());
         diskNs += timer.nsecsElapsed();
     }
     state.counters["ms_until_on_disk"] = double(diskNs) / 1e6 / double(state.iterations());
@@ -203,7 +203,7 @@ void BM_PlaylistSaveToDisk(benchmark::State &state)
     PlaylistStore::savePlaylists(stored);
     PlaylistLibrary library;
     // Beside it, so that the guard does not read the plain writes as another program's.
-    const QString plainPath = library.path() + QStringLiteral(".plain");
+    const QString plainPath = PlaylistStore::playlistsPath() + QStringLiteral(".plain");
     int n = 0;
     for (auto _ : state) {
         QElapsedTimer timer;
@@ -213,8 +213,9 @@ void BM_PlaylistSaveToDisk(benchmark::State &state)
             library.moveItem(0, QStringLiteral("Long"), last, n++ % 2000);
         } else {
             std::swap(stored.first().items.first(), stored.first().items.last());
-            StateFile::writeInBackground(
-                library.path(), [snapshot = stored] { return PlaylistCodec::encodePlaylists(snapshot); });
+            StateFile::writeInBackground(PlaylistStore::playlistsPath(), [snapshot = stored] {
+                return PlaylistCodec::encodePlaylists(snapshot);
+            });
         }
         StateFile::waitForAllPendingWrites();
         state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);

@@ -291,7 +291,7 @@ void BM_ViewerZoomBurstOverScan(benchmark::State &state)
         }
         QElapsedTimer idle;
         idle.start();
-        while (!queue.isIdle())
+        while (!queue.isIdleForTesting())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         shownMs += double(*shownAt) / 1e6;
         busyMs += double(idle.nsecsElapsed()) / 1e6;
@@ -301,7 +301,7 @@ void BM_ViewerZoomBurstOverScan(benchmark::State &state)
         queue.setPending({});
         QElapsedTimer stop;
         stop.start();
-        while (!queue.isIdle())
+        while (!queue.isIdleForTesting())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         stopMs += double(stop.nsecsElapsed()) / 1e6;
         wasted += superseded;

@@ -136,17 +136,25 @@ def survey(tree, header, name, own_files=(), verbose=False):
             derived.add(found.group(1))
     class_pattern = "|".join(sorted({name} | derived))
 
-    # Functions anywhere that hand out the class or one derived from it by reference or pointer
-    # (AppContext::librarySlots(), a test's slotTile()): a call of one stands for an object of the class.
+    # Functions anywhere that hand out the class or one derived from it, by reference, pointer or value
+    # (AppContext::librarySlots(), a test's slotTile(), PdfPageView::pageGeometry()): a call of one stands
+    # for an object of the class.
     accessors = set()
     for text in list(src_text.values()) + list(own_text.values()) + list(test_text.values()):
-        for found in re.finditer(r"\b(?:" + class_pattern + r")\s*(?:const\s*)?[&*]\s*(\w+)\s*\([^(){};]*\)\s*"
-                                 r"(?:const\s*)?[{;]", text):
+        for found in re.finditer(r"\b(?:" + class_pattern + r")(?:\s*(?:const\s*)?[&*]\s*|\s+)(\w+)\s*"
+                                 r"\([^(){};]*\)\s*(?:const\s*)?[{;]", text):
             accessors.add(found.group(1))
+
+    # Names given the class anywhere (PdfDocumentPtr for std::shared_ptr<PdfDocument>, in its header).
+    aliases = set()
+    for text in list(src_text.values()) + list(own_text.values()):
+        for found in re.finditer(r"\busing\s+(\w+)\s*=\s*(?:std::\w+<\s*)?(?:const\s+)?" + name +
+                                 r"\s*>?\s*[*&]?\s*;", text):
+            aliases.add(found.group(1))
 
     def holders(text):
         """Expressions that stand for an object of the class in this file."""
-        types = {name} | derived
+        types = {name} | derived | aliases
         for alias in re.finditer(r"using\s+(\w+)\s*=\s*[^;]*\b" + name + r"\b", text):
             types.add(alias.group(1))
         type_pattern = "|".join(sorted(types))
@@ -182,7 +190,7 @@ def survey(tree, header, name, own_files=(), verbose=False):
             elif member.startswith("~"):
                 continue
             else:
-                pattern = (r"(\b(?:" + holders(text) + r")\s*(->|\.)|\b" + name + r"::)\s*" +
+                pattern = (r"(\b(?:" + holders(text) + r")\s*(->|\.)|\b" + name + TEMPLATE_ARGS + r"::)\s*" +
                            re.escape(member) + r"\b")
             if re.search(pattern, text):
                 files.append(str(path.relative_to(root)))

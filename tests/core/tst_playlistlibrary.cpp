@@ -260,7 +260,7 @@ private Q_SLOTS:
         storePretty({playlist(QStringLiteral("Gig"))});
         PlaylistLibrary library;
         QCOMPARE(library.addToPlaylist(QStringLiteral("GIG"), songA), PlaylistLibrary::Outcome::added);
-        StateFile::waitForPendingWrites(library.path());
+        StateFile::waitForPendingWrites(PlaylistStore::playlistsPath());
         storePretty(stored());
         BookmarkEntry again = songA;
         again.genre = QStringLiteral("changed metadata, same song");
@@ -371,7 +371,7 @@ private Q_SLOTS:
         else if (meanwhile == "delete")
             QCOMPARE(library.deletePlaylist(1, QStringLiteral("B")), PlaylistLibrary::Outcome::done);
         library.adoptSync(std::move(sync), lookupIn(rows));
-        StateFile::waitForPendingWrites(library.path());
+        StateFile::waitForPendingWrites(PlaylistStore::playlistsPath());
         QCOMPARE(stored(), library.playlists());
         QStringList after;
         for (const Playlist &p : library.playlists()) {
@@ -403,7 +403,7 @@ private Q_SLOTS:
         QVERIFY(PlaylistStore::savePlaylists({playlist(QStringLiteral("set"))}));
         PlaylistLibrary library;
         QCOMPARE(library.createPlaylist(name), outcome);
-        StateFile::waitForPendingWrites(library.path());
+        StateFile::waitForPendingWrites(PlaylistStore::playlistsPath());
         QCOMPARE(names(stored()), after);
     }
 
@@ -478,7 +478,7 @@ private Q_SLOTS:
         const auto change = changes.at(0).at(0).value<PlaylistChange>();
         QCOMPARE(int(change.kind), kind);
         QCOMPARE(change.playlists, playlists);
-        StateFile::waitForPendingWrites(library.path());
+        StateFile::waitForPendingWrites(PlaylistStore::playlistsPath());
         QCOMPARE(stored(), library.playlists());
         if (operation == "move item")
             QCOMPARE(library.playlists()[0].items[0].id(), songB.id());
@@ -527,7 +527,7 @@ private Q_SLOTS:
         QCOMPARE(shown, (PlaylistItemRef{songA.id(), 1}));
 
         QSignalSpy changes(&library, &PlaylistLibrary::playlistsChanged);
-        QSaveFile other(library.path());
+        QSaveFile other(PlaylistStore::playlistsPath());
         QVERIFY(other.open(QIODevice::WriteOnly));
         const BookmarkEntry added =
             Fixtures::bookmark(QStringLiteral("/songs/new.pdf"), 1, QStringLiteral("New"));
@@ -545,7 +545,7 @@ private Q_SLOTS:
         else
             result = library.deletePlaylist(0, name);
         QCOMPARE(result, outcome);
-        StateFile::waitForPendingWrites(library.path());
+        StateFile::waitForPendingWrites(PlaylistStore::playlistsPath());
         QStringList after;
         for (const Playlist &p : stored()) {
             if (!after.isEmpty() || p.name == "set")
@@ -581,7 +581,7 @@ private Q_SLOTS:
         const BookmarkList titles = Fixtures::realisticLibrary(50, 99);
         for (const BookmarkEntry &title : titles)
             QCOMPARE(library.addToPlaylist(QStringLiteral("p100"), title), PlaylistLibrary::Outcome::added);
-        StateFile::waitForPendingWrites(library.path());
+        StateFile::waitForPendingWrites(PlaylistStore::playlistsPath());
         QCOMPARE(stored(), library.playlists());
         QCOMPARE(stored().at(100).items.size(), 90);
     }
@@ -596,10 +596,10 @@ private Q_SLOTS:
         {
             TestHarness::FileSizeLimit limit(4096);
             QCOMPARE(library.createPlaylist(QStringLiteral("New")), PlaylistLibrary::Outcome::created);
-            StateFile::waitForPendingWrites(library.path());
+            StateFile::waitForPendingWrites(PlaylistStore::playlistsPath());
         }
         WAIT_COMPARE(failed.count(), 1);
-        QCOMPARE(failed.at(0).at(0).toString(), library.path());
+        QCOMPARE(failed.at(0).at(0).toString(), PlaylistStore::playlistsPath());
         QVERIFY(!failed.at(0).at(1).toString().isEmpty());
         QCOMPARE(names(library.playlists()), (QStringList{"big", "New"}));
         QCOMPARE(names(stored()), QStringList{"big"});
@@ -648,7 +648,7 @@ private Q_SLOTS:
             library.setOutsideChangeDelaysForTesting(20ms, 200ms);
             QSignalSpy failed(&library, &PlaylistLibrary::saveFailed);
             QSignalSpy told(&NotificationBus::instance(), &NotificationBus::stateFileSaveFailed);
-            QSignalSpy lookedAt(&library, &PlaylistLibrary::fileLookedAt);
+            QSignalSpy lookedAt(&library, &PlaylistLibrary::fileLookedAtForTesting);
             if (!fullDisk)
                 limit.emplace(4096);
             QCOMPARE(library.createPlaylist(QStringLiteral("One")), PlaylistLibrary::Outcome::created);
@@ -688,12 +688,12 @@ private Q_SLOTS:
         PlaylistLibrary library;
         library.setOutsideChangeDelaysForTesting(20ms, 1s);
         QSignalSpy changes(&library, &PlaylistLibrary::playlistsChanged);
-        QSignalSpy lookedAt(&library, &PlaylistLibrary::fileLookedAt);
+        QSignalSpy lookedAt(&library, &PlaylistLibrary::fileLookedAtForTesting);
         library.addToPlaylist(QStringLiteral("Gig"), songA);
         QVERIFY(lookedAt.wait());
         QCOMPARE(changes.count(), 1);
 
-        QSaveFile other(library.path());
+        QSaveFile other(PlaylistStore::playlistsPath());
         QVERIFY(other.open(QIODevice::WriteOnly));
         other.write(*PlaylistCodec::encodePlaylists({playlist(QStringLiteral("From elsewhere"), {songB})}));
         QVERIFY(other.commit());
@@ -710,16 +710,16 @@ private Q_SLOTS:
         QVERIFY(PlaylistStore::savePlaylists({playlist(QStringLiteral("Gig"))}));
         PlaylistLibrary library;
         library.setOutsideChangeDelaysForTesting(20ms, 1s);
-        QSignalSpy lookedAt(&library, &PlaylistLibrary::fileLookedAt);
+        QSignalSpy lookedAt(&library, &PlaylistLibrary::fileLookedAtForTesting);
         const auto otherWrites = [&](QList<Playlist> list, const QString &name) {
             list.append(playlist(name));
             const qsizetype looks = lookedAt.count();
-            QSaveFile other(library.path());
+            QSaveFile other(PlaylistStore::playlistsPath());
             QVERIFY(other.open(QIODevice::WriteOnly));
             other.write(*PlaylistCodec::encodePlaylists(list));
             QVERIFY(other.commit());
             WAIT_VERIFY(names(library.playlists()).contains(name) && lookedAt.count() > looks);
-            StateFile::waitForPendingWrites(library.path());
+            StateFile::waitForPendingWrites(PlaylistStore::playlistsPath());
         };
         const auto sorted = [](QStringList list) {
             list.sort();
@@ -729,10 +729,10 @@ private Q_SLOTS:
         QVERIFY(lookedAt.wait());
         otherWrites({playlist(QStringLiteral("Gig"))}, QStringLiteral("Other 1"));
         QCOMPARE(sorted(names(library.playlists())), (QStringList{"Gig", "Other 1", "Ours"}));
-        otherWrites(PlaylistStore::loadPlaylists(library.path()), QStringLiteral("Other 2"));
+        otherWrites(PlaylistStore::loadPlaylists(PlaylistStore::playlistsPath()), QStringLiteral("Other 2"));
         const QStringList all{"Gig", "Other 1", "Other 2", "Ours"};
         QCOMPARE(sorted(names(library.playlists())), all);
-        QCOMPARE(sorted(names(PlaylistStore::loadPlaylists(library.path()))), all);
+        QCOMPARE(sorted(names(PlaylistStore::loadPlaylists(PlaylistStore::playlistsPath()))), all);
     }
 };
 

@@ -148,7 +148,7 @@ private Q_SLOTS:
     {
         StateFile::waitForAllPendingWrites();
         TestHarness::clearUserFiles();
-        FileGuard::setDelaysForTesting(FileGuard::defaultReadDelay, FileGuard::defaultStableDelay);
+        FileGuard::resetDelaysForTesting();
     }
 
     void nothingLostToAnotherWriter()
@@ -162,7 +162,7 @@ private Q_SLOTS:
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         child.start(QCoreApplication::applicationFilePath(),
-                    {QString::fromLatin1(writerArgument), library.path()});
+                    {QString::fromLatin1(writerArgument), PlaylistStore::playlistsPath()});
         QVERIFY(child.waitForStarted());
 
         QStringList expected{QStringLiteral("first")};
@@ -181,7 +181,7 @@ private Q_SLOTS:
                      PlaylistLibrary::Outcome::created);
             if (!atomic) {
                 // Once the library's write met the half-written file, the child finishes it.
-                StateFile::waitForPendingWrites(library.path());
+                StateFile::waitForPendingWrites(PlaylistStore::playlistsPath());
                 child.write("finish\n");
             }
             expected << QStringLiteral("inside-%1").arg(k) << QStringLiteral("outside-%1").arg(k);
@@ -191,7 +191,8 @@ private Q_SLOTS:
             // Settled once the file and the library hold the same names, the ones of this round among
             // them (or after a while: whatever is missing then is lost).
             const auto settled = [&] {
-                const QStringList onDisk = namesOn(PlaylistStore::loadPlaylists(library.path()));
+                const QStringList onDisk =
+                    namesOn(PlaylistStore::loadPlaylists(PlaylistStore::playlistsPath()));
                 return onDisk == namesOn(library.playlists()) &&
                        onDisk.contains(QStringLiteral("inside-%1").arg(k)) &&
                        onDisk.contains(QStringLiteral("outside-%1").arg(k));
@@ -201,8 +202,8 @@ private Q_SLOTS:
         child.closeWriteChannel();
         QVERIFY(child.waitForFinished(10000));
         QCOMPARE(child.exitCode(), 0);
-        StateFile::waitForPendingWrites(library.path());
-        const QStringList onDisk = namesOn(PlaylistStore::loadPlaylists(library.path()));
+        StateFile::waitForPendingWrites(PlaylistStore::playlistsPath());
+        const QStringList onDisk = namesOn(PlaylistStore::loadPlaylists(PlaylistStore::playlistsPath()));
         for (const QString &name : std::as_const(expected))
             lost += !onDisk.contains(name);
         std::printf("other writers: %d rounds (%d in place), %d playlists lost, %lld files set aside\n",
@@ -254,8 +255,8 @@ private Q_SLOTS:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("PAUSE"), pause);
         other.setProcessEnvironment(environment);
-        other.start(python(), {TestHarness::testData(QStringLiteral("hostile/syncwriter.py")), library.path(),
-                               QString::number(rounds), interval, mode});
+        other.start(python(), {TestHarness::testData(QStringLiteral("hostile/syncwriter.py")),
+                               PlaylistStore::playlistsPath(), QString::number(rounds), interval, mode});
         QVERIFY(other.waitForStarted());
         // The playlists change here meanwhile, as imports would, at a pace of their own.
         QStringList expected{QStringLiteral("first")};
@@ -276,12 +277,12 @@ private Q_SLOTS:
         // is lost).
         std::ignore = TestHarness::waitFor(
             [&] {
-                return namesOn(PlaylistStore::loadPlaylists(library.path())) ==
+                return namesOn(PlaylistStore::loadPlaylists(PlaylistStore::playlistsPath())) ==
                            namesOn(library.playlists()) &&
                        library.playlists().size() >= expected.size();
             },
             10s);
-        const QStringList onDisk = namesOn(PlaylistStore::loadPlaylists(library.path()));
+        const QStringList onDisk = namesOn(PlaylistStore::loadPlaylists(PlaylistStore::playlistsPath()));
         int lost = 0;
         for (const QString &name : std::as_const(expected)) {
             lost += !onDisk.contains(name);
@@ -523,8 +524,8 @@ private Q_SLOTS:
         LibrarySlots librarySlots(session);
         session.restoreActiveSlot();
         QVERIFY(TestHarness::loadCurrentSlot(librarySlots));
-        QSignalSpy playlistsLookedAt(&playlists, &PlaylistLibrary::fileLookedAt);
-        const QString path = slot ? SlotStore::slotFilePath(1) : playlists.path();
+        QSignalSpy playlistsLookedAt(&playlists, &PlaylistLibrary::fileLookedAtForTesting);
+        const QString path = slot ? SlotStore::slotFilePath(1) : PlaylistStore::playlistsPath();
         QVERIFY(QFile::remove(path));
         if (!slot)
             QVERIFY(playlistsLookedAt.wait());
@@ -690,14 +691,15 @@ private Q_SLOTS:
         library.setOutsideChangeDelaysForTesting(20ms, 100ms);
         QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
         QSignalSpy changed(&library, &PlaylistLibrary::playlistsChanged);
-        TestHarness::writeFile(library.path(), "[{\"name\":\"half");
+        TestHarness::writeFile(PlaylistStore::playlistsPath(), "[{\"name\":\"half");
         WAIT_COMPARE_WITH_TIMEOUT(setAside.count(), 1, 5000);
         QCOMPARE(TestHarness::readFile(setAside.at(0).at(1).toString()), QByteArray("[{\"name\":\"half"));
         QCOMPARE(namesOn(library.playlists()), QStringList{"kept"});
         QCOMPARE(changed.count(), 0);
         QCOMPARE(library.createPlaylist(QStringLiteral("new")), PlaylistLibrary::Outcome::created);
-        StateFile::waitForPendingWrites(library.path());
-        WAIT_COMPARE(namesOn(PlaylistStore::loadPlaylists(library.path())), QStringList({"kept", "new"}));
+        StateFile::waitForPendingWrites(PlaylistStore::playlistsPath());
+        WAIT_COMPARE(namesOn(PlaylistStore::loadPlaylists(PlaylistStore::playlistsPath())),
+                     QStringList({"kept", "new"}));
     }
 };
 

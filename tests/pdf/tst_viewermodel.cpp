@@ -111,13 +111,14 @@ private Q_SLOTS:
         // The fixture blackens the drawing's top-left quarter: in user space x below a quarter of the
         // width, y above three quarters of the height. Probe inside the visible box, away from edges.
         const QRectF black(0, mediaSize.height() * 0.75, mediaSize.width() / 4, mediaSize.height() / 4);
-        const QRectF visible = geometry.visibleBox();
+        const QRectF media(QPointF(), mediaSize);
+        const QRectF visible = cropBox.isNull() ? media : cropBox.intersected(media);
         const QList<QPointF> probes = {visible.topLeft() + QPointF(3, 3),
                                        visible.bottomRight() - QPointF(3, 3),
                                        QPointF(visible.left() + 3, visible.bottom() - 3),
                                        QPointF(visible.right() - 3, visible.top() + 3), visible.center()};
         for (const QPointF &user : probes) {
-            const QPointF shownPoint = geometry.toShown(user);
+            const QPointF shownPoint = geometry.userToShown().map(user);
             QVERIFY2(QRectF(QPointF(), shown).contains(shownPoint), qPrintable(QString::number(user.x())));
             QCOMPARE(isBlack(image, shownPoint * scale), black.contains(user));
             const QPointF back = geometry.toUser(shownPoint);
@@ -205,7 +206,7 @@ private Q_SLOTS:
             many.append({page, 1.0, QRect()});
         queue.setPending(many);
         queue.setPending({{100, 0.5, QRect()}, {101, 0.5, QRect(10, 20, 30, 40)}});
-        WAIT_VERIFY(queue.isIdle());
+        WAIT_VERIFY(queue.isIdleForTesting());
         QVERIFY(!rendered.isEmpty() && rendered.size() <= 4); // at most two started before the change
         const auto last = rendered.takeLast();
         const PageRenderRequest request = last.at(0).value<PageRenderRequest>();
@@ -234,7 +235,7 @@ private Q_SLOTS:
         QVERIFY(latch->started.tryAcquire(1, 10000));
         queue.setPending({{5, 1.5, QRect()}});
         latch->release.release();
-        WAIT_VERIFY(queue.isIdle());
+        WAIT_VERIFY(queue.isIdleForTesting());
         QCOMPARE(rendered.size(), 1);
         QCOMPARE(latch->started.available(), 0);
 
@@ -245,7 +246,7 @@ private Q_SLOTS:
         queue.setPending({});
         queue.setPending({{7, 3.0, QRect()}});
         latch->release.release(2);
-        WAIT_VERIFY(queue.isIdle());
+        WAIT_VERIFY(queue.isIdleForTesting());
         QCOMPARE(rendered.size(), 1);
         QCOMPARE(latch->started.available(), 1); // started again once given up
 
@@ -255,16 +256,16 @@ private Q_SLOTS:
         queue.setPending({{8, 3.0, QRect()}});
         QVERIFY(latch->started.tryAcquire(1, 10000));
         queue.setPending({});
-        QVERIFY(!queue.isIdle());
+        QVERIFY(!queue.isIdleForTesting());
         latch->release.release();
-        WAIT_VERIFY(queue.isIdle());
+        WAIT_VERIFY(queue.isIdleForTesting());
         QCOMPARE(rendered.size(), 0);
         queue.setRenderStartHookForTesting({});
 
         rendered.clear();
         queue.setPending({{0, 2.0, QRect()}});
         queue.setDocumentPath(TestHarness::testData("books/joplin-pineapple-rag.pdf"));
-        WAIT_VERIFY(queue.isIdle());
+        WAIT_VERIFY(queue.isIdleForTesting());
         QCOMPARE(rendered.size(), 0);
 
         QSignalSpy failed(&queue, &PageRenderQueue::renderFailed);
@@ -340,7 +341,7 @@ private Q_SLOTS:
         PdfFixtures::write(path, {PdfFixtures::Page{QSizeF(100, 200), 0, QRectF(), false}});
         queue.setDocumentPath(path);
         queue.setPending({{0, 1.0, QRect()}});
-        WAIT_VERIFY(queue.isIdle());
+        WAIT_VERIFY(queue.isIdleForTesting());
         QCOMPARE(failed.size(), 1);
         QCOMPARE(rendered.size(), 1);
         QCOMPARE(rendered.takeFirst().at(1).value<QImage>().size(), QSize(100, 200));
@@ -388,13 +389,13 @@ private Q_SLOTS:
             m_scanQueue->setShown({0}, 4.0);
             for (const double step : {0.5, 0.6}) {
                 m_scanQueue->setPending({{0, step, QRect()}});
-                WAIT_VERIFY_WITH_TIMEOUT(m_scanQueue->isIdle(), 20000);
+                WAIT_VERIFY_WITH_TIMEOUT(m_scanQueue->isIdleForTesting(), 20000);
             }
             QCOMPARE(steps.size(), 2);
         }
         QSignalSpy arrived(m_scanQueue.get(), &PageRenderQueue::rendered);
         m_scanQueue->setPending({{0, scale, region}});
-        WAIT_VERIFY_WITH_TIMEOUT(m_scanQueue->isIdle(), 20000);
+        WAIT_VERIFY_WITH_TIMEOUT(m_scanQueue->isIdleForTesting(), 20000);
         QCOMPARE(arrived.size(), 1);
         QCOMPARE(arrived.last().at(1).value<QImage>(), scaled);
     }
@@ -409,15 +410,15 @@ private Q_SLOTS:
         QVERIFY(cache.find(0, 1.0, QRect(0, 0, 10, 10))); // a is now the most recently used
         cache.insert(c, page);
         cache.trim({c});
-        QCOMPARE(cache.size(), 2);
+        QCOMPARE(cache.sizeForTesting(), 2);
         QVERIFY(cache.find(0, 1.0, QRect(0, 0, 10, 10)));
         QVERIFY(!cache.find(1, 1.0, QRect(0, 0, 10, 10)));
         // Kept images stay even over the budget.
         cache.insert(b, page);
         cache.trim({a, b, c});
-        QCOMPARE(cache.size(), 3);
+        QCOMPARE(cache.sizeForTesting(), 3);
         cache.trim({});
-        QCOMPARE(cache.size(), 2);
+        QCOMPARE(cache.sizeForTesting(), 2);
 
         // A region covers only its part; a whole page at the same scale replaces the regions it covers,
         // and images at other scales come first when painting.
@@ -428,7 +429,7 @@ private Q_SLOTS:
         QVERIFY(!regions.find(5, 1.0, QRect(10, 10, 20, 20)));
         regions.insert({5, 1.0, QRect()}, QImage(60, 60, QImage::Format_RGB32));
         regions.insert({5, 2.0, QRect()}, QImage(120, 120, QImage::Format_RGB32));
-        QCOMPARE(regions.size(), 2);
+        QCOMPARE(regions.sizeForTesting(), 2);
         const QList<const PageImageCache::Entry *> order = regions.imagesOf(5, 2.0);
         QCOMPARE(order.size(), 2);
         QCOMPARE(order.last()->request.scale, 2.0);

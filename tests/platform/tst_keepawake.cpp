@@ -136,14 +136,14 @@ private Q_SLOTS:
         QCOMPARE(backend.requests.size(), 2);
         QCOMPARE(backend.requests[0].reason, QStringLiteral("system reason"));
         QCOMPARE(backend.requests[1].reason, QStringLiteral("display reason"));
-        QCOMPARE(awake.state(Measure::systemSleep), State::requested);
+        QCOMPARE(awake.stateForTesting(Measure::systemSleep), State::requested);
         awake.hold();
         QCOMPARE(backend.requests.size(), 2);
 
         backend.answer(Measure::systemSleep, 11);
         backend.answer(Measure::displaySleep, 22);
-        QCOMPARE(awake.state(Measure::systemSleep), State::held);
-        QCOMPARE(awake.state(Measure::displaySleep), State::held);
+        QCOMPARE(awake.stateForTesting(Measure::systemSleep), State::held);
+        QCOMPARE(awake.stateForTesting(Measure::displaySleep), State::held);
         awake.hold();
         QVERIFY(backend.requests.isEmpty());
 
@@ -151,7 +151,7 @@ private Q_SLOTS:
         QCOMPARE(backend.releases.size(), 2);
         QCOMPARE(backend.releases[0].handle, 11u);
         QCOMPARE(backend.releases[1].handle, 22u);
-        QCOMPARE(awake.state(Measure::systemSleep), State::released);
+        QCOMPARE(awake.stateForTesting(Measure::systemSleep), State::released);
         backend.releases[0].done(QString());
         backend.releases[1].done(QStringLiteral("gone"));
         QCOMPARE(m_log, QStringList({"System sleep assertion created", "Display sleep assertion created",
@@ -169,7 +169,7 @@ private Q_SLOTS:
         awake.hold();
         backend.answer(Measure::systemSleep, std::nullopt, QStringLiteral("no system bus"));
         backend.answer(Measure::displaySleep, 5);
-        QCOMPARE(awake.state(Measure::systemSleep), State::released);
+        QCOMPARE(awake.stateForTesting(Measure::systemSleep), State::released);
         QCOMPARE(m_log.first(), QStringLiteral("Failed to create system sleep assertion: no system bus"));
         awake.hold();
         QCOMPARE(backend.requests.size(), 1);
@@ -206,7 +206,7 @@ private Q_SLOTS:
         backend.answer(Measure::displaySleep, 2);
         QTEST(int(backend.releases.size()), "givenBack");
         if (awake)
-            QCOMPARE(awake->state(Measure::displaySleep),
+            QCOMPARE(awake->stateForTesting(Measure::displaySleep),
                      backend.releases.isEmpty() ? State::held : State::released);
     }
 
@@ -233,8 +233,8 @@ private Q_SLOTS:
             DBusKeepAwakeBackend backend;
             KeepAwake awake(reasons(), log(), &backend);
             awake.hold();
-            WAIT_COMPARE(awake.state(Measure::systemSleep), State::held);
-            WAIT_COMPARE(awake.state(Measure::displaySleep), State::held);
+            WAIT_COMPARE(awake.stateForTesting(Measure::systemSleep), State::held);
+            WAIT_COMPARE(awake.stateForTesting(Measure::displaySleep), State::held);
             QCOMPARE(screenSaver.inhibited, QStringList({"tst_keepawake", "display reason"}));
             QCOMPARE(login.arguments, QStringList({"idle", "tst_keepawake", "system reason", "block"}));
             QVERIFY(!login.inhibitorClosed());
@@ -256,8 +256,8 @@ private Q_SLOTS:
         KeepAwake awake(reasons(), log(), &backend);
         awake.hold();
         // The connections of the buses stopped above may still be noticing it: then the calls fail.
-        WAIT_COMPARE(awake.state(Measure::systemSleep), State::released);
-        WAIT_COMPARE(awake.state(Measure::displaySleep), State::released);
+        WAIT_COMPARE(awake.stateForTesting(Measure::systemSleep), State::released);
+        WAIT_COMPARE(awake.stateForTesting(Measure::displaySleep), State::released);
         QCOMPARE(m_log.size(), 2);
         m_log.sort();
         QVERIFY2(m_log[0].startsWith(QStringLiteral("Failed to create display sleep assertion: ")),

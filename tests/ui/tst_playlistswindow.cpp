@@ -212,7 +212,7 @@ private Q_SLOTS:
         } else if (change == "outside") {
             library.setOutsideChangeDelaysForTesting(std::chrono::milliseconds(20), std::chrono::seconds(1));
             QSignalSpy changes(&library, &PlaylistLibrary::playlistsChanged);
-            QSaveFile other(library.path());
+            QSaveFile other(PlaylistStore::playlistsPath());
             QVERIFY(other.open(QIODevice::WriteOnly));
             other.write(*PlaylistCodec::encodePlaylists({playlist("gig"), playlist("Gig", {"A", "B"})}));
             QVERIFY(other.commit());

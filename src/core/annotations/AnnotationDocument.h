@@ -65,8 +65,9 @@ public:
     // neither history. For a press that turned out to be part of a double click.
     bool withdrawLastStroke();
 
-    const QList<EditAction> &undoStack() const { return m_undo; }
-    const QList<EditAction> &redoStack() const { return m_redo; }
+    // The histories themselves, for tests of what each step holds.
+    const QList<EditAction> &undoStackForTesting() const { return m_undo; }
+    const QList<EditAction> &redoStackForTesting() const { return m_redo; }
 
     // Strokes that an undo of one of them removes together: the same points, thickness and opacity,
     // whatever their colours.

@@ -33,7 +33,6 @@ public:
         return m_blocks.at(position / blockSize).at(position % blockSize);
     }
     const BookmarkEntry &operator[](qsizetype position) const { return at(position); }
-    const BookmarkEntry &first() const { return at(0); }
 
     // The row to change in place; its block is copied first when a copy of the rows still holds it.
     BookmarkEntry &edit(qsizetype position)

@@ -112,7 +112,6 @@ public:
     // Waits for this file's writes still under way.
     ~PlaylistLibrary() override;
 
-    const QString &path() const { return m_path; }
     const QList<Playlist> &playlists() const { return m_playlists; }
     qsizetype count() const { return m_playlists.size(); }
     QStringList names() const;
@@ -175,8 +174,8 @@ public:
 
 Q_SIGNALS:
     void playlistsChanged(const PlaylistChange &change);
-    // The file was read after it was seen to change, whatever that found (tests wait for it).
-    void fileLookedAt();
+    // The file was read after it was seen to change, whatever that found: for tests that wait for it.
+    void fileLookedAtForTesting();
     // A background write of the file failed; the file keeps what it held before.
     void saveFailed(const QString &path, const QString &reason);
 

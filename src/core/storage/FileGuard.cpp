@@ -13,8 +13,10 @@
 namespace {
 
 // The delays new guards take (tests shorten them).
-std::atomic<qint64> readDelayMs{FileGuard::defaultReadDelay.count()};
-std::atomic<qint64> stableDelayMs{FileGuard::defaultStableDelay.count()};
+constexpr std::chrono::milliseconds defaultReadDelay{250};
+constexpr std::chrono::milliseconds defaultStableDelay{3000};
+std::atomic<qint64> readDelayMs{defaultReadDelay.count()};
+std::atomic<qint64> stableDelayMs{defaultStableDelay.count()};
 // How long a write waits for another Lyrafold's write of the same file.
 constexpr int lockWaitMs = 10000;
 // The first retry after a failed save, and the longest wait between retries.
@@ -147,6 +149,11 @@ void FileGuard::setDelaysForTesting(std::chrono::milliseconds read, std::chrono:
 {
     readDelayMs = read.count();
     stableDelayMs = stable.count();
+}
+
+void FileGuard::resetDelaysForTesting()
+{
+    setDelaysForTesting(defaultReadDelay, defaultStableDelay);
 }
 
 void FileGuard::save(StateFile::Encoder encode)

@@ -88,12 +88,12 @@ public:
 
     // How long after the file was seen to change it is read, and how long a changed file that does not
     // decode, or a missing one, must stay so before it is set aside or taken as gone (longer than a
-    // program that rewrites a file in place pauses in the middle of it).
-    static constexpr std::chrono::milliseconds defaultReadDelay{250};
-    static constexpr std::chrono::milliseconds defaultStableDelay{3000};
+    // program that rewrites a file in place pauses in the middle of it): 0.25 s and 3 s unless set.
     void setDelays(std::chrono::milliseconds read, std::chrono::milliseconds stable);
-    // The delays of the guards made from now on, for tests that wait through them.
+    // The delays of the guards made from now on, for tests that wait through them; the reset gives the
+    // application's own back.
     static void setDelaysForTesting(std::chrono::milliseconds read, std::chrono::milliseconds stable);
+    static void resetDelaysForTesting();
 
     // The lock file the guards of path take around their comparison and rename.
     static QString lockPath(const QString &path);

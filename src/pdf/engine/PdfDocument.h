@@ -53,11 +53,6 @@ using PdfDocumentPtr = std::shared_ptr<PdfDocument>;
 // pages in parallel through one document per thread. Nothing here needs the UI thread.
 class PdfDocument {
 public:
-    // The outline walk stops descending below this depth, and stops altogether after this many
-    // items: a malformed outline can neither exhaust the stack nor run on without end.
-    static constexpr int maxOutlineDepth = 64;
-    static constexpr int maxOutlineItems = 100000;
-
     // Renders larger than this many pixels are refused rather than attempted.
     static constexpr qint64 maxRenderPixels = 100'000'000;
 
@@ -114,6 +109,11 @@ public:
     static double fitScale(const QSizeF &pageSize, const QSizeF &target);
 
 private:
+    // The outline walk stops descending below this depth, and stops altogether after this many
+    // items: a malformed outline can neither exhaust the stack nor run on without end.
+    static constexpr int maxOutlineDepth = 64;
+    static constexpr int maxOutlineItems = 100000;
+
     struct Impl;
     explicit PdfDocument(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;

@@ -60,7 +60,6 @@ public:
     void start();
     // Stops the run at once: finished() follows with cancelled set, and the library stays as it is.
     void cancel();
-    bool isRunning() const { return m_running; }
 
     // "Extracting bookmarks... <index + 1>/<total>: <file name>"
     static QString progressText(qsizetype index, qsizetype total, const QString &path);

@@ -30,13 +30,11 @@ public:
     // 0, 90, 180 or 270.
     static int normalisedRotation(int rotation);
 
-    QRectF visibleBox() const { return m_visibleBox; }
     int rotation() const { return m_rotation; }
     // The visible box's size, its sides swapped by a quarter turn.
     QSizeF shownSize() const;
 
     QTransform userToShown() const;
-    QPointF toShown(const QPointF &userPoint) const { return userToShown().map(userPoint); }
     QPointF toUser(const QPointF &shownPoint) const;
 
 private:

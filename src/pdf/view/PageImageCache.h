@@ -33,7 +33,7 @@ public:
     void clear();
 
     qint64 bytes() const;
-    qsizetype size() const { return m_entries.size(); }
+    qsizetype sizeForTesting() const { return m_entries.size(); }
     qint64 byteBudget() const { return m_byteBudget; }
 
 private:

@@ -132,7 +132,7 @@ void PageRenderQueue::setShown(const QList<int> &pages, double largestScale)
     m_shared->largestScale = largestScale;
 }
 
-bool PageRenderQueue::isIdle() const
+bool PageRenderQueue::isIdleForTesting() const
 {
     {
         std::lock_guard lock(m_shared->mutex);

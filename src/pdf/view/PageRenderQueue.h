@@ -57,8 +57,9 @@ public:
     void setShown(const QList<int> &pages, double largestScale);
 
     // Nothing pending, nothing being rendered (a render given up included), nothing rendered that has
-    // not arrived yet, and no large image of a scanned page being made.
-    bool isIdle() const;
+    // not arrived yet, and no large image of a scanned page being made: what tests and benchmarks wait
+    // for.
+    bool isIdleForTesting() const;
 
     // Called on the queue's thread as each render starts, before it is drawn: a test that must act in
     // the middle of a render holds it there.

@@ -249,7 +249,7 @@ void KeepAwake::release()
     }
 }
 
-KeepAwake::State KeepAwake::state(KeepAwakeMeasure measure) const
+KeepAwake::State KeepAwake::stateForTesting(KeepAwakeMeasure measure) const
 {
     return m_shared->slot(measure).state;
 }

@@ -76,7 +76,8 @@ public:
     void hold();
     void release();
 
-    State state(KeepAwakeMeasure measure) const;
+    // Where each measure stands, for tests of the hold and release.
+    State stateForTesting(KeepAwakeMeasure measure) const;
 
 private:
     struct Shared;

@@ -26,8 +26,6 @@ public:
     enum class State { idle, capturing, matching };
     using Completion = std::function<void(const SongRecognitionResult &result)>;
 
-    static constexpr std::chrono::milliseconds defaultMatchDeadline{20000};
-
     // Records from the microphone and matches with the AudD service.
     explicit SongRecognizer(QObject *parent = nullptr);
     // The capture time and the match deadline run on clock.
@@ -39,12 +37,14 @@ public:
     void recognize(std::chrono::milliseconds captureTime,
                    const std::optional<QString> &preferredInputDeviceId, Completion completion);
 
-    State state() const { return m_state; }
+    State stateForTesting() const { return m_state; }
     bool isRunning() const { return m_state != State::idle; }
     // How long the matcher may take, from the end of the capture.
     void setMatchDeadlineForTesting(std::chrono::milliseconds deadline);
 
 private:
+    static constexpr std::chrono::milliseconds defaultMatchDeadline{20000};
+
     void captureStarted();
     void captureFailed(const CaptureFailure &failure);
     void stopCaptureAndMatch();
