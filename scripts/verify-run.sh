@@ -1344,8 +1344,8 @@ scene_sizes() {
     done
 }
 
-# import_picture FILE: the file typed into the open file dialog, then Return on the form and on an alert.
-import_picture() {
+# picture_in_dialog FILE: the file typed into the open file dialog, then Return on the form and on an alert.
+picture_in_dialog() {
     sleep 1.5
     x type --delay 5 "$1"
     x key Return
@@ -1380,7 +1380,7 @@ scene_statuses() {
     close_windows 'Playlists$'
     open_window "$workshop_tile" ' — ' >/dev/null
     x mousemove 1255 130 click 1
-    import_picture "$HOME/in/Scan.png"
+    picture_in_dialog "$HOME/in/Scan.png"
     close_windows '\.pdf'
     x windowactivate --sync "$(window_named ' — ')"
     sleep 1
@@ -1394,7 +1394,7 @@ scene_statuses() {
     local files
     files="$(open_window "$custom_files_tile" '^Custom Files$')"
     x mousemove 876 701 click 1
-    import_picture "$HOME/in/Broken.png"
+    picture_in_dialog "$HOME/in/Broken.png"
     x key Return
     sleep 1
     shot statuses-5-custom-files-failed
@@ -1403,7 +1403,7 @@ scene_statuses() {
     sleep 1
     open_window "$workshop_tile" ' — ' >/dev/null
     x mousemove 1255 130 click 1
-    import_picture "$HOME/in/Scan.png"
+    picture_in_dialog "$HOME/in/Scan.png"
     close_windows '\.pdf'
     close_windows ' — '
     x windowactivate --sync "$(window_named '^Custom Files$')"
