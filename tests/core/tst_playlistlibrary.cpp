@@ -333,6 +333,10 @@ private Q_SLOTS:
         storePretty(result);
         QCOMPARE(library.syncItems({songA.id()}, lookupIn(rows)), 0);
         QCOMPARE(library.syncItems({songA.id()}, lookupIn({})), 0);
+        // As many keys as items: the items are gone through, still only those asked for.
+        QCOMPARE(library.syncItems({songA.id(), QStringLiteral("/a|1|x"), QStringLiteral("/b|2|y")},
+                                   lookupIn(rows)),
+                 0);
         QVERIFY(!wasRewritten());
         QCOMPARE(library.syncAllItems(lookupIn(rows)), 1);
         QCOMPARE(library.playlists()[0].items[1].genre, "Folk");

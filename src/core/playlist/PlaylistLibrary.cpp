@@ -435,12 +435,12 @@ qsizetype PlaylistLibrary::syncItems(const QSet<QString> &keys, const BookmarkLo
 {
     if (keys.isEmpty())
         return 0;
-    return syncWhere([&keys](const QString &key) { return keys.contains(key); }, lookup);
+    return commitSync(syncIndexed(m_playlists, itemsByKey(), &keys, lookup));
 }
 
 qsizetype PlaylistLibrary::syncAllItems(const BookmarkLookup &lookup)
 {
-    return syncWhere([](const QString &) { return true; }, lookup);
+    return commitSync(syncIndexed(m_playlists, itemsByKey(), nullptr, lookup));
 }
 
 PlaylistItemSync PlaylistLibrary::synced(QList<Playlist> list, quint64 revision, QSet<QString> keys,
@@ -448,8 +448,7 @@ PlaylistItemSync PlaylistLibrary::synced(QList<Playlist> list, quint64 revision,
 {
     PlaylistItemSync sync;
     if (!keys.isEmpty())
-        sync = syncIndexed(
-            list, indexItems(list), [&keys](const QString &key) { return keys.contains(key); }, lookup);
+        sync = syncIndexed(list, indexItems(list), &keys, lookup);
     sync.revision = revision;
     sync.keys = std::move(keys);
     sync.playlists = std::move(list);
@@ -468,34 +467,37 @@ qsizetype PlaylistLibrary::adoptSync(PlaylistItemSync sync, const BookmarkLookup
     return commitSync(sync);
 }
 
-qsizetype PlaylistLibrary::syncWhere(const std::function<bool(const QString &key)> &wanted,
-                                     const BookmarkLookup &lookup)
-{
-    return commitSync(syncIndexed(m_playlists, itemsByKey(), wanted, lookup));
-}
-
 PlaylistItemSync PlaylistLibrary::syncIndexed(QList<Playlist> &list, const ItemIndex &index,
-                                              const std::function<bool(const QString &key)> &wanted,
-                                              const BookmarkLookup &lookup)
+                                              const QSet<QString> *keys, const BookmarkLookup &lookup)
 {
     PlaylistItemSync sync;
-    for (auto it = index.cbegin(); it != index.cend(); ++it) {
-        if (!wanted(it.key()))
-            continue;
-        const ItemRef ref = it.value();
+    const auto syncItem = [&](const QString &key, const ItemRef ref) {
         const PlaylistItem &item = list.at(ref.playlist).items.at(ref.item);
-        const BookmarkEntry *bookmark = lookup(item, it.key());
+        const BookmarkEntry *bookmark = lookup(item, key);
         if (!bookmark)
-            continue;
+            return;
         PlaylistItem fresh = PlaylistItem::fromBookmark(*bookmark);
         if (fresh == item)
-            continue;
+            return;
         // Same key, so the index stays as it is.
-        sync.updated.insert(it.key(), fresh);
+        sync.updated.insert(key, fresh);
         list[ref.playlist].items[ref.item] = std::move(fresh);
         ++sync.changedItems;
         if (!sync.changed.contains(ref.playlist))
             sync.changed.append(ref.playlist);
+    };
+    if (keys && keys->size() < index.size()) {
+        // An edit of one title asks for a few keys among the thousands of items of every playlist: each
+        // is looked up, where going through the items would hash every item's key on every edit.
+        for (const QString &key : *keys) {
+            for (auto [it, end] = index.equal_range(key); it != end; ++it)
+                syncItem(key, it.value());
+        }
+    } else {
+        for (auto it = index.cbegin(); it != index.cend(); ++it) {
+            if (!keys || keys->contains(it.key()))
+                syncItem(it.key(), it.value());
+        }
     }
     std::sort(sync.changed.begin(), sync.changed.end());
     return sync;

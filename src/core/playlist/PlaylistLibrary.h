@@ -212,11 +212,10 @@ private:
     using ItemIndex = QMultiHash<QString, ItemRef>;
     static ItemIndex indexItems(const QList<Playlist> &list);
     const ItemIndex &itemsByKey() const;
-    // Brings the items of list that index finds under a wanted key in line with their bookmarks.
+    // Brings the items of list that index finds under one of keys (every item: null) in line with their
+    // bookmarks.
     static PlaylistItemSync syncIndexed(QList<Playlist> &list, const ItemIndex &index,
-                                        const std::function<bool(const QString &key)> &wanted,
-                                        const BookmarkLookup &lookup);
-    qsizetype syncWhere(const std::function<bool(const QString &key)> &wanted, const BookmarkLookup &lookup);
+                                        const QSet<QString> *keys, const BookmarkLookup &lookup);
     // Records, saves and tells a sync made on m_playlists.
     qsizetype commitSync(const PlaylistItemSync &sync);
     bool holds(qsizetype playlist, const QString &name) const;
