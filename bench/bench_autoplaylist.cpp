@@ -167,8 +167,7 @@ struct WindowFixture {
 
     AutoPlaylistWindowController *open()
     {
-        auto *window = new AutoPlaylistWindowController(context);
-        window->show();
+        auto *window = AutoPlaylistWindowController::open(context, nullptr);
         // Nothing is painted before the window system has put the window on the screen.
         while (!window->windowHandle()->isExposed())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);

@@ -151,7 +151,8 @@ void BM_WorkshopOpen500Books(benchmark::State &state)
             return;
         }
         bool listed = false;
-        QObject::connect(workshop, &WorkshopWindowController::slotBooksShown, [&listed] { listed = true; });
+        QObject::connect(workshop, &WorkshopWindowController::slotBooksShownForTesting,
+                         [&listed] { listed = true; });
         if (!runUntil([&listed] { return listed; })) {
             state.SkipWithError("the books were not listed");
             delete workshop;
@@ -189,7 +190,8 @@ void BM_WorkshopRefreshAfterCellEdit(benchmark::State &state)
         return;
     }
     bool listed = false;
-    QObject::connect(workshop, &WorkshopWindowController::slotBooksShown, [&listed] { listed = true; });
+    QObject::connect(workshop, &WorkshopWindowController::slotBooksShownForTesting,
+                     [&listed] { listed = true; });
     if (!runUntil([workshop] { return visibleCoversDrawn(*workshop); })) {
         state.SkipWithError("the covers were not drawn");
         delete workshop;

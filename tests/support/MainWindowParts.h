@@ -157,4 +157,16 @@ inline WindowsStyleSlotTileView *slotTile(const QObject &window, int slot)
     return child<WindowsStyleSlotTileView>(window, QStringLiteral("slotTile%1").arg(slot));
 }
 
+// The glass a tile is drawn on: its border, its selection ring and its focus ring.
+inline TileGlassView *glassOf(const TileView *tile)
+{
+    return tile->findChild<TileGlassView *>();
+}
+
+// Whether a slot tile shows the ring of the slot chosen.
+inline bool ringed(const WindowsStyleSlotTileView *tile)
+{
+    return glassOf(tile)->ringWidth() > 0;
+}
+
 } // namespace MainWindowParts

@@ -85,8 +85,7 @@ struct Opened {
     explicit Opened(const BookmarkList &rows)
     {
         Fixtures::setRows(context.library(), rows);
-        window = new AutoPlaylistWindowController(context);
-        window->show();
+        window = AutoPlaylistWindowController::open(context, nullptr);
         window->activateWindow();
         if (!QTest::qWaitForWindowExposed(window.data()))
             qWarning("the window was not shown");
@@ -434,7 +433,7 @@ private Q_SLOTS:
                  table->palette().color(QPalette::Base).rgb());
 
         QMimeData junk;
-        junk.setData(GeneratedTitlesModel::rowMimeType, "two");
+        junk.setData(opened.titles()->mimeTypes().constFirst(), "two");
         QVERIFY(!opened.titles()->dropMimeData(&junk, Qt::MoveAction, 0, 0, {}));
         QCOMPARE(opened.shownTitles(), expected);
     }
@@ -466,7 +465,7 @@ private Q_SLOTS:
         QFETCH(int, lower);
         QFETCH(int, upper);
         AutoPlaylistYearRangeSlider slider(1900, 2020);
-        slider.resize(232, AutoPlaylistYearRangeSlider::fixedHeight);
+        slider.resize(232, slider.height());
         if (steps.startsWith(QLatin1Char('k'))) {
             // Tab moves between the handles only while the slider has the focus.
             slider.show();

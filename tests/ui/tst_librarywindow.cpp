@@ -224,7 +224,7 @@ private Q_SLOTS:
         QCOMPARE(answers.messages.last(), question);
         QCOMPARE(answers.informativeTexts.last(), informative);
         QCOMPARE(window.library().currentSlotId(), 2);
-        QVERIFY(slotTile(window, 2)->slotSelected);
+        QVERIFY(ringed(slotTile(window, 2)));
         QCOMPARE(slotTile(window, 2)->numberField()->text(), reextract ? "Slot 2" : "Gig");
         QCOMPARE(titles(window.library().allBookmarks()), (QStringList{"Alpha", "Beta"}));
         QCOMPARE(child<QLineEdit>(window, "searchField")->text(), "alph");
@@ -272,7 +272,7 @@ private Q_SLOTS:
         }
         QCOMPARE(::status(*window), status);
         QCOMPARE(window->library().currentSlotId(), 1);
-        QVERIFY(slotTile(*window, 1)->slotSelected);
+        QVERIFY(ringed(slotTile(*window, 1)));
         QCOMPARE(window->library().allBookmarks().toList(), oldRows());
         QCOMPARE(window->library().selectedFolder(), libraryFolder);
         QCOMPARE(SlotStore::loadSlot(2), oldRows());
@@ -445,7 +445,7 @@ private Q_SLOTS:
         window->flows().importImagesAndPDFs(window->sink(), {picture}, QStringLiteral("Set"));
         WAIT_COMPARE(status(*window), "Imported 1 title(s) to Slot 3 and added to \"Set\".");
         QCOMPARE(window->library().currentSlotId(), 3);
-        QVERIFY(slotTile(*window, 3)->slotSelected);
+        QVERIFY(ringed(slotTile(*window, 3)));
         QCOMPARE(titles(window->library().allBookmarks()), QStringList{"Scan"});
         QCOMPARE(window->context.playlists().playlists().first().items.first().title, "Scan");
         QCOMPARE(SlotStore::loadSlot(1), oldRows());
@@ -469,8 +469,8 @@ private Q_SLOTS:
                 auto *table = dialog->findChild<QTableView *>(QStringLiteral("bookmarkRowsTable"));
                 auto *model = static_cast<BookmarkedPdfRowsModel *>(table->model());
                 QCOMPARE(model->rowCount(), bookmarks.size());
-                WAIT_VERIFY(model->thumbnailsRequested() > 0);
-                drawn = model->thumbnailsRequested();
+                WAIT_VERIFY(model->thumbnailsRequestedForTesting() > 0);
+                drawn = model->thumbnailsRequestedForTesting();
                 model->setData(model->index(150, BookmarkedPdfRowsModel::titleColumn),
                                QStringLiteral("Row 151"), Qt::EditRole);
                 model->setData(model->index(int(bookmarks.size()) - 1, BookmarkedPdfRowsModel::titleColumn),

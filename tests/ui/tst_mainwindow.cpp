@@ -80,7 +80,7 @@ QList<bool> selectedTiles(const MainWindowController &window)
     QList<bool> flags;
     for (int slot = 0; slot < LibrarySession::slotCount; ++slot) {
         const WindowsStyleSlotTileView *tile = slotTile(window, slot);
-        flags.append(tile->slotSelected && tile->glassBacking()->ringWidth() > 0);
+        flags.append(ringed(tile));
     }
     return flags;
 }
@@ -335,7 +335,7 @@ private Q_SLOTS:
             clickTile(tile);
         }
         const auto borderOf = [](WindowsStyleToggleToolTileView *tile) {
-            return tile->glassBacking()->borderWidth();
+            return glassOf(tile)->borderWidth();
         };
         QCOMPARE(customModeToggle(window)->isChecked(), customOn);
         QCOMPARE(toggleTile(window, "defaultToggleTile")->hitButton()->isChecked(), !customOn);
@@ -844,7 +844,7 @@ private Q_SLOTS:
                 faults.append(name + QStringLiteral(" sticks out of its panel"));
             const QString clipped =
                 qobject_cast<TileView *>(widget->parentWidget()) && qobject_cast<QLabel *>(widget)
-                    ? (TileView::captionFits(static_cast<QLabel *>(widget))
+                    ? (TileView::captionFitsForTesting(static_cast<QLabel *>(widget))
                            ? QString()
                            : static_cast<QLabel *>(widget)->text())
                     : clippedText(widget);

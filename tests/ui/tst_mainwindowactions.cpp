@@ -1014,7 +1014,7 @@ private Q_SLOTS:
         QVERIFY(button(*window, "extractButton")->isEnabled());
         QCOMPARE(window->library().currentSlotId(), 0);
         QVERIFY(!customModeToggle(*window)->isChecked());
-        QVERIFY(slotTile(*window, 0)->slotSelected);
+        QVERIFY(ringed(slotTile(*window, 0)));
         const BookmarkList loaded = SlotStore::loadSlot(0);
         QCOMPARE(loaded.at(0).pdfFilePath, books() + "/deep/Real Book.PDF");
         QCOMPARE(loaded.at(1).pdfFilePath, "/orig/Gone.pdf");

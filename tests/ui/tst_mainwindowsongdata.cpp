@@ -313,10 +313,10 @@ private Q_SLOTS:
             child<QAbstractButton>(dialog, name)->click();
         QCOMPARE(dialog.result() == QDialog::Accepted, accepted);
         QCOMPARE(dialog.isVisible(), clicks.last() == QLatin1String("okButton") && !accepted);
-        const SongDataImportOptions o = dialog.options();
         QString flags;
-        for (bool on : {o.genre, o.style, o.year, o.composer, o.tempo, o.popularity, o.fillOnlyMissing})
-            flags += on ? QLatin1Char('1') : QLatin1Char('0');
+        for (const char *box : {"genreCheckBox", "styleCheckBox", "yearCheckBox", "composerCheckBox",
+                                "tempoCheckBox", "popularityCheckBox", "fillMissingRadio"})
+            flags += child<QAbstractButton>(dialog, box)->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
         QCOMPARE(flags, options);
     }
 
@@ -331,7 +331,9 @@ private Q_SLOTS:
     void sheetText()
     {
         QFETCH(QString, title);
-        QTEST(AutoTagSheet::progressText(12, 40, title), "text");
+        AutoTagSheet sheet(40, nullptr);
+        sheet.showProgress(12, 40, title);
+        QTEST(child<QLabel>(sheet, "autoTagLabel")->text(), "text");
     }
 
     // Import Song Data against the web service: the sheet counts the titles (a song in two books is

@@ -204,7 +204,7 @@ void PlaylistShareFlowTest::delivery()
     fakes->fail = fail;
     Window window;
     ModalAnswer answerer(QStringLiteral("OK"));
-    PlaylistShareFlow *flow = PlaylistShareFlow::run(
+    PlaylistShareFlow *flow = PlaylistShareFlow::runForTesting(
         &window.widget, window.share, {PlaylistItem{}}, QStringLiteral("Set"),
         chosen(QStringLiteral("pdf txt"), PlaylistShareDestination::other), kind, fakeBuilders(fakes));
     QSignalSpy finished(flow, &PlaylistShareFlow::finished);
@@ -310,9 +310,9 @@ void PlaylistShareFlowTest::localSave()
         panel->setDirectory(target.path());
         static_cast<QDialog *>(panel)->accept();
     });
-    PlaylistShareFlow *flow =
-        PlaylistShareFlow::run(&window.widget, window.share, {PlaylistItem{}}, QStringLiteral("Set"),
-                               chosen(formats, PlaylistShareDestination::local), kind, fakeBuilders(fakes));
+    PlaylistShareFlow *flow = PlaylistShareFlow::runForTesting(
+        &window.widget, window.share, {PlaylistItem{}}, QStringLiteral("Set"),
+        chosen(formats, PlaylistShareDestination::local), kind, fakeBuilders(fakes));
     QSignalSpy finished(flow, &PlaylistShareFlow::finished);
     QSignalSpy told(flow, &PlaylistShareFlow::statusChanged);
     QVERIFY(finished.wait());
@@ -342,9 +342,9 @@ void PlaylistShareFlowTest::cancelDuringBuild()
     fakes->holdPdf = true;
     Window window;
     const PlaylistShareOptions options = chosen(QStringLiteral("pdf txt"), PlaylistShareDestination::other);
-    PlaylistShareFlow *flow =
-        PlaylistShareFlow::run(&window.widget, window.share, {PlaylistItem{}}, QStringLiteral("Set"), options,
-                               PlaylistShareFlow::Kind::autoPlaylist, fakeBuilders(fakes));
+    PlaylistShareFlow *flow = PlaylistShareFlow::runForTesting(
+        &window.widget, window.share, {PlaylistItem{}}, QStringLiteral("Set"), options,
+        PlaylistShareFlow::Kind::autoPlaylist, fakeBuilders(fakes));
     QSignalSpy finished(flow, &PlaylistShareFlow::finished);
     QSignalSpy status(flow, &PlaylistShareFlow::statusChanged);
 
@@ -355,8 +355,9 @@ void PlaylistShareFlowTest::cancelDuringBuild()
     WAIT_COMPARE(progress->findChild<QLabel *>(QStringLiteral("exportProgressStep"))->text(),
                  QStringLiteral("Building the PDF (1 of 2)"));
     QVERIFY(PlaylistShareFlow::isBuilding(&window.widget));
-    QCOMPARE(PlaylistShareFlow::run(&window.widget, window.share, {PlaylistItem{}}, QStringLiteral("Set"),
-                                    options, PlaylistShareFlow::Kind::autoPlaylist, fakeBuilders(fakes)),
+    QCOMPARE(PlaylistShareFlow::runForTesting(&window.widget, window.share, {PlaylistItem{}},
+                                              QStringLiteral("Set"), options,
+                                              PlaylistShareFlow::Kind::autoPlaylist, fakeBuilders(fakes)),
              nullptr);
 
     progress->findChild<QPushButton *>(QStringLiteral("exportProgressCancel"))->click();

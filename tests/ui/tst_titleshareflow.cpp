@@ -101,7 +101,7 @@ private Q_SLOTS:
         QTemporaryDir folder;
         Window window;
         ModalAnswer answers(QStringLiteral("OK"));
-        TitleShareFlow *flow = TitleShareFlow::run(
+        TitleShareFlow *flow = TitleShareFlow::runForTesting(
             &window.widget, window.share,
             Fixtures::bookmark(QStringLiteral("/b/Book.pdf"), 3, QStringLiteral("Song")), std::nullopt,
             outcome == QLatin1String("pdf") ? TitleShareFlow::Format::pdf : TitleShareFlow::Format::jpeg,

@@ -113,7 +113,8 @@ int main(int argc, char *argv[])
         PlaylistShareOptions options;
         options.exportJPEG = true;
         QTimer::singleShot(300, &window, [&window, share, items, options] {
-            PlaylistShareFlow::run(&window, share, items, QStringLiteral("Sunday Session"), options);
+            PlaylistShareFlow::runForTesting(&window, share, items, QStringLiteral("Sunday Session"),
+                                             options);
         });
         auto *poll = new QTimer(&window);
         QObject::connect(poll, &QTimer::timeout, &window, [&window, poll] {

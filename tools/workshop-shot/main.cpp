@@ -174,7 +174,7 @@ void readyWhenCovered(QWidget *window, CoverThumbnailLoader *covers)
 {
     auto *poll = new QTimer(window);
     QObject::connect(poll, &QTimer::timeout, window, [poll, covers] {
-        if (covers->pendingCount() > 0)
+        if (covers->pendingCountForTesting() > 0)
             return;
         poll->stop();
         QTimer::singleShot(400, [] {

@@ -37,7 +37,6 @@ public:
     // A new window every time, shown in front and centred; it deletes itself when closed.
     static AutoPlaylistWindowController *open(AppContext &context, QWidget *parent);
 
-    explicit AutoPlaylistWindowController(AppContext &context, QWidget *parent = nullptr);
     ~AutoPlaylistWindowController() override;
 
     // The form's actions.
@@ -61,6 +60,7 @@ Q_SIGNALS:
     void playlistSaved(const QString &name, qsizetype count);
 
 private:
+    explicit AutoPlaylistWindowController(AppContext &context, QWidget *parent = nullptr);
     void buildInterface();
     QWidget *buildForm();
     QWidget *buildCounts();

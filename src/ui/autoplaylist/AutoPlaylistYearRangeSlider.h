@@ -20,7 +20,6 @@ public:
     enum class DragHandle { lower, upper };
 
     static constexpr qreal handleRadius = 8;
-    static constexpr int fixedHeight = 22;
 
     AutoPlaylistYearRangeSlider(int minYear, int maxYear, QWidget *parent = nullptr);
 
@@ -54,6 +53,7 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    static constexpr int fixedHeight = 22;
     void moveActiveHandle(qreal x);
     void moveKeyHandle(int year);
     void drawHandle(QPainter &painter, qreal centerX, bool active) const;

@@ -12,8 +12,6 @@ class GeneratedTitlesModel : public QAbstractListModel {
     Q_OBJECT
 
 public:
-    static inline const QString rowMimeType = QStringLiteral("com.lyrafold.autoplaylist-row");
-
     explicit GeneratedTitlesModel(GeneratedPlaylist &playlist, QObject *parent = nullptr);
 
     // The entry of a row; null outside the list.
@@ -43,5 +41,6 @@ Q_SIGNALS:
     void titleMoved(int row);
 
 private:
+    static inline const QString rowMimeType = QStringLiteral("com.lyrafold.autoplaylist-row");
     GeneratedPlaylist &m_playlist;
 };

@@ -56,8 +56,8 @@ public:
     // Covers that could not be made are tried again when next asked for.
     void retryFailed();
 
-    // How many covers are being made or waiting.
-    qsizetype pendingCount() const { return m_queue.size() + m_running.size(); }
+    // How many covers are being made or waiting, for tests and the screenshot tool that wait for them.
+    qsizetype pendingCountForTesting() const { return m_queue.size() + m_running.size(); }
 
 Q_SIGNALS:
     // A cover was made (or found impossible to make) for path.

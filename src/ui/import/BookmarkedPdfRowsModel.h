@@ -29,8 +29,8 @@ public:
 
     // The titles as they stand, in row order.
     const QStringList &titles() const { return m_titles; }
-    // Thumbnails asked for so far.
-    qsizetype thumbnailsRequested() const { return m_requested.size(); }
+    // Thumbnails asked for so far, for tests that wait for the first.
+    qsizetype thumbnailsRequestedForTesting() const { return m_requested.size(); }
 
 private:
     void requestThumbnail(int row) const;

@@ -229,7 +229,7 @@ void TileView::placeCaption(QLabel *caption, const QRect &area, int maxLines)
     caption->setGeometry(area.left(), area.top(), area.width(), qMax(0, height));
 }
 
-bool TileView::captionFits(const QLabel *caption)
+bool TileView::captionFitsForTesting(const QLabel *caption)
 {
     const int maxLines = caption->property(maxLinesProperty).toInt();
     const QSize size = caption->size();

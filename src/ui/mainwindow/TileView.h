@@ -60,7 +60,6 @@ public:
     static int tag(const QAbstractButton *button);
 
     QPushButton *hitButton() const { return m_hitButton; }
-    TileGlassView *glassBacking() const { return m_glassBacking; }
 
     // Whether the tile shows its dark look: the palette's window colour is dark.
     bool isDarkAppearance() const;
@@ -70,10 +69,13 @@ public:
 
     // The smallest type a caption shrinks to.
     static constexpr int smallestCaptionPixelSize = 8;
-    // Whether the caption's text fits its place: every word on one line, and all of its lines.
-    static bool captionFits(const QLabel *caption);
+    // Whether the caption's text fits its place: every word on one line, and all of its lines; for the
+    // tests of clipped texts, which cannot tell so from the label alone.
+    static bool captionFitsForTesting(const QLabel *caption);
 
 protected:
+    TileGlassView *glassBacking() const { return m_glassBacking; }
+
     // size is the natural size; the tile narrows down to minimumWidth.
     TileView(QSize size, int minimumWidth, qreal cornerRadius, const QString &toolTip, Action action,
              QWidget *parent);

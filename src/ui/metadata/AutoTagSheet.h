@@ -18,8 +18,6 @@ public:
 
     AutoTagSheet(qsizetype total, QWidget *parent);
 
-    // "12/40: Title", the title cut to maxTitleLength characters and an ellipsis.
-    static QString progressText(qsizetype done, qsizetype total, const QString &title);
     void showProgress(qsizetype done, qsizetype total, const QString &title);
 
 Q_SIGNALS:
@@ -31,6 +29,8 @@ protected:
     void reject() override;
 
 private:
+    // "12/40: Title", the title cut to maxTitleLength characters and an ellipsis.
+    static QString progressText(qsizetype done, qsizetype total, const QString &title);
     QLabel *m_label = nullptr;
     QProgressBar *m_bar = nullptr;
     QPushButton *m_cancel = nullptr;

@@ -23,15 +23,14 @@ public:
     // closed it.
     std::optional<SongDataImportOptions> run();
 
-    // The choice the controls show now.
-    SongDataImportOptions options() const;
-
     void selectAllFields();
     void clearAllFields();
     // OK with no column chosen only beeps, and the dialog stays open.
     void okPressed();
 
 private:
+    // The choice the controls show now.
+    SongDataImportOptions options() const;
     void buildUI();
 
     QList<QCheckBox *> m_fieldButtons;

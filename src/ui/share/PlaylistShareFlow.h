@@ -35,17 +35,27 @@ public:
     static PlaylistShareFlow *start(QWidget *window, QWidget *anchor, const QList<PlaylistItem> &items,
                                     const QString &playlistName, Kind kind = Kind::playlist);
 
+    // What start() does once the user gave the options, for tests (with builders of their own) and the
+    // screenshot tool.
+    static PlaylistShareFlow *
+    runForTesting(QWidget *window, QWidget *anchor, const QList<PlaylistItem> &items,
+                  const QString &playlistName, const PlaylistShareOptions &options,
+                  Kind kind = Kind::playlist,
+                  PlaylistExportBuilders builders = PlaylistExportBuilders::standard())
+    {
+        return run(window, anchor, items, playlistName, options, kind, std::move(builders));
+    }
+
+Q_SIGNALS:
+    void statusChanged(const QString &text);
+
+private:
     // Builds with the given options and delivers. The anchor is the Share button the popup points at
     // (the window when there is none).
     static PlaylistShareFlow *run(QWidget *window, QWidget *anchor, const QList<PlaylistItem> &items,
                                   const QString &playlistName, const PlaylistShareOptions &options,
                                   Kind kind = Kind::playlist,
                                   PlaylistExportBuilders builders = PlaylistExportBuilders::standard());
-
-Q_SIGNALS:
-    void statusChanged(const QString &text);
-
-private:
     PlaylistShareFlow(QWidget *window, QWidget *anchor, const QString &playlistName, Kind kind);
 
     void build(const QList<PlaylistItem> &items, const PlaylistShareOptions &options,

@@ -50,14 +50,22 @@ public:
     // window is still building.
     static TitleShareFlow *start(QWidget *window, QWidget *anchor, const BookmarkEntry &entry,
                                  const std::optional<PdfEditCacheFile> &annotations, Told told = {});
-    static TitleShareFlow *run(QWidget *window, QWidget *anchor, const BookmarkEntry &entry,
-                               const std::optional<PdfEditCacheFile> &annotations, Format format,
-                               Builder builder = standardBuilder(), Told told = {});
+    // What start() does once the user chose the format, with a builder of the test's own.
+    static TitleShareFlow *runForTesting(QWidget *window, QWidget *anchor, const BookmarkEntry &entry,
+                                         const std::optional<PdfEditCacheFile> &annotations, Format format,
+                                         Builder builder)
+    {
+        return run(window, anchor, entry, annotations, format, std::move(builder));
+    }
 
     ~TitleShareFlow() override;
 
 private:
     TitleShareFlow(QWidget *window, QWidget *anchor, const BookmarkEntry &entry, Format format);
+
+    static TitleShareFlow *run(QWidget *window, QWidget *anchor, const BookmarkEntry &entry,
+                               const std::optional<PdfEditCacheFile> &annotations, Format format,
+                               Builder builder = standardBuilder(), Told told = {});
 
     void build(const std::optional<PdfEditCacheFile> &annotations, Builder builder);
     void deliver(const ExportResult &made);

@@ -311,7 +311,7 @@ void WorkshopWindowController::showBooks(QList<WorkshopSlotBook> books)
     updateBooksLoadedLabel();
     updateWindowSubtitle();
     requestVisibleCovers();
-    Q_EMIT slotBooksShown();
+    Q_EMIT slotBooksShownForTesting();
 }
 
 void WorkshopWindowController::requestVisibleCovers()

@@ -34,8 +34,6 @@ class WorkshopWindowController : public QWidget {
 public:
     explicit WorkshopWindowController(AppContext &context, QWidget *parent = nullptr);
 
-    qint64 activeTabIndex() const { return m_activeTabIndex; }
-
     // Lists the books of the active tab again (on a worker) and shows them; the covers made already
     // stay. Runs once more after the listing under way when asked meanwhile.
     void reloadSlotBooks();
@@ -43,8 +41,8 @@ public:
     void updateWindowSubtitle();
 
 Q_SIGNALS:
-    // A listing of books is on screen.
-    void slotBooksShown();
+    // A listing of books is on screen: what benchmarks of the listing wait for.
+    void slotBooksShownForTesting();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
