@@ -275,17 +275,22 @@ private Q_SLOTS:
     }
 
     // A queue that goes while a render or a scanned page's large image is under way goes at once: the
-    // window closing it does not wait for the renderer, whose thread finishes on its own.
+    // window closing it does not wait for the renderer, whose thread finishes on its own. One with
+    // nothing under way ends its threads at once and hands none over.
     void closingDoesNotWaitForWorkUnderWay_data()
     {
         QTest::addColumn<bool>("largeImage");
-        QTest::newRow("a page render") << false;
-        QTest::newRow("a scanned page's large image") << true;
+        QTest::addColumn<bool>("underWay");
+        QTest::newRow("a page render") << false << true;
+        QTest::newRow("a scanned page's large image") << true << true;
+        QTest::newRow("an idle queue") << false << false;
+        QTest::newRow("no large image being made") << true << false;
     }
 
     void closingDoesNotWaitForWorkUnderWay()
     {
         QFETCH(bool, largeImage);
+        QFETCH(bool, underWay);
         // Work held at its start until the test lets it go. Nobody letting it go, it goes on by itself
         // after a while, so that a close that waits fails the test rather than hanging it.
         struct Gate {
@@ -301,25 +306,37 @@ private Q_SLOTS:
         };
         const auto gate = std::make_shared<Gate>();
         std::function<void()> close;
+        std::function<bool()> idle;
         if (largeImage) {
             const PdfDocumentPtr document = PdfDocument::open(scan).value();
             auto masters = std::make_shared<ScannedPageMasters>([](quint64, int, double) {});
             masters->setStartHookForTesting([gate](int) { gate->hold(); });
             masters->setDocument(1, scan);
-            masters->want(1, 0, 4.0, *document->scannedImage(0));
+            masters->want(1, 0, underWay ? 4.0 : 0.25, *document->scannedImage(0));
             close = [masters]() mutable { masters.reset(); };
+            idle = [masters] { return masters->isIdle(); };
         } else {
             auto queue = std::make_shared<PageRenderQueue>();
             queue->setRenderStartHookForTesting([gate](const PageRenderRequest &) { gate->hold(); });
             queue->setDocumentPath(scan);
-            queue->setPending({{0, 1.0, QRect()}});
+            queue->setPending({{0, underWay ? 1.0 : 0.1, QRect()}});
             close = [queue]() mutable { queue.reset(); };
+            idle = [queue] { return queue->isIdleForTesting(); };
         }
         QVERIFY(gate->started.tryAcquire(1, 10000));
+        if (!underWay) {
+            gate->release.release();
+            WAIT_VERIFY(idle());
+        }
+        idle = nullptr;
+        const int handedOver = RetiredThreads::adoptedForTesting();
         close();
         close = nullptr;
-        QVERIFY(gate->holding);
-        gate->release.release();
+        QCOMPARE(RetiredThreads::adoptedForTesting() - handedOver, underWay ? 1 : 0);
+        if (underWay) {
+            QVERIFY(gate->holding);
+            gate->release.release();
+        }
         RetiredThreads::waitForAll();
         QVERIFY(!gate->holding);
     }

@@ -25,10 +25,17 @@ public:
             std::lock_guard lock(m_mutex);
             m_waiting.push_back(std::move(thread));
             ++m_unjoined;
+            ++m_adopted;
             if (!m_thread.joinable())
                 m_thread = std::thread([this] { run(); });
         }
         m_wake.notify_all();
+    }
+
+    int adopted()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_adopted;
     }
 
     void waitForAll()
@@ -60,6 +67,7 @@ private:
     std::condition_variable m_ended;
     std::deque<std::thread> m_waiting;
     int m_unjoined = 0;
+    int m_adopted = 0;
     bool m_stopping = false;
     std::thread m_thread;
 };
@@ -80,4 +88,9 @@ void RetiredThreads::adopt(std::thread thread)
 void RetiredThreads::waitForAll()
 {
     reaper().waitForAll();
+}
+
+int RetiredThreads::adoptedForTesting()
+{
+    return reaper().adopted();
 }

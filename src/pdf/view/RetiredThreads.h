@@ -12,5 +12,7 @@ namespace RetiredThreads {
 void adopt(std::thread thread);
 // Waits until every thread adopted so far, and any adopted meanwhile, has ended.
 void waitForAll();
+// How many threads were adopted since the program started.
+int adoptedForTesting();
 
 } // namespace RetiredThreads

@@ -10,13 +10,19 @@ ScannedPageMasters::ScannedPageMasters(Ready ready) : m_state(std::make_shared<S
 
 ScannedPageMasters::~ScannedPageMasters()
 {
+    bool making = false;
     {
         std::lock_guard lock(m_state->mutex);
         m_state->stopping = true;
         m_state->giveUp = true;
+        making = m_state->making.has_value();
     }
     m_state->wake.notify_all();
-    RetiredThreads::adopt(std::move(m_thread));
+    // As the render queue's: only a thread still making an image is left to finish on its own.
+    if (making)
+        RetiredThreads::adopt(std::move(m_thread));
+    else
+        m_thread.join();
 }
 
 void ScannedPageMasters::setDocument(quint64 generation, const QString &path)

@@ -24,7 +24,8 @@ public:
     // and its scale.
     using Ready = std::function<void(quint64 generation, int pageIndex, double scale)>;
     explicit ScannedPageMasters(Ready ready);
-    // Gives up the image being made; the thread ends by itself (RetiredThreads).
+    // Gives up the image being made, whose thread then ends by itself (RetiredThreads); an idle thread
+    // is joined.
     ~ScannedPageMasters();
     ScannedPageMasters(const ScannedPageMasters &) = delete;
     ScannedPageMasters &operator=(const ScannedPageMasters &) = delete;
