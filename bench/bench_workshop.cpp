@@ -127,7 +127,7 @@ WorkshopWindowController *pressWorkshopTile(Owner &main)
 bool visibleCoversDrawn(WorkshopWindowController &workshop)
 {
     auto *grid = workshop.findChild<QListView *>(QStringLiteral("workshopGrid"));
-    const auto [first, last] = CoverThumbnailLoader::visibleRows(*grid);
+    const auto [first, last] = CoverThumbnailLoader::visibleRowsForTesting(*grid);
     for (int row = first; row <= last; ++row) {
         if (grid->model()->index(row, 0).data(Qt::DecorationRole).value<QPixmap>().isNull())
             return false;

@@ -196,6 +196,33 @@ def survey(tree, header, name, own_files=(), verbose=False):
                 files.append(str(path.relative_to(root)))
         return files
 
+    def used_by_neighbours(member):
+        """Reached in the class's own files from outside its members: a free helper or another class
+        there (a view's delegate) that calls it through an object of the class or as Name::member. Such
+        a member must stay public, as for code elsewhere. Definitions (Name::member at a line's start)
+        are no use."""
+        if member == name or member.startswith("~"):
+            return False
+        for path, text in own_text.items():
+            pair = path.with_suffix(".h")
+            declared = text
+            if path.suffix == ".cpp" and pair.exists():
+                declared = strip_comments(pair.read_text(encoding="utf-8", errors="replace")) + text
+            pattern = (r"(\b(?:" + holders(declared) + r")\s*(->|\.)|\b" + name + TEMPLATE_ARGS + r"::)\s*" +
+                       re.escape(member) + r"\b")
+            for found in re.finditer(pattern, text):
+                line_start = text.rfind("\n", 0, found.start()) + 1
+                if not text[line_start:line_start + 1].isspace():
+                    continue
+                # The head of the construct the use stands in: the last line before it that starts at
+                # the margin and is no brace. Inside a member of the class or of a class nested in it
+                # (its Impl), the use is the class's own: it could be private.
+                heads = [h for h in re.finditer(r"^[^\s{}#].*$", text[:line_start], re.M)]
+                if heads and re.search(r"\b" + name + r"::(?:\w+::)*~?\w+\s*\(", heads[-1].group(0)):
+                    continue
+                return True
+        return False
+
     def used_inside(member):
         """Named in the class's own files beyond its declaration and its definitions (Name::member)."""
         count = 0
@@ -220,6 +247,8 @@ def survey(tree, header, name, own_files=(), verbose=False):
             groups["test seams"].append(member)
             continue
         elsewhere = used(src_text, member)
+        if not elsewhere and used_by_neighbours(member):
+            elsewhere = ["its own files, outside the class"]
         if elsewhere:
             groups["production"].append(member)
             if verbose:

@@ -328,7 +328,7 @@ private Q_SLOTS:
         QRandomGenerator random(2);
         playlist.generate(request, random);
         const qsizetype row =
-            playlist.entries().indexOf(*playlist.pickBookForTitle(QStringLiteral("shared")));
+            playlist.entries().indexOf(*playlist.pickBookForTitleForTesting(QStringLiteral("shared")));
         QVERIFY(row >= 0);
         QStringList seen;
         for (qsizetype swap = 0; swap < books.size(); ++swap) {
@@ -382,10 +382,10 @@ private Q_SLOTS:
         request.selectedBooks = selected;
         QRandomGenerator random(1);
         playlist.generate(request, random);
-        const auto picked = playlist.pickBookForTitle(QStringLiteral("shared"));
+        const auto picked = playlist.pickBookForTitleForTesting(QStringLiteral("shared"));
         QVERIFY(picked);
         QCOMPARE(picked->pdfFileName, book);
-        QCOMPARE(playlist.pickBookForTitle(QStringLiteral("no such title")), std::nullopt);
+        QCOMPARE(playlist.pickBookForTitleForTesting(QStringLiteral("no such title")), std::nullopt);
     }
 
     void move_data()

@@ -389,7 +389,7 @@ private Q_SLOTS:
     {
         QFETCH(QList<qsizetype>, candidates);
         const LibraryRows rows(library());
-        QTEST(AutoTagRun::targets(candidates, rows, TitleKeyIndex(rows)), "targets");
+        QTEST(AutoTagRun::targetsForTesting(candidates, rows, TitleKeyIndex(rows)), "targets");
     }
 
     // Every row of a title takes its result; the table reloads after titles 1, 9, 17 and the last; the

@@ -78,8 +78,8 @@ private Q_SLOTS:
 
     void socketStaysInTheRuntimeFolder()
     {
-        QVERIFY(SingleInstance::serverPath().startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR") +
-                                                        QLatin1Char('/')));
+        QVERIFY(SingleInstance::serverPathForTesting().startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR") +
+                                                                  QLatin1Char('/')));
     }
 
     void secondLaunchForwards_data()
@@ -126,7 +126,7 @@ private Q_SLOTS:
         QCOMPARE(readLine(crashed), QByteArray("listening"));
         ::kill(pid_t(crashed->processId()), SIGKILL);
         QVERIFY(ended(crashed, 5000));
-        QVERIFY(QFileInfo::exists(SingleInstance::serverPath()));
+        QVERIFY(QFileInfo::exists(SingleInstance::serverPathForTesting()));
 
         QProcess *next = startHelper();
         QCOMPARE(readLine(next), QByteArray("listening"));
@@ -148,10 +148,10 @@ private Q_SLOTS:
     {
         QFETCH(bool, holdStartLock);
         // A helper killed at the end of the test before may have left its socket file behind.
-        QLocalServer::removeServer(SingleInstance::serverPath());
+        QLocalServer::removeServer(SingleInstance::serverPathForTesting());
         QLocalServer frozen;
-        QVERIFY(frozen.listen(SingleInstance::serverPath()));
-        QString base = SingleInstance::serverPath();
+        QVERIFY(frozen.listen(SingleInstance::serverPathForTesting()));
+        QString base = SingleInstance::serverPathForTesting();
         base.chop(int(qstrlen(".socket")));
         QLockFile startLock(base + QStringLiteral(".lock"));
         if (holdStartLock)

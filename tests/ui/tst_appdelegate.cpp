@@ -1,3 +1,4 @@
+#include "OpenWindows.h"
 #include "TestHarness.h"
 #include "core/common/LaunchLog.h"
 #include "core/common/NotificationBus.h"
@@ -18,6 +19,8 @@ class AppDelegateTest : public QObject {
     Q_OBJECT
 
     QList<QUrl> m_delivered;
+    // Whether the main window existed when each file was delivered.
+    QList<bool> m_windowAtDelivery;
 
     static QString musicPath(const QString &name)
     {
@@ -42,6 +45,13 @@ class AppDelegateTest : public QObject {
         return messages;
     }
 
+    // The main window as the desktop has it: the one top-level main window.
+    static QMainWindow *mainWindow()
+    {
+        const QList<QMainWindow *> windows = topLevelWindows<QMainWindow>();
+        return windows.size() == 1 ? windows.first() : nullptr;
+    }
+
     static QPointF screenMiddle()
     {
         return QRectF(QGuiApplication::primaryScreen()->availableGeometry()).center();
@@ -53,12 +63,14 @@ private Q_SLOTS:
         connect(&NotificationBus::instance(), &NotificationBus::openLyfFile, this,
                 [this](const QVariantMap &userInfo) {
                     m_delivered.append(userInfo.value(NotificationBus::urlKey).toUrl());
+                    m_windowAtDelivery.append(mainWindow() != nullptr);
                 });
     }
 
     void init()
     {
         m_delivered.clear();
+        m_windowAtDelivery.clear();
         QFile::remove(LaunchLog::path());
     }
 
@@ -77,16 +89,16 @@ private Q_SLOTS:
         QTest::newRow("file in a folder named like one") << QStringLiteral("sets.lyf/readme") << false;
     }
 
-    // Bare names are taken from the working folder, as a file manager or shell hands them over.
+    // Bare names at the launch are taken from the working folder, as a file manager or shell hands
+    // them over; a later launch hands over absolute paths.
     void playlistFilesByExtension()
     {
         QFETCH(QString, name);
         QFETCH(bool, accepted);
         AppDelegate delegate;
-        delegate.launch({});
-        QCOMPARE(delegate.openFile(name), accepted);
+        delegate.launch({name});
         const QUrl url = QUrl::fromLocalFile(QDir::current().absoluteFilePath(name));
-        delegate.openUrls({url});
+        delegate.handleLaunchedAgain({url.toLocalFile()});
         const QList<QUrl> expected = accepted ? QList<QUrl>{url, url} : QList<QUrl>();
         QCOMPARE(m_delivered, expected);
     }
@@ -114,26 +126,24 @@ private Q_SLOTS:
         QFETCH(QStringList, later);
         QFETCH(QStringList, delivered);
         AppDelegate delegate;
-        delegate.applicationWillFinishLaunching();
-        delegate.openUrls(urlsOf(atLaunch));
-        QVERIFY(m_delivered.isEmpty());
-
-        delegate.applicationDidFinishLaunching();
-        QVERIFY(delegate.mainWindow()->isVisible());
+        QStringList paths;
+        for (const QString &name : atLaunch)
+            paths.append(musicPath(name));
+        delegate.launch(paths);
+        QVERIFY(mainWindow()->isVisible());
         QCOMPARE(m_delivered.size(), delivered.size() - later.size());
         for (const QString &name : later)
-            QVERIFY(delegate.openFile(musicPath(name)));
+            delegate.handleLaunchedAgain({musicPath(name)});
         QCOMPARE(m_delivered, urlsOf(delivered));
+        QVERIFY(!m_windowAtDelivery.contains(false));
         QVERIFY(m_delivered.isEmpty() || m_delivered.first().isLocalFile());
     }
 
     void noWindowKeepsTheQueue()
     {
         AppDelegate delegate([] { return std::unique_ptr<QMainWindow>(); });
-        delegate.applicationWillFinishLaunching();
-        QVERIFY(delegate.openFile(musicPath(QStringLiteral("set.lyf"))));
-        delegate.applicationDidFinishLaunching();
-        QVERIFY(delegate.openFile(musicPath(QStringLiteral("other.lyf"))));
+        delegate.launch({musicPath(QStringLiteral("set.lyf"))});
+        delegate.handleLaunchedAgain({musicPath(QStringLiteral("other.lyf"))});
         QVERIFY(m_delivered.isEmpty());
         const QStringList messages = launchMessages();
         QCOMPARE(messages.mid(messages.size() - 2),
@@ -147,7 +157,7 @@ private Q_SLOTS:
         delegate.setButtonEffectsInstaller([&equipped](QWidget *window) { equipped.append(window); });
         QSignalSpy settled(&delegate, &AppDelegate::mainWindowSettled);
         delegate.launch({});
-        QMainWindow *window = delegate.mainWindow();
+        QMainWindow *window = mainWindow();
         QCOMPARE(window->windowTitle(), QStringLiteral("LYRAFOLD (beta)"));
         QCOMPARE(window->size(), QSize(1380, 640));
         QCOMPARE(QRectF(window->geometry()).center(), screenMiddle());
@@ -163,11 +173,11 @@ private Q_SLOTS:
         QCOMPARE(equipped, QList<QWidget *>{window});
         QCOMPARE(launchMessages().last(), QStringLiteral("9 delayed orderFront done, isVisible: true"));
 
-        // Becoming active equips every window, but no menu.
+        // Becoming active, as the platform tells the application, equips every window, but no menu.
         QDialog dialog;
         QMenu menu;
         equipped.clear();
-        delegate.applicationDidBecomeActive();
+        Q_EMIT qApp->applicationStateChanged(Qt::ApplicationActive);
         QCOMPARE(equipped.size(), 2);
         QVERIFY(equipped.contains(window) && equipped.contains(&dialog));
 
@@ -180,38 +190,29 @@ private Q_SLOTS:
     void laterLaunchBringsBackTheWindow_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::addColumn<bool>("shown");
         QTest::addColumn<QStringList>("delivered");
-        QTest::newRow("reopen while a window is visible")
-            << QStringLiteral("reopen visible") << false << QStringList{};
-        QTest::newRow("reopen with no window visible") << QStringLiteral("reopen") << true << QStringList{};
-        QTest::newRow("launched again plainly") << QStringLiteral("again") << true << QStringList{};
+        QTest::newRow("launched again plainly") << QStringLiteral("again") << QStringList{};
         QTest::newRow("launched again with files")
-            << QStringLiteral("again with files") << true << QStringList{"set.LYF"};
+            << QStringLiteral("again with files") << QStringList{"set.LYF"};
     }
 
     void laterLaunchBringsBackTheWindow()
     {
         QFETCH(QString, how);
-        QFETCH(bool, shown);
         QFETCH(QStringList, delivered);
         AppDelegate delegate;
         delegate.launch({});
-        QMainWindow *window = delegate.mainWindow();
+        QMainWindow *window = mainWindow();
         window->close();
         QVERIFY(!window->isVisible());
 
-        if (how == QLatin1String("reopen visible"))
-            QVERIFY(delegate.applicationShouldHandleReopen(true));
-        else if (how == QLatin1String("reopen"))
-            QVERIFY(delegate.applicationShouldHandleReopen(false));
-        else if (how == QLatin1String("again"))
+        if (how == QLatin1String("again"))
             delegate.handleLaunchedAgain({});
         else
             delegate.handleLaunchedAgain(
                 {musicPath(QStringLiteral("set.LYF")), musicPath(QStringLiteral("book.pdf"))});
-        QCOMPARE(delegate.mainWindow(), window);
-        QCOMPARE(window->isVisible(), shown);
+        QCOMPARE(mainWindow(), window);
+        QVERIFY(window->isVisible());
         QCOMPARE(m_delivered, urlsOf(delivered));
     }
 };

@@ -518,7 +518,7 @@ private Q_SLOTS:
         entry.genre = genre;
         entry.tempo = tempo;
         entry.rating = rating;
-        QCOMPARE(AutoPlaylistGeneratedRowView::tagsLine(entry), line);
+        QCOMPARE(AutoPlaylistGeneratedRowView::tagsLineForTesting(entry), line);
     }
 
     void pickersWriteBack_data()

@@ -1,4 +1,5 @@
 #include "Fixtures.h"
+#include "OpenWindows.h"
 #include "TestHarnessGui.h"
 #include "core/common/AppPaths.h"
 #include "core/library/BookmarkCache.h"
@@ -113,7 +114,7 @@ private Q_SLOTS:
             QSignalSpy settled(&delegate, &AppDelegate::mainWindowSettled);
             delegate.launch({});
             QVERIFY(settled.wait());
-            QMainWindow *window = delegate.mainWindow();
+            QMainWindow *window = topLevelWindows<QMainWindow>().value(0);
             QVERIFY(window && window->isVisible());
 
             const QString name = QFileInfo(damagedPath).fileName();

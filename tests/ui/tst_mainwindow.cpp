@@ -1036,7 +1036,7 @@ private Q_SLOTS:
 
         overlay->setHoveredRow(5); // one past the last row
         QVERIFY(lines().last().endsWith(" draw SKIP hoveredRow=5 tableView=true rows=5"));
-        QVERIFY(overlay->hoverBandColour().alphaF() < 0.5);
+        QVERIFY(overlay->hoverBandColourForTesting().alphaF() < 0.5);
     }
 
     // An undecodable state file is told, also the playlists file, which is read before the window

@@ -2,6 +2,7 @@
 #include "MainWindowParts.h"
 #include "ModalAnswer.h"
 #include "OpenWindow.h"
+#include "OpenWindows.h"
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
 #include "ViewerParts.h"
@@ -445,9 +446,9 @@ private Q_SLOTS:
         AppDelegate app;
         app.setSettleDelayForTesting(std::chrono::milliseconds(0));
         app.launch({});
-        QMainWindow &window = *app.mainWindow();
-        LibrarySession &library = app.context().library();
-        QVERIFY(TestHarness::waitForCurrentSlot(app.context().librarySlots()));
+        QMainWindow &window = *topLevelWindows<QMainWindow>().value(0);
+        LibrarySession &library = app.contextForTesting().library();
+        QVERIFY(TestHarness::waitForCurrentSlot(app.contextForTesting().librarySlots()));
         QVERIFY(QTest::qWaitForWindowActive(&window));
         table(window)->setClickActionDelayForTesting(10);
         button(window, "editModeButton")->click();
@@ -566,7 +567,7 @@ private Q_SLOTS:
 
         QTest::mouseMove(searchField(*window), QPoint(5, 5));
         QCOMPARE(preview(*window)->stateForTesting().shownRow, -1);
-        QCOMPARE(tableView(*window)->hoverOverlay()->hoveredRow(), -1);
+        QCOMPARE(tableView(*window)->hoverOverlay()->hoveredRowForTesting(), -1);
 
         QTest::mouseMove(viewport, cellCentre(*window, 0, 4));
         WAIT_VERIFY(preview(*window)->stateForTesting().window &&

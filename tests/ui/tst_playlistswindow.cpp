@@ -663,13 +663,13 @@ private Q_SLOTS:
         TestHarness::writeFile(file, contents);
         AppDelegate delegate;
         delegate.launch({});
-        auto *main = qobject_cast<MainWindowController *>(delegate.mainWindow());
+        auto *main = topLevelWindows<MainWindowController>().value(0);
         QVERIFY(main);
         ModalAnswer answer(QStringLiteral("OK"));
         delegate.handleLaunchedAgain({file});
         WAIT_COMPARE(statusField(*main)->text(), status);
         QCOMPARE(answer.messages + answer.informativeTexts, alerts);
-        QCOMPARE(namesOf(delegate.context().playlists().playlists()), names);
+        QCOMPARE(namesOf(delegate.contextForTesting().playlists().playlists()), names);
         QCOMPARE(!topLevelWindows<PlaylistsWindowController>().isEmpty(),
                  alerts.isEmpty() && names.size() > 1);
     }

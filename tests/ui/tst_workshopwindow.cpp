@@ -276,14 +276,14 @@ private Q_SLOTS:
         QSignalSpy arrived(&covers, &CoverThumbnailLoader::coverReady);
         const WorkshopSlotBook book = available(realBook);
         model.setBooks({book});
-        covers.request({{realBook, book.modified, book.slotPdfFileName}});
+        covers.requestForTesting({{realBook, book.modified, book.slotPdfFileName}});
         model.setBooks({missing("Other.pdf")});
         WAIT_COMPARE(arrived.count(), 1);
         const QModelIndex cell = model.index(0, 0);
         QVERIFY(model.data(cell, Qt::DecorationRole).value<QPixmap>().isNull());
         model.setBooks({book});
         QVERIFY(!model.data(cell, Qt::DecorationRole).value<QPixmap>().isNull());
-        covers.request({{realBook, book.modified, book.slotPdfFileName}});
+        covers.requestForTesting({{realBook, book.modified, book.slotPdfFileName}});
         QCOMPARE(covers.pendingCountForTesting(), 0);
         // A book whose file changed is another cover.
         QVERIFY(covers.cached(realBook, book.modified.addSecs(60)).isNull());

@@ -236,7 +236,8 @@ int main(int argc, char *argv[])
             });
         });
         extraction.setWindow(&main);
-        QTimer::singleShot(500, &extraction, [&extraction, folder] { extraction.extractFromFolder(folder); });
+        QTimer::singleShot(500, &extraction,
+                           [&extraction, folder] { extraction.extractFromFolderForTesting(folder); });
         return app.exec();
     }
     if (scene == QLatin1String("custom-files")) {

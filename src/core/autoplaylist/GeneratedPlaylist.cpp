@@ -338,7 +338,7 @@ qsizetype GeneratedPlaylist::moveTarget(qsizetype source, qsizetype dropRow, qsi
     return PlaylistRows::moveDestination(source, dropRow, count);
 }
 
-std::optional<BookmarkEntry> GeneratedPlaylist::pickBookForTitle(const QString &key) const
+std::optional<BookmarkEntry> GeneratedPlaylist::pickBookForTitleForTesting(const QString &key) const
 {
     if (!m_generatedFrom)
         return std::nullopt;

@@ -77,8 +77,9 @@ public:
     static qsizetype moveTarget(qsizetype source, qsizetype dropRow, qsizetype count);
 
     // The entry that stands for a title (normalised key) in the books of the last Generate: among
-    // them, the one from the book first in the book order, else the first in library order.
-    std::optional<BookmarkEntry> pickBookForTitle(const QString &key) const;
+    // them, the one from the book first in the book order, else the first in library order. For the
+    // tests of the choice, which name the title by its key.
+    std::optional<BookmarkEntry> pickBookForTitleForTesting(const QString &key) const;
 
 private:
     using Library = AutoPlaylistGenerator::TitleIndex;

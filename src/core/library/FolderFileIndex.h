@@ -30,7 +30,8 @@ public:
     // The same answer as resolvePathInFolder() gave for the folder as it was when walked.
     std::optional<QString> resolve(const QString &fileName) const;
 
-    qsizetype pdfCount() const { return m_pdfs.size(); }
+    // The PDFs the walk found, for tests and benchmarks of the walk.
+    qsizetype pdfCountForTesting() const { return m_pdfs.size(); }
 
     // One lookup without an index; the walk stops at the first match.
     static std::optional<QString> resolvePathInFolder(const QString &folder, const QString &fileName);

@@ -34,13 +34,6 @@ class LibraryShownRows : public QObject {
     Q_OBJECT
 
 public:
-    // The table shows at most this many of the filtered rows; every mapping of a shown row back to a
-    // bookmark applies the same cap.
-    static constexpr int maxDisplayRows = 2000;
-    // The first search pass ranks this many bookmarks at once, so the table answers even in a large
-    // library before the full pass lands.
-    static constexpr int searchFirstPassCount = 100;
-
     // Shows the session's whole library.
     explicit LibraryShownRows(LibrarySession &session, ShownRowsOptions options = {},
                               QObject *parent = nullptr);
@@ -89,6 +82,13 @@ Q_SIGNALS:
     void filteredBookmarksChanged();
 
 private:
+    // The table shows at most this many of the filtered rows; every mapping of a shown row back to a
+    // bookmark applies the same cap.
+    static constexpr int maxDisplayRows = 2000;
+    // The first search pass ranks this many bookmarks at once, so the table answers even in a large
+    // library before the full pass lands.
+    static constexpr int searchFirstPassCount = 100;
+
     void showAllRows();
     // The session's rows at the positions removed (ascending) are gone.
     void followRemoval(const QList<qsizetype> &removed, const QList<quint64> &stampsBefore);

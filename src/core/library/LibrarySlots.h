@@ -180,9 +180,11 @@ public:
     void appendImportedBookmarks(const BookmarkList &rows, qint64 slot, const QString &destinationFolder,
                                  QObject *context = nullptr, std::function<void()> done = {});
 
-    // "<books> books (<available> available, <unavailable> unavailable)"; a book is the rows of one
-    // PDF file name, ignoring case, found at its path or in folder.
-    static QString availabilitySummary(const LibraryRows &rows, const QString &folder);
+    // The summary a slot's load gives its rows, for the tests of the rule.
+    static QString availabilitySummaryForTesting(const LibraryRows &rows, const QString &folder)
+    {
+        return availabilitySummary(rows, folder);
+    }
 
     // ---- Slots that are not the current one
 
@@ -206,6 +208,10 @@ Q_SIGNALS:
     void requestedSlotChanged();
 
 private:
+    // "<books> books (<available> available, <unavailable> unavailable)"; a book is the rows of one
+    // PDF file name, ignoring case, found at its path or in folder.
+    static QString availabilitySummary(const LibraryRows &rows, const QString &folder);
+
     // A slot's bookmark count without reading the slot: the library's for the current slot once it is
     // read, else the count stored when the slot's file was last written; nothing when none was stored.
     std::optional<qsizetype> knownSlotCount(qint64 slot) const;

@@ -54,10 +54,12 @@ public:
     // A run destroyed while going ends its batch: what it applied is saved.
     ~AutoTagRun() override;
 
-    // The positions to look up: the first candidate of each normalised title key (an empty key is a
-    // key like any other), in candidate order; candidates outside rows are skipped.
-    static QList<qsizetype> targets(const QList<qsizetype> &candidates, const LibraryRows &rows,
-                                    const TitleKeyIndex &titles);
+    // The positions a run looks up, for the tests of the rule.
+    static QList<qsizetype> targetsForTesting(const QList<qsizetype> &candidates, const LibraryRows &rows,
+                                              const TitleKeyIndex &titles)
+    {
+        return targets(candidates, rows, titles);
+    }
     // The table shows the results after the first title, after every eighth title from there and after
     // the last: index counts from 0.
     static bool isReloadPoint(qsizetype index, qsizetype total);
@@ -89,6 +91,11 @@ Q_SIGNALS:
     void finished(AutoTagRun::Ending ending);
 
 private:
+    // The positions to look up: the first candidate of each normalised title key (an empty key is a
+    // key like any other), in candidate order; candidates outside rows are skipped.
+    static QList<qsizetype> targets(const QList<qsizetype> &candidates, const LibraryRows &rows,
+                                    const TitleKeyIndex &titles);
+
     void begin(QStringList targetKeys);
     void step();
     void titleLookedUp(qsizetype index, const BookmarkEntry &base, const BookmarkEntry &enriched,

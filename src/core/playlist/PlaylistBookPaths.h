@@ -22,10 +22,8 @@ class SlotBookPaths;
 // looks at files, so long lists are resolved on a worker.
 class PlaylistBookPaths {
 public:
-    // The letters a to z and digits of the file name without its extension, after case and accents
-    // are folded and "pdfdrive", then "pdf", are taken out: "My Book (PDFDrive).pdf" in any folder
-    // gives "mybook".
-    static QString bookKey(const QString &path);
+    // The key a book is found by, for the tests of the rule.
+    static QString bookKeyForTesting(const QString &path) { return bookKey(path); }
 
     // For each key the books among rows, keyed by their file names and by their paths' last parts, in
     // the order of the rows; the first of them that exists when a title is resolved is its book. Looks
@@ -48,13 +46,24 @@ public:
 
     qsizetype size() const { return m_pathsByKey.size(); }
 
+    // The items as resolvedInLibrary() finds them through these books alone, for the tests of the rule.
+    QList<PlaylistItem> resolvedForTesting(QList<PlaylistItem> items) const
+    {
+        return resolved(std::move(items));
+    }
+
+private:
     // An existing file for the item: its own path, else the book whose key is that of its file name,
     // else of its path's last part. Nothing when none exists.
     std::optional<QString> resolve(const PlaylistItem &item) const;
     // The items with each path replaced by the one resolve() finds, where it finds one.
     QList<PlaylistItem> resolved(QList<PlaylistItem> items) const;
 
-private:
+    // The letters a to z and digits of the file name without its extension, after case and accents
+    // are folded and "pdfdrive", then "pdf", are taken out: "My Book (PDFDrive).pdf" in any folder
+    // gives "mybook".
+    static QString bookKey(const QString &path);
+
     template <typename Rows> static PlaylistBookPaths fromAnyRows(const Rows &rows);
     void add(const QString &name, const QString &path);
     std::optional<QString> existingBook(const QString &name) const;

@@ -33,11 +33,8 @@ public:
     explicit SingleInstance(QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // The socket lives in the user's private runtime folder, and its name depends on the runtime and
-    // data folders in use, so a test or a separate profile never reaches the user's own instance. A
-    // runtime folder too deep for a socket's address gives a private folder of ours under /tmp
-    // instead; empty when neither can be used.
-    static QString serverPath();
+    // The socket's path, for tests that stand a server of their own there.
+    static QString serverPathForTesting() { return serverPath(); }
 
     // Hands paths to a running instance, or becomes the instance that later launches reach.
     Role claim(const QStringList &paths, int timeoutMs = 3000);
@@ -50,6 +47,12 @@ Q_SIGNALS:
     void launchedAgain(const QStringList &paths);
 
 private:
+    // The socket lives in the user's private runtime folder, and its name depends on the runtime and
+    // data folders in use, so a test or a separate profile never reaches the user's own instance. A
+    // runtime folder too deep for a socket's address gives a private folder of ours under /tmp
+    // instead; empty when neither can be used.
+    static QString serverPath();
+
     enum class Delivery { Delivered, NoServer, NoAnswer };
     static Delivery forward(const QString &serverPath, const QStringList &paths, int timeoutMs);
     bool holdDataFolder();

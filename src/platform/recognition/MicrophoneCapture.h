@@ -37,14 +37,20 @@ public:
     void stop() override;
     void abort() override;
 
-    // The format to record in: mono 16-bit at 44.1 kHz as far as the device offers it, the nearest
-    // otherwise; nothing when the device offers no usable format.
-    static std::optional<QAudioFormat> captureFormat(const InputCapabilities &device);
+    // The format a capture records in from the device, for the tests of the choice.
+    static std::optional<QAudioFormat> captureFormatForTesting(const InputCapabilities &device)
+    {
+        return captureFormat(device);
+    }
     // Why a recording that the device refused to start failed; deviceChosen tells the user's choice
     // from the system's default input.
     static CaptureFailure startFailure(QAudio::Error error, bool deviceChosen);
 
 private:
+    // The format to record in: mono 16-bit at 44.1 kHz as far as the device offers it, the nearest
+    // otherwise; nothing when the device offers no usable format.
+    static std::optional<QAudioFormat> captureFormat(const InputCapabilities &device);
+
     friend class MicrophoneCaptureWorker;
 
     void fail(quint64 recording, const CaptureFailure &failure);

@@ -151,13 +151,6 @@ void AppDelegate::showMainWindow()
     flushPendingLyfImports();
 }
 
-bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
-{
-    if (!hasVisibleWindows)
-        bringMainWindowForward();
-    return true;
-}
-
 void AppDelegate::handleLaunchedAgain(const QStringList &paths)
 {
     bringMainWindowForward();
@@ -190,16 +183,6 @@ void AppDelegate::installButtonEffects(QWidget *window)
 {
     if (m_installButtonEffects)
         m_installButtonEffects(window);
-}
-
-bool AppDelegate::openFile(const QString &path)
-{
-    const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-    if (!isPlaylistFile(url))
-        return false;
-    m_pendingLyfUrls.append(url);
-    flushPendingLyfImports();
-    return true;
 }
 
 void AppDelegate::openUrls(const QList<QUrl> &urls)

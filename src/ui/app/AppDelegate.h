@@ -40,26 +40,19 @@ public:
     // only wait for the launch to end shorten it. The application never calls this.
     void setSettleDelayForTesting(std::chrono::milliseconds delay) { m_settleDelay = delay; }
 
-    // The launch, run once from the event loop: the menu, the files the program was started with, then
-    // the main window.
+    // The launch, run once from the event loop: the menu, the files the program was started with (bare
+    // names from the working folder), then the main window. Playlist files wait for the window.
     void launch(const QStringList &paths);
 
-    void applicationWillFinishLaunching();
-    void applicationDidFinishLaunching();
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
-    bool applicationShouldHandleReopen(bool hasVisibleWindows);
-    void applicationDidBecomeActive();
-
-    // Playlist files handed over by the desktop; anything else is refused.
-    bool openFile(const QString &path);
-    void openUrls(const QList<QUrl> &urls);
 
     // A later launch of the program handed over its files (absolute paths): the main window comes to
     // the front and the playlist files among them are opened.
     void handleLaunchedAgain(const QStringList &paths);
 
-    AppContext &context() const { return *m_context; }
-    QMainWindow *mainWindow() const { return m_mainWindow.get(); }
+    // The shared owners the windows are given, for tests that change the library under a launched
+    // application.
+    AppContext &contextForTesting() const { return *m_context; }
     QAction *quitAction() const { return m_quitAction; }
 
 Q_SIGNALS:
@@ -68,6 +61,13 @@ Q_SIGNALS:
     void mainWindowSettled();
 
 private:
+    void applicationWillFinishLaunching();
+    void applicationDidFinishLaunching();
+    // Every window gets the button effects again (the application state became active).
+    void applicationDidBecomeActive();
+    // Playlist files handed over; anything else is refused.
+    void openUrls(const QList<QUrl> &urls);
+
     void buildMainMenu();
     void showMainWindow();
     void bringMainWindowForward();

@@ -35,9 +35,8 @@ public:
     static bool isOnControl(const QRect &cell, const QPoint &point);
     static QString toolTip(Button button);
 
-    // "Tags: " and the genre, style and tempo that are set, then the rating as five stars, joined by
-    // " • "; "Tags: —" when there is nothing.
-    static QString tagsLine(const SongRecord &entry);
+    // The tags line a card shows for the entry, for the tests of its text.
+    static QString tagsLineForTesting(const SongRecord &entry) { return tagsLine(entry); }
 
     // The row whose card is pressed (-1: none), for its look.
     void setPressedRow(int row) { m_pressedRow = row; }
@@ -50,6 +49,10 @@ public:
                    const QModelIndex &index) override;
 
 private:
+    // "Tags: " and the genre, style and tempo that are set, then the rating as five stars, joined by
+    // " • "; "Tags: —" when there is nothing.
+    static QString tagsLine(const SongRecord &entry);
+
     void paintCard(QPainter *painter, const QRectF &card, bool selected, bool hovering, bool pressing) const;
     void paintTexts(QPainter *painter, const QRect &card, const SongRecord &entry) const;
     void paintButtons(QPainter *painter, const QRect &card) const;

@@ -40,16 +40,18 @@ public:
     // The cover of the file as it was at modified, when made already; a null pixmap otherwise.
     QPixmap cached(const QString &path, const QDateTime &modified) const;
 
-    // Makes the missing covers of the requests, in their order.
-    void request(const QList<Request> &wanted);
+    // What requestVisible() asks for, for the tests of the loader that ask without a view.
+    void requestForTesting(const QList<Request> &wanted) { request(wanted); }
     // Asks for the covers of the rows the view shows, then of a screenful below and one above: what
     // scrolling reaches next. requestOf gives a row's request, nothing for a row without a file.
     void requestVisible(const QAbstractItemView &view,
                         const std::function<std::optional<Request>(int row)> &requestOf);
 
-    // The rows whose cells the view shows, first to last (first > last when none), for views whose
-    // rows run top to bottom.
-    static std::pair<int, int> visibleRows(const QAbstractItemView &view);
+    // The rows requestVisible() takes for shown, for the benchmark that measures that walk.
+    static std::pair<int, int> visibleRowsForTesting(const QAbstractItemView &view)
+    {
+        return visibleRows(view);
+    }
 
     // Forgets the covers of the paths, so that they are made again when next asked for.
     void forget(const QStringList &paths);
@@ -64,6 +66,13 @@ Q_SIGNALS:
     void coverReady(const QString &path);
 
 private:
+    // The rows whose cells the view shows, first to last (first > last when none), for views whose
+    // rows run top to bottom.
+    static std::pair<int, int> visibleRows(const QAbstractItemView &view);
+
+    // Makes the missing covers of the requests, in their order.
+    void request(const QList<Request> &wanted);
+
     struct Entry {
         QDateTime modified;
         QPixmap pixmap;

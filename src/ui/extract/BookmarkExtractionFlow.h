@@ -27,8 +27,8 @@ public:
     // The Extract tile: the folder panel without a folder; with one, the slot prompt for an empty slot,
     // else the choice of a new folder or a re-extraction of this one.
     void extractBookmarks();
-    // A new extraction of folder, after the folder panel chose it.
-    void extractFromFolder(const QString &folder);
+    // What the folder panel's choice of folder starts, for the screenshot tool that gives the folder.
+    void extractFromFolderForTesting(const QString &folder) { extractFromFolder(folder); }
     // Empties the current slot (after the question when it holds bookmarks) and forgets the folder.
     void newExtraction();
     // Stops the walk or the run; nothing changes.
@@ -54,6 +54,9 @@ Q_SIGNALS:
     void newExtractionReady();
 
 private:
+    // A new extraction of folder, after the folder panel chose it.
+    void extractFromFolder(const QString &folder);
+
     void chooseFolderAndExtract();
     void extract(const QString &folder, bool askBookSelection);
     // The folder's books, with what the question before a full run asks about the slot.

@@ -17,7 +17,8 @@ public:
 
     QTableView *tableView() const { return m_tableView; }
 
-    int hoveredRow() const { return m_hoveredRow; }
+    // The row the band is drawn on (-1: none), for tests that move the pointer.
+    int hoveredRowForTesting() const { return m_hoveredRow; }
     // A new value is traced and drawn at once; the same value changes nothing.
     void setHoveredRow(int row);
 
@@ -25,14 +26,17 @@ public:
     // Draws nothing by itself: whoever changes it asks for a repaint.
     void setPreviewHighlightRow(int row) { m_previewHighlightRow = row; }
 
-    // The band's colour for a row that is not being previewed.
-    QColor hoverBandColour() const;
+    // The band's colour for a row that is not being previewed, for the test that it lets the row show.
+    QColor hoverBandColourForTesting() const { return hoverBandColour(); }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The band's colour for a row that is not being previewed.
+    QColor hoverBandColour() const;
+
     QPointer<QTableView> m_tableView;
     int m_hoveredRow = -1;
     int m_previewHighlightRow = -1;
