@@ -156,8 +156,9 @@ private Q_SLOTS:
         const int rounds = roundsOr(6);
         QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("first"), {}}}));
         PlaylistLibrary library;
-        // The file stands half-written only while the library writes: half a second outlasts that.
-        library.setOutsideChangeDelaysForTesting(20ms, 500ms);
+        // The file stands half-written only while the library writes: a quarter of a second outlasts
+        // that, and the round in place waits it out.
+        library.setOutsideChangeDelaysForTesting(10ms, 250ms);
         QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -221,21 +222,21 @@ private Q_SLOTS:
     // here: atomically (temporary file and rename), in place in two halves with a pause between (five
     // times the guard's read delay), or removing the file and creating it again. Nothing of either side
     // is lost, and nothing is set aside that the other program was still writing. The guard reads after
-    // a twentieth of a second instead of a quarter, and the paces here follow it; its stable delay
-    // stays longer than the pause in place by a second and a half, as the product's own delays are.
+    // a hundredth of a second instead of a quarter, and the paces here follow it; its stable delay,
+    // which nothing here waits out, stays far longer than the pause in place.
     void outsideWriters_data()
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<int>("rounds");
         QTest::addColumn<QString>("interval"); // seconds between the other program's writes
         QTest::addColumn<QString>("pause");    // seconds in the middle of a write in place, or the file gone
-        TestHarness::partRow("atomic, every 10 ms") << "atomic" << roundsOr(40) << "0.01"
-                                                    << "0";
-        TestHarness::partRow("in place, pausing 0.25 s")
-            << "inplace" << std::max(1, roundsOr(40) / 20) << "0.04"
-            << "0.25";
-        TestHarness::partRow("removed and created") << "unlink" << std::max(1, roundsOr(40) / 4) << "0.02"
-                                                    << "0.06";
+        TestHarness::partRow("atomic, every 2 ms") << "atomic" << roundsOr(40) << "0.002"
+                                                   << "0";
+        TestHarness::partRow("in place, pausing 0.05 s")
+            << "inplace" << std::max(1, roundsOr(40) / 20) << "0.008"
+            << "0.05";
+        TestHarness::partRow("removed and created") << "unlink" << std::max(1, roundsOr(40) / 4) << "0.004"
+                                                    << "0.012";
     }
 
     void outsideWriters()
@@ -248,7 +249,7 @@ private Q_SLOTS:
             QSKIP("python3 is not installed");
         QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("first"), {}}}));
         PlaylistLibrary library;
-        library.setOutsideChangeDelaysForTesting(50ms, 1750ms);
+        library.setOutsideChangeDelaysForTesting(10ms, 1750ms);
         QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
         QProcess other;
         other.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -266,7 +267,7 @@ private Q_SLOTS:
             library.createPlaylist(name);
             expected.append(name);
         });
-        inside.start(8);
+        inside.start(2);
         QVERIFY(TestHarness::waitFor([&] { return other.state() == QProcess::NotRunning; },
                                      std::chrono::minutes(30)));
         inside.stop();
