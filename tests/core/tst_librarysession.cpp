@@ -379,7 +379,7 @@ private Q_SLOTS:
 #endif
         // The releases are waited for, so a quiet second before each would only make the test wait; a
         // short one also asks for a release after the last large free, not up to a second before it.
-        MemoryTrim::setQuietTimeForTesting(std::chrono::milliseconds(5));
+        MemoryTrim::setQuietTimeForTesting(std::chrono::milliseconds(50));
         constexpr int rows = 50000;
         writeMeta(R"({"activeSlot":1,"slotNames":{}})");
         PlaylistLibrary playlists;
