@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/common/MemoryTrim.h"
-#include "core/library/LibrarySession.h"
+#include "core/session/LibrarySession.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,8 +4,8 @@
 
 #include "Fixtures.h"
 #include "core/autoplaylist/AutoPlaylistGenerator.h"
-#include "core/library/TitleMetadataIndex.h"
 #include "core/resources/BundledResources.h"
+#include "core/titles/TitleMetadataIndex.h"
 #include "ui/app/AppContext.h"
 #include "ui/autoplaylist/AutoPlaylistWindowController.h"
 #include "ui/autoplaylist/GeneratedTitlesModel.h"

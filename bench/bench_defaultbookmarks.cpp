@@ -2,9 +2,9 @@
 // "Loading default bookmarks..." status line waits for.
 
 #include "Fixtures.h"
-#include "core/library/BookmarkCache.h"
-#include "core/library/DefaultBookmarks.h"
-#include "core/library/FolderFileIndex.h"
+#include "core/bookmarks/BookmarkCache.h"
+#include "core/books/DefaultBookmarks.h"
+#include "core/books/FolderFileIndex.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,10 +4,10 @@
 
 #include "BenchMeasure.h"
 #include "TestHarness.h"
-#include "core/library/FolderFileIndex.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/LibrarySlots.h"
+#include "core/books/FolderFileIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
+#include "core/session/LibrarySession.h"
+#include "core/slots/LibrarySlots.h"
 #include "pdf/extract/BookmarkExtractionRun.h"
 
 #include <QCoreApplication>

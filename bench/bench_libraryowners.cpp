@@ -3,10 +3,10 @@
 
 #include "Fixtures.h"
 #include "core/common/AppPaths.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/TitleKeyIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/playlist/PlaylistStore.h"
+#include "core/session/LibrarySession.h"
+#include "core/titles/TitleKeyIndex.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -3,12 +3,12 @@
 // shows at once, a header click, and the selection buttons' count with 2,000 rows selected.
 
 #include "Fixtures.h"
-#include "core/library/LibraryRows.h"
-#include "core/library/LibrarySearch.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/LibraryShownRows.h"
-#include "core/library/LibrarySort.h"
+#include "core/bookmarks/LibraryRows.h"
 #include "core/playlist/PlaylistLibrary.h"
+#include "core/search/LibrarySearch.h"
+#include "core/search/LibrarySort.h"
+#include "core/session/LibrarySession.h"
+#include "core/session/LibraryShownRows.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,8 +3,8 @@
 // save is measured with the playlists in bench_libraryowners.cpp.
 
 #include "Fixtures.h"
-#include "core/library/LibrarySession.h"
 #include "core/playlist/PlaylistLibrary.h"
+#include "core/session/LibrarySession.h"
 
 #include <QElapsedTimer>
 

@@ -7,13 +7,13 @@
 #include "PeakMemory.h"
 #include "SettledLibrary.h"
 #include "core/common/MemoryTrim.h"
-#include "core/library/ExportService.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/LibraryShownRows.h"
-#include "core/library/LibrarySlots.h"
-#include "core/library/MetadataImport.h"
-#include "core/library/SlotMetadataJob.h"
+#include "core/metadata/MetadataImport.h"
 #include "core/playlist/PlaylistLibrary.h"
+#include "core/session/LibrarySession.h"
+#include "core/session/LibraryShownRows.h"
+#include "core/share/ExportService.h"
+#include "core/slots/LibrarySlots.h"
+#include "core/slots/SlotMetadataJob.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

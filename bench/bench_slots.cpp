@@ -13,12 +13,12 @@
 #include "SettledLibrary.h"
 #include "core/common/AppPaths.h"
 #include "core/common/MemoryTrim.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/LibraryShownRows.h"
-#include "core/library/LibrarySlots.h"
-#include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/playlist/PlaylistStore.h"
+#include "core/session/LibrarySession.h"
+#include "core/session/LibraryShownRows.h"
+#include "core/slotfiles/SlotStore.h"
+#include "core/slots/LibrarySlots.h"
 
 #include <QCoreApplication>
 #include <QDir>

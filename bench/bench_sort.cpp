@@ -4,10 +4,10 @@
 // event loop until the order shows; `shown_ms` the time from the click to the order shown.
 
 #include "Fixtures.h"
-#include "core/library/LibraryColumns.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/LibraryShownRows.h"
+#include "core/bookmarks/LibraryColumns.h"
 #include "core/playlist/PlaylistLibrary.h"
+#include "core/session/LibrarySession.h"
+#include "core/session/LibraryShownRows.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 
 #include "Fixtures.h"
 #include "PeakMemory.h"
-#include "core/library/SlotStore.h"
+#include "core/slotfiles/SlotStore.h"
 #include "core/storage/StateFile.h"
 
 #include <QDir>

@@ -2,8 +2,8 @@
 
 #include "Fixtures.h"
 #include "PeakMemory.h"
-#include "core/library/BookmarkCache.h"
-#include "core/library/SlotStore.h"
+#include "core/bookmarks/BookmarkCache.h"
+#include "core/slotfiles/SlotStore.h"
 
 #include <QFileInfo>
 #include <QProcess>

@@ -1,7 +1,7 @@
 // Computing the normalised title key, which every metadata fill and title match pays per title.
 
 #include "Fixtures.h"
-#include "core/library/TitleMetadataIndex.h"
+#include "core/titles/TitleMetadataIndex.h"
 
 #include <QStringList>
 

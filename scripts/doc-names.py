@@ -3,7 +3,7 @@
 
     scripts/doc-names.py [NOTE.md ...]      (docs/architecture.md when none is given)
 
-Every `...` span outside code blocks is looked at. A path (`core/library/SlotFiles`, `tests/support/
+Every `...` span outside code blocks is looked at. A path (`core/slotfiles/SlotFiles`, `tests/support/
 ViewerParts.h`) must name a file or folder under src/ or the repository; a name that looks like code
 (a name, Class::member, member(args), a type) must stand as a whole word in src/,
 tests/, bench/, tools/, cmake/, scripts/, .ci/, the Makefile or a CMakeLists.txt, each part of a Class::member on its own. Spans of

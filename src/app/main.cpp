@@ -2,7 +2,7 @@
 #include "core/common/AppSettings.h"
 #include "core/common/LaunchLog.h"
 #include "core/common/MemoryTrim.h"
-#include "core/library/LibrarySession.h"
+#include "core/session/LibrarySession.h"
 #include "core/storage/StateFile.h"
 #include "pdf/view/RetiredThreads.h"
 #include "platform/desktop/SingleInstance.h"

@@ -1,7 +1,7 @@
 #include "TestHarness.h"
 #include "core/autoplaylist/AutoPlaylistGenerator.h"
-#include "core/library/TitleMetadataIndex.h"
 #include "core/resources/BundledResources.h"
+#include "core/titles/TitleMetadataIndex.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

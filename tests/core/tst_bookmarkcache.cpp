@@ -1,9 +1,9 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
+#include "core/bookmarks/BookmarkCache.h"
 #include "core/common/AppPaths.h"
 #include "core/common/NotificationBus.h"
-#include "core/library/BookmarkCache.h"
-#include "core/library/CacheService.h"
+#include "core/slotfiles/CacheService.h"
 
 #include <QDir>
 #include <QJsonArray>

@@ -1,5 +1,5 @@
 #include "TestHarness.h"
-#include "core/library/DefaultBookmarks.h"
+#include "core/books/DefaultBookmarks.h"
 #include "core/resources/BundledResources.h"
 
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "core/library/ExportService.h"
-#include "core/library/MetadataImport.h"
+#include "core/metadata/MetadataImport.h"
+#include "core/share/ExportService.h"
 #include "core/text/TextUtils.h"
 
 #include <QDir>

@@ -1,11 +1,11 @@
 #include "TestHarness.h"
 #include "core/autoplaylist/AutoPlaylistFilters.h"
 #include "core/autoplaylist/GeneratedPlaylist.h"
+#include "core/books/CustomPdfFiles.h"
 #include "core/common/AppPaths.h"
-#include "core/library/CustomPdfFiles.h"
-#include "core/library/SlotStore.h"
-#include "core/library/TitleMetadataIndex.h"
 #include "core/resources/BundledResources.h"
+#include "core/slotfiles/SlotStore.h"
+#include "core/titles/TitleMetadataIndex.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,14 +1,14 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
+#include "core/books/CustomPdfFiles.h"
+#include "core/books/WorkshopBooks.h"
 #include "core/common/AppPaths.h"
-#include "core/library/CustomPdfFiles.h"
-#include "core/library/LibraryFiles.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/LibrarySlots.h"
-#include "core/library/SlotStore.h"
-#include "core/library/WorkshopBooks.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/playlist/PlaylistStore.h"
+#include "core/session/LibrarySession.h"
+#include "core/slotfiles/SlotStore.h"
+#include "core/slots/LibraryFiles.h"
+#include "core/slots/LibrarySlots.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "core/library/ImportTitles.h"
-#include "core/library/ImportableFiles.h"
-#include "core/library/TitleMetadataIndex.h"
+#include "core/imports/ImportTitles.h"
+#include "core/imports/ImportableFiles.h"
 #include "core/resources/BundledResources.h"
+#include "core/titles/TitleMetadataIndex.h"
 
 #include <QDir>
 #include <QMimeData>

@@ -1,11 +1,11 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "core/library/LibrarySearch.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/LibraryShownRows.h"
-#include "core/library/LibrarySort.h"
-#include "core/library/TitleKeyIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
+#include "core/search/LibrarySearch.h"
+#include "core/search/LibrarySort.h"
+#include "core/session/LibrarySession.h"
+#include "core/session/LibraryShownRows.h"
+#include "core/titles/TitleKeyIndex.h"
 
 #include <QSignalSpy>
 

@@ -1,6 +1,6 @@
 #include "TestHarness.h"
+#include "core/bookmarks/BookmarkEntry.h"
 #include "core/common/MemoryTrim.h"
-#include "core/library/BookmarkEntry.h"
 
 #include <QFile>
 

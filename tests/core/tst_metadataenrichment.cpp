@@ -2,12 +2,12 @@
 #include "ManualClock.h"
 #include "TestHarness.h"
 #include "core/common/AppSettings.h"
-#include "core/library/TitleMetadataIndex.h"
 #include "core/metadata/DiscogsAuth.h"
 #include "core/metadata/MetadataEnrichmentService.h"
 #include "core/metadata/MetadataWebClient.h"
 #include "core/metadata/NetworkThrottle.h"
 #include "core/resources/BundledResources.h"
+#include "core/titles/TitleMetadataIndex.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

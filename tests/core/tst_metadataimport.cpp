@@ -1,9 +1,9 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "core/library/BookmarkCache.h"
-#include "core/library/BookmarkImport.h"
-#include "core/library/ExportService.h"
-#include "core/library/MetadataImport.h"
+#include "core/bookmarks/BookmarkCache.h"
+#include "core/imports/BookmarkImport.h"
+#include "core/metadata/MetadataImport.h"
+#include "core/share/ExportService.h"
 
 #include <QFile>
 #include <QSet>

@@ -1,8 +1,8 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistBookPaths.h"
 #include "core/playlist/PlaylistRows.h"
+#include "core/slotfiles/SlotStore.h"
 
 namespace {
 

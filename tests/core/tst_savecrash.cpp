@@ -1,7 +1,7 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
 #include "core/common/AppPaths.h"
-#include "core/library/SlotStore.h"
+#include "core/slotfiles/SlotStore.h"
 #include "core/storage/StateFile.h"
 
 #include <QDir>

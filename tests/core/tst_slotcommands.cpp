@@ -1,10 +1,10 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/LibrarySlots.h"
-#include "core/library/SlotInput.h"
-#include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistLibrary.h"
+#include "core/session/LibrarySession.h"
+#include "core/slotfiles/SlotStore.h"
+#include "core/slots/LibrarySlots.h"
+#include "core/slots/SlotInput.h"
 
 #include <QDir>
 #include <QFile>

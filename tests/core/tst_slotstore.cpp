@@ -2,7 +2,7 @@
 #include "TestHarness.h"
 #include "core/common/AppPaths.h"
 #include "core/common/NotificationBus.h"
-#include "core/library/SlotStore.h"
+#include "core/slotfiles/SlotStore.h"
 #include "core/storage/StateFile.h"
 #include "pdf/import/ImagePdfImportService.h"
 

@@ -2,11 +2,6 @@
 #include "LoopbackHttpServer.h"
 #include "ManualClock.h"
 #include "TestHarness.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/LibrarySlots.h"
-#include "core/library/SlotMetadataJob.h"
-#include "core/library/SlotStore.h"
-#include "core/library/TitleKeyIndex.h"
 #include "core/metadata/AutoTagRun.h"
 #include "core/metadata/BundledMetadata.h"
 #include "core/metadata/DiscogsAuth.h"
@@ -16,6 +11,11 @@
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/playlist/PlaylistStore.h"
 #include "core/resources/BundledResources.h"
+#include "core/session/LibrarySession.h"
+#include "core/slotfiles/SlotStore.h"
+#include "core/slots/LibrarySlots.h"
+#include "core/slots/SlotMetadataJob.h"
+#include "core/titles/TitleKeyIndex.h"
 
 #include <QDir>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #include "TestHarness.h"
-#include "core/library/TitleMetadataIndex.h"
 #include "core/resources/BundledResources.h"
+#include "core/titles/TitleMetadataIndex.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "TestHarness.h"
-#include "core/library/BookmarkTitleRules.h"
 #include "core/text/TextUtils.h"
+#include "core/titles/BookmarkTitleRules.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
-#include "core/library/LibrarySort.h"
+#include "core/search/LibrarySort.h"
 #include "core/viewer/PageLayout.h"
 #include "core/viewer/SwipeAccumulator.h"
 #include "core/viewer/ViewerNavigation.h"

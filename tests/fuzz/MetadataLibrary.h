@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FuzzSupport.h"
-#include "core/library/MetadataImport.h"
+#include "core/metadata/MetadataImport.h"
 
 // Applies records to a library that holds a title twice, a title in decomposed form and a book with
 // several pages, and checks that each found bookmark is still the same song.

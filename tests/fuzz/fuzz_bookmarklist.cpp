@@ -1,7 +1,7 @@
 // Slot files, the bookmark cache and imported bookmark lists: one reader for all three.
 
 #include "FuzzSupport.h"
-#include "core/library/BookmarkCache.h"
+#include "core/bookmarks/BookmarkCache.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -3,8 +3,8 @@
 // hold.
 
 #include "FuzzSupport.h"
-#include "core/library/ExportService.h"
-#include "core/library/MetadataImport.h"
+#include "core/metadata/MetadataImport.h"
+#include "core/share/ExportService.h"
 #include "core/share/PlaylistTextExport.h"
 #include "core/text/TextUtils.h"
 

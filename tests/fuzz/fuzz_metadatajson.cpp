@@ -2,7 +2,7 @@
 
 #include "FuzzSupport.h"
 #include "MetadataLibrary.h"
-#include "core/library/MetadataImport.h"
+#include "core/metadata/MetadataImport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -1,7 +1,7 @@
 // The active slot and the slot names ("slots_meta.json").
 
 #include "FuzzSupport.h"
-#include "core/library/SlotStore.h"
+#include "core/slotfiles/SlotStore.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -1,7 +1,7 @@
 // The rules that make song titles, page markers and composers out of outline labels.
 
 #include "FuzzSupport.h"
-#include "core/library/BookmarkTitleRules.h"
+#include "core/titles/BookmarkTitleRules.h"
 
 using namespace BookmarkTitleRules;
 

@@ -1,11 +1,11 @@
 #include "Fixtures.h"
 #include "PdfFixtures.h"
 #include "TestHarness.h"
-#include "core/library/FolderFileIndex.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/LibrarySlots.h"
-#include "core/library/SlotStore.h"
+#include "core/books/FolderFileIndex.h"
 #include "core/playlist/PlaylistLibrary.h"
+#include "core/session/LibrarySession.h"
+#include "core/slotfiles/SlotStore.h"
+#include "core/slots/LibrarySlots.h"
 #include "pdf/extract/BookmarkExtractionRun.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "TestHarness.h"
-#include "core/library/BookmarkImport.h"
-#include "core/library/MetadataImport.h"
+#include "core/imports/BookmarkImport.h"
+#include "core/metadata/MetadataImport.h"
 #include "core/playlist/LyfPlaylistCodec.h"
 #include "pdf/engine/PdfDocument.h"
 #include "pdf/import/PictureFile.h"

@@ -1,6 +1,6 @@
 #include "PdfFixtures.h"
 #include "TestHarness.h"
-#include "core/library/DefaultBookmarks.h"
+#include "core/books/DefaultBookmarks.h"
 #include "core/resources/BundledResources.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 

@@ -1,10 +1,10 @@
 #include "Fixtures.h"
 
-#include "core/library/LibrarySlots.h"
+#include "core/slots/LibrarySlots.h"
 
-#include "core/library/AppendedRows.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/LibraryShownRows.h"
+#include "core/session/AppendedRows.h"
+#include "core/session/LibrarySession.h"
+#include "core/session/LibraryShownRows.h"
 
 #include <QRandomGenerator>
 #include <QStringList>

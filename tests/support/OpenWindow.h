@@ -2,8 +2,8 @@
 
 #include "MainWindowParts.h"
 #include "TestHarness.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/LibraryShownRows.h"
+#include "core/session/LibrarySession.h"
+#include "core/session/LibraryShownRows.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/StatusLine.h"
 #include "ui/extract/BookmarkExtractionFlow.h"

@@ -1,7 +1,7 @@
 #include "TestHarness.h"
 
-#include "core/library/LibrarySession.h"
-#include "core/library/LibrarySlots.h"
+#include "core/session/LibrarySession.h"
+#include "core/slots/LibrarySlots.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

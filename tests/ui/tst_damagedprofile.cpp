@@ -1,11 +1,11 @@
 #include "Fixtures.h"
 #include "OpenWindows.h"
 #include "TestHarnessGui.h"
+#include "core/bookmarks/BookmarkCache.h"
 #include "core/common/AppPaths.h"
-#include "core/library/BookmarkCache.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistStore.h"
+#include "core/session/LibrarySession.h"
+#include "core/slotfiles/SlotStore.h"
 #include "ui/app/AppDelegate.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "PdfFixtures.h"
 #include "TestHarnessGui.h"
 #include "ViewerParts.h"
-#include "core/library/SlotStore.h"
+#include "core/slotfiles/SlotStore.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/StatusLine.h"

@@ -12,11 +12,11 @@
 // Prints shell "export" lines that point Lyrafold at the profile (for eval). An existing profile is kept
 // (with what the user changed in it) unless --force is given.
 
+#include "core/books/DefaultBookmarks.h"
 #include "core/common/AppPaths.h"
-#include "core/library/CacheService.h"
-#include "core/library/DefaultBookmarks.h"
-#include "core/library/SlotStore.h"
 #include "core/playlist/PlaylistStore.h"
+#include "core/slotfiles/CacheService.h"
+#include "core/slotfiles/SlotStore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

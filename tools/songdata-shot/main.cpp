@@ -8,10 +8,10 @@
 // Slot 1 without the metadata, so that the run has something to fill.
 
 #include "LoopbackHttpServer.h"
-#include "core/library/SlotStore.h"
 #include "core/metadata/AutoTagRun.h"
 #include "core/metadata/MetadataEnrichmentService.h"
 #include "core/metadata/NetworkThrottle.h"
+#include "core/slotfiles/SlotStore.h"
 #include "ui/app/AppContext.h"
 #include "ui/mainwindow/MainWindowController.h"
 #include "ui/metadata/AutoTagFlow.h"

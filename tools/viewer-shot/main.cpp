@@ -30,8 +30,8 @@
 // --text-prompt clicks the page with the text tool, so that the note's prompt is shown.
 
 #include "core/common/AppSettings.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/SongOpening.h"
+#include "core/session/LibrarySession.h"
+#include "core/session/SongOpening.h"
 #include "core/share/ExportNaming.h"
 #include "core/viewer/ViewerSession.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"

@@ -12,7 +12,7 @@
 // extraction of the books of DIR and five one-page tunes without an outline (named in the language
 // chosen), its status line naming the tunes.
 
-#include "core/library/SlotStore.h"
+#include "core/slotfiles/SlotStore.h"
 #include "pdf/engine/PdfDocument.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 #include "pdf/import/ImagePdfImportService.h"

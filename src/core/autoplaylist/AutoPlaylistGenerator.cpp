@@ -1,8 +1,8 @@
 #include "core/autoplaylist/AutoPlaylistGenerator.h"
 
 #include "core/common/UiText.h"
-#include "core/library/TitleMetadataIndex.h"
 #include "core/text/TextUtils.h"
+#include "core/titles/TitleMetadataIndex.h"
 
 #include <QHash>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/common/Result.h"
-#include "core/library/TitleKeyIndex.h"
+#include "core/titles/TitleKeyIndex.h"
 
 #include <QList>
 #include <QRandomGenerator>

@@ -1,12 +1,12 @@
 #include "core/autoplaylist/GeneratedPlaylist.h"
 
 #include "core/autoplaylist/AutoPlaylistFilters.h"
+#include "core/books/CustomPdfFiles.h"
 #include "core/common/UiText.h"
-#include "core/library/CustomPdfFiles.h"
-#include "core/library/SlotStore.h"
-#include "core/library/TitleMetadataIndex.h"
 #include "core/playlist/PlaylistRows.h"
+#include "core/slotfiles/SlotStore.h"
 #include "core/text/TextUtils.h"
+#include "core/titles/TitleMetadataIndex.h"
 
 #include <QCollator>
 

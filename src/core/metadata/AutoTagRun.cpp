@@ -2,10 +2,10 @@
 
 #include "core/common/Hop.h"
 #include "core/common/UiText.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/TitleKeyIndex.h"
-#include "core/library/TitleMetadataIndex.h"
 #include "core/metadata/MetadataEnrichmentService.h"
+#include "core/session/LibrarySession.h"
+#include "core/titles/TitleKeyIndex.h"
+#include "core/titles/TitleMetadataIndex.h"
 
 #include <QSet>
 

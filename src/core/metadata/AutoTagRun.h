@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/library/BookmarkEntry.h"
+#include "core/bookmarks/BookmarkEntry.h"
 #include "core/metadata/ExternalEnrichment.h"
 #include "core/metadata/SongDataImportOptions.h"
 

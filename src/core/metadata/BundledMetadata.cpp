@@ -1,9 +1,9 @@
 #include "core/metadata/BundledMetadata.h"
 
+#include "core/bookmarks/BookmarkEntry.h"
+#include "core/bookmarks/LibraryRows.h"
 #include "core/common/UiText.h"
-#include "core/library/BookmarkEntry.h"
-#include "core/library/LibraryRows.h"
-#include "core/library/TitleKeyIndex.h"
+#include "core/titles/TitleKeyIndex.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/library/SlotMetadataJob.h"
-#include "core/library/TitleMetadataIndex.h"
+#include "core/slots/SlotMetadataJob.h"
+#include "core/titles/TitleMetadataIndex.h"
 
 struct BookmarkEntry;
 class TitleKeyIndex;

@@ -1,9 +1,9 @@
 #include "core/metadata/MetadataEnrichmentService.h"
 
-#include "core/library/TitleMetadataIndex.h"
 #include "core/metadata/DiscogsAuth.h"
 #include "core/metadata/MetadataWebClient.h"
 #include "core/text/TextUtils.h"
+#include "core/titles/TitleMetadataIndex.h"
 
 #include <QJsonArray>
 #include <QMutex>

@@ -1,6 +1,6 @@
 #include "core/playlist/Playlist.h"
 
-#include "core/library/SongRecordCodec.h"
+#include "core/bookmarks/SongRecordCodec.h"
 #include "core/text/TextUtils.h"
 
 QString playlistNameKey(const QString &name)

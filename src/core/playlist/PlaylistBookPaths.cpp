@@ -1,6 +1,6 @@
 #include "core/playlist/PlaylistBookPaths.h"
 
-#include "core/library/SlotStore.h"
+#include "core/slotfiles/SlotStore.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/library/BookmarkEntry.h"
-#include "core/library/LibraryRows.h"
+#include "core/bookmarks/BookmarkEntry.h"
+#include "core/bookmarks/LibraryRows.h"
 #include "core/playlist/PlaylistItem.h"
 
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/library/BookmarkEntry.h"
+#include "core/bookmarks/BookmarkEntry.h"
 
 // One title of a playlist: the fields of the bookmark it was made from.
 struct PlaylistItem : SongRecord {

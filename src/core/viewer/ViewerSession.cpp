@@ -1,6 +1,6 @@
 #include "core/viewer/ViewerSession.h"
 
-#include "core/library/LibrarySort.h"
+#include "core/search/LibrarySort.h"
 #include "core/viewer/ViewerNavigation.h"
 
 #include <QFileInfo>

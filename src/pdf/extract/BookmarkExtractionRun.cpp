@@ -2,7 +2,7 @@
 
 #include "core/common/Hop.h"
 #include "core/common/UiText.h"
-#include "core/library/LibrarySlots.h"
+#include "core/slots/LibrarySlots.h"
 
 #include <QFileInfo>
 #include <QSet>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/library/LibrarySlots.h"
+#include "core/slots/LibrarySlots.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 
 #include <QObject>

@@ -1,7 +1,7 @@
 #include "pdf/extract/PdfBookmarkExtractor.h"
 
-#include "core/library/BookmarkTitleRules.h"
 #include "core/text/TextUtils.h"
+#include "core/titles/BookmarkTitleRules.h"
 #include "pdf/engine/PdfDocument.h"
 
 #include <QFileInfo>

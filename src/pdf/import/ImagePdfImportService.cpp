@@ -2,7 +2,7 @@
 #include "core/common/UiText.h"
 
 #include "core/common/AppPaths.h"
-#include "core/library/ImportableFiles.h"
+#include "core/imports/ImportableFiles.h"
 #include "core/share/ExportNaming.h"
 #include "core/text/TextUtils.h"
 #include "pdf/engine/PdfDocument.h"

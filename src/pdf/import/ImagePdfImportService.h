@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/bookmarks/BookmarkEntry.h"
 #include "core/common/Result.h"
-#include "core/library/BookmarkEntry.h"
-#include "core/library/SlotStore.h"
+#include "core/slotfiles/SlotStore.h"
 
 #include <QString>
 #include <QStringList>

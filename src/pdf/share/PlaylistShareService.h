@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/annotations/PdfEditCacheFile.h"
+#include "core/bookmarks/BookmarkEntry.h"
 #include "core/common/BuildProgress.h"
-#include "core/library/BookmarkEntry.h"
 #include "core/playlist/PlaylistItem.h"
 #include "core/share/ExportResult.h"
 

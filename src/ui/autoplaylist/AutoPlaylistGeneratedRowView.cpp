@@ -1,6 +1,6 @@
 #include "ui/autoplaylist/AutoPlaylistGeneratedRowView.h"
 
-#include "core/library/SongRecord.h"
+#include "core/bookmarks/SongRecord.h"
 #include "core/text/TextUtils.h"
 #include "ui/autoplaylist/GeneratedTitlesModel.h"
 #include "ui/common/LyrafoldUIAssets.h"

@@ -2,7 +2,7 @@
 
 #include "core/autoplaylist/AutoPlaylistFilters.h"
 #include "core/common/NotificationBus.h"
-#include "core/library/SongOpening.h"
+#include "core/session/SongOpening.h"
 #include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"
 #include "ui/autoplaylist/AutoPlaylistYearRangeSlider.h"

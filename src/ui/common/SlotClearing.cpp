@@ -1,6 +1,6 @@
 #include "ui/common/SlotClearing.h"
 
-#include "core/library/LibrarySlots.h"
+#include "core/slots/LibrarySlots.h"
 #include "ui/common/LyrafoldAlert.h"
 
 namespace SlotClearing {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/library/SlotStore.h"
+#include "core/slotfiles/SlotStore.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 #include "ui/common/StateFileAlerts.h"
 
 #include "core/common/NotificationBus.h"
-#include "core/library/StateFileText.h"
+#include "core/slotfiles/StateFileText.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -2,9 +2,9 @@
 
 #include "ui/common/WindowPlacement.h"
 
+#include "core/bookmarks/SongRecord.h"
 #include "core/common/Hop.h"
 #include "core/common/HoverLog.h"
-#include "core/library/SongRecord.h"
 #include "pdf/render/LyrafoldBookmarkPdfPreview.h"
 #include "ui/common/PagePreviewWindow.h"
 

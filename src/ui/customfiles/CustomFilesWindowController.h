@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/books/CustomPdfFiles.h"
 #include "core/common/LatestRun.h"
-#include "core/library/CustomPdfFiles.h"
 
 #include <QWidget>
 

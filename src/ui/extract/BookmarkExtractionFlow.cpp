@@ -1,7 +1,7 @@
 #include "ui/extract/BookmarkExtractionFlow.h"
 
 #include "core/common/Hop.h"
-#include "core/library/LibrarySlots.h"
+#include "core/slots/LibrarySlots.h"
 #include "pdf/extract/BookmarkExtractionRun.h"
 #include "ui/common/SlotClearing.h"
 #include "ui/extract/ExtractionPrompts.h"

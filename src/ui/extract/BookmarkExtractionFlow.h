@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/library/FolderFileIndex.h"
+#include "core/books/FolderFileIndex.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "ui/extract/ExtractionPrompts.h"
 
-#include "core/library/LibrarySlots.h"
+#include "core/slots/LibrarySlots.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldFormAlert.h"
 

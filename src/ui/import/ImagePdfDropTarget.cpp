@@ -1,6 +1,6 @@
 #include "ui/import/ImagePdfDropTarget.h"
 
-#include "core/library/ImportableFiles.h"
+#include "core/imports/ImportableFiles.h"
 
 #include <QDropEvent>
 #include <QMimeData>

@@ -1,8 +1,8 @@
 #include "ui/import/ImagePdfImportDialogs.h"
 
-#include "core/library/ImportTitles.h"
-#include "core/library/LibrarySlots.h"
-#include "core/library/SlotStore.h"
+#include "core/imports/ImportTitles.h"
+#include "core/slotfiles/SlotStore.h"
+#include "core/slots/LibrarySlots.h"
 #include "core/text/TextUtils.h"
 #include "pdf/import/ImagePdfImportService.h"
 #include "ui/common/LyrafoldAlert.h"

@@ -1,8 +1,8 @@
 #include "ui/import/ImagePdfImportFlow.h"
 
 #include "core/common/Hop.h"
-#include "core/library/ImportTitles.h"
-#include "core/library/ImportableFiles.h"
+#include "core/imports/ImportTitles.h"
+#include "core/imports/ImportableFiles.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 #include "pdf/import/ImagePdfImportService.h"
 #include "ui/app/AppContext.h"

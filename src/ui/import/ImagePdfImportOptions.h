@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/library/BookmarkEntry.h"
-#include "core/library/ImportTitles.h"
+#include "core/bookmarks/BookmarkEntry.h"
+#include "core/imports/ImportTitles.h"
 
 #include <QStringList>
 

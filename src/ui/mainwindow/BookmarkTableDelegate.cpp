@@ -1,6 +1,6 @@
 #include "ui/mainwindow/BookmarkTableDelegate.h"
 
-#include "core/library/LibraryColumns.h"
+#include "core/bookmarks/LibraryColumns.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"
 #include "ui/mainwindow/BookmarkTableModel.h"

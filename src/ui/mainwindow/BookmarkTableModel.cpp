@@ -1,7 +1,7 @@
 #include "ui/mainwindow/BookmarkTableModel.h"
 
-#include "core/library/LibraryColumns.h"
-#include "core/library/LibraryShownRows.h"
+#include "core/bookmarks/LibraryColumns.h"
+#include "core/session/LibraryShownRows.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
 BookmarkTableModel::BookmarkTableModel(const LibraryShownRows *rows, QObject *parent)

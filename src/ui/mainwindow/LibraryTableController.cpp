@@ -1,9 +1,9 @@
 #include "ui/mainwindow/LibraryTableController.h"
 
+#include "core/bookmarks/LibraryColumns.h"
 #include "core/common/HoverLog.h"
-#include "core/library/LibraryColumns.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/LibraryShownRows.h"
+#include "core/session/LibrarySession.h"
+#include "core/session/LibraryShownRows.h"
 #include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/AddToPlaylistDialogs.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/library/LibraryFiles.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/LibraryShownRows.h"
-#include "core/library/LibrarySlots.h"
+#include "core/session/LibrarySession.h"
+#include "core/session/LibraryShownRows.h"
+#include "core/slots/LibraryFiles.h"
+#include "core/slots/LibrarySlots.h"
 #include "ui/mainwindow/LibraryTableController.h"
 #include "ui/mainwindow/MainWindowView.h"
 

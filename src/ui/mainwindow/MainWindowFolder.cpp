@@ -3,8 +3,8 @@
 
 #include "ui/mainwindow/MainWindowController.h"
 
+#include "core/books/DefaultBookmarks.h"
 #include "core/common/Hop.h"
-#include "core/library/DefaultBookmarks.h"
 #include "core/text/TextUtils.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/StatusLine.h"

@@ -4,7 +4,7 @@
 
 #include "ui/mainwindow/MainWindowController.h"
 
-#include "core/library/SlotInput.h"
+#include "core/slots/SlotInput.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldFormAlert.h"
 #include "ui/common/StatusLine.h"

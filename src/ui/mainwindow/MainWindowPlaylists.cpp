@@ -1,8 +1,8 @@
 #include "ui/mainwindow/MainWindowPlaylists.h"
 
+#include "core/bookmarks/BookmarkEntry.h"
 #include "core/common/Hop.h"
 #include "core/common/NotificationBus.h"
-#include "core/library/BookmarkEntry.h"
 #include "core/playlist/LyfPlaylistCodec.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "ui/app/AppContext.h"

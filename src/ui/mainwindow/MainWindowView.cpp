@@ -1,7 +1,7 @@
 #include "ui/mainwindow/MainWindowView.h"
 
 #include "core/common/LaunchLog.h"
-#include "core/library/LibrarySession.h"
+#include "core/session/LibrarySession.h"
 #include "ui/common/LyrafoldPlaylistStyleHeaderBarView.h"
 #include "ui/common/LyrafoldTheme.h"
 #include "ui/common/LyrafoldUIAssets.h"

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/bookmarks/BookmarkEntry.h"
+#include "core/bookmarks/BookmarkMetadataField.h"
 #include "core/common/Result.h"
-#include "core/library/BookmarkEntry.h"
-#include "core/library/BookmarkMetadataField.h"
 
 #include <QDialog>
 

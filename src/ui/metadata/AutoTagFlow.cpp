@@ -1,8 +1,8 @@
 #include "ui/metadata/AutoTagFlow.h"
 
-#include "core/library/LibrarySession.h"
-#include "core/library/LibrarySlots.h"
 #include "core/metadata/AutoTagRun.h"
+#include "core/session/LibrarySession.h"
+#include "core/slots/LibrarySlots.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/StatusSink.h"

@@ -2,10 +2,10 @@
 
 #include "core/common/Hop.h"
 #include "core/common/NotificationBus.h"
-#include "core/library/ImportableFiles.h"
-#include "core/library/LibrarySession.h"
-#include "core/library/SongOpening.h"
+#include "core/imports/ImportableFiles.h"
 #include "core/playlist/PlaylistBookPaths.h"
+#include "core/session/LibrarySession.h"
+#include "core/session/SongOpening.h"
 #include "core/text/TextUtils.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/LyrafoldAlert.h"

@@ -1,7 +1,7 @@
 #include "ui/viewer/OpenViewers.h"
 
 #include "core/common/AppSettings.h"
-#include "core/library/SongOpening.h"
+#include "core/session/SongOpening.h"
 #include "ui/common/StudyModeService.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/viewer/PdfViewerWindowController.h"

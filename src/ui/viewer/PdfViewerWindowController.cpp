@@ -4,7 +4,7 @@
 
 #include "core/common/DiagnosticLog.h"
 #include "core/common/PdfViewLog.h"
-#include "core/library/LibrarySession.h"
+#include "core/session/LibrarySession.h"
 #include "core/viewer/ViewerNavigation.h"
 #include "core/viewer/ViewerZoom.h"
 #include "pdf/view/PageGeometry.h"

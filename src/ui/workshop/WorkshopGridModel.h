@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/library/WorkshopBooks.h"
+#include "core/books/WorkshopBooks.h"
 
 #include <QAbstractListModel>
 #include <QHash>

@@ -2,7 +2,7 @@
 
 #include "core/common/Hop.h"
 #include "core/common/NotificationBus.h"
-#include "core/library/LibrarySession.h"
+#include "core/session/LibrarySession.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/CoverThumbnailLoader.h"
 #include "ui/common/FlowLayout.h"

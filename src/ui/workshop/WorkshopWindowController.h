@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/books/WorkshopBooks.h"
 #include "core/common/LatestRun.h"
-#include "core/library/WorkshopBooks.h"
 
 #include <QWidget>
 

@@ -1,5 +1,0 @@
-#include "core/library/BookmarkEntry.h"
-
-#include "core/playlist/PlaylistItem.h"
-
-BookmarkEntry::BookmarkEntry(const PlaylistItem &item) : SongRecord(item) {}
