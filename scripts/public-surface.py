@@ -184,8 +184,9 @@ def survey(tree, header, name, own_files=(), verbose=False):
                     not any(d in text for d in derived):
                 continue
             if member == name:
-                # Made with new, by a factory, as a variable, or as a member held by value.
-                pattern = (r"(new\s+|make_unique<|make_shared<)" + name + r"\b|\b" + name + r"\s*" +
+                # Made with new, by a factory (of a const one too), as a variable, or as a member held by
+                # value.
+                pattern = (r"(new\s+|make_unique<|make_shared<)(const\s+)?" + name + r"\b|\b" + name + r"\s*" +
                            TEMPLATE_ARGS + r"\s+\w+\s*[({;]")
             elif member.startswith("~"):
                 continue
