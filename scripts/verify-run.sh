@@ -622,32 +622,43 @@ json.dump(d, open(path, "w"))
 EOF
 }
 
+# show_received_playlist: once the slot's rows are in (a large slot's arrive a while after the window), the playlists window, its first playlist chosen,
+# then PRESS_AFTER seconds (1.5).
+show_received_playlist() {
+    [ -n "${SLOT_ROWS:-}" ] && sleep $((SLOT_ROWS / 50000))
+    x mousemove $playlists_tile click 1
+    sleep 2
+    x mousemove 540 240 click 1
+    sleep "${PRESS_AFTER:-1.5}"
+}
+
+# press_first_title NAME WHICH: the first title pressed; says how long after the press (WHICH names it)
+# a viewer whose window name holds NAME showed.
+press_first_title() {
+    local t0 found=""
+    t0="$(date +%s.%N)"
+    x mousemove 860 245 click 1
+    for _ in $(seq 600); do
+        found="$(x search --onlyvisible --name "$1" 2>/dev/null | head -1)" && [ -n "$found" ] && break
+        sleep 0.02
+    done
+    if [ -n "$found" ]; then
+        echo "  the viewer showed $(python3 -c "print('%.2f' % ($(date +%s.%N) - $t0))") s after $2: $(x getwindowname "$found")"
+    else
+        echo "  no viewer showed within 12 s of $2"
+    fi
+    sleep 2
+}
+
 scene_received_open() {
     profile received-open
     moved_book
     [ -n "${SLOT_ROWS:-}" ] && fill_slot 1 "$SLOT_ROWS"
     echo "  slot 1: $(slot_rows 1)"
     start
-    # A large slot's rows arrive a while after the window.
-    [ -n "${SLOT_ROWS:-}" ] && sleep $((SLOT_ROWS / 50000))
-    x mousemove $playlists_tile click 1
-    sleep 2
-    x mousemove 540 240 click 1
-    sleep "${PRESS_AFTER:-1.5}"
+    show_received_playlist
     shot received-open-1-titles
-    local t0 found=""
-    t0="$(date +%s.%N)"
-    x mousemove 860 245 click 1
-    for _ in $(seq 600); do
-        found="$(x search --onlyvisible --name 'Gig Book' 2>/dev/null | head -1)" && [ -n "$found" ] && break
-        sleep 0.02
-    done
-    if [ -n "$found" ]; then
-        echo "  the viewer showed $(python3 -c "print('%.2f' % ($(date +%s.%N) - $t0))") s after the press: $(x getwindowname "$found")"
-    else
-        echo "  no viewer showed within 12 s of the press"
-    fi
-    sleep 2
+    press_first_title 'Gig Book' "the press"
     shot received-open-2-viewer
 }
 
@@ -663,30 +674,14 @@ json.dump(d, open(sys.argv[1], "w"))
 EOF
     echo "  slot 1: $(slot_rows 1)"
     start
-    [ -n "${SLOT_ROWS:-}" ] && sleep $((SLOT_ROWS / 50000))
-    x mousemove $playlists_tile click 1
-    sleep 2
-    x mousemove 540 240 click 1
-    sleep "${PRESS_AFTER:-1.5}"
+    show_received_playlist
     x mousemove 860 245 click 1
     sleep 2
     shot received-later-1-missing
     echo "  viewers after the first press: $(x search --onlyvisible --name 'Late Book' 2>/dev/null | wc -l)"
     mkdir -p "$HOME/Gig Books/later"
     cp "$HOME/Gig Books/Gig Book.pdf" "$HOME/Gig Books/later/Late Book.pdf"
-    local t0 found=""
-    t0="$(date +%s.%N)"
-    x mousemove 860 245 click 1
-    for _ in $(seq 600); do
-        found="$(x search --onlyvisible --name 'Late Book' 2>/dev/null | head -1)" && [ -n "$found" ] && break
-        sleep 0.02
-    done
-    if [ -n "$found" ]; then
-        echo "  the viewer showed $(python3 -c "print('%.2f' % ($(date +%s.%N) - $t0))") s after the second press: $(x getwindowname "$found")"
-    else
-        echo "  no viewer showed within 12 s of the second press"
-    fi
-    sleep 2
+    press_first_title 'Late Book' "the second press"
     shot received-later-2-after
 }
 
@@ -704,29 +699,13 @@ EOF
     mv "$HOME/Gig Books/Gig Book.pdf" "$HOME/Away/"
     echo "  slot 1: $(slot_rows 1)"
     start
-    [ -n "${SLOT_ROWS:-}" ] && sleep $((SLOT_ROWS / 50000))
-    x mousemove $playlists_tile click 1
-    sleep 2
-    x mousemove 540 240 click 1
-    sleep "${PRESS_AFTER:-1.5}"
+    show_received_playlist
     x mousemove 860 245 click 1
     sleep 2
     shot received-back-1-away
     echo "  viewers after the first press: $(x search --onlyvisible --name 'Gig Book' 2>/dev/null | wc -l)"
     mv "$HOME/Away/Gig Book.pdf" "$HOME/Gig Books/"
-    local t0 found=""
-    t0="$(date +%s.%N)"
-    x mousemove 860 245 click 1
-    for _ in $(seq 600); do
-        found="$(x search --onlyvisible --name 'Gig Book' 2>/dev/null | head -1)" && [ -n "$found" ] && break
-        sleep 0.02
-    done
-    if [ -n "$found" ]; then
-        echo "  the viewer showed $(python3 -c "print('%.2f' % ($(date +%s.%N) - $t0))") s after the second press: $(x getwindowname "$found")"
-    else
-        echo "  no viewer showed within 12 s of the second press"
-    fi
-    sleep 2
+    press_first_title 'Gig Book' "the second press"
     shot received-back-2-after
 }
 
