@@ -5,6 +5,7 @@
 #include "core/search/LibrarySort.h"
 #include "core/session/LibrarySession.h"
 #include "core/session/LibraryShownRows.h"
+#include "core/session/RowDeletion.h"
 #include "core/titles/TitleKeyIndex.h"
 
 #include <QSignalSpy>
@@ -406,6 +407,81 @@ private Q_SLOTS:
         TestHarness::settleWorkers();
         QCOMPARE(applied.size(), 2);
         QCOMPARE(shown.filteredPositions().first(), qsizetype(0));
+    }
+
+    // While the order is held (a cell's field is open on a row), a search pass, a sort or every row shown
+    // again waits and the rows stay as they are shown; the release shows the last order that waited.
+    // Rows removed or a new library meanwhile are shown at once, and what waited is dropped.
+    void aHeldOrderWaitsForItsRelease_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<QStringList>("released"); // the first rows shown after the release; none: all
+        QTest::newRow("a search pass") << "search" << QStringList{"Night Train Home", "Night Late"};
+        QTest::newRow("two search passes: the last") << "search twice" << QStringList{"Midnight Shower"};
+        QTest::newRow("a sort at once") << "sort" << QStringList{"Filler 0", "Filler 1"};
+        QTest::newRow("a sort on a worker") << "worker sort" << QStringList{"Filler 0", "Filler 1"};
+        QTest::newRow("a search cleared") << "all again" << QStringList();
+        QTest::newRow("rows removed") << "removed" << QStringList{"Home at Night", "Midnight Shower"};
+        QTest::newRow("a new library") << "replaced" << QStringList{"Other"};
+    }
+
+    void aHeldOrderWaitsForItsRelease()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(QStringList, released);
+        PlaylistLibrary playlists;
+        LibrarySession session(playlists);
+        LibraryShownRows shown(session, {.workerSortRows = meanwhile == "worker sort" ? 10 : 200000});
+        BookmarkList library = nightLibrary();
+        for (int i = 0; i < 150; ++i)
+            library.append(song(QStringLiteral("Filler %1").arg(i)));
+        library.append(song(QStringLiteral("Night Late")));
+        Fixtures::setRows(session, library);
+        if (meanwhile == "all again") {
+            shown.updateFilteredList(QStringLiteral("night"));
+            TestHarness::settleWorkers();
+        }
+        const BookmarkList before = Fixtures::shownRows(shown);
+        QSignalSpy applied(&shown, &LibraryShownRows::filteredBookmarksChanged);
+
+        shown.holdOrder();
+        if (meanwhile.startsWith("search")) {
+            shown.updateFilteredList(QStringLiteral("night"));
+            if (meanwhile == "search twice") {
+                TestHarness::settleWorkers();
+                shown.updateFilteredList(QStringLiteral("shower"));
+            }
+        } else if (meanwhile.endsWith("sort")) {
+            QVERIFY(shown.sortFilteredByColumn(QStringLiteral("Bookmark Title")));
+        } else if (meanwhile == "all again") {
+            shown.updateFilteredList(QString());
+        } else if (meanwhile == "removed") {
+            shown.updateFilteredList(QStringLiteral("night"));
+            TestHarness::settleWorkers();
+            QVERIFY(session.deleteBookmarks(RowDeletion::plan(session, {0}, std::nullopt)));
+        } else {
+            shown.updateFilteredList(QStringLiteral("night"));
+            TestHarness::settleWorkers();
+            Fixtures::setRows(session, {song(QStringLiteral("Other"))});
+        }
+        TestHarness::settleWorkers();
+        QVERIFY(applied.isEmpty());
+        if (meanwhile == "removed" || meanwhile == "replaced") {
+            QCOMPARE(titles(Fixtures::shownRows(shown)).mid(0, 2), released);
+        } else {
+            QCOMPARE(Fixtures::shownRows(shown), before);
+        }
+
+        shown.releaseOrder();
+        QVERIFY(!shown.orderHeld());
+        const bool waited = meanwhile != "removed" && meanwhile != "replaced";
+        QCOMPARE(applied.size(), waited ? 1 : 0);
+        const QStringList shownTitles = titles(Fixtures::shownRows(shown));
+        if (released.isEmpty())
+            QCOMPARE(shownTitles.size(), library.size());
+        else
+            QCOMPARE(shownTitles.mid(0, released.size()), released);
+        QCOMPARE(shown.sortShown(), meanwhile.endsWith("sort"));
     }
 
     // Both passes land in order; a blank query shows the library at once; a pass overtaken by a newer

@@ -9,11 +9,13 @@
 #include "core/bookmarks/LibraryColumns.h"
 #include "core/common/AppPaths.h"
 #include "core/common/AppSettings.h"
+#include "core/common/Hop.h"
 #include "core/common/LaunchLog.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/resources/BundledResources.h"
 #include "core/slotfiles/SlotStore.h"
 #include "core/slots/LibrarySlots.h"
+#include "core/storage/FileGuard.h"
 #include "platform/recognition/SongRecognitionResult.h"
 #include "ui/app/AppContext.h"
 #include "ui/app/AppDelegate.h"
@@ -50,6 +52,7 @@
 #include <QSaveFile>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QThreadPool>
 #include <QToolButton>
 
 #include <memory>
@@ -318,15 +321,8 @@ private Q_SLOTS:
                                 Fixtures::bookmark("/b/A.pdf", 3, "Song C")},
                                true);
         table(*window)->setClickActionDelayForTesting(10);
-        if (!search.isEmpty()) {
-            // Every row shows before the search as after it: wait for its passes, whose landing would
-            // close an open field.
-            QSignalSpy passes(&window->shownRows(), &LibraryShownRows::filteredBookmarksChanged);
-            QTest::keyClicks(searchField(*window), search);
-            WAIT_VERIFY(!passes.isEmpty());
-            TestHarness::settleWorkers();
-            WAIT_COMPARE(shownTitles(*window).size(), 3);
-        }
+        // The search's passes land while the fields below are open; they wait for the fields.
+        QTest::keyClicks(searchField(*window), search);
         button(*window, "editModeButton")->click();
         QWidget *viewport = tableView(*window)->viewport();
         const auto genreOf = [&](int row) { return Fixtures::shownRows(window->shownRows()).at(row).genre; };
@@ -515,6 +511,186 @@ private Q_SLOTS:
         }
         QCOMPARE(library.allBookmarks().toList(), expected);
         LibrarySession::waitForPendingSaves();
+        QCOMPARE(SlotStore::loadSlot(1), expected);
+    }
+
+    // A cell's field opened while work runs, and the work then lands: what was typed reaches its song
+    // and the slot's file. Work that changes the rows takes the text first (a reload reads the file again
+    // with it); a new order of the shown rows waits until the field closes, the text still in it.
+    void aFieldOpenedWhileWorkRunsKeepsItsText_data()
+    {
+        QTest::addColumn<QString>("work");
+        QTest::addColumn<QString>("search"); // shown while the work runs
+        QTest::newRow("Reload Slot from Disk") << "reload"
+                                               << "";
+        QTest::newRow("Reload Slot from Disk, a search shown") << "reload"
+                                                               << "Tune";
+        QTest::newRow("Merge Slots into Current") << "merge"
+                                                  << "";
+        QTest::newRow("Merge Slots into Current, a search shown") << "merge"
+                                                                  << "Tune";
+        QTest::newRow("a metadata file, a search shown") << "metadata file"
+                                                         << "Tune";
+        QTest::newRow("Apply Bundled Metadata Only, a search shown") << "bundled"
+                                                                     << "Tune";
+        QTest::newRow("an extraction into the slot") << "extraction"
+                                                     << "";
+        QTest::newRow("a slot tile") << "switch"
+                                     << "";
+        QTest::newRow("songs imported into another slot") << "import"
+                                                          << "";
+        QTest::newRow("another program's version of the slot") << "outside"
+                                                               << "";
+        QTest::newRow("the search's pass over the whole library") << "search"
+                                                                  << "";
+    }
+
+    void aFieldOpenedWhileWorkRunsKeepsItsText()
+    {
+        QFETCH(QString, work);
+        QFETCH(QString, search);
+        // The first title stands in the built-in metadata; "Tune Up" lies beyond the rows a search's
+        // first pass ranks, so that the pass over the whole library shows other rows than the first.
+        BookmarkList rows{Fixtures::bookmark("/b/A.pdf", 1, "Ninth Street Shuffle"),
+                          Fixtures::bookmark("/b/A.pdf", 2, "My Own Tune")};
+        for (int n = 0; n < 150; ++n)
+            rows.append(
+                Fixtures::bookmark("/b/F.pdf", n + 1, n == 130 ? "Tune Up" : "Filler " + QString::number(n)));
+        SlotStore::saveSlot(2, {Fixtures::bookmark("/b/B.pdf", 1, "Other song")}, QString());
+        QTest::failOnWarning(QRegularExpression("does not belong to this view|editing failed"));
+        auto window = windowOn(1, rows, true);
+        LibrarySession &library = window->library();
+        LibraryShownRows &shown = window->shownRows();
+        table(*window)->setClickActionDelayForTesting(10);
+        if (!search.isEmpty()) {
+            QTest::keyClicks(searchField(*window), search);
+            TestHarness::settleWorkers();
+            WAIT_COMPARE(shown.filteredCount(), 2);
+        }
+        button(*window, "editModeButton")->click();
+        TestHarness::settleWorkers();
+        LibrarySession::waitForPendingSaves();
+
+        // The work begins and comes back while nothing lands yet.
+        Hop::holdLandingsForTesting();
+        auto landings = qScopeGuard([] { Hop::releaseLandingsForTesting(); });
+        std::unique_ptr<ModalAnswer> answers;
+        std::optional<qsizetype> extracted;
+        std::function<void()> extract;
+        BookmarkList expected = rows;
+        if (work == "reload") {
+            menuItem(*window, QStringLiteral("Reload Slot from Disk"))->trigger();
+        } else if (work == "merge") {
+            answers = std::make_unique<ModalAnswer>([](QDialog *dialog) {
+                dialog->findChild<QLineEdit *>()->setText(QStringLiteral("2"));
+                ModalAnswer::press(dialog, QStringLiteral("Merge"));
+            });
+            menuItem(*window, QStringLiteral("Merge Slots into Current…"))->trigger();
+            expected.append(SlotStore::loadSlot(2));
+        } else if (work == "metadata file") {
+            const QString file = TestHarness::home() + QStringLiteral("/m.csv");
+            TestHarness::writeFile(file, "Title,Genre\nNinth Street Shuffle,Latin");
+            answers = std::make_unique<ModalAnswer>(QStringLiteral("OK"), [file](QDialog *dialog) {
+                dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(file);
+                dialog->accept();
+            });
+            window->metadataImports().importMetadata();
+            expected[0].genre = QStringLiteral("Latin");
+        } else if (work == "bundled") {
+            menuItem(*window, QStringLiteral("Apply Bundled Metadata Only"))->trigger();
+        } else if (work == "extraction") {
+            // The slot's books read again: the same songs, whose metadata stays. Planned again when the
+            // library changed meanwhile, as a run plans it again.
+            LibrarySlots &librarySlots = window->context.librarySlots();
+            ExtractionResult result;
+            result.slot = 1;
+            result.folder = books();
+            result.bookmarks = rows;
+            extract = [&, result] {
+                Hop::run(&librarySlots, librarySlots.extractionPlanner(result), [&](ExtractionPlan plan) {
+                    extracted = librarySlots.adoptExtraction(std::move(plan));
+                    if (!extracted)
+                        extract();
+                });
+            };
+            extract();
+        } else if (work == "switch") {
+            clickTile(slotTile(*window, 2));
+        } else if (work == "import") {
+            window->context.librarySlots().appendImportedBookmarks(
+                {Fixtures::bookmark("/b/Scan.pdf", 1, "Scan")}, 2, QString());
+        } else if (work == "outside") {
+            FileGuard::setDelaysForTesting(std::chrono::milliseconds(10), std::chrono::milliseconds(100));
+            auto theirs = rows;
+            theirs[0].style = QStringLiteral("Cool");
+            QSaveFile file(SlotStore::slotFilePath(1));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(*SlotStore::encodeSlot(theirs, books()));
+            QVERIFY(file.commit());
+            expected[0].style = QStringLiteral("Cool");
+        } else if (work == "search") {
+            QTest::keyClicks(searchField(*window), QStringLiteral("Tune"));
+            WAIT_COMPARE(shown.filteredCount(), 1); // the first pass
+        }
+        WAIT_VERIFY(Hop::heldLandingsForTesting() > 0 &&
+                    QThreadPool::globalInstance()->activeThreadCount() == 0);
+        // A dialog the work asked through has given the window back.
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+
+        // Meanwhile the user types into the genre of "My Own Tune", without Return.
+        const auto shownRowOf = [&](const QString &title) {
+            return int(Fixtures::shownRows(shown).indexOf(
+                *std::find_if(library.allBookmarks().begin(), library.allBookmarks().end(),
+                              [&](const BookmarkEntry &row) { return row.title == title; })));
+        };
+        const int row = shownRowOf(QStringLiteral("My Own Tune"));
+        QVERIFY(row >= 0);
+        QTest::mouseClick(tableView(*window)->viewport(), Qt::LeftButton, {}, cellCentre(*window, row, 3));
+        WAIT_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+        const QPointer<QLineEdit> field = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QTest::keyClicks(field, "Mambo");
+        expected[1].genre = QStringLiteral("Mambo");
+
+        // The work lands.
+        landings.dismiss();
+        Hop::releaseLandingsForTesting();
+        if (work == "reload") {
+            WAIT_COMPARE(statusField(*window)->text(), "Slot 1 reloaded (152 bookmarks)");
+            QCOMPARE(searchField(*window)->text(), QString());
+        } else if (work == "merge") {
+            WAIT_VERIFY(statusField(*window)->text().startsWith("Merged 1 bookmark(s) into Slot 1"));
+            QCOMPARE(searchField(*window)->text(), search);
+        } else if (work == "metadata file") {
+            WAIT_COMPARE(library.allBookmarks().at(0).genre, "Latin");
+        } else if (work == "bundled") {
+            WAIT_COMPARE(library.allBookmarks().at(0).genre, "Jazz");
+            expected = library.allBookmarks().toList();
+            expected[1].genre = QStringLiteral("Mambo");
+        } else if (work == "extraction") {
+            WAIT_VERIFY(extracted);
+        } else if (work == "switch" || work == "import") {
+            WAIT_COMPARE(library.currentSlotId(), 2);
+        } else if (work == "outside") {
+            WAIT_COMPARE(library.allBookmarks().at(0).style, "Cool");
+            FileGuard::resetDelaysForTesting();
+        } else {
+            TestHarness::settleWorkers();
+            // The field is still open with its text; the rows wait for it.
+            QVERIFY(field && field->isVisible());
+            QCOMPARE(QApplication::focusWidget(), field.data());
+            QCOMPARE(field->text(), "Mambo");
+            QCOMPARE(library.allBookmarks().at(1).genre, QString());
+            QTest::keyClick(field, Qt::Key_Return);
+            WAIT_COMPARE(library.allBookmarks().at(1).genre, "Mambo");
+            WAIT_COMPARE(shown.filteredCount(), 2);
+        }
+        TestHarness::settleWorkers();
+        LibrarySession::waitForPendingSaves();
+        if (library.currentSlotId() == 1) {
+            QCOMPARE(library.allBookmarks().toList(), expected);
+            QVERIFY(!qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+        }
         QCOMPARE(SlotStore::loadSlot(1), expected);
     }
 

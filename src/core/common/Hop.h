@@ -5,6 +5,9 @@
 #include <QPointer>
 #include <QThreadPool>
 
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <type_traits>
 #include <utility>
 
@@ -18,6 +21,19 @@
 // context dies first.)
 namespace Hop {
 
+// For tests that do what a user does while work is in flight (open a field, type) and then let the
+// work land: while held, every call that would come back to the UI thread waits, in order, until the
+// release posts them.
+void holdLandingsForTesting();
+void releaseLandingsForTesting();
+int heldLandingsForTesting();
+
+namespace detail {
+extern std::atomic<bool> landingsHeld;
+// Takes the call while the landings are held; false, leaving it, once they are not.
+bool keepLanding(std::function<void()> &call);
+} // namespace detail
+
 // Made on the UI thread for one receiver; posts calls back to it from any thread.
 class Receiver {
 public:
@@ -29,13 +45,18 @@ public:
         QCoreApplication *app = QCoreApplication::instance();
         if (!app)
             return;
-        QMetaObject::invokeMethod(
-            app,
-            [receiver = m_receiver, fn = std::move(fn)]() mutable {
-                if (receiver)
-                    fn();
-            },
-            Qt::QueuedConnection);
+        auto call = [receiver = m_receiver, fn = std::move(fn)]() mutable {
+            if (receiver)
+                fn();
+        };
+        if (detail::landingsHeld.load(std::memory_order_relaxed)) {
+            auto kept = std::make_shared<decltype(call)>(std::move(call));
+            std::function<void()> landing = [kept] { (*kept)(); };
+            if (!detail::keepLanding(landing))
+                QMetaObject::invokeMethod(app, std::move(landing), Qt::QueuedConnection);
+            return;
+        }
+        QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
     }
 
 private:

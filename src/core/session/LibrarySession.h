@@ -135,9 +135,21 @@ public:
     };
     // Tells libraryAboutToBeReplaced() first.
     void replaceLibrary(Replacement replacement);
-    // Tells libraryAboutToBeReplaced(), for an operation that changes something of the slot (its
-    // name) before it replaces the rows.
-    void announceReplacement() { Q_EMIT libraryAboutToBeReplaced(); }
+    // Tells libraryAboutToBeReplaced() (after rowsAboutToChange()), for an operation that changes
+    // something of the slot (its name) before it replaces the rows.
+    void announceReplacement()
+    {
+        prepareForLanding();
+        Q_EMIT libraryAboutToBeReplaced();
+    }
+    // Work done elsewhere (a slot read, songs appended, a metadata change worked out on a worker,
+    // another program's version of the slot) is about to change the rows: tells rowsAboutToChange(), so
+    // that text still being typed for a row becomes a change of the rows now. Called as the work's result
+    // arrives, before the work tests whether the library changed meanwhile (libraryVersion()), so that
+    // the test sees that change and the work is done again over it. The mutations that take such work
+    // (replaceLibrary(), adoptEditedRows(), adoptAppendedRows()) tell it themselves; the last two then
+    // refuse work that what was given to the library made stale.
+    void prepareForLanding() { Q_EMIT rowsAboutToChange(); }
 
     // The built-in list becomes the library of the Default slot, with folder as the library folder;
     // the slot metadata names slot 0 active (stored names kept). Saved, playlists brought in line.
@@ -229,6 +241,10 @@ Q_SIGNALS:
     // before the removal (LibraryRows::blockStamps()).
     void rowsReplaced();
     void rowsRemoved(const QList<qsizetype> &removed, const QList<quint64> &stampsBefore);
+    // Work done elsewhere is about to change the rows (see prepareForLanding()); they are still as they
+    // were. Whatever holds text typed for a row and not yet given to the library gives it now, to the
+    // song it was typed for.
+    void rowsAboutToChange();
     // The slot is about to change or the library to be replaced; the rows and the slot are still the
     // old ones. A run that holds a batch open ends it here, so that what it changed is saved to its
     // own slot. Every operation that changes the slot or replaces the rows tells it first, before it

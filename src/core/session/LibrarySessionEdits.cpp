@@ -178,6 +178,7 @@ void LibrarySession::followKeyChanges(const QList<KeyChange> &changes, const Tit
 
 bool LibrarySession::adoptAppendedRows(AppendedRows appended)
 {
+    prepareForLanding();
     if (appended.version != m_libraryVersion)
         return false;
     if (appended.count == 0)
@@ -278,6 +279,7 @@ std::optional<DeletionResult> LibrarySession::deleteBookmarks(const DeletionPlan
 bool LibrarySession::adoptEditedRows(quint64 version, LibraryRows rows, RowChange change,
                                      QSet<QString> titleKeys, QSet<QString> identityKeys)
 {
+    prepareForLanding();
     if (version != m_libraryVersion || rows.size() != m_rows.size())
         return false;
     BatchScope batch(*this);

@@ -47,8 +47,31 @@ void LibraryShownRows::showAllRows()
 {
     m_sortPending = false;
     m_sortShown = false;
+    // An order that waited was one of the rows that are gone.
+    m_waitingOrder.reset();
     m_positions.resize(m_session.allBookmarks().size());
     std::iota(m_positions.begin(), m_positions.end(), qsizetype(0));
+}
+
+void LibraryShownRows::showOrder(QList<qsizetype> positions, bool sorted)
+{
+    m_sortPending = false;
+    // The same rows in the same order are shown at once, so that the table shows what changed in them.
+    if (m_orderHeld && positions != m_positions) {
+        m_waitingOrder = WaitingOrder{std::move(positions), sorted};
+        return;
+    }
+    m_waitingOrder.reset();
+    m_positions = std::move(positions);
+    m_sortShown = sorted;
+    Q_EMIT filteredBookmarksChanged();
+}
+
+void LibraryShownRows::releaseOrder()
+{
+    m_orderHeld = false;
+    if (std::optional<WaitingOrder> waiting = std::exchange(m_waitingOrder, std::nullopt))
+        showOrder(std::move(waiting->positions), waiting->sorted);
 }
 
 void LibraryShownRows::followRemoval(const QList<qsizetype> &removed, const QList<quint64> &stampsBefore)
@@ -64,6 +87,8 @@ void LibraryShownRows::followRemoval(const QList<qsizetype> &removed, const QLis
             shown.append(position - (before - removed.cbegin()));
     }
     m_positions = std::move(shown);
+    // The window searches again over what is left.
+    m_waitingOrder.reset();
 }
 
 void LibraryShownRows::libraryChanged()
@@ -129,8 +154,9 @@ void LibraryShownRows::updateFilteredList(const QString &text)
     const SearchQuery query = LibrarySearch::parseSearchQuery(TextUtils::trimmed(text));
     const qint64 generation = ++m_searchGeneration;
     if (query.isEmpty()) {
-        showAllRows();
-        Q_EMIT filteredBookmarksChanged();
+        QList<qsizetype> all(m_session.allBookmarks().size());
+        std::iota(all.begin(), all.end(), qsizetype(0));
+        showOrder(std::move(all), false);
         return;
     }
     const quint64 version = m_session.libraryVersion();
@@ -183,10 +209,7 @@ void LibraryShownRows::applySearchPass(qint64 generation, quint64 version, QList
 {
     if (generation != m_searchGeneration || version != m_session.libraryVersion())
         return;
-    m_positions = std::move(positions);
-    m_sortPending = false;
-    m_sortShown = false;
-    Q_EMIT filteredBookmarksChanged();
+    showOrder(std::move(positions), false);
 }
 
 std::shared_ptr<const LibrarySearchIndex> LibraryShownRows::currentSearchIndex() const
@@ -263,7 +286,7 @@ void LibraryShownRows::prepareIndexes()
 
 bool LibraryShownRows::sortFilteredByColumn(const QString &column)
 {
-    if (m_positions.isEmpty())
+    if (latestOrder().isEmpty())
         return false;
     if (m_sortColumn == column) {
         m_sortAscending = !m_sortAscending;
@@ -271,14 +294,17 @@ bool LibraryShownRows::sortFilteredByColumn(const QString &column)
         m_sortColumn = column;
         m_sortAscending = true;
     }
-    m_sortShown = true;
     const qint64 generation = ++m_sortGeneration;
-    if (m_positions.size() < m_options.workerSortRows) {
-        m_sortPending = false;
-        LibrarySort::sortPositions(m_positions, m_session.allBookmarks(), column, m_sortAscending,
+    if (latestOrder().size() < m_options.workerSortRows) {
+        QList<qsizetype> positions = latestOrder();
+        LibrarySort::sortPositions(positions, m_session.allBookmarks(), column, m_sortAscending,
                                    &m_sortRanks);
+        // Told by the caller, which shows the rows again.
+        const QSignalBlocker quiet(this);
+        showOrder(std::move(positions), true);
         return true;
     }
+    m_sortShown = true;
     // A large list would hold the window for a second: sorted on a worker, from copies that share the
     // rows and the ranks.
     m_sortPending = true;
@@ -286,7 +312,7 @@ bool LibraryShownRows::sortFilteredByColumn(const QString &column)
     const quint64 version = m_session.libraryVersion();
     Hop::run(
         this,
-        [rows = m_session.allBookmarks(), positions = m_positions, column, ascending = m_sortAscending,
+        [rows = m_session.allBookmarks(), positions = latestOrder(), column, ascending = m_sortAscending,
          ranks = m_sortRanks]() mutable {
             LibrarySort::sortPositions(positions, rows, column, ascending, &ranks);
             return SortedRows{std::move(positions), std::move(ranks)};
@@ -295,10 +321,8 @@ bool LibraryShownRows::sortFilteredByColumn(const QString &column)
             if (generation != m_sortGeneration || searchGeneration != m_searchGeneration ||
                 version != m_session.libraryVersion())
                 return;
-            m_sortPending = false;
-            m_positions = std::move(sorted.positions);
             m_sortRanks = std::move(sorted.ranks);
-            Q_EMIT filteredBookmarksChanged();
+            showOrder(std::move(sorted.positions), true);
         });
     return true;
 }

@@ -77,6 +77,16 @@ public:
     // a search or a new library puts them back into their own order.
     bool sortShown() const { return m_sortShown; }
 
+    // ---- While a row is being typed into
+
+    // While held, a new order of the shown rows (a search pass, a sort, every row shown again for an
+    // emptied search) waits and the rows stay as they are shown, so that a row being typed into keeps
+    // its song and its place; the last order that waited is shown on release. A change of the rows
+    // themselves (a new library, rows removed), or an order that is the one shown, is shown at once.
+    void holdOrder() { m_orderHeld = true; }
+    void releaseOrder();
+    bool orderHeld() const { return m_orderHeld; }
+
 Q_SIGNALS:
     // A search pass, a sort on a worker, or an update that shows everything replaced the shown rows.
     void filteredBookmarksChanged();
@@ -90,6 +100,14 @@ private:
     static constexpr int searchFirstPassCount = 100;
 
     void showAllRows();
+    // Shows the positions in their order (a search's or a sort's), or keeps them until the order is
+    // released.
+    void showOrder(QList<qsizetype> positions, bool sorted);
+    // The order shown, or about to be once released.
+    const QList<qsizetype> &latestOrder() const
+    {
+        return m_waitingOrder ? m_waitingOrder->positions : m_positions;
+    }
     // The session's rows at the positions removed (ascending) are gone.
     void followRemoval(const QList<qsizetype> &removed, const QList<quint64> &stampsBefore);
     void libraryChanged();
@@ -128,4 +146,11 @@ private:
     qint64 m_sortGeneration = 0;
     bool m_sortPending = false;
     bool m_sortShown = false;
+
+    bool m_orderHeld = false;
+    struct WaitingOrder {
+        QList<qsizetype> positions;
+        bool sorted = false;
+    };
+    std::optional<WaitingOrder> m_waitingOrder;
 };

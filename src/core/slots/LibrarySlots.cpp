@@ -318,6 +318,10 @@ void LibrarySlots::adoptLoad(quint64 generation, LoadedSlot loaded)
         Q_EMIT requestedSlotChanged();
         return;
     }
+    // Text still being typed for a row of the slot read again is saved first, as Return would have
+    // saved it: the file is then read again with it.
+    if (m_load->reload && !m_load->started)
+        m_session.prepareForLanding();
     // The file was written after the worker may have read it (or, for a reload, the library saved
     // edits to it): read again.
     if (m_slotWrites.value(slot) != m_load->slotWrites ||

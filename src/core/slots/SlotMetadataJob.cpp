@@ -151,6 +151,10 @@ void SlotMetadataJob::attempt()
             // go of on a worker, adopted or not: freeing it here held the interface.
             const auto leftovers =
                 qScopeGuard([&prepared] { MemoryTrim::freeInBackground(std::move(prepared)); });
+            // Text still being typed for a row is the library's before the change lands: the change is
+            // then worked out again over it.
+            if (prepared.changed > 0 && m_session.currentSlotId() == m_slot)
+                m_session.prepareForLanding();
             if (m_session.currentSlotId() != m_slot || prepared.version != m_session.libraryVersion()) {
                 // Another slot, or the same slot changed meanwhile: worked out again from what is
                 // there now.
@@ -165,9 +169,12 @@ void SlotMetadataJob::attempt()
             if (prepared.changed > 0) {
                 // The playlists were brought in line on the worker already.
                 LibrarySession::BatchScope batch(m_session, LibrarySession::PlaylistSync::skip);
-                m_session.adoptEditedRows(prepared.version, std::move(prepared.rows),
-                                          std::move(prepared.change), std::move(prepared.titleKeys),
-                                          std::move(prepared.identityKeys));
+                if (!m_session.adoptEditedRows(prepared.version, std::move(prepared.rows),
+                                               std::move(prepared.change), std::move(prepared.titleKeys),
+                                               std::move(prepared.identityKeys))) {
+                    attempt();
+                    return;
+                }
                 // Should the playlists have changed meanwhile, a title added to one asks for a key the
                 // worker did not look for: the session answers for it.
                 const LibrarySession &session = m_session;

@@ -79,11 +79,20 @@ LibraryTableController::LibraryTableController(AppContext &context, const MainWi
                 else
                     shareRow(row);
             });
-    // While a cell's field is open no page preview shows.
-    connect(m_ui.tableDelegate, &BookmarkTableDelegate::editingBegan, this,
-            [this] { m_preview->setSuspended(true); });
-    connect(m_ui.tableDelegate, &BookmarkTableDelegate::editingEnded, this,
-            [this] { m_preview->setSuspended(false); });
+    // While a cell's field is open no page preview shows, and the rows stay where they are: a search
+    // or a sort that lands meanwhile shows once the field has closed, so that the field keeps its row,
+    // its text and the keys typed into it.
+    connect(m_ui.tableDelegate, &BookmarkTableDelegate::editingBegan, this, [this] {
+        m_preview->setSuspended(true);
+        m_shownRows.holdOrder();
+    });
+    connect(m_ui.tableDelegate, &BookmarkTableDelegate::editingEnded, this, [this] {
+        m_preview->setSuspended(false);
+        releaseOrderOnceClosed();
+    });
+    // Once the view has let go of the field it closed.
+    connect(m_ui.tableDelegate, &QAbstractItemDelegate::closeEditor, this,
+            &LibraryTableController::releaseOrderOnceClosed, Qt::QueuedConnection);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view, &QWidget::customContextMenuRequested, this, &LibraryTableController::showRowContextMenu);
     setupPreviewHover();
@@ -591,6 +600,14 @@ void LibraryTableController::commitOpenCellEdit()
         Q_EMIT m_ui.tableDelegate->closeEditor(field, QAbstractItemDelegate::NoHint);
     }
     applyCellEdits();
+    releaseOrderOnceClosed();
+}
+
+void LibraryTableController::releaseOrderOnceClosed()
+{
+    // Another cell's field may have opened since.
+    if (!m_ui.tableDelegate->openField() && m_shownRows.orderHeld())
+        m_shownRows.releaseOrder();
 }
 
 void LibraryTableController::applyCellEdits()

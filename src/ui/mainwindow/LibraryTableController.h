@@ -48,7 +48,8 @@ public:
     // Column edit mode: with it on, outside slot 0, the editable columns' cells open for editing.
     void toggleColumnEditMode();
     // A cell's field still open ends as leaving it would, and its text reaches the library now: called
-    // before the library is replaced or read again, while the field's song is still there.
+    // before work done elsewhere changes the rows (LibrarySession::rowsAboutToChange()) and before every
+    // command, while the field's song is still there.
     void commitOpenCellEdit();
     // While on, a plain click hands the song to addToPlaylistClicked() instead of opening it.
     void setAddToPlaylistMode(bool on);
@@ -98,6 +99,8 @@ private:
     void cellEditEnded(int row, const QString &column, const QString &text);
     // What the end of a cell's edit does, once the view has let go of the field.
     void applyCellEdits();
+    // The shown rows take the order that waited while a field was open, once none is.
+    void releaseOrderOnceClosed();
     void applyCellEdit(const BookmarkEntry &entry, const QString &column, const QString &text);
     void setStatus(const QString &text);
     QWidget *alertParent() const;

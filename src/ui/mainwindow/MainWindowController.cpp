@@ -141,13 +141,13 @@ void MainWindowController::connectOwners()
         m_table->reload(SelectionAfterReload::keepSongs);
         refreshSearchResultCount();
     });
-    // A cell's field still open when another slot is asked for, the library is about to be replaced
-    // (by this window or another, at once or when a run lands) or another program's version of the slot
-    // is about to be merged, or the application ends (Quit, its window closed, a signal to end, the
-    // session's end), gives its text to the library it was typed into: a tile takes no focus from the
-    // field, a new library would drop it unsaved, and an edit the event loop was still to apply would
-    // never be.
-    connect(&m_session, &LibrarySession::libraryAboutToBeReplaced, m_table,
+    // A cell's field still open when another slot is asked for, work done elsewhere is about to change
+    // the rows (a slot read or read again, songs merged or imported, a metadata change worked out on a
+    // worker, an extraction, another program's version of the slot; by this window or another, however
+    // long after it began), or the application ends (Quit, its window closed, a signal to end, the
+    // session's end), gives its text to the song it was typed for: a tile takes no focus from the field,
+    // new rows would drop it unsaved, and an edit the event loop was still to apply would never be.
+    connect(&m_session, &LibrarySession::rowsAboutToChange, m_table,
             &LibraryTableController::commitOpenCellEdit);
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, m_table,
             &LibraryTableController::commitOpenCellEdit);
