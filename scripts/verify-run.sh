@@ -21,6 +21,9 @@
 #   rebuild-imported  Slot 4 built from the demo books, two pictures imported into it through Custom Files,
 #                     then Re-extract of its own folder: the question (cancelled), then Rebuild; the slot after
 #                     (ROWS: slot 4 first made that large with more songs of its books)
+#   rebuild-renamed   Slot 4 built from the demo books, two pictures imported into it through Custom Files and
+#                     its first title renamed in the table, then Re-extract of its own folder: the question
+#                     once the books are read (cancelled, then Rebuild); the rows the rebuild removed
 #   clear-slot        in English and Turkish, Slot 4 named "Friday": Slots > Clear Current Slot…, then Slots >
 #                     New Extraction (Clear Table)…, each question cancelled
 #   search-switch     "waltz" typed and the Slot 1 tile clicked (then Reload) at once: every row shown
@@ -173,6 +176,7 @@ folder_field="1253 192"
 search_field="440 410"
 edit_button="778 410"
 first_genre_cell="527 477"
+first_title_cell="300 477"
 slots_menu="196 146"
 tools_menu="241 146"
 
@@ -420,6 +424,65 @@ EOF
     sleep 5
     shot rebuild-imported-3-rebuilt
     echo "  slot 4 after Rebuild: $(slot_rows 4); books outside its folder: $(books_outside 4)"
+}
+
+# gone_rows BEFORE AFTER: the rows of the slot file BEFORE whose path, page and title the slot file AFTER
+# lacks (the key a title's metadata is carried by), with their titles.
+gone_rows() {
+    python3 - "$1" "$2" <<'EOF'
+import json, sys
+def rows(path):
+    return json.load(open(path))["bookmarks"]
+def key(r):
+    return (r.get("pdfFilePath", ""), r.get("pageNumber"), r.get("title", "").casefold())
+after = {key(r) for r in rows(sys.argv[2])}
+gone = [r.get("title") for r in rows(sys.argv[1]) if key(r) not in after]
+print(len(gone), gone)
+EOF
+}
+
+scene_rebuild_renamed() {
+    profile rebuild-renamed
+    cp "$slots/slot_1.json" "$slots/slot_4.json"
+    printf '{"activeSlot":4,"slotNames":{}}' >"$slots/slots_meta.json"
+    mkdir -p "$HOME/Documents"
+    for name in "Lead sheet A" "Lead sheet B"; do
+        convert -size 600x800 xc:white -pointsize 48 -annotate +60+400 "$name" "$HOME/Documents/$name.png"
+    done
+    start
+    import_picture "$HOME/Documents/Lead sheet A.png"
+    import_picture "$HOME/Documents/Lead sheet B.png"
+    # The first title renamed in its cell.
+    x mousemove $edit_button click 1
+    sleep 0.5
+    x mousemove $first_title_cell click 1
+    sleep 0.8
+    x key End
+    x type --delay 30 " (slow)"
+    x key Return
+    sleep 1
+    x mousemove $edit_button click 1
+    sleep 1
+    shot rebuild-renamed-1-renamed
+    echo "  slot 4 before: $(slot_rows 4 title)"
+    cp "$slots/slot_4.json" "$work/rebuild-renamed-before.json"
+    reextract_question rebuild-renamed-2-question
+    sleep 1
+    shot rebuild-renamed-3-cancelled
+    echo "  after Cancel: $(slot_rows 4 title); rows gone: $(gone_rows "$work/rebuild-renamed-before.json" "$slots/slot_4.json")"
+    x mousemove $extract_tile click 1
+    sleep 1
+    x mousemove 818 470 click 1
+    sleep 1
+    x key Return # the slot prompt: the current slot
+    sleep 1.5
+    x key Return # "Extract all PDFs"
+    sleep 2
+    shot rebuild-renamed-4-asked-again
+    x key Return # "Rebuild"
+    sleep 5
+    shot rebuild-renamed-5-rebuilt
+    echo "  after Rebuild: $(slot_rows 4 title); rows gone: $(gone_rows "$work/rebuild-renamed-before.json" "$slots/slot_4.json")"
 }
 
 # slots_item N: the N-th item of the Slots menu, by keys.

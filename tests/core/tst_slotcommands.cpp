@@ -280,6 +280,46 @@ private Q_SLOTS:
         QCOMPARE(plan.informativeText(), informative);
     }
 
+    // The question before a full run from the slot's own folder, once its books are read: what is
+    // rebuilt, and the titles not found again, which go with their metadata.
+    void rebuildTexts_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("lost");
+        QTest::addColumn<QString>("informative");
+        QTest::newRow("one, found again") << 1 << 0
+                                          << "Its one bookmark is rebuilt from the books in the folder; the "
+                                             "metadata of every title found again is kept.";
+        QTest::newRow("all found again") << 40 << 0
+                                         << "Its 40 bookmarks are rebuilt from the books in the folder; the "
+                                            "metadata of every title found again is kept.";
+        QTest::newRow("one lost, one found")
+            << 2 << 1
+            << "1 title of Slot 4 (Gig) is not in the books as it is stored (renamed, imported, or outside "
+               "the folder) and will be removed with its metadata. The other one is rebuilt from the books "
+               "in the folder with its metadata.";
+        QTest::newRow("three lost")
+            << 40 << 3
+            << "3 titles of Slot 4 (Gig) are not in the books as they are stored (renamed, imported, or "
+               "outside the folder) and will be removed with their metadata. The other 37 are rebuilt from "
+               "the books in the folder with their metadata.";
+        QTest::newRow("all lost") << 2 << 2
+                                  << "2 titles of Slot 4 (Gig) are not in the books as they are stored "
+                                     "(renamed, imported, or outside the folder) and will be removed with "
+                                     "their metadata.";
+    }
+
+    void rebuildTexts()
+    {
+        QFETCH(int, count);
+        QFETCH(int, lost);
+        Session session(4, {});
+        SlotClearPlan plan = session.librarySlots.planClearSlot(4, count);
+        plan.titlesLost = lost;
+        QCOMPARE(plan.rebuildMessage(), "Rebuild Slot 4 (Gig) from the books?");
+        QTEST(plan.rebuildInformativeText(), "informative");
+    }
+
     void startsANewExtraction()
     {
         Session session(0, songs("A.pdf", {1}));
@@ -313,19 +353,23 @@ private Q_SLOTS:
 
     // A full run replaces the slot's songs, a partial one those of its books only: the others stay
     // first, in their order. A new song with an old one's identity keeps what the user added to it,
-    // also when the old one was stored with a title that is folded today.
+    // also when the old one was stored with a title that is folded today. The plan counts the slot's
+    // rows it neither leaves nor gives back by that identity: the ones removed with their metadata.
     void adoptsAnExtraction_data()
     {
         QTest::addColumn<bool>("partial");
         QTest::addColumn<QString>("storedTitle");
         QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<qsizetype>("lost");
         QTest::newRow("full") << false << "Song 2"
-                              << QStringList{"B.pdf:Song 2", "B.pdf:Song 3", "C.pdf:Song 1"};
+                              << QStringList{"B.pdf:Song 2", "B.pdf:Song 3", "C.pdf:Song 1"} << qsizetype(3);
         QTest::newRow("partial") << true << "Song 2"
                                  << QStringList{"A.pdf:Song 1", "D.pdf:Song 4", "B.pdf:Song 2",
-                                                "B.pdf:Song 3", "C.pdf:Song 1"};
+                                                "B.pdf:Song 3", "C.pdf:Song 1"}
+                                 << qsizetype(1);
         QTest::newRow("stored with control characters")
-            << false << "Song\x07 2\x1b" << QStringList{"B.pdf:Song 2", "B.pdf:Song 3", "C.pdf:Song 1"};
+            << false << "Song\x07 2\x1b" << QStringList{"B.pdf:Song 2", "B.pdf:Song 3", "C.pdf:Song 1"}
+            << qsizetype(3);
     }
 
     void adoptsAnExtraction()
@@ -333,6 +377,7 @@ private Q_SLOTS:
         QFETCH(bool, partial);
         QFETCH(QString, storedTitle);
         QFETCH(QStringList, expected);
+        QFETCH(qsizetype, lost);
         BookmarkList stored = songs("A.pdf", {1}) + songs("B.pdf", {2, 9}) + songs("D.pdf", {4});
         stored[1].title = storedTitle;
         Session session(1, stored);
@@ -349,7 +394,10 @@ private Q_SLOTS:
         result.bookmarks[0].composer = QStringLiteral("Trad.");
         if (partial)
             result.rereadBooks = QSet<QString>{QStringLiteral("b.pdf"), QStringLiteral("c.pdf")};
-        QCOMPARE(session.librarySlots.adoptExtraction(session.librarySlots.extractionPlanner(result)()),
+        ExtractionPlan plan = session.librarySlots.extractionPlanner(result)();
+        QCOMPARE(plan.slotRows, stored.size());
+        QCOMPARE(plan.titlesLost, lost);
+        QCOMPARE(session.librarySlots.adoptExtraction(std::move(plan)),
                  std::optional<qsizetype>(expected.size()));
         const BookmarkList rows = session.library.allBookmarks().toList();
         QCOMPARE(titles(rows), expected);

@@ -164,6 +164,71 @@ private Q_SLOTS:
         QTEST(summary.statusText(), "text");
     }
 
+    // A run that asks before it rebuilds the slot waits once its songs are merged, telling the slot's
+    // rows and those it does not give back. Should the library change before the answer is taken, the
+    // merge is made again and asked about again only when its counts changed; Cancel changes nothing.
+    void asksBeforeRebuilding_data()
+    {
+        QTest::addColumn<QString>("meanwhile"); // what changes the library while the run waits
+        QTest::addColumn<bool>("rebuild");
+        QTest::addColumn<QList<QList<qsizetype>>>("asked"); // slot rows and lost, each time
+        QTest::addColumn<QStringList>("titles");            // after
+        QTest::newRow("answered") << "" << true << QList<QList<qsizetype>>{{2, 1}}
+                                  << QStringList{"Alpha", "Beta", "Gamma", "Delta"};
+        QTest::newRow("a genre edited meanwhile") << "edit" << true << QList<QList<qsizetype>>{{2, 1}}
+                                                  << QStringList{"Alpha", "Beta", "Gamma", "Delta"};
+        QTest::newRow("a title added meanwhile")
+            << "append" << true << QList<QList<qsizetype>>{{2, 1}, {3, 2}}
+            << QStringList{"Alpha", "Beta", "Gamma", "Delta"};
+        QTest::newRow("cancelled") << "" << false << QList<QList<qsizetype>>{{2, 1}}
+                                   << QStringList{"Alpha", "Old"};
+    }
+
+    void asksBeforeRebuilding()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(bool, rebuild);
+        QFETCH(QList<QList<qsizetype>>, asked);
+        QFETCH(QStringList, titles);
+        Library library;
+        BookmarkEntry alpha =
+            Fixtures::bookmark(folder() + QStringLiteral("/A.pdf"), 1, QStringLiteral("Alpha"));
+        alpha.composer = QStringLiteral("Trad.");
+        Fixtures::setRows(library.session,
+                          {alpha, Fixtures::bookmark(QStringLiteral("/x/X.pdf"), 1, QStringLiteral("Old"))});
+        BookmarkExtractionRun::Request full = request(library.session.currentSlotId());
+        full.asksBeforeRebuilding = true;
+        BookmarkExtractionRun run(library.librarySlots, full);
+        QSignalSpy planned(&run, &BookmarkExtractionRun::rebuildPlanned);
+        QSignalSpy finished(&run, &BookmarkExtractionRun::finished);
+        run.start();
+        WAIT_COMPARE_WITH_TIMEOUT(planned.size(), 1, 30000);
+        if (meanwhile == "edit")
+            library.session.editBookmarks({0},
+                                          [](BookmarkEntry &row) { row.genre = QStringLiteral("Folk"); });
+        if (meanwhile == "append")
+            Fixtures::appendRows(library.session,
+                                 {Fixtures::bookmark(QStringLiteral("/y/Y.pdf"), 1, QStringLiteral("New"))});
+        TestHarness::settleWorkers();
+        QCOMPARE(finished.size(), 0);
+        if (!rebuild)
+            run.cancel();
+        for (qsizetype answered = 1; rebuild && finished.isEmpty(); ++answered) {
+            run.rebuild();
+            WAIT_VERIFY_WITH_TIMEOUT(finished.size() == 1 || planned.size() > answered, 30000);
+        }
+        QList<QList<qsizetype>> counts;
+        for (const QList<QVariant> &signal : std::as_const(planned))
+            counts.append({signal.at(0).value<qsizetype>(), signal.at(1).value<qsizetype>()});
+        QCOMPARE(counts, asked);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().first().value<BookmarkExtractionRun::Summary>().cancelled, !rebuild);
+        QCOMPARE(::titles(library.session.allBookmarks()), titles);
+        // The title given back keeps what the user added to it, also meanwhile.
+        QCOMPARE(library.session.allBookmarks().at(0).composer, "Trad.");
+        QCOMPARE(library.session.allBookmarks().at(0).genre, meanwhile == "edit" ? "Folk" : "");
+    }
+
     // A cancelled run changes nothing: not the slot shown, not its rows, not the slot it was meant for.
     void cancelChangesNothing()
     {

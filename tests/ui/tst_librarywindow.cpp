@@ -7,6 +7,7 @@
 #include "ViewerParts.h"
 #include "core/slotfiles/SlotStore.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
+#include "pdf/import/ImagePdfImportService.h"
 #include "ui/app/AppContext.h"
 #include "ui/common/StatusLine.h"
 #include "ui/extract/BookmarkExtractionFlow.h"
@@ -24,6 +25,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QSemaphore>
 #include <QTableView>
@@ -139,7 +141,7 @@ private Q_SLOTS:
     // The folder, then the slot (whose bookmarks the prompt names), then the one question before a filled
     // slot is replaced: the run ends on that slot, named, with the folder's songs, still searched for what
     // the search field holds. The question says the slot is rebuilt only when the folder is the one the
-    // slot was built from, and counts the titles whose books lie elsewhere (imported, merged in), which
+    // slot was built from, and counts the titles the books do not give back (imported, merged in), which
     // go; from any other folder its bookmarks are lost, and it says so.
     void extractsIntoTheChosenSlot_data()
     {
@@ -156,7 +158,8 @@ private Q_SLOTS:
             QStringLiteral("Its one bookmark is rebuilt from the books in the folder; the "
                            "metadata of every title found again is kept");
         const QString oneOutside =
-            rebuilt + QStringLiteral("; 1 title whose book is not in this folder will be removed.");
+            QStringLiteral("1 title of Slot 2 is not in the books as it is stored (renamed, imported, or "
+                           "outside the folder) and will be removed with its metadata.");
         const QString cleared = QStringLiteral("The one bookmark in this slot will be removed from disk.");
         const QString imports = TestHarness::home() + QStringLiteral("/Documents/PDFs/");
         const BookmarkList withImports{
@@ -176,10 +179,9 @@ private Q_SLOTS:
             << "Clear" << cleared;
         QTest::newRow("re-extract, two imported titles beside one of the folder")
             << true << QString() << folder() << withImports << rebuild << "Rebuild"
-            << QStringLiteral(
-                   "Its 3 bookmarks are rebuilt from the books in the folder; the metadata of every "
-                   "title found again is kept; 2 titles whose books are not in this folder will be "
-                   "removed.");
+            << QStringLiteral("2 titles of Slot 2 are not in the books as they are stored (renamed, "
+                              "imported, or outside the folder) and will be removed with their metadata. "
+                              "The other one is rebuilt from the books in the folder with its metadata.");
         QTest::newRow("re-extract, only titles of the folder")
             << true << QString() << folder() << withImports.mid(0, 1) << rebuild << "Rebuild"
             << rebuilt + QLatin1Char('.');
@@ -232,6 +234,146 @@ private Q_SLOTS:
         QCOMPARE(child<QLineEdit>(window, "folderPathField")->text(), folder());
         QVERIFY(customModeToggle(window)->isChecked());
         QVERIFY(button(window, "extractButton")->isEnabled());
+    }
+
+    // A full run from the slot's own folder asks once the books are read, and counts every title they do
+    // not give back as they are stored: whose book lies elsewhere, whose book has no outline (an imported
+    // PDF, a picture book), whose title is not the outline's (renamed in the table, typed at an import).
+    // Those go with their metadata, as many as it said; every other title keeps its own. Cancel changes
+    // nothing; a run of some of the books asks nothing; every book ticked is a full run.
+    void rebuildCountsWhatItRemoves_data()
+    {
+        QTest::addColumn<QStringList>("added"); // to the slot beside the two songs of Book.pdf
+        QTest::addColumn<QString>("ticked");    // the books chosen; empty: "Extract all PDFs"
+        QTest::addColumn<QString>("answer");    // to the question; empty: none is asked
+        QTest::addColumn<QStringList>("gone");
+        const QStringList all{"outside", "outline-less PDF", "picture book", "renamed", "typed single"};
+        const QStringList allGone{"Alpha (slow)", "Blue Night",   "Elsewhere",
+                                  "Lead sheet 1", "Lead sheet 2", "Plain"};
+        QTest::newRow("a title outside the folder") << QStringList{"outside"} << ""
+                                                    << "Rebuild" << QStringList{"Elsewhere"};
+        QTest::newRow("an outline-less PDF imported into the folder") << QStringList{"outline-less PDF"} << ""
+                                                                      << "Rebuild" << QStringList{"Plain"};
+        QTest::newRow("a picture book saved in it")
+            << QStringList{"picture book"} << ""
+            << "Rebuild" << QStringList{"Lead sheet 1", "Lead sheet 2"};
+        QTest::newRow("a title renamed in the table") << QStringList{"renamed"} << ""
+                                                      << "Rebuild" << QStringList{"Alpha (slow)"};
+        QTest::newRow("a single imported with a typed title") << QStringList{"typed single"} << ""
+                                                              << "Rebuild" << QStringList{"Blue Night"};
+        QTest::newRow("all together") << all << ""
+                                      << "Rebuild" << allGone;
+        QTest::newRow("all together, cancelled") << all << ""
+                                                 << "Cancel" << QStringList{};
+        QTest::newRow("all together, every book ticked") << all << "*"
+                                                         << "Rebuild" << allGone;
+        QTest::newRow("all together, one book ticked") << all << "Book.pdf"
+                                                       << "" << QStringList{"Alpha (slow)"};
+    }
+
+    void rebuildCountsWhatItRemoves()
+    {
+        QFETCH(QStringList, added);
+        QFETCH(QString, ticked);
+        QFETCH(QString, answer);
+        QFETCH(QStringList, gone);
+        const QString books = TestHarness::home() + QStringLiteral("/Rebuilt");
+        const QString elsewhere = TestHarness::home() + QStringLiteral("/Elsewhere");
+        QDir(books).removeRecursively();
+        PdfFixtures::writeSongbook(books + QStringLiteral("/Book.pdf"),
+                                   {QStringLiteral("Alpha"), QStringLiteral("Beta")});
+        BookmarkList rows{Fixtures::bookmark(books + QStringLiteral("/Book.pdf"), 1, QStringLiteral("Alpha")),
+                          Fixtures::bookmark(books + QStringLiteral("/Book.pdf"), 2, QStringLiteral("Beta"))};
+        if (added.contains("renamed"))
+            rows[0].title = QStringLiteral("Alpha (slow)");
+        if (added.contains("outside"))
+            rows.append(
+                Fixtures::bookmark(elsewhere + QStringLiteral("/Other.pdf"), 1, QStringLiteral("Elsewhere")));
+        // Imported into the folder as the import makes them.
+        const auto import = [&](const QStringList &files, const QStringList &titles, bool asBook) {
+            const auto made = ImagePdfImportService::importFiles(
+                files, QStringLiteral("Lead Sheets"), titles, QStringLiteral("Lead Sheets"), books, asBook);
+            QVERIFY(made);
+            rows += made.value().bookmarks;
+        };
+        if (added.contains("outline-less PDF")) {
+            PdfFixtures::writeSongbook(elsewhere + QStringLiteral("/Plain.pdf"), {});
+            import({elsewhere + QStringLiteral("/Plain.pdf")}, {}, false);
+        }
+        if (added.contains("picture book")) {
+            QStringList pictures;
+            for (const QString &name : {QStringLiteral("Lead sheet 1"), QStringLiteral("Lead sheet 2")}) {
+                pictures.append(elsewhere + QLatin1Char('/') + name + QStringLiteral(".png"));
+                QImage image(60, 80, QImage::Format_RGB32);
+                image.fill(Qt::white);
+                QVERIFY(image.save(pictures.last()));
+            }
+            import(pictures, {}, true);
+        }
+        if (added.contains("typed single")) {
+            // Its outline calls it "One".
+            PdfFixtures::writeSongbook(elsewhere + QStringLiteral("/tune.pdf"), {QStringLiteral("One")});
+            import({elsewhere + QStringLiteral("/tune.pdf")}, {QStringLiteral("Blue Night")}, false);
+        }
+        for (BookmarkEntry &row : rows)
+            row.genre = QStringLiteral("Folk");
+        TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":2,"slotNames":{}})");
+        QVERIFY(SlotStore::saveSlot(2, rows, books));
+        OpenWindow window;
+
+        const qsizetype pdfs = QDir(books).entryList({QStringLiteral("*.pdf")}).size();
+        QList<Step> steps{press("Re-extract folder"), slotPrompt(2, {})};
+        if (ticked.isEmpty()) {
+            steps.append(press(QStringLiteral("Extract all PDFs (%1)").arg(pdfs)));
+        } else {
+            steps.append(press("Choose which books to extract"));
+            steps.append([ticked](QDialog *dialog) {
+                auto *list = dialog->findChild<QListWidget *>(QStringLiteral("bookChooserList"));
+                QVERIFY(list);
+                for (int i = 0; i < list->count(); ++i) {
+                    if (ticked == "*" || list->item(i)->text() == ticked)
+                        list->item(i)->setCheckState(Qt::Checked);
+                }
+                ModalAnswer::press(dialog, QStringLiteral("Extract selected"));
+            });
+        }
+        if (!answer.isEmpty())
+            steps.append(press(answer));
+        ModalAnswer answers(steps);
+        window.flows().extractBookmarks(window.sink());
+        WAIT_VERIFY_WITH_TIMEOUT(answers.stepsLeft() == 0 && !window.extraction()->isBusy(), 30000);
+
+        // Asked once, after the read, of the rows the run replaced and those it did not give back.
+        const QString question = QStringLiteral("Rebuild Slot 2 from the books?");
+        QCOMPARE(answers.messages.count(question), answer.isEmpty() ? 0 : 1);
+        if (answer == "Rebuild") {
+            SlotClearPlan told = window.context.librarySlots().planClearSlot(2, rows.size());
+            told.titlesLost = gone.size();
+            QCOMPARE(answers.informativeTexts.last(), told.rebuildInformativeText());
+        }
+        if (answer == "Cancel") {
+            QCOMPARE(status(window), "Extraction cancelled; nothing was changed.");
+            QCOMPARE(window.library().allBookmarks().toList(), rows);
+            QCOMPARE(SlotStore::loadSlot(2), rows);
+            return;
+        }
+        // What went is what the question counted: the rows whose identity key did not come back. Every
+        // row that came back kept its metadata.
+        QSet<QString> before;
+        for (const BookmarkEntry &row : std::as_const(rows))
+            before.insert(row.id());
+        QSet<QString> after;
+        for (const BookmarkEntry &row : window.library().allBookmarks()) {
+            after.insert(row.id());
+            QCOMPARE(row.genre, before.contains(row.id()) ? "Folk" : "");
+        }
+        QStringList went;
+        for (const BookmarkEntry &row : std::as_const(rows)) {
+            if (!after.contains(row.id()))
+                went.append(row.title);
+        }
+        went.sort();
+        QCOMPARE(went, gone);
     }
 
     // Every way out before a run completes leaves the window on its slot with its rows, and the slot

@@ -17,6 +17,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <vector>
 
 static_assert(LibrarySession::slotCount == SlotStore::slotCount);
 
@@ -41,58 +42,38 @@ void carryUserFields(BookmarkEntry &row, const BookmarkEntry &old)
         row.rating = old.rating;
 }
 
-LibraryRows mergedExtraction(const LibraryRows &old, const ExtractionResult &result)
+// The slot's rows with the run's songs, and how many of the rows the run replaces it does not give back.
+struct MergedExtraction {
+    LibraryRows rows;
+    qsizetype titlesLost = 0;
+};
+
+MergedExtraction mergedExtraction(const LibraryRows &old, const ExtractionResult &result)
 {
     const QHash<QString, qsizetype> oldByKey = old.firstPositionsById();
-    LibraryRows rows;
+    MergedExtraction merged;
+    // An old row stays when a partial run leaves its book, or comes back when a song of the run has
+    // its identity key: the one key metadata is carried by, so the rows counted lost are exactly those
+    // whose metadata goes.
+    std::vector<bool> stays(size_t(old.size()), false);
     if (result.rereadBooks) {
-        for (const BookmarkEntry &row : old) {
-            if (!result.rereadBooks->contains(row.pdfFileName.toLower()))
-                rows.append(row);
+        for (qsizetype i = 0; i < old.size(); ++i) {
+            const BookmarkEntry &row = old.at(i);
+            if (!result.rereadBooks->contains(row.pdfFileName.toLower())) {
+                merged.rows.append(row);
+                stays[size_t(i)] = true;
+            }
         }
     }
     for (BookmarkEntry row : result.bookmarks) {
-        if (const auto found = oldByKey.constFind(row.id()); found != oldByKey.cend())
+        if (const auto found = oldByKey.constFind(row.id()); found != oldByKey.cend()) {
             carryUserFields(row, old.at(*found));
-        rows.append(row);
-    }
-    return rows;
-}
-
-// The rows whose book is none of books: by path (the folders' links resolved), or by name for a row
-// stored without a path.
-qsizetype titlesOutside(const LibraryRows &rows, const QStringList &books)
-{
-    // A path spelled through a link to its folder is the same book: each folder is resolved once.
-    QHash<QString, QString> realFolders;
-    const auto key = [&realFolders](const QString &path) {
-        const QFileInfo file(path);
-        auto folder = realFolders.constFind(file.path());
-        if (folder == realFolders.cend()) {
-            const QString real = QFileInfo(file.path()).canonicalFilePath();
-            folder = realFolders.insert(file.path(), real.isEmpty() ? file.path() : real);
+            stays[size_t(*found)] = true;
         }
-        return TextUtils::nfc(*folder + QLatin1Char('/') + file.fileName());
-    };
-    QSet<QString> paths;
-    QSet<QString> names;
-    for (const QString &book : books) {
-        paths.insert(key(book));
-        names.insert(TextUtils::nfc(QFileInfo(book).fileName()).toLower());
+        merged.rows.append(row);
     }
-    // A library holds many songs of few books: each book is looked for once.
-    QHash<QString, bool> inFolder;
-    qsizetype outside = 0;
-    for (const BookmarkEntry &row : rows) {
-        const bool byName = row.pdfFilePath.isEmpty();
-        const QString &book = byName ? row.pdfFileName : row.pdfFilePath;
-        auto found = inFolder.constFind(book);
-        if (found == inFolder.cend())
-            found = inFolder.insert(book, byName ? names.contains(TextUtils::nfc(book).toLower())
-                                                 : paths.contains(key(book)));
-        outside += !*found;
-    }
-    return outside;
+    merged.titlesLost = std::count(stays.cbegin(), stays.cend(), false);
+    return merged;
 }
 
 } // namespace
@@ -119,19 +100,30 @@ QString SlotClearPlan::rebuildMessage() const
 
 QString SlotClearPlan::rebuildInformativeText() const
 {
-    const QString rebuilt =
-        bookmarkCount == 1
-            ? UiText::tr("Its one bookmark is rebuilt from the books in the folder; the metadata of every "
-                         "title found again is kept")
-            : UiText::tr("Its %1 bookmarks are rebuilt from the books in the folder; the metadata of every "
-                         "title found again is kept")
-                  .arg(bookmarkCount);
-    if (titlesOutsideFolder == 0)
-        return rebuilt + QLatin1Char('.');
-    if (titlesOutsideFolder == 1)
-        return UiText::tr("%1; 1 title whose book is not in this folder will be removed.").arg(rebuilt);
-    return UiText::tr("%1; %2 titles whose books are not in this folder will be removed.")
-        .arg(rebuilt, QString::number(titlesOutsideFolder));
+    if (titlesLost == 0) {
+        return bookmarkCount == 1
+                   ? UiText::tr("Its one bookmark is rebuilt from the books in the folder; the metadata of "
+                                "every title found again is kept.")
+                   : UiText::tr("Its %1 bookmarks are rebuilt from the books in the folder; the metadata of "
+                                "every title found again is kept.")
+                         .arg(bookmarkCount);
+    }
+    QString text =
+        titlesLost == 1
+            ? UiText::tr(
+                  "1 title of %1 is not in the books as it is stored (renamed, imported, or outside the "
+                  "folder) and will be removed with its metadata.")
+                  .arg(slotLabel())
+            : UiText::tr("%1 titles of %2 are not in the books as they are stored (renamed, imported, or "
+                         "outside the folder) and will be removed with their metadata.")
+                  .arg(QString::number(titlesLost), slotLabel());
+    const qsizetype rebuilt = bookmarkCount - titlesLost;
+    if (rebuilt == 1)
+        text += UiText::tr(" The other one is rebuilt from the books in the folder with its metadata.");
+    else if (rebuilt > 1)
+        text += UiText::tr(" The other %1 are rebuilt from the books in the folder with their metadata.")
+                    .arg(rebuilt);
+    return text;
 }
 
 QString SlotClearPlan::clearCommandMessage() const
@@ -431,17 +423,6 @@ std::function<bool()> LibrarySlots::storedFolderMatcher(qint64 slot, const QStri
     return [slot, folder] { return FolderFileIndex::sameFolder(folder, SlotStore::selectedFolder(slot)); };
 }
 
-std::function<qsizetype(const QStringList &)> LibrarySlots::titlesOutsideCounter(qint64 slot) const
-{
-    // The library's rows as they are now, a copy that costs nothing; another slot's come from its file.
-    std::optional<LibraryRows> shown;
-    if (slot == m_session.currentSlotId() && currentSlotRead())
-        shown = m_session.allBookmarks();
-    return [slot, shown](const QStringList &books) {
-        return titlesOutside(shown ? *shown : LibraryRows(SlotStore::loadSlot(slot)), books);
-    };
-}
-
 void LibrarySlots::withSlotCount(qint64 slot, QObject *context, std::function<void(qsizetype)> done)
 {
     if (const std::optional<qsizetype> known = knownSlotCount(slot)) {
@@ -616,7 +597,10 @@ std::function<ExtractionPlan()> LibrarySlots::extractionPlanner(ExtractionResult
             old = LibraryRows(std::move(stored.bookmarks));
             plan.slotFileVersion = stored.version;
         }
-        plan.rows = mergedExtraction(old, result);
+        plan.slotRows = old.size();
+        MergedExtraction merged = mergedExtraction(old, result);
+        plan.rows = std::move(merged.rows);
+        plan.titlesLost = merged.titlesLost;
         plan.titleKeys = std::make_shared<const TitleKeyIndex>(plan.rows);
         plan.positions = plan.rows.firstPositionsById();
         plan.result = std::move(result);

@@ -18,9 +18,9 @@ struct SlotClearPlan {
     QString slotName;
     qsizetype bookmarkCount = 0;
     quint64 libraryVersion = 0;
-    // Before a full extraction from the slot's own folder: its titles whose books are not in the folder
-    // (imported, merged in from another slot), which the extraction does not bring back.
-    qsizetype titlesOutsideFolder = 0;
+    // Of a full extraction from the slot's own folder, once its books are read: the slot's titles it
+    // does not bring back (ExtractionPlan::titlesLost).
+    qsizetype titlesLost = 0;
 
     // "Clear Slot 3?" (with the slot's own name when it has one) and the count of bookmarks lost: what an
     // extraction asks before it empties the slot.
@@ -30,7 +30,7 @@ struct SlotClearPlan {
     QString clearCommandMessage() const;
     static QString clearCommandInformativeText();
     // A full extraction into the slot: its bookmarks are rebuilt from the books, the metadata of every
-    // title found again is kept, and the titles outside the folder are removed.
+    // title found again is kept, and the titles lost are counted as removed with their metadata.
     QString rebuildMessage() const;
     QString rebuildInformativeText() const;
 
@@ -59,6 +59,10 @@ struct ExtractionPlan {
     LibraryRows rows;
     std::shared_ptr<const TitleKeyIndex> titleKeys;
     QHash<QString, qsizetype> positions; // identity key -> first position
+    // The slot's rows the plan merged from, and how many of those neither a partial run leaves nor a
+    // song of the run gives back by identity key: the rows, and their metadata, the plan removes.
+    qsizetype slotRows = 0;
+    qsizetype titlesLost = 0;
     // What the plan was made from.
     qint64 currentSlot = 0;
     quint64 libraryVersion = 0;
@@ -123,9 +127,6 @@ public:
     // For a worker: whether folder is the one stored with slot (FolderFileIndex::sameFolder), read
     // from the slot's file when called, after the writes asked for before.
     std::function<bool()> storedFolderMatcher(qint64 slot, const QString &folder) const;
-    // For a worker: how many of the slot's rows have their book outside books (a folder's PDFs): the
-    // library's rows (taken here) for the current slot once it is read, else the slot's file's.
-    std::function<qsizetype(const QStringList &books)> titlesOutsideCounter(qint64 slot) const;
     // Calls done(count) on the UI thread: at once when the count is known, else once a worker counted
     // the slot's file (the count is stored then). Never when context is gone by then.
     void withSlotCount(qint64 slot, QObject *context, std::function<void(qsizetype count)> done);

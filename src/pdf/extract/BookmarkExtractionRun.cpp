@@ -114,6 +114,7 @@ void BookmarkExtractionRun::cancel()
     m_running = false;
     m_cancelled->store(true);
     m_pool.clear();
+    m_planned.reset();
     Summary summary;
     summary.cancelled = true;
     summary.pdfCount = m_summary.pdfCount;
@@ -168,14 +169,37 @@ void BookmarkExtractionRun::adopt(ExtractionResult result)
     Hop::run(this, m_slots.extractionPlanner(std::move(result)), [this](ExtractionPlan plan) {
         if (!m_running)
             return;
-        ExtractionResult again = plan.result;
-        const std::optional<qsizetype> count = m_slots.adoptExtraction(std::move(plan));
-        if (!count) {
-            adopt(std::move(again));
+        // What the user agreed to is what is replaced: a merge made again that would remove other counts
+        // is asked about again.
+        const std::pair counts(plan.slotRows, plan.titlesLost);
+        if (m_request.asksBeforeRebuilding && plan.slotRows > 0 && counts != m_answered) {
+            m_planned = std::move(plan);
+            Q_EMIT rebuildPlanned(counts.first, counts.second);
             return;
         }
-        m_running = false;
-        m_summary.bookmarkCount = *count;
-        Q_EMIT finished(m_summary);
+        take(std::move(plan));
     });
+}
+
+void BookmarkExtractionRun::rebuild()
+{
+    if (!m_running || !m_planned)
+        return;
+    ExtractionPlan plan = std::move(*m_planned);
+    m_planned.reset();
+    m_answered = std::pair(plan.slotRows, plan.titlesLost);
+    take(std::move(plan));
+}
+
+void BookmarkExtractionRun::take(ExtractionPlan plan)
+{
+    ExtractionResult again = plan.result;
+    const std::optional<qsizetype> count = m_slots.adoptExtraction(std::move(plan));
+    if (!count) {
+        adopt(std::move(again));
+        return;
+    }
+    m_running = false;
+    m_summary.bookmarkCount = *count;
+    Q_EMIT finished(m_summary);
 }

@@ -87,15 +87,11 @@ void BookmarkExtractionFlow::extract(const QString &folder, bool askBookSelectio
     Hop::run(
         this,
         [folder, reader = m_folderReader, count = m_slots.slotCounter(choice->slot),
-         ownFolder = m_slots.storedFolderMatcher(choice->slot, folder),
-         outside = m_slots.titlesOutsideCounter(choice->slot)] {
+         ownFolder = m_slots.storedFolderMatcher(choice->slot, folder)] {
             Walk walk;
             walk.listing = FolderFileIndex::listPdfs(folder, reader);
             walk.slotCount = count();
             walk.slotsOwnFolder = ownFolder();
-            // A full run from the slot's own folder keeps none of the titles whose books lie elsewhere.
-            if (walk.slotsOwnFolder && walk.slotCount > 0)
-                walk.titlesOutsideFolder = outside(walk.listing.paths);
             return walk;
         },
         [this, generation, folder, choice = *choice, askBookSelection](const Walk &walk) {
@@ -133,17 +129,15 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
     // The current slot's count is the library's own, which edits made meanwhile may have changed.
     if (slot == m_session.currentSlotId())
         slotCount = m_session.allBookmarks().size();
-    // Rebuilt from the books is true only of the slot's own folder: from another one none of its songs
-    // is found again, and the question is the one of every way of emptying a slot.
-    if (!partial && slotCount > 0) {
-        SlotClearPlan plan = m_slots.planClearSlot(slot, slotCount);
-        plan.titlesOutsideFolder = walk.titlesOutsideFolder;
-        if (!(walk.slotsOwnFolder ? SlotClearing::confirmRebuild(m_window, plan)
-                                  : SlotClearing::confirm(m_window, plan))) {
-            Q_EMIT statusChanged(QString());
-            setBusy(false);
-            return;
-        }
+    // From another folder none of the slot's songs is found again: the question is the one of every way
+    // of emptying a slot, before the books are read. From the slot's own folder, only the merge with
+    // the books as read knows which titles do not come back: the run asks then (rebuildAsked()).
+    const bool rebuilds = !partial && walk.slotsOwnFolder;
+    if (!partial && !rebuilds && slotCount > 0 &&
+        !SlotClearing::confirm(m_window, m_slots.planClearSlot(slot, slotCount))) {
+        Q_EMIT statusChanged(QString());
+        setBusy(false);
+        return;
     }
 
     BookmarkExtractionRun::Request request;
@@ -152,6 +146,7 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
     request.folder = folder;
     request.pdfPaths = pdfs;
     request.partial = partial;
+    request.asksBeforeRebuilding = rebuilds;
     request.unreadableFolders = listing.unreadableFolders;
     request.undecodableNames = listing.undecodableNames;
     m_run = new BookmarkExtractionRun(m_slots, std::move(request), this);
@@ -170,9 +165,32 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
                     Q_EMIT extracted();
                 setBusy(false);
             });
+    // Asked once the run's own step is over; a run cancelled or gone by then is not answered.
+    connect(
+        m_run, &BookmarkExtractionRun::rebuildPlanned, this,
+        [this, slot, run = QPointer(m_run)](qsizetype slotRows, qsizetype titlesLost) {
+            if (run && run == m_run)
+                rebuildAsked(slot, slotRows, titlesLost);
+        },
+        Qt::QueuedConnection);
     Q_EMIT cancellable(true);
     Q_EMIT statusChanged(QStringLiteral("Extracting bookmarks..."));
     m_run->start();
+}
+
+void BookmarkExtractionFlow::rebuildAsked(qint64 slot, qsizetype slotRows, qsizetype titlesLost)
+{
+    const QPointer<BookmarkExtractionRun> run = m_run;
+    SlotClearPlan plan = m_slots.planClearSlot(slot, slotRows);
+    plan.titlesLost = titlesLost;
+    const bool rebuild = SlotClearing::confirmRebuild(m_window, plan);
+    // The run may have ended while the question was open.
+    if (!run || run != m_run)
+        return;
+    if (rebuild)
+        run->rebuild();
+    else
+        run->cancel();
 }
 
 void BookmarkExtractionFlow::cancel()

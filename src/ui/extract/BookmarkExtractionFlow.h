@@ -13,7 +13,9 @@ class QWidget;
 // The Extract tile and "New Extraction (Clear Table)…": from the folder and the slot prompt, through
 // the walk for PDFs and the choice of books, to a run on worker threads. The window shows what it
 // tells; nothing in the library changes before a run completes (so every way out before that leaves
-// the window's slot and rows as they were), and a full run over a filled slot asks first.
+// the window's slot and rows as they were), and a full run over a filled slot asks first: from another
+// folder before the books are read, from the slot's own folder once they are, with the count of the
+// titles it would remove.
 class BookmarkExtractionFlow : public QObject {
     Q_OBJECT
 
@@ -64,11 +66,11 @@ private:
         FolderFileIndex::PdfListing listing;
         qsizetype slotCount = 0;
         bool slotsOwnFolder = false;
-        // Of the slot's own folder: the slot's titles whose books are not among the listed ones.
-        qsizetype titlesOutsideFolder = 0;
     };
     void walked(const QString &folder, qint64 slot, const QString &slotName, bool askBookSelection,
                 const Walk &walk);
+    // The question of a full run from the slot's own folder, its books read: Rebuild or Cancel.
+    void rebuildAsked(qint64 slot, qsizetype slotRows, qsizetype titlesLost);
     void setBusy(bool busy);
 
     LibrarySlots &m_slots;
