@@ -115,8 +115,9 @@ int main(int argc, char *argv[])
 
     logToFile(QStringLiteral("2 about to run"));
     QTimer::singleShot(0, &delegate, [&delegate, &paths] { delegate.launch(paths); });
-    app.exec();
-    // Saves are written in the background; a quit right after an edit still keeps it.
+    // The quit sequence has written the saves by the time the event loop ends (what the windows write as
+    // they close still comes), and tells a failure by the status.
+    const int status = app.exec();
     LibrarySession::waitForPendingSaves();
-    return 0;
+    return status;
 }

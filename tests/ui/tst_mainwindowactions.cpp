@@ -11,11 +11,13 @@
 #include "core/common/AppSettings.h"
 #include "core/common/Hop.h"
 #include "core/common/LaunchLog.h"
+#include "core/common/NotificationBus.h"
 #include "core/playlist/PlaylistLibrary.h"
 #include "core/resources/BundledResources.h"
 #include "core/slotfiles/SlotStore.h"
 #include "core/slots/LibrarySlots.h"
 #include "core/storage/FileGuard.h"
+#include "core/storage/StateFile.h"
 #include "platform/recognition/SongRecognitionResult.h"
 #include "ui/app/AppContext.h"
 #include "ui/app/AppDelegate.h"
@@ -48,16 +50,21 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QThread>
 #include <QThreadPool>
 #include <QToolButton>
 
 #include <memory>
 
 #include <csignal>
+#include <cstdio>
+
+#include <signal.h>
 
 Q_DECLARE_METATYPE(SongRecognitionResult)
 
@@ -692,6 +699,163 @@ private Q_SLOTS:
             QVERIFY(!qobject_cast<QLineEdit *>(QApplication::focusWidget()));
         }
         QCOMPARE(SlotStore::loadSlot(1), expected);
+    }
+
+    // A quit whose save fails (the disk full under the slot's file), with a field open: the user who
+    // quit is told and chooses; the system's request is not asked, names the file and ends with status 1.
+    void aQuitTellsTheSaveItCouldNotMake_data()
+    {
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<QString>("answer"); // the alert's button; none for the system's requests
+        QTest::newRow("Ctrl+Q, Cancel") << "ctrl+q"
+                                        << "Cancel";
+        QTest::newRow("Lyrafold > Quit Lyrafold, Quit Anyway") << "quit item"
+                                                               << "Quit Anyway";
+        QTest::newRow("the window's close button, Cancel") << "close"
+                                                           << "Cancel";
+        QTest::newRow("SIGTERM") << "sigterm"
+                                 << "";
+        QTest::newRow("SIGHUP") << "sighup"
+                                << "";
+    }
+
+    void aQuitTellsTheSaveItCouldNotMake()
+    {
+        QFETCH(QString, route);
+        QFETCH(QString, answer);
+        const BookmarkList rows{Fixtures::bookmark("/b/A.pdf", 1, "Ninth Street Shuffle"),
+                                Fixtures::bookmark("/b/A.pdf", 2, "My Own Tune")};
+        TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":1,"slotNames":{}})");
+        QVERIFY(SlotStore::saveSlot(1, rows, books()));
+        AppDelegate app;
+        app.setSettleDelayForTesting(std::chrono::milliseconds(0));
+        app.launch({});
+        QMainWindow &window = *topLevelWindows<QMainWindow>().value(0);
+        LibrarySession &library = app.contextForTesting().library();
+        QVERIFY(TestHarness::waitForCurrentSlot(app.contextForTesting().librarySlots()));
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        table(window)->setClickActionDelayForTesting(10);
+        button(window, "editModeButton")->click();
+        QTest::mouseClick(tableView(window)->viewport(), Qt::LeftButton, {}, cellCentre(window, 1, 3));
+        WAIT_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+        QTest::keyClicks(QApplication::focusWidget(), "Mambo");
+
+        const QString slotFile = QFileInfo(SlotStore::slotFilePath(1)).absoluteFilePath();
+        StateFile::setWriteCheckForTesting([slotFile](const QString &path) -> std::optional<QString> {
+            return path == slotFile ? std::optional(QStringLiteral("the disk is full")) : std::nullopt;
+        });
+        const auto writable = qScopeGuard([] { StateFile::setWriteCheckForTesting({}); });
+        ModalAnswer answers(answer.isEmpty() ? QStringLiteral("Cancel") : answer);
+        // Once Cancel has kept the window: what it shows, then a quit that can save.
+        bool keptOpen = false;
+        QString keptGenre;
+        QTimer afterCancel;
+        QObject::connect(&afterCancel, &QTimer::timeout, [&] {
+            if (answers.messages.isEmpty() || QApplication::activeModalWidget())
+                return;
+            afterCancel.stop();
+            keptOpen = window.isVisible();
+            keptGenre = library.allBookmarks().at(1).genre;
+            StateFile::setWriteCheckForTesting({});
+            app.quitAction()->trigger();
+        });
+        if (answer == "Cancel")
+            afterCancel.start(10);
+        QTimer::singleShot(0, &window, [&] {
+            if (route == "ctrl+q")
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
+            else if (route == "quit item")
+                app.quitAction()->trigger();
+            else if (route == "close")
+                window.close();
+            else
+                std::raise(route == "sigterm" ? SIGTERM : SIGHUP);
+        });
+        QTimer stuck;
+        QObject::connect(&stuck, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+        stuck.start(std::chrono::seconds(30));
+        const int status = QCoreApplication::exec();
+
+        const QString told = QStringLiteral("Lyrafold could not save %1: the disk is full.").arg(slotFile);
+        LibrarySession::waitForPendingSaves();
+        if (answer.isEmpty()) {
+            QCOMPARE(status, 1);
+            QVERIFY(answers.messages.isEmpty());
+            QVERIFY(QString::fromUtf8(TestHarness::readFile(LaunchLog::path())).contains(told));
+            QCOMPARE(SlotStore::loadSlot(1), rows);
+        } else {
+            QCOMPARE(status, 0);
+            QCOMPARE(answers.messages, QStringList{told});
+            if (answer == "Cancel") {
+                QVERIFY(keptOpen);
+                QCOMPARE(keptGenre, "Mambo");
+                QCOMPARE(SlotStore::loadSlot(1).at(1).genre, "Mambo");
+            } else {
+                QCOMPARE(SlotStore::loadSlot(1), rows);
+            }
+        }
+        // The next tests find the slot's file written.
+        StateFile::setWriteCheckForTesting({});
+        QVERIFY(SlotStore::saveSlot(1, rows, books()));
+    }
+
+    // A second request to end while a quit waits for a save that does not end (a folder that stopped
+    // answering) ends the process at once. Run in a process of its own, which it ends.
+    void aSecondRequestEndsAQuitThatWaits()
+    {
+        if (qEnvironmentVariableIsSet("LYRAFOLD_HELD_QUIT")) {
+            TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":1,"slotNames":{}})");
+            QVERIFY(SlotStore::saveSlot(1, {Fixtures::bookmark("/b/A.pdf", 1, "My Own Tune")}, books()));
+            AppDelegate app;
+            app.setSettleDelayForTesting(std::chrono::milliseconds(0));
+            app.launch({});
+            QMainWindow &window = *topLevelWindows<QMainWindow>().value(0);
+            QVERIFY(TestHarness::waitForCurrentSlot(app.contextForTesting().librarySlots()));
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            table(window)->setClickActionDelayForTesting(10);
+            button(window, "editModeButton")->click();
+            QTest::mouseClick(tableView(window)->viewport(), Qt::LeftButton, {}, cellCentre(window, 0, 3));
+            WAIT_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+            QTest::keyClicks(QApplication::focusWidget(), "Mambo");
+            // Every write from now on waits for ever.
+            StateFile::setWriteCheckForTesting([](const QString &) -> std::optional<QString> {
+                for (;;)
+                    QThread::sleep(1);
+            });
+            QObject::connect(&NotificationBus::instance(), &NotificationBus::quitting, [] {
+                std::printf("quitting\n");
+                std::fflush(stdout);
+            });
+            std::printf("ready %s\n", qPrintable(LaunchLog::path()));
+            std::fflush(stdout);
+            QCoreApplication::exec();
+            QFAIL("the quit ended by itself");
+        }
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LYRAFOLD_HELD_QUIT"), QStringLiteral("1"));
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("aSecondRequestEndsAQuitThatWaits")});
+        QVERIFY(child.waitForStarted());
+        QByteArray said;
+        const QRegularExpression readyLine(QStringLiteral("ready (\\S+)\n"));
+        QRegularExpressionMatch ready;
+        WAIT_VERIFY_WITH_TIMEOUT(
+            (ready = readyLine.match(QString::fromUtf8(said += child.readAllStandardOutput()))).hasMatch() ||
+                child.state() == QProcess::NotRunning,
+            30000);
+        QVERIFY2(ready.hasMatch(), said.constData());
+        const QString launchLog = ready.captured(1);
+        ::kill(pid_t(child.processId()), SIGTERM);
+        WAIT_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("quitting\n"), 30000);
+        ::kill(pid_t(child.processId()), SIGTERM);
+        // The held write never ends: only the second request can end the process.
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 1);
+        QVERIFY(
+            QString::fromUtf8(TestHarness::readFile(launchLog)).contains("Quit asked again while saving"));
     }
 
     void previewWindowPlacement_data()

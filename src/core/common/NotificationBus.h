@@ -37,6 +37,10 @@ Q_SIGNALS:
     // A state file could not be written, for the first time since it was last written (told from the
     // writing thread): what the user changes now is lost at quit unless a later write succeeds.
     void stateFileSaveFailed(const QString &path, const QString &reason);
+    // The application is about to end (Quit, its last window closed, a request of the system): what a
+    // window holds that the library lacks yet (a cell's field being typed into) is given to it now,
+    // before the last saves are written.
+    void quitting();
 
 private:
     NotificationBus() = default;

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QMutex>
+#include <QSet>
 
 #include <atomic>
 
@@ -86,10 +87,22 @@ std::optional<FileGuard::Outside> FileGuard::Shared::readIfChanged(const QString
     return read;
 }
 
+namespace {
+
+// The guards alive, on the main thread.
+QSet<FileGuard *> &liveGuards()
+{
+    static QSet<FileGuard *> guards;
+    return guards;
+}
+
+} // namespace
+
 FileGuard::FileGuard(const QString &path, Owner owner, QObject *parent)
     : QObject(parent), m_path(QFileInfo(path).absoluteFilePath()), m_owner(std::move(owner)),
       m_shared(std::make_shared<Shared>()), m_retryDelay(firstRetry)
 {
+    liveGuards().insert(this);
     m_outsideChangeTimer.setSingleShot(true);
     m_outsideChangeTimer.setInterval(std::chrono::milliseconds(readDelayMs.load()));
     connect(&m_outsideChangeTimer, &QTimer::timeout, this, &FileGuard::checkForOutsideChange);
@@ -106,7 +119,20 @@ FileGuard::FileGuard(const QString &path, Owner owner, QObject *parent)
 
 FileGuard::~FileGuard()
 {
+    liveGuards().remove(this);
     StateFile::waitForPendingWrites(m_path);
+}
+
+void FileGuard::retryFailedSavesNow()
+{
+    // A save may make or remove guards (a slot left settles): the ones alive now, looked up each time.
+    const QSet<FileGuard *> guards = liveGuards();
+    for (FileGuard *guard : guards) {
+        if (!liveGuards().contains(guard) || !guard->m_failing || !guard->hasUnsavedChanges())
+            continue;
+        guard->m_retryTimer.stop();
+        guard->m_owner.save();
+    }
 }
 
 QString FileGuard::lockPath(const QString &path)

@@ -98,6 +98,10 @@ public:
     // The lock file the guards of path take around their comparison and rename.
     static QString lockPath(const QString &path);
 
+    // Every guard whose last save failed tries again now rather than after its back-off: a quit tries
+    // once more before it tells what could not be written. Main thread only.
+    static void retryFailedSavesNow();
+
 Q_SIGNALS:
     // The file holds the owner's changes up to upTo (written, or found in another program's version
     // taken in their place: rebase() is told next).

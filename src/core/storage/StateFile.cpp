@@ -89,6 +89,12 @@ public:
             m_idle.wait(&m_mutex);
     }
 
+    bool busy()
+    {
+        QMutexLocker lock(&m_mutex);
+        return !m_files.isEmpty();
+    }
+
 private:
     struct Job {
         StateFile::Encoder encode;
@@ -187,22 +193,44 @@ public:
     }
 
     // Returns whether the file failed before and succeeds now (failed false), or fails now for the
-    // first time since it last succeeded (failed true).
-    bool changed(const QString &key, bool failed)
+    // first time since it last succeeded (failed true). The reason of the last failure is kept.
+    bool changed(const QString &key, bool failed, const QString &reason = {})
     {
         QMutexLocker lock(&m_mutex);
         if (!failed)
-            return m_keys.remove(key);
-        if (m_keys.contains(key))
-            return false;
-        m_keys.insert(key);
-        return true;
+            return m_reasons.remove(key);
+        const bool first = !m_reasons.contains(key);
+        m_reasons.insert(key, reason);
+        return first;
+    }
+
+    QList<StateFile::FailedWrite> all()
+    {
+        QMutexLocker lock(&m_mutex);
+        QList<StateFile::FailedWrite> failed;
+        for (auto file = m_reasons.cbegin(); file != m_reasons.cend(); ++file)
+            failed.append({file.key(), file.value()});
+        return failed;
     }
 
 private:
     QMutex m_mutex;
-    QSet<QString> m_keys;
+    QHash<QString, QString> m_reasons;
 };
+
+// What a test makes of the writes (StateFile::setWriteCheckForTesting()).
+QMutex writeCheckMutex;
+std::function<std::optional<QString>(const QString &path)> writeCheck;
+
+std::optional<QString> writeCheckedForTesting(const QString &path)
+{
+    std::function<std::optional<QString>(const QString &)> check;
+    {
+        const QMutexLocker lock(&writeCheckMutex);
+        check = writeCheck;
+    }
+    return check ? check(path) : std::nullopt;
+}
 
 bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
               const StateFile::ReplaceGuard &guard)
@@ -217,13 +245,15 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
         qCWarning(lcStateFile) << "cannot write" << path << reason;
         if (error)
             *error = reason;
-        if (FailingFiles::instance().changed(fileKey(path), true))
+        if (FailingFiles::instance().changed(fileKey(path), true, reason))
             Q_EMIT NotificationBus::instance().stateFileSaveFailed(info.absoluteFilePath(), reason);
         return false;
     };
     const auto failWith = [&](int errorNumber) {
         return fail(StateFile::writeFailureReason(errorNumber, folder));
     };
+    if (const std::optional<QString> refusal = writeCheckedForTesting(info.absoluteFilePath()))
+        return fail(*refusal);
     if (!linked)
         return failWith(ELOOP);
     // The folder a link leads into is the user's to make: a link into one that is gone fails.
@@ -324,8 +354,11 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
 bool removeNow(const QString &path, QString *error)
 {
     const std::optional<QString> file = StateFile::linkedFile(QFileInfo(path).absoluteFilePath());
-    if (file && (::unlink(QFile::encodeName(*file).constData()) == 0 || errno == ENOENT))
+    if (file && (::unlink(QFile::encodeName(*file).constData()) == 0 || errno == ENOENT)) {
+        // A file gone lacks nothing a failed write was to give it.
+        FailingFiles::instance().changed(fileKey(path), false);
         return true;
+    }
     const int errorNumber = file ? errno : ELOOP;
     if (error)
         *error = StateFile::writeFailureReason(errorNumber, QFileInfo(file.value_or(path)).absolutePath());
@@ -506,6 +539,22 @@ void waitForPendingWrites(const QString &path)
 void waitForAllPendingWrites()
 {
     BackgroundWriter::instance().waitAll();
+}
+
+bool hasPendingWrites()
+{
+    return BackgroundWriter::instance().busy();
+}
+
+QList<FailedWrite> failedWrites()
+{
+    return FailingFiles::instance().all();
+}
+
+void setWriteCheckForTesting(std::function<std::optional<QString>(const QString &path)> check)
+{
+    const QMutexLocker lock(&writeCheckMutex);
+    writeCheck = std::move(check);
 }
 
 std::optional<QString> setAside(const QString &path)

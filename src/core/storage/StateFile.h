@@ -3,6 +3,7 @@
 #include "core/common/Result.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -108,6 +109,22 @@ void removeInBackground(const QString &path, WriteDone done = {});
 // Returns once no background write of the file (or of any file) is queued or running.
 void waitForPendingWrites(const QString &path);
 void waitForAllPendingWrites();
+// Whether a background write, edit or removal of any file is queued or running.
+bool hasPendingWrites();
+
+// A file whose last write failed, and why, in words for the user.
+struct FailedWrite {
+    QString path;
+    QString reason;
+};
+// The files whose last write failed in this run of the program, and that no later write or removal
+// has settled since: each lacks what was last meant for it. In no particular order.
+QList<FailedWrite> failedWrites();
+
+// For tests: check is called on the writing thread before each write of a state file (its absolute
+// path); a reason makes the write fail with it, as a full disk would, and a check that does not return
+// holds the write. Nothing: the writes go on as the application makes them.
+void setWriteCheckForTesting(std::function<std::optional<QString>(const QString &path)> check);
 
 // Renames an undecodable file to "<name>.unreadable-<yyyyMMdd-HHmmss>" (with a counter when that is
 // taken) and announces it on the notification bus. A link stays: the file it leads to is renamed beside

@@ -4,6 +4,7 @@
 #include "core/common/NotificationBus.h"
 #include "platform/desktop/QuitSignals.h"
 #include "ui/app/AppContext.h"
+#include "ui/app/QuitSequence.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/mainwindow/MainWindowController.h"
 #include "ui/services/LyrafoldLanguageService.h"
@@ -50,15 +51,22 @@ AppDelegate::AppDelegate(MainWindowFactory createMainWindow, QObject *parent)
         m_createMainWindow = [this] {
             return std::make_unique<MainWindowController>(*m_context, m_mainMenu.release());
         };
-    QApplication::setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
-    // The system's requests to end (a shutdown, the session's end, a closed terminal) take Quit's way:
-    // the windows end what they hold before the program does, and the saves are written.
-    connect(new QuitSignals(this), &QuitSignals::quitRequested, this, [this] {
-        if (m_quitAction)
-            m_quitAction->trigger();
-        else
-            QCoreApplication::quit();
+    // The last window closed ends the program as Quit does, through the quit sequence: the saves are
+    // written, and a failed one is told, before the event loop ends.
+    m_quit = new QuitSequence([this] { return static_cast<QWidget *>(m_mainWindow.get()); }, this);
+    QApplication::setQuitOnLastWindowClosed(false);
+    connect(qApp, &QGuiApplication::lastWindowClosed, this, [this] {
+        if (applicationShouldTerminateAfterLastWindowClosed() && !m_quit->running())
+            m_quit->request(QuitSequence::Asker::user);
     });
+    // The system's requests to end (a shutdown, the session's end, a closed terminal) take Quit's way
+    // but ask nothing: the windows end what they hold before the program does, and the saves are
+    // written. Once the event loop has ended, the signals do again what they did before.
+    m_quitSignals = new QuitSignals(this);
+    connect(m_quitSignals, &QuitSignals::quitRequested, this,
+            [this] { m_quit->request(QuitSequence::Asker::system); });
+    connect(qApp, &QCoreApplication::aboutToQuit, this,
+            [this] { delete std::exchange(m_quitSignals, nullptr); });
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
             applicationDidBecomeActive();
@@ -101,7 +109,9 @@ void AppDelegate::buildMainMenu()
     // Quit answers in every window, as a menu shared by the whole application would.
     m_quitAction->setShortcutContext(Qt::ApplicationShortcut);
     m_quitAction->setMenuRole(QAction::QuitRole);
-    connect(m_quitAction, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(
+        m_quitAction, &QAction::triggered, this, [this] { m_quit->request(QuitSequence::Asker::user); },
+        Qt::QueuedConnection);
     appMenu->addAction(m_quitAction);
 }
 

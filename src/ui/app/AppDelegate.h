@@ -13,6 +13,8 @@ class AppContext;
 class QAction;
 class QMainWindow;
 class QMenuBar;
+class QuitSequence;
+class QuitSignals;
 class QWidget;
 
 // The application's delegate: makes the application context (the shared owners of the library and the
@@ -84,5 +86,7 @@ private:
     // Built before the main window exists; the window takes it over.
     std::unique_ptr<QMenuBar> m_mainMenu;
     QAction *m_quitAction = nullptr;
+    QuitSequence *m_quit = nullptr;
+    QuitSignals *m_quitSignals = nullptr;
     std::chrono::milliseconds m_settleDelay{100};
 };

@@ -149,6 +149,7 @@ void MainWindowController::connectOwners()
     // new rows would drop it unsaved, and an edit the event loop was still to apply would never be.
     connect(&m_session, &LibrarySession::rowsAboutToChange, m_table,
             &LibraryTableController::commitOpenCellEdit);
+    connect(&bus, &NotificationBus::quitting, m_table, &LibraryTableController::commitOpenCellEdit);
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, m_table,
             &LibraryTableController::commitOpenCellEdit);
     connect(&m_slots, &LibrarySlots::requestedSlotChanged, this, [this] {
