@@ -370,6 +370,62 @@ private Q_SLOTS:
         QCOMPARE(result->bookmarks[0].pdfFileName, QStringLiteral("Kept.pdf"));
     }
 
+    // A cancelled import stops before its next picture or PDF and leaves none of the files it wrote; one
+    // cancelled after its last file is done.
+    void cancelledImports_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("asBook");
+        QTest::addColumn<int>("cancelAfter"); // reports heard
+        QTest::addColumn<QStringList>("reports");
+        QTest::addColumn<QStringList>("left"); // in the import library; none when cancelled
+        QTest::newRow("one by one, after the first picture")
+            << QStringList{"a.png", "b.jpg", "c.png"} << false << 1 << QStringList{"1/3"} << QStringList();
+        QTest::newRow("one by one, after a PDF")
+            << QStringList{"Book.pdf", "a.png"} << false << 1 << QStringList{"1/2"} << QStringList();
+        QTest::newRow("a book, after its first page")
+            << QStringList{"a.png", "b.jpg", "c.png"} << true << 1 << QStringList{"1/3"} << QStringList();
+        QTest::newRow("a book and a PDF, after the pages")
+            << QStringList{"a.png", "Book.pdf", "b.jpg"} << true << 2 << QStringList{"1/3", "2/3"}
+            << QStringList();
+        QTest::newRow("after the last") << QStringList{"a.png", "b.jpg"} << false << 2
+                                        << QStringList{"1/2", "2/2"} << QStringList{"a.pdf", "b.pdf"};
+    }
+
+    void cancelledImports()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(bool, asBook);
+        QFETCH(int, cancelAfter);
+        QFETCH(QStringList, reports);
+        QFETCH(QStringList, left);
+        QStringList paths;
+        for (const QString &name : files) {
+            if (name.endsWith(QLatin1String(".pdf"))) {
+                PdfFixtures::write(file(name), {{}, {}});
+                paths.append(file(name));
+            } else {
+                paths.append(write(name, encoded(picture(QSize(40, 40)),
+                                                 name.endsWith(QLatin1String(".png")) ? "PNG" : "JPG")));
+            }
+        }
+        QStringList heard;
+        BuildProgress *progress = nullptr;
+        BuildProgress cancelling([&](qint64 done, qint64 total) {
+            heard.append(QStringLiteral("%1/%2").arg(done).arg(total));
+            if (heard.size() == cancelAfter)
+                progress->cancel();
+        });
+        progress = &cancelling;
+        const Result<ImagePdfImportResult> result =
+            Import::importFiles(paths, QString(), {}, {}, {}, asBook, progress);
+        QCOMPARE(heard, reports);
+        QCOMPARE(bool(result), !left.isEmpty());
+        if (!result)
+            QVERIFY(Import::isCancellation(result.error()));
+        QCOMPARE(libraryFiles(), left);
+    }
+
     // Pictures of more pixels or more bytes than the budget are refused before their pixels are
     // decoded, also where the coded picture is larger than the size the file states.
     void hostilePicturesAreRefused_data()
