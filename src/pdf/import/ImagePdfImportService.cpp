@@ -207,11 +207,13 @@ Result<ImagePdfImportResult> convertPictures(const QStringList &paths, const QSt
     if (!file.open(QIODevice::WriteOnly))
         return writeFailed;
     PdfDrawingStream pages(&file, PdfDrawingStream::Images::Once);
+    const auto stop = [&file] {
+        file.cancelWriting();
+        return cancelledError();
+    };
     for (const QString &path : paths) {
-        if (steps.cancelled()) {
-            file.cancelWriting();
-            return cancelledError();
-        }
+        if (steps.cancelled())
+            return stop();
         const QString fileName = QFileInfo(path).fileName();
         const Result<PictureFile> picture = PictureFile::load(path);
         if (!picture) {
@@ -222,6 +224,9 @@ Result<ImagePdfImportResult> convertPictures(const QStringList &paths, const QSt
                                    ? UiText::tr("Could not read image: %1").arg(fileName)
                                    : reason + QStringLiteral(" (") + fileName + QLatin1Char(')'));
         }
+        // A large scan takes about as long again to be stored in the page as to be decoded.
+        if (steps.cancelled())
+            return stop();
         const QSizeF pixels(std::max(1, picture->uprightSize.width()),
                             std::max(1, picture->uprightSize.height()));
         const QRectF page(QPointF(), pixels * (pictureLongSide / std::max(pixels.width(), pixels.height())));
