@@ -57,7 +57,14 @@
 #   linked-files      the playlists, Slot 1's file and the bookmark cache links into a sync folder (absolute,
 #                     relative, a chain): a genre edited, a playlist file handed over, Quit; the links and
 #                     the files they lead to
+#   lock-rewritten    another computer writes over the lock in the data folder while the application runs
+#                     (as a sync tool brings it); then Quit: whether the lock stays
 #   picture-scan      600 dpi A4 colour scans as PNG and TIFF imported through Custom Files
+#   picture-markers   a JPEG of 200,000 tiny APP2 markers in 3.6 MB (tests/data/hostile/mkjpegmarkers.py)
+#                     imported through Custom Files: the time from Import to the refusal or the page
+#   import-quit       120 photos (4032 x 3024 JPEGs), then 8 A4 scans at 600 dpi (PNG), imported through
+#                     Custom Files, and Ctrl+Q two seconds into each import: the time from Ctrl+Q to the
+#                     window's and the process's end
 #   metadata-100mb    a 100 MB metadata CSV (made by tests/data/hostile/mkmeta.py, or the script
 #                     METADATA_MAKER names) imported
 #   empty-slot-restart  Slot 3 (no file) visited, Quit, start again: Slot 3 stays empty
@@ -1545,6 +1552,113 @@ scene_copy_slot() {
     shot copy-slot-2-unwritable
     echo "  after the copy to Slot 4: $([ -d "$slots/slot_4.json" ] && echo "a folder still stands there");" \
         "counts kept with the slot names: $(python3 -c 'import json,sys; print(json.load(open(sys.argv[1])).get("slotCounts"))' "$slots/slots_meta.json")"
+}
+
+# now_ms: the clock in milliseconds.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# import_files FOLDER NAME...: Custom Files > "Import Images/PDFs", the files of FOLDER chosen by name, and
+# the form shown; Import is left to the caller (Return).
+import_files() {
+    x mousemove 391 290 click 1
+    sleep 1.5
+    x mousemove 876 701 click 1
+    sleep 1.5
+    x type --delay 5 "$1"
+    x key Return
+    sleep 1
+    shift
+    x type --delay 2 "$(printf '"%s" ' "$@")"
+    x key Return
+    sleep 1.5
+}
+
+scene_picture_markers() {
+    profile picture-markers
+    mkdir -p "$HOME/Documents"
+    python3 "$testdata/hostile/mkjpegmarkers.py" 200000 "$HOME/Documents/markers.jpg"
+    echo "  $(stat -c %s "$HOME/Documents/markers.jpg") bytes"
+    start
+    import_files "$HOME/Documents" markers.jpg
+    local begin outcome=""
+    begin="$(now_ms)"
+    x key Return
+    # The refusal comes as an alert ("Lyrafold"), an import as the page in a viewer.
+    for _ in $(seq 6000); do
+        case "$(x getactivewindow getwindowname 2>/dev/null)" in
+        Lyrafold) outcome="refused" ;;
+        *.pdf*) outcome="imported" ;;
+        esac
+        [ -n "$outcome" ] && break
+        sleep 0.1
+    done
+    echo "  ${outcome:-nothing after 600 s} $(($(now_ms) - begin)) ms after Import; CPU time of the process: $(ps -o cputime= -p "$app_pid")"
+    shot picture-markers-1-outcome
+}
+
+# quit_during_import FOLDER NAME...: the files imported, Ctrl+Q two seconds in; how long the window and
+# the process took to end after it.
+quit_during_import() {
+    start
+    local main
+    main="$(window_named '^LYRAFOLD \(beta\)$')"
+    import_files "$@"
+    x key Return
+    sleep 2
+    shot "import-quit-$(basename "$1")-1-importing"
+    local begin window_gone="" end=""
+    x windowactivate --sync "$main" key ctrl+q
+    begin="$(now_ms)"
+    for _ in $(seq 6000); do
+        [ -z "$window_gone" ] && [ -z "$(window_named '^LYRAFOLD \(beta\)$')" ] && window_gone="$(($(now_ms) - begin))"
+        kill -0 "$app_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    end="$(($(now_ms) - begin))"
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+    echo "  $(basename "$1"): after Ctrl+Q the window went in ${window_gone:-?} ms, the process ended in $end ms;" \
+        "PDFs in the import folder: $(find "$HOME/Documents/PDFs" -name '*.pdf' 2>/dev/null | wc -l)"
+    rm -rf "$HOME/Documents/PDFs"
+}
+
+scene_import_quit() {
+    profile import-quit
+    local photos="$HOME/Documents/photos" scans="$HOME/Documents/scans" names=()
+    mkdir -p "$photos" "$scans"
+    for i in 1 2 3 4 5; do
+        convert -size 4032x3024 "plasma:gold-navy" -seed "$i" -attenuate 0.3 +noise Gaussian -quality 92 \
+            "$photos/source-$i.jpg"
+    done
+    for i in $(seq -w 1 120); do
+        cp "$photos/source-$(((10#$i % 5) + 1)).jpg" "$photos/photo-$i.jpg"
+        names+=("photo-$i.jpg")
+    done
+    rm -f "$photos"/source-*.jpg
+    echo "  photos: ${#names[@]}, $(du -sm "$photos" | cut -f1) MB"
+    quit_during_import "$photos" "${names[@]}"
+    names=()
+    convert -size 4960x7016 gradient:khaki-steelblue -fill black -pointsize 300 -gravity center \
+        -annotate 0 "A4 scan" "$scans/scan-1.png"
+    for i in 2 3 4 5 6 7 8; do
+        cp "$scans/scan-1.png" "$scans/scan-$i.png"
+    done
+    for i in 1 2 3 4 5 6 7 8; do names+=("scan-$i.png"); done
+    echo "  scans: ${#names[@]}, $(du -sm "$scans" | cut -f1) MB"
+    quit_during_import "$scans" "${names[@]}"
+}
+
+# Another computer takes the lock over while the application runs (its start replaced a lock it could
+# not check, and a sync tool brings its lock here, as a new file in place of the old); then Quit.
+scene_lock_rewritten() {
+    profile lock-rewritten
+    start
+    echo "  the lock names: $(head -3 "$data/instance.lock" | tr '\n' ' ')(the start: $app_pid)"
+    printf '4242\nlyrafold\nother-computer\n0123456789abcdef0123456789abcdef\nfedcba9876543210fedcba9876543210\n' \
+        >"$data/.instance.lock.sync"
+    mv "$data/.instance.lock.sync" "$data/instance.lock"
+    quit
+    echo "  after Quit the lock: $([ -f "$data/instance.lock" ] && head -3 "$data/instance.lock" | tr '\n' ' ' || echo gone)"
 }
 
 for scene in "$@"; do

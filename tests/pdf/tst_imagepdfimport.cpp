@@ -3,6 +3,7 @@
 #include "pdf/engine/PdfDocument.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 #include "pdf/import/ImagePdfImportService.h"
+#include "pdf/import/JpegMarkers.h"
 #include "pdf/import/PictureFile.h"
 
 #include <QBuffer>
@@ -49,6 +50,47 @@ QByteArray withExifOrientation(QByteArray jpeg, quint16 orientation)
     QByteArray segment("\xFF\xE1", 2);
     segment.append(char(0)).append(char(exif.size() + 2)).append(exif);
     return jpeg.insert(2, segment);
+}
+
+QByteArray segment(char marker, const QByteArray &payload)
+{
+    const qsizetype length = payload.size() + 2;
+    return QByteArray("\xFF", 1)
+        .append(marker)
+        .append(char(length >> 8))
+        .append(char(length))
+        .append(payload);
+}
+
+// An EXIF segment whose IFD0 starts at ifd and says it holds entries entries, of which one is there:
+// tag, of the type given, one value.
+QByteArray exifSegment(char byteOrder, quint32 ifd, quint16 entries, quint16 tag, quint16 type, quint16 value)
+{
+    QByteArray tiff(2, byteOrder);
+    const auto put = [&](quint32 number, int width) {
+        for (int i = 0; i < width; ++i)
+            tiff.append(char(number >> (8 * (byteOrder == 'M' ? width - 1 - i : i))));
+    };
+    put(42, 2);
+    put(ifd, 4);
+    put(entries, 2);
+    put(tag, 2);
+    put(type, 2);
+    put(1, 4);
+    put(value, 2);
+    put(0, 2);
+    put(0, 4); // no further IFD
+    return segment('\xE1', QByteArray("Exif\0\0", 6) + tiff);
+}
+
+// Pieces of an ICC profile of no content, as a crafted file repeats them.
+QByteArray tinyMarkers(int count)
+{
+    QByteArray markers;
+    for (int i = 0; i < count; ++i)
+        markers.append(
+            segment('\xE2', QByteArray("ICC_PROFILE\0", 12).append(char(i % 255 + 1)).append('\xFF')));
+    return markers;
 }
 
 QByteArray heic(const QImage &source)
@@ -328,6 +370,62 @@ private Q_SLOTS:
         QCOMPARE(result->bookmarks[0].pdfFileName, QStringLiteral("Kept.pdf"));
     }
 
+    // A cancelled import stops before its next picture or PDF and leaves none of the files it wrote; one
+    // cancelled after its last file is done.
+    void cancelledImports_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("asBook");
+        QTest::addColumn<int>("cancelAfter"); // reports heard
+        QTest::addColumn<QStringList>("reports");
+        QTest::addColumn<QStringList>("left"); // in the import library; none when cancelled
+        QTest::newRow("one by one, after the first picture")
+            << QStringList{"a.png", "b.jpg", "c.png"} << false << 1 << QStringList{"1/3"} << QStringList();
+        QTest::newRow("one by one, after a PDF")
+            << QStringList{"Book.pdf", "a.png"} << false << 1 << QStringList{"1/2"} << QStringList();
+        QTest::newRow("a book, after its first page")
+            << QStringList{"a.png", "b.jpg", "c.png"} << true << 1 << QStringList{"1/3"} << QStringList();
+        QTest::newRow("a book and a PDF, after the pages")
+            << QStringList{"a.png", "Book.pdf", "b.jpg"} << true << 2 << QStringList{"1/3", "2/3"}
+            << QStringList();
+        QTest::newRow("after the last") << QStringList{"a.png", "b.jpg"} << false << 2
+                                        << QStringList{"1/2", "2/2"} << QStringList{"a.pdf", "b.pdf"};
+    }
+
+    void cancelledImports()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(bool, asBook);
+        QFETCH(int, cancelAfter);
+        QFETCH(QStringList, reports);
+        QFETCH(QStringList, left);
+        QStringList paths;
+        for (const QString &name : files) {
+            if (name.endsWith(QLatin1String(".pdf"))) {
+                PdfFixtures::write(file(name), {{}, {}});
+                paths.append(file(name));
+            } else {
+                paths.append(write(name, encoded(picture(QSize(40, 40)),
+                                                 name.endsWith(QLatin1String(".png")) ? "PNG" : "JPG")));
+            }
+        }
+        QStringList heard;
+        BuildProgress *progress = nullptr;
+        BuildProgress cancelling([&](qint64 done, qint64 total) {
+            heard.append(QStringLiteral("%1/%2").arg(done).arg(total));
+            if (heard.size() == cancelAfter)
+                progress->cancel();
+        });
+        progress = &cancelling;
+        const Result<ImagePdfImportResult> result =
+            Import::importFiles(paths, QString(), {}, {}, {}, asBook, progress);
+        QCOMPARE(heard, reports);
+        QCOMPARE(bool(result), !left.isEmpty());
+        if (!result)
+            QVERIFY(Import::isCancellation(result.error()));
+        QCOMPARE(libraryFiles(), left);
+    }
+
     // Pictures of more pixels or more bytes than the budget are refused before their pixels are
     // decoded, also where the coded picture is larger than the size the file states.
     void hostilePicturesAreRefused_data()
@@ -346,6 +444,8 @@ private Q_SLOTS:
         // Within the pixels, but twice the bytes a pixel.
         row("PNG 16 bits", "hostile/png16-10000x10000-truncated.png", "Picture too large: 10000 x 10000");
         row("HEIC", "hostile/heic-bomb-525b.heic", "Picture too large: 22341 x 16976");
+        // 20,000 tiny markers in the header (mkjpegmarkers.py): refused as a picture that does not read.
+        row("JPEG of 20,000 markers", "hostile/jpeg-20000-app2-markers.jpg", "");
         // Each claims 17 x 11 and codes a picture of the size given.
         row("HEIC 14441 x 27759", "hostile/heic-oom-5c8b2b68b78086475567660f53103e9c2f1fb713",
             "Picture too large: 14441 x 27759");
@@ -364,6 +464,62 @@ private Q_SLOTS:
         QVERIFY(ispe > 0);
         claimed.replace(ispe + 8, 8, QByteArray::fromHex("00002ee000002328"));
         QTest::newRow("HEIC stated 12000 x 9000") << claimed << "Picture too large: 12000 x 9000";
+    }
+
+    // The markers of a JPEG are walked once before any reader is made: the EXIF orientation is read
+    // in either byte order, wherever its offsets point, and a file of more markers or header bytes than
+    // cameras write is refused as one that does not read.
+    void jpegMarkers_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("readable");
+        QTest::addColumn<int>("orientation");
+        const QByteArray jpeg = encoded(picture(QSize(40, 30)), "JPG");
+        const auto inHeader = [&](const QByteArray &markers) { return QByteArray(jpeg).insert(2, markers); };
+        constexpr quint16 orientation = 0x0112;
+        constexpr quint16 shortType = 3;
+        QTest::newRow("EXIF big-endian") << inHeader(exifSegment('M', 8, 1, orientation, shortType, 6))
+                                         << true << int(QImageIOHandler::TransformationRotate90);
+        QTest::newRow("EXIF little-endian") << inHeader(exifSegment('I', 8, 1, orientation, shortType, 8))
+                                            << true << int(QImageIOHandler::TransformationRotate270);
+        QTest::newRow("EXIF behind XMP and fill bytes")
+            << inHeader(segment('\xE1', QByteArray("http://ns.adobe.com/xap/1.0/\0<x/>", 34)) +
+                        QByteArray("\xFF\xFF", 2) + exifSegment('M', 8, 1, orientation, shortType, 3))
+            << true << int(QImageIOHandler::TransformationRotate180);
+        QTest::newRow("orientation out of range")
+            << inHeader(exifSegment('M', 8, 1, orientation, shortType, 9)) << true << 0;
+        QTest::newRow("orientation of another type")
+            << inHeader(exifSegment('M', 8, 1, orientation, 4, 6)) << true << 0;
+        QTest::newRow("IFD0 beyond the segment")
+            << inHeader(exifSegment('I', 4000, 1, orientation, shortType, 6)) << true << 0;
+        QTest::newRow("more entries than the segment holds")
+            << inHeader(exifSegment('M', 8, 65535, 0x0100, shortType, 6)) << true << 0;
+        QTest::newRow("a segment length below 2") << inHeader(QByteArray("\xFF\xE2\0\0", 4)) << true << 0;
+        QTest::newRow("markers up to near the bound")
+            << inHeader(tinyMarkers(JpegMarkers::maxMarkers - 16)) << true << 0;
+        QTest::newRow("more markers than the bound")
+            << inHeader(tinyMarkers(JpegMarkers::maxMarkers)) << false << 0;
+        QTest::newRow("more markers than the bound, after the scan")
+            << QByteArray(jpeg).insert(jpeg.size() - 2, tinyMarkers(JpegMarkers::maxMarkers)) << false << 0;
+        QTest::newRow("more markers than the bound, behind a stray byte after SOI")
+            << QByteArray("\xFF\xD8\0", 3) + tinyMarkers(JpegMarkers::maxMarkers) + jpeg.mid(2) << false << 0;
+        QTest::newRow("more header bytes than the bound, as fill bytes")
+            << inHeader(QByteArray(JpegMarkers::maxHeaderBytes, '\xFF')) << false << 0;
+    }
+
+    void jpegMarkers()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, readable);
+        QFETCH(int, orientation);
+        const Result<PictureFile> picture = PictureFile::read(bytes);
+        QCOMPARE(bool(picture), readable);
+        if (!readable) {
+            QCOMPARE(picture.error().message, QString());
+            return;
+        }
+        QCOMPARE(int(picture->orientation), orientation);
+        QCOMPARE(picture->jpeg, bytes);
     }
 
     void hostilePicturesAreRefused()

@@ -11,6 +11,7 @@
 #include <QSysInfo>
 
 #include <csignal>
+#include <cstdio>
 #include <memory>
 
 // A second launch hands its files to the running instance of the same profile, and only to it.
@@ -230,6 +231,50 @@ private Q_SLOTS:
         if (later == "forwarded")
             QCOMPARE(readLine(first),
                      "received " + QFile::encodeName(workDir() + QStringLiteral("/set.lyf")));
+    }
+
+    // On quit the lock in the data folder is removed only when it still names this process on this
+    // computer: one that another computer wrote over it meanwhile (carried by a sync tool, in place or as
+    // a new file) stays, so that a further start there is still refused.
+    void quitRemovesOnlyItsOwnLock_data()
+    {
+        QTest::addColumn<QByteArray>("rewritten"); // empty: as this start wrote it
+        QTest::addColumn<bool>("inPlace");
+        const QByteArray otherComputer("4242\nlyrafold\nother-computer\n0123456789abcdef0123456789abcdef\n"
+                                       "fedcba9876543210fedcba9876543210\n");
+        QTest::newRow("ours") << QByteArray() << false;
+        QTest::newRow("another computer's, written in place") << otherComputer << true;
+        QTest::newRow("another computer's, put in its place") << otherComputer << false;
+        QTest::newRow("another process of this computer")
+            << (QByteArray::number(goneProcess()) + "\nsingleinstance_helper\n" +
+                QSysInfo::machineHostName().toUtf8() + '\n' + QSysInfo::machineUniqueId() + '\n' +
+                QSysInfo::bootUniqueId() + '\n')
+            << false;
+    }
+
+    void quitRemovesOnlyItsOwnLock()
+    {
+        QFETCH(QByteArray, rewritten);
+        QFETCH(bool, inPlace);
+        const QString path = AppPaths::instanceLockPath();
+        {
+            SingleInstance instance;
+            QCOMPARE(instance.claim({}), SingleInstance::Role::Primary);
+            QVERIFY(QFile::exists(path));
+            if (inPlace) {
+                QFile lock(path);
+                QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                QCOMPARE(lock.write(rewritten), rewritten.size());
+            } else if (!rewritten.isEmpty()) {
+                TestHarness::writeFile(path + QStringLiteral(".sync"), rewritten);
+                QVERIFY(std::rename(QFile::encodeName(path + QStringLiteral(".sync")).constData(),
+                                    QFile::encodeName(path).constData()) == 0);
+            }
+        }
+        QCOMPARE(QFile::exists(path), !rewritten.isEmpty());
+        if (!rewritten.isEmpty())
+            QCOMPARE(TestHarness::readFile(path), rewritten);
+        QFile::remove(path);
     }
 
     void runningInstanceReceivesInProcess()

@@ -29,6 +29,7 @@
 #include <QMimeData>
 #include <QSemaphore>
 #include <QTableView>
+#include <QThreadPool>
 
 #include <memory>
 
@@ -641,6 +642,47 @@ private Q_SLOTS:
         QCOMPARE(options->bookmarks.at(10).title, bookmarks.at(10).title);
         QCOMPARE(options->bookName, "songs-from-the-public-domain");
         QCOMPARE(options->slotId, 1);
+    }
+
+    // An import under way when the application quits stops before its next picture, so that the
+    // process does not wait for it; nothing of it stays. (Last: the quit is told to the whole process.)
+    void quitStopsAnImportUnderWay()
+    {
+        QStringList pictures;
+        for (const char *name : {"a", "b", "c"}) {
+            pictures.append(TestHarness::home() + QStringLiteral("/in/%1.png").arg(QLatin1String(name)));
+            QDir().mkpath(QFileInfo(pictures.last()).absolutePath());
+            QVERIFY(QImage(40, 20, QImage::Format_RGB32).save(pictures.last()));
+        }
+        const QString library = ImagePdfImportService::defaultLibraryDirectory().value();
+        const auto window = openWindow();
+        // Every worker is held from the moment the form is answered until the quit has been told, so
+        // that the import waits in the queue.
+        QThreadPool *pool = QThreadPool::globalInstance();
+        const int workers = pool->maxThreadCount();
+        QSemaphore held;
+        QSemaphore release;
+        bool answered = false;
+        ModalAnswer answers(QList<Step>{[&](QDialog *dialog) {
+            for (int i = 0; i < workers; ++i)
+                pool->start([&] {
+                    held.release();
+                    release.acquire();
+                });
+            QVERIFY(held.tryAcquire(workers, 30000));
+            ModalAnswer::press(dialog, QStringLiteral("Import"));
+            answered = true;
+        }});
+        window->flows().importImagesAndPDFs(window->sink(), pictures, std::nullopt);
+        WAIT_VERIFY_WITH_TIMEOUT(answered && window->flows().isImporting(), 30000);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
+        release.release(workers);
+        WAIT_VERIFY_WITH_TIMEOUT(!window->flows().isImporting(), 30000);
+        TestHarness::settleWorkers();
+        QCOMPARE(window->library().allBookmarks().toList(), oldRows());
+        QCOMPARE(QDir(library).entryList(QDir::Files), QStringList());
+        QCOMPARE(answers.otherDialogs, QStringList{"imagePdfImportPrompt"});
+        QCOMPARE(answers.messages, QStringList());
     }
 };
 

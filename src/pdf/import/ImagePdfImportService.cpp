@@ -31,6 +31,19 @@ LyrafoldError importError(ImagePdfImportService::ImportError code, const QString
     return LyrafoldError{QStringLiteral("Lyrafold"), int(code), message};
 }
 
+LyrafoldError cancelledError()
+{
+    return importError(ImagePdfImportService::ImportError::Cancelled, UiText::tr("Import cancelled."));
+}
+
+// A cancelled import leaves none of what it wrote: its songs never reach a slot.
+LyrafoldError cancelled(const QStringList &written)
+{
+    for (const QString &path : written)
+        QFile::remove(path);
+    return cancelledError();
+}
+
 LyrafoldError fileSystemError(int code, const QString &message)
 {
     return LyrafoldError{QStringLiteral("FileSystem"), code, message};
@@ -118,6 +131,11 @@ Result<BookmarkEntry> importPdf(const QString &source, const QString &directory,
 
 namespace ImagePdfImportService {
 
+bool isCancellation(const LyrafoldError &error)
+{
+    return error.domain == QLatin1String("Lyrafold") && error.code == int(ImportError::Cancelled);
+}
+
 Result<QString> defaultLibraryDirectory()
 {
     const QString path = AppPaths::importLibraryPath();
@@ -161,10 +179,22 @@ QString sanitizePdfFileName(const QString &name)
     return safe.isEmpty() ? QStringLiteral("Imported Images") : safe;
 }
 
-Result<ImagePdfImportResult> convertImagesToPdf(const QStringList &paths, const QString &bookName,
-                                                const QStringList &pageTitles,
-                                                const std::optional<QString> &pdfFileName,
-                                                const QString &destinationDirectory)
+namespace {
+
+// The files of one import taken in so far, told to its progress, which may cancel it between them.
+struct ImportSteps {
+    const BuildProgress *progress = nullptr;
+    qint64 total = 0;
+    qint64 done = 0;
+
+    bool cancelled() const { return isCancelled(progress); }
+    void stepDone() { reportProgress(progress, ++done, total); }
+};
+
+Result<ImagePdfImportResult> convertPictures(const QStringList &paths, const QString &bookName,
+                                             const QStringList &pageTitles,
+                                             const std::optional<QString> &pdfFileName,
+                                             const QString &destinationDirectory, ImportSteps &steps)
 {
     if (paths.isEmpty())
         return importError(ImportError::NoImages, UiText::tr("At least one image is required."));
@@ -177,7 +207,13 @@ Result<ImagePdfImportResult> convertImagesToPdf(const QStringList &paths, const 
     if (!file.open(QIODevice::WriteOnly))
         return writeFailed;
     PdfDrawingStream pages(&file, PdfDrawingStream::Images::Once);
+    const auto stop = [&file] {
+        file.cancelWriting();
+        return cancelledError();
+    };
     for (const QString &path : paths) {
+        if (steps.cancelled())
+            return stop();
         const QString fileName = QFileInfo(path).fileName();
         const Result<PictureFile> picture = PictureFile::load(path);
         if (!picture) {
@@ -188,6 +224,9 @@ Result<ImagePdfImportResult> convertImagesToPdf(const QStringList &paths, const 
                                    ? UiText::tr("Could not read image: %1").arg(fileName)
                                    : reason + QStringLiteral(" (") + fileName + QLatin1Char(')'));
         }
+        // A large scan takes about as long again to be stored in the page as to be decoded.
+        if (steps.cancelled())
+            return stop();
         const QSizeF pixels(std::max(1, picture->uprightSize.width()),
                             std::max(1, picture->uprightSize.height()));
         const QRectF page(QPointF(), pixels * (pictureLongSide / std::max(pixels.width(), pixels.height())));
@@ -199,6 +238,7 @@ Result<ImagePdfImportResult> convertImagesToPdf(const QStringList &paths, const 
             return importError(ImportError::PageFailed,
                                UiText::tr("Could not create PDF page for %1.").arg(fileName));
         }
+        steps.stepDone();
     }
     if (!pages.finish() || !PdfSupport::commitComplete(file, pages.bytesWritten()))
         return writeFailed;
@@ -213,11 +253,23 @@ Result<ImagePdfImportResult> convertImagesToPdf(const QStringList &paths, const 
     return result;
 }
 
+} // namespace
+
+Result<ImagePdfImportResult> convertImagesToPdf(const QStringList &paths, const QString &bookName,
+                                                const QStringList &pageTitles,
+                                                const std::optional<QString> &pdfFileName,
+                                                const QString &destinationDirectory,
+                                                const BuildProgress *progress)
+{
+    ImportSteps steps{progress, paths.size()};
+    return convertPictures(paths, bookName, pageTitles, pdfFileName, destinationDirectory, steps);
+}
+
 Result<ImagePdfImportResult> importFiles(const QStringList &paths, const QString &bookName,
                                          const QStringList &pageTitles,
                                          const std::optional<QString> &pdfFileName,
                                          const std::optional<QString> &destinationDirectory,
-                                         bool importAsBook)
+                                         bool importAsBook, const BuildProgress *progress)
 {
     QStringList accepted;
     for (const QString &path : paths) {
@@ -239,20 +291,27 @@ Result<ImagePdfImportResult> importFiles(const QStringList &paths, const QString
     }
 
     BookmarkList bookmarks;
+    QStringList written;
+    ImportSteps steps{progress, accepted.size()};
     if (!importAsBook) {
         for (qsizetype i = 0; i < accepted.size(); ++i) {
+            if (steps.cancelled())
+                return cancelled(written);
             if (ImportableFiles::isPdf(accepted[i])) {
                 const Result<BookmarkEntry> entry =
                     importPdf(accepted[i], directory, titles[i], customSinglesBookName);
                 if (!entry)
                     return entry.error();
                 bookmarks.append(entry.value());
+                written.append(entry->pdfFilePath);
+                steps.stepDone();
                 continue;
             }
-            const Result<ImagePdfImportResult> single =
-                convertImagesToPdf({accepted[i]}, customSingleBookName, {titles[i]}, titles[i], directory);
+            const Result<ImagePdfImportResult> single = convertPictures(
+                {accepted[i]}, customSingleBookName, {titles[i]}, titles[i], directory, steps);
             if (!single)
-                return single.error();
+                return isCancellation(single.error()) ? cancelled(written) : single.error();
+            written.append(single->firstPath);
             BookmarkEntry entry = single->bookmarks.first();
             entry.pdfFileName = customSinglesBookName;
             bookmarks.append(entry);
@@ -269,10 +328,11 @@ Result<ImagePdfImportResult> importFiles(const QStringList &paths, const QString
         BookmarkList pages;
         if (!pictures.isEmpty()) {
             const Result<ImagePdfImportResult> book =
-                convertImagesToPdf(pictures, effectiveBookName, pictureTitles, pdfFileName, directory);
+                convertPictures(pictures, effectiveBookName, pictureTitles, pdfFileName, directory, steps);
             if (!book)
                 return book.error();
             pages = book->bookmarks;
+            written.append(book->firstPath);
         }
         // PDFs and picture pages in the order the user gave them; the k-th picture is the k-th page,
         // also when one picture was given twice.
@@ -282,10 +342,14 @@ Result<ImagePdfImportResult> importFiles(const QStringList &paths, const QString
                 bookmarks.append(pages.at(nextPage++));
                 continue;
             }
+            if (steps.cancelled())
+                return cancelled(written);
             const Result<BookmarkEntry> entry = importPdf(accepted[i], directory, titles[i], std::nullopt);
             if (!entry)
                 return entry.error();
             bookmarks.append(entry.value());
+            written.append(entry->pdfFilePath);
+            steps.stepDone();
         }
     }
     if (bookmarks.isEmpty())

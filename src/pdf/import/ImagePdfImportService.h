@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/bookmarks/BookmarkEntry.h"
+#include "core/common/BuildProgress.h"
 #include "core/common/Result.h"
 #include "core/slotfiles/SlotStore.h"
 
@@ -23,7 +24,10 @@ struct ImagePdfImportResult {
 //
 // Failures come back as errors of domain "Lyrafold" with the codes of ImportError and the texts users
 // see; a failure of the file system keeps its own domain ("FileSystem"), code and message. Files written
-// before a failure stay. Stateless; safe on any thread.
+// before a failure stay. An import given a progress tells it, after each picture and PDF it takes in,
+// how many of its files are in (of all it takes in: pictures first when they make one book); when the
+// progress is cancelled it stops before its next one, removes the files it wrote and fails with
+// ImportError::Cancelled. Stateless; safe on any thread.
 namespace ImagePdfImportService {
 
 enum class ImportError {
@@ -34,7 +38,11 @@ enum class ImportError {
     PageFailed = 5,            // "Could not create PDF page for <file name>."
     WriteFailed = 6,           // "Could not write imported PDF."
     NoImportableBookmarks = 7, // "This PDF has no importable bookmarks."
+    Cancelled = 8,             // "Import cancelled." (told to no one: the caller cancelled)
 };
+
+// Whether the error is the one of an import that was cancelled.
+bool isCancellation(const LyrafoldError &error);
 
 // The book name of every bookmark a single-file import makes: the one the slots group singles under.
 using SlotStore::customSinglesBookName;
@@ -62,14 +70,15 @@ Result<ImagePdfImportResult> importFiles(const QStringList &paths, const QString
                                          const QStringList &pageTitles,
                                          const std::optional<QString> &pdfFileName,
                                          const std::optional<QString> &destinationDirectory,
-                                         bool importAsBook);
+                                         bool importAsBook, const BuildProgress *progress = nullptr);
 
 // One PDF with one page per picture, in destinationDirectory (which must exist); one bookmark per page.
 // The first picture that fails ends it, and no PDF is left behind.
 Result<ImagePdfImportResult> convertImagesToPdf(const QStringList &paths, const QString &bookName,
                                                 const QStringList &pageTitles,
                                                 const std::optional<QString> &pdfFileName,
-                                                const QString &destinationDirectory);
+                                                const QString &destinationDirectory,
+                                                const BuildProgress *progress = nullptr);
 
 // Takes a PDF into the library with bookmarks already read from its outline (PdfBookmarkExtractor):
 // kept where it is, or copied under bookName; the bookmarks name the book and their spans are

@@ -6,6 +6,7 @@
 
 #include "pdf/engine/JpegCodec.h"
 #include "pdf/engine/PdfCanvas.h"
+#include "pdf/import/JpegMarkers.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -50,15 +51,6 @@ QImage readWithQt(const QByteArray &bytes)
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
     return reader.read();
-}
-
-QImageIOHandler::Transformations jpegOrientation(const QByteArray &bytes)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "jpeg");
-    return reader.transformation();
 }
 
 Result<PictureFile> unreadable()
@@ -211,6 +203,14 @@ Result<PictureFile> PictureFile::load(const QString &path)
 
 Result<PictureFile> PictureFile::read(const QByteArray &bytes)
 {
+    // Qt's reader and libjpeg take whatever begins with SOI for a JPEG, also where no marker follows
+    // at once: its markers are bounded before either reads them.
+    std::optional<JpegMarkers::Header> markers;
+    if (bytes.startsWith("\xFF\xD8")) {
+        markers = JpegMarkers::walk(bytes);
+        if (!markers)
+            return unreadable();
+    }
     if (isJpeg(bytes)) {
         const auto claimed = JpegCodec::readHeader(bytes);
         if (!claimed)
@@ -225,7 +225,7 @@ Result<PictureFile> PictureFile::read(const QByteArray &bytes)
         PictureFile picture;
         picture.jpeg = bytes;
         picture.jpegSize = header->size;
-        picture.orientation = jpegOrientation(bytes);
+        picture.orientation = markers->orientation;
         picture.uprightSize = picture.orientation & QImageIOHandler::TransformationRotate90
                                   ? header->size.transposed()
                                   : header->size;

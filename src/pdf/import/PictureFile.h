@@ -40,7 +40,7 @@ struct PictureFile {
     static constexpr qint64 maxBytes = maxPixels * 8;
     // Fails with "Picture too large: W x H" above maxPixels or maxDecodedBytes, with a message when the
     // file is not a regular file or holds more than maxBytes, and without one when it cannot be read
-    // as a picture.
+    // as a picture, a JPEG of more markers than JpegMarkers bounds among them.
     static Result<PictureFile> load(const QString &path);
     static Result<PictureFile> read(const QByteArray &bytes);
 

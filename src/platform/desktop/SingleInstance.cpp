@@ -2,6 +2,7 @@
 
 #include "core/common/AppPaths.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QDir>
@@ -14,6 +15,8 @@
 #include <QTimer>
 
 #include <sys/un.h>
+
+#include <vector>
 
 namespace {
 
@@ -38,22 +41,54 @@ QString basePath()
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QLatin1Char('/') + baseName();
 }
 
-// Whether the lock file at path was written on another computer: by the machine's identity where both
-// know one, else by the host name (as the lock itself tells a process of this computer).
-bool lockedOnAnotherComputer(const QString &path)
+// What a lock file says of its holder, in QLockFile's lines: process, application, host, machine, boot.
+struct LockHolder {
+    qint64 pid = 0;
+    QByteArray host; // empty when the file could not be read or names none
+    QByteArray machine;
+};
+
+LockHolder lockHolder(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
-    // Process, application, host, machine, boot: a few lines, read within a bound.
+        return {};
+    // A few lines, read within a bound.
     const QList<QByteArray> lines = file.read(4096).split('\n');
-    if (lines.size() < 3 || lines.at(2).isEmpty())
-        return false;
-    const QByteArray machine = lines.value(3);
+    if (lines.size() < 3)
+        return {};
+    return {lines.at(0).toLongLong(), lines.at(2), lines.value(3)};
+}
+
+// Whether the holder is on another computer: by the machine's identity where both know one, else by the
+// host name (as the lock itself tells a process of this computer).
+bool onAnotherComputer(const LockHolder &holder)
+{
     const QByteArray ours = QSysInfo::machineUniqueId();
-    if (!machine.isEmpty() && !ours.isEmpty())
-        return machine != ours;
-    return lines.at(2) != QSysInfo::machineHostName().toUtf8();
+    if (!holder.machine.isEmpty() && !ours.isEmpty())
+        return holder.machine != ours;
+    return holder.host != QSysInfo::machineHostName().toUtf8();
+}
+
+bool lockedOnAnotherComputer(const QString &path)
+{
+    const LockHolder holder = lockHolder(path);
+    return !holder.host.isEmpty() && onAnotherComputer(holder);
+}
+
+bool namesThisProcess(const QString &path)
+{
+    const LockHolder holder = lockHolder(path);
+    return !holder.host.isEmpty() && holder.pid == QCoreApplication::applicationPid() &&
+           !onAnotherComputer(holder);
+}
+
+// QLockFile removes its file when it lets go, whatever the file says by then; a lock that is no longer
+// ours is let go by keeping it, open, until the process ends.
+void keepUntilExit(std::unique_ptr<QLockFile> lock)
+{
+    static auto *const kept = new std::vector<std::unique_ptr<QLockFile>>;
+    kept->push_back(std::move(lock));
 }
 
 // A data folder that a sync tool carries to the user's other computers carries the lock too: a lock
@@ -79,7 +114,24 @@ bool fitsSocketAddress(const QString &path)
 
 SingleInstance::SingleInstance(QObject *parent) : QObject(parent) {}
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    releaseDataFolder();
+}
+
+// Another computer may have taken the lock over while this instance ran (a sync tool carries the data
+// folder, and a start there replaces a lock it cannot check): it then names that computer's process,
+// and removing it would let a second start run beside that one. Only a write that lands between the
+// look and the removal, a moment later, is still lost: nothing removes a file by what it says.
+void SingleInstance::releaseDataFolder()
+{
+    if (!m_dataLock)
+        return;
+    if (namesThisProcess(m_dataLockPath))
+        m_dataLock.reset();
+    else
+        keepUntilExit(std::move(m_dataLock));
+}
 
 QString SingleInstance::serverPath()
 {
@@ -142,6 +194,7 @@ bool SingleInstance::holdDataFolder()
         locked = dataLock->tryLock(0);
     if (locked) {
         m_dataLock = std::move(dataLock);
+        m_dataLockPath = path;
         return true;
     }
     if (dataLock->error() != QLockFile::LockFailedError)

@@ -56,11 +56,14 @@ private:
     enum class Delivery { Delivered, NoServer, NoAnswer };
     static Delivery forward(const QString &serverPath, const QStringList &paths, int timeoutMs);
     bool holdDataFolder();
+    // On quit: the lock is removed only when it still names this process on this computer.
+    void releaseDataFolder();
     void acceptConnections();
     void readRequest(QLocalSocket *socket);
 
     QLocalServer *m_server = nullptr;
     std::unique_ptr<QLockFile> m_dataLock;
+    QString m_dataLockPath;
     qint64 m_dataHolder = 0;
     // Requests acknowledged and waiting for their sender's confirmation.
     QHash<QLocalSocket *, QStringList> m_unconfirmed;

@@ -9,6 +9,7 @@
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/import/ImagePdfImportDialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -16,6 +17,15 @@
 ImagePdfImportFlow::ImagePdfImportFlow(AppContext &context, QWidget *window, QObject *parent)
     : QObject(parent), m_context(context), m_window(window)
 {
+    // The global thread pool is waited for as the application object goes: an import of many large
+    // pictures would keep the process on for minutes after its window closed.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, [imports = m_imports] { imports->cancel(); });
+}
+
+ImagePdfImportFlow::~ImagePdfImportFlow()
+{
+    m_imports->cancel();
 }
 
 void ImagePdfImportFlow::setRunning(int delta)
@@ -125,15 +135,18 @@ void ImagePdfImportFlow::startFileImport(const QStringList &paths, const ImagePd
     setRunning(+1);
     Hop::run(
         this,
-        [paths, chosen = options,
-         slotRows = m_context.librarySlots().slotBookmarksJob(options.slotId)]() mutable {
+        [paths, chosen = options, slotRows = m_context.librarySlots().slotBookmarksJob(options.slotId),
+         imports = m_imports]() mutable {
             chosen.makeUnique(slotRows());
             return ImagePdfImportService::importFiles(paths, chosen.bookName, chosen.pageTitles,
                                                       chosen.pdfFileName, chosen.destinationDirectory,
-                                                      chosen.importAsBook);
+                                                      chosen.importAsBook, imports.get());
         },
         [this, options, targetPlaylistName](Result<ImagePdfImportResult> result) {
             setRunning(-1);
+            // Cancelled as the application quits: nothing to tell.
+            if (!result && ImagePdfImportService::isCancellation(result.error()))
+                return;
             if (!result) {
                 fail(QStringLiteral("File import failed"), result.error().message,
                      QStringLiteral("File import failed."));

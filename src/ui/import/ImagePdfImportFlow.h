@@ -1,11 +1,13 @@
 #pragma once
 
 #include "core/bookmarks/BookmarkEntry.h"
+#include "core/common/BuildProgress.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class AppContext;
@@ -16,13 +18,16 @@ struct ImagePdfImportOptions;
 // Importing pictures and PDFs into a slot: the form that fits the files, the import on a worker, the new
 // songs appended to the chosen slot (which becomes the current one) and, when asked, to a playlist. The
 // window opens the first new song when told (firstTitleImported) and shows the status texts. Several
-// imports may run at once; each ends on its own.
+// imports may run at once; each ends on its own. When the application quits or the flow goes, the
+// imports still running stop before their next file or page, so that the process ends without waiting
+// for them; what they wrote goes with them.
 class ImagePdfImportFlow : public QObject {
     Q_OBJECT
 
 public:
     // window: the parent of the flow's panels and alerts, the window the import was started in.
     ImagePdfImportFlow(AppContext &context, QWidget *window, QObject *parent);
+    ~ImagePdfImportFlow() override;
 
     QWidget *window() const { return m_window; }
 
@@ -59,4 +64,6 @@ private:
     AppContext &m_context;
     QPointer<QWidget> m_window;
     int m_running = 0;
+    // Shared with the workers of every import this flow started; cancelled once, for good.
+    std::shared_ptr<BuildProgress> m_imports = std::make_shared<BuildProgress>();
 };
