@@ -65,7 +65,7 @@ void BM_SearchPrepareLibrary(benchmark::State &state)
 {
     for (auto _ : state) {
         LibrarySearchIndex index(library());
-        benchmark::DoNotOptimize(index.size());
+        benchmark::DoNotOptimize(index);
     }
 }
 BENCHMARK(BM_SearchPrepareLibrary)->Unit(benchmark::kMillisecond);

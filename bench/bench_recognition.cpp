@@ -35,7 +35,7 @@ AudioClip eightSecondTone()
     AudioClip clip{44100, {}};
     clip.samples.resize(44100 * 8 * 2);
     auto *samples = reinterpret_cast<qint16 *>(clip.samples.data());
-    for (qsizetype i = 0; i < clip.sampleCount(); ++i)
+    for (qsizetype i = 0; i < 44100 * 8; ++i)
         samples[i] = qint16(12000 * std::sin(2 * M_PI * 440 * double(i) / 44100));
     return clip;
 }

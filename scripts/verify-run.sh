@@ -49,7 +49,8 @@
 #   undo-book         a 600-page book with a stroke on every page: Clear book, then 620 clicks on Undo
 #   viewer-save       the viewer's Share > PDF > Save to local disc: where it saved is said
 #   lyf-damaged       started with a damaged playlist file
-#   extract-summary   a folder with two unreadable books and one whose titles hold control characters
+#   extract-summary   a folder with two unreadable books, one whose titles hold control characters and two
+#                     whose names are not UTF-8; the status line's tool tip after
 #   second-start      a second start while the first is stopped, then "Wait": the playlist comes once
 #   long-runtime      a runtime folder of 120 characters; a start with another runtime folder
 #   foreign-lock      a lock another computer left in the data folder, a start with a playlist file; then a
@@ -182,6 +183,7 @@ generate_button="342 347"
 folder_field="1253 192"
 search_field="440 410"
 edit_button="778 410"
+status_line="600 754"
 first_genre_cell="527 477"
 first_title_cell="300 477"
 slots_menu="196 146"
@@ -953,6 +955,9 @@ scene_extract_summary() {
         "$testdata/hostile/hostile-titles.pdf" "$folder/"
     head -c 40000 "$testdata/books/dusty-strings-tunebook.pdf" >"$folder/Cut Off.pdf"
     printf 'not a book\n' >"$folder/Broken Gig.pdf"
+    # Two books whose names are Latin-1, not UTF-8: left out, and named in the summary.
+    cp "$testdata/books/joplin-pineapple-rag.pdf" "$folder/$(printf 'Caf\351 Songs.pdf')"
+    cp "$testdata/books/joplin-pineapple-rag.pdf" "$folder/$(printf 'Se\361orita Tunes.pdf')"
     printf '{"selectedFolder":"","savedAt":0,"bookmarks":[]}' >"$slots/slot_3.json"
     rm -f "$data/bookmarks_cache.json"
     printf '{"activeSlot":3,"slotNames":{}}' >"$slots/slots_meta.json"
@@ -968,6 +973,9 @@ scene_extract_summary() {
     x key Return # "Extract all PDFs"
     sleep 6
     shot extract-summary-1-done
+    x mousemove $status_line
+    sleep 2
+    shot extract-summary-2-status-tool-tip
     python3 - "$slots/slot_3.json" <<'EOF'
 import json, sys
 rows = json.load(open(sys.argv[1]))["bookmarks"]

@@ -337,7 +337,7 @@ private Q_SLOTS:
         qsizetype made = 0;
         switch (builder) {
         case 0:
-            made = LibrarySearchIndex(rows, 0, -1, &progress).size();
+            made = LibrarySearchIndex(rows, 0, -1, &progress).sizeForTesting();
             break;
         case 1:
             made = TitleKeyIndex(rows, &progress).rowCount();

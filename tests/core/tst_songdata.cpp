@@ -90,9 +90,7 @@ struct FakeEnricher {
             asked.append(entry.title);
             if (onAsk && !onAsk(entry.title))
                 return;
-            LookupOutcome told =
-                outcome ? outcome(entry.title) : LookupOutcome{LookupOutcome::Kind::found, {}};
-            told.unreachable = told.error && told.error->isUnreachable();
+            LookupOutcome told = outcome ? outcome(entry.title) : LookupOutcome{LookupOutcome::Kind::found};
             BookmarkEntry enriched = entry;
             if (told.kind == LookupOutcome::Kind::found) {
                 enriched.genre = QStringLiteral("Tagged ") + entry.title;
@@ -508,12 +506,11 @@ private Q_SLOTS:
             using K = LookupOutcome::Kind;
             switch (outcomes.at(title.mid(6).toInt()).toLatin1()) {
             case 'n':
-                return LookupOutcome{K::nothingFound, {}};
-            case 'b':
-                return LookupOutcome{K::failed,
-                                     WebError{WebError::Kind::httpStatus, 404, QStringLiteral("404")}};
+                return LookupOutcome{K::nothingFound};
+            case 'b': // a web service answered 404: reached, but failed
+                return LookupOutcome{K::failed};
             default:
-                return LookupOutcome{K::found, {}};
+                return LookupOutcome{K::found};
             }
         };
         AutoTagRun run(session, allPositions(session), std::nullopt, fake.enricher());

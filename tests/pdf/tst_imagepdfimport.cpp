@@ -284,7 +284,7 @@ private Q_SLOTS:
         const Result<ImagePdfImportResult> result =
             Import::importFiles({write(name, bytes)}, QString(), {QStringLiteral("Song")}, {}, {}, false);
         QVERIFY2(result, qPrintable(result.error().message));
-        const QString pdf = result->firstPath;
+        const QString pdf = result->bookmarks.first().pdfFilePath;
         QCOMPARE(QFileInfo(pdf).fileName(), QStringLiteral("Song.pdf"));
 
         const QSizeF size = PdfDocument::open(pdf).value()->pageSize(0);
@@ -314,7 +314,7 @@ private Q_SLOTS:
         QCOMPARE(describe(result->bookmarks), QStringList({"First | " + singles + " | First.pdf | 1 | 1 | 1",
                                                            "Book | " + singles + " | Book.pdf | 1 | 3 | 3",
                                                            "b | " + singles + " | b.pdf | 1 | 1 | 1"}));
-        QCOMPARE(result->firstPath, library() + QStringLiteral("/First.pdf"));
+        QCOMPARE(result->bookmarks.first().pdfFilePath, library() + QStringLiteral("/First.pdf"));
         QCOMPARE(libraryFiles(), QStringList({"Book.pdf", "First.pdf", "b.pdf"}));
     }
 
@@ -336,11 +336,13 @@ private Q_SLOTS:
         TestHarness::writeFile(folder + QStringLiteral("/Standards 2.pdf"), "x");
         result = Import::importFiles({a}, QStringLiteral(" Standards "), {}, {}, folder, true);
         QVERIFY(result);
-        QCOMPARE(QFileInfo(result->firstPath).fileName(), QStringLiteral("Standards 3.pdf"));
+        QCOMPARE(QFileInfo(result->bookmarks.first().pdfFilePath).fileName(),
+                 QStringLiteral("Standards 3.pdf"));
         result = Import::importFiles({a}, QStringLiteral("Standards"), {}, QStringLiteral("Own: name"),
                                      folder, true);
         QVERIFY(result);
-        QCOMPARE(QFileInfo(result->firstPath).fileName(), QStringLiteral("Own_ name.pdf"));
+        QCOMPARE(QFileInfo(result->bookmarks.first().pdfFilePath).fileName(),
+                 QStringLiteral("Own_ name.pdf"));
     }
 
     void bookmarkedPdf()
@@ -358,7 +360,7 @@ private Q_SLOTS:
         Result<ImagePdfImportResult> result =
             Import::importBookmarkedPDF(source, bookmarks, QStringLiteral("Standards"), {}, false);
         QVERIFY(result);
-        QCOMPARE(result->firstPath, library() + QStringLiteral("/Standards 2.pdf"));
+        QCOMPARE(result->bookmarks.first().pdfFilePath, library() + QStringLiteral("/Standards 2.pdf"));
         QCOMPARE(describe(result->bookmarks),
                  QStringList({"Intro | Standards.pdf | Standards 2.pdf | 1 | 2 | 5",
                               "Tune | Standards.pdf | Standards 2.pdf | 3 | 3 | 5"}));
@@ -366,7 +368,7 @@ private Q_SLOTS:
 
         result = Import::importBookmarkedPDF(source, bookmarks, QStringLiteral("Kept.pdf"), {}, true);
         QVERIFY(result);
-        QCOMPARE(result->firstPath, source);
+        QCOMPARE(result->bookmarks.first().pdfFilePath, source);
         QCOMPARE(result->bookmarks[0].pdfFileName, QStringLiteral("Kept.pdf"));
     }
 

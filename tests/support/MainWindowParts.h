@@ -166,7 +166,7 @@ inline TileGlassView *glassOf(const TileView *tile)
 // Whether a slot tile shows the ring of the slot chosen.
 inline bool ringed(const WindowsStyleSlotTileView *tile)
 {
-    return glassOf(tile)->ringWidth() > 0;
+    return glassOf(tile)->ringWidthForTesting() > 0;
 }
 
 } // namespace MainWindowParts

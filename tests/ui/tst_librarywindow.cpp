@@ -222,6 +222,8 @@ private Q_SLOTS:
                       : QList<Step>{chooseFolder(folder()), slotPrompt(2, name, &note), press(answer)});
         window.flows().extractBookmarks(window.sink());
         WAIT_COMPARE(status(window), "Extracted 2 bookmarks from 1 PDF(s)");
+        // A summary longer than the line shows whole as its tool tip.
+        QCOMPARE(statusField(window)->toolTip(), status(window));
         QCOMPARE(note, QStringLiteral("Slot 2 holds %1 bookmark(s).").arg(slotRows.size()) +
                            (reextract ? "" : " A full extraction replaces them."));
         QCOMPARE(answers.messages.last(), question);

@@ -248,7 +248,7 @@ private Q_SLOTS:
 
     void initTestCase()
     {
-        KeepAwakeBackend::setShared(&m_backend);
+        KeepAwakeBackend::setSharedForTesting(&m_backend);
         m_context = std::make_unique<AppContext>();
         m_book11 = path("eleven.pdf");
         m_book60 = path("sixty.pdf");
@@ -262,7 +262,7 @@ private Q_SLOTS:
         PdfFixtures::write(m_huge, {page(QSizeF(14400, 14400))});
     }
 
-    void cleanupTestCase() { KeepAwakeBackend::setShared(nullptr); }
+    void cleanupTestCase() { KeepAwakeBackend::setSharedForTesting(nullptr); }
 
     // ---- Construction and lifecycle
 
@@ -1206,11 +1206,13 @@ private Q_SLOTS:
         editor(*viewer).toggleEditMode();
         PdfEditInspectorView *palette = viewer->findChild<PdfEditInspectorView *>();
         QVERIFY(palette && palette->isVisible());
-        QCOMPARE(palette->pos(), PdfEditInspectorView::initialOrigin(viewer->size()));
+        // At the right, 18 points in, and centred from top to bottom.
+        QCOMPARE(palette->pos(), QPoint(viewer->width() - palette->width() - 18,
+                                        viewer->height() / 2 - palette->height() / 2));
         QCOMPARE(named<QPushButton>(*viewer, "editButton")->text(), QStringLiteral("Done (exit edit)"));
         palette->highlighterButton()->click();
         QVERIFY(palette->highlighterButton()->isChecked() && !palette->penButton()->isChecked());
-        QCOMPARE(palette->thickness(), 10.0);
+        QCOMPARE(named<QSlider>(*viewer, "EditPopoverThickness")->value(), 100); // 10 points
         palette->textButton()->click();
         QCOMPARE(label(*viewer), QStringLiteral("Edit mode: click page to add text"));
         palette->textButton()->click();
@@ -1247,7 +1249,7 @@ private Q_SLOTS:
     {
         QFETCH(QSize, area);
         QFETCH(QPoint, wanted);
-        QTEST(PdfEditInspectorView::clampedOrigin(wanted, area), "placed");
+        QTEST(PdfEditInspectorView::clampedOriginForTesting(wanted, area), "placed");
     }
 
     void paletteKeepsItsEdges_data()
@@ -1262,9 +1264,8 @@ private Q_SLOTS:
     void paletteKeepsItsEdges()
     {
         QFETCH(QPoint, at);
-        const auto edges =
-            PdfEditInspectorView::edgesOf(QRect(at, PdfEditInspectorView::paletteSize), QSize(900, 700));
-        QTEST(PdfEditInspectorView::originFromEdges(edges, QSize(1100, 500)), "resized");
+        QTEST(PdfEditInspectorView::originAfterResizeForTesting(at, QSize(900, 700), QSize(1100, 500)),
+              "resized");
     }
 
     // "Clear page" clears the pages shown, one step each, after asking; Cancel changes nothing, and a

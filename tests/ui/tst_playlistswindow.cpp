@@ -601,7 +601,7 @@ private Q_SLOTS:
         QVERIFY(tabTo([](QWidget *focus) {
             return qobject_cast<TileView *>(focus) && focus->toolTip() == "Open playlists window.";
         }));
-        QVERIFY(glassOf(static_cast<TileView *>(QApplication::focusWidget()))->hasFocusRing());
+        QVERIFY(glassOf(static_cast<TileView *>(QApplication::focusWidget()))->hasFocusRingForTesting());
         press(Qt::Key_Space);
         WAIT_VERIFY(!topLevelWindows<PlaylistsWindowController>(true).isEmpty());
         PlaylistsWindowController *window = topLevelWindows<PlaylistsWindowController>(true).constFirst();

@@ -1,11 +1,16 @@
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
 #include "core/common/AppSettings.h"
+#include "core/playlist/PlaylistRows.h"
+#include "core/share/PlaylistTextExport.h"
 #include "ui/common/StudyModeService.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+
+enum class SearchPlace { titleCard, studyMode, playlistExport };
+Q_DECLARE_METATYPE(SearchPlace)
 
 class StudyModeServiceTest : public QObject {
     Q_OBJECT
@@ -85,6 +90,46 @@ private Q_SLOTS:
         QCOMPARE(m_opened.urls[0].toEncoded(),
                  QByteArray("https://www.youtube.com/results?search_query=So%20What"));
         QCOMPARE(m_opened.urls[1].toEncoded(), QByteArray("https://open.spotify.com/search/AC%2FDC"));
+    }
+
+    // A title card searches the title as it is stored, as the main window's search buttons do; study
+    // mode and the playlist exports search it without the blanks around it.
+    void titleSearchFromEachPlace_data()
+    {
+        QTest::addColumn<SearchPlace>("place");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("query");
+        const QString nightAndDay = QStringLiteral(" Night & Day ");
+        QTest::newRow("title card") << SearchPlace::titleCard << nightAndDay << "%20Night%20%26%20Day%20";
+        QTest::newRow("study mode") << SearchPlace::studyMode << nightAndDay << "Night%20%26%20Day";
+        QTest::newRow("playlist export") << SearchPlace::playlistExport << nightAndDay << "Night%20%26%20Day";
+    }
+
+    void titleSearchFromEachPlace()
+    {
+        QFETCH(SearchPlace, place);
+        QFETCH(QString, title);
+        QFETCH(QString, query);
+        PlaylistItem item;
+        item.title = title;
+        const auto address = [&](bool youtube) {
+            switch (place) {
+            case SearchPlace::titleCard:
+                return PlaylistRows::linkAddress(item, youtube ? PlaylistRows::Link::youtube
+                                                               : PlaylistRows::Link::spotify);
+            case SearchPlace::studyMode:
+                return StudyModeService::url(title, youtube ? StudyModeProvider::youtube
+                                                            : StudyModeProvider::spotify)
+                    .value_or(QUrl());
+            case SearchPlace::playlistExport:
+                return youtube ? PlaylistTextExport::effectiveYouTubeURL(item)
+                               : PlaylistTextExport::effectiveSpotifyURL(item);
+            }
+            return QUrl();
+        };
+        QCOMPARE(address(true).toEncoded(),
+                 "https://www.youtube.com/results?search_query=" + query.toLatin1());
+        QCOMPARE(address(false).toEncoded(), "https://open.spotify.com/search/" + query.toLatin1());
     }
 
     // Two windows' controls: a choice made in one is stored, and the other shows it when its window

@@ -112,8 +112,7 @@ void AutoTagRun::step()
     const BookmarkEntry base = m_session.allBookmarks().at(*position);
     if (m_webGivenUp) {
         const BookmarkEntry enriched = MetadataEnrichmentService::enrichFromIndex(base, m_options);
-        titleLookedUp(index, base, enriched,
-                      {LookupOutcome::Kind::failed, std::nullopt, !(enriched == base), true});
+        titleLookedUp(index, base, enriched, {LookupOutcome::Kind::failed, !(enriched == base), true});
         return;
     }
     m_lookup = new QObject(this);

@@ -16,7 +16,6 @@ struct ExternalEnrichment {
     std::optional<QString> youtubeURL;
     std::optional<WebError> failure;
 
-    bool isEmpty() const { return !genre && !style && !firstReleaseYear && !spotifyURL && !youtubeURL; }
     bool operator==(const ExternalEnrichment &) const = default;
 };
 
@@ -25,11 +24,10 @@ struct LookupOutcome {
     enum class Kind {
         found,        // something was filled in and every web source asked answered
         nothingFound, // every source answered, none had anything to add
-        failed,       // a web source could not be asked (error says why); the built-in index may still
-                      // have filled fields (filled)
+        failed,       // a web source could not be asked; the built-in index may still have filled
+                      // fields (filled)
     };
     Kind kind = Kind::nothingFound;
-    std::optional<WebError> error;
     // The entry came back changed, by whichever source.
     bool filled = false;
     // Web services were asked and none of them could be reached (WebError::isUnreachable()).

@@ -168,15 +168,14 @@ ExternalEnrichment failed(const WebError &error)
 struct WebTally {
     int asked = 0;
     int unreachable = 0;
-    std::optional<WebError> firstFailure;
+    int failed = 0;
 
     void add(const ExternalEnrichment &answer)
     {
         ++asked;
         if (!answer.failure)
             return;
-        if (!firstFailure)
-            firstFailure = answer.failure;
+        ++failed;
         unreachable += answer.failure->isUnreachable();
     }
 };
@@ -186,10 +185,9 @@ struct WebTally {
 LookupOutcome outcomeOf(const BookmarkEntry &before, const BookmarkEntry &after, const WebTally &web)
 {
     const bool filled = after != before;
-    if (web.firstFailure)
-        return {LookupOutcome::Kind::failed, web.firstFailure, filled, web.unreachable == web.asked};
-    return {filled ? LookupOutcome::Kind::found : LookupOutcome::Kind::nothingFound, std::nullopt, filled,
-            false};
+    if (web.failed > 0)
+        return {LookupOutcome::Kind::failed, filled, web.unreachable == web.asked};
+    return {filled ? LookupOutcome::Kind::found : LookupOutcome::Kind::nothingFound, filled, false};
 }
 
 bool isUsableToken(const QString &token)

@@ -145,10 +145,7 @@ QList<PlaylistItem> PlaylistBookPaths::resolved(QList<PlaylistItem> items) const
 
 const PlaylistBookPaths &DefaultBookPaths::get()
 {
-    std::call_once(m_once, [this] {
-        m_paths = PlaylistBookPaths::fromDefaultSlot();
-        m_ready = true;
-    });
+    std::call_once(m_once, [this] { m_paths = PlaylistBookPaths::fromDefaultSlot(); });
     return m_paths;
 }
 

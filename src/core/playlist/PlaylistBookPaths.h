@@ -8,7 +8,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -76,13 +75,10 @@ private:
 class DefaultBookPaths {
 public:
     const PlaylistBookPaths &get();
-    // Whether get() would answer without reading.
-    bool isReady() const { return m_ready; }
 
 private:
     std::once_flag m_once;
     PlaylistBookPaths m_paths;
-    std::atomic_bool m_ready{false};
 };
 
 // The current slot's books, looked up the first time a title needs them, by whichever thread asks, and

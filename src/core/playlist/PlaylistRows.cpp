@@ -59,9 +59,11 @@ QUrl linkAddress(const SongRecord &song, Link link)
 {
     if (const auto stored = webAddress(link == Link::spotify ? song.spotifyURL : song.youtubeURL))
         return *stored;
-    const QString query = WebSearch::encodedSearchQuery(song.title);
-    if (query.isEmpty())
+    // The title as it is stored, blanks around it included, as the main window's search buttons send
+    // it; a title without content searches nothing.
+    if (TextUtils::trimmed(song.title).isEmpty())
         return {};
+    const QString query = WebSearch::encodedQuery(song.title);
     return link == Link::spotify ? WebSearch::spotifySearchURL(query) : WebSearch::youtubeSearchURL(query);
 }
 

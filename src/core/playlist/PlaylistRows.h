@@ -20,8 +20,9 @@ QString subtitle(const PlaylistItem &item);
 
 enum class Link { spotify, youtube };
 
-// The stored link when it is an http or https address; otherwise the web search for the title. An
-// empty address when neither exists (no such link, a title without content).
+// The stored link when it is an http or https address; otherwise the web search for the title as it is
+// stored, blanks around it included (WebSearch::encodedQuery()). An empty address when neither exists
+// (no such link, a title without content).
 QUrl linkAddress(const SongRecord &song, Link link);
 
 // The drag of a title within its list: this type, holding the title's row in decimal (UTF-8).

@@ -8,12 +8,12 @@ QString ExportResult::message() const
     case Failure::none:
         return {};
     case Failure::bookMissing:
-        return UiText::tr("The book could not be read: %1").arg(detail);
+        return UiText::tr("The book could not be read: %1").arg(m_detail);
     case Failure::nothingToExport:
         return UiText::tr("There are no pages to export.");
     case Failure::writeFailed:
-        return detail.isEmpty() ? UiText::tr("The export could not be written.")
-                                : UiText::tr("The export could not be written: %1").arg(detail);
+        return m_detail.isEmpty() ? UiText::tr("The export could not be written.")
+                                  : UiText::tr("The export could not be written: %1").arg(m_detail);
     case Failure::cancelled:
         return UiText::tr("The export was cancelled.");
     }

@@ -15,14 +15,25 @@ struct ExportResult {
 
     QString path;
     Failure failure = Failure::none;
-    // The book that could not be read, or why the write failed.
-    QString detail;
 
-    static ExportResult made(const QString &path) { return {path, Failure::none, {}}; }
-    static ExportResult failed(Failure failure, const QString &detail = {}) { return {{}, failure, detail}; }
+    ExportResult() = default;
+    static ExportResult made(const QString &path) { return ExportResult(path, Failure::none, {}); }
+    // detail: the book that could not be read, or why the write failed; message() tells it.
+    static ExportResult failed(Failure failure, const QString &detail = {})
+    {
+        return ExportResult({}, failure, detail);
+    }
 
     explicit operator bool() const { return failure == Failure::none; }
 
     // One line for an alert or the status line; empty when the export was made.
     QString message() const;
+
+private:
+    ExportResult(const QString &path, Failure failure, const QString &detail)
+        : path(path), failure(failure), m_detail(detail)
+    {
+    }
+
+    QString m_detail;
 };

@@ -90,8 +90,9 @@ public:
     // and poppler would draw such pages blank without a word.
     Result<QImage> render(int pageIndex, double scale, const QRect &region = QRect(),
                           const std::atomic<bool> *abandoned = nullptr) const;
-    static constexpr int renderAbandonedCode = 1;
     static constexpr int bookCutShortCode = 2;
+    // No caller tells a render given up on from another failure: the code is for the tests of render().
+    static constexpr int renderAbandonedCodeForTesting() { return renderAbandonedCode; }
 
     // Where the image of a scanned page lies, in points of the page as shown: a page that shows one
     // image over (nearly) all of it, not skewed, and nothing else (text drawn invisibly, as a scan's
@@ -109,6 +110,8 @@ public:
     static double fitScale(const QSizeF &pageSize, const QSizeF &target);
 
 private:
+    static constexpr int renderAbandonedCode = 1;
+
     // The outline walk stops descending below this depth, and stops altogether after this many
     // items: a malformed outline can neither exhaust the stack nor run on without end.
     static constexpr int maxOutlineDepth = 64;

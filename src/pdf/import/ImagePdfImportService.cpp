@@ -243,7 +243,7 @@ Result<ImagePdfImportResult> convertPictures(const QStringList &paths, const QSt
     if (!pages.finish() || !PdfSupport::commitComplete(file, pages.bytesWritten()))
         return writeFailed;
 
-    ImagePdfImportResult result{target, {}};
+    ImagePdfImportResult result;
     const QString targetName = QFileInfo(target).fileName();
     for (qsizetype i = 0; i < paths.size(); ++i) {
         const QString given = i < pageTitles.size() ? TextUtils::trimmed(pageTitles[i]) : QString();
@@ -354,7 +354,7 @@ Result<ImagePdfImportResult> importFiles(const QStringList &paths, const QString
     }
     if (bookmarks.isEmpty())
         return importError(ImportError::NoBookmarks, UiText::tr("Import created no bookmarks."));
-    return ImagePdfImportResult{bookmarks.first().pdfFilePath, bookmarks};
+    return ImagePdfImportResult{bookmarks};
 }
 
 Result<ImagePdfImportResult> importBookmarkedPDF(const QString &sourcePath,
@@ -400,7 +400,7 @@ Result<ImagePdfImportResult> importBookmarkedPDF(const QString &sourcePath,
         bookmarks.append(entry);
     }
     PdfBookmarkExtractor::recalculatePageSpans(bookmarks);
-    return ImagePdfImportResult{bookPath, bookmarks};
+    return ImagePdfImportResult{bookmarks};
 }
 
 } // namespace ImagePdfImportService

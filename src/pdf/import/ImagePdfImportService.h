@@ -10,9 +10,8 @@
 
 #include <optional>
 
-// What an import made: the first PDF it wrote or used, and the new bookmarks.
+// What an import made: the new bookmarks, the first of them in the first PDF it wrote or used.
 struct ImagePdfImportResult {
-    QString firstPath;
     BookmarkList bookmarks;
 };
 

@@ -43,7 +43,7 @@ KeepAwakeBackend &KeepAwakeBackend::shared()
     return *desktop;
 }
 
-void KeepAwakeBackend::setShared(KeepAwakeBackend *backend)
+void KeepAwakeBackend::setSharedForTesting(KeepAwakeBackend *backend)
 {
     sharedOverride = backend;
 }

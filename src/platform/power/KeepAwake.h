@@ -29,7 +29,7 @@ public:
     // The backend every KeepAwake uses unless given one: the desktop's, over D-Bus.
     static KeepAwakeBackend &shared();
     // Puts another in its place (tests); nullptr restores the desktop's.
-    static void setShared(KeepAwakeBackend *backend);
+    static void setSharedForTesting(KeepAwakeBackend *backend);
 };
 
 // The desktop's measures over D-Bus. Without a bus (a build machine, a container) every request is

@@ -11,10 +11,12 @@ struct AudioClip {
     int sampleRate = 0;
     QByteArray samples;
 
-    qsizetype sampleCount() const { return samples.size() / 2; }
     std::chrono::milliseconds duration() const;
     // The clip as a WAV file (RIFF, PCM).
     QByteArray wavFile() const;
+
+private:
+    qsizetype sampleCount() const { return samples.size() / 2; }
 };
 
 // Turns what an input device delivers, in its own format, into an AudioClip: the channels of each

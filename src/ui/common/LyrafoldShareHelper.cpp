@@ -135,7 +135,7 @@ LyrafoldShareContent makeShareOrSaveContent(QObject *shareTarget, const ButtonAc
     }
     stack->addStretch(1);
     container->setFixedSize(300, height);
-    return {container, height};
+    return {container};
 }
 
 void showSystemSharePicker(const QList<QUrl> &items, QWidget *anchor, Qt::Edge preferredEdge,

@@ -17,8 +17,7 @@ class QWidget;
 // the "Share" button opens (show in folder, copy, send by e-mail: the desktop has no sharing picker).
 // Callers own their popup: they create it, host the content, close it. Main thread only.
 struct LyrafoldShareContent {
-    QWidget *view = nullptr; // 300 units wide, no parent: the caller takes it
-    int height = 0;
+    QWidget *view = nullptr; // of a fixed size, 300 units wide, no parent: the caller takes it
 };
 
 namespace LyrafoldShareHelper {
@@ -31,7 +30,7 @@ inline const QString shareButtonTitle = QStringLiteral("Share");
 inline const QString saveButtonTitle = QStringLiteral("Save to local disc");
 
 // The share button with its hint and, when includeSave is set and a save target and action are
-// given, the save button with its hint, stacked. The height is 24 + 40 for each hint + 32 for each
+// given, the save button with its hint, stacked. The view's height is 24 + 40 for each hint + 32 for each
 // button + 8 between two views: 104 without the save button, 192 with it, the room the four views
 // take with their spacing and margins. An action runs only while its target lives.
 LyrafoldShareContent makeShareOrSaveContent(QObject *shareTarget, const ButtonAction &shareAction,

@@ -30,7 +30,8 @@ public:
     explicit LibraryFlowService(AppContext &context);
     ~LibraryFlowService() override;
 
-    // Every change of the read-only Default slot is refused here, with an alert and a status.
+    // A change of the read-only Default slot is refused here, with an alert and a status; Clear Current
+    // Slot and the table refuse it on their own.
     bool ensureCurrentSlotEditable(StatusSink &sink, const QString &action);
 
     // Opening a song: a book found elsewhere is stored with its new path; a missing one is an alert.

@@ -21,10 +21,10 @@ public:
     qreal borderWidth() const { return m_borderWidth; }
     // A ring along the outer edge, over the border; width 0 for none.
     void setRing(qreal width, const QColor &colour);
-    qreal ringWidth() const { return m_ringWidth; }
+    qreal ringWidthForTesting() const { return m_ringWidth; }
     // The keyboard focus ring, inside the border and the ring.
     void setFocusRing(bool shown);
-    bool hasFocusRing() const { return m_focusRing; }
+    bool hasFocusRingForTesting() const { return m_focusRing; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -39,6 +39,51 @@ class PdfEditInspectorView : public QWidget {
     Q_OBJECT
 
 public:
+    // The palette's place in an area of that size when asked for at origin (clampedOrigin()).
+    static QPoint clampedOriginForTesting(const QPoint &origin, const QSize &area)
+    {
+        return clampedOrigin(origin, area);
+    }
+    // Where the palette placed at origin in an area of size before stands once the area is resized to
+    // after (edgesOf(), then originFromEdges()).
+    static QPoint originAfterResizeForTesting(const QPoint &origin, const QSize &before, const QSize &after)
+    {
+        return originFromEdges(edgesOf(QRect(origin, paletteSize), before), after);
+    }
+
+    explicit PdfEditInspectorView(QWidget *parent);
+
+    QPushButton *penButton() const { return m_pen; }
+    QPushButton *textButton() const { return m_text; }
+    QPushButton *highlighterButton() const { return m_highlighter; }
+    ColorWell *colorWell() const { return m_colorWell; }
+    ColorWell *highlighterColorWell() const { return m_highlighterColorWell; }
+    QPushButton *undoButton() const { return m_undo; }
+    QPushButton *redoButton() const { return m_redo; }
+    QPushButton *clearPageButton() const { return m_clearPage; }
+    QPushButton *clearBookButton() const { return m_clearBook; }
+
+    // Shown without telling anyone.
+    void showThickness(double value);
+    void showOpacity(double value);
+    // Exactly the chosen tool's button is on.
+    void showTool(PdfEditTool tool);
+
+    // Places the palette at its first place and records its distances to the edges.
+    void placeInitially();
+    void restorePositionFromEdges();
+
+Q_SIGNALS:
+    void thicknessChanged(double value);
+    void opacityChanged(double value);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
     static constexpr QSize paletteSize{390, 244};
     static constexpr int edgeMargin = 12;
     static constexpr int rightInset = 18;
@@ -64,41 +109,8 @@ public:
     // right and the top), clamped as a drag is.
     static QPoint originFromEdges(const EdgeDistances &edges, const QSize &area);
 
-    explicit PdfEditInspectorView(QWidget *parent);
-
-    QPushButton *penButton() const { return m_pen; }
-    QPushButton *textButton() const { return m_text; }
-    QPushButton *highlighterButton() const { return m_highlighter; }
-    ColorWell *colorWell() const { return m_colorWell; }
-    ColorWell *highlighterColorWell() const { return m_highlighterColorWell; }
-    QPushButton *undoButton() const { return m_undo; }
-    QPushButton *redoButton() const { return m_redo; }
-    QPushButton *clearPageButton() const { return m_clearPage; }
-    QPushButton *clearBookButton() const { return m_clearBook; }
-
     double thickness() const;
     double opacity() const;
-    // Shown without telling anyone.
-    void showThickness(double value);
-    void showOpacity(double value);
-    // Exactly the chosen tool's button is on.
-    void showTool(PdfEditTool tool);
-
-    // Places the palette at its first place and records its distances to the edges.
-    void placeInitially();
-    void restorePositionFromEdges();
-
-Q_SIGNALS:
-    void thicknessChanged(double value);
-    void opacityChanged(double value);
-
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
-
-private:
     void recordEdges();
 
     QPushButton *m_pen = nullptr;
