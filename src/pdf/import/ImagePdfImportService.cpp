@@ -311,7 +311,7 @@ Result<ImagePdfImportResult> importFiles(const QStringList &paths, const QString
                 {accepted[i]}, customSingleBookName, {titles[i]}, titles[i], directory, steps);
             if (!single)
                 return isCancellation(single.error()) ? cancelled(written) : single.error();
-            written.append(single->firstPath);
+            written.append(single->bookmarks.first().pdfFilePath);
             BookmarkEntry entry = single->bookmarks.first();
             entry.pdfFileName = customSinglesBookName;
             bookmarks.append(entry);
@@ -332,7 +332,7 @@ Result<ImagePdfImportResult> importFiles(const QStringList &paths, const QString
             if (!book)
                 return book.error();
             pages = book->bookmarks;
-            written.append(book->firstPath);
+            written.append(book->bookmarks.first().pdfFilePath);
         }
         // PDFs and picture pages in the order the user gave them; the k-th picture is the k-th page,
         // also when one picture was given twice.

@@ -20,7 +20,6 @@ struct PictureFile {
 
     QByteArray jpeg; // when not empty, embedded unchanged
     QSize jpegSize;  // as stored
-    QImageIOHandler::Transformations orientation = QImageIOHandler::TransformationNone;
 
     QImage pixels; // when there is no JPEG
 
@@ -42,8 +41,18 @@ struct PictureFile {
     // file is not a regular file or holds more than maxBytes, and without one when it cannot be read
     // as a picture, a JPEG of more markers than JpegMarkers bounds among them.
     static Result<PictureFile> load(const QString &path);
-    static Result<PictureFile> read(const QByteArray &bytes);
 
     // Fills page white and draws the picture over all of it; false when the canvas failed.
     bool draw(PdfCanvas &canvas, const QRectF &page) const;
+
+    // The picture of a file's bytes, as load() reads them, and the turn that makes its JPEG upright: what
+    // the tests, the fuzzer and the benchmark give and look at.
+    static Result<PictureFile> readForTesting(const QByteArray &bytes) { return read(bytes); }
+    QImageIOHandler::Transformations orientationForTesting() const { return orientation; }
+
+private:
+    static Result<PictureFile> read(const QByteArray &bytes);
+
+    // The turn that makes the JPEG upright.
+    QImageIOHandler::Transformations orientation = QImageIOHandler::TransformationNone;
 };
