@@ -84,7 +84,8 @@
 #   sizes             in Turkish and Spanish: the main window at its default and its minimum size, the
 #                     custom files, playlists, auto playlist, workshop and viewer windows at their minimum
 #
-# BUILD_DIR picks another build folder, APP another program; DISPLAY_NUMBER the first display number
+# BUILD_DIR picks another build folder, APP another program, APP_CPUS the processors it runs on (taskset's
+# list: "0" for one, so that work on a large slot is in flight longer); DISPLAY_NUMBER the first display number
 # tried (61); BOOKMARKS a slot of that many songs in place of the built-in list's. The clicks are at the
 # places of the default layout on a 1600x900 screen.
 set -euo pipefail
@@ -131,6 +132,7 @@ start() {
     rm -f "$prof/tmp/Lyrafold_launch.log"
     local wrap=()
     [ "${OFFLINE:-0}" = 1 ] && wrap=(unshare -rn)
+    [ -n "${APP_CPUS:-}" ] && wrap=(taskset -c "$APP_CPUS" "${wrap[@]}")
     QT_QPA_PLATFORM=xcb TMPDIR="$prof/tmp" XDG_RUNTIME_DIR="${RUNTIME:-$prof/runtime}" \
         DBUS_SESSION_BUS_ADDRESS="unix:path=$prof/no-bus" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$prof/no-bus" \
         PULSE_SERVER="unix:$prof/runtime/no-pulse" "${wrap[@]}" "$app" "$@" >>"$prof/app.log" 2>&1 &
@@ -1667,6 +1669,174 @@ scene_lock_rewritten() {
     mv "$data/.instance.lock.sync" "$data/instance.lock"
     quit
     echo "  after Quit the lock: $([ -f "$data/instance.lock" ] && head -3 "$data/instance.lock" | tr '\n' ' ' || echo gone)"
+}
+
+# row_genre SLOT TITLE: the genre of the first row of the slot's file with the title.
+row_genre() {
+    python3 - "$slots/slot_$1.json" "$2" <<'EOF'
+import json, sys
+rows = json.load(open(sys.argv[1]))["bookmarks"]
+print(next((repr(r.get("genre")) for r in rows if r["title"] == sys.argv[2]), "no such row"))
+EOF
+}
+
+# row_title SLOT N: the title of the slot file's row N.
+row_title() {
+    python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["bookmarks"][int(sys.argv[2])]["title"])' \
+        "$slots/slot_$1.json" "$2"
+}
+
+# A cell's field opened and typed into while work runs on a large slot (BOOKMARKS, 200,000 unless
+# given; a merge or a metadata change of 200,000 rows may land before the field opens: 1,000,000), then
+# the work lands: what the field shows, what the slot's file holds after the landing and
+# after Ctrl+Q. LANDINGS picks the work: reload (Reload Slot from Disk), merge (Merge Slots into Current,
+# 220 songs of Slot 2 new to it), metadata (a metadata file, a search shown), bundled (Apply Bundled Metadata Only,
+# a search shown), search (a search typed, its pass over the whole slot landing).
+scene_landing() {
+    local job title
+    for job in ${LANDINGS:-reload merge metadata bundled search}; do
+        BOOKMARKS="${BOOKMARKS:-200000}" profile "landing-$job"
+        title="$(row_title 1 0)"
+        case "$job" in
+        merge)
+            # Slot 2 as large as Slot 1, 220 of its songs new to it: reading it keeps the merge in flight.
+            python3 - "$slots/slot_1.json" "$slots/slot_2.json" <<'EOF'
+import json, sys
+d = json.load(open(sys.argv[1]))
+for i, r in enumerate(d["bookmarks"][:220]):
+    r["title"] = "Merged %d" % i
+json.dump(d, open(sys.argv[2], "w"))
+EOF
+            ;;
+        metadata) printf 'Title,Genre\n"%s",Latin\n' "$(row_title 1 1)" >"$prof/meta.csv" ;;
+        esac
+        start
+        # The slot read at start is in.
+        for _ in $(seq 300); do
+            grep -q "library rows shown: [1-9]" "$prof/tmp/Lyrafold_launch.log" && break
+            sleep 0.1
+        done
+        sleep 2
+        echo "  $job: $(slot_rows 1), the row typed into: \"$title\", genre $(row_genre 1 "$title")"
+        case "$job" in metadata | bundled)
+            x mousemove $search_field click 1
+            x type --delay 10 "$title"
+            sleep 3
+            ;;
+        esac
+        x mousemove $edit_button click 1
+        sleep 0.5
+        case "$job" in
+        reload)
+            x mousemove $slots_menu click 1
+            sleep 0.5
+            x mousemove 269 189 click 1
+            ;;
+        merge)
+            x mousemove $slots_menu click 1
+            sleep 0.5
+            x mousemove 285 233 click 1
+            timeout 30 xdotool search --sync --onlyvisible --name "Merge slots into" >/dev/null
+            sleep 0.3
+            x type 2
+            x key Return
+            ;;
+        metadata)
+            x mousemove $tools_menu click 1
+            sleep 0.5
+            x mousemove 350 189 click 1
+            timeout 30 xdotool search --sync --onlyvisible --name "Import metadata file" >/dev/null
+            sleep 0.5
+            x type "$prof/meta.csv"
+            x key Return
+            ;;
+        bundled)
+            x mousemove $tools_menu click 1
+            sleep 0.5
+            x mousemove 340 257 click 1
+            ;;
+        search)
+            x mousemove $search_field click 1
+            x type --delay 5 "$title"
+            ;;
+        esac
+        sleep 0.1
+        x mousemove $first_genre_cell click 1
+        sleep 0.25
+        x type --delay 20 "Mambo"
+        shot "landing-$job-1-typed"
+        sleep 8
+        shot "landing-$job-2-landed"
+        echo "  $job: after the landing, the file: $(row_genre 1 "$title")"
+        x key ctrl+q
+        echo "  $job: Ctrl+Q: the application $(ended); the file: $(row_genre 1 "$title")"
+        stop
+    done
+}
+
+# The data folder on a small disk of its own (tmpfs, 8 MB; needs mount), filled once the application
+# runs; then a genre typed into a cell without Return and the application ended, by QUITS (Ctrl+Q,
+# answered Cancel; the close button, answered Quit Anyway; SIGTERM): what the alert says, what the
+# application does, and what the slot's file holds. After Cancel, room is made and Ctrl+Q pressed again.
+scene_quit_full() {
+    local how title status
+    for how in ${QUITS:-ctrl-q close-button sigterm}; do
+        mkdir -p "$work/quit-full-$how/data"
+        mount -t tmpfs -o size=8m tmpfs "$work/quit-full-$how/data"
+        profile "quit-full-$how"
+        start
+        title="$(row_title 1 0)"
+        dd if=/dev/zero of="$data/filler" bs=64k 2>/dev/null || true
+        echo "  $how: the disk: $(df -h --output=avail "$data" | tail -1 | tr -d ' ') free"
+        type_into_cell " Mambo"
+        case "$how" in
+        ctrl-q) x key ctrl+q ;;
+        close-button) x mousemove 1479 127 click 1 ;;
+        sigterm) kill -TERM "$app_pid" ;;
+        esac
+        sleep 2
+        shot "quit-full-$how-1-after"
+        if kill -0 "$app_pid" 2>/dev/null; then
+            echo "  $how: the application still runs; alert: $(xdotool search --onlyvisible --name Lyrafold getwindowname %@ 2>/dev/null | tr '\n' '|')"
+            case "$how" in
+            ctrl-q)
+                x key Return # Cancel, the default
+                sleep 1
+                shot "quit-full-$how-2-cancelled"
+                echo "  $how: after Cancel: $(kill -0 "$app_pid" 2>/dev/null && echo "still runs" || echo ended); the file: $(row_genre 1 "$title")"
+                rm -f "$data/filler"
+                x key ctrl+q
+                ;;
+            close-button)
+                x key Tab
+                x key space # Quit Anyway
+                ;;
+            esac
+        fi
+        status=0
+        for _ in $(seq 50); do
+            kill -0 "$app_pid" 2>/dev/null || break
+            sleep 0.2
+        done
+        wait "$app_pid" 2>/dev/null || status=$?
+        app_pid=""
+        echo "  $how: ended with status $status; the file: $(row_genre 1 "$title"); standard error: $(grep -h "could not save" "$prof/app.log" | tail -1)"
+        umount "$work/quit-full-$how/data"
+    done
+}
+
+# The Slots and Tools menus open, for the places of their items.
+scene_menus() {
+    profile menus
+    start
+    x mousemove $slots_menu click 1
+    sleep 0.7
+    shot menus-slots
+    x key Escape
+    x mousemove $tools_menu click 1
+    sleep 0.7
+    shot menus-tools
+    x key Escape
 }
 
 for scene in "$@"; do

@@ -776,16 +776,18 @@ private Q_SLOTS:
         stuck.start(std::chrono::seconds(30));
         const int status = QCoreApplication::exec();
 
-        const QString told = QStringLiteral("Lyrafold could not save %1: the disk is full.").arg(slotFile);
+        const QString told = QStringLiteral("Lyrafold could not save %1: the disk is full.");
         LibrarySession::waitForPendingSaves();
         if (answer.isEmpty()) {
             QCOMPARE(status, 1);
             QVERIFY(answers.messages.isEmpty());
-            QVERIFY(QString::fromUtf8(TestHarness::readFile(LaunchLog::path())).contains(told));
+            QVERIFY(QString::fromUtf8(TestHarness::readFile(LaunchLog::path())).contains(told.arg(slotFile)));
             QCOMPARE(SlotStore::loadSlot(1), rows);
         } else {
             QCOMPARE(status, 0);
-            QCOMPARE(answers.messages, QStringList{told});
+            QCOMPARE(answers.messages, QStringList{told.arg(QStringLiteral("slot_1.json"))});
+            QCOMPARE(answers.informativeTexts.first().section(QLatin1Char('\n'), 0, 0),
+                     QStringLiteral("The file is in %1.").arg(QFileInfo(slotFile).absolutePath()));
             if (answer == "Cancel") {
                 QVERIFY(keptOpen);
                 QCOMPARE(keptGenre, "Mambo");

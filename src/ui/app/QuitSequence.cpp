@@ -13,26 +13,29 @@
 #include <QFileInfo>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
 
 #include <unistd.h>
 
 namespace {
 
-// The files a quit waits to see written; the bookmark cache is a spare copy of the slot, whose own file
-// holds the changes.
-QStringList failuresToTell()
+// The files a quit waits to see written, by path; the bookmark cache is a spare copy of the slot,
+// whose own file holds the changes.
+QList<StateFile::FailedWrite> failuresToTell()
 {
     const QString cache = QFileInfo(AppPaths::bookmarkCachePath()).absoluteFilePath();
-    QStringList failures;
-    for (const StateFile::FailedWrite &failed : StateFile::failedWrites()) {
-        if (failed.path == cache)
-            continue;
-        failures.append(QStringLiteral("Lyrafold could not save %1: %2.")
-                            .arg(QDir::toNativeSeparators(failed.path), failed.reason));
-    }
-    failures.sort();
+    QList<StateFile::FailedWrite> failures = StateFile::failedWrites();
+    failures.removeIf([&cache](const StateFile::FailedWrite &failed) { return failed.path == cache; });
+    std::sort(
+        failures.begin(), failures.end(),
+        [](const StateFile::FailedWrite &a, const StateFile::FailedWrite &b) { return a.path < b.path; });
     return failures;
+}
+
+QString failureText(const QString &file, const QString &reason)
+{
+    return QStringLiteral("Lyrafold could not save %1: %2.").arg(file, reason);
 }
 
 } // namespace
@@ -83,21 +86,21 @@ void QuitSequence::writesDone()
         awaitWrites();
         return;
     }
-    const QStringList failures = failuresToTell();
+    const QList<StateFile::FailedWrite> failures = failuresToTell();
     if (failures.isEmpty()) {
         QCoreApplication::exit(0);
         return;
     }
     if (m_asker == Asker::system) {
-        for (const QString &failure : failures)
-            logToFile(failure);
+        for (const StateFile::FailedWrite &failed : failures)
+            logToFile(failureText(QDir::toNativeSeparators(failed.path), failed.reason));
         QCoreApplication::exit(1);
         return;
     }
     tellUser(failures);
 }
 
-void QuitSequence::tellUser(const QStringList &failures)
+void QuitSequence::tellUser(const QList<StateFile::FailedWrite> &failures)
 {
     m_stage = Stage::telling;
     showHiddenWindows();
@@ -107,13 +110,25 @@ void QuitSequence::tellUser(const QStringList &failures)
         window->raise();
         window->activateWindow();
     }
-    for (const QString &failure : failures)
-        logLaunch(failure);
+    // One line a file, by its name; where the files are below them.
+    QStringList lines;
+    QStringList folders;
+    for (const StateFile::FailedWrite &failed : failures) {
+        const QFileInfo file(failed.path);
+        lines.append(failureText(file.fileName(), failed.reason));
+        const QString folder = QDir::toNativeSeparators(file.absolutePath());
+        if (!folders.contains(folder))
+            folders.append(folder);
+        logLaunch(failureText(QDir::toNativeSeparators(failed.path), failed.reason));
+    }
+    const QString where =
+        folders.size() == 1 ? QStringLiteral("The file is in %1.").arg(folders.first())
+                            : QStringLiteral("The files are in %1.").arg(folders.join(QStringLiteral(", ")));
     const int answer = LyrafoldAlert::run(
-        window, LyrafoldAlert::Style::warning, failures.join(QLatin1Char('\n')),
-        QStringLiteral(
-            "Your changes are still in Lyrafold. Cancel keeps it open, so that you can make room or "
-            "mend the folder and quit again; Quit Anyway ends it without them."),
+        window, LyrafoldAlert::Style::warning, lines.join(QLatin1Char('\n')),
+        where +
+            QStringLiteral("\n\nYour changes are still in Lyrafold. Cancel keeps it open, so that you can "
+                           "make room or mend the folder and quit again; Quit Anyway ends it without them."),
         {QStringLiteral("Cancel"), QStringLiteral("Quit Anyway")});
     if (answer == 1) {
         QCoreApplication::exit(0);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/storage/StateFile.h"
+
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -36,7 +38,7 @@ private:
 
     void awaitWrites();
     void writesDone();
-    void tellUser(const QStringList &failures);
+    void tellUser(const QList<StateFile::FailedWrite> &failures);
     void showHiddenWindows();
 
     std::function<QWidget *()> m_mainWindow;
