@@ -170,7 +170,7 @@ private Q_SLOTS:
                 librarySlots.switchToSlot(2, &librarySlots, [&switched](const QString &s) { switched = s; }));
         else
             QVERIFY(!librarySlots.copyCurrentSlotTo(3));
-        QTRY_VERIFY(librarySlots.currentSlotRead());
+        WAIT_VERIFY(librarySlots.currentSlotRead());
         TestHarness::settleWorkers();
         LibrarySession::waitForPendingSaves();
         QCOMPARE(SlotStore::loadSlot(1), stored);
