@@ -189,7 +189,7 @@ private Q_SLOTS:
             // The library reads the file as the application starts.
             return PlaylistLibrary().playlists().isEmpty();
         });
-        if (refused.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        if (refused.wait_for(TestHarness::hangGuard) != std::future_status::ready) {
             // A reader that waits is let go: a writer opens the pipe and closes it again.
             ::close(::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK));
             QFAIL("the read waited for a writer of the pipe");

@@ -129,7 +129,7 @@ private Q_SLOTS:
         std::future<bool> written = std::async(std::launch::async, [path = logPath()] {
             return DiagnosticLog(path).writeLine(QStringLiteral("secret"));
         });
-        if (written.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        if (written.wait_for(TestHarness::hangGuard) != std::future_status::ready) {
             // A reader that comes lets the waiting writer go, so that the test can end.
             const int reader = ::open(native.constData(), O_RDONLY | O_NONBLOCK);
             written.wait();

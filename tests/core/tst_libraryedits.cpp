@@ -79,7 +79,7 @@ DeletionPlan plannedDeletion(const LibrarySession &session, const QList<qsizetyp
     QObject context;
     RowDeletion::planInBackground(session, positions, &context,
                                   [&plan](DeletionPlan made) { plan = std::move(made); });
-    if (!TestHarness::waitFor([&plan] { return plan.has_value(); }, std::chrono::seconds(5)))
+    if (!TestHarness::waitFor([&plan] { return plan.has_value(); }, TestHarness::hangGuard))
         return {}; // never arrived: the comparisons that follow fail
     return *plan;
 }

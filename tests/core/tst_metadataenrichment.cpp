@@ -45,7 +45,7 @@ int applicationEnd(int argc, char *argv[])
     bool answered = false;
     MetadataWebClient::getObject(server.baseUrl(), {}, 5s, &context,
                                  [&](const WebResult &) { answered = true; });
-    if (!TestHarness::waitFor([&] { return answered; }, 10s))
+    if (!TestHarness::waitFor([&] { return answered; }, TestHarness::hangGuard))
         return 3;
     auto *manager = app.findChild<QNetworkAccessManager *>(QString(), Qt::FindDirectChildrenOnly);
     if (!manager)
@@ -152,7 +152,7 @@ template <typename T, typename Start> std::optional<T> await(Start start)
         qWarning("the callback ran inside the call");
         return std::nullopt;
     }
-    if (!TestHarness::waitFor([&] { return result.has_value(); }, 10s))
+    if (!TestHarness::waitFor([&] { return result.has_value(); }, TestHarness::hangGuard))
         return std::nullopt;
     return result;
 }
@@ -229,7 +229,7 @@ class MetadataEnrichmentTest : public QObject {
                         return m_server.requests().size() == clock.ran() + 1 &&
                                (done() || clock.pending() > 0);
                     },
-                    10s))
+                    TestHarness::hangGuard))
                 return false;
             if (done())
                 return true;
@@ -878,7 +878,7 @@ private Q_SLOTS:
         auto *context = new QObject;
         MetadataEnrichmentService::fetchDiscogs("A", "", "tok", context,
                                                 [&called](ExternalEnrichment) { called = true; });
-        QVERIFY(TestHarness::waitFor([&] { return !m_server.requests().isEmpty(); }, 10s));
+        QVERIFY(TestHarness::waitFor([&] { return !m_server.requests().isEmpty(); }, TestHarness::hangGuard));
         delete context;
         TestHarness::settleWorkers();
         QVERIFY(!called);
@@ -951,7 +951,7 @@ private Q_SLOTS:
     {
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(applicationEndArgument)});
-        QVERIFY(child.waitForFinished(20000));
+        QVERIFY(child.waitForFinished(TestHarness::hangGuardMs));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 0);
         QCOMPARE(child.readAllStandardOutput(), QByteArray("before the application\n"));

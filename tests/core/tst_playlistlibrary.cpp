@@ -694,7 +694,7 @@ private Q_SLOTS:
         QSignalSpy changes(&library, &PlaylistLibrary::playlistsChanged);
         QSignalSpy lookedAt(&library, &PlaylistLibrary::fileLookedAtForTesting);
         library.addToPlaylist(QStringLiteral("Gig"), songA);
-        QVERIFY(lookedAt.wait());
+        QVERIFY(lookedAt.wait(TestHarness::hangGuardMs));
         QCOMPARE(changes.count(), 1);
 
         QSaveFile other(PlaylistStore::playlistsPath());
@@ -730,7 +730,7 @@ private Q_SLOTS:
             return list;
         };
         QCOMPARE(library.createPlaylist(QStringLiteral("Ours")), PlaylistLibrary::Outcome::created);
-        QVERIFY(lookedAt.wait());
+        QVERIFY(lookedAt.wait(TestHarness::hangGuardMs));
         otherWrites({playlist(QStringLiteral("Gig"))}, QStringLiteral("Other 1"));
         QCOMPARE(sorted(names(library.playlists())), (QStringList{"Gig", "Other 1", "Ours"}));
         otherWrites(PlaylistStore::loadPlaylists(PlaylistStore::playlistsPath()), QStringLiteral("Other 2"));

@@ -175,7 +175,7 @@ private Q_SLOTS:
             child.write(QByteArray::number(k) + (atomic ? " atomic\n" : " inplace\n"));
             if (!atomic) {
                 // The library edits while the file stands half-written.
-                QVERIFY(child.waitForReadyRead(10000));
+                QVERIFY(child.waitForReadyRead(TestHarness::hangGuardMs));
                 QCOMPARE(child.readLine(), QByteArray("half\n"));
             }
             QCOMPARE(library.createPlaylist(QStringLiteral("inside-%1").arg(k)),
@@ -187,7 +187,7 @@ private Q_SLOTS:
             }
             expected << QStringLiteral("inside-%1").arg(k) << QStringLiteral("outside-%1").arg(k);
             while (!child.canReadLine())
-                QVERIFY(child.waitForReadyRead(10000));
+                QVERIFY(child.waitForReadyRead(TestHarness::hangGuardMs));
             QCOMPARE(child.readLine(), QByteArray("done\n"));
             // Settled once the file and the library hold the same names, the ones of this round among
             // them (or after a while: whatever is missing then is lost).
@@ -198,10 +198,10 @@ private Q_SLOTS:
                        onDisk.contains(QStringLiteral("inside-%1").arg(k)) &&
                        onDisk.contains(QStringLiteral("outside-%1").arg(k));
             };
-            std::ignore = TestHarness::waitFor(settled, 5s);
+            std::ignore = TestHarness::waitFor(settled, TestHarness::hangGuard);
         }
         child.closeWriteChannel();
-        QVERIFY(child.waitForFinished(10000));
+        QVERIFY(child.waitForFinished(TestHarness::hangGuardMs));
         QCOMPARE(child.exitCode(), 0);
         StateFile::waitForPendingWrites(PlaylistStore::playlistsPath());
         const QStringList onDisk = namesOn(PlaylistStore::loadPlaylists(PlaylistStore::playlistsPath()));
@@ -282,7 +282,7 @@ private Q_SLOTS:
                            namesOn(library.playlists()) &&
                        library.playlists().size() >= expected.size();
             },
-            10s);
+            TestHarness::hangGuard);
         const QStringList onDisk = namesOn(PlaylistStore::loadPlaylists(PlaylistStore::playlistsPath()));
         int lost = 0;
         for (const QString &name : std::as_const(expected)) {
@@ -382,7 +382,8 @@ private Q_SLOTS:
             else
                 expected.append(edited);
         }
-        QVERIFY(TestHarness::waitFor([&] { return SlotStore::loadSlot(1) == expected; }, 10s));
+        QVERIFY(
+            TestHarness::waitFor([&] { return SlotStore::loadSlot(1) == expected; }, TestHarness::hangGuard));
         const QStringList copies = beforeMergeCopies(path);
         if (action == QLatin1String("switch")) {
             QCOMPARE(told.count(), 0);
@@ -486,11 +487,12 @@ private Q_SLOTS:
             });
             QSignalSpy finished(job, &SlotMetadataJob::finished);
             job->start();
-            QVERIFY(finished.wait());
+            QVERIFY(finished.wait(TestHarness::hangGuardMs));
             for (const qsizetype position : {2, 5, 4})
                 expected[position].style = QStringLiteral("Swing");
         }
-        QVERIFY(TestHarness::waitFor([&] { return SlotStore::loadSlot(1) == expected; }, 10s));
+        QVERIFY(
+            TestHarness::waitFor([&] { return SlotStore::loadSlot(1) == expected; }, TestHarness::hangGuard));
         QCOMPARE(session.allBookmarks().toList(), expected);
         QCOMPARE(beforeMergeCopies(SlotStore::slotFilePath(1)), QStringList());
     }
@@ -529,7 +531,7 @@ private Q_SLOTS:
         const QString path = slot ? SlotStore::slotFilePath(1) : PlaylistStore::playlistsPath();
         QVERIFY(QFile::remove(path));
         if (!slot)
-            QVERIFY(playlistsLookedAt.wait());
+            QVERIFY(playlistsLookedAt.wait(TestHarness::hangGuardMs));
         QStringList expectedNames = namesOn(stored);
         BookmarkList expectedRows = rows;
         if (change && slot) {
@@ -543,10 +545,12 @@ private Q_SLOTS:
         QCOMPARE(namesOn(playlists.playlists()), expectedNames);
         QCOMPARE(session.allBookmarks().toList(), expectedRows);
         if (slot)
-            QVERIFY(TestHarness::waitFor([&] { return SlotStore::loadSlot(1) == expectedRows; }, 10s));
+            QVERIFY(TestHarness::waitFor([&] { return SlotStore::loadSlot(1) == expectedRows; },
+                                         TestHarness::hangGuard));
         else
             QVERIFY(TestHarness::waitFor(
-                [&] { return namesOn(PlaylistStore::loadPlaylists(path)) == expectedNames; }, 10s));
+                [&] { return namesOn(PlaylistStore::loadPlaylists(path)) == expectedNames; },
+                TestHarness::hangGuard));
     }
 
     // A state file the user made a link (into a sync folder) stays one: a change reaches the file it leads
@@ -658,7 +662,7 @@ private Q_SLOTS:
             QCOMPARE(failed.at(0).at(1).toString(),
                      QStringLiteral("the folder %1 does not exist").arg(QFileInfo(target).absolutePath()));
         } else {
-            QVERIFY(TestHarness::waitFor(holdsTheChange, 10s));
+            QVERIFY(TestHarness::waitFor(holdsTheChange, TestHarness::hangGuard));
             QCOMPARE(failed.count(), 0);
         }
         if (kind == "annotations")
@@ -693,7 +697,7 @@ private Q_SLOTS:
         QSignalSpy setAside(&NotificationBus::instance(), &NotificationBus::stateFileSetAside);
         QSignalSpy changed(&library, &PlaylistLibrary::playlistsChanged);
         TestHarness::writeFile(PlaylistStore::playlistsPath(), "[{\"name\":\"half");
-        WAIT_COMPARE_WITH_TIMEOUT(setAside.count(), 1, 5000);
+        WAIT_COMPARE(setAside.count(), 1);
         QCOMPARE(TestHarness::readFile(setAside.at(0).at(1).toString()), QByteArray("[{\"name\":\"half"));
         QCOMPARE(namesOn(library.playlists()), QStringList{"kept"});
         QCOMPARE(changed.count(), 0);

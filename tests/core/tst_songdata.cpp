@@ -111,7 +111,7 @@ std::optional<AutoTagRun::Ending> runToEnd(AutoTagRun &run)
 {
     QSignalSpy finished(&run, &AutoTagRun::finished);
     run.start();
-    if (!finished.wait(5000))
+    if (!finished.wait(TestHarness::hangGuardMs))
         return std::nullopt;
     return finished.first().first().value<AutoTagRun::Ending>();
 }
@@ -123,7 +123,8 @@ std::optional<AutoTagRun::Ending> runToEndOnClock(AutoTagRun &run, ManualClock &
     QSignalSpy finished(&run, &AutoTagRun::finished);
     run.start();
     while (finished.isEmpty()) {
-        if (!TestHarness::waitFor([&] { return !finished.isEmpty() || clock.pending() > 0; }, 10s))
+        if (!TestHarness::waitFor([&] { return !finished.isEmpty() || clock.pending() > 0; },
+                                  TestHarness::hangGuard))
             return std::nullopt;
         clock.advanceToNext();
     }
@@ -314,7 +315,7 @@ private Q_SLOTS:
             TestHarness::switchSlot(librarySlots, 2);
         if (meanwhile == QLatin1String("switch back"))
             TestHarness::switchSlot(librarySlots, 1);
-        WAIT_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
+        WAIT_COMPARE(finished.count(), 1);
         const auto outcome = finished.first().first().value<SlotMetadataJob::Outcome>();
         // Whether a result lands in the library or in the stored rows of its slot depends on when it
         // comes back during the switches: a result back while a switch still loads lands in slot 1's

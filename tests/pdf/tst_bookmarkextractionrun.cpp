@@ -92,7 +92,7 @@ private Q_SLOTS:
         QSignalSpy progressed(&run, &BookmarkExtractionRun::progressed);
         QSignalSpy finished(&run, &BookmarkExtractionRun::finished);
         run.start();
-        QVERIFY(finished.wait(10000));
+        QVERIFY(finished.wait(TestHarness::hangGuardMs));
 
         QStringList lines;
         for (const QList<QVariant> &signal : std::as_const(progressed))

@@ -152,7 +152,7 @@ void PlaylistExportRunTest::callsTheChosenBuilders()
                           recordingBuilders(recorder));
     QSignalSpy finished(&run, &PlaylistExportRun::finished);
     run.start();
-    QVERIFY(finished.wait());
+    QVERIFY(finished.wait(TestHarness::hangGuardMs));
 
     const auto exports = finished.first().first().value<PlaylistExports>();
     QCOMPARE(recorder->calls, calls);
@@ -181,7 +181,7 @@ void PlaylistExportRunTest::cancelStopsTheRun()
     QVERIFY(run.isRunning());
     run.cancel();
     recorder->pdfReleased.release();
-    QVERIFY(finished.wait());
+    QVERIFY(finished.wait(TestHarness::hangGuardMs));
 
     QCOMPARE(steps.size(), 1);
     QCOMPARE(titles.first(), (QList<QVariant>{qint64(1), qint64(2)}));

@@ -406,13 +406,13 @@ private Q_SLOTS:
             m_scanQueue->setShown({0}, 4.0);
             for (const double step : {0.5, 0.6}) {
                 m_scanQueue->setPending({{0, step, QRect()}});
-                WAIT_VERIFY_WITH_TIMEOUT(m_scanQueue->isIdleForTesting(), 20000);
+                WAIT_VERIFY(m_scanQueue->isIdleForTesting());
             }
             QCOMPARE(steps.size(), 2);
         }
         QSignalSpy arrived(m_scanQueue.get(), &PageRenderQueue::rendered);
         m_scanQueue->setPending({{0, scale, region}});
-        WAIT_VERIFY_WITH_TIMEOUT(m_scanQueue->isIdleForTesting(), 20000);
+        WAIT_VERIFY(m_scanQueue->isIdleForTesting());
         QCOMPARE(arrived.size(), 1);
         QCOMPARE(arrived.last().at(1).value<QImage>(), scaled);
     }

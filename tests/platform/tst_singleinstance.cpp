@@ -50,16 +50,16 @@ class SingleInstanceTest : public QObject {
 
     // Waits for the process to end. QProcess::waitForFinished() fails for a process already seen to end,
     // as a wait for its output or an event loop may see it.
-    static bool ended(QProcess *process, int timeoutMs)
+    static bool ended(QProcess *process)
     {
-        return process->state() == QProcess::NotRunning || process->waitForFinished(timeoutMs);
+        return process->state() == QProcess::NotRunning || process->waitForFinished(TestHarness::hangGuardMs);
     }
 
     // Waits for one whole line of standard output.
     static QByteArray readLine(QProcess *process)
     {
         while (!process->canReadLine()) {
-            if (!process->waitForReadyRead(10000))
+            if (!process->waitForReadyRead(TestHarness::hangGuardMs))
                 return {};
         }
         return process->readLine().trimmed();
@@ -111,13 +111,13 @@ private Q_SLOTS:
             QVERIFY(!first->waitForReadyRead(300));
             return;
         }
-        QVERIFY(ended(later, 20000));
+        QVERIFY(ended(later));
         QCOMPARE(later->exitCode(), 0);
         // It went no further than handing over: no event loop, no window.
         QVERIFY(!later->readAllStandardError().contains("2 about to run"));
         for (const QString &file : files)
             QCOMPARE(readLine(first), "received " + QFile::encodeName(workDir() + QLatin1Char('/') + file));
-        QVERIFY(ended(first, 5000));
+        QVERIFY(ended(first));
     }
 
     // A crashed instance leaves its socket behind; the next launch must take over, not hang or forward.
@@ -126,7 +126,7 @@ private Q_SLOTS:
         QProcess *crashed = startHelper();
         QCOMPARE(readLine(crashed), QByteArray("listening"));
         ::kill(pid_t(crashed->processId()), SIGKILL);
-        QVERIFY(ended(crashed, 5000));
+        QVERIFY(ended(crashed));
         QVERIFY(QFileInfo::exists(SingleInstance::serverPathForTesting()));
 
         QProcess *next = startHelper();
@@ -173,7 +173,7 @@ private Q_SLOTS:
         QCOMPARE(later.claim(files, 300), SingleInstance::Role::NotAnswering);
         ::kill(pid_t(first->processId()), SIGCONT);
         QCOMPARE(later.claim(files), SingleInstance::Role::Forwarded);
-        QVERIFY(ended(first, 5000));
+        QVERIFY(ended(first));
         QCOMPARE(first->readAllStandardOutput(), QByteArray("received /music/set.lyf\n"));
     }
 
@@ -283,9 +283,9 @@ private Q_SLOTS:
         QCOMPARE(instance.claim({}), SingleInstance::Role::Primary);
         QSignalSpy launched(&instance, &SingleInstance::launchedAgain);
         QProcess *later = startHelper();
-        QVERIFY(launched.wait(10000));
+        QVERIFY(launched.wait(TestHarness::hangGuardMs));
         QCOMPARE(launched.first().first().toStringList(), QStringList());
-        QVERIFY(ended(later, 5000));
+        QVERIFY(ended(later));
         QCOMPARE(later->exitCode(), 0);
     }
 };

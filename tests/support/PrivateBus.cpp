@@ -28,7 +28,7 @@ bool PrivateBus::start(const QString &socketPath)
                                "<allow own=\"*\"/></policy></busconfig>");
     m_daemon.start(program, {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
                              QStringLiteral("--print-address")});
-    m_running = m_daemon.waitForReadyRead(5000);
+    m_running = m_daemon.waitForReadyRead(TestHarness::hangGuardMs);
     return m_running;
 }
 

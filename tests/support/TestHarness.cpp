@@ -160,7 +160,7 @@ std::optional<QString> waitForLoad(const std::function<bool(LibrarySlots::LoadDo
     auto status = std::make_shared<std::optional<QString>>();
     if (!start([status](const QString &text) { *status = text; }))
         return std::nullopt;
-    if (!waitFor([&] { return status->has_value(); }, std::chrono::seconds(5)))
+    if (!waitFor([&] { return status->has_value(); }, hangGuard))
         return std::nullopt;
     return *status;
 }
@@ -175,7 +175,7 @@ std::optional<QString> switchSlot(LibrarySlots &librarySlots, qint64 slot)
 
 bool waitForCurrentSlot(const LibrarySlots &librarySlots)
 {
-    return waitFor([&] { return librarySlots.currentSlotRead(); }, std::chrono::seconds(5));
+    return waitFor([&] { return librarySlots.currentSlotRead(); }, hangGuard);
 }
 
 std::optional<QString> loadCurrentSlot(LibrarySlots &librarySlots)

@@ -167,7 +167,7 @@ private Q_SLOTS:
 
         // Moved before the delay is over: the window is centred again and equipped once.
         window->move(10, 10);
-        QVERIFY(settled.wait(2000));
+        QVERIFY(settled.wait(TestHarness::hangGuardMs));
         // The platform answers the moves later: the window stands centred once it has.
         WAIT_COMPARE(QRectF(window->frameGeometry()).center(), screenMiddle());
         QCOMPARE(equipped, QList<QWidget *>{window});

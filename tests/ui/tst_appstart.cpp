@@ -77,7 +77,7 @@ private Q_SLOTS:
         env.insert(QStringLiteral("TZ"), QStringLiteral("LYR-05:45"));
         app.setProcessEnvironment(env);
         app.start(QStringLiteral(LYRAFOLD_EXECUTABLE), {});
-        QVERIFY(app.waitForFinished(20000));
+        QVERIFY(app.waitForFinished(TestHarness::hangGuardMs));
         QCOMPARE(app.exitStatus(), QProcess::NormalExit);
         QCOMPARE(app.exitCode(), 0);
 
@@ -160,9 +160,9 @@ private Q_SLOTS:
         };
         // A refused start waits in its alert, which the test closes by ending the process.
         QVERIFY(TestHarness::waitFor([&] { return refused() || app.state() == QProcess::NotRunning; },
-                                     std::chrono::seconds(20)));
+                                     TestHarness::hangGuard));
         if (named.isEmpty()) {
-            QVERIFY(app.state() == QProcess::NotRunning || app.waitForFinished(20000));
+            QVERIFY(app.state() == QProcess::NotRunning || app.waitForFinished(TestHarness::hangGuardMs));
             QCOMPARE(app.exitCode(), 0);
             QVERIFY(QFileInfo::exists(TestHarness::home() + QStringLiteral("/Data/Lyrafold")));
             return;
@@ -171,7 +171,7 @@ private Q_SLOTS:
         QVERIFY(QString::fromUtf8(standardError)
                     .contains(TestHarness::home() + named + QStringLiteral("/Lyrafold,")));
         app.kill();
-        QVERIFY(app.state() == QProcess::NotRunning || app.waitForFinished(5000));
+        QVERIFY(app.state() == QProcess::NotRunning || app.waitForFinished(TestHarness::hangGuardMs));
         // Nothing was made in the folder that decoding the path names instead.
         const QByteArray standIn = xdgDataHome.isEmpty() ? home + "/.local/share" : xdgDataHome;
         QVERIFY(!QFileInfo::exists(TestHarness::home() + QFile::decodeName(standIn) +
@@ -194,7 +194,7 @@ private Q_SLOTS:
         env.insert(QStringLiteral("LYRAFOLD_QUIT_AFTER_LAUNCH"), QStringLiteral("1"));
         app.setProcessEnvironment(env);
         app.start(QStringLiteral(LYRAFOLD_EXECUTABLE), {});
-        QVERIFY(app.waitForFinished(20000));
+        QVERIFY(app.waitForFinished(TestHarness::hangGuardMs));
         QCOMPARE(app.exitCode(), 0);
         QVERIFY(QFileInfo::exists(folder + QStringLiteral("/slot_1.json")));
         QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/.slot_1.json.lyrafold-Xq3Lmz")));

@@ -87,7 +87,7 @@ struct Opened {
         Fixtures::setRows(context.library(), rows);
         window = AutoPlaylistWindowController::open(context, nullptr);
         window->activateWindow();
-        if (!QTest::qWaitForWindowExposed(window.data()))
+        if (!QTest::qWaitForWindowExposed(window.data(), TestHarness::hangGuardMs))
             qWarning("the window was not shown");
     }
     ~Opened() { delete window.data(); }
@@ -380,13 +380,13 @@ private Q_SLOTS:
             place == QLatin1String("handle"));
         QWidget *viewport = opened.table()->viewport();
         if (place == QLatin1String("return")) {
-            QVERIFY(QTest::qWaitForWindowActive(opened.window.data()));
+            QVERIFY(QTest::qWaitForWindowActive(opened.window.data(), TestHarness::hangGuardMs));
             opened.table()->setFocus();
             opened.table()->selectRow(2);
             QTest::keyClick(opened.table(), Qt::Key_Return);
             QCoreApplication::processEvents();
         } else if (place.startsWith(QLatin1String("tab"))) {
-            QVERIFY(QTest::qWaitForWindowActive(opened.window.data()));
+            QVERIFY(QTest::qWaitForWindowActive(opened.window.data(), TestHarness::hangGuardMs));
             opened.table()->setFocus(Qt::TabFocusReason);
             if (place.endsWith(QLatin1String("down")))
                 QTest::keyClick(opened.table(), Qt::Key_Down);
@@ -469,7 +469,7 @@ private Q_SLOTS:
         if (steps.startsWith(QLatin1Char('k'))) {
             // Tab moves between the handles only while the slider has the focus.
             slider.show();
-            QVERIFY(QTest::qWaitForWindowActive(&slider));
+            QVERIFY(QTest::qWaitForWindowActive(&slider, TestHarness::hangGuardMs));
             slider.setFocus(Qt::TabFocusReason);
         }
         for (const QString &step : steps.split(QLatin1Char(' '))) {

@@ -83,7 +83,7 @@ private Q_SLOTS:
         LyrafoldButtonEffects::install(m_window);
         m_window->show();
         m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window));
+        QVERIFY(QTest::qWaitForWindowActive(m_window, TestHarness::hangGuardMs));
     }
 
     void cleanup() { delete m_window; }
@@ -139,7 +139,7 @@ private Q_SLOTS:
         QWidget other;
         other.show();
         other.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QVERIFY(QTest::qWaitForWindowActive(&other, TestHarness::hangGuardMs));
         moveTo(m_other);
         QCOMPARE(lookOf(m_plain), OptionalLook(Look::base));
         QCOMPARE(lookOf(m_other), OptionalLook(Look::base));

@@ -113,7 +113,7 @@ private Q_SLOTS:
             delegate.setSettleDelayForTesting(std::chrono::milliseconds(0));
             QSignalSpy settled(&delegate, &AppDelegate::mainWindowSettled);
             delegate.launch({});
-            QVERIFY(settled.wait());
+            QVERIFY(settled.wait(TestHarness::hangGuardMs));
             QMainWindow *window = topLevelWindows<QMainWindow>().value(0);
             QVERIFY(window && window->isVisible());
 

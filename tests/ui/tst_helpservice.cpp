@@ -53,7 +53,7 @@ class HelpServiceTest : public QObject {
         m_window->setCentralWidget(new QWidget);
         m_window->resize(size);
         m_window->show();
-        if (!QTest::qWaitForWindowExposed(m_window.get()))
+        if (!QTest::qWaitForWindowExposed(m_window.get(), TestHarness::hangGuardMs))
             qFatal("the test window was not shown");
         return *m_window;
     }

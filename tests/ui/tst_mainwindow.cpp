@@ -304,7 +304,7 @@ private Q_SLOTS:
 
         QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         QCOMPARE(searchField(window)->text(), "beta");
-        QTRY_COMPARE(tableModel(window)->rowCount(), 2);
+        WAIT_COMPARE(tableModel(window)->rowCount(), 2);
         QCOMPARE(searchResultsLabel(window)->text(), "2 results");
         QCOMPARE(status(window), "Slot 2 saved");
         LibrarySession::waitForPendingSaves();
@@ -804,7 +804,7 @@ private Q_SLOTS:
         QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         window.resize(size);
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, TestHarness::hangGuardMs));
         // Switched while the window shows: the texts change in place.
         LyrafoldLanguageService::setCurrent(*LyrafoldLanguageService::languageFromRawValue(language));
         // Qt's own texts go back to English too, or later tests of this program meet them translated.
@@ -931,12 +931,12 @@ private Q_SLOTS:
         QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         TestHarness::settleWorkers();
         main.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        QVERIFY(QTest::qWaitForWindowExposed(&main, TestHarness::hangGuardMs));
 
         QStringList faults{QStringLiteral("not reached")};
         // A dialog of the application is walked while it runs, then closed.
         ModalAnswer walkDialogs(QList<ModalAnswer::Step>{[&faults](QDialog *dialog) {
-            faults = QTest::qWaitForWindowActive(dialog)
+            faults = QTest::qWaitForWindowActive(dialog, TestHarness::hangGuardMs)
                          ? focusFaults(dialog)
                          : QStringList{QStringLiteral("the dialog is not active")};
             dialog->reject();
@@ -1005,7 +1005,7 @@ private Q_SLOTS:
         TestHarness::settleWorkers();
         if (shown) {
             shown->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(shown));
+            QVERIFY(QTest::qWaitForWindowActive(shown, TestHarness::hangGuardMs));
             faults = focusFaults(shown);
         }
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
@@ -1021,7 +1021,7 @@ private Q_SLOTS:
         MainWindowController window(context);
         QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, TestHarness::hangGuardMs));
         QFile::remove(HoverLog::path());
         const auto lines = [] {
             return QString::fromUtf8(TestHarness::readFile(HoverLog::path())).split('\n', Qt::SkipEmptyParts);
@@ -1072,7 +1072,7 @@ private Q_SLOTS:
         Fixtures::setSavedRows(context.library(), Fixtures::realisticLibrary(40));
         LibrarySession::waitForPendingSaves();
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, TestHarness::hangGuardMs));
         {
             TestHarness::FileSizeLimit fullDisk(2048);
             Fixtures::setSavedRows(context.library(), Fixtures::realisticLibrary(50));
@@ -1109,7 +1109,7 @@ private Q_SLOTS:
         QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
         window.resize(1200, 800);
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, TestHarness::hangGuardMs));
         QWidget *rows = tableView(window)->viewport();
         const auto cell = [&](int row, int column) {
             return tableView(window)->visualRect(tableModel(window)->index(row, column)).center();

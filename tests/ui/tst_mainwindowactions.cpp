@@ -100,7 +100,7 @@ std::unique_ptr<OpenWindow> windowOn(int slot, const BookmarkList &rows, bool sh
     if (show) {
         window->show();
         window->activateWindow();
-        if (!QTest::qWaitForWindowActive(window.get()))
+        if (!QTest::qWaitForWindowActive(window.get(), TestHarness::hangGuardMs))
             qWarning("the window did not become active");
     }
     return window;
@@ -149,10 +149,12 @@ bool switchOrReload(OpenWindow &window, const QString &how)
         clickTile(slotTile(window, 2));
     else
         menuItem(window, QStringLiteral("Reload Slot from Disk"))->trigger();
-    return QTest::qWaitFor([&] {
-        return how == "tile" ? window.library().currentSlotId() == 2
-                             : statusField(window)->text() == "Slot 1 reloaded (3 bookmarks)";
-    });
+    return TestHarness::waitFor(
+        [&] {
+            return how == "tile" ? window.library().currentSlotId() == 2
+                                 : statusField(window)->text() == "Slot 1 reloaded (3 bookmarks)";
+        },
+        TestHarness::hangGuard);
 }
 
 QPoint cellCentre(const QObject &window, int row, int column)
@@ -375,9 +377,9 @@ private Q_SLOTS:
             for (QWidget *shown : QApplication::topLevelWidgets())
                 if (shown->findChild<QPushButton *>(QStringLiteral("workshopTab2")))
                     workshop = shown;
-            QVERIFY(workshop && QTest::qWaitForWindowActive(workshop));
+            QVERIFY(workshop && QTest::qWaitForWindowActive(workshop, TestHarness::hangGuardMs));
             window->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(window.get()));
+            QVERIFY(QTest::qWaitForWindowActive(window.get(), TestHarness::hangGuardMs));
         }
         clickGenre(1);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
@@ -452,7 +454,7 @@ private Q_SLOTS:
         QMainWindow &window = *topLevelWindows<QMainWindow>().value(0);
         LibrarySession &library = app.contextForTesting().library();
         QVERIFY(TestHarness::waitForCurrentSlot(app.contextForTesting().librarySlots()));
-        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QVERIFY(QTest::qWaitForWindowActive(&window, TestHarness::hangGuardMs));
         table(window)->setClickActionDelayForTesting(10);
         button(window, "editModeButton")->click();
         QTest::mouseClick(tableView(window)->viewport(), Qt::LeftButton, {}, cellCentre(window, 1, 3));
@@ -475,7 +477,7 @@ private Q_SLOTS:
             });
             QTimer stuck;
             QObject::connect(&stuck, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-            stuck.start(std::chrono::seconds(20));
+            stuck.start(TestHarness::hangGuard);
             QCOMPARE(QCoreApplication::exec(), 0);
         } else if (route == "default" || route == "bundled") {
             if (route == "default")
@@ -512,7 +514,7 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(*SlotStore::encodeSlot(theirs, books()));
             QVERIFY(file.commit());
-            QVERIFY(readIn.wait());
+            QVERIFY(readIn.wait(TestHarness::hangGuardMs));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             expected[0].style = QStringLiteral("Cool");
         }
@@ -1468,7 +1470,7 @@ private Q_SLOTS:
         OpenWindow main;
         main.show();
         main.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QVERIFY(QTest::qWaitForWindowActive(&main, TestHarness::hangGuardMs));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10);
         WAIT_VERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()));
         QCOMPARE(static_cast<QMenu *>(QApplication::activePopupWidget())->title(),
@@ -1511,7 +1513,7 @@ private Q_SLOTS:
         OpenWindow main;
         main.show();
         main.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QVERIFY(QTest::qWaitForWindowActive(&main, TestHarness::hangGuardMs));
         // Shown while an extraction can be stopped.
         child<QPushButton>(main, QStringLiteral("statusCancelButton"))->show();
         QWidget *window = &main;

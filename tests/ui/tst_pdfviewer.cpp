@@ -140,7 +140,7 @@ double fitted(const PdfViewerWindowController &viewer)
 
 void waitForImages(PdfViewerWindowController &viewer)
 {
-    WAIT_VERIFY_WITH_TIMEOUT(pageView(viewer)->shownForTesting().imagesComplete, 20000);
+    WAIT_VERIFY(pageView(viewer)->shownForTesting().imagesComplete);
 }
 
 // ---- Drawing on the pages as the mouse does
@@ -225,9 +225,9 @@ class PdfViewerTest : public QObject {
         Viewer viewer = open(book, page, std::nullopt, items);
         viewer->resize(900, 700);
         viewer->show();
-        if (!QTest::qWaitForWindowExposed(viewer.get()) ||
+        if (!QTest::qWaitForWindowExposed(viewer.get(), TestHarness::hangGuardMs) ||
             !TestHarness::waitFor([&] { return editor(*viewer).annotations().isReady(); },
-                                  std::chrono::seconds(5)))
+                                  TestHarness::hangGuard))
             qWarning("the viewer did not show its book");
         if (edit)
             editor(*viewer).toggleEditMode();
@@ -472,7 +472,7 @@ private Q_SLOTS:
         const Viewer viewer = open(m_book11, 1, title(m_book11, 1, QStringLiteral("Song")), list);
         viewer->resize(size);
         viewer->show();
-        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get(), TestHarness::hangGuardMs));
         QCOMPARE(viewer->size(), size);
         ViewerToolbarRow *row = viewer->findChild<ViewerToolbarRow *>();
         QTEST(row->overflowButton()->isVisible(), "overflows");
@@ -735,7 +735,7 @@ private Q_SLOTS:
         const Viewer viewer = open(m_mixed, page);
         viewer->resize(1400, 800);
         viewer->show();
-        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get(), TestHarness::hangGuardMs));
         if (twoUp)
             press(*viewer, "twoPageButton");
         press(*viewer, "fitButton");
@@ -765,7 +765,7 @@ private Q_SLOTS:
     {
         const Viewer viewer = open(m_book11, 5);
         viewer->show();
-        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get(), TestHarness::hangGuardMs));
         press(*viewer, "fitButton");
         using Phase = SwipeAccumulator::Phase;
         for (double dx : {-30.0, -30.0, -60.0, -60.0})
@@ -857,7 +857,7 @@ private Q_SLOTS:
                                     : std::nullopt;
         const Viewer viewer = open(m_book11, 5, std::nullopt, list);
         viewer->show();
-        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get(), TestHarness::hangGuardMs));
         WAIT_COMPARE(QApplication::focusWidget(), pageView(*viewer));
         if (presentation)
             press(*viewer, "fullscreenButton");
@@ -879,7 +879,7 @@ private Q_SLOTS:
     {
         const Viewer viewer = open(m_book11, 5);
         viewer->show();
-        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get(), TestHarness::hangGuardMs));
         named<QLineEdit>(*viewer, "pageNumberField")->setFocus();
         named<QLineEdit>(*viewer, "pageNumberField")->setText(QStringLiteral("8"));
         QTest::keyClick(named<QLineEdit>(*viewer, "pageNumberField"), Qt::Key_Return);
@@ -898,7 +898,7 @@ private Q_SLOTS:
         other.show();
         const Viewer viewer = open(m_book11, 2);
         viewer->showWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get(), TestHarness::hangGuardMs));
 
         press(*viewer, "fullscreenButton");
         QVERIFY(presenting(*viewer));
@@ -947,7 +947,7 @@ private Q_SLOTS:
                                           item(m_book11, 2, QStringLiteral("B"))};
         const Viewer viewer = open(m_book11, 1, std::nullopt, list, 0);
         viewer->showWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get(), TestHarness::hangGuardMs));
         press(*viewer, "fullscreenButton");
         QVERIFY(named<QWidget>(*viewer, "floatingTitleNav")->isVisible());
         QVERIFY(named<QPushButton>(*viewer, "floatingNextTitle")
@@ -1503,7 +1503,7 @@ private Q_SLOTS:
         const Viewer viewer = open(m_mixed, page, title(m_mixed, 2, QStringLiteral("T"), 2));
         viewer->resize(1200, 800);
         viewer->show();
-        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get(), TestHarness::hangGuardMs));
         if (twoUp) {
             press(*viewer, "twoPageButton");
             pageView(*viewer)->goToPage(page - 1);
@@ -1539,7 +1539,7 @@ private Q_SLOTS:
         const Viewer viewer = open(m_huge, 1);
         viewer->resize(900, 700);
         viewer->show();
-        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get(), TestHarness::hangGuardMs));
         pageView(*viewer)->setScaleFactor(4.0);
         pageView(*viewer)->horizontalScrollBar()->setValue(20000);
         waitForImages(*viewer);

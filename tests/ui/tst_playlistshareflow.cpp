@@ -209,7 +209,7 @@ void PlaylistShareFlowTest::delivery()
         chosen(QStringLiteral("pdf txt"), PlaylistShareDestination::other), kind, fakeBuilders(fakes));
     QSignalSpy finished(flow, &PlaylistShareFlow::finished);
     QSignalSpy status(flow, &PlaylistShareFlow::statusChanged);
-    QVERIFY(finished.wait());
+    QVERIFY(finished.wait(TestHarness::hangGuardMs));
 
     QCOMPARE(answerer.messages, alerts);
     QStringList told;
@@ -315,7 +315,7 @@ void PlaylistShareFlowTest::localSave()
         chosen(formats, PlaylistShareDestination::local), kind, fakeBuilders(fakes));
     QSignalSpy finished(flow, &PlaylistShareFlow::finished);
     QSignalSpy told(flow, &PlaylistShareFlow::statusChanged);
-    QVERIFY(finished.wait());
+    QVERIFY(finished.wait(TestHarness::hangGuardMs));
     fullDisk.reset();
 
     QCOMPARE(answerer.otherDialogs.contains(QStringLiteral("exportFolderPanel")), true);
@@ -362,7 +362,7 @@ void PlaylistShareFlowTest::cancelDuringBuild()
 
     progress->findChild<QPushButton *>(QStringLiteral("exportProgressCancel"))->click();
     fakes->pdfReleased.release();
-    QVERIFY(finished.wait());
+    QVERIFY(finished.wait(TestHarness::hangGuardMs));
     QVERIFY(status.isEmpty());
     QVERIFY(!window.widget.findChild<QFrame *>(QStringLiteral("shareOrSavePopover")));
     QVERIFY(!QFileInfo::exists(exports.filePath(QStringLiteral("Set.txt"))));

@@ -112,7 +112,7 @@ struct Window : ContextHolder, PlaylistsWindowController {
         setAttribute(Qt::WA_DeleteOnClose, false);
         if (show) {
             showWindow();
-            if (!QTest::qWaitForWindowExposed(this))
+            if (!QTest::qWaitForWindowExposed(this, TestHarness::hangGuardMs))
                 qWarning("the window was not shown");
         }
     }
@@ -216,7 +216,7 @@ private Q_SLOTS:
             QVERIFY(other.open(QIODevice::WriteOnly));
             other.write(*PlaylistCodec::encodePlaylists({playlist("gig"), playlist("Gig", {"A", "B"})}));
             QVERIFY(other.commit());
-            QVERIFY(changes.wait(2000));
+            QVERIFY(changes.wait(TestHarness::hangGuardMs));
         } else {
             library.deletePlaylist(1, "Gig");
         }
@@ -418,7 +418,7 @@ private Q_SLOTS:
             Fixtures::setRows(window->context.library(), {moved});
         if (action == "preview") {
             selectPlaylist(*window, 0);
-            QVERIFY(QTest::qWaitForWindowActive(window.get()));
+            QVERIFY(QTest::qWaitForWindowActive(window.get(), TestHarness::hangGuardMs));
             auto *preview = window->findChild<TablePagePreview *>();
             QTest::mouseMove(window->titles()->viewport(),
                              window->titles()->partRect(1, PlaylistCardView::Part::card).center());
@@ -481,7 +481,7 @@ private Q_SLOTS:
                 const PdfViewerWindowController *now = ViewerParts::openViewer();
                 return now && now != before;
             };
-            TestHarness::waitFor(opened, std::chrono::seconds(5));
+            TestHarness::waitFor(opened, TestHarness::hangGuard);
             return opened() ? ViewerParts::shownBook(*ViewerParts::openViewer()) : QString();
         };
         QCOMPARE(openedBook(), late);
@@ -571,7 +571,7 @@ private Q_SLOTS:
         QVERIFY(TestHarness::waitForCurrentSlot(holder.context.librarySlots()));
         main.show();
         main.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QVERIFY(QTest::qWaitForWindowActive(&main, TestHarness::hangGuardMs));
         const auto press = [](Qt::Key key) {
             QWidget *focus = QApplication::focusWidget();
             QVERIFY(focus);
@@ -596,7 +596,7 @@ private Q_SLOTS:
         WAIT_VERIFY(viewerShows("Rag B"));
         ViewerParts::openViewer()->close();
         main.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QVERIFY(QTest::qWaitForWindowActive(&main, TestHarness::hangGuardMs));
 
         QVERIFY(tabTo([](QWidget *focus) {
             return qobject_cast<TileView *>(focus) && focus->toolTip() == "Open playlists window.";
@@ -605,7 +605,7 @@ private Q_SLOTS:
         press(Qt::Key_Space);
         WAIT_VERIFY(!topLevelWindows<PlaylistsWindowController>(true).isEmpty());
         PlaylistsWindowController *window = topLevelWindows<PlaylistsWindowController>(true).constFirst();
-        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(QTest::qWaitForWindowActive(window, TestHarness::hangGuardMs));
         auto *playlists = child<PlaylistCardView>(*window, QStringLiteral("playlistTable"));
         auto *titles = child<PlaylistCardView>(*window, QStringLiteral("titlesTable"));
         // Return on the ringed playlist chooses it, as a click does.
@@ -619,7 +619,7 @@ private Q_SLOTS:
         QCOMPARE(titles->selectionModel()->selectedRows().value(0).row(), 0);
         ViewerParts::openViewer()->close();
         window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(QTest::qWaitForWindowActive(window, TestHarness::hangGuardMs));
         titles->setFocus(Qt::TabFocusReason);
         press(Qt::Key_Down);
         press(Qt::Key_Return);

@@ -132,7 +132,7 @@ private Q_SLOTS:
         QWidget window;
         auto *line = new StatusLine(QStringLiteral("statusField"), &window);
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, TestHarness::hangGuardMs));
         line->setStatus(QStringLiteral("before"));
         std::unique_ptr<QMenu> menu(LyrafoldShareHelper::makeShareMenu(exportFiles(), &window));
         menu->actions().at(1)->trigger();
@@ -146,7 +146,7 @@ private Q_SLOTS:
         QWidget window;
         auto *anchor = new QPushButton(QStringLiteral("Share"), &window);
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, TestHarness::hangGuardMs));
 
         int dismissed = 0;
         LyrafoldShareHelper::showSystemSharePicker({}, anchor, Qt::BottomEdge, [&] { ++dismissed; });

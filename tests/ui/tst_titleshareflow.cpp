@@ -108,7 +108,7 @@ private Q_SLOTS:
             builder(folder.path(), outcome, images));
         QVERIFY(TitleShareFlow::isBuilding(&window.widget));
         QSignalSpy finished(flow, &TitleShareFlow::finished);
-        QVERIFY(finished.wait());
+        QVERIFY(finished.wait(TestHarness::hangGuardMs));
         QTEST(window.popup() != nullptr, "offered");
         QTEST(answers.messages, "alerts");
         if (!answers.messages.isEmpty() && outcome == QLatin1String("missing"))

@@ -90,7 +90,7 @@ private Q_SLOTS:
                      LyrafoldUIAssets::image(QStringLiteral("youtube")).size();
         });
         worker->start();
-        QVERIFY(worker->wait(10000));
+        QVERIFY(worker->wait(TestHarness::hangGuardMs));
         delete worker;
         QCOMPARE(loaded, QSize(256, 256));
         QCOMPARE(LyrafoldUIAssets::image(QStringLiteral("extract_bookmarks"), 64).deviceIndependentSize(),

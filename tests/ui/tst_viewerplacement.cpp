@@ -49,7 +49,7 @@ private slots:
                     .arg(viewer->geometry().x())
                     .arg(viewer->geometry().y());
             };
-            WAIT_VERIFY2_WITH_TIMEOUT(placed(), qPrintable(where()), 5000);
+            WAIT_VERIFY2(placed(), qPrintable(where()));
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     }

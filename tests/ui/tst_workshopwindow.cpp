@@ -463,7 +463,7 @@ private Q_SLOTS:
             auto *titles = child<PlaylistCardView>(*shown, QStringLiteral("titlesTable"));
             child<PlaylistCardView>(*shown, QStringLiteral("playlistTable"))->selectRow(0);
             shown->show();
-            QVERIFY(QTest::qWaitForWindowExposed(shown));
+            QVERIFY(QTest::qWaitForWindowExposed(shown, TestHarness::hangGuardMs));
             QTest::mouseClick(titles->viewport(), Qt::LeftButton, {},
                               titles->partRect(0, PlaylistCardView::Part::card).center());
             told = QStringLiteral("The book of \"Moved\" was not found: /old/place/Moved.pdf");
