@@ -645,7 +645,7 @@ private Q_SLOTS:
                     QThreadPool::globalInstance()->activeThreadCount() == 0);
         // A dialog the work asked through has given the window back.
         window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QVERIFY(QTest::qWaitForWindowActive(window.get(), TestHarness::hangGuardMs));
 
         // Meanwhile the user types into the genre of "My Own Tune", without Return.
         const auto shownRowOf = [&](const QString &title) {
@@ -735,7 +735,7 @@ private Q_SLOTS:
         QMainWindow &window = *topLevelWindows<QMainWindow>().value(0);
         LibrarySession &library = app.contextForTesting().library();
         QVERIFY(TestHarness::waitForCurrentSlot(app.contextForTesting().librarySlots()));
-        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QVERIFY(QTest::qWaitForWindowActive(&window, TestHarness::hangGuardMs));
         table(window)->setClickActionDelayForTesting(10);
         button(window, "editModeButton")->click();
         QTest::mouseClick(tableView(window)->viewport(), Qt::LeftButton, {}, cellCentre(window, 1, 3));
@@ -775,7 +775,7 @@ private Q_SLOTS:
         });
         QTimer stuck;
         QObject::connect(&stuck, &QTimer::timeout, [] { QCoreApplication::exit(2); });
-        stuck.start(std::chrono::seconds(30));
+        stuck.start(TestHarness::hangGuard);
         const int status = QCoreApplication::exec();
 
         const QString told = QStringLiteral("Lyrafold could not save %1: the disk is full.");
@@ -815,7 +815,7 @@ private Q_SLOTS:
             app.launch({});
             QMainWindow &window = *topLevelWindows<QMainWindow>().value(0);
             QVERIFY(TestHarness::waitForCurrentSlot(app.contextForTesting().librarySlots()));
-            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QVERIFY(QTest::qWaitForWindowActive(&window, TestHarness::hangGuardMs));
             table(window)->setClickActionDelayForTesting(10);
             button(window, "editModeButton")->click();
             QTest::mouseClick(tableView(window)->viewport(), Qt::LeftButton, {}, cellCentre(window, 0, 3));
@@ -841,21 +841,20 @@ private Q_SLOTS:
         child.setProcessEnvironment(environment);
         child.start(QCoreApplication::applicationFilePath(),
                     {QStringLiteral("aSecondRequestEndsAQuitThatWaits")});
-        QVERIFY(child.waitForStarted());
+        QVERIFY(child.waitForStarted(TestHarness::hangGuardMs));
         QByteArray said;
         const QRegularExpression readyLine(QStringLiteral("ready (\\S+)\n"));
         QRegularExpressionMatch ready;
-        WAIT_VERIFY_WITH_TIMEOUT(
+        WAIT_VERIFY(
             (ready = readyLine.match(QString::fromUtf8(said += child.readAllStandardOutput()))).hasMatch() ||
-                child.state() == QProcess::NotRunning,
-            30000);
+            child.state() == QProcess::NotRunning);
         QVERIFY2(ready.hasMatch(), said.constData());
         const QString launchLog = ready.captured(1);
         ::kill(pid_t(child.processId()), SIGTERM);
-        WAIT_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("quitting\n"), 30000);
+        WAIT_VERIFY((said += child.readAllStandardOutput()).contains("quitting\n"));
         ::kill(pid_t(child.processId()), SIGTERM);
         // The held write never ends: only the second request can end the process.
-        QVERIFY(child.waitForFinished(30000));
+        QVERIFY(child.waitForFinished(TestHarness::hangGuardMs));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 1);
         QVERIFY(
