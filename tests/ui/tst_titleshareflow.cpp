@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 #include "ModalAnswer.h"
 #include "TestHarnessGui.h"
+#include "ui/common/ExportProgressDialog.h"
 #include "ui/common/LyrafoldShareHelper.h"
 #include "ui/share/TitleShareFlow.h"
 
@@ -9,6 +10,7 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolTip>
@@ -27,6 +29,18 @@ struct Window {
         widget.show();
     }
     QFrame *popup() const { return widget.findChild<QFrame *>(QStringLiteral("shareOrSavePopover")); }
+};
+
+// Counts the showings of the windows of a name.
+struct Showings : QObject {
+    explicit Showings(const QString &name) : name(name) { qApp->installEventFilter(this); }
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        count += event->type() == QEvent::Show && object->objectName() == name;
+        return false;
+    }
+    QString name;
+    int count = 0;
 };
 
 // Makes what the row asks for in folder: "pdf" a file, "jpeg" a folder of the named images, "missing"
@@ -118,20 +132,24 @@ private Q_SLOTS:
 
     // The popup's save: the PDF under a name the user may change (the title and the day, cut to 200
     // bytes), replacing a file of that name only once the copy is whole; the folder saved to is told
-    // beside the Share button, a copy that fails in an alert.
+    // beside the Share button, also once the dialogs have closed and the window is active again (after
+    // a save long enough to show its progress too), a copy that fails in an alert.
     void savePdf_data()
     {
         QTest::addColumn<QString>("title");
         QTest::addColumn<bool>("diskFull");
+        QTest::addColumn<bool>("slow");       // the progress dialog shows
         QTest::addColumn<QByteArray>("kept"); // in the chosen file afterwards
         QTest::addColumn<QStringList>("alerts");
         QTest::addColumn<bool>("saved");
         QTest::newRow("replaces the old file")
-            << "Song" << false << QByteArray("new") << QStringList{} << true;
+            << "Song" << false << false << QByteArray("new") << QStringList{} << true;
         QTest::newRow("a long title is cut")
-            << QString(300, QChar(0x00E9)) << false << QByteArray("new") << QStringList{} << true;
+            << QString(300, QChar(0x00E9)) << false << false << QByteArray("new") << QStringList{} << true;
+        QTest::newRow("a save that shows its progress")
+            << "Song" << false << true << QByteArray("new") << QStringList{} << true;
         QTest::newRow("a failed copy keeps the old file")
-            << "Song" << true << QByteArray("old") << QStringList{"Could not save file"} << false;
+            << "Song" << true << false << QByteArray("old") << QStringList{"Could not save file"} << false;
     }
 
     void savePdf()
@@ -157,11 +175,20 @@ private Q_SLOTS:
             // As the panel ends once the user has agreed to replace the file.
             static_cast<QDialog *>(panel)->done(QDialog::Accepted);
         });
+        QFETCH(bool, slow);
+        ExportProgressDialog::setShowDelayForTesting(slow ? 0 : 250);
+        const auto usualDelay = qScopeGuard([] { ExportProgressDialog::setShowDelayForTesting(250); });
+        Showings progress(QStringLiteral("exportProgressDialog"));
         QToolTip::hideText();
         TitleShareSave::savePdf(&window.widget, built, entry, window.share);
         // The copy runs while its progress dialog exists.
         WAIT_VERIFY(!window.widget.findChild<QDialog *>(QStringLiteral("exportProgressDialog")));
         fullDisk.reset();
+        if (slow)
+            QCOMPARE(progress.count, 1);
+        // As the window manager does once the dialogs have closed.
+        window.widget.activateWindow();
+        WAIT_VERIFY(window.widget.isActiveWindow());
         QTEST(TestHarness::readFile(chosen), "kept");
         QTEST(answers.messages, "alerts");
         QFETCH(bool, saved);

@@ -13,9 +13,14 @@ namespace {
 
 constexpr int barRange = 1000;
 constexpr int dialogWidth = 400;
-constexpr int showDelayMs = 250;
+int showDelayMs = 250;
 
 } // namespace
+
+void ExportProgressDialog::setShowDelayForTesting(int milliseconds)
+{
+    showDelayMs = milliseconds;
+}
 
 ExportProgressDialog::ExportProgressDialog(QWidget *window, const QString &title)
     : QDialog(window), m_step(new QLabel), m_count(new QLabel), m_bar(new QProgressBar),

@@ -27,6 +27,8 @@ public:
     // Shows the dialog unless the work ends within a moment, so that quick work does not flash it.
     // A second export is refused meanwhile by its owner, not by the dialog.
     void showSoon();
+    // The moment showSoon() waits (250 ms); 0 shows the dialog of even the quickest work.
+    static void setShowDelayForTesting(int milliseconds);
 
     // Closes the dialog once the work has stopped.
     void finish() { QDialog::done(QDialog::Accepted); }

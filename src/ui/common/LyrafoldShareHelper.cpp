@@ -3,6 +3,8 @@
 #include "ui/common/StatusLine.h"
 #include "ui/services/LyrafoldLanguageService.h"
 
+#include <QApplication>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
@@ -10,6 +12,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <QWindow>
 
 using ShareMenuService::ShareChoice;
 
@@ -106,6 +109,38 @@ void showNow(const QList<QUrl> &items, QWidget *anchor, Qt::Edge edge,
         dismissHost();
 }
 
+constexpr int noteMilliseconds = 4000;
+// How long a note waits for its window to be active before it shows all the same.
+constexpr int activationWaitMilliseconds = 1000;
+
+// A tool tip hides at every change of the active window, and a dialog that has just closed (the save
+// panel, the progress of a save that took a moment) gives activation back to the window beneath only
+// a moment later, once the window manager gets to it: a note shown in between would be gone at once.
+// So the note waits for its window to be active, a second at most (the user may have gone to another
+// program), and comes back whenever the window is activated again within its time.
+void showNote(QWidget *window, const QString &text, const QPoint &at)
+{
+    const QString watchName = QStringLiteral("noteWatch");
+    // A newer note takes the place of one still watching.
+    delete window->findChild<QObject *>(watchName, Qt::FindDirectChildrenOnly);
+    auto *watch = new QObject(window);
+    watch->setObjectName(watchName);
+    const QDeadlineTimer end(noteMilliseconds);
+    const auto show = [window, text, at, end] {
+        if (!end.hasExpired())
+            QToolTip::showText(at, text, window, {}, int(end.remainingTime()));
+    };
+    QObject::connect(qApp, &QGuiApplication::focusWindowChanged, watch, [window, show](QWindow *focus) {
+        if (focus && focus == window->windowHandle())
+            show();
+    });
+    QTimer::singleShot(noteMilliseconds, watch, [watch] { watch->deleteLater(); });
+    if (window->isActiveWindow())
+        show();
+    else
+        QTimer::singleShot(activationWaitMilliseconds, watch, show);
+}
+
 } // namespace
 
 namespace LyrafoldShareHelper {
@@ -164,8 +199,7 @@ void tellDone(QWidget *window, const QString &text, const QPoint &at)
             break;
         }
     }
-    constexpr int noteMilliseconds = 4000;
-    QToolTip::showText(at, text, window, {}, noteMilliseconds);
+    showNote(window, text, at);
 }
 
 void tellDone(QWidget *window, QWidget *anchor, const QString &text)

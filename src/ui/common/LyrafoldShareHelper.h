@@ -45,7 +45,8 @@ void showSystemSharePicker(const QList<QUrl> &items, QWidget *anchor, Qt::Edge p
                            const std::function<void()> &dismissHost = {});
 
 // Tells what a share or save did where the user is looking: a note at the global position for a few
-// seconds, and the status line of the window when it has one.
+// seconds, once the window is active (as it is again a moment after a dialog over it has closed), and
+// the status line of the window when it has one.
 void tellDone(QWidget *window, const QString &text, const QPoint &at);
 // The same beside the anchor (the button the action came from), or the middle of the window once the
 // anchor is gone.
