@@ -1825,6 +1825,38 @@ scene_quit_full() {
     done
 }
 
+# A slot of 1,000,000 songs (BOOKMARKS to change it) started and left to settle (its indexes made: the
+# process quiet for two seconds), then Ctrl+Q: how long until the window was gone and until the process
+# had ended, three times.
+scene_quit_large() {
+    local round ticks before start hidden ended
+    BOOKMARKS="${BOOKMARKS:-1000000}" profile quit-large
+    for round in 1 2 3; do
+        start
+        for _ in $(seq 300); do
+            grep -q "library rows shown: [1-9]" "$prof/tmp/Lyrafold_launch.log" && break
+            sleep 0.1
+        done
+        # Settled: no processor time used over two seconds.
+        before=-1
+        for _ in $(seq 60); do
+            ticks=$(awk '{print $14 + $15}' "/proc/$app_pid/stat")
+            [ "$ticks" = "$before" ] && break
+            before=$ticks
+            sleep 2
+        done
+        start=$(date +%s%N)
+        x key ctrl+q
+        while xdotool search --onlyvisible --name "LYRAFOLD" >/dev/null 2>&1; do sleep 0.005; done
+        hidden=$(date +%s%N)
+        while kill -0 "$app_pid" 2>/dev/null && ! grep -q . <(awk '$3 == "Z"' "/proc/$app_pid/stat" 2>/dev/null); do sleep 0.005; done
+        wait "$app_pid" 2>/dev/null || true
+        ended=$(date +%s%N)
+        app_pid=""
+        echo "  round $round (load $(cut -d' ' -f1 /proc/loadavg)): the window gone $(((hidden - start) / 1000000)) ms after Ctrl+Q, the process $(((ended - start) / 1000000)) ms after"
+    done
+}
+
 # The Slots and Tools menus open, for the places of their items.
 scene_menus() {
     profile menus
