@@ -8,6 +8,7 @@
 #include <QFocusEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QList>
 #include <QPainter>
 
 #include <utility>
@@ -40,26 +41,33 @@ class Watcher : public QObject {
 public:
     // view is the area as a list, or null for an area without items.
     Watcher(QAbstractScrollArea *area, QAbstractItemView *view)
-        : QObject(area), m_area(area), m_view(view), m_ring(new EmptyRing(area))
+        : QObject(area), m_area(area), m_viewport(area->viewport()), m_view(view), m_ring(new EmptyRing(area))
     {
         area->installEventFilter(this);
-        area->viewport()->installEventFilter(this);
+        m_viewport->installEventFilter(this);
+        // A widget says it is destroyed before its children go: the viewport first, then a model the
+        // view owns, which empties itself as it goes and would call back into a viewport already freed.
+        connect(area, &QObject::destroyed, this, [this] { letGo(); });
         if (!view)
             return;
         if (QItemSelectionModel *selection = view->selectionModel())
-            connect(selection, &QItemSelectionModel::currentChanged, this, [this] { showRing(); });
+            m_connections.append(
+                connect(selection, &QItemSelectionModel::currentChanged, this, [this] { showRing(); }));
         if (QAbstractItemModel *model = view->model()) {
-            connect(model, &QAbstractItemModel::modelReset, this, [this] { showRing(); });
-            connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { showRing(); });
-            connect(model, &QAbstractItemModel::rowsInserted, this, [this] { showRing(); });
+            m_connections.append(
+                connect(model, &QAbstractItemModel::modelReset, this, [this] { showRing(); }));
+            m_connections.append(
+                connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { showRing(); }));
+            m_connections.append(
+                connect(model, &QAbstractItemModel::rowsInserted, this, [this] { showRing(); }));
         }
     }
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched == m_area->viewport()) {
+        if (watched == m_viewport) {
             if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
-                m_ring->setGeometry(m_area->viewport()->geometry());
+                m_ring->setGeometry(m_viewport->geometry());
             else if (event->type() == QEvent::MouseButtonPress)
                 m_fresh = false;
             return false;
@@ -103,18 +111,29 @@ private:
         return true;
     }
 
+    void letGo()
+    {
+        for (const QMetaObject::Connection &connection : std::as_const(m_connections))
+            disconnect(connection);
+        m_connections.clear();
+        m_viewport->removeEventFilter(this);
+        m_area->removeEventFilter(this);
+    }
+
     void showRing()
     {
         const bool shown = m_area->hasFocus() && (!m_view || !m_view->currentIndex().isValid());
-        m_ring->setGeometry(m_area->viewport()->geometry());
+        m_ring->setGeometry(m_viewport->geometry());
         m_ring->setVisible(shown);
         if (shown)
             m_ring->raise();
     }
 
     QAbstractScrollArea *m_area;
+    QWidget *m_viewport;
     QAbstractItemView *m_view;
     EmptyRing *m_ring;
+    QList<QMetaObject::Connection> m_connections;
     bool m_fresh = false;
 };
 
