@@ -5,7 +5,6 @@
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QEvent>
-#include <QFocusEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QList>
@@ -68,17 +67,13 @@ public:
         if (watched == m_viewport) {
             if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
                 m_ring->setGeometry(m_viewport->geometry());
-            else if (event->type() == QEvent::MouseButtonPress)
-                m_fresh = false;
             return false;
         }
         if (watched != m_area)
             return false;
         switch (event->type()) {
         case QEvent::FocusIn:
-            // Before the view's own handling, which makes the first item current when there is none.
-            m_fresh = m_view && !m_view->currentIndex().isValid() &&
-                      static_cast<QFocusEvent *>(event)->reason() != Qt::MouseFocusReason;
+            // After the view's own handling, which makes the first item current when there is none.
             QMetaObject::invokeMethod(
                 this, [this] { showRing(); }, Qt::QueuedConnection);
             break;
@@ -94,14 +89,16 @@ public:
     }
 
 private:
+    // The ring is on the current item, selected or not, and wherever the focus came from (Tab on a
+    // first visit or back from the next control, the window shown again): Down or Up on an item the
+    // ring marks but the selection does not selects that item, where the view would step past it.
     bool keyPressed(const QKeyEvent *key)
     {
-        const bool fresh = std::exchange(m_fresh, false);
         const QModelIndex current = m_view->currentIndex();
         QItemSelectionModel *selection = m_view->selectionModel();
-        if (!fresh || (key->key() != Qt::Key_Down && key->key() != Qt::Key_Up) ||
-            key->modifiers() != Qt::NoModifier || !current.isValid() || !selection ||
-            selection->isSelected(current) || m_view->selectionMode() == QAbstractItemView::NoSelection)
+        if ((key->key() != Qt::Key_Down && key->key() != Qt::Key_Up) || key->modifiers() != Qt::NoModifier ||
+            !current.isValid() || !selection || selection->isSelected(current) ||
+            m_view->selectionMode() == QAbstractItemView::NoSelection)
             return false;
         const auto rows = m_view->selectionBehavior() == QAbstractItemView::SelectRows
                               ? QItemSelectionModel::Rows
@@ -134,7 +131,6 @@ private:
     QAbstractItemView *m_view;
     EmptyRing *m_ring;
     QList<QMetaObject::Connection> m_connections;
-    bool m_fresh = false;
 };
 
 } // namespace
