@@ -1013,6 +1013,99 @@ private Q_SLOTS:
             shown->close();
     }
 
+    // The ring marks the list's current row. Down or Up while that row is not selected selects it, however
+    // the focus came to the list: Tab on a first visit, Shift+Tab back from the next control, the window
+    // shown again over the row the ring stayed on. A selected row moves on as the arrows always move it.
+    void arrowsSelectTheRingedRow_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("arrival");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("selected");
+        for (const char *list : {"main table", "playlists"}) {
+            const QString name = QString::fromLatin1(list);
+            QTest::addRow("%s, first visit", list) << name << "first visit" << int(Qt::Key_Down) << 0;
+            QTest::addRow("%s, Tab back", list) << name << "Tab back" << int(Qt::Key_Down) << 0;
+            QTest::addRow("%s, window shown again", list) << name << "shown again" << int(Qt::Key_Up) << 0;
+            QTest::addRow("%s, row selected", list) << name << "row selected" << int(Qt::Key_Down) << 1;
+        }
+    }
+
+    void arrowsSelectTheRingedRow()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, arrival);
+        QFETCH(int, key);
+        QFETCH(int, selected);
+        QVERIFY(SlotStore::saveSlot(1, songs(QStringLiteral("/b/A.pdf"), 3), QString()));
+        QVERIFY(SlotStore::saveMeta(SlotMeta{1, {}}));
+        QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("Set"), {}},
+                                              Playlist{QStringLiteral("Encore"), {}},
+                                              Playlist{QStringLiteral("Late"), {}}}));
+        AppContext context;
+        MainWindowController main(context);
+        QVERIFY(TestHarness::waitForCurrentSlot(context.librarySlots()));
+        main.show();
+        main.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        const auto openPlaylists = [&main] {
+            child<TileView>(main, QStringLiteral("playlistsTile"))->hitButton()->click();
+            for (QWidget *top : QApplication::topLevelWidgets()) {
+                if (auto *window = qobject_cast<PlaylistsWindowController *>(top);
+                    window && window->isVisible())
+                    return static_cast<QWidget *>(window);
+            }
+            return static_cast<QWidget *>(nullptr);
+        };
+        QWidget *window = &main;
+        QAbstractItemView *view = tableView(main);
+        if (list == "playlists") {
+            window = openPlaylists();
+            QVERIFY(window);
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            view = child<QAbstractItemView>(*window, QStringLiteral("playlistTable"));
+        }
+        const auto guard = qScopeGuard([&] {
+            if (window != &main)
+                window->close();
+        });
+        const auto selectedRows = [view] {
+            QList<int> rows;
+            for (const QModelIndex &index : view->selectionModel()->selectedIndexes()) {
+                if (!rows.contains(index.row()))
+                    rows.append(index.row());
+            }
+            return rows;
+        };
+
+        view->setFocus(Qt::TabFocusReason);
+        if (arrival == "Tab back") {
+            QTest::keyClick(view, Qt::Key_Tab);
+            QVERIFY(!view->hasFocus());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        } else if (arrival == "shown again") {
+            QWidget elsewhere;
+            elsewhere.show();
+            elsewhere.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+            if (window == &main)
+                main.activateWindow();
+            else
+                QCOMPARE(openPlaylists(), window);
+            QVERIFY(QTest::qWaitForWindowActive(window));
+        } else if (arrival == "row selected") {
+            view->selectionModel()->select(view->currentIndex(),
+                                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        }
+        QVERIFY(view->hasFocus());
+        QCOMPARE(view->currentIndex().row(), 0);
+        QCOMPARE(selectedRows(), arrival == "row selected" ? QList<int>{0} : QList<int>{});
+
+        QTest::keyClick(view, Qt::Key(key));
+        QCOMPARE(selectedRows(), QList<int>{selected});
+        QCOMPARE(view->currentIndex().row(), selected);
+    }
+
     // Each change of the hovered row is traced once; the band never hides the row it lies on.
     void hoverOverlayTrace()
     {

@@ -5,9 +5,9 @@
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QEvent>
-#include <QFocusEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QList>
 #include <QPainter>
 
 #include <utility>
@@ -40,37 +40,40 @@ class Watcher : public QObject {
 public:
     // view is the area as a list, or null for an area without items.
     Watcher(QAbstractScrollArea *area, QAbstractItemView *view)
-        : QObject(area), m_area(area), m_view(view), m_ring(new EmptyRing(area))
+        : QObject(area), m_area(area), m_viewport(area->viewport()), m_view(view), m_ring(new EmptyRing(area))
     {
         area->installEventFilter(this);
-        area->viewport()->installEventFilter(this);
+        m_viewport->installEventFilter(this);
+        // A widget says it is destroyed before its children go: the viewport first, then a model the
+        // view owns, which empties itself as it goes and would call back into a viewport already freed.
+        connect(area, &QObject::destroyed, this, [this] { letGo(); });
         if (!view)
             return;
         if (QItemSelectionModel *selection = view->selectionModel())
-            connect(selection, &QItemSelectionModel::currentChanged, this, [this] { showRing(); });
+            m_connections.append(
+                connect(selection, &QItemSelectionModel::currentChanged, this, [this] { showRing(); }));
         if (QAbstractItemModel *model = view->model()) {
-            connect(model, &QAbstractItemModel::modelReset, this, [this] { showRing(); });
-            connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { showRing(); });
-            connect(model, &QAbstractItemModel::rowsInserted, this, [this] { showRing(); });
+            m_connections.append(
+                connect(model, &QAbstractItemModel::modelReset, this, [this] { showRing(); }));
+            m_connections.append(
+                connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { showRing(); }));
+            m_connections.append(
+                connect(model, &QAbstractItemModel::rowsInserted, this, [this] { showRing(); }));
         }
     }
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched == m_area->viewport()) {
+        if (watched == m_viewport) {
             if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
-                m_ring->setGeometry(m_area->viewport()->geometry());
-            else if (event->type() == QEvent::MouseButtonPress)
-                m_fresh = false;
+                m_ring->setGeometry(m_viewport->geometry());
             return false;
         }
         if (watched != m_area)
             return false;
         switch (event->type()) {
         case QEvent::FocusIn:
-            // Before the view's own handling, which makes the first item current when there is none.
-            m_fresh = m_view && !m_view->currentIndex().isValid() &&
-                      static_cast<QFocusEvent *>(event)->reason() != Qt::MouseFocusReason;
+            // After the view's own handling, which makes the first item current when there is none.
             QMetaObject::invokeMethod(
                 this, [this] { showRing(); }, Qt::QueuedConnection);
             break;
@@ -86,14 +89,16 @@ public:
     }
 
 private:
+    // The ring is on the current item, selected or not, and wherever the focus came from (Tab on a
+    // first visit or back from the next control, the window shown again): Down or Up on an item the
+    // ring marks but the selection does not selects that item, where the view would step past it.
     bool keyPressed(const QKeyEvent *key)
     {
-        const bool fresh = std::exchange(m_fresh, false);
         const QModelIndex current = m_view->currentIndex();
         QItemSelectionModel *selection = m_view->selectionModel();
-        if (!fresh || (key->key() != Qt::Key_Down && key->key() != Qt::Key_Up) ||
-            key->modifiers() != Qt::NoModifier || !current.isValid() || !selection ||
-            selection->isSelected(current) || m_view->selectionMode() == QAbstractItemView::NoSelection)
+        if ((key->key() != Qt::Key_Down && key->key() != Qt::Key_Up) || key->modifiers() != Qt::NoModifier ||
+            !current.isValid() || !selection || selection->isSelected(current) ||
+            m_view->selectionMode() == QAbstractItemView::NoSelection)
             return false;
         const auto rows = m_view->selectionBehavior() == QAbstractItemView::SelectRows
                               ? QItemSelectionModel::Rows
@@ -103,19 +108,29 @@ private:
         return true;
     }
 
+    void letGo()
+    {
+        for (const QMetaObject::Connection &connection : std::as_const(m_connections))
+            disconnect(connection);
+        m_connections.clear();
+        m_viewport->removeEventFilter(this);
+        m_area->removeEventFilter(this);
+    }
+
     void showRing()
     {
         const bool shown = m_area->hasFocus() && (!m_view || !m_view->currentIndex().isValid());
-        m_ring->setGeometry(m_area->viewport()->geometry());
+        m_ring->setGeometry(m_viewport->geometry());
         m_ring->setVisible(shown);
         if (shown)
             m_ring->raise();
     }
 
     QAbstractScrollArea *m_area;
+    QWidget *m_viewport;
     QAbstractItemView *m_view;
     EmptyRing *m_ring;
-    bool m_fresh = false;
+    QList<QMetaObject::Connection> m_connections;
 };
 
 } // namespace
