@@ -203,6 +203,7 @@ private Q_SLOTS:
         QTest::newRow("only a book: no relative path") << QByteArray(R"({"book":"Fake Book"})") << "" << "Fake Book" << "" << 1LL << 1LL << 0LL;
         QTest::newRow("relative path is missing") << QByteArray(R"({"path":"books/Real Book.pdf"})") << "" << "Real Book.pdf" << "" << 1LL << 1LL << 0LL;
         QTest::newRow("relative path, book as path") << QByteArray(R"({"path":"12","bookOrList":"/x/B.pdf"})") << "" << "/x/B.pdf" << "/x/B.pdf" << 1LL << 1LL << 0LL;
+        QTest::newRow("book as path once its controls are gone") << QByteArray("{\"bookOrList\":\"\x7f\x7f/x/B.pdf\"}") << "" << "/x/B.pdf" << "/x/B.pdf" << 1LL << 1LL << 0LL;
         QTest::newRow("parent path is missing") << QByteArray(R"({"sourcePath":"../b.pdf","bookOrList":"b.pdf"})") << "" << "b.pdf" << "" << 1LL << 1LL << 0LL;
         QTest::newRow("empty bookOrList stops the search") << QByteArray(R"({"bookOrList":"","bookName":"B","sourcePath":"/x/Y.pdf"})") << "" << "Y.pdf" << "/x/Y.pdf" << 1LL << 1LL << 0LL;
         QTest::newRow("title not a string") << QByteArray(R"({"title":5})") << "" << "" << "" << 1LL << 1LL << 0LL;

@@ -169,13 +169,16 @@ PlaylistItem playlistItem(const dom::object &object)
     QString path = firstStringAt(object, {"sourcePath", "pdfFilePath", "path"});
     if (book.isEmpty() && !path.isEmpty())
         book = lastPathComponent(path);
+    // The book text is the item's one free text besides its title: it stands in the book column, and is
+    // cleaned before it is looked at, so that the item reads back from the file written for it as it was
+    // read (a book text of control characters before a "/" is that path once they are gone).
+    book = TextUtils::fieldText(book);
     // A relative path would be resolved against whatever folder the application runs in: it counts as
     // missing, so the book text stands in for it as for a missing path, and without an absolute one
     // the title is found again by its book.
     if (!path.startsWith(QLatin1Char('/')))
         path = book.startsWith(QLatin1Char('/')) ? book : QString();
-    // The book text is the item's one free text besides its title: it stands in the book column.
-    item.pdfFileName = TextUtils::fieldText(book);
+    item.pdfFileName = book;
     item.pdfFilePath = path;
     item.pageNumber = qMax<qint64>(pageOf(object), 1);
     item.level = 0;
