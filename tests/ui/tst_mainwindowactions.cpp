@@ -162,6 +162,31 @@ QPoint cellCentre(const QObject &window, int row, int column)
     return tableView(window)->visualRect(tableModel(window)->index(row, column)).center();
 }
 
+// The application launched on Slot 1 holding rows, Edit mode on, and "Mambo" typed into the genre of the
+// last row without Return: its main window, or null when it did not get that far.
+QMainWindow *launchTypingIntoAGenre(AppDelegate &app, const BookmarkList &rows)
+{
+    TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":1,"slotNames":{}})");
+    if (!SlotStore::saveSlot(1, rows, books()))
+        return nullptr;
+    app.setSettleDelayForTesting(std::chrono::milliseconds(0));
+    app.launch({});
+    QMainWindow *window = topLevelWindows<QMainWindow>().value(0);
+    if (!window || !TestHarness::waitForCurrentSlot(app.contextForTesting().librarySlots()) ||
+        !QTest::qWaitForWindowActive(window, TestHarness::hangGuardMs))
+        return nullptr;
+    table(*window)->setClickActionDelayForTesting(10);
+    button(*window, "editModeButton")->click();
+    QTest::mouseClick(tableView(*window)->viewport(), Qt::LeftButton, {},
+                      cellCentre(*window, int(rows.size()) - 1, 3));
+    if (!TestHarness::waitFor(
+            [] { return qobject_cast<QLineEdit *>(QApplication::focusWidget()) != nullptr; },
+            TestHarness::hangGuard))
+        return nullptr;
+    QTest::keyClicks(QApplication::focusWidget(), "Mambo");
+    return window;
+}
+
 } // namespace
 
 class MainWindowActionsTest : public QObject {
@@ -446,20 +471,11 @@ private Q_SLOTS:
         // The first title stands in the built-in metadata, so the metadata runs change a row.
         const BookmarkList rows{Fixtures::bookmark("/b/A.pdf", 1, "Ninth Street Shuffle"),
                                 Fixtures::bookmark("/b/A.pdf", 2, "My Own Tune")};
-        TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":1,"slotNames":{}})");
-        QVERIFY(SlotStore::saveSlot(1, rows, books()));
         AppDelegate app;
-        app.setSettleDelayForTesting(std::chrono::milliseconds(0));
-        app.launch({});
-        QMainWindow &window = *topLevelWindows<QMainWindow>().value(0);
+        QMainWindow *typedInto = launchTypingIntoAGenre(app, rows);
+        QVERIFY(typedInto);
+        QMainWindow &window = *typedInto;
         LibrarySession &library = app.contextForTesting().library();
-        QVERIFY(TestHarness::waitForCurrentSlot(app.contextForTesting().librarySlots()));
-        QVERIFY(QTest::qWaitForWindowActive(&window, TestHarness::hangGuardMs));
-        table(window)->setClickActionDelayForTesting(10);
-        button(window, "editModeButton")->click();
-        QTest::mouseClick(tableView(window)->viewport(), Qt::LeftButton, {}, cellCentre(window, 1, 3));
-        WAIT_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
-        QTest::keyClicks(QApplication::focusWidget(), "Mambo");
 
         BookmarkList expected = rows;
         expected[1].genre = QStringLiteral("Mambo");
@@ -727,20 +743,11 @@ private Q_SLOTS:
         QFETCH(QString, answer);
         const BookmarkList rows{Fixtures::bookmark("/b/A.pdf", 1, "Ninth Street Shuffle"),
                                 Fixtures::bookmark("/b/A.pdf", 2, "My Own Tune")};
-        TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":1,"slotNames":{}})");
-        QVERIFY(SlotStore::saveSlot(1, rows, books()));
         AppDelegate app;
-        app.setSettleDelayForTesting(std::chrono::milliseconds(0));
-        app.launch({});
-        QMainWindow &window = *topLevelWindows<QMainWindow>().value(0);
+        QMainWindow *typedInto = launchTypingIntoAGenre(app, rows);
+        QVERIFY(typedInto);
+        QMainWindow &window = *typedInto;
         LibrarySession &library = app.contextForTesting().library();
-        QVERIFY(TestHarness::waitForCurrentSlot(app.contextForTesting().librarySlots()));
-        QVERIFY(QTest::qWaitForWindowActive(&window, TestHarness::hangGuardMs));
-        table(window)->setClickActionDelayForTesting(10);
-        button(window, "editModeButton")->click();
-        QTest::mouseClick(tableView(window)->viewport(), Qt::LeftButton, {}, cellCentre(window, 1, 3));
-        WAIT_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
-        QTest::keyClicks(QApplication::focusWidget(), "Mambo");
 
         const QString slotFile = QFileInfo(SlotStore::slotFilePath(1)).absoluteFilePath();
         StateFile::setWriteCheckForTesting([slotFile](const QString &path) -> std::optional<QString> {
@@ -808,19 +815,8 @@ private Q_SLOTS:
     void aSecondRequestEndsAQuitThatWaits()
     {
         if (qEnvironmentVariableIsSet("LYRAFOLD_HELD_QUIT")) {
-            TestHarness::writeFile(SlotStore::metaFilePath(), R"({"activeSlot":1,"slotNames":{}})");
-            QVERIFY(SlotStore::saveSlot(1, {Fixtures::bookmark("/b/A.pdf", 1, "My Own Tune")}, books()));
             AppDelegate app;
-            app.setSettleDelayForTesting(std::chrono::milliseconds(0));
-            app.launch({});
-            QMainWindow &window = *topLevelWindows<QMainWindow>().value(0);
-            QVERIFY(TestHarness::waitForCurrentSlot(app.contextForTesting().librarySlots()));
-            QVERIFY(QTest::qWaitForWindowActive(&window, TestHarness::hangGuardMs));
-            table(window)->setClickActionDelayForTesting(10);
-            button(window, "editModeButton")->click();
-            QTest::mouseClick(tableView(window)->viewport(), Qt::LeftButton, {}, cellCentre(window, 0, 3));
-            WAIT_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
-            QTest::keyClicks(QApplication::focusWidget(), "Mambo");
+            QVERIFY(launchTypingIntoAGenre(app, {Fixtures::bookmark("/b/A.pdf", 1, "My Own Tune")}));
             // Every write from now on waits for ever.
             StateFile::setWriteCheckForTesting([](const QString &) -> std::optional<QString> {
                 for (;;)
