@@ -81,6 +81,8 @@
 #   statuses          the playlists window's missing book, then a switch to the slot that has it; an
 #                     import in the workshop, then a switch; a failed import in the custom files window,
 #                     then one in the workshop that succeeds; a book whose annotations cannot be read
+#   dialog-landing    Tools > Edit Metadata for Selected Row… opened and typed into while a switch to Slot 2 (the
+#                     same songs) is read on a large slot: the dialog, and the genre in both slots' files
 #   sizes             in Turkish and Spanish: the main window at its default and its minimum size, the
 #                     custom files, playlists, auto playlist, workshop and viewer windows at their minimum
 #
@@ -1772,6 +1774,55 @@ EOF
         echo "  $job: Ctrl+Q: the application $(ended); the file: $(row_genre 1 "$title")"
         stop
     done
+}
+
+# The first row selected on a large slot (BOOKMARKS, 200,000 unless given), the Slot 2 tile clicked (Slot 2
+# holds the same songs) and Tools > Edit Metadata for Selected Row… opened at once; "Mambo" typed as the
+# genre while Slot 2 is read: whether the dialog is still open once Slot 2 is shown (then Save is
+# pressed), and the genre of that title in Slot 1's and Slot 2's files.
+scene_dialog_landing() {
+    local title
+    BOOKMARKS="${BOOKMARKS:-200000}" profile dialog-landing
+    cp "$slots/slot_1.json" "$slots/slot_2.json"
+    title="$(row_title 1 0)"
+    start
+    for _ in $(seq 300); do
+        grep -q "library rows shown: [1-9]" "$prof/tmp/Lyrafold_launch.log" && break
+        sleep 0.1
+    done
+    sleep 2
+    echo "  before: \"$title\": Slot 1 genre $(row_genre 1 "$title"), Slot 2 genre $(row_genre 2 "$title")"
+    # The row selected through its genre cell's field, closed without a change.
+    x mousemove $edit_button click 1
+    sleep 0.5
+    x mousemove $first_genre_cell click 1
+    sleep 0.8
+    x key Escape
+    x mousemove $slot2_tile click 1
+    x mousemove $tools_menu click 1
+    sleep 0.5
+    x mousemove 325 167 click 1
+    if ! timeout 10 xdotool search --sync --onlyvisible --name "Edit metadata" >/dev/null; then
+        shot dialog-landing-1-no-dialog
+        echo "  the dialog was not seen within 10 s (the switch may have landed first): $(slot_rows 1)"
+        return
+    fi
+    x key ctrl+a
+    x type --delay 20 "Mambo"
+    shot dialog-landing-1-typed
+    sleep 8
+    shot dialog-landing-2-landed
+    if xdotool search --onlyvisible --name "Edit metadata" >/dev/null 2>&1; then
+        echo "  once Slot 2 is shown: the dialog is still open; Save pressed"
+        x key Return
+        sleep 2
+    else
+        echo "  once Slot 2 is shown: the dialog has closed"
+    fi
+    shot dialog-landing-3-after
+    echo "  after: Slot 1 genre $(row_genre 1 "$title"), Slot 2 genre $(row_genre 2 "$title")"
+    x key ctrl+q
+    echo "  Ctrl+Q: the application $(ended); Slot 1 genre $(row_genre 1 "$title"), Slot 2 genre $(row_genre 2 "$title")"
 }
 
 # The data folder on a small disk of its own (tmpfs, 8 MB; needs mount), filled once the application

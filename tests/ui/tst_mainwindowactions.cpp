@@ -719,6 +719,59 @@ private Q_SLOTS:
         QCOMPARE(SlotStore::loadSlot(1), expected);
     }
 
+    // The metadata dialog open while work runs, and the work then lands: what the dialog holds reaches
+    // its song in the slot it was opened on, as an open field's text does, and the dialog closes. A
+    // song of the same title in the slot switched to stays as it was.
+    void aMetadataDialogOpenWhileWorkRunsSavesToItsSong_data()
+    {
+        QTest::addColumn<QString>("work");
+        QTest::newRow("a slot tile") << "switch";
+        QTest::newRow("Reload Slot from Disk") << "reload";
+    }
+
+    void aMetadataDialogOpenWhileWorkRunsSavesToItsSong()
+    {
+        QFETCH(QString, work);
+        const BookmarkList other{Fixtures::bookmark("/b/B.pdf", 1, "My Own Tune")};
+        SlotStore::saveSlot(2, other, QString());
+        auto window = windowOn(1, {Fixtures::bookmark("/b/A.pdf", 1, "My Own Tune")}, true);
+        LibrarySession &library = window->library();
+        tableView(*window)->selectRow(0);
+        TestHarness::settleWorkers();
+        LibrarySession::waitForPendingSaves();
+
+        Hop::holdLandingsForTesting();
+        auto landings = qScopeGuard([] { Hop::releaseLandingsForTesting(); });
+        if (work == "switch")
+            clickTile(slotTile(*window, 2));
+        else
+            menuItem(*window, QStringLiteral("Reload Slot from Disk"))->trigger();
+        WAIT_VERIFY(Hop::heldLandingsForTesting() > 0 &&
+                    QThreadPool::globalInstance()->activeThreadCount() == 0);
+        const auto landed = [&] {
+            return work == "switch" ? library.currentSlotId() == 2
+                                    : statusField(*window)->text() == "Slot 1 reloaded (1 bookmarks)";
+        };
+        bool sawLanding = false;
+        bool openAfterLanding = false;
+        ModalAnswer answer([&](QDialog *dialog) {
+            QTest::keyClicks(metadataField(dialog, QStringLiteral("Genre")), QStringLiteral("Mambo"));
+            landings.dismiss();
+            Hop::releaseLandingsForTesting();
+            sawLanding = TestHarness::waitFor(landed, TestHarness::hangGuard);
+            openAfterLanding = dialog->isVisible();
+            if (openAfterLanding)
+                dialog->accept();
+        });
+        menuItem(*window, QStringLiteral("Edit Metadata for Selected Row…"))->trigger();
+        QVERIFY(sawLanding);
+        TestHarness::settleWorkers();
+        LibrarySession::waitForPendingSaves();
+        QCOMPARE(SlotStore::loadSlot(1).value(0).genre, "Mambo");
+        QCOMPARE(SlotStore::loadSlot(2), other);
+        QVERIFY(!openAfterLanding);
+    }
+
     // A quit whose save fails (the disk full under the slot's file), with a field open: the user who
     // quit is told and chooses; the system's request is not asked, names the file and ends with status 1.
     void aQuitTellsTheSaveItCouldNotMake_data()

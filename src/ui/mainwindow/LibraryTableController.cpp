@@ -33,6 +33,8 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <optional>
+
 namespace {
 
 // The confirmation of a deletion names the first few songs it takes.
@@ -560,9 +562,23 @@ void LibraryTableController::editSelectedMetadata()
     }
     const BookmarkEntry entry = *shown;
     MetadataEditDialog dialog(entry, m_ui.tableView->window());
+    // Work that lands while the dialog is open (a switch, a slot read again, a merge) changes the rows
+    // its title is written to: as an open cell's field, the dialog gives what it holds to its song
+    // first, in the library it was opened on, and closes.
+    std::optional<Result<MetadataValues>> givenAtLanding;
+    connect(&m_session, &LibrarySession::rowsAboutToChange, &dialog, [&] {
+        if (givenAtLanding || !dialog.isVisible())
+            return;
+        givenAtLanding = dialog.values();
+        if (*givenAtLanding)
+            applyMetadataDialogValues(entry, givenAtLanding->value());
+        dialog.done(QDialog::Accepted);
+    });
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const Result<MetadataValues> values = dialog.values();
+    const Result<MetadataValues> values = givenAtLanding.value_or(dialog.values());
+    if (givenAtLanding && values)
+        return;
     if (!values) {
         LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning, values.error().message,
                            QStringLiteral("Nothing was changed."));
