@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 LibraryShownRows::LibraryShownRows(LibrarySession &session, ShownRowsOptions options, QObject *parent)
     : QObject(parent), m_session(session), m_options(options),
@@ -296,7 +297,8 @@ bool LibraryShownRows::sortFilteredByColumn(const QString &column)
     }
     const qint64 generation = ++m_sortGeneration;
     if (latestOrder().size() < m_options.workerSortRows) {
-        QList<qsizetype> positions = latestOrder();
+        // Sorted in place, unless the order shown waits for an open field.
+        QList<qsizetype> positions = m_orderHeld ? latestOrder() : std::exchange(m_positions, {});
         LibrarySort::sortPositions(positions, m_session.allBookmarks(), column, m_sortAscending,
                                    &m_sortRanks);
         // Told by the caller, which shows the rows again.
