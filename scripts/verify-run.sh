@@ -402,6 +402,19 @@ print(sum(out.values()), dict(out))
 EOF
 }
 
+# slot4_with_two_pictures: the application started on Slot 4 (its file made by the caller), then two
+# pictures ("Lead sheet A" and "B", made here) imported into it through Custom Files.
+slot4_with_two_pictures() {
+    printf '{"activeSlot":4,"slotNames":{}}' >"$slots/slots_meta.json"
+    mkdir -p "$HOME/Documents"
+    for name in "Lead sheet A" "Lead sheet B"; do
+        convert -size 600x800 xc:white -pointsize 48 -annotate +60+400 "$name" "$HOME/Documents/$name.png"
+    done
+    start
+    import_picture "$HOME/Documents/Lead sheet A.png"
+    import_picture "$HOME/Documents/Lead sheet B.png"
+}
+
 scene_rebuild_imported() {
     profile rebuild-imported
     cp "$slots/slot_1.json" "$slots/slot_4.json"
@@ -413,15 +426,8 @@ rows, n = d["bookmarks"], int(sys.argv[2])
 d["bookmarks"] = [dict(rows[i % len(rows)], title="%s %d" % (rows[i % len(rows)]["title"], i)) for i in range(n)]
 json.dump(d, open(sys.argv[1], "w"))
 EOF
-    printf '{"activeSlot":4,"slotNames":{}}' >"$slots/slots_meta.json"
-    mkdir -p "$HOME/Documents"
-    for name in "Lead sheet A" "Lead sheet B"; do
-        convert -size 600x800 xc:white -pointsize 48 -annotate +60+400 "$name" "$HOME/Documents/$name.png"
-    done
-    start
     echo "  slot 4 before: $(slot_rows 4)"
-    import_picture "$HOME/Documents/Lead sheet A.png"
-    import_picture "$HOME/Documents/Lead sheet B.png"
+    slot4_with_two_pictures
     shot rebuild-imported-1-imported
     echo "  slot 4 with the imports: $(slot_rows 4); books outside its folder: $(books_outside 4)"
     reextract_question rebuild-imported-2-question
@@ -457,14 +463,7 @@ EOF
 scene_rebuild_renamed() {
     profile rebuild-renamed
     cp "$slots/slot_1.json" "$slots/slot_4.json"
-    printf '{"activeSlot":4,"slotNames":{}}' >"$slots/slots_meta.json"
-    mkdir -p "$HOME/Documents"
-    for name in "Lead sheet A" "Lead sheet B"; do
-        convert -size 600x800 xc:white -pointsize 48 -annotate +60+400 "$name" "$HOME/Documents/$name.png"
-    done
-    start
-    import_picture "$HOME/Documents/Lead sheet A.png"
-    import_picture "$HOME/Documents/Lead sheet B.png"
+    slot4_with_two_pictures
     # The first title renamed in its cell.
     x mousemove $edit_button click 1
     sleep 0.5
