@@ -1672,6 +1672,15 @@ scene_lock_rewritten() {
     echo "  after Quit the lock: $([ -f "$data/instance.lock" ] && head -3 "$data/instance.lock" | tr '\n' ' ' || echo gone)"
 }
 
+# wait_for_rows: until the slot read at start is shown (30 s at most), and two seconds more.
+wait_for_rows() {
+    for _ in $(seq 300); do
+        grep -q "library rows shown: [1-9]" "$prof/tmp/Lyrafold_launch.log" && break
+        sleep 0.1
+    done
+    sleep 2
+}
+
 # row_genre SLOT TITLE: the genre of the first row of the slot's file with the title.
 row_genre() {
     python3 - "$slots/slot_$1.json" "$2" <<'EOF'
@@ -1713,11 +1722,7 @@ EOF
         esac
         start
         # The slot read at start is in.
-        for _ in $(seq 300); do
-            grep -q "library rows shown: [1-9]" "$prof/tmp/Lyrafold_launch.log" && break
-            sleep 0.1
-        done
-        sleep 2
+        wait_for_rows
         echo "  $job: $(slot_rows 1), the row typed into: \"$title\", genre $(row_genre 1 "$title")"
         case "$job" in metadata | bundled)
             x mousemove $search_field click 1
@@ -1785,11 +1790,7 @@ scene_dialog_landing() {
     cp "$slots/slot_1.json" "$slots/slot_2.json"
     title="$(row_title 1 0)"
     start
-    for _ in $(seq 300); do
-        grep -q "library rows shown: [1-9]" "$prof/tmp/Lyrafold_launch.log" && break
-        sleep 0.1
-    done
-    sleep 2
+    wait_for_rows
     echo "  before: \"$title\": Slot 1 genre $(row_genre 1 "$title"), Slot 2 genre $(row_genre 2 "$title")"
     # The row selected through its genre cell's field, closed without a change.
     x mousemove $edit_button click 1
