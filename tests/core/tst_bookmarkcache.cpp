@@ -210,6 +210,76 @@ private Q_SLOTS:
         QVERIFY(joined == library);
     }
 
+    // The texts many rows share (a book's name and path, a genre, a style, a composer, a tempo) are
+    // decoded once per reader of a large list. Written with escapes, as this program writes quotes and
+    // backslashes and as Python's json.dump writes every accent, they read back as written: a text of
+    // one row never stands in for another's, and none is read from memory the parser has let go of.
+    void escapedSharedTextsReadBackOnSeveralThreads_data()
+    {
+        QTest::addColumn<QString>("mark"); // in every shared text
+        QTest::addColumn<bool>("ascii");   // every character past ASCII written as \uXXXX
+        QTest::newRow("quotes") << QStringLiteral("Edward \"Kid\" Ory") << false;
+        QTest::newRow("backslashes") << QStringLiteral("AC\\DC \\\\") << false;
+        QTest::newRow("accents as escapes") << QStringLiteral("Café Señorita Gözlerin") << true;
+        QTest::newRow("a surrogate pair") << QStringLiteral("Notes \U0001F3B5 \U0001D11E") << true;
+        QTest::newRow("all at once") << QStringLiteral("\"Çiğdem\" \\ \U0001F3B5") << true;
+    }
+
+    void escapedSharedTextsReadBackOnSeveralThreads()
+    {
+        QFETCH(QString, mark);
+        QFETCH(bool, ascii);
+        BookmarkCacheCodec::setSeveralThreadsBytesForTesting(1);
+        const auto restore = qScopeGuard([] { BookmarkCacheCodec::setSeveralThreadsBytesForTesting(0); });
+        // Texts that repeat every few rows and grow longer row after row, so that the parser's buffer
+        // of unescaped text is reused and made anew as the readers go.
+        BookmarkList library;
+        for (int i = 0; i < 9000; ++i) {
+            const auto text = [&](const char *field, int every) {
+                return QStringLiteral("%1 %2 %3 %4")
+                    .arg(QLatin1String(field), mark, QString::number(i % every), QString(i / 40, u'x'));
+            };
+            BookmarkEntry row = Fixtures::bookmark(text("/books/", 7), i + 1, QStringLiteral("T%1").arg(i));
+            row.pdfFileName = text("book", 7);
+            row.genre = text("genre", 3);
+            row.style = text("style", 11);
+            row.composer = text("composer", 5);
+            row.tempo = text("tempo", 2);
+            library.append(row);
+        }
+        QByteArray json = *BookmarkCacheCodec::encode({QStringLiteral("/music"), {}, library});
+        if (ascii) {
+            // Only strings hold characters past ASCII.
+            QByteArray escaped;
+            for (const QChar c : QString::fromUtf8(json))
+                escaped +=
+                    c.unicode() < 0x80
+                        ? QByteArray(1, char(c.unicode()))
+                        : QByteArray("\\u") + QByteArray::number(c.unicode(), 16).rightJustified(4, '0');
+            json = escaped;
+        }
+        QVERIFY(json.contains(ascii ? "\\u" : "\\"));
+        const Result<BookmarkCache> read = BookmarkCacheCodec::decode(json);
+        QVERIFY(read);
+        QCOMPARE(read.value().bookmarks.size(), library.size());
+        for (qsizetype i = 0; i < library.size(); ++i) {
+            const BookmarkEntry &got = read.value().bookmarks.at(i);
+            const BookmarkEntry &written = library.at(i);
+            QCOMPARE(got.pdfFileName, written.pdfFileName);
+            QCOMPARE(got.pdfFilePath, written.pdfFilePath);
+            QCOMPARE(got.genre, written.genre);
+            QCOMPARE(got.style, written.style);
+            QCOMPARE(got.composer, written.composer);
+            QCOMPARE(got.tempo, written.tempo);
+        }
+        const Result<BookmarkCacheBlocks> blocks = BookmarkCacheCodec::decodeInBlocks(json, 256);
+        QVERIFY(blocks);
+        BookmarkList joined;
+        for (const BookmarkList &block : blocks.value().blocks)
+            joined.append(block);
+        QVERIFY(joined == library);
+    }
+
     void nonFiniteRatingIsNeverStored_data()
     {
         QTest::addColumn<double>("rating");

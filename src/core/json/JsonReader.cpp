@@ -17,11 +17,15 @@ QString indexed(const QString &path, qsizetype index)
     return path + QLatin1Char('[') + QString::number(index) + QLatin1Char(']');
 }
 
-// The UTF-8 text of a string value, valid while the document is read. A string without escapes (nearly
-// every one) is taken where it stands in the document; the parser unescapes the others into its own
-// buffer, which would otherwise grow by the whole text of a large file. The parser checked the
-// document's UTF-8 and its string bounds when it opened it.
-bool stringText(od::value &value, std::string_view &out)
+// Where the text of a string value lies.
+enum class TextPlace { document, parserBuffer };
+
+// The UTF-8 text of a string value. A string without escapes (nearly every one) is taken where it stands
+// in the document, valid as long as the document's bytes; the parser unescapes the others into its own
+// buffer, which would otherwise grow by the whole text of a large file, valid only until the parser
+// reads the next document or part (it reuses that buffer, and frees it to make a larger one). The parser
+// checked the document's UTF-8 and its string bounds when it opened it.
+bool stringText(od::value &value, std::string_view &out, TextPlace *place = nullptr)
 {
     std::string_view token = value.raw_json_token();
     while (!token.empty() && std::isspace(static_cast<unsigned char>(token.back())))
@@ -31,9 +35,13 @@ bool stringText(od::value &value, std::string_view &out)
         if (std::none_of(inner.begin(), inner.end(),
                          [](char c) { return c == '\\' || static_cast<unsigned char>(c) < 0x20; })) {
             out = inner;
+            if (place)
+                *place = TextPlace::document;
             return true;
         }
     }
+    if (place)
+        *place = TextPlace::parserBuffer;
     return value.get_string().get(out) == simdjson::SUCCESS;
 }
 
@@ -50,9 +58,10 @@ const char *toString(od::value &value, QString &out)
 const char *toPooledString(od::value &value, QString &out, TextPool &pool)
 {
     std::string_view text;
-    if (!stringText(value, text))
+    TextPlace place = TextPlace::document;
+    if (!stringText(value, text, &place))
         return "expected a string";
-    out = pool.text(text);
+    out = place == TextPlace::document ? pool.text(text) : pool.copiedText(text);
     return nullptr;
 }
 
@@ -232,6 +241,16 @@ QString TextPool::text(std::string_view utf8)
     if (found == m_texts.cend())
         found = m_texts.insert(bytes, TextUtils::utf8Text(bytes));
     return *found;
+}
+
+QString TextPool::copiedText(std::string_view utf8)
+{
+    const QByteArrayView bytes(utf8.data(), qsizetype(utf8.size()));
+    if (const auto found = m_texts.constFind(bytes); found != m_texts.cend())
+        return *found;
+    // The copy's bytes stay where they are while the list of copies grows.
+    const QByteArray &key = m_copiedKeys.emplaceBack(bytes.toByteArray());
+    return *m_texts.insert(QByteArrayView(key), TextUtils::utf8Text(key));
 }
 
 ObjectReader::ObjectReader(od::object object, DecodeStatus &status, QString path, qsizetype index)

@@ -76,13 +76,19 @@ private:
 
 // One shared copy of each text that repeats over the rows of a document (a book's path and file name
 // on every song of it, a genre on thousands of them): each distinct text is decoded once and the rows
-// share it. Keyed by the bytes of the document being read, so it must not outlive that document.
+// share it. Keyed by the bytes of the document being read, so it must not outlive that document; a
+// text that does not lie there (a string with escapes, unescaped into the parser's own buffer, which
+// the next value or the next part read overwrites) is keyed by a copy the pool keeps.
 class TextPool {
 public:
+    // utf8 lies in the bytes of the document, which stay as they are while the pool lives.
     QString text(std::string_view utf8);
+    // utf8 lies in memory that may change or go once the next value is read.
+    QString copiedText(std::string_view utf8);
 
 private:
     QHash<QByteArrayView, QString> m_texts;
+    QList<QByteArray> m_copiedKeys;
 };
 
 // Reads the members of one JSON object by key.
