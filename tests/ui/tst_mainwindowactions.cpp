@@ -18,6 +18,7 @@
 #include "core/slots/LibrarySlots.h"
 #include "core/storage/FileGuard.h"
 #include "core/storage/StateFile.h"
+#include "pdf/extract/BookmarkExtractionRun.h"
 #include "platform/recognition/SongRecognitionResult.h"
 #include "ui/app/AppContext.h"
 #include "ui/app/AppDelegate.h"
@@ -423,8 +424,13 @@ private Q_SLOTS:
             menuItem(*window, QStringLiteral("Merge Slots into Current…"))->trigger();
             WAIT_COMPARE(window->library().allBookmarks().size(), 4);
         } else if (leftBy == "import") {
+            // The songs wait for the field, which keeps its text and the keys typed into it.
             window->context.librarySlots().appendImportedBookmarks(
                 {Fixtures::bookmark("/b/Scan.pdf", 1, "Scan")}, 2, QString());
+            WAIT_VERIFY(window->library().landings().holding());
+            QTest::keyClicks(QApplication::focusWidget(), "!");
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             WAIT_COMPARE(window->library().currentSlotId(), 2);
             // Told in the window that imported; here nothing of Slot 1 stays in the status line.
             QCOMPARE(statusField(*window)->text(), "Ready");
@@ -523,6 +529,7 @@ private Q_SLOTS:
             WAIT_COMPARE(library.allBookmarks().at(1).genre, "Mambo");
             expected[0].style = QStringLiteral("Cool");
         } else if (route == "outside") {
+            // Read in, it waits for the field; Return gives the text, which is made on it.
             QSignalSpy readIn(&library, &LibrarySession::changedElsewhere);
             BookmarkList theirs = rows;
             theirs[0].style = QStringLiteral("Cool");
@@ -530,8 +537,10 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(*SlotStore::encodeSlot(theirs, books()));
             QVERIFY(file.commit());
-            QVERIFY(readIn.wait(TestHarness::hangGuardMs));
+            WAIT_VERIFY(library.landings().holding());
+            QCOMPARE(readIn.count(), 0);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QVERIFY(readIn.count() == 1 || readIn.wait(TestHarness::hangGuardMs));
             expected[0].style = QStringLiteral("Cool");
         }
         QCOMPARE(library.allBookmarks().toList(), expected);
@@ -539,9 +548,12 @@ private Q_SLOTS:
         QCOMPARE(SlotStore::loadSlot(1), expected);
     }
 
-    // A cell's field opened while work runs, and the work then lands: what was typed reaches its song
-    // and the slot's file. Work that changes the rows takes the text first (a reload reads the file again
-    // with it); a new order of the shown rows waits until the field closes, the text still in it.
+    // A cell's field opened while work runs, the work comes back half way through a word, and the user
+    // types the rest and Return: the whole word reaches its song and the slot's file. Whatever the work,
+    // it waits for the field (the field keeps its text, its focus and every key), and lands once Return
+    // has given the text: work that changes the rows does its work again over it (a reload reads the file
+    // again with it; another program's version takes it as any change not yet written, its own kept), a
+    // new order of the shown rows shows.
     void aFieldOpenedWhileWorkRunsKeepsItsText_data()
     {
         QTest::addColumn<QString>("work");
@@ -564,6 +576,8 @@ private Q_SLOTS:
                                      << "";
         QTest::newRow("songs imported into another slot") << "import"
                                                           << "";
+        QTest::newRow("a picture imported") << "picture"
+                                            << "";
         QTest::newRow("another program's version of the slot") << "outside"
                                                                << "";
         QTest::newRow("the search's pass over the whole library") << "search"
@@ -601,7 +615,7 @@ private Q_SLOTS:
         auto landings = qScopeGuard([] { Hop::releaseLandingsForTesting(); });
         std::unique_ptr<ModalAnswer> answers;
         std::optional<qsizetype> extracted;
-        std::function<void()> extract;
+        std::unique_ptr<BookmarkExtractionRun> run;
         BookmarkList expected = rows;
         if (work == "reload") {
             menuItem(*window, QStringLiteral("Reload Slot from Disk"))->trigger();
@@ -624,26 +638,29 @@ private Q_SLOTS:
         } else if (work == "bundled") {
             menuItem(*window, QStringLiteral("Apply Bundled Metadata Only"))->trigger();
         } else if (work == "extraction") {
-            // The slot's books read again: the same songs, whose metadata stays. Planned again when the
-            // library changed meanwhile, as a run plans it again.
-            LibrarySlots &librarySlots = window->context.librarySlots();
-            ExtractionResult result;
-            result.slot = 1;
-            result.folder = books();
-            result.bookmarks = rows;
-            extract = [&, result] {
-                Hop::run(&librarySlots, librarySlots.extractionPlanner(result), [&](ExtractionPlan plan) {
-                    extracted = librarySlots.adoptExtraction(std::move(plan));
-                    if (!extracted)
-                        extract();
-                });
-            };
-            extract();
+            // A run that reads none of the slot's books again: the same songs, whose metadata stays,
+            // merged on a worker and planned again when the library changed meanwhile.
+            BookmarkExtractionRun::Request request;
+            request.slot = 1;
+            request.folder = books();
+            request.partial = true;
+            run = std::make_unique<BookmarkExtractionRun>(window->context.librarySlots(), request);
+            QObject::connect(
+                run.get(), &BookmarkExtractionRun::finished,
+                [&](const BookmarkExtractionRun::Summary &summary) { extracted = summary.bookmarkCount; });
+            run->start();
         } else if (work == "switch") {
             clickTile(slotTile(*window, 2));
         } else if (work == "import") {
             window->context.librarySlots().appendImportedBookmarks(
                 {Fixtures::bookmark("/b/Scan.pdf", 1, "Scan")}, 2, QString());
+        } else if (work == "picture") {
+            const QString picture = TestHarness::home() + QStringLiteral("/Scan.png");
+            QVERIFY(QImage(40, 20, QImage::Format_RGB32).save(picture));
+            answers = std::make_unique<ModalAnswer>(
+                [](QDialog *prompt) { ModalAnswer::press(prompt, QStringLiteral("Import")); });
+            window->context.libraryFlows().importImagesAndPDFs(*statusField(*window), {picture},
+                                                               std::nullopt);
         } else if (work == "outside") {
             FileGuard::setDelaysForTesting(std::chrono::milliseconds(10), std::chrono::milliseconds(100));
             auto theirs = rows;
@@ -663,7 +680,7 @@ private Q_SLOTS:
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get(), TestHarness::hangGuardMs));
 
-        // Meanwhile the user types into the genre of "My Own Tune", without Return.
+        // Meanwhile the user types into the genre of "My Own Tune".
         const auto shownRowOf = [&](const QString &title) {
             return int(Fixtures::shownRows(shown).indexOf(
                 *std::find_if(library.allBookmarks().begin(), library.allBookmarks().end(),
@@ -674,12 +691,29 @@ private Q_SLOTS:
         QTest::mouseClick(tableView(*window)->viewport(), Qt::LeftButton, {}, cellCentre(*window, row, 3));
         WAIT_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
         const QPointer<QLineEdit> field = qobject_cast<QLineEdit *>(QApplication::focusWidget());
-        QTest::keyClicks(field, "Mambo");
+        QTest::keyClicks(field, "Mam");
         expected[1].genre = QStringLiteral("Mambo");
+        const QString statusBefore = statusField(*window)->text();
 
-        // The work lands.
+        // The work comes back half way through the word, and waits.
         landings.dismiss();
         Hop::releaseLandingsForTesting();
+        WAIT_VERIFY(Hop::heldLandingsForTesting() == 0 &&
+                    QThreadPool::globalInstance()->activeThreadCount() == 0);
+        if (work == "search")
+            QVERIFY(shown.orderHeld());
+        else
+            WAIT_VERIFY(library.landings().holding());
+        QVERIFY(field && field->isVisible());
+        QCOMPARE(QApplication::focusWidget(), field.data());
+        QCOMPARE(library.allBookmarks().at(1).genre, QString());
+        QCOMPARE(statusField(*window)->text(), statusBefore);
+        QVERIFY(ViewerParts::openViewers().isEmpty());
+        QTest::keyClicks(field, "bo");
+        QCOMPARE(field->text(), "Mambo");
+        QTest::keyClick(field, Qt::Key_Return);
+
+        // It lands once Return has given the text.
         if (work == "reload") {
             WAIT_COMPARE(statusField(*window)->text(), "Slot 1 reloaded (152 bookmarks)");
             QCOMPARE(searchField(*window)->text(), QString());
@@ -696,20 +730,19 @@ private Q_SLOTS:
             WAIT_VERIFY(extracted);
         } else if (work == "switch" || work == "import") {
             WAIT_COMPARE(library.currentSlotId(), 2);
+        } else if (work == "picture") {
+            WAIT_COMPARE(library.allBookmarks().size(), rows.size() + 1);
+            expected.append(library.allBookmarks().at(rows.size()));
+            QCOMPARE(expected.constLast().title, "Scan");
+            WAIT_VERIFY(ViewerParts::openViewer());
+            ViewerParts::openViewer()->close();
         } else if (work == "outside") {
             WAIT_COMPARE(library.allBookmarks().at(0).style, "Cool");
             FileGuard::resetDelaysForTesting();
         } else {
-            TestHarness::settleWorkers();
-            // The field is still open with its text; the rows wait for it.
-            QVERIFY(field && field->isVisible());
-            QCOMPARE(QApplication::focusWidget(), field.data());
-            QCOMPARE(field->text(), "Mambo");
-            QCOMPARE(library.allBookmarks().at(1).genre, QString());
-            QTest::keyClick(field, Qt::Key_Return);
-            WAIT_COMPARE(library.allBookmarks().at(1).genre, "Mambo");
             WAIT_COMPARE(shown.filteredCount(), 2);
         }
+        WAIT_COMPARE(library.landings().holding(), false);
         TestHarness::settleWorkers();
         LibrarySession::waitForPendingSaves();
         if (library.currentSlotId() == 1) {
@@ -719,9 +752,10 @@ private Q_SLOTS:
         QCOMPARE(SlotStore::loadSlot(1), expected);
     }
 
-    // The metadata dialog open while work runs, and the work then lands: what the dialog holds reaches
-    // its song in the slot it was opened on, as an open field's text does, and the dialog closes. A
-    // song of the same title in the slot switched to stays as it was.
+    // The metadata dialog open while work runs, and the work comes back half way through a word: it
+    // waits for the dialog, which keeps its text and every key; Save gives the values to its song in the
+    // slot it was opened on, as an open field's text is given, and the work lands then. A song of the
+    // same title in the slot switched to stays as it was.
     void aMetadataDialogOpenWhileWorkRunsSavesToItsSong_data()
     {
         QTest::addColumn<QString>("work");
@@ -752,24 +786,30 @@ private Q_SLOTS:
             return work == "switch" ? library.currentSlotId() == 2
                                     : statusField(*window)->text() == "Slot 1 reloaded (1 bookmarks)";
         };
-        bool sawLanding = false;
-        bool openAfterLanding = false;
+        bool waited = false;
+        bool landedWhileOpen = true;
+        QString typed;
         ModalAnswer answer([&](QDialog *dialog) {
-            QTest::keyClicks(metadataField(dialog, QStringLiteral("Genre")), QStringLiteral("Mambo"));
+            QLineEdit *genre = metadataField(dialog, QStringLiteral("Genre"));
+            QTest::keyClicks(genre, QStringLiteral("Mam"));
             landings.dismiss();
             Hop::releaseLandingsForTesting();
-            sawLanding = TestHarness::waitFor(landed, TestHarness::hangGuard);
-            openAfterLanding = dialog->isVisible();
-            if (openAfterLanding)
-                dialog->accept();
+            waited =
+                TestHarness::waitFor([&] { return library.landings().holding(); }, TestHarness::hangGuard);
+            landedWhileOpen = landed() || !dialog->isVisible();
+            QTest::keyClicks(genre, QStringLiteral("bo"));
+            typed = genre->text();
+            dialog->accept();
         });
         menuItem(*window, QStringLiteral("Edit Metadata for Selected Row…"))->trigger();
-        QVERIFY(sawLanding);
+        QVERIFY(waited);
+        QVERIFY(!landedWhileOpen);
+        QCOMPARE(typed, "Mambo");
+        WAIT_VERIFY(landed());
         TestHarness::settleWorkers();
         LibrarySession::waitForPendingSaves();
         QCOMPARE(SlotStore::loadSlot(1).value(0).genre, "Mambo");
         QCOMPARE(SlotStore::loadSlot(2), other);
-        QVERIFY(!openAfterLanding);
     }
 
     // A quit whose save fails (the disk full under the slot's file), with a field open: the user who

@@ -41,6 +41,8 @@ Q_SIGNALS:
     // window holds that the library lacks yet (a cell's field being typed into) is given to it now,
     // before the last saves are written.
     void quitting();
+    // The user took back the quit (Cancel where it told what it could not save): the program goes on.
+    void quitCancelled();
 
 private:
     NotificationBus() = default;

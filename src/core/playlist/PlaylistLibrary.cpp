@@ -152,6 +152,7 @@ PlaylistLibrary::PlaylistLibrary(const QString &path, QObject *parent)
                               if (!m_playlists.isEmpty())
                                   save();
                           },
+                          {},
                       })
 {
     qRegisterMetaType<PlaylistChange>();

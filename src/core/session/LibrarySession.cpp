@@ -16,12 +16,16 @@
 #include <algorithm>
 
 LibrarySession::LibrarySession(PlaylistLibrary &playlists, QObject *parent)
-    : QObject(parent), m_playlists(playlists), m_slotFiles(std::make_unique<SlotFiles>(SlotFiles::Host{
-                                                   [this] {
-                                                       return SlotSnapshot{m_rows, m_selectedFolder};
-                                                   },
-                                                   [this] { saveCurrentSlot(); },
-                                               })),
+    : QObject(parent), m_playlists(playlists),
+      m_slotFiles(std::make_unique<SlotFiles>(SlotFiles::Host{
+          [this] {
+              return SlotSnapshot{m_rows, m_selectedFolder};
+          },
+          [this] { saveCurrentSlot(); },
+          [this](std::function<void()> take) {
+              m_landings.land(this, std::move(take), LandingGate::AtQuit::land);
+          },
+      })),
       m_indexes(new IndexPreparation([this] { prepareIndexes(); }, this))
 {
     // A run that holds a batch open ends it before the merge is made, in the rows it worked on, as does

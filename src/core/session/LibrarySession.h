@@ -4,6 +4,7 @@
 #include "core/bookmarks/LibraryRows.h"
 #include "core/common/Result.h"
 #include "core/playlist/PlaylistItem.h"
+#include "core/session/LandingGate.h"
 #include "core/session/RowDeletion.h"
 #include "core/storage/StateFile.h"
 
@@ -142,13 +143,17 @@ public:
         prepareForLanding();
         Q_EMIT libraryAboutToBeReplaced();
     }
-    // Work done elsewhere (a slot read, songs appended, a metadata change worked out on a worker,
-    // another program's version of the slot) is about to change the rows: tells rowsAboutToChange(), so
-    // that text still being typed for a row becomes a change of the rows now. Called as the work's result
-    // arrives, before the work tests whether the library changed meanwhile (libraryVersion()), so that
-    // the test sees that change and the work is done again over it. The mutations that take such work
-    // (replaceLibrary(), adoptEditedRows(), adoptAppendedRows()) tell it themselves; the last two then
-    // refuse work that what was given to the library made stale.
+    // Work done elsewhere that changes the rows (a slot read, songs appended, a metadata change worked
+    // out on a worker, an extraction, another program's version of the slot) lands through the gate:
+    // it waits while a field holds text typed for a row.
+    LandingGate &landings() { return m_landings; }
+    // Work done elsewhere is about to change the rows: tells rowsAboutToChange(), so that text still
+    // being typed for a row becomes a change of the rows now (work that lands through landings() finds
+    // no field open; a quit, or work that does not, may). Called before the work tests whether the
+    // library changed meanwhile (libraryVersion()), so that the test sees that change and the work is
+    // done again over it. The mutations that take such work (replaceLibrary(), adoptEditedRows(),
+    // adoptAppendedRows()) tell it themselves; the last two then refuse work that what was given to the
+    // library made stale.
     void prepareForLanding() { Q_EMIT rowsAboutToChange(); }
 
     // The built-in list becomes the library of the Default slot, with folder as the library folder;
@@ -296,6 +301,7 @@ private:
     const QHash<QString, qsizetype> &positionsByKey() const;
 
     PlaylistLibrary &m_playlists;
+    LandingGate m_landings;
     qint64 m_currentSlotId = 0;
     std::unique_ptr<SlotFiles> m_slotFiles;
     LibraryRows m_rows;

@@ -166,6 +166,13 @@ private:
             [&files, slot](std::any made, bool) { files.takeMerge(slot, std::move(made)); },
             [&files, slot] { files.saveSlot(slot); },
             [&files, slot] { files.restoreSlot(slot); },
+            // Only the current slot's version changes the rows; a slot left takes it at once.
+            [&files, slot](std::function<void()> take) {
+                if (slot == files.m_currentSlot && files.m_host.admit)
+                    files.m_host.admit(std::move(take));
+                else
+                    take();
+            },
         };
     }
 };
@@ -190,6 +197,7 @@ SlotFiles::SlotFiles(Host host, QObject *parent) : QObject(parent), m_host(std::
                     writeCache(snapshot);
                 }
             },
+            {},
         });
     m_cache->setReadVersion(StateFile::stampOf(m_cache->path()));
     connect(m_cache.get(), &FileGuard::saveFailed, this, &SlotFiles::saveFailed);

@@ -58,6 +58,9 @@ public:
     struct Host {
         std::function<SlotSnapshot()> current;
         std::function<void()> save;
+        // Takes another program's version of the current slot's file in (take), now or once the rows
+        // may change (FileGuard::Owner::admit).
+        std::function<void(std::function<void()> take)> admit;
     };
 
     explicit SlotFiles(Host host, QObject *parent = nullptr);

@@ -288,9 +288,9 @@ void LibrarySlots::readPendingLoad()
         this,
         [slot = m_load->slot, summarize = !m_load->reload || bool(m_load->started),
          cacheForEmpty = bool(m_load->started)] { return LoadedSlot::read(slot, summarize, cacheForEmpty); },
-        [this, generation = m_load->generation](LoadedSlot loaded) {
+        m_session.landings().landing(this, [this, generation = m_load->generation](LoadedSlot loaded) {
             adoptLoad(generation, std::move(loaded));
-        });
+        }));
 }
 
 void LibrarySlots::adoptLoad(quint64 generation, LoadedSlot loaded)
@@ -527,7 +527,7 @@ void LibrarySlots::planMerge(qint64 slot, const QList<qint64> &sources, const QP
             return AppendedRows::of(version, std::move(library), std::move(titleKeys), std::move(known),
                                     added);
         },
-        [this, slot, sources, context, done, tell](AppendedRows rows) {
+        m_session.landings().landing(this, [this, slot, sources, context, done, tell](AppendedRows rows) {
             if (m_session.currentSlotId() != slot) {
                 tell(UiText::tr("Nothing merged: %1 was left before the bookmarks were read")
                          .arg(SlotStore::slotName(slot)));
@@ -543,7 +543,7 @@ void LibrarySlots::planMerge(qint64 slot, const QList<qint64> &sources, const QP
             // The slots read for the merge were freed on the worker.
             MemoryTrim::release();
             tell(UiText::tr("Merged %1 bookmark(s) into %2").arg(count).arg(SlotStore::slotName(slot)));
-        });
+        }));
 }
 
 SlotClearPlan LibrarySlots::planClearSlot(qint64 slot, std::optional<qsizetype> count) const
@@ -640,7 +640,7 @@ std::optional<qsizetype> LibrarySlots::adoptExtraction(ExtractionPlan plan)
 
 void LibrarySlots::appendImportedBookmarks(const BookmarkList &rows, qint64 slot,
                                            const QString &destinationFolder, QObject *context,
-                                           std::function<void()> done)
+                                           std::function<void()> done, std::function<void()> dropped)
 {
     // The slot's rows and folder with the songs after them.
     const auto adopt = [this, rows, slot, destinationFolder](LibraryRows all, const QString &storedFolder,
@@ -662,17 +662,20 @@ void LibrarySlots::appendImportedBookmarks(const BookmarkList &rows, qint64 slot
     const quint64 writes = m_slotWrites.value(slot);
     Hop::run(
         this, [slot] { return SlotStore::loadSlotContents(slot); },
-        [this, rows, slot, destinationFolder, context = QPointer(context), done, writes,
-         adopt](SlotStore::SlotContents stored) {
-            // The slot became the current one, or its file was written, since it was read: again.
-            if (slot == m_session.currentSlotId() || m_slotWrites.value(slot) != writes) {
-                appendImportedBookmarks(rows, slot, destinationFolder, context, done);
-                return;
-            }
-            adopt(LibraryRows(std::move(stored.bookmarks)), stored.selectedFolder, stored.version);
-            if (done && context)
-                done();
-        });
+        m_session.landings().landing(
+            this,
+            [this, rows, slot, destinationFolder, context = QPointer(context), done, dropped, writes,
+             adopt](SlotStore::SlotContents stored) {
+                // The slot became the current one, or its file was written, since it was read: again.
+                if (slot == m_session.currentSlotId() || m_slotWrites.value(slot) != writes) {
+                    appendImportedBookmarks(rows, slot, destinationFolder, context, done, dropped);
+                    return;
+                }
+                adopt(LibraryRows(std::move(stored.bookmarks)), stored.selectedFolder, stored.version);
+                if (done && context)
+                    done();
+            },
+            LandingGate::AtQuit::drop, dropped));
 }
 
 // ---- Slots that are not the current one

@@ -177,9 +177,11 @@ public:
     // Appends imported songs to slot, which becomes the current one; the library folder becomes
     // destinationFolder, or the slot's stored folder when that is empty. Another slot's file is read on
     // a worker first (again when it is written meanwhile); done runs, while context lives, once the
-    // songs are in the library.
+    // songs are in the library. A quit that comes while that file is read drops the songs: dropped is
+    // called then.
     void appendImportedBookmarks(const BookmarkList &rows, qint64 slot, const QString &destinationFolder,
-                                 QObject *context = nullptr, std::function<void()> done = {});
+                                 QObject *context = nullptr, std::function<void()> done = {},
+                                 std::function<void()> dropped = {});
 
     // The summary a slot's load gives its rows, for the tests of the rule.
     static QString availabilitySummaryForTesting(const LibraryRows &rows, const QString &folder)

@@ -146,7 +146,7 @@ void SlotMetadataJob::attempt()
             }
             return prepared;
         },
-        [this](Prepared prepared) {
+        m_session.landings().landing(this, [this](Prepared prepared) {
             // What the change leaves (a library's rows in its blocks, the playlists' positions) is let
             // go of on a worker, adopted or not: freeing it here held the interface.
             const auto leftovers =
@@ -189,7 +189,7 @@ void SlotMetadataJob::attempt()
                             }));
             }
             finish(outcome);
-        });
+        }));
 }
 
 void SlotMetadataJob::editStoredSlot()

@@ -162,7 +162,7 @@ quint64 FileGuard::noteChange()
 bool FileGuard::isSettled() const
 {
     return !hasUnsavedChanges() && m_savesDone == m_savesRequested && !m_readingOutside &&
-           !m_stableTimer.isActive();
+           !m_stableTimer.isActive() && !m_admitting;
 }
 
 void FileGuard::setDelays(std::chrono::milliseconds read, std::chrono::milliseconds stable)
@@ -185,6 +185,9 @@ void FileGuard::resetDelaysForTesting()
 void FileGuard::save(StateFile::Encoder encode)
 {
     m_retryTimer.stop();
+    // Made on another program's version once the owner has taken it (take() saves then).
+    if (m_admitting)
+        return;
     const quint64 request = ++m_savesRequested;
     const quint64 upTo = m_lastChange;
     const std::shared_ptr<Shared> shared = m_shared;
@@ -291,27 +294,63 @@ void FileGuard::take(const Outside &read)
         if (read.generation != m_shared->generation)
             return; // a newer version was taken meanwhile
     }
-    noteWritten(read.writtenUpTo);
-    if (read.document.has_value()) {
+    if (read.document.has_value() && m_owner.admit) {
+        // Only the newest version waits; the owner is asked once.
+        const bool asked = bool(m_admitting);
+        m_admitting = std::make_shared<Outside>(read);
         m_stableTimer.stop();
-        // The owner may save the document it held before taking this one (a run it ends first): the
-        // generation, counted up only afterwards, keeps such a save from being written.
-        m_owner.rebase(read.document, read.replacedOwnWrite);
-        {
-            QMutexLocker lock(&m_shared->mutex);
-            ++m_shared->generation;
-            m_shared->known = read.version;
-            m_shared->knownIsOwnWrite = false;
-        }
-        if (hasUnsavedChanges())
-            m_owner.save();
+        if (!asked)
+            m_owner.admit([guard = QPointer<FileGuard>(this)] {
+                if (guard)
+                    guard->takeAdmitted();
+            });
         return;
     }
+    if (read.document.has_value()) {
+        takeDocument(read);
+        return;
+    }
+    noteWritten(read.writtenUpTo);
     // It may still be being written, or about to be made again: looked at once it stayed so.
     if (m_stableTimer.isActive() && read.version == m_unstableVersion)
         return;
     m_unstableVersion = read.version;
     m_stableTimer.start();
+}
+
+void FileGuard::takeAdmitted()
+{
+    const std::shared_ptr<Outside> read = std::exchange(m_admitting, nullptr);
+    if (!read)
+        return;
+    {
+        QMutexLocker lock(&m_shared->mutex);
+        if (read->generation != m_shared->generation)
+            return; // the owner took another version meanwhile (a slot read again)
+    }
+    // Rewritten again while it waited: what stands there now is read once, and taken in its place.
+    if (!StateFile::stampOf(m_path).sameStamp(read->version)) {
+        readOutside(false);
+        return;
+    }
+    takeDocument(*read);
+}
+
+void FileGuard::takeDocument(const Outside &read)
+{
+    noteWritten(read.writtenUpTo);
+    m_stableTimer.stop();
+    // The owner may save the document it held before taking this one (a run it ends first): the
+    // generation, counted up only afterwards, keeps such a save from being written.
+    m_owner.rebase(read.document, read.replacedOwnWrite);
+    {
+        QMutexLocker lock(&m_shared->mutex);
+        ++m_shared->generation;
+        m_shared->known = read.version;
+        m_shared->knownIsOwnWrite = false;
+    }
+    if (hasUnsavedChanges())
+        m_owner.save();
 }
 
 void FileGuard::readOutside(bool settleWhenStable)
@@ -381,6 +420,9 @@ void FileGuard::watch()
 
 void FileGuard::checkForOutsideChange()
 {
+    // A version that waits to be taken is compared with the file as it is taken.
+    if (m_admitting)
+        return;
     if (m_savesDone != m_savesRequested || m_readingOutside) {
         // One of ours is still on its way; its comparison before the rename will tell.
         m_outsideChangeTimer.start();

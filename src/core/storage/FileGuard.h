@@ -57,6 +57,11 @@ public:
         // On the guard's thread: the file stayed missing, or was set aside: save the document again
         // if it holds anything.
         std::function<void()> restore;
+        // On the guard's thread, optional: the way in for another program's version. Calls take now,
+        // or once the owner's document may change (a field holds text typed for it meanwhile, say).
+        // Until take runs, the guard records nothing of that version and writes nothing, so that what
+        // it saves next is made on that version; a later version of the file stands in for it then.
+        std::function<void(std::function<void()> take)> admit;
     };
 
     // The file is watched from now on; its version is unknown (taken as missing) until
@@ -116,6 +121,8 @@ private:
     struct Outside;
 
     void take(const Outside &read);
+    void takeAdmitted();
+    void takeDocument(const Outside &read);
     void readOutside(bool settleWhenStable);
     void noteWritten(quint64 upTo);
     void saveFailedNow(const QString &reason);
@@ -132,6 +139,8 @@ private:
     quint64 m_savesRequested = 0;
     quint64 m_savesDone = 0;
     bool m_readingOutside = false;
+    // Another program's version that waits for the owner to admit it (Owner::admit).
+    std::shared_ptr<Outside> m_admitting;
 
     QFileSystemWatcher m_watcher;
     QTimer m_outsideChangeTimer;

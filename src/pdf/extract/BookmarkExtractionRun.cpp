@@ -166,19 +166,20 @@ void BookmarkExtractionRun::adopt(ExtractionResult result)
 {
     // The songs are merged into the slot's rows on a worker; should the library change meanwhile, the
     // merge is made again from the rows as they are then.
-    Hop::run(this, m_slots.extractionPlanner(std::move(result)), [this](ExtractionPlan plan) {
-        if (!m_running)
-            return;
-        // What the user agreed to is what is replaced: a merge made again that would remove other counts
-        // is asked about again.
-        const std::pair counts(plan.slotRows, plan.titlesLost);
-        if (m_request.asksBeforeRebuilding && plan.slotRows > 0 && counts != m_answered) {
-            m_planned = std::move(plan);
-            Q_EMIT rebuildPlanned(counts.first, counts.second);
-            return;
-        }
-        take(std::move(plan));
-    });
+    Hop::run(this, m_slots.extractionPlanner(std::move(result)),
+             m_slots.session().landings().landing(this, [this](ExtractionPlan plan) {
+                 if (!m_running)
+                     return;
+                 // What the user agreed to is what is replaced: a merge made again that would remove other
+                 // counts is asked about again.
+                 const std::pair counts(plan.slotRows, plan.titlesLost);
+                 if (m_request.asksBeforeRebuilding && plan.slotRows > 0 && counts != m_answered) {
+                     m_planned = std::move(plan);
+                     Q_EMIT rebuildPlanned(counts.first, counts.second);
+                     return;
+                 }
+                 take(std::move(plan));
+             }));
 }
 
 void BookmarkExtractionRun::rebuild()

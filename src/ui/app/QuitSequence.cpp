@@ -135,6 +135,7 @@ void QuitSequence::tellUser(const QList<StateFile::FailedWrite> &failures)
         return;
     }
     m_stage = Stage::idle;
+    Q_EMIT NotificationBus::instance().quitCancelled();
 }
 
 void QuitSequence::showHiddenWindows()

@@ -10,6 +10,7 @@
 #include "ui/import/ImagePdfImportDialogs.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -158,8 +159,14 @@ void ImagePdfImportFlow::startFileImport(const QStringList &paths, const ImagePd
                     ? QStringLiteral("Imported %1 title(s) to %2 and added to \"%3\".")
                           .arg(count, slotName(options.slotId), *targetPlaylistName)
                     : QStringLiteral("Imported %1 title(s) to %2.").arg(count, slotName(options.slotId));
+            // Every book the import names is one it wrote.
+            QStringList written;
+            for (const BookmarkEntry &row : std::as_const(result->bookmarks)) {
+                if (!written.contains(row.pdfFilePath))
+                    written.append(row.pdfFilePath);
+            }
             take(result->bookmarks, options.slotId, options.destinationDirectory.value_or(QString()),
-                 targetPlaylistName, status);
+                 targetPlaylistName, status, written);
         });
 }
 
@@ -185,10 +192,15 @@ void ImagePdfImportFlow::startBookmarkedImport(const QString &path, const Bookma
             const QString folder = options.keepOriginalFile
                                        ? QFileInfo(path).absolutePath()
                                        : options.destinationDirectory.value_or(QString());
+            // A book kept where it is stays whatever becomes of the import; a copy goes with it.
+            QStringList written;
+            if (!options.keepOriginalFile && !result->bookmarks.isEmpty())
+                written.append(result->bookmarks.first().pdfFilePath);
             take(result->bookmarks, options.slotId, folder, targetPlaylistName,
                  QStringLiteral("Imported %1 bookmarked title(s) to %2.")
                      .arg(result->bookmarks.size())
-                     .arg(slotName(options.slotId)));
+                     .arg(slotName(options.slotId)),
+                 written);
         });
 }
 
@@ -198,17 +210,28 @@ QString ImagePdfImportFlow::slotName(qint64 slot) const
 }
 
 void ImagePdfImportFlow::take(const BookmarkList &rows, qint64 slot, const QString &folder,
-                              const std::optional<QString> &targetPlaylistName, const QString &status)
+                              const std::optional<QString> &targetPlaylistName, const QString &status,
+                              const QStringList &written)
 {
-    m_context.librarySlots().appendImportedBookmarks(rows, slot, folder, this, [=, this] {
-        if (targetPlaylistName) {
-            for (const BookmarkEntry &row : rows)
-                m_context.playlists().addToPlaylist(*targetPlaylistName, row);
-        }
-        if (!rows.isEmpty())
-            Q_EMIT firstTitleImported(rows.first());
-        Q_EMIT statusChanged(status);
-    });
+    const auto removeWritten = [written] {
+        for (const QString &path : written)
+            QFile::remove(path);
+    };
+    const auto append = [=, this] {
+        m_context.librarySlots().appendImportedBookmarks(
+            rows, slot, folder, this,
+            [=, this] {
+                if (targetPlaylistName) {
+                    for (const BookmarkEntry &row : rows)
+                        m_context.playlists().addToPlaylist(*targetPlaylistName, row);
+                }
+                if (!rows.isEmpty())
+                    Q_EMIT firstTitleImported(rows.first());
+                Q_EMIT statusChanged(status);
+            },
+            removeWritten);
+    };
+    m_context.library().landings().land(this, append, LandingGate::AtQuit::drop, removeWritten);
 }
 
 void ImagePdfImportFlow::fail(const QString &title, const QString &message, const QString &status)

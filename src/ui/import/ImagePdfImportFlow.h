@@ -54,9 +54,11 @@ private:
                          const std::optional<QString> &targetPlaylistName);
     void startBookmarkedImport(const QString &path, const BookmarkedPdfImportOptions &options,
                                const std::optional<QString> &targetPlaylistName);
-    // Appends to the slot and then to the playlist, opens the first song and tells status.
+    // Appends to the slot and then to the playlist, opens the first song and tells status, once no field
+    // holds text typed for a row. Dropped at a quit, the import removes the files it wrote.
     void take(const BookmarkList &rows, qint64 slot, const QString &folder,
-              const std::optional<QString> &targetPlaylistName, const QString &status);
+              const std::optional<QString> &targetPlaylistName, const QString &status,
+              const QStringList &written);
     QString slotName(qint64 slot) const;
     void fail(const QString &title, const QString &message, const QString &status);
     void setRunning(int delta);

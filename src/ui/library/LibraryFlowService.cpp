@@ -185,25 +185,26 @@ void LibraryFlowService::importBookmarksFromFile(StatusSink &sink, const QString
                 return read.error();
             return Read{LibraryRows(std::move(read->bookmarks)), read->selectedFolder};
         },
-        [this, &session, slot, report = StatusReport(sink)](Result<Read> read) {
-            if (!read) {
-                const QString &message = read.error().message;
-                report(BookmarkImport::invalidFileTitle() + QStringLiteral(": ") + message);
-                LyrafoldAlert::run(report.sink() ? report.sink()->alertParent() : nullptr,
-                                   LyrafoldAlert::Style::warning, BookmarkImport::invalidFileTitle(),
-                                   message);
-                return;
-            }
-            // The file replaces the slot it was chosen for, never one switched to while it was read.
-            if (session.currentSlotId() != slot) {
-                report(QStringLiteral("The slot changed while the file was read; nothing was imported."));
-                return;
-            }
-            const qsizetype count = read->rows.size();
-            session.importBookmarks(std::move(read->rows), read->folder);
-            Q_EMIT userLibraryAdopted();
-            report(QStringLiteral("Imported %1 bookmark(s) from JSON").arg(count));
-        });
+        session.landings().landing(
+            this, [this, &session, slot, report = StatusReport(sink)](Result<Read> read) {
+                if (!read) {
+                    const QString &message = read.error().message;
+                    report(BookmarkImport::invalidFileTitle() + QStringLiteral(": ") + message);
+                    LyrafoldAlert::run(report.sink() ? report.sink()->alertParent() : nullptr,
+                                       LyrafoldAlert::Style::warning, BookmarkImport::invalidFileTitle(),
+                                       message);
+                    return;
+                }
+                // The file replaces the slot it was chosen for, never one switched to while it was read.
+                if (session.currentSlotId() != slot) {
+                    report(QStringLiteral("The slot changed while the file was read; nothing was imported."));
+                    return;
+                }
+                const qsizetype count = read->rows.size();
+                session.importBookmarks(std::move(read->rows), read->folder);
+                Q_EMIT userLibraryAdopted();
+                report(QStringLiteral("Imported %1 bookmark(s) from JSON").arg(count));
+            }));
 }
 
 // ---- Slot commands

@@ -2,6 +2,7 @@
 
 #include "core/bookmarks/LibraryColumns.h"
 #include "core/common/HoverLog.h"
+#include "core/common/NotificationBus.h"
 #include "core/session/LibrarySession.h"
 #include "core/session/LibraryShownRows.h"
 #include "core/text/TextUtils.h"
@@ -81,20 +82,23 @@ LibraryTableController::LibraryTableController(AppContext &context, const MainWi
                 else
                     shareRow(row);
             });
-    // While a cell's field is open no page preview shows, and the rows stay where they are: a search
-    // or a sort that lands meanwhile shows once the field has closed, so that the field keeps its row,
-    // its text and the keys typed into it.
+    // While a cell's field is open no page preview shows, the rows stay where they are and work done
+    // elsewhere waits to land: a search or a sort shows, and a slot read, a merge, a metadata change or
+    // an import lands, once the field has closed, so that the field keeps its row, its text and every
+    // key typed into it.
     connect(m_ui.tableDelegate, &BookmarkTableDelegate::editingBegan, this, [this] {
         m_preview->setSuspended(true);
         m_shownRows.holdOrder();
+        if (!std::exchange(m_fieldHoldsLandings, true))
+            m_session.landings().fieldOpened();
     });
     connect(m_ui.tableDelegate, &BookmarkTableDelegate::editingEnded, this, [this] {
         m_preview->setSuspended(false);
-        releaseOrderOnceClosed();
+        fieldClosed();
     });
     // Once the view has let go of the field it closed.
     connect(m_ui.tableDelegate, &QAbstractItemDelegate::closeEditor, this,
-            &LibraryTableController::releaseOrderOnceClosed, Qt::QueuedConnection);
+            &LibraryTableController::fieldClosed, Qt::QueuedConnection);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view, &QWidget::customContextMenuRequested, this, &LibraryTableController::showRowContextMenu);
     setupPreviewHover();
@@ -562,18 +566,24 @@ void LibraryTableController::editSelectedMetadata()
     }
     const BookmarkEntry entry = *shown;
     MetadataEditDialog dialog(entry, m_ui.tableView->window());
-    // Work that lands while the dialog is open (a switch, a slot read again, a merge) changes the rows
-    // its title is written to: as an open cell's field, the dialog gives what it holds to its song
-    // first, in the library it was opened on, and closes.
+    // The dialog holds text typed for a song as a cell's field does: work done elsewhere that would
+    // change the rows (a switch, a slot read again, a merge) waits until its values are given to its
+    // song, in the library it was opened on, or it is cancelled. Should the rows change all the same
+    // (the application quits), it gives them first, and closes.
+    LandingGate &landings = m_session.landings();
+    landings.fieldOpened();
+    const auto landWhenClosed = qScopeGuard([&landings] { landings.fieldClosed(); });
     std::optional<Result<MetadataValues>> givenAtLanding;
-    connect(&m_session, &LibrarySession::rowsAboutToChange, &dialog, [&] {
+    const auto giveAndClose = [&] {
         if (givenAtLanding || !dialog.isVisible())
             return;
         givenAtLanding = dialog.values();
         if (*givenAtLanding)
             applyMetadataDialogValues(entry, givenAtLanding->value());
         dialog.done(QDialog::Accepted);
-    });
+    };
+    connect(&m_session, &LibrarySession::rowsAboutToChange, &dialog, giveAndClose);
+    connect(&NotificationBus::instance(), &NotificationBus::quitting, &dialog, giveAndClose);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const Result<MetadataValues> values = givenAtLanding.value_or(dialog.values());
@@ -615,15 +625,20 @@ void LibraryTableController::commitOpenCellEdit()
         Q_EMIT m_ui.tableDelegate->commitData(field);
         Q_EMIT m_ui.tableDelegate->closeEditor(field, QAbstractItemDelegate::NoHint);
     }
-    applyCellEdits();
-    releaseOrderOnceClosed();
+    fieldClosed();
 }
 
-void LibraryTableController::releaseOrderOnceClosed()
+void LibraryTableController::fieldClosed()
 {
-    // Another cell's field may have opened since.
-    if (!m_ui.tableDelegate->openField() && m_shownRows.orderHeld())
+    // Another cell's field may have opened since (Tab goes on to the next one).
+    if (m_ui.tableDelegate->openField())
+        return;
+    // What was typed is an edit of its song before the rows show in their new order or work lands.
+    applyCellEdits();
+    if (m_shownRows.orderHeld())
         m_shownRows.releaseOrder();
+    if (std::exchange(m_fieldHoldsLandings, false))
+        m_session.landings().fieldClosed();
 }
 
 void LibraryTableController::applyCellEdits()

@@ -100,7 +100,9 @@ private:
     // What the end of a cell's edit does, once the view has let go of the field.
     void applyCellEdits();
     // The shown rows take the order that waited while a field was open, once none is.
-    void releaseOrderOnceClosed();
+    // The cell's field has closed: its text given to its song, the rows' order and what waited to land
+    // come in.
+    void fieldClosed();
     void applyCellEdit(const BookmarkEntry &entry, const QString &column, const QString &text);
     void setStatus(const QString &text);
     QWidget *alertParent() const;
@@ -128,6 +130,8 @@ private:
         QString text;
     };
     QList<CellEdit> m_endedCellEdits;
+    // A cell's field is open (or one after another, with Tab): what would change the rows waits.
+    bool m_fieldHoldsLandings = false;
     // The last song a click opened, so that the double click on it does not open it again.
     QString m_lastClickOpenKey;
     QElapsedTimer m_lastClickOpen;

@@ -74,7 +74,7 @@ void MainWindowController::loadDefaultsFrom(const QString &resourcePath)
     const QString folder = m_session.selectedFolder();
     Hop::run(
         this, [resourcePath, folder] { return DefaultBookmarks::load(resourcePath, folder); },
-        [this, folder](Result<BookmarkList> loaded) {
+        m_session.landings().landing(this, [this, folder](Result<BookmarkList> loaded) {
             if (!loaded) {
                 const QPointer<MainWindowController> self(this);
                 LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning,
@@ -85,7 +85,7 @@ void MainWindowController::loadDefaultsFrom(const QString &resourcePath)
                 return;
             }
             applyDefaultBookmarks(std::move(loaded).value(), folder);
-        });
+        }));
 }
 
 void MainWindowController::applyDefaultBookmarks(BookmarkList rows, const QString &folder)
