@@ -83,6 +83,12 @@
 #                     then one in the workshop that succeeds; a book whose annotations cannot be read
 #   dialog-landing    Tools > Edit Metadata for Selected Row… opened and typed into while a switch to Slot 2 (the
 #                     same songs) is read on a large slot: the dialog, and the genre in both slots' files
+#   word-landing      a long genre typed at a human pace into a cell (or the metadata dialog) while work on
+#                     a large slot comes back half way through it, then Return: the slot's file after
+#                     (WORD_LANDINGS: reload merge metadata bundled switch outside dialog-reload dialog-switch)
+#   foreign-files     Slot 1's file written by Python's json.dump (defaults, and compact with ensure_ascii=False),
+#                     escapes in every text, at 235, 20,000 and 200,000 rows (FOREIGN_SIZES): started on, one genre
+#                     edited, Ctrl+Q: the fields of the file that changed
 #   sizes             in Turkish and Spanish: the main window at its default and its minimum size, the
 #                     custom files, playlists, auto playlist, workshop and viewer windows at their minimum
 #
@@ -1905,6 +1911,211 @@ scene_quit_large() {
         ended=$(date +%s%N)
         app_pid=""
         echo "  round $round (load $(cut -d' ' -f1 /proc/loadavg)): the window gone $(((hidden - start) / 1000000)) ms after Ctrl+Q, the process $(((ended - start) / 1000000)) ms after"
+    done
+}
+
+# type_across_landing NAME: a long genre typed into the first row's cell at a human pace (0.2 s a key)
+# while work is in flight, a picture every second, then Return: the word is typed across the moment the
+# work comes back.
+word="Zqslowlytypedgenrewords"
+type_across_landing() {
+    local n=0 i
+    x mousemove $first_genre_cell click 1
+    sleep 0.25
+    x key ctrl+a
+    for ((i = 0; i < ${#word}; i++)); do
+        x type "${word:i:1}"
+        sleep 0.2
+        if ((i % 5 == 4)); then
+            n=$((n + 1))
+            shot "$1-typing-$n"
+        fi
+    done
+    x key Return
+}
+
+# A long genre typed into the first row's cell at a human pace while work on a large slot (BOOKMARKS,
+# 200,000 unless given; APP_CPUS=0 keeps it in flight longer) comes back half way through the word, then
+# Return: what the first row of Slot 1's file holds once the work has landed, and after Ctrl+Q.
+# WORD_LANDINGS picks the work: reload, merge (220 songs of Slot 2 new to it), metadata (a metadata file,
+# a search shown), bundled (Apply Bundled Metadata Only, a search shown), switch (the Slot 2 tile, Slot 2
+# holding the same songs), outside (another program rewrites Slot 1's file in place a second into the
+# word, as Python's json.dump writes it, another row's style changed), dialog-reload and dialog-switch
+# (the word typed into Tools > Edit Metadata for Selected Row…'s Genre, then Save).
+scene_word_landing() {
+    local job title
+    for job in ${WORD_LANDINGS:-reload merge metadata bundled switch outside dialog-reload dialog-switch}; do
+        BOOKMARKS="${BOOKMARKS:-200000}" profile "word-$job"
+        title="$(row_title 1 0)"
+        case "$job" in
+        merge)
+            python3 - "$slots/slot_1.json" "$slots/slot_2.json" <<'EOF2'
+import json, sys
+d = json.load(open(sys.argv[1]))
+for i, r in enumerate(d["bookmarks"][:220]):
+    r["title"] = "Merged %d" % i
+json.dump(d, open(sys.argv[2], "w"))
+EOF2
+            ;;
+        switch | dialog-switch) cp "$slots/slot_1.json" "$slots/slot_2.json" ;;
+        metadata) printf 'Title,Genre\n"%s",Latin\n' "$(row_title 1 1)" >"$prof/meta.csv" ;;
+        esac
+        start
+        wait_for_rows
+        case "$job" in metadata | bundled)
+            x mousemove $search_field click 1
+            x type --delay 10 "$title"
+            sleep 3
+            ;;
+        esac
+        x mousemove $edit_button click 1
+        sleep 0.5
+        case "$job" in dialog-*)
+            # The row selected through its genre cell's field, closed without a change.
+            x mousemove $first_genre_cell click 1
+            sleep 0.8
+            x key Escape
+            ;;
+        esac
+        case "$job" in
+        reload | dialog-reload)
+            x mousemove $slots_menu click 1
+            sleep 0.5
+            x mousemove 269 189 click 1
+            ;;
+        merge)
+            x mousemove $slots_menu click 1
+            sleep 0.5
+            x mousemove 285 233 click 1
+            timeout 30 xdotool search --sync --onlyvisible --name "Merge slots into" >/dev/null
+            sleep 0.3
+            x type 2
+            x key Return
+            ;;
+        metadata)
+            x mousemove $tools_menu click 1
+            sleep 0.5
+            x mousemove 350 189 click 1
+            timeout 30 xdotool search --sync --onlyvisible --name "Import metadata file" >/dev/null
+            sleep 0.5
+            x type "$prof/meta.csv"
+            x key Return
+            ;;
+        bundled)
+            x mousemove $tools_menu click 1
+            sleep 0.5
+            x mousemove 340 257 click 1
+            ;;
+        switch | dialog-switch) x mousemove $slot2_tile click 1 ;;
+        outside)
+            (sleep 1.5 && python3 - "$slots/slot_1.json" <<'EOF2'
+import json, sys
+path = sys.argv[1]
+d = json.load(open(path))
+d["bookmarks"][1]["style"] = "Outside Waltz é"
+# In place, as an editor that keeps the file does: opened, truncated, written.
+with open(path, "r+") as f:
+    f.truncate(0)
+    json.dump(d, f)
+EOF2
+            ) &
+            ;;
+        esac
+        case "$job" in
+        dialog-*)
+            x mousemove $tools_menu click 1
+            sleep 0.5
+            x mousemove 325 167 click 1
+            timeout 10 xdotool search --sync --onlyvisible --name "Edit metadata" >/dev/null || echo "  no dialog"
+            x key ctrl+a
+            local i
+            for ((i = 0; i < ${#word}; i++)); do
+                x type "${word:i:1}"
+                sleep 0.2
+                ((i % 5 == 4)) && shot "word-$job-typing-$((i / 5 + 1))"
+            done
+            shot "word-$job-before-save"
+            x key Return
+            ;;
+        *) type_across_landing "word-$job" ;;
+        esac
+        sleep 8
+        shot "word-$job-landed"
+        echo "  $job: the first row of Slot 1's file: $(row_genre 1 "$title")$([ "$job" = outside ] && echo ", the second row's style: $(python3 -c 'import json,sys; print(repr(json.load(open(sys.argv[1]))["bookmarks"][1].get("style")))' "$slots/slot_1.json")")$(case "$job" in *switch) echo ", of Slot 2's: $(row_genre 2 "$title")" ;; esac)"
+        x key ctrl+q
+        echo "  $job: Ctrl+Q: the application $(ended); Slot 1's file: $(row_genre 1 "$title")"
+        stop
+    done
+}
+
+# foreign_slot ROWS STYLE: Slot 1's file as another program writes it: ROWS songs whose every text holds
+# quotes, backslashes, accents, a character beyond the first plane and a control character, written by
+# Python's json.dump with its defaults (STYLE "ascii": every character past ASCII as a \u escape) or
+# compact with ensure_ascii=False ("utf8"). A copy of what was written is kept as slot_1.written.json.
+foreign_slot() {
+    python3 - "$slots/slot_1.json" "$1" "$2" <<'EOF2'
+import json, sys
+path, count, style = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+marks = ['Café "Blue" \\ Night', 'Gözlerin \\\\ "Kid" Ory', 'Señorita \U0001F3B5 \u00e9\u0301', 'Tab\there \u0001 ctl',
+         'Çiğdem / ışık \u201cquoted\u201d']
+rows = []
+for i in range(count):
+    m = marks[i % len(marks)]
+    book = 'Book %s %d' % (m, i % 37)
+    rows.append({"pdfFileName": book + ".pdf", "pdfFilePath": "/home/me/Bücher \"x\"/%s.pdf" % book, "pageNumber": i % 500 + 1,
+                 "title": "%s title %d" % (m, i), "level": i % 2, "pageSpan": 1 + i % 3, "totalPages": 600,
+                 "genre": "Genre %s %d" % (m, i % 11), "style": "Style %s %d" % (m, i % 13),
+                 "firstReleaseYear": 1900 + i % 120, "composer": "Composer %s %d" % (m, i % 97),
+                 "tempo": "Tempo %s %d" % (m, i % 5), "rating": (i % 11) / 2,
+                 "spotifyURL": "https://open.spotify.com/track/%d?q=%s" % (i, m), "youtubeURL": ""})
+doc = {"selectedFolder": "/home/me/Bücher \"x\"", "savedAt": 786000000.25, "bookmarks": rows}
+with open(path, "w", encoding="utf-8") as f:
+    if style == "ascii":
+        json.dump(doc, f)
+    else:
+        json.dump(doc, f, ensure_ascii=False, separators=(",", ":"))
+with open(path.replace("slot_1.json", "slot_1.written.json"), "w", encoding="utf-8") as f:
+    json.dump(doc, f)
+EOF2
+}
+
+# compare_foreign: Slot 1's file now against what the other program wrote: the rows that differ, field by
+# field (the first row's genre was edited in the app).
+compare_foreign() {
+    python3 - "$slots/slot_1.json" "$slots/slot_1.written.json" <<'EOF2'
+import json, sys
+now, written = (json.load(open(p, encoding="utf-8")) for p in sys.argv[1:3])
+a, b = now["bookmarks"], written["bookmarks"]
+diff = []
+for i, (x, y) in enumerate(zip(a, b)):
+    for k in set(x) | set(y):
+        if x.get(k) != y.get(k):
+            diff.append("row %d %s: %r (written %r)" % (i, k, x.get(k), y.get(k)))
+print("%d rows (written %d), folder %s; fields that differ: %d %s" % (
+    len(a), len(b), "kept" if now.get("selectedFolder") == written.get("selectedFolder") else "CHANGED",
+    len(diff), "; ".join(diff[:5])))
+EOF2
+}
+
+# Slot 1's file written by another program (FOREIGN_SIZES rows, 235 20000 200000 unless given; both of
+# foreign_slot's styles), the application started on it, the first row's genre edited, Ctrl+Q: whether it
+# ended, and what of the file changed.
+scene_foreign_files() {
+    local rows style
+    for rows in ${FOREIGN_SIZES:-235 20000 200000}; do
+        for style in ascii utf8; do
+            profile "foreign-$rows-$style"
+            foreign_slot "$rows" "$style"
+            start
+            wait_for_rows
+            echo "  $rows rows, $style: shown $(grep -o 'library rows shown: [0-9]*' "$prof/tmp/Lyrafold_launch.log" | tail -1)"
+            type_into_cell "!"
+            x key Return
+            sleep 2
+            x key ctrl+q
+            echo "  $rows rows, $style: Ctrl+Q: the application $(ended); $(compare_foreign)"
+            stop
+        done
     done
 }
 
