@@ -83,6 +83,9 @@
 #                     then one in the workshop that succeeds; a book whose annotations cannot be read
 #   dialog-landing    Tools > Edit Metadata for Selected Row… opened and typed into while a switch to Slot 2 (the
 #                     same songs) is read on a large slot: the dialog, and the genre in both slots' files
+#   quit-large        a settled slot of 1,000,000 songs (BOOKMARKS), Ctrl+Q three times: the time until the window
+#                     is gone and until the process has ended (QUIT_LANDING=1: with a reload waiting for a
+#                     field typed into; the genre in the file after)
 #   word-landing      a long genre typed at a human pace into a cell (or the metadata dialog) while work on
 #                     a large slot comes back half way through it, then Return: the slot's file after
 #                     (WORD_LANDINGS: reload merge metadata bundled switch outside dialog-reload dialog-switch)
@@ -1902,6 +1905,21 @@ scene_quit_large() {
             before=$ticks
             sleep 2
         done
+        if [ "${QUIT_LANDING:-0}" = 1 ]; then
+            # Slots > Reload Slot from Disk, then "Mam" typed into the first row's genre: the reload, read
+            # meanwhile, waits for the field.
+            x mousemove $edit_button click 1
+            sleep 0.5
+            x mousemove $slots_menu click 1
+            sleep 0.5
+            x mousemove 269 189 click 1
+            sleep 0.2
+            x mousemove $first_genre_cell click 1
+            sleep 0.3
+            x key ctrl+a
+            x type --delay 150 "Mam"
+            sleep 6
+        fi
         start=$(date +%s%N)
         x key ctrl+q
         while xdotool search --onlyvisible --name "LYRAFOLD" >/dev/null 2>&1; do sleep 0.005; done
@@ -1910,7 +1928,7 @@ scene_quit_large() {
         wait "$app_pid" 2>/dev/null || true
         ended=$(date +%s%N)
         app_pid=""
-        echo "  round $round (load $(cut -d' ' -f1 /proc/loadavg)): the window gone $(((hidden - start) / 1000000)) ms after Ctrl+Q, the process $(((ended - start) / 1000000)) ms after"
+        echo "  round $round (load $(cut -d' ' -f1 /proc/loadavg)): the window gone $(((hidden - start) / 1000000)) ms after Ctrl+Q, the process $(((ended - start) / 1000000)) ms after$([ "${QUIT_LANDING:-0}" = 1 ] && echo "; the first row's genre in the file: $(python3 -c 'import json,sys; print(repr(json.load(open(sys.argv[1]))["bookmarks"][0].get("genre")))' "$slots/slot_1.json")")"
     done
 }
 

@@ -67,7 +67,7 @@ private Q_SLOTS:
         row("a field", "open,land A,land B,|,close", "|AB");
         row("two fields", "open,open,land A,close,|,close", "|A");
         row("in order, with what a landing lands", "open,land A then C,land B,close", "ABC");
-        row("a receiver gone meanwhile", "open,land A,land B,gone A,close", "B");
+        row("a receiver gone meanwhile", "open,land A,land B,gone A,close", "-AB");
         row("a quit: kept, then dropped", "quit,land A,land B at quit,|,end", "B|-A");
         row("a quit with a field open", "open,land A,land B at quit,quit,close,|,end", "B|-A");
         row("a quit taken back", "quit,land A,|,cancel", "|A");

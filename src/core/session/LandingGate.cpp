@@ -47,6 +47,8 @@ void LandingGate::land(QObject *receiver, std::function<void()> landing, AtQuit 
     }
     if (receiver)
         landing();
+    else if (dropped)
+        dropped();
 }
 
 void LandingGate::landWaiting()
@@ -62,6 +64,8 @@ void LandingGate::landWaiting()
         const Waiting next = m_waiting.takeAt(i);
         if (next.receiver)
             next.landing();
+        else if (next.dropped)
+            next.dropped();
     }
     m_landing = false;
     if (m_waiting.isEmpty())

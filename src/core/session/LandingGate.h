@@ -43,7 +43,7 @@ public:
     bool holding() const { return !m_waiting.isEmpty(); }
 
     // Runs landing at once when nothing holds it back; otherwise keeps it until the fields have closed
-    // (or the quit was taken back). Nothing runs when receiver is gone by then.
+    // (or the quit was taken back). When receiver is gone by then, dropped runs in its place.
     void land(QObject *receiver, std::function<void()> landing, AtQuit atQuit = AtQuit::drop,
               std::function<void()> dropped = {});
 
