@@ -159,7 +159,7 @@ private Q_SLOTS:
             QStringLiteral("Its one bookmark is rebuilt from the books in the folder; the "
                            "metadata of every title found again is kept");
         const QString oneOutside =
-            QStringLiteral("1 title of Slot 2 is not in the books as it is stored (renamed, imported, or "
+            QStringLiteral("1 bookmark of Slot 2 is not in the books as it is stored (renamed, imported, or "
                            "outside the folder) and will be removed with its metadata.");
         const QString cleared = QStringLiteral("The one bookmark in this slot will be removed from disk.");
         const QString imports = TestHarness::home() + QStringLiteral("/Documents/PDFs/");
@@ -180,7 +180,7 @@ private Q_SLOTS:
             << "Clear" << cleared;
         QTest::newRow("re-extract, two imported titles beside one of the folder")
             << true << QString() << folder() << withImports << rebuild << "Rebuild"
-            << QStringLiteral("2 titles of Slot 2 are not in the books as they are stored (renamed, "
+            << QStringLiteral("2 bookmarks of Slot 2 are not in the books as they are stored (renamed, "
                               "imported, or outside the folder) and will be removed with their metadata. "
                               "The other one is rebuilt from the books in the folder with its metadata.");
         QTest::newRow("re-extract, only titles of the folder")
@@ -351,7 +351,7 @@ private Q_SLOTS:
         QCOMPARE(answers.messages.count(question), answer.isEmpty() ? 0 : 1);
         if (answer == "Rebuild") {
             SlotClearPlan told = window.context.librarySlots().planClearSlot(2, rows.size());
-            told.titlesLost = gone.size();
+            told.bookmarksLost = gone.size();
             QCOMPARE(answers.informativeTexts.last(), told.rebuildInformativeText());
         }
         if (answer == "Cancel") {

@@ -168,9 +168,9 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
     // Asked once the run's own step is over; a run cancelled or gone by then is not answered.
     connect(
         m_run, &BookmarkExtractionRun::rebuildPlanned, this,
-        [this, slot, run = QPointer(m_run)](qsizetype slotRows, qsizetype titlesLost) {
+        [this, slot, run = QPointer(m_run)](qsizetype slotRows, qsizetype bookmarksLost) {
             if (run && run == m_run)
-                rebuildAsked(slot, slotRows, titlesLost);
+                rebuildAsked(slot, slotRows, bookmarksLost);
         },
         Qt::QueuedConnection);
     Q_EMIT cancellable(true);
@@ -178,11 +178,11 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
     m_run->start();
 }
 
-void BookmarkExtractionFlow::rebuildAsked(qint64 slot, qsizetype slotRows, qsizetype titlesLost)
+void BookmarkExtractionFlow::rebuildAsked(qint64 slot, qsizetype slotRows, qsizetype bookmarksLost)
 {
     const QPointer<BookmarkExtractionRun> run = m_run;
     SlotClearPlan plan = m_slots.planClearSlot(slot, slotRows);
-    plan.titlesLost = titlesLost;
+    plan.bookmarksLost = bookmarksLost;
     const bool rebuild = SlotClearing::confirmRebuild(m_window, plan);
     // The run may have ended while the question was open.
     if (!run || run != m_run)

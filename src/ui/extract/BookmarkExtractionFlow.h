@@ -70,7 +70,7 @@ private:
     void walked(const QString &folder, qint64 slot, const QString &slotName, bool askBookSelection,
                 const Walk &walk);
     // The question of a full run from the slot's own folder, its books read: Rebuild or Cancel.
-    void rebuildAsked(qint64 slot, qsizetype slotRows, qsizetype titlesLost);
+    void rebuildAsked(qint64 slot, qsizetype slotRows, qsizetype bookmarksLost);
     void setBusy(bool busy);
 
     LibrarySlots &m_slots;
