@@ -735,6 +735,57 @@ private Q_SLOTS:
         QCOMPARE(options->slotId, 1);
     }
 
+    // The import forms open with the cursor in the field the user fills, its text selected: what is typed
+    // at once, before a look at the form, is the title (one file), the book's name (several files, a PDF
+    // with an outline), and Return imports it.
+    void importFormsTakeWhatIsTypedAtOnce_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<int>("files");
+        QTest::newRow("one picture: its title") << "imagePdfImportPrompt" << 1;
+        QTest::newRow("three pictures: their book's name") << "imagePdfImportPrompt" << 3;
+        QTest::newRow("a PDF with an outline: the book's name") << "bookmarkedPdfImportPrompt" << 1;
+    }
+
+    void importFormsTakeWhatIsTypedAtOnce()
+    {
+        QFETCH(QString, form);
+        QFETCH(int, files);
+        QStringList paths;
+        for (int i = 0; i < files; ++i) {
+            paths.append(TestHarness::home() + QStringLiteral("/in/Scan %1.png").arg(i + 1));
+            QDir().mkpath(QFileInfo(paths.last()).absolutePath());
+            QVERIFY(QImage(40, 20, QImage::Format_RGB32).save(paths.last()));
+        }
+        const QString pdf = TestHarness::home() + QStringLiteral("/in/Book.pdf");
+        PdfFixtures::writeSongbook(pdf, {QStringLiteral("One"), QStringLiteral("Two")});
+        const auto window = openWindow();
+        ModalAnswer answers(QList<Step>{[](QDialog *dialog) {
+            WAIT_VERIFY(QApplication::activeWindow() == dialog);
+            QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Blue Bossa"));
+            if (dialog->isVisible())
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }});
+        if (form == "bookmarkedPdfImportPrompt") {
+            const std::optional<BookmarkedPdfImportOptions> options =
+                ImagePdfImportDialogs::promptBookmarkedPdfImportOptions(
+                    window.get(), window->context.librarySlots(), pdf,
+                    PdfBookmarkExtractor::extractBookmarks(pdf), std::nullopt);
+            QVERIFY(options);
+            QCOMPARE(options->bookName, "Blue Bossa");
+        } else {
+            const std::optional<ImagePdfImportOptions> options =
+                ImagePdfImportDialogs::promptImagePdfImportOptions(
+                    window.get(), window->context.librarySlots(), paths, std::nullopt, {});
+            QVERIFY(options);
+            if (files == 1)
+                QCOMPARE(options->pageTitles, QStringList{"Blue Bossa"});
+            else
+                QCOMPARE(options->bookName, "Blue Bossa (Custom)");
+        }
+        QCOMPARE(answers.otherDialogs, QStringList{form});
+    }
+
     // An import under way when the application quits stops before its next picture, so that the
     // process does not wait for it; nothing of it stays. (Last: the quit is told to the whole process.)
     void quitStopsAnImportUnderWay()
