@@ -29,6 +29,7 @@
 #                     across the moment the question shows; then Return: the slot after each (LANGUAGE: tr, es)
 #   rebuild-field     the same while "Cool Jazz" is typed into a genre field, the books read before its Return
 #                     (PAUSE: 8 s), then "bossa nova" typed on: whether the question waited, and the slot
+#   rebuild-sigterm   the same extraction, SIGTERM while its question is open: how the application ended, the slot
 #   rebuild-twice     Slot 4 built from a book whose outline lists "Alpha" twice at page 1, each row with a
 #                     genre of its own: Re-extract > Extract all, the question, Rebuild: the slot after
 #                     (REBUILD_KEYS: the keys that press Rebuild, "shift+Tab Return")
@@ -776,6 +777,25 @@ EOF
 rows_and_genres() {
     python3 -c 'import json, sys; print([(r["title"], r["pageNumber"], r.get("genre")) for r in json.load(open(sys.argv[1]))["bookmarks"]])' \
         "$slots/slot_$1.json"
+}
+
+# Slot 4 built from a folder of BOOKS books (300): Re-extract > Extract all, and SIGTERM while the Rebuild
+# question is open: how the application ended, and the slot's file.
+scene_rebuild_sigterm() {
+    local main
+    profile rebuild-sigterm
+    many_books "${BOOKS:-300}"
+    start
+    wait_for_rows
+    cp "$slots/slot_4.json" "$work/rebuild-sigterm-before.json"
+    main=$(main_window)
+    re_extract_all
+    for _ in $(seq 300); do question_shown "$main" && break; sleep 0.1; done
+    sleep 0.5
+    shot rebuild-sigterm-1-question
+    kill -TERM "$app_pid"
+    echo "  SIGTERM with the question open: the application $(ended)"
+    echo "  slot 4 after: $(slot_rows 4 genre); rows gone: $(gone_rows "$work/rebuild-sigterm-before.json" "$slots/slot_4.json")"
 }
 
 # slots_item N: the N-th item of the Slots menu, by keys.
