@@ -51,7 +51,7 @@ void LyrafoldFormAlert::setAccessory(QWidget *accessory)
     m_accessory = accessory;
     column->insertWidget(column->count() - 1, accessory);
     // The buttons were made first: Tab goes through the form's controls, then to them.
-    QWidget *last = nullptr;
+    QWidget *last = accessory->focusPolicy() & Qt::TabFocus ? accessory : nullptr;
     for (QWidget *widget = accessory->nextInFocusChain(); accessory->isAncestorOf(widget);
          widget = widget->nextInFocusChain()) {
         if (widget->focusPolicy() & Qt::TabFocus)
