@@ -7,14 +7,18 @@
 #include "ViewerParts.h"
 #include "core/common/Hop.h"
 #include "core/common/NotificationBus.h"
+#include "core/playlist/PlaylistLibrary.h"
 #include "core/slotfiles/SlotStore.h"
 #include "pdf/extract/BookmarkExtractionRun.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 #include "pdf/import/ImagePdfImportService.h"
 #include "ui/app/AppContext.h"
+#include "ui/common/AccessTokenDialog.h"
+#include "ui/common/AddToPlaylistDialogs.h"
 #include "ui/common/LyrafoldAlert.h"
 #include "ui/common/StatusLine.h"
 #include "ui/extract/BookmarkExtractionFlow.h"
+#include "ui/extract/ExtractionPrompts.h"
 #include "ui/import/BookmarkedPdfRowsModel.h"
 #include "ui/import/ImagePdfImportDialogs.h"
 #include "ui/library/LibraryFlowService.h"
@@ -735,34 +739,55 @@ private Q_SLOTS:
         QCOMPARE(options->slotId, 1);
     }
 
-    // The import forms open with the cursor in the field the user fills, its text selected: what is typed
+    // A form opens with the cursor in the control the user fills, a field's text selected: what is typed
     // at once, before a look at the form, is the title (one file), the book's name (several files, a PDF
-    // with an outline), and Return imports it.
-    void importFormsTakeWhatIsTypedAtOnce_data()
+    // with an outline), the token (over the one stored), and Return takes it; in a list, Space ticks the
+    // book under the cursor and the arrows move through the playlists.
+    void formsTakeWhatIsTypedAtOnce_data()
     {
         QTest::addColumn<QString>("form");
-        QTest::addColumn<int>("files");
-        QTest::newRow("one picture: its title") << "imagePdfImportPrompt" << 1;
-        QTest::newRow("three pictures: their book's name") << "imagePdfImportPrompt" << 3;
-        QTest::newRow("a PDF with an outline: the book's name") << "bookmarkedPdfImportPrompt" << 1;
+        QTest::addColumn<int>("files");     // pictures, books or playlists
+        QTest::addColumn<QString>("typed"); // text, or a key by name
+        QTest::addColumn<QString>("taken");
+        QTest::newRow("one picture: its title") << "imagePdfImportPrompt" << 1 << "Blue Bossa"
+                                                << "Blue Bossa";
+        QTest::newRow("three pictures: their book's name") << "imagePdfImportPrompt" << 3 << "Blue Bossa"
+                                                           << "Blue Bossa (Custom)";
+        QTest::newRow("a PDF with an outline: the book's name")
+            << "bookmarkedPdfImportPrompt" << 1 << "Blue Bossa"
+            << "Blue Bossa";
+        QTest::newRow("a token over the stored one") << "serviceTokenDialog" << 0 << "Blue Bossa"
+                                                     << "Blue Bossa";
+        QTest::newRow("the books to extract: Space ticks the first") << "chooseBooksPrompt" << 3 << "Space"
+                                                                     << "Scan 1.pdf";
+        QTest::newRow("a playlist from the list: Down chooses the second")
+            << "choosePlaylistDialog" << 7 << "Down"
+            << "1";
     }
 
-    void importFormsTakeWhatIsTypedAtOnce()
+    void formsTakeWhatIsTypedAtOnce()
     {
         QFETCH(QString, form);
         QFETCH(int, files);
+        QFETCH(QString, typed);
+        QFETCH(QString, taken);
         QStringList paths;
+        QStringList books;
         for (int i = 0; i < files; ++i) {
             paths.append(TestHarness::home() + QStringLiteral("/in/Scan %1.png").arg(i + 1));
+            books.append(TestHarness::home() + QStringLiteral("/in/Scan %1.pdf").arg(i + 1));
             QDir().mkpath(QFileInfo(paths.last()).absolutePath());
             QVERIFY(QImage(40, 20, QImage::Format_RGB32).save(paths.last()));
         }
         const QString pdf = TestHarness::home() + QStringLiteral("/in/Book.pdf");
         PdfFixtures::writeSongbook(pdf, {QStringLiteral("One"), QStringLiteral("Two")});
         const auto window = openWindow();
-        ModalAnswer answers(QList<Step>{[](QDialog *dialog) {
+        ModalAnswer answers(QList<Step>{[typed](QDialog *dialog) {
             WAIT_VERIFY(QApplication::activeWindow() == dialog);
-            QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Blue Bossa"));
+            if (typed == "Space" || typed == "Down")
+                QTest::keyClick(QApplication::focusWidget(), typed == "Space" ? Qt::Key_Space : Qt::Key_Down);
+            else
+                QTest::keyClicks(QApplication::focusWidget(), typed);
             if (dialog->isVisible())
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         }});
@@ -772,16 +797,34 @@ private Q_SLOTS:
                     window.get(), window->context.librarySlots(), pdf,
                     PdfBookmarkExtractor::extractBookmarks(pdf), std::nullopt);
             QVERIFY(options);
-            QCOMPARE(options->bookName, "Blue Bossa");
-        } else {
+            QCOMPARE(options->bookName, taken);
+        } else if (form == "imagePdfImportPrompt") {
             const std::optional<ImagePdfImportOptions> options =
                 ImagePdfImportDialogs::promptImagePdfImportOptions(
                     window.get(), window->context.librarySlots(), paths, std::nullopt, {});
             QVERIFY(options);
-            if (files == 1)
-                QCOMPARE(options->pageTitles, QStringList{"Blue Bossa"});
-            else
-                QCOMPARE(options->bookName, "Blue Bossa (Custom)");
+            QCOMPARE(files == 1 ? options->pageTitles.value(0) : options->bookName, taken);
+        } else if (form == "serviceTokenDialog") {
+            const AccessTokenDialog::Outcome outcome = AccessTokenDialog::run(
+                window.get(), {QStringLiteral("Service token"), QString(), QStringLiteral("serviceToken")},
+                QStringLiteral("stored-token"));
+            QVERIFY(outcome.answer == AccessTokenDialog::Answer::save);
+            QCOMPARE(outcome.typedToken, taken);
+        } else if (form == "chooseBooksPrompt") {
+            const std::optional<QStringList> chosen =
+                ExtractionPrompts::promptChooseBooksFromList(window.get(), books);
+            QVERIFY(chosen);
+            QCOMPARE(*chosen, QStringList{TestHarness::home() + QStringLiteral("/in/") + taken});
+        } else {
+            PlaylistLibrary &playlists = window->context.playlists();
+            for (int i = 0; i < files; ++i)
+                QCOMPARE(playlists.createPlaylist(QStringLiteral("List %1").arg(i + 1)),
+                         PlaylistLibrary::Outcome::created);
+            const AddToPlaylistDialogs::Result result = AddToPlaylistDialogs::addToPlaylist(
+                window.get(), playlists,
+                Fixtures::bookmark(QStringLiteral("/b/B.pdf"), 1, QStringLiteral("Song")));
+            QVERIFY(result.kind == AddToPlaylistDialogs::Result::Kind::added);
+            QCOMPARE(result.playlistName, playlists.names().at(taken.toInt()));
         }
         QCOMPARE(answers.otherDialogs, QStringList{form});
     }
