@@ -793,8 +793,10 @@ scene_rebuild_sigterm() {
     for _ in $(seq 300); do question_shown "$main" && break; sleep 0.1; done
     sleep 0.5
     shot rebuild-sigterm-1-question
+    local sent
+    sent=$(now_ms)
     kill -TERM "$app_pid"
-    echo "  SIGTERM with the question open: the application $(ended)"
+    echo "  SIGTERM with the question open: the application $(ended) ($(($(now_ms) - sent)) ms after the signal)"
     echo "  slot 4 after: $(slot_rows 4 genre); rows gone: $(gone_rows "$work/rebuild-sigterm-before.json" "$slots/slot_4.json")"
 }
 
