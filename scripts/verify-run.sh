@@ -2130,7 +2130,8 @@ scene_dialog_landing() {
 
 # The data folder on a small disk of its own (tmpfs, 8 MB; needs mount), filled once the application
 # runs; then a genre typed into a cell without Return and the application ended, by QUITS (Ctrl+Q,
-# answered Cancel; the close button, answered Quit Anyway; SIGTERM): what the alert says, what the
+# answered Cancel; the close button, answered Quit Anyway; SIGTERM; also ctrl-q-escape and
+# ctrl-q-close-box, the alert answered by Escape or its close box): what the alert says, what the
 # application does, and what the slot's file holds. After Cancel, room is made and Ctrl+Q pressed again.
 scene_quit_full() {
     local how title status
@@ -2144,7 +2145,7 @@ scene_quit_full() {
         echo "  $how: the disk: $(df -h --output=avail "$data" | tail -1 | tr -d ' ') free"
         type_into_cell " Mambo"
         case "$how" in
-        ctrl-q) x key ctrl+q ;;
+        ctrl-q*) x key ctrl+q ;;
         close-button) x mousemove 1479 127 click 1 ;;
         sigterm) kill -TERM "$app_pid" ;;
         esac
@@ -2153,8 +2154,12 @@ scene_quit_full() {
         if kill -0 "$app_pid" 2>/dev/null; then
             echo "  $how: the application still runs; alert: $(xdotool search --onlyvisible --name Lyrafold getwindowname %@ 2>/dev/null | tr '\n' '|')"
             case "$how" in
-            ctrl-q)
-                x key Return # Cancel, the default
+            ctrl-q*)
+                case "$how" in
+                ctrl-q-escape) x key Escape ;;
+                ctrl-q-close-box) x key alt+F4 ;; # the window manager's close, as the alert's close box
+                *) x key Return ;;                # Cancel, the default
+                esac
                 sleep 1
                 shot "quit-full-$how-2-cancelled"
                 echo "  $how: after Cancel: $(kill -0 "$app_pid" 2>/dev/null && echo "still runs" || echo ended); the file: $(row_genre 1 "$title")"
