@@ -24,6 +24,17 @@
 #   rebuild-renamed   Slot 4 built from the demo books, two pictures imported into it through Custom Files and
 #                     its first title renamed in the table, then Re-extract of its own folder: the question
 #                     once the books are read (cancelled, then Rebuild); the rows the rebuild removed
+#   rebuild-keys      Slot 4 built from a folder of BOOKS books (300) and 40 songs outside it: Re-extract > Extract
+#                     all while "bossa nova" and Return are typed into the search field at a person's pace
+#                     across the moment the question shows; then Return: the slot after each (LANGUAGE: tr, es)
+#   rebuild-field     the same while "Cool Jazz" is typed into a genre field, the books read before its Return
+#                     (PAUSE: 8 s), then "bossa nova" typed on: whether the question waited, and the slot
+#   rebuild-sigterm   the same extraction, SIGTERM while its question is open: how the application ended, the slot
+#   rebuild-twice     Slot 4 built from a book whose outline lists "Alpha" twice at page 1, each row with a
+#                     genre of its own: Re-extract > Extract all, the question, Rebuild: the slot after
+#                     (REBUILD_KEYS: the keys that press Rebuild, "shift+Tab Return")
+#   import-typed      Custom Files > Import Images/PDFs of one picture, of three, of a PDF with an outline: "Blue
+#                     Bossa" typed as each form opens, then Return; the titles and books imported (LANGUAGE)
 #   clear-slot        in English and Turkish, Slot 4 named "Friday": Slots > Clear Current Slot…, then Slots >
 #                     New Extraction (Clear Table)…, each question cancelled
 #   search-switch     "waltz" typed and the Slot 1 tile clicked (then Reload) at once: every row shown
@@ -448,7 +459,7 @@ EOF
     sleep 1.5
     x key Return # "Extract all PDFs"
     sleep 2
-    x key Return # "Rebuild"
+    x key shift+Tab Return # "Rebuild" (Cancel is the default)
     sleep 5
     shot rebuild-imported-3-rebuilt
     echo "  slot 4 after Rebuild: $(slot_rows 4); books outside its folder: $(books_outside 4)"
@@ -500,10 +511,302 @@ scene_rebuild_renamed() {
     x key Return # "Extract all PDFs"
     sleep 2
     shot rebuild-renamed-4-asked-again
-    x key Return # "Rebuild"
+    x key shift+Tab Return # "Rebuild" (Cancel is the default)
     sleep 5
     shot rebuild-renamed-5-rebuilt
     echo "  after Rebuild: $(slot_rows 4 title); rows gone: $(gone_rows "$work/rebuild-renamed-before.json" "$slots/slot_4.json")"
+}
+
+# many_books N: the folder $many with N books (copies of the three small demo books, "001 <name>"...) and
+# Slot 4 built from it, current: their songs with genre "Jazz", then 40 songs whose book lies outside the
+# folder (genre "Folk"), which a rebuild removes.
+many_books() {
+    many="$work/Many Fakebooks"
+    mkdir -p "$many"
+    python3 - "$slots/slot_1.json" "$slots/slot_4.json" "$build/demo/books" "$many" "$1" <<'EOF'
+import json, os, shutil, sys
+source, target, demo, folder, count = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5])
+d = json.load(open(source))
+rows = d["bookmarks"]
+books = sorted({r["pdfFileName"] for r in rows} - {"sftpd.pdf"})
+out = []
+for i in range(count):
+    book = books[i % len(books)]
+    name = "%03d %s" % (i + 1, book)
+    shutil.copyfile(os.path.join(demo, book), os.path.join(folder, name))
+    out += [dict(r, pdfFileName=name, pdfFilePath=os.path.join(folder, name), genre="Jazz")
+            for r in rows if r["pdfFileName"] == book]
+d["bookmarks"] = out + [dict(r, genre="Folk") for r in rows if r["pdfFileName"] == "sftpd.pdf"][:40]
+d["selectedFolder"] = folder
+json.dump(d, open(target, "w"))
+EOF
+    printf '{"activeSlot":4,"slotNames":{}}' >"$slots/slots_meta.json"
+}
+
+# human_keys KEY...: each key (xdotool's names: "space", "Return") a person's pause (0.1 to 0.3 s) after
+# the last.
+human_keys() {
+    local key
+    for key in "$@"; do
+        sleep "$(printf '0.%02d' $((10 + RANDOM % 21)))"
+        x key "$key"
+    done
+}
+
+# re_extract_all: Extract > Re-extract folder > the current slot > Extract all PDFs.
+re_extract_all() {
+    x mousemove $extract_tile click 1
+    sleep 1
+    x mousemove 818 470 click 1
+    sleep 1
+    x key Return
+    sleep 1.5
+    x key Return
+}
+
+# main_window: the main window's id.
+main_window() {
+    x search --onlyvisible --pid "$app_pid" --name 'LYRAFOLD' | head -1
+}
+
+# question_shown MAIN: whether a window other than MAIN (the main window) is the active one.
+question_shown() {
+    [ "$(x getactivewindow 2>/dev/null)" != "$1" ]
+}
+
+# keys_across_question NAME KEY...: the keys typed at a person's pace, over and over, until a question
+# shows (60 s at most), then Space, Return, a letter and Space as the typing goes on, each said with the
+# time since the question showed (its window made active, watched every 20 ms); a picture of the screen
+# after each key with KEY_SHOTS=1, and one at the end.
+keys_across_question() {
+    local name="$1" main key started shown="$work/$1-shown" watcher
+    shift
+    main=$(main_window)
+    rm -f "$shown"
+    (while ! question_shown "$main"; do sleep 0.02; done; date +%s%N >"$shown") &
+    watcher=$!
+    started=$(date +%s%N)
+    while [ ! -s "$shown" ] && [ $((($(date +%s%N) - started) / 1000000000)) -lt 60 ]; do
+        for key in "$@"; do
+            [ -s "$shown" ] && break
+            human_keys "$key"
+            echo "    typed $key"
+            [ -n "${KEY_SHOTS:-}" ] && shot "$name-key-$(date +%s%N)"
+        done
+    done
+    if [ ! -s "$shown" ]; then
+        kill "$watcher" 2>/dev/null
+        echo "  no question within 60 s"
+        return
+    fi
+    echo "  a question showed $((($(cat "$shown") - started) / 1000000)) ms after the typing began"
+    for key in space Return n space; do
+        human_keys "$key"
+        echo "    typed $key, $((($(date +%s%N) - $(cat "$shown")) / 1000000)) ms after it showed"
+        [ -n "${KEY_SHOTS:-}" ] && shot "$name-key-$(date +%s%N)"
+    done
+    sleep 0.2
+    shot "$name"
+    if question_shown "$main"; then echo "  then: the question is open"; else echo "  then: no question is open"; fi
+}
+
+# A full extraction of the slot's own folder of BOOKS books (300) while "bossa nova" and Return are typed
+# into the search field at a person's pace, across the moment the Rebuild question shows; then, once a
+# second has passed, Return. What the slot's file holds after each.
+scene_rebuild_keys() {
+    profile rebuild-keys "${LANGUAGE:-en}"
+    many_books "${BOOKS:-300}"
+    start
+    wait_for_rows
+    cp "$slots/slot_4.json" "$work/rebuild-keys-before.json"
+    echo "  slot 4 before: $(slot_rows 4 genre)"
+    re_extract_all
+    sleep 0.3
+    x mousemove $search_field click 1
+    keys_across_question rebuild-keys-1-typed b o s s a space n o v a Return
+    sleep 2
+    echo "  slot 4 then: $(slot_rows 4 genre); rows gone: $(gone_rows "$work/rebuild-keys-before.json" "$slots/slot_4.json")"
+    x key Return
+    sleep 2
+    shot rebuild-keys-2-return
+    echo "  after Return, a second on: $(slot_rows 4 genre); rows gone: $(gone_rows "$work/rebuild-keys-before.json" "$slots/slot_4.json")"
+}
+
+# The same run while "Cool Jazz" is typed into the first row's genre field, slowly enough that the books
+# are read before the field closes (PAUSE seconds between the words, 8), then Return and "bossa nova"
+# typed on: whether the question waited for the field, what the Return and the keys after it did, and
+# the genre in the slot's file.
+scene_rebuild_field() {
+    local title main
+    profile rebuild-field "${LANGUAGE:-en}"
+    many_books "${BOOKS:-300}"
+    title="$(row_title 4 0)"
+    start
+    wait_for_rows
+    cp "$slots/slot_4.json" "$work/rebuild-field-before.json"
+    echo "  slot 4 before: $(slot_rows 4 genre); \"$title\" genre $(row_genre 4 "$title")"
+    x mousemove $edit_button click 1
+    sleep 0.5
+    re_extract_all
+    x mousemove $first_genre_cell click 1
+    sleep 0.6
+    main=$(main_window)
+    x key ctrl+a
+    human_keys C o o l
+    sleep "${PAUSE:-8}"
+    if question_shown "$main"; then echo "  the books read, the field open: a question is open"; else
+        echo "  the books read, the field open: no question"; fi
+    shot rebuild-field-1-field-open
+    human_keys space J a z z Return
+    keys_across_question rebuild-field-2-after-return b o s s a space n o v a
+    sleep 2
+    echo "  slot 4 then: $(slot_rows 4 genre); rows gone: $(gone_rows "$work/rebuild-field-before.json" "$slots/slot_4.json"); \"$title\" genre $(row_genre 4 "$title")"
+    x key Escape
+    sleep 2
+    shot rebuild-field-3-escape
+    echo "  after Escape: $(slot_rows 4 genre); \"$title\" genre $(row_genre 4 "$title")"
+}
+
+# import_typed NAME FORM PATHS...: Custom Files > Import Images/PDFs, the files typed into the panel; once the
+# form FORM (its window's name) shows, "Blue Bossa" typed at a person's pace at once, then Return: a picture
+# of the form as it opened and as typed into, and the slot's last rows then.
+import_typed() {
+    local name="$1" form="$2" names="" path
+    shift 2
+    for path in "$@"; do names="$names \"$(basename "$path")\""; done
+    x mousemove $custom_files_tile click 1
+    sleep 1.5
+    x mousemove 876 701 click 1
+    sleep 1.5
+    x type --delay 5 "$(dirname "$1")"
+    x key Return
+    sleep 0.5
+    x type --delay 5 "${names# }"
+    x key Return
+    for _ in $(seq 100); do
+        x search --onlyvisible --name "$form" >/dev/null 2>&1 && break
+        sleep 0.2
+    done
+    if ! x search --onlyvisible --name "$form" >/dev/null 2>&1; then
+        shot "$name-no-form"
+        echo "  $name: the form \"$form\" did not show"
+        return
+    fi
+    sleep 0.3
+    shot "$name-1-opened"
+    human_keys B l u e space B o s s a
+    shot "$name-2-typed"
+    human_keys Return
+    sleep 4
+    close_windows '\.pdf$'
+    close_windows '^Custom Files'
+    python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["bookmarks"]; print("  %s: slot 1 holds %d rows; the last: %s" % (sys.argv[2], len(r), [(b["title"], b["pdfFileName"]) for b in r[-int(sys.argv[3]):]]))' \
+        "$slots/slot_1.json" "$name" "$(($# < 2 ? 1 : $#))"
+}
+
+# In LANGUAGE (en), each import form typed into at once as it opens: one picture (its title), three
+# pictures (their book's name), a PDF with an outline (the book's name).
+scene_import_typed() {
+    local language="${LANGUAGE:-en}"
+    profile "import-typed-$language" "$language"
+    mkdir -p "$HOME/Documents/Scans"
+    for n in 1 2 3; do
+        convert -size 600x800 xc:white -pointsize 48 -annotate +60+400 "Lead sheet $n" "$HOME/Documents/Scans/Lead sheet $n.png"
+    done
+    cp "$build/demo/books/Folk Tunes Sampler (Demo).pdf" "$HOME/Documents/Scans/Sampler.pdf"
+    start
+    wait_for_rows
+    import_typed "import-typed-$language-one" "Import Images or PDFs" "$HOME/Documents/Scans/Lead sheet 1.png"
+    import_typed "import-typed-$language-three" "Import Images or PDFs" \
+        "$HOME/Documents/Scans/Lead sheet 1.png" "$HOME/Documents/Scans/Lead sheet 2.png" \
+        "$HOME/Documents/Scans/Lead sheet 3.png"
+    import_typed "import-typed-$language-outline" "Import PDF with existing bookmarks" "$HOME/Documents/Scans/Sampler.pdf"
+}
+
+# A book whose outline lists "Alpha" twice at page 1 and "Beta" at page 2, and Slot 4 built from its folder
+# (the three rows, each with its own genre): Re-extract > Extract all, the question, then Rebuild; the
+# slot after.
+scene_rebuild_twice() {
+    local folder
+    profile rebuild-twice
+    folder="$work/Twice"
+    mkdir -p "$folder"
+    python3 - "$folder/Twice.pdf" "$slots/slot_4.json" "$slots/slot_1.json" <<'EOF'
+import json, sys
+objs = []
+def add(s):
+    objs.append(s)
+    return len(objs)
+catalog, pages, outlines = add(None), add(None), add(None)
+content = add("<< /Length 42 >>\nstream\nBT /F1 24 Tf 72 700 Td (Lead sheet) Tj ET\nendstream")
+font = add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
+p1, p2 = add(None), add(None)
+items = [("Alpha", p1), ("Alpha", p1), ("Beta", p2)]
+ids = [add(None) for _ in items]
+objs[catalog - 1] = "<< /Type /Catalog /Pages %d 0 R /Outlines %d 0 R >>" % (pages, outlines)
+objs[pages - 1] = "<< /Type /Pages /Kids [%d 0 R %d 0 R] /Count 2 >>" % (p1, p2)
+for p in (p1, p2):
+    objs[p - 1] = ("<< /Type /Page /Parent %d 0 R /MediaBox [0 0 612 792] /Contents %d 0 R "
+                   "/Resources << /Font << /F1 %d 0 R >> >> >>" % (pages, content, font))
+objs[outlines - 1] = "<< /Type /Outlines /First %d 0 R /Last %d 0 R /Count 3 >>" % (ids[0], ids[-1])
+for i, (title, page) in enumerate(items):
+    links = (" /Prev %d 0 R" % ids[i - 1] if i else "") + (" /Next %d 0 R" % ids[i + 1] if i < 2 else "")
+    objs[ids[i] - 1] = "<< /Title (%s) /Parent %d 0 R /Dest [%d 0 R /Fit]%s >>" % (title, outlines, page, links)
+out, offsets = b"%PDF-1.4\n", []
+for i, o in enumerate(objs):
+    offsets.append(len(out))
+    out += ("%d 0 obj\n%s\nendobj\n" % (i + 1, o)).encode()
+xref = len(out)
+out += ("xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)).encode()
+out += b"".join(("%010d 00000 n \n" % o).encode() for o in offsets)
+out += ("trailer\n<< /Size %d /Root %d 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, catalog, xref)).encode()
+open(sys.argv[1], "wb").write(out)
+d = json.load(open(sys.argv[3]))
+row = lambda title, page, genre: dict(d["bookmarks"][0], pdfFileName="Twice.pdf", pdfFilePath=sys.argv[1],
+                                      pageNumber=page, title=title, pageSpan=1, totalPages=2, genre=genre)
+d["bookmarks"] = [row("Alpha", 1, "Swing"), row("Alpha", 1, "Waltz"), row("Beta", 2, "Folk")]
+d["selectedFolder"] = sys.argv[1].rsplit("/", 1)[0]
+json.dump(d, open(sys.argv[2], "w"))
+EOF
+    printf '{"activeSlot":4,"slotNames":{}}' >"$slots/slots_meta.json"
+    start
+    wait_for_rows
+    echo "  slot 4 before: $(rows_and_genres 4)"
+    re_extract_all
+    sleep 2
+    shot rebuild-twice-1-question
+    # "Rebuild": Cancel is the default (REBUILD_KEYS=Return for a build where Rebuild was).
+    x key ${REBUILD_KEYS:-shift+Tab Return}
+    sleep 2
+    shot rebuild-twice-2-rebuilt
+    echo "  after Rebuild: $(rows_and_genres 4)"
+}
+
+# rows_and_genres SLOT: the slot file's rows as title, page and genre.
+rows_and_genres() {
+    python3 -c 'import json, sys; print([(r["title"], r["pageNumber"], r.get("genre")) for r in json.load(open(sys.argv[1]))["bookmarks"]])' \
+        "$slots/slot_$1.json"
+}
+
+# Slot 4 built from a folder of BOOKS books (300): Re-extract > Extract all, and SIGTERM while the Rebuild
+# question is open: how the application ended, and the slot's file.
+scene_rebuild_sigterm() {
+    local main
+    profile rebuild-sigterm
+    many_books "${BOOKS:-300}"
+    start
+    wait_for_rows
+    cp "$slots/slot_4.json" "$work/rebuild-sigterm-before.json"
+    main=$(main_window)
+    re_extract_all
+    for _ in $(seq 300); do question_shown "$main" && break; sleep 0.1; done
+    sleep 0.5
+    shot rebuild-sigterm-1-question
+    local sent
+    sent=$(now_ms)
+    kill -TERM "$app_pid"
+    echo "  SIGTERM with the question open: the application $(ended) ($(($(now_ms) - sent)) ms after the signal)"
+    echo "  slot 4 after: $(slot_rows 4 genre); rows gone: $(gone_rows "$work/rebuild-sigterm-before.json" "$slots/slot_4.json")"
 }
 
 # slots_item N: the N-th item of the Slots menu, by keys.
@@ -1836,7 +2139,8 @@ scene_dialog_landing() {
 
 # The data folder on a small disk of its own (tmpfs, 8 MB; needs mount), filled once the application
 # runs; then a genre typed into a cell without Return and the application ended, by QUITS (Ctrl+Q,
-# answered Cancel; the close button, answered Quit Anyway; SIGTERM): what the alert says, what the
+# answered Cancel; the close button, answered Quit Anyway; SIGTERM; also ctrl-q-escape and
+# ctrl-q-close-box, the alert answered by Escape or its close box): what the alert says, what the
 # application does, and what the slot's file holds. After Cancel, room is made and Ctrl+Q pressed again.
 scene_quit_full() {
     local how title status
@@ -1850,7 +2154,7 @@ scene_quit_full() {
         echo "  $how: the disk: $(df -h --output=avail "$data" | tail -1 | tr -d ' ') free"
         type_into_cell " Mambo"
         case "$how" in
-        ctrl-q) x key ctrl+q ;;
+        ctrl-q*) x key ctrl+q ;;
         close-button) x mousemove 1479 127 click 1 ;;
         sigterm) kill -TERM "$app_pid" ;;
         esac
@@ -1859,8 +2163,12 @@ scene_quit_full() {
         if kill -0 "$app_pid" 2>/dev/null; then
             echo "  $how: the application still runs; alert: $(xdotool search --onlyvisible --name Lyrafold getwindowname %@ 2>/dev/null | tr '\n' '|')"
             case "$how" in
-            ctrl-q)
-                x key Return # Cancel, the default
+            ctrl-q*)
+                case "$how" in
+                ctrl-q-escape) x key Escape ;;
+                ctrl-q-close-box) x key alt+F4 ;; # the window manager's close, as the alert's close box
+                *) x key Return ;;                # Cancel, the default
+                esac
                 sleep 1
                 shot "quit-full-$how-2-cancelled"
                 echo "  $how: after Cancel: $(kill -0 "$app_pid" 2>/dev/null && echo "still runs" || echo ended); the file: $(row_genre 1 "$title")"

@@ -281,7 +281,7 @@ private Q_SLOTS:
     }
 
     // The question before a full run from the slot's own folder, once its books are read: what is
-    // rebuilt, and the titles not found again, which go with their metadata.
+    // rebuilt, and the bookmarks not found again, which go with their metadata.
     void rebuildTexts_data()
     {
         QTest::addColumn<int>("count");
@@ -295,16 +295,16 @@ private Q_SLOTS:
                                             "metadata of every title found again is kept.";
         QTest::newRow("one lost, one found")
             << 2 << 1
-            << "1 title of Slot 4 (Gig) is not in the books as it is stored (renamed, imported, or outside "
-               "the folder) and will be removed with its metadata. The other one is rebuilt from the books "
-               "in the folder with its metadata.";
+            << "1 bookmark of Slot 4 (Gig) is not in the books as it is stored (renamed, imported, or "
+               "outside the folder) and will be removed with its metadata. The other one is rebuilt from the "
+               "books in the folder with its metadata.";
         QTest::newRow("three lost")
             << 40 << 3
-            << "3 titles of Slot 4 (Gig) are not in the books as they are stored (renamed, imported, or "
+            << "3 bookmarks of Slot 4 (Gig) are not in the books as they are stored (renamed, imported, or "
                "outside the folder) and will be removed with their metadata. The other 37 are rebuilt from "
                "the books in the folder with their metadata.";
         QTest::newRow("all lost") << 2 << 2
-                                  << "2 titles of Slot 4 (Gig) are not in the books as they are stored "
+                                  << "2 bookmarks of Slot 4 (Gig) are not in the books as they are stored "
                                      "(renamed, imported, or outside the folder) and will be removed with "
                                      "their metadata.";
     }
@@ -315,7 +315,7 @@ private Q_SLOTS:
         QFETCH(int, lost);
         Session session(4, {});
         SlotClearPlan plan = session.librarySlots.planClearSlot(4, count);
-        plan.titlesLost = lost;
+        plan.bookmarksLost = lost;
         QCOMPARE(plan.rebuildMessage(), "Rebuild Slot 4 (Gig) from the books?");
         QTEST(plan.rebuildInformativeText(), "informative");
     }
@@ -353,33 +353,53 @@ private Q_SLOTS:
 
     // A full run replaces the slot's songs, a partial one those of its books only: the others stay
     // first, in their order. A new song with an old one's identity keeps what the user added to it,
-    // also when the old one was stored with a title that is folded today. The plan counts the slot's
-    // rows it neither leaves nor gives back by that identity: the ones removed with their metadata.
+    // also when the old one was stored with a title that is folded today; a title an outline lists
+    // twice at one page comes back twice, each with its own. The plan counts the slot's rows it neither
+    // leaves nor gives back by that identity: the ones removed with their metadata.
     void adoptsAnExtraction_data()
     {
         QTest::addColumn<bool>("partial");
         QTest::addColumn<QString>("storedTitle");
+        QTest::addColumn<bool>("storedTwice"); // B.pdf's Song 2 at page 2, by the slot
+        QTest::addColumn<bool>("readTwice");   // by the book's outline
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<qsizetype>("lost");
-        QTest::newRow("full") << false << "Song 2"
-                              << QStringList{"B.pdf:Song 2", "B.pdf:Song 3", "C.pdf:Song 1"} << qsizetype(3);
-        QTest::newRow("partial") << true << "Song 2"
+        QTest::addColumn<QString>("secondGenre"); // of the second Song 2 after
+        QTest::newRow("full") << false << "Song 2" << false << false
+                              << QStringList{"B.pdf:Song 2", "B.pdf:Song 3", "C.pdf:Song 1"} << qsizetype(3)
+                              << "";
+        QTest::newRow("partial") << true << "Song 2" << false << false
                                  << QStringList{"A.pdf:Song 1", "D.pdf:Song 4", "B.pdf:Song 2",
                                                 "B.pdf:Song 3", "C.pdf:Song 1"}
-                                 << qsizetype(1);
+                                 << qsizetype(1) << "";
         QTest::newRow("stored with control characters")
-            << false << "Song\x07 2\x1b" << QStringList{"B.pdf:Song 2", "B.pdf:Song 3", "C.pdf:Song 1"}
-            << qsizetype(3);
+            << false << "Song\x07 2\x1b" << false << false
+            << QStringList{"B.pdf:Song 2", "B.pdf:Song 3", "C.pdf:Song 1"} << qsizetype(3) << "";
+        const QStringList twice{"B.pdf:Song 2", "B.pdf:Song 2", "B.pdf:Song 3", "C.pdf:Song 1"};
+        QTest::newRow("a title listed twice at one page")
+            << false << "Song 2" << true << true << twice << qsizetype(3) << "Swing";
+        QTest::newRow("listed twice in the slot, once in the book")
+            << false << "Song 2" << true << false
+            << QStringList{"B.pdf:Song 2", "B.pdf:Song 3", "C.pdf:Song 1"} << qsizetype(4) << "";
+        QTest::newRow("listed once in the slot, twice in the book")
+            << false << "Song 2" << false << true << twice << qsizetype(3) << "Folk";
     }
 
     void adoptsAnExtraction()
     {
         QFETCH(bool, partial);
         QFETCH(QString, storedTitle);
+        QFETCH(bool, storedTwice);
+        QFETCH(bool, readTwice);
         QFETCH(QStringList, expected);
         QFETCH(qsizetype, lost);
+        QFETCH(QString, secondGenre);
         BookmarkList stored = songs("A.pdf", {1}) + songs("B.pdf", {2, 9}) + songs("D.pdf", {4});
         stored[1].title = storedTitle;
+        BookmarkEntry second = stored[1];
+        second.genre = QStringLiteral("Swing");
+        if (storedTwice)
+            stored.insert(2, second);
         Session session(1, stored);
         // Made while the run went on: it must survive.
         session.library.editBookmarks({1}, [](BookmarkEntry &row) {
@@ -391,12 +411,14 @@ private Q_SLOTS:
         result.slotName = QStringLiteral("Books");
         result.folder = QStringLiteral("/new");
         result.bookmarks = songs("B.pdf", {2, 3}) + songs("C.pdf", {1});
+        if (readTwice)
+            result.bookmarks.insert(1, result.bookmarks.at(0));
         result.bookmarks[0].composer = QStringLiteral("Trad.");
         if (partial)
             result.rereadBooks = QSet<QString>{QStringLiteral("b.pdf"), QStringLiteral("c.pdf")};
         ExtractionPlan plan = session.librarySlots.extractionPlanner(result)();
         QCOMPARE(plan.slotRows, stored.size());
-        QCOMPARE(plan.titlesLost, lost);
+        QCOMPARE(plan.bookmarksLost, lost);
         QCOMPARE(session.librarySlots.adoptExtraction(std::move(plan)),
                  std::optional<qsizetype>(expected.size()));
         const BookmarkList rows = session.library.allBookmarks().toList();
@@ -405,6 +427,8 @@ private Q_SLOTS:
         QCOMPARE(kept.genre, "Folk");
         QCOMPARE(kept.rating, 4.0);
         QCOMPARE(kept.composer, "Trad."); // the old song had none
+        if (!secondGenre.isEmpty())
+            QCOMPARE(rows.at(1).genre, secondGenre);
         QCOMPARE(session.library.selectedFolder(), "/new");
         QCOMPARE(SlotStore::slotName(1), "Books");
         QCOMPARE(SlotStore::loadSlot(1), rows);

@@ -6,6 +6,7 @@
 #include "ShareAnswers.h"
 #include "TestHarnessGui.h"
 #include "ViewerParts.h"
+#include "core/autoplaylist/AutoPlaylistFilters.h"
 #include "core/playlist/LyfPlaylistCodec.h"
 #include "core/slotfiles/SlotStore.h"
 #include "ui/app/AppContext.h"
@@ -561,6 +562,23 @@ private Q_SLOTS:
                                                    dialog->accept();
                                                })
                                             << "Ellington, Jobim";
+        QTest::newRow("composer: a term typed as it opens, then Return")
+            << "composer"
+            << "Ellington" << DialogAnswer([](QDialog *dialog) {
+                   WAIT_VERIFY(QApplication::activeWindow() == dialog);
+                   QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Jobim"));
+                   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+               })
+            << "Ellington, Jobim";
+        QTest::newRow("styles: Space as it opens ticks the first box")
+            << "style"
+            << "" << DialogAnswer([](QDialog *dialog) {
+                   WAIT_VERIFY(QApplication::activeWindow() == dialog);
+                   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+                   if (dialog->isVisible())
+                       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+               })
+            << "FIRST";
         QTest::newRow("cancel leaves the field")
             << "genre"
             << "latin, salsa" << DialogAnswer([](QDialog *dialog) { dialog->reject(); }) << "latin, salsa";
@@ -578,6 +596,8 @@ private Q_SLOTS:
         ModalAnswer answering(answer);
         child<QPushButton>(opened.window, qPrintable(field + QStringLiteral("BrowseButton")))->click();
         QCOMPARE(answering.otherDialogs, QStringList{AutoPlaylistFilterPicker::objectName});
+        if (written == "FIRST")
+            written = AutoPlaylistFilters::styleChoices().value(0);
         QCOMPARE(edit->text(), written);
     }
 

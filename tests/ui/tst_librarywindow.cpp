@@ -5,12 +5,20 @@
 #include "PdfFixtures.h"
 #include "TestHarnessGui.h"
 #include "ViewerParts.h"
+#include "core/common/Hop.h"
+#include "core/common/NotificationBus.h"
+#include "core/playlist/PlaylistLibrary.h"
 #include "core/slotfiles/SlotStore.h"
+#include "pdf/extract/BookmarkExtractionRun.h"
 #include "pdf/extract/PdfBookmarkExtractor.h"
 #include "pdf/import/ImagePdfImportService.h"
 #include "ui/app/AppContext.h"
+#include "ui/common/AccessTokenDialog.h"
+#include "ui/common/AddToPlaylistDialogs.h"
+#include "ui/common/LyrafoldAlert.h"
 #include "ui/common/StatusLine.h"
 #include "ui/extract/BookmarkExtractionFlow.h"
+#include "ui/extract/ExtractionPrompts.h"
 #include "ui/import/BookmarkedPdfRowsModel.h"
 #include "ui/import/ImagePdfImportDialogs.h"
 #include "ui/library/LibraryFlowService.h"
@@ -27,9 +35,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QTableView>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <memory>
 
@@ -159,7 +169,7 @@ private Q_SLOTS:
             QStringLiteral("Its one bookmark is rebuilt from the books in the folder; the "
                            "metadata of every title found again is kept");
         const QString oneOutside =
-            QStringLiteral("1 title of Slot 2 is not in the books as it is stored (renamed, imported, or "
+            QStringLiteral("1 bookmark of Slot 2 is not in the books as it is stored (renamed, imported, or "
                            "outside the folder) and will be removed with its metadata.");
         const QString cleared = QStringLiteral("The one bookmark in this slot will be removed from disk.");
         const QString imports = TestHarness::home() + QStringLiteral("/Documents/PDFs/");
@@ -180,7 +190,7 @@ private Q_SLOTS:
             << "Clear" << cleared;
         QTest::newRow("re-extract, two imported titles beside one of the folder")
             << true << QString() << folder() << withImports << rebuild << "Rebuild"
-            << QStringLiteral("2 titles of Slot 2 are not in the books as they are stored (renamed, "
+            << QStringLiteral("2 bookmarks of Slot 2 are not in the books as they are stored (renamed, "
                               "imported, or outside the folder) and will be removed with their metadata. "
                               "The other one is rebuilt from the books in the folder with its metadata.");
         QTest::newRow("re-extract, only titles of the folder")
@@ -243,41 +253,56 @@ private Q_SLOTS:
     // not give back as they are stored: whose book lies elsewhere, whose book has no outline (an imported
     // PDF, a picture book), whose title is not the outline's (renamed in the table, typed at an import).
     // Those go with their metadata, as many as it said; every other title keeps its own. Cancel changes
-    // nothing; a run of some of the books asks nothing; every book ticked is a full run.
+    // nothing; a run of some of the books asks nothing; every book ticked is a full run. The question comes
+    // at a moment the user did not choose: keys typed as it shows (a search's Space, a field's Return) do
+    // not answer it; then Return and Space answer Cancel, as Escape, the close box and a quit do. It is not
+    // asked while a quit is under way; a quit taken back asks it then.
     void rebuildCountsWhatItRemoves_data()
     {
         QTest::addColumn<QStringList>("added"); // to the slot beside the two songs of Book.pdf
         QTest::addColumn<QString>("ticked");    // the books chosen; empty: "Extract all PDFs"
-        QTest::addColumn<QString>("answer");    // to the question; empty: none is asked
-        QTest::addColumn<QStringList>("gone");
+        QTest::addColumn<QString>("typed");     // a key typed as the question shows
+        QTest::addColumn<QString>("answer");    // to the question: a button, a key, the close box, a quit
+        QTest::addColumn<QStringList>("gone");  // empty also when none is asked
         const QStringList all{"outside", "outline-less PDF", "picture book", "renamed", "typed single"};
         const QStringList allGone{"Alpha (slow)", "Blue Night",   "Elsewhere",
                                   "Lead sheet 1", "Lead sheet 2", "Plain"};
-        QTest::newRow("a title outside the folder") << QStringList{"outside"} << ""
-                                                    << "Rebuild" << QStringList{"Elsewhere"};
-        QTest::newRow("an outline-less PDF imported into the folder") << QStringList{"outline-less PDF"} << ""
-                                                                      << "Rebuild" << QStringList{"Plain"};
+        const QString none; // no book ticked, no key typed, no question
+        QTest::newRow("a title outside the folder")
+            << QStringList{"outside"} << none << none << "Rebuild" << QStringList{"Elsewhere"};
+        QTest::newRow("an outline-less PDF imported into the folder")
+            << QStringList{"outline-less PDF"} << none << none << "Rebuild" << QStringList{"Plain"};
         QTest::newRow("a picture book saved in it")
-            << QStringList{"picture book"} << ""
-            << "Rebuild" << QStringList{"Lead sheet 1", "Lead sheet 2"};
-        QTest::newRow("a title renamed in the table") << QStringList{"renamed"} << ""
-                                                      << "Rebuild" << QStringList{"Alpha (slow)"};
-        QTest::newRow("a single imported with a typed title") << QStringList{"typed single"} << ""
-                                                              << "Rebuild" << QStringList{"Blue Night"};
-        QTest::newRow("all together") << all << ""
-                                      << "Rebuild" << allGone;
-        QTest::newRow("all together, cancelled") << all << ""
-                                                 << "Cancel" << QStringList{};
-        QTest::newRow("all together, every book ticked") << all << "*"
-                                                         << "Rebuild" << allGone;
-        QTest::newRow("all together, one book ticked") << all << "Book.pdf"
-                                                       << "" << QStringList{"Alpha (slow)"};
+            << QStringList{"picture book"} << none << none << "Rebuild"
+            << QStringList{"Lead sheet 1", "Lead sheet 2"};
+        QTest::newRow("a title renamed in the table")
+            << QStringList{"renamed"} << none << none << "Rebuild" << QStringList{"Alpha (slow)"};
+        QTest::newRow("a single imported with a typed title")
+            << QStringList{"typed single"} << none << none << "Rebuild" << QStringList{"Blue Night"};
+        QTest::newRow("all together") << all << none << none << "Rebuild" << allGone;
+        QTest::newRow("all together, cancelled") << all << none << none << "Cancel" << QStringList{};
+        QTest::newRow("all together, Space as it shows, then Return")
+            << all << none << QStringLiteral("Space") << "Return" << QStringList{};
+        QTest::newRow("all together, Return as it shows, then Space")
+            << all << none << QStringLiteral("Return") << "Space" << QStringList{};
+        QTest::newRow("all together, a letter as it shows, then Escape")
+            << all << none << QStringLiteral("n") << "Escape" << QStringList{};
+        QTest::newRow("all together, the close box") << all << none << none << "close box" << QStringList{};
+        QTest::newRow("all together, a quit while it shows")
+            << all << none << none << "quit" << QStringList{};
+        QTest::newRow("all together, a quit begun as the books are read, then taken back")
+            << all << none << none << "quit first" << QStringList{};
+        QTest::newRow("all together, every book ticked")
+            << all << QStringLiteral("*") << none << "Rebuild" << allGone;
+        QTest::newRow("all together, one book ticked")
+            << all << QStringLiteral("Book.pdf") << none << none << QStringList{"Alpha (slow)"};
     }
 
     void rebuildCountsWhatItRemoves()
     {
         QFETCH(QStringList, added);
         QFETCH(QString, ticked);
+        QFETCH(QString, typed);
         QFETCH(QString, answer);
         QFETCH(QStringList, gone);
         const QString books = TestHarness::home() + QStringLiteral("/Rebuilt");
@@ -327,7 +352,13 @@ private Q_SLOTS:
         const qsizetype pdfs = QDir(books).entryList({QStringLiteral("*.pdf")}).size();
         QList<Step> steps{press("Re-extract folder"), slotPrompt(2, {})};
         if (ticked.isEmpty()) {
-            steps.append(press(QStringLiteral("Extract all PDFs (%1)").arg(pdfs)));
+            steps.append(
+                [&, extractAll = QStringLiteral("Extract all PDFs (%1)").arg(pdfs)](QDialog *dialog) {
+                    // The run's reads wait until the test has joined it.
+                    if (answer == "quit first")
+                        Hop::holdLandingsForTesting();
+                    ModalAnswer::press(dialog, extractAll);
+                });
         } else {
             steps.append(press("Choose which books to extract"));
             steps.append([ticked](QDialog *dialog) {
@@ -340,8 +371,70 @@ private Q_SLOTS:
                 ModalAnswer::press(dialog, QStringLiteral("Extract selected"));
             });
         }
+        // The keys a user types meanwhile: none answers the question until the test ends the wait.
+        LyrafoldAlert::setKeyGuardForTesting(std::chrono::hours(1));
+        const auto keysAgain =
+            qScopeGuard([] { LyrafoldAlert::setKeyGuardForTesting(std::chrono::seconds(1)); });
+        const auto key = [](QWidget *to, const QString &name) {
+            if (name == "Space" || name == "Return" || name == "Escape")
+                QTest::keyClick(to, name == "Space"    ? Qt::Key_Space
+                                    : name == "Return" ? Qt::Key_Return
+                                                       : Qt::Key_Escape);
+            else
+                QTest::keyClick(to, name.at(0).toLatin1());
+        };
+        // The system asks the application to end the moment the run has planned the rebuild; the quit is
+        // taken back (Cancel in its alert) while the question waits: it comes then.
+        const auto landings = qScopeGuard([] { Hop::releaseLandingsForTesting(); });
+        BookmarkExtractionRun *run = nullptr;
+        bool quitTakenBack = false;
+        QTimer quit;
+        QObject::connect(&quit, &QTimer::timeout, [&] {
+            if (!run) {
+                run = window.extraction()->findChild<BookmarkExtractionRun *>();
+                if (!run)
+                    return;
+                QObject::connect(run, &BookmarkExtractionRun::rebuildPlanned,
+                                 [] { Q_EMIT NotificationBus::instance().quitting(); });
+                Hop::releaseLandingsForTesting();
+            } else if (window.library().landings().holding()) {
+                quit.stop();
+                quitTakenBack = true;
+                Q_EMIT NotificationBus::instance().quitCancelled();
+            }
+        });
+        if (answer == "quit first")
+            quit.start(10);
         if (!answer.isEmpty())
-            steps.append(press(answer));
+            steps.append([&, typed, answer](QDialog *question) {
+                if (answer == "quit first") {
+                    const bool afterTheQuit = quitTakenBack;
+                    ModalAnswer::press(question, QStringLiteral("Cancel"));
+                    QVERIFY(afterTheQuit);
+                    return;
+                }
+                WAIT_VERIFY(QApplication::activeWindow() == question);
+                if (!typed.isEmpty()) {
+                    key(QApplication::focusWidget(), typed);
+                    QVERIFY(question->isVisible());
+                    QCOMPARE(window.library().allBookmarks().toList(), rows);
+                }
+                LyrafoldAlert::setKeyGuardForTesting(std::chrono::milliseconds(0));
+                if (answer == "close box") {
+                    question->close();
+                } else if (answer == "quit") {
+                    Q_EMIT NotificationBus::instance().quitting();
+                    const bool closed = !question->isVisible();
+                    if (!closed)
+                        question->reject();
+                    Q_EMIT NotificationBus::instance().quitCancelled();
+                    QVERIFY(closed);
+                } else if (answer == "Rebuild" || answer == "Cancel") {
+                    ModalAnswer::press(question, answer);
+                } else {
+                    key(QApplication::focusWidget(), answer);
+                }
+            });
         ModalAnswer answers(steps);
         window.flows().extractBookmarks(window.sink());
         WAIT_VERIFY_WITH_TIMEOUT(answers.stepsLeft() == 0 && !window.extraction()->isBusy(), 30000);
@@ -351,10 +444,10 @@ private Q_SLOTS:
         QCOMPARE(answers.messages.count(question), answer.isEmpty() ? 0 : 1);
         if (answer == "Rebuild") {
             SlotClearPlan told = window.context.librarySlots().planClearSlot(2, rows.size());
-            told.titlesLost = gone.size();
+            told.bookmarksLost = gone.size();
             QCOMPARE(answers.informativeTexts.last(), told.rebuildInformativeText());
         }
-        if (answer == "Cancel") {
+        if (!answer.isEmpty() && answer != "Rebuild") {
             QCOMPARE(status(window), "Extraction cancelled; nothing was changed.");
             QCOMPARE(window.library().allBookmarks().toList(), rows);
             QCOMPARE(SlotStore::loadSlot(2), rows);
@@ -644,6 +737,96 @@ private Q_SLOTS:
         QCOMPARE(options->bookmarks.at(10).title, bookmarks.at(10).title);
         QCOMPARE(options->bookName, "songs-from-the-public-domain");
         QCOMPARE(options->slotId, 1);
+    }
+
+    // A form opens with the cursor in the control the user fills, a field's text selected: what is typed
+    // at once, before a look at the form, is the title (one file), the book's name (several files, a PDF
+    // with an outline), the token (over the one stored), and Return takes it; in a list, Space ticks the
+    // book under the cursor and the arrows move through the playlists.
+    void formsTakeWhatIsTypedAtOnce_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<int>("files");     // pictures, books or playlists
+        QTest::addColumn<QString>("typed"); // text, or a key by name
+        QTest::addColumn<QString>("taken");
+        QTest::newRow("one picture: its title") << "imagePdfImportPrompt" << 1 << "Blue Bossa"
+                                                << "Blue Bossa";
+        QTest::newRow("three pictures: their book's name") << "imagePdfImportPrompt" << 3 << "Blue Bossa"
+                                                           << "Blue Bossa (Custom)";
+        QTest::newRow("a PDF with an outline: the book's name")
+            << "bookmarkedPdfImportPrompt" << 1 << "Blue Bossa"
+            << "Blue Bossa";
+        QTest::newRow("a token over the stored one") << "serviceTokenDialog" << 0 << "Blue Bossa"
+                                                     << "Blue Bossa";
+        QTest::newRow("the books to extract: Space ticks the first") << "chooseBooksPrompt" << 3 << "Space"
+                                                                     << "Scan 1.pdf";
+        QTest::newRow("a playlist from the list: Down chooses the second")
+            << "choosePlaylistDialog" << 7 << "Down"
+            << "1";
+    }
+
+    void formsTakeWhatIsTypedAtOnce()
+    {
+        QFETCH(QString, form);
+        QFETCH(int, files);
+        QFETCH(QString, typed);
+        QFETCH(QString, taken);
+        QStringList paths;
+        QStringList books;
+        for (int i = 0; i < files; ++i) {
+            paths.append(TestHarness::home() + QStringLiteral("/in/Scan %1.png").arg(i + 1));
+            books.append(TestHarness::home() + QStringLiteral("/in/Scan %1.pdf").arg(i + 1));
+            QDir().mkpath(QFileInfo(paths.last()).absolutePath());
+            QVERIFY(QImage(40, 20, QImage::Format_RGB32).save(paths.last()));
+        }
+        const QString pdf = TestHarness::home() + QStringLiteral("/in/Book.pdf");
+        PdfFixtures::writeSongbook(pdf, {QStringLiteral("One"), QStringLiteral("Two")});
+        const auto window = openWindow();
+        ModalAnswer answers(QList<Step>{[typed](QDialog *dialog) {
+            WAIT_VERIFY(QApplication::activeWindow() == dialog);
+            if (typed == "Space" || typed == "Down")
+                QTest::keyClick(QApplication::focusWidget(), typed == "Space" ? Qt::Key_Space : Qt::Key_Down);
+            else
+                QTest::keyClicks(QApplication::focusWidget(), typed);
+            if (dialog->isVisible())
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }});
+        if (form == "bookmarkedPdfImportPrompt") {
+            const std::optional<BookmarkedPdfImportOptions> options =
+                ImagePdfImportDialogs::promptBookmarkedPdfImportOptions(
+                    window.get(), window->context.librarySlots(), pdf,
+                    PdfBookmarkExtractor::extractBookmarks(pdf), std::nullopt);
+            QVERIFY(options);
+            QCOMPARE(options->bookName, taken);
+        } else if (form == "imagePdfImportPrompt") {
+            const std::optional<ImagePdfImportOptions> options =
+                ImagePdfImportDialogs::promptImagePdfImportOptions(
+                    window.get(), window->context.librarySlots(), paths, std::nullopt, {});
+            QVERIFY(options);
+            QCOMPARE(files == 1 ? options->pageTitles.value(0) : options->bookName, taken);
+        } else if (form == "serviceTokenDialog") {
+            const AccessTokenDialog::Outcome outcome = AccessTokenDialog::run(
+                window.get(), {QStringLiteral("Service token"), QString(), QStringLiteral("serviceToken")},
+                QStringLiteral("stored-token"));
+            QVERIFY(outcome.answer == AccessTokenDialog::Answer::save);
+            QCOMPARE(outcome.typedToken, taken);
+        } else if (form == "chooseBooksPrompt") {
+            const std::optional<QStringList> chosen =
+                ExtractionPrompts::promptChooseBooksFromList(window.get(), books);
+            QVERIFY(chosen);
+            QCOMPARE(*chosen, QStringList{TestHarness::home() + QStringLiteral("/in/") + taken});
+        } else {
+            PlaylistLibrary &playlists = window->context.playlists();
+            for (int i = 0; i < files; ++i)
+                QCOMPARE(playlists.createPlaylist(QStringLiteral("List %1").arg(i + 1)),
+                         PlaylistLibrary::Outcome::created);
+            const AddToPlaylistDialogs::Result result = AddToPlaylistDialogs::addToPlaylist(
+                window.get(), playlists,
+                Fixtures::bookmark(QStringLiteral("/b/B.pdf"), 1, QStringLiteral("Song")));
+            QVERIFY(result.kind == AddToPlaylistDialogs::Result::Kind::added);
+            QCOMPARE(result.playlistName, playlists.names().at(taken.toInt()));
+        }
+        QCOMPARE(answers.otherDialogs, QStringList{form});
     }
 
     // An import under way when the application quits stops before its next picture, so that the

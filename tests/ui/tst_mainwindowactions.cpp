@@ -22,6 +22,7 @@
 #include "platform/recognition/SongRecognitionResult.h"
 #include "ui/app/AppContext.h"
 #include "ui/app/AppDelegate.h"
+#include "ui/common/LyrafoldAlert.h"
 #include "ui/common/PagePreviewWindow.h"
 #include "ui/common/TablePagePreview.h"
 #include "ui/common/WindowPlacement.h"
@@ -51,6 +52,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSaveFile>
@@ -578,6 +580,8 @@ private Q_SLOTS:
                                                                      << "Tune";
         QTest::newRow("an extraction into the slot") << "extraction"
                                                      << "";
+        QTest::newRow("a full extraction over the slot, which asks before it rebuilds") << "rebuild question"
+                                                                                        << "";
         QTest::newRow("a slot tile") << "switch"
                                      << "";
         QTest::newRow("songs imported into another slot") << "import"
@@ -620,6 +624,8 @@ private Q_SLOTS:
         Hop::holdLandingsForTesting();
         auto landings = qScopeGuard([] { Hop::releaseLandingsForTesting(); });
         std::unique_ptr<ModalAnswer> answers;
+        const auto keysAgain =
+            qScopeGuard([] { LyrafoldAlert::setKeyGuardForTesting(std::chrono::seconds(1)); });
         std::optional<qsizetype> extracted;
         std::unique_ptr<BookmarkExtractionRun> run;
         BookmarkList expected = rows;
@@ -655,6 +661,33 @@ private Q_SLOTS:
                 run.get(), &BookmarkExtractionRun::finished,
                 [&](const BookmarkExtractionRun::Summary &summary) { extracted = summary.bookmarkCount; });
             run->start();
+        } else if (work == "rebuild question") {
+            // Extract > Re-extract folder > the current slot > Extract all: the run from the slot's own
+            // folder asks once its book is read, whose read comes back as the other work does.
+            QDir().mkpath(books());
+            QVERIFY(QFile::copy(book("joplin-pineapple-rag.pdf"), books() + "/Book.pdf"));
+            Hop::releaseLandingsForTesting();
+            LyrafoldAlert::setKeyGuardForTesting(std::chrono::hours(1));
+            answers = std::make_unique<ModalAnswer>(QList<ModalAnswer::Step>{
+                [](QDialog *dialog) { ModalAnswer::press(dialog, QStringLiteral("Re-extract folder")); },
+                [](QDialog *dialog) { ModalAnswer::press(dialog, QStringLiteral("OK")); },
+                [](QDialog *dialog) {
+                    Hop::holdLandingsForTesting();
+                    ModalAnswer::press(dialog, QStringLiteral("Extract all PDFs (1)"));
+                },
+                // The question, once Return has ended the field: the Return did not answer it, nor
+                // does the Space typed next; Escape does.
+                [&](QDialog *question) {
+                    QCOMPARE(qobject_cast<QMessageBox *>(question)->text(), "Rebuild Slot 1 from the books?");
+                    WAIT_VERIFY(QApplication::activeWindow() == question);
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+                    QVERIFY(question->isVisible());
+                    QCOMPARE(library.allBookmarks().toList(), expected);
+                    LyrafoldAlert::setKeyGuardForTesting(std::chrono::milliseconds(0));
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+                }});
+            window->flows().extractBookmarks(*statusField(*window));
+            WAIT_COMPARE(answers->stepsLeft(), 1);
         } else if (work == "switch") {
             clickTile(slotTile(*window, 2));
         } else if (work == "import") {
@@ -734,6 +767,9 @@ private Q_SLOTS:
             expected[1].genre = QStringLiteral("Mambo");
         } else if (work == "extraction") {
             WAIT_VERIFY(extracted);
+        } else if (work == "rebuild question") {
+            WAIT_COMPARE(statusField(*window)->text(), "Extraction cancelled; nothing was changed.");
+            QCOMPARE(answers->stepsLeft(), 0);
         } else if (work == "switch" || work == "import") {
             WAIT_COMPARE(library.currentSlotId(), 2);
         } else if (work == "picture") {
@@ -823,9 +859,14 @@ private Q_SLOTS:
     void aQuitTellsTheSaveItCouldNotMake_data()
     {
         QTest::addColumn<QString>("route");
-        QTest::addColumn<QString>("answer"); // the alert's button; none for the system's requests
+        QTest::addColumn<QString>("answer"); // the alert's button, Escape or its close box; none for the
+                                             // system's requests
         QTest::newRow("Ctrl+Q, Cancel") << "ctrl+q"
                                         << "Cancel";
+        QTest::newRow("Ctrl+Q, Escape") << "ctrl+q"
+                                        << "Escape";
+        QTest::newRow("Ctrl+Q, the alert's close box") << "ctrl+q"
+                                                       << "close box";
         QTest::newRow("Lyrafold > Quit Lyrafold, Quit Anyway") << "quit item"
                                                                << "Quit Anyway";
         QTest::newRow("the window's close button, Cancel") << "close"
@@ -853,7 +894,15 @@ private Q_SLOTS:
             return path == slotFile ? std::optional(QStringLiteral("the disk is full")) : std::nullopt;
         });
         const auto writable = qScopeGuard([] { StateFile::setWriteCheckForTesting({}); });
-        ModalAnswer answers(answer.isEmpty() ? QStringLiteral("Cancel") : answer);
+        ModalAnswer answers(QList<ModalAnswer::Step>{[answer](QDialog *alert) {
+            if (answer == "Escape")
+                QTest::keyClick(alert, Qt::Key_Escape);
+            else if (answer == "close box")
+                alert->close();
+            else
+                ModalAnswer::press(alert, answer);
+        }});
+        const bool cancels = answer == "Cancel" || answer == "Escape" || answer == "close box";
         // Once Cancel has kept the window: what it shows, then a quit that can save.
         bool keptOpen = false;
         QString keptGenre;
@@ -867,7 +916,7 @@ private Q_SLOTS:
             StateFile::setWriteCheckForTesting({});
             app.quitAction()->trigger();
         });
-        if (answer == "Cancel")
+        if (cancels)
             afterCancel.start(10);
         QTimer::singleShot(0, &window, [&] {
             if (route == "ctrl+q")
@@ -896,7 +945,7 @@ private Q_SLOTS:
             QCOMPARE(answers.messages, QStringList{told.arg(QStringLiteral("slot_1.json"))});
             QCOMPARE(answers.informativeTexts.first().section(QLatin1Char('\n'), 0, 0),
                      QStringLiteral("The file is in %1.").arg(QFileInfo(slotFile).absolutePath()));
-            if (answer == "Cancel") {
+            if (cancels) {
                 QVERIFY(keptOpen);
                 QCOMPARE(keptGenre, "Mambo");
                 QCOMPARE(SlotStore::loadSlot(1).at(1).genre, "Mambo");

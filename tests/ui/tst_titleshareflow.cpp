@@ -2,9 +2,11 @@
 #include "ModalAnswer.h"
 #include "TestHarnessGui.h"
 #include "ui/common/ExportProgressDialog.h"
+#include "ui/common/LyrafoldAlert.h"
 #include "ui/common/LyrafoldShareHelper.h"
 #include "ui/share/TitleShareFlow.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFrame>
@@ -91,30 +93,51 @@ private Q_SLOTS:
     }
 
     // What the build made is offered in the popup (the images in page order), or the user is told it
-    // could not be made; a cancelled build tells nothing.
+    // could not be made; a cancelled build tells nothing. The failure comes whenever the build ends: a
+    // key typed as it shows does not close it unread, Return does once it has been shown a while.
     void delivery_data()
     {
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<QStringList>("images");
         QTest::addColumn<bool>("offered");
         QTest::addColumn<QStringList>("alerts");
-        QTest::newRow("a PDF") << "pdf" << QStringList{} << true << QStringList{};
+        QTest::addColumn<bool>("typedAsItShows"); // a Space, then Return once the guard has passed
+        QTest::newRow("a PDF") << "pdf" << QStringList{} << true << QStringList{} << false;
         QTest::newRow("images") << "jpeg" << QStringList{"page_0002.jpg", "page_0001.jpg"} << true
-                                << QStringList{};
+                                << QStringList{} << false;
         QTest::newRow("a folder without images")
-            << "jpeg" << QStringList{} << false << QStringList{"Could not create share content"};
+            << "jpeg" << QStringList{} << false << QStringList{"Could not create share content"} << false;
         QTest::newRow("a book that cannot be read")
-            << "missing" << QStringList{} << false << QStringList{"Could not create share content"};
-        QTest::newRow("cancelled") << "cancelled" << QStringList{} << false << QStringList{};
+            << "missing" << QStringList{} << false << QStringList{"Could not create share content"} << false;
+        QTest::newRow("a book that cannot be read, a Space typed as it shows")
+            << "missing" << QStringList{} << false << QStringList{"Could not create share content"} << true;
+        QTest::newRow("cancelled") << "cancelled" << QStringList{} << false << QStringList{} << false;
     }
 
     void delivery()
     {
         QFETCH(QString, outcome);
         QFETCH(QStringList, images);
+        QFETCH(bool, typedAsItShows);
         QTemporaryDir folder;
         Window window;
-        ModalAnswer answers(QStringLiteral("OK"));
+        LyrafoldAlert::setKeyGuardForTesting(std::chrono::hours(1));
+        const auto keysAgain =
+            qScopeGuard([] { LyrafoldAlert::setKeyGuardForTesting(std::chrono::seconds(1)); });
+        bool openAfterSpace = false;
+        ModalAnswer answers(QList<ModalAnswer::Step>{[&](QDialog *alert) {
+            if (!typedAsItShows) {
+                ModalAnswer::press(alert, QStringLiteral("OK"));
+                return;
+            }
+            WAIT_VERIFY(QApplication::activeWindow() == alert);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+            openAfterSpace = alert->isVisible();
+            if (!openAfterSpace)
+                return;
+            LyrafoldAlert::setKeyGuardForTesting(std::chrono::milliseconds(0));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }});
         TitleShareFlow *flow = TitleShareFlow::runForTesting(
             &window.widget, window.share,
             Fixtures::bookmark(QStringLiteral("/b/Book.pdf"), 3, QStringLiteral("Song")), std::nullopt,
@@ -125,6 +148,8 @@ private Q_SLOTS:
         QVERIFY(finished.wait(TestHarness::hangGuardMs));
         QTEST(window.popup() != nullptr, "offered");
         QTEST(answers.messages, "alerts");
+        QCOMPARE(answers.stepsLeft(), answers.messages.isEmpty() ? 1 : 0);
+        QCOMPARE(openAfterSpace, typedAsItShows);
         if (!answers.messages.isEmpty() && outcome == QLatin1String("missing"))
             QCOMPARE(answers.informativeTexts.first(),
                      QStringLiteral("Check that the PDF file still exists."));

@@ -45,16 +45,30 @@ void carryUserFields(BookmarkEntry &row, const BookmarkEntry &old)
 // The slot's rows with the run's songs, and how many of the rows the run replaces it does not give back.
 struct MergedExtraction {
     LibraryRows rows;
-    qsizetype titlesLost = 0;
+    qsizetype bookmarksLost = 0;
 };
 
 MergedExtraction mergedExtraction(const LibraryRows &old, const ExtractionResult &result)
 {
-    const QHash<QString, qsizetype> oldByKey = old.firstPositionsById();
+    // The old rows by identity key: the first of each, and after each the next with its key. The n-th
+    // song of the run with a key takes the n-th of those rows (an outline that lists a title twice at
+    // one page gives it back twice, each with its own metadata), a song beyond them the first one's.
+    struct Rows {
+        qsizetype first = -1;
+        qsizetype next = -1; // the next not taken yet; -1 once every one is
+    };
+    QHash<QString, Rows> byKey;
+    byKey.reserve(old.size());
+    std::vector<qsizetype> nextOfKey(size_t(old.size()), -1);
+    for (qsizetype i = old.size() - 1; i >= 0; --i) {
+        Rows &rows = byKey[old.at(i).id()];
+        nextOfKey[size_t(i)] = rows.first;
+        rows.first = rows.next = i;
+    }
     MergedExtraction merged;
-    // An old row stays when a partial run leaves its book, or comes back when a song of the run has
-    // its identity key: the one key metadata is carried by, so the rows counted lost are exactly those
-    // whose metadata goes.
+    // An old row stays when a partial run leaves its book, or comes back when a song of the run takes
+    // it by its identity key: the one key metadata is carried by, so the rows counted lost are exactly
+    // those whose metadata goes.
     std::vector<bool> stays(size_t(old.size()), false);
     if (result.rereadBooks) {
         for (qsizetype i = 0; i < old.size(); ++i) {
@@ -66,13 +80,16 @@ MergedExtraction mergedExtraction(const LibraryRows &old, const ExtractionResult
         }
     }
     for (BookmarkEntry row : result.bookmarks) {
-        if (const auto found = oldByKey.constFind(row.id()); found != oldByKey.cend()) {
-            carryUserFields(row, old.at(*found));
-            stays[size_t(*found)] = true;
+        if (const auto found = byKey.find(row.id()); found != byKey.end()) {
+            const qsizetype taken = found->next >= 0 ? found->next : found->first;
+            carryUserFields(row, old.at(taken));
+            stays[size_t(taken)] = true;
+            if (found->next >= 0)
+                found->next = nextOfKey[size_t(taken)];
         }
         merged.rows.append(row);
     }
-    merged.titlesLost = std::count(stays.cbegin(), stays.cend(), false);
+    merged.bookmarksLost = std::count(stays.cbegin(), stays.cend(), false);
     return merged;
 }
 
@@ -100,7 +117,7 @@ QString SlotClearPlan::rebuildMessage() const
 
 QString SlotClearPlan::rebuildInformativeText() const
 {
-    if (titlesLost == 0) {
+    if (bookmarksLost == 0) {
         return bookmarkCount == 1
                    ? UiText::tr("Its one bookmark is rebuilt from the books in the folder; the metadata of "
                                 "every title found again is kept.")
@@ -109,15 +126,15 @@ QString SlotClearPlan::rebuildInformativeText() const
                          .arg(bookmarkCount);
     }
     QString text =
-        titlesLost == 1
+        bookmarksLost == 1
             ? UiText::tr(
-                  "1 title of %1 is not in the books as it is stored (renamed, imported, or outside the "
+                  "1 bookmark of %1 is not in the books as it is stored (renamed, imported, or outside the "
                   "folder) and will be removed with its metadata.")
                   .arg(slotLabel())
-            : UiText::tr("%1 titles of %2 are not in the books as they are stored (renamed, imported, or "
-                         "outside the folder) and will be removed with their metadata.")
-                  .arg(QString::number(titlesLost), slotLabel());
-    const qsizetype rebuilt = bookmarkCount - titlesLost;
+            : UiText::tr("%1 bookmarks of %2 are not in the books as they are stored (renamed, imported, "
+                         "or outside the folder) and will be removed with their metadata.")
+                  .arg(QString::number(bookmarksLost), slotLabel());
+    const qsizetype rebuilt = bookmarkCount - bookmarksLost;
     if (rebuilt == 1)
         text += UiText::tr(" The other one is rebuilt from the books in the folder with its metadata.");
     else if (rebuilt > 1)
@@ -600,7 +617,7 @@ std::function<ExtractionPlan()> LibrarySlots::extractionPlanner(ExtractionResult
         plan.slotRows = old.size();
         MergedExtraction merged = mergedExtraction(old, result);
         plan.rows = std::move(merged.rows);
-        plan.titlesLost = merged.titlesLost;
+        plan.bookmarksLost = merged.bookmarksLost;
         plan.titleKeys = std::make_shared<const TitleKeyIndex>(plan.rows);
         plan.positions = plan.rows.firstPositionsById();
         plan.result = std::move(result);

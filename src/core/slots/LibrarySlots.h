@@ -18,9 +18,9 @@ struct SlotClearPlan {
     QString slotName;
     qsizetype bookmarkCount = 0;
     quint64 libraryVersion = 0;
-    // Of a full extraction from the slot's own folder, once its books are read: the slot's titles it
-    // does not bring back (ExtractionPlan::titlesLost).
-    qsizetype titlesLost = 0;
+    // Of a full extraction from the slot's own folder, once its books are read: the slot's bookmarks it
+    // does not bring back (ExtractionPlan::bookmarksLost).
+    qsizetype bookmarksLost = 0;
 
     // "Clear Slot 3?" (with the slot's own name when it has one) and the count of bookmarks lost: what an
     // extraction asks before it empties the slot.
@@ -30,7 +30,7 @@ struct SlotClearPlan {
     QString clearCommandMessage() const;
     static QString clearCommandInformativeText();
     // A full extraction into the slot: its bookmarks are rebuilt from the books, the metadata of every
-    // title found again is kept, and the titles lost are counted as removed with their metadata.
+    // title found again is kept, and the bookmarks lost are counted as removed with their metadata.
     QString rebuildMessage() const;
     QString rebuildInformativeText() const;
 
@@ -60,9 +60,10 @@ struct ExtractionPlan {
     std::shared_ptr<const TitleKeyIndex> titleKeys;
     QHash<QString, qsizetype> positions; // identity key -> first position
     // The slot's rows the plan merged from, and how many of those neither a partial run leaves nor a
-    // song of the run gives back by identity key: the rows, and their metadata, the plan removes.
+    // song of the run gives back by identity key (as many as it has songs with that key): the rows, and
+    // their metadata, the plan removes.
     qsizetype slotRows = 0;
-    qsizetype titlesLost = 0;
+    qsizetype bookmarksLost = 0;
     // What the plan was made from.
     qint64 currentSlot = 0;
     quint64 libraryVersion = 0;

@@ -172,7 +172,7 @@ void BookmarkExtractionRun::adopt(ExtractionResult result)
                      return;
                  // What the user agreed to is what is replaced: a merge made again that would remove other
                  // counts is asked about again.
-                 const std::pair counts(plan.slotRows, plan.titlesLost);
+                 const std::pair counts(plan.slotRows, plan.bookmarksLost);
                  if (m_request.asksBeforeRebuilding && plan.slotRows > 0 && counts != m_answered) {
                      m_planned = std::move(plan);
                      Q_EMIT rebuildPlanned(counts.first, counts.second);
@@ -188,7 +188,7 @@ void BookmarkExtractionRun::rebuild()
         return;
     ExtractionPlan plan = std::move(*m_planned);
     m_planned.reset();
-    m_answered = std::pair(plan.slotRows, plan.titlesLost);
+    m_answered = std::pair(plan.slotRows, plan.bookmarksLost);
     take(std::move(plan));
 }
 

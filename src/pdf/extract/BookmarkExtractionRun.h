@@ -77,8 +77,8 @@ Q_SIGNALS:
     void progressed(qsizetype done, qsizetype total, const QString &statusText);
     void finished(const BookmarkExtractionRun::Summary &summary);
     // The slot's rows the run replaces, and how many of them it does not give back: those go with their
-    // metadata (ExtractionPlan::titlesLost).
-    void rebuildPlanned(qsizetype slotRows, qsizetype titlesLost);
+    // metadata (ExtractionPlan::bookmarksLost).
+    void rebuildPlanned(qsizetype slotRows, qsizetype bookmarksLost);
 
 private:
     void bookRead(qsizetype index, PdfBookmarkExtractor::ExtractedBook book);

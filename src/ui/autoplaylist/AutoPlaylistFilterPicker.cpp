@@ -48,10 +48,20 @@ public:
         layout->addWidget(buttons);
     }
 
-    void add(QWidget *widget) { m_content->addWidget(widget); }
+    // The first control added has the focus as the dialog opens, so that what is typed at once (a term, a
+    // Space that ticks a box) goes to it rather than to the button made before it.
+    void add(QWidget *widget)
+    {
+        m_content->addWidget(widget);
+        if (!m_focused && (widget->focusPolicy() & Qt::TabFocus)) {
+            m_focused = true;
+            widget->setFocus();
+        }
+    }
 
 private:
     QVBoxLayout *m_content;
+    bool m_focused = false;
 };
 
 void chooseMany(const QString &title, const QStringList &choices, QLineEdit *field, QWidget *parent)

@@ -43,6 +43,8 @@ Choice chooseFromList(QWidget *parent, const QStringList &names)
     list->setMinimumSize(300, 240);
     QObject::connect(list, &QListWidget::itemActivated, &alert, [&alert] { alert.press(0); });
     alert.setAccessory(list);
+    // The arrow keys move through the playlists and Return adds to the one chosen.
+    list->setFocus();
     switch (alert.run()) {
     case 0:
         if (list->currentRow() >= 0)

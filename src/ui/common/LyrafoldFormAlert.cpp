@@ -50,6 +50,24 @@ void LyrafoldFormAlert::setAccessory(QWidget *accessory)
         delete m_accessory;
     m_accessory = accessory;
     column->insertWidget(column->count() - 1, accessory);
+    // The buttons were made first: Tab goes through the form's controls, then to them.
+    QWidget *last = accessory->focusPolicy() & Qt::TabFocus ? accessory : nullptr;
+    for (QWidget *widget = accessory->nextInFocusChain(); accessory->isAncestorOf(widget);
+         widget = widget->nextInFocusChain()) {
+        if (widget->focusPolicy() & Qt::TabFocus)
+            last = widget;
+    }
+    for (QPushButton *button : std::as_const(m_buttons)) {
+        if (last)
+            QWidget::setTabOrder(last, button);
+        last = button;
+    }
+}
+
+void LyrafoldFormAlert::setFirstField(QLineEdit *field)
+{
+    field->setFocus();
+    field->selectAll();
 }
 
 void LyrafoldFormAlert::press(int index)
@@ -80,7 +98,7 @@ std::optional<QString> LyrafoldFormAlert::askText(QWidget *parent, const QString
     field->setObjectName(objectName + QStringLiteral("Field"));
     field->setFixedWidth(fieldWidth);
     alert.setAccessory(field);
-    field->setFocus();
+    alert.setFirstField(field);
     if (alert.run() != 0)
         return std::nullopt;
     return field->text();

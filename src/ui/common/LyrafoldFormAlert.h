@@ -7,6 +7,7 @@
 #include <optional>
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 
 // A modal alert with controls of its own between its texts and its buttons: the slot prompts, the
@@ -19,8 +20,12 @@ public:
     LyrafoldFormAlert(QWidget *parent, const QString &objectName, const QString &message,
                       const QString &informativeText, const QStringList &buttons);
 
-    // Placed between the texts and the buttons; the alert takes it.
+    // Placed between the texts and the buttons; the alert takes it. Tab goes through its controls, then
+    // to the buttons.
     void setAccessory(QWidget *accessory);
+    // The field of the accessory the user fills: the cursor is in it as the alert opens, its text
+    // selected, so that what is typed first replaces it.
+    void setFirstField(QLineEdit *field);
     // Asked when the first button is pressed; false keeps the alert open (it has told the user why).
     void setAcceptCheck(std::function<bool()> check) { m_acceptCheck = std::move(check); }
 

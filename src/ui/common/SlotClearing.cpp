@@ -13,9 +13,10 @@ bool confirm(QWidget *parent, const SlotClearPlan &plan)
 
 bool confirmRebuild(QWidget *parent, const SlotClearPlan &plan)
 {
-    return LyrafoldAlert::run(parent, LyrafoldAlert::Style::warning, plan.rebuildMessage(),
-                              plan.rebuildInformativeText(),
-                              {QStringLiteral("Rebuild"), QStringLiteral("Cancel")}) == 0;
+    // Asked once the books are read, whenever that is: keys typed meanwhile were meant for something else.
+    return LyrafoldAlert::runUnasked(parent, LyrafoldAlert::Style::warning, plan.rebuildMessage(),
+                                     plan.rebuildInformativeText(),
+                                     {QStringLiteral("Rebuild"), QStringLiteral("Cancel")}) == 0;
 }
 
 std::optional<QString> clearCurrentSlot(QWidget *parent, LibrarySlots &librarySlots)

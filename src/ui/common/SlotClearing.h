@@ -14,7 +14,8 @@ namespace SlotClearing {
 
 // Asks whether to empty the planned slot, naming it and the bookmarks it holds ("Clear" / "Cancel").
 bool confirm(QWidget *parent, const SlotClearPlan &plan);
-// Asks before a full extraction rebuilds a slot that holds bookmarks ("Rebuild" / "Cancel").
+// Asks before a full extraction rebuilds a slot that holds bookmarks ("Rebuild" / "Cancel", the default):
+// an alert raised on its own (LyrafoldAlert::runUnasked).
 bool confirmRebuild(QWidget *parent, const SlotClearPlan &plan);
 
 // Clears the current slot after the question: the Default slot is refused with an alert. Returns the

@@ -1,6 +1,7 @@
 #include "ui/extract/BookmarkExtractionFlow.h"
 
 #include "core/common/Hop.h"
+#include "core/session/LandingGate.h"
 #include "core/slots/LibrarySlots.h"
 #include "pdf/extract/BookmarkExtractionRun.h"
 #include "ui/common/SlotClearing.h"
@@ -165,26 +166,56 @@ void BookmarkExtractionFlow::walked(const QString &folder, qint64 slot, const QS
                     Q_EMIT extracted();
                 setBusy(false);
             });
-    // Asked once the run's own step is over; a run cancelled or gone by then is not answered.
-    connect(
-        m_run, &BookmarkExtractionRun::rebuildPlanned, this,
-        [this, slot, run = QPointer(m_run)](qsizetype slotRows, qsizetype titlesLost) {
-            if (run && run == m_run)
-                rebuildAsked(slot, slotRows, titlesLost);
-        },
-        Qt::QueuedConnection);
+    // Asked once no field holds text typed for a row and no quit is under way; a run cancelled or gone
+    // by then is not answered, one the quit ends counts as cancelled.
+    connect(m_run, &BookmarkExtractionRun::rebuildPlanned, this,
+            [this, slot, run = QPointer(m_run)](qsizetype slotRows, qsizetype bookmarksLost) {
+                askOnATurnOfItsOwn(run, [this, slot, run, slotRows, bookmarksLost] {
+                    if (run && run == m_run)
+                        rebuildAsked(slot, slotRows, bookmarksLost);
+                });
+            });
     Q_EMIT cancellable(true);
     Q_EMIT statusChanged(QStringLiteral("Extracting bookmarks..."));
     m_run->start();
 }
 
-void BookmarkExtractionFlow::rebuildAsked(qint64 slot, qsizetype slotRows, qsizetype titlesLost)
+void BookmarkExtractionFlow::askOnATurnOfItsOwn(const QPointer<BookmarkExtractionRun> &run,
+                                                std::function<void()> ask)
+{
+    // A question comes at a moment the user did not choose. It waits, as work that lands does, while a
+    // field holds text typed for a row: it would take the field's keys and end it. And it is asked on a
+    // turn of the event loop of its own, never inside the step that told it nor inside the close of a
+    // field, which lets what waited land while the view still lets the field go.
+    QMetaObject::invokeMethod(
+        this,
+        [this, run, ask = std::move(ask)] {
+            const auto now = std::make_shared<bool>(true);
+            m_session.landings().land(
+                this,
+                [this, run, ask, now] {
+                    if (*now)
+                        ask();
+                    else
+                        askOnATurnOfItsOwn(run, ask);
+                },
+                LandingGate::AtQuit::drop,
+                [run] {
+                    if (run)
+                        run->cancel();
+                });
+            *now = false;
+        },
+        Qt::QueuedConnection);
+}
+
+void BookmarkExtractionFlow::rebuildAsked(qint64 slot, qsizetype slotRows, qsizetype bookmarksLost)
 {
     const QPointer<BookmarkExtractionRun> run = m_run;
     SlotClearPlan plan = m_slots.planClearSlot(slot, slotRows);
-    plan.titlesLost = titlesLost;
+    plan.bookmarksLost = bookmarksLost;
     const bool rebuild = SlotClearing::confirmRebuild(m_window, plan);
-    // The run may have ended while the question was open.
+    // The run may have ended while the question was open; a quit closed it as Cancel.
     if (!run || run != m_run)
         return;
     if (rebuild)

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 class BookmarkExtractionRun;
 class LibrarySession;
 class LibrarySlots;
@@ -69,8 +71,11 @@ private:
     };
     void walked(const QString &folder, qint64 slot, const QString &slotName, bool askBookSelection,
                 const Walk &walk);
+    // ask(), once nothing holds back work that lands, on a turn of the event loop of its own; at a quit
+    // the run is cancelled instead.
+    void askOnATurnOfItsOwn(const QPointer<BookmarkExtractionRun> &run, std::function<void()> ask);
     // The question of a full run from the slot's own folder, its books read: Rebuild or Cancel.
-    void rebuildAsked(qint64 slot, qsizetype slotRows, qsizetype titlesLost);
+    void rebuildAsked(qint64 slot, qsizetype slotRows, qsizetype bookmarksLost);
     void setBusy(bool busy);
 
     LibrarySlots &m_slots;

@@ -126,6 +126,8 @@ std::optional<QStringList> promptChooseBooksFromList(QWidget *parent, const QStr
         item->setData(Qt::UserRole, path);
     }
     alert.setAccessory(list);
+    // Space ticks the book under the cursor, Return extracts the books ticked.
+    list->setFocus();
     if (alert.run() != 0)
         return std::nullopt;
     // The ticked books in the order the list shows them.

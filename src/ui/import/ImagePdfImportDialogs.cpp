@@ -139,6 +139,9 @@ promptImagePdfImportOptions(QWidget *parent, const LibrarySlots &librarySlots, c
     std::optional<QString> folder;
     column->addWidget(folderRow(&alert, folder));
     alert.setAccessory(form);
+    // One file: its title ("Book:" is fixed); several: the name of the book they make.
+    if (several || !titleFields.isEmpty())
+        alert.setFirstField(several ? bookField : titleFields.first());
 
     QStringList titles;
     alert.setAcceptCheck([&] {
@@ -236,6 +239,7 @@ promptBookmarkedPdfImportOptions(QWidget *parent, const LibrarySlots &librarySlo
     std::optional<QString> folder;
     column->addWidget(folderRow(&alert, folder));
     alert.setAccessory(form);
+    alert.setFirstField(bookField);
 
     alert.setAcceptCheck([&] {
         if (titleMode->currentIndex() != 1)

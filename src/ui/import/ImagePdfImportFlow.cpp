@@ -237,7 +237,8 @@ void ImagePdfImportFlow::take(const BookmarkList &rows, qint64 slot, const QStri
 void ImagePdfImportFlow::fail(const QString &title, const QString &message, const QString &status)
 {
     const QPointer<ImagePdfImportFlow> self(this);
-    LyrafoldAlert::run(m_window, LyrafoldAlert::Style::warning, title, message);
+    // Told once the import on a worker has failed, whenever that is.
+    LyrafoldAlert::runUnasked(m_window, LyrafoldAlert::Style::warning, title, message);
     if (self)
         Q_EMIT failed(status);
 }

@@ -190,9 +190,9 @@ void LibraryFlowService::importBookmarksFromFile(StatusSink &sink, const QString
                 if (!read) {
                     const QString &message = read.error().message;
                     report(BookmarkImport::invalidFileTitle() + QStringLiteral(": ") + message);
-                    LyrafoldAlert::run(report.sink() ? report.sink()->alertParent() : nullptr,
-                                       LyrafoldAlert::Style::warning, BookmarkImport::invalidFileTitle(),
-                                       message);
+                    LyrafoldAlert::runUnasked(report.sink() ? report.sink()->alertParent() : nullptr,
+                                              LyrafoldAlert::Style::warning,
+                                              BookmarkImport::invalidFileTitle(), message);
                     return;
                 }
                 // The file replaces the slot it was chosen for, never one switched to while it was read.

@@ -77,9 +77,9 @@ void MainWindowController::loadDefaultsFrom(const QString &resourcePath)
         m_session.landings().landing(this, [this, folder](Result<BookmarkList> loaded) {
             if (!loaded) {
                 const QPointer<MainWindowController> self(this);
-                LyrafoldAlert::run(alertParent(), LyrafoldAlert::Style::warning,
-                                   QStringLiteral("Failed to load default bookmarks"),
-                                   loaded.error().message);
+                LyrafoldAlert::runUnasked(alertParent(), LyrafoldAlert::Style::warning,
+                                          QStringLiteral("Failed to load default bookmarks"),
+                                          loaded.error().message);
                 if (self)
                     setStatus(QStringLiteral("Failed to load defaults"));
                 return;

@@ -155,8 +155,9 @@ void MainWindowPlaylists::importPlaylistFile(const QVariantMap &userInfo)
         },
         [this, path](Result<PlaylistMerge> merge) {
             if (!merge) {
-                LyrafoldAlert::run(m_status.alertParent(), LyrafoldAlert::Style::warning,
-                                   QStringLiteral("Could not import playlist file"), merge.error().message);
+                LyrafoldAlert::runUnasked(m_status.alertParent(), LyrafoldAlert::Style::warning,
+                                          QStringLiteral("Could not import playlist file"),
+                                          merge.error().message);
                 m_status.showStatus(QStringLiteral("Import failed."));
                 return;
             }

@@ -143,8 +143,8 @@ void MetadataImportFlow::importMetadataFile(const QString &path)
             if (!file) {
                 m_sink.showStatus(BookmarkImport::invalidFileTitle() + QStringLiteral(": ") +
                                   file.error().message);
-                LyrafoldAlert::run(m_sink.alertParent(), LyrafoldAlert::Style::warning,
-                                   BookmarkImport::invalidFileTitle(), file.error().message);
+                LyrafoldAlert::runUnasked(m_sink.alertParent(), LyrafoldAlert::Style::warning,
+                                          BookmarkImport::invalidFileTitle(), file.error().message);
                 return;
             }
             // The records are decoded as they are applied, straight into the rows: neither the records

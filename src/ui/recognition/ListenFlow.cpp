@@ -65,14 +65,16 @@ void ListenFlow::showResult(const SongRecognitionResult &result)
         break;
     case SongRecognitionResult::Kind::failure: {
         m_sink.showStatus(QStringLiteral("Listen failed: %1").arg(result.message));
+        // Told once the recording and the service's answer are over, whenever that is: its default is
+        // OK, and keys typed meanwhile do not answer it.
         if (!result.tokenNeeded) {
-            LyrafoldAlert::run(m_sink.alertParent(), LyrafoldAlert::Style::warning,
-                               QStringLiteral("Listen failed"), result.message);
+            LyrafoldAlert::runUnasked(m_sink.alertParent(), LyrafoldAlert::Style::warning,
+                                      QStringLiteral("Listen failed"), result.message);
             break;
         }
-        const int pressed = LyrafoldAlert::run(m_sink.alertParent(), LyrafoldAlert::Style::warning,
-                                               QStringLiteral("Listen failed"), result.message,
-                                               {QStringLiteral("Enter Token…"), QStringLiteral("OK")});
+        const int pressed = LyrafoldAlert::runUnasked(m_sink.alertParent(), LyrafoldAlert::Style::warning,
+                                                      QStringLiteral("Listen failed"), result.message,
+                                                      {QStringLiteral("Enter Token…"), QStringLiteral("OK")});
         if (pressed == 0)
             Q_EMIT tokenRequested();
         break;

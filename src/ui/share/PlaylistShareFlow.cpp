@@ -140,8 +140,9 @@ void PlaylistShareFlow::deliver(const PlaylistExports &exports, PlaylistShareDes
             QString why = QStringLiteral("Check that PDF files for this playlist still exist.");
             if (const QStringList failures = exports.failures(); !failures.isEmpty())
                 why += QStringLiteral("\n\n") + failures.join(QLatin1Char('\n'));
-            LyrafoldAlert::run(m_window, LyrafoldAlert::Style::warning,
-                               QStringLiteral("Could not create share content"), why);
+            // Told once the export built on a worker has failed, whenever that is.
+            LyrafoldAlert::runUnasked(m_window, LyrafoldAlert::Style::warning,
+                                      QStringLiteral("Could not create share content"), why);
         }
         end();
         return;

@@ -154,7 +154,8 @@ void TitleShareFlow::deliver(const ExportResult &made)
         QString why = bookGone;
         if (!made && made.failure != ExportResult::Failure::bookMissing)
             why += QStringLiteral("\n\n") + made.message();
-        LyrafoldAlert::run(m_window, LyrafoldAlert::Style::warning, cannotCreate, why);
+        // Told once the export built on a worker has failed, whenever that is.
+        LyrafoldAlert::runUnasked(m_window, LyrafoldAlert::Style::warning, cannotCreate, why);
         end();
         return;
     }
