@@ -18,6 +18,7 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -481,6 +482,34 @@ private Q_SLOTS:
         QCOMPARE(told.count(), 1);
         QCOMPARE(told.at(0).at(0).toString(), path);
         QCOMPARE(told.at(0).at(1).toString(), kept);
+    }
+
+    // A burst of saves keeps only so many bytes of versions aside at once (each a copy of the file): the
+    // oldest are looked at before their delay is out, and one another program wrote into is taken in
+    // then.
+    void keptVersionsAreBounded()
+    {
+        FileGuard::setDelaysForTesting(std::chrono::minutes(1), std::chrono::minutes(1));
+        FileGuard::setKeptBytesForTesting(100);
+        const auto restore = qScopeGuard([] { FileGuard::setKeptBytesForTesting(0); });
+        const QString path = PlaylistStore::playlistsPath();
+        TestHarness::writeFile(path, "first\n");
+        LineFile file(path);
+        OpenedBeforeTheSwap other(path);
+        file.add(QStringLiteral("ours-0"));
+        QVERIFY(other.waitForTheSwap());
+        QVERIFY(other.write("first\ntheirs\n"));
+        QStringList expected{"first", "theirs", "ours-0"};
+        for (int k = 1; k <= 30; ++k) {
+            file.add(QStringLiteral("ours-%1").arg(k));
+            expected.append(QStringLiteral("ours-%1").arg(k));
+            StateFile::waitForPendingWrites(path);
+        }
+        WAIT_COMPARE(keptVersions(path).size(), 1);
+        WAIT_COMPARE(file.lines, expected);
+        WAIT_COMPARE(
+            QString::fromUtf8(TestHarness::readFile(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+            expected);
     }
 
     // A sync tool brings a newer file of the current slot (ten rows re-tagged, five songs added). A

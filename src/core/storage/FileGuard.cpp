@@ -10,6 +10,7 @@
 #include <QMutex>
 #include <QSet>
 
+#include <algorithm>
 #include <atomic>
 
 #include <unistd.h>
@@ -29,6 +30,10 @@ constexpr std::chrono::milliseconds longestRetry{60000};
 // How many times a version kept aside that another program changed is looked at, a stable delay apart,
 // before one that still does not read whole is kept beside the file.
 constexpr int keptLooks = 3;
+// How many bytes the versions kept aside that no one was seen to write into take at most: a burst of
+// saves of a large file would otherwise keep a copy of it for each (tests lower it).
+constexpr qint64 defaultKeptBytes = 64 * 1024 * 1024;
+std::atomic<qint64> keptBytes{defaultKeptBytes};
 
 } // namespace
 
@@ -211,6 +216,11 @@ void FileGuard::setDelaysForTesting(std::chrono::milliseconds read, std::chrono:
     stableDelayMs = stable.count();
 }
 
+void FileGuard::setKeptBytesForTesting(qint64 bytes)
+{
+    keptBytes = bytes > 0 ? bytes : defaultKeptBytes;
+}
+
 void FileGuard::resetDelaysForTesting()
 {
     setDelaysForTesting(defaultReadDelay, defaultStableDelay);
@@ -374,14 +384,35 @@ void FileGuard::take(const Outside &read)
 void FileGuard::keepAside(const Kept &kept)
 {
     m_kept.append(kept);
-    QTimer::singleShot(m_stableTimer.intervalAsDuration(), this, [this, kept] { lookAtKept(kept, 1); });
+    QTimer::singleShot(m_stableTimer.intervalAsDuration(), this,
+                       [this, path = kept.path] { lookAtKept(path); });
+    // Beyond the bytes allowed, the oldest not looked at yet are looked at before their delay is out; the
+    // newest stays, and so does one found written into.
+    const auto unseen = [](const Kept &version) { return version.looks == 0 && !version.looking; };
+    qint64 bytes = 0;
+    for (const Kept &version : std::as_const(m_kept))
+        bytes += unseen(version) ? version.version.size : 0;
+    for (qsizetype i = 0; i + 1 < m_kept.size() && bytes > keptBytes.load(); ++i) {
+        if (unseen(m_kept.at(i))) {
+            bytes -= m_kept.at(i).version.size;
+            lookAtKept(m_kept.at(i).path);
+        }
+    }
 }
 
-void FileGuard::lookAtKept(const Kept &kept, int look)
+void FileGuard::lookAtKept(const QString &path)
 {
+    const auto found = std::find_if(m_kept.begin(), m_kept.end(),
+                                    [&path](const Kept &version) { return version.path == path; });
+    // Let go already, or a look at it under way (one made before its delay was out, or one whose version
+    // waits to be taken in).
+    if (found == m_kept.end() || found->looking)
+        return;
+    found->looking = true;
+    ++found->looks;
     Hop::run(
         this,
-        [shared = m_shared, owner = m_owner, kept, look]() -> KeptLook {
+        [shared = m_shared, owner = m_owner, kept = *found]() -> KeptLook {
             const StateFile::FileVersion now = StateFile::stampOf(kept.path);
             if (!now.exists)
                 return {};
@@ -414,18 +445,22 @@ void FileGuard::lookAtKept(const Kept &kept, int look)
                     return {std::move(read), false, false};
             }
             // Still being written, or never to be read whole.
-            return {std::nullopt, look < keptLooks, look >= keptLooks};
+            return {std::nullopt, kept.looks < keptLooks, kept.looks >= keptLooks};
         },
-        [this, kept, look](KeptLook found) {
+        [this, path](KeptLook found) {
             if (found.read) {
                 take(*found.read);
             } else if (found.again) {
+                for (Kept &version : m_kept) {
+                    if (version.path == path)
+                        version.looking = false;
+                }
                 QTimer::singleShot(m_stableTimer.intervalAsDuration(), this,
-                                   [this, kept, look] { lookAtKept(kept, look + 1); });
+                                   [this, path] { lookAtKept(path); });
             } else {
                 if (found.keepBeside)
-                    keepBeside(kept.path);
-                letGo(kept.path);
+                    keepBeside(path);
+                letGo(path);
             }
         });
 }

@@ -41,7 +41,8 @@
 // with every change of the owner's since the version it replaced made again on it (the owner keeps its
 // written changes until changesDone() lets it forget them); once its content stays unreadable, or when
 // another version was taken in meanwhile, it is kept beside the file instead, and told on the
-// notification bus. The guard is not settled while it keeps one.
+// notification bus. The guard is not settled while it keeps one. What they take is bounded (64 MB):
+// beyond it, the oldest are looked at before their delay is out.
 class FileGuard : public QObject {
     Q_OBJECT
 
@@ -103,6 +104,9 @@ public:
     // application's own back.
     static void setDelaysForTesting(std::chrono::milliseconds read, std::chrono::milliseconds stable);
     static void resetDelaysForTesting();
+    // The bytes the versions kept aside may take before the oldest are looked at early, for the guards
+    // of tests; 0 gives the application's own back.
+    static void setKeptBytesForTesting(qint64 bytes);
 
     // The lock file the guards of path take around their comparison and rename.
     static QString lockPath(const QString &path);
@@ -135,12 +139,14 @@ private:
         quint64 writtenUpTo = 0;        // the owner's changes it held
         quint64 generation = 0;         // of the owner's document it was swapped out under
         bool ownWrite = false;          // the guard's own last write
+        int looks = 0;                  // how many times it was looked at
+        bool looking = false;           // a look at it is under way
     };
 
     void take(const Outside &read);
     void takeKept(const Outside &read);
     void keepAside(const Kept &kept);
-    void lookAtKept(const Kept &kept, int look);
+    void lookAtKept(const QString &kept);
     void keepBeside(const QString &kept);
     void letGo(const QString &kept);
     void tellChangesDone();
