@@ -150,15 +150,18 @@ public:
     }
     ~OpenedBeforeTheSwap() { close(); }
 
-    // Waits until a save here put another file in the opened one's place.
+    // Waits until a save here put another file in the opened one's place, and that save is over: a
+    // write into the opened file while the save still looks at it would be seen by the save itself.
     bool waitForTheSwap() const
     {
         struct stat opened {};
         if (m_fd < 0 || ::fstat(m_fd, &opened) != 0)
             return false;
-        return TestHarness::waitFor(
-            [&] { return StateFile::stampOf(m_path).inode != quint64(opened.st_ino); },
-            TestHarness::hangGuard);
+        const bool swapped =
+            TestHarness::waitFor([&] { return StateFile::stampOf(m_path).inode != quint64(opened.st_ino); },
+                                 TestHarness::hangGuard);
+        StateFile::waitForPendingWrites(m_path);
+        return swapped;
     }
 
     bool write(const QByteArray &bytes)
