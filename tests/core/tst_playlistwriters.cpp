@@ -515,6 +515,48 @@ private Q_SLOTS:
             expected);
     }
 
+    // Another program wrote its playlists into the version a save here swapped out (rsync --inplace),
+    // made from that version, or from the one before it (read just before the save that made the version
+    // swapped out landed, it lacks what that save added): its playlist is taken, and so is every one made
+    // here, those of that save included.
+    void playlistsWrittenIntoTheVersionSwappedOut_data()
+    {
+        QTest::addColumn<bool>("fromTheVersionBefore");
+        QTest::newRow("made from the version swapped out") << false;
+        QTest::newRow("made from the version before it") << true;
+    }
+
+    void playlistsWrittenIntoTheVersionSwappedOut()
+    {
+        QFETCH(bool, fromTheVersionBefore);
+        FileGuard::setDelaysForTesting(std::chrono::minutes(1), 100ms);
+        const QString path = PlaylistStore::playlistsPath();
+        QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("first"), {}}}));
+        PlaylistLibrary library;
+        library.createPlaylist(QStringLiteral("mine-1"));
+        StateFile::waitForPendingWrites(path);
+        OpenedBeforeTheSwap other(path);
+        library.createPlaylist(QStringLiteral("mine-2"));
+        QVERIFY(other.waitForTheSwap());
+        QList<Playlist> theirs{Playlist{QStringLiteral("first"), {}}};
+        if (!fromTheVersionBefore)
+            theirs.append(Playlist{QStringLiteral("mine-1"), {}});
+        theirs.append(Playlist{QStringLiteral("EXT"), {}});
+        QVERIFY(other.write(*PlaylistCodec::encodePlaylists(theirs)));
+        library.createPlaylist(QStringLiteral("mine-3"));
+
+        const QStringList expected{"EXT", "first", "mine-1", "mine-2", "mine-3"};
+        const auto sorted = [](QStringList names) {
+            names.sort();
+            return names;
+        };
+        QVERIFY(TestHarness::waitFor(
+            [&] { return sorted(namesOn(PlaylistStore::loadPlaylists(path))) == expected; },
+            TestHarness::hangGuard));
+        QCOMPARE(sorted(namesOn(library.playlists())), expected);
+        QCOMPARE(beforeMergeCopies(path), QStringList());
+    }
+
     // A sync tool brings a newer file of the current slot (ten rows re-tagged, five songs added). A
     // press on another slot's tile writes nothing over it; an edit is merged into it, also when the
     // file changed after the worker read it at start and before the library took the rows; an edit of
