@@ -85,6 +85,11 @@
 #                     same songs) is read on a large slot: the dialog, and the genre in both slots' files
 #   sizes             in Turkish and Spanish: the main window at its default and its minimum size, the
 #                     custom files, playlists, auto playlist, workshop and viewer windows at their minimum
+#   inplace-writer    ROUNDS (30) playlists named in the playlists window while a script in rsync --inplace's
+#                     order (open, 0.2 s, truncate, write its own playlist) writes playlists.json: what the
+#                     file holds of both sides, before and after Ctrl+Q, and what was kept beside it
+#   unreadable-data   the data folder, the slots folder and the playlists file made unreadable in turn: what
+#                     the start shows, how the program ends, whether it wrote anything
 #
 # BUILD_DIR picks another build folder, APP another program, APP_CPUS the processors it runs on (taskset's
 # list: "0" for one, so that work on a large slot is in flight longer); DISPLAY_NUMBER the first display number
