@@ -232,7 +232,10 @@ QString fileName(const QString &pdfPath)
     const QByteArray utf8 = pdfPath.toUtf8();
     const QByteArray base64 =
         utf8.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals) + ".json";
-    if (base64.size() <= maxNameBytes)
+    // A save goes through names beside the file that are longer than its own (".<name>.replaced-<8 hex
+    // digits>" the longest): a name without that room could be read but never written.
+    constexpr qsizetype saveNameBytes = 18;
+    if (base64.size() + saveNameBytes <= maxNameBytes)
         return QString::fromLatin1(base64);
     return QString::fromLatin1(QCryptographicHash::hash(utf8, QCryptographicHash::Sha256).toHex() + ".json");
 }
