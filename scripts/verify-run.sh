@@ -90,6 +90,8 @@
 #                     file holds of both sides, before and after Ctrl+Q, and what was kept beside it
 #   unreadable-data   the data folder, the slots folder and the playlists file made unreadable in turn: what
 #                     the start shows, how the program ends, whether it wrote anything
+#   long-book-path    a book whose path is BOOK_PATH_BYTES (180) bytes long: a stroke drawn, the viewer closed;
+#                     whether and under what name its annotations were written
 #
 # BUILD_DIR picks another build folder, APP another program, APP_CPUS the processors it runs on (taskset's
 # list: "0" for one, so that work on a large slot is in flight longer); DISPLAY_NUMBER the first display number
@@ -2024,6 +2026,49 @@ scene_unreadable_data() {
         after="$(find "$XDG_DATA_HOME" -printf '%p %s %T@\n' | sort | md5sum)"
         echo "  $target: after Return the program: $status; data folder $([ "$before" = "$after" ] && echo unchanged || echo CHANGED)"
     done
+}
+
+# A book whose path is BOOK_PATH_BYTES (180) bytes long, first in Slot 1: opened, Edit, a stroke, Done,
+# the viewer closed. Whether its annotation file was written, under what name, and what the log says.
+scene_long_book_path() {
+    profile long-book-path
+    local bytes="${BOOK_PATH_BYTES:-180}" folder="$prof/books/"
+    local name=Book.pdf
+    local pad=$((bytes - ${#folder} - 1 - ${#name}))
+    folder="$folder$(printf 'b%.0s' $(seq 1 "$pad"))"
+    mkdir -p "$folder"
+    cp "$build/demo/books/Lyrafold Demo Fakebook.pdf" "$folder/Book.pdf"
+    python3 - "$slots/slot_1.json" "$folder/Book.pdf" <<'PY'
+import json, os, sys
+path, book = sys.argv[1:3]
+d = json.load(open(path))
+rows = d["bookmarks"]
+rows.insert(0, dict(rows[0], title="Aaa Long Path", pdfFileName=os.path.basename(book), pdfFilePath=book,
+                    pageNumber=1, pageSpan=1))
+json.dump(d, open(path, "w"))
+PY
+    echo "  book path: $(printf '%s' "$folder/Book.pdf" | wc -c) bytes"
+    start
+    open_first_title
+    x windowmove "$viewer" 20 40 windowsize "$viewer" 1560 840
+    sleep 1.5
+    x mousemove 1037 78 click 1
+    sleep 0.8
+    x mousemove 650 450 mousedown 1
+    for step in $(seq 1 12); do x mousemove $((650 + step * 12)) $((450 + step * 3)); done
+    x mousemove 794 486 mouseup 1
+    sleep 0.5
+    x mousemove 1073 78 click 1
+    sleep 0.8
+    shot long-book-path-1-stroke
+    x windowclose "$viewer"
+    sleep 2
+    shot long-book-path-2-closed
+    local cache="$XDG_DATA_HOME/LyrafoldMac/PDFEditCache"
+    echo "  annotation files: $(ls -A "$cache" 2>/dev/null | awk '{ printf "%s (%d bytes of name) ", $0, length($0) }')"
+    echo "  strokes in them: $(cat "$cache"/* 2>/dev/null | grep -o '"points"' | wc -l)"
+    echo "  log: $(grep -m1 -i 'too long\|cannot write' "$prof/app.log" || echo 'no failed write')"
+    stop
 }
 
 for scene in "$@"; do
