@@ -105,6 +105,13 @@
 #                     edited, Ctrl+Q: the fields of the file that changed
 #   sizes             in Turkish and Spanish: the main window at its default and its minimum size, the
 #                     custom files, playlists, auto playlist, workshop and viewer windows at their minimum
+#   inplace-writer    ROUNDS (30) playlists named in the playlists window while a script in rsync --inplace's
+#                     order (open, 0.2 s, truncate, write its own playlist) writes playlists.json: what the
+#                     file holds of both sides, before and after Ctrl+Q, and what was kept beside it
+#   unreadable-data   the data folder, the slots folder and the playlists file made unreadable in turn: what
+#                     the start shows, how the program ends, whether it wrote anything
+#   long-book-path    a book whose path is BOOK_PATH_BYTES (180) bytes long: a stroke drawn, the viewer closed;
+#                     whether and under what name its annotations were written
 #
 # BUILD_DIR picks another build folder, APP another program, APP_CPUS the processors it runs on (taskset's
 # list: "0" for one, so that work on a large slot is in flight longer); DISPLAY_NUMBER the first display number
@@ -212,6 +219,7 @@ first_genre_cell="527 477"
 first_title_cell="300 477"
 slots_menu="196 146"
 tools_menu="241 146"
+create_playlist_button="425 720"
 
 # type_into_cell TEXT: Edit, a click on the first row's genre cell, TEXT typed at its end; no Return.
 type_into_cell() {
@@ -2457,6 +2465,147 @@ scene_menus() {
     sleep 0.7
     shot menus-tools
     x key Escape
+}
+
+# playlist_counts ROUNDS: how many of the other program's playlists (EXT-k) and of ours (mine-k) the
+# playlists file holds, and what was kept beside it.
+playlist_counts() {
+    python3 - "$data/playlists.json" "$1" <<'EOF'
+import json, sys
+names = {p["name"] for p in json.load(open(sys.argv[1]))}
+rounds = int(sys.argv[2])
+theirs = [k for k in range(1, rounds + 1) if "EXT-%d" % k not in names]
+ours = [k for k in range(1, rounds + 1) if "mine-%d" % k not in names]
+print("theirs in the file: %d of %d (rounds lost: %s), ours: %d of %d (lost: %s), first: %s"
+      % (rounds - len(theirs), rounds, theirs or "none", rounds - len(ours), rounds, ours or "none",
+         "first" in names))
+EOF
+    echo "  beside the file: $(cd "$data" && ls -A | grep -E '^\.?playlists\.json\.' | tr '\n' ' ')"
+}
+
+# ROUNDS (30) times, a playlist named at a human pace in the playlists window's "Create New Playlist"
+# prompt while another program, a script in rsync --inplace's order, opens playlists.json for writing,
+# waits 0.2 s, then truncates it and writes what it read with a playlist of its own added; Return is
+# pressed once it opened the file, GAP seconds (4) between rounds. What the file holds then, and after
+# Ctrl+Q.
+scene_inplace_writer() {
+    profile inplace-writer
+    printf '[{"name":"first","items":[]}]' >"$data/playlists.json"
+    start
+    local window rounds="${ROUNDS:-30}"
+    window="$(open_window "$playlists_tile" 'Playlists$')"
+    shot inplace-writer-1-window
+    for k in $(seq 1 "$rounds"); do
+        x windowactivate --sync "$window"
+        x mousemove $create_playlist_button click 1
+        sleep 1
+        x type --delay 150 "mine-$k"
+        sleep 0.3
+        rm -f "$prof/opened"
+        python3 - "$data/playlists.json" "$k" "$prof/opened" <<'EOF' &
+import json, sys, time
+path, k, opened = sys.argv[1], sys.argv[2], sys.argv[3]
+data = json.load(open(path, 'rb'))
+data.append({"name": "EXT-" + k, "items": []})
+text = json.dumps(data, separators=(',', ':')).encode()
+with open(path, 'r+b') as f:
+    open(opened, 'w').close()
+    time.sleep(0.2)
+    f.truncate(0)
+    f.write(text)
+EOF
+        local writer=$!
+        while [ ! -e "$prof/opened" ]; do sleep 0.01; done
+        x key Return
+        wait "$writer"
+        [ "$k" = 1 ] && shot inplace-writer-2-first-round
+        sleep "${GAP:-4}"
+    done
+    sleep 4
+    shot inplace-writer-3-after
+    echo "  after $rounds rounds: $(playlist_counts "$rounds")"
+    x windowactivate --sync "$(window_named '^LYRAFOLD \(beta\)$')"
+    x key ctrl+q
+    echo "  Ctrl+Q: $(ended)"
+    echo "  after the quit: $(playlist_counts "$rounds")"
+}
+
+# For each of the data folder, the slots folder and the playlists file made unreadable (chmod 000; the
+# program runs without root's power over permissions): what the start shows, how it ends, and whether it
+# wrote anything in the data folder.
+scene_unreadable_data() {
+    local target name
+    for target in . slots playlists.json; do
+        name="$(case "$target" in .) echo data-folder ;; slots) echo slots ;; *) echo playlists-file ;; esac)"
+        profile "unreadable-$name"
+        printf '[{"name":"Gig","items":[]}]' >"$data/playlists.json"
+        local before
+        before="$(find "$XDG_DATA_HOME" -printf '%p %s %T@\n' | sort | md5sum)"
+        chmod 000 "$data/$target"
+        local wrap=()
+        [ "$(id -u)" = 0 ] && wrap=(setpriv --bounding-set=-dac_override,-dac_read_search)
+        QT_QPA_PLATFORM=xcb TMPDIR="$prof/tmp" XDG_RUNTIME_DIR="$prof/runtime" \
+            DBUS_SESSION_BUS_ADDRESS="unix:path=$prof/no-bus" "${wrap[@]}" "$app" >>"$prof/app.log" 2>&1 &
+        app_pid=$!
+        sleep 4
+        shot "unreadable-data-$name"
+        echo "  $target: $(grep -m1 'cannot use its data folder' "$prof/app.log" || echo 'no word on stderr')"
+        x key Return
+        local status=running
+        for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.2; done
+        if ! kill -0 "$app_pid" 2>/dev/null; then
+            wait "$app_pid" && status=0 || status=$?
+        fi
+        stop
+        chmod 755 "$data/$target"
+        [ "$target" = playlists.json ] && chmod 644 "$data/$target"
+        local after
+        after="$(find "$XDG_DATA_HOME" -printf '%p %s %T@\n' | sort | md5sum)"
+        echo "  $target: after Return the program: $status; data folder $([ "$before" = "$after" ] && echo unchanged || echo CHANGED)"
+    done
+}
+
+# A book whose path is BOOK_PATH_BYTES (180) bytes long, first in Slot 1: opened, Edit, a stroke, Done,
+# the viewer closed. Whether its annotation file was written, under what name, and what the log says.
+scene_long_book_path() {
+    profile long-book-path
+    local bytes="${BOOK_PATH_BYTES:-180}" folder="$prof/books/"
+    local name=Book.pdf
+    local pad=$((bytes - ${#folder} - 1 - ${#name}))
+    folder="$folder$(printf 'b%.0s' $(seq 1 "$pad"))"
+    mkdir -p "$folder"
+    cp "$build/demo/books/Lyrafold Demo Fakebook.pdf" "$folder/Book.pdf"
+    python3 - "$slots/slot_1.json" "$folder/Book.pdf" <<'PY'
+import json, os, sys
+path, book = sys.argv[1:3]
+d = json.load(open(path))
+rows = d["bookmarks"]
+rows.insert(0, dict(rows[0], title="Aaa Long Path", pdfFileName=os.path.basename(book), pdfFilePath=book,
+                    pageNumber=1, pageSpan=1))
+json.dump(d, open(path, "w"))
+PY
+    echo "  book path: $(printf '%s' "$folder/Book.pdf" | wc -c) bytes"
+    start
+    open_first_title
+    x windowmove "$viewer" 20 40 windowsize "$viewer" 1560 840
+    sleep 1.5
+    x mousemove 1037 78 click 1
+    sleep 0.8
+    x mousemove 650 450 mousedown 1
+    for step in $(seq 1 12); do x mousemove $((650 + step * 12)) $((450 + step * 3)); done
+    x mousemove 794 486 mouseup 1
+    sleep 0.5
+    x mousemove 1073 78 click 1
+    sleep 0.8
+    shot long-book-path-1-stroke
+    x windowclose "$viewer"
+    sleep 2
+    shot long-book-path-2-closed
+    local cache="$XDG_DATA_HOME/LyrafoldMac/PDFEditCache"
+    echo "  annotation files: $(ls -A "$cache" 2>/dev/null | awk '{ printf "%s (%d bytes of name) ", $0, length($0) }')"
+    echo "  strokes in them: $(cat "$cache"/* 2>/dev/null | grep -o '"points"' | wc -l)"
+    echo "  log: $(grep -m1 -i 'too long\|cannot write' "$prof/app.log" || echo 'no failed write')"
+    stop
 }
 
 for scene in "$@"; do

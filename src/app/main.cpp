@@ -44,13 +44,9 @@ int main(int argc, char *argv[])
     for (const QString &argument : QCoreApplication::arguments().mid(1))
         paths.append(QFileInfo(argument).absoluteFilePath());
     // A data folder whose path does not decode would be replaced by another, empty one: the user's
-    // library would look lost, and new saves would go where the user never looks.
-    if (const std::optional<QString> folder = AppPaths::undecodableDataFolder()) {
-        const QString reason =
-            QStringLiteral("Its path, %1, is not valid UTF-8 (the bytes shown as \\xNN), and Lyrafold reads "
-                           "every path as UTF-8. Rename the folder, or set XDG_DATA_HOME to a folder whose "
-                           "path is valid UTF-8, then open Lyrafold again.")
-                .arg(*folder);
+    // library would look lost, and new saves would go where the user never looks. One the system does
+    // not let the user read would open as an empty library too. Either is told before anything is written.
+    const auto cannotUse = [](const QString &reason) {
         std::fputs(
             qPrintable(QStringLiteral("Lyrafold cannot use its data folder. ") + reason + QLatin1Char('\n')),
             stderr);
@@ -59,7 +55,17 @@ int main(int argc, char *argv[])
                            QStringLiteral("Lyrafold cannot use its data folder."), reason,
                            {QStringLiteral("Quit")});
         return 1;
-    }
+    };
+    if (const std::optional<QString> folder = AppPaths::undecodableDataFolder())
+        return cannotUse(
+            QStringLiteral("Its path, %1, is not valid UTF-8 (the bytes shown as \\xNN), and Lyrafold reads "
+                           "every path as UTF-8. Rename the folder, or set XDG_DATA_HOME to a folder whose "
+                           "path is valid UTF-8, then open Lyrafold again.")
+                .arg(*folder));
+    if (const std::optional<AppPaths::Refused> refused = AppPaths::refusedStateFolder())
+        return cannotUse(QStringLiteral("The system does not let Lyrafold open %1: %2. Give your user the "
+                                        "right to read it (and to enter a folder), then open Lyrafold again.")
+                             .arg(QDir::toNativeSeparators(refused->path), refused->reason.toLower()));
     // A running instance that does not answer still writes the playlists and slots: this start never
     // runs beside it. The user waits for it (another attempt) or quits.
     SingleInstance instance;

@@ -1,6 +1,7 @@
 #include "TestHarness.h"
 #include "core/annotations/PdfEditCacheFile.h"
 #include "core/common/AppPaths.h"
+#include "core/storage/StateFile.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -112,14 +113,15 @@ private Q_SLOTS:
                                                   << "L0Jvb2tzL2E_LnBkZg.json";
         QTest::newRow("plus becomes minus") << "/Books/a>.pdf"
                                             << "L0Jvb2tzL2E-LnBkZg.json";
-        const QString longest = QLatin1Char('/') + QString(186, QLatin1Char('b'));
-        QTest::newRow("187 bytes: Base64 of 255")
+        // The longest whose name leaves room for the longer names a save of it goes through.
+        const QString longest = QLatin1Char('/') + QString(164, QLatin1Char('b'));
+        QTest::newRow("165 bytes: Base64 of 225")
             << longest
             << QString::fromLatin1(longest.toUtf8().toBase64(QByteArray::Base64UrlEncoding |
                                                              QByteArray::OmitTrailingEquals)) +
                    ".json";
         const QString tooLong = longest + QLatin1Char('b');
-        QTest::newRow("188 bytes: SHA-256")
+        QTest::newRow("166 bytes: SHA-256")
             << tooLong
             << QString::fromLatin1(
                    QCryptographicHash::hash(tooLong.toUtf8(), QCryptographicHash::Sha256).toHex()) +
@@ -184,14 +186,51 @@ private Q_SLOTS:
         QVERIFY(!PdfEditCacheCodec::save(QString(), file));
     }
 
-    // A path whose Base64 name would be too long for the file system still keeps its annotations.
+    // A path whose Base64 name would be too long for the file system, or would leave no room for the
+    // names a save or a set-aside give beside it, still keeps its annotations, and they are set aside
+    // once they no longer read; one an earlier version wrote under such a name is still found.
+    void longPath_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<bool>("earlier"); // written under its Base64 name by an earlier version
+        const QString books = QStringLiteral("/Books/");
+        QTest::newRow("a name longer than the file system takes")
+            << books + QString(300, QChar(0x00E9)) + QStringLiteral(".pdf") << false;
+        // 187 bytes, a name of 255: its save's temporary name is 272.
+        QTest::newRow("a name the file system takes, its save's names not")
+            << books + QString(176, QLatin1Char('b')) + QStringLiteral(".pdf") << false;
+        // 170 bytes, a name of 232: its set-aside name is 259.
+        QTest::newRow("a name its save takes, its set-aside not")
+            << books + QString(159, QLatin1Char('b')) + QStringLiteral(".pdf") << false;
+        QTest::newRow("the same, written under that name by an earlier version")
+            << books + QString(159, QLatin1Char('b')) + QStringLiteral(".pdf") << true;
+    }
+
     void longPath()
     {
-        const QString book = QStringLiteral("/Books/") + QString(300, QChar(0x00E9)) + QStringLiteral(".pdf");
+        QFETCH(QString, book);
+        QFETCH(bool, earlier);
         PdfEditCacheFile file;
         file.textsByPage.insert(4, {note()});
-        QVERIFY(PdfEditCacheCodec::save(book, file));
+        if (earlier) {
+            const QString name = QString::fromLatin1(book.toUtf8().toBase64(QByteArray::Base64UrlEncoding |
+                                                                            QByteArray::OmitTrailingEquals)) +
+                                 QStringLiteral(".json");
+            TestHarness::writeFile(AppPaths::annotationCacheDir() + QLatin1Char('/') + name,
+                                   *PdfEditCacheCodec::encode(file));
+            QCOMPARE(PdfEditCacheCodec::filePath(book),
+                     AppPaths::annotationCacheDir() + QLatin1Char('/') + name);
+        } else {
+            QVERIFY(PdfEditCacheCodec::save(book, file));
+        }
         QCOMPARE(PdfEditCacheCodec::load(book).file, file);
+        if (earlier)
+            return;
+        const QString path = *PdfEditCacheCodec::filePath(book);
+        TestHarness::writeFile(path, "{\"strokesByPage\":");
+        QCOMPARE(PdfEditCacheCodec::load(book).status, PdfEditCacheCodec::LoadStatus::Undecodable);
+        QVERIFY(StateFile::setAside(path));
+        QVERIFY(!QFile::exists(path));
     }
 };
 

@@ -18,6 +18,7 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -28,6 +29,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -137,6 +140,111 @@ void writeSlotElsewhere(qint64 slot, const BookmarkList &rows)
     QVERIFY(file.commit());
 }
 
+// Another program that opens a state file for writing and truncates and writes it only later, as
+// rsync --inplace does: what it writes goes into the file it opened, wherever that now stands.
+class OpenedBeforeTheSwap {
+public:
+    explicit OpenedBeforeTheSwap(const QString &path)
+        : m_path(path), m_fd(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC))
+    {
+    }
+    ~OpenedBeforeTheSwap() { close(); }
+
+    // Waits until a save here put another file in the opened one's place, and that save is over: a
+    // write into the opened file while the save still looks at it would be seen by the save itself.
+    bool waitForTheSwap() const
+    {
+        struct stat opened {};
+        if (m_fd < 0 || ::fstat(m_fd, &opened) != 0)
+            return false;
+        const bool swapped =
+            TestHarness::waitFor([&] { return StateFile::stampOf(m_path).inode != quint64(opened.st_ino); },
+                                 TestHarness::hangGuard);
+        StateFile::waitForPendingWrites(m_path);
+        return swapped;
+    }
+
+    bool write(const QByteArray &bytes)
+    {
+        const bool written = ::ftruncate(m_fd, 0) == 0 &&
+                             ::write(m_fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+        close();
+        return written;
+    }
+
+    void close()
+    {
+        if (m_fd >= 0)
+            ::close(std::exchange(m_fd, -1));
+    }
+
+private:
+    QString m_path;
+    int m_fd;
+};
+
+// A document of lines kept through a guard as the owners keep theirs: each line added is a change,
+// made again on another program's version of the file that lacks it, and forgotten once the guard says
+// no version can need it. A file that does not end with a line break does not decode.
+class LineFile {
+public:
+    explicit LineFile(const QString &path)
+        : guard(path, FileGuard::Owner{
+                          [](const QByteArray &bytes, const StateFile::FileVersion &,
+                             quint64 writtenUpTo) -> std::any {
+                              if (!bytes.endsWith('\n'))
+                                  return {};
+                              return std::pair(
+                                  QString::fromUtf8(bytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+                                  writtenUpTo);
+                          },
+                          [this](std::any read, bool) {
+                              auto [theirs, writtenUpTo] =
+                                  std::any_cast<std::pair<QStringList, quint64>>(std::move(read));
+                              for (const auto &[number, line] : std::as_const(added)) {
+                                  if (number > writtenUpTo && !theirs.contains(line))
+                                      theirs.append(line);
+                              }
+                              lines = theirs;
+                          },
+                          [this] { save(); },
+                          [this] { save(); },
+                          {},
+                      })
+    {
+        lines = QString::fromUtf8(TestHarness::readFile(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        guard.setReadVersion(StateFile::stampOf(path));
+        QObject::connect(&guard, &FileGuard::changesDone, &guard, [this](quint64 upTo) {
+            added.removeIf([upTo](const auto &change) { return change.first <= upTo; });
+        });
+    }
+
+    void add(const QString &line)
+    {
+        lines.append(line);
+        added.append({guard.noteChange(), line});
+        save();
+    }
+
+    void save()
+    {
+        guard.save([bytes = (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8()] {
+            return std::optional(bytes);
+        });
+    }
+
+    QStringList lines;
+    QList<std::pair<quint64, QString>> added;
+    FileGuard guard;
+};
+
+QStringList keptVersions(const QString &path)
+{
+    return QDir(QFileInfo(path).absolutePath())
+        .entryList({QStringLiteral(".") + QFileInfo(path).fileName() + QStringLiteral(".replaced-*")},
+                   QDir::Files | QDir::Hidden);
+}
+
 } // namespace
 
 class PlaylistWritersTest : public QObject {
@@ -223,20 +331,27 @@ private Q_SLOTS:
     // times the guard's read delay), or removing the file and creating it again. Nothing of either side
     // is lost, and nothing is set aside that the other program was still writing. The guard reads after
     // a hundredth of a second instead of a quarter, and the paces here follow it; its stable delay,
-    // which nothing here waits out, stays far longer than the pause in place.
+    // which nothing here waits out, stays far longer than the pause in place. Writing in place, the
+    // other program may open the file before a save here swaps it out, and truncate and write only after
+    // (rsync --inplace's order): it then writes into the version swapped out, every time in the row that
+    // waits for the swap.
     void outsideWriters_data()
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<int>("rounds");
         QTest::addColumn<QString>("interval"); // seconds between the other program's writes
         QTest::addColumn<QString>("pause");    // seconds in the middle of a write in place, or the file gone
+        QTest::addColumn<bool>("afterSwap");   // in place: opened, then truncated once swapped out here
         TestHarness::partRow("atomic, every 2 ms") << "atomic" << roundsOr(40) << "0.002"
-                                                   << "0";
+                                                   << "0" << false;
         TestHarness::partRow("in place, pausing 0.05 s")
             << "inplace" << std::max(1, roundsOr(40) / 20) << "0.008"
-            << "0.05";
+            << "0.05" << false;
+        TestHarness::partRow("in place, opened before a save swaps it out and written after")
+            << "inplace" << std::max(2, roundsOr(40) / 20) << "0.008"
+            << "0.05" << true;
         TestHarness::partRow("removed and created") << "unlink" << std::max(1, roundsOr(40) / 4) << "0.004"
-                                                    << "0.012";
+                                                    << "0.012" << false;
     }
 
     void outsideWriters()
@@ -245,6 +360,7 @@ private Q_SLOTS:
         QFETCH(int, rounds);
         QFETCH(QString, interval);
         QFETCH(QString, pause);
+        QFETCH(bool, afterSwap);
         if (python().isEmpty())
             QSKIP("python3 is not installed");
         QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("first"), {}}}));
@@ -255,6 +371,8 @@ private Q_SLOTS:
         other.setProcessChannelMode(QProcess::ForwardedChannels);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("PAUSE"), pause);
+        environment.insert(QStringLiteral("AFTER_SWAP"),
+                           afterSwap ? QStringLiteral("1") : QStringLiteral("0"));
         other.setProcessEnvironment(environment);
         other.start(python(), {TestHarness::testData(QStringLiteral("hostile/syncwriter.py")),
                                PlaylistStore::playlistsPath(), QString::number(rounds), interval, mode});
@@ -299,6 +417,147 @@ private Q_SLOTS:
         QCOMPARE(setAside.count(), 0);
     }
 
+    // A save swaps the file's version out and keeps it for the guard's stable delay, under a name the
+    // start-up sweep leaves, and the guard is not settled meanwhile. Nothing written into it, it goes.
+    // Another program that opened it before the swap and writes only after (rsync --inplace) has its
+    // version taken, with the changes made here since the version it replaced made again on it; one
+    // that never reads whole, or that can no longer be merged (the owner took another version of the
+    // file meanwhile, or the guard ends first), is kept beside the file and told, never removed.
+    void versionSwappedOutIsKept_data()
+    {
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QByteArray>("theirs"); // written into the version swapped out; null: nothing
+        QTest::newRow("nothing written into it") << "alone" << QByteArray();
+        QTest::newRow("another version written into it") << "merged" << QByteArray("first\ntheirs\n");
+        QTest::newRow("written into, never whole") << "unreadable" << QByteArray("first\nthei");
+        QTest::newRow("written into, the owner took another version meanwhile")
+            << "replaced" << QByteArray("first\ntheirs\n");
+        QTest::newRow("written into, the guard ends first") << "ended" << QByteArray("first\ntheirs\n");
+    }
+
+    void versionSwappedOutIsKept()
+    {
+        QFETCH(QString, outcome);
+        QFETCH(QByteArray, theirs);
+        FileGuard::setDelaysForTesting(std::chrono::minutes(1), 100ms);
+        const QString path = PlaylistStore::playlistsPath();
+        TestHarness::writeFile(path, "first\n");
+        auto file = std::make_unique<LineFile>(path);
+        QSignalSpy told(&NotificationBus::instance(), &NotificationBus::stateFileOtherVersionKept);
+        OpenedBeforeTheSwap other(path);
+        file->add(QStringLiteral("ours-1"));
+        QVERIFY(other.waitForTheSwap());
+        // Renamed from the temporary name just after the swap.
+        WAIT_COMPARE(keptVersions(path).size(), 1);
+        QCOMPARE(StateFile::removeInterruptedSaves(QFileInfo(path).absolutePath()), 0);
+        QCOMPARE(keptVersions(path).size(), 1);
+        QVERIFY(!file->guard.isSettled());
+        if (theirs.isNull())
+            other.close();
+        else
+            QVERIFY(other.write(theirs));
+        // A change made after the one written, before the version kept is looked at.
+        file->add(QStringLiteral("ours-2"));
+        StateFile::waitForPendingWrites(path);
+        if (outcome == QLatin1String("replaced"))
+            file->guard.setReadVersion(StateFile::stampOf(path));
+        if (outcome == QLatin1String("ended"))
+            file.reset();
+        else
+            QVERIFY(TestHarness::waitFor([&] { return file->guard.isSettled(); }, TestHarness::hangGuard));
+
+        QCOMPARE(keptVersions(path), QStringList());
+        const QStringList beside = beforeMergeCopies(path);
+        const QStringList expected = outcome == QLatin1String("merged")
+                                         ? QStringList{"first", "theirs", "ours-1", "ours-2"}
+                                         : QStringList{"first", "ours-1", "ours-2"};
+        QCOMPARE(QString::fromUtf8(TestHarness::readFile(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+                 expected);
+        if (file)
+            QCOMPARE(file->lines, expected);
+        if (outcome == QLatin1String("alone") || outcome == QLatin1String("merged")) {
+            QCOMPARE(beside, QStringList());
+            QCOMPARE(told.count(), 0);
+            return;
+        }
+        QCOMPARE(beside.size(), 1);
+        const QString kept = QFileInfo(path).absolutePath() + QLatin1Char('/') + beside.first();
+        QCOMPARE(TestHarness::readFile(kept), theirs);
+        QCOMPARE(told.count(), 1);
+        QCOMPARE(told.at(0).at(0).toString(), path);
+        QCOMPARE(told.at(0).at(1).toString(), kept);
+    }
+
+    // A burst of saves keeps only so many bytes of versions aside at once (each a copy of the file): the
+    // oldest are looked at before their delay is out, and one another program wrote into is taken in
+    // then.
+    void keptVersionsAreBounded()
+    {
+        FileGuard::setDelaysForTesting(std::chrono::minutes(1), std::chrono::minutes(1));
+        FileGuard::setKeptBytesForTesting(100);
+        const auto restore = qScopeGuard([] { FileGuard::setKeptBytesForTesting(0); });
+        const QString path = PlaylistStore::playlistsPath();
+        TestHarness::writeFile(path, "first\n");
+        LineFile file(path);
+        OpenedBeforeTheSwap other(path);
+        file.add(QStringLiteral("ours-0"));
+        QVERIFY(other.waitForTheSwap());
+        QVERIFY(other.write("first\ntheirs\n"));
+        QStringList expected{"first", "theirs", "ours-0"};
+        for (int k = 1; k <= 30; ++k) {
+            file.add(QStringLiteral("ours-%1").arg(k));
+            expected.append(QStringLiteral("ours-%1").arg(k));
+            StateFile::waitForPendingWrites(path);
+        }
+        WAIT_COMPARE(keptVersions(path).size(), 1);
+        WAIT_COMPARE(file.lines, expected);
+        WAIT_COMPARE(
+            QString::fromUtf8(TestHarness::readFile(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+            expected);
+    }
+
+    // Another program wrote its playlists into the version a save here swapped out (rsync --inplace),
+    // made from that version, or from the one before it (read just before the save that made the version
+    // swapped out landed, it lacks what that save added): its playlist is taken, and so is every one made
+    // here, those of that save included.
+    void playlistsWrittenIntoTheVersionSwappedOut_data()
+    {
+        QTest::addColumn<bool>("fromTheVersionBefore");
+        QTest::newRow("made from the version swapped out") << false;
+        QTest::newRow("made from the version before it") << true;
+    }
+
+    void playlistsWrittenIntoTheVersionSwappedOut()
+    {
+        QFETCH(bool, fromTheVersionBefore);
+        FileGuard::setDelaysForTesting(std::chrono::minutes(1), 100ms);
+        const QString path = PlaylistStore::playlistsPath();
+        QVERIFY(PlaylistStore::savePlaylists({Playlist{QStringLiteral("first"), {}}}));
+        PlaylistLibrary library;
+        library.createPlaylist(QStringLiteral("mine-1"));
+        StateFile::waitForPendingWrites(path);
+        OpenedBeforeTheSwap other(path);
+        library.createPlaylist(QStringLiteral("mine-2"));
+        QVERIFY(other.waitForTheSwap());
+        QList<Playlist> theirs{Playlist{QStringLiteral("first"), {}}};
+        if (!fromTheVersionBefore)
+            theirs.append(Playlist{QStringLiteral("mine-1"), {}});
+        theirs.append(Playlist{QStringLiteral("EXT"), {}});
+        QVERIFY(other.write(*PlaylistCodec::encodePlaylists(theirs)));
+        library.createPlaylist(QStringLiteral("mine-3"));
+
+        const QStringList expected{"EXT", "first", "mine-1", "mine-2", "mine-3"};
+        const auto sorted = [](QStringList names) {
+            names.sort();
+            return names;
+        };
+        QVERIFY(TestHarness::waitFor(
+            [&] { return sorted(namesOn(PlaylistStore::loadPlaylists(path))) == expected; },
+            TestHarness::hangGuard));
+        QCOMPARE(sorted(namesOn(library.playlists())), expected);
+        QCOMPARE(beforeMergeCopies(path), QStringList());
+    }
+
     // A sync tool brings a newer file of the current slot (ten rows re-tagged, five songs added). A
     // press on another slot's tile writes nothing over it; an edit is merged into it, also when the
     // file changed after the worker read it at start and before the library took the rows; an edit of
@@ -318,6 +577,14 @@ private Q_SLOTS:
         // A field holds the other version back; the edit made meanwhile is written on it, once, and
         // only once the field has closed; the file rewritten again meanwhile is read once.
         QTest::newRow("cell edit while a field holds the other version back") << QStringLiteral("edit held");
+        // The other program opened the file before the edit's save swapped it out, and writes only then
+        // (rsync --inplace): its version, in the file swapped out, gets that edit and a later one.
+        QTest::newRow("cell edits, the other version written into the file swapped out")
+            << QStringLiteral("swapped out");
+        // And found while a field holds text typed for a row: taken in once the field has closed, the
+        // field's edit made on it.
+        QTest::newRow("cell edits, the file swapped out written into while a field is open")
+            << QStringLiteral("swapped out, field open");
     }
 
     void slotChangedElsewhere()
@@ -346,6 +613,39 @@ private Q_SLOTS:
                          {TestHarness::testData(QStringLiteral("hostile/remote-slot-edit.py")), path});
             return remote.waitForFinished(30000) && remote.exitCode() == 0;
         };
+        if (action.startsWith(QLatin1String("swapped out"))) {
+            QVERIFY(TestHarness::loadCurrentSlot(librarySlots));
+            OpenedBeforeTheSwap other(path);
+            session.editBookmarks({20}, [](BookmarkEntry &row) { row.genre = QStringLiteral("Mine"); });
+            QVERIFY(other.waitForTheSwap());
+            BookmarkList theirs = rows;
+            theirs.prepend(Fixtures::bookmark(QStringLiteral("/b/X.pdf"), 1, QStringLiteral("Xenia")));
+            theirs[10].tempo = QStringLiteral("Fast");
+            const bool fieldOpen = action.endsWith(QLatin1String("field open"));
+            if (fieldOpen)
+                session.landings().fieldOpened();
+            QVERIFY(other.write(*SlotStore::encodeSlot(theirs, QStringLiteral("/elsewhere"))));
+            if (fieldOpen) {
+                WAIT_VERIFY(session.landings().holding());
+                QCOMPARE(session.allBookmarks().size(), rows.size());
+                QCOMPARE(told.count(), 0);
+                session.editBookmarks({29}, [](BookmarkEntry &row) { row.style = QStringLiteral("Bossa"); });
+                session.landings().fieldClosed();
+            }
+            if (!fieldOpen)
+                session.editBookmarks({30}, [](BookmarkEntry &row) { row.style = QStringLiteral("Bossa"); });
+            BookmarkList expected = theirs;
+            expected[21].genre = QStringLiteral("Mine");
+            expected[fieldOpen ? 30 : 31].style = QStringLiteral("Bossa");
+            QVERIFY(TestHarness::waitFor([&] { return SlotStore::loadSlot(1) == expected; },
+                                         TestHarness::hangGuard));
+            QCOMPARE(session.allBookmarks().toList(), expected);
+            QCOMPARE(told.count(), 1);
+            QCOMPARE(told.at(0).at(0).toString(),
+                     QStringLiteral("Slot 1 was changed by another program and merged."));
+            QCOMPARE(beforeMergeCopies(path), QStringList());
+            return;
+        }
         if (action == QLatin1String("edit read")) {
             librarySlots.loadCurrentSlot();
             // The worker has read the file; the library takes the rows at the next turn of the events.

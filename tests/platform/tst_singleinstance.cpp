@@ -7,12 +7,19 @@
 #include <QLocalServer>
 #include <QLockFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSysInfo>
+#include <QTemporaryDir>
 
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 // A second launch hands its files to the running instance of the same profile, and only to it.
 class SingleInstanceTest : public QObject {
@@ -77,10 +84,56 @@ private Q_SLOTS:
         m_processes.clear();
     }
 
+    // The socket lies in the runtime folder whenever its whole path fits a socket's address, and in a
+    // private folder of ours under /tmp when it would not, wherever the temporary folder (which holds
+    // the runtime folder here) lies.
+    void socketStaysInTheRuntimeFolder_data()
+    {
+        QTest::addColumn<int>("tmpBytes"); // 0: a short one
+        QTest::newRow("short TMPDIR") << 0;
+        QTest::newRow("TMPDIR of 100 bytes") << 100;
+    }
+
     void socketStaysInTheRuntimeFolder()
     {
-        QVERIFY(SingleInstance::serverPathForTesting().startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR") +
-                                                                  QLatin1Char('/')));
+        QFETCH(int, tmpBytes);
+        const QTemporaryDir shortFolder(QStringLiteral("/tmp/lf-XXXXXX"));
+        QVERIFY(shortFolder.isValid());
+        QString tmp = shortFolder.path();
+        if (tmpBytes > 0) {
+            const QString home = TestHarness::home() + QLatin1Char('/');
+            tmp = home + QString(std::max<qsizetype>(1, tmpBytes - QFile::encodeName(home).size()), u't');
+        }
+        const QString runtime = tmp + QStringLiteral("/runtime");
+        QVERIFY(QDir().mkpath(runtime));
+        QVERIFY(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QByteArray oldTmp = qgetenv("TMPDIR");
+        const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] {
+            qputenv("TMPDIR", oldTmp);
+            qputenv("XDG_RUNTIME_DIR", oldRuntime);
+        });
+        qputenv("TMPDIR", QFile::encodeName(tmp));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+
+        const QString name = QFileInfo(SingleInstance::serverPathForTesting()).fileName();
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("^lyrafold-[0-9a-f]{16}\\.socket$")).match(name).hasMatch(),
+            qPrintable(name));
+        const QString inRuntime = runtime + QLatin1Char('/') + name;
+        const QString expected =
+            QFile::encodeName(inRuntime).size() < qsizetype(sizeof(sockaddr_un::sun_path))
+                ? inRuntime
+                : QStringLiteral("/tmp/Lyrafold-%1/").arg(::getuid()) + name;
+        QCOMPARE(SingleInstance::serverPathForTesting(), expected);
+        QProcess *instance = startHelper();
+        QCOMPARE(readLine(instance), QByteArray("listening"));
+        struct stat info {};
+        QCOMPARE(::lstat(QFile::encodeName(expected).constData(), &info), 0);
+        QVERIFY(S_ISSOCK(info.st_mode));
+        instance->kill();
+        QVERIFY(ended(instance));
+        QFile::remove(expected);
     }
 
     void secondLaunchForwards_data()

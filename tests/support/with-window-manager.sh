@@ -30,9 +30,11 @@ done
 DISPLAY=":$(cat "$work/display")"
 export DISPLAY
 
-# openbox runs its start-up command once it manages the display.
+# openbox runs its start-up command once it manages the display. It splits the command as a shell
+# would: the folder (TMPDIR's, which may hold spaces or quotes) goes in single quotes.
+quoted=$(printf '%s' "$work/managing" | sed "s/'/'\\\\''/g")
 HOME="$work" XDG_CONFIG_HOME="$work" XDG_CACHE_HOME="$work" \
-    openbox --sm-disable --startup "touch $work/managing" >"$work/openbox.log" 2>&1 &
+    openbox --sm-disable --startup "touch '$quoted'" >"$work/openbox.log" 2>&1 &
 wm=$!
 tries=0
 until [ -e "$work/managing" ]; do

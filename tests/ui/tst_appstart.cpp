@@ -3,10 +3,16 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTimeZone>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Starts the real program the way the desktop does and reads what it leaves in the launch log.
 class AppStartTest : public QObject {
@@ -176,6 +182,82 @@ private Q_SLOTS:
         const QByteArray standIn = xdgDataHome.isEmpty() ? home + "/.local/share" : xdgDataHome;
         QVERIFY(!QFileInfo::exists(TestHarness::home() + QFile::decodeName(standIn) +
                                    QStringLiteral("/Lyrafold")));
+    }
+
+    // A state folder the user may not read or enter, or a state file in it the user may not read, is
+    // refused at start, named with the system's reason, and nothing is written: the library does not
+    // open empty in its stead.
+    void refusesADataFolderItMayNotOpen_data()
+    {
+        QTest::addColumn<QString>("denied"); // below the data home
+        QTest::addColumn<int>("mode");
+        QTest::newRow("data folder, no permission") << "Lyrafold" << 0;
+        QTest::newRow("slots folder, no permission") << "Lyrafold/slots" << 0;
+        QTest::newRow("slots folder, read but not entered") << "Lyrafold/slots" << 0400;
+        QTest::newRow("playlists file, no permission") << "Lyrafold/playlists.json" << 0;
+        QTest::newRow("slot file, no permission") << "Lyrafold/slots/slot_1.json" << 0200;
+        QTest::newRow("annotations folder, no permission") << "LyrafoldMac/PDFEditCache" << 0;
+    }
+
+    void refusesADataFolderItMayNotOpen()
+    {
+        QFETCH(QString, denied);
+        QFETCH(int, mode);
+        // Root reads whatever the permissions say: the program runs without that power.
+        QStringList command{QStringLiteral(LYRAFOLD_EXECUTABLE)};
+        if (::geteuid() == 0) {
+            const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+            if (setpriv.isEmpty())
+                QSKIP("needs setpriv to run the program without root's power over permissions");
+            command.prepend(QStringLiteral("--bounding-set=-dac_override,-dac_read_search"));
+            command.prepend(setpriv);
+        }
+        TestHarness::writeFile(AppPaths::slotsDir() + QStringLiteral("/slot_1.json"), "{}");
+        TestHarness::writeFile(AppPaths::playlistsPath(), "[]");
+        QVERIFY(QDir().mkpath(AppPaths::annotationCacheDir()));
+        TestHarness::writeFile(AppPaths::annotationCacheDir() + QStringLiteral("/book.json"), "{}");
+        const QString path = AppPaths::dataHome() + QLatin1Char('/') + denied;
+        const auto listing = [] {
+            QStringList entries;
+            QDirIterator it(AppPaths::dataHome(),
+                            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QFileInfo entry = it.nextFileInfo();
+                entries << entry.filePath() + QLatin1Char(' ') + QString::number(entry.size()) +
+                               QLatin1Char(' ') + entry.lastModified().toString(Qt::ISODateWithMs);
+            }
+            entries.sort();
+            return entries;
+        };
+        const QStringList before = listing();
+        const QByteArray native = QFile::encodeName(path);
+        struct stat kept {};
+        QCOMPARE(::stat(native.constData(), &kept), 0);
+        QCOMPARE(::chmod(native.constData(), mode_t(mode)), 0);
+        const auto restore = qScopeGuard([&] { ::chmod(native.constData(), kept.st_mode & 07777); });
+
+        QProcess app;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LYRAFOLD_QUIT_AFTER_LAUNCH"), QStringLiteral("1"));
+        app.setProcessEnvironment(env);
+        app.start(command.takeFirst(), command);
+        QByteArray standardError;
+        const auto refused = [&] {
+            standardError += app.readAllStandardError();
+            return standardError.contains("Lyrafold cannot use its data folder.");
+        };
+        // A refused start waits in its alert, which the test closes by ending the process.
+        QVERIFY(TestHarness::waitFor([&] { return refused() || app.state() == QProcess::NotRunning; },
+                                     TestHarness::hangGuard));
+        QVERIFY2(refused(), standardError.constData());
+        QVERIFY2(QString::fromUtf8(standardError).contains(path + QStringLiteral(": permission denied.")),
+                 standardError.constData());
+        app.kill();
+        QVERIFY(app.state() == QProcess::NotRunning || app.waitForFinished(TestHarness::hangGuardMs));
+        QCOMPARE(::chmod(native.constData(), kept.st_mode & 07777), 0);
+        QCOMPARE(listing(), before);
     }
 
     // What saves cut short by a kill left beside the state files is gone once the program started.

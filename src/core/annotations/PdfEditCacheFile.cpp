@@ -227,12 +227,24 @@ std::optional<qint64> pageFromKey(QStringView key)
     return TextUtils::wholeNumber(key);
 }
 
+namespace {
+
+QByteArray base64Name(const QByteArray &utf8)
+{
+    return utf8.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals) + ".json";
+}
+
+} // namespace
+
 QString fileName(const QString &pdfPath)
 {
     const QByteArray utf8 = pdfPath.toUtf8();
-    const QByteArray base64 =
-        utf8.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals) + ".json";
-    if (base64.size() <= maxNameBytes)
+    const QByteArray base64 = base64Name(utf8);
+    // The names a save and a set-aside give beside the file are longer than its own
+    // ("<name>.unreadable-<date>-<time>-<n>" the longest): a name without that room could be read but
+    // never written, or never set aside.
+    constexpr qsizetype besideNameBytes = 30;
+    if (base64.size() + besideNameBytes <= maxNameBytes)
         return QString::fromLatin1(base64);
     return QString::fromLatin1(QCryptographicHash::hash(utf8, QCryptographicHash::Sha256).toHex() + ".json");
 }
@@ -241,7 +253,17 @@ std::optional<QString> filePath(const QString &pdfPath)
 {
     if (pdfPath.isEmpty() || AppPaths::dataHome().isEmpty())
         return std::nullopt;
-    return AppPaths::annotationCacheDir() + QLatin1Char('/') + fileName(pdfPath);
+    const QString folder = AppPaths::annotationCacheDir() + QLatin1Char('/');
+    const QString name = fileName(pdfPath);
+    // Earlier versions wrote Base64 names with less room beside them (up to the 238 bytes a save's own
+    // temporary name allows): such a file keeps its name.
+    if (const QByteArray base64 = base64Name(pdfPath.toUtf8());
+        name.size() != base64.size() && base64.size() <= 238) {
+        const QString earlier = folder + QString::fromLatin1(base64);
+        if (QFile::exists(earlier))
+            return earlier;
+    }
+    return folder + name;
 }
 
 LoadResult load(const QString &pdfPath)

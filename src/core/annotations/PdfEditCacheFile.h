@@ -79,9 +79,11 @@ std::optional<QByteArray> encode(const PdfEditCacheFile &file);
 std::optional<qint64> pageFromKey(QStringView key);
 
 // The file's name for a PDF path: the path's UTF-8 bytes (as given: not normalised, links not
-// resolved) in URL-safe Base64 without padding, then ".json". Past 255 bytes, which no file system
-// here takes, the name is the path's SHA-256 in hexadecimal instead, then ".json"; it cannot meet a
-// Base64 name, since those of absolute paths begin with "L".
+// resolved) in URL-safe Base64 without padding, then ".json". Past 225 bytes, which leave no room for
+// the longer names a save and a set-aside give beside it in the 255 bytes the file systems here take,
+// the name is the path's SHA-256 in hexadecimal instead, then ".json" (filePath() keeps a longer Base64
+// name an earlier version wrote); it cannot meet a Base64 name, since those of absolute paths begin
+// with "L".
 QString fileName(const QString &pdfPath);
 
 // The file's path in AppPaths::annotationCacheDir(); nothing for an empty PDF path or when there is

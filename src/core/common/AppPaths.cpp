@@ -4,6 +4,10 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +43,74 @@ std::optional<QString> undecodableDataFolder()
         at += length;
     }
     return shown + QStringLiteral("/Lyrafold");
+}
+
+namespace {
+
+bool deniedByPermission(int error)
+{
+    return error == EACCES || error == EPERM;
+}
+
+std::optional<Refused> refusal(const QString &path, int error)
+{
+    return Refused{path, QString::fromLocal8Bit(std::strerror(error))};
+}
+
+// Opens the folder through "<folder>/.", which needs both the right to read it and to enter it; with
+// files, every regular file in it whose name ends ".json" is opened for reading as well. Only a refusal
+// for permission counts: a folder not made yet is made by the first save.
+std::optional<Refused> refusedIn(const QString &folder, bool withFiles)
+{
+    const QByteArray native = QFile::encodeName(folder);
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0)
+        return deniedByPermission(errno) ? refusal(folder, errno) : std::nullopt;
+    const int fd = ::open((native + "/.").constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return deniedByPermission(errno) ? refusal(folder, errno) : std::nullopt;
+    DIR *dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::optional<Refused> refused;
+    while (withFiles && !refused) {
+        const dirent *entry = ::readdir(dir);
+        if (!entry)
+            break;
+        const QByteArray name(entry->d_name);
+        if (name.startsWith('.') || !name.endsWith(".json"))
+            continue;
+        // Through a link (into a sync folder) as the reads go; only a regular file is opened.
+        const QString path = folder + QLatin1Char('/') + QFile::decodeName(name);
+        struct stat fileInfo {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &fileInfo, 0) != 0) {
+            if (deniedByPermission(errno))
+                refused = refusal(path, errno);
+            continue;
+        }
+        if (!S_ISREG(fileInfo.st_mode))
+            continue;
+        const int file = ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (file >= 0)
+            ::close(file);
+        else if (deniedByPermission(errno))
+            refused = refusal(path, errno);
+    }
+    ::closedir(dir);
+    return refused;
+}
+
+} // namespace
+
+std::optional<Refused> refusedStateFolder()
+{
+    for (const QString &folder : {applicationSupportDir(), slotsDir()}) {
+        if (std::optional<Refused> refused = refusedIn(folder, true))
+            return refused;
+    }
+    return refusedIn(annotationCacheDir(), false);
 }
 
 QString applicationSupportDir()

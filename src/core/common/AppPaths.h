@@ -17,6 +17,16 @@ QString dataHome();
 // sound.
 std::optional<QString> undecodableDataFolder();
 
+// A state folder the user may not read or enter, or a state file in one the user may not read, as the
+// system refuses it at start: the library would open empty in its stead, and every save would fail.
+struct Refused {
+    QString path;
+    QString reason; // the system's, in words
+};
+// The first such folder or file (the data folder, its slots and the annotations' folder; the files of
+// the first two); nothing when the system opens them all, or they are not there yet.
+std::optional<Refused> refusedStateFolder();
+
 // <data>/Lyrafold: slot files, the bookmark cache and the playlists file.
 QString applicationSupportDir();
 QString slotsDir();

@@ -34,6 +34,9 @@ Q_SIGNALS:
     // A state file that could not be decoded was renamed to asidePath so that the next save does not
     // destroy it. The main window tells the user.
     void stateFileSetAside(const QString &path, const QString &asidePath);
+    // Another program wrote into a version of a state file that a save had just swapped out, and its
+    // version could not be taken in: it is kept beside the file as keptPath.
+    void stateFileOtherVersionKept(const QString &path, const QString &keptPath);
     // A state file could not be written, for the first time since it was last written (told from the
     // writing thread): what the user changes now is lost at quit unless a later write succeeds.
     void stateFileSaveFailed(const QString &path, const QString &reason);

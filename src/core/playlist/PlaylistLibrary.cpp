@@ -139,13 +139,16 @@ qsizetype indexIn(const QList<Playlist> &list, const QString &name)
 PlaylistLibrary::PlaylistLibrary(const QString &path, QObject *parent)
     : QObject(parent), m_path(path.isEmpty() ? PlaylistStore::playlistsPath() : path),
       m_guard(m_path, FileGuard::Owner{
-                          [](const QByteArray &bytes, const StateFile::FileVersion &, quint64) -> std::any {
+                          [](const QByteArray &bytes, const StateFile::FileVersion &,
+                             quint64 writtenUpTo) -> std::any {
                               if (Result<QList<Playlist>> decoded = PlaylistCodec::decodePlaylists(bytes))
-                                  return std::move(decoded).value();
+                                  return std::pair(std::move(decoded).value(), writtenUpTo);
                               return {};
                           },
-                          [this](std::any list, bool replacedOwnWrite) {
-                              rebase(std::any_cast<QList<Playlist>>(std::move(list)), replacedOwnWrite);
+                          [this](std::any read, bool replacedOwnWrite) {
+                              auto [list, writtenUpTo] =
+                                  std::any_cast<std::pair<QList<Playlist>, quint64>>(std::move(read));
+                              rebase(std::move(list), writtenUpTo, replacedOwnWrite);
                           },
                           [this] { save(); },
                           [this] {
@@ -166,6 +169,10 @@ PlaylistLibrary::PlaylistLibrary(const QString &path, QObject *parent)
         StateFile::setAside(m_path);
     m_guard.setReadVersion(file.version);
     connect(&m_guard, &FileGuard::written, this, &PlaylistLibrary::dropWritten);
+    // The write that made the oldest version the guard keeps aside is kept too (see rebase()).
+    connect(&m_guard, &FileGuard::changesDone, this, [this](quint64 upTo) {
+        m_written.removeIf([upTo](const PendingEdit &edit) { return edit.writtenIn < upTo; });
+    });
     connect(&m_guard, &FileGuard::saveFailed, this, &PlaylistLibrary::saveFailed);
     connect(&m_guard, &FileGuard::fileLookedAt, this, &PlaylistLibrary::fileLookedAtForTesting);
 }
@@ -539,10 +546,11 @@ void PlaylistLibrary::record(Replay replay, Replay again, QStringList newNames)
         PendingEdit{m_guard.noteChange(), std::move(replay), std::move(again), std::move(newNames)});
 }
 
-bool PlaylistLibrary::madeFromVersionBeforeLastWrite(const QList<Playlist> &list) const
+bool PlaylistLibrary::madeFromVersionBefore(const QList<Playlist> &list,
+                                            const QList<PendingEdit> &since) const
 {
     QSet<QString> made;
-    for (const QList<PendingEdit> *edits : {&m_lastWritten, &m_pending}) {
+    for (const QList<PendingEdit> *edits : {&since, &m_pending}) {
         for (const PendingEdit &edit : *edits)
             made.unite(QSet<QString>(edit.newNames.cbegin(), edit.newNames.cend()));
     }
@@ -562,7 +570,8 @@ void PlaylistLibrary::dropWritten(quint64 upTo)
     while (!m_pending.isEmpty() && m_pending.constFirst().sequence <= upTo) {
         if (m_pending.constFirst().again)
             m_lastWritten.append(m_pending.constFirst());
-        m_pending.removeFirst();
+        m_written.append(m_pending.takeFirst());
+        m_written.last().writtenIn = upTo;
     }
 }
 
@@ -577,14 +586,28 @@ void PlaylistLibrary::setOutsideChangeDelaysForTesting(std::chrono::milliseconds
     m_guard.setDelays(read, stable);
 }
 
-void PlaylistLibrary::rebase(QList<Playlist> list, bool replacedOwnWrite)
+void PlaylistLibrary::rebase(QList<Playlist> list, quint64 writtenUpTo, bool replacedOwnWrite)
 {
-    // Made from the version before the last write by a program that compared and renamed just as that
-    // write landed (it holds all that was there before): what the write added comes back, and waits to
-    // be written like a change made now, made again on any version that comes before it lands. A
-    // version that lacks more than that replaced the list on purpose.
-    if (replacedOwnWrite && !m_lastWritten.isEmpty() && madeFromVersionBeforeLastWrite(list)) {
-        for (PendingEdit &edit : m_lastWritten) {
+    // Nothing written since the version list replaced, unless another program wrote list into the
+    // version a save had just swapped out (the guard keeps it a while): what was written since is made
+    // again on it, and the write that made the version swapped out counts as the last write below.
+    QList<PendingEdit> lastWrite = std::exchange(m_lastWritten, {});
+    QList<PendingEdit> since;
+    if (!m_written.isEmpty() && m_written.constLast().sequence > writtenUpTo) {
+        lastWrite.clear();
+        for (const PendingEdit &edit : std::as_const(m_written)) {
+            if (edit.sequence > writtenUpTo)
+                since.append(edit);
+            else if (edit.writtenIn == writtenUpTo && edit.again)
+                lastWrite.append(edit);
+        }
+    }
+    // Made from the version before the last write by a program that compared and renamed (or opened the
+    // file) just as that write landed (it holds all that was there before): what the write added comes
+    // back, and waits to be written like a change made now, made again on any version that comes before
+    // it lands. A version that lacks more than that replaced the list on purpose.
+    if (replacedOwnWrite && !lastWrite.isEmpty() && madeFromVersionBefore(list, lastWrite + since)) {
+        for (PendingEdit &edit : lastWrite) {
             edit.again(list);
             // Made again as it was made now: only what a version lacks of it is added.
             edit.replay = edit.again;
@@ -592,7 +615,8 @@ void PlaylistLibrary::rebase(QList<Playlist> list, bool replacedOwnWrite)
             m_pending.append(std::move(edit));
         }
     }
-    m_lastWritten.clear();
+    for (const PendingEdit &edit : std::as_const(since))
+        edit.replay(list);
     for (const PendingEdit &edit : std::as_const(m_pending))
         edit.replay(list);
     m_playlists = std::move(list);

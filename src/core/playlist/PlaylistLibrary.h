@@ -195,6 +195,8 @@ private:
         // of the playlists it made.
         Replay again;
         QStringList newNames;
+        // Once written: the last change the write that wrote it wrote.
+        quint64 writtenIn = 0;
     };
 
     // The list changed: the file is written in the background and the change is told.
@@ -203,12 +205,14 @@ private:
     void commit(PlaylistChange::Kind kind, QList<qsizetype> playlists, Replay replay, bool additive = false,
                 QStringList newNames = {});
     void record(Replay replay, Replay again = {}, QStringList newNames = {});
-    // Whether list was made from the version before the last write: it holds every playlist held here
-    // but those made since.
-    bool madeFromVersionBeforeLastWrite(const QList<Playlist> &list) const;
+    // Whether list was made from the version before the changes since (and those not yet written): it
+    // holds every playlist held here but those they made.
+    bool madeFromVersionBefore(const QList<Playlist> &list, const QList<PendingEdit> &since) const;
     void save();
     void dropWritten(quint64 upTo);
-    void rebase(QList<Playlist> list, bool replacedOwnWrite);
+    // list was read from a version of the file that held the changes up to writtenUpTo: every later
+    // change is made again on it.
+    void rebase(QList<Playlist> list, quint64 writtenUpTo, bool replacedOwnWrite);
     using ItemIndex = QMultiHash<QString, ItemRef>;
     static ItemIndex indexItems(const QList<Playlist> &list);
     const ItemIndex &itemsByKey() const;
@@ -227,8 +231,11 @@ private:
     mutable ItemIndex m_itemsByKey;
     mutable bool m_itemsByKeyValid = false;
 
-    // The changes not yet written, in order, and those the last write wrote.
+    // The changes not yet written, in order, and those the last write wrote; and the changes written
+    // that a version the guard keeps aside may still need made again on it (FileGuard::changesDone()),
+    // with those of the write that made it.
     QList<PendingEdit> m_pending;
     QList<PendingEdit> m_lastWritten;
+    QList<PendingEdit> m_written;
     FileGuard m_guard;
 };

@@ -58,8 +58,9 @@ QString SlotMerge::statusText() const
 
 namespace {
 
-// The changes of a slot's rows not yet written, numbered as its guard counts them; shared with the
-// workers that merge.
+// The changes of a slot's rows not yet written, and those written that a version kept aside by the
+// guard may still need made again on it, numbered as the guard counts them; shared with the workers that
+// merge.
 class ChangeLog {
 public:
     void append(quint64 number, RowChange change)
@@ -117,8 +118,8 @@ public:
         // from.
         guard.setReadVersion(StateFile::stampOf(guard.path()));
         // What the rows were before a change of a million rows is freed on a worker, and the memory goes
-        // back to the system.
-        QObject::connect(&guard, &FileGuard::written, &guard,
+        // back to the system, once no version another program may have written into needs it.
+        QObject::connect(&guard, &FileGuard::changesDone, &guard,
                          [this](quint64 upTo) { MemoryTrim::freeInBackground(log->takeUpTo(upTo)); });
     }
 
@@ -223,6 +224,7 @@ SlotFiles::SlotFile &SlotFiles::current()
         connect(&file->guard, &FileGuard::written, this, settled);
         connect(&file->guard, &FileGuard::saveFailed, this, settled);
         connect(&file->guard, &FileGuard::fileLookedAt, this, settled);
+        connect(&file->guard, &FileGuard::changesDone, this, settled);
     }
     return *file;
 }
@@ -252,6 +254,9 @@ void SlotFiles::dropIfSettled(qint64 slot)
     if (!file || slot == m_currentSlot || !file->guard.isSettled())
         return;
     m_files.remove(slot);
+    // A slot left within the stable delay of a write keeps its rows until then: a million of them are
+    // freed on a worker.
+    MemoryTrim::freeInBackground(std::exchange(file->held, std::nullopt));
     delete file;
 }
 

@@ -1,6 +1,7 @@
 #include "core/storage/FileGuard.h"
 
 #include "core/common/Hop.h"
+#include "core/common/NotificationBus.h"
 #include "core/common/UiText.h"
 
 #include <QDir>
@@ -9,7 +10,10 @@
 #include <QMutex>
 #include <QSet>
 
+#include <algorithm>
 #include <atomic>
+
+#include <unistd.h>
 
 namespace {
 
@@ -23,6 +27,13 @@ constexpr int lockWaitMs = 10000;
 // The first retry after a failed save, and the longest wait between retries.
 constexpr std::chrono::milliseconds firstRetry{2000};
 constexpr std::chrono::milliseconds longestRetry{60000};
+// How many times a version kept aside that another program changed is looked at, a stable delay apart,
+// before one that still does not read whole is kept beside the file.
+constexpr int keptLooks = 3;
+// How many bytes the versions kept aside that no one was seen to write into take at most: a burst of
+// saves of a large file would otherwise keep a copy of it for each (tests lower it).
+constexpr qint64 defaultKeptBytes = 64 * 1024 * 1024;
+std::atomic<qint64> keptBytes{defaultKeptBytes};
 
 } // namespace
 
@@ -36,6 +47,9 @@ struct FileGuard::Shared {
     bool knownIsOwnWrite = false;
     quint64 generation = 0;
     quint64 writtenUpTo = 0;
+    // Every version a save swapped out and the guard has not let go, known here from the moment it is
+    // kept, so that the guard's end settles it even before the guard heard of it.
+    QList<Kept> kept;
 
     // Reads the file when it is not the known version. The comparison and the read are made under the
     // mutex, so that a write of the guard's own is never taken for another program's.
@@ -52,6 +66,17 @@ struct FileGuard::Outside {
     bool replacedOwnWrite = false;
     // It stayed missing or undecodable for the stable delay and is now taken as gone.
     bool gone = false;
+    // Not the file: the version a save swapped out, written into since, at this path. writtenUpTo and
+    // generation are those it was swapped out under.
+    QString kept;
+};
+
+// What a look at a version kept aside found: another program's version to take, a version still being
+// written (looked at again), or one to keep beside the file; else it went, as nothing wrote into it.
+struct FileGuard::KeptLook {
+    std::optional<Outside> read;
+    bool again = false;
+    bool keepBeside = false;
 };
 
 std::optional<FileGuard::Outside> FileGuard::Shared::readIfChanged(const QString &path, const Owner &owner)
@@ -121,6 +146,20 @@ FileGuard::~FileGuard()
 {
     liveGuards().remove(this);
     StateFile::waitForPendingWrites(m_path);
+    // A version still kept aside goes, unless another program wrote into it: then it stays beside the
+    // file.
+    QList<Kept> kept;
+    {
+        QMutexLocker lock(&m_shared->mutex);
+        kept = std::exchange(m_shared->kept, {});
+    }
+    for (const Kept &version : std::as_const(kept)) {
+        const StateFile::FileVersion now = StateFile::stampOf(version.path);
+        if (now.sameStamp(version.version))
+            ::unlink(QFile::encodeName(version.path).constData());
+        else if (now.exists)
+            keepBeside(version.path);
+    }
 }
 
 void FileGuard::retryFailedSavesNow()
@@ -162,7 +201,7 @@ quint64 FileGuard::noteChange()
 bool FileGuard::isSettled() const
 {
     return !hasUnsavedChanges() && m_savesDone == m_savesRequested && !m_readingOutside &&
-           !m_stableTimer.isActive() && !m_admitting;
+           !m_stableTimer.isActive() && !m_admitting && m_kept.isEmpty();
 }
 
 void FileGuard::setDelays(std::chrono::milliseconds read, std::chrono::milliseconds stable)
@@ -175,6 +214,11 @@ void FileGuard::setDelaysForTesting(std::chrono::milliseconds read, std::chrono:
 {
     readDelayMs = read.count();
     stableDelayMs = stable.count();
+}
+
+void FileGuard::setKeptBytesForTesting(qint64 bytes)
+{
+    keptBytes = bytes > 0 ? bytes : defaultKeptBytes;
 }
 
 void FileGuard::resetDelaysForTesting()
@@ -200,6 +244,7 @@ void FileGuard::save(StateFile::Encoder encode)
     struct Outcome {
         QByteArray hash;
         bool changed = false;
+        std::optional<Kept> kept;
     };
     const auto outcome = std::make_shared<Outcome>();
     const Hop::Receiver back(this);
@@ -231,8 +276,10 @@ void FileGuard::save(StateFile::Encoder encode)
                 QMutexLocker lock(&shared->mutex);
                 writtenUpTo = shared->writtenUpTo;
             }
-            back.post([this, request, writtenUpTo, written, error] {
+            back.post([this, request, writtenUpTo, written, error, kept = outcome->kept] {
                 m_savesDone = request;
+                if (kept)
+                    keepAside(*kept);
                 noteWritten(writtenUpTo);
                 if (written) {
                     m_failing = false;
@@ -252,14 +299,21 @@ void FileGuard::save(StateFile::Encoder encode)
                 return false;
             }
             QMutexLocker locker(&shared->mutex);
-            const StateFile::Replaced replaced =
-                shared->generation == generation ? replace(shared->known) : StateFile::Replaced::changed;
+            QString keptAs;
+            const StateFile::Replaced replaced = shared->generation == generation
+                                                     ? replace(shared->known, &keptAs)
+                                                     : StateFile::Replaced::changed;
             if (replaced == StateFile::Replaced::changed) {
                 outcome->changed = true;
                 *reason = UiText::tr("the file changed meanwhile");
             }
             if (replaced != StateFile::Replaced::done)
                 return false;
+            if (!keptAs.isEmpty()) {
+                outcome->kept = Kept{keptAs, shared->known, shared->writtenUpTo, shared->generation,
+                                     shared->knownIsOwnWrite};
+                shared->kept.append(*outcome->kept);
+            }
             shared->known = written;
             shared->known.hash = outcome->hash;
             shared->knownIsOwnWrite = true;
@@ -274,6 +328,15 @@ void FileGuard::noteWritten(quint64 upTo)
         return;
     m_writtenUpTo = upTo;
     Q_EMIT written(upTo);
+    tellChangesDone();
+}
+
+void FileGuard::tellChangesDone()
+{
+    quint64 upTo = m_writtenUpTo;
+    for (const Kept &kept : std::as_const(m_kept))
+        upTo = std::min(upTo, kept.writtenUpTo);
+    Q_EMIT changesDone(upTo);
 }
 
 void FileGuard::saveFailedNow(const QString &reason)
@@ -289,6 +352,19 @@ void FileGuard::saveFailedNow(const QString &reason)
 
 void FileGuard::take(const Outside &read)
 {
+    if (!read.kept.isEmpty()) {
+        if (!m_owner.admit) {
+            takeKept(read);
+            return;
+        }
+        // As another program's version of the file itself, it waits for what the owner is in the middle
+        // of (text being typed for a row); kept and looked at meanwhile, the guard stays unsettled.
+        m_owner.admit([guard = QPointer<FileGuard>(this), read] {
+            if (guard)
+                guard->takeKept(read);
+        });
+        return;
+    }
     {
         QMutexLocker lock(&m_shared->mutex);
         if (read.generation != m_shared->generation)
@@ -351,6 +427,137 @@ void FileGuard::takeDocument(const Outside &read)
     }
     if (hasUnsavedChanges())
         m_owner.save();
+}
+
+void FileGuard::keepAside(const Kept &kept)
+{
+    m_kept.append(kept);
+    QTimer::singleShot(m_stableTimer.intervalAsDuration(), this,
+                       [this, path = kept.path] { lookAtKept(path); });
+    // Beyond the bytes allowed, the oldest not looked at yet are looked at before their delay is out; the
+    // newest stays, and so does one found written into.
+    const auto unseen = [](const Kept &version) { return version.looks == 0 && !version.looking; };
+    qint64 bytes = 0;
+    for (const Kept &version : std::as_const(m_kept))
+        bytes += unseen(version) ? version.version.size : 0;
+    for (qsizetype i = 0; i + 1 < m_kept.size() && bytes > keptBytes.load(); ++i) {
+        if (unseen(m_kept.at(i))) {
+            bytes -= m_kept.at(i).version.size;
+            lookAtKept(m_kept.at(i).path);
+        }
+    }
+}
+
+void FileGuard::lookAtKept(const QString &path)
+{
+    const auto found = std::find_if(m_kept.begin(), m_kept.end(),
+                                    [&path](const Kept &version) { return version.path == path; });
+    // Let go already, or a look at it under way (one made before its delay was out, or one whose version
+    // waits to be taken in).
+    if (found == m_kept.end() || found->looking)
+        return;
+    found->looking = true;
+    ++found->looks;
+    Hop::run(
+        this,
+        [shared = m_shared, owner = m_owner, kept = *found]() -> KeptLook {
+            const StateFile::FileVersion now = StateFile::stampOf(kept.path);
+            if (!now.exists)
+                return {};
+            const auto unchanged = [&kept] {
+                ::unlink(QFile::encodeName(kept.path).constData());
+                return KeptLook{};
+            };
+            if (now.sameStamp(kept.version))
+                return unchanged();
+            StateFile::ReadResult file = StateFile::readNow(kept.path);
+            if (file.status == StateFile::ReadStatus::Ok) {
+                Outside read;
+                read.generation = kept.generation;
+                read.writtenUpTo = kept.writtenUpTo;
+                read.replacedOwnWrite = kept.ownWrite;
+                read.kept = kept.path;
+                read.version = file.version;
+                read.version.hash = StateFile::contentHash(file.bytes);
+                // The same content under a new time (touched, or written again as it was).
+                if (!kept.version.hash.isEmpty() && read.version.hash == kept.version.hash)
+                    return unchanged();
+                {
+                    // Not merged on a document it was not swapped out under (see takeKept()).
+                    QMutexLocker lock(&shared->mutex);
+                    if (shared->generation != kept.generation)
+                        return {std::nullopt, false, true};
+                }
+                read.document = owner.decode(file.bytes, read.version, read.writtenUpTo);
+                if (read.document.has_value())
+                    return {std::move(read), false, false};
+            }
+            // Still being written, or never to be read whole.
+            return {std::nullopt, kept.looks < keptLooks, kept.looks >= keptLooks};
+        },
+        [this, path](KeptLook found) {
+            if (found.read) {
+                take(*found.read);
+            } else if (found.again) {
+                for (Kept &version : m_kept) {
+                    if (version.path == path)
+                        version.looking = false;
+                }
+                QTimer::singleShot(m_stableTimer.intervalAsDuration(), this,
+                                   [this, path] { lookAtKept(path); });
+            } else {
+                if (found.keepBeside)
+                    keepBeside(path);
+                letGo(path);
+            }
+        });
+}
+
+void FileGuard::takeKept(const Outside &read)
+{
+    bool sameDocument = false;
+    {
+        QMutexLocker lock(&m_shared->mutex);
+        sameDocument = read.generation == m_shared->generation;
+    }
+    // Another version was taken in since this one was swapped out: the owner's document is no longer
+    // the version this one replaced, and taking this one would drop that other version's content.
+    if (!sameDocument) {
+        keepBeside(read.kept);
+        letGo(read.kept);
+        return;
+    }
+    // Another program wrote it in place of the version it replaced: the owner takes it, with every
+    // change made since that version made again on it, and the file, which lacks it, is written.
+    m_owner.rebase(read.document, read.replacedOwnWrite);
+    {
+        // As in take(): a snapshot made before holds none of it. And a version swapped out before it was
+        // taken (which another program may have made without it, not seeing its own write) is no longer
+        // merged: kept beside the file, it cannot drop it.
+        QMutexLocker lock(&m_shared->mutex);
+        ++m_shared->generation;
+    }
+    StateFile::removeInBackground(read.kept);
+    noteChange();
+    letGo(read.kept);
+    m_owner.save();
+}
+
+void FileGuard::keepBeside(const QString &kept)
+{
+    const QString file = StateFile::linkedFile(m_path).value_or(m_path);
+    if (const std::optional<QString> target = StateFile::keepOtherVersion(kept, file))
+        Q_EMIT NotificationBus::instance().stateFileOtherVersionKept(m_path, *target);
+}
+
+void FileGuard::letGo(const QString &kept)
+{
+    {
+        QMutexLocker lock(&m_shared->mutex);
+        m_shared->kept.removeIf([&kept](const Kept &version) { return version.path == kept; });
+    }
+    m_kept.removeIf([&kept](const Kept &version) { return version.path == kept; });
+    tellChangesDone();
 }
 
 void FileGuard::readOutside(bool settleWhenStable)

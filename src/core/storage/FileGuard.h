@@ -34,6 +34,15 @@
 //
 // A save that fails is not tried again because the file's folder changed (its own temporary file
 // changes it): the owner's next change tries again, or a retry after a back-off.
+//
+// The version a save swaps out is kept under a name of its own for the stable delay, not removed: a
+// program that opened the file for writing before the swap and truncates and writes only then (rsync
+// --inplace) writes into it. Changed meanwhile, it is read, and taken like another program's version
+// with every change of the owner's since the version it replaced made again on it (the owner keeps its
+// written changes until changesDone() lets it forget them); once its content stays unreadable, or when
+// another version was taken in meanwhile, it is kept beside the file instead, and told on the
+// notification bus. The guard is not settled while it keeps one. What they take is bounded (64 MB):
+// beyond it, the oldest are looked at before their delay is out.
 class FileGuard : public QObject {
     Q_OBJECT
 
@@ -61,6 +70,7 @@ public:
         // or once the owner's document may change (a field holds text typed for it meanwhile, say).
         // Until take runs, the guard records nothing of that version and writes nothing, so that what
         // it saves next is made on that version; a later version of the file stands in for it then.
+        // A version another program wrote into the file a save swapped out comes this way too.
         std::function<void(std::function<void()> take)> admit;
     };
 
@@ -83,7 +93,8 @@ public:
     quint64 lastChange() const { return m_lastChange; }
     quint64 writtenUpTo() const { return m_writtenUpTo; }
     bool hasUnsavedChanges() const { return m_writtenUpTo < m_lastChange; }
-    // No save is on its way, no change waits and no look at the file is pending.
+    // No save is on its way, no change waits, no look at the file is pending and no version a save
+    // swapped out is kept.
     bool isSettled() const;
 
     // Writes the bytes encode() gives (on a worker; a snapshot of the document with every change noted
@@ -99,6 +110,9 @@ public:
     // application's own back.
     static void setDelaysForTesting(std::chrono::milliseconds read, std::chrono::milliseconds stable);
     static void resetDelaysForTesting();
+    // The bytes the versions kept aside may take before the oldest are looked at early, for the guards
+    // of tests; 0 gives the application's own back.
+    static void setKeptBytesForTesting(qint64 bytes);
 
     // The lock file the guards of path take around their comparison and rename.
     static QString lockPath(const QString &path);
@@ -115,14 +129,35 @@ Q_SIGNALS:
     void saveFailed(const QString &path, const QString &reason);
     // The file was read after it was seen to change, whatever that found (tests wait for it).
     void fileLookedAt();
+    // The owner's changes up to upTo are written, and no version a save swapped out can need them made
+    // again on it: the owner may forget them. Told after each write, and as each version kept aside
+    // goes.
+    void changesDone(quint64 upTo);
 
 private:
     struct Shared;
     struct Outside;
+    struct KeptLook;
+    // A version of the file a save swapped out, kept under a name of its own.
+    struct Kept {
+        QString path;
+        StateFile::FileVersion version; // as it stood in the file's place, with its hash where known
+        quint64 writtenUpTo = 0;        // the owner's changes it held
+        quint64 generation = 0;         // of the owner's document it was swapped out under
+        bool ownWrite = false;          // the guard's own last write
+        int looks = 0;                  // how many times it was looked at
+        bool looking = false;           // a look at it is under way
+    };
 
     void take(const Outside &read);
     void takeAdmitted();
     void takeDocument(const Outside &read);
+    void takeKept(const Outside &read);
+    void keepAside(const Kept &kept);
+    void lookAtKept(const QString &kept);
+    void keepBeside(const QString &kept);
+    void letGo(const QString &kept);
+    void tellChangesDone();
     void readOutside(bool settleWhenStable);
     void noteWritten(quint64 upTo);
     void saveFailedNow(const QString &reason);
@@ -151,4 +186,6 @@ private:
     QTimer m_retryTimer;
     bool m_failing = false;
     std::chrono::milliseconds m_retryDelay;
+    // The versions saves swapped out, kept for a look after the stable delay.
+    QList<Kept> m_kept;
 };

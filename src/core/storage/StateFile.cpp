@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QLoggingCategory>
 #include <QMutex>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
 #include <QThreadPool>
@@ -169,17 +170,24 @@ StateFile::FileVersion versionFromStat(const struct stat &info)
             {}};
 }
 
-// A version of path that a write swapped out of its place and could not put back (another took its
-// place meanwhile): kept beside it, so that nothing is lost.
-void keepDisplaced(const QString &displaced, const QString &path)
+// Moves the version a write swapped out from the temporary name to a name of its own beside the file,
+// one the start-up sweep leaves. Where no such name can be taken it stays, and goes with the temporary
+// file.
+void keepReplaced(const QByteArray &temporary, const QString &file, QString *keptAs)
 {
-    const QString base = path + QStringLiteral(".before-merge-") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString target = base;
-    for (int n = 2; QFileInfo::exists(target); ++n)
-        target = base + QLatin1Char('-') + QString::number(n);
-    if (::rename(QFile::encodeName(displaced).constData(), QFile::encodeName(target).constData()) == 0)
-        qCWarning(lcStateFile) << "another version of" << path << "kept as" << target;
+    const QFileInfo info(file);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QString name = QStringLiteral("%1/.%2.replaced-%3")
+                                 .arg(info.absolutePath(), info.fileName())
+                                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, QFile::encodeName(name).constData(),
+                        RENAME_NOREPLACE) == 0) {
+            *keptAs = name;
+            return;
+        }
+        if (errno != EEXIST)
+            return;
+    }
 }
 
 // The files whose last write failed, so that a failure is told once until a write of the file
@@ -304,7 +312,7 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
         return false;
     };
     const StateFile::FileVersion ours = versionFromStat(written);
-    const StateFile::Replace replace = [&](const StateFile::FileVersion &expected) {
+    const StateFile::Replace replace = [&](const StateFile::FileVersion &expected, QString *keptAs) {
         using StateFile::Replaced;
         if (!StateFile::stampOf(file).sameStamp(expected))
             return Replaced::changed;
@@ -325,19 +333,25 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
         }
         if (renameError != 0)
             return Replaced::failed;
-        if (!expected.exists || StateFile::stampOf(QFile::decodeName(temporary)).sameStamp(expected))
+        if (!expected.exists)
             return Replaced::done;
+        if (StateFile::stampOf(QFile::decodeName(temporary)).sameStamp(expected)) {
+            if (keptAs)
+                keepReplaced(temporary, file, keptAs);
+            return Replaced::done;
+        }
         // Another version took the file's place between the comparison and the exchange: it goes back,
         // and should yet another have come meanwhile, that one is kept beside the file.
         if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, targetName.constData(), RENAME_EXCHANGE) ==
                 0 &&
             !StateFile::stampOf(QFile::decodeName(temporary)).sameStamp(ours))
-            keepDisplaced(QFile::decodeName(temporary), file);
+            StateFile::keepOtherVersion(QFile::decodeName(temporary), file);
         return Replaced::changed;
     };
     QString refusal;
     const bool replaced = guard ? guard(replace, ours, &refusal) : renamed(0);
-    // What stands under the temporary name now: nothing, the version that was replaced, or ours.
+    // What stands under the temporary name now: nothing, the version that was replaced (unless it is
+    // kept), or ours.
     ::unlink(temporary.constData());
     if (!replaced) {
         if (renameError != 0 || refusal.isEmpty())
@@ -578,6 +592,30 @@ std::optional<QString> setAside(const QString &path)
     }
     qCWarning(lcStateFile) << "undecodable file moved aside:" << path << "->" << target;
     Q_EMIT NotificationBus::instance().stateFileSetAside(path, target);
+    return target;
+}
+
+std::optional<QString> keepOtherVersion(const QString &version, const QString &path)
+{
+    const QString base = path + QStringLiteral(".before-merge-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = base;
+    for (int n = 2;; ++n) {
+        if (!QFileInfo::exists(target) && !QFileInfo(target).isSymLink()) {
+            const QByteArray from = QFile::encodeName(version);
+            const QByteArray to = QFile::encodeName(target);
+            if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0 ||
+                ((errno == EINVAL || errno == ENOSYS) && ::rename(from.constData(), to.constData()) == 0))
+                break;
+            if (errno != EEXIST) {
+                qCWarning(lcStateFile)
+                    << "cannot keep another version of" << path << "beside it:" << std::strerror(errno);
+                return std::nullopt;
+            }
+        }
+        target = base + QLatin1Char('-') + QString::number(n);
+    }
+    qCWarning(lcStateFile) << "another version of" << path << "kept as" << target;
     return target;
 }
 

@@ -73,15 +73,18 @@ bool write(const QString &path, const QByteArray &bytes, QString *error = nullpt
 // on ("the disk is full", "the folder … is read-only").
 QString writeFailureReason(int error, const QString &folder);
 
-// Called on the writing thread just before the new file is renamed into place. replace(expected)
+// Called on the writing thread just before the new file is renamed into place. replace(expected, keptAs)
 // puts it there only while the file at the path is the version expected (size, time and identity; a
 // missing file for a default-made version): it compares and swaps in one step where the file system can
-// exchange two names, and otherwise compares just before the rename. written is the new file's version
-// as it will stand at the path (its hash left to the caller). The guard may hold a lock around it, or
-// refuse: return false, with the reason in reason (the write then fails with that reason, which is no
-// fault to log or to tell as one).
+// exchange two names, and otherwise compares just before the rename. With keptAs, the version swapped
+// out is kept beside the file as ".<name>.replaced-<8 hex digits>" (told in keptAs) rather than removed:
+// a program that opened it for writing before the swap still writes into it (so no temporary file has
+// such a name, and the start-up sweep leaves it). written is the new file's version as it will stand at
+// the path (its hash left to the caller). The guard may hold a lock around it, or refuse: return false,
+// with the reason in reason (the write then fails with that reason, which is no fault to log or to tell
+// as one).
 enum class Replaced { done, changed, failed };
-using Replace = std::function<Replaced(const FileVersion &expected)>;
+using Replace = std::function<Replaced(const FileVersion &expected, QString *keptAs)>;
 using ReplaceGuard = std::function<bool(const Replace &replace, const FileVersion &written, QString *reason)>;
 
 // Gives the bytes to write; nothing when they cannot be encoded.
@@ -133,6 +136,11 @@ std::optional<QString> setAside(const QString &path);
 
 // The template of the temporary file a write of path goes through: ".<name>.lyrafold-XXXXXX" beside it.
 QString temporaryTemplate(const QString &path);
+
+// Renames version (another program's version of path, kept under another name) to
+// "<path>.before-merge-<yyyyMMdd-HHmmss>" beside it, never over a name that exists. Returns the new
+// path, or nothing when the rename failed.
+std::optional<QString> keepOtherVersion(const QString &version, const QString &path);
 
 // The file a write, a removal or a set-aside of path acts on: path itself, or, when path is a symbolic
 // link, the file the link leads to (relative links and chains followed, in a folder whose own links are

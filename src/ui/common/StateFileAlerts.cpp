@@ -41,6 +41,14 @@ StateFileAlerts::StateFileAlerts(QObject *parent) : QObject(parent)
                              .arg(QFileInfo(path).fileName(), QFileInfo(aside).fileName()),
                          QStringLiteral("It is kept at %1.").arg(aside));
             });
+    connect(&bus, &NotificationBus::stateFileOtherVersionKept, this,
+            [this](const QString &path, const QString &kept) {
+                tell(
+                    QStringLiteral("Another program wrote %1 as Lyrafold saved it, and its version could not "
+                                   "be merged. It is kept as %2.")
+                        .arg(QFileInfo(path).fileName(), QFileInfo(kept).fileName()),
+                    QStringLiteral("It is kept at %1.").arg(kept));
+            });
 }
 
 void StateFileAlerts::tell(const QString &message, const QString &detail)
