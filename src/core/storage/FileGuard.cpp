@@ -133,6 +133,7 @@ void FileGuard::retryFailedSavesNow()
         guard->m_retryTimer.stop();
         guard->m_owner.save();
     }
+    StateFile::retryFailedWrites();
 }
 
 QString FileGuard::lockPath(const QString &path)

@@ -98,8 +98,10 @@ public:
     // The lock file the guards of path take around their comparison and rename.
     static QString lockPath(const QString &path);
 
-    // Every guard whose last save failed tries again now rather than after its back-off: a quit tries
-    // once more before it tells what could not be written. Main thread only.
+    // Every guard whose last save failed tries again now rather than after its back-off, and the state
+    // files written without a guard are written again with what was last meant for them
+    // (StateFile::retryFailedWrites()): a quit tries once more before it tells what could not be
+    // written. Main thread only.
     static void retryFailedSavesNow();
 
 Q_SIGNALS:
