@@ -7,8 +7,10 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QMutex>
+#include <QPointer>
 #include <QSet>
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -19,7 +21,8 @@ constexpr std::chrono::milliseconds defaultStableDelay{3000};
 std::atomic<qint64> readDelayMs{defaultReadDelay.count()};
 std::atomic<qint64> stableDelayMs{defaultStableDelay.count()};
 // How long a write waits for another Lyrafold's write of the same file.
-constexpr int lockWaitMs = 10000;
+constexpr std::chrono::milliseconds defaultLockWait{10000};
+std::atomic<qint64> lockWaitMs{defaultLockWait.count()};
 // The first retry after a failed save, and the longest wait between retries.
 constexpr std::chrono::milliseconds firstRetry{2000};
 constexpr std::chrono::milliseconds longestRetry{60000};
@@ -96,6 +99,13 @@ QSet<FileGuard *> &liveGuards()
     return guards;
 }
 
+// Who waits for every guard to be at rest (FileGuard::whenAllAtRest()), on the main thread.
+QList<std::pair<QPointer<QObject>, std::function<void()>>> &restWaiters()
+{
+    static QList<std::pair<QPointer<QObject>, std::function<void()>>> waiters;
+    return waiters;
+}
+
 } // namespace
 
 FileGuard::FileGuard(const QString &path, Owner owner, QObject *parent)
@@ -121,6 +131,7 @@ FileGuard::~FileGuard()
 {
     liveGuards().remove(this);
     StateFile::waitForPendingWrites(m_path);
+    tellIfAllAtRest();
 }
 
 void FileGuard::retryFailedSavesNow()
@@ -134,6 +145,50 @@ void FileGuard::retryFailedSavesNow()
         guard->m_owner.save();
     }
     StateFile::retryFailedWrites();
+}
+
+bool FileGuard::atRest() const
+{
+    return m_savesDone == m_savesRequested && !m_readingOutside && !m_stableTimer.isActive();
+}
+
+bool FileGuard::allAtRest()
+{
+    const QSet<FileGuard *> &guards = liveGuards();
+    return std::all_of(guards.begin(), guards.end(), [](const FileGuard *guard) { return guard->atRest(); });
+}
+
+void FileGuard::whenAllAtRest(QObject *context, std::function<void()> done)
+{
+    restWaiters().append({context, std::move(done)});
+    tellIfAllAtRest();
+}
+
+void FileGuard::tellIfAllAtRest()
+{
+    if (restWaiters().isEmpty() || !allAtRest())
+        return;
+    // Out of the guard's own work, which called this.
+    for (auto &[context, done] : std::exchange(restWaiters(), {})) {
+        if (context)
+            QMetaObject::invokeMethod(context, std::move(done), Qt::QueuedConnection);
+    }
+}
+
+QList<StateFile::FailedWrite> FileGuard::failedSaves()
+{
+    QList<StateFile::FailedWrite> failed;
+    QSet<QString> guarded;
+    for (const FileGuard *guard : liveGuards()) {
+        guarded.insert(guard->m_path);
+        if (guard->m_failing && guard->hasUnsavedChanges())
+            failed.append({guard->m_path, guard->m_failure});
+    }
+    for (const StateFile::FailedWrite &write : StateFile::failedWrites()) {
+        if (!guarded.contains(write.path))
+            failed.append(write);
+    }
+    return failed;
 }
 
 QString FileGuard::lockPath(const QString &path)
@@ -153,6 +208,7 @@ void FileGuard::setReadVersion(const StateFile::FileVersion &version)
     }
     m_stableTimer.stop();
     noteWritten(m_lastChange);
+    tellIfAllAtRest();
 }
 
 quint64 FileGuard::noteChange()
@@ -181,6 +237,12 @@ void FileGuard::setDelaysForTesting(std::chrono::milliseconds read, std::chrono:
 void FileGuard::resetDelaysForTesting()
 {
     setDelaysForTesting(defaultReadDelay, defaultStableDelay);
+    setLockWaitForTesting(defaultLockWait);
+}
+
+void FileGuard::setLockWaitForTesting(std::chrono::milliseconds wait)
+{
+    lockWaitMs = wait.count();
 }
 
 void FileGuard::save(StateFile::Encoder encode)
@@ -221,6 +283,7 @@ void FileGuard::save(StateFile::Encoder encode)
                         take(*read);
                     else if (hasUnsavedChanges())
                         m_owner.save();
+                    tellIfAllAtRest();
                 });
                 return;
             }
@@ -234,10 +297,12 @@ void FileGuard::save(StateFile::Encoder encode)
                 noteWritten(writtenUpTo);
                 if (written) {
                     m_failing = false;
+                    m_failure.clear();
                     m_retryDelay = firstRetry;
                 } else {
                     saveFailedNow(error);
                 }
+                tellIfAllAtRest();
             });
         },
         [path = m_path, shared, generation, upTo,
@@ -245,7 +310,7 @@ void FileGuard::save(StateFile::Encoder encode)
             // Lyrafold's own writers, in any process, one at a time from here to the rename; beside the
             // file a link leads to, which other links may lead to as well.
             QLockFile lock(lockPath(StateFile::linkedFile(path).value_or(path)));
-            if (!lock.tryLock(lockWaitMs)) {
+            if (!lock.tryLock(std::chrono::milliseconds(lockWaitMs.load()))) {
                 *reason = UiText::tr("another Lyrafold kept the file locked");
                 return false;
             }
@@ -282,6 +347,7 @@ void FileGuard::saveFailedNow(const QString &reason)
     if (m_failing)
         m_retryDelay = std::min(m_retryDelay * 2, longestRetry);
     m_failing = true;
+    m_failure = reason;
     m_retryTimer.start(m_retryDelay);
 }
 
@@ -353,6 +419,7 @@ void FileGuard::readOutside(bool settleWhenStable)
                 m_owner.save();
             }
             Q_EMIT fileLookedAt();
+            tellIfAllAtRest();
         });
 }
 

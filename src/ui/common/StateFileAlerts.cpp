@@ -41,6 +41,12 @@ StateFileAlerts::StateFileAlerts(QObject *parent) : QObject(parent)
                              .arg(QFileInfo(path).fileName(), QFileInfo(aside).fileName()),
                          QStringLiteral("It is kept at %1.").arg(aside));
             });
+    // A quit tells every save it could not make in an alert of its own, over the window it shows
+    // again: this one, hidden with the windows, would come back under it and hold it.
+    connect(&bus, &NotificationBus::quitting, this, [this] {
+        if (m_shown)
+            m_shown->close();
+    });
 }
 
 void StateFileAlerts::tell(const QString &message, const QString &detail)
