@@ -10,10 +10,12 @@
 
 namespace {
 
-// The window the user acted in: the active one, else the first window shown.
+// The window the user acted in: the active one, else the first window shown. A window a quit hid (the
+// window system may still count it as active) is none: the quit tells what failed meanwhile itself, and
+// an alert over a hidden window would come back with it under the window and hold it.
 QWidget *windowInUse()
 {
-    if (QWidget *active = QApplication::activeWindow())
+    if (QWidget *active = QApplication::activeWindow(); active && active->isVisible())
         return active;
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget *window : windows) {
