@@ -147,15 +147,11 @@ void FileGuard::retryFailedSavesNow()
     StateFile::retryFailedWrites();
 }
 
-bool FileGuard::atRest() const
-{
-    return m_savesDone == m_savesRequested && !m_readingOutside && !m_stableTimer.isActive();
-}
-
 bool FileGuard::allAtRest()
 {
     const QSet<FileGuard *> &guards = liveGuards();
-    return std::all_of(guards.begin(), guards.end(), [](const FileGuard *guard) { return guard->atRest(); });
+    return std::all_of(guards.begin(), guards.end(),
+                       [](const FileGuard *guard) { return !guard->underWay(); });
 }
 
 void FileGuard::whenAllAtRest(QObject *context, std::function<void()> done)
@@ -218,8 +214,12 @@ quint64 FileGuard::noteChange()
 
 bool FileGuard::isSettled() const
 {
-    return !hasUnsavedChanges() && m_savesDone == m_savesRequested && !m_readingOutside &&
-           !m_stableTimer.isActive();
+    return !hasUnsavedChanges() && !underWay();
+}
+
+bool FileGuard::underWay() const
+{
+    return m_savesDone != m_savesRequested || m_readingOutside || m_stableTimer.isActive();
 }
 
 void FileGuard::setDelays(std::chrono::milliseconds read, std::chrono::milliseconds stable)

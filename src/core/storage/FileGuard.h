@@ -137,7 +137,8 @@ private:
     void saveFailedNow(const QString &reason);
     void watch();
     void checkForOutsideChange();
-    bool atRest() const;
+    // A save on its way, a look at the file pending, or a stable delay running: the guard is not done.
+    bool underWay() const;
     static void tellIfAllAtRest();
 
     QString m_path;
