@@ -94,7 +94,9 @@
 #                     then one in the workshop that succeeds; a book whose annotations cannot be read
 #   dialog-landing    Tools > Edit Metadata for Selected Row… opened and typed into while a switch to Slot 2 (the
 #                     same songs) is read on a large slot: the dialog, and the genre in both slots' files
-#   quit-large        a settled slot of 1,000,000 songs (BOOKMARKS), Ctrl+Q three times: the time until the window
+#   quit-answers      the data folder on a filled 8 MB tmpfs, a genre typed, the app ended by QUITS (ctrl-q,
+#                     close, sigterm, ctrl-q-escape, ctrl-q-close-box): the alert, how it was answered, the file
+#   quit-settled      a settled slot of 1,000,000 songs (BOOKMARKS), Ctrl+Q three times: the time until the window
 #                     is gone and until the process has ended (QUIT_LANDING=1: with a reload waiting for a
 #                     field typed into; the genre in the file after)
 #   word-landing      a long genre typed at a human pace into a cell (or the metadata dialog) while work on
@@ -112,6 +114,20 @@
 #                     the start shows, how the program ends, whether it wrote anything
 #   long-book-path    a book whose path is BOOK_PATH_BYTES (180) bytes long: a stroke drawn, the viewer closed;
 #                     whether and under what name its annotations were written
+#   quit-full         the data folder on an 8 MB tmpfs, then filled: a pen stroke in the viewer, a genre typed
+#                     into a cell and Return, a switch to Slot 2, each save failing; Ctrl+Q: the alert; Cancel,
+#                     room made, Ctrl+Q again: how it ended, and what the slot files, slots_meta.json and the
+#                     book's annotation file hold (root, for the mount)
+#   quit-menu-alert   the same full folder: a genre typed, the Lyrafold menu opened (the field's save fails
+#                     and its alert opens), Quit Lyrafold: the alert; Cancel and room made, then a click on the
+#                     Slot 2 tile, the Lyrafold menu, Ctrl+Q, and the close button if Ctrl+Q went unanswered
+#   quit-outside      a genre typed, then, by a script at the moment of Ctrl+Q, slot_1.json removed, half
+#                     written, rewritten with another change, or its lock taken by another process (then
+#                     Cancel, the lock given up, Ctrl+Q; and the same with SIGTERM): the time until the
+#                     window went and the alert showed or the process ended, and what the file holds
+#   quit-large        a slot of BOOKMARKS rows (1,000,000 unless set): Ctrl+Q with nothing to save, the time
+#                     until the window went and the process ended; then the data folder on a tmpfs too small
+#                     for the slot's next save, a genre typed, Ctrl+Q: the time until the alert (root)
 #
 # BUILD_DIR picks another build folder, APP another program, APP_CPUS the processors it runs on (taskset's
 # list: "0" for one, so that work on a large slot is in flight longer); DISPLAY_NUMBER the first display number
@@ -131,8 +147,10 @@ mkdir -p "$output"
 . "$root/scripts/virtual-display.sh"
 FIRST_DISPLAY="${DISPLAY_NUMBER:-61}" start_screenshot_display 1600x900x24 "$work"
 app_pid=""
+mounted=()
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    for folder in "${mounted[@]}"; do umount "$folder" 2>/dev/null || umount -l "$folder" || true; done
     stop_screenshot_display
 }
 trap cleanup EXIT
@@ -2150,7 +2168,7 @@ scene_dialog_landing() {
 # answered Cancel; the close button, answered Quit Anyway; SIGTERM; also ctrl-q-escape and
 # ctrl-q-close-box, the alert answered by Escape or its close box): what the alert says, what the
 # application does, and what the slot's file holds. After Cancel, room is made and Ctrl+Q pressed again.
-scene_quit_full() {
+scene_quit_answers() {
     local how title status
     for how in ${QUITS:-ctrl-q close-button sigterm}; do
         mkdir -p "$work/quit-full-$how/data"
@@ -2204,7 +2222,7 @@ scene_quit_full() {
 # A slot of 1,000,000 songs (BOOKMARKS to change it) started and left to settle (its indexes made: the
 # process quiet for two seconds), then Ctrl+Q: how long until the window was gone and until the process
 # had ended, three times.
-scene_quit_large() {
+scene_quit_settled() {
     local round ticks before start hidden ended
     BOOKMARKS="${BOOKMARKS:-1000000}" profile quit-large
     for round in 1 2 3; do
@@ -2606,6 +2624,341 @@ PY
     echo "  strokes in them: $(cat "$cache"/* 2>/dev/null | grep -o '"points"' | wc -l)"
     echo "  log: $(grep -m1 -i 'too long\|cannot write' "$prof/app.log" || echo 'no failed write')"
     stop
+}
+
+# small_data_folder SIZE: the profile's data folder moved onto a tmpfs of SIZE (before the start).
+small_data_folder() {
+    mv "$XDG_DATA_HOME" "$prof/data-before"
+    mkdir -p "$XDG_DATA_HOME"
+    mount -t tmpfs -o "size=$1" tmpfs "$XDG_DATA_HOME"
+    mounted+=("$XDG_DATA_HOME")
+    cp -a "$prof/data-before/." "$XDG_DATA_HOME/"
+}
+
+fill_data_folder() { dd if=/dev/zero of="$XDG_DATA_HOME/filler" bs=4k 2>/dev/null || true; }
+make_room() { rm -f "$XDG_DATA_HOME/filler"; }
+
+# type_genre TEXT: Edit, a click on the first row's genre cell, TEXT typed at its end at a human pace;
+# no Return.
+type_genre() {
+    x windowactivate --sync "$(window_named '^LYRAFOLD \(beta\)$')"
+    x mousemove $edit_button click 1
+    sleep 0.5
+    x mousemove $first_genre_cell click 1
+    sleep 0.8
+    x key End
+    x type --delay 150 "$1"
+    sleep 0.3
+}
+
+# alert_window: the alert that has the keys now (its title is "Lyrafold"), if any. By the active window:
+# an alert without a title of its own has it only as _NET_WM_NAME, which a search by name does not see.
+alert_window() {
+    local active
+    active="$(x getactivewindow 2>/dev/null)" || return 0
+    [ "$(x getwindowname "$active" 2>/dev/null)" = Lyrafold ] && echo "$active" || true
+}
+
+# dismiss_alert NAME: a picture of the alert shown now (if any), then Return, which answers its default.
+dismiss_alert() {
+    local alert=""
+    for _ in $(seq 30); do
+        alert="$(alert_window)" && [ -n "$alert" ] && break
+        sleep 0.2
+    done
+    if [ -z "$alert" ]; then
+        echo "  $1: no alert"
+        return
+    fi
+    shot "$1"
+    x windowactivate --sync "$alert" key Return
+    sleep 1
+}
+
+# quit_by COMMAND...: the command (Ctrl+Q, a click, a signal), then, until the process ended or an alert
+# showed (30 s at most), the times and the status the process ended with, in quit_result.
+quit_by() {
+    "$@"
+    local begin gone="" outcome="still running after 30 s" status
+    begin="$(now_ms)"
+    while [ $(($(now_ms) - begin)) -lt 30000 ]; do
+        [ -z "$gone" ] && [ -z "$(window_named '^LYRAFOLD \(beta\)$')" ] && gone="$(($(now_ms) - begin)) ms"
+        if [ -n "$(alert_window)" ]; then
+            outcome="the alert showed after $(($(now_ms) - begin)) ms"
+            break
+        fi
+        if ! kill -0 "$app_pid" 2>/dev/null; then
+            outcome="the process ended after $(($(now_ms) - begin)) ms"
+            wait "$app_pid" 2>/dev/null && status=0 || status=$?
+            outcome+=" with status $status"
+            app_pid=""
+            break
+        fi
+        sleep 0.05
+    done
+    quit_result="the window went after ${gone:-(never)}, $outcome"
+}
+
+# ctrl_q: Ctrl+Q in the main window (or in the window that has the keys when it is hidden).
+ctrl_q() {
+    local main
+    main="$(window_named '^LYRAFOLD \(beta\)$')"
+    if [ -n "$main" ]; then x windowactivate --sync "$main" key ctrl+q; else x key ctrl+q; fi
+}
+
+# told_at_quit: the lines about saves that could not be made in the launch log and on standard error.
+told_at_quit() {
+    grep -h "could not save" "$prof/tmp/Lyrafold_launch.log" "$prof/app.log" 2>/dev/null | sed 's/^/    /' || true
+}
+
+# state_files: what the slot files, slots_meta.json and the annotation files hold now.
+state_files() {
+    python3 - "$slots" "$XDG_DATA_HOME/LyrafoldMac/PDFEditCache" <<'EOF'
+import json, os, sys
+slots, cache = sys.argv[1:3]
+for n in (1, 2):
+    path = os.path.join(slots, "slot_%d.json" % n)
+    try:
+        rows = json.load(open(path))["bookmarks"]
+        print("    slot_%d.json: %d rows, first genre %r" % (n, len(rows), rows[0].get("genre") if rows else None))
+    except Exception as e:
+        print("    slot_%d.json: %s" % (n, type(e).__name__))
+meta = json.load(open(os.path.join(slots, "slots_meta.json")))
+print("    slots_meta.json: activeSlot %r, counts %r" % (meta.get("activeSlot"), meta.get("slotCounts")))
+files = sorted(os.listdir(cache)) if os.path.isdir(cache) else []
+for name in files:
+    try:
+        d = json.load(open(os.path.join(cache, name)))
+        strokes = sum(len(v) for v in d["strokesByPage"].values())
+        print("    annotation file %s…: %d stroke(s)" % (name[:12], strokes))
+    except Exception as e:
+        print("    annotation file %s…: %s" % (name[:12], type(e).__name__))
+if not files:
+    print("    no annotation file")
+EOF
+}
+
+scene_quit_full() {
+    profile quit-full
+    small_data_folder 8m
+    start
+    open_first_title
+    x windowmove "$viewer" 20 40 windowsize "$viewer" 1560 840
+    sleep 1.5
+    x mousemove 1037 78 click 1
+    sleep 0.8
+    fill_data_folder
+    echo "  the data folder: $(df -h --output=used,size "$XDG_DATA_HOME" | tail -1)"
+    x mousemove 650 450 mousedown 1
+    for step in $(seq 1 12); do
+        x mousemove $((650 + step * 12)) $((450 + step * 3))
+        sleep 0.02
+    done
+    x mousemove 794 486 mouseup 1
+    sleep 1
+    dismiss_alert quit-full-1-stroke-not-saved
+    # The viewer closed (Alt+F4) and the title opened again: what it shows of the book.
+    x windowactivate --sync "$viewer" key alt+F4
+    sleep 1.5
+    open_first_title
+    x windowmove "$viewer" 20 40 windowsize "$viewer" 1560 840
+    sleep 2
+    shot quit-full-1b-book-opened-again
+    x windowmove "$viewer" 990 480 windowsize "$viewer" 600 400
+    sleep 1
+    type_genre " Bebop"
+    x key Return
+    sleep 1
+    dismiss_alert quit-full-2-cell-not-saved
+    x mousemove $slot2_tile click 1
+    sleep 2
+    dismiss_alert quit-full-3-switch-not-saved
+    shot quit-full-4-before-quit
+    quit_by ctrl_q
+    echo "  Ctrl+Q: $quit_result"
+    shot quit-full-5-quit-alert
+    told_at_quit
+    x windowactivate --sync "$(alert_window)" key Return
+    sleep 1
+    shot quit-full-6-cancelled
+    make_room
+    quit_by ctrl_q
+    echo "  room made, Ctrl+Q: $quit_result"
+    if [ -n "$app_pid" ]; then
+        shot quit-full-7-second-alert
+        quit_by x windowactivate --sync "$(alert_window)" key Tab key space
+        echo "  Quit Anyway: $quit_result"
+    fi
+    state_files
+}
+
+# hold_lock FILE: another process takes Lyrafold's lock of FILE (as QLockFile writes it: its process, its
+# program, this computer) and keeps it until it is ended; its process in lock_holder.
+hold_lock() {
+    python3 -c '
+import os, signal, socket, sys, time
+path = sys.argv[1]
+fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o644)
+program = os.path.basename(os.readlink("/proc/self/exe"))
+os.write(fd, ("%d\n%s\n%s\n" % (os.getpid(), program, socket.gethostname())).encode())
+os.close(fd)
+def give_up(*_):
+    os.unlink(path)
+    sys.exit(0)
+signal.signal(signal.SIGTERM, give_up)
+while True:
+    time.sleep(1)
+' "$1" &
+    lock_holder=$!
+    sleep 0.3
+}
+
+# outside_change HOW: what another program does to slot_1.json: removes it, writes half of it in place,
+# or writes a version of its own (the first row's style "Cool") and renames it into place.
+outside_change() {
+    case "$1" in
+    removed) rm -f "$slots/slot_1.json" ;;
+    half-written)
+        python3 -c '
+import sys
+path = sys.argv[1]
+data = open(path, "rb").read()
+with open(path, "r+b") as f:
+    f.truncate(0)
+    f.write(data[: len(data) // 2])
+' "$slots/slot_1.json"
+        ;;
+    rewritten)
+        python3 -c '
+import json, os, sys
+path = sys.argv[1]
+d = json.load(open(path))
+d["bookmarks"][0]["style"] = "Cool"
+json.dump(d, open(path + ".other", "w"))
+os.rename(path + ".other", path)
+' "$slots/slot_1.json"
+        ;;
+    esac
+}
+
+scene_quit_outside() {
+    local how
+    lock_holder=""
+    for how in removed half-written rewritten locked locked-sigterm; do
+        profile "quit-outside-$how"
+        start
+        type_genre " Bebop"
+        case "$how" in
+        locked | locked-sigterm) hold_lock "$slots/.slot_1.json.lock" ;;
+        *) outside_change "$how" ;;
+        esac
+        if [ "$how" = locked-sigterm ]; then
+            quit_by kill -TERM "$app_pid"
+            echo "  $how, SIGTERM: $quit_result"
+        else
+            quit_by ctrl_q
+            echo "  $how, Ctrl+Q: $quit_result"
+        fi
+        if [ -n "$app_pid" ] && [ -n "$(alert_window)" ]; then
+            shot "quit-outside-$how-alert"
+            told_at_quit
+            x windowactivate --sync "$(alert_window)" key Return
+            sleep 1
+            kill "$lock_holder" 2>/dev/null || true
+            wait "$lock_holder" 2>/dev/null || true
+            lock_holder=""
+            quit_by ctrl_q
+            echo "  Cancel, the lock given up, Ctrl+Q: $quit_result"
+        fi
+        [ "$how" = locked-sigterm ] && told_at_quit
+        if [ -n "$app_pid" ]; then
+            shot "quit-outside-$how-unended"
+            echo "  ended with kill"
+            stop
+        fi
+        [ -n "$lock_holder" ] && kill "$lock_holder" 2>/dev/null || true
+        lock_holder=""
+        echo "  slot_1.json: $(slot_rows 1 genre style 2>&1 | tail -1); set aside: $(ls "$slots" | grep -c unreadable || true)"
+    done
+}
+
+scene_quit_large() {
+    local rows="${BOOKMARKS:-1000000}" size
+    BOOKMARKS="$rows" profile quit-large
+    start
+    wait_for_rows
+    quit_by ctrl_q
+    echo "  $rows rows, nothing to save, Ctrl+Q: $quit_result"
+    BOOKMARKS="$rows" profile quit-large-full
+    rm -f "$slots/slot_0.json" "$slots/slot_2.json"
+    # Room for the slot's file and half of it again: its next save cannot be written.
+    size=$(($(stat -c %s "$slots/slot_1.json") * 3 / 2 + 4 * 1024 * 1024))
+    small_data_folder "$size"
+    start
+    wait_for_rows
+    type_genre " Bebop"
+    x key Return
+    for _ in $(seq 600); do
+        [ -n "$(alert_window)" ] && break
+        sleep 0.1
+    done
+    dismiss_alert quit-large-1-not-saved
+    quit_by ctrl_q
+    echo "  a failed save of $rows rows pending, Ctrl+Q: $quit_result"
+    shot quit-large-2-quit-alert
+    told_at_quit
+    if [ -n "$(alert_window)" ]; then
+        quit_by x windowactivate --sync "$(alert_window)" key Tab key space
+        echo "  Quit Anyway: $quit_result"
+    fi
+    [ -n "$app_pid" ] && stop
+    echo "  slot_1.json: $(slot_rows 1 genre)"
+}
+
+scene_quit_menu_alert() {
+    local ending alert
+    for ending in ctrl-q close-button; do
+        profile "quit-menu-alert-$ending"
+        small_data_folder 8m
+        start
+        fill_data_folder
+        type_genre " Bebop"
+        # The menu opened, then Quit Lyrafold: the field's text is saved as the quit begins, and fails.
+        x mousemove 143 146 click 1
+        sleep 0.7
+        shot "quit-menu-alert-$ending-1-menu"
+        quit_by x mousemove 198 167 click 1
+        echo "  Quit Lyrafold: $quit_result"
+        shot "quit-menu-alert-$ending-2-quit-alert"
+        alert="$(alert_window)"
+        [ -n "$alert" ] && x windowactivate --sync "$alert" key Return
+        sleep 1.5
+        shot "quit-menu-alert-$ending-3-cancelled"
+        make_room
+        echo "  after Cancel, the windows shown: $(x search --all --onlyvisible --pid "$app_pid" --name '.' getwindowname %@ 2>/dev/null | tr '\n' '|')"
+        x mousemove $slot2_tile click 1
+        sleep 2.5
+        shot "quit-menu-alert-$ending-4-slot2-clicked"
+        echo "  the Slot 2 tile clicked: slots_meta.json's activeSlot $(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["activeSlot"])' "$slots/slots_meta.json")"
+        x mousemove 143 146 click 1
+        sleep 1
+        shot "quit-menu-alert-$ending-5-menu-clicked"
+        x key Escape
+        sleep 0.5
+        if [ "$ending" = ctrl-q ]; then
+            quit_by x key ctrl+q
+            echo "  Ctrl+Q: $quit_result"
+        else
+            quit_by x mousemove 1479 127 click 1
+            echo "  the close button: $quit_result"
+        fi
+        if [ -n "$app_pid" ]; then
+            shot "quit-menu-alert-$ending-6-unanswered"
+            echo "  ended with kill"
+            stop
+        fi
+        echo "  slot_1.json: $(slot_rows 1 genre)"
+    done
 }
 
 for scene in "$@"; do

@@ -161,14 +161,16 @@ private Q_SLOTS:
         QVERIFY(!PdfEditCacheCodec::save(book, broken));
         QCOMPARE(PdfEditCacheCodec::load(book).file, file);
 
-        // A full disk keeps the previous file whole, and says so.
+        // A full disk keeps the previous file whole, and says so; until the file is written, what was
+        // meant for it is read in its place.
+        PdfEditCacheFile more = file;
+        more.textsByPage.insert(2, {note(), note()});
         {
-            PdfEditCacheFile more = file;
-            more.textsByPage.insert(2, {note(), note()});
             TestHarness::FileSizeLimit fullDisk(100);
             QVERIFY(!PdfEditCacheCodec::save(book, more));
         }
-        QCOMPARE(PdfEditCacheCodec::load(book).file, file);
+        QCOMPARE(PdfEditCacheCodec::decode(TestHarness::readFile(cachePath)).value(), file);
+        QCOMPARE(PdfEditCacheCodec::load(book).file, more);
 
         // Only empty lists left: the file goes.
         file.strokesByPage[0].clear();

@@ -1,8 +1,11 @@
 #include "Fixtures.h"
 #include "TestHarness.h"
+#include "core/annotations/BookAnnotations.h"
 #include "core/common/AppPaths.h"
 #include "core/common/NotificationBus.h"
+#include "core/share/ExportService.h"
 #include "core/slotfiles/SlotStore.h"
+#include "core/storage/FileGuard.h"
 #include "core/storage/StateFile.h"
 #include "pdf/import/ImagePdfImportService.h"
 
@@ -28,6 +31,25 @@ QJsonObject readJson(const QString &path)
 QString library()
 {
     return TestHarness::home() + QStringLiteral("/Documents/PDFs");
+}
+
+QStringList failedPaths()
+{
+    QStringList paths;
+    for (const StateFile::FailedWrite &failed : StateFile::failedWrites())
+        paths.append(failed.path);
+    return paths;
+}
+
+// What a viewer shows of the book's annotations once it has read them.
+std::optional<PdfEditCacheFile> shownAnnotations(const QString &book)
+{
+    BookAnnotations annotations;
+    QSignalSpy loaded(&annotations, &BookAnnotations::loaded);
+    annotations.open(book);
+    if (!loaded.wait(TestHarness::hangGuardMs))
+        return std::nullopt;
+    return annotations.document().pages();
 }
 
 } // namespace
@@ -292,6 +314,100 @@ private Q_SLOTS:
         QCOMPARE(told, (QStringList{"before", "edit", "last"}));
         QCOMPARE(editRead, QByteArray("before"));
         QCOMPARE(TestHarness::readFile(path), QByteArray("last"));
+    }
+
+    // A state file that could not be written lacks what was meant for it, and Lyrafold keeps that until
+    // it is written: what reads the file (the slot names, a book's viewer) sees it as meant, it is told
+    // once, and the quit's retry writes it. A copy or an export, and an edit its caller reports as not
+    // made, are no state file's save: nothing of them is kept, told or written later.
+    void aFailedSaveIsKeptUntilItIsWritten_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("slots_meta.json written in the background") << "meta in the background" << true;
+        QTest::newRow("slots_meta.json written at once (a slot renamed)") << "meta at once" << true;
+        QTest::newRow("a book's annotation file written") << "annotations written" << true;
+        QTest::newRow("a book's annotation file removed") << "annotations removed" << true;
+        QTest::newRow("a slot's file edited (a copy into it)") << "edit" << false;
+        QTest::newRow("a CSV export") << "export" << false;
+    }
+
+    void aFailedSaveIsKeptUntilItIsWritten()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, kept);
+        writeMeta(R"({"activeSlot":1,"slotNames":{}})");
+        const QString book = TestHarness::home() + QStringLiteral("/Books/Songs.pdf");
+        PdfEditCacheFile drawn;
+        drawn.strokesByPage.insert(2, {StrokeRecord{{{10, 20}, {30, 40}}, {1, 0, 0, 1}, 3, 1, false}});
+        const QString annotationFile = *PdfEditCacheCodec::filePath(book);
+        const QString csv = TestHarness::home() + QStringLiteral("/Songs.csv");
+        const QString path = QFileInfo(how.startsWith("meta")          ? SlotStore::metaFilePath()
+                                       : how.startsWith("annotations") ? annotationFile
+                                       : how == "edit"                 ? SlotStore::slotFilePath(3)
+                                                                       : csv)
+                                 .absoluteFilePath();
+        if (how == "annotations removed") {
+            QVERIFY(PdfEditCacheCodec::save(book, drawn));
+        } else if (how == "edit") {
+            QVERIFY(SlotStore::saveSlot(3, {Fixtures::bookmark("/b/A.pdf", 1, "Kept")}, library()));
+        }
+        const QByteArray before = TestHarness::readFile(path);
+
+        QSignalSpy told(&NotificationBus::instance(), &NotificationBus::stateFileSaveFailed);
+        StateFile::setWriteCheckForTesting([path](const QString &written) -> std::optional<QString> {
+            return written == path ? std::optional(QStringLiteral("the disk is full")) : std::nullopt;
+        });
+        const auto writable = qScopeGuard([] { StateFile::setWriteCheckForTesting({}); });
+        if (how == "meta in the background") {
+            SlotMeta meta;
+            meta.activeSlot = 3;
+            meta.slotNames.insert(2, QStringLiteral("Gig"));
+            const QByteArray bytes = SlotStore::encodeMeta(meta);
+            StateFile::writeInBackground(path, [bytes] { return std::optional(bytes); });
+        } else if (how == "meta at once") {
+            QVERIFY(!SlotStore::setSlotName(2, QStringLiteral("Gig")));
+        } else if (how == "annotations written") {
+            QVERIFY(PdfEditCacheCodec::saveInBackground(book, drawn));
+        } else if (how == "annotations removed") {
+            // A folder where the file is: the removal fails as a full disk fails a write.
+            QVERIFY(QFile::remove(path) && QDir().mkpath(path + QStringLiteral("/in the way")));
+            QVERIFY(PdfEditCacheCodec::saveInBackground(book, PdfEditCacheFile()));
+        } else if (how == "edit") {
+            StateFile::editInBackground(path, [] {
+                return SlotStore::encodeSlot({Fixtures::bookmark("/b/A.pdf", 1, "Copied")}, library());
+            });
+        } else {
+            QVERIFY(!ExportService::writeCSV(path, {Fixtures::bookmark("/b/A.pdf", 1, "Exported")}));
+        }
+        StateFile::waitForAllPendingWrites();
+        QCOMPARE(failedPaths(), kept ? QStringList{path} : QStringList());
+        QCoreApplication::processEvents();
+        QCOMPARE(told.count(), kept ? 1 : 0);
+        if (how.startsWith("meta")) {
+            QCOMPARE(SlotStore::slotName(2), "Gig");
+        } else if (how.startsWith("annotations")) {
+            const PdfEditCacheFile meant = how == "annotations written" ? drawn : PdfEditCacheFile();
+            QCOMPARE(shownAnnotations(book), meant);
+        }
+
+        // Room made, then the quit's retry.
+        StateFile::setWriteCheckForTesting({});
+        if (how == "annotations removed")
+            QVERIFY(QDir(path).removeRecursively());
+        FileGuard::retryFailedSavesNow();
+        StateFile::waitForAllPendingWrites();
+        QCOMPARE(failedPaths(), QStringList());
+        if (how == "meta in the background")
+            QCOMPARE(readJson(path).value("activeSlot").toInt(), 3);
+        if (how.startsWith("meta"))
+            QCOMPARE(readJson(path).value("slotNames").toObject().value("2").toString(), "Gig");
+        else if (how == "annotations written")
+            QCOMPARE(PdfEditCacheCodec::decode(TestHarness::readFile(path)).value(), drawn);
+        else if (how == "annotations removed")
+            QVERIFY(!QFileInfo::exists(path));
+        else
+            QCOMPARE(TestHarness::readFile(path), before);
     }
 
     void activeSlotIsClamped_data()

@@ -1178,8 +1178,8 @@ private Q_SLOTS:
         WAIT_VERIFY(
             (alert()->text() + alert()->informativeText())
                 .contains(QStringLiteral("Your bookmarks in Default could not be saved: the file is larger "
-                                         "than the system allows. Changes made now will be lost when "
-                                         "Lyrafold quits.")));
+                                         "than the system allows. The changes stay in Lyrafold until they "
+                                         "can be saved, and a quit tells you what it could not save.")));
         QVERIFY(alert()->informativeText().contains(SlotStore::slotFilePath(0)) ||
                 alert()->text().contains(QStringLiteral("spare copy")));
         alert()->accept();

@@ -6,6 +6,7 @@
 #include "OpenedUrls.h"
 #include "TestHarnessGui.h"
 #include "ViewerParts.h"
+#include "core/annotations/PdfEditCacheFile.h"
 #include "core/bookmarks/LibraryColumns.h"
 #include "core/common/AppPaths.h"
 #include "core/common/AppSettings.h"
@@ -50,9 +51,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLockFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSaveFile>
@@ -74,6 +77,7 @@ Q_DECLARE_METATYPE(SongRecognitionResult)
 namespace {
 
 using namespace MainWindowParts;
+using namespace std::chrono_literals;
 
 QPushButton *listenButton(const QObject &window)
 {
@@ -854,74 +858,143 @@ private Q_SLOTS:
         QCOMPARE(SlotStore::loadSlot(2), other);
     }
 
-    // A quit whose save fails (the disk full under the slot's file), with a field open: the user who
-    // quit is told and chooses; the system's request is not asked, names the file and ends with status 1.
+    // A quit whose saves fail (the disk full under a state file), with a field open: the user who quit
+    // is told of every file, each by what the user knows it as, above an alert shown earlier, and
+    // chooses; after Cancel no alert holds the window, and once there is room the next Ctrl+Q writes
+    // everything without a word. The system's request is not asked, names the files and ends with
+    // status 1.
     void aQuitTellsTheSaveItCouldNotMake_data()
     {
         QTest::addColumn<QString>("route");
-        QTest::addColumn<QString>("answer"); // the alert's button, Escape or its close box; none for the
-                                             // system's requests
+        QTest::addColumn<QString>("answer");      // the alert's button; none for the system's requests
+        QTest::addColumn<QStringList>("failing"); // the slot's file, slots_meta.json, a book's annotations
+        const QStringList slot{"slot"};
         QTest::newRow("Ctrl+Q, Cancel") << "ctrl+q"
-                                        << "Cancel";
+                                        << "Cancel" << slot;
         QTest::newRow("Ctrl+Q, Escape") << "ctrl+q"
-                                        << "Escape";
+                                        << "Escape" << slot;
         QTest::newRow("Ctrl+Q, the alert's close box") << "ctrl+q"
-                                                       << "close box";
+                                                       << "close box" << slot;
         QTest::newRow("Lyrafold > Quit Lyrafold, Quit Anyway") << "quit item"
-                                                               << "Quit Anyway";
+                                                               << "Quit Anyway" << slot;
         QTest::newRow("the window's close button, Cancel") << "close"
-                                                           << "Cancel";
+                                                           << "Cancel" << slot;
         QTest::newRow("SIGTERM") << "sigterm"
-                                 << "";
+                                 << "" << slot;
         QTest::newRow("SIGHUP") << "sighup"
-                                << "";
+                                << "" << slot;
+        QTest::newRow("Lyrafold > Quit Lyrafold over the alert of a failed save, Cancel")
+            << "quit item over the alert"
+            << "Cancel" << slot;
+        QTest::newRow("Lyrafold > Quit Lyrafold, the hidden window still active as the failure comes, Cancel")
+            << "quit item, hidden yet active"
+            << "Cancel" << slot;
+        QTest::newRow("Ctrl+Q, slots_meta.json, Cancel") << "ctrl+q"
+                                                         << "Cancel" << QStringList{"meta"};
+        QTest::newRow("Ctrl+Q, a book's annotations, Cancel") << "ctrl+q"
+                                                              << "Cancel" << QStringList{"annotations"};
+        QTest::newRow("Ctrl+Q, the slot's file and slots_meta.json, Cancel")
+            << "ctrl+q"
+            << "Cancel" << QStringList{"slot", "meta"};
+        QTest::newRow("Lyrafold > Quit Lyrafold, the slot's file and slots_meta.json, Quit Anyway")
+            << "quit item"
+            << "Quit Anyway" << QStringList{"slot", "meta"};
+        QTest::newRow("SIGTERM, a book's annotations") << "sigterm"
+                                                       << "" << QStringList{"annotations"};
     }
 
     void aQuitTellsTheSaveItCouldNotMake()
     {
         QFETCH(QString, route);
         QFETCH(QString, answer);
+        QFETCH(QStringList, failing);
         const BookmarkList rows{Fixtures::bookmark("/b/A.pdf", 1, "Ninth Street Shuffle"),
                                 Fixtures::bookmark("/b/A.pdf", 2, "My Own Tune")};
+        // The window system may count a window the quit hid as active still when a failure is told (it
+        // did under X11 with the Lyrafold menu just closed): before the application's own alerts hear of
+        // it, the main window is made the active one again.
+        QObject hiddenYetActive;
+        QPointer<QMainWindow> mainWindow;
+        if (route == "quit item, hidden yet active")
+            QObject::connect(&NotificationBus::instance(), &NotificationBus::stateFileSaveFailed,
+                             &hiddenYetActive, [&mainWindow] {
+                                 if (mainWindow && !mainWindow->isVisible())
+                                     QApplication::setActiveWindow(mainWindow);
+                             });
         AppDelegate app;
         QMainWindow *typedInto = launchTypingIntoAGenre(app, rows);
         QVERIFY(typedInto);
         QMainWindow &window = *typedInto;
+        mainWindow = typedInto;
         LibrarySession &library = app.contextForTesting().library();
 
-        const QString slotFile = QFileInfo(SlotStore::slotFilePath(1)).absoluteFilePath();
-        StateFile::setWriteCheckForTesting([slotFile](const QString &path) -> std::optional<QString> {
-            return path == slotFile ? std::optional(QStringLiteral("the disk is full")) : std::nullopt;
+        const QString book = QStringLiteral("/b/A.pdf");
+        PdfEditCacheFile drawn;
+        drawn.strokesByPage.insert(0, {StrokeRecord{{{10, 20}, {30, 40}}, {1, 0, 0, 1}, 3, 1, false}});
+        QMap<QString, QString> files; // what fails, by path: what the alert names it by
+        const auto absolute = [](const QString &path) { return QFileInfo(path).absoluteFilePath(); };
+        if (failing.contains("slot"))
+            files.insert(absolute(SlotStore::slotFilePath(1)), QStringLiteral("slot_1.json"));
+        if (failing.contains("meta"))
+            files.insert(absolute(SlotStore::metaFilePath()), QStringLiteral("slots_meta.json"));
+        if (failing.contains("annotations"))
+            files.insert(absolute(*PdfEditCacheCodec::filePath(book)),
+                         QStringLiteral("the annotations of A.pdf"));
+        StateFile::setWriteCheckForTesting([files](const QString &path) -> std::optional<QString> {
+            return files.contains(path) ? std::optional(QStringLiteral("the disk is full")) : std::nullopt;
         });
         const auto writable = qScopeGuard([] { StateFile::setWriteCheckForTesting({}); });
-        ModalAnswer answers(QList<ModalAnswer::Step>{[answer](QDialog *alert) {
-            if (answer == "Escape")
-                QTest::keyClick(alert, Qt::Key_Escape);
-            else if (answer == "close box")
-                alert->close();
-            else
-                ModalAnswer::press(alert, answer);
-        }});
+        const QByteArray metaBefore = TestHarness::readFile(SlotStore::metaFilePath());
+        if (failing.contains("annotations")) {
+            // A stroke the viewer saved before the quit.
+            QVERIFY(PdfEditCacheCodec::saveInBackground(book, drawn));
+            StateFile::waitForAllPendingWrites();
+        }
+        const auto earlierAlert = [&] {
+            return window.findChild<QMessageBox *>(QStringLiteral("stateFileAlert"));
+        };
+        if (route == "quit item over the alert") {
+            // The field ends, its save fails, and the alert that tells it is open as the quit begins.
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            WAIT_VERIFY(earlierAlert() && earlierAlert()->isVisible());
+        }
+        // The dialogs are answered from the quit on, so that an alert open before it stays open.
+        QObject quitting;
+        std::optional<ModalAnswer> answers;
+        QObject::connect(&NotificationBus::instance(), &NotificationBus::quitting, &quitting, [&] {
+            if (answers)
+                return;
+            answers.emplace(QList<ModalAnswer::Step>{[answer](QDialog *alert) {
+                if (answer == "Escape")
+                    QTest::keyClick(alert, Qt::Key_Escape);
+                else if (answer == "close box")
+                    alert->close();
+                else
+                    ModalAnswer::press(alert, answer.isEmpty() ? QStringLiteral("Cancel") : answer);
+            }});
+        });
         const bool cancels = answer == "Cancel" || answer == "Escape" || answer == "close box";
-        // Once Cancel has kept the window: what it shows, then a quit that can save.
+        // Once Cancel has kept the window: what it shows, then, with room made, Ctrl+Q.
         bool keptOpen = false;
         QString keptGenre;
         QTimer afterCancel;
         QObject::connect(&afterCancel, &QTimer::timeout, [&] {
-            if (answers.messages.isEmpty() || QApplication::activeModalWidget())
+            // The window takes the keys again.
+            if (!answers || answers->messages.isEmpty() || QApplication::activeModalWidget() ||
+                QApplication::activeWindow() != &window)
                 return;
             afterCancel.stop();
             keptOpen = window.isVisible();
             keptGenre = library.allBookmarks().at(1).genre;
             StateFile::setWriteCheckForTesting({});
-            app.quitAction()->trigger();
+            QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
         });
         if (cancels)
             afterCancel.start(10);
         QTimer::singleShot(0, &window, [&] {
             if (route == "ctrl+q")
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
-            else if (route == "quit item")
+            else if (route.startsWith("quit item"))
                 app.quitAction()->trigger();
             else if (route == "close")
                 window.close();
@@ -933,27 +1006,183 @@ private Q_SLOTS:
         stuck.start(TestHarness::hangGuard);
         const int status = QCoreApplication::exec();
 
-        const QString told = QStringLiteral("Lyrafold could not save %1: the disk is full.");
         LibrarySession::waitForPendingSaves();
+        const QString told = QStringLiteral("Lyrafold could not save %1: the disk is full.");
+        BookmarkList typed = rows;
+        typed[1].genre = QStringLiteral("Mambo");
+        const bool written = cancels;
         if (answer.isEmpty()) {
             QCOMPARE(status, 1);
-            QVERIFY(answers.messages.isEmpty());
-            QVERIFY(QString::fromUtf8(TestHarness::readFile(LaunchLog::path())).contains(told.arg(slotFile)));
-            QCOMPARE(SlotStore::loadSlot(1), rows);
+            QVERIFY(!answers || answers->messages.isEmpty());
+            const QString log = QString::fromUtf8(TestHarness::readFile(LaunchLog::path()));
+            for (const QString &path : files.keys()) {
+                const QString named = path.endsWith(QLatin1String(".json")) && !path.contains("PDFEditCache")
+                                          ? path
+                                          : QStringLiteral("the annotations of ") + book;
+                QVERIFY2(log.contains(told.arg(named)), qPrintable(log));
+            }
         } else {
             QCOMPARE(status, 0);
-            QCOMPARE(answers.messages, QStringList{told.arg(QStringLiteral("slot_1.json"))});
-            QCOMPARE(answers.informativeTexts.first().section(QLatin1Char('\n'), 0, 0),
-                     QStringLiteral("The file is in %1.").arg(QFileInfo(slotFile).absolutePath()));
-            if (cancels) {
+            QVERIFY(answers);
+            QStringList lines;
+            QStringList folders;
+            for (auto file = files.cbegin(); file != files.cend(); ++file) {
+                lines.append(told.arg(file.value()));
+                if (const QString folder = QFileInfo(file.key()).absolutePath(); !folders.contains(folder))
+                    folders.append(folder);
+            }
+            // Told once, and nothing else: the earlier alert no longer shows, under the window or over it.
+            QCOMPARE(answers->messages, QStringList{lines.join(QLatin1Char('\n'))});
+            QCOMPARE(answers->informativeTexts.first().section(QLatin1Char('\n'), 0, 0),
+                     (files.size() == 1 ? QStringLiteral("The file is in %1.")
+                                        : QStringLiteral("The files are in %1."))
+                         .arg(folders.join(QStringLiteral(", "))));
+            if (written) {
                 QVERIFY(keptOpen);
                 QCOMPARE(keptGenre, "Mambo");
-                QCOMPARE(SlotStore::loadSlot(1).at(1).genre, "Mambo");
-            } else {
-                QCOMPARE(SlotStore::loadSlot(1), rows);
             }
         }
-        // The next tests find the slot's file written.
+        QCOMPARE(SlotStore::loadSlot(1), failing.contains("slot") && !written ? rows : typed);
+        const QByteArray metaAfter = TestHarness::readFile(SlotStore::metaFilePath());
+        if (failing.contains("meta") && !written)
+            QCOMPARE(metaAfter, metaBefore);
+        const Result<SlotMeta> meta = SlotStore::decodeMeta(metaAfter);
+        QVERIFY(meta);
+        QCOMPARE(meta->slotCounts.value(1), 2);
+        if (failing.contains("annotations"))
+            QCOMPARE(QFileInfo::exists(*PdfEditCacheCodec::filePath(book)), written);
+        // The next tests find every file written.
+        StateFile::setWriteCheckForTesting({});
+        FileGuard::retryFailedSavesNow();
+        StateFile::waitForAllPendingWrites();
+        QVERIFY(SlotStore::saveSlot(1, rows, books()));
+    }
+
+    // Another program in the way of the quit's write of the slot's file, as it is made: the quit does
+    // what the file's guard does while Lyrafold runs, and ends once it has: a file removed is written
+    // anew once it stayed missing (not when the slot holds no rows), one half-written is set aside and
+    // written, one rewritten whole is merged and written; a lock another holder keeps is waited for, then
+    // told, and once it is free the next Ctrl+Q writes. The system's request tells with status 1.
+    void aQuitWritesWhatAnotherProgramWasInTheWayOf_data()
+    {
+        QTest::addColumn<QString>("outside");
+        QTest::addColumn<QString>("route");
+        QTest::newRow("removed, Ctrl+Q") << "removed"
+                                         << "ctrl+q";
+        QTest::newRow("removed, SIGTERM") << "removed"
+                                          << "sigterm";
+        QTest::newRow("removed while the slot holds no rows, Ctrl+Q") << "removed, no rows"
+                                                                      << "ctrl+q";
+        QTest::newRow("half-written, Ctrl+Q") << "half-written"
+                                              << "ctrl+q";
+        QTest::newRow("rewritten whole, Ctrl+Q") << "rewritten"
+                                                 << "ctrl+q";
+        QTest::newRow("locked by another holder, Ctrl+Q, Cancel") << "locked"
+                                                                  << "ctrl+q";
+        QTest::newRow("locked by another holder, SIGTERM") << "locked"
+                                                           << "sigterm";
+    }
+
+    void aQuitWritesWhatAnotherProgramWasInTheWayOf()
+    {
+        QFETCH(QString, outside);
+        QFETCH(QString, route);
+        const BookmarkList rows{Fixtures::bookmark("/b/A.pdf", 1, "Ninth Street Shuffle"),
+                                Fixtures::bookmark("/b/A.pdf", 2, "My Own Tune")};
+        FileGuard::setDelaysForTesting(20ms, 300ms);
+        FileGuard::setLockWaitForTesting(100ms);
+        const auto delays = qScopeGuard([] { FileGuard::resetDelaysForTesting(); });
+        AppDelegate app;
+        QMainWindow *typedInto = launchTypingIntoAGenre(app, rows);
+        QVERIFY(typedInto);
+        QMainWindow &window = *typedInto;
+        LibrarySession &library = app.contextForTesting().library();
+        const QString slotFile = QFileInfo(SlotStore::slotFilePath(1)).absoluteFilePath();
+        BookmarkList theirs = rows;
+        theirs[0].style = QStringLiteral("Cool");
+        if (outside == "removed, no rows") {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            Fixtures::setSavedRows(library, {});
+            LibrarySession::waitForPendingSaves();
+            QVERIFY(QFile::remove(slotFile));
+        }
+
+        // What the other program does, on the writer's thread just before the quit's write of the file.
+        std::atomic<bool> done = false;
+        std::unique_ptr<QLockFile> held;
+        StateFile::setWriteCheckForTesting([&](const QString &path) -> std::optional<QString> {
+            if (path != slotFile || done.exchange(true))
+                return std::nullopt;
+            if (outside == "removed") {
+                QFile::remove(slotFile);
+            } else if (outside == "half-written") {
+                const QByteArray bytes = *SlotStore::encodeSlot(theirs, books());
+                QFile file(slotFile);
+                if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                    file.write(bytes.left(bytes.size() / 2));
+            } else if (outside == "rewritten") {
+                QSaveFile file(slotFile);
+                if (file.open(QIODevice::WriteOnly) &&
+                    file.write(*SlotStore::encodeSlot(theirs, books())) > 0)
+                    file.commit();
+            } else if (outside == "locked") {
+                held = std::make_unique<QLockFile>(FileGuard::lockPath(slotFile));
+                held->lock();
+            }
+            return std::nullopt;
+        });
+        const auto writable = qScopeGuard([] { StateFile::setWriteCheckForTesting({}); });
+        QObject quitting;
+        std::optional<ModalAnswer> answers;
+        QObject::connect(&NotificationBus::instance(), &NotificationBus::quitting, &quitting, [&] {
+            if (!answers)
+                answers.emplace(QStringLiteral("Cancel"));
+        });
+        // Once Cancel has kept the window and the lock is given up: Ctrl+Q.
+        QTimer afterCancel;
+        QObject::connect(&afterCancel, &QTimer::timeout, [&] {
+            if (!answers || answers->messages.isEmpty() || QApplication::activeModalWidget() ||
+                QApplication::activeWindow() != &window)
+                return;
+            afterCancel.stop();
+            held.reset();
+            QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+        });
+        afterCancel.start(10);
+        QTimer::singleShot(0, &window, [&] {
+            if (route == "ctrl+q")
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
+            else
+                std::raise(SIGTERM);
+        });
+        QTimer stuck;
+        QObject::connect(&stuck, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+        stuck.start(TestHarness::hangGuard);
+        const int status = QCoreApplication::exec();
+
+        LibrarySession::waitForPendingSaves();
+        const bool told = outside == "locked";
+        const QString lockedLine =
+            QStringLiteral("Lyrafold could not save %1: another Lyrafold kept the file locked.");
+        QCOMPARE(status, told && route == "sigterm" ? 1 : 0);
+        QCOMPARE(answers ? answers->messages : QStringList(),
+                 told && route == "ctrl+q" ? QStringList{lockedLine.arg(QStringLiteral("slot_1.json"))}
+                                           : QStringList());
+        if (told && route == "sigterm")
+            QVERIFY(QString::fromUtf8(TestHarness::readFile(LaunchLog::path()))
+                        .contains(lockedLine.arg(slotFile)));
+        BookmarkList expected = outside == "rewritten" ? theirs : rows;
+        if (!(told && route == "sigterm"))
+            expected[1].genre = QStringLiteral("Mambo");
+        if (outside == "removed, no rows")
+            QVERIFY(!QFileInfo::exists(slotFile));
+        else
+            QCOMPARE(SlotStore::loadSlot(1), expected);
+        QCOMPARE(QDir(QFileInfo(slotFile).absolutePath())
+                     .entryList({QStringLiteral("slot_1.json.unreadable-*")}, QDir::Files)
+                     .size(),
+                 outside == "half-written" ? 1 : 0);
+        held.reset();
         StateFile::setWriteCheckForTesting({});
         QVERIFY(SlotStore::saveSlot(1, rows, books()));
     }

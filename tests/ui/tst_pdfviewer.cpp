@@ -1371,8 +1371,9 @@ private Q_SLOTS:
         const auto alert = [&] { return viewer->findChild<QMessageBox *>(QStringLiteral("stateFileAlert")); };
         WAIT_VERIFY(alert());
         QCOMPARE(alert()->text(),
-                 QStringLiteral("Your playlists could not be saved: the file is larger than the "
-                                "system allows. Changes made now will be lost when Lyrafold quits."));
+                 QStringLiteral("Your playlists could not be saved: the file is larger than the system "
+                                "allows. The changes stay in Lyrafold until they can be saved, and a quit "
+                                "tells you what it could not save."));
         alert()->accept();
         m_context->playlists().deletePlaylist(gig, QStringLiteral("Gig"));
     }

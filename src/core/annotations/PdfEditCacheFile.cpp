@@ -7,14 +7,54 @@
 #include "core/text/TextUtils.h"
 
 #include <QCryptographicHash>
-#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
 // The longest file name the file systems we run on take, in bytes.
 constexpr qsizetype maxNameBytes = 255;
+
+// The books whose annotation files this run read or wrote, by the files' paths: a file that could not
+// be written is told by its book.
+class KnownBooks {
+public:
+    static KnownBooks &instance()
+    {
+        static KnownBooks books;
+        return books;
+    }
+
+    void add(const QString &file, const QString &book)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_books.insert(QFileInfo(file).absoluteFilePath(), book);
+    }
+
+    std::optional<QString> of(const QString &file)
+    {
+        QMutexLocker lock(&m_mutex);
+        const auto book = m_books.constFind(QFileInfo(file).absoluteFilePath());
+        return book == m_books.cend() ? std::nullopt : std::optional(*book);
+    }
+
+private:
+    QMutex m_mutex;
+    QHash<QString, QString> m_books;
+};
+
+// The file's path for a book, which is then known by it.
+std::optional<QString> knownFilePath(const QString &pdfPath)
+{
+    const std::optional<QString> path = PdfEditCacheCodec::filePath(pdfPath);
+    if (path)
+        KnownBooks::instance().add(*path, pdfPath);
+    return path;
+}
 
 template <typename Record> bool anyEntry(const QMap<qint64, QList<Record>> &pages)
 {
@@ -266,12 +306,21 @@ std::optional<QString> filePath(const QString &pdfPath)
     return folder + name;
 }
 
+std::optional<QString> bookOf(const QString &path)
+{
+    return KnownBooks::instance().of(path);
+}
+
 LoadResult load(const QString &pdfPath)
 {
-    const auto path = filePath(pdfPath);
+    const auto path = knownFilePath(pdfPath);
     if (!path)
         return {};
     StateFile::ReadResult read = StateFile::read(*path);
+    if (const std::optional<StateFile::Unwritten> meant = StateFile::unwritten(*path)) {
+        read.status = meant->removed ? StateFile::ReadStatus::Missing : StateFile::ReadStatus::Ok;
+        read.bytes = meant->bytes;
+    }
     if (read.status == StateFile::ReadStatus::Missing)
         return {};
     if (read.status != StateFile::ReadStatus::Ok)
@@ -284,13 +333,13 @@ LoadResult load(const QString &pdfPath)
 
 bool save(const QString &pdfPath, const PdfEditCacheFile &file)
 {
-    const auto path = filePath(pdfPath);
-    if (!path)
+    // Through the file's background writes, so that a failure is kept and a removal settles it as theirs
+    // do.
+    std::atomic<bool> saved = false;
+    if (!saveInBackground(pdfPath, file, [&saved](bool ok, const QString &) { saved = ok; }))
         return false;
-    if (!file.hasAnnotations())
-        return QFile::remove(*path) || !QFile::exists(*path);
-    const auto bytes = encode(file);
-    return bytes && StateFile::write(*path, *bytes);
+    StateFile::waitForPendingWrites(*filePath(pdfPath));
+    return saved;
 }
 
 std::optional<QString> setAside(const QString &pdfPath)
@@ -302,7 +351,7 @@ std::optional<QString> setAside(const QString &pdfPath)
 bool saveInBackground(const QString &pdfPath, const PdfEditCacheFile &file,
                       std::function<void(bool saved, const QString &error)> done)
 {
-    const auto path = filePath(pdfPath);
+    const auto path = knownFilePath(pdfPath);
     if (!path)
         return false;
     StateFile::WriteDone written;

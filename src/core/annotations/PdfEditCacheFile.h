@@ -90,6 +90,11 @@ QString fileName(const QString &pdfPath);
 // no data folder. Creates nothing.
 std::optional<QString> filePath(const QString &pdfPath);
 
+// The PDF whose annotations the file at path holds, for the books read or written in this run of the
+// program (a long path's file is named by a hash, which does not give it back); nothing for any other
+// file.
+std::optional<QString> bookOf(const QString &path);
+
 enum class LoadStatus { Loaded, Missing, Unreadable, Undecodable };
 
 struct LoadResult {
@@ -98,7 +103,9 @@ struct LoadResult {
 };
 
 // Reads the annotations of the PDF at pdfPath. A file that cannot be read or does not decode is left
-// where it is, for the caller to set aside before it saves (setAside()).
+// where it is, for the caller to set aside before it saves (setAside()). While the file's last write
+// failed, what that write was to leave there is read in its place (StateFile::unwritten()): the book
+// shows its annotations as they were drawn, and its next write carries them.
 LoadResult load(const QString &pdfPath);
 
 // Moves the PDF's annotation file aside as an unreadable state file (StateFile::setAside); the new

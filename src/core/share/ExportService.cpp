@@ -134,7 +134,7 @@ QByteArray csvText(const BookmarkList &bookmarks)
 
 bool writeCSV(const QString &path, const BookmarkList &bookmarks, QString *error)
 {
-    return StateFile::write(path, csvText(bookmarks), error);
+    return StateFile::writeCopy(path, csvText(bookmarks), error);
 }
 
 } // namespace ExportService

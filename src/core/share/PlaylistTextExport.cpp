@@ -38,7 +38,7 @@ std::optional<QString> writeExport(const QString &playlistName, const QString &e
     if (bytes.isEmpty())
         return std::nullopt;
     const auto path = ExportNaming::exportPath(ExportNaming::datedStem(playlistName, now.date()), extension);
-    if (!path || !StateFile::write(*path, bytes))
+    if (!path || !StateFile::writeCopy(*path, bytes))
         return std::nullopt;
     return path;
 }

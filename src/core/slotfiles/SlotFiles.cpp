@@ -35,7 +35,7 @@ QString keepBeside(const QString &slotPath, const StateFile::FileVersion &versio
             return target;
         ::unlink(to.constData()); // replaced since it was read
     }
-    return StateFile::write(target, bytes) ? target : QString();
+    return StateFile::writeCopy(target, bytes) ? target : QString();
 }
 
 } // namespace

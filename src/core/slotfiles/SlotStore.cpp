@@ -165,7 +165,15 @@ QString metaFilePath()
 
 std::optional<SlotMeta> loadMeta()
 {
-    return StateFile::load<SlotMeta>(metaFilePath(), decodeMeta);
+    std::optional<SlotMeta> meta = StateFile::load<SlotMeta>(metaFilePath(), decodeMeta);
+    // Until they can be written, the names, counts and current slot last meant for the file are the
+    // slots' own, and the next write carries them.
+    if (const std::optional<StateFile::Unwritten> meant = StateFile::unwritten(metaFilePath());
+        meant && !meant->removed) {
+        if (Result<SlotMeta> decoded = decodeMeta(meant->bytes))
+            meta = std::move(decoded).value();
+    }
+    return meta;
 }
 
 bool saveMeta(const SlotMeta &meta)

@@ -33,7 +33,8 @@ QString rootPath();
 QString slotFilePath(qint64 slot);
 QString metaFilePath();
 
-// Nothing when the metadata file is missing or undecodable.
+// Nothing when the metadata file is missing or undecodable. While its last write failed, what that
+// write was to leave there.
 std::optional<SlotMeta> loadMeta();
 bool saveMeta(const SlotMeta &meta);
 // The bytes saveMeta() writes, and their reading (strict, as for every state file).

@@ -6,8 +6,9 @@
 // (their playlists, their bookmarks in a slot) rather than by its file name.
 namespace StateFileText {
 
-// "Your playlists could not be saved: the disk is full. Changes made now will be lost when Lyrafold
-// quits." reason is in words for the user (StateFile::writeFailureReason()).
+// "Your playlists could not be saved: the disk is full. The changes stay in Lyrafold until they can be
+// saved, and a quit tells you what it could not save." reason is in words for the user
+// (StateFile::writeFailureReason()).
 QString unsaved(const QString &path, const QString &reason);
 
 // Whether the file is one a book's viewer tells about itself (a book's annotations).

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QMutex>
+#include <QPointer>
 #include <QSet>
 
 #include <algorithm>
@@ -23,7 +24,8 @@ constexpr std::chrono::milliseconds defaultStableDelay{3000};
 std::atomic<qint64> readDelayMs{defaultReadDelay.count()};
 std::atomic<qint64> stableDelayMs{defaultStableDelay.count()};
 // How long a write waits for another Lyrafold's write of the same file.
-constexpr int lockWaitMs = 10000;
+constexpr std::chrono::milliseconds defaultLockWait{10000};
+std::atomic<qint64> lockWaitMs{defaultLockWait.count()};
 // The first retry after a failed save, and the longest wait between retries.
 constexpr std::chrono::milliseconds firstRetry{2000};
 constexpr std::chrono::milliseconds longestRetry{60000};
@@ -121,6 +123,13 @@ QSet<FileGuard *> &liveGuards()
     return guards;
 }
 
+// Who waits for every guard to be at rest (FileGuard::whenAllAtRest()), on the main thread.
+QList<std::pair<QPointer<QObject>, std::function<void()>>> &restWaiters()
+{
+    static QList<std::pair<QPointer<QObject>, std::function<void()>>> waiters;
+    return waiters;
+}
+
 } // namespace
 
 FileGuard::FileGuard(const QString &path, Owner owner, QObject *parent)
@@ -160,6 +169,7 @@ FileGuard::~FileGuard()
         else if (now.exists)
             keepBeside(version.path);
     }
+    tellIfAllAtRest();
 }
 
 void FileGuard::retryFailedSavesNow()
@@ -172,6 +182,56 @@ void FileGuard::retryFailedSavesNow()
         guard->m_retryTimer.stop();
         guard->m_owner.save();
     }
+    // The versions saves swapped out are looked at now, not once their delay is out: one another program
+    // wrote into is taken in and written before the quit ends, the others go.
+    for (FileGuard *guard : liveGuards()) {
+        QStringList kept;
+        for (const Kept &version : std::as_const(guard->m_kept))
+            kept.append(version.path);
+        for (const QString &path : std::as_const(kept))
+            guard->lookAtKept(path);
+    }
+    StateFile::retryFailedWrites();
+}
+
+bool FileGuard::allAtRest()
+{
+    const QSet<FileGuard *> &guards = liveGuards();
+    return std::all_of(guards.begin(), guards.end(),
+                       [](const FileGuard *guard) { return !guard->underWay(); });
+}
+
+void FileGuard::whenAllAtRest(QObject *context, std::function<void()> done)
+{
+    restWaiters().append({context, std::move(done)});
+    tellIfAllAtRest();
+}
+
+void FileGuard::tellIfAllAtRest()
+{
+    if (restWaiters().isEmpty() || !allAtRest())
+        return;
+    // Out of the guard's own work, which called this.
+    for (auto &[context, done] : std::exchange(restWaiters(), {})) {
+        if (context)
+            QMetaObject::invokeMethod(context, std::move(done), Qt::QueuedConnection);
+    }
+}
+
+QList<StateFile::FailedWrite> FileGuard::failedSaves()
+{
+    QList<StateFile::FailedWrite> failed;
+    QSet<QString> guarded;
+    for (const FileGuard *guard : liveGuards()) {
+        guarded.insert(guard->m_path);
+        if (guard->m_failing && guard->hasUnsavedChanges())
+            failed.append({guard->m_path, guard->m_failure});
+    }
+    for (const StateFile::FailedWrite &write : StateFile::failedWrites()) {
+        if (!guarded.contains(write.path))
+            failed.append(write);
+    }
+    return failed;
 }
 
 QString FileGuard::lockPath(const QString &path)
@@ -191,6 +251,7 @@ void FileGuard::setReadVersion(const StateFile::FileVersion &version)
     }
     m_stableTimer.stop();
     noteWritten(m_lastChange);
+    tellIfAllAtRest();
 }
 
 quint64 FileGuard::noteChange()
@@ -200,8 +261,15 @@ quint64 FileGuard::noteChange()
 
 bool FileGuard::isSettled() const
 {
-    return !hasUnsavedChanges() && m_savesDone == m_savesRequested && !m_readingOutside &&
-           !m_stableTimer.isActive() && !m_admitting && m_kept.isEmpty();
+    return !hasUnsavedChanges() && !underWay() && m_kept.isEmpty();
+}
+
+bool FileGuard::underWay() const
+{
+    // A version kept aside that is being looked at, or waits to be taken in; one whose delay is still
+    // out is not: a quit looks at it at once.
+    return m_savesDone != m_savesRequested || m_readingOutside || m_stableTimer.isActive() || m_admitting ||
+           std::any_of(m_kept.cbegin(), m_kept.cend(), [](const Kept &version) { return version.looking; });
 }
 
 void FileGuard::setDelays(std::chrono::milliseconds read, std::chrono::milliseconds stable)
@@ -224,6 +292,12 @@ void FileGuard::setKeptBytesForTesting(qint64 bytes)
 void FileGuard::resetDelaysForTesting()
 {
     setDelaysForTesting(defaultReadDelay, defaultStableDelay);
+    setLockWaitForTesting(defaultLockWait);
+}
+
+void FileGuard::setLockWaitForTesting(std::chrono::milliseconds wait)
+{
+    lockWaitMs = wait.count();
 }
 
 void FileGuard::save(StateFile::Encoder encode)
@@ -268,6 +342,7 @@ void FileGuard::save(StateFile::Encoder encode)
                         take(*read);
                     else if (hasUnsavedChanges())
                         m_owner.save();
+                    tellIfAllAtRest();
                 });
                 return;
             }
@@ -283,10 +358,12 @@ void FileGuard::save(StateFile::Encoder encode)
                 noteWritten(writtenUpTo);
                 if (written) {
                     m_failing = false;
+                    m_failure.clear();
                     m_retryDelay = firstRetry;
                 } else {
                     saveFailedNow(error);
                 }
+                tellIfAllAtRest();
             });
         },
         [path = m_path, shared, generation, upTo,
@@ -294,7 +371,7 @@ void FileGuard::save(StateFile::Encoder encode)
             // Lyrafold's own writers, in any process, one at a time from here to the rename; beside the
             // file a link leads to, which other links may lead to as well.
             QLockFile lock(lockPath(StateFile::linkedFile(path).value_or(path)));
-            if (!lock.tryLock(lockWaitMs)) {
+            if (!lock.tryLock(std::chrono::milliseconds(lockWaitMs.load()))) {
                 *reason = UiText::tr("another Lyrafold kept the file locked");
                 return false;
             }
@@ -347,6 +424,7 @@ void FileGuard::saveFailedNow(const QString &reason)
     if (m_failing)
         m_retryDelay = std::min(m_retryDelay * 2, longestRetry);
     m_failing = true;
+    m_failure = reason;
     m_retryTimer.start(m_retryDelay);
 }
 
@@ -503,6 +581,7 @@ void FileGuard::lookAtKept(const QString &path)
                     if (version.path == path)
                         version.looking = false;
                 }
+                tellIfAllAtRest();
                 QTimer::singleShot(m_stableTimer.intervalAsDuration(), this,
                                    [this, path] { lookAtKept(path); });
             } else {
@@ -558,6 +637,7 @@ void FileGuard::letGo(const QString &kept)
     }
     m_kept.removeIf([&kept](const Kept &version) { return version.path == kept; });
     tellChangesDone();
+    tellIfAllAtRest();
 }
 
 void FileGuard::readOutside(bool settleWhenStable)
@@ -598,6 +678,7 @@ void FileGuard::readOutside(bool settleWhenStable)
                 m_owner.save();
             }
             Q_EMIT fileLookedAt();
+            tellIfAllAtRest();
         });
 }
 

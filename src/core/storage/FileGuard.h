@@ -107,19 +107,36 @@ public:
     // program that rewrites a file in place pauses in the middle of it): 0.25 s and 3 s unless set.
     void setDelays(std::chrono::milliseconds read, std::chrono::milliseconds stable);
     // The delays of the guards made from now on, for tests that wait through them; the reset gives the
-    // application's own back.
+    // application's own back (and the lock's wait, below).
     static void setDelaysForTesting(std::chrono::milliseconds read, std::chrono::milliseconds stable);
     static void resetDelaysForTesting();
     // The bytes the versions kept aside may take before the oldest are looked at early, for the guards
     // of tests; 0 gives the application's own back.
     static void setKeptBytesForTesting(qint64 bytes);
+    // How long a save waits for the lock another Lyrafold holds before it fails (10 s unless set).
+    static void setLockWaitForTesting(std::chrono::milliseconds wait);
 
     // The lock file the guards of path take around their comparison and rename.
     static QString lockPath(const QString &path);
 
-    // Every guard whose last save failed tries again now rather than after its back-off: a quit tries
-    // once more before it tells what could not be written. Main thread only.
+    // Every guard whose last save failed tries again now rather than after its back-off, and the state
+    // files written without a guard are written again with what was last meant for them
+    // (StateFile::retryFailedWrites()): a quit tries once more before it tells what could not be
+    // written. The versions saves swapped out are looked at too, without waiting out their delay.
+    // Main thread only.
     static void retryFailedSavesNow();
+
+    // Every guard is at rest: no save on its way, no look at its file pending, no stable delay running.
+    // What is still unsaved then stays so until something changes (a failed save waits for its retry).
+    static bool allAtRest();
+    // Calls done on context's thread once every guard is at rest, at once if they are now (queued
+    // either way). A quit waits so before it tells what it could not write.
+    static void whenAllAtRest(QObject *context, std::function<void()> done);
+
+    // The state files whose last save failed and that still lack what it was to give them: the guarded
+    // ones as their guards tell (a save refused for a lock another Lyrafold kept among them), the others
+    // as StateFile::failedWrites() does. In no particular order.
+    static QList<StateFile::FailedWrite> failedSaves();
 
 Q_SIGNALS:
     // The file holds the owner's changes up to upTo (written, or found in another program's version
@@ -163,6 +180,9 @@ private:
     void saveFailedNow(const QString &reason);
     void watch();
     void checkForOutsideChange();
+    // A save on its way, a look at the file pending, or a stable delay running: the guard is not done.
+    bool underWay() const;
+    static void tellIfAllAtRest();
 
     QString m_path;
     Owner m_owner;
@@ -185,6 +205,7 @@ private:
     // After a failed save: the retry, at growing intervals while saves keep failing.
     QTimer m_retryTimer;
     bool m_failing = false;
+    QString m_failure; // why the last save failed, while it is failing
     std::chrono::milliseconds m_retryDelay;
     // The versions saves swapped out, kept for a look after the stable delay.
     QList<Kept> m_kept;

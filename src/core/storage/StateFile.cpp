@@ -30,8 +30,12 @@ Q_LOGGING_CATEGORY(lcStateFile, "lyrafold.statefile")
 
 namespace {
 
+// Whether a failed write is kept, to be told (and, for a file written without a guard, tried again
+// with the bytes meant for it), or is its caller's alone to report (a copy, an export, an edit).
+enum class Track { kept, caller };
+
 bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
-              const StateFile::ReplaceGuard &guard = {});
+              const StateFile::ReplaceGuard &guard = {}, Track track = Track::kept);
 bool removeNow(const QString &path, QString *error);
 
 QString fileKey(const QString &path)
@@ -69,8 +73,22 @@ public:
             busy->append(Job{std::move(encode), std::move(done), kind, std::move(guard)});
             return;
         }
-        m_files.insert(key, QList<Job>{Job{std::move(encode), std::move(done), kind, std::move(guard)}});
-        m_pool.start([this, key, path] { run(key, path); });
+        start(key, path, Job{std::move(encode), std::move(done), kind, std::move(guard)});
+    }
+
+    // Writes what was last meant for the file again, unless anything for it is queued or running: that
+    // is newer.
+    void retry(const QString &path, const StateFile::Unwritten &meant)
+    {
+        const QString key = fileKey(path);
+        QMutexLocker lock(&m_mutex);
+        if (m_files.contains(key))
+            return;
+        if (meant.removed)
+            start(key, path, Job{{}, {}, Kind::remove, {}});
+        else
+            start(key, path,
+                  Job{[bytes = meant.bytes] { return std::optional(bytes); }, {}, Kind::write, {}});
     }
 
     void wait(const QString &path)
@@ -106,6 +124,13 @@ private:
 
     BackgroundWriter() { m_pool.setMaxThreadCount(4); }
 
+    // Under m_mutex, for a file nothing is queued for.
+    void start(const QString &key, const QString &path, Job job)
+    {
+        m_files.insert(key, QList<Job>{std::move(job)});
+        m_pool.start([this, key, path] { run(key, path); });
+    }
+
     void run(const QString &key, const QString &path)
     {
         writingKey = &key;
@@ -126,7 +151,8 @@ private:
             if (job->kind == Kind::remove) {
                 written = removeNow(path, &error);
             } else if (const std::optional<QByteArray> bytes = job->encode ? job->encode() : std::nullopt) {
-                written = writeNow(path, *bytes, &error, job->guard);
+                written = writeNow(path, *bytes, &error, job->guard,
+                                   job->kind == Kind::edit ? Track::caller : Track::kept);
             } else {
                 error = UiText::tr("the data could not be encoded");
             }
@@ -191,7 +217,7 @@ void keepReplaced(const QByteArray &temporary, const QString &file, QString *kep
 }
 
 // The files whose last write failed, so that a failure is told once until a write of the file
-// succeeds again.
+// succeeds again, with what was meant for the files written without a guard.
 class FailingFiles {
 public:
     static FailingFiles &instance()
@@ -200,30 +226,58 @@ public:
         return files;
     }
 
-    // Returns whether the file failed before and succeeds now (failed false), or fails now for the
-    // first time since it last succeeded (failed true). The reason of the last failure is kept.
-    bool changed(const QString &key, bool failed, const QString &reason = {})
+    // Returns whether the file fails now for the first time since it last succeeded. The reason and
+    // what was meant of the last failure are kept.
+    bool failed(const QString &key, const QString &reason, std::optional<StateFile::Unwritten> meant)
     {
         QMutexLocker lock(&m_mutex);
-        if (!failed)
-            return m_reasons.remove(key);
-        const bool first = !m_reasons.contains(key);
-        m_reasons.insert(key, reason);
+        const bool first = !m_failures.contains(key);
+        m_failures.insert(key, Failure{reason, std::move(meant)});
         return first;
+    }
+
+    // Returns whether the file had failed.
+    bool written(const QString &key)
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_failures.remove(key);
     }
 
     QList<StateFile::FailedWrite> all()
     {
         QMutexLocker lock(&m_mutex);
         QList<StateFile::FailedWrite> failed;
-        for (auto file = m_reasons.cbegin(); file != m_reasons.cend(); ++file)
-            failed.append({file.key(), file.value()});
+        for (auto file = m_failures.cbegin(); file != m_failures.cend(); ++file)
+            failed.append({file.key(), file->reason});
         return failed;
     }
 
+    std::optional<StateFile::Unwritten> meant(const QString &key)
+    {
+        QMutexLocker lock(&m_mutex);
+        const auto file = m_failures.constFind(key);
+        return file == m_failures.cend() ? std::nullopt : file->meant;
+    }
+
+    QList<std::pair<QString, StateFile::Unwritten>> allMeant()
+    {
+        QMutexLocker lock(&m_mutex);
+        QList<std::pair<QString, StateFile::Unwritten>> meant;
+        for (auto file = m_failures.cbegin(); file != m_failures.cend(); ++file) {
+            if (file->meant)
+                meant.append({file.key(), *file->meant});
+        }
+        return meant;
+    }
+
 private:
+    struct Failure {
+        QString reason;
+        std::optional<StateFile::Unwritten> meant;
+    };
+
     QMutex m_mutex;
-    QHash<QString, QString> m_reasons;
+    QHash<QString, Failure> m_failures;
 };
 
 // What a test makes of the writes (StateFile::setWriteCheckForTesting()).
@@ -241,7 +295,7 @@ std::optional<QString> writeCheckedForTesting(const QString &path)
 }
 
 bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
-              const StateFile::ReplaceGuard &guard)
+              const StateFile::ReplaceGuard &guard, Track track)
 {
     const QFileInfo info(path);
     const std::optional<QString> linked = StateFile::linkedFile(info.absoluteFilePath());
@@ -253,7 +307,13 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
         qCWarning(lcStateFile) << "cannot write" << path << reason;
         if (error)
             *error = reason;
-        if (FailingFiles::instance().changed(fileKey(path), true, reason))
+        if (track == Track::caller)
+            return false;
+        // A guard's owner keeps its document and writes it again itself.
+        std::optional<StateFile::Unwritten> meant;
+        if (!guard)
+            meant = StateFile::Unwritten{false, bytes};
+        if (FailingFiles::instance().failed(fileKey(path), reason, std::move(meant)))
             Q_EMIT NotificationBus::instance().stateFileSaveFailed(info.absoluteFilePath(), reason);
         return false;
     };
@@ -360,7 +420,7 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
             *error = refusal;
         return false;
     }
-    if (FailingFiles::instance().changed(fileKey(path), false))
+    if (FailingFiles::instance().written(fileKey(path)))
         qCInfo(lcStateFile) << "written again after a failure:" << path;
     return true;
 }
@@ -370,12 +430,17 @@ bool removeNow(const QString &path, QString *error)
     const std::optional<QString> file = StateFile::linkedFile(QFileInfo(path).absoluteFilePath());
     if (file && (::unlink(QFile::encodeName(*file).constData()) == 0 || errno == ENOENT)) {
         // A file gone lacks nothing a failed write was to give it.
-        FailingFiles::instance().changed(fileKey(path), false);
+        FailingFiles::instance().written(fileKey(path));
         return true;
     }
     const int errorNumber = file ? errno : ELOOP;
+    const QString reason =
+        StateFile::writeFailureReason(errorNumber, QFileInfo(file.value_or(path)).absolutePath());
+    qCWarning(lcStateFile) << "cannot remove" << path << reason;
     if (error)
-        *error = StateFile::writeFailureReason(errorNumber, QFileInfo(file.value_or(path)).absolutePath());
+        *error = reason;
+    if (FailingFiles::instance().failed(fileKey(path), reason, StateFile::Unwritten{true, {}}))
+        Q_EMIT NotificationBus::instance().stateFileSaveFailed(QFileInfo(path).absoluteFilePath(), reason);
     return false;
 }
 
@@ -488,6 +553,12 @@ bool write(const QString &path, const QByteArray &bytes, QString *error)
     return writeNow(path, bytes, error);
 }
 
+bool writeCopy(const QString &path, const QByteArray &bytes, QString *error)
+{
+    waitForPendingWrites(path);
+    return writeNow(path, bytes, error, {}, Track::caller);
+}
+
 void writeInBackground(const QString &path, Encoder encode, WriteDone done, ReplaceGuard guard)
 {
     BackgroundWriter::instance().enqueue(path, BackgroundWriter::Kind::write, std::move(encode),
@@ -563,6 +634,17 @@ bool hasPendingWrites()
 QList<FailedWrite> failedWrites()
 {
     return FailingFiles::instance().all();
+}
+
+std::optional<Unwritten> unwritten(const QString &path)
+{
+    return FailingFiles::instance().meant(fileKey(path));
+}
+
+void retryFailedWrites()
+{
+    for (const auto &[path, meant] : FailingFiles::instance().allMeant())
+        BackgroundWriter::instance().retry(path, meant);
 }
 
 void setWriteCheckForTesting(std::function<std::optional<QString>(const QString &path)> check)

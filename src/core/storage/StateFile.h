@@ -69,6 +69,10 @@ ReadResult readNow(const QString &path);
 // keep the order of the calls.
 bool write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
+// The same for a file that is none of the state files (an export, a copy kept beside a state file): its
+// failure is the caller's alone to tell. It is neither kept nor tried again, and a quit does not tell it.
+bool writeCopy(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
 // Why a file in folder could not be written, from the system's error number, in words a user can act
 // on ("the disk is full", "the folder … is read-only").
 QString writeFailureReason(int error, const QString &folder);
@@ -101,7 +105,8 @@ void writeInBackground(const QString &path, Encoder encode, WriteDone done = {},
 // The same for an encoder that reads the file and gives it back changed (read() inside it does not
 // wait for itself): it is queued behind the writes waiting for the file instead of replacing them, so
 // it reads what they wrote. A later write or removal is queued behind it, never in its place, so done is
-// always called.
+// always called. An edit is an operation its caller reports: when it fails, nothing of it is kept or
+// told as a failed write.
 void editInBackground(const QString &path, Encoder encode, WriteDone done = {});
 
 // Removes the file on the same worker, in the same order as its writes: a write asked for before the
@@ -124,7 +129,22 @@ struct FailedWrite {
 // has settled since: each lacks what was last meant for it. In no particular order.
 QList<FailedWrite> failedWrites();
 
-// For tests: check is called on the writing thread before each write of a state file (its absolute
+// What the last failed write of a file was to leave there: its bytes, or no file at all (a failed
+// removal). Kept until a write or removal of the file succeeds, for the writes made without a guard
+// (a guard's owner keeps its document itself).
+struct Unwritten {
+    bool removed = false;
+    QByteArray bytes;
+};
+// Nothing when the file's last write did not fail, or its guard keeps what it lacks. The changes stay
+// in Lyrafold until they can be saved: a reader of such a file takes this in its place.
+std::optional<Unwritten> unwritten(const QString &path);
+// Writes again, in the background, what was last meant for every file unwritten() knows, unless a
+// newer write of it is on its way already. A quit calls it, so that what could not be written is tried
+// once more before it is told.
+void retryFailedWrites();
+
+// For tests: check is called on the writing thread before each write of a file (its absolute
 // path); a reason makes the write fail with it, as a full disk would, and a check that does not return
 // holds the write. Nothing: the writes go on as the application makes them.
 void setWriteCheckForTesting(std::function<std::optional<QString>(const QString &path)> check);

@@ -291,7 +291,7 @@ ExportResult writeImages(const std::optional<QString> &folder, PageImages &image
             }
             if (const auto jpeg = images.jpeg(title.path, index)) {
                 ++counter;
-                written += StateFile::write(
+                written += StateFile::writeCopy(
                     *folder + QStringLiteral("/page_%1.jpg").arg(counter, 4, 10, QLatin1Char('0')), *jpeg);
             }
             reportProgress(progress, ++done, total);

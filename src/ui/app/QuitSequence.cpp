@@ -1,5 +1,6 @@
 #include "ui/app/QuitSequence.h"
 
+#include "core/annotations/PdfEditCacheFile.h"
 #include "core/common/AppPaths.h"
 #include "core/common/Hop.h"
 #include "core/common/LaunchLog.h"
@@ -25,7 +26,7 @@ namespace {
 QList<StateFile::FailedWrite> failuresToTell()
 {
     const QString cache = QFileInfo(AppPaths::bookmarkCachePath()).absoluteFilePath();
-    QList<StateFile::FailedWrite> failures = StateFile::failedWrites();
+    QList<StateFile::FailedWrite> failures = FileGuard::failedSaves();
     failures.removeIf([&cache](const StateFile::FailedWrite &failed) { return failed.path == cache; });
     std::sort(
         failures.begin(), failures.end(),
@@ -33,9 +34,19 @@ QList<StateFile::FailedWrite> failuresToTell()
     return failures;
 }
 
-QString failureText(const QString &file, const QString &reason)
+// A file as the user knows it: a book's annotations by the book, the others by their names (or, for
+// the log, their paths).
+QString fileText(const QString &path, bool whole)
 {
-    return QStringLiteral("Lyrafold could not save %1: %2.").arg(file, reason);
+    if (const std::optional<QString> book = PdfEditCacheCodec::bookOf(path))
+        return QStringLiteral("the annotations of %1")
+            .arg(whole ? QDir::toNativeSeparators(*book) : QFileInfo(*book).fileName());
+    return whole ? QDir::toNativeSeparators(path) : QFileInfo(path).fileName();
+}
+
+QString failureText(const StateFile::FailedWrite &failed, bool whole)
+{
+    return QStringLiteral("Lyrafold could not save %1: %2.").arg(fileText(failed.path, whole), failed.reason);
 }
 
 } // namespace
@@ -61,7 +72,7 @@ void QuitSequence::request(Asker asker)
     m_stage = Stage::writing;
     m_asker = asker;
     Q_EMIT NotificationBus::instance().quitting();
-    // A save that failed before is tried once more now, rather than after its back-off.
+    // Every save that failed before is tried once more now, rather than after its back-off.
     FileGuard::retryFailedSavesNow();
     m_hidden.clear();
     for (QWidget *window : QApplication::topLevelWidgets()) {
@@ -86,6 +97,13 @@ void QuitSequence::writesDone()
         awaitWrites();
         return;
     }
+    // A guard that found another version of its file takes it and writes again, or waits for a file
+    // that went missing or does not decode to stay so, then writes what its owner holds: as while
+    // Lyrafold runs, nothing of it is dropped.
+    if (!FileGuard::allAtRest()) {
+        FileGuard::whenAllAtRest(this, [this] { awaitWrites(); });
+        return;
+    }
     const QList<StateFile::FailedWrite> failures = failuresToTell();
     if (failures.isEmpty()) {
         QCoreApplication::exit(0);
@@ -93,7 +111,7 @@ void QuitSequence::writesDone()
     }
     if (m_asker == Asker::system) {
         for (const StateFile::FailedWrite &failed : failures)
-            logToFile(failureText(QDir::toNativeSeparators(failed.path), failed.reason));
+            logToFile(failureText(failed, true));
         QCoreApplication::exit(1);
         return;
     }
@@ -103,27 +121,27 @@ void QuitSequence::writesDone()
 void QuitSequence::tellUser(const QList<StateFile::FailedWrite> &failures)
 {
     m_stage = Stage::telling;
-    showHiddenWindows();
+    // The main window first, what was open over it next, the quit's own alert last, above them all.
     QWidget *window = m_mainWindow ? m_mainWindow() : nullptr;
     if (window) {
         window->show();
         window->raise();
         window->activateWindow();
     }
-    // One line a file, by its name; where the files are below them.
+    showHiddenWindows();
+    // One line a file, by what the user knows it as; where the files are below them.
     QStringList lines;
     QStringList folders;
     for (const StateFile::FailedWrite &failed : failures) {
-        const QFileInfo file(failed.path);
-        lines.append(failureText(file.fileName(), failed.reason));
-        const QString folder = QDir::toNativeSeparators(file.absolutePath());
+        lines.append(failureText(failed, false));
+        const QString folder = QDir::toNativeSeparators(QFileInfo(failed.path).absolutePath());
         if (!folders.contains(folder))
             folders.append(folder);
-        logLaunch(failureText(QDir::toNativeSeparators(failed.path), failed.reason));
+        logLaunch(failureText(failed, true));
     }
     const QString where =
-        folders.size() == 1 ? QStringLiteral("The file is in %1.").arg(folders.first())
-                            : QStringLiteral("The files are in %1.").arg(folders.join(QStringLiteral(", ")));
+        failures.size() == 1 ? QStringLiteral("The file is in %1.").arg(folders.first())
+                             : QStringLiteral("The files are in %1.").arg(folders.join(QStringLiteral(", ")));
     const int answer = LyrafoldAlert::run(
         window, LyrafoldAlert::Style::warning, lines.join(QLatin1Char('\n')),
         where +
@@ -136,12 +154,21 @@ void QuitSequence::tellUser(const QList<StateFile::FailedWrite> &failures)
     }
     m_stage = Stage::idle;
     Q_EMIT NotificationBus::instance().quitCancelled();
+    // The keys go to the window again (Ctrl+Q among them), whatever had them before the quit.
+    if (window)
+        window->activateWindow();
 }
 
 void QuitSequence::showHiddenWindows()
 {
-    for (const QPointer<QWidget> &window : std::exchange(m_hidden, {})) {
-        if (window)
-            window->show();
+    // The windows, then the dialogs, so that none is left under the window it belongs to.
+    const QList<QPointer<QWidget>> hidden = std::exchange(m_hidden, {});
+    for (const bool dialogs : {false, true}) {
+        for (const QPointer<QWidget> &window : hidden) {
+            if (window && (window->windowType() == Qt::Dialog) == dialogs) {
+                window->show();
+                window->raise();
+            }
+        }
     }
 }

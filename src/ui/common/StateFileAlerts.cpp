@@ -10,10 +10,12 @@
 
 namespace {
 
-// The window the user acted in: the active one, else the first window shown.
+// The window the user acted in: the active one, else the first window shown. A window a quit hid (the
+// window system may still count it as active) is none: the quit tells what failed meanwhile itself, and
+// an alert over a hidden window would come back with it under the window and hold it.
 QWidget *windowInUse()
 {
-    if (QWidget *active = QApplication::activeWindow())
+    if (QWidget *active = QApplication::activeWindow(); active && active->isVisible())
         return active;
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget *window : windows) {
@@ -49,6 +51,12 @@ StateFileAlerts::StateFileAlerts(QObject *parent) : QObject(parent)
                         .arg(QFileInfo(path).fileName(), QFileInfo(kept).fileName()),
                     QStringLiteral("It is kept at %1.").arg(kept));
             });
+    // A quit tells every save it could not make in an alert of its own, over the window it shows
+    // again: this one, hidden with the windows, would come back under it and hold it.
+    connect(&bus, &NotificationBus::quitting, this, [this] {
+        if (m_shown)
+            m_shown->close();
+    });
 }
 
 void StateFileAlerts::tell(const QString &message, const QString &detail)
