@@ -182,16 +182,23 @@ void FileGuard::retryFailedSavesNow()
         guard->m_retryTimer.stop();
         guard->m_owner.save();
     }
-    // The versions saves swapped out are looked at now, not once their delay is out: one another program
-    // wrote into is taken in and written before the quit ends, the others go.
-    for (FileGuard *guard : liveGuards()) {
-        QStringList kept;
-        for (const Kept &version : std::as_const(guard->m_kept))
-            kept.append(version.path);
-        for (const QString &path : std::as_const(kept))
-            guard->lookAtKept(path);
-    }
     StateFile::retryFailedWrites();
+}
+
+void FileGuard::lookAtKeptVersionsNow()
+{
+    const QSet<FileGuard *> guards = liveGuards();
+    for (FileGuard *guard : guards) {
+        QStringList kept;
+        for (const Kept &version : std::as_const(guard->m_kept)) {
+            if (version.looks == 0)
+                kept.append(version.path);
+        }
+        for (const QString &path : std::as_const(kept)) {
+            if (liveGuards().contains(guard))
+                guard->lookAtKept(path);
+        }
+    }
 }
 
 bool FileGuard::allAtRest()

@@ -122,9 +122,12 @@ public:
     // Every guard whose last save failed tries again now rather than after its back-off, and the state
     // files written without a guard are written again with what was last meant for them
     // (StateFile::retryFailedWrites()): a quit tries once more before it tells what could not be
-    // written. The versions saves swapped out are looked at too, without waiting out their delay.
-    // Main thread only.
+    // written. Main thread only.
     static void retryFailedSavesNow();
+    // The versions saves swapped out and not looked at yet are looked at now rather than once their
+    // delay is out: at a quit, one another program wrote into is taken in and written before the end, and
+    // the others go without keeping the quit for the delay. Main thread only.
+    static void lookAtKeptVersionsNow();
 
     // Every guard is at rest: no save on its way, no look at its file pending, no stable delay running.
     // What is still unsaved then stays so until something changes (a failed save waits for its retry).

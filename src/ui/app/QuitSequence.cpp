@@ -99,7 +99,8 @@ void QuitSequence::writesDone()
     }
     // A guard that found another version of its file takes it and writes again, or waits for a file
     // that went missing or does not decode to stay so, then writes what its owner holds: as while
-    // Lyrafold runs, nothing of it is dropped.
+    // Lyrafold runs, nothing of it is dropped. The versions the saves swapped out are looked at now.
+    FileGuard::lookAtKeptVersionsNow();
     if (!FileGuard::allAtRest()) {
         FileGuard::whenAllAtRest(this, [this] { awaitWrites(); });
         return;
