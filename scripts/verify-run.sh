@@ -125,6 +125,7 @@
 #                     written, rewritten with another change, or its lock taken by another process (then
 #                     Cancel, the lock given up, Ctrl+Q; and the same with SIGTERM): the time until the
 #                     window went and the alert showed or the process ended, and what the file holds
+#   quit-after-edit   a genre typed and Return, Ctrl+Q 0.3 s later, ROUNDS times: the quit's time, the file
 #   quit-large        a slot of BOOKMARKS rows (1,000,000 unless set): Ctrl+Q with nothing to save, the time
 #                     until the window went and the process ended; then the data folder on a tmpfs too small
 #                     for the slot's next save, a genre typed, Ctrl+Q: the time until the alert (root)
@@ -2913,6 +2914,23 @@ scene_quit_large() {
     fi
     [ -n "$app_pid" ] && stop
     echo "  slot_1.json: $(slot_rows 1 genre)"
+}
+
+# A genre typed and Return (the save swaps the file's version out and keeps it for three seconds), then
+# Ctrl+Q at once, ROUNDS (3) times: how long the quit took, and what the file holds.
+scene_quit_after_edit() {
+    local round
+    for round in $(seq "${ROUNDS:-3}"); do
+        BOOKMARKS="${BOOKMARKS:-235}" profile quit-after-edit
+        start
+        wait_for_rows
+        type_genre " Bebop"
+        x key Return
+        sleep 0.3
+        quit_by ctrl_q
+        echo "  round $round: Ctrl+Q 0.3 s after Return: $quit_result; slot_1.json: $(slot_rows 1 genre);" \
+            "versions kept aside: $(find "$slots" -name '.*replaced-*' | wc -l)"
+    done
 }
 
 scene_quit_menu_alert() {
