@@ -1168,6 +1168,10 @@ private Q_SLOTS:
         QCOMPARE(answers ? answers->messages : QStringList(),
                  told && route == "ctrl+q" ? QStringList{lockedLine.arg(QStringLiteral("slot_1.json"))}
                                            : QStringList());
+        // What to do about it: the other Lyrafold, not room on the disk.
+        if (told && route == "ctrl+q")
+            QVERIFY(answers->informativeTexts.first().contains(QStringLiteral(
+                "Cancel keeps it open, so that you can quit the other Lyrafold and quit again")));
         if (told && route == "sigterm")
             QVERIFY(QString::fromUtf8(TestHarness::readFile(LaunchLog::path()))
                         .contains(lockedLine.arg(slotFile)));

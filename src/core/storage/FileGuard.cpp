@@ -185,6 +185,11 @@ void FileGuard::retryFailedSavesNow()
     StateFile::retryFailedWrites();
 }
 
+QString FileGuard::lockedReason()
+{
+    return UiText::tr("another Lyrafold kept the file locked");
+}
+
 void FileGuard::lookAtKeptVersionsNow()
 {
     const QSet<FileGuard *> guards = liveGuards();
@@ -379,7 +384,7 @@ void FileGuard::save(StateFile::Encoder encode)
             // file a link leads to, which other links may lead to as well.
             QLockFile lock(lockPath(StateFile::linkedFile(path).value_or(path)));
             if (!lock.tryLock(std::chrono::milliseconds(lockWaitMs.load()))) {
-                *reason = UiText::tr("another Lyrafold kept the file locked");
+                *reason = lockedReason();
                 return false;
             }
             QMutexLocker locker(&shared->mutex);

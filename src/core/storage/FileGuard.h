@@ -128,6 +128,8 @@ public:
     // delay is out: at a quit, one another program wrote into is taken in and written before the end, and
     // the others go without keeping the quit for the delay. Main thread only.
     static void lookAtKeptVersionsNow();
+    // Why a save failed when another Lyrafold kept the file's lock past the wait.
+    static QString lockedReason();
 
     // Every guard is at rest: no save on its way, no look at its file pending, no stable delay running.
     // What is still unsaved then stays so until something changes (a failed save waits for its retry).

@@ -143,11 +143,18 @@ void QuitSequence::tellUser(const QList<StateFile::FailedWrite> &failures)
     const QString where =
         failures.size() == 1 ? QStringLiteral("The file is in %1.").arg(folders.first())
                              : QStringLiteral("The files are in %1.").arg(folders.join(QStringLiteral(", ")));
+    // What the user can do about it: a lock another Lyrafold keeps goes with that Lyrafold, not with room.
+    const bool lockedOnly =
+        std::all_of(failures.cbegin(), failures.cend(),
+                    [](const StateFile::FailedWrite &f) { return f.reason == FileGuard::lockedReason(); });
+    const QString remedy = lockedOnly ? QStringLiteral("quit the other Lyrafold")
+                                      : QStringLiteral("make room or mend the folder");
     const int answer = LyrafoldAlert::run(
         window, LyrafoldAlert::Style::warning, lines.join(QLatin1Char('\n')),
         where +
             QStringLiteral("\n\nYour changes are still in Lyrafold. Cancel keeps it open, so that you can "
-                           "make room or mend the folder and quit again; Quit Anyway ends it without them."),
+                           "%1 and quit again; Quit Anyway ends it without them.")
+                .arg(remedy),
         {QStringLiteral("Cancel"), QStringLiteral("Quit Anyway")});
     if (answer == 1) {
         QCoreApplication::exit(0);
