@@ -2035,6 +2035,57 @@ row_title() {
         "$slots/slot_$1.json" "$2"
 }
 
+# prepare_landing JOB: what the job needs before the start (merge: a Slot 2 as large as Slot 1, 220 of its
+# songs new to it, so that reading it keeps the merge in flight; metadata: a file naming the second row).
+prepare_landing() {
+    case "$1" in
+    merge)
+        python3 - "$slots/slot_1.json" "$slots/slot_2.json" <<'EOF'
+import json, sys
+d = json.load(open(sys.argv[1]))
+for i, r in enumerate(d["bookmarks"][:220]):
+    r["title"] = "Merged %d" % i
+json.dump(d, open(sys.argv[2], "w"))
+EOF
+        ;;
+    metadata) printf 'Title,Genre\n"%s",Latin\n' "$(row_title 1 1)" >"$prof/meta.csv" ;;
+    esac
+}
+
+# start_landing JOB: the job begun from the menus (reload, merge, metadata, bundled; the others do nothing).
+start_landing() {
+    case "$1" in
+    reload | dialog-reload)
+        x mousemove $slots_menu click 1
+        sleep 0.5
+        x mousemove 269 189 click 1
+        ;;
+    merge)
+        x mousemove $slots_menu click 1
+        sleep 0.5
+        x mousemove 285 233 click 1
+        timeout 30 xdotool search --sync --onlyvisible --name "Merge slots into" >/dev/null
+        sleep 0.3
+        x type 2
+        x key Return
+        ;;
+    metadata)
+        x mousemove $tools_menu click 1
+        sleep 0.5
+        x mousemove 350 189 click 1
+        timeout 30 xdotool search --sync --onlyvisible --name "Import metadata file" >/dev/null
+        sleep 0.5
+        x type "$prof/meta.csv"
+        x key Return
+        ;;
+    bundled)
+        x mousemove $tools_menu click 1
+        sleep 0.5
+        x mousemove 340 257 click 1
+        ;;
+    esac
+}
+
 # A cell's field opened and typed into while work runs on a large slot (BOOKMARKS, 200,000 unless
 # given; a merge or a metadata change of 200,000 rows may land before the field opens: 1,000,000), then
 # the work lands: what the field shows, what the slot's file holds after the landing and
@@ -2046,19 +2097,7 @@ scene_landing() {
     for job in ${LANDINGS:-reload merge metadata bundled search}; do
         BOOKMARKS="${BOOKMARKS:-200000}" profile "landing-$job"
         title="$(row_title 1 0)"
-        case "$job" in
-        merge)
-            # Slot 2 as large as Slot 1, 220 of its songs new to it: reading it keeps the merge in flight.
-            python3 - "$slots/slot_1.json" "$slots/slot_2.json" <<'EOF'
-import json, sys
-d = json.load(open(sys.argv[1]))
-for i, r in enumerate(d["bookmarks"][:220]):
-    r["title"] = "Merged %d" % i
-json.dump(d, open(sys.argv[2], "w"))
-EOF
-            ;;
-        metadata) printf 'Title,Genre\n"%s",Latin\n' "$(row_title 1 1)" >"$prof/meta.csv" ;;
-        esac
+        prepare_landing "$job"
         start
         # The slot read at start is in.
         wait_for_rows
@@ -2071,35 +2110,8 @@ EOF
         esac
         x mousemove $edit_button click 1
         sleep 0.5
+        start_landing "$job"
         case "$job" in
-        reload)
-            x mousemove $slots_menu click 1
-            sleep 0.5
-            x mousemove 269 189 click 1
-            ;;
-        merge)
-            x mousemove $slots_menu click 1
-            sleep 0.5
-            x mousemove 285 233 click 1
-            timeout 30 xdotool search --sync --onlyvisible --name "Merge slots into" >/dev/null
-            sleep 0.3
-            x type 2
-            x key Return
-            ;;
-        metadata)
-            x mousemove $tools_menu click 1
-            sleep 0.5
-            x mousemove 350 189 click 1
-            timeout 30 xdotool search --sync --onlyvisible --name "Import metadata file" >/dev/null
-            sleep 0.5
-            x type "$prof/meta.csv"
-            x key Return
-            ;;
-        bundled)
-            x mousemove $tools_menu click 1
-            sleep 0.5
-            x mousemove 340 257 click 1
-            ;;
         search)
             x mousemove $search_field click 1
             x type --delay 5 "$title"
@@ -2300,19 +2312,8 @@ scene_word_landing() {
     for job in ${WORD_LANDINGS:-reload merge metadata bundled switch outside dialog-reload dialog-switch}; do
         BOOKMARKS="${BOOKMARKS:-200000}" profile "word-$job"
         title="$(row_title 1 0)"
-        case "$job" in
-        merge)
-            python3 - "$slots/slot_1.json" "$slots/slot_2.json" <<'EOF2'
-import json, sys
-d = json.load(open(sys.argv[1]))
-for i, r in enumerate(d["bookmarks"][:220]):
-    r["title"] = "Merged %d" % i
-json.dump(d, open(sys.argv[2], "w"))
-EOF2
-            ;;
-        switch | dialog-switch) cp "$slots/slot_1.json" "$slots/slot_2.json" ;;
-        metadata) printf 'Title,Genre\n"%s",Latin\n' "$(row_title 1 1)" >"$prof/meta.csv" ;;
-        esac
+        prepare_landing "$job"
+        case "$job" in switch | dialog-switch) cp "$slots/slot_1.json" "$slots/slot_2.json" ;; esac
         start
         wait_for_rows
         case "$job" in metadata | bundled)
@@ -2330,35 +2331,8 @@ EOF2
             x key Escape
             ;;
         esac
+        start_landing "$job"
         case "$job" in
-        reload | dialog-reload)
-            x mousemove $slots_menu click 1
-            sleep 0.5
-            x mousemove 269 189 click 1
-            ;;
-        merge)
-            x mousemove $slots_menu click 1
-            sleep 0.5
-            x mousemove 285 233 click 1
-            timeout 30 xdotool search --sync --onlyvisible --name "Merge slots into" >/dev/null
-            sleep 0.3
-            x type 2
-            x key Return
-            ;;
-        metadata)
-            x mousemove $tools_menu click 1
-            sleep 0.5
-            x mousemove 350 189 click 1
-            timeout 30 xdotool search --sync --onlyvisible --name "Import metadata file" >/dev/null
-            sleep 0.5
-            x type "$prof/meta.csv"
-            x key Return
-            ;;
-        bundled)
-            x mousemove $tools_menu click 1
-            sleep 0.5
-            x mousemove 340 257 click 1
-            ;;
         switch | dialog-switch) x mousemove $slot2_tile click 1 ;;
         outside)
             (sleep 1.5 && python3 - "$slots/slot_1.json" <<'EOF2'
