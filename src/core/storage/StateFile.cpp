@@ -404,8 +404,12 @@ bool writeNow(const QString &path, const QByteArray &bytes, QString *error,
         // and should yet another have come meanwhile, that one is kept beside the file.
         if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, targetName.constData(), RENAME_EXCHANGE) ==
                 0 &&
-            !StateFile::stampOf(QFile::decodeName(temporary)).sameStamp(ours))
-            StateFile::keepOtherVersion(QFile::decodeName(temporary), file);
+            !StateFile::stampOf(QFile::decodeName(temporary)).sameStamp(ours)) {
+            // Written into by a program that opened the file in those moments: kept, and told.
+            if (const std::optional<QString> kept =
+                    StateFile::keepOtherVersion(QFile::decodeName(temporary), file))
+                Q_EMIT NotificationBus::instance().stateFileOtherVersionKept(info.absoluteFilePath(), *kept);
+        }
         return Replaced::changed;
     };
     QString refusal;
